@@ -1,0 +1,91 @@
+# Helpers shared by every module folder.
+
+set(TIDEWELL_WARNINGS -Wall -Wextra -Wpedantic)
+
+if(TIDEWELL_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(TIDEWELL_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# Everything the program reads from its own folder (tables, language file, help) is placed
+# beside the executables, in this folder.
+set(TIDEWELL_PROGRAM_DIR ${CMAKE_BINARY_DIR}/bin)
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${TIDEWELL_PROGRAM_DIR})
+
+# tidewell_library(<target> SOURCES <files...> [DEPS <targets...>] [PKG <pkg-config modules...>])
+# One static library per module folder; the repository root is the include root, so headers
+# are included as "platform/rtl/sysutils.h".
+function(tidewell_library target)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PKG" ${ARGN})
+  add_library(${target} STATIC ${ARG_SOURCES})
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+  target_compile_options(${target} PRIVATE ${TIDEWELL_WARNINGS})
+  if(ARG_DEPS)
+    target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+  endif()
+  if(ARG_PKG)
+    find_package(PkgConfig REQUIRED)
+    foreach(pkg IN LISTS ARG_PKG)
+      string(MAKE_C_IDENTIFIER ${pkg} pkgid)
+      pkg_check_modules(PKG_${pkgid} REQUIRED IMPORTED_TARGET ${pkg})
+      target_link_libraries(${target} PUBLIC PkgConfig::PKG_${pkgid})
+    endforeach()
+  endif()
+endfunction()
+
+# tidewell_tests(<target> SOURCES <files...> DEPS <targets...>)
+# One GoogleTest executable per module; CTest lists every test case on its own.
+function(tidewell_tests target)
+  if(NOT TIDEWELL_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${target} ${ARG_SOURCES})
+  target_compile_options(${target} PRIVATE ${TIDEWELL_WARNINGS})
+  target_link_libraries(${target} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest_main)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  include(GoogleTest)
+  gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST
+    WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
+    PROPERTIES ENVIRONMENT "TIDEWELL_SOURCE_DIR=${PROJECT_SOURCE_DIR};TIDEWELL_PROGRAM_DIR=${TIDEWELL_PROGRAM_DIR}")
+endfunction()
+
+# tidewell_bench(<target> SOURCES <files...> DEPS <targets...>)
+function(tidewell_bench target)
+  if(NOT TIDEWELL_BENCH)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${target} ${ARG_SOURCES})
+  target_link_libraries(${target} PRIVATE ${ARG_DEPS} benchmark::benchmark_main)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+  set_property(GLOBAL APPEND PROPERTY TIDEWELL_BENCH_TARGETS ${target})
+endfunction()
+
+# tidewell_fuzz(<target> SOURCE <file> DEPS <targets...> [CORPUS <dir>])
+# The source defines LLVMFuzzerTestOneInput.  Under TIDEWELL_FUZZ it becomes a libFuzzer
+# binary; in every other test build it is linked with a small driver that replays the corpus
+# folder and a set of generated damaged inputs, and runs as an ordinary test.
+function(tidewell_fuzz target)
+  cmake_parse_arguments(ARG "" "SOURCE;CORPUS" "DEPS" ${ARGN})
+  if(NOT ARG_CORPUS)
+    set(ARG_CORPUS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/corpus/${target})
+  endif()
+  if(TIDEWELL_FUZZ)
+    add_executable(${target} ${ARG_SOURCE})
+    target_link_libraries(${target} PRIVATE ${ARG_DEPS})
+    target_link_options(${target} PRIVATE -fsanitize=fuzzer)
+    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/fuzz)
+    set_property(GLOBAL APPEND PROPERTY TIDEWELL_FUZZ_TARGETS ${target})
+    set_property(GLOBAL APPEND PROPERTY TIDEWELL_FUZZ_LINES "${target} ${ARG_CORPUS}")
+  elseif(TIDEWELL_TESTS)
+    add_executable(${target} ${ARG_SOURCE} ${PROJECT_SOURCE_DIR}/cmake/fuzz_replay_main.cpp)
+    target_link_libraries(${target} PRIVATE ${ARG_DEPS})
+    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    add_test(NAME ${target}.replay COMMAND ${target} ${ARG_CORPUS})
+  endif()
+endfunction()

@@ -1,0 +1,104 @@
+#include "platform/classes/component.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "platform/rtl/exceptions.h"
+
+namespace tw {
+namespace {
+
+// Records the notifications it receives and its own destruction.
+class Probe : public TComponent {
+  TW_CLASS(Probe, TComponent)
+ public:
+  Probe(TComponent* owner, std::vector<std::string>* log) : TComponent(owner), log_(log) {}
+  ~Probe() override { log_->push_back("free " + Name()); }
+
+ protected:
+  void Notification(TComponent* c, TOperation op) override {
+    TComponent::Notification(c, op);
+    log_->push_back(Name() + (op == TOperation::opInsert ? " +" : " -") + c->Name());
+  }
+
+ private:
+  std::vector<std::string>* log_;
+};
+
+TEST(ComponentOwnership, OwnerFreesItsComponentsLastFirst) {
+  std::vector<std::string> log;
+  auto* owner = new Probe(nullptr, &log);
+  owner->SetName("Owner");
+  auto* a = new Probe(owner, &log);
+  a->SetName("A");
+  auto* b = new Probe(owner, &log);
+  b->SetName("B");
+  auto* child = new Probe(a, &log);
+  child->SetName("C");
+  ASSERT_EQ(owner->ComponentCount(), 2);
+  EXPECT_EQ(owner->FindComponent("b"), b);
+  EXPECT_EQ(b->ComponentIndex(), 1);
+  log.clear();
+  delete owner;
+  std::vector<std::string> frees;
+  for (auto& l : log)
+    if (l.rfind("free", 0) == 0) frees.push_back(l);
+  // Each destructor logs before its base part frees what it owns.
+  EXPECT_EQ(frees, (std::vector<std::string>{"free Owner", "free B", "free A", "free C"}));
+}
+
+TEST(ComponentOwnership, FreedComponentLeavesItsOwner) {
+  std::vector<std::string> log;
+  Probe owner(nullptr, &log);
+  auto* a = new Probe(&owner, &log);
+  delete a;
+  EXPECT_EQ(owner.ComponentCount(), 0);
+}
+
+TEST(ComponentNames, DuplicateAndInvalidNamesAreRefused) {
+  std::vector<std::string> log;
+  Probe owner(nullptr, &log);
+  auto* a = new Probe(&owner, &log);
+  auto* b = new Probe(&owner, &log);
+  a->SetName("Edit1");
+  EXPECT_THROW(b->SetName("EDIT1"), EComponentError);
+  EXPECT_THROW(b->SetName("1Edit"), EComponentError);
+  b->SetName("Edit2");
+  EXPECT_EQ(owner.FindComponent("edit2"), b);
+  EXPECT_EQ(owner.FindComponent(""), nullptr);
+}
+
+TEST(ComponentNotification, FreeNotificationReachesNonOwnerBothWays) {
+  std::vector<std::string> log;
+  auto* watcher = new Probe(nullptr, &log);
+  watcher->SetName("W");
+  auto* target = new Probe(nullptr, &log);
+  target->SetName("T");
+  target->FreeNotification(watcher);
+  delete target;
+  EXPECT_NE(std::find(log.begin(), log.end(), "W -T"), log.end());
+  delete watcher;  // must not touch the freed target
+}
+
+TEST(ClassIdentity, NamesAndInheritance) {
+  std::vector<std::string> log;
+  Probe p(nullptr, &log);
+  EXPECT_EQ(p.ClassName(), "Probe");
+  EXPECT_TRUE(p.Is<TComponent>());
+  EXPECT_TRUE(p.Is<TPersistent>());
+  EXPECT_FALSE(TComponent(nullptr).Is<Probe>());
+}
+
+TEST(PersistentAssign, UnknownPairRaisesConvertError) {
+  TComponent a(nullptr), b(nullptr);
+  try {
+    a.Assign(&b);
+    FAIL();
+  } catch (const EConvertError& e) {
+    EXPECT_EQ(e.Message(), "Cannot assign a TComponent to a TComponent");
+  }
+}
+
+}  // namespace
+}  // namespace tw
