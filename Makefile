@@ -5,6 +5,9 @@ SHELL := /bin/bash
 JOBS  ?= $(shell nproc)
 SUDO  := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 CMAKE_GEN := -G Ninja
+# Compiler cache shared between checkouts in different folders (CI builds a fresh clone).
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := true
 
 PACKAGES := g++ cmake ninja-build pkg-config ccache \
   libswe-dev swe-basic-data \
