@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/classes/typinfo.h"
 #include "platform/rtl/exceptions.h"
 
 namespace tw {
@@ -22,6 +23,13 @@ void Erase(std::vector<TComponent*>& list, TComponent* item) {
 }
 
 }  // namespace
+
+// Every component publishes its name and tag (an Integer in form resources).
+TW_PUBLISHED(TComponent, Prop("Name", &TComponent::Name, &TComponent::SetName),
+             CustomProp(
+                 TComponent::StaticClass(), "Tag", tkInteger,
+                 [](const TObject* o) { return TValue(static_cast<std::int64_t>(static_cast<const TComponent*>(o)->Tag())); },
+                 [](TObject* o, const TValue& v) { static_cast<TComponent*>(o)->SetTag(static_cast<std::intptr_t>(v.AsInt())); }));
 
 bool IsValidIdent(const std::string& name) {
   if (name.empty()) return false;

@@ -1,0 +1,102 @@
+// The server configuration's lists, the folder list and the key-procedure libraries.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <unistd.h>
+
+#include "dbengine/base/names.h"
+#include "dbengine/base/serverconfig.h"
+
+namespace tw::dbengine {
+namespace {
+
+TEST(ServerConfiguration, StartsWithTheDocumentedSettings) {
+  TqnServerConfiguration c;
+  const TqnGeneralInfo& g = c.GeneralInfo();
+  EXPECT_TRUE(g.ServerName.IsEmpty());
+  EXPECT_EQ(g.MaxRAMPages, 500u);
+  EXPECT_EQ(g.Protocol, TqnProtocolKind::SingleUser);
+  EXPECT_EQ(g.TCPPort, 25952);
+  EXPECT_EQ(g.UDPPortSr, 25952);
+  EXPECT_EQ(g.UDPPortCl, 25953);
+  EXPECT_EQ(g.IPXSocketSr, 25952);
+  EXPECT_EQ(g.IPXSocketCl, 25953);
+  EXPECT_EQ(g.SPXSocket, 25954);
+  EXPECT_TRUE(g.Broadcasts);
+  EXPECT_FALSE(g.IsSecure || g.AutoUp || g.AutoMini || g.DebugLog || g.UseEncrypt || g.ReadOnly);
+}
+
+TEST(ServerConfiguration, AliasesAreUniqueWithoutRegardToCaseAndCapped) {
+  TqnServerConfiguration c;
+  EXPECT_TRUE(c.AddAlias("MyData", "/tmp"));
+  EXPECT_FALSE(c.AddAlias("MYDATA", "/var"));
+  EXPECT_EQ(c.AliasList().Count(), 1);
+  EXPECT_EQ(c.AliasList().GetPath("mydata"), "/tmp");
+  EXPECT_EQ(c.AliasList().GetPath("unknown"), "");
+  EXPECT_EQ(c.AliasList().Items(0)->Alias(), "MyData");
+  c.AddAlias(std::string(40, 'A'), "/" + std::string(300, 'p'));
+  EXPECT_EQ(c.AliasList().GetPath(std::string(31, 'a')).size(), 219u);
+  c.AliasList().Delete("MYDATA");
+  EXPECT_FALSE(c.AliasList().Exists("MyData"));
+}
+
+TEST(ServerConfiguration, UsersAndTheirPasswordHashes) {
+  TqnServerConfiguration c;
+  EXPECT_TRUE(c.AddUser("admin", "Smith", 31, 0xABCD, "Ann"));
+  EXPECT_FALSE(c.AddUser("ADMIN", "Other", 2, 1, ""));
+  EXPECT_EQ(c.UserList().UserPwdHash(""), 0u);
+  EXPECT_EQ(c.UserList().UserPwdHash("nobody"), 0xFFFFFFFFu);
+  EXPECT_EQ(c.UserList().UserPwdHash("Admin"), 0xABCDu);
+  const TqnUserItem* u = c.UserList().Items(c.UserList().IndexOf("admin"));
+  EXPECT_EQ(u->LastName(), "Smith");
+  EXPECT_EQ(u->FirstName(), "Ann");
+  EXPECT_EQ(u->Rights(), 31);
+}
+
+TEST(ServerConfiguration, KeyProceduresAreKeyedByTablePathAndIndex) {
+  TqnServerConfiguration c;
+  EXPECT_TRUE(c.AddKeyProc("/data/x", "Texts", 3, "libkeys.so", "Build", "Compare"));
+  EXPECT_FALSE(c.AddKeyProc("/DATA/X/", "TEXTS", 3, "other.so", "B", "C")) << "same path and table in other case";
+  EXPECT_TRUE(c.KeyProcList().Exists("/data/x", "texts", 3));
+  EXPECT_FALSE(c.KeyProcList().Exists("/data/x", "texts", 4));
+  EXPECT_EQ(TqnKeyProcItem::MakeKey("/data/x", "Texts", 3), "/data/x/Texts.QND|3");
+  c.KeyProcList().Delete("/data/x", "Texts", 3);
+  EXPECT_EQ(c.KeyProcList().Count(), 0);
+}
+
+TEST(ServerConfiguration, KeyProcedureLoadsOnlyWithBothRoutines) {
+  // The C library holds "strcmp" and "strlen" but not "NoSuchRoutine".
+  TqnKeyProcItem good("/x", "T", 1, "libc.so.6", "strlen", "strcmp");
+  EXPECT_TRUE(good.Load());
+  EXPECT_TRUE(good.Loaded());
+  EXPECT_NE(good.BuildKey(), nullptr);
+  good.Unload();
+  EXPECT_FALSE(good.Loaded());
+  EXPECT_EQ(good.CompareKey(), nullptr);
+  TqnKeyProcItem noCompare("/x", "T", 1, "libc.so.6", "strlen", "NoSuchRoutine");
+  EXPECT_FALSE(noCompare.Load());
+  EXPECT_FALSE(noCompare.Loaded());
+  TqnKeyProcItem noLibrary("/x", "T", 1, "libdoesnotexist.so", "a", "b");
+  EXPECT_FALSE(noLibrary.Load());
+}
+
+TEST(ServerFolders, TwoSpellingsOfOneFolderShareItAndCount) {
+  TqnSrFolderList list;
+  TqnSrFolder* a = list.AddFolder("/tmp/Data");
+  TqnSrFolder* b = list.AddFolder("/tmp/./DATA/");
+  EXPECT_EQ(a, b);
+  EXPECT_EQ(a->RefCount(), 2);
+  EXPECT_EQ(list.Count(), 1);
+  EXPECT_EQ(a->Path(), "/tmp/Data") << "the stored path keeps its letters for the case-sensitive disk";
+  EXPECT_EQ(list.IndexOfPath("\\tmp\\data"), 0);
+  const std::uint32_t id = a->Id();
+  list.RemoveFolder(id);
+  EXPECT_EQ(list.Count(), 1);
+  list.RemoveFolder(id);
+  EXPECT_EQ(list.Count(), 0);
+  list.RemoveFolder(id);  // stale: ignored
+  EXPECT_EQ(list.IndexOfPath("/tmp/data"), -1);
+}
+
+}  // namespace
+}  // namespace tw::dbengine

@@ -1,0 +1,420 @@
+// The buffer manager: page cache, eviction, transactions and their commits.
+#include "dbengine/storage/buffer_manager.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "dbengine/base/errors.h"
+#include "dbengine/storage/block_layout.h"
+#include "dbengine/storage/journal.h"
+#include "dbengine/storage/storage_errors.h"
+
+namespace tw::dbengine {
+
+namespace {
+
+constexpr std::uint32_t kNoThreshold = 0xFFFFFFFFu;
+
+std::string WithJournalExtension(const std::string& name) {
+  if (name.size() >= 4) {
+    std::string ext = name.substr(name.size() - 4);
+    for (char& c : ext) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (ext == ".QN$") return name;
+  }
+  return name + "." + kQnJournalExtension;
+}
+
+std::string FolderOf(const std::string& name) {
+  const std::size_t slash = name.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : name.substr(0, slash);
+}
+
+}  // namespace
+
+TqnTransactionItem::~TqnTransactionItem() = default;
+
+TqnBufferManager::TqnBufferManager() : routines_(&QNFileAccessTable()) {}
+
+TqnBufferManager::~TqnBufferManager() {
+  TqnPadLockGuard g(lock_);
+  // Journals of transactions still running are closed and left: the next open rolls them back.
+  for (auto& [id, t] : transactions_)
+    if (t->Journal) {
+      try {
+        t->Journal->Close();
+      } catch (...) {
+      }
+    }
+}
+
+TqnbmRAMPage* TqnBufferManager::Lookup(const TqnFileInfo* File, std::int32_t Block) const {
+  if (Block == 0) {
+    auto it = headerPages_.find(File);
+    return it == headerPages_.end() ? nullptr : it->second;
+  }
+  auto it = blockPages_.find(Key(File, Block));
+  return it == blockPages_.end() ? nullptr : it->second;
+}
+
+void TqnBufferManager::Stamp(TqnbmRAMPage* Page) {
+  if (++useCounter_ == 0) {
+    for (auto& p : all_) p->Stamp = 1;
+    threshold_ = depth_ > 0 ? 1 : kNoThreshold;
+    useCounter_ = 2;
+  }
+  Page->Stamp = useCounter_;
+}
+
+void TqnBufferManager::Unassign(TqnbmRAMPage* Page) {
+  if (Page->File != nullptr) {
+    if (Page->Block == 0)
+      headerPages_.erase(Page->File);
+    else
+      blockPages_.erase(Key(Page->File, Page->Block));
+  }
+  Page->File = nullptr;
+  Page->Block = -1;
+  Page->Dirty = false;
+  Page->TransactionId = 0;
+  recycled_.push_back(Page);
+}
+
+TqnbmRAMPage* TqnBufferManager::ObtainPage(TqnFileInfo* File, std::int32_t Block, std::int32_t BlockSize) {
+  TqnbmRAMPage* page = nullptr;
+  if (!recycled_.empty()) {
+    page = recycled_.back();
+    recycled_.pop_back();
+  } else if (PageCount() >= maxPages_) {
+    // The least recently stamped clean block page that the current request has not touched.
+    TqnbmRAMPage* best = nullptr;
+    for (auto it = blockPages_.rbegin(); it != blockPages_.rend(); ++it) {
+      TqnbmRAMPage* p = it->second;
+      if (p->Dirty || p->Stamp >= threshold_) continue;
+      if (best == nullptr || p->Stamp < best->Stamp) best = p;
+    }
+    if (best != nullptr) {
+      blockPages_.erase(Key(best->File, best->Block));
+      page = best;
+    }
+  }
+  if (page == nullptr) {
+    all_.push_back(std::make_unique<TqnbmRAMPage>());
+    page = all_.back().get();
+  }
+  page->File = File;
+  page->Block = Block;
+  page->BlockSize = BlockSize;
+  page->Buffer.resize(static_cast<std::size_t>(BlockSize));
+  page->Dirty = false;
+  page->TransactionId = 0;
+  page->Stamp = 0;
+  if (Block == 0)
+    headerPages_[File] = page;
+  else
+    blockPages_[Key(File, Block)] = page;
+  return page;
+}
+
+void TqnBufferManager::ReadHeader(TqnFileInfo* File, TqnbmRAMPage*& Page) {
+  std::uint8_t head[20];
+  QNPositionFile(File, 0);
+  const std::size_t got = QNReadFile(File, sizeof head, head);
+  const std::int32_t bs = got == sizeof head ? QNGetDword(head, qfhBlockSize) : 0;
+  if (got != sizeof head || !QNHasSignature(head, kQnSigFileHeader) || QNGetDword(head, qfhNext) != -1 ||
+      QNGetDword(head, qfhNumber) != 0 || !QNIsBlockSize(bs))
+    QNStorageError(qnerrNotQuarnelFile, {File->Name});
+  if (QNGetDword(head, qfhEncrypted) == 1) QNStorageError(qnerrEncryptedFile, {File->Name});
+  std::vector<std::uint8_t> block(static_cast<std::size_t>(bs));
+  QNPositionFile(File, 0);
+  if (QNReadFile(File, block.size(), block.data()) != block.size()) QNStorageError(qnerrNotQuarnelFile, {File->Name});
+  // The counts that every later step trusts must make sense before anything is read by them.
+  const std::int32_t used = QNGetDword(block.data(), qfhBlocksUsed);
+  const std::int32_t freed = QNGetDword(block.data(), qfhFreedCount);
+  const std::int32_t firstFreed = QNGetDword(block.data(), qfhFirstFreed);
+  if (QNGetDword(block.data(), qfhLog2BlockSize) != QNLog2BlockSize(bs) || used < 1 || used > QNMaxBlocks(bs) ||
+      freed < 0 || freed >= used || (firstFreed != -1 && (firstFreed < 1 || firstFreed >= used)) ||
+      (freed == 0) != (firstFreed == -1))
+    QNStorageError(qnerrNotQuarnelFile, {File->Name});
+  File->BlockSize = bs;
+  File->Encrypted = false;
+  Page = ObtainPage(File, 0, bs);
+  std::memcpy(Page->Buffer.data(), block.data(), block.size());
+}
+
+void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended) {
+  // A page already dirty stays with the transaction that dirtied it.
+  if (Page->Dirty) return;
+  const std::uint32_t tid = Page->File->TransactionId;
+  TqnTransactionItem* t = Find(tid);
+  if (t == nullptr) QNStorageError(qnerrUnknownTransaction, {static_cast<long long>(tid)});
+  if (t->Mode == kQnTransFailSafe && !Appended && t->Journal)
+    t->Journal->Append(Page->File->Name, Page->Block, Page->Buffer.data(), Page->BlockSize, true);
+  Page->Dirty = true;
+  Page->TransactionId = tid;
+}
+
+std::uint8_t* TqnBufferManager::GetFileHeader(TqnFileInfo* File, bool ForUpdate) {
+  TqnPadLockGuard g(lock_);
+  TqnbmRAMPage* page = Lookup(File, 0);
+  if (page == nullptr) {
+    ++misses_;
+    ReadHeader(File, page);
+  } else {
+    ++hits_;
+  }
+  if (ForUpdate) MarkForUpdate(page, false);
+  Stamp(page);
+  return page->Buffer.data();
+}
+
+std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, bool ForUpdate) {
+  if (Block == 0) return GetFileHeader(File, ForUpdate);
+  TqnPadLockGuard g(lock_);
+  if (File->BlockSize == 0 || Lookup(File, 0) == nullptr) {
+    TqnbmRAMPage* header = Lookup(File, 0);
+    if (header == nullptr) {
+      ++misses_;
+      ReadHeader(File, header);
+      Stamp(header);
+    }
+  }
+  if (Block < 0 || Block >= QNMaxBlocks(File->BlockSize)) QNStorageError(qnerrBadBlockNumber, {File->Name, Block});
+  TqnbmRAMPage* page = Lookup(File, Block);
+  if (page == nullptr) {
+    ++misses_;
+    page = ObtainPage(File, Block, File->BlockSize);
+    try {
+      QNReadFileExactAt(File, static_cast<std::int64_t>(Block) * File->BlockSize, page->Buffer.size(),
+                        page->Buffer.data());
+    } catch (...) {
+      Unassign(page);
+      throw;
+    }
+  } else {
+    ++hits_;
+  }
+  if (ForUpdate) MarkForUpdate(page, false);
+  Stamp(page);
+  return page->Buffer.data();
+}
+
+std::uint8_t* TqnBufferManager::AddBlock(TqnFileInfo* File, std::int32_t Block) {
+  TqnPadLockGuard g(lock_);
+  if (File->BlockSize == 0) QNStorageError(qnerrFileInfoInvalid);
+  if (Block <= 0 || Block >= QNMaxBlocks(File->BlockSize)) QNStorageError(qnerrBadBlockNumber, {File->Name, Block});
+  TqnbmRAMPage* page = Lookup(File, Block);
+  if (page == nullptr) page = ObtainPage(File, Block, File->BlockSize);
+  MarkForUpdate(page, true);
+  // A new block never carries stale memory to disk.
+  std::fill(page->Buffer.begin(), page->Buffer.end(), std::uint8_t(0));
+  Stamp(page);
+  return page->Buffer.data();
+}
+
+std::uint8_t* TqnBufferManager::AddFileHeader(TqnFileInfo* File, std::int32_t BlockSize) {
+  TqnPadLockGuard g(lock_);
+  if (!QNIsBlockSize(BlockSize)) QNStorageError(qnerrInvalidBlockSize, {BlockSize});
+  TqnbmRAMPage* page = Lookup(File, 0);
+  if (page != nullptr && page->BlockSize != BlockSize) {
+    Unassign(page);
+    page = nullptr;
+  }
+  File->BlockSize = BlockSize;
+  if (page == nullptr) page = ObtainPage(File, 0, BlockSize);
+  MarkForUpdate(page, true);
+  std::fill(page->Buffer.begin(), page->Buffer.end(), std::uint8_t(0));
+  Stamp(page);
+  return page->Buffer.data();
+}
+
+void TqnBufferManager::DirtyBlock(TqnFileInfo* File, std::int32_t Block) {
+  TqnPadLockGuard g(lock_);
+  if (TqnbmRAMPage* page = Lookup(File, Block)) MarkForUpdate(page, false);
+}
+
+void TqnBufferManager::RemoveFile(TqnFileInfo* File) {
+  TqnPadLockGuard g(lock_);
+  for (auto& p : all_)
+    if (p->File == File) Unassign(p.get());
+  for (auto& [id, t] : transactions_) t->ToFlush.erase(File);
+}
+
+bool TqnBufferManager::IsCached(const TqnFileInfo* File, std::int32_t Block) const {
+  TqnPadLockGuard g(lock_);
+  return Lookup(File, Block) != nullptr;
+}
+
+void TqnBufferManager::BeginRequest() {
+  TqnPadLockGuard g(lock_);
+  if (depth_++ == 0) threshold_ = useCounter_ + 1;
+}
+
+void TqnBufferManager::EndRequest() {
+  TqnPadLockGuard g(lock_);
+  if (depth_ == 0) return;
+  if (--depth_ == 0) threshold_ = kNoThreshold;
+}
+
+// ---- Transactions -------------------------------------------------------------------------
+
+TqnTransactionItem* TqnBufferManager::Find(std::uint32_t TransId) const {
+  auto it = transactions_.find(TransId);
+  return it == transactions_.end() ? nullptr : it->second.get();
+}
+
+bool TqnBufferManager::IsTransactionKnown(std::uint32_t TransId) const {
+  TqnPadLockGuard g(lock_);
+  return Find(TransId) != nullptr;
+}
+
+std::vector<TqnbmRAMPage*> TqnBufferManager::DirtyPages(std::uint32_t TransId) const {
+  // Header pages first, then the other blocks in file and block order.
+  std::vector<TqnbmRAMPage*> out;
+  for (const auto& [f, p] : headerPages_)
+    if (p->Dirty && p->TransactionId == TransId) out.push_back(p);
+  for (const auto& [k, p] : blockPages_)
+    if (p->Dirty && p->TransactionId == TransId) out.push_back(p);
+  return out;
+}
+
+int TqnBufferManager::DirtyPageCount(std::uint32_t TransId) const {
+  TqnPadLockGuard g(lock_);
+  return static_cast<int>(DirtyPages(TransId).size());
+}
+
+void TqnBufferManager::StartTransaction(std::uint32_t TransId, bool FailSafe, const std::string& JournalName) {
+  TqnPadLockGuard g(lock_);
+  if (Find(TransId) != nullptr) return;
+  auto t = std::make_unique<TqnTransactionItem>();
+  t->Id = TransId;
+  t->Mode = FailSafe ? kQnTransFailSafe : kQnTransNormal;
+  if (FailSafe) t->Journal = std::make_unique<TqnJournal>(WithJournalExtension(JournalName), *routines_);
+  transactions_[TransId] = std::move(t);
+}
+
+std::string TqnBufferManager::CommitJournalName(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages) const {
+  return FolderOf(Pages.front()->File->Name) + "/QNC" + std::to_string(static_cast<long>(::getpid())) + "_" +
+         std::to_string(TransId) + "." + kQnJournalExtension;
+}
+
+void TqnBufferManager::WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) {
+  for (TqnbmRAMPage* p : Pages) {
+    QNWriteFileExactAt(p->File, static_cast<std::int64_t>(p->Block) * p->BlockSize, p->Buffer.size(),
+                       p->Buffer.data());
+    T.ToFlush.insert(p->File);
+    p->Dirty = false;
+    p->TransactionId = 0;
+  }
+  while (!T.ToFlush.empty()) {
+    QNFlushFile(*T.ToFlush.begin());
+    T.ToFlush.erase(T.ToFlush.begin());
+  }
+}
+
+void TqnBufferManager::DropPages(std::uint32_t TransId) {
+  for (TqnbmRAMPage* p : DirtyPages(TransId)) Unassign(p);
+}
+
+void TqnBufferManager::Commit(std::uint32_t TransId) {
+  TqnPadLockGuard g(lock_);
+  TqnTransactionItem* t = Find(TransId);
+  if (t == nullptr) return;
+  const std::vector<TqnbmRAMPage*> pages = DirtyPages(TransId);
+  if (!t->Decided) {
+    if (pages.empty()) {
+      // Nothing left to write: whatever reached the tables early stays, and the journal that
+      // could undo it goes.
+      if (t->Journal) t->Journal->Delete();
+      transactions_.erase(TransId);
+      return;
+    }
+    if (!t->Journal) t->Journal = std::make_unique<TqnJournal>(CommitJournalName(TransId, pages), *routines_);
+    for (TqnbmRAMPage* p : pages) t->Journal->Append(p->File->Name, p->Block, p->Buffer.data(), p->BlockSize, false);
+    t->Journal->MarkComplete();
+    t->Decided = true;
+  }
+  // From here the transaction is committed: a failure leaves the journal to be replayed.
+  WritePages(*t, pages);
+  t->Journal->Delete();
+  transactions_.erase(TransId);
+}
+
+void TqnBufferManager::CommitChanges(std::uint32_t TransId) {
+  TqnPadLockGuard g(lock_);
+  TqnTransactionItem* t = Find(TransId);
+  if (t == nullptr) return;
+  const std::vector<TqnbmRAMPage*> pages = DirtyPages(TransId);
+  if (pages.empty()) return;
+  // The before-images must be on disk before the blocks they can undo are overwritten.
+  if (t->Journal) t->Journal->Flush();
+  t->ChangesWritten = true;
+  WritePages(*t, pages);
+}
+
+void TqnBufferManager::DiscardChanges(std::uint32_t TransId) {
+  TqnPadLockGuard g(lock_);
+  DropPages(TransId);
+}
+
+void TqnBufferManager::UndoWrittenChanges(TqnTransactionItem& T) {
+  // Blocks written early by CommitChanges: put back what the tables held before.
+  std::map<std::string, TqnFileInfo*> files;
+  for (const auto& [f, p] : headerPages_) files[QNJournalPath(f->Name)] = const_cast<TqnFileInfo*>(f);
+  std::set<TqnFileInfo*> touched;
+  for (const TqnJournalImage& im : T.Journal->FirstBeforeImages()) {
+    auto it = files.find(im.Path);
+    if (it == files.end()) QNStorageError(qnerrFileOpen, {im.Path, kQnSharingViolation});
+    QNWriteFileExactAt(it->second, static_cast<std::int64_t>(im.Block) * static_cast<std::int64_t>(im.Bytes.size()),
+                       im.Bytes.size(), im.Bytes.data());
+    touched.insert(it->second);
+    if (TqnbmRAMPage* p = Lookup(it->second, im.Block)) Unassign(p);
+  }
+  for (TqnFileInfo* f : touched) QNFlushFile(f);
+}
+
+void TqnBufferManager::Rollback(std::uint32_t TransId) {
+  TqnPadLockGuard g(lock_);
+  TqnTransactionItem* t = Find(TransId);
+  if (t == nullptr) return;
+  if (t->Decided) {
+    // The journal already says "committed": finish the commit instead; when that fails too,
+    // the journal stays and the next open replays it.
+    try {
+      WritePages(*t, DirtyPages(TransId));
+      t->Journal->Delete();
+    } catch (...) {
+      DropPages(TransId);
+      try {
+        t->Journal->Close();
+      } catch (...) {
+      }
+    }
+    transactions_.erase(TransId);
+    return;
+  }
+  DropPages(TransId);
+  if (t->Journal) {
+    bool undone = true;
+    if (t->ChangesWritten) {
+      try {
+        UndoWrittenChanges(*t);
+      } catch (...) {
+        undone = false;
+      }
+    }
+    try {
+      // A journal that could not be undone here stays: the next open rolls it back.
+      if (undone)
+        t->Journal->Delete();
+      else
+        t->Journal->Close();
+    } catch (...) {
+    }
+  }
+  transactions_.erase(TransId);
+}
+
+}  // namespace tw::dbengine

@@ -1,0 +1,138 @@
+// The buffer manager: every block of every table file is read and written through it.  Blocks
+// live in RAM pages; a page taken for update belongs to the file's current transaction and
+// reaches the disk only when that transaction commits.  Every commit is atomic across a
+// crash: the changed blocks go to a journal first (see journal.h), which is flushed and marked
+// complete before the first table block is written.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "dbengine/base/padlock.h"
+#include "dbengine/storage/file_info.h"
+#include "platform/classes/object.h"
+
+namespace tw::dbengine {
+
+class TqnJournal;
+
+struct TqnbmRAMPage {
+  TqnFileInfo* File = nullptr;  // nullptr: unassigned (recycled)
+  std::int32_t Block = -1;
+  std::int32_t BlockSize = 0;
+  std::vector<std::uint8_t> Buffer;
+  std::uint32_t TransactionId = 0;
+  std::uint32_t Stamp = 0;
+  bool Dirty = false;
+};
+
+// Transaction modes.
+constexpr int kQnTransNormal = 1;
+constexpr int kQnTransFailSafe = 2;
+
+struct TqnTransactionItem {
+  std::uint32_t Id = 0;
+  int Mode = kQnTransNormal;
+  std::unique_ptr<TqnJournal> Journal;  // fail-safe: from the start; normal: during commit
+  bool Decided = false;         // the journal is complete: the transaction is committed
+  bool ChangesWritten = false;  // blocks reached the table files before commit
+  std::set<TqnFileInfo*> ToFlush;
+  ~TqnTransactionItem();
+};
+
+class TqnBufferManager : public TObject {
+  TW_CLASS(TqnBufferManager, TObject)
+ public:
+  // Journals are written through the table of file routines installed at construction.
+  TqnBufferManager();
+  ~TqnBufferManager() override;
+
+  // A zeroed page for a block being appended; dirty for the file's transaction.
+  std::uint8_t* AddBlock(TqnFileInfo* File, std::int32_t Block);
+  // A zeroed block 0 for a file being created, of BlockSize; dirty for the file's transaction.
+  std::uint8_t* AddFileHeader(TqnFileInfo* File, std::int32_t BlockSize);
+  // The block's bytes, read from disk at Block x block size when not cached.  ForUpdate makes
+  // the page dirty for the file's transaction (23688 when that transaction is not known).
+  std::uint8_t* GetBlock(TqnFileInfo* File, std::int32_t Block, bool ForUpdate);
+  // Block 0; its first read checks the file header and sets the file's block size.
+  std::uint8_t* GetFileHeader(TqnFileInfo* File, bool ForUpdate);
+  // Marks a cached block for update; a block that is not cached is left alone.
+  void DirtyBlock(TqnFileInfo* File, std::int32_t Block);
+  // Every cached page of File, dirty or not, is dropped.
+  void RemoveFile(TqnFileInfo* File);
+
+  // Request brackets: buffers handed out inside the outermost bracket stay valid until it
+  // ends.  Nested brackets are counted; only the outermost one moves the eviction threshold.
+  void BeginRequest();
+  void EndRequest();
+  int RequestDepth() const { return depth_; }
+  // Holds a request bracket for a scope.
+  class TRequest {
+   public:
+    explicit TRequest(TqnBufferManager& Manager) : m_(Manager) { m_.BeginRequest(); }
+    ~TRequest() { m_.EndRequest(); }
+    TRequest(const TRequest&) = delete;
+    TRequest& operator=(const TRequest&) = delete;
+
+   private:
+    TqnBufferManager& m_;
+  };
+
+  int PageCount() const { return static_cast<int>(all_.size()); }
+  int MaxPageCount() const { return maxPages_; }
+  void SetMaxPageCount(int Count) { maxPages_ = Count; }
+  // Counters for tests and benchmarks.
+  std::uint64_t Hits() const { return hits_; }
+  std::uint64_t Misses() const { return misses_; }
+
+  // Transactions.  JournalName (extension "QN$" added when missing) names the journal of a
+  // fail-safe transaction; a normal transaction journals its commit under a name of its own in
+  // the folder of the first file it changed.
+  void StartTransaction(std::uint32_t TransId, bool FailSafe, const std::string& JournalName);
+  void Commit(std::uint32_t TransId);
+  void Rollback(std::uint32_t TransId);
+  // Writes the transaction's dirty pages without ending it.
+  void CommitChanges(std::uint32_t TransId);
+  // Drops the transaction's dirty pages without ending it.
+  void DiscardChanges(std::uint32_t TransId);
+  bool IsTransactionKnown(std::uint32_t TransId) const;
+  int DirtyPageCount(std::uint32_t TransId) const;
+  bool IsCached(const TqnFileInfo* File, std::int32_t Block) const;
+
+ private:
+  using Key = std::pair<const TqnFileInfo*, std::int32_t>;
+
+  TqnbmRAMPage* Lookup(const TqnFileInfo* File, std::int32_t Block) const;
+  TqnbmRAMPage* ObtainPage(TqnFileInfo* File, std::int32_t Block, std::int32_t BlockSize);
+  void ReadHeader(TqnFileInfo* File, TqnbmRAMPage*& Page);
+  void MarkForUpdate(TqnbmRAMPage* Page, bool Appended);
+  void Stamp(TqnbmRAMPage* Page);
+  void Unassign(TqnbmRAMPage* Page);
+  TqnTransactionItem* Find(std::uint32_t TransId) const;
+  std::vector<TqnbmRAMPage*> DirtyPages(std::uint32_t TransId) const;
+  void WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages);
+  void DropPages(std::uint32_t TransId);
+  void UndoWrittenChanges(TqnTransactionItem& T);
+  std::string CommitJournalName(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages) const;
+
+  mutable TqnPadLock lock_;
+  TqnFileRoutines* routines_;
+  std::vector<std::unique_ptr<TqnbmRAMPage>> all_;
+  std::map<Key, TqnbmRAMPage*> blockPages_;
+  std::map<const TqnFileInfo*, TqnbmRAMPage*> headerPages_;
+  std::vector<TqnbmRAMPage*> recycled_;
+  std::map<std::uint32_t, std::unique_ptr<TqnTransactionItem>> transactions_;
+  int maxPages_ = 500;
+  std::uint32_t useCounter_ = 0;
+  std::uint32_t threshold_ = 0xFFFFFFFFu;
+  int depth_ = 0;
+  std::uint64_t hits_ = 0;
+  std::uint64_t misses_ = 0;
+};
+
+}  // namespace tw::dbengine

@@ -1,0 +1,136 @@
+// File routines that inject failures.
+#include "dbengine/storage/faulty_file_routines.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace tw::dbengine {
+
+void TqnFaultyFileRoutines::Arm(TFault fault, int n) {
+  fault_ = fault;
+  target_ = n;
+  writes_ = 0;
+  flushes_ = 0;
+  fired_ = false;
+}
+
+void TqnFaultyFileRoutines::StopNow() {
+  stopped_ = true;
+  fired_ = true;
+  throw EqnSimulatedStop("the process stopped");
+}
+
+int TqnFaultyFileRoutines::Open(const std::string& name, bool readWrite, bool shared, bool create,
+                                bool writeThrough, TqnFileHandle& handle) {
+  handle = kQnNoHandle;
+  if (stopped_) return EIO;
+  return inner_.Open(name, readWrite, shared, create, writeThrough, handle);
+}
+
+// Closing writes nothing, and a stopped process has its handles closed by the system, so a
+// close is always passed on.
+int TqnFaultyFileRoutines::Close(TqnFileHandle handle) {
+  const int r = inner_.Close(handle);
+  return stopped_ ? EIO : r;
+}
+
+int TqnFaultyFileRoutines::Flush(TqnFileHandle handle) {
+  if (stopped_) return EIO;
+  ++flushes_;
+  if (fault_ == TFault::FailFlush && flushes_ == target_) {
+    fired_ = true;
+    return EIO;
+  }
+  return inner_.Flush(handle);
+}
+
+int TqnFaultyFileRoutines::ReadAt(TqnFileHandle handle, std::int64_t offset, void* buffer, std::size_t count,
+                                  std::size_t& done) {
+  done = 0;
+  if (stopped_) return EIO;
+  return inner_.ReadAt(handle, offset, buffer, count, done);
+}
+
+int TqnFaultyFileRoutines::WriteAt(TqnFileHandle handle, std::int64_t offset, const void* buffer,
+                                   std::size_t count, std::size_t& done) {
+  done = 0;
+  if (stopped_) return EIO;
+  ++writes_;
+  if (writes_ == target_) {
+    switch (fault_) {
+      case TFault::FailWrite:
+        fired_ = true;
+        return EIO;
+      case TFault::TornWrite: {
+        fired_ = true;
+        inner_.WriteAt(handle, offset, buffer, count / 2, done);
+        return EIO;
+      }
+      case TFault::Stop:
+        StopNow();
+      case TFault::Exit: {
+        std::size_t half = 0;
+        inner_.WriteAt(handle, offset, buffer, count / 2, half);
+        ::_exit(0);
+      }
+      case TFault::StopTorn: {
+        std::size_t half = 0;
+        inner_.WriteAt(handle, offset, buffer, count / 2, half);
+        StopNow();
+      }
+      default:
+        break;
+    }
+  }
+  return inner_.WriteAt(handle, offset, buffer, count, done);
+}
+
+int TqnFaultyFileRoutines::Size(TqnFileHandle handle, std::int64_t& size) {
+  if (stopped_) return EIO;
+  return inner_.Size(handle, size);
+}
+
+int TqnFaultyFileRoutines::Truncate(TqnFileHandle handle, std::int64_t size) {
+  if (stopped_) return EIO;
+  return inner_.Truncate(handle, size);
+}
+
+int TqnFaultyFileRoutines::LockRegion(TqnFileHandle handle, std::int64_t offset, std::int64_t length) {
+  if (stopped_) return EIO;
+  return inner_.LockRegion(handle, offset, length);
+}
+
+int TqnFaultyFileRoutines::UnlockRegion(TqnFileHandle handle, std::int64_t offset, std::int64_t length) {
+  if (stopped_) return EIO;
+  return inner_.UnlockRegion(handle, offset, length);
+}
+
+void TqnFaultyFileRoutines::Sleep(unsigned milliseconds) {
+  if (!stopped_) inner_.Sleep(milliseconds);
+}
+
+int TqnFaultyFileRoutines::Delete(const std::string& name) {
+  if (stopped_) return EIO;
+  return inner_.Delete(name);
+}
+
+int TqnFaultyFileRoutines::Rename(const std::string& oldName, const std::string& newName) {
+  if (stopped_) return EIO;
+  return inner_.Rename(oldName, newName);
+}
+
+int TqnFaultyFileRoutines::SyncFolder(const std::string& folder) {
+  if (stopped_) return EIO;
+  return inner_.SyncFolder(folder);
+}
+
+int TqnFaultyFileRoutines::ListFolder(const std::string& folder, std::vector<std::string>& names) {
+  names.clear();
+  if (stopped_) return EIO;
+  return inner_.ListFolder(folder, names);
+}
+
+bool TqnFaultyFileRoutines::Exists(const std::string& name) { return !stopped_ && inner_.Exists(name); }
+
+}  // namespace tw::dbengine

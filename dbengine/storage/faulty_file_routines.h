@@ -1,0 +1,68 @@
+// A table of file routines that injects failures, for tests: it passes every call to an inner
+// table and, at the Nth write, fails it, writes only half of it, or stops the "process".
+#pragma once
+
+#include <map>
+
+#include "dbengine/storage/file_routines.h"
+#include "platform/rtl/exceptions.h"
+
+namespace tw::dbengine {
+
+// Thrown by TqnFaultyFileRoutines when the simulated process stops.  Whoever catches it must
+// treat everything written so far as all that reached the disk.
+TW_DECLARE_EXCEPTION(EqnSimulatedStop, Exception);
+
+class TqnFaultyFileRoutines final : public TqnFileRoutines {
+ public:
+  enum class TFault {
+    None,
+    FailWrite,    // the Nth write returns an I/O error and writes nothing
+    TornWrite,    // the Nth write writes its first half and then returns an I/O error
+    Stop,         // the process stops at the Nth write, before it writes anything
+    StopTorn,     // the process stops in the middle of the Nth write (first half written)
+    FailFlush,    // the Nth flush returns an I/O error
+    Exit,         // the real process ends at the Nth write (first half written), no clean-up
+  };
+
+  explicit TqnFaultyFileRoutines(TqnFileRoutines& inner = QNPosixFileRoutines()) : inner_(inner) {}
+
+  // Arms the fault for the Nth write (or flush), counting from 1 from now on.
+  void Arm(TFault fault, int n);
+  int Writes() const { return writes_; }
+  int Flushes() const { return flushes_; }
+  bool Stopped() const { return stopped_; }
+  bool Fired() const { return fired_; }
+
+  int Open(const std::string& name, bool readWrite, bool shared, bool create, bool writeThrough,
+           TqnFileHandle& handle) override;
+  int Close(TqnFileHandle handle) override;
+  int Flush(TqnFileHandle handle) override;
+  int ReadAt(TqnFileHandle handle, std::int64_t offset, void* buffer, std::size_t count,
+             std::size_t& done) override;
+  int WriteAt(TqnFileHandle handle, std::int64_t offset, const void* buffer, std::size_t count,
+              std::size_t& done) override;
+  int Size(TqnFileHandle handle, std::int64_t& size) override;
+  int Truncate(TqnFileHandle handle, std::int64_t size) override;
+  int LockRegion(TqnFileHandle handle, std::int64_t offset, std::int64_t length) override;
+  int UnlockRegion(TqnFileHandle handle, std::int64_t offset, std::int64_t length) override;
+  void Sleep(unsigned milliseconds) override;
+  int Delete(const std::string& name) override;
+  int Rename(const std::string& oldName, const std::string& newName) override;
+  int SyncFolder(const std::string& folder) override;
+  int ListFolder(const std::string& folder, std::vector<std::string>& names) override;
+  bool Exists(const std::string& name) override;
+
+ private:
+  [[noreturn]] void StopNow();
+
+  TqnFileRoutines& inner_;
+  TFault fault_ = TFault::None;
+  int target_ = 0;
+  int writes_ = 0;
+  int flushes_ = 0;
+  bool stopped_ = false;
+  bool fired_ = false;
+};
+
+}  // namespace tw::dbengine

@@ -1,0 +1,62 @@
+// The file record of one open file and the primitives over it.  Every primitive checks the
+// record first and raises the engine's errors with the file's name.  All offsets are 64-bit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "dbengine/storage/file_routines.h"
+
+namespace tw::dbengine {
+
+class TqnBufferManager;
+
+constexpr std::uint32_t kQnFileInfoSignature = 0xFF15FABBu;
+
+struct TqnFileInfo {
+  std::uint32_t Signature = kQnFileInfoSignature;
+  TqnFileHandle Handle = kQnNoHandle;
+  std::int32_t BlockSize = 0;  // 0 until block 0 has been read
+  TqnBufferManager* BufferManager = nullptr;  // nullptr for files accessed directly
+  std::uint32_t TransactionId = 0;
+  std::string Name;  // full path: folder + base name + "." + extension
+  bool ReadWrite = false;
+  bool Shared = false;
+  bool WriteThrough = false;
+  bool Encrypted = false;
+  std::int64_t Position = 0;
+  TqnFileRoutines* Routines = nullptr;  // the table installed when the record was made
+};
+
+// A record for Path + "." + Extension (Path alone when Extension is empty), closed.
+TqnFileInfo* QNAllocFileInfo(const std::string& Path, const std::string& Extension,
+                             TqnBufferManager* BufferManager);
+// Drops the file's cached pages, closes the file when open (errors ignored) and frees the
+// record; File becomes nullptr.
+void QNFreeFileInfo(TqnFileInfo*& File);
+
+void QNOpenFile(TqnFileInfo* File, bool ReadWrite, bool Shared, bool Create, bool WriteThrough);
+void QNCloseFile(TqnFileInfo* File);
+bool QNIsFileOpen(const TqnFileInfo* File);
+void QNFlushFile(TqnFileInfo* File);
+// Closes and opens again with the stored options, never creating.
+void QNReopenFile(TqnFileInfo* File);
+void QNPositionFile(TqnFileInfo* File, std::int64_t Offset);
+// Positions at the end and returns the size.
+std::int64_t QNPositionFileEOF(TqnFileInfo* File);
+std::int64_t QNFileSize(TqnFileInfo* File);
+std::size_t QNReadFile(TqnFileInfo* File, std::size_t Count, void* Buffer);
+void QNReadFileExact(TqnFileInfo* File, std::size_t Count, void* Buffer);
+void QNReadFileExactAt(TqnFileInfo* File, std::int64_t Offset, std::size_t Count, void* Buffer);
+void QNWriteFileExact(TqnFileInfo* File, std::size_t Count, const void* Buffer);
+void QNWriteFileExactAt(TqnFileInfo* File, std::int64_t Offset, std::size_t Count, const void* Buffer);
+void QNTruncateFile(TqnFileInfo* File, std::int64_t Size);
+void QNLockFileRegion(TqnFileInfo* File, std::int64_t Offset, std::int64_t Length);
+void QNUnlockFileRegion(TqnFileInfo* File, std::int64_t Offset, std::int64_t Length);
+
+// Through the installed table of file routines.
+void QNDeleteFile(const std::string& Name);
+void QNRenameFile(const std::string& OldName, const std::string& NewName);
+
+}  // namespace tw::dbengine

@@ -1,0 +1,76 @@
+// The table of file routines: the one door through which the storage engine reaches the disk.
+// The engine never calls the operating system for a table or journal file directly; it calls
+// the routines of a TqnFileRoutines table.  The real table works over POSIX descriptors; tests
+// install a table that injects failures (failing writes, torn writes, a process that stops).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tw::dbengine {
+
+using TqnFileHandle = int;
+constexpr TqnFileHandle kQnNoHandle = -1;
+
+// Error numbers returned by the routines are the operating system's (errno values); 0 is
+// success.  A share-mode conflict (another handle holds the file in a mode that excludes this
+// one) is reported as kQnSharingViolation.
+constexpr int kQnSharingViolation = 32;
+
+class TqnFileRoutines {
+ public:
+  virtual ~TqnFileRoutines() = default;
+
+  // Opens Name.  ReadWrite: read and write access, else read-only.  Shared: other handles may
+  // hold the file too (read and write); without it this must be the file's only handle, and
+  // no other handle may open it while it is held.  Create: the file is created, or emptied
+  // when it exists (only after the share check has passed).  WriteThrough: every write reaches
+  // the disk before it returns.
+  virtual int Open(const std::string& name, bool readWrite, bool shared, bool create, bool writeThrough,
+                   TqnFileHandle& handle) = 0;
+  virtual int Close(TqnFileHandle handle) = 0;
+  // Forces the file's data to the disk.
+  virtual int Flush(TqnFileHandle handle) = 0;
+  // Positioned transfers; Done is the count actually moved (short at end of file).
+  virtual int ReadAt(TqnFileHandle handle, std::int64_t offset, void* buffer, std::size_t count,
+                     std::size_t& done) = 0;
+  virtual int WriteAt(TqnFileHandle handle, std::int64_t offset, const void* buffer, std::size_t count,
+                      std::size_t& done) = 0;
+  virtual int Size(TqnFileHandle handle, std::int64_t& size) = 0;
+  // Sets the end of the file at Size.
+  virtual int Truncate(TqnFileHandle handle, std::int64_t size) = 0;
+  // Exclusive byte-range locks, refused (not waited for) when another handle holds a range
+  // that overlaps.
+  virtual int LockRegion(TqnFileHandle handle, std::int64_t offset, std::int64_t length) = 0;
+  virtual int UnlockRegion(TqnFileHandle handle, std::int64_t offset, std::int64_t length) = 0;
+  virtual void Sleep(unsigned milliseconds) = 0;
+  virtual int Delete(const std::string& name) = 0;
+  // Renames Old to New; never replaces an existing New (that is an error, EEXIST).
+  virtual int Rename(const std::string& oldName, const std::string& newName) = 0;
+  // Names (without folder) of the regular files in Folder.
+  // Makes the creation and deletion of files in Folder durable.
+  virtual int SyncFolder(const std::string& folder) = 0;
+  virtual int ListFolder(const std::string& folder, std::vector<std::string>& names) = 0;
+  virtual bool Exists(const std::string& name) = 0;
+};
+
+// The POSIX table.  Share modes are kept between the handles of this process in a registry of
+// open files, and between processes with advisory whole-file locks (shared for shared
+// handles, exclusive for exclusive ones).  Region locks are open-file-description locks.
+// A name that does not exist as spelled is looked up case-insensitively in its folder, and
+// backslashes are taken as folder separators.
+TqnFileRoutines& QNPosixFileRoutines();
+
+// The table in use; the POSIX one until another is installed.
+TqnFileRoutines& QNFileAccessTable();
+// Installs Table (nullptr: the POSIX table) and returns the one installed before.  File
+// records keep the table that was installed when they were made.
+TqnFileRoutines* QNInstallFileAccessTable(TqnFileRoutines* table);
+
+// Maps backslashes to '/', and, when the name does not exist as spelled, finds the folder
+// entry that matches it case-insensitively (the name as given when there is none).
+std::string QNResolveFileName(const std::string& name);
+
+}  // namespace tw::dbengine

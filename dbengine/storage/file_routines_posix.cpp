@@ -1,0 +1,252 @@
+// File routines over POSIX descriptors.
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <utility>
+
+#include "dbengine/storage/file_routines.h"
+
+namespace tw::dbengine {
+
+namespace {
+
+std::string Slashes(std::string s) {
+  for (char& c : s)
+    if (c == '\\') c = '/';
+  return s;
+}
+
+// Open files of this process, keyed by device and inode: how many handles, and whether one of
+// them holds the file exclusively.
+struct OpenFileEntry {
+  int handles = 0;
+  bool exclusive = false;
+};
+
+class PosixFileRoutines final : public TqnFileRoutines {
+ public:
+  int Open(const std::string& rawName, bool readWrite, bool shared, bool create, bool writeThrough,
+           TqnFileHandle& handle) override {
+    handle = kQnNoHandle;
+    const std::string name = QNResolveFileName(rawName);
+    int flags = O_CLOEXEC | (readWrite ? O_RDWR : O_RDONLY);
+    if (create) flags |= O_CREAT;  // emptied below, once the share check has passed
+    if (writeThrough) flags |= O_DSYNC;
+    const int fd = ::open(name.c_str(), flags, 0644);
+    if (fd < 0) return errno;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+      const int e = errno;
+      ::close(fd);
+      return e;
+    }
+    const Key key{st.st_dev, st.st_ino};
+    {
+      std::lock_guard<std::mutex> g(mutex_);
+      auto it = files_.find(key);
+      if (it != files_.end() && it->second.handles > 0 && (it->second.exclusive || !shared)) {
+        ::close(fd);
+        return kQnSharingViolation;
+      }
+      // Other processes: a shared lock for shared handles, an exclusive one otherwise.
+      if (::flock(fd, (shared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
+        const int e = errno;
+        ::close(fd);
+        return (e == EWOULDBLOCK) ? kQnSharingViolation : e;
+      }
+      if (create && ::ftruncate(fd, 0) != 0) {
+        const int e = errno;
+        ::close(fd);
+        return e;
+      }
+      OpenFileEntry& entry = files_[key];
+      entry.handles++;
+      entry.exclusive = !shared;
+      keys_[fd] = key;
+    }
+    handle = fd;
+    return 0;
+  }
+
+  int Close(TqnFileHandle handle) override {
+    {
+      std::lock_guard<std::mutex> g(mutex_);
+      auto k = keys_.find(handle);
+      if (k == keys_.end()) return EBADF;
+      auto it = files_.find(k->second);
+      if (it != files_.end() && --it->second.handles <= 0) files_.erase(it);
+      keys_.erase(k);
+    }
+    return ::close(handle) == 0 ? 0 : errno;
+  }
+
+  int Flush(TqnFileHandle handle) override { return ::fdatasync(handle) == 0 ? 0 : errno; }
+
+  int ReadAt(TqnFileHandle handle, std::int64_t offset, void* buffer, std::size_t count,
+             std::size_t& done) override {
+    done = 0;
+    auto* p = static_cast<std::uint8_t*>(buffer);
+    while (done < count) {
+      const ssize_t n = ::pread(handle, p + done, count - done, static_cast<off_t>(offset + done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      if (n == 0) break;
+      done += static_cast<std::size_t>(n);
+    }
+    return 0;
+  }
+
+  int WriteAt(TqnFileHandle handle, std::int64_t offset, const void* buffer, std::size_t count,
+              std::size_t& done) override {
+    done = 0;
+    const auto* p = static_cast<const std::uint8_t*>(buffer);
+    while (done < count) {
+      const ssize_t n = ::pwrite(handle, p + done, count - done, static_cast<off_t>(offset + done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        return errno;
+      }
+      if (n == 0) return EIO;
+      done += static_cast<std::size_t>(n);
+    }
+    return 0;
+  }
+
+  int Size(TqnFileHandle handle, std::int64_t& size) override {
+    struct stat st {};
+    if (::fstat(handle, &st) != 0) return errno;
+    size = st.st_size;
+    return 0;
+  }
+
+  int Truncate(TqnFileHandle handle, std::int64_t size) override {
+    return ::ftruncate(handle, static_cast<off_t>(size)) == 0 ? 0 : errno;
+  }
+
+  int LockRegion(TqnFileHandle handle, std::int64_t offset, std::int64_t length) override {
+    return RegionLock(handle, offset, length, true);
+  }
+  int UnlockRegion(TqnFileHandle handle, std::int64_t offset, std::int64_t length) override {
+    return RegionLock(handle, offset, length, false);
+  }
+
+  void Sleep(unsigned milliseconds) override { ::usleep(static_cast<useconds_t>(milliseconds) * 1000u); }
+
+  int Delete(const std::string& name) override {
+    return ::unlink(QNResolveFileName(name).c_str()) == 0 ? 0 : errno;
+  }
+
+  int Rename(const std::string& oldName, const std::string& newName) override {
+    const std::string from = QNResolveFileName(oldName);
+    const std::string to = Slashes(newName);
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS) return errno;
+    // File systems without the no-replace rename: a hard link fails on an existing name.
+    if (::link(from.c_str(), to.c_str()) != 0) return errno;
+    return ::unlink(from.c_str()) == 0 ? 0 : errno;
+  }
+
+  int SyncFolder(const std::string& folder) override {
+    const std::string dir = folder.empty() ? std::string(".") : Slashes(folder);
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const int r = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return r;
+  }
+
+  int ListFolder(const std::string& folder, std::vector<std::string>& names) override {
+    names.clear();
+    const std::string dir = folder.empty() ? std::string(".") : Slashes(folder);
+    DIR* d = ::opendir(dir.c_str());
+    if (d == nullptr) return errno;
+    while (dirent* e = ::readdir(d)) {
+      const std::string n = e->d_name;
+      if (n == "." || n == "..") continue;
+      struct stat st {};
+      if (::stat((dir + "/" + n).c_str(), &st) == 0 && S_ISREG(st.st_mode)) names.push_back(n);
+    }
+    ::closedir(d);
+    return 0;
+  }
+
+  bool Exists(const std::string& name) override {
+    struct stat st {};
+    return ::stat(QNResolveFileName(name).c_str(), &st) == 0;
+  }
+
+ private:
+  using Key = std::pair<dev_t, ino_t>;
+
+  static int RegionLock(TqnFileHandle handle, std::int64_t offset, std::int64_t length, bool lock) {
+    if (offset < 0 || length <= 0) return EINVAL;
+    int flags = ::fcntl(handle, F_GETFL);
+    if (flags < 0) return errno;
+    struct flock fl {};
+    fl.l_type = !lock ? F_UNLCK : ((flags & O_ACCMODE) == O_RDONLY ? F_RDLCK : F_WRLCK);
+    fl.l_whence = SEEK_SET;
+    fl.l_start = static_cast<off_t>(offset);
+    fl.l_len = static_cast<off_t>(length);
+    if (::fcntl(handle, F_OFD_SETLK, &fl) != 0) return (errno == EAGAIN || errno == EACCES) ? 33 : errno;
+    return 0;
+  }
+
+  std::mutex mutex_;
+  std::map<Key, OpenFileEntry> files_;
+  std::map<int, Key> keys_;
+};
+
+std::mutex g_tableMutex;
+TqnFileRoutines* g_table = nullptr;
+
+}  // namespace
+
+std::string QNResolveFileName(const std::string& raw) {
+  std::string name = Slashes(raw);
+  struct stat st {};
+  if (name.empty() || ::stat(name.c_str(), &st) == 0) return name;
+  const std::size_t slash = name.rfind('/');
+  const std::string dir = slash == std::string::npos ? std::string(".") : (slash == 0 ? "/" : name.substr(0, slash));
+  const std::string base = slash == std::string::npos ? name : name.substr(slash + 1);
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr) return name;
+  std::string found;
+  while (dirent* e = ::readdir(d)) {
+    if (::strcasecmp(e->d_name, base.c_str()) == 0) {
+      found = e->d_name;
+      break;
+    }
+  }
+  ::closedir(d);
+  if (found.empty()) return name;
+  return slash == std::string::npos ? found : name.substr(0, slash + 1) + found;
+}
+
+TqnFileRoutines& QNPosixFileRoutines() {
+  static PosixFileRoutines routines;
+  return routines;
+}
+
+TqnFileRoutines& QNFileAccessTable() {
+  std::lock_guard<std::mutex> g(g_tableMutex);
+  return g_table ? *g_table : QNPosixFileRoutines();
+}
+
+TqnFileRoutines* QNInstallFileAccessTable(TqnFileRoutines* table) {
+  std::lock_guard<std::mutex> g(g_tableMutex);
+  TqnFileRoutines* old = g_table ? g_table : &QNPosixFileRoutines();
+  g_table = table;
+  return old;
+}
+
+}  // namespace tw::dbengine

@@ -1,0 +1,87 @@
+// The journal of a transaction's commit, and the recovery that runs before a table file is
+// opened.
+//
+// File layout (little-endian): an 8-byte header "JQNH" + state (0 while the transaction runs,
+// 1 once every after-image is written and flushed), then records of a 276-byte header
+// {"JFRH", block number, block size, 1 before-image / 0 after-image, full path of the table
+// file zero-terminated in 260 bytes} followed by the block's bytes.
+//
+// Recovery rule: a journal in state 1 is replayed (its after-images written into the table
+// files, later images of a block winning) and then deleted; a journal in state 0 has its
+// first before-image of every block written back (which undoes whatever reached the table
+// files early) and is deleted.  A journal held open by a running transaction is left alone.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dbengine/storage/file_info.h"
+
+namespace tw::dbengine {
+
+constexpr char kQnJournalExtension[] = "QN$";
+constexpr std::size_t kQnJournalHeaderSize = 8;
+constexpr std::size_t kQnJournalRecordHeaderSize = 276;
+constexpr std::size_t kQnJournalPathSize = 260;
+
+struct TqnJournalImage {
+  std::string Path;
+  std::int32_t Block = 0;
+  std::vector<std::uint8_t> Bytes;
+};
+
+class TqnJournal {
+ public:
+  // Creates (or empties) Name, exclusive, through Routines, and writes and flushes the header
+  // in state 0.
+  TqnJournal(const std::string& Name, TqnFileRoutines& Routines);
+  ~TqnJournal();
+  TqnJournal(const TqnJournal&) = delete;
+  TqnJournal& operator=(const TqnJournal&) = delete;
+
+  const std::string& Name() const { return file_->Name; }
+  // Appends an image of Block of TableFile (its full path is stored).
+  void Append(const std::string& TableFile, std::int32_t Block, const std::uint8_t* Bytes, std::int32_t Size,
+              bool BeforeImage);
+  void Flush();
+  // Flushes the records, then writes state 1 and flushes again.
+  void MarkComplete();
+  bool Complete() const { return complete_; }
+  int Records() const { return records_; }
+  // The first before-image of every block, in journal order: what the tables held before.
+  std::vector<TqnJournalImage> FirstBeforeImages();
+  // Closes the journal and deletes its file.
+  void Delete();
+  // Closes the journal, leaving its file for recovery.
+  void Close();
+
+ private:
+  TqnFileInfo* file_ = nullptr;
+  std::int64_t end_ = 0;
+  bool complete_ = false;
+  int records_ = 0;
+};
+
+enum class TqnRecovery {
+  NoJournal,   // missing, or not a journal of this engine
+  InUse,       // held by a running transaction
+  Replayed,    // state 1: after-images written, journal deleted
+  RolledBack,  // state 0: before-images written back, journal deleted
+  Blocked,     // a table file it names could not be opened; left in place
+  Corrupt,     // state 1 but damaged; left in place
+};
+
+// Recovers one journal file with the given file routines.
+TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& Routines);
+// Recovers every journal in the folder of TableFile.  Raises when a journal that names
+// TableFile could not be recovered (the table would be torn).
+void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routines);
+// Recovers every journal in Folder; returns how many were replayed or rolled back.
+int QNRecoverJournals(const std::string& Folder, TqnFileRoutines& Routines);
+
+// The absolute, normalised form of a path, as journals store it.
+std::string QNJournalPath(const std::string& Name);
+
+}  // namespace tw::dbengine

@@ -1,0 +1,210 @@
+// Field and key comparison.
+#include "dbengine/storage/key_compare.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <string_view>
+
+#include "dbengine/base/compare.h"
+#include "dbengine/base/errors.h"
+#include "dbengine/storage/data_dictionary.h"
+#include "dbengine/storage/key_collation.h"
+#include "dbengine/storage/storage_errors.h"
+
+namespace tw::dbengine {
+
+namespace {
+
+static_assert(std::numeric_limits<long double>::digits == 64, "extended values need the 80-bit long double");
+
+template <typename T>
+T Load(const std::uint8_t* p) {
+  T v;
+  std::memcpy(&v, p, sizeof(T));
+  return v;
+}
+
+long double LoadExtended(const std::uint8_t* p) {
+  long double v = 0;
+  std::memcpy(&v, p, 10);
+  return v;
+}
+
+template <typename F>
+int CompareFloat(F a, F b) {
+  const bool na = std::isnan(a);
+  const bool nb = std::isnan(b);
+  if (na || nb) return na == nb ? 0 : (na ? 1 : -1);
+  return QNCmp3(a, b);
+}
+
+char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
+
+// Text of a short string field: its length byte capped at the field's capacity.
+std::string_view ShortText(const std::uint8_t* p, std::int32_t Length) {
+  std::size_t n = p[0];
+  const std::size_t cap = Length > 1 ? static_cast<std::size_t>(Length - 1) : 0;
+  if (n > cap) n = cap;
+  return {reinterpret_cast<const char*>(p + 1), n};
+}
+
+// Text of a zero-terminated field: up to the first zero, at most the field's length.
+std::string_view ZText(const std::uint8_t* p, std::int32_t Length) {
+  const std::size_t cap = Length > 0 ? static_cast<std::size_t>(Length) : 0;
+  const void* z = std::memchr(p, 0, cap);
+  const std::size_t n = z == nullptr ? cap : static_cast<std::size_t>(static_cast<const std::uint8_t*>(z) - p);
+  return {reinterpret_cast<const char*>(p), n};
+}
+
+// Code units of a zero-terminated 16-bit field, at most Length div 2.
+std::vector<std::uint16_t> WideText(const std::uint8_t* p, std::int32_t Length, std::size_t Max) {
+  std::vector<std::uint16_t> out;
+  const std::size_t cap = Length > 0 ? static_cast<std::size_t>(Length / 2) : 0;
+  for (std::size_t i = 0; i < cap && out.size() < Max; ++i) {
+    const std::uint16_t c = static_cast<std::uint16_t>(p[2 * i] | (p[2 * i + 1] << 8));
+    if (c == 0) break;
+    out.push_back(c);
+  }
+  return out;
+}
+
+int Bytewise(std::string_view a, std::string_view b, bool ci) {
+  return ci ? QNCmpShStrUC(a, b, 255 * 255) : QNCmpShStr(a, b, 255 * 255);
+}
+
+std::string_view Cut(std::string_view s, std::size_t n) { return s.size() > n ? s.substr(0, n) : s; }
+
+int CompareStrings(const std::uint8_t* v1, const std::uint8_t* v2, int type, bool ci, std::int32_t len,
+                   std::size_t maxChars) {
+  switch (type) {
+    case qftShortString:
+      return Bytewise(Cut(ShortText(v1, len), maxChars), Cut(ShortText(v2, len), maxChars), ci);
+    case qftShortStringLocale:
+      return QNCollateText(Cut(ShortText(v1, len), maxChars), Cut(ShortText(v2, len), maxChars), ci);
+    case qftZString:
+      return Bytewise(Cut(ZText(v1, len), maxChars), Cut(ZText(v2, len), maxChars), ci);
+    case qftZStringLocale:
+      return QNCollateText(Cut(ZText(v1, len), maxChars), Cut(ZText(v2, len), maxChars), ci);
+    default: {  // qftWideZString
+      const auto a = WideText(v1, len, maxChars);
+      const auto b = WideText(v2, len, maxChars);
+      return QNCollateWide(a.data(), a.size(), b.data(), b.size(), ci);
+    }
+  }
+}
+
+bool IsStringType(int t) { return t >= qftShortString && t <= qftWideZString; }
+
+bool IsKeyNull(const std::uint8_t* key, std::int32_t keyLength, int fieldCount, int k) {
+  const int nullBytes = (fieldCount + 7) / 8;
+  const std::uint8_t* area = key + keyLength - nullBytes;
+  return (area[k >> 3] >> (k & 7)) & 1;
+}
+
+}  // namespace
+
+TqnKeyCompareParams QNMakeKeyCompareParams(const TqnDataDictionary& Dictionary, int IndexNumber) {
+  const TqnIndexDescriptor& d = Dictionary.IndexDescriptor(IndexNumber);
+  TqnKeyCompareParams p;
+  p.KeyLength = d.KeyLength;
+  p.Dictionary = &Dictionary;
+  p.IndexNumber = IndexNumber;
+  p.Ascending = d.Ascending;
+  p.CaseInsensitive = d.CaseInsensitive;
+  std::int32_t off = 0;
+  for (int k = 0; k < d.FieldCount && k < kQnMaxIndexFields; ++k) {
+    const int f = d.FieldNumbers[static_cast<std::size_t>(k)];
+    TqnKeyField kf;
+    kf.Offset = off;
+    kf.Length = Dictionary.FieldLength(f);
+    kf.FieldType = Dictionary.FieldType(f);
+    off += kf.Length;
+    p.Fields.push_back(kf);
+  }
+  return p;
+}
+
+int QNCompareFieldValues(const std::uint8_t* Value1, const std::uint8_t* Value2, int FieldType, bool CaseInsensitive,
+                         std::int32_t Length) {
+  switch (FieldType) {
+    case qftBoolean:
+      return QNCmp3(Value1[0] != 0, Value2[0] != 0);
+    case qftChar:
+      if (CaseInsensitive) return QNCmp3(static_cast<unsigned char>(AsciiUpper(static_cast<char>(Value1[0]))),
+                                         static_cast<unsigned char>(AsciiUpper(static_cast<char>(Value2[0]))));
+      return QNCmpB(Value1[0], Value2[0]);
+    case qftWideChar: {
+      const std::uint16_t a = Load<std::uint16_t>(Value1);
+      const std::uint16_t b = Load<std::uint16_t>(Value2);
+      return QNCollateWide(&a, 1, &b, 1, CaseInsensitive);
+    }
+    case qftUInt8: return QNCmpB(Value1[0], Value2[0]);
+    case qftUInt16: return QNCmpW(Load<std::uint16_t>(Value1), Load<std::uint16_t>(Value2));
+    case qftUInt32:
+    case qftAutoInc: return QNCmpDW(Load<std::uint32_t>(Value1), Load<std::uint32_t>(Value2));
+    case qftInt8: return QNCmpI8(Load<std::int8_t>(Value1), Load<std::int8_t>(Value2));
+    case qftInt16: return QNCmpI16(Load<std::int16_t>(Value1), Load<std::int16_t>(Value2));
+    case qftInt32:
+    case qftDate:
+    case qftTime: return QNCmpI32(Load<std::int32_t>(Value1), Load<std::int32_t>(Value2));
+    case qftSingle: return CompareFloat(Load<float>(Value1), Load<float>(Value2));
+    case qftDouble:
+    case qftDateTime: return CompareFloat(Load<double>(Value1), Load<double>(Value2));
+    case qftExtended: return CompareFloat(LoadExtended(Value1), LoadExtended(Value2));
+    case qftComp:
+    case qftCurrency: return QNCmp3(Load<std::int64_t>(Value1), Load<std::int64_t>(Value2));
+    case qftByteArray: return QNCmpBytes(Value1, Value2, Length > 0 ? static_cast<std::size_t>(Length) : 0);
+    case qftShortString:
+    case qftShortStringLocale:
+    case qftZString:
+    case qftZStringLocale:
+    case qftWideZString:
+      return CompareStrings(Value1, Value2, FieldType, CaseInsensitive, Length, std::numeric_limits<std::size_t>::max());
+    default:
+      if (QNIsBlobFieldType(FieldType)) QNStorageError(qnerrCompareBlobFields);
+      QNStorageError(qnerrDictUnknownFieldType, {FieldType});
+  }
+}
+
+int QNComparePartialString(const std::uint8_t* Value1, const std::uint8_t* Value2, int FieldType, bool CaseInsensitive,
+                           std::int32_t Length, int PartialLength) {
+  if (!IsStringType(FieldType)) return QNCompareFieldValues(Value1, Value2, FieldType, CaseInsensitive, Length);
+  return CompareStrings(Value1, Value2, FieldType, CaseInsensitive, Length,
+                        PartialLength > 0 ? static_cast<std::size_t>(PartialLength) : 0);
+}
+
+int QNKeyCompareComposite(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& P) {
+  const int total = static_cast<int>(P.Fields.size());
+  int n;
+  if (P.FieldCount > 0)
+    n = std::min(P.FieldCount, total - (P.PartialLength > 0 ? 1 : 0));
+  else
+    n = P.PartialLength > 0 ? 0 : total;
+  if (n < 0) n = 0;
+  auto one = [&](int k, bool partial) {
+    const bool null1 = IsKeyNull(Key1, P.KeyLength, total, k);
+    const bool null2 = IsKeyNull(Key2, P.KeyLength, total, k);
+    if (null1) return null2 ? 0 : -1;
+    if (null2) return 1;
+    const TqnKeyField& f = P.Fields[static_cast<std::size_t>(k)];
+    const int r = partial ? QNComparePartialString(Key1 + f.Offset, Key2 + f.Offset, f.FieldType, P.CaseInsensitive,
+                                                   f.Length, P.PartialLength)
+                          : QNCompareFieldValues(Key1 + f.Offset, Key2 + f.Offset, f.FieldType, P.CaseInsensitive,
+                                                 f.Length);
+    return QNApplyDirection(P.Ascending, r);
+  };
+  for (int k = 0; k < n; ++k) {
+    const int r = one(k, false);
+    if (r != 0) return r;
+  }
+  if (P.PartialLength > 0 && n < total && IsStringType(P.Fields[static_cast<std::size_t>(n)].FieldType))
+    return one(n, true);
+  return 0;
+}
+
+int QNKeyCompareRefNr(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& P) {
+  return QNApplyDirection(P.Ascending, QNCmpI32(Load<std::int32_t>(Key1), Load<std::int32_t>(Key2)));
+}
+
+}  // namespace tw::dbengine

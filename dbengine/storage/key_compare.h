@@ -1,0 +1,52 @@
+// Comparison of stored field values and of index keys.  The same functions order the keys
+// inside every B-tree and compare the search keys of clients, so they define the stored order
+// of every index.  Text fields compared "by locale" use the fixed collation of key_collation.h.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace tw::dbengine {
+
+class TqnDataDictionary;
+
+// Where one field of a composite key lies in the key.
+struct TqnKeyField {
+  std::int32_t Offset = 0;
+  std::int32_t Length = 0;
+  int FieldType = 0;
+};
+
+// How the keys of one index (or one cursor on it) are compared.
+struct TqnKeyCompareParams {
+  std::int32_t KeyLength = 0;
+  const TqnDataDictionary* Dictionary = nullptr;
+  int IndexNumber = 0;
+  int FieldCount = 0;     // leading fields to compare, 0 = all
+  int PartialLength = 0;  // characters of the next (string) field to compare, 0 = none
+  bool Ascending = true;
+  bool CaseInsensitive = false;
+  // The index's fields in key order, filled by QNMakeKeyCompareParams.
+  std::vector<TqnKeyField> Fields;
+};
+
+using TqnKeyCompareFunc = int (*)(const std::uint8_t* Key1, const std::uint8_t* Key2,
+                                  const TqnKeyCompareParams& Parameters);
+
+// The parameters of composite index IndexNumber of Dictionary, comparing all fields.
+TqnKeyCompareParams QNMakeKeyCompareParams(const TqnDataDictionary& Dictionary, int IndexNumber);
+
+// Composite keys: nulls first (in both directions), then field by field.  -1, 0 or 1.
+int QNKeyCompareComposite(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& Parameters);
+// Keys that are record references: signed 32-bit, negated when not ascending.
+int QNKeyCompareRefNr(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& Parameters);
+
+// Two stored values of one field type and length: -1, 0 or 1.  BLOB types raise 23730,
+// unknown types 23637.  Floating-point NaN sorts after every number and equals itself.
+int QNCompareFieldValues(const std::uint8_t* Value1, const std::uint8_t* Value2, int FieldType, bool CaseInsensitive,
+                         std::int32_t Length);
+// The same over at most PartialLength characters of a string field (types 46 to 50).
+int QNComparePartialString(const std::uint8_t* Value1, const std::uint8_t* Value2, int FieldType, bool CaseInsensitive,
+                           std::int32_t Length, int PartialLength);
+
+}  // namespace tw::dbengine

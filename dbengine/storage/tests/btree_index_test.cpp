@@ -1,0 +1,145 @@
+// B-tree indexes: node capacities, duplicates, the search actions at the edges, walking from
+// every state, clearing and deleting indexes inside a transaction.
+#include <gtest/gtest.h>
+
+#include "blocks_test_util.h"
+
+namespace tw::dbengine::testing {
+namespace {
+
+void IntIndexes(TqnDataDictionary& d) {
+  d.AddField("ID", "", qftInt32, 0, 0, false);
+  d.AddField("GROUP", "", qftInt32, 0, 0, false);
+  d.AddIndex("BYID", "", 0, {0}, false, true, false);
+  d.AddIndex("BYGROUP", "", 0, {1}, true, true, false);
+}
+
+class Indexes : public ::testing::Test {
+ protected:
+  Indexes() : t(folder, IntIndexes) {}
+  std::int32_t Add(std::int32_t id, std::int32_t group) {
+    auto r = t.NewRecord();
+    t.dict.SetRecordField(0, r.data(), reinterpret_cast<const std::uint8_t*>(&id));
+    t.dict.SetRecordField(1, r.data(), reinterpret_cast<const std::uint8_t*>(&group));
+    return t.Insert(r);
+  }
+  std::vector<std::uint8_t> IdKey(std::int32_t id) {
+    auto r = t.NewRecord();
+    t.dict.SetRecordField(0, r.data(), reinterpret_cast<const std::uint8_t*>(&id));
+    return t.KeyOf(1, r);
+  }
+  std::vector<std::uint8_t> GroupKey(std::int32_t g) {
+    auto r = t.NewRecord();
+    t.dict.SetRecordField(1, r.data(), reinterpret_cast<const std::uint8_t*>(&g));
+    return t.KeyOf(2, r);
+  }
+  ScratchFolder folder;
+  IndexedTable t;
+};
+
+TEST(IndexCapacity, NodesHoldAnOddNumberOfKeys) {
+  EXPECT_EQ(QNIndexNodeCapacity(4096, 12, true, false), 253);
+  EXPECT_EQ(QNIndexNodeCapacity(4096, 12, false, false), 203);
+  EXPECT_EQ(QNIndexNodeCapacity(4096, 4, true, true), 1015);
+  EXPECT_EQ(QNIndexNodeCapacity(4096, 1024, true, false), 3);
+}
+
+TEST_F(Indexes, UniqueIndexesRefuseAKeyTwiceAndDuplicatesOrderByReference) {
+  t.Begin();
+  const std::int32_t a = Add(1, 5);
+  EXPECT_EQ(Add(1, 6), -1);
+  const std::int32_t b = Add(2, 5);
+  EXPECT_FALSE(QNTblAddKey(t.handles[2], b, GroupKey(5).data()));  // the same key and reference
+  t.Commit();
+  TqnKeyPath path;
+  std::int32_t ref = 0;
+  ASSERT_TRUE(QNTblFindKey(t.handles[2], ref, GroupKey(5).data(), kQnFindEqual, path));
+  EXPECT_EQ(ref, std::min(a, b));  // the first of the equal keys
+  ASSERT_TRUE(QNTblNextKey(t.handles[2], ref, nullptr, path));
+  EXPECT_EQ(ref, std::max(a, b));
+  EXPECT_FALSE(QNTblNextKey(t.handles[2], ref, nullptr, path));
+  EXPECT_EQ(path.State, kpsEOF);
+  EXPECT_FALSE(QNTblNextKey(t.handles[2], ref, nullptr, path));
+  EXPECT_TRUE(t.Check().empty()) << Faults(t.Check());
+}
+
+TEST_F(Indexes, SearchesAtTheEdgesOfTheIndex) {
+  TqnKeyPath path;
+  std::int32_t ref = 0;
+  EXPECT_FALSE(QNTblFindKey(t.handles[1], ref, IdKey(1).data(), kQnFindGreaterOrEqual, path));
+  EXPECT_EQ(path.State, kpsBOF);
+  t.Begin();
+  for (int i = 0; i < 2000; i += 2) Add(i, i % 7);
+  t.Commit();
+  ref = 0;
+  EXPECT_TRUE(QNTblFindKey(t.handles[1], ref, IdKey(5000).data(), kQnFindGreater, path));
+  EXPECT_EQ(path.State, kpsEOF);
+  EXPECT_TRUE(QNTblFindKey(t.handles[1], ref, IdKey(5000).data(), kQnFindGreaterOrEqual, path));
+  EXPECT_EQ(path.State, kpsEOF);
+  EXPECT_FALSE(QNTblFindKey(t.handles[1], ref, IdKey(5).data(), kQnFindEqual, path));
+  EXPECT_EQ(path.State, kpsUnpositioned);
+  std::vector<std::uint8_t> key(static_cast<std::size_t>(t.dict.IndexKeyLength(1)));
+  ASSERT_TRUE(QNTblFindKey(t.handles[1], ref, IdKey(5).data(), kQnFindGreaterOrEqual, path));
+  ASSERT_TRUE(QNTblPrevKey(t.handles[1], ref, key.data(), path));
+  EXPECT_EQ(key, IdKey(4));
+  ASSERT_TRUE(QNTblFindKey(t.handles[1], ref, IdKey(6).data(), kQnFindGreater, path));
+  ASSERT_TRUE(QNTblPrevKey(t.handles[1], ref, key.data(), path));
+  EXPECT_EQ(key, IdKey(6));
+  ASSERT_TRUE(QNTblFindKey(t.handles[1], ref, IdKey(-1).data(), kQnFindGreater, path));
+  EXPECT_FALSE(QNTblPrevKey(t.handles[1], ref, key.data(), path));
+  EXPECT_EQ(path.State, kpsBOF);
+  ASSERT_TRUE(QNTblNextKey(t.handles[1], ref, key.data(), path));
+  EXPECT_EQ(key, IdKey(0));
+  // From EOF a backward walk starts at the last key.
+  QNSetEOF(path);
+  ASSERT_TRUE(QNTblPrevKey(t.handles[1], ref, key.data(), path));
+  EXPECT_EQ(key, IdKey(1998));
+}
+
+TEST_F(Indexes, ClearingALargeIndexStaysInsideTheTransaction) {
+  t.Begin();
+  for (int i = 0; i < 25000; ++i) Add(i, i % 3);
+  t.Commit();
+  const TqnIndexInfo before = QNTblGetIndexInfo(t.fx.file, 1);
+  ASSERT_GT(before.NodeCount, 50);
+  const auto committed = ReadAll(t.fx.file->Name);
+  t.Begin();
+  QNTblClearIndex(t.fx.file, 1);
+  EXPECT_EQ(QNTblGetIndexInfo(t.fx.file, 1).Root, -1);
+  // Nothing reached the file before the end of the transaction.
+  EXPECT_EQ(ReadAll(t.fx.file->Name), committed);
+  t.Rollback();
+  const TqnIndexInfo after = QNTblGetIndexInfo(t.fx.file, 1);
+  EXPECT_EQ(after.Root, before.Root);
+  EXPECT_EQ(after.KeyCount, 25000);
+  EXPECT_TRUE(t.Check().empty()) << Faults(t.Check());
+}
+
+TEST_F(Indexes, DeletingAnIndexFreesItsNodesAndMovesTheOthersDown) {
+  t.Begin();
+  for (int i = 0; i < 500; ++i) Add(i, i % 3);
+  const TqnIndexInfo groups = QNTblGetIndexInfo(t.fx.file, 2);
+  const std::int32_t freed = t.fx.Dword(qfhFreedCount);
+  const std::int32_t nodes = QNTblGetIndexInfo(t.fx.file, 1).NodeCount;
+  QNTblDeleteIndex(t.fx.file, 1);
+  EXPECT_EQ(t.fx.Dword(qfhFreedCount), freed + nodes);
+  const TqnIndexInfo moved = QNTblGetIndexInfo(t.fx.file, 1);
+  EXPECT_EQ(moved.Root, groups.Root);
+  EXPECT_EQ(moved.KeyCount, 500);
+  EXPECT_EQ(moved.Flags, kQnIndexAllowDups);
+  EXPECT_EQ(QNTblGetIndexInfo(t.fx.file, 255).Root, -1);
+  EXPECT_EQ(ErrorOf([&] { QNTblGetIndexInfo(t.fx.file, 256); }), qnerrIndexOutOfRange);
+  t.Rollback();
+}
+
+TEST_F(Indexes, DeletingAKeyThatIsNotThereChangesNothing) {
+  t.Begin();
+  for (int i = 0; i < 300; ++i) Add(i, 1);
+  EXPECT_FALSE(QNTblDeleteKey(t.handles[1], 4128, IdKey(1000).data()));
+  EXPECT_FALSE(QNTblDeleteKey(t.handles[2], 4, GroupKey(1).data()));  // right key, wrong reference
+  t.Commit();
+  EXPECT_TRUE(t.Check().empty()) << Faults(t.Check());
+}
+
+}  // namespace
+}  // namespace tw::dbengine::testing

@@ -1,0 +1,264 @@
+// The buffer manager: hits and misses, eviction and the request brackets, dirty pages per
+// transaction, commit and rollback, removing a file, and the file record's checks.
+#include <gtest/gtest.h>
+
+#include "dbengine/storage/faulty_file_routines.h"
+#include "dbengine/storage/tests/storage_test_util.h"
+
+namespace tw::dbengine {
+namespace {
+
+using testing::ErrorOf;
+using testing::ScratchFolder;
+using testing::TableFixture;
+
+// A table of Blocks blocks after block 0 and the dictionary, block N holding N at offset 100.
+void MakeBlocks(TableFixture& t, const std::string& base, int blocks) {
+  TqnDataDictionary d;
+  testing::SmallDictionary(d);
+  t.Create(base, d);
+  t.Begin(99);
+  std::uint8_t* h = t.Header(true);
+  for (int i = 0; i < blocks; ++i) {
+    std::int32_t b = 0;
+    std::uint8_t* p = QNTblHlpGetNewBlock(t.file, h, b);
+    QNSetDword(p, 25, b);
+  }
+  t.bm.Commit(99);
+  t.file->TransactionId = 0;
+}
+
+TEST(BufferManager, CachedBlocksAreHitsAndChangesStayInRam) {
+  ScratchFolder dir;
+  TableFixture t;
+  MakeBlocks(t, dir.File("T"), 4);
+  const std::uint64_t misses = t.bm.Misses();
+  EXPECT_EQ(QNGetDword(t.bm.GetBlock(t.file, 3, false), 25), 3);
+  EXPECT_EQ(t.bm.Misses(), misses);  // still cached from the commit
+  t.bm.RemoveFile(t.file);
+  EXPECT_EQ(QNGetDword(t.bm.GetBlock(t.file, 3, false), 25), 3);
+  EXPECT_EQ(t.bm.Misses(), misses + 2);  // block 0 and block 3 read again
+
+  t.Begin(5);
+  QNSetDword(t.bm.GetBlock(t.file, 3, true), 25, 333);
+  EXPECT_EQ(QNGetDword(t.bm.GetBlock(t.file, 3, false), 25), 333);
+  EXPECT_EQ(t.bm.DirtyPageCount(5), 1);
+  // Nothing reached the disk before the commit.
+  EXPECT_EQ(QNGetDword(testing::ReadAll(dir.File("T.QND")).data() + 3 * 4096, 25), 3);
+  t.bm.Commit(5);
+  EXPECT_EQ(QNGetDword(testing::ReadAll(dir.File("T.QND")).data() + 3 * 4096, 25), 333);
+  EXPECT_FALSE(t.bm.IsTransactionKnown(5));
+}
+
+TEST(BufferManager, UpdateOutsideAKnownTransactionIsRefused) {
+  ScratchFolder dir;
+  TableFixture t;
+  MakeBlocks(t, dir.File("T"), 1);
+  t.file->TransactionId = 1234;
+  EXPECT_EQ(ErrorOf([&] { t.bm.GetBlock(t.file, 2, true); }), 23688);
+  EXPECT_EQ(t.bm.DirtyPageCount(1234), 0);
+}
+
+TEST(BufferManager, RollbackForgetsChangesAndNewBlocks) {
+  ScratchFolder dir;
+  TableFixture t;
+  MakeBlocks(t, dir.File("T"), 3);
+  t.Begin(7);
+  QNSetDword(t.bm.GetBlock(t.file, 2, true), 25, -1);
+  std::int32_t b = 0;
+  QNTblHlpGetNewBlock(t.file, t.Header(true), b);
+  EXPECT_EQ(t.Dword(qfhBlocksUsed), 6);
+  t.bm.Rollback(7);
+  EXPECT_FALSE(t.bm.IsTransactionKnown(7));
+  EXPECT_EQ(QNGetDword(t.bm.GetBlock(t.file, 2, false), 25), 2);
+  EXPECT_EQ(t.Dword(qfhBlocksUsed), 5);
+  EXPECT_EQ(testing::ReadAll(dir.File("T.QND")).size(), 5u * 4096);
+}
+
+TEST(BufferManager, DirtyPagesBelongToTheirOwnTransaction) {
+  ScratchFolder dir;
+  TableFixture a, b;
+  MakeBlocks(a, dir.File("A"), 2);
+  MakeBlocks(b, dir.File("B"), 2);
+  // Both files share one manager for this test.
+  TqnBufferManager& bm = a.bm;
+  TqnFileInfo* fb = QNAllocFileInfo(dir.File("B2"), "", &bm);
+  b.Close();
+  std::filesystem::rename(dir.File("B.QND"), dir.File("B2"));
+  QNOpenFile(fb, true, false, false, false);
+  a.file->TransactionId = 1;
+  fb->TransactionId = 2;
+  bm.StartTransaction(1, false, "");
+  bm.StartTransaction(2, false, "");
+  bm.StartTransaction(2, false, "");  // a second start of a known id changes nothing
+  QNSetDword(bm.GetBlock(a.file, 2, true), 25, 20);
+  QNSetDword(bm.GetBlock(fb, 2, true), 25, 30);
+  QNSetDword(bm.GetBlock(fb, 3, true), 25, 31);
+  EXPECT_EQ(bm.DirtyPageCount(1), 1);
+  EXPECT_EQ(bm.DirtyPageCount(2), 2);
+  bm.Rollback(2);
+  bm.Commit(1);
+  EXPECT_EQ(QNGetDword(testing::ReadAll(dir.File("A.QND")).data() + 2 * 4096, 25), 20);
+  EXPECT_EQ(QNGetDword(testing::ReadAll(dir.File("B2")).data() + 2 * 4096, 25), 2);
+  bm.RemoveFile(fb);
+  QNFreeFileInfo(fb);
+}
+
+TEST(BufferManager, DiscardAndCommitChangesKeepTheTransaction) {
+  ScratchFolder dir;
+  TableFixture t;
+  MakeBlocks(t, dir.File("T"), 2);
+  t.Begin(3);
+  QNSetDword(t.bm.GetBlock(t.file, 2, true), 25, 77);
+  t.bm.DiscardChanges(3);
+  EXPECT_TRUE(t.bm.IsTransactionKnown(3));
+  EXPECT_EQ(QNGetDword(t.bm.GetBlock(t.file, 2, false), 25), 2);
+  QNSetDword(t.bm.GetBlock(t.file, 2, true), 25, 78);
+  t.bm.CommitChanges(3);
+  EXPECT_TRUE(t.bm.IsTransactionKnown(3));
+  EXPECT_EQ(t.bm.DirtyPageCount(3), 0);
+  EXPECT_EQ(QNGetDword(testing::ReadAll(dir.File("T.QND")).data() + 2 * 4096, 25), 78);
+  t.bm.Commit(3);
+}
+
+TEST(BufferManager, RemoveFileDropsDirtyChanges) {
+  ScratchFolder dir;
+  TableFixture t;
+  MakeBlocks(t, dir.File("T"), 2);
+  t.Begin(3);
+  QNSetDword(t.bm.GetBlock(t.file, 2, true), 25, 55);
+  t.bm.RemoveFile(t.file);
+  EXPECT_EQ(t.bm.DirtyPageCount(3), 0);
+  EXPECT_EQ(QNGetDword(t.bm.GetBlock(t.file, 2, false), 25), 2);
+  t.bm.Commit(3);
+}
+
+TEST(BufferManager, FreeingAFileRecordDropsItsPages) {
+  ScratchFolder dir;
+  TableFixture t;
+  MakeBlocks(t, dir.File("T"), 2);
+  const TqnFileInfo* old = t.file;
+  EXPECT_TRUE(t.bm.IsCached(old, 2));
+  QNFreeFileInfo(t.file);
+  EXPECT_FALSE(t.bm.IsCached(old, 2));
+  EXPECT_FALSE(t.bm.IsCached(old, 0));
+}
+
+TEST(BufferManager, NewBlocksAreZeroedEvenOnReusedPages) {
+  ScratchFolder dir;
+  TableFixture t;
+  MakeBlocks(t, dir.File("T"), 3);
+  t.Begin(4);
+  for (int b = 2; b <= 4; ++b) std::memset(t.bm.GetBlock(t.file, b, true), 0xCD, 4096);
+  t.bm.Rollback(4);  // three recycled pages full of 0xCD
+  t.Begin(5);
+  std::int32_t b = 0;
+  QNTblHlpGetNewBlock(t.file, t.Header(true), b);
+  t.bm.Commit(5);
+  const auto bytes = testing::ReadAll(dir.File("T.QND"));
+  ASSERT_EQ(bytes.size(), 6u * 4096);
+  for (std::size_t i = 5 * 4096 + 12; i < bytes.size(); ++i) ASSERT_EQ(bytes[i], 0) << i;
+}
+
+TEST(BufferManager, EvictionSparesPagesOfTheCurrentRequest) {
+  ScratchFolder dir;
+  { TableFixture maker; MakeBlocks(maker, dir.File("T"), 40); }
+  TableFixture t;
+  t.Open(dir.File("T"), false);
+  t.bm.SetMaxPageCount(10);
+  t.bm.BeginRequest();
+  std::vector<const std::uint8_t*> buffers;
+  for (int b = 2; b < 32; ++b) buffers.push_back(t.bm.GetBlock(t.file, b, false));
+  // Thirty pages taken in one request all stay valid: none could be reused.
+  for (int i = 0; i < 30; ++i) EXPECT_EQ(QNGetDword(buffers[static_cast<std::size_t>(i)], 25), i + 2);
+  EXPECT_GE(t.bm.PageCount(), 31);
+  t.bm.EndRequest();
+  const int pages = t.bm.PageCount();
+  // After the request, a new block reuses the least recently used clean page.
+  t.bm.GetBlock(t.file, 35, false);
+  EXPECT_EQ(t.bm.PageCount(), pages);
+  EXPECT_FALSE(t.bm.IsCached(t.file, 2));
+  EXPECT_TRUE(t.bm.IsCached(t.file, 3));
+  EXPECT_TRUE(t.bm.IsCached(t.file, 0));  // header pages are never evicted
+}
+
+TEST(BufferManager, NestedRequestsProtectTheOuterRequestsPages) {
+  ScratchFolder dir;
+  { TableFixture maker; MakeBlocks(maker, dir.File("T"), 20); }
+  TableFixture t;
+  t.Open(dir.File("T"), false);
+  t.bm.SetMaxPageCount(4);
+  t.bm.BeginRequest();
+  const std::uint8_t* outer = t.bm.GetBlock(t.file, 2, false);
+  t.bm.BeginRequest();  // nested: must not make block 2 evictable
+  for (int b = 3; b < 10; ++b) t.bm.GetBlock(t.file, b, false);
+  t.bm.EndRequest();    // nested exit: must not lift the threshold for the outer request
+  for (int b = 10; b < 20; ++b) t.bm.GetBlock(t.file, b, false);
+  EXPECT_TRUE(t.bm.IsCached(t.file, 2));
+  EXPECT_EQ(QNGetDword(outer, 25), 2);
+  EXPECT_EQ(t.bm.RequestDepth(), 1);
+  t.bm.EndRequest();
+  EXPECT_EQ(t.bm.RequestDepth(), 0);
+  t.bm.EndRequest();  // an unmatched end does nothing
+  EXPECT_EQ(t.bm.RequestDepth(), 0);
+}
+
+TEST(BufferManager, DirtyPagesAreNeverEvicted) {
+  ScratchFolder dir;
+  TableFixture t;
+  MakeBlocks(t, dir.File("T"), 12);
+  t.bm.SetMaxPageCount(3);
+  t.Begin(8);
+  for (int b = 2; b < 8; ++b) QNSetDword(t.bm.GetBlock(t.file, b, true), 25, 100 + b);
+  for (int b = 8; b < 14; ++b) t.bm.GetBlock(t.file, b, false);
+  EXPECT_EQ(t.bm.DirtyPageCount(8), 6);
+  t.bm.Commit(8);
+  const auto bytes = testing::ReadAll(dir.File("T.QND"));
+  for (int b = 2; b < 8; ++b) EXPECT_EQ(QNGetDword(bytes.data() + b * 4096, 25), 100 + b);
+}
+
+TEST(FileRecord, ChecksAndShortReads) {
+  ScratchFolder dir;
+  TableFixture t;
+  MakeBlocks(t, dir.File("T"), 2);
+  // Cut the file in the middle of block 3.
+  auto bytes = testing::ReadAll(dir.File("T.QND"));
+  bytes.resize(3 * 4096 + 100);
+  t.Close();
+  testing::WriteAll(dir.File("T.QND"), bytes);
+  t.Open(dir.File("T"));
+  try {
+    t.bm.GetBlock(t.file, 3, false);
+    FAIL() << "short read not reported";
+  } catch (const EqnException& e) {
+    EXPECT_EQ(e.ErrorCode, 23543);
+    EXPECT_NE(e.Message().find("T.QND"), std::string::npos);
+    EXPECT_NE(e.Message().find("4096"), std::string::npos);
+  }
+  EXPECT_FALSE(t.bm.IsCached(t.file, 3));
+  EXPECT_EQ(ErrorOf([&] { t.bm.GetBlock(t.file, -1, false); }), 23585);
+  TqnFileInfo* closed = QNAllocFileInfo(dir.File("X"), "", nullptr);
+  EXPECT_EQ(ErrorOf([&] { QNFlushFile(closed); }), 23536);
+  EXPECT_EQ(ErrorOf([&] { QNFlushFile(nullptr); }), 23536);
+  QNFreeFileInfo(closed);
+  EXPECT_EQ(closed, nullptr);
+}
+
+TEST(FileRecord, LargeOffsetsAreSixtyFourBit) {
+  ScratchFolder dir;
+  TqnFileInfo* f = QNAllocFileInfo(dir.File("BIG"), "", nullptr);
+  QNOpenFile(f, true, false, true, false);
+  const std::int64_t far = (std::int64_t(1) << 32) + 12;  // beyond 32 bits, sparse
+  const char text[] = "far";
+  QNWriteFileExactAt(f, far, 3, text);
+  char back[3] = {};
+  QNReadFileExactAt(f, far, 3, back);
+  EXPECT_EQ(std::string(back, 3), "far");
+  EXPECT_EQ(QNPositionFileEOF(f), far + 3);
+  QNTruncateFile(f, 10);
+  EXPECT_EQ(QNFileSize(f), 10);
+  QNFreeFileInfo(f);
+}
+
+}  // namespace
+}  // namespace tw::dbengine

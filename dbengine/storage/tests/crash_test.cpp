@@ -1,0 +1,343 @@
+// A commit is all or nothing across a crash.  For every N, a transaction over two tables is
+// committed while its Nth write (or flush) fails, is torn in half, or the process stops
+// there; after reopening with the real file routines, both tables hold either all of the
+// transaction or none of it, and no journal is left.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "dbengine/storage/faulty_file_routines.h"
+#include "dbengine/storage/journal.h"
+#include "dbengine/storage/tests/storage_test_util.h"
+
+namespace tw::dbengine {
+namespace {
+
+using testing::ScratchFolder;
+using testing::TableFixture;
+using TFault = TqnFaultyFileRoutines::TFault;
+
+constexpr std::uint8_t kOld = 0x11;
+constexpr std::uint8_t kNew = 0x22;
+constexpr int kBlocks = 6;  // data blocks 2..7 after block 0 and the dictionary
+
+void Fill(std::uint8_t* block, std::uint8_t v) { std::memset(block + 32, v, 4096 - 32); }
+
+void Build(const std::string& dir) {
+  for (const char* name : {"A", "B"}) {
+    TableFixture t;
+    TqnDataDictionary d;
+    testing::SmallDictionary(d);
+    t.Create(dir + "/" + name, d);
+    t.Begin(2);
+    std::uint8_t* h = t.Header(true);
+    for (int i = 0; i < kBlocks; ++i) {
+      std::int32_t b = 0;
+      Fill(QNTblHlpGetNewBlock(t.file, h, b), kOld);
+    }
+    t.bm.Commit(2);
+  }
+}
+
+// The changes of one transaction: three blocks of A, two of B, a block appended to A, and a
+// counter in both headers.
+void Change(TqnBufferManager& bm, TqnFileInfo* a, TqnFileInfo* b) {
+  for (int blk = 2; blk <= 4; ++blk) Fill(bm.GetBlock(a, blk, true), kNew);
+  for (int blk = 3; blk <= 4; ++blk) Fill(bm.GetBlock(b, blk, true), kNew);
+  std::int32_t n = 0;
+  Fill(QNTblHlpGetNewBlock(a, bm.GetFileHeader(a, true), n), kNew);
+  QNTblNextAutoIncValue(a);
+  QNTblNextAutoIncValue(b);
+}
+
+// Runs the transaction with the fault armed; returns whether the fault fired.
+bool RunWithFault(const std::string& dir, TFault fault, int n, bool failSafe) {
+  TqnFaultyFileRoutines faulty;
+  TqnFileRoutines* previous = QNInstallFileAccessTable(&faulty);
+  auto bm = std::make_unique<TqnBufferManager>();
+  TqnFileInfo* a = QNAllocFileInfo(dir + "/A", "QND", bm.get());
+  TqnFileInfo* b = QNAllocFileInfo(dir + "/B", "QND", bm.get());
+  QNInstallFileAccessTable(previous);
+  QNOpenFile(a, true, false, false, false);
+  QNOpenFile(b, true, false, false, false);
+  faulty.Arm(fault, n);
+  const std::uint32_t id = 50;
+  try {
+    a->TransactionId = b->TransactionId = id;
+    bm->StartTransaction(id, failSafe, dir + "/7");
+    Change(*bm, a, b);
+    bm->Commit(id);
+  } catch (const EqnSimulatedStop&) {
+    // The process is gone: nothing more is written.
+  } catch (const EqnException&) {
+    // What the server does with a failed commit.
+    bm->Rollback(id);
+  }
+  // Abandon (after a stop every routine fails and writes nothing) or close normally.
+  bm->RemoveFile(a);
+  bm->RemoveFile(b);
+  QNFreeFileInfo(a);
+  QNFreeFileInfo(b);
+  bm.reset();
+  return faulty.Fired();
+}
+
+// Reopens both tables with the real routines and returns whether they hold the transaction
+// (true) or not (false); fails the test when a table is torn or the two disagree.
+bool CheckAllOrNothing(const std::string& dir, const std::string& label) {
+  bool result[2] = {};
+  int i = 0;
+  for (const char* name : {"A", "B"}) {
+    TableFixture t;
+    t.Open(dir + "/" + name);
+    const bool isNew = t.Dword(qfhLastAutoInc) == 1;
+    result[i] = isNew;
+    const bool isA = i == 0;
+    EXPECT_EQ(t.Dword(qfhBlocksUsed), 2 + kBlocks + (isA && isNew ? 1 : 0)) << label << " " << name;
+    for (int blk = 2; blk < t.Dword(qfhBlocksUsed); ++blk) {
+      const bool changed = isNew && (isA ? (blk <= 4 || blk == 8) : (blk == 3 || blk == 4));
+      const std::uint8_t want = changed ? kNew : kOld;
+      const std::uint8_t* p = t.bm.GetBlock(t.file, blk, false);
+      int wrong = 0;
+      for (int k = 32; k < 4096; ++k) wrong += p[k] != want;
+      EXPECT_EQ(wrong, 0) << label << " " << name << " block " << blk;
+    }
+    TqnDataDictionary d;
+    EXPECT_NO_THROW(QNTblReadDictionary(d, t.file)) << label;
+    ++i;
+  }
+  EXPECT_EQ(result[0], result[1]) << label << ": one table has the transaction, the other not";
+  return result[0];
+}
+
+void NoJournalLeft(const ScratchFolder& dir, const std::string& label) {
+  for (const std::string& n : dir.Names()) EXPECT_EQ(n.find(".QN$"), std::string::npos) << label << " " << n;
+}
+
+void CrashAtEveryWrite(TFault fault, bool failSafe, int atLeast = 10) {
+  bool sawNone = false, sawAll = false;
+  int n = 1;
+  for (; n < 200; ++n) {
+    ScratchFolder dir;
+    Build(dir.Path());
+    const bool fired = RunWithFault(dir.Path(), fault, n, failSafe);
+    const std::string label = "N=" + std::to_string(n);
+    const bool committed = CheckAllOrNothing(dir.Path(), label);
+    NoJournalLeft(dir, label);
+    if (::testing::Test::HasFailure()) break;
+    if (!fired) {
+      EXPECT_TRUE(committed) << label;
+      break;
+    }
+    (committed ? sawAll : sawNone) = true;
+  }
+  EXPECT_GT(n, atLeast);
+  EXPECT_LT(n, 200);
+  // Faults before the journal was complete undo the transaction, faults after it finish it.
+  EXPECT_TRUE(sawNone);
+  EXPECT_TRUE(sawAll);
+}
+
+TEST(CrashSafety, FailSafeTransactionSurvivesFailedWrites) { CrashAtEveryWrite(TFault::FailWrite, true); }
+TEST(CrashSafety, FailSafeTransactionSurvivesTornWrites) { CrashAtEveryWrite(TFault::TornWrite, true); }
+TEST(CrashSafety, FailSafeTransactionSurvivesAStop) { CrashAtEveryWrite(TFault::Stop, true); }
+TEST(CrashSafety, FailSafeTransactionSurvivesAStopMidWrite) { CrashAtEveryWrite(TFault::StopTorn, true); }
+TEST(CrashSafety, FailSafeTransactionSurvivesFailedFlushes) { CrashAtEveryWrite(TFault::FailFlush, true, 3); }
+TEST(CrashSafety, NormalTransactionSurvivesFailedWrites) { CrashAtEveryWrite(TFault::FailWrite, false); }
+TEST(CrashSafety, NormalTransactionSurvivesAStopMidWrite) { CrashAtEveryWrite(TFault::StopTorn, false); }
+TEST(CrashSafety, NormalTransactionSurvivesAStop) { CrashAtEveryWrite(TFault::Stop, false); }
+
+// The same with a real process that ends in the middle of its Nth write.
+void ExitAtEveryWrite(bool failSafe) {
+  bool sawNone = false, sawAll = false;
+  int n = 1;
+  for (; n < 200; ++n) {
+    ScratchFolder dir;
+    Build(dir.Path());
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      RunWithFault(dir.Path(), TFault::Exit, n, failSafe);
+      ::_exit(3);  // the commit ended without reaching the Nth write
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    const std::string label = "exit at N=" + std::to_string(n);
+    const bool committed = CheckAllOrNothing(dir.Path(), label);
+    NoJournalLeft(dir, label);
+    if (::testing::Test::HasFailure()) break;
+    if (WEXITSTATUS(status) == 3) {
+      EXPECT_TRUE(committed) << label;
+      break;
+    }
+    (committed ? sawAll : sawNone) = true;
+  }
+  EXPECT_GT(n, 10);
+  EXPECT_TRUE(sawNone);
+  EXPECT_TRUE(sawAll);
+}
+
+TEST(CrashSafety, FailSafeTransactionSurvivesProcessExit) { ExitAtEveryWrite(true); }
+TEST(CrashSafety, NormalTransactionSurvivesProcessExit) { ExitAtEveryWrite(false); }
+
+// ---- The journal and its recovery rule ------------------------------------------------------
+
+std::int64_t SizeOf(const std::string& path) {
+  std::error_code ec;
+  const auto n = std::filesystem::file_size(path, ec);
+  return ec ? -1 : static_cast<std::int64_t>(n);
+}
+
+TEST(Journal, BeforeImagesOncePerBlockAndGoneAfterCommit) {
+  ScratchFolder dir;
+  Build(dir.Path());
+  TableFixture t;
+  t.Open(dir.File("A"));
+  t.Begin(9, true, dir.File("7"));
+  const std::string journal = dir.File("7.QN$");
+  EXPECT_EQ(SizeOf(journal), 8);
+  Fill(t.bm.GetBlock(t.file, 5, true), 0x33);
+  Fill(t.bm.GetBlock(t.file, 5, true), 0x34);  // already dirty: no second before-image
+  EXPECT_EQ(SizeOf(journal), 8 + 276 + 4096);
+  std::int32_t b = 0;
+  QNTblHlpGetNewBlock(t.file, t.Header(true), b);  // block 0's before-image; none for the new block
+  EXPECT_EQ(SizeOf(journal), 8 + 2 * (276 + 4096));
+  const auto bytes = testing::ReadAll(journal);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "JQNH");
+  EXPECT_EQ(QNGetU32(bytes.data() + 4), 0u);
+  EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 12), "JFRH");
+  EXPECT_EQ(QNGetI32(bytes.data() + 12), 5);
+  EXPECT_EQ(QNGetI32(bytes.data() + 16), 4096);
+  EXPECT_EQ(QNGetU32(bytes.data() + 20), 1u);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(bytes.data() + 24)), QNJournalPath(dir.File("A.QND")));
+  EXPECT_EQ(bytes[8 + 276 + 32], kOld);
+  t.bm.Commit(9);
+  EXPECT_EQ(SizeOf(journal), -1);
+  EXPECT_EQ(testing::ReadAll(dir.File("A.QND"))[5 * 4096 + 40], 0x34);
+}
+
+TEST(Journal, RollbackDeletesTheJournalAndKeepsTheDisk) {
+  ScratchFolder dir;
+  Build(dir.Path());
+  const auto before = testing::ReadAll(dir.File("A.QND"));
+  TableFixture t;
+  t.Open(dir.File("A"));
+  t.Begin(9, true, dir.File("8.QN$"));
+  Fill(t.bm.GetBlock(t.file, 5, true), 0x33);
+  t.bm.Rollback(9);
+  EXPECT_EQ(SizeOf(dir.File("8.QN$")), -1);
+  EXPECT_EQ(testing::ReadAll(dir.File("A.QND")), before);
+  EXPECT_EQ(t.bm.GetBlock(t.file, 5, false)[40], kOld);
+}
+
+TEST(Journal, RollbackAfterEarlyWritesPutsTheOldBlocksBack) {
+  ScratchFolder dir;
+  Build(dir.Path());
+  const auto before = testing::ReadAll(dir.File("A.QND"));
+  TableFixture t;
+  t.Open(dir.File("A"));
+  t.Begin(9, true, dir.File("8"));
+  Fill(t.bm.GetBlock(t.file, 5, true), 0x33);
+  t.bm.CommitChanges(9);
+  Fill(t.bm.GetBlock(t.file, 5, true), 0x35);
+  Fill(t.bm.GetBlock(t.file, 6, true), 0x35);
+  t.bm.CommitChanges(9);
+  EXPECT_EQ(testing::ReadAll(dir.File("A.QND"))[5 * 4096 + 40], 0x35);
+  t.bm.Rollback(9);
+  EXPECT_EQ(testing::ReadAll(dir.File("A.QND")), before);
+  EXPECT_EQ(t.bm.GetBlock(t.file, 5, false)[40], kOld);
+  EXPECT_EQ(SizeOf(dir.File("8.QN$")), -1);
+}
+
+TEST(Journal, CrashAfterEarlyWritesIsRolledBackAtOpen) {
+  ScratchFolder dir;
+  Build(dir.Path());
+  const auto before = testing::ReadAll(dir.File("A.QND"));
+  {
+    TqnFaultyFileRoutines faulty;
+    TqnFileRoutines* previous = QNInstallFileAccessTable(&faulty);
+    TableFixture t;
+    t.Open(dir.File("A"));
+    QNInstallFileAccessTable(previous);
+    t.Begin(9, true, dir.File("8"));
+    Fill(t.bm.GetBlock(t.file, 5, true), 0x33);
+    t.bm.CommitChanges(9);
+    faulty.Arm(TFault::Stop, 1);
+    EXPECT_THROW(Fill(t.bm.GetBlock(t.file, 6, true), 0x33), EqnSimulatedStop);
+  }
+  EXPECT_NE(testing::ReadAll(dir.File("A.QND")), before);
+  TableFixture t;
+  t.Open(dir.File("A"));
+  EXPECT_EQ(testing::ReadAll(dir.File("A.QND")), before);
+  EXPECT_EQ(SizeOf(dir.File("8.QN$")), -1);
+}
+
+TEST(Journal, RunningTransactionsJournalIsLeftAlone) {
+  ScratchFolder dir;
+  Build(dir.Path());
+  TableFixture a;
+  a.Open(dir.File("A"));
+  a.Begin(9, true, dir.File("8"));
+  Fill(a.bm.GetBlock(a.file, 5, true), 0x33);
+  // Opening another table of the folder runs recovery, which must not touch a live journal.
+  TableFixture b;
+  b.Open(dir.File("B"));
+  EXPECT_EQ(SizeOf(dir.File("8.QN$")), 8 + 276 + 4096);
+  EXPECT_EQ(QNRecoverJournal(dir.File("8.QN$"), QNPosixFileRoutines()), TqnRecovery::InUse);
+  a.bm.Commit(9);
+  EXPECT_EQ(testing::ReadAll(dir.File("A.QND"))[5 * 4096 + 40], 0x33);
+}
+
+TEST(Journal, DamagedOrForeignJournals) {
+  ScratchFolder dir;
+  Build(dir.Path());
+  // A journal cut short at creation is discarded.
+  testing::WriteAll(dir.File("1.QN$"), {'J', 'Q'});
+  // A file that is not a journal is left alone.
+  testing::WriteAll(dir.File("2.QN$"), {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'});
+  EXPECT_EQ(QNRecoverJournal(dir.File("1.QN$"), QNPosixFileRoutines()), TqnRecovery::RolledBack);
+  EXPECT_EQ(QNRecoverJournal(dir.File("2.QN$"), QNPosixFileRoutines()), TqnRecovery::NoJournal);
+  EXPECT_EQ(SizeOf(dir.File("1.QN$")), -1);
+  EXPECT_EQ(SizeOf(dir.File("2.QN$")), 11);
+  // A complete journal whose record is damaged is corrupt: the table is not opened.
+  std::vector<std::uint8_t> j(8 + 276 + 4096, 0);
+  std::memcpy(j.data(), "JQNH", 4);
+  QNPutU32(j.data() + 4, 1);
+  std::memcpy(j.data() + 8, "JFRH", 4);
+  QNPutI32(j.data() + 12, 3);
+  QNPutI32(j.data() + 16, 4096);
+  const std::string path = QNJournalPath(dir.File("A.QND"));
+  std::memcpy(j.data() + 24, path.data(), path.size());
+  j.resize(j.size() - 100);  // the image is cut
+  testing::WriteAll(dir.File("3.QN$"), j);
+  TableFixture t;
+  EXPECT_EQ(testing::ErrorOf([&] { t.Open(dir.File("A")); }), 23584);
+}
+
+TEST(Journal, CompleteJournalIsReplayedAtOpen) {
+  ScratchFolder dir;
+  Build(dir.Path());
+  std::vector<std::uint8_t> j(8 + 276 + 4096, 0);
+  std::memcpy(j.data(), "JQNH", 4);
+  QNPutU32(j.data() + 4, 1);
+  std::memcpy(j.data() + 8, "JFRH", 4);
+  QNPutI32(j.data() + 12, 3);
+  QNPutI32(j.data() + 16, 4096);
+  const std::string path = QNJournalPath(dir.File("B.QND"));
+  std::memcpy(j.data() + 24, path.data(), path.size());
+  auto block = testing::ReadAll(dir.File("B.QND"));
+  std::copy(block.begin() + 3 * 4096, block.begin() + 4 * 4096, j.begin() + 8 + 276);
+  std::memset(j.data() + 8 + 276 + 32, 0x44, 4096 - 32);
+  testing::WriteAll(dir.File("QNC1_1.QN$"), j);
+  // Opening A recovers every journal of the folder, the one of B included.
+  TableFixture t;
+  t.Open(dir.File("A"));
+  EXPECT_EQ(testing::ReadAll(dir.File("B.QND"))[3 * 4096 + 100], 0x44);
+  EXPECT_EQ(SizeOf(dir.File("QNC1_1.QN$")), -1);
+}
+
+}  // namespace
+}  // namespace tw::dbengine

@@ -1,0 +1,160 @@
+// The POSIX file routines: share modes between handles and processes, creation that never
+// empties a file held by another handle, region locks, renames that never replace, and
+// names given with backslashes or in another case.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "dbengine/storage/faulty_file_routines.h"
+#include "dbengine/storage/tests/storage_test_util.h"
+
+namespace tw::dbengine {
+namespace {
+
+using testing::ScratchFolder;
+
+struct Handle {
+  TqnFileRoutines& r = QNPosixFileRoutines();
+  TqnFileHandle h = kQnNoHandle;
+  int Open(const std::string& name, bool rw, bool shared, bool create = false) {
+    return r.Open(name, rw, shared, create, false, h);
+  }
+  ~Handle() {
+    if (h != kQnNoHandle) r.Close(h);
+  }
+};
+
+TEST(FileRoutines, ShareModesBetweenHandles) {
+  ScratchFolder dir;
+  const std::string f = dir.File("t.bin");
+  testing::WriteAll(f, {1, 2, 3});
+  {
+    Handle a, b, c;
+    ASSERT_EQ(a.Open(f, true, true), 0);
+    EXPECT_EQ(b.Open(f, false, true), 0);               // shared with shared: fine
+    EXPECT_EQ(c.Open(f, true, false), kQnSharingViolation);  // exclusive while others hold it
+  }
+  {
+    Handle a, b;
+    ASSERT_EQ(a.Open(f, true, false), 0);
+    EXPECT_EQ(b.Open(f, false, true), kQnSharingViolation);
+    // Creating over a file held exclusively must not empty it.
+    EXPECT_EQ(b.Open(f, true, true, true), kQnSharingViolation);
+  }
+  EXPECT_EQ(testing::ReadAll(f).size(), 3u);
+  Handle again;
+  EXPECT_EQ(again.Open(f, true, false), 0);  // all handles closed: free again
+}
+
+TEST(FileRoutines, ShareModesBetweenProcesses) {
+  ScratchFolder dir;
+  const std::string f = dir.File("t.bin");
+  testing::WriteAll(f, {1});
+  Handle a;
+  ASSERT_EQ(a.Open(f, true, false), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    TqnFileHandle h = kQnNoHandle;
+    const int e = QNPosixFileRoutines().Open(f, false, true, false, false, h);
+    ::_exit(e == kQnSharingViolation ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
+TEST(FileRoutines, PositionedTransfersFlushAndEndOfFile) {
+  ScratchFolder dir;
+  Handle a;
+  ASSERT_EQ(a.Open(dir.File("t.bin"), true, false, true), 0);
+  std::size_t done = 0;
+  EXPECT_EQ(a.r.WriteAt(a.h, 10, "abc", 3, done), 0);
+  EXPECT_EQ(done, 3u);
+  EXPECT_EQ(a.r.Flush(a.h), 0);
+  std::int64_t size = 0;
+  EXPECT_EQ(a.r.Size(a.h, size), 0);
+  EXPECT_EQ(size, 13);
+  char buf[8] = {};
+  EXPECT_EQ(a.r.ReadAt(a.h, 11, buf, 8, done), 0);
+  EXPECT_EQ(done, 2u);  // short at the end
+  EXPECT_EQ(std::string(buf, 2), "bc");
+  EXPECT_EQ(a.r.Truncate(a.h, 4), 0);
+  EXPECT_EQ(a.r.Size(a.h, size), 0);
+  EXPECT_EQ(size, 4);
+}
+
+TEST(FileRoutines, RegionLocksExcludeOtherHandles) {
+  ScratchFolder dir;
+  const std::string f = dir.File("t.bin");
+  testing::WriteAll(f, std::vector<std::uint8_t>(100));
+  Handle a, b;
+  ASSERT_EQ(a.Open(f, true, true), 0);
+  ASSERT_EQ(b.Open(f, true, true), 0);
+  EXPECT_EQ(a.r.LockRegion(a.h, 10, 10), 0);
+  EXPECT_NE(b.r.LockRegion(b.h, 15, 10), 0);
+  EXPECT_EQ(b.r.LockRegion(b.h, 20, 10), 0);
+  EXPECT_EQ(a.r.UnlockRegion(a.h, 10, 10), 0);
+  EXPECT_EQ(b.r.LockRegion(b.h, 15, 5), 0);
+  EXPECT_NE(a.r.LockRegion(a.h, -1, 5), 0);
+}
+
+TEST(FileRoutines, RenameNeverReplacesAndNamesAreForgiving) {
+  ScratchFolder dir;
+  testing::WriteAll(dir.File("Old.QND"), {1});
+  testing::WriteAll(dir.File("Taken.QND"), {2});
+  TqnFileRoutines& r = QNPosixFileRoutines();
+  EXPECT_EQ(r.Rename(dir.File("Old.QND"), dir.File("Taken.QND")), EEXIST);
+  EXPECT_EQ(testing::ReadAll(dir.File("Taken.QND")), std::vector<std::uint8_t>{2});
+  EXPECT_EQ(r.Rename(dir.File("Old.QND"), dir.File("New.QND")), 0);
+  // Backslashes and another case find the file.
+  std::string dos = dir.File("new.qnd");
+  for (char& c : dos)
+    if (c == '/') c = '\\';
+  EXPECT_TRUE(r.Exists(dos));
+  Handle h;
+  EXPECT_EQ(h.Open(dir.File("NEW.QND"), false, true), 0);
+  EXPECT_EQ(QNResolveFileName(dir.File("NEW.qnd")), dir.File("New.QND"));
+  EXPECT_EQ(r.Delete(dir.File("new.QND")), 0);
+  EXPECT_FALSE(r.Exists(dir.File("New.QND")));
+  EXPECT_EQ(testing::ErrorOf([&] { QNRenameFile(dir.File("Gone"), dir.File("X")); }), 23570);
+  EXPECT_EQ(testing::ErrorOf([&] { QNDeleteFile(dir.File("Gone")); }), 23569);
+}
+
+TEST(FileRoutines, InstalledTableIsTakenByNewFileRecords) {
+  TqnFaultyFileRoutines faulty;
+  TqnFileRoutines* previous = QNInstallFileAccessTable(&faulty);
+  EXPECT_EQ(previous, &QNPosixFileRoutines());
+  EXPECT_EQ(&QNFileAccessTable(), &faulty);
+  TqnFileInfo* f = QNAllocFileInfo("x", "QND", nullptr);
+  EXPECT_EQ(f->Routines, &faulty);
+  EXPECT_EQ(f->Name, "x.QND");
+  QNFreeFileInfo(f);
+  QNInstallFileAccessTable(nullptr);
+  EXPECT_EQ(&QNFileAccessTable(), &QNPosixFileRoutines());
+}
+
+TEST(FaultyFileRoutines, FaultsFireAtTheNthWrite) {
+  ScratchFolder dir;
+  TqnFaultyFileRoutines faulty;
+  TqnFileHandle h = kQnNoHandle;
+  ASSERT_EQ(faulty.Open(dir.File("t.bin"), true, false, true, false, h), 0);
+  std::size_t done = 0;
+  faulty.Arm(TqnFaultyFileRoutines::TFault::TornWrite, 2);
+  EXPECT_EQ(faulty.WriteAt(h, 0, "abcd", 4, done), 0);
+  EXPECT_FALSE(faulty.Fired());
+  EXPECT_NE(faulty.WriteAt(h, 4, "efgh", 4, done), 0);
+  EXPECT_TRUE(faulty.Fired());
+  EXPECT_EQ(testing::ReadAll(dir.File("t.bin")), (std::vector<std::uint8_t>{'a', 'b', 'c', 'd', 'e', 'f'}));
+  faulty.Arm(TqnFaultyFileRoutines::TFault::Stop, 1);
+  EXPECT_THROW(faulty.WriteAt(h, 0, "zz", 2, done), EqnSimulatedStop);
+  // After the stop nothing is written any more.
+  EXPECT_NE(faulty.WriteAt(h, 0, "zz", 2, done), 0);
+  EXPECT_NE(faulty.Delete(dir.File("t.bin")), 0);
+  EXPECT_NE(faulty.Close(h), 0);
+  EXPECT_EQ(testing::ReadAll(dir.File("t.bin"))[0], 'a');
+}
+
+}  // namespace
+}  // namespace tw::dbengine

@@ -1,0 +1,32 @@
+#include "entry/strres/fkstrres.h"
+
+#include <mutex>
+
+#include "platform/rtl/win1252.h"
+
+namespace tw::entry {
+
+SrsStringResource& FieldkitStrings() {
+  // Kept for the whole run; the entry fields use it from the user-interface thread only.
+  static std::once_flag once;
+  static SrsStringResource* reader = nullptr;
+  std::call_once(once, [] { reader = new SrsStringResource("FIELDKIT_STRINGS", "_ENGLISH"); });
+  return *reader;
+}
+
+std::string FkResString(std::uint16_t Id) { return FieldkitStrings().GetString(Id); }
+
+const std::bitset<256>& FkAlphaChars() {
+  static const std::bitset<256> chars = [] {
+    std::bitset<256> s;
+    for (unsigned char c : {' ', ',', '-', '.'}) s.set(c);
+    for (int c = 'A'; c <= 'Z'; ++c) s.set(static_cast<std::size_t>(c));
+    for (int c = 'a'; c <= 'z'; ++c) s.set(static_cast<std::size_t>(c));
+    for (int c = 128; c <= 255; ++c)
+      if (IsCharAlpha(static_cast<char>(c))) s.set(static_cast<std::size_t>(c));
+    return s;
+  }();
+  return chars;
+}
+
+}  // namespace tw::entry

@@ -1,0 +1,22 @@
+// The entry-field library's texts (table "FIELDKIT_STRINGS" with suffix "_ENGLISH") and the
+// character set of the picture masks' alphabetic positions.
+#pragma once
+
+#include <bitset>
+#include <cstdint>
+#include <string>
+
+#include "entry/strres/srsstrres.h"
+
+namespace tw::entry {
+
+// The process-wide reader, created on first use.
+SrsStringResource& FieldkitStrings();
+// The text with number Id of the entry-field table (empty when missing).
+std::string FkResString(std::uint16_t Id);
+
+// The blank, ",", "-", ".", A-Z, a-z and every character 128-255 that is a Windows-1252 letter.
+const std::bitset<256>& FkAlphaChars();
+inline bool FkIsAlphaChar(char C) { return FkAlphaChars().test(static_cast<unsigned char>(C)); }
+
+}  // namespace tw::entry

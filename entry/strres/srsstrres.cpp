@@ -1,0 +1,74 @@
+#include "entry/strres/srsstrres.h"
+
+#include "entry/strres/stringtable.h"
+#include "platform/classes/resources.h"
+#include "platform/rtl/sysutils.h"
+
+namespace tw::entry {
+
+namespace {
+// The reader's own texts, used when "SRSRES_STRINGS" is missing or lacks one.
+const char* BuiltInText(std::uint16_t id) {
+  switch (id) {
+    case 1: return "String not found: %d";
+    case 2: return "Cannot lock resource";
+    case 3: return "String resource not found: %s";
+    case 4: return "Unable to open string resource: %s";
+    default: return "";
+  }
+}
+
+// A pattern filled with one argument; a pattern that does not fit gives the pattern itself.
+std::string Fill(const std::string& pattern, const TVarRec& arg) {
+  try {
+    return Format(pattern, {arg});
+  } catch (const Exception&) {
+    return pattern;
+  }
+}
+}  // namespace
+
+std::string SrsResText(std::uint16_t Id) {
+  // The reader's own table is read without a reader (a reader's errors would need it); errors
+  // are rare, so it is looked up each time.
+  if (auto table = FindResource("SRSRES_STRINGS")) {
+    if (auto text = ScanStringTable(*table, Id); text && !text->empty()) return std::string(*text);
+  }
+  return BuiltInText(Id);
+}
+
+SrsStringResource::SrsStringResource(const std::string& ResourceName, const std::string& Suffix) {
+  if (ResourceName.empty()) return;
+  // Names are limited to 255 characters.
+  const std::string withSuffix = (ResourceName + Suffix).substr(0, 255);
+  std::optional<std::string_view> bytes = FindResource(withSuffix);
+  std::string name = withSuffix;
+  if (!bytes) {
+    name = ResourceName.substr(0, 255);
+    bytes = FindResource(name);
+  }
+  if (!bytes) throw ESrsStringResourceError(Fill(SrsResText(3), name));
+  FResourceName = name;
+  FResource.assign(bytes->data(), bytes->size());
+  FOpen = true;
+}
+
+std::string SrsStringResource::GetString(std::uint16_t Id) {
+  for (const auto& [id, text] : FCache)
+    if (id == Id) return text;
+  std::optional<std::string_view> text;
+  if (FOpen) text = ScanStringTable(FResource, Id);
+  if (!text) {
+    if (FReportMissing) throw ESrsStringResourceError(Fill(SrsResText(1), static_cast<int>(Id)));
+    return {};
+  }
+  // At the limit the oldest entries go until the cache holds limit - limit/10 - 1.
+  if (static_cast<int>(FCache.size()) >= FCacheLimit) {
+    const int keep = FCacheLimit - FCacheLimit / 10 - 1;
+    while (!FCache.empty() && static_cast<int>(FCache.size()) > keep) FCache.pop_front();
+  }
+  FCache.emplace_back(Id, std::string(*text));
+  return FCache.back().second;
+}
+
+}  // namespace tw::entry

@@ -1,0 +1,56 @@
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "platform/gfx/graphics.h"
+
+namespace {
+
+std::string SampleText(std::size_t length) {
+  const std::string words = "The quick brown fox jumps over the lazy dog; Sch\xF6ne Gr\xFC\xDF" "e, 12:30 \x80 ";
+  std::string text;
+  while (text.size() < length) text += words;
+  text.resize(length);
+  return text;
+}
+
+// Measuring 10,000 characters in the layout's way: through the canvas's width table.
+void BM_MeasureText(benchmark::State& state) {
+  tw::TCanvas canvas;
+  canvas.SetHandle(tw::GetScreenDC());
+  canvas.Font()->SetName("Arial");
+  canvas.Font()->SetSize(10);
+  const std::string text = SampleText(10000);
+  for (auto _ : state) benchmark::DoNotOptimize(canvas.TextWidth(text));
+  state.SetItemsProcessed(state.iterations() * static_cast<long>(text.size()));
+}
+BENCHMARK(BM_MeasureText);
+
+// A full 800 x 600 surface: background, 40 framed rectangles and 40 lines of text.
+void BM_PaintSurface(benchmark::State& state) {
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 800, 600);
+  cairo_t* cr = cairo_create(surface);
+  tw::HDC dc = tw::CreateCairoDC(cr, 96, 96);
+  tw::TCanvas canvas;
+  canvas.SetHandle(dc);
+  canvas.Font()->SetName("Times New Roman");
+  canvas.Font()->SetSize(10);
+  const std::string line = SampleText(110);
+  for (auto _ : state) {
+    canvas.Brush()->SetColor(tw::clWindow);
+    canvas.FillRect(tw::Rect(0, 0, 800, 600));
+    for (int i = 0; i < 40; ++i) {
+      canvas.Brush()->SetColor(tw::clBtnFace);
+      canvas.Rectangle(10 + i * 19, 5, 26 + i * 19, 20);
+      canvas.Brush()->SetStyle(tw::TBrushStyle::bsClear);
+      canvas.TextOut(4, 25 + i * 14, line);
+    }
+    cairo_surface_flush(surface);
+  }
+  tw::DeleteDC(dc);
+  cairo_destroy(cr);
+  cairo_surface_destroy(surface);
+}
+BENCHMARK(BM_PaintSurface);
+
+}  // namespace

@@ -1,0 +1,975 @@
+#include "platform/gfx/canvas.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "platform/gfx/fontengine.h"
+#include "platform/gfx/graphic.h"
+#include "platform/rtl/exceptions.h"
+
+namespace tw {
+
+namespace {
+
+void SetColor(cairo_t* cr, TColor color) {
+  TColor c = ColorToRGB(color);
+  cairo_set_source_rgb(cr, GetRValue(c) / 255.0, GetGValue(c) / 255.0, GetBValue(c) / 255.0);
+}
+
+const cairo_font_options_t* TextOptions() {
+  static cairo_font_options_t* options = [] {
+    cairo_font_options_t* o = cairo_font_options_create();
+    cairo_font_options_set_hint_style(o, CAIRO_HINT_STYLE_NONE);
+    cairo_font_options_set_hint_metrics(o, CAIRO_HINT_METRICS_OFF);
+    cairo_font_options_set_antialias(o, CAIRO_ANTIALIAS_GRAY);
+    return o;
+  }();
+  return options;
+}
+
+// On/off lengths of the one-pixel pen styles, in pixels.
+const std::vector<int>& DashPattern(TPenStyle style) {
+  static const std::vector<int> solid, dash{18, 6}, dot{3, 3}, dashDot{9, 6, 3, 6}, dashDotDot{9, 3, 3, 3, 3, 3};
+  switch (style) {
+    case TPenStyle::psDash: return dash;
+    case TPenStyle::psDot: return dot;
+    case TPenStyle::psDashDot: return dashDot;
+    case TPenStyle::psDashDotDot: return dashDotDot;
+    default: return solid;
+  }
+}
+
+// Adds the pixels of one-pixel lines to the path: each segment from its start up to, not
+// including, its end point; the dash pattern runs on across segments.
+class PixelLine {
+ public:
+  PixelLine(cairo_t* cr, const std::vector<int>& pattern) : cr_(cr), pattern_(pattern) {}
+
+  void Segment(int x0, int y0, int x1, int y1) {
+    if (pattern_.empty() && (x0 == x1 || y0 == y1)) {  // fast path for straight solid lines
+      if (x0 == x1 && y0 == y1) return;
+      if (y0 == y1) {
+        int a = std::min(x0, x1 + (x1 < x0 ? 1 : 0)), b = std::max(x0 + 1, x1 + (x1 < x0 ? 1 : 0));
+        cairo_rectangle(cr_, a, y0, b - a, 1);
+      } else {
+        int a = std::min(y0, y1 + (y1 < y0 ? 1 : 0)), b = std::max(y0 + 1, y1 + (y1 < y0 ? 1 : 0));
+        cairo_rectangle(cr_, x0, a, 1, b - a);
+      }
+      return;
+    }
+    int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
+    int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+    int err = dx + dy;
+    int x = x0, y = y0;
+    while (x != x1 || y != y1) {
+      Plot(x, y);
+      int e2 = 2 * err;
+      if (e2 >= dy) { err += dy; x += sx; }
+      if (e2 <= dx) { err += dx; y += sy; }
+    }
+  }
+
+  void Plot(int x, int y) {
+    bool on = true;
+    if (!pattern_.empty()) {
+      on = (index_ % 2) == 0;
+      if (++count_ >= pattern_[index_]) {
+        count_ = 0;
+        index_ = (index_ + 1) % pattern_.size();
+      }
+    }
+    if (on) cairo_rectangle(cr_, x, y, 1, 1);
+  }
+
+ private:
+  cairo_t* cr_;
+  const std::vector<int>& pattern_;
+  std::size_t index_ = 0;
+  int count_ = 0;
+};
+
+class Saved {
+ public:
+  explicit Saved(cairo_t* cr) : cr_(cr) { cairo_save(cr_); cairo_new_path(cr_); }
+  ~Saved() { cairo_restore(cr_); }
+  Saved(const Saved&) = delete;
+  Saved& operator=(const Saved&) = delete;
+
+ private:
+  cairo_t* cr_;
+};
+
+const gfxdetail::SizedFont& SizedOf(const TFont* font) { return gfxdetail::GetSizedFont(font->Request()); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Pen and brush
+
+void TPen::Assign(const TPersistent* source) {
+  if (auto* p = dynamic_cast<const TPen*>(source)) {
+    color_ = p->color_;
+    width_ = p->width_;
+    style_ = p->style_;
+    mode_ = p->mode_;
+    Changed();
+    return;
+  }
+  TPersistent::Assign(source);
+}
+void TPen::SetColor(TColor color) { if (color != color_) { color_ = color; Changed(); } }
+void TPen::SetWidth(int width) {
+  width = std::max(1, width);
+  if (width != width_) { width_ = width; Changed(); }
+}
+void TPen::SetStyle(TPenStyle style) { if (style != style_) { style_ = style; Changed(); } }
+void TPen::SetMode(TPenMode mode) { if (mode != mode_) { mode_ = mode; Changed(); } }
+void TPen::Changed() { if (OnChange) OnChange(this); }
+
+void TBrush::Assign(const TPersistent* source) {
+  if (auto* b = dynamic_cast<const TBrush*>(source)) {
+    color_ = b->color_;
+    style_ = b->style_;
+    Changed();
+    return;
+  }
+  TPersistent::Assign(source);
+}
+void TBrush::SetColor(TColor color) {
+  if (color == color_ && style_ != TBrushStyle::bsClear) return;
+  color_ = color;
+  if (style_ == TBrushStyle::bsClear) style_ = TBrushStyle::bsSolid;
+  Changed();
+}
+void TBrush::SetStyle(TBrushStyle style) { if (style != style_) { style_ = style; Changed(); } }
+void TBrush::Changed() { if (OnChange) OnChange(this); }
+
+// ---------------------------------------------------------------------------------------------
+// Canvas
+
+struct TCanvas::LockState {
+  std::recursive_mutex mutex;
+};
+
+TCanvas::TCanvas()
+    : pen_(std::make_unique<TPen>()), brush_(std::make_unique<TBrush>()), font_(std::make_unique<TFont>()),
+      lock_(std::make_unique<LockState>()) {}
+
+TCanvas::~TCanvas() = default;
+
+void TCanvas::SetHandle(HDC dc) {
+  if (dc == handle_) return;
+  Changing();
+  handle_ = dc;
+  if (dc != 0) {
+    int ppi = GetDeviceCaps(dc, LOGPIXELSY);
+    if (ppi > 0) font_->SetPixelsPerInch(ppi);
+  }
+  Changed();
+}
+
+void TCanvas::CreateHandle() { throw EInvalidOperation("Canvas does not allow drawing"); }
+
+void TCanvas::RequireHandle() {
+  if (handle_ == 0 || !IsDC(handle_)) {
+    handle_ = 0;
+    CreateHandle();
+  }
+}
+
+cairo_t* TCanvas::Cairo() const {
+  cairo_t* cr = DCCairo(handle_);
+  if (cr == nullptr) {
+    const_cast<TCanvas*>(this)->RequireHandle();
+    cr = DCCairo(handle_);
+    if (cr == nullptr) throw EInvalidOperation("Canvas does not allow drawing");
+  }
+  return cr;
+}
+
+void TCanvas::Changing() { if (OnChanging) OnChanging(this); }
+void TCanvas::Changed() { if (OnChange) OnChange(this); }
+
+// Source and operator of the pen's mode (pmNop is filtered out by the callers).
+void TCanvas::ApplyPen(cairo_t* cr) const {
+  cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+  switch (pen_->Mode()) {
+    case TPenMode::pmBlack: SetColor(cr, clBlack); break;
+    case TPenMode::pmWhite: SetColor(cr, clWhite); break;
+    case TPenMode::pmNot:
+    case TPenMode::pmXor:
+    case TPenMode::pmNotXor:
+      cairo_set_operator(cr, CAIRO_OPERATOR_DIFFERENCE);
+      SetColor(cr, clWhite);
+      break;
+    case TPenMode::pmNotCopy: SetColor(cr, ~ColorToRGB(pen_->Color()) & 0xFFFFFF); break;
+    default: SetColor(cr, pen_->Color()); break;
+  }
+}
+
+void TCanvas::FillBrushPath(cairo_t* cr) const {
+  if (brush_->Style() == TBrushStyle::bsClear) return;
+  cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+  SetColor(cr, brush_->Color());
+  if (brush_->Style() != TBrushStyle::bsSolid) {
+    // Hatch: an 8 x 8 tile of lines in the brush colour over what is there.
+    cairo_surface_t* tile = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 8, 8);
+    cairo_t* t = cairo_create(tile);
+    SetColor(t, brush_->Color());
+    for (int i = 0; i < 8; ++i) {
+      switch (brush_->Style()) {
+        case TBrushStyle::bsHorizontal: cairo_rectangle(t, i, 7, 1, 1); break;
+        case TBrushStyle::bsVertical: cairo_rectangle(t, 7, i, 1, 1); break;
+        case TBrushStyle::bsFDiagonal: cairo_rectangle(t, i, i, 1, 1); break;
+        case TBrushStyle::bsBDiagonal: cairo_rectangle(t, 7 - i, i, 1, 1); break;
+        case TBrushStyle::bsCross: cairo_rectangle(t, i, 7, 1, 1); cairo_rectangle(t, 7, i, 1, 1); break;
+        default: cairo_rectangle(t, i, i, 1, 1); cairo_rectangle(t, 7 - i, i, 1, 1); break;
+      }
+    }
+    cairo_fill(t);
+    cairo_destroy(t);
+    cairo_pattern_t* p = cairo_pattern_create_for_surface(tile);
+    cairo_pattern_set_extend(p, CAIRO_EXTEND_REPEAT);
+    cairo_set_source(cr, p);
+    cairo_pattern_destroy(p);
+    cairo_surface_destroy(tile);
+  }
+  cairo_fill_preserve(cr);
+}
+
+void TCanvas::StrokePenPath(cairo_t* cr) const {
+  ApplyPen(cr);
+  cairo_set_line_width(cr, pen_->Width());
+  cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+  cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+  cairo_stroke(cr);
+}
+
+TPoint TCanvas::PenPos() const {
+  TPoint p;
+  GetCurrentPositionEx(handle_, &p);
+  return p;
+}
+
+void TCanvas::MoveTo(int x, int y) {
+  RequireHandle();
+  MoveToEx(handle_, x, y, nullptr);
+}
+
+void TCanvas::LineTo(int x, int y) {
+  TPoint from = PenPos();
+  TPoint pts[2] = {from, {x, y}};
+  Polyline(pts, 2);
+  MoveToEx(handle_, x, y, nullptr);
+}
+
+void TCanvas::Polyline(const TPoint* points, int count) {
+  if (count < 2) return;
+  cairo_t* cr = Cairo();
+  if (pen_->Style() == TPenStyle::psClear || pen_->Mode() == TPenMode::pmNop) return;
+  Changing();
+  Saved saved(cr);
+  if (pen_->Width() <= 1) {
+    PixelLine line(cr, DashPattern(pen_->Style()));
+    for (int i = 0; i + 1 < count; ++i) line.Segment(points[i].X, points[i].Y, points[i + 1].X, points[i + 1].Y);
+    ApplyPen(cr);
+    cairo_fill(cr);
+  } else {
+    cairo_move_to(cr, points[0].X + 0.5, points[0].Y + 0.5);
+    for (int i = 1; i < count; ++i) cairo_line_to(cr, points[i].X + 0.5, points[i].Y + 0.5);
+    StrokePenPath(cr);
+  }
+  Changed();
+}
+
+void TCanvas::Polygon(const TPoint* points, int count) {
+  if (count < 2) return;
+  cairo_t* cr = Cairo();
+  Changing();
+  {
+    Saved saved(cr);
+    cairo_move_to(cr, points[0].X + 0.5, points[0].Y + 0.5);
+    for (int i = 1; i < count; ++i) cairo_line_to(cr, points[i].X + 0.5, points[i].Y + 0.5);
+    cairo_close_path(cr);
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+    FillBrushPath(cr);
+  }
+  std::vector<TPoint> closed(points, points + count);
+  closed.push_back(points[0]);
+  Polyline(closed.data(), static_cast<int>(closed.size()));
+  Changed();
+}
+
+void TCanvas::Rectangle(int left, int top, int right, int bottom) {
+  cairo_t* cr = Cairo();
+  if (right < left) std::swap(left, right);
+  if (bottom < top) std::swap(top, bottom);
+  Changing();
+  bool pen = pen_->Style() != TPenStyle::psClear && pen_->Mode() != TPenMode::pmNop;
+  int w = pen ? pen_->Width() : 0;
+  {
+    Saved saved(cr);
+    if (pen)
+      cairo_rectangle(cr, left + w, top + w, right - left - 2 * w, bottom - top - 2 * w);
+    else  // without a pen the rectangle is one pixel smaller, as the window system draws it
+      cairo_rectangle(cr, left, top, right - left - 1, bottom - top - 1);
+    FillBrushPath(cr);
+  }
+  if (pen && right - left > 0 && bottom - top > 0) {
+    Saved saved(cr);
+    if (w <= 1) {
+      TPoint pts[5] = {{left, top}, {right - 1, top}, {right - 1, bottom - 1}, {left, bottom - 1}, {left, top}};
+      PixelLine line(cr, DashPattern(pen_->Style()));
+      for (int i = 0; i < 4; ++i) line.Segment(pts[i].X, pts[i].Y, pts[i + 1].X, pts[i + 1].Y);
+      if (right - left == 1 || bottom - top == 1) cairo_rectangle(cr, left, top, right - left, bottom - top);
+      ApplyPen(cr);
+      cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+      cairo_fill(cr);
+    } else {  // a wide pen lies inside the rectangle
+      cairo_rectangle(cr, left + w / 2.0, top + w / 2.0, right - left - w, bottom - top - w);
+      ApplyPen(cr);
+      cairo_set_line_width(cr, w);
+      cairo_set_line_join(cr, CAIRO_LINE_JOIN_MITER);
+      cairo_stroke(cr);
+    }
+  }
+  Changed();
+}
+
+void TCanvas::RoundRect(int left, int top, int right, int bottom, int cornerWidth, int cornerHeight) {
+  cairo_t* cr = Cairo();
+  Changing();
+  Saved saved(cr);
+  double rx = std::min(cornerWidth / 2.0, (right - left) / 2.0), ry = std::min(cornerHeight / 2.0, (bottom - top) / 2.0);
+  double l = left + 0.5, t = top + 0.5, r = right - 0.5, b = bottom - 0.5;
+  cairo_new_path(cr);
+  if (rx <= 0 || ry <= 0) {
+    cairo_rectangle(cr, l, t, r - l, b - t);
+  } else {
+    auto corner = [cr, rx, ry](double cx, double cy, double a1, double a2) {
+      cairo_save(cr);
+      cairo_translate(cr, cx, cy);
+      cairo_scale(cr, rx, ry);
+      cairo_arc(cr, 0, 0, 1, a1, a2);
+      cairo_restore(cr);
+    };
+    corner(r - rx, t + ry, -M_PI / 2, 0);
+    corner(r - rx, b - ry, 0, M_PI / 2);
+    corner(l + rx, b - ry, M_PI / 2, M_PI);
+    corner(l + rx, t + ry, M_PI, 3 * M_PI / 2);
+    cairo_close_path(cr);
+  }
+  FillBrushPath(cr);
+  if (pen_->Style() != TPenStyle::psClear) StrokePenPath(cr);
+  cairo_new_path(cr);
+  Changed();
+}
+
+void TCanvas::Ellipse(int left, int top, int right, int bottom) {
+  cairo_t* cr = Cairo();
+  if (right - left < 1 || bottom - top < 1) return;
+  Changing();
+  Saved saved(cr);
+  double cx = (left + right) / 2.0, cy = (top + bottom) / 2.0;
+  double rx = std::max(0.5, (right - left - 1) / 2.0), ry = std::max(0.5, (bottom - top - 1) / 2.0);
+  cairo_save(cr);
+  cairo_translate(cr, cx, cy);
+  cairo_scale(cr, rx, ry);
+  cairo_arc(cr, 0, 0, 1, 0, 2 * M_PI);
+  cairo_restore(cr);
+  FillBrushPath(cr);
+  if (pen_->Style() != TPenStyle::psClear && pen_->Mode() != TPenMode::pmNop) StrokePenPath(cr);
+  cairo_new_path(cr);
+  Changed();
+}
+
+void TCanvas::FillRect(const TRect& r) {
+  cairo_t* cr = Cairo();
+  if (IsRectEmpty(r)) return;
+  Changing();
+  Saved saved(cr);
+  cairo_rectangle(cr, r.Left, r.Top, r.Width(), r.Height());
+  FillBrushPath(cr);
+  Changed();
+}
+
+void TCanvas::FrameRect(const TRect& r) {
+  cairo_t* cr = Cairo();
+  if (IsRectEmpty(r) || brush_->Style() == TBrushStyle::bsClear) return;
+  Changing();
+  Saved saved(cr);
+  cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+  cairo_rectangle(cr, r.Left, r.Top, r.Width(), r.Height());
+  cairo_rectangle(cr, r.Left + 1, r.Top + 1, std::max(0, r.Width() - 2), std::max(0, r.Height() - 2));
+  cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+  SetColor(cr, brush_->Color());
+  cairo_fill(cr);
+  Changed();
+}
+
+void TCanvas::DrawFocusRect(const TRect& r) {
+  cairo_t* cr = Cairo();
+  if (IsRectEmpty(r)) return;
+  Changing();
+  Saved saved(cr);
+  // Every other pixel of the frame, each pixel once, inverted.
+  const int w = r.Width(), h = r.Height();
+  for (int x = 0; x < w; x += 2) cairo_rectangle(cr, r.Left + x, r.Top, 1, 1);
+  if (h > 1)
+    for (int x = (h - 1) % 2; x < w; x += 2) cairo_rectangle(cr, r.Left + x, r.Bottom - 1, 1, 1);
+  for (int y = 2; y < h - 1; y += 2) cairo_rectangle(cr, r.Left, r.Top + y, 1, 1);
+  if (w > 1)
+    for (int y = (w - 1) % 2 == 0 ? 2 : 1; y < h - 1; y += 2) cairo_rectangle(cr, r.Right - 1, r.Top + y, 1, 1);
+  cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+  cairo_set_operator(cr, CAIRO_OPERATOR_DIFFERENCE);
+  SetColor(cr, clWhite);
+  cairo_fill(cr);
+  Changed();
+}
+
+namespace {
+
+// The image surface behind a context and the device position of a user-space point on it.
+cairo_surface_t* ImageAt(cairo_t* cr, double& x, double& y) {
+  cairo_surface_t* s = cairo_get_target(cr);
+  if (cairo_surface_get_type(s) != CAIRO_SURFACE_TYPE_IMAGE) return nullptr;
+  cairo_user_to_device(cr, &x, &y);
+  double ox = 0, oy = 0;
+  cairo_surface_get_device_offset(s, &ox, &oy);
+  x -= ox;
+  y -= oy;
+  return s;
+}
+
+TColor ReadPixel(cairo_surface_t* s, int x, int y) {
+  if (x < 0 || y < 0 || x >= cairo_image_surface_get_width(s) || y >= cairo_image_surface_get_height(s)) return clNone;
+  cairo_surface_flush(s);
+  const unsigned char* row = cairo_image_surface_get_data(s) + static_cast<std::ptrdiff_t>(y) * cairo_image_surface_get_stride(s);
+  std::uint32_t v;
+  std::memcpy(&v, row + 4 * x, 4);
+  int a = (v >> 24) & 0xFF;
+  int r = (v >> 16) & 0xFF, g = (v >> 8) & 0xFF, b = v & 0xFF;
+  if (cairo_image_surface_get_format(s) == CAIRO_FORMAT_ARGB32 && a != 0 && a != 255) {
+    r = r * 255 / a; g = g * 255 / a; b = b * 255 / a;
+  }
+  return RGB(r, g, b);
+}
+
+}  // namespace
+
+TColor TCanvas::Pixel(int x, int y) const {
+  cairo_t* cr = Cairo();
+  double dx = x + 0.5, dy = y + 0.5;
+  cairo_surface_t* s = ImageAt(cr, dx, dy);
+  if (s == nullptr) return clNone;
+  return ReadPixel(s, static_cast<int>(std::floor(dx)), static_cast<int>(std::floor(dy)));
+}
+
+void TCanvas::SetPixel(int x, int y, TColor color) {
+  cairo_t* cr = Cairo();
+  Changing();
+  Saved saved(cr);
+  cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+  cairo_rectangle(cr, x, y, 1, 1);
+  SetColor(cr, color);
+  cairo_fill(cr);
+  Changed();
+}
+
+void TCanvas::FloodFill(int x, int y, TColor color, TFillStyle style) {
+  cairo_t* cr = Cairo();
+  double dx = x + 0.5, dy = y + 0.5;
+  cairo_surface_t* s = ImageAt(cr, dx, dy);
+  if (s == nullptr) return;
+  const int w = cairo_image_surface_get_width(s), h = cairo_image_surface_get_height(s);
+  int sx = static_cast<int>(std::floor(dx)), sy = static_cast<int>(std::floor(dy));
+  if (sx < 0 || sy < 0 || sx >= w || sy >= h) return;
+  const int offX = sx - x, offY = sy - y;
+  const TColor target = ColorToRGB(color);
+  const TColor start = ReadPixel(s, sx, sy);
+  auto inside = [&](int px, int py) {
+    TColor c = ReadPixel(s, px, py);
+    return style == TFillStyle::fsSurface ? c == target : c != target;
+  };
+  if (!inside(sx, sy)) return;
+  (void)start;
+  Changing();
+  std::vector<char> seen(static_cast<std::size_t>(w) * h, 0);
+  std::vector<std::pair<int, int>> stack{{sx, sy}};
+  Saved saved(cr);
+  while (!stack.empty()) {
+    auto [px, py] = stack.back();
+    stack.pop_back();
+    if (px < 0 || py < 0 || px >= w || py >= h) continue;
+    char& mark = seen[static_cast<std::size_t>(py) * w + px];
+    if (mark || !inside(px, py)) continue;
+    mark = 1;
+    cairo_rectangle(cr, px - offX, py - offY, 1, 1);
+    stack.push_back({px + 1, py});
+    stack.push_back({px - 1, py});
+    stack.push_back({px, py + 1});
+    stack.push_back({px, py - 1});
+  }
+  FillBrushPath(cr);
+  Changed();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Text
+
+TTextMetric TCanvas::GetTextMetrics() const { return SizedOf(font_.get()).metrics; }
+
+const TCharWidths& TCanvas::GetCharWidths() const { return SizedOf(font_.get()).widths; }
+
+int TCanvas::TextWidth(std::string_view text) const {
+  const TCharWidths& w = GetCharWidths();
+  int sum = 0;
+  for (char c : text) sum += w[static_cast<unsigned char>(c)];
+  return sum;
+}
+
+int TCanvas::TextHeight(std::string_view) const { return GetTextMetrics().tmHeight; }
+
+TSize TCanvas::TextExtent(std::string_view text) const { return {TextWidth(text), TextHeight(text)}; }
+
+unsigned TCanvas::TextAlign() const { return GetTextAlign(handle_); }
+
+unsigned TCanvas::SetTextAlign(unsigned align) {
+  RequireHandle();
+  return tw::SetTextAlign(handle_, align);
+}
+
+int TCanvas::AdvanceSum(std::string_view text, const int* dx) const {
+  if (dx == nullptr) return TextWidth(text);
+  int sum = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) sum += dx[i];
+  return sum;
+}
+
+void TCanvas::DrawGlyphs(cairo_t* cr, double x, double baseline, std::string_view text, const int* dx,
+                         int totalWidth) const {
+  const gfxdetail::SizedFont& f = SizedOf(font_.get());
+  Saved saved(cr);
+  cairo_set_font_face(cr, f.face);
+  cairo_set_font_size(cr, f.emSize);
+  cairo_set_font_options(cr, TextOptions());
+  SetColor(cr, font_->Color());
+  constexpr std::size_t kChunk = 256;
+  cairo_glyph_t glyphs[kChunk];
+  double pos = x;
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    glyphs[n].index = f.glyphs[c];
+    glyphs[n].x = pos;
+    glyphs[n].y = baseline;
+    ++n;
+    pos += dx ? dx[i] : f.widths[c];
+    if (n == kChunk) {
+      cairo_show_glyphs(cr, glyphs, static_cast<int>(n));
+      n = 0;
+    }
+  }
+  if (n > 0) cairo_show_glyphs(cr, glyphs, static_cast<int>(n));
+  TFontStyles style = font_->Style();
+  if (totalWidth > 0 && (style.Contains(TFontStyle::fsUnderline) || style.Contains(TFontStyle::fsStrikeOut))) {
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+    if (style.Contains(TFontStyle::fsUnderline)) {
+      double t = std::round(f.underlineThickness);
+      cairo_rectangle(cr, x, std::round(baseline + f.underlinePosition - t / 2), totalWidth, t);
+    }
+    if (style.Contains(TFontStyle::fsStrikeOut)) {
+      double t = std::round(f.strikeoutThickness);
+      cairo_rectangle(cr, x, std::round(baseline - f.strikeoutPosition), totalWidth, t);
+    }
+    cairo_fill(cr);
+  }
+}
+
+void TCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* rect, std::string_view text, const int* dx) {
+  cairo_t* cr = Cairo();
+  Changing();
+  const TTextMetric tm = GetTextMetrics();
+  const int width = AdvanceSum(text, dx);
+  unsigned align = GetTextAlign(handle_);
+  if (align == GDI_ERROR) align = 0;
+  if (align & TA_UPDATECP) {
+    TPoint p = PenPos();
+    x = p.X;
+    y = p.Y;
+  }
+  int left = x;
+  switch (align & TA_CENTER) {
+    case TA_RIGHT: left = x - width; break;
+    case TA_CENTER: left = x - width / 2; break;
+    default: break;
+  }
+  int baseline = y + tm.tmAscent;
+  if ((align & TA_BASELINE) == TA_BASELINE)
+    baseline = y;
+  else if (align & TA_BOTTOM)
+    baseline = y - tm.tmDescent;
+
+  Saved saved(cr);
+  if (rect && (options & ETO_CLIPPED)) {
+    cairo_rectangle(cr, rect->Left, rect->Top, std::max(0, rect->Width()), std::max(0, rect->Height()));
+    cairo_clip(cr);
+  }
+  const bool opaqueRect = rect && (options & ETO_OPAQUE);
+  if (opaqueRect || brush_->Style() != TBrushStyle::bsClear) {
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+    SetColor(cr, brush_->Color());
+    if (opaqueRect) cairo_rectangle(cr, rect->Left, rect->Top, std::max(0, rect->Width()), std::max(0, rect->Height()));
+    if (brush_->Style() != TBrushStyle::bsClear || (options & ETO_OPAQUE))
+      cairo_rectangle(cr, left, baseline - tm.tmAscent, width, tm.tmHeight);
+    cairo_fill(cr);
+  }
+  if (!text.empty()) DrawGlyphs(cr, left, baseline, text, dx, width);
+  if (align & TA_UPDATECP) {
+    int nx = x;
+    if ((align & TA_CENTER) == TA_LEFT) nx = x + width;
+    else if ((align & TA_CENTER) == TA_RIGHT) nx = x - width;
+    MoveToEx(handle_, nx, y, nullptr);
+  }
+  Changed();
+}
+
+void TCanvas::TextOut(int x, int y, std::string_view text) {
+  ExtTextOut(x, y, 0, nullptr, text, nullptr);
+  // The class library moves the pen to the end of the text.
+  if ((GetTextAlign(handle_) & TA_UPDATECP) == 0) MoveToEx(handle_, x + TextWidth(text), y, nullptr);
+}
+
+void TCanvas::TextRect(const TRect& r, int x, int y, std::string_view text) {
+  unsigned options = ETO_CLIPPED;
+  if (brush_->Style() != TBrushStyle::bsClear) options |= ETO_OPAQUE;
+  ExtTextOut(x, y, options, &r, text, nullptr);
+}
+
+namespace {
+
+struct TextLine {
+  std::string text;
+  int underline = -1;  // index of the character under the prefix mark
+};
+
+}  // namespace
+
+int TCanvas::DrawText(std::string_view input, TRect& r, unsigned format) {
+  // Tabs and the '&' prefix first.
+  std::string text;
+  int prefixAt = -1;
+  for (std::size_t i = 0; i < input.size(); ++i) {
+    char c = input[i];
+    if (c == '&' && !(format & DT_NOPREFIX)) {
+      if (i + 1 < input.size() && input[i + 1] == '&') {
+        text += '&';
+        ++i;
+      } else if (i + 1 < input.size()) {
+        prefixAt = static_cast<int>(text.size());
+      }
+      continue;
+    }
+    if (c == '\t' && (format & DT_EXPANDTABS)) {
+      text.append(8 - text.size() % 8, ' ');
+      continue;
+    }
+    text += c;
+  }
+  const TTextMetric tm = GetTextMetrics();
+  const int lineHeight = tm.tmHeight;
+  const int maxWidth = std::max(0, r.Width());
+  std::vector<TextLine> lines;
+  auto addLine = [&](std::size_t from, std::size_t to) {
+    TextLine line{text.substr(from, to - from), -1};
+    if (prefixAt >= static_cast<int>(from) && prefixAt < static_cast<int>(to)) line.underline = prefixAt - static_cast<int>(from);
+    lines.push_back(std::move(line));
+  };
+  if (format & DT_SINGLELINE) {
+    std::string one = text;
+    std::replace(one.begin(), one.end(), '\r', ' ');
+    std::replace(one.begin(), one.end(), '\n', ' ');
+    text = one;
+    addLine(0, text.size());
+  } else {
+    std::size_t start = 0;
+    while (start <= text.size()) {
+      std::size_t end = text.find_first_of("\r\n", start);
+      if (end == std::string::npos) end = text.size();
+      if (format & DT_WORDBREAK) {
+        std::size_t pos = start;
+        while (true) {
+          int width = 0;
+          std::size_t i = pos, lastBreak = std::string::npos;
+          while (i < end) {
+            width += GetCharWidths()[static_cast<unsigned char>(text[i])];
+            if (width > maxWidth && i > pos) break;
+            if (text[i] == ' ') lastBreak = i;
+            ++i;
+          }
+          if (i >= end) {
+            addLine(pos, end);
+            break;
+          }
+          std::size_t cut = lastBreak != std::string::npos && lastBreak > pos ? lastBreak : i;
+          addLine(pos, cut);
+          pos = cut;
+          while (pos < end && text[pos] == ' ') ++pos;
+          if (pos >= end) break;
+        }
+      } else {
+        addLine(start, end);
+      }
+      if (end >= text.size()) break;
+      start = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
+    }
+  }
+  if ((format & DT_END_ELLIPSIS) && !lines.empty()) {
+    for (TextLine& line : lines) {
+      if (TextWidth(line.text) <= maxWidth) continue;
+      const int dots = TextWidth("...");
+      while (!line.text.empty() && TextWidth(line.text) + dots > maxWidth) line.text.pop_back();
+      line.text += "...";
+    }
+  }
+  int textWidth = 0;
+  for (const TextLine& line : lines) textWidth = std::max(textWidth, TextWidth(line.text));
+  const int textHeight = lineHeight * static_cast<int>(lines.size());
+  if (format & DT_CALCRECT) {
+    r.Right = r.Left + textWidth;
+    r.Bottom = r.Top + textHeight;
+    return textHeight;
+  }
+  int y = r.Top;
+  if (format & DT_SINGLELINE) {
+    if (format & DT_VCENTER) y = r.Top + (r.Height() - lineHeight) / 2;
+    else if (format & DT_BOTTOM) y = r.Bottom - lineHeight;
+  }
+  cairo_t* cr = Cairo();
+  cairo_save(cr);
+  if (!(format & DT_NOCLIP)) {
+    cairo_new_path(cr);
+    cairo_rectangle(cr, r.Left, r.Top, std::max(0, r.Width()), std::max(0, r.Height()));
+    cairo_clip(cr);
+  }
+  unsigned oldAlign = GetTextAlign(handle_);
+  tw::SetTextAlign(handle_, TA_TOP | TA_LEFT);
+  try {
+    for (const TextLine& line : lines) {
+      int w = TextWidth(line.text);
+      int x = r.Left;
+      if (format & DT_CENTER) x = r.Left + (r.Width() - w) / 2;
+      else if (format & DT_RIGHT) x = r.Right - w;
+      ExtTextOut(x, y, 0, nullptr, line.text, nullptr);
+      if (line.underline >= 0 && line.underline < static_cast<int>(line.text.size())) {
+        int ux = x + TextWidth(std::string_view(line.text).substr(0, static_cast<std::size_t>(line.underline)));
+        int uw = GetCharWidths()[static_cast<unsigned char>(line.text[static_cast<std::size_t>(line.underline)])];
+        Saved saved(cr);
+        cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+        cairo_rectangle(cr, ux, y + tm.tmAscent + 1, uw, 1);
+        SetColor(cr, font_->Color());
+        cairo_fill(cr);
+      }
+      y += lineHeight;
+    }
+  } catch (...) {
+    tw::SetTextAlign(handle_, oldAlign);
+    cairo_restore(cr);
+    throw;
+  }
+  tw::SetTextAlign(handle_, oldAlign);
+  cairo_restore(cr);
+  return textHeight;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pictures and copies
+
+void TCanvas::Draw(int x, int y, const TGraphic* graphic) {
+  if (graphic == nullptr || graphic->Empty()) return;
+  cairo_t* cr = Cairo();
+  Changing();
+  graphic->Draw(cr, Bounds(x, y, graphic->Width(), graphic->Height()));
+  Changed();
+}
+
+void TCanvas::StretchDraw(const TRect& r, const TGraphic* graphic) {
+  if (graphic == nullptr || graphic->Empty() || IsRectEmpty(r)) return;
+  cairo_t* cr = Cairo();
+  Changing();
+  graphic->Draw(cr, r);
+  Changed();
+}
+
+void TCanvas::CopyRect(const TRect& dest, const TCanvas* source, const TRect& sourceRect) {
+  if (source == nullptr || IsRectEmpty(dest) || IsRectEmpty(sourceRect)) return;
+  cairo_t* cr = Cairo();
+  cairo_t* src = source->Cairo();
+  Changing();
+  // Take a copy of the source first, so that a canvas can copy onto itself (scrolling).
+  double sx = sourceRect.Left, sy = sourceRect.Top;
+  cairo_user_to_device(src, &sx, &sy);
+  cairo_surface_t* copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, sourceRect.Width(), sourceRect.Height());
+  {
+    cairo_t* t = cairo_create(copy);
+    cairo_surface_t* target = cairo_get_target(src);
+    double ox = 0, oy = 0;
+    cairo_surface_get_device_offset(target, &ox, &oy);
+    cairo_set_source_surface(t, target, -(sx - ox) - ox, -(sy - oy) - oy);
+    cairo_set_operator(t, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(t);
+    cairo_destroy(t);
+  }
+  {
+    Saved saved(cr);
+    cairo_rectangle(cr, dest.Left, dest.Top, dest.Width(), dest.Height());
+    cairo_clip(cr);
+    cairo_translate(cr, dest.Left, dest.Top);
+    cairo_scale(cr, static_cast<double>(dest.Width()) / sourceRect.Width(),
+                static_cast<double>(dest.Height()) / sourceRect.Height());
+    cairo_set_source_surface(cr, copy, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    switch (copyMode_) {
+      case TCopyMode::cmBlackness: SetColor(cr, clBlack); break;
+      case TCopyMode::cmWhiteness: SetColor(cr, clWhite); break;
+      case TCopyMode::cmDstInvert: cairo_set_operator(cr, CAIRO_OPERATOR_DIFFERENCE); SetColor(cr, clWhite); break;
+      case TCopyMode::cmSrcInvert: cairo_set_operator(cr, CAIRO_OPERATOR_DIFFERENCE); break;
+      case TCopyMode::cmSrcAnd: cairo_set_operator(cr, CAIRO_OPERATOR_MULTIPLY); break;
+      case TCopyMode::cmSrcPaint: cairo_set_operator(cr, CAIRO_OPERATOR_LIGHTEN); break;
+      default: cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE); break;
+    }
+    cairo_paint(cr);
+  }
+  cairo_surface_destroy(copy);
+  Changed();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Clipping
+
+TRect TCanvas::ClipRect() const {
+  TRect r;
+  if (GetClipBox(handle_, &r) == ERROR) return {};
+  return r;
+}
+
+void TCanvas::IntersectClipRect(const TRect& r) {
+  RequireHandle();
+  tw::IntersectClipRect(handle_, r.Left, r.Top, r.Right, r.Bottom);
+}
+
+void TCanvas::ExcludeClipRect(const TRect& r) {
+  RequireHandle();
+  tw::ExcludeClipRect(handle_, r.Left, r.Top, r.Right, r.Bottom);
+}
+
+void TCanvas::SetClipRects(const std::vector<TRect>& rects) {
+  RequireHandle();
+  SelectClipRects(handle_, rects.data(), static_cast<int>(rects.size()));
+}
+
+void TCanvas::ResetClip() {
+  if (handle_ != 0) RemoveClip(handle_);
+}
+
+// ---------------------------------------------------------------------------------------------
+// 3-D edges
+
+bool TCanvas::DrawEdge(TRect& r, unsigned edge, unsigned flags) {
+  cairo_t* cr = Cairo();
+  Changing();
+  // One ring: top-left colour on the left and top sides, bottom-right colour on the right and
+  // bottom sides (drawn last, so the top-right and bottom-left corners take it).
+  auto ring = [&](TRect& box, TColor topLeft, TColor bottomRight) {
+    if (IsRectEmpty(box)) return;
+    Saved saved(cr);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+    if (flags & BF_LEFT) cairo_rectangle(cr, box.Left, box.Top, 1, box.Height());
+    if (flags & BF_TOP) cairo_rectangle(cr, box.Left, box.Top, box.Width(), 1);
+    SetColor(cr, topLeft);
+    cairo_fill(cr);
+    if (flags & BF_RIGHT) cairo_rectangle(cr, box.Right - 1, box.Top, 1, box.Height());
+    if (flags & BF_BOTTOM) cairo_rectangle(cr, box.Left, box.Bottom - 1, box.Width(), 1);
+    SetColor(cr, bottomRight);
+    cairo_fill(cr);
+    if (flags & BF_LEFT) ++box.Left;
+    if (flags & BF_TOP) ++box.Top;
+    if (flags & BF_RIGHT) --box.Right;
+    if (flags & BF_BOTTOM) --box.Bottom;
+  };
+  TRect box = r;
+  const unsigned outer = edge & BDR_OUTER, inner = edge & BDR_INNER;
+  const bool soft = (flags & BF_SOFT) != 0;
+  if (flags & BF_MONO) {
+    if (outer) ring(box, clWindowFrame, clWindowFrame);
+    if (inner) ring(box, clWindow, clWindow);
+  } else if (flags & BF_FLAT) {
+    if (outer) ring(box, clBtnShadow, clBtnShadow);
+    if (inner) ring(box, clBtnFace, clBtnFace);
+  } else {
+    if (outer == BDR_RAISEDOUTER) ring(box, soft ? clBtnHighlight : cl3DLight, cl3DDkShadow);
+    else if (outer == BDR_SUNKENOUTER) ring(box, soft ? cl3DDkShadow : clBtnShadow, clBtnHighlight);
+    if (inner == BDR_RAISEDINNER) ring(box, soft ? cl3DLight : clBtnHighlight, clBtnShadow);
+    else if (inner == BDR_SUNKENINNER) ring(box, soft ? clBtnShadow : cl3DDkShadow, cl3DLight);
+  }
+  if ((flags & BF_MIDDLE) && !IsRectEmpty(box)) {
+    Saved saved(cr);
+    cairo_rectangle(cr, box.Left, box.Top, box.Width(), box.Height());
+    SetColor(cr, (flags & BF_MONO) ? clWindow : clBtnFace);
+    cairo_fill(cr);
+  }
+  if (flags & BF_ADJUST) r = box;
+  Changed();
+  return true;
+}
+
+void Frame3D(TCanvas* canvas, TRect& r, TColor topColor, TColor bottomColor, int width) {
+  TPen* pen = canvas->Pen();
+  TColor oldColor = pen->Color();
+  int oldWidth = pen->Width();
+  TPenStyle oldStyle = pen->Style();
+  pen->SetWidth(1);
+  pen->SetStyle(TPenStyle::psSolid);
+  --r.Bottom;
+  --r.Right;
+  while (width-- > 0) {
+    TPoint topRight{r.Right, r.Top}, bottomLeft{r.Left, r.Bottom};
+    pen->SetColor(topColor);
+    TPoint a[3] = {bottomLeft, r.TopLeft(), topRight};
+    canvas->Polyline(a, 3);
+    pen->SetColor(bottomColor);
+    --bottomLeft.X;
+    TPoint b[3] = {topRight, r.BottomRight(), bottomLeft};
+    canvas->Polyline(b, 3);
+    InflateRect(r, -1, -1);
+  }
+  ++r.Bottom;
+  ++r.Right;
+  pen->SetColor(oldColor);
+  pen->SetWidth(oldWidth);
+  pen->SetStyle(oldStyle);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Locking
+
+void TCanvas::Lock() {
+  lock_->mutex.lock();
+  ++lockCount_;
+}
+
+void TCanvas::Unlock() {
+  --lockCount_;
+  lock_->mutex.unlock();
+}
+
+bool TCanvas::TryLock() {
+  if (!lock_->mutex.try_lock()) return false;
+  ++lockCount_;
+  return true;
+}
+
+}  // namespace tw

@@ -1,0 +1,263 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "platform/gfx/tests/gfx_test_util.h"
+
+namespace tw {
+namespace {
+
+using testing::Surface;
+
+TEST(CanvasShapes, RectangleFramesWithPenAndFillsWithBrush) {
+  Surface s(20, 20);
+  TCanvas& c = s.Canvas();
+  c.Pen()->SetColor(clRed);
+  c.Brush()->SetColor(clBlue);
+  c.Rectangle(2, 3, 10, 8);
+  // The outline lies on the first and last pixel inside the rectangle ...
+  EXPECT_EQ(s.At(2, 3), clRed);
+  EXPECT_EQ(s.At(9, 3), clRed);
+  EXPECT_EQ(s.At(9, 7), clRed);
+  EXPECT_EQ(s.At(2, 7), clRed);
+  EXPECT_EQ(s.At(5, 7), clRed);
+  // ... the inside is the brush, and the right and bottom edges stay outside.
+  EXPECT_EQ(s.At(3, 4), clBlue);
+  EXPECT_EQ(s.At(8, 6), clBlue);
+  EXPECT_EQ(s.At(10, 5), clWhite);
+  EXPECT_EQ(s.At(5, 8), clWhite);
+  EXPECT_EQ(s.At(1, 5), clWhite);
+}
+
+TEST(CanvasShapes, ClearPenAndBrush) {
+  Surface s(20, 20);
+  TCanvas& c = s.Canvas();
+  c.Pen()->SetStyle(TPenStyle::psClear);
+  c.Brush()->SetColor(clLime);
+  c.Rectangle(0, 0, 5, 5);  // without a pen one pixel smaller
+  EXPECT_EQ(s.At(0, 0), clLime);
+  EXPECT_EQ(s.At(3, 3), clLime);
+  EXPECT_EQ(s.At(4, 4), clWhite);
+  c.Pen()->SetStyle(TPenStyle::psSolid);
+  c.Brush()->SetStyle(TBrushStyle::bsClear);
+  c.Rectangle(10, 10, 15, 15);
+  EXPECT_EQ(s.At(10, 10), clBlack);
+  EXPECT_EQ(s.At(12, 12), clWhite);
+}
+
+TEST(CanvasShapes, LinesLeaveOutTheirEndPoint) {
+  Surface s(20, 20);
+  TCanvas& c = s.Canvas();
+  c.MoveTo(2, 2);
+  c.LineTo(8, 2);
+  EXPECT_EQ(s.At(2, 2), clBlack);
+  EXPECT_EQ(s.At(7, 2), clBlack);
+  EXPECT_EQ(s.At(8, 2), clWhite);
+  EXPECT_EQ(c.PenPos(), Point(8, 2));
+  c.LineTo(8, 10);
+  EXPECT_EQ(s.At(8, 2), clBlack);
+  EXPECT_EQ(s.At(8, 9), clBlack);
+  EXPECT_EQ(s.At(8, 10), clWhite);
+  // Drawn backwards and diagonally the same rule holds.
+  c.MoveTo(15, 15);
+  c.LineTo(10, 10);
+  EXPECT_EQ(s.At(15, 15), clBlack);
+  EXPECT_EQ(s.At(11, 11), clBlack);
+  EXPECT_EQ(s.At(10, 10), clWhite);
+}
+
+TEST(CanvasShapes, DottedPenLeavesGaps) {
+  Surface s(40, 4);
+  TCanvas& c = s.Canvas();
+  c.Pen()->SetStyle(TPenStyle::psDot);
+  c.MoveTo(0, 1);
+  c.LineTo(40, 1);
+  int inked = 0;
+  for (int x = 0; x < 40; ++x) inked += s.Inked(x, 1) ? 1 : 0;
+  EXPECT_GT(inked, 10);
+  EXPECT_LT(inked, 30);
+}
+
+TEST(CanvasShapes, EllipseAndPolygonStayInsideTheirBox) {
+  Surface s(40, 40);
+  TCanvas& c = s.Canvas();
+  c.Brush()->SetColor(clRed);
+  c.Ellipse(5, 5, 25, 15);
+  TRect box = s.InkBox();
+  EXPECT_GE(box.Left, 5);
+  EXPECT_GE(box.Top, 5);
+  EXPECT_LE(box.Right, 25);
+  EXPECT_LE(box.Bottom, 15);
+  EXPECT_EQ(s.At(15, 10), clRed);
+  EXPECT_EQ(s.At(5, 5), clWhite);  // the corners are outside the ellipse
+
+  Surface t(40, 40);
+  TPoint triangle[3] = {{5, 30}, {20, 5}, {35, 30}};
+  t.Canvas().Brush()->SetColor(clBlue);
+  t.Canvas().Polygon(triangle, 3);
+  EXPECT_EQ(t.At(20, 20), clBlue);
+  EXPECT_EQ(t.At(5, 30), clBlack);
+  EXPECT_EQ(t.At(6, 6), clWhite);
+}
+
+TEST(CanvasShapes, FrameAndFillRectUseTheBrush) {
+  Surface s(20, 20);
+  TCanvas& c = s.Canvas();
+  c.Brush()->SetColor(clGreen);
+  c.FrameRect(Rect(2, 2, 8, 8));
+  EXPECT_EQ(s.At(2, 2), clGreen);
+  EXPECT_EQ(s.At(7, 7), clGreen);
+  EXPECT_EQ(s.At(4, 4), clWhite);
+  c.FillRect(Rect(10, 10, 12, 12));
+  EXPECT_EQ(s.At(11, 11), clGreen);
+  EXPECT_EQ(s.At(12, 12), clWhite);
+}
+
+TEST(CanvasShapes, FocusRectangleDrawnTwiceDisappears) {
+  Surface s(30, 30);
+  TCanvas& c = s.Canvas();
+  c.Brush()->SetColor(clBtnFace);
+  c.FillRect(Rect(0, 0, 30, 30));
+  const auto before = s.Pixels();
+  c.DrawFocusRect(Rect(3, 3, 20, 15));
+  EXPECT_NE(s.Pixels(), before);
+  EXPECT_NE(s.At(3, 3), ColorToRGB(clBtnFace));
+  EXPECT_EQ(s.At(10, 10), ColorToRGB(clBtnFace));
+  c.DrawFocusRect(Rect(3, 3, 20, 15));
+  EXPECT_EQ(s.Pixels(), before);
+}
+
+TEST(CanvasShapes, XorPenRestoresOnSecondStroke) {
+  Surface s(20, 20);
+  TCanvas& c = s.Canvas();
+  c.Brush()->SetColor(clYellow);
+  c.FillRect(Rect(0, 0, 20, 20));
+  const auto before = s.Pixels();
+  c.Pen()->SetMode(TPenMode::pmXor);
+  c.Brush()->SetStyle(TBrushStyle::bsClear);
+  c.Rectangle(2, 2, 15, 15);
+  EXPECT_NE(s.Pixels(), before);
+  c.Rectangle(2, 2, 15, 15);
+  EXPECT_EQ(s.Pixels(), before);
+}
+
+TEST(CanvasPixels, SetAndReadBackAndOutside) {
+  Surface s(10, 10);
+  s.Canvas().SetPixel(4, 5, RGB(12, 34, 56));
+  EXPECT_EQ(s.At(4, 5), RGB(12, 34, 56));
+  EXPECT_EQ(s.At(5, 5), clWhite);
+  EXPECT_EQ(s.At(-1, 0), clNone);
+  EXPECT_EQ(s.At(10, 0), clNone);
+}
+
+TEST(CanvasPixels, NoHandleRaises) {
+  TCanvas c;
+  EXPECT_THROW(c.FillRect(Rect(0, 0, 1, 1)), EInvalidOperation);
+  Surface s(4, 4);
+  HDC stale;
+  {
+    Surface t(4, 4);
+    stale = t.DC();
+  }
+  c.SetHandle(stale);
+  EXPECT_THROW(c.FillRect(Rect(0, 0, 1, 1)), EInvalidOperation);
+}
+
+TEST(CanvasEdges, RaisedAndSunkenEdgesUseThe3DColours) {
+  Surface s(20, 20);
+  TCanvas& c = s.Canvas();
+  TRect r = Rect(0, 0, 10, 10);
+  c.DrawEdge(r, EDGE_RAISED, BF_RECT | BF_MIDDLE | BF_ADJUST);
+  EXPECT_EQ(s.At(0, 5), ColorToRGB(cl3DLight));       // outer top-left
+  EXPECT_EQ(s.At(9, 5), ColorToRGB(cl3DDkShadow));    // outer bottom-right
+  EXPECT_EQ(s.At(5, 9), ColorToRGB(cl3DDkShadow));
+  EXPECT_EQ(s.At(1, 5), ColorToRGB(clBtnHighlight));  // inner top-left
+  EXPECT_EQ(s.At(8, 5), ColorToRGB(clBtnShadow));     // inner bottom-right
+  EXPECT_EQ(s.At(5, 5), ColorToRGB(clBtnFace));       // middle
+  EXPECT_EQ(s.At(9, 0), ColorToRGB(cl3DDkShadow));    // the top-right corner belongs to the dark side
+  EXPECT_EQ(r, Rect(2, 2, 8, 8));
+
+  TRect sunken = Rect(10, 10, 20, 20);
+  c.DrawEdge(sunken, EDGE_SUNKEN, BF_RECT);
+  EXPECT_EQ(s.At(10, 15), ColorToRGB(clBtnShadow));
+  EXPECT_EQ(s.At(11, 15), ColorToRGB(cl3DDkShadow));
+  EXPECT_EQ(s.At(19, 15), ColorToRGB(clBtnHighlight));
+  EXPECT_EQ(s.At(18, 15), ColorToRGB(cl3DLight));
+  EXPECT_EQ(s.At(15, 15), clWhite);
+  EXPECT_EQ(sunken, Rect(10, 10, 20, 20));  // no BF_ADJUST: unchanged
+}
+
+TEST(CanvasEdges, Frame3DDrawsNestedFramesAndShrinks) {
+  Surface s(20, 20);
+  TRect r = Rect(0, 0, 10, 10);
+  Frame3D(&s.Canvas(), r, clWhite, clGray, 1);
+  Frame3D(&s.Canvas(), r, clRed, clBlue, 1);
+  EXPECT_EQ(r, Rect(2, 2, 8, 8));
+  EXPECT_EQ(s.At(9, 5), clGray);
+  EXPECT_EQ(s.At(0, 9), clGray);  // bottom-left corner in the bottom colour
+  EXPECT_EQ(s.At(1, 5), clRed);
+  EXPECT_EQ(s.At(8, 5), clBlue);
+  EXPECT_EQ(s.At(5, 5), clWhite);
+}
+
+TEST(CanvasClip, IntersectExcludeAndReset) {
+  Surface s(20, 20);
+  TCanvas& c = s.Canvas();
+  c.Brush()->SetColor(clRed);
+  c.IntersectClipRect(Rect(5, 5, 15, 15));
+  EXPECT_EQ(c.ClipRect(), Rect(5, 5, 15, 15));
+  c.ExcludeClipRect(Rect(8, 8, 10, 10));
+  c.FillRect(Rect(0, 0, 20, 20));
+  EXPECT_EQ(s.At(4, 4), clWhite);
+  EXPECT_EQ(s.At(5, 5), clRed);
+  EXPECT_EQ(s.At(8, 8), clWhite);
+  EXPECT_EQ(s.At(15, 15), clWhite);
+  c.ResetClip();
+  EXPECT_EQ(c.ClipRect(), Rect(0, 0, 20, 20));
+  c.SetClipRects({Rect(0, 0, 2, 2), Rect(18, 18, 20, 20)});
+  c.Brush()->SetColor(clBlue);
+  c.FillRect(Rect(0, 0, 20, 20));
+  EXPECT_EQ(s.At(1, 1), clBlue);
+  EXPECT_EQ(s.At(19, 19), clBlue);
+  EXPECT_EQ(s.At(10, 10), clRed);
+}
+
+TEST(CanvasCopy, CopyRectAndSelfCopy) {
+  Surface s(20, 20);
+  TCanvas& c = s.Canvas();
+  c.Brush()->SetColor(clRed);
+  c.FillRect(Rect(0, 0, 5, 5));
+  Surface d(20, 20);
+  d.Canvas().CopyRect(Rect(10, 10, 20, 20), &c, Rect(0, 0, 10, 10));
+  EXPECT_EQ(d.At(12, 12), clRed);   // the red quarter, stretched x2
+  EXPECT_EQ(d.At(19, 19), clWhite);
+  EXPECT_EQ(d.At(5, 5), clWhite);
+  // Scrolling a canvas onto itself.
+  c.CopyRect(Rect(2, 0, 22, 20), &c, Rect(0, 0, 20, 20));
+  EXPECT_EQ(s.At(6, 2), clRed);
+  EXPECT_EQ(s.At(7, 2), clWhite);
+}
+
+TEST(CanvasCopy, DrawsBitmapsWithAndWithoutTransparency) {
+  TBitmap bmp;
+  bmp.SetSize(4, 4);
+  bmp.Canvas()->Brush()->SetColor(clFuchsia);
+  bmp.Canvas()->FillRect(Rect(0, 0, 4, 4));
+  bmp.Canvas()->SetPixel(1, 1, clNavy);
+  Surface s(10, 10);
+  s.Canvas().Draw(2, 2, &bmp);
+  EXPECT_EQ(s.At(2, 2), clFuchsia);
+  EXPECT_EQ(s.At(3, 3), clNavy);
+  bmp.SetTransparent(true);  // the bottom-left pixel's colour becomes see-through
+  Surface t(10, 10);
+  t.Canvas().Draw(2, 2, &bmp);
+  EXPECT_EQ(t.At(2, 2), clWhite);
+  EXPECT_EQ(t.At(3, 3), clNavy);
+  Surface u(10, 10);
+  u.Canvas().StretchDraw(Rect(0, 0, 8, 8), &bmp);
+  EXPECT_EQ(u.At(2, 2), clNavy);
+  EXPECT_EQ(u.At(3, 3), clNavy);
+}
+
+}  // namespace
+}  // namespace tw

@@ -1,0 +1,125 @@
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "platform/sys/help.h"
+
+extern char** environ;
+
+namespace tw {
+
+namespace {
+
+bool IsExecutableFile(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+// The program's full name: itself when it holds a '/', else the first executable file of
+// that name in the folders of the search path; "" when there is none.
+std::string FindProgram(const std::string& program, const std::string& searchPath) {
+  if (program.empty()) return {};
+  if (program.find('/') != std::string::npos) return IsExecutableFile(program) ? program : std::string();
+  std::string path = searchPath;
+  if (path.empty()) {
+    const char* env = std::getenv("PATH");
+    path = env != nullptr && *env != '\0' ? env : "/usr/local/bin:/usr/bin:/bin";
+  }
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find(':', start);
+    if (end == std::string::npos) end = path.size();
+    std::string dir = path.substr(start, end - start);
+    if (dir.empty()) dir = ".";
+    const std::string candidate = dir + "/" + program;
+    if (IsExecutableFile(candidate)) return candidate;
+    start = end + 1;
+  }
+  return {};
+}
+
+}  // namespace
+
+ProcessHelpLauncher::ProcessHelpLauncher(std::string program, std::string searchPath, bool wait)
+    : program_(std::move(program)), searchPath_(std::move(searchPath)), wait_(wait) {}
+
+bool ProcessHelpLauncher::Open(const std::string& url, HelpFailure& failure, std::string& error) {
+  const std::string path = FindProgram(program_, searchPath_);
+  if (path.empty()) {
+    failure = HelpFailure::LauncherMissing;
+    error = "The program " + program_ + " that opens help pages is not installed";
+    return false;
+  }
+  std::vector<char*> argv;
+  std::string arg0 = program_;
+  std::string arg1 = url;
+  argv.push_back(arg0.data());
+  argv.push_back(arg1.data());
+  argv.push_back(nullptr);
+
+  // Its own process group, so that a terminal's interrupt meant for this program does not
+  // reach the browser.  Every descriptor of this program is opened close-on-exec.
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+  posix_spawnattr_setpgroup(&attr, 0);
+  pid_t pid = 0;
+  const int rc = ::posix_spawn(&pid, path.c_str(), nullptr, &attr, argv.data(), environ);
+  posix_spawnattr_destroy(&attr);
+  if (rc != 0) {
+    failure = rc == ENOENT ? HelpFailure::LauncherMissing : HelpFailure::LaunchFailed;
+    error = "The program " + path + " could not be started: " + std::strerror(rc);
+    return false;
+  }
+  if (!wait_) {
+    // Reaped in the background, so that no finished child is left behind.
+    std::thread([pid] {
+      int status = 0;
+      while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+      }
+    }).detach();
+    return true;
+  }
+  int status = 0;
+  pid_t waited;
+  while ((waited = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+  }
+  if (waited != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    failure = HelpFailure::LaunchFailed;
+    error = "The program " + path + " failed" +
+            (waited == pid && WIFEXITED(status) ? " with exit status " + std::to_string(WEXITSTATUS(status)) : "");
+    return false;
+  }
+  return true;
+}
+
+bool RecordingHelpLauncher::Open(const std::string& url, HelpFailure& failure, std::string& error) {
+  std::lock_guard<std::mutex> guard(lock_);
+  urls_.push_back(url);
+  if (failure_ == HelpFailure::None) return true;
+  failure = failure_;
+  error = error_;
+  return false;
+}
+
+std::vector<std::string> RecordingHelpLauncher::Urls() const {
+  std::lock_guard<std::mutex> guard(lock_);
+  return urls_;
+}
+
+void RecordingHelpLauncher::FailWith(HelpFailure failure, std::string error) {
+  std::lock_guard<std::mutex> guard(lock_);
+  failure_ = failure;
+  error_ = std::move(error);
+}
+
+}  // namespace tw

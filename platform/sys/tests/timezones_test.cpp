@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "platform/sys/timezones.h"
+
+namespace tw {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Noon UTC of a day.
+ZoneInstant Day(int y, unsigned m, unsigned d) {
+  const std::chrono::year_month_day ymd{std::chrono::year(y), std::chrono::month(m), std::chrono::day(d)};
+  return std::chrono::sys_days(ymd) + std::chrono::hours(12);
+}
+
+const ZoneInstant kWinter = Day(2024, 1, 15);
+const ZoneInstant kSummer = Day(2024, 7, 15);
+
+TEST(TimeZoneList, IsSortedAndHoldsTheZonesButNotTheAliases) {
+  const auto names = TimeZoneNames();
+  ASSERT_GT(names.size(), 300u);
+  EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+  EXPECT_EQ(std::adjacent_find(names.begin(), names.end()), names.end());
+  for (const char* zone : {"Europe/Berlin", "America/New_York", "Asia/Kolkata", "UTC", "Australia/Sydney"}) {
+    EXPECT_TRUE(std::binary_search(names.begin(), names.end(), zone)) << zone;
+    EXPECT_TRUE(TimeZoneExists(zone)) << zone;
+  }
+  for (const char* alias : {"localtime", "posixrules", "Factory", "", "europe/berlin", "Mars/Olympus"})
+    EXPECT_FALSE(TimeZoneExists(alias)) << alias;
+}
+
+// Facts as zdump gives them.
+TEST(TimeZoneOffsets, StandardAndCurrentOffsetsThroughTheYear) {
+  struct Fact {
+    const char* zone;
+    int standard;
+    int winter;
+    int summer;
+  };
+  const Fact facts[] = {
+      {"Europe/Berlin", 60, 60, 120},          {"America/New_York", -300, -300, -240},
+      {"Asia/Kolkata", 330, 330, 330},         {"UTC", 0, 0, 0},
+      {"Australia/Sydney", 600, 660, 600},     {"Europe/Dublin", 0, 0, 60},
+      {"Pacific/Chatham", 765, 825, 765},      {"Etc/GMT+5", -300, -300, -300},
+  };
+  for (const Fact& f : facts) {
+    SCOPED_TRACE(f.zone);
+    const TimeZoneState winter = GetTimeZone(f.zone, kWinter);
+    const TimeZoneState summer = GetTimeZone(f.zone, kSummer);
+    EXPECT_EQ(winter.StandardOffsetMinutes, f.standard);
+    EXPECT_EQ(summer.StandardOffsetMinutes, f.standard);
+    EXPECT_EQ(winter.OffsetMinutes, f.winter);
+    EXPECT_EQ(summer.OffsetMinutes, f.summer);
+    EXPECT_EQ(ZoneStandardBiasMinutes(f.zone, kSummer), -f.standard);
+    EXPECT_DOUBLE_EQ(ZoneStandardOffsetHours(f.zone, kWinter), f.standard / 60.0);
+  }
+  EXPECT_EQ(GetTimeZone("Europe/Berlin", kSummer).Abbreviation, "CEST");
+  EXPECT_EQ(GetTimeZone("America/New_York", kSummer).BiasMinutes(), 240);
+}
+
+TEST(TimeZoneOffsets, DaylightSavingIsSeenAtItsInstants) {
+  EXPECT_FALSE(ZoneIsDaylight("Europe/Berlin", kWinter));
+  EXPECT_TRUE(ZoneIsDaylight("Europe/Berlin", kSummer));
+  EXPECT_TRUE(ZoneIsDaylight("Australia/Sydney", kWinter));
+  EXPECT_FALSE(ZoneIsDaylight("Asia/Kolkata", kSummer));
+  // Berlin's switch of 31 March 2024 happens at 01:00 UTC.
+  const ZoneInstant change = std::chrono::sys_days(std::chrono::year(2024) / 3 / 31) + std::chrono::hours(1);
+  EXPECT_EQ(ZoneOffsetMinutes("Europe/Berlin", change - std::chrono::seconds(1)), 60);
+  EXPECT_EQ(ZoneOffsetMinutes("Europe/Berlin", change), 120);
+}
+
+TEST(TimeZoneOffsets, InstantsAtTheEndsOfTheDatabaseAreAnswered) {
+  // Before standard time Berlin kept its local mean time, 53 minutes and 28 seconds east.
+  EXPECT_EQ(ZoneStandardOffsetMinutes("Europe/Berlin", Day(1800, 6, 1)), 53);
+  EXPECT_EQ(ZoneStandardOffsetMinutes("Europe/Berlin", Day(2400, 6, 1)), 60);
+  EXPECT_EQ(ZoneOffsetMinutes("UTC", Day(1, 1, 1)), 0);
+  EXPECT_EQ(ZoneStandardOffsetMinutes("Asia/Kolkata", Day(2100, 1, 1)), 330);
+}
+
+TEST(TimeZoneOffsets, UnknownZonesAreRefusedClearly) {
+  EXPECT_FALSE(FindTimeZone("Atlantis/Capital", kWinter).has_value());
+  try {
+    ZoneStandardOffsetMinutes("Atlantis/Capital", kWinter);
+    FAIL() << "no error";
+  } catch (const ETimeZoneError& e) {
+    EXPECT_EQ(e.Message(), "Unknown time zone: Atlantis/Capital");
+  }
+}
+
+TEST(TimeZoneOffsets, DisplayNamesShowTheStandardOffset) {
+  EXPECT_EQ(TimeZoneDisplayName("Europe/Berlin", kSummer), "(UTC+01:00) Europe/Berlin");
+  EXPECT_EQ(TimeZoneDisplayName("America/New_York", kWinter), "(UTC-05:00) America/New York");
+  EXPECT_EQ(TimeZoneDisplayName("Asia/Kolkata", kWinter), "(UTC+05:30) Asia/Kolkata");
+  EXPECT_EQ(TimeZoneDisplayName("UTC", kWinter), "(UTC+00:00) UTC");
+}
+
+class LocalZoneTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/tw_tz_XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    const char* tz = std::getenv("TZ");
+    hadTz_ = tz != nullptr;
+    if (hadTz_) savedTz_ = tz;
+  }
+  void TearDown() override {
+    if (hadTz_) {
+      ::setenv("TZ", savedTz_.c_str(), 1);
+    } else {
+      ::unsetenv("TZ");
+    }
+    fs::remove_all(dir_);
+  }
+  std::string dir_;
+  bool hadTz_ = false;
+  std::string savedTz_;
+};
+
+TEST_F(LocalZoneTest, TheTzVariableComesFirstInItsSeveralForms) {
+  const std::string none = dir_ + "/none";
+  EXPECT_EQ(LocalTimeZoneNameFrom("Asia/Kolkata", none, none), "Asia/Kolkata");
+  EXPECT_EQ(LocalTimeZoneNameFrom(":Europe/Berlin", none, none), "Europe/Berlin");
+  EXPECT_EQ(LocalTimeZoneNameFrom("/usr/share/zoneinfo/America/New_York", none, none), "America/New_York");
+  EXPECT_EQ(LocalTimeZoneNameFrom("", none, none), "UTC");
+  EXPECT_EQ(LocalTimeZoneNameFrom("XYZ-3", none, none), "XYZ-3");
+}
+
+TEST_F(LocalZoneTest, WithoutTzTheLinkThenTheNameFileThenUtc) {
+  const std::string link = dir_ + "/localtime";
+  const std::string file = dir_ + "/timezone";
+  fs::create_symlink("/usr/share/zoneinfo/Asia/Kolkata", link);
+  std::ofstream(file) << "America/New_York\n";
+  EXPECT_EQ(LocalTimeZoneNameFrom(nullptr, link, file), "Asia/Kolkata");
+  fs::remove(link);
+  fs::create_symlink("/nowhere/Not/AZone", link);
+  EXPECT_EQ(LocalTimeZoneNameFrom(nullptr, link, file), "America/New_York");
+  std::ofstream(file) << "garbage\n";
+  EXPECT_EQ(LocalTimeZoneNameFrom(nullptr, link, file), "UTC");
+}
+
+TEST_F(LocalZoneTest, TheMachinesStandardOffsetIgnoresDaylightSaving) {
+  ::setenv("TZ", "America/New_York", 1);
+  EXPECT_EQ(LocalTimeZoneName(), "America/New_York");
+  EXPECT_EQ(LocalStandardOffsetMinutes(kSummer), -300);
+  EXPECT_EQ(LocalStandardBiasMinutes(kSummer), 300);
+  // A rule that is no zone of the database is read by the C library.
+  ::setenv("TZ", "XYZ-3", 1);
+  EXPECT_EQ(LocalStandardOffsetMinutes(kSummer), 180);
+  ::setenv("TZ", "ABC+4DEF,M3.2.0,M11.1.0", 1);
+  EXPECT_EQ(LocalStandardBiasMinutes(kSummer), 240);
+}
+
+}  // namespace
+}  // namespace tw

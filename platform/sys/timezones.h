@@ -1,0 +1,88 @@
+// Time zones from the system's tz database (/usr/share/zoneinfo).  A zone is named and
+// stored by its tz name ("Europe/Berlin").
+//
+// Offsets are given in two sign conventions, both named in every function:
+// - "offset": minutes (or hours) east of UTC, positive east: local time = UTC + offset
+//   (Europe/Berlin: +60 in winter);
+// - "bias": minutes west of UTC, as the window system's zone records keep it:
+//   UTC = local time + bias (Europe/Berlin: -60).
+//
+// The standard offset of a zone at an instant is its offset without daylight saving: in a
+// zone that switches, the smaller of the offsets of the period at that instant and of the
+// neighbouring period of the other kind (the tz database marks periods, not the amount of
+// saving); in a zone that does not switch, its offset.  So a zone whose database marks the
+// winter as its saving time (Europe/Dublin) still has its winter offset as standard.
+//
+// The zone files list the changes up to 2037; later instants get the offset in force after
+// the last listed change.
+//
+// Failures (an unknown zone name, an unreadable database) raise ETimeZoneError.  All
+// functions may be called from any thread.
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/rtl/exceptions.h"
+
+namespace tw {
+
+TW_DECLARE_EXCEPTION(ETimeZoneError, Exception);
+
+using ZoneInstant = std::chrono::sys_seconds;
+
+// The current instant, to the second.
+ZoneInstant CurrentInstant();
+
+struct TimeZoneState {
+  std::string Name;
+  int StandardOffsetMinutes = 0;  // east positive, daylight saving not counted
+  int OffsetMinutes = 0;          // east positive, daylight saving counted
+  bool Daylight = false;          // daylight saving in effect
+  std::string Abbreviation;       // "CEST", "EST", "+0530" ...
+
+  int StandardBiasMinutes() const { return -StandardOffsetMinutes; }  // west positive
+  int BiasMinutes() const { return -OffsetMinutes; }                  // west positive
+  double StandardOffsetHours() const { return StandardOffsetMinutes / 60.0; }
+};
+
+// Every zone name of the database, byte-wise sorted; the aliases "localtime", "posixrules"
+// and "Factory" are left out.
+std::vector<std::string> TimeZoneNames();
+bool TimeZoneExists(std::string_view name);
+
+// The zone's state at an instant; nothing for an unknown name.
+std::optional<TimeZoneState> FindTimeZone(std::string_view name, ZoneInstant at = CurrentInstant());
+// The same, raising ETimeZoneError "Unknown time zone: <name>" for an unknown name.
+TimeZoneState GetTimeZone(std::string_view name, ZoneInstant at = CurrentInstant());
+
+int ZoneStandardOffsetMinutes(std::string_view name, ZoneInstant at = CurrentInstant());
+int ZoneStandardBiasMinutes(std::string_view name, ZoneInstant at = CurrentInstant());
+double ZoneStandardOffsetHours(std::string_view name, ZoneInstant at = CurrentInstant());
+int ZoneOffsetMinutes(std::string_view name, ZoneInstant at = CurrentInstant());
+bool ZoneIsDaylight(std::string_view name, ZoneInstant at = CurrentInstant());
+
+// A text for lists and status lines: "(UTC+01:00) Europe/Berlin", "(UTC-05:00) America/New York",
+// "(UTC+00:00) UTC"; the standard offset at the instant, underscores shown as blanks.
+std::string TimeZoneDisplayName(std::string_view name, ZoneInstant at = CurrentInstant());
+
+// The machine's zone: $TZ when it names a zone of the database (a leading ':' and a
+// ".../zoneinfo/" folder are dropped; an empty TZ is "UTC"); a rule in $TZ that names no zone
+// ("EST5EDT,M3.2.0,M11.1.0") as it stands; else the zone /etc/localtime links to, else the
+// name in /etc/timezone, else "UTC".
+std::string LocalTimeZoneName();
+// The same from given sources, for tests: `tzVariable` (null when unset), the link file and
+// the name file.
+std::string LocalTimeZoneNameFrom(const char* tzVariable, const std::string& localtimeLink,
+                                  const std::string& timezoneFile);
+
+// The machine's standard offset (east positive) and bias (west positive).  When $TZ holds a
+// rule rather than a zone name ("EST5EDT,M3.2.0,M11.1.0"), the C library's reading of it is
+// used.
+int LocalStandardOffsetMinutes(ZoneInstant at = CurrentInstant());
+int LocalStandardBiasMinutes(ZoneInstant at = CurrentInstant());
+
+}  // namespace tw

@@ -1,0 +1,136 @@
+// The clipboard (text and registered formats, opening rules) and the caret (inversion in the
+// backing store, blinking on the clock, hidden while its window paints).
+#include "platform/win/tests/winfixture.h"
+
+namespace tw::wintest {
+namespace {
+
+using ClipboardTest = WinTest;
+using CaretTest = WinTest;
+
+TEST_F(ClipboardTest, TextAndARegisteredFormatRoundTrip) {
+  HWND a = Top();
+  UINT rtf = RegisterClipboardFormat("Rich Text Format");
+  EXPECT_GE(rtf, 0xC000u);
+  EXPECT_EQ(RegisterClipboardFormat("rich text format"), rtf);
+  ASSERT_TRUE(OpenClipboard(a));
+  EXPECT_FALSE(OpenClipboard(a));  // one opener at a time
+  ASSERT_TRUE(EmptyClipboard());
+  std::string text = "Gr\xFC\xDF" "e \x80 5";
+  ASSERT_TRUE(SetClipboardData(CF_TEXT, text + '\0'));  // a terminating zero is not kept
+  std::string rtfBytes("{\\rtf1 a\0b}", 11);           // other formats keep every byte
+  ASSERT_TRUE(SetClipboardData(rtf, rtfBytes));
+  ASSERT_TRUE(CloseClipboard());
+  EXPECT_EQ(GetClipboardOwner(), a);
+
+  EXPECT_TRUE(IsClipboardFormatAvailable(CF_TEXT));
+  EXPECT_TRUE(IsClipboardFormatAvailable(rtf));
+  EXPECT_FALSE(IsClipboardFormatAvailable(CF_BITMAP));
+  EXPECT_EQ(GetClipboardData(CF_TEXT), "");  // closed: nothing to read
+  ASSERT_TRUE(OpenClipboard(0));
+  EXPECT_EQ(GetClipboardData(CF_TEXT), text);
+  EXPECT_EQ(GetClipboardData(rtf), rtfBytes);
+  EXPECT_EQ(EnumClipboardFormats(0), CF_TEXT);
+  EXPECT_EQ(EnumClipboardFormats(CF_TEXT), rtf);
+  EXPECT_EQ(EnumClipboardFormats(rtf), 0u);
+  char name[40];
+  EXPECT_GT(GetClipboardFormatName(rtf, name, 40), 0);
+  EXPECT_STREQ(name, "Rich Text Format");
+  CloseClipboard();
+}
+
+TEST_F(ClipboardTest, ChangesNeedAnOpenClipboardAndEmptyingTellsTheOldOwner) {
+  HWND a = Top(), b = Top(300, 0);
+  EXPECT_FALSE(SetClipboardData(CF_TEXT, "x"));
+  EXPECT_FALSE(EmptyClipboard());
+  EXPECT_FALSE(CloseClipboard());
+  OpenClipboard(a);
+  EmptyClipboard();
+  SetClipboardData(CF_TEXT, "first");
+  CloseClipboard();
+  log.clear();
+  OpenClipboard(b);
+  EmptyClipboard();
+  CloseClipboard();
+  auto told = Of(WM_DESTROYCLIPBOARD);
+  ASSERT_EQ(told.size(), 1u);
+  EXPECT_EQ(told[0].hwnd, a);
+  EXPECT_FALSE(IsClipboardFormatAvailable(CF_TEXT));
+  // A window that closes while holding the clipboard open releases it.
+  OpenClipboard(b);
+  DestroyWindow(b);
+  EXPECT_TRUE(OpenClipboard(a));
+  CloseClipboard();
+}
+
+TEST_F(CaretTest, CaretInvertsItsRectangleAndBlinksOnTheClock) {
+  HWND a = Top(0, 0, 100, 50);
+  ProcessMessages();
+  SetFocus(a);
+  const std::uint32_t white = 0xFFFFFFFF, black = 0xFF000000;
+  ASSERT_EQ(GetWindowPixel(a, 10, 10), white);
+  ASSERT_TRUE(CreateCaret(a, 0, 2, 12));
+  SetCaretPos(10, 5);
+  EXPECT_FALSE(CaretDrawn());  // created hidden
+  ShowCaret(a);
+  EXPECT_TRUE(CaretDrawn());
+  EXPECT_EQ(GetWindowPixel(a, 10, 10), black);
+  EXPECT_EQ(GetWindowPixel(a, 11, 16), black);
+  EXPECT_EQ(GetWindowPixel(a, 12, 10), white);
+  EXPECT_EQ(CaretRect(), Bounds(10, 5, 2, 12));
+  // Blinking: off after the blink time, on again after another.
+  AdvanceTime(GetCaretBlinkTime());
+  ProcessMessages();
+  EXPECT_FALSE(CaretDrawn());
+  EXPECT_EQ(GetWindowPixel(a, 10, 10), white);
+  AdvanceTime(GetCaretBlinkTime());
+  ProcessMessages();
+  EXPECT_TRUE(CaretDrawn());
+  // Moving restores the pixels it leaves.
+  SetCaretPos(50, 5);
+  EXPECT_EQ(GetWindowPixel(a, 10, 10), white);
+  EXPECT_EQ(GetWindowPixel(a, 50, 10), black);
+  POINT p;
+  ASSERT_TRUE(GetCaretPos(&p));
+  EXPECT_EQ(p, Point(50, 5));
+  // Hides are counted.
+  HideCaret(a);
+  HideCaret(a);
+  ShowCaret(a);
+  EXPECT_FALSE(CaretDrawn());
+  ShowCaret(a);
+  EXPECT_TRUE(CaretDrawn());
+  DestroyCaret();
+  EXPECT_EQ(GetWindowPixel(a, 50, 10), white);
+  EXPECT_FALSE(ShowCaret(a));
+}
+
+TEST_F(CaretTest, PaintingDoesNotLeaveOrLoseTheCaret) {
+  HWND a = Top(0, 0, 100, 50);
+  ProcessMessages();
+  CreateCaret(a, 0, 1, 10);
+  SetCaretPos(20, 5);
+  ShowCaret(a);
+  ASSERT_TRUE(CaretDrawn());
+  bool drawnWhilePainting = true;
+  handler = [&](HWND h, UINT m, WPARAM, LPARAM, LRESULT&) {
+    if (m != WM_PAINT) return false;
+    PAINTSTRUCT ps;
+    BeginPaint(h, &ps);
+    drawnWhilePainting = CaretDrawn();
+    EndPaint(h, &ps);
+    return true;
+  };
+  InvalidateRect(a, nullptr, true);
+  ProcessMessages();
+  EXPECT_FALSE(drawnWhilePainting);
+  EXPECT_TRUE(CaretDrawn());
+  EXPECT_EQ(GetWindowPixel(a, 20, 7), 0xFF000000u);  // erased to white, caret inverted on top
+  // Its window going away takes the caret with it.
+  DestroyWindow(a);
+  EXPECT_FALSE(CaretDrawn());
+  EXPECT_FALSE(SetCaretPos(1, 1));
+}
+
+}  // namespace
+}  // namespace tw::wintest

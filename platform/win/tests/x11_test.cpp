@@ -1,0 +1,274 @@
+// The X11 display under a real X server (CI runs the tests under a virtual one): a window shows
+// what it paints, takes keys sent to it by another client, and serves the clipboard.
+// The test framework comes before the X headers, whose macros (None, Bool ...) it would trip on.
+#include "platform/win/tests/winfixture.h"
+#include "platform/rtl/exceptions.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <thread>
+
+namespace tw::wintest {
+namespace {
+
+class X11Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* d = std::getenv("DISPLAY");
+    if (!d || !*d) GTEST_SKIP() << "no X display";
+    try {
+      SelectDisplay("x11");
+    } catch (const Exception& e) {
+      GTEST_SKIP() << e.Message();
+    }
+    x_ = XOpenDisplay(nullptr);
+    ASSERT_NE(x_, nullptr);
+    proc_ = MakeObjectInstance([this](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+      if (m == WM_CHAR) {
+        chars_ += static_cast<char>(w);
+        if (w == 'r') {
+          red_ = true;
+          InvalidateRect(h, nullptr, false);
+        }
+        return 0;
+      }
+      if (m == WM_PAINT) {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(h, &ps);
+        cairo_t* cr = DCCairo(dc);
+        cairo_set_source_rgb(cr, red_ ? 1 : 0, 0, red_ ? 0 : 1);
+        cairo_paint(cr);
+        EndPaint(h, &ps);
+        ++paints_;
+        return 0;
+      }
+      return DefWindowProc(h, m, w, l);
+    });
+    WNDCLASS wc;
+    wc.lpfnWndProc = proc_;
+    wc.lpszClassName = "X11Test";
+    ASSERT_NE(RegisterClass(wc), 0);
+  }
+
+  void TearDown() override {
+    if (x_) XCloseDisplay(x_);
+    SelectDisplay("offscreen");
+    if (proc_) FreeObjectInstance(proc_);
+  }
+
+  // Runs the loop until `done` (at most about five seconds of real time).
+  template <typename F>
+  bool PumpUntil(F done) {
+    for (int i = 0; i < 500; ++i) {
+      ProcessMessages();
+      Display().Flush();
+      XSync(x_, False);
+      if (done()) return true;
+      Display().Wait(10, -1);
+    }
+    return done();
+  }
+
+  unsigned long PixelAt(::Window w, int x, int y) {
+    XImage* img = XGetImage(x_, w, x, y, 1, 1, AllPlanes, ZPixmap);
+    if (!img) return ~0ul;
+    unsigned long p = XGetPixel(img, 0, 0);
+    XDestroyImage(img);
+    return p & 0xFFFFFF;
+  }
+
+  ::Display* x_ = nullptr;
+  WNDPROC proc_ = nullptr;
+  std::string chars_;
+  bool red_ = false;
+  int paints_ = 0;
+};
+
+TEST_F(X11Test, RealWindowShowsItsPaintingAndTakesKeysFromTheServer) {
+  HWND h = CreateWindowEx(0, "X11Test", "Tidewell \x80 test", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 160, 120, 0, 0, 0, nullptr);
+  ASSERT_NE(h, 0u);
+  auto xw = static_cast<::Window>(Display().NativeWindow(h));
+  ASSERT_NE(xw, 0u);
+  ASSERT_TRUE(PumpUntil([&] {
+    XWindowAttributes a;
+    return XGetWindowAttributes(x_, xw, &a) && a.map_state == IsViewable && paints_ > 0;
+  }));
+  // The title reaches the server as UTF-8.
+  Atom netName = XInternAtom(x_, "_NET_WM_NAME", False), utf8 = XInternAtom(x_, "UTF8_STRING", False);
+  Atom type;
+  int format;
+  unsigned long count, rest;
+  unsigned char* data = nullptr;
+  ASSERT_EQ(XGetWindowProperty(x_, xw, netName, 0, 100, False, utf8, &type, &format, &count, &rest, &data), Success);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), count), "Tidewell \xE2\x82\xAC test");
+  XFree(data);
+
+  ASSERT_TRUE(PumpUntil([&] { return PixelAt(xw, 10, 10) == 0x0000FF; }));
+
+  XKeyEvent key{};
+  key.type = KeyPress;
+  key.display = x_;
+  key.window = xw;
+  key.root = DefaultRootWindow(x_);
+  key.subwindow = None;
+  key.time = CurrentTime;
+  key.x = key.y = 1;
+  key.same_screen = True;
+  key.keycode = XKeysymToKeycode(x_, XK_r);
+  XSendEvent(x_, xw, True, KeyPressMask, reinterpret_cast<XEvent*>(&key));
+  key.type = KeyRelease;
+  XSendEvent(x_, xw, True, KeyReleaseMask, reinterpret_cast<XEvent*>(&key));
+  XFlush(x_);
+  SetFocus(h);
+  ASSERT_TRUE(PumpUntil([&] { return chars_ == "r"; }));
+  EXPECT_TRUE(PumpUntil([&] { return PixelAt(xw, 10, 10) == 0xFF0000; }));
+
+  // A busy loop that only looks at the queue (as a long computation does between steps) still
+  // receives keys.
+  key.type = KeyPress;
+  key.keycode = XKeysymToKeycode(x_, XK_x);
+  XSendEvent(x_, xw, True, KeyPressMask, reinterpret_cast<XEvent*>(&key));
+  XFlush(x_);
+  for (int i = 0; i < 500 && chars_ != "rx"; ++i) {
+    ProcessMessages();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(chars_, "rx");
+  DestroyWindow(h);
+}
+
+TEST_F(X11Test, WindowKindsBecomeTheMatchingXWindows) {
+  HWND main = CreateWindowEx(0, "X11Test", "main", WS_OVERLAPPEDWINDOW, 10, 10, 100, 80, 0, 0, 0, nullptr);
+  HWND dialog = CreateWindowEx(0, "X11Test", "dialog", WS_POPUP | WS_CAPTION | WS_SYSMENU, 20, 20, 80, 60, main, 0, 0, nullptr);
+  HWND tool = CreateWindowEx(WS_EX_TOOLWINDOW, "X11Test", "tool", WS_POPUP | WS_CAPTION, 30, 30, 60, 40, main, 0, 0, nullptr);
+  HWND popup = CreateWindowEx(0, "X11Test", "", WS_POPUP | WS_BORDER, 40, 40, 50, 30, main, 0, 0, nullptr);
+  Display().Flush();
+  XSync(x_, False);
+  auto type = [&](HWND h) {
+    Atom prop = XInternAtom(x_, "_NET_WM_WINDOW_TYPE", False), actual;
+    int format;
+    unsigned long count, rest;
+    unsigned char* data = nullptr;
+    std::string name;
+    if (XGetWindowProperty(x_, static_cast<::Window>(Display().NativeWindow(h)), prop, 0, 1, False, XA_ATOM, &actual,
+                           &format, &count, &rest, &data) == Success && data && count == 1) {
+      char* n = XGetAtomName(x_, *reinterpret_cast<Atom*>(data));
+      name = n;
+      XFree(n);
+    }
+    if (data) XFree(data);
+    return name;
+  };
+  EXPECT_EQ(type(main), "_NET_WM_WINDOW_TYPE_NORMAL");
+  EXPECT_EQ(type(dialog), "_NET_WM_WINDOW_TYPE_DIALOG");
+  EXPECT_EQ(type(tool), "_NET_WM_WINDOW_TYPE_UTILITY");
+  ::Window transientFor = 0;
+  XGetTransientForHint(x_, static_cast<::Window>(Display().NativeWindow(dialog)), &transientFor);
+  EXPECT_EQ(transientFor, static_cast<::Window>(Display().NativeWindow(main)));
+  XWindowAttributes a;
+  ASSERT_TRUE(XGetWindowAttributes(x_, static_cast<::Window>(Display().NativeWindow(popup)), &a));
+  EXPECT_TRUE(a.override_redirect);
+  ASSERT_TRUE(XGetWindowAttributes(x_, static_cast<::Window>(Display().NativeWindow(main)), &a));
+  EXPECT_FALSE(a.override_redirect);
+  // A caption window keeps no frame of its own: the window manager draws it.
+  RECT client;
+  GetClientRect(main, &client);
+  EXPECT_EQ(client, Bounds(0, 0, 100, 80));
+  // Closing from the window manager's side arrives as WM_CLOSE.
+  XEvent close{};
+  close.xclient.type = ClientMessage;
+  close.xclient.window = static_cast<::Window>(Display().NativeWindow(dialog));
+  close.xclient.message_type = XInternAtom(x_, "WM_PROTOCOLS", False);
+  close.xclient.format = 32;
+  close.xclient.data.l[0] = static_cast<long>(XInternAtom(x_, "WM_DELETE_WINDOW", False));
+  XSendEvent(x_, close.xclient.window, False, NoEventMask, &close);
+  XFlush(x_);
+  EXPECT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }));
+  DestroyWindow(main);
+  EXPECT_FALSE(IsWindow(tool));
+}
+
+TEST_F(X11Test, ClipboardTextIsServedToOtherClientsAsUtf8) {
+  HWND h = CreateWindowEx(0, "X11Test", "clip", WS_POPUP, 0, 0, 10, 10, 0, 0, 0, nullptr);
+  ASSERT_TRUE(OpenClipboard(h));
+  EmptyClipboard();
+  SetClipboardData(CF_TEXT, "Gr\xFC\xDF" "e \x80");
+  CloseClipboard();
+  Atom clipboard = XInternAtom(x_, "CLIPBOARD", False), utf8 = XInternAtom(x_, "UTF8_STRING", False);
+  Atom prop = XInternAtom(x_, "TEST_PROP", False);
+  ::Window me = XCreateSimpleWindow(x_, DefaultRootWindow(x_), 0, 0, 1, 1, 0, 0, 0);
+  XConvertSelection(x_, clipboard, utf8, prop, me, CurrentTime);
+  XFlush(x_);
+  XEvent ev;
+  bool answered = PumpUntil([&] { return XCheckTypedWindowEvent(x_, me, SelectionNotify, &ev) == True; });
+  ASSERT_TRUE(answered);
+  ASSERT_NE(ev.xselection.property, static_cast<Atom>(None));
+  Atom type;
+  int format;
+  unsigned long count, rest;
+  unsigned char* data = nullptr;
+  XGetWindowProperty(x_, me, prop, 0, 1000, True, AnyPropertyType, &type, &format, &count, &rest, &data);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), count), "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC");
+  XFree(data);
+  XDestroyWindow(x_, me);
+  DestroyWindow(h);
+}
+
+TEST_F(X11Test, ClipboardOfAnotherClientIsReadAsWindows1252AndRtf) {
+  // Another program (a thread with its own connection) owns the clipboard and answers requests.
+  std::atomic<bool> owned{false}, stop{false};
+  std::thread other([&] {
+    ::Display* d = XOpenDisplay(nullptr);
+    ::Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    Atom clipboard = XInternAtom(d, "CLIPBOARD", False), utf8 = XInternAtom(d, "UTF8_STRING", False);
+    Atom rtf = XInternAtom(d, "text/rtf", False);
+    XSetSelectionOwner(d, clipboard, w, CurrentTime);
+    XSync(d, False);
+    owned = true;
+    while (!stop) {
+      while (XPending(d)) {
+        XEvent ev;
+        XNextEvent(d, &ev);
+        if (ev.type != SelectionRequest) continue;
+        const XSelectionRequestEvent& req = ev.xselectionrequest;
+        XSelectionEvent reply{};
+        reply.type = SelectionNotify;
+        reply.requestor = req.requestor;
+        reply.selection = req.selection;
+        reply.target = req.target;
+        reply.time = req.time;
+        reply.property = None;
+        std::string bytes = req.target == utf8 ? "\xC3\xA4 \xE2\x82\xAC" : req.target == rtf ? "{\\rtf1 x}" : "";
+        if (!bytes.empty()) {
+          XChangeProperty(d, req.requestor, req.property, req.target, 8, PropModeReplace,
+                          reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+          reply.property = req.property;
+        }
+        XSendEvent(d, req.requestor, False, 0, reinterpret_cast<XEvent*>(&reply));
+        XFlush(d);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    XDestroyWindow(d, w);
+    XCloseDisplay(d);
+  });
+  while (!owned) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  HWND h = CreateWindowEx(0, "X11Test", "paste", WS_POPUP, 0, 0, 10, 10, 0, 0, 0, nullptr);
+  ASSERT_TRUE(OpenClipboard(h));
+  EXPECT_EQ(GetClipboardData(CF_TEXT), "\xE4 \x80");
+  EXPECT_EQ(GetClipboardData(RegisterClipboardFormat("Rich Text Format")), "{\\rtf1 x}");
+  CloseClipboard();
+  stop = true;
+  other.join();
+  DestroyWindow(h);
+}
+
+}  // namespace
+}  // namespace tw::wintest

@@ -1,0 +1,616 @@
+// The X11 display: every top-level window of the window system is a real X window showing its
+// backing store through cairo-xlib.  X events become window messages through the same input
+// paths that tests use; the CLIPBOARD selection is served and read.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+#include <cairo-xlib.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <unordered_map>
+
+#include "platform/rtl/win1252.h"
+#include "platform/win/displaybackends.h"
+#include "platform/win/windowstate.h"
+#include "platform/win/x11keys.h"
+
+namespace tw::win {
+namespace {
+
+// X errors (a window gone meanwhile, focus on an unmapped window) are not fatal here.
+int IgnoreXError(::Display*, XErrorEvent*) { return 0; }
+
+struct XWin {
+  ::Window xw = 0;
+  cairo_surface_t* xs = nullptr;
+  RECT dirty{};
+  int width = 1;
+  int height = 1;
+  bool mapped = false;
+  bool overrideRedirect = false;
+};
+
+class X11Display final : public DisplayBackend {
+ public:
+  explicit X11Display(::Display* dpy) : dpy_(dpy) {
+    XSetErrorHandler(IgnoreXError);
+    screen_ = DefaultScreen(dpy_);
+    root_ = RootWindow(dpy_, screen_);
+    visual_ = DefaultVisual(dpy_, screen_);
+    depth_ = DefaultDepth(dpy_, screen_);
+    auto atom = [&](const char* name) { return XInternAtom(dpy_, name, False); };
+    wmProtocols_ = atom("WM_PROTOCOLS");
+    wmDelete_ = atom("WM_DELETE_WINDOW");
+    netWmName_ = atom("_NET_WM_NAME");
+    netWmType_ = atom("_NET_WM_WINDOW_TYPE");
+    typeNormal_ = atom("_NET_WM_WINDOW_TYPE_NORMAL");
+    typeDialog_ = atom("_NET_WM_WINDOW_TYPE_DIALOG");
+    typeUtility_ = atom("_NET_WM_WINDOW_TYPE_UTILITY");
+    motifHints_ = atom("_MOTIF_WM_HINTS");
+    utf8_ = atom("UTF8_STRING");
+    clipboard_ = atom("CLIPBOARD");
+    targets_ = atom("TARGETS");
+    text_ = atom("TEXT");
+    rtf_ = atom("text/rtf");
+    richtext_ = atom("text/richtext");
+    transfer_ = atom("TIDEWELL_SELECTION");
+    incr_ = atom("INCR");
+    XSetWindowAttributes a{};
+    a.event_mask = PropertyChangeMask;
+    selWin_ = XCreateWindow(dpy_, root_, -10, -10, 1, 1, 0, CopyFromParent, InputOnly, CopyFromParent,
+                            CWEventMask, &a);
+  }
+
+  ~X11Display() override {
+    for (auto& [h, x] : wins_) DestroyX(x);
+    for (auto& [id, c] : cursors_) XFreeCursor(dpy_, c);
+    XDestroyWindow(dpy_, selWin_);
+    XCloseDisplay(dpy_);
+  }
+
+  const char* Name() const override { return "x11"; }
+
+  std::uint64_t NowMs() override {
+    using namespace std::chrono;
+    return static_cast<std::uint64_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+  }
+
+  TSize ScreenSize() override { return {DisplayWidth(dpy_, screen_), DisplayHeight(dpy_, screen_)}; }
+  bool DecoratesWindows() const override { return true; }
+  std::uintptr_t NativeWindow(HWND h) override {
+    auto it = wins_.find(h);
+    return it == wins_.end() ? 0 : static_cast<std::uintptr_t>(it->second.xw);
+  }
+
+  void Wait(int timeoutMs, int wakeFd) override {
+    if (ProcessEvents()) {
+      Flush();
+      return;
+    }
+    Flush();
+    if (XEventsQueued(dpy_, QueuedAlready) > 0) {  // read meanwhile by a reply we waited for
+      ProcessEvents();
+      Flush();
+      return;
+    }
+    pollfd fds[2] = {{ConnectionNumber(dpy_), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    int n = poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs);
+    if (n > 0 && wakeFd >= 0 && (fds[1].revents & POLLIN)) {
+      std::uint64_t v;
+      while (read(wakeFd, &v, sizeof v) > 0) {
+      }
+    }
+    ProcessEvents();
+    Flush();
+  }
+
+  void PollEvents() override {
+    // Cheap when nothing arrived: the connection is looked at at most every few milliseconds.
+    std::uint64_t now = NowMs();
+    if (now - lastPoll_ < 5) return;
+    lastPoll_ = now;
+    if (XPending(dpy_)) ProcessEvents();
+    Flush();
+  }
+
+  void WindowCreated(HWND h) override {
+    RECT r;
+    GetWindowRect(h, &r);
+    auto style = static_cast<DWORD>(GetWindowLongPtr(h, GWL_STYLE));
+    auto ex = static_cast<DWORD>(GetWindowLongPtr(h, GWL_EXSTYLE));
+    bool caption = (style & WS_CAPTION) == WS_CAPTION;
+    bool tool = (ex & WS_EX_TOOLWINDOW) != 0;
+    HWND owner = GetWindow(h, GW_OWNER);
+    XWin x;
+    x.width = std::max(1, r.Width());
+    x.height = std::max(1, r.Height());
+    x.overrideRedirect = (style & WS_POPUP) && !caption && !tool;
+    XSetWindowAttributes a{};
+    a.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                   ExposureMask | StructureNotifyMask | FocusChangeMask;
+    a.override_redirect = x.overrideRedirect ? True : False;
+    a.background_pixmap = None;
+    a.bit_gravity = NorthWestGravity;
+    x.xw = XCreateWindow(dpy_, root_, r.Left, r.Top, static_cast<unsigned>(x.width), static_cast<unsigned>(x.height), 0,
+                         depth_, InputOutput, visual_,
+                         CWEventMask | CWOverrideRedirect | CWBackPixmap | CWBitGravity, &a);
+    XSetWMProtocols(dpy_, x.xw, &wmDelete_, 1);
+    XSizeHints hints{};
+    hints.flags = USPosition | PPosition;
+    hints.x = r.Left;
+    hints.y = r.Top;
+    XSetWMNormalHints(dpy_, x.xw, &hints);
+    Atom type = tool ? typeUtility_ : (owner && caption) ? typeDialog_ : typeNormal_;
+    XChangeProperty(dpy_, x.xw, netWmType_, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
+    if (!caption) {
+      long motif[5] = {2, 0, 0, 0, 0};  // decorations: none
+      XChangeProperty(dpy_, x.xw, motifHints_, motifHints_, 32, PropModeReplace, reinterpret_cast<unsigned char*>(motif), 5);
+    }
+    if (owner) {
+      auto it = wins_.find(owner);
+      if (it != wins_.end()) XSetTransientForHint(dpy_, x.xw, it->second.xw);
+    }
+    x.xs = cairo_xlib_surface_create(dpy_, x.xw, visual_, x.width, x.height);
+    if (cursor_) XDefineCursor(dpy_, x.xw, CursorFor(cursor_));
+    byX_[x.xw] = h;
+    wins_[h] = x;
+  }
+
+  void WindowDestroyed(HWND h) override {
+    auto it = wins_.find(h);
+    if (it == wins_.end()) return;
+    byX_.erase(it->second.xw);
+    DestroyX(it->second);
+    wins_.erase(it);
+    XFlush(dpy_);
+  }
+
+  void WindowShown(HWND h, bool visible) override {
+    auto it = wins_.find(h);
+    if (it == wins_.end()) return;
+    XWin& x = it->second;
+    if (visible && !x.mapped) {
+      XMapRaised(dpy_, x.xw);
+      x.dirty = Bounds(0, 0, x.width, x.height);
+    } else if (!visible && x.mapped) {
+      if (IsIconic(h) && !x.overrideRedirect) XIconifyWindow(dpy_, x.xw, screen_);
+      else XUnmapWindow(dpy_, x.xw);
+    }
+    x.mapped = visible;
+    XFlush(dpy_);
+  }
+
+  void WindowMoved(HWND h) override {
+    if (applyingConfigure_ == h) return;
+    auto it = wins_.find(h);
+    if (it == wins_.end()) return;
+    RECT r;
+    GetWindowRect(h, &r);
+    XWin& x = it->second;
+    x.width = std::max(1, r.Width());
+    x.height = std::max(1, r.Height());
+    XMoveResizeWindow(dpy_, x.xw, r.Left, r.Top, static_cast<unsigned>(x.width), static_cast<unsigned>(x.height));
+    cairo_xlib_surface_set_size(x.xs, x.width, x.height);
+    x.dirty = Bounds(0, 0, x.width, x.height);
+  }
+
+  void WindowTextChanged(HWND h) override {
+    auto it = wins_.find(h);
+    if (it == wins_.end()) return;
+    // Read directly: asking the window would call its procedure, perhaps before it exists.
+    Window* w = Find(h);
+    if (!w) return;
+    std::string text = w->text;
+    std::string utf8 = Win1252ToUtf8(text);
+    XChangeProperty(dpy_, it->second.xw, netWmName_, utf8_, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
+    std::string latin;  // WM_NAME is Latin-1: the bytes that differ in Windows-1252 become '?'
+    for (char c : text) latin += (static_cast<unsigned char>(c) >= 0x80 && static_cast<unsigned char>(c) < 0xA0) ? '?' : c;
+    XStoreName(dpy_, it->second.xw, latin.c_str());
+  }
+
+  void WindowActivated(HWND h) override {
+    if (focusingFromX_ == h) return;
+    auto it = wins_.find(h);
+    if (it == wins_.end() || !it->second.mapped || it->second.overrideRedirect) return;
+    XRaiseWindow(dpy_, it->second.xw);
+    XWindowAttributes attrs;
+    if (XGetWindowAttributes(dpy_, it->second.xw, &attrs) && attrs.map_state == IsViewable)
+      XSetInputFocus(dpy_, it->second.xw, RevertToParent, CurrentTime);
+  }
+
+  void WindowUpdated(HWND h, const RECT& rect) override {
+    auto it = wins_.find(h);
+    if (it == wins_.end()) return;
+    UnionRect(it->second.dirty, it->second.dirty, rect);
+  }
+
+  void Flush() override {
+    for (auto& [h, x] : wins_) {
+      if (IsRectEmpty(x.dirty) || !x.mapped) continue;
+      cairo_surface_t* backing = WindowSurface(h);
+      if (!backing) continue;
+      cairo_t* cr = cairo_create(x.xs);
+      cairo_set_source_surface(cr, backing, 0, 0);
+      cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+      cairo_rectangle(cr, x.dirty.Left, x.dirty.Top, x.dirty.Width(), x.dirty.Height());
+      cairo_fill(cr);
+      cairo_destroy(cr);
+      cairo_surface_flush(x.xs);
+      x.dirty = {};
+    }
+    XFlush(dpy_);
+  }
+
+  void CursorChanged(HCURSOR c) override {
+    cursor_ = c;
+    ::Cursor xc = CursorFor(c);
+    for (auto& [h, x] : wins_) XDefineCursor(dpy_, x.xw, xc);
+    XFlush(dpy_);
+  }
+
+  void Beep() override { XBell(dpy_, 0); }
+
+  void ClipboardChanged() override {
+    published_ = S().clipboard;
+    XSetSelectionOwner(dpy_, clipboard_, selWin_, lastTime_);
+    ownSelection_ = XGetSelectionOwner(dpy_, clipboard_) == selWin_;
+    XFlush(dpy_);
+  }
+
+  bool FetchForeignClipboard(std::map<UINT, std::string>& formats) override {
+    if (ownSelection_) return false;
+    ::Window owner = XGetSelectionOwner(dpy_, clipboard_);
+    if (owner == None) return false;  // keep what the window system has
+    formats.clear();
+    std::string bytes;
+    if (Convert(utf8_, bytes)) formats[CF_TEXT] = Utf8ToWin1252(bytes);
+    else if (Convert(XA_STRING, bytes)) formats[CF_TEXT] = bytes;
+    if (Convert(rtf_, bytes) || Convert(richtext_, bytes)) formats[RegisterClipboardFormat("Rich Text Format")] = bytes;
+    return true;
+  }
+
+ private:
+  void DestroyX(XWin& x) {
+    if (x.xs) cairo_surface_destroy(x.xs);
+    x.xs = nullptr;
+    XDestroyWindow(dpy_, x.xw);
+  }
+
+  ::Cursor CursorFor(HCURSOR c) {
+    auto it = cursors_.find(c);
+    if (it != cursors_.end()) return it->second;
+    unsigned shape;
+    switch (c) {
+      case IDC_IBEAM: shape = XC_xterm; break;
+      case IDC_WAIT: case IDC_APPSTARTING: shape = XC_watch; break;
+      case IDC_CROSS: shape = XC_crosshair; break;
+      case IDC_UPARROW: shape = XC_sb_up_arrow; break;
+      case IDC_SIZENWSE: shape = XC_bottom_right_corner; break;
+      case IDC_SIZENESW: shape = XC_bottom_left_corner; break;
+      case IDC_SIZEWE: shape = XC_sb_h_double_arrow; break;
+      case IDC_SIZENS: shape = XC_sb_v_double_arrow; break;
+      case IDC_SIZEALL: shape = XC_fleur; break;
+      case IDC_NO: shape = XC_X_cursor; break;
+      case IDC_HAND: shape = XC_hand2; break;
+      case IDC_HELP: shape = XC_question_arrow; break;
+      default: shape = XC_left_ptr; break;
+    }
+    ::Cursor xc = XCreateFontCursor(dpy_, shape);
+    cursors_[c] = xc;
+    return xc;
+  }
+
+  // Asks the selection owner for one target; waits up to a second for the answer.
+  bool Convert(Atom target, std::string& out) {
+    XDeleteProperty(dpy_, selWin_, transfer_);
+    XConvertSelection(dpy_, clipboard_, target, transfer_, selWin_, lastTime_);
+    XFlush(dpy_);
+    XEvent ev;
+    for (int i = 0; i < 100; ++i) {
+      if (XCheckTypedWindowEvent(dpy_, selWin_, SelectionNotify, &ev)) {
+        if (ev.xselection.property == None) return false;
+        return ReadProperty(out);
+      }
+      pollfd p{ConnectionNumber(dpy_), POLLIN, 0};
+      poll(&p, 1, 10);
+    }
+    return false;
+  }
+
+  bool ReadProperty(std::string& out) {
+    Atom type;
+    int format;
+    unsigned long count, remaining;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(dpy_, selWin_, transfer_, 0, 0x1000000, True, AnyPropertyType, &type, &format, &count,
+                           &remaining, &data) != Success)
+      return false;
+    bool ok = type != incr_ && format == 8 && data;  // incremental transfers are not taken
+    if (ok) out.assign(reinterpret_cast<const char*>(data), count);
+    if (data) XFree(data);
+    return ok;
+  }
+
+  void ServeSelection(const XSelectionRequestEvent& req) {
+    XSelectionEvent reply{};
+    reply.type = SelectionNotify;
+    reply.display = req.display;
+    reply.requestor = req.requestor;
+    reply.selection = req.selection;
+    reply.target = req.target;
+    reply.time = req.time;
+    reply.property = None;
+    Atom property = req.property == None ? req.target : req.property;
+    auto text = published_.find(CF_TEXT);
+    auto rtf = published_.find(RegisterClipboardFormat("Rich Text Format"));
+    if (req.selection == clipboard_ && ownSelection_) {
+      if (req.target == targets_) {
+        std::vector<Atom> list{targets_};
+        if (text != published_.end()) list.insert(list.end(), {utf8_, XA_STRING, text_});
+        if (rtf != published_.end()) list.insert(list.end(), {rtf_, richtext_});
+        XChangeProperty(dpy_, req.requestor, property, XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(list.data()), static_cast<int>(list.size()));
+        reply.property = property;
+      } else if ((req.target == utf8_ || req.target == text_) && text != published_.end()) {
+        std::string utf8 = Win1252ToUtf8(text->second);
+        XChangeProperty(dpy_, req.requestor, property, utf8_, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
+        reply.property = property;
+      } else if (req.target == XA_STRING && text != published_.end()) {
+        XChangeProperty(dpy_, req.requestor, property, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(text->second.data()), static_cast<int>(text->second.size()));
+        reply.property = property;
+      } else if ((req.target == rtf_ || req.target == richtext_) && rtf != published_.end()) {
+        XChangeProperty(dpy_, req.requestor, property, req.target, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(rtf->second.data()), static_cast<int>(rtf->second.size()));
+        reply.property = property;
+      }
+    }
+    XSendEvent(dpy_, req.requestor, False, 0, reinterpret_cast<XEvent*>(&reply));
+  }
+
+  HWND WindowOf(::Window xw) {
+    auto it = byX_.find(xw);
+    return it == byX_.end() ? 0 : it->second;
+  }
+
+  POINT ScreenPoint(HWND h, int x, int y) {
+    RECT r;
+    GetWindowRect(h, &r);
+    return {r.Left + x, r.Top + y};
+  }
+
+  void Key(XKeyEvent& ev, bool down) {
+    char buffer[16];
+    KeySym keysym = NoSymbol;
+    XLookupString(&ev, buffer, sizeof buffer, &keysym, nullptr);
+    KeySym plain = XLookupKeysym(&ev, 0);
+    UINT vk = KeysymToVirtualKey(plain != NoSymbol ? plain : keysym);
+    if (vk == 0) vk = KeysymToVirtualKey(keysym);
+    if (vk == 0) return;
+    if (down) {
+      int ch = KeysymToWin1252(keysym);
+      InjectKeyDown(vk, ch < 0 ? kNoCharacter : (ch == 0 ? kNoCharacter : ch));
+    } else {
+      InjectKeyUp(vk);
+    }
+  }
+
+  // Shift, Ctrl and Alt as the server saw them, for keys pressed while another program had the
+  // keyboard (the mouse messages report them).
+  static void SyncModifiers(unsigned state) {
+    State& s = S();
+    auto set = [&](UINT vk, UINT left, bool down) {
+      if (down == ((s.keys[vk] & 0x80) != 0)) return;
+      BYTE bit = down ? 0x80 : 0;
+      s.keys[vk] = static_cast<BYTE>((s.keys[vk] & 0x7F) | bit);
+      s.keys[left] = static_cast<BYTE>((s.keys[left] & 0x7F) | bit);
+    };
+    set(VK_SHIFT, VK_LSHIFT, (state & ShiftMask) != 0);
+    set(VK_CONTROL, VK_LCONTROL, (state & ControlMask) != 0);
+    set(VK_MENU, VK_LMENU, (state & Mod1Mask) != 0);
+  }
+
+  void Button(XButtonEvent& ev, bool down) {
+    HWND h = WindowOf(ev.window);
+    if (!h) return;
+    SyncModifiers(ev.state);
+    POINT p = ScreenPoint(h, ev.x, ev.y);
+    if (ev.button == 4 || ev.button == 5) {
+      if (down) InjectMouseWheel(p.X, p.Y, ev.button == 4 ? WHEEL_DELTA : -WHEEL_DELTA);
+      return;
+    }
+    MouseButton b = ev.button == 1 ? MouseButton::Left : ev.button == 3 ? MouseButton::Right : MouseButton::Middle;
+    if (ev.button > 3) return;
+    if (!down) {
+      InjectMouseUp(p.X, p.Y, b);
+      return;
+    }
+    // A second press soon after and near the first is a double click.
+    int dist = GetSystemMetrics(SM_CXDOUBLECLK);
+    bool isDouble = lastButton_ == ev.button && lastClickWindow_ == ev.window &&
+                    ev.time - lastClickTime_ <= GetDoubleClickTime() && std::abs(ev.x - lastX_) <= dist &&
+                    std::abs(ev.y - lastY_) <= dist;
+    if (isDouble) {
+      InjectMouseDoubleDown(p.X, p.Y, b);
+      lastButton_ = 0;  // a third press starts anew
+    } else {
+      InjectMouseDown(p.X, p.Y, b);
+      lastButton_ = ev.button;
+      lastClickTime_ = ev.time;
+      lastX_ = ev.x;
+      lastY_ = ev.y;
+      lastClickWindow_ = ev.window;
+    }
+  }
+
+  void Configure(XConfigureEvent& ev) {
+    HWND h = WindowOf(ev.window);
+    auto it = wins_.find(h);
+    if (!h || it == wins_.end()) return;
+    int x = 0, y = 0;
+    ::Window child;
+    XTranslateCoordinates(dpy_, ev.window, root_, 0, 0, &x, &y, &child);
+    RECT r;
+    GetWindowRect(h, &r);
+    if (r.Left == x && r.Top == y && r.Width() == ev.width && r.Height() == ev.height) return;
+    XWin& xw = it->second;
+    if (xw.width != ev.width || xw.height != ev.height) {
+      xw.width = std::max(1, ev.width);
+      xw.height = std::max(1, ev.height);
+      cairo_xlib_surface_set_size(xw.xs, xw.width, xw.height);
+      xw.dirty = Bounds(0, 0, xw.width, xw.height);
+    }
+    applyingConfigure_ = h;
+    SetWindowPos(h, 0, x, y, ev.width, ev.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    applyingConfigure_ = 0;
+  }
+
+  // Handles every queued event; true when there was one.
+  bool ProcessEvents() {
+    bool any = false;
+    bool focusLeft = false;
+    while (XPending(dpy_)) {
+      any = true;
+      XEvent ev;
+      XNextEvent(dpy_, &ev);
+      switch (ev.type) {
+        case KeyPress:
+          lastTime_ = ev.xkey.time;
+          Key(ev.xkey, true);
+          break;
+        case KeyRelease: {
+          lastTime_ = ev.xkey.time;
+          // Auto-repeat comes as release and press at the same moment: only the press counts.
+          if (XEventsQueued(dpy_, QueuedAfterReading)) {
+            XEvent next;
+            XPeekEvent(dpy_, &next);
+            if (next.type == KeyPress && next.xkey.time == ev.xkey.time && next.xkey.keycode == ev.xkey.keycode) break;
+          }
+          Key(ev.xkey, false);
+          break;
+        }
+        case ButtonPress:
+        case ButtonRelease:
+          lastTime_ = ev.xbutton.time;
+          Button(ev.xbutton, ev.type == ButtonPress);
+          break;
+        case MotionNotify: {
+          while (XCheckTypedWindowEvent(dpy_, ev.xmotion.window, MotionNotify, &ev)) {
+          }
+          HWND h = WindowOf(ev.xmotion.window);
+          if (h) {
+            POINT p = ScreenPoint(h, ev.xmotion.x, ev.xmotion.y);
+            InjectMouseMove(p.X, p.Y);
+          }
+          break;
+        }
+        case Expose: {
+          HWND h = WindowOf(ev.xexpose.window);
+          auto it = wins_.find(h);
+          if (it != wins_.end())
+            UnionRect(it->second.dirty, it->second.dirty, Bounds(ev.xexpose.x, ev.xexpose.y, ev.xexpose.width, ev.xexpose.height));
+          break;
+        }
+        case ConfigureNotify:
+          Configure(ev.xconfigure);
+          break;
+        case UnmapNotify: {
+          // The window manager iconified a window that the window system still shows.
+          HWND h = WindowOf(ev.xunmap.window);
+          auto it = wins_.find(h);
+          if (it != wins_.end() && it->second.mapped && !it->second.overrideRedirect && IsWindowVisible(h)) {
+            it->second.mapped = false;
+            ShowWindow(h, SW_SHOWMINNOACTIVE);
+          }
+          break;
+        }
+        case MapNotify: {
+          // ... and brought it back.
+          HWND h = WindowOf(ev.xmap.window);
+          auto it = wins_.find(h);
+          if (it != wins_.end() && IsIconic(h)) {
+            it->second.mapped = true;
+            it->second.dirty = Bounds(0, 0, it->second.width, it->second.height);
+            ShowWindow(h, SW_RESTORE);
+          }
+          break;
+        }
+        case ClientMessage:
+          if (ev.xclient.message_type == wmProtocols_ && static_cast<Atom>(ev.xclient.data.l[0]) == wmDelete_) {
+            if (HWND h = WindowOf(ev.xclient.window)) PostMessage(h, WM_CLOSE, 0, 0);
+          }
+          break;
+        case FocusIn:
+          if (ev.xfocus.mode == NotifyNormal || ev.xfocus.mode == NotifyWhileGrabbed) {
+            HWND h = WindowOf(ev.xfocus.window);
+            if (h && GetActiveWindow() != h) {
+              focusingFromX_ = h;
+              SetActiveWindow(h);
+              focusingFromX_ = 0;
+            }
+            focusLeft = false;
+          }
+          break;
+        case FocusOut:
+          if (ev.xfocus.mode == NotifyNormal && ev.xfocus.detail != NotifyInferior) focusLeft = true;
+          break;
+        case SelectionRequest:
+          ServeSelection(ev.xselectionrequest);
+          break;
+        case SelectionClear:
+          if (ev.xselectionclear.selection == clipboard_) ownSelection_ = false;
+          break;
+        default:
+          break;
+      }
+    }
+    if (focusLeft) {
+      // The keyboard went to another program when no window of ours holds it now.
+      ::Window focus;
+      int revert;
+      XGetInputFocus(dpy_, &focus, &revert);
+      if (!WindowOf(focus)) DeactivateApplication();
+    }
+    return any;
+  }
+
+  ::Display* dpy_;
+  int screen_ = 0;
+  ::Window root_ = 0;
+  Visual* visual_ = nullptr;
+  int depth_ = 24;
+  ::Window selWin_ = 0;
+  Atom wmProtocols_, wmDelete_, netWmName_, netWmType_, typeNormal_, typeDialog_, typeUtility_, motifHints_;
+  Atom utf8_, clipboard_, targets_, text_, rtf_, richtext_, transfer_, incr_;
+  std::unordered_map<HWND, XWin> wins_;
+  std::unordered_map<::Window, HWND> byX_;
+  std::unordered_map<HCURSOR, ::Cursor> cursors_;
+  HCURSOR cursor_ = 0;
+  std::map<UINT, std::string> published_;
+  bool ownSelection_ = false;
+  Time lastTime_ = CurrentTime;
+  HWND applyingConfigure_ = 0;
+  HWND focusingFromX_ = 0;
+  unsigned lastButton_ = 0;
+  Time lastClickTime_ = 0;
+  int lastX_ = 0;
+  int lastY_ = 0;
+  ::Window lastClickWindow_ = 0;
+  std::uint64_t lastPoll_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<DisplayBackend> MakeX11Display(const char* displayName) {
+  ::Display* dpy = XOpenDisplay(displayName);
+  if (!dpy) return nullptr;
+  return std::make_unique<X11Display>(dpy);
+}
+
+}  // namespace tw::win
