@@ -365,6 +365,8 @@ void QNTblAddIndex(TqnFileInfo* File, int Index, std::int32_t KeyLength, bool Is
   if (QNTblIndexHeaderBlock(File) == -1) QNTblPrepareIndexes(File);
   if (IsSeqAccess) KeyLength = 4;
   if (KeyLength < 1 || KeyLength > kQnMaxKeyLength) QNStorageError(qnerrInvalidKeyLength, {KeyLength});
+  // An entry that still has a tree gives its nodes back first, so that none is lost.
+  if (QNGetI32(ReadIndexHeader(File, false) + kIhRoot + 4 * Index) != -1) QNTblClearIndex(File, Index);
   std::uint8_t* b = ReadIndexHeader(File, true);
   QNPutU16(b + kIhKeyLength + 2 * Index, static_cast<std::uint16_t>(KeyLength));
   b[kIhFlags + Index] = IsSeqAccess ? kQnIndexSeqAccess : (AllowDups ? kQnIndexAllowDups : 0);

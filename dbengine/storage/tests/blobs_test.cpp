@@ -212,5 +212,40 @@ TEST_F(Blobs, RollbackBringsBackTheBlobAsItWas) {
   EXPECT_TRUE(Check().empty()) << Faults(Check());
 }
 
+TEST_F(Blobs, RandomWritesAndTruncationsMatchAByteVector) {
+  std::mt19937 rng(77);
+  std::vector<std::int32_t> nrs(5);
+  std::vector<std::vector<std::uint8_t>> model(5);
+  t.Begin();
+  for (auto& n : nrs) QNTblAddBLOB(t.fx.file, n);
+  t.Commit();
+  for (int batch = 0; batch < 6; ++batch) {
+    t.Begin();
+    for (int i = 0; i < 40; ++i) {
+      const std::size_t b = rng() % nrs.size();
+      auto& m = model[b];
+      if (rng() % 4 == 0) {
+        const std::int32_t len = m.empty() ? 0 : static_cast<std::int32_t>(rng() % (m.size() + 1));
+        QNTblTruncateBLOB(t.fx.file, nrs[b], len);
+        m.resize(static_cast<std::size_t>(len));
+      } else {
+        const std::int32_t off = static_cast<std::int32_t>(rng() % (m.size() + 1));
+        const std::int32_t len = static_cast<std::int32_t>(rng() % 9000);
+        const auto data = Bytes(static_cast<std::size_t>(len), rng());
+        QNTblWriteBLOB(t.fx.file, nrs[b], off, len, data.data());
+        if (m.size() < static_cast<std::size_t>(off + len)) m.resize(static_cast<std::size_t>(off + len));
+        std::copy(data.begin(), data.end(), m.begin() + off);
+      }
+    }
+    t.Commit();
+    for (std::size_t b = 0; b < nrs.size(); ++b) {
+      ASSERT_EQ(ReadAllOf(nrs[b]), model[b]) << "BLOB " << b << " after batch " << batch;
+      EXPECT_EQ(Segments(nrs[b]), QNBlobSegmentCount(static_cast<std::int32_t>(model[b].size()), 4096));
+    }
+    const auto faults = Check();
+    ASSERT_TRUE(faults.empty()) << Faults(faults);
+  }
+}
+
 }  // namespace
 }  // namespace tw::dbengine::testing

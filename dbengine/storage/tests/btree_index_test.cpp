@@ -143,3 +143,20 @@ TEST_F(Indexes, DeletingAKeyThatIsNotThereChangesNothing) {
 
 }  // namespace
 }  // namespace tw::dbengine::testing
+
+namespace tw::dbengine::testing {
+namespace {
+
+TEST_F(Indexes, RedefiningAnIndexGivesItsOldNodesBack) {
+  t.Begin();
+  for (int i = 0; i < 1000; ++i) Add(i, i % 5);
+  const std::int32_t nodes = QNTblGetIndexInfo(t.fx.file, 2).NodeCount;
+  const std::int32_t freed = t.fx.Dword(qfhFreedCount);
+  QNTblAddIndex(t.fx.file, 2, t.dict.IndexKeyLength(2), false, true);
+  EXPECT_EQ(t.fx.Dword(qfhFreedCount), freed + nodes);
+  EXPECT_EQ(QNTblGetIndexInfo(t.fx.file, 2).Root, -1);
+  t.Rollback();
+}
+
+}  // namespace
+}  // namespace tw::dbengine::testing
