@@ -1,0 +1,194 @@
+#include "dbengine/transport/messagequeue.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "dbengine/base/errors.h"
+#include "dbengine/base/stringres.h"
+#include "dbengine/base/timer.h"
+#include "dbengine/transport/commswindow.h"
+#include "dbengine/transport/message.h"
+#include "platform/rtl/tickclock.h"
+
+namespace tw::dbengine {
+namespace {
+constexpr UINT_PTR kRetryTimerId = 1;
+}
+
+TqnDataMessageQueue::TqnDataMessageQueue() = default;
+
+TqnDataMessageQueue::~TqnDataMessageQueue() {
+  EnableRetryTimer(false);
+  QNDestroyCommsWindow(FTimerWindow);
+  for (auto* list : {&FDeferred, &FReady, &FIncomplete}) {
+    for (TqnDataMessage* m : *list) delete m;
+    list->clear();
+  }
+}
+
+void TqnDataMessageQueue::AppendReady(TqnDataMessage* M) {
+  FReady.push_back(M);
+  ++FReadyCount;
+}
+
+void TqnDataMessageQueue::AddMessage(std::uint32_t MessageID, std::uint32_t ClientID, std::uint16_t TimeOut,
+                                     std::uint32_t ResultCode, const std::uint8_t* Data,
+                                     std::uint32_t TotalDataLength, std::uint32_t PartLength, bool IsStream) {
+  if (TotalDataLength > kQnMaxMessageData)
+    QNRaiseErrorFmt<EqnCommsException>(qnGeneralStrings(), qnerrInvalidParameter,
+                                       {std::string("AddMessage"), 7});
+  TqnPadLockGuard g(FPadLock);
+  RequeueDeferred();
+  auto* m = new TqnDataMessage;
+  try {
+    const std::uint32_t take = std::min(PartLength, TotalDataLength);
+    if (TotalDataLength > 0) {
+      m->Data.assign(TotalDataLength, 0);
+      if (take && Data) std::memcpy(m->Data.data(), Data, take);
+    }
+    m->MessageID = MessageID;
+    m->ClientID = ClientID;
+    m->Arrival = QNTickCount();
+    m->Deadline = m->Arrival + TimeOut;
+    m->ResultCode = ResultCode;
+    m->DataLength = TotalDataLength;
+    m->DataIsStream = IsStream;
+    m->CanRetry = TimeOut != 0;
+    m->Received = take;
+  } catch (...) {
+    delete m;
+    throw;
+  }
+  if (m->Received >= m->DataLength)
+    AppendReady(m);
+  else
+    FIncomplete.push_front(m);
+}
+
+bool TqnDataMessageQueue::AppendPart(std::uint32_t MessageID, std::uint32_t ClientID, const std::uint8_t* Data,
+                                     std::uint32_t PartLength) {
+  TqnPadLockGuard g(FPadLock);
+  auto it = std::find_if(FIncomplete.begin(), FIncomplete.end(), [&](const TqnDataMessage* m) {
+    return m->MessageID == MessageID && m->ClientID == ClientID;
+  });
+  if (it == FIncomplete.end()) return false;
+  TqnDataMessage* m = *it;
+  const std::uint32_t n = std::min(PartLength, m->DataLength - m->Received);
+  if (n && Data) std::memcpy(m->Data.data() + m->Received, Data, n);
+  m->Received += n;
+  if (m->Received >= m->DataLength) {
+    FIncomplete.erase(it);
+    AppendReady(m);
+  }
+  return true;
+}
+
+void TqnDataMessageQueue::SplitReplyBundle() {
+  TqnDataMessage* bundle = FReady.front();
+  FReady.pop_front();
+  --FReadyCount;
+  bool damaged = false;
+  std::vector<TqnBundledReply> replies = QNSplitReplyBundle(bundle->Data.data(), bundle->Data.size(), damaged);
+  if (damaged && replies.empty()) {
+    // Nothing usable: the bundle turns into a failed reply of its own id, so that a waiting
+    // caller hears of the damage instead of waiting for a reply that never comes.
+    TqnBundledReply r;
+    r.MessageID = bundle->MessageID;
+    r.ResultCode = qnresNetUnknown;
+    replies.push_back(std::move(r));
+  }
+  std::vector<TqnDataMessage*> made;
+  for (TqnBundledReply& r : replies) {
+    auto* m = new TqnDataMessage;
+    m->MessageID = r.MessageID;
+    m->ResultCode = r.ResultCode;
+    m->DataLength = static_cast<std::uint32_t>(r.Data.size());
+    m->Received = m->DataLength;
+    m->Data = std::move(r.Data);
+    m->DataIsStream = r.IsStream;
+    m->ClientID = bundle->ClientID;
+    m->Arrival = bundle->Arrival;
+    m->Deadline = bundle->Deadline;
+    m->CanRetry = true;
+    made.push_back(m);
+  }
+  delete bundle;
+  for (auto it = made.rbegin(); it != made.rend(); ++it) {
+    FReady.push_front(*it);
+    ++FReadyCount;
+  }
+}
+
+TqnDataMessage* TqnDataMessageQueue::Head() {
+  TqnPadLockGuard g(FPadLock);
+  if (FReady.empty()) return nullptr;
+  if (FReady.front()->InUse) return nullptr;
+  if (FReady.front()->MessageID == qnmsgReplyBundle) SplitReplyBundle();
+  if (FReady.empty()) return nullptr;
+  FReady.front()->InUse = true;
+  return FReady.front();
+}
+
+void TqnDataMessageQueue::RemoveHead() {
+  TqnPadLockGuard g(FPadLock);
+  if (FReady.empty()) return;
+  TqnDataMessage* m = FReady.front();
+  FReady.pop_front();
+  --FReadyCount;
+  m->InUse = false;
+  if (m->CanRetry && m->RetryRequested) {
+    FDeferred.push_back(m);
+    EnableRetryTimer(true);
+  } else {
+    delete m;
+  }
+}
+
+bool TqnDataMessageQueue::IsEmpty() const {
+  TqnPadLockGuard g(FPadLock);
+  return FReady.empty();
+}
+
+void TqnDataMessageQueue::RequeueDeferred() {
+  EnableRetryTimer(false);
+  const std::uint32_t now = QNTickCount();
+  while (!FDeferred.empty()) {
+    TqnDataMessage* m = FDeferred.front();
+    FDeferred.pop_front();
+    // Wrap-safe: the deadline lies at most 65535 ms after the arrival.
+    m->CanRetry = !TickReached(now, m->Deadline);
+    m->RetryRequested = false;
+    AppendReady(m);
+  }
+}
+
+void TqnDataMessageQueue::RetryTimerTick() {
+  {
+    TqnPadLockGuard g(FPadLock);
+    RequeueDeferred();
+  }
+  if (FHandlerWindow) PostMessage(FHandlerWindow, kQnRequestComplete, 0, 0);
+}
+
+void TqnDataMessageQueue::EnableRetryTimer(bool Enable) {
+  if (Enable == FRetryTimerEnabled) return;
+  FRetryTimerEnabled = Enable;
+  if (Enable) {
+    if (FTimerWindow == 0 || !IsWindow(FTimerWindow)) {
+      FTimerWindow = QNCreateCommsWindow(
+          [this](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+            if (m == WM_TIMER && w == kRetryTimerId) {
+              RetryTimerTick();
+              return 0;
+            }
+            return DefWindowProc(h, m, w, l);
+          },
+          true);
+    }
+    if (FTimerWindow) SetTimer(FTimerWindow, kRetryTimerId, kQnRetryInterval, nullptr);
+  } else if (FTimerWindow) {
+    KillTimer(FTimerWindow, kRetryTimerId);
+  }
+}
+
+}  // namespace tw::dbengine

@@ -1,0 +1,88 @@
+// The queue that collects the parts arriving on a transport into whole messages and hands them
+// out in arrival order.  It splits reply bundles, and keeps requests that their handler asked
+// to retry (lock conflicts) aside until a 100 ms timer puts them back.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "dbengine/base/padlock.h"
+#include "dbengine/base/qnobject.h"
+#include "platform/win/winapi.h"
+
+namespace tw::dbengine {
+
+constexpr UINT kQnRetryInterval = 100;
+
+// One message.  Its data is a plain buffer; DataIsStream tells the handler that the sender
+// meant it as a stream.
+class TqnDataMessage : public TqnObject {
+  TW_CLASS(TqnDataMessage, TqnObject)
+ public:
+  std::uint32_t Received = 0;
+  std::uint32_t MessageID = 0;
+  std::uint32_t ClientID = 0;
+  std::uint32_t Arrival = 0;
+  std::uint32_t Deadline = 0;
+  std::uint32_t ResultCode = 0;
+  std::vector<std::uint8_t> Data;
+  std::uint32_t DataLength = 0;
+  bool DataIsStream = false;
+  bool CanRetry = false;
+  bool RetryRequested = false;
+  bool InUse = false;
+};
+
+class TqnDataMessageQueue : public TqnObject {
+  TW_CLASS(TqnDataMessageQueue, TqnObject)
+ public:
+  TqnDataMessageQueue();
+  ~TqnDataMessageQueue() override;
+  TqnDataMessageQueue(const TqnDataMessageQueue&) = delete;
+  TqnDataMessageQueue& operator=(const TqnDataMessageQueue&) = delete;
+
+  // The first part of a message.  PartLength bytes of Data are taken (never more than the
+  // total).  Raises EqnCommsException when TotalDataLength is above the largest message.
+  void AddMessage(std::uint32_t MessageID, std::uint32_t ClientID, std::uint16_t TimeOut, std::uint32_t ResultCode,
+                  const std::uint8_t* Data, std::uint32_t TotalDataLength, std::uint32_t PartLength, bool IsStream);
+  // A following part; dropped when no incomplete message of that id and client waits.  False
+  // when it was dropped.
+  bool AppendPart(std::uint32_t MessageID, std::uint32_t ClientID, const std::uint8_t* Data, std::uint32_t PartLength);
+
+  // The first complete message, marked in use; nullptr when there is none or the first one is
+  // still being handled.
+  TqnDataMessage* Head();
+  // Takes the first complete message off: deferred when it can retry and a retry was asked
+  // for, freed otherwise.
+  void RemoveHead();
+  bool IsEmpty() const;
+  std::uint32_t ReadyCount() const { return FReadyCount; }
+  int IncompleteCount() const { return static_cast<int>(FIncomplete.size()); }
+  int DeferredCount() const { return static_cast<int>(FDeferred.size()); }
+
+  // The window told of requeued requests (0: none).
+  void SetHandlerWindow(HWND Window) { FHandlerWindow = Window; }
+  HWND HandlerWindow() const { return FHandlerWindow; }
+
+  // What the 100 ms timer does: requeue the deferred messages and tell the handler window.
+  void RetryTimerTick();
+  bool RetryTimerEnabled() const { return FRetryTimerEnabled; }
+
+ private:
+  void RequeueDeferred();
+  void AppendReady(TqnDataMessage* M);
+  void SplitReplyBundle();
+  void EnableRetryTimer(bool Enable);
+
+  std::uint32_t FReadyCount = 0;
+  HWND FHandlerWindow = 0;
+  mutable TqnPadLock FPadLock;
+  std::deque<TqnDataMessage*> FReady;
+  std::deque<TqnDataMessage*> FIncomplete;  // newest first
+  std::deque<TqnDataMessage*> FDeferred;
+  HWND FTimerWindow = 0;
+  bool FRetryTimerEnabled = false;
+};
+
+}  // namespace tw::dbengine

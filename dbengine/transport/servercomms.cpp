@@ -1,0 +1,163 @@
+#include "dbengine/transport/servercomms.h"
+
+#include "dbengine/base/errors.h"
+#include "dbengine/base/serverlog.h"
+#include "dbengine/base/timer.h"
+#include "dbengine/transport/commswindow.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/rtl/tickclock.h"
+
+namespace tw::dbengine {
+
+TqnServerCommsEngine::TqnServerCommsEngine(TqnProtocolKind Protocol, std::string_view Name)
+    : FQueue(std::make_unique<TqnDataMessageQueue>()),
+      FTransport(QNCreateProtocol(Protocol, TqnName(Name).View(), true)) {
+  Wire();
+}
+
+TqnServerCommsEngine::TqnServerCommsEngine(TqnBaseCommsProtocol* Transport)
+    : FQueue(std::make_unique<TqnDataMessageQueue>()), FTransport(Transport) {
+  Wire();
+}
+
+TqnServerCommsEngine::~TqnServerCommsEngine() {
+  // The transport goes first: its connections may still report hang-ups into the queue.
+  FTransport.reset();
+  FQueue.reset();
+}
+
+void TqnServerCommsEngine::Wire() {
+  FTransport->OnHangingUp = [this](TqnBaseCommsProtocol*, std::uint32_t id) { HangingUp(id); };
+  FTransport->OnConnectionOpened = nullptr;
+  FTransport->OnIdle = [this](TqnBaseCommsProtocol*) { Idle(); };
+  FTransport->OnDatagramReceived = [this](TqnBaseCommsProtocol*, const std::string& a, const std::uint8_t* d,
+                                          std::size_t n) { Datagram(a, d, n); };
+  FTransport->OnMessageReceived = [this](TqnBaseCommsProtocol* s, std::uint32_t id, std::uint8_t* d, std::size_t n) {
+    return ReceivePart(s, id, d, n);
+  };
+  if (FTransport->NeedsAcknowledge()) FAcknowledge = QNMakeAcknowledge(0);
+}
+
+void TqnServerCommsEngine::SetHandlerWindow(HWND Window) {
+  FHandlerWindow = Window;
+  FQueue->SetHandlerWindow(Window);
+}
+
+void TqnServerCommsEngine::StartListening() {
+  FTransport->PrepareStationOnce();
+  FTransport->SetConnectionCode(0);
+  FTransport->StartListening();
+}
+
+void TqnServerCommsEngine::NotifyHandler() {
+  if (FHandlerWindow) PostMessage(FHandlerWindow, kQnRequestComplete, 0, 0);
+}
+
+void TqnServerCommsEngine::SendReply(std::uint32_t MessageID, std::uint32_t ClientID, std::uint16_t ResultCode,
+                                     const std::uint8_t* Data, std::size_t DataLength, bool IsStream) {
+  TqnOutgoingMessage m;
+  m.MessageID = MessageID;
+  m.ClientID = ClientID;
+  m.ResultCode = ResultCode;
+  m.IsReply = true;
+  m.IsStream = IsStream;
+  m.Data = Data;
+  m.DataLength = DataLength;
+  const bool acks = FTransport->NeedsAcknowledge();
+  bool lastAcknowledged = true;
+  bool lastWasNonFinal = false;
+  // Over a synchronous transport the acknowledgement arrives during the send itself, so the
+  // waiting flag is raised before each part and only waited on afterwards.
+  QNSendMessageParts(
+      m,
+      [&](const std::uint8_t* part, std::size_t n) {
+        if (!lastAcknowledged) return;  // the client stopped answering: the rest is not sent
+        lastWasNonFinal = part[21] == 0;
+        FWaitingForAcknowledge = acks && lastWasNonFinal;
+        FTransport->SendMessage(ClientID, part, n);
+      },
+      [&]() {
+        if (acks && lastAcknowledged) lastAcknowledged = WaitForAcknowledge(ClientID);
+      });
+  FWaitingForAcknowledge = false;
+}
+
+bool TqnServerCommsEngine::WaitForAcknowledge(std::uint32_t ClientID) {
+  const std::uint32_t start = QNTickCount();
+  while (FWaitingForAcknowledge) {
+    if (FTransport->FindConnection(ClientID) == nullptr) return false;
+    if (TickElapsed(start, QNTickCount()) >= kQnAcknowledgeWait) {
+      FWaitingForAcknowledge = false;
+      return false;
+    }
+    FTransport->PumpMessages();
+  }
+  return true;
+}
+
+bool TqnServerCommsEngine::ReceivePart(TqnBaseCommsProtocol*, std::uint32_t ConnectionID, std::uint8_t* Part,
+                                       std::size_t Length) {
+  TqnMessageHeader h;
+  // The part length travels in plain, so it is checked first; a wrong pad garbles everything
+  // from byte 8 on, the client id included, which is what the second check looks at.
+  if (!TqnMessageHeader::ReadFrom(Part, Length, h) || h.PartLength != Length || Length > kQnMaxPartSize) {
+    RefusePart(ConnectionID, "Hanging up due to a malformed message part");
+    return false;
+  }
+  if (h.MessageID != qnmsgAttachServer && h.ClientID != ConnectionID) {
+    if (QNLogRequests) {
+      QNLogWrite("Hanging up due to bad client password");
+      QNLogWrite(Format("  ConnHandle %d", {static_cast<int>(ConnectionID)}));
+      QNLogWrite(Format("  ClientID   %d", {static_cast<int>(h.ClientID)}));
+      QNLogWrite(Format("  MsgID      %d", {static_cast<int>(h.MessageID)}));
+    }
+    FTransport->HangUp(ConnectionID);
+    return false;
+  }
+  if (QNCheckPart(Part, Length) != TqnPartCheck::Ok) {
+    RefusePart(ConnectionID, "Hanging up due to a malformed message part");
+    return false;
+  }
+  if (h.MessageID == qnmsgPartAcknowledge) {
+    FWaitingForAcknowledge = false;
+    return true;
+  }
+  const std::uint8_t* data = Part + kQnHeaderSize;
+  const std::uint32_t n = h.PartLength - static_cast<std::uint32_t>(kQnHeaderSize);
+  if (h.FirstPart)
+    FQueue->AddMessage(h.MessageID, ConnectionID, h.TimeOut, 0, data, h.TotalDataLength, n, h.DataIsStream != 0);
+  else
+    FQueue->AppendPart(h.MessageID, ConnectionID, data, n);
+  if (h.LastPart) {
+    NotifyHandler();
+  } else if (FTransport->NeedsAcknowledge()) {
+    FTransport->SendMessage(ConnectionID, FAcknowledge.data(), FAcknowledge.size());
+  }
+  return true;
+}
+
+void TqnServerCommsEngine::RefusePart(std::uint32_t ConnectionID, const char* Why) {
+  if (QNLogRequests) {
+    QNLogWrite(Why);
+    QNLogWrite(Format("  ConnHandle %d", {static_cast<int>(ConnectionID)}));
+  }
+  FTransport->HangUp(ConnectionID);
+}
+
+void TqnServerCommsEngine::HangingUp(std::uint32_t ConnectionID) {
+  FWaitingForAcknowledge = false;
+  FQueue->AddMessage(qnmsgDetachJustInCase, ConnectionID, 0, 0, nullptr, 0, 0, false);
+  NotifyHandler();
+}
+
+void TqnServerCommsEngine::Idle() {
+  if (FHandlerWindow) QNPumpOneMessage(FHandlerWindow);
+}
+
+void TqnServerCommsEngine::Datagram(const std::string& Address, const std::uint8_t* Data, std::size_t Length) {
+  if (!QNIsServerQuery(Data, Length)) return;
+  const auto answer = QNMakeServerAnswer(FTransport->GetStationName(), FTransport->GetNetName());
+  FTransport->SendDatagram(Address, answer.data(), answer.size());
+}
+
+}  // namespace tw::dbengine

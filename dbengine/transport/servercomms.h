@@ -1,0 +1,61 @@
+// The server end of the message transport: owns the listening transport, collects request
+// parts into its queue, tells the handler window (message 0x13F1) when a request is complete,
+// and sends replies in parts.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "dbengine/base/serverconfig.h"
+#include "dbengine/transport/message.h"
+#include "dbengine/transport/messagequeue.h"
+#include "dbengine/transport/protocol.h"
+
+namespace tw::dbengine {
+
+// The longest wait for one part's acknowledgement before the reply is given up.
+constexpr std::uint32_t kQnAcknowledgeWait = 30000;
+
+class TqnServerCommsEngine : public TqnObject {
+  TW_CLASS(TqnServerCommsEngine, TqnObject)
+ public:
+  TqnServerCommsEngine(TqnProtocolKind Protocol, std::string_view Name);
+  // Takes over a transport made elsewhere (tests, other transports); it must be a server's.
+  TqnServerCommsEngine(TqnBaseCommsProtocol* Transport);
+  ~TqnServerCommsEngine() override;
+
+  void SetHandlerWindow(HWND Window);
+  HWND HandlerWindow() const { return FHandlerWindow; }
+  void StartListening();
+  std::uint32_t GetConnectionCode() const { return FTransport->ConnectionCode(); }
+
+  // Sends one reply in parts; a nonzero result code carries no data.
+  void SendReply(std::uint32_t MessageID, std::uint32_t ClientID, std::uint16_t ResultCode, const std::uint8_t* Data,
+                 std::size_t DataLength, bool IsStream);
+  // Pumps the transport until the acknowledgement came, the connection is gone, or 30 s passed.
+  // False when no acknowledgement came.
+  bool WaitForAcknowledge(std::uint32_t ClientID);
+
+  bool ReceivePart(TqnBaseCommsProtocol* Sender, std::uint32_t ConnectionID, std::uint8_t* Part, std::size_t Length);
+
+  TqnDataMessageQueue& Queue() { return *FQueue; }
+  TqnBaseCommsProtocol& Transport() { return *FTransport; }
+
+ private:
+  void Wire();
+  void HangingUp(std::uint32_t ConnectionID);
+  void Datagram(const std::string& Address, const std::uint8_t* Data, std::size_t Length);
+  void Idle();
+  void NotifyHandler();
+  void RefusePart(std::uint32_t ConnectionID, const char* Why);
+
+  std::unique_ptr<TqnDataMessageQueue> FQueue;
+  HWND FHandlerWindow = 0;
+  std::unique_ptr<TqnBaseCommsProtocol> FTransport;
+  bool FWaitingForAcknowledge = false;
+  std::array<std::uint8_t, kQnHeaderSize> FAcknowledge{};
+};
+
+}  // namespace tw::dbengine

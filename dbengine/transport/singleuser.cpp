@@ -1,0 +1,240 @@
+#include "dbengine/transport/singleuser.h"
+
+#include <cstring>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include "dbengine/base/errors.h"
+#include "dbengine/base/stringres.h"
+#include "dbengine/transport/commswindow.h"
+
+namespace tw::dbengine {
+namespace {
+
+constexpr UINT_PTR kCheckTimerId = 1;
+
+// A record in flight: the part's bytes stay with the sender for the length of the send.
+struct Parcel {
+  HWND Sender = 0;
+  std::uint32_t Code = 0;
+  std::uint8_t* Data = nullptr;
+  std::uint32_t Length = 0;
+};
+
+struct ParcelRegistry {
+  std::mutex lock;
+  std::uint32_t next = 0;
+  std::unordered_map<std::uint32_t, Parcel*> live;
+};
+
+ParcelRegistry& Parcels() {
+  static ParcelRegistry r;
+  return r;
+}
+
+std::uint32_t RegisterParcel(Parcel* P) {
+  ParcelRegistry& r = Parcels();
+  std::lock_guard<std::mutex> g(r.lock);
+  std::uint32_t id;
+  do {
+    id = ++r.next;
+  } while (id == 0 || r.live.count(id));
+  r.live.emplace(id, P);
+  return id;
+}
+
+void ForgetParcel(std::uint32_t Id) {
+  ParcelRegistry& r = Parcels();
+  std::lock_guard<std::mutex> g(r.lock);
+  r.live.erase(Id);
+}
+
+// The live parcel Id when Sender registered it, else nullptr.
+Parcel* FindParcel(std::uint32_t Id, HWND Sender) {
+  ParcelRegistry& r = Parcels();
+  std::lock_guard<std::mutex> g(r.lock);
+  auto it = r.live.find(Id);
+  if (it == r.live.end() || it->second->Sender != Sender) return nullptr;
+  return it->second;
+}
+
+// Sends one record to Partner; the parcel lives until the partner has handled it.
+void SendParcel(UINT RecordMessage, HWND Own, HWND Partner, std::uint32_t Code, std::uint8_t* Data,
+                std::uint32_t Length) {
+  Parcel p{Own, Code, Length ? Data : nullptr, Length};
+  const std::uint32_t id = RegisterParcel(&p);
+  tw::SendMessage(Partner, RecordMessage, static_cast<WPARAM>(Own), static_cast<LPARAM>(id));
+  ForgetParcel(id);
+}
+
+struct ProbeSearch {
+  HWND Own = 0;
+  UINT Probe = 0;
+  HWND Found = 0;
+};
+
+bool FindServerWindowProc(HWND Hwnd, LPARAM LParam) {
+  auto* s = reinterpret_cast<ProbeSearch*>(LParam);
+  if (Hwnd == s->Own) return true;
+  if (tw::SendMessage(Hwnd, s->Probe, 0, static_cast<LPARAM>(s->Own)) == kQnProbeAnswer) {
+    s->Found = Hwnd;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// ---- Connection -------------------------------------------------------------------------------
+
+TqnSingleUserConnection::TqnSingleUserConnection(TqnSingleUserProtocol* Owner, HWND PartnerWindow, HWND OwnWindow)
+    : TqnConnection(Owner, ""), FPartnerWindow(PartnerWindow), FOwnWindow(OwnWindow) {}
+
+TqnSingleUserConnection::~TqnSingleUserConnection() {
+  if (!FPartnerGone && IsWindow(FPartnerWindow)) SendRecord(qnsuRecordHangUp);
+}
+
+void TqnSingleUserConnection::Send(const std::uint8_t* Data, std::size_t Length) {
+  if (!IsWindow(FPartnerWindow)) return;
+  if (Length > kQnMaxPartSize) Length = kQnMaxPartSize;
+  // The copy lives on the stack: the partner's handling may free this connection (a hang-up
+  // inside the send), so nothing of the object is touched after the send returns.
+  std::uint8_t buffer[kQnMaxPartSize];
+  if (Length) std::memcpy(buffer, Data, Length);
+  auto* owner = static_cast<TqnSingleUserProtocol*>(Owner());
+  ScrambleMessage(owner->ScramblePad(), buffer, Length);
+  SendParcel(owner->RecordMessage(), FOwnWindow, FPartnerWindow, qnsuRecordData, buffer,
+             static_cast<std::uint32_t>(Length));
+}
+
+void TqnSingleUserConnection::SendRecord(std::uint32_t Code) {
+  auto* owner = static_cast<TqnSingleUserProtocol*>(Owner());
+  SendParcel(owner->RecordMessage(), FOwnWindow, FPartnerWindow, Code, nullptr, 0);
+}
+
+// ---- Transport ------------------------------------------------------------------------------
+
+TqnSingleUserProtocol::TqnSingleUserProtocol(std::string_view Name, bool IsServer)
+    : TqnBaseCommsProtocol(Name, IsServer),
+      // Registered numbers: the probe goes to every top-level window, whose own WM_USER
+      // messages it must not be mistaken for.
+      FProbeMessage(RegisterWindowMessage("TqnSingleUserProbe")),
+      FRecordMessage(RegisterWindowMessage("TqnSingleUserRecord")) {
+  FWindow = QNCreateCommsWindow(
+      [this](HWND h, UINT m, WPARAM w, LPARAM l) { return WindowProc(h, m, w, l); }, false);
+  if (FWindow == 0) QNRaiseError<EqnCommsException>(qnGeneralStrings(), qnerrNoNotifyWindow);
+}
+
+TqnSingleUserProtocol::~TqnSingleUserProtocol() {
+  if (FTimerRunning) KillTimer(FWindow, kCheckTimerId);
+  FreeConnections();  // while the window exists, so partners hear the hang-up
+  QNDestroyCommsWindow(FWindow);
+}
+
+void TqnSingleUserProtocol::StartCheckTimer() {
+  FTimerRunning = SetTimer(FWindow, kCheckTimerId, kQnCheckInterval, nullptr) != 0;
+}
+
+std::uint32_t TqnSingleUserProtocol::Connect(std::string_view) {
+  if (IsServer()) QNRaiseError<EqnCommsException>(qnGeneralStrings(), qnerrServerCannotCall);
+  ProbeSearch s{FWindow, FProbeMessage, 0};
+  EnumWindows(FindServerWindowProc, reinterpret_cast<LPARAM>(&s));
+  if (s.Found == 0) return 0;
+  auto* c = new TqnSingleUserConnection(this, s.Found, FWindow);
+  const std::uint32_t id = c->Id();
+  AddConnection(c);
+  StartCheckTimer();
+  return id;
+}
+
+void TqnSingleUserProtocol::StartListening() { StartCheckTimer(); }
+
+void TqnSingleUserProtocol::HangUp(std::uint32_t ConnectionID) {
+  if (FindConnection(ConnectionID) == nullptr) return;
+  DoHangingUp(ConnectionID);
+  RemoveConnection(ConnectionID);
+}
+
+void TqnSingleUserProtocol::SendMessage(std::uint32_t ConnectionID, const std::uint8_t* Data, std::size_t Length) {
+  if (auto* c = static_cast<TqnSingleUserConnection*>(FindConnection(ConnectionID))) c->Send(Data, Length);
+}
+
+void TqnSingleUserProtocol::PumpMessages() {
+  QNPumpOneMessage(FWindow);
+  TqnBaseCommsProtocol::PumpMessages();
+}
+
+TqnSingleUserConnection* TqnSingleUserProtocol::FindByPartner(HWND PartnerWindow) const {
+  for (int i = 0; i < ConnectionCount(); ++i) {
+    auto* c = static_cast<TqnSingleUserConnection*>(ConnectionAt(i));
+    if (c->FPartnerWindow == PartnerWindow) return c;
+  }
+  return nullptr;
+}
+
+void TqnSingleUserProtocol::AcceptConnection(HWND PartnerWindow) {
+  auto* c = new TqnSingleUserConnection(this, PartnerWindow, FWindow);
+  const std::uint32_t id = c->Id();
+  AddConnection(c);
+  try {
+    DoConnectionOpened(id);
+  } catch (...) {
+    RemoveConnection(id);
+    throw;
+  }
+}
+
+void TqnSingleUserProtocol::CheckPartners() {
+  std::vector<std::uint32_t> ids;
+  for (int i = ConnectionCount() - 1; i >= 0; --i) ids.push_back(ConnectionAt(i)->Id());
+  for (std::uint32_t id : ids) {
+    auto* c = static_cast<TqnSingleUserConnection*>(FindConnection(id));
+    if (c == nullptr) continue;
+    if (c->FSilenceCount >= kQnSilenceLimit) {
+      HangUp(id);
+      continue;
+    }
+    ++c->FSilenceCount;
+    if (IsWindow(c->FPartnerWindow)) c->SendRecord(qnsuRecordKeepAlive);
+  }
+}
+
+LRESULT TqnSingleUserProtocol::WindowProc(HWND Hwnd, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  if (Msg == FProbeMessage) {
+    if (!IsServer()) return 0;
+    const HWND partner = static_cast<HWND>(LParam);
+    if (!IsWindow(partner) || FindByPartner(partner) != nullptr) return kQnProbeAnswer;
+    AcceptConnection(partner);
+    return kQnProbeAnswer;
+  }
+  if (Msg == FRecordMessage) {
+    const HWND from = static_cast<HWND>(WParam);
+    Parcel* p = FindParcel(static_cast<std::uint32_t>(LParam), from);
+    TqnSingleUserConnection* c = FindByPartner(from);
+    if (p == nullptr || c == nullptr) return 0;
+    switch (p->Code) {
+      case qnsuRecordData:
+        c->FSilenceCount = 0;
+        DoMessageReceived(c->Id(), p->Data, p->Length);
+        break;
+      case qnsuRecordHangUp:
+        c->FPartnerGone = true;
+        HangUp(c->Id());
+        break;
+      case qnsuRecordKeepAlive:
+        c->FSilenceCount = 0;
+        break;
+      default:
+        break;
+    }
+    return 0;
+  }
+  if (Msg == WM_TIMER && WParam == kCheckTimerId) {
+    CheckPartners();
+    return 0;
+  }
+  return DefWindowProc(Hwnd, Msg, WParam, LParam);
+}
+
+}  // namespace tw::dbengine

@@ -1,0 +1,167 @@
+#include "dbengine/transport/systables/systemtablestore.h"
+
+#include <filesystem>
+#include <vector>
+
+#include "dbengine/base/shortstring.h"
+#include "dbengine/storage/btree_index.h"
+#include "dbengine/storage/buffer_manager.h"
+#include "dbengine/storage/data_blocks.h"
+#include "dbengine/storage/data_dictionary.h"
+#include "dbengine/storage/file_info.h"
+#include "dbengine/storage/table_file.h"
+#include "dbengine/transport/message.h"
+
+namespace tw::dbengine {
+namespace {
+
+// The file's base path: the exact name when that file is there, else the first file of the
+// folder whose name matches without regard to case.
+std::string TableBase(const std::string& Folder, std::string_view Name) {
+  namespace fs = std::filesystem;
+  const std::string exact = Folder + "/" + std::string(Name);
+  std::error_code ec;
+  if (fs::exists(exact + ".QND", ec)) return exact;
+  const std::string want = QNShStrUpper(std::string(Name) + ".QND").Str();
+  for (fs::directory_iterator it(Folder, ec), end; !ec && it != end; it.increment(ec)) {
+    const std::string n = it->path().filename().string();
+    if (QNShStrUpper(n).Str() == want) return Folder + "/" + n.substr(0, n.size() - 4);
+  }
+  return exact;
+}
+
+// Closes and frees the file whatever happened.
+struct OpenTable {
+  TqnBufferManager bm;
+  TqnFileInfo* file = nullptr;
+  ~OpenTable() {
+    if (file == nullptr) return;
+    try {
+      bm.RemoveFile(file);
+    } catch (...) {
+    }
+    QNFreeFileInfo(file);
+  }
+};
+
+TqnSysValue FieldValue(int Type, const std::uint8_t* p, std::int32_t Length) {
+  switch (Type) {
+    case qnsftBoolean: return p[0] != 0;
+    case qnsftUInt32: return QNGetU32(p);
+    case qnsftInt32: return static_cast<std::int32_t>(QNGetU32(p));
+    case qnsftShortString: {
+      const std::size_t n = std::min<std::size_t>(p[0], static_cast<std::size_t>(Length - 1));
+      return std::string(reinterpret_cast<const char*>(p + 1), n);
+    }
+    default: return std::string(reinterpret_cast<const char*>(p), static_cast<std::size_t>(Length));
+  }
+}
+
+void PutValue(int Type, const TqnSysValue& V, std::uint8_t* p, std::int32_t Length) {
+  switch (Type) {
+    case qnsftBoolean:
+      if (auto b = std::get_if<bool>(&V)) p[0] = *b ? 1 : 0;
+      return;
+    case qnsftUInt32:
+    case qnsftInt32:
+      if (auto u = std::get_if<std::uint32_t>(&V)) QNPutU32(p, *u);
+      if (auto i = std::get_if<std::int32_t>(&V)) QNPutU32(p, static_cast<std::uint32_t>(*i));
+      return;
+    default:
+      if (auto s = std::get_if<std::string>(&V)) {
+        if (Type == qnsftShortString) {
+          const std::size_t n = std::min<std::size_t>(s->size(), static_cast<std::size_t>(Length - 1));
+          p[0] = static_cast<std::uint8_t>(n);
+          std::copy(s->begin(), s->begin() + static_cast<long>(n), p + 1);
+        } else {
+          std::copy(s->begin(), s->begin() + static_cast<long>(std::min<std::size_t>(s->size(), Length)), p);
+        }
+      }
+  }
+}
+
+}  // namespace
+
+TqnTableFileSystemStore::TqnTableFileSystemStore(std::string Folder) : FFolder(std::move(Folder)) {}
+
+bool TqnTableFileSystemStore::ReadTable(std::string_view Name, TqnSysTable& Table) {
+  try {
+    const std::string base = TableBase(FFolder, Name);
+    std::error_code ec;
+    if (!std::filesystem::exists(base + ".QND", ec)) return false;
+    OpenTable t;
+    t.file = QNAllocFileInfo(base, "QND", &t.bm);
+    QNOpenFile(t.file, false, true, false, false);
+    TqnDataDictionary dict;
+    QNTblReadDictionary(dict, t.file);
+    TqnSysTable out;
+    for (int i = 0; i < dict.FieldCount(); ++i) {
+      const TqnFieldDescriptor& f = dict.FieldDescriptor(i);
+      out.Fields.push_back({f.Name, f.FieldType, f.Units});
+    }
+    std::vector<std::uint8_t> record(static_cast<std::size_t>(dict.RecordLength()));
+    std::int32_t ref = 0, next = 0;
+    while (QNTblNextRecord(t.file, ref, next, record.data())) {
+      TqnSysRow row;
+      for (int i = 0; i < dict.FieldCount(); ++i) {
+        const TqnFieldDescriptor& f = dict.FieldDescriptor(i);
+        if (dict.IsRecordFieldNull(i, record.data()))
+          row.emplace_back();
+        else
+          row.push_back(FieldValue(f.FieldType, record.data() + f.Offset, f.Length));
+      }
+      out.Rows.push_back(std::move(row));
+      ref = next;
+    }
+    Table = std::move(out);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool TqnTableFileSystemStore::WriteTable(std::string_view Name, const TqnSysTable& Table, bool Encrypted) {
+  try {
+    QNTblDeleteFiles(FFolder, std::string(Name));
+    TqnDataDictionary dict(4096);
+    dict.SetTableName(std::string(Name));
+    dict.SetIsEncrypted(Encrypted);
+    for (const TqnSysFieldDef& f : Table.Fields) dict.AddField(f.Name, "", f.FieldType, f.Units, 0, true);
+    OpenTable t;
+    t.file = QNAllocFileInfo(FFolder + "/" + std::string(Name), "QND", &t.bm);
+    QNOpenFile(t.file, true, false, true, false);
+    t.file->TransactionId = 1;
+    t.bm.StartTransaction(1, false, "");
+    QNTblCreateFileHeader(t.file, dict);
+    QNTblWriteDictionary(dict, t.file);
+    QNTblPrepareIndexes(t.file);
+    QNTblAddIndex(t.file, 0, dict.IndexKeyLength(0), true, dict.IndexAllowDups(0));
+    const TqnIndexHandle seq = QNMakeIndexHandle(t.file, dict, 0);
+    std::vector<std::uint8_t> record(static_cast<std::size_t>(dict.RecordLength()));
+    std::vector<std::uint8_t> key(static_cast<std::size_t>(std::max(4, dict.IndexKeyLength(0))), 0);
+    for (const TqnSysRow& row : Table.Rows) {
+      dict.InitRecord(record.data());
+      std::vector<std::uint8_t> value;
+      for (int i = 0; i < dict.FieldCount(); ++i) {
+        const TqnFieldDescriptor& f = dict.FieldDescriptor(i);
+        value.assign(static_cast<std::size_t>(f.Length), 0);
+        if (static_cast<std::size_t>(i) < row.size()) PutValue(f.FieldType, row[static_cast<std::size_t>(i)], value.data(), f.Length);
+        dict.SetRecordField(i, record.data(), value.data());
+      }
+      std::int32_t ref = 0;
+      QNTblAddRecord(t.file, ref, record.data());
+      if (!QNTblAddKey(seq, ref, key.data())) {
+        t.bm.Rollback(1);
+        t.file->TransactionId = 0;
+        return false;
+      }
+    }
+    t.bm.Commit(1);
+    t.file->TransactionId = 0;
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+}  // namespace tw::dbengine

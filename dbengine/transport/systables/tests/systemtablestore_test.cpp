@@ -1,0 +1,105 @@
+// The configuration saved to and loaded from real table files in a scratch folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+#include "dbengine/base/serveroptions.h"
+#include "dbengine/transport/systables/systemtablestore.h"
+
+namespace tw::dbengine {
+namespace {
+
+namespace fs = std::filesystem;
+
+class SystemTableFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir = fs::temp_directory_path() / ("tw_systables_" + std::to_string(getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "data");
+  }
+  void TearDown() override { fs::remove_all(dir); }
+  fs::path dir;
+};
+
+TEST_F(SystemTableFiles, ConfigurationSurvivesAShutdownAndStart) {
+  TqnTableFileSystemStore store(dir.string());
+  TqnServerConfiguration first;
+  LoadInfoTable(first, store);
+  LoadAliasTable(first, store);
+  LoadUserTable(first, store);
+  EXPECT_EQ(first.UserList().Count(), 0);
+  AddDefaultUser(first, store);
+  EXPECT_TRUE(fs::exists(dir / "QNSUser.QND"));
+  first.AddAlias("Tidewell", (dir / "data").string());
+  first.AddAlias("Other", dir.string());
+  first.GeneralInfo().ServerName.Assign("Alpha");
+  first.GeneralInfo().MaxRAMPages = 2000;
+  first.GeneralInfo().Protocol = TqnProtocolKind::TCPIP;
+  first.GeneralInfo().TCPPort = -5;
+  SaveInfoTable(first, store);
+  SaveAliasTable(first, store);
+
+  TqnServerConfiguration next;
+  LoadInfoTable(next, store);
+  LoadAliasTable(next, store);
+  LoadUserTable(next, store);
+  EXPECT_EQ(next.GeneralInfo().ServerName.Str(), "Alpha");
+  EXPECT_EQ(next.GeneralInfo().MaxRAMPages, 2000u);
+  EXPECT_EQ(next.GeneralInfo().Protocol, TqnProtocolKind::TCPIP);
+  EXPECT_EQ(next.GeneralInfo().TCPPort, -5);
+  EXPECT_EQ(next.AliasList().Count(), 2);
+  EXPECT_EQ(next.AliasList().GetPath("TIDEWELL"), (dir / "data").string());
+  ASSERT_EQ(next.UserList().Count(), 1);
+  EXPECT_EQ(next.UserList().Items(0)->LastName(), "Administrator");
+  EXPECT_EQ(next.UserList().Items(0)->Rights(), 31);
+  EXPECT_EQ(next.UserList().UserPwdHash(DefaultUserID()), QNDefaultUserPwdHash());
+
+  TqnSysTable info;
+  ASSERT_TRUE(store.ReadTable("qnsinfo", info)) << "names are found without regard to case";
+  ASSERT_EQ(info.Fields.size(), 16u);
+  EXPECT_EQ(info.Fields[6].Name, "Protocol");
+  EXPECT_EQ(info.Fields[6].Units, 7);
+}
+
+TEST_F(SystemTableFiles, RewritingReplacesTheRows) {
+  TqnTableFileSystemStore store(dir.string());
+  TqnServerConfiguration c;
+  c.AddAlias("A", dir.string());
+  c.AddAlias("B", dir.string());
+  SaveAliasTable(c, store);
+  c.AliasList().Delete("A");
+  SaveAliasTable(c, store);
+  TqnSysTable t;
+  ASSERT_TRUE(store.ReadTable("QNSALIAS", t));
+  ASSERT_EQ(t.Rows.size(), 1u);
+  EXPECT_EQ(std::get<std::string>(t.Rows[0][0]), "B");
+}
+
+TEST_F(SystemTableFiles, MissingAndDamagedTablesReadAsAbsent) {
+  TqnTableFileSystemStore store(dir.string());
+  TqnSysTable t;
+  EXPECT_FALSE(store.ReadTable("QNSInfo", t));
+  {
+    std::ofstream f(dir / "QNSInfo.QND", std::ios::binary);
+    f << "QNFH this is not a table";
+  }
+  EXPECT_FALSE(store.ReadTable("QNSInfo", t));
+  TqnServerConfiguration c;
+  c.GeneralInfo().MaxRAMPages = 777;
+  LoadInfoTable(c, store);
+  EXPECT_EQ(c.GeneralInfo().MaxRAMPages, 777u);
+}
+
+TEST_F(SystemTableFiles, FolderThatCannotBeWrittenFailsCleanly) {
+  TqnTableFileSystemStore store((dir / "no" / "such" / "folder").string());
+  TqnSysTable t;
+  t.Fields = QNSysAliasFields();
+  t.Rows.push_back({std::string("X"), std::string("/tmp")});
+  EXPECT_FALSE(store.WriteTable("QNSALIAS", t, false));
+}
+
+}  // namespace
+}  // namespace tw::dbengine

@@ -1,0 +1,212 @@
+// The socket transports: TCP and UDP over the loopback address, IPX/SPX over the in-process
+// stand-in, and "not available" from the system's sockets for IPX.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <unistd.h>
+
+#include "dbengine/base/errors.h"
+#include "dbengine/transport/servercomms.h"
+#include "dbengine/transport/winsock.h"
+#include "platform/rtl/tickclock.h"
+#include "platform/win/display.h"
+#include "transport_fixture.h"
+
+namespace tw::dbengine {
+namespace {
+
+using testing::TestBytes;
+using testing::TestClient;
+
+std::uint16_t TestPort(int offset) { return static_cast<std::uint16_t>(30000 + (getpid() % 9000) * 3 + offset); }
+
+class SocketTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    SelectDisplay("offscreen");
+    ResetWindowSystem();
+  }
+  void TearDown() override {
+    client.reset();
+    delete clientTransport;
+    server.reset();
+    QNSetSocketApi(nullptr);
+  }
+
+  template <typename Proto>
+  void Start(const std::string& ServerName) {
+    auto* st = new Proto(ServerName, true);
+    st->SetPorts(TestPort(0), TestPort(1), TestPort(2));
+    server = std::make_unique<TqnServerCommsEngine>(st);
+    server->StartListening();
+    auto* ct = new Proto("Client", false);
+    ct->SetPorts(TestPort(0), TestPort(1), TestPort(2));
+    clientTransport = ct;
+    client = std::make_unique<TestClient>(clientTransport);
+    clientTransport->SetConnectionCode(server->GetConnectionCode());
+  }
+
+  // Pumps both ends until Done answers true (bounded).
+  bool PumpUntil(const std::function<bool()>& Done) {
+    for (int i = 0; i < 20000; ++i) {
+      if (Done()) return true;
+      server->Transport().PumpMessages();
+      clientTransport->PumpMessages();
+      if (i > 100) tw::Sleep(1);
+    }
+    return Done();
+  }
+
+  void ExchangeRequestAndReply(const std::string& Address) {
+    ASSERT_TRUE(client->Connect(Address));
+    ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
+    client->clientId = server->Transport().ConnectionAt(0)->Id();
+    auto request = TestBytes(6000, 5);
+    client->Send(1280, request);
+    ASSERT_TRUE(PumpUntil([&] { return !server->Queue().IsEmpty(); }));
+    TqnDataMessage* m = server->Queue().Head();
+    EXPECT_EQ(m->Data, request);
+    std::vector<std::uint8_t> reply(4100, 0xA5);
+    server->SendReply(m->MessageID, m->ClientID, 0, reply.data(), reply.size(), false);
+    server->Queue().RemoveHead();
+    ASSERT_TRUE(PumpUntil([&] { return !client->replies.IsEmpty(); }));
+    EXPECT_EQ(client->replies.Head()->Data, reply);
+  }
+
+  std::unique_ptr<TqnServerCommsEngine> server;
+  TqnBaseCommsProtocol* clientTransport = nullptr;
+  std::unique_ptr<TestClient> client;
+};
+
+TEST_F(SocketTest, TcpCarriesPartsBackToBackWithoutAcknowledgements) {
+  Start<TqnTCPIPProtocol>("Server@127.0.0.1");
+  EXPECT_FALSE(server->Transport().NeedsAcknowledge());
+  EXPECT_EQ(server->Transport().GetNetName(), "127.0.0.1");
+  ExchangeRequestAndReply("127.0.0.1");
+}
+
+TEST_F(SocketTest, ClosingTheClientHangsTheServerSideUp) {
+  Start<TqnTCPIPProtocol>("Server@127.0.0.1");
+  ASSERT_TRUE(client->Connect("127.0.0.1"));
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
+  clientTransport->HangUp(client->connection);
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 0; }));
+  TqnDataMessage* m = server->Queue().Head();
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->MessageID, qnmsgDetachJustInCase);
+}
+
+TEST_F(SocketTest, RefusedConnectionGivesZeroWithoutWaitingOutTheTime) {
+  Start<TqnTCPIPProtocol>("Server@127.0.0.1");
+  static_cast<TqnWinsockProtocol*>(clientTransport)->SetPorts(TestPort(3), TestPort(1), TestPort(2));
+  EXPECT_EQ(clientTransport->Connect("127.0.0.1"), 0u);
+  EXPECT_EQ(clientTransport->Connect(""), 0u);
+}
+
+TEST_F(SocketTest, ServerQueryIsAnsweredOverLoopbackDatagramsOnCrossedPorts) {
+  Start<TqnTCPIPProtocol>("Server@127.0.0.1");
+  delete clientTransport;
+  auto* ct = new TqnTCPIPProtocol("Client@127.0.0.1", false);
+  ct->SetPorts(TestPort(0), TestPort(1), TestPort(2));
+  clientTransport = ct;
+  client = std::make_unique<TestClient>(ct);
+  std::string station, net;
+  ct->OnDatagramReceived = [&](TqnBaseCommsProtocol*, const std::string&, const std::uint8_t* d, std::size_t n) {
+    QNParseServerAnswer(d, n, station, net);
+  };
+  server->Transport().OpenDatagramChannel();
+  ct->OpenDatagramChannel();
+  auto q = QNMakeServerQuery();
+  ct->SendDatagram("", q.data(), q.size());  // a broadcast, kept to 127.0.0.1
+  ASSERT_TRUE(PumpUntil([&] { return !station.empty(); }));
+  EXPECT_EQ(station, "Server");
+  EXPECT_EQ(net, "127.0.0.1");
+}
+
+TEST_F(SocketTest, IpxSpxWorksOverTheStandInDriver) {
+  std::unique_ptr<TqnSocketApi> standIn(QNNewStandInSocketApi());
+  QNSetSocketApi(standIn.get());
+  Start<TqnIPXSPXProtocol>("Server");
+  EXPECT_EQ(server->Transport().GetNetName(), "00000001-000000000001");
+  ExchangeRequestAndReply("00000001-000000000001");
+  std::string station;
+  clientTransport->OnDatagramReceived = [&](TqnBaseCommsProtocol*, const std::string&, const std::uint8_t* d,
+                                            std::size_t n) {
+    std::string net;
+    QNParseServerAnswer(d, n, station, net);
+  };
+  server->Transport().OpenDatagramChannel();
+  clientTransport->OpenDatagramChannel();
+  auto q = QNMakeServerQuery();
+  clientTransport->SendDatagram("", q.data(), q.size());
+  ASSERT_TRUE(PumpUntil([&] { return !station.empty(); }));
+  EXPECT_EQ(station, "Server");
+  client.reset();
+  delete clientTransport;
+  clientTransport = nullptr;
+  server.reset();
+}
+
+TEST_F(SocketTest, IpxIsNotAvailableOnTheSystemSockets) {
+  try {
+    TqnIPXSPXProtocol p("Server", true);
+    FAIL();
+  } catch (const EqnCommsException& e) {
+    EXPECT_EQ(e.ErrorCode, qnerrWinsockNoLocalAddress);
+    EXPECT_EQ(e.Message(), "Winsock communications: Cannot retrieve local address information");
+  }
+}
+
+TEST_F(SocketTest, ClientsCannotListenAndServersCannotCall) {
+  TqnTCPIPProtocol c("Client@127.0.0.1", false);
+  EXPECT_THROW(c.StartListening(), EqnCommsException);
+  TqnTCPIPProtocol s("Server@127.0.0.1", true);
+  EXPECT_THROW(s.Connect("127.0.0.1"), EqnCommsException);
+}
+
+TEST(PartAssembler, PartsSplitAcrossReadsAndBackToBack) {
+  std::vector<std::uint8_t> stream;
+  for (std::uint32_t len : {24u, 100u, 2048u}) {
+    std::vector<std::uint8_t> p(len, static_cast<std::uint8_t>(len));
+    QNPutU32(p.data() + 4, len);
+    stream.insert(stream.end(), p.begin(), p.end());
+  }
+  TqnPartAssembler a;
+  std::vector<std::size_t> got;
+  std::size_t pos = 0;
+  while (pos < stream.size()) {
+    const std::size_t n = std::min<std::size_t>({7, a.Room(), stream.size() - pos});  // dribbles in
+    std::memcpy(a.Space(), stream.data() + pos, n);
+    a.Added(n);
+    pos += n;
+    std::size_t len = 0;
+    while (a.Next(len) == TqnPartAssembler::Result::Part) {
+      EXPECT_EQ(a.Data()[0], static_cast<std::uint8_t>(len));
+      got.push_back(len);
+      a.Consume(len);
+    }
+  }
+  EXPECT_EQ(got, (std::vector<std::size_t>{24, 100, 2048}));
+  EXPECT_EQ(a.Held(), 0u);
+  std::uint8_t bad[8] = {0, 0, 0, 0, 0x01, 0x10, 0, 0};  // 4097 bytes announced
+  std::memcpy(a.Space(), bad, 8);
+  a.Added(8);
+  std::size_t len = 0;
+  EXPECT_EQ(a.Next(len), TqnPartAssembler::Result::Corrupt);
+}
+
+TEST(SocketAddresses, TextsParseAndPrint) {
+  TqnSockAddr a;
+  EXPECT_TRUE(QNParseInetAddress("127.0.0.1", a));
+  EXPECT_EQ(QNSockAddrText(a), "127.0.0.1");
+  for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "256.1.1.1", "1..2.3", "a.b.c.d", "1.2.3.4 "})
+    EXPECT_FALSE(QNParseInetAddress(bad, a)) << bad;
+  EXPECT_TRUE(QNParseIpxAddress("0000ABCD-0123456789ab", a));
+  EXPECT_EQ(QNSockAddrText(a), "0000ABCD-0123456789AB");
+  for (const char* bad : {"", "0000ABCD-0123456789A", "0000ABCD-0123456789ABCD", "XY00ABCD-0123456789AB"})
+    EXPECT_FALSE(QNParseIpxAddress(bad, a)) << bad;
+}
+
+}  // namespace
+}  // namespace tw::dbengine

@@ -1,0 +1,23 @@
+// Small helpers shared by the controls of this folder: measuring a font without a window, and
+// the parts of the classic 3-D look (sunken fields, raised buttons, arrows).
+#pragma once
+
+#include <string>
+
+#include "platform/gfx/canvas.h"
+#include "platform/gfx/font.h"
+
+namespace tw {
+
+// The height of a text row in `font` (the font's cell height).
+int FontRowHeight(const TFont* font);
+// The width of `text` in `font`.
+int FontTextWidth(const TFont* font, const std::string& text);
+
+enum class TArrowDir { Up, Down, Left, Right };
+// A solid triangle in the middle of `r`, in `color`.
+void DrawArrow(TCanvas* canvas, const TRect& r, TArrowDir dir, TColor color);
+// A raised (or, when pressed, sunken) button face filling `r`.
+void DrawButtonFace(TCanvas* canvas, TRect r, bool pressed);
+
+}  // namespace tw

@@ -1,0 +1,154 @@
+#include "platform/forms/comctrls/itemstrings.h"
+
+#include <algorithm>
+
+#include "platform/classes/classesconst.h"
+#include "platform/rtl/exceptions.h"
+
+namespace tw {
+
+void TItemStrings::CheckIndex(int index) const {
+  if (index < 0 || index >= GetCount()) Error(classesconst::SListIndexError, index);
+}
+
+std::string TItemStrings::Get(int index) const { return StringRef(index); }
+
+const std::string& TItemStrings::StringRef(int index) const {
+  CheckIndex(index);
+  return items_[static_cast<std::size_t>(index)]->str;
+}
+
+void TItemStrings::Put(int index, const std::string& s) {
+  CheckIndex(index);
+  if (sorted_) {
+    // A sorted list keeps its order: the line moves to its new place with its object.
+    auto item = std::move(items_[static_cast<std::size_t>(index)]);
+    items_.erase(items_.begin() + index);
+    Notify(TChange::Deleted, index);
+    item->str = s;
+    int place = SortedPlace(s);
+    items_.insert(items_.begin() + place, std::move(item));
+    Notify(TChange::Inserted, place);
+    return;
+  }
+  items_[static_cast<std::size_t>(index)]->str = s;
+  Notify(TChange::Changed, index);
+}
+
+std::intptr_t TItemStrings::GetObject(int index) const {
+  CheckIndex(index);
+  return items_[static_cast<std::size_t>(index)]->object;
+}
+
+void TItemStrings::PutObject(int index, std::intptr_t object) {
+  CheckIndex(index);
+  items_[static_cast<std::size_t>(index)]->object = object;
+}
+
+void TItemStrings::Clear() {
+  if (items_.empty()) return;
+  items_.clear();
+  Notify(TChange::Cleared, -1);
+}
+
+void TItemStrings::Delete(int index) {
+  CheckIndex(index);
+  items_.erase(items_.begin() + index);
+  Notify(TChange::Deleted, index);
+}
+
+int TItemStrings::SortedPlace(const std::string& s) const {
+  // After the equal lines, so that lines added in order stay in that order.
+  auto it = std::upper_bound(items_.begin(), items_.end(), s, [this](const std::string& v, const auto& item) {
+    return CompareStrings(v, item->str) < 0;
+  });
+  return static_cast<int>(it - items_.begin());
+}
+
+void TItemStrings::InsertObject(int index, const std::string& s, std::intptr_t object) {
+  if (sorted_) {
+    index = SortedPlace(s);
+  } else if (index < 0 || index > GetCount()) {
+    Error(classesconst::SListIndexError, index);
+  }
+  auto item = std::make_unique<Item>();
+  item->str = s;
+  item->object = object;
+  items_.insert(items_.begin() + index, std::move(item));
+  Notify(TChange::Inserted, index);
+}
+
+int TItemStrings::AddObject(const std::string& s, std::intptr_t object) {
+  int index = sorted_ ? SortedPlace(s) : GetCount();
+  InsertObject(index, s, object);
+  return index;
+}
+
+void TItemStrings::Exchange(int index1, int index2) {
+  CheckIndex(index1);
+  CheckIndex(index2);
+  std::swap(items_[static_cast<std::size_t>(index1)], items_[static_cast<std::size_t>(index2)]);
+  Notify(TChange::Reordered, -1);
+}
+
+void TItemStrings::SetSorted(bool value) {
+  if (sorted_ == value) return;
+  sorted_ = value;
+  if (value) {
+    std::stable_sort(items_.begin(), items_.end(),
+                     [this](const auto& a, const auto& b) { return CompareStrings(a->str, b->str) < 0; });
+    Notify(TChange::Reordered, -1);
+  }
+}
+
+int TItemStrings::FindPrefix(const std::string& prefix, int start) const {
+  const int n = GetCount();
+  if (n == 0) return -1;
+  for (int k = 1; k <= n; ++k) {
+    int i = ((start < 0 ? -1 : start) + k) % n;
+    const std::string& s = items_[static_cast<std::size_t>(i)]->str;
+    if (s.size() >= prefix.size() && CompareStrings(s.substr(0, prefix.size()), prefix) == 0) return i;
+  }
+  return -1;
+}
+
+bool TItemStrings::Selected(int index) const {
+  CheckIndex(index);
+  return items_[static_cast<std::size_t>(index)]->selected;
+}
+
+void TItemStrings::SetSelectedFlag(int index, bool value) {
+  CheckIndex(index);
+  items_[static_cast<std::size_t>(index)]->selected = value;
+}
+
+int TItemStrings::ItemHeightOf(int index) const {
+  CheckIndex(index);
+  return items_[static_cast<std::size_t>(index)]->height;
+}
+
+void TItemStrings::SetItemHeightOf(int index, int height) {
+  CheckIndex(index);
+  items_[static_cast<std::size_t>(index)]->height = height;
+}
+
+void TItemStrings::Notify(TChange change, int index) {
+  if (UpdateCount() > 0) {
+    // Inserts and deletes still move the selection at once; the rest waits for the batch end.
+    if (change == TChange::Inserted || change == TChange::Deleted) {
+      if (handler_) handler_(change, index);
+    }
+    changedWhileUpdating_ = true;
+    return;
+  }
+  if (handler_) handler_(change, index);
+}
+
+void TItemStrings::SetUpdateState(bool updating) {
+  if (!updating && changedWhileUpdating_) {
+    changedWhileUpdating_ = false;
+    if (handler_) handler_(TChange::Reordered, -1);
+  }
+}
+
+}  // namespace tw
