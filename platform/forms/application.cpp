@@ -85,8 +85,25 @@ TApplication::~TApplication() {
 
 void TApplication::Initialize() {}
 
+namespace {
+TFormInitializer& FormInitializer() {
+  static TFormInitializer initializer;
+  return initializer;
+}
+}  // namespace
+
+void SetFormInitializer(TFormInitializer initializer) { FormInitializer() = std::move(initializer); }
+
 void TApplication::RegisterCreatedForm(TCustomForm* form) {
   if (form == nullptr) return;
+  if (FormInitializer()) {
+    try {
+      FormInitializer()(form);
+    } catch (...) {
+      delete form;
+      throw;
+    }
+  }
   form->AfterConstruction();
   if (mainForm_ == nullptr) mainForm_ = form;
 }

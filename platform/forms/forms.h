@@ -240,6 +240,9 @@ class TApplication : public TComponent {
     RegisterCreatedForm(form);
     return form;
   }
+  // Runs the form initializer (reading the form's description, when one is installed), then the
+  // form's creation; the first form becomes the main form.  A form whose initializer fails is
+  // freed and the failure passes on.
   void RegisterCreatedForm(TCustomForm* form);
   // Shows the main form and handles messages until it closes or Terminate is called.
   void Run();
@@ -378,5 +381,10 @@ TScreen* Screen();
 // Application() or Screen() makes new ones.  The program calls it at its end; tests call it
 // between cases.
 void DoneApplication();
+
+// Called by Application()->CreateForm for every new form before its creation runs; the form
+// resources install one that reads the form's description.  An empty function removes it.
+using TFormInitializer = std::function<void(TCustomForm*)>;
+void SetFormInitializer(TFormInitializer initializer);
 
 }  // namespace tw

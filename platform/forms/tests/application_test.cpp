@@ -238,3 +238,35 @@ TEST_F(ApplicationTest, HintFollowsTheControlUnderTheMouse) {
 
 }  // namespace
 }  // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+class FormInitializerTest : public FormsTest {
+ protected:
+  void TearDown() override {
+    SetFormInitializer(nullptr);
+    FormsTest::TearDown();
+  }
+};
+
+TEST_F(FormInitializerTest, RunsBeforeCreationAndAFailureFreesTheForm) {
+  std::vector<std::string> order;
+  SetFormInitializer([&](TCustomForm* form) {
+    order.push_back("init");
+    if (form->Caption() == "") form->SetCaption("described");
+  });
+  TForm* form = Application()->CreateForm<TForm>();
+  EXPECT_EQ(form->Caption(), "described");
+  EXPECT_EQ(Application()->MainForm(), form);
+
+  SetFormInitializer([](TCustomForm*) { throw EReadError("Error reading form"); });
+  const int before = Application()->ComponentCount();
+  EXPECT_THROW(Application()->CreateForm<TForm>(), EReadError);
+  EXPECT_EQ(Application()->ComponentCount(), before) << "the failed form is freed";
+  EXPECT_EQ(Application()->MainForm(), form);
+  EXPECT_EQ(order, (std::vector<std::string>{"init"}));
+}
+
+}  // namespace
+}  // namespace tw::test

@@ -1,0 +1,113 @@
+// The help calls of the application and the F1 key.
+#include "platform/forms/dialogs/dialoghelp.h"
+
+#include "platform/forms/forms.h"
+#include "platform/forms/menus/menus.h"
+#include "platform/sys/help.h"
+
+namespace tw {
+
+namespace {
+
+constexpr const char* kHelpKeyClass = "TwHelpKey";
+constexpr UINT kMsgHelpKey = WM_APP + 0x3B0;
+
+THelpEvent& OnHelpSlot() {
+  static THelpEvent handler;
+  return handler;
+}
+
+struct HelpKey {
+  HWND window = 0;
+  HHOOK hook = 0;
+};
+
+HelpKey& Key() {
+  static HelpKey key;
+  return key;
+}
+
+bool IsHelpKeyWindow(HWND hwnd) {
+  if (hwnd == 0 || !IsWindow(hwnd)) return false;
+  char name[32] = {};
+  GetClassName(hwnd, name, sizeof(name));
+  return std::string(name) == kHelpKeyClass;
+}
+
+bool Call(unsigned command, std::uint32_t data, const std::string* keyword) {
+  bool callHelp = true;
+  bool result = false;
+  if (const THelpEvent& handler = OnHelpSlot()) {
+    THelpEvent copy = handler;
+    result = copy(command, data, callHelp);
+  }
+  if (!callHelp) return result;
+  const std::string file = CurrentHelpFile();
+  if (file.empty()) return false;
+  const HelpResult r = keyword != nullptr ? ProgramHelp().WinHelpKey(file, *keyword)
+                                          : ProgramHelp().WinHelp(file, command, data);
+  return r.Succeeded;
+}
+
+LRESULT HelpKeyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg != kMsgHelpKey) return DefWindowProc(hwnd, msg, wParam, lParam);
+  try {
+    TControl* control = TWinControl::FindControl(static_cast<HWND>(wParam));
+    const int context = HelpContextOf(control);
+    if (context != 0) HelpContextCall(context);
+  } catch (...) {
+    Application()->HandleException(nullptr);
+  }
+  return 0;
+}
+
+LRESULT HelpHook(int code, WPARAM wParam, LPARAM lParam) {
+  if (code == HC_ACTION && wParam == PM_REMOVE && lParam != 0) {
+    MSG& m = *reinterpret_cast<MSG*>(lParam);
+    if (m.message == WM_KEYDOWN && m.wParam == VK_F1 && m.hwnd != Key().window && !MenuActive() &&
+        GetKeyState(static_cast<int>(VK_SHIFT)) >= 0 && GetKeyState(static_cast<int>(VK_CONTROL)) >= 0 &&
+        GetKeyState(static_cast<int>(VK_MENU)) >= 0 && !IsMenuShortCutKey(m.hwnd, ShortCut(VK_F1, {}))) {
+      PostMessage(Key().window, kMsgHelpKey, m.hwnd, 0);
+      m.message = WM_NULL;
+    }
+  }
+  return CallNextHookEx(Key().hook, code, wParam, lParam);
+}
+
+}  // namespace
+
+std::string CurrentHelpFile() {
+  if (TCustomForm* form = Screen()->ActiveForm(); form != nullptr && !form->HelpFile().empty()) return form->HelpFile();
+  return Application()->HelpFile();
+}
+
+bool HelpContextCall(int context) { return Call(HELP_CONTEXT, static_cast<std::uint32_t>(context), nullptr); }
+
+bool HelpCommandCall(unsigned command, std::uint32_t data) { return Call(command, data, nullptr); }
+
+bool HelpKeywordCall(const std::string& keyword) { return Call(HELP_KEY, 0, &keyword); }
+
+void SetOnHelp(THelpEvent handler) { OnHelpSlot() = std::move(handler); }
+
+int HelpContextOf(const TControl* control) {
+  for (const TControl* c = control; c != nullptr; c = c->Parent())
+    if (c->HelpContext() != 0) return c->HelpContext();
+  return 0;
+}
+
+void InstallHelpKey() {
+  SetMenuHelpHandler([](int context) { HelpContextCall(context); });
+  HelpKey& key = Key();
+  if (IsHelpKeyWindow(key.window)) return;
+  WNDCLASS existing;
+  if (!GetClassInfo(0, kHelpKeyClass, &existing)) {
+    WNDCLASS wc;
+    wc.lpfnWndProc = HelpKeyProc;
+    wc.lpszClassName = kHelpKeyClass;
+    RegisterClass(wc);
+  }
+  key.window = CreateWindowEx(0, kHelpKeyClass, "", WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, nullptr);
+  key.hook = SetWindowsHookEx(WH_GETMESSAGE, std::function<LRESULT(int, WPARAM, LPARAM)>(HelpHook));
+}
+
+}  // namespace tw

@@ -1,0 +1,69 @@
+#include "platform/forms/formres/collection.h"
+
+#include "platform/classes/classesconst.h"
+#include "platform/classes/typinfo.h"
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/sysutils.h"
+
+namespace tw {
+
+int TCollectionItem::Index() const {
+  if (collection_ == nullptr) return -1;
+  for (int i = 0; i < collection_->Count(); ++i)
+    if (collection_->Items(i) == this) return i;
+  return -1;
+}
+
+void TCollectionItem::Changed() {
+  if (collection_ != nullptr) collection_->Changed();
+}
+
+TCollectionItem* TCollection::Items(int index) const {
+  if (index < 0 || index >= Count()) throw EListError(Format(classesconst::SListIndexError, {index}));
+  return items_[static_cast<std::size_t>(index)].get();
+}
+
+TCollectionItem* TCollection::Add() {
+  items_.emplace_back(factory_(this));
+  Changed();
+  return items_.back().get();
+}
+
+void TCollection::Delete(int index) {
+  Items(index);
+  items_.erase(items_.begin() + index);
+  Changed();
+}
+
+void TCollection::Clear() {
+  if (items_.empty()) return;
+  items_.clear();
+  Changed();
+}
+
+void TCollection::Changed() {
+  if (OnChange) {
+    auto handler = OnChange;
+    handler(this);
+  }
+}
+
+void TCollection::Assign(const TPersistent* source) {
+  const auto* other = dynamic_cast<const TCollection*>(source);
+  if (other == nullptr) {
+    TPersistent::Assign(source);
+    return;
+  }
+  items_.clear();
+  for (int i = 0; i < other->Count(); ++i) {
+    TCollectionItem* src = other->Items(i);
+    items_.emplace_back(factory_(this));
+    TCollectionItem* dst = items_.back().get();
+    for (const TPropInfo* p : GetPropList(src))
+      if (!p->ReadOnly() && p->Kind != tkClass && p->Kind != tkMethod && GetPropInfo(dst, p->Name) == p)
+        p->Set(dst, p->Get(src));
+  }
+  Changed();
+}
+
+}  // namespace tw
