@@ -2,6 +2,8 @@
 // public contract.
 #pragma once
 
+#include <functional>
+
 #include "platform/forms/controls.h"
 
 namespace tw {
@@ -27,5 +29,8 @@ void DoneScreen();
 void ControlMouseMoved(TControl* control);
 // An exception escaped a window procedure or event of `sender`.
 void HandleWindowException(TObject* sender);
+// Lends the paint DC to `canvas` (with the control's font and colour) for one call of `paint`,
+// and takes it back afterwards, also when `paint` throws.
+void PaintWithCanvas(TControlCanvas& canvas, HDC dc, TControl& control, const std::function<void()>& paint);
 
 }  // namespace tw

@@ -417,20 +417,7 @@ void TCustomForm::Notification(TComponent* component, TOperation operation) {
 // --- painting
 
 void TCustomForm::PaintWindow(HDC dc) {
-  canvas_->FreeHandle();
-  canvas_->Lock();
-  canvas_->SetHandle(dc);
-  canvas_->SetFont(Font());
-  canvas_->Brush()->SetColor(Color());
-  try {
-    Paint();
-  } catch (...) {
-    canvas_->SetHandle(0);
-    canvas_->Unlock();
-    throw;
-  }
-  canvas_->SetHandle(0);
-  canvas_->Unlock();
+  PaintWithCanvas(*canvas_, dc, *this, [this] { Paint(); });
 }
 
 void TCustomForm::Paint() {

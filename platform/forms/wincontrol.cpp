@@ -895,21 +895,24 @@ TCustomControl::~TCustomControl() { canvas_->FreeHandle(); }
 
 void TCustomControl::Paint() {}
 
+void PaintWithCanvas(TControlCanvas& canvas, HDC dc, TControl& control, const std::function<void()>& paint) {
+  canvas.FreeHandle();
+  canvas.Lock();
+  canvas.SetHandle(dc);
+  canvas.SetFont(control.Font());
+  canvas.Brush()->SetColor(control.Color());
+  struct Release {
+    TControlCanvas& canvas;
+    ~Release() {
+      canvas.SetHandle(0);
+      canvas.Unlock();
+    }
+  } release{canvas};
+  paint();
+}
+
 void TCustomControl::PaintWindow(HDC dc) {
-  canvas_->FreeHandle();
-  canvas_->Lock();
-  canvas_->SetHandle(dc);
-  canvas_->SetFont(Font());
-  canvas_->Brush()->SetColor(Color());
-  try {
-    Paint();
-  } catch (...) {
-    canvas_->SetHandle(0);
-    canvas_->Unlock();
-    throw;
-  }
-  canvas_->SetHandle(0);
-  canvas_->Unlock();
+  PaintWithCanvas(*canvas_, dc, *this, [this] { Paint(); });
 }
 
 void TCustomControl::WMPaint(TMessage& msg) {
@@ -942,20 +945,7 @@ void TGraphicControl::Paint() {}
 void TGraphicControl::WMPaint(TMessage& msg) {
   const HDC dc = static_cast<HDC>(msg.WParam);
   if (dc == 0) return;
-  canvas_->FreeHandle();
-  canvas_->Lock();
-  canvas_->SetHandle(dc);
-  canvas_->SetFont(Font());
-  canvas_->Brush()->SetColor(Color());
-  try {
-    Paint();
-  } catch (...) {
-    canvas_->SetHandle(0);
-    canvas_->Unlock();
-    throw;
-  }
-  canvas_->SetHandle(0);
-  canvas_->Unlock();
+  PaintWithCanvas(*canvas_, dc, *this, [this] { Paint(); });
 }
 
 // --- hidden utility windows

@@ -880,16 +880,9 @@ void TCustomComboBox::WndProc(TMessage& msg) {
       msg.Result = itemIndex_ >= 0 ? itemIndex_ : CB_ERR;
       return;
     case CB_GETLBTEXT:
-      if (!valid(msg.WParam)) { msg.Result = CB_ERR; return; }
-      {
-        const std::string& s = items_->StringRef(static_cast<int>(msg.WParam));
-        if (msg.LParam != 0) {
-          auto* out = reinterpret_cast<char*>(msg.LParam);
-          std::copy(s.begin(), s.end(), out);
-          out[s.size()] = '\0';
-        }
-        msg.Result = static_cast<LRESULT>(s.size());
-      }
+      msg.Result = valid(msg.WParam) ? static_cast<LRESULT>(items_->CopyText(static_cast<int>(msg.WParam),
+                                                                              reinterpret_cast<char*>(msg.LParam)))
+                                     : CB_ERR;
       return;
     case CB_GETLBTEXTLEN:
       msg.Result = valid(msg.WParam) ? static_cast<LRESULT>(items_->StringRef(static_cast<int>(msg.WParam)).size()) : CB_ERR;

@@ -18,6 +18,15 @@ const std::string& TItemStrings::StringRef(int index) const {
   return items_[static_cast<std::size_t>(index)]->str;
 }
 
+std::size_t TItemStrings::CopyText(int index, char* buffer) const {
+  const std::string& s = StringRef(index);
+  if (buffer != nullptr) {
+    std::copy(s.begin(), s.end(), buffer);
+    buffer[s.size()] = '\0';
+  }
+  return s.size();
+}
+
 void TItemStrings::Put(int index, const std::string& s) {
   CheckIndex(index);
   if (sorted_) {

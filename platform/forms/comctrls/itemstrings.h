@@ -27,6 +27,9 @@ class TItemStrings : public TStrings {
   int GetCount() const override { return static_cast<int>(items_.size()); }
   std::string Get(int index) const override;
   const std::string& StringRef(int index) const;
+  // Copies line `index` with its terminating zero to the caller's buffer (when given) and
+  // returns its length: the text messages of list and combo boxes.
+  std::size_t CopyText(int index, char* buffer) const;
   void Put(int index, const std::string& s) override;
   std::intptr_t GetObject(int index) const override;
   void PutObject(int index, std::intptr_t object) override;

@@ -592,16 +592,9 @@ void TCustomListBox::WndProc(TMessage& msg) {
       return;
     }
     case LB_GETTEXT:
-      if (!valid(msg.WParam)) { msg.Result = LB_ERR; return; }
-      {
-        const std::string& s = items_->StringRef(static_cast<int>(msg.WParam));
-        if (msg.LParam != 0) {
-          auto* out = reinterpret_cast<char*>(msg.LParam);
-          std::copy(s.begin(), s.end(), out);
-          out[s.size()] = '\0';
-        }
-        msg.Result = static_cast<LRESULT>(s.size());
-      }
+      msg.Result = valid(msg.WParam) ? static_cast<LRESULT>(items_->CopyText(static_cast<int>(msg.WParam),
+                                                                              reinterpret_cast<char*>(msg.LParam)))
+                                     : LB_ERR;
       return;
     case LB_GETTEXTLEN:
       msg.Result = valid(msg.WParam) ? static_cast<LRESULT>(items_->StringRef(static_cast<int>(msg.WParam)).size()) : LB_ERR;
