@@ -1,0 +1,119 @@
+// The RTF reader: a character-driven state machine over the buffered reading of TRiTextReader
+// that fills the document model with paragraphs, attributed characters, the header's font and
+// colour tables, page values and information strings, tab stops, tables, pictures and
+// footnotes.  Damaged input ends reading with the paragraphs read so far; nesting, parameters
+// and binary data are bounded.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/classes/streams.h"
+#include "richtext/document/textreader.h"
+
+namespace tw::richtext {
+
+// Deepest group nesting the reader follows; deeper input ends reading with riWriteError.
+constexpr int MaxRtfGroupDepth = 512;
+
+class TRiRtfReader : public TRiTextReader {
+  TW_CLASS(TRiRtfReader, TRiTextReader)
+ public:
+  TRiRtfReader();
+  ~TRiRtfReader() override;
+
+  int ReadDocument(TStream* stream, PTParagraph& first) override;
+
+  // Folder tried for picture files that are not found by their name.
+  std::string BaseFolder;
+
+  struct Template {
+    std::int32_t FirstIndent = 0, LeftIndent = 0, RightIndent = 0, SpaceBefore = 0, SpaceAfter = 0, LineSpacing = 0;
+    std::uint8_t Alignment = 0, Flags = 0;
+    std::uint32_t Border = 0;
+    std::uint8_t Shading = 0, ShadingPercent = 0;
+    TTabSet Tabs = 0;
+    std::uint8_t ListByte = 0;
+  };
+
+ private:
+  enum Dest : std::uint8_t { dsNormal, dsSkip, dsFontTable, dsColorTable, dsPicture, dsPictureFile, dsTitle,
+                             dsComment, dsSubject, dsFootnote };
+  struct GroupRec {
+    TAttr Attr;
+    Template Tmpl;
+    Dest State;
+    std::uint8_t CharMode;
+    bool TabsStarted;
+    bool Table;
+  };
+  struct Cell {
+    std::int32_t Boundary = 0;
+    int Merge = 0;
+    std::uint32_t Border = 0;
+    std::uint8_t Shading = 0, ShadingPercent = 0;
+  };
+
+  int Step(int ch);
+  int CharStep(int ch);
+  int ControlWord();
+  int DestinationStep(int code);
+  int PropertyStep(int code, int v);
+  int SpecialStep(int code, int v, bool hasParam);
+  void Append(int ch);
+  void AppendStored(char ch, const TAttr& attr);
+  void OpenGroup();
+  int CloseGroup();
+  void ParagraphEnd(bool cell);
+  void RowEnd();
+  void BorderWord(int v);
+  void TabStop(int v);
+  void EndPicture();
+  void FinishPass(PTParagraph first);
+  PTParagraph PrevPar() const { return CurPar != nullptr ? CurPar->Prev : nullptr; }
+  void ApplyTemplateToPar(PTParagraph p, bool withBorder);
+
+  std::vector<GroupRec> groups_;
+  bool anyGroup_ = false;
+  Dest state_ = dsNormal;
+  std::uint8_t charMode_ = 0;
+  int hexValue_ = 0, hexDigits_ = 0;
+  bool optional_ = false;
+  Template tmpl_;
+  std::int32_t pendingFi_ = 0;
+  std::int32_t paperW_ = 0, margL_ = 0, margR_ = 0;
+  std::array<std::uint8_t, MaxFonts> fontMap_{};
+  int fontSlot_ = 0;
+  std::string fontName_;
+  int colorCounter_ = 0;
+  // table row
+  bool table_ = false;
+  bool cellBorderSeen_ = false;
+  int cellCount_ = 0, fillIndex_ = 0, defineIndex_ = 0, startSoFar_ = 0;
+  std::int32_t largest_ = 0;
+  std::array<Cell, 51> cells_{};
+  // pictures
+  int picKind_ = 0;
+  std::int32_t picW_ = 0, picH_ = 0, picWGoal_ = 0, picHGoal_ = 0, picScaleX_ = 100, picScaleY_ = 100;
+  std::int32_t bitsPixel_ = 0, planes_ = 1, widthBytes_ = 0;
+  std::unique_ptr<TMemoryStream> picStream_;
+  std::string picStage_;
+  int picHalf_ = -1;
+  std::string picFile_;
+  bool quote_ = false;
+  std::uint16_t objTag_ = 0;
+  std::int32_t objW_ = 0, objH_ = 0;
+  TRiFootnote* footnote_ = nullptr;
+  bool raw_ = false;
+  int rawMatch_ = 0;
+  int tabKind_ = 0;
+  bool tabsStarted_ = false;
+  bool tabsFull_ = false;
+  bool fresh_ = false;
+  std::uint32_t savedBorder_ = 0;
+  int binRemaining_ = 0;
+};
+
+}  // namespace tw::richtext

@@ -1,0 +1,54 @@
+#include "richtext/rtf/rtfstrings.h"
+
+#include "platform/rtl/exceptions.h"
+#include "richtext/document/textwriter.h"
+
+namespace tw::richtext {
+
+int TRiRtfStrings::GetCount() const { return engine_->ParagraphCount(); }
+
+std::string TRiRtfStrings::Get(int index) const {
+  if (index < 0 || index >= GetCount()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  return engine_->ParagraphText(index);
+}
+
+void TRiRtfStrings::Put(int index, const std::string& s) {
+  if (index < 0 || index >= GetCount()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  engine_->ReplaceParagraphText(index, s, &engine_->CurAttr);
+}
+
+void TRiRtfStrings::Clear() { engine_->Clear(); }
+
+void TRiRtfStrings::Delete(int index) {
+  if (index < 0 || index >= GetCount()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
+  const bool cursorHere = engine_->CursorPar == engine_->ParagraphByIndex(index);
+  engine_->DeleteParagraphLines(index);
+  if (cursorHere) engine_->CursorPar = nullptr;
+  engine_->ValidateCursor();
+}
+
+void TRiRtfStrings::Insert(int index, const std::string& s) { engine_->AddParagraph(index, s, &engine_->CurAttr); }
+
+void TRiRtfStrings::LoadFromStream(TStream& stream) {
+  const TRiLoadFormat old = engine_->LoadFormat;
+  engine_->LoadFormat = TRiLoadFormat::AutomaticFormat;
+  try {
+    engine_->Clear();
+    engine_->LoadFromStream(stream);
+  } catch (...) {
+    engine_->LoadFormat = old;
+    throw;
+  }
+  engine_->LoadFormat = old;
+}
+
+void TRiRtfStrings::SaveToStream(TStream& stream) const {
+  TRiTextWriter writer;
+  engine_->WriteDocument(stream, &writer);
+}
+
+void TRiRtfStrings::SetUpdateState(bool updating) {
+  if (!updating) engine_->ParagraphChanged(nullptr);
+}
+
+}  // namespace tw::richtext

@@ -1,0 +1,766 @@
+#include "richtext/rtf/rtftextio.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/classes/streams.h"
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/files.h"
+#include "platform/rtl/win1252.h"
+#include "richtext/document/progress.h"
+#include "richtext/rtf/rtfreader.h"
+#include "richtext/rtf/rtfwriter.h"
+
+namespace tw::richtext {
+
+TRiRTFTextIo::TRiRTFTextIo() { ResetCursor(); }
+
+void TRiRTFTextIo::ResetCursor() {
+  CursorPar = FirstPar;
+  CursorLine = FirstPar != nullptr ? FirstPar->FirstLine : nullptr;
+  CursorOffset = 0;
+}
+
+void TRiRTFTextIo::Clear() {
+  TProgressSuppressor quiet;
+  SelStartPar = SelEndPar = nullptr;
+  SelStartLine = SelEndLine = nullptr;
+  SelStartOffset = SelEndOffset = 0;
+  TRiRTFText::Clear();
+  ResetCursor();
+}
+
+void TRiRTFTextIo::ReplaceParagraphText(int number, const std::string& text, const TAttr* attr) {
+  TRiRTFText::ReplaceParagraphText(number, text, attr);
+  ValidateCursor();
+}
+
+void TRiRTFTextIo::ValidateCursor() {
+  auto lineOf = [this](PTParagraph par, PTLine line) {
+    for (PTParagraph p = FirstPar; p != nullptr; p = p->Next)
+      if (p == par) {
+        for (PTLine l = p->FirstLine; l != nullptr; l = l->Next)
+          if (l == line) return true;
+        return false;
+      }
+    return false;
+  };
+  if (!lineOf(CursorPar, CursorLine)) {
+    bool parFound = false;
+    for (PTParagraph p = FirstPar; p != nullptr; p = p->Next)
+      if (p == CursorPar) parFound = true;
+    if (parFound) {
+      CursorLine = CursorPar->FirstLine;
+    } else {
+      CursorPar = FirstPar;
+      CursorLine = FirstPar->FirstLine;
+      CursorOffset = 0;
+    }
+  }
+  CursorOffset = std::clamp(CursorOffset, 0, static_cast<int>(CursorLine->Length));
+  if (SelStartPar != nullptr || SelEndPar != nullptr) {
+    if (!lineOf(SelStartPar, SelStartLine) || !lineOf(SelEndPar, SelEndLine)) {
+      SelStartPar = SelEndPar = nullptr;
+      SelStartLine = SelEndLine = nullptr;
+      SelStartOffset = SelEndOffset = 0;
+    } else {
+      SelStartOffset = std::clamp(SelStartOffset, 0, static_cast<int>(SelStartLine->Length));
+      SelEndOffset = std::clamp(SelEndOffset, 0, static_cast<int>(SelEndLine->Length));
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing
+
+std::uint8_t TRiRTFTextIo::WriteDocument(TStream& stream, TRiTextWriter* writer) {
+  if (writer == nullptr || !Ready) return riWriteError;
+  if (auto* rtf = dynamic_cast<TRiRTFWriter*>(writer)) {
+    rtf->HelpBitmapRefs = HelpBitmapRefs;
+    rtf->NoProtectionMarks = NoProtectionMarks;
+    rtf->DeviceIndependentBitmaps = WriteBitmapAsDib;
+  }
+  writer->Engine = this;
+  writer->StartPar = FirstPar;
+  writer->StartLine = nullptr;
+  writer->StartPos = 0;
+  writer->EndPar = nullptr;
+  writer->EndLine = nullptr;
+  writer->EndPos = 0;
+  writer->SkipInsertPoints = SkipInsertPoints;
+  writer->SkipAutomatic = SkipAutomaticText;
+  std::uint8_t r = writer->WriteHeader(&stream);
+  if (r == riOK) r = writer->WriteBody(&stream);
+  if (r == riOK) r = writer->WriteTrailer();
+  return r;
+}
+
+std::uint8_t TRiRTFTextIo::WriteSelection(TStream& stream, TRiTextWriter* writer) {
+  if (writer == nullptr || !Ready) return riWriteError;
+  if (SelStartPar == nullptr || SelEndPar == nullptr) return riOK;
+  if (auto* rtf = dynamic_cast<TRiRTFWriter*>(writer)) {
+    rtf->HelpBitmapRefs = HelpBitmapRefs;
+    rtf->NoProtectionMarks = NoProtectionMarks;
+    rtf->DeviceIndependentBitmaps = WriteBitmapAsDib;
+  }
+  PTParagraph sp = SelStartPar, ep = SelEndPar;
+  PTLine sl = SelStartLine, el = SelEndLine;
+  int so = SelStartOffset, eo = SelEndOffset;
+  // Document order: compare absolute positions.
+  int a1, l1, o1, p1, a2, l2, o2, p2;
+  CountPosition(sp, sl, so, a1, l1, o1, p1);
+  CountPosition(ep, el, eo, a2, l2, o2, p2);
+  if (a2 < a1) {
+    std::swap(sp, ep);
+    std::swap(sl, el);
+    std::swap(so, eo);
+  }
+  writer->Engine = this;
+  writer->StartPar = sp;
+  writer->StartLine = sl != nullptr ? sl : sp->FirstLine;
+  writer->StartPos = so;
+  writer->EndPar = ep;
+  writer->EndLine = el != nullptr ? el : Get_LastLine(ep);
+  writer->EndPos = eo;
+  writer->SkipInsertPoints = SkipInsertPoints;
+  writer->SkipAutomatic = SkipAutomaticText;
+  std::uint8_t r = writer->WriteHeader(&stream);
+  if (r == riOK) r = writer->WriteBody(&stream);
+  if (r == riOK) r = writer->WriteTrailer();
+  return r;
+}
+
+namespace {
+
+TRiLoadFormat ResolveSaveFormat(const TRiRTFTextIo& e) {
+  if (e.SaveFormat == TRiLoadFormat::FormatRTF || e.SaveFormat == TRiLoadFormat::FormatANSI) return e.SaveFormat;
+  const auto last = static_cast<TRiLoadFormat>(e.Header().LastFormat);
+  if (last == TRiLoadFormat::FormatRTF || last == TRiLoadFormat::FormatANSI) return last;
+  return e.MemoryFormat() == TRiMemoryFormat::fmRichText ? TRiLoadFormat::FormatRTF : TRiLoadFormat::FormatANSI;
+}
+
+}  // namespace
+
+void TRiRTFTextIo::SaveToStream(TStream& stream) {
+  LastResult = riOK;
+  if (!OwnFormats && UserWriter != nullptr) {
+    LastResult = WriteDocument(stream, UserWriter);
+    return;
+  }
+  TRiLoadFormat format = ResolveSaveFormat(*this);
+  if (!SavingToFile && IsEmpty() && format == TRiLoadFormat::FormatRTF) format = TRiLoadFormat::FormatANSI;
+  std::unique_ptr<TRiTextWriter> writer;
+  if (format == TRiLoadFormat::FormatRTF)
+    writer = std::make_unique<TRiRTFWriter>();
+  else
+    writer = std::make_unique<TRiTextWriter>();
+  LastResult = WriteDocument(stream, writer.get());
+}
+
+void TRiRTFTextIo::SaveSelectionToStream(TStream& stream) {
+  LastResult = riOK;
+  if (!OwnFormats && UserWriter != nullptr) {
+    LastResult = WriteSelection(stream, UserWriter);
+    return;
+  }
+  std::unique_ptr<TRiTextWriter> writer;
+  if (ResolveSaveFormat(*this) == TRiLoadFormat::FormatRTF)
+    writer = std::make_unique<TRiRTFWriter>();
+  else
+    writer = std::make_unique<TRiTextWriter>();
+  LastResult = WriteSelection(stream, writer.get());
+}
+
+void TRiRTFTextIo::SaveToFile(const std::string& fileName) {
+  const TRiLoadFormat oldFormat = SaveFormat;
+  const bool oldSaving = SavingToFile;
+  if (AnsiUpperCase(fileName).find(".RTF") != std::string::npos) SaveFormat = TRiLoadFormat::FormatRTF;
+  SavingToFile = true;
+  // The document is written to memory first and then replaces the file in one step, so a
+  // failed save never leaves a half-written document behind.
+  try {
+    TMemoryStream out;
+    SaveToStream(out);
+    if (LastResult == riOK) out.SaveToFile(fileName);
+  } catch (...) {
+    SaveFormat = oldFormat;
+    SavingToFile = oldSaving;
+    throw;
+  }
+  SaveFormat = oldFormat;
+  SavingToFile = oldSaving;
+}
+
+void TRiRTFTextIo::WriteData(TStream& stream) {
+  TRiRTFWriter writer;
+  WriteDocument(stream, &writer);
+  const char zeros[4] = {0, 0, 0, 0};
+  stream.WriteBuffer(zeros, 4);
+}
+
+std::string TRiRTFTextIo::AsText() {
+  TStringStream s;
+  TRiTextWriter writer;
+  WriteDocument(s, &writer);
+  std::string out = s.DataString();
+  if (!out.empty() && out.back() == '\0') out.pop_back();
+  return out;
+}
+
+std::string TRiRTFTextIo::AsRtf() {
+  TStringStream s;
+  TRiRTFWriter writer;
+  WriteDocument(s, &writer);
+  return s.DataString();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Reading
+
+TRiLoadFormat TRiRTFTextIo::DetectFormat(TStream& stream) {
+  const std::int64_t start = stream.Position();
+  TRiLoadFormat format = TRiLoadFormat::FormatANSI;
+  char buf[256];
+  const std::int64_t n = stream.Read(buf, sizeof buf);
+  std::int64_t i = 0;
+  while (i < n && (buf[i] == ' ' || buf[i] == '\n' || buf[i] == '\r' || buf[i] == '\t' || buf[i] == '\b')) ++i;
+  if (n - i >= 5 && std::memcmp(buf + i, "{\\rtf", 5) == 0) format = TRiLoadFormat::FormatRTF;
+  stream.SetPosition(start);
+  return format;
+}
+
+TRiLoadFormat TRiRTFTextIo::LoadFromStream(TStream& stream) {
+  if (!OwnFormats && UserReader != nullptr) {
+    ReadWithReader(stream, UserReader);
+    LastResult = UserReader->Result;
+    return LoadFormat;
+  }
+  TRiLoadFormat format = LoadFormat;
+  if (format != TRiLoadFormat::FormatRTF && format != TRiLoadFormat::FormatANSI) format = DetectFormat(stream);
+  if (format == TRiLoadFormat::FormatANSI && stream.Size() - stream.Position() > PlainTextModeLimit)
+    SetMemoryFormat(TRiMemoryFormat::fmPlainText);
+  std::unique_ptr<TRiTextReader> reader;
+  if (format == TRiLoadFormat::FormatRTF) {
+    auto r = std::make_unique<TRiRtfReader>();
+    r->BaseFolder = BaseFolder;
+    reader = std::move(r);
+  } else {
+    reader = std::make_unique<TRiTextReader>();
+  }
+  ReadWithReader(stream, reader.get());
+  if (LastResult != riNothing) LastResult = reader->Result;
+  return format;
+}
+
+void TRiRTFTextIo::ReadWithReader(TStream& stream, TRiTextReader* reader) {
+  LastResult = riNothing;
+  TProgressFrame frame(100);
+  if (reader == nullptr || !Ready) return;
+  reader->Owner = &Header();
+  reader->Engine = this;
+  reader->CurAttr = CurAttr;
+  if (IsEmpty()) {
+    Header().Title.clear();
+    Header().Subject.clear();
+    Header().Comment.clear();
+    ResetCursor();
+    reader->CurPar = CursorPar;
+    PTParagraph first = nullptr;
+    auto* memory = dynamic_cast<TCustomMemoryStream*>(&stream);
+    const std::int64_t start = stream.Position();
+    const std::int64_t size = stream.Size() - start;
+    if (memory == nullptr && size <= MemoryCopyLimit) {
+      TMemoryStream copy;
+      copy.CopyFrom(stream, size);
+      copy.SetPosition(0);
+      try {
+        reader->ReadDocument(&copy, first);
+      } catch (...) {
+        stream.SetPosition(start + copy.Position());
+        throw;
+      }
+      stream.SetPosition(start + copy.Position());
+    } else {
+      reader->ReadDocument(&stream, first);
+    }
+    LastResult = riOK;
+    if (OnParagraphsRead) {
+      bool discard = false;
+      auto handler = OnParagraphsRead;
+      handler(this, discard, FirstPar);
+    }
+    Header().ComputePrintable();
+    ResetCursor();
+    if (OnLoaded) {
+      auto handler = OnLoaded;
+      handler(this);
+    }
+  } else {
+    reader->CurPar = nullptr;
+    PTParagraph chain = nullptr;
+    try {
+      reader->ReadDocument(&stream, chain);
+    } catch (...) {
+      FreeChain(chain);
+      throw;
+    }
+    LastResult = riOK;
+    bool discard = IsProtected(CursorPar, CursorLine, CursorOffset, false);
+    if (!discard && OnParagraphsRead) {
+      auto handler = OnParagraphsRead;
+      handler(this, discard, chain);
+    }
+    if (discard) {
+      FreeChain(chain);
+    } else {
+      if (!InsertParagraphs(CursorPar, CursorLine, chain, CursorOffset)) LastResult = riNothing;
+    }
+  }
+  ParagraphChanged(nullptr);
+}
+
+void TRiRTFTextIo::LoadFromFile(const std::string& fileName) {
+  TFileStream in(fileName, fmOpenRead | fmShareDenyWrite);
+  const TRiLoadFormat format = LoadFromStream(in);
+  Header().LastFormat = static_cast<int>(format);
+}
+
+void TRiRTFTextIo::ReadData(TStream& stream) {
+  Clear();
+  TRiRtfReader reader;
+  reader.Owner = &Header();
+  reader.Engine = this;
+  reader.CurAttr = CurAttr;
+  reader.CurPar = CursorPar;
+  PTParagraph first = nullptr;
+  reader.ReadDocument(&stream, first);
+  LastResult = reader.Result;
+  // The four zero bytes after the document belong to the property.
+  CursorOffset = 0;
+  MarkAll();
+  ParagraphChanged(nullptr);
+}
+
+void TRiRTFTextIo::DefineProperties(TFiler* filer) {
+  TRiRTFText::DefineProperties(filer);
+  if (filer == nullptr) return;
+  filer->DefineBinaryProperty(
+      "Data", [this](TStream& s) { ReadData(s); }, [this](TStream& s) { WriteData(s); }, !IsEmpty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Copying
+
+void TRiRTFTextIo::Assign(const TPersistent* source) {
+  const auto* src = source != nullptr && source->Is<TRiRTFTextIo>() ? static_cast<const TRiRTFTextIo*>(source) : nullptr;
+  if (src == nullptr) {
+    TRiRTFText::Assign(source);
+    return;
+  }
+  if (src == this) return;
+  TProgressSuppressor quiet;
+  Assigning = true;
+  Clear();
+  Header().Assign(src->Header());
+  AppendParagraphs(*src, src->FirstPar, nullptr);
+  Header().ComputePrintable();
+  if (FixedLayoutWidthOn && FixedLayoutWidth > 0)
+    Header().SetTextWidthPixels(FixedLayoutWidth);
+  else
+    Header().SetTextWidthPixels(Header().Layout.PrintableWidth);
+  ResetCursor();
+  ParagraphChanged(nullptr);
+  Assigning = false;
+}
+
+void TRiRTFTextIo::AppendParagraphs(const TRiRTFTextIo& source, PTParagraph srcPar, PTLine srcLine) {
+  PTParagraph dst = LastParagraph();
+  bool reuse = IsEmpty() || dst->IsCell();
+  if (IsEmpty()) reuse = true;
+  for (PTParagraph sp = srcPar; sp != nullptr; sp = sp->Next) {
+    int count = 0;
+    if (srcLine != nullptr && sp == srcPar)
+      count = srcLine->Length;
+    else
+      count = ParagraphLength(sp);
+    if (!reuse) {
+      NewParagraph(dst, std::min(count + 4, MaxLineCapacity));
+    }
+    reuse = false;
+    // Paragraph properties.
+    dst->FirstIndent = sp->FirstIndent; dst->LeftIndent = sp->LeftIndent; dst->RightIndent = sp->RightIndent;
+    dst->SpaceBefore = sp->SpaceBefore; dst->SpaceAfter = sp->SpaceAfter; dst->LineSpacing = sp->LineSpacing;
+    dst->Alignment = sp->Alignment; dst->Flags = sp->Flags; dst->SetBorderValue(sp->BorderValue());
+    dst->ListByte = sp->ListByte; dst->Shading = sp->Shading; dst->ShadingPercent = sp->ShadingPercent;
+    dst->Tabs = sp->Tabs; dst->CellStart = sp->CellStart; dst->CellWidth = sp->CellWidth;
+    dst->CellFlags = sp->CellFlags;
+    PTLine line = Get_LastLine(dst);
+    for (PTLine sl = (srcLine != nullptr && sp == srcPar) ? srcLine : sp->FirstLine; sl != nullptr; sl = sl->Next) {
+      for (int i = 0; i < sl->Length; ++i) {
+        TAttr a = sl->HasAttrs() ? sl->Attrs[static_cast<std::size_t>(i)] : CurAttr;
+        unsigned char ch = sl->Ch(i);
+        if (!Assigning) {
+          if ((a.Extra & fxAutomatic) && SkipAutomaticText) continue;
+          if ((a.Extra & fxInsertPoint) && SkipInsertPoints) continue;
+        }
+        if (a.Extra & fxFootnote) {
+          // The footnote comes along under an identifier of this document.
+          if (const TRiFootnote* sf = source.FindFootnote(a.Tag)) {
+            TRiFootnote* nf = AddFootnote(sf->Mark, sf->Number, sf->Text);
+            if (nf != nullptr) {
+              nf->RtfText = sf->RtfText;
+              nf->SuppressNumber = sf->SuppressNumber;
+              a.Tag = nf->Id;
+            }
+          }
+        }
+        if ((ch == 1 || ch == 2) && (a.Extra & fxObject)) {
+          TRiObject* so = ch == 1 ? source.FindObject(a.Tag, 0) : source.FindObject(0, a.Tag);
+          if (so == nullptr && ch == 1) so = source.FindObject(0, a.Tag);
+          if (so != nullptr) {
+            TRiObject* no = nullptr;
+            if (so->Linked) {
+              no = FindObjectByName(so->FileName);
+              if (no == nullptr) {
+                no = AddObject(nullptr, 0);
+                if (no != nullptr) {
+                  no->FileName = so->FileName;
+                  no->Linked = true;
+                }
+              }
+            } else {
+              std::unique_ptr<TGraphic> copy;
+              if (auto* bmp = dynamic_cast<TBitmap*>(so->Graphic.get())) {
+                auto b = std::make_unique<TBitmap>();
+                b->Assign(bmp);
+                copy = std::move(b);
+              }
+              no = AddObject(std::move(copy), 0);
+            }
+            if (no == nullptr) continue;
+            no->Width = so->Width;
+            no->Height = so->Height;
+            no->Sized = so->Sized;
+            no->Name = so->Name;
+            no->ByReference = false;
+            ch = 1;
+            a.Tag = no->Number;
+          }
+        }
+        if (line->Capacity - line->Length < 4) {
+          if (line->Capacity >= MaxLineCapacity - 2) {
+            PTLine l = line;
+            NewLine(l, 200);
+            line = l;
+          } else {
+            SetLineCapacity(line, std::min(line->Length + 200, MaxLineCapacity));
+          }
+        }
+        line->Buffer[line->Length] = static_cast<char>(ch);
+        if (line->HasAttrs()) line->Attrs[line->Length] = a;
+        ++line->Length;
+        line->Buffer[line->Length] = 0;
+      }
+      if (srcLine != nullptr && sp == srcPar) break;
+    }
+    dst->Mark();
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Positions
+
+void TRiRTFTextIo::CountPosition(PTParagraph par, PTLine line, int offset, int& absolute, int& lineNumber,
+                                 int& parOffset, int& parNumber) const {
+  absolute = lineNumber = parOffset = parNumber = 0;
+  PTParagraph p = FirstPar;
+  for (; p != nullptr && p != par; p = p->Next) {
+    for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) {
+      absolute += l->Length;
+      ++lineNumber;
+    }
+    ++absolute;
+    ++parNumber;
+  }
+  if (p != nullptr) {
+    for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) {
+      if (l == line) {
+        parOffset += std::clamp(offset, 0, static_cast<int>(l->Length));
+        break;
+      }
+      parOffset += l->Length;
+      ++lineNumber;
+    }
+  }
+  absolute += parOffset;
+}
+
+void TRiRTFTextIo::LocatePosition(int absolute, int lineNumber, int parOffset, int parNumber, PTParagraph& par,
+                                  PTLine& line, int& offset) const {
+  int abs = 0, lineNo = 0, parNo = 0;
+  for (PTParagraph p = FirstPar; p != nullptr; p = p->Next, ++parNo) {
+    int inPar = 0;
+    for (PTLine l = p->FirstLine; l != nullptr; l = l->Next, ++lineNo) {
+      if (absolute != 0) {
+        if (abs + l->Length >= absolute) {
+          par = p;
+          line = l;
+          offset = std::max(0, absolute - abs);
+          return;
+        }
+      } else if (lineNumber != 0) {
+        if (lineNo == lineNumber) {
+          par = p;
+          line = l;
+          offset = 0;
+          return;
+        }
+      } else if (parNo == parNumber) {
+        if (inPar + l->Length > parOffset || l->Next == nullptr) {
+          par = p;
+          line = l;
+          offset = std::clamp(parOffset - inPar, 0, static_cast<int>(l->Length));
+          return;
+        }
+      }
+      abs += l->Length;
+      inPar += l->Length;
+    }
+    ++abs;
+  }
+  par = LastParagraph();
+  line = Get_LastLine(par);
+  offset = line->Length;
+}
+
+void TRiRTFTextIo::GetCursor(int& absolute, int& lineNumber, int& offset, int& parNumber) const {
+  CountPosition(CursorPar, CursorLine, CursorOffset, absolute, lineNumber, offset, parNumber);
+}
+
+void TRiRTFTextIo::SetCursor(int absolute, int lineNumber, int offset, int parNumber) {
+  LocatePosition(absolute, lineNumber, offset, parNumber, CursorPar, CursorLine, CursorOffset);
+}
+
+bool TRiRTFTextIo::LineHeight(PTParagraph par, PTLine line) {
+  if (par == nullptr || line == nullptr) return false;
+  int height = DefaultLineHeight, ascent = DefaultAscent;
+  if (!PlainMode && line->HasAttrs()) {
+    int best = -1;
+    for (int i = 0; i < line->Length; ++i) {
+      const TAttr& a = line->Attrs[static_cast<std::size_t>(i)];
+      if (line->Ch(i) == ' ' || (a.Extra & fxHidden)) continue;
+      if (a.Height > best) {
+        best = a.Height;
+        height = a.Height;
+        ascent = a.Ascent;
+      }
+    }
+    if (best < 0) {
+      if (line->Length == 0 && par->IsCell()) {
+        height = ascent = EmptyCellLineHeight < 0 ? 16 : EmptyCellLineHeight;
+      } else {
+        height = DefaultLineHeight;
+        ascent = DefaultAscent;
+      }
+    }
+    if (height < 1) {
+      height = DefaultLineHeight;
+      ascent = DefaultAscent;
+    }
+  }
+  const int resY = Header().ResolutionY > 0 ? Header().ResolutionY : 96;
+  const int s = MulDivRound(par->LineSpacing, resY, TwipsPerInch);
+  if (s > 0 && s > height) {
+    ascent += (s - height) / 2;
+    height = s;
+  } else if (s < 0) {
+    ascent -= (height - (-s)) / 2;
+    height = -s;
+  }
+  height = std::max(0, height);
+  ascent = std::max(0, ascent);
+  if (line == par->FirstLine) {
+    const int sb = MulDivRound(par->SpaceBefore, resY, TwipsPerInch);
+    height += sb;
+    ascent += sb;
+  }
+  if (line->Next == nullptr) height += MulDivRound(par->SpaceAfter, resY, TwipsPerInch);
+  height = std::clamp(height, 0, 65535);
+  ascent = std::clamp(ascent, 0, 65535);
+  const bool changed = line->Height != height;
+  line->Height = static_cast<std::uint16_t>(height);
+  line->Ascent = static_cast<std::uint16_t>(ascent);
+  return changed;
+}
+
+int TRiRTFTextIo::PagePass() {
+  if (PagePassOff) return DocumentHeight;
+  const TTextHeader& h = Header();
+  const int resY = h.ResolutionY > 0 ? h.ResolutionY : 96;
+  std::int64_t pageHeight =
+      static_cast<std::int64_t>(h.Layout.PageHeight - h.Layout.TopMargin - h.Layout.BottomMargin) * resY / TwipsPerInch;
+  if (PageHeightFactorOn) pageHeight = std::llround(static_cast<double>(pageHeight) * PageHeightFactor);
+  if (pageHeight < 1) pageHeight = 1;
+  std::int64_t y = 0, pageTop = 0, rowHeight = 0;
+  PTParagraph rowStart = nullptr;
+  auto parHeight = [](PTParagraph p) {
+    std::int64_t s = 0;
+    for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) s += l->Height;
+    return s;
+  };
+  for (PTParagraph p = FirstPar; p != nullptr; p = p->Next) {
+    if (p->Flags & pfPageBreak) pageTop = y;
+    // Repair the table flags.
+    const std::uint8_t before = p->Flags;
+    if ((p->Flags & pfRowGoesOn) && (p->Next == nullptr || !(p->Next->Flags & pfLastCell)))
+      p->Flags &= static_cast<std::uint8_t>(~(pfRowGoesOn | pfTableCell));
+    if ((p->Flags & pfLastCell) && (p->Prev == nullptr || !(p->Prev->Flags & pfRowGoesOn)))
+      p->Flags &= static_cast<std::uint8_t>(~(pfLastCell | pfTableCell));
+    if ((p->Flags & (pfLastCell | pfRowGoesOn)) && !(p->Flags & pfTableCell))
+      p->Flags &= static_cast<std::uint8_t>(~(pfLastCell | pfRowGoesOn));
+    if ((p->Flags & (pfLastCell | pfRowGoesOn | pfTableCell)) == pfTableCell)
+      p->Flags &= static_cast<std::uint8_t>(~pfTableCell);
+    if (p->Flags != before) p->SpaceAfter = 0;
+    if ((p->Flags & pfRowGoesOn) && !(p->Flags & pfLastCell)) {
+      rowHeight = 0;
+      rowStart = p;
+    }
+    if (p->IsCell()) p->SpaceAfter = 0;
+    std::int64_t ly = y;
+    for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) {
+      l->Top = static_cast<std::int32_t>(std::min<std::int64_t>(ly, INT32_MAX));
+      l->Flags &= ~lfPageStart;
+      if (!p->IsCell() && ly - pageTop > pageHeight) {
+        PTLine first = p->FirstLine;
+        if ((p->Flags & pfKeep) && first != l && !(first->Flags & lfPageStart) && first->Top > pageTop) {
+          first->Flags |= lfPageStart;
+          pageTop = first->Top;
+        } else {
+          l->Flags |= lfPageStart;
+          pageTop = ly;
+        }
+      }
+      if (p->IsCell() && l->Next == nullptr) LineHeight(p, l);
+      ly += l->Height;
+    }
+    const std::int64_t ph = parHeight(p);
+    if (!p->IsCell()) {
+      y += ph;
+    } else if (p->Flags & pfRowGoesOn) {
+      rowHeight = std::max(rowHeight, ph);
+      p->SpaceAfter = static_cast<std::int32_t>(std::min<std::int64_t>(ph, INT32_MAX));
+    } else {
+      if (p->SpaceBefore > 0) rowHeight += MulDivRound(p->SpaceBefore, resY, TwipsPerInch);
+      rowHeight = std::max(rowHeight, ph);
+      p->SpaceAfter = static_cast<std::int32_t>(std::min<std::int64_t>(ph, INT32_MAX));
+      if (rowStart == nullptr) rowStart = p;
+      PTLine rowFirst = rowStart->FirstLine;
+      if (rowFirst->Top + rowHeight - pageTop > pageHeight) {
+        rowFirst->Flags |= lfPageStart;
+        pageTop = rowFirst->Top;
+      }
+      y += rowHeight;
+      for (PTParagraph c = rowStart; c != nullptr; c = c->Next) {
+        const std::int64_t own = c->SpaceAfter;
+        const std::int64_t diff = std::max<std::int64_t>(0, rowHeight - own);
+        c->SpaceAfter = static_cast<std::int32_t>(std::min<std::int64_t>(diff * TwipsPerInch / resY, INT32_MAX));
+        LineHeight(c, Get_LastLine(c));
+        if (c == p) break;
+      }
+      rowStart = nullptr;
+      rowHeight = 0;
+    }
+  }
+  DocumentHeight = static_cast<int>(std::min<std::int64_t>(y, INT32_MAX));
+  return DocumentHeight;
+}
+
+// ---------------------------------------------------------------------------------------------
+// List numbers
+
+void UpdateListNumbers(TRiRTFTextIo& e) {
+  if (e.NumberingBusy) return;
+  int cursorOffset = 0;
+  if (e.CursorPar != nullptr) {
+    for (PTLine l = e.CursorPar->FirstLine; l != nullptr && l != e.CursorLine; l = l->Next) cursorOffset += l->Length;
+    cursorOffset += e.CursorOffset;
+  }
+  int counters[8] = {};
+  int level = 0;
+  e.NumberingBusy = true;
+  const int bulletFontFound = e.Header().FindOrAddFont("WingDings");
+  const std::uint8_t bulletFont = static_cast<std::uint8_t>(bulletFontFound >= MaxFonts ? 0 : bulletFontFound);
+  int lastFont = -1;
+  auto removeNumbers = [&e](PTParagraph p) {
+    int n = 0;
+    bool stop = false;
+    for (PTLine l = p->FirstLine; l != nullptr && !stop; l = l->Next) {
+      if (!l->HasAttrs()) break;
+      for (int i = 0; i < l->Length; ++i) {
+        if (!(l->Attrs[static_cast<std::size_t>(i)].Extra & fxListNumber)) {
+          stop = true;
+          break;
+        }
+        ++n;
+      }
+    }
+    if (n > 0) e.DeleteChars(p, 0, n);
+    p->Mark();
+    return n;
+  };
+  for (PTParagraph p = e.FirstPar; p != nullptr; p = p->Next) {
+    int removed = 0, inserted = 0;
+    if (p->ListByte == 0) {
+      if (level > 0) {
+        std::fill(std::begin(counters), std::end(counters), 0);
+        level = 0;
+      }
+      removed = removeNumbers(p);
+    } else {
+      const int style = p->ListByte >> 4;
+      const int n = p->ListByte & 7;
+      while (n > level) counters[++level] = 0;
+      while (n < level) counters[level--] = 0;
+      ++counters[n];
+      removed = removeNumbers(p);
+      TAttr a = e.CurAttr;
+      PTLine first = p->FirstLine;
+      if (first->HasAttrs() && first->Length > 0) a = first->Attrs[0];
+      a.Extra |= fxListNumber;
+      if (style == 1) {
+        TAttr bullet = a;
+        bullet.Font = bulletFont;
+        TAttr tab = a;
+        tab.Font = 0;
+        e.ReplaceText(p, first, &bullet, 1, "l", 0, 0);
+        e.ReplaceText(p, first, &tab, 1, "\t", 0, 1);
+        inserted = 2;
+      } else if (style != 8) {
+        if (a.Font == bulletFont) {
+          if (lastFont >= 0) a.Font = static_cast<std::uint8_t>(lastFont);
+        } else {
+          lastFont = a.Font;
+        }
+        const std::string text = ListNumberText(style, counters[n]) + "\t";
+        e.ReplaceText(p, first, &a, static_cast<int>(text.size()), text.data(), 0, 0);
+        inserted = static_cast<int>(text.size());
+      }
+      p->Mark();
+    }
+    if (p == e.CursorPar) cursorOffset = cursorOffset - removed + inserted;
+  }
+  e.NumberingBusy = false;
+  e.SecondListFlag = false;
+  if (e.CursorPar != nullptr) {
+    PTLine l = e.CursorPar->FirstLine;
+    while (l->Next != nullptr && l->Length < cursorOffset) {
+      cursorOffset -= l->Length;
+      l = l->Next;
+    }
+    e.CursorLine = l;
+    e.CursorOffset = std::clamp(cursorOffset, 0, static_cast<int>(l->Length));
+  }
+}
+
+}  // namespace tw::richtext

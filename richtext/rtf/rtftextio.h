@@ -1,0 +1,111 @@
+// The load-and-save layer of the rich-text engine: reading RTF or plain text from streams and
+// files (replacing an empty document or inserting at the cursor), writing the document or the
+// selection, the form-resource property "Data", copying documents, the cursor as paragraph,
+// line and offset, line heights and the page pass.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/classes/filer.h"
+#include "richtext/document/document.h"
+#include "richtext/document/textreader.h"
+#include "richtext/document/textwriter.h"
+
+namespace tw::richtext {
+
+enum class TRiLoadFormat : std::uint8_t { AutomaticFormat, LastFormat, FormatRTF, FormatANSI };
+
+using TParagraphsReadEvent = std::function<void(TRiRTFText* engine, bool& discard, PTParagraph first)>;
+using TEngineNotifyEvent = std::function<void(TRiRTFText* engine)>;
+
+// Plain-text streams above this size are kept without attributes.
+constexpr std::int64_t PlainTextModeLimit = 500000;
+// Streams up to this size that are not memory streams are read through a memory copy.
+constexpr std::int64_t MemoryCopyLimit = 600000;
+
+class TRiRTFTextIo : public TRiRTFText {
+  TW_CLASS(TRiRTFTextIo, TRiRTFText)
+ public:
+  TRiRTFTextIo();
+
+  void Clear() override;
+  void ReplaceParagraphText(int number, const std::string& text, const TAttr* attr) override;
+  void Assign(const TPersistent* source) override;
+  void DefineProperties(TFiler* filer) override;
+
+  virtual void ReadData(TStream& stream);
+  virtual void WriteData(TStream& stream);
+  virtual std::uint8_t WriteDocument(TStream& stream, TRiTextWriter* writer);
+  virtual std::uint8_t WriteSelection(TStream& stream, TRiTextWriter* writer);
+  virtual void ReadWithReader(TStream& stream, TRiTextReader* reader);
+  virtual TRiLoadFormat LoadFromStream(TStream& stream);
+  virtual void SaveToStream(TStream& stream);
+  virtual void SaveSelectionToStream(TStream& stream);
+  virtual void SaveToFile(const std::string& fileName);
+  virtual void LoadFromFile(const std::string& fileName);
+  virtual void GetCursor(int& absolute, int& lineNumber, int& offset, int& parNumber) const;
+  virtual void SetCursor(int absolute, int lineNumber, int offset, int parNumber);
+  // Sets every line's top and page-start flag; returns the document height in pixels.
+  virtual int PagePass();
+
+  // Positions.
+  void CountPosition(PTParagraph par, PTLine line, int offset, int& absolute, int& lineNumber, int& parOffset,
+                     int& parNumber) const;
+  void LocatePosition(int absolute, int lineNumber, int parOffset, int parNumber, PTParagraph& par, PTLine& line,
+                      int& offset) const;
+  // Sets the line's height and ascent from its characters and its paragraph's spacing; true when
+  // the height changed.
+  bool LineHeight(PTParagraph par, PTLine line);
+  // Puts the cursor back on a line of the document when an edit removed its line, and forgets a
+  // selection whose ends are gone.
+  void ValidateCursor();
+  // Writes a whole document as a string through the writer kind given (plain text when nullptr).
+  std::string AsText();
+  std::string AsRtf();
+
+  std::uint8_t LastResult = 0;
+  TRiLoadFormat SaveFormat = TRiLoadFormat::AutomaticFormat;
+  TRiLoadFormat LoadFormat = TRiLoadFormat::AutomaticFormat;
+  TRiTextWriter* UserWriter = nullptr;  // not owned
+  TRiTextReader* UserReader = nullptr;  // not owned
+  bool OwnFormats = false;
+  bool Assigning = false;
+  bool SavingToFile = false;
+  bool FixedLayoutWidthOn = false;
+  std::int32_t FixedLayoutWidth = 0;
+  bool HelpBitmapRefs = false;
+  bool NoProtectionMarks = false;
+  std::string BaseFolder;  // for picture files
+
+  PTParagraph SelStartPar = nullptr, SelEndPar = nullptr;
+  PTLine SelStartLine = nullptr, SelEndLine = nullptr;
+  int SelStartOffset = 0, SelEndOffset = 0;
+  bool SelReversed = false;
+  PTParagraph CursorPar = nullptr;
+  PTLine CursorLine = nullptr;
+  int CursorOffset = 0;
+
+  bool PageHeightFactorOn = false;
+  float PageHeightFactor = 1.0f;
+  bool PagePassOff = false;
+  int EmptyCellLineHeight = -1;
+  int DocumentHeight = 0;
+  bool NumberingBusy = false;
+  bool SecondListFlag = false;
+
+  TParagraphsReadEvent OnParagraphsRead;
+  TEngineNotifyEvent OnLoaded;
+
+ protected:
+  void AppendParagraphs(const TRiRTFTextIo& source, PTParagraph srcPar, PTLine srcLine);
+  void ResetCursor();
+  TRiLoadFormat DetectFormat(TStream& stream);
+};
+
+// Updates the generated list numbers of every list paragraph, keeping the cursor on the same
+// character.
+void UpdateListNumbers(TRiRTFTextIo& engine);
+
+}  // namespace tw::richtext

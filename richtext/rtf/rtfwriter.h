@@ -1,0 +1,64 @@
+// The RTF writer: the document walk of TRiTextWriter with operations that produce Rich Text
+// Format and the engine's own control words.  Paragraph properties are written incrementally:
+// a stack of open groups remembers what was written inside each.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "richtext/document/textwriter.h"
+
+namespace tw::richtext {
+
+class TRiRTFWriter : public TRiTextWriter {
+  TW_CLASS(TRiRTFWriter, TRiTextWriter)
+ public:
+  TRiRTFWriter() = default;
+
+  std::uint8_t WriteCharAttr() override;
+  std::uint8_t WriteChars(int count) override;
+  std::uint8_t ParagraphEnd() override;
+  std::uint8_t WriteParagraphProps() override;
+  std::uint8_t WritePicture(int tag, int number) override;
+  std::uint8_t WriteFootnote(int id) override;
+  std::uint8_t WriteHeader(TStream* stream) override;
+  std::uint8_t WriteTrailer() override;
+
+  bool HelpBitmapRefs = false;
+  bool NoProtectionMarks = false;
+  bool DeviceIndependentBitmaps = false;
+
+  // Escapes text for RTF: braces and backslashes, tabs, line breaks and bytes outside 32..126.
+  static void AppendEscaped(std::string& out, const char* text, std::size_t count);
+
+ private:
+  enum GroupKind { gkBase, gkTab, gkTable, gkBorder };
+  struct CellDef {
+    std::uint8_t BorderFlags, BorderWidth, BorderColor, CellEnd, Shading, ShadingPercent;
+    std::int32_t SpaceBefore, LineSpacing;
+    bool operator==(const CellDef&) const = default;
+  };
+  struct Group {
+    GroupKind Kind = gkBase;
+    TParagraph Props;  // what has been written inside this group (links unused)
+    bool Table = false;
+  };
+
+  void OpenGroup(GroupKind kind);
+  // Pops groups down to and including the innermost of `kind`, or down to the base group.
+  void CloseDownTo(GroupKind kind);
+  std::uint8_t Flush();
+  void AppendTabs(const TParagraph& p);
+  std::vector<CellDef> RowDefinition(PTParagraph first) const;
+  static bool IsRowEnd(const TParagraph* p) { return p->IsCell() && !(p->Flags & pfRowGoesOn); }
+  bool StartsRow(const TParagraph* p) const;
+
+  std::vector<Group> groups_;
+  std::vector<CellDef> cells_;
+  std::int32_t tableWidth_ = 0;
+  std::string pending_;
+  bool rawOpen_ = false;
+  bool hiddenOpen_ = false;
+};
+
+}  // namespace tw::richtext

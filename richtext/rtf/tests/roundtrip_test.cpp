@@ -1,0 +1,285 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include "platform/gfx/graphic.h"
+#include "platform/rtl/files.h"
+#include "richtext/rtf/rtfwriter.h"
+#include "richtext/rtf/tests/helpers.h"
+
+namespace tw::richtext {
+namespace {
+
+using namespace test;
+
+// A document with every attribute kind and paragraph format the engine keeps.
+void BuildRich(TRiRTFTextIo& e) {
+  TTextHeader& h = e.Header();
+  h.SetFontName(0, "Arial");
+  h.FindOrAddFont("Times New Roman");
+  h.FindOrAddFont("Courier New");
+  h.Title = "The {title}";
+  h.Subject = "Subject \xe9";
+  h.Comment = "A comment";
+  h.Layout.PageWidth = 11906;
+  h.Layout.PageHeight = 16838;
+  h.Layout.LeftMargin = 1000;
+  h.Layout.RightMargin = 1100;
+  h.Layout.TopMargin = 1200;
+  h.Layout.BottomMargin = 1300;
+  AddRun(e, "Plain ", MakeAttr(0, 10, 0));
+  AddRun(e, "bold ", MakeAttr(1, 12, 1, fsBold));
+  AddRun(e, "italic ", MakeAttr(2, 9, 2, fsItalic, 0, 4));
+  AddRun(e, "under ", MakeAttr(0, 10, 3, fsUnderline | fsStrikeOut));
+  AddRun(e, "Link", MakeAttr(0, 10, 3, fsLink));
+  AddRun(e, "1234", MakeAttr(0, 10, 3, 0, fxHidden));
+  AddRun(e, " sup", MakeAttr(0, 8, 0, fsSuper));
+  AddRun(e, "sub", MakeAttr(0, 8, 0, fsSub));
+  AddRun(e, "prot", MakeAttr(0, 10, 0, 0, fxProtected));
+  AddRun(e, "\t{braces} \\ \xe4\xf6\xfc\xa0", MakeAttr(0, 0, 15));
+  NewPar(e);
+  PTParagraph p2 = e.LastParagraph();
+  p2->Alignment = 2;
+  p2->FirstIndent = 360;
+  p2->LeftIndent = 720;
+  p2->RightIndent = 500;
+  p2->SpaceBefore = 120;
+  p2->SpaceAfter = 240;
+  p2->LineSpacing = -300;
+  p2->Flags = pfKeep;
+  AddRun(e, "Centred with indents", MakeAttr(1, 14, 5));
+  TAttr ip = MakeAttr(0, 10, 1, 0, fxInsertPoint);
+  ip.Tag = 12;
+  AddRun(e, "<ins>", ip);
+  AddRun(e, "auto", MakeAttr(0, 10, 0, 0, fxAutomatic));
+  NewPar(e);
+  PTParagraph p3 = e.LastParagraph();
+  p3->Alignment = 3;
+  p3->Flags = pfPageBreak;
+  p3->LeftIndent = 0;
+  p3->FirstIndent = 0;
+  p3->RightIndent = 0;
+  p3->LineSpacing = 0;
+  p3->Shading = 0x52;
+  p3->ShadingPercent = 50;
+  AddRun(e, "Justified, shaded, after a page break", MakeAttr(0, 10, 0));
+  AddRun(e, "\nsecond line", MakeAttr(0, 10, 0));
+  NewPar(e);
+  PTParagraph p4 = e.LastParagraph();
+  p4->Alignment = 0;
+  p4->Shading = 0;
+  p4->ShadingPercent = 0;
+  p4->Flags = 0;
+  p4->BorderFlags = bfBordered | bfBox;
+  p4->BorderWidth = 2;
+  p4->BorderColor = 0x23;
+  AddRun(e, "Boxed", MakeAttr(0, 10, 0));
+  NewPar(e);
+  PTParagraph p5 = e.LastParagraph();
+  p5->BorderFlags = bfBordered | bfBox | bfBlockEnd;
+  p5->BorderWidth = 2;
+  p5->BorderColor = 0x23;
+  AddRun(e, "Boxed too", MakeAttr(0, 10, 0));
+  NewPar(e);
+  PTParagraph p6 = e.LastParagraph();
+  p6->SetBorderValue(0);
+  p6->ListByte = 0x61;
+  AddRun(e, "1.\t", MakeAttr(0, 10, 0, 0, fxListNumber));
+  AddRun(e, "list item", MakeAttr(0, 10, 0));
+  NewPar(e);
+  PTParagraph p7 = e.LastParagraph();
+  p7->ListByte = 0;
+  AddRun(e, "raw {\\b x}", MakeAttr(0, 10, 0, 0, fxRawRtf));
+  AddRun(e, " after raw", MakeAttr(0, 10, 0));
+}
+
+TEST(RtfRoundTrip, EveryAttributeKindAndParagraphFormatSurvives) {
+  TRiRTFTextIo a;
+  BuildRich(a);
+  const std::string rtf = a.AsRtf();
+  TRiRTFTextIo b;
+  LoadRtf(b, rtf);
+  ASSERT_EQ(b.LastResult, riOK);
+  ExpectSameDocument(a, b);
+  EXPECT_EQ(b.Header().Title, "The {title}");
+  EXPECT_EQ(b.Header().Subject, "Subject \xe9");
+  EXPECT_EQ(b.Header().Comment, "A comment");
+  EXPECT_EQ(b.Header().Layout.PageWidth, 11906);
+  EXPECT_EQ(b.Header().Layout.PageHeight, 16838);
+  EXPECT_EQ(b.Header().Layout.LeftMargin, 1000);
+  EXPECT_EQ(b.Header().Layout.RightMargin, 1100);
+  EXPECT_EQ(b.Header().Layout.TopMargin, 1200);
+  EXPECT_EQ(b.Header().Layout.BottomMargin, 1300);
+  EXPECT_EQ(b.Header().FontName(1), "Times New Roman");
+  EXPECT_EQ(b.Header().FontName(2), "Courier New");
+  // Writing the read document again gives the same RTF.
+  EXPECT_EQ(b.AsRtf(), rtf);
+}
+
+TEST(RtfRoundTrip, TabStopsKeepPositionsAndKinds) {
+  TRiRTFTextIo a;
+  TTextHeader& h = a.Header();
+  const TTabSet t1 = h.AddTab(1440, TTabKind::tkLeft) | h.AddTab(2880, TTabKind::tkRight);
+  const TTabSet t2 = h.AddTab(4320, TTabKind::tkCenter) | h.AddTab(5760, TTabKind::tkDecimal);
+  a.FirstPar->Tabs = t1;
+  AddRun(a, "a\tb\tc", MakeAttr(0, 10, 0));
+  NewPar(a);
+  a.LastParagraph()->Tabs = t2;
+  AddRun(a, "d\te", MakeAttr(0, 10, 0));
+  NewPar(a);
+  a.LastParagraph()->Tabs = 0;
+  AddRun(a, "no tabs", MakeAttr(0, 10, 0));
+  TRiRTFTextIo b;
+  LoadRtf(b, a.AsRtf());
+  ASSERT_EQ(b.ParagraphCount(), 3);
+  auto stops = [](const TRiRTFTextIo& e, PTParagraph p) {
+    std::vector<std::pair<int, TTabKind>> out;
+    for (int i = 0; i < MaxTabs; ++i)
+      if (p->Tabs & (TTabSet{1} << i))
+        out.emplace_back(e.Header().TabPos[static_cast<std::size_t>(i)], e.Header().TabKinds[static_cast<std::size_t>(i)]);
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  for (int i = 0; i < 3; ++i)
+    EXPECT_EQ(stops(a, a.ParagraphByIndex(i)), stops(b, b.ParagraphByIndex(i))) << "paragraph " << i;
+  EXPECT_EQ(b.ParagraphText(0), "a\tb\tc");
+}
+
+TEST(RtfRoundTrip, TableRowsKeepCellsAndWidths) {
+  TRiRTFTextIo a;
+  LoadRtf(a, "{\\rtf1 before\\par\\trowd\\cellx2000\\cellx4000\\intbl A\\cell B\\cell\\row "
+             "\\trowd\\cellx2000\\cellx4000\\intbl C\\cell D\\cell\\row\\pard after\\par end}");
+  ASSERT_GE(a.ParagraphCount(), 6);
+  EXPECT_EQ(a.ParagraphText(1), "A");
+  EXPECT_EQ(a.ParagraphText(4), "D");
+  TRiRTFTextIo b;
+  LoadRtf(b, a.AsRtf());
+  ASSERT_EQ(b.ParagraphCount(), a.ParagraphCount());
+  for (int i = 0; i < a.ParagraphCount(); ++i) {
+    PTParagraph p = a.ParagraphByIndex(i), q = b.ParagraphByIndex(i);
+    EXPECT_EQ(a.ParagraphText(i), b.ParagraphText(i)) << i;
+    EXPECT_EQ(p->Flags & (pfTableCell | pfLastCell | pfRowGoesOn), q->Flags & (pfTableCell | pfLastCell | pfRowGoesOn)) << i;
+    EXPECT_EQ(p->CellStart, q->CellStart) << i;
+    EXPECT_EQ(p->CellWidth, q->CellWidth) << i;
+  }
+  // The second row repeats the first one's definition: one table group with one definition.
+  const std::string rtf = a.AsRtf();
+  EXPECT_EQ(rtf.find("\\trowd"), rtf.rfind("\\trowd"));
+}
+
+TEST(RtfRoundTrip, FootnotesAndPicturesComeBack) {
+  TRiRTFTextIo a;
+  AddRun(a, "Text", MakeAttr(0, 10, 0));
+  TRiFootnote* f = a.AddFootnote('*', 3, "The {note} text");
+  TAttr mark = MakeAttr(0, 10, 0, 0, fxFootnote);
+  mark.Tag = f->Id;
+  AddRun(a, "*", mark);
+  auto bmp = std::make_unique<TBitmap>();
+  bmp->SetSize(3, 2);
+  bmp->Canvas()->SetPixel(1, 1, clRed);
+  TRiObject* o = a.AddObject(std::move(bmp), 0);
+  o->Width = 450;
+  o->Height = 300;
+  TAttr obj = MakeAttr(0, 10, 0, 0, fxObject);
+  obj.Tag = o->Number;
+  AddRun(a, "\x01", obj);
+  AddRun(a, " end", MakeAttr(0, 10, 0));
+  TRiRTFTextIo b;
+  LoadRtf(b, a.AsRtf());
+  ASSERT_EQ(b.ParagraphCount(), 1);
+  const auto chars = Chars(b.FirstPar);
+  ASSERT_EQ(b.ParagraphText(0), std::string("Text*\x01 end"));
+  EXPECT_TRUE(chars[4].A.Extra & fxFootnote);
+  TRiFootnote* g = b.FindFootnote(chars[4].A.Tag);
+  ASSERT_NE(g, nullptr);
+  EXPECT_EQ(g->Mark, '*');
+  EXPECT_EQ(g->Number, 3);
+  EXPECT_EQ(g->Text, "The {note} text");
+  EXPECT_TRUE(chars[5].A.Extra & fxObject);
+  TRiObject* p = b.FindObject(0, chars[5].A.Tag);
+  ASSERT_NE(p, nullptr);
+  ASSERT_NE(p->Graphic, nullptr);
+  EXPECT_EQ(p->Graphic->Width(), 3);
+  EXPECT_EQ(p->Graphic->Height(), 2);
+  EXPECT_EQ(p->Width, 450);
+  EXPECT_EQ(static_cast<TBitmap*>(p->Graphic.get())->PixelColor(1, 1), clRed);
+}
+
+TEST(RtfWriterOutput, HeaderRunsAndParagraphWordsAreExact) {
+  TRiRTFTextIo e;
+  EXPECT_EQ(e.AsRtf().substr(0, 27), "{\\rtf1\\ansi\\deff0\\deftab720");
+  AddRun(e, "x", MakeAttr(1, 12, 1, fsBold));
+  e.Header().FindOrAddFont("Times");
+  const std::string rtf = e.AsRtf();
+  EXPECT_NE(rtf.find("{\\fonttbl{\\f0\\fnil\\charset0 Arial;}{\\f1\\fnil\\charset0 Times;}}"), std::string::npos);
+  EXPECT_NE(rtf.find("\\red255\\green0\\blue0;"), std::string::npos);
+  EXPECT_NE(rtf.find("\\paperw12240\\paperh15840\\margl1880\\margr1880\\margt1440\\margb1440"), std::string::npos);
+  EXPECT_NE(rtf.find("\\plain\\f1\\fs24\\cf1\\b x"), std::string::npos);
+  EXPECT_EQ(rtf.find("\\cb"), std::string::npos);
+  EXPECT_EQ(rtf.substr(rtf.size() - 4), "}\r\n}");
+}
+
+TEST(RtfWriterOutput, PropertiesAreWrittenOnlyWhenTheyChange) {
+  TRiRTFTextIo e;
+  e.FirstPar->LeftIndent = 100;
+  AddRun(e, "a", MakeAttr(0, 10, 0));
+  NewPar(e);
+  AddRun(e, "b", MakeAttr(0, 10, 0));
+  NewPar(e);
+  e.LastParagraph()->Alignment = 2;
+  AddRun(e, "c\xe9", MakeAttr(0, 10, 0, 0, fxHidden));
+  NewPar(e);
+  AddRun(e, "d", MakeAttr(0, 10, 0));
+  const std::string rtf = e.AsRtf();
+  EXPECT_EQ(rtf.find("\\li"), rtf.rfind("\\li"));
+  EXPECT_NE(rtf.find("\\qc"), std::string::npos);
+  EXPECT_NE(rtf.find("c\\'e9\\plain\\par"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tw::richtext
+
+namespace tw::richtext {
+namespace {
+
+using namespace test;
+
+TEST(RtfPictures, LinkedFilesLoadFromTheBaseFolderAndWriteBackAsLinks) {
+  const std::string folder = "richtext_pics_" + std::to_string(getpid());
+  ASSERT_TRUE(ForceDirectories(folder));
+  TBitmap bmp;
+  bmp.SetSize(4, 3);
+  bmp.SaveToFile(folder + "/pic.bmp");
+  TRiRTFTextIo e;
+  e.BaseFolder = folder;
+  LoadRtf(e, "{\\rtf1 a{\\*\\picfile\\picwgoal600\\pichgoal450\\picscalex50 \"pic.bmp\"}b}");
+  EXPECT_EQ(e.ParagraphText(0), "a\x01" "b");
+  const auto c = Chars(e.FirstPar);
+  TRiObject* o = e.FindObject(0, c[1].A.Tag);
+  ASSERT_NE(o, nullptr);
+  EXPECT_TRUE(o->Linked);
+  EXPECT_EQ(o->Width, 300);
+  EXPECT_EQ(o->Height, 450);
+  ASSERT_NE(o->Graphic, nullptr);
+  EXPECT_EQ(o->Graphic->Width(), 4);
+  const std::string rtf = e.AsRtf();
+  EXPECT_NE(rtf.find("{\\*\\picfile\\picw4\\pich3\\picwgoal300\\pichgoal450 \"pic.bmp\"}"), std::string::npos);
+  DeleteFile(folder + "/pic.bmp");
+  RemoveDir(folder);
+}
+
+TEST(RtfPictures, BinaryPictureDataAndReferences) {
+  TRiRTFTextIo e;
+  // Binary bytes inside a picture are data, not RTF.
+  LoadRtf(e, "{\\rtf1 x{\\pict\\wmetafile8\\bin4 }}{\\}y\\wpobjtag77\\wpobjw100\\wpobjh50 \\'01z}");
+  EXPECT_EQ(e.ParagraphText(0), "xy\x01z");
+  const auto c = Chars(e.FirstPar);
+  TRiObject* o = e.FindObject(0, c[2].A.Tag);
+  ASSERT_NE(o, nullptr);
+  EXPECT_EQ(o->Tag, 77);
+  EXPECT_TRUE(o->ByReference);
+  EXPECT_NE(e.AsRtf().find("\\wpobjtag77\\wpobjw100\\wpobjh50 \\'01"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tw::richtext
