@@ -1,0 +1,80 @@
+#include "app/lib/placement.h"
+
+#include <algorithm>
+#include <cstdlib>
+
+#include "app/lib/winregistry.h"
+#include "platform/forms/forms.h"
+#include "platform/rtl/sysutils.h"
+
+namespace tw::app {
+
+namespace {
+constexpr char kValueName[] = "WindowPosition";
+// No coordinate of a window on any screen comes near this; larger stored values are damage.
+constexpr int kAbsurd = 100000;
+}  // namespace
+
+int NextListInt(std::string& s) {
+  std::size_t n = 0;
+  while (n < s.size() && (s[n] == '-' || (s[n] >= '0' && s[n] <= '9'))) ++n;
+  int value = StrToIntDef(std::string_view(s).substr(0, n), 0);
+  s.erase(0, std::min(s.size(), n + 1));
+  return value;
+}
+
+bool FitPlacement(TRect& bounds, int screenWidth, int screenHeight) {
+  const int width = bounds.Width();
+  const int height = bounds.Height();
+  if (width <= 0 || height <= 0) return false;
+  if (std::abs(bounds.Left) > kAbsurd || std::abs(bounds.Top) > kAbsurd || width > kAbsurd || height > kAbsurd)
+    return false;
+  if (screenWidth <= 0 || screenHeight <= 0) return true;
+  const int w = std::min(width, screenWidth);
+  const int h = std::min(height, screenHeight);
+  const int left = std::clamp(bounds.Left, 0, screenWidth - w);
+  const int top = std::clamp(bounds.Top, 0, screenHeight - h);
+  bounds = Rect(left, top, left + w, top + h);
+  return true;
+}
+
+TPlacement::TPlacement(TComponent* owner) : TComponent(owner) {}
+
+void TPlacement::SaveToRegistry() {
+  auto* form = dynamic_cast<TCustomForm*>(Owner());
+  if (form == nullptr) return;
+  const std::string value = Format("%d,%d,%d,%d", {form->Top(), form->Left(), form->Width(), form->Height()});
+  TWinRegistry reg(SettingsKey());
+  reg.WriteString(FormKeyName(form), kValueName, value);
+}
+
+void TPlacement::LoadFromRegistry() {
+  auto* form = dynamic_cast<TCustomForm*>(Owner());
+  if (form == nullptr) return;
+  std::string s;
+  {
+    TWinRegistry reg(SettingsKey());
+    s = reg.ReadString(FormKeyName(form), kValueName, "");
+  }
+  if (s.empty()) return;
+  const int top = NextListInt(s);
+  const int left = NextListInt(s);
+  const int width = NextListInt(s);
+  const int height = NextListInt(s);
+  const TFormBorderStyle style = form->BorderStyle();
+  const bool sizeable = style == TFormBorderStyle::bsSizeable || style == TFormBorderStyle::bsSizeToolWin;
+  TRect r = Rect(left, top, left + width, top + height);
+  if (!FitPlacement(r, Screen()->Width(), Screen()->Height())) return;
+  if (sizeable) {
+    form->SetBounds(r.Left, r.Top, r.Width(), r.Height());
+  } else {
+    // A fixed border keeps its designed size; only the place is taken, kept on the screen.
+    TRect fixed = Rect(r.Left, r.Top, r.Left + form->Width(), r.Top + form->Height());
+    if (form->Width() > 0 && form->Height() > 0) FitPlacement(fixed, Screen()->Width(), Screen()->Height());
+    form->SetBounds(fixed.Left, fixed.Top, form->Width(), form->Height());
+  }
+}
+
+TW_REGISTER_CLASS(TPlacement);
+
+}  // namespace tw::app

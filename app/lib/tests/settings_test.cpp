@@ -1,0 +1,60 @@
+#include "app/lib/winregistry.h"
+
+#include <cstdio>
+
+#include "app/lib/tests/applib_test_util.h"
+#include "platform/classes/stringlist.h"
+#include "platform/forms/stdctrls/stdctrls.h"
+
+namespace tw::app::test {
+namespace {
+
+using WinRegistryTest = AppLibTest;
+
+TEST_F(WinRegistryTest, ValuesRoundTripBySectionAndReadingCreatesNothing) {
+  TWinRegistry reg(SettingsKey());
+  EXPECT_EQ(reg.ReadString("frmOptions", "Minutes", "30"), "30");
+  char buffer[8] = {};
+  EXPECT_EQ(reg.ReadBinaryData("Never", "Value", buffer, sizeof buffer), 0);
+  reg.WriteString("frmOptions", "Minutes", "45");
+  EXPECT_EQ(reg.CurrentPath(), "Software\\Orvelle\\Tidewell");  // back on the opened key
+
+  TWinRegistry again(SettingsKey());
+  EXPECT_EQ(again.ReadString("frmOptions", "Minutes", "30"), "45");
+  EXPECT_EQ(again.ReadString("frmOptions", "Missing", "x"), "x");
+  TStringList keys;
+  again.ListSubkeys(keys);
+  ASSERT_EQ(keys.Count(), 1);  // "Never" was only read
+  EXPECT_EQ(keys.Strings(0), "frmOptions");
+}
+
+TEST_F(WinRegistryTest, ComponentValuesLiveUnderTheFormsSectionWithoutItsSuffix) {
+  auto* form = new TForm(Application());
+  form->SetName("frmOptions_2");
+  EXPECT_EQ(FormKeyName(form), "frmOptions");
+  auto* edit = new TEdit(form);
+  edit->SetName("dfName");
+  SaveComponentValue(edit, "Ada");
+  std::string value;
+  RestoreComponentValue(edit, value);
+  EXPECT_EQ(value, "Ada");
+  EXPECT_EQ(TWinRegistry(SettingsKey()).ReadString("frmOptions", "dfName", ""), "Ada");
+
+  TEdit loose(nullptr);  // no form among the owners: nothing is read or written
+  SaveComponentValue(&loose, "x");
+  value = "kept";
+  RestoreComponentValue(&loose, value);
+  EXPECT_EQ(value, "kept");
+}
+
+TEST_F(WinRegistryTest, AStoreThatCannotBeWrittenRaisesOnWriteAndReadsDefaults) {
+  // A plain file where the store's folder should be: nothing can be written below it.
+  std::fclose(std::fopen((folder / "blocker").c_str(), "w"));
+  SetSettingsStorePath((folder / "blocker" / "registry.ini").string());
+  TWinRegistry reg(SettingsKey());
+  EXPECT_EQ(reg.ReadString("frmMain", "Language", "English"), "English");
+  EXPECT_THROW(reg.WriteString("frmMain", "Language", "Deutsch"), ERegistryException);
+}
+
+}  // namespace
+}  // namespace tw::app::test

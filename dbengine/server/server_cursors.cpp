@@ -1,0 +1,542 @@
+// Cursors: positions, repositioning, navigation, key searches, ranges, bookmarks, clones and
+// index switching.
+#include <algorithm>
+#include <cstring>
+
+#include "dbengine/base/elfhash.h"
+#include "dbengine/server/server_engine.h"
+#include "dbengine/server/server_engine_impl.h"
+#include "dbengine/storage/btree_index.h"
+#include "dbengine/storage/data_blocks.h"
+
+namespace tw::dbengine {
+
+namespace {
+bool IsStringType(int T) { return T >= qftShortString && T <= qftWideZString; }
+}  // namespace
+
+DBIResult TqnServerEngine::BuildKey(TqnSrCursor* C, const std::uint8_t* Record, int F, int P, std::uint8_t* Key) {
+  const TqnDataDictionary& dict = C->Table->Dictionary();
+  if (C->Index == 0) return 10764;
+  const TqnIndexDescriptor& d = dict.IndexDescriptor(C->Index);
+  const int k = d.FieldCount;
+  const std::int32_t keyLen = d.KeyLength;
+  TqnDataDictionary::InitKey(Key, keyLen, k);
+  if (F < 0 || P < 0) return qnresInvalidParameter;
+  int whole = k;
+  if (P > 0 && F > 0) whole = std::min(F, k - 1);
+  else if (P == 0 && F > 0) whole = std::min(F, k);
+  else if (F == 0 && P > 0) whole = 0;
+  const auto& fields = C->Handle.Params.Fields;
+  for (int i = 0; i < whole; ++i) {
+    const int fn = d.FieldNumbers[static_cast<std::size_t>(i)];
+    if (dict.IsRecordFieldNull(fn, Record)) continue;
+    const TqnKeyField& kf = fields[static_cast<std::size_t>(i)];
+    std::memcpy(Key + kf.Offset, Record + dict.FieldOffset(fn), static_cast<std::size_t>(kf.Length));
+    TqnDataDictionary::SetKeyFieldNonNull(Key, keyLen, k, i);
+  }
+  if (P > 0 && whole < k) {
+    const int fn = d.FieldNumbers[static_cast<std::size_t>(whole)];
+    if (dict.IsRecordFieldNull(fn, Record)) return qnresSuccess;
+    const int type = dict.FieldType(fn);
+    if (!IsStringType(type)) return 10000;
+    // The whole stored value is taken (a short string's length byte included); the comparison
+    // that uses this key looks at P characters only.
+    const TqnKeyField& kf = fields[static_cast<std::size_t>(whole)];
+    std::memcpy(Key + kf.Offset, Record + dict.FieldOffset(fn), static_cast<std::size_t>(kf.Length));
+    TqnDataDictionary::SetKeyFieldNonNull(Key, keyLen, k, whole);
+  }
+  return qnresSuccess;
+}
+
+// The whole key of the record at Ref for C's index.
+void TqnServerEngine::ReadRecordKey(TqnSrCursor* C, std::int32_t Ref, std::uint8_t* Key) {
+  if (C->Index == 0) {
+    QNPutI32(Key, Ref);
+    return;
+  }
+  std::vector<std::uint8_t> rec(C->Record.size());
+  QNTblReadRecord(C->Table->DataFile(), Ref, rec.data());
+  C->Table->Dictionary().ExtractKey(C->Index, rec.data(), Key);
+}
+
+// -1 before the range, 1 past it, 0 inside.
+int TqnServerEngine::RangeCheck(TqnSrCursor* C, const std::uint8_t* Key) {
+  const TqnCursorRange& r = C->Range;
+  if (!r.Active) return 0;
+  const int saveF = C->Handle.Params.FieldCount, saveP = C->Handle.Params.PartialLength;
+  int result = 0;
+  if (r.StartGiven) {
+    C->SetCompareScope(r.StartFieldCount, r.StartPartialLen);
+    const int c = C->CompareKeys(Key, r.StartKey.data());
+    if (c < 0 || (c == 0 && !r.StartInclusive)) result = -1;
+  }
+  if (result == 0 && r.EndGiven) {
+    C->SetCompareScope(r.EndFieldCount, r.EndPartialLen);
+    const int c = C->CompareKeys(Key, r.EndKey.data());
+    if (c > 0 || (c == 0 && !r.EndInclusive)) result = 1;
+  }
+  C->SetCompareScope(saveF, saveP);
+  return result;
+}
+
+static void GoBOF(TqnSrCursor* C) {
+  C->Position = qcpBOF;
+  C->Reference = 0;
+  C->KeyValid = false;
+  QNSetBOF(C->Path);
+}
+
+static void GoEOF(TqnSrCursor* C) {
+  C->Position = qcpEOF;
+  C->Reference = 0;
+  C->KeyValid = false;
+  QNSetEOF(C->Path);
+}
+
+void TqnServerEngine::Reposition(TqnSrCursor* C) {
+  if (C->Path.State != kpsUnpositioned) return;
+  if (C->Position == qcpBOF) return QNSetBOF(C->Path);
+  if (C->Position == qcpEOF) return QNSetEOF(C->Path);
+  if (C->Position == qcpOnRecord && !C->KeyValid) {
+    try {
+      ReadRecordKey(C, C->Reference, C->Key.data());
+      C->KeyValid = true;
+    } catch (...) {
+      C->KeyValid = false;
+    }
+  }
+  if (!C->KeyValid) return GoBOF(C);
+  C->SetCompareScope(0, 0);
+  std::int32_t ref = C->Position == qcpOnRecord ? C->Reference : 0;
+  QNTblFindKey(C->Handle, ref, C->Key.data(), kQnFindGreaterOrEqual, C->Path);
+  switch (C->Path.State) {
+    case kpsOnKey: {
+      std::vector<std::uint8_t> key(C->Key.size());
+      ReadRecordKey(C, ref, key.data());
+      const int rc = RangeCheck(C, key.data());
+      if (rc < 0) return GoBOF(C);
+      if (rc > 0) return GoEOF(C);
+      C->Key = key;
+      C->KeyValid = true;
+      C->Reference = ref;
+      C->Position = qcpOnRecord;
+      return;
+    }
+    case kpsBeforeKey:
+    case kpsAfterKey:
+      C->Position = qcpCrack;
+      C->Reference = 0;
+      return;
+    case kpsEOF:
+      return GoEOF(C);
+    default:
+      return GoBOF(C);
+  }
+}
+
+// Reads the record at C's reference into Record and takes a lock when asked.
+static DBIResult ReadCurrent(TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record) {
+  std::uint8_t* into = Record != nullptr ? Record : C->Record.data();
+  QNTblReadRecord(C->Table->DataFile(), C->Reference, into);
+  if (LockType != 0 && !C->Table->Locks().AddRecordLock(C->SessionId, C->Id(), C->Reference)) return qnresRecordLocked;
+  return qnresSuccess;
+}
+
+DBIResult TqnServerEngine::MoveNext(TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record) {
+  if (C->Position == qcpEOF) return qnresAtEOF;
+  if (C->Position == qcpBOF && C->Range.Active && C->Range.StartGiven) {
+    C->Key = C->Range.StartKey;
+    C->SetCompareScope(C->Range.StartFieldCount, C->Range.StartPartialLen);
+    std::int32_t ref = 0;
+    QNTblFindKey(C->Handle, ref, C->Key.data(), C->Range.StartInclusive ? kQnFindGreaterOrEqual : kQnFindGreater,
+                 C->Path);
+    if (C->Path.State == kpsEOF) {
+      GoEOF(C);
+      return qnresAtEOF;
+    }
+    if (C->Path.State == kpsOnKey) C->Path.State = kpsBeforeKey;
+  } else {
+    Reposition(C);
+  }
+  C->SetCompareScope(0, 0);
+  std::int32_t ref = 0;
+  std::vector<std::uint8_t> key(C->Key.size());
+  if (!QNTblNextKey(C->Handle, ref, key.data(), C->Path)) {
+    GoEOF(C);
+    return qnresAtEOF;
+  }
+  if (C->Range.Active && C->Range.EndGiven && RangeCheck(C, key.data()) > 0) {
+    GoEOF(C);
+    return qnresAtEOF;
+  }
+  C->Key = key;
+  C->KeyValid = true;
+  C->Reference = ref;
+  C->Position = qcpOnRecord;
+  return ReadCurrent(C, LockType, Record);
+}
+
+DBIResult TqnServerEngine::MovePrior(TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record) {
+  if (C->Position == qcpBOF) return qnresAtBOF;
+  if (C->Position == qcpEOF && C->Range.Active && C->Range.EndGiven) {
+    C->Key = C->Range.EndKey;
+    C->SetCompareScope(C->Range.EndFieldCount, C->Range.EndPartialLen);
+    std::int32_t ref = 0;
+    QNTblFindKey(C->Handle, ref, C->Key.data(), C->Range.EndInclusive ? kQnFindGreater : kQnFindGreaterOrEqual,
+                 C->Path);
+    // The path stands on the first key past the end (or at EOF): the prior key is the last inside.
+    if (C->Path.State == kpsOnKey) C->Path.State = kpsBeforeKey;
+  } else {
+    Reposition(C);
+  }
+  C->SetCompareScope(0, 0);
+  std::int32_t ref = 0;
+  std::vector<std::uint8_t> key(C->Key.size());
+  if (!QNTblPrevKey(C->Handle, ref, key.data(), C->Path)) {
+    GoBOF(C);
+    return qnresAtBOF;
+  }
+  if (C->Range.Active && C->Range.StartGiven && RangeCheck(C, key.data()) < 0) {
+    GoBOF(C);
+    return qnresAtBOF;
+  }
+  C->Key = key;
+  C->KeyValid = true;
+  C->Reference = ref;
+  C->Position = qcpOnRecord;
+  return ReadCurrent(C, LockType, Record);
+}
+
+DBIResult TqnServerEngine::SetToBegin(std::uint32_t CursorID) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    GoBOF(c);
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::SetToEnd(std::uint32_t CursorID) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    GoEOF(c);
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::RecordGetNext(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    return MoveNext(c, LockType, Record);
+  });
+}
+
+DBIResult TqnServerEngine::RecordGetPrev(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    return MovePrior(c, LockType, Record);
+  });
+}
+
+DBIResult TqnServerEngine::SetToKey(std::uint32_t CursorID, std::uint8_t SearchAction, bool DirectKey, int F, int P,
+                                    const std::uint8_t* Data) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    if (c->Index == 0) return 10764;
+    if (SearchAction > 2) return qnresInvalidParameter;
+    std::vector<std::uint8_t> key(c->Key.size());
+    if (DirectKey) {
+      std::memcpy(key.data(), Data, key.size());
+    } else if (DBIResult r = BuildKey(c, Data, F, P, key.data()); r != qnresSuccess) {
+      return r;
+    }
+    QNInitKeyPath(c->Path);
+    c->Reference = 0;
+    c->SetCompareScope(F, P);
+    std::int32_t ref = 0;
+    const bool found = QNTblFindKey(c->Handle, ref, key.data(), SearchAction, c->Path) &&
+                       !(SearchAction != kQnFindEqual && c->Path.State == kpsBOF);
+    if (!found) {
+      c->SetCompareScope(0, 0);
+      GoBOF(c);
+      return 8710;
+    }
+    const int rc = RangeCheck(c, key.data());
+    c->SetCompareScope(0, 0);
+    if (rc < 0) {
+      GoBOF(c);
+      return 8710;
+    }
+    if (rc > 0) {
+      GoEOF(c);
+      return 8710;
+    }
+    c->Key = key;
+    c->KeyValid = true;
+    c->Position = qcpCrack;
+    if (c->Path.State == kpsOnKey) c->Path.State = kpsBeforeKey;
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::RecordGetForKey(std::uint32_t CursorID, bool DirectKey, int F, int P,
+                                           const std::uint8_t* Data, std::uint8_t* Record) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    std::vector<std::uint8_t> key(c->Key.size());
+    if (DirectKey) {
+      std::memcpy(key.data(), Data, key.size());
+    } else {
+      if (c->Index == 0) return 10048;
+      if (DBIResult r = BuildKey(c, Data, F, P, key.data()); r != qnresSuccess) return r;
+    }
+    QNInitKeyPath(c->Path);
+    c->Reference = 0;
+    c->SetCompareScope(F, P);
+    std::int32_t ref = 0;
+    const bool found = QNTblFindKey(c->Handle, ref, key.data(), kQnFindEqual, c->Path);
+    if (!found) {
+      c->SetCompareScope(0, 0);
+      GoEOF(c);
+      return 8710;
+    }
+    const int rc = RangeCheck(c, key.data());
+    c->SetCompareScope(0, 0);
+    if (rc != 0) {
+      rc < 0 ? GoBOF(c) : GoEOF(c);
+      return 8710;
+    }
+    c->Reference = ref;
+    c->Position = qcpOnRecord;
+    ReadRecordKey(c, ref, c->Key.data());
+    c->KeyValid = true;
+    return ReadCurrent(c, 0, Record);
+  });
+}
+
+DBIResult TqnServerEngine::SetRange(std::uint32_t CursorID, bool DirectKey, const std::uint8_t* Data1, int F1, int P1,
+                                    bool Inclusive1, const std::uint8_t* Data2, int F2, int P2, bool Inclusive2) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    if (c->Index == 0) return 10764;
+    TqnCursorRange r;
+    r.StartKey.assign(c->Key.size(), 0);
+    r.EndKey.assign(c->Key.size(), 0);
+    r.StartGiven = Data1 != nullptr;
+    r.EndGiven = Data2 != nullptr;
+    if (r.StartGiven) {
+      if (DirectKey) std::memcpy(r.StartKey.data(), Data1, r.StartKey.size());
+      else if (DBIResult e = BuildKey(c, Data1, F1, P1, r.StartKey.data()); e != qnresSuccess) return e;
+      r.StartFieldCount = F1;
+      r.StartPartialLen = P1;
+      r.StartInclusive = Inclusive1;
+    }
+    if (r.EndGiven) {
+      if (DirectKey) std::memcpy(r.EndKey.data(), Data2, r.EndKey.size());
+      else if (DBIResult e = BuildKey(c, Data2, F2, P2, r.EndKey.data()); e != qnresSuccess) return e;
+      r.EndFieldCount = F2;
+      r.EndPartialLen = P2;
+      r.EndInclusive = Inclusive2;
+    }
+    r.Active = true;
+    c->Range = std::move(r);
+    GoBOF(c);
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::ResetRange(std::uint32_t CursorID) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    if (c->Index == 0) return 10764;
+    c->Range.Active = false;
+    return qnresSuccess;
+  });
+}
+
+// ---- Bookmarks ----------------------------------------------------------------------------
+
+std::int32_t TqnServerEngine::BookmarkSize(std::uint32_t CursorID) {
+  std::int32_t n = -1;
+  Guarded([&]() -> DBIResult {
+    if (TqnSrCursor* c = FindCursor(CursorID)) n = kQnBookmarkHead + c->KeyLength;
+    return qnresSuccess;
+  });
+  return n;
+}
+
+std::int32_t TqnServerEngine::CursorRecordLength(std::uint32_t CursorID) {
+  std::int32_t n = -1;
+  Guarded([&]() -> DBIResult {
+    if (TqnSrCursor* c = FindCursor(CursorID)) n = c->RecordLength();
+    return qnresSuccess;
+  });
+  return n;
+}
+
+std::int32_t TqnServerEngine::CursorKeyLength(std::uint32_t CursorID) {
+  std::int32_t n = -1;
+  Guarded([&]() -> DBIResult {
+    if (TqnSrCursor* c = FindCursor(CursorID)) n = c->KeyLength;
+    return qnresSuccess;
+  });
+  return n;
+}
+
+bool TqnServerEngine::BookmarkValid(TqnSrCursor* C, const std::uint8_t* B) {
+  if (B == nullptr) return false;
+  if (QNGetI32(B + 4) != C->Index || QNGetI32(B + 16) != C->KeyLength) return false;
+  if (B[8] < qcpBOF || B[8] > qcpOnRecord) return false;
+  return QNGetU32(B) == ElfHash(B + 4, 16 + C->KeyLength);
+}
+
+DBIResult TqnServerEngine::GetBookmark(std::uint32_t CursorID, std::uint8_t* B) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    Reposition(c);
+    std::memset(B, 0, static_cast<std::size_t>(kQnBookmarkHead + c->KeyLength));
+    QNPutI32(B + 4, c->Index);
+    B[8] = c->Position;
+    B[9] = c->KeyValid ? 1 : 0;
+    QNPutI32(B + 12, c->Reference);
+    QNPutI32(B + 16, c->KeyLength);
+    if (c->KeyValid) std::memcpy(B + kQnBookmarkHead, c->Key.data(), c->Key.size());
+    QNPutU32(B, ElfHash(B + 4, 16 + c->KeyLength));
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::SetToBookmark(std::uint32_t CursorID, const std::uint8_t* B) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    if (!BookmarkValid(c, B)) return qnresInvalidBookmark;
+    QNInitKeyPath(c->Path);
+    c->Position = B[8];
+    c->KeyValid = B[9] != 0;
+    c->Reference = QNGetI32(B + 12);
+    if (c->KeyValid) std::memcpy(c->Key.data(), B + kQnBookmarkHead, c->Key.size());
+    try {
+      Reposition(c);
+    } catch (...) {
+      GoBOF(c);
+      return qnresInvalidBookmark;
+    }
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::CompareBookmarks(std::uint32_t CursorID, const std::uint8_t* B1, const std::uint8_t* B2,
+                                            std::int32_t& Compare) {
+  return Guarded([&]() -> DBIResult {
+    Compare = 0;
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    if (!BookmarkValid(c, B1) || !BookmarkValid(c, B2)) return qnresInvalidBookmark;
+    const std::uint8_t p1 = B1[8], p2 = B2[8];
+    if (p1 == qcpBOF) Compare = p2 == qcpBOF ? 0 : -1;
+    else if (p1 == qcpEOF) Compare = p2 == qcpEOF ? 0 : 1;
+    else if (p2 == qcpBOF) Compare = 1;
+    else if (p2 == qcpEOF) Compare = -1;
+    else if (QNGetI32(B1 + 12) == QNGetI32(B2 + 12)) Compare = 0;
+    else {
+      c->SetCompareScope(0, 0);
+      const int k = c->CompareKeys(B1 + kQnBookmarkHead, B2 + kQnBookmarkHead);
+      Compare = k < 0 ? -1 : (k > 0 ? 1 : 0);
+    }
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::SetToCursor(std::uint32_t DestCursorID, std::uint32_t SrcCursorID) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* d = FindCursor(DestCursorID);
+    TqnSrCursor* s = FindCursor(SrcCursorID);
+    if (d == nullptr || s == nullptr) return qnresInvalidHandle;
+    if (d->Table != s->Table) return qnresDifferentTables;
+    if (d->Index == s->Index) {
+      d->Reference = s->Reference;
+      d->KeyValid = s->KeyValid;
+      d->Key = s->Key;
+      d->Path = s->Path;
+      d->Position = s->Position;
+      return qnresSuccess;
+    }
+    if (s->Position != qcpOnRecord) return qnresNoCurrentRecord;
+    d->Reference = s->Reference;
+    d->Position = qcpOnRecord;
+    QNInitKeyPath(d->Path);
+    d->KeyValid = false;
+    Reposition(d);
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::CursorClone(std::uint32_t CursorID, std::uint8_t OpenMode, std::uint32_t& NewCursorID) {
+  return Guarded([&]() -> DBIResult {
+    NewCursorID = 0;
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    auto* n = new TqnSrCursor(c->Table, c->Database, c->Index, (c->ReadWrite != 0 && OpenMode != 0) ? 1 : 0);
+    cursors_.Insert(n);
+    n->Handle = c->Handle;
+    n->Reference = c->Reference;
+    n->Position = c->Position;
+    n->Key = c->Key;
+    n->KeyValid = c->KeyValid;
+    n->Path = c->Path;
+    n->Range = c->Range;
+    NewCursorID = n->Id();
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::SwitchToIndex(std::uint32_t CursorID, std::string_view IndexName, std::int32_t IndexNumber,
+                                         bool PosnOnRec) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    const TqnDataDictionary& dict = c->Table->Dictionary();
+    int index = IndexNumber;
+    if (!IndexName.empty()) index = dict.GetIndexFromName(std::string(IndexName));
+    if (index < 0 || index >= dict.IndexCount()) return qnresNoSuchIndex;
+    if (index == c->Index) return qnresSuccess;
+    if (PosnOnRec && c->Position != qcpOnRecord) return qnresNoCurrentRecord;
+    const std::int32_t ref = c->Reference;
+    const std::uint8_t pos = c->Position;
+    c->SetIndex(index);
+    if (PosnOnRec && pos == qcpOnRecord) {
+      c->Reference = ref;
+      c->Position = qcpOnRecord;
+      Reposition(c);
+    }
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::RecordGetBatch(std::uint32_t CursorID, std::uint32_t RecLen, std::uint32_t RecCount,
+                                          std::uint8_t* Buffer, std::uint32_t& Count) {
+  return Guarded([&]() -> DBIResult {
+    Count = 0;
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    if (RecCount > 0 && RecLen < static_cast<std::uint32_t>(c->RecordLength())) return qnresInvalidParameter;
+    for (std::uint32_t i = 0; i < RecCount; ++i) {
+      if (MoveNext(c, 0, c->Record.data()) != qnresSuccess) break;
+      std::memcpy(Buffer + static_cast<std::size_t>(i) * RecLen, c->Record.data(), c->Record.size());
+      ++Count;
+    }
+    return qnresSuccess;
+  });
+}
+
+}  // namespace tw::dbengine

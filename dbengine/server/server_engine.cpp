@@ -1,0 +1,471 @@
+// The engine object, its request bracket, clients, sessions, databases, aliases, transactions
+// and the rebuild-status query.
+#include "dbengine/server/server_engine.h"
+
+#include <atomic>
+#include <cstring>
+
+#include "dbengine/base/filesearch.h"
+#include "dbengine/base/names.h"
+#include "dbengine/server/server_engine_impl.h"
+#include "dbengine/storage/file_routines.h"
+#include "platform/classes/streams.h"
+#include "platform/rtl/sysutils.h"
+
+namespace tw::dbengine {
+
+namespace {
+std::atomic<TqnServerEngine*> gEngine{nullptr};
+}
+
+TqnServerEngine* TqnServerEngine::Instance() { return gEngine.load(); }
+
+TqnServerEngine::TqnServerEngine()
+    : config_(new TqnServerConfiguration),
+      transactions_(new TqnSrTransactionList),
+      folders_(new TqnSrFolderList),
+      rebuilds_(new TqnSrRebuildStatusList),
+      bm_(new TqnBufferManager) {
+  for (TqnList* l : {&clients_, &sessions_, &databases_, &tables_, &cursors_}) l->SetSorted(false);
+  clients_.SetSorted(true);
+  gEngine.store(this);
+}
+
+TqnServerEngine::~TqnServerEngine() {
+  WaitForRebuilds();
+  lock_.Lock();
+  delete rebuilds_;
+  rebuilds_ = nullptr;
+  // Databases roll back their transactions while the transaction list still exists.
+  sessions_.Empty();
+  cursors_.Empty();
+  databases_.Empty();
+  tables_.Empty();
+  clients_.Empty();
+  delete transactions_;
+  transactions_ = nullptr;
+  delete folders_;
+  folders_ = nullptr;
+  delete config_;
+  lock_.Unlock();
+  delete bm_;
+  gEngine.store(nullptr);
+}
+
+void TqnServerEngine::EnterRequest() {
+  lock_.SetLocked(true);
+  bm_->BeginRequest();
+}
+
+void TqnServerEngine::LeaveRequest() {
+  bm_->EndRequest();
+  lock_.SetLocked(false);
+}
+
+// ---- Lookups ------------------------------------------------------------------------------
+
+TqnSrClient* TqnServerEngine::FindClient(std::int32_t ClientID) const {
+  const int i = clients_.IndexOf(QNKeyOf(ClientID));
+  return i >= 0 ? clients_.ItemAs<TqnSrClient>(i) : nullptr;
+}
+
+template <typename T>
+static T* FindInList(const TqnList& L, std::uint32_t Id) {
+  if (Id == 0) return nullptr;
+  TqnSelfListItem* item = TqnSelfListItem::FindById(Id);
+  if (item == nullptr || !item->Is<T>() || !item->HasOwner(&L)) return nullptr;
+  return static_cast<T*>(item);
+}
+
+TqnSrDatabase* TqnServerEngine::FindDatabase(std::uint32_t Id) const { return FindInList<TqnSrDatabase>(databases_, Id); }
+TqnSrCursor* TqnServerEngine::FindCursor(std::uint32_t Id) const { return FindInList<TqnSrCursor>(cursors_, Id); }
+
+TqnSrTable* TqnServerEngine::FindOpenTable(std::string_view FolderPath, std::string_view Name) const {
+  for (int i = 0; i < tables_.Count(); ++i) {
+    auto* t = tables_.ItemAs<TqnSrTable>(i);
+    if (t->FolderPath() == FolderPath && t->Name() == Name) return t;
+  }
+  return nullptr;
+}
+
+// A table whose folder has a running transaction stays open until the transaction ends: its
+// pages belong to that transaction, and freeing the table would drop them.
+void TqnServerEngine::FreeTablesWithoutCursors() {
+  for (int i = tables_.Count() - 1; i >= 0; --i) {
+    auto* t = tables_.ItemAs<TqnSrTable>(i);
+    if (t->Cursors().Count() == 0 && FolderTransaction(t->FolderPath()) == 0) tables_.DeleteAt(i);
+  }
+}
+
+void TqnServerEngine::ReleaseFolder(std::uint32_t FolderID) {
+  if (folders_ != nullptr) folders_->RemoveFolder(FolderID);
+}
+
+// ---- Clients ------------------------------------------------------------------------------
+
+DBIResult TqnServerEngine::ClientAdd(std::int32_t ClientID, std::string_view ClientName, std::string_view UserID,
+                                     std::uint32_t& PasswordHash) {
+  return Guarded([&]() -> DBIResult {
+    PasswordHash = 0;
+    if (FindClient(ClientID) != nullptr) return qnresInvalidHandle;
+    const TqnUserItem* user = nullptr;
+    if (config_->GeneralInfo().IsSecure && config_->UserList().Count() > 0) {
+      const int i = config_->UserList().IndexOf(UserID);
+      if (i < 0) return qnresInvalidPassword;
+      user = config_->UserList().Items(i);
+      PasswordHash = user->PwdHash();
+    }
+    auto* c = new TqnSrClient(ClientID, user, ClientName);
+    clients_.Insert(c);
+    sessions_.Insert(new TqnSrSession(c, true));
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::CheckClientRights(std::int32_t ClientID, std::uint8_t Rights) {
+  return Guarded([&]() -> DBIResult {
+    if (!config_->GeneralInfo().IsSecure) return qnresSuccess;
+    TqnSrClient* c = FindClient(ClientID);
+    if (c == nullptr) return qnresInvalidHandle;
+    return (c->Rights() & Rights) == Rights ? qnresSuccess : qnresNoRights;
+  });
+}
+
+void TqnServerEngine::ClientRemove(std::int32_t ClientID) {
+  Guarded([&]() -> DBIResult {
+    const int i = clients_.IndexOf(QNKeyOf(ClientID));
+    if (i >= 0) clients_.DeleteAt(i);
+    rebuilds_->DeleteClient(static_cast<std::uint32_t>(ClientID));
+    FreeTablesWithoutCursors();
+    return qnresSuccess;
+  });
+}
+
+// ---- Sessions -----------------------------------------------------------------------------
+
+DBIResult TqnServerEngine::SessionAdd(std::int32_t ClientID, std::uint32_t& SessionID) {
+  return Guarded([&]() -> DBIResult {
+    SessionID = 0;
+    TqnSrClient* c = FindClient(ClientID);
+    if (c == nullptr) return qnresInvalidHandle;
+    auto* s = new TqnSrSession(c, false);
+    sessions_.Insert(s);
+    SessionID = s->Id();
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::SessionGetCurrent(std::int32_t ClientID, std::uint32_t& SessionID) {
+  return Guarded([&]() -> DBIResult {
+    SessionID = 0;
+    TqnSrClient* c = FindClient(ClientID);
+    if (c == nullptr) return qnresInvalidHandle;
+    if (TqnSrSession* s = c->Sessions().Current()) SessionID = s->Id();
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::SessionSetCurrent(std::int32_t ClientID, std::uint32_t SessionID) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrClient* c = FindClient(ClientID);
+    if (c == nullptr) return qnresInvalidHandle;
+    TqnSrSession* s = c->Sessions().FindById(SessionID);
+    if (s == nullptr) return qnresInvalidHandle;
+    c->Sessions().SetCurrent(s);
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::SessionClose(std::int32_t ClientID, std::uint32_t SessionID) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrClient* c = FindClient(ClientID);
+    if (c == nullptr) return qnresInvalidHandle;
+    TqnSrSession* s = c->Sessions().FindById(SessionID);
+    if (s == nullptr) return qnresInvalidHandle;
+    sessions_.Remove(s);
+    FreeTablesWithoutCursors();
+    return qnresSuccess;
+  });
+}
+
+// ---- Databases ----------------------------------------------------------------------------
+
+DBIResult TqnServerEngine::OpenDatabase(TqnSrClient* Client, std::string_view Path, std::uint8_t OpenMode,
+                                        std::uint8_t ShareMode, std::uint32_t& DatabaseID) {
+  TqnSrSession* session = Client->Sessions().Current();
+  if (session == nullptr) return qnresInvalidHandle;
+  if (Path.empty() || !QNDirectoryExists(Path)) return qnresInvalidDirectory;
+  TqnSrFolder* folder = folders_->AddFolder(Path);
+  const std::string path = folder->Path();
+  for (int i = 0; i < databases_.Count(); ++i) {
+    auto* d = databases_.ItemAs<TqnSrDatabase>(i);
+    if (d->FolderPath() != path) continue;
+    const bool bothShared = d->ShareMode() == 1 && ShareMode == 1;
+    if (!bothShared && d->Session() != session) {
+      folders_->RemoveFolder(folder->Id());
+      return qnresNeedExclusive;
+    }
+    break;
+  }
+  auto* db = new TqnSrDatabase(session, folder, OpenMode != 0 ? 1 : 0, ShareMode != 0 ? 1 : 0);
+  databases_.Insert(db);
+  DatabaseID = db->Id();
+  return qnresSuccess;
+}
+
+DBIResult TqnServerEngine::DatabaseOpen(std::int32_t ClientID, std::string_view Alias, std::uint8_t OpenMode,
+                                        std::uint8_t ShareMode, std::uint32_t& DatabaseID) {
+  return Guarded([&]() -> DBIResult {
+    DatabaseID = 0;
+    TqnSrClient* c = FindClient(ClientID);
+    if (c == nullptr) return qnresInvalidHandle;
+    std::string path;
+    {
+      config_->Lock();
+      const bool known = config_->AliasList().Exists(Alias);
+      if (known) path = config_->AliasList().GetPath(Alias);
+      config_->Unlock();
+      if (!known) return qnresUnknownDatabase;
+    }
+    return OpenDatabase(c, path, OpenMode, ShareMode, DatabaseID);
+  });
+}
+
+DBIResult TqnServerEngine::DatabaseOpenNoAlias(std::int32_t ClientID, std::string_view Path, std::uint8_t OpenMode,
+                                               std::uint8_t ShareMode, std::uint32_t& DatabaseID) {
+  DatabaseID = 0;
+  if (Path.empty()) return qnresInvalidDirectory;
+  return Guarded([&]() -> DBIResult {
+    TqnSrClient* c = FindClient(ClientID);
+    if (c == nullptr) return qnresInvalidHandle;
+    return OpenDatabase(c, Path, OpenMode, ShareMode, DatabaseID);
+  });
+}
+
+DBIResult TqnServerEngine::DatabaseClose(std::uint32_t DatabaseID) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrDatabase* d = FindDatabase(DatabaseID);
+    if (d == nullptr) return qnresInvalidHandle;
+    databases_.Remove(d);
+    FreeTablesWithoutCursors();
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::DatabaseInTrans(std::uint32_t DatabaseID, bool& InTrans) {
+  return Guarded([&]() -> DBIResult {
+    InTrans = false;
+    TqnSrDatabase* d = FindDatabase(DatabaseID);
+    if (d == nullptr) return qnresInvalidHandle;
+    InTrans = d->Transaction != 0;
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::DatabaseTableList(std::uint32_t DatabaseID, std::string_view Mask, TStream& Stream) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrDatabase* d = FindDatabase(DatabaseID);
+    if (d == nullptr) return qnresInvalidHandle;
+    const std::string pattern = QNMakeFullPath(d->FolderPath(), Mask.empty() ? std::string("*.QND") : std::string(Mask));
+    QNSearchRec sr;
+    for (int rc = QNFindFirst(pattern, qnftFile, qnfaAll, sr); rc == 0; rc = QNFindNext(sr)) {
+      std::uint8_t entry[48] = {};
+      TqnName(QNExtractBaseName(sr.Name)).WriteTo(entry);
+      TShortStr<3>(QNExtractExtension(sr.Name)).WriteTo(entry + 32);
+      QNPutU32(entry + 36, sr.SizeLow);
+      QNPutU32(entry + 40, sr.SizeHigh);
+      QNPutU16(entry + 44, sr.Time);
+      QNPutU16(entry + 46, sr.Date);
+      Stream.WriteBuffer(entry, sizeof entry);
+    }
+    QNFindClose(sr);
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::DatabaseAddAlias(std::string_view Alias, std::string_view Path) {
+  config_->Lock();
+  const bool added = !config_->AliasList().Exists(Alias) && config_->AddAlias(Alias, Path);
+  const bool existed = !added && config_->AliasList().Exists(Alias);
+  config_->Unlock();
+  if (existed) return 10009;
+  return added ? qnresSuccess : qnresInvalidDirectory;
+}
+
+DBIResult TqnServerEngine::DatabaseAliasList(TStream& Stream) {
+  return Guarded([&]() -> DBIResult {
+    config_->Lock();
+    try {
+      for (int i = 0; i < config_->AliasList().Count(); ++i) {
+        std::uint8_t entry[252] = {};
+        TqnAliasItem* a = config_->AliasList().Items(i);
+        TqnName(a->Alias()).WriteTo(entry);
+        TqnPath(a->Path()).WriteTo(entry + 32);
+        Stream.WriteBuffer(entry, sizeof entry);
+      }
+    } catch (...) {
+      config_->Unlock();
+      throw;
+    }
+    config_->Unlock();
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::DatabaseChgAliasPath(std::string_view Alias, std::string_view NewPath) {
+  config_->Lock();
+  DBIResult r = qnresUnknownDatabase;
+  if (config_->AliasList().Exists(Alias)) {
+    const std::string name(TqnName(Alias).View());
+    const std::string old = config_->AliasList().GetPath(Alias);
+    config_->AliasList().Delete(Alias);
+    if (config_->AddAlias(name, NewPath)) {
+      r = qnresSuccess;
+    } else {
+      config_->AddAlias(name, old);  // a refused path keeps the alias as it was
+      r = qnresInvalidDirectory;
+    }
+  }
+  config_->Unlock();
+  return r;
+}
+
+DBIResult TqnServerEngine::DatabaseDeleteAlias(std::string_view Alias) {
+  config_->Lock();
+  DBIResult r = qnresUnknownDatabase;
+  if (config_->AliasList().Exists(Alias)) {
+    config_->AliasList().Delete(Alias);
+    r = qnresSuccess;
+  }
+  config_->Unlock();
+  return r;
+}
+
+// ---- Transactions -------------------------------------------------------------------------
+
+std::uint32_t TqnServerEngine::FolderTransaction(std::string_view FolderPath) const {
+  for (int i = 0; i < databases_.Count(); ++i) {
+    auto* d = databases_.ItemAs<TqnSrDatabase>(i);
+    if (d->Transaction != 0 && d->FolderPath() == FolderPath) return d->Transaction;
+  }
+  return 0;
+}
+
+static void JoinFolderTables(const TqnList& Tables, const std::string& Folder, std::uint32_t TransId) {
+  for (int i = 0; i < Tables.Count(); ++i) {
+    auto* t = Tables.ItemAs<TqnSrTable>(i);
+    if (t->FolderPath() == Folder) t->JoinTransaction(TransId);
+  }
+}
+
+DBIResult TqnServerEngine::TransactionStart(std::uint32_t DatabaseID, bool FailSafe, std::uint32_t& TransactionID) {
+  return Guarded([&]() -> DBIResult {
+    TransactionID = 0;
+    TqnSrDatabase* d = FindDatabase(DatabaseID);
+    if (d == nullptr) return qnresInvalidHandle;
+    if (FolderTransaction(d->FolderPath()) != 0) return qnresLockConflict;
+    auto* t = new TqnSrTransaction(d->Id(), &d->Transaction);
+    transactions_->Add(t);
+    std::string journal;
+    if (FailSafe) journal = QNMakeFullPath(d->FolderPath(), std::to_string(d->Id()) + ".QN$");
+    try {
+      bm_->StartTransaction(t->Id(), FailSafe, journal);
+    } catch (...) {
+      transactions_->Delete(t->Id());
+      throw;
+    }
+    JoinFolderTables(tables_, d->FolderPath(), t->Id());
+    TransactionID = t->Id();
+    return qnresSuccess;
+  });
+}
+
+// The folder of the database that owns T; the database may be in the middle of closing.
+static std::string FolderOfTransaction(TqnSrTransaction* T) {
+  TqnSelfListItem* item = TqnSelfListItem::FindById(T->DatabaseId());
+  if (item == nullptr || !item->Is<TqnSrDatabase>()) return std::string();
+  return static_cast<TqnSrDatabase*>(item)->FolderPath();
+}
+
+DBIResult TqnServerEngine::TransactionCommit(std::uint32_t TransactionID) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrTransaction* t = transactions_->GetById(TransactionID);
+    if (t == nullptr) return qnresInvalidHandle;
+    bm_->Commit(TransactionID);
+    JoinFolderTables(tables_, FolderOfTransaction(t), 0);
+    transactions_->Delete(TransactionID);
+    FreeTablesWithoutCursors();
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::TransactionRollback(std::uint32_t TransactionID) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrTransaction* t = transactions_->GetById(TransactionID);
+    if (t == nullptr) return qnresInvalidHandle;
+    const std::string folder = FolderOfTransaction(t);
+    try {
+      bm_->Rollback(TransactionID);
+    } catch (...) {
+      JoinFolderTables(tables_, folder, 0);
+      transactions_->Delete(TransactionID);
+      throw;
+    }
+    JoinFolderTables(tables_, folder, 0);
+    transactions_->Delete(TransactionID);
+    FreeTablesWithoutCursors();
+    return qnresSuccess;
+  });
+}
+
+void TqnServerEngine::AbandonTransaction(std::uint32_t TransactionID) {
+  if (transactions_ == nullptr) return;
+  try {
+    TransactionRollback(TransactionID);
+  } catch (...) {
+  }
+}
+
+DBIResult TqnServerEngine::TransactionCommitChanges(std::uint32_t TransactionID) {
+  return Guarded([&]() -> DBIResult {
+    if (transactions_->GetById(TransactionID) == nullptr) return qnresInvalidHandle;
+    bm_->CommitChanges(TransactionID);
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::TransactionDiscardChanges(std::uint32_t TransactionID) {
+  return Guarded([&]() -> DBIResult {
+    if (transactions_->GetById(TransactionID) == nullptr) return qnresInvalidHandle;
+    bm_->DiscardChanges(TransactionID);
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::GetRebuildStatus(std::uint32_t RebuildID, bool& IsThere, TqnRebuildStatusRecord& Status) {
+  return Guarded([&]() -> DBIResult {
+    Status = {};
+    IsThere = rebuilds_->GetRebuildStatus(RebuildID, Status);
+    return qnresSuccess;
+  });
+}
+
+// ---- Threads ------------------------------------------------------------------------------
+
+void TqnServerEngine::ThreadStarted() {
+  std::lock_guard<std::mutex> g(threadMutex_);
+  ++runningThreads_;
+}
+
+void TqnServerEngine::ThreadEnded() {
+  std::lock_guard<std::mutex> g(threadMutex_);
+  --runningThreads_;
+  threadDone_.notify_all();
+}
+
+void TqnServerEngine::WaitForRebuilds() {
+  std::unique_lock<std::mutex> g(threadMutex_);
+  threadDone_.wait(g, [&] { return runningThreads_ == 0; });
+}
+
+}  // namespace tw::dbengine

@@ -1,0 +1,241 @@
+// The database server proper: one object per process with one method for every request.  Each
+// method runs inside the request bracket (the recursive request lock plus a buffer-manager
+// request), catches every exception at its boundary and answers with a result code: 0 for
+// success, 9990 for an id that names no living object of that kind.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dbengine/base/errors.h"
+#include "dbengine/base/padlock.h"
+#include "dbengine/base/serverconfig.h"
+#include "dbengine/server/server_objects.h"
+#include "dbengine/storage/buffer_manager.h"
+#include "dbengine/storage/rebuild_status.h"
+#include "dbengine/storage/transaction.h"
+
+namespace tw {
+class TStream;
+}
+
+namespace tw::dbengine {
+
+class TqnSrFieldMapList;
+
+// Result codes the engine answers with besides those of errors.h.
+constexpr DBIResult qnresRecordNotFound = 8710;   // "Could not find record."
+constexpr DBIResult qnresKeyViolation = 9729;     // "Key violation."
+constexpr DBIResult qnresRequiredMissing = 9732;  // "Field value required."
+constexpr DBIResult qnresInvalidParameter = 9986; // "Invalid parameter."
+constexpr DBIResult qnresAliasExists = 10009;
+constexpr DBIResult qnresTableOpen = 10031;
+constexpr DBIResult qnresInvalidTableName = 10039;
+constexpr DBIResult qnresNoTransaction = 10257;   // internal: start an implicit transaction
+constexpr DBIResult qnresNeedIndex = 10764;
+constexpr DBIResult qnresBlobFreed = 13058;
+
+// The bookmark: 20 bytes of head and the cursor's key.
+constexpr int kQnBookmarkHead = 20;
+
+class TqnServerEngine : public TqnObject {
+  TW_CLASS(TqnServerEngine, TqnObject)
+ public:
+  TqnServerEngine();
+  ~TqnServerEngine() override;
+  // The process's engine, nullptr when none exists.
+  static TqnServerEngine* Instance();
+
+  TqnServerConfiguration& Configuration() { return *config_; }
+  TqnBufferManager& BufferManager() { return *bm_; }
+  TqnPadLock& RequestLock() { return lock_; }
+
+  void EnterRequest();
+  void LeaveRequest();
+
+  // ---- Clients and rights ----
+  DBIResult ClientAdd(std::int32_t ClientID, std::string_view ClientName, std::string_view UserID,
+                      std::uint32_t& PasswordHash);
+  DBIResult CheckClientRights(std::int32_t ClientID, std::uint8_t Rights);
+  void ClientRemove(std::int32_t ClientID);
+
+  // ---- Sessions ----
+  DBIResult SessionAdd(std::int32_t ClientID, std::uint32_t& SessionID);
+  DBIResult SessionGetCurrent(std::int32_t ClientID, std::uint32_t& SessionID);
+  DBIResult SessionSetCurrent(std::int32_t ClientID, std::uint32_t SessionID);
+  DBIResult SessionClose(std::int32_t ClientID, std::uint32_t SessionID);
+
+  // ---- Databases and aliases ----
+  DBIResult DatabaseOpen(std::int32_t ClientID, std::string_view Alias, std::uint8_t OpenMode, std::uint8_t ShareMode,
+                         std::uint32_t& DatabaseID);
+  DBIResult DatabaseOpenNoAlias(std::int32_t ClientID, std::string_view Path, std::uint8_t OpenMode,
+                                std::uint8_t ShareMode, std::uint32_t& DatabaseID);
+  DBIResult DatabaseClose(std::uint32_t DatabaseID);
+  DBIResult DatabaseInTrans(std::uint32_t DatabaseID, bool& InTrans);
+  DBIResult DatabaseTableList(std::uint32_t DatabaseID, std::string_view Mask, TStream& Stream);
+  DBIResult DatabaseAddAlias(std::string_view Alias, std::string_view Path);
+  DBIResult DatabaseAliasList(TStream& Stream);
+  DBIResult DatabaseChgAliasPath(std::string_view Alias, std::string_view NewPath);
+  DBIResult DatabaseDeleteAlias(std::string_view Alias);
+
+  // ---- Transactions ----
+  DBIResult TransactionStart(std::uint32_t DatabaseID, bool FailSafe, std::uint32_t& TransactionID);
+  DBIResult TransactionCommit(std::uint32_t TransactionID);
+  DBIResult TransactionRollback(std::uint32_t TransactionID);
+  DBIResult TransactionCommitChanges(std::uint32_t TransactionID);
+  DBIResult TransactionDiscardChanges(std::uint32_t TransactionID);
+
+  DBIResult GetRebuildStatus(std::uint32_t RebuildID, bool& IsThere, TqnRebuildStatusRecord& Status);
+
+  // ---- Tables ----
+  DBIResult OpenTable(std::uint32_t DatabaseID, std::string_view TableName, std::string_view IndexName,
+                      std::int32_t IndexNumber, std::uint8_t OpenMode, std::uint8_t ShareMode,
+                      std::uint32_t& CursorID, TStream* Stream);
+  DBIResult BuildTable(std::uint32_t DatabaseID, bool Overwrite, std::string_view TableName,
+                       const TqnDataDictionary& Dictionary);
+  DBIResult DeleteTable(std::uint32_t DatabaseID, std::string_view TableName);
+  DBIResult RenameTable(std::uint32_t DatabaseID, std::string_view OldName, std::string_view NewName);
+  DBIResult EmptyTable(std::uint32_t DatabaseID, std::uint32_t CursorID, std::string_view TableName);
+  DBIResult GetTableDictionary(std::uint32_t DatabaseID, std::string_view TableName, TStream& Stream);
+  DBIResult GetTableRecCount(std::uint32_t CursorID, std::uint32_t& Count);
+  DBIResult SetTableAutoIncValue(std::uint32_t CursorID, std::uint32_t Value);
+  DBIResult AddIndex(std::uint32_t DatabaseID, std::uint32_t CursorID, std::string_view TableName,
+                     const TqnIndexDescriptor& Index, std::uint32_t& OutDatabaseID, std::string& OutTableName);
+  DBIResult DropIndex(std::uint32_t DatabaseID, std::uint32_t CursorID, std::string_view TableName,
+                      std::string_view IndexName, std::int32_t IndexNumber);
+  DBIResult AcqTableLock(std::uint32_t CursorID, std::uint8_t LockType);
+  DBIResult RelTableLock(std::uint32_t CursorID, bool AllLocks, std::uint8_t LockType);
+  DBIResult IsTableLocked(std::uint32_t CursorID, std::uint8_t LockType, bool& Locked);
+
+  // ---- Cursors ----
+  DBIResult CursorClose(std::uint32_t CursorID);
+  DBIResult SetToBegin(std::uint32_t CursorID);
+  DBIResult SetToEnd(std::uint32_t CursorID);
+  DBIResult RecordGetNext(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record);
+  DBIResult RecordGetPrev(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record);
+  DBIResult RecordGetForKey(std::uint32_t CursorID, bool DirectKey, int FieldCount, int PartialLen,
+                            const std::uint8_t* Data, std::uint8_t* Record);
+  DBIResult SetToKey(std::uint32_t CursorID, std::uint8_t SearchAction, bool DirectKey, int FieldCount, int PartialLen,
+                     const std::uint8_t* Data);
+  DBIResult SetRange(std::uint32_t CursorID, bool DirectKey, const std::uint8_t* Data1, int FieldCount1,
+                     int PartialLen1, bool Inclusive1, const std::uint8_t* Data2, int FieldCount2, int PartialLen2,
+                     bool Inclusive2);
+  DBIResult ResetRange(std::uint32_t CursorID);
+  // Bookmark holds BookmarkSize(CursorID) bytes.
+  DBIResult GetBookmark(std::uint32_t CursorID, std::uint8_t* Bookmark);
+  DBIResult SetToBookmark(std::uint32_t CursorID, const std::uint8_t* Bookmark);
+  DBIResult CompareBookmarks(std::uint32_t CursorID, const std::uint8_t* Bookmark1, const std::uint8_t* Bookmark2,
+                             std::int32_t& Compare);
+  DBIResult SetToCursor(std::uint32_t DestCursorID, std::uint32_t SrcCursorID);
+  DBIResult CursorClone(std::uint32_t CursorID, std::uint8_t OpenMode, std::uint32_t& NewCursorID);
+  DBIResult SwitchToIndex(std::uint32_t CursorID, std::string_view IndexName, std::int32_t IndexNumber,
+                          bool PosnOnRec);
+  DBIResult RecordGetBatch(std::uint32_t CursorID, std::uint32_t RecLen, std::uint32_t RecCount, std::uint8_t* Buffer,
+                           std::uint32_t& Count);
+
+  // Sizes a client needs; -1 for an unknown cursor.
+  std::int32_t CursorRecordLength(std::uint32_t CursorID);
+  std::int32_t CursorKeyLength(std::uint32_t CursorID);
+  std::int32_t BookmarkSize(std::uint32_t CursorID);
+
+  // ---- Records ----
+  DBIResult RecordGet(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record);
+  DBIResult RecordInsert(std::uint32_t CursorID, std::uint8_t LockType, const std::uint8_t* Record);
+  DBIResult RecordModify(std::uint32_t CursorID, bool RelLock, const std::uint8_t* Record);
+  DBIResult RecordDelete(std::uint32_t CursorID, std::uint8_t* Record);
+  DBIResult RecordInsertBatch(std::uint32_t CursorID, std::uint32_t RecCount, std::uint32_t RecLen,
+                              const std::uint8_t* Records, std::vector<DBIResult>& Results);
+  DBIResult RecordExtractKey(std::uint32_t CursorID, const std::uint8_t* Record, std::uint8_t* Key);
+  DBIResult RecordRelLock(std::uint32_t CursorID, bool AllLocks);
+
+  // ---- BLOBs ----
+  DBIResult CreateBLOB(std::uint32_t CursorID, std::uint32_t& BLOBNr);
+  DBIResult AddFileBLOB(std::uint32_t CursorID, std::string_view FileName, std::uint32_t& BLOBNr);
+  DBIResult WriteBLOB(std::uint32_t CursorID, std::uint32_t BLOBNr, std::uint32_t Offset, std::uint32_t Len,
+                      const std::uint8_t* Buffer);
+  DBIResult TruncateBLOB(std::uint32_t CursorID, std::uint32_t BLOBNr, std::uint32_t NewLen);
+  DBIResult DeleteBLOB(std::uint32_t CursorID, std::uint32_t BLOBNr);
+  DBIResult FreeBLOB(std::uint32_t CursorID, std::uint32_t BLOBNr);
+  DBIResult GetBLOBLength(std::uint32_t CursorID, std::uint32_t BLOBNr, std::uint32_t& Length);
+  DBIResult ReadBLOB(std::uint32_t CursorID, std::uint32_t BLOBNr, std::uint32_t Offset, std::uint32_t Len,
+                     std::uint32_t& BytesRead, std::uint8_t* Buffer);
+  DBIResult CopyBLOB(std::uint32_t SrcCursorID, std::uint32_t SrcBLOBNr, std::uint32_t DestCursorID,
+                     std::uint32_t DestBLOBNr);
+
+  // ---- Rebuilds (worker threads) ----
+  DBIResult ReindexTable(std::uint32_t DatabaseID, std::string_view TableName, std::string_view IndexName,
+                         std::int32_t IndexNumber, std::int32_t& RebuildID);
+  DBIResult PackTable(std::uint32_t DatabaseID, std::string_view TableName, std::int32_t& RebuildID);
+  // FieldMap lines "Target=Source" or "Name"; nullptr for none.
+  DBIResult RestructureTable(std::uint32_t DatabaseID, std::string_view TableName, const TqnDataDictionary& Dictionary,
+                             const std::vector<std::string>* FieldMap, std::int32_t& RebuildID);
+  // Waits until every rebuild thread has ended (tests and shutdown).
+  void WaitForRebuilds();
+
+  // Counts for tests.
+  int ClientCount() const { return clients_.Count(); }
+  int TableCount() const { return tables_.Count(); }
+  int CursorCount() const { return cursors_.Count(); }
+  int DatabaseCount() const { return databases_.Count(); }
+  int TransactionCount() const { return transactions_->Count(); }
+
+  // ---- Internal, used by the objects and the rebuild workers ----
+  TqnSrClient* FindClient(std::int32_t ClientID) const;
+  TqnSrDatabase* FindDatabase(std::uint32_t Id) const;
+  TqnSrCursor* FindCursor(std::uint32_t Id) const;
+  TqnSrTable* FindOpenTable(std::string_view FolderPath, std::string_view Name) const;
+  // The running transaction of a folder, 0 when none.
+  std::uint32_t FolderTransaction(std::string_view FolderPath) const;
+  // Rolls a database's transaction back (database closing).
+  void AbandonTransaction(std::uint32_t TransactionID);
+  void FreeTablesWithoutCursors();
+  void ReleaseFolder(std::uint32_t FolderID);
+  void RegisterCursor(TqnSrCursor* C) { cursors_.Insert(C); }
+  TqnSrRebuildStatusList& RebuildStatuses() { return *rebuilds_; }
+  void ThreadStarted();
+  void ThreadEnded();
+
+  // Cursor internals shared by the cursor, record and rebuild code (all under the lock).
+  void Reposition(TqnSrCursor* C);
+  // Builds C's index key from Record with FieldCount/PartialLen; a result code.
+  DBIResult BuildKey(TqnSrCursor* C, const std::uint8_t* Record, int FieldCount, int PartialLen, std::uint8_t* Key);
+  DBIResult UpdateCheck(TqnSrCursor* C, bool NeedRecord);
+  void NotifyOthers(TqnSrCursor* Changer, std::int32_t Ref, bool DeleteOrModify);
+  DBIResult InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType, const std::uint8_t* Record);
+
+ private:
+  template <typename F>
+  DBIResult Guarded(F&& Body);
+  DBIResult OpenDatabase(TqnSrClient* Client, std::string_view Path, std::uint8_t OpenMode, std::uint8_t ShareMode,
+                         std::uint32_t& DatabaseID);
+  DBIResult MoveNext(TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record);
+  DBIResult MovePrior(TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record);
+  int RangeCheck(TqnSrCursor* C, const std::uint8_t* Key);
+  bool BookmarkValid(TqnSrCursor* C, const std::uint8_t* B);
+  DBIResult BlobChange(std::uint32_t CursorID, const std::function<DBIResult(TqnSrCursor*)>& Work, DBIResult AlsoCommit);
+  DBIResult WithImplicitTransaction(TqnSrCursor* C, bool NeedRecord, const std::function<DBIResult()>& Work);
+  DBIResult WithImplicitTransaction(TqnSrCursor* C, bool NeedRecord, const std::function<DBIResult()>& Work,
+                                    DBIResult AlsoCommit);
+  void ReadRecordKey(TqnSrCursor* C, std::int32_t Ref, std::uint8_t* Key);
+  DBIResult PrepareCopy(std::uint32_t DatabaseID, std::string_view TableName, const TqnDataDictionary* NewDict,
+                        const std::vector<std::string>* FieldMap, bool Restructure, std::int32_t& RebuildID);
+
+  TqnPadLock lock_;
+  TqnServerConfiguration* config_;
+  TqnList clients_, sessions_, databases_, tables_, cursors_;
+  TqnSrTransactionList* transactions_;
+  TqnSrFolderList* folders_;
+  TqnSrRebuildStatusList* rebuilds_;
+  TqnBufferManager* bm_;
+  int runningThreads_ = 0;
+  std::mutex threadMutex_;
+  std::condition_variable threadDone_;
+};
+
+}  // namespace tw::dbengine

@@ -1,0 +1,225 @@
+#include "dbengine/server/server_objects.h"
+
+#include <algorithm>
+
+#include "dbengine/base/names.h"
+#include "dbengine/server/server_engine.h"
+#include "dbengine/storage/btree_index.h"
+#include "dbengine/storage/buffer_manager.h"
+#include "dbengine/storage/storage_errors.h"
+#include "dbengine/storage/table_file.h"
+
+namespace tw::dbengine {
+
+// ---- Session list -------------------------------------------------------------------------
+
+TqnSrSessionList::TqnSrSessionList() { list_.SetSorted(false); }
+
+TqnSrSessionList::~TqnSrSessionList() {
+  list_.Empty();
+  default_ = current_ = nullptr;
+}
+
+void TqnSrSessionList::SetDefault(TqnSrSession* S) {
+  default_ = S;
+  SetCurrent(nullptr);
+}
+
+void TqnSrSessionList::SetCurrent(TqnSrSession* S) {
+  if (current_ == nullptr) current_ = default_;
+  if (S != current_) current_ = S != nullptr ? S : default_;
+}
+
+void TqnSrSessionList::Forget(TqnSrSession* S) {
+  if (default_ == S) default_ = nullptr;
+  if (current_ == S) current_ = default_;
+}
+
+TqnSrSession* TqnSrSessionList::FindById(std::uint32_t Id) const {
+  for (int i = 0; i < list_.Count(); ++i) {
+    auto* s = list_.ItemAs<TqnSrSession>(i);
+    if (s->Id() == Id) return s;
+  }
+  return nullptr;
+}
+
+// ---- Client -------------------------------------------------------------------------------
+
+TqnSrClient::TqnSrClient(std::int32_t ClientID, const TqnUserItem* User, std::string_view ClientName)
+    : TqnIntListItem(ClientID), name_(ClientName), sessions_(new TqnSrSessionList) {
+  FMaintainLinks = true;
+  if (User != nullptr) {
+    userId_ = User->UserID();
+    lastName_ = User->LastName();
+    firstName_ = User->FirstName();
+    rights_ = User->Rights();
+  }
+}
+
+TqnSrClient::~TqnSrClient() { delete sessions_; }
+
+// ---- Session ------------------------------------------------------------------------------
+
+TqnSrSession::TqnSrSession(TqnSrClient* Client, bool IsDefault) : client_(Client), isDefault_(IsDefault) {
+  FMaintainLinks = true;
+  databases_.SetSorted(false);
+  client_->Sessions().List().Insert(this);
+  if (IsDefault) client_->Sessions().SetDefault(this);
+}
+
+TqnSrSession::~TqnSrSession() {
+  client_->Sessions().Forget(this);
+  databases_.Empty();
+}
+
+// ---- Database -----------------------------------------------------------------------------
+
+TqnSrDatabase::TqnSrDatabase(TqnSrSession* Session, TqnSrFolder* Folder, std::uint8_t OpenMode,
+                             std::uint8_t ShareMode)
+    : session_(Session),
+      folder_(Folder),
+      folderId_(Folder->Id()),
+      folderPath_(Folder->Path()),
+      openMode_(OpenMode),
+      shareMode_(ShareMode) {
+  FMaintainLinks = true;
+  cursors_.SetSorted(false);
+  session_->Databases().Insert(this);
+}
+
+TqnSrDatabase::~TqnSrDatabase() {
+  TqnServerEngine* e = TqnServerEngine::Instance();
+  if (e != nullptr && Transaction != 0) e->AbandonTransaction(Transaction);
+  cursors_.Empty();
+  if (e != nullptr) e->ReleaseFolder(folderId_);
+}
+
+// ---- Table --------------------------------------------------------------------------------
+
+TqnSrTable::TqnSrTable(std::string_view Name, TqnBufferManager* BufferManager, std::string_view FolderPath,
+                       std::uint8_t OpenMode, std::uint8_t Shared)
+    : name_(Name),
+      folderPath_(FolderPath),
+      bm_(BufferManager),
+      dict_(new TqnDataDictionary(4096)),
+      locks_(new TqnLockContainer),
+      openMode_(OpenMode),
+      shared_(Shared) {
+  FMaintainLinks = true;
+  cursors_.SetSorted(false);
+  dict_->SetTableName(name_);
+  files_.reserve(8);
+}
+
+TqnSrTable::~TqnSrTable() {
+  CloseFiles();
+  cursors_.Empty();
+  delete locks_;
+  delete dict_;
+}
+
+void TqnSrTable::CloseFiles() {
+  for (auto*& f : files_) {
+    if (f == nullptr) continue;
+    bm_->RemoveFile(f);
+    QNFreeFileInfo(f);
+  }
+  files_.clear();
+}
+
+void TqnSrTable::JoinTransaction(std::uint32_t TransId) {
+  for (auto* f : files_)
+    if (f != nullptr) f->TransactionId = TransId;
+}
+
+void TqnSrTable::OpenFiles() {
+  const std::string base = QNMakeFullPath(folderPath_, name_);
+  const bool rw = openMode_ != 0;
+  try {
+    files_.push_back(QNAllocFileInfo(base, "QND", bm_));
+    QNOpenFile(files_[0], rw, shared_ != 0, false, false);
+    bm_->GetFileHeader(files_[0], false);
+    TqnDataDictionary d(4096);
+    QNTblReadDictionary(d, files_[0]);
+    dict_->Assign(&d);
+    dict_->SetTableName(name_);
+    dict_->SetBuilt(true);
+    for (int i = 1; i < dict_->FileCount(); ++i) {
+      files_.push_back(QNAllocFileInfo(base, dict_->FileExtension(i), bm_));
+      QNOpenFile(files_.back(), rw, shared_ != 0, false, false);
+      bm_->GetFileHeader(files_.back(), false);
+    }
+  } catch (...) {
+    CloseFiles();
+    throw;
+  }
+}
+
+void TqnSrTable::CreateFiles(const TqnDataDictionary& Dictionary, std::uint32_t TransId, bool Encrypt) {
+  const std::string base = QNMakeFullPath(folderPath_, name_);
+  TqnDataDictionary& d = *dict_;
+  {
+    TqnDataDictionary copy(Dictionary.BlockSize());
+    copy.Assign(&Dictionary);
+    copy.CheckValid();
+    d.SetBuilt(false);
+    d.Assign(&copy);
+    d.SetTableName(name_);
+  }
+  try {
+    for (int i = 0; i < d.FileCount(); ++i) {
+      TqnFileInfo* f = QNAllocFileInfo(base, i == 0 ? std::string("QND") : d.FileExtension(i), bm_);
+      files_.push_back(f);
+      f->Encrypted = Encrypt && d.IsEncrypted() && i == 0;
+      QNOpenFile(f, true, false, true, false);
+      f->TransactionId = TransId;
+      QNTblCreateFileHeader(f, d, i);
+      QNTblPrepareIndexes(f);
+    }
+    QNTblWriteDictionary(d, files_[0]);
+    for (int i = 0; i < d.IndexCount(); ++i)
+      QNTblAddIndex(files_[static_cast<std::size_t>(d.IndexFileNumber(i))], i, d.IndexKeyLength(i), i == 0,
+                    d.IndexAllowDups(i));
+  } catch (...) {
+    CloseFiles();
+    throw;
+  }
+}
+
+TqnIndexHandle TqnSrTable::IndexHandle(int Index) const {
+  return QNMakeIndexHandle(File(dict_->IndexFileNumber(Index)), *dict_, Index);
+}
+
+// ---- Cursor -------------------------------------------------------------------------------
+
+TqnSrCursor::TqnSrCursor(TqnSrTable* T, TqnSrDatabase* D, int IndexNumber, std::uint8_t RW)
+    : Table(T), Database(D), SessionId(D->Session()->Id()), ReadWrite(RW) {
+  FMaintainLinks = true;
+  Record.assign(static_cast<std::size_t>(T->Dictionary().RecordLength()), 0);
+  SetIndex(IndexNumber);
+  Table->Cursors().Insert(this);
+  Database->Cursors().Insert(this);
+}
+
+TqnSrCursor::~TqnSrCursor() { Table->Locks().RemoveAllRecordLocks(Id()); }
+
+void TqnSrCursor::SetIndex(int I) {
+  Index = I;
+  KeyLength = Table->Dictionary().IndexKeyLength(I);
+  Key.assign(static_cast<std::size_t>(KeyLength), 0);
+  Range = TqnCursorRange();
+  Range.StartKey.assign(Key.size(), 0);
+  Range.EndKey.assign(Key.size(), 0);
+  Handle = Table->IndexHandle(I);
+  QNInitKeyPath(Path);
+  Position = qcpBOF;
+  Reference = 0;
+  KeyValid = false;
+}
+
+void TqnSrCursor::SetCompareScope(int FieldCount, int PartialLen) {
+  Handle.Params.FieldCount = FieldCount;
+  Handle.Params.PartialLength = PartialLen;
+}
+
+}  // namespace tw::dbengine

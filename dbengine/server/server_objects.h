@@ -1,0 +1,188 @@
+// The server's objects: attached clients, their sessions, the databases (folders) a session has
+// opened, the open tables and the cursors on them.  Each one is an owning-list item that keeps
+// its links: deleting it from any list that holds it takes it out of all of them and frees it,
+// so freeing a client frees its sessions, their databases and their cursors.  Ids on the wire
+// are registry ids (never addresses): a stale or foreign id finds nothing.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dbengine/base/qnlist.h"
+#include "dbengine/base/serverconfig.h"
+#include "dbengine/base/shortstring.h"
+#include "dbengine/storage/btree_index.h"
+#include "dbengine/storage/data_dictionary.h"
+#include "dbengine/storage/file_info.h"
+#include "dbengine/storage/lock_container.h"
+
+namespace tw::dbengine {
+
+class TqnBufferManager;
+class TqnSrSession;
+class TqnSrDatabase;
+class TqnSrTable;
+class TqnSrCursor;
+
+// Cursor positions.
+enum : std::uint8_t { qcpBOF = 1, qcpEOF = 2, qcpCrack = 3, qcpOnRecord = 4 };
+
+class TqnSrSessionList : public TqnObject {
+  TW_CLASS(TqnSrSessionList, TqnObject)
+ public:
+  TqnSrSessionList();
+  ~TqnSrSessionList() override;
+  TqnList& List() { return list_; }
+  void SetDefault(TqnSrSession* S);
+  void SetCurrent(TqnSrSession* S);
+  TqnSrSession* Default() const { return default_; }
+  TqnSrSession* Current() const { return current_ != nullptr ? current_ : default_; }
+  // Called by a session that is going away, so the list never keeps a freed session.
+  void Forget(TqnSrSession* S);
+  TqnSrSession* FindById(std::uint32_t Id) const;
+
+ private:
+  TqnList list_;
+  TqnSrSession* default_ = nullptr;
+  TqnSrSession* current_ = nullptr;
+};
+
+class TqnSrClient : public TqnIntListItem {
+  TW_CLASS(TqnSrClient, TqnIntListItem)
+ public:
+  TqnSrClient(std::int32_t ClientID, const TqnUserItem* User, std::string_view ClientName);
+  ~TqnSrClient() override;
+  std::int32_t ClientID() const { return FKey; }
+  const std::string& ClientName() const { return name_; }
+  TqnSrSessionList& Sessions() { return *sessions_; }
+  std::uint8_t Rights() const { return rights_; }
+  const TqnName& UserID() const { return userId_; }
+
+ private:
+  std::string name_;
+  TqnSrSessionList* sessions_;
+  TqnName userId_, lastName_, firstName_;
+  std::uint8_t rights_ = 0;
+};
+
+class TqnSrSession : public TqnSelfListItem {
+  TW_CLASS(TqnSrSession, TqnSelfListItem)
+ public:
+  TqnSrSession(TqnSrClient* Client, bool IsDefault);
+  ~TqnSrSession() override;
+  TqnSrClient* Client() const { return client_; }
+  TqnList& Databases() { return databases_; }
+  bool IsDefault() const { return isDefault_; }
+
+ private:
+  TqnSrClient* client_;
+  TqnList databases_;
+  bool isDefault_;
+};
+
+class TqnSrDatabase : public TqnSelfListItem {
+  TW_CLASS(TqnSrDatabase, TqnSelfListItem)
+ public:
+  TqnSrDatabase(TqnSrSession* Session, TqnSrFolder* Folder, std::uint8_t OpenMode, std::uint8_t ShareMode);
+  ~TqnSrDatabase() override;
+  TqnSrSession* Session() const { return session_; }
+  TqnSrFolder* Folder() const { return folder_; }
+  std::string FolderPath() const { return folderPath_; }
+  std::uint32_t FolderId() const { return folderId_; }
+  std::uint8_t OpenMode() const { return openMode_; }
+  std::uint8_t ShareMode() const { return shareMode_; }
+  TqnList& Cursors() { return cursors_; }
+  std::uint32_t Transaction = 0;
+
+ private:
+  TqnSrSession* session_;
+  TqnSrFolder* folder_;
+  std::uint32_t folderId_;
+  std::string folderPath_;
+  std::uint8_t openMode_, shareMode_;
+  TqnList cursors_;
+};
+
+// One open table, shared by every cursor on it.
+class TqnSrTable : public TqnSelfListItem {
+  TW_CLASS(TqnSrTable, TqnSelfListItem)
+ public:
+  TqnSrTable(std::string_view Name, TqnBufferManager* BufferManager, std::string_view FolderPath,
+             std::uint8_t OpenMode, std::uint8_t Shared);
+  ~TqnSrTable() override;
+
+  // Opens file 0, reads the dictionary, then opens the other files.  Undoes what was done when
+  // a step fails.
+  void OpenFiles();
+  // Creates every file of Dictionary (inside the files' transaction TransId) and stores the
+  // dictionary and the index headers.
+  void CreateFiles(const TqnDataDictionary& Dictionary, std::uint32_t TransId, bool Encrypt);
+  void CloseFiles();
+  // Every open file of the table joins transaction TransId (0 leaves).
+  void JoinTransaction(std::uint32_t TransId);
+
+  const std::string& Name() const { return name_; }
+  const std::string& FolderPath() const { return folderPath_; }
+  TqnDataDictionary& Dictionary() { return *dict_; }
+  TqnFileInfo* File(int I) const { return I >= 0 && I < static_cast<int>(files_.size()) ? files_[I] : nullptr; }
+  int OpenFileCount() const { return static_cast<int>(files_.size()); }
+  TqnFileInfo* DataFile() const { return File(0); }
+  TqnFileInfo* BlobFile() const { return File(dict_->BlobFileNumber()); }
+  TqnIndexHandle IndexHandle(int Index) const;
+  TqnLockContainer& Locks() { return *locks_; }
+  TqnList& Cursors() { return cursors_; }
+  std::uint8_t OpenMode() const { return openMode_; }
+  std::uint8_t Shared() const { return shared_; }
+  std::uint32_t ExclusiveOwner = 0;
+
+ private:
+  std::string name_;
+  std::string folderPath_;
+  TqnBufferManager* bm_;
+  TqnDataDictionary* dict_;
+  std::vector<TqnFileInfo*> files_;
+  TqnLockContainer* locks_;
+  TqnList cursors_;
+  std::uint8_t openMode_, shared_;
+};
+
+struct TqnCursorRange {
+  bool Active = false;
+  bool StartGiven = false, EndGiven = false;
+  std::vector<std::uint8_t> StartKey, EndKey;
+  int StartFieldCount = 0, EndFieldCount = 0;
+  int StartPartialLen = 0, EndPartialLen = 0;
+  bool StartInclusive = true, EndInclusive = true;
+};
+
+class TqnSrCursor : public TqnSelfListItem {
+  TW_CLASS(TqnSrCursor, TqnSelfListItem)
+ public:
+  TqnSrCursor(TqnSrTable* Table, TqnSrDatabase* Database, int IndexNumber, std::uint8_t ReadWrite);
+  ~TqnSrCursor() override;
+
+  // Points the key-path info at Index and sizes the key buffers for it.
+  void SetIndex(int Index);
+  // Sets the field count and partial length the next key comparison uses.
+  void SetCompareScope(int FieldCount, int PartialLen);
+  int CompareKeys(const std::uint8_t* A, const std::uint8_t* B) { return Handle.Compare(A, B, Handle.Params); }
+  std::int32_t RecordLength() const { return static_cast<std::int32_t>(Record.size()); }
+
+  TqnSrTable* Table;
+  TqnSrDatabase* Database;
+  std::uint32_t SessionId;
+  int Index = 0;
+  std::uint8_t ReadWrite;
+  std::int32_t KeyLength = 0;
+  std::uint8_t Position = qcpBOF;
+  std::int32_t Reference = 0;
+  bool KeyValid = false;
+  std::vector<std::uint8_t> Key;
+  std::vector<std::uint8_t> Record;
+  TqnIndexHandle Handle;
+  TqnKeyPath Path;
+  TqnCursorRange Range;
+};
+
+}  // namespace tw::dbengine

@@ -1,0 +1,349 @@
+// Rebuilds: reindexing one index, packing a table into a fresh file set, and restructuring a
+// table to a new dictionary.  The request prepares the work under the request lock and answers
+// with a rebuild id; a worker thread does the work, entering the lock for every step, so other
+// requests are served in between.  Workers name their cursors by id and stop cleanly when a
+// cursor has gone (its client detached).
+#include <cstring>
+#include <memory>
+
+#include "dbengine/base/filesearch.h"
+#include "dbengine/base/names.h"
+#include "dbengine/server/server_engine.h"
+#include "dbengine/server/server_engine_impl.h"
+#include "dbengine/storage/blobs.h"
+#include "dbengine/storage/btree_index.h"
+#include "dbengine/storage/data_blocks.h"
+#include "dbengine/storage/field_convert.h"
+#include "dbengine/storage/field_map.h"
+#include "dbengine/storage/storage_errors.h"
+#include "dbengine/storage/table_file.h"
+#include "platform/classes/threads.h"
+
+namespace tw::dbengine {
+
+namespace {
+
+class TqnSrRebuildThread : public TThread {
+  TW_CLASS(TqnSrRebuildThread, TThread)
+ public:
+  TqnSrRebuildThread(TqnServerEngine* Engine, std::function<void()> Work)
+      : TThread(false), engine_(Engine), work_(std::move(Work)) {
+    SetFreeOnTerminate(true);
+  }
+
+ protected:
+  void Execute() override {
+    try {
+      work_();
+    } catch (...) {
+    }
+    engine_->ThreadEnded();
+  }
+
+ private:
+  TqnServerEngine* engine_;
+  std::function<void()> work_;
+};
+
+void StartWorker(TqnServerEngine* E, std::function<void()> Work) {
+  E->ThreadStarted();
+  try {
+    TThread::Create<TqnSrRebuildThread>(E, std::move(Work));
+  } catch (...) {
+    E->ThreadEnded();
+    throw;
+  }
+}
+
+}  // namespace
+
+// Status updates go through the engine lock: a detaching client removes its statuses under it.
+static void UpdateStatus(TqnServerEngine& E, std::uint32_t RebuildId, std::uint32_t Read, std::uint32_t Written,
+                         std::uint32_t Code, bool Finished) {
+  TqnPadLockGuard g(E.RequestLock());
+  if (TqnSrRebuildStatus* s = E.RebuildStatuses().Find(RebuildId)) {
+    s->UpdateRebuildStatus(Read, Written, Code);
+    if (Finished) s->MarkFinished();
+  }
+}
+
+DBIResult TqnServerEngine::ReindexTable(std::uint32_t DatabaseID, std::string_view TableName, std::string_view IndexName,
+                                        std::int32_t IndexNumber, std::int32_t& RebuildID) {
+  RebuildID = -1;
+  std::uint32_t cursor = 0;
+  DBIResult r = Guarded([&]() -> DBIResult {
+    DBIResult e = OpenTable(DatabaseID, TableName, IndexName, IndexNumber, 1, 0, cursor, nullptr);
+    if (e != qnresSuccess) return e;
+    TqnSrCursor* c = FindCursor(cursor);
+    const std::uint32_t count = static_cast<std::uint32_t>(QNTblGetRecordInfo(c->Table->DataFile()).RecordCount);
+    e = AcqTableLock(cursor, 2);
+    if (e != qnresSuccess) {
+      CursorClose(cursor);
+      return e;
+    }
+    RebuildID = static_cast<std::int32_t>(
+        rebuilds_->AddRebuild(static_cast<std::uint32_t>(c->Database->Session()->Client()->ClientID()), count));
+    return qnresSuccess;
+  });
+  if (r != qnresSuccess) return r;
+  const std::uint32_t status = static_cast<std::uint32_t>(RebuildID);
+  auto work = [this, cursor, status] {
+    std::uint32_t read = 0, written = 0, trans = 0;
+    std::uint32_t database = 0;
+    DBIResult result = Guarded([&]() -> DBIResult {
+      TqnSrCursor* c = FindCursor(cursor);
+      if (c == nullptr) return qnresInvalidHandle;
+      database = c->Database->Id();
+      DBIResult e = TransactionStart(database, false, trans);
+      if (e != qnresSuccess) return e;
+      const TqnIndexHandle h = c->Table->IndexHandle(c->Index);
+      QNTblClearIndex(h.File, c->Index);
+      return TransactionCommitChanges(trans);
+    });
+    std::int32_t ref = 0;
+    bool more = result == qnresSuccess;
+    while (more && result == qnresSuccess) {
+      result = Guarded([&]() -> DBIResult {
+        TqnSrCursor* c = FindCursor(cursor);
+        if (c == nullptr) return qnresInvalidHandle;
+        for (int step = 0; step < 10; ++step) {
+          std::int32_t next = 0;
+          if (!QNTblNextRecord(c->Table->DataFile(), ref, next, c->Record.data())) {
+            more = false;
+            break;
+          }
+          ref = next;
+          ++read;
+          std::vector<std::uint8_t> key(static_cast<std::size_t>(c->KeyLength), 0);
+          if (c->Index == 0) QNPutI32(key.data(), ref);
+          else c->Table->Dictionary().ExtractKey(c->Index, c->Record.data(), key.data());
+          if (!QNTblAddKey(c->Table->IndexHandle(c->Index), ref, key.data())) QNStorageError(qnerrKeyExists);
+          ++written;
+        }
+        return TransactionCommitChanges(trans);
+      });
+      UpdateStatus(*this, status, read, written, result, false);
+    }
+    Guarded([&]() -> DBIResult {
+      if (trans != 0) TransactionCommit(trans);
+      RelTableLock(cursor, false, 2);
+      CursorClose(cursor);
+      return qnresSuccess;
+    });
+    UpdateStatus(*this, status, read, written, result, true);
+  };
+  StartWorker(this, work);
+  return qnresSuccess;
+}
+
+DBIResult TqnServerEngine::PackTable(std::uint32_t DatabaseID, std::string_view TableName, std::int32_t& RebuildID) {
+  return PrepareCopy(DatabaseID, TableName, nullptr, nullptr, false, RebuildID);
+}
+
+DBIResult TqnServerEngine::RestructureTable(std::uint32_t DatabaseID, std::string_view TableName,
+                                            const TqnDataDictionary& Dictionary,
+                                            const std::vector<std::string>* FieldMap, std::int32_t& RebuildID) {
+  return PrepareCopy(DatabaseID, TableName, &Dictionary, FieldMap, true, RebuildID);
+}
+
+DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_view TableName,
+                                       const TqnDataDictionary* NewDict, const std::vector<std::string>* FieldMap,
+                                       bool Restructure, std::int32_t& RebuildID) {
+  RebuildID = -1;
+  std::uint32_t src = 0, dst = 0;
+  std::string temp;
+  std::shared_ptr<TqnSrFieldMapList> map;
+  std::uint32_t status = 0;
+  DBIResult r = Guarded([&]() -> DBIResult {
+    DBIResult e = OpenTable(DatabaseID, TableName, "", 0, 1, 0, src, nullptr);
+    if (e != qnresSuccess) return e;
+    TqnSrCursor* s = FindCursor(src);
+    const std::string folder = s->Database->FolderPath();
+    const std::string name = s->Table->Name();
+    for (int n = 1;; ++n) {
+      std::string candidate = name + std::to_string(n);
+      if (candidate.size() > kQnMaxName) candidate = candidate.substr(candidate.size() - kQnMaxName);
+      if (!QNFileExists(QNMakeFullPath(folder, candidate + ".QND"))) {
+        temp = candidate;
+        break;
+      }
+    }
+    const TqnDataDictionary& oldDict = s->Table->Dictionary();
+    TqnDataDictionary dict(Restructure ? NewDict->BlockSize() : oldDict.BlockSize());
+    dict.Assign(Restructure ? NewDict : &oldDict);
+    if (Restructure && FieldMap != nullptr) {
+      for (int i = 1; i < dict.IndexCount(); ++i) {
+        if (!dict.IsUserKeyIndex(i)) continue;
+        CursorClose(src);
+        return 10012;
+      }
+    }
+    e = BuildTable(DatabaseID, false, temp, dict);
+    if (e != qnresSuccess) {
+      CursorClose(src);
+      return e;
+    }
+    if (Restructure && FieldMap == nullptr) {
+      CursorClose(src);
+      e = DeleteTable(DatabaseID, name);
+      if (e == qnresSuccess) e = RenameTable(DatabaseID, temp, name);
+      else DeleteTable(DatabaseID, temp);
+      return e;
+    }
+    e = OpenTable(DatabaseID, temp, "", 0, 1, 0, dst, nullptr);
+    if (e == qnresSuccess && Restructure) {
+      TqnSrCursor* d = FindCursor(dst);
+      map = std::make_shared<TqnSrFieldMapList>(oldDict, d->Table->Dictionary());
+      const int m = map->AddStringList(*FieldMap);
+      if (m != 0) e = m < 0 ? qnresInvalidParameter : static_cast<DBIResult>(m);
+      for (int i = 0; e == qnresSuccess && i < map->Count(); ++i) {
+        TqnFieldMapSide a, b;
+        map->GetSourceField(i, a);
+        map->GetTargetField(i, b);
+        const bool blobs = QNIsBlobFieldType(a.FieldType) && QNIsBlobFieldType(b.FieldType);
+        if (!blobs && !QNIsFieldConversionSupported(a.FieldType, b.FieldType))
+          e = QNResultOfErrorCode(qnerrIncompatibleFields);
+      }
+    }
+    if (e == qnresSuccess) e = AcqTableLock(src, 2);
+    if (e == qnresSuccess) e = AcqTableLock(dst, 2);
+    if (e != qnresSuccess) {
+      if (dst != 0) CursorClose(dst);
+      CursorClose(src);
+      DeleteTable(DatabaseID, temp);
+      return e;
+    }
+    status = rebuilds_->AddRebuild(static_cast<std::uint32_t>(s->Database->Session()->Client()->ClientID()),
+                                   static_cast<std::uint32_t>(QNTblGetRecordInfo(s->Table->DataFile()).RecordCount));
+    RebuildID = static_cast<std::int32_t>(status);
+    return qnresSuccess;
+  });
+  if (r != qnresSuccess || dst == 0) return r;
+
+  auto work = [this, src, dst, temp, map, status, DatabaseID] {
+    std::uint32_t read = 0, written = 0, trans = 0;
+    std::int32_t ref = 0;
+    std::uint32_t highest = 0;
+    DBIResult result = Guarded([&]() -> DBIResult {
+      TqnSrCursor* d = FindCursor(dst);
+      if (d == nullptr) return qnresInvalidHandle;
+      return TransactionStart(d->Database->Id(), false, trans);
+    });
+    bool more = result == qnresSuccess;
+    while (more && result == qnresSuccess) {
+      result = Guarded([&]() -> DBIResult {
+        TqnSrCursor* s = FindCursor(src);
+        TqnSrCursor* d = FindCursor(dst);
+        if (s == nullptr || d == nullptr) return qnresInvalidHandle;
+        const TqnDataDictionary& sd = s->Table->Dictionary();
+        const TqnDataDictionary& dd = d->Table->Dictionary();
+        int autoField = -1;
+        const bool hasAuto = dd.HasAutoIncField(autoField);
+        std::vector<std::uint8_t> in(static_cast<std::size_t>(sd.RecordLength()));
+        std::vector<std::uint8_t> out(static_cast<std::size_t>(dd.RecordLength()));
+        for (int step = 0; step < 10; ++step) {
+          std::int32_t next = 0;
+          if (!QNTblNextRecord(s->Table->DataFile(), ref, next, in.data())) {
+            more = false;
+            break;
+          }
+          ref = next;
+          ++read;
+          auto copyBlob = [&](const std::uint8_t* from, std::uint8_t* to) -> DBIResult {
+            const std::uint32_t oldNr = QNGetU32(from);
+            if (oldNr == 0) return qnresSuccess;
+            std::uint32_t newNr = 0;
+            std::string file;
+            DBIResult e;
+            if (QNTblGetFileBLOBName(s->Table->BlobFile(), static_cast<std::int32_t>(oldNr), file)) {
+              e = AddFileBLOB(dst, file, newNr);
+            } else {
+              e = CreateBLOB(dst, newNr);
+              if (e == qnresSuccess) e = CopyBLOB(src, oldNr, dst, newNr);
+            }
+            QNPutU32(to, newNr);
+            return e;
+          };
+          if (!map) {
+            out = in;
+            for (int f = 0; f < dd.FieldCount(); ++f) {
+              if (!QNIsBlobFieldType(dd.FieldType(f)) || dd.IsRecordFieldNull(f, out.data())) continue;
+              const DBIResult e = copyBlob(in.data() + sd.FieldOffset(f), out.data() + dd.FieldOffset(f));
+              if (e != qnresSuccess) return e;
+            }
+          } else {
+            dd.InitRecord(out.data());
+            for (int i = 0; i < map->Count(); ++i) {
+              TqnFieldMapSide a, b;
+              map->GetSourceField(i, a);
+              map->GetTargetField(i, b);
+              if (sd.IsRecordFieldNull(a.FieldNumber, in.data())) continue;
+              std::vector<std::uint8_t> value(static_cast<std::size_t>(b.Length), 0);
+              if (QNIsBlobFieldType(a.FieldType)) {
+                const DBIResult e = copyBlob(in.data() + a.Offset, value.data());
+                if (e != qnresSuccess) return e;
+              } else {
+                const int e = QNConvertFieldValue(in.data() + a.Offset, value.data(), a.FieldType, a.Length,
+                                                  b.FieldType, b.Length);
+                if (e != 0) return static_cast<DBIResult>(e);
+              }
+              dd.SetRecordField(b.FieldNumber, out.data(), value.data());
+            }
+            for (int f = 0; f < dd.FieldCount(); ++f) {
+              if (!dd.FieldRequired(f) || !dd.IsRecordFieldNull(f, out.data())) continue;
+              std::vector<std::uint8_t> zero(static_cast<std::size_t>(dd.FieldLength(f)), 0);
+              if (QNIsBlobFieldType(dd.FieldType(f))) {
+                std::uint32_t nr = 0;
+                const DBIResult e = CreateBLOB(dst, nr);
+                if (e != qnresSuccess) return e;
+                QNPutU32(zero.data(), nr);
+              }
+              dd.SetRecordField(f, out.data(), zero.data());
+            }
+          }
+          if (hasAuto && !dd.IsRecordFieldNull(autoField, out.data()))
+            highest = std::max(highest, QNGetU32(out.data() + dd.FieldOffset(autoField)));
+          const DBIResult e = InsertIntoTable(d, 0, out.data());
+          if (e != qnresSuccess) return e;
+          ++written;
+        }
+        return TransactionCommitChanges(trans);
+      });
+      UpdateStatus(*this, status, read, written, result, false);
+    }
+    Guarded([&]() -> DBIResult {
+      if (trans != 0) {
+        if (result == qnresSuccess) {
+          if (TqnSrCursor* d = FindCursor(dst); d != nullptr && highest > 0)
+            QNTblSetAutoIncValue(d->Table->DataFile(), highest);
+          const DBIResult c = TransactionCommit(trans);
+          if (c != qnresSuccess) result = c;
+        } else {
+          TransactionRollback(trans);
+        }
+      }
+      RelTableLock(src, false, 2);
+      CursorClose(dst);
+      if (result != qnresSuccess) {
+        DeleteTable(DatabaseID, temp);
+        return qnresSuccess;
+      }
+      std::string name;
+      if (TqnSrCursor* s = FindCursor(src)) name = s->Table->Name();
+      CursorClose(src);
+      if (name.empty()) {
+        result = qnresInvalidHandle;
+        DeleteTable(DatabaseID, temp);
+        return qnresSuccess;
+      }
+      result = DeleteTable(DatabaseID, name);
+      if (result == qnresSuccess) result = RenameTable(DatabaseID, temp, name);
+      return qnresSuccess;
+    });
+    UpdateStatus(*this, status, read, written, result, true);
+  };
+  StartWorker(this, work);
+  return qnresSuccess;
+}
+
+}  // namespace tw::dbengine

@@ -1,0 +1,441 @@
+// Record operations through a cursor (read, insert, modify, delete, batch insert, keys, record
+// locks) and the BLOB operations.  Every change runs in the client's transaction or in one the
+// method starts and ends itself.
+#include <cstring>
+#include <limits>
+
+#include "dbengine/server/server_engine.h"
+#include "dbengine/server/server_engine_impl.h"
+#include "dbengine/storage/blobs.h"
+#include "dbengine/storage/btree_index.h"
+#include "dbengine/storage/data_blocks.h"
+#include "dbengine/storage/table_file.h"
+
+namespace tw::dbengine {
+
+DBIResult TqnServerEngine::UpdateCheck(TqnSrCursor* C, bool NeedRecord) {
+  if (C->ReadWrite == 0) return qnresTableReadOnly;
+  TqnLockContainer& l = C->Table->Locks();
+  if (l.ReaderCount() > 0 || l.WriteLockState(C->SessionId) == kQnLockedByOther) return qnresFileLocked;
+  if (NeedRecord) {
+    if (C->Position != qcpOnRecord) return qnresNoCurrentRecord;
+    if (l.RecordLockState(C->Id(), C->Reference) == kQnLockedByOther) return qnresRecordLocked;
+  }
+  if (C->Database->Transaction == 0) return qnresNoTransaction;
+  return qnresSuccess;
+}
+
+DBIResult TqnServerEngine::WithImplicitTransaction(TqnSrCursor* C, bool NeedRecord,
+                                                   const std::function<DBIResult()>& Work) {
+  return WithImplicitTransaction(C, NeedRecord, Work, qnresSuccess);
+}
+
+DBIResult TqnServerEngine::WithImplicitTransaction(TqnSrCursor* C, bool NeedRecord,
+                                                   const std::function<DBIResult()>& Work, DBIResult AlsoCommit) {
+  DBIResult r = UpdateCheck(C, NeedRecord);
+  std::uint32_t own = 0;
+  if (r == qnresNoTransaction) {
+    r = TransactionStart(C->Database->Id(), false, own);
+    if (r != qnresSuccess) return r;
+  } else if (r != qnresSuccess) {
+    return r;
+  }
+  try {
+    r = Work();
+  } catch (...) {
+    if (own != 0) TransactionRollback(own);
+    throw;
+  }
+  if (own != 0) {
+    if (r == qnresSuccess || (AlsoCommit != qnresSuccess && r == AlsoCommit)) {
+      const DBIResult c = TransactionCommit(own);
+      if (c != qnresSuccess) return c;
+    } else {
+      TransactionRollback(own);
+    }
+  }
+  return r;
+}
+
+void TqnServerEngine::NotifyOthers(TqnSrCursor* Changer, std::int32_t Ref, bool DeleteOrModify) {
+  TqnList& cursors = Changer->Table->Cursors();
+  for (int i = 0; i < cursors.Count(); ++i) {
+    auto* o = cursors.ItemAs<TqnSrCursor>(i);
+    if (o == Changer) continue;
+    QNInitKeyPath(o->Path);
+    try {
+      Reposition(o);
+    } catch (...) {
+      o->Position = qcpBOF;
+      o->Reference = 0;
+      o->KeyValid = false;
+      QNSetBOF(o->Path);
+    }
+    if (DeleteOrModify && o->Position == qcpOnRecord && o->Reference == Ref) {
+      o->Position = qcpCrack;
+      o->Reference = 0;
+    }
+  }
+}
+
+// The key of index I for Record (index 0: the reference).
+static DBIResult KeyFor(TqnServerEngine& E, TqnSrCursor* C, int I, const std::uint8_t* Record, std::int32_t Ref,
+                        std::vector<std::uint8_t>& Key) {
+  const TqnDataDictionary& d = C->Table->Dictionary();
+  Key.assign(static_cast<std::size_t>(d.IndexKeyLength(I)), 0);
+  if (I == 0) {
+    QNPutI32(Key.data(), Ref);
+    return qnresSuccess;
+  }
+  (void)E;
+  d.ExtractKey(I, Record, Key.data());
+  return qnresSuccess;
+}
+
+DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType, const std::uint8_t* Record) {
+  TqnSrTable* t = C->Table;
+  const TqnDataDictionary& d = t->Dictionary();
+  std::vector<std::uint8_t> rec(Record, Record + d.RecordLength());
+  if (!d.CheckRequiredFields(rec.data())) return qnresRequiredMissing;
+  int autoField = -1;
+  if (d.HasAutoIncField(autoField)) {
+    bool isNull = false;
+    std::uint8_t v[4] = {};
+    d.GetRecordField(autoField, rec.data(), v, isNull);
+    if (isNull || QNGetU32(v) == 0) {
+      QNPutU32(v, QNTblNextAutoIncValue(t->DataFile()));
+      d.SetRecordField(autoField, rec.data(), v);
+    }
+  }
+  std::int32_t ref = 0;
+  QNTblAddRecord(t->DataFile(), ref, rec.data());
+  DBIResult r = qnresSuccess;
+  int added = 0;
+  std::vector<std::uint8_t> key;
+  try {
+    for (int i = 0; i < d.IndexCount(); ++i) {
+      KeyFor(*this, C, i, rec.data(), ref, key);
+      if (!QNTblAddKey(t->IndexHandle(i), ref, key.data())) {
+        r = qnresKeyViolation;
+        break;
+      }
+      ++added;
+    }
+    if (r != qnresSuccess) {
+      // Nothing of a refused record stays behind, also inside a client's transaction.
+      for (int i = 0; i < added; ++i) {
+        KeyFor(*this, C, i, rec.data(), ref, key);
+        QNTblDeleteKey(t->IndexHandle(i), ref, key.data());
+      }
+      QNTblDeleteRecord(t->DataFile(), ref);
+      NotifyOthers(C, ref, true);
+      return r;
+    }
+    if (LockType != 0 && !t->Locks().AddRecordLock(C->SessionId, C->Id(), ref)) r = qnresRecordLocked;
+  } catch (...) {
+    NotifyOthers(C, ref, false);
+    throw;
+  }
+  C->Reference = ref;
+  C->Position = qcpOnRecord;
+  KeyFor(*this, C, C->Index, rec.data(), ref, C->Key);
+  C->KeyValid = true;
+  QNInitKeyPath(C->Path);
+  NotifyOthers(C, ref, false);
+  return r;
+}
+
+DBIResult TqnServerEngine::RecordGet(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    if (c->Position != qcpOnRecord) return qnresNoCurrentRecord;
+    std::uint8_t* into = Record != nullptr ? Record : c->Record.data();
+    QNTblReadRecord(c->Table->DataFile(), c->Reference, into);
+    if (LockType != 0 && !c->Table->Locks().AddRecordLock(c->SessionId, c->Id(), c->Reference))
+      return qnresRecordLocked;
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::RecordInsert(std::uint32_t CursorID, std::uint8_t LockType, const std::uint8_t* Record) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    return WithImplicitTransaction(c, false, [&] { return InsertIntoTable(c, LockType, Record); });
+  });
+}
+
+DBIResult TqnServerEngine::RecordModify(std::uint32_t CursorID, bool /*RelLock*/, const std::uint8_t* Record) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    return WithImplicitTransaction(c, true, [&]() -> DBIResult {
+      TqnSrTable* t = c->Table;
+      const TqnDataDictionary& d = t->Dictionary();
+      const std::int32_t ref = c->Reference;
+      if (!d.CheckRequiredFields(Record)) return qnresRequiredMissing;
+      std::vector<std::uint8_t> old(static_cast<std::size_t>(d.RecordLength()));
+      QNTblReadRecord(t->DataFile(), ref, old.data());
+      // Keys first, checked before anything changes: a refused key leaves the record whole.
+      struct Change {
+        int Index;
+        std::vector<std::uint8_t> Old, New;
+      };
+      std::vector<Change> changes;
+      for (int i = 1; i < d.IndexCount(); ++i) {
+        Change ch{i, {}, {}};
+        KeyFor(*this, c, i, old.data(), ref, ch.Old);
+        KeyFor(*this, c, i, Record, ref, ch.New);
+        TqnIndexHandle h = t->IndexHandle(i);
+        if (h.Compare(ch.Old.data(), ch.New.data(), h.Params) != 0) changes.push_back(std::move(ch));
+      }
+      DBIResult r = qnresSuccess;
+      std::size_t done = 0;
+      for (; done < changes.size(); ++done) {
+        const Change& ch = changes[done];
+        TqnIndexHandle h = t->IndexHandle(ch.Index);
+        if (!QNTblDeleteKey(h, ref, ch.Old.data())) {
+          r = qnresKeyViolation;
+          break;
+        }
+        if (!QNTblAddKey(h, ref, ch.New.data())) {
+          QNTblAddKey(h, ref, ch.Old.data());
+          r = qnresKeyViolation;
+          break;
+        }
+      }
+      if (r != qnresSuccess) {
+        for (std::size_t j = 0; j < done; ++j) {
+          TqnIndexHandle h = t->IndexHandle(changes[j].Index);
+          QNTblDeleteKey(h, ref, changes[j].New.data());
+          QNTblAddKey(h, ref, changes[j].Old.data());
+        }
+      } else {
+        QNTblUpdateRecord(t->DataFile(), ref, Record);
+        KeyFor(*this, c, c->Index, Record, ref, c->Key);
+        c->KeyValid = true;
+        QNInitKeyPath(c->Path);
+      }
+      NotifyOthers(c, ref, true);
+      t->Locks().RemoveRecordLock(c->Id(), ref);
+      return r;
+    });
+  });
+}
+
+DBIResult TqnServerEngine::RecordDelete(std::uint32_t CursorID, std::uint8_t* Record) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    return WithImplicitTransaction(c, true, [&]() -> DBIResult {
+      TqnSrTable* t = c->Table;
+      const TqnDataDictionary& d = t->Dictionary();
+      const std::int32_t ref = c->Reference;
+      std::vector<std::uint8_t> rec(static_cast<std::size_t>(d.RecordLength()));
+      QNTblReadRecord(t->DataFile(), ref, rec.data());
+      if (Record != nullptr) std::memcpy(Record, rec.data(), rec.size());
+      std::vector<std::uint8_t> key;
+      DBIResult r = qnresSuccess;
+      for (int i = 0; i < d.IndexCount(); ++i) {
+        KeyFor(*this, c, i, rec.data(), ref, key);
+        if (!QNTblDeleteKey(t->IndexHandle(i), ref, key.data())) r = qnresKeyViolation;
+      }
+      for (int f = 0; f < d.FieldCount(); ++f) {
+        if (!QNIsBlobFieldType(d.FieldType(f)) || d.IsRecordFieldNull(f, rec.data())) continue;
+        const std::int32_t nr = QNGetI32(rec.data() + d.FieldOffset(f));
+        if (nr != 0) QNTblDeleteBLOB(t->BlobFile(), nr);
+      }
+      QNTblDeleteRecord(t->DataFile(), ref);
+      t->Locks().RemoveRecordLock(c->Id(), ref);
+      NotifyOthers(c, ref, true);
+      // The deleting cursor moves on to the record that followed the deleted one.
+      c->Position = qcpCrack;
+      c->Reference = 0;
+      QNInitKeyPath(c->Path);
+      Reposition(c);
+      return r;
+    });
+  });
+}
+
+DBIResult TqnServerEngine::RecordInsertBatch(std::uint32_t CursorID, std::uint32_t RecCount, std::uint32_t RecLen,
+                                             const std::uint8_t* Records, std::vector<DBIResult>& Results) {
+  return Guarded([&]() -> DBIResult {
+    Results.clear();
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    if (RecCount > 0 && RecLen < static_cast<std::uint32_t>(c->RecordLength())) return qnresInvalidParameter;
+    DBIResult r = UpdateCheck(c, false);
+    if (r == qnresSuccess) return qnresLockConflict;
+    if (r != qnresNoTransaction) return r;
+    std::uint32_t own = 0;
+    r = TransactionStart(c->Database->Id(), false, own);
+    if (r != qnresSuccess) return r;
+    try {
+      for (std::uint32_t i = 0; i < RecCount; ++i) {
+        DBIResult one;
+        try {
+          one = InsertIntoTable(c, 0, Records + static_cast<std::size_t>(i) * RecLen);
+        } catch (const std::exception& e) {
+          one = ConvertServerException(e);
+        }
+        Results.push_back(one);
+        if (one == qnresSuccess) bm_->CommitChanges(own);
+        else bm_->DiscardChanges(own);
+      }
+    } catch (...) {
+      TransactionRollback(own);
+      throw;
+    }
+    const DBIResult cr = TransactionCommit(own);
+    return cr;
+  });
+}
+
+DBIResult TqnServerEngine::RecordExtractKey(std::uint32_t CursorID, const std::uint8_t* Record, std::uint8_t* Key) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    if (c->Index == 0) return qnresNeedIndex;
+    if (Record == nullptr) {
+      if (c->Position != qcpOnRecord) return qnresNoCurrentRecord;
+      QNTblReadRecord(c->Table->DataFile(), c->Reference, c->Record.data());
+      Record = c->Record.data();
+    }
+    c->Table->Dictionary().ExtractKey(c->Index, Record, Key);
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::RecordRelLock(std::uint32_t CursorID, bool AllLocks) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    if (AllLocks) c->Table->Locks().RemoveAllRecordLocks(c->Id());
+    else if (c->Position == qcpOnRecord) c->Table->Locks().RemoveRecordLock(c->Id(), c->Reference);
+    return qnresSuccess;
+  });
+}
+
+// ---- BLOBs --------------------------------------------------------------------------------
+
+namespace {
+bool FitsI32(std::uint32_t V) { return V <= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()); }
+}  // namespace
+
+DBIResult TqnServerEngine::BlobChange(std::uint32_t CursorID, const std::function<DBIResult(TqnSrCursor*)>& Work,
+                                      DBIResult AlsoCommit) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    return WithImplicitTransaction(c, false, [&] { return Work(c); }, AlsoCommit);
+  });
+}
+
+DBIResult TqnServerEngine::CreateBLOB(std::uint32_t CursorID, std::uint32_t& BLOBNr) {
+  BLOBNr = 0;
+  return BlobChange(CursorID, [&](TqnSrCursor* c) -> DBIResult {
+    std::int32_t nr = 0;
+    QNTblAddBLOB(c->Table->BlobFile(), nr);
+    BLOBNr = static_cast<std::uint32_t>(nr);
+    return qnresSuccess;
+  }, qnresSuccess);
+}
+
+DBIResult TqnServerEngine::AddFileBLOB(std::uint32_t CursorID, std::string_view FileName, std::uint32_t& BLOBNr) {
+  BLOBNr = 0;
+  return BlobChange(CursorID, [&](TqnSrCursor* c) -> DBIResult {
+    std::int32_t nr = 0;
+    QNTblAddFileBLOB(c->Table->BlobFile(), std::string(FileName), nr);
+    BLOBNr = static_cast<std::uint32_t>(nr);
+    return qnresSuccess;
+  }, qnresSuccess);
+}
+
+DBIResult TqnServerEngine::WriteBLOB(std::uint32_t CursorID, std::uint32_t BLOBNr, std::uint32_t Offset,
+                                     std::uint32_t Len, const std::uint8_t* Buffer) {
+  if (!FitsI32(Offset) || !FitsI32(Len) || static_cast<std::uint64_t>(Offset) + Len > kQnBlobMaxLength)
+    return qnresInvalidBlobOffset;
+  return BlobChange(CursorID, [&](TqnSrCursor* c) -> DBIResult {
+    QNTblWriteBLOB(c->Table->BlobFile(), static_cast<std::int32_t>(BLOBNr), static_cast<std::int32_t>(Offset),
+                   static_cast<std::int32_t>(Len), Buffer);
+    return qnresSuccess;
+  }, qnresSuccess);
+}
+
+DBIResult TqnServerEngine::TruncateBLOB(std::uint32_t CursorID, std::uint32_t BLOBNr, std::uint32_t NewLen) {
+  if (!FitsI32(NewLen)) return qnresInvalidBlobLength;
+  return BlobChange(CursorID, [&](TqnSrCursor* c) -> DBIResult {
+    QNTblTruncateBLOB(c->Table->BlobFile(), static_cast<std::int32_t>(BLOBNr), static_cast<std::int32_t>(NewLen));
+    return qnresSuccess;
+  }, qnresSuccess);
+}
+
+DBIResult TqnServerEngine::DeleteBLOB(std::uint32_t CursorID, std::uint32_t BLOBNr) {
+  return BlobChange(CursorID, [&](TqnSrCursor* c) -> DBIResult {
+    QNTblDeleteBLOB(c->Table->BlobFile(), static_cast<std::int32_t>(BLOBNr));
+    return qnresSuccess;
+  }, qnresSuccess);
+}
+
+DBIResult TqnServerEngine::FreeBLOB(std::uint32_t CursorID, std::uint32_t BLOBNr) {
+  return BlobChange(CursorID, [&](TqnSrCursor* c) -> DBIResult {
+    return QNTblFreeBLOBIfEmpty(c->Table->BlobFile(), static_cast<std::int32_t>(BLOBNr)) ? qnresBlobFreed
+                                                                                         : qnresSuccess;
+  }, qnresBlobFreed);
+}
+
+DBIResult TqnServerEngine::GetBLOBLength(std::uint32_t CursorID, std::uint32_t BLOBNr, std::uint32_t& Length) {
+  return Guarded([&]() -> DBIResult {
+    Length = 0;
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    int fileError = 0;
+    const std::int32_t n = QNTblGetBLOBLength(c->Table->BlobFile(), static_cast<std::int32_t>(BLOBNr), fileError);
+    if (n < 0) return static_cast<DBIResult>(fileError != 0 ? fileError : qnresBlobError);
+    Length = static_cast<std::uint32_t>(n);
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::ReadBLOB(std::uint32_t CursorID, std::uint32_t BLOBNr, std::uint32_t Offset,
+                                    std::uint32_t Len, std::uint32_t& BytesRead, std::uint8_t* Buffer) {
+  BytesRead = 0;
+  if (!FitsI32(Offset) || !FitsI32(Len)) return qnresInvalidBlobOffset;
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    int fileError = 0;
+    std::int32_t got = 0;
+    QNTblReadBLOB(c->Table->BlobFile(), static_cast<std::int32_t>(BLOBNr), static_cast<std::int32_t>(Offset),
+                  fileError, got, Buffer, static_cast<std::int32_t>(Len));
+    if (fileError != 0) return static_cast<DBIResult>(fileError);
+    BytesRead = static_cast<std::uint32_t>(got < 0 ? 0 : got);
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::CopyBLOB(std::uint32_t SrcCursorID, std::uint32_t SrcBLOBNr, std::uint32_t DestCursorID,
+                                    std::uint32_t DestBLOBNr) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* s = FindCursor(SrcCursorID);
+    if (s == nullptr) return qnresInvalidHandle;
+    std::uint32_t length = 0;
+    DBIResult r = GetBLOBLength(SrcCursorID, SrcBLOBNr, length);
+    if (r != qnresSuccess) return r;
+    std::uint8_t work[2048];
+    for (std::uint32_t off = 0; off < length;) {
+      std::uint32_t got = 0;
+      r = ReadBLOB(SrcCursorID, SrcBLOBNr, off, std::min<std::uint32_t>(sizeof work, length - off), got, work);
+      if (r != qnresSuccess) return r;
+      if (got == 0) return qnresBlobError;
+      r = WriteBLOB(DestCursorID, DestBLOBNr, off, got, work);
+      if (r != qnresSuccess) return r;
+      off += got;
+    }
+    return qnresSuccess;
+  });
+}
+
+}  // namespace tw::dbengine

@@ -1,0 +1,437 @@
+// Tables: open (giving a cursor), build, delete, rename, empty, dictionaries, record counts,
+// auto-increment values, indexes and table locks.
+#include <cstring>
+
+#include "dbengine/base/filesearch.h"
+#include "dbengine/base/names.h"
+#include "dbengine/server/server_engine.h"
+#include "dbengine/server/server_engine_impl.h"
+#include "dbengine/storage/btree_index.h"
+#include "dbengine/storage/storage_errors.h"
+#include "dbengine/storage/table_file.h"
+#include "platform/classes/streams.h"
+#include "platform/rtl/sysutils.h"
+
+namespace tw::dbengine {
+
+namespace {
+
+// A transaction of the engine's own, for work that must not mix with a client's transaction
+// (creating table files).  Its id comes from the object registry, so it never collides.
+class TPrivateTransaction {
+ public:
+  explicit TPrivateTransaction(TqnBufferManager& Bm) : bm_(Bm), id_(new TqnSrTransaction(0, nullptr)) {
+    bm_.StartTransaction(id_->Id(), false, "");
+  }
+  ~TPrivateTransaction() {
+    if (!ended_) {
+      try {
+        bm_.Rollback(id_->Id());
+      } catch (...) {
+      }
+    }
+    delete id_;
+  }
+  void Commit() {
+    ended_ = true;
+    bm_.Commit(id_->Id());
+  }
+  std::uint32_t Id() const { return id_->Id(); }
+
+ private:
+  TqnBufferManager& bm_;
+  TqnSrTransaction* id_;
+  bool ended_ = false;
+};
+
+std::string TableFile0(const std::string& Folder, std::string_view Name) {
+  return QNMakeFullPath(Folder, std::string(Name) + ".QND");
+}
+
+}  // namespace
+
+DBIResult TqnServerEngine::OpenTable(std::uint32_t DatabaseID, std::string_view TableName, std::string_view IndexName,
+                                     std::int32_t IndexNumber, std::uint8_t OpenMode, std::uint8_t ShareMode,
+                                     std::uint32_t& CursorID, TStream* Stream) {
+  return Guarded([&]() -> DBIResult {
+    CursorID = 0;
+    TqnSrDatabase* d = FindDatabase(DatabaseID);
+    if (d == nullptr) return qnresInvalidHandle;
+    if (OpenMode != 0 && d->OpenMode() == 0) return qnresDatabaseReadOnly;
+    if (d->ShareMode() == 0) ShareMode = 0;
+    const std::uint32_t session = d->Session()->Id();
+    TqnSrTable* t = FindOpenTable(d->FolderPath(), TableName);
+    bool created = false;
+    if (t != nullptr) {
+      if (t->Shared() == 0 && t->ExclusiveOwner != session) return qnresRecordLocked;
+      if (t->Shared() != 0 && ShareMode == 0) return qnresNeedExclusive;
+      if (OpenMode != 0 && t->OpenMode() == 0) return qnresTableReadOnly;
+    } else {
+      if (!QNIsValidTableName(TableName)) return 10039;
+      if (!QNFileExists(TableFile0(d->FolderPath(), TableName))) return qnresNoSuchTable;
+      t = new TqnSrTable(TableName, bm_, d->FolderPath(), OpenMode != 0 ? 1 : 0, ShareMode != 0 ? 1 : 0);
+      try {
+        t->OpenFiles();
+        for (int i = 1; i < t->Dictionary().IndexCount(); ++i)
+          if (t->Dictionary().IsUserKeyIndex(i)) QNStorageError(qnerrUserRoutinesMissing);
+      } catch (...) {
+        delete t;
+        throw;
+      }
+      created = true;
+    }
+    int index = IndexNumber;
+    if (!IndexName.empty()) index = t->Dictionary().GetIndexFromName(std::string(IndexName));
+    if (index < 0 || index >= t->Dictionary().IndexCount()) {
+      if (created) delete t;
+      return qnresNoSuchIndex;
+    }
+    if (created) {
+      if (t->Shared() == 0) t->ExclusiveOwner = session;
+      tables_.Insert(t);
+      t->JoinTransaction(FolderTransaction(d->FolderPath()));
+    }
+    auto* c = new TqnSrCursor(t, d, index, OpenMode != 0 ? 1 : 0);
+    cursors_.Insert(c);
+    CursorID = c->Id();
+    if (Stream != nullptr) {
+      t->Dictionary().WriteToStream(*Stream);
+      std::uint8_t n[4];
+      QNPutI32(n, index);
+      Stream->WriteBuffer(n, 4);
+    }
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::BuildTable(std::uint32_t DatabaseID, bool Overwrite, std::string_view TableName,
+                                      const TqnDataDictionary& Dictionary) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrDatabase* d = FindDatabase(DatabaseID);
+    if (d == nullptr) return qnresInvalidHandle;
+    if (d->OpenMode() == 0) return qnresDatabaseReadOnly;
+    if (FindOpenTable(d->FolderPath(), TableName) != nullptr) return 10031;
+    if (!QNIsValidTableName(TableName)) return 10039;
+    if (QNFileExists(TableFile0(d->FolderPath(), TableName))) {
+      if (!Overwrite) return qnresTableExists;
+      QNTblDeleteFiles(d->FolderPath(), std::string(TableName));
+    }
+    TqnSrTable t(TableName, bm_, d->FolderPath(), 1, 0);
+    TPrivateTransaction tr(*bm_);
+    try {
+      t.CreateFiles(Dictionary, tr.Id(), config_->GeneralInfo().UseEncrypt);
+      tr.Commit();
+    } catch (...) {
+      t.CloseFiles();
+      QNTblDeleteFiles(d->FolderPath(), std::string(TableName));
+      throw;
+    }
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::DeleteTable(std::uint32_t DatabaseID, std::string_view TableName) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrDatabase* d = FindDatabase(DatabaseID);
+    if (d == nullptr) return qnresInvalidHandle;
+    if (FindOpenTable(d->FolderPath(), TableName) != nullptr) return 10031;
+    if (!QNIsValidTableName(TableName)) return 10039;
+    QNTblDeleteFiles(d->FolderPath(), std::string(TableName));
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::RenameTable(std::uint32_t DatabaseID, std::string_view OldName, std::string_view NewName) {
+  if (!QNIsValidTableName(NewName)) return 10039;
+  return Guarded([&]() -> DBIResult {
+    TqnSrDatabase* d = FindDatabase(DatabaseID);
+    if (d == nullptr) return qnresInvalidHandle;
+    if (FindOpenTable(d->FolderPath(), OldName) != nullptr) return 10031;
+    if (!QNIsValidTableName(OldName)) return 10039;
+    QNSearchRec sr;
+    std::vector<std::string> names;
+    for (int rc = QNFindFirst(QNMakeFullPath(d->FolderPath(), std::string(OldName) + ".*"), qnftFile, qnfaAll, sr);
+         rc == 0; rc = QNFindNext(sr))
+      names.push_back(sr.Name);
+    QNFindClose(sr);
+    for (const auto& n : names) {
+      if (QNExtractBaseName(n) != OldName) continue;
+      QNRenameFile(QNMakeFullPath(d->FolderPath(), n),
+                   QNMakeFullPath(d->FolderPath(), std::string(NewName) + "." + QNExtractExtension(n)));
+    }
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::EmptyTable(std::uint32_t DatabaseID, std::uint32_t CursorID, std::string_view TableName) {
+  if (CursorID == 0) {
+    TMemoryStream s;
+    DBIResult r = GetTableDictionary(DatabaseID, TableName, s);
+    if (r != qnresSuccess) return r;
+    return Guarded([&]() -> DBIResult {
+      s.SetPosition(0);
+      TqnDataDictionary dict(4096);
+      dict.ReadFromStream(s);
+      return BuildTable(DatabaseID, true, TableName, dict);
+    });
+  }
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    if (FolderTransaction(c->Database->FolderPath()) != 0) return qnresLockConflict;
+    if (c->Table->Shared() != 0) return qnresNeedExclusive;
+    if (c->ReadWrite == 0) return qnresTableReadOnly;
+    TqnSrTable* t = c->Table;
+    TqnDataDictionary copy(t->Dictionary().BlockSize());
+    copy.Assign(&t->Dictionary());
+    t->CloseFiles();
+    {
+      TPrivateTransaction tr(*bm_);
+      t->CreateFiles(copy, tr.Id(), config_->GeneralInfo().UseEncrypt);
+      tr.Commit();
+    }
+    t->CloseFiles();
+    t->OpenFiles();
+    t->Locks().RemoveAllRecordLocks(c->Id());
+    for (int i = 0; i < t->Cursors().Count(); ++i) {
+      auto* o = t->Cursors().ItemAs<TqnSrCursor>(i);
+      t->Locks().RemoveAllRecordLocks(o->Id());
+      o->SetIndex(o->Index);
+    }
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::GetTableDictionary(std::uint32_t DatabaseID, std::string_view TableName, TStream& Stream) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrDatabase* d = FindDatabase(DatabaseID);
+    if (d == nullptr) return qnresInvalidHandle;
+    if (TqnSrTable* t = FindOpenTable(d->FolderPath(), TableName)) {
+      t->Dictionary().WriteToStream(Stream);
+      return qnresSuccess;
+    }
+    if (!QNIsValidTableName(TableName)) return 10039;
+    if (!QNFileExists(TableFile0(d->FolderPath(), TableName))) return qnresNoSuchTable;
+    TqnSrTable t(TableName, bm_, d->FolderPath(), 0, 1);
+    t.OpenFiles();
+    t.Dictionary().WriteToStream(Stream);
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::GetTableRecCount(std::uint32_t CursorID, std::uint32_t& Count) {
+  return Guarded([&]() -> DBIResult {
+    Count = 0;
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    Count = static_cast<std::uint32_t>(QNTblGetRecordInfo(c->Table->DataFile()).RecordCount);
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::SetTableAutoIncValue(std::uint32_t CursorID, std::uint32_t Value) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    return WithImplicitTransaction(c, false, [&]() -> DBIResult {
+      QNTblSetAutoIncValue(c->Table->DataFile(), Value);
+      return qnresSuccess;
+    });
+  });
+}
+
+// ---- Indexes ------------------------------------------------------------------------------
+
+namespace {
+
+DBIResult AddIndexThroughCursor(TqnBufferManager& Bm, TqnSrCursor* C, const TqnIndexDescriptor& D) {
+  TqnSrTable* t = C->Table;
+  TqnDataDictionary& dict = t->Dictionary();
+  if (t->Shared() != 0) return qnresNeedExclusive;
+  if (C->ReadWrite == 0) return qnresTableReadOnly;
+  if (D.FieldCount == -1) return 10048;
+  if (!dict.IsIndexDescValid(D)) return 10023;
+  if (dict.GetIndexFromName(D.Name) >= 0) return 10027;
+  if (dict.IndexCount() >= kQnMaxIndexes) return 9487;
+  if (D.FileNumber < 0 || D.FileNumber >= t->OpenFileCount()) return 10023;
+  const std::uint32_t oldTrans = t->DataFile()->TransactionId;
+  TPrivateTransaction tr(Bm);
+  t->JoinTransaction(tr.Id());
+  try {
+    QNTblDictAllowChanges(dict);
+    std::vector<std::int32_t> fields(D.FieldNumbers.begin(), D.FieldNumbers.begin() + D.FieldCount);
+    dict.AddIndex(D.Name, D.Description, D.FileNumber, fields, D.AllowDups, D.Ascending, D.CaseInsensitive);
+    const int n = dict.IndexCount() - 1;  // the new index is the last one
+    dict.SetBuilt(true);
+    QNTblAddIndex(t->File(D.FileNumber), n, dict.IndexKeyLength(n), false, D.AllowDups);
+    QNTblWriteDictionary(dict, t->DataFile());
+    tr.Commit();
+  } catch (...) {
+    t->JoinTransaction(oldTrans);
+    // The dictionary in memory must match the file again.
+    TqnDataDictionary stored(4096);
+    try {
+      QNTblReadDictionary(stored, t->DataFile());
+      dict.SetBuilt(false);
+      dict.Assign(&stored);
+      dict.SetBuilt(true);
+    } catch (...) {
+    }
+    throw;
+  }
+  t->JoinTransaction(oldTrans);
+  return qnresSuccess;
+}
+
+DBIResult DropIndexThroughCursor(TqnBufferManager& Bm, TqnSrCursor* C, std::string_view IndexName,
+                                 std::int32_t IndexNumber) {
+  TqnSrTable* t = C->Table;
+  TqnDataDictionary& dict = t->Dictionary();
+  int index = IndexNumber;
+  if (!IndexName.empty()) {
+    index = dict.GetIndexFromName(std::string(IndexName));
+    if (index < 0) return qnresNoSuchIndex;
+  } else if (index < 1 || index >= dict.IndexCount()) {
+    return qnresNoSuchIndex;
+  }
+  if (index == 0) return qnresNoSuchIndex;
+  if (index == C->Index) return 10035;
+  if (t->Shared() != 0) return qnresNeedExclusive;
+  if (C->ReadWrite == 0) return qnresTableReadOnly;
+  for (int i = 0; i < t->Cursors().Count(); ++i)
+    if (t->Cursors().ItemAs<TqnSrCursor>(i)->Index == index) return 10035;
+  const std::uint32_t oldTrans = t->DataFile()->TransactionId;
+  TPrivateTransaction tr(Bm);
+  t->JoinTransaction(tr.Id());
+  const int file = dict.IndexFileNumber(index);
+  try {
+    QNTblDeleteIndex(t->File(file), index);
+    QNTblDictAllowChanges(dict);
+    dict.RemoveIndex(index);
+    dict.SetBuilt(true);
+    QNTblWriteDictionary(dict, t->DataFile());
+    tr.Commit();
+  } catch (...) {
+    t->JoinTransaction(oldTrans);
+    throw;
+  }
+  t->JoinTransaction(oldTrans);
+  // Cursors on indexes above the dropped one follow their index to its new number.
+  for (int i = 0; i < t->Cursors().Count(); ++i) {
+    auto* o = t->Cursors().ItemAs<TqnSrCursor>(i);
+    if (o->Index > index) o->SetIndex(o->Index - 1);
+  }
+  return qnresSuccess;
+}
+
+}  // namespace
+
+DBIResult TqnServerEngine::AddIndex(std::uint32_t DatabaseID, std::uint32_t CursorID, std::string_view TableName,
+                                    const TqnIndexDescriptor& Index, std::uint32_t& OutDatabaseID,
+                                    std::string& OutTableName) {
+  return Guarded([&]() -> DBIResult {
+    OutDatabaseID = DatabaseID;
+    OutTableName = std::string(TableName);
+    if (CursorID != 0) {
+      TqnSrCursor* c = FindCursor(CursorID);
+      if (c == nullptr) return qnresInvalidHandle;
+      OutDatabaseID = c->Database->Id();
+      OutTableName = c->Table->Name();
+      return AddIndexThroughCursor(*bm_, c, Index);
+    }
+    std::uint32_t cursor = 0;
+    DBIResult r = OpenTable(DatabaseID, TableName, "", 0, 1, 0, cursor, nullptr);
+    if (r != qnresSuccess) return r;
+    try {
+      r = AddIndexThroughCursor(*bm_, FindCursor(cursor), Index);
+    } catch (...) {
+      CursorClose(cursor);
+      throw;
+    }
+    CursorClose(cursor);
+    return r;
+  });
+}
+
+DBIResult TqnServerEngine::DropIndex(std::uint32_t DatabaseID, std::uint32_t CursorID, std::string_view TableName,
+                                     std::string_view IndexName, std::int32_t IndexNumber) {
+  return Guarded([&]() -> DBIResult {
+    if (CursorID != 0) {
+      TqnSrCursor* c = FindCursor(CursorID);
+      if (c == nullptr) return qnresInvalidHandle;
+      return DropIndexThroughCursor(*bm_, c, IndexName, IndexNumber);
+    }
+    std::uint32_t cursor = 0;
+    DBIResult r = OpenTable(DatabaseID, TableName, "", 0, 1, 0, cursor, nullptr);
+    if (r != qnresSuccess) return r;
+    try {
+      r = DropIndexThroughCursor(*bm_, FindCursor(cursor), IndexName, IndexNumber);
+    } catch (...) {
+      CursorClose(cursor);
+      throw;
+    }
+    CursorClose(cursor);
+    return r;
+  });
+}
+
+// ---- Table locks --------------------------------------------------------------------------
+
+DBIResult TqnServerEngine::AcqTableLock(std::uint32_t CursorID, std::uint8_t LockType) {
+  if (LockType == 0) return qnresSuccess;
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    if (LockType == 1) return c->Table->Locks().AddReadLock(c->SessionId) ? qnresSuccess : qnresRecordLocked;
+    if (LockType == 2) return c->Table->Locks().AddWriteLock(c->SessionId) ? qnresSuccess : qnresRecordLocked;
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::RelTableLock(std::uint32_t CursorID, bool AllLocks, std::uint8_t LockType) {
+  if (LockType == 0) return qnresSuccess;
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    TqnLockContainer& l = c->Table->Locks();
+    if (AllLocks) {
+      l.RemoveWriteLock(c->SessionId);
+      l.RemoveReadLock(c->SessionId);
+      l.RemoveAllRecordLocks(c->Id());
+      return qnresSuccess;
+    }
+    if (LockType == 1) {
+      if (l.ReadLockState(c->SessionId) != kQnLockedBySelf) return qnresUnlockFailed;
+      return l.RemoveReadLock(c->SessionId) ? qnresSuccess : qnresUnlockFailed;
+    }
+    if (LockType == 2) {
+      if (l.WriteLockState(c->SessionId) != kQnLockedBySelf) return qnresUnlockFailed;
+      return l.RemoveWriteLock(c->SessionId) ? qnresSuccess : qnresUnlockFailed;
+    }
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::IsTableLocked(std::uint32_t CursorID, std::uint8_t LockType, bool& Locked) {
+  Locked = false;
+  if (LockType == 0) return qnresSuccess;
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    TqnLockContainer& l = c->Table->Locks();
+    Locked = (LockType == 1 ? l.ReadLockState(c->SessionId) : l.WriteLockState(c->SessionId)) == kQnLockedBySelf;
+    return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::CursorClose(std::uint32_t CursorID) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrCursor* c = FindCursor(CursorID);
+    if (c == nullptr) return qnresInvalidHandle;
+    cursors_.Remove(c);
+    FreeTablesWithoutCursors();
+    return qnresSuccess;
+  });
+}
+
+}  // namespace tw::dbengine

@@ -1,0 +1,573 @@
+#include <gtest/gtest.h>
+
+#include "dbengine/server/server_engine.h"
+#include "platform/classes/streams.h"
+#include <fstream>
+
+#include "server_test_util.h"
+
+namespace tw::dbengine::testing {
+namespace {
+
+// ---- Clients, sessions, databases, transactions ----
+
+using Engine = EngineFixture;
+
+TEST_F(Engine, IdsOfFreedOrForeignObjectsAreRefused) {
+  Build("People", PeopleDictionary);
+  const std::uint32_t c = Open("People");
+  EXPECT_EQ(engine->CursorClose(c), 0);
+  EXPECT_EQ(engine->CursorClose(c), qnresInvalidHandle);
+  EXPECT_EQ(engine->SetToBegin(c), qnresInvalidHandle);
+  EXPECT_EQ(engine->SetToBegin(db), qnresInvalidHandle) << "a database id is no cursor id";
+  EXPECT_EQ(engine->DatabaseClose(c), qnresInvalidHandle);
+  EXPECT_EQ(engine->DatabaseClose(0), qnresInvalidHandle);
+  std::uint32_t s = 0;
+  EXPECT_EQ(engine->SessionAdd(77, s), qnresInvalidHandle);
+  EXPECT_EQ(s, 0u);
+}
+
+TEST_F(Engine, TablesLiveWhileTheyHaveCursorsAndDatabaseCloseFreesItsCursors) {
+  Build("People", PeopleDictionary);
+  const std::uint32_t a = Open("People"), b = Open("People");
+  EXPECT_EQ(engine->TableCount(), 1);
+  ASSERT_EQ(engine->AcqTableLock(a, 1), 0);
+  EXPECT_EQ(engine->CursorClose(a), 0);
+  EXPECT_EQ(engine->TableCount(), 1);
+  bool locked = false;
+  EXPECT_EQ(engine->IsTableLocked(b, 1, locked), 0);
+  EXPECT_TRUE(locked) << "the session's lock stays with the table";
+  std::uint32_t db2 = 0;
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(1, folder.Path(), 1, 1, db2), 0);
+  std::uint32_t other = 0;
+  ASSERT_EQ(engine->OpenTable(db2, "People", "", 0, 1, 1, other, nullptr), 0);
+  EXPECT_EQ(engine->DatabaseClose(db), 0);
+  EXPECT_EQ(engine->SetToBegin(b), qnresInvalidHandle);
+  EXPECT_EQ(engine->SetToBegin(other), 0);
+  EXPECT_EQ(engine->TableCount(), 1);
+  EXPECT_EQ(engine->DatabaseClose(db2), 0);
+  EXPECT_EQ(engine->TableCount(), 0);
+  EXPECT_EQ(engine->CursorCount(), 0);
+}
+
+TEST_F(Engine, ClientRemovalFreesEverythingItOpened) {
+  Build("People", PeopleDictionary);
+  Open("People");
+  std::uint32_t s = 0, db2 = 0;
+  ASSERT_EQ(engine->SessionAdd(1, s), 0);
+  ASSERT_EQ(engine->SessionSetCurrent(1, s), 0);
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(1, folder.Path(), 1, 1, db2), 0);
+  engine->ClientRemove(1);
+  EXPECT_EQ(engine->ClientCount(), 0);
+  EXPECT_EQ(engine->DatabaseCount(), 0);
+  EXPECT_EQ(engine->CursorCount(), 0);
+  EXPECT_EQ(engine->TableCount(), 0);
+}
+
+TEST_F(Engine, SessionsFallBackToTheDefaultWhenTheCurrentOneCloses) {
+  std::uint32_t def = 0, s = 0, cur = 0;
+  ASSERT_EQ(engine->SessionGetCurrent(1, def), 0);
+  ASSERT_NE(def, 0u);
+  ASSERT_EQ(engine->SessionAdd(1, s), 0);
+  ASSERT_EQ(engine->SessionSetCurrent(1, s), 0);
+  ASSERT_EQ(engine->SessionGetCurrent(1, cur), 0);
+  EXPECT_EQ(cur, s);
+  ASSERT_EQ(engine->SessionClose(1, s), 0);
+  ASSERT_EQ(engine->SessionGetCurrent(1, cur), 0);
+  EXPECT_EQ(cur, def);
+  EXPECT_EQ(engine->SessionSetCurrent(1, s), qnresInvalidHandle);
+  ASSERT_EQ(engine->SessionClose(1, def), 0);
+  ASSERT_EQ(engine->SessionGetCurrent(1, cur), 0);
+  EXPECT_EQ(cur, 0u);
+  std::uint32_t d = 0;
+  EXPECT_EQ(engine->DatabaseOpenNoAlias(1, folder.Path(), 1, 1, d), qnresInvalidHandle);
+}
+
+TEST_F(Engine, DatabasesOpenByAliasAndFolderWithShareRules) {
+  std::uint32_t d = 0, hash = 0;
+  EXPECT_EQ(engine->DatabaseOpen(1, "Nowhere", 1, 1, d), qnresUnknownDatabase);
+  ASSERT_EQ(engine->DatabaseAddAlias("Tidewell", folder.Path()), 0);
+  EXPECT_EQ(engine->DatabaseAddAlias("TIDEWELL", folder.Path()), 10009);
+  EXPECT_EQ(engine->DatabaseOpenNoAlias(1, folder.File("missing"), 1, 1, d), qnresInvalidDirectory);
+  EXPECT_EQ(engine->DatabaseOpenNoAlias(1, "", 1, 1, d), qnresInvalidDirectory);
+  ASSERT_EQ(engine->ClientAdd(2, "other", "", hash), 0);
+  std::uint32_t ex = 0;
+  EXPECT_EQ(engine->DatabaseOpen(2, "Tidewell", 1, 0, ex), qnresNeedExclusive)
+      << "exclusive beside another client's shared database";
+  EXPECT_EQ(engine->DatabaseOpen(2, "Tidewell", 1, 1, ex), 0);
+}
+
+TEST_F(Engine, ExclusiveDatabasesShutOutOtherClientsOnly) {
+  ScratchFolder other;
+  std::uint32_t hash = 0, a = 0, b = 0, c = 0;
+  ASSERT_EQ(engine->DatabaseAddAlias("Other", other.Path()), 0);
+  ASSERT_EQ(engine->ClientAdd(2, "second", "", hash), 0);
+  ASSERT_EQ(engine->DatabaseOpen(1, "Other", 1, 0, a), 0);
+  EXPECT_EQ(engine->DatabaseOpen(1, "Other", 1, 0, b), 0) << "same session";
+  EXPECT_EQ(engine->DatabaseOpen(2, "Other", 1, 1, c), qnresNeedExclusive);
+  EXPECT_EQ(c, 0u);
+  ASSERT_EQ(engine->DatabaseClose(a), 0);
+  ASSERT_EQ(engine->DatabaseClose(b), 0);
+  ASSERT_EQ(engine->DatabaseOpen(2, "Other", 1, 1, c), 0);
+  EXPECT_EQ(engine->DatabaseOpen(1, "Other", 1, 1, a), 0) << "both shared";
+}
+
+TEST_F(Engine, AliasListAndChangesRoundTrip) {
+  ASSERT_EQ(engine->DatabaseAddAlias("A", folder.Path()), 0);
+  EXPECT_EQ(engine->DatabaseChgAliasPath("B", folder.Path()), qnresUnknownDatabase);
+  EXPECT_EQ(engine->DatabaseChgAliasPath("A", "/tmp"), 0);
+  TMemoryStream s;
+  ASSERT_EQ(engine->DatabaseAliasList(s), 0);
+  ASSERT_EQ(s.Size(), 252);
+  std::uint8_t e[252];
+  s.SetPosition(0);
+  s.ReadBuffer(e, 252);
+  EXPECT_EQ(TqnName::ReadFrom(e, 32).Str(), "A");
+  EXPECT_EQ(TqnPath::ReadFrom(e + 32, 220).Str(), "/tmp");
+  EXPECT_EQ(engine->DatabaseDeleteAlias("A"), 0);
+  EXPECT_EQ(engine->DatabaseDeleteAlias("A"), qnresUnknownDatabase);
+}
+
+TEST_F(Engine, OneTransactionPerFolder) {
+  std::uint32_t db2 = 0, t = 0, t2 = 0;
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(1, folder.Path(), 1, 1, db2), 0);
+  ASSERT_EQ(engine->TransactionStart(db, false, t), 0);
+  EXPECT_EQ(engine->TransactionStart(db, false, t2), qnresLockConflict);
+  EXPECT_EQ(engine->TransactionStart(db2, false, t2), qnresLockConflict);
+  bool in = false;
+  EXPECT_EQ(engine->DatabaseInTrans(db, in), 0);
+  EXPECT_TRUE(in);
+  EXPECT_EQ(engine->TransactionCommit(t), 0);
+  EXPECT_EQ(engine->TransactionCommit(t), qnresInvalidHandle);
+  ASSERT_EQ(engine->TransactionStart(db2, true, t2), 0);
+  EXPECT_EQ(engine->TransactionRollback(t2), 0);
+  EXPECT_EQ(engine->TransactionCount(), 0);
+}
+
+TEST_F(Engine, SecureServerChecksUsersAndRights) {
+  engine->Configuration().GeneralInfo().IsSecure = true;
+  EXPECT_EQ(engine->CheckClientRights(1, 2), qnresNoRights) << "a client attached without a user holds no rights";
+  engine->Configuration().AddUser("reader", "R", 2, 1234, "");
+  std::uint32_t hash = 0;
+  EXPECT_EQ(engine->ClientAdd(5, "x", "nobody", hash), qnresInvalidPassword);
+  ASSERT_EQ(engine->ClientAdd(5, "x", "reader", hash), 0);
+  EXPECT_EQ(hash, 1234u);
+  EXPECT_EQ(engine->CheckClientRights(5, 2), 0);
+  EXPECT_EQ(engine->CheckClientRights(5, 2 | 4), qnresNoRights);
+  EXPECT_EQ(engine->CheckClientRights(99, 2), qnresInvalidHandle);
+  engine->Configuration().GeneralInfo().IsSecure = false;
+  EXPECT_EQ(engine->CheckClientRights(99, 31), 0);
+}
+
+TEST_F(Engine, TableListNamesTheTableFilesOfTheFolder) {
+  Build("People", PeopleDictionary);
+  { std::ofstream(folder.File("notes.txt")) << "not a table"; }
+  TMemoryStream s;
+  ASSERT_EQ(engine->DatabaseTableList(db, "", s), 0);
+  ASSERT_EQ(s.Size(), 48);
+  std::uint8_t e[48];
+  s.SetPosition(0);
+  s.ReadBuffer(e, 48);
+  EXPECT_EQ(TqnName::ReadFrom(e, 32).Str(), "People");
+  EXPECT_EQ(TShortStr<3>::ReadFrom(e + 32, 4).Str(), "QND");
+  EXPECT_EQ(QNGetU32(e + 36), static_cast<std::uint32_t>(std::filesystem::file_size(folder.File("People.QND"))));
+  TMemoryStream all;
+  ASSERT_EQ(engine->DatabaseTableList(db, "*.*", all), 0);
+  EXPECT_EQ(all.Size(), 96);
+}
+
+// ---- Tables ----
+
+TEST_F(Engine, BuildOpenAndTheErrorsOfTableNames) {
+  Build("People", PeopleDictionary);
+  TqnDataDictionary d(4096);
+  PeopleDictionary(d);
+  EXPECT_EQ(engine->BuildTable(db, false, "People", d), qnresTableExists);
+  EXPECT_EQ(engine->BuildTable(db, false, "Bad Name", d), 10039);
+  std::uint32_t c = 0;
+  EXPECT_EQ(engine->OpenTable(db, "Nope", "", 0, 1, 1, c, nullptr), qnresNoSuchTable);
+  EXPECT_EQ(engine->OpenTable(db, "../x", "", 0, 1, 1, c, nullptr), 10039);
+  EXPECT_EQ(engine->OpenTable(db, "People", "", 4, 1, 1, c, nullptr), qnresNoSuchIndex);
+  EXPECT_EQ(engine->OpenTable(db, "People", "NoIdx", 0, 1, 1, c, nullptr), qnresNoSuchIndex);
+  EXPECT_EQ(engine->TableCount(), 0) << "a failed open leaves no table";
+  TMemoryStream s;
+  ASSERT_EQ(engine->OpenTable(db, "People", "ByName", 0, 1, 1, c, &s), 0);
+  s.SetPosition(0);
+  TqnDataDictionary back(4096);
+  back.ReadFromStream(s);
+  EXPECT_EQ(back.FieldCount(), 3);
+  std::uint8_t n[4];
+  s.ReadBuffer(n, 4);
+  EXPECT_EQ(QNGetI32(n), 1);
+  EXPECT_EQ(engine->BuildTable(db, true, "People", d), qnresTableOpen);
+  EXPECT_EQ(engine->DeleteTable(db, "People"), qnresTableOpen);
+}
+
+TEST_F(Engine, ExclusiveTablesBelongToOneSession) {
+  Build("People", PeopleDictionary);
+  std::uint32_t c = 0, c2 = 0, s = 0, db2 = 0;
+  ASSERT_EQ(engine->OpenTable(db, "People", "", 0, 1, 0, c, nullptr), 0);
+  EXPECT_EQ(engine->OpenTable(db, "People", "", 0, 1, 0, c2, nullptr), 0);
+  ASSERT_EQ(engine->SessionAdd(1, s), 0);
+  ASSERT_EQ(engine->SessionSetCurrent(1, s), 0);
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(1, folder.Path(), 1, 1, db2), 0);
+  EXPECT_EQ(engine->OpenTable(db2, "People", "", 0, 1, 1, c2, nullptr), qnresRecordLocked);
+}
+
+TEST_F(Engine, ReadOnlyDatabaseRefusesWritesAndExclusiveDatabaseOpensExclusive) {
+  Build("People", PeopleDictionary);
+  std::uint32_t ro = 0, c = 0;
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(1, folder.Path(), 0, 1, ro), 0);
+  EXPECT_EQ(engine->OpenTable(ro, "People", "", 0, 1, 1, c, nullptr), qnresDatabaseReadOnly);
+  ASSERT_EQ(engine->OpenTable(ro, "People", "", 0, 0, 1, c, nullptr), 0);
+  Record r(Dict(c));
+  EXPECT_EQ(engine->RecordInsert(c, 0, r.Data()), qnresTableReadOnly);
+}
+
+TEST_F(Engine, RenameMovesEveryFileOfTheTableAndDeleteRemovesThem) {
+  Build("People", PeopleDictionary);
+  { std::ofstream(folder.File("People.TXT")) << "x"; }
+  EXPECT_EQ(engine->RenameTable(db, "People", "bad name"), 10039);
+  ASSERT_EQ(engine->RenameTable(db, "People", "Folk"), 0);
+  EXPECT_TRUE(folder.Exists("Folk.QND"));
+  EXPECT_TRUE(folder.Exists("Folk.TXT"));
+  EXPECT_FALSE(folder.Exists("People.QND"));
+  ASSERT_EQ(engine->DeleteTable(db, "Folk"), 0);
+  EXPECT_FALSE(folder.Exists("Folk.QND"));
+}
+
+// ---- Records, cursors, locks ----
+
+class People : public EngineFixture {
+ protected:
+  People() {
+    Build("People", PeopleDictionary);
+    cur = Open("People", 1);
+  }
+  DBIResult Add(const std::string& Name, std::int32_t Group, std::uint32_t Cursor = 0) {
+    Record r(Dict(cur));
+    r.Str(1, Name).I32(2, Group);
+    return engine->RecordInsert(Cursor ? Cursor : cur, 0, r.Data());
+  }
+  std::vector<std::string> Walk(std::uint32_t C, bool Forward = true) {
+    std::vector<std::string> out;
+    Record r(Dict(C));
+    if (Forward) engine->SetToBegin(C);
+    else engine->SetToEnd(C);
+    while ((Forward ? engine->RecordGetNext(C, 0, r.Data()) : engine->RecordGetPrev(C, 0, r.Data())) == 0)
+      out.push_back(r.GetStr(1));
+    return out;
+  }
+  std::vector<std::uint8_t> KeyOfName(const std::string& Name) {
+    Record r(Dict(cur));
+    r.Str(1, Name);
+    std::vector<std::uint8_t> k(static_cast<std::size_t>(engine->CursorKeyLength(cur)));
+    EXPECT_EQ(engine->RecordExtractKey(cur, r.Data(), k.data()), 0);
+    return k;
+  }
+  std::uint32_t cur = 0;
+};
+
+TEST_F(People, InsertKeepsEveryIndexInOrderAndNumbersAutoIncrements) {
+  for (const char* n : {"Mira", "Alan", "Zoe", "Kai"}) ASSERT_EQ(Add(n, 1), 0);
+  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"Alan", "Kai", "Mira", "Zoe"}));
+  EXPECT_EQ(Walk(cur, false), (std::vector<std::string>{"Zoe", "Mira", "Kai", "Alan"}));
+  const std::uint32_t byId = Open("People", 3);
+  EXPECT_EQ(Walk(byId), (std::vector<std::string>{"Mira", "Alan", "Zoe", "Kai"}));
+  Record r(Dict(cur));
+  r.Str(1, "Given").I32(0, 500);
+  ASSERT_EQ(engine->RecordInsert(cur, 0, r.Data()), 0);
+  ASSERT_EQ(Add("Next", 1), 0);
+  ASSERT_EQ(engine->RecordGet(cur, 0, r.Data()), 0);
+  EXPECT_EQ(r.GetI32(0), 5) << "a given value leaves the counter";
+  std::uint32_t n = 0;
+  EXPECT_EQ(engine->GetTableRecCount(cur, n), 0);
+  EXPECT_EQ(n, 6u);
+  EXPECT_EQ(Joined(Check("People")), "");
+}
+
+TEST_F(People, DuplicateAndRequiredFieldsAreRefusedAndLeaveNothingBehind) {
+  ASSERT_EQ(Add("A", 1), 0);
+  Record r(Dict(cur));
+  r.Str(1, "B").I32(0, 1);
+  EXPECT_EQ(engine->RecordInsert(cur, 0, r.Data()), qnresKeyViolation);
+  std::uint32_t t = 0, n = 0;
+  ASSERT_EQ(engine->TransactionStart(db, false, t), 0);
+  EXPECT_EQ(engine->RecordInsert(cur, 0, r.Data()), qnresKeyViolation) << "inside a client transaction";
+  ASSERT_EQ(engine->TransactionCommit(t), 0);
+  EXPECT_EQ(engine->GetTableRecCount(cur, n), 0);
+  EXPECT_EQ(n, 1u);
+  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"A"}));
+  EXPECT_EQ(Joined(Check("People")), "");
+  Build("Texts", TextsDictionary);
+  const std::uint32_t tc = Open("Texts", 1);
+  Record empty(Dict(tc));
+  EXPECT_EQ(engine->RecordInsert(tc, 0, empty.Data()), qnresRequiredMissing);
+}
+
+TEST_F(People, NavigationCodesAtTheEnds) {
+  Record r(Dict(cur));
+  EXPECT_EQ(engine->RecordGetNext(cur, 0, r.Data()), qnresAtEOF);
+  EXPECT_EQ(engine->RecordGetNext(cur, 0, r.Data()), qnresAtEOF);
+  EXPECT_EQ(engine->RecordGetPrev(cur, 0, r.Data()), qnresAtBOF) << "empty: prior from EOF";
+  EXPECT_EQ(engine->RecordGet(cur, 0, r.Data()), qnresNoCurrentRecord);
+  ASSERT_EQ(Add("A", 1), 0);
+  ASSERT_EQ(engine->SetToBegin(cur), 0);
+  EXPECT_EQ(engine->RecordGetPrev(cur, 0, r.Data()), qnresAtBOF);
+}
+
+TEST_F(People, KeySearchesFullAndPartial) {
+  for (const char* n : {"Anna", "Annabel", "Bert", "Carla"}) ASSERT_EQ(Add(n, 1), 0);
+  Record probe(Dict(cur)), out(Dict(cur));
+  probe.Str(1, "Bert");
+  ASSERT_EQ(engine->RecordGetForKey(cur, false, 0, 0, probe.Data(), out.Data()), 0);
+  EXPECT_EQ(out.GetStr(1), "Bert");
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, out.Data()), 0);
+  EXPECT_EQ(out.GetStr(1), "Carla");
+  probe.Str(1, "Annab");
+  ASSERT_EQ(engine->RecordGetForKey(cur, false, 0, 5, probe.Data(), out.Data()), 0);
+  EXPECT_EQ(out.GetStr(1), "Annabel");
+  probe.Str(1, "Ann");
+  ASSERT_EQ(engine->RecordGetForKey(cur, false, 0, 3, probe.Data(), out.Data()), 0);
+  EXPECT_EQ(out.GetStr(1), "Anna") << "the first of several matches";
+  probe.Str(1, "Zed");
+  EXPECT_EQ(engine->RecordGetForKey(cur, false, 0, 0, probe.Data(), out.Data()), 8710);
+  EXPECT_EQ(engine->RecordGetPrev(cur, 0, out.Data()), 0) << "a failed exact search leaves the cursor at EOF";
+  EXPECT_EQ(out.GetStr(1), "Carla");
+  EXPECT_EQ(engine->SetToKey(cur, 0, false, 0, 0, probe.Data()), 8710);
+  EXPECT_EQ(engine->RecordGetNext(cur, 0, out.Data()), 0) << "a failed SetToKey leaves it at BOF";
+  EXPECT_EQ(out.GetStr(1), "Anna");
+  probe.Str(1, "B");
+  ASSERT_EQ(engine->SetToKey(cur, 2, false, 0, 0, probe.Data()), 0);
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, out.Data()), 0);
+  EXPECT_EQ(out.GetStr(1), "Bert");
+  const std::uint32_t seq = Open("People", 0);
+  EXPECT_EQ(engine->SetToKey(seq, 2, false, 0, 0, probe.Data()), 10764);
+  EXPECT_EQ(engine->RecordGetForKey(seq, false, 0, 0, probe.Data(), out.Data()), 10048);
+}
+
+TEST_F(People, RangesLimitTheWalkInBothDirections) {
+  for (const char* n : {"A", "B", "B2", "C", "D"}) ASSERT_EQ(Add(n, 1), 0);
+  const auto b = KeyOfName("B"), c = KeyOfName("C");
+  ASSERT_EQ(engine->SetRange(cur, true, b.data(), 0, 0, true, c.data(), 0, 0, true), 0);
+  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"B", "B2", "C"}));
+  EXPECT_EQ(Walk(cur, false), (std::vector<std::string>{"C", "B2", "B"}));
+  ASSERT_EQ(engine->SetRange(cur, true, b.data(), 0, 0, false, c.data(), 0, 0, false), 0);
+  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"B2"}));
+  EXPECT_EQ(Walk(cur, false), (std::vector<std::string>{"B2"}));
+  // A partial start of one character takes every name that begins with it.
+  Record p(Dict(cur));
+  p.Str(1, "B");
+  ASSERT_EQ(engine->SetRange(cur, false, p.Data(), 0, 1, true, p.Data(), 0, 1, true), 0);
+  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"B", "B2"}));
+  Record out(Dict(cur));
+  p.Str(1, "D");
+  EXPECT_EQ(engine->RecordGetForKey(cur, false, 0, 0, p.Data(), out.Data()), 8710) << "outside the range";
+  ASSERT_EQ(engine->ResetRange(cur), 0);
+  EXPECT_EQ(Walk(cur).size(), 5u);
+}
+
+TEST_F(People, BookmarksReturnToTheirRecordAndCompare) {
+  for (const char* n : {"A", "B", "C"}) ASSERT_EQ(Add(n, 1), 0);
+  const std::int32_t size = engine->BookmarkSize(cur);
+  ASSERT_GT(size, 20);
+  std::vector<std::uint8_t> bof(static_cast<std::size_t>(size)), onB(bof.size()), onC(bof.size());
+  ASSERT_EQ(engine->SetToBegin(cur), 0);
+  ASSERT_EQ(engine->GetBookmark(cur, bof.data()), 0);
+  Record r(Dict(cur));
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, r.Data()), 0);
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, r.Data()), 0);
+  ASSERT_EQ(engine->GetBookmark(cur, onB.data()), 0);
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, r.Data()), 0);
+  ASSERT_EQ(engine->GetBookmark(cur, onC.data()), 0);
+  ASSERT_EQ(engine->SetToBookmark(cur, onB.data()), 0);
+  ASSERT_EQ(engine->RecordGet(cur, 0, r.Data()), 0);
+  EXPECT_EQ(r.GetStr(1), "B");
+  std::int32_t cmp = 9;
+  EXPECT_EQ(engine->CompareBookmarks(cur, onB.data(), onC.data(), cmp), 0);
+  EXPECT_EQ(cmp, -1);
+  EXPECT_EQ(engine->CompareBookmarks(cur, onC.data(), bof.data(), cmp), 0);
+  EXPECT_EQ(cmp, 1);
+  EXPECT_EQ(engine->CompareBookmarks(cur, onC.data(), onC.data(), cmp), 0);
+  EXPECT_EQ(cmp, 0);
+  auto damaged = onB;
+  damaged[21] ^= 0x40;
+  EXPECT_EQ(engine->SetToBookmark(cur, damaged.data()), qnresInvalidBookmark);
+  ASSERT_EQ(engine->RecordGet(cur, 0, r.Data()), 0);
+  EXPECT_EQ(r.GetStr(1), "B") << "a refused bookmark leaves the cursor";
+  const std::uint32_t other = Open("People", 2);
+  EXPECT_EQ(engine->SetToBookmark(other, onB.data()), qnresInvalidBookmark);
+}
+
+TEST_F(People, ClonesSwitchesAndCursorCopies) {
+  for (const char* n : {"A", "B", "C"}) ASSERT_EQ(Add(n, 3 - (n[0] - 'A')), 0);
+  Record r(Dict(cur));
+  ASSERT_EQ(engine->SetToBegin(cur), 0);
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, r.Data()), 0);
+  std::uint32_t clone = 0;
+  ASSERT_EQ(engine->CursorClone(cur, 1, clone), 0);
+  ASSERT_EQ(engine->RecordGetNext(clone, 0, r.Data()), 0);
+  EXPECT_EQ(r.GetStr(1), "B");
+  ASSERT_EQ(engine->SwitchToIndex(clone, "ByGroup", 0, true), 0);
+  ASSERT_EQ(engine->RecordGetNext(clone, 0, r.Data()), 0);
+  EXPECT_EQ(r.GetStr(1), "A") << "B has group 2, A group 3";
+  EXPECT_EQ(engine->SwitchToIndex(clone, "Nope", 0, false), qnresNoSuchIndex);
+  ASSERT_EQ(engine->SetToCursor(cur, clone), 0);
+  ASSERT_EQ(engine->RecordGet(cur, 0, r.Data()), 0);
+  EXPECT_EQ(r.GetStr(1), "A");
+  Build("Texts", TextsDictionary);
+  EXPECT_EQ(engine->SetToCursor(cur, Open("Texts")), qnresDifferentTables);
+  std::vector<std::uint8_t> batch(static_cast<std::size_t>(engine->CursorRecordLength(cur)) * 5);
+  std::uint32_t n = 0;
+  ASSERT_EQ(engine->SetToBegin(cur), 0);
+  EXPECT_EQ(engine->RecordGetBatch(cur, static_cast<std::uint32_t>(engine->CursorRecordLength(cur)), 5, batch.data(), n), 0);
+  EXPECT_EQ(n, 3u);
+}
+
+TEST_F(People, ChangesThroughOneCursorMoveTheOthers) {
+  for (const char* n : {"A", "B", "C"}) ASSERT_EQ(Add(n, 1), 0);
+  const std::uint32_t other = Open("People", 1);
+  Record r(Dict(cur)), seen(Dict(cur));
+  ASSERT_EQ(engine->SetToBegin(cur), 0);
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, r.Data()), 0);
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, r.Data()), 0);  // B
+  ASSERT_EQ(engine->SetToCursor(other, cur), 0);
+  ASSERT_EQ(engine->RecordDelete(cur, nullptr), 0);
+  ASSERT_EQ(engine->RecordGet(other, 0, seen.Data()), 0);
+  EXPECT_EQ(seen.GetStr(1), "C") << "the other cursor stands on the following record";
+  ASSERT_EQ(engine->RecordGet(cur, 0, seen.Data()), 0);
+  EXPECT_EQ(seen.GetStr(1), "C") << "so does the deleting cursor";
+  EXPECT_EQ(engine->RecordGetNext(cur, 0, seen.Data()), qnresAtEOF);
+  ASSERT_EQ(engine->SetToBegin(cur), 0);
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, r.Data()), 0);  // A
+  ASSERT_EQ(engine->SetToCursor(other, cur), 0);
+  r.I32(2, 9);
+  ASSERT_EQ(engine->RecordModify(cur, false, r.Data()), 0);
+  EXPECT_EQ(engine->RecordGet(other, 0, seen.Data()), qnresNoCurrentRecord);
+  ASSERT_EQ(engine->RecordGet(cur, 0, seen.Data()), 0);
+  EXPECT_EQ(seen.GetI32(2), 9);
+  r.Str(1, "Zed");
+  ASSERT_EQ(engine->RecordModify(cur, false, r.Data()), 0);
+  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"C", "Zed"}));
+  EXPECT_EQ(Joined(Check("People")), "");
+}
+
+TEST_F(People, ModifyIntoAnExistingUniqueKeyChangesNothing) {
+  ASSERT_EQ(Add("A", 1), 0);
+  ASSERT_EQ(Add("B", 2), 0);
+  Record r(Dict(cur));
+  ASSERT_EQ(engine->RecordGet(cur, 0, r.Data()), 0);  // B, id 2
+  r.I32(0, 1).Str(1, "Bee");
+  EXPECT_EQ(engine->RecordModify(cur, false, r.Data()), qnresKeyViolation);
+  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(Joined(Check("People")), "");
+}
+
+TEST_F(People, RecordAndTableLocks) {
+  ASSERT_EQ(Add("A", 1), 0);
+  const std::uint32_t other = Open("People", 1);
+  Record r(Dict(cur));
+  ASSERT_EQ(engine->SetToBegin(cur), 0);
+  ASSERT_EQ(engine->RecordGetNext(cur, 1, r.Data()), 0);
+  ASSERT_EQ(engine->SetToBegin(other), 0);
+  EXPECT_EQ(engine->RecordGetNext(other, 1, r.Data()), qnresRecordLocked);
+  EXPECT_EQ(r.GetStr(1), "A") << "the record is read all the same";
+  EXPECT_EQ(engine->RecordDelete(other, nullptr), qnresRecordLocked);
+  r.I32(2, 5);
+  EXPECT_EQ(engine->RecordModify(other, false, r.Data()), qnresRecordLocked);
+  ASSERT_EQ(engine->RecordModify(cur, false, r.Data()), 0);
+  ASSERT_EQ(engine->SetToBegin(other), 0);
+  EXPECT_EQ(engine->RecordGetNext(other, 1, r.Data()), 0) << "modify released the lock";
+  EXPECT_EQ(engine->RecordRelLock(other, true), 0);
+  ASSERT_EQ(engine->AcqTableLock(cur, 1), 0);
+  EXPECT_EQ(Add("B", 1), qnresFileLocked) << "a session's own read lock blocks its inserts";
+  EXPECT_EQ(engine->RelTableLock(cur, false, 2), qnresUnlockFailed);
+  EXPECT_EQ(engine->RelTableLock(cur, false, 1), 0);
+  EXPECT_EQ(engine->RelTableLock(cur, false, 1), qnresUnlockFailed);
+  EXPECT_EQ(engine->RelTableLock(cur, true, 1), 0);
+  EXPECT_EQ(engine->RelTableLock(12345, true, 0), 0) << "type 0 looks nothing up";
+  ASSERT_EQ(Add("B", 1), 0);
+}
+
+TEST_F(People, BatchInsertReportsEachRecord) {
+  Record a(Dict(cur)), b(Dict(cur)), c(Dict(cur));
+  a.Str(1, "A").I32(0, 1);
+  b.Str(1, "B").I32(0, 1);
+  c.Str(1, "C").I32(0, 3);
+  std::vector<std::uint8_t> all;
+  for (auto* r : {&a, &b, &c}) all.insert(all.end(), r->Bytes.begin(), r->Bytes.end());
+  std::vector<DBIResult> results;
+  ASSERT_EQ(engine->RecordInsertBatch(cur, 3, static_cast<std::uint32_t>(a.Bytes.size()), all.data(), results), 0);
+  EXPECT_EQ(results, (std::vector<DBIResult>{0, qnresKeyViolation, 0}));
+  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"A", "C"}));
+  std::uint32_t t = 0;
+  ASSERT_EQ(engine->TransactionStart(db, false, t), 0);
+  EXPECT_EQ(engine->RecordInsertBatch(cur, 1, static_cast<std::uint32_t>(a.Bytes.size()), all.data(), results),
+            qnresLockConflict);
+  EXPECT_EQ(engine->TransactionRollback(t), 0);
+  EXPECT_EQ(Joined(Check("People")), "");
+}
+
+TEST_F(People, ClientTransactionsCommitOrRollBackTheirRecords) {
+  std::uint32_t t = 0;
+  ASSERT_EQ(engine->TransactionStart(db, false, t), 0);
+  ASSERT_EQ(Add("Kept", 1), 0);
+  ASSERT_EQ(engine->TransactionCommit(t), 0);
+  ASSERT_EQ(engine->TransactionStart(db, false, t), 0);
+  ASSERT_EQ(Add("Dropped", 1), 0);
+  ASSERT_EQ(engine->TransactionRollback(t), 0);
+  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"Kept"}));
+  // A cursor closed while its transaction runs keeps its table until the transaction ends.
+  ASSERT_EQ(engine->TransactionStart(db, false, t), 0);
+  ASSERT_EQ(Add("Late", 1), 0);
+  ASSERT_EQ(engine->CursorClose(cur), 0);
+  ASSERT_EQ(engine->TransactionCommit(t), 0);
+  EXPECT_EQ(engine->TableCount(), 0);
+  cur = Open("People", 1);
+  EXPECT_EQ(Walk(cur), (std::vector<std::string>{"Kept", "Late"}));
+}
+
+TEST_F(People, EmptyTableThroughACursor) {
+  ASSERT_EQ(Add("A", 1), 0);
+  EXPECT_EQ(engine->EmptyTable(db, cur, "People"), qnresNeedExclusive);
+  ASSERT_EQ(engine->CursorClose(cur), 0);
+  std::uint32_t c = 0;
+  ASSERT_EQ(engine->OpenTable(db, "People", "", 1, 1, 0, c, nullptr), 0);
+  ASSERT_EQ(engine->EmptyTable(db, c, "People"), 0);
+  std::uint32_t n = 9;
+  ASSERT_EQ(engine->GetTableRecCount(c, n), 0);
+  EXPECT_EQ(n, 0u);
+  Record r(Dict(c));
+  r.Str(1, "New");
+  ASSERT_EQ(engine->RecordInsert(c, 0, r.Data()), 0);
+  ASSERT_EQ(engine->CursorClose(c), 0);
+  ASSERT_EQ(engine->EmptyTable(db, 0, "People"), 0);
+  EXPECT_EQ(Joined(Check("People")), "");
+}
+
+TEST_F(People, IndexesAreAddedAndDropped) {
+  for (const char* n : {"B", "A"}) ASSERT_EQ(Add(n, 1), 0);
+  ASSERT_EQ(engine->CursorClose(cur), 0);
+  TqnIndexDescriptor d;
+  d.Name = "ByGroupOnly";
+  d.FieldCount = 1;
+  d.FieldNumbers[0] = 2;
+  d.AllowDups = true;
+  std::uint32_t outDb = 0;
+  std::string outName;
+  ASSERT_EQ(engine->AddIndex(db, 0, "People", d, outDb, outName), 0);
+  EXPECT_EQ(engine->AddIndex(db, 0, "People", d, outDb, outName), 10027);
+  std::int32_t rebuild = -1;
+  ASSERT_EQ(engine->ReindexTable(db, "People", "ByGroupOnly", 0, rebuild), 0);
+  engine->WaitForRebuilds();
+  EXPECT_EQ(Joined(Check("People")), "");
+  ASSERT_EQ(engine->DropIndex(db, 0, "People", "ByName", 0), 0);
+  EXPECT_EQ(engine->DropIndex(db, 0, "People", "", 0), qnresNoSuchIndex);
+  const std::uint32_t c = Open("People", 0);
+  EXPECT_EQ(Dict(c).IndexCount(), 4);
+  EXPECT_EQ(Dict(c).GetIndexFromName("ByGroupOnly"), 3);
+  EXPECT_EQ(Joined(Check("People")), "");
+}
+
+}  // namespace
+}  // namespace tw::dbengine::testing

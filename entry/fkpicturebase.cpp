@@ -1,0 +1,438 @@
+#include "entry/fkpicturebase.h"
+
+#include <algorithm>
+
+#include "entry/strres/fkstrres.h"
+#include "platform/rtl/win1252.h"
+
+namespace tw::entry {
+
+namespace {
+const std::string kEditable = "!#123456789ABDEHKLMNOSXYabdhilmnstxy";
+bool Has(const std::string& s, char c) { return s.find(c) != std::string::npos; }
+bool IsSubstLiteral(char c) {
+  auto u = static_cast<unsigned char>(c);
+  return u >= 241 && u <= 248;
+}
+}  // namespace
+
+bool IsEditableMaskChar(char c) { return c != 0 && Has(kEditable, c); }
+
+TFkPictureBase::TFkPictureBase(TComponent* owner) : TFkBaseEntryField(owner) {}
+
+char TFkPictureBase::MaskCharAt(int pos) const {
+  if (mask_.empty()) return 'X';
+  if (pos < 0) pos = 0;
+  return pos < static_cast<int>(mask_.size()) ? mask_[static_cast<std::size_t>(pos)] : mask_.back();
+}
+
+std::uint8_t TFkPictureBase::Kind(int pos) const {
+  if (pos < 0 || pos >= static_cast<int>(flags_.size())) return pkLiteral;
+  return flags_[static_cast<std::size_t>(pos)];
+}
+
+void TFkPictureBase::CalcPictureFlags() {
+  flags_.assign(static_cast<std::size_t>(maxLength_) + 1, pkLiteral);
+  for (int i = 0; i < maxLength_; ++i) {
+    if (allEditable_) {
+      flags_[static_cast<std::size_t>(i)] = pkEditable;
+      continue;
+    }
+    char c = MaskCharAt(i);
+    flags_[static_cast<std::size_t>(i)] = IsEditableMaskChar(c) ? pkEditable : (c == '$' || c == ',') ? pkSemiLiteral : pkLiteral;
+  }
+}
+
+void TFkPictureBase::InitPictureFlags() {
+  allEditable_ = false;
+  semiLiterals_ = 0;
+  CalcPictureFlags();
+  allEditable_ = true;
+  for (int i = 0; i < maxLength_; ++i) {
+    std::uint8_t k = flags_[static_cast<std::size_t>(i)];
+    if (k != pkEditable) allEditable_ = false;
+    if (k == pkSemiLiteral) ++semiLiterals_;
+  }
+  if (!allEditable_) {
+    trimBlanks_ = false;
+    rightJustify_ = false;
+  }
+}
+
+void TFkPictureBase::ChangeMask(const std::string& mask) {
+  if (mask.empty()) return;
+  std::string m = mask.substr(0, 255);
+  if (auto p = m.find('p'); p != std::string::npos) m.erase(p, 1);
+  if (auto g = m.find('g'); g != std::string::npos) m.erase(g, 1);
+  if (m.empty()) return;
+  mask_ = m;
+  // Number, date and time fields are exactly as long as their mask: their conversions read the
+  // text position by position.
+  const TPictureDataType t = DataTypeCode();
+  const bool exact = IsNumericType(t) || t == TPictureDataType::pftDate || t == TPictureDataType::pftTime;
+  if (!Loading() && (mask_.size() > maxLength_ || (exact && mask_.size() != maxLength_)))
+    maxLength_ = static_cast<std::uint16_t>(mask_.size());
+  dataSize_ = 0;
+  InitPictureFlags();
+  editText_ = MergeWithPicture("");
+}
+
+int TFkPictureBase::FirstEditPosition() const {
+  for (int i = 0; i < maxLength_; ++i)
+    if (Kind(i) != pkLiteral) return std::min(i + semiLiterals_, static_cast<int>(maxLength_));
+  return 0;
+}
+
+int TFkPictureBase::LastEditPosition() const {
+  for (int i = maxLength_ - 1; i >= 0; --i)
+    if (Kind(i) != pkLiteral) return i;
+  return 0;
+}
+
+int TFkPictureBase::EndOfText() const {
+  for (int i = std::min(LastEditPosition(), static_cast<int>(editText_.size()) - 1); i >= 0; --i)
+    if (Kind(i) != pkLiteral && editText_[static_cast<std::size_t>(i)] != ' ') return i + 1;
+  return 0;
+}
+
+void TFkPictureBase::MoveCaretToEnd() {
+  caret_ = EndOfText();
+  int last = LastEditPosition();
+  while (caret_ < last && IsLiteral(caret_)) ++caret_;
+}
+
+void TFkPictureBase::MoveCaretToStart() {
+  caret_ = FirstEditPosition();
+  scroll_ = 0;
+}
+
+bool TFkPictureBase::IsEmpty() const {
+  for (int i = 0; i < static_cast<int>(editText_.size()); ++i)
+    if (Kind(i) != pkLiteral && editText_[static_cast<std::size_t>(i)] != ' ') return false;
+  return true;
+}
+
+void TFkPictureBase::MoveCaret(int pos) {
+  if (!focused_) return;
+  int first = FirstEditPosition(), last = LastEditPosition();
+  if (pos < first) {
+    caret_ = first;
+  } else if (pos <= last) {
+    while (pos > first && IsLiteral(pos)) --pos;
+    caret_ = pos;
+  } else {
+    caret_ = last + 1;
+  }
+  UpdateCaretAndScroll(true);
+}
+
+void TFkPictureBase::ResetOptions() {
+  if (Loading()) return;
+  if (dataTypeByte_ == 64 && !allEditable_) {
+    rightJustify_ = false;
+    trimBlanks_ = false;
+    return;
+  }
+  TFkBaseEntryField::ResetOptions();
+}
+
+bool TFkPictureBase::HasNumberCharacters() const {
+  return semiLiterals_ != 0 || Has(mask_, 'K') || Has(mask_, 'O') || Has(mask_, 'b') || Has(mask_, '.') ||
+         Has(mask_, 'c') || Has(mask_, 'C');
+}
+
+bool AcceptMaskChar(char maskChar, char& ch, char before, const TFkIntlSup& intl, const TFkUserData& userData) {
+  if (ch == 0) return false;
+  // Case forcing.
+  auto upper = [&] { ch = CharUpper(ch); };
+  switch (maskChar) {
+    case '!': case 'A': case 'B': case 'E': case 'K': case 'N': case 'Y': upper(); break;
+    case 'L': case 'l': ch = CharLower(ch); break;
+    case 'x': if (before == ' ' || before == '-') upper(); break;
+    default:
+      if (maskChar >= '1' && maskChar <= '8') {
+        switch (userData.ForcedCaseOf(maskChar)) {
+          case 1: upper(); break;
+          case 2: ch = CharLower(ch); break;
+          case 3: if (before == ' ' || before == '-') upper(); break;
+          default: break;
+        }
+      }
+  }
+  auto digit = [&] { return ch >= '0' && ch <= '9'; };
+  switch (maskChar) {
+    case 'X': case '!': case 'L': case 'x': case 't': return true;
+    case 'a': case 'A': case 'l': case 'n': case 'N': return FkIsAlphaChar(ch);
+    case '9': case 'D': case 'd': case 'M': case 'm': case 'y': case 'H': case 'h': case 'S': case 's':
+      return ch == ' ' || digit();
+    case 'i': return ch == '-' || ch == ' ' || digit();
+    case '#': return ch == ' ' || ch == '-' || ch == '.' || digit();
+    case 'E': return ch == '+' || ch == 'E' || ch == ' ' || ch == '-' || ch == '.' || digit();
+    case 'K': return (ch >= 'A' && ch <= 'F') || ch == ' ' || digit();
+    case 'O': return ch == ' ' || (ch >= '0' && ch <= '7');
+    case 'b': return ch == ' ' || ch == '0' || ch == '1';
+    case 'B': return ch == intl.TrueChar || ch == intl.FalseChar;
+    case 'Y': return ch == intl.YesChar || ch == intl.NoChar;
+    default:
+      if (maskChar >= '1' && maskChar <= '8') return userData.CharSetOf(maskChar).test(static_cast<unsigned char>(ch));
+      return false;
+  }
+}
+
+bool TFkPictureBase::AcceptChar(char maskChar, char& ch, char before) const {
+  return AcceptMaskChar(maskChar, ch, before, *intl_, *userData_);
+}
+
+int TFkPictureBase::RunStart(int pos) const {
+  int first = FirstEditPosition();
+  while (pos > first && !IsLiteral(pos - 1)) --pos;
+  return std::max(pos, first);
+}
+
+int TFkPictureBase::RunEnd(int pos) const {
+  int last = LastEditPosition();
+  while (pos < last && !IsLiteral(pos + 1)) ++pos;
+  return std::min(pos, last) + 1;
+}
+
+std::string TFkPictureBase::MergeWithPicture(const std::string& source) const {
+  const int n = maxLength_;
+  std::string s = source;
+  std::string r(static_cast<std::size_t>(n), ' ');
+  for (int i = 0; i < n; ++i) r[static_cast<std::size_t>(i)] = MaskCharAt(i);
+  auto kind = [&](int i) {
+    if (allEditable_) return pkEditable;
+    char c = MaskCharAt(i);
+    return IsEditableMaskChar(c) ? pkEditable : (c == '$' || c == ',') ? pkSemiLiteral : pkLiteral;
+  };
+  auto at = [&](int i) -> char& { return r[static_cast<std::size_t>(i)]; };
+  auto substitute = [&](int i) {
+    if (IsSubstLiteral(MaskCharAt(i))) at(i) = userData_->SubstitutionOf(MaskCharAt(i));
+  };
+  const std::size_t dotPos = mask_.find('.');
+  const bool hasDot = dotPos != std::string::npos && static_cast<int>(dotPos) < n;
+  const int P = hasDot ? static_cast<int>(dotPos) : -1;
+  // Currency texts in "c" and "C" runs.
+  if (auto c = mask_.find('c'); c != std::string::npos) {
+    int end = static_cast<int>(c);
+    while (end + 1 < n && MaskCharAt(end + 1) == 'c') ++end;
+    const std::string& cur = intl_->CurrencyLtStr;
+    int k = static_cast<int>(cur.size()) - 1;
+    for (int i = end; i >= static_cast<int>(c); --i) at(i) = k >= 0 ? cur[static_cast<std::size_t>(k--)] : ' ';
+  }
+  if (auto c = mask_.find('C'); c != std::string::npos) {
+    const std::string& cur = intl_->CurrencyRtStr;
+    std::size_t k = 0;
+    for (int i = static_cast<int>(c); i < n && MaskCharAt(i) == 'C'; ++i) at(i) = k < cur.size() ? cur[k++] : ' ';
+  }
+  if (!HasNumberCharacters()) {
+    if (realType_ && static_cast<int>(s.size()) > n && Has(s, '.')) {
+      while (!s.empty() && s.back() == '0') s.pop_back();
+      if (!s.empty() && s.back() == '.') s.pop_back();
+    }
+    if (rightJustify_) {
+      int k = static_cast<int>(s.size()) - 1;
+      for (int i = n - 1; i >= 0; --i) {
+        if (kind(i) == pkLiteral) {
+          substitute(i);
+          continue;
+        }
+        char ch = k >= 0 ? s[static_cast<std::size_t>(k--)] : ' ';
+        char before = (i > 0 && kind(i - 1) != pkLiteral) ? (k >= 0 ? s[static_cast<std::size_t>(k)] : ' ') : ' ';
+        AcceptChar(MaskCharAt(i), ch, before);
+        at(i) = ch == 0 ? ' ' : ch;
+      }
+    } else {
+      std::size_t k = 0;
+      for (int i = 0; i < n; ++i) {
+        if (kind(i) == pkLiteral) {
+          substitute(i);
+          continue;
+        }
+        char ch = k < s.size() ? s[k++] : ' ';
+        char before = (i > 0 && kind(i - 1) != pkLiteral) ? at(i - 1) : ' ';
+        AcceptChar(MaskCharAt(i), ch, before);
+        at(i) = ch == 0 ? ' ' : ch;
+      }
+    }
+    if (realType_)
+      for (char& ch : r)
+        if (ch == '.') ch = intl_->DecimalChar;
+    return r;
+  }
+  // Number masks.
+  int F = -1;
+  int curCount = 0;
+  const std::string& cur = intl_->CurrencyLtStr;
+  if (auto d = mask_.find('$'); d != std::string::npos) {
+    int end = static_cast<int>(d);
+    while (end + 1 < n && MaskCharAt(end + 1) == '$') ++end;
+    F = end;
+    curCount = std::min(end - static_cast<int>(d) + 1, static_cast<int>(cur.size()));
+  }
+  std::string t = s;
+  std::size_t a = t.find_first_not_of(' ');
+  t = a == std::string::npos ? std::string() : t.substr(a, t.find_last_not_of(' ') - a + 1);
+  bool minus = false;
+  if (!t.empty() && t[0] == '-') {
+    minus = true;
+    t.erase(0, 1);
+  }
+  std::string intPart = t, decPart;
+  if (auto p = t.find('.'); p != std::string::npos) {
+    intPart = t.substr(0, p);
+    decPart = t.substr(p + 1);
+  }
+  const bool zeroFill = Has(mask_, 'K') || Has(mask_, 'O') || Has(mask_, 'b');
+  if (hasDot) {
+    std::size_t k = 0;
+    int i = P + 1;
+    for (; i < n && kind(i) != pkLiteral; ++i) at(i) = k < decPart.size() ? decPart[k++] : '0';
+    for (; i < n; ++i) substitute(i);
+    at(P) = intl_->DecimalChar;
+  }
+  int curLeft = static_cast<int>(cur.size());
+  int k = static_cast<int>(intPart.size()) - 1;
+  std::vector<int> removed;
+  auto fill = [&](int i) {
+    if (curCount > 0 && curLeft > 0) {
+      at(i) = cur[static_cast<std::size_t>(--curLeft)];
+      --curCount;
+    } else if (minus) {
+      at(i) = '-';
+      minus = false;
+    } else {
+      at(i) = zeroFill ? '0' : ' ';
+    }
+  };
+  for (int i = (hasDot ? P : n) - 1; i >= 0; --i) {
+    char mc = MaskCharAt(i);
+    if (kind(i) == pkLiteral) {
+      if (mc == '.') at(i) = intl_->DecimalChar;
+      substitute(i);
+      continue;
+    }
+    if (mc == ',') {
+      if (k >= 0) {
+        if (intl_->CommaChar == 0) removed.push_back(i);
+        else at(i) = intl_->CommaChar;
+      } else {
+        fill(i);
+      }
+      continue;
+    }
+    if (k >= 0 && i > F) at(i) = intPart[static_cast<std::size_t>(k--)];
+    else fill(i);
+  }
+  if (hasDot && P > 0 && at(P - 1) == ' ') at(P - 1) = '0';
+  for (int i : removed) r.erase(static_cast<std::size_t>(i), 1);  // descending order
+  return r;
+}
+
+std::string TFkPictureBase::StripPicture(const std::string& text) const {
+  if (static_cast<int>(text.size()) != maxLength_) return text;
+  const std::size_t dotPos = mask_.find('.');
+  std::string r;
+  for (int i = 0; i < maxLength_; ++i) {
+    bool nonLiteral = allEditable_ || IsEditableMaskChar(MaskCharAt(i)) || MaskCharAt(i) == '$' || MaskCharAt(i) == ',';
+    if (nonLiteral || static_cast<std::size_t>(i) == dotPos) r += text[static_cast<std::size_t>(i)];
+  }
+  if (auto d = mask_.find('$'); d != std::string::npos) {
+    std::size_t e = d;
+    while (e < mask_.size() && mask_[e] == '$') ++e;
+    std::string cur = intl_->CurrencyLtStr.substr(0, e - d);
+    if (!cur.empty())
+      if (auto p = r.find(cur); p != std::string::npos) r.erase(p, cur.size());
+  }
+  if (Has(mask_, ',') && intl_->CommaChar != 0) r.erase(std::remove(r.begin(), r.end(), intl_->CommaChar), r.end());
+  if (dotPos != std::string::npos)
+    if (auto p = r.find(intl_->DecimalChar); p != std::string::npos) r[p] = '.';
+  return r;
+}
+
+void TFkPictureBase::FixDecimalPoint(bool justifyInteger, bool padDecimals) {
+  const std::size_t dp = mask_.find('.');
+  if (dp == std::string::npos || static_cast<int>(dp) >= static_cast<int>(editText_.size())) return;
+  const int P = static_cast<int>(dp);
+  if (justifyInteger && P > 0) {
+    int start = P;
+    while (start > 0 && Kind(start - 1) == pkEditable) --start;
+    if (start < P) {
+      std::string run = editText_.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(P - start));
+      std::string chars;
+      for (char c : run)
+        if (c != ' ') chars += c;
+      std::string justified = std::string(run.size() - chars.size(), ' ') + chars;
+      if (justified.back() == ' ') justified.back() = '0';
+      editText_.replace(static_cast<std::size_t>(start), run.size(), justified);
+    }
+  }
+  if (padDecimals) {
+    int end = P + 1;
+    while (end < static_cast<int>(editText_.size()) && Kind(end) == pkEditable) ++end;
+    std::string run = editText_.substr(static_cast<std::size_t>(P + 1), static_cast<std::size_t>(end - P - 1));
+    std::string chars;
+    for (char c : run)
+      if (c != ' ') chars += c;
+    chars.resize(run.size(), '0');
+    editText_.replace(static_cast<std::size_t>(P + 1), run.size(), chars);
+  }
+}
+
+void TFkPictureBase::RemoveNumberDecorations() {
+  if (semiLiterals_ != 0) {
+    decorationsRemoved_ = true;
+    int first = std::max(0, FirstEditPosition() - semiLiterals_);
+    if (Has(mask_, '$') && !intl_->CurrencyLtStr.empty()) {
+      std::string cur = intl_->CurrencyLtStr;
+      if (auto p = editText_.find(cur); p != std::string::npos) {
+        editText_.erase(p, cur.size());
+        editText_.insert(static_cast<std::size_t>(first), cur.size(), ' ');
+      }
+    }
+    if (Has(mask_, ',') && intl_->CommaChar != 0) {
+      int last = LastEditPosition();
+      for (int i = last; i >= first; --i) {
+        if (i < static_cast<int>(editText_.size()) && editText_[static_cast<std::size_t>(i)] == intl_->CommaChar &&
+            MaskCharAt(i) == ',') {
+          editText_.erase(static_cast<std::size_t>(i), 1);
+          editText_.insert(static_cast<std::size_t>(first), 1, ' ');
+          ++i;
+        }
+      }
+    }
+  }
+  if (Has(mask_, 'K') || Has(mask_, 'O') || Has(mask_, 'b')) decorationsRemoved_ = true;
+}
+
+void TFkPictureBase::RestoreNumberDecorations() {
+  if (!decorationsRemoved_) return;
+  decorationsRemoved_ = false;
+  editText_ = MergeWithPicture(StripPicture(editText_));
+  Invalidate();
+}
+
+void TFkPictureBase::GetMaskWidth(std::uint16_t& width, std::uint16_t& decimals) {
+  CalcPictureFlags();
+  std::size_t dp = mask_.find('.');
+  decimals = decimalPlaces_;
+  if (dp != std::string::npos) {
+    decimals = 0;
+    for (std::size_t i = dp + 1; i < mask_.size() && IsEditableMaskChar(mask_[i]); ++i) ++decimals;
+  }
+  int i = 0;
+  while (i < maxLength_ && (Kind(i) == pkLiteral || Kind(i) == pkSemiLiteral) && MaskCharAt(i) != ',') ++i;
+  int w = 0;
+  for (; i < maxLength_ && Kind(i) != pkLiteral; ++i) ++w;
+  if (decimals != 0) w += decimals + 1;
+  width = static_cast<std::uint16_t>(w);
+}
+
+void TFkPictureBase::CreateWnd() {
+  TFkBaseEntryField::CreateWnd();
+  CalcPictureFlags();
+  realType_ = IsRealType(DataTypeCode());
+  if (Has(mask_, '.')) decimalPlaces_ = 0;
+}
+
+}  // namespace tw::entry

@@ -1,0 +1,77 @@
+// Shared set-up of the entry-field tests: fixed class-library settings, an "intl" profile of
+// the tests' own, and a shown form with a controller for the GUI cases.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "entry/fkintl.h"
+#include "platform/forms/tests/forms_test_util.h"
+#include "platform/rtl/formatsettings.h"
+#include "platform/win/display.h"
+
+namespace tw::entry::test {
+
+// Installs the class library's US settings and the given profile keys for one test.
+class IntlScope {
+ public:
+  IntlScope(std::initializer_list<std::pair<const std::string, std::string>> keys = {})
+      : settings_(DefaultFormatSettings()) {
+    SetIntlProfile(IntlProfileFromMap(std::map<std::string, std::string>(keys)));
+    DefaultIntlSup().ReadIntlSettings();
+  }
+  IntlScope(const IntlScope&) = delete;
+  IntlScope& operator=(const IntlScope&) = delete;
+  ~IntlScope() {
+    SetIntlProfile(IntlProfileFromMap({}));
+    DefaultIntlSup().ReadIntlSettings();
+  }
+
+ private:
+  ScopedFormatSettings settings_;
+};
+
+class EntryGuiTest : public tw::test::FormsTest {
+ protected:
+  void SetUp() override {
+    FormsTest::SetUp();
+    intl_ = std::make_unique<IntlScope>();
+  }
+  void TearDown() override {
+    FormsTest::TearDown();
+    intl_.reset();
+  }
+
+  // Types each character as a key press with that character.
+  static void Type(const std::string& text) {
+    for (char c : text) {
+      UINT vk = 0xBA;
+      if (c >= '0' && c <= '9') vk = static_cast<UINT>(c);
+      else if (c >= 'a' && c <= 'z') vk = static_cast<UINT>(c - 32);
+      else if (c >= 'A' && c <= 'Z') vk = static_cast<UINT>(c);
+      else if (c == ' ') vk = 0x20;
+      else if (c == '.') vk = 0xBE;
+      InjectKey(vk, static_cast<unsigned char>(c));
+      Pump();
+    }
+  }
+  // A key press with modifiers held.
+  static void Press(UINT vk, bool ctrl = false, bool shift = false, bool alt = false) {
+    if (ctrl) InjectKeyDown(0x11);
+    if (shift) InjectKeyDown(0x10);
+    if (alt) InjectKeyDown(0x12);
+    InjectKey(vk, kNoCharacter);
+    Pump();
+    if (alt) InjectKeyUp(0x12);
+    if (shift) InjectKeyUp(0x10);
+    if (ctrl) InjectKeyUp(0x11);
+    Pump();
+  }
+
+  std::unique_ptr<IntlScope> intl_;
+};
+
+}  // namespace tw::entry::test

@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include "entry/fkattachedbutton.h"
+#include "entry/fkexcept.h"
+#include "entry/fkpicturefield.h"
+#include "entry/fkspinner.h"
+#include "entry/tests/entry_test_util.h"
+
+namespace tw::entry {
+namespace {
+
+class AttachedButtonTest : public test::EntryGuiTest {
+ protected:
+  void SetUp() override {
+    EntryGuiTest::SetUp();
+    form = NewForm(300, 200);
+    new TFkController(form);
+    field = new TFkPictureField(form);
+    field->SetParent(form);
+    field->SetAutoSize(false);
+    field->SetBounds(20, 30, 100, 25);
+    button = new TFkAttachedButton(form);
+    button->SetName("btnCal");
+    button->SetParent(form);
+    form->Show();
+    Pump();
+  }
+  TForm* form = nullptr;
+  TFkPictureField* field = nullptr;
+  TFkAttachedButton* button = nullptr;
+};
+
+TEST_F(AttachedButtonTest, FollowsTheControlOnEverySide) {
+  EXPECT_EQ(button->Width(), 21);
+  button->SetAttachedControl(field);
+  EXPECT_EQ(button->BoundsRect(), Rect(121, 30, 142, 55));
+  field->SetBounds(40, 60, 80, 30);
+  Pump();
+  EXPECT_EQ(button->BoundsRect(), Rect(121, 60, 142, 90));
+  button->SetPosition(TButtonPosition::bpTop);
+  EXPECT_EQ(button->BoundsRect(), Rect(40, 29, 120, 59)) << "the control's width, the button's own height";
+  button->SetSeparation(3);
+  button->SetPosition(TButtonPosition::bpLeft);
+  EXPECT_EQ(button->Left(), 40 - 80 - 3);
+}
+
+TEST_F(AttachedButtonTest, TwoWayMovesTheControlWithoutBouncing) {
+  button->SetAttachedControl(field);
+  button->SetAttachTwoWay(true);
+  button->SetBounds(200, 100, 21, 25);
+  Pump();
+  EXPECT_EQ(field->Left(), 200 - 100 - 1);
+  EXPECT_EQ(field->Top(), 100);
+  EXPECT_EQ(button->Left(), 200) << "the control's move does not move the button again";
+}
+
+TEST_F(AttachedButtonTest, OneAttachmentPerControlAndFreedControls) {
+  button->SetAttachedControl(field);
+  auto* second = new TFkAttachedButton(form);
+  second->SetParent(form);
+  try {
+    second->SetAttachedControl(field);
+    FAIL() << "a second attachment must be refused";
+  } catch (const EFkException& e) {
+    EXPECT_EQ(e.Message(), "This control is already attached to btnCal");
+  }
+  EXPECT_EQ(second->AttachedControl(), nullptr);
+  auto* spin = new TFkSpinner(form);
+  spin->SetParent(form);
+  EXPECT_THROW(spin->SetAttachedControl(field), EFkException);
+  field->RecreateWnd();
+  field->SetLeft(10);
+  Pump();
+  EXPECT_EQ(button->Left(), 111) << "the attachment survives a new window";
+  delete field;
+  EXPECT_EQ(button->AttachedControl(), nullptr);
+  button->SetPosition(TButtonPosition::bpBottom);
+}
+
+TEST_F(AttachedButtonTest, ClickReachesOnClick) {
+  int clicks = 0;
+  button->OnClick = [&](TObject*) { ++clicks; };
+  InjectClick(button->Handle(), 5, 5);
+  Pump();
+  EXPECT_EQ(clicks, 1);
+}
+
+}  // namespace
+}  // namespace tw::entry

@@ -1,0 +1,119 @@
+#include <gtest/gtest.h>
+
+#include "entry/fkcalendar.h"
+#include "entry/tests/entry_test_util.h"
+
+namespace tw::entry {
+namespace {
+
+DayNumber Date(int d, int m, int y) { return DMYToDayNumber(d, m, y, 0); }
+
+class CalendarTest : public test::EntryGuiTest {
+ protected:
+  void SetUp() override {
+    EntryGuiTest::SetUp();
+    form = NewForm(300, 250);
+    new TFkController(form);
+    cal = new TFkCalendar(form);
+    cal->SetParent(form);
+    cal->SetBounds(0, 0, 280, 230);
+    cal->SetInitialize(false);
+    changes = 0;
+    cal->OnChange = [this](TObject*) { ++changes; };
+  }
+  void ShowAndFocus() {
+    form->Show();
+    Pump();
+    cal->SetFocus();
+    Pump();
+  }
+  void Click(int cell) {
+    const TRect r = cal->CellRect(cell);
+    const int x = (r.Left + r.Right) / 2, y = (r.Top + r.Bottom) / 2;
+    cal->Perform(WM_LBUTTONDOWN, MK_LBUTTON, static_cast<LPARAM>((y << 16) | x));
+    cal->Perform(WM_LBUTTONUP, 0, static_cast<LPARAM>((y << 16) | x));
+    Pump();
+  }
+  TForm* form = nullptr;
+  TFkCalendar* cal = nullptr;
+  int changes = 0;
+};
+
+TEST_F(CalendarTest, GridOfMarchAndFebruary) {
+  cal->SetDate(Date(15, 3, 2009));
+  EXPECT_EQ(cal->FirstCell(), 1) << "1 March 2009 was a Sunday";
+  EXPECT_EQ(cal->CellDay(32), 1);
+  EXPECT_EQ(cal->CellDay(42), 11);
+  cal->SetWeekStarts(TStDayType::Monday);
+  cal->SetDate(Date(10, 2, 2009));
+  EXPECT_EQ(cal->FirstCell(), 7);
+  EXPECT_EQ(cal->CellDay(1), 26);
+  EXPECT_EQ(cal->CellDay(6), 31);
+  EXPECT_EQ(cal->LastCell(), 34);
+}
+
+TEST_F(CalendarTest, SetDateRulesAndEvents) {
+  cal->SetDate(Date(10, 2, 2000));
+  EXPECT_EQ(changes, 1);
+  cal->SetDate(Date(10, 2, 2000));
+  EXPECT_EQ(changes, 1) << "the same date changes nothing";
+  cal->SetDate(Date(15, 1, 1600));
+  cal->SetDate(Date(5, 12, 3999));
+  cal->SetDate(BadDate);
+  EXPECT_EQ(cal->GetDate(), Date(10, 2, 2000));
+  cal->SetDay(30);
+  EXPECT_EQ(cal->Day(), 10) << "30 February does not exist";
+  cal->SetYear(2004);
+  EXPECT_EQ(cal->GetDate(), Date(10, 2, 2004));
+  cal->IncMonths(-2);
+  EXPECT_EQ(cal->GetDate(), Date(10, 12, 2003));
+  cal->IncYears(3);
+  EXPECT_EQ(cal->GetDate(), Date(10, 12, 2006));
+}
+
+TEST_F(CalendarTest, KeysMoveTheSelection) {
+  ShowAndFocus();
+  cal->SetDate(Date(10, 2, 2000));
+  Press(VK_END);
+  EXPECT_EQ(cal->GetDate(), Date(29, 2, 2000));
+  Press(VK_RIGHT);
+  EXPECT_EQ(cal->GetDate(), Date(1, 3, 2000));
+  Press(VK_UP);
+  EXPECT_EQ(cal->GetDate(), Date(23, 2, 2000));
+  Press(VK_HOME);
+  EXPECT_EQ(cal->GetDate(), Date(1, 2, 2000));
+  cal->SetDate(Date(31, 1, 2001));
+  Press(VK_NEXT);
+  EXPECT_EQ(cal->GetDate(), Date(28, 2, 2001));
+  Press(VK_END, true);
+  EXPECT_EQ(cal->GetDate(), Date(28, 2, 2002)) << "Ctrl+End: a year ahead";
+}
+
+TEST_F(CalendarTest, ClickPicksADayAlsoInTheNextMonth) {
+  ShowAndFocus();
+  cal->SetDate(Date(15, 3, 2009));
+  Click(10);
+  EXPECT_EQ(cal->GetDate(), Date(10, 3, 2009));
+  Click(33);
+  EXPECT_EQ(cal->GetDate(), Date(2, 4, 2009));
+  EXPECT_EQ(cal->FirstCell(), 4) << "the grid shows April now";
+}
+
+TEST_F(CalendarTest, ReadOnlyIgnoresKeysAndClicks) {
+  ShowAndFocus();
+  cal->SetDate(Date(15, 3, 2009));
+  cal->ReadOnly = true;
+  Press(VK_RIGHT);
+  Click(3);
+  EXPECT_EQ(cal->GetDate(), Date(15, 3, 2009));
+}
+
+TEST_F(CalendarTest, InitializeSelectsToday) {
+  SetClock([] { return DayNumberToDateTime(Date(6, 12, 2026)); });
+  cal->SetInitialize(true);
+  EXPECT_EQ(cal->GetDate(), Date(6, 12, 2026));
+  SetClock(nullptr);
+}
+
+}  // namespace
+}  // namespace tw::entry

@@ -1,0 +1,69 @@
+#include <gtest/gtest.h>
+
+#include "entry/fkcaret.h"
+#include "entry/fkpicturefield.h"
+#include "entry/tests/entry_test_util.h"
+
+namespace tw::entry {
+namespace {
+
+TEST(CaretLayout, ShapesTakeTheirPartOfTheCell) {
+  TFkCaret c;
+  int w, h, x, y;
+  c.Layout(8, 16, w, h, x, y);
+  EXPECT_EQ(w, 2);
+  EXPECT_EQ(h, 16) << "a vertical line is as high as the cell";
+  EXPECT_EQ(x, 0);
+  c.SetShape(TFkCaretShape::csHalfBlock);
+  c.Layout(8, 16, w, h, x, y);
+  EXPECT_EQ(w, 8);
+  EXPECT_EQ(h, 8);
+  EXPECT_EQ(y, 8) << "half blocks sit at the bottom";
+  c.SetShape(TFkCaretShape::csHorzLine);
+  c.Layout(8, 16, w, h, x, y);
+  EXPECT_EQ(h, 2);
+  EXPECT_EQ(y, 14);
+  c.SetShape(TFkCaretShape::csCustom);
+  c.SetCaretWidth(4);
+  c.SetCaretHeight(0);
+  c.SetAlign(TFkCaretAlign::caCenter);
+  c.Layout(8, 16, w, h, x, y);
+  EXPECT_EQ(w, 4);
+  EXPECT_EQ(h, 2) << "a height below 1 is ignored";
+  EXPECT_EQ(x, 2);
+  EXPECT_EQ(y, 7);
+  c.Layout(0, 0, w, h, x, y);
+  EXPECT_EQ(x, (1 - 4) / 2) << "an empty cell counts as one pixel";
+}
+
+class CaretFieldTest : public test::EntryGuiTest {};
+
+TEST_F(CaretFieldTest, FieldShowsTheCaretOfItsMode) {
+  TForm* form = NewForm(300, 200);
+  new TFkController(form);
+  auto* f = new TFkPictureField(form);
+  f->SetParent(form);
+  f->SetAsString("abc");
+  form->Show();
+  Pump();
+  f->SetFocus();
+  Pump();
+  ASSERT_TRUE(f->Carets()->Linked());
+  EXPECT_TRUE(f->Carets()->InsertMode());
+  Press(VK_INSERT);
+  EXPECT_FALSE(f->Carets()->InsertMode());
+  EXPECT_EQ(f->CaretOvr()->Shape(), TFkCaretShape::csBlock);
+  POINT p{};
+  ASSERT_TRUE(GetCaretPos(&p));
+  EXPECT_GT(p.X, f->TextMargin()) << "the caret stands after the text";
+  auto* g = new TFkPictureField(form);
+  g->SetParent(form);
+  g->SetTop(50);
+  g->SetFocus();
+  Pump();
+  EXPECT_FALSE(f->Carets()->Linked());
+  EXPECT_FALSE(g->InsertMode()) << "the overwrite mode carries over through the controller";
+}
+
+}  // namespace
+}  // namespace tw::entry

@@ -1,0 +1,175 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "entry/fkpicturefield.h"
+#include "entry/tests/entry_test_util.h"
+
+namespace tw::entry {
+namespace {
+
+using T = TPictureDataType;
+
+DayNumber Date(int d, int m, int y) { return DMYToDayNumber(d, m, y, 0); }
+
+class FieldApiTest : public test::EntryGuiTest {
+ protected:
+  void SetUp() override {
+    EntryGuiTest::SetUp();
+    form = NewForm(300, 200);
+    controller = new TFkController(form);
+    controller->OnError = [](TObject*, std::uint16_t, const std::string&) {};
+  }
+  TFkPictureField* Add(T type, const std::string& mask, int top = 0) {
+    auto* f = new TFkPictureField(form);
+    f->SetParent(form);
+    f->SetTop(top);
+    f->SetDataType(type);
+    f->SetPictureMask(mask);
+    f->SetMaxLength(static_cast<std::uint16_t>(mask.size()));
+    return f;
+  }
+  void ShowAndFocus(TWinControl* f) {
+    form->Show();
+    Pump();
+    f->SetFocus();
+    Pump();
+  }
+  TForm* form = nullptr;
+  TFkController* controller = nullptr;
+};
+
+TEST_F(FieldApiTest, StringValuesWithAndWithoutLiterals) {
+  auto* f = Add(T::pftString, "AA-999");
+  f->SetAsString("xy123");
+  EXPECT_EQ(f->EditText(), "XY-123");
+  TFkValue v;
+  ASSERT_EQ(f->GetValue(v), 0);
+  EXPECT_EQ(v.Str, "XY-123");
+  f->SetStripLiterals(true);
+  ASSERT_EQ(f->GetValue(v), 0);
+  EXPECT_EQ(v.Str, "XY123");
+  EXPECT_EQ(f->DataSize(), 6) << "MaxLength + 1 less the one literal";
+  EXPECT_FALSE(f->TrimBlanks()) << "forced off for a mask with literals";
+}
+
+TEST_F(FieldApiTest, MaxLengthLimits) {
+  auto* f = Add(T::pftString, "XXXXXXXX");
+  f->SetAsString("abcdefgh");
+  f->SetMaxLength(0);
+  f->SetMaxLength(256);
+  f->SetMaxLength(4);
+  EXPECT_EQ(f->MaxLength(), 8) << "below the mask length";
+  f->SetTextMargin(1);
+  EXPECT_EQ(f->TextMargin(), 2);
+  f->SetEpoch(1599);
+  EXPECT_EQ(f->Epoch(), 0);
+  EXPECT_EQ(f->GetEpoch(), 1900) << "the controller's epoch stands in";
+}
+
+TEST_F(FieldApiTest, NonStringTypesReadTheirTextForGetAsString) {
+  auto* f = Add(T::pftDate, "mm/dd/yyyy");
+  f->SetAsDayNumber(Date(4, 7, 1976));
+  EXPECT_EQ(f->GetAsString(), "07/04/1976");
+  EXPECT_EQ(f->LastError, 0);
+  EXPECT_THROW(Add(T::pftLongInt, "iiii")->GetAsDayNumber(), EInvalidDataType);
+  EXPECT_THROW(Add(T::pftString, "XX", 40)->GetAsDateTime(), EInvalidDataType);
+}
+
+TEST_F(FieldApiTest, ChangeEventsComeFromTheUserOnly) {
+  auto* f = Add(T::pftString, "XXXXX");
+  int changes = 0;
+  f->OnChange = [&](TObject*) { ++changes; };
+  f->SetAsString("abc");
+  ShowAndFocus(f);
+  EXPECT_EQ(changes, 0);
+  Press(VK_END);
+  Type("d");
+  EXPECT_EQ(changes, 1);
+  EXPECT_EQ(f->Perform(EM_GETMODIFY, 0, 0), 1);
+  f->Perform(EM_SETMODIFY, 0, 0);
+  EXPECT_FALSE(f->Modified());
+}
+
+TEST_F(FieldApiTest, SelectionMessages) {
+  auto* f = Add(T::pftString, "XXXXXX");
+  f->SetAsString("abcdef");
+  ShowAndFocus(f);
+  f->Perform(EM_SETSEL, 0, static_cast<LPARAM>((4 << 16) | 1));
+  int a = 0, b = 0;
+  const LRESULT r = f->Perform(EM_GETSEL, reinterpret_cast<WPARAM>(&a), reinterpret_cast<LPARAM>(&b));
+  EXPECT_EQ(a, 1);
+  EXPECT_EQ(b, 4);
+  EXPECT_EQ(r, (4 << 16) | 1);
+  f->Perform(EM_SETSEL, 0, static_cast<LPARAM>((1 << 16) | 5));
+  EXPECT_EQ(f->SelectionLength(), 3) << "an end before the start is ignored";
+  f->Perform(EM_SETSEL, 0, 0xFFFF);
+  EXPECT_EQ(f->SelectionLength(), 0);
+  f->SelectAll();
+  EXPECT_EQ(f->SelectionLength(), 6);
+  Press(VK_DELETE);
+  EXPECT_EQ(f->EditText(), "      ");
+}
+
+TEST_F(FieldApiTest, UserCommandsReachTheField) {
+  std::vector<std::uint16_t> commands;
+  auto* f = Add(T::pftString, "XXXX");
+  f->OnUserCommand = [&](TObject*, std::uint16_t c) { commands.push_back(c); };
+  controller->EntryCommands()->AddRowToTable("Default", {VK_F2, 0, 0, 0, 300});
+  ShowAndFocus(f);
+  Press(VK_F2);
+  ASSERT_EQ(commands.size(), 1u);
+  EXPECT_EQ(commands[0], 300);
+}
+
+TEST_F(FieldApiTest, CompleteDateFillsTodayOrOnePart) {
+  SetClock([] { return DayNumberToDateTime(Date(6, 12, 2026)); });
+  controller->EntryCommands()->AddRowToTable("Default", {'T', ksCtrl, 0, 0, ccCompleteDate});
+  auto* f = Add(T::pftDate, "mm/dd/yyyy");
+  ShowAndFocus(f);
+  Press('T', true);
+  EXPECT_EQ(f->EditText(), "12/06/2026") << "the whole field was selected";
+  f->SetAsDayNumber(Date(1, 2, 2003));
+  Press(VK_END);
+  Press(VK_LEFT);
+  Press('T', true);
+  EXPECT_EQ(f->EditText(), "02/01/2026") << "only the year run";
+  SetClock(nullptr);
+}
+
+TEST_F(FieldApiTest, ControllerNotifiesEditingAfterTheFocusMoved) {
+  auto* a = Add(T::pftString, "XXXX");
+  auto* b = Add(T::pftString, "XXXX", 40);
+  std::vector<std::string> log;
+  controller->OnPreEdit = [&](TObject* s, TWinControl*) { log.push_back(s == a ? "pre a" : "pre b"); };
+  controller->OnPostEdit = [&](TObject* s, TWinControl* g) {
+    log.push_back(std::string(s == a ? "post a" : "post b") + (g == b ? " to b" : ""));
+  };
+  ShowAndFocus(a);
+  b->SetFocus();
+  Pump();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[log.size() - 2], "post a to b");
+  EXPECT_EQ(log.back(), "pre b");
+}
+
+}  // namespace
+}  // namespace tw::entry
+
+#include "entry/fieldkit.h"
+
+namespace tw::entry {
+namespace {
+
+TEST_F(FieldApiTest, EveryControlCanBeMadeByName) {
+  InitFieldkit();
+  for (const char* name : {"TFkController", "TFkPictureField", "TFkSimpleField", "TFkCalendar", "TFkSpinner",
+                           "TFkAttachedButton"}) {
+    TComponent* c = CreateComponent(name, form);
+    ASSERT_NE(c, nullptr) << name;
+    EXPECT_STREQ(c->ClassType()->Name, name);
+  }
+}
+
+}  // namespace
+}  // namespace tw::entry

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include "entry/fkintl.h"
+#include "entry/tests/entry_test_util.h"
+
+namespace tw::entry {
+namespace {
+
+using test::IntlScope;
+
+DayNumber Date(int d, int m, int y) { return DMYToDayNumber(d, m, y, 0); }
+
+TEST(IntlMasks, BuiltFromTheShortDateAndTimeSettings) {
+  IntlScope scope;
+  TFkIntlSup& intl = DefaultIntlSup();
+  EXPECT_EQ(intl.BuildDateMask(false), "mm/dd/yy");
+  EXPECT_EQ(intl.BuildDateMask(true), "mm/dd/yyyy");
+  // The class library's long time format ends in "AMPM": a twelve-hour clock.
+  EXPECT_EQ(intl.BuildTimeMask(false), "Hh:mm tt");
+  EXPECT_EQ(intl.BuildTimeMask(true), "Hh:mm:ss tt");
+}
+
+TEST(IntlMasks, OneLetterRunsGetBlankPaddingAndTwoLetterCapitalsZeroPadding) {
+  IntlScope scope({{"sShortDate", "M/d/yy"}});
+  EXPECT_EQ(DefaultIntlSup().BuildDateMask(false), "MM/DD/yy");
+  IntlScope other({{"sShortDate", "dd.MM.yyyy"}, {"sDate", "."}});
+  EXPECT_EQ(DefaultIntlSup().BuildDateMask(false), "dd/mm/yyyy");
+}
+
+TEST(IntlMasks, TwentyFourHourClockWithLeadingZero) {
+  TFormatSettings fs = DefaultFormatSettings();
+  fs.LongTimeFormat = "hh:mm:ss";
+  ScopedFormatSettings settings(fs);
+  SetIntlProfile(IntlProfileFromMap({{"iTLZero", "1"}}));
+  TFkIntlSup intl;
+  EXPECT_EQ(intl.BuildTimeMask(true), "hh:mm:ss");
+  SetIntlProfile(IntlProfileFromMap({}));
+  TFkIntlSup noZero;
+  EXPECT_EQ(noZero.BuildTimeMask(false), "Hh:mm");
+}
+
+TEST(IntlMasks, LongDateMaskTakesLiteralsNamesAndSpacing) {
+  IntlScope scope({{"sLongDate", "dddd,d 'de' MMMM yyyy"}});
+  TFkIntlSup& intl = DefaultIntlSup();
+  EXPECT_EQ(intl.LiteralF, "de");
+  EXPECT_EQ(intl.LongDateMask, "wwww, d ff nnnn yyyy");
+  EXPECT_EQ(intl.BuildLongDateMask(true, false), "www, DD ff nnn yyyy");
+  EXPECT_EQ(intl.BuildLongDateMask(false, true), "DD ff nnnnnnnnn yyyy");
+  EXPECT_EQ(intl.DayNumberToText(intl.BuildLongDateMask(false, false), Date(5, 3, 2009), true),
+            "Thursday, 5 de March 2009");
+}
+
+TEST(IntlDates, WrittenIntoMasks) {
+  IntlScope scope({{"sDate", "."}});
+  TFkIntlSup& intl = DefaultIntlSup();
+  EXPECT_EQ(intl.DayNumberToText("mm/dd/yyyy", Date(5, 3, 2009), false), "03.05.2009");
+  EXPECT_EQ(intl.DayNumberToText("MM/DD/yy", Date(5, 3, 2009), false), " 3. 5.09");
+  EXPECT_EQ(intl.DayNumberToText("MM/DD/yy", Date(5, 3, 2009), true), "3.5.09");
+  EXPECT_EQ(intl.DayNumberToText("mm/dd/yyyy", BadDate, false), "  .  .    ");
+  EXPECT_EQ(intl.DayNumberToText("dd NNN yyyy", Date(1, 12, 1999), false), "01 DEC 1999");
+}
+
+TEST(IntlDates, ReadBackThroughTheMaskAndEpoch) {
+  IntlScope scope;
+  TFkIntlSup& intl = DefaultIntlSup();
+  EXPECT_EQ(intl.TextToDayNumber("mm/dd/yy", "12/31/99", 1910), Date(31, 12, 1999));
+  EXPECT_EQ(intl.TextToDayNumber("mm/dd/yy", "12/31/05", 1910), Date(31, 12, 2005));
+  EXPECT_EQ(intl.TextToDayNumber("mm/dd/yy", "12/31/9", 1910), BadDate) << "shorter than the mask";
+  EXPECT_EQ(intl.TextToDayNumber("mm/dd/yyyy", "02/30/2001", 1910), BadDate);
+  EXPECT_EQ(intl.TextToDayNumber("mm/dd/yyyy", "0x/01/2001", 1910), BadDate);
+  EXPECT_EQ(intl.TextToDayNumber("dd nnnnnnnnn yyyy", "04 September 2026", 0), Date(4, 9, 2026));
+  EXPECT_TRUE(intl.DateTextIsBlank("mm/dd/yyyy", "  /  /    "));
+  EXPECT_FALSE(intl.DateTextIsBlank("mm/dd/yyyy", "  /  /1999"));
+  EXPECT_EQ(intl.MonthFromName("SEP", 3), 9);
+  EXPECT_EQ(intl.MonthFromName("Sepx", 4), 0);
+}
+
+TEST(IntlTimes, TwelveHourTextsOnBothWays) {
+  IntlScope scope;
+  TFkIntlSup& intl = DefaultIntlSup();
+  const std::string mask = "hh:mm tt";
+  auto hour = [&](const std::string& text) {
+    int h, m, s;
+    return intl.TextToHMS(mask, text, h, m, s) ? h : -1;
+  };
+  EXPECT_EQ(hour("12:30 AM"), 0);
+  EXPECT_EQ(hour("12:30 PM"), 12);
+  EXPECT_EQ(hour("01:30 pm"), 13);
+  EXPECT_EQ(hour("00:30 AM"), -1);
+  EXPECT_EQ(hour("01:30 XX"), -1);
+  EXPECT_EQ(intl.SecondsToText(mask, 13 * 3600 + 5 * 60, false), "01:05 PM");
+  EXPECT_EQ(intl.SecondsToText(mask, 5 * 60, false), "12:05 AM");
+  EXPECT_EQ(intl.SecondsToText("HH:mm:ss", 9 * 3600 + 7, true), "9:00:07");
+  EXPECT_EQ(intl.SecondsToText("hh:mm", BadTime, false), "  :  ");
+  EXPECT_EQ(intl.TextToSeconds("hh:mm:ss", "23:59:59"), 86399);
+  EXPECT_EQ(intl.TextToSeconds("hh:mm", "24:00"), BadTime);
+}
+
+TEST(IntlSettings, ProfileKeysAndCurrencyForms) {
+  IntlScope scope({{"sDecimal", ",,"}, {"sThousand", "."}, {"sCurrency", "EUR"}, {"iCurrency", "3"},
+                   {"s1159", "vorm."}, {"s2359", "nachmittags"}});
+  TFkIntlSup& intl = DefaultIntlSup();
+  EXPECT_EQ(intl.DecimalChar, ',');
+  EXPECT_EQ(intl.CommaChar, '.');
+  EXPECT_EQ(intl.CurrencyLtStr, "EUR");
+  EXPECT_EQ(intl.CurrencyRtStr, " EUR");
+  EXPECT_EQ(intl.AMText, "vorm.");
+  EXPECT_EQ(intl.PMText, "nachm") << "values are read into a six-character buffer";
+  EXPECT_EQ(intl.YesChar, 'Y');
+  EXPECT_EQ(intl.TrueChar, 'T');
+}
+
+}  // namespace
+}  // namespace tw::entry

@@ -1,0 +1,431 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "entry/fkpicturefield.h"
+#include "entry/tests/entry_test_util.h"
+#include "platform/win/winapi.h"
+
+namespace tw::entry {
+namespace {
+
+using T = TPictureDataType;
+
+DayNumber Date(int d, int m, int y) { return DMYToDayNumber(d, m, y, 0); }
+
+class PictureFieldTest : public test::EntryGuiTest {
+ protected:
+  void SetUp() override {
+    EntryGuiTest::SetUp();
+    form = NewForm(300, 200);
+    controller = new TFkController(form);
+    controller->OnError = [this](TObject*, std::uint16_t code, const std::string& text) {
+      errors.push_back(code);
+      errorTexts.push_back(text);
+    };
+  }
+
+  TFkPictureField* AddField(T type, const std::string& mask = "", int top = 0) {
+    auto* f = new TFkPictureField(form);
+    f->SetParent(form);
+    f->SetTop(top);
+    f->SetDataType(type);
+    if (!mask.empty()) f->SetPictureMask(mask);
+    return f;
+  }
+
+  void ShowAndFocus(TFkPictureField* f) {
+    form->Show();
+    Pump();
+    f->SetFocus();
+    Pump();
+  }
+
+  TForm* form = nullptr;
+  TFkController* controller = nullptr;
+  std::vector<std::uint16_t> errors;
+  std::vector<std::string> errorTexts;
+};
+
+TEST_F(PictureFieldTest, TypedDateIsReadBackAndCaretSkipsSeparators) {
+  auto* f = AddField(T::pftDate, "mm/dd/yyyy");
+  ShowAndFocus(f);
+  Type("12312024");
+  EXPECT_EQ(f->EditText(), "12/31/2024");
+  EXPECT_EQ(f->GetAsDayNumber(), Date(31, 12, 2024));
+  EXPECT_EQ(f->LastError, 0);
+  EXPECT_DOUBLE_EQ(f->GetAsDateTime(), DayNumberToDateTime(Date(31, 12, 2024)));
+  EXPECT_TRUE(f->Modified());
+}
+
+TEST_F(PictureFieldTest, LettersAreRefusedInDigitPositions) {
+  auto* f = AddField(T::pftDate, "mm/dd/yyyy");
+  ShowAndFocus(f);
+  const unsigned beeps = MessageBeepCount();
+  Type("1x");
+  EXPECT_EQ(f->EditText(), "1 /  /    ");
+  EXPECT_EQ(MessageBeepCount(), beeps + 1);
+}
+
+TEST_F(PictureFieldTest, InvalidDateIsReportedWhenLeavingAndTheFocusComesBack) {
+  auto* f = AddField(T::pftDate, "mm/dd/yyyy");
+  auto* other = AddField(T::pftString, "", 40);
+  ShowAndFocus(f);
+  Type("02302024");
+  Press(VK_TAB);
+  Pump();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0], ecInvalidDate);
+  EXPECT_EQ(errorTexts[0], "Value is not a valid date");
+  EXPECT_TRUE(f->Focused());
+  EXPECT_FALSE(other->Focused());
+  EXPECT_EQ(f->GetAsDayNumber(), BadDate);
+  EXPECT_EQ(f->LastError, ecInvalidDate);
+  EXPECT_DOUBLE_EQ(f->GetAsDateTime(), 0.0);
+  EXPECT_TRUE(f->IsValid()) << "reads and hard validation leave the invalid mark alone";
+}
+
+TEST_F(PictureFieldTest, SoftValidationMarksTheFieldAndLetsTheFocusGo) {
+  auto* f = AddField(T::pftDate, "mm/dd/yyyy");
+  auto* other = AddField(T::pftString, "", 40);
+  f->SoftValidation = true;
+  ShowAndFocus(f);
+  Type("13012024");
+  Press(VK_TAB);
+  EXPECT_TRUE(errors.empty());
+  EXPECT_TRUE(other->Focused());
+  EXPECT_FALSE(f->IsValid());
+}
+
+TEST_F(PictureFieldTest, CancelButtonSkipsTheReport) {
+  auto* f = AddField(T::pftDate, "mm/dd/yyyy");
+  auto* cancel = AddField(T::pftString, "", 40);
+  controller->SetBtnCancel(cancel);
+  ShowAndFocus(f);
+  Type("99");
+  Press(VK_TAB);
+  EXPECT_TRUE(errors.empty());
+  EXPECT_TRUE(cancel->Focused());
+  delete cancel;
+  EXPECT_EQ(controller->BtnCancel, nullptr);
+}
+
+TEST_F(PictureFieldTest, TimeFieldsValidateHoursAndAllowAnEmptyTime) {
+  auto* f = AddField(T::pftTime, "hh:mm");
+  ShowAndFocus(f);
+  EXPECT_TRUE(f->ValidateField(false)) << "an empty time is no error";
+  Type("2561");
+  EXPECT_FALSE(f->ValidateField(false));
+  EXPECT_EQ(f->LastError, ecInvalidTime);
+  Pump();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0], ecInvalidTime);
+  f->SetAsSeconds(23 * 3600 + 59 * 60);
+  EXPECT_EQ(f->EditText(), "23:59");
+  EXPECT_THROW(f->SetAsDayNumber(5), EInvalidDataType);
+}
+
+TEST_F(PictureFieldTest, RequiredFieldAndUserCodes) {
+  auto* f = AddField(T::pftDate, "mm/dd/yyyy");
+  f->InputRequired = true;
+  ShowAndFocus(f);
+  EXPECT_FALSE(f->ValidateField(false));
+  EXPECT_EQ(f->LastError, ecRequired);
+  Pump();
+  f->InputRequired = false;
+  controller->ErrorText = "Birth date must be in the past";
+  controller->ErrorPending = false;
+  f->OnUserValidation = [](TObject*, std::uint16_t& code) { code = 40000; };
+  EXPECT_FALSE(f->ValidateField(false));
+  Pump();
+  f->OnUserValidation = [](TObject*, std::uint16_t& code) { code = 300; };
+  controller->ErrorPending = false;
+  EXPECT_FALSE(f->ValidateField(false));
+  Pump();
+  ASSERT_EQ(errorTexts.size(), 3u);
+  EXPECT_EQ(errorTexts[0], "A value is required in this field");
+  EXPECT_EQ(errorTexts[1], "Birth date must be in the past");
+  EXPECT_EQ(errorTexts[2], "Entry Error");
+}
+
+TEST_F(PictureFieldTest, OneReportWhileAnErrorIsOutstanding) {
+  auto* a = AddField(T::pftLongInt);
+  auto* b = AddField(T::pftLongInt, "", 40);
+  ShowAndFocus(a);
+  a->SetRangeHi("10");
+  b->SetRangeHi("10");
+  Type("50");
+  b->SetAsString("99");
+  EXPECT_FALSE(a->ValidateField(false));
+  EXPECT_FALSE(b->ValidateField(false));
+  Pump();
+  EXPECT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0], ecOutOfRange);
+}
+
+TEST_F(PictureFieldTest, TwoDigitYearMasksKeepToTheEpochWindow) {
+  auto* f = AddField(T::pftDate, "dd/mm/yy");
+  f->SetEpoch(1950);
+  ShowAndFocus(f);
+  f->SetAsDayNumber(0);
+  EXPECT_EQ(f->EditText(), "  /  /  ");
+  f->SetAsDayNumber(DateTimeDelta);
+  EXPECT_EQ(f->EditText(), "  /  /  ");
+  EXPECT_THROW(f->SetAsDayNumber(Date(1, 1, 1940)), EInvalidDateForMask);
+  f->SetAsDayNumber(Date(5, 3, 2009));
+  EXPECT_EQ(f->EditText(), "05/03/09");
+  EXPECT_EQ(f->GetAsDayNumber(), Date(5, 3, 2009));
+  f->SetEpoch(1599);
+  EXPECT_EQ(f->Epoch(), 1950);
+  auto* wide = AddField(T::pftDate, "mm/dd/yyyy", 40);
+  wide->SetAsDayNumber(Date(1, 1, 1601));
+  EXPECT_EQ(wide->GetAsDayNumber(), Date(1, 1, 1601));
+}
+
+TEST_F(PictureFieldTest, ArrowKeysStepTheDatePartUnderTheCaret) {
+  auto* f = AddField(T::pftDate, "mm/dd/yyyy");
+  f->SetArrowIncDec(true);
+  ShowAndFocus(f);
+  f->SetAsDayNumber(Date(31, 1, 2024));
+  Press(VK_HOME);
+  Press(VK_UP);
+  EXPECT_EQ(f->GetAsDayNumber(), Date(29, 2, 2024)) << "31 January plus a month";
+  Press(VK_END);
+  Press(VK_LEFT);
+  Press(VK_DOWN);
+  EXPECT_EQ(f->GetAsDayNumber(), Date(28, 2, 2023));
+}
+
+TEST_F(PictureFieldTest, TimeStepsWrapAtMidnight) {
+  auto* f = AddField(T::pftTime, "hh:mm");
+  f->SetArrowIncDec(true);
+  ShowAndFocus(f);
+  f->SetAsSeconds(23 * 3600 + 59 * 60);
+  Press(VK_END);
+  Press(VK_LEFT);
+  Press(VK_UP);
+  EXPECT_EQ(f->EditText(), "00:00");
+}
+
+TEST_F(PictureFieldTest, NumberFieldsParseRangesAndFormat) {
+  auto* n = AddField(T::pftLongInt, "iiiii");
+  ShowAndFocus(n);
+  Type("123");
+  TFkValue v;
+  EXPECT_EQ(n->GetValue(v), 0);
+  EXPECT_EQ(v.Int, 123);
+  n->SetRangeLo("0");
+  n->SetRangeHi("100");
+  EXPECT_EQ(n->GetValue(v), ecOutOfRange);
+  EXPECT_EQ(n->RangeHi(), "100");
+  EXPECT_THROW(n->SetRangeHi("abc"), EInvalidRangeValue);
+  EXPECT_EQ(n->RangeHi(), "100");
+
+  auto* r = AddField(T::pftDouble, "####.##", 40);
+  TFkValue x;
+  x.Real = 3.5;
+  r->SetValue(x);
+  EXPECT_EQ(r->EditText(), "   3.50");
+  auto* d = AddField(T::pftDouble, "######", 80);
+  d->SetDecimalPlaces(2);
+  d->SetValue(x);
+  EXPECT_EQ(d->EditText(), "3.5   ");
+  EXPECT_EQ(d->GetValue(x), 0);
+  EXPECT_DOUBLE_EQ(x.Real, 3.5);
+  EXPECT_THROW(d->SetAsString("1e"), EEntryFieldError);
+}
+
+TEST_F(PictureFieldTest, DecimalCharacterJumpsBehindThePoint) {
+  auto* f = AddField(T::pftDouble, "###.##");
+  ShowAndFocus(f);
+  Type("7.2");
+  EXPECT_EQ(f->EditText(), "  7.20");
+  Press(VK_TAB);
+  TFkValue v;
+  EXPECT_EQ(f->GetValue(v), 0);
+  EXPECT_DOUBLE_EQ(v.Real, 7.2);
+}
+
+TEST_F(PictureFieldTest, BooleanFieldForcesCase) {
+  auto* f = AddField(T::pftBoolean);
+  ShowAndFocus(f);
+  Type("t");
+  TFkValue v;
+  EXPECT_EQ(f->GetValue(v), 0);
+  EXPECT_EQ(v.Int, 1);
+  Type("F");
+  EXPECT_EQ(f->GetValue(v), 0);
+  EXPECT_EQ(v.Int, 0);
+}
+
+TEST_F(PictureFieldTest, PhoneMaskEditing) {
+  auto* f = AddField(T::pftString, "(999) 999-9999");
+  f->SetMaxLength(14);
+  ShowAndFocus(f);
+  Type("5551234");
+  EXPECT_EQ(f->EditText(), "(555) 123-4   ");
+  Press(VK_BACK);
+  EXPECT_EQ(f->EditText(), "(555) 123-    ");
+  Press(VK_BACK);
+  Press(VK_BACK);
+  EXPECT_EQ(f->EditText(), "(555) 1  -    ");
+  Press(VK_HOME);
+  Press(VK_BACK);
+  EXPECT_EQ(f->EditText(), "(555) 1  -    ") << "nothing before the first edit position";
+  Press(VK_DELETE);
+  EXPECT_EQ(f->EditText(), "(55 ) 1  -    ") << "the run closes up with a blank";
+}
+
+TEST_F(PictureFieldTest, InsertPushesOffRefusesTypingIntoAFullRun) {
+  auto* f = AddField(T::pftString, "999");
+  f->SetMaxLength(3);
+  f->SetInsertPushes(false);
+  ShowAndFocus(f);
+  Type("123");
+  Press(VK_HOME);
+  const unsigned beeps = MessageBeepCount();
+  Type("4");
+  EXPECT_EQ(f->EditText(), "123");
+  EXPECT_EQ(MessageBeepCount(), beeps + 1);
+  Press(VK_INSERT);
+  EXPECT_FALSE(f->InsertMode());
+  Type("4");
+  EXPECT_EQ(f->EditText(), "423") << "overtype replaces";
+}
+
+TEST_F(PictureFieldTest, RestoreKeysBringBackTheTextOfEntry) {
+  auto* f = AddField(T::pftString, "XXXXX");
+  f->SetMaxLength(5);
+  f->SetAsString("abc");
+  ShowAndFocus(f);
+  Type("zz");
+  EXPECT_EQ(f->GetAsString(), "zz");
+  Press('Z', true);
+  EXPECT_EQ(f->GetAsString(), "abc");
+  EXPECT_FALSE(f->Modified());
+  Press(VK_END);
+  Type("d");
+  Press(VK_BACK, false, false, true);
+  EXPECT_EQ(f->GetAsString(), "abc");
+}
+
+TEST_F(PictureFieldTest, ClipboardCopyCutAndPaste) {
+  auto* a = AddField(T::pftString, "XXXXXX");
+  auto* b = AddField(T::pftDate, "mm/dd/yyyy", 40);
+  a->SetMaxLength(6);
+  a->SetAsString("hello");
+  ShowAndFocus(a);
+  Press('C', true);
+  ASSERT_TRUE(OpenClipboard(0));
+  EXPECT_EQ(GetClipboardData(CF_TEXT), "hello ");
+  EmptyClipboard();
+  SetClipboardData(CF_TEXT, "12/25/2023");
+  CloseClipboard();
+  b->SetFocus();
+  Pump();
+  Press('V', true);
+  EXPECT_EQ(b->EditText(), "12/25/2023");
+  EXPECT_EQ(b->GetAsDayNumber(), Date(25, 12, 2023));
+  a->SetFocus();
+  Pump();
+  Press('X', true);
+  EXPECT_TRUE(a->GetAsString().empty());
+}
+
+TEST_F(PictureFieldTest, ReadOnlyFieldCopiesButRefusesPaste) {
+  auto* f = AddField(T::pftString, "XXXX");
+  f->SetMaxLength(4);
+  f->SetAsString("ro");
+  f->ReadOnly = true;
+  ShowAndFocus(f);
+  Press('C', true);
+  ASSERT_TRUE(OpenClipboard(0));
+  EXPECT_EQ(GetClipboardData(CF_TEXT), "ro  ");
+  CloseClipboard();
+  const unsigned beeps = MessageBeepCount();
+  Press('V', true);
+  Type("x");
+  EXPECT_EQ(f->EditText(), "ro  ");
+  EXPECT_EQ(MessageBeepCount(), beeps + 2);
+}
+
+TEST_F(PictureFieldTest, InitDateTimeShowsTodayAndSurvivesRecreation) {
+  SetClock([] { return DayNumberToDateTime(Date(6, 12, 2026)) + 0.5; });
+  auto* f = AddField(T::pftDate, "mm/dd/yyyy");
+  f->SetInitDateTime(true);
+  ShowAndFocus(f);
+  EXPECT_EQ(f->GetAsDayNumber(), Date(6, 12, 2026));
+  Type("01022003");
+  f->SetDecimalPlaces(1);  // recreates the window
+  EXPECT_EQ(f->GetAsDayNumber(), Date(2, 1, 2003));
+  SetClock(nullptr);
+}
+
+TEST_F(PictureFieldTest, ControllerRulesAndEvents) {
+  controller->SetEpoch(1599);
+  controller->SetEpoch(4000);
+  EXPECT_EQ(controller->Epoch(), 1900);
+  controller->SetEpoch(3999);
+  EXPECT_EQ(controller->Epoch(), 3999);
+  EXPECT_EQ(controller->Version(), "2.13.00");
+  auto* second = new TFkController(form);
+  auto* f = AddField(T::pftString);
+  std::vector<std::string> order;
+  f->AfterExit = [&](TObject*) { order.push_back("afterexit"); };
+  auto* g = AddField(T::pftString, "", 40);
+  g->OnEnter = [&](TObject*) { order.push_back("enter"); };
+  ShowAndFocus(f);
+  EXPECT_EQ(f->Controller(), controller) << "the first controller in component order";
+  g->SetFocus();
+  Pump();
+  ASSERT_EQ(order.size(), 2u);
+  EXPECT_EQ(order[0], "enter");
+  EXPECT_EQ(order[1], "afterexit");
+  delete controller;
+  controller = nullptr;
+  EXPECT_EQ(f->Controller(), nullptr);
+  EXPECT_EQ(second->Name(), "");
+}
+
+TEST_F(PictureFieldTest, FieldWithoutControllerHasNoWindow) {
+  delete controller;
+  controller = nullptr;
+  auto* f = AddField(T::pftString);
+  EXPECT_THROW(f->HandleNeeded(), ENoControllerAssigned);
+  EXPECT_FALSE(f->HandleAllocated());
+}
+
+}  // namespace
+}  // namespace tw::entry
+
+namespace tw::entry {
+namespace {
+
+TEST_F(PictureFieldTest, PublishedPropertiesAsAFormResourceSetsThem) {
+  RegisterFieldkitClasses();
+  TComponent* c = CreateComponent("TFkPictureField", form);
+  auto* f = dynamic_cast<TFkPictureField*>(c);
+  ASSERT_NE(f, nullptr);
+  f->SetParent(form);
+  f->SetComponentState(TComponentStateFlag::csLoading, true);
+  SetEnumProp(f, "DataType", "pftDate");
+  SetStrProp(f, "PictureMask", "dd/mm/yyyy");
+  SetStrProp(f, "RangeLo", "01/01/2000");
+  SetStrProp(f, "RangeHi", "31/12/2000");
+  SetOrdProp(f, "Epoch", 1910);
+  f->SetComponentState(TComponentStateFlag::csLoading, false);
+  static_cast<TComponent*>(f)->Loaded();
+  EXPECT_EQ(GetStrProp(f, "RangeHi"), "12/31/2000") << "range texts read back in the international form";
+  EXPECT_EQ(GetOrdProp(f, "Epoch"), 1910);
+  EXPECT_EQ(GetStrProp(controller, "Version"), "2.13.00");
+  SetStrProp(controller, "Version", "9.99");
+  EXPECT_EQ(GetStrProp(controller, "Version"), "2.13.00");
+  form->Show();
+  Pump();
+  f->SetAsDayNumber(Date(1, 6, 2001));
+  EXPECT_FALSE(f->ValidateField(false));
+  EXPECT_EQ(f->LastError, ecOutOfRange);
+}
+
+}  // namespace
+}  // namespace tw::entry

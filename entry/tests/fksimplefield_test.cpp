@@ -1,0 +1,144 @@
+#include <gtest/gtest.h>
+
+#include "entry/fksimplefield.h"
+#include "entry/tests/entry_test_util.h"
+
+namespace tw::entry {
+namespace {
+
+using T = TPictureDataType;
+
+class SimpleFieldTest : public test::EntryGuiTest {
+ protected:
+  void SetUp() override {
+    EntryGuiTest::SetUp();
+    form = NewForm(300, 200);
+    auto* c = new TFkController(form);
+    c->OnError = [this](TObject*, std::uint16_t code, const std::string&) { errors.push_back(code); };
+  }
+  TFkSimpleField* Add(T type, int top = 0) {
+    auto* f = new TFkSimpleField(form);
+    f->SetParent(form);
+    f->SetTop(top);
+    f->SetDataType(type);
+    return f;
+  }
+  void ShowAndFocus(TFkSimpleField* f) {
+    form->Show();
+    Pump();
+    f->SetFocus();
+    Pump();
+  }
+  TForm* form = nullptr;
+  std::vector<std::uint16_t> errors;
+};
+
+TEST_F(SimpleFieldTest, DefaultsFollowTheDataType) {
+  auto* f = Add(T::pftWord);
+  EXPECT_EQ(f->MaxLength(), 5);
+  EXPECT_EQ(f->PictureMask(), '9');
+  f->SetDataType(T::pftDouble);
+  EXPECT_EQ(f->MaxLength(), 14);
+  EXPECT_EQ(f->PictureMask(), '#');
+  EXPECT_THROW(f->SetPictureMask('D'), EInvalidPictureMask);
+  EXPECT_EQ(f->PictureMask(), '#');
+  EXPECT_THROW(f->SetDataType(T::pftDate), EFkException);
+}
+
+TEST_F(SimpleFieldTest, InsertPushesDecidesWhatAFullFieldDoes) {
+  auto* f = Add(T::pftString);
+  f->SetMaxLength(4);
+  ShowAndFocus(f);
+  Type("abcd");
+  Press(VK_LEFT);
+  Press(VK_LEFT);
+  Type("X");
+  EXPECT_EQ(f->EditText(), "abXc") << "the last character is pushed out";
+  f->SetInsertPushes(false);
+  const unsigned beeps = MessageBeepCount();
+  Type("Y");
+  EXPECT_EQ(f->EditText(), "abXc");
+  EXPECT_EQ(MessageBeepCount(), beeps + 1);
+}
+
+TEST_F(SimpleFieldTest, WordRangesAndNumbers) {
+  auto* f = Add(T::pftWord);
+  ShowAndFocus(f);
+  Press(VK_BACK);
+  Type("70000");
+  EXPECT_FALSE(f->ValidateField(false));
+  EXPECT_EQ(f->LastError, ecOutOfRange);
+  Pump();
+  auto* g = Add(T::pftWord, 40);
+  g->SetAsString("7");
+  g->SetFocus();
+  Pump();
+  Press(VK_END);
+  const unsigned beeps = MessageBeepCount();
+  Type("x");
+  EXPECT_EQ(MessageBeepCount(), beeps + 1) << "letters are refused by the mask";
+  EXPECT_EQ(g->EditText(), "7");
+}
+
+TEST_F(SimpleFieldTest, HexadecimalMaskShowsAllDigitsOfTheType) {
+  auto* f = Add(T::pftLongInt);
+  f->SetPictureMask('K');
+  f->SetAsString("FF");
+  EXPECT_EQ(f->EditText(), "000000FF");
+  TFkValue v;
+  EXPECT_EQ(f->GetValue(v), 0);
+  EXPECT_EQ(v.Int, 255);
+}
+
+TEST_F(SimpleFieldTest, ArrowDownAtTheLowLimitWraps) {
+  auto* f = Add(T::pftByte);
+  f->SetArrowIncDec(true);
+  f->SetRangeLo("10");
+  f->SetRangeHi("20");
+  ShowAndFocus(f);
+  f->SetAsString("10");
+  Press(VK_DOWN);
+  EXPECT_EQ(f->EditText(), "20");
+  Press(VK_UP);
+  EXPECT_EQ(f->EditText(), "10");
+  Press(VK_UP);
+  EXPECT_EQ(f->EditText(), "11");
+}
+
+TEST_F(SimpleFieldTest, CaseForcingAndUninitializedDisplay) {
+  auto* f = Add(T::pftString);
+  f->SetPictureMask('x');
+  f->Uninitialized = true;
+  auto* other = Add(T::pftString, 40);
+  f->SetMaxLength(20);
+  f->SetAsString("van der berg");
+  form->Show();
+  Pump();
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(f->GetDisplayText(), std::string(12, ' '));
+  f->SetFocus();
+  Pump();
+  EXPECT_EQ(f->GetDisplayText(), "Van Der Berg");
+  Press(VK_END);
+  Type(" jr-x");
+  EXPECT_EQ(f->EditText(), "Van Der Berg Jr-X");
+  (void)other;
+}
+
+TEST_F(SimpleFieldTest, BooleanFieldTogglesAndRefusesOtherLetters) {
+  auto* f = Add(T::pftBoolean);
+  ShowAndFocus(f);
+  EXPECT_EQ(f->EditText(), "F");
+  Type("t");
+  EXPECT_EQ(f->EditText(), "T");
+  const unsigned beeps = MessageBeepCount();
+  Type("q");
+  EXPECT_EQ(MessageBeepCount(), beeps + 1);
+  Press(VK_ADD);
+  f->IncreaseValue(true, 1.0);
+  EXPECT_EQ(f->EditText(), "F");
+}
+
+}  // namespace
+}  // namespace tw::entry

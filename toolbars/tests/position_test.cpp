@@ -1,0 +1,190 @@
+// Toolbar places kept in the settings store across a re-created form, and damaged values.
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/classes/registry.h"
+#include "toolbars/toolbarpos.h"
+#include "toolbars_test_util.h"
+
+namespace tw::toolbars::test {
+namespace {
+
+const char* const kKey = "\\Software\\Orvelle\\Tidewell";
+
+class PositionTest : public ToolbarsTest {
+ protected:
+  void SetUp() override {
+    ToolbarsTest::SetUp();
+    dir = std::filesystem::temp_directory_path() / ("tw_toolbars_" + std::to_string(getpid()) + "_" +
+                                                    ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::create_directories(dir);
+    SetSettingsStorePath((dir / "registry.ini").string());
+  }
+  void TearDown() override {
+    ToolbarsTest::TearDown();
+    SetSettingsStorePath("");
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+  }
+
+  // The form of the program: two bars on the top dock, saved on destruction.
+  void Build() {
+    MakeForm();
+    time = NewBar("ToolbarTime", top, 0, 0, 2);
+    tools = NewBar("ToolbarX", top, 0, 148, 4);
+  }
+  void SaveAndDestroy() {
+    SaveToolbarPosition(time, kKey);
+    SaveToolbarPosition(tools, kKey);
+    delete form;
+    form = nullptr;
+    Pump();
+  }
+  void RebuildAndLoad() {
+    Build();
+    LoadToolbarPosition(time, kKey);
+    LoadToolbarPosition(tools, kKey);
+    Pump();
+  }
+  void Write(const std::string& bar, const std::string& name, const std::string& value) {
+    TRegIniFile ini(kKey);
+    ini.WriteString(bar, name, value);
+  }
+
+  std::filesystem::path dir;
+  TToolbarX* time = nullptr;
+  TToolbarX* tools = nullptr;
+};
+
+TEST_F(PositionTest, DockedPlacesComeBack) {
+  Build();
+  tools->SetDockedTo(bottom);
+  tools->SetDockPos(30);
+  time->SetDockRow(1);
+  SaveAndDestroy();
+  {
+    TRegIniFile ini(kKey);
+    EXPECT_EQ(ini.ReadString("ToolbarX", "DockedTo", ""), "DockBottom");
+    EXPECT_EQ(ini.ReadInteger("ToolbarX", "FloatLeft", -1), 0);  // never floated: empty
+    EXPECT_EQ(ini.ReadInteger("ToolbarX", "FloatBottom", -1), 0);
+    EXPECT_EQ(ini.ReadString("ToolbarTime", "Visible", ""), "1");
+  }
+  RebuildAndLoad();
+  EXPECT_EQ(tools->DockedTo(), bottom);
+  EXPECT_EQ(tools->Left(), 30);
+  EXPECT_EQ(time->DockedTo(), top);
+  EXPECT_EQ(time->DockRow(), 0);  // its row closed up: it is alone in the dock
+  EXPECT_TRUE(IsRectEmpty(tools->FloatRect()));
+}
+
+TEST_F(PositionTest, FloatingWindowRectangleComesBack) {
+  Build();
+  tools->SetDockedTo(nullptr);
+  tools->FloatParent()->SetBounds(300, 250, tools->FloatParent()->Width(), tools->FloatParent()->Height());
+  const TRect saved = tools->FloatParent()->BoundsRect();
+  time->Hide();
+  SaveAndDestroy();
+  {
+    TRegIniFile ini(kKey);
+    EXPECT_EQ(ini.ReadString("ToolbarX", "DockedTo", ""), "nil");
+    EXPECT_EQ(ini.ReadInteger("ToolbarX", "FloatLeft", 0), saved.Left + FrameWidth());
+    EXPECT_EQ(ini.ReadInteger("ToolbarX", "FloatTop", 0), saved.Top);
+  }
+  RebuildAndLoad();
+  EXPECT_EQ(tools->DockedTo(), nullptr);
+  EXPECT_EQ(tools->FloatParent()->BoundsRect(), saved);
+  EXPECT_TRUE(IsWindowVisible(tools->FloatParent()->Handle()));
+  EXPECT_FALSE(time->Visible());
+  EXPECT_TRUE(top->Toolbars().empty());
+}
+
+TEST_F(PositionTest, MissingKeyOrUnknownDockLeavesTheDesignPlace) {
+  RebuildAndLoad();  // nothing stored yet
+  EXPECT_EQ(tools->DockedTo(), top);
+  EXPECT_EQ(tools->Left(), 148);
+  Write("ToolbarX", "DockedTo", "DockGone");
+  Write("ToolbarX", "DockRow", "3");
+  LoadToolbarPosition(tools, kKey);
+  EXPECT_EQ(tools->DockedTo(), top);
+  EXPECT_EQ(tools->DockRow(), 0);
+  // A control of that name that is no dock is no place either.
+  auto* panel = new TCustomControl(form);
+  panel->SetName("Panel1");
+  panel->SetParent(form);
+  Write("ToolbarX", "DockedTo", "Panel1");
+  LoadToolbarPosition(tools, kKey);
+  EXPECT_EQ(tools->DockedTo(), top);
+  // Names compare exactly.
+  Write("ToolbarX", "DockedTo", "dockbottom");
+  LoadToolbarPosition(tools, kKey);
+  EXPECT_EQ(tools->DockedTo(), top);
+}
+
+TEST_F(PositionTest, DamagedNumbersAreIgnored) {
+  Build();
+  SaveAndDestroy();
+  Write("ToolbarX", "DockRow", "-7");
+  Write("ToolbarX", "DockPos", "99999999999");
+  Write("ToolbarX", "FloatRightX", "abc");
+  Write("ToolbarX", "Visible", "yes");  // not a number: the current value stays
+  RebuildAndLoad();
+  EXPECT_EQ(tools->DockedTo(), top);
+  EXPECT_GE(tools->DockRow(), 0);
+  EXPECT_EQ(tools->Left(), 148);
+  EXPECT_EQ(tools->FloatRightX(), 0);
+  EXPECT_TRUE(tools->Visible());
+}
+
+TEST_F(PositionTest, AbsurdOrOffScreenFloatingPlacesStayReachable) {
+  Build();
+  SaveAndDestroy();
+  const TSize screen = Display().ScreenSize();
+  // Far off the screen: the window is moved back into the work area.
+  Write("ToolbarX", "DockedTo", "nil");
+  Write("ToolbarX", "FloatLeft", std::to_string(screen.cx + 5000));
+  Write("ToolbarX", "FloatTop", "-3000");
+  Write("ToolbarX", "FloatRight", std::to_string(screen.cx + 5100));
+  Write("ToolbarX", "FloatBottom", "-2970");
+  RebuildAndLoad();
+  ASSERT_EQ(tools->DockedTo(), nullptr);
+  TRect w = tools->FloatParent()->BoundsRect();
+  EXPECT_GE(w.Left, 0);
+  EXPECT_GE(w.Top, 0);
+  EXPECT_LE(w.Right, screen.cx);
+  EXPECT_LE(w.Bottom, screen.cy);
+  SaveAndDestroy();
+  // Absurd or upside-down rectangles are dropped: the bar floats where it stood.
+  Write("ToolbarX", "FloatLeft", "2147483647");
+  Write("ToolbarX", "FloatRight", "-2147483648");
+  RebuildAndLoad();
+  ASSERT_EQ(tools->DockedTo(), nullptr);
+  w = tools->FloatParent()->BoundsRect();
+  EXPECT_GT(w.Width(), 0);
+  EXPECT_LT(w.Width(), 1000);
+  EXPECT_GE(w.Left, 0);
+  EXPECT_LE(w.Right, screen.cx);
+}
+
+TEST_F(PositionTest, UnnamedDockRaisesAndWritesNothing) {
+  Build();
+  auto* unnamed = new TDockX(form);
+  unnamed->SetPosition(TDockPosition::dpBottom);
+  unnamed->SetParent(form);
+  tools->SetDockedTo(unnamed);
+  try {
+    SaveToolbarPosition(tools, kKey);
+    FAIL() << "no error";
+  } catch (const EInvalidOperation& e) {
+    EXPECT_EQ(e.Message(), "DockTo's Name property not set");
+  }
+  TRegIniFile ini(kKey);
+  EXPECT_EQ(ini.ReadString("ToolbarX", "Visible", "none"), "none");
+  EXPECT_EQ(FindDockByName("DockLeft", form), left);
+  EXPECT_EQ(FindDockByName("", form), unnamed);
+  EXPECT_EQ(FindDockByName("Nothing", form), nullptr);
+}
+
+}  // namespace
+}  // namespace tw::toolbars::test
