@@ -1,0 +1,115 @@
+// The cursor over a table of the database server: position, reads and writes, keys, ranges,
+// index, BLOBs and locks live on the server; the client keeps the server's cursor id, a copy of
+// the table's data dictionary, the current index number and the position state.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dbaccess/basetable.h"
+#include "dbengine/storage/data_dictionary.h"
+
+namespace tw::dbaccess {
+
+class TQNClientDatabase;
+
+// A reply that does not have the layout its request defines.
+constexpr DBIResult DBIERR_BADREPLY = 11271;
+
+class TQNClientTable : public TBaseTable {
+  TW_CLASS(TQNClientTable, TBaseTable)
+ public:
+  TQNClientTable(TTitanCollection* Owner, TQNClientDatabase* Database, const std::string& Name,
+                 std::uint32_t OpenMode, std::uint32_t ShareMode, std::uint32_t IndexNumber);
+  ~TQNClientTable() override;
+
+  TQNClientDatabase* Database() const;
+  const dbengine::TqnDataDictionary& Dictionary() const { return FDict; }
+  std::int32_t ServerId() const { return FServerId; }
+  std::uint32_t IndexNumber() const { return FIndexNumber; }
+  std::uint32_t KeyLength() const;
+  std::uint32_t RecordLength() const { return static_cast<std::uint32_t>(FDict.RecordLength()); }
+  // Fills the field cache from the dictionary.
+  void FillFieldCache();
+
+  DBIResult Open() override;
+  DBIResult CloseCursor() override;
+  DBIResult CloneCursor(bool ReadOnly, bool Uni, TBaseTable*& Clone) override;
+  DBIResult CheckRange(const std::uint8_t*) override { return DBIERR_NONE; }
+  std::uint32_t GetRecordBufferSize() override { return RecordLength(); }
+  std::uint32_t GetBookmarkSize() override { return KeyLength() + 20; }
+  DBIResult FirstRecord() override;
+  DBIResult LastRecord() override;
+  DBIResult NextRawRecord() override;
+  DBIResult PriorRawRecord() override;
+  DBIResult FirstInRange() override { return FirstRecord(); }
+  DBIResult LastInRange() override { return LastRecord(); }
+  DBIResult GetNativeDesc(std::uint16_t FieldNumber, FLDDesc& Desc, std::uint16_t& StorageOffset,
+                          std::uint16_t& StorageLength) override;
+  DBIResult GetFieldValue(TFieldCacheItem* Field, const std::uint8_t* Record, bool& Blank, std::uint8_t* Value) override;
+  DBIResult PutFieldValue(TFieldCacheItem* Field, std::uint8_t* Record, const std::uint8_t* Value) override;
+  int CompareFieldValues(std::uint16_t Type, const std::uint8_t* V1, const std::uint8_t* V2, bool CaseInsensitive,
+                         std::uint32_t Length) override;
+  DBIResult SetToBegin() override;
+  DBIResult SetToEnd() override;
+  DBIResult SetToCursor(TBaseTable* Dest) override;
+  DBIResult GetBookmark(std::uint8_t* Bookmark) override;
+  DBIResult SetToBookmark(const std::uint8_t* Bookmark) override;
+  DBIResult GetRecordAtBookmark(const std::uint8_t* Bookmark, std::uint8_t* Record, std::uint32_t Lock) override;
+  DBIResult CompareBookmarks(const std::uint8_t* B1, const std::uint8_t* B2, std::int16_t& Cmp) override;
+  DBIResult GetRecord(std::uint32_t Lock, std::uint8_t* Record) override;
+  DBIResult GetRecordForKey(bool KeyIsKey, std::uint16_t FieldCount, std::uint16_t PartialLength,
+                            const std::uint8_t* Key, std::uint8_t* Record) override;
+  DBIResult GetVchkDesc(std::uint16_t N, VCHKDesc& Desc) override;
+  DBIResult AcqTableLock(std::uint32_t Lock) override;
+  DBIResult RelTableLock(bool All, std::uint32_t Lock) override;
+  DBIResult RelRecordLock(bool All) override;
+  DBIResult IsTableLocked(std::uint32_t Lock, std::uint16_t& Locks) override;
+  DBIResult InitRecord(std::uint8_t* Record) override;
+  DBIResult InsertRecord(std::uint32_t Lock, const std::uint8_t* Record) override;
+  DBIResult ModifyRecord(const std::uint8_t* Record, bool FreeLock) override;
+  DBIResult DeleteRecord(std::uint8_t* Record) override;
+  DBIResult GetCursorProps(CURProps& Props) override;
+  DBIResult GetRecordCount(std::uint32_t& Count) override;
+  DBIResult GetExactRecordCount(std::uint32_t& Count) override;
+  std::uint32_t GetIndexNumber() override { return FIndexNumber; }
+  DBIResult SetRange(bool KeyIsKey, std::uint16_t StartFields, std::uint16_t StartLen, const std::uint8_t* StartKey,
+                     bool StartIncl, std::uint16_t EndFields, std::uint16_t EndLen, const std::uint8_t* EndKey,
+                     bool EndIncl) override;
+  DBIResult ResetRange() override;
+  DBIResult SwitchToIndex(const std::string& Name, const std::string& Tag, std::uint16_t Number, bool KeepCurrent) override;
+  DBIResult SetToKey(std::uint32_t Cond, bool KeyIsKey, std::uint16_t FieldCount, std::uint16_t PartialLength,
+                     const std::uint8_t* Key) override;
+  DBIResult ExtractKey(const std::uint8_t* Record, std::uint8_t* Key) override;
+  DBIResult GetIndexDesc(std::uint16_t IndexId, IDXDesc& Desc) override;
+  DBIResult OpenBlob(std::uint8_t* Record, std::uint16_t Field, std::uint32_t Mode) override;
+  DBIResult GetBlobSize(const std::uint8_t* Record, std::uint16_t Field, std::uint32_t& Size) override;
+  DBIResult GetBlob(const std::uint8_t* Record, std::uint16_t Field, std::uint32_t Offset, std::uint32_t Length,
+                    std::uint8_t* Buffer, std::uint32_t& Read) override;
+  DBIResult PutBlob(std::uint8_t* Record, std::uint16_t Field, std::uint32_t Offset, std::uint32_t Length,
+                    const std::uint8_t* Buffer) override;
+  DBIResult TruncateBlob(std::uint8_t* Record, std::uint16_t Field, std::uint32_t Length) override;
+  DBIResult FreeBlob(std::uint8_t* Record, std::uint16_t Field) override;
+
+ private:
+  DBIResult Request(std::uint32_t MessageId, const std::vector<std::uint8_t>& Data, void* Reply = nullptr,
+                    std::uint32_t ReplyCapacity = 0);
+  std::vector<std::uint8_t> Head(std::size_t Size) const;
+  DBIResult RawRead(std::uint32_t MessageId);
+  DBIResult BlobNumber(const std::uint8_t* Record, std::uint16_t Field, std::uint32_t& Number, bool& IsNull);
+  int VChkField(int N) const;
+
+  std::uint32_t FIndexNumber;
+  std::int32_t FServerId = -1;
+  bool FRangeSet = false;
+  std::array<std::uint8_t, 1024> FLastKey{};
+  dbengine::TqnDataDictionary FDict;
+};
+
+// The interface length of a field of the engine type and storage length.
+std::uint16_t InterfaceFieldLength(int EngineType, std::int32_t EngineLength);
+
+}  // namespace tw::dbaccess

@@ -1,0 +1,261 @@
+#include "dbaccess/commsengine.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "dbaccess/session.h"
+#include "dbengine/base/elfhash.h"
+#include "dbengine/base/errors.h"
+#include "dbengine/base/stringres.h"
+#include "dbengine/transport/commswindow.h"
+#include "dbengine/transport/singleuser.h"
+#include "platform/classes/streams.h"
+#include "platform/rtl/tickclock.h"
+
+namespace tw::dbaccess {
+
+using namespace tw::dbengine;
+
+TqnClientCommsEngine::TqnClientCommsEngine(const std::string& ClientName)
+    : FClientName(ClientName.substr(0, 31)), FQueue(std::make_unique<TqnDataMessageQueue>()) {
+  FWindow = QNCreateCommsWindow(
+      [this](HWND h, UINT m, WPARAM w, LPARAM l) { return EngineWindowProc(h, m, w, l); }, true);
+  if (!FWindow) QNRaiseError<EqnCommsException>(qnGeneralStrings(), 23664);
+  try {
+    FTransport = std::make_unique<TqnSingleUserProtocol>(FClientName, false);
+  } catch (...) {
+    QNDestroyCommsWindow(FWindow);
+    throw;
+  }
+  FTransport->OnHangingUp = [this](TqnBaseCommsProtocol*, std::uint32_t id) { HangingUp(id); };
+  FTransport->OnIdle = [this](TqnBaseCommsProtocol*) { QNPumpOneMessage(FWindow); };
+  FTransport->OnMessageReceived = [this](TqnBaseCommsProtocol*, std::uint32_t id, std::uint8_t* d, std::size_t n) {
+    return ReceivePart(id, d, n);
+  };
+}
+
+TqnClientCommsEngine::~TqnClientCommsEngine() {
+  FTransport.reset();  // the connection tells the server that it hangs up
+  FQueue.reset();
+  FDispatch = nullptr;
+  FEmbeddedServer.reset();
+  QNDestroyCommsWindow(FWindow);
+}
+
+void TqnClientCommsEngine::SetEmbeddedServer(std::function<void()> Dispatch, std::shared_ptr<void> Server) {
+  FDispatch = std::move(Dispatch);
+  FEmbeddedServer = std::move(Server);
+}
+
+LRESULT TqnClientCommsEngine::EngineWindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam) {
+  if (Msg == kQnRequestComplete) {
+    if (FDispatch) FDispatch();
+    return 0;
+  }
+  return DefWindowProc(Window, Msg, WParam, LParam);
+}
+
+bool TqnClientCommsEngine::ReceivePart(std::uint32_t, std::uint8_t* Part, std::size_t Length) {
+  TqnPadLockGuard guard(FLock);
+  if (Length == 0) return true;
+  TqnMessageHeader h;
+  if (QNCheckPart(Part, Length) != TqnPartCheck::Ok || !TqnMessageHeader::ReadFrom(Part, Length, h)) return false;
+  const std::uint32_t len = h.PartLength - static_cast<std::uint32_t>(kQnHeaderSize);
+  try {
+    if (h.FirstPart) {
+      FQueue->AddMessage(h.MessageID, h.ClientID, h.TimeOut, h.ResultCode, Part + kQnHeaderSize, h.TotalDataLength,
+                         len, h.DataIsStream != 0);
+    } else {
+      FQueue->AppendPart(h.MessageID, h.ClientID, Part + kQnHeaderSize, len);
+    }
+  } catch (const std::exception&) {
+    return false;
+  }
+  if (!h.LastPart && FTransport->NeedsAcknowledge() && FConnectionId) {
+    auto ack = QNMakeAcknowledge(FClientId);
+    FTransport->SendMessage(FConnectionId, ack.data(), ack.size());
+  }
+  return true;
+}
+
+void TqnClientCommsEngine::HangingUp(std::uint32_t ConnectionId) {
+  TqnPadLockGuard guard(FLock);
+  if (ConnectionId == FConnectionId) FConnectionId = 0;
+  FServerName.clear();
+}
+
+std::vector<std::string> TqnClientCommsEngine::GetServerNames(std::uint32_t TimeOut) {
+  std::vector<std::string> names;
+  // The single-user transport carries no datagrams: nothing can answer a query, so there is
+  // nothing to wait for.
+  if (dynamic_cast<TqnSingleUserProtocol*>(FTransport.get())) return names;
+  FTransport->OpenDatagramChannel();
+  FTransport->OnDatagramReceived = [&names](TqnBaseCommsProtocol*, const std::string& Address,
+                                            const std::uint8_t* Data, std::size_t Length) {
+    if (Length >= 4 && GetU32(Data, 0) == qnmsgServerAnswer) {
+      std::string name(reinterpret_cast<const char*>(Data + 4), strnlen(reinterpret_cast<const char*>(Data + 4), std::min<std::size_t>(Length - 4, 31)));
+      names.push_back(MakeServerDesignation(name, Address));
+    }
+  };
+  TimeOut = std::clamp<std::uint32_t>(TimeOut, 1, 30000);
+  std::uint32_t start = GetTickCount();
+  while (TickElapsed(start, GetTickCount()) < TimeOut) {
+    std::uint8_t query[4];
+    PutU32(query, 0, qnmsgServerQuery);
+    FTransport->SendDatagram("", query, 4);
+    std::uint32_t round = GetTickCount();
+    while (TickElapsed(round, GetTickCount()) < 500 && TickElapsed(start, GetTickCount()) < TimeOut) {
+      FTransport->PumpMessages();
+      Sleep(1);
+    }
+  }
+  FTransport->OnDatagramReceived = nullptr;
+  FTransport->CloseDatagramChannel();
+  return names;
+}
+
+DBIResult TqnClientCommsEngine::AttachToServer(const std::string& Server, const std::string& User,
+                                               const std::string& Password) {
+  TqnPadLockGuard guard(FLock);
+  if (IsConnected()) Detach();
+  std::string name, address;
+  SplitServerName(Server, name, address);
+  FConnectionId = FTransport->Connect(address);
+  if (FConnectionId == 0) return DBIERR_NETNOTCONNECTED;
+  FTransport->ConnectionOpened(FConnectionId);
+  FClientId = 0;
+  std::uint8_t attach[64] = {};
+  PutShortString(attach, 0, 32, FClientName);
+  PutShortString(attach, 32, 32, User);
+  TReply reply;
+  DBIResult r = Exchange(qnmsgAttachServer, attach, sizeof attach, false, reply);
+  if (r != DBIERR_NONE) {
+    if (FConnectionId) FTransport->HangUp(FConnectionId);
+    FConnectionId = 0;
+    return r;
+  }
+  if (reply.Data.size() < 13) {
+    if (FConnectionId) FTransport->HangUp(FConnectionId);
+    FConnectionId = 0;
+    return DBIERR_NETNOTCONNECTED;
+  }
+  if (GetU32(reply.Data.data(), 4) < kServerVersion) {
+    if (FConnectionId) FTransport->HangUp(FConnectionId);
+    FConnectionId = 0;
+    return 12039;
+  }
+  FClientId = GetU32(reply.Data.data(), 0);
+  std::uint32_t code = GetU32(reply.Data.data(), 8);
+  if (reply.Data[12]) code ^= ElfHashShortString(Password.substr(0, 255));
+  FTransport->SetConnectionCode(code);
+  TReply check;
+  r = Exchange(qnmsgCheckSecureComms, nullptr, 0, false, check);
+  if (r != DBIERR_NONE) return DBIERR_INVALIDPASSWORD;
+  FServerName = name;
+  return DBIERR_NONE;
+}
+
+void TqnClientCommsEngine::Detach() {
+  TqnPadLockGuard guard(FLock);
+  if (!IsConnected() || FDetaching) return;
+  FDetaching = true;
+  // A detach that itself gets no answer ends here: the connection is hung up regardless.
+  std::uint32_t saved = ReplyTimeOut;
+  ReplyTimeOut = std::min<std::uint32_t>(ReplyTimeOut, 2000);
+  TReply reply;
+  Exchange(qnmsgDetachServer, nullptr, 0, false, reply);
+  ReplyTimeOut = saved;
+  if (FConnectionId) FTransport->HangUp(FConnectionId);
+  FConnectionId = 0;
+  FServerName.clear();
+  FDetaching = false;
+}
+
+DBIResult TqnClientCommsEngine::WaitForReply() {
+  std::uint32_t timeOut = std::clamp<std::uint32_t>(ReplyTimeOut, 1, 30000);
+  std::uint32_t start = GetTickCount();
+  while (FQueue->ReadyCount() == 0 && FConnectionId != 0 && TickElapsed(start, GetTickCount()) < timeOut) {
+    FTransport->PumpMessages();
+    if (FQueue->ReadyCount() == 0) QNPumpOneMessage(FWindow);
+    if (FQueue->ReadyCount() == 0 && FConnectionId != 0) Sleep(1);
+  }
+  if (FConnectionId == 0) return DBIERR_NETTIMEOUT;
+  if (FQueue->ReadyCount() > 0) return DBIERR_NONE;
+  if (!FDetaching) {
+    Detach();
+  } else if (FConnectionId) {
+    FTransport->HangUp(FConnectionId);
+    FConnectionId = 0;
+  }
+  return DBIERR_NETTIMEOUT;
+}
+
+DBIResult TqnClientCommsEngine::Exchange(std::uint32_t MessageId, const void* Data, std::uint32_t Length,
+                                         bool DataIsStream, TReply& Reply) {
+  if (!IsConnected()) return DBIERR_NETNOTCONNECTED;
+  // A reply already waiting for this id (the second reply of a bundle) answers at once.
+  TqnDataMessage* head = FQueue->Head();
+  while (head && head->MessageID != MessageId) {
+    FQueue->RemoveHead();
+    head = FQueue->Head();
+  }
+  if (!head) {
+    TqnOutgoingMessage m;
+    m.MessageID = MessageId;
+    m.ClientID = FClientId;
+    m.IsStream = DataIsStream;
+    m.Data = static_cast<const std::uint8_t*>(Data);
+    m.DataLength = Length;
+    DBIResult failure = DBIERR_NONE;
+    try {
+      QNSendMessageParts(
+          m,
+          [&](const std::uint8_t* Part, std::size_t N) {
+            if (failure == DBIERR_NONE && FConnectionId) FTransport->SendMessage(FConnectionId, Part, N);
+          },
+          [&]() {
+            if (failure != DBIERR_NONE || !FTransport->NeedsAcknowledge()) return;
+            failure = WaitForReply();
+            if (failure == DBIERR_NONE && FQueue->Head()) FQueue->RemoveHead();
+          });
+    } catch (const std::exception&) {
+      return DBIERR_INVALIDPARAM;
+    }
+    if (failure != DBIERR_NONE) return failure;
+    DBIResult r = WaitForReply();
+    if (r != DBIERR_NONE) return r;
+    head = FQueue->Head();
+    if (!head) return DBIERR_NETTIMEOUT;
+  }
+  Reply.Result = static_cast<DBIResult>(head->ResultCode);
+  if (Reply.Result == DBIERR_NONE)
+    Reply.Data.assign(head->Data.begin(), head->Data.begin() + std::min<std::size_t>(head->DataLength, head->Data.size()));
+  FQueue->RemoveHead();
+  return Reply.Result;
+}
+
+DBIResult TqnClientCommsEngine::SendRequest(std::uint32_t MessageId, const void* Data, std::uint32_t Length,
+                                            bool DataIsStream, void* Reply, std::uint32_t ReplyCapacity,
+                                            std::uint32_t* ReplyLength) {
+  TqnPadLockGuard guard(FLock);
+  if (ReplyLength) *ReplyLength = 0;
+  TReply reply;
+  DBIResult r = Exchange(MessageId, Data, Length, DataIsStream, reply);
+  if (r != DBIERR_NONE) return r;
+  std::size_t n = std::min<std::size_t>(ReplyCapacity, reply.Data.size());
+  if (Reply && n) std::memcpy(Reply, reply.Data.data(), n);
+  if (ReplyLength) *ReplyLength = static_cast<std::uint32_t>(n);
+  return DBIERR_NONE;
+}
+
+DBIResult TqnClientCommsEngine::SendRequestToStream(std::uint32_t MessageId, const void* Data, std::uint32_t Length,
+                                                    bool DataIsStream, TStream& Reply) {
+  TqnPadLockGuard guard(FLock);
+  TReply reply;
+  DBIResult r = Exchange(MessageId, Data, Length, DataIsStream, reply);
+  if (r != DBIERR_NONE) return r;
+  if (!reply.Data.empty()) Reply.Write(reply.Data.data(), static_cast<std::int64_t>(reply.Data.size()));
+  return DBIERR_NONE;
+}
+
+}  // namespace tw::dbaccess

@@ -1,0 +1,66 @@
+#include "dbaccess/embedded.h"
+
+#include <memory>
+
+#include "dbaccess/commsengine.h"
+#include "dbengine/base/serveroptions.h"
+#include "dbengine/server/comms/server_comms_link.h"
+#include "dbengine/server/server_engine.h"
+#include "dbengine/transport/servercomms.h"
+#include "dbengine/transport/systables/systemtablestore.h"
+
+namespace tw::dbaccess {
+
+using namespace tw::dbengine;
+
+namespace {
+struct TEmbeddedServer {
+  std::unique_ptr<TqnServerEngine> Engine;
+  std::unique_ptr<TqnTableFileSystemStore> Store;
+  std::unique_ptr<TqnServerCommsEngine> Comms;
+  std::unique_ptr<TqnServerCommsLink> Link;
+  ~TEmbeddedServer() {
+    Link.reset();
+    Comms.reset();
+    if (Engine && Store) {
+      try {
+        SaveInfoTable(Engine->Configuration(), *Store);
+        SaveAliasTable(Engine->Configuration(), *Store);
+      } catch (...) {
+        // Writing the system tables back is best effort; the server goes in any case.
+      }
+    }
+    Engine.reset();
+  }
+};
+}  // namespace
+
+void StartEmbeddedServer(TqnClientCommsEngine& Engine, const std::string& ProgramFolder) {
+  auto server = std::make_shared<TEmbeddedServer>();
+  server->Engine = std::make_unique<TqnServerEngine>();
+  TqnServerConfiguration& config = server->Engine->Configuration();
+  server->Store = std::make_unique<TqnTableFileSystemStore>(ProgramFolder);
+  LoadInfoTable(config, *server->Store);
+  LoadAliasTable(config, *server->Store);
+  LoadUserTable(config, *server->Store);
+  if (config.UserList().Count() == 0) AddDefaultUser(config, *server->Store);
+  LoadIndexTable(config, *server->Store);
+  LoadAliasScript(config, ProgramFolder);
+  server->Comms = std::make_unique<TqnServerCommsEngine>(TqnProtocolKind::SingleUser, "SingleEXE");
+  server->Link = std::make_unique<TqnServerCommsLink>(*server->Engine, *server->Comms);
+  server->Comms->SetHandlerWindow(Engine.EngineWindow());
+  server->Comms->StartListening();
+  TqnServerCommsLink* link = server->Link.get();
+  Engine.SetEmbeddedServer([link]() { link->DispatchQueue(); }, server);
+  Engine.Transport().PrepareStationOnce();
+}
+
+void RegisterEmbeddedServer(const std::string& ProgramFolder) {
+  SetClientCommsFactory([ProgramFolder](const std::string& ClientName) -> std::unique_ptr<TClientComms> {
+    auto engine = std::make_unique<TqnClientCommsEngine>(ClientName);
+    StartEmbeddedServer(*engine, ProgramFolder);
+    return engine;
+  });
+}
+
+}  // namespace tw::dbaccess

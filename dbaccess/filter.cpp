@@ -1,0 +1,266 @@
+#include "dbaccess/filter.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "dbaccess/basetable.h"
+#include "platform/rtl/datetime.h"
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/rtl/win1252.h"
+
+namespace tw::dbaccess {
+
+namespace {
+// Header words: version, total size, node count, node start, literal start.
+constexpr std::size_t kHeaderSize = 10;
+constexpr int kMaxDepth = 256;
+
+[[noreturn]] void Damaged() { throw EConvertError("Invalid filter expression"); }
+}  // namespace
+
+TFilterListItem::TFilterListItem(TBaseTable* Cursor, TTitanCollection* Owner, std::uint32_t ClientData,
+                                 std::uint16_t Priority, bool CanAbort, const std::uint8_t* Expr,
+                                 pfDBIFilter Callback)
+    : TBapiListItem(Owner, Cursor),
+      FCursor(Cursor),
+      FClientData(ClientData),
+      FPriority(Priority),
+      FCanAbort(CanAbort),
+      FCallerExpr(Expr),
+      FCallback(Callback) {
+  if (Expr) {
+    std::uint16_t size;
+    std::memcpy(&size, Expr + 2, 2);
+    if (size > 0) FExpr.assign(Expr, Expr + size);
+  }
+}
+
+void TFilterListItem::FillInfo(std::uint16_t FilterId, FILTERInfo& Info) const {
+  Info.iFilterId = FilterId;
+  Info.hFilter = Handle();
+  Info.iClientData = FClientData;
+  Info.iPriority = FPriority;
+  Info.bCanAbort = FCanAbort ? 1 : 0;
+  Info.pfFilter = reinterpret_cast<std::uintptr_t>(FCallback);
+  Info.pCanExpr = FCallerExpr;
+  Info.bActive = FActive ? 1 : 0;
+}
+
+bool TFilterListItem::RecordPasses(std::uint8_t* Record) {
+  if (!FActive) return false;
+  FRecord = Record;
+  bool passes = true;
+  if (FCallback) passes = FCallback(FClientData, Record, 0) != 0;
+  if (passes && !FExpr.empty()) {
+    try {
+      TFilterValue v;
+      EvaluateNode(0, v);
+      passes = v.Truth();
+    } catch (const std::exception&) {
+      passes = false;
+    }
+  }
+  return passes;
+}
+
+std::uint16_t TFilterListItem::Word(std::size_t At) const {
+  if (At + 2 > FExpr.size()) Damaged();
+  std::uint16_t w;
+  std::memcpy(&w, FExpr.data() + At, 2);
+  return w;
+}
+
+std::uint32_t TFilterListItem::DWord(std::size_t At) const {
+  if (At + 4 > FExpr.size()) Damaged();
+  std::uint32_t w;
+  std::memcpy(&w, FExpr.data() + At, 4);
+  return w;
+}
+
+std::size_t TFilterListItem::NodeAt(std::uint32_t Offset, std::size_t Need) const {
+  if (FExpr.size() < kHeaderSize) Damaged();
+  std::size_t at = std::size_t{Word(6)} + Offset;
+  if (at + Need > FExpr.size()) Damaged();
+  return at;
+}
+
+std::size_t TFilterListItem::LiteralAt(std::uint32_t Offset) const {
+  if (FExpr.size() < kHeaderSize) Damaged();
+  std::size_t at = std::size_t{Word(8)} + Offset;
+  if (at > FExpr.size()) Damaged();
+  return at;
+}
+
+void TFilterListItem::EvaluateNode(std::uint32_t Offset, TFilterValue& Value, int Depth) {
+  if (Depth > kMaxDepth) Damaged();
+  Value = TFilterValue{};
+  std::size_t node = NodeAt(Offset, 8);
+  std::uint32_t cls = DWord(node);
+  std::uint32_t op = DWord(node + 4);
+  auto compareOp = [](std::uint32_t o, int c) {
+    switch (o) {
+      case canEQ: return c == 0;
+      case canNE: return c != 0;
+      case canGT: return c > 0;
+      case canLT: return c < 0;
+      case canGE: return c >= 0;
+      case canLE: return c < 1;
+      default: return false;
+    }
+  };
+  switch (cls) {
+    case nodeUNARY: {
+      TFilterValue operand;
+      EvaluateNode(Word(node + 8), operand, Depth + 1);
+      bool blank = true;
+      for (std::size_t i = 0; i < std::min<std::size_t>(operand.Length, sizeof operand.Data); ++i)
+        if (operand.Data[i]) blank = false;
+      if (op == canISBLANK) {
+        Value.SetTruth(blank);
+      } else if (op == canNOTBLANK) {
+        Value.SetTruth(!blank);
+      } else if (op == canNOT) {
+        Value.SetTruth(!operand.Truth());
+      } else {
+        Value.SetTruth(false);
+      }
+      return;
+    }
+    case nodeBINARY: {
+      std::uint16_t left = Word(node + 8), right = Word(node + 10);
+      if (op == canAND || op == canOR) {
+        TFilterValue l;
+        EvaluateNode(left, l, Depth + 1);
+        if (op == canAND && !l.Truth()) return Value.SetTruth(false);
+        if (op == canOR && l.Truth()) return Value.SetTruth(true);
+        TFilterValue r;
+        EvaluateNode(right, r, Depth + 1);
+        return Value.SetTruth(r.Truth());
+      }
+      TFilterValue l, r;
+      EvaluateNode(left, l, Depth + 1);
+      EvaluateNode(right, r, Depth + 1);
+      Value.SetTruth(compareOp(op, CompareValues(l, r, 0, false)));
+      return;
+    }
+    case nodeCOMPARE: {
+      bool caseInsensitive = Word(node + 8) != 0;
+      std::uint16_t partial = Word(node + 10);
+      TFilterValue l, r;
+      EvaluateNode(Word(node + 12), l, Depth + 1);
+      EvaluateNode(Word(node + 14), r, Depth + 1);
+      Value.SetTruth(compareOp(op, CompareValues(l, r, partial, caseInsensitive)));
+      return;
+    }
+    case nodeFIELD: {
+      std::size_t lit = LiteralAt(Word(node + 10));
+      std::size_t end = lit;
+      while (end < FExpr.size() && FExpr[end]) ++end;
+      if (end >= FExpr.size()) Damaged();
+      std::string name(reinterpret_cast<const char*>(FExpr.data() + lit), end - lit);
+      if (name.empty()) return Value.SetTruth(false);
+      TFieldCacheItem* field = FCursor ? FCursor->FindFieldByName(name) : nullptr;
+      if (!field) {
+        std::string text = StripChar(name, '"');
+        Value.Type = fldVARBYTES;
+        Value.Length = static_cast<std::uint16_t>(std::min<std::size_t>(text.size(), 255));
+        std::memcpy(Value.Data, text.data(), Value.Length);
+        Value.Kind = 29;
+        Value.Data[255] = 0;
+        // A text constant stands for itself: its truth is that it was found.
+        return;
+      }
+      Value.Type = field->Desc.iFldType;
+      Value.Length = std::min<std::uint16_t>(field->Desc.iLen, 255);
+      bool blank = false;
+      std::uint8_t buffer[512] = {};
+      DBIResult r = FCursor->GetField(field->FieldNumber, FRecord, field->Desc.iLen <= 511 ? buffer : nullptr, blank);
+      std::memcpy(Value.Data, buffer, Value.Length);
+      Value.Kind = 29;
+      (void)r;
+      return;
+    }
+    case nodeCONST: {
+      std::size_t at = NodeAt(Offset, 14);
+      Value.Type = Word(at + 8);
+      std::uint16_t size = Word(at + 10);
+      std::size_t lit = LiteralAt(Word(at + 12));
+      if (size > sizeof Value.Data || lit + size > FExpr.size()) Damaged();
+      Value.Length = size;
+      std::memcpy(Value.Data, FExpr.data() + lit, size);
+      return;
+    }
+    case nodeCONTINUE:
+      Value.SetTruth(Word(node + 8) != 0);
+      return;
+    default:
+      Value.SetTruth(false);
+      return;
+  }
+}
+
+std::string TFilterListItem::ValueAsText(const TFilterValue& V) {
+  auto data = [&](std::size_t n) { return std::min<std::size_t>(n, std::min<std::size_t>(V.Length, sizeof V.Data)); };
+  switch (V.Type) {
+    case fldZSTRING:
+    case fldVARBYTES: {
+      std::size_t n = 0;
+      while (n < data(sizeof V.Data) && V.Data[n]) ++n;
+      return std::string(reinterpret_cast<const char*>(V.Data), n);
+    }
+    case fldDATE: {
+      std::int32_t d;
+      std::memcpy(&d, V.Data, 4);
+      try {
+        return DateToStr(static_cast<double>(d) - 693594.0);
+      } catch (const std::exception&) {
+        return std::string();
+      }
+    }
+    case fldBOOL: return (V.Data[0] | V.Data[1]) ? "1" : "0";
+    case fldINT16: {
+      std::int16_t v;
+      std::memcpy(&v, V.Data, 2);
+      return Format("%5.5d", {static_cast<int>(v)});
+    }
+    case fldINT32: {
+      std::int32_t v;
+      std::memcpy(&v, V.Data, 4);
+      return Format("%10.10d", {static_cast<int>(v)});
+    }
+    case fldFLOAT: {
+      double v;
+      std::memcpy(&v, V.Data, 8);
+      if (!std::isfinite(v)) return std::string();
+      return Format("%f", {v});
+    }
+    case fldBYTES: return std::string(reinterpret_cast<const char*>(V.Data), data(sizeof V.Data));
+    case fldTIME: {
+      std::int32_t ms;
+      std::memcpy(&ms, V.Data, 4);
+      if (ms < 0 || ms >= 86400000) return std::string();
+      return TimeToStr(static_cast<double>(ms) / 86400000.0);
+    }
+    default: return std::string();
+  }
+}
+
+int TFilterListItem::CompareValues(const TFilterValue& A, const TFilterValue& B, std::uint16_t PartialLength,
+                                   bool CaseInsensitive) {
+  if (A.Type != B.Type) {
+    std::string a = ValueAsText(A).substr(0, 255), b = ValueAsText(B).substr(0, 255);
+    if (CaseInsensitive) {
+      int c = CompareText(a, b);
+      return c < 0 ? -1 : (c > 0 ? 1 : 0);
+    }
+    int c = a.compare(b);
+    return c < 0 ? -1 : (c > 0 ? 1 : 0);
+  }
+  std::uint32_t len = PartialLength ? PartialLength : A.Length;
+  len = std::min<std::uint32_t>(len, sizeof A.Data);
+  if (!FCursor) return CompareBytes(A.Data, B.Data, len);
+  return FCursor->CompareFieldValues(A.Type, A.Data, B.Data, CaseInsensitive, len);
+}
+
+}  // namespace tw::dbaccess

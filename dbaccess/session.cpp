@@ -1,0 +1,407 @@
+#include "dbaccess/session.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
+#include <vector>
+
+#include "dbaccess/basetable.h"
+#include "dbaccess/cfgrecord.h"
+#include "dbaccess/database.h"
+#include "dbaccess/errortext.h"
+#include "dbaccess/listtables.h"
+#include "platform/classes/streams.h"
+#include "platform/rtl/win1252.h"
+
+namespace tw::dbaccess {
+
+// ---- Request layout helpers ---------------------------------------------------------------
+
+void PutShortString(std::uint8_t* Block, std::size_t Offset, std::size_t Size, const std::string& Text) {
+  std::size_t n = std::min(Text.size(), Size - 1);
+  Block[Offset] = static_cast<std::uint8_t>(n);
+  std::memcpy(Block + Offset + 1, Text.data(), n);
+}
+
+std::string GetShortString(const std::uint8_t* Block, std::size_t Offset, std::size_t Size) {
+  std::size_t n = std::min<std::size_t>(Block[Offset], Size - 1);
+  return std::string(reinterpret_cast<const char*>(Block + Offset + 1), n);
+}
+
+void PutU32(std::uint8_t* Block, std::size_t Offset, std::uint32_t V) {
+  for (int i = 0; i < 4; ++i) Block[Offset + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(V >> (8 * i));
+}
+
+std::uint32_t GetU32(const std::uint8_t* Block, std::size_t Offset) {
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i) v = (v << 8) | Block[Offset + static_cast<std::size_t>(i)];
+  return v;
+}
+
+// ---- TBaseSession -------------------------------------------------------------------------
+
+TBaseSession::TBaseSession(TTitanCollection* Owner, TBapiListItem* Engine, const std::string& Name,
+                           const std::string& Directory)
+    : TBapiListItem(Owner, Engine), FName(Name.substr(0, 31)) {
+  if (!Directory.empty()) {
+    FNetDir = Directory.substr(0, 260);
+    FPrivateDir = FNetDir;
+  }
+}
+
+TBaseSession::~TBaseSession() {
+  FListCursors.FreeAll();
+  FDatabases.FreeAll();
+  FDescCache.FreeAll();
+  FConfig.FreeAll();
+}
+
+DBIResult TBaseSession::GetProp(std::uint32_t Prop, void* Value, std::uint16_t MaxLen, std::uint16_t& Len) {
+  if (Prop == sesCURRENTDIR) {
+    std::vector<char> buf(4096);
+    std::string dir = getcwd(buf.data(), buf.size()) ? std::string(buf.data()) : std::string();
+    if (!Value || MaxLen < dir.size() + 1) return SetResult(DBIERR_INVALIDPARAM);
+    std::memcpy(Value, dir.c_str(), dir.size() + 1);
+    Len = static_cast<std::uint16_t>(dir.size() + 1);
+    return SetResult(DBIERR_NONE);
+  }
+  if (Prop == sesSESPROP) {
+    if (!Value || MaxLen < 4) return SetResult(DBIERR_INVALIDPARAM);
+    std::memcpy(Value, &FSesProp, 4);
+    Len = 4;
+    return SetResult(DBIERR_NONE);
+  }
+  return TBapiListItem::GetProp(Prop, Value, MaxLen, Len);
+}
+
+DBIResult TBaseSession::SetProp(std::uint32_t Prop, std::uintptr_t Value) {
+  if (Prop == sesSESPROP) FSesProp = static_cast<std::uint32_t>(Value);
+  return SetResult(DBIERR_NONE);
+}
+
+DBIResult TBaseSession::GetErrorString(DBIResult Code, char* Message) {
+  if (!Message) return SetResult(DBIERR_INVALIDPARAM);
+  CopyText(Message, GetEngineErrorText(Code), 255);
+  return SetResult(DBIERR_NONE);
+}
+
+std::uint16_t TBaseSession::CursorCount() {
+  int n = 0;
+  for (int i = 0; i < FDatabases.Count(); ++i)
+    if (auto* db = dynamic_cast<TBaseDatabase*>(FDatabases.At(i))) n += db->Cursors().Count();
+  return static_cast<std::uint16_t>(n);
+}
+
+DBIResult TBaseSession::GetSesInfo(SESInfo& Info) {
+  Info = SESInfo{};
+  Info.iSession = static_cast<std::uint16_t>(IndexInOwner());
+  CopyText(Info.szName, FName, 31);
+  Info.iDatabases = static_cast<std::uint16_t>(FDatabases.Count());
+  Info.iCursors = CursorCount();
+  Info.iLockWait = FLockWait;
+  CopyText(Info.szNetDir, FNetDir, 260);
+  CopyText(Info.szPrivDir, FPrivateDir, 260);
+  return SetResult(DBIERR_NONE);
+}
+
+DBIResult TBaseSession::DescriptionLookup(const std::string& Name, DBDesc& Desc) {
+  Desc = DBDesc{};
+  if (IsPathName(Name, false)) {
+    CopyText(Desc.szName, Name, 31);
+    CopyText(Desc.szText, Name, 31);
+    CopyText(Desc.szPhyName, WithTrailingBackslash(Name), 260);
+    CopyText(Desc.szDbType, ClientString(csStandardType), 31);
+    return SetResult(DBIERR_NONE);
+  }
+  TBaseTable* list = nullptr;
+  DBIResult r = OpenDatabaseList(list);
+  DBIResult result = DBIERR_UNKNOWNDB;
+  if (r == DBIERR_NONE && list) {
+    DBDesc d;
+    while (list->GetNextRecord(dbiNOLOCK, reinterpret_cast<std::uint8_t*>(&d)) == DBIERR_NONE) {
+      if (AnsiSameText(std::string(d.szName, strnlen(d.szName, sizeof d.szName)), Name)) {
+        Desc = d;
+        CopyText(Desc.szDbType, ClientString(csStandardType), 31);
+        result = DBIERR_NONE;
+        break;
+      }
+      d = DBDesc{};
+    }
+  }
+  delete list;
+  return SetResult(result);
+}
+
+DBIResult TBaseSession::GetDatabaseDesc(const std::string& Name, DBDesc& Desc) {
+  for (int i = 0; i < FDescCache.Count(); ++i) {
+    auto* c = static_cast<TDatabaseDescCache*>(FDescCache.At(i));
+    if (AnsiSameText(std::string(c->Desc.szName, strnlen(c->Desc.szName, sizeof c->Desc.szName)), Name)) {
+      Desc = c->Desc;
+      return SetResult(DBIERR_NONE);
+    }
+  }
+  DBIResult r = DescriptionLookup(Name, Desc);
+  if (r == DBIERR_NONE) new TDatabaseDescCache(&FDescCache, Desc);
+  return SetResult(r);
+}
+
+DBIResult TBaseSession::CreateDatabase(const DBDesc&, std::uint32_t, std::uint32_t, const std::string&,
+                                       const std::string&, hDBIDb& Db) {
+  Db = 0;
+  return SetResult(DBIERR_INVALIDHNDL);
+}
+
+DBIResult TBaseSession::OpenDatabase(const std::string& Name, const std::string&, std::uint32_t OpenMode,
+                                     std::uint32_t ShareMode, const std::string& Password, const std::string&,
+                                     const std::string& UserName, hDBIDb& Db) {
+  Db = 0;
+  if (Name.empty()) return SetResult(DBIERR_UNKNOWNDB);
+  DBDesc desc;
+  DBIResult r = GetDatabaseDesc(Name, desc);
+  if (r != DBIERR_NONE) return r;
+  return CreateDatabase(desc, OpenMode, ShareMode, Password, UserName, Db);
+}
+
+DBIResult TBaseSession::OpenDatabaseList(TBaseTable*& List) {
+  List = nullptr;
+  return NotSupported();
+}
+
+DBIResult TBaseSession::CloseDatabase(hDBIDb& Db) {
+  auto* db = TBapiListItem::Resolve<TBaseDatabase>(Db);
+  if (!db || FDatabases.IndexOf(db) < 0) return SetResult(DBIERR_INVALIDHNDL);
+  delete db;
+  Db = 0;
+  return SetResult(DBIERR_NONE);
+}
+
+DBIResult TBaseSession::NativeToAnsi(const char* Native, char* Ansi, std::uint32_t Length, bool& DataLoss) {
+  DataLoss = false;
+  if (!Native || !Ansi) return SetResult(DBIERR_INVALIDPARAM);
+  // Text is kept in the ANSI code page throughout; both directions copy.
+  std::uint32_t n = Length ? static_cast<std::uint32_t>(strnlen(Native, Length)) : static_cast<std::uint32_t>(std::strlen(Native));
+  std::memmove(Ansi, Native, n);
+  Ansi[n] = 0;
+  return SetResult(DBIERR_NONE);
+}
+
+DBIResult TBaseSession::AnsiToNative(const char* Ansi, char* Native, std::uint32_t Length, bool& DataLoss) {
+  return NativeToAnsi(Ansi, Native, Length, DataLoss);
+}
+
+TBaseCfgrecord* TBaseSession::FindCfgNode(const std::string& Path) {
+  for (int i = 0; i < FConfig.Count(); ++i) {
+    auto* n = static_cast<TBaseCfgrecord*>(FConfig.At(i));
+    if (n->Path() == Path) return n;
+  }
+  return nullptr;
+}
+
+DBIResult TBaseSession::CfgGetRecord(const std::string& Path, std::uint16_t& FieldCount, FLDDesc* Fields,
+                                     std::uint8_t* Values) {
+  TBaseCfgrecord* n = FindCfgNode(Path);
+  if (!n) return SetResult(DBIERR_RECNOTFOUND);
+  FieldCount = n->FieldCount();
+  if (Fields)
+    for (std::size_t i = 0; i < n->Fields().size(); ++i) Fields[i] = n->Fields()[i];
+  if (Values && !n->Record().empty()) std::memcpy(Values, n->Record().data(), n->Record().size());
+  return SetResult(DBIERR_NONE);
+}
+
+DBIResult TBaseSession::CfgAddRecord(const std::string& Path, std::uint16_t FieldCount, const FLDDesc* Fields,
+                                     const std::uint8_t* Values) {
+  if (FindCfgNode(Path)) return SetResult(DBIERR_NONE);
+  try {
+    new TBaseCfgrecord(&FConfig, this, Path, FieldCount, Fields, Values);
+  } catch (const std::exception&) {
+    return SetResult(DBIERR_INVALIDPARAM);
+  }
+  return SetResult(DBIERR_NONE);
+}
+
+DBIResult TBaseSession::CfgDropRecord(const std::string& Path) {
+  TBaseCfgrecord* n = FindCfgNode(Path);
+  if (!n) return SetResult(DBIERR_RECNOTFOUND);
+  delete n;
+  return SetResult(DBIERR_NONE);
+}
+
+DBIResult TBaseSession::SetPrivateDir(const std::string& Dir) {
+  FPrivateDir = Dir.substr(0, 260);
+  return SetResult(DBIERR_NONE);
+}
+
+// ---- TQNClientSession ---------------------------------------------------------------------
+
+namespace {
+std::string NetworkUserName() {
+  const char* u = std::getenv("USER");
+  if (!u || !*u) u = std::getenv("LOGNAME");
+  std::string s = u ? u : "";
+  return s.substr(0, 63);
+}
+}  // namespace
+
+TQNClientSession::TQNClientSession(TTitanCollection* Owner, TBapiListItem* Engine, const std::string& Name,
+                                   const std::string& Directory)
+    : TBaseSession(Owner, Engine, Name, Directory) {
+  Connect();
+}
+
+TQNClientSession::~TQNClientSession() {
+  // Databases and cursors send their closing requests while the connection still exists.
+  FListCursors.FreeAll();
+  FDatabases.FreeAll();
+  FComms.reset();
+}
+
+void TQNClientSession::Connect() {
+  const TSessionDefaults& defaults = SessionDefaults();
+  bool started = false;
+  try {
+    if (ClientCommsFactory()) {
+      FComms = ClientCommsFactory()(NetworkUserName());
+      started = FComms != nullptr;
+    }
+  } catch (...) {
+    FComms.reset();
+    started = false;
+  }
+  if (started) {
+    std::string server = defaults.ServerName;
+    if (server.empty()) {
+      std::vector<std::string> names = FComms->GetServerNames(defaults.ServerListTimeOut);
+      if (names.size() == 1) {
+        server = names.front();
+      } else if (names.size() > 1) {
+        std::string chosen;
+        if (TLoginPrompt* p = LoginPrompt(); p && p->PickServer(names, chosen)) server = chosen;
+      }
+    }
+    if (!defaults.UserName.empty()) {
+      SetResult(FComms->AttachToServer(server, defaults.UserName, defaults.Password));
+    } else {
+      std::string user, password;
+      DBIResult r = FComms->AttachToServer(server, user, password);
+      int attempts = 0;
+      while (r == DBIERR_INVALIDPASSWORD && attempts < defaults.LoginAttempts) {
+        TLoginPrompt* p = LoginPrompt();
+        if (!p || !p->Login(server, user, password)) break;
+        ++attempts;
+        r = FComms->AttachToServer(server, user, password);
+      }
+      SetResult(r);
+    }
+  }
+  if (!Connected()) {
+    std::string text = started ? GetEngineErrorText(Result()) : ClientString(csNetworkProtocolFailure);
+    if (!started && IsOK()) SetResult(DBIERR_NETNOTCONNECTED);
+    EngineMessageBox(text, ClientString(csCommsErrorCaption), 0);
+  }
+}
+
+DBIResult TQNClientSession::Request(std::uint32_t MessageId, const void* Data, std::uint32_t Length,
+                                    bool DataIsStream, void* Reply, std::uint32_t ReplyCapacity) {
+  if (!FComms) return DBIERR_INVALIDHNDL;
+  return FComms->SendRequest(MessageId, Data, Length, DataIsStream, Reply, ReplyCapacity);
+}
+
+DBIResult TQNClientSession::RequestToStream(std::uint32_t MessageId, const void* Data, std::uint32_t Length,
+                                            bool DataIsStream, TStream& Reply) {
+  if (!FComms) return DBIERR_INVALIDHNDL;
+  return FComms->SendRequestToStream(MessageId, Data, Length, DataIsStream, Reply);
+}
+
+DBIResult TQNClientSession::CreateDatabase(const DBDesc& Desc, std::uint32_t OpenMode, std::uint32_t ShareMode,
+                                           const std::string& Password, const std::string& UserName, hDBIDb& Db) {
+  Db = 0;
+  SetResult(DBIERR_INVALIDHNDL);
+  if (!Connected()) return Result();
+  auto* db = new TQNClientDatabase(&FDatabases, this, Desc, OpenMode, ShareMode, Password, UserName);
+  Db = db->Handle();
+  std::uint8_t request[222] = {};
+  PutShortString(request, 0, 220, std::string(Desc.szPhyName, strnlen(Desc.szPhyName, sizeof Desc.szPhyName)));
+  request[220] = OpenMode == dbiREADWRITE ? 1 : 0;
+  request[221] = ShareMode == dbiOPENSHARED ? 1 : 0;
+  std::uint8_t reply[4] = {};
+  DBIResult r = Request(261, request, sizeof request, false, reply, sizeof reply);
+  if (r == DBIERR_NONE) db->SetServerId(static_cast<std::int32_t>(GetU32(reply, 0)));
+  return SetResult(r);
+}
+
+DBIResult TQNClientSession::OpenDatabase(const std::string& Name, const std::string& Type, std::uint32_t OpenMode,
+                                         std::uint32_t ShareMode, const std::string& Password,
+                                         const std::string& OptionalPath, const std::string& UserName, hDBIDb& Db) {
+  Db = 0;
+  std::string name = Name.empty() ? OptionalPath : Name;
+  DBDesc desc;
+  DBIResult r = GetDatabaseDesc(name, desc);
+  if (r != DBIERR_NONE) {
+    // Without the class library's named database components there is no second name to try;
+    // an unknown name stays unknown rather than opening an empty path.
+    (void)Type;
+    return SetResult(r);
+  }
+  return CreateDatabase(desc, OpenMode, ShareMode, Password, UserName, Db);
+}
+
+DBIResult TQNClientSession::OpenDatabaseList(TBaseTable*& List) {
+  List = nullptr;
+  SetResult(DBIERR_NOMEMORY);
+  auto* list = new TStreamDBListTable(&FListCursors, this, ClientString(csDefaultDriver));
+  list->SetTableName("DBLIST");
+  DBIResult r = list->Open();
+  List = list;
+  return SetResult(r);
+}
+
+DBIResult TQNClientSession::CloseDatabase(hDBIDb& Db) {
+  auto* db = TBapiListItem::Resolve<TQNClientDatabase>(Db);
+  if (!db || FDatabases.IndexOf(db) < 0 || db->ServerId() == -1) return SetResult(DBIERR_INVALIDHNDL);
+  std::uint8_t request[4];
+  PutU32(request, 0, static_cast<std::uint32_t>(db->ServerId()));
+  DBIResult r = Request(257, request, sizeof request, false, nullptr, 0);
+  if (r == DBIERR_NONE) {
+    db->SetServerId(-1);
+    delete db;
+    Db = 0;
+  }
+  return SetResult(r);
+}
+
+DBIResult TQNClientSession::AddAlias(const std::string& Alias, const std::string&, const std::string& Params) {
+  std::string path = Params;
+  std::string key = ClientString(csPathParam) + ":";
+  auto p = Params.find(key);
+  if (p != std::string::npos) path = Params.substr(p + key.size());
+  path = CutAt(path, ';');
+  std::uint8_t request[252] = {};
+  PutShortString(request, 0, 32, Alias);
+  PutShortString(request, 32, 220, path);
+  return SetResult(Request(260, request, sizeof request, false, nullptr, 0));
+}
+
+// ---- Seams ----------------------------------------------------------------------------------
+
+namespace {
+TClientCommsFactory& FactorySlot() {
+  static TClientCommsFactory f;
+  return f;
+}
+std::shared_ptr<TLoginPrompt>& PromptSlot() {
+  static std::shared_ptr<TLoginPrompt> p;
+  return p;
+}
+}  // namespace
+
+void SetClientCommsFactory(TClientCommsFactory Factory) { FactorySlot() = std::move(Factory); }
+const TClientCommsFactory& ClientCommsFactory() { return FactorySlot(); }
+void SetLoginPrompt(std::shared_ptr<TLoginPrompt> Prompt) { PromptSlot() = std::move(Prompt); }
+TLoginPrompt* LoginPrompt() { return PromptSlot().get(); }
+TSessionDefaults& SessionDefaults() {
+  static TSessionDefaults d;
+  return d;
+}
+
+}  // namespace tw::dbaccess

@@ -1,0 +1,273 @@
+// The whole road of the application's transit list: the embedded server started in this
+// process on the offscreen display, a session, a table keyed by language, transit body, radix
+// body and aspect with a memo field in a fresh folder, records inserted, searched by key and
+// their memo read.
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "dbaccess/basetable.h"
+#include "dbaccess/commsengine.h"
+#include "dbaccess/database.h"
+#include "dbaccess/embedded.h"
+#include "dbaccess/session.h"
+#include "dbengine/base/serverlog.h"
+#include "dbengine/storage/data_dictionary.h"
+#include "platform/win/display.h"
+#include "testsupport.h"
+
+namespace tw::dbaccess::test {
+namespace {
+
+class EmbeddedServer : public AccessTest {
+ protected:
+  void SetUp() override {
+    AccessTest::SetUp();
+    SelectDisplay("offscreen");
+    ResetWindowSystem();
+    folder = std::filesystem::temp_directory_path() / ("tw_dbaccess_e2e_" + std::to_string(getpid()));
+    std::filesystem::create_directories(folder);
+    dbengine::QNSetLogPath((folder / "QNSERVER.LOG").string());
+    RegisterEmbeddedServer(folder.string());
+  }
+  void TearDown() override {
+    AccessTest::TearDown();
+    std::error_code ec;
+    std::filesystem::remove_all(folder, ec);
+  }
+  std::filesystem::path folder;
+};
+
+void Put(hDBICur Cursor, std::uint8_t* Record, std::uint16_t Field, const void* Value) {
+  ASSERT_EQ(DbiPutField(Cursor, Field, Record, static_cast<const std::uint8_t*>(Value)), DBIERR_NONE);
+}
+
+TEST_F(EmbeddedServer, TransitTextsAreFoundByKeyAndTheirMemoRead) {
+  ASSERT_EQ(DbiInit(nullptr), DBIERR_NONE);
+  ASSERT_TRUE(Boxes.empty()) << Boxes[0].Text;
+  hDBIDb db = 0;
+  std::string path = folder.string() + "/";
+  ASSERT_EQ(DbiOpenDatabase(path.c_str(), nullptr, dbiREADWRITE, dbiOPENSHARED, nullptr, 0, nullptr, nullptr, db),
+            DBIERR_NONE);
+
+  dbengine::TqnDataDictionary dict(4096);
+  dict.AddField("Lang", "", dbengine::qftZString, 4, 0, true);
+  dict.AddField("Trans", "", dbengine::qftInt16, 0, 0, true);
+  dict.AddField("Radix", "", dbengine::qftInt16, 0, 0, true);
+  dict.AddField("Aspect", "", dbengine::qftInt16, 0, 0, true);
+  dict.AddField("Interpretation", "", dbengine::qftBlobMemo, 0, 0, false);
+  dict.AddIndex("XPKTransTexts", "", 0, {0, 1, 2, 3}, false, true, true);
+  auto* database = TBapiListItem::Resolve<TQNClientDatabase>(db);
+  ASSERT_NE(database, nullptr);
+  ASSERT_EQ(database->BuildTable("Interprt.QND", true, dict), DBIERR_NONE);
+
+  hDBICur cur = 0;
+  ASSERT_EQ(DbiOpenTable(db, "Interprt.QND", nullptr, "XPKTransTexts", nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0,
+                         false, nullptr, cur),
+            DBIERR_NONE);
+  CURProps props;
+  ASSERT_EQ(DbiGetCursorProps(cur, props), DBIERR_NONE);
+  ASSERT_EQ(props.iFields, 5);
+  std::vector<std::uint8_t> record(props.iRecBufSize);
+
+  struct Row {
+    std::int16_t Trans, Radix, Aspect;
+    std::string Text;
+  };
+  std::vector<Row> rows = {{0, 1, 4, "Sun trine Moon: harmony between will and feeling."},
+                           {4, 3, 3, std::string(3000, 'x') + " square"},
+                           {4, 3, 1, "@120"}};
+  for (const Row& r : rows) {
+    DbiInitRecord(cur, record.data());
+    Put(cur, record.data(), 1, "ENG");
+    Put(cur, record.data(), 2, &r.Trans);
+    Put(cur, record.data(), 3, &r.Radix);
+    Put(cur, record.data(), 4, &r.Aspect);
+    ASSERT_EQ(DbiOpenBlob(cur, record.data(), 5, 0), DBIERR_NONE);
+    ASSERT_EQ(DbiPutBlob(cur, record.data(), 5, 0, static_cast<std::uint32_t>(r.Text.size()),
+                         reinterpret_cast<const std::uint8_t*>(r.Text.data())),
+              DBIERR_NONE);
+    ASSERT_EQ(DbiInsertRecord(cur, dbiNOLOCK, record.data()), DBIERR_NONE);
+  }
+
+  for (const Row& r : rows) {
+    DbiInitRecord(cur, record.data());
+    Put(cur, record.data(), 1, "ENG");
+    Put(cur, record.data(), 2, &r.Trans);
+    Put(cur, record.data(), 3, &r.Radix);
+    Put(cur, record.data(), 4, &r.Aspect);
+    std::vector<std::uint8_t> found(props.iRecBufSize);
+    ASSERT_EQ(DbiGetRecordForKey(cur, false, 4, 0, record.data(), found.data()), DBIERR_NONE);
+    std::uint32_t size = 0;
+    ASSERT_EQ(DbiGetBlobSize(cur, found.data(), 5, size), DBIERR_NONE);
+    ASSERT_EQ(size, r.Text.size());
+    std::string memo(size, '\0');
+    std::uint32_t read = 0;
+    ASSERT_EQ(DbiGetBlob(cur, found.data(), 5, 0, size, reinterpret_cast<std::uint8_t*>(memo.data()), read),
+              DBIERR_NONE);
+    EXPECT_EQ(memo, r.Text);
+  }
+
+  // A key that is not there, and a walk over all records in key order.
+  std::int16_t nine = 9;
+  Put(cur, record.data(), 2, &nine);
+  EXPECT_NE(DbiGetRecordForKey(cur, false, 4, 0, record.data(), record.data()), DBIERR_NONE);
+  DbiSetToBegin(cur);
+  int count = 0;
+  while (DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr) == DBIERR_NONE) ++count;
+  EXPECT_EQ(count, 3);
+
+  EXPECT_EQ(DbiCloseCursor(cur), DBIERR_NONE);
+
+  // The table's fields as the field list presents them.
+  hDBICur fields = 0;
+  ASSERT_EQ(DbiOpenFieldList(db, "Interprt.QND", nullptr, false, fields), DBIERR_NONE);
+  std::vector<std::string> names;
+  FLDDesc fd;
+  while (DbiGetNextRecord(fields, dbiNOLOCK, reinterpret_cast<std::uint8_t*>(&fd), nullptr) == DBIERR_NONE) {
+    names.push_back(fd.szName);
+    if (names.size() == 5) {
+      EXPECT_EQ(fd.iFldType, fldBLOB);
+      EXPECT_EQ(fd.iSubType, fldstMEMO);
+    }
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"Lang", "Trans", "Radix", "Aspect", "Interpretation"}));
+  EXPECT_EQ(DbiCloseCursor(fields), DBIERR_NONE);
+
+  // The folder's tables.
+  hDBICur tables = 0;
+  ASSERT_EQ(database->OpenTableList(tables), DBIERR_NONE);
+  TBLBaseDesc td;
+  bool seen = false;
+  while (DbiGetNextRecord(tables, dbiNOLOCK, reinterpret_cast<std::uint8_t*>(&td), nullptr) == DBIERR_NONE)
+    if (std::string(td.szName) == "Interprt" || std::string(td.szName) == "INTERPRT") seen = true;
+  EXPECT_TRUE(seen);
+  EXPECT_EQ(DbiCloseCursor(tables), DBIERR_NONE);
+  EXPECT_EQ(DbiCloseDatabase(db), DBIERR_NONE);
+}
+
+// A table of persons (name, birth date, number) for the navigation tests.
+class EmbeddedTable : public EmbeddedServer {
+ protected:
+  void SetUp() override {
+    EmbeddedServer::SetUp();
+    ASSERT_EQ(DbiInit(nullptr), DBIERR_NONE);
+    std::string path = folder.string() + "/";
+    ASSERT_EQ(DbiOpenDatabase(path.c_str(), nullptr, 0, 0, nullptr, 0, nullptr, nullptr, db), DBIERR_NONE);
+    dbengine::TqnDataDictionary dict(4096);
+    dict.AddField("Name", "", dbengine::qftZString, 12, 0, true);
+    dict.AddField("Born", "", dbengine::qftDate, 0, 0, false);
+    dict.AddField("Nr", "", dbengine::qftInt16, 0, 0, true);
+    dict.AddIndex("ByNr", "", 0, {2}, false, true, false);
+    auto* database = TBapiListItem::Resolve<TQNClientDatabase>(db);
+    ASSERT_EQ(database->BuildTable("Persons", true, dict), DBIERR_NONE);
+    ASSERT_EQ(DbiOpenTable(db, "Persons", nullptr, "ByNr", nullptr, 0, 0, 0, 0, false, nullptr, cur), DBIERR_NONE);
+    CURProps props;
+    DbiGetCursorProps(cur, props);
+    record.assign(props.iRecBufSize, 0);
+    const char* names[4] = {"Ada", "Ben", "Cyd", "Dag"};
+    for (std::int16_t i = 0; i < 4; ++i) {
+      DbiInitRecord(cur, record.data());
+      Put(cur, record.data(), 1, names[i]);
+      std::int16_t nr = static_cast<std::int16_t>(10 * (i + 1));
+      Put(cur, record.data(), 3, &nr);
+      ASSERT_EQ(DbiInsertRecord(cur, dbiNOLOCK, record.data()), DBIERR_NONE);
+    }
+  }
+  std::string NameOf(const std::vector<std::uint8_t>& Rec) {
+    char name[16] = {};
+    bool blank = false;
+    DbiGetField(cur, 1, Rec.data(), reinterpret_cast<std::uint8_t*>(name), blank);
+    return name;
+  }
+  std::vector<std::string> Walk() {
+    std::vector<std::string> names;
+    DbiSetToBegin(cur);
+    while (DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr) == DBIERR_NONE) names.push_back(NameOf(record));
+    return names;
+  }
+  hDBIDb db = 0;
+  hDBICur cur = 0;
+  std::vector<std::uint8_t> record;
+};
+
+TEST_F(EmbeddedTable, NavigationEndsAndBookmarks) {
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"Ada", "Ben", "Cyd", "Dag"}));
+  // Past the end the server answers 8706 and asks again each time.
+  EXPECT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_EOF);
+  DbiSetToBegin(cur);
+  EXPECT_EQ(DbiGetPriorRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_BOF);
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
+  CURProps props;
+  DbiGetCursorProps(cur, props);
+  std::vector<std::uint8_t> mark(props.iBookMarkSize), other(props.iBookMarkSize);
+  ASSERT_EQ(DbiGetBookMark(cur, mark.data()), DBIERR_NONE);
+  std::int16_t cmp = 9;
+  EXPECT_EQ(DbiCompareBookMarks(cur, mark.data(), mark.data(), cmp), DBIERR_NONE);
+  EXPECT_EQ(cmp, 0);
+  DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr);
+  DbiGetBookMark(cur, other.data());
+  DbiCompareBookMarks(cur, mark.data(), other.data(), cmp);
+  EXPECT_EQ(cmp, -1);
+  ASSERT_EQ(DbiSetToBookMark(cur, mark.data()), DBIERR_NONE);
+  ASSERT_EQ(DbiGetRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
+  EXPECT_EQ(NameOf(record), "Ben");
+  std::uint32_t count = 0;
+  EXPECT_EQ(TBapiListItem::Resolve<TBaseTable>(cur)->GetRecordCount(count), DBIERR_NONE);
+  EXPECT_EQ(count, 4u);
+}
+
+TEST_F(EmbeddedTable, FiltersRunOverServerRecords) {
+  hDBIFilter f = 0;
+  ASSERT_EQ(DbiAddFilter(cur, 0, 0, false, nullptr,
+                         [](std::uint32_t, std::uint8_t* rec, std::int32_t) -> std::int16_t { return rec[0] != 'B'; }, f),
+            DBIERR_NONE);
+  ASSERT_EQ(DbiActivateFilter(cur, f), DBIERR_NONE);
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"Ada", "Cyd", "Dag"}));
+  EXPECT_EQ(DbiDropFilter(cur, f), DBIERR_NONE);
+  EXPECT_EQ(Walk().size(), 4u);
+}
+
+TEST_F(EmbeddedTable, InvalidDatesAreRefusedAndLeaveTheFieldAlone) {
+  DbiInitRecord(cur, record.data());
+  std::int32_t date = 0;
+  DbiDateEncode(3, 14, 1879, date);
+  ASSERT_EQ(DbiPutField(cur, 2, record.data(), reinterpret_cast<const std::uint8_t*>(&date)), DBIERR_NONE);
+  std::int32_t zero = 0;
+  EXPECT_EQ(DbiPutField(cur, 2, record.data(), reinterpret_cast<const std::uint8_t*>(&zero)), DBIERR_INVALIDPARAM);
+  std::int32_t back = 0;
+  bool blank = true;
+  ASSERT_EQ(DbiGetField(cur, 2, record.data(), reinterpret_cast<std::uint8_t*>(&back), blank), DBIERR_NONE);
+  EXPECT_FALSE(blank);
+  EXPECT_EQ(back, date);
+  EXPECT_EQ(DbiPutField(cur, 2, record.data(), nullptr), DBIERR_NONE);
+  DbiGetField(cur, 2, record.data(), reinterpret_cast<std::uint8_t*>(&back), blank);
+  EXPECT_TRUE(blank);
+}
+
+TEST_F(EmbeddedTable, CachedUpdatesReachTheServerOnlyWhenApplied) {
+  hDBICur cached = cur;
+  ASSERT_EQ(DbiBeginDelayedUpdates(cached), DBIERR_NONE);
+  DbiSetToBegin(cached);
+  ASSERT_EQ(DbiGetNextRecord(cached, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
+  Put(cached, record.data(), 1, "Eve");
+  ASSERT_EQ(DbiModifyRecord(cached, record.data(), false), DBIERR_NONE);
+  ASSERT_EQ(DbiGetNextRecord(cached, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
+  ASSERT_EQ(DbiDeleteRecord(cached, nullptr), DBIERR_NONE);
+
+  std::vector<std::string> seen;
+  DbiSetToBegin(cached);
+  while (DbiGetNextRecord(cached, dbiNOLOCK, record.data(), nullptr) == DBIERR_NONE) seen.push_back(NameOf(record));
+  EXPECT_EQ(seen, (std::vector<std::string>{"Eve", "Cyd", "Dag"}));
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"Ada", "Ben", "Cyd", "Dag"}));
+
+  ASSERT_EQ(DbiApplyDelayedUpdates(cached, dbiDelayedUpdPrepare), DBIERR_NONE);
+  ASSERT_EQ(DbiApplyDelayedUpdates(cached, dbiDelayedUpdCommit), DBIERR_NONE);
+  ASSERT_EQ(DbiEndDelayedUpdates(cached), DBIERR_NONE);
+  EXPECT_EQ(cached, cur);
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"Eve", "Cyd", "Dag"}));
+}
+
+}  // namespace
+}  // namespace tw::dbaccess::test

@@ -1,0 +1,223 @@
+// Record filters: callbacks, expression trees, damaged blocks.
+#include "dbaccess/filter.h"
+#include "dbaccess/memtable.h"
+#include "testsupport.h"
+
+namespace tw::dbaccess::test {
+namespace {
+
+// Builds expression blocks: nodes in one area, literals in a pool.
+class ExprBuilder {
+ public:
+  std::uint16_t Field(const std::string& Name) {
+    std::uint16_t lit = Literal(Name.c_str(), Name.size() + 1);
+    return Node(nodeFIELD, 0, {0, lit});
+  }
+  std::uint16_t Const(std::uint16_t Type, const void* Data, std::uint16_t Size) {
+    std::uint16_t lit = Literal(Data, Size);
+    return Node(nodeCONST, 0, {Type, Size, lit});
+  }
+  std::uint16_t Binary(std::uint32_t Op, std::uint16_t L, std::uint16_t R) { return Node(nodeBINARY, Op, {L, R}); }
+  std::uint16_t Unary(std::uint32_t Op, std::uint16_t X) { return Node(nodeUNARY, Op, {X}); }
+  std::uint16_t Compare(std::uint32_t Op, bool NoCase, std::uint16_t Partial, std::uint16_t L, std::uint16_t R) {
+    return Node(nodeCOMPARE, Op, {static_cast<std::uint16_t>(NoCase), Partial, L, R});
+  }
+  // The block with the node at Root first: the root must be at offset 0, so nodes are laid out
+  // with the root moved to the front by the caller building it last and calling Block(root).
+  std::vector<std::uint8_t> Block(std::uint16_t Root) {
+    std::vector<std::uint8_t> nodes = nodes_;
+    // Put a continue-free jump: copy the root node to the front by prefixing a binary "and"
+    // of the root with a true constant would change meaning, so instead rotate offsets.
+    std::vector<std::uint8_t> out(10, 0);
+    auto put16 = [&](std::size_t at, std::uint16_t v) { std::memcpy(out.data() + at, &v, 2); };
+    // Node area begins with a 16-byte unary NOT(NOT(root)) pair at offsets 0 and 12.
+    std::vector<std::uint8_t> prefix;
+    auto node = [&](std::uint32_t cls, std::uint32_t op, std::uint16_t operand) {
+      std::uint8_t n[12] = {};
+      std::memcpy(n, &cls, 4);
+      std::memcpy(n + 4, &op, 4);
+      std::memcpy(n + 8, &operand, 2);
+      prefix.insert(prefix.end(), n, n + 12);
+    };
+    node(nodeUNARY, canNOT, 12);
+    node(nodeUNARY, canNOT, static_cast<std::uint16_t>(Root + 24));
+    std::vector<std::uint8_t> area = prefix;
+    // Shift every stored node offset by 24.
+    for (std::size_t off : operandPositions_) {
+      std::uint16_t v;
+      std::memcpy(&v, nodes.data() + off, 2);
+      v = static_cast<std::uint16_t>(v + 24);
+      std::memcpy(nodes.data() + off, &v, 2);
+    }
+    area.insert(area.end(), nodes.begin(), nodes.end());
+    put16(0, 1);
+    put16(6, 10);
+    put16(8, static_cast<std::uint16_t>(10 + area.size()));
+    out.insert(out.end(), area.begin(), area.end());
+    out.insert(out.end(), literals_.begin(), literals_.end());
+    put16(2, static_cast<std::uint16_t>(out.size()));
+    return out;
+  }
+
+ private:
+  std::uint16_t Literal(const void* Data, std::size_t Size) {
+    auto at = static_cast<std::uint16_t>(literals_.size());
+    const auto* p = static_cast<const std::uint8_t*>(Data);
+    literals_.insert(literals_.end(), p, p + Size);
+    return at;
+  }
+  std::uint16_t Node(std::uint32_t Cls, std::uint32_t Op, std::initializer_list<std::uint16_t> Words) {
+    auto at = static_cast<std::uint16_t>(nodes_.size());
+    std::uint8_t head[8];
+    std::memcpy(head, &Cls, 4);
+    std::memcpy(head + 4, &Op, 4);
+    nodes_.insert(nodes_.end(), head, head + 8);
+    std::size_t i = 0;
+    for (std::uint16_t w : Words) {
+      bool isOperand = (Cls == nodeUNARY) || (Cls == nodeBINARY) || (Cls == nodeCOMPARE && i >= 2);
+      if (isOperand) operandPositions_.push_back(nodes_.size());
+      nodes_.push_back(static_cast<std::uint8_t>(w));
+      nodes_.push_back(static_cast<std::uint8_t>(w >> 8));
+      ++i;
+    }
+    return at;
+  }
+  std::vector<std::uint8_t> nodes_;
+  std::vector<std::uint8_t> literals_;
+  std::vector<std::size_t> operandPositions_;
+};
+
+class Filters : public AccessTest {
+ protected:
+  Filters() {
+    FLDDesc f[2] = {Field("Name", fldZSTRING, 16), Field("Nr", fldINT16, 2)};
+    table = std::make_unique<TMemTable>(nullptr, 4, 2, f);
+    std::memcpy(record, "Mars", 5);
+    std::int16_t nr = 42;
+    std::memcpy(record + 16, &nr, 2);
+  }
+  bool Passes(const std::vector<std::uint8_t>& Expr, pfDBIFilter Callback = nullptr) {
+    TFilterListItem f(table.get(), nullptr, 7, 1, false, Expr.empty() ? nullptr : Expr.data(), Callback);
+    f.SetActive(true);
+    return f.RecordPasses(record);
+  }
+  std::unique_ptr<TMemTable> table;
+  std::uint8_t record[18] = {};
+};
+
+int callbackCalls = 0;
+std::int16_t Reject(std::uint32_t, std::uint8_t*, std::int32_t) {
+  ++callbackCalls;
+  return 0;
+}
+std::int16_t Accept(std::uint32_t Client, std::uint8_t*, std::int32_t) { return Client == 7 ? 1 : 0; }
+
+TEST_F(Filters, CallbackDecidesFirstAndInactiveFiltersRejectNothingPasses) {
+  ExprBuilder b;
+  auto never = b.Block(b.Field(""));  // an empty field name is false
+  callbackCalls = 0;
+  EXPECT_FALSE(Passes(never, Reject));
+  EXPECT_EQ(callbackCalls, 1);
+  EXPECT_TRUE(Passes({}, Accept));
+  TFilterListItem inactive(table.get(), nullptr, 7, 1, false, nullptr, Accept);
+  EXPECT_FALSE(inactive.RecordPasses(record));
+}
+
+TEST_F(Filters, IntegerFieldAgainstTextConstantComparesFormattedText) {
+  ExprBuilder b;
+  const char text[] = "00042";
+  auto e = b.Block(b.Binary(canEQ, b.Field("Nr"), b.Const(fldZSTRING, text, sizeof text)));
+  EXPECT_TRUE(Passes(e));
+  ExprBuilder b2;
+  const char other[] = "42";
+  EXPECT_FALSE(Passes(b2.Block(b2.Binary(canEQ, b2.Field("Nr"), b2.Const(fldZSTRING, other, sizeof other)))));
+}
+
+TEST_F(Filters, ComparisonsOnFieldsOfTheirOwnType) {
+  std::int16_t v = 40;
+  ExprBuilder b;
+  EXPECT_TRUE(Passes(b.Block(b.Binary(canGT, b.Field("Nr"), b.Const(fldINT16, &v, 2)))));
+  ExprBuilder b2;
+  EXPECT_FALSE(Passes(b2.Block(b2.Binary(canLE, b2.Field("Nr"), b2.Const(fldINT16, &v, 2)))));
+  const char mars[16] = "MARS";
+  ExprBuilder b3;
+  EXPECT_TRUE(Passes(b3.Block(b3.Compare(canEQ, true, 0, b3.Field("Name"), b3.Const(fldZSTRING, mars, 16)))));
+  ExprBuilder b4;
+  EXPECT_FALSE(Passes(b4.Block(b4.Compare(canEQ, false, 0, b4.Field("Name"), b4.Const(fldZSTRING, mars, 16)))));
+  const char ma[16] = "Ma";
+  ExprBuilder b5;
+  EXPECT_TRUE(Passes(b5.Block(b5.Compare(canEQ, false, 2, b5.Field("Name"), b5.Const(fldZSTRING, ma, 16)))));
+}
+
+TEST_F(Filters, OrStopsAtATrueLeftSideAndAndAtAFalseOne) {
+  std::int16_t v = 42;
+  // The right side refers to a node outside the block: evaluating it would reject the record.
+  ExprBuilder b;
+  auto left = b.Binary(canEQ, b.Field("Nr"), b.Const(fldINT16, &v, 2));
+  auto e = b.Block(b.Binary(canOR, left, 0x7000));
+  EXPECT_TRUE(Passes(e));
+  ExprBuilder b2;
+  auto left2 = b2.Binary(canNE, b2.Field("Nr"), b2.Const(fldINT16, &v, 2));
+  EXPECT_FALSE(Passes(b2.Block(b2.Binary(canAND, left2, 0x7000))));
+  ExprBuilder b3;
+  auto left3 = b3.Binary(canEQ, b3.Field("Nr"), b3.Const(fldINT16, &v, 2));
+  EXPECT_FALSE(Passes(b3.Block(b3.Binary(canAND, left3, 0x7000))));
+}
+
+TEST_F(Filters, UnknownQuotedFieldNameIsItsOwnText) {
+  ExprBuilder b;
+  const char text[] = "Mars";
+  EXPECT_TRUE(Passes(b.Block(b.Binary(canEQ, b.Field("\"Mars\""), b.Const(fldZSTRING, text, sizeof text)))));
+}
+
+TEST_F(Filters, BlankTestsAndNot) {
+  ExprBuilder b;
+  EXPECT_FALSE(Passes(b.Block(b.Unary(canISBLANK, b.Field("Name")))));
+  ExprBuilder b2;
+  EXPECT_TRUE(Passes(b2.Block(b2.Unary(canNOTBLANK, b2.Field("Nr")))));
+  std::memset(record, 0, 16);
+  ExprBuilder b3;
+  EXPECT_TRUE(Passes(b3.Block(b3.Unary(canISBLANK, b3.Field("Name")))));
+}
+
+TEST_F(Filters, DamagedBlocksRejectTheRecordWithoutReadingOutside) {
+  ExprBuilder b;
+  std::int16_t v = 42;
+  auto good = b.Block(b.Binary(canEQ, b.Field("Nr"), b.Const(fldINT16, &v, 2)));
+  ASSERT_TRUE(Passes(good));
+  for (std::size_t cut = 4; cut < good.size(); cut += 3) {
+    std::vector<std::uint8_t> e(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(cut));
+    std::uint16_t n = static_cast<std::uint16_t>(cut);
+    std::memcpy(e.data() + 2, &n, 2);
+    EXPECT_FALSE(Passes(e)) << cut;
+  }
+  // A node that names itself as its operand ends at the depth limit.
+  std::vector<std::uint8_t> loop(10 + 12, 0);
+  std::uint16_t words[5] = {1, 22, 1, 10, 22};
+  std::memcpy(loop.data(), words, 10);
+  std::uint32_t cls = nodeUNARY, op = canNOT;
+  std::memcpy(loop.data() + 10, &cls, 4);
+  std::memcpy(loop.data() + 14, &op, 4);
+  EXPECT_FALSE(Passes(loop));
+}
+
+TEST_F(Filters, CursorFilterCallsCheckHandlesAndActivity) {
+  hDBIFilter f = 0;
+  ASSERT_EQ(table->AddFilter(7, 1, false, nullptr, Accept, f), DBIERR_NONE);
+  EXPECT_FALSE(table->FiltersActive());
+  EXPECT_EQ(table->DeactivateFilter(f), DBIERR_NA);
+  EXPECT_EQ(table->ActivateFilter(f), DBIERR_NONE);
+  EXPECT_TRUE(table->FiltersActive());
+  FILTERInfo info;
+  table->GetFilterInfo(0, 3, info);
+  EXPECT_EQ(info.hFilter, f);
+  EXPECT_EQ(info.iFilterId, 3);
+  EXPECT_EQ(info.bActive, 1);
+  EXPECT_EQ(table->DropFilter(f), DBIERR_NONE);
+  EXPECT_EQ(table->DropFilter(f), DBIERR_INVALIDFILTER);
+  EXPECT_EQ(table->ActivateFilter(table->Handle()), DBIERR_INVALIDFILTER);
+  EXPECT_FALSE(table->FiltersActive());
+}
+
+}  // namespace
+}  // namespace tw::dbaccess::test
