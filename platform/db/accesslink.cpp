@@ -1,0 +1,137 @@
+// The program's link: each call goes to the access layer's flat entry point of the same name.
+#include <cstring>
+
+#include "dbaccess/basetable.h"
+#include "dbaccess/database.h"
+#include "dbaccess/dbientry.h"
+#include "dbaccess/fieldconv.h"
+#include "dbengine/storage/data_dictionary.h"
+#include "platform/db/dbilink.h"
+
+namespace tw {
+
+namespace {
+
+namespace da = tw::dbaccess;
+
+class TAccessLayerLink : public TDbiLink {
+ public:
+  DBIResult Init() override {
+    DBIResult r = da::DbiInit(nullptr);
+    return r == da::DBIERR_MULTIPLEINIT ? da::DBIERR_NONE : r;
+  }
+  DBIResult Exit() override { return da::DbiExit(); }
+  DBIResult GetCurrSession(hDBISes& s) override { return da::DbiGetCurrSession(s); }
+  DBIResult SetCurrSession(hDBISes s) override { return da::DbiSetCurrSession(s); }
+  DBIResult OpenDatabase(const std::string& name, bool readOnly, bool exclusive, const std::string& password,
+                         hDBIDb& db) override {
+    return da::DbiOpenDatabase(name.c_str(), nullptr, readOnly ? da::dbiREADONLY : da::dbiREADWRITE,
+                               exclusive ? da::dbiOPENEXCL : da::dbiOPENSHARED, password.c_str(), 0, nullptr,
+                               nullptr, db);
+  }
+  DBIResult CloseDatabase(hDBIDb& db) override { return da::DbiCloseDatabase(db); }
+  std::string ErrorText(DBIResult code) override {
+    char buf[512] = {};
+    da::DbiGetErrorString(code, buf);
+    return buf;
+  }
+  DBIResult OpenTable(hDBIDb db, const std::string& table, const std::string& index, bool readOnly, bool exclusive,
+                      hDBICur& cur) override {
+    return da::DbiOpenTable(db, table.c_str(), nullptr, index.empty() ? nullptr : index.c_str(), nullptr, 0,
+                            readOnly ? da::dbiREADONLY : da::dbiREADWRITE,
+                            exclusive ? da::dbiOPENEXCL : da::dbiOPENSHARED, 0, false, nullptr, cur);
+  }
+  DBIResult CreateTable(hDBIDb db, const std::string& table, bool overwrite, const std::vector<TCreateFieldDesc>& fields,
+                        const std::vector<TCreateIndexDesc>& indexes) override {
+    auto* database = da::TBapiListItem::Resolve<da::TQNClientDatabase>(db);
+    if (!database) return da::DBIERR_INVALIDHNDL;
+    dbengine::TqnDataDictionary dict(4096);
+    for (const auto& f : fields) {
+      int type = da::MapEngineFieldType(f.FldType, f.SubType);
+      std::int32_t units = f.Units1;
+      if (f.FldType == da::fldZSTRING) units = f.Units1 + 1;  // room for the terminator
+      dict.AddField(f.Name, "", type, units, f.Units2, f.Required);
+    }
+    for (const auto& ix : indexes) {
+      std::vector<std::int32_t> numbers;
+      for (auto n : ix.KeyFields) numbers.push_back(static_cast<std::int32_t>(n) - 1);
+      dict.AddIndex(ix.Name, "", 0, numbers, !ix.Unique && !ix.Primary, !ix.Descending, ix.CaseInsensitive);
+    }
+    return database->BuildTable(table, overwrite, dict);
+  }
+  DBIResult EmptyTable(hDBIDb db, hDBICur cur, const std::string& table) override {
+    if (cur) {
+      auto* t = da::TBapiListItem::Resolve<da::TBaseTable>(cur);
+      return t ? t->EmptyTable() : da::DBIERR_INVALIDHNDL;
+    }
+    hDBICur c = 0;
+    DBIResult r = OpenTable(db, table, "", false, false, c);
+    if (r == 0) {
+      auto* t = da::TBapiListItem::Resolve<da::TBaseTable>(c);
+      r = t ? t->EmptyTable() : da::DBIERR_INVALIDHNDL;
+    }
+    if (c) da::DbiCloseCursor(c);
+    return r;
+  }
+  DBIResult DeleteTable(hDBIDb db, const std::string& table) override {
+    auto* database = da::TBapiListItem::Resolve<da::TBaseDatabase>(db);
+    return database ? database->DeleteTable(table) : da::DBIERR_INVALIDHNDL;
+  }
+  DBIResult CloseCursor(hDBICur& c) override { return da::DbiCloseCursor(c); }
+  DBIResult GetCursorProps(hDBICur c, CURProps& p) override { return da::DbiGetCursorProps(c, p); }
+  DBIResult GetFieldDescs(hDBICur c, FLDDesc* d) override { return da::DbiGetFieldDescs(c, d); }
+  DBIResult GetIndexDescs(hDBICur c, IDXDesc* d) override { return da::DbiGetIndexDescs(c, d); }
+  DBIResult GetVchkDesc(hDBICur c, std::uint16_t n, VCHKDesc& d) override { return da::DbiGetVchkDesc(c, n, d); }
+  DBIResult SwitchToIndex(hDBICur& c, const std::string& name) override {
+    return da::DbiSwitchToIndex(c, name.c_str(), nullptr, 0, false);
+  }
+  DBIResult SetToBegin(hDBICur c) override { return da::DbiSetToBegin(c); }
+  DBIResult SetToEnd(hDBICur c) override { return da::DbiSetToEnd(c); }
+  DBIResult GetNextRecord(hDBICur c, std::uint8_t* r) override { return da::DbiGetNextRecord(c, da::dbiNOLOCK, r, nullptr); }
+  DBIResult GetPriorRecord(hDBICur c, std::uint8_t* r) override { return da::DbiGetPriorRecord(c, da::dbiNOLOCK, r, nullptr); }
+  DBIResult GetRecord(hDBICur c, std::uint8_t* r) override { return da::DbiGetRecord(c, da::dbiNOLOCK, r, nullptr); }
+  DBIResult GetBookMark(hDBICur c, std::uint8_t* b) override { return da::DbiGetBookMark(c, b); }
+  DBIResult SetToBookMark(hDBICur c, const std::uint8_t* b) override { return da::DbiSetToBookMark(c, b); }
+  DBIResult InitRecord(hDBICur c, std::uint8_t* r) override { return da::DbiInitRecord(c, r); }
+  DBIResult InsertRecord(hDBICur c, const std::uint8_t* r) override { return da::DbiInsertRecord(c, da::dbiNOLOCK, r); }
+  DBIResult ModifyRecord(hDBICur c, const std::uint8_t* r) override { return da::DbiModifyRecord(c, r, true); }
+  DBIResult DeleteRecord(hDBICur c) override { return da::DbiDeleteRecord(c, nullptr); }
+  DBIResult GetField(hDBICur c, std::uint16_t n, const std::uint8_t* r, std::uint8_t* d, bool& blank) override {
+    return da::DbiGetField(c, n, r, d, blank);
+  }
+  DBIResult PutField(hDBICur c, std::uint16_t n, std::uint8_t* r, const std::uint8_t* s) override {
+    return da::DbiPutField(c, n, r, s);
+  }
+  DBIResult GetRecordForKey(hDBICur c, std::uint16_t fields, const std::uint8_t* key, std::uint8_t* r) override {
+    return da::DbiGetRecordForKey(c, false, fields, 0, key, r);
+  }
+  DBIResult SetRange(hDBICur c, std::uint16_t f1, const std::uint8_t* k1, bool i1, std::uint16_t f2,
+                     const std::uint8_t* k2, bool i2) override {
+    return da::DbiSetRange(c, false, f1, 0, k1, i1, f2, 0, k2, i2);
+  }
+  DBIResult ResetRange(hDBICur c) override { return da::DbiResetRange(c); }
+  DBIResult OpenBlob(hDBICur c, std::uint8_t* r, std::uint16_t n, bool ro) override {
+    return da::DbiOpenBlob(c, r, n, ro ? da::dbiREADONLY : da::dbiREADWRITE);
+  }
+  DBIResult GetBlobSize(hDBICur c, const std::uint8_t* r, std::uint16_t n, std::uint32_t& s) override {
+    return da::DbiGetBlobSize(c, r, n, s);
+  }
+  DBIResult GetBlob(hDBICur c, const std::uint8_t* r, std::uint16_t n, std::uint32_t off, std::uint32_t len,
+                    std::uint8_t* d, std::uint32_t& read) override {
+    return da::DbiGetBlob(c, r, n, off, len, d, read);
+  }
+  DBIResult PutBlob(hDBICur c, std::uint8_t* r, std::uint16_t n, std::uint32_t off, std::uint32_t len,
+                    const std::uint8_t* s) override {
+    return da::DbiPutBlob(c, r, n, off, len, s);
+  }
+  DBIResult TruncateBlob(hDBICur c, std::uint8_t* r, std::uint16_t n, std::uint32_t len) override {
+    return da::DbiTruncateBlob(c, r, n, len);
+  }
+  DBIResult FreeBlob(hDBICur c, std::uint8_t* r, std::uint16_t n) override { return da::DbiFreeBlob(c, r, n); }
+};
+
+}  // namespace
+
+std::shared_ptr<TDbiLink> MakeAccessLayerLink() { return std::make_shared<TAccessLayerLink>(); }
+
+}  // namespace tw

@@ -1,0 +1,626 @@
+#include "platform/db/dataset.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/classes/typinfo.h"
+#include "platform/db/dberrors.h"
+#include "platform/db/filterexpr.h"
+
+namespace tw {
+
+using namespace dbaccess;
+
+namespace {
+void Fire(const TDataSetNotifyEvent& e, TDataSet* ds) {
+  if (e) e(ds);
+}
+bool IsEndCode(DBIResult r) { return r == DBIERR_EOF || r == DBIERR_BOF; }
+}  // namespace
+
+TDataSet::TDataSet(TComponent* owner) : TComponent(owner) {}
+
+TDataSet::~TDataSet() {
+  try {
+    if (Active()) {
+      // Events of a data set being freed are not fired: their owners may be gone already.
+      BeforeClose = AfterClose = BeforeCancel = AfterCancel = nullptr;
+      Close();
+    }
+  } catch (...) {
+  }
+  FreeDefaultFields();
+}
+
+// ---- state ---------------------------------------------------------------------------------
+
+void TDataSet::CheckActive() const {
+  if (!Active()) DatabaseError(dbconst::SDataSetClosed);
+}
+
+void TDataSet::CheckInactive() const {
+  if (Active()) DatabaseError(dbconst::SDataSetOpen);
+}
+
+void TDataSet::SetState(TDataSetState state) {
+  if (FState != state) {
+    FState = state;
+    DataEvent();
+  }
+}
+
+void TDataSet::DataEvent() {
+  if (FDisableCount > 0) {
+    FDataChangedWhileDisabled = true;
+    return;
+  }
+  Fire(OnDataChange, this);
+}
+
+void TDataSet::EnableControls() {
+  if (FDisableCount == 0) return;
+  if (--FDisableCount == 0 && FDataChangedWhileDisabled) {
+    FDataChangedWhileDisabled = false;
+    DataEvent();
+  }
+}
+
+void TDataSet::SetActive(bool value) {
+  if (ComponentState().Contains(TComponentStateFlag::csLoading)) {
+    FStreamedActive = value;
+    return;
+  }
+  if (value) Open();
+  else Close();
+}
+
+void TDataSet::Loaded() {
+  TComponent::Loaded();
+  if (FStreamedActive) {
+    FStreamedActive = false;
+    Open();
+  }
+}
+
+// ---- open and close -------------------------------------------------------------------------
+
+void TDataSet::Open() {
+  if (Active()) return;
+  Fire(BeforeOpen, this);
+  OpenCursor();
+  Fire(AfterOpen, this);
+}
+
+void TDataSet::OpenCursor() {
+  try {
+    FHandle = CreateHandle();
+    if (!FHandle) DatabaseError(dbconst::SDataSetClosed);
+    FProps = CURProps{};
+    Check(DbiLink().GetCursorProps(FHandle, FProps));
+    std::vector<FLDDesc> descs(FProps.iFields);
+    if (!descs.empty()) Check(DbiLink().GetFieldDescs(FHandle, descs.data()));
+    FFieldDefs.Clear();
+    for (const FLDDesc& d : descs) {
+      TFieldType t = LogicalToFieldType(d.iFldType, d.iSubType);
+      std::string name(d.szName, strnlen(d.szName, sizeof d.szName));
+      bool required = false;
+      if (d.efldvVchk != 0) {
+        VCHKDesc v;
+        if (DbiLink().GetVchkDesc(FHandle, d.iFldNum, v) == 0) required = v.bRequired != 0;
+      }
+      FFieldDefs.Add(name, t, t == TFieldType::ftString ? d.iUnits1 : 0, required);
+      FFieldDefs.Items(FFieldDefs.Count() - 1).FieldNo = d.iFldNum ? d.iFldNum : static_cast<std::uint16_t>(FFieldDefs.Count());
+    }
+    FRecBuf.assign(std::max<std::size_t>(FProps.iRecBufSize, 1), 0);
+    FKeyBuf.assign(FRecBuf.size(), 0);
+    FScratch.assign(FRecBuf.size(), 0);
+    FBookmark.assign(std::max<std::size_t>(FProps.iBookMarkSize, 1), 0);
+    BindFields();
+    ApplyFilterText();
+    FState = TDataSetState::dsBrowse;
+    InternalOpened();
+    CursorChanged();
+    First();
+  } catch (...) {
+    FState = TDataSetState::dsInactive;
+    try {
+      DestroyHandle();
+    } catch (...) {
+    }
+    FreeDefaultFields();
+    ClearBuffers();
+    throw;
+  }
+}
+
+void TDataSet::CursorChanged() {
+  // The bookmark of a cursor may depend on its index; sizes are read again after a switch.
+  CURProps props;
+  Check(DbiLink().GetCursorProps(FHandle, props));
+  if (props.iBookMarkSize > FBookmark.size()) FBookmark.assign(props.iBookMarkSize, 0);
+  if (props.iRecBufSize > FRecBuf.size()) {
+    FRecBuf.resize(props.iRecBufSize);
+    FKeyBuf.resize(props.iRecBufSize);
+    FScratch.resize(props.iRecBufSize);
+  }
+  FHaveCurrent = false;
+}
+
+void TDataSet::BindFields() {
+  FreeDefaultFields();
+  for (int i = 0; i < FFieldDefs.Count(); ++i) {
+    const TFieldDef& d = FFieldDefs.Items(i);
+    TField* f = CreateFieldOfType(d.DataType, nullptr);
+    if (!f) continue;  // columns of a kind the data set does not present
+    f->SetFieldName(d.Name);
+    f->SetFieldNo(d.FieldNo);
+    if (d.DataType == TFieldType::ftString) f->SetSize(d.Size);
+    f->SetRequired(d.Required);
+    f->SetDataSet(this);
+    FDefaultFields.push_back(f);
+  }
+  FFields = FDefaultFields;
+}
+
+void TDataSet::FreeDefaultFields() {
+  for (TField* f : FDefaultFields) delete f;
+  FDefaultFields.clear();
+  FFields.clear();
+}
+
+void TDataSet::ClearBuffers() {
+  FRecBuf.clear();
+  FScratch.clear();
+  FOldBuf.clear();
+  FKeyBuf.clear();
+  FBookmark.clear();
+  FHaveCurrent = false;
+  FEmpty = true;
+  FBof = FEof = true;
+}
+
+void TDataSet::DestroyHandle() {
+  if (FHandle) {
+    hDBICur h = FHandle;
+    FHandle = 0;
+    DbiLink().CloseCursor(h);
+  }
+}
+
+void TDataSet::Close() {
+  if (!Active()) return;
+  Fire(BeforeClose, this);
+  // Unposted changes are dropped, as on Cancel.
+  FState = TDataSetState::dsInactive;
+  InternalClosed();
+  try {
+    DestroyHandle();
+  } catch (...) {
+    FreeDefaultFields();
+    ClearBuffers();
+    throw;
+  }
+  FreeDefaultFields();
+  ClearBuffers();
+  DataEvent();
+  Fire(AfterClose, this);
+}
+
+// ---- moving ---------------------------------------------------------------------------------
+
+bool TDataSet::RecordPasses(std::uint8_t* record) {
+  if (!FFiltered || (!FFilterExpr && !OnFilterRecord)) return true;
+  std::vector<std::uint8_t> saved = FRecBuf;
+  std::memcpy(FRecBuf.data(), record, FRecBuf.size());
+  TDataSetState prev = FState;
+  FState = TDataSetState::dsBrowse;
+  bool wasEmpty = FEmpty;
+  FEmpty = false;
+  bool accept = true;
+  try {
+    if (FFilterExpr)
+      accept = FFilterExpr->Evaluate([this](const std::string& name) { return FieldByName(name)->Value(); });
+    if (accept && OnFilterRecord) OnFilterRecord(this, accept);
+  } catch (...) {
+    FRecBuf = saved;
+    FState = prev;
+    FEmpty = wasEmpty;
+    throw;
+  }
+  FRecBuf = saved;
+  FState = prev;
+  FEmpty = wasEmpty;
+  return accept;
+}
+
+void TDataSet::SaveCurrentBookmark() {
+  if (DbiLink().GetBookMark(FHandle, FBookmark.data()) == 0) FHaveCurrent = true;
+}
+
+void TDataSet::RestoreCurrentPosition() {
+  if (FHaveCurrent) DbiLink().SetToBookMark(FHandle, FBookmark.data());
+}
+
+bool TDataSet::Fetch(bool forward) {
+  std::vector<std::uint8_t>& temp = FScratch;
+  for (;;) {
+    DBIResult r = forward ? DbiLink().GetNextRecord(FHandle, temp.data()) : DbiLink().GetPriorRecord(FHandle, temp.data());
+    if (IsEndCode(r)) {
+      RestoreCurrentPosition();
+      return false;
+    }
+    Check(r);
+    if (RecordPasses(temp.data())) {
+      FRecBuf = temp;
+      FHaveCurrent = false;
+      SaveCurrentBookmark();
+      FHaveCurrent = true;
+      FEmpty = false;
+      return true;
+    }
+  }
+}
+
+void TDataSet::First() {
+  CheckBrowseMode();
+  Fire(BeforeScroll, this);
+  FHaveCurrent = false;
+  Check(DbiLink().SetToBegin(FHandle));
+  if (Fetch(true)) {
+    FBof = true;
+    FEof = false;
+  } else {
+    FEmpty = true;
+    FBof = FEof = true;
+    DbiLink().InitRecord(FHandle, FRecBuf.data());
+  }
+  DataEvent();
+  Fire(AfterScroll, this);
+}
+
+void TDataSet::Last() {
+  CheckBrowseMode();
+  Fire(BeforeScroll, this);
+  FHaveCurrent = false;
+  Check(DbiLink().SetToEnd(FHandle));
+  if (Fetch(false)) {
+    FBof = false;
+    FEof = true;
+  } else {
+    FEmpty = true;
+    FBof = FEof = true;
+    DbiLink().InitRecord(FHandle, FRecBuf.data());
+  }
+  DataEvent();
+  Fire(AfterScroll, this);
+}
+
+void TDataSet::Next() {
+  CheckBrowseMode();
+  if (FEof || FEmpty) {
+    FEof = true;
+    return;
+  }
+  Fire(BeforeScroll, this);
+  if (Fetch(true)) FBof = false;
+  else FEof = true;
+  DataEvent();
+  Fire(AfterScroll, this);
+}
+
+void TDataSet::Prior() {
+  CheckBrowseMode();
+  if (FBof || FEmpty) {
+    FBof = true;
+    return;
+  }
+  Fire(BeforeScroll, this);
+  if (Fetch(false)) FEof = false;
+  else FBof = true;
+  DataEvent();
+  Fire(AfterScroll, this);
+}
+
+int TDataSet::MoveBy(int distance) {
+  CheckBrowseMode();
+  int moved = 0;
+  while (distance > 0 && !FEof) {
+    Next();
+    if (!FEof) ++moved, --distance;
+    else break;
+  }
+  while (distance < 0 && !FBof) {
+    Prior();
+    if (!FBof) --moved, ++distance;
+    else break;
+  }
+  return moved;
+}
+
+int TDataSet::RecordCount() {
+  CheckActive();
+  std::vector<std::uint8_t>& temp = FScratch;
+  int count = 0;
+  Check(DbiLink().SetToBegin(FHandle));
+  for (;;) {
+    DBIResult r = DbiLink().GetNextRecord(FHandle, temp.data());
+    if (IsEndCode(r)) break;
+    if (r != 0) {
+      RestoreCurrentPosition();
+      Check(r);
+    }
+    if (RecordPasses(temp.data())) ++count;
+  }
+  if (FHaveCurrent) RestoreCurrentPosition();
+  else DbiLink().SetToBegin(FHandle);
+  return count;
+}
+
+void TDataSet::Refresh() {
+  CheckBrowseMode();
+  if (FHaveCurrent) {
+    std::vector<std::uint8_t>& temp = FScratch;
+    DBIResult r = DbiLink().GetRecord(FHandle, temp.data());
+    if (r == 0 && RecordPasses(temp.data())) {
+      FRecBuf = temp;
+      DataEvent();
+      return;
+    }
+  }
+  First();
+}
+
+// ---- fields ---------------------------------------------------------------------------------
+
+TField* TDataSet::Fields(int index) const {
+  if (index < 0 || index >= FieldCount()) DatabaseError(dbconst::SFieldIndexError);
+  return FFields[static_cast<std::size_t>(index)];
+}
+
+TField* TDataSet::FindField(const std::string& name) const {
+  for (TField* f : FFields)
+    if (SameFieldName(f->FieldName(), name)) return f;
+  return nullptr;
+}
+
+TField* TDataSet::FieldByName(const std::string& name) const {
+  TField* f = FindField(name);
+  if (!f) DatabaseErrorFmt(dbconst::SFieldNotFound, name);
+  return f;
+}
+
+std::uint8_t* TDataSet::ActiveBuffer() const {
+  auto& buf = FState == TDataSetState::dsSetKey ? FKeyBuf : FRecBuf;
+  return const_cast<std::uint8_t*>(buf.data());
+}
+
+void TDataSet::CheckField(const TField* field) const {
+  CheckActive();
+  if (!field || field->DataSet() != this) DatabaseError(dbconst::SFieldIndexError);
+}
+
+bool TDataSet::GetFieldData(const TField* field, void* buffer) const {
+  CheckField(field);
+  if (FEmpty && FState == TDataSetState::dsBrowse) return false;
+  bool blank = true;
+  Check(DbiLink().GetField(FHandle, field->FieldNo(), ActiveBuffer(), static_cast<std::uint8_t*>(buffer), blank));
+  return !blank;
+}
+
+void TDataSet::SetFieldData(TField* field, const void* buffer) {
+  CheckField(field);
+  if (FState != TDataSetState::dsEdit && FState != TDataSetState::dsInsert && FState != TDataSetState::dsSetKey)
+    DatabaseError(dbconst::SNotEditing);
+  if (field->ReadOnly() && FState != TDataSetState::dsSetKey)
+    DatabaseErrorFmt(dbconst::SFieldReadOnly, field->DisplayLabel());
+  Check(DbiLink().PutField(FHandle, field->FieldNo(), ActiveBuffer(), static_cast<const std::uint8_t*>(buffer)));
+  DataEvent();
+}
+
+std::int64_t TDataSet::BlobSize(const TField* field) const {
+  CheckField(field);
+  if (FEmpty && FState == TDataSetState::dsBrowse) return 0;
+  std::uint8_t* rec = ActiveBuffer();
+  Check(DbiLink().OpenBlob(FHandle, rec, field->FieldNo(), true));
+  std::uint32_t size = 0;
+  DBIResult r = DbiLink().GetBlobSize(FHandle, rec, field->FieldNo(), size);
+  DbiLink().FreeBlob(FHandle, rec, field->FieldNo());
+  Check(r);
+  return size;
+}
+
+std::string TDataSet::ReadBlob(const TField* field) const {
+  CheckField(field);
+  if (FEmpty && FState == TDataSetState::dsBrowse) return {};
+  std::uint8_t* rec = ActiveBuffer();
+  const std::uint16_t no = field->FieldNo();
+  Check(DbiLink().OpenBlob(FHandle, rec, no, true));
+  std::string data;
+  std::uint32_t size = 0;
+  DBIResult r = DbiLink().GetBlobSize(FHandle, rec, no, size);
+  // Read in chunks below the transport's limit for one request.
+  constexpr std::uint32_t kChunk = 32768;
+  while (r == 0 && data.size() < size) {
+    std::uint32_t want = std::min<std::uint32_t>(kChunk, size - static_cast<std::uint32_t>(data.size()));
+    std::string chunk(want, '\0');
+    std::uint32_t got = 0;
+    r = DbiLink().GetBlob(FHandle, rec, no, static_cast<std::uint32_t>(data.size()), want,
+                          reinterpret_cast<std::uint8_t*>(chunk.data()), got);
+    if (r != 0) break;
+    if (got == 0 || got > want) break;  // a short store ends the value; never loop on nothing
+    data.append(chunk.data(), got);
+  }
+  DbiLink().FreeBlob(FHandle, rec, no);
+  Check(r);
+  return data;
+}
+
+void TDataSet::WriteBlob(TField* field, const std::string& data) {
+  CheckField(field);
+  if (FState != TDataSetState::dsEdit && FState != TDataSetState::dsInsert) DatabaseError(dbconst::SNotEditing);
+  if (field->ReadOnly()) DatabaseErrorFmt(dbconst::SFieldReadOnly, field->DisplayLabel());
+  std::uint8_t* rec = FRecBuf.data();
+  const std::uint16_t no = field->FieldNo();
+  if (data.size() > 0xFFFFFFF0u) DatabaseErrorFmt(dbconst::SFieldRangeError, "BLOB");
+  const auto length = static_cast<std::uint32_t>(data.size());
+  Check(DbiLink().OpenBlob(FHandle, rec, no, false));
+  DBIResult r = 0;
+  if (length > 0) r = DbiLink().PutBlob(FHandle, rec, no, 0, length, reinterpret_cast<const std::uint8_t*>(data.data()));
+  // A longer old value is cut to the new length; a value that was not there needs no cut.
+  std::uint32_t size = 0;
+  if (r == 0 && DbiLink().GetBlobSize(FHandle, rec, no, size) == 0 && size > length)
+    r = DbiLink().TruncateBlob(FHandle, rec, no, length);
+  Check(r);
+  DataEvent();
+}
+
+// ---- editing --------------------------------------------------------------------------------
+
+bool TDataSet::CanModify() const { return Active() && !FReadOnlyCursor; }
+
+void TDataSet::CheckBrowseMode() {
+  CheckActive();
+  switch (FState) {
+    case TDataSetState::dsEdit:
+    case TDataSetState::dsInsert: Post(); break;
+    case TDataSetState::dsSetKey: SetState(TDataSetState::dsBrowse); break;
+    default: break;
+  }
+}
+
+void TDataSet::Edit() {
+  CheckActive();
+  if (FState == TDataSetState::dsEdit || FState == TDataSetState::dsInsert) return;
+  if (FEmpty) return Insert();
+  if (!CanModify()) DatabaseError(dbconst::SDataSetReadOnly);
+  CheckBrowseMode();
+  Fire(BeforeEdit, this);
+  FOldBuf = FRecBuf;
+  SetState(TDataSetState::dsEdit);
+  Fire(AfterEdit, this);
+}
+
+void TDataSet::Insert() {
+  CheckActive();
+  if (!CanModify()) DatabaseError(dbconst::SDataSetReadOnly);
+  CheckBrowseMode();
+  Fire(BeforeInsert, this);
+  FOldBuf = FRecBuf;
+  Check(DbiLink().InitRecord(FHandle, FRecBuf.data()));
+  SetState(TDataSetState::dsInsert);
+  Fire(OnNewRecord, this);
+  Fire(AfterInsert, this);
+}
+
+void TDataSet::Append() { Insert(); }
+
+void TDataSet::Post() {
+  CheckActive();
+  if (FState == TDataSetState::dsSetKey) {
+    SetState(TDataSetState::dsBrowse);
+    return;
+  }
+  if (FState != TDataSetState::dsEdit && FState != TDataSetState::dsInsert) DatabaseError(dbconst::SNotEditing);
+  Fire(BeforePost, this);
+  for (TField* f : FFields)
+    if (f->Required() && f->IsNull()) DatabaseErrorFmt(dbconst::SFieldRequired, f->DisplayLabel());
+  if (FState == TDataSetState::dsInsert) Check(DbiLink().InsertRecord(FHandle, FRecBuf.data()));
+  else Check(DbiLink().ModifyRecord(FHandle, FRecBuf.data()));
+  ResyncCurrent();
+  FOldBuf.clear();
+  SetState(TDataSetState::dsBrowse);
+  Fire(AfterPost, this);
+}
+
+void TDataSet::ResyncCurrent() {
+  std::vector<std::uint8_t>& temp = FScratch;
+  if (DbiLink().GetRecord(FHandle, temp.data()) == 0) FRecBuf = temp;
+  FHaveCurrent = false;
+  SaveCurrentBookmark();
+  FEmpty = false;
+  FBof = FEof = false;
+}
+
+void TDataSet::Cancel() {
+  CheckActive();
+  if (FState == TDataSetState::dsSetKey) {
+    SetState(TDataSetState::dsBrowse);
+    return;
+  }
+  if (FState != TDataSetState::dsEdit && FState != TDataSetState::dsInsert) return;
+  Fire(BeforeCancel, this);
+  if (!FOldBuf.empty()) FRecBuf = FOldBuf;
+  FOldBuf.clear();
+  RestoreCurrentPosition();
+  SetState(TDataSetState::dsBrowse);
+  Fire(AfterCancel, this);
+}
+
+void TDataSet::Delete() {
+  CheckActive();
+  if (FState == TDataSetState::dsInsert) return Cancel();
+  if (FEmpty) DatabaseError(dbconst::SDataSetEmpty);
+  if (!CanModify()) DatabaseError(dbconst::SDataSetReadOnly);
+  if (FState == TDataSetState::dsEdit) Cancel();
+  CheckBrowseMode();
+  Fire(BeforeDelete, this);
+  RestoreCurrentPosition();
+  Check(DbiLink().DeleteRecord(FHandle));
+  FHaveCurrent = false;
+  if (Fetch(true)) {
+    FBof = FEof = false;
+  } else if (Fetch(false)) {
+    FBof = false;
+    FEof = true;
+  } else {
+    FEmpty = true;
+    FBof = FEof = true;
+    DbiLink().InitRecord(FHandle, FRecBuf.data());
+  }
+  DataEvent();
+  Fire(AfterDelete, this);
+}
+
+// ---- filters --------------------------------------------------------------------------------
+
+void TDataSet::ApplyFilterText() {
+  FFilterExpr.reset();
+  if (FFilterText.empty()) return;
+  auto e = std::make_unique<TFilterExpression>(FFilterText);
+  if (Active() || !FFields.empty())
+    for (const std::string& n : e->FieldNames())
+      if (!FindField(n)) DatabaseErrorFmt(dbconst::SFieldNotFound, n);
+  FFilterExpr = std::move(e);
+}
+
+void TDataSet::SetFilter(const std::string& text) {
+  if (text == FFilterText) return;
+  std::string old = FFilterText;
+  FFilterText = text;
+  try {
+    ApplyFilterText();
+  } catch (...) {
+    FFilterText = old;
+    ApplyFilterText();
+    throw;
+  }
+  if (Active() && FFiltered) First();
+}
+
+void TDataSet::SetFiltered(bool value) {
+  if (value == FFiltered) return;
+  FFiltered = value;
+  if (Active()) First();
+}
+
+TW_PUBLISHED(TDataSet,
+             Prop("Active", &TDataSet::Active, &TDataSet::SetActive),
+             Prop("Filter", &TDataSet::Filter, &TDataSet::SetFilter),
+             Prop("Filtered", &TDataSet::Filtered, &TDataSet::SetFiltered),
+             Prop("BeforeOpen", &TDataSet::BeforeOpen), Prop("AfterOpen", &TDataSet::AfterOpen),
+             Prop("BeforeClose", &TDataSet::BeforeClose), Prop("AfterClose", &TDataSet::AfterClose),
+             Prop("BeforePost", &TDataSet::BeforePost), Prop("AfterPost", &TDataSet::AfterPost),
+             Prop("BeforeScroll", &TDataSet::BeforeScroll), Prop("AfterScroll", &TDataSet::AfterScroll),
+             Prop("OnNewRecord", &TDataSet::OnNewRecord), Prop("OnFilterRecord", &TDataSet::OnFilterRecord));
+
+}  // namespace tw

@@ -1,0 +1,162 @@
+// The data set: a cursor over the records of a table with one current record, the state machine
+// of browsing, editing, inserting and key entry, client-side record filters and the events
+// around each step.  Descendants open the cursor (TTable).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/classes/component.h"
+#include "platform/db/dbilink.h"
+#include "platform/db/fields.h"
+
+namespace tw {
+
+class TDataSet;
+class TFilterExpression;
+
+enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert, dsSetKey, dsCalcFields };
+
+using TDataSetNotifyEvent = std::function<void(TDataSet*)>;
+using TFilterRecordEvent = std::function<void(TDataSet*, bool& accept)>;
+
+class TDataSet : public TComponent {
+  TW_CLASS(TDataSet, TComponent)
+ public:
+  explicit TDataSet(TComponent* owner);
+  ~TDataSet() override;
+
+  // Opening and closing.
+  void Open();
+  void Close();
+  bool Active() const { return FState != TDataSetState::dsInactive; }
+  void SetActive(bool value);
+  TDataSetState State() const { return FState; }
+
+  // Moving.
+  void First();
+  void Last();
+  void Next();
+  void Prior();
+  int MoveBy(int distance);
+  bool Bof() const { return FBof; }
+  bool Eof() const { return FEof; }
+  bool IsEmpty() const { return Active() && FEmpty; }
+  // Records that pass the filter; walks the table and comes back to the current record.
+  int RecordCount();
+  void Refresh();
+
+  // Fields.
+  int FieldCount() const { return static_cast<int>(FFields.size()); }
+  TField* Fields(int index) const;
+  TField* FindField(const std::string& name) const;
+  TField* FieldByName(const std::string& name) const;
+  TFieldDefs& FieldDefs() { return FFieldDefs; }
+  const TFieldDefs& FieldDefs() const { return FFieldDefs; }
+
+  // Editing.
+  void Edit();
+  void Insert();
+  void Append();
+  void Post();
+  void Cancel();
+  void Delete();
+  void CheckBrowseMode();
+  bool CanModify() const;
+
+  // Filters: the Filter text (comparisons of fields with constants, joined by and/or) and the
+  // OnFilterRecord event apply while Filtered is set.
+  const std::string& Filter() const { return FFilterText; }
+  void SetFilter(const std::string& text);
+  bool Filtered() const { return FFiltered; }
+  void SetFiltered(bool value);
+
+  // Data-aware controls.
+  void DisableControls() { ++FDisableCount; }
+  void EnableControls();
+  bool ControlsDisabled() const { return FDisableCount > 0; }
+
+  // Events.
+  TDataSetNotifyEvent BeforeOpen, AfterOpen, BeforeClose, AfterClose, BeforeInsert, AfterInsert, BeforeEdit,
+      AfterEdit, BeforePost, AfterPost, BeforeCancel, AfterCancel, BeforeDelete, AfterDelete, BeforeScroll,
+      AfterScroll, OnNewRecord;
+  TFilterRecordEvent OnFilterRecord;
+  // Called whenever the data-aware controls should refresh (not while controls are disabled).
+  TDataSetNotifyEvent OnDataChange;
+
+  // Used by the fields.
+  bool GetFieldData(const TField* field, void* buffer) const;
+  void SetFieldData(TField* field, const void* buffer);
+  std::string ReadBlob(const TField* field) const;
+  std::int64_t BlobSize(const TField* field) const;
+  void WriteBlob(TField* field, const std::string& data);
+  hDBICur Handle() const { return FHandle; }
+  void CheckActive() const;
+  void CheckInactive() const;
+  // Opens the data set when Active was set while it was being read from a form description.
+  void Loaded() override;
+
+ protected:
+  // Opens the cursor; answers its handle.
+  virtual hDBICur CreateHandle() = 0;
+  // Closes the cursor of the data set.
+  virtual void DestroyHandle();
+  virtual void InternalOpened() {}
+  virtual void InternalClosed() {}
+  // The record image that field reads and writes address (the key image while entering a key).
+  std::uint8_t* ActiveBuffer() const;
+  void SetState(TDataSetState state);
+  void DataEvent();
+  // Makes the record in FRecBuf current after a successful key search or post.
+  void ResyncCurrent();
+  // Sizes the buffers again after the cursor changed its index.
+  void CursorChanged();
+  // Key image of the data set (for descendants that search by key).
+  std::vector<std::uint8_t>& KeyBuffer() { return FKeyBuf; }
+  std::vector<std::uint8_t>& RecordBuffer() { return FRecBuf; }
+  // Record image for reads that may not become current.  It lives as long as the cursor, as
+  // the access layer's cursor may hold on to the last image it was given.
+  std::vector<std::uint8_t>& ScratchBuffer() { return FScratch; }
+  bool RecordPasses(std::uint8_t* record);
+  void ClearBuffers();
+  bool FReadOnlyCursor = false;
+
+ private:
+  void OpenCursor();
+  void BindFields();
+  void FreeDefaultFields();
+  // Fetches in one direction until a record passes; false at the end (cursor left on current).
+  bool Fetch(bool forward);
+  void SaveCurrentBookmark();
+  void RestoreCurrentPosition();
+  void ApplyFilterText();
+  void CheckField(const TField* field) const;
+
+  TDataSetState FState = TDataSetState::dsInactive;
+  hDBICur FHandle = 0;
+  CURProps FProps;
+  std::vector<std::uint8_t> FRecBuf;
+  std::vector<std::uint8_t> FScratch;
+  std::vector<std::uint8_t> FOldBuf;
+  std::vector<std::uint8_t> FKeyBuf;
+  std::vector<std::uint8_t> FBookmark;
+  bool FHaveCurrent = false;
+  bool FBof = true;
+  bool FEof = true;
+  bool FEmpty = true;
+  bool FStreamedActive = false;
+  std::vector<TField*> FFields;
+  std::vector<TField*> FDefaultFields;
+  TFieldDefs FFieldDefs;
+  std::string FFilterText;
+  bool FFiltered = false;
+  std::unique_ptr<TFilterExpression> FFilterExpr;
+  int FDisableCount = 0;
+  bool FDataChangedWhileDisabled = false;
+  TDataSetState FPrevState = TDataSetState::dsBrowse;
+};
+
+}  // namespace tw

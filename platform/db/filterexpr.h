@@ -1,0 +1,33 @@
+// Record filter expressions of the form  Lang = 'ENG' and (Nr > 10 or Nr = 0).  Operands are
+// field names (plain or in brackets), quoted texts ('' for a quote) and numbers; comparisons
+// are = <> < > <= >=; they join with and, or, not and parentheses.  Text compares exactly;
+// numbers compare by value.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/db/fields.h"
+
+namespace tw {
+
+class TFilterExpression {
+ public:
+  // Raises EDatabaseError "Invalid filter expression: ..." for text that does not parse.
+  explicit TFilterExpression(const std::string& text);
+  ~TFilterExpression();
+  // Field names the expression uses, in order of appearance.
+  const std::vector<std::string>& FieldNames() const { return FFieldNames; }
+  // Evaluates with a lookup of field values by name (Null compares unequal to everything).
+  bool Evaluate(const std::function<TFieldValue(const std::string&)>& lookup) const;
+
+  struct Node;
+
+ private:
+  std::unique_ptr<Node> FRoot;
+  std::vector<std::string> FFieldNames;
+};
+
+}  // namespace tw

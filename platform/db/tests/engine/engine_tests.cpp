@@ -1,0 +1,157 @@
+// The data-set classes over the real access layer and the server started inside this process:
+// the two tables of the program created in a fresh folder, filled, searched and walked.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "dbaccess/clientcomms.h"
+#include "dbaccess/dbientry.h"
+#include "dbaccess/embedded.h"
+#include "dbaccess/errortext.h"
+#include "dbengine/base/serverlog.h"
+#include "platform/db/dberrors.h"
+#include "platform/db/session.h"
+#include "platform/db/table.h"
+#include "platform/win/display.h"
+
+namespace tw {
+namespace {
+
+class RealEngine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dbaccess::SetEngineMessageBox([this](const std::string& t, const std::string&, unsigned) {
+      Boxes.push_back(t);
+      return 1;
+    });
+    SelectDisplay("offscreen");
+    ResetWindowSystem();
+    Folder = std::filesystem::temp_directory_path() / ("tw_db_e2e_" + std::to_string(getpid()));
+    std::filesystem::create_directories(Folder);
+    dbengine::QNSetLogPath((Folder / "QNSERVER.LOG").string());
+    dbaccess::RegisterEmbeddedServer(Folder.string());
+    SetDbiLink(nullptr);
+    Session().AddStandardAlias("Tidewell", Folder.string() + "/");
+  }
+  void TearDown() override {
+    for (TTable* t : Tables) delete t;
+    Session().Close();
+    Session().DeleteAlias("Tidewell");
+    dbaccess::DbiExit();
+    dbaccess::SetClientCommsFactory(nullptr);
+    dbaccess::SetEngineMessageBox(nullptr);
+    std::error_code ec;
+    std::filesystem::remove_all(Folder, ec);
+  }
+  TTable* NewTable(const std::string& name) {
+    auto* t = new TTable(nullptr);
+    Tables.push_back(t);
+    t->SetDatabaseName("Tidewell");
+    t->SetTableName(name);
+    return t;
+  }
+  std::filesystem::path Folder;
+  std::vector<TTable*> Tables;
+  std::vector<std::string> Boxes;
+};
+
+TEST_F(RealEngine, InterpretationsAreFoundByFourKeyValuesAndTheirMemoRead) {
+  TTable* t = NewTable("Interprt.QND");
+  t->FieldDefs().Add("Lang", TFieldType::ftString, 3, true);
+  t->FieldDefs().Add("Trans", TFieldType::ftSmallint, 0, true);
+  t->FieldDefs().Add("Radix", TFieldType::ftSmallint, 0, true);
+  t->FieldDefs().Add("Aspect", TFieldType::ftSmallint, 0, true);
+  t->FieldDefs().Add("Interpretation", TFieldType::ftMemo);
+  t->IndexDefs().Add("XPKTransTexts", "Lang;Trans;Radix;Aspect", true, true, false, true);
+  t->CreateTable();
+  ASSERT_TRUE(Boxes.empty()) << Boxes.front();
+  t->SetIndexName("XPKTransTexts");
+  t->Open();
+  const std::string longText = std::string(3000, 'x') + " square";
+  struct Row {
+    int Trans, Radix, Aspect;
+    std::string Text;
+  } rows[] = {{0, 1, 4, "Sun trine Moon."}, {4, 3, 3, longText}, {4, 3, 1, "@120"}};
+  for (const Row& r : rows) {
+    t->Append();
+    t->FieldByName("Lang")->SetAsString("ENG");
+    t->FieldByName("Trans")->SetAsInteger(r.Trans);
+    t->FieldByName("Radix")->SetAsInteger(r.Radix);
+    t->FieldByName("Aspect")->SetAsInteger(r.Aspect);
+    t->FieldByName("Interpretation")->SetAsString(r.Text);
+    t->Post();
+  }
+  t->Close();
+
+  // The program opens it read-only and looks texts up by key.
+  t->SetReadOnly(true);
+  t->Open();
+  EXPECT_EQ(t->RecordCount(), 3);
+  for (const Row& r : rows) {
+    ASSERT_TRUE(t->FindKey({std::string("ENG"), std::int64_t{r.Trans}, std::int64_t{r.Radix}, std::int64_t{r.Aspect}}));
+    EXPECT_EQ(t->FieldByName("Interpretation")->AsString(), r.Text);
+  }
+  EXPECT_FALSE(t->FindKey({std::string("ENG"), std::int64_t{9}, std::int64_t{3}, std::int64_t{1}}));
+  EXPECT_THROW(t->Edit(), EDatabaseError);
+  EXPECT_TRUE(Boxes.empty()) << Boxes.front();
+}
+
+TEST_F(RealEngine, MessagesOfOneLanguageAreWalkedThroughAFilter) {
+  TTable* t = NewTable("Messages.QND");
+  t->FieldDefs().Add("Lang", TFieldType::ftString, 3, true);
+  t->FieldDefs().Add("Nr", TFieldType::ftSmallint, 0, true);
+  t->FieldDefs().Add("Text", TFieldType::ftMemo);
+  t->IndexDefs().Add("XPKMsgs", "Lang;Nr", true, true);
+  t->CreateTable();
+  t->SetIndexName("XPKMsgs");
+  t->Open();
+  const char* langs[] = {"ENG", "DEU", "ENG", "FRA", "ENG"};
+  for (int i = 0; i < 5; ++i) {
+    t->Append();
+    t->FieldByName("Lang")->SetAsString(langs[i]);
+    t->FieldByName("Nr")->SetAsInteger(i);
+    t->FieldByName("Text")->SetAsString(std::string(langs[i]) + " text " + std::to_string(i) + std::string(1000, '.'));
+    t->Post();
+  }
+  t->SetFilter("Lang = 'ENG'");
+  t->SetFiltered(true);
+  std::vector<int> seen;
+  for (t->First(); !t->Eof(); t->Next()) {
+    seen.push_back(t->FieldByName("Nr")->AsInteger());
+    EXPECT_EQ(t->FieldByName("Text")->AsString().substr(0, 8), "ENG text");
+    EXPECT_EQ(t->FieldByName("Text")->AsString().size(), 1010u);
+  }
+  EXPECT_EQ(seen, (std::vector<int>{0, 2, 4}));
+  t->SetFiltered(false);
+  t->Last();
+  EXPECT_EQ(t->FieldByName("Lang")->AsString(), "FRA");
+  t->First();
+  t->Edit();
+  t->FieldByName("Text")->SetAsString("short");
+  t->Post();
+  t->First();
+  EXPECT_EQ(t->FieldByName("Text")->AsString(), "short");
+  t->Delete();
+  EXPECT_EQ(t->RecordCount(), 4);
+  t->EmptyTable();
+  EXPECT_TRUE(t->IsEmpty());
+  t->Close();
+  t->DeleteTable();
+  EXPECT_THROW(t->Open(), EDBEngineError);
+}
+
+TEST_F(RealEngine, MissingTablesGiveTheAccessLayersText) {
+  TTable* t = NewTable("Nothing.QND");
+  try {
+    t->Open();
+    FAIL();
+  } catch (const EDBEngineError& e) {
+    EXPECT_NE(e.ErrorCode(), 0);
+    EXPECT_FALSE(e.Errors(0).Message.empty());
+  }
+  EXPECT_FALSE(t->Active());
+}
+
+}  // namespace
+}  // namespace tw
