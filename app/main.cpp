@@ -1,7 +1,70 @@
-// Placeholder entry point until the application's windows exist.
+// The program block: one copy only, the program folder prepared, the windows made in order, the
+// message loop, and the cleaning up after it.
 #include <cstdio>
+#include <exception>
+
+#include "app/forms/calendarwindow.h"
+#include "app/forms/mainwindow.h"
+#include "app/forms/optionswindow.h"
+#include "app/forms/startup.h"
+#include "app/lib/register.h"
+#include "app/lib/singleinstance.h"
+#include "entry/fieldkit.h"
+#include "platform/forms/comctrls/comctrls.h"
+#include "platform/forms/dialogs/commondialogs.h"
+#include "platform/forms/dialogs/msgbox.h"
+#include "platform/forms/formres/formcreate.h"
+#include "platform/forms/forms.h"
+#include "platform/forms/menus/menus.h"
+#include "platform/forms/stdctrls/stdctrls.h"
+#include "platform/rtl/exceptions.h"
+#include "toolbars/toolbars.h"
+
+namespace {
+
+int RunProgram() {
+  using namespace tw;
+  using namespace tw::app;
+  if (!TSingleInstance::AcquireEarly(ApplicationName)) return 0;
+
+  Application()->Initialize();
+  PrepareProgramFolder(ProgramFolder());
+
+  Application()->SetName(ApplicationName);
+  Application()->SetTitle(ApplicationTitle);
+  Application()->SetHelpFile(ApplicationHelpFile);
+
+  InstallDialogs();
+  RegisterStdControls();
+  RegisterComCtrlsClasses();
+  RegisterMenuClasses();
+  RegisterDialogClasses();
+  entry::InitFieldkit();
+  toolbars::RegisterToolbarClasses();
+  RegisterAppLibClasses();
+  InstallFormResources();
+
+  auto* main = Application()->CreateForm<TfrmMain>();
+  new TSingleInstance(main);
+  Application()->CreateForm<TfrmOptions>();
+  Application()->CreateForm<TAboutBox>();
+  Application()->CreateForm<TfrmCal>();
+  Application()->Run();
+
+  RemoveAliasTable();
+  DoneApplication();
+  return 0;
+}
+
+}  // namespace
 
 int main() {
-  std::puts("Tidewell: the program is not built yet; run `make test` to exercise the libraries.");
-  return 0;
+  try {
+    return RunProgram();
+  } catch (const tw::Exception& e) {
+    std::fprintf(stderr, "Tidewell: %s\n", e.Message().c_str());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "Tidewell: %s\n", e.what());
+  }
+  return 1;
 }

@@ -70,17 +70,8 @@ TOrvForm::TOrvForm(TComponent* owner) : TForm(owner) {
   OnShow = [this](TObject* sender) { FormShow(sender); };
 }
 
-TOrvForm::~TOrvForm() {
-  TNotifyEvent handler = std::move(OnDestroy);
-  OnDestroy = nullptr;
-  if (handler) {
-    try {
-      handler(this);
-    } catch (...) {
-      Application()->HandleException(this);
-    }
-  }
-}
+// A form deleted directly still runs OnDestroy while its members exist (it runs only once).
+TOrvForm::~TOrvForm() { BeforeDestruction(); }
 
 void TOrvForm::WriteString(const std::string& ident, const std::string& value) {
   TWinRegistry reg(SettingsKey());

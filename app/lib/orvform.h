@@ -26,7 +26,7 @@ class TOrvForm : public TForm {
   TW_CLASS(TOrvForm, TForm)
  public:
   explicit TOrvForm(TComponent* owner);
-  // Runs OnDestroy while the form is still whole (its handlers are members of the form).
+  // Runs OnDestroy while the form is still whole also when it is deleted directly.
   ~TOrvForm() override;
 
   TPlacement* Placement1 = nullptr;

@@ -137,11 +137,15 @@ void TComponent::DestroyComponents() {
   while (!components_.empty()) {
     TComponent* c = components_.back();
     Remove(c);
-    delete c;
+    c->Free();
   }
 }
 
 void TComponent::Destroying() { state_.Include(TComponentStateFlag::csDestroying); }
+
+void TComponent::BeforeDestruction() {
+  if (!state_.Contains(TComponentStateFlag::csDestroying)) Destroying();
+}
 
 void TComponent::FreeNotification(TComponent* component) {
   if (component == nullptr || component == this) return;
@@ -168,7 +172,10 @@ void TComponent::Loaded() { state_.Exclude(TComponentStateFlag::csLoading); }
 
 void TComponent::Notification(TComponent* component, TOperation operation) {
   if (operation == TOperation::opRemove && component != nullptr) RemoveFreeNotification(component);
-  for (TComponent* c : std::vector<TComponent*>(components_)) c->Notification(component, operation);
+  // Backwards by index with a bounds check at each step: a component told may free others
+  // (or itself), and no copy of the list is made for every insert and removal.
+  for (std::size_t i = components_.size(); i-- > 0;)
+    if (i < components_.size()) components_[i]->Notification(component, operation);
 }
 
 }  // namespace tw

@@ -53,8 +53,11 @@ class TComponent : public TPersistent {
 
   void InsertComponent(TComponent* component);
   void RemoveComponent(TComponent* component);
+  // Frees every owned component, last created first, each through BeforeDestruction.
   void DestroyComponents();
   void Destroying();
+  // Marks the component as going away (csDestroying) while it is still whole.
+  void BeforeDestruction() override;
 
   // Asks to be told (opRemove) when `component` is destroyed, even when it is not ours.
   void FreeNotification(TComponent* component);

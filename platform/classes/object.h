@@ -45,6 +45,24 @@ class TObject {
   }
   template <typename T>
   bool Is() const { return InheritsFrom(T::StaticClass()); }
+
+  // Runs while the object is still whole, just before it is freed through Free, FreeAndNil or
+  // an owner; descendants release what needs their own members here.
+  virtual void BeforeDestruction() {}
+  // Frees the object: BeforeDestruction, then the destructor.
+  void Free() {
+    BeforeDestruction();
+    delete this;
+  }
 };
+
+// Frees the object `obj` points at (if any) and clears the pointer first, so that handlers run
+// while it is freed already see nil.
+template <typename T>
+void FreeAndNil(T*& obj) {
+  T* doomed = obj;
+  obj = nullptr;
+  if (doomed != nullptr) doomed->Free();
+}
 
 }  // namespace tw

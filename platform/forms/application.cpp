@@ -100,7 +100,7 @@ void TApplication::RegisterCreatedForm(TCustomForm* form) {
     try {
       FormInitializer()(form);
     } catch (...) {
-      delete form;
+      form->Free();
       throw;
     }
   }
@@ -299,7 +299,7 @@ void TApplication::BringToFront() {
 void DoneApplication() {
   if (g_application != nullptr) {
     TApplication* app = g_application;
-    delete app;
+    app->Free();
     g_application = nullptr;
   }
   DoneScreen();

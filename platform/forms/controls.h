@@ -42,6 +42,10 @@ TW_DECLARE_EXCEPTION(EOutOfResources, EOutOfMemory);
 enum class TAlign { alNone, alTop, alBottom, alLeft, alRight, alClient };
 TW_ENUM_NAMES(TAlign, "alNone", "alTop", "alBottom", "alLeft", "alRight", "alClient");
 
+// Horizontal placement of a control's text (labels, edits, memos, panels, status panels).
+enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
+TW_ENUM_NAMES(TAlignment, "taLeftJustify", "taRightJustify", "taCenter");
+
 enum class TMouseButton { mbLeft, mbRight, mbMiddle };
 TW_ENUM_NAMES(TMouseButton, "mbLeft", "mbRight", "mbMiddle");
 

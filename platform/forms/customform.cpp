@@ -66,15 +66,29 @@ TCustomForm::TCustomForm(TComponent* owner)
 
 TCustomForm::~TCustomForm() {
   Destroying();
-  if (OnDestroy) {
+  DoDestroy();
+  canvas_->FreeHandle();
+  FormDestroying(this);
+}
+
+void TCustomForm::BeforeDestruction() {
+  TWinControl::BeforeDestruction();
+  DoDestroy();
+}
+
+void TCustomForm::DoDestroy() {
+  if (destroyEventDone_) return;
+  destroyEventDone_ = true;
+  // Taken out of the form: it runs once, and what it captured lives while it runs.
+  TNotifyEvent handler = std::move(OnDestroy);
+  OnDestroy = nullptr;
+  if (handler) {
     try {
-      OnDestroy(this);
+      handler(this);
     } catch (...) {
       HandleWindowException(this);
     }
   }
-  canvas_->FreeHandle();
-  FormDestroying(this);
 }
 
 void TCustomForm::AfterConstruction() {
@@ -496,7 +510,7 @@ void TCustomForm::WMClose(TMessage&) { Close(); }
 
 void TCustomForm::Release() { PostMessage(Handle(), CM_RELEASE, 0, 0); }
 
-void TCustomForm::CMRelease(TMessage&) { delete this; }
+void TCustomForm::CMRelease(TMessage&) { Free(); }
 
 void TCustomForm::CloseModal() {
   try {

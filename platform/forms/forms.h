@@ -72,6 +72,10 @@ class TCustomForm : public TWinControl {
   // Runs OnCreate; Application()->CreateForm calls it once the form is built (and its
   // properties and handlers are in place).
   virtual void AfterConstruction();
+  // Runs OnDestroy (once) while the whole form, its descendants' members included, still
+  // exists; Free, FreeAndNil, the owner and Release come through here.  A form deleted directly
+  // runs OnDestroy from its destructor instead.
+  void BeforeDestruction() override;
 
   TFormBorderStyle BorderStyle() const { return borderStyle_; }
   void SetBorderStyle(TFormBorderStyle style);
@@ -173,6 +177,7 @@ class TCustomForm : public TWinControl {
  private:
   // The window styles of the border style, icons and form style.
   void FormStyleBits(DWORD& style, DWORD& exStyle) const;
+  void DoDestroy();
   void PlaceOnFirstShow();
   void CloseModal();
   void SetWindowFocus();
@@ -190,6 +195,7 @@ class TCustomForm : public TWinControl {
   bool active_ = false;
   bool placed_ = false;
   bool created_ = false;
+  bool destroyEventDone_ = false;
   TModalResult modalResult_ = mrNone;
   std::unique_ptr<TControlCanvas> canvas_;
   std::string helpFile_;

@@ -111,7 +111,7 @@ TWinControl::~TWinControl() {
   while (!controls_.empty()) {
     TControl* child = controls_.back();
     RemoveControl(child);
-    delete child;
+    child->Free();
   }
 }
 

@@ -333,11 +333,84 @@ constexpr UINT EM_SCROLLCARET = 0x00B7;
 constexpr UINT EM_GETMODIFY = 0x00B8;
 constexpr UINT EM_SETMODIFY = 0x00B9;
 constexpr UINT EM_GETLINECOUNT = 0x00BA;
+constexpr UINT EM_LINEINDEX = 0x00BB;
+constexpr UINT EM_REPLACESEL = 0x00C2;
 constexpr UINT EM_LIMITTEXT = 0x00C5;
 constexpr UINT EM_CANUNDO = 0x00C6;
 constexpr UINT EM_UNDO = 0x00C7;
+constexpr UINT EM_LINEFROMCHAR = 0x00C9;
+constexpr UINT EM_EMPTYUNDOBUFFER = 0x00CD;
 constexpr UINT EM_SETREADONLY = 0x00CF;
 constexpr UINT EN_CHANGE = 0x0300;
+
+// Combo-box and list-box messages, results and notification codes.
+constexpr LRESULT CB_OKAY = 0;
+constexpr LRESULT CB_ERR = -1;
+constexpr LRESULT CB_ERRSPACE = -2;
+constexpr UINT CB_GETEDITSEL = 0x0140;
+constexpr UINT CB_LIMITTEXT = 0x0141;
+constexpr UINT CB_SETEDITSEL = 0x0142;
+constexpr UINT CB_ADDSTRING = 0x0143;
+constexpr UINT CB_DELETESTRING = 0x0144;
+constexpr UINT CB_GETCOUNT = 0x0146;
+constexpr UINT CB_GETCURSEL = 0x0147;
+constexpr UINT CB_GETLBTEXT = 0x0148;
+constexpr UINT CB_GETLBTEXTLEN = 0x0149;
+constexpr UINT CB_INSERTSTRING = 0x014A;
+constexpr UINT CB_RESETCONTENT = 0x014B;
+constexpr UINT CB_FINDSTRING = 0x014C;
+constexpr UINT CB_SELECTSTRING = 0x014D;
+constexpr UINT CB_SETCURSEL = 0x014E;
+constexpr UINT CB_SHOWDROPDOWN = 0x014F;
+constexpr UINT CB_GETITEMDATA = 0x0150;
+constexpr UINT CB_SETITEMDATA = 0x0151;
+constexpr UINT CB_GETDROPPEDCONTROLRECT = 0x0152;
+constexpr UINT CB_SETITEMHEIGHT = 0x0153;
+constexpr UINT CB_GETITEMHEIGHT = 0x0154;
+constexpr UINT CB_GETDROPPEDSTATE = 0x0157;
+constexpr UINT CB_FINDSTRINGEXACT = 0x0158;
+constexpr UINT CB_GETTOPINDEX = 0x015B;
+constexpr UINT CB_SETTOPINDEX = 0x015C;
+
+constexpr WORD CBN_SELCHANGE = 1;
+constexpr WORD CBN_DBLCLK = 2;
+constexpr WORD CBN_EDITCHANGE = 5;
+constexpr WORD CBN_DROPDOWN = 7;
+constexpr WORD CBN_CLOSEUP = 8;
+constexpr WORD CBN_SELENDOK = 9;
+constexpr WORD CBN_SELENDCANCEL = 10;
+
+constexpr LRESULT LB_OKAY = 0;
+constexpr LRESULT LB_ERR = -1;
+constexpr UINT LB_ADDSTRING = 0x0180;
+constexpr UINT LB_INSERTSTRING = 0x0181;
+constexpr UINT LB_DELETESTRING = 0x0182;
+constexpr UINT LB_RESETCONTENT = 0x0184;
+constexpr UINT LB_SETSEL = 0x0185;
+constexpr UINT LB_SETCURSEL = 0x0186;
+constexpr UINT LB_GETSEL = 0x0187;
+constexpr UINT LB_GETCURSEL = 0x0188;
+constexpr UINT LB_GETTEXT = 0x0189;
+constexpr UINT LB_GETTEXTLEN = 0x018A;
+constexpr UINT LB_GETCOUNT = 0x018B;
+constexpr UINT LB_SELECTSTRING = 0x018C;
+constexpr UINT LB_GETTOPINDEX = 0x018E;
+constexpr UINT LB_FINDSTRING = 0x018F;
+constexpr UINT LB_GETSELCOUNT = 0x0190;
+constexpr UINT LB_GETSELITEMS = 0x0191;
+constexpr UINT LB_SETTOPINDEX = 0x0197;
+constexpr UINT LB_GETITEMRECT = 0x0198;
+constexpr UINT LB_GETITEMDATA = 0x0199;
+constexpr UINT LB_SETITEMDATA = 0x019A;
+constexpr UINT LB_SETCARETINDEX = 0x019E;
+constexpr UINT LB_GETCARETINDEX = 0x019F;
+constexpr UINT LB_SETITEMHEIGHT = 0x01A0;
+constexpr UINT LB_GETITEMHEIGHT = 0x01A1;
+constexpr UINT LB_FINDSTRINGEXACT = 0x01A2;
+constexpr UINT LB_ITEMFROMPOINT = 0x01A9;
+
+constexpr WORD LBN_SELCHANGE = 1;
+constexpr WORD LBN_DBLCLK = 2;
 
 // WM_ACTIVATE
 constexpr WORD WA_INACTIVE = 0;
@@ -773,12 +846,38 @@ constexpr int SM_CYSIZEFRAME = SM_CYFRAME;
 constexpr int SM_CXFIXEDFRAME = SM_CXDLGFRAME;
 constexpr int SM_CYFIXEDFRAME = SM_CYDLGFRAME;
 
-// MessageBeep
+// MessageBox flags (also the MessageBeep sounds) and its results
 constexpr UINT MB_OK = 0x00000000;
 constexpr UINT MB_ICONHAND = 0x00000010;
 constexpr UINT MB_ICONQUESTION = 0x00000020;
 constexpr UINT MB_ICONEXCLAMATION = 0x00000030;
 constexpr UINT MB_ICONASTERISK = 0x00000040;
+constexpr UINT MB_OKCANCEL = 0x00000001;
+constexpr UINT MB_ABORTRETRYIGNORE = 0x00000002;
+constexpr UINT MB_YESNOCANCEL = 0x00000003;
+constexpr UINT MB_YESNO = 0x00000004;
+constexpr UINT MB_RETRYCANCEL = 0x00000005;
+constexpr UINT MB_TYPEMASK = 0x0000000F;
+constexpr UINT MB_ICONERROR = MB_ICONHAND;
+constexpr UINT MB_ICONSTOP = MB_ICONHAND;
+constexpr UINT MB_ICONWARNING = MB_ICONEXCLAMATION;
+constexpr UINT MB_ICONINFORMATION = MB_ICONASTERISK;
+constexpr UINT MB_ICONMASK = 0x000000F0;
+constexpr UINT MB_DEFBUTTON1 = 0x00000000;
+constexpr UINT MB_DEFBUTTON2 = 0x00000100;
+constexpr UINT MB_DEFBUTTON3 = 0x00000200;
+constexpr UINT MB_DEFMASK = 0x00000F00;
+constexpr UINT MB_APPLMODAL = 0x00000000;
+constexpr UINT MB_SYSTEMMODAL = 0x00001000;
+constexpr UINT MB_TASKMODAL = 0x00002000;
+
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr int IDABORT = 3;
+constexpr int IDRETRY = 4;
+constexpr int IDIGNORE = 5;
+constexpr int IDYES = 6;
+constexpr int IDNO = 7;
 
 constexpr UINT USER_TIMER_MINIMUM = 10;
 
@@ -790,6 +889,9 @@ ATOM RegisterClass(const WNDCLASS& wc);
 bool UnregisterClass(const char* className, HINSTANCE instance);
 bool GetClassInfo(HINSTANCE instance, const char* className, WNDCLASS* wc);
 int GetClassName(HWND hwnd, char* buffer, int maxCount);
+// True when `hwnd` is a live window of the class named `className` (compared as class names are,
+// without regard to case, and whole, however long).
+bool IsWindowOfClass(HWND hwnd, const std::string& className);
 LONG_PTR GetClassLongPtr(HWND hwnd, int index);
 LONG_PTR SetClassLongPtr(HWND hwnd, int index, LONG_PTR value);
 // A background brush of a plain colour (see HBRUSH).

@@ -78,6 +78,11 @@ int GetClassName(HWND hwnd, char* buffer, int maxCount) {
   return n;
 }
 
+bool IsWindowOfClass(HWND hwnd, const std::string& className) {
+  Window* w = hwnd != 0 ? Find(hwnd) : nullptr;
+  return w != nullptr && w->cls != nullptr && AnsiUpperCase(w->cls->name) == AnsiUpperCase(className);
+}
+
 LONG_PTR GetClassLongPtr(HWND hwnd, int index) {
   Window* w = Find(hwnd);
   if (!w) return 0;

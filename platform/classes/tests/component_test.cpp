@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/rtl/exceptions.h"
@@ -54,6 +56,50 @@ TEST(ComponentOwnership, FreedComponentLeavesItsOwner) {
   auto* a = new Probe(&owner, &log);
   delete a;
   EXPECT_EQ(owner.ComponentCount(), 0);
+}
+
+// Logs BeforeDestruction and the destructor, so tests can see their order and count.
+class Staged : public TComponent {
+  TW_CLASS(Staged, TComponent)
+ public:
+  Staged(TComponent* owner, std::vector<std::string>* log, std::string tag)
+      : TComponent(owner), log_(log), tag_(std::move(tag)) {}
+  ~Staged() override { log_->push_back("dtor " + tag_); }
+  void BeforeDestruction() override {
+    TComponent::BeforeDestruction();
+    log_->push_back("before " + tag_ + (ComponentState().Contains(TComponentStateFlag::csDestroying) ? " destroying" : ""));
+  }
+
+ private:
+  std::vector<std::string>* log_;
+  std::string tag_;
+};
+
+TEST(ComponentDestruction, EveryWayOfFreeingRunsBeforeDestructionFirst) {
+  std::vector<std::string> log;
+  // Free and FreeAndNil.
+  auto* single = new Staged(nullptr, &log, "s");
+  single->Free();
+  Staged* viaNil = new Staged(nullptr, &log, "n");
+  FreeAndNil(viaNil);
+  EXPECT_EQ(viaNil, nullptr);
+  FreeAndNil(viaNil);  // nil stays harmless
+  // An owner frees its components last first, each whole when told.
+  auto* owner = new Staged(nullptr, &log, "o");
+  new Staged(owner, &log, "a");
+  new Staged(owner, &log, "b");
+  owner->Free();
+  EXPECT_EQ(log, (std::vector<std::string>{"before s destroying", "dtor s", "before n destroying", "dtor n",
+                                           "before o destroying", "dtor o", "before b destroying", "dtor b",
+                                           "before a destroying", "dtor a"}));
+}
+
+TEST(ComponentDestruction, DirectDeleteSkipsBeforeDestructionButStillFreesOwned) {
+  std::vector<std::string> log;
+  auto* owner = new Staged(nullptr, &log, "o");
+  new Staged(owner, &log, "a");
+  delete owner;
+  EXPECT_EQ(log, (std::vector<std::string>{"dtor o", "before a destroying", "dtor a"}));
 }
 
 TEST(ComponentNames, DuplicateAndInvalidNamesAreRefused) {

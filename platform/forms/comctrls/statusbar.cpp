@@ -16,11 +16,7 @@ constexpr int kGripSize = 15;
 
 // --- TStatusPanel
 
-int TStatusPanel::Index() const { return panels_ != nullptr ? panels_->IndexOf(this) : -1; }
-
-void TStatusPanel::Changed() {
-  if (panels_ != nullptr) panels_->Changed();
-}
+TStatusPanel::TStatusPanel(TStatusPanels* panels) : TCollectionItem(panels) {}
 
 void TStatusPanel::SetText(const std::string& value) {
   if (value == text_) return;
@@ -33,7 +29,7 @@ void TStatusPanel::SetWidth(int value) {
   Changed();
 }
 
-void TStatusPanel::SetAlignment(TPanelAlignment value) {
+void TStatusPanel::SetAlignment(TAlignment value) {
   alignment_ = value;
   Changed();
 }
@@ -63,53 +59,18 @@ void TStatusPanel::Assign(const TPersistent* source) {
 
 // --- TStatusPanels
 
-TStatusPanel* TStatusPanels::Items(int index) const {
-  if (index < 0 || index >= Count()) throw EListError(Format(classesconst::SListIndexError, {index}));
-  return items_[static_cast<std::size_t>(index)].get();
-}
-
-TStatusPanel* TStatusPanels::Add() { return Insert(Count()); }
-
-TStatusPanel* TStatusPanels::Insert(int index) {
-  index = std::clamp(index, 0, Count());
-  items_.insert(items_.begin() + index, std::make_unique<TStatusPanel>(this));
-  Changed();
-  return items_[static_cast<std::size_t>(index)].get();
-}
-
-void TStatusPanels::Delete(int index) {
-  Items(index);
-  items_.erase(items_.begin() + index);
-  Changed();
-}
-
-void TStatusPanels::Clear() {
-  items_.clear();
-  Changed();
-}
-
-int TStatusPanels::IndexOf(const TStatusPanel* panel) const {
-  for (int i = 0; i < Count(); ++i)
-    if (items_[static_cast<std::size_t>(i)].get() == panel) return i;
-  return -1;
-}
+TStatusPanels::TStatusPanels(TStatusBar* bar)
+    : TCollection([](TCollection* c) -> TCollectionItem* { return new TStatusPanel(static_cast<TStatusPanels*>(c)); }),
+      bar_(bar) {}
 
 void TStatusPanels::Assign(const TPersistent* source) {
-  if (const auto* other = dynamic_cast<const TStatusPanels*>(source); other != nullptr) {
-    if (other == this) return;
-    items_.clear();
-    for (int i = 0; i < other->Count(); ++i) {
-      items_.push_back(std::make_unique<TStatusPanel>(this));
-      items_.back()->Assign(other->Items(i));
-    }
-    Changed();
-    return;
-  }
-  TPersistent::Assign(source);
+  if (source == this) return;
+  TCollection::Assign(source);
 }
 
 void TStatusPanels::Changed() {
   if (bar_ != nullptr) bar_->Invalidate();
+  TCollection::Changed();
 }
 
 // --- TStatusBar
@@ -187,10 +148,10 @@ void TStatusBar::Paint() {
   c->Brush()->SetColor(Color());
   c->FillRect(ClientRect());
   c->Font()->Assign(Font());
-  auto text = [&](TRect r, const std::string& s, TPanelAlignment align) {
+  auto text = [&](TRect r, const std::string& s, TAlignment align) {
     unsigned fmt = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX;
-    if (align == TPanelAlignment::taRightJustify) fmt |= DT_RIGHT;
-    else if (align == TPanelAlignment::taCenter) fmt |= DT_CENTER;
+    if (align == TAlignment::taRightJustify) fmt |= DT_RIGHT;
+    else if (align == TAlignment::taCenter) fmt |= DT_CENTER;
     InflateRect(r, -2, 0);
     c->Brush()->SetStyle(TBrushStyle::bsClear);
     c->DrawText(s, r, fmt);
@@ -199,7 +160,7 @@ void TStatusBar::Paint() {
   if (simplePanel_) {
     TRect r = PanelRect(0);
     c->DrawEdge(r, BDR_SUNKENOUTER, BF_RECT | BF_ADJUST);
-    text(r, simpleText_, TPanelAlignment::taLeftJustify);
+    text(r, simpleText_, TAlignment::taLeftJustify);
   } else {
     for (int i = 0; i < panels_->Count(); ++i) {
       TStatusPanel* p = panels_->Items(i);

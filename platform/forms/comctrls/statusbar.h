@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "platform/classes/collection.h"
 #include "platform/forms/controls.h"
 
 namespace tw {
 
-// Text alignment in a panel.
-enum class TPanelAlignment { taLeftJustify, taRightJustify, taCenter };
-TW_ENUM_NAMES(TPanelAlignment, "taLeftJustify", "taRightJustify", "taCenter");
+// Text alignment in a panel: the controls' TAlignment (the older name stays usable).
+using TPanelAlignment = TAlignment;
 enum class TStatusPanelBevel { pbNone, pbLowered, pbRaised };
 TW_ENUM_NAMES(TStatusPanelBevel, "pbNone", "pbLowered", "pbRaised");
 using enum TStatusPanelBevel;
@@ -24,17 +24,17 @@ using enum TStatusPanelStyle;
 class TStatusPanels;
 class TStatusBar;
 
-class TStatusPanel : public TPersistent {
-  TW_CLASS(TStatusPanel, TPersistent)
+// One panel; its published properties are what a form description stores per item.
+class TStatusPanel : public TCollectionItem {
+  TW_CLASS(TStatusPanel, TCollectionItem)
  public:
-  explicit TStatusPanel(TStatusPanels* panels) : panels_(panels) {}
-  int Index() const;
+  explicit TStatusPanel(TStatusPanels* panels);
   const std::string& Text() const { return text_; }
   void SetText(const std::string& value);
   int Width() const { return width_; }
   void SetWidth(int value);
-  TPanelAlignment Alignment() const { return alignment_; }
-  void SetAlignment(TPanelAlignment value);
+  TAlignment Alignment() const { return alignment_; }
+  void SetAlignment(TAlignment value);
   TStatusPanelBevel Bevel() const { return bevel_; }
   void SetBevel(TStatusPanelBevel value);
   TStatusPanelStyle Style() const { return style_; }
@@ -42,34 +42,29 @@ class TStatusPanel : public TPersistent {
   void Assign(const TPersistent* source) override;
 
  private:
-  void Changed();
-  TStatusPanels* panels_;
   std::string text_;
   int width_ = 50;
-  TPanelAlignment alignment_ = TPanelAlignment::taLeftJustify;
+  TAlignment alignment_ = TAlignment::taLeftJustify;
   TStatusPanelBevel bevel_ = pbLowered;
   TStatusPanelStyle style_ = psText;
 };
 
-class TStatusPanels : public TPersistent {
-  TW_CLASS(TStatusPanels, TPersistent)
+// The bar's panels: a collection, so a form description stores them as `Panels = < item ... >`.
+class TStatusPanels : public TCollection {
+  TW_CLASS(TStatusPanels, TCollection)
  public:
-  explicit TStatusPanels(TStatusBar* bar) : bar_(bar) {}
-  int Count() const { return static_cast<int>(items_.size()); }
+  explicit TStatusPanels(TStatusBar* bar);
   // Raises EListError for an index out of range.
-  TStatusPanel* Items(int index) const;
+  TStatusPanel* Items(int index) const { return static_cast<TStatusPanel*>(TCollection::Items(index)); }
   TStatusPanel* operator[](int index) const { return Items(index); }
-  TStatusPanel* Add();
-  TStatusPanel* Insert(int index);
-  void Delete(int index);
-  void Clear();
-  int IndexOf(const TStatusPanel* panel) const;
+  TStatusPanel* Add() { return static_cast<TStatusPanel*>(TCollection::Add()); }
+  TStatusPanel* Insert(int index) { return static_cast<TStatusPanel*>(TCollection::Insert(index)); }
   void Assign(const TPersistent* source) override;
-  void Changed();
+  // Repaints the bar, then runs OnChange.
+  void Changed() override;
 
  private:
   TStatusBar* bar_;
-  std::vector<std::unique_ptr<TStatusPanel>> items_;
 };
 
 using TDrawPanelEvent = std::function<void(TStatusBar* StatusBar, TStatusPanel* Panel, const TRect& Rect)>;

@@ -27,12 +27,7 @@ HelpKey& Key() {
   return key;
 }
 
-bool IsHelpKeyWindow(HWND hwnd) {
-  if (hwnd == 0 || !IsWindow(hwnd)) return false;
-  char name[32] = {};
-  GetClassName(hwnd, name, sizeof(name));
-  return std::string(name) == kHelpKeyClass;
-}
+bool IsHelpKeyWindow(HWND hwnd) { return IsWindowOfClass(hwnd, kHelpKeyClass); }
 
 bool Call(unsigned command, std::uint32_t data, const std::string* keyword) {
   bool callHelp = true;

@@ -165,7 +165,7 @@ std::vector<std::pair<std::string, std::string>> ParseFileFilter(const std::stri
 class TOpenDialog::Browser {
  public:
   explicit Browser(TOpenDialog* dialog) : d_(dialog), form_(new TForm(nullptr)) {}
-  ~Browser() { delete form_; }
+  ~Browser() { form_->Free(); }
 
   bool Run();
 

@@ -236,7 +236,7 @@ class ComponentReader {
       try {
         comp->SetName(name);
       } catch (const Exception& e) {
-        delete comp;
+        comp->Free();
         Fail("Error reading " + name + ": " + e.Message(), pos);
       }
       Attach(parent, comp);

@@ -78,12 +78,7 @@ Input& In() {
 
 // --- helpers
 
-bool IsTrackerWindow(HWND hwnd) {
-  if (hwnd == 0 || !IsWindow(hwnd)) return false;
-  char name[32] = {};
-  GetClassName(hwnd, name, sizeof(name));
-  return std::string(name) == kTrackerClass;
-}
+bool IsTrackerWindow(HWND hwnd) { return IsWindowOfClass(hwnd, kTrackerClass); }
 
 TCustomForm* FormOfWindow(HWND hwnd) {
   if (hwnd == 0) return nullptr;

@@ -13,14 +13,6 @@
 
 namespace tw {
 
-// Edit messages the window system header does not name.
-constexpr UINT EM_REPLACESEL = 0x00C2;
-constexpr UINT EM_LINEFROMCHAR = 0x00C9;
-constexpr UINT EM_LINEINDEX = 0x00BB;
-constexpr UINT EM_EMPTYUNDOBUFFER = 0x00CD;
-
-enum class TAlignment { taLeftJustify, taRightJustify, taCenter };
-TW_ENUM_NAMES(TAlignment, "taLeftJustify", "taRightJustify", "taCenter");
 enum class TEditCharCase { ecNormal, ecUpperCase, ecLowerCase };
 TW_ENUM_NAMES(TEditCharCase, "ecNormal", "ecUpperCase", "ecLowerCase");
 enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };

@@ -217,6 +217,57 @@ TEST_F(FormTest, ClientSizeAndCoordinatesAccountForTheFrame) {
   EXPECT_EQ(shape->ClientToScreen(Point(0, 0)), Point(before.X + 13, before.Y + 24));
 }
 
+// A form whose OnDestroy handler uses a member of the derived class.
+class TMemberForm : public TForm {
+  TW_CLASS(TMemberForm, TForm)
+ public:
+  TMemberForm(TComponent* owner, std::vector<std::string>* log) : TForm(owner), log_(log), label_("alive") {
+    OnDestroy = [this](TObject*) { log_->push_back("destroy " + label_); };
+  }
+  ~TMemberForm() override {
+    label_ = "gone";
+    log_->push_back("dtor");
+  }
+
+ private:
+  std::vector<std::string>* log_;
+  std::string label_;
+};
+
+TEST_F(FormTest, OnDestroyRunsOnceWhileTheDerivedFormIsWhole) {
+  std::vector<std::string> log;
+  const std::vector<std::string> whole{"destroy alive", "dtor"};
+  // Free and FreeAndNil.
+  (new TMemberForm(Application(), &log))->Free();
+  EXPECT_EQ(log, whole);
+  log.clear();
+  TMemberForm* viaNil = new TMemberForm(nullptr, &log);
+  FreeAndNil(viaNil);
+  EXPECT_EQ(log, whole);
+  // Freed by its owner (the application, as DoneApplication does at exit).
+  log.clear();
+  auto* owner = new TComponent(nullptr);
+  new TMemberForm(owner, &log);
+  owner->Free();
+  EXPECT_EQ(log, whole);
+  // Release from a handler.
+  log.clear();
+  auto* released = new TMemberForm(Application(), &log);
+  released->Show();
+  released->Release();
+  Pump();
+  EXPECT_EQ(log, whole);
+  // Deleted directly: the destructor still runs OnDestroy, once (after the derived members went,
+  // so such a handler must not use them).
+  log.clear();
+  auto* deleted = new TMemberForm(nullptr, &log);
+  deleted->OnDestroy = [&log](TObject*) { log.push_back("destroy"); };
+  delete deleted;
+  EXPECT_EQ(log, (std::vector<std::string>{"dtor", "destroy"}));
+  EXPECT_EQ(Screen()->FormCount(), 0);
+}
+
+
 TEST_F(FormTest, ReleaseFreesTheFormFromItsOwnHandler) {
   TForm* form = NewForm();
   auto* panel = new TTestPanel(form);

@@ -1,6 +1,7 @@
 // Windows: creation and destruction, stale handles, procedure replacement, hooks, relations
 // and z-order, text, styles and extra bytes.
 #include <cstring>
+#include <string>
 
 #include "platform/win/tests/winfixture.h"
 
@@ -260,6 +261,27 @@ TEST_F(WindowTest, TextStylesAndExtraBytes) {
   EXPECT_FALSE(UnregisterClass("Extra", 0));  // still in use
   DestroyWindow(e);
   EXPECT_TRUE(UnregisterClass("Extra", 0));
+}
+
+TEST_F(WindowTest, WindowOfClassComparesWholeNamesWithoutCase) {
+  // Two names longer than a short buffer and alike in their first 32 characters.
+  const std::string longA = "TidewellTestWindowClassWithALongName_A";
+  const std::string longB = "TidewellTestWindowClassWithALongName_B";
+  for (const std::string* name : {&longA, &longB}) {
+    WNDCLASS wc;
+    wc.lpfnWndProc = DefWindowProc;
+    wc.lpszClassName = name->c_str();
+    ASSERT_NE(RegisterClass(wc), 0);
+  }
+  HWND a = CreateWindowEx(0, longA.c_str(), "", WS_POPUP, 0, 0, 10, 10, 0, 0, 0, nullptr);
+  ASSERT_NE(a, 0u);
+  EXPECT_TRUE(IsWindowOfClass(a, longA));
+  EXPECT_TRUE(IsWindowOfClass(a, "tidewelltestwindowclasswithalongname_a"));
+  EXPECT_FALSE(IsWindowOfClass(a, longB));
+  EXPECT_FALSE(IsWindowOfClass(a, longA.substr(0, 31)));
+  EXPECT_FALSE(IsWindowOfClass(0, longA));
+  DestroyWindow(a);
+  EXPECT_FALSE(IsWindowOfClass(a, longA));  // a stale handle is no window of any class
 }
 
 TEST_F(WindowTest, ShowHideMinimiseAndSizeMessages) {

@@ -1,4 +1,6 @@
-#include "platform/forms/formres/collection.h"
+#include "platform/classes/collection.h"
+
+#include <algorithm>
 
 #include "platform/classes/classesconst.h"
 #include "platform/classes/typinfo.h"
@@ -7,12 +9,7 @@
 
 namespace tw {
 
-int TCollectionItem::Index() const {
-  if (collection_ == nullptr) return -1;
-  for (int i = 0; i < collection_->Count(); ++i)
-    if (collection_->Items(i) == this) return i;
-  return -1;
-}
+int TCollectionItem::Index() const { return collection_ != nullptr ? collection_->IndexOf(this) : -1; }
 
 void TCollectionItem::Changed() {
   if (collection_ != nullptr) collection_->Changed();
@@ -23,10 +20,14 @@ TCollectionItem* TCollection::Items(int index) const {
   return items_[static_cast<std::size_t>(index)].get();
 }
 
-TCollectionItem* TCollection::Add() {
-  items_.emplace_back(factory_(this));
+TCollectionItem* TCollection::Add() { return Insert(Count()); }
+
+TCollectionItem* TCollection::Insert(int index) {
+  index = std::clamp(index, 0, Count());
+  auto at = items_.insert(items_.begin() + index, std::unique_ptr<TCollectionItem>(factory_(this)));
+  TCollectionItem* item = at->get();
   Changed();
-  return items_.back().get();
+  return item;
 }
 
 void TCollection::Delete(int index) {
@@ -39,6 +40,12 @@ void TCollection::Clear() {
   if (items_.empty()) return;
   items_.clear();
   Changed();
+}
+
+int TCollection::IndexOf(const TCollectionItem* item) const {
+  for (std::size_t i = 0; i < items_.size(); ++i)
+    if (items_[i].get() == item) return static_cast<int>(i);
+  return -1;
 }
 
 void TCollection::Changed() {
@@ -54,6 +61,7 @@ void TCollection::Assign(const TPersistent* source) {
     TPersistent::Assign(source);
     return;
   }
+  if (other == this) return;  // clearing first would lose the items being copied
   items_.clear();
   for (int i = 0; i < other->Count(); ++i) {
     TCollectionItem* src = other->Items(i);

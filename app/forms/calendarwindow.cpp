@@ -1,0 +1,101 @@
+// The calendar pop-up and the about window.
+#include "app/forms/calendarwindow.h"
+
+#include "app/forms/mainwindow.h"
+#include "entry/fkcalendar.h"
+#include "entry/fkspinner.h"
+#include "horoscope/chartglobals.h"
+#include "platform/classes/typinfo.h"
+#include "platform/forms/formres/formstream.h"
+#include "platform/forms/stdctrls/extctrls.h"
+#include "platform/forms/stdctrls/stdctrls.h"
+
+namespace tw::app {
+
+namespace {
+constexpr int MsgAboutText = 104;
+}
+
+bool CalendarKeepsOpen(Word key) {
+  switch (key) {
+    case 0:
+    case 9:
+    case 13:
+    case 16:
+    case 17:
+    case 18:
+    case 20:
+    case 27:
+    case 112:
+    case 144:
+    case 145:
+      return true;
+    default:
+      return key >= 32 && key <= 40;
+  }
+}
+
+TfrmCal::TfrmCal(TComponent* owner) : TForm(owner) {
+  if (frmCal == nullptr) frmCal = this;
+}
+
+TfrmCal::~TfrmCal() {
+  if (frmCal == this) frmCal = nullptr;
+}
+
+void TfrmCal::FormCreate(TObject*) {
+  using namespace std::placeholders;
+  if (SpinnerMonth != nullptr) SpinnerMonth->OnClick = std::bind(&TfrmCal::SpinnerMonthClick, this, _1, _2, _3, _4);
+  if (SpinnerYear != nullptr) SpinnerYear->OnClick = std::bind(&TfrmCal::SpinnerYearClick, this, _1, _2, _3, _4);
+}
+
+void TfrmCal::FormKeyDown(TObject*, Word& key, TShiftState) {
+  if (!CalendarKeepsOpen(key)) SetModalResult(mrCancel);
+}
+
+void TfrmCal::CalendarDblClick(TObject*) { SetModalResult(mrOk); }
+
+void TfrmCal::SpinnerMonthClick(TObject*, entry::TSpinState state, double delta, bool) {
+  if (Calendar == nullptr) return;
+  const int n = static_cast<int>(delta);
+  if (state == entry::TSpinState::ssLeft) Calendar->IncMonths(-n);
+  if (state == entry::TSpinState::ssRight) Calendar->IncMonths(n);
+}
+
+void TfrmCal::SpinnerYearClick(TObject*, entry::TSpinState state, double delta, bool) {
+  if (Calendar == nullptr) return;
+  const int n = static_cast<int>(delta);
+  if (state == entry::TSpinState::ssLeft) Calendar->IncYears(-n);
+  if (state == entry::TSpinState::ssRight) Calendar->IncYears(n);
+}
+
+TAboutBox::TAboutBox(TComponent* owner) : TOrvForm(owner) {
+  if (AboutBox == nullptr) AboutBox = this;
+}
+
+TAboutBox::~TAboutBox() {
+  if (AboutBox == this) AboutBox = nullptr;
+}
+
+void TAboutBox::FormShow(TObject* sender) {
+  TOrvForm::FormShow(sender);
+  if (Description == nullptr) return;
+  Description->SetReadOnly(false);
+  Description->SetText(horoscope::GetMessageText(MsgAboutText));
+  Description->SetReadOnly(true);
+}
+
+TW_PUBLISHED_METHODS(TfrmCal, Method("FormCreate", &TfrmCal::FormCreate), Method("FormKeyDown", &TfrmCal::FormKeyDown),
+                     Method("CalendarDblClick", &TfrmCal::CalendarDblClick));
+TW_FORM_FIELDS(TfrmCal, Field("Calendar", &TfrmCal::Calendar), Field("Panel1", &TfrmCal::Panel1),
+               Field("pbOk", &TfrmCal::pbOk), Field("pbCancel", &TfrmCal::pbCancel),
+               Field("SpinnerMonth", &TfrmCal::SpinnerMonth), Field("SpinnerYear", &TfrmCal::SpinnerYear));
+TW_REGISTER_CLASS(TfrmCal);
+
+TW_PUBLISHED_METHODS(TAboutBox, Method("FormShow", &TAboutBox::FormShow));
+TW_FORM_FIELDS(TAboutBox, Field("Panel1", &TAboutBox::Panel1), Field("ProductName", &TAboutBox::ProductName),
+               Field("Version", &TAboutBox::Version), Field("ValueVersion", &TAboutBox::ValueVersion),
+               Field("Description", &TAboutBox::Description), Field("Ok", &TAboutBox::Ok));
+TW_REGISTER_CLASS(TAboutBox);
+
+}  // namespace tw::app

@@ -1,0 +1,61 @@
+// TfrmCal: the borderless calendar pop-up under a date field, and TAboutBox: the about window.
+#pragma once
+
+#include "app/lib/orvform.h"
+#include "platform/forms/forms.h"
+
+namespace tw {
+class TButton;
+class TLabel;
+class TMemo;
+class TPanel;
+namespace entry {
+class TFkCalendar;
+class TFkSpinner;
+enum class TSpinState : std::uint8_t;
+}  // namespace entry
+}  // namespace tw
+
+namespace tw::app {
+
+// Whether a key pressed in the calendar leaves it open (navigation, Tab, Enter, Esc, the
+// shift keys, F1 and the lock keys); every other key closes it with Cancel.
+bool CalendarKeepsOpen(Word key);
+
+class TfrmCal : public TForm {
+  TW_CLASS(TfrmCal, TForm)
+ public:
+  explicit TfrmCal(TComponent* owner);
+  ~TfrmCal() override;
+
+  entry::TFkCalendar* Calendar = nullptr;
+  TPanel* Panel1 = nullptr;
+  TButton* pbOk = nullptr;
+  TButton* pbCancel = nullptr;
+  entry::TFkSpinner* SpinnerMonth = nullptr;
+  entry::TFkSpinner* SpinnerYear = nullptr;
+
+  void FormCreate(TObject* sender);
+  void FormKeyDown(TObject* sender, Word& key, TShiftState shift);
+  void CalendarDblClick(TObject* sender);
+  void SpinnerMonthClick(TObject* sender, entry::TSpinState state, double delta, bool wrap);
+  void SpinnerYearClick(TObject* sender, entry::TSpinState state, double delta, bool wrap);
+};
+
+class TAboutBox : public TOrvForm {
+  TW_CLASS(TAboutBox, TOrvForm)
+ public:
+  explicit TAboutBox(TComponent* owner);
+  ~TAboutBox() override;
+
+  TPanel* Panel1 = nullptr;
+  TLabel* ProductName = nullptr;
+  TLabel* Version = nullptr;
+  TLabel* ValueVersion = nullptr;
+  TMemo* Description = nullptr;
+  TButton* Ok = nullptr;
+
+  void FormShow(TObject* sender);
+};
+
+}  // namespace tw::app

@@ -1,0 +1,138 @@
+// TfrmMain: the application's main window.  It holds the transit list view, the toolbars with
+// the person buttons and the transit-date field, the menus, the two charts and the timer, and
+// starts every recalculation of the list (ShowTransits).
+//
+// The list's interpretation texts come through ITransitTexts (the program hands in its table);
+// the view is the window's text control behind ITransitView.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/forms/optionswindow.h"
+#include "app/forms/transitlist.h"
+#include "app/lib/orvform.h"
+#include "platform/rtl/datetime.h"
+
+namespace tw {
+class TLabel;
+class TMainMenu;
+class TMemo;
+class TMenuItem;
+class TTimer;
+namespace entry {
+class TFkAttachedButton;
+class TFkPictureField;
+}  // namespace entry
+namespace horoscope {
+class THoroscope;
+}
+namespace toolbars {
+class TDockX;
+class TToolbarX;
+class TToolbarButtonX;
+class TToolbarSepX;
+}  // namespace toolbars
+}  // namespace tw
+
+namespace tw::app {
+
+class TfrmMain;
+class TfrmOptions;
+class TfrmCal;
+class TAboutBox;
+
+// The application's windows, set when each is made and cleared when it goes.
+extern TfrmMain* frmMain;
+extern TfrmOptions* frmOptions;
+extern TfrmCal* frmCal;
+extern TAboutBox* AboutBox;
+
+// Ends a running list at its next aspect test (Esc, Exit, the person buttons).
+extern bool StopFlag;
+
+// Help contexts of the main window's help calls.
+inline constexpr int MainHelpContext = 1;
+inline constexpr int CompanyHelpContext = 4;
+inline constexpr int ContentsHelpContext = 22014;
+
+// The help context carried by a link's hidden text; 1 when it is not a number.
+int LinkHelpContext(const std::string& hiddenText);
+
+class TfrmMain : public TOrvForm, public IOptionsListener {
+  TW_CLASS(TfrmMain, TOrvForm)
+ public:
+  explicit TfrmMain(TComponent* owner);
+  ~TfrmMain() override;
+
+  // Components made from the form description.
+  TMemo* rtext = nullptr;
+  toolbars::TDockX* DockTop = nullptr;
+  toolbars::TDockX* DockLeft = nullptr;
+  toolbars::TDockX* DockRight = nullptr;
+  toolbars::TDockX* DockBottom = nullptr;
+  toolbars::TToolbarX* ToolbarX = nullptr;
+  toolbars::TToolbarX* ToolbarTime = nullptr;
+  toolbars::TToolbarButtonX* pbInfo = nullptr;
+  toolbars::TToolbarButtonX* pbPers1 = nullptr;
+  toolbars::TToolbarButtonX* pbPers2 = nullptr;
+  toolbars::TToolbarButtonX* pbPers3 = nullptr;
+  toolbars::TToolbarButtonX* pbPers4 = nullptr;
+  toolbars::TToolbarButtonX* pbPrint = nullptr;
+  toolbars::TToolbarButtonX* pbExit = nullptr;
+  TLabel* Transit = nullptr;
+  entry::TFkPictureField* dfTransDate = nullptr;
+  entry::TFkAttachedButton* dfTransBtn = nullptr;
+  TMainMenu* MainMenu = nullptr;
+  TTimer* TimerRecalc = nullptr;
+  horoscope::THoroscope* RadixHoroscope = nullptr;
+  horoscope::THoroscope* TransitHoroscope = nullptr;
+
+  // The transit date of the last list.
+  TDateTime LastTransitDate = 0.0;
+  // The interpretation texts (none until the program hands in its table).
+  ITransitTexts* Texts = nullptr;
+  // Folder of the chart listings "_Radix.TXT" and "_Transit.TXT" ("" = the current folder).
+  std::string ListingFolder;
+  // Number of lists begun (for the status of the window and its tests).
+  int ListsStarted = 0;
+
+  // The one recalculation: both charts and the whole list.
+  void ShowTransits();
+  // The view the list is written to.
+  ITransitView& View();
+  // The person button n (1..4).
+  toolbars::TToolbarButtonX* PersonButton(int n) const;
+
+  // IOptionsListener
+  void PersonCaptionChanged(int person, const std::string& caption) override;
+  void RecalcPeriodChanged(int minutes) override;
+
+  // Handlers bound by the form description.
+  void FormCreate(TObject* sender);
+  void FormShow(TObject* sender);
+  void FormDestroy(TObject* sender);
+  void FormKeyUp(TObject* sender, Word& key, TShiftState shift);
+  void TimerRecalcTimer(TObject* sender);
+  void pbPersClick(TObject* sender);
+  void pbExitClick(TObject* sender);
+  void pbPrintClick(TObject* sender);
+  void pbInfoClick(TObject* sender);
+  void mnuOptionsClick(TObject* sender);
+  void mnuHelpContentsClick(TObject* sender);
+  void mnuHelpCompanyClick(TObject* sender);
+  void rtextHyperLinkEvent(TObject* sender, const std::string& hiddenText);
+  void dfTransDateEnter(TObject* sender);
+  void dfTransDateExit(TObject* sender);
+  void dfTransBtnClick(TObject* sender);
+
+  // The caption "message 1 - message 98".
+  void SetMainCaption();
+
+ private:
+  void PrepareCharts();
+  void ShowWelcome();
+  std::unique_ptr<ITransitView> view_;
+};
+
+}  // namespace tw::app

@@ -1,0 +1,44 @@
+// Start-up preparation of the program folder.
+#include "app/forms/startup.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/files.h"
+
+namespace tw::app {
+
+std::string ExePath;
+
+std::string ProgramFolder() {
+  std::error_code ec;
+  std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) exe = std::filesystem::current_path(ec) / "tidewell";
+  std::string folder = exe.parent_path().string();
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+std::string AliasScriptLine(const std::string& folder) { return std::string(ApplicationName) + ";" + folder + "\r\n"; }
+
+void RemoveAliasTable() {
+  std::error_code ec;
+  std::filesystem::remove(ExePath + AliasTableName, ec);
+}
+
+void PrepareProgramFolder(const std::string& folder) {
+  std::string path = folder;
+  if (path.empty() || path.back() != '/') path += '/';
+  if (::chdir(path.c_str()) != 0) {
+    const int error = InOutErrorFromErrno(errno);
+    throw EInOutError("Cannot enter the program folder " + path, error);
+  }
+  ExePath = path;
+  RemoveAliasTable();
+  AtomicWriteFile(ExePath + AliasScriptName, AliasScriptLine(ExePath));
+}
+
+}  // namespace tw::app

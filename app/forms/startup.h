@@ -1,0 +1,33 @@
+// Preparing the process for the windows: the program folder becomes the current folder, the
+// database alias script that maps the alias "Tidewell" to that folder is written, and the
+// server's stale alias table is removed.
+#pragma once
+
+#include <string>
+
+namespace tw::app {
+
+inline constexpr char AliasScriptName[] = "QNALIAS.SC$";
+inline constexpr char AliasTableName[] = "QNALIAS.QND";
+inline constexpr char ApplicationName[] = "Tidewell";
+inline constexpr char ApplicationTitle[] = "Corvane - Tidewell";
+inline constexpr char ApplicationHelpFile[] = "TW_ENG.hlp";
+
+// The program's folder with its trailing separator ("" until set by PrepareProgramFolder).
+extern std::string ExePath;
+
+// The folder of the running program file, with a trailing '/'.
+std::string ProgramFolder();
+
+// The one line of the alias script for `folder`: "Tidewell;" + folder + CR LF.
+std::string AliasScriptLine(const std::string& folder);
+
+// Makes `folder` (with its trailing separator) the program folder and the current folder,
+// deletes a stale alias table and writes the alias script whole or not at all.  Raises
+// EInOutError when the folder cannot be entered or the script cannot be written.
+void PrepareProgramFolder(const std::string& folder);
+
+// Deletes the server's alias table of the program folder (a missing file is no error).
+void RemoveAliasTable();
+
+}  // namespace tw::app

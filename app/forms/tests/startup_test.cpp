@@ -1,0 +1,74 @@
+#include "app/forms/startup.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/rtl/exceptions.h"
+
+namespace tw::app {
+namespace {
+
+class StartupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    home = std::filesystem::current_path();
+    folder = std::filesystem::temp_directory_path() / ("tw_startup_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+  }
+  void TearDown() override {
+    std::filesystem::current_path(home);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+    std::filesystem::remove_all(folder);
+  }
+  static std::string Read(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+  }
+  std::filesystem::path home, folder;
+};
+
+TEST_F(StartupTest, ScriptNamesTheProgramFolderWithItsTrailingSeparator) {
+  EXPECT_EQ(AliasScriptLine("/opt/tidewell/"), "Tidewell;/opt/tidewell/\r\n");
+  std::ofstream(folder / AliasTableName) << "stale";
+  std::ofstream(folder / AliasScriptName) << "Tidewell;/somewhere/else/\r\nsecond line\r\n";
+
+  PrepareProgramFolder(folder.string());
+  const std::string expected = folder.string() + "/";
+  EXPECT_EQ(ExePath, expected);
+  EXPECT_EQ(std::filesystem::current_path(), folder);
+  EXPECT_FALSE(std::filesystem::exists(folder / AliasTableName)) << "a stale alias table is removed";
+  EXPECT_EQ(Read(folder / AliasScriptName), "Tidewell;" + expected + "\r\n") << "exactly one line";
+
+  std::ofstream(folder / AliasTableName) << "left by the server";
+  RemoveAliasTable();
+  EXPECT_FALSE(std::filesystem::exists(folder / AliasTableName));
+  RemoveAliasTable();  // missing: no error
+}
+
+TEST_F(StartupTest, UnwritableFolderEndsTheStartWithAnInputOutputError) {
+  EXPECT_THROW(PrepareProgramFolder((folder / "missing").string()), EInOutError);
+  if (::geteuid() == 0) GTEST_SKIP() << "the superuser writes everywhere";
+  std::ofstream(folder / AliasScriptName) << "old";
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  EXPECT_THROW(PrepareProgramFolder(folder.string()), Exception);
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+  EXPECT_EQ(Read(folder / AliasScriptName), "old") << "the old script stays whole";
+}
+
+TEST(ProgramFolder, EndsWithASeparatorAndHoldsTheProgram) {
+  const std::string f = ProgramFolder();
+  ASSERT_FALSE(f.empty());
+  EXPECT_EQ(f.back(), '/');
+  EXPECT_TRUE(std::filesystem::is_directory(f));
+}
+
+}  // namespace
+}  // namespace tw::app

@@ -1,0 +1,144 @@
+// The transit list writer: title lines, the aspect loop over both charts with the lookup of
+// interpretation texts (including references to the text of another aspect), and the closing
+// text.
+#include "app/forms/transitlist.h"
+
+#include "horoscope/chartglobals.h"
+#include "horoscope/chartmath.h"
+#include "horoscope/horoscope.h"
+#include "platform/rtl/datetime.h"
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/sysutils.h"
+
+namespace tw::app {
+
+namespace {
+
+std::uint64_t RunCounter = 0;
+
+// Orb kind of the transit aspects.
+constexpr std::uint8_t TransitOrbKind = 2;
+
+int AspectOfAngle(long angle) {
+  switch (angle) {
+    case 0: return 1;
+    case 30: return 6;
+    case 60: return 5;
+    case 90: return 3;
+    case 120: return 4;
+    case 150: return 7;
+    case 180: return 2;
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+std::uint64_t TransitRunCounter() { return RunCounter; }
+
+std::optional<int> ReferredAspect(std::string_view text) {
+  if (text.empty() || text.front() != '@') return std::nullopt;
+  long angle = 0;
+  for (std::size_t k = 1; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k) {
+    // Digits beyond any listed angle cannot name one; stop growing so long runs cannot overflow.
+    if (angle <= 100000) angle = angle * 10 + (text[k] - '0');
+  }
+  return AspectOfAngle(angle);
+}
+
+void WriteInPieces(ITransitView& view, std::string_view text) {
+  while (!text.empty()) {
+    const std::size_t n = std::min(text.size(), MaxTextPiece);
+    view.InputString(std::string(text.substr(0, n)));
+    text.remove_prefix(n);
+  }
+}
+
+std::string FormatMessage(const std::string& pattern, const std::string& a1, const std::string& a2,
+                          const std::string& a3) {
+  try {
+    return Format(pattern, {a1, a2, a3});
+  } catch (const Exception&) {
+    return pattern;
+  }
+}
+
+void TTransitListWriter::WriteTitle(const horoscope::THoroscope& transit,
+                                    const horoscope::THoroscope& radix) {
+  using horoscope::GetMessageText;
+  View.SetCurrentAttr(TTransitAttr::Header);
+  View.InputString(GetMessageText(MsgPersonLabel) + " " + radix.HorName + "\r");
+  View.InputString(FormatMessage(GetMessageText(MsgBirthLine), DateToStr(radix.HorDate),
+                                 FormatDateTime("hh:nn", radix.HorTime), radix.HorPlace) +
+                   "\r");
+  View.InputString(FormatMessage(GetMessageText(MsgTransitLine), DateToStr(transit.HorDate),
+                                 FormatDateTime("hh:nn", transit.HorTime)) +
+                   "\r");
+  View.InputString("\r");
+}
+
+void TTransitListWriter::WriteAspectHeading(int transitBody, int aspect, int radixBody) {
+  using horoscope::GetMessageText;
+  const auto run = [this](const std::string& link, int helpContext, const char* after) {
+    View.SetCurrentAttr(TTransitAttr::Link);
+    View.InputString(link);
+    View.SetCurrentAttr(TTransitAttr::Number);
+    View.InputString(std::to_string(helpContext));
+    View.SetCurrentAttr(TTransitAttr::Title);
+    View.InputString(after);
+  };
+  run(GetMessageText(MsgTransitBodyLabel) + " " + horoscope::GetBodyName(transitBody),
+      TransitBodyHelpBase + transitBody, " ");
+  run(horoscope::GetAspectName(aspect), AspectHelpBase + aspect, " ");
+  run(GetMessageText(MsgRadixBodyLabel) + " " + horoscope::GetBodyName(radixBody),
+      RadixBodyHelpBase + radixBody, "\r");
+}
+
+void TTransitListWriter::WriteTextBlock(const std::string& text) {
+  if (!LetOthersRun()) return;
+  View.SetCurrentAttr(TTransitAttr::Text);
+  View.InputString(text);
+  ++Entries;
+  LetOthersRun();
+}
+
+bool TTransitListWriter::LetOthersRun() {
+  if (OnProcessMessages) OnProcessMessages();
+  return RunCounter == MyRun;
+}
+
+bool TTransitListWriter::Write(const horoscope::THoroscope& transit,
+                               const horoscope::THoroscope& radix) {
+  MyRun = ++RunCounter;
+  Entries = 0;
+  if (StopFlag != nullptr) *StopFlag = false;
+
+  WriteTitle(transit, radix);
+
+  const std::string& lang = horoscope::LanguageCode;
+  for (int i = 0; i <= LastListedBody; ++i) {
+    if (transit.HorBodyEnabled[static_cast<std::size_t>(i)] == 0) continue;
+    for (int j = 0; j <= LastListedBody; ++j) {
+      if (radix.HorBodyEnabled[static_cast<std::size_t>(j)] == 0) continue;
+      const int a = horoscope::FindAspect(TransitOrbKind, i, j, transit.HorLongitude, radix.HorLongitude);
+      if (Stopped()) return false;
+      if (a == 0) continue;
+      std::string text;
+      if (!Texts.FindText(lang, i, j, a, text)) continue;
+      if (const auto r = ReferredAspect(text)) {
+        if (*r == a) continue;
+        std::string referred;
+        if (!Texts.FindText(lang, i, j, *r, referred)) continue;
+        text = std::move(referred);
+      }
+      WriteAspectHeading(i, a, j);
+      WriteTextBlock(text);
+      if (RunCounter != MyRun) return false;
+    }
+  }
+  if (Stopped()) return false;
+  WriteInPieces(View, horoscope::GetMessageText(MsgClosingText));
+  return true;
+}
+
+}  // namespace tw::app

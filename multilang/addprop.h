@@ -1,0 +1,81 @@
+// TAddPropertiesForm chooses which properties of the edited form are translated: the available
+// properties on the left, the properties to change on the right.  On OK the edited language
+// component gets exactly the chosen properties in the language chosen in the editor.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/forms/forms.h"
+
+namespace tw {
+class TButton;
+class TCheckBox;
+class TEdit;
+class TListBox;
+}  // namespace tw
+
+namespace tw::multilang {
+
+class TLangSwitch;
+
+struct TPropertyKey {
+  std::string Component;
+  std::string Property;
+  int ValueID = -1;
+  bool operator==(const TPropertyKey&) const = default;
+};
+
+struct TPropertyFilter {
+  bool Caption = true;
+  bool Hint = false;
+  bool Items = false;
+  bool All = false;
+  bool User = false;
+  std::string UserName;
+  bool Passes(const std::string& property) const;
+};
+
+// The translatable properties of the component's form that pass the filter: per component (the
+// form by its class name) its string-like properties, the lines of its string lists and the
+// sub-properties of its other objects; under the language component its pseudo-properties.
+std::vector<TPropertyKey> TranslatableProperties(TLangSwitch& sw, const TPropertyFilter& filter);
+// The pseudo-property names of the language component, in the browser's order.
+const std::vector<std::string>& PseudoPropertyNames();
+// Gives language `languageID` exactly the values of `keys` (their current texts), captures the
+// default language again and drops default named strings that no other language has.
+void SetTranslatedProperties(TLangSwitch& sw, int languageID, const std::vector<TPropertyKey>& keys);
+
+class TAddPropertiesForm : public TForm {
+  TW_CLASS(TAddPropertiesForm, TForm)
+ public:
+  explicit TAddPropertiesForm(TComponent* owner);
+  void SetEdited(TLangSwitch* edited, int languageID);
+  void Include(int srcIndex);
+  void Exclude(int dstIndex);
+  void AddNamedString(const std::string& identifier);
+  void Apply();
+
+  TListBox* SrcList = nullptr;
+  TListBox* DstList = nullptr;
+  TCheckBox* CaptionCheckBox = nullptr;
+  TCheckBox* HintCheckBox = nullptr;
+  TCheckBox* ItemsCheckBox = nullptr;
+  TCheckBox* AllCheckBox = nullptr;
+  TCheckBox* UserCheckBox = nullptr;
+  TEdit* FilterName = nullptr;
+  TButton* OKBtn = nullptr;
+  TButton* CancelBtn = nullptr;
+
+  const std::vector<TPropertyKey>& Chosen() const { return dst_; }
+  const std::vector<TPropertyKey>& Available() const { return src_; }
+
+ private:
+  void Rebuild();
+  static std::string KeyText(const TPropertyKey& k);
+  TLangSwitch* edited_ = nullptr;
+  int language_ = -1;
+  std::vector<TPropertyKey> src_, dst_;
+};
+
+}  // namespace tw::multilang

@@ -1,0 +1,136 @@
+#include "multilang/copyfrom.h"
+
+#include "multilang/hourglass.h"
+#include "multilang/langswitch.h"
+#include "platform/forms/comctrls/combobox.h"
+#include "platform/forms/stdctrls/stdctrls.h"
+
+namespace tw::multilang {
+namespace {
+
+bool SameKey(const TLanguageEntry& a, const TLanguageEntry& b) {
+  return a.Component == b.Component && a.Property == b.Property && a.ValueID == b.ValueID;
+}
+
+// The design text of a key: the default language's captured value (the form may show another
+// language at the moment), else the form's current value.
+std::string DesignText(TLangSwitch& sw, TLanguageEntry& e) {
+  for (const auto& d : sw.Languages())
+    if (d->Kind == ekValue && d->ID == 0 && SameKey(*d, e)) return d->Text;
+  if (e.IsNamedString()) return e.Text;
+  try {
+    return sw.ReadValue(e);
+  } catch (const std::exception&) {
+    return e.Text;
+  }
+}
+
+}  // namespace
+
+void CopyLanguageValues(TLangSwitch& sw, int sourceID, int targetID, bool overwrite, TCopySource how) {
+  if (targetID < 0 || targetID == sourceID) return;
+  sw.ResolveEntries();
+  auto& entries = sw.Languages();
+  auto textFor = [&](TLanguageEntry& key, const TLanguageEntry* source) -> std::string {
+    switch (how) {
+      case TCopySource::csSelected: return source != nullptr ? source->Text : key.Text;
+      case TCopySource::csExternal: {
+        std::string text;
+        if (sw.LookupExternal(key.Component, key.Property, key.ValueID, targetID, text)) return text;
+        return DesignText(sw, key);
+      }
+      case TCopySource::csDesign:
+      default: return DesignText(sw, key);
+    }
+  };
+  std::size_t count = entries.size();
+  for (std::size_t i = 1; i < count; ++i) {
+    TLanguageEntry& e = *entries[i];
+    if (e.Kind != ekValue) continue;
+    if (sourceID >= 0 && e.ID == sourceID) {
+      TLanguageEntry* existing = nullptr;
+      for (std::size_t j = 1; j < entries.size(); ++j)
+        if (entries[j]->Kind != ekLanguage && entries[j]->ID == targetID && SameKey(*entries[j], e))
+          existing = entries[j].get();
+      if (existing == nullptr) {
+        auto copy = std::make_unique<TLanguageEntry>(e);
+        copy->ID = targetID;
+        copy->Text = textFor(e, &e);
+        entries.push_back(std::move(copy));
+      } else if (overwrite) {
+        existing->Text = textFor(e, &e);
+      }
+    } else if (sourceID < 0 && e.ID == targetID) {
+      e.Text = textFor(e, nullptr);
+    }
+  }
+}
+
+TCopyFromForm::TCopyFromForm(TComponent* owner) : TForm(owner) {
+  SetCaption("Copy from dialog");
+  SetBounds(120, 120, 360, 260);
+  auto place = [this](TControl* c, const std::string& name, int top, const std::string& caption) {
+    c->SetName(name);
+    c->SetParent(this);
+    c->SetBounds(8, top, 330, 22);
+    if (!caption.empty()) c->SetCaption(caption);
+  };
+  LanguageList = new TComboBox(this);
+  place(LanguageList, "LanguageList", 8, "");
+  LanguageList->SetStyle(csDropDownList);
+  Overwrite = new TCheckBox(this);
+  place(Overwrite, "Overwrite", 36, "Overwrite existing properties in %s");
+  Design = new TRadioButton(this);
+  place(Design, "Design", 70, "Design time language");
+  Design->SetChecked(true);
+  Selected = new TRadioButton(this);
+  place(Selected, "Selected", 96, "Language selected above");
+  ExternalProp = new TRadioButton(this);
+  place(ExternalProp, "ExternalProp", 122, "Other forms properties that has the same object names");
+  OKBtn = new TButton(this);
+  place(OKBtn, "OKBtn", 190, "&OK");
+  OKBtn->SetBounds(180, 190, 75, 25);
+  OKBtn->SetModalResult(mrOk);
+  OKBtn->OnClick = [this](TObject*) { ApplyChoice(); };
+  CancelBtn = new TButton(this);
+  place(CancelBtn, "CancelBtn", 190, "&Cancel");
+  CancelBtn->SetBounds(262, 190, 75, 25);
+  CancelBtn->SetModalResult(mrCancel);
+  LanguageList->OnChange = [this](TObject*) { LanguageChanged(); };
+}
+
+void TCopyFromForm::SetTarget(TLangSwitch* edited, int targetLanguageID) {
+  edited_ = edited;
+  target_ = targetLanguageID;
+  LanguageList->Items()->Clear();
+  LanguageList->Items()->AddObject("None (only update values)", static_cast<std::intptr_t>(-1));
+  for (const auto& e : edited->Languages())
+    if (e->Kind == ekLanguage && e->ID != targetLanguageID)
+      LanguageList->Items()->AddObject(e->Text, static_cast<std::intptr_t>(e->ID));
+  LanguageList->SetItemIndex(0);
+  std::string caption = "Overwrite existing properties in %s";
+  caption.replace(caption.find("%s"), 2, edited->LanguageName(targetLanguageID));
+  Overwrite->SetCaption(caption);
+  LanguageChanged();
+}
+
+void TCopyFromForm::LanguageChanged() {
+  bool none = LanguageList->ItemIndex() <= 0;
+  ExternalProp->SetEnabled(edited_ != nullptr && !edited_->LanguageFile().empty());
+  if (none) Overwrite->SetChecked(true);
+  Overwrite->SetEnabled(!none);
+  Selected->SetEnabled(!none);
+}
+
+void TCopyFromForm::ApplyChoice() {
+  if (edited_ == nullptr) return;
+  HourGlass wait;
+  int i = LanguageList->ItemIndex();
+  int source = i <= 0 ? -1 : static_cast<int>(LanguageList->Items()->Objects(i));
+  TCopySource how = Selected->Checked() && source >= 0 ? TCopySource::csSelected
+                    : ExternalProp->Checked()          ? TCopySource::csExternal
+                                                       : TCopySource::csDesign;
+  CopyLanguageValues(*edited_, source, target_, Overwrite->Checked() || source < 0, how);
+}
+
+}  // namespace tw::multilang

@@ -1,0 +1,539 @@
+// The language component: entries, language switching, broadcasting and the chooser list.
+#include "multilang/langswitch.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "multilang/hourglass.h"
+#include "multilang/langeditor.h"
+#include "platform/classes/filer.h"
+#include "platform/forms/comctrls/listbox.h"
+#include "platform/forms/dialogs/msgbox.h"
+#include "platform/forms/forms.h"
+#include "platform/forms/menus/menus.h"
+#include "platform/rtl/files.h"
+#include "platform/rtl/win1252.h"
+#include "platform/win/winapi.h"
+
+namespace tw::multilang {
+namespace {
+
+// The names in flight between a posted language message and its receiver, by ticket.  A
+// receiver destroyed before its message arrives takes its tickets with it.
+struct PendingName {
+  const TLangSwitch* Receiver;
+  std::string Name;
+};
+std::map<LPARAM, PendingName>& PendingNames() {
+  static std::map<LPARAM, PendingName> names;
+  return names;
+}
+LPARAM NextTicket() {
+  static LPARAM ticket = 0;
+  return ++ticket;
+}
+
+bool IsEditorWindowClass(const std::string& cls) {
+  return cls == "TLangEditorForm" || cls == "TAddPropertiesForm" || cls == "TCopyFromForm";
+}
+
+TCustomForm* FindOwnerForm(TComponent* owner) {
+  if (owner == nullptr) return nullptr;
+  if (auto* f = dynamic_cast<TCustomForm*>(owner)) return f;
+  return dynamic_cast<TCustomForm*>(owner->Owner());
+}
+
+TLangSwitch* FirstSwitchOf(TComponent* form) {
+  for (int i = 0; i < form->ComponentCount(); ++i)
+    if (auto* s = dynamic_cast<TLangSwitch*>(form->Components(i))) return s;
+  return nullptr;
+}
+
+}  // namespace
+
+std::string PrivateIniFolder() {
+  std::string base;
+  if (const char* x = std::getenv("XDG_CONFIG_HOME"); x != nullptr && *x != '\0') {
+    base = x;
+  } else if (const char* h = std::getenv("HOME"); h != nullptr) {
+    base = std::string(h) + "/.config";
+  } else {
+    base = "/tmp";
+  }
+  std::string folder = base + "/tidewell/";
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  return folder;
+}
+
+UINT TLangSwitch::LanguageMessage() {
+  static const UINT msg = RegisterWindowMessage("TLangSwitch.SelectLanguage");
+  return msg;
+}
+
+void TLangSwitch::ShowError(const std::string& text) {
+  Application()->MessageBox(text, Application()->Title(), MB_OK | MB_ICONERROR);
+}
+
+void TLangSwitch::ReportFileError(const std::string& fileName, int code) {
+  ShowError(LangFileErrorText(fileName, code));
+}
+
+TLangSwitch::TLangSwitch(TComponent* owner) : TMComboBox(owner), filter_(std::make_unique<TStringList>()) {
+  ownerForm_ = FindOwnerForm(owner);
+  auto e = std::make_unique<TLanguageEntry>();
+  e->Kind = ekLanguage;
+  e->ID = 0;
+  e->Text = "English";
+  entries_.push_back(std::move(e));
+}
+
+TLangSwitch::~TLangSwitch() {
+  std::erase_if(PendingNames(), [this](const auto& p) { return p.second.Receiver == this; });
+}
+
+std::string TLangSwitch::SectionName() const {
+  return (ownerForm_ != nullptr ? std::string(ownerForm_->ClassName()) : std::string()) + Name();
+}
+
+// --- language list ------------------------------------------------------------------------
+
+int TLangSwitch::LanguageID(const std::string& name) const {
+  for (const auto& e : entries_)
+    if (e->Kind == ekLanguage && e->Text == name) return e->ID;
+  return -1;
+}
+
+std::string TLangSwitch::LanguageName(int id) const {
+  for (const auto& e : entries_)
+    if (e->Kind == ekLanguage && e->ID == id) return e->Text;
+  return {};
+}
+
+int TLangSwitch::NextFreeID() const {
+  for (int id = 0; id < 32768; ++id)
+    if (LanguageName(id).empty() && std::none_of(entries_.begin(), entries_.end(), [id](const auto& e) {
+          return e->Kind == ekLanguage && e->ID == id;
+        }))
+      return id;
+  return -1;
+}
+
+int TLangSwitch::AddLanguage(const std::string& name, const std::string& icon) {
+  if (name.empty() || name == entries_[0]->Text || LanguageID(name) >= 0) return -1;
+  int id = NextFreeID();
+  if (id < 0) return -1;
+  auto e = std::make_unique<TLanguageEntry>();
+  e->Kind = ekLanguage;
+  e->ID = id;
+  e->Text = name;
+  e->Icon = icon;
+  entries_.push_back(std::move(e));
+  return id;
+}
+
+bool TLangSwitch::DeleteLanguageValues(int id) {
+  if (id <= 0) return false;
+  std::erase_if(entries_, [id](const auto& e) { return e->Kind != ekLanguage && e->ID == id; });
+  return true;
+}
+
+bool TLangSwitch::DeleteLanguage(const std::string& name) {
+  int id = LanguageID(name);
+  if (id <= 0) return false;
+  DeleteLanguageValues(id);
+  std::erase_if(entries_, [id](const auto& e) { return e->Kind == ekLanguage && e->ID == id; });
+  if (current_ == name) current_ = entries_[0]->Text;
+  return true;
+}
+
+void TLangSwitch::ClearEntries() { entries_.resize(1); }
+
+bool TLangSwitch::SetLanguageIcon(const std::string& name, const std::string& iconImage) {
+  for (auto& e : entries_)
+    if (e->Kind == ekLanguage && e->Text == name) {
+      e->Icon = iconImage;
+      return true;
+    }
+  return false;
+}
+
+bool TLangSwitch::RenameLanguage(const std::string& oldName, const std::string& newName) {
+  if (newName.empty() || LanguageID(newName) >= 0) return false;
+  for (auto& e : entries_)
+    if (e->Kind == ekLanguage && e->Text == oldName) {
+      e->Text = newName;
+      if (current_ == oldName) current_ = newName;
+      if (defaultLanguage_ == oldName && e->ID == 0) defaultLanguage_ = newName;
+      return true;
+    }
+  return false;
+}
+
+// --- switching ------------------------------------------------------------------------------
+
+void TLangSwitch::Change() {
+  TMComboBox::Change();  // the user's OnChange
+  int i = ItemIndex();
+  if (i >= 0 && i < Items()->Count() && Items()->Objects(i) != 0) SelectLanguage(Items()->Strings(i), true);
+}
+
+bool TLangSwitch::SelectLanguage(const std::string& name, bool broadcast) {
+  if (ComponentState().Contains(TComponentStateFlag::csDesigning) || name == current_) return false;
+  if (!loading_ && !languageFile_.empty()) {
+    std::int32_t age = FileAge(ExpandedFileName(languageFile_));
+    if (age != fileAge_ && age != -1) LoadLanguageFile();
+  }
+  FireEvent(OnTranslate, this, name);
+  bool success = Translate(name);
+  if (updateWinIni_) WriteWinIni();
+  int id = LanguageID(name);
+  for (int i = 0; i < Items()->Count(); ++i) {
+    auto* e = reinterpret_cast<TLanguageEntry*>(Items()->Objects(i));
+    if (e != nullptr && e->ID == id) SetItemIndex(i);
+  }
+  RefreshLanguageList(true);
+  if (broadcast) Broadcast();
+  FireEvent(OnTranslated, this, name, success);
+  return success;
+}
+
+void TLangSwitch::Broadcast() {
+  if (ComponentState().Contains(TComponentStateFlag::csDesigning)) return;
+  if (ownerForm_ != nullptr && IsEditorWindowClass(ownerForm_->ClassName())) return;
+  std::string name = current_;
+  TComponent* app = Application();
+  for (int i = 0; i < app->ComponentCount(); ++i) {
+    auto* form = dynamic_cast<TCustomForm*>(app->Components(i));
+    if (form == nullptr) continue;
+    for (int j = 0; j < form->ComponentCount(); ++j) {
+      auto* other = dynamic_cast<TLangSwitch*>(form->Components(j));
+      if (other == nullptr || other == this) continue;
+      // The name travels by ticket, so that a receiver never reads freed memory.
+      LPARAM ticket = NextTicket();
+      PendingNames()[ticket] = PendingName{other, name};
+      if (!PostMessage(other->Handle(), LanguageMessage(), 0, ticket)) PendingNames().erase(ticket);
+    }
+  }
+}
+
+void TLangSwitch::WndProc(TMessage& msg) {
+  if (msg.Msg == LanguageMessage() && msg.Msg != 0) {
+    auto it = PendingNames().find(msg.LParam);
+    if (it != PendingNames().end() && it->second.Receiver == this) {
+      std::string name = it->second.Name;
+      PendingNames().erase(it);
+      SelectLanguage(name, false);
+    }
+    return;
+  }
+  TMComboBox::WndProc(msg);
+}
+
+bool TLangSwitch::Translate(const std::string& name) {
+  int id = LanguageID(name);
+  if (ComponentState().Contains(TComponentStateFlag::csDesigning) || id == -1) return true;
+  std::unique_ptr<HourGlass> wait;
+  if (name != current_) {
+    current_ = name;
+    wait = std::make_unique<HourGlass>();
+  }
+  ResolveEntries();
+  bool failed = false;
+  std::vector<const TLanguageEntry*> done;
+  if (id != 0) {
+    for (auto& e : entries_) {
+      if (e->Kind != ekValue || e->ID != id) continue;
+      if (e->IsNamedString() || ApplyValue(*e)) {
+        done.push_back(e.get());
+      } else {
+        failed = true;
+      }
+    }
+  }
+  for (auto& e : entries_) {
+    if (e->Kind != ekValue || e->ID != 0 || e->IsNamedString()) continue;
+    bool covered = std::any_of(done.begin(), done.end(), [&](const TLanguageEntry* d) {
+      return d->Component == e->Component && d->Property == e->Property && d->ValueID == e->ValueID;
+    });
+    if (!covered && !ApplyValue(*e)) failed = true;
+  }
+  return !failed;
+}
+
+std::string TLangSwitch::GetString(const std::string& name) {
+  auto find = [&](int id) -> std::string {
+    for (std::size_t i = 1; i < entries_.size(); ++i) {
+      const auto& e = entries_[i];
+      if (e->Kind == ekValue && e->ID == id && e->Property == "#" + name) return e->Text;
+    }
+    return {};
+  };
+  std::string text = find(LanguageID(current_));
+  if (text.empty()) text = find(0);
+  return ExpandNamedStrings(text);
+}
+
+std::string TLangSwitch::ExpandNamedStrings(const std::string& text, int depth) {
+  // A named string that names itself (directly or in a circle) is expanded a bounded number of
+  // times, so a careless translation cannot hang the program.
+  if (depth > 16) return text;
+  std::string out;
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    std::size_t a = text.find('&', pos);
+    if (a == std::string::npos) break;
+    std::size_t b = text.find('&', a + 1);
+    if (b == std::string::npos || b - a - 1 > 255) break;
+    std::string ref = text.substr(a + 1, b - a - 1);
+    if (ref.find(' ') != std::string::npos) break;
+    out += text.substr(pos, a - pos);
+    if (ref.empty()) {
+      out += "&&";
+    } else {
+      std::string saved = current_;
+      std::string sub;
+      auto find = [&](int id) -> std::string {
+        for (std::size_t i = 1; i < entries_.size(); ++i) {
+          const auto& e = entries_[i];
+          if (e->Kind == ekValue && e->ID == id && e->Property == "#" + ref) return e->Text;
+        }
+        return {};
+      };
+      sub = find(LanguageID(current_));
+      if (sub.empty()) sub = find(0);
+      out += ExpandNamedStrings(sub, depth + 1);
+    }
+    pos = b + 1;
+  }
+  out += text.substr(pos);
+  return out;
+}
+
+// --- chooser list and adopted controls -------------------------------------------------------
+
+void TLangSwitch::RefreshLanguageList(bool translate) {
+  int selectedID = -1;
+  int sel = ItemIndex();
+  if (sel >= 0 && sel < Items()->Count()) {
+    if (auto* e = reinterpret_cast<TLanguageEntry*>(Items()->Objects(sel))) selectedID = e->ID;
+  }
+  Items()->Clear();
+  while (IconSlotCount() > 0 && DeleteItemIcon(IconSlotCount() - 1)) {
+  }
+  for (auto& e : entries_) {
+    if (e->Kind != ekLanguage || filter_->IndexOf(e->Text) >= 0) continue;
+    int index = Items()->AddObject(e->Text, reinterpret_cast<std::intptr_t>(e.get()));
+    if (!e->Icon.empty()) {
+      try {
+        TIcon icon;
+        icon.LoadFromBytes(e->Icon);
+        SetItemIcon(index, &icon);
+      } catch (const Exception&) {
+        // an unreadable flag is shown without its icon
+      }
+    }
+  }
+  bool designing = ComponentState().Contains(TComponentStateFlag::csDesigning);
+  if (!designing && translate && selectedID >= 0) {
+    for (auto& e : entries_)
+      if (e->Kind == ekValue && e->ID == selectedID && e->Component == Name()) ApplyValue(*e);
+  }
+  int pick = -1;
+  for (int i = 0; i < Items()->Count(); ++i) {
+    auto* e = reinterpret_cast<TLanguageEntry*>(Items()->Objects(i));
+    if (designing ? e->Text == entries_[0]->Text : e->ID == selectedID) pick = i;
+  }
+  if (pick < 0) pick = Items()->IndexOf(defaultLanguage_);
+  SetItemIndex(pick);
+  FillAdopted();
+}
+
+void TLangSwitch::FillAdopted() {
+  if (adoptOn_ == nullptr) return;
+  SetVisible(false);
+  std::string selected = ItemIndex() >= 0 ? Items()->Strings(ItemIndex()) : std::string();
+  TMenuItem* menu = dynamic_cast<TMenuItem*>(adoptOn_);
+  if (auto* m = dynamic_cast<TMenu*>(adoptOn_)) menu = m->Items();
+  if (menu != nullptr) {
+    menu->Clear();
+    for (int i = Items()->Count() - 1; i >= 0; --i) {
+      auto* item = new TMenuItem(menu->Owner() != nullptr ? menu->Owner() : this);
+      std::string name = Items()->Strings(i);
+      item->SetCaption(name);
+      item->SetRadioItem(true);
+      item->OnClick = [this, name](TObject*) { AdoptedClick(name); };
+      menu->Insert(0, item);
+    }
+    for (int i = 0; i < menu->Count(); ++i) menu->Items(i)->SetChecked(menu->Items(i)->Caption() == selected);
+    return;
+  }
+  TCustomListBox* list = dynamic_cast<TCustomListBox*>(adoptOn_);
+  TCustomComboBox* combo = dynamic_cast<TCustomComboBox*>(adoptOn_);
+  TStrings* lines = list != nullptr ? list->Items() : combo != nullptr ? combo->Items() : nullptr;
+  if (lines == nullptr) return;
+  lines->Clear();
+  for (int i = 0; i < Items()->Count(); ++i) lines->AddObject(Items()->Strings(i), Items()->Objects(i));
+  auto* ctrl = dynamic_cast<TControl*>(adoptOn_);
+  ctrl->OnClick = [this, list, combo](TObject*) {
+    int i = list != nullptr ? list->ItemIndex() : combo->ItemIndex();
+    TStrings* l = list != nullptr ? list->Items() : combo->Items();
+    if (i >= 0 && i < l->Count()) AdoptedClick(l->Strings(i));
+  };
+  int index = lines->IndexOf(selected);
+  if (list != nullptr) list->SetItemIndex(index);
+  if (combo != nullptr) combo->SetItemIndex(index);
+}
+
+void TLangSwitch::AdoptedClick(const std::string& name) {
+  std::string selected = ItemIndex() >= 0 ? Items()->Strings(ItemIndex()) : std::string();
+  if (name == selected) return;
+  SelectLanguage(name, true);
+  FireEvent(OnChange, this);
+}
+
+void TLangSwitch::SetAdoptOn(TComponent* value) {
+  if (value != nullptr && dynamic_cast<TMenuItem*>(value) == nullptr && dynamic_cast<TMenu*>(value) == nullptr &&
+      dynamic_cast<TCustomListBox*>(value) == nullptr && dynamic_cast<TCustomComboBox*>(value) == nullptr) {
+    ShowError("Error setting AdoptOn property, an illigal component");
+    return;
+  }
+  adoptOn_ = value;
+  if (value != nullptr) value->FreeNotification(this);
+  if (!ComponentState().Contains(TComponentStateFlag::csLoading)) RefreshLanguageList(false);
+}
+
+// --- life cycle -----------------------------------------------------------------------------
+
+void TLangSwitch::Loaded() {
+  TMComboBox::Loaded();
+  if (!languageFile_.empty()) {
+    LoadLanguageFile();
+  } else {
+    RecheckEntries();
+    ResolveEntries();
+    RefreshLanguageList(true);
+    CaptureDefaults();
+  }
+  if (Items()->Count() > 0 && Items()->Objects(0) != 0) current_ = Items()->Strings(0);
+  if (ComponentState().Contains(TComponentStateFlag::csDesigning)) return;
+  std::string start;
+  TComponent* app = Application();
+  for (int i = 0; i < app->ComponentCount(); ++i) {
+    auto* form = dynamic_cast<TCustomForm*>(app->Components(i));
+    if (form == nullptr || form == ownerForm_ ||
+        (ownerForm_ != nullptr && std::string(form->ClassName()) == ownerForm_->ClassName()))
+      continue;
+    if (TLangSwitch* s = FirstSwitchOf(form); s != nullptr) {
+      int sel = s->ItemIndex();
+      if (sel >= 0 && sel < s->Items()->Count() && s->Items()->Objects(sel) != 0) start = s->Items()->Strings(sel);
+    }
+  }
+  if (start.empty()) start = defaultLanguage_;
+  int index = Items()->IndexOf(start);
+  if (index < 0 && Items()->Count() > 0) index = 0;
+  SetItemIndex(index);
+  Change();
+}
+
+void TLangSwitch::Notification(TComponent* component, TOperation operation) {
+  TMComboBox::Notification(component, operation);
+  if (component == this || component->Name().empty() ||
+      ComponentState().Contains(TComponentStateFlag::csDestroying))
+    return;
+  bool changed = false;
+  if (operation == TOperation::opRemove) {
+    if (component == adoptOn_) adoptOn_ = nullptr;
+    for (std::size_t i = 1; i < entries_.size(); ++i) {
+      auto& e = entries_[i];
+      if (e->ComponentRef == component || (e->Kind == ekValue && e->Component == component->Name())) {
+        if (e->Kind == ekValue) {
+          e->Kind = ekMissing;
+          changed = true;
+        }
+        e->ComponentRef = nullptr;
+        e->PropInfo = nullptr;
+      }
+    }
+  } else if (!ComponentState().Contains(TComponentStateFlag::csLoading)) {
+    for (auto& e : entries_)
+      if (e->Kind == ekMissing && e->Component == component->Name()) {
+        e->Kind = ekValue;
+        changed = true;
+      }
+  }
+  if (changed && !languageFile_.empty()) SaveLanguageFile();
+}
+
+void TLangSwitch::DefineProperties(TFiler* filer) {
+  TMComboBox::DefineProperties(filer);
+  filer->DefineBinaryProperty(
+      "LanguagesData",
+      [this](TStream& stream) {
+        std::string bytes(static_cast<std::size_t>(stream.Size()), '\0');
+        stream.SetPosition(0);
+        if (!bytes.empty()) stream.Read(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+        if (languageFile_.empty() && !bytes.empty()) ReadLanguagesData(bytes);
+      },
+      [this](TStream& stream) {
+        if (!languageFile_.empty()) return;
+        std::string bytes = LanguagesData();
+        stream.Write(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+      },
+      true);
+}
+
+void TLangSwitch::SwitchToDefault() {
+  if (current_ != entries_[0]->Text && !ComponentState().Contains(TComponentStateFlag::csLoading)) {
+    bool saved = loading_;
+    loading_ = true;
+    SelectLanguage(entries_[0]->Text, false);
+    loading_ = saved;
+  }
+}
+
+void TLangSwitch::Browse(TObject* data) {
+  if (entries_.empty()) return;
+  std::unique_ptr<HourGlass> wait = std::make_unique<HourGlass>();
+  if (ItemIndex() < 0 && Items()->Count() > 0) SetItemIndex(0);
+  std::string remembered = ItemIndex() >= 0 ? Items()->Strings(ItemIndex()) : current_;
+  int rememberedID = LanguageID(remembered);
+  bool designing = ComponentState().Contains(TComponentStateFlag::csDesigning);
+  if (!designing && rememberedID != 0) SelectLanguage(entries_[0]->Text, false);
+  if (!languageFile_.empty()) LoadLanguageFile();
+  auto* editor = new TLangEditorForm(Application());
+  editor->SetEdited(this, data);
+  RecheckEntries();
+  ResolveEntries();
+  CaptureDefaults();
+  wait.reset();
+  TModalResult result = editor->ShowModal();
+  if (result == mrOk && !languageFile_.empty()) SaveLanguageFile();
+  delete editor;
+  RefreshLanguageList(true);
+  if (!designing && rememberedID != 0 && rememberedID != -1) {
+    if (SelectLanguage(remembered, true)) {
+      for (int i = 0; i < Items()->Count(); ++i) {
+        auto* e = reinterpret_cast<TLanguageEntry*>(Items()->Objects(i));
+        if (e != nullptr && e->ID == rememberedID) SetItemIndex(i);
+      }
+    }
+  }
+}
+
+TW_PUBLISHED(TLangSwitch, Prop("LanguageFile", &TLangSwitch::LanguageFile, &TLangSwitch::SetLanguageFile),
+             Prop("DefaultLanguage", &TLangSwitch::DefaultLanguage, &TLangSwitch::SetDefaultLanguage),
+             Prop("LanguageFilter", &TLangSwitch::LanguageFilter, &TLangSwitch::SetLanguageFilter),
+             Prop("AdoptOn", &TLangSwitch::AdoptOn, &TLangSwitch::SetAdoptOn),
+             Prop("DisableBrowseAtRunTime", &TLangSwitch::DisableBrowseAtRunTime,
+                  &TLangSwitch::SetDisableBrowseAtRunTime),
+             Prop("About", &TLangSwitch::About, &TLangSwitch::SetAbout),
+             Prop("OnTranslate", &TLangSwitch::OnTranslate), Prop("OnTranslated", &TLangSwitch::OnTranslated));
+TW_REGISTER_CLASS(TLangSwitch);
+
+void RegisterMultiLangClasses() {
+  RegisterClass<TMComboBox>();
+  RegisterClass<TLangSwitch>();
+}
+
+}  // namespace tw::multilang

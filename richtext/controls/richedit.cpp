@@ -1,0 +1,903 @@
+#include "richtext/controls/richedit.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "platform/classes/streams.h"
+#include "platform/forms/messages.h"
+#include "platform/win/winapi.h"
+#include "richtext/rtf/rtfreader.h"
+#include "richtext/rtf/rtfwriter.h"
+
+namespace tw::richtext {
+
+namespace {
+
+constexpr int kMaxStamp = 254;
+
+struct Guard {
+  bool& flag;
+  bool old;
+  explicit Guard(bool& f) : flag(f), old(f) { flag = true; }
+  ~Guard() { flag = old; }
+};
+
+UINT RtfFormat() { return RegisterClipboardFormat(RtfClipboardFormatName); }
+
+int ColorIndex(TColor color) {
+  for (int i = 0; i < 15; ++i)
+    if (AttrColor(i) == color) return i;
+  return 0;
+}
+
+}  // namespace
+
+TW_MESSAGE_MAP(TRiCustomRtfEdit, OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMGetDlgCode>(WM_GETDLGCODE),
+               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMSetFocus>(WM_SETFOCUS),
+               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMKillFocus>(WM_KILLFOCUS),
+               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMEraseBkgnd>(WM_ERASEBKGND),
+               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMHScroll>(WM_HSCROLL),
+               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMVScroll>(WM_VSCROLL),
+               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMCut>(WM_CUT),
+               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMCopy>(WM_COPY),
+               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMPaste>(WM_PASTE),
+               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::CMFontChanged>(CM_FONTCHANGED));
+
+TW_PUBLISHED(TRiCustomRtfEdit, Prop("ReadOnly", &TRiCustomRtfEdit::ReadOnly, &TRiCustomRtfEdit::SetReadOnly),
+             Prop("WordWrap", &TRiCustomRtfEdit::WordWrap, &TRiCustomRtfEdit::SetWordWrap),
+             Prop("Zooming", &TRiCustomRtfEdit::Zooming, &TRiCustomRtfEdit::SetZooming),
+             Prop("Resizing", &TRiCustomRtfEdit::Resizing, &TRiCustomRtfEdit::SetResizing),
+             Prop("Inserting", &TRiCustomRtfEdit::Inserting, &TRiCustomRtfEdit::SetInserting),
+             Prop("CaretDisabled", &TRiCustomRtfEdit::CaretDisabled, &TRiCustomRtfEdit::SetCaretDisabled),
+             Prop("ShowPageBreak", &TRiCustomRtfEdit::ShowPageBreak, &TRiCustomRtfEdit::SetShowPageBreak),
+             Prop("HyperLinkCursor", &TRiCustomRtfEdit::HyperLinkCursor),
+             Prop("NoBlockMarking", &TRiCustomRtfEdit::NoBlockMarking),
+             Prop("OneClickHyperlink", &TRiCustomRtfEdit::OneClickHyperlink),
+             Prop("WantTabs", &TRiCustomRtfEdit::WantTabs),
+             Prop("DragAndDropSupport", &TRiCustomRtfEdit::DragAndDropSupport),
+             Prop("TopOffset", &TRiCustomRtfEdit::TopOffset),
+             Prop("LeftOffset", &TRiCustomRtfEdit::LeftOffset),
+             Prop("OnChange", &TRiCustomRtfEdit::OnChange));
+
+TRiCustomRtfEdit::TRiCustomRtfEdit(TComponent* owner) : TCustomControl(owner) {
+  controlStyle_.Include(TControlStyleFlag::csDoubleClicks);
+  controlStyle_.Exclude(TControlStyleFlag::csSetCaption);
+  picture_.SetSize(100, 100);
+  engine_ = std::make_unique<TRiRTFTextInput>();
+  engine_->SetReferenceCanvas(picture_.Canvas());
+  engine_->SetWindowWidth(100);
+  engine_->SetWindowHeight(100);
+  TRiPaintHost& h = engine_->Host;
+  h.CanPaint = [] { return true; };
+  h.AfterPaint = [this] {
+    if (HandleAllocated()) Invalidate();
+  };
+  h.ShowCaret = [this](int x, int y, int w, int hh) { PlaceCaret(x, y, w, hh); };
+  h.HideCaret = [this] { PlaceCaret(-1000, -1000, 1, 1); };
+  h.PositionChanged = [this] {
+    UpdateVertScrollBar();
+    UpdateHorzScrollBar();
+  };
+  h.ClientRect = [this](TRect& r) {
+    r = TRect{0, 0, engine_->WindowWidth(), engine_->WindowHeight()};
+    return true;
+  };
+  h.SelectionChanged = [this] {
+    if (HandleAllocated()) Invalidate();
+  };
+  engine_->BeforeInput = [this] {
+    if (hasCaret_) HideCaret(Handle());
+  };
+  engine_->AfterInput = [this] {
+    if (hasCaret_) ShowCaret(Handle());
+  };
+  SetColor(clWindow);
+  SetCursor(crIBeam);
+  SetTabStop(true);
+  SetBounds(Left(), Top(), 100, 100);
+  Font()->SetName("Arial");
+  Clear();
+}
+
+TRiCustomRtfEdit::~TRiCustomRtfEdit() {
+  if (hasCaret_) DestroyCaret();
+  engine_->Host = TRiPaintHost{};
+}
+
+void TRiCustomRtfEdit::SetRtfText(const TRiRTFTextIo* source) {
+  engine_->Assign(source);
+  engine_->ReformatAll();
+  engine_->Redraw();
+}
+
+// --- permission ------------------------------------------------------------------------------
+
+bool TRiCustomRtfEdit::CanEdit() {
+  tracking_ = false;
+  if (engine_->ReadOnly || !engine_->EditAllowed) return false;
+  Modified = true;
+  return true;
+}
+
+void TRiCustomRtfEdit::Change() { FireEvent(OnChange, this); }
+
+bool TRiCustomRtfEdit::EngineInputAllowed() const { return !engine_->ReadOnly && !engine_->Busy; }
+
+// --- text and attributes -----------------------------------------------------------------------
+
+void TRiCustomRtfEdit::InputString(const std::string& text) {
+  if (!CanEdit()) return;
+  engine_->ProgramInput = true;
+  engine_->KeepAttributes = true;
+  try {
+    engine_->InputString(text);
+  } catch (...) {
+    engine_->ProgramInput = false;
+    engine_->KeepAttributes = false;
+    throw;
+  }
+  engine_->ProgramInput = false;
+  engine_->KeepAttributes = false;
+  Change();
+}
+
+void TRiCustomRtfEdit::SetCurrentAttr(const TAttr& attr) {
+  if (!CanEdit()) return;
+  engine_->CurAttr = attr;
+  engine_->SetAttr(attr, static_cast<std::uint16_t>(CurrentAttrMask & 0xFFFF));
+  engine_->CurAttr = attr;
+  Change();
+}
+
+int TRiCustomRtfEdit::GetFontIndex(const std::string& name) {
+  return engine_->Header().FindOrAddFont(name.substr(0, MaxFontNameLength));
+}
+
+void TRiCustomRtfEdit::SetCursorPosition(int absolute, int lineNumber, int offset, int parNumber) {
+  engine_->SetCursor(absolute, lineNumber, offset, parNumber);
+  engine_->ScrollToCursor();
+  engine_->UpdateCaret();
+}
+
+void TRiCustomRtfEdit::SetCursorPos(int position) {
+  engine_->SetCursor(std::max(0, position), 0, 0, 0);
+  engine_->ScrollToCursor();
+}
+
+void TRiCustomRtfEdit::Reformat() {
+  engine_->ReformatAll();
+  engine_->Redraw();
+  engine_->ScrollToCursor();
+  engine_->UpdateCaret();
+}
+
+void TRiCustomRtfEdit::SetPageSize(int left, int right, int top, int bottom, int width, int height) {
+  if (!CanEdit()) return;
+  engine_->SetPageSize(left, right, top, bottom, width, height);
+  engine_->ReformatAll();
+  engine_->Redraw();
+  engine_->ScrollToCursor();
+}
+
+void TRiCustomRtfEdit::SetParagraphValue(int value, std::uint8_t kind) {
+  if (!CanEdit()) return;
+  switch (kind) {
+    case 0: engine_->SetAlignment(value); break;
+    case 1: engine_->SetIndents(false, value, riKeep, riKeep); break;
+    case 2: engine_->SetIndents(false, riKeep, value, riKeep); break;
+    case 3: engine_->SetIndents(false, riKeep, riKeep, value); break;
+    default: break;
+  }
+  Change();
+}
+
+void TRiCustomRtfEdit::Clear() {
+  engine_->Clear();
+  TTextHeader& h = engine_->Header();
+  h.SetFontName(0, Font()->Name().substr(0, MaxFontNameLength));
+  TAttr& a = engine_->CurAttr;
+  a.Font = 0;
+  a.Size = static_cast<std::uint8_t>(std::clamp(Font()->Size(), 1, 255));
+  a.SetTextColor(ColorIndex(Font()->Color()));
+  a.SetBackColor(ColorIndex(Color()));
+  a.Style = 0;
+  if (Font()->Style().Contains(TFontStyle::fsBold)) a.Style |= fsBold;
+  if (Font()->Style().Contains(TFontStyle::fsItalic)) a.Style |= fsItalic;
+  if (Font()->Style().Contains(TFontStyle::fsUnderline)) a.Style |= fsUnderline;
+  engine_->LeftOffset = 0;
+  engine_->TopOffset = 0;
+  engine_->ReformatAll();
+  if (!engine_->UpdateLocked) engine_->Redraw();
+  if (HandleAllocated()) Invalidate();
+}
+
+void TRiCustomRtfEdit::SetText(const std::string& text) {
+  TCustomControl::SetText("");
+  if (text.empty()) return;
+  Clear();
+  TMemoryStream s;
+  s.WriteBuffer(text.data(), static_cast<std::int64_t>(text.size()));
+  s.SetPosition(0);
+  engine_->LoadFromStream(s);
+  engine_->ReformatAll();
+  Change();
+  engine_->Redraw();
+}
+
+// --- printing -----------------------------------------------------------------------------------
+
+void TRiCustomRtfEdit::Print() {
+  TPrinter& printer = PrinterOverride != nullptr ? *PrinterOverride : *tw::Printer();
+  TRiPagePrinter pp(*engine_);
+  pp.Sender = this;
+  pp.PrintHeader = PrintHeader;
+  pp.PrintFooter = PrintFooter;
+  pp.PrintPages(printer, 0, 16777215);
+  engine_->SetReferenceCanvas(picture_.Canvas());
+  SyncWindowSize();
+}
+
+int TRiCustomRtfEdit::PaintPage(TCanvas* canvas, int x, int y, int width, int height, int firstLine, int mode) {
+  TRiPagePrinter pp(*engine_);
+  pp.Sender = this;
+  return pp.PaintPage(canvas, x, y, width, height, firstLine, mode);
+}
+
+// --- selection and clipboard ----------------------------------------------------------------------
+
+void TRiCustomRtfEdit::DeleteSelection() {
+  engine_->DeleteSelection();
+  engine_->ScrollToCursor();
+}
+
+void TRiCustomRtfEdit::Unselect() {
+  engine_->SetSelection(nullptr, nullptr, false, 0);
+  engine_->Redraw();
+}
+
+void TRiCustomRtfEdit::SelectAll() {
+  engine_->SelectRange(0, 268435455);
+  engine_->Redraw();
+}
+
+std::string TRiCustomRtfEdit::SelectedText() const {
+  if (!engine_->HasSelection()) return "";
+  TMemoryStream s;
+  const TRiLoadFormat saved = engine_->SaveFormat;
+  engine_->SaveFormat = TRiLoadFormat::FormatANSI;
+  engine_->SaveSelectionToStream(s);
+  engine_->SaveFormat = saved;
+  std::string text(static_cast<const char*>(s.Memory()), static_cast<std::size_t>(s.Size()));
+  const std::size_t zero = text.find('\0');
+  if (zero != std::string::npos) text.resize(zero);
+  return text;
+}
+
+void TRiCustomRtfEdit::CopyToClipboard() { CopySelection(); }
+
+bool TRiCustomRtfEdit::CopySelection() {
+  bool doIt = true;
+  FireEvent(OnBeforeCopyEvent, this, doIt);
+  if (!doIt) return false;
+  if (!engine_->HasSelection()) return true;
+  const TRiLoadFormat saved = engine_->SaveFormat;
+  std::string rtf, text;
+  try {
+    TMemoryStream r;
+    engine_->SaveFormat = TRiLoadFormat::FormatRTF;
+    const bool oldMarks = engine_->NoProtectionMarks;
+    engine_->NoProtectionMarks = engine_->Protection.Contains(TProtectProp::ppDontCopyProtectedAttribute);
+    engine_->SaveSelectionToStream(r);
+    engine_->NoProtectionMarks = oldMarks;
+    rtf.assign(static_cast<const char*>(r.Memory()), static_cast<std::size_t>(r.Size()));
+    TMemoryStream t;
+    engine_->SaveFormat = TRiLoadFormat::FormatANSI;
+    engine_->SaveSelectionToStream(t);
+    text.assign(static_cast<const char*>(t.Memory()), static_cast<std::size_t>(t.Size()));
+  } catch (...) {
+    engine_->SaveFormat = saved;
+    throw;
+  }
+  engine_->SaveFormat = saved;
+  if (!OpenClipboard(HandleAllocated() ? Handle() : 0)) return true;
+  EmptyClipboard();
+  if (!rtf.empty()) SetClipboardData(RtfFormat(), rtf);
+  if (!text.empty()) SetClipboardData(CF_TEXT, text);
+  CloseClipboard();
+  return true;
+}
+
+void TRiCustomRtfEdit::CutToClipboard() {
+  if (!engine_->HasSelection()) return;
+  const bool allowed = CopySelection();
+  if (allowed && !ReadOnly() && CanEdit()) engine_->DeleteSelection();
+  engine_->ScrollToCursor();
+  engine_->Redraw();
+}
+
+void TRiCustomRtfEdit::PasteFromClipboard() {
+  if (ReadOnly()) return;
+  if (!OpenClipboard(HandleAllocated() ? Handle() : 0)) return;
+  std::string data;
+  bool rtf = false;
+  if (IsClipboardFormatAvailable(RtfFormat())) {
+    data = GetClipboardData(RtfFormat());
+    rtf = true;
+  } else if (IsClipboardFormatAvailable(CF_TEXT)) {
+    data = GetClipboardData(CF_TEXT);
+  }
+  CloseClipboard();
+  const std::size_t zero = data.find('\0');
+  if (zero != std::string::npos) data.resize(zero);
+  if (data.empty()) return;
+  bool doIt = true;
+  FireEvent(OnBeforePasteEvent, this, doIt);
+  if (!doIt) return;
+  if (engine_->SaveForUNDO) engine_->SaveForUNDO();
+  if (engine_->HasSelection()) engine_->DeleteSelection();
+  TMemoryStream s;
+  s.WriteBuffer(data.data(), static_cast<std::int64_t>(data.size()));
+  const char nul = 0;
+  s.WriteBuffer(&nul, 1);
+  s.SetPosition(0);
+  // The pasted text goes in at the cursor; a document holding only an empty paragraph takes it
+  // as its whole contents.
+  const bool wasEmpty = engine_->IsEmpty();
+  const int before = engine_->CursorPosition();
+  auto documentLength = [this] {
+    int length = -1;
+    for (PTParagraph p = engine_->FirstPar; p != nullptr; p = p->Next) length += TRiRTFText::ParagraphLength(p) + 1;
+    return length;
+  };
+  const int lengthBefore = documentLength();
+  if (rtf) {
+    TRiRtfReader reader;
+    reader.BaseFolder = engine_->BaseFolder;
+    engine_->ReadWithReader(s, &reader);
+  } else {
+    TRiTextReader reader;
+    engine_->ReadWithReader(s, &reader);
+  }
+  engine_->ReformatAll();
+  if (wasEmpty) {
+    engine_->SetCursor(0, 0, 0, 0);
+    PTParagraph last = engine_->LastParagraph();
+    engine_->CursorPar = last;
+    engine_->CursorLine = TRiRTFText::Get_LastLine(last);
+    engine_->CursorOffset = engine_->CursorLine->Length;
+  } else {
+    const int inserted = documentLength() - lengthBefore;
+    engine_->SetCursor(before + std::max(0, inserted), 0, 0, 0);
+  }
+  engine_->ScrollToCursor();
+  engine_->Redraw();
+  engine_->UpdateCaret();
+}
+
+void TRiCustomRtfEdit::DoEditState(bool selectionMarked, bool clipboardNotEmpty) {
+  FireEvent(EditStateEvent, this, selectionMarked, clipboardNotEmpty);
+}
+
+// --- properties ---------------------------------------------------------------------------------------
+
+void TRiCustomRtfEdit::SetWordWrap(bool value) {
+  engine_->SetWordWrap(value);
+  engine_->ReformatAll();
+  engine_->Redraw();
+}
+
+void TRiCustomRtfEdit::SetZooming(int value) {
+  if (value <= 0) value = 100;
+  engine_->SetZoom(value);
+  engine_->ReformatAll();
+  UpdateVertScrollBar();
+  engine_->ScrollToCursor();
+  engine_->Redraw();
+}
+
+void TRiCustomRtfEdit::SetResizing(int value) {
+  if (value <= 0) value = 100;
+  engine_->SetResizing(value);
+  SetZooming(Zooming());
+}
+
+void TRiCustomRtfEdit::SetInserting(bool value) {
+  engine_->InsertMode = value;
+  engine_->UpdateCaret();
+}
+
+void TRiCustomRtfEdit::SetCaretDisabled(bool value) {
+  caretDisabled_ = value;
+  if (value && hasCaret_) {
+    DestroyCaret();
+    hasCaret_ = false;
+  }
+}
+
+void TRiCustomRtfEdit::SetShowPageBreak(bool value) {
+  showPageBreak_ = value;
+  engine_->SetShowPageBreak(value);
+  engine_->Redraw();
+}
+
+void TRiCustomRtfEdit::SetScrollBars(TScrollStyle value) {
+  if (value == scrollBars_) return;
+  scrollBars_ = value;
+  UpdateHorzScrollBar();
+  UpdateVertScrollBar();
+}
+
+void TRiCustomRtfEdit::SetBorderStyle(TEditBorderStyle value) {
+  if (value == borderStyle_) return;
+  borderStyle_ = value;
+  if (HandleAllocated()) RecreateWnd();
+}
+
+void TRiCustomRtfEdit::SetPaperColor(TColor color) {
+  SetColor(color);
+  engine_->BackgroundColor = color;
+  engine_->Redraw();
+}
+
+void TRiCustomRtfEdit::SetVisible(bool visible) {
+  TCustomControl::SetVisible(visible);
+  if (visible) {
+    engine_->Redraw();
+    if (HandleAllocated()) Invalidate();
+  }
+}
+
+void TRiCustomRtfEdit::Loaded() {
+  TCustomControl::Loaded();
+  FontToAttributes();
+  engine_->TopOffset = 0;
+  engine_->LeftOffset = 0;
+  if (TopOffset > 0) engine_->ScrollDown(TopOffset);
+}
+
+// --- window ---------------------------------------------------------------------------------------------
+
+void TRiCustomRtfEdit::CreateParams(TCreateParams& params) {
+  TCustomControl::CreateParams(params);
+  params.Style |= WS_CLIPCHILDREN;
+  if (borderStyle_ == TEditBorderStyle::bsSingle) params.Style |= WS_BORDER;
+}
+
+void TRiCustomRtfEdit::CreateWnd() {
+  TCustomControl::CreateWnd();
+  engine_->SetShowPageBreak(showPageBreak_);
+  engine_->TakeTypingAttributes();
+  SyncWindowSize();
+  UpdateHorzScrollBar();
+  UpdateVertScrollBar();
+}
+
+void TRiCustomRtfEdit::SyncWindowSize() {
+  const TRect r = GetClientRect();
+  const int w = std::max(1, r.Width()), h = std::max(1, r.Height());
+  if (picture_.Width() != w || picture_.Height() != h) {
+    picture_.SetSize(w, h);
+    engine_->SetReferenceCanvas(picture_.Canvas());
+  }
+  if (engine_->WindowHeight() != h) engine_->SetWindowHeight(h);
+  if (engine_->WindowWidth() != w) engine_->SetWindowWidth(w);
+  engine_->Redraw();
+}
+
+void TRiCustomRtfEdit::Resize() {
+  TCustomControl::Resize();
+  if (ComponentState().Contains(TComponentStateFlag::csLoading)) return;
+  SyncWindowSize();
+  UpdateHorzScrollBar();
+  UpdateVertScrollBar();
+}
+
+void TRiCustomRtfEdit::Paint() {
+  const TRect r = GetClientRect();
+  Canvas()->CopyRect(r, picture_.Canvas(), r);
+}
+
+void TRiCustomRtfEdit::PlaceCaret(int x, int y, int w, int h) {
+  if (!hasCaret_ || !HandleAllocated()) return;
+  (void)w;
+  (void)h;
+  SetCaretPos(x, y);
+}
+
+void TRiCustomRtfEdit::WMGetDlgCode(TMessage& msg) {
+  msg.Result = DLGC_WANTARROWS | DLGC_WANTCHARS | 0x04;
+  if (WantTabs) msg.Result |= DLGC_WANTTAB;
+}
+
+void TRiCustomRtfEdit::WMSetFocus(TMessage& msg) {
+  InheritedMessage(TRiCustomRtfEdit::StaticClass(), msg);
+  if (!HandleAllocated()) return;
+  if (!caretDisabled_) {
+    CreateCaret(Handle(), 0, std::max(1, engine_->CaretWidth()), std::max(1, engine_->CaretHeight()));
+    hasCaret_ = true;
+    engine_->UpdateCaret();
+    ShowCaret(Handle());
+  }
+  const bool clip = IsClipboardFormatAvailable(CF_TEXT) || IsClipboardFormatAvailable(RtfFormat());
+  DoEditState(engine_->HasSelection(), clip);
+}
+
+void TRiCustomRtfEdit::WMKillFocus(TMessage& msg) {
+  if (hasCaret_) {
+    DestroyCaret();
+    hasCaret_ = false;
+  }
+  InheritedMessage(TRiCustomRtfEdit::StaticClass(), msg);
+}
+
+void TRiCustomRtfEdit::WMEraseBkgnd(TMessage& msg) { msg.Result = 1; }
+
+void TRiCustomRtfEdit::UpdateVertScrollBar() {
+  if (!HandleAllocated()) return;
+  const bool show = scrollBars_ == TScrollStyle::ssVertical || scrollBars_ == TScrollStyle::ssBoth;
+  const int range = engine_->DocumentHeight - engine_->WindowHeight();
+  if (!show) return;
+  if (range > 0) {
+    SetScrollRange(Handle(), SB_VERT, 0, 1000, false);
+    SetScrollPos(Handle(), SB_VERT, std::min(999, engine_->VertOffset() * 1000 / range), true);
+  } else if (tracking_) {
+    rangeResetPending_ = true;
+  } else {
+    SetScrollRange(Handle(), SB_VERT, 0, 0, true);
+  }
+}
+
+void TRiCustomRtfEdit::UpdateHorzScrollBar() {
+  if (!HandleAllocated()) return;
+  const bool show = scrollBars_ == TScrollStyle::ssHorizontal || scrollBars_ == TScrollStyle::ssBoth;
+  if (!show) return;
+  const int range = engine_->TextWidth() - engine_->WindowWidth();
+  if (range > 0 && !engine_->WordWrap()) {
+    SetScrollRange(Handle(), SB_HORZ, 0, 1000, false);
+    SetScrollPos(Handle(), SB_HORZ, std::clamp(MulDiv(-engine_->HorzOffset(), 1000, range), 0, 1000), true);
+  } else if (!tracking_) {
+    SetScrollRange(Handle(), SB_HORZ, 0, 0, true);
+  }
+}
+
+void TRiCustomRtfEdit::WMVScroll(TMessage& msg) {
+  const int code = static_cast<int>(LOWORD(msg.WParam));
+  const int thumb = static_cast<int>(HIWORD(msg.WParam));
+  {
+    Guard g(tracking_);
+    if (code >= 0 && code <= 8) {
+      const int range = std::max(0, engine_->DocumentHeight - engine_->WindowHeight());
+      engine_->VertScroll(code, range * thumb / 1000);
+    }
+  }
+  if (rangeResetPending_ && code == SB_ENDSCROLL) {
+    rangeResetPending_ = false;
+    UpdateVertScrollBar();
+  }
+  UpdateVertScrollBar();
+}
+
+void TRiCustomRtfEdit::WMHScroll(TMessage& msg) {
+  const int code = static_cast<int>(LOWORD(msg.WParam));
+  const int thumb = static_cast<int>(HIWORD(msg.WParam));
+  {
+    Guard g(tracking_);
+    if (code >= 0 && code <= 8) {
+      const int range = std::max(0, engine_->TextWidth() - engine_->WindowWidth());
+      engine_->HorzScroll(code, MulDiv(thumb, range, 1000));
+    }
+  }
+  UpdateHorzScrollBar();
+}
+
+void TRiCustomRtfEdit::WMCut(TMessage&) {
+  if (CanEdit()) CutToClipboard();
+}
+
+void TRiCustomRtfEdit::WMCopy(TMessage&) { CopyToClipboard(); }
+
+void TRiCustomRtfEdit::WMPaste(TMessage&) {
+  if (CanEdit()) PasteFromClipboard();
+}
+
+void TRiCustomRtfEdit::CMFontChanged(TMessage& msg) {
+  InheritedMessage(TRiCustomRtfEdit::StaticClass(), msg);
+  if (fontBusy_) return;
+  Guard g(fontBusy_);
+  FontToAttributes();
+}
+
+void TRiCustomRtfEdit::FontToAttributes() {
+  TAttr a = engine_->CurAttr;
+  std::uint16_t mask = 0;
+  const int index = GetFontIndex(Font()->Name());
+  if (index < MaxFonts) {
+    a.Font = static_cast<std::uint8_t>(index);
+    mask |= amFont;
+  }
+  if (Font()->Size() > 0 && Font()->Size() < 256) {
+    a.Size = static_cast<std::uint8_t>(Font()->Size());
+    mask |= amSize;
+  }
+  a.SetTextColor(ColorIndex(Font()->Color()));
+  mask |= amTextColor;
+  a.Style = static_cast<std::uint8_t>(a.Style & ~(fsBold | fsItalic | fsUnderline | fsStrikeOut));
+  if (Font()->Style().Contains(TFontStyle::fsBold)) a.Style |= fsBold;
+  if (Font()->Style().Contains(TFontStyle::fsItalic)) a.Style |= fsItalic;
+  if (Font()->Style().Contains(TFontStyle::fsUnderline)) a.Style |= fsUnderline;
+  if (Font()->Style().Contains(TFontStyle::fsStrikeOut)) a.Style |= fsStrikeOut;
+  mask |= amReplaceStyleByte;
+  engine_->CurAttr = a;
+  if (engine_->HasSelection()) engine_->SetAttr(a, mask);
+}
+
+// --- keys -------------------------------------------------------------------------------------------------
+
+void TRiCustomRtfEdit::KeyDown(Word& key, TShiftState shift) {
+  TCustomControl::KeyDown(key, shift);
+  if (key == 0 || !Visible() || !Focused()) return;
+  const bool s = shift.Contains(TShiftStateFlag::ssShift);
+  const bool c = shift.Contains(TShiftStateFlag::ssCtrl);
+  const bool a = shift.Contains(TShiftStateFlag::ssAlt);
+  TRiRTFTextInput& e = *engine_;
+  switch (key) {
+    case VK_TAB:
+      if (s && !c && !a) {
+        FireEvent(ShiftTabPressed, this);
+      } else if (c && !s && !a) {
+        FireEvent(CtrlTabPressed, this);
+      } else if (!s && !c && !a && CanEdit()) {
+        e.InputString("\t");
+      }
+      key = 0;
+      break;
+    case VK_RETURN:
+      if (c) {
+        if (CanEdit()) {
+          e.InputString("\f");
+          Change();
+        }
+        key = 0;
+      }
+      break;
+    case VK_PRIOR:
+      if (c)
+        e.ScrollUp(std::min(e.VertOffset(), e.WindowHeight()));
+      else
+        e.MoveCursor(cmPageUp, s);
+      break;
+    case VK_NEXT:
+      if (c)
+        e.ScrollDown(std::max(0, std::min(e.WindowHeight(), e.DocumentHeight - e.WindowHeight() - e.VertOffset())));
+      else
+        e.MoveCursor(cmPageDown, s);
+      break;
+    case VK_END: e.MoveCursor(c ? cmDocEnd : cmLineEnd, s); break;
+    case VK_HOME: e.MoveCursor(c ? cmDocStart : cmLineStart, s); break;
+    case VK_LEFT: e.MoveCursor(c ? cmWordLeft : cmCharLeft, s); break;
+    case VK_RIGHT: e.MoveCursor(c ? cmWordRight : cmCharRight, s); break;
+    case VK_UP: e.MoveCursor(cmLineUp, s); break;
+    case VK_DOWN: e.MoveCursor(cmLineDown, s); break;
+    case VK_INSERT:
+      if (c)
+        CopyToClipboard();
+      else if (s) {
+        if (CanEdit()) {
+          PasteFromClipboard();
+          Change();
+        }
+      } else
+        SetInserting(!Inserting());
+      break;
+    case VK_DELETE:
+      if (c || s) {
+        CutToClipboard();
+      } else if (CanEdit()) {
+        e.InputString("\x7f");
+        Change();
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void TRiCustomRtfEdit::KeyPress(char& key) {
+  TCustomControl::KeyPress(key);
+  if (key == 0 || !Visible() || !Focused()) return;
+  switch (static_cast<unsigned char>(key)) {
+    case 3:
+      CopyToClipboard();
+      break;
+    case 22:
+      if (CanEdit()) {
+        PasteFromClipboard();
+        Change();
+      }
+      break;
+    case 24:
+      if (CanEdit()) {
+        CutToClipboard();
+        engine_->Redraw();
+        Change();
+      }
+      break;
+    case 27:
+      if (engine_->HasSelection()) Unselect();
+      break;
+    case 9:
+    case 10:
+      break;
+    case 1:  // Ctrl+A
+      SelectAll();
+      break;
+    default:
+      if (static_cast<unsigned char>(key) < 32 && key != 8 && key != 13) break;
+      if (CanEdit()) {
+        engine_->CurAttr.Extra &= static_cast<std::uint8_t>(~fxHidden);
+        engine_->InputString(std::string(1, key));
+        Change();
+      }
+      break;
+  }
+  key = 0;
+}
+
+// --- mouse and links -------------------------------------------------------------------------------
+
+bool TRiCustomRtfEdit::IsLinkChar(PTParagraph, PTLine line, int offset) const {
+  return line != nullptr && line->HasAttrs() && offset >= 0 && offset < line->Length &&
+         (line->Attrs[static_cast<std::size_t>(offset)].Style & fsLink) != 0 &&
+         (line->Attrs[static_cast<std::size_t>(offset)].Extra & fxHidden) == 0;
+}
+
+bool TRiCustomRtfEdit::LinkAt(int x, int y) {
+  TRiRTFTextInput& e = *engine_;
+  const int docX = x - e.LeftOffset - e.HorzOffset();
+  const int docY = y - e.TopOffset + e.VertOffset();
+  PTParagraph par;
+  PTLine line;
+  e.FindLineAt(docX, docY, par, line);
+  if (line == nullptr || docY < line->Top || docY > line->Top + line->Height) return false;
+  int offset = e.CharAtX(par, line, docX);
+  // The point lies on the character whose cell holds it.
+  if (offset > 0 && (offset >= line->Length || e.CharX(par, line, offset) > docX)) --offset;
+  if (!IsLinkChar(par, line, offset)) return false;
+  // Back to the start of the run, across line starts.
+  PTParagraph sp = par;
+  PTLine sl = line;
+  int so = offset;
+  for (;;) {
+    if (so > 0 && IsLinkChar(sp, sl, so - 1)) {
+      --so;
+      continue;
+    }
+    if (so == 0) {
+      PTLine prev = sl->Prev;
+      PTParagraph pp = sp;
+      if (prev == nullptr && sp->Prev != nullptr) {
+        pp = sp->Prev;
+        prev = TRiRTFText::Get_LastLine(pp);
+      }
+      if (prev != nullptr && prev->Length > 0 && IsLinkChar(pp, prev, prev->Length - 1)) {
+        sp = pp;
+        sl = prev;
+        so = prev->Length - 1;
+        continue;
+      }
+    }
+    break;
+  }
+  // Forward over the run, into following lines while it reaches a line end.
+  std::string text;
+  PTParagraph ep = sp;
+  PTLine el = sl;
+  int eo = so;
+  for (;;) {
+    while (eo < el->Length && IsLinkChar(ep, el, eo)) text.push_back(el->Text()[eo++]);
+    if (eo < el->Length) break;
+    PTLine next = el->Next;
+    PTParagraph np = ep;
+    if (next == nullptr && ep->Next != nullptr) {
+      np = ep->Next;
+      next = np->FirstLine;
+    }
+    if (next == nullptr || next->Length == 0 || !IsLinkChar(np, next, 0)) break;
+    ep = np;
+    el = next;
+    eo = 0;
+  }
+  // The hidden stamp directly after the run, on the same line.
+  std::string stamp;
+  while (eo < el->Length && static_cast<int>(stamp.size()) < kMaxStamp && el->HasAttrs() &&
+         (el->Attrs[static_cast<std::size_t>(eo)].Extra & fxHidden))
+    stamp.push_back(el->Text()[eo++]);
+  int a, lineNumber, po, pn;
+  e.CountPosition(sp, sl, so, a, lineNumber, po, pn);
+  FireEvent(HyperLinkEvent, this, text, stamp, lineNumber);
+  return true;
+}
+
+void TRiCustomRtfEdit::SelectWordAt(int x, int y) {
+  TRiRTFTextInput& e = *engine_;
+  e.MouseToCursor(x, y, false, false);
+  PTParagraph par = e.CursorPar;
+  if (par == nullptr) return;
+  PTLine line = e.CursorLine;
+  const int off = std::min<int>(e.CursorOffset, line->Length);
+  auto stop = [&](int i) {
+    const unsigned char ch = line->Ch(i);
+    return ch == ' ' || ch == '\t';
+  };
+  int from = off, to = off;
+  while (from > 0 && !stop(from - 1)) --from;
+  while (to < line->Length && !stop(to)) ++to;
+  if (to <= from) return;
+  e.SetSelection(par, line, false, from);
+  e.SetSelection(par, line, true, to);
+  e.CursorOffset = to;
+  e.Redraw();
+  e.UpdateCaret();
+}
+
+void TRiCustomRtfEdit::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  TCustomControl::MouseDown(button, shift, x, y);
+  if (button != TMouseButton::mbLeft) return;
+  const bool dbl = shift.Contains(TShiftStateFlag::ssDouble);
+  if (CanFocus() && !Focused()) SetFocus();
+  if ((dbl || OneClickHyperlink) && !mouseDown_) {
+    if (LinkAt(x, y)) return;
+    if (dbl && !NoBlockMarking && !OneClickHyperlink) {
+      SelectWordAt(x, y);
+      return;
+    }
+  }
+  mouseDown_ = true;
+  pressX_ = x;
+  pressY_ = y;
+  SetMouseCapture(true);
+  engine_->MouseToCursor(x, y, false, shift.Contains(TShiftStateFlag::ssShift));
+}
+
+void TRiCustomRtfEdit::MouseMove(TShiftState shift, int x, int y) {
+  TCustomControl::MouseMove(shift, x, y);
+  if (mouseDown_) {
+    if (!NoBlockMarking) {
+      engine_->MouseToCursor(x, y, true, true);
+      engine_->Redraw();
+    }
+    return;
+  }
+  if (HyperLinkCursor == crDefault) return;
+  TRiRTFTextInput& e = *engine_;
+  const int docX = x - e.LeftOffset - e.HorzOffset();
+  const int docY = y - e.TopOffset + e.VertOffset();
+  PTParagraph par;
+  PTLine line;
+  e.FindLineAt(docX, docY, par, line);
+  bool over = false;
+  if (line != nullptr && docY >= line->Top && docY <= line->Top + line->Height) {
+    int offset = e.CharAtX(par, line, docX);
+    if (offset > 0 && (offset >= line->Length || e.CharX(par, line, offset) > docX)) --offset;
+    over = IsLinkChar(par, line, offset);
+  }
+  if (over && !cursorChanged_) {
+    savedCursor_ = Cursor();
+    SetCursor(HyperLinkCursor);
+    cursorChanged_ = true;
+  } else if (!over && cursorChanged_) {
+    SetCursor(savedCursor_);
+    cursorChanged_ = false;
+  }
+}
+
+void TRiCustomRtfEdit::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  TCustomControl::MouseUp(button, shift, x, y);
+  if (button != TMouseButton::mbLeft || !mouseDown_) return;
+  mouseDown_ = false;
+  SetMouseCapture(false);
+  if (x == pressX_ && y == pressY_ && engine_->HasSelection() && !shift.Contains(TShiftStateFlag::ssShift)) Unselect();
+  engine_->UpdateCaret();
+}
+
+}  // namespace tw::richtext

@@ -1,0 +1,196 @@
+// The rich-text editor control: a windowed control that owns one editing engine and turns keys,
+// mouse actions, the clipboard and scroll-bar messages into engine operations.  It decides what
+// may be edited (read-only, the document's edit flag), which keys do what, and when a link click
+// fires the link event.
+//
+// The engine paints into an off-screen bitmap of the client size; the control's Paint copies it
+// to the window.  Links are runs in the link style (double underline) followed by hidden text
+// that names their target.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/forms/controls.h"
+#include "platform/gfx/graphic.h"
+#include "platform/gfx/printer.h"
+#include "richtext/controls/textinput.h"
+#include "richtext/paint/pages.h"
+
+namespace tw::richtext {
+
+class TRiCustomRtfEdit;
+
+// A link click: the link run's text, up to 254 hidden characters after it on the same line, and
+// the number of the line (from 0) the run starts on.
+using THyperLinkEvent =
+    std::function<void(TObject* sender, const std::string& text, const std::string& stamp, int lineNumber)>;
+using TEditStateEvent = std::function<void(TObject* sender, bool selectionMarked, bool clipboardNotEmpty)>;
+using TBeforeCopyEvent = std::function<void(TObject* sender, bool& doIt)>;
+using TBeforePasteEvent = std::function<void(TObject* sender, bool& doIt)>;
+
+enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
+enum class TEditBorderStyle { bsNone, bsSingle };
+
+// The name under which the clipboard holds rich text.
+constexpr const char* RtfClipboardFormatName = "Rich Text Format";
+
+// Attribute mask of SetCurrentAttr.
+constexpr std::uint32_t CurrentAttrMask = 0xC08B032F;
+
+class TRiCustomRtfEdit : public TCustomControl {
+  TW_CLASS(TRiCustomRtfEdit, TCustomControl)
+  TW_MESSAGE_MAP_DECLARE();
+
+ public:
+  explicit TRiCustomRtfEdit(TComponent* owner);
+  ~TRiCustomRtfEdit() override;
+
+  TRiRTFTextInput* RtfText() const { return engine_.get(); }
+  void SetRtfText(const TRiRTFTextIo* source);
+
+  // --- editing permission and notification -------------------------------------------------
+  virtual bool CanEdit();
+  virtual void Change();
+  bool Modified = false;
+
+  // --- text and attributes ---------------------------------------------------------------------
+  void InputString(const std::string& text);
+  void SetCurrentAttr(const TAttr& attr);
+  void GetCurrentAttr(TAttr& attr) const { attr = engine_->CurAttr; }
+  int GetFontIndex(const std::string& name);
+  const TTextHeader& GetHeader() const { return engine_->Header(); }
+  void SetCursorPosition(int absolute, int lineNumber, int offset, int parNumber);
+  int CursorPosition() const { return engine_->CursorPosition(); }
+  void SetCursorPos(int position);
+  virtual void Reformat();
+  void SetPageSize(int left, int right, int top, int bottom, int width, int height);
+  void SetParagraphValue(int value, std::uint8_t kind);
+  virtual void Clear();
+  std::string Text() const { return engine_->AsText(); }
+  void SetText(const std::string& text) override;
+  void Print();
+  int PaintPage(TCanvas* canvas, int x, int y, int width, int height, int firstLine, int mode);
+  virtual void DeleteSelection();
+  virtual void Unselect();
+  virtual void CopyToClipboard();
+  virtual void CutToClipboard();
+  virtual void PasteFromClipboard();
+  virtual void DoEditState(bool selectionMarked, bool clipboardNotEmpty);
+  void SelectAll();
+  std::string SelectedText() const;
+
+  // --- properties -------------------------------------------------------------------------------
+  bool ReadOnly() const { return engine_->ReadOnly; }
+  virtual void SetReadOnly(bool value) { engine_->ReadOnly = value; }
+  bool WordWrap() const { return engine_->WordWrap(); }
+  virtual void SetWordWrap(bool value);
+  int Zooming() const { return engine_->Zoom(); }
+  virtual void SetZooming(int value);
+  int Resizing() const { return engine_->Resizing(); }
+  virtual void SetResizing(int value);
+  bool Inserting() const { return engine_->InsertMode; }
+  void SetInserting(bool value);
+  bool CaretDisabled() const { return caretDisabled_; }
+  void SetCaretDisabled(bool value);
+  bool ShowPageBreak() const { return showPageBreak_; }
+  void SetShowPageBreak(bool value);
+  TScrollStyle ScrollBars() const { return scrollBars_; }
+  void SetScrollBars(TScrollStyle value);
+  TEditBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TEditBorderStyle value);
+  TProtectProps ProtectedProp() const { return engine_->Protection; }
+  void SetProtectedProp(TProtectProps value) { engine_->Protection = value; }
+  TRiLoadFormat SaveFormat() const { return engine_->SaveFormat; }
+  void SetSaveFormat(TRiLoadFormat f) { engine_->SaveFormat = f; }
+  TRiLoadFormat LoadFormat() const { return engine_->LoadFormat; }
+  void SetLoadFormat(TRiLoadFormat f) { engine_->LoadFormat = f; }
+  TCharacterAttr& HyperlinkTextAttr() { return engine_->LinkAttr; }
+  TCharacterAttr& InsertPointAttr() { return engine_->InsertPointAttr; }
+  TCharacterAttr& AutomaticTextAttr() { return engine_->AutomaticAttr; }
+  TCharacterAttr& ProtectedTextAttr() { return engine_->ProtectedAttr; }
+  void SetPaperColor(TColor color);
+  void SetVisible(bool visible) override;
+
+  TCursor HyperLinkCursor = crDefault;
+  bool NoBlockMarking = false;
+  bool OneClickHyperlink = false;
+  bool WantTabs = true;
+  bool DragAndDropSupport = false;
+  int TopOffset = 0;
+  int LeftOffset = 0;
+  TPrinter* PrinterOverride = nullptr;  // printing target; the process printer when null
+
+  THyperLinkEvent HyperLinkEvent;
+  TNotifyEvent OnChange;
+  TNotifyEvent CtrlTabPressed;
+  TNotifyEvent ShiftTabPressed;
+  TEditStateEvent EditStateEvent;
+  TBeforeCopyEvent OnBeforeCopyEvent;
+  TBeforePasteEvent OnBeforePasteEvent;
+  TRiPrintEvent PrintHeader;
+  TRiPrintEvent PrintFooter;
+
+  // The off-screen picture the engine paints (tests read pixels of it).
+  TBitmap& Picture() { return picture_; }
+  void Loaded() override;
+
+ protected:
+  // Hooks that the rich-text component overrides.
+  virtual void RulerChanged(int /*kind*/) {}
+  virtual void ToolPanelCommand(int /*group*/, int /*command*/) {}
+  virtual void FocusRequest() {}
+  virtual void UpdateHorzScrollBar();
+  virtual void UpdateVertScrollBar();
+
+  void Paint() override;
+  void Resize() override;
+  void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
+  void KeyDown(Word& key, TShiftState shift) override;
+  void KeyPress(char& key) override;
+  void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+
+  void WMGetDlgCode(TMessage& msg);
+  void WMSetFocus(TMessage& msg);
+  void WMKillFocus(TMessage& msg);
+  void WMEraseBkgnd(TMessage& msg);
+  void WMHScroll(TMessage& msg);
+  void WMVScroll(TMessage& msg);
+  void WMCut(TMessage& msg);
+  void WMCopy(TMessage& msg);
+  void WMPaste(TMessage& msg);
+  void CMFontChanged(TMessage& msg);
+
+  // Link under a document point: fires the link event and answers true.
+  bool LinkAt(int x, int y);
+  bool IsLinkChar(PTParagraph par, PTLine line, int offset) const;
+  void SelectWordAt(int x, int y);
+  void FontToAttributes();
+  void SyncWindowSize();
+  void PlaceCaret(int x, int y, int w, int h);
+  bool EngineInputAllowed() const;
+  // Copies the selection; false when the before-copy event vetoed it.
+  bool CopySelection();
+
+  std::unique_ptr<TRiRTFTextInput> engine_;
+  TBitmap picture_;
+  bool hasCaret_ = false;
+  bool caretDisabled_ = false;
+  bool showPageBreak_ = true;
+  bool mouseDown_ = false;
+  bool tracking_ = false;
+  bool rangeResetPending_ = false;
+  bool fontBusy_ = false;
+  bool cursorChanged_ = false;
+  TCursor savedCursor_ = crIBeam;
+  int pressX_ = -1, pressY_ = -1;
+  TScrollStyle scrollBars_ = TScrollStyle::ssNone;
+  TEditBorderStyle borderStyle_ = TEditBorderStyle::bsSingle;
+};
+
+}  // namespace tw::richtext

@@ -1,0 +1,277 @@
+// Typing, deleting, cursor keys, selection by keys and mouse, and the clipboard.
+#include "richtext/controls/tests/fixture.h"
+
+namespace tw::richtext::testing {
+namespace {
+
+using Editing = RichTextTest;
+
+TEST_F(Editing, TypedCharactersReturnAndBackspaceEditTheParagraphs) {
+  int changes = 0;
+  rt->OnChange = [&](TObject*) { ++changes; };
+  Type("Hello world");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"Hello world"}));
+  EXPECT_EQ(changes, 11);
+  EXPECT_TRUE(rt->Modified);
+  // Return splits at the cursor; Backspace at a paragraph start joins again.
+  for (int i = 0; i < 5; ++i) Key(VK_LEFT);
+  Type("\r");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"Hello ", "world"}));
+  EXPECT_EQ(E().CursorPosition(), 7);
+  Type("\b");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"Hello world"}));
+  Type("\b");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"Helloworld"}));
+  // Delete removes the character after the cursor; at the very end nothing happens.
+  Key(VK_DELETE);
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"Helloorld"}));
+  Key(VK_END, false, true);
+  Key(VK_DELETE);
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"Helloorld"}));
+  // Backspace at the document start changes nothing.
+  Key(VK_HOME, false, true);
+  Type("\b");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"Helloorld"}));
+  EXPECT_EQ(E().CursorPosition(), 0);
+}
+
+TEST_F(Editing, ReturnAtTheDocumentStartKeepsTheCursorBeforeTheText) {
+  Type("abc");
+  Key(VK_HOME, false, true);
+  Type("\r");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"", "abc"}));
+  EXPECT_EQ(E().CursorPar, E().ParagraphByIndex(1));
+  EXPECT_EQ(E().CursorOffset, 0);
+}
+
+TEST_F(Editing, PageBreakKeyTogglesTheMarkAtAParagraphStartAndSplitsElsewhere) {
+  Type("one two");
+  Key(VK_HOME);
+  Key(VK_RETURN, false, true);
+  EXPECT_TRUE(E().FirstPar->Flags & pfPageBreak);
+  Key(VK_RETURN, false, true);
+  EXPECT_FALSE(E().FirstPar->Flags & pfPageBreak);
+  Key(VK_END);
+  for (int i = 0; i < 3; ++i) Key(VK_LEFT);
+  InjectKeyDown(VK_CONTROL);
+  Pump();
+  InjectKey(VK_RETURN, '\n');  // the line feed that follows is ignored
+  Pump();
+  InjectKeyUp(VK_CONTROL);
+  Pump();
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"one ", "two"}));
+  EXPECT_TRUE(E().ParagraphByIndex(1)->Flags & pfPageBreak);
+}
+
+TEST_F(Editing, WrappedLinesKeepEveryCharacterAndTheCursorFollowsTheText) {
+  rt->SetWordWrap(true);
+  const std::string words = "lorem ipsum dolor sit amet ";
+  std::string all;
+  for (int i = 0; i < 12; ++i) all += words;
+  Type(all);
+  int lines = 0;
+  for (PTLine l = E().FirstPar->FirstLine; l != nullptr; l = l->Next) ++lines;
+  EXPECT_GT(lines, 2);
+  EXPECT_EQ(E().ParagraphText(0), all);
+  EXPECT_EQ(E().CursorPosition(), static_cast<int>(all.size()));
+  // Backspace across a soft line start removes the character before it.
+  PTLine second = E().FirstPar->FirstLine->Next;
+  const int before = E().FirstPar->FirstLine->Length;
+  E().CursorLine = second;
+  E().CursorOffset = 0;
+  Type("\b");
+  EXPECT_EQ(E().ParagraphText(0), all.substr(0, before - 1) + all.substr(before));
+}
+
+TEST_F(Editing, CursorKeysMoveByCharacterWordLineAndDocument) {
+  Type("alpha beta, gamma\rsecond line");
+  Key(VK_HOME, false, true);
+  Key(VK_RIGHT, false, true);
+  EXPECT_EQ(E().CursorPosition(), 5);
+  Key(VK_RIGHT, false, true);
+  EXPECT_EQ(E().CursorPosition(), 10);
+  Key(VK_LEFT, false, true);
+  EXPECT_EQ(E().CursorPosition(), 6);
+  Key(VK_DOWN);
+  EXPECT_EQ(E().CursorPar, E().ParagraphByIndex(1));
+  Key(VK_UP);
+  EXPECT_EQ(E().CursorPar, E().FirstPar);
+  EXPECT_EQ(E().CursorPosition(), 6);
+  Key(VK_END);
+  EXPECT_EQ(E().CursorPosition(), 17);
+  Key(VK_RIGHT);
+  EXPECT_EQ(E().CursorPar, E().ParagraphByIndex(1));
+  Key(VK_LEFT);
+  EXPECT_EQ(E().CursorPosition(), 17);
+  Key(VK_END, false, true);
+  EXPECT_EQ(E().CursorPosition(), 29);
+}
+
+TEST_F(Editing, ShiftMovesSelectAndTypingReplacesTheSelection) {
+  Type("Hello world");
+  Key(VK_LEFT, true);
+  Key(VK_LEFT, true, true);
+  EXPECT_EQ(rt->SelectedText(), "world");
+  Type("there");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"Hello there"}));
+  EXPECT_FALSE(E().HasSelection());
+  // Esc removes a selection; a plain move does too.
+  Key(VK_HOME, true);
+  EXPECT_EQ(rt->SelectedText(), "Hello there");
+  Type("\x1b");
+  EXPECT_FALSE(E().HasSelection());
+}
+
+TEST_F(Editing, MouseDragSelectsAndAClickPlacesTheCursor) {
+  Type("Drag over these words");
+  const TPoint a = PointOf(0, 0, 5), b = PointOf(0, 0, 9);
+  InjectClick(rt->Handle(), a.X, a.Y);
+  Pump();
+  EXPECT_EQ(E().CursorPosition(), 5);
+  const TPoint origin = rt->ClientOrigin();
+  InjectMouseDown(origin.X + a.X, origin.Y + a.Y);
+  InjectMouseMove(origin.X + b.X, origin.Y + b.Y);
+  InjectMouseUp(origin.X + b.X, origin.Y + b.Y);
+  Pump();
+  EXPECT_EQ(rt->SelectedText(), "over");
+}
+
+TEST_F(Editing, CopyPutsRtfAndTextOnTheClipboardAndPasteKeepsTheAttributes) {
+  TAttr bold = E().CurAttr;
+  bold.Style |= fsBold;
+  rt->SetCurrentAttr(bold);
+  Type("Bold");
+  TAttr plain = bold;
+  plain.Style = 0;
+  rt->SetCurrentAttr(plain);
+  Type(" plain");
+  rt->SelectAll();
+  Type("\x03");  // Ctrl+C
+  EXPECT_EQ(Clip(CF_TEXT).substr(0, 10), "Bold plain");
+  const std::string rtf = Clip(RtfFormat());
+  EXPECT_EQ(rtf.rfind("{\\rtf", 0), 0u);
+  EXPECT_NE(rtf.find("\\b"), std::string::npos);
+  // Paste at the end: the bold run comes back bold.
+  Key(VK_END, false, true);
+  Type("\x16");  // Ctrl+V
+  EXPECT_EQ(E().ParagraphText(0).substr(0, 20), "Bold plainBold plain");
+  PTLine l = E().FirstPar->FirstLine;
+  EXPECT_TRUE(l->Attrs[10].Style & fsBold);
+  EXPECT_FALSE(l->Attrs[15].Style & fsBold);
+}
+
+TEST_F(Editing, PlainTextFromTheClipboardIsPastedAtTheCursorAndCutRemovesTheSelection) {
+  ASSERT_TRUE(OpenClipboard(0));
+  EmptyClipboard();
+  SetClipboardData(CF_TEXT, std::string("pasted\r\nlines\0garbage", 21));
+  CloseClipboard();
+  Type("[]");
+  Key(VK_LEFT);
+  Key(VK_INSERT, true);
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"[pasted", "lines]"}));
+  // Cut with no selection leaves the clipboard alone; with one it moves the text there.
+  Key(VK_DELETE, true);
+  EXPECT_EQ(Clip(CF_TEXT), std::string("pasted\r\nlines\0garbage", 21));
+  Key(VK_HOME, true);
+  Type("\x18");  // Ctrl+X
+  EXPECT_EQ(Clip(CF_TEXT).substr(0, 5), "lines");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"[pasted", "]"}));
+}
+
+TEST_F(Editing, AVetoedCopyLeavesTheClipboardAndACutKeepsTheText) {
+  Type("keep me");
+  ASSERT_TRUE(OpenClipboard(0));
+  EmptyClipboard();
+  SetClipboardData(CF_TEXT, "before");
+  CloseClipboard();
+  int asked = 0;
+  rt->OnBeforeCopyEvent = [&](TObject*, bool& doIt) {
+    ++asked;
+    doIt = false;
+  };
+  Key(VK_HOME, true);
+  Type("\x03");
+  Type("\x18");
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(Clip(CF_TEXT), "before");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"keep me"}));
+}
+
+TEST_F(Editing, LongProgramInputIsKeptWhole) {
+  std::string big;
+  for (int i = 0; i < 2500; ++i) big += "word " + std::to_string(i % 10) + " ";
+  rt->InputString(big);
+  rt->Reformat();
+  EXPECT_EQ(E().ParagraphText(0), big);
+  EXPECT_EQ(E().CursorPosition(), static_cast<int>(big.size()));
+}
+
+TEST_F(Editing, ReadOnlyRefusesEveryEditButCopiesAndMoves) {
+  Type("fixed text");
+  int changes = 0;
+  rt->OnChange = [&](TObject*) { ++changes; };
+  rt->SetReadOnly(true);
+  rt->Modified = false;
+  Type("x\r\b\t");
+  Key(VK_DELETE);
+  Key(VK_RETURN, false, true);
+  rt->InputString("more");
+  rt->SetPageSize(0, 0, 0, 0, 5000, 5000);
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"fixed text"}));
+  EXPECT_EQ(changes, 0);
+  EXPECT_FALSE(rt->Modified);
+  EXPECT_EQ(E().Header().Layout.PageWidth, 12240);
+  Key(VK_LEFT, true, true);
+  Key(VK_INSERT, false, true);
+  EXPECT_EQ(Clip(CF_TEXT).substr(0, 4), "text");
+  Type("\x18");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"fixed text"}));
+}
+
+TEST_F(Editing, OverwriteModeReplacesTheCharacterUnderTheCursor) {
+  Type("abcd");
+  Key(VK_HOME);
+  Key(VK_INSERT);
+  EXPECT_FALSE(rt->Inserting());
+  Type("XY");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"XYcd"}));
+}
+
+TEST_F(Editing, TabsInsertATabUnlessTheEventsTakeThem) {
+  int ctrlTabs = 0;
+  rt->CtrlTabPressed = [&](TObject*) { ++ctrlTabs; };
+  Key(VK_TAB);
+  Key(VK_TAB, false, true);
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"\t"}));
+  EXPECT_EQ(ctrlTabs, 1);
+}
+
+TEST_F(Editing, SaveForUndoFiresOncePerParagraphAndForSelections) {
+  int saves = 0;
+  E().SaveForUNDO = [&] { ++saves; };
+  Type("abc");
+  EXPECT_EQ(saves, 1);
+  Type("\r");
+  EXPECT_EQ(saves, 1);
+  Type("d");
+  EXPECT_EQ(saves, 2);
+  Key(VK_HOME, true);
+  Type("e");
+  EXPECT_EQ(saves, 3);
+}
+
+TEST_F(Editing, EmbeddedObjectsNeedAGraphic) {
+  std::uint16_t tag = 65535;
+  EXPECT_THROW(E().InsertObject(tag, nullptr, 100, 100), Exception);
+  auto bmp = std::make_unique<TBitmap>();
+  bmp->SetSize(4, 4);
+  TRiObject* object = E().InsertObject(tag, std::move(bmp), 1440, 720);
+  ASSERT_NE(object, nullptr);
+  EXPECT_EQ(tag, object->Tag);
+  EXPECT_EQ(E().ParagraphText(0), "\x01");
+  EXPECT_TRUE(E().FirstPar->FirstLine->Attrs[0].Extra & fxObject);
+  EXPECT_FALSE(E().CurAttr.Extra & fxObject);
+}
+
+}  // namespace
+}  // namespace tw::richtext::testing

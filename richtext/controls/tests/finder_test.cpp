@@ -1,0 +1,112 @@
+// Search and replace over a document, directly and through the shared dialogs.
+#include "richtext/controls/textfinder.h"
+#include "richtext/controls/tests/fixture.h"
+
+namespace tw::richtext::testing {
+namespace {
+
+class Finding : public RichTextTest {
+ protected:
+  void Fill(const std::vector<std::string>& pars) {
+    for (std::size_t i = 0; i < pars.size(); ++i) rt->InputString(pars[i] + (i + 1 < pars.size() ? "\r" : ""));
+    rt->Reformat();
+    f.Bind(&E());
+  }
+  TRiTextFinder f;
+};
+
+TEST_F(Finding, WildcardsWholeWordsAndCase) {
+  Fill({"the cat sat", "a cart and a catalogue", "CAT"});
+  f.Wildcard = '*';
+  ASSERT_TRUE(f.FindNext("c*t"));
+  EXPECT_EQ(f.FoundPosition(), 4);
+  EXPECT_EQ(f.FoundLength(), 3);
+  ASSERT_TRUE(f.FindNext("c*t"));
+  EXPECT_EQ(f.FoundPosition(), 14);  // "cart" in the second paragraph (12 + 2)
+  EXPECT_EQ(f.FoundLength(), 4);
+  f.WholeWord = true;
+  ASSERT_TRUE(f.FindNext("c*t"));
+  EXPECT_EQ(f.FoundPosition(), 35);  // not the start of "catalogue": the upper-case "CAT"
+  f.CaseSensitive = true;
+  f.SetPosition(0);
+  EXPECT_TRUE(f.FindNext("cat"));
+  EXPECT_FALSE(f.FindNext("cat"));
+  EXPECT_FALSE(f.FindNext(""));
+}
+
+TEST_F(Finding, CaseInsensitiveSearchFoldsAccentedLetters) {
+  Fill({"Gr\xFC\xDF"
+        "e aus \xDC"
+        "berlingen"});
+  ASSERT_TRUE(f.FindNext("\xFC"
+                         "berlingen"));
+  EXPECT_EQ(f.FoundPosition(), 10);
+}
+
+TEST_F(Finding, BackwardsFindsTheLastHitBeforeThePosition) {
+  Fill({"one two one", "two one"});
+  f.SetPosition(100);
+  ASSERT_TRUE(f.FindPrevious("one"));
+  EXPECT_EQ(f.FoundPosition(), 16);
+  ASSERT_TRUE(f.FindPrevious("one"));
+  EXPECT_EQ(f.FoundPosition(), 8);
+  ASSERT_TRUE(f.FindPrevious("one"));
+  EXPECT_EQ(f.FoundPosition(), 0);
+  EXPECT_FALSE(f.FindPrevious("one"));
+}
+
+TEST_F(Finding, ReplaceAllEndsWhenTheReplacementHoldsThePatternAndKeepsAttributes) {
+  TAttr bold = E().CurAttr;
+  bold.Style |= fsBold;
+  rt->SetCurrentAttr(bold);
+  Fill({"ab ab", "xab"});
+  f.Replacement = "abab";
+  EXPECT_EQ(f.ReplaceAll("ab"), 3);
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"abab abab", "xabab"}));
+  EXPECT_TRUE(E().FirstPar->FirstLine->Attrs[2].Style & fsBold);
+}
+
+TEST_F(Finding, ReplaceAllStopsWhenAskedEveryThirtyReplacements) {
+  Fill({std::string(100, 'a')});
+  f.Replacement = "b";
+  f.StopRequested = [] { return true; };
+  EXPECT_EQ(f.ReplaceAll("a"), 30);
+  EXPECT_EQ(E().ParagraphText(0), std::string(30, 'b') + std::string(70, 'a'));
+}
+
+TEST_F(Finding, TheDialogsSelectTheHitAndReplaceThroughTheComponent) {
+  Fill({"red green red blue"});
+  rt->SetCursorPosition(0, 0, 0, 0);
+  rt->ShowFindDialog();
+  TFindDialog* find = TRiCustomRichText::FindDialog();
+  find->SetFindText("red");
+  find->SetOptions(TFindOptions{frDown});
+  rt->DoFind(find);
+  EXPECT_EQ(rt->SelectedText(), "red");
+  EXPECT_EQ(E().CursorPosition(), 3);
+  rt->DoFind(find);
+  int start = 0, length = 0;
+  ASSERT_TRUE(E().GetSelection(start, length));
+  EXPECT_EQ(start, 10);
+  find->CloseDialog();
+
+  rt->ShowReplaceDialog();
+  TReplaceDialog* replace = TRiCustomRichText::ReplaceDialog();
+  replace->SetFindText("red");
+  replace->SetReplaceText("pink");
+  replace->SetOptions(TFindOptions{frDown, frReplaceAll});
+  int changes = 0;
+  rt->OnChange = [&](TObject*) { ++changes; };
+  rt->DoReplace(replace);
+  EXPECT_EQ(E().ParagraphText(0), "pink green pink blue");
+  EXPECT_EQ(changes, 1);
+  // A read-only view refuses to replace.
+  rt->SetReadOnly(true);
+  replace->SetFindText("blue");
+  rt->DoReplace(replace);
+  EXPECT_EQ(E().ParagraphText(0), "pink green pink blue");
+  replace->CloseDialog();
+}
+
+}  // namespace
+}  // namespace tw::richtext::testing

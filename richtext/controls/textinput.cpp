@@ -1,0 +1,643 @@
+#include "richtext/controls/textinput.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace tw::richtext {
+
+namespace {
+
+// Letters and digits of Windows-1252 (the word moves stop at them).
+bool IsAlphaNumeric(unsigned char ch) {
+  if (std::isalnum(ch)) return true;
+  return ch == 0x8A || ch == 0x8C || ch == 0x8E || ch == 0x9A || ch == 0x9C || ch == 0x9E || ch == 0x9F ||
+         (ch >= 0xC0 && ch != 0xD7 && ch != 0xF7);
+}
+
+bool SameLook(const TAttr& a, const TAttr& b) {
+  return a.Font == b.Font && a.Size == b.Size && a.Colors == b.Colors && a.Style == b.Style;
+}
+
+}  // namespace
+
+TRiRTFTextInput::TRiRTFTextInput() = default;
+
+void TRiRTFTextInput::Clear() {
+  TRiRTFTextPaint::Clear();
+  ClearSelection();
+  desiredX_ = -1;
+  lastUndoPar_ = nullptr;
+  CursorPar = FirstPar;
+  CursorLine = FirstPar != nullptr ? FirstPar->FirstLine : nullptr;
+  CursorOffset = 0;
+  TakeTypingAttributes();
+}
+
+TRiLoadFormat TRiRTFTextInput::LoadFromStream(TStream& stream) {
+  const TRiLoadFormat f = TRiRTFTextPaint::LoadFromStream(stream);
+  TakeTypingAttributes();
+  return f;
+}
+
+void TRiRTFTextInput::SetCursor(int absolute, int lineNumber, int offset, int parNumber) {
+  TRiRTFTextPaint::SetCursor(absolute, lineNumber, offset, parNumber);
+  desiredX_ = -1;
+  TakeTypingAttributes();
+  if (SetMode != nullptr) {
+    SetMode->AttributesChanged();
+    SetMode->ParagraphChanged();
+  }
+}
+
+void TRiRTFTextInput::MouseToCursor(int x, int y, bool makeVisible, bool extend) {
+  TRiRTFTextPaint::MouseToCursor(x, y, makeVisible, extend);
+  desiredX_ = -1;
+  TakeTypingAttributes();
+  if (SetMode != nullptr && !NoCursorDisplay) SetMode->ParagraphChanged();
+  if (CursorMoved) CursorMoved();
+}
+
+int TRiRTFTextInput::CursorPosition() const {
+  if (CursorPar == nullptr) return 0;
+  int a, l, o, p;
+  CountPosition(CursorPar, CursorLine, CursorOffset, a, l, o, p);
+  return a;
+}
+
+// --- positions inside a paragraph --------------------------------------------------------------
+
+int TRiRTFTextInput::ParPos(PTParagraph par, PTLine line, int offset) const {
+  int pos = 0;
+  for (PTLine l = par->FirstLine; l != nullptr; l = l->Next) {
+    if (l == line) return pos + std::clamp(offset, 0, static_cast<int>(l->Length));
+    pos += l->Length;
+  }
+  return pos;
+}
+
+void TRiRTFTextInput::Locate(PTParagraph par, int pos, PTLine& line, int& offset) const {
+  int start = 0;
+  for (PTLine l = par->FirstLine; l != nullptr; l = l->Next) {
+    if (pos < start + l->Length || l->Next == nullptr) {
+      line = l;
+      offset = std::clamp(pos - start, 0, static_cast<int>(l->Length));
+      return;
+    }
+    start += l->Length;
+  }
+  line = par->FirstLine;
+  offset = 0;
+}
+
+void TRiRTFTextInput::PlaceCursor(PTParagraph par, int pos) {
+  CursorPar = par;
+  Locate(par, pos, CursorLine, CursorOffset);
+}
+
+// --- input ---------------------------------------------------------------------------------------
+
+void TRiRTFTextInput::InputString(const std::string& text) {
+  if (ReadOnly || Busy || FirstPar == nullptr || CursorPar == nullptr) return;
+  const std::string run = text.substr(0, text.find('\0'));
+  if (run.empty()) return;
+  inInput_ = true;
+  if (BeforeInput) BeforeInput();
+  int scope = rsNothing;
+  try {
+    scope = InputRun(run);
+  } catch (...) {
+    inInput_ = false;
+    throw;
+  }
+  if (run.size() >= 2) {
+    inInput_ = false;
+    if (AfterInput) AfterInput();
+    return;
+  }
+  if (FullReformatNeeded) {
+    ReformatAll();
+    Redraw();
+  } else if (scope == rsView) {
+    Redraw();
+  } else if (scope != rsNothing && CursorPar != nullptr && !Has(loSuspended) && !Has(loOffScreen)) {
+    // Only the lines of the cursor paragraph changed.
+    for (PTLine l = CursorPar->FirstLine; l != nullptr; l = l->Next) PaintLine(CursorPar, l);
+    if (Host.AfterPaint) Host.AfterPaint();
+  }
+  ScrollToCursor();
+  UpdateCaret();
+  FullReformatNeeded = false;
+  inInput_ = false;
+  if (AfterInput) AfterInput();
+}
+
+void TRiRTFTextInput::UndoHook() {
+  if (!SaveForUNDO) return;
+  if (HasSelection() || CursorPar != lastUndoPar_) {
+    lastUndoPar_ = CursorPar;
+    SaveForUNDO();
+  }
+}
+
+// Backspace: deletes the character before the cursor, or joins the paragraph to the previous one.
+bool TRiRTFTextInput::DeleteBefore() {
+  PTParagraph par = CursorPar;
+  const int pos = ParPos(par, CursorLine, CursorOffset);
+  if (pos > 0) {
+    PTLine line;
+    int off;
+    Locate(par, pos - 1, line, off);
+    if (!DeleteChar(par, line, off)) return false;
+    PlaceCursor(par, pos - 1);
+    ParagraphChanged(par);
+    PlaceCursor(par, pos - 1);
+    return true;
+  }
+  PTParagraph prev = par->Prev;
+  if (prev == nullptr || prev->IsCell() || par->IsCell()) return false;
+  const int prevLen = ParagraphLength(prev);
+  PTLine last = Get_LastLine(prev);
+  if (!DeleteChar(prev, last, last->Length)) return false;
+  PlaceCursor(prev, prevLen);
+  ParagraphChanged(prev);
+  PlaceCursor(prev, prevLen);
+  return true;
+}
+
+// Delete: removes the character at the cursor, or joins the next paragraph.
+bool TRiRTFTextInput::DeleteAtCursor() {
+  PTParagraph par = CursorPar;
+  const int pos = ParPos(par, CursorLine, CursorOffset);
+  const int len = ParagraphLength(par);
+  if (pos < len) {
+    PTLine line;
+    int off;
+    Locate(par, pos, line, off);
+    if (off >= line->Length && line->Next != nullptr) {
+      line = line->Next;
+      off = 0;
+    }
+    if (!DeleteChar(par, line, off)) return false;
+  } else if (par->Next != nullptr) {
+    PTLine last = Get_LastLine(par);
+    if (!DeleteChar(par, last, last->Length)) return false;
+  } else {
+    par->Flags &= static_cast<std::uint8_t>(~pfPageBreak);
+    return false;
+  }
+  ParagraphChanged(par);
+  PlaceCursor(par, pos);
+  return true;
+}
+
+bool TRiRTFTextInput::InsertOne(char ch, int& scope) {
+  PTParagraph par = CursorPar;
+  const int pos = ParPos(par, CursorLine, CursorOffset);
+  int lines = 0;
+  for (PTLine l = par->FirstLine; l != nullptr; l = l->Next) ++lines;
+  // A line close to its capacity is broken first so that long program input keeps going.
+  if (CursorLine->Length >= MaxLineCapacity - 16) {
+    int change = 0;
+    FormatParagraph(par, false, change);
+    PlaceCursor(par, pos);
+    if (CursorLine->Length >= MaxLineCapacity - 16) return false;
+  }
+  if (!InsertChar(par, CursorLine, ch, CursorOffset)) return false;
+  PlaceCursor(par, pos + 1);
+  if (!LayoutSuppressed) {
+    ParagraphChanged(par);
+    PlaceCursor(par, pos + 1);
+  }
+  int after = 0;
+  for (PTLine l = par->FirstLine; l != nullptr; l = l->Next) ++after;
+  scope = std::max(scope, (after != lines || ch == '\n') ? rsView : rsChangedLines);
+  return true;
+}
+
+int TRiRTFTextInput::InputRun(const std::string& text) {
+  if (CursorPar == nullptr || CursorLine == nullptr) return rsNothing;
+  int scope = rsNothing;
+  if (!ProgramInput) CurAttr.Extra &= static_cast<std::uint8_t>(~(fxInsertPoint | fxAutomatic));
+  CursorLine->Flags &= ~lfChanged;
+  if (CursorLine->Next != nullptr) CursorLine->Flags &= ~lfChanged;
+  // Long program input does not lay out each character.
+  const bool bulk = text.size() >= 2;
+  const bool wasSuppressed = LayoutSuppressed;
+  if (bulk) LayoutSuppressed = true;
+  try {
+    for (char c : text) {
+      const auto ch = static_cast<unsigned char>(c);
+      if (ch == 0) break;
+      switch (ch) {
+        case 8:
+          UndoHook();
+          if (HasSelection()) {
+            DeleteSelection();
+            scope = rsView;
+            break;
+          }
+          if (DeleteBefore()) scope = rsView;
+          break;
+        case 12:
+        case 13: {
+          PTParagraph par = CursorPar;
+          const int pos = ParPos(par, CursorLine, CursorOffset);
+          if (ch == 12 && pos == 0) {
+            par->Flags ^= pfPageBreak;
+            par->Mark();
+            FullReformatNeeded = true;
+            scope = rsView;
+            break;
+          }
+          UndoHook();
+          if (HasSelection()) DeleteSelection();
+          par = CursorPar;
+          const int at = ParPos(par, CursorLine, CursorOffset);
+          if (par->IsCell() && !(par == FirstPar && at == 0)) {
+            if (InsertOne('\n', scope)) scope = rsView;
+            break;
+          }
+          if (par->LayoutFlags & lyNeedsLayout) FullReformatNeeded = FullReformatNeeded || (par->Flags & pfKeep);
+          PTLine line;
+          int off;
+          Locate(par, at, line, off);
+          PTParagraph np = SplitParagraph(par, line, off);
+          if (np == nullptr) break;
+          if (ch == 12) np->Flags |= pfPageBreak;
+          CursorPar = np;
+          CursorLine = np->FirstLine;
+          CursorOffset = 0;
+          if (!LayoutSuppressed) {
+            ParagraphChanged(par);
+            ParagraphChanged(np);
+            CursorPar = np;
+            CursorLine = np->FirstLine;
+            CursorOffset = 0;
+          }
+          if (ch == 12) FullReformatNeeded = true;
+          scope = rsView;
+          break;
+        }
+        case 127:
+          UndoHook();
+          if (HasSelection()) {
+            DeleteSelection();
+            scope = rsView;
+            break;
+          }
+          if (DeleteAtCursor()) scope = rsView;
+          break;
+        default:
+          UndoHook();
+          if (HasSelection()) {
+            DeleteSelection();
+            scope = rsView;
+          }
+          if (!ProgramInput && (CurAttr.Extra & fxHidden)) break;
+          InsertOne(static_cast<char>(ch), scope);
+          break;
+      }
+    }
+  } catch (...) {
+    LayoutSuppressed = wasSuppressed;
+    throw;
+  }
+  LayoutSuppressed = wasSuppressed;
+  if (bulk) {
+    // The layout of the touched paragraphs is done by the caller's Reformat; keep the cursor
+    // inside its line.
+    if (CursorLine != nullptr) CursorOffset = std::clamp(CursorOffset, 0, static_cast<int>(CursorLine->Length));
+  }
+  if (Host.Changed) Host.Changed();
+  return scope;
+}
+
+TRiObject* TRiRTFTextInput::InsertObject(std::uint16_t& tag, std::unique_ptr<TGraphic> graphic, int width,
+                                         int height) {
+  if (graphic == nullptr) throw Exception("No object was defined");
+  TRiObject* object = AddObject(std::move(graphic), tag == 65535 ? 0 : tag);
+  if (object == nullptr) return nullptr;
+  object->Width = width;
+  object->Height = height;
+  object->Sized = width > 0 && height > 0;
+  const char placeholder = tag != 0 ? '\x01' : '\x02';
+  if (tag == 65535 || tag == 0) tag = object->Tag;
+  const TAttr saved = CurAttr;
+  CurAttr.Tag = tag;
+  const int resX = std::max(1, Header().ResolutionX), resY = std::max(1, Header().ResolutionY);
+  CurAttr.Width = static_cast<std::uint16_t>(std::clamp(MulDiv(width, resX, TwipsPerInch), 0, 65535));
+  CurAttr.Height = static_cast<std::uint16_t>(std::clamp(MulDiv(height, resY, TwipsPerInch), 0, 65535));
+  CurAttr.Extra = static_cast<std::uint8_t>((CurAttr.Extra | fxObject) & ~(fxInsertPoint | fxAutomatic));
+  const bool wasProgram = ProgramInput;
+  ProgramInput = true;
+  try {
+    InputString(std::string(1, placeholder));
+  } catch (...) {
+    ProgramInput = wasProgram;
+    CurAttr = saved;
+    throw;
+  }
+  ProgramInput = wasProgram;
+  // Characters appended at a line end take only the look of the attributes: the placeholder
+  // gets its object bit, tag and size here.
+  if (CursorPar != nullptr) {
+    const int pos = ParPos(CursorPar, CursorLine, CursorOffset);
+    PTLine line;
+    int off;
+    if (pos > 0) {
+      Locate(CursorPar, pos - 1, line, off);
+      if (off < line->Length && line->HasAttrs() && line->Ch(off) == static_cast<unsigned char>(placeholder)) {
+        TAttr& a = line->Attrs[static_cast<std::size_t>(off)];
+        a.Extra = static_cast<std::uint8_t>((a.Extra | fxObject) & ~(fxInsertPoint | fxAutomatic));
+        a.Tag = tag;
+        a.Width = CurAttr.Width;
+        a.Height = CurAttr.Height;
+        a.Ascent = CurAttr.Height;
+        ParagraphChanged(CursorPar);
+        PlaceCursor(CursorPar, pos);
+      }
+    }
+  }
+  CurAttr = saved;
+  CurAttr.Tag = 0;
+  CurAttr.Extra &= static_cast<std::uint8_t>(~fxObject);
+  return object;
+}
+
+bool TRiRTFTextInput::DeleteForward(int count) {
+  if (ReadOnly || Busy || CursorPar == nullptr) return false;
+  bool any = false;
+  for (int i = 0; i < count; ++i) {
+    if (!DeleteAtCursor()) break;
+    any = true;
+  }
+  if (any) {
+    Redraw();
+    if (Host.Changed) Host.Changed();
+  }
+  return any;
+}
+
+// --- typing attributes ------------------------------------------------------------------------------
+
+void TRiRTFTextInput::TakeTypingAttributes() {
+  const TAttr before = CurAttr;
+  if (FirstPar == nullptr || CursorPar == nullptr || CursorLine == nullptr || IsEmpty() ||
+      !Header().AttributesInUse || PlainMode) {
+    if (IsEmpty() && !KeepAttributes && !ProgramInput) {
+      // An empty document keeps the attributes set for it.
+    }
+  } else {
+    auto unusable = [&](const TAttr& a) {
+      if (!Protection.Contains(TProtectProp::ppDontUseAttrOfProtected)) return false;
+      return (Protection.Contains(TProtectProp::ppProtected) && (a.Extra & fxProtected)) ||
+             (Protection.Contains(TProtectProp::ppIsInsertpoint) && (a.Extra & fxInsertPoint)) ||
+             (Protection.Contains(TProtectProp::ppAutomatic) && (a.Extra & fxAutomatic)) ||
+             (Protection.Contains(TProtectProp::ppHidden) && (a.Extra & fxHidden)) ||
+             (Protection.Contains(TProtectProp::ppIsInvisible) && a.Width == 0);
+    };
+    const TAttr* source = nullptr;
+    PTLine l = CursorLine;
+    if (CursorOffset > 0 && l->HasAttrs() && l->Length > 0) {
+      source = &l->Attrs[static_cast<std::size_t>(std::min<int>(CursorOffset, l->Length) - 1)];
+    } else if (l->Prev != nullptr && l->Prev->HasAttrs() && l->Prev->Length > 0) {
+      source = &l->Prev->Attrs[static_cast<std::size_t>(l->Prev->Length - 1)];
+    } else if (l->HasAttrs() && l->Length > 0) {
+      source = &l->Attrs[0];
+    }
+    if (source != nullptr && !unusable(*source)) CurAttr = *source;
+  }
+  if (SetMode != nullptr && !SameLook(before, CurAttr)) SetMode->AttributesChanged();
+  if (!ProgramInput) {
+    CurAttr.Extra &= static_cast<std::uint8_t>(~(fxHidden | fxFootnote | fxInsertPoint | fxAutomatic | fxObject | 0x80));
+    if (Protection.Contains(TProtectProp::ppProtected)) CurAttr.Extra &= static_cast<std::uint8_t>(~fxProtected);
+    CurAttr.Tag = 0;
+  }
+  CurAttr.Attr10 &= static_cast<std::uint8_t>(~7);
+}
+
+// --- cursor moves --------------------------------------------------------------------------------------
+
+int TRiRTFTextInput::DesiredX() {
+  if (desiredX_ < 0) desiredX_ = CharX(CursorPar, CursorLine, CursorOffset);
+  return desiredX_;
+}
+
+void TRiRTFTextInput::BeginMove(bool extend, PTParagraph& par, PTLine& line, int& offset) {
+  par = CursorPar;
+  line = CursorLine;
+  offset = CursorOffset;
+  if (!extend) {
+    if (HasSelection()) {
+      ClearSelection();
+      Redraw();
+    }
+    SelStartPar = nullptr;
+  } else if (!HasSelection()) {
+    SetSelection(par, line, false, offset);
+  }
+}
+
+void TRiRTFTextInput::EndMove(bool extend, PTParagraph, PTLine, int, bool quiet) {
+  if (extend && SelStartPar != nullptr) {
+    SetSelection(CursorPar, CursorLine, true, CursorOffset);
+    Redraw();
+  }
+  ScrollToCursor();
+  UpdateCaret();
+  TakeTypingAttributes();
+  if (!quiet) {
+    if (CursorMoved) CursorMoved();
+    if (SetMode != nullptr) SetMode->ParagraphChanged();
+  }
+}
+
+void TRiRTFTextInput::CharLeft(int count, bool extend, bool quiet) {
+  if (NoCursorDisplay || CursorPar == nullptr) return;
+  PTParagraph p;
+  PTLine l;
+  int o;
+  BeginMove(extend, p, l, o);
+  for (int i = 0; i < count; ++i) {
+    const int pos = ParPos(CursorPar, CursorLine, CursorOffset);
+    if (pos > 0)
+      PlaceCursor(CursorPar, pos - 1);
+    else if (CursorPar->Prev != nullptr)
+      PlaceCursor(CursorPar->Prev, ParagraphLength(CursorPar->Prev));
+  }
+  desiredX_ = -1;
+  EndMove(extend, p, l, o, quiet);
+}
+
+void TRiRTFTextInput::CharRight(int count, bool extend, bool quiet) {
+  if (NoCursorDisplay || CursorPar == nullptr) return;
+  PTParagraph p;
+  PTLine l;
+  int o;
+  BeginMove(extend, p, l, o);
+  for (int i = 0; i < count; ++i) {
+    const int pos = ParPos(CursorPar, CursorLine, CursorOffset);
+    if (pos < ParagraphLength(CursorPar))
+      PlaceCursor(CursorPar, pos + 1);
+    else if (CursorPar->Next != nullptr)
+      PlaceCursor(CursorPar->Next, 0);
+  }
+  desiredX_ = -1;
+  EndMove(extend, p, l, o, quiet);
+}
+
+void TRiRTFTextInput::LineUp(int count, bool extend, bool quiet) {
+  if (NoCursorDisplay || CursorPar == nullptr) return;
+  PTParagraph p;
+  PTLine l;
+  int o;
+  const int x = DesiredX();
+  BeginMove(extend, p, l, o);
+  for (int i = 0; i < count; ++i) {
+    if (CursorLine->Prev != nullptr) {
+      CursorLine = CursorLine->Prev;
+    } else if (CursorPar->Prev != nullptr) {
+      CursorPar = CursorPar->Prev;
+      CursorLine = Get_LastLine(CursorPar);
+    } else {
+      break;
+    }
+  }
+  CursorOffset = x >= 9999 ? CursorLine->Length : CharAtX(CursorPar, CursorLine, x);
+  EndMove(extend, p, l, o, quiet);
+}
+
+void TRiRTFTextInput::LineDown(int count, bool extend, bool quiet) {
+  if (NoCursorDisplay || CursorPar == nullptr) return;
+  PTParagraph p;
+  PTLine l;
+  int o;
+  const int x = DesiredX();
+  BeginMove(extend, p, l, o);
+  for (int i = 0; i < count; ++i) {
+    if (CursorLine->Next != nullptr) {
+      CursorLine = CursorLine->Next;
+    } else if (CursorPar->Next != nullptr) {
+      CursorPar = CursorPar->Next;
+      CursorLine = CursorPar->FirstLine;
+    } else {
+      break;
+    }
+  }
+  CursorOffset = x >= 9999 ? CursorLine->Length : CharAtX(CursorPar, CursorLine, x);
+  EndMove(extend, p, l, o, quiet);
+}
+
+void TRiRTFTextInput::WordLeft(int count, bool extend, bool quiet) {
+  if (NoCursorDisplay || CursorPar == nullptr) return;
+  PTParagraph p;
+  PTLine l;
+  int o;
+  BeginMove(extend, p, l, o);
+  for (int i = 0; i < count; ++i) {
+    int pos = ParPos(CursorPar, CursorLine, CursorOffset);
+    if (pos == 0) {
+      if (CursorPar->Prev != nullptr) PlaceCursor(CursorPar->Prev, ParagraphLength(CursorPar->Prev));
+      continue;
+    }
+    const std::string text = ParagraphText(ParagraphNumber(CursorPar) - 1);
+    auto at = [&](int k) { return static_cast<unsigned char>(text[static_cast<std::size_t>(k)]); };
+    --pos;
+    while (pos > 0 && !IsAlphaNumeric(at(pos))) --pos;
+    while (pos > 0 && IsAlphaNumeric(at(pos - 1)) && at(pos - 1) != ' ' && at(pos - 1) != 8) --pos;
+    PlaceCursor(CursorPar, pos);
+  }
+  desiredX_ = -1;
+  EndMove(extend, p, l, o, quiet);
+}
+
+void TRiRTFTextInput::WordRight(int count, bool extend, bool quiet) {
+  if (NoCursorDisplay || CursorPar == nullptr) return;
+  PTParagraph p;
+  PTLine l;
+  int o;
+  BeginMove(extend, p, l, o);
+  for (int i = 0; i < count; ++i) {
+    int pos = ParPos(CursorPar, CursorLine, CursorOffset);
+    const int len = ParagraphLength(CursorPar);
+    if (pos >= len) {
+      if (CursorPar->Next != nullptr) PlaceCursor(CursorPar->Next, 0);
+      continue;
+    }
+    const std::string text = ParagraphText(ParagraphNumber(CursorPar) - 1);
+    auto at = [&](int k) { return static_cast<unsigned char>(text[static_cast<std::size_t>(k)]); };
+    while (pos < len && !IsAlphaNumeric(at(pos))) ++pos;
+    while (pos < len && IsAlphaNumeric(at(pos))) ++pos;
+    PlaceCursor(CursorPar, pos);
+  }
+  desiredX_ = -1;
+  EndMove(extend, p, l, o, quiet);
+}
+
+void TRiRTFTextInput::MoveCursor(int kind, bool extend) {
+  if (NoCursorDisplay || CursorPar == nullptr) return;
+  switch (kind) {
+    case cmCharLeft: CharLeft(1, extend, false); return;
+    case cmCharRight: CharRight(1, extend, false); return;
+    case cmLineUp: LineUp(1, extend, false); return;
+    case cmLineDown: LineDown(1, extend, false); return;
+    case cmWordLeft: WordLeft(1, extend, false); return;
+    case cmWordRight: WordRight(1, extend, false); return;
+    default: break;
+  }
+  PTParagraph p;
+  PTLine l;
+  int o;
+  if (kind == cmPageUp || kind == cmPageDown) {
+    // A page is the window height: step lines until it is covered.
+    const int x = DesiredX();
+    BeginMove(extend, p, l, o);
+    int covered = 0;
+    const int page = std::max(1, WindowHeight());
+    while (covered < page) {
+      PTLine next = kind == cmPageUp ? CursorLine->Prev : CursorLine->Next;
+      PTParagraph par = CursorPar;
+      if (next == nullptr) {
+        par = kind == cmPageUp ? CursorPar->Prev : CursorPar->Next;
+        if (par == nullptr) break;
+        next = kind == cmPageUp ? Get_LastLine(par) : par->FirstLine;
+      }
+      covered += std::max<int>(1, next->Height);
+      CursorPar = par;
+      CursorLine = next;
+    }
+    CursorOffset = x >= 9999 ? CursorLine->Length : CharAtX(CursorPar, CursorLine, x);
+    EndMove(extend, p, l, o, false);
+    return;
+  }
+  BeginMove(extend, p, l, o);
+  switch (kind) {
+    case cmLineStart:
+      CursorOffset = 0;
+      desiredX_ = 0;
+      break;
+    case cmLineEnd:
+      CursorOffset = CursorLine->Length;
+      // The end of a wrapped line is shown before its last blank.
+      if (CursorLine->Next != nullptr && CursorOffset > 0 && CursorLine->Ch(CursorOffset - 1) == ' ') --CursorOffset;
+      desiredX_ = 9999;
+      break;
+    case cmDocStart:
+      CursorPar = FirstPar;
+      CursorLine = FirstPar->FirstLine;
+      CursorOffset = 0;
+      desiredX_ = 0;
+      break;
+    case cmDocEnd:
+      CursorPar = LastParagraph();
+      CursorLine = Get_LastLine(CursorPar);
+      CursorOffset = CursorLine->Length;
+      desiredX_ = 9999;
+      break;
+    default:
+      break;
+  }
+  EndMove(extend, p, l, o, false);
+}
+
+}  // namespace tw::richtext

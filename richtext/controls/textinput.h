@@ -1,0 +1,95 @@
+// The editing layer of the rich-text engine: input of characters and strings at the cursor
+// (typing, Return, Backspace, Delete, page breaks), embedded objects, cursor movements with
+// selection extension, and the typing attributes that follow the cursor.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/gfx/graphic.h"
+#include "richtext/document/setmode.h"
+#include "richtext/paint/textpaint.h"
+
+namespace tw::richtext {
+
+// Cursor move kinds.
+enum TCursorMove {
+  cmLineStart = 0, cmLineEnd, cmPageUp, cmPageDown, cmDocStart, cmDocEnd,
+  cmCharLeft, cmCharRight, cmLineUp, cmLineDown, cmWordLeft, cmWordRight
+};
+
+// Repaint scopes of one input run.
+constexpr int rsNothing = 0;
+constexpr int rsChangedLines = 1;
+constexpr int rsParagraph = 2;
+constexpr int rsView = 3;
+
+class TRiRTFTextInput : public TRiRTFTextPaint {
+  TW_CLASS(TRiRTFTextInput, TRiRTFTextPaint)
+ public:
+  TRiRTFTextInput();
+
+  void Clear() override;
+  TRiLoadFormat LoadFromStream(TStream& stream) override;
+  void SetCursor(int absolute, int lineNumber, int offset, int parNumber) override;
+  void MouseToCursor(int x, int y, bool makeVisible, bool extend) override;
+
+  // Inserts the text at the cursor with the current attributes; a single character is laid out
+  // and shown at once, longer texts wait for the caller's Reformat.
+  void InputString(const std::string& text);
+  // The character loop; returns the repaint scope (rs...).
+  int InputRun(const std::string& text);
+  // Inserts an embedded object as one placeholder character; raises "No object was defined"
+  // without a graphic.  A tag of 65535 takes the next free tag.
+  TRiObject* InsertObject(std::uint16_t& tag, std::unique_ptr<TGraphic> graphic, int width, int height);
+  // Deletes count characters at the cursor, joining paragraphs at a paragraph end.
+  bool DeleteForward(int count);
+
+  void MoveCursor(int kind, bool extend);
+  void CharLeft(int count, bool extend, bool quiet);
+  void CharRight(int count, bool extend, bool quiet);
+  void LineUp(int count, bool extend, bool quiet);
+  void LineDown(int count, bool extend, bool quiet);
+  void WordLeft(int count, bool extend, bool quiet);
+  void WordRight(int count, bool extend, bool quiet);
+  // Takes the current attributes from the text before the cursor.
+  void TakeTypingAttributes();
+
+  // Absolute character position of the cursor (paragraph ends count one).
+  int CursorPosition() const;
+
+  bool ReadOnly = false;
+  bool EditAllowed = true;  // the document's edit flag
+  bool ProgramInput = false;
+  bool KeepAttributes = false;
+  bool NoCursorDisplay = false;
+  bool FullReformatNeeded = false;
+  bool InInput() const { return inInput_; }
+
+  TRiSetModeControl* SetMode = nullptr;  // not owned
+  std::function<void()> BeforeInput;
+  std::function<void()> AfterInput;
+  std::function<void()> CursorMoved;
+  std::function<void()> SaveForUNDO;
+
+ protected:
+  int ParPos(PTParagraph par, PTLine line, int offset) const;
+  void Locate(PTParagraph par, int pos, PTLine& line, int& offset) const;
+  void PlaceCursor(PTParagraph par, int pos);
+  void UndoHook();
+  bool DeleteBefore();
+  bool DeleteAtCursor();
+  bool InsertOne(char ch, int& scope);
+  void BeginMove(bool extend, PTParagraph& par, PTLine& line, int& offset);
+  void EndMove(bool extend, PTParagraph par, PTLine line, int offset, bool quiet);
+  int DesiredX();
+
+ private:
+  bool inInput_ = false;
+  int desiredX_ = -1;  // -1 none; 9999 line end
+  PTParagraph lastUndoPar_ = nullptr;
+};
+
+}  // namespace tw::richtext
