@@ -306,13 +306,7 @@ DBIResult TBaseTable::CheckRangeAndFilters(bool Forward) {
 }
 
 DBIResult TBaseTable::GetNextRecord(std::uint32_t Lock, std::uint8_t* Record) {
-  std::vector<std::uint8_t> scratch;
-  std::uint8_t* buffer = Record;
-  if (!buffer) {
-    scratch.assign(std::max<std::uint32_t>(GetRecordBufferSize(), 1), 0);
-    buffer = scratch.data();
-  }
-  FRecordBuffer = buffer;
+  TRecordBufferScope scope(this, Record ? Record : OwnRecordBuffer());
   DBIResult r;
   switch (FState) {
     case csOpened: case csBeforeFirst: r = FirstInRange(); break;
@@ -328,18 +322,11 @@ DBIResult TBaseTable::GetNextRecord(std::uint32_t Lock, std::uint8_t* Record) {
       GetRecordProps();
     }
   }
-  FRecordBuffer = Record;
   return SetResult(r);
 }
 
 DBIResult TBaseTable::GetPriorRecord(std::uint32_t Lock, std::uint8_t* Record) {
-  std::vector<std::uint8_t> scratch;
-  std::uint8_t* buffer = Record;
-  if (!buffer) {
-    scratch.assign(std::max<std::uint32_t>(GetRecordBufferSize(), 1), 0);
-    buffer = scratch.data();
-  }
-  FRecordBuffer = buffer;
+  TRecordBufferScope scope(this, Record ? Record : OwnRecordBuffer());
   DBIResult r;
   switch (FState) {
     case csOpened: case csAfterLast: r = LastInRange(); break;
@@ -356,7 +343,6 @@ DBIResult TBaseTable::GetPriorRecord(std::uint32_t Lock, std::uint8_t* Record) {
       GetRecordProps();
     }
   }
-  FRecordBuffer = Record;
   return SetResult(r);
 }
 
@@ -367,7 +353,7 @@ DBIResult TBaseTable::GetRecord(std::uint32_t Lock, std::uint8_t* Record) {
       DBIResult r = GetBookmark(bm.data());
       if (r == DBIERR_NONE) r = GetRecordAtBookmark(bm.data(), Record, Lock);
       if (r == DBIERR_NONE) {
-        FRecordBuffer = Record;
+        TRecordBufferScope scope(this, Record ? Record : OwnRecordBuffer());
         r = CheckRangeAndFilters(true);
         if (r == DBIERR_NONE) {
           GetRecordProps();
@@ -520,15 +506,14 @@ DBIResult TBaseTable::CheckRange(const std::uint8_t* Record) {
 DBIResult TBaseTable::SetToKey(std::uint32_t Cond, bool KeyIsKey, std::uint16_t FieldCount,
                                std::uint16_t PartialLength, const std::uint8_t* Key) {
   int special = Cond == keySEARCHGT ? 2 : (Cond == keySEARCHGEQ ? 1 : 0);
-  std::vector<std::uint8_t> scratch(std::max<std::uint32_t>(GetRecordBufferSize(), 1));
-  FRecordBuffer = scratch.data();
-  DBIResult r = SetToKeySpecial(special, KeyIsKey, FieldCount, PartialLength, Key, scratch.data());
+  std::uint8_t* buffer = OwnRecordBuffer();
+  TRecordBufferScope scope(this, buffer);
+  DBIResult r = SetToKeySpecial(special, KeyIsKey, FieldCount, PartialLength, Key, buffer);
   if (r == DBIERR_NONE) {
     r = CheckRangeAndFilters(true);
   } else if (Cond != 0) {
     SetToEnd();
   }
-  FRecordBuffer = nullptr;
   return SetResult(r);
 }
 
@@ -547,7 +532,16 @@ DBIResult TBaseTable::GetIndexDescs(IDXDesc* Descs, std::uint16_t Count) {
   return SetResult(DBIERR_NONE);
 }
 
+std::uint8_t* TBaseTable::OwnRecordBuffer() {
+  std::size_t size = std::max<std::uint32_t>(GetRecordBufferSize(), 1);
+  if (FOwnRecord.size() < size) FOwnRecord.assign(size, 0);
+  return FOwnRecord.data();
+}
+
 DBIResult TBaseTable::DeleteAllRecords() {
+  // Each pass reads the first record into the cursor's own image, never into a buffer some
+  // earlier caller handed over (it may be long gone).
+  TRecordBufferScope scope(this, OwnRecordBuffer());
   int retries = 0;
   for (;;) {
     while (FirstInRange() == DBIERR_NONE) {

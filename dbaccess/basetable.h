@@ -55,8 +55,11 @@ class TBaseTable : public TBapiListItem {
 
   std::uint8_t State() const { return FState; }
   void SetState(std::uint8_t S) { FState = S; }
+  // The record image the cursor reads into during the call in progress; null between calls.
+  // A caller's buffer is used only inside the call that was given it, never afterwards.
   std::uint8_t* RecordBuffer() const { return FRecordBuffer; }
   void SetRecordBuffer(std::uint8_t* R) { FRecordBuffer = R; }
+  // The buffer last given to InitRecord (identity only; it is never read or written through).
   std::uint8_t* LastInitRecord() const { return FLastInitRecord; }
   std::uint32_t OpenMode() const { return FOpenMode; }
   std::uint32_t ShareMode() const { return FShareMode; }
@@ -215,6 +218,28 @@ class TBaseTable : public TBapiListItem {
 
   bool RecordPassesFilters(std::uint8_t* Record);
   TFilterListItem* FindFilter(hDBIFilter Filter);
+
+  // The cursor's own record image, sized to the record buffer, for reads no caller asked to see.
+  std::uint8_t* OwnRecordBuffer();
+
+  // Points FRecordBuffer at a buffer for the length of one call and puts back what was there
+  // before, so no caller's buffer is written after the call that handed it over has returned.
+  class TRecordBufferScope {
+   public:
+    TRecordBufferScope(TBaseTable* Table, std::uint8_t* Buffer) : FTable(Table), FSaved(Table->FRecordBuffer) {
+      Table->FRecordBuffer = Buffer;
+    }
+    ~TRecordBufferScope() { FTable->FRecordBuffer = FSaved; }
+    TRecordBufferScope(const TRecordBufferScope&) = delete;
+    TRecordBufferScope& operator=(const TRecordBufferScope&) = delete;
+
+   private:
+    TBaseTable* FTable;
+    std::uint8_t* FSaved;
+  };
+
+ private:
+  std::vector<std::uint8_t> FOwnRecord;
 };
 
 }  // namespace tw::dbaccess

@@ -257,7 +257,7 @@ DBIResult TQNClientTable::SetToBookmark(const std::uint8_t* Bookmark) {
 
 DBIResult TQNClientTable::GetRecordAtBookmark(const std::uint8_t* Bookmark, std::uint8_t* Record, std::uint32_t Lock) {
   if (!Bookmark) return SetResult(DBIERR_INVALIDPARAM);
-  FRecordBuffer = Record;
+  TRecordBufferScope scope(this, Record);
   DBIResult r = SetToBookmark(Bookmark);
   if (r == DBIERR_NONE) r = GetRecord(Lock, Record);
   if (r == DBIERR_NONE) {
@@ -301,7 +301,7 @@ DBIResult TQNClientTable::GetRecord(std::uint32_t Lock, std::uint8_t* Record) {
   request[12] = LockByte(Lock);
   DBIResult r = Request(2048, request, Record, len);
   if (r != DBIERR_NONE) return r;
-  FRecordBuffer = Record;
+  TRecordBufferScope scope(this, Record);
   r = FiltersActive() && Record ? CheckRangeAndFilters(true) : DBIERR_NONE;
   if (r == DBIERR_NONE) {
     GetRecordProps();

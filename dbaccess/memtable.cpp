@@ -193,7 +193,7 @@ DBIResult TMemTable::GetRecordAtBookmark(const std::uint8_t* Bookmark, std::uint
   if (!Bookmark) return SetResult(DBIERR_INVALIDPARAM);
   DBIResult r = SetToBookmark(Bookmark);
   if (r != DBIERR_NONE) return r;
-  FRecordBuffer = Record;
+  TRecordBufferScope scope(this, Record);
   return ReadCurrent();
 }
 

@@ -4,6 +4,9 @@
 // their memo read.
 #include <unistd.h>
 
+#include <algorithm>
+#include <memory>
+
 #include <filesystem>
 
 #include "dbaccess/basetable.h"
@@ -216,6 +219,33 @@ TEST_F(EmbeddedTable, NavigationEndsAndBookmarks) {
   std::uint32_t count = 0;
   EXPECT_EQ(TBapiListItem::Resolve<TBaseTable>(cur)->GetRecordCount(count), DBIERR_NONE);
   EXPECT_EQ(count, 4u);
+}
+
+TEST_F(EmbeddedTable, EmptyingLeavesBuffersOfEarlierCallsAlone) {
+  // The last buffer a read was given stays the caller's: emptying the table later must neither
+  // write into a live one nor touch one that has been freed since.
+  std::vector<std::uint8_t> kept(record.size());
+  DbiSetToBegin(cur);
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, kept.data(), nullptr), DBIERR_NONE);
+  std::fill(kept.begin(), kept.end(), 0xA5);
+  auto* table = TBapiListItem::Resolve<TBaseTable>(cur);
+  ASSERT_EQ(table->EmptyTable(), DBIERR_NONE);
+  EXPECT_TRUE(std::all_of(kept.begin(), kept.end(), [](std::uint8_t b) { return b == 0xA5; }));
+  EXPECT_TRUE(Walk().empty());
+
+  for (std::int16_t nr : {1, 2}) {
+    DbiInitRecord(cur, record.data());
+    Put(cur, record.data(), 1, "Eve");
+    Put(cur, record.data(), 3, &nr);
+    ASSERT_EQ(DbiInsertRecord(cur, dbiNOLOCK, record.data()), DBIERR_NONE);
+  }
+  auto gone = std::make_unique<std::vector<std::uint8_t>>(record.size());
+  DbiSetToBegin(cur);
+  ASSERT_EQ(DbiGetPriorRecord(cur, dbiNOLOCK, gone->data(), nullptr), DBIERR_BOF);
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, gone->data(), nullptr), DBIERR_NONE);
+  gone.reset();
+  ASSERT_EQ(table->EmptyTable(), DBIERR_NONE);
+  EXPECT_TRUE(Walk().empty());
 }
 
 TEST_F(EmbeddedTable, FiltersRunOverServerRecords) {

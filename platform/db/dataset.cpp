@@ -113,7 +113,6 @@ void TDataSet::OpenCursor() {
     }
     FRecBuf.assign(std::max<std::size_t>(FProps.iRecBufSize, 1), 0);
     FKeyBuf.assign(FRecBuf.size(), 0);
-    FScratch.assign(FRecBuf.size(), 0);
     FBookmark.assign(std::max<std::size_t>(FProps.iBookMarkSize, 1), 0);
     BindFields();
     ApplyFilterText();
@@ -141,7 +140,6 @@ void TDataSet::CursorChanged() {
   if (props.iRecBufSize > FRecBuf.size()) {
     FRecBuf.resize(props.iRecBufSize);
     FKeyBuf.resize(props.iRecBufSize);
-    FScratch.resize(props.iRecBufSize);
   }
   FHaveCurrent = false;
 }
@@ -170,7 +168,6 @@ void TDataSet::FreeDefaultFields() {
 
 void TDataSet::ClearBuffers() {
   FRecBuf.clear();
-  FScratch.clear();
   FOldBuf.clear();
   FKeyBuf.clear();
   FBookmark.clear();
@@ -242,7 +239,7 @@ void TDataSet::RestoreCurrentPosition() {
 }
 
 bool TDataSet::Fetch(bool forward) {
-  std::vector<std::uint8_t>& temp = FScratch;
+  std::vector<std::uint8_t> temp(FRecBuf.size());
   for (;;) {
     DBIResult r = forward ? DbiLink().GetNextRecord(FHandle, temp.data()) : DbiLink().GetPriorRecord(FHandle, temp.data());
     if (IsEndCode(r)) {
@@ -339,7 +336,7 @@ int TDataSet::MoveBy(int distance) {
 
 int TDataSet::RecordCount() {
   CheckActive();
-  std::vector<std::uint8_t>& temp = FScratch;
+  std::vector<std::uint8_t> temp(FRecBuf.size());
   int count = 0;
   Check(DbiLink().SetToBegin(FHandle));
   for (;;) {
@@ -359,7 +356,7 @@ int TDataSet::RecordCount() {
 void TDataSet::Refresh() {
   CheckBrowseMode();
   if (FHaveCurrent) {
-    std::vector<std::uint8_t>& temp = FScratch;
+    std::vector<std::uint8_t> temp(FRecBuf.size());
     DBIResult r = DbiLink().GetRecord(FHandle, temp.data());
     if (r == 0 && RecordPasses(temp.data())) {
       FRecBuf = temp;
@@ -533,7 +530,7 @@ void TDataSet::Post() {
 }
 
 void TDataSet::ResyncCurrent() {
-  std::vector<std::uint8_t>& temp = FScratch;
+  std::vector<std::uint8_t> temp(FRecBuf.size());
   if (DbiLink().GetRecord(FHandle, temp.data()) == 0) FRecBuf = temp;
   FHaveCurrent = false;
   SaveCurrentBookmark();

@@ -117,9 +117,6 @@ class TDataSet : public TComponent {
   // Key image of the data set (for descendants that search by key).
   std::vector<std::uint8_t>& KeyBuffer() { return FKeyBuf; }
   std::vector<std::uint8_t>& RecordBuffer() { return FRecBuf; }
-  // Record image for reads that may not become current.  It lives as long as the cursor, as
-  // the access layer's cursor may hold on to the last image it was given.
-  std::vector<std::uint8_t>& ScratchBuffer() { return FScratch; }
   bool RecordPasses(std::uint8_t* record);
   void ClearBuffers();
   bool FReadOnlyCursor = false;
@@ -139,7 +136,6 @@ class TDataSet : public TComponent {
   hDBICur FHandle = 0;
   CURProps FProps;
   std::vector<std::uint8_t> FRecBuf;
-  std::vector<std::uint8_t> FScratch;
   std::vector<std::uint8_t> FOldBuf;
   std::vector<std::uint8_t> FKeyBuf;
   std::vector<std::uint8_t> FBookmark;

@@ -221,7 +221,7 @@ bool TTable::GotoKey() {
   std::uint16_t n = AssignedKeyFields();
   SetState(TDataSetState::dsBrowse);
   if (n == 0) return false;
-  std::vector<std::uint8_t>& temp = ScratchBuffer();
+  std::vector<std::uint8_t> temp(RecordBuffer().size());
   DBIResult r = DbiLink().GetRecordForKey(Handle(), n, KeyBuffer().data(), temp.data());
   if (NotFoundCode(r)) {
     Refresh();

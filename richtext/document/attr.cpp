@@ -27,16 +27,22 @@ void ApplyAttr(TAttr& dst, const TAttr& src, std::uint16_t mask) {
   if (mask & amSize) dst.Size = src.Size;
   if (mask & amTextColor) dst.SetTextColor(src.TextColor());
   if (mask & amBackColor) dst.SetBackColor(src.BackColor());
-  std::uint16_t word = dst.StyleWord();
-  const std::uint16_t given = src.StyleWord();
+  // Adding and removing work on all four style bytes (style, extra and the two further bytes);
+  // the replacements only on their sets inside the style word.
+  auto word = static_cast<std::uint32_t>(dst.StyleWord() | (dst.Attr10 << 16) | (dst.Attr11 << 24));
+  const auto given = static_cast<std::uint32_t>(src.StyleWord() | (src.Attr10 << 16) | (src.Attr11 << 24));
   if (mask & amAddStyle) word |= given;
-  if (mask & amReplaceStyle) word = static_cast<std::uint16_t>((word & ~StyleSetFull) | (given & StyleSetFull));
-  if (mask & amReplaceStyleByte) word = static_cast<std::uint16_t>((word & ~StyleSetByte) | (given & StyleSetByte));
-  if (mask & amRemoveStyle) word = static_cast<std::uint16_t>(word & ~given);
-  if (word & fsSub) word &= static_cast<std::uint16_t>(~fsSuper);
-  if ((word & fsSuper) || (word & (fxFootnote << 8))) word &= static_cast<std::uint16_t>(~fsSub);
-  dst.Style = static_cast<std::uint8_t>(word & 0xFF);
+  if (mask & amReplaceStyle) word = (word & ~std::uint32_t{StyleSetFull}) | (given & StyleSetFull);
+  if (mask & amReplaceStyleByte) word = (word & ~std::uint32_t{StyleSetByte}) | (given & StyleSetByte);
+  if (mask & amRemoveStyle) word &= ~given;
+  // Superscript, or a footnote mark, wins over subscript; only a subscript that is still there
+  // then removes superscript.
+  if ((word & fsSuper) || (word & (std::uint32_t{fxFootnote} << 8))) word &= ~std::uint32_t{fsSub};
+  if (word & fsSub) word &= ~std::uint32_t{fsSuper};
+  dst.Style = static_cast<std::uint8_t>(word);
   dst.Extra = static_cast<std::uint8_t>(word >> 8);
+  dst.Attr10 = static_cast<std::uint8_t>(word >> 16);
+  dst.Attr11 = static_cast<std::uint8_t>(word >> 24);
 }
 
 TColor AttrColor(int index) {

@@ -81,8 +81,9 @@ constexpr std::uint16_t StyleSetFull = 0x05DF;
 constexpr std::uint16_t StyleSetByte = 0x00DF;
 constexpr std::uint16_t EditorAttrMask = 0x032F;
 
-// Applies `src` to `dst` as far as `mask` says; afterwards superscript and subscript exclude
-// each other (subscript wins over superscript, a footnote mark clears subscript).
+// Applies `src` to `dst` as far as `mask` says (adding and removing cover the style, extra and
+// the two further attribute bytes); afterwards superscript and subscript exclude each other:
+// superscript or a footnote mark clears subscript, and a subscript still set clears superscript.
 void ApplyAttr(TAttr& dst, const TAttr& src, std::uint16_t mask);
 
 // The fixed colour table.

@@ -35,27 +35,6 @@ bool LineBefore(PTParagraph par, PTLine a, PTLine b) {
   return false;
 }
 
-// Applies the attributes as far as the mask says; then superscript (or a footnote mark) removes
-// subscript, and a subscript that remains removes superscript.
-void ApplyMask(TAttr& dst, const TAttr& src, std::uint16_t mask) {
-  if (mask & amFont) dst.Font = src.Font;
-  if (mask & amSize) dst.Size = src.Size;
-  if (mask & amTextColor) dst.SetTextColor(src.TextColor());
-  if (mask & amBackColor) dst.SetBackColor(src.BackColor());
-  auto word = static_cast<std::uint32_t>(dst.StyleWord() | (dst.Attr10 << 16) | (dst.Attr11 << 24));
-  const auto given = static_cast<std::uint32_t>(src.StyleWord() | (src.Attr10 << 16) | (src.Attr11 << 24));
-  if (mask & amAddStyle) word |= given;
-  if (mask & amReplaceStyle) word = (word & ~0x5DFu) | (given & 0x5DFu);
-  if (mask & amReplaceStyleByte) word = (word & ~0xDFu) | (given & 0xDFu);
-  if (mask & amRemoveStyle) word &= ~given;
-  if ((word & fsSuper) || (word & (fxFootnote << 8))) word &= ~static_cast<std::uint32_t>(fsSub);
-  if (word & fsSub) word &= ~static_cast<std::uint32_t>(fsSuper);
-  dst.Style = static_cast<std::uint8_t>(word);
-  dst.Extra = static_cast<std::uint8_t>(word >> 8);
-  dst.Attr10 = static_cast<std::uint8_t>(word >> 16);
-  dst.Attr11 = static_cast<std::uint8_t>(word >> 24);
-}
-
 }  // namespace
 
 void TRiRTFTextPaint::ClearSelection() {
@@ -298,12 +277,12 @@ bool TRiRTFTextPaint::DeleteSelection() {
 
 void TRiRTFTextPaint::SetCharAttr(PTLine line, int index, std::uint16_t mask, const TAttr& attr) {
   if (line == nullptr) {
-    ApplyMask(CurAttr, attr, mask);
+    ApplyAttr(CurAttr, attr, mask);
     return;
   }
   if (!line->HasAttrs() || index < 0 || index >= line->Length) return;
   TAttr& a = line->Attrs[static_cast<std::size_t>(index)];
-  ApplyMask(a, attr, mask);
+  ApplyAttr(a, attr, mask);
   const unsigned char ch = line->Ch(index);
   const bool object = (ch == 1 || ch == 2) && (a.Extra & fxObject);
   if (!object) {

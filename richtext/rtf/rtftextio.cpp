@@ -631,7 +631,9 @@ int TRiRTFTextIo::PagePass() {
     for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) {
       l->Top = static_cast<std::int32_t>(std::min<std::int64_t>(ly, INT32_MAX));
       l->Flags &= ~lfPageStart;
-      if (!p->IsCell() && ly - pageTop > pageHeight) {
+      // A line whose bottom would pass the body goes to the next page; a line already at the top
+      // of its page stays there even when it is taller than the page.
+      if (!p->IsCell() && ly > pageTop && ly + l->Height - pageTop > pageHeight) {
         PTLine first = p->FirstLine;
         if ((p->Flags & pfKeep) && first != l && !(first->Flags & lfPageStart) && first->Top > pageTop) {
           first->Flags |= lfPageStart;

@@ -122,7 +122,61 @@ TEST(Attributes, RunComparisonColoursAndMask) {
   TAttr sup;
   sup.Style = fsSuper;
   ApplyAttr(dst, sup, amAddStyle);
-  EXPECT_EQ(dst.Style & (fsSuper | fsSub), fsSub);  // subscript wins
+  EXPECT_EQ(dst.Style & (fsSuper | fsSub), fsSuper);  // superscript wins
+}
+
+TEST(AttrApply, SuperscriptOrFootnoteMarkWinsOverSubscript) {
+  TAttr sub;
+  sub.Style = fsSub;
+  TAttr sup;
+  sup.Style = fsSuper;
+
+  TAttr a;
+  a.Style = fsBold | fsSuper;
+  ApplyAttr(a, sub, amAddStyle);  // adding subscript to superscript text keeps superscript
+  EXPECT_EQ(a.Style, fsBold | fsSuper);
+
+  a.Style = fsSub;
+  ApplyAttr(a, sup, amAddStyle);
+  EXPECT_EQ(a.Style, fsSuper);
+
+  a.Style = fsSuper;
+  ApplyAttr(a, sub, amReplaceStyle);  // a replacement that drops superscript leaves subscript
+  EXPECT_EQ(a.Style, fsSub);
+  ApplyAttr(a, sub, amReplaceStyleByte);
+  EXPECT_EQ(a.Style, fsSub);
+
+  a.Style = fsSuper | fsSub;  // both set by hand: the next apply settles on superscript
+  ApplyAttr(a, TAttr{}, amFont);
+  EXPECT_EQ(a.Style, fsSuper);
+
+  a.Style = fsSub;
+  a.Extra = fxFootnote;  // a footnote mark removes subscript and sets no superscript
+  ApplyAttr(a, TAttr{}, amSize);
+  EXPECT_EQ(a.Style, 0);
+  EXPECT_EQ(a.Extra, fxFootnote);
+
+  a.Style = fsSuper | fsSub;
+  a.Extra = 0;
+  ApplyAttr(a, sup, amRemoveStyle);  // once superscript is gone the subscript stays
+  EXPECT_EQ(a.Style, fsSub);
+}
+
+TEST(AttrApply, AddAndRemoveReachTheFurtherAttributeBytes) {
+  TAttr a;
+  a.Attr10 = 0x01;
+  TAttr given;
+  given.Attr10 = 0x02;
+  given.Attr11 = 0x80;
+  ApplyAttr(a, given, amAddStyle);
+  EXPECT_EQ(a.Attr10, 0x03);
+  EXPECT_EQ(a.Attr11, 0x80);
+  ApplyAttr(a, given, amReplaceStyle);  // replacement sets lie inside the style word only
+  EXPECT_EQ(a.Attr10, 0x03);
+  given.Attr10 = 0x01;
+  ApplyAttr(a, given, amRemoveStyle);
+  EXPECT_EQ(a.Attr10, 0x02);
+  EXPECT_EQ(a.Attr11, 0x00);
 }
 
 TEST(CharacterAttr, SettersReportIdentifierAndLayoutNeed) {

@@ -287,8 +287,19 @@ TEST(PagePass, TopsPageStartsAndTableRows) {
   int starts = 0;
   for (PTParagraph p = e.FirstPar; p != nullptr; p = p->Next)
     if (p->FirstLine->Flags & lfPageStart) ++starts;
-  EXPECT_EQ(starts, 1);
+  // A line whose bottom would pass the body (line 4 ends at 100 > 96) opens the next page.
+  EXPECT_EQ(starts, 2);
+  EXPECT_NE(e.ParagraphByIndex(4)->FirstLine->Flags & lfPageStart, 0);
+  EXPECT_NE(e.ParagraphByIndex(8)->FirstLine->Flags & lfPageStart, 0);
   EXPECT_EQ(e.ParagraphByIndex(3)->FirstLine->Top, 60);
+  // A line taller than the whole body gets a page of its own, and the line after it the next.
+  e.ParagraphByIndex(6)->FirstLine->Height = 300;
+  EXPECT_EQ(e.PagePass(), 480);
+  std::vector<int> tallStarts;
+  for (int i = 0; i < 10; ++i)
+    if (e.ParagraphByIndex(i)->FirstLine->Flags & lfPageStart) tallStarts.push_back(i);
+  EXPECT_EQ(tallStarts, (std::vector<int>{4, 6, 7}));
+  e.ParagraphByIndex(6)->FirstLine->Height = 20;
   // A lone table cell becomes an ordinary paragraph.
   e.ParagraphByIndex(2)->Flags = pfTableCell;
   e.PagePass();
