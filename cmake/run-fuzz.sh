@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every libFuzzer target listed by the fuzz build for a few seconds each, starting from
 # its seed corpus (copied, so the repository's corpus is never written to).
+# A fixed seed keeps a run repeatable: what fails here fails the same way on a developer machine.
 set -euo pipefail
 build=$1
 seconds=${2:-5}
@@ -11,7 +12,7 @@ while read -r target corpus; do
   [ -n "$target" ] || continue
   work=$(mktemp -d)
   [ -d "$corpus" ] && cp -r "$corpus"/. "$work"/
-  if "$build/fuzz/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
+  if "$build/fuzz/$target" -seed=1 -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
        -artifact_prefix="$build/fuzz/$target-" "$work" >"$build/fuzz/$target.log" 2>&1; then
     echo "fuzz $target: ok"; passed=$((passed+1))
   else
