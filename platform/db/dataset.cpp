@@ -258,31 +258,18 @@ bool TDataSet::Fetch(bool forward) {
   }
 }
 
-void TDataSet::First() {
-  CheckBrowseMode();
-  Fire(BeforeScroll, this);
-  FHaveCurrent = false;
-  Check(DbiLink().SetToBegin(FHandle));
-  if (Fetch(true)) {
-    FBof = true;
-    FEof = false;
-  } else {
-    FEmpty = true;
-    FBof = FEof = true;
-    DbiLink().InitRecord(FHandle, FRecBuf.data());
-  }
-  DataEvent();
-  Fire(AfterScroll, this);
-}
+void TDataSet::First() { MoveToEnd(true); }
 
-void TDataSet::Last() {
+void TDataSet::Last() { MoveToEnd(false); }
+
+void TDataSet::MoveToEnd(bool first) {
   CheckBrowseMode();
   Fire(BeforeScroll, this);
   FHaveCurrent = false;
-  Check(DbiLink().SetToEnd(FHandle));
-  if (Fetch(false)) {
-    FBof = false;
-    FEof = true;
+  Check(first ? DbiLink().SetToBegin(FHandle) : DbiLink().SetToEnd(FHandle));
+  if (Fetch(first)) {
+    FBof = first;
+    FEof = !first;
   } else {
     FEmpty = true;
     FBof = FEof = true;

@@ -127,6 +127,8 @@ class TDataSet : public TComponent {
   void FreeDefaultFields();
   // Fetches in one direction until a record passes; false at the end (cursor left on current).
   bool Fetch(bool forward);
+  // First (first = true) or Last: to the table's start or end and the record next to it.
+  void MoveToEnd(bool first);
   void SaveCurrentBookmark();
   void RestoreCurrentPosition();
   void ApplyFilterText();
