@@ -358,6 +358,8 @@ void TFkBaseEntryField::SetAsString(const std::string& s) {
   } else if (t == T::pftBoolean || t == T::pftYesNo) {
     char c = s.empty() ? '\0' : CharUpper(s[0]);
     v.Int = (c == intl_->TrueChar || c == intl_->YesChar) ? 1 : 0;
+  } else if ((t == T::pftDate || t == T::pftTime) && s.find_first_not_of(' ') == std::string::npos) {
+    v.Int = t == T::pftDate ? BadDate : BadTime;  // an empty text empties the field
   } else if (!StrToValue(s, v)) {
     throw EEntryFieldError(FkResString(kErrorTexts[1]));
   }
@@ -405,9 +407,11 @@ bool TFkBaseEntryField::StrToValue(const std::string& text, TFkValue& value) con
     return true;
   }
   if (t == T::pftTime) {
+    // The international time mask first; a text of another length or layout (a field with its
+    // own mask, an hour without its leading zero or blank) is read as a free time text.
     std::string mask = DefaultIntlSup().BuildTimeMask(false);
-    if (text.size() != mask.size()) return false;
-    SecondsOfDay s = DefaultIntlSup().TextToSeconds(mask, text);
+    SecondsOfDay s = text.size() == mask.size() ? DefaultIntlSup().TextToSeconds(mask, text) : BadTime;
+    if (s == BadTime) s = DefaultIntlSup().FreeTextToSeconds(text);
     if (s == BadTime) return false;
     value.Int = s;
     return true;

@@ -52,14 +52,16 @@ struct Run {
   bool found() const { return pos != std::string::npos; }
 };
 
-// The first run of `letter` in either case.
+// The first run of `letter` in either case.  A run is every adjacent position holding the
+// letter in either case ("Hh" is one two-wide hour field); its first character decides the
+// padding (upper case: blanks, lower case: zeros) and the capitals of names.
 Run FindRun(const std::string& mask, char letter) {
   Run r;
   for (std::size_t i = 0; i < mask.size(); ++i) {
     if (Lower(mask[i]) == letter) {
       r.pos = i;
       r.ch = mask[i];
-      while (i < mask.size() && mask[i] == r.ch) ++i;
+      while (i < mask.size() && Lower(mask[i]) == letter) ++i;
       r.len = i - r.pos;
       break;
     }
@@ -120,7 +122,7 @@ void ForEachRun(const std::string& mask, char letter, F f) {
       Run r;
       r.pos = i;
       r.ch = mask[i];
-      while (i < mask.size() && mask[i] == r.ch) ++i;
+      while (i < mask.size() && Lower(mask[i]) == letter) ++i;
       r.len = i - r.pos;
       f(r);
     } else {
@@ -462,6 +464,36 @@ SecondsOfDay TFkIntlSup::TextToSeconds(const std::string& mask, const std::strin
   int h, m, s;
   if (!TextToHMS(mask, text, h, m, s)) return BadTime;
   return h * 3600 + m * 60 + s;
+}
+
+SecondsOfDay TFkIntlSup::FreeTextToSeconds(const std::string& text) const {
+  std::size_t i = 0, end = text.size();
+  while (i < end && text[i] == ' ') ++i;
+  while (end > i && text[end - 1] == ' ') --end;
+  int parts[3] = {0, 0, 0};
+  int count = 0;
+  for (;;) {
+    std::size_t start = i;
+    int value = 0;
+    while (i < end && text[i] >= '0' && text[i] <= '9' && i - start < 2) value = value * 10 + (text[i++] - '0');
+    if (i == start || (i < end && text[i] >= '0' && text[i] <= '9')) return BadTime;
+    parts[count++] = value;
+    if (count == 3 || i >= end || (text[i] != ':' && text[i] != ColonChar)) break;
+    ++i;
+  }
+  if (count < 2) return BadTime;
+  while (i < end && text[i] == ' ') ++i;
+  int h = parts[0];
+  if (i < end) {
+    if (AMText.empty() || PMText.empty()) return BadTime;
+    const std::string rest = AnsiUpperCase(text.substr(i, end - i));
+    const bool pm = rest == AnsiUpperCase(PMText), am = rest == AnsiUpperCase(AMText);
+    if ((!am && !pm) || h < 1 || h > 12) return BadTime;
+    if (am && h == 12) h = 0;
+    else if (pm && h < 12) h += 12;
+  }
+  if (!ValidTime(h, parts[1], parts[2])) return BadTime;
+  return h * 3600 + parts[1] * 60 + parts[2];
 }
 
 std::string TFkIntlSup::WeekDayName(TStDayType day) const {

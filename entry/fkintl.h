@@ -78,6 +78,10 @@ class TFkIntlSup {
   std::string SecondsToText(const std::string& mask, SecondsOfDay t, bool pack) const;
   bool TextToHMS(const std::string& mask, const std::string& text, int& h, int& m, int& s) const;
   SecondsOfDay TextToSeconds(const std::string& mask, const std::string& text) const;
+  // A time written freely: hours and minutes, optionally seconds, separated by ":" or the time
+  // separator, numbers of one or two digits, optionally followed by the am or pm text (any
+  // case); -1 when the text is no such time.
+  SecondsOfDay FreeTextToSeconds(const std::string& text) const;
 
   std::string WeekDayName(TStDayType day) const;
   // 1..12, or 0 when no long month name matches within `width` characters.

@@ -1,0 +1,194 @@
+// Time picture fields: twelve-hour masks with a blank-padded hour, text written through
+// SetAsString, the empty time, and the 24-hour masks next to them.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+
+#include "entry/fkpicturefield.h"
+#include "entry/tests/entry_test_util.h"
+#include "platform/win/winapi.h"
+
+namespace tw::entry {
+namespace {
+
+using T = TPictureDataType;
+
+constexpr SecondsOfDay HM(int h, int m, int s = 0) { return h * 3600 + m * 60 + s; }
+
+TEST(IntlTimeRuns, MixedCaseHourRunIsOneBlankPaddedField) {
+  test::IntlScope scope;
+  TFkIntlSup& intl = DefaultIntlSup();
+  EXPECT_EQ(intl.SecondsToText("Hh:mm tt", HM(18, 30), false), " 6:30 PM");
+  EXPECT_EQ(intl.SecondsToText("Hh:mm tt", HM(22, 30), false), "10:30 PM");
+  EXPECT_EQ(intl.SecondsToText("Hh:mm tt", HM(0, 5), false), "12:05 AM");
+  EXPECT_EQ(intl.SecondsToText("Hh:mm tt", HM(18, 30), true), "6:30 PM");
+  EXPECT_EQ(intl.SecondsToText("Hh:mm", HM(7, 0), false), " 7:00");
+  EXPECT_EQ(intl.SecondsToText("Hh:mm tt", BadTime, false), "  :     ");
+  EXPECT_EQ(intl.TextToSeconds("Hh:mm tt", " 6:30 PM"), HM(18, 30));
+  EXPECT_EQ(intl.TextToSeconds("Hh:mm tt", "06:30 PM"), HM(18, 30));
+  EXPECT_EQ(intl.TextToSeconds("Hh:mm tt", "10:30 PM"), HM(22, 30));
+  EXPECT_EQ(intl.TextToSeconds("Hh:mm tt", "12:00 AM"), 0);
+  EXPECT_EQ(intl.TextToSeconds("Hh:mm tt", "12:00 PM"), HM(12, 0));
+  EXPECT_EQ(intl.TextToSeconds("Hh:mm tt", "13:00 PM"), BadTime);
+  EXPECT_EQ(intl.TextToSeconds("Hh:mm tt", " 0:30 AM"), BadTime);
+}
+
+TEST(IntlTimeRuns, FreeTextReadsHoursMinutesSecondsAndAmPm) {
+  test::IntlScope scope;
+  TFkIntlSup& intl = DefaultIntlSup();
+  EXPECT_EQ(intl.FreeTextToSeconds("6:30 PM"), HM(18, 30));
+  EXPECT_EQ(intl.FreeTextToSeconds(" 06:30pm "), HM(18, 30));
+  EXPECT_EQ(intl.FreeTextToSeconds("12:00 AM"), 0);
+  EXPECT_EQ(intl.FreeTextToSeconds("12:00 PM"), HM(12, 0));
+  EXPECT_EQ(intl.FreeTextToSeconds("18:30"), HM(18, 30));
+  EXPECT_EQ(intl.FreeTextToSeconds("18:30:15"), HM(18, 30, 15));
+  EXPECT_EQ(intl.FreeTextToSeconds("9"), BadTime) << "hours alone are not a time";
+  EXPECT_EQ(intl.FreeTextToSeconds("18:30 PM"), BadTime);
+  EXPECT_EQ(intl.FreeTextToSeconds("0:30 AM"), BadTime);
+  EXPECT_EQ(intl.FreeTextToSeconds("24:00"), BadTime);
+  EXPECT_EQ(intl.FreeTextToSeconds("6:61"), BadTime);
+  EXPECT_EQ(intl.FreeTextToSeconds("6:30 XM"), BadTime);
+  EXPECT_EQ(intl.FreeTextToSeconds("6::30"), BadTime);
+  EXPECT_EQ(intl.FreeTextToSeconds("6:30:00:00"), BadTime);
+  EXPECT_EQ(intl.FreeTextToSeconds("99999999999:30"), BadTime);
+}
+
+class TimeFieldTest : public test::EntryGuiTest {
+ protected:
+  void SetUp() override {
+    EntryGuiTest::SetUp();
+    form = NewForm(300, 200);
+    controller = new TFkController(form);
+    controller->OnError = [this](TObject*, std::uint16_t code, const std::string&) { ++errors; lastCode = code; };
+  }
+
+  TFkPictureField* AddField(const std::string& mask, int top = 0) {
+    auto* f = new TFkPictureField(form);
+    f->SetParent(form);
+    f->SetTop(top);
+    f->SetDataType(T::pftTime);
+    f->SetPictureMask(mask);
+    return f;
+  }
+
+  void ShowAndFocus(TFkPictureField* f) {
+    form->Show();
+    Pump();
+    f->SetFocus();
+    Pump();
+  }
+
+  // The seconds of the day a field holds, read through GetAsDateTime.
+  static long Seconds(TFkPictureField* f) { return std::lround(f->GetAsDateTime() * 86400.0); }
+
+  TForm* form = nullptr;
+  TFkController* controller = nullptr;
+  int errors = 0;
+  std::uint16_t lastCode = 0;
+};
+
+TEST_F(TimeFieldTest, TwelveHourTextsAreShownWithOneHourField) {
+  auto* f = AddField("Hh:mm tt");
+  struct Case {
+    const char* text;
+    const char* shown;
+    SecondsOfDay value;
+  };
+  const Case cases[] = {{"06:30 PM", " 6:30 PM", HM(18, 30)}, {"6:30 PM", " 6:30 PM", HM(18, 30)},
+                        {"10:30 PM", "10:30 PM", HM(22, 30)}, {"11:59 PM", "11:59 PM", HM(23, 59)},
+                        {"12:00 AM", "12:00 AM", 0},          {"12:00 PM", "12:00 PM", HM(12, 0)},
+                        {"9:05 am", " 9:05 AM", HM(9, 5)}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    ASSERT_NO_THROW(f->SetAsString(c.text));
+    EXPECT_EQ(f->EditText(), c.shown);
+    EXPECT_EQ(f->GetAsString(), c.shown);
+    EXPECT_EQ(Seconds(f), c.value);
+    EXPECT_EQ(f->LastError, 0);
+    EXPECT_TRUE(f->IsValid());
+  }
+}
+
+TEST_F(TimeFieldTest, EmptyTextClearsAFieldThatIsNotRequired) {
+  for (const char* mask : {"Hh:mm tt", "hh:mm", "hh:mm:ss"}) {
+    SCOPED_TRACE(mask);
+    auto* f = AddField(mask);
+    f->SetAsSeconds(HM(10, 30));
+    ASSERT_NO_THROW(f->SetAsString(""));
+    EXPECT_EQ(f->EditText(), DefaultIntlSup().SecondsToText(mask, BadTime, false));
+    EXPECT_EQ(f->GetAsDateTime(), 0.0);
+    EXPECT_EQ(f->LastError, 0) << "a blank time is a valid empty value";
+    EXPECT_TRUE(f->ValidateField(false));
+    EXPECT_TRUE(f->IsValid());
+    ASSERT_NO_THROW(f->SetAsString("   "));
+    EXPECT_EQ(f->EditText(), DefaultIntlSup().SecondsToText(mask, BadTime, false));
+  }
+}
+
+TEST_F(TimeFieldTest, EmptyTextAlsoClearsADateField) {
+  auto* f = new TFkPictureField(form);
+  f->SetParent(form);
+  f->SetDataType(T::pftDate);
+  f->SetPictureMask("mm/dd/yyyy");
+  f->SetAsDayNumber(DMYToDayNumber(5, 3, 2009, 0));
+  ASSERT_NO_THROW(f->SetAsString(""));
+  EXPECT_EQ(f->EditText(), "  /  /    ");
+  EXPECT_EQ(f->GetAsDayNumber(), BadDate);
+  EXPECT_EQ(f->LastError, 0);
+}
+
+TEST_F(TimeFieldTest, TwentyFourHourMasksTakeTheirOwnTexts) {
+  auto* hm = AddField("hh:mm");
+  hm->SetAsString("18:30");
+  EXPECT_EQ(hm->EditText(), "18:30");
+  EXPECT_EQ(Seconds(hm), HM(18, 30));
+  hm->SetAsString("6:30 PM");
+  EXPECT_EQ(hm->EditText(), "18:30");
+  hm->SetAsString("00:00");
+  EXPECT_EQ(hm->EditText(), "00:00");
+  EXPECT_EQ(Seconds(hm), 0);
+  auto* hms = AddField("hh:mm:ss", 40);
+  hms->SetAsString("18:30:15");
+  EXPECT_EQ(hms->EditText(), "18:30:15");
+  EXPECT_EQ(Seconds(hms), HM(18, 30, 15));
+  hms->SetAsString("7:05");
+  EXPECT_EQ(hms->EditText(), "07:05:00");
+}
+
+TEST_F(TimeFieldTest, TextsThatAreNoTimeAreRefusedAndKeepTheValue) {
+  auto* f = AddField("Hh:mm tt");
+  f->SetAsString("10:30 PM");
+  for (const char* bad : {"25:00", "13:00 PM", "0:30 AM", "10:30 XM", "10:61 PM", "abc", "10"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_THROW(f->SetAsString(bad), EEntryFieldError);
+    EXPECT_EQ(f->EditText(), "10:30 PM");
+  }
+}
+
+TEST_F(TimeFieldTest, TypedTwelveHourTimeIsReadBack) {
+  auto* f = AddField("Hh:mm tt");
+  ShowAndFocus(f);
+  Type(" 630PM");
+  EXPECT_EQ(f->EditText(), " 6:30 PM");
+  EXPECT_EQ(Seconds(f), HM(18, 30));
+  EXPECT_TRUE(f->ValidateField(false));
+  EXPECT_EQ(errors, 0);
+}
+
+TEST_F(TimeFieldTest, TypedTwoDigitHourAndAnInvalidHour) {
+  auto* f = AddField("Hh:mm tt");
+  ShowAndFocus(f);
+  Type("1030PM");
+  EXPECT_EQ(f->EditText(), "10:30 PM");
+  EXPECT_EQ(Seconds(f), HM(22, 30));
+  auto* g = AddField("Hh:mm tt", 40);
+  g->SetFocus();
+  Pump();
+  Type("1330PM");
+  EXPECT_FALSE(g->ValidateField(false));
+  EXPECT_EQ(g->LastError, ecInvalidTime);
+}
+
+}  // namespace
+}  // namespace tw::entry
