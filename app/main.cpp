@@ -9,6 +9,8 @@
 #include "app/forms/startup.h"
 #include "app/lib/register.h"
 #include "app/lib/singleinstance.h"
+#include "dbaccess/dbientry.h"
+#include "dbaccess/embedded.h"
 #include "entry/fieldkit.h"
 #include "platform/forms/comctrls/comctrls.h"
 #include "platform/forms/dialogs/commondialogs.h"
@@ -16,8 +18,10 @@
 #include "platform/forms/formres/formcreate.h"
 #include "platform/forms/forms.h"
 #include "platform/forms/menus/menus.h"
+#include "platform/db/session.h"
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/rtl/exceptions.h"
+#include "richtext/controls/richtext.h"
 #include "toolbars/toolbars.h"
 
 namespace {
@@ -29,6 +33,8 @@ int RunProgram() {
 
   Application()->Initialize();
   PrepareProgramFolder(ProgramFolder());
+  // The database server runs inside the program; it must be reachable before a table opens.
+  dbaccess::RegisterEmbeddedServer(ExePath);
 
   Application()->SetName(ApplicationName);
   Application()->SetTitle(ApplicationTitle);
@@ -42,9 +48,11 @@ int RunProgram() {
   entry::InitFieldkit();
   toolbars::RegisterToolbarClasses();
   RegisterAppLibClasses();
+  richtext::RegisterRichTextControls();
   InstallFormResources();
 
   auto* main = Application()->CreateForm<TfrmMain>();
+  main->OpenTables();
   new TSingleInstance(main);
   Application()->CreateForm<TfrmOptions>();
   Application()->CreateForm<TAboutBox>();
@@ -53,6 +61,9 @@ int RunProgram() {
 
   RemoveAliasTable();
   DoneApplication();
+  // The tables are closed with their windows; the server ends with the engine.
+  Session().Close();
+  dbaccess::DbiExit();
   return 0;
 }
 

@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "app/forms/calendarwindow.h"
+#include "app/forms/richview.h"
+#include "app/forms/texttables.h"
 #include "app/lib/appsupport.h"
 #include "entry/fkcalendar.h"
 #include "entry/fkattachedbutton.h"
@@ -12,7 +14,9 @@
 #include "entry/fkpicturefield.h"
 #include "horoscope/chartglobals.h"
 #include "horoscope/horoscope.h"
+#include "platform/classes/stringlist.h"
 #include "platform/classes/typinfo.h"
+#include "platform/db/table.h"
 #include "platform/forms/dialogs/dialoghelp.h"
 #include "platform/forms/dialogs/msgbox.h"
 #include "platform/forms/formres/formstream.h"
@@ -20,6 +24,8 @@
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/forms/timer.h"
 #include "platform/rtl/sysutils.h"
+#include "richtext/controls/pageprop.h"
+#include "richtext/controls/richtext.h"
 #include "platform/win/winapi.h"
 #include "toolbars/dock.h"
 #include "toolbars/toolbar.h"
@@ -44,46 +50,6 @@ struct TNoTexts : ITransitTexts {
 };
 TNoTexts NoTexts;
 
-// The list in the window's text control: paragraph ends become line breaks, the hidden help
-// numbers stay out of sight.  The text is collected and shown when the list is complete.
-class TMemoTransitView : public ITransitView {
- public:
-  explicit TMemoTransitView(TMemo*& memo) : memo_(memo) {}
-  void SetCurrentAttr(TTransitAttr attr) override { attr_ = attr; }
-  void InputString(const std::string& text) override {
-    if (attr_ == TTransitAttr::Number) return;
-    for (char c : text) {
-      if (c == '\r') {
-        text_ += "\r\n";
-      } else {
-        text_ += c;
-      }
-    }
-  }
-  void Begin() {
-    text_.clear();
-    attr_ = TTransitAttr::Header;
-    if (memo_ != nullptr) {
-      memo_->SetReadOnly(false);
-      memo_->SetVisible(false);
-      memo_->SetText("");
-    }
-  }
-  void End() {
-    if (memo_ == nullptr) return;
-    memo_->SetText(text_);
-    memo_->SetSelStart(0);
-    memo_->SetReadOnly(true);
-    memo_->SetVisible(true);
-  }
-  const std::string& Text() const { return text_; }
-
- private:
-  TMemo*& memo_;
-  TTransitAttr attr_ = TTransitAttr::Header;
-  std::string text_;
-};
-
 std::string InFolder(const std::string& folder, const char* name) {
   if (folder.empty()) return name;
   return folder.back() == '/' ? folder + name : folder + "/" + name;
@@ -105,7 +71,7 @@ int LinkHelpContext(const std::string& hiddenText) {
 }
 
 TfrmMain::TfrmMain(TComponent* owner)
-    : TOrvForm(owner), view_(std::make_unique<TMemoTransitView>(rtext)) {
+    : TOrvForm(owner), view_(std::make_unique<TRichTransitView>(rtext)) {
   RadixHoroscope = new horoscope::THoroscope(this);
   RadixHoroscope->SetName("RadixHoroscope");
   TransitHoroscope = new horoscope::THoroscope(this);
@@ -116,11 +82,35 @@ TfrmMain::TfrmMain(TComponent* owner)
     chart->HorGregFlag = 1;
     chart->HorHaeusersystem = horoscope::THaeuserSystemTyp::Placidus;
   }
+  tblText = new TTable(this);
+  tblText->SetName("tblText");
+  SetupInterpretationTable(*tblText);
+  tblMSGS = new TTable(this);
+  tblMSGS->SetName("tblMSGS");
+  SetupMessageTable(*tblMSGS);
+  tableTexts_ = std::make_unique<TTableTransitTexts>(*tblText);
+  RiPagePropDlg1 = new richtext::TRiPagePropDlg(this);
+  RiPagePropDlg1->SetName("RiPagePropDlg1");
   if (frmMain == nullptr) frmMain = this;
 }
 
 TfrmMain::~TfrmMain() {
+  // The message list in use is this window's: nobody may read it once the window is gone.
+  if (messages_ != nullptr && horoscope::MessageList == messages_.get()) horoscope::MessageList = nullptr;
   if (frmMain == this) frmMain = nullptr;
+}
+
+void TfrmMain::OpenTables() {
+  if (!tblText->Active()) tblText->Open();
+  if (!tblMSGS->Active()) tblMSGS->Open();
+}
+
+void TfrmMain::LoadMessages() {
+  TTableMessageRecords records(*tblMSGS);
+  std::unique_ptr<TStringList> list = LoadLanguageMessages(records, horoscope::LanguageCode);
+  if (list == nullptr) return;
+  horoscope::MessageList = list.get();
+  messages_ = std::move(list);
 }
 
 ITransitView& TfrmMain::View() { return *view_; }
@@ -210,12 +200,16 @@ void TfrmMain::ShowTransits() {
     if (frmOptions->PersonName().empty()) return;
   }
   ++ListsStarted;
-  auto& view = static_cast<TMemoTransitView&>(*view_);
+  TRichTransitView& view = *view_;
   view.Begin();
   StopFlag = false;
+  view.SetFonts(frmOptions->dlgHeaderFont != nullptr ? frmOptions->dlgHeaderFont->Font() : nullptr,
+                frmOptions->dlgTitleFont != nullptr ? frmOptions->dlgTitleFont->Font() : nullptr,
+                frmOptions->dlgTextFont != nullptr ? frmOptions->dlgTextFont->Font() : nullptr);
   try {
     PrepareCharts();
-    TTransitListWriter writer(Texts != nullptr ? *Texts : NoTexts, view);
+    ITransitTexts& texts = Texts != nullptr ? *Texts : tblText->Active() ? *tableTexts_ : NoTexts;
+    TTransitListWriter writer(texts, view);
     writer.StopFlag = &StopFlag;
     writer.OnProcessMessages = [] { Application()->ProcessMessages(); };
     writer.Write(*TransitHoroscope, *RadixHoroscope);
@@ -228,8 +222,10 @@ void TfrmMain::ShowTransits() {
 }
 
 void TfrmMain::ShowWelcome() {
-  auto& view = static_cast<TMemoTransitView&>(*view_);
+  TRichTransitView& view = *view_;
   view.Begin();
+  view.SetFonts(nullptr, nullptr, nullptr);
+  view.SetCurrentAttr(TTransitAttr::Text);
   WriteInPieces(view, horoscope::GetMessageText(MsgWelcome));
   view.End();
 }
@@ -243,19 +239,61 @@ void TfrmMain::FormCreate(TObject* sender) {
     dfTransDate->SetMaxLength(static_cast<std::uint16_t>(mask.size()));
   }
   if (TimerRecalc != nullptr) TimerRecalc->SetEnabled(false);
+  if (rtext != nullptr) {
+    rtext->HyperLinkCursor = crHelp;
+    rtext->OneClickHyperlink = true;
+    rtext->NoBlockMarking = true;
+    rtext->SetCaretDisabled(true);
+    rtext->SetWordWrap(true);
+    rtext->SetZooming(100);
+    rtext->HyperlinkTextAttr().SetUnderline(richtext::TThreeState::tsTRUE);
+    rtext->HyperLinkEvent = [this](TObject* sender, const std::string&, const std::string& stamp, int) {
+      rtextHyperLinkEvent(sender, stamp);
+    };
+  }
 }
 
 void TfrmMain::FormShow(TObject* sender) {
   TOrvForm::FormShow(sender);
+  LoadMessages();
   SetMainCaption();
   if (frmOptions != nullptr && !frmOptions->PersonName().empty()) {
     dfTransDateExit(dfTransDate);
   } else {
     ShowWelcome();
   }
+  ApplyPageSetup();
 }
 
-void TfrmMain::FormDestroy(TObject* sender) { TOrvForm::FormDestroy(sender); }
+void TfrmMain::ApplyPageSetup() {
+  if (rtext == nullptr) return;
+  const std::optional<TPageSetup> setup = LoadPageSetup(this);
+  if (!setup || !UsablePageSetup(*setup)) return;
+  const bool readOnly = rtext->ReadOnly();
+  rtext->SetReadOnly(false);
+  rtext->SetPageSize(setup->LeftMargin, setup->RightMargin, setup->TopMargin, setup->BottomMargin, setup->PageWidth,
+                     setup->PageHeight);
+  rtext->SetReadOnly(readOnly);
+}
+
+void TfrmMain::mnuPageSetupClick(TObject*) {
+  if (rtext == nullptr || RiPagePropDlg1 == nullptr) return;
+  RiPagePropDlg1->SetEditBox(rtext);
+  // The dialog changes the page through the view, which takes no changes while read-only.
+  const bool readOnly = rtext->ReadOnly();
+  rtext->SetReadOnly(false);
+  RiPagePropDlg1->Execute();
+  rtext->SetReadOnly(readOnly);
+  const auto& header = rtext->GetHeader();
+  SavePageSetup(this, TPageSetup{header.Layout.LeftMargin, header.Layout.RightMargin, header.Layout.TopMargin, header.Layout.BottomMargin,
+                                 header.Layout.PageWidth, header.Layout.PageHeight});
+}
+
+void TfrmMain::FormDestroy(TObject* sender) {
+  if (tblText != nullptr && tblText->Active()) tblText->Close();
+  if (tblMSGS != nullptr && tblMSGS->Active()) tblMSGS->Close();
+  TOrvForm::FormDestroy(sender);
+}
 
 void TfrmMain::FormKeyUp(TObject* sender, Word& key, TShiftState shift) {
   if (key == VK_ESCAPE) StopFlag = true;
@@ -277,7 +315,7 @@ void TfrmMain::pbExitClick(TObject*) {
 }
 
 void TfrmMain::pbPrintClick(TObject*) {
-  // Printing needs the rich-text view; the plain text control has no pages to print.
+  if (rtext != nullptr) rtext->Print();
 }
 
 void TfrmMain::pbInfoClick(TObject*) {
@@ -341,6 +379,7 @@ TW_PUBLISHED_METHODS(TfrmMain, Method("FormCreate", &TfrmMain::FormCreate), Meth
                      Method("mnuPrintClick", &TfrmMain::pbPrintClick), Method("pbInfoClick", &TfrmMain::pbInfoClick),
                      Method("mnuAboutClick", &TfrmMain::pbInfoClick),
                      Method("mnuOptionsClick", &TfrmMain::mnuOptionsClick),
+                     Method("mnuPageSetupClick", &TfrmMain::mnuPageSetupClick),
                      Method("mnuHelpContentsClick", &TfrmMain::mnuHelpContentsClick),
                      Method("mnuHelpCompanyClick", &TfrmMain::mnuHelpCompanyClick),
                      Method("dfTransDateEnter", &TfrmMain::dfTransDateEnter),

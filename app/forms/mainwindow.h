@@ -2,8 +2,9 @@
 // the person buttons and the transit-date field, the menus, the two charts and the timer, and
 // starts every recalculation of the list (ShowTransits).
 //
-// The list's interpretation texts come through ITransitTexts (the program hands in its table);
-// the view is the window's text control behind ITransitView.
+// The list's interpretation texts come through ITransitTexts, by default from the window's
+// interpretation table; the message texts of the current language are read from its message
+// table when the window is shown.  The view is the window's text control behind ITransitView.
 #pragma once
 
 #include <memory>
@@ -17,8 +18,9 @@
 namespace tw {
 class TLabel;
 class TMainMenu;
-class TMemo;
 class TMenuItem;
+class TStringList;
+class TTable;
 class TTimer;
 namespace entry {
 class TFkAttachedButton;
@@ -26,6 +28,10 @@ class TFkPictureField;
 }  // namespace entry
 namespace horoscope {
 class THoroscope;
+}
+namespace richtext {
+class TRiPagePropDlg;
+class TRiRichText;
 }
 namespace toolbars {
 class TDockX;
@@ -66,7 +72,7 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   ~TfrmMain() override;
 
   // Components made from the form description.
-  TMemo* rtext = nullptr;
+  richtext::TRiRichText* rtext = nullptr;
   toolbars::TDockX* DockTop = nullptr;
   toolbars::TDockX* DockLeft = nullptr;
   toolbars::TDockX* DockRight = nullptr;
@@ -87,15 +93,26 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   TTimer* TimerRecalc = nullptr;
   horoscope::THoroscope* RadixHoroscope = nullptr;
   horoscope::THoroscope* TransitHoroscope = nullptr;
+  // The interpretation texts ("Interprt.QND") and the message texts ("Messages.QND").
+  TTable* tblText = nullptr;
+  TTable* tblMSGS = nullptr;
+  // The page-properties dialog of the view.
+  richtext::TRiPagePropDlg* RiPagePropDlg1 = nullptr;
 
   // The transit date of the last list.
   TDateTime LastTransitDate = 0.0;
-  // The interpretation texts (none until the program hands in its table).
+  // Interpretation texts in place of the window's table (tests); nullptr = the table.
   ITransitTexts* Texts = nullptr;
   // Folder of the chart listings "_Radix.TXT" and "_Transit.TXT" ("" = the current folder).
   std::string ListingFolder;
   // Number of lists begun (for the status of the window and its tests).
   int ListsStarted = 0;
+
+  // Opens both text tables (the database must be reachable); raises what the database raises.
+  void OpenTables();
+  // Replaces the message texts by those of the current language from the message table; the
+  // texts in use stay when the table is closed.
+  void LoadMessages();
 
   // The one recalculation: both charts and the whole list.
   void ShowTransits();
@@ -119,6 +136,7 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   void pbPrintClick(TObject* sender);
   void pbInfoClick(TObject* sender);
   void mnuOptionsClick(TObject* sender);
+  void mnuPageSetupClick(TObject* sender);
   void mnuHelpContentsClick(TObject* sender);
   void mnuHelpCompanyClick(TObject* sender);
   void rtextHyperLinkEvent(TObject* sender, const std::string& hiddenText);
@@ -132,7 +150,11 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
  private:
   void PrepareCharts();
   void ShowWelcome();
-  std::unique_ptr<ITransitView> view_;
+  // The stored page setup put on the view (a stored value without a printable area is ignored).
+  void ApplyPageSetup();
+  std::unique_ptr<class TRichTransitView> view_;
+  std::unique_ptr<ITransitTexts> tableTexts_;
+  std::unique_ptr<TStringList> messages_;
 };
 
 }  // namespace tw::app

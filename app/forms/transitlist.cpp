@@ -104,12 +104,17 @@ void TTransitListWriter::WriteTextBlock(const std::string& text) {
 
 bool TTransitListWriter::LetOthersRun() {
   if (OnProcessMessages) OnProcessMessages();
-  return RunCounter == MyRun;
+  // Outside Write (the parts used on their own) there is no list that could be overtaken.
+  return MyRun == 0 || RunCounter == MyRun;
 }
 
 bool TTransitListWriter::Write(const horoscope::THoroscope& transit,
                                const horoscope::THoroscope& radix) {
   MyRun = ++RunCounter;
+  struct TRunEnd {
+    std::uint64_t& Run;
+    ~TRunEnd() { Run = 0; }
+  } runEnd{MyRun};
   Entries = 0;
   if (StopFlag != nullptr) *StopFlag = false;
 

@@ -114,10 +114,8 @@ object frmMain: TfrmMain
   object DockBottom: TDockX
     Position = dpBottom
   end
-  object rtext: TMemo
+  object rtext: TRiRichText
     Align = alClient
-    ReadOnly = True
-    ScrollBars = ssVertical
   end
   object MainMenu: TMainMenu
     object mnuFile: TMenuItem
@@ -129,6 +127,7 @@ object frmMain: TfrmMain
       end
       object mnuPageSetup: TMenuItem
         Caption = 'Page-&Setup'
+        OnClick = mnuPageSetupClick
       end
       object N1: TMenuItem
         Caption = '-'

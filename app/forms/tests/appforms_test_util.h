@@ -19,6 +19,7 @@
 #include "platform/forms/menus/menus.h"
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/win/display.h"
+#include "richtext/controls/richtext.h"
 
 namespace tw::app::test {
 
@@ -45,6 +46,7 @@ class AppFormsTest : public ::testing::Test {
     RegisterDialogClasses();
     entry::InitFieldkit();
     RegisterAppLibClasses();
+    richtext::RegisterRichTextControls();
     InstallFormResources();
   }
   void TearDown() override {

@@ -1,9 +1,20 @@
 #include "app/forms/mainwindow.h"
 
+#include <cstdlib>
+#include <fstream>
+
+#include "app/forms/richview.h"
+#include "app/lib/appsupport.h"
 #include "app/forms/tests/appforms_test_util.h"
+#include "platform/classes/stringlist.h"
+#include "platform/forms/dialogs/commondialogs.h"
+#include "platform/forms/dialogs/dialoghelp.h"
+#include "platform/gfx/font.h"
+#include "richtext/controls/richtext.h"
 #include "entry/date/dayarith.h"
 #include "entry/fkpicturefield.h"
 #include "entry/fksimplefield.h"
+#include "horoscope/chartglobals.h"
 #include "horoscope/horoscope.h"
 #include "platform/forms/comctrls/comctrls.h"
 #include "platform/forms/stdctrls/stdctrls.h"
@@ -119,6 +130,139 @@ TEST_F(MainWindowTest, PeriodDrivesTheTimerAndEscStopsAList) {
   main->FormKeyUp(main, key, TShiftState{});
   EXPECT_TRUE(StopFlag);
   StopFlag = false;
+}
+
+// The rich-text view of the list: attribute records from the three fonts, link runs with their
+// hidden help numbers, links that open help, and printing.
+class RichViewTest : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    MainWindowTest::SetUp();
+    messages = std::make_unique<TStringList>();
+    messages->AddObject("Sun", std::intptr_t{10});
+    messages->AddObject("Moon", std::intptr_t{11});
+    messages->AddObject("trine", std::intptr_t{84});
+    messages->AddObject("Transit", std::intptr_t{102});
+    messages->AddObject("Radix", std::intptr_t{103});
+    horoscope::MessageList = messages.get();
+  }
+  void TearDown() override {
+    horoscope::MessageList = nullptr;
+    SetOnHelp(nullptr);
+    MainWindowTest::TearDown();
+  }
+  std::unique_ptr<TStringList> messages;
+};
+
+TEST_F(RichViewTest, LinkAndNumberRecordsFollowTheTitleFont) {
+  ASSERT_NE(main->rtext, nullptr);
+  TRichTransitView view(main->rtext);
+  TFont header, title, text;
+  header.SetName("Arial");
+  header.SetSize(14);
+  header.SetStyle(TFontStyles{TFontStyle::fsBold});
+  title.SetName("Times New Roman");
+  title.SetSize(12);
+  title.SetStyle(TFontStyles{TFontStyle::fsItalic});
+  text.SetName("Arial");
+  text.SetSize(9);
+  view.Begin();
+  view.SetFonts(&header, &title, &text);
+  const richtext::TAttr& t = view.Attr(TTransitAttr::Title);
+  EXPECT_EQ(t.Size, 12);
+  EXPECT_EQ(view.Attr(TTransitAttr::Header).Size, 14);
+  EXPECT_EQ(view.Attr(TTransitAttr::Text).Size, 9);
+  EXPECT_NE(view.Attr(TTransitAttr::Header).Font, t.Font) << "each font gets its own number";
+  EXPECT_EQ(view.Attr(TTransitAttr::Header).Font, view.Attr(TTransitAttr::Text).Font);
+
+  const richtext::TAttr& link = view.Attr(TTransitAttr::Link);
+  EXPECT_EQ(link.Style, t.Style | richtext::fsLink);
+  EXPECT_EQ(link.Font, t.Font);
+  EXPECT_EQ(link.Extra & richtext::fxHidden, 0);
+  const richtext::TAttr& number = view.Attr(TTransitAttr::Number);
+  EXPECT_EQ(number.Style, t.Style) << "the hidden number is no link";
+  EXPECT_NE(number.Extra & richtext::fxHidden, 0);
+  EXPECT_EQ(number.Size, t.Size);
+}
+
+TEST_F(RichViewTest, HeadingsGoIntoTheViewAndAreShownReadOnly) {
+  TRichTransitView& view = static_cast<TRichTransitView&>(main->View());
+  view.Begin();
+  view.SetFonts(nullptr, nullptr, nullptr);
+  EXPECT_FALSE(main->rtext->ReadOnly()) << "the view takes text while a list is written";
+  EXPECT_FALSE(main->rtext->Visible());
+  struct TOneText : ITransitTexts {
+    bool FindText(const std::string&, int, int, int, std::string&) override { return false; }
+  } texts;
+  TTransitListWriter writer(texts, view);
+  writer.WriteAspectHeading(0, 4, 1);
+  writer.WriteTextBlock("Harmony of heart and will.\r");
+  view.End();
+  EXPECT_TRUE(main->rtext->ReadOnly());
+  EXPECT_TRUE(main->rtext->Visible());
+  const std::string shown = main->rtext->Text();
+  EXPECT_NE(shown.find("Transit Sun"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("trine"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Radix Moon"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Harmony of heart and will."), std::string::npos) << shown;
+
+  main->rtext->InputString("typed");
+  EXPECT_EQ(main->rtext->Text(), shown) << "the finished list cannot be typed into";
+}
+
+TEST_F(RichViewTest, LinkClicksOpenHelpAtTheHiddenNumber) {
+  Application()->SetHelpFile("TW_ENG.hlp");
+  std::vector<std::uint32_t> contexts;
+  SetOnHelp([&](unsigned, std::uint32_t data, bool& callHelp) {
+    contexts.push_back(data);
+    callHelp = false;
+    return true;
+  });
+  ASSERT_TRUE(main->rtext->HyperLinkEvent) << "the view's links reach the window";
+  main->rtext->HyperLinkEvent(main->rtext, "Transit Sun", "20000", 0);
+  main->rtext->HyperLinkEvent(main->rtext, "trine", " 22004 ", 0);
+  main->rtext->HyperLinkEvent(main->rtext, "odd", "x", 0);
+  EXPECT_EQ(contexts, (std::vector<std::uint32_t>{20000, 22004, 1}));
+  EXPECT_EQ(main->rtext->HyperLinkCursor, crHelp);
+  EXPECT_TRUE(main->rtext->OneClickHyperlink);
+}
+
+TEST_F(RichViewTest, PrintWritesTheListToThePrinter) {
+  const std::string pdf = (folder / "list.pdf").string();
+  ::setenv("TIDEWELL_PRINT_TO", pdf.c_str(), 1);
+  TRichTransitView& view = static_cast<TRichTransitView&>(main->View());
+  view.Begin();
+  view.SetFonts(nullptr, nullptr, nullptr);
+  view.SetCurrentAttr(TTransitAttr::Text);
+  WriteInPieces(view, std::string(40, 'x') + "\r" + "A printed line.\r");
+  view.End();
+  main->pbPrintClick(main->pbPrint);
+  ::unsetenv("TIDEWELL_PRINT_TO");
+  ASSERT_TRUE(std::filesystem::exists(pdf));
+  std::ifstream in(pdf, std::ios::binary);
+  std::string head(4, '\0');
+  in.read(head.data(), 4);
+  EXPECT_EQ(head, "%PDF");
+}
+
+TEST_F(RichViewTest, TheStoredPageSetupIsPutOnTheViewWhenShown) {
+  SavePageSetup(main, TPageSetup{1000, 900, 720, 700, 11906, 16838});
+  main->FormShow(main);
+  const auto& header = main->rtext->GetHeader();
+  EXPECT_EQ(header.Layout.LeftMargin, 1000);
+  EXPECT_EQ(header.Layout.RightMargin, 900);
+  EXPECT_EQ(header.Layout.TopMargin, 720);
+  EXPECT_EQ(header.Layout.BottomMargin, 700);
+  EXPECT_EQ(header.Layout.PageWidth, 11906);
+  EXPECT_EQ(header.Layout.PageHeight, 16838);
+  EXPECT_TRUE(main->rtext->ReadOnly()) << "the welcome text stays read-only";
+
+  // A page whose margins leave nothing to print is never put on the view.
+  SavePageSetup(main, TPageSetup{9000, 9000, 720, 700, 11906, 16838});
+  main->FormShow(main);
+  EXPECT_NE(main->rtext->GetHeader().Layout.LeftMargin, 9000);
+  EXPECT_LT(main->rtext->GetHeader().Layout.LeftMargin + main->rtext->GetHeader().Layout.RightMargin,
+            main->rtext->GetHeader().Layout.PageWidth);
 }
 
 }  // namespace

@@ -258,5 +258,18 @@ TEST_F(TransitListTest, NewerListStartedInsideTakesOverTheView) {
   EXPECT_EQ(innerView.Pieces.back().Text, "End.");
 }
 
+TEST_F(TransitListTest, PartsUsedOnTheirOwnWriteAfterAnyEarlierList) {
+  Row(0, 1, 3, "Square");
+  FakeView otherView;
+  TTransitListWriter other(texts_, otherView);
+  EXPECT_TRUE(other.Write(*transit_, *radix_));
+  writer_.WriteTextBlock("Alone.\r");
+  EXPECT_EQ(view_.Pieces, (std::vector<Piece>{{TTransitAttr::Text, "Alone.\r"}}))
+      << "a text block outside a list is not taken for an overtaken list";
+  EXPECT_TRUE(writer_.Write(*transit_, *radix_));
+  writer_.WriteTextBlock("Again.\r");
+  EXPECT_EQ(view_.Pieces.back(), (Piece{TTransitAttr::Text, "Again.\r"}));
+}
+
 }  // namespace
 }  // namespace tw::app

@@ -1,0 +1,69 @@
+// The transit list written into the rich-text view.
+#include "app/forms/richview.h"
+
+#include "app/lib/appsupport.h"
+#include "richtext/controls/richtext.h"
+
+namespace tw::app {
+
+namespace {
+
+// The view as FontToAttr takes an editor.
+struct TEditorAttrs {
+  richtext::TRiRichText& View;
+  richtext::TAttr GetCurrentAttr() const {
+    richtext::TAttr attr;
+    View.GetCurrentAttr(attr);
+    return attr;
+  }
+  int GetFontIndex(const std::string& name) { return View.GetFontIndex(name); }
+};
+
+std::size_t Slot(TTransitAttr kind) { return static_cast<std::size_t>(kind); }
+
+}  // namespace
+
+void TRichTransitView::SetFonts(const TFont* header, const TFont* title, const TFont* text) {
+  if (View == nullptr) return;
+  TEditorAttrs editor{*View};
+  const richtext::TAttr current = editor.GetCurrentAttr();
+  auto make = [&](const TFont* font) {
+    richtext::TAttr attr = current;
+    if (font != nullptr) FontToAttr(editor, attr, font);
+    return attr;
+  };
+  Attrs[Slot(TTransitAttr::Header)] = make(header);
+  Attrs[Slot(TTransitAttr::Title)] = make(title);
+  Attrs[Slot(TTransitAttr::Text)] = make(text);
+  richtext::TAttr link = Attrs[Slot(TTransitAttr::Title)];
+  link.Style |= richtext::fsLink;
+  Attrs[Slot(TTransitAttr::Link)] = link;
+  richtext::TAttr number = Attrs[Slot(TTransitAttr::Title)];
+  number.Extra |= richtext::fxHidden;
+  Attrs[Slot(TTransitAttr::Number)] = number;
+}
+
+void TRichTransitView::Begin() {
+  if (View == nullptr) return;
+  View->SetReadOnly(false);
+  View->SetVisible(false);
+  View->Clear();
+}
+
+void TRichTransitView::End() {
+  if (View == nullptr) return;
+  View->Reformat();
+  View->SetCursorPosition(1, 1, 0, 0);
+  View->SetReadOnly(true);
+  View->SetVisible(true);
+}
+
+void TRichTransitView::SetCurrentAttr(TTransitAttr attr) {
+  if (View != nullptr) View->SetCurrentAttr(Attrs[Slot(attr)]);
+}
+
+void TRichTransitView::InputString(const std::string& text) {
+  if (View != nullptr) View->InputString(text);
+}
+
+}  // namespace tw::app
