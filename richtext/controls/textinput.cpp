@@ -452,93 +452,72 @@ void TRiRTFTextInput::EndMove(bool extend, PTParagraph, PTLine, int, bool quiet)
   }
 }
 
-void TRiRTFTextInput::CharLeft(int count, bool extend, bool quiet) {
+void TRiRTFTextInput::RepeatMove(int count, bool extend, bool quiet, bool keepColumn,
+                                 const std::function<bool()>& step) {
   if (NoCursorDisplay || CursorPar == nullptr) return;
   PTParagraph p;
   PTLine l;
   int o;
+  const int x = keepColumn ? DesiredX() : -1;
   BeginMove(extend, p, l, o);
-  for (int i = 0; i < count; ++i) {
+  for (int i = 0; i < count; ++i)
+    if (!step()) break;
+  if (keepColumn)
+    CursorOffset = x >= 9999 ? CursorLine->Length : CharAtX(CursorPar, CursorLine, x);
+  else
+    desiredX_ = -1;
+  EndMove(extend, p, l, o, quiet);
+}
+
+bool TRiRTFTextInput::StepLine(bool up) {
+  PTLine next = up ? CursorLine->Prev : CursorLine->Next;
+  PTParagraph par = CursorPar;
+  if (next == nullptr) {
+    par = up ? CursorPar->Prev : CursorPar->Next;
+    if (par == nullptr) return false;
+    next = up ? Get_LastLine(par) : par->FirstLine;
+  }
+  CursorPar = par;
+  CursorLine = next;
+  return true;
+}
+
+void TRiRTFTextInput::CharLeft(int count, bool extend, bool quiet) {
+  RepeatMove(count, extend, quiet, false, [this] {
     const int pos = ParPos(CursorPar, CursorLine, CursorOffset);
     if (pos > 0)
       PlaceCursor(CursorPar, pos - 1);
     else if (CursorPar->Prev != nullptr)
       PlaceCursor(CursorPar->Prev, ParagraphLength(CursorPar->Prev));
-  }
-  desiredX_ = -1;
-  EndMove(extend, p, l, o, quiet);
+    return true;
+  });
 }
 
 void TRiRTFTextInput::CharRight(int count, bool extend, bool quiet) {
-  if (NoCursorDisplay || CursorPar == nullptr) return;
-  PTParagraph p;
-  PTLine l;
-  int o;
-  BeginMove(extend, p, l, o);
-  for (int i = 0; i < count; ++i) {
+  RepeatMove(count, extend, quiet, false, [this] {
     const int pos = ParPos(CursorPar, CursorLine, CursorOffset);
     if (pos < ParagraphLength(CursorPar))
       PlaceCursor(CursorPar, pos + 1);
     else if (CursorPar->Next != nullptr)
       PlaceCursor(CursorPar->Next, 0);
-  }
-  desiredX_ = -1;
-  EndMove(extend, p, l, o, quiet);
+    return true;
+  });
 }
 
 void TRiRTFTextInput::LineUp(int count, bool extend, bool quiet) {
-  if (NoCursorDisplay || CursorPar == nullptr) return;
-  PTParagraph p;
-  PTLine l;
-  int o;
-  const int x = DesiredX();
-  BeginMove(extend, p, l, o);
-  for (int i = 0; i < count; ++i) {
-    if (CursorLine->Prev != nullptr) {
-      CursorLine = CursorLine->Prev;
-    } else if (CursorPar->Prev != nullptr) {
-      CursorPar = CursorPar->Prev;
-      CursorLine = Get_LastLine(CursorPar);
-    } else {
-      break;
-    }
-  }
-  CursorOffset = x >= 9999 ? CursorLine->Length : CharAtX(CursorPar, CursorLine, x);
-  EndMove(extend, p, l, o, quiet);
+  RepeatMove(count, extend, quiet, true, [this] { return StepLine(true); });
 }
 
 void TRiRTFTextInput::LineDown(int count, bool extend, bool quiet) {
-  if (NoCursorDisplay || CursorPar == nullptr) return;
-  PTParagraph p;
-  PTLine l;
-  int o;
-  const int x = DesiredX();
-  BeginMove(extend, p, l, o);
-  for (int i = 0; i < count; ++i) {
-    if (CursorLine->Next != nullptr) {
-      CursorLine = CursorLine->Next;
-    } else if (CursorPar->Next != nullptr) {
-      CursorPar = CursorPar->Next;
-      CursorLine = CursorPar->FirstLine;
-    } else {
-      break;
-    }
-  }
-  CursorOffset = x >= 9999 ? CursorLine->Length : CharAtX(CursorPar, CursorLine, x);
-  EndMove(extend, p, l, o, quiet);
+  RepeatMove(count, extend, quiet, true, [this] { return StepLine(false); });
 }
 
 void TRiRTFTextInput::WordLeft(int count, bool extend, bool quiet) {
-  if (NoCursorDisplay || CursorPar == nullptr) return;
-  PTParagraph p;
-  PTLine l;
-  int o;
-  BeginMove(extend, p, l, o);
-  for (int i = 0; i < count; ++i) {
+  RepeatMove(count, extend, quiet, false, [this] {
     int pos = ParPos(CursorPar, CursorLine, CursorOffset);
     if (pos == 0) {
       if (CursorPar->Prev != nullptr) PlaceCursor(CursorPar->Prev, ParagraphLength(CursorPar->Prev));
-      continue;
+      return true;
     }
     const std::string text = ParagraphText(ParagraphNumber(CursorPar) - 1);
     auto at = [&](int k) { return static_cast<unsigned char>(text[static_cast<std::size_t>(k)]); };
@@ -546,32 +525,25 @@ void TRiRTFTextInput::WordLeft(int count, bool extend, bool quiet) {
     while (pos > 0 && !IsAlphaNumeric(at(pos))) --pos;
     while (pos > 0 && IsAlphaNumeric(at(pos - 1)) && at(pos - 1) != ' ' && at(pos - 1) != 8) --pos;
     PlaceCursor(CursorPar, pos);
-  }
-  desiredX_ = -1;
-  EndMove(extend, p, l, o, quiet);
+    return true;
+  });
 }
 
 void TRiRTFTextInput::WordRight(int count, bool extend, bool quiet) {
-  if (NoCursorDisplay || CursorPar == nullptr) return;
-  PTParagraph p;
-  PTLine l;
-  int o;
-  BeginMove(extend, p, l, o);
-  for (int i = 0; i < count; ++i) {
+  RepeatMove(count, extend, quiet, false, [this] {
     int pos = ParPos(CursorPar, CursorLine, CursorOffset);
     const int len = ParagraphLength(CursorPar);
     if (pos >= len) {
       if (CursorPar->Next != nullptr) PlaceCursor(CursorPar->Next, 0);
-      continue;
+      return true;
     }
     const std::string text = ParagraphText(ParagraphNumber(CursorPar) - 1);
     auto at = [&](int k) { return static_cast<unsigned char>(text[static_cast<std::size_t>(k)]); };
     while (pos < len && !IsAlphaNumeric(at(pos))) ++pos;
     while (pos < len && IsAlphaNumeric(at(pos))) ++pos;
     PlaceCursor(CursorPar, pos);
-  }
-  desiredX_ = -1;
-  EndMove(extend, p, l, o, quiet);
+    return true;
+  });
 }
 
 void TRiRTFTextInput::MoveCursor(int kind, bool extend) {
@@ -594,18 +566,7 @@ void TRiRTFTextInput::MoveCursor(int kind, bool extend) {
     BeginMove(extend, p, l, o);
     int covered = 0;
     const int page = std::max(1, WindowHeight());
-    while (covered < page) {
-      PTLine next = kind == cmPageUp ? CursorLine->Prev : CursorLine->Next;
-      PTParagraph par = CursorPar;
-      if (next == nullptr) {
-        par = kind == cmPageUp ? CursorPar->Prev : CursorPar->Next;
-        if (par == nullptr) break;
-        next = kind == cmPageUp ? Get_LastLine(par) : par->FirstLine;
-      }
-      covered += std::max<int>(1, next->Height);
-      CursorPar = par;
-      CursorLine = next;
-    }
+    while (covered < page && StepLine(kind == cmPageUp)) covered += std::max<int>(1, CursorLine->Height);
     CursorOffset = x >= 9999 ? CursorLine->Length : CharAtX(CursorPar, CursorLine, x);
     EndMove(extend, p, l, o, false);
     return;

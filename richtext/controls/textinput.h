@@ -87,6 +87,11 @@ class TRiRTFTextInput : public TRiRTFTextPaint {
   int DesiredX();
 
  private:
+  // Runs one cursor step count times between BeginMove and EndMove; a step
+  // returns false when it cannot go further. Vertical moves keep the column.
+  void RepeatMove(int count, bool extend, bool quiet, bool keepColumn, const std::function<bool()>& step);
+  // Moves the cursor to the previous or next display line; false at the edge.
+  bool StepLine(bool up);
   bool inInput_ = false;
   int desiredX_ = -1;  // -1 none; 9999 line end
   PTParagraph lastUndoPar_ = nullptr;

@@ -45,14 +45,7 @@ void TCustomComboBox::CreateParams(TCreateParams& params) { TCustomControl::Crea
 
 // --- properties
 
-void TCustomComboBox::SetItems(TStrings* value) {
-  if (value == items_.get()) return;  // copying onto itself would clear it first
-  items_->BeginUpdate();
-  items_->Clear();
-  if (value != nullptr)
-    for (int i = 0; i < value->Count(); ++i) items_->AddObject(value->Get(i), value->GetObject(i));
-  items_->EndUpdate();
-}
+void TCustomComboBox::SetItems(TStrings* value) { items_->ReplaceWith(value); }
 
 void TCustomComboBox::SetItemIndex(int value) {
   if (value < -1 || value >= items_->Count()) value = -1;
@@ -71,12 +64,7 @@ void TCustomComboBox::SetStyle(TComboBoxStyle value) {
   if (value == style_) return;
   if (dropped_) CloseList(false);
   style_ = value;
-  if (style_ == csOwnerDrawVariable)
-    for (int i = 0; i < items_->Count(); ++i) {
-      int h = itemHeight_;
-      MeasureItem(i, h);
-      items_->SetItemHeightOf(i, h);
-    }
+  if (style_ == csOwnerDrawVariable) items_->MeasureHeights(itemHeight_, [this](int i, int& h) { MeasureItem(i, h); });
   if (!HasEdit()) SetTextField(std::string());
   SetBounds(Left(), Top(), Width(), Height());
   Invalidate();
@@ -215,17 +203,11 @@ void TCustomComboBox::ItemsChanged(TItemStrings::TChange change, int index) {
   using C = TItemStrings::TChange;
   switch (change) {
     case C::Inserted:
-      if (itemIndex_ >= index && itemIndex_ >= 0) ++itemIndex_;
-      if (style_ == csOwnerDrawVariable) {
-        int h = itemHeight_;
-        MeasureItem(index, h);
-        items_->SetItemHeightOf(index, h);
-      }
+      TItemStrings::FollowChange(change, index, itemIndex_);
+      if (style_ == csOwnerDrawVariable)
+        items_->MeasureHeight(index, itemHeight_, [this](int i, int& h) { MeasureItem(i, h); });
       break;
-    case C::Deleted:
-      if (itemIndex_ == index) itemIndex_ = -1;
-      else if (itemIndex_ > index) --itemIndex_;
-      break;
+    case C::Deleted: TItemStrings::FollowChange(change, index, itemIndex_); break;
     case C::Cleared:
       itemIndex_ = -1;
       hot_ = -1;
@@ -234,11 +216,7 @@ void TCustomComboBox::ItemsChanged(TItemStrings::TChange change, int index) {
       if (HasEdit()) SetTextField(std::string());
       break;
     case C::Changed: break;
-    case C::Reordered:
-      itemIndex_ = -1;
-      for (int i = 0; i < items_->Count(); ++i)
-        if (items_->Selected(i)) { itemIndex_ = i; break; }
-      break;
+    case C::Reordered: itemIndex_ = items_->FirstSelected(); break;
   }
   if (hot_ >= items_->Count()) hot_ = -1;
   if (dropTop_ >= items_->Count()) dropTop_ = 0;
@@ -489,14 +467,7 @@ void TCustomComboBox::DrawItem(int index, TRect rect, TOwnerDrawState state) {
     FireEvent(OnDrawItem, this, index, rect, state);
     return;
   }
-  TCanvas* c = Canvas();
-  c->FillRect(rect);
-  if (index >= 0 && index < items_->Count()) {
-    c->Brush()->SetStyle(TBrushStyle::bsClear);
-    c->TextRect(rect, rect.Left + 2, rect.Top + std::max(0, (rect.Height() - c->TextHeight("Wg")) / 2),
-                items_->StringRef(index));
-    c->Brush()->SetStyle(TBrushStyle::bsSolid);
-  }
+  DrawPlainItem(Canvas(), rect, index >= 0 && index < items_->Count() ? &items_->StringRef(index) : nullptr, true);
 }
 
 int TCustomComboBox::TextX(int pos) const {
@@ -563,11 +534,8 @@ void TCustomComboBox::Paint() {
     if (focused && !dropped_) {
       state.Include(odSelected);
       state.Include(odFocused);
-      c->Brush()->SetColor(clHighlight);
-      c->Font()->SetColor(clHighlightText);
-    } else {
-      c->Brush()->SetColor(Color());
     }
+    SetItemColors(c, focused && !dropped_, Color());
     if (IsOwnerDraw() || itemIndex_ >= 0) {
       DrawItem(itemIndex_, r, state);
     } else {
@@ -680,16 +648,8 @@ void TCustomComboBox::KeyPress(char& key) {
   if (ch < 32 || items_->Count() == 0) return;
   // A typed letter selects the next item starting with it (a quick series of letters, the
   // first item starting with all of them).
-  const unsigned now = GetTickCount();
-  if (now - typedTime_ > 1000) typed_.clear();
-  typedTime_ = now;
-  typed_ += static_cast<char>(ch);
-  const int current = dropped_ ? hot_ : itemIndex_;
-  int found = items_->FindPrefix(typed_, typed_.size() == 1 ? current : current - 1);
-  if (found < 0 && typed_.size() > 1) {
-    typed_ = std::string(1, static_cast<char>(ch));
-    found = items_->FindPrefix(typed_, current);
-  }
+  const int found =
+      items_->FindTyped(typed_, typedTime_, GetTickCount(), static_cast<char>(ch), dropped_ ? hot_ : itemIndex_);
   if (found >= 0) {
     if (dropped_) MoveHot(found);
     else if (found != itemIndex_) UserSelect(found);
@@ -860,13 +820,7 @@ void TCustomComboBox::WndProc(TMessage& msg) {
   };
   switch (msg.Msg) {
     case CB_ADDSTRING: msg.Result = items_->Add(text(msg.LParam)); return;
-    case CB_INSERTSTRING: {
-      int i = static_cast<int>(msg.WParam);
-      if (i < 0 || i > items_->Count()) i = items_->Count();
-      items_->Insert(i, text(msg.LParam));
-      msg.Result = i;
-      return;
-    }
+    case CB_INSERTSTRING: msg.Result = items_->InsertClamped(static_cast<int>(msg.WParam), text(msg.LParam)); return;
     case CB_DELETESTRING:
       if (!valid(msg.WParam)) { msg.Result = CB_ERR; return; }
       items_->Delete(static_cast<int>(msg.WParam));

@@ -40,4 +40,22 @@ void DrawButtonFace(TCanvas* canvas, TRect r, bool pressed) {
   canvas->DrawEdge(r, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
 }
 
+void SetItemColors(TCanvas* canvas, bool selected, TColor normal) {
+  if (selected) {
+    canvas->Brush()->SetColor(clHighlight);
+    canvas->Font()->SetColor(clHighlightText);
+  } else {
+    canvas->Brush()->SetColor(normal);
+  }
+}
+
+void DrawPlainItem(TCanvas* canvas, const TRect& r, const std::string* text, bool centred) {
+  canvas->FillRect(r);
+  if (text == nullptr) return;
+  const int top = centred ? r.Top + std::max(0, (r.Height() - canvas->TextHeight("Wg")) / 2) : r.Top;
+  canvas->Brush()->SetStyle(TBrushStyle::bsClear);
+  canvas->TextRect(r, r.Left + 2, top, *text);
+  canvas->Brush()->SetStyle(TBrushStyle::bsSolid);
+}
+
 }  // namespace tw

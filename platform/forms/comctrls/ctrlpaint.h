@@ -20,4 +20,11 @@ void DrawArrow(TCanvas* canvas, const TRect& r, TArrowDir dir, TColor color);
 // A raised (or, when pressed, sunken) button face filling `r`.
 void DrawButtonFace(TCanvas* canvas, TRect r, bool pressed);
 
+// Brush and font colours of a list row: highlight colours when `selected`, else the brush in
+// `normal` and the font as it is.
+void SetItemColors(TCanvas* canvas, bool selected, TColor normal);
+// The plain look of a list row: `r` filled with the brush and, when given, `text` 2 pixels in
+// from the left, at the top or vertically centred.
+void DrawPlainItem(TCanvas* canvas, const TRect& r, const std::string* text, bool centred);
+
 }  // namespace tw

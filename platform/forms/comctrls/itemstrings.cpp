@@ -121,6 +121,57 @@ int TItemStrings::FindPrefix(const std::string& prefix, int start) const {
   return -1;
 }
 
+void TItemStrings::ReplaceWith(const TStrings* source) {
+  if (source == this) return;
+  BeginUpdate();
+  Clear();
+  if (source != nullptr)
+    for (int i = 0; i < source->Count(); ++i) AddObject(source->Get(i), source->GetObject(i));
+  EndUpdate();
+}
+
+int TItemStrings::InsertClamped(int index, const std::string& s) {
+  if (index < 0 || index > GetCount()) index = GetCount();
+  Insert(index, s);
+  return index;
+}
+
+int TItemStrings::FirstSelected() const {
+  for (int i = 0; i < GetCount(); ++i)
+    if (items_[static_cast<std::size_t>(i)]->selected) return i;
+  return -1;
+}
+
+void TItemStrings::MeasureHeight(int index, int height, const TMeasure& measure) {
+  measure(index, height);
+  SetItemHeightOf(index, height);
+}
+
+void TItemStrings::MeasureHeights(int height, const TMeasure& measure) {
+  for (int i = 0; i < GetCount(); ++i) MeasureHeight(i, height, measure);
+}
+
+void TItemStrings::FollowChange(TChange change, int index, int& at) {
+  if (change == TChange::Inserted) {
+    if (at >= index && at >= 0) ++at;
+  } else if (change == TChange::Deleted) {
+    if (at == index) at = -1;
+    else if (at > index) --at;
+  }
+}
+
+int TItemStrings::FindTyped(std::string& typed, unsigned& typedTime, unsigned now, char ch, int current) const {
+  if (now - typedTime > 1000) typed.clear();
+  typedTime = now;
+  typed += ch;
+  int found = FindPrefix(typed, typed.size() == 1 ? current : current - 1);
+  if (found < 0 && typed.size() > 1) {
+    typed = std::string(1, ch);
+    found = FindPrefix(typed, current);
+  }
+  return found;
+}
+
 bool TItemStrings::Selected(int index) const {
   CheckIndex(index);
   return items_[static_cast<std::size_t>(index)]->selected;

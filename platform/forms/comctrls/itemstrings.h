@@ -57,6 +57,26 @@ class TItemStrings : public TStrings {
 
   void SetChangeHandler(TChangeHandler handler) { handler_ = std::move(handler); }
 
+  // Replaces all lines with those of `source` (lines and objects) in one update; a list given
+  // itself is left as it is, since clearing it first would lose the lines.
+  void ReplaceWith(const TStrings* source);
+  // Inserts `s` at `index`, or at the end when `index` is outside 0..Count; returns the index.
+  int InsertClamped(int index, const std::string& s);
+  // Index of the first line with the selected flag; -1 when none.
+  int FirstSelected() const;
+  // Asks `measure` for the height of line `index` (or of every line), starting from `height`,
+  // and keeps the answer as the line's height.
+  using TMeasure = std::function<void(int index, int& height)>;
+  void MeasureHeight(int index, int height, const TMeasure& measure);
+  void MeasureHeights(int height, const TMeasure& measure);
+  // Keeps a remembered line index `at` on its line across the insertion or deletion of line
+  // `index`; a deleted line gives -1. Other changes leave it alone.
+  static void FollowChange(TChange change, int index, int& at);
+  // Incremental search by typed letters: `ch` is added to `typed` (started afresh when more than
+  // a second passed since `typedTime`), then the next line after `current` starting with the
+  // letters is looked for; without one the search starts again from `ch` alone. -1 when none.
+  int FindTyped(std::string& typed, unsigned& typedTime, unsigned now, char ch, int current) const;
+
  protected:
   void SetUpdateState(bool updating) override;
 

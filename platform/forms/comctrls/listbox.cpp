@@ -52,14 +52,7 @@ void TCustomListBox::SetBounds(int left, int top, int width, int height) {
   TCustomControl::SetBounds(left, top, width, height);
 }
 
-void TCustomListBox::SetItems(TStrings* value) {
-  if (value == items_.get()) return;  // copying onto itself would clear it first
-  items_->BeginUpdate();
-  items_->Clear();
-  if (value != nullptr)
-    for (int i = 0; i < value->Count(); ++i) items_->AddObject(value->Get(i), value->GetObject(i));
-  items_->EndUpdate();
-}
+void TCustomListBox::SetItems(TStrings* value) { items_->ReplaceWith(value); }
 
 int TCustomListBox::ItemHeight() const {
   if (style_ == lbStandard) return FontRowHeight(Font());
@@ -76,12 +69,7 @@ void TCustomListBox::SetItemHeight(int value) {
 void TCustomListBox::SetStyle(TListBoxStyle value) {
   if (value == style_) return;
   style_ = value;
-  if (style_ == lbOwnerDrawVariable)
-    for (int i = 0; i < items_->Count(); ++i) {
-      int h = itemHeight_;
-      MeasureItem(i, h);
-      items_->SetItemHeightOf(i, h);
-    }
+  if (style_ == lbOwnerDrawVariable) items_->MeasureHeights(itemHeight_, [this](int i, int& h) { MeasureItem(i, h); });
   UpdateScrollBar();
   Invalidate();
 }
@@ -153,19 +141,14 @@ void TCustomListBox::ItemsChanged(TItemStrings::TChange change, int index) {
   const int count = items_->Count();
   switch (change) {
     case C::Inserted:
-      if (itemIndex_ >= index && itemIndex_ >= 0) ++itemIndex_;
-      if (anchor_ >= index && anchor_ >= 0) ++anchor_;
-      if (style_ == lbOwnerDrawVariable) {
-        int h = itemHeight_;
-        MeasureItem(index, h);
-        items_->SetItemHeightOf(index, h);
-      }
+      TItemStrings::FollowChange(change, index, itemIndex_);
+      TItemStrings::FollowChange(change, index, anchor_);
+      if (style_ == lbOwnerDrawVariable)
+        items_->MeasureHeight(index, itemHeight_, [this](int i, int& h) { MeasureItem(i, h); });
       break;
     case C::Deleted:
-      if (itemIndex_ == index) itemIndex_ = -1;
-      else if (itemIndex_ > index) --itemIndex_;
-      if (anchor_ == index) anchor_ = -1;
-      else if (anchor_ > index) --anchor_;
+      TItemStrings::FollowChange(change, index, itemIndex_);
+      TItemStrings::FollowChange(change, index, anchor_);
       break;
     case C::Cleared:
       itemIndex_ = -1;
@@ -175,11 +158,9 @@ void TCustomListBox::ItemsChanged(TItemStrings::TChange change, int index) {
     case C::Changed: break;
     case C::Reordered:
       // The selected item keeps its flag; find where it went.
-      if (!multiSelect_) {
-        itemIndex_ = -1;
-        for (int i = 0; i < count; ++i)
-          if (items_->Selected(i)) { itemIndex_ = i; break; }
-      } else if (itemIndex_ >= count) {
+      if (!multiSelect_)
+        itemIndex_ = items_->FirstSelected();
+      else if (itemIndex_ >= count) {
         itemIndex_ = -1;
       }
       break;
@@ -361,14 +342,7 @@ void TCustomListBox::DrawItem(int index, TRect rect, TOwnerDrawState state) {
     FireEvent(OnDrawItem, this, index, rect, state);
     return;
   }
-  TCanvas* c = Canvas();
-  c->FillRect(rect);
-  if (index < items_->Count()) {
-    const std::string& s = items_->StringRef(index);
-    c->Brush()->SetStyle(TBrushStyle::bsClear);
-    c->TextRect(rect, rect.Left + 2, rect.Top, s);
-    c->Brush()->SetStyle(TBrushStyle::bsSolid);
-  }
+  DrawPlainItem(Canvas(), rect, index < items_->Count() ? &items_->StringRef(index) : nullptr, false);
 }
 
 void TCustomListBox::Paint() {
@@ -388,12 +362,7 @@ void TCustomListBox::Paint() {
     if (focused && i == itemIndex_) state.Include(odFocused);
     if (!Enabled()) state.Include(odDisabled);
     c->Font()->Assign(Font());
-    if (sel) {
-      c->Brush()->SetColor(clHighlight);
-      c->Font()->SetColor(clHighlightText);
-    } else {
-      c->Brush()->SetColor(Color());
-    }
+    SetItemColors(c, sel, Color());
     if (!Enabled()) c->Font()->SetColor(clGrayText);
     DrawItem(i, r, state);
     if (state.Contains(odFocused)) c->DrawFocusRect(r);
@@ -490,16 +459,7 @@ void TCustomListBox::KeyPress(char& key) {
   const unsigned char ch = static_cast<unsigned char>(key);
   if (ch < 32 || items_->Count() == 0) return;
   // Typed letters find the next item that starts with them; a pause starts a new search.
-  const unsigned now = GetTickCount();
-  if (now - typedTime_ > 1000) typed_.clear();
-  typedTime_ = now;
-  typed_ += static_cast<char>(ch);
-  int start = typed_.size() == 1 ? itemIndex_ : itemIndex_ - 1;
-  int found = items_->FindPrefix(typed_, start);
-  if (found < 0 && typed_.size() > 1) {
-    typed_ = std::string(1, static_cast<char>(ch));
-    found = items_->FindPrefix(typed_, itemIndex_);
-  }
+  const int found = items_->FindTyped(typed_, typedTime_, GetTickCount(), static_cast<char>(ch), itemIndex_);
   if (found >= 0) UserSelect(found, TShiftState(), false);
   key = 0;
 }
@@ -545,13 +505,7 @@ void TCustomListBox::WndProc(TMessage& msg) {
   auto valid = [&](WPARAM wp) { return static_cast<int>(wp) >= 0 && static_cast<int>(wp) < items_->Count(); };
   switch (msg.Msg) {
     case LB_ADDSTRING: msg.Result = items_->Add(text(msg.LParam)); return;
-    case LB_INSERTSTRING: {
-      int i = static_cast<int>(msg.WParam);
-      if (i < 0 || i > items_->Count()) i = items_->Count();
-      items_->Insert(i, text(msg.LParam));
-      msg.Result = i;
-      return;
-    }
+    case LB_INSERTSTRING: msg.Result = items_->InsertClamped(static_cast<int>(msg.WParam), text(msg.LParam)); return;
     case LB_DELETESTRING:
       if (!valid(msg.WParam)) { msg.Result = LB_ERR; return; }
       items_->Delete(static_cast<int>(msg.WParam));

@@ -73,5 +73,59 @@ TEST(ItemStringsTest, ChangesAreToldAndBatchedInAnUpdate) {
   EXPECT_THROW(list.Selected(0), EStringListError);
 }
 
+TEST(ItemStringsTest, RememberedIndexesFollowInsertsAndDeletes) {
+  using C = TItemStrings::TChange;
+  int at = 2;
+  TItemStrings::FollowChange(C::Inserted, 2, at);
+  EXPECT_EQ(at, 3);
+  TItemStrings::FollowChange(C::Inserted, 5, at);
+  EXPECT_EQ(at, 3);
+  TItemStrings::FollowChange(C::Deleted, 0, at);
+  EXPECT_EQ(at, 2);
+  TItemStrings::FollowChange(C::Changed, 0, at);
+  EXPECT_EQ(at, 2);
+  TItemStrings::FollowChange(C::Deleted, 2, at);
+  EXPECT_EQ(at, -1);
+  TItemStrings::FollowChange(C::Inserted, 0, at);  // no line remembered: stays so
+  EXPECT_EQ(at, -1);
+}
+
+TEST(ItemStringsTest, TypedLettersNarrowTheSearchUntilAPause) {
+  TItemStrings list;
+  list.SetText("Berlin\r\nBern\r\nAmsterdam\r\nBrussels\r\n");
+  std::string typed;
+  unsigned time = 0;
+  EXPECT_EQ(list.FindTyped(typed, time, 5000, 'b', 0), 1);
+  EXPECT_EQ(list.FindTyped(typed, time, 5100, 'e', 1), 1);  // "be" keeps the current line
+  EXPECT_EQ(list.FindTyped(typed, time, 5200, 'x', 1), -1);
+  EXPECT_EQ(typed, "x");                                    // no match: starts again from the letter
+  EXPECT_EQ(list.FindTyped(typed, time, 9000, 'a', 0), 2);  // a pause forgets the letters
+  EXPECT_EQ(typed, "a");
+}
+
+TEST(ItemStringsTest, ReplacingCopiesObjectsAndLeavesItselfAlone) {
+  TItemStrings source;
+  source.SetText("one\r\ntwo\r\n");
+  source.PutObject(1, 9);
+  TItemStrings list;
+  list.SetText("old\r\n");
+  list.ReplaceWith(&source);
+  ASSERT_EQ(list.Count(), 2);
+  EXPECT_EQ(list.StringRef(0), "one");
+  EXPECT_EQ(list.GetObject(1), 9);
+  list.ReplaceWith(&list);
+  EXPECT_EQ(list.Count(), 2);
+  list.ReplaceWith(nullptr);
+  EXPECT_EQ(list.Count(), 0);
+  EXPECT_EQ(list.InsertClamped(5, "z"), 0);
+  EXPECT_EQ(list.InsertClamped(-1, "y"), 1);
+  EXPECT_EQ(list.InsertClamped(0, "x"), 0);
+  EXPECT_EQ(list.FirstSelected(), -1);
+  list.SetSelectedFlag(2, true);
+  EXPECT_EQ(list.FirstSelected(), 2);
+  list.MeasureHeights(4, [](int i, int& h) { h += i; });
+  EXPECT_EQ(list.ItemHeightOf(2), 6);
+}
+
 }  // namespace
 }  // namespace tw::test
