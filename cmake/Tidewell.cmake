@@ -2,13 +2,18 @@
 
 set(TIDEWELL_WARNINGS -Wall -Wextra -Wpedantic)
 
+# The checked builds link a few hundred test and fuzz executables.  Line tables (-g1) are
+# all the sanitizers need for their reports, and compressed debug sections keep the whole
+# build to a size a CI machine's disk can hold.
+set(TIDEWELL_LEAN_DEBUG -g1 -gz)
 if(TIDEWELL_SANITIZE)
-  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
-  add_link_options(-fsanitize=address,undefined)
+  add_compile_options(-fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined
+                      ${TIDEWELL_LEAN_DEBUG})
+  add_link_options(-fsanitize=address,undefined -gz)
 endif()
 if(TIDEWELL_FUZZ)
-  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
-  add_link_options(-fsanitize=address,undefined)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer ${TIDEWELL_LEAN_DEBUG})
+  add_link_options(-fsanitize=address,undefined -gz)
 endif()
 
 # Everything the program reads from its own folder (tables, language file, help) is placed
