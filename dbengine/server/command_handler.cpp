@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dbengine/base/serverlog.h"
+#include "dbengine/server/request_log.h"
 #include "dbengine/server/server_engine_impl.h"
 #include "dbengine/storage/blobs.h"
 #include "platform/classes/streams.h"
@@ -224,6 +225,7 @@ void TqnServerCommandHandler::Reply(Context& C, DBIResult Result, const std::uin
     Length = 0;
   }
   sink_.SendReply(C.R.MessageID, C.R.ClientID, Result, Data, Length, IsStream);
+  if (Result == 0 && QNLogRequests.load()) QNLogReplyFields(C.Id, Data, Length);
 }
 
 bool TqnServerCommandHandler::Dispatch(const TqnServerRequest& Request) {
@@ -235,7 +237,7 @@ bool TqnServerCommandHandler::Dispatch(const TqnServerRequest& Request) {
   if (log) {
     QNLogWrite(QNRequestName(id));
     QNLogWrite("  ClientID " + std::to_string(static_cast<std::int32_t>(Request.ClientID)));
-    if (Request.Length > 0 && Request.Data != nullptr) QNLogWriteBlock("  Data", Request.Data, Request.Length);
+    QNLogRequestFields(id, Request.Data, Request.Length);
   }
   if (info.Rights != 0) {
     c.Result = engine_.CheckClientRights(static_cast<std::int32_t>(Request.ClientID), info.Rights);
@@ -570,11 +572,12 @@ bool TqnServerCommandHandler::Handle(Context& C) {
     }
     case qnmReadBLOB: {
       const std::uint32_t cursor = in.U32(), nr = in.U32(), offset = in.U32(), len = in.U32();
-      if (len > static_cast<std::uint32_t>(kQnBlobMaxLength)) throw BadPayload{};
-      std::vector<std::uint8_t> block(4 + static_cast<std::size_t>(len));
+      // No BLOB is longer than the limit, so a larger count reads no more.
+      const std::uint32_t want = std::min(len, static_cast<std::uint32_t>(kQnBlobMaxLength));
+      std::vector<std::uint8_t> block(4 + static_cast<std::size_t>(want));
       std::uint32_t got = 0;
-      const DBIResult r = e.ReadBLOB(cursor, nr, offset, len, got, block.data() + 4);
-      got = std::min(got, len);
+      const DBIResult r = e.ReadBLOB(cursor, nr, offset, want, got, block.data() + 4);
+      got = std::min(got, want);
       QNPutU32(block.data(), got);
       Reply(C, r, block.data(), 4 + static_cast<std::size_t>(got));
       break;
@@ -736,12 +739,29 @@ bool TqnServerCommandHandler::Handle(Context& C) {
         pos = QNPutBundleRecord(bundle, pos, Id, Result, recLen);
         std::memcpy(bundle.data() + at, rec.data(), std::min<std::size_t>(recLen, rec.size()));
       };
+      const bool log = QNLogRequests.load();
+      // Each record of the bundle in the log: the records behind the first under their heading with
+      // their result; the data of each that succeeded.
+      auto logRecord = [&](const char* Heading, std::uint32_t Id, DBIResult Result, const std::uint8_t* Data,
+                           std::size_t Length) {
+        if (!log) return;
+        if (Heading != nullptr) QNLogWrite(Heading);
+        if (Result == 0) QNLogReplyFields(Id, Data, Length);
+        if (Heading == nullptr) return;  // the request's own result ends its log
+        char line[32];
+        std::snprintf(line, sizeof line, "  *ERROR*  %x", static_cast<unsigned>(Result));
+        QNLogWrite(line);
+      };
       if (change) {
         pos = QNPutBundleRecord(bundle, pos, C.R.MessageID, first, 0);
+        logRecord(nullptr, C.Id, first, nullptr, 0);
         std::fill(rec.begin(), rec.end(), 0);
-        putRecord(qnmRecordGet, e.RecordGet(cursor, 0, rec.data()));
+        const DBIResult read = e.RecordGet(cursor, 0, rec.data());
+        putRecord(qnmRecordGet, read);
+        logRecord("RecordGet (multipart)", qnmRecordGet, read, rec.data(), std::min<std::size_t>(recLen, rec.size()));
       } else {
         putRecord(C.R.MessageID, first);
+        logRecord(nullptr, C.Id, first, rec.data(), std::min<std::size_t>(recLen, rec.size()));
       }
       DBIResult bmResult = qnresInvalidBookmark;
       std::vector<std::uint8_t> bm(std::max<std::size_t>(bmSize, static_cast<std::size_t>(std::max(bmNeed, 0))));
@@ -749,6 +769,7 @@ bool TqnServerCommandHandler::Handle(Context& C) {
       const std::size_t at = pos + kQnBundleHead;
       pos = QNPutBundleRecord(bundle, pos, qnmGetBookmark, bmResult, bmSize);
       if (bmSize != 0) std::memcpy(bundle.data() + at, bm.data(), bmSize);
+      logRecord("CursorGetBookmark (multipart)", qnmGetBookmark, bmResult, bm.data(), bmSize);
       sink_.SendReply(qnmReplyBundle, C.R.ClientID, 0, bundle.data(), bundle.size(), false);
       break;
     }

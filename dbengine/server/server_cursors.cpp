@@ -8,6 +8,7 @@
 #include "dbengine/server/server_engine_impl.h"
 #include "dbengine/storage/btree_index.h"
 #include "dbengine/storage/data_blocks.h"
+#include "dbengine/storage/storage_errors.h"
 
 namespace tw::dbengine {
 
@@ -21,8 +22,17 @@ DBIResult TqnServerEngine::BuildKey(TqnSrCursor* C, const std::uint8_t* Record, 
   const TqnIndexDescriptor& d = dict.IndexDescriptor(C->Index);
   const int k = d.FieldCount;
   const std::int32_t keyLen = d.KeyLength;
-  TqnDataDictionary::InitKey(Key, keyLen, k);
   if (F < 0 || P < 0) return qnresInvalidParameter;
+  if (dict.IsUserKeyIndex(C->Index)) {
+    // The index's own routine builds the key; a partial key is its business, it is told how
+    // many bytes of the key the search compares.
+    const TqnUserKeyRoutines* r = C->Table->UserRoutines(C->Index);
+    if (r == nullptr) return QNResultOfErrorCode(qnerrUserRoutinesMissing);
+    std::memset(Key, 0, static_cast<std::size_t>(keyLen));
+    const std::int32_t len = P > 0 ? std::min<std::int32_t>(P, keyLen) : keyLen;
+    return r->BuildKey(C->Index, Record, Key, len) != 0 ? qnresSuccess : qnresKeyViolation;
+  }
+  TqnDataDictionary::InitKey(Key, keyLen, k);
   int whole = k;
   if (P > 0 && F > 0) whole = std::min(F, k - 1);
   else if (P == 0 && F > 0) whole = std::min(F, k);
@@ -57,7 +67,7 @@ void TqnServerEngine::ReadRecordKey(TqnSrCursor* C, std::int32_t Ref, std::uint8
   }
   std::vector<std::uint8_t> rec(C->Record.size());
   QNTblReadRecord(C->Table->DataFile(), Ref, rec.data());
-  C->Table->Dictionary().ExtractKey(C->Index, rec.data(), Key);
+  if (!C->Table->BuildIndexKey(C->Index, rec.data(), Ref, Key)) QNStorageError(qnerrKeyNotFound);
 }
 
 // -1 before the range, 1 past it, 0 inside.

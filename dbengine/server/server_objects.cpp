@@ -1,9 +1,13 @@
 #include "dbengine/server/server_objects.h"
 
+#include <dlfcn.h>
+
 #include <algorithm>
+#include <cstring>
 
 #include "dbengine/base/names.h"
 #include "dbengine/server/server_engine.h"
+#include "dbengine/storage/block_layout.h"
 #include "dbengine/storage/btree_index.h"
 #include "dbengine/storage/buffer_manager.h"
 #include "dbengine/storage/storage_errors.h"
@@ -113,6 +117,7 @@ TqnSrTable::TqnSrTable(std::string_view Name, TqnBufferManager* BufferManager, s
 
 TqnSrTable::~TqnSrTable() {
   CloseFiles();
+  ReleaseUserRoutines();
   cursors_.Empty();
   delete locks_;
   delete dict_;
@@ -186,8 +191,77 @@ void TqnSrTable::CreateFiles(const TqnDataDictionary& Dictionary, std::uint32_t 
   }
 }
 
+void TqnSrTable::LoadUserRoutines(TqnServerConfiguration& Config) {
+  ReleaseUserRoutines();
+  routines_.resize(static_cast<std::size_t>(std::max(dict_->IndexCount(), 0)));
+  try {
+    for (int i = 1; i < dict_->IndexCount(); ++i) {
+      if (!dict_->IsUserKeyIndex(i)) continue;
+      TqnKeyProcList& procs = Config.KeyProcList();
+      const int at = procs.IndexOf(folderPath_, name_, i);
+      if (at < 0) QNStorageError(qnerrUserRoutinesMissing);
+      TqnKeyProcItem* item = procs.Items(at);
+      if (!item->Load()) QNStorageError(qnerrUserRoutinesMissing);
+      // The table takes a reference of its own to the library: the entry may be unloaded or
+      // removed from the configuration while the table is open.
+      TqnUserKeyRoutines& r = routines_[static_cast<std::size_t>(i)];
+      r.Library = dlopen(item->DLLName().c_str(), RTLD_NOW | RTLD_LOCAL);
+      if (r.Library == nullptr) QNStorageError(qnerrUserRoutinesMissing);
+      r.BuildKey = reinterpret_cast<TqnUserBuildKeyProc>(dlsym(r.Library, item->BuildKeyName().c_str()));
+      r.CompareKey = reinterpret_cast<TqnUserCompareKeyProc>(dlsym(r.Library, item->CompareKeyName().c_str()));
+      if (r.BuildKey == nullptr || r.CompareKey == nullptr) QNStorageError(qnerrUserRoutinesMissing);
+    }
+  } catch (...) {
+    ReleaseUserRoutines();
+    throw;
+  }
+}
+
+void TqnSrTable::ReleaseUserRoutines() {
+  for (auto& r : routines_)
+    if (r.Library != nullptr) dlclose(r.Library);
+  routines_.clear();
+}
+
+void TqnSrTable::IndexRemoved(int Index) {
+  if (Index < 0 || Index >= static_cast<int>(routines_.size())) return;
+  auto it = routines_.begin() + Index;
+  if (it->Library != nullptr) dlclose(it->Library);
+  routines_.erase(it);
+}
+
+const TqnUserKeyRoutines* TqnSrTable::UserRoutines(int Index) const {
+  if (Index <= 0 || Index >= static_cast<int>(routines_.size())) return nullptr;
+  const TqnUserKeyRoutines& r = routines_[static_cast<std::size_t>(Index)];
+  return r.BuildKey != nullptr ? &r : nullptr;
+}
+
+bool TqnSrTable::BuildIndexKey(int Index, const std::uint8_t* Record, std::int32_t Ref, std::uint8_t* Key) const {
+  const std::int32_t len = dict_->IndexKeyLength(Index);
+  if (Index == 0) {
+    QNPutI32(Key, Ref);
+    return true;
+  }
+  if (dict_->IsUserKeyIndex(Index)) {
+    const TqnUserKeyRoutines* r = UserRoutines(Index);
+    if (r == nullptr) QNStorageError(qnerrUserRoutinesMissing);
+    std::memset(Key, 0, static_cast<std::size_t>(len));
+    return r->BuildKey(Index, Record, Key, len) != 0;
+  }
+  dict_->ExtractKey(Index, Record, Key);
+  return true;
+}
+
 TqnIndexHandle TqnSrTable::IndexHandle(int Index) const {
-  return QNMakeIndexHandle(File(dict_->IndexFileNumber(Index)), *dict_, Index);
+  TqnIndexHandle h = QNMakeIndexHandle(File(dict_->IndexFileNumber(Index)), *dict_, Index);
+  if (Index > 0 && dict_->IsUserKeyIndex(Index)) {
+    // The order of the index is its compare routine's; a table without it cannot use the
+    // index (QNKeyCompareUser then raises 23723).
+    const TqnUserKeyRoutines* r = UserRoutines(Index);
+    h.Compare = QNKeyCompareUser;
+    h.Params.UserCompare = r != nullptr ? r->CompareKey : nullptr;
+  }
+  return h;
 }
 
 // ---- Cursor -------------------------------------------------------------------------------

@@ -16,6 +16,7 @@
 #include "dbengine/storage/data_dictionary.h"
 #include "dbengine/storage/file_info.h"
 #include "dbengine/storage/lock_container.h"
+#include "dbengine/storage/user_key_routines.h"
 
 namespace tw::dbengine {
 
@@ -104,6 +105,14 @@ class TqnSrDatabase : public TqnSelfListItem {
   TqnList cursors_;
 };
 
+// The two routines of an index with user key routines, with the table's own reference to the
+// library that holds them (so they stay valid after the configuration entry is gone).
+struct TqnUserKeyRoutines {
+  void* Library = nullptr;
+  TqnUserBuildKeyProc BuildKey = nullptr;
+  TqnUserCompareKeyProc CompareKey = nullptr;
+};
+
 // One open table, shared by every cursor on it.
 class TqnSrTable : public TqnSelfListItem {
   TW_CLASS(TqnSrTable, TqnSelfListItem)
@@ -119,6 +128,19 @@ class TqnSrTable : public TqnSelfListItem {
   // dictionary and the index headers.
   void CreateFiles(const TqnDataDictionary& Dictionary, std::uint32_t TransId, bool Encrypt);
   void CloseFiles();
+  // Loads the routines of every index with user key routines from the key-procedure entries of
+  // Config (by folder, table name and index number); a missing entry, library or routine raises
+  // 23723.  Indexes without user routines get empty entries.
+  void LoadUserRoutines(TqnServerConfiguration& Config);
+  void ReleaseUserRoutines();
+  // The routines of index Index, nullptr for an index without user routines.
+  const TqnUserKeyRoutines* UserRoutines(int Index) const;
+  // Keeps the routine list in step with the dictionary's indexes.
+  void IndexAdded() { routines_.emplace_back(); }
+  void IndexRemoved(int Index);
+  // The whole key of index Index for Record (index 0: Ref).  False when the index's build-key
+  // routine refuses the record.
+  bool BuildIndexKey(int Index, const std::uint8_t* Record, std::int32_t Ref, std::uint8_t* Key) const;
   // Every open file of the table joins transaction TransId (0 leaves).
   void JoinTransaction(std::uint32_t TransId);
 
@@ -142,6 +164,7 @@ class TqnSrTable : public TqnSelfListItem {
   TqnBufferManager* bm_;
   TqnDataDictionary* dict_;
   std::vector<TqnFileInfo*> files_;
+  std::vector<TqnUserKeyRoutines> routines_;
   TqnLockContainer* locks_;
   TqnList cursors_;
   std::uint8_t openMode_, shared_;

@@ -115,8 +115,7 @@ DBIResult TqnServerEngine::ReindexTable(std::uint32_t DatabaseID, std::string_vi
           ref = next;
           ++read;
           std::vector<std::uint8_t> key(static_cast<std::size_t>(c->KeyLength), 0);
-          if (c->Index == 0) QNPutI32(key.data(), ref);
-          else c->Table->Dictionary().ExtractKey(c->Index, c->Record.data(), key.data());
+          if (!c->Table->BuildIndexKey(c->Index, c->Record.data(), ref, key.data())) return qnresKeyViolation;
           if (!QNTblAddKey(c->Table->IndexHandle(c->Index), ref, key.data())) QNStorageError(qnerrKeyExists);
           ++written;
         }
@@ -172,8 +171,13 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
     TqnDataDictionary dict(Restructure ? NewDict->BlockSize() : oldDict.BlockSize());
     dict.Assign(Restructure ? NewDict : &oldDict);
     if (Restructure && FieldMap != nullptr) {
+      // Copied records keep the key routines of the old indexes: a new dictionary may keep an
+      // index of user routines only where the old one had it, with the same key length.
       for (int i = 1; i < dict.IndexCount(); ++i) {
         if (!dict.IsUserKeyIndex(i)) continue;
+        if (i < oldDict.IndexCount() && oldDict.IsUserKeyIndex(i) &&
+            oldDict.IndexKeyLength(i) == dict.IndexKeyLength(i))
+          continue;
         CursorClose(src);
         return 10012;
       }
@@ -190,7 +194,25 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
       else DeleteTable(DatabaseID, temp);
       return e;
     }
-    e = OpenTable(DatabaseID, temp, "", 0, 1, 0, dst, nullptr);
+    // The temporary table's indexes of user routines use the source's routines: their entries
+    // are lent to it while it opens (the open table then holds the routines itself).
+    {
+      TqnKeyProcList& procs = config_->KeyProcList();
+      std::vector<int> lent;
+      for (int i = 1; e == qnresSuccess && i < dict.IndexCount(); ++i) {
+        if (!dict.IsUserKeyIndex(i)) continue;
+        const int at = procs.IndexOf(folder, name, i);
+        if (at < 0) {
+          e = QNResultOfErrorCode(qnerrUserRoutinesMissing);
+          break;
+        }
+        const TqnKeyProcItem* item = procs.Items(at);
+        if (config_->AddKeyProc(folder, temp, i, item->DLLName(), item->BuildKeyName(), item->CompareKeyName()))
+          lent.push_back(i);
+      }
+      if (e == qnresSuccess) e = OpenTable(DatabaseID, temp, "", 0, 1, 0, dst, nullptr);
+      for (const int i : lent) procs.Delete(folder, temp, i);
+    }
     if (e == qnresSuccess && Restructure) {
       TqnSrCursor* d = FindCursor(dst);
       map = std::make_shared<TqnSrFieldMapList>(oldDict, d->Table->Dictionary());
@@ -325,6 +347,9 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
       RelTableLock(src, false, 2);
       CursorClose(dst);
       if (result != qnresSuccess) {
+        // The source stays as it was; its cursor goes too, so the table is not held open (and
+        // exclusive) until the database closes.
+        CursorClose(src);
         DeleteTable(DatabaseID, temp);
         return qnresSuccess;
       }

@@ -78,18 +78,11 @@ void TqnServerEngine::NotifyOthers(TqnSrCursor* Changer, std::int32_t Ref, bool 
   }
 }
 
-// The key of index I for Record (index 0: the reference).
-static DBIResult KeyFor(TqnServerEngine& E, TqnSrCursor* C, int I, const std::uint8_t* Record, std::int32_t Ref,
-                        std::vector<std::uint8_t>& Key) {
-  const TqnDataDictionary& d = C->Table->Dictionary();
-  Key.assign(static_cast<std::size_t>(d.IndexKeyLength(I)), 0);
-  if (I == 0) {
-    QNPutI32(Key.data(), Ref);
-    return qnresSuccess;
-  }
-  (void)E;
-  d.ExtractKey(I, Record, Key.data());
-  return qnresSuccess;
+// The key of index I for Record (index 0: the reference); false when the index's build-key
+// routine refuses the record.
+static bool KeyFor(TqnSrCursor* C, int I, const std::uint8_t* Record, std::int32_t Ref, std::vector<std::uint8_t>& Key) {
+  Key.assign(static_cast<std::size_t>(C->Table->Dictionary().IndexKeyLength(I)), 0);
+  return C->Table->BuildIndexKey(I, Record, Ref, Key.data());
 }
 
 DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType, const std::uint8_t* Record) {
@@ -114,8 +107,7 @@ DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType
   std::vector<std::uint8_t> key;
   try {
     for (int i = 0; i < d.IndexCount(); ++i) {
-      KeyFor(*this, C, i, rec.data(), ref, key);
-      if (!QNTblAddKey(t->IndexHandle(i), ref, key.data())) {
+      if (!KeyFor(C, i, rec.data(), ref, key) || !QNTblAddKey(t->IndexHandle(i), ref, key.data())) {
         r = qnresKeyViolation;
         break;
       }
@@ -124,7 +116,7 @@ DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType
     if (r != qnresSuccess) {
       // Nothing of a refused record stays behind, also inside a client's transaction.
       for (int i = 0; i < added; ++i) {
-        KeyFor(*this, C, i, rec.data(), ref, key);
+        KeyFor(C, i, rec.data(), ref, key);
         QNTblDeleteKey(t->IndexHandle(i), ref, key.data());
       }
       QNTblDeleteRecord(t->DataFile(), ref);
@@ -138,7 +130,7 @@ DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType
   }
   C->Reference = ref;
   C->Position = qcpOnRecord;
-  KeyFor(*this, C, C->Index, rec.data(), ref, C->Key);
+  KeyFor(C, C->Index, rec.data(), ref, C->Key);
   C->KeyValid = true;
   QNInitKeyPath(C->Path);
   NotifyOthers(C, ref, false);
@@ -185,8 +177,11 @@ DBIResult TqnServerEngine::RecordModify(std::uint32_t CursorID, bool /*RelLock*/
       std::vector<Change> changes;
       for (int i = 1; i < d.IndexCount(); ++i) {
         Change ch{i, {}, {}};
-        KeyFor(*this, c, i, old.data(), ref, ch.Old);
-        KeyFor(*this, c, i, Record, ref, ch.New);
+        if (!KeyFor(c, i, old.data(), ref, ch.Old) || !KeyFor(c, i, Record, ref, ch.New)) {
+          NotifyOthers(c, ref, true);
+          t->Locks().RemoveRecordLock(c->Id(), ref);
+          return qnresKeyViolation;
+        }
         TqnIndexHandle h = t->IndexHandle(i);
         if (h.Compare(ch.Old.data(), ch.New.data(), h.Params) != 0) changes.push_back(std::move(ch));
       }
@@ -213,7 +208,7 @@ DBIResult TqnServerEngine::RecordModify(std::uint32_t CursorID, bool /*RelLock*/
         }
       } else {
         QNTblUpdateRecord(t->DataFile(), ref, Record);
-        KeyFor(*this, c, c->Index, Record, ref, c->Key);
+        KeyFor(c, c->Index, Record, ref, c->Key);
         c->KeyValid = true;
         QNInitKeyPath(c->Path);
       }
@@ -238,8 +233,8 @@ DBIResult TqnServerEngine::RecordDelete(std::uint32_t CursorID, std::uint8_t* Re
       std::vector<std::uint8_t> key;
       DBIResult r = qnresSuccess;
       for (int i = 0; i < d.IndexCount(); ++i) {
-        KeyFor(*this, c, i, rec.data(), ref, key);
-        if (!QNTblDeleteKey(t->IndexHandle(i), ref, key.data())) r = qnresKeyViolation;
+        if (!KeyFor(c, i, rec.data(), ref, key) || !QNTblDeleteKey(t->IndexHandle(i), ref, key.data()))
+          r = qnresKeyViolation;
       }
       for (int f = 0; f < d.FieldCount(); ++f) {
         if (!QNIsBlobFieldType(d.FieldType(f)) || d.IsRecordFieldNull(f, rec.data())) continue;
@@ -303,8 +298,7 @@ DBIResult TqnServerEngine::RecordExtractKey(std::uint32_t CursorID, const std::u
       QNTblReadRecord(c->Table->DataFile(), c->Reference, c->Record.data());
       Record = c->Record.data();
     }
-    c->Table->Dictionary().ExtractKey(c->Index, Record, Key);
-    return qnresSuccess;
+    return c->Table->BuildIndexKey(c->Index, Record, 0, Key) ? qnresSuccess : qnresKeyViolation;
   });
 }
 

@@ -32,9 +32,15 @@ class TPrivateTransaction {
     }
     delete id_;
   }
+  // A commit that fails stays open, so that the rollback that follows finishes or undoes it.
   void Commit() {
-    ended_ = true;
     bm_.Commit(id_->Id());
+    ended_ = true;
+  }
+  void Rollback() {
+    if (ended_) return;
+    ended_ = true;
+    bm_.Rollback(id_->Id());
   }
   std::uint32_t Id() const { return id_->Id(); }
 
@@ -72,8 +78,7 @@ DBIResult TqnServerEngine::OpenTable(std::uint32_t DatabaseID, std::string_view 
       t = new TqnSrTable(TableName, bm_, d->FolderPath(), OpenMode != 0 ? 1 : 0, ShareMode != 0 ? 1 : 0);
       try {
         t->OpenFiles();
-        for (int i = 1; i < t->Dictionary().IndexCount(); ++i)
-          if (t->Dictionary().IsUserKeyIndex(i)) QNStorageError(qnerrUserRoutinesMissing);
+        t->LoadUserRoutines(*config_);
       } catch (...) {
         delete t;
         throw;
@@ -244,6 +249,26 @@ DBIResult TqnServerEngine::SetTableAutoIncValue(std::uint32_t CursorID, std::uin
 
 namespace {
 
+// After a failed index change: the change is rolled back, the files return to the transaction
+// they were in, and the dictionary in memory is read again from the file so that both agree.
+void RestoreDictionary(TqnSrTable* T, TPrivateTransaction& Tr, std::uint32_t OldTrans) {
+  try {
+    Tr.Rollback();
+  } catch (...) {
+  }
+  T->JoinTransaction(OldTrans);
+  TqnDataDictionary& dict = T->Dictionary();
+  try {
+    TqnDataDictionary stored(4096);
+    QNTblReadDictionary(stored, T->DataFile());
+    dict.SetBuilt(false);
+    dict.Assign(&stored);
+    dict.SetTableName(T->Name());
+    dict.SetBuilt(true);
+  } catch (...) {
+  }
+}
+
 DBIResult AddIndexThroughCursor(TqnBufferManager& Bm, TqnSrCursor* C, const TqnIndexDescriptor& D) {
   TqnSrTable* t = C->Table;
   TqnDataDictionary& dict = t->Dictionary();
@@ -266,21 +291,25 @@ DBIResult AddIndexThroughCursor(TqnBufferManager& Bm, TqnSrCursor* C, const TqnI
     QNTblAddIndex(t->File(D.FileNumber), n, dict.IndexKeyLength(n), false, D.AllowDups);
     QNTblWriteDictionary(dict, t->DataFile());
     tr.Commit();
+    t->IndexAdded();
   } catch (...) {
-    t->JoinTransaction(oldTrans);
-    // The dictionary in memory must match the file again.
-    TqnDataDictionary stored(4096);
-    try {
-      QNTblReadDictionary(stored, t->DataFile());
-      dict.SetBuilt(false);
-      dict.Assign(&stored);
-      dict.SetBuilt(true);
-    } catch (...) {
-    }
+    // A commit that failed after it was decided still completes: the index is then there.
+    const int before = dict.IndexCount() - 1;
+    RestoreDictionary(t, tr, oldTrans);
+    if (dict.IndexCount() > before) t->IndexAdded();
     throw;
   }
   t->JoinTransaction(oldTrans);
   return qnresSuccess;
+}
+
+// The table's routines and cursors follow a dropped index: the indexes above it move down.
+void IndexDropped(TqnSrTable* T, int Index) {
+  T->IndexRemoved(Index);
+  for (int i = 0; i < T->Cursors().Count(); ++i) {
+    auto* o = T->Cursors().ItemAs<TqnSrCursor>(i);
+    if (o->Index > Index) o->SetIndex(o->Index - 1);
+  }
 }
 
 DBIResult DropIndexThroughCursor(TqnBufferManager& Bm, TqnSrCursor* C, std::string_view IndexName,
@@ -312,15 +341,14 @@ DBIResult DropIndexThroughCursor(TqnBufferManager& Bm, TqnSrCursor* C, std::stri
     QNTblWriteDictionary(dict, t->DataFile());
     tr.Commit();
   } catch (...) {
-    t->JoinTransaction(oldTrans);
+    // A commit that failed after it was decided still completes: the index is then gone.
+    const int before = dict.IndexCount() + 1;
+    RestoreDictionary(t, tr, oldTrans);
+    if (dict.IndexCount() < before) IndexDropped(t, index);
     throw;
   }
   t->JoinTransaction(oldTrans);
-  // Cursors on indexes above the dropped one follow their index to its new number.
-  for (int i = 0; i < t->Cursors().Count(); ++i) {
-    auto* o = t->Cursors().ItemAs<TqnSrCursor>(i);
-    if (o->Index > index) o->SetIndex(o->Index - 1);
-  }
+  IndexDropped(t, index);
   return qnresSuccess;
 }
 

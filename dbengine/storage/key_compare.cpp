@@ -207,4 +207,17 @@ int QNKeyCompareRefNr(const std::uint8_t* Key1, const std::uint8_t* Key2, const 
   return QNApplyDirection(P.Ascending, QNCmpI32(Load<std::int32_t>(Key1), Load<std::int32_t>(Key2)));
 }
 
+int QNKeyCompareUser(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& P) {
+  if (P.UserCompare == nullptr) QNStorageError(qnerrUserRoutinesMissing);
+  TqnUserKeyCompareParams u{};
+  u.KeyLength = P.KeyLength;
+  u.IndexNumber = P.IndexNumber;
+  u.FieldCount = P.FieldCount;
+  u.PartialLength = P.PartialLength;
+  u.Ascending = P.Ascending ? 1 : 0;
+  u.CaseInsensitive = P.CaseInsensitive ? 1 : 0;
+  const std::int32_t r = P.UserCompare(Key1, Key2, &u);
+  return r < 0 ? -1 : r > 0 ? 1 : 0;
+}
+
 }  // namespace tw::dbengine

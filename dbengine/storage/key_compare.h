@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "dbengine/storage/user_key_routines.h"
+
 namespace tw::dbengine {
 
 class TqnDataDictionary;
@@ -28,6 +30,8 @@ struct TqnKeyCompareParams {
   bool CaseInsensitive = false;
   // The index's fields in key order, filled by QNMakeKeyCompareParams.
   std::vector<TqnKeyField> Fields;
+  // The compare routine of an index of user key routines (QNKeyCompareUser calls it).
+  TqnUserCompareKeyProc UserCompare = nullptr;
 };
 
 using TqnKeyCompareFunc = int (*)(const std::uint8_t* Key1, const std::uint8_t* Key2,
@@ -40,6 +44,10 @@ TqnKeyCompareParams QNMakeKeyCompareParams(const TqnDataDictionary& Dictionary, 
 int QNKeyCompareComposite(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& Parameters);
 // Keys that are record references: signed 32-bit, negated when not ascending.
 int QNKeyCompareRefNr(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& Parameters);
+
+// Keys of an index of user key routines: Parameters.UserCompare decides; its answer is mapped
+// to -1, 0 or 1.  Without a routine it raises 23723 (the routines are missing).
+int QNKeyCompareUser(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& Parameters);
 
 // Two stored values of one field type and length: -1, 0 or 1.  BLOB types raise 23730,
 // unknown types 23637.  Floating-point NaN sorts after every number and equals itself.

@@ -109,18 +109,6 @@ TEST_F(Texts, DeletingARecordDeletesItsMemo) {
 
 // ---- Rebuilds ----
 
-TqnRebuildStatusRecord Finish(TqnServerEngine& E, std::int32_t Id) {
-  E.WaitForRebuilds();
-  bool there = false;
-  TqnRebuildStatusRecord s{};
-  EXPECT_EQ(E.GetRebuildStatus(static_cast<std::uint32_t>(Id), there, s), 0);
-  EXPECT_TRUE(there);
-  TqnRebuildStatusRecord again{};
-  EXPECT_EQ(E.GetRebuildStatus(static_cast<std::uint32_t>(Id), there, again), 0);
-  EXPECT_FALSE(there) << "a finished status is reported once";
-  return s;
-}
-
 TEST_F(Texts, PackCopiesLiveRecordsAndTheirMemosIntoSoundFiles) {
   for (int i = 0; i < 25; ++i) Add("ENG", i, 1, 1, "text " + std::to_string(i));
   Record r(Dict(cur));
@@ -151,14 +139,13 @@ TEST_F(Texts, PackCopiesLiveRecordsAndTheirMemosIntoSoundFiles) {
 TEST_F(Texts, ReindexRebuildsAnIndexAndReportsADuplicate) {
   for (int i = 0; i < 25; ++i) Add("ENG", i, 1, 1, "t");
   ASSERT_EQ(engine->CursorClose(cur), 0);
-  std::int32_t id = -1;
-  ASSERT_EQ(engine->ReindexTable(db, "Texts", "Key", 0, id), 0);
-  auto s = Finish(*engine, id);
+  auto s = Reindexed(*engine, db, "Texts", "Key");
   EXPECT_EQ(s[rsStatusCode], 0u);
   EXPECT_EQ(s[rsRecordsRead], 25u);
   EXPECT_EQ(s[rsRecordsWritten], 25u);
   EXPECT_EQ(Joined(Check("Texts")), "");
   std::uint32_t c = 0;
+  std::int32_t id = -1;
   EXPECT_EQ(engine->ReindexTable(db, "Texts", "Missing", 0, id), qnresNoSuchIndex);
   EXPECT_EQ(engine->OpenTable(db, "Texts", "", 0, 1, 1, c, nullptr), 0) << "a failed start leaves no lock";
 }
@@ -206,6 +193,29 @@ TEST_F(Texts, RestructureWithAMapConvertsFieldsAndCopiesMemos) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(buf), got), "memo 7");
   const std::vector<std::string> bad = {"Lang=TBody", "Missing"};
   EXPECT_NE(engine->RestructureTable(db, "Texts", d, &bad, id), 0);
+}
+
+TEST_F(Texts, ACopyThatFailsLeavesTheTableAsItWasAndNothingOpen) {
+  for (int i = 0; i < 3; ++i) Add("ENG", i, 1, 1, "t");
+  ASSERT_EQ(engine->CursorClose(cur), 0);
+  TqnDataDictionary d(4096);
+  d.AddField("Lang", "", qftShortString, 3, 0, true);
+  d.AddIndex("ByLang", "", 0, {0}, false, true, false);
+  const std::vector<std::string> map = {"Lang"};
+  std::int32_t id = -1;
+  ASSERT_EQ(engine->RestructureTable(db, "Texts", d, &map, id), 0);
+  const auto s = Finish(*engine, id);
+  EXPECT_EQ(s[rsStatusCode], static_cast<std::uint32_t>(qnresKeyViolation)) << "the second record repeats the key";
+  EXPECT_EQ(engine->CursorCount(), 0) << "the source cursor is closed too";
+  EXPECT_EQ(engine->TableCount(), 0);
+  EXPECT_FALSE(folder.Exists("Texts1.QND"));
+  std::uint32_t other = 0, client2db = 0, hash = 0;
+  ASSERT_EQ(engine->ClientAdd(2, "other", "", hash), 0);
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(2, folder.Path(), 1, 1, client2db), 0);
+  EXPECT_EQ(engine->OpenTable(client2db, "Texts", "", 1, 1, 1, other, nullptr), 0) << "no one holds the table";
+  std::string text;
+  cur = other;
+  EXPECT_EQ(Lookup("ENG", 2, 1, 1, text), 0);
 }
 
 TEST_F(Texts, RequestsAreServedWhileARebuildRuns) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "dbengine/server/server_engine.h"
+#include "dbengine/storage/faulty_file_routines.h"
+#include "dbengine/storage/file_routines.h"
 #include "platform/classes/streams.h"
 #include <fstream>
 
@@ -567,6 +569,36 @@ TEST_F(People, IndexesAreAddedAndDropped) {
   EXPECT_EQ(Dict(c).IndexCount(), 4);
   EXPECT_EQ(Dict(c).GetIndexFromName("ByGroupOnly"), 3);
   EXPECT_EQ(Joined(Check("People")), "");
+}
+
+TEST_F(People, AnIndexChangeWhoseCommitFailsLeavesDictionaryAndCursorsAsTheFileHasIt) {
+  ASSERT_EQ(Add("A", 1), 0);
+  ASSERT_EQ(Add("B", 2), 0);
+  ASSERT_EQ(engine->CursorClose(cur), 0);
+  // Lives for the whole run: files opened through it may be closed after this test's body.
+  static TqnFaultyFileRoutines faulty;
+  TqnFileRoutines* previous = QNInstallFileAccessTable(&faulty);
+  const std::uint32_t c = Open("People", 0, 1, 0);
+  const std::uint32_t byId = Open("People", 3, 1, 0);
+  const int before = Dict(c).IndexCount();
+  // The commit is decided (its journal complete) before the table write fails, so the drop
+  // completes all the same; what the engine keeps must say so.
+  faulty.Arm(TqnFaultyFileRoutines::TFault::FailWrite, 1);
+  EXPECT_NE(engine->DropIndex(0, c, "", "ByName", 0), 0);
+  EXPECT_TRUE(faulty.Fired());
+  EXPECT_EQ(Dict(c).IndexCount(), before - 1);
+  EXPECT_EQ(Dict(c).GetIndexFromName("ById"), 2);
+  EXPECT_EQ(engine->FindCursor(byId)->Index, 2) << "a cursor follows its index to its new number";
+  Record r(Dict(byId));
+  ASSERT_EQ(engine->SetToBegin(byId), 0);
+  ASSERT_EQ(engine->RecordGetNext(byId, 0, r.Data()), 0);
+  EXPECT_EQ(r.GetStr(1), "A");
+  ASSERT_EQ(engine->CursorClose(byId), 0);
+  ASSERT_EQ(engine->CursorClose(c), 0);
+  QNInstallFileAccessTable(previous);
+  EXPECT_EQ(Joined(Check("People")), "");
+  const std::uint32_t again = Open("People", 0);
+  EXPECT_EQ(Dict(again).IndexCount(), before - 1);
 }
 
 }  // namespace

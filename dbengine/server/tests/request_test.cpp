@@ -60,6 +60,9 @@ TEST_F(Requests, TheMainLookupFindsTheTextByKeyAndReadsItsMemo) {
   ASSERT_EQ(text.Result, 0);
   ASSERT_EQ(text.Data.size(), 4 + n) << "4 + BytesRead bytes, however large Len was";
   EXPECT_EQ(std::string(text.Data.begin() + 4, text.Data.end()), "Mars trine Venus");
+  const SentReply all = Send(qnmReadBLOB, Payload().U32(cursor).U32(nr).U32(0).U32(0xFFFFFFFF));
+  ASSERT_EQ(all.Result, 0) << "a length beyond any BLOB reads what there is";
+  EXPECT_EQ(all.Data.size(), 4 + n);
   const std::vector<std::uint8_t> missing = TextRecord("ENG", 3, 5, 1);
   const SentReply none = Send(qnmRecordGetForKey, Payload().U32(cursor).U8(0).U32(0).U32(0).U32(RecLen())
                                                       .U32(static_cast<std::uint32_t>(missing.size())).U32(BmSize()).Bytes(missing));
@@ -370,6 +373,8 @@ TEST_F(Requests, TheRequestLogNamesEachRequestAndItsResult) {
   QNLogStart();
   QNLogRequests = true;
   Send(qnmSetToBegin, Payload().U32(cursor));
+  Send(qnmGetTableDictionary, Payload().U32(db).Name("Texts"));
+  Send(qnmRecordGetNext, Payload().U32(cursor).U32(RecLen()).U32(BmSize()).U8(0));
   Send(qnmDetachOnHangUp, Payload(), false, 9);
   Send(qnmStartTransaction, Payload().U32(db).U8(0));
   TqnServerRequest r;
@@ -389,6 +394,12 @@ TEST_F(Requests, TheRequestLogNamesEachRequestAndItsResult) {
   EXPECT_NE(log.find("  ClientID 1"), std::string::npos);
   EXPECT_NE(log.find("*ERROR*  0"), std::string::npos);
   EXPECT_NE(log.find("DetachServer - just in case"), std::string::npos);
+  EXPECT_NE(log.find("  CursorID " + std::to_string(static_cast<std::int32_t>(cursor))), std::string::npos)
+      << "each payload field on a line of its own";
+  EXPECT_NE(log.find("  TblName  [Texts]"), std::string::npos);
+  EXPECT_NE(log.find("  Dictionary"), std::string::npos) << "the reply's dictionary as a block";
+  EXPECT_NE(log.find("  RecLen " + std::to_string(RecLen())), std::string::npos);
+  EXPECT_NE(log.find("CursorGetBookmark (multipart)"), std::string::npos);
   EXPECT_NE(log.find("*ERROR*  2810 -- retrying until 4242"), std::string::npos);
 }
 
@@ -408,7 +419,6 @@ TEST_F(Requests, CountsThatDoNotFitTheTableAreRefused) {
             qnresInvalidParameter);
   EXPECT_EQ(Send(qnmRecordInsertBatch, Payload().U32(cursor).U32(0).U32(0x3B3B3B10)).Result, qnresInvalidParameter)
       << "a huge count of empty records allocates nothing";
-  EXPECT_EQ(Send(qnmReadBLOB, Payload().U32(cursor).U32(1).U32(0).U32(0xFFFFFFFF)).Result, qnresInvalidParameter);
   EXPECT_EQ(Send(qnmDatabaseTableList, Payload().U32(db).Fixed("../*", 36)).Result, qnresInvalidParameter);
   EXPECT_EQ(Send(qnmSetToBegin, Payload().U32(db)).Result, qnresInvalidHandle) << "a database id is no cursor";
   EXPECT_EQ(Count(), 1u);

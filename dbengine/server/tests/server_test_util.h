@@ -126,6 +126,27 @@ class EngineFixture : public ::testing::Test {
   std::uint32_t db = 0;
 };
 
+// Waits for the rebuilds and reads the status of rebuild Id, which must be reported once.
+inline TqnRebuildStatusRecord Finish(TqnServerEngine& E, std::int32_t Id) {
+  E.WaitForRebuilds();
+  bool there = false;
+  TqnRebuildStatusRecord s{};
+  EXPECT_EQ(E.GetRebuildStatus(static_cast<std::uint32_t>(Id), there, s), 0);
+  EXPECT_TRUE(there);
+  TqnRebuildStatusRecord again{};
+  EXPECT_EQ(E.GetRebuildStatus(static_cast<std::uint32_t>(Id), there, again), 0);
+  EXPECT_FALSE(there) << "a finished status is reported once";
+  return s;
+}
+
+// Reindexes Index of Table and waits for the rebuild to end; its final status.
+inline TqnRebuildStatusRecord Reindexed(TqnServerEngine& E, std::uint32_t Db, const std::string& Table,
+                                        const std::string& Index) {
+  std::int32_t id = -1;
+  EXPECT_EQ(E.ReindexTable(Db, Table, Index, 0, id), 0);
+  return id < 0 ? TqnRebuildStatusRecord{} : Finish(E, id);
+}
+
 inline std::string Joined(const std::vector<std::string>& V) {
   std::string s;
   for (const auto& x : V) s += x + "\n";
