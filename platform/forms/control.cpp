@@ -387,6 +387,13 @@ void TControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   FireEvent(OnMouseDown, this, button, shift, x, y);
 }
 
+bool TControl::DoubleClickDown(TMouseButton button, TShiftState shift, int x, int y) {
+  if (button != TMouseButton::mbLeft || !shift.Contains(TShiftStateFlag::ssDouble)) return false;
+  DblClick();
+  TControl::MouseDown(button, shift, x, y);
+  return true;
+}
+
 void TControl::MouseMove(TShiftState shift, int x, int y) {
   FireEvent(OnMouseMove, this, shift, x, y);
 }

@@ -259,6 +259,10 @@ class TControl : public TComponent {
 
   virtual void DblClick();
   virtual void MouseDown(TMouseButton button, TShiftState shift, int x, int y);
+  // For controls whose style has no click events (list and combo boxes, grids, outlines),
+  // called first in their MouseDown: a left double click fires DblClick and the plain
+  // OnMouseDown and answers true, and the control then leaves the press alone.
+  bool DoubleClickDown(TMouseButton button, TShiftState shift, int x, int y);
   virtual void MouseMove(TShiftState shift, int x, int y);
   virtual void MouseUp(TMouseButton button, TShiftState shift, int x, int y);
   virtual void Resize();

@@ -9,17 +9,23 @@
 
 namespace tw::gfxdetail {
 
-namespace {
-
 std::uint32_t U32(std::string_view d, std::size_t at) {
-  return static_cast<std::uint32_t>(static_cast<unsigned char>(d[at])) |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(d[at + 1])) << 8 |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(d[at + 2])) << 16 |
-         static_cast<std::uint32_t>(static_cast<unsigned char>(d[at + 3])) << 24;
+  return static_cast<std::uint32_t>(U16(d, at)) | static_cast<std::uint32_t>(U16(d, at + 2)) << 16;
 }
 std::uint16_t U16(std::string_view d, std::size_t at) {
   return static_cast<std::uint16_t>(static_cast<unsigned char>(d[at]) | static_cast<unsigned char>(d[at + 1]) << 8);
 }
+
+std::string ReadGraphicRest(TStream& stream) {
+  std::int64_t size = stream.Size() - stream.Position();
+  if (size <= 0) return {};
+  if (size > MaxGraphicPixels * 4 + 1024 * 1024) throw EInvalidGraphic("Picture file is too large");
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  stream.ReadBuffer(bytes.data(), size);
+  return bytes;
+}
+
+namespace {
 
 [[noreturn]] void Fail(const char* error) { throw EInvalidGraphic(error); }
 

@@ -9,7 +9,18 @@
 #include <string_view>
 #include <vector>
 
+namespace tw {
+class TStream;
+}
+
 namespace tw::gfxdetail {
+
+// The rest of `stream` from its position, for the readers that take a whole file; a picture
+// file larger than the largest picture there can be raises EInvalidGraphic.
+std::string ReadGraphicRest(TStream& stream);
+// Little-endian values at `at` (the caller has checked that they lie inside `d`).
+std::uint16_t U16(std::string_view d, std::size_t at);
+std::uint32_t U32(std::string_view d, std::size_t at);
 
 struct DibHeader {
   std::uint32_t headerSize = 0;

@@ -1,7 +1,10 @@
 #include "platform/gfx/graphic.h"
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
 
+#include "platform/classes/classesconst.h"
 #include "platform/gfx/dib.h"
 
 namespace tw {
@@ -10,15 +13,6 @@ namespace {
 
 const char* const kInvalidBitmap = "Bitmap image is not valid";
 const char* const kInvalidIcon = "Icon image is not valid";
-
-std::string ReadRest(TStream& stream) {
-  std::int64_t size = stream.Size() - stream.Position();
-  if (size <= 0) return {};
-  if (size > MaxGraphicPixels * 4 + 1024 * 1024) throw EInvalidGraphic("Picture file is too large");
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  stream.ReadBuffer(bytes.data(), size);
-  return bytes;
-}
 
 cairo_surface_t* WhiteSurface(int w, int h) {
   cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
@@ -107,6 +101,9 @@ void TGraphic::SaveToFile(const std::string& fileName) const {
   TFileStream stream(fileName, fmCreate);
   SaveToStream(stream);
 }
+
+void TGraphic::ReadData(TStream& stream) { LoadFromStream(stream); }
+void TGraphic::WriteData(TStream& stream) const { SaveToStream(stream); }
 
 void TGraphic::Changed() {
   if (OnChange) OnChange(this);
@@ -237,17 +234,19 @@ TColor TBitmap::PixelColor(int x, int y) const {
 
 void TBitmap::LoadFromBytes(std::string_view d) {
   if (d.size() < 14 || d[0] != 'B' || d[1] != 'M') throw EInvalidGraphic(kInvalidBitmap);
-  auto u32 = [&](std::size_t at) {
-    return static_cast<std::uint32_t>(static_cast<unsigned char>(d[at])) |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(d[at + 1])) << 8 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(d[at + 2])) << 16 |
-           static_cast<std::uint32_t>(static_cast<unsigned char>(d[at + 3])) << 24;
-  };
-  const std::uint32_t offBits = u32(10);
-  gfxdetail::DibHeader h = gfxdetail::ParseDibHeader(d.substr(14), false, kInvalidBitmap);
-  std::size_t bitsAt = offBits != 0 ? offBits : 14 + h.bitsOffset;
-  if (bitsAt < 14 + h.headerSize || bitsAt > d.size()) throw EInvalidGraphic(kInvalidBitmap);
-  cairo_surface_t* s = gfxdetail::DecodeDibBits(h, d.substr(bitsAt), kInvalidBitmap);
+  // The bits lie where the file header says (right after the palette when it says 0).
+  const std::uint32_t offBits = gfxdetail::U32(d, 10);
+  LoadDib(d.substr(14), offBits != 0 ? std::optional<std::size_t>(offBits - std::min<std::uint32_t>(offBits, 14))
+                                     : std::nullopt);
+}
+
+void TBitmap::LoadFromDib(std::string_view dib) { LoadDib(dib, std::nullopt); }
+
+void TBitmap::LoadDib(std::string_view dib, std::optional<std::size_t> bitsAt) {
+  gfxdetail::DibHeader h = gfxdetail::ParseDibHeader(dib, false, kInvalidBitmap);
+  const std::size_t at = bitsAt.value_or(h.bitsOffset);
+  if (at < h.headerSize || at > dib.size()) throw EInvalidGraphic(kInvalidBitmap);
+  cairo_surface_t* s = gfxdetail::DecodeDibBits(h, dib.substr(at), kInvalidBitmap);
   ReplaceSurface(s, h.width, h.height);
   switch (h.bitCount) {
     case 1: pixelFormat_ = TPixelFormat::pf1bit; break;
@@ -260,15 +259,17 @@ void TBitmap::LoadFromBytes(std::string_view d) {
   Changed();
 }
 
+std::string TBitmap::SaveToDib() const {
+  std::string file = SaveToBytes();
+  return file.size() > 14 ? file.substr(14) : std::string();
+}
+
 void TBitmap::LoadFromStream(TStream& stream) {
   // A bitmap inside a larger stream ends where its file header says, when that is sane.
   std::int64_t start = stream.Position();
   char head[14];
   if (stream.Read(head, 14) != 14 || head[0] != 'B' || head[1] != 'M') throw EInvalidGraphic(kInvalidBitmap);
-  std::uint32_t size = static_cast<std::uint32_t>(static_cast<unsigned char>(head[2])) |
-                       static_cast<std::uint32_t>(static_cast<unsigned char>(head[3])) << 8 |
-                       static_cast<std::uint32_t>(static_cast<unsigned char>(head[4])) << 16 |
-                       static_cast<std::uint32_t>(static_cast<unsigned char>(head[5])) << 24;
+  const std::uint32_t size = gfxdetail::U32(std::string_view(head, 14), 2);
   stream.SetPosition(start);
   std::string bytes;
   std::int64_t rest = stream.Size() - start;
@@ -276,7 +277,7 @@ void TBitmap::LoadFromStream(TStream& stream) {
     bytes.resize(size);
     stream.ReadBuffer(bytes.data(), size);
   } else {
-    bytes = ReadRest(stream);
+    bytes = gfxdetail::ReadGraphicRest(stream);
   }
   LoadFromBytes(bytes);
 }
@@ -292,6 +293,22 @@ std::string TBitmap::SaveToBytes() const {
 void TBitmap::SaveToStream(TStream& stream) const {
   std::string bytes = SaveToBytes();
   if (!bytes.empty()) stream.WriteBuffer(bytes);
+}
+
+void TBitmap::ReadData(TStream& stream) {
+  std::int32_t size = 0;
+  stream.ReadBuffer(&size, 4);
+  if (size < 0 || size > stream.Size() - stream.Position()) throw EReadError(classesconst::SInvalidImage);
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  stream.ReadBuffer(bytes.data(), size);
+  LoadFromBytes(bytes);
+}
+
+void TBitmap::WriteData(TStream& stream) const {
+  const std::string bytes = SaveToBytes();
+  const auto size = static_cast<std::int32_t>(bytes.size());
+  stream.WriteBuffer(&size, 4);
+  stream.WriteBuffer(bytes);
 }
 
 void TBitmap::SaveToPNGStream(TStream& stream) const {
@@ -473,7 +490,7 @@ void TIcon::LoadFromBytes(std::string_view bytes) {
   Changed();
 }
 
-void TIcon::LoadFromStream(TStream& stream) { LoadFromBytes(ReadRest(stream)); }
+void TIcon::LoadFromStream(TStream& stream) { LoadFromBytes(gfxdetail::ReadGraphicRest(stream)); }
 
 void TIcon::SaveToStream(TStream& stream) const {
   if (bytes_.empty()) throw EInvalidGraphicOperation("Cannot save an empty icon");

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,10 @@ class TGraphic : public TPersistent {
   virtual void SaveToStream(TStream& stream) const = 0;
   void LoadFromFile(const std::string& fileName);
   void SaveToFile(const std::string& fileName) const;
+  // The graphic's stored form inside a form description's binary "Data": by default its file
+  // (the bitmap puts a 32-bit length before it).  Raises EReadError for a damaged length.
+  virtual void ReadData(TStream& stream);
+  virtual void WriteData(TStream& stream) const;
 
   // Paints the picture into `r` of the cairo context (stretched to fit).
   virtual void Draw(cairo_t* cr, const TRect& r) const = 0;
@@ -87,8 +92,14 @@ class TBitmap : public TGraphic {
   // writes 24 bits per pixel (32 with pf32bit).
   void LoadFromStream(TStream& stream) override;
   void SaveToStream(TStream& stream) const override;
+  void ReadData(TStream& stream) override;
+  void WriteData(TStream& stream) const override;
   void LoadFromBytes(std::string_view bytes);
   std::string SaveToBytes() const;
+  // A device-independent bitmap: the .BMP file without its 14-byte file header (the clipboard's
+  // and the rich-text format's form; the bits follow the header and palette).
+  void LoadFromDib(std::string_view dib);
+  std::string SaveToDib() const;
   void SaveToPNGFile(const std::string& fileName) const;
   void SaveToPNGStream(TStream& stream) const;
 
@@ -98,6 +109,8 @@ class TBitmap : public TGraphic {
 
  private:
   void ReplaceSurface(cairo_surface_t* surface, int width, int height);
+  // Reads a DIB whose bits start `bitsAt` bytes in (right after the palette when not given).
+  void LoadDib(std::string_view dib, std::optional<std::size_t> bitsAt);
   class BitmapCanvas;
   int width_ = 0;
   int height_ = 0;

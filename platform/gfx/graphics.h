@@ -1,5 +1,5 @@
 // The drawing layer in one include: geometry, colours, device contexts, fonts, the canvas,
-// bitmaps, icons and image lists.
+// bitmaps, icons, metafiles, pictures and image lists.
 #pragma once
 
 #include "platform/gfx/canvas.h"
@@ -9,3 +9,5 @@
 #include "platform/gfx/geometry.h"
 #include "platform/gfx/graphic.h"
 #include "platform/gfx/imagelist.h"
+#include "platform/gfx/metafile.h"
+#include "platform/gfx/picture.h"

@@ -85,6 +85,31 @@ void MoveSizeLoop(HWND hwnd, LRESULT hit, POINT start) {
   bool right = hit == HTRIGHT || hit == HTTOPRIGHT || hit == HTBOTTOMRIGHT;
   bool top = hit == HTTOP || hit == HTTOPLEFT || hit == HTTOPRIGHT;
   bool bottom = hit == HTBOTTOM || hit == HTBOTTOMLEFT || hit == HTBOTTOMRIGHT;
+  const bool cancelled = TrackMouseDrag(hwnd, true, [&](POINT pt) {
+    int dx = pt.X - start.X, dy = pt.Y - start.Y;
+    RECT r = original;
+    if (hit == HTCAPTION) {
+      OffsetRect(r, dx, dy);
+    } else {
+      if (left) r.Left = std::min(r.Left + dx, r.Right - mmi.ptMinTrackSize.X);
+      if (right) r.Right = std::max(r.Right + dx, r.Left + mmi.ptMinTrackSize.X);
+      if (top) r.Top = std::min(r.Top + dy, r.Bottom - mmi.ptMinTrackSize.Y);
+      if (bottom) r.Bottom = std::max(r.Bottom + dy, r.Top + mmi.ptMinTrackSize.Y);
+      if (r.Width() > mmi.ptMaxTrackSize.X) (left ? r.Left : r.Right) = left ? r.Right - mmi.ptMaxTrackSize.X : r.Left + mmi.ptMaxTrackSize.X;
+      if (r.Height() > mmi.ptMaxTrackSize.Y) (top ? r.Top : r.Bottom) = top ? r.Bottom - mmi.ptMaxTrackSize.Y : r.Top + mmi.ptMaxTrackSize.Y;
+    }
+    SetWindowPos(hwnd, 0, r.Left, r.Top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+  });
+  if (cancelled && Find(hwnd))
+    SetWindowPos(hwnd, 0, original.Left, original.Top, original.Width(), original.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+  if (Find(hwnd)) SendMessage(hwnd, WM_EXITSIZEMOVE, 0, 0);
+}
+
+}  // namespace
+
+bool TrackMouseDrag(HWND hwnd, bool escapeCancels, const std::function<void(POINT)>& onMove) {
+  SetCapture(hwnd);
+  bool cancelled = false;
   MSG m;
   while (GetCapture() == hwnd && Find(hwnd)) {
     if (!PeekMessage(&m, 0, 0, 0, PM_REMOVE)) {
@@ -99,23 +124,11 @@ void MoveSizeLoop(HWND hwnd, LRESULT hit, POINT start) {
       break;
     }
     if ((m.message == WM_MOUSEMOVE || m.message == WM_NCMOUSEMOVE) && m.hwnd == hwnd) {
-      int dx = m.pt.X - start.X, dy = m.pt.Y - start.Y;
-      RECT r = original;
-      if (hit == HTCAPTION) {
-        OffsetRect(r, dx, dy);
-      } else {
-        if (left) r.Left = std::min(r.Left + dx, r.Right - mmi.ptMinTrackSize.X);
-        if (right) r.Right = std::max(r.Right + dx, r.Left + mmi.ptMinTrackSize.X);
-        if (top) r.Top = std::min(r.Top + dy, r.Bottom - mmi.ptMinTrackSize.Y);
-        if (bottom) r.Bottom = std::max(r.Bottom + dy, r.Top + mmi.ptMinTrackSize.Y);
-        if (r.Width() > mmi.ptMaxTrackSize.X) (left ? r.Left : r.Right) = left ? r.Right - mmi.ptMaxTrackSize.X : r.Left + mmi.ptMaxTrackSize.X;
-        if (r.Height() > mmi.ptMaxTrackSize.Y) (top ? r.Top : r.Bottom) = top ? r.Bottom - mmi.ptMaxTrackSize.Y : r.Top + mmi.ptMaxTrackSize.Y;
-      }
-      SetWindowPos(hwnd, 0, r.Left, r.Top, r.Width(), r.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+      onMove(m.pt);
     } else if ((m.message == WM_LBUTTONUP || m.message == WM_NCLBUTTONUP) && m.hwnd == hwnd) {
       break;
-    } else if (m.message == WM_KEYDOWN && m.wParam == VK_ESCAPE) {
-      SetWindowPos(hwnd, 0, original.Left, original.Top, original.Width(), original.Height(), SWP_NOZORDER | SWP_NOACTIVATE);
+    } else if (escapeCancels && m.message == WM_KEYDOWN && m.wParam == VK_ESCAPE) {
+      cancelled = true;
       break;
     } else if (m.message < WM_MOUSEFIRST || m.message > WM_MOUSELAST) {
       TranslateMessage(&m);
@@ -123,10 +136,9 @@ void MoveSizeLoop(HWND hwnd, LRESULT hit, POINT start) {
     }
   }
   if (GetCapture() == hwnd) ReleaseCapture();
-  if (Find(hwnd)) SendMessage(hwnd, WM_EXITSIZEMOVE, 0, 0);
+  return cancelled;
 }
 
-}  // namespace
 }  // namespace tw::win
 
 namespace tw {

@@ -146,34 +146,15 @@ void ScrollBarMouseDown(HWND hwnd, LRESULT hit, POINT screen) {
     int grab = along - box - start;
     int min = b.min;
     int tracked = pos;
-    SetCapture(hwnd);
-    MSG m;
-    while (GetCapture() == hwnd && Find(hwnd)) {
-      if (!PeekMessage(&m, 0, 0, 0, PM_REMOVE)) {
-        if (GetKeyState(VK_LBUTTON) >= 0 || !Display().InputCanArrive()) break;
-        WaitMessage();
-        continue;
+    TrackMouseDrag(hwnd, false, [&](POINT pt) {
+      int at = (vertical ? pt.Y - o.Y - r.Top : pt.X - o.X - r.Left) - box - grab;
+      int next = track > 0 ? min + static_cast<int>(static_cast<long long>(std::clamp(at, 0, track)) * span / track) : min;
+      if (next != tracked) {
+        tracked = next;
+        if (Window* tw = Find(hwnd)) (vertical ? tw->vscroll : tw->hscroll).trackPos = next;
+        SendMessage(hwnd, msg, MAKEWPARAM(SB_THUMBTRACK, static_cast<unsigned>(next)), 0);
       }
-      if (m.message == WM_QUIT) {
-        PostQuitMessage(static_cast<int>(m.wParam));
-        break;
-      }
-      if ((m.message == WM_MOUSEMOVE || m.message == WM_NCMOUSEMOVE) && m.hwnd == hwnd) {
-        int at = (vertical ? m.pt.Y - o.Y - r.Top : m.pt.X - o.X - r.Left) - box - grab;
-        int next = track > 0 ? min + static_cast<int>(static_cast<long long>(std::clamp(at, 0, track)) * span / track) : min;
-        if (next != tracked) {
-          tracked = next;
-          if (Window* tw = Find(hwnd)) (vertical ? tw->vscroll : tw->hscroll).trackPos = next;
-          SendMessage(hwnd, msg, MAKEWPARAM(SB_THUMBTRACK, static_cast<unsigned>(next)), 0);
-        }
-      } else if ((m.message == WM_LBUTTONUP || m.message == WM_NCLBUTTONUP) && m.hwnd == hwnd) {
-        break;
-      } else if (m.message < WM_MOUSEFIRST || m.message > WM_MOUSELAST) {
-        TranslateMessage(&m);
-        DispatchMessage(&m);
-      }
-    }
-    if (GetCapture() == hwnd) ReleaseCapture();
+    });
     pos = tracked;
   }
   if (!Find(hwnd)) return;

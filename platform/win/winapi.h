@@ -754,6 +754,7 @@ constexpr UINT VK_OEM_102 = 0xE2;     // <> on European keyboards
 
 constexpr UINT CF_TEXT = 1;
 constexpr UINT CF_BITMAP = 2;
+constexpr UINT CF_METAFILEPICT = 3;
 constexpr UINT CF_OEMTEXT = 7;
 constexpr UINT CF_DIB = 8;
 constexpr UINT CF_UNICODETEXT = 13;

@@ -11,6 +11,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <future>
 #include <map>
 #include <memory>
@@ -246,6 +247,12 @@ void FocusWindowDestroyed(HWND hwnd);
 void ActivateWindow(HWND top, WORD how);
 
 // Scroll bars (scrollbar.cpp)
+// A nested loop that follows the mouse while `hwnd` holds the capture (taken here): `onMove`
+// gets the screen point of every mouse move over the window; the loop ends when the button
+// comes up, the window goes or loses the capture, a quit message arrives (posted again), or,
+// with `escapeCancels`, Esc is pressed (the answer is then true).  Other messages that are not
+// mouse messages are dispatched.  The capture is released at the end.
+bool TrackMouseDrag(HWND hwnd, bool escapeCancels, const std::function<void(POINT)>& onMove);
 void DrawScrollBars(HWND hwnd, cairo_t* cr);
 LRESULT ScrollBarHitTest(const Window& w, POINT screen);
 void ScrollBarMouseDown(HWND hwnd, LRESULT hit, POINT screen);

@@ -770,12 +770,7 @@ void TCustomComboBox::EditKey(Word& key, TShiftState shift) {
 // --- mouse
 
 void TCustomComboBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
-  // Without click events in the control style, the double click is told here.
-  if (button == TMouseButton::mbLeft && shift.Contains(TShiftStateFlag::ssDouble)) {
-    DblClick();
-    TCustomControl::MouseDown(button, shift, x, y);
-    return;
-  }
+  if (DoubleClickDown(button, shift, x, y)) return;
   if (button == TMouseButton::mbLeft) {
     if (CanFocus() && !Focused()) SetFocus();
     if (style_ == csSimple) {

@@ -698,12 +698,7 @@ int TStringGrid::ColumnEdgeAt(int x, int y) const {
 }
 
 void TStringGrid::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
-  // Without click events in the control style, the double click is told here.
-  if (button == TMouseButton::mbLeft && shift.Contains(TShiftStateFlag::ssDouble)) {
-    DblClick();
-    TCustomControl::MouseDown(button, shift, x, y);
-    return;
-  }
+  if (DoubleClickDown(button, shift, x, y)) return;
   if (button == TMouseButton::mbLeft) {
     if (CanFocus() && !Focused() && !(editor_ != nullptr && editor_->Focused())) SetFocus();
     const int edge = ColumnEdgeAt(x, y);

@@ -75,6 +75,10 @@ int TItemStrings::SortedPlace(const std::string& s) const {
 }
 
 void TItemStrings::InsertObject(int index, const std::string& s, std::intptr_t object) {
+  InsertItem(index, s, object);
+}
+
+int TItemStrings::InsertItem(int index, const std::string& s, std::intptr_t object) {
   if (sorted_) {
     index = SortedPlace(s);
   } else if (index < 0 || index > GetCount()) {
@@ -85,12 +89,11 @@ void TItemStrings::InsertObject(int index, const std::string& s, std::intptr_t o
   item->object = object;
   items_.insert(items_.begin() + index, std::move(item));
   Notify(TChange::Inserted, index);
+  return index;
 }
 
 int TItemStrings::AddObject(const std::string& s, std::intptr_t object) {
-  int index = sorted_ ? SortedPlace(s) : GetCount();
-  InsertObject(index, s, object);
-  return index;
+  return InsertItem(GetCount(), s, object);
 }
 
 void TItemStrings::Exchange(int index1, int index2) {
@@ -132,8 +135,7 @@ void TItemStrings::ReplaceWith(const TStrings* source) {
 
 int TItemStrings::InsertClamped(int index, const std::string& s) {
   if (index < 0 || index > GetCount()) index = GetCount();
-  Insert(index, s);
-  return index;
+  return InsertItem(index, s, 0);
 }
 
 int TItemStrings::FirstSelected() const {

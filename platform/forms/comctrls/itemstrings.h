@@ -60,7 +60,8 @@ class TItemStrings : public TStrings {
   // Replaces all lines with those of `source` (lines and objects) in one update; a list given
   // itself is left as it is, since clearing it first would lose the lines.
   void ReplaceWith(const TStrings* source);
-  // Inserts `s` at `index`, or at the end when `index` is outside 0..Count; returns the index.
+  // Inserts `s` at `index`, or at the end when `index` is outside 0..Count; a sorted list puts
+  // it at its sorted place instead. Returns the index where the line landed.
   int InsertClamped(int index, const std::string& s);
   // Index of the first line with the selected flag; -1 when none.
   int FirstSelected() const;
@@ -88,6 +89,8 @@ class TItemStrings : public TStrings {
     int height = 0;
   };
   void CheckIndex(int index) const;
+  // Inserts at `index` (at the sorted place in a sorted list); returns where the line went.
+  int InsertItem(int index, const std::string& s, std::intptr_t object);
   void Notify(TChange change, int index);
   int SortedPlace(const std::string& s) const;
 

@@ -465,16 +465,11 @@ void TCustomListBox::KeyPress(char& key) {
 }
 
 void TCustomListBox::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
-  // Without click events in the control style, the double click is told here.
-  if (button == TMouseButton::mbLeft && shift.Contains(TShiftStateFlag::ssDouble)) {
-    DblClick();
-    TCustomControl::MouseDown(button, shift, x, y);
-    return;
-  }
+  if (DoubleClickDown(button, shift, x, y)) return;
   if (button == TMouseButton::mbLeft) {
     if (CanFocus() && !Focused()) SetFocus();
     int i = ItemAtPos({x, y}, true);
-    if (i >= 0 && !shift.Contains(TShiftStateFlag::ssDouble)) {
+    if (i >= 0) {
       UserSelect(i, shift, true);
       tracking_ = !multiSelect_ || extendedSelect_;
       if (tracking_) SetMouseCapture(true);

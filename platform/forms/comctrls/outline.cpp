@@ -601,13 +601,8 @@ void TOutline::KeyPress(char& key) {
 }
 
 void TOutline::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
-  // Without click events in the control style, the double click is told here.
-  if (button == TMouseButton::mbLeft && shift.Contains(TShiftStateFlag::ssDouble)) {
-    DblClick();
-    TCustomControl::MouseDown(button, shift, x, y);
-    return;
-  }
-  if (button == TMouseButton::mbLeft && !shift.Contains(TShiftStateFlag::ssDouble)) {
+  if (DoubleClickDown(button, shift, x, y)) return;
+  if (button == TMouseButton::mbLeft) {
     if (CanFocus() && !Focused()) SetFocus();
     const int index = GetItem(x, y);
     if (index > 0) {

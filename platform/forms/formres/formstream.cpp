@@ -10,6 +10,7 @@
 #include "platform/forms/controls.h"
 #include "platform/forms/formres/collection.h"
 #include "platform/forms/formres/objecttext.h"
+#include "platform/gfx/metafile.h"
 #include "platform/forms/formres/objecttextlines.h"
 #include "platform/gfx/color.h"
 #include "platform/gfx/font.h"
@@ -81,33 +82,15 @@ const bool kFontRegistered = [] {
            cls, "Style", tkSet, [](const TObject* o) { return TValue(TSetValue{AsFont(o)->Style().Bits()}); },
            [](TObject* o, const TValue& v) { AsFont(o)->SetStyle(TFontStyles::FromBits(v.AsSet().Bits & 15)); },
            &FontStyleNames())});
-  // A bitmap stores a 32-bit length and its BMP file; an icon its .ICO bytes.
-  RegisterDefineProperties(TBitmap::StaticClass(), [](TObject* instance, TFiler* filer) {
-    auto* bmp = static_cast<TBitmap*>(instance);
-    filer->DefineBinaryProperty(
-        "Data",
-        [bmp](TStream& s) {
-          std::int32_t size = 0;
-          s.ReadBuffer(&size, 4);
-          if (size < 0 || size > s.Size() - s.Position()) throw EReadError(classesconst::SInvalidImage);
-          std::string bytes(static_cast<std::size_t>(size), '\0');
-          s.ReadBuffer(bytes.data(), size);
-          bmp->LoadFromBytes(bytes);
-        },
-        [bmp](TStream& s) {
-          std::string bytes = bmp->SaveToBytes();
-          auto size = static_cast<std::int32_t>(bytes.size());
-          s.WriteBuffer(&size, 4);
-          s.WriteBuffer(bytes);
-        },
-        !bmp->Empty());
-  });
-  RegisterDefineProperties(TIcon::StaticClass(), [](TObject* instance, TFiler* filer) {
-    auto* icon = static_cast<TIcon*>(instance);
-    filer->DefineBinaryProperty(
-        "Data", [icon](TStream& s) { icon->LoadFromStream(s); }, [icon](TStream& s) { icon->SaveToStream(s); },
-        !icon->Empty());
-  });
+  // A bitmap stores a 32-bit length and its BMP file; an icon its .ICO bytes, a metafile its
+  // placeable .WMF bytes.
+  for (const TClassInfo* cls : {TBitmap::StaticClass(), TIcon::StaticClass(), TMetafile::StaticClass()})
+    RegisterDefineProperties(cls, [](TObject* instance, TFiler* filer) {
+      auto* graphic = static_cast<TGraphic*>(instance);
+      filer->DefineBinaryProperty(
+          "Data", [graphic](TStream& s) { graphic->ReadData(s); }, [graphic](TStream& s) { graphic->WriteData(s); },
+          !graphic->Empty());
+    });
   return true;
 }();
 

@@ -172,15 +172,55 @@ void DrawButtonFace(TCanvas* c, TRect r, const std::string& caption, TBitmap* gl
 
 // --- TBitBtn
 
+// --- TGlyphFace
+
+TGlyphFace::TGlyphFace(std::function<void()> changed)
+    : changed_(std::move(changed)), glyph_(std::make_unique<TBitmap>()) {
+  glyph_->OnChange = [this](TObject*) { Changed(); };
+}
+
+void TGlyphFace::Changed() const {
+  if (changed_) changed_();
+}
+
+void TGlyphFace::SetGlyph(TBitmap* glyph) {
+  if (glyph == nullptr)
+    glyph_->SetSize(0, 0);
+  else
+    glyph_->Assign(glyph);
+  Changed();
+}
+void TGlyphFace::SetLayout(TButtonLayout v) {
+  layout_ = v;
+  Changed();
+}
+void TGlyphFace::SetMargin(int v) {
+  margin_ = std::max(v, -1);
+  Changed();
+}
+void TGlyphFace::SetSpacing(int v) {
+  spacing_ = v;
+  Changed();
+}
+void TGlyphFace::SetNumGlyphs(int v) {
+  numGlyphs_ = std::clamp(v, 1, 4);
+  Changed();
+}
+
+void TGlyphFace::Draw(TCanvas* canvas, TRect r, const std::string& caption, TBitBtnKind kind, TButtonState state,
+                        const TFont* font) const {
+  DrawButtonFace(canvas, r, caption, glyph_.get(), numGlyphs_, kind, layout_, margin_, spacing_, state, font);
+}
+
+// --- TBitBtn
+
 TW_PUBLISHED(TBitBtn, Prop("Kind", &TBitBtn::Kind, &TBitBtn::SetKind), Prop("Glyph", &TBitBtn::Glyph, &TBitBtn::SetGlyph),
              Prop("Layout", &TBitBtn::Layout, &TBitBtn::SetLayout), Prop("Margin", &TBitBtn::Margin, &TBitBtn::SetMargin),
              Prop("Spacing", &TBitBtn::Spacing, &TBitBtn::SetSpacing),
              Prop("NumGlyphs", &TBitBtn::NumGlyphs, &TBitBtn::SetNumGlyphs));
 TW_REGISTER_CLASS(TBitBtn);
 
-TBitBtn::TBitBtn(TComponent* owner) : TButton(owner), glyph_(std::make_unique<TBitmap>()) {
-  glyph_->OnChange = [this](TObject*) { Invalidate(); };
-}
+TBitBtn::TBitBtn(TComponent* owner) : TButton(owner), glyph_([this] { Invalidate(); }) {}
 
 TBitBtn::~TBitBtn() = default;
 
@@ -192,30 +232,6 @@ void TBitBtn::SetKind(TBitBtnKind kind) {
     if (kind == TBitBtnKind::bkOK || kind == TBitBtnKind::bkYes) SetDefault(true);
     if (kind == TBitBtnKind::bkCancel || kind == TBitBtnKind::bkNo) SetCancel(true);
   }
-  Invalidate();
-}
-
-void TBitBtn::SetGlyph(TBitmap* glyph) {
-  if (glyph == nullptr)
-    glyph_->SetSize(0, 0);
-  else
-    glyph_->Assign(glyph);
-  Invalidate();
-}
-void TBitBtn::SetLayout(TButtonLayout v) {
-  layout_ = v;
-  Invalidate();
-}
-void TBitBtn::SetMargin(int v) {
-  margin_ = std::max(v, -1);
-  Invalidate();
-}
-void TBitBtn::SetSpacing(int v) {
-  spacing_ = v;
-  Invalidate();
-}
-void TBitBtn::SetNumGlyphs(int v) {
-  numGlyphs_ = std::clamp(v, 1, 4);
   Invalidate();
 }
 
@@ -232,7 +248,7 @@ void TBitBtn::Click() {
 void TBitBtn::PaintContent(TCanvas* c, TRect r, bool down) {
   if (down) OffsetRect(r, 1, 1);
   const TButtonState state = !Enabled() ? TButtonState::bsDisabled : down ? TButtonState::bsDown : TButtonState::bsUp;
-  DrawButtonFace(c, r, Caption(), glyph_.get(), numGlyphs_, kind_, layout_, margin_, spacing_, state, Font());
+  glyph_.Draw(c, r, Caption(), kind_, state, Font());
 }
 
 // --- TSpeedButton
@@ -252,11 +268,10 @@ TW_PUBLISHED(TSpeedButton, Prop("GroupIndex", &TSpeedButton::GroupIndex, &TSpeed
              Prop("NumGlyphs", &TSpeedButton::NumGlyphs, &TSpeedButton::SetNumGlyphs));
 TW_REGISTER_CLASS(TSpeedButton);
 
-TSpeedButton::TSpeedButton(TComponent* owner) : TGraphicControl(owner), glyph_(std::make_unique<TBitmap>()) {
+TSpeedButton::TSpeedButton(TComponent* owner) : TGraphicControl(owner), glyph_([this] { Invalidate(); }) {
   SetBounds(Left(), Top(), 23, 22);
   controlStyle_.Include(TControlStyleFlag::csSetCaption);
   controlStyle_.Include(TControlStyleFlag::csOpaque);
-  glyph_->OnChange = [this](TObject*) { Invalidate(); };
 }
 
 TSpeedButton::~TSpeedButton() = default;
@@ -311,30 +326,6 @@ void TSpeedButton::SetFlat(bool v) {
   flat_ = v;
   Invalidate();
 }
-void TSpeedButton::SetGlyph(TBitmap* glyph) {
-  if (glyph == nullptr)
-    glyph_->SetSize(0, 0);
-  else
-    glyph_->Assign(glyph);
-  Invalidate();
-}
-void TSpeedButton::SetLayout(TButtonLayout v) {
-  layout_ = v;
-  Invalidate();
-}
-void TSpeedButton::SetMargin(int v) {
-  margin_ = std::max(v, -1);
-  Invalidate();
-}
-void TSpeedButton::SetSpacing(int v) {
-  spacing_ = v;
-  Invalidate();
-}
-void TSpeedButton::SetNumGlyphs(int v) {
-  numGlyphs_ = std::clamp(v, 1, 4);
-  Invalidate();
-}
-
 void TSpeedButton::Click() {
   if (groupIndex_ != 0) SetDown(!down_ || !allowAllUp_ ? true : false);
   TGraphicControl::Click();
@@ -409,8 +400,7 @@ void TSpeedButton::Paint() {
                              : down_ && !pressed_ ? TButtonState::bsExclusive
                              : down              ? TButtonState::bsDown
                                                  : TButtonState::bsUp;
-  DrawButtonFace(c, face, Caption(), glyph_.get(), numGlyphs_, TBitBtnKind::bkCustom, layout_, margin_, spacing_, state,
-                 Font());
+  glyph_.Draw(c, face, Caption(), TBitBtnKind::bkCustom, state, Font());
 }
 
 }  // namespace tw

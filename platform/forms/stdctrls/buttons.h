@@ -3,6 +3,7 @@
 // button that can stay down, alone or as one of a group sharing a GroupIndex).
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "platform/forms/stdctrls/stdctrls.h"
@@ -30,16 +31,16 @@ void DrawButtonFace(TCanvas* canvas, TRect r, const std::string& caption, TBitma
                     TBitBtnKind kind, TButtonLayout layout, int margin, int spacing, TButtonState state,
                     const TFont* font);
 
-class TBitBtn : public TButton {
-  TW_CLASS(TBitBtn, TButton)
+// The glyph of a picture button and how it sits beside the caption: Layout, Margin (-1: the
+// glyph and caption are centred together), Spacing and NumGlyphs (1 to 4 images side by side
+// for up, disabled, down and exclusive).  `changed` runs after every change.
+class TGlyphFace {
  public:
-  explicit TBitBtn(TComponent* owner);
-  ~TBitBtn() override;
-  TBitBtnKind Kind() const { return kind_; }
-  // A standard kind sets Caption, ModalResult, Default (OK, Yes) and Cancel (Cancel, No).
-  void SetKind(TBitBtnKind kind);
+  explicit TGlyphFace(std::function<void()> changed);
+  TGlyphFace(const TGlyphFace&) = delete;
+  TGlyphFace& operator=(const TGlyphFace&) = delete;
   TBitmap* Glyph() const { return glyph_.get(); }
-  void SetGlyph(TBitmap* glyph);
+  void SetGlyph(TBitmap* glyph);  // nullptr empties it
   TButtonLayout Layout() const { return layout_; }
   void SetLayout(TButtonLayout v);
   int Margin() const { return margin_; }
@@ -48,6 +49,38 @@ class TBitBtn : public TButton {
   void SetSpacing(int v);
   int NumGlyphs() const { return numGlyphs_; }
   void SetNumGlyphs(int v);
+  // Draws glyph and caption in `r` (DrawButtonFace).
+  void Draw(TCanvas* canvas, TRect r, const std::string& caption, TBitBtnKind kind, TButtonState state,
+            const TFont* font) const;
+
+ private:
+  void Changed() const;
+  std::function<void()> changed_;
+  std::unique_ptr<TBitmap> glyph_;
+  TButtonLayout layout_ = TButtonLayout::blGlyphLeft;
+  int margin_ = -1;
+  int spacing_ = 4;
+  int numGlyphs_ = 1;
+};
+
+class TBitBtn : public TButton {
+  TW_CLASS(TBitBtn, TButton)
+ public:
+  explicit TBitBtn(TComponent* owner);
+  ~TBitBtn() override;
+  TBitBtnKind Kind() const { return kind_; }
+  // A standard kind sets Caption, ModalResult, Default (OK, Yes) and Cancel (Cancel, No).
+  void SetKind(TBitBtnKind kind);
+  TBitmap* Glyph() const { return glyph_.Glyph(); }
+  void SetGlyph(TBitmap* glyph) { glyph_.SetGlyph(glyph); }
+  TButtonLayout Layout() const { return glyph_.Layout(); }
+  void SetLayout(TButtonLayout v) { glyph_.SetLayout(v); }
+  int Margin() const { return glyph_.Margin(); }
+  void SetMargin(int v) { glyph_.SetMargin(v); }
+  int Spacing() const { return glyph_.Spacing(); }
+  void SetSpacing(int v) { glyph_.SetSpacing(v); }
+  int NumGlyphs() const { return glyph_.NumGlyphs(); }
+  void SetNumGlyphs(int v) { glyph_.SetNumGlyphs(v); }
   // Closing kinds close the form when it is not modal.
   void Click() override;
 
@@ -56,11 +89,7 @@ class TBitBtn : public TButton {
 
  private:
   TBitBtnKind kind_ = TBitBtnKind::bkCustom;
-  std::unique_ptr<TBitmap> glyph_;
-  TButtonLayout layout_ = TButtonLayout::blGlyphLeft;
-  int margin_ = -1;
-  int spacing_ = 4;
-  int numGlyphs_ = 1;
+  TGlyphFace glyph_;
 };
 
 class TSpeedButton : public TGraphicControl {
@@ -80,16 +109,16 @@ class TSpeedButton : public TGraphicControl {
   void SetAllowAllUp(bool v);
   bool Flat() const { return flat_; }
   void SetFlat(bool v);
-  TBitmap* Glyph() const { return glyph_.get(); }
-  void SetGlyph(TBitmap* glyph);
-  TButtonLayout Layout() const { return layout_; }
-  void SetLayout(TButtonLayout v);
-  int Margin() const { return margin_; }
-  void SetMargin(int v);
-  int Spacing() const { return spacing_; }
-  void SetSpacing(int v);
-  int NumGlyphs() const { return numGlyphs_; }
-  void SetNumGlyphs(int v);
+  TBitmap* Glyph() const { return glyph_.Glyph(); }
+  void SetGlyph(TBitmap* glyph) { glyph_.SetGlyph(glyph); }
+  TButtonLayout Layout() const { return glyph_.Layout(); }
+  void SetLayout(TButtonLayout v) { glyph_.SetLayout(v); }
+  int Margin() const { return glyph_.Margin(); }
+  void SetMargin(int v) { glyph_.SetMargin(v); }
+  int Spacing() const { return glyph_.Spacing(); }
+  void SetSpacing(int v) { glyph_.SetSpacing(v); }
+  int NumGlyphs() const { return glyph_.NumGlyphs(); }
+  void SetNumGlyphs(int v) { glyph_.SetNumGlyphs(v); }
   void Click() override;
 
  protected:
@@ -107,11 +136,7 @@ class TSpeedButton : public TGraphicControl {
   bool down_ = false;
   bool allowAllUp_ = false;
   bool flat_ = false;
-  std::unique_ptr<TBitmap> glyph_;
-  TButtonLayout layout_ = TButtonLayout::blGlyphLeft;
-  int margin_ = -1;
-  int spacing_ = 4;
-  int numGlyphs_ = 1;
+  TGlyphFace glyph_;
   bool pressed_ = false;
   bool dragging_ = false;
   bool mouseInside_ = false;

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "platform/forms/stdctrls/stdctrls.h"
-#include "platform/gfx/graphic.h"
+#include "platform/gfx/picture.h"
 
 namespace tw {
 
@@ -61,32 +61,6 @@ class TBevel : public TGraphicControl {
  private:
   TBevelShape shape_ = TBevelShape::bsBox;
   TBevelStyle style_ = TBevelStyle::bsLowered;
-};
-
-// A picture: a bitmap or an icon.  Stored in form descriptions as "Data": the graphic's class
-// name as a short string, then the graphic's own stored form.
-class TPicture : public TPersistent {
-  TW_CLASS(TPicture, TPersistent)
- public:
-  TPicture();
-  ~TPicture() override;
-  TGraphic* Graphic() const { return graphic_.get(); }
-  // Takes a copy of `graphic` (nullptr clears).
-  void SetGraphic(const TGraphic* graphic);
-  // The picture as a bitmap (an empty one replaces another kind of graphic).
-  TBitmap* Bitmap();
-  TIcon* Icon();
-  int Width() const { return graphic_ ? graphic_->Width() : 0; }
-  int Height() const { return graphic_ ? graphic_->Height() : 0; }
-  // .bmp or .ico by the extension; EInvalidGraphic for another.
-  void LoadFromFile(const std::string& fileName);
-  void Assign(const TPersistent* source) override;
-  void DefineProperties(TFiler* filer) override;
-  TNotifyEvent OnChange;
-
- private:
-  void Changed();
-  std::unique_ptr<TGraphic> graphic_;
 };
 
 class TImage : public TGraphicControl {

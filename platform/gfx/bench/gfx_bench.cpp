@@ -53,4 +53,31 @@ void BM_PaintSurface(benchmark::State& state) {
 }
 BENCHMARK(BM_PaintSurface);
 
+// A metafile of 200 shapes and 50 texts read from its file and replayed into a 400 x 300 area,
+// as an embedded picture of a document is painted.
+void BM_MetafileLoadAndReplay(benchmark::State& state) {
+  tw::TMetafile recorded;
+  {
+    tw::TMetafileCanvas c(&recorded, 800, 600);
+    for (int i = 0; i < 200; ++i) {
+      c.Brush()->SetColor(i % 2 ? tw::clRed : tw::clBlue);
+      c.Rectangle(i * 3, i * 2, i * 3 + 40, i * 2 + 30);
+    }
+    c.Brush()->SetStyle(tw::TBrushStyle::bsClear);
+    const std::string line = SampleText(40);
+    for (int i = 0; i < 50; ++i) c.TextOut(10, i * 12, line);
+  }
+  const std::string file = recorded.SaveToBytes();
+  cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 400, 300);
+  cairo_t* cr = cairo_create(surface);
+  for (auto _ : state) {
+    tw::TMetafile m;
+    m.LoadFromBytes(file);
+    m.Draw(cr, tw::Rect(0, 0, 400, 300));
+  }
+  cairo_destroy(cr);
+  cairo_surface_destroy(surface);
+}
+BENCHMARK(BM_MetafileLoadAndReplay);
+
 }  // namespace

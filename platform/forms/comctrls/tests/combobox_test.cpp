@@ -381,5 +381,21 @@ TEST_F(ComboBoxMoreTest, TypingWithTheListOpenHighlightsTheFirstMatch) {
   EXPECT_EQ(cb->ItemIndex(), 3);
 }
 
+TEST_F(ComboBoxTest, SortedComboAnswersWhereAnInsertedLineLanded) {
+  TComboBox* cb = NewCombo(csDropDownList);
+  cb->SetSorted(true);
+  ShowForm();
+  HWND h = cb->Handle();
+  auto send = [h](UINT msg, WPARAM at, const char* text) {
+    return SendMessage(h, msg, at, reinterpret_cast<LPARAM>(text));
+  };
+  EXPECT_EQ(send(CB_INSERTSTRING, 0, "Coconut"), 3);
+  EXPECT_EQ(send(CB_INSERTSTRING, static_cast<WPARAM>(-1), "Avocado"), 1);
+  EXPECT_EQ(send(CB_ADDSTRING, 0, "Aardvark"), 0);
+  EXPECT_EQ(send(CB_INSERTSTRING, 0, "Zebra"), 7);
+  EXPECT_EQ(SendMessage(h, CB_SETCURSEL, 5, 0), 5);
+  EXPECT_EQ(cb->Text(), "Coconut");
+}
+
 }  // namespace
 }  // namespace tw::test

@@ -284,5 +284,25 @@ TEST_F(ListBoxLayoutTest, IntegralHeightShowsWholeRowsOnly) {
   EXPECT_EQ(lb->VisibleRows(), lb->ClientHeight() / 15);
 }
 
+TEST_F(ListBoxTest, SortedListAnswersWhereAnInsertedLineLanded) {
+  TListBox* lb = NewList(0);
+  lb->SetSorted(true);
+  ShowForm();
+  HWND h = lb->Handle();
+  auto send = [h](UINT msg, WPARAM at, const char* text) {
+    return SendMessage(h, msg, at, reinterpret_cast<LPARAM>(text));
+  };
+  EXPECT_EQ(send(LB_ADDSTRING, 0, "mango"), 0);
+  EXPECT_EQ(send(LB_ADDSTRING, 0, "apple"), 0);
+  EXPECT_EQ(send(LB_INSERTSTRING, 0, "zucchini"), 2);
+  EXPECT_EQ(send(LB_INSERTSTRING, static_cast<WPARAM>(-1), "banana"), 1);
+  EXPECT_EQ(send(LB_INSERTSTRING, 3, "cherry"), 2);
+  // The answer names the line: its text reads back from that index.
+  char buf[16];
+  EXPECT_EQ(SendMessage(h, LB_GETTEXT, 2, reinterpret_cast<LPARAM>(buf)), 6);
+  EXPECT_STREQ(buf, "cherry");
+  EXPECT_EQ(lb->Items()->Get(4), "zucchini");
+}
+
 }  // namespace
 }  // namespace tw::test

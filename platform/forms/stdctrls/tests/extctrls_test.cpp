@@ -5,33 +5,19 @@
 #include "platform/forms/formres/formres.h"
 #include "platform/forms/stdctrls/buttons.h"
 #include "platform/forms/stdctrls/extctrls.h"
-#include "platform/forms/tests/forms_test_util.h"
+#include "stdctrls_fixture.h"
 
 namespace tw::test {
 namespace {
 
-class ExtCtrlsTest : public FormsTest {
+class ExtCtrlsTest : public StdControlsTest {
  protected:
-  void SetUp() override {
-    FormsTest::SetUp();
-    RegisterStdControls();
-    form = NewForm(300, 200);
-  }
-  template <typename T>
-  T* Add(int left, int top) {
-    auto* c = new T(form);
-    c->SetParent(form);
-    c->SetLeft(left);
-    c->SetTop(top);
-    return c;
-  }
   static bool HasPixel(HWND hwnd, TRect r, std::uint32_t rgb) {
     for (int y = r.Top; y < r.Bottom; ++y)
       for (int x = r.Left; x < r.Right; ++x)
         if (PixelRGB(hwnd, x, y) == rgb) return true;
     return false;
   }
-  TForm* form = nullptr;
 };
 
 TEST_F(ExtCtrlsTest, BitBtnKindsSetCaptionResultAndKeysAndDrawTheirGlyph) {
@@ -173,6 +159,32 @@ TEST_F(ExtCtrlsTest, ImageDrawsItsPictureAndStoresItInTheDescription) {
   EXPECT_EQ(read->Picture()->Width(), 10);
   EXPECT_EQ(static_cast<TBitmap*>(read->Picture()->Graphic())->PixelColor(3, 3), clRed);
   EXPECT_TRUE(read->Center());
+}
+
+TEST_F(ExtCtrlsTest, ImageKeepsAMetafileInTheDescription) {
+  auto* image = Add<TImage>(0, 0);
+  image->SetName("Image1");
+  image->SetStretch(true);
+  {
+    TMetafileCanvas c(image->Picture()->Metafile(), 20, 10);
+    c.Pen()->SetStyle(TPenStyle::psClear);
+    c.Brush()->SetColor(clBlue);
+    c.Rectangle(0, 0, 21, 11);
+  }
+  form->Show();
+  Pump();
+  EXPECT_EQ(PixelRGB(form->Handle(), 50, 50), 0x0000FFu) << "the image repaints when the picture changes";
+
+  form->SetName("Metafiles");
+  const std::string text = ComponentToText(form);
+  std::unique_ptr<TForm> copy(new TForm(nullptr));
+  ReadComponentDescription(text, copy.get());
+  auto* read = dynamic_cast<TImage*>(copy->FindComponent("Image1"));
+  ASSERT_NE(read, nullptr);
+  ASSERT_NE(read->Picture()->Graphic(), nullptr);
+  ASSERT_TRUE(read->Picture()->Graphic()->Is<TMetafile>());
+  EXPECT_EQ(static_cast<TMetafile*>(read->Picture()->Graphic())->SaveToBytes(),
+            image->Picture()->Metafile()->SaveToBytes());
 }
 
 TEST_F(ExtCtrlsTest, RadioGroupChoosesByItemIndexAndClick) {

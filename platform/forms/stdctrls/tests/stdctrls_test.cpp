@@ -5,33 +5,19 @@
 
 #include "platform/forms/formres/formres.h"
 #include "platform/forms/stdctrls/stdctrls.h"
-#include "platform/forms/tests/forms_test_util.h"
+#include "stdctrls_fixture.h"
 
 namespace tw::test {
 namespace {
 
-class StdCtrlsTest : public FormsTest {
+class StdCtrlsTest : public StdControlsTest {
  protected:
-  void SetUp() override {
-    FormsTest::SetUp();
-    RegisterStdControls();
-    form = NewForm(300, 200);
-  }
-  template <typename T>
-  T* Add(int left, int top) {
-    auto* c = new T(form);
-    c->SetParent(form);
-    c->SetLeft(left);
-    c->SetTop(top);
-    return c;
-  }
   void Focus(TWinControl* c) {
     form->Show();
     Pump();
     c->SetFocus();
     Pump();
   }
-  TForm* form = nullptr;
 };
 
 TEST_F(StdCtrlsTest, EditTypingSelectionAndDeletion) {
