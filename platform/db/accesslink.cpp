@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "dbaccess/basetable.h"
+#include "dbaccess/clientcomms.h"
 #include "dbaccess/database.h"
 #include "dbaccess/dbientry.h"
 #include "dbaccess/fieldconv.h"
@@ -14,8 +15,29 @@ namespace {
 
 namespace da = tw::dbaccess;
 
+// The access layer's login question handed to the data-set classes' event.  Several servers
+// are not offered for choice: the first, which the choice dialog would preselect, is taken.
+class TEventLoginPrompt : public da::TLoginPrompt {
+ public:
+  explicit TEventLoginPrompt(TServerLoginEvent event) : FEvent(std::move(event)) {}
+  bool Login(const std::string& server, std::string& user, std::string& password) override {
+    return FEvent(server, user, password);
+  }
+  bool PickServer(const std::vector<std::string>& names, std::string& chosen) override {
+    if (names.empty()) return false;
+    chosen = names.front();
+    return true;
+  }
+
+ private:
+  TServerLoginEvent FEvent;
+};
+
 class TAccessLayerLink : public TDbiLink {
  public:
+  void SetServerLogin(TServerLoginEvent event) override {
+    if (event) da::SetLoginPrompt(std::make_shared<TEventLoginPrompt>(std::move(event)));
+  }
   DBIResult Init() override {
     DBIResult r = da::DbiInit(nullptr);
     return r == da::DBIERR_MULTIPLEINIT ? da::DBIERR_NONE : r;
@@ -110,6 +132,20 @@ class TAccessLayerLink : public TDbiLink {
     return da::DbiSetRange(c, false, f1, 0, k1, i1, f2, 0, k2, i2);
   }
   DBIResult ResetRange(hDBICur c) override { return da::DbiResetRange(c); }
+  // Not among the flat entry points: the cursor's own positioning by key.
+  DBIResult SetToKey(hDBICur c, std::uint16_t fields, const std::uint8_t* key) override {
+    auto* t = da::TBapiListItem::Resolve<da::TBaseTable>(c);
+    if (!t) return da::DBIERR_INVALIDHNDL;
+    return t->SetToKey(da::keySEARCHGEQ, false, fields, 0, key);
+  }
+  DBIResult AddFilter(hDBICur c, const std::vector<std::uint8_t>& expr, hDBIFilter& f) override {
+    f = 0;
+    if (expr.empty()) return da::DBIERR_INVALIDPARAM;
+    return da::DbiAddFilter(c, 0, 1, false, expr.data(), nullptr, f);
+  }
+  DBIResult DropFilter(hDBICur c, hDBIFilter f) override { return da::DbiDropFilter(c, f); }
+  DBIResult ActivateFilter(hDBICur c, hDBIFilter f) override { return da::DbiActivateFilter(c, f); }
+  DBIResult DeactivateFilter(hDBICur c, hDBIFilter f) override { return da::DbiDeactivateFilter(c, f); }
   DBIResult OpenBlob(hDBICur c, std::uint8_t* r, std::uint16_t n, bool ro) override {
     return da::DbiOpenBlob(c, r, n, ro ? da::dbiREADONLY : da::dbiREADWRITE);
   }

@@ -5,6 +5,7 @@
 
 #include "platform/classes/typinfo.h"
 #include "platform/db/dberrors.h"
+#include "platform/db/enginefilter.h"
 #include "platform/db/filterexpr.h"
 
 namespace tw {
@@ -16,6 +17,8 @@ void Fire(const TDataSetNotifyEvent& e, TDataSet* ds) {
   if (e) e(ds);
 }
 bool IsEndCode(DBIResult r) { return r == DBIERR_EOF || r == DBIERR_BOF; }
+// Bytes of a BLOB moved in one call: the transport refuses more than 65517 in one request.
+constexpr std::uint32_t kBlobPiece = 32768;
 }  // namespace
 
 TDataSet::TDataSet(TComponent* owner) : TComponent(owner) {}
@@ -100,6 +103,7 @@ void TDataSet::OpenCursor() {
     std::vector<FLDDesc> descs(FProps.iFields);
     if (!descs.empty()) Check(DbiLink().GetFieldDescs(FHandle, descs.data()));
     FFieldDefs.Clear();
+    FFieldLengths.clear();
     for (const FLDDesc& d : descs) {
       TFieldType t = LogicalToFieldType(d.iFldType, d.iSubType);
       std::string name(d.szName, strnlen(d.szName, sizeof d.szName));
@@ -109,7 +113,10 @@ void TDataSet::OpenCursor() {
         if (DbiLink().GetVchkDesc(FHandle, d.iFldNum, v) == 0) required = v.bRequired != 0;
       }
       FFieldDefs.Add(name, t, t == TFieldType::ftString ? d.iUnits1 : 0, required);
-      FFieldDefs.Items(FFieldDefs.Count() - 1).FieldNo = d.iFldNum ? d.iFldNum : static_cast<std::uint16_t>(FFieldDefs.Count());
+      const std::uint16_t no = d.iFldNum ? d.iFldNum : static_cast<std::uint16_t>(FFieldDefs.Count());
+      FFieldDefs.Items(FFieldDefs.Count() - 1).FieldNo = no;
+      if (FFieldLengths.size() <= no) FFieldLengths.resize(no + 1u, 0);
+      FFieldLengths[no] = d.iLen;
     }
     FRecBuf.assign(std::max<std::size_t>(FProps.iRecBufSize, 1), 0);
     FKeyBuf.assign(FRecBuf.size(), 0);
@@ -119,9 +126,11 @@ void TDataSet::OpenCursor() {
     FState = TDataSetState::dsBrowse;
     InternalOpened();
     CursorChanged();
+    InstallEngineFilter();
     First();
   } catch (...) {
     FState = TDataSetState::dsInactive;
+    FEngineFilter = 0;  // filters go with the cursor
     try {
       DestroyHandle();
     } catch (...) {
@@ -167,6 +176,7 @@ void TDataSet::FreeDefaultFields() {
 }
 
 void TDataSet::ClearBuffers() {
+  FFieldLengths.clear();
   FRecBuf.clear();
   FOldBuf.clear();
   FKeyBuf.clear();
@@ -189,6 +199,7 @@ void TDataSet::Close() {
   Fire(BeforeClose, this);
   // Unposted changes are dropped, as on Cancel.
   FState = TDataSetState::dsInactive;
+  FEngineFilter = 0;  // filters go with the cursor
   InternalClosed();
   try {
     DestroyHandle();
@@ -205,28 +216,30 @@ void TDataSet::Close() {
 
 // ---- moving ---------------------------------------------------------------------------------
 
-bool TDataSet::RecordPasses(std::uint8_t* record) {
+bool TDataSet::RecordPasses(std::vector<std::uint8_t>& record) {
   if (!FFiltered || (!FFilterExpr && !OnFilterRecord)) return true;
-  std::vector<std::uint8_t> saved = FRecBuf;
-  std::memcpy(FRecBuf.data(), record, FRecBuf.size());
-  TDataSetState prev = FState;
-  FState = TDataSetState::dsBrowse;
-  bool wasEmpty = FEmpty;
-  FEmpty = false;
+  if (record.size() < FRecBuf.size()) record.resize(FRecBuf.size());
+  // The record under test becomes the current one while the filter reads its fields.
+  struct TSwapIn {
+    TDataSet& ds;
+    std::vector<std::uint8_t>& rec;
+    TDataSetState state;
+    bool empty;
+    TSwapIn(TDataSet& d, std::vector<std::uint8_t>& r) : ds(d), rec(r), state(d.FState), empty(d.FEmpty) {
+      ds.FRecBuf.swap(rec);
+      ds.FState = TDataSetState::dsBrowse;
+      ds.FEmpty = false;
+    }
+    ~TSwapIn() {
+      ds.FRecBuf.swap(rec);
+      ds.FState = state;
+      ds.FEmpty = empty;
+    }
+  } swapIn(*this, record);
   bool accept = true;
-  try {
-    if (FFilterExpr)
-      accept = FFilterExpr->Evaluate([this](const std::string& name) { return FieldByName(name)->Value(); });
-    if (accept && OnFilterRecord) OnFilterRecord(this, accept);
-  } catch (...) {
-    FRecBuf = saved;
-    FState = prev;
-    FEmpty = wasEmpty;
-    throw;
-  }
-  FRecBuf = saved;
-  FState = prev;
-  FEmpty = wasEmpty;
+  if (FFilterExpr)
+    accept = FFilterExpr->Evaluate([this](const std::string& name) { return FieldByName(name)->Value(); });
+  if (accept && OnFilterRecord) OnFilterRecord(this, accept);
   return accept;
 }
 
@@ -234,8 +247,8 @@ void TDataSet::SaveCurrentBookmark() {
   if (DbiLink().GetBookMark(FHandle, FBookmark.data()) == 0) FHaveCurrent = true;
 }
 
-void TDataSet::RestoreCurrentPosition() {
-  if (FHaveCurrent) DbiLink().SetToBookMark(FHandle, FBookmark.data());
+DBIResult TDataSet::RestoreCurrentPosition() {
+  return FHaveCurrent ? DbiLink().SetToBookMark(FHandle, FBookmark.data()) : DBIResult{0};
 }
 
 bool TDataSet::Fetch(bool forward) {
@@ -247,8 +260,8 @@ bool TDataSet::Fetch(bool forward) {
       return false;
     }
     Check(r);
-    if (RecordPasses(temp.data())) {
-      FRecBuf = temp;
+    if (RecordPasses(temp)) {
+      FRecBuf.swap(temp);
       FHaveCurrent = false;
       SaveCurrentBookmark();
       FHaveCurrent = true;
@@ -265,6 +278,12 @@ void TDataSet::Last() { MoveToEnd(false); }
 void TDataSet::MoveToEnd(bool first) {
   CheckBrowseMode();
   Fire(BeforeScroll, this);
+  SettleAtEnd(first);
+  DataEvent();
+  Fire(AfterScroll, this);
+}
+
+void TDataSet::SettleAtEnd(bool first) {
   FHaveCurrent = false;
   Check(first ? DbiLink().SetToBegin(FHandle) : DbiLink().SetToEnd(FHandle));
   if (Fetch(first)) {
@@ -275,6 +294,12 @@ void TDataSet::MoveToEnd(bool first) {
     FBof = FEof = true;
     DbiLink().InitRecord(FHandle, FRecBuf.data());
   }
+}
+
+void TDataSet::ReadFromPlacedCursor(bool placed) {
+  Fire(BeforeScroll, this);
+  if (placed && Fetch(true)) FBof = FEof = false;
+  else SettleAtEnd(false);
   DataEvent();
   Fire(AfterScroll, this);
 }
@@ -333,7 +358,7 @@ int TDataSet::RecordCount() {
       RestoreCurrentPosition();
       Check(r);
     }
-    if (RecordPasses(temp.data())) ++count;
+    if (RecordPasses(temp)) ++count;
   }
   if (FHaveCurrent) RestoreCurrentPosition();
   else DbiLink().SetToBegin(FHandle);
@@ -344,9 +369,9 @@ void TDataSet::Refresh() {
   CheckBrowseMode();
   if (FHaveCurrent) {
     std::vector<std::uint8_t> temp(FRecBuf.size());
-    DBIResult r = DbiLink().GetRecord(FHandle, temp.data());
-    if (r == 0 && RecordPasses(temp.data())) {
-      FRecBuf = temp;
+    DBIResult r = ReadCurrent(temp);
+    if (r == 0 && RecordPasses(temp)) {
+      FRecBuf.swap(temp);
       DataEvent();
       return;
     }
@@ -383,11 +408,19 @@ void TDataSet::CheckField(const TField* field) const {
   if (!field || field->DataSet() != this) DatabaseError(dbconst::SFieldIndexError);
 }
 
+std::size_t TDataSet::FieldBufferSize(const TField* field) const {
+  std::size_t size = static_cast<std::size_t>(std::max(field->DataSize(), 0));
+  if (field->FieldNo() < FFieldLengths.size()) size = std::max<std::size_t>(size, FFieldLengths[field->FieldNo()]);
+  return size;
+}
+
 bool TDataSet::GetFieldData(const TField* field, void* buffer) const {
   CheckField(field);
   if (FEmpty && FState == TDataSetState::dsBrowse) return false;
+  FFieldScratch.assign(FieldBufferSize(field) + 1, 0);
   bool blank = true;
-  Check(DbiLink().GetField(FHandle, field->FieldNo(), ActiveBuffer(), static_cast<std::uint8_t*>(buffer), blank));
+  Check(DbiLink().GetField(FHandle, field->FieldNo(), ActiveBuffer(), FFieldScratch.data(), blank));
+  if (!blank && buffer) std::memcpy(buffer, FFieldScratch.data(), static_cast<std::size_t>(std::max(field->DataSize(), 0)));
   return !blank;
 }
 
@@ -397,7 +430,13 @@ void TDataSet::SetFieldData(TField* field, const void* buffer) {
     DatabaseError(dbconst::SNotEditing);
   if (field->ReadOnly() && FState != TDataSetState::dsSetKey)
     DatabaseErrorFmt(dbconst::SFieldReadOnly, field->DisplayLabel());
-  Check(DbiLink().PutField(FHandle, field->FieldNo(), ActiveBuffer(), static_cast<const std::uint8_t*>(buffer)));
+  const std::uint8_t* source = nullptr;
+  if (buffer) {
+    FFieldScratch.assign(FieldBufferSize(field) + 1, 0);
+    std::memcpy(FFieldScratch.data(), buffer, static_cast<std::size_t>(std::max(field->DataSize(), 0)));
+    source = FFieldScratch.data();
+  }
+  Check(DbiLink().PutField(FHandle, field->FieldNo(), ActiveBuffer(), source));
   DataEvent();
 }
 
@@ -422,10 +461,9 @@ std::string TDataSet::ReadBlob(const TField* field) const {
   std::string data;
   std::uint32_t size = 0;
   DBIResult r = DbiLink().GetBlobSize(FHandle, rec, no, size);
-  // Read in chunks below the transport's limit for one request.
-  constexpr std::uint32_t kChunk = 32768;
+  // Read in pieces below the transport's limit for one request.
   while (r == 0 && data.size() < size) {
-    std::uint32_t want = std::min<std::uint32_t>(kChunk, size - static_cast<std::uint32_t>(data.size()));
+    std::uint32_t want = std::min<std::uint32_t>(kBlobPiece, size - static_cast<std::uint32_t>(data.size()));
     std::string chunk(want, '\0');
     std::uint32_t got = 0;
     r = DbiLink().GetBlob(FHandle, rec, no, static_cast<std::uint32_t>(data.size()), want,
@@ -449,7 +487,11 @@ void TDataSet::WriteBlob(TField* field, const std::string& data) {
   const auto length = static_cast<std::uint32_t>(data.size());
   Check(DbiLink().OpenBlob(FHandle, rec, no, false));
   DBIResult r = 0;
-  if (length > 0) r = DbiLink().PutBlob(FHandle, rec, no, 0, length, reinterpret_cast<const std::uint8_t*>(data.data()));
+  // Written in pieces below the transport's limit for one request.
+  for (std::uint32_t at = 0; r == 0 && at < length; at += kBlobPiece) {
+    const std::uint32_t n = std::min(kBlobPiece, length - at);
+    r = DbiLink().PutBlob(FHandle, rec, no, at, n, reinterpret_cast<const std::uint8_t*>(data.data()) + at);
+  }
   // A longer old value is cut to the new length; a value that was not there needs no cut.
   std::uint32_t size = 0;
   if (r == 0 && DbiLink().GetBlobSize(FHandle, rec, no, size) == 0 && size > length)
@@ -508,8 +550,14 @@ void TDataSet::Post() {
   Fire(BeforePost, this);
   for (TField* f : FFields)
     if (f->Required() && f->IsNull()) DatabaseErrorFmt(dbconst::SFieldRequired, f->DisplayLabel());
-  if (FState == TDataSetState::dsInsert) Check(DbiLink().InsertRecord(FHandle, FRecBuf.data()));
-  else Check(DbiLink().ModifyRecord(FHandle, FRecBuf.data()));
+  if (FState == TDataSetState::dsInsert) {
+    Check(DbiLink().InsertRecord(FHandle, FRecBuf.data()));
+  } else {
+    // The change goes to the record being edited: when the cursor cannot stand on it again
+    // (deleted meanwhile), nothing is written rather than a neighbour changed.
+    Check(RestoreCurrentPosition());
+    Check(DbiLink().ModifyRecord(FHandle, FRecBuf.data()));
+  }
   ResyncCurrent();
   FOldBuf.clear();
   SetState(TDataSetState::dsBrowse);
@@ -518,7 +566,7 @@ void TDataSet::Post() {
 
 void TDataSet::ResyncCurrent() {
   std::vector<std::uint8_t> temp(FRecBuf.size());
-  if (DbiLink().GetRecord(FHandle, temp.data()) == 0) FRecBuf = temp;
+  if (ReadCurrent(temp) == 0) FRecBuf.swap(temp);
   FHaveCurrent = false;
   SaveCurrentBookmark();
   FEmpty = false;
@@ -548,7 +596,7 @@ void TDataSet::Delete() {
   if (FState == TDataSetState::dsEdit) Cancel();
   CheckBrowseMode();
   Fire(BeforeDelete, this);
-  RestoreCurrentPosition();
+  Check(RestoreCurrentPosition());  // never a neighbour in place of a record gone meanwhile
   Check(DbiLink().DeleteRecord(FHandle));
   FHaveCurrent = false;
   if (Fetch(true)) {
@@ -588,13 +636,61 @@ void TDataSet::SetFilter(const std::string& text) {
     ApplyFilterText();
     throw;
   }
-  if (Active() && FFiltered) First();
+  if (Active() && FFiltered) {
+    CheckBrowseMode();
+    InstallEngineFilter();
+    First();
+  }
 }
 
 void TDataSet::SetFiltered(bool value) {
   if (value == FFiltered) return;
+  if (Active()) CheckBrowseMode();
   FFiltered = value;
-  if (Active()) First();
+  if (Active()) {
+    InstallEngineFilter();
+    First();
+  }
+}
+
+void TDataSet::InstallEngineFilter() {
+  RemoveEngineFilter();
+  if (!FFiltered || !FFilterExpr || !FHandle) return;
+  std::vector<std::uint8_t> block = BuildEngineFilter(*FFilterExpr, [this](const std::string& name, TEngineFilterField& out) {
+    const TField* f = FindField(name);
+    if (!f || f->DataSet() != this) return false;
+    out.Name = f->FieldName();
+    out.FieldNo = f->FieldNo();
+    out.DataType = f->DataType();
+    out.Size = f->Size();
+    return true;
+  });
+  if (block.empty()) return;
+  hDBIFilter filter = 0;
+  if (DbiLink().AddFilter(FHandle, block, filter) != 0 || filter == 0) return;  // the data set filters alone
+  if (DbiLink().ActivateFilter(FHandle, filter) != 0) {
+    DbiLink().DropFilter(FHandle, filter);
+    return;
+  }
+  FEngineFilter = filter;
+}
+
+void TDataSet::RemoveEngineFilter() {
+  if (!FEngineFilter) return;
+  hDBIFilter filter = FEngineFilter;
+  FEngineFilter = 0;
+  DBIResult r = DbiLink().DropFilter(FHandle, filter);
+  // A filter that stays in force would hide records from the next filter: at least switch it off.
+  if (r != 0 && DbiLink().DeactivateFilter(FHandle, filter) != 0) Check(r);
+}
+
+DBIResult TDataSet::ReadCurrent(std::vector<std::uint8_t>& record) {
+  if (!FEngineFilter) return DbiLink().GetRecord(FHandle, record.data());
+  // The access layer's record read moves on past a record its filter rejects.
+  Check(DbiLink().DeactivateFilter(FHandle, FEngineFilter));
+  DBIResult r = DbiLink().GetRecord(FHandle, record.data());
+  if (DbiLink().ActivateFilter(FHandle, FEngineFilter) != 0) RemoveEngineFilter();
+  return r;
 }
 
 TW_PUBLISHED(TDataSet,

@@ -1,6 +1,7 @@
 // The data set: a cursor over the records of a table with one current record, the state machine
-// of browsing, editing, inserting and key entry, client-side record filters and the events
-// around each step.  Descendants open the cursor (TTable).
+// of browsing, editing, inserting and key entry, record filters (evaluated here, and as far as
+// it can be in the access layer too) and the events around each step.  Descendants open the
+// cursor (TTable).
 #pragma once
 
 #include <cstdint>
@@ -68,7 +69,9 @@ class TDataSet : public TComponent {
   bool CanModify() const;
 
   // Filters: the Filter text (comparisons of fields with constants, joined by and/or) and the
-  // OnFilterRecord event apply while Filtered is set.
+  // OnFilterRecord event apply while Filtered is set.  The part of the text the access layer
+  // decides alike is handed to it, so records that cannot match never reach the data set; the
+  // event is always called here.
   const std::string& Filter() const { return FFilterText; }
   void SetFilter(const std::string& text);
   bool Filtered() const { return FFiltered; }
@@ -112,12 +115,19 @@ class TDataSet : public TComponent {
   void DataEvent();
   // Makes the record in FRecBuf current after a successful key search or post.
   void ResyncCurrent();
+  // After a key search placed the cursor before a record (placed), reads the first record from
+  // there that passes the filter; without one, the last record.  The scroll events fire once.
+  void ReadFromPlacedCursor(bool placed);
+  // Puts back the cursor position of the current record (0 when there is none).
+  DBIResult RestoreCurrentPosition();
   // Sizes the buffers again after the cursor changed its index.
   void CursorChanged();
   // Key image of the data set (for descendants that search by key).
   std::vector<std::uint8_t>& KeyBuffer() { return FKeyBuf; }
   std::vector<std::uint8_t>& RecordBuffer() { return FRecBuf; }
-  bool RecordPasses(std::uint8_t* record);
+  // Whether the record (swapped in as the current one for the time of the test) passes the
+  // filter text and OnFilterRecord.
+  bool RecordPasses(std::vector<std::uint8_t>& record);
   void ClearBuffers();
   bool FReadOnlyCursor = false;
 
@@ -129,9 +139,18 @@ class TDataSet : public TComponent {
   bool Fetch(bool forward);
   // First (first = true) or Last: to the table's start or end and the record next to it.
   void MoveToEnd(bool first);
+  void SettleAtEnd(bool first);
   void SaveCurrentBookmark();
-  void RestoreCurrentPosition();
   void ApplyFilterText();
+  // The part of the filter text the access layer can evaluate is handed to it; the data set
+  // still tests every record it receives.
+  void InstallEngineFilter();
+  void RemoveEngineFilter();
+  // Reads the record under the cursor, whatever the access layer's filter says of it.
+  DBIResult ReadCurrent(std::vector<std::uint8_t>& record);
+  // Bytes a value of the field takes in a record image: the larger of what the cursor's field
+  // descriptor and the field class say, so neither side reads or writes past the other's end.
+  std::size_t FieldBufferSize(const TField* field) const;
   void CheckField(const TField* field) const;
 
   TDataSetState FState = TDataSetState::dsInactive;
@@ -152,9 +171,11 @@ class TDataSet : public TComponent {
   std::string FFilterText;
   bool FFiltered = false;
   std::unique_ptr<TFilterExpression> FFilterExpr;
+  hDBIFilter FEngineFilter = 0;
+  std::vector<std::uint16_t> FFieldLengths;  // by field number, from the field descriptors
+  mutable std::vector<std::uint8_t> FFieldScratch;
   int FDisableCount = 0;
   bool FDataChangedWhileDisabled = false;
-  TDataSetState FPrevState = TDataSetState::dsBrowse;
 };
 
 }  // namespace tw

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +19,7 @@ using dbaccess::CURProps;
 using dbaccess::FLDDesc;
 using dbaccess::hDBICur;
 using dbaccess::hDBIDb;
+using dbaccess::hDBIFilter;
 using dbaccess::hDBISes;
 using dbaccess::IDXDesc;
 using dbaccess::VCHKDesc;
@@ -42,9 +44,17 @@ struct TCreateIndexDesc {
   bool Primary = false;
 };
 
+// Asked for a user name and password when the server refuses the session's login; false
+// cancels.
+using TServerLoginEvent = std::function<bool(const std::string& server, std::string& userName, std::string& password)>;
+
 class TDbiLink {
  public:
   virtual ~TDbiLink() = default;
+
+  // From now on the server's login questions go to this event (an empty one leaves the link's
+  // own way of asking in place).
+  virtual void SetServerLogin(TServerLoginEvent) {}
 
   // Engine and sessions.  Init answers 0 also when the engine was already there.
   virtual DBIResult Init() = 0;
@@ -95,6 +105,21 @@ class TDbiLink {
   virtual DBIResult SetRange(hDBICur Cursor, std::uint16_t Fields1, const std::uint8_t* Key1, bool Incl1,
                              std::uint16_t Fields2, const std::uint8_t* Key2, bool Incl2) = 0;
   virtual DBIResult ResetRange(hDBICur Cursor) = 0;
+  // Places the cursor just before the first record whose key is not below the key record's
+  // first Fields key fields, so that the next record read is that one; 8710 when every key is
+  // below.
+  virtual DBIResult SetToKey(hDBICur Cursor, std::uint16_t Fields, const std::uint8_t* KeyRecord) = 0;
+
+  // Record filters evaluated by the access layer: an expression block in the interface's
+  // filter-expression format (see enginefilter.h).  A link without them answers 12289, and the
+  // data set then evaluates its filter alone.
+  virtual DBIResult AddFilter(hDBICur, const std::vector<std::uint8_t>&, hDBIFilter& Filter) {
+    Filter = 0;
+    return dbaccess::DBIERR_NOTSUPPORTED;
+  }
+  virtual DBIResult DropFilter(hDBICur, hDBIFilter) { return dbaccess::DBIERR_NOTSUPPORTED; }
+  virtual DBIResult ActivateFilter(hDBICur, hDBIFilter) { return dbaccess::DBIERR_NOTSUPPORTED; }
+  virtual DBIResult DeactivateFilter(hDBICur, hDBIFilter) { return dbaccess::DBIERR_NOTSUPPORTED; }
 
   // BLOB fields of a record image.
   virtual DBIResult OpenBlob(hDBICur Cursor, std::uint8_t* Record, std::uint16_t FieldNo, bool ReadOnly) = 0;

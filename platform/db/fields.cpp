@@ -1,5 +1,6 @@
 #include "platform/db/fields.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstring>
@@ -18,6 +19,8 @@ namespace {
 // Day 1 of stored dates is 1 January of year 1; the class library counts from 30 December 1899.
 constexpr double kDateDelta = 693594.0;
 constexpr double kMsPerDay = 86400000.0;
+// The engine counts a BLOB's bytes in 32 bits.
+constexpr std::int64_t kMaxBlobSize = 0xFFFFFFF0;
 
 
 }  // namespace
@@ -147,13 +150,14 @@ TStringField::TStringField(TComponent* owner) : TField(owner) {
 std::string TStringField::AsString() const {
   std::vector<char> buf(static_cast<std::size_t>(DataSize()) + 1, '\0');
   if (!GetData(buf.data())) return {};
-  buf.back() = '\0';
+  buf[static_cast<std::size_t>(DataSize()) - 1] = '\0';  // never more than the field's size
   return std::string(buf.data());
 }
 
 void TStringField::SetAsString(const std::string& value) {
   std::string v = value.substr(0, value.find('\0'));
-  if (v.size() > static_cast<std::size_t>(Size())) v.resize(static_cast<std::size_t>(Size()));
+  const std::size_t room = static_cast<std::size_t>(DataSize()) - 1;
+  if (v.size() > room) v.resize(room);
   if (v.empty()) return SetData(nullptr);
   std::vector<char> buf(static_cast<std::size_t>(DataSize()), '\0');
   std::memcpy(buf.data(), v.data(), v.size());
@@ -520,6 +524,7 @@ std::int64_t TBlobStream::Read(void* buffer, std::int64_t count) {
 std::int64_t TBlobStream::Write(const void* buffer, std::int64_t count) {
   if (FMode == TBlobStreamMode::bmRead) DatabaseErrorFmt(dbconst::SFieldReadOnly, FField->DisplayLabel());
   if (count <= 0) return 0;
+  if (count > kMaxBlobSize - FPos) DatabaseErrorFmt(dbconst::SFieldRangeError, "BLOB");
   if (FPos + count > static_cast<std::int64_t>(FData.size())) FData.resize(static_cast<std::size_t>(FPos + count));
   std::memcpy(FData.data() + FPos, buffer, static_cast<std::size_t>(count));
   FPos += count;
@@ -529,13 +534,15 @@ std::int64_t TBlobStream::Write(const void* buffer, std::int64_t count) {
 
 std::int64_t TBlobStream::Seek(std::int64_t offset, int origin) {
   std::int64_t base = origin == soFromBeginning ? 0 : origin == soFromCurrent ? FPos : static_cast<std::int64_t>(FData.size());
-  std::int64_t p = base + offset;
-  FPos = p < 0 ? 0 : p;
+  std::int64_t p = 0;
+  if (__builtin_add_overflow(base, offset, &p)) p = offset > 0 ? kMaxBlobSize : 0;
+  FPos = std::clamp<std::int64_t>(p, 0, kMaxBlobSize);
   return FPos;
 }
 
 void TBlobStream::SetSize(std::int64_t newSize) {
   if (FMode == TBlobStreamMode::bmRead) DatabaseErrorFmt(dbconst::SFieldReadOnly, FField->DisplayLabel());
+  if (newSize > kMaxBlobSize) DatabaseErrorFmt(dbconst::SFieldRangeError, "BLOB");
   FData.resize(static_cast<std::size_t>(std::max<std::int64_t>(0, newSize)));
   if (FPos > newSize) FPos = std::max<std::int64_t>(0, newSize);
   FModified = true;

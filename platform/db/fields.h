@@ -98,7 +98,7 @@ class TStringField : public TField {
   TW_CLASS(TStringField, TField)
  public:
   explicit TStringField(TComponent* owner);
-  int DataSize() const override { return Size() + 1; }
+  int DataSize() const override { return (Size() > 0 ? Size() : 0) + 1; }
   std::string AsString() const override;
   void SetAsString(const std::string& value) override;
   std::int32_t AsInteger() const override;

@@ -7,14 +7,6 @@
 
 namespace tw {
 
-struct TFilterExpression::Node {
-  enum Kind { And, Or, Not, Compare, Field, Text, Number } kind;
-  std::string op;  // comparison operator
-  std::string text;
-  double number = 0;
-  std::unique_ptr<Node> left, right;
-};
-
 namespace {
 
 using Node = TFilterExpression::Node;

@@ -23,7 +23,15 @@ class TFilterExpression {
   // Evaluates with a lookup of field values by name (Null compares unequal to everything).
   bool Evaluate(const std::function<TFieldValue(const std::string&)>& lookup) const;
 
-  struct Node;
+  // The parsed expression: and/or/not over comparisons of fields, texts and numbers.
+  struct Node {
+    enum Kind { And, Or, Not, Compare, Field, Text, Number } kind;
+    std::string op;  // comparison operator: = <> < > <= >=
+    std::string text;  // field name, text constant, or the number as written
+    double number = 0;
+    std::unique_ptr<Node> left, right;
+  };
+  const Node& Root() const { return *FRoot; }
 
  private:
   std::unique_ptr<Node> FRoot;

@@ -18,9 +18,10 @@ std::string Upper(std::string s) {
 
 // ---- TSession -------------------------------------------------------------------------------
 
-TSession::TSession(TComponent* owner) : TComponent(owner) {}
+TSession::TSession(TComponent* owner) : TComponent(owner), FSelf(std::make_shared<TSession*>(this)) {}
 
 TSession::~TSession() {
+  *FSelf = nullptr;
   try {
     Close();
   } catch (...) {
@@ -31,6 +32,13 @@ TSession::~TSession() {
 
 void TSession::Open() {
   if (FActive) return;
+  // The server may ask for a login while the engine starts the session.
+  if (OnLogin) {
+    DbiLink().SetServerLogin([self = FSelf](const std::string&, std::string& user, std::string& password) {
+      TSession* session = *self;  // nullptr once the session is gone
+      return session && session->OnLogin && session->OnLogin(nullptr, user, password);
+    });
+  }
   Check(DbiLink().Init());
   hDBISes s = 0;
   Check(DbiLink().GetCurrSession(s));

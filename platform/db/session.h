@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -52,7 +53,9 @@ class TSession : public TComponent {
   std::string AliasPath(const std::string& name) const;
   std::vector<std::string> GetAliasNames() const;
 
-  // Login prompt used by databases that have no OnLogin of their own.
+  // Login prompt used by databases that have no OnLogin of their own.  When it is assigned
+  // as the session opens, it also answers the server's question for a user name and password
+  // when the server refuses the session's login; the database is nullptr then.
   TLoginEvent OnLogin;
 
   // Used by TDatabase.
@@ -65,6 +68,7 @@ class TSession : public TComponent {
   hDBISes FHandle = 0;
   std::vector<TDatabase*> FDatabases;
   std::map<std::string, std::string> FAliases;  // upper-case name -> folder
+  std::shared_ptr<TSession*> FSelf;  // what the access layer's login question reaches
 };
 
 // The program's default session.

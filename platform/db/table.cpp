@@ -16,28 +16,6 @@ bool NotFoundCode(DBIResult r) {
   return r == DBIERR_RECNOTFOUND || r == DBIERR_EOF || r == DBIERR_BOF || r == DBIERR_KEYORRECDELETED;
 }
 
-int CompareValues(const TFieldValue& a, const TFieldValue& b, bool caseInsensitive) {
-  bool na = std::holds_alternative<std::monostate>(a), nb = std::holds_alternative<std::monostate>(b);
-  if (na || nb) return na == nb ? 0 : (na ? -1 : 1);
-  auto num = [](const TFieldValue& v, double& d) {
-    if (auto p = std::get_if<std::int64_t>(&v)) return d = static_cast<double>(*p), true;
-    if (auto p = std::get_if<double>(&v)) return d = *p, true;
-    if (auto p = std::get_if<bool>(&v)) return d = *p, true;
-    return false;
-  };
-  double x = 0, y = 0;
-  if (num(a, x) && num(b, y)) return x < y ? -1 : (x > y ? 1 : 0);
-  auto text = [&](const TFieldValue& v) {
-    std::string s;
-    if (auto p = std::get_if<std::string>(&v)) s = *p;
-    if (caseInsensitive)
-      for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-  };
-  int c = text(a).compare(text(b));
-  return c < 0 ? -1 : (c > 0 ? 1 : 0);
-}
-
 }  // namespace
 
 TTable::TTable(TComponent* owner) : TDataSet(owner) {}
@@ -71,26 +49,31 @@ void TTable::SetExclusive(bool v) {
 
 void TTable::SetIndexName(const std::string& v) {
   if (v == FIndexName && FIndexFieldNames.empty()) return;
-  FIndexName = v;
-  FIndexFieldNames.clear();
-  if (Active()) {
-    CheckBrowseMode();
-    ActivateIndex();
-    CursorChanged();
-    First();
-  }
+  ChangeIndex(v, std::string());
 }
 
 void TTable::SetIndexFieldNames(const std::string& v) {
   if (v == FIndexFieldNames) return;
-  FIndexFieldNames = v;
-  if (!v.empty()) FIndexName.clear();
-  if (Active()) {
-    CheckBrowseMode();
+  ChangeIndex(v.empty() ? FIndexName : std::string(), v);
+}
+
+void TTable::ChangeIndex(const std::string& name, const std::string& fields) {
+  if (Active()) CheckBrowseMode();
+  const std::string oldName = FIndexName, oldFields = FIndexFieldNames;
+  FIndexName = name;
+  FIndexFieldNames = fields;
+  if (!Active()) return;
+  try {
     ActivateIndex();
-    CursorChanged();
-    First();
+  } catch (...) {
+    // An index that is not there changes nothing: the table keeps the order it had.
+    FIndexName = oldName;
+    FIndexFieldNames = oldFields;
+    ActivateIndex();
+    throw;
   }
+  CursorChanged();
+  First();
 }
 
 TField* TTable::IndexFields(int index) const {
@@ -179,7 +162,6 @@ void TTable::ActivateIndex() {
   if (!chosen) return;
   hDBICur cur = Handle();
   Check(DbiLink().SwitchToIndex(cur, std::string(chosen->szName, strnlen(chosen->szName, sizeof chosen->szName))));
-  FKeyCaseInsensitive = chosen->bCaseInsensitive != 0;
   for (std::uint16_t i = 0; i < chosen->iFldsInKey && i < DBIMAXFLDSINKEY; ++i)
     for (int f = 0; f < FieldCount(); ++f)
       if (Fields(f)->FieldNo() == chosen->aiKeyFld[i]) FKeyFields.push_back(Fields(f));
@@ -223,17 +205,22 @@ bool TTable::GotoKey() {
   if (n == 0) return false;
   std::vector<std::uint8_t> temp(RecordBuffer().size());
   DBIResult r = DbiLink().GetRecordForKey(Handle(), n, KeyBuffer().data(), temp.data());
+  // A search that finds nothing may leave the engine's cursor elsewhere: it goes back to the
+  // current record, which stays as it was.
   if (NotFoundCode(r)) {
-    Refresh();
+    RestoreCurrentPosition();
     return false;
   }
-  Check(r);
-  if (!RecordPasses(temp.data())) {
-    Refresh();
+  if (r != 0) {
+    RestoreCurrentPosition();
+    Check(r);
+  }
+  if (!RecordPasses(temp)) {
+    RestoreCurrentPosition();
     return false;
   }
   if (BeforeScroll) BeforeScroll(this);
-  RecordBuffer() = temp;
+  RecordBuffer().swap(temp);
   ResyncCurrent();
   DataEvent();
   if (AfterScroll) AfterScroll(this);
@@ -256,38 +243,30 @@ bool TTable::FindKey(const std::vector<TFieldValue>& values) {
   return GotoKey();
 }
 
-int TTable::CompareKey(const std::vector<TFieldValue>& key) {
-  for (std::size_t i = 0; i < key.size() && i < FKeyFields.size(); ++i) {
-    int c = CompareValues(FKeyFields[i]->Value(), key[i], FKeyCaseInsensitive);
-    if (c != 0) return c;
-  }
-  return 0;
-}
-
 void TTable::GotoNearest() {
   CheckKeyMode();
-  std::vector<TFieldValue> key;
   std::uint16_t n = AssignedKeyFields();
-  for (std::uint16_t i = 0; i < n; ++i) key.push_back(FKeyFields[i]->Value());
   SetState(TDataSetState::dsBrowse);
-  FindNearest(key);
+  if (n == 0) return First();
+  // The engine places the cursor before the first key not below the one given; the record
+  // read from there is the nearest.  With none, the last record becomes current.
+  DBIResult r = DbiLink().SetToKey(Handle(), n, KeyBuffer().data());
+  if (r != 0 && r != DBIERR_RECNOTFOUND && r != DBIERR_EOF) {
+    RestoreCurrentPosition();
+    Check(r);
+  }
+  ReadFromPlacedCursor(r == 0);
 }
 
 void TTable::FindNearest(const std::vector<TFieldValue>& values) {
-  CheckBrowseMode();
-  if (FKeyFields.empty()) DatabaseError(dbconst::SNoFieldIndexes);
-  if (values.size() > FKeyFields.size()) DatabaseError(dbconst::SFieldIndexError);
-  // The first record in index order whose key is not below the given one; the last record
-  // when every key is below.
-  DisableControls();
+  SetKey();
   try {
-    First();
-    while (!Eof() && CompareKey(values) < 0) Next();
+    AssignKey(values);
   } catch (...) {
-    EnableControls();
+    Cancel();
     throw;
   }
-  EnableControls();
+  GotoNearest();
 }
 
 void TTable::SetRange(const std::vector<TFieldValue>& start, const std::vector<TFieldValue>& end) {
@@ -306,8 +285,9 @@ void TTable::SetRange(const std::vector<TFieldValue>& start, const std::vector<T
     throw;
   }
   SetState(TDataSetState::dsBrowse);
-  Check(DbiLink().SetRange(Handle(), static_cast<std::uint16_t>(start.size()), low.data(), true,
-                           static_cast<std::uint16_t>(end.size()), high.data(), true));
+  // No values on a side leaves that side open.
+  Check(DbiLink().SetRange(Handle(), static_cast<std::uint16_t>(start.size()), start.empty() ? nullptr : low.data(),
+                           true, static_cast<std::uint16_t>(end.size()), end.empty() ? nullptr : high.data(), true));
   First();
 }
 

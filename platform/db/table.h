@@ -38,14 +38,16 @@ class TTable : public TDataSet {
   TField* IndexFields(int index) const;
 
   // Key search: SetKey, assign the key fields, GotoKey; or FindKey with the values in index
-  // order.  A failed search leaves the current record where it was.
+  // order.  A failed search leaves the current record where it was.  GotoNearest and
+  // FindNearest go to the first record whose key is not below the one given (a text key field
+  // given in part matches its beginning), and to the last record when every key is below.
   void SetKey();
   void EditKey();
   bool GotoKey();
   void GotoNearest();
   bool FindKey(const std::vector<TFieldValue>& values);
   void FindNearest(const std::vector<TFieldValue>& values);
-  // Limits the records to the keys from start to end (both included).
+  // Limits the records to the keys from start to end (both included); an empty side is open.
   void SetRange(const std::vector<TFieldValue>& start, const std::vector<TFieldValue>& end);
   void CancelRange();
 
@@ -60,11 +62,11 @@ class TTable : public TDataSet {
 
  private:
   void CheckKeyMode();
+  void ChangeIndex(const std::string& name, const std::string& fields);
   void ActivateIndex();
   void ReadIndexDescs();
   void AssignKey(const std::vector<TFieldValue>& values);
   std::uint16_t AssignedKeyFields();
-  int CompareKey(const std::vector<TFieldValue>& key);
   TDatabase* AcquireDatabase();
 
   std::string FDatabaseName;
@@ -77,7 +79,6 @@ class TTable : public TDataSet {
   TIndexDefs FIndexDefs;
   std::vector<IDXDesc> FIndexDescs;
   std::vector<TField*> FKeyFields;
-  bool FKeyCaseInsensitive = false;
 };
 
 }  // namespace tw

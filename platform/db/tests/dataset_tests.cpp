@@ -1,5 +1,7 @@
 // Walking, editing and filtering a table; the states a data set passes through and the errors
 // it gives outside them.
+#include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "platform/classes/typinfo.h"
@@ -148,6 +150,15 @@ TEST_F(MessagesTest, RangesLimitTheRecords) {
   EXPECT_EQ(T->RecordCount(), 4);
 }
 
+TEST_F(MessagesTest, ARangeWithAnEmptySideIsOpenOnThatSide) {
+  T->SetRange({}, {std::string("ENG"), std::int64_t{1}});
+  EXPECT_EQ(Walk(), (Strings{"DEU1", "ENG1"}));
+  T->SetRange({std::string("ENG"), std::int64_t{2}}, {});
+  EXPECT_EQ(Walk(), (Strings{"ENG2", "ENG3"}));
+  T->CancelRange();
+  EXPECT_EQ(T->RecordCount(), 4);
+}
+
 TEST_F(MessagesTest, IndexFieldNamesChooseTheIndex) {
   T->Close();
   T->SetIndexFieldNames("Lang;Nr");
@@ -158,6 +169,11 @@ TEST_F(MessagesTest, IndexFieldNamesChooseTheIndex) {
   T->SetIndexFieldNames("Text");
   EXPECT_THROW(T->Open(), EDatabaseError);
   EXPECT_FALSE(T->Active());
+  T->SetIndexName("XPKMsgs");
+  T->Open();
+  EXPECT_THROW(T->SetIndexName("Missing"), EDatabaseError);  // an open table keeps its order
+  EXPECT_EQ(T->IndexName(), "XPKMsgs");
+  EXPECT_TRUE(T->FindKey({std::string("ENG"), std::int64_t{2}}));
 }
 
 TEST_F(MessagesTest, EditPostAndCancel) {
@@ -217,6 +233,26 @@ TEST_F(MessagesTest, DeleteMovesToTheNextRecord) {
   T->Delete();
   EXPECT_TRUE(T->IsEmpty());
   EXPECT_THROW(T->Delete(), EDatabaseError);
+}
+
+TEST_F(MessagesTest, ARecordGoneMeanwhileIsNeitherChangedNorDeletedInAnothersPlace) {
+  T->FindKey({std::string("ENG"), std::int64_t{1}});
+  T->Edit();
+  T->FieldByName("Text")->SetAsString("changed");
+  // Another cursor removes the record being edited; the engine's cursor moves on to its neighbour.
+  auto& rows = Link->Tables["MESSAGES.QND"].Rows;
+  std::uint8_t bm[4];
+  ASSERT_EQ(Link->GetBookMark(T->Handle(), bm), 0);
+  std::uint32_t id;
+  std::memcpy(&id, bm, 4);
+  rows.erase(std::remove_if(rows.begin(), rows.end(), [&](auto& r) { return r.first == id; }), rows.end());
+  EXPECT_THROW(T->Post(), EDBEngineError);
+  T->Cancel();
+  EXPECT_THROW(T->Delete(), EDBEngineError);
+  EXPECT_EQ(T->RecordCount(), 3);
+  EXPECT_EQ(Walk(), (Strings{"DEU1", "ENG2", "ENG3"}));
+  T->FindKey({std::string("ENG"), std::int64_t{2}});
+  EXPECT_EQ(T->FieldByName("Text")->AsString(), "two");
 }
 
 TEST_F(MessagesTest, ChangesOutsideEditModeAreRefused) {

@@ -10,6 +10,7 @@
 #include "platform/db/dberrors.h"
 #include "platform/db/session.h"
 #include "platform/db/table.h"
+#include "platform/db/tests/newtable.h"
 #include "platform/db/tests/fakelink.h"
 
 namespace tw::test {
@@ -27,13 +28,7 @@ class DataSetTest : public ::testing::Test {
     for (const std::string& a : Session().GetAliasNames()) Session().DeleteAlias(a);
     SetDbiLink(nullptr);
   }
-  TTable* NewTable(const std::string& name) {
-    auto* t = new TTable(nullptr);
-    Made.push_back(t);
-    t->SetDatabaseName("Tidewell");
-    t->SetTableName(name);
-    return t;
-  }
+  TTable* NewTable(const std::string& name) { return NewTableIn(Made, name); }
   // Messages.QND: Lang, Nr, Text, keyed by XPKMsgs (Lang;Nr).
   TTable* MakeMessages() {
     TTable* t = NewTable("Messages.QND");

@@ -47,6 +47,14 @@ class TFakeLink : public TDbiLink {
   std::string LastDatabaseName, LastPassword;
   DBIResult FailNextWith = 0;  // answered by the next record read
   int RecordReads = 0;
+  // Engine filters: accepted and kept (not applied: the data set must still filter) unless
+  // refused; the blocks handed over, by filter.
+  bool RefuseFilters = false;
+  std::map<hDBIFilter, std::vector<std::uint8_t>> Filters;
+  std::set<hDBIFilter> ActiveFilters;
+  int SetToKeyCalls = 0;
+  std::uint32_t BlobLimit = 65517;  // bytes one BLOB call may move
+  TServerLoginEvent ServerLogin;
 
   static std::string Up(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -54,6 +62,7 @@ class TFakeLink : public TDbiLink {
   }
 
   DBIResult Init() override { ++InitCalls; return 0; }
+  void SetServerLogin(TServerLoginEvent e) override { ServerLogin = std::move(e); }
   DBIResult Exit() override { return 0; }
   DBIResult GetCurrSession(hDBISes& s) override { s = 1; return 0; }
   DBIResult SetCurrSession(hDBISes) override { return 0; }
@@ -438,13 +447,49 @@ class TFakeLink : public TDbiLink {
     if (!k) return DBIERR_INVALIDHNDL;
     std::size_t size = T(*k).RecSize;
     k->Ranged = true;
-    k->Low.assign(k1, k1 + size);
-    k->High.assign(k2, k2 + size);
-    k->LowN = n1;
-    k->HighN = n2;
+    // A side without a key is open: no key fields to compare.
+    k->Low.assign(size, 0);
+    k->High.assign(size, 0);
+    if (k1) k->Low.assign(k1, k1 + size);
+    if (k2) k->High.assign(k2, k2 + size);
+    k->LowN = k1 ? n1 : 0;
+    k->HighN = k2 ? n2 : 0;
     k->Cur = 0;
     k->On = false;
     return 0;
+  }
+  DBIResult SetToKey(hDBICur c, std::uint16_t n, const std::uint8_t* key) override {
+    ++SetToKeyCalls;
+    Cursor* k = C(c);
+    if (!k) return DBIERR_INVALIDHNDL;
+    if (k->Index < 0) return DBIERR_NOTINDEXED;
+    auto o = Order(*k);
+    std::size_t i = 0;
+    while (i < o.size() && CompareKey(*k, T(*k).Rows[o[i]].second.data(), key, n) < 0) ++i;
+    k->Cur = static_cast<int>(i);
+    k->On = false;  // the crack before it
+    return i < o.size() ? 0 : DBIERR_RECNOTFOUND;
+  }
+  DBIResult AddFilter(hDBICur c, const std::vector<std::uint8_t>& expr, hDBIFilter& f) override {
+    f = 0;
+    if (!C(c)) return DBIERR_INVALIDHNDL;
+    if (RefuseFilters) return DBIERR_NOTSUPPORTED;
+    f = NextHandle++;
+    Filters[f] = expr;
+    return 0;
+  }
+  DBIResult DropFilter(hDBICur, hDBIFilter f) override {
+    ActiveFilters.erase(f);
+    return Filters.erase(f) ? 0 : DBIERR_INVALIDFILTER;
+  }
+  DBIResult ActivateFilter(hDBICur, hDBIFilter f) override {
+    if (!Filters.count(f)) return DBIERR_INVALIDFILTER;
+    ActiveFilters.insert(f);
+    return 0;
+  }
+  DBIResult DeactivateFilter(hDBICur, hDBIFilter f) override {
+    if (!Filters.count(f)) return DBIERR_INVALIDFILTER;
+    return ActiveFilters.erase(f) ? 0 : DBIERR_NA;
   }
   DBIResult ResetRange(hDBICur c) override {
     Cursor* k = C(c);
@@ -479,6 +524,7 @@ class TFakeLink : public TDbiLink {
     std::uint32_t id = BlobId(*k, rec, no);
     const std::string& b = Blobs[id];
     read = 0;
+    if (len > BlobLimit) return DBIERR_INVALIDBLOBLEN;
     if (off > b.size()) return DBIERR_INVALIDBLOBLEN;
     read = std::min<std::uint32_t>(len, static_cast<std::uint32_t>(b.size()) - off);
     std::memcpy(dest, b.data() + off, read);
@@ -498,6 +544,7 @@ class TFakeLink : public TDbiLink {
                     const std::uint8_t* src) override {
     Cursor* k = C(c);
     if (!k) return DBIERR_INVALIDHNDL;
+    if (len > BlobLimit) return DBIERR_INVALIDBLOBLEN;
     std::string& b = Writable(*k, rec, no);
     if (b.size() < off + len) b.resize(off + len);
     std::memcpy(b.data() + off, src, len);

@@ -158,6 +158,36 @@ TEST_F(FieldTest, MemosOutgrowTheRecordImage) {
   EXPECT_EQ(F("M")->DisplayText(), "(Memo)");
 }
 
+TEST_F(FieldTest, MemosLargerThanOneRequestMoveInPieces) {
+  std::string text(150000, 'a');
+  for (std::size_t i = 0; i < text.size(); i += 997) text[i] = static_cast<char>('b' + i % 20);
+  F("M")->SetAsString(text);
+  EXPECT_EQ(F("M")->AsString(), text);
+  F("M")->SetAsString("short");  // the longer old value is cut
+  EXPECT_EQ(F("M")->AsString(), "short");
+}
+
+TEST_F(DataSetTest, FieldValuesNeverOverrunTheBuffersOnEitherSide) {
+  // A cursor whose descriptor gives a string more room than its declared size: the value is
+  // read whole into the data set's own buffer and handed on cut to the size.
+  TTable* t = NewTable("Wide.QND");
+  t->FieldDefs().Add("S", TFieldType::ftString, 9);
+  t->CreateTable();
+  t->Open();
+  t->Append();
+  t->FieldByName("S")->SetAsString("abcdefghi");
+  t->Post();
+  t->Close();
+  Link->Tables["WIDE.QND"].Fields[0].iUnits1 = 3;
+  t->Open();
+  EXPECT_EQ(t->FieldByName("S")->Size(), 3);
+  EXPECT_EQ(t->FieldByName("S")->AsString(), "abc");
+  t->Edit();
+  t->FieldByName("S")->SetAsString("xyz");
+  t->Post();
+  EXPECT_EQ(t->FieldByName("S")->AsString(), "xyz");
+}
+
 TEST_F(FieldTest, BlobStreamWritesBackWhenFreed) {
   auto* m = static_cast<TBlobField*>(F("M"));
   {
@@ -173,6 +203,16 @@ TEST_F(FieldTest, BlobStreamWritesBackWhenFreed) {
   EXPECT_EQ(std::string(buf, 5), "world");
   EXPECT_EQ(r.Read(buf, 5), 0);
   EXPECT_THROW(r.Write("x", 1), EDatabaseError);
+  // Positions past what a BLOB can hold are refused on writing, not turned into huge buffers.
+  TBlobStream w(m, TBlobStreamMode::bmReadWrite);
+  EXPECT_EQ(w.Seek(INT64_MAX, soFromBeginning), 0xFFFFFFF0);
+  w.Seek(INT64_MAX, soFromCurrent);
+  EXPECT_THROW(w.Write("x", 1), EDatabaseError);
+  EXPECT_THROW(w.SetSize(INT64_MAX), EDatabaseError);
+  w.Seek(0, soFromBeginning);
+  w.Write("H", 1);
+  w.Flush();
+  EXPECT_EQ(m->AsString(), "Hello world");
 }
 
 }  // namespace

@@ -67,6 +67,30 @@ TEST_F(DataSetTest, LoginPromptCanCancelTheOpen) {
   EXPECT_EQ(Link->LastPassword, "secret");
 }
 
+TEST_F(DataSetTest, TheServersLoginQuestionGoesToTheSessionsOnLogin) {
+  Session().Open();
+  EXPECT_FALSE(Link->ServerLogin);  // no event: the access layer keeps its own way of asking
+  Session().Close();
+  TDatabase other(nullptr);
+  TDatabase* seen = &other;
+  Session().OnLogin = [&](TDatabase* db, std::string& user, std::string& password) {
+    seen = db;
+    if (user.empty()) return false;
+    password = "pw-" + user;
+    return true;
+  };
+  Session().Open();
+  ASSERT_TRUE(Link->ServerLogin);
+  std::string user = "admin", password;
+  EXPECT_TRUE(Link->ServerLogin("server", user, password));
+  EXPECT_EQ(seen, nullptr);  // no database asks: the server does
+  EXPECT_EQ(password, "pw-admin");
+  user.clear();
+  EXPECT_FALSE(Link->ServerLogin("server", user, password));  // the event's Cancel
+  Session().OnLogin = nullptr;
+  EXPECT_FALSE(Link->ServerLogin("server", user, password));
+}
+
 TEST_F(DataSetTest, UnknownDatabasesAreEngineErrors) {
   TDatabase db(nullptr);
   db.SetDatabaseName("Nowhere");

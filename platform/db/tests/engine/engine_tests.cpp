@@ -1,60 +1,9 @@
 // The data-set classes over the real access layer and the server started inside this process:
 // the two tables of the program created in a fresh folder, filled, searched and walked.
-#include <gtest/gtest.h>
-#include <unistd.h>
+#include "platform/db/tests/engine/realengine.h"
 
-#include <filesystem>
-
-#include "dbaccess/clientcomms.h"
-#include "dbaccess/dbientry.h"
-#include "dbaccess/embedded.h"
-#include "dbaccess/errortext.h"
-#include "dbengine/base/serverlog.h"
-#include "platform/db/dberrors.h"
-#include "platform/db/session.h"
-#include "platform/db/table.h"
-#include "platform/win/display.h"
-
-namespace tw {
+namespace tw::test {
 namespace {
-
-class RealEngine : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dbaccess::SetEngineMessageBox([this](const std::string& t, const std::string&, unsigned) {
-      Boxes.push_back(t);
-      return 1;
-    });
-    SelectDisplay("offscreen");
-    ResetWindowSystem();
-    Folder = std::filesystem::temp_directory_path() / ("tw_db_e2e_" + std::to_string(getpid()));
-    std::filesystem::create_directories(Folder);
-    dbengine::QNSetLogPath((Folder / "QNSERVER.LOG").string());
-    dbaccess::RegisterEmbeddedServer(Folder.string());
-    SetDbiLink(nullptr);
-    Session().AddStandardAlias("Tidewell", Folder.string() + "/");
-  }
-  void TearDown() override {
-    for (TTable* t : Tables) delete t;
-    Session().Close();
-    Session().DeleteAlias("Tidewell");
-    dbaccess::DbiExit();
-    dbaccess::SetClientCommsFactory(nullptr);
-    dbaccess::SetEngineMessageBox(nullptr);
-    std::error_code ec;
-    std::filesystem::remove_all(Folder, ec);
-  }
-  TTable* NewTable(const std::string& name) {
-    auto* t = new TTable(nullptr);
-    Tables.push_back(t);
-    t->SetDatabaseName("Tidewell");
-    t->SetTableName(name);
-    return t;
-  }
-  std::filesystem::path Folder;
-  std::vector<TTable*> Tables;
-  std::vector<std::string> Boxes;
-};
 
 TEST_F(RealEngine, InterpretationsAreFoundByFourKeyValuesAndTheirMemoRead) {
   TTable* t = NewTable("Interprt.QND");
@@ -154,4 +103,4 @@ TEST_F(RealEngine, MissingTablesGiveTheAccessLayersText) {
 }
 
 }  // namespace
-}  // namespace tw
+}  // namespace tw::test

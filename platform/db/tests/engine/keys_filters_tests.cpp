@@ -1,0 +1,200 @@
+// Key searches, filters handed to the access layer, long memos and the server's login question,
+// over the real access layer and the server started inside this process.
+#include <map>
+
+#include "dbaccess/basetable.h"
+#include "platform/db/enginefilter.h"
+#include "platform/db/filterexpr.h"
+#include "platform/db/tests/engine/realengine.h"
+
+namespace tw::test {
+namespace {
+
+// Messages with blanks among them: Id identifies a record, the other fields may be empty.
+class Records : public RealEngine {
+ protected:
+  void SetUp() override {
+    RealEngine::SetUp();
+    T = NewTable("Messages.QND");
+    T->FieldDefs().Add("Id", TFieldType::ftInteger, 0, true);
+    T->FieldDefs().Add("Lang", TFieldType::ftString, 3);
+    T->FieldDefs().Add("Nr", TFieldType::ftSmallint);
+    T->FieldDefs().Add("W", TFieldType::ftWord);
+    T->FieldDefs().Add("F", TFieldType::ftFloat);
+    T->FieldDefs().Add("Text", TFieldType::ftMemo);
+    T->IndexDefs().Add("XPKMsgs", "Lang;Nr;Id", true, true);
+    T->CreateTable();
+    T->SetIndexName("XPKMsgs");
+    T->Open();
+    struct Row {
+      const char* Lang;
+      int Nr, W;
+      double F;
+    };
+    const Row rows[] = {{"ENG", 1, 5, 2.5},  {"ENG", 3, 0, -1},   {"DEU", 1, 7, 0},    {"DEU", 0, 1, 1.5},
+                        {"", -1, -1, 0.25},  {"ENG", 0, 65535, 9}, {"FRA", 12, 3, 2.5}, {"eng", 2, 2, 0}};
+    int id = 0;
+    for (const Row& r : rows) {
+      T->Append();
+      T->FieldByName("Id")->SetAsInteger(++id);
+      if (*r.Lang) T->FieldByName("Lang")->SetAsString(r.Lang);
+      if (r.Nr >= 0) T->FieldByName("Nr")->SetAsInteger(r.Nr);  // -1: left blank
+      if (r.W >= 0) T->FieldByName("W")->SetAsInteger(r.W);
+      if (r.F != 0) T->FieldByName("F")->SetAsFloat(r.F);
+      T->Post();
+    }
+  }
+  std::vector<int> Ids() {
+    std::vector<int> out;
+    for (T->First(); !T->Eof(); T->Next()) out.push_back(T->FieldByName("Id")->AsInteger());
+    return out;
+  }
+  int EngineFilters() { return dbaccess::TBapiListItem::Resolve<dbaccess::TBaseTable>(T->Handle())->FilterCount(); }
+  TTable* T = nullptr;
+};
+
+TEST_F(Records, FilteredRecordsAreThoseTheExpressionAccepts) {
+  const char* const texts[] = {"Lang = 'ENG'", "Lang = 'eng'", "Nr = 0", "Nr <> 0", "Nr <> 3", "Nr >= 1 and Nr < 3",
+                               "0 < Nr", "W = 65535", "W <> 0", "W > 4", "F = 2.5", "F <> 0", "F < 1",
+                               "Lang = 'ENG' or Lang = 'DEU'", "not Lang = 'ENG'", "Lang <> 'ENG'",
+                               "Lang = 'ENG' and (Nr = 1 or F = 9)", "Nr = 2.5", "Lang = 'ENGLISH'"};
+  for (const char* text : texts) {
+    // What the expression accepts, record by record, without any filter in place.
+    TFilterExpression e(text);
+    std::vector<int> expected;
+    for (T->First(); !T->Eof(); T->Next())
+      if (e.Evaluate([&](const std::string& n) { return T->FieldByName(n)->Value(); }))
+        expected.push_back(T->FieldByName("Id")->AsInteger());
+    T->SetFilter(text);
+    T->SetFiltered(true);
+    EXPECT_EQ(Ids(), expected) << text;
+    EXPECT_EQ(T->RecordCount(), static_cast<int>(expected.size())) << text;
+    T->SetFiltered(false);
+  }
+}
+
+TEST_F(Records, TheAccessLayerHoldsTheBlockWhileFiltered) {
+  T->SetFilter("Lang = 'ENG'");
+  EXPECT_EQ(EngineFilters(), 0);
+  T->SetFiltered(true);
+  EXPECT_EQ(EngineFilters(), 1);
+  T->SetFilter("not Nr = 1");
+  EXPECT_EQ(EngineFilters(), 0);
+  T->SetFilter("Nr = 1");
+  EXPECT_EQ(EngineFilters(), 1);
+  T->First();
+  T->Edit();
+  T->FieldByName("Nr")->SetAsInteger(4);  // no longer passes: still the current record
+  T->Post();
+  EXPECT_EQ(T->FieldByName("Nr")->AsInteger(), 4);
+  EXPECT_EQ(Ids(), (std::vector<int>{1}));
+  T->SetFiltered(false);
+  EXPECT_EQ(EngineFilters(), 0);
+}
+
+TEST_F(Records, FindNearestPlacesTheCursorByKey) {
+  // Index order: blank, DEU 0, DEU 1, ENG 0, ENG 1, ENG 3, FRA 12, eng 2 (case counts).
+  T->FindNearest({std::string("ENG"), std::int64_t{2}});
+  EXPECT_EQ(T->FieldByName("Id")->AsInteger(), 2);
+  T->Next();
+  EXPECT_EQ(T->FieldByName("Id")->AsInteger(), 7);
+  T->FindNearest({std::string("E")});  // part of a text key
+  EXPECT_EQ(T->FieldByName("Id")->AsInteger(), 6);
+  T->FindNearest({std::string("zzz")});  // every key below: the last record
+  EXPECT_TRUE(T->Eof());
+  EXPECT_EQ(T->FieldByName("Id")->AsInteger(), 8);
+  T->SetFilter("Nr <> 3");
+  T->SetFiltered(true);
+  T->FindNearest({std::string("ENG"), std::int64_t{2}});
+  EXPECT_EQ(T->FieldByName("Id")->AsInteger(), 7);
+  T->SetFiltered(false);
+  T->SetRange({std::string("DEU")}, {std::string("DEU")});
+  T->FindNearest({std::string("ENG")});  // beyond the range: its last record
+  EXPECT_EQ(T->FieldByName("Id")->AsInteger(), 3);
+}
+
+TEST_F(Records, AFailedFindKeyLeavesTheCursorWhereItWas) {
+  ASSERT_TRUE(T->FindKey({std::string("DEU"), std::int64_t{1}}));
+  EXPECT_FALSE(T->FindKey({std::string("DEU"), std::int64_t{9}}));
+  EXPECT_EQ(T->FieldByName("Id")->AsInteger(), 3);
+  T->Next();  // the engine's cursor stands there too
+  EXPECT_EQ(T->FieldByName("Id")->AsInteger(), 6);
+}
+
+TEST_F(Records, MemosLongerThanOneRequestAreWrittenAndReadWhole) {
+  std::string text(200000, '.');
+  for (std::size_t i = 0; i < text.size(); i += 1000) text[i] = static_cast<char>('A' + i / 1000 % 26);
+  T->First();
+  T->Edit();
+  T->FieldByName("Text")->SetAsString(text);
+  T->Post();
+  T->Last();
+  T->First();
+  EXPECT_EQ(T->FieldByName("Text")->AsString(), text);
+  T->Edit();
+  T->FieldByName("Text")->SetAsString("short");
+  T->Post();
+  EXPECT_EQ(T->FieldByName("Text")->AsString(), "short");
+}
+
+// A server that knows one user: "admin" with the password "pw".
+class TGuardedComms : public dbaccess::TClientComms {
+ public:
+  explicit TGuardedComms(std::vector<std::string>* attaches) : FAttaches(attaches) {}
+  bool IsConnected() const override { return FConnected; }
+  std::vector<std::string> GetServerNames(std::uint32_t) override { return {"Gate", "Other"}; }
+  DBIResult AttachToServer(const std::string& server, const std::string& user, const std::string& password) override {
+    FAttaches->push_back(server + ":" + user + ":" + password);
+    FConnected = user == "admin" && password == "pw";
+    return FConnected ? 0 : 10036;
+  }
+  DBIResult SendRequest(std::uint32_t, const void*, std::uint32_t, bool, void*, std::uint32_t,
+                        std::uint32_t*) override {
+    return dbaccess::DBIERR_NOTSUPPORTED;
+  }
+  DBIResult SendRequestToStream(std::uint32_t, const void*, std::uint32_t, bool, TStream&) override {
+    return dbaccess::DBIERR_NOTSUPPORTED;
+  }
+
+ private:
+  std::vector<std::string>* FAttaches;
+  bool FConnected = false;
+};
+
+class ServerLogin : public RealEngine {
+ protected:
+  void SetUp() override {
+    RealEngine::SetUp();
+    dbaccess::SetClientCommsFactory([this](const std::string&) { return std::make_unique<TGuardedComms>(&Attaches); });
+    dbaccess::SessionDefaults().UserName.clear();  // the server is asked without a user first
+  }
+  std::vector<std::string> Attaches;
+};
+
+TEST_F(ServerLogin, TheServersQuestionIsAnsweredByTheSessionsOnLogin) {
+  std::vector<std::string> offered;
+  Session().OnLogin = [&](TDatabase* db, std::string& user, std::string& password) {
+    EXPECT_EQ(db, nullptr);
+    offered.push_back(user);
+    user = "admin";
+    password = offered.size() == 1 ? "wrong" : "pw";
+    return true;
+  };
+  Session().Open();
+  // Of several servers the first is taken; a wrong answer is asked again.
+  EXPECT_EQ(Attaches, (std::vector<std::string>{"Gate::", "Gate:admin:wrong", "Gate:admin:pw"}));
+  EXPECT_EQ(offered.size(), 2u);
+  EXPECT_TRUE(Boxes.empty());
+}
+
+TEST_F(ServerLogin, ACancelledLoginLeavesTheSessionWithoutServer) {
+  Session().OnLogin = [](TDatabase*, std::string&, std::string&) { return false; };
+  Session().Open();
+  EXPECT_EQ(Attaches.size(), 1u);
+  ASSERT_EQ(Boxes.size(), 1u);  // the access layer's report that no connection was made
+  TTable* t = NewTable("Any.QND");
+  EXPECT_THROW(t->Open(), EDBEngineError);
+}
+
+}  // namespace
+}  // namespace tw::test
