@@ -305,6 +305,14 @@ DBIResult TBaseTable::CheckRangeAndFilters(bool Forward) {
   return SetResult(r);
 }
 
+DBIResult TBaseTable::TakeRecordRead(std::uint32_t Lock, std::uint8_t* Record) {
+  // The step has read the record into the caller's buffer already; only a lock asked for
+  // needs the record read again under that lock.
+  if (Record && Lock != dbiNOLOCK) return GetRecord(Lock, Record);
+  GetRecordProps();
+  return DBIERR_NONE;
+}
+
 DBIResult TBaseTable::GetNextRecord(std::uint32_t Lock, std::uint8_t* Record) {
   TRecordBufferScope scope(this, Record ? Record : OwnRecordBuffer());
   DBIResult r;
@@ -316,11 +324,7 @@ DBIResult TBaseTable::GetNextRecord(std::uint32_t Lock, std::uint8_t* Record) {
   if (r == DBIERR_NONE) r = CheckRangeAndFilters(true);
   if (r == DBIERR_NONE) {
     FState = csOnRecord;
-    if (Record) {
-      r = GetRecord(Lock, Record);
-    } else {
-      GetRecordProps();
-    }
+    r = TakeRecordRead(Lock, Record);
   }
   return SetResult(r);
 }
@@ -337,11 +341,7 @@ DBIResult TBaseTable::GetPriorRecord(std::uint32_t Lock, std::uint8_t* Record) {
   if (r == DBIERR_EOF) r = DBIERR_BOF;
   if (r == DBIERR_NONE) {
     FState = csOnRecord;
-    if (Record) {
-      r = GetRecord(Lock, Record);
-    } else {
-      GetRecordProps();
-    }
+    r = TakeRecordRead(Lock, Record);
   }
   return SetResult(r);
 }
@@ -530,6 +530,63 @@ DBIResult TBaseTable::GetIndexDescs(IDXDesc* Descs, std::uint16_t Count) {
   }
   FIndexListing = false;
   return SetResult(DBIERR_NONE);
+}
+
+DBIResult TBaseTable::GetIndexForFields(const std::string& Names, std::string& IndexName, std::uint16_t& IndexNumber) {
+  IndexName.clear();
+  IndexNumber = 0;
+  if (Names.find('@') == std::string::npos) {
+    IndexName = Names.substr(0, 31);
+    return SetResult(DBIERR_NONE);
+  }
+  std::vector<std::uint16_t> wanted;
+  std::size_t at = Names.find('@');
+  while (at != std::string::npos) {
+    std::size_t next = Names.find('@', at + 1);
+    std::string name = Names.substr(at + 1, next == std::string::npos ? std::string::npos : next - at - 1);
+    TFieldCacheItem* f = FindFieldByName(name);
+    if (!f) return SetResult(DBIERR_INVALIDFIELD);
+    wanted.push_back(f->FieldNumber);
+    at = next;
+  }
+  FIndexListing = true;
+  DBIResult r = DBIERR_NONE;
+  for (std::uint16_t id = 1; id != 0; ++id) {
+    IDXDesc d;
+    r = GetIndexDesc(id, d);
+    if (r != DBIERR_NONE) break;
+    if (d.iFldsInKey == wanted.size() && std::equal(wanted.begin(), wanted.end(), d.aiKeyFld)) {
+      IndexName = std::string(d.szName, strnlen(d.szName, sizeof d.szName)).substr(0, 31);
+      IndexNumber = static_cast<std::uint16_t>(id - 1);
+      break;
+    }
+  }
+  FIndexListing = false;
+  return SetResult(r);
+}
+
+namespace {
+// Runs Step over up to Count consecutive record-size slots until one fails; Count becomes the
+// number of slots done.
+template <typename F>
+DBIResult EachSlot(std::uint32_t& Count, bool HaveBuffer, std::size_t Size, F&& Step) {
+  const std::uint32_t wanted = Count;
+  Count = 0;
+  if (!HaveBuffer && wanted) return DBIERR_INVALIDPARAM;
+  DBIResult r = DBIERR_NONE;
+  while (Count < wanted && (r = Step(Size * Count)) == DBIERR_NONE) ++Count;
+  return r;
+}
+}  // namespace
+
+DBIResult TBaseTable::ReadBlock(std::uint32_t& Count, std::uint8_t* Buffer) {
+  return SetResult(EachSlot(Count, Buffer != nullptr, GetRecordBufferSize(),
+                            [&](std::size_t At) { return GetNextRecord(dbiNOLOCK, Buffer + At); }));
+}
+
+DBIResult TBaseTable::WriteBlock(std::uint32_t& Count, const std::uint8_t* Buffer) {
+  return SetResult(EachSlot(Count, Buffer != nullptr, GetRecordBufferSize(),
+                            [&](std::size_t At) { return InsertRecord(dbiNOLOCK, Buffer + At); }));
 }
 
 std::uint8_t* TBaseTable::OwnRecordBuffer() {

@@ -159,8 +159,58 @@ class TBaseTable : public TBapiListItem {
   }
   virtual DBIResult GetIndexDesc(std::uint16_t IndexId, IDXDesc& Desc);
   virtual DBIResult GetIndexDescs(IDXDesc* Descs, std::uint16_t Count);
+  virtual DBIResult GetIndexDescByName(const std::string&, IDXDesc& Desc) {
+    Desc = IDXDesc{};
+    return SetResult(DBIERR_INVALIDHNDL);
+  }
+  virtual DBIResult GetIndexId(const std::string&, std::uint16_t& Id) {
+    Id = 0;
+    return SetResult(DBIERR_INVALIDHNDL);
+  }
+  // The index whose key fields are the fields named, each after an "@"; a name without "@"
+  // is answered unchanged (at most 31 characters) with number 0.
+  DBIResult GetIndexForFields(const std::string& Names, std::string& IndexName, std::uint16_t& IndexNumber);
   DBIResult DeleteAllRecords();
   virtual DBIResult EmptyTable();
+  // Adds an index described by Desc; the client table builds it on the server.
+  virtual DBIResult AddIndex(const IDXDesc&) { return ReportNotSupported("ADDINDEX"); }
+  virtual DBIResult DeleteIndex(const std::string&, const std::string&, std::uint16_t) {
+    return ReportNotSupported("DELETEINDEX");
+  }
+  virtual DBIResult ReindexTable() { return ReportNotSupported("REINDEXTABLE"); }
+  // Reads up to Count records one after another into consecutive record-size slots; Count
+  // becomes the number read.
+  virtual DBIResult ReadBlock(std::uint32_t& Count, std::uint8_t* Buffer);
+  // Inserts up to Count records from consecutive record-size slots; Count becomes the number
+  // written.
+  virtual DBIResult WriteBlock(std::uint32_t& Count, const std::uint8_t* Buffer);
+  virtual DBIResult ForceRereadRecord(std::uint32_t Lock, std::uint8_t* Record) {
+    ForceReread();
+    return GetRecord(Lock, Record);
+  }
+  virtual DBIResult GetRecordNo(std::uint32_t& RecNo) { RecNo = 0; return NotSupported(); }
+  virtual DBIResult SetToRecordNo(std::uint32_t) { return NotSupported(); }
+  virtual DBIResult IsRecordLocked(bool& Locked) { Locked = false; return ReportNotSupported("ISRECORDLOCKED"); }
+  virtual DBIResult GetRintDesc(std::uint16_t) { return ReportNotSupported("GETRINTDESC"); }
+  virtual DBIResult OpenLockList(TBaseTable*& List) { List = nullptr; return ReportNotSupported("OPENLOCKLIST"); }
+  virtual DBIResult MakePermanent(const std::string& Name) {
+    if (Name.empty()) return SetResult(DBIERR_INVALIDHNDL);
+    return ReportNotSupported("MAKEPERMANENT");
+  }
+  virtual DBIResult GetBlobHeading(std::uint16_t, const std::uint8_t*, std::uint8_t*) {
+    return ReportNotSupported("GETBLOBHEADING");
+  }
+  virtual DBIResult SetFieldMap(std::uint16_t, const FLDDesc*) { return ReportNotSupported("SETFIELDMAP"); }
+  DBIResult GetFieldEx(std::uint16_t FieldNumber, const std::uint8_t* Record, std::uint8_t* Value, bool& Blank) {
+    return GetField(FieldNumber, Record, Value, Blank);
+  }
+  // Linked cursors are not provided.
+  DBIResult BeginLinkMode() { return ReportNotSupported("BEGINLINKMODE"); }
+  DBIResult EndLinkMode() { return ReportNotSupported("ENDLINKMODE"); }
+  DBIResult LinkDetail() { return ReportNotSupported("LINKDETAIL"); }
+  DBIResult LinkDetailToExp() { return ReportNotSupported("LINKDETAILTOEXP"); }
+  DBIResult UnlinkDetail() { return ReportNotSupported("UNLINKDETAIL"); }
+  DBIResult GetLinkStatus() { return ReportNotSupported("GETLINKSTATUS"); }
   virtual DBIResult BeginDelayedUpdates(TBaseTable*& CacheTable);
   virtual DBIResult EndDelayedUpdates(TBaseTable*& Source) { Source = this; return ReportNotSupported("ENDDELAYEDUPDATES"); }
   virtual DBIResult ApplyDelayedUpdates(std::uint32_t) { return ReportNotSupported("APPLYDELAYEDUPDATES"); }
@@ -217,6 +267,8 @@ class TBaseTable : public TBapiListItem {
   std::string FTableName;
 
   bool RecordPassesFilters(std::uint8_t* Record);
+  // After a successful step: the record read stands, or is read again under the lock asked for.
+  DBIResult TakeRecordRead(std::uint32_t Lock, std::uint8_t* Record);
   TFilterListItem* FindFilter(hDBIFilter Filter);
 
   // The cursor's own record image, sized to the record buffer, for reads no caller asked to see.

@@ -36,6 +36,10 @@ void TBaseCfgrecord::SetFields(std::uint16_t FieldCount, const FLDDesc* Fields, 
   if (Values && size) std::memcpy(FRecord.data(), Values, size);
 }
 
+void TBaseCfgrecord::SetValues(const std::uint8_t* Values) {
+  if (Values && !FRecord.empty()) std::memcpy(FRecord.data(), Values, FRecord.size());
+}
+
 std::string TBaseCfgrecord::FieldText(const std::string& Name) const {
   for (const auto& f : FFields) {
     std::string fname(f.szName, strnlen(f.szName, sizeof f.szName));

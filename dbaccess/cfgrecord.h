@@ -22,6 +22,8 @@ class TBaseCfgrecord : public TBapiListItem {
   // Replaces descriptors and record; a count of 0 (or no descriptors) leaves the node empty.
   // Raises EConvertError for a descriptor whose offset and length lie outside the record.
   void SetFields(std::uint16_t FieldCount, const FLDDesc* Fields, const std::uint8_t* Values);
+  // Replaces the values of the record (record size bytes), keeping the descriptors.
+  void SetValues(const std::uint8_t* Values);
   std::uint16_t FieldCount() const { return static_cast<std::uint16_t>(FFields.size()); }
   const std::vector<FLDDesc>& Fields() const { return FFields; }
   const std::vector<std::uint8_t>& Record() const { return FRecord; }

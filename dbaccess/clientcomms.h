@@ -52,6 +52,13 @@ class TLoginPrompt {
 void SetLoginPrompt(std::shared_ptr<TLoginPrompt> Prompt);
 TLoginPrompt* LoginPrompt();
 
+// The data-set classes' answer to "which alias does your database component of this name
+// stand for?" ("" when there is none); a session asks it for a name that is neither a folder
+// nor a known alias.  Without one such names stay unknown.
+using TDatabaseAliasLookup = std::function<std::string(const std::string& DatabaseName)>;
+void SetDatabaseAliasLookup(TDatabaseAliasLookup Lookup);
+const TDatabaseAliasLookup& DatabaseAliasLookup();
+
 // Session defaults.
 struct TSessionDefaults {
   std::string ServerName;

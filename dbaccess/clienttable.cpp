@@ -5,6 +5,7 @@
 
 #include "dbaccess/database.h"
 #include "dbaccess/fieldconv.h"
+#include "dbaccess/requests.h"
 #include "dbaccess/session.h"
 #include "platform/classes/streams.h"
 #include "platform/rtl/win1252.h"
@@ -643,6 +644,40 @@ DBIResult TQNClientTable::FreeBlob(std::uint8_t* Record, std::uint16_t Field) {
     r = ModifyRecord(Record, false);
   }
   return SetResult(r);
+}
+
+DBIResult TQNClientTable::AddIndex(const IDXDesc& Desc) {
+  std::uint32_t rebuild = 0;
+  DBIResult r = AddIndexRequest(this, Desc, rebuild);
+  if (r != DBIERR_NONE) return SetResult(r);
+  TQNClientDatabase* db = Database();
+  r = WaitForRebuild(db ? db->Session() : nullptr, rebuild);
+  // The index exists on the server even when filling it failed: the dictionary follows it.
+  DBIResult refreshed = RefreshDictionary();
+  return SetResult(r != DBIERR_NONE ? r : refreshed);
+}
+
+DBIResult TQNClientTable::RefreshDictionary() {
+  TQNClientDatabase* db = Database();
+  if (!db) return SetResult(DBIERR_INVALIDHNDL);
+  std::string current;
+  if (static_cast<int>(FIndexNumber) < FDict.IndexCount()) current = FDict.IndexDescriptor(static_cast<int>(FIndexNumber)).Name;
+  dbengine::TqnDataDictionary fresh(4096);
+  DBIResult r = db->FetchDictionary(GetTableName(), true, fresh);
+  if (r != DBIERR_NONE) return SetResult(r);
+  try {
+    FDict.Assign(&fresh);
+  } catch (const std::exception&) {
+    return SetResult(DBIERR_BADREPLY);
+  }
+  int n = current.empty() ? -1 : FDict.GetIndexFromName(current);
+  if (n >= 0) {
+    FIndexNumber = static_cast<std::uint32_t>(n);
+  } else if (static_cast<int>(FIndexNumber) >= FDict.IndexCount()) {
+    FIndexNumber = 0;
+  }
+  FillFieldCache();
+  return SetResult(DBIERR_NONE);
 }
 
 }  // namespace tw::dbaccess

@@ -93,6 +93,12 @@ class TQNClientTable : public TBaseTable {
                     const std::uint8_t* Buffer) override;
   DBIResult TruncateBlob(std::uint8_t* Record, std::uint16_t Field, std::uint32_t Length) override;
   DBIResult FreeBlob(std::uint8_t* Record, std::uint16_t Field) override;
+  // Adds the index on the server (request 1305), waits until the server has filled it and
+  // reads the dictionary again, so that the new index can be switched to at once.
+  DBIResult AddIndex(const IDXDesc& Desc) override;
+  // Reads the table's dictionary from the server again and rebuilds the field cache; the
+  // cursor keeps the index it was on, found by its name.
+  DBIResult RefreshDictionary();
 
  private:
   DBIResult Request(std::uint32_t MessageId, const std::vector<std::uint8_t>& Data, void* Reply = nullptr,

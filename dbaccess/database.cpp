@@ -6,8 +6,11 @@
 
 #include "dbaccess/basetable.h"
 #include "dbaccess/clienttable.h"
+#include "dbaccess/fieldconv.h"
+#include "dbaccess/requests.h"
 #include "dbaccess/listtables.h"
 #include "dbaccess/session.h"
+#include "dbengine/base/errors.h"
 #include "dbengine/storage/data_dictionary.h"
 #include "platform/classes/streams.h"
 #include "platform/rtl/win1252.h"
@@ -103,6 +106,80 @@ DBIResult TBaseDatabase::CursorCountOf(const std::string& Table, std::uint16_t& 
     if (c && AnsiSameText(c->GetTableName().substr(0, 31), Table.substr(0, 31))) ++Count;
   }
   return SetResult(Count ? DBIERR_NONE : DBIERR_NOSUCHTABLE);
+}
+
+namespace {
+// A cursor the database opens for one table-level operation and frees after it.
+class TScratchCursor {
+ public:
+  TScratchCursor(TBaseDatabase& Db, const std::string& Table, std::uint32_t ShareMode) {
+    TOpenTableArgs args;
+    args.TableName = Table;
+    args.OpenMode = dbiREADWRITE;
+    args.ShareMode = ShareMode;
+    hDBICur h = 0;
+    Result = Db.OpenTable(args, h);
+    FCursor = TBapiListItem::Resolve<TBaseTable>(h);
+  }
+  ~TScratchCursor() {
+    if (FCursor) {
+      FCursor->CloseCursor();
+      delete FCursor;
+    }
+  }
+  TScratchCursor(const TScratchCursor&) = delete;
+  TScratchCursor& operator=(const TScratchCursor&) = delete;
+  TBaseTable* Get() const { return Result == DBIERR_NONE ? FCursor : nullptr; }
+  DBIResult Result;
+
+ private:
+  TBaseTable* FCursor = nullptr;
+};
+}  // namespace
+
+DBIResult TBaseDatabase::EmptyTable(const std::string& Table, TBaseTable* Cursor) {
+  if (Cursor) return SetResult(Cursor->EmptyTable());
+  TScratchCursor scratch(*this, Table, dbiOPENEXCL);
+  if (!scratch.Get()) return SetResult(scratch.Result);
+  return SetResult(scratch.Get()->EmptyTable());
+}
+
+DBIResult TBaseDatabase::AddIndex(const std::string& Table, TBaseTable* Cursor, const IDXDesc& Desc) {
+  if (Cursor) return SetResult(Cursor->AddIndex(Desc));
+  TScratchCursor scratch(*this, Table, dbiOPENEXCL);
+  if (!scratch.Get()) return SetResult(scratch.Result);
+  return SetResult(scratch.Get()->AddIndex(Desc));
+}
+
+DBIResult TBaseDatabase::DeleteIndex(const std::string& Table, TBaseTable* Cursor, const std::string& IndexName,
+                                     const std::string& TagName, std::uint16_t IndexId) {
+  if (Cursor) return SetResult(Cursor->DeleteIndex(IndexName, TagName, IndexId));
+  TScratchCursor scratch(*this, Table, dbiOPENEXCL);
+  if (!scratch.Get()) return SetResult(scratch.Result);
+  return SetResult(scratch.Get()->DeleteIndex(IndexName, TagName, IndexId));
+}
+
+bool TBaseDatabase::TableExists(const std::string& Name) {
+  hDBICur h = 0;
+  OpenTableList(h);
+  auto* list = TBapiListItem::Resolve<TBaseTable>(h);
+  if (!list) return false;
+  bool found = false;
+  if (list->Result() == DBIERR_NONE) {
+    TBLBaseDesc d;
+    while (!found && list->GetNextRecord(dbiNOLOCK, reinterpret_cast<std::uint8_t*>(&d)) == DBIERR_NONE)
+      found = AnsiSameText(std::string(d.szName, strnlen(d.szName, sizeof d.szName)), Name);
+  }
+  list->CloseCursor();
+  delete list;
+  return found;
+}
+
+DBIResult TBaseDatabase::GetDatabaseInfo(DBInfo& Info) {
+  Info = DBInfo{};
+  Info.iTranState = FTranState;
+  Info.iTranWord = FTranWord;
+  return SetResult(DBIERR_NONE);
 }
 
 // ---- TQNClientDatabase --------------------------------------------------------------------
@@ -267,6 +344,69 @@ DBIResult TQNClientDatabase::FetchDictionary(const std::string& Table, bool AskS
   } catch (const std::exception&) {
     return SetResult(DBIERR_KEYORRECDELETED);
   }
+  return SetResult(DBIERR_NONE);
+}
+
+DBIResult TQNClientDatabase::CreateTable(bool Overwrite, const CRTblDesc& Desc) {
+  SetResult(DBIERR_NOMEMORY);
+  if ((Desc.iFldCount && !Desc.pfldDesc) || (Desc.iIdxCount && !Desc.pidxDesc) ||
+      (Desc.iValChkCount && !Desc.pvchkDesc))
+    return SetResult(DBIERR_INVALIDPARAM);
+  dbengine::TqnDataDictionary dict(4096);
+  for (std::uint16_t i = 0; i < Desc.iFldCount; ++i) {
+    const FLDDesc& f = Desc.pfldDesc[i];
+    const int type = MapEngineFieldType(f.iFldType, f.iSubType);
+    bool required = false;
+    for (std::uint16_t v = 0; v < Desc.iValChkCount; ++v)
+      if (Desc.pvchkDesc[v].iFldNum == i + 1 && Desc.pvchkDesc[v].bRequired) required = true;
+    try {
+      dict.AddField(std::string(f.szName, strnlen(f.szName, sizeof f.szName)), "", type, f.iUnits1, f.iUnits2,
+                    required);
+    } catch (const dbengine::EqnException&) {
+      return SetResult(DBIERR_INVALIDPARAM);
+    }
+  }
+  for (std::uint16_t i = 0; i < Desc.iIdxCount; ++i) {
+    const IDXDesc& x = Desc.pidxDesc[i];
+    std::vector<std::int32_t> fields;
+    for (int k = 0; k < std::min<int>(x.iFldsInKey, DBIMAXFLDSINKEY); ++k) fields.push_back(x.aiKeyFld[k] - 1);
+    try {
+      dict.AddIndex(std::string(x.szName, strnlen(x.szName, sizeof x.szName)), "", 0, fields, !x.bUnique,
+                    !x.bDescending, x.bCaseInsensitive != 0);
+    } catch (const dbengine::EqnException&) {
+      return SetResult(DBIERR_INVALIDPARAM);
+    }
+  }
+  return SetResult(BuildTableRequest(this, Overwrite, std::string(Desc.szTblName, strnlen(Desc.szTblName, sizeof Desc.szTblName)), dict));
+}
+
+DBIResult TQNClientDatabase::EmptyTable(const std::string& Table, TBaseTable* Cursor) {
+  auto* table = dynamic_cast<TQNClientTable*>(Cursor);
+  std::uint8_t request[40] = {};
+  PutU32(request, 0, static_cast<std::uint32_t>(FServerId));
+  PutU32(request, 4, table ? static_cast<std::uint32_t>(table->ServerId()) : 0);
+  PutShortString(request, 8, 32, TableBaseName(table ? table->GetFullName() : Table));
+  return SetResult(Request(1304, request, sizeof request, false, nullptr, 0));
+}
+
+DBIResult TQNClientDatabase::DeleteIndex(const std::string& Table, TBaseTable* Cursor, const std::string& IndexName,
+                                         const std::string&, std::uint16_t IndexId) {
+  if (IndexName.empty() && IndexId == 0) return SetResult(DBIERR_INDEXREADONLY);
+  auto* table = dynamic_cast<TQNClientTable*>(Cursor);
+  std::string name = table ? table->GetFullName() : Table;
+  std::uint8_t request[76] = {};
+  PutU32(request, 0, static_cast<std::uint32_t>(FServerId));
+  PutU32(request, 4, table ? static_cast<std::uint32_t>(table->ServerId()) : 0);
+  PutShortString(request, 8, 32, TableBaseName(name));
+  PutShortString(request, 40, 32, IndexName);
+  PutU32(request, 72, IndexId);
+  DBIResult r = Request(1306, request, sizeof request, false, nullptr, 0);
+  if (r != DBIERR_NONE) return SetResult(r);
+  if (!table) {
+    TBaseTable* open = nullptr;
+    if (FindOpenCursor(TableBaseName(name), open) == DBIERR_NONE) table = dynamic_cast<TQNClientTable*>(open);
+  }
+  if (table) table->RefreshDictionary();
   return SetResult(DBIERR_NONE);
 }
 

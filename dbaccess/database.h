@@ -61,7 +61,39 @@ class TBaseDatabase : public TBapiListItem {
   virtual DBIResult BeginTran(std::uint32_t, std::uint32_t&) { return ReportNotSupported("BEGINTRAN"); }
   virtual DBIResult EndTran(std::uint32_t, std::uint32_t) { return ReportNotSupported("ENDTRAN"); }
   virtual DBIResult DeleteTable(const std::string&) { return ReportNotSupported("DELETETABLE"); }
+  // Table-level work no back end here provides: each answers 12289 after naming its call.
+  virtual DBIResult PackTable(const std::string&) { return ReportNotSupported("PACKTABLE"); }
+  virtual DBIResult ReindexTable(const std::string&) { return ReportNotSupported("REINDEXTABLE"); }
+  virtual DBIResult SortTable(const std::string&) { return ReportNotSupported("SORTTABLE"); }
+  virtual DBIResult CopyTable(const std::string&, const std::string&) { return ReportNotSupported("COPYTABLE"); }
+  virtual DBIResult DoRestructure(const CRTblDesc&) { return ReportNotSupported("DORESTRUCTURE"); }
+  virtual DBIResult CreateInMemoryTable(const CRTblDesc&) { return ReportNotSupported("CREATEINMEMORYTABLE"); }
+  virtual DBIResult CreateTempTable(const CRTblDesc&) { return ReportNotSupported("CREATETEMPTABLE"); }
+  virtual DBIResult AcqPersistTableLock(const std::string&) { return ReportNotSupported("ACQPERSISTENTTABLELOCK"); }
+  virtual DBIResult RelPersistTableLock(const std::string&) { return ReportNotSupported("RELPERSISTENTTABLELOCK"); }
+  virtual DBIResult OpenFunctionList(hDBICur& Cursor) { Cursor = 0; return ReportNotSupported("OPENFUNCTIONLIST"); }
+  virtual DBIResult OpenLockList(hDBICur& Cursor) { Cursor = 0; return NotSupported(); }
+  virtual DBIResult OpenRintList(hDBICur& Cursor) { Cursor = 0; return NotSupported(); }
+  virtual DBIResult OpenSecurityList(hDBICur& Cursor) { Cursor = 0; return NotSupported(); }
+  virtual DBIResult OpenFamilyList(hDBICur& Cursor) { Cursor = 0; return NotSupported(); }
+  virtual DBIResult OpenSPList(hDBICur& Cursor) { Cursor = 0; return ReportQueryNotSupported("OPENSPLIST"); }
+  virtual DBIResult QExecDirect(const std::string&) { return ReportQueryNotSupported("QEXECDIRECT"); }
+  virtual DBIResult Login() { return NotSupported(); }
   virtual DBIResult RenameTable(const std::string&, const std::string&) { return ReportNotSupported("RENAMETABLE"); }
+  virtual DBIResult OpenTableList(hDBICur& Cursor) {
+    Cursor = 0;
+    return SetResult(DBIERR_INVALIDHNDL);
+  }
+  virtual DBIResult CreateTable(bool, const CRTblDesc&) { return ReportNotSupported("CREATETABLE"); }
+  // Empties a table through Cursor, or through a cursor opened for it and freed afterwards.
+  virtual DBIResult EmptyTable(const std::string& Table, TBaseTable* Cursor);
+  // Adds an index through Cursor, or through a cursor opened exclusively for the table.
+  virtual DBIResult AddIndex(const std::string& Table, TBaseTable* Cursor, const IDXDesc& Desc);
+  virtual DBIResult DeleteIndex(const std::string& Table, TBaseTable* Cursor, const std::string& IndexName,
+                                const std::string& TagName, std::uint16_t IndexId);
+  // True when the table list holds a table of that name (case-blind).
+  bool TableExists(const std::string& Name);
+  DBIResult GetDatabaseInfo(DBInfo& Info);
   // Open cursor on a table by name (cut at ";"); 9986 without cursors or name, 10024 when none.
   DBIResult FindOpenCursor(const std::string& Name, TBaseTable*& Cursor);
   DBIResult CursorCountOf(const std::string& Table, std::uint16_t& Count);
@@ -93,7 +125,15 @@ class TQNClientDatabase : public TBaseDatabase {
   DBIResult OpenFieldList(const std::string& Table, const std::string& Driver, bool Physical, hDBICur& Cursor) override;
   DBIResult OpenVchkList(const std::string& Table, const std::string& Driver, hDBICur& Cursor) override;
   DBIResult OpenIndexList(const std::string& Table, hDBICur& Cursor);
-  DBIResult OpenTableList(hDBICur& Cursor);
+  DBIResult OpenTableList(hDBICur& Cursor) override;
+  // Builds the dictionary from the table-creation record and sends it (request 1300).  An
+  // unknown field type raises EqnClientException "Invalid Parameter".
+  DBIResult CreateTable(bool Overwrite, const CRTblDesc& Desc) override;
+  DBIResult EmptyTable(const std::string& Table, TBaseTable* Cursor) override;
+  // Request 1306; afterwards the cursor on the table (given or found) reads its dictionary
+  // again.  Neither a name nor a number: 10767.
+  DBIResult DeleteIndex(const std::string& Table, TBaseTable* Cursor, const std::string& IndexName,
+                        const std::string& TagName, std::uint16_t IndexId) override;
   DBIResult BeginTran(std::uint32_t Level, std::uint32_t& Tran) override;
   DBIResult EndTran(std::uint32_t Tran, std::uint32_t EndType) override;
   DBIResult DeleteTable(const std::string& Name) override;

@@ -206,6 +206,40 @@ struct FILTERInfo {
   std::uint16_t bActive = 0;
 };
 
+// Table-creation record: the fields this layer reads of the published one.  The arrays are
+// the caller's and are only read during the call.
+struct CRTblDesc {
+  char szTblName[261] = {};
+  char szTblType[32] = {};
+  std::uint16_t bOverwrite = 0;
+  std::uint16_t iFldCount = 0;
+  const FLDDesc* pfldDesc = nullptr;
+  std::uint16_t iIdxCount = 0;
+  const IDXDesc* pidxDesc = nullptr;
+  std::uint16_t iValChkCount = 0;
+  const VCHKDesc* pvchkDesc = nullptr;
+};
+
+// Database information (10 bytes): the transaction state and the word kept beside it.
+struct DBInfo {
+  std::uint32_t iTranState = 0;
+  std::uint32_t iTranWord = 0;
+  std::uint16_t iReserved = 0;
+};
+
+// Status of a rebuild on the server (reindex, pack, restructure): eight 32-bit values whose
+// last one's low byte is the finished flag.
+struct RebuildStatus {
+  std::uint32_t StartTick = 0;
+  std::uint32_t LastUpdateTick = 0;
+  std::uint32_t TotalRecords = 0;
+  std::uint32_t RecordsRead = 0;
+  std::uint32_t RecordsWritten = 0;
+  std::uint32_t PercentDone = 0;
+  std::uint32_t StatusCode = 0;
+  std::uint32_t Finished = 0;
+};
+
 // Date and time format records.
 struct FMTDate {
   char szDateSeparator[4] = {};

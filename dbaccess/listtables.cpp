@@ -7,7 +7,9 @@
 #include "dbaccess/fieldconv.h"
 #include "dbaccess/session.h"
 #include "dbengine/storage/data_dictionary.h"
+#include "platform/classes/registry.h"
 #include "platform/classes/streams.h"
+#include "platform/classes/stringlist.h"
 
 namespace tw::dbaccess {
 
@@ -39,6 +41,58 @@ DBIResult TBaseDBListTable::GetNextRecord(std::uint32_t, std::uint8_t* Record) {
     return SetResult(DBIERR_NONE);
   }
   return SetResult(DBIERR_EOF);
+}
+
+// ---- TRegDBListTable ------------------------------------------------------------------------
+
+namespace {
+const char* const kAliasesKey = "\\Software\\DevidEreve\\Quarnel\\Aliases";
+}
+
+TRegDBListTable::TRegDBListTable(TTitanCollection* Owner, TBaseSession* Session, const std::string& DbType)
+    : TBaseDBListTable(Owner, Session, DbType) {}
+
+TRegDBListTable::~TRegDBListTable() = default;
+
+DBIResult TRegDBListTable::Open() {
+  FPosition = 0;
+  FNamePosition = 0;
+  FNames.clear();
+  try {
+    TRegistry reg;
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    if (reg.OpenKeyReadOnly(kAliasesKey)) {
+      TStringList names;
+      reg.GetKeyNames(names);
+      for (int i = 0; i < names.Count(); ++i) FNames.push_back(names[i]);
+    }
+  } catch (const std::exception&) {
+    // A settings store that cannot be read lists no registered databases.
+    FNames.clear();
+  }
+  FState = csOpened;
+  return SetResult(DBIERR_NONE);
+}
+
+DBIResult TRegDBListTable::GetNextRecord(std::uint32_t Lock, std::uint8_t* Record) {
+  if (FNamePosition >= FNames.size()) return TBaseDBListTable::GetNextRecord(Lock, Record);
+  const std::string name = FNames[FNamePosition++];
+  DBDesc d;
+  CopyText(d.szName, name, 31);
+  try {
+    TRegistry reg;
+    reg.SetRootKey(HKEY_LOCAL_MACHINE);
+    if (reg.OpenKeyReadOnly(std::string(kAliasesKey) + "\\" + name)) {
+      if (reg.ValueExists("Description")) CopyText(d.szText, reg.ReadString("Description"), 31);
+      if (reg.ValueExists("PhysicalName")) CopyText(d.szPhyName, WithTrailingBackslash(reg.ReadString("PhysicalName")), 260);
+    }
+  } catch (const std::exception&) {
+    // A value of another type reads as absent.
+  }
+  CopyText(d.szDbType, FDbType, 31);
+  if (Record) std::memcpy(Record, &d, sizeof d);
+  FState = csOnRecord;
+  return SetResult(DBIERR_NONE);
 }
 
 // ---- TStreamDBListTable -------------------------------------------------------------------

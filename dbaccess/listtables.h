@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "dbaccess/basetable.h"
 
@@ -34,6 +35,22 @@ class TBaseDBListTable : public TBaseTable {
   std::string FDbType;
   TBaseSession* FSession;
   std::uint32_t FPosition = 0;
+};
+
+// Databases registered under HKEY_LOCAL_MACHINE "\Software\DevidEreve\Quarnel\Aliases", one
+// subkey per alias with the values "Description" and "PhysicalName"; when they are used up,
+// the configuration tree's databases follow.
+class TRegDBListTable : public TBaseDBListTable {
+  TW_CLASS(TRegDBListTable, TBaseDBListTable)
+ public:
+  TRegDBListTable(TTitanCollection* Owner, TBaseSession* Session, const std::string& DbType);
+  ~TRegDBListTable() override;
+  DBIResult Open() override;
+  DBIResult GetNextRecord(std::uint32_t Lock, std::uint8_t* Record) override;
+
+ private:
+  std::vector<std::string> FNames;
+  std::size_t FNamePosition = 0;
 };
 
 // Aliases of the server (request 258): 252-byte entries {alias: short string, 32 bytes;

@@ -11,6 +11,7 @@
 #include "dbaccess/database.h"
 #include "dbaccess/errortext.h"
 #include "dbaccess/listtables.h"
+#include "dbaccess/virteng.h"
 #include "platform/classes/streams.h"
 #include "platform/rtl/win1252.h"
 
@@ -164,8 +165,16 @@ DBIResult TBaseSession::OpenDatabase(const std::string& Name, const std::string&
 }
 
 DBIResult TBaseSession::OpenDatabaseList(TBaseTable*& List) {
+  return OpenListCursor(new TRegDBListTable(&FListCursors, this, ClientString(csDefaultDriver)), List);
+}
+
+DBIResult TBaseSession::OpenListCursor(TBaseTable* Made, TBaseTable*& List) {
   List = nullptr;
-  return NotSupported();
+  SetResult(DBIERR_NOMEMORY);
+  Made->SetTableName("DBLIST");
+  DBIResult r = Made->Open();
+  List = Made;
+  return SetResult(r);
 }
 
 DBIResult TBaseSession::CloseDatabase(hDBIDb& Db) {
@@ -217,6 +226,14 @@ DBIResult TBaseSession::CfgAddRecord(const std::string& Path, std::uint16_t Fiel
   } catch (const std::exception&) {
     return SetResult(DBIERR_INVALIDPARAM);
   }
+  return SetResult(DBIERR_NONE);
+}
+
+DBIResult TBaseSession::CfgModifyRecord(const std::string& Path, const std::uint8_t* Values) {
+  TBaseCfgrecord* n = FindCfgNode(Path);
+  if (!n) return SetResult(DBIERR_RECNOTFOUND);
+  if (!Values) return SetResult(DBIERR_INVALIDPARAM);
+  n->SetValues(Values);
   return SetResult(DBIERR_NONE);
 }
 
@@ -336,24 +353,21 @@ DBIResult TQNClientSession::OpenDatabase(const std::string& Name, const std::str
   Db = 0;
   std::string name = Name.empty() ? OptionalPath : Name;
   DBDesc desc;
+  (void)Type;
   DBIResult r = GetDatabaseDesc(name, desc);
-  if (r != DBIERR_NONE) {
-    // Without the class library's named database components there is no second name to try;
-    // an unknown name stays unknown rather than opening an empty path.
-    (void)Type;
-    return SetResult(r);
+  if (r != DBIERR_NONE && DatabaseAliasLookup()) {
+    // A database component of the data-set classes may name the alias it stands for.
+    if (auto* engine = dynamic_cast<TVirtEng*>(Parent())) engine->SetCurrentSession(this);
+    std::string alias = DatabaseAliasLookup()(name);
+    if (!alias.empty() && !SameTextAnsi(alias, name)) r = GetDatabaseDesc(alias, desc);
   }
+  // An unknown name stays unknown rather than opening an empty path.
+  if (r != DBIERR_NONE) return SetResult(r);
   return CreateDatabase(desc, OpenMode, ShareMode, Password, UserName, Db);
 }
 
 DBIResult TQNClientSession::OpenDatabaseList(TBaseTable*& List) {
-  List = nullptr;
-  SetResult(DBIERR_NOMEMORY);
-  auto* list = new TStreamDBListTable(&FListCursors, this, ClientString(csDefaultDriver));
-  list->SetTableName("DBLIST");
-  DBIResult r = list->Open();
-  List = list;
-  return SetResult(r);
+  return OpenListCursor(new TStreamDBListTable(&FListCursors, this, ClientString(csDefaultDriver)), List);
 }
 
 DBIResult TQNClientSession::CloseDatabase(hDBIDb& Db) {
@@ -393,11 +407,17 @@ std::shared_ptr<TLoginPrompt>& PromptSlot() {
   static std::shared_ptr<TLoginPrompt> p;
   return p;
 }
+TDatabaseAliasLookup& AliasLookupSlot() {
+  static TDatabaseAliasLookup f;
+  return f;
+}
 }  // namespace
 
 void SetClientCommsFactory(TClientCommsFactory Factory) { FactorySlot() = std::move(Factory); }
 const TClientCommsFactory& ClientCommsFactory() { return FactorySlot(); }
 void SetLoginPrompt(std::shared_ptr<TLoginPrompt> Prompt) { PromptSlot() = std::move(Prompt); }
+void SetDatabaseAliasLookup(TDatabaseAliasLookup Lookup) { AliasLookupSlot() = std::move(Lookup); }
+const TDatabaseAliasLookup& DatabaseAliasLookup() { return AliasLookupSlot(); }
 TLoginPrompt* LoginPrompt() { return PromptSlot().get(); }
 TSessionDefaults& SessionDefaults() {
   static TSessionDefaults d;

@@ -70,12 +70,16 @@ class TBaseSession : public TBapiListItem {
                                  const std::uint8_t* Values);
   virtual DBIResult CfgGetRecord(const std::string& Path, std::uint16_t& FieldCount, FLDDesc* Fields,
                                  std::uint8_t* Values);
+  // Stores new values (the node's record size) into the node of that path.
+  virtual DBIResult CfgModifyRecord(const std::string& Path, const std::uint8_t* Values);
   virtual DBIResult CfgDropRecord(const std::string& Path);
   DBIResult SetPrivateDir(const std::string& Dir);
   // Sum of the cursors of the session's databases.
   std::uint16_t CursorCount();
 
  protected:
+  // Names a database list "DBLIST", opens it and hands it out (kept among the list cursors).
+  DBIResult OpenListCursor(TBaseTable* Made, TBaseTable*& List);
   std::int16_t FLockWait = 0;
   TTitanCollection FDatabases;
   TTitanCollection FDescCache;

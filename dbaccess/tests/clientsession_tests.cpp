@@ -1,5 +1,6 @@
 // The client session, database and table against a stand-in server that answers the requests
 // the transit list needs: open, search by key, read the memo.
+#include <algorithm>
 #include <map>
 
 #include "dbaccess/clienttable.h"
@@ -78,7 +79,19 @@ class StandInServer : public TClientComms {
         Out.assign(4, 0);
         PutU32(Out.data(), 0, 3);
         return DBIERR_NONE;
-      case 257: case 1794: case 1798: case 1792: return DBIERR_NONE;
+      case 257: case 1794: case 1798: return DBIERR_NONE;
+      case 1792:
+        position = -1;
+        return DBIERR_NONE;
+      case 2049:
+        if (position + 1 >= static_cast<int>(records.size())) return DBIERR_EOF;
+        ++position;
+        [[fallthrough]];
+      case 2048:
+        if (position < 0 || position >= static_cast<int>(records.size())) return DBIERR_NOCURRREC;
+        Out = records[static_cast<std::size_t>(position)];
+        Out.resize(u32(4));
+        return DBIERR_NONE;
       case 1024:
         Out.assign(4, 0);
         PutU32(Out.data(), 0, 55);
@@ -162,6 +175,7 @@ class StandInServer : public TClientComms {
   int lastCommitByte = -1;
   bool attached = false;
   int openCount = 0;
+  int position = -1;
 };
 
 class ScriptedPrompt : public TLoginPrompt {
@@ -189,6 +203,12 @@ class ClientSession : public AccessTest {
     owned = raw;
     SetClientCommsFactory([raw](const std::string&) { return std::unique_ptr<TClientComms>(raw); });
     return raw;
+  }
+  // The engine, the folder database "/data/" and a table in it.
+  void OpenFolderTable(const char* Table, hDBIDb& Db, hDBICur& Cursor) {
+    ASSERT_EQ(DbiInit(nullptr), DBIERR_NONE);
+    ASSERT_EQ(DbiOpenDatabase("/data/", nullptr, 0, 0, nullptr, 0, nullptr, nullptr, Db), DBIERR_NONE);
+    ASSERT_EQ(DbiOpenTable(Db, Table, nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, Cursor), DBIERR_NONE);
   }
   StandInServer* owned = nullptr;
 };
@@ -320,12 +340,9 @@ TEST_F(ClientSession, TransitLookupFindsTheRecordByKeyAndReadsItsMemo) {
 
 TEST_F(ClientSession, StateChecksAnswerWithoutRequests) {
   StandInServer* server = Install();
-  ASSERT_EQ(DbiInit(nullptr), DBIERR_NONE);
   hDBIDb db = 0;
-  ASSERT_EQ(DbiOpenDatabase("/data/", nullptr, 0, 0, nullptr, 0, nullptr, nullptr, db), DBIERR_NONE);
   hDBICur cur = 0;
-  ASSERT_EQ(DbiOpenTable(db, "/data/Messages.QND", nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, cur),
-            DBIERR_NONE);
+  OpenFolderTable("/data/Messages.QND", db, cur);
   std::vector<std::uint8_t> record(512);
   std::size_t before = server->requests.size();
   EXPECT_EQ(DbiGetRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NOCURRREC);
@@ -371,6 +388,59 @@ TEST_F(ClientSession, TransactionsAliasesAndTableNamesInRequests) {
   database->SetServerId(-1);
   EXPECT_EQ(DbiCloseDatabase(db), DBIERR_INVALIDHNDL);
   EXPECT_NE(TBapiListItem::FromHandle(db), nullptr);
+}
+
+TEST_F(ClientSession, AStepReadsTheRecordOnceUnlessALockIsAskedFor) {
+  StandInServer* server = Install();
+  hDBIDb db = 0;
+  hDBICur cur = 0;
+  OpenFolderTable("Interprt", db, cur);
+  CURProps props;
+  DbiGetCursorProps(cur, props);
+  std::vector<std::uint8_t> record(props.iRecBufSize);
+  for (const char* lang : {"ENG", "DEU"}) {
+    DbiInitRecord(cur, record.data());
+    PutText(cur, record.data(), 1, lang);
+    ASSERT_EQ(DbiInsertRecord(cur, dbiNOLOCK, record.data()), DBIERR_NONE);
+  }
+  ASSERT_EQ(DbiSetToBegin(cur), DBIERR_NONE);
+  auto sentSince = [&](std::size_t From) {
+    return std::vector<std::uint32_t>(server->requests.begin() + static_cast<std::ptrdiff_t>(From), server->requests.end());
+  };
+  char lang[8] = {};
+  bool blank = true;
+  std::size_t before = server->requests.size();
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
+  EXPECT_EQ(sentSince(before), (std::vector<std::uint32_t>{2049}));
+  DbiGetField(cur, 1, record.data(), reinterpret_cast<std::uint8_t*>(lang), blank);
+  EXPECT_STREQ(lang, "ENG");
+  before = server->requests.size();
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiWRITELOCK, record.data(), nullptr), DBIERR_NONE);
+  EXPECT_EQ(sentSince(before), (std::vector<std::uint32_t>{2049, 2048}));
+  DbiGetField(cur, 1, record.data(), reinterpret_cast<std::uint8_t*>(lang), blank);
+  EXPECT_STREQ(lang, "DEU");
+  EXPECT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_EOF);
+}
+
+TEST_F(ClientSession, ADatabaseComponentsNameIsOpenedUnderItsAlias) {
+  StandInServer* server = Install();
+  ASSERT_EQ(DbiInit(nullptr), DBIERR_NONE);
+  hDBIDb db = 0;
+  EXPECT_EQ(DbiOpenDatabase("TextDB", nullptr, 0, 0, nullptr, 0, nullptr, nullptr, db), DBIERR_UNKNOWNDB);
+  std::vector<std::string> asked;
+  SetDatabaseAliasLookup([&asked](const std::string& Name) {
+    asked.push_back(Name);
+    return Name == "TextDB" ? std::string("tidewell") : std::string();
+  });
+  ASSERT_EQ(DbiOpenDatabase("TextDB", nullptr, 0, 0, nullptr, 0, nullptr, nullptr, db), DBIERR_NONE);
+  EXPECT_EQ(server->lastOpenPath, "/opt/tidewell/");
+  // A component without an alias leaves the name unknown; no empty path is opened.
+  std::size_t before = server->requests.size();
+  hDBIDb other = 0;
+  EXPECT_EQ(DbiOpenDatabase("Nameless", nullptr, 0, 0, nullptr, 0, nullptr, nullptr, other), DBIERR_UNKNOWNDB);
+  EXPECT_EQ(other, 0u);
+  EXPECT_EQ(std::count(server->requests.begin() + static_cast<std::ptrdiff_t>(before), server->requests.end(), 261u), 0);
+  EXPECT_EQ(asked, (std::vector<std::string>{"TextDB", "Nameless"}));
 }
 
 }  // namespace

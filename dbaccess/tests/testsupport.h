@@ -29,12 +29,14 @@ class AccessTest : public ::testing::Test {
     });
     SetClientCommsFactory(nullptr);
     SetLoginPrompt(nullptr);
+    SetDatabaseAliasLookup(nullptr);
     SessionDefaults() = TSessionDefaults{};
   }
   void TearDown() override {
     DbiExit();
     SetClientCommsFactory(nullptr);
     SetLoginPrompt(nullptr);
+    SetDatabaseAliasLookup(nullptr);
     SetEngineMessageBox(nullptr);
   }
   std::vector<ShownBox> Boxes;
