@@ -33,9 +33,8 @@ TFkAttachedButton::~TFkAttachedButton() { Unhook(); }
 
 void TFkAttachedButton::SetAttachedControl(TWinControl* c) {
   if (c == attached_) return;
-  Unhook();
-  if (attached_ != nullptr) attached_->RemoveFreeNotification(this);
-  attached_ = nullptr;
+  // A control that another button or spinner holds is refused before anything changes, so the
+  // button keeps its present attachment.
   if (c != nullptr && !ComponentState().Contains(TComponentStateFlag::csLoading) && c->HandleAllocated()) {
     if (LRESULT other = c->Perform(FK_ATTACHQUERY, 0, 0); other != 0) {
       std::string name = reinterpret_cast<TComponent*>(other)->Name();
@@ -49,6 +48,8 @@ void TFkAttachedButton::SetAttachedControl(TWinControl* c) {
       throw EFkException(text);
     }
   }
+  Unhook();
+  if (attached_ != nullptr) attached_->RemoveFreeNotification(this);
   attached_ = c;
   if (c != nullptr) c->FreeNotification(this);
   if (HandleAllocated()) RecreateWnd();

@@ -4,9 +4,14 @@
 #include <cmath>
 #include <limits>
 
+#include "entry/fkrangeraw.h"
 #include "entry/fkstrings.h"
 #include "entry/strres/fkstrres.h"
+#include "platform/classes/filer.h"
+#include "platform/classes/streams.h"
 #include "platform/forms/forms.h"
+#include "platform/forms/menus/menus.h"
+#include "platform/forms/stdctrls/measure.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/win1252.h"
 
@@ -20,6 +25,7 @@ TW_PUBLISHED(TFkBaseEntryField,
              Prop("AutoSelect", &TFkBaseEntryField::AutoSelect),
              Prop("AutoSize", &TFkBaseEntryField::AutoSize, &TFkBaseEntryField::SetAutoSize),
              Prop("BeepOnError", &TFkBaseEntryField::BeepOnError),
+             Prop("BorderStyle", &TFkBaseEntryField::BorderStyle, &TFkBaseEntryField::SetBorderStyle),
              Prop("CaretIns", &TFkBaseEntryField::CaretIns),
              Prop("CaretOvr", &TFkBaseEntryField::CaretOvr),
              Prop("CaretToEnd", &TFkBaseEntryField::CaretToEnd, &TFkBaseEntryField::SetCaretToEnd),
@@ -40,7 +46,7 @@ TW_PUBLISHED(TFkBaseEntryField,
              Prop("RangeHi", &TFkBaseEntryField::RangeHi, &TFkBaseEntryField::SetRangeHi),
              Prop("RangeLo", &TFkBaseEntryField::RangeLo, &TFkBaseEntryField::SetRangeLo),
              Prop("ReadOnly", &TFkBaseEntryField::ReadOnly),
-             Prop("RightAlign", &TFkBaseEntryField::RightAlign),
+             Prop("RightAlign", &TFkBaseEntryField::RightAlign, &TFkBaseEntryField::SetRightAlign),
              Prop("RightJustify", &TFkBaseEntryField::RightJustify, &TFkBaseEntryField::SetRightJustify),
              Prop("SoftValidation", &TFkBaseEntryField::SoftValidation),
              Prop("StripLiterals", &TFkBaseEntryField::StripLiterals, &TFkBaseEntryField::SetStripLiterals),
@@ -147,7 +153,10 @@ TW_MESSAGE_MAP(TFkBaseEntryField,
                tw::OnMessage<TFkBaseEntryField, &TFkBaseEntryField::FKErrorReport>(FK_ERRORREPORT),
                tw::OnMessage<TFkBaseEntryField, &TFkBaseEntryField::FKGetDataSize>(FK_GETDATASIZE),
                tw::OnMessage<TFkBaseEntryField, &TFkBaseEntryField::FKFocusMove>(FK_FOCUSMOVE),
-               tw::OnMessage<TFkBaseEntryField, &TFkBaseEntryField::CMFontChanged>(CM_FONTCHANGED));
+               tw::OnMessage<TFkBaseEntryField, &TFkBaseEntryField::CMFontChanged>(CM_FONTCHANGED),
+               tw::OnMessage<TFkBaseEntryField, &TFkBaseEntryField::WMRButtonUp>(WM_RBUTTONUP),
+               tw::OnMessage<TFkBaseEntryField, &TFkBaseEntryField::CMCtl3DChanged>(CM_CTL3DCHANGED),
+               tw::OnMessage<TFkBaseEntryField, &TFkBaseEntryField::CMEnabledChanged>(CM_ENABLEDCHANGED));
 
 TFkBaseEntryField::TFkBaseEntryField(TComponent* owner)
     : TFkBase(owner),
@@ -181,6 +190,51 @@ void TFkBaseEntryField::SetDecimalPlaces(std::uint8_t v) {
   if (v == decimalPlaces_) return;
   decimalPlaces_ = v;
   if (HandleAllocated()) RecreateWnd();
+}
+
+void TFkBaseEntryField::AssignOptions(const TFkBaseEntryField* o) {
+  AutoAdvanceChar = o->AutoAdvanceChar;
+  AutoAdvanceLeftRight = o->AutoAdvanceLeftRight;
+  SetAutoAdvanceUpDown(o->AutoAdvanceUpDown());
+  SetArrowIncDec(o->ArrowIncDec());
+  AutoSelect = o->AutoSelect;
+  SetAutoSize(o->AutoSize());
+  BeepOnError = o->BeepOnError;
+  SetBorderStyle(o->BorderStyle());
+  SetCaretToEnd(o->CaretToEnd());
+  ErrorColors()->Assign(o->ErrorColors());
+  HighlightColors()->Assign(o->HighlightColors());
+  DisabledColors()->Assign(o->DisabledColors());
+  SetDecimalPlaces(o->DecimalPlaces());
+  SetForceInsert(o->ForceInsert());
+  SetForceOvertype(o->ForceOvertype());
+  InputRequired = o->InputRequired;
+  SetInsertPushes(o->InsertPushes());
+  SetMaxLength(o->MaxLength());
+  PadChar = o->PadChar;
+  SetPasswordChar(o->PasswordChar());
+  SetPasswordMode(o->PasswordMode());
+  ReadOnly = o->ReadOnly;
+  SoftValidation = o->SoftValidation;
+  SetTextMargin(o->TextMargin());
+  SetTrimBlanks(o->TrimBlanks());
+  Uninitialized = o->Uninitialized;
+  ZeroDisplay = o->ZeroDisplay;
+}
+
+void TFkBaseEntryField::SetBorderStyle(TBorderStyle v) {
+  if (v == borderStyle_) return;
+  borderStyle_ = v;
+  if (HandleAllocated()) RecreateWnd();
+  UpdateTopMargin();
+  Invalidate();
+}
+
+void TFkBaseEntryField::SetRightAlign(bool v) {
+  if (v == rightAlign_) return;
+  rightAlign_ = v;
+  if (focused_) UpdateCaretAndScroll(false);
+  Invalidate();
 }
 
 void TFkBaseEntryField::SetMaxLength(std::uint16_t v) {
@@ -479,14 +533,44 @@ void TFkBaseEntryField::SetRangeLo(const std::string& text) {
 
 void TFkBaseEntryField::Loaded() {
   TFkBase::Loaded();
-  // The texts are parsed once the data type and mask they belong to have been read; a text
-  // that does not fit them keeps the type's default limit.
-  TFkValue v;
-  if (!pendingRangeLo_.empty() && RangeTextToValue(pendingRangeLo_, v)) rangeLo_ = v;
-  if (!pendingRangeHi_.empty() && RangeTextToValue(pendingRangeHi_, v)) rangeHi_ = v;
-  pendingRangeHi_.clear();
-  pendingRangeLo_.clear();
+  // The limits are decoded once the data type and mask they belong to have been read.  A raw
+  // limit wins over its text; a text is taken only where no raw limit was stored; a limit that
+  // does not fit the type keeps the type's default.
+  const T t = DataTypeCode();
+  auto apply = [&](std::string& raw, std::string& text, TFkValue& limit) {
+    TFkValue v;
+    if (!raw.empty()) {
+      if (HasRawRange(t) && RawToRange(t, raw, v)) limit = v;
+    } else if (!text.empty() && RangeTextToValue(text, v)) {
+      limit = v;
+    }
+    raw.clear();
+    text.clear();
+  };
+  apply(pendingRawLo_, pendingRangeLo_, rangeLo_);
+  apply(pendingRawHi_, pendingRangeHi_, rangeHi_);
   ResetOptions();
+}
+
+void TFkBaseEntryField::DefineProperties(TFiler* filer) {
+  TFkBase::DefineProperties(filer);
+  const bool stored = HasRawRange(DataTypeCode());
+  auto reader = [](std::string& slot) {
+    return [&slot](TStream& stream) {
+      std::string bytes(static_cast<std::size_t>(stream.Size()), '\0');
+      if (!bytes.empty()) stream.ReadBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+      if (bytes.size() != kRawRangeSize) throw EReadError("Invalid property value");
+      slot = bytes;
+    };
+  };
+  auto writer = [](const TFkBaseEntryField* field, const TFkValue& limit) {
+    return [field, &limit](TStream& stream) {
+      const std::string bytes = RangeToRaw(field->DataTypeCode(), limit);
+      stream.WriteBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    };
+  };
+  filer->DefineBinaryProperty("RangeHigh", reader(pendingRawHi_), writer(this, rangeHi_), stored);
+  filer->DefineBinaryProperty("RangeLow", reader(pendingRawLo_), writer(this, rangeLo_), stored);
 }
 
 // ---- transfer, validation and the error report
@@ -616,6 +700,8 @@ void TFkBaseEntryField::CreateWnd() {
   ResetOptions();
   Canvas()->Font()->Assign(Font());
   AdjustHeight();
+  UpdateTopMargin();
+  rightAlignedNow_ = false;
 }
 
 void TFkBaseEntryField::SetEditText(const std::string& text) {
@@ -829,6 +915,40 @@ void TFkBaseEntryField::CMDialogChar(TMessage& msg) {
   InheritedMessage(TFkBaseEntryField::StaticClass(), msg);
 }
 
+// ---- context menu
+
+TPopupMenu* TFkBaseEntryField::CreateContextMenu() {
+  auto menu = std::make_unique<TPopupMenu>(nullptr);
+  const bool selection = selEnd_ > selStart_;
+  auto add = [&](const char* caption, bool enabled, void (TFkBaseEntryField::*action)()) {
+    auto* item = new TMenuItem(menu.get());  // freed with the menu
+    item->SetCaption(caption);
+    item->SetEnabled(enabled);
+    if (action != nullptr) item->OnClick = [this, action](TObject*) { (this->*action)(); };
+    menu->Items()->Add(item);
+  };
+  add("&Restore", modified_, &TFkBaseEntryField::Restore);
+  add("-", true, nullptr);
+  add("Cu&t", selection, &TFkBaseEntryField::CutToClipboard);
+  add("&Copy", selection, &TFkBaseEntryField::CopyToClipboard);
+  add("&Paste", IsClipboardFormatAvailable(CF_TEXT), &TFkBaseEntryField::PasteFromClipboard);
+  add("&Delete", selection, &TFkBaseEntryField::ClearSelection);
+  add("-", true, nullptr);
+  add("Select &All", SelectionLength() < static_cast<int>(editText_.size()), &TFkBaseEntryField::SelectAll);
+  return menu.release();
+}
+
+void TFkBaseEntryField::WMRButtonUp(TMessage& msg) {
+  if (!focused_ && CanFocus()) SetFocus();
+  InheritedMessage(TFkBaseEntryField::StaticClass(), msg);
+  if (PopupMenu() != nullptr || !HandleAllocated()) return;
+  const TPoint at = ClientToScreen(Point(static_cast<std::int16_t>(msg.LParam & 0xFFFF),
+                                         static_cast<std::int16_t>((msg.LParam >> 16) & 0xFFFF)));
+  std::unique_ptr<TPopupMenu> menu(CreateContextMenu());
+  menu->Popup(at.X, at.Y);
+  Application()->ProcessMessages();
+}
+
 // ---- selection, caret and clipboard helpers
 
 void TFkBaseEntryField::SetSelection(int start, int end) {
@@ -851,14 +971,45 @@ void TFkBaseEntryField::MoveCaretBy(int count) {
   for (int i = 0; i < std::abs(count); ++i) PerformCommand(m, count > 0 ? ccRight : ccLeft);
 }
 
-int TFkBaseEntryField::PositionAt(int x) const {
+int TFkBaseEntryField::FrameWidth() const {
+  if (borderStyle_ == TBorderStyle::bsNone) return 0;
+  return Ctl3D() ? 2 : 1;
+}
+
+int TFkBaseEntryField::TextAreaLeft() const { return FrameWidth() + textMargin_; }
+
+int TFkBaseEntryField::TextAreaRight() const { return ClientWidth() - FrameWidth() - textMargin_; }
+
+int TFkBaseEntryField::LayoutText(const std::string& shown) {
+  // The whole text is laid out from the right when it fits between the margins.
+  const TCanvas* cv = Canvas();
+  rightAlignedNow_ = false;
+  if (rightAlign_) {
+    const int whole = cv->TextWidth(shown);
+    if (whole < TextAreaRight() - TextAreaLeft() - 1) {
+      rightAlignedNow_ = true;
+      scroll_ = 0;
+      return TextAreaRight() - whole;
+    }
+  }
+  return TextAreaLeft();
+}
+
+int TFkBaseEntryField::PositionAt(int x) {
   std::string shown = GetDisplayText();
-  int pos = scroll_;
-  int left = textMargin_;
+  const int left = LayoutText(shown);
+  if (x < TextAreaLeft() && scroll_ > 0 && !rightAlignedNow_) {
+    // Left of the text a scrolled field scrolls back by the distance in character widths.
+    const int avg = std::max(1, Canvas()->GetTextMetrics().tmAveCharWidth);
+    scroll_ = std::max(0, scroll_ - (TextAreaLeft() - x + avg - 1) / avg);
+    Invalidate();
+  }
+  int pos = rightAlignedNow_ ? 0 : scroll_;
+  int at = left;
   while (pos < static_cast<int>(shown.size())) {
     int w = Canvas()->TextWidth(std::string_view(shown).substr(static_cast<std::size_t>(pos), 1));
-    if (x < left + w / 2) break;
-    left += w;
+    if (x < at + w / 2) break;
+    at += w;
     ++pos;
   }
   return pos;
@@ -878,14 +1029,17 @@ bool TFkBaseEntryField::UpdateCaretAndScroll(bool caretMoved) {
     }
   }
   std::string shown = GetDisplayText();
-  int avail = ClientWidth() - textMargin_ - 1;
+  const int oldScroll = scroll_;
+  const int left = LayoutText(shown);
+  if (scroll_ != oldScroll) repaint = true;
+  const int avail = TextAreaRight() - TextAreaLeft() - 1;
   auto width = [&](int from, int to) {
     if (to <= from) return 0;
     to = std::min(to, static_cast<int>(shown.size()));
     from = std::min(from, to);
     return Canvas()->TextWidth(std::string_view(shown).substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from)));
   };
-  while (caretMoved && scroll_ < caret_ && width(scroll_, caret_) >= avail) {
+  while (!rightAlignedNow_ && caretMoved && scroll_ < caret_ && width(scroll_, caret_) >= avail) {
     ++scroll_;
     repaint = true;
   }
@@ -895,7 +1049,20 @@ bool TFkBaseEntryField::UpdateCaretAndScroll(bool caretMoved) {
   carets_->SetInsertMode(insertMode_);
   if (!carets_->Linked()) carets_->Link(Handle(), cw, h);
   else carets_->SetCell(cw, h);
-  carets_->SetPosition(textMargin_ + width(scroll_, caret_), std::max(0, (ClientHeight() - h) / 2));
+  int x;
+  if (rightAlignedNow_) {
+    // Mirrored from the right edge; wide carets stand one pixel further left so that they
+    // stay inside the text area at its end.
+    x = TextAreaRight() - width(caret_, static_cast<int>(shown.size()));
+    const TFkCaret* c = insertMode_ ? carets_->InsertCaret() : carets_->OverwriteCaret();
+    const TFkCaretShape shape = c->Shape();
+    if (shape == TFkCaretShape::csBlock || shape == TFkCaretShape::csHalfBlock ||
+        shape == TFkCaretShape::csHorzLine || c->CaretWidth() > 4)
+      --x;
+  } else {
+    x = left + width(scroll_, caret_);
+  }
+  carets_->SetPosition(x, std::max(0, FrameWidth() + topMargin_));
   if (repaint) Invalidate();
   return repaint;
 }
@@ -956,6 +1123,17 @@ void TFkBaseEntryField::WMSetFocus(TMessage& msg) {
   focused_ = true;
   TFkController* c = Controller();
   if (c != nullptr) c->EntryCommands()->ResetState();
+  const HWND lost = static_cast<HWND>(msg.WParam);
+  if (returning_ && lost != 0 && IsWindow(lost) && lost != Handle()) {
+    // Coming back after an error (or from another window): the control the mouse was pressed
+    // on lets go of it, so that the release does not click it.
+    SendMessage(lost, WM_CANCELMODE, 0, 0);
+    POINT p{};
+    GetCursorPos(&p);
+    ::tw::ScreenToClient(lost, &p);
+    SendMessage(lost, WM_LBUTTONUP, 0, static_cast<LPARAM>((p.X & 0xFFFF) | ((p.Y & 0xFFFF) << 16)));
+    if (TCustomForm* f = GetParentForm(this); f != nullptr && f->ActiveControl() != this) f->SetActiveControl(this);
+  }
   if (!forceInsert_ && !forceOvertype_ && c != nullptr) insertMode_ = c->InsertMode;
   bool select = false, moved = false;
   bool otherError = c != nullptr && c->ErrorPending && LastError == 0;
@@ -1065,8 +1243,22 @@ void TFkBaseEntryField::AdjustHeight() {
 void TFkBaseEntryField::SetBounds(int left, int top, int width, int height) {
   if (height != Height() && autoSize_ && !adjusting_ && !Loading() && windowReady_) autoSize_ = false;
   TFkBase::SetBounds(left, top, width, height);
+  UpdateTopMargin();
   if (focused_) UpdateCaretAndScroll(false);
   Invalidate();
+}
+
+void TFkBaseEntryField::UpdateTopMargin() {
+  if (!HandleAllocated()) {
+    topMargin_ = 0;
+    return;
+  }
+  const TFont systemFont;
+  const int systemHeight = MeasureCanvas(&systemFont)->TextHeight("Xy");
+  const int fieldHeight = MeasureCanvas(Font())->TextHeight("Xy");
+  // The controls of this window system are drawn in the 3-D style; the text offset is
+  // measured from the inside of the frame the field draws.
+  topMargin_ = TextTopMargin(fieldHeight, systemHeight, borderStyle_ != TBorderStyle::bsNone, Height(), Ctl3D(), true);
 }
 
 void TFkBaseEntryField::CMFontChanged(TMessage& msg) {
@@ -1074,13 +1266,29 @@ void TFkBaseEntryField::CMFontChanged(TMessage& msg) {
   if (Loading() || !HandleAllocated()) return;
   Canvas()->Font()->Assign(Font());
   AdjustHeight();
+  UpdateTopMargin();
   if (focused_) UpdateCaretAndScroll(false);
+}
+
+void TFkBaseEntryField::CMCtl3DChanged(TMessage& msg) {
+  if (!Loading() && HandleAllocated()) {
+    AdjustHeight();
+    UpdateTopMargin();
+  }
+  InheritedMessage(TFkBaseEntryField::StaticClass(), msg);
+  Invalidate();
+}
+
+void TFkBaseEntryField::CMEnabledChanged(TMessage& msg) {
+  InheritedMessage(TFkBaseEntryField::StaticClass(), msg);
+  Invalidate();
 }
 
 void TFkBaseEntryField::Paint() {
   TCanvas* cv = Canvas();
-  TRect r = ClientRect();
-  std::string shown = GetDisplayText();
+  const TRect r = ClientRect();
+  const bool designing = ComponentState().Contains(TComponentStateFlag::csDesigning);
+  std::string shown = designing ? (mask_.size() == 1 ? std::string(maxLength_, mask_[0]) : mask_) : GetDisplayText();
   TColor back = Color(), text = Font()->Color();
   if (!Enabled()) {
     back = disabledColors_->BackColor();
@@ -1092,30 +1300,40 @@ void TFkBaseEntryField::Paint() {
   cv->Brush()->SetColor(back);
   cv->FillRect(r);
   cv->Font()->Assign(Font());
-  int x = textMargin_;
-  int y = std::max(0, (r.Height() - cv->TextHeight("Xy")) / 2);
-  for (int i = scroll_; i < static_cast<int>(shown.size()); ++i) {
+  const int frame = FrameWidth();
+  const int left = LayoutText(shown);
+  const int from = rightAlignedNow_ ? 0 : std::min(scroll_, static_cast<int>(shown.size()));
+  const int y = frame + topMargin_;
+  // The text area lies inside the frame; the runs are clipped to it.
+  const TRect area = Rect(frame, frame, r.Right - frame, r.Bottom - frame);
+  int x = left;
+  for (int i = from; i < static_cast<int>(shown.size()) && x < area.Right; ++i) {
     std::string ch = shown.substr(static_cast<std::size_t>(i), 1);
-    bool selected = focused_ && i >= selStart_ && i < selEnd_;
+    bool selected = focused_ && !designing && i >= selStart_ && i < selEnd_;
     auto e = static_cast<unsigned char>(editText_.size() > static_cast<std::size_t>(i) ? editText_[static_cast<std::size_t>(i)] : ' ');
     cv->Brush()->SetColor(selected ? highlightColors_->BackColor() : back);
     cv->Font()->SetColor(selected ? highlightColors_->TextColor() : (e >= 1 && e <= 31 ? ControlCharColor : text));
     int w = cv->TextWidth(ch);
-    cv->TextRect(Rect(x, r.Top, x + w, r.Bottom), x, y, ch);
+    TRect cell = Rect(std::max(x, area.Left), area.Top, std::min(x + w, area.Right), area.Bottom);
+    if (cell.Right > cell.Left) cv->TextRect(cell, x, y, ch);
     x += w;
-    if (x > r.Right) break;
   }
-  // The sunken frame of a single border, drawn over the text's edges.
-  auto line = [cv](TColor c, int x1, int y1, int x2, int y2, int x3, int y3) {
-    cv->Pen()->SetColor(c);
-    cv->MoveTo(x1, y1);
-    cv->LineTo(x2, y2);
-    cv->LineTo(x3, y3);
-  };
-  line(clBtnShadow, 0, r.Bottom - 1, 0, 0, r.Right - 1, 0);
-  line(clBtnHighlight, r.Right - 1, 0, r.Right - 1, r.Bottom - 1, -1, r.Bottom - 1);
-  line(cl3DDkShadow, 1, r.Bottom - 2, 1, 1, r.Right - 2, 1);
-  line(clBtnFace, r.Right - 2, 1, r.Right - 2, r.Bottom - 2, 0, r.Bottom - 2);
+  if (frame == 2) {
+    // The sunken 3-D frame.
+    auto line = [cv](TColor c, int x1, int y1, int x2, int y2, int x3, int y3) {
+      cv->Pen()->SetColor(c);
+      cv->MoveTo(x1, y1);
+      cv->LineTo(x2, y2);
+      cv->LineTo(x3, y3);
+    };
+    line(clBtnShadow, 0, r.Bottom - 1, 0, 0, r.Right - 1, 0);
+    line(clBtnHighlight, r.Right - 1, 0, r.Right - 1, r.Bottom - 1, -1, r.Bottom - 1);
+    line(cl3DDkShadow, 1, r.Bottom - 2, 1, 1, r.Right - 2, 1);
+    line(clBtnFace, r.Right - 2, 1, r.Right - 2, r.Bottom - 2, 0, r.Bottom - 2);
+  } else if (frame == 1) {
+    cv->Brush()->SetColor(clWindowFrame);
+    cv->FrameRect(r);
+  }
 }
 
 }  // namespace tw::entry

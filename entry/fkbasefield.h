@@ -17,7 +17,13 @@
 #include "entry/fkexcept.h"
 #include "entry/fkintl.h"
 #include "entry/fkuserdata.h"
+#include "entry/fkvalue.h"
+#include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/rtl/datetime.h"
+
+namespace tw {
+class TPopupMenu;
+}
 
 namespace tw::entry {
 
@@ -33,14 +39,6 @@ constexpr std::uint16_t ecUserFirst = 32768;
 
 enum class TZeroDisplay : std::uint8_t { zdShow, zdHide, zdHideUntilModified };
 TW_ENUM_NAMES(TZeroDisplay, "zdShow", "zdHide", "zdHideUntilModified");
-
-// A typed value of any data type: integers, characters, Booleans, day numbers and seconds in
-// Int, floats in Real, strings in Str.
-struct TFkValue {
-  std::int64_t Int = 0;
-  double Real = 0;
-  std::string Str;
-};
 
 using TValidationErrorEvent = std::function<void(TObject* Sender, std::uint16_t ErrorCode, const std::string& ErrorMsg)>;
 using TUserCommandEvent = std::function<void(TObject* Sender, std::uint16_t Command)>;
@@ -72,6 +70,9 @@ class TFkBaseEntryField : public TFkBase {
   virtual void AdjustHeight();
   void SetBounds(int left, int top, int width, int height) override;
   bool BeepOnError = true;
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  // A change recreates the window.
+  void SetBorderStyle(TBorderStyle v);
   bool CaretToEnd() const { return caretToEnd_; }
   void SetCaretToEnd(bool v) { caretToEnd_ = v; OptionsChanged(); }
   TColor ControlCharColor = clRed;
@@ -101,7 +102,8 @@ class TFkBaseEntryField : public TFkBase {
   bool PasswordMode() const { return passwordMode_; }
   void SetPasswordMode(bool v) { passwordMode_ = v; Invalidate(); }
   bool ReadOnly = false;
-  bool RightAlign = false;
+  bool RightAlign() const { return rightAlign_; }
+  void SetRightAlign(bool v);
   bool RightJustify() const { return rightJustify_; }
   void SetRightJustify(bool v);
   bool SoftValidation = false;
@@ -198,9 +200,30 @@ class TFkBaseEntryField : public TFkBase {
   void FocusPreviousControl();
   void IncreaseValue(bool wrap, double delta);
   void DecreaseValue(bool wrap, double delta);
-  // The edit-text position under a client x coordinate.
-  int PositionAt(int x) const;
+  // The edit-text position under a client x coordinate.  Left of the text area a scrolled
+  // field first scrolls back by the distance in average character widths.
+  int PositionAt(int x);
   bool InsertMode() const { return insertMode_; }
+
+  // Layout of the text: the vertical offset of the text inside the frame (from the font, the
+  // border, the height and the 3-D look), whether the last layout put the text against the
+  // right edge, and the left and right ends of the text area in client pixels.
+  int TopMargin() const { return topMargin_; }
+  bool RightAlignedNow() const { return rightAlignedNow_; }
+  int TextAreaLeft() const;
+  int TextAreaRight() const;
+  // The width of the frame drawn inside the client area: 2 for a 3-D single border, 1 for a
+  // flat one, 0 without a border.
+  int FrameWidth() const;
+
+  // The field's own right-click menu (Restore, Cut, Copy, Paste, Delete, Select All), enabled
+  // by the field's state; the caller owns it.  A right click shows it unless the field has a
+  // PopupMenu of its own.
+  TPopupMenu* CreateContextMenu();
+
+  // The raw range limits as stored in form resources: the limit in the byte layout of the data
+  // type, 10 bytes.
+  void DefineProperties(TFiler* filer) override;
 
  protected:
   void CreateWnd() override;
@@ -212,6 +235,8 @@ class TFkBaseEntryField : public TFkBase {
   void DoOnUserCommand(std::uint16_t command) { FireEvent(OnUserCommand, this, command); }
   void DoOnUserValidation(std::uint16_t& code);
   void OptionsChanged();
+  // Copies the options the field classes share, each through its setter (Assign).
+  void AssignOptions(const TFkBaseEntryField* o);
   void Beep();
   bool Loading() const { return ComponentState().Contains(TComponentStateFlag::csLoading); }
   void MarkModified() { modified_ = modifiedSinceSet_ = true; }
@@ -244,6 +269,14 @@ class TFkBaseEntryField : public TFkBase {
   void FKGetDataSize(TMessage& msg);
   void FKFocusMove(TMessage& msg);
   void CMFontChanged(TMessage& msg);
+  void WMRButtonUp(TMessage& msg);
+  void CMCtl3DChanged(TMessage& msg);
+  void CMEnabledChanged(TMessage& msg);
+  // Recomputes the top margin from the font, border, height and 3-D look.
+  void UpdateTopMargin();
+  // Decides the layout of the display text: from the right when RightAlign is on and the
+  // whole text fits; returns the x of the first shown character.
+  int LayoutText(const std::string& shown);
 
   void DispatchCommand(TMessage& msg, std::uint16_t command);
   void CopySelection();
@@ -263,6 +296,8 @@ class TFkBaseEntryField : public TFkBase {
   TFkValue rangeLo_;
   std::unique_ptr<std::string> savedText_;
   std::string pendingRangeHi_, pendingRangeLo_;
+  // Raw limits read from a form resource, decoded by the data type once loading is done.
+  std::string pendingRawHi_, pendingRawLo_;
   TFkIntlSup* intl_;
   TFkUserData* userData_;
 
@@ -300,6 +335,10 @@ class TFkBaseEntryField : public TFkBase {
   bool rightJustify_ = false;
   bool stripLiterals_ = false;
   int textMargin_ = 2;
+  TBorderStyle borderStyle_ = TBorderStyle::bsSingle;
+  bool rightAlign_ = false;
+  bool rightAlignedNow_ = false;
+  int topMargin_ = 0;
   bool trimBlanks_ = true;
 
   std::unique_ptr<TFkColors> disabledColors_;

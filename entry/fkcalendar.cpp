@@ -22,9 +22,12 @@ TW_PUBLISHED(TFkCustomCalendar, Prop("Colors", &TFkCustomCalendar::Colors),
              Prop("Initialize", &TFkCustomCalendar::Initialize, &TFkCustomCalendar::SetInitialize),
              Prop("LineColor", &TFkCustomCalendar::LineColor), Prop("ReadOnly", &TFkCustomCalendar::ReadOnly),
              Prop("ShortNames", &TFkCustomCalendar::ShortNames, &TFkCustomCalendar::SetShortNames),
-             Prop("WantDblClicks", &TFkCustomCalendar::WantDblClicks),
+             Prop("WantDblClicks", &TFkCustomCalendar::WantDblClicks, &TFkCustomCalendar::SetWantDblClicks),
+             Prop("BorderStyle", &TFkCustomCalendar::BorderStyle, &TFkCustomCalendar::SetBorderStyle),
              Prop("WeekStarts", &TFkCustomCalendar::WeekStarts, &TFkCustomCalendar::SetWeekStarts),
              Prop("OnChange", &TFkCustomCalendar::OnChange),
+             Prop("OnDrawHeader", &TFkCustomCalendar::OnDrawHeader),
+             Prop("OnDrawItem", &TFkCustomCalendar::OnDrawItem),
              Prop("OnUserCommand", &TFkCustomCalendar::OnUserCommand));
 TW_REGISTER_CLASS(TFkCalendar);
 
@@ -101,6 +104,24 @@ void TFkCustomCalendar::SetWeekStarts(TStDayType v) {
   Invalidate();
 }
 
+void TFkCustomCalendar::SetBorderStyle(TBorderStyle v) {
+  if (v == borderStyle_) return;
+  borderStyle_ = v;
+  Layout();
+  Invalidate();
+}
+
+void TFkCustomCalendar::SetWantDblClicks(bool v) {
+  wantDblClicks_ = v;
+  if (v) controlStyle_.Include(TControlStyleFlag::csDoubleClicks);
+  else controlStyle_.Exclude(TControlStyleFlag::csDoubleClicks);
+}
+
+int TFkCustomCalendar::BorderWidth() const {
+  if (borderStyle_ == TBorderStyle::bsNone) return 0;
+  return Ctl3D() ? 2 : 1;
+}
+
 void TFkCustomCalendar::BuildGrid() {
   const int wd = static_cast<int>(DMYWeekDay(1, month_, year_, 0));
   firstCell_ = ((wd - static_cast<int>(weekStarts_)) % 7 + 7) % 7 + 1;
@@ -116,15 +137,17 @@ void TFkCustomCalendar::BuildGrid() {
 }
 
 void TFkCustomCalendar::Layout() {
+  const int b = BorderWidth();
   const TRect r = ClientRect();
+  const int width = std::max(0, r.Width() - 2 * b), height = std::max(0, r.Height() - 2 * b);
   int header = 0;
   if (drawHeader_) header = headerHeight_ != 0 ? headerHeight_ : 2 * Canvas()->TextHeight("Wy") + 6;
-  rowTop_[0] = 0;
-  rowTop_[1] = header;
-  const int rest = std::max(0, r.Height() - header);
+  rowTop_[0] = b;
+  rowTop_[1] = b + header;
+  const int rest = std::max(0, height - header);
   for (int i = 0; i < 7; ++i) rowTop_[static_cast<std::size_t>(i + 2)] = rowTop_[static_cast<std::size_t>(i + 1)] + rest / 7 + (i < rest % 7 ? 1 : 0);
-  colLeft_[0] = 0;
-  for (int i = 0; i < 7; ++i) colLeft_[static_cast<std::size_t>(i + 1)] = colLeft_[static_cast<std::size_t>(i)] + r.Width() / 7 + (i < r.Width() % 7 ? 1 : 0);
+  colLeft_[0] = b;
+  for (int i = 0; i < 7; ++i) colLeft_[static_cast<std::size_t>(i + 1)] = colLeft_[static_cast<std::size_t>(i)] + width / 7 + (i < width % 7 ? 1 : 0);
 }
 
 TRect TFkCustomCalendar::CellRect(int cell) const {
@@ -224,26 +247,26 @@ void TFkCustomCalendar::Paint() {
   if (drawGridLines_) {
     cv->Pen()->SetColor(LineColor);
     for (int row = 1; row <= 6; ++row) {
-      cv->MoveTo(0, rowTop_[static_cast<std::size_t>(row + 1)]);
-      cv->LineTo(r.Right, rowTop_[static_cast<std::size_t>(row + 1)]);
+      cv->MoveTo(colLeft_[0], rowTop_[static_cast<std::size_t>(row + 1)]);
+      cv->LineTo(colLeft_[7], rowTop_[static_cast<std::size_t>(row + 1)]);
     }
     for (int col = 1; col < 7; ++col) {
       cv->MoveTo(colLeft_[static_cast<std::size_t>(col)], rowTop_[2]);
-      cv->LineTo(colLeft_[static_cast<std::size_t>(col)], r.Bottom);
+      cv->LineTo(colLeft_[static_cast<std::size_t>(col)], rowTop_[8]);
     }
   }
   auto centred = [&](const TRect& cell, const std::string& text, int y) {
     cv->TextOut(cell.Left + (cell.Width() - cv->TextWidth(text)) / 2, y, text);
   };
   if (drawHeader_) {
-    const TRect header = Rect(0, 0, r.Right, rowTop_[1]);
+    const TRect header = Rect(colLeft_[0], rowTop_[0], colLeft_[7], rowTop_[1]);
     if (OnDrawHeader) {
       FireEvent(OnDrawHeader, this, month_, year_, header);
     } else {
       const TFkIntlSup& intl = DefaultIntlSup();
       cv->Brush()->SetColor(colors_->TextColor()->BackColor());
       cv->Font()->SetColor(colors_->TextColor()->TextColor());
-      centred(header, intl.DayNumberToText(intl.BuildLongDateMask(shortNames_, false), GetDate(), true), 2);
+      centred(header, intl.DayNumberToText(intl.BuildLongDateMask(shortNames_, false), GetDate(), true), header.Top + 2);
     }
   }
   const auto& names = FormatSettings().LongDayNames;
@@ -281,6 +304,15 @@ void TFkCustomCalendar::Paint() {
     centred(cr, text, cr.Top + (cr.Height() - cv->TextHeight(text)) / 2);
   }
   if (Focused()) cv->DrawFocusRect(CellRect(selected));
+  if (borderStyle_ == TBorderStyle::bsSingle) {
+    TRect edge = r;
+    if (Ctl3D()) {
+      cv->DrawEdge(edge, EDGE_SUNKEN, BF_RECT);
+    } else {
+      cv->Brush()->SetColor(clWindowFrame);
+      cv->FrameRect(edge);
+    }
+  }
 }
 
 }  // namespace tw::entry

@@ -13,6 +13,7 @@
 #include "entry/fkcontroller.h"
 #include "entry/fkintl.h"
 #include "platform/classes/typinfo.h"
+#include "platform/forms/stdctrls/stdctrls.h"
 
 namespace tw::entry {
 
@@ -56,6 +57,10 @@ class TFkCustomCalendar : public TFkBase {
   void SetYear(int v);
 
   TFkCalendarColors* Colors() const { return colors_.get(); }
+  // A single border is drawn as a sunken 3-D edge (a flat frame without Ctl3D); the header and
+  // grid lie inside it.
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle v);
   std::uint8_t DayNameLen() const { return dayNameLen_; }
   void SetDayNameLen(std::uint8_t v) { if (v != 0) { dayNameLen_ = v; Invalidate(); } }
   bool DrawHeader() const { return drawHeader_; }
@@ -70,7 +75,10 @@ class TFkCustomCalendar : public TFkBase {
   bool ReadOnly = false;
   bool ShortNames() const { return shortNames_; }
   void SetShortNames(bool v) { shortNames_ = v; Invalidate(); }
-  bool WantDblClicks = true;
+  // Double clicks reach the calendar (OnDblClick) only while this is on; off, a second click
+  // counts as another single click.
+  bool WantDblClicks() const { return wantDblClicks_; }
+  void SetWantDblClicks(bool v);
   TStDayType WeekStarts() const { return weekStarts_; }
   void SetWeekStarts(TStDayType v);
 
@@ -114,6 +122,9 @@ class TFkCustomCalendar : public TFkBase {
   bool initialize_ = true;
   bool shortNames_ = false;
   TStDayType weekStarts_ = TStDayType::Sunday;
+  TBorderStyle borderStyle_ = TBorderStyle::bsSingle;
+  bool wantDblClicks_ = true;
+  int BorderWidth() const;
   // Row tops (header, names, six weeks, bottom) and column lefts (seven columns and the right).
   std::array<int, 9> rowTop_{};
   std::array<int, 8> colLeft_{};

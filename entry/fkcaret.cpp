@@ -14,7 +14,22 @@ TW_PUBLISHED(TFkCaret, Prop("Align", &TFkCaret::Align, &TFkCaret::SetAlign),
              Prop("IsGray", &TFkCaret::IsGray, &TFkCaret::SetIsGray),
              Prop("Shape", &TFkCaret::Shape, &TFkCaret::SetShape));
 
-TFkCaret::TFkCaret() = default;
+TFkCaret::TFkCaret() : bitmap_(std::make_unique<TBitmap>()) {}
+
+TFkCaret::~TFkCaret() = default;
+
+void TFkCaret::SetBitmap(const TBitmap* bitmap) {
+  if (bitmap != nullptr) bitmap_->Assign(bitmap);
+  else bitmap_ = std::make_unique<TBitmap>();
+  TakeBitmapSize();
+  Changed();
+}
+
+void TFkCaret::TakeBitmapSize() {
+  if (shape_ != TFkCaretShape::csBitmap || bitmap_->Empty()) return;
+  width_ = bitmap_->Width();
+  height_ = bitmap_->Height();
+}
 
 void TFkCaret::Changed() {
   if (OnChange) {
@@ -30,6 +45,7 @@ void TFkCaret::SetShape(TFkCaretShape s) {
     case TFkCaretShape::csHalfBlock: align_ = TFkCaretAlign::caBottom; break;
     case TFkCaretShape::csVertLine: align_ = TFkCaretAlign::caLeft; width_ = 2; break;
     case TFkCaretShape::csHorzLine: align_ = TFkCaretAlign::caBottom; height_ = 2; break;
+    case TFkCaretShape::csBitmap: TakeBitmapSize(); break;
     default: break;
   }
   Changed();
@@ -43,6 +59,9 @@ void TFkCaret::Assign(const TPersistent* source) {
     height_ = o->height_;
     blinkTime_ = o->blinkTime_;
     gray_ = o->gray_;
+    hotSpotX_ = o->hotSpotX_;
+    hotSpotY_ = o->hotSpotY_;
+    bitmap_->Assign(o->bitmap_.get());
     Changed();
     return;
   }
@@ -68,6 +87,10 @@ void TFkCaret::Layout(int cellWidth, int cellHeight, int& width, int& height, in
     case TFkCaretAlign::caRight: offsetX = cellWidth - width; offsetY = cy; break;
     case TFkCaretAlign::caBottom: offsetX = cx; offsetY = cellHeight - height; break;
     case TFkCaretAlign::caCenter: offsetX = cx; offsetY = cy; break;
+  }
+  if (shape_ == TFkCaretShape::csBitmap) {
+    offsetX -= hotSpotX_;
+    offsetY -= hotSpotY_;
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/classes/component.h"
 #include "platform/classes/typinfo.h"
+#include "platform/gfx/graphic.h"
 #include "platform/win/winapi.h"
 
 namespace tw::entry {
@@ -22,6 +23,7 @@ class TFkCaret : public TPersistent {
   TW_CLASS(TFkCaret, TPersistent)
  public:
   TFkCaret();
+  ~TFkCaret() override;
 
   TFkCaretAlign Align() const { return align_; }
   void SetAlign(TFkCaretAlign a) { align_ = a; Changed(); }
@@ -33,6 +35,14 @@ class TFkCaret : public TPersistent {
   void SetCaretWidth(int w) { if (w >= 1) { width_ = w; Changed(); } }
   bool IsGray() const { return gray_; }
   void SetIsGray(bool g) { gray_ = g; Changed(); }
+  // The picture of a csBitmap caret (a copy is kept); its hot spot is the point of the picture
+  // that stands at the caret position.  The window system draws a caret of the picture's size.
+  TBitmap* Bitmap() const { return bitmap_.get(); }
+  void SetBitmap(const TBitmap* bitmap);
+  int BitmapHotSpotX() const { return hotSpotX_; }
+  void SetBitmapHotSpotX(int v) { hotSpotX_ = v; Changed(); }
+  int BitmapHotSpotY() const { return hotSpotY_; }
+  void SetBitmapHotSpotY(int v) { hotSpotY_ = v; Changed(); }
   TFkCaretShape Shape() const { return shape_; }
   // Sets the alignment (and for lines the thin side) that goes with the shape.
   void SetShape(TFkCaretShape s);
@@ -45,6 +55,10 @@ class TFkCaret : public TPersistent {
 
  private:
   void Changed();
+  // A csBitmap caret takes the picture's size.
+  void TakeBitmapSize();
+  std::unique_ptr<TBitmap> bitmap_;
+  int hotSpotX_ = 0, hotSpotY_ = 0;
   TFkCaretAlign align_ = TFkCaretAlign::caLeft;
   std::uint16_t blinkTime_ = 0;
   int height_ = 10;

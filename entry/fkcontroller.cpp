@@ -55,6 +55,8 @@ void TFkController::Notification(TComponent* component, TOperation operation) {
     if (component == BtnCancel) BtnCancel = nullptr;
     if (component == BtnHelp) BtnHelp = nullptr;
     if (component == BtnRestore) BtnRestore = nullptr;
+    for (auto it = pendingSenders_.begin(); it != pendingSenders_.end();)
+      it = it->second == component ? pendingSenders_.erase(it) : std::next(it);
   }
 }
 
@@ -82,19 +84,33 @@ void TFkController::ReportFieldError(TObject* sender, std::uint16_t code, const 
   Application()->MessageBox(message, Application()->Title(), MB_OK | MB_ICONHAND);
 }
 
+void TFkController::PostNotify(UINT message, WPARAM wParam, TObject* sender) {
+  if (auto* component = dynamic_cast<TComponent*>(sender); component != nullptr && component != this)
+    component->FreeNotification(this);
+  const LPARAM id = ++lastSenderId_;
+  pendingSenders_[id] = sender;
+  PostMessage(Handle(), message, wParam, id);
+}
+
+bool TFkController::TakeSender(LPARAM id, TObject*& sender) {
+  auto it = pendingSenders_.find(id);
+  if (it == pendingSenders_.end()) return false;
+  sender = it->second;
+  pendingSenders_.erase(it);
+  return true;
+}
+
 void TFkController::NotifyPreEdit(TObject* sender, TWinControl* losing) {
   WPARAM w = (losing != nullptr && losing->HandleAllocated()) ? static_cast<WPARAM>(losing->Handle()) : 0;
-  PostMessage(Handle(), FK_PREEDIT, w, reinterpret_cast<LPARAM>(sender));
+  PostNotify(FK_PREEDIT, w, sender);
 }
 
 void TFkController::NotifyPostEdit(TObject* sender, TWinControl* gaining) {
   WPARAM w = (gaining != nullptr && gaining->HandleAllocated()) ? static_cast<WPARAM>(gaining->Handle()) : 0;
-  PostMessage(Handle(), FK_POSTEDIT, w, reinterpret_cast<LPARAM>(sender));
+  PostNotify(FK_POSTEDIT, w, sender);
 }
 
-void TFkController::DelayNotify(TObject* sender, std::uint16_t code) {
-  PostMessage(Handle(), FK_DELAYNOTIFY, code, reinterpret_cast<LPARAM>(sender));
-}
+void TFkController::DelayNotify(TObject* sender, std::uint16_t code) { PostNotify(FK_DELAYNOTIFY, code, sender); }
 
 void TFkController::WndProc(TMessage& msg) {
   switch (msg.Msg) {
@@ -113,17 +129,17 @@ void TFkController::WndProc(TMessage& msg) {
       return;
     }
     case FK_PREEDIT:
-      if (OnPreEdit)
-        FireEvent(OnPreEdit, reinterpret_cast<TObject*>(msg.LParam), TWinControl::FindControl(static_cast<HWND>(msg.WParam)));
-      return;
     case FK_POSTEDIT:
-      if (OnPostEdit)
-        FireEvent(OnPostEdit, reinterpret_cast<TObject*>(msg.LParam), TWinControl::FindControl(static_cast<HWND>(msg.WParam)));
+    case FK_DELAYNOTIFY: {
+      TObject* sender = nullptr;
+      if (!TakeSender(msg.LParam, sender)) return;
+      if (msg.Msg == FK_DELAYNOTIFY)
+        FireEvent(OnDelayNotify, sender, static_cast<std::uint16_t>(msg.WParam & 0xFFFF));
+      else
+        FireEvent(msg.Msg == FK_PREEDIT ? OnPreEdit : OnPostEdit, sender,
+                  TWinControl::FindControl(static_cast<HWND>(msg.WParam)));
       return;
-    case FK_DELAYNOTIFY:
-      if (OnDelayNotify)
-        FireEvent(OnDelayNotify, reinterpret_cast<TObject*>(msg.LParam), static_cast<std::uint16_t>(msg.WParam & 0xFFFF));
-      return;
+    }
     default:
       msg.Result = DefWindowProc(window_, msg.Msg, msg.WParam, msg.LParam);
   }

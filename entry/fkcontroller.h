@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <map>
 #include <string>
 
 #include "entry/fkcmd.h"
@@ -89,11 +90,18 @@ class TFkController : public TComponent {
  private:
   void SetButton(TWinControl*& slot, TWinControl* c);
   void WndProc(TMessage& msg);
+  // Posts a notification; lParam is a number under which the sender is kept until the message
+  // is handled.  A component sender freed meanwhile is forgotten and gets no event.
+  void PostNotify(UINT message, WPARAM wParam, TObject* sender);
+  // The sender posted under a number (and forgets it); false when it is gone.
+  bool TakeSender(LPARAM id, TObject*& sender);
 
   std::unique_ptr<TFkCommandProcessor> commands_;
   TFkTimerPool* timerPool_ = nullptr;  // owned as a component
   int epoch_ = 1900;
   HWND window_ = 0;
+  std::map<LPARAM, TObject*> pendingSenders_;
+  LPARAM lastSenderId_ = 0;
 };
 
 class TFkBase : public TCustomControl {

@@ -183,39 +183,17 @@ void TFkCustomPictureField::Assign(const TPersistent* source) {
     return;
   }
   SetDataType(o->dataType_);
-  AutoAdvanceChar = o->AutoAdvanceChar;
-  AutoAdvanceLeftRight = o->AutoAdvanceLeftRight;
-  SetAutoAdvanceUpDown(o->AutoAdvanceUpDown());
-  SetArrowIncDec(o->ArrowIncDec());
-  AutoSelect = o->AutoSelect;
-  BeepOnError = o->BeepOnError;
-  SetCaretToEnd(o->CaretToEnd());
+  AssignOptions(o);
   SetColor(o->Color());
   ControlCharColor = o->ControlCharColor;
-  SetDecimalPlaces(o->DecimalPlaces());
   SetEpoch(o->Epoch());
-  ErrorColors()->Assign(o->ErrorColors());
-  SetForceInsert(o->ForceInsert());
-  SetForceOvertype(o->ForceOvertype());
-  HighlightColors()->Assign(o->HighlightColors());
   initDateTime_ = o->initDateTime_;
-  InputRequired = o->InputRequired;
-  SetInsertPushes(o->InsertPushes());
-  SetMaxLength(o->MaxLength());
-  PadChar = o->PadChar;
-  SetPasswordChar(o->PasswordChar());
-  SetPasswordMode(o->PasswordMode());
   SetPictureMask(o->PictureMask());
+  SetMaxLength(o->MaxLength());
   rangeHi_ = o->rangeHi_;
   rangeLo_ = o->rangeLo_;
-  ReadOnly = o->ReadOnly;
   SetRightJustify(o->RightJustify());
-  SoftValidation = o->SoftValidation;
   SetStripLiterals(o->StripLiterals());
-  SetTextMargin(o->TextMargin());
-  SetTrimBlanks(o->TrimBlanks());
-  Uninitialized = o->Uninitialized;
-  ZeroDisplay = o->ZeroDisplay;
   ZeroDisplayValue = o->ZeroDisplayValue;
 }
 
@@ -296,10 +274,18 @@ std::uint16_t TFkCustomPictureField::Transfer(TFkValue& value, int flag) {
   }
   if (flag != 2) return TFkPictureBase::Transfer(value, flag);
   switch (dataType_) {
-    case T::pftString:
-      if (value.Str.size() == maxLength_) editText_ = value.Str;
-      else editText_ = MergeWithPicture(value.Str);
+    case T::pftString: {
+      // A value as long as the field is taken as an edit text when it carries the mask's
+      // literals where they belong; anything else is merged, so literals are never overwritten.
+      bool editText = value.Str.size() == maxLength_;
+      if (editText) {
+        const std::string blank = MergeWithPicture("");
+        for (int i = 0; i < static_cast<int>(maxLength_) && editText; ++i)
+          if (IsLiteral(i) && value.Str[static_cast<std::size_t>(i)] != blank[static_cast<std::size_t>(i)]) editText = false;
+      }
+      editText_ = editText ? value.Str : MergeWithPicture(value.Str);
       break;
+    }
     case T::pftChar: editText_ = MergeWithPicture(std::string(1, static_cast<char>(value.Int))); break;
     case T::pftBoolean: editText_ = MergeWithPicture(std::string(1, value.Int != 0 ? intl_->TrueChar : intl_->FalseChar)); break;
     case T::pftYesNo: editText_ = MergeWithPicture(std::string(1, value.Int != 0 ? intl_->YesChar : intl_->NoChar)); break;

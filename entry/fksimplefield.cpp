@@ -236,6 +236,17 @@ std::uint16_t TFkCustomSimpleField::ValidateType() {
   return code;
 }
 
+void TFkCustomSimpleField::Assign(const TPersistent* source) {
+  auto* o = dynamic_cast<const TFkCustomSimpleField*>(source);
+  if (o == nullptr) {
+    TFkBaseEntryField::Assign(source);
+    return;
+  }
+  SetDataType(o->DataType());
+  SetPictureMask(o->PictureMask());
+  AssignOptions(o);
+}
+
 std::string TFkCustomSimpleField::GetDisplayText() const {
   std::string s = TFkBaseEntryField::GetDisplayText();
   if (Uninitialized && !focused_) return std::string(s.size(), ' ');

@@ -21,6 +21,8 @@ class TFkCustomSimpleField : public TFkBaseEntryField {
   char PictureMask() const { return pictureMask_; }
   // One of "!#123456789ABEKLOXYabilx"; anything else raises EInvalidPictureMask.
   virtual void SetPictureMask(char mask);
+  // From another simple field: the data type and every option, each through its setter.
+  void Assign(const TPersistent* source) override;
 
   std::uint16_t Transfer(TFkValue& value, int flag) override;
   std::uint16_t ValidateType() override;

@@ -27,6 +27,7 @@ TW_PUBLISHED(TFkSpinner, Prop("Acceleration", &TFkSpinner::Acceleration, &TFkSpi
              Prop("Position", &TFkSpinner::Position, &TFkSpinner::SetPosition),
              Prop("Separation", &TFkSpinner::Separation, &TFkSpinner::SetSeparation),
              Prop("ShowArrows", &TFkSpinner::ShowArrows, &TFkSpinner::SetShowArrows),
+             Prop("Style", &TFkSpinner::Style, &TFkSpinner::SetStyle),
              Prop("WrapMode", &TFkSpinner::WrapMode),
              Prop("Orientation", &TFkSpinner::Orientation, &TFkSpinner::SetOrientation),
              Prop("OnClick", &TFkSpinner::OnClick));
@@ -182,10 +183,12 @@ TSpinState TFkSpinner::HitTest() const {
 void TFkSpinner::DoMouseDown(int x, int y) {
   previousState_ = state_;
   const int w = ClientWidth(), h = ClientHeight();
+  // The same halves as the hit test of the repeat, so a press on the middle line does not
+  // change sides at the first repetition.
   if (orientation_ == TSpinOrientation::soHorizontal)
-    state_ = (x <= w / 2 || x >= w) ? TSpinState::ssLeft : TSpinState::ssRight;
+    state_ = (x < w / 2 || x >= w) ? TSpinState::ssLeft : TSpinState::ssRight;
   else
-    state_ = (y <= h / 2 || y >= h) ? TSpinState::ssUp : TSpinState::ssDown;
+    state_ = (y < h / 2 || y >= h) ? TSpinState::ssUp : TSpinState::ssDown;
   pressed_ = true;
   Invalidate();
   repeatCount_ = 0;
@@ -248,6 +251,33 @@ void TFkSpinner::DoClick(TSpinState state) {
   ++repeatCount_;
 }
 
+TRect TFkSpinner::DrawFace(TCanvas* cv, TRect r, bool down) const {
+  cv->Brush()->SetColor(clBtnFace);
+  cv->FillRect(r);
+  const TRect outer = r;
+  if (style_ == TButtonStyle::bsWin31) {
+    // A frame in the window-frame colour around a one-pixel bevel; pressed, only the shadow
+    // along the top and left remains.
+    cv->Brush()->SetColor(clWindowFrame);
+    cv->FrameRect(r);
+    r = Rect(r.Left + 1, r.Top + 1, r.Right - 1, r.Bottom - 1);
+    if (r.Right <= r.Left || r.Bottom <= r.Top) return outer;
+    cv->Pen()->SetColor(down ? clBtnShadow : clBtnHighlight);
+    cv->MoveTo(r.Left, r.Bottom - 1);
+    cv->LineTo(r.Left, r.Top);
+    cv->LineTo(r.Right, r.Top);
+    if (!down) {
+      cv->Pen()->SetColor(clBtnShadow);
+      cv->MoveTo(r.Right - 1, r.Top + 1);
+      cv->LineTo(r.Right - 1, r.Bottom - 1);
+      cv->LineTo(r.Left, r.Bottom - 1);
+    }
+  } else {
+    cv->DrawEdge(r, down ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
+  }
+  return outer;
+}
+
 void TFkSpinner::Paint() {
   TCanvas* cv = Canvas();
   const int w = ClientWidth(), h = ClientHeight();
@@ -259,16 +289,7 @@ void TFkSpinner::Paint() {
   const bool down[2] = {held && (state_ == TSpinState::ssUp || state_ == TSpinState::ssLeft),
                         held && (state_ == TSpinState::ssDown || state_ == TSpinState::ssRight)};
   for (int i = 0; i < 2; ++i) {
-    const TRect& r = halves[i];
-    cv->Brush()->SetColor(clBtnFace);
-    cv->FillRect(r);
-    cv->Pen()->SetColor(down[i] ? clBtnShadow : clBtnHighlight);
-    cv->MoveTo(r.Left, r.Bottom - 1);
-    cv->LineTo(r.Left, r.Top);
-    cv->LineTo(r.Right - 1, r.Top);
-    cv->Pen()->SetColor(down[i] ? clBtnHighlight : clBtnShadow);
-    cv->LineTo(r.Right - 1, r.Bottom - 1);
-    cv->LineTo(r.Left - 1, r.Bottom - 1);
+    const TRect r = DrawFace(cv, halves[i], down[i]);
     if (!showArrows_) continue;
     const int s = (std::min(r.Width(), r.Height()) / 2) | 1;
     const int t = (s + 1) / 2;

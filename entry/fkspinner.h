@@ -19,6 +19,11 @@ TW_ENUM_NAMES(TPosition, "scRight", "scLeft", "scTop", "scBottom");
 enum class TSpinOrientation : std::uint8_t { soVertical, soHorizontal };
 TW_ENUM_NAMES(TSpinOrientation, "soVertical", "soHorizontal");
 
+// The face style of the class library's buttons: detected from the window system (whose
+// controls are drawn in the 3-D style), the flat framed faces of older systems, or the 3-D ones.
+enum class TButtonStyle : std::uint8_t { bsAutoDetect, bsWin31, bsNew };
+TW_ENUM_NAMES(TButtonStyle, "bsAutoDetect", "bsWin31", "bsNew");
+
 using TSpinClickEvent = std::function<void(TObject* Sender, TSpinState State, double Delta, bool Wrap)>;
 
 class TFkSpinner : public TFkBase {
@@ -46,6 +51,8 @@ class TFkSpinner : public TFkBase {
   void SetSeparation(int s);
   bool ShowArrows() const { return showArrows_; }
   void SetShowArrows(bool v) { showArrows_ = v; Invalidate(); }
+  TButtonStyle Style() const { return style_; }
+  void SetStyle(TButtonStyle v) { if (v != style_) { style_ = v; Invalidate(); } }
   bool WrapMode = true;
   TSpinOrientation Orientation() const { return orientation_; }
   void SetOrientation(TSpinOrientation o);
@@ -72,6 +79,8 @@ class TFkSpinner : public TFkBase {
   void DoClick(TSpinState state);
   TSpinState HitTest() const;
   void StopRepeat();
+  // One half's button face in the current Style, raised or pressed; returns the area inside.
+  TRect DrawFace(TCanvas* cv, TRect r, bool down) const;
 
   std::uint8_t acceleration_ = 5;
   TWinControl* attached_ = nullptr;
@@ -80,6 +89,7 @@ class TFkSpinner : public TFkBase {
   TPosition position_ = TPosition::scRight;
   int separation_ = 1;
   bool showArrows_ = true;
+  TButtonStyle style_ = TButtonStyle::bsAutoDetect;
   TSpinOrientation orientation_ = TSpinOrientation::soVertical;
   TSpinState state_ = TSpinState::ssIdle;
   TSpinState previousState_ = TSpinState::ssOutside;

@@ -162,4 +162,18 @@ std::uint8_t CurrentShiftFlags() {
 
 unsigned PrimaryMouseButton() { return GetSystemMetrics(SM_SWAPBUTTON) != 0 ? 2u : 1u; }
 
+int TextTopMargin(int fieldFontHeight, int systemFontHeight, bool border, int height, bool ctl3D, bool styled3D) {
+  // The smaller of the two character heights decides whether the text fits with the normal gap.
+  const int i = std::min(fieldFontHeight, systemFontHeight);
+  const int h = height;
+  if (!styled3D) {
+    int margin = (h - fieldFontHeight - 1) / 2;
+    if (i > h - 2) margin -= border ? 2 : 1;
+    return margin;
+  }
+  if (border && ctl3D) return i < h - 4 ? 1 : (h - i - 4) / 2 - 1;
+  if (border) return i < h - 4 ? 1 : (h - i - 4) / 2 - ((h - i) % 2);
+  return i < h - 2 ? 0 : (h - i - 2) / 2 - ((h - i) % 2);
+}
+
 }  // namespace tw::entry

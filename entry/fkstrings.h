@@ -40,4 +40,10 @@ std::uint8_t CurrentShiftFlags();
 // The virtual key of the primary mouse button: 1, or 2 when the buttons are swapped.
 unsigned PrimaryMouseButton();
 
+// The vertical offset of the text inside an entry field `height` pixels high, measured from
+// the inside of its frame.  `fieldFontHeight` and `systemFontHeight` are character heights;
+// `styled3D` tells whether the window system draws controls in the 3-D style, `ctl3D` whether
+// this control uses it.
+int TextTopMargin(int fieldFontHeight, int systemFontHeight, bool border, int height, bool ctl3D, bool styled3D);
+
 }  // namespace tw::entry

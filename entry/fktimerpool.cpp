@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "entry/fkexcept.h"
+#include "platform/classes/typinfo.h"
 #include "platform/forms/controls.h"
 #include "platform/forms/forms.h"
 #include "platform/rtl/tickclock.h"
@@ -14,6 +15,9 @@ constexpr UINT_PTR kTimerId = 1;
 constexpr std::uint16_t kNoTimer = 65535;
 constexpr std::uint16_t kMinInterval = 55;
 }  // namespace
+
+TW_PUBLISHED(TFkTimerPool, Prop("OnAllTriggers", &TFkTimerPool::OnAllTriggers),
+             Prop("Version", &TFkTimerPool::Version, &TFkTimerPool::SetVersion));
 
 TFkTimerPool::TFkTimerPool(TComponent* owner) : TComponent(owner) {
   window_ = AllocateHWnd([this](TMessage& m) { WndProc(m); });

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "entry/fkcontroller.h"
 #include "entry/fkintl.h"
 #include "platform/forms/tests/forms_test_util.h"
 #include "platform/rtl/formatsettings.h"
@@ -69,6 +70,20 @@ class EntryGuiTest : public tw::test::FormsTest {
     if (shift) InjectKeyUp(0x10);
     if (ctrl) InjectKeyUp(0x11);
     Pump();
+  }
+
+  // A form of the given client size with a controller whose error reports are silent.
+  static TForm* NewFieldForm(int clientWidth, int clientHeight) {
+    TForm* form = NewForm(clientWidth, clientHeight);
+    auto* c = new TFkController(form);
+    c->OnError = [](TObject*, std::uint16_t, const std::string&) {};
+    return form;
+  }
+  // The colour at a client point as 0x00RRGGBB, and a colour in the same form.
+  static std::uint32_t Pixel(TWinControl* c, int x, int y) { return GetWindowPixel(c->Handle(), x, y) & 0xFFFFFF; }
+  static std::uint32_t Rgb(TColor c) {
+    TColor rgb = ColorToRGB(c);
+    return static_cast<std::uint32_t>(((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF));
   }
 
   std::unique_ptr<IntlScope> intl_;

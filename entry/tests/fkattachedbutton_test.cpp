@@ -65,6 +65,16 @@ TEST_F(AttachedButtonTest, OneAttachmentPerControlAndFreedControls) {
     EXPECT_EQ(e.Message(), "This control is already attached to btnCal");
   }
   EXPECT_EQ(second->AttachedControl(), nullptr);
+  // A refused attachment leaves the button's present one in place.
+  auto* own = new TFkPictureField(form);
+  own->SetParent(form);
+  own->SetTop(120);
+  second->SetAttachedControl(own);
+  EXPECT_THROW(second->SetAttachedControl(field), EFkException);
+  EXPECT_EQ(second->AttachedControl(), own);
+  own->SetLeft(50);
+  Pump();
+  EXPECT_EQ(second->Left(), 50 + own->Width() + 1) << "still following its control";
   auto* spin = new TFkSpinner(form);
   spin->SetParent(form);
   EXPECT_THROW(spin->SetAttachedControl(field), EFkException);

@@ -115,5 +115,32 @@ TEST_F(CalendarTest, InitializeSelectsToday) {
   SetClock(nullptr);
 }
 
+TEST_F(CalendarTest, BorderFramesTheGridAndDoubleClicksCanBeRefused) {
+  cal->SetDate(Date(15, 3, 2009));
+  ShowAndFocus();
+  auto pixel = [this](int x, int y) { return Pixel(cal, x, y); };
+  const std::uint32_t back = pixel(cal->ClientWidth() / 2, cal->CellRect(20).Top + 3);
+  EXPECT_NE(pixel(0, 0), back) << "the sunken edge";
+  EXPECT_GE(cal->CellRect(1).Left, 2);
+  EXPECT_LE(cal->CellRect(42).Right, cal->ClientWidth() - 2);
+  cal->SetBorderStyle(TBorderStyle::bsNone);
+  cal->Repaint();
+  EXPECT_EQ(cal->CellRect(1).Left, 0);
+  EXPECT_EQ(cal->CellRect(42).Right, cal->ClientWidth());
+
+  int doubles = 0;
+  cal->OnDblClick = [&](TObject*) { ++doubles; };
+  const TRect r = cal->CellRect(20);
+  auto doubleClick = [&] {
+    InjectDoubleClick(cal->Handle(), (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+    Pump();
+  };
+  doubleClick();
+  EXPECT_EQ(doubles, 1);
+  cal->SetWantDblClicks(false);
+  doubleClick();
+  EXPECT_EQ(doubles, 1);
+}
+
 }  // namespace
 }  // namespace tw::entry

@@ -38,6 +38,31 @@ TEST(CaretLayout, ShapesTakeTheirPartOfTheCell) {
 
 class CaretFieldTest : public test::EntryGuiTest {};
 
+TEST(CaretLayout, BitmapCaretTakesThePicturesSizeAndHotSpot) {
+  TFkCaret c;
+  TBitmap picture;
+  picture.SetSize(5, 12);
+  c.SetBitmap(&picture);
+  EXPECT_EQ(c.CaretWidth(), 2) << "another shape keeps its size";
+  c.SetShape(TFkCaretShape::csBitmap);
+  EXPECT_EQ(c.CaretWidth(), 5);
+  EXPECT_EQ(c.CaretHeight(), 12);
+  c.SetAlign(TFkCaretAlign::caLeft);
+  c.SetBitmapHotSpotX(2);
+  c.SetBitmapHotSpotY(1);
+  int w, h, x, y;
+  c.Layout(8, 16, w, h, x, y);
+  EXPECT_EQ(w, 5);
+  EXPECT_EQ(h, 12);
+  EXPECT_EQ(x, 0 - 2);
+  EXPECT_EQ(y, (16 - 12) / 2 - 1);
+  TFkCaret copy;
+  copy.Assign(&c);
+  EXPECT_EQ(copy.Bitmap()->Width(), 5);
+  EXPECT_EQ(copy.BitmapHotSpotX(), 2);
+  EXPECT_EQ(copy.Shape(), TFkCaretShape::csBitmap);
+}
+
 TEST_F(CaretFieldTest, FieldShowsTheCaretOfItsMode) {
   TForm* form = NewForm(300, 200);
   new TFkController(form);

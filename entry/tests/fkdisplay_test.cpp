@@ -12,9 +12,7 @@ class DisplayTest : public test::EntryGuiTest {
  protected:
   void SetUp() override {
     EntryGuiTest::SetUp();
-    form = NewForm(300, 200);
-    auto* c = new TFkController(form);
-    c->OnError = [](TObject*, std::uint16_t, const std::string&) {};
+    form = NewFieldForm(300, 200);
     other = new TFkPictureField(form);
     other->SetParent(form);
     other->SetTop(100);
@@ -29,14 +27,6 @@ class DisplayTest : public test::EntryGuiTest {
   void Show() {
     form->Show();
     Pump();
-  }
-  // The colour at a client point as 0x00RRGGBB.
-  static std::uint32_t Pixel(TWinControl* c, int x, int y) {
-    return GetWindowPixel(c->Handle(), x, y) & 0xFFFFFF;
-  }
-  static std::uint32_t Rgb(TColor c) {
-    TColor rgb = ColorToRGB(c);
-    return static_cast<std::uint32_t>(((rgb & 0xFF) << 16) | (rgb & 0xFF00) | ((rgb >> 16) & 0xFF));
   }
   TForm* form = nullptr;
   TFkPictureField* other = nullptr;

@@ -153,6 +153,26 @@ TEST_F(FieldApiTest, ControllerNotifiesEditingAfterTheFocusMoved) {
   EXPECT_EQ(log.back(), "pre b");
 }
 
+TEST_F(FieldApiTest, NotificationsOfAFieldFreedBeforeTheyRunAreDropped) {
+  auto* a = Add(T::pftString, "XXXX");
+  auto* b = Add(T::pftString, "XXXX", 40);
+  std::vector<TObject*> senders;
+  controller->OnPreEdit = [&](TObject* s, TWinControl*) { senders.push_back(s); };
+  controller->OnPostEdit = [&](TObject* s, TWinControl*) { senders.push_back(s); };
+  controller->OnDelayNotify = [&](TObject* s, std::uint16_t) { senders.push_back(s); };
+  ShowAndFocus(a);
+  senders.clear();
+  b->SetFocus();        // posts a's post-edit and b's pre-edit
+  controller->DelayNotify(b, 7);
+  delete b;             // b goes before its notifications run
+  Pump();
+  ASSERT_EQ(senders.size(), 1u);
+  EXPECT_EQ(senders[0], a);
+  controller->DelayNotify(controller, 1);
+  Pump();
+  EXPECT_EQ(senders.back(), controller) << "the controller itself is always a live sender";
+}
+
 }  // namespace
 }  // namespace tw::entry
 

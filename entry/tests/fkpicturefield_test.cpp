@@ -4,6 +4,7 @@
 
 #include "entry/fkpicturefield.h"
 #include "entry/tests/entry_test_util.h"
+#include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/win/winapi.h"
 
 namespace tw::entry {
@@ -425,6 +426,40 @@ TEST_F(PictureFieldTest, PublishedPropertiesAsAFormResourceSetsThem) {
   f->SetAsDayNumber(Date(1, 6, 2001));
   EXPECT_FALSE(f->ValidateField(false));
   EXPECT_EQ(f->LastError, ecOutOfRange);
+}
+
+TEST_F(PictureFieldTest, StringAsLongAsTheFieldNeverOverwritesLiterals) {
+  auto* f = AddField(T::pftString, "(999)");
+  f->SetMaxLength(5);
+  f->SetTrimBlanks(false);
+  f->SetAsString("12345");
+  EXPECT_EQ(f->EditText(), "(123)") << "merged into the editable positions";
+  f->SetAsString("(456)");
+  EXPECT_EQ(f->EditText(), "(456)") << "an edit text is taken as it stands";
+  EXPECT_EQ(f->GetAsString(), "(456)");
+  f->SetAsString(f->GetAsString());
+  EXPECT_EQ(f->EditText(), "(456)");
+}
+
+TEST_F(PictureFieldTest, ButtonPressedWhileAFieldIsInvalidIsReleasedUnclicked) {
+  auto* f = AddField(T::pftDate, "mm/dd/yyyy");
+  auto* button = new TButton(form);
+  button->SetParent(form);
+  button->SetBounds(10, 80, 80, 25);
+  int clicks = 0;
+  button->OnClick = [&](TObject*) { ++clicks; };
+  ShowAndFocus(f);
+  Type("02302024");
+  const TPoint at = button->ClientToScreen(Point(20, 10));
+  InjectMouseDown(at.X, at.Y);
+  Pump();
+  EXPECT_TRUE(f->Focused()) << "the field took the focus back";
+  EXPECT_EQ(GetCapture(), 0) << "the button holds the mouse no more";
+  InjectMouseUp(at.X, at.Y);
+  Pump();
+  EXPECT_EQ(clicks, 0);
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0], ecInvalidDate);
 }
 
 }  // namespace

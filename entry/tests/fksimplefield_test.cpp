@@ -140,5 +140,29 @@ TEST_F(SimpleFieldTest, BooleanFieldTogglesAndRefusesOtherLetters) {
   EXPECT_EQ(f->EditText(), "F");
 }
 
+TEST_F(SimpleFieldTest, AssignCopiesTypeMaskAndOptions) {
+  auto* a = Add(T::pftString);
+  a->SetPictureMask('!');
+  a->SetMaxLength(30);
+  a->SetBorderStyle(TBorderStyle::bsNone);
+  a->PadChar = '_';
+  a->SetForceOvertype(true);
+  a->ErrorColors()->SetBackColor(clYellow);
+  a->SoftValidation = true;
+  auto* b = Add(T::pftWord, 40);
+  b->Assign(a);
+  EXPECT_EQ(b->DataType(), T::pftString);
+  EXPECT_EQ(b->PictureMask(), '!');
+  EXPECT_EQ(b->MaxLength(), 30);
+  EXPECT_EQ(b->BorderStyle(), TBorderStyle::bsNone);
+  EXPECT_EQ(b->PadChar, '_');
+  EXPECT_TRUE(b->ForceOvertype());
+  EXPECT_EQ(b->ErrorColors()->BackColor(), clYellow);
+  EXPECT_TRUE(b->SoftValidation);
+  // Another kind of source goes to the inherited assignment, which refuses it.
+  TFkColors colours(clBlack, clWhite);
+  EXPECT_THROW(b->Assign(&colours), EConvertError);
+}
+
 }  // namespace
 }  // namespace tw::entry

@@ -128,5 +128,42 @@ TEST_F(SpinnerTest, StepsTheFieldItServes) {
   EXPECT_EQ(spin->AttachedControl(), nullptr);
 }
 
+TEST_F(SpinnerTest, StyleChoosesTheButtonFace) {
+  auto pixel = [this](int x, int y) { return Pixel(spin, x, y); };
+  const auto rgb = Rgb;
+  EXPECT_EQ(spin->Style(), TButtonStyle::bsAutoDetect);
+  spin->Repaint();
+  const std::uint32_t autoCorner = pixel(0, 0);
+  spin->SetStyle(TButtonStyle::bsNew);
+  spin->Repaint();
+  EXPECT_EQ(pixel(0, 0), autoCorner) << "this window system detects the 3-D style";
+  spin->SetStyle(TButtonStyle::bsWin31);
+  spin->Repaint();
+  EXPECT_EQ(pixel(0, 0), rgb(clWindowFrame));
+  EXPECT_EQ(pixel(1, 1), rgb(clBtnHighlight));
+  // Pressed, the upper half loses its highlight; the lower half keeps its own.
+  const TPoint p = Screen(8, 3);
+  InjectMouseDown(p.X, p.Y);
+  Pump();
+  spin->Repaint();
+  EXPECT_EQ(pixel(1, 1), rgb(clBtnShadow));
+  EXPECT_EQ(pixel(1, spin->Height() / 2 + 1), rgb(clBtnHighlight));
+  InjectMouseUp(p.X, p.Y);
+  Pump();
+}
+
+TEST_F(SpinnerTest, PressOnTheMiddleLineStaysOnOneSide) {
+  spin->SetOrientation(TSpinOrientation::soHorizontal);
+  Pump();
+  const TPoint p = Screen(spin->ClientWidth() / 2, 5);
+  InjectMouseDown(p.X, p.Y);
+  Pump();
+  Run(700);
+  InjectMouseUp(p.X, p.Y);
+  Pump();
+  ASSERT_GE(states.size(), 2u);
+  for (TSpinState s : states) EXPECT_EQ(s, TSpinState::ssRight);
+}
+
 }  // namespace
 }  // namespace tw::entry
