@@ -1,6 +1,7 @@
 #include "richtext/controls/richedit.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/classes/streams.h"
@@ -77,7 +78,9 @@ TRiCustomRtfEdit::TRiCustomRtfEdit(TComponent* owner) : TCustomControl(owner) {
   h.PositionChanged = [this] {
     UpdateVertScrollBar();
     UpdateHorzScrollBar();
+    CursorShown();
   };
+  h.HorzScrolled = [this] { ViewScrolled(); };
   h.ClientRect = [this](TRect& r) {
     r = TRect{0, 0, engine_->WindowWidth(), engine_->WindowHeight()};
     return true;
@@ -335,6 +338,10 @@ void TRiCustomRtfEdit::PasteFromClipboard() {
   if (!doIt) return;
   if (engine_->SaveForUNDO) engine_->SaveForUNDO();
   if (engine_->HasSelection()) engine_->DeleteSelection();
+  InsertAtCursor(data, rtf);
+}
+
+void TRiCustomRtfEdit::InsertAtCursor(const std::string& data, bool rtf) {
   TMemoryStream s;
   s.WriteBuffer(data.data(), static_cast<std::int64_t>(data.size()));
   const char nul = 0;
@@ -751,18 +758,24 @@ bool TRiCustomRtfEdit::IsLinkChar(PTParagraph, PTLine line, int offset) const {
          (line->Attrs[static_cast<std::size_t>(offset)].Extra & fxHidden) == 0;
 }
 
-bool TRiCustomRtfEdit::LinkAt(int x, int y) {
-  TRiRTFTextInput& e = *engine_;
+bool TRiCustomRtfEdit::CharAt(int x, int y, PTParagraph& par, PTLine& line, int& offset, bool cell) const {
+  const TRiRTFTextInput& e = *engine_;
   const int docX = x - e.LeftOffset - e.HorzOffset();
   const int docY = y - e.TopOffset + e.VertOffset();
-  PTParagraph par;
-  PTLine line;
   e.FindLineAt(docX, docY, par, line);
   if (line == nullptr || docY < line->Top || docY > line->Top + line->Height) return false;
-  int offset = e.CharAtX(par, line, docX);
+  offset = e.CharAtX(par, line, docX);
   // The point lies on the character whose cell holds it.
-  if (offset > 0 && (offset >= line->Length || e.CharX(par, line, offset) > docX)) --offset;
-  if (!IsLinkChar(par, line, offset)) return false;
+  if (cell && offset > 0 && (offset >= line->Length || e.CharX(par, line, offset) > docX)) --offset;
+  return true;
+}
+
+bool TRiCustomRtfEdit::LinkAt(int x, int y) {
+  TRiRTFTextInput& e = *engine_;
+  PTParagraph par;
+  PTLine line;
+  int offset;
+  if (!CharAt(x, y, par, line, offset, true) || !IsLinkChar(par, line, offset)) return false;
   // Back to the start of the run, across line starts.
   PTParagraph sp = par;
   PTLine sl = line;
@@ -840,6 +853,45 @@ void TRiCustomRtfEdit::SelectWordAt(int x, int y) {
   e.UpdateCaret();
 }
 
+bool TRiCustomRtfEdit::PositionAt(int x, int y, int& position) const {
+  PTParagraph par;
+  PTLine line;
+  int offset;
+  if (!CharAt(x, y, par, line, offset, false)) return false;
+  int lineNumber, parOffset, parNumber;
+  engine_->CountPosition(par, line, offset, position, lineNumber, parOffset, parNumber);
+  return true;
+}
+
+void TRiCustomRtfEdit::MoveSelectionTo(int start, int length, int drop) {
+  if (drop >= start && drop <= start + length) return;  // dropped onto itself
+  TRiRTFTextInput& e = *engine_;
+  e.SelectRange(start, length);
+  if (!e.HasSelection()) return;
+  std::string rtf;
+  const TRiLoadFormat saved = e.SaveFormat;
+  try {
+    TMemoryStream s;
+    e.SaveFormat = TRiLoadFormat::FormatRTF;
+    e.SaveSelectionToStream(s);
+    rtf.assign(static_cast<const char*>(s.Memory()), static_cast<std::size_t>(s.Size()));
+  } catch (...) {
+    e.SaveFormat = saved;
+    throw;
+  }
+  e.SaveFormat = saved;
+  const std::size_t zero = rtf.find('\0');
+  if (zero != std::string::npos) rtf.resize(zero);
+  if (rtf.empty()) return;
+  if (e.SaveForUNDO) e.SaveForUNDO();
+  // Protected text refuses the deletion; then nothing moves.
+  if (!e.DeleteSelection()) return;
+  if (drop > start) drop -= length;
+  e.SetCursor(drop, 0, 0, 0);
+  InsertAtCursor(rtf, true);
+  Change();
+}
+
 void TRiCustomRtfEdit::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   TCustomControl::MouseDown(button, shift, x, y);
   if (button != TMouseButton::mbLeft) return;
@@ -856,11 +908,27 @@ void TRiCustomRtfEdit::MouseDown(TMouseButton button, TShiftState shift, int x, 
   pressX_ = x;
   pressY_ = y;
   SetMouseCapture(true);
+  // A press inside the selection of an editable control may start dragging it.
+  int position = 0;
+  if (DragAndDropSupport && !dbl && EngineInputAllowed() && engine_->EditAllowed &&
+      engine_->GetSelection(dragStart_, dragLength_) && dragLength_ > 0 && PositionAt(x, y, position) &&
+      position >= dragStart_ && position < dragStart_ + dragLength_) {
+    dragPending_ = true;
+    return;
+  }
   engine_->MouseToCursor(x, y, false, shift.Contains(TShiftStateFlag::ssShift));
 }
 
 void TRiCustomRtfEdit::MouseMove(TShiftState shift, int x, int y) {
   TCustomControl::MouseMove(shift, x, y);
+  if (dragPending_) {
+    if (!dragging_ && std::abs(x - pressX_) + std::abs(y - pressY_) > 6) {
+      dragging_ = true;
+      dragSavedCursor_ = Cursor();
+      SetCursor(crDrag);
+    }
+    return;
+  }
   if (mouseDown_) {
     if (!NoBlockMarking) {
       engine_->MouseToCursor(x, y, true, true);
@@ -869,26 +937,11 @@ void TRiCustomRtfEdit::MouseMove(TShiftState shift, int x, int y) {
     return;
   }
   if (HyperLinkCursor == crDefault) return;
-  TRiRTFTextInput& e = *engine_;
-  const int docX = x - e.LeftOffset - e.HorzOffset();
-  const int docY = y - e.TopOffset + e.VertOffset();
   PTParagraph par;
   PTLine line;
-  e.FindLineAt(docX, docY, par, line);
-  bool over = false;
-  if (line != nullptr && docY >= line->Top && docY <= line->Top + line->Height) {
-    int offset = e.CharAtX(par, line, docX);
-    if (offset > 0 && (offset >= line->Length || e.CharX(par, line, offset) > docX)) --offset;
-    over = IsLinkChar(par, line, offset);
-  }
-  if (over && !cursorChanged_) {
-    savedCursor_ = Cursor();
-    SetCursor(HyperLinkCursor);
-    cursorChanged_ = true;
-  } else if (!over && cursorChanged_) {
-    SetCursor(savedCursor_);
-    cursorChanged_ = false;
-  }
+  int offset;
+  const bool over = CharAt(x, y, par, line, offset, true) && IsLinkChar(par, line, offset);
+  linkCursor_.Update(*this, over, HyperLinkCursor);
 }
 
 void TRiCustomRtfEdit::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
@@ -896,6 +949,20 @@ void TRiCustomRtfEdit::MouseUp(TMouseButton button, TShiftState shift, int x, in
   if (button != TMouseButton::mbLeft || !mouseDown_) return;
   mouseDown_ = false;
   SetMouseCapture(false);
+  if (dragPending_) {
+    const bool dropped = dragging_;
+    dragPending_ = dragging_ = false;
+    int drop = 0;
+    if (dropped) {
+      SetCursor(dragSavedCursor_);
+      if (PositionAt(x, y, drop) && CanEdit()) MoveSelectionTo(dragStart_, dragLength_, drop);
+      engine_->Redraw();
+      engine_->UpdateCaret();
+      return;
+    }
+    // Not dragged after all: a plain click in the selection.
+    engine_->MouseToCursor(x, y, false, false);
+  }
   if (x == pressX_ && y == pressY_ && engine_->HasSelection() && !shift.Contains(TShiftStateFlag::ssShift)) Unselect();
   engine_->UpdateCaret();
 }

@@ -16,6 +16,7 @@
 #include "platform/forms/controls.h"
 #include "platform/gfx/graphic.h"
 #include "platform/gfx/printer.h"
+#include "richtext/controls/componentlink.h"
 #include "richtext/controls/textinput.h"
 #include "richtext/paint/pages.h"
 
@@ -133,15 +134,26 @@ class TRiCustomRtfEdit : public TCustomControl {
   TRiPrintEvent PrintHeader;
   TRiPrintEvent PrintFooter;
 
+  // --- hooks of the attached controls (ruler, tool panel, status bar); the rich-text component
+  // acts on them, the editor alone ignores them ---------------------------------------------------
+  // The ruler changed the indents or tabs (type 9, group 0x700); `changing` while a drag goes on.
+  virtual void RulerChanged(int /*typ*/, int /*group*/, int /*num*/, bool /*changing*/) {}
+  // A tool-panel button: kind 6 pressed, 7 released.
+  virtual void ToolPanelCommand(int /*kind*/, int /*group*/, int /*number*/) {}
+  // A tool-panel field: 1 font name, 2 size, 3 text colour, 4 background colour, 10 paragraph value.
+  virtual void ToolPanelField(int /*kind*/, const std::string& /*value*/, int /*extra*/) {}
+  virtual void FocusRequest() {}
+  // The attached status bar asks for its texts.
+  virtual void StatusBarUpdate() {}
+
   // The off-screen picture the engine paints (tests read pixels of it).
   TBitmap& Picture() { return picture_; }
   void Loaded() override;
 
  protected:
-  // Hooks that the rich-text component overrides.
-  virtual void RulerChanged(int /*kind*/) {}
-  virtual void ToolPanelCommand(int /*group*/, int /*command*/) {}
-  virtual void FocusRequest() {}
+  // The cursor was shown at a new place, and the view was scrolled sideways.
+  virtual void CursorShown() {}
+  virtual void ViewScrolled() {}
   virtual void UpdateHorzScrollBar();
   virtual void UpdateVertScrollBar();
 
@@ -166,6 +178,9 @@ class TRiCustomRtfEdit : public TCustomControl {
   void WMPaste(TMessage& msg);
   void CMFontChanged(TMessage& msg);
 
+  // The line and character under a window point (with `cell`, the character whose cell holds
+  // the point, else the nearest caret position); false off the text.
+  bool CharAt(int x, int y, PTParagraph& par, PTLine& line, int& offset, bool cell) const;
   // Link under a document point: fires the link event and answers true.
   bool LinkAt(int x, int y);
   bool IsLinkChar(PTParagraph par, PTLine line, int offset) const;
@@ -176,6 +191,17 @@ class TRiCustomRtfEdit : public TCustomControl {
   bool EngineInputAllowed() const;
   // Copies the selection; false when the before-copy event vetoed it.
   bool CopySelection();
+  // Reads RTF or plain text into the document at the cursor and leaves the cursor after it.
+  void InsertAtCursor(const std::string& data, bool rtf);
+  // The absolute character position under a window point; false off the text.
+  bool PositionAt(int x, int y, int& position) const;
+  // Moves the selection [start, start + length) to the drop position.
+  void MoveSelectionTo(int start, int length, int drop);
+  // Dragging the selection inside the control.
+  bool dragPending_ = false;
+  bool dragging_ = false;
+  int dragStart_ = 0, dragLength_ = 0;
+  TCursor dragSavedCursor_ = crIBeam;
 
   std::unique_ptr<TRiRTFTextInput> engine_;
   TBitmap picture_;
@@ -186,8 +212,7 @@ class TRiCustomRtfEdit : public TCustomControl {
   bool tracking_ = false;
   bool rangeResetPending_ = false;
   bool fontBusy_ = false;
-  bool cursorChanged_ = false;
-  TCursor savedCursor_ = crIBeam;
+  THoverCursor linkCursor_;
   int pressX_ = -1, pressY_ = -1;
   TScrollStyle scrollBars_ = TScrollStyle::ssNone;
   TEditBorderStyle borderStyle_ = TEditBorderStyle::bsSingle;

@@ -287,6 +287,9 @@ void TRiRTFTextPaint::PaintLine(PTParagraph par, PTLine line) {
       if (j >= line->Length && (c.Font()->Style().Contains(TFontStyle::fsItalic))) x += 8;
       i = j;
     }
+    // The selection marks live only while the line is drawn: they must not reach the typing
+    // attributes, copies or run comparisons.
+    for (int k = 0; k < line->Length; ++k) attrs[k].Style &= static_cast<std::uint8_t>(~fsSelected);
     // Rest of the line.
     if (!noBackground && x < rightEdge) {
       if (shaded || par->IsCell()) {

@@ -5,16 +5,12 @@
 #include <string>
 
 #include "platform/forms/forms.h"
-#include "platform/win/display.h"
 #include "platform/win/winapi.h"
+#include "richtext/controls/fuzz/offscreen.h"
 #include "richtext/controls/richedit.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static bool ready = false;
-  if (!ready) {
-    tw::SelectDisplay("offscreen");
-    ready = true;
-  }
+  tw::richtext::UseOffscreenDisplay();
   if (size == 0) return 0;
   const bool asRtf = (data[0] & 1) != 0;
   const std::string bytes(reinterpret_cast<const char*>(data + 1), size - 1);

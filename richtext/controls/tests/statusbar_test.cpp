@@ -1,0 +1,215 @@
+// The status bar: item definitions, layout, the gauge, clicks, and the texts the rich-text
+// component writes into it (format, status, file name, cursor position).
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "richtext/controls/tests/tools_fixture.h"
+
+namespace tw::richtext::testing {
+namespace {
+
+TEST(StatusItemDefinition, PrefixesWidthKindAndText) {
+  TRiStatusItemRec item;
+  EXPECT_FALSE(ParseStatusItem("", item));
+  ASSERT_TRUE(ParseStatusItem("@$%120STFILENAME=none", item));
+  EXPECT_EQ(item.Flags, sfRaised | sfSunken | sfHighlight);
+  EXPECT_EQ(item.DesiredWidth, 120);
+  EXPECT_EQ(item.Kind, TRiStatusItem::stFileName);
+  EXPECT_EQ(item.Text, "none");
+  // Without "=" the entry is its own text; an unknown name is a plain string item.
+  ASSERT_TRUE(ParseStatusItem("40Hello", item));
+  EXPECT_EQ(item.Kind, TRiStatusItem::stString);
+  EXPECT_EQ(item.Text, "Hello");
+  EXPECT_EQ(item.Flags, 0);
+  // Names after stPathName do not name a kind; absurd widths are capped.
+  ASSERT_TRUE(ParseStatusItem("stString", item));
+  EXPECT_EQ(item.Kind, TRiStatusItem::stString);
+  ASSERT_TRUE(ParseStatusItem("99999999999999999999stLine", item));
+  EXPECT_EQ(item.Kind, TRiStatusItem::stLine);
+  EXPECT_LE(item.DesiredWidth, 32767);
+}
+
+class StatusBar : public ToolsTest {};
+
+TEST_F(StatusBar, TextsGoToTheFirstItemOfTheirKind) {
+  EXPECT_FALSE(bar->SetItemText(TRiStatusItem::stCaps, "CAPS"));
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stCaps), "");
+  EXPECT_TRUE(bar->SetItemText(TRiStatusItem::stStatus, "busy"));
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stStatus), "busy");
+}
+
+TEST_F(StatusBar, TheComponentShowsFormatStatusAndFileName) {
+  bar->RefreshItems();
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stTxtFmt), "RICH");
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stStatus), "Ready");
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stFileName), " ");
+  rt->SetStatusText("working");
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stStatus), "working");
+  rt->SetStatusText("");
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stStatus), "Ready");
+  // Without a selection the selection writer says so.
+  TMemoryStream s;
+  EXPECT_FALSE(rt->SaveSelectionToStream(s));
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stStatus), "no text selected");
+}
+
+TEST_F(StatusBar, TheLanguageIsOneForEveryComponent) {
+  auto* other = new TRiRichText(form);
+  other->SetLanguage(TRiToolLanguage::twpGerman);
+  EXPECT_EQ(rt->Language(), TRiToolLanguage::twpGerman);
+  bar->RefreshItems();
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stTxtFmt), "FMT");
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stStatus), "Bereit");
+  EXPECT_EQ(RichTextDecimalSeparator(), ',');
+  EXPECT_EQ(RichTextString(rsDeleteTabs), "Tabulatoren l\xF6schen");
+}
+
+TEST_F(StatusBar, ThePositionFollowsTheCursor) {
+  Type("one\rtwo\rthree");
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stLine), "3");
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stPage), "1");
+  Key(VK_HOME, false, true);
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stLine), "1");
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stXPos), "0.0 cm");
+  Key(VK_DOWN);
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stLine), "2");
+  Key(VK_END);
+  const std::string x = bar->ItemText(TRiStatusItem::stXPos);
+  EXPECT_NE(x, "0.0 cm");
+  EXPECT_NE(x.find(" cm"), std::string::npos);
+  ruler->SetUnits(PTRiRulerUnit::Inch);
+  SetRichTextLanguage(TRiToolLanguage::twpGerman);
+  Key(VK_HOME);
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stXPos), "0,00 in");
+}
+
+TEST_F(StatusBar, ClearingForgetsTheFileName) {
+  rt->FileName = "x.rtf";
+  bar->RefreshItems();
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stFileName), "x.rtf");
+  rt->Clear();
+  EXPECT_EQ(rt->FileName, "");
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stFileName), " ");
+}
+
+TEST_F(StatusBar, SavingKeepsTheTextAndAFailedOpenKeepsItToo) {
+  Type("keep me");
+  const std::string name =
+      (std::filesystem::temp_directory_path() / ("richctl_" + std::to_string(::getpid()) + ".rtf")).string();
+  rt->FileName = name;
+  rt->ToolPanelCommand(tkPress, tgFile, 5);  // save under the file name
+  EXPECT_EQ(rt->Text(), "keep me");
+  EXPECT_FALSE(rt->Modified);
+  EXPECT_TRUE(std::filesystem::exists(name));
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stFileName), name);
+  EXPECT_THROW(rt->LoadFromFile(name + ".missing"), EFOpenError);
+  EXPECT_EQ(rt->Text(), "keep me");
+  EXPECT_EQ(rt->FileName, name);
+  rt->Clear();
+  rt->LoadFromFile(name);
+  EXPECT_EQ(rt->Text(), "keep me");
+  std::filesystem::remove(name);
+}
+
+TEST_F(StatusBar, RemovingTheBarLeavesTheEditorSilent) {
+  delete bar;
+  bar = nullptr;
+  EXPECT_EQ(rt->StatusBar(), nullptr);
+  Type("typing on");
+  rt->SetStatusText("x");
+  EXPECT_EQ(rt->Text(), "typing on");
+}
+
+class LoneStatusBar : public RichTextTest {
+ protected:
+  void SetUp() override {
+    RichTextTest::SetUp();
+    bar = new TRiStatusBarBasic(form);
+    bar->SetParent(form);
+    bar->SetAlign(TAlign::alNone);
+    rt->SetBounds(0, 0, 480, 300);
+    bar->SetBounds(0, 320, 300, 22);
+  }
+  TRiStatusBarBasic* bar = nullptr;
+};
+
+TEST_F(LoneStatusBar, ItemsWiderThanTheBarShrinkAndEndTwoPixelsBeforeTheEdge) {
+  bar->Items()->SetText("200stStatus\n200stLine\n200stPage");
+  ASSERT_EQ(bar->ItemCount(), 3);
+  EXPECT_EQ(bar->Item(0).X, 2);
+  for (int i = 1; i < 3; ++i) {
+    EXPECT_EQ(bar->Item(i).X, bar->Item(i - 1).X + bar->Item(i - 1).Width + 2);
+    EXPECT_NEAR(bar->Item(i).Width, bar->Item(0).Width, 2);
+  }
+  EXPECT_EQ(bar->Item(2).X + bar->Item(2).Width, 298);
+}
+
+TEST_F(LoneStatusBar, NarrowItemsLeaveTheRestToTheLastOrToTheGauge) {
+  bar->Items()->SetText("50stStatus\n5stLine\n\n0Text");
+  ASSERT_EQ(bar->ItemCount(), 3);  // the empty entry is skipped
+  EXPECT_EQ(bar->Item(1).DesiredWidth, 30);  // below 10 becomes 30
+  EXPECT_GT(bar->Item(2).DesiredWidth, 10);  // 0 takes the text's width
+  EXPECT_EQ(bar->Item(2).X + bar->Item(2).Width, 298);
+  bar->SetGaugeWidth(60);
+  bar->SetGauge(true);
+  ASSERT_EQ(bar->ItemCount(), 4);
+  const TRiStatusItemRec& gauge = bar->Item(3);
+  EXPECT_EQ(gauge.Kind, TRiStatusItem::stGauge);
+  EXPECT_EQ(gauge.Definition, -1);
+  EXPECT_EQ(gauge.Width, 60);
+  EXPECT_EQ(gauge.X + gauge.Width, 298);
+  EXPECT_EQ(bar->Item(2).X + bar->Item(2).Width, gauge.X - 2);
+}
+
+TEST_F(LoneStatusBar, AtMostTwentyThreeItemsAreTaken) {
+  std::string text;
+  for (int i = 0; i < 30; ++i) text += "10stString=" + std::to_string(i) + "\n";
+  bar->Items()->SetText(text);
+  EXPECT_EQ(bar->ItemCount(), MaxStatusItems);
+}
+
+TEST_F(LoneStatusBar, AGaugeOfFiftyFillsHalfOfItsItem) {
+  bar->SetGaugeWidth(80);
+  bar->SetGauge(true);
+  bar->Items()->SetText("stStatus=ok");
+  bar->SetGaugeValue(50);
+  EXPECT_EQ(bar->GaugeValue(), 50);
+  bar->SetGaugeValue(250);
+  EXPECT_EQ(bar->GaugeValue(), 100);
+  bar->SetGaugeValue(50);
+  TBitmap picture;
+  picture.SetSize(300, 22);
+  bar->PaintAll(*picture.Canvas());
+  const TRiStatusItemRec& g = bar->Item(bar->ItemCount() - 1);
+  int filled = 0;
+  for (int x = g.X; x < g.X + g.Width; ++x)
+    if (picture.Canvas()->Pixel(x, 11) == clNavy) filled = x - g.X + 1;
+  EXPECT_NEAR(filled, 40, 2);
+}
+
+TEST_F(LoneStatusBar, APressReportsTheItemUnderIt) {
+  bar->Items()->SetText("100stStatus=ready\n100stLine=7");
+  Pump();
+  std::string clicked;
+  bar->OnItemClick = [&](TObject*, int width, int, int x, const std::string& text, TRiStatusItem kind) {
+    clicked = text + "|" + std::to_string(x) + "|" + std::to_string(width) + "|" +
+              std::to_string(static_cast<int>(kind));
+  };
+  InjectClick(bar->Handle(), 150, 10);
+  Pump();
+  EXPECT_EQ(clicked, "7|104|" + std::to_string(bar->Item(1).Width) + "|" +
+                         std::to_string(static_cast<int>(TRiStatusItem::stLine)));
+}
+
+TEST_F(LoneStatusBar, FitHeightOnlyGrows) {
+  bar->SetHeight(2);
+  bar->FitHeight();
+  EXPECT_GT(bar->Height(), 2);
+  bar->SetHeight(60);
+  bar->FitHeight();
+  EXPECT_EQ(bar->Height(), 60);
+}
+
+}  // namespace
+}  // namespace tw::richtext::testing
