@@ -9,6 +9,49 @@ TGlyphCache*& CachePointer() {
   static TGlyphCache* cache = nullptr;
   return cache;
 }
+
+// Whether a pixel of a glyph counts as drawn ink: not the transparent colour and darker than
+// the light greys and white that make up a glyph's background and highlights.
+bool IsInk(TColor pixel, TColor transparentRGB) {
+  const TColor rgb = ColorToRGB(pixel);
+  if (transparentRGB != clNone && rgb == transparentRGB) return false;
+  const int luminance = (GetRValue(rgb) * 30 + GetGValue(rgb) * 59 + GetBValue(rgb) * 11) / 100;
+  return luminance < 192;
+}
+
+// The disabled look of a glyph that has no image of its own for it: the glyph's ink as one
+// shape, drawn embossed (a highlight copy one pixel right and down, the shadow copy on top);
+// everything else is `key`, the transparent colour of the result.
+void MakeEmbossed(const TBitmap& up, TColor transparent, TColor key, TBitmap& out) {
+  const int w = up.Width(), h = up.Height();
+  const TColor transparentRGB = transparent == clNone ? clNone : ColorToRGB(transparent);
+  std::vector<bool> ink(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      ink[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)] =
+          IsInk(up.PixelColor(x, y), transparentRGB);
+  auto at = [&](int x, int y) {
+    return x >= 0 && y >= 0 && ink[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x)];
+  };
+  out.SetSize(w, h);
+  TCanvas* c = out.Canvas();
+  c->Brush()->SetColor(key);
+  c->FillRect(Rect(0, 0, w, h));
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) {
+      if (at(x, y)) c->SetPixel(x, y, clBtnShadow);
+      else if (at(x - 1, y - 1)) c->SetPixel(x, y, clBtnHighlight);
+    }
+}
+
+// The transparent colour of a made disabled image: one that neither embossing colour uses.
+TColor EmbossKey() {
+  const TColor candidates[] = {static_cast<TColor>(0xFF00FF), static_cast<TColor>(0x00FF00),
+                               static_cast<TColor>(0x0000FF)};
+  for (TColor c : candidates)
+    if (ColorToRGB(clBtnShadow) != c && ColorToRGB(clBtnHighlight) != c) return c;
+  return static_cast<TColor>(0x010203);
+}
 }  // namespace
 
 TGlyphList::TGlyphList(int width, int height) : TImageList(nullptr, width, height) {}
@@ -128,8 +171,15 @@ int TButtonGlyph::ImageIndex(TButtonState state) {
   image.SetSize(size.cx, size.cy);
   image.Canvas()->CopyRect(Rect(0, 0, size.cx, size.cy), original_->Canvas(),
                            Bounds(source * size.cx, 0, size.cx, size.cy));
+  TColor transparent = transparent_;
+  if (state == TButtonState::bsDisabled && numGlyphs_ < 2) {
+    TBitmap embossed;
+    transparent = EmbossKey();
+    MakeEmbossed(image, transparent_, transparent, embossed);
+    image.Assign(&embossed);
+  }
   const int index = list_->AllocateIndex();
-  list_->SetImage(index, &image, transparent_);
+  list_->SetImage(index, &image, transparent);
   indexes_[s] = index;
   return index;
 }
@@ -137,8 +187,7 @@ int TButtonGlyph::ImageIndex(TButtonState state) {
 void TButtonGlyph::Draw(TCanvas* canvas, int x, int y, TButtonState state) {
   const int index = ImageIndex(state);
   if (index < 0) return;
-  const bool embossed = state == TButtonState::bsDisabled && numGlyphs_ < 2;
-  list_->Draw(canvas, x, y, index, !embossed);
+  list_->Draw(canvas, x, y, index, true);
 }
 
 }  // namespace tw::toolbars

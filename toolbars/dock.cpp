@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/forms/forms.h"
+#include "platform/forms/menus/menus.h"
 #include "toolbars/toolbar.h"
 #include "toolbars/toolbarconst.h"
 
@@ -11,6 +12,7 @@ namespace tw::toolbars {
 TW_PUBLISHED(TDockX,
              Prop("Position", &TDockX::Position, &TDockX::SetPosition),
              Prop("BoundLines", &TDockX::BoundLines, &TDockX::SetBoundLines),
+             Prop("PopupMenu", &TDockX::PopupMenu, &TDockX::SetPopupMenu),
              Prop("OnInsertRemoveBar", &TDockX::OnInsertRemoveBar));
 TW_REGISTER_CLASS(TDockX);
 TW_MESSAGE_MAP(TDockX, OnMessage<TDockX, &TDockX::WMSizeDock>(WM_SIZE));
@@ -66,15 +68,12 @@ void TDockX::EndUpdate() {
 void TDockX::InsertRemoveBar(bool inserting, TToolbarX* bar, bool append) {
   if (bar == nullptr) return;
   auto it = std::find(bars_.begin(), bars_.end(), bar);
-  bool changed = false;
-  if (inserting) {
-    if (it != bars_.end()) bars_.erase(it);
-    else changed = true;
-    if (append) bars_.push_back(bar);
-  } else if (it != bars_.end()) {
-    bars_.erase(it);
-    changed = true;
-  }
+  const bool wasIn = it != bars_.end();
+  if (wasIn) bars_.erase(it);
+  if (inserting && append) bars_.push_back(bar);
+  // Only a bar that came or went changes the list; one moved to its end stays a member.
+  const bool isIn = inserting && append;
+  const bool changed = wasIn != isIn;
   ArrangeToolbars();
   if (changed) FireEvent(OnInsertRemoveBar, this, inserting, bar);
 }
@@ -157,6 +156,17 @@ void TDockX::ArrangeToolbars() {
     rowSizes_.clear();
     SetThickness(ComponentState().Contains(TComponentStateFlag::csDesigning) ? 9 : 0);
     return;
+  }
+  // DockPos -1 asks for the end of the row: the bar takes the place after the row's others
+  // (sorted as it stands, -1 would put it first).
+  const bool vertical0 = Vertical();
+  for (TToolbarX* bar : bars_) {
+    if (bar->dockPos_ != -1) continue;
+    int end = 0;
+    for (const TToolbarX* other : bars_)
+      if (other != bar && other->dockRow_ == bar->dockRow_ && other->dockPos_ >= 0)
+        end = std::max(end, other->dockPos_ + (vertical0 ? other->Height() : other->Width()));
+    bar->dockPos_ = end;
   }
   std::stable_sort(bars_.begin(), bars_.end(), [](const TToolbarX* a, const TToolbarX* b) {
     if (a->DockRow() != b->DockRow()) return a->DockRow() < b->DockRow();

@@ -12,6 +12,7 @@ TW_MESSAGE_MAP(TFloatParent, OnMessage<TFloatParent, &TFloatParent::WMLButtonDow
                OnMessage<TFloatParent, &TFloatParent::WMMouseMoveFloat>(WM_MOUSEMOVE),
                OnMessage<TFloatParent, &TFloatParent::WMLButtonUpFloat>(WM_LBUTTONUP),
                OnMessage<TFloatParent, &TFloatParent::WMCancelModeFloat>(WM_CANCELMODE),
+               OnMessage<TFloatParent, &TFloatParent::WMCaptureChangedFloat>(WM_CAPTURECHANGED),
                OnMessage<TFloatParent, &TFloatParent::WMMouseActivateFloat>(WM_MOUSEACTIVATE),
                OnMessage<TFloatParent, &TFloatParent::WMSetCursorFloat>(WM_SETCURSOR));
 
@@ -141,7 +142,9 @@ void TFloatParent::WMLButtonDownFloat(TMessage& msg) {
       sizes_ = bar_->FloatingSizes();
       sizing_ = true;
       sizeEdge_ = hit;
-      chosenWidth_ = bar_->FloatRightX();
+      startRightX_ = bar_->FloatRightX();
+      startBounds_ = BoundsRect();
+      chosenWidth_ = bar_->Width();
       SetCapture(Handle());
       break;
     default: InheritedMessage(TFloatParent::StaticClass(), msg); break;
@@ -170,43 +173,67 @@ void TFloatParent::WMMouseMoveFloat(TMessage& msg) {
     return;
   }
   if (sizing_ && !sizes_.empty()) {
-    const int barLeft = FrameWidth(), barTop = FrameHeight() + SmallCaptionHeight();
-    const int barRight = Width() - FrameWidth(), barBottom = Height() - FrameHeight();
+    // Distances from the edge that stays, measured on the window as it was when sizing began.
+    const TPoint screen = ClientToScreen(p);
+    const TRect& b = startBounds_;
     const bool byWidth = sizeEdge_ == TFloatHit::Left || sizeEdge_ == TFloatHit::Right;
+    const int chrome = byWidth ? 2 * FrameWidth() : SmallCaptionHeight() + 2 * FrameHeight();
     int wanted = 0;
     switch (sizeEdge_) {
-      case TFloatHit::Right: wanted = p.X - barLeft; break;
-      case TFloatHit::Left: wanted = barRight - p.X; break;
-      case TFloatHit::Bottom: wanted = p.Y - barTop; break;
-      default: wanted = barBottom - p.Y; break;
+      case TFloatHit::Right: wanted = screen.X - b.Left; break;
+      case TFloatHit::Left: wanted = b.Right - screen.X; break;
+      case TFloatHit::Bottom: wanted = screen.Y - b.Top; break;
+      default: wanted = b.Bottom - screen.Y; break;
     }
+    wanted -= chrome;
     const TSize* best = &sizes_.front();
     for (const TSize& s : sizes_)
       if (std::abs((byWidth ? s.cx : s.cy) - wanted) < std::abs((byWidth ? best->cx : best->cy) - wanted)) best = &s;
-    chosenWidth_ = best->cx;
+    if (best->cx != chosenWidth_) {
+      chosenWidth_ = best->cx;
+      ApplyWidth(chosenWidth_ == sizes_.front().cx ? 0 : chosenWidth_);
+    }
     return;
   }
   InheritedMessage(TFloatParent::StaticClass(), msg);
 }
 
+void TFloatParent::ApplyWidth(int rightX) {
+  bar_->SetFloatRightX(rightX);
+  bar_->Relayout();
+  const TRect& b = startBounds_;
+  int left = b.Left, top = b.Top;
+  if (sizeEdge_ == TFloatHit::Left) left = b.Right - Width();
+  if (sizeEdge_ == TFloatHit::Top) top = b.Bottom - Height();
+  if (left != Left() || top != Top()) SetBounds(left, top, Width(), Height());
+  bar_->SetFloatRect(BoundsRect());
+}
+
 void TFloatParent::EndSizing(bool apply) {
+  if (!sizing_) return;
   sizing_ = false;
   if (GetCapture() == Handle()) ReleaseCapture();
-  if (!apply) return;
-  const int right = Left() + Width();
-  bar_->SetFloatRightX(chosenWidth_ == (sizes_.empty() ? 0 : sizes_.front().cx) ? 0 : chosenWidth_);
-  bar_->Relayout();
-  if (sizeEdge_ == TFloatHit::Left) SetBounds(right - Width(), Top(), Width(), Height());
-  bar_->SetFloatRect(BoundsRect());
+  if (!apply) {
+    bar_->SetFloatRightX(startRightX_);
+    bar_->Relayout();
+    SetBoundsRect(startBounds_);
+    bar_->SetFloatRect(BoundsRect());
+    return;
+  }
   bar_->MoveOnScreen(false);
+}
+
+void TFloatParent::EndClosePress() {
+  if (!closePressed_) return;
+  closePressed_ = closeShownDown_ = false;
+  if (GetCapture() == Handle()) ReleaseCapture();
+  Invalidate();
 }
 
 void TFloatParent::WMLButtonUpFloat(TMessage& msg) {
   const TPoint p{GET_X_LPARAM(msg.LParam), GET_Y_LPARAM(msg.LParam)};
   if (closePressed_) {
-    closePressed_ = closeShownDown_ = false;
-    if (GetCapture() == Handle()) ReleaseCapture();
-    Invalidate();
+    EndClosePress();
     if (PtInRect(CloseButtonRect(), p) && bar_->CloseButton()) {
       bar_->Hide();
       FireEvent(bar_->OnClose, bar_);
@@ -221,12 +248,17 @@ void TFloatParent::WMLButtonUpFloat(TMessage& msg) {
 }
 
 void TFloatParent::WMCancelModeFloat(TMessage& msg) {
-  if (closePressed_) {
-    closePressed_ = closeShownDown_ = false;
-    if (GetCapture() == Handle()) ReleaseCapture();
-    Invalidate();
+  EndClosePress();
+  EndSizing(false);
+  InheritedMessage(TFloatParent::StaticClass(), msg);
+}
+
+void TFloatParent::WMCaptureChangedFloat(TMessage& msg) {
+  // Another window took the mouse: a press or a resize in progress ends without effect.
+  if (static_cast<HWND>(msg.LParam) != Handle()) {
+    EndClosePress();
+    EndSizing(false);
   }
-  if (sizing_) EndSizing(false);
   InheritedMessage(TFloatParent::StaticClass(), msg);
 }
 

@@ -52,11 +52,16 @@ class TFloatParent : public TCustomForm {
   void WMMouseMoveFloat(TMessage& msg);
   void WMLButtonUpFloat(TMessage& msg);
   void WMCancelModeFloat(TMessage& msg);
+  void WMCaptureChangedFloat(TMessage& msg);
   void WMMouseActivateFloat(TMessage& msg);
   void WMSetCursorFloat(TMessage& msg);
 
  private:
   void EndSizing(bool apply);
+  void EndClosePress();
+  // Lays the bar out at a wrap width and sizes the window to it, the edge being dragged
+  // moving and the opposite one staying.
+  void ApplyWidth(int rightX);
 
   TToolbarX* bar_;
   bool captionActive_ = true;
@@ -65,6 +70,8 @@ class TFloatParent : public TCustomForm {
   bool sizing_ = false;
   TFloatHit sizeEdge_ = TFloatHit::None;
   int chosenWidth_ = 0;
+  int startRightX_ = 0;     // the wrap width before sizing, restored when it is cancelled
+  TRect startBounds_{0, 0, 0, 0};
   std::vector<TSize> sizes_;
   std::string drawnCaption_;
 };

@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "platform/forms/forms.h"
+#include "platform/forms/menus/menus.h"
 #include "toolbars/floatparent.h"
 #include "toolbars/formhook.h"
 #include "toolbars/separator.h"
@@ -18,6 +19,7 @@ TW_PUBLISHED(TToolbarX,
              Prop("DockedTo", &TToolbarX::DockedTo, &TToolbarX::SetDockedTo),
              Prop("DockRow", &TToolbarX::DockRow, &TToolbarX::SetDockRow),
              Prop("DockPos", &TToolbarX::DockPos, &TToolbarX::SetDockPos),
+             Prop("PopupMenu", &TToolbarX::PopupMenu, &TToolbarX::SetPopupMenu),
              Prop("OnClose", &TToolbarX::OnClose),
              Prop("OnRecreated", &TToolbarX::OnRecreated),
              Prop("OnRecreating", &TToolbarX::OnRecreating),
@@ -127,6 +129,7 @@ void TToolbarX::Undock() {
 
 void TToolbarX::SetDockedTo(TDockX* dock) {
   if (dock == dockedTo_ && (dock != nullptr || Parent() == floatParent_)) return;
+  CancelMove();  // a move in progress started from the old place
   FireEvent(OnDockChanging, this);
   const bool wasVisible = Visible();
   TDockX* old = dockedTo_;
@@ -221,6 +224,23 @@ void TToolbarX::AlignControls(TControl* control, TRect& rect) {
   if (arranging_ == 0 && guard_ == 0) Relayout();
 }
 
+void TToolbarX::DestroyWnd() {
+  // The window goes while the bar stays: its handle is about to be made again.
+  if (!ComponentState().Contains(TComponentStateFlag::csDestroying)) {
+    recreating_ = true;
+    FireEvent(OnRecreating, this);
+  }
+  TCustomControl::DestroyWnd();
+}
+
+void TToolbarX::CreateWnd() {
+  TCustomControl::CreateWnd();
+  if (recreating_) {
+    recreating_ = false;
+    FireEvent(OnRecreated, this);
+  }
+}
+
 void TToolbarX::Notification(TComponent* component, TOperation operation) {
   TCustomControl::Notification(component, operation);
   if (operation != TOperation::opRemove) return;
@@ -246,11 +266,14 @@ TSize TToolbarX::ArrangeControls(bool canMove, bool canResize, int type, int wra
   const bool vertical = type == kVertical;
 
   // Of each alternate pair only the control for this type takes part.
-  std::vector<TControl*> excluded;
+  // Measuring for another type (nothing moves) counts the control that would show then,
+  // though it is hidden now.
+  std::vector<TControl*> excluded, included;
   for (const AlternatePair& pair : alternates_) {
     TControl* shown = vertical ? pair.vertical : pair.horizontal;
     TControl* hidden = vertical ? pair.horizontal : pair.vertical;
     excluded.push_back(hidden);
+    included.push_back(shown);
     if (canMove && hidden->Visible()) {
       shown->SetBounds(hidden->Left(), hidden->Top(), shown->Width(), shown->Height());
       hidden->SetVisible(false);
@@ -263,7 +286,9 @@ TSize TToolbarX::ArrangeControls(bool canMove, bool canResize, int type, int wra
   for (int i = 0; i < ControlCount(); ++i) {
     TControl* c = Controls(i);
     if (std::find(excluded.begin(), excluded.end(), c) != excluded.end()) continue;
-    if (!c->Visible() && !ComponentState().Contains(TComponentStateFlag::csDesigning)) continue;
+    if (!c->Visible() && !ComponentState().Contains(TComponentStateFlag::csDesigning) &&
+        std::find(included.begin(), included.end(), c) == included.end())
+      continue;
     items.push_back(c);
     if (c->Is<TToolbarSepX>()) continue;
     maxH = std::max(maxH, c->Height());
@@ -284,12 +309,14 @@ TSize TToolbarX::ArrangeControls(bool canMove, bool canResize, int type, int wra
   const int lineHeight = vertical ? maxW : maxH;  // across the line
 
   // Order: along the line, floating bars by line first.
+  // A control's line is the number of recorded line starts at or above it.  (Counting a
+  // separator gap for every start would put the second line of a group that wrapped inside
+  // itself back on the first, and each re-layout would shuffle the controls.)
   auto lineOf = [&](const TControl* c) {
-    int starts = 0;
+    int line = 0;
     for (int s : lineStarts_)
-      if (s <= c->Top()) ++starts;
-    const int line = (c->Top() - m.Top - kWrapGap * starts) / std::max(1, lineHeight);
-    return std::max(0, line);
+      if (s <= c->Top()) ++line;
+    return line;
   };
   std::stable_sort(items.begin(), items.end(), [&](const TControl* a, const TControl* b) {
     // Ties go by the other coordinate, so that a bar turning between horizontal and vertical
@@ -323,7 +350,7 @@ TSize TToolbarX::ArrangeControls(bool canMove, bool canResize, int type, int wra
   int lineOffset = m.Top;
   int furthest = m.Start;
   bool previousWrapped = false;
-  std::vector<int> starts;
+  std::vector<int> starts, groupStarts;
   TToolbarSepX* pendingSeparator = nullptr;
   std::vector<TToolbarSepX*> lineEnds;
   for (const Group& g : groups) {
@@ -332,6 +359,7 @@ TSize TToolbarX::ArrangeControls(bool canMove, bool canResize, int type, int wra
       pos = m.Start;
       lineOffset += lineHeight + kWrapGap;
       starts.push_back(lineOffset);
+      groupStarts.push_back(lineOffset);
       if (pendingSeparator != nullptr) lineEnds.push_back(pendingSeparator);
     }
     pendingSeparator = nullptr;
@@ -384,6 +412,7 @@ TSize TToolbarX::ArrangeControls(bool canMove, bool canResize, int type, int wra
   }
   if (canMove) {
     lineStarts_ = starts;
+    groupLineStarts_ = groupStarts;
     for (int i = 0; i < ControlCount(); ++i)
       if (auto* sep = dynamic_cast<TToolbarSepX*>(Controls(i)))
         sep->SetAtLineEnd(std::find(lineEnds.begin(), lineEnds.end(), sep) != lineEnds.end());

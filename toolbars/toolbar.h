@@ -44,6 +44,7 @@ class TToolbarX : public TCustomControl {
   void SetDockedTo(TDockX* dock);
   int DockRow() const { return dockRow_; }
   void SetDockRow(int row);
+  // -1 (the default) asks for the end of the row; the dock then stores the place it gave.
   int DockPos() const { return dockPos_; }
   void SetDockPos(int pos);
   TDockX* DefaultDock() const { return defaultDock_; }
@@ -86,7 +87,9 @@ class TToolbarX : public TCustomControl {
   // shows part of itself stays.
   void MoveOnScreen(bool onlyIfOff);
 
-  // --- dragging (mouse in screen coordinates)
+  // --- dragging (mouse in screen coordinates).  While a move runs the bar holds the mouse;
+  // Esc cancels it, Ctrl held (pressed or released without moving the mouse too) keeps the bar
+  // from docking, and another button, a lost capture or hiding the bar ends it without effect.
   void BeginMove(TPoint screen);
   void MoveTo(TPoint screen, bool ctrl);
   void EndMove(TPoint screen);
@@ -100,6 +103,8 @@ class TToolbarX : public TCustomControl {
   void WndProc(TMessage& msg) override;
 
   TNotifyEvent OnClose;
+  // Around a re-made window of the bar (not when the bar is freed): before the old one goes
+  // and after the new one exists.
   TNotifyEvent OnRecreated;
   TNotifyEvent OnRecreating;
   TDockChangeEvent OnDockChanged;
@@ -109,6 +114,8 @@ class TToolbarX : public TCustomControl {
   friend class TDockX;
   friend class TFloatParent;
   void AlignControls(TControl* control, TRect& rect) override;
+  void CreateWnd() override;
+  void DestroyWnd() override;
   void Loaded() override;
   void Notification(TComponent* component, TOperation operation) override;
   void Paint() override;
@@ -118,6 +125,8 @@ class TToolbarX : public TCustomControl {
   void WMMouseMoveBar(TMessage& msg);
   void WMLButtonUpBar(TMessage& msg);
   void WMCancelModeBar(TMessage& msg);
+  void WMCaptureChangedBar(TMessage& msg);
+  void WMOtherButtonDownBar(TMessage& msg);
   void CMVisibleChangedBar(TMessage& msg);
   void CMTextChangedBar(TMessage& msg);
 
@@ -125,11 +134,15 @@ class TToolbarX : public TCustomControl {
   TCustomForm* OwnerForm() const;
   void FloatAt(const TRect& windowRect);
   TRect DockScreenRect(TDockX* dock) const;
+  // Whether a client point lies on the bar itself or a separator (where presses move the bar).
+  bool OnOwnSurface(TPoint client) const;
   // Draws (or, drawn again, removes) the outline of `rect` over the owner form by inversion.
   void InvertOutline(const TRect& rect, bool floating);
   void ShowOutline(const TRect& rect, bool floating);
   void HideOutline();
   void Undock();
+  // The keyboard while moving: Esc cancels, Ctrl pressed or released re-tries the docks.
+  LRESULT KeyWhileMoving(int code, WPARAM key, LPARAM flags);
 
   TRowSize own_;
   int dockPos_ = -1;
@@ -149,12 +162,14 @@ class TToolbarX : public TCustomControl {
   };
   std::vector<AlternatePair> alternates_;
   std::vector<int> lineStarts_;
+  std::vector<int> groupLineStarts_;  // the starts after a separator: the etched lines go there
   std::vector<TControl*> lineEndSeparators_;
   int arranging_ = 0;  // raised by the dock while it places the bar
   int guard_ = 0;      // layout in progress
   bool fixedSize_ = false;
   TFloatParent* floatParent_ = nullptr;
   bool changingDock_ = false;
+  bool recreating_ = false;  // the window went while the bar lives on: a new one will follow
   // moving
   bool moving_ = false;
   TPoint pressPoint_{0, 0};
@@ -165,6 +180,8 @@ class TToolbarX : public TCustomControl {
   bool outlineShown_ = false;
   TRect outlineRect_{0, 0, 0, 0};
   bool outlineFloating_ = false;
+  TPoint lastMouse_{0, 0};  // screen
+  HHOOK keyHook_ = 0;
 };
 
 // Shows or hides every floating toolbar window below `control` (the form's floating windows

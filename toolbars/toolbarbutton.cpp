@@ -163,6 +163,12 @@ void TToolbarButtonX::SetAllowAllUp(bool value) {
 void TToolbarButtonX::SetGroupIndex(int value) {
   if (groupIndex_ == value) return;
   groupIndex_ = value;
+  // Outside a group a button cannot stay down.
+  if (value == 0 && down_) {
+    down_ = false;
+    state_ = Enabled() ? TButtonState::bsUp : TButtonState::bsDisabled;
+    Invalidate();
+  }
   UpdateExclusive();
 }
 
@@ -256,7 +262,8 @@ void TToolbarButtonX::CheckMouseOver() {
 
 void TToolbarButtonX::CMMouseEnter(TMessage& msg) {
   InheritedMessage(TToolbarButtonX::StaticClass(), msg);
-  if (!mouseInControl_ && Enabled()) {
+  // A program in the background does not light up its flat buttons.
+  if (!mouseInControl_ && Enabled() && Application()->Active()) {
     mouseInControl_ = true;
     Invalidate();
   }
@@ -336,6 +343,12 @@ void TToolbarButtonX::Paint() {
   const TSize textSize = shown.empty() ? TSize{0, 0} : TSize{c->TextWidth(shown), c->TextHeight(shown)};
   const TButtonLayoutResult place =
       LayoutButton(content, glyph_->GlyphSize(), textSize, layout_, margin_, spacing_);
+  // An opaque button shows its glyph over the button face in the up and down states.
+  const TSize glyphSize = glyph_->GlyphSize();
+  if (Opaque() && glyphSize.cx > 0 && (state_ == TButtonState::bsUp || state_ == TButtonState::bsDown)) {
+    c->Brush()->SetColor(clBtnFace);
+    c->FillRect(Bounds(place.GlyphPos.X, place.GlyphPos.Y, glyphSize.cx, glyphSize.cy));
+  }
   glyph_->Draw(c, place.GlyphPos.X, place.GlyphPos.Y, state_);
   if (!shown.empty()) {
     c->Brush()->SetStyle(TBrushStyle::bsClear);

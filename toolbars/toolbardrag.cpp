@@ -15,6 +15,8 @@ TW_MESSAGE_MAP(TToolbarX, OnMessage<TToolbarX, &TToolbarX::WMLButtonDownBar>(WM_
                OnMessage<TToolbarX, &TToolbarX::WMMouseMoveBar>(WM_MOUSEMOVE),
                OnMessage<TToolbarX, &TToolbarX::WMLButtonUpBar>(WM_LBUTTONUP),
                OnMessage<TToolbarX, &TToolbarX::WMCancelModeBar>(WM_CANCELMODE),
+               OnMessage<TToolbarX, &TToolbarX::WMCaptureChangedBar>(WM_CAPTURECHANGED),
+               OnMessage<TToolbarX, &TToolbarX::WMOtherButtonDownBar>(WM_MBUTTONDOWN),
                OnMessage<TToolbarX, &TToolbarX::CMVisibleChangedBar>(CM_VISIBLECHANGED),
                OnMessage<TToolbarX, &TToolbarX::CMTextChangedBar>(CM_TEXTCHANGED));
 
@@ -92,14 +94,34 @@ void TToolbarX::BeginMove(TPoint screen) {
   typeSizes_[kHorizontal] = SizeFor(kHorizontal, 0);
   typeSizes_[kVertical] = SizeFor(kVertical, 0);
   dragTarget_ = dockedTo_;
-  dragRect_ = dockedTo_ != nullptr ? startRect_ : floatParent_->BoundsRect();
+  // A bar placed straight on the form starts from its own rectangle, as a docked one does.
+  dragRect_ = Parent() == floatParent_ ? floatParent_->BoundsRect() : startRect_;
+  lastMouse_ = screen;
   moving_ = true;
   SetCapture(Handle());
+  // Keys go to the focused control, not to the bar that holds the mouse: a keyboard hook
+  // sees them for the duration of the move.
+  keyHook_ = SetWindowsHookEx(WH_KEYBOARD, [this](int code, WPARAM key, LPARAM flags) {
+    return KeyWhileMoving(code, key, flags);
+  });
   ShowOutline(dragRect_, dragTarget_ == nullptr);
+}
+
+LRESULT TToolbarX::KeyWhileMoving(int code, WPARAM key, LPARAM flags) {
+  const HHOOK self = keyHook_;
+  if (code < 0 || !moving_) return CallNextHookEx(self, code, key, flags);
+  const bool released = (static_cast<unsigned long>(flags) & (1ul << 31)) != 0;
+  if (key == VK_ESCAPE) {
+    if (!released) CancelMove();
+    return 1;
+  }
+  if (key == VK_CONTROL) MoveTo(lastMouse_, !released);
+  return CallNextHookEx(self, code, key, flags);
 }
 
 void TToolbarX::MoveTo(TPoint screen, bool ctrl) {
   if (!moving_) return;
+  lastMouse_ = screen;
   TRect r = startRect_;
   OffsetRect(r, screen.X - pressPoint_.X, screen.Y - pressPoint_.Y);
   TDockX* target = nullptr;
@@ -117,7 +139,7 @@ void TToolbarX::MoveTo(TPoint screen, bool ctrl) {
                               ? Bounds(r.Left, r.Top, size.cx, size.cy)
                               : Bounds(screen.X - size.cx / 2, screen.Y - size.cy / 2, size.cx, size.cy);
         TRect common;
-              if (IntersectRect(common, candidate, DockScreenRect(dock))) {
+        if (IntersectRect(common, candidate, DockScreenRect(dock))) {
           target = dock;
           targetRect = candidate;
         }
@@ -139,6 +161,8 @@ void TToolbarX::CancelMove() {
   if (!moving_) return;
   moving_ = false;
   dragTarget_ = nullptr;
+  if (keyHook_ != 0) UnhookWindowsHookEx(keyHook_);
+  keyHook_ = 0;
   HideOutline();
   if (HandleAllocated() && GetCapture() == handle_) ReleaseCapture();
 }
@@ -179,10 +203,15 @@ void TToolbarX::WndProc(TMessage& msg) {
   TCustomControl::WndProc(msg);
 }
 
+bool TToolbarX::OnOwnSurface(TPoint client) const {
+  // Disabled controls count too: a press on a greyed button must not pick up the bar.
+  TControl* over = ControlAtPos(client, true, true);
+  return over == nullptr || over->Is<TToolbarSepX>();
+}
+
 void TToolbarX::WMLButtonDownBar(TMessage& msg) {
   const TPoint p = MsgPoint(msg);
-  TControl* over = ControlAtPos(p, false, true);
-  if (over != nullptr && !over->Is<TToolbarSepX>()) {
+  if (!OnOwnSurface(p)) {
     InheritedMessage(TToolbarX::StaticClass(), msg);
     return;
   }
@@ -191,6 +220,10 @@ void TToolbarX::WMLButtonDownBar(TMessage& msg) {
 
 void TToolbarX::WMLButtonDblClkBar(TMessage& msg) {
   CancelMove();
+  if (!OnOwnSurface(MsgPoint(msg))) {
+    InheritedMessage(TToolbarX::StaticClass(), msg);
+    return;
+  }
   if (dockedTo_ != nullptr) {
     SetDockedTo(nullptr);
     MoveOnScreen(true);
@@ -213,7 +246,7 @@ void TToolbarX::WMMouseMoveBar(TMessage& msg) {
     return;
   }
   if ((msg.WParam & MK_LBUTTON) == 0) {
-      CancelMove();
+    CancelMove();
     return;
   }
   MoveTo(ClientToScreen(MsgPoint(msg)), (msg.WParam & MK_CONTROL) != 0);
@@ -232,7 +265,19 @@ void TToolbarX::WMCancelModeBar(TMessage& msg) {
   InheritedMessage(TToolbarX::StaticClass(), msg);
 }
 
+void TToolbarX::WMCaptureChangedBar(TMessage& msg) {
+  // Another window took the mouse: the move cannot go on.
+  if (moving_ && static_cast<HWND>(msg.LParam) != handle_) CancelMove();
+  InheritedMessage(TToolbarX::StaticClass(), msg);
+}
+
+void TToolbarX::WMOtherButtonDownBar(TMessage& msg) {
+  CancelMove();
+  InheritedMessage(TToolbarX::StaticClass(), msg);
+}
+
 void TToolbarX::CMVisibleChangedBar(TMessage& msg) {
+  if (!Visible()) CancelMove();
   if (!changingDock_) {
     if (dockedTo_ != nullptr) {
       dockedTo_->InsertRemoveBar(Visible(), this, Visible());
@@ -271,7 +316,9 @@ void TToolbarX::Paint() {
       else c->SetPixel(at, thickness - 3, clBtnHighlight);
     }
   } else {
-    for (int start : lineStarts_) {
+    // Only lines that a group began get the etched line: a group that wrapped inside
+    // itself has no room for it.
+    for (int start : groupLineStarts_) {
       c->Pen()->SetColor(clBtnShadow);
       c->MoveTo(0, start - 4);
       c->LineTo(r.Right, start - 4);

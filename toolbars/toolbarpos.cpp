@@ -55,7 +55,8 @@ TDockX* FindDockByName(const std::string& name, TCustomForm* form) {
 }
 
 void SaveToolbarPosition(TToolbarX* toolbar, const std::string& keyName) {
-  if (toolbar == nullptr) return;
+  // A toolbar without a name has no key of its own; its values would land in the caller's key.
+  if (toolbar == nullptr || toolbar->Name().empty()) return;
   TDockX* dock = toolbar->DockedTo();
   if (dock != nullptr && dock->Name().empty()) throw EInvalidOperation(SDockNameNotSet);
   TRegIniFile ini(keyName);
@@ -74,7 +75,7 @@ void SaveToolbarPosition(TToolbarX* toolbar, const std::string& keyName) {
 }
 
 void LoadToolbarPosition(TToolbarX* toolbar, const std::string& keyName) {
-  if (toolbar == nullptr) return;
+  if (toolbar == nullptr || toolbar->Name().empty()) return;
   TRegIniFile ini(keyName);
   const std::string& section = toolbar->Name();
   toolbar->SetVisible(ini.ReadBool(section, "Visible", toolbar->Visible()));
@@ -104,7 +105,9 @@ void LoadToolbarPosition(TToolbarX* toolbar, const std::string& keyName) {
     return;
   }
   TDockX* dock = FindDockByName(dockName, dynamic_cast<TCustomForm*>(toolbar->Owner()));
-  if (dock == nullptr) return;
+  // A dock the bar may not use (a side dock for a bar that docks only on top and bottom) is
+  // treated as a missing one: the user could never have put it there.
+  if (dock == nullptr || (dock->Vertical() && !toolbar->CanDockLeftRight())) return;
   Hold hold(toolbar->DockedTo());
   ReadPlace(ini, section, toolbar);
   if (toolbar->DockedTo() != dock) toolbar->SetDockedTo(dock);

@@ -121,8 +121,26 @@ TEST_F(DockTest, InsertRemoveEventFiresOnlyOnChange) {
   a->Hide();
   a->Show();
   a->SetDockedTo(bottom);
+  // Inserting without appending a bar that is not there changes nothing.
+  top->InsertRemoveBar(true, a, false);
   EXPECT_EQ(log, (std::vector<std::string>{"+A", "-A", "+A", "-A"}));
   EXPECT_EQ(top->Height(), 0);
+}
+
+TEST_F(DockTest, DefaultPositionJoinsTheEndOfTheRow) {
+  MakeForm();
+  TToolbarX* a = NewBar("A", top, 0, 40);
+  TToolbarX* b = NewBar("B", top, 1, 0);
+  auto* c = new TToolbarX(form);  // DockPos -1
+  c->SetName("C");
+  ASSERT_EQ(c->DockPos(), -1);
+  c->SetDockedTo(top);
+  Pump();
+  EXPECT_EQ(c->DockRow(), 0);
+  EXPECT_EQ(c->DockPos(), 40 + a->Width());
+  EXPECT_EQ(c->Left(), a->Left() + a->Width());
+  EXPECT_EQ(a->DockPos(), 40);
+  EXPECT_EQ(b->DockRow(), 1);
 }
 
 TEST_F(DockTest, FreeingDocksAndBarsInAnyOrderIsSafe) {

@@ -44,6 +44,25 @@ TEST_F(DragTest, DragsFromTopToBottomToFloatingAndBack) {
 namespace tw::toolbars::test {
 namespace {
 
+TEST_F(DragTest, BarPlacedOnTheFormMovesFromItsOwnPlace) {
+  MakeForm();
+  auto* bar = new TToolbarX(form);
+  bar->SetName("OnForm");
+  bar->SetParent(form);
+  bar->SetBounds(200, 150, bar->Width(), bar->Height());
+  Pump();
+  const TRect own = ScreenRect(bar);
+  const TPoint at{own.Left + 2, own.Top + own.Height() / 2};
+  Press(at);
+  ASSERT_TRUE(bar->Moving());
+  EXPECT_EQ(bar->DragRect(), own);
+  const TRect fc = FormClient();
+  InjectMouseMove(fc.Left + 50, fc.Top);
+  InjectMouseUp(fc.Left + 50, fc.Top);
+  Pump();
+  EXPECT_EQ(bar->DockedTo(), top);
+}
+
 TEST_F(DragTest, SideDocksOnlyWhenAllowedAndCtrlNeverDocks) {
   MakeForm();
   TToolbarX* bar = NewBar("Bar1", top, 0, 0);
@@ -98,12 +117,7 @@ TEST_F(DragTest, DoubleClicksFloatAndDockAtTheRowStart) {
   TToolbarX* other = NewBar("Other", top, 0, 0);
   TToolbarX* bar = NewBar("Bar", top, 0, 200);
   bar->SetDefaultDock(top);
-  const TPoint grip = Handle(bar);
-  InjectMouseDown(grip.X, grip.Y);
-  InjectMouseUp(grip.X, grip.Y);
-  InjectMouseDoubleDown(grip.X, grip.Y);
-  InjectMouseUp(grip.X, grip.Y);
-  Pump();
+  DoubleClick(Handle(bar));
   ASSERT_EQ(bar->DockedTo(), nullptr);
   const TPoint cap = CaptionPoint(bar);
   InjectMouseDown(cap.X, cap.Y);
@@ -168,10 +182,18 @@ TEST_F(DragTest, CloseButtonHidesTheBarAndFiresOnClose) {
   bar->OnClose = [&](TObject*) { ++closed; };
   TFloatParent* fp = bar->FloatParent();
   const TRect b = fp->CloseButtonRect();
-  const TPoint at = fp->ClientToScreen({(b.Left + b.Right) / 2, (b.Top + b.Bottom) / 2});
-  // Pressed, moved off (released elsewhere): nothing.
-  InjectMouseDown(at.X, at.Y);
+  const TPoint at = CloseBoxPoint(bar);
+  // Pressed, then the mouse taken by another window: released without effect.
+  Press(at);
+  ASSERT_TRUE(fp->CloseDown());
+  SetCapture(form->Handle());
+  EXPECT_FALSE(fp->CloseDown());
+  ReleaseCapture();
+  InjectMouseUp(at.X, at.Y);
   Pump();
+  EXPECT_TRUE(bar->Visible());
+  // Pressed, moved off (released elsewhere): nothing.
+  Press(at);
   EXPECT_TRUE(fp->CloseDown());
   InjectMouseMove(at.X - 40, at.Y);
   Pump();

@@ -54,6 +54,25 @@ TEST_F(LayoutTest, DockedVerticalBarTurnsSeparatorsAcross) {
   EXPECT_EQ(buttons[2]->Top(), 11 + 44 + 4);
 }
 
+TEST_F(LayoutTest, SeparatorsAreEtchedAcrossTheLine) {
+  MakeForm();
+  TToolbarX* bar = BarWithSeparator(top);
+  bar->Repaint();
+  Pump();
+  // In a horizontal bar: a vertical shadow line beside a highlight line.
+  const int x = sep->Left() + sep->Width() / 2 - 1, y = sep->Top() + sep->Height() / 2;
+  EXPECT_EQ(PixelRGB(bar->Handle(), x, y), ToRGB(clBtnShadow));
+  EXPECT_EQ(PixelRGB(bar->Handle(), x + 1, y), ToRGB(clBtnHighlight));
+  EXPECT_EQ(PixelRGB(bar->Handle(), x - 1, y), ToRGB(clBtnFace));
+  // In a vertical bar the line turns.
+  bar->SetDockedTo(left);
+  bar->Repaint();
+  Pump();
+  const int vx = sep->Left() + sep->Width() / 2, vy = sep->Top() + sep->Height() / 2 - 1;
+  EXPECT_EQ(PixelRGB(bar->Handle(), vx, vy), ToRGB(clBtnShadow));
+  EXPECT_EQ(PixelRGB(bar->Handle(), vx, vy + 1), ToRGB(clBtnHighlight));
+}
+
 TEST_F(LayoutTest, EmptyBarHasMinimumLength) {
   MakeForm();
   auto* bar = new TToolbarX(form);
@@ -123,6 +142,9 @@ TEST_F(LayoutTest, AlternatePairsShowTheControlForTheDock) {
   EXPECT_TRUE(wide->Visible());
   EXPECT_FALSE(narrow->Visible());
   EXPECT_EQ(bar->Width(), 11 + 23 + 60 + 2);
+  // Measured for a vertical dock without moving anything, the narrow one counts.
+  EXPECT_EQ(bar->SizeFor(kVertical, 0), (TSize{2 + 23 + 2, 11 + 22 + 22 + 2}));
+  EXPECT_TRUE(wide->Visible());
   bar->SetDockedTo(left);
   EXPECT_FALSE(wide->Visible());
   EXPECT_TRUE(narrow->Visible());
@@ -131,6 +153,39 @@ TEST_F(LayoutTest, AlternatePairsShowTheControlForTheDock) {
   delete wide;  // a freed partner leaves the pair
   bar->SetDockedTo(top);
   EXPECT_TRUE(narrow->Visible());
+}
+
+TEST_F(LayoutTest, WrappedLinesKeepTheirOrderAndOnlyGroupLinesAreEtched) {
+  MakeForm();
+  TToolbarX* bar = NewBar("F", nullptr, 0, 0, 4);
+  std::vector<TControl*> order;
+  for (int i = 0; i < 4; ++i) order.push_back(bar->Controls(i));
+  bar->SetFloatRightX(4 + 2 * 23 + 4 + 5);  // two buttons a line, one group wrapping inside
+  for (int pass = 0; pass < 3; ++pass) bar->Relayout();
+  for (int i = 0; i < 4; ++i) {
+    EXPECT_EQ(order[static_cast<std::size_t>(i)]->Left(), 4 + (i % 2) * 23) << i;
+    EXPECT_EQ(order[static_cast<std::size_t>(i)]->Top(), 2 + (i / 2) * 22) << i;
+  }
+  // No etched line across the buttons of the first line (it would lie 4 pixels above the second).
+  bar->Repaint();
+  Pump();
+  const HWND w = bar->Handle();
+  const int y = 2 + 22 - 4;
+  for (int x = 0; x < bar->Width(); ++x) EXPECT_NE(PixelRGB(w, x, y), ToRGB(clBtnShadow)) << x;
+
+  // After a separator the new line gets its etched line.
+  bar->SetFloatRightX(0);
+  bar->Relayout();
+  auto* sep = new TToolbarSepX(form);
+  sep->SetParent(bar);
+  sep->SetBounds(order[1]->Left() + 1, order[1]->Top(), 6, 22);  // after the second button
+  bar->SetFloatRightX(4 + 2 * 23 + 6 + 10 + 4);
+  bar->Relayout();
+  bar->Repaint();
+  Pump();
+  ASSERT_EQ(order[2]->Top(), 2 + 22 + 6);
+  EXPECT_EQ(PixelRGB(w, 10, 2 + 22 + 6 - 4), ToRGB(clBtnShadow));
+  EXPECT_EQ(PixelRGB(w, 10, 2 + 22 + 6 - 3), ToRGB(clBtnHighlight));
 }
 
 TEST_F(LayoutTest, DockedBarPaintsItsEdgeAndGrips) {
@@ -193,6 +248,40 @@ TEST_F(LayoutTest, ClassesAreCreatedByNameWithTheirProperties) {
   EXPECT_EQ(bar->DockedTo(), top);
   EXPECT_EQ(bar->Left(), 148);
   EXPECT_NE(dynamic_cast<TToolbarButtonX*>(CreateComponent("TToolbarButtonX", form)), nullptr);
+  // What a form description sets on docks and bars besides their places.
+  for (const char* name : {"PopupMenu", "Color", "Caption", "OnClose", "CanDockLeftRight", "DefaultDock"})
+    EXPECT_TRUE(IsPublishedProp(bar, name)) << name;
+  for (const char* name : {"PopupMenu", "Color", "BoundLines", "OnInsertRemoveBar"})
+    EXPECT_TRUE(IsPublishedProp(top, name)) << name;
+}
+
+
+TEST_F(LayoutTest, RecreatedWindowIsAnnounced) {
+  MakeForm();
+  TToolbarX* bar = NewBar("A", top, 0, 0, 1);
+  std::vector<std::string> log;
+  bar->OnRecreating = [&](TObject*) { log.push_back("recreating " + std::to_string(bar->HandleAllocated())); };
+  bar->OnRecreated = [&](TObject*) { log.push_back("recreated " + std::to_string(bar->HandleAllocated())); };
+  bar->RecreateWnd();
+  EXPECT_EQ(log, (std::vector<std::string>{"recreating 1", "recreated 1"}));
+  // Whatever re-makes the window (moving it between a dock and its floating window may), the
+  // two come in pairs, the old window still there at the first and the new one at the second.
+  bar->SetDockedTo(nullptr);
+  bar->SetDockedTo(bottom);
+  ASSERT_EQ(log.size() % 2, 0u);
+  for (std::size_t i = 0; i < log.size(); i += 2) {
+    EXPECT_EQ(log[i], "recreating 1");
+    EXPECT_EQ(log[i + 1], "recreated 1");
+  }
+  EXPECT_EQ(bar->DockedTo(), bottom);
+  const std::size_t before = log.size();
+  delete bar;  // freeing is no recreation, neither is freeing the form
+  EXPECT_EQ(log.size(), before);
+  TToolbarX* other = NewBar("B", nullptr, 0, 0, 1);
+  other->OnRecreating = [&](TObject*) { log.push_back("form going"); };
+  delete form;
+  form = nullptr;
+  EXPECT_EQ(log.size(), before);
 }
 
 }  // namespace

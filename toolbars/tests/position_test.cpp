@@ -186,5 +186,29 @@ TEST_F(PositionTest, UnnamedDockRaisesAndWritesNothing) {
   EXPECT_EQ(FindDockByName("Nothing", form), nullptr);
 }
 
+TEST_F(PositionTest, SideDockRefusedToABarThatDocksOnlyTopAndBottom) {
+  Build();
+  Write("ToolbarTime", "DockedTo", "DockLeft");
+  Write("ToolbarX", "DockedTo", "DockLeft");
+  time->SetCanDockLeftRight(false);
+  LoadToolbarPosition(time, kKey);
+  LoadToolbarPosition(tools, kKey);
+  EXPECT_EQ(time->DockedTo(), top);
+  EXPECT_EQ(tools->DockedTo(), left);
+}
+
+TEST_F(PositionTest, UnnamedToolbarKeepsNothing) {
+  Build();
+  auto* bar = new TToolbarX(form);
+  bar->SetDockedTo(top);
+  SaveToolbarPosition(bar, kKey);
+  TRegIniFile ini(kKey);
+  EXPECT_FALSE(ini.ValueExists("Visible"));
+  EXPECT_FALSE(ini.ValueExists("DockedTo"));
+  ini.WriteString("", "DockedTo", "nil");
+  LoadToolbarPosition(bar, kKey);
+  EXPECT_EQ(bar->DockedTo(), top);
+}
+
 }  // namespace
 }  // namespace tw::toolbars::test

@@ -113,6 +113,25 @@ class ToolbarsTest : public ::testing::Test {
     return bar->ToolbarType() == kVertical ? TPoint{r.Left + r.Width() / 2, r.Top + 5}
                                            : TPoint{r.Left + 5, r.Top + r.Height() / 2};
   }
+  // Moves the mouse to `p` and presses the left button there.
+  static void Press(TPoint p) {
+    InjectMouseMove(p.X, p.Y);
+    InjectMouseDown(p.X, p.Y);
+    Pump();
+  }
+  // A double click at `p` (a click, then the second press and release).
+  static void DoubleClick(TPoint p) {
+    InjectMouseDown(p.X, p.Y);
+    InjectMouseUp(p.X, p.Y);
+    InjectMouseDoubleDown(p.X, p.Y);
+    InjectMouseUp(p.X, p.Y);
+    Pump();
+  }
+  // The middle of a floating bar's close box.
+  static TPoint CloseBoxPoint(TToolbarX* bar) {
+    const TRect b = bar->FloatParent()->CloseButtonRect();
+    return bar->FloatParent()->ClientToScreen({(b.Left + b.Right) / 2, (b.Top + b.Bottom) / 2});
+  }
   // A point on a floating bar's caption.
   static TPoint CaptionPoint(TToolbarX* bar) {
     const TRect w = bar->FloatParent()->BoundsRect();
