@@ -12,6 +12,7 @@
 #include "dbaccess/dbientry.h"
 #include "dbaccess/embedded.h"
 #include "entry/fieldkit.h"
+#include "multilang/langswitch.h"
 #include "platform/forms/comctrls/comctrls.h"
 #include "platform/forms/dialogs/commondialogs.h"
 #include "platform/forms/dialogs/msgbox.h"
@@ -49,6 +50,7 @@ int RunProgram() {
   toolbars::RegisterToolbarClasses();
   RegisterAppLibClasses();
   richtext::RegisterRichTextControls();
+  multilang::RegisterMultiLangClasses();
   InstallFormResources();
 
   auto* main = Application()->CreateForm<TfrmMain>();

@@ -3,8 +3,11 @@
 
 #include "app/forms/mainwindow.h"
 #include "entry/fkcalendar.h"
+#include "entry/fkpicturefield.h"
 #include "entry/fkspinner.h"
 #include "horoscope/chartglobals.h"
+#include "multilang/langeditor.h"
+#include "multilang/langswitch.h"
 #include "platform/classes/typinfo.h"
 #include "platform/forms/formres/formstream.h"
 #include "platform/forms/stdctrls/extctrls.h"
@@ -41,6 +44,26 @@ TfrmCal::TfrmCal(TComponent* owner) : TForm(owner) {
 
 TfrmCal::~TfrmCal() {
   if (frmCal == this) frmCal = nullptr;
+}
+
+void TfrmCal::ShowDay(std::int32_t day) {
+  if (Calendar == nullptr || day < 0 || day > entry::MaxDayNumber) return;
+  Calendar->HandleNeeded();
+  Calendar->SetDate(day);
+}
+
+bool TfrmCal::PickDate(entry::TFkPictureField& field, int left, int top) {
+  SetBounds(left, top, Width(), Height());
+  if (field.IsValid()) {
+    try {
+      ShowDay(field.GetAsDayNumber());
+    } catch (const Exception&) {
+      // a field whose text does not read as a day leaves the calendar where it was
+    }
+  }
+  if (ShowModal() != mrOk || Calendar == nullptr) return false;
+  field.SetAsDayNumber(Calendar->GetDate());
+  return true;
 }
 
 void TfrmCal::FormCreate(TObject*) {
@@ -92,10 +115,16 @@ TW_FORM_FIELDS(TfrmCal, Field("Calendar", &TfrmCal::Calendar), Field("Panel1", &
                Field("SpinnerMonth", &TfrmCal::SpinnerMonth), Field("SpinnerYear", &TfrmCal::SpinnerYear));
 TW_REGISTER_CLASS(TfrmCal);
 
-TW_PUBLISHED_METHODS(TAboutBox, Method("FormShow", &TAboutBox::FormShow));
+void TAboutBox::FormKeyUp(TObject* sender, Word& key, TShiftState shift) {
+  multilang::HandleBrowseKey(LangSwitch1, key, shift);
+  TOrvForm::FormKeyUp(sender, key, shift);
+}
+
+TW_PUBLISHED_METHODS(TAboutBox, Method("FormShow", &TAboutBox::FormShow), Method("FormKeyUp", &TAboutBox::FormKeyUp));
 TW_FORM_FIELDS(TAboutBox, Field("Panel1", &TAboutBox::Panel1), Field("ProductName", &TAboutBox::ProductName),
                Field("Version", &TAboutBox::Version), Field("ValueVersion", &TAboutBox::ValueVersion),
-               Field("Description", &TAboutBox::Description), Field("Ok", &TAboutBox::Ok));
+               Field("Description", &TAboutBox::Description), Field("Ok", &TAboutBox::Ok),
+               Field("LangSwitch1", &TAboutBox::LangSwitch1));
 TW_REGISTER_CLASS(TAboutBox);
 
 }  // namespace tw::app

@@ -9,8 +9,12 @@ class TButton;
 class TLabel;
 class TMemo;
 class TPanel;
+namespace multilang {
+class TLangSwitch;
+}
 namespace entry {
 class TFkCalendar;
+class TFkPictureField;
 class TFkSpinner;
 enum class TSpinState : std::uint8_t;
 }  // namespace entry
@@ -35,6 +39,14 @@ class TfrmCal : public TForm {
   entry::TFkSpinner* SpinnerMonth = nullptr;
   entry::TFkSpinner* SpinnerYear = nullptr;
 
+  // Puts `day` into the calendar (an invalid day leaves it as it is).  The calendar selects
+  // today when its window is made, so the window is made first: the first pop-up shows the
+  // caller's day too.
+  void ShowDay(std::int32_t day);
+  // Runs the calendar at (left, top) on the field's day; OK puts the picked day into the
+  // field and answers true.
+  bool PickDate(entry::TFkPictureField& field, int left, int top);
+
   void FormCreate(TObject* sender);
   void FormKeyDown(TObject* sender, Word& key, TShiftState shift);
   void CalendarDblClick(TObject* sender);
@@ -54,8 +66,10 @@ class TAboutBox : public TOrvForm {
   TLabel* ValueVersion = nullptr;
   TMemo* Description = nullptr;
   TButton* Ok = nullptr;
+  multilang::TLangSwitch* LangSwitch1 = nullptr;
 
   void FormShow(TObject* sender);
+  void FormKeyUp(TObject* sender, Word& key, TShiftState shift);
 };
 
 }  // namespace tw::app

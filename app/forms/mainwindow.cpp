@@ -2,18 +2,26 @@
 // start it.
 #include "app/forms/mainwindow.h"
 
+#include <dlfcn.h>
+
 #include <cmath>
+#include <functional>
 
 #include "app/forms/calendarwindow.h"
 #include "app/forms/richview.h"
 #include "app/forms/texttables.h"
 #include "app/lib/appsupport.h"
+#include "app/lib/splash.h"
+#include "app/lib/winregistry.h"
 #include "entry/fkcalendar.h"
+#include "entry/fkcontroller.h"
 #include "entry/fkattachedbutton.h"
 #include "entry/fkintl.h"
 #include "entry/fkpicturefield.h"
 #include "horoscope/chartglobals.h"
 #include "horoscope/horoscope.h"
+#include "multilang/langeditor.h"
+#include "multilang/langswitch.h"
 #include "platform/classes/stringlist.h"
 #include "platform/classes/typinfo.h"
 #include "platform/db/table.h"
@@ -30,6 +38,7 @@
 #include "toolbars/dock.h"
 #include "toolbars/toolbar.h"
 #include "toolbars/toolbarbutton.h"
+#include "toolbars/toolbarpos.h"
 
 namespace tw::app {
 
@@ -44,6 +53,20 @@ namespace {
 constexpr int MsgWelcome = 99;
 constexpr int MsgCaptionFirst = 1;
 constexpr int MsgCaptionSecond = 98;
+
+constexpr char LanguageValueName[] = "Language";
+constexpr char EphemerisMissingText[] = "swedll32.dll not found!";
+
+std::function<bool()>& EphemerisProbe() {
+  static std::function<bool()> probe;
+  return probe;
+}
+
+// The ephemeris library is linked with the program; its calculation entry must be reachable.
+bool EphemerisAvailable() {
+  if (EphemerisProbe()) return EphemerisProbe()();
+  return ::dlsym(RTLD_DEFAULT, "swe_calc_ut") != nullptr;
+}
 
 struct TNoTexts : ITransitTexts {
   bool FindText(const std::string&, int, int, int, std::string&) override { return false; }
@@ -63,6 +86,12 @@ void EnableListedBodies(horoscope::THoroscope& chart) {
 }
 
 }  // namespace
+
+std::string LanguageCodeFor(const std::string& languageName) { return languageName == "Deutsch" ? "DEU" : "ENG"; }
+
+std::string HelpFileFor(const std::string& languageCode) { return "TW_" + languageCode + ".HLP"; }
+
+void SetEphemerisProbe(std::function<bool()> probe) { EphemerisProbe() = std::move(probe); }
 
 int LinkHelpContext(const std::string& hiddenText) {
   std::int32_t context = 1;
@@ -178,6 +207,8 @@ void TfrmMain::PrepareCharts() {
   if (dfTransDate != nullptr && dfTransDate->IsValid()) {
     try {
       day = dfTransDate->GetAsDateTime();
+      // The list is made for this date: leaving the field unchanged need not make it again.
+      LastTransitDate = day;
     } catch (const Exception&) {
     }
   }
@@ -232,6 +263,17 @@ void TfrmMain::ShowWelcome() {
 
 void TfrmMain::FormCreate(TObject* sender) {
   TOrvForm::FormCreate(sender);
+  // WORKAROUND (entry room): an entry field looks for its controller on the form it is
+  // shown in; on a toolbar restored floating that is the toolbar's own window, which has
+  // none.  The field is given this window's controller before the toolbars are placed.
+  if (auto* controller = dynamic_cast<entry::TFkController*>(FindComponent("FkController1"));
+      controller != nullptr && dfTransDate != nullptr && dfTransDate->Controller() == nullptr)
+    dfTransDate->SetController(controller);
+  LoadToolbarPositions();
+  if (!EphemerisAvailable())
+    Application()->MessageBox(EphemerisMissingText, Application()->Title(), MB_OK | MB_ICONERROR);
+  // Without a readable language file the menu still offers the one language there is.
+  if (LangSwitch1 != nullptr && LangSwitch1->Items()->Count() == 0) LangSwitch1->RefreshLanguageList(false);
   horoscope::InitAspectSettings();
   if (dfTransDate != nullptr) {
     const std::string mask = entry::DefaultIntlSup().BuildDateMask(true);
@@ -255,15 +297,64 @@ void TfrmMain::FormCreate(TObject* sender) {
 
 void TfrmMain::FormShow(TObject* sender) {
   TOrvForm::FormShow(sender);
-  LoadMessages();
+  const std::string stored = ReadString(LanguageValueName, DefaultLanguageName);
+  // A stored language the language file does not offer leaves the windows as they are.
+  if (LangSwitch1 != nullptr && stored != LangSwitch1->CurrentLanguage() && LangSwitch1->LanguageID(stored) >= 0) {
+    LangSwitch1->SelectLanguage(stored, true);
+  } else {
+    if (LangSwitch1 != nullptr) horoscope::LanguageCode = LanguageCodeFor(LangSwitch1->CurrentLanguage());
+    LoadMessages();
+  }
   SetMainCaption();
   if (frmOptions != nullptr && !frmOptions->PersonName().empty()) {
     dfTransDateExit(dfTransDate);
+    HideSplash();
   } else {
+    HideSplash();
     ShowWelcome();
   }
   ApplyPageSetup();
 }
+
+void TfrmMain::HideSplash() {
+  if (SplashScreen1 != nullptr) SplashScreen1->Hide();
+}
+
+void TfrmMain::LangSwitch1Translated(TObject*, const std::string& languageName, bool) {
+  // The language the windows show now: a name the file does not know changed nothing.
+  const std::string language = LangSwitch1 != nullptr ? LangSwitch1->CurrentLanguage() : languageName;
+  horoscope::LanguageCode = LanguageCodeFor(language);
+  Application()->SetHelpFile(HelpFileFor(horoscope::LanguageCode));
+  LoadMessages();
+  SetMainCaption();
+  if (frmOptions != nullptr) frmOptions->pbExitClick(frmOptions);
+  // Without a person the welcome text is shown in the new language; the options dialog is
+  // only opened by the user.
+  if (frmOptions != nullptr && !frmOptions->PersonName().empty()) {
+    ShowTransits();
+  } else {
+    ShowWelcome();
+  }
+  // Last: a store that cannot be written is reported once the windows show the language.
+  WriteString(LanguageValueName, language);
+}
+
+void TfrmMain::ForEachToolbar(const std::function<void(toolbars::TToolbarX*, const std::string&)>& action) {
+  const std::string key = SettingsKey();
+  for (toolbars::TToolbarX* bar : {ToolbarX, ToolbarTime}) {
+    if (bar == nullptr) continue;
+    try {
+      action(bar, key);
+    } catch (const Exception&) {
+      // A store that cannot be read or written: the toolbar keeps its place, and the store the
+      // places of the last run.
+    }
+  }
+}
+
+void TfrmMain::LoadToolbarPositions() { ForEachToolbar(toolbars::LoadToolbarPosition); }
+
+void TfrmMain::SaveToolbarPositions() { ForEachToolbar(toolbars::SaveToolbarPosition); }
 
 void TfrmMain::ApplyPageSetup() {
   if (rtext == nullptr) return;
@@ -292,11 +383,13 @@ void TfrmMain::mnuPageSetupClick(TObject*) {
 void TfrmMain::FormDestroy(TObject* sender) {
   if (tblText != nullptr && tblText->Active()) tblText->Close();
   if (tblMSGS != nullptr && tblMSGS->Active()) tblMSGS->Close();
+  SaveToolbarPositions();
   TOrvForm::FormDestroy(sender);
 }
 
 void TfrmMain::FormKeyUp(TObject* sender, Word& key, TShiftState shift) {
   if (key == VK_ESCAPE) StopFlag = true;
+  multilang::HandleBrowseKey(LangSwitch1, key, shift);
   TOrvForm::FormKeyUp(sender, key, shift);
 }
 
@@ -357,18 +450,9 @@ void TfrmMain::dfTransDateExit(TObject*) {
 
 void TfrmMain::dfTransBtnClick(TObject*) {
   if (frmCal == nullptr || dfTransDate == nullptr || dfTransBtn == nullptr) return;
-  // Centred under the button: its right and bottom edges, taken in the window's client area.
-  TPoint at = ClientToScreen(Point(dfTransBtn->Left() + dfTransBtn->Width(), dfTransBtn->Top() + dfTransBtn->Height()));
-  frmCal->SetBounds(at.X - frmCal->Width() / 2, at.Y, frmCal->Width(), frmCal->Height());
-  if (frmCal->Calendar != nullptr) {
-    try {
-      frmCal->Calendar->SetDate(dfTransDate->GetAsDayNumber());
-    } catch (const Exception&) {
-    }
-  }
-  if (frmCal->ShowModal() != mrOk || frmCal->Calendar == nullptr) return;
-  dfTransDate->SetAsDayNumber(frmCal->Calendar->GetDate());
-  dfTransDateExit(dfTransDate);
+  // Centred on the button's right edge, just below it, wherever its toolbar sits.
+  const TPoint at = dfTransBtn->ClientToScreen(Point(dfTransBtn->Width(), dfTransBtn->Height()));
+  if (frmCal->PickDate(*dfTransDate, at.X - frmCal->Width() / 2, at.Y)) dfTransDateExit(dfTransDate);
 }
 
 TW_PUBLISHED_METHODS(TfrmMain, Method("FormCreate", &TfrmMain::FormCreate), Method("FormShow", &TfrmMain::FormShow),
@@ -384,7 +468,8 @@ TW_PUBLISHED_METHODS(TfrmMain, Method("FormCreate", &TfrmMain::FormCreate), Meth
                      Method("mnuHelpCompanyClick", &TfrmMain::mnuHelpCompanyClick),
                      Method("dfTransDateEnter", &TfrmMain::dfTransDateEnter),
                      Method("dfTransDateExit", &TfrmMain::dfTransDateExit),
-                     Method("dfTransBtnClick", &TfrmMain::dfTransBtnClick));
+                     Method("dfTransBtnClick", &TfrmMain::dfTransBtnClick),
+                     Method("LangSwitch1Translated", &TfrmMain::LangSwitch1Translated));
 TW_FORM_FIELDS(TfrmMain, Field("rtext", &TfrmMain::rtext), Field("DockTop", &TfrmMain::DockTop),
                Field("DockLeft", &TfrmMain::DockLeft), Field("DockRight", &TfrmMain::DockRight),
                Field("DockBottom", &TfrmMain::DockBottom), Field("ToolbarX", &TfrmMain::ToolbarX),
@@ -394,7 +479,8 @@ TW_FORM_FIELDS(TfrmMain, Field("rtext", &TfrmMain::rtext), Field("DockTop", &Tfr
                Field("pbPrint", &TfrmMain::pbPrint), Field("pbExit", &TfrmMain::pbExit),
                Field("Transit", &TfrmMain::Transit), Field("dfTransDate", &TfrmMain::dfTransDate),
                Field("dfTransBtn", &TfrmMain::dfTransBtn), Field("MainMenu", &TfrmMain::MainMenu),
-               Field("TimerRecalc", &TfrmMain::TimerRecalc));
+               Field("TimerRecalc", &TfrmMain::TimerRecalc), Field("Language1", &TfrmMain::Language1),
+               Field("LangSwitch1", &TfrmMain::LangSwitch1), Field("SplashScreen1", &TfrmMain::SplashScreen1));
 TW_REGISTER_CLASS(TfrmMain);
 
 }  // namespace tw::app

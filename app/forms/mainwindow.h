@@ -7,6 +7,7 @@
 // table when the window is shown.  The view is the window's text control behind ITransitView.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -29,6 +30,9 @@ class TFkPictureField;
 namespace horoscope {
 class THoroscope;
 }
+namespace multilang {
+class TLangSwitch;
+}
 namespace richtext {
 class TRiPagePropDlg;
 class TRiRichText;
@@ -47,6 +51,7 @@ class TfrmMain;
 class TfrmOptions;
 class TfrmCal;
 class TAboutBox;
+class TSplashScreen;
 
 // The application's windows, set when each is made and cleared when it goes.
 extern TfrmMain* frmMain;
@@ -64,6 +69,18 @@ inline constexpr int ContentsHelpContext = 22014;
 
 // The help context carried by a link's hidden text; 1 when it is not a number.
 int LinkHelpContext(const std::string& hiddenText);
+
+// The language the windows start in when none is stored.
+inline constexpr char DefaultLanguageName[] = "English";
+// The code of the message and interpretation texts of a language: "DEU" for "Deutsch", else
+// "ENG".
+std::string LanguageCodeFor(const std::string& languageName);
+// The help file of a language code: "TW_" + code + ".HLP".
+std::string HelpFileFor(const std::string& languageCode);
+
+// Whether the ephemeris library answers is asked when the main window is made ("swedll32.dll
+// not found!" when not); tests replace the question (nullptr: the library's own entry).
+void SetEphemerisProbe(std::function<bool()> probe);
 
 class TfrmMain : public TOrvForm, public IOptionsListener {
   TW_CLASS(TfrmMain, TOrvForm)
@@ -90,6 +107,10 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   entry::TFkPictureField* dfTransDate = nullptr;
   entry::TFkAttachedButton* dfTransBtn = nullptr;
   TMainMenu* MainMenu = nullptr;
+  // The menu the language component fills with the languages of the language file.
+  TMenuItem* Language1 = nullptr;
+  multilang::TLangSwitch* LangSwitch1 = nullptr;
+  TSplashScreen* SplashScreen1 = nullptr;
   TTimer* TimerRecalc = nullptr;
   horoscope::THoroscope* RadixHoroscope = nullptr;
   horoscope::THoroscope* TransitHoroscope = nullptr;
@@ -143,6 +164,8 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   void dfTransDateEnter(TObject* sender);
   void dfTransDateExit(TObject* sender);
   void dfTransBtnClick(TObject* sender);
+  // After every language change: texts, help file and list of the new language.
+  void LangSwitch1Translated(TObject* sender, const std::string& languageName, bool successful);
 
   // The caption "message 1 - message 98".
   void SetMainCaption();
@@ -150,6 +173,11 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
  private:
   void PrepareCharts();
   void ShowWelcome();
+  void HideSplash();
+  // Loads or saves the places of both toolbars under the settings key.
+  void LoadToolbarPositions();
+  void SaveToolbarPositions();
+  void ForEachToolbar(const std::function<void(toolbars::TToolbarX*, const std::string&)>& action);
   // The stored page setup put on the view (a stored value without a printable area is ignored).
   void ApplyPageSetup();
   std::unique_ptr<class TRichTransitView> view_;

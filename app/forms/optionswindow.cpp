@@ -5,8 +5,11 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "app/forms/calendarwindow.h"
 #include "app/forms/mainwindow.h"
 #include "app/lib/edits.h"
+#include "entry/fkattachedbutton.h"
+#include "entry/fkcalendar.h"
 #include "entry/fkintl.h"
 #include "entry/fkpicturefield.h"
 #include "entry/fksimplefield.h"
@@ -19,6 +22,8 @@
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/sys/timezones.h"
+#include "multilang/langeditor.h"
+#include "multilang/langswitch.h"
 
 namespace tw::app {
 
@@ -184,16 +189,36 @@ void TfrmOptions::FormCreate(TObject* sender) {
     MachineZoneHours = 0.0;
   }
 
-  if (rbPerson != nullptr) {
-    rbPerson->Items()->Clear();
-    for (int n = 1; n <= PersonCount; ++n)
-      rbPerson->Items()->Add(ReadString("dfShort" + std::to_string(n), DefaultShortcut(n)));
-  }
+  ReadPersonShortcuts();
   RefreshPersonCaptions();
   SelectPerson(1);
 }
 
-void TfrmOptions::FormKeyUp(TObject* sender, Word& key, TShiftState shift) { TOrvForm::FormKeyUp(sender, key, shift); }
+void TfrmOptions::ReadPersonShortcuts() {
+  if (rbPerson == nullptr) return;
+  const int selected = rbPerson->ItemIndex();
+  rbPerson->Items()->Clear();
+  for (int n = 1; n <= PersonCount; ++n)
+    rbPerson->Items()->Add(ReadString("dfShort" + std::to_string(n), DefaultShortcut(n)));
+  if (selected >= 0 && selected < PersonCount) rbPerson->SetItemIndex(selected);
+}
+
+void TfrmOptions::FormKeyUp(TObject* sender, Word& key, TShiftState shift) {
+  multilang::HandleBrowseKey(LangSwitch1, key, shift);
+  TOrvForm::FormKeyUp(sender, key, shift);
+}
+
+void TfrmOptions::LangSwitch1Translated(TObject*, const std::string&, bool) {
+  ReadPersonShortcuts();
+  RefreshPersonCaptions();
+}
+
+void TfrmOptions::ABtnClick(TObject*) {
+  if (frmCal == nullptr || dfDate == nullptr || ABtn == nullptr) return;
+  // Below the button, right edges aligned.
+  const TPoint at = ABtn->ClientToScreen(Point(ABtn->Width(), ABtn->Height()));
+  if (frmCal->PickDate(*dfDate, at.X - frmCal->Width(), at.Y)) dfDateChange(dfDate);
+}
 
 void TfrmOptions::SelectPerson(int n) {
   if (n < 1 || n > PersonCount) return;
@@ -316,7 +341,8 @@ TW_PUBLISHED_METHODS(TfrmOptions, Method("FormCreate", &TfrmOptions::FormCreate)
                      Method("pbTextFontClick", &TfrmOptions::pbTextFontClick),
                      Method("TrackBarRecalcChange", &TfrmOptions::TrackBarRecalcChange),
                      Method("OkClick", &TfrmOptions::OkClick), Method("pbExitClick", &TfrmOptions::pbExitClick),
-                     Method("pbHelpClick", &TfrmOptions::pbHelpClick));
+                     Method("pbHelpClick", &TfrmOptions::pbHelpClick), Method("ABtnClick", &TfrmOptions::ABtnClick),
+                     Method("LangSwitch1Translated", &TfrmOptions::LangSwitch1Translated));
 TW_FORM_FIELDS(TfrmOptions, Field("pnlToolbar", &TfrmOptions::pnlToolbar), Field("pbHelp", &TfrmOptions::pbHelp),
                Field("Ok", &TfrmOptions::Ok), Field("Cancel", &TfrmOptions::Cancel),
                Field("StatusZeile", &TfrmOptions::StatusZeile), Field("PageControl1", &TfrmOptions::PageControl1),
@@ -328,7 +354,8 @@ TW_FORM_FIELDS(TfrmOptions, Field("pnlToolbar", &TfrmOptions::pnlToolbar), Field
                Field("pbTitleFont", &TfrmOptions::pbTitleFont), Field("pbTextFont", &TfrmOptions::pbTextFont),
                Field("dlgHeaderFont", &TfrmOptions::dlgHeaderFont), Field("dlgTitleFont", &TfrmOptions::dlgTitleFont),
                Field("dlgTextFont", &TfrmOptions::dlgTextFont), Field("TrackBarRecalc", &TfrmOptions::TrackBarRecalc),
-               Field("dfMinutes", &TfrmOptions::dfMinutes));
+               Field("dfMinutes", &TfrmOptions::dfMinutes), Field("ABtn", &TfrmOptions::ABtn),
+               Field("LangSwitch1", &TfrmOptions::LangSwitch1));
 TW_REGISTER_CLASS(TfrmOptions);
 
 }  // namespace tw::app

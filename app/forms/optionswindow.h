@@ -22,9 +22,13 @@ class TStatusBar;
 class TTabSheet;
 class TTrackBar;
 namespace entry {
+class TFkAttachedButton;
 class TFkPictureField;
 class TFkSimpleField;
 }  // namespace entry
+namespace multilang {
+class TLangSwitch;
+}
 }  // namespace tw
 
 namespace tw::app {
@@ -67,6 +71,8 @@ class TfrmOptions : public TOrvForm {
   entry::TFkSimpleField* dfPers = nullptr;
   entry::TFkSimpleField* dfPlace = nullptr;
   entry::TFkPictureField* dfDate = nullptr;
+  // The calendar button beside the birth date.
+  entry::TFkAttachedButton* ABtn = nullptr;
   entry::TFkPictureField* dfTime = nullptr;
   entry::TFkSimpleField* dfShort = nullptr;
   TComboBox* cmbTimeZone = nullptr;
@@ -78,6 +84,7 @@ class TfrmOptions : public TOrvForm {
   TFontDialog* dlgTextFont = nullptr;
   TTrackBar* TrackBarRecalc = nullptr;
   TNumEdit* dfMinutes = nullptr;
+  multilang::TLangSwitch* LangSwitch1 = nullptr;
 
   // Zone offset of the selected person's zone and the machine's standard offset, in hours,
   // east positive.
@@ -122,12 +129,17 @@ class TfrmOptions : public TOrvForm {
   void OkClick(TObject* sender);
   void pbExitClick(TObject* sender);
   void pbHelpClick(TObject* sender);
+  void ABtnClick(TObject* sender);
+  // After a language change: the persons' shortcuts are the user's, not texts of a language.
+  void LangSwitch1Translated(TObject* sender, const std::string& languageName, bool successful);
 
  private:
   std::string PersonValue(const std::string& field) const;
   void StoreField(const std::string& field, const std::string& value);
   void FontClick(TFontDialog* dialog, TButton* button, const char* valueName);
   void RefreshPersonCaptions();
+  // The person list's items from the stored shortcuts.
+  void ReadPersonShortcuts();
   std::vector<std::string> zones_;
   bool loading_ = false;
 };

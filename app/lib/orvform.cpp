@@ -73,6 +73,16 @@ TOrvForm::TOrvForm(TComponent* owner) : TForm(owner) {
 // A form deleted directly still runs OnDestroy while its members exist (it runs only once).
 TOrvForm::~TOrvForm() { BeforeDestruction(); }
 
+void TOrvForm::BeforeDestruction() {
+  TForm::BeforeDestruction();
+  // WORKAROUND (platform/classes): the class library marks the components of a component that
+  // is going as going too, before any of them is freed; TComponent::Destroying marks only the
+  // component itself.  Without the mark, a component told that its neighbours are freed takes
+  // that for a change of the form (the language component would rewrite its language file
+  // without their texts).
+  for (int i = 0; i < ComponentCount(); ++i) Components(i)->Destroying();
+}
+
 void TOrvForm::WriteString(const std::string& ident, const std::string& value) {
   TWinRegistry reg(SettingsKey());
   reg.WriteString(FormKeyName(this), ident, value);

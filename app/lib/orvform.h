@@ -28,6 +28,8 @@ class TOrvForm : public TForm {
   explicit TOrvForm(TComponent* owner);
   // Runs OnDestroy while the form is still whole also when it is deleted directly.
   ~TOrvForm() override;
+  // OnDestroy, then every component of the form is marked as going (csDestroying).
+  void BeforeDestruction() override;
 
   TPlacement* Placement1 = nullptr;
 

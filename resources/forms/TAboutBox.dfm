@@ -42,6 +42,14 @@ object AboutBox: TAboutBox
       ReadOnly = True
       ScrollBars = ssVertical
     end
+    object LangSwitch1: TLangSwitch
+      Left = 16
+      Top = 204
+      Width = 96
+      Height = 21
+      DefaultLanguage = 'English'
+      LanguageFile = '%EXEPath%TWLang.LAN'
+    end
     object Ok: TButton
       Left = 122
       Top = 202

@@ -26,6 +26,15 @@ object frmOptions: TfrmOptions
       Caption = '&Help'
       OnClick = pbHelpClick
     end
+    object LangSwitch1: TLangSwitch
+      Left = 120
+      Top = 6
+      Width = 150
+      Height = 21
+      DefaultLanguage = 'English'
+      LanguageFile = '%EXEPath%TWLang.LAN'
+      OnTranslated = LangSwitch1Translated
+    end
     object Ok: TButton
       Left = 300
       Top = 4
@@ -120,6 +129,14 @@ object frmOptions: TfrmOptions
         Epoch = 1910
         OnChange = dfDateChange
       end
+      object ABtn: TFkAttachedButton
+        Left = 210
+        Top = 136
+        Width = 17
+        Height = 21
+        AttachedControl = dfDate
+        OnClick = ABtnClick
+      end
       object lblTime: TLabel
         Left = 230
         Top = 140
@@ -199,6 +216,11 @@ object frmOptions: TfrmOptions
         Top = 56
         Width = 50
         Height = 21
+        NumericType = ntLongInt
+        Decimals = 0
+        Digits = 8
+        Validate = False
+        Masks.PositiveMask = ',##0'
       end
       object lblMinutes: TLabel
         Left = 240

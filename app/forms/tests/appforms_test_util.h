@@ -7,6 +7,7 @@
 #include "app/lib/register.h"
 #include "app/lib/tests/applib_test_util.h"
 #include "entry/fieldkit.h"
+#include "multilang/langswitch.h"
 #include "platform/forms/comctrls/comctrls.h"
 #include "platform/forms/dialogs/commondialogs.h"
 #include "platform/forms/formres/formcreate.h"
@@ -31,6 +32,7 @@ class AppFormsTest : public AppLibTest {
     entry::InitFieldkit();
     RegisterAppLibClasses();
     richtext::RegisterRichTextControls();
+    multilang::RegisterMultiLangClasses();
     InstallFormResources();
   }
 };

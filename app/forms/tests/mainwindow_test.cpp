@@ -3,8 +3,11 @@
 #include <cstdlib>
 #include <fstream>
 
+#include "app/forms/calendarwindow.h"
 #include "app/forms/richview.h"
 #include "app/lib/appsupport.h"
+#include "app/lib/splash.h"
+#include "app/lib/winregistry.h"
 #include "app/forms/tests/appforms_test_util.h"
 #include "platform/classes/stringlist.h"
 #include "platform/forms/dialogs/commondialogs.h"
@@ -12,6 +15,7 @@
 #include "platform/gfx/font.h"
 #include "richtext/controls/richtext.h"
 #include "entry/date/dayarith.h"
+#include "entry/fkcalendar.h"
 #include "entry/fkpicturefield.h"
 #include "entry/fksimplefield.h"
 #include "horoscope/chartglobals.h"
@@ -20,6 +24,8 @@
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/forms/timer.h"
 #include "platform/win/winapi.h"
+#include "toolbars/dock.h"
+#include "toolbars/toolbar.h"
 #include "toolbars/toolbarbutton.h"
 #include "toolbars/toolbars.h"
 
@@ -100,6 +106,29 @@ TEST_F(MainWindowTest, OnlyAChangedTransitDateRecalculates) {
   EXPECT_EQ(main->ListsStarted, before + 1);
 }
 
+TEST_F(MainWindowTest, TheCalendarButtonOpensOnTheTransitDateAndAPickedDayRecalculates) {
+  MakePerson(1, "Bob Stone");
+  auto* cal = Application()->CreateForm<TfrmCal>();
+  main->Show();
+  main->dfTransDate->SetAsDayNumber(entry::DateTimeToDayNumber(EncodeDate(2031, 3, 4)));
+  main->dfTransDateEnter(main->dfTransDate);
+  entry::DayNumber shown = -1;
+  cal->OnShow = [&](TObject*) {
+    shown = cal->Calendar->GetDate();
+    cal->Calendar->SetDate(entry::DateTimeToDayNumber(EncodeDate(2031, 3, 9)));
+    cal->SetModalResult(mrOk);
+  };
+  const int before = main->ListsStarted;
+  main->dfTransBtnClick(main->dfTransBtn);
+  EXPECT_EQ(shown, entry::DateTimeToDayNumber(EncodeDate(2031, 3, 4))) << "even the first pop-up shows the field's day";
+  EXPECT_EQ(main->dfTransDate->GetAsDayNumber(), entry::DateTimeToDayNumber(EncodeDate(2031, 3, 9)));
+  EXPECT_EQ(main->ListsStarted, before + 1);
+  EXPECT_DOUBLE_EQ(main->TransitHoroscope->HorDate, EncodeDate(2031, 3, 9));
+  const TPoint corner = main->dfTransBtn->ClientToScreen(Point(main->dfTransBtn->Width(), main->dfTransBtn->Height()));
+  EXPECT_EQ(cal->Left() + cal->Width() / 2, corner.X) << "centred on the button's right edge";
+  EXPECT_EQ(cal->Top(), corner.Y);
+}
+
 TEST_F(MainWindowTest, OptionsEndingWithCancelSkipTheRecalculation) {
   MakePerson(1, "Bob Stone");
   TModalResult answer = mrCancel;
@@ -130,6 +159,54 @@ TEST_F(MainWindowTest, PeriodDrivesTheTimerAndEscStopsAList) {
   main->FormKeyUp(main, key, TShiftState{});
   EXPECT_TRUE(StopFlag);
   StopFlag = false;
+}
+
+TEST_F(MainWindowTest, TheSplashPictureShowsUntilTheWindowIsShown) {
+  ASSERT_NE(main->SplashScreen1, nullptr);
+  EXPECT_TRUE(main->SplashScreen1->Showing()) << "shown once the window's components are read";
+  EXPECT_FALSE(main->SplashScreen1->TimedShow()) << "the window hides it, no timer";
+  EXPECT_FALSE(main->SplashScreen1->SplashBitmap()->Empty());
+  EXPECT_FALSE(main->SplashScreen1->SplashBitmap256Colour()->Empty());
+  main->FormShow(main);
+  EXPECT_FALSE(main->SplashScreen1->Showing());
+}
+
+TEST_F(MainWindowTest, ToolbarPlacesAreKeptFromOneRunToTheNext) {
+  ASSERT_EQ(main->ToolbarX->DockedTo(), main->DockTop) << "the designed place";
+  main->ToolbarX->SetDockedTo(main->DockBottom);
+  main->ToolbarTime->SetDockedTo(nullptr);  // floats
+  ASSERT_EQ(main->ToolbarTime->DockedTo(), nullptr);
+  main->Free();
+  TWinRegistry store(SettingsKey());
+  EXPECT_EQ(store.ReadString("ToolbarX", "DockedTo", ""), "DockBottom");
+  EXPECT_EQ(store.ReadString("ToolbarTime", "DockedTo", ""), "nil");
+
+  main = Application()->CreateForm<TfrmMain>();
+  EXPECT_EQ(main->ToolbarX->DockedTo(), main->DockBottom);
+  EXPECT_EQ(main->ToolbarTime->DockedTo(), nullptr);
+  main->ToolbarTime->SetDockedTo(main->DockTop);
+  main->Free();
+  main = Application()->CreateForm<TfrmMain>();
+  EXPECT_EQ(main->ToolbarTime->DockedTo(), main->DockTop);
+}
+
+TEST_F(MainWindowTest, AMissingEphemerisIsReportedAndTheWindowIsMadeAnyway) {
+  EXPECT_TRUE(boxes.empty()) << "the linked library answers";
+  main->Free();
+  SetEphemerisProbe([] { return false; });
+  main = Application()->CreateForm<TfrmMain>();
+  SetEphemerisProbe(nullptr);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "swedll32.dll not found!");
+  EXPECT_NE(main->rtext, nullptr);
+}
+
+TEST(LanguageCodes, DeutschIsGermanEverythingElseEnglish) {
+  EXPECT_EQ(LanguageCodeFor("Deutsch"), "DEU");
+  EXPECT_EQ(LanguageCodeFor("English"), "ENG");
+  EXPECT_EQ(LanguageCodeFor("deutsch"), "ENG");
+  EXPECT_EQ(LanguageCodeFor("Svenska"), "ENG");
+  EXPECT_EQ(HelpFileFor("DEU"), "TW_DEU.HLP");
 }
 
 // The rich-text view of the list: attribute records from the three fonts, link runs with their

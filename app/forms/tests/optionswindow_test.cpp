@@ -1,6 +1,11 @@
 #include "app/forms/optionswindow.h"
 
+#include "app/forms/calendarwindow.h"
 #include "app/forms/tests/appforms_test_util.h"
+#include "app/lib/edits.h"
+#include "entry/date/dayarith.h"
+#include "entry/fkattachedbutton.h"
+#include "entry/fkcalendar.h"
 #include "entry/fkpicturefield.h"
 #include "entry/fksimplefield.h"
 #include "entry/fkintl.h"
@@ -53,6 +58,7 @@ TEST_F(OptionsWindowTest, FirstStartShowsDefaultPersonsTimeAndPeriod) {
   EXPECT_EQ(form->PersonName(), "");
   EXPECT_EQ(form->TrackBarRecalc->Position(), 30);
   EXPECT_EQ(form->ReadString("TrackBarRecalc", ""), "30");
+  EXPECT_EQ(form->dfMinutes->Text(), "30") << "whole minutes";
 }
 
 TEST_F(OptionsWindowTest, EveryChangeIsStoredAtOnceForTheSelectedPerson) {
@@ -136,6 +142,39 @@ TEST_F(OptionsWindowTest, OkRefreshesThePersonButtonsAndCancelChangesNothingMore
   EXPECT_EQ(form->ModalResult(), mrOk);
   ASSERT_EQ(listener.captions.size(), 4u);
   EXPECT_EQ(listener.captions[2], (std::pair<int, std::string>{3, "Eve"}));
+}
+
+TEST_F(OptionsWindowTest, TheCalendarButtonPutsThePickedDayIntoTheBirthDate) {
+  auto* form = Make();
+  auto* cal = Application()->CreateForm<TfrmCal>();
+  ASSERT_NE(form->ABtn, nullptr);
+  EXPECT_EQ(form->ABtn->AttachedControl(), form->dfDate);
+  form->dfDate->SetAsDayNumber(entry::DMYToDayNumber(17, 5, 1980, 1910));
+  form->dfDate->OnChange(form->dfDate);
+  const auto picked = entry::DMYToDayNumber(2, 6, 1981, 1910);
+  entry::DayNumber shown = -1;
+  TModalResult answer = mrOk;
+  cal->OnShow = [&](TObject*) {
+    shown = cal->Calendar->GetDate();
+    cal->Calendar->SetDate(picked);
+    cal->SetModalResult(answer);
+  };
+  form->Show();
+  form->ABtnClick(form->ABtn);
+  EXPECT_EQ(shown, entry::DMYToDayNumber(17, 5, 1980, 1910)) << "the calendar opens on the field's day";
+  EXPECT_EQ(form->dfDate->GetAsDayNumber(), picked);
+  EXPECT_EQ(form->ReadString("dfDate1", ""), form->BirthDateText()) << "stored at once";
+  const TPoint below = form->ABtn->ClientToScreen(Point(form->ABtn->Width(), form->ABtn->Height()));
+  EXPECT_EQ(cal->Left() + cal->Width(), below.X) << "right edges aligned";
+  EXPECT_EQ(cal->Top(), below.Y);
+
+  answer = mrCancel;
+  cal->OnShow = [&](TObject*) {
+    cal->Calendar->SetDate(entry::DMYToDayNumber(1, 1, 2000, 1910));
+    cal->SetModalResult(answer);
+  };
+  form->ABtnClick(form->ABtn);
+  EXPECT_EQ(form->dfDate->GetAsDayNumber(), picked) << "Cancel keeps the date";
 }
 
 }  // namespace

@@ -3,69 +3,15 @@
 // that shows both.
 #include "app/forms/texttables.h"
 
-#include <cstdlib>
-#include <filesystem>
-#include <memory>
-
 #include "app/forms/mainwindow.h"
-#include "app/forms/tests/appforms_test_util.h"
-#include "dbaccess/clientcomms.h"
-#include "dbaccess/dbientry.h"
-#include "dbaccess/embedded.h"
+#include "app/forms/tests/texttables_fixture.h"
 #include "dbaccess/errortext.h"
-#include "dbengine/base/serverlog.h"
 #include "entry/date/dayarith.h"
 #include "entry/fksimplefield.h"
-#include "horoscope/chartglobals.h"
-#include "platform/db/session.h"
-#include "platform/db/table.h"
 #include "platform/forms/stdctrls/stdctrls.h"
-#include "toolbars/toolbars.h"
 
 namespace tw::app::test {
 namespace {
-
-// A copy of the built tables in a folder of its own, served by the embedded server: tests
-// running side by side do not share the server's files.
-class TextTablesTest : public AppFormsTest {
- protected:
-  void SetUp() override {
-    AppFormsTest::SetUp();
-    const char* programDir = std::getenv("TIDEWELL_PROGRAM_DIR");
-    if (programDir == nullptr || *programDir == '\0') programDir = TIDEWELL_BUILT_PROGRAM_DIR;
-    for (const char* name : {InterpretationTableName, MessageTableName}) {
-      std::filesystem::copy_file(std::filesystem::path(programDir) / name, folder / name);
-    }
-    dbaccess::SetEngineMessageBox([this](const std::string& t, const std::string&, unsigned) {
-      engineBoxes.push_back(t);
-      return 1;
-    });
-    dbengine::QNSetLogPath((folder / "QNSERVER.LOG").string());
-    dbaccess::RegisterEmbeddedServer(folder.string());
-    SetDbiLink(nullptr);
-    Session().AddStandardAlias(TextDatabaseName, folder.string() + "/");
-    savedLanguage = horoscope::LanguageCode;
-  }
-  void TearDown() override {
-    tables.clear();
-    horoscope::LanguageCode = savedLanguage;
-    DoneApplication();  // the windows' tables close while the server still runs
-    Session().Close();
-    Session().DeleteAlias(TextDatabaseName);
-    dbaccess::DbiExit();
-    dbaccess::SetClientCommsFactory(nullptr);
-    dbaccess::SetEngineMessageBox(nullptr);
-    AppFormsTest::TearDown();
-  }
-  TTable& Table(void (*setup)(TTable&)) {
-    tables.push_back(std::make_unique<TTable>(nullptr));
-    setup(*tables.back());
-    return *tables.back();
-  }
-  std::vector<std::unique_ptr<TTable>> tables;
-  std::vector<std::string> engineBoxes;
-  std::string savedLanguage;
-};
 
 TEST_F(TextTablesTest, InterpretationsAreFoundByLanguageBodiesAndAspect) {
   TTable& table = Table(SetupInterpretationTable);
@@ -108,19 +54,6 @@ TEST_F(TextTablesTest, MessagesOfEachLanguageComeThroughTheLoader) {
   EXPECT_NE(german->Strings(german->IndexOfObject(98)), english->Strings(english->IndexOfObject(98)));
   EXPECT_EQ(LoadLanguageMessages(records, "XXX")->Count(), 0) << "an unknown language has no texts";
 }
-
-class MainWindowTablesTest : public TextTablesTest {
- protected:
-  void SetUp() override {
-    TextTablesTest::SetUp();
-    toolbars::RegisterToolbarClasses();
-    main = Application()->CreateForm<TfrmMain>();
-    main->ListingFolder = folder.string();
-    options = Application()->CreateForm<TfrmOptions>();
-  }
-  TfrmMain* main = nullptr;
-  TfrmOptions* options = nullptr;
-};
 
 TEST_F(MainWindowTablesTest, ShowingTheWindowLoadsTheTextsOfTheLanguage) {
   horoscope::LanguageCode = "ENG";

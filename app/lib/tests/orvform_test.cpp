@@ -17,6 +17,34 @@ class TRecordingNavigator : public TComponent, public INavigatorTarget {
   std::vector<TNavigateBtn> clicks;
 };
 
+// Records whether it already knew that its form is going when told of a neighbour's removal.
+class TWatchingComponent : public TComponent {
+ public:
+  TWatchingComponent(TComponent* owner, std::vector<bool>& record) : TComponent(owner), record_(record) {}
+
+ protected:
+  void Notification(TComponent* component, TOperation operation) override {
+    TComponent::Notification(component, operation);
+    if (operation == TOperation::opRemove) record_.push_back(ComponentState().Contains(TComponentStateFlag::csDestroying));
+  }
+
+ private:
+  std::vector<bool>& record_;
+};
+
+TEST_F(OrvFormTest, ComponentsOfAFreedFormKnowTheyAreGoingBeforeTheirNeighboursGo) {
+  auto* form = Application()->CreateForm<TOrvForm>();
+  std::vector<bool> goingWhenTold;
+  auto* watcher = new TWatchingComponent(form, goingWhenTold);
+  auto* neighbour = new TComponent(form);  // made last, freed first
+  neighbour->FreeNotification(watcher);
+  bool goingInOnDestroy = true;
+  form->OnDestroy = [&](TObject*) { goingInOnDestroy = watcher->ComponentState().Contains(TComponentStateFlag::csDestroying); };
+  form->Free();
+  EXPECT_FALSE(goingInOnDestroy) << "OnDestroy still sees a whole form";
+  EXPECT_EQ(goingWhenTold, std::vector<bool>{true});
+}
+
 TEST_F(OrvFormTest, FontsRoundTripThroughTheFormsSection) {
   auto* form = Application()->CreateForm<TOrvForm>();
   form->SetName("frmOptions_1");

@@ -131,19 +131,21 @@ TEST_F(BuiltLanguageFileTest, AboutBoxSwitchesToGermanAndBack) {
 TEST_F(BuiltLanguageFileTest, OptionsWindowSwitchesCaptionsAndItemsWithUmlauts) {
   TfrmOptions* f = Make<TfrmOptions>();
   multilang::TLangSwitch* sw = f->LangSwitch1;
+  f->rbPerson->Items()->Put(3, "Eve");  // a person's shortcut, as the user typed it
   ASSERT_TRUE(sw->SelectLanguage("Deutsch", false));
   EXPECT_EQ(f->Caption(), "Optionen");
   EXPECT_EQ(f->Cancel->Caption(), "&Abbrechen");
   EXPECT_EQ(f->rbPerson->Caption(), "Welche Person m\xF6" "chten Sie bearbeiten?") << "stored in the 8-bit code page";
   EXPECT_EQ(f->lblPlace->Caption(), "Geburtsort");
   ASSERT_EQ(f->rbPerson->Items()->Count(), 4);
-  EXPECT_EQ(f->rbPerson->Items()->Strings(3), "Person 4");
+  EXPECT_EQ(f->rbPerson->Items()->Strings(3), "Eve") << "the persons' shortcuts are no texts of a language";
 
   ASSERT_TRUE(sw->SelectLanguage("English", false));
   EXPECT_EQ(f->Caption(), "Options");
   EXPECT_EQ(f->Cancel->Caption(), "&Cancel");
   EXPECT_EQ(f->rbPerson->Caption(), "Which Person do you want to edit?");
   EXPECT_EQ(f->lblPlace->Caption(), "Place of birth");
+  EXPECT_EQ(f->rbPerson->Items()->Strings(3), "Eve");
 }
 
 }  // namespace
