@@ -1,7 +1,6 @@
 #include "dbengine/transport/messagequeue.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "dbengine/base/errors.h"
 #include "dbengine/base/stringres.h"
@@ -41,11 +40,8 @@ void TqnDataMessageQueue::AddMessage(std::uint32_t MessageID, std::uint32_t Clie
   RequeueDeferred();
   auto* m = new TqnDataMessage;
   try {
-    const std::uint32_t take = std::min(PartLength, TotalDataLength);
-    if (TotalDataLength > 0) {
-      m->Data.assign(TotalDataLength, 0);
-      if (take && Data) std::memcpy(m->Data.data(), Data, take);
-    }
+    const std::uint32_t take = Data ? std::min(PartLength, TotalDataLength) : 0;
+    if (take) m->Data.assign(Data, Data + take);
     m->MessageID = MessageID;
     m->ClientID = ClientID;
     m->Arrival = QNTickCount();
@@ -59,10 +55,33 @@ void TqnDataMessageQueue::AddMessage(std::uint32_t MessageID, std::uint32_t Clie
     delete m;
     throw;
   }
-  if (m->Received >= m->DataLength)
+  if (m->Received >= m->DataLength) {
     AppendReady(m);
-  else
-    FIncomplete.push_front(m);
+    return;
+  }
+  auto stale = std::find_if(FIncomplete.begin(), FIncomplete.end(), [&](const TqnDataMessage* e) {
+    return e->MessageID == MessageID && e->ClientID == ClientID;
+  });
+  if (stale != FIncomplete.end()) {
+    delete *stale;
+    FIncomplete.erase(stale);
+  }
+  FIncomplete.push_front(m);
+}
+
+int TqnDataMessageQueue::DropIncomplete(std::uint32_t ClientID) {
+  TqnPadLockGuard g(FPadLock);
+  int dropped = 0;
+  for (auto it = FIncomplete.begin(); it != FIncomplete.end();) {
+    if ((*it)->ClientID != ClientID) {
+      ++it;
+      continue;
+    }
+    delete *it;
+    it = FIncomplete.erase(it);
+    ++dropped;
+  }
+  return dropped;
 }
 
 bool TqnDataMessageQueue::AppendPart(std::uint32_t MessageID, std::uint32_t ClientID, const std::uint8_t* Data,
@@ -73,8 +92,8 @@ bool TqnDataMessageQueue::AppendPart(std::uint32_t MessageID, std::uint32_t Clie
   });
   if (it == FIncomplete.end()) return false;
   TqnDataMessage* m = *it;
-  const std::uint32_t n = std::min(PartLength, m->DataLength - m->Received);
-  if (n && Data) std::memcpy(m->Data.data() + m->Received, Data, n);
+  const std::uint32_t n = Data ? std::min(PartLength, m->DataLength - m->Received) : 0;
+  if (n) m->Data.insert(m->Data.end(), Data, Data + n);
   m->Received += n;
   if (m->Received >= m->DataLength) {
     FIncomplete.erase(it);

@@ -16,7 +16,9 @@ namespace tw::dbengine {
 constexpr UINT kQnRetryInterval = 100;
 
 // One message.  Its data is a plain buffer; DataIsStream tells the handler that the sender
-// meant it as a stream.
+// meant it as a stream.  Data holds the bytes received so far (it grows part by part, so a
+// header that announces a large message costs nothing until the bytes are there); a complete
+// message holds DataLength bytes.
 class TqnDataMessage : public TqnObject {
   TW_CLASS(TqnDataMessage, TqnObject)
  public:
@@ -43,12 +45,17 @@ class TqnDataMessageQueue : public TqnObject {
   TqnDataMessageQueue& operator=(const TqnDataMessageQueue&) = delete;
 
   // The first part of a message.  PartLength bytes of Data are taken (never more than the
-  // total).  Raises EqnCommsException when TotalDataLength is above the largest message.
+  // total).  An unfinished message of the same id and client is dropped: its sender started
+  // it again, so its missing parts will never come.  Raises EqnCommsException when
+  // TotalDataLength is above the largest message.
   void AddMessage(std::uint32_t MessageID, std::uint32_t ClientID, std::uint16_t TimeOut, std::uint32_t ResultCode,
                   const std::uint8_t* Data, std::uint32_t TotalDataLength, std::uint32_t PartLength, bool IsStream);
   // A following part; dropped when no incomplete message of that id and client waits.  False
   // when it was dropped.
   bool AppendPart(std::uint32_t MessageID, std::uint32_t ClientID, const std::uint8_t* Data, std::uint32_t PartLength);
+  // Frees the unfinished messages of a connection that is gone; their parts can no longer
+  // come.  Returns how many were freed.
+  int DropIncomplete(std::uint32_t ClientID);
 
   // The first complete message, marked in use; nullptr when there is none or the first one is
   // still being handled.

@@ -73,21 +73,21 @@ void TqnServerCommsEngine::SendReply(std::uint32_t MessageID, std::uint32_t Clie
       [&](const std::uint8_t* part, std::size_t n) {
         if (!lastAcknowledged) return;  // the client stopped answering: the rest is not sent
         lastWasNonFinal = part[21] == 0;
-        FWaitingForAcknowledge = acks && lastWasNonFinal;
+        FAwaitedConnection = acks && lastWasNonFinal ? ClientID : 0;
         FTransport->SendMessage(ClientID, part, n);
       },
       [&]() {
         if (acks && lastAcknowledged) lastAcknowledged = WaitForAcknowledge(ClientID);
       });
-  FWaitingForAcknowledge = false;
+  FAwaitedConnection = 0;
 }
 
 bool TqnServerCommsEngine::WaitForAcknowledge(std::uint32_t ClientID) {
   const std::uint32_t start = QNTickCount();
-  while (FWaitingForAcknowledge) {
+  while (FAwaitedConnection != 0) {
     if (FTransport->FindConnection(ClientID) == nullptr) return false;
     if (TickElapsed(start, QNTickCount()) >= kQnAcknowledgeWait) {
-      FWaitingForAcknowledge = false;
+      FAwaitedConnection = 0;
       return false;
     }
     FTransport->PumpMessages();
@@ -119,15 +119,22 @@ bool TqnServerCommsEngine::ReceivePart(TqnBaseCommsProtocol*, std::uint32_t Conn
     return false;
   }
   if (h.MessageID == qnmsgPartAcknowledge) {
-    FWaitingForAcknowledge = false;
+    if (ConnectionID == FAwaitedConnection) FAwaitedConnection = 0;
     return true;
   }
   const std::uint8_t* data = Part + kQnHeaderSize;
   const std::uint32_t n = h.PartLength - static_cast<std::uint32_t>(kQnHeaderSize);
-  if (h.FirstPart)
-    FQueue->AddMessage(h.MessageID, ConnectionID, h.TimeOut, 0, data, h.TotalDataLength, n, h.DataIsStream != 0);
-  else
-    FQueue->AppendPart(h.MessageID, ConnectionID, data, n);
+  try {
+    if (h.FirstPart)
+      FQueue->AddMessage(h.MessageID, ConnectionID, h.TimeOut, 0, data, h.TotalDataLength, n, h.DataIsStream != 0);
+    else
+      FQueue->AppendPart(h.MessageID, ConnectionID, data, n);
+  } catch (const std::exception&) {
+    // The message cannot be kept (no memory): the client would wait for a reply that never
+    // comes, so the connection is hung up and the client hears of it at once.
+    RefusePart(ConnectionID, "Hanging up: a message part could not be queued");
+    return false;
+  }
   if (h.LastPart) {
     NotifyHandler();
   } else if (FTransport->NeedsAcknowledge()) {
@@ -145,7 +152,9 @@ void TqnServerCommsEngine::RefusePart(std::uint32_t ConnectionID, const char* Wh
 }
 
 void TqnServerCommsEngine::HangingUp(std::uint32_t ConnectionID) {
-  FWaitingForAcknowledge = false;
+  if (ConnectionID == FAwaitedConnection) FAwaitedConnection = 0;
+  // Parts still missing from that connection can no longer come.
+  FQueue->DropIncomplete(ConnectionID);
   FQueue->AddMessage(qnmsgDetachJustInCase, ConnectionID, 0, 0, nullptr, 0, 0, false);
   NotifyHandler();
 }

@@ -54,7 +54,9 @@ class TqnServerCommsEngine : public TqnObject {
   std::unique_ptr<TqnDataMessageQueue> FQueue;
   HWND FHandlerWindow = 0;
   std::unique_ptr<TqnBaseCommsProtocol> FTransport;
-  bool FWaitingForAcknowledge = false;
+  // The connection whose acknowledgement a reply waits for (0: none).  Only that
+  // connection's acknowledgement or hang-up ends the wait.
+  std::uint32_t FAwaitedConnection = 0;
   std::array<std::uint8_t, kQnHeaderSize> FAcknowledge{};
 };
 

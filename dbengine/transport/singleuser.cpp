@@ -157,7 +157,16 @@ void TqnSingleUserProtocol::HangUp(std::uint32_t ConnectionID) {
 }
 
 void TqnSingleUserProtocol::SendMessage(std::uint32_t ConnectionID, const std::uint8_t* Data, std::size_t Length) {
-  if (auto* c = static_cast<TqnSingleUserConnection*>(FindConnection(ConnectionID))) c->Send(Data, Length);
+  auto* c = static_cast<TqnSingleUserConnection*>(FindConnection(ConnectionID));
+  if (c == nullptr) return;
+  if (!IsWindow(c->FPartnerWindow)) {
+    // The partner is gone without a word: the part cannot arrive, so the connection is hung
+    // up now instead of leaving the caller to wait for a reply until the silence limit.
+    c->FPartnerGone = true;
+    HangUp(ConnectionID);
+    return;
+  }
+  c->Send(Data, Length);
 }
 
 void TqnSingleUserProtocol::PumpMessages() {

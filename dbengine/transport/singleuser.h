@@ -30,7 +30,7 @@ class TqnSingleUserConnection : public TqnConnection {
   ~TqnSingleUserConnection() override;
 
   // Scrambles a copy of the part and hands it to the partner window; skipped while the partner
-  // window does not exist.
+  // window does not exist (the transport's SendMessage hangs such a connection up).
   void Send(const std::uint8_t* Data, std::size_t Length);
   void SendRecord(std::uint32_t Code);
 

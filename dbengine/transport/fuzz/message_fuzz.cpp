@@ -1,6 +1,7 @@
 // Message parts as a receiver sees them: each chunk of the input (a 16-bit length, then the
 // bytes) is checked, and sound parts are assembled in a queue; complete messages are handed
-// out (reply bundles split on the way).  Also the reply-bundle reader on the raw input.
+// out (reply bundles split on the way); a one-byte chunk hangs a connection up.  Also the
+// reply-bundle reader on the raw input.
 #include <cstddef>
 #include <cstdint>
 
@@ -23,12 +24,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     if (n > sizeof part) n = sizeof part;
     for (std::size_t i = 0; i < n; ++i) part[i] = Data[pos + i];
     pos += n;
+    // A one-byte chunk stands for the hang-up of the connection it names.
+    if (n == 1) {
+      queue.DropIncomplete(part[0]);
+      continue;
+    }
     if (QNCheckPart(part, n) != TqnPartCheck::Ok) continue;
     TqnMessageHeader h;
     TqnMessageHeader::ReadFrom(part, n, h);
     const std::uint32_t len = h.PartLength - static_cast<std::uint32_t>(kQnHeaderSize);
-    // Keep the fuzzer's allocations small: the size limit itself is tested elsewhere.
-    if (h.TotalDataLength > 1u << 20) continue;
+    // The queue keeps only the bytes that arrived, so a header announcing the largest message
+    // costs no more than its part.
     if (h.FirstPart)
       queue.AddMessage(h.MessageID, h.ClientID, 0, h.ResultCode, part + kQnHeaderSize, h.TotalDataLength, len,
                        h.DataIsStream != 0);

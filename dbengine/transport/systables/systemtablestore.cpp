@@ -15,6 +15,11 @@
 namespace tw::dbengine {
 namespace {
 
+// The new copy of a table is written under this suffix and the old one moved aside under the
+// other, so that the table is replaced only once its new copy is whole on disk.
+constexpr const char* kNewSuffix = "_new";
+constexpr const char* kOldSuffix = "_old";
+
 // The file's base path: the exact name when that file is there, else the first file of the
 // folder whose name matches without regard to case.
 std::string TableBase(const std::string& Folder, std::string_view Name) {
@@ -86,9 +91,16 @@ TqnTableFileSystemStore::TqnTableFileSystemStore(std::string Folder) : FFolder(s
 
 bool TqnTableFileSystemStore::ReadTable(std::string_view Name, TqnSysTable& Table) {
   try {
-    const std::string base = TableBase(FFolder, Name);
+    std::string base = TableBase(FFolder, Name);
     std::error_code ec;
-    if (!std::filesystem::exists(base + ".QND", ec)) return false;
+    if (!std::filesystem::exists(base + ".QND", ec)) {
+      // A rewrite stopped between moving the old copy aside and putting the new one in its
+      // place: the new copy is whole (the old one is moved only after it was written).
+      const std::string aside = FFolder + "/" + std::string(Name) + kOldSuffix;
+      const std::string fresh = FFolder + "/" + std::string(Name) + kNewSuffix;
+      if (!std::filesystem::exists(aside + ".QND", ec) || !std::filesystem::exists(fresh + ".QND", ec)) return false;
+      base = fresh;
+    }
     OpenTable t;
     t.file = QNAllocFileInfo(base, "QND", &t.bm);
     QNOpenFile(t.file, false, true, false, false);
@@ -120,44 +132,83 @@ bool TqnTableFileSystemStore::ReadTable(std::string_view Name, TqnSysTable& Tabl
   }
 }
 
-bool TqnTableFileSystemStore::WriteTable(std::string_view Name, const TqnSysTable& Table, bool Encrypted) {
-  try {
-    QNTblDeleteFiles(FFolder, std::string(Name));
-    TqnDataDictionary dict(4096);
-    dict.SetTableName(std::string(Name));
-    dict.SetIsEncrypted(Encrypted);
-    for (const TqnSysFieldDef& f : Table.Fields) dict.AddField(f.Name, "", f.FieldType, f.Units, 0, true);
-    OpenTable t;
-    t.file = QNAllocFileInfo(FFolder + "/" + std::string(Name), "QND", &t.bm);
-    QNOpenFile(t.file, true, false, true, false);
-    t.file->TransactionId = 1;
-    t.bm.StartTransaction(1, false, "");
-    QNTblCreateFileHeader(t.file, dict);
-    QNTblWriteDictionary(dict, t.file);
-    QNTblPrepareIndexes(t.file);
-    QNTblAddIndex(t.file, 0, dict.IndexKeyLength(0), true, dict.IndexAllowDups(0));
-    const TqnIndexHandle seq = QNMakeIndexHandle(t.file, dict, 0);
-    std::vector<std::uint8_t> record(static_cast<std::size_t>(dict.RecordLength()));
-    std::vector<std::uint8_t> key(static_cast<std::size_t>(std::max(4, dict.IndexKeyLength(0))), 0);
-    for (const TqnSysRow& row : Table.Rows) {
-      dict.InitRecord(record.data());
-      std::vector<std::uint8_t> value;
-      for (int i = 0; i < dict.FieldCount(); ++i) {
-        const TqnFieldDescriptor& f = dict.FieldDescriptor(i);
-        value.assign(static_cast<std::size_t>(f.Length), 0);
-        if (static_cast<std::size_t>(i) < row.size()) PutValue(f.FieldType, row[static_cast<std::size_t>(i)], value.data(), f.Length);
-        dict.SetRecordField(i, record.data(), value.data());
-      }
-      std::int32_t ref = 0;
-      QNTblAddRecord(t.file, ref, record.data());
-      if (!QNTblAddKey(seq, ref, key.data())) {
-        t.bm.Rollback(1);
-        t.file->TransactionId = 0;
-        return false;
-      }
+namespace {
+
+// Writes the whole table into Base.QND (which must not exist) in one transaction and flushes
+// it.  False when a key could not be added; storage failures raise.
+bool WriteTableFile(const std::string& Base, std::string_view Name, const TqnSysTable& Table, bool Encrypted) {
+  TqnDataDictionary dict(4096);
+  dict.SetTableName(std::string(Name));
+  dict.SetIsEncrypted(Encrypted);
+  for (const TqnSysFieldDef& f : Table.Fields) dict.AddField(f.Name, "", f.FieldType, f.Units, 0, true);
+  OpenTable t;
+  t.file = QNAllocFileInfo(Base, "QND", &t.bm);
+  QNOpenFile(t.file, true, false, true, false);
+  t.file->TransactionId = 1;
+  t.bm.StartTransaction(1, false, "");
+  QNTblCreateFileHeader(t.file, dict);
+  QNTblWriteDictionary(dict, t.file);
+  QNTblPrepareIndexes(t.file);
+  QNTblAddIndex(t.file, 0, dict.IndexKeyLength(0), true, dict.IndexAllowDups(0));
+  const TqnIndexHandle seq = QNMakeIndexHandle(t.file, dict, 0);
+  std::vector<std::uint8_t> record(static_cast<std::size_t>(dict.RecordLength()));
+  std::vector<std::uint8_t> key(static_cast<std::size_t>(std::max(4, dict.IndexKeyLength(0))), 0);
+  for (const TqnSysRow& row : Table.Rows) {
+    dict.InitRecord(record.data());
+    std::vector<std::uint8_t> value;
+    for (int i = 0; i < dict.FieldCount(); ++i) {
+      const TqnFieldDescriptor& f = dict.FieldDescriptor(i);
+      value.assign(static_cast<std::size_t>(f.Length), 0);
+      if (static_cast<std::size_t>(i) < row.size()) PutValue(f.FieldType, row[static_cast<std::size_t>(i)], value.data(), f.Length);
+      dict.SetRecordField(i, record.data(), value.data());
     }
-    t.bm.Commit(1);
-    t.file->TransactionId = 0;
+    std::int32_t ref = 0;
+    QNTblAddRecord(t.file, ref, record.data());
+    if (!QNTblAddKey(seq, ref, key.data())) {
+      t.bm.Rollback(1);
+      t.file->TransactionId = 0;
+      return false;
+    }
+  }
+  t.bm.Commit(1);
+  t.file->TransactionId = 0;
+  QNFlushFile(t.file);
+  return true;
+}
+
+bool FileExists(const std::string& Path) { return QNFileAccessTable().Exists(Path); }
+
+}  // namespace
+
+bool TqnTableFileSystemStore::WriteTable(std::string_view Name, const TqnSysTable& Table, bool Encrypted) {
+  // The old table stays untouched until the new one is complete: a failed or interrupted
+  // rewrite never loses the aliases or users that were saved before.
+  const std::string base = TableBase(FFolder, Name);
+  const std::string fresh = FFolder + "/" + std::string(Name) + kNewSuffix;
+  const std::string aside = FFolder + "/" + std::string(Name) + kOldSuffix;
+  try {
+    QNTblDeleteFiles(FFolder, std::string(Name) + kNewSuffix);
+    bool written = false;
+    try {
+      written = WriteTableFile(fresh, Name, Table, Encrypted);
+    } catch (const std::exception&) {
+      written = false;
+    }
+    if (!written) {
+      QNTblDeleteFiles(FFolder, std::string(Name) + kNewSuffix);
+      return false;
+    }
+    QNTblDeleteFiles(FFolder, std::string(Name) + kOldSuffix);
+    const bool hadOld = FileExists(base + ".QND");
+    if (hadOld) QNRenameFile(base + ".QND", aside + ".QND");
+    try {
+      QNRenameFile(fresh + ".QND", FFolder + "/" + std::string(Name) + ".QND");
+    } catch (const std::exception&) {
+      if (hadOld) QNRenameFile(aside + ".QND", base + ".QND");
+      throw;
+    }
+    QNFileAccessTable().SyncFolder(FFolder);
+    if (hadOld) QNTblDeleteFiles(FFolder, std::string(Name) + kOldSuffix);
     return true;
   } catch (const std::exception&) {
     return false;

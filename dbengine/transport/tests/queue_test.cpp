@@ -74,6 +74,38 @@ TEST_F(MessageQueueTest, StrayDuplicatedAndOversizedPartsCannotOverrunTheMessage
   EXPECT_EQ(q.IncompleteCount(), 0);
 }
 
+TEST_F(MessageQueueTest, UnfinishedMessagesOfAGoneOrRestartingSenderAreFreed) {
+  auto a = Bytes(5000, 2), b = Bytes(5000, 40);
+  q.AddMessage(1280, 7, 10000, 0, a.data(), 5000, 2024, false);
+  q.AddMessage(1281, 7, 10000, 0, a.data(), 5000, 2024, false);
+  q.AddMessage(1280, 8, 10000, 0, b.data(), 5000, 2024, false);
+  EXPECT_EQ(q.IncompleteCount(), 3);
+  // The sender of connection 7 hangs up in the middle: its parts can never come.
+  EXPECT_EQ(q.DropIncomplete(7), 2);
+  EXPECT_EQ(q.IncompleteCount(), 1);
+  EXPECT_FALSE(q.AppendPart(1280, 7, a.data() + 2024, 2024));
+  // A sender that starts a message again replaces its unfinished copy.
+  q.AddMessage(1280, 8, 10000, 0, a.data(), 5000, 2024, false);
+  EXPECT_EQ(q.IncompleteCount(), 1);
+  EXPECT_TRUE(q.AppendPart(1280, 8, a.data() + 2024, 2024));
+  EXPECT_TRUE(q.AppendPart(1280, 8, a.data() + 4048, 952));
+  TqnDataMessage* m = q.Head();
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->Data, a) << "the restarted message, not a mix of both";
+  q.RemoveHead();
+  EXPECT_EQ(q.IncompleteCount(), 0);
+}
+
+TEST_F(MessageQueueTest, LargeAnnouncedMessageHoldsOnlyWhatArrived) {
+  // A header may announce up to 64 MB; the queue keeps only the bytes that came, so many
+  // announced-but-never-sent messages cannot exhaust memory.
+  auto a = Bytes(2024, 5);
+  for (std::uint32_t id = 0; id < 2000; ++id)
+    q.AddMessage(256 + id, 1, 10000, 0, a.data(), kQnMaxMessageData, 2024, false);
+  EXPECT_EQ(q.IncompleteCount(), 2000);
+  EXPECT_EQ(q.DropIncomplete(1), 2000);
+}
+
 TEST_F(MessageQueueTest, EmptyRequestIsCompleteAtOnceAndNestedHeadGetsNothing) {
   q.AddMessage(qnmsgCheckSecureComms, 1, 10000, 0, nullptr, 0, 0, false);
   q.AddMessage(257, 1, 10000, 0, nullptr, 0, 0, false);

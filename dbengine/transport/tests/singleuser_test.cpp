@@ -49,6 +49,21 @@ class SingleUserTest : public ::testing::Test {
     std::remove(QNLogPath().c_str());
   }
 
+  // Destroys the client end, as a program that closes its session does, and puts a fresh,
+  // unconnected one in its place.
+  void ReplaceClient() {
+    client.reset();
+    delete clientTransport;
+    clientTransport = new TqnSingleUserProtocol("", false);
+    client = std::make_unique<TestClient>(clientTransport);
+  }
+  // The server has queued the detach of the connection that went away.
+  void ExpectDetachQueued() {
+    TqnDataMessage* m = server->Queue().Head();
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->MessageID, qnmsgDetachJustInCase);
+  }
+
   // Handles every complete request by echoing it back reversed, as a command handler would.
   int ServeAll() {
     int served = 0;
@@ -148,14 +163,9 @@ TEST_F(SingleUserTest, AttachRequestTravelsPlainWhateverThePad) {
 
 TEST_F(SingleUserTest, DestroyingTheClientDropsTheServerConnectionAtOnce) {
   ASSERT_TRUE(client->Connect());
-  client.reset();
-  delete clientTransport;
-  clientTransport = nullptr;
+  ReplaceClient();
   EXPECT_EQ(server->Transport().ConnectionCount(), 0);
-  TqnDataMessage* m = server->Queue().Head();
-  ASSERT_NE(m, nullptr);
-  EXPECT_EQ(m->MessageID, qnmsgDetachJustInCase);
-  client = std::make_unique<TestClient>(clientTransport = new TqnSingleUserProtocol("", false));
+  ExpectDetachQueued();
 }
 
 TEST_F(SingleUserTest, ServerHangUpReachesTheClient) {
@@ -220,6 +230,77 @@ TEST_F(SingleUserTest, FirstListeningWindowInEnumerationOrderIsTaken) {
   ASSERT_TRUE(client->Connect());
   auto* c = static_cast<TqnSingleUserConnection*>(clientTransport->ConnectionAt(0));
   EXPECT_EQ(c->PartnerWindow(), first);
+}
+
+TEST_F(SingleUserTest, ClientLostInTheMiddleOfARequestLeavesNoHalfMessage) {
+  ASSERT_TRUE(client->Connect());
+  client->clientId = server->Transport().ConnectionAt(0)->Id();
+  // Only the first of three parts is sent, then the client goes away.
+  auto request = TestBytes(5000, 9);
+  TqnOutgoingMessage m;
+  m.MessageID = 1280;
+  m.ClientID = client->clientId;
+  m.Data = request.data();
+  m.DataLength = request.size();
+  bool first = true;
+  QNSendMessageParts(m, [&](const std::uint8_t* p, std::size_t n) {
+    if (first) clientTransport->SendMessage(client->connection, p, n);
+    first = false;
+  });
+  EXPECT_EQ(server->Queue().IncompleteCount(), 1);
+  ReplaceClient();
+  EXPECT_EQ(server->Queue().IncompleteCount(), 0);
+  ExpectDetachQueued();
+}
+
+TEST_F(SingleUserTest, SendToAVanishedPartnerHangsUpAtOnce) {
+  ASSERT_TRUE(client->Connect());
+  auto& st = static_cast<TqnSingleUserProtocol&>(server->Transport());
+  DestroyWindow(st.Window());  // the partner disappears without sending its hang-up
+  auto request = TestBytes(10);
+  clientTransport->SendMessage(client->connection, request.data(), request.size());
+  EXPECT_EQ(clientTransport->ConnectionCount(), 0) << "the caller hears of the loss now, not after 120 s";
+  EXPECT_EQ(client->hangUps, 1);
+}
+
+TEST_F(SingleUserTest, ReplyWaitsForTheAcknowledgementOfItsOwnConnectionOnly) {
+  // Client A takes parts and never acknowledges; client B acknowledges while the server waits
+  // for A.  B's acknowledgement must not let the rest of A's reply go out unacknowledged.
+  ASSERT_TRUE(client->Connect());
+  const std::uint32_t a = server->Transport().ConnectionAt(0)->Id();
+  int partsAtA = 0;
+  clientTransport->OnMessageReceived = [&](TqnBaseCommsProtocol*, std::uint32_t, std::uint8_t*, std::size_t) {
+    ++partsAtA;
+    return true;
+  };
+  TqnSingleUserProtocol bTransport("", false);
+  TestClient b(&bTransport);
+  bTransport.SetConnectionCode(server->GetConnectionCode());
+  ASSERT_TRUE(b.Connect());
+  ASSERT_EQ(server->Transport().ConnectionCount(), 2);
+  b.clientId = server->Transport().ConnectionAt(0)->Id() == a ? server->Transport().ConnectionAt(1)->Id()
+                                                               : server->Transport().ConnectionAt(0)->Id();
+  constexpr UINT kSendForeignAck = WM_USER + 7;
+  HWND pump = QNCreateCommsWindow(
+      [&](HWND h, UINT msg, WPARAM w, LPARAM l) -> LRESULT {
+        if (msg == kSendForeignAck) {
+          auto ack = QNMakeAcknowledge(b.clientId);
+          bTransport.SendMessage(b.connection, ack.data(), ack.size());
+          return 0;
+        }
+        return DefWindowProc(h, msg, w, l);
+      },
+      true);
+  server->SetHandlerWindow(pump);  // the server's idle pump runs this window's messages
+  PostMessage(pump, kSendForeignAck, 0, 0);
+  std::uint32_t now = 5000;
+  SetTickSource([&] { return now += 250; });
+  std::vector<std::uint8_t> reply(5000, 0x21);
+  server->SendReply(2049, a, 0, reply.data(), reply.size(), false);
+  SetTickSource({});
+  EXPECT_EQ(partsAtA, 1) << "the reply gave up after A's silence instead of sending on";
+  EXPECT_EQ(server->Transport().ConnectionCount(), 2);
+  QNDestroyCommsWindow(pump);
 }
 
 TEST_F(SingleUserTest, StaleOrForeignParcelIdsAreIgnored) {

@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include "dbengine/base/serveroptions.h"
+#include "dbengine/storage/faulty_file_routines.h"
+#include "dbengine/storage/file_routines.h"
 #include "dbengine/transport/systables/systemtablestore.h"
 
 namespace tw::dbengine {
@@ -91,6 +93,52 @@ TEST_F(SystemTableFiles, MissingAndDamagedTablesReadAsAbsent) {
   c.GeneralInfo().MaxRAMPages = 777;
   LoadInfoTable(c, store);
   EXPECT_EQ(c.GeneralInfo().MaxRAMPages, 777u);
+}
+
+TEST_F(SystemTableFiles, FailedRewriteKeepsTheTableSavedBefore) {
+  TqnTableFileSystemStore store(dir.string());
+  TqnServerConfiguration c;
+  c.AddAlias("Kept", dir.string());
+  SaveAliasTable(c, store);
+  c.AddAlias("New", dir.string());
+  for (int n = 1; n <= 3; ++n) {
+    // The disk fails at the nth write of the rewrite.
+    TqnFaultyFileRoutines faulty;
+    TqnFileRoutines* previous = QNInstallFileAccessTable(&faulty);
+    faulty.Arm(TqnFaultyFileRoutines::TFault::FailWrite, n);
+    TqnSysTable t;
+    t.Fields = QNSysAliasFields();
+    t.Rows.push_back({std::string("New"), dir.string()});
+    const bool written = store.WriteTable("QNSALIAS", t, false);
+    QNInstallFileAccessTable(previous);
+    EXPECT_FALSE(written);
+    TqnServerConfiguration back;
+    LoadAliasTable(back, store);
+    ASSERT_EQ(back.AliasList().Count(), 1) << "write " << n;
+    EXPECT_TRUE(back.AliasList().Exists("Kept"));
+  }
+  for (const auto& e : fs::directory_iterator(dir))
+    EXPECT_EQ(e.path().filename().string().find("QNSALIAS_"), std::string::npos) << e.path();
+}
+
+TEST_F(SystemTableFiles, RewriteStoppedBeforeTheSwapIsReadFromTheNewCopy) {
+  // What a stop between moving the old table aside and putting the new one in place leaves.
+  TqnTableFileSystemStore store(dir.string());
+  TqnSysTable t;
+  t.Fields = QNSysAliasFields();
+  t.Rows.push_back({std::string("Before"), dir.string()});
+  ASSERT_TRUE(store.WriteTable("QNSALIAS_old", t, false));
+  t.Rows[0][0] = std::string("After");
+  ASSERT_TRUE(store.WriteTable("QNSALIAS_new", t, false));
+  TqnServerConfiguration c;
+  LoadAliasTable(c, store);
+  ASSERT_EQ(c.AliasList().Count(), 1);
+  EXPECT_TRUE(c.AliasList().Exists("After"));
+  // The next save puts things in order again.
+  SaveAliasTable(c, store);
+  EXPECT_TRUE(fs::exists(dir / "QNSALIAS.QND"));
+  EXPECT_FALSE(fs::exists(dir / "QNSALIAS_new.QND"));
+  EXPECT_FALSE(fs::exists(dir / "QNSALIAS_old.QND"));
 }
 
 TEST_F(SystemTableFiles, FolderThatCannotBeWrittenFailsCleanly) {
