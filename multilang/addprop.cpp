@@ -2,9 +2,13 @@
 
 #include <algorithm>
 
+#include "multilang/editortexts.h"
 #include "multilang/hourglass.h"
 #include "multilang/langswitch.h"
+#include "multilang/makecontrol.h"
+#include "platform/classes/inifiles.h"
 #include "platform/classes/typinfo.h"
+#include "platform/forms/dialogs/inputbox.h"
 #include "platform/forms/comctrls/listbox.h"
 #include "platform/forms/stdctrls/stdctrls.h"
 
@@ -80,14 +84,7 @@ void SetTranslatedProperties(TLangSwitch& sw, int languageID, const std::vector<
   if (languageID > 0) sw.DeleteLanguageValues(languageID);
   if (languageID >= 0) {
     for (const auto& k : keys) {
-      auto e = std::make_unique<TLanguageEntry>();
-      e->Kind = ekValue;
-      e->ID = languageID;
-      e->Component = k.Component;
-      e->Property = k.Property;
-      e->ValueID = k.ValueID;
-      entries.push_back(std::move(e));
-      TLanguageEntry& added = *entries.back();
+      TLanguageEntry& added = sw.AddValue(languageID, k.Component, k.Property, k.ValueID, {});
       sw.ResolveEntries();
       if (added.Kind == ekValue) added.Text = sw.ReadValue(added);
     }
@@ -104,40 +101,94 @@ void SetTranslatedProperties(TLangSwitch& sw, int languageID, const std::vector<
 
 TAddPropertiesForm::TAddPropertiesForm(TComponent* owner) : TForm(owner) {
   SetBounds(100, 100, 560, 400);
-  auto place = [this](TControl* c, const std::string& name, int l, int t, int w, int h, const std::string& cap) {
-    c->SetName(name);
-    c->SetParent(this);
-    c->SetBounds(l, t, w, h);
-    if (!cap.empty()) c->SetCaption(cap);
-  };
-  SrcList = new TListBox(this);
-  place(SrcList, "SrcList", 8, 24, 220, 240, "");
-  DstList = new TListBox(this);
-  place(DstList, "DstList", 330, 24, 220, 240, "");
-  CaptionCheckBox = new TCheckBox(this);
-  place(CaptionCheckBox, "CaptionCheckBox", 8, 280, 80, 20, "Caption");
+  SrcList = MakeControl<TListBox>(this, this, "SrcList", 8, 24, 220, 240);
+  DstList = MakeControl<TListBox>(this, this, "DstList", 330, 24, 220, 240);
+  CaptionCheckBox = MakeControl<TCheckBox>(this, this, "CaptionCheckBox", 8, 280, 80, 20, "Caption");
   CaptionCheckBox->SetChecked(true);
-  HintCheckBox = new TCheckBox(this);
-  place(HintCheckBox, "HintCheckBox", 90, 280, 80, 20, "Hint");
-  ItemsCheckBox = new TCheckBox(this);
-  place(ItemsCheckBox, "ItemsCheckBox", 170, 280, 80, 20, "Items");
-  AllCheckBox = new TCheckBox(this);
-  place(AllCheckBox, "AllCheckBox", 250, 280, 80, 20, "All");
-  UserCheckBox = new TCheckBox(this);
-  place(UserCheckBox, "UserCheckBox", 8, 306, 20, 20, "");
-  FilterName = new TEdit(this);
-  place(FilterName, "FilterName", 30, 306, 150, 22, "");
-  OKBtn = new TButton(this);
-  place(OKBtn, "OKBtn", 380, 340, 75, 25, "&OK");
+  HintCheckBox = MakeControl<TCheckBox>(this, this, "HintCheckBox", 90, 280, 80, 20, "Hint");
+  ItemsCheckBox = MakeControl<TCheckBox>(this, this, "ItemsCheckBox", 170, 280, 80, 20, "Items");
+  AllCheckBox = MakeControl<TCheckBox>(this, this, "AllCheckBox", 250, 280, 80, 20, "All");
+  UserCheckBox = MakeControl<TCheckBox>(this, this, "UserCheckBox", 8, 306, 20, 20);
+  FilterName = MakeControl<TEdit>(this, this, "FilterName", 30, 306, 150, 22);
+  OKBtn = MakeControl<TButton>(this, this, "OKBtn", 380, 340, 75, 25, "&OK");
   OKBtn->SetModalResult(mrOk);
   OKBtn->OnClick = [this](TObject*) { Apply(); };
-  CancelBtn = new TButton(this);
-  place(CancelBtn, "CancelBtn", 460, 340, 75, 25, "&Cancel");
+  CancelBtn = MakeControl<TButton>(this, this, "CancelBtn", 460, 340, 75, 25, "&Cancel");
   CancelBtn->SetModalResult(mrCancel);
+  HelpBtn = MakeControl<TButton>(this, this, "HelpBtn", 300, 340, 75, 25, "&Help");
+  IncludeBtn = MakeControl<TButton>(this, this, "IncludeBtn", 234, 60, 90, 25, ">> &INSERT >>");
+  ExcludeBtn = MakeControl<TButton>(this, this, "ExcludeBtn", 234, 90, 90, 25, "<< &REMOVE<<");
+  ExpandBtn = MakeControl<TButton>(this, this, "ExpandBtn", 234, 130, 90, 25, "E&xpand All");
+  NewString = MakeControl<TButton>(this, this, "NewString", 234, 160, 90, 25, "&New string");
+  SrcValue = MakeControl<TEdit>(this, this, "SrcValue", 8, 250, 220, 22);
+  SrcValue->SetReadOnly(true);
+  DstValue = MakeControl<TEdit>(this, this, "DstValue", 330, 250, 220, 22);
+  DstValue->SetReadOnly(true);
+  LangSwitch1 = AddEditorLanguage(this, 8, 340);
+  // The filter of the last use.
+  try {
+    TIniFile ini(EditorSettingsFileName());
+    FilterName->SetText(ini.ReadString("Default", "UserFilterName", ""));
+    for (const auto& [key, box] : FilterBoxes()) box->SetChecked(ini.ReadInteger("Default", key, box == CaptionCheckBox) != 0);
+  } catch (const Exception&) {
+  }
   for (TCheckBox* b : {CaptionCheckBox, HintCheckBox, ItemsCheckBox, AllCheckBox, UserCheckBox})
     b->OnClick = [this](TObject*) { Rebuild(); };
   SrcList->OnDblClick = [this](TObject*) { Include(SrcList->ItemIndex()); };
   DstList->OnDblClick = [this](TObject*) { Exclude(DstList->ItemIndex()); };
+  SrcList->OnClick = [this](TObject*) { ShowValue(SrcList, src_, SrcValue); };
+  DstList->OnClick = [this](TObject*) { ShowValue(DstList, dst_, DstValue); };
+  IncludeBtn->OnClick = [this](TObject*) { Include(SrcList->ItemIndex()); };
+  ExcludeBtn->OnClick = [this](TObject*) { Exclude(DstList->ItemIndex()); };
+  NewString->OnClick = [this](TObject*) { AskNamedString(); };
+  HelpBtn->OnClick = [this](TObject*) { ShowEditorHelp(*LangSwitch1); };
+  // The lists show every line at once; the button only names the state it would change to.
+  ExpandBtn->OnClick = [this](TObject*) {
+    bool expand = ExpandBtn->Tag() == 0;
+    ExpandBtn->SetTag(expand ? 1 : 0);
+    ExpandBtn->SetCaption(LangSwitch1->GetString(expand ? "ExpandBtn_Collapse" : "ExpandBtn_Expand"));
+  };
+}
+
+TAddPropertiesForm::~TAddPropertiesForm() {
+  try {
+    TIniFile ini(EditorSettingsFileName());
+    ini.WriteString("Default", "UserFilterName", FilterName->GetText());
+    for (const auto& [key, box] : FilterBoxes()) ini.WriteInteger("Default", key, box->Checked() ? 1 : 0);
+  } catch (const Exception&) {
+  }
+}
+
+std::vector<std::pair<const char*, TCheckBox*>> TAddPropertiesForm::FilterBoxes() const {
+  return {{"UserFilterState", UserCheckBox}, {"FilterCaption", CaptionCheckBox}, {"FilterItems", ItemsCheckBox},
+          {"FilterHint", HintCheckBox},      {"FilterAll", AllCheckBox}};
+}
+
+void TAddPropertiesForm::ShowValue(TListBox* list, const std::vector<TPropertyKey>& keys, TEdit* value) {
+  int i = list->ItemIndex();
+  value->SetText({});
+  if (edited_ == nullptr || i < 0 || i >= static_cast<int>(keys.size())) return;
+  TLanguageEntry probe;
+  probe.Kind = ekValue;
+  probe.ID = 0;
+  probe.Component = keys[static_cast<std::size_t>(i)].Component;
+  probe.Property = keys[static_cast<std::size_t>(i)].Property;
+  probe.ValueID = keys[static_cast<std::size_t>(i)].ValueID;
+  TCustomForm* form = edited_->OwnerForm();
+  if (form == nullptr) return;
+  probe.ComponentRef = probe.Component == form->ClassName() ? form : form->FindComponent(probe.Component);
+  if (probe.ComponentRef == nullptr || probe.IsNamedString()) return;
+  probe.PropInfo = GetPropInfo(probe.ComponentRef, probe.Property);
+  try {
+    value->SetText(edited_->ReadValue(probe));
+  } catch (const std::exception&) {
+  }
+}
+
+void TAddPropertiesForm::AskNamedString() {
+  std::string name;
+  if (InputQuery(LangSwitch1->GetString("NewString_Title"), LangSwitch1->GetString("NewString_Name"), name))
+    AddNamedString(name);
 }
 
 std::string TAddPropertiesForm::KeyText(const TPropertyKey& k) {
@@ -172,6 +223,8 @@ void TAddPropertiesForm::Rebuild() {
   for (const auto& k : src_) SrcList->Items()->Add(KeyText(k));
   DstList->Items()->Clear();
   for (const auto& k : dst_) DstList->Items()->Add(KeyText(k));
+  IncludeBtn->SetEnabled(!src_.empty());
+  ExcludeBtn->SetEnabled(!dst_.empty());
 }
 
 void TAddPropertiesForm::Include(int srcIndex) {

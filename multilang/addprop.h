@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/forms/forms.h"
@@ -50,10 +51,13 @@ class TAddPropertiesForm : public TForm {
   TW_CLASS(TAddPropertiesForm, TForm)
  public:
   explicit TAddPropertiesForm(TComponent* owner);
+  ~TAddPropertiesForm() override;
   void SetEdited(TLangSwitch* edited, int languageID);
   void Include(int srcIndex);
   void Exclude(int dstIndex);
   void AddNamedString(const std::string& identifier);
+  // The NewString button: asks the identifier in an input box.
+  void AskNamedString();
   void Apply();
 
   TListBox* SrcList = nullptr;
@@ -66,12 +70,23 @@ class TAddPropertiesForm : public TForm {
   TEdit* FilterName = nullptr;
   TButton* OKBtn = nullptr;
   TButton* CancelBtn = nullptr;
+  TButton* HelpBtn = nullptr;
+  TButton* IncludeBtn = nullptr;
+  TButton* ExcludeBtn = nullptr;
+  TButton* ExpandBtn = nullptr;
+  TButton* NewString = nullptr;
+  TEdit* SrcValue = nullptr;
+  TEdit* DstValue = nullptr;
+  TLangSwitch* LangSwitch1 = nullptr;
 
   const std::vector<TPropertyKey>& Chosen() const { return dst_; }
   const std::vector<TPropertyKey>& Available() const { return src_; }
 
  private:
   void Rebuild();
+  // The filter check boxes by their LANGSWITCH.INI keys.
+  std::vector<std::pair<const char*, TCheckBox*>> FilterBoxes() const;
+  void ShowValue(TListBox* list, const std::vector<TPropertyKey>& keys, TEdit* value);
   static std::string KeyText(const TPropertyKey& k);
   TLangSwitch* edited_ = nullptr;
   int language_ = -1;

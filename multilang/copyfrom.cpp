@@ -1,7 +1,9 @@
 #include "multilang/copyfrom.h"
 
+#include "multilang/editortexts.h"
 #include "multilang/hourglass.h"
 #include "multilang/langswitch.h"
+#include "multilang/makecontrol.h"
 #include "platform/forms/comctrls/combobox.h"
 #include "platform/forms/stdctrls/stdctrls.h"
 
@@ -69,33 +71,22 @@ void CopyLanguageValues(TLangSwitch& sw, int sourceID, int targetID, bool overwr
 TCopyFromForm::TCopyFromForm(TComponent* owner) : TForm(owner) {
   SetCaption("Copy from dialog");
   SetBounds(120, 120, 360, 260);
-  auto place = [this](TControl* c, const std::string& name, int top, const std::string& caption) {
-    c->SetName(name);
-    c->SetParent(this);
-    c->SetBounds(8, top, 330, 22);
-    if (!caption.empty()) c->SetCaption(caption);
-  };
-  LanguageList = new TComboBox(this);
-  place(LanguageList, "LanguageList", 8, "");
+  LanguageList = MakeControl<TComboBox>(this, this, "LanguageList", 8, 8, 330, 22);
   LanguageList->SetStyle(csDropDownList);
-  Overwrite = new TCheckBox(this);
-  place(Overwrite, "Overwrite", 36, "Overwrite existing properties in %s");
-  Design = new TRadioButton(this);
-  place(Design, "Design", 70, "Design time language");
+  Overwrite = MakeControl<TCheckBox>(this, this, "Overwrite", 8, 36, 330, 22, "Overwrite existing properties in %s");
+  Design = MakeControl<TRadioButton>(this, this, "Design", 8, 70, 330, 22, "Design time language");
   Design->SetChecked(true);
-  Selected = new TRadioButton(this);
-  place(Selected, "Selected", 96, "Language selected above");
-  ExternalProp = new TRadioButton(this);
-  place(ExternalProp, "ExternalProp", 122, "Other forms properties that has the same object names");
-  OKBtn = new TButton(this);
-  place(OKBtn, "OKBtn", 190, "&OK");
-  OKBtn->SetBounds(180, 190, 75, 25);
+  Selected = MakeControl<TRadioButton>(this, this, "Selected", 8, 96, 330, 22, "Language selected above");
+  ExternalProp = MakeControl<TRadioButton>(this, this, "ExternalProp", 8, 122, 330, 22,
+                                           "Other forms properties that has the same object names");
+  OKBtn = MakeControl<TButton>(this, this, "OKBtn", 180, 190, 75, 25, "&OK");
   OKBtn->SetModalResult(mrOk);
   OKBtn->OnClick = [this](TObject*) { ApplyChoice(); };
-  CancelBtn = new TButton(this);
-  place(CancelBtn, "CancelBtn", 190, "&Cancel");
-  CancelBtn->SetBounds(262, 190, 75, 25);
+  CancelBtn = MakeControl<TButton>(this, this, "CancelBtn", 262, 190, 75, 25, "&Cancel");
   CancelBtn->SetModalResult(mrCancel);
+  HelpBtn = MakeControl<TButton>(this, this, "HelpBtn", 98, 190, 75, 25, "&Help");
+  HelpBtn->OnClick = [this](TObject*) { ShowEditorHelp(*LangSwitch1); };
+  LangSwitch1 = AddEditorLanguage(this, 8, 224);
   LanguageList->OnChange = [this](TObject*) { LanguageChanged(); };
 }
 
@@ -108,9 +99,7 @@ void TCopyFromForm::SetTarget(TLangSwitch* edited, int targetLanguageID) {
     if (e->Kind == ekLanguage && e->ID != targetLanguageID)
       LanguageList->Items()->AddObject(e->Text, static_cast<std::intptr_t>(e->ID));
   LanguageList->SetItemIndex(0);
-  std::string caption = "Overwrite existing properties in %s";
-  caption.replace(caption.find("%s"), 2, edited->LanguageName(targetLanguageID));
-  Overwrite->SetCaption(caption);
+  Overwrite->SetCaption(FillIn("Overwrite existing properties in %s", {edited->LanguageName(targetLanguageID)}));
   LanguageChanged();
 }
 

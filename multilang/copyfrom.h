@@ -36,6 +36,8 @@ class TCopyFromForm : public TForm {
   TRadioButton* ExternalProp = nullptr;
   TButton* OKBtn = nullptr;
   TButton* CancelBtn = nullptr;
+  TButton* HelpBtn = nullptr;
+  TLangSwitch* LangSwitch1 = nullptr;
 
  private:
   void LanguageChanged();

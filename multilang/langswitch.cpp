@@ -8,6 +8,8 @@
 #include "multilang/langeditor.h"
 #include "platform/classes/filer.h"
 #include "platform/forms/comctrls/listbox.h"
+#include "platform/forms/comctrls/tabset.h"
+#include "platform/forms/stdctrls/extctrls.h"
 #include "platform/forms/dialogs/msgbox.h"
 #include "platform/forms/forms.h"
 #include "platform/forms/menus/menus.h"
@@ -23,6 +25,7 @@ namespace {
 struct PendingName {
   const TLangSwitch* Receiver;
   std::string Name;
+  std::uint64_t Generation;  // the broadcast it belongs to
 };
 std::map<LPARAM, PendingName>& PendingNames() {
   static std::map<LPARAM, PendingName> names;
@@ -31,6 +34,12 @@ std::map<LPARAM, PendingName>& PendingNames() {
 LPARAM NextTicket() {
   static LPARAM ticket = 0;
   return ++ticket;
+}
+// Every broadcast is numbered; a component remembers the newest one it followed or made, so a
+// message of an older switch that arrives late never switches a window back.
+std::uint64_t NextGeneration() {
+  static std::uint64_t generation = 0;
+  return ++generation;
 }
 
 bool IsEditorWindowClass(const std::string& cls) {
@@ -86,6 +95,7 @@ TLangSwitch::TLangSwitch(TComponent* owner) : TMComboBox(owner), filter_(std::ma
   e->ID = 0;
   e->Text = "English";
   entries_.push_back(std::move(e));
+  HookSystemMenu();
 }
 
 TLangSwitch::~TLangSwitch() {
@@ -130,6 +140,19 @@ int TLangSwitch::AddLanguage(const std::string& name, const std::string& icon) {
   e->Icon = icon;
   entries_.push_back(std::move(e));
   return id;
+}
+
+TLanguageEntry& TLangSwitch::AddValue(int id, const std::string& component, const std::string& property,
+                                     int valueID, const std::string& text) {
+  auto e = std::make_unique<TLanguageEntry>();
+  e->Kind = ekValue;
+  e->ID = id;
+  e->Component = component;
+  e->Property = property;
+  e->ValueID = valueID;
+  e->Text = text;
+  entries_.push_back(std::move(e));
+  return *entries_.back();
 }
 
 bool TLangSwitch::DeleteLanguageValues(int id) {
@@ -179,11 +202,29 @@ void TLangSwitch::Change() {
 }
 
 bool TLangSwitch::SelectLanguage(const std::string& name, bool broadcast) {
-  if (ComponentState().Contains(TComponentStateFlag::csDesigning) || name == current_) return false;
+  if (ComponentState().Contains(TComponentStateFlag::csDesigning) || detached_ || name == current_) return false;
   if (!loading_ && !languageFile_.empty()) {
     std::int32_t age = FileAge(ExpandedFileName(languageFile_));
     if (age != fileAge_ && age != -1) LoadLanguageFile();
   }
+  ++selecting_;
+  bool success = false;
+  try {
+    success = SelectNow(name, broadcast);
+  } catch (...) {
+    --selecting_;
+    throw;
+  }
+  --selecting_;
+  if (selecting_ == 0 && !deferred_.empty()) {
+    std::string next = std::move(deferred_);
+    deferred_.clear();
+    SelectLanguage(next, false);
+  }
+  return success;
+}
+
+bool TLangSwitch::SelectNow(const std::string& name, bool broadcast) {
   FireEvent(OnTranslate, this, name);
   bool success = Translate(name);
   if (updateWinIni_) WriteWinIni();
@@ -202,6 +243,8 @@ void TLangSwitch::Broadcast() {
   if (ComponentState().Contains(TComponentStateFlag::csDesigning)) return;
   if (ownerForm_ != nullptr && IsEditorWindowClass(ownerForm_->ClassName())) return;
   std::string name = current_;
+  std::uint64_t generation = NextGeneration();
+  generation_ = generation;
   TComponent* app = Application();
   for (int i = 0; i < app->ComponentCount(); ++i) {
     auto* form = dynamic_cast<TCustomForm*>(app->Components(i));
@@ -211,7 +254,7 @@ void TLangSwitch::Broadcast() {
       if (other == nullptr || other == this) continue;
       // The name travels by ticket, so that a receiver never reads freed memory.
       LPARAM ticket = NextTicket();
-      PendingNames()[ticket] = PendingName{other, name};
+      PendingNames()[ticket] = PendingName{other, name, generation};
       if (!PostMessage(other->Handle(), LanguageMessage(), 0, ticket)) PendingNames().erase(ticket);
     }
   }
@@ -222,8 +265,18 @@ void TLangSwitch::WndProc(TMessage& msg) {
     auto it = PendingNames().find(msg.LParam);
     if (it != PendingNames().end() && it->second.Receiver == this) {
       std::string name = it->second.Name;
+      std::uint64_t generation = it->second.Generation;
       PendingNames().erase(it);
-      SelectLanguage(name, false);
+      if (generation > generation_) {
+        generation_ = generation;
+        if (selecting_ > 0) {
+          // A switch of this component is under way (its handlers process messages): the
+          // newer language follows when it is done, not in the middle of it.
+          deferred_ = name;
+        } else {
+          SelectLanguage(name, false);
+        }
+      }
     }
     return;
   }
@@ -355,7 +408,19 @@ void TLangSwitch::FillAdopted() {
   std::string selected = ItemIndex() >= 0 ? Items()->Strings(ItemIndex()) : std::string();
   TMenuItem* menu = dynamic_cast<TMenuItem*>(adoptOn_);
   if (auto* m = dynamic_cast<TMenu*>(adoptOn_)) menu = m->Items();
+  // The adopted control is rebuilt only when the languages changed: a click on one of its
+  // items switches the language, and that item must outlive its own click.
+  auto sameNames = [this](int count, const std::function<std::string(int)>& name) {
+    if (count != Items()->Count()) return false;
+    for (int i = 0; i < count; ++i)
+      if (name(i) != Items()->Strings(i)) return false;
+    return true;
+  };
   if (menu != nullptr) {
+    if (sameNames(menu->Count(), [menu](int i) { return menu->Items(i)->Caption(); })) {
+      for (int i = 0; i < menu->Count(); ++i) menu->Items(i)->SetChecked(menu->Items(i)->Caption() == selected);
+      return;
+    }
     menu->Clear();
     for (int i = Items()->Count() - 1; i >= 0; --i) {
       auto* item = new TMenuItem(menu->Owner() != nullptr ? menu->Owner() : this);
@@ -368,21 +433,37 @@ void TLangSwitch::FillAdopted() {
     for (int i = 0; i < menu->Count(); ++i) menu->Items(i)->SetChecked(menu->Items(i)->Caption() == selected);
     return;
   }
-  TCustomListBox* list = dynamic_cast<TCustomListBox*>(adoptOn_);
-  TCustomComboBox* combo = dynamic_cast<TCustomComboBox*>(adoptOn_);
-  TStrings* lines = list != nullptr ? list->Items() : combo != nullptr ? combo->Items() : nullptr;
+  // A tab set, list box, combo box or radio group: one line per language, the chosen one marked.
+  auto* list = dynamic_cast<TCustomListBox*>(adoptOn_);
+  auto* combo = dynamic_cast<TCustomComboBox*>(adoptOn_);
+  auto* tabs = dynamic_cast<TTabSet*>(adoptOn_);
+  auto* radio = dynamic_cast<TRadioGroup*>(adoptOn_);
+  TStrings* lines = list != nullptr    ? list->Items()
+                    : combo != nullptr ? combo->Items()
+                    : tabs != nullptr  ? tabs->Tabs()
+                    : radio != nullptr ? radio->Items()
+                                       : nullptr;
   if (lines == nullptr) return;
-  lines->Clear();
-  for (int i = 0; i < Items()->Count(); ++i) lines->AddObject(Items()->Strings(i), Items()->Objects(i));
+  auto chosen = [list, combo, tabs, radio] {
+    return list != nullptr    ? list->ItemIndex()
+           : combo != nullptr ? combo->ItemIndex()
+           : tabs != nullptr  ? tabs->TabIndex()
+                              : radio->ItemIndex();
+  };
+  if (!sameNames(lines->Count(), [lines](int i) { return lines->Strings(i); })) {
+    lines->Clear();
+    for (int i = 0; i < Items()->Count(); ++i) lines->AddObject(Items()->Strings(i), Items()->Objects(i));
+  }
   auto* ctrl = dynamic_cast<TControl*>(adoptOn_);
-  ctrl->OnClick = [this, list, combo](TObject*) {
-    int i = list != nullptr ? list->ItemIndex() : combo->ItemIndex();
-    TStrings* l = list != nullptr ? list->Items() : combo->Items();
-    if (i >= 0 && i < l->Count()) AdoptedClick(l->Strings(i));
+  ctrl->OnClick = [this, lines, chosen](TObject*) {
+    int i = chosen();
+    if (i >= 0 && i < lines->Count()) AdoptedClick(lines->Strings(i));
   };
   int index = lines->IndexOf(selected);
   if (list != nullptr) list->SetItemIndex(index);
   if (combo != nullptr) combo->SetItemIndex(index);
+  if (tabs != nullptr) tabs->SetTabIndex(index);
+  if (radio != nullptr) radio->SetItemIndex(index);
 }
 
 void TLangSwitch::AdoptedClick(const std::string& name) {
@@ -394,7 +475,8 @@ void TLangSwitch::AdoptedClick(const std::string& name) {
 
 void TLangSwitch::SetAdoptOn(TComponent* value) {
   if (value != nullptr && dynamic_cast<TMenuItem*>(value) == nullptr && dynamic_cast<TMenu*>(value) == nullptr &&
-      dynamic_cast<TCustomListBox*>(value) == nullptr && dynamic_cast<TCustomComboBox*>(value) == nullptr) {
+      dynamic_cast<TCustomListBox*>(value) == nullptr && dynamic_cast<TCustomComboBox*>(value) == nullptr &&
+      dynamic_cast<TTabSet*>(value) == nullptr && dynamic_cast<TRadioGroup*>(value) == nullptr) {
     ShowError("Error setting AdoptOn property, an illigal component");
     return;
   }

@@ -20,6 +20,7 @@
 namespace tw {
 class TCustomForm;
 class TMenuItem;
+class TPopupMenu;
 }  // namespace tw
 
 namespace tw::multilang {
@@ -94,6 +95,9 @@ class TLangSwitch : public TMComboBox {
   bool SetLanguageIcon(const std::string& name, const std::string& iconImage);
   bool RenameLanguage(const std::string& oldName, const std::string& newName);
   int LanguageID(const std::string& name) const;
+  // Appends a translated value (kind 1) and returns it.
+  TLanguageEntry& AddValue(int id, const std::string& component, const std::string& property, int valueID,
+                           const std::string& text);
   std::string LanguageName(int id) const;
   int NextFreeID() const;
 
@@ -118,6 +122,14 @@ class TLangSwitch : public TMComboBox {
   // "Caption" and "Text" values of a language in the file's other sections that sound like `text`.
   std::vector<std::string> SoundsLike(const std::string& text, int languageID) const;
   void SetRefreshAfterLoad(bool v) { refreshAfterLoad_ = v; }
+  // A detached component holds another form's section (the editor's): its values name
+  // components of that form, so they are never resolved against this one, never applied and
+  // never turned into missing ones; it loads without refreshing and switches no language.
+  void SetDetached(bool v) {
+    detached_ = v;
+    if (v) refreshAfterLoad_ = false;
+  }
+  bool Detached() const { return detached_; }
 
   // --- applying and capturing values
   void RecheckEntries();
@@ -128,6 +140,11 @@ class TLangSwitch : public TMComboBox {
   void WriteWinIni();
   bool UpdateWindowsIni() const { return updateWinIni_; }
   std::string SystemMenuText(unsigned command) const;
+  // The owner form's system menu (Alt+Space) with the current language's texts; the menu a
+  // choice of it sends its command to the form.  Public for tests: opens it at the form's
+  // top-left corner and returns when it closed.
+  void ShowSystemMenu();
+  TPopupMenu* SystemMenu() const { return sysMenu_; }
   std::string ExpandNamedStrings(const std::string& text, int depth = 0);
 
   // The message number between language components (registered once per process).
@@ -146,11 +163,16 @@ class TLangSwitch : public TMComboBox {
 
  private:
   void Broadcast();
+  bool SelectNow(const std::string& name, bool broadcast);
+  void HookSystemMenu();
+  void FillSystemMenu();
+  bool IsFormsFirstSwitch() const;
   void MergeLanguages(const TLanguagesBody& body);
   void MergeValues(const std::vector<TLanValue>& values);
   TLanguagesBody MakeLanguagesBody() const;
   std::vector<TLanValue> MakeValues() const;
   void AfterLoad(bool read);
+  TLanSection DropDeletedLanguages(TLanSection section) const;
   void SwitchToDefault();
   void AdoptedClick(const std::string& name);
   void FillAdopted();
@@ -172,7 +194,15 @@ class TLangSwitch : public TMComboBox {
   std::int32_t fileAge_ = -1;
   bool loading_ = false;
   bool refreshAfterLoad_ = true;
+  bool detached_ = false;
   std::map<unsigned, std::string> systemMenu_;
+  std::uint64_t generation_ = 0;  // the newest broadcast this component made or followed
+  int selecting_ = 0;             // SelectLanguage calls under way
+  TPopupMenu* sysMenu_ = nullptr;  // the owner form's system menu (owned as a component)
+  // Shared with the hook on the owner form's window procedure; cleared when this component
+  // goes, so the hook then only passes messages on.
+  std::shared_ptr<TLangSwitch*> sysHook_;
+  std::string deferred_;          // a language received meanwhile, selected when they end
 };
 
 // Folder of the program's private settings files ($XDG_CONFIG_HOME/tidewell/, made when missing).

@@ -38,6 +38,23 @@ std::string ValueKey(std::int32_t id, const std::string& comp, const std::string
 
 }  // namespace
 
+// Another form's section as it is written again: unchanged, except that the values of languages
+// no longer in the file are left out.  A language deleted here would otherwise hand its values
+// in the other forms to the next language that gets its ID.
+TLanSection TLangSwitch::DropDeletedLanguages(TLanSection section) const {
+  try {
+    std::vector<TLanValue> values = ParseFormBody(section.Body);
+    auto deleted = [this](const TLanValue& v) { return LanguageName(v.ID).empty(); };
+    if (std::any_of(values.begin(), values.end(), deleted)) {
+      std::erase_if(values, deleted);
+      section.Body = BuildFormBody(values);
+    }
+  } catch (const ELangFileError&) {
+    // a section that cannot be read is carried over as it is
+  }
+  return section;
+}
+
 bool TLangSwitch::IsLanName(const std::string& fileName) const { return AnsiUpperCase(ExtractFileExt(fileName)) == ".LAN"; }
 
 std::string TLangSwitch::ExpandedFileName(const std::string& name) const { return ExpandFileName(name, ProgramFolder()); }
@@ -136,15 +153,7 @@ void TLangSwitch::MergeValues(const std::vector<TLanValue>& values) {
       it->second->PropInfo = nullptr;
       continue;
     }
-    auto e = std::make_unique<TLanguageEntry>();
-    e->Kind = ekValue;
-    e->ID = v.ID;
-    e->Text = v.Text;
-    e->Component = v.Component;
-    e->Property = v.Property;
-    e->ValueID = v.ValueID;
-    keys[key] = e.get();
-    entries_.push_back(std::move(e));
+    keys[key] = &AddValue(v.ID, v.Component, v.Property, v.ValueID, v.Text);
   }
 }
 
@@ -205,7 +214,7 @@ bool TLangSwitch::SaveLanFile(const std::string& fileName, const std::string& se
       try {
         TLanFile previous = ParseLanFile(old);
         for (auto& s : previous.Sections)
-          if (s.Name != section) out.Sections.push_back(std::move(s));
+          if (s.Name != section) out.Sections.push_back(DropDeletedLanguages(std::move(s)));
       } catch (const ELangFileError&) {
         // The other forms' sections cannot be carried over: the damaged file is kept as it is.
         ReportFileError(name, 13);
@@ -239,6 +248,7 @@ bool TLangSwitch::DeleteLanSection(const std::string& fileName, const std::strin
     file.HasLanguages = true;
     file.Languages = MakeLanguagesBody();
     std::erase_if(file.Sections, [&](const TLanSection& s) { return s.Name == section; });
+    for (auto& s : file.Sections) s = DropDeletedLanguages(std::move(s));
     AtomicWriteFile(name, BuildLanFile(file));
   } catch (const ELangFileError&) {
     ReportFileError(name, 13);

@@ -104,6 +104,7 @@ int NameNumber(const std::string& name, std::size_t after, std::size_t width) {
 }  // namespace
 
 void TLangSwitch::RecheckEntries() {
+  if (detached_) return;
   for (std::size_t i = 1; i < entries_.size(); ++i) {
     auto& e = entries_[i];
     if (e->Kind == ekLanguage) continue;
@@ -115,6 +116,7 @@ void TLangSwitch::RecheckEntries() {
 }
 
 void TLangSwitch::ResolveEntries() {
+  if (detached_) return;
   for (std::size_t i = 1; i < entries_.size(); ++i) {
     auto& e = entries_[i];
     if (e->Kind != ekValue) continue;
@@ -191,6 +193,7 @@ std::string TLangSwitch::ReadValue(TLanguageEntry& e) {
 }
 
 void TLangSwitch::CaptureDefaults() {
+  if (detached_) return;  // another form's design texts cannot be read here
   std::set<std::string> noted;
   auto key = [](const TLanguageEntry& e) { return e.Component + "\n" + e.Property + "\n" + std::to_string(e.ValueID); };
   std::erase_if(entries_, [](const auto& e) { return e->Kind != ekLanguage && e->ID == 0 && !e->IsNamedString(); });

@@ -24,112 +24,11 @@
 #include "platform/forms/tests/forms_test_util.h"
 #include "platform/rtl/files.h"
 #include "platform/rtl/formatsettings.h"
+#include "multilang/tests/multilang_fixture.h"
 
 namespace tw::multilang {
 
-class TTestMainForm : public TForm {
-  TW_CLASS(TTestMainForm, TForm)
- public:
-  explicit TTestMainForm(TComponent* owner) : TForm(owner) {
-    SetCaption("Main window");
-    SetBounds(50, 50, 400, 300);
-    Label1 = new TLabel(this);
-    Label1->SetName("Label1");
-    Label1->SetParent(this);
-    Label1->SetCaption("Hello");
-    Button1 = new TButton(this);
-    Button1->SetName("Button1");
-    Button1->SetParent(this);
-    Button1->SetCaption("&Cancel");
-    MainMenu1 = new TMainMenu(this);
-    MainMenu1->SetName("MainMenu1");
-    File1 = new TMenuItem(this);
-    File1->SetName("File1");
-    File1->SetCaption("&File");
-    MainMenu1->Items()->Add(File1);
-    ComboBox1 = new TComboBox(this);
-    ComboBox1->SetName("ComboBox1");
-    ComboBox1->SetParent(this);
-    for (const char* s : {"One", "Two", "Three", "Four"}) ComboBox1->Items()->Add(s);
-    LangSwitch1 = new TLangSwitch(this);
-    LangSwitch1->SetName("LangSwitch1");
-    LangSwitch1->SetParent(this);
-  }
-  TLabel* Label1;
-  TButton* Button1;
-  TMainMenu* MainMenu1;
-  TMenuItem* File1;
-  TComboBox* ComboBox1;
-  TLangSwitch* LangSwitch1;
-};
-
-class TTestOtherForm : public TForm {
-  TW_CLASS(TTestOtherForm, TForm)
- public:
-  explicit TTestOtherForm(TComponent* owner) : TForm(owner) {
-    SetCaption("Options");
-    OKBtn = new TButton(this);
-    OKBtn->SetName("OKBtn");
-    OKBtn->SetParent(this);
-    OKBtn->SetCaption("OK");
-    LangSwitch1 = new TLangSwitch(this);
-    LangSwitch1->SetName("LangSwitch1");
-    LangSwitch1->SetParent(this);
-  }
-  TButton* OKBtn;
-  TLangSwitch* LangSwitch1;
-};
-
 namespace {
-
-TLanValue V(int id, const std::string& text, const std::string& comp, const std::string& prop, int valueID = -1) {
-  return TLanValue{1, static_cast<std::int16_t>(id), text, comp, prop, static_cast<std::int16_t>(valueID)};
-}
-
-class LangSwitchTest : public test::FormsTest {
- protected:
-  void SetUp() override {
-    FormsTest::SetUp();
-    dir = std::filesystem::temp_directory_path() / ("tw-multilang-" + std::to_string(getpid()) + "-" +
-                                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-    file = (dir / "TEST.LAN").string();
-  }
-  void TearDown() override {
-    FormsTest::TearDown();
-    std::filesystem::remove_all(dir);
-  }
-
-  TLanFile Sample() const {
-    TLanFile f;
-    f.HasLanguages = true;
-    f.Languages.Stamp = "46000";
-    f.Languages.Languages = {{0, 0, "English", ""}, {0, 1, "Deutsch", ""}, {0, 2, "Svenska", ""}};
-    f.Sections.push_back({"TTestMainFormLangSwitch1",
-                          BuildFormBody({V(1, "Hallo", "Label1", "Caption"), V(1, "&Abbrechen", "Button1", "Caption"),
-                                         V(1, "&Datei", "File1", "Caption"), V(1, "Zwei", "ComboBox1", "Items", 1),
-                                         V(1, "Hauptfenster", "TTestMainForm", "Caption"),
-                                         V(1, "Guten Tag, &Name&!", "LangSwitch1", "#Greeting"),
-                                         V(0, "Hello, &Name&!", "LangSwitch1", "#Greeting"),
-                                         V(0, "World", "LangSwitch1", "#Name"), V(1, "Welt", "LangSwitch1", "#Name"),
-                                         V(2, "Hej", "Label1", "Caption")})});
-    f.Sections.push_back({"TTestOtherFormLangSwitch1", BuildFormBody({V(1, "Gut", "OKBtn", "Caption")})});
-    return f;
-  }
-  void WriteSample() const { AtomicWriteFile(file, BuildLanFile(Sample())); }
-
-  TTestMainForm* MakeMain() {
-    auto* f = new TTestMainForm(Application());
-    f->LangSwitch1->SetLanguageFile(file);
-    f->LangSwitch1->Loaded();
-    return f;
-  }
-
-  std::filesystem::path dir;
-  std::string file;
-};
 
 TEST_F(LangSwitchTest, SwitchesAFormBetweenLanguagesAndBack) {
   WriteSample();
@@ -181,13 +80,7 @@ TEST_F(LangSwitchTest, NamedStringsExpandReferencesInTheCurrentLanguage) {
   EXPECT_EQ(sw->ExpandNamedStrings("a & b &c d& e"), "a & b &c d& e") << "a blank inside stops the expansion";
   EXPECT_EQ(sw->ExpandNamedStrings("Save & exit"), "Save & exit");
   // A string that names itself does not hang.
-  auto e = std::make_unique<TLanguageEntry>();
-  e->Kind = ekValue;
-  e->ID = 0;
-  e->Component = "LangSwitch1";
-  e->Property = "#Loop";
-  e->Text = "x&Loop&";
-  sw->Languages().push_back(std::move(e));
+  sw->AddValue(0, "LangSwitch1", "#Loop", -1, "x&Loop&");
   EXPECT_FALSE(sw->GetString("Loop").empty());
 }
 
@@ -199,14 +92,7 @@ TEST_F(LangSwitchTest, ValuesAreAppliedByPropertyNameAndCapturedBack) {
   EXPECT_EQ(sw->AddLanguage("Deutsch"), -1);
   EXPECT_EQ(sw->AddLanguage("English"), -1);
   auto add = [&](const std::string& comp, const std::string& prop, int valueID, const std::string& text) {
-    auto e = std::make_unique<TLanguageEntry>();
-    e->Kind = ekValue;
-    e->ID = de;
-    e->Component = comp;
-    e->Property = prop;
-    e->ValueID = valueID;
-    e->Text = text;
-    sw->Languages().push_back(std::move(e));
+    sw->AddValue(de, comp, prop, valueID, text);
   };
   add("Label1", "Color", -1, "clRed");
   add("Button1", "Font", 0, "");  // a sub-property of the font by its number
@@ -470,13 +356,14 @@ TEST_F(LangSwitchTest, CtrlAltEOpensTheEditorWhichEditsACaptionAndSaves) {
                opened = true;
                int label = -1;
                for (int i = 0; i < ed->PropertyCount(); ++i)
-                 if (ed->PropList->Items()->Strings(i) == "Label1.Caption") label = i;
+                 if (ed->PropertyText(i) == "Label1.Caption") label = i;
                ASSERT_GE(label, 0);
                ed->ChooseProperty(label);
                designShown = ed->GridValues->Cells(1, 0);
                ASSERT_TRUE(ed->ChooseLanguage("Deutsch"));
+               FireEvent(ed->GridValues->OnDblClick, ed->GridValues);
+               ASSERT_TRUE(ed->EditDropDown->Focused());
                ed->EditDropDown->SetText("Servus");
-               ed->EditDropDown->SetFocus();
                InjectKey(VK_RETURN);
              },
              [] {
@@ -503,6 +390,25 @@ TEST_F(LangSwitchTest, CtrlAltEOpensTheEditorWhichEditsACaptionAndSaves) {
   EXPECT_EQ(settings.ReadInteger("Default", "LastLanguageID", -1), 1) << "the editor remembers the language";
   EXPECT_FALSE(IsBrowseKey('E', {TShiftStateFlag::ssCtrl, TShiftStateFlag::ssAlt, TShiftStateFlag::ssShift}));
   EXPECT_TRUE(IsBrowseKey('E', {TShiftStateFlag::ssCtrl, TShiftStateFlag::ssAlt, TShiftStateFlag::ssShift}, false));
+}
+
+TEST_F(LangSwitchTest, ADeletedLanguageLeavesNoValuesInOtherFormsForItsSuccessor) {
+  TLanFile f = Sample();
+  f.Sections[1].Body = BuildFormBody({V(1, "Gut", "OKBtn", "Caption"), V(2, "Bra", "OKBtn", "Caption")});
+  AtomicWriteFile(file, BuildLanFile(f));
+  TTestMainForm* main = MakeMain();
+  ASSERT_TRUE(main->LangSwitch1->DeleteLanguage("Svenska"));
+  ASSERT_TRUE(main->LangSwitch1->SaveLanguageFile());
+  EXPECT_EQ(main->LangSwitch1->AddLanguage("Suomi"), 2) << "the freed ID is taken again";
+  ASSERT_TRUE(main->LangSwitch1->SaveLanguageFile());
+
+  auto* other = new TTestOtherForm(Application());
+  other->LangSwitch1->SetLanguageFile(file);
+  other->LangSwitch1->Loaded();
+  other->LangSwitch1->SelectLanguage("Suomi", false);
+  EXPECT_EQ(other->OKBtn->Caption(), "OK") << "Suomi does not inherit Svenska's text";
+  other->LangSwitch1->SelectLanguage("Deutsch", false);
+  EXPECT_EQ(other->OKBtn->Caption(), "Gut") << "the other languages' values are kept";
 }
 
 }  // namespace
@@ -640,13 +546,7 @@ TEST_F(LanguagesDataTest, TheFormResourceCarriesTheLanguagesOfAFormWithoutFile) 
   sw->SetName("LangSwitch1");
   sw->SetParent(source);
   int de = sw->AddLanguage("Deutsch");
-  auto e = std::make_unique<TLanguageEntry>();
-  e->Kind = ekValue;
-  e->ID = de;
-  e->Component = "Label1";
-  e->Property = "Caption";
-  e->Text = "Hallo";
-  sw->Languages().push_back(std::move(e));
+  sw->AddValue(de, "Label1", "Caption", -1, "Hallo");
   std::string text = ComponentToText(source);
   ASSERT_NE(text.find("LanguagesData"), std::string::npos);
 

@@ -1,0 +1,495 @@
+// The language editor driven like a user on the offscreen display: buttons clicked with the
+// mouse, names typed into the input boxes, message boxes answered by their accelerators, and
+// files chosen in the open dialog by typing their names.
+#include <gtest/gtest.h>
+
+#include "multilang/addprop.h"
+#include "multilang/copyfrom.h"
+#include "multilang/iconfile.h"
+#include "multilang/langeditor.h"
+#include "multilang/mcombobox.h"
+#include "multilang/tests/multilang_fixture.h"
+#include "platform/classes/inifiles.h"
+#include "platform/forms/comctrls/grids.h"
+#include "platform/forms/comctrls/outline.h"
+#include "platform/forms/comctrls/listbox.h"
+#include "platform/forms/dialogs/msgbox.h"
+#include "platform/win/display.h"
+
+namespace tw::multilang {
+namespace {
+
+// A 2x2 icon of 32-bit pixels, with its mask, as an .ICO file.
+std::string SmallIconFile(int pixelBytes = 16) {
+  auto le = [](std::string& s, std::uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  };
+  std::string image;
+  le(image, 40, 4);
+  le(image, 2, 4);
+  le(image, 4, 4);
+  le(image, 1, 2);
+  le(image, 32, 2);
+  for (int i = 0; i < 6; ++i) le(image, 0, 4);
+  image += std::string(static_cast<std::size_t>(pixelBytes), '\x7F');
+  image += std::string(8, '\0');
+  std::string file;
+  le(file, 0, 2);
+  le(file, 1, 2);
+  le(file, 1, 2);
+  file += std::string{2, 2, 0, 0};
+  le(file, 1, 2);
+  le(file, 32, 2);
+  le(file, static_cast<std::uint32_t>(image.size()), 4);
+  le(file, 22, 4);
+  return file + image;
+}
+
+// Every caption in a window (message text, button texts), joined by "|".
+std::string Texts(TWinControl* w) {
+  std::string out = w->Caption();
+  for (int i = 0; i < w->ControlCount(); ++i) {
+    TControl* c = w->Controls(i);
+    if (auto* wc = dynamic_cast<TWinControl*>(c); wc != nullptr && wc->ControlCount() > 0)
+      out += "|" + Texts(wc);
+    else
+      out += "|" + c->Caption();
+  }
+  return out;
+}
+
+template <typename T>
+T* Find(TWinControl* w) {
+  for (int i = 0; i < w->ControlCount(); ++i) {
+    if (auto* t = dynamic_cast<T*>(w->Controls(i))) return t;
+    if (auto* wc = dynamic_cast<TWinControl*>(w->Controls(i)))
+      if (T* t = Find<T>(wc)) return t;
+  }
+  return nullptr;
+}
+
+class LangEditorTest : public LangSwitchTest {
+ protected:
+  void SetUp() override {
+    LangSwitchTest::SetUp();
+    InstallDialogs();
+    WriteSample();
+    form = MakeMain();
+    editor = new TLangEditorForm(Application());
+    editor->SetEdited(form->LangSwitch1, nullptr);
+  }
+  void TearDown() override {
+    Application()->OnIdle = nullptr;
+    LangSwitchTest::TearDown();
+  }
+
+  static void ClickOn(TWinControl* c) { InjectClick(c->Handle(), c->Width() / 2, c->Height() / 2); }
+  void DoubleClickCell(int col, int row) const {
+    TRect cell = editor->GridValues->CellRect(col, row);
+    POINT p{cell.Left + 5, cell.Top + 3};
+    ClientToScreen(editor->GridValues->Handle(), &p);
+    InjectMouseDown(p.X, p.Y);
+    InjectMouseUp(p.X, p.Y);
+    InjectMouseDoubleDown(p.X, p.Y);
+    InjectMouseUp(p.X, p.Y);
+  }
+  // The window the user sees now (a message box, an input box, a dialog or the editor).
+  static TCustomForm* Top() { return Screen()->ActiveForm(); }
+  // Types a name into the file-name field of the open dialog and presses Enter.
+  static void ChooseFile(const std::string& name) {
+    TEdit* edit = Find<TEdit>(Top());
+    ASSERT_NE(edit, nullptr) << "no dialog with a file-name field";
+    edit->SetText(name);
+    edit->SetFocus();
+    InjectKey(VK_RETURN);
+  }
+  // Runs the editor modally through the steps; the last step should end it.
+  TModalResult Run(std::vector<std::function<void()>> steps) {
+    DriveIdle(std::move(steps), [] {
+      ADD_FAILURE() << "the editor did not end";
+      if (TCustomForm* f = Top()) f->SetModalResult(mrCancel);
+    });
+    TModalResult r = editor->ShowModal();
+    Application()->OnIdle = nullptr;
+    return r;
+  }
+  std::vector<std::string> Languages() const {
+    std::vector<std::string> out;
+    for (int i = 0; i < editor->LanguageListBox->Items()->Count(); ++i)
+      out.push_back(editor->LanguageListBox->Items()->Strings(i));
+    return out;
+  }
+
+  TTestMainForm* form = nullptr;
+  TLangEditorForm* editor = nullptr;
+};
+
+TEST_F(LangEditorTest, LanguagesAreAddedRenamedAndDeletedWithTheirValues) {
+  std::string deletePrompt, refusal, duplicate;
+  int svenska = form->LangSwitch1->LanguageID("Svenska");
+  Run({[&] { ClickOn(editor->LangAddBtn); },
+       [&] {
+         InjectText("Suomi");
+         InjectKey(VK_RETURN);
+       },
+       [&] {
+         EXPECT_EQ(editor->LanguageListBox->Items()->Strings(editor->LanguageListBox->ItemIndex()), "Suomi")
+             << "the new language is chosen";
+         ClickOn(editor->LangAddBtn);
+       },
+       [&] {
+         InjectText("Deutsch");
+         InjectKey(VK_RETURN);
+       },
+       [&] {
+         duplicate = Texts(Top());
+         InjectKey(VK_RETURN);
+       },
+       [&] { ClickOn(editor->LangRenameBtn); },
+       [&] {
+         TEdit* edit = Find<TEdit>(Top());
+         ASSERT_NE(edit, nullptr);
+         EXPECT_EQ(edit->GetText(), "Suomi") << "the box starts with the old name";
+         edit->SetText("Finnish");
+         InjectKey(VK_RETURN);
+       },
+       [&] {
+         ASSERT_TRUE(editor->ChooseLanguage("Svenska"));
+         ClickOn(editor->LangDeleteBtn);
+       },
+       [&] {
+         deletePrompt = Texts(Top());
+         InjectKey('Y');
+       },
+       [&] {
+         ASSERT_TRUE(editor->ChooseLanguage("English"));
+         ClickOn(editor->LangDeleteBtn);
+       },
+       [&] { InjectKey('Y'); },
+       [&] {
+         refusal = Texts(Top());
+         InjectKey(VK_RETURN);
+       },
+       [&] { ClickOn(editor->OKBtn); }});
+  EXPECT_NE(duplicate.find("Couldn't add Deutsch"), std::string::npos) << duplicate;
+  EXPECT_EQ(Languages(), (std::vector<std::string>{"English", "Deutsch", "Finnish"}));
+  EXPECT_NE(deletePrompt.find("Delete ?"), std::string::npos);
+  EXPECT_NE(deletePrompt.find("Are you sure you want to delete Svenska\r\n"
+                              "You will also permanently delete all attached properties"),
+            std::string::npos)
+      << deletePrompt;
+  EXPECT_NE(deletePrompt.find("&Yes"), std::string::npos);
+  EXPECT_NE(refusal.find("Couldn't delete English"), std::string::npos) << "the default language stays";
+  for (const auto& e : form->LangSwitch1->Languages()) EXPECT_NE(e->ID, svenska) << "Svenska's values are gone";
+  TIniFile settings(TLangEditorForm::SettingsFileName());
+  EXPECT_EQ(settings.ReadInteger("Default", "LastLanguageID", -1), 0);
+}
+
+TEST_F(LangEditorTest, SaveAndLoadGoThroughTheOpenDialog) {
+  std::string copy = (dir / "COPY.LAN").string();
+  std::string success;
+  Run({[&] { ClickOn(editor->SaveBtn); },
+       [&] {
+         EXPECT_EQ(Top()->Caption(), "Select a language file");
+         ChooseFile(copy);
+       },
+       [&] {
+         success = Texts(Top());
+         InjectKey(VK_RETURN);
+       },
+       [&] {
+         // Change a value, then load the copy again: the saved text comes back.
+         ASSERT_TRUE(editor->ChooseLanguage("Deutsch"));
+         for (int i = 0; i < editor->PropertyCount(); ++i)
+           if (editor->PropertyText(i) == "Label1.Caption") editor->ChooseProperty(i);
+         ASSERT_TRUE(editor->StoreValue("Moin"));
+         ClickOn(editor->LoadBtn);
+       },
+       [&] { ChooseFile(copy); },
+       [&] {
+         EXPECT_EQ(editor->GridValues->Cells(1, 1), "") << "the load chose nothing";
+         ClickOn(editor->CancelBtn);
+       }});
+  EXPECT_NE(success.find("was successfully saved in file " + copy + " as heading TTestMainFormLangSwitch1"),
+            std::string::npos)
+      << success;
+  TLanFile saved = ParseLanFile(ReadFileBytes(copy));
+  ASSERT_NE(saved.Find("TTestMainFormLangSwitch1"), nullptr);
+  bool hallo = false;
+  for (const auto& v : ParseFormBody(saved.Find("TTestMainFormLangSwitch1")->Body))
+    hallo |= v.Component == "Label1" && v.ID == 1 && v.Text == "Hallo";
+  EXPECT_TRUE(hallo);
+  form->LangSwitch1->SelectLanguage("Deutsch", false);
+  EXPECT_EQ(form->Label1->Caption(), "Hallo") << "the loaded file replaced the edited text";
+}
+
+TEST_F(LangEditorTest, SavingOverAFileThatIsNoLanguageFileAsksFirst) {
+  std::string other = (dir / "NOTES.LAN").string();
+  AtomicWriteFile(other, "my notes");
+  std::string question;
+  Run({[&] { ClickOn(editor->SaveBtn); },
+       [&] { ChooseFile(other); },
+       [&] {
+         question = Texts(Top());
+         InjectKey('N');
+       },
+       [&] { ClickOn(editor->CancelBtn); }});
+  EXPECT_NE(question.find(other + " is not a language file, do you want to overwrite it ?"), std::string::npos);
+  EXPECT_EQ(ReadFileBytes(other), "my notes");
+}
+
+TEST_F(LangEditorTest, AnIconFileGivesTheLanguageItsFlagAndClearRemovesIt) {
+  std::string ico = (dir / "flag.ico").string();
+  std::string big = (dir / "big.ico").string();
+  AtomicWriteFile(ico, SmallIconFile());
+  AtomicWriteFile(big, SmallIconFile(1000));
+  std::string tooLarge;
+  bool clearEnabled = false;
+  Run({[&] {
+         ASSERT_TRUE(editor->ChooseLanguage("Deutsch"));
+         EXPECT_FALSE(editor->LangImageClear->Enabled());
+         ClickOn(editor->LangImageBrowse);
+       },
+       [&] {
+         EXPECT_EQ(Top()->Caption(), "Select a file with an icon for Deutsch");
+         ChooseFile(ico);
+       },
+       [&] {
+         clearEnabled = editor->LangImageClear->Enabled();
+         EXPECT_NE(editor->LanguageListBox->GetItemIcon(1), nullptr);
+         ClickOn(editor->LangImageBrowse);
+       },
+       [&] { ChooseFile(big); },
+       [&] {
+         tooLarge = Texts(Top());
+         InjectKey(VK_RETURN);
+       },
+       [&] { ClickOn(editor->OKBtn); }});
+  EXPECT_TRUE(clearEnabled);
+  EXPECT_NE(tooLarge.find("larger than a language file can hold"), std::string::npos);
+  EXPECT_EQ(form->LangSwitch1->Languages()[1]->Icon, FirstIconImage(SmallIconFile()))
+      << "the larger icon did not replace the first";
+  form->LangSwitch1->SaveLanguageFile();
+  TLanFile saved = ParseLanFile(ReadFileBytes(file));
+  ASSERT_EQ(saved.Languages.Languages.size(), 3u);
+  EXPECT_EQ(saved.Languages.Languages[1].Icon.substr(0, FirstIconImage(SmallIconFile()).size()),
+            FirstIconImage(SmallIconFile()));
+
+  auto* again = new TLangEditorForm(Application());
+  again->SetEdited(form->LangSwitch1, nullptr);
+  editor = again;
+  Run({[&] {
+         ASSERT_TRUE(editor->ChooseLanguage("Deutsch"));
+         ClickOn(editor->LangImageClear);
+       },
+       [&] { ClickOn(editor->OKBtn); }});
+  EXPECT_TRUE(form->LangSwitch1->Languages()[1]->Icon.empty());
+}
+
+TEST_F(LangEditorTest, AnotherFormsSectionIsEditedSavedAndRemoved) {
+  std::string removePrompt;
+  Run({[&] {
+         ASSERT_EQ(editor->FormList->Items()->Count(), 2);
+         EXPECT_EQ(editor->FormList->Items()->Strings(1), "TTestOtherFormLangSwitch1");
+         editor->FormList->SetFocus();
+         InjectKey(VK_DOWN);
+       },
+       [&] {
+         ASSERT_NE(editor->Working(), form->LangSwitch1);
+         ASSERT_EQ(editor->PropertyCount(), 1);
+         EXPECT_EQ(editor->PropertyText(0), "OKBtn.Caption");
+         editor->ChooseProperty(0);
+         ASSERT_TRUE(editor->ChooseLanguage("Deutsch"));
+         EXPECT_EQ(editor->GridValues->Cells(1, 1), "Gut");
+         DoubleClickCell(1, 1);
+       },
+       [&] {
+         ASSERT_TRUE(editor->EditDropDown->Visible());
+         editor->EditDropDown->SetText("Prima");
+         InjectKey(VK_RETURN);
+       },
+       [&] {
+         EXPECT_FALSE(editor->EditDropDown->Visible());
+         EXPECT_EQ(editor->GridValues->Cells(1, 1), "Prima");
+         EXPECT_FALSE(editor->PropAddBtn->Enabled()) << "the browser offers only the edited form's properties";
+         // Copying into Svenska resolves nothing against this window: the values stay values.
+         CopyLanguageValues(*editor->Working(), 1, 2, false, TCopySource::csSelected);
+         editor->FormList->SetFocus();
+         InjectKey(VK_UP);  // back to the edited form: the other section is saved
+       },
+       [&] {
+         TLanFile now = ParseLanFile(ReadFileBytes(file));
+         const TLanSection* s = now.Find("TTestOtherFormLangSwitch1");
+         ASSERT_NE(s, nullptr);
+         auto values = ParseFormBody(s->Body);
+         ASSERT_EQ(values.size(), 2u) << "Deutsch's value and its copy for Svenska";
+         EXPECT_EQ(values[0].Text, "Prima");
+         EXPECT_EQ(values[1].Text, "Prima");
+         EXPECT_EQ(values[1].ID, 2);
+         EXPECT_EQ(editor->Working(), form->LangSwitch1);
+         editor->FormList->SetFocus();
+         InjectKey(VK_DOWN);
+       },
+       [&] { ClickOn(editor->FormDeleteBtn); },
+       [&] {
+         removePrompt = Texts(Top());
+         InjectKey('Y');
+       },
+       [&] {
+         EXPECT_EQ(editor->FormList->Items()->Count(), 1);
+         ClickOn(editor->CancelBtn);
+       }});
+  EXPECT_NE(removePrompt.find("Are you sure you want to remove TTestOtherFormLangSwitch1"), std::string::npos);
+  TLanFile after = ParseLanFile(ReadFileBytes(file));
+  EXPECT_EQ(after.Find("TTestOtherFormLangSwitch1"), nullptr);
+  EXPECT_NE(after.Find("TTestMainFormLangSwitch1"), nullptr);
+}
+
+TEST_F(LangEditorTest, TheValueEditorWalksThePropertiesAndRefusesValuesThatDoNotFit) {
+  form->LangSwitch1->AddValue(1, "Label1", "Color", -1, "clRed");
+  form->LangSwitch1->ResolveEntries();
+  form->LangSwitch1->CaptureDefaults();
+  editor->SetEdited(form->LangSwitch1, nullptr);
+  std::string invalid, first, afterPageDown, afterEscape;
+  Run({[&] {
+         ASSERT_TRUE(editor->ChooseLanguage("Deutsch"));
+         editor->ChooseProperty(0);
+         first = editor->PropertyText(editor->ChosenProperty());
+         FireEvent(editor->GridValues->OnDblClick, editor->GridValues);
+         InjectKey(VK_NEXT);
+       },
+       [&] {
+         afterPageDown = editor->PropertyText(editor->ChosenProperty());
+         editor->EditDropDown->SetText("changed");
+         InjectKey(VK_ESCAPE);
+       },
+       [&] {
+         afterEscape = editor->EditDropDown->GetText();
+         int color = -1;
+         for (int i = 0; i < editor->PropertyCount(); ++i)
+           if (editor->PropertyText(i) == "Label1.Color") color = i;
+         ASSERT_GE(color, 0);
+         editor->ChooseProperty(color);
+         FireEvent(editor->GridValues->OnDblClick, editor->GridValues);
+         EXPECT_GE(editor->EditDropDown->Items()->IndexOf("clBtnFace"), 0) << "a colour offers the identifiers";
+         editor->EditDropDown->SetText("purple-ish");
+         InjectKey(VK_RETURN);
+       },
+       [&] {
+         invalid = Texts(Top());
+         InjectKey(VK_RETURN);
+       },
+       [&] {
+         ClickOn(editor->EditDropDown);  // the user clicks back into the value
+         editor->EditDropDown->SetText("clBlue");
+         InjectKey(VK_RETURN);
+       },
+       [&] { ClickOn(editor->OKBtn); }});
+  EXPECT_NE(first, afterPageDown) << "Page Down moves to the next property";
+  EXPECT_EQ(afterEscape, "clRed") << "Esc restores the old text";
+  EXPECT_NE(invalid.find("'purple-ish' is an invalid value"), std::string::npos) << invalid;
+  form->LangSwitch1->SelectLanguage("Deutsch", false);
+  EXPECT_EQ(form->Label1->Color(), clBlue);
+}
+
+TEST_F(LangEditorTest, LookupOffersTextsOfOtherFormsThatSoundAlike) {
+  std::vector<std::string> offered;
+  bool dropped = false;
+  std::string remembered;
+  Run({[&] {
+         ASSERT_TRUE(editor->ChooseLanguage("Deutsch"));
+         for (int i = 0; i < editor->PropertyCount(); ++i)
+           if (editor->PropertyText(i) == "Label1.Caption") editor->ChooseProperty(i);
+         editor->LookupText->SetChecked(true);
+         FireEvent(editor->GridValues->OnDblClick, editor->GridValues);
+         editor->EditDropDown->SetText("Gu");
+         editor->EditDropDown->SelectAll();
+         InjectKey(VK_END);
+         InjectKey('D', 'd');
+       },
+       [&] {
+         for (int i = 0; i < editor->EditDropDown->Items()->Count(); ++i)
+           offered.push_back(editor->EditDropDown->Items()->Strings(i));
+         dropped = editor->EditDropDown->DroppedDown();
+         InjectKey(VK_ESCAPE);
+       },
+       [&] {
+         // A click on the editor's own language chooser is remembered for the next time.
+         editor->LangSwitch1->SetItemIndex(1);
+         FireEvent(editor->LangSwitch1->OnChange, editor->LangSwitch1);
+         ClickOn(editor->CancelBtn);
+       }});
+  EXPECT_EQ(offered, (std::vector<std::string>{"Gut"})) << "the other form's OK button sounds like it";
+  EXPECT_TRUE(dropped);
+  TIniFile settings(TLangEditorForm::SettingsFileName());
+  EXPECT_EQ(settings.ReadString("Default", "Language", ""), "Deutsch");
+  EXPECT_EQ(settings.ReadInteger("Default", "LastLookupState", 0), 1);
+}
+
+TEST_F(LangEditorTest, TheEditorsOwnTextsFollowItsLanguage) {
+  {
+    TIniFile ini(TLangEditorForm::SettingsFileName());
+    ini.WriteString("Default", "Language", "Deutsch");
+  }
+  auto* german = new TLangEditorForm(Application());
+  EXPECT_EQ(german->Caption(), "Spracheditor");
+  EXPECT_EQ(german->LangAddBtn->Caption(), "&Neu");
+  EXPECT_EQ(german->Text("LangAddBtn_Fail", {"X"}), "X konnte nicht hinzugef\xFCgt werden");
+  EXPECT_EQ(german->Text("SaveBtn_Success", {"F", "S"}),
+            "Die Sprachdaten dieses Fensters wurden in der Datei F unter der \xDC" "berschrift S gespeichert");
+  german->LangSwitch1->SelectLanguage("English", false);
+  EXPECT_EQ(german->LangAddBtn->Caption(), "&Add");
+  EXPECT_EQ(german->Text("LangRenameBtn_Exist", {"Deutsch"}), "Deutsch already exist");
+  delete german;
+}
+
+TEST_F(LangEditorTest, ThePropertyBrowserIsDrivenByItsButtonsAndKeepsItsFilter) {
+  delete editor;
+  editor = nullptr;
+  int sv = form->LangSwitch1->LanguageID("Svenska");
+  auto* dlg = new TAddPropertiesForm(Application());
+  dlg->SetEdited(form->LangSwitch1, sv);
+  EXPECT_EQ(dlg->Caption(), "Browse properties for " + form->Name());
+  auto click = [](TWinControl* c) { InjectClick(c->Handle(), c->Width() / 2, c->Height() / 2); };
+  DriveIdle({[&] { click(dlg->ItemsCheckBox); },
+             [&] {
+               int line = dlg->SrcList->Items()->IndexOf("ComboBox1.Items%2");
+               ASSERT_GE(line, 0) << "the Items filter offers the lines";
+               dlg->SrcList->SetItemIndex(line);
+               FireEvent(dlg->SrcList->OnClick, dlg->SrcList);
+               EXPECT_EQ(dlg->SrcValue->GetText(), "Three") << "the current value is shown";
+               click(dlg->IncludeBtn);
+             },
+             [&] { click(dlg->NewString); },
+             [&] {
+               InjectText("Farewell");
+               InjectKey(VK_RETURN);
+             },
+             [&] { click(dlg->OKBtn); }},
+            [&] { dlg->SetModalResult(mrCancel); });
+  EXPECT_EQ(dlg->ShowModal(), mrOk);
+  Application()->OnIdle = nullptr;
+  delete dlg;
+  std::vector<std::string> keys;
+  for (const auto& e : form->LangSwitch1->Languages())
+    if (e->Kind == ekValue && e->ID == sv) keys.push_back(e->Component + "." + e->Property + "%" + std::to_string(e->ValueID));
+  EXPECT_EQ(keys, (std::vector<std::string>{"Label1.Caption%-1", "ComboBox1.Items%2", "LangSwitch1.#Farewell%-1"}));
+  TIniFile settings(TLangEditorForm::SettingsFileName());
+  EXPECT_EQ(settings.ReadInteger("Default", "FilterItems", 0), 1) << "the filter is kept for the next use";
+  auto* again = new TAddPropertiesForm(Application());
+  EXPECT_TRUE(again->ItemsCheckBox->Checked());
+  delete again;
+}
+
+TEST(IconFile, TheFirstIconOfAFileIsKeptWholeAndDamagedFilesGiveNothing) {
+  std::string file = SmallIconFile();
+  EXPECT_EQ(FirstIconImage(file), file) << "a one-icon file is its own image";
+  EXPECT_EQ(FirstIconImage(file.substr(0, file.size() - 1)), "");
+  EXPECT_EQ(FirstIconImage("MZ not an icon"), "");
+  std::string wrongOffset = file;
+  wrongOffset[18] = '\x7F';
+  EXPECT_EQ(FirstIconImage(wrongOffset), "");
+}
+
+}  // namespace
+}  // namespace tw::multilang
