@@ -49,8 +49,11 @@ class TLoginPrompt {
   // Offers the names (the first selected); false on Cancel.
   virtual bool PickServer(const std::vector<std::string>& Names, std::string& Chosen) = 0;
 };
+// The installed prompt (nullptr: none).  It is handed out shared, so that whoever asks through
+// it keeps it alive while a dialog runs, even when the prompt is replaced meanwhile, and so that
+// a newer prompt can keep the one before it and pass questions on to it.
 void SetLoginPrompt(std::shared_ptr<TLoginPrompt> Prompt);
-TLoginPrompt* LoginPrompt();
+std::shared_ptr<TLoginPrompt> LoginPrompt();
 
 // The data-set classes' answer to "which alias does your database component of this name
 // stand for?" ("" when there is none); a session asks it for a name that is neither a folder

@@ -293,7 +293,7 @@ void TQNClientSession::Connect() {
         server = names.front();
       } else if (names.size() > 1) {
         std::string chosen;
-        if (TLoginPrompt* p = LoginPrompt(); p && p->PickServer(names, chosen)) server = chosen;
+        if (std::shared_ptr<TLoginPrompt> p = LoginPrompt(); p && p->PickServer(names, chosen)) server = chosen;
       }
     }
     if (!defaults.UserName.empty()) {
@@ -303,7 +303,8 @@ void TQNClientSession::Connect() {
       DBIResult r = FComms->AttachToServer(server, user, password);
       int attempts = 0;
       while (r == DBIERR_INVALIDPASSWORD && attempts < defaults.LoginAttempts) {
-        TLoginPrompt* p = LoginPrompt();
+        // Held for the question: the dialog may replace the installed prompt while it runs.
+        std::shared_ptr<TLoginPrompt> p = LoginPrompt();
         if (!p || !p->Login(server, user, password)) break;
         ++attempts;
         r = FComms->AttachToServer(server, user, password);
@@ -418,7 +419,7 @@ const TClientCommsFactory& ClientCommsFactory() { return FactorySlot(); }
 void SetLoginPrompt(std::shared_ptr<TLoginPrompt> Prompt) { PromptSlot() = std::move(Prompt); }
 void SetDatabaseAliasLookup(TDatabaseAliasLookup Lookup) { AliasLookupSlot() = std::move(Lookup); }
 const TDatabaseAliasLookup& DatabaseAliasLookup() { return AliasLookupSlot(); }
-TLoginPrompt* LoginPrompt() { return PromptSlot().get(); }
+std::shared_ptr<TLoginPrompt> LoginPrompt() { return PromptSlot(); }
 TSessionDefaults& SessionDefaults() {
   static TSessionDefaults d;
   return d;

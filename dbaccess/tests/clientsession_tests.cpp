@@ -178,23 +178,6 @@ class StandInServer : public TClientComms {
   int position = -1;
 };
 
-class ScriptedPrompt : public TLoginPrompt {
- public:
-  bool Login(const std::string&, std::string& User, std::string& Password) override {
-    ++logins;
-    User = "guest";
-    Password = password;
-    return true;
-  }
-  bool PickServer(const std::vector<std::string>& Names, std::string& Chosen) override {
-    ++picks;
-    Chosen = Names.back();
-    return true;
-  }
-  int logins = 0;
-  int picks = 0;
-  std::string password = "wrong";
-};
 
 class ClientSession : public AccessTest {
  protected:
@@ -249,6 +232,36 @@ TEST_F(ClientSession, CorrectPasswordOnTheSecondTryConnects) {
   SetLoginPrompt(prompt);
   ASSERT_EQ(DbiInit(nullptr), DBIERR_NONE);
   EXPECT_EQ(prompt->logins, 1);
+  EXPECT_TRUE(Boxes.empty());
+}
+
+// A prompt that installs another in its place while it asks, as a login form that registers
+// other dialogs might; it reads its own answers afterwards.
+class ReplacingPrompt : public TLoginPrompt {
+ public:
+  explicit ReplacingPrompt(int* Asked) : asked(Asked) {}
+  bool Login(const std::string&, std::string& User, std::string& Password) override {
+    SetLoginPrompt(std::make_shared<ScriptedPrompt>());
+    ++*asked;
+    User = user;
+    Password = password;
+    return true;
+  }
+  bool PickServer(const std::vector<std::string>&, std::string&) override { return false; }
+  int* asked;
+  std::string user = "guest", password = "secret";
+};
+
+TEST_F(ClientSession, APromptReplacedWhileItAsksLivesUntilItHasAnswered) {
+  StandInServer* server = Install();
+  server->acceptedUser = "guest";
+  server->acceptedPassword = "secret";
+  SessionDefaults().UserName = "";
+  int asked = 0;
+  SetLoginPrompt(std::make_shared<ReplacingPrompt>(&asked));
+  ASSERT_EQ(DbiInit(nullptr), DBIERR_NONE);
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(server->attaches.back(), "SingleEXE|guest|secret");
   EXPECT_TRUE(Boxes.empty());
 }
 

@@ -42,6 +42,29 @@ class AccessTest : public ::testing::Test {
   std::vector<ShownBox> Boxes;
 };
 
+// Stands in for the login and server-pick dialogs: answers as set (OK, the last server) and
+// records what it was asked.
+class ScriptedPrompt : public TLoginPrompt {
+ public:
+  bool Login(const std::string& Server, std::string& User, std::string& Password) override {
+    servers.push_back(Server);
+    ++logins;
+    User = user;
+    Password = password;
+    return true;
+  }
+  bool PickServer(const std::vector<std::string>& Names, std::string& Chosen) override {
+    ++picks;
+    Chosen = Names.back();
+    return true;
+  }
+  std::string user = "guest";
+  std::string password = "wrong";
+  std::vector<std::string> servers;  // of each login question
+  int logins = 0;
+  int picks = 0;
+};
+
 inline FLDDesc Field(const char* Name, std::uint16_t Type, std::uint16_t Len, std::uint16_t Offset = 0) {
   FLDDesc d;
   std::strncpy(d.szName, Name, 31);

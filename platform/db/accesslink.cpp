@@ -15,28 +15,59 @@ namespace {
 
 namespace da = tw::dbaccess;
 
-// The access layer's login question handed to the data-set classes' event.  Several servers
-// are not offered for choice: the first, which the choice dialog would preselect, is taken.
-class TEventLoginPrompt : public da::TLoginPrompt {
+// The data-set classes' login event in front of the access layer's prompt that was installed
+// before it (the server dialogs, when the program registered them).  The event answers when it
+// can; questions it leaves, and the choice among several servers, go on to that prompt.  With
+// no prompt before it the first server is taken, the one the choice dialog would preselect.
+class TChainedLoginPrompt : public da::TLoginPrompt {
  public:
-  explicit TEventLoginPrompt(TServerLoginEvent event) : FEvent(std::move(event)) {}
+  TChainedLoginPrompt(TServerLoginEvent event, std::shared_ptr<da::TLoginPrompt> previous)
+      : FEvent(std::move(event)), FPrevious(std::move(previous)) {}
   bool Login(const std::string& server, std::string& user, std::string& password) override {
-    return FEvent(server, user, password);
+    if (std::optional<bool> answer = FEvent(server, user, password)) return *answer;
+    return FPrevious && FPrevious->Login(server, user, password);
   }
   bool PickServer(const std::vector<std::string>& names, std::string& chosen) override {
+    if (FPrevious) return FPrevious->PickServer(names, chosen);
     if (names.empty()) return false;
     chosen = names.front();
     return true;
   }
+  const std::shared_ptr<da::TLoginPrompt>& Previous() const { return FPrevious; }
 
  private:
   TServerLoginEvent FEvent;
+  std::shared_ptr<da::TLoginPrompt> FPrevious;
+};
+
+// The data-set classes' alias lookup in front of the one installed before it.
+struct TChainedAliasLookup {
+  TDatabaseAliasEvent Event;
+  da::TDatabaseAliasLookup Previous;
+  std::string operator()(const std::string& name) const {
+    std::string alias = Event(name);
+    if (alias.empty() && Previous) alias = Previous(name);
+    return alias;
+  }
 };
 
 class TAccessLayerLink : public TDbiLink {
  public:
+  // What a link installed is recognised by its type, so that a link made later (the link is
+  // replaceable) still takes away what an earlier one put in.
   void SetServerLogin(TServerLoginEvent event) override {
-    if (event) da::SetLoginPrompt(std::make_shared<TEventLoginPrompt>(std::move(event)));
+    std::shared_ptr<da::TLoginPrompt> previous = da::LoginPrompt();
+    auto ours = std::dynamic_pointer_cast<TChainedLoginPrompt>(previous);
+    if (ours) previous = ours->Previous();
+    if (event) da::SetLoginPrompt(std::make_shared<TChainedLoginPrompt>(std::move(event), std::move(previous)));
+    else if (ours) da::SetLoginPrompt(std::move(previous));
+  }
+  void SetDatabaseAliasLookup(TDatabaseAliasEvent event) override {
+    da::TDatabaseAliasLookup previous = da::DatabaseAliasLookup();
+    const bool ours = previous.target<TChainedAliasLookup>() != nullptr;
+    if (ours) previous = da::TDatabaseAliasLookup(previous.target<TChainedAliasLookup>()->Previous);
+    if (event) da::SetDatabaseAliasLookup(TChainedAliasLookup{std::move(event), std::move(previous)});
+    else if (ours) da::SetDatabaseAliasLookup(std::move(previous));
   }
   DBIResult Init() override {
     DBIResult r = da::DbiInit(nullptr);

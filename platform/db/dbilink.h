@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -44,17 +45,27 @@ struct TCreateIndexDesc {
   bool Primary = false;
 };
 
-// Asked for a user name and password when the server refuses the session's login; false
-// cancels.
-using TServerLoginEvent = std::function<bool(const std::string& server, std::string& userName, std::string& password)>;
+// Asked for a user name and password when the server refuses the session's login: true for
+// OK, false for Cancel, std::nullopt to leave the question to the prompt installed before.
+using TServerLoginEvent =
+    std::function<std::optional<bool>(const std::string& server, std::string& userName, std::string& password)>;
+
+// Asked for a database name that the access layer knows neither as a folder nor as an alias:
+// the alias or folder that the name stands for on our side, "" when it stands for nothing.
+using TDatabaseAliasEvent = std::function<std::string(const std::string& databaseName)>;
 
 class TDbiLink {
  public:
   virtual ~TDbiLink() = default;
 
-  // From now on the server's login questions go to this event (an empty one leaves the link's
-  // own way of asking in place).
+  // Puts the event in front of the link's own way of asking for a login: the event answers
+  // first, and what it leaves goes on to the prompt installed before it.  A second event takes
+  // the place of the first; an empty one takes the event away and puts that prompt back (unless
+  // another prompt has been installed since).
   virtual void SetServerLogin(TServerLoginEvent) {}
+  // The same for database names the access layer does not know: the event answers first, then
+  // the lookup installed before it.
+  virtual void SetDatabaseAliasLookup(TDatabaseAliasEvent) {}
 
   // Engine and sessions.  Init answers 0 also when the engine was already there.
   virtual DBIResult Init() = 0;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 #include "platform/classes/typinfo.h"
 #include "platform/db/dataset.h"
@@ -33,16 +34,18 @@ TSession::~TSession() {
 void TSession::Open() {
   if (FActive) return;
   // The server may ask for a login while the engine starts the session.
-  if (OnLogin) {
-    DbiLink().SetServerLogin([self = FSelf](const std::string&, std::string& user, std::string& password) {
-      TSession* session = *self;  // nullptr once the session is gone
-      return session && session->OnLogin && session->OnLogin(nullptr, user, password);
-    });
+  InstallAnswers(true);
+  FLoginError = nullptr;
+  try {
+    Check(DbiLink().Init());
+    if (FLoginError) std::rethrow_exception(std::exchange(FLoginError, nullptr));
+    hDBISes s = 0;
+    Check(DbiLink().GetCurrSession(s));
+    FHandle = s;
+  } catch (...) {
+    InstallAnswers(false);
+    throw;
   }
-  Check(DbiLink().Init());
-  hDBISes s = 0;
-  Check(DbiLink().GetCurrSession(s));
-  FHandle = s;
   FActive = true;
 }
 
@@ -54,6 +57,40 @@ void TSession::Close() {
   }
   FActive = false;
   FHandle = 0;
+  InstallAnswers(false);
+}
+
+void TSession::InstallAnswers(bool install) {
+  TDbiLink& link = DbiLink();
+  if (!install) {
+    link.SetServerLogin(nullptr);
+    link.SetDatabaseAliasLookup(nullptr);
+    return;
+  }
+  // The answers reach the session through FSelf, which is cleared when the session goes.
+  if (OnLogin) {
+    link.SetServerLogin([self = FSelf](const std::string&, std::string& user,
+                                       std::string& password) -> std::optional<bool> {
+      TSession* session = *self;
+      if (!session || !session->OnLogin) return std::nullopt;  // the prompt before asks
+      // Exceptions do not cross the access layer, which answers in result codes: the event's
+      // exception counts as Cancel there, and Open raises it once the engine has answered.
+      try {
+        return session->OnLogin(nullptr, user, password);
+      } catch (...) {
+        session->FLoginError = std::current_exception();
+        return false;
+      }
+    });
+  }
+  link.SetDatabaseAliasLookup([self = FSelf](const std::string& name) {
+    TSession* session = *self;
+    try {
+      return session ? session->DatabaseAliasFor(name) : std::string();
+    } catch (...) {
+      return std::string();  // the name stays unknown
+    }
+  });
 }
 
 hDBISes TSession::Handle() {
@@ -116,6 +153,13 @@ std::vector<std::string> TSession::GetAliasNames() const {
   std::vector<std::string> out;
   for (const auto& [k, v] : FAliases) out.push_back(k);
   return out;
+}
+
+std::string TSession::AccessName(const std::string& name) const { return IsAlias(name) ? AliasPath(name) : name; }
+
+std::string TSession::DatabaseAliasFor(const std::string& name) const {
+  if (TDatabase* db = FindDatabase(name); db && !db->AliasName().empty()) return AccessName(db->AliasName());
+  return IsAlias(name) ? AliasPath(name) : std::string();
 }
 
 void TSession::RegisterDatabase(TDatabase* database) {
@@ -195,8 +239,7 @@ void TDatabase::Open() {
     const TLoginEvent& ask = OnLogin ? OnLogin : Session().OnLogin;
     if (ask && !ask(this, user, password)) DatabaseError(dbconst::SLoginCancelled);
   }
-  std::string name = FAliasName.empty() ? FDatabaseName : FAliasName;
-  if (Session().IsAlias(name)) name = Session().AliasPath(name);
+  std::string name = Session().AccessName(FAliasName.empty() ? FDatabaseName : FAliasName);
   hDBIDb h = 0;
   DBIResult r = DbiLink().OpenDatabase(name, FReadOnly, FExclusive, password, h);
   if (r != 0) {

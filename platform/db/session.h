@@ -3,6 +3,7 @@
 // component names an alias or a folder and holds the open database handle.
 #pragma once
 
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -52,10 +53,20 @@ class TSession : public TComponent {
   bool IsAlias(const std::string& name) const;
   std::string AliasPath(const std::string& name) const;
   std::vector<std::string> GetAliasNames() const;
+  // The name under which the access layer opens an alias or database name: the folder of an
+  // alias of this session, else the name itself.
+  std::string AccessName(const std::string& name) const;
+  // What a database name stands for when the access layer knows it neither as a folder nor as
+  // an alias: the alias of the database component of that name (a folder for an alias of this
+  // session), or the folder of an alias of this session; "" for anything else.  The access
+  // layer asks this while the session is open.
+  std::string DatabaseAliasFor(const std::string& name) const;
 
   // Login prompt used by databases that have no OnLogin of their own.  When it is assigned
   // as the session opens, it also answers the server's question for a user name and password
-  // when the server refuses the session's login; the database is nullptr then.
+  // when the server refuses the session's login (the database is nullptr then), in front of
+  // the access layer's own prompt: while it is unassigned that prompt asks, and it is the only
+  // one left once the session closes.
   TLoginEvent OnLogin;
 
   // Used by TDatabase.
@@ -68,7 +79,10 @@ class TSession : public TComponent {
   hDBISes FHandle = 0;
   std::vector<TDatabase*> FDatabases;
   std::map<std::string, std::string> FAliases;  // upper-case name -> folder
-  std::shared_ptr<TSession*> FSelf;  // what the access layer's login question reaches
+  // Puts the session's answers to the access layer's questions in place, or takes them away.
+  void InstallAnswers(bool install);
+  std::shared_ptr<TSession*> FSelf;  // what the access layer's questions reach
+  std::exception_ptr FLoginError;     // raised by OnLogin while the access layer asked
 };
 
 // The program's default session.

@@ -55,14 +55,20 @@ class TFakeLink : public TDbiLink {
   int SetToKeyCalls = 0;
   std::uint32_t BlobLimit = 65517;  // bytes one BLOB call may move
   TServerLoginEvent ServerLogin;
+  TDatabaseAliasEvent AliasLookup;
 
   static std::string Up(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
   }
 
-  DBIResult Init() override { ++InitCalls; return 0; }
+  DBIResult FailInitWith = 0;  // answered by Init
+  DBIResult Init() override {
+    ++InitCalls;
+    return FailInitWith;
+  }
   void SetServerLogin(TServerLoginEvent e) override { ServerLogin = std::move(e); }
+  void SetDatabaseAliasLookup(TDatabaseAliasEvent e) override { AliasLookup = std::move(e); }
   DBIResult Exit() override { return 0; }
   DBIResult GetCurrSession(hDBISes& s) override { s = 1; return 0; }
   DBIResult SetCurrSession(hDBISes) override { return 0; }

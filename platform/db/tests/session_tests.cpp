@@ -67,7 +67,7 @@ TEST_F(DataSetTest, LoginPromptCanCancelTheOpen) {
   EXPECT_EQ(Link->LastPassword, "secret");
 }
 
-TEST_F(DataSetTest, TheServersLoginQuestionGoesToTheSessionsOnLogin) {
+TEST_F(DataSetTest, TheServersLoginQuestionGoesToTheSessionsOnLoginWhileItIsOpen) {
   Session().Open();
   EXPECT_FALSE(Link->ServerLogin);  // no event: the access layer keeps its own way of asking
   Session().Close();
@@ -82,13 +82,44 @@ TEST_F(DataSetTest, TheServersLoginQuestionGoesToTheSessionsOnLogin) {
   Session().Open();
   ASSERT_TRUE(Link->ServerLogin);
   std::string user = "admin", password;
-  EXPECT_TRUE(Link->ServerLogin("server", user, password));
+  EXPECT_EQ(Link->ServerLogin("server", user, password), std::optional<bool>(true));
   EXPECT_EQ(seen, nullptr);  // no database asks: the server does
   EXPECT_EQ(password, "pw-admin");
   user.clear();
-  EXPECT_FALSE(Link->ServerLogin("server", user, password));  // the event's Cancel
+  EXPECT_EQ(Link->ServerLogin("server", user, password), std::optional<bool>(false));  // the event's Cancel
+  // Unassigned, the event gives no answer: the access layer's own prompt asks.
   Session().OnLogin = nullptr;
-  EXPECT_FALSE(Link->ServerLogin("server", user, password));
+  EXPECT_EQ(Link->ServerLogin("server", user, password), std::nullopt);
+  // Closing the session takes the event away again.
+  Session().Close();
+  EXPECT_FALSE(Link->ServerLogin);
+}
+
+TEST_F(DataSetTest, TheAccessLayerAsksTheSessionWhatADatabaseNameStandsFor) {
+  Session().AddStandardAlias("Work", "/tmp/tw");
+  TDatabase text(nullptr), local(nullptr), bare(nullptr);
+  text.SetDatabaseName("TextDB");
+  text.SetAliasName("Tidewell");
+  local.SetDatabaseName("Local");
+  local.SetAliasName("work");
+  bare.SetDatabaseName("Bare");
+  EXPECT_FALSE(Link->AliasLookup);  // asked only while the session is open
+  Session().Open();
+  ASSERT_TRUE(Link->AliasLookup);
+  EXPECT_EQ(Link->AliasLookup("textdb"), "Tidewell");  // a component: its alias
+  EXPECT_EQ(Link->AliasLookup("Local"), "/tmp/tw");    // a component over a session alias: the folder
+  EXPECT_EQ(Link->AliasLookup("Work"), "/tmp/tw");     // a session alias itself
+  EXPECT_EQ(Link->AliasLookup("Bare"), "");            // a component without an alias
+  EXPECT_EQ(Link->AliasLookup("Nowhere"), "");
+  // The component opens under the same name that the lookup gives.
+  local.Open();
+  EXPECT_EQ(Link->LastDatabaseName, "/tmp/tw");
+  Session().Close();
+  EXPECT_FALSE(Link->AliasLookup);
+  // A failed start of the engine leaves nothing installed either.
+  Link->FailInitWith = DBIERR_NOTINITIALIZED;
+  EXPECT_THROW(Session().Open(), EDBEngineError);
+  EXPECT_FALSE(Link->AliasLookup);
 }
 
 TEST_F(DataSetTest, UnknownDatabasesAreEngineErrors) {

@@ -1,5 +1,5 @@
-// Key searches, filters handed to the access layer, long memos and the server's login question,
-// over the real access layer and the server started inside this process.
+// Key searches, filters handed to the access layer and long memos, over the real access layer
+// and the server started inside this process.
 #include <map>
 
 #include "dbaccess/basetable.h"
@@ -135,65 +135,6 @@ TEST_F(Records, MemosLongerThanOneRequestAreWrittenAndReadWhole) {
   T->FieldByName("Text")->SetAsString("short");
   T->Post();
   EXPECT_EQ(T->FieldByName("Text")->AsString(), "short");
-}
-
-// A server that knows one user: "admin" with the password "pw".
-class TGuardedComms : public dbaccess::TClientComms {
- public:
-  explicit TGuardedComms(std::vector<std::string>* attaches) : FAttaches(attaches) {}
-  bool IsConnected() const override { return FConnected; }
-  std::vector<std::string> GetServerNames(std::uint32_t) override { return {"Gate", "Other"}; }
-  DBIResult AttachToServer(const std::string& server, const std::string& user, const std::string& password) override {
-    FAttaches->push_back(server + ":" + user + ":" + password);
-    FConnected = user == "admin" && password == "pw";
-    return FConnected ? 0 : 10036;
-  }
-  DBIResult SendRequest(std::uint32_t, const void*, std::uint32_t, bool, void*, std::uint32_t,
-                        std::uint32_t*) override {
-    return dbaccess::DBIERR_NOTSUPPORTED;
-  }
-  DBIResult SendRequestToStream(std::uint32_t, const void*, std::uint32_t, bool, TStream&) override {
-    return dbaccess::DBIERR_NOTSUPPORTED;
-  }
-
- private:
-  std::vector<std::string>* FAttaches;
-  bool FConnected = false;
-};
-
-class ServerLogin : public RealEngine {
- protected:
-  void SetUp() override {
-    RealEngine::SetUp();
-    dbaccess::SetClientCommsFactory([this](const std::string&) { return std::make_unique<TGuardedComms>(&Attaches); });
-    dbaccess::SessionDefaults().UserName.clear();  // the server is asked without a user first
-  }
-  std::vector<std::string> Attaches;
-};
-
-TEST_F(ServerLogin, TheServersQuestionIsAnsweredByTheSessionsOnLogin) {
-  std::vector<std::string> offered;
-  Session().OnLogin = [&](TDatabase* db, std::string& user, std::string& password) {
-    EXPECT_EQ(db, nullptr);
-    offered.push_back(user);
-    user = "admin";
-    password = offered.size() == 1 ? "wrong" : "pw";
-    return true;
-  };
-  Session().Open();
-  // Of several servers the first is taken; a wrong answer is asked again.
-  EXPECT_EQ(Attaches, (std::vector<std::string>{"Gate::", "Gate:admin:wrong", "Gate:admin:pw"}));
-  EXPECT_EQ(offered.size(), 2u);
-  EXPECT_TRUE(Boxes.empty());
-}
-
-TEST_F(ServerLogin, ACancelledLoginLeavesTheSessionWithoutServer) {
-  Session().OnLogin = [](TDatabase*, std::string&, std::string&) { return false; };
-  Session().Open();
-  EXPECT_EQ(Attaches.size(), 1u);
-  ASSERT_EQ(Boxes.size(), 1u);  // the access layer's report that no connection was made
-  TTable* t = NewTable("Any.QND");
-  EXPECT_THROW(t->Open(), EDBEngineError);
 }
 
 }  // namespace

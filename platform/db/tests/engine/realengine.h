@@ -44,6 +44,7 @@ class RealEngine : public ::testing::Test {
     Session().Close();
     Session().OnLogin = nullptr;
     dbaccess::SetLoginPrompt(nullptr);
+    dbaccess::SetDatabaseAliasLookup(nullptr);
     dbaccess::SessionDefaults() = dbaccess::TSessionDefaults{};
     Session().DeleteAlias("Tidewell");
     dbaccess::DbiExit();
