@@ -3,12 +3,16 @@
 // text.
 #include "app/forms/transitlist.h"
 
+#include <chrono>
+#include <cmath>
+
 #include "horoscope/chartglobals.h"
 #include "horoscope/chartmath.h"
 #include "horoscope/horoscope.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/sys/timezones.h"
 
 namespace tw::app {
 
@@ -32,7 +36,79 @@ int AspectOfAngle(long angle) {
   }
 }
 
+// The date and the time of day of a chart as one value in the class library's reading, so that
+// both are decoded from the same moment (a time that rounds up to midnight shows the next day).
+TDateTime MomentOf(const horoscope::THoroscope& chart) {
+  return horoscope::ContinuousToDateTime(chart.HorDate + chart.HorTime);
+}
+
+// The zone's state at an instant; nothing for an unknown zone or an unreadable database.
+std::optional<TimeZoneState> StateAt(const std::string& zone, std::int64_t unixSeconds) {
+  try {
+    return FindTimeZone(zone, ZoneInstant{std::chrono::seconds{unixSeconds}});
+  } catch (const Exception&) {
+    return std::nullopt;
+  }
+}
+
+// The zone's offset east of UTC in minutes at an instant.
+std::optional<int> OffsetAt(const std::string& zone, std::int64_t unixSeconds) {
+  const auto state = StateAt(zone, unixSeconds);
+  if (!state) return std::nullopt;
+  return state->OffsetMinutes;
+}
+
 }  // namespace
+
+std::optional<TZoneClock> ZoneClockAt(const std::string& zone, TDateTime local) {
+  // Local moments outside the calendar the zone files cover have no clock.
+  constexpr double FirstDay = -693593.0, LastDay = 2958465.0;  // 1 January 0001, 31 December 9999
+  if (!std::isfinite(local) || local < FirstDay || local > LastDay + 1) return std::nullopt;
+  // The local reading taken as if it were universal time; the instant lies within a day of it.
+  const std::int64_t wall = DateTimeToUnix(local);
+  constexpr std::int64_t Day = 86400;
+  const auto before = OffsetAt(zone, wall - Day), after = OffsetAt(zone, wall + Day);
+  if (!before || !after) return std::nullopt;
+  // An offset fits when the instant it gives has that offset itself.
+  const auto fits = [&](int offset) {
+    const auto at = OffsetAt(zone, wall - std::int64_t{offset} * 60);
+    return at && *at == offset;
+  };
+  const bool beforeFits = fits(*before), afterFits = fits(*after);
+  // Neither fits a skipped local time: it reads with the offset before the change.  Both fit a
+  // time the clocks showed twice: the first showing is the one with the larger offset.
+  int offset = *before;
+  if (afterFits && (!beforeFits || *after > *before)) offset = *after;
+  const std::int64_t instant = wall - std::int64_t{offset} * 60;
+  const auto state = StateAt(zone, instant);
+  if (!state) return std::nullopt;
+  TZoneClock clock;
+  clock.StandardHours = state->StandardOffsetMinutes / 60.0;
+  clock.SavingHours = (offset - state->StandardOffsetMinutes) / 60.0;
+  return clock;
+}
+
+bool SetChartClock(horoscope::THoroscope& chart, TDateTime date, TDateTime timeOfDay, const std::string& zone) {
+  const auto clock = ZoneClockAt(zone, horoscope::ContinuousToDateTime(date + timeOfDay));
+  if (!clock) return false;
+  using horoscope::TSummerTimeType;
+  chart.HorDate = date;
+  chart.HorTime = timeOfDay;
+  chart.HorPlaceZoneHours = clock->StandardHours;
+  if (clock->SavingHours == 0.0) {
+    chart.HorSummertimeCode = TSummerTimeType::tzNormal;
+  } else if (clock->SavingHours == 1.0) {
+    chart.HorSummertimeCode = TSummerTimeType::tzSummertime;
+  } else if (clock->SavingHours == 2.0) {
+    chart.HorSummertimeCode = TSummerTimeType::tzWartime;
+  } else {
+    chart.HorSummertimeCode = TSummerTimeType::tzNormal;
+    chart.HorPlaceZoneHours += clock->SavingHours;
+  }
+  chart.HorPlaceLongitude = clock->StandardHours * 15.0;
+  chart.HorPlaceLatitude = 45.0;
+  return true;
+}
 
 std::uint64_t TransitRunCounter() { return RunCounter; }
 
@@ -68,11 +144,12 @@ void TTransitListWriter::WriteTitle(const horoscope::THoroscope& transit,
   using horoscope::GetMessageText;
   View.SetCurrentAttr(TTransitAttr::Header);
   View.InputString(GetMessageText(MsgPersonLabel) + " " + radix.HorName + "\r");
-  View.InputString(FormatMessage(GetMessageText(MsgBirthLine), DateToStr(radix.HorDate),
-                                 FormatDateTime("hh:nn", radix.HorTime), radix.HorPlace) +
+  const TDateTime born = MomentOf(radix), moment = MomentOf(transit);
+  View.InputString(FormatMessage(GetMessageText(MsgBirthLine), DateToStr(born), FormatDateTime("hh:nn", born),
+                                 radix.HorPlace) +
                    "\r");
-  View.InputString(FormatMessage(GetMessageText(MsgTransitLine), DateToStr(transit.HorDate),
-                                 FormatDateTime("hh:nn", transit.HorTime)) +
+  View.InputString(FormatMessage(GetMessageText(MsgTransitLine), DateToStr(moment),
+                                 FormatDateTime("hh:nn", moment)) +
                    "\r");
   View.InputString("\r");
 }

@@ -18,6 +18,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/rtl/datetime.h"
+
 namespace tw::horoscope {
 class THoroscope;
 }
@@ -80,6 +82,30 @@ void WriteInPieces(ITransitView& view, std::string_view text);
 // its arguments gives the pattern itself rather than ending the list.
 std::string FormatMessage(const std::string& pattern, const std::string& a1, const std::string& a2 = {},
                           const std::string& a3 = {});
+
+// The clock of a time zone at a local moment: the zone's standard offset east of UTC in hours
+// (15 degrees of longitude per hour give its meridian) and the daylight saving its clocks
+// showed then, in hours.
+struct TZoneClock {
+  double StandardHours = 0.0;
+  double SavingHours = 0.0;
+};
+
+// The clock of the tz database zone `zone` at the local date-time `local`, with the rules in
+// force then (historical changes of the standard offset and of daylight saving included).  A
+// local time that the clocks skipped when saving began reads with the offsets before the
+// change; a local time that the clocks showed twice reads as the first of the two.  Nothing
+// for an unknown zone or a moment outside the calendar.
+std::optional<TZoneClock> ZoneClockAt(const std::string& zone, TDateTime local);
+
+// Sets a chart's moment and place for a local date and time of day as the zone's clocks
+// showed them: HorDate and HorTime; HorPlaceZoneHours the standard offset; the saving as the
+// summer-time code (one hour tzSummertime, two hours tzWartime, any other amount added to the
+// zone offset under tzNormal); HorPlaceLongitude the zone's meridian (standard hours x 15,
+// east positive) and HorPlaceLatitude 45.  So the chart's universal time is the instant the
+// clocks showed, also in summer and when the local moment lies on the other side of midnight
+// in universal time.  False, and the chart unchanged, for an unknown zone.
+bool SetChartClock(horoscope::THoroscope& chart, TDateTime date, TDateTime timeOfDay, const std::string& zone);
 
 // One list over two computed charts.
 class TTransitListWriter {

@@ -134,10 +134,11 @@ TStDayType DMYWeekDay(int day, int month, int year, int epoch) {
 DayNumber CurrentDayNumber() { return DateTimeToDayNumber(Date()); }
 
 DayNumber DateTimeToDayNumber(TDateTime value) {
-  // The class library takes the whole days toward zero; the time of a negative value is the
-  // magnitude of its fraction.
-  if (!std::isfinite(value)) return BadDate;
-  const double days = std::trunc(value) + DateTimeDelta;
+  // Decoded as the class library decodes: to the nearest millisecond, so that a moment a hair
+  // before midnight is the next day at 00:00:00, as DateTimeToSeconds reads its time.
+  const TTimeStamp stamp = DateTimeToTimeStamp(value);
+  if (stamp.Date == 0) return BadDate;  // not a number, or outside the class library's years
+  const std::int64_t days = static_cast<std::int64_t>(stamp.Date) - DateDelta + DateTimeDelta;
   if (days < 0 || days > MaxDayNumber) return BadDate;
   return static_cast<DayNumber>(days);
 }
@@ -185,11 +186,8 @@ SecondsOfDay CurrentSeconds() {
 
 SecondsOfDay DateTimeToSeconds(TDateTime value) {
   if (!std::isfinite(value)) return BadTime;
-  // Milliseconds as the class library decodes them: the magnitude of the fraction, rounded.
-  const auto ms = static_cast<std::int64_t>(std::nearbyint(std::fabs(value - std::trunc(value)) * 86400000.0));
-  const auto seconds = static_cast<int>(ms / 1000);
-  return HMSToSeconds(static_cast<std::uint8_t>(seconds / 3600), static_cast<std::uint8_t>(seconds / 60 % 60),
-                      static_cast<std::uint8_t>(seconds % 60));
+  // The time of day to the nearest millisecond, then the milliseconds dropped.
+  return DateTimeToTimeStamp(value).Time / 1000;
 }
 
 TDateTime SecondsToDateTime(SecondsOfDay t) {

@@ -53,7 +53,8 @@ TStDayType DMYWeekDay(int day, int month, int year, int epoch);
 
 // Today and the time of day from the class library's clock (which tests can fix).
 DayNumber CurrentDayNumber();
-// The date part of a date-time (its whole days, as the class library counts them); -1 outside
+// The date part of a date-time as the class library decodes it (to the nearest millisecond, so
+// a moment less than half a millisecond before midnight is the next day); -1 outside
 // 1600..3999 or for a value that is not a number.
 DayNumber DateTimeToDayNumber(TDateTime value);
 // 0.0 for an invalid day number.
@@ -68,8 +69,9 @@ bool ValidTime(int h, int m, int s);
 SecondsOfDay AddHMS(SecondsOfDay t, std::uint8_t h, std::uint8_t m, std::uint8_t s);
 SecondsOfDay SubtractHMS(SecondsOfDay t, std::uint8_t h, std::uint8_t m, std::uint8_t s);
 SecondsOfDay CurrentSeconds();
-// The time part of a date-time to whole seconds (milliseconds dropped); -1 for a value that is
-// not a number.
+// The time part of a date-time decoded to the nearest millisecond, then to whole seconds
+// (milliseconds dropped); it agrees with DateTimeToDayNumber about the day.  -1 for a value
+// that is not a number.
 SecondsOfDay DateTimeToSeconds(TDateTime value);
 // 0.0 for an invalid time.
 TDateTime SecondsToDateTime(SecondsOfDay t);

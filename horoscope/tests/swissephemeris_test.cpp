@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <numbers>
 
 #include "horoscope/horoscope.h"
@@ -116,6 +117,49 @@ TEST(SwissEphemeris, ARealChartHasEveryEnabledBody) {
   EXPECT_LT(chart->HorLongitudeSpeed[10], 0.0);            // the mean node moves backwards
   ExpectAnglesOfFormulas(chart->HorSidrealTime, chart->HorJulianDateUT, 45.0, chart->HorAscendant, chart->HorMC);
   delete chart;
+}
+
+// A chart cast in universal time at longitude 0 and latitude 45, bodies 0 to 10 and 15.
+std::unique_ptr<THoroscope> CastUT(double date, double hours) {
+  Eph();
+  auto chart = std::make_unique<THoroscope>(nullptr);
+  chart->HorDate = date;
+  chart->HorTime = hours / 24.0;
+  chart->HorPlaceLatitude = 45;
+  chart->HorBodyEnabled[15] = 1;
+  chart->Calculate();
+  return chart;
+}
+
+TEST(SwissEphemeris, AspectsOfChartsAtKnownEvents) {
+  const auto savedEnabled = AspectEnabled;
+  const auto savedOrbs = AspectOrbs;
+  AspectEnabled.fill(false);
+  InitAspectSettings();
+  // Full moon of 25 January 2024, 17:54 UT, the Moon at 5 degrees 15 minutes of Leo.
+  const auto fullMoon = CastUT(45316.0, 17.9);
+  EXPECT_NEAR(fullMoon->HorLongitude[1], 125.25, 0.05);
+  EXPECT_NEAR(ArcDiff(fullMoon->HorLongitude[1], fullMoon->HorLongitude[0] + 180.0), 0.0, 0.02);
+  EXPECT_EQ(FindAspect(2, 0, 1, fullMoon->HorLongitude, fullMoon->HorLongitude), 2);
+  // Total solar eclipse of 8 April 2024, new moon at 18:21 UT in 19 degrees 24 minutes of Aries.
+  const auto eclipse = CastUT(45390.0, 18.35);
+  EXPECT_NEAR(eclipse->HorLongitude[0], 19.40, 0.05);
+  EXPECT_EQ(FindAspect(2, 1, 0, eclipse->HorLongitude, eclipse->HorLongitude), 1);
+  // The great conjunction of Jupiter and Saturn, 21 December 2020, near 0 degrees 29' Aquarius.
+  const auto great = CastUT(44186.0, 18.0);
+  EXPECT_NEAR(great->HorLongitude[5], 300.4, 0.3);
+  EXPECT_EQ(FindAspect(2, 5, 6, great->HorLongitude, great->HorLongitude), 1);
+
+  // A transit chart one tropical year after the full moon: the Sun is back on its radix place,
+  // so it meets the radix Sun and stands opposite the radix Moon; the eclipse Sun, 74 degrees
+  // from the full moon's Sun, forms none of the five aspects.
+  const auto solarReturn = CastUT(45316.0 + 365.0, 17.9 + 0.2422 * 24.0);
+  EXPECT_LT(ArcDiff(solarReturn->HorLongitude[0], fullMoon->HorLongitude[0]), 0.05);
+  EXPECT_EQ(FindAspect(2, 0, 0, solarReturn->HorLongitude, fullMoon->HorLongitude), 1);
+  EXPECT_EQ(FindAspect(2, 0, 1, solarReturn->HorLongitude, fullMoon->HorLongitude), 2);
+  EXPECT_EQ(FindAspect(2, 0, 0, eclipse->HorLongitude, fullMoon->HorLongitude), 0);
+  AspectEnabled = savedEnabled;
+  AspectOrbs = savedOrbs;
 }
 
 }  // namespace

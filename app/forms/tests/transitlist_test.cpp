@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <map>
 #include <memory>
 #include <tuple>
 #include <vector>
 
 #include "horoscope/chartglobals.h"
+#include "horoscope/chartmath.h"
 #include "horoscope/horoscope.h"
 #include "platform/classes/stringlist.h"
+#include "platform/rtl/formatsettings.h"
 
 namespace tw::app {
 namespace {
@@ -269,6 +273,123 @@ TEST_F(TransitListTest, PartsUsedOnTheirOwnWriteAfterAnyEarlierList) {
   EXPECT_TRUE(writer_.Write(*transit_, *radix_));
   writer_.WriteTextBlock("Again.\r");
   EXPECT_EQ(view_.Pieces.back(), (Piece{TTransitAttr::Text, "Again.\r"}));
+}
+
+TEST_F(TransitListTest, TitleDateAndTimeComeFromOneMoment) {
+  TFormatSettings fixed = DefaultFormatSettings();
+  fixed.ShortDateFormat = "dd.mm.yyyy";
+  fixed.DateSeparator = '.';
+  fixed.TimeSeparator = ':';
+  ScopedFormatSettings settings(fixed);
+  radix_->HorDate = 36526.0;  // 1 January 2000
+  radix_->HorTime = 14.5 / 24;
+  transit_->HorDate = 36526.0;
+  transit_->HorTime = 1.0 - 0.0001 / 86400;  // a hair before midnight: shown as the next day
+  writer_.WriteTitle(*transit_, *radix_);
+  ASSERT_EQ(view_.Pieces.size(), 4u);
+  EXPECT_EQ(view_.Pieces[1].Text, "Born 01.01.2000 14:30 in Lyon\r");
+  EXPECT_EQ(view_.Pieces[2].Text, "Transits 02.01.2000 00:00\r");
+  view_.Pieces.clear();
+  radix_->HorDate = -1.0;  // 29 December 1899, before day 0 of the calendar values
+  radix_->HorTime = 0.25;
+  writer_.WriteTitle(*transit_, *radix_);
+  EXPECT_EQ(view_.Pieces[1].Text, "Born 29.12.1899 06:00 in Lyon\r");
+}
+
+// The day number of a date as the class library counts them.
+TDateTime Day(int y, int m, int d) { return EncodeDate(y, m, d); }
+
+TEST(ZoneClock, StandardOffsetAndSavingAtALocalMoment) {
+  const auto winter = ZoneClockAt("Europe/Berlin", Day(2024, 1, 15) + 0.5);
+  ASSERT_TRUE(winter.has_value());
+  EXPECT_EQ(winter->StandardHours, 1.0);
+  EXPECT_EQ(winter->SavingHours, 0.0);
+  const auto summer = ZoneClockAt("Europe/Berlin", Day(2024, 7, 1) + 0.5);
+  ASSERT_TRUE(summer.has_value());
+  EXPECT_EQ(summer->StandardHours, 1.0);
+  EXPECT_EQ(summer->SavingHours, 1.0);
+  const auto newYork = ZoneClockAt("America/New_York", Day(2024, 7, 1) + 0.5);
+  ASSERT_TRUE(newYork.has_value());
+  EXPECT_EQ(newYork->StandardHours, -5.0);
+  EXPECT_EQ(newYork->SavingHours, 1.0);
+  // Skipped at 02:00 on 31 March 2024: read with the winter clock.  Shown twice on 27 October:
+  // the first reading, still in summer time.
+  EXPECT_EQ(ZoneClockAt("Europe/Berlin", Day(2024, 3, 31) + 2.5 / 24)->SavingHours, 0.0);
+  EXPECT_EQ(ZoneClockAt("Europe/Berlin", Day(2024, 3, 31) + 3.5 / 24)->SavingHours, 1.0);
+  EXPECT_EQ(ZoneClockAt("Europe/Berlin", Day(2024, 10, 27) + 2.5 / 24)->SavingHours, 1.0);
+  EXPECT_EQ(ZoneClockAt("Europe/Berlin", Day(2024, 10, 27) + 3.5 / 24)->SavingHours, 0.0);
+  // History: double summer time in Britain in 1941; half an hour on Lord Howe Island.
+  EXPECT_EQ(ZoneClockAt("Europe/London", Day(1941, 6, 15) + 0.5)->SavingHours, 2.0);
+  const auto lordHowe = ZoneClockAt("Australia/Lord_Howe", Day(2024, 1, 15) + 0.5);
+  ASSERT_TRUE(lordHowe.has_value());
+  EXPECT_EQ(lordHowe->StandardHours + lordHowe->SavingHours, 11.0);
+  const auto utc = ZoneClockAt("UTC", Day(2024, 7, 1));
+  ASSERT_TRUE(utc.has_value());
+  EXPECT_TRUE(utc->StandardHours == 0.0 && utc->SavingHours == 0.0);
+  EXPECT_FALSE(ZoneClockAt("No/Such_Zone", Day(2024, 1, 15)).has_value());
+  EXPECT_FALSE(ZoneClockAt("EST5EDT,M3.2.0,M11.1.0", Day(2024, 1, 15)).has_value()) << "a rule names no zone";
+  EXPECT_FALSE(ZoneClockAt("Europe/Berlin", 1e300).has_value());
+  EXPECT_FALSE(ZoneClockAt("Europe/Berlin", std::numeric_limits<double>::quiet_NaN()).has_value());
+}
+
+TEST(ZoneClock, ChartsGetTheInstantTheClocksShowed) {
+  auto chart = std::make_unique<THoroscope>(nullptr);
+  // Half past midnight of 1 July 2024 in Berlin is 22:30 of 30 June in universal time.
+  ASSERT_TRUE(SetChartClock(*chart, Day(2024, 7, 1), 0.5 / 24, "Europe/Berlin"));
+  EXPECT_EQ(chart->HorPlaceZoneHours, 1.0);
+  EXPECT_EQ(chart->HorPlaceLongitude, 15.0);
+  EXPECT_EQ(chart->HorPlaceLatitude, 45.0);
+  EXPECT_EQ(chart->HorSummertimeCode, horoscope::TSummerTimeType::tzSummertime);
+  chart->Calculate();
+  EXPECT_NEAR(chart->HorBirthDateTimeGMT, Day(2024, 6, 30) + 22.5 / 24, 1e-9);
+  // Evening in New York in winter is the next day in universal time.
+  ASSERT_TRUE(SetChartClock(*chart, Day(2024, 12, 31), 21.0 / 24, "America/New_York"));
+  EXPECT_EQ(chart->HorSummertimeCode, horoscope::TSummerTimeType::tzNormal);
+  EXPECT_EQ(chart->HorPlaceLongitude, -75.0);
+  chart->Calculate();
+  EXPECT_NEAR(chart->HorBirthDateTimeGMT, Day(2025, 1, 1) + 2.0 / 24, 1e-9);
+  // Two hours of saving: the war-time code; half an hour: added to the zone offset.
+  ASSERT_TRUE(SetChartClock(*chart, Day(1941, 6, 15), 0.5, "Europe/London"));
+  EXPECT_EQ(chart->HorSummertimeCode, horoscope::TSummerTimeType::tzWartime);
+  chart->Calculate();
+  EXPECT_NEAR(chart->HorBirthDateTimeGMT, Day(1941, 6, 15) + 10.0 / 24, 1e-9);
+  ASSERT_TRUE(SetChartClock(*chart, Day(2024, 1, 15), 0.5, "Australia/Lord_Howe"));
+  EXPECT_EQ(chart->HorPlaceZoneHours, 11.0);
+  EXPECT_EQ(chart->HorPlaceLongitude, 157.5);
+  // An unknown zone changes nothing.
+  chart->HorDate = 1.0;
+  EXPECT_FALSE(SetChartClock(*chart, Day(2024, 1, 15), 0.5, "No/Such_Zone"));
+  EXPECT_EQ(chart->HorDate, 1.0);
+}
+
+TEST_F(TransitListTest, RealChartsOneTropicalYearApart) {
+  // The radix: the full moon of 25 January 2024, 17:54 UT.  The transit: one tropical year
+  // later, when the Sun is back on its radix place, opposite the radix Moon.
+  const auto cast = [](THoroscope& chart, double date, double hours) {
+    chart.HorBodyEnabled.fill(0);
+    for (int b = 0; b <= 10; ++b) chart.HorBodyEnabled[static_cast<std::size_t>(b)] = 1;
+    chart.HorBodyEnabled[15] = 1;
+    chart.HorDate = date;
+    chart.HorTime = hours / 24.0;
+    chart.HorPlaceZoneHours = 0;
+    chart.HorPlaceLongitude = 0;
+    chart.HorPlaceLatitude = 45;
+    chart.Calculate();
+  };
+  cast(*radix_, 45316.0, 17.9);
+  cast(*transit_, 45316.0 + 365.0, 17.9 + 0.2422 * 24.0);
+  Row(0, 0, 1, "Sun returns.\r");
+  Row(0, 1, 2, "Sun opposite the radix Moon.\r");
+  EXPECT_TRUE(writer_.Write(*transit_, *radix_));
+  EXPECT_EQ(EntryTexts(), (std::vector<std::string>{"Sun returns.\r", "Sun opposite the radix Moon.\r"}));
+  EXPECT_EQ(HiddenNumbers(), (std::vector<std::string>{"20000", "22001", "21000", "20000", "22002", "21001"}));
+  // Every pair asked about lies within 2 degrees of an aspect.
+  for (const auto& [lang, i, j, a] : texts_.Asked) {
+    const double d = std::fabs(std::remainder(transit_->HorLongitude[static_cast<std::size_t>(i)] -
+                                                  radix_->HorLongitude[static_cast<std::size_t>(j)],
+                                              360.0));
+    EXPECT_LE(std::fabs(d - horoscope::AspectAngles[static_cast<std::size_t>(a)]), 2.0) << i << " " << j;
+  }
 }
 
 }  // namespace

@@ -97,7 +97,22 @@ TEST(DateTimeConversion, DaysAndSecondsBothWays) {
   EXPECT_EQ(DateTimeToDayNumber(std::numeric_limits<double>::quiet_NaN()), BadDate);
   EXPECT_EQ(DateTimeToSeconds(std::numeric_limits<double>::infinity()), BadTime);
   for (SecondsOfDay t = 0; t < 86400; t += 7) ASSERT_EQ(DateTimeToSeconds(36526.0 + SecondsToDateTime(t)), t);
-  EXPECT_EQ(DateTimeToSeconds(1.0 - 0.0001 / 86400), 0);  // rounds up to the next midnight
+}
+
+TEST(DateTimeConversion, AMomentRoundingUpToMidnightIsTheNextDay) {
+  // Less than half a millisecond before midnight: both parts read the next day at 00:00:00,
+  // never the same day at 00:00:00 (a whole day early).
+  const TDateTime nearlyMidnight = 36526.0 + 1.0 - 0.0001 / 86400;
+  EXPECT_EQ(DateTimeToSeconds(nearlyMidnight), 0);
+  EXPECT_EQ(DateTimeToDayNumber(nearlyMidnight), DMYToDayNumber(2, 1, 2000, 0));
+  const TDateTime justBefore = 36526.0 + 1.0 - 0.6 / 86400000;  // rounds down to 23:59:59.999
+  EXPECT_EQ(DateTimeToSeconds(justBefore), 86399);
+  EXPECT_EQ(DateTimeToDayNumber(justBefore), DMYToDayNumber(1, 1, 2000, 0));
+  // Before day 0 the day counts toward zero: 29 December 1899 at nearly midnight is the 30th.
+  const TDateTime negative = -1.0 - (1.0 - 0.0001 / 86400);
+  EXPECT_EQ(DateTimeToDayNumber(negative), DMYToDayNumber(30, 12, 1899, 0));
+  EXPECT_EQ(DateTimeToSeconds(negative), 0);
+  EXPECT_EQ(DateTimeToDayNumber(DayNumberToDateTime(MaxDayNumber) + 1.0 - 0.0001 / 86400), BadDate);
 }
 
 TEST(DateTimeConversion, TodayAndNowComeFromTheClock) {
