@@ -8,6 +8,7 @@
 #include "dbengine/base/errors.h"
 #include "dbengine/base/stringres.h"
 #include "dbengine/transport/commswindow.h"
+#include "dbengine/transport/message.h"
 #include "dbengine/transport/singleuser.h"
 #include "platform/classes/streams.h"
 #include "platform/rtl/tickclock.h"
@@ -92,17 +93,18 @@ std::vector<std::string> TqnClientCommsEngine::GetServerNames(std::uint32_t Time
   FTransport->OpenDatagramChannel();
   FTransport->OnDatagramReceived = [&names](TqnBaseCommsProtocol*, const std::string& Address,
                                             const std::uint8_t* Data, std::size_t Length) {
-    if (Length >= 4 && GetU32(Data, 0) == qnmsgServerAnswer) {
-      std::string name(reinterpret_cast<const char*>(Data + 4), strnlen(reinterpret_cast<const char*>(Data + 4), std::min<std::size_t>(Length - 4, 31)));
-      names.push_back(MakeServerDesignation(name, Address));
-    }
+    // The answer carries the station name as a length-prefixed string; a server answers every
+    // query round, so each designation is listed once.
+    std::string station, net;
+    if (!QNParseServerAnswer(Data, Length, station, net)) return;
+    std::string designation = MakeServerDesignation(station, Address);
+    if (std::find(names.begin(), names.end(), designation) == names.end()) names.push_back(designation);
   };
   TimeOut = std::clamp<std::uint32_t>(TimeOut, 1, 30000);
   std::uint32_t start = GetTickCount();
   while (TickElapsed(start, GetTickCount()) < TimeOut) {
-    std::uint8_t query[4];
-    PutU32(query, 0, qnmsgServerQuery);
-    FTransport->SendDatagram("", query, 4);
+    const auto query = QNMakeServerQuery();
+    FTransport->SendDatagram("", query.data(), query.size());
     std::uint32_t round = GetTickCount();
     while (TickElapsed(round, GetTickCount()) < 500 && TickElapsed(start, GetTickCount()) < TimeOut) {
       FTransport->PumpMessages();
