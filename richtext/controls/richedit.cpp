@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/classes/streams.h"
+#include "platform/forms/clipbrd.h"
 #include "platform/forms/messages.h"
 #include "platform/win/winapi.h"
 #include "richtext/rtf/rtfreader.h"
@@ -332,7 +333,22 @@ void TRiCustomRtfEdit::PasteFromClipboard() {
   CloseClipboard();
   const std::size_t zero = data.find('\0');
   if (zero != std::string::npos) data.resize(zero);
-  if (data.empty()) return;
+  if (data.empty()) {
+    // No text: a picture on the clipboard goes in as an embedded object.  Damaged picture
+    // data pastes nothing.
+    if (!ClipboardHasPicture()) return;
+    TPicture picture;
+    try {
+      if (!PasteClipboardPicture(picture)) return;
+    } catch (const EInvalidGraphic&) {
+      return;
+    }
+    if (picture.Empty()) return;
+    if (engine_->SaveForUNDO) engine_->SaveForUNDO();
+    if (engine_->HasSelection() && CanEdit()) engine_->DeleteSelection();
+    InsertPicture(&picture);
+    return;
+  }
   bool doIt = true;
   FireEvent(OnBeforePasteEvent, this, doIt);
   if (!doIt) return;
@@ -379,6 +395,29 @@ void TRiCustomRtfEdit::InsertAtCursor(const std::string& data, bool rtf) {
   engine_->ScrollToCursor();
   engine_->Redraw();
   engine_->UpdateCaret();
+}
+
+bool TRiCustomRtfEdit::InsertPicture(const TPicture* picture) {
+  return picture != nullptr && InsertPicture(picture->Graphic());
+}
+
+bool TRiCustomRtfEdit::InsertPicture(const TGraphic* graphic) {
+  if (graphic == nullptr || graphic->Empty() || !CanEdit()) return false;
+  std::unique_ptr<TGraphic> copy = TRiRTFText::CopyObjectGraphic(graphic);
+  if (copy == nullptr) return false;
+  // The object's size in twips from the picture's size in screen pixels.
+  const int width = MulDiv(copy->Width(), TwipsPerInch, 96);
+  const int height = MulDiv(copy->Height(), TwipsPerInch, 96);
+  std::uint16_t tag = 65535;
+  if (engine_->InsertObject(tag, std::move(copy), width, height) == nullptr) return false;
+  if (engine_->CursorPar != nullptr) {
+    engine_->CursorPar->Mark();
+    engine_->ParagraphChanged(engine_->CursorPar);
+  }
+  engine_->ScrollToCursor();
+  engine_->Redraw();
+  Change();
+  return true;
 }
 
 void TRiCustomRtfEdit::DoEditState(bool selectionMarked, bool clipboardNotEmpty) {

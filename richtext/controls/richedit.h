@@ -15,6 +15,7 @@
 
 #include "platform/forms/controls.h"
 #include "platform/gfx/graphic.h"
+#include "platform/gfx/picture.h"
 #include "platform/gfx/printer.h"
 #include "richtext/controls/componentlink.h"
 #include "richtext/controls/textinput.h"
@@ -79,6 +80,11 @@ class TRiCustomRtfEdit : public TCustomControl {
   virtual void CopyToClipboard();
   virtual void CutToClipboard();
   virtual void PasteFromClipboard();
+  // Inserts a copy of a bitmap or a metafile (also one inside a picture) at the cursor as an
+  // embedded object of the picture's own size; other graphics, and a refused edit, insert
+  // nothing.  Answers whether a picture went in.
+  bool InsertPicture(const TGraphic* graphic);
+  bool InsertPicture(const TPicture* picture);
   virtual void DoEditState(bool selectionMarked, bool clipboardNotEmpty);
   void SelectAll();
   std::string SelectedText() const;

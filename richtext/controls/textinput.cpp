@@ -315,13 +315,15 @@ int TRiRTFTextInput::InputRun(const std::string& text) {
 TRiObject* TRiRTFTextInput::InsertObject(std::uint16_t& tag, std::unique_ptr<TGraphic> graphic, int width,
                                          int height) {
   if (graphic == nullptr) throw Exception("No object was defined");
-  TRiObject* object = AddObject(std::move(graphic), tag == 65535 ? 0 : tag);
+  TRiObject* object = AddObject(std::move(graphic), tag);
   if (object == nullptr) return nullptr;
   object->Width = width;
   object->Height = height;
   object->Sized = width > 0 && height > 0;
   const char placeholder = tag != 0 ? '\x01' : '\x02';
-  if (tag == 65535 || tag == 0) tag = object->Tag;
+  // Character 1 names the object's tag (a generated one for 65535), character 2 its number.
+  if (tag == 65535) tag = object->Tag;
+  else if (tag == 0) tag = object->Number;
   const TAttr saved = CurAttr;
   CurAttr.Tag = tag;
   const int resX = std::max(1, Header().ResolutionX), resY = std::max(1, Header().ResolutionY);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/gfx/metafile.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/win1252.h"
 
@@ -890,6 +891,29 @@ TRiObject* TRiRTFText::FindObject(int tag, int number) const {
   if (number > 0 && number <= 65535) {
     auto it = byNumber_.find(static_cast<std::uint16_t>(number));
     if (it != byNumber_.end()) return it->second;
+  }
+  return nullptr;
+}
+
+TRiObject* TRiRTFText::ObjectOf(unsigned char ch, std::uint16_t tag) const {
+  if (ch == 2) return FindObject(0, tag);
+  // An object without a tag can only be meant by its number.
+  TRiObject* byNumber = FindObject(0, tag);
+  if (byNumber != nullptr && byNumber->Tag == 0) return byNumber;
+  TRiObject* byTag = FindObject(tag, 0);
+  return byTag != nullptr ? byTag : byNumber;
+}
+
+std::unique_ptr<TGraphic> TRiRTFText::CopyObjectGraphic(const TGraphic* graphic) {
+  if (auto* bmp = dynamic_cast<const TBitmap*>(graphic)) {
+    auto copy = std::make_unique<TBitmap>();
+    copy->Assign(bmp);
+    return copy;
+  }
+  if (auto* mf = dynamic_cast<const TMetafile*>(graphic)) {
+    auto copy = std::make_unique<TMetafile>();
+    copy->Assign(mf);
+    return copy;
   }
   return nullptr;
 }

@@ -255,10 +255,17 @@ class TRiRTFText : public TPersistent {
   // Appends an object record; nullptr when the document already holds MaxObjects objects.
   TRiObject* AddObject(std::unique_ptr<TGraphic> graphic, int tag);
   TRiObject* FindObject(int tag, int number) const;
+  // The object an object character stands for: character 2 names the object's number;
+  // character 1 names its tag, but the reader and the copy tag character 1 with the object's
+  // number, so an object without a tag is found by its number, and a tag that names no object
+  // is looked up as a number.
+  TRiObject* ObjectOf(unsigned char ch, std::uint16_t tag) const;
   TRiObject* FindObjectByName(const std::string& name) const;
   void ClearObjectMarks();
   void FreeUnmarkedObjects();
   void DefaultObjectSize(TRiObject& object) const;
+  // A copy of a picture an object can hold (a bitmap or a metafile); nullptr for any other graphic.
+  static std::unique_ptr<TGraphic> CopyObjectGraphic(const TGraphic* graphic);
   const std::vector<std::unique_ptr<TRiObject>>& Objects() const { return objects_; }
   // nullptr when all 65535 footnote identifiers are taken.
   TRiFootnote* AddFootnote(char mark, int number, const std::string& text);

@@ -65,7 +65,7 @@ void TRiRTFTextPaint::MeasureParagraph(PTParagraph par) {
           }
           int w, h, asc;
           if (IsObjectChar(ch, a)) {
-            TRiObject* obj = FindObject(a.Tag, 0);
+            TRiObject* obj = ObjectOf(ch, a.Tag);
             if (obj != nullptr) {
               obj->InUse = true;
               w = static_cast<int>(static_cast<std::int64_t>(obj->Width) * resX / TwipsPerInch);
@@ -256,6 +256,22 @@ int TRiRTFTextPaint::CharAtX(PTParagraph par, PTLine line, int x) const {
   return line->Length;
 }
 
+// A bordered block runs from a bordered paragraph after an unbordered one (or after the last
+// paragraph of another block) to the paragraph that carries the block-end flag, or the last
+// bordered one.  An unbordered paragraph is a block of its own.
+PTParagraph BorderBlockStart(PTParagraph par) {
+  if (par == nullptr || !(par->BorderFlags & bfBordered)) return par;
+  PTParagraph p = par;
+  while (p->Prev != nullptr && (p->Prev->BorderFlags & bfBordered) && !(p->Prev->BorderFlags & bfBlockEnd))
+    p = p->Prev;
+  return p;
+}
+
+bool BorderBlockEndsAt(PTParagraph par) {
+  return !(par->BorderFlags & bfBordered) || (par->BorderFlags & bfBlockEnd) || par->Next == nullptr ||
+         !(par->Next->BorderFlags & bfBordered);
+}
+
 int TRiRTFTextPaint::CellLeft(PTParagraph par) const {
   if (par == nullptr) return 0;
   const int tw = Header().TextWidthTwips;
@@ -263,15 +279,11 @@ int TRiRTFTextPaint::CellLeft(PTParagraph par) const {
   if (par->IsCell()) {
     v = (tw - par->RightIndent - par->LeftIndent) * par->CellStart / 255 + par->LeftIndent;
   } else {
-    PTParagraph p = par;
-    while (p->Prev != nullptr && (p->BorderFlags & bfBordered) && !(p->BorderFlags & bfBlockEnd) &&
-           (p->Prev->BorderFlags & bfBordered))
-      p = p->Prev;
+    // One box for the whole bordered block.
     v = 32000;
-    for (PTParagraph q = p; q != nullptr; q = q->Next) {
+    for (PTParagraph q = BorderBlockStart(par); q != nullptr; q = q->Next) {
       v = std::min({v, q->FirstIndent, q->LeftIndent});
-      if (!(q->BorderFlags & bfBordered) || q == par) break;
-      if (q->Next != nullptr && (q->Next->BorderFlags & bfBlockEnd)) break;
+      if (BorderBlockEndsAt(q)) break;
     }
   }
   return v < 1 ? v : Px(v);
@@ -285,15 +297,10 @@ int TRiRTFTextPaint::CellRight(PTParagraph par) const {
     v = tw - ((par->CellStart + par->CellWidth) * (tw - par->RightIndent - par->LeftIndent) / 255 + par->LeftIndent);
     v = std::max(v, 0);
   } else {
-    PTParagraph p = par;
-    while (p->Prev != nullptr && (p->BorderFlags & bfBordered) && !(p->BorderFlags & bfBlockEnd) &&
-           (p->Prev->BorderFlags & bfBordered))
-      p = p->Prev;
     v = 32000;
-    for (PTParagraph q = p; q != nullptr; q = q->Next) {
+    for (PTParagraph q = BorderBlockStart(par); q != nullptr; q = q->Next) {
       v = std::min(v, q->RightIndent);
-      if (!(q->BorderFlags & bfBordered) || q == par) break;
-      if (q->Next != nullptr && (q->Next->BorderFlags & bfBlockEnd)) break;
+      if (BorderBlockEndsAt(q)) break;
     }
   }
   return v < 1 ? v : Px(v);

@@ -251,7 +251,7 @@ void TRiRTFTextPaint::PaintLine(PTParagraph par, PTLine line) {
       }
       const TRect cell{x, top, x + runWidth, bottom};
       if (object) {
-        TRiObject* obj = FindObject(key.Tag, 0);
+        TRiObject* obj = ObjectOf(line->Ch(i), key.Tag);
         fill(x, x + runWidth, shaded ? shade : back);
         PaintObject(obj, runWidth, ascent, x, baseline);
         if (selected) {
@@ -324,9 +324,8 @@ void TRiRTFTextPaint::PaintLine(PTParagraph par, PTLine line) {
         width = std::max(1, par->BorderWidth * Header().ResolutionX / 72);
       c.Pen()->SetWidth(width);
       const bool box = par->BorderFlags & bfBox;
-      const bool groupFirst = par->Prev == nullptr || !(par->Prev->BorderFlags & bfBordered) || (par->BorderFlags & bfBlockEnd);
-      const bool groupLast = par->Next == nullptr || !(par->Next->BorderFlags & bfBordered) ||
-                             (par->Next->BorderFlags & bfBlockEnd);
+      const bool groupFirst = BorderBlockStart(par) == par;
+      const bool groupLast = BorderBlockEndsAt(par);
       const int passes = (par->BorderFlags & bfDouble) ? 2 : 1;
       for (int k = 0; k < passes; ++k) {
         const int d = k * (width + 1);

@@ -164,6 +164,24 @@ void TRiRTFTextPaint::SelectRange(int position, int length) {
   if (Host.SelectionChanged) Host.SelectionChanged();
 }
 
+bool TRiRTFTextPaint::SelectObject(std::uint16_t startTag, std::uint16_t endTag) {
+  const unsigned char code = startTag != 0 ? 1 : 2;
+  const std::uint16_t tag = startTag != 0 ? startTag : endTag;
+  for (PTParagraph p = FirstPar; p != nullptr; p = p->Next)
+    for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) {
+      if (!l->HasAttrs()) continue;
+      for (int i = 0; i < l->Length; ++i) {
+        const TAttr& a = l->Attrs[static_cast<std::size_t>(i)];
+        if (l->Ch(i) != code || !(a.Extra & fxObject) || a.Tag != tag) continue;
+        SetSelection(p, l, false, i);
+        SetSelection(p, l, true, i + 1);
+        if (Host.SelectionChanged) Host.SelectionChanged();
+        return true;
+      }
+    }
+  return false;
+}
+
 bool TRiRTFTextPaint::DeleteSelection() {
   if (!HasSelection() || Busy) return false;
   PTParagraph sp = SelStartPar, ep = SelEndPar;

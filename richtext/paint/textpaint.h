@@ -206,6 +206,10 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   void SetSelection(PTParagraph par, PTLine line, bool extend, int offset);
   bool GetSelection(int& start, int& length) const;
   void SelectRange(int position, int length);
+  // Selects the object character of an object: code 1 with `startTag` when that is not 0, else
+  // code 2 with `endTag`.  Only the first such character is selected (a selection is one
+  // range); false when the document holds none.
+  bool SelectObject(std::uint16_t startTag, std::uint16_t endTag);
   void ClearSelection();
   bool DeleteSelection();
   bool SelectionLocked = false;
@@ -257,5 +261,10 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   bool runUnderline_ = false, runSuper_ = false, runSub_ = false, runMisspelled_ = false;
   TColor penColor_ = clBlack;
 };
+
+// The first paragraph of the bordered block `par` belongs to, and whether a block ends at `par`
+// (its last paragraph carries the block-end flag, or the next one has no border).
+PTParagraph BorderBlockStart(PTParagraph par);
+bool BorderBlockEndsAt(PTParagraph par);
 
 }  // namespace tw::richtext

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "platform/gfx/graphic.h"
+#include "richtext/rtf/rtfpicture.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/files.h"
 #include "platform/rtl/win1252.h"
@@ -163,10 +164,13 @@ int TRiRtfReader::ReadDocument(TStream* stream, PTParagraph& first) {
       if (binRemaining_ > 0) {
         // Binary data: picture bytes, or skipped.
         --binRemaining_;
-        if (state_ == dsPicture) picStage_ += static_cast<char>(ch);
+        if (state_ == dsPicture && picStream_ != nullptr) picStage_ += static_cast<char>(ch);
         continue;
       }
       if (state_ == dsPicture && ((ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f'))) {
+        // After a picture nested in this one has ended, the rest of this one's data has no
+        // stream left and is dropped.
+        if (picStream_ == nullptr) continue;
         if (picHalf_ < 0) {
           picHalf_ = ch;
         } else {
@@ -410,6 +414,10 @@ int TRiRtfReader::DestinationStep(int code) {
       picStream_ = std::make_unique<TMemoryStream>();
       picStage_.clear();
       picHalf_ = -1;
+      // The kind is not carried over from an earlier picture: a picture without a kind word
+      // is left out rather than read as the wrong kind.
+      picKind_ = -1;
+      metaHeaderReserved_ = false;
       state_ = dsPicture;
       break;
     case dFontTable:
@@ -902,7 +910,10 @@ int TRiRtfReader::PropertyStep(int code, int v) {
     case pDibitmap: picKind_ = 1; break;
     case pWmetafile:
       picKind_ = 0;
-      if (picStream_ != nullptr && picStream_->Size() == 0 && picStage_.empty()) picStage_.assign(22, '\0');
+      if (picStream_ != nullptr && picStream_->Size() == 0 && picStage_.empty()) {
+        picStage_.assign(22, '\0');
+        metaHeaderReserved_ = true;
+      }
       break;
     case pPicw: picW_ = v; break;
     case pPich: picH_ = v; break;
@@ -927,56 +938,6 @@ int TRiRtfReader::PropertyStep(int code, int v) {
   return 0;
 }
 
-namespace {
-
-void Put16(std::string& s, std::size_t at, std::uint32_t v) {
-  s[at] = static_cast<char>(v & 0xFF);
-  s[at + 1] = static_cast<char>((v >> 8) & 0xFF);
-}
-void Put32(std::string& s, std::size_t at, std::uint32_t v) {
-  Put16(s, at, v & 0xFFFF);
-  Put16(s, at + 2, v >> 16);
-}
-std::uint32_t Get32(const std::string& s, std::size_t at) {
-  return static_cast<unsigned char>(s[at]) | (static_cast<unsigned char>(s[at + 1]) << 8) |
-         (static_cast<unsigned char>(s[at + 2]) << 16) | (static_cast<std::uint32_t>(static_cast<unsigned char>(s[at + 3])) << 24);
-}
-
-// A device-independent bitmap (information header, palette, bits) as a bitmap file.
-std::unique_ptr<TBitmap> BitmapFromDib(const std::string& dib) {
-  if (dib.size() < 40) return nullptr;
-  const auto width = static_cast<std::int32_t>(Get32(dib, 4));
-  const auto height = static_cast<std::int32_t>(Get32(dib, 8));
-  const int bits = static_cast<unsigned char>(dib[14]) | (static_cast<unsigned char>(dib[15]) << 8);
-  if (width <= 0 || width > MaxGraphicSide || height == 0 || height > MaxGraphicSide || height < -MaxGraphicSide ||
-      bits <= 0 || bits > 32)
-    return nullptr;
-  std::string info = dib;
-  const std::uint64_t rowSize = (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(bits) + 31) / 32 * 4;
-  const std::uint64_t image = rowSize * static_cast<std::uint64_t>(height < 0 ? -height : height);
-  if (image > 0xFFFFFFFFu) return nullptr;
-  Put32(info, 20, static_cast<std::uint32_t>(image));
-  std::uint32_t palette = bits == 1 ? 2 : bits == 4 ? 16 : bits == 8 ? 256 : 0;
-  const std::uint32_t used = Get32(dib, 32);
-  if (used != 0 && used <= 256 && bits <= 8) palette = used;
-  const std::uint32_t offset = 14 + Get32(dib, 0) + 4 * palette;
-  std::string file(14, '\0');
-  file[0] = 'B';
-  file[1] = 'M';
-  Put32(file, 2, static_cast<std::uint32_t>(14 + info.size()));
-  Put32(file, 10, offset);
-  file += info;
-  auto bmp = std::make_unique<TBitmap>();
-  try {
-    bmp->LoadFromBytes(file);
-  } catch (const Exception&) {
-    return nullptr;
-  }
-  return bmp;
-}
-
-}  // namespace
-
 void TRiRtfReader::EndPicture() {
   auto scaled = [](std::int32_t goal, std::int32_t scale) {
     return scale != 0 ? static_cast<std::int32_t>(static_cast<std::int64_t>(goal) * scale / 100) : goal;
@@ -987,14 +948,29 @@ void TRiRtfReader::EndPicture() {
     if (picStream_ == nullptr) return;
     if (!picStage_.empty()) picStream_->WriteBuffer(picStage_);
     picStage_.clear();
+    // A picture whose data does not make a picture of its kind is left out.
     std::unique_ptr<TGraphic> graphic;
-    if (picKind_ == 1) graphic = BitmapFromDib(picStream_->Bytes());
-    // Device-dependent bitmaps and metafiles have no picture class here: nothing is appended.
+    if (picKind_ == 0) {
+      std::string data = picStream_->Bytes();
+      // A kind word after the first data bytes left no room for the placeable header.
+      if (!metaHeaderReserved_) data.insert(0, 22, '\0');
+      graphic = MetafileFromRtf(std::move(data), picW_, picH_);
+    } else if (picKind_ == 1) {
+      graphic = BitmapFromDib(picStream_->Bytes());
+    } else if (picKind_ == 2) {
+      graphic = BitmapFromBits(picStream_->Bytes(), picW_, picH_, bitsPixel_, planes_, widthBytes_);
+    }
     if (graphic == nullptr) return;
     TRiObject* o = Engine->AddObject(std::move(graphic), 0);
     if (o == nullptr) return;
     o->Width = scaled(picWGoal_, picScaleX_);
     o->Height = scaled(picHGoal_, picScaleY_);
+    // Without a goal size the picture keeps its own size.
+    if (o->Width <= 0 || o->Height <= 0) {
+      o->Width = std::max(0, o->Width);
+      o->Height = std::max(0, o->Height);
+      Engine->DefaultObjectSize(*o);
+    }
     o->Sized = true;
     a.Tag = o->Number;
     AppendStored(1, a);
@@ -1014,18 +990,23 @@ void TRiRtfReader::EndPicture() {
         auto handler = Engine->OnObjectRequest;
         handler(o->Number, o);
       } else {
+        // A bitmap file, or a metafile file read as a metafile; the base folder is tried
+        // for bitmaps only.
         std::string name = picFile_;
         const std::string lower = AnsiLowerCase(name);
-        bool ok = FileExists(name) && (lower.find(".bmp") != std::string::npos);
+        const bool metafile = lower.find(".wmf") != std::string::npos;
+        bool ok = FileExists(name) && (lower.find(".bmp") != std::string::npos || metafile);
         if (!ok && !BaseFolder.empty()) {
           name = IncludeTrailingPathDelimiter(BaseFolder) + picFile_;
           ok = FileExists(name) && lower.find(".bmp") != std::string::npos;
         }
         if (ok) {
-          auto bmp = std::make_unique<TBitmap>();
+          std::unique_ptr<TGraphic> g;
+          if (metafile && lower.find(".bmp") == std::string::npos) g = std::make_unique<TMetafile>();
+          else g = std::make_unique<TBitmap>();
           try {
-            bmp->LoadFromFile(name);
-            o->Graphic = std::move(bmp);
+            g->LoadFromFile(name);
+            o->Graphic = std::move(g);
           } catch (const Exception&) {
           }
         }

@@ -95,7 +95,8 @@ class TRiRtfReader : public TRiTextReader {
   std::int32_t largest_ = 0;
   std::array<Cell, 51> cells_{};
   // pictures
-  int picKind_ = 0;
+  int picKind_ = -1;  // 0 metafile, 1 device-independent, 2 device-dependent bitmap
+  bool metaHeaderReserved_ = false;
   std::int32_t picW_ = 0, picH_ = 0, picWGoal_ = 0, picHGoal_ = 0, picScaleX_ = 100, picScaleY_ = 100;
   std::int32_t bitsPixel_ = 0, planes_ = 1, widthBytes_ = 0;
   std::unique_ptr<TMemoryStream> picStream_;

@@ -220,14 +220,21 @@ std::string TRiRTFTextIo::AsRtf() {
 
 TRiLoadFormat TRiRTFTextIo::DetectFormat(TStream& stream) {
   const std::int64_t start = stream.Position();
-  TRiLoadFormat format = TRiLoadFormat::FormatANSI;
+  // Any number of blanks may come first; the mark may straddle two reads.
+  std::string head;
   char buf[256];
-  const std::int64_t n = stream.Read(buf, sizeof buf);
-  std::int64_t i = 0;
-  while (i < n && (buf[i] == ' ' || buf[i] == '\n' || buf[i] == '\r' || buf[i] == '\t' || buf[i] == '\b')) ++i;
-  if (n - i >= 5 && std::memcmp(buf + i, "{\\rtf", 5) == 0) format = TRiLoadFormat::FormatRTF;
+  for (;;) {
+    const std::int64_t n = stream.Read(buf, sizeof buf);
+    if (n <= 0) break;
+    for (std::int64_t i = 0; i < n && head.size() < 5; ++i) {
+      const char c = buf[i];
+      if (head.empty() && (c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == '\b')) continue;
+      head += c;
+    }
+    if (head.size() >= 5) break;
+  }
   stream.SetPosition(start);
-  return format;
+  return head == "{\\rtf" ? TRiLoadFormat::FormatRTF : TRiLoadFormat::FormatANSI;
 }
 
 TRiLoadFormat TRiRTFTextIo::LoadFromStream(TStream& stream) {
@@ -416,8 +423,7 @@ void TRiRTFTextIo::AppendParagraphs(const TRiRTFTextIo& source, PTParagraph srcP
           }
         }
         if ((ch == 1 || ch == 2) && (a.Extra & fxObject)) {
-          TRiObject* so = ch == 1 ? source.FindObject(a.Tag, 0) : source.FindObject(0, a.Tag);
-          if (so == nullptr && ch == 1) so = source.FindObject(0, a.Tag);
+          TRiObject* so = source.ObjectOf(ch, a.Tag);
           if (so != nullptr) {
             TRiObject* no = nullptr;
             if (so->Linked) {
@@ -430,13 +436,7 @@ void TRiRTFTextIo::AppendParagraphs(const TRiRTFTextIo& source, PTParagraph srcP
                 }
               }
             } else {
-              std::unique_ptr<TGraphic> copy;
-              if (auto* bmp = dynamic_cast<TBitmap*>(so->Graphic.get())) {
-                auto b = std::make_unique<TBitmap>();
-                b->Assign(bmp);
-                copy = std::move(b);
-              }
-              no = AddObject(std::move(copy), 0);
+              no = AddObject(CopyObjectGraphic(so->Graphic.get()), 0);
             }
             if (no == nullptr) continue;
             no->Width = so->Width;

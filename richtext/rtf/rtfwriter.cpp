@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "platform/gfx/graphic.h"
+#include "platform/gfx/metafile.h"
+#include "richtext/rtf/rtfpicture.h"
 
 namespace tw::richtext {
 namespace {
@@ -351,9 +353,8 @@ std::uint8_t TRiRTFWriter::ParagraphEnd() {
 }
 
 std::uint8_t TRiRTFWriter::WritePicture(int tag, int number) {
-  TRiObject* o = Engine->FindObject(tag, number);
-  // The reader and the copy tag character 1 with the object's number: look for that too.
-  if (o == nullptr && tag != 0) o = Engine->FindObject(0, tag);
+  TRiObject* o = tag != 0 ? Engine->ObjectOf(1, static_cast<std::uint16_t>(tag))
+                          : Engine->ObjectOf(2, static_cast<std::uint16_t>(number));
   if (o == nullptr) return riOK;
   std::string s;
   if (o->Linked) {
@@ -375,16 +376,33 @@ std::uint8_t TRiRTFWriter::WritePicture(int tag, int number) {
     s = "\\wpobjtag" + Num(o->Tag) + "\\wpobjw" + Num(o->Width) + "\\wpobjh" + Num(o->Height) + " \\'01";
     return Put(s);
   }
-  auto* bmp = dynamic_cast<TBitmap*>(o->Graphic.get());
+  const std::string goal = "\\picwgoal" + Num(o->Width) + "\\pichgoal" + Num(o->Height) + "\r\n";
+  if (auto* mf = dynamic_cast<const TMetafile*>(o->Graphic.get())) {
+    // The placeable form without its header; the reader rebuilds the header from \picw and
+    // \pich in hundredths of a millimetre, so they are written in that unit.
+    const std::string bytes = mf->SaveToBytes();
+    if (bytes.size() <= 22) return riOK;
+    s = "{\\pict\\wmetafile8\\picw" + Num(mf->MMWidth()) + "\\pich" + Num(mf->MMHeight()) + goal;
+    if (Put(s) != riOK || PutHex(bytes.data() + 22, bytes.size() - 22) != riOK) return riWriteError;
+    return Put("}", 1);
+  }
+  auto* bmp = dynamic_cast<const TBitmap*>(o->Graphic.get());
   if (bmp == nullptr || bmp->Empty()) return riOK;
-  const std::string file = bmp->SaveToBytes();
-  if (file.size() < 54) return riOK;
-  const int bits = static_cast<unsigned char>(file[28]) | (static_cast<unsigned char>(file[29]) << 8);
+  if (!DeviceIndependentBitmaps) {
+    std::int32_t widthBytes = 0;
+    const std::string bits = BitmapBits(*bmp, widthBytes);
+    if (bits.empty()) return riOK;
+    s = "{\\pict\\wbitmap0\\wbmbitspixel32\\wbmplanes1\\wbmwidthbytes" + Num(widthBytes) + "\\picw" +
+        Num(bmp->Width()) + "\\pich" + Num(bmp->Height()) + goal;
+    if (Put(s) != riOK || PutHex(bits.data(), bits.size()) != riOK) return riWriteError;
+    return Put("}", 1);
+  }
+  const std::string dib = bmp->SaveToDib();
+  if (dib.size() < 40) return riOK;
+  const int bits = static_cast<unsigned char>(dib[14]) | (static_cast<unsigned char>(dib[15]) << 8);
   s = "{\\pict\\dibitmap0\\wbmbitspixel" + Num(bits) + "\\wbmplanes1\\wbmwidthbytes" +
-      Num((bmp->Width() * bits + 7) / 8) + "\\picw" + Num(bmp->Width()) + "\\pich" + Num(bmp->Height()) +
-      "\\picwgoal" + Num(o->Width) + "\\pichgoal" + Num(o->Height) + "\r\n";
-  if (Put(s) != riOK) return riWriteError;
-  if (PutHex(file.data() + 14, file.size() - 14) != riOK) return riWriteError;
+      Num((bmp->Width() * bits + 7) / 8) + "\\picw" + Num(bmp->Width()) + "\\pich" + Num(bmp->Height()) + goal;
+  if (Put(s) != riOK || PutHex(dib.data(), dib.size()) != riOK) return riWriteError;
   return Put("}", 1);
 }
 

@@ -1,4 +1,7 @@
 // Typing, deleting, cursor keys, selection by keys and mouse, and the clipboard.
+#include "platform/classes/streams.h"
+#include "platform/forms/clipbrd.h"
+#include "platform/gfx/metafile.h"
 #include "richtext/controls/tests/fixture.h"
 
 namespace tw::richtext::testing {
@@ -271,6 +274,82 @@ TEST_F(Editing, EmbeddedObjectsNeedAGraphic) {
   EXPECT_EQ(E().ParagraphText(0), "\x01");
   EXPECT_TRUE(E().FirstPar->FirstLine->Attrs[0].Extra & fxObject);
   EXPECT_FALSE(E().CurAttr.Extra & fxObject);
+}
+
+using PicturePaste = RichTextTest;
+
+TEST_F(PicturePaste, ABitmapOnTheClipboardGoesInAtTheCursorAsAPicture) {
+  TBitmap bmp;
+  bmp.SetSize(8, 6);
+  bmp.Canvas()->SetPixel(2, 3, clRed);
+  ASSERT_TRUE(CopyPictureToClipboard(bmp));
+  Type("ab");
+  Key(VK_LEFT);
+  int changes = 0;
+  rt->OnChange = [&](TObject*) { ++changes; };
+  Type("\x16");  // Ctrl+V
+  ASSERT_EQ(E().ParagraphText(0), "a\x01" "b");
+  const TAttr a = E().FirstPar->FirstLine->Attrs[1];
+  TRiObject* o = E().ObjectOf(1, a.Tag);
+  ASSERT_NE(o, nullptr);
+  auto* pasted = dynamic_cast<TBitmap*>(o->Graphic.get());
+  ASSERT_NE(pasted, nullptr);
+  EXPECT_EQ(pasted->PixelColor(2, 3), clRed);
+  // 8 x 6 screen pixels in twips, and laid out at that size.
+  EXPECT_EQ(o->Width, 120);
+  EXPECT_EQ(o->Height, 90);
+  EXPECT_EQ(a.Width, 8);
+  EXPECT_EQ(E().CursorPosition(), 2);
+  EXPECT_GE(changes, 1);
+  // It survives a save and a load.
+  TStringStream s(E().AsRtf());
+  TRiRTFTextIo copy;
+  copy.LoadFormat = TRiLoadFormat::FormatRTF;
+  copy.LoadFromStream(s);
+  const TAttr b = copy.FirstPar->FirstLine->Attrs[1];
+  TRiObject* back = copy.ObjectOf(1, b.Tag);
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(dynamic_cast<TBitmap*>(back->Graphic.get())->PixelColor(2, 3), clRed);
+}
+
+TEST_F(PicturePaste, AMetafileIsPastedAndTextStillWinsOverPictures) {
+  TMetafile m;
+  {
+    TMetafileCanvas mc(&m, 16, 16);
+    mc.Rectangle(0, 0, 16, 16);
+  }
+  ASSERT_TRUE(CopyPictureToClipboard(m));
+  Type("\x16");
+  ASSERT_EQ(E().ParagraphText(0), "\x01");
+  TRiObject* o = E().ObjectOf(1, E().FirstPar->FirstLine->Attrs[0].Tag);
+  ASSERT_NE(o, nullptr);
+  EXPECT_NE(dynamic_cast<TMetafile*>(o->Graphic.get()), nullptr);
+  // With text beside the picture the text is pasted.
+  ASSERT_TRUE(OpenClipboard(0));
+  SetClipboardData(CF_TEXT, "t");
+  CloseClipboard();
+  Type("\x16");
+  EXPECT_EQ(E().ParagraphText(0), "\x01t");
+}
+
+TEST_F(PicturePaste, AReadOnlyViewOrDamagedPictureDataPastesNothing) {
+  TBitmap bmp;
+  bmp.SetSize(2, 2);
+  ASSERT_TRUE(CopyPictureToClipboard(bmp));
+  rt->SetReadOnly(true);
+  Type("\x16");
+  EXPECT_EQ(E().ParagraphText(0), "");
+  rt->SetReadOnly(false);
+  ASSERT_TRUE(OpenClipboard(0));
+  EmptyClipboard();
+  SetClipboardData(CF_DIB, std::string("\x28\0\0\0garbage", 11));
+  CloseClipboard();
+  Type("\x16");
+  EXPECT_EQ(E().ParagraphText(0), "");
+  EXPECT_TRUE(E().Objects().empty());
+  // An icon is no picture the document keeps.
+  TIcon icon;
+  EXPECT_FALSE(rt->InsertPicture(&icon));
 }
 
 }  // namespace

@@ -344,6 +344,30 @@ TEST(DocumentProtection, ProtectedTextRefusesEditsAndReportsTheRun) {
   EXPECT_EQ(e.ParagraphText(0), "ockins");
 }
 
+TEST(DocumentObjects, ObjectCharactersFindTheirObjectByTagOrNumber) {
+  TRiRTFText e;
+  TRiObject* ref = e.AddObject(nullptr, 2);    // number 1, tag 2
+  TRiObject* pic = e.AddObject(nullptr, 0);    // number 2, no tag
+  TRiObject* gen = e.AddObject(nullptr, 65535);  // number 3, tag 2000
+  // Character 2 names numbers only.
+  EXPECT_EQ(e.ObjectOf(2, 2), pic);
+  EXPECT_EQ(e.ObjectOf(2, 2000), nullptr);
+  // Character 1: a tag, or the number of an object without a tag (as the reader writes it).
+  EXPECT_EQ(e.ObjectOf(1, 2), pic);
+  EXPECT_EQ(e.ObjectOf(1, 2000), gen);
+  EXPECT_EQ(e.ObjectOf(1, 1), ref);
+  EXPECT_EQ(e.ObjectOf(1, 7), nullptr);
+  // Only bitmaps and metafiles are copied as object pictures.
+  TBitmap bmp;
+  bmp.SetSize(3, 2);
+  auto copy = TRiRTFText::CopyObjectGraphic(&bmp);
+  ASSERT_NE(dynamic_cast<TBitmap*>(copy.get()), nullptr);
+  EXPECT_EQ(copy->Width(), 3);
+  TIcon icon;
+  EXPECT_EQ(TRiRTFText::CopyObjectGraphic(&icon), nullptr);
+  EXPECT_EQ(TRiRTFText::CopyObjectGraphic(nullptr), nullptr);
+}
+
 TEST(DocumentObjects, TagsNumbersAndFootnotes) {
   TRiRTFText e;
   int requested = 0;

@@ -62,6 +62,14 @@ class EngineTest : public ::testing::Test {
     return w;
   }
 
+  // Pixels of a colour inside a rectangle of the canvas.
+  static int CountColour(TCanvas* c, const TRect& r, TColor colour) {
+    int n = 0;
+    for (int y = r.Top; y < r.Bottom; ++y)
+      for (int x = r.Left; x < r.Right; ++x) n += c->Pixel(x, y) == colour;
+    return n;
+  }
+
   TBitmap bmp_;
   std::unique_ptr<TRiRTFTextPaint> e_;
 };

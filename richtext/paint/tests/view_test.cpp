@@ -6,13 +6,6 @@ namespace {
 
 using Painting = EngineTest;
 
-int CountColour(TCanvas* c, const TRect& r, TColor colour) {
-  int n = 0;
-  for (int y = r.Top; y < r.Bottom; ++y)
-    for (int x = r.Left; x < r.Right; ++x) n += c->Pixel(x, y) == colour;
-  return n;
-}
-
 TEST_F(Painting, AnEmptyDocumentShowsItsMarkAtTheCentre) {
   Build({""});
   e_->Redraw();

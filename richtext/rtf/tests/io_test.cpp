@@ -35,6 +35,13 @@ TEST(LoadFormatDetection, LeadingBlanksAndTheRtfMark) {
   TStringStream s3("{\\rtf1 x}");
   c.LoadFromStream(s3);
   EXPECT_EQ(c.ParagraphText(0), "{\\rtf1 x}");
+  // Many blanks first, and a mark that straddles two reads of the detection.
+  for (std::size_t blanks : {253u, 300u}) {
+    TRiRTFTextIo d;
+    TStringStream s4(std::string(blanks, ' ') + "{\\rtf1 y}");
+    EXPECT_EQ(d.LoadFromStream(s4), TRiLoadFormat::FormatRTF) << blanks;
+    EXPECT_EQ(d.ParagraphText(0), "y");
+  }
 }
 
 TEST(LoadFormatDetection, LargePlainTextSwitchesToPlainMode) {
