@@ -57,19 +57,24 @@ struct Substitution {
 // Faces of the old system and their metric-compatible stand-ins.
 constexpr Substitution kSubstitutions[] = {
     {"Arial", kSans}, {"MS Sans Serif", kSans}, {"Helvetica", kSans}, {"Symbol", kSans},
+    {"Wingdings", kSans},
     {"Times New Roman", kSerif}, {"Times", kSerif},
     {"Courier New", kMono}, {"Courier", kMono},
 };
 
-enum class SymbolMap { None, Symbol };
+enum class SymbolMap { None, Symbol, Wingdings };
 
 SymbolMap SymbolMapOf(std::string_view name) {
-  return SameName(name, "Symbol") ? SymbolMap::Symbol : SymbolMap::None;
+  if (SameName(name, "Symbol")) return SymbolMap::Symbol;
+  if (SameName(name, "Wingdings")) return SymbolMap::Wingdings;
+  return SymbolMap::None;
 }
 
-// The symbol font keeps its bullet at 0xB7, where the code page has the middle dot.
+// The symbol fonts keep their list bullets where the code page has letters: the Symbol font its
+// bullet at 0xB7 (the middle dot), Wingdings its filled circle at 0x6C (the letter "l").
 char32_t CodePointOf(unsigned char c, SymbolMap map) {
   if (map == SymbolMap::Symbol && c == 0xB7) return 0x2022;
+  if (map == SymbolMap::Wingdings && c == 0x6C) return 0x25CF;
   return Win1252ToCodePoint(static_cast<char>(c));
 }
 

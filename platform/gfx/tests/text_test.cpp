@@ -75,6 +75,21 @@ TEST(FontSubstitution, SymbolFontBulletIsDrawnAsABullet) {
   EXPECT_EQ(a.Pixels(), b.Pixels());
 }
 
+TEST(FontSubstitution, WingdingsListBulletIsAFilledCircleNotALetter) {
+  TFontRequest wingdings = Arial(-13);
+  wingdings.Name = "Wingdings";
+  Surface a(40, 30), b(40, 30);
+  a.Canvas().Font()->SetName("Wingdings");
+  a.Canvas().Font()->SetHeight(-20);
+  a.Canvas().TextOut(5, 2, "l");
+  b.Canvas().Font()->SetName("Arial");
+  b.Canvas().Font()->SetHeight(-20);
+  b.Canvas().TextOut(5, 2, "l");
+  EXPECT_NE(a.Pixels(), b.Pixels());
+  // A filled circle is wider than the letter it stands in for.
+  EXPECT_GT(FontCharWidths(wingdings)['l'], FontCharWidths(Arial(-13))['l']);
+}
+
 TEST(TextMetrics, ArialTenPointAtScreenResolution) {
   TFont font;
   font.SetName("Arial");
