@@ -296,7 +296,14 @@ void TqnBufferManager::StartTransaction(std::uint32_t TransId, bool FailSafe, co
 }
 
 std::string TqnBufferManager::CommitJournalName(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages) const {
-  return FolderOf(Pages.front()->File->Name) + "/QNC" + std::to_string(static_cast<long>(::getpid())) + "_" +
+  // Recovery writes a journal's images only into tables of its folder or below, so the
+  // journal goes to the deepest folder that holds every table file of the transaction.
+  std::string folder = FolderOf(QNJournalPath(Pages.front()->File->Name));
+  for (const TqnbmRAMPage* p : Pages) {
+    const std::string own = QNJournalPath(p->File->Name);
+    while (folder != "/" && own.compare(0, folder.size() + 1, folder + "/") != 0) folder = FolderOf(folder);
+  }
+  return (folder == "/" ? std::string() : folder) + "/QNC" + std::to_string(static_cast<long>(::getpid())) + "_" +
          std::to_string(TransId) + "." + kQnJournalExtension;
 }
 

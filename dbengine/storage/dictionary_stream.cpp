@@ -9,6 +9,8 @@
 //   (index 0 included); per index from 1: String name, String description, Integer file,
 //   Integer key length, Integer field count, [Integer field number...], Boolean allow
 //   duplicates, Boolean ascending, Boolean case-insensitive.
+#include <algorithm>
+#include <array>
 #include <memory>
 
 #include "dbengine/base/errors.h"
@@ -132,12 +134,20 @@ void TqnDataDictionary::ReadFromStreamPrim(TStream& Stream) {
       vcheck->HasMinimum = r.ReadBoolean();
       vcheck->HasMaximum = r.ReadBoolean();
       vcheck->HasDefault = r.ReadBoolean();
+      // A value is stored at the field's length; a buffer keeps its first 256 bytes, as the
+      // writer stores a longer field's value as those bytes and zeros.
       if ((vcheck->HasMinimum || vcheck->HasMaximum || vcheck->HasDefault) &&
-          (length < 0 || length > kQnVCheckValueSize))
+          (length < 0 || length > BlockSize() - 36))
         Damaged(4);
-      if (vcheck->HasMinimum) r.Read(vcheck->Minimum.data(), length);
-      if (vcheck->HasMaximum) r.Read(vcheck->Maximum.data(), length);
-      if (vcheck->HasDefault) r.Read(vcheck->Default.data(), length);
+      auto raw = [&](std::array<std::uint8_t, kQnVCheckValueSize>& value) {
+        const std::int32_t n = std::min<std::int32_t>(length, kQnVCheckValueSize);
+        r.Read(value.data(), n);
+        std::uint8_t skip[256];
+        for (std::int32_t rest = length - n; rest > 0; rest -= 256) r.Read(skip, std::min<std::int32_t>(rest, 256));
+      };
+      if (vcheck->HasMinimum) raw(vcheck->Minimum);
+      if (vcheck->HasMaximum) raw(vcheck->Maximum);
+      if (vcheck->HasDefault) raw(vcheck->Default);
     }
     const int n = AddField(name, description, type, units, decimals, required, vcheck.get());
     // The stored layout must be the one the types give; anything else is damage.

@@ -183,11 +183,9 @@ int ConvertNumber(const std::uint8_t* s, int st, std::uint8_t* t, int tt, std::i
       default: return ToCurrency(x, t, tl);
     }
   }
-  // Integer sources.
+  // Integer sources; unsigned 32-bit values keep their value above the signed range.
   const std::int64_t v = LoadInteger(s, st);
   if (tt >= qftSingle && tt <= qftCurrency) {
-    // Values of unsigned 32-bit fields above the signed range have no defined conversion.
-    if ((st == qftUInt32 || st == qftAutoInc) && v > std::numeric_limits<std::int32_t>::max()) return kBad;
     switch (tt) {
       case qftSingle: Store<float>(t, tl, static_cast<float>(v)); break;
       case qftDouble: Store<double>(t, tl, static_cast<double>(v)); break;
@@ -228,6 +226,14 @@ int ConvertDate(const std::uint8_t* s, int st, std::uint8_t* t, int tt, std::int
   return kOk;
 }
 
+// The bytes a source value of a fixed-size type occupies; 0 for types whose length is the field's.
+std::int32_t FixedSize(int type) {
+  if (type >= qftByteArray && type <= qftWideZString) return 0;
+  std::int32_t units = 0, decimals = 0, length = 0;
+  QNFieldStorage(type, units, decimals, length);
+  return length;
+}
+
 }  // namespace
 
 bool QNIsFieldConversionSupported(int s, int t) {
@@ -264,7 +270,8 @@ int QNConvertFieldValue(const void* Source, void* Target, int SourceType, std::i
                         std::int32_t TargetLength) {
   if (!QNIsFieldConversionSupported(SourceType, TargetType)) return kBad;
   if (Source == nullptr || IsBlob(SourceType)) return kOk;
-  if (TargetLength < 0 || SourceLength < 0) return kBad;
+  // A source shorter than its type's value would be read past its end.
+  if (TargetLength < 0 || SourceLength < 0 || SourceLength < FixedSize(SourceType)) return kBad;
   const auto* s = static_cast<const std::uint8_t*>(Source);
   std::vector<std::uint8_t> out(static_cast<std::size_t>(TargetLength) + 16, 0);
   std::uint8_t* t = out.data();

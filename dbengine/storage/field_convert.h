@@ -12,9 +12,9 @@ constexpr int kQnResInvalidFieldName = 10038;            // "Invalid field name.
 
 // Converts the value at Source (SourceType, SourceLength bytes) into Target (TargetType,
 // TargetLength bytes; the whole target is written).  0 on success; 10002 when the pair of types
-// is not supported or the value does not fit the target (an unsigned 32-bit value above the
-// signed range going to a floating-point, comp or currency field, or a floating-point value
-// that is not finite or beyond the currency range).  With a nil Target nothing is written but
+// is not supported, the source is shorter than a value of its type, or the value does not fit
+// the target (a floating-point value that is not finite or beyond the currency range; unsigned
+// 32-bit values convert as the positive numbers they are).  With a nil Target nothing is written but
 // the answer is the same; with a nil Source only the pair of types is checked.  Texts are cut
 // to what both fields hold.
 int QNConvertFieldValue(const void* Source, void* Target, int SourceType, std::int32_t SourceLength, int TargetType,

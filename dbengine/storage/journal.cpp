@@ -86,11 +86,44 @@ Parsed Parse(TqnFileRoutines& r, TqnFileHandle h) {
   return p;
 }
 
+// True when Path may take the images of a journal in JournalFolder: it lies in that folder or
+// below it, and it is a table file of this block size (or one whose creation was cut short
+// before its header reached the disk).  A journal is a file on disk like any other; its paths
+// must never let it overwrite files that are not the tables it was written for.
+bool MayReceiveImages(TqnFileRoutines& r, const std::string& JournalFolder, const std::string& Path,
+                      std::int32_t BlockSize) {
+  const std::string prefix = JournalFolder == "/" ? JournalFolder : JournalFolder + "/";
+  if (Path.size() <= prefix.size() || Path.compare(0, prefix.size(), prefix) != 0 ||
+      Path.find("/../") != std::string::npos)
+    return false;
+  TqnFileHandle h = kQnNoHandle;
+  if (r.Open(Path, false, true, false, false, h) != 0) return false;
+  std::int64_t size = 0;
+  std::uint8_t head[16] = {};
+  std::size_t done = 0;
+  bool ok = r.Size(h, size) == 0;
+  if (ok && size >= 4) {
+    ok = r.ReadAt(h, 0, head, sizeof head, done) == 0 && done >= 4 && QNHasSignature(head, kQnSigFileHeader) &&
+         (done < sizeof head || QNGetDword(head, qfhBlockSize) == BlockSize);
+  }
+  r.Close(h);
+  return ok;
+}
+
 // Writes the chosen images into their table files; false when a table file could not be
-// opened or written.
-bool Apply(TqnFileRoutines& r, TqnFileHandle journal, const std::vector<Image>& images) {
+// opened or written, or when an image names a file that is no table of the journal's folder
+// (then nothing is written).
+bool Apply(TqnFileRoutines& r, const std::string& JournalName, TqnFileHandle journal,
+           const std::vector<Image>& images) {
   std::map<std::string, std::vector<const Image*>> byFile;
   for (const Image& im : images) byFile[im.path].push_back(&im);
+  const std::string folder = QNJournalPath(FolderOf(QNJournalPath(JournalName)));
+  for (const auto& [path, list] : byFile) {
+    if (!r.Exists(path)) continue;
+    for (const Image* im : list)
+      if (im->size != list.front()->size) return false;
+    if (!MayReceiveImages(r, folder, path, list.front()->size)) return false;
+  }
   std::vector<std::uint8_t> buf;
   for (const auto& [path, list] : byFile) {
     // The table's files were deleted since: nothing to repair.
@@ -233,7 +266,7 @@ TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& r)
       r.Close(h);
       return TqnRecovery::Corrupt;
     }
-    ok = Apply(r, h, p.images[0]);
+    ok = Apply(r, JournalName, h, p.images[0]);
     result = TqnRecovery::Replayed;
   } else {
     // Undo: the first before-image of each block is what the table held before the
@@ -242,7 +275,7 @@ TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& r)
     std::map<std::pair<std::string, std::int32_t>, bool> seen;
     for (const Image& im : p.images[1])
       if (seen.emplace(std::make_pair(im.path, im.block), true).second) first.push_back(im);
-    ok = Apply(r, h, first);
+    ok = Apply(r, JournalName, h, first);
     result = TqnRecovery::RolledBack;
   }
   r.Close(h);
@@ -265,15 +298,16 @@ int QNRecoverJournals(const std::string& Folder, TqnFileRoutines& Routines) {
   return count;
 }
 
-void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routines) {
-  const std::string table = QNJournalPath(TableFile);
-  const std::string folder = FolderOf(table);
+namespace {
+
+void RecoverJournalsIn(const std::string& folder, const std::string& TableFile, const std::string& table,
+                       TqnFileRoutines& Routines) {
   std::vector<std::string> names;
   if (Routines.ListFolder(folder, names) != 0) return;
   std::sort(names.begin(), names.end());
   for (const std::string& n : names) {
     if (!EndsWithJournalExtension(n)) continue;
-    const std::string journal = folder + "/" + n;
+    const std::string journal = (folder == "/" ? std::string() : folder) + "/" + n;
     const TqnRecovery rc = QNRecoverJournal(journal, Routines);
     if (rc != TqnRecovery::Blocked && rc != TqnRecovery::Corrupt) continue;
     // Left in place: refuse to open a table that it names.
@@ -287,6 +321,20 @@ void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routine
     if (!names_table) continue;
     if (rc == TqnRecovery::Corrupt) QNStorageError(qnerrNotQuarnelFile, {journal});
     QNStorageError(qnerrFileOpen, {TableFile, kQnSharingViolation});
+  }
+}
+
+}  // namespace
+
+void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routines) {
+  // A commit over tables of several folders keeps its journal in the deepest folder holding
+  // them all, so the table's folder and every folder above it are looked at, deepest first.
+  const std::string table = QNJournalPath(TableFile);
+  std::string folder = FolderOf(table);
+  for (;;) {
+    RecoverJournalsIn(folder, TableFile, table, Routines);
+    if (folder == "/") break;
+    folder = FolderOf(folder);
   }
 }
 

@@ -10,6 +10,9 @@
 // files, later images of a block winning) and then deleted; a journal in state 0 has its
 // first before-image of every block written back (which undoes whatever reached the table
 // files early) and is deleted.  A journal held open by a running transaction is left alone.
+// Images are written only into table files (header "QNFH" of the image's block size, or a file
+// still shorter than its header) in the journal's folder or below; a journal naming anything
+// else is left in place untouched and nothing of it is written.
 #pragma once
 
 #include <cstdint>
@@ -75,8 +78,9 @@ enum class TqnRecovery {
 
 // Recovers one journal file with the given file routines.
 TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& Routines);
-// Recovers every journal in the folder of TableFile.  Raises when a journal that names
-// TableFile could not be recovered (the table would be torn).
+// Recovers every journal in the folder of TableFile and in each folder above it (a commit
+// over several folders journals in the deepest one holding them all).  Raises when a journal
+// that names TableFile could not be recovered (the table would be torn).
 void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routines);
 // Recovers every journal in Folder; returns how many were replayed or rolled back.
 int QNRecoverJournals(const std::string& Folder, TqnFileRoutines& Routines);

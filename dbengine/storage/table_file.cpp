@@ -278,6 +278,9 @@ TqnRecordInfo QNTblGetRecordInfo(TqnFileInfo* File) {
 
 std::uint32_t QNTblNextAutoIncValue(TqnFileInfo* File) {
   std::uint8_t* h = Manager(File).GetFileHeader(File, true);
+  // After the last value the counter would start again at 0 and repeat values already given.
+  if (QNGetU32(h + 4 * qfhLastAutoInc) == 0xFFFFFFFFu)
+    QNStorageError(qnerrInvalidParameter, {"QNTblNextAutoIncValue", 1});
   const std::uint32_t v = QNGetU32(h + 4 * qfhLastAutoInc) + 1;
   QNPutU32(h + 4 * qfhLastAutoInc, v);
   return v;

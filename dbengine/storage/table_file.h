@@ -58,6 +58,8 @@ struct TqnRecordInfo {
   std::int32_t RecordsPerBlock = 0;
 };
 TqnRecordInfo QNTblGetRecordInfo(TqnFileInfo* File);
+// The next auto-increment value (the stored last value plus one, kept).  Raises 23650 once
+// 4294967295 has been given: values never repeat.
 std::uint32_t QNTblNextAutoIncValue(TqnFileInfo* File);
 void QNTblSetAutoIncValue(TqnFileInfo* File, std::uint32_t Value);
 

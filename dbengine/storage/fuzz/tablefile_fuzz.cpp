@@ -1,7 +1,5 @@
 // Opens arbitrary bytes as a table file: block 0 checks, the stored dictionary's stream
 // blocks, and block reads must end in a clear error on damage, never a crash or a hang.
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +7,7 @@
 #include <string>
 
 #include "dbengine/storage/block_layout.h"
+#include "dbengine/storage/fuzz/fuzz_folder.h"
 #include "dbengine/storage/buffer_manager.h"
 #include "dbengine/storage/data_dictionary.h"
 #include "dbengine/storage/table_file.h"
@@ -17,13 +16,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace tw::dbengine;
   // A folder of its own: opening a table looks at the journals beside it.
-  static const std::string folder = [] {
-    std::string f = "/tmp/tw_storage_fuzz_" + std::to_string(::getpid());
-    ::mkdir(f.c_str(), 0700);
-    static const std::string removeAtExit = f;
-    std::atexit([] { ::rmdir(removeAtExit.c_str()); });
-    return f;
-  }();
+  static const std::string folder = fuzz::ScratchFolder("tw_storage_fuzz_");
   static const std::string path = folder + "/T.QND";
   if (std::FILE* f = std::fopen(path.c_str(), "wb")) {
     if (size) std::fwrite(data, 1, size, f);

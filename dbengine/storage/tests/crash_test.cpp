@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <memory>
 
 #include "dbengine/storage/faulty_file_routines.h"
@@ -315,6 +316,110 @@ TEST(Journal, DamagedOrForeignJournals) {
   testing::WriteAll(dir.File("3.QN$"), j);
   TableFixture t;
   EXPECT_EQ(testing::ErrorOf([&] { t.Open(dir.File("A")); }), 23584);
+}
+
+// A transaction over tables of a folder and of a folder below it: its commit journal lies
+// where recovery may write into both, so every stop leaves both tables all or nothing.
+TEST(CrashSafety, TablesInNestedFoldersSurviveAStop) {
+  int n = 1;
+  for (; n < 100; ++n) {
+    ScratchFolder dir;
+    std::filesystem::create_directories(dir.File("sub"));
+    Build(dir.Path());
+    Build(dir.File("sub"));
+    TqnFaultyFileRoutines faulty;
+    TqnFileRoutines* previous = QNInstallFileAccessTable(&faulty);
+    auto bm = std::make_unique<TqnBufferManager>();
+    TqnFileInfo* files[2] = {QNAllocFileInfo(dir.File("sub/B"), "QND", bm.get()),
+                             QNAllocFileInfo(dir.File("A"), "QND", bm.get())};
+    QNInstallFileAccessTable(previous);
+    for (TqnFileInfo* f : files) QNOpenFile(f, true, false, false, false);
+    faulty.Arm(TFault::Stop, n);
+    try {
+      for (TqnFileInfo* f : files) f->TransactionId = 60;
+      bm->StartTransaction(60, false, "");
+      for (TqnFileInfo* f : files) {
+        Fill(bm->GetBlock(f, 3, true), kNew);
+        QNTblNextAutoIncValue(f);
+      }
+      bm->Commit(60);
+    } catch (const EqnSimulatedStop&) {
+    }
+    for (TqnFileInfo* f : files) {
+      bm->RemoveFile(f);
+      QNFreeFileInfo(f);
+    }
+    bm.reset();
+    int committed = 0;
+    for (const std::string name : {"sub/B", "A"}) {
+      TableFixture t;
+      ASSERT_NO_THROW(t.Open(dir.File(name))) << "N=" << n << " " << name;
+      const bool isNew = t.Dword(qfhLastAutoInc) == 1;
+      committed += isNew;
+      EXPECT_EQ(t.bm.GetBlock(t.file, 3, false)[100], isNew ? kNew : kOld) << "N=" << n << " " << name;
+    }
+    EXPECT_NE(committed, 1) << "N=" << n << ": one table has the transaction, the other not";
+    if (::testing::Test::HasFailure() || !faulty.Fired()) break;
+  }
+  EXPECT_GT(n, 3);
+}
+
+// A complete journal holding one image of Block for each of Paths, the bytes filled with Fill.
+std::vector<std::uint8_t> CompleteJournal(const std::vector<std::string>& Paths, std::int32_t Block,
+                                          std::int32_t Size, std::uint8_t FillByte) {
+  std::vector<std::uint8_t> j(8, 0);
+  std::memcpy(j.data(), "JQNH", 4);
+  QNPutU32(j.data() + 4, 1);
+  for (const std::string& p : Paths) {
+    std::vector<std::uint8_t> rec(276 + static_cast<std::size_t>(Size), FillByte);
+    std::memset(rec.data(), 0, 276);
+    std::memcpy(rec.data(), "JFRH", 4);
+    QNPutI32(rec.data() + 4, Block);
+    QNPutI32(rec.data() + 8, Size);
+    const std::string abs = QNJournalPath(p);
+    std::memcpy(rec.data() + 16, abs.data(), abs.size());
+    j.insert(j.end(), rec.begin(), rec.end());
+  }
+  return j;
+}
+
+// A journal is a file on disk: its paths may name anything.  Only table files of its own
+// folder, of the image's block size, ever receive its images; otherwise it is left in place
+// and nothing at all is written.
+TEST(Journal, ImagesNeverReachFilesThatAreNoTablesOfTheJournalsFolder) {
+  ScratchFolder dir;
+  ScratchFolder elsewhere;
+  Build(dir.Path());
+  // A real table in another folder: only the folder keeps it out of reach.
+  const std::vector<std::uint8_t> outside = testing::ReadAll(dir.File("A.QND"));
+  const std::vector<std::uint8_t> notes(5000, 'n');
+  testing::WriteAll(elsewhere.File("victim.QND"), outside);
+  testing::WriteAll(dir.File("notes.txt"), notes);
+  const auto tableB = testing::ReadAll(dir.File("B.QND"));
+  struct Case {
+    std::vector<std::string> paths;
+    std::int32_t size;
+  };
+  const Case cases[] = {
+      {{elsewhere.File("victim.QND")}, 4096},                     // another folder
+      {{dir.File("sub/../../" + elsewhere.Path().substr(elsewhere.Path().rfind('/') + 1) + "/victim.QND")}, 4096},
+      {{dir.File("notes.txt")}, 4096},                            // no table file
+      {{dir.File("B.QND")}, 8192},                                // another block size
+      {{dir.File("B.QND"), elsewhere.File("victim.QND")}, 4096},  // one bad image stops all
+  };
+  for (const Case& c : cases) {
+    testing::WriteAll(dir.File("X.QN$"), CompleteJournal(c.paths, 1, c.size, 0x55));
+    EXPECT_EQ(QNRecoverJournal(dir.File("X.QN$"), QNPosixFileRoutines()), TqnRecovery::Blocked);
+    EXPECT_GT(SizeOf(dir.File("X.QN$")), 8);
+    EXPECT_EQ(testing::ReadAll(elsewhere.File("victim.QND")), outside);
+    EXPECT_EQ(testing::ReadAll(dir.File("notes.txt")), notes);
+    EXPECT_EQ(testing::ReadAll(dir.File("B.QND")), tableB);
+  }
+  // A table that the blocked journal does not name still opens; one it names is refused.
+  TableFixture a;
+  a.Open(dir.File("A"));
+  TableFixture b;
+  EXPECT_NE(testing::ErrorOf([&] { b.Open(dir.File("B")); }), 0);
 }
 
 TEST(Journal, CompleteJournalIsReplayedAtOpen) {

@@ -59,6 +59,28 @@ TEST(DictionaryStream, IntegerTagsAndValidityCheckBytes) {
   EXPECT_NE(b.find(std::string("\x02\xFF\x08\x09\x08", 5)), std::string::npos);
 }
 
+// A field longer than a validity buffer stores its value's first 256 bytes and zeros; the
+// stored dictionary must read back, or the table could never be opened again.
+TEST(DictionaryStream, ValidityValuesOfLongFieldsRoundTrip) {
+  TqnDataDictionary d;
+  TqnVCheckDescriptor v;
+  v.HasMinimum = v.HasDefault = true;
+  v.Minimum.fill(0x41);
+  v.Default.fill(0x5A);
+  d.AddField("BYTES", "", qftByteArray, 1000, 0, false, &v);
+  d.AddField("AFTER", "", qftInt16, 0, 0, true);
+  TqnDataDictionary r;
+  ReadBytes(r, Bytes(d));
+  ASSERT_EQ(r.FieldCount(), 2);
+  ASSERT_NE(r.FieldVCheck(0), nullptr);
+  EXPECT_TRUE(r.FieldVCheck(0)->HasDefault);
+  EXPECT_FALSE(r.FieldVCheck(0)->HasMaximum);
+  EXPECT_EQ(r.FieldVCheck(0)->Minimum[255], 0x41);
+  EXPECT_EQ(r.FieldVCheck(0)->Default[0], 0x5A);
+  EXPECT_TRUE(r.FieldRequired(1));
+  EXPECT_EQ(Bytes(r), Bytes(d));
+}
+
 TEST(DictionaryStream, RoundTripKeepsEverything) {
   TqnDataDictionary d(16384);
   d.SetIsEncrypted(true);
@@ -197,7 +219,7 @@ TEST(DictionaryStream, DamagedValuesGiveEngineErrors) {
     r.Field("A", qftInt32, 0, 8, 4);
     EXPECT_EQ(ReadError(r.Done()), 23650);
   }
-  {  // a validity value longer than its 256-byte buffer
+  {  // a validity value longer than any record
     Raw r;
     r.w.WriteBoolean(false);
     r.w.WriteInteger(1);
@@ -205,10 +227,10 @@ TEST(DictionaryStream, DamagedValuesGiveEngineErrors) {
     r.w.WriteInteger(1);
     r.w.WriteString("A");
     r.w.WriteString("");
-    r.w.WriteInteger(1000);
+    r.w.WriteInteger(5000);
     r.w.WriteInteger(0);
     r.w.WriteInteger(0);
-    r.w.WriteInteger(1000);
+    r.w.WriteInteger(5000);
     r.w.WriteInteger(qftByteArray);
     r.w.WriteBoolean(false);
     r.w.WriteBoolean(true);
@@ -216,7 +238,7 @@ TEST(DictionaryStream, DamagedValuesGiveEngineErrors) {
     r.w.WriteBoolean(true);
     r.w.WriteBoolean(false);
     r.w.WriteBoolean(false);
-    r.w.Write(std::string(1000, 'x').data(), 1000);
+    r.w.Write(std::string(5000, 'x').data(), 5000);
     EXPECT_EQ(ReadError(r.Done()), 23650);
   }
   // Index counts, field numbers and key lengths.

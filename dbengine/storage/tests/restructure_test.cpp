@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <vector>
 
 #include "dbengine/storage/field_convert.h"
 #include "dbengine/storage/field_map.h"
@@ -46,22 +47,44 @@ TEST(FieldConversion, NumbersWidenAndScale) {
 }
 
 TEST(FieldConversion, ValuesWithoutAMeaningInTheTargetAreRefused) {
-  double d = 0;
-  EXPECT_EQ(Convert<std::uint32_t>(2147483647u, qftUInt32, qftDouble, d), 0);
-  EXPECT_EQ(d, 2147483647.0);
-  EXPECT_EQ(Convert<std::uint32_t>(2147483648u, qftUInt32, qftDouble, d), kQnResInvalidFieldTransformation);
   std::int64_t cur = 0;
-  EXPECT_EQ(Convert<std::uint32_t>(4000000000u, qftAutoInc, qftCurrency, cur), kQnResInvalidFieldTransformation);
   EXPECT_EQ(Convert<double>(1e300, qftDouble, qftCurrency, cur), kQnResInvalidFieldTransformation);
   EXPECT_EQ(Convert<double>(std::numeric_limits<double>::quiet_NaN(), qftDouble, qftCurrency, cur),
             kQnResInvalidFieldTransformation);
   EXPECT_EQ(Convert<float>(-std::numeric_limits<float>::infinity(), qftSingle, qftCurrency, cur),
             kQnResInvalidFieldTransformation);
   EXPECT_EQ(Convert<double>(9.2e14, qftDouble, qftCurrency, cur), 0);
-  // A refused value leaves the target alone; a nil target gets the same answer.
-  std::uint32_t big = 3000000000u;
-  EXPECT_EQ(QNConvertFieldValue(&big, nullptr, qftUInt32, 4, qftDouble, 8), kQnResInvalidFieldTransformation);
+  // A nil target gets the same answer; a nil source checks only the pair of types.
+  const double huge = 1e300;
+  EXPECT_EQ(QNConvertFieldValue(&huge, nullptr, qftDouble, 8, qftCurrency, 8), kQnResInvalidFieldTransformation);
   EXPECT_EQ(QNConvertFieldValue(nullptr, nullptr, qftUInt8, 1, qftInt16, 2), 0);
+}
+
+TEST(FieldConversion, UnsignedValuesAboveTheSignedRangeStayPositive) {
+  double d = 0;
+  EXPECT_EQ(Convert<std::uint32_t>(2147483647u, qftUInt32, qftDouble, d), 0);
+  EXPECT_EQ(d, 2147483647.0);
+  EXPECT_EQ(Convert<std::uint32_t>(3000000000u, qftUInt32, qftDouble, d), 0);
+  EXPECT_EQ(d, 3000000000.0);
+  std::int64_t cur = 0;
+  EXPECT_EQ(Convert<std::uint32_t>(4294967295u, qftAutoInc, qftCurrency, cur), 0);
+  EXPECT_EQ(cur, 42949672950000LL);
+  std::int64_t comp = 0;
+  EXPECT_EQ(Convert<std::uint32_t>(2147483648u, qftUInt32, qftComp, comp), 0);
+  EXPECT_EQ(comp, 2147483648LL);
+}
+
+TEST(FieldConversion, ASourceShorterThanItsTypeIsRefusedUnread) {
+  // The value sits at the very end of an allocation, so a read past it is caught.
+  std::vector<std::uint8_t> tail(2, 0x11);
+  double d = -1;
+  EXPECT_EQ(QNConvertFieldValue(tail.data(), &d, qftInt32, 2, qftDouble, 8), kQnResInvalidFieldTransformation);
+  EXPECT_EQ(QNConvertFieldValue(tail.data(), &d, qftDateTime, 2, qftDate, 4), kQnResInvalidFieldTransformation);
+  EXPECT_EQ(QNConvertFieldValue(tail.data(), &d, qftCurrency, -1, qftCurrency, 8), kQnResInvalidFieldTransformation);
+  EXPECT_EQ(d, -1);
+  std::int32_t i = 0;
+  EXPECT_EQ(QNConvertFieldValue(tail.data(), &i, qftInt16, 2, qftInt32, 4), 0);
+  EXPECT_EQ(i, 0x1111);
 }
 
 TEST(FieldConversion, TextsConvertBetweenKindsAndAreCut) {

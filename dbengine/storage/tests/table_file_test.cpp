@@ -327,6 +327,11 @@ TEST(TableFile, AutoIncAndRecordInfo) {
   EXPECT_EQ(QNTblNextAutoIncValue(t.file), 3u);
   QNTblSetAutoIncValue(t.file, 0x80000000u);  // compared unsigned
   EXPECT_EQ(QNTblNextAutoIncValue(t.file), 0x80000001u);
+  // The last value is given once; after it the counter is exhausted, never wrapped to 0.
+  QNTblSetAutoIncValue(t.file, 0xFFFFFFFEu);
+  EXPECT_EQ(QNTblNextAutoIncValue(t.file), 0xFFFFFFFFu);
+  EXPECT_EQ(testing::ErrorOf([&] { QNTblNextAutoIncValue(t.file); }), 23650);
+  EXPECT_EQ(t.Dword(qfhLastAutoInc), -1);
   const TqnRecordInfo info = QNTblGetRecordInfo(t.file);
   EXPECT_EQ(info.RecordLength, d.RecordLength());
   EXPECT_EQ(info.RecordCount, 0);
