@@ -53,9 +53,9 @@ int RunProgram() {
   multilang::RegisterMultiLangClasses();
   InstallFormResources();
 
+  // The main window's single-instance component takes over the guard taken above.
   auto* main = Application()->CreateForm<TfrmMain>();
   main->OpenTables();
-  new TSingleInstance(main);
   Application()->CreateForm<TfrmOptions>();
   Application()->CreateForm<TAboutBox>();
   Application()->CreateForm<TfrmCal>();

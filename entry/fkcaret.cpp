@@ -116,7 +116,9 @@ void TFkCaretPair::Link(HWND window, int cellWidth, int cellHeight) {
   const TFkCaret* c = insertMode_ ? ins_.get() : ovr_.get();
   int w = 0, h = 0, ox = 0, oy = 0;
   c->Layout(cellW_, cellH_, w, h, ox, oy);
-  CreateCaret(window, c->IsGray() ? 1 : 0, w, h);
+  // A bitmap caret takes the picture's shape; without a picture it is a plain rectangle.
+  if (c->Shape() != TFkCaretShape::csBitmap || c->Bitmap()->Empty() || !CreateCaret(window, *c->Bitmap()))
+    CreateCaret(window, c->IsGray() ? 1 : 0, w, h);
   savedBlink_ = GetCaretBlinkTime();
   if (c->BlinkTime() != 0) SetCaretBlinkTime(c->BlinkTime());
   SetPosition(x_, y_);

@@ -168,15 +168,36 @@ void TFkBase::Notification(TComponent* component, TOperation operation) {
   }
 }
 
+namespace {
+
+// The first controller among the form's components, in component order.
+TFkController* FirstController(const TComponent* form) {
+  if (form == nullptr) return nullptr;
+  for (int i = 0; i < form->ComponentCount(); ++i)
+    if (auto* c = dynamic_cast<TFkController*>(form->Components(i))) return c;
+  return nullptr;
+}
+
+// The nearest form up the chain of owners.
+TCustomForm* OwnerForm(const TComponent* component) {
+  for (TComponent* o = component->Owner(); o != nullptr; o = o->Owner())
+    if (auto* form = dynamic_cast<TCustomForm*>(o)) return form;
+  return nullptr;
+}
+
+}  // namespace
+
 void TFkBase::CreateWnd() {
-  TCustomForm* form = GetParentForm(this);
-  if (controller_ == nullptr && !ComponentState().Contains(TComponentStateFlag::csLoading) && form != nullptr) {
-    for (int i = 0; i < form->ComponentCount(); ++i) {
-      if (auto* c = dynamic_cast<TFkController*>(form->Components(i))) {
-        SetController(c);
-        break;
-      }
+  if (controller_ == nullptr && !ComponentState().Contains(TComponentStateFlag::csLoading)) {
+    // The form the control is shown in; when that holds none (a control on a floating
+    // toolbar is shown in the toolbar's own window), the form that owns the control.
+    TCustomForm* form = GetParentForm(this);
+    TFkController* found = FirstController(form);
+    if (found == nullptr) {
+      TCustomForm* owner = OwnerForm(this);
+      if (owner != form) found = FirstController(owner);
     }
+    if (found != nullptr) SetController(found);
   }
   if (controller_ == nullptr && !ComponentState().Contains(TComponentStateFlag::csDesigning))
     throw ENoControllerAssigned();

@@ -121,7 +121,8 @@ void TAboutBox::FormKeyUp(TObject* sender, Word& key, TShiftState shift) {
 }
 
 TW_PUBLISHED_METHODS(TAboutBox, Method("FormShow", &TAboutBox::FormShow), Method("FormKeyUp", &TAboutBox::FormKeyUp));
-TW_FORM_FIELDS(TAboutBox, Field("Panel1", &TAboutBox::Panel1), Field("ProductName", &TAboutBox::ProductName),
+TW_FORM_FIELDS(TAboutBox, Field("Panel1", &TAboutBox::Panel1), Field("ProgramIcon", &TAboutBox::ProgramIcon),
+               Field("Image1", &TAboutBox::Image1), Field("ProductName", &TAboutBox::ProductName),
                Field("Version", &TAboutBox::Version), Field("ValueVersion", &TAboutBox::ValueVersion),
                Field("Description", &TAboutBox::Description), Field("Ok", &TAboutBox::Ok),
                Field("LangSwitch1", &TAboutBox::LangSwitch1));

@@ -6,6 +6,7 @@
 
 namespace tw {
 class TButton;
+class TImage;
 class TLabel;
 class TMemo;
 class TPanel;
@@ -61,6 +62,8 @@ class TAboutBox : public TOrvForm {
   ~TAboutBox() override;
 
   TPanel* Panel1 = nullptr;
+  TImage* ProgramIcon = nullptr;
+  TImage* Image1 = nullptr;
   TLabel* ProductName = nullptr;
   TLabel* Version = nullptr;
   TLabel* ValueVersion = nullptr;

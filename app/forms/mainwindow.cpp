@@ -11,10 +11,10 @@
 #include "app/forms/richview.h"
 #include "app/forms/texttables.h"
 #include "app/lib/appsupport.h"
+#include "app/lib/singleinstance.h"
 #include "app/lib/splash.h"
 #include "app/lib/winregistry.h"
 #include "entry/fkcalendar.h"
-#include "entry/fkcontroller.h"
 #include "entry/fkattachedbutton.h"
 #include "entry/fkintl.h"
 #include "entry/fkpicturefield.h"
@@ -263,12 +263,6 @@ void TfrmMain::ShowWelcome() {
 
 void TfrmMain::FormCreate(TObject* sender) {
   TOrvForm::FormCreate(sender);
-  // WORKAROUND (entry room): an entry field looks for its controller on the form it is
-  // shown in; on a toolbar restored floating that is the toolbar's own window, which has
-  // none.  The field is given this window's controller before the toolbars are placed.
-  if (auto* controller = dynamic_cast<entry::TFkController*>(FindComponent("FkController1"));
-      controller != nullptr && dfTransDate != nullptr && dfTransDate->Controller() == nullptr)
-    dfTransDate->SetController(controller);
   LoadToolbarPositions();
   if (!EphemerisAvailable())
     Application()->MessageBox(EphemerisMissingText, Application()->Title(), MB_OK | MB_ICONERROR);
@@ -480,7 +474,8 @@ TW_FORM_FIELDS(TfrmMain, Field("rtext", &TfrmMain::rtext), Field("DockTop", &Tfr
                Field("Transit", &TfrmMain::Transit), Field("dfTransDate", &TfrmMain::dfTransDate),
                Field("dfTransBtn", &TfrmMain::dfTransBtn), Field("MainMenu", &TfrmMain::MainMenu),
                Field("TimerRecalc", &TfrmMain::TimerRecalc), Field("Language1", &TfrmMain::Language1),
-               Field("LangSwitch1", &TfrmMain::LangSwitch1), Field("SplashScreen1", &TfrmMain::SplashScreen1));
+               Field("LangSwitch1", &TfrmMain::LangSwitch1), Field("SplashScreen1", &TfrmMain::SplashScreen1),
+               Field("SingleInstance1", &TfrmMain::SingleInstance1));
 TW_REGISTER_CLASS(TfrmMain);
 
 }  // namespace tw::app

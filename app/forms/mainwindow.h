@@ -51,6 +51,7 @@ class TfrmMain;
 class TfrmOptions;
 class TfrmCal;
 class TAboutBox;
+class TSingleInstance;
 class TSplashScreen;
 
 // The application's windows, set when each is made and cleared when it goes.
@@ -111,6 +112,9 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   TMenuItem* Language1 = nullptr;
   multilang::TLangSwitch* LangSwitch1 = nullptr;
   TSplashScreen* SplashScreen1 = nullptr;
+  // The guard that keeps this copy of the program the only one (it takes over the guard that
+  // the program took before any window was made).
+  TSingleInstance* SingleInstance1 = nullptr;
   TTimer* TimerRecalc = nullptr;
   horoscope::THoroscope* RadixHoroscope = nullptr;
   horoscope::THoroscope* TransitHoroscope = nullptr;

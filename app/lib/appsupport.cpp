@@ -40,7 +40,7 @@ int ColorNameToIndex(TColor color) {
   static constexpr std::array<Entry, 16> kTable{{{"clBlack", 0},
                                                  {"clMaroon", 7},
                                                  {"clGreen", 2},
-                                                 {"clOlive", 6},
+                                                 {"clOlive", 2},
                                                  {"clNavy", 11},
                                                  {"clPurple", 6},
                                                  {"clTeal", 10},

@@ -40,26 +40,29 @@ constexpr std::size_t kMaxMessageText = 1024;
 std::unique_ptr<TStringList> LoadLanguageMessages(TMessageRecords& table, const std::string& languageCode);
 
 // Index (0..15) of a font colour in the rich-text colour table; 0 for colours it does not name.
+// White gives 0 (black), so that text stays readable on the white view; olive, which the table
+// does not hold, gives its nearest colour, green.
 int ColorNameToIndex(TColor color);
 
 // The parts of a character attribute record that a font gives.
 struct TFontAttrParts {
   std::uint8_t Style = 0;   // 1 bold, 2 italic, 4 underline, 8 strike-out
   std::uint8_t Colors = 0;  // text colour index, background index 0
-  std::uint8_t Size = 0;    // points (0 when the font's size does not fit)
+  std::uint8_t Size = 0;    // points (0 when the font's size does not fit in 1..255)
 };
 TFontAttrParts FontAttrParts(const TFont* font);
 
 // Fills a character attribute record of the rich-text view from a font: the editor's current
 // attributes, with the font's number in the editor, its size, style bits (the further attribute
-// bytes cleared) and text colour (background 0).  `Editor` offers GetCurrentAttr() and
+// bytes cleared) and text colour (background 0).  A font larger than 255 points keeps the
+// editor's current size.  `Editor` offers GetCurrentAttr() and
 // GetFontIndex(name); `Attr` is the view's attribute record.
 template <typename Editor, typename Attr>
 void FontToAttr(Editor& editor, Attr& attr, const TFont* font) {
   attr = editor.GetCurrentAttr();
   attr.Font = static_cast<decltype(attr.Font)>(editor.GetFontIndex(font->Name()));
   const TFontAttrParts parts = FontAttrParts(font);
-  attr.Size = parts.Size;
+  if (parts.Size != 0) attr.Size = parts.Size;  // a size the record cannot hold keeps the editor's
   attr.Style = parts.Style;
   attr.Extra = 0;
   attr.Attr10 = 0;

@@ -252,7 +252,9 @@ std::string TCustomNumEdit::ReduceText(const std::string& text) {
     if (ch >= '0' && ch <= '9') out += ch;
     else if (ch == separator) out += '.';
   }
-  if (!text.empty() && (text.front() == '-' || text.back() == '-')) out.insert(out.begin(), '-');
+  // Spaces around a pasted number do not hide its sign.
+  const std::string trimmed = Trim(text);
+  if (!trimmed.empty() && (trimmed.front() == '-' || trimmed.back() == '-')) out.insert(out.begin(), '-');
   return out;
 }
 
@@ -296,7 +298,10 @@ void TCustomNumEdit::KeyPress(char& key) {
   auto presentOutsideSelection = [&](char ch) {
     return std::count(text.begin(), text.end(), ch) > std::count(selected.begin(), selected.end(), ch);
   };
-  if ((key >= '0' && key <= '9') || key == '\b' || key == '\'') {
+  // Select all, copy, paste, cut and undo (Ctrl+A, C, V, X, Z): the clipboard keeps working; a
+  // pasted text is reduced to its number when the field is left.
+  const bool editCommand = key == 1 || key == 3 || key == 22 || key == 24 || key == 26;
+  if ((key >= '0' && key <= '9') || key == '\b' || key == '\'' || editCommand) {
     // taken
   } else if (key == separator || key == '-') {
     if (presentOutsideSelection(key)) key = 0;
@@ -316,8 +321,9 @@ void TCustomNumEdit::DoExit() {
 }
 
 void TCustomNumEdit::RestoreDefault(const std::string& text) {
+  // A stored value that does not read, or lies outside the range, leaves the designed value.
   double v = 0;
-  if (ReducedToFloat(ReduceText(text), v)) SetValue(v);
+  if (ReducedToFloat(ReduceText(text), v) && InRange(v)) SetValue(v);
 }
 
 TW_PUBLISHED(TCustomNumEdit, Prop("Min", &TCustomNumEdit::Min, &TCustomNumEdit::SetMin),
@@ -342,10 +348,15 @@ TDateEdit::TDateEdit(TComponent* owner) : TCustomStrEdit(owner) { SetWidth(91); 
 
 TDateEdit::~TDateEdit() { StoreDefault(); }
 
+namespace {
+// Whether a date edit shows a value: from 2 January 1900 up to the last day of year 9999 (a
+// value past it has no calendar date to show).
+bool ShowsDate(TDateTime value) { return value >= 3.0 && value < 2958466.0; }
+}  // namespace
+
 void TDateEdit::SetValue(TDateTime value) {
   value_ = std::isfinite(value) ? value : 0;
-  if (value_ < 3.0) SetText("");
-  else SetText(FormatDateTime(EffectiveFormat(), value_));
+  SetText(AsString());
 }
 
 void TDateEdit::SetDisplayFormat(const std::string& value) {
@@ -359,7 +370,7 @@ int TDateEdit::AsInteger() const {
 }
 
 std::string TDateEdit::AsString() const {
-  if (value_ < 3.0) return {};
+  if (!ShowsDate(value_)) return {};
   return FormatDateTime(EffectiveFormat(), value_);
 }
 
@@ -413,6 +424,19 @@ void TDateEdit::CommitText() {
     if (!ok) StrToDateTime(text);
   }
   SetValue(v);
+}
+
+void TDateEdit::RestoreDefault(const std::string& text) {
+  SetText(text);
+  if (Trim(text).empty()) {
+    value_ = 0;
+    return;
+  }
+  try {
+    CommitText();
+  } catch (const EConvertError&) {
+    // Left for the user to mend: leaving the field reports it.
+  }
 }
 
 void TDateEdit::DoExit() {

@@ -161,7 +161,7 @@ class TDateEdit : public TCustomStrEdit {
   ~TDateEdit() override;
 
   TDateTime Value() const { return value_; }
-  // Values before 2 January 1900 show an empty text.
+  // Values before 2 January 1900 (and past the year 9999) show an empty text.
   void SetValue(TDateTime value);
   // Empty means "dd.mm.yyyy".
   const std::string& DisplayFormat() const { return displayFormat_; }
@@ -187,6 +187,9 @@ class TDateEdit : public TCustomStrEdit {
 
  protected:
   void DoExit() override;
+  // The stored text is shown and, when it reads as a date, taken as the value, so that value
+  // and text agree from the start; a stored text that does not read is shown as it is.
+  void RestoreDefault(const std::string& text) override;
 
  private:
   std::string EffectiveFormat() const { return displayFormat_.empty() ? "dd.mm.yyyy" : displayFormat_; }

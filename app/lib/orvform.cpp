@@ -74,13 +74,18 @@ TOrvForm::TOrvForm(TComponent* owner) : TForm(owner) {
 TOrvForm::~TOrvForm() { BeforeDestruction(); }
 
 void TOrvForm::BeforeDestruction() {
+  // OnDestroy runs while the form and its components are still whole; the form's own
+  // destruction then marks them all as going before any of them is freed.
+  if (OnDestroy) {
+    const TNotifyEvent handler = std::move(OnDestroy);
+    OnDestroy = nullptr;
+    try {
+      handler(this);
+    } catch (...) {
+      Application()->HandleException(this);
+    }
+  }
   TForm::BeforeDestruction();
-  // WORKAROUND (platform/classes): the class library marks the components of a component that
-  // is going as going too, before any of them is freed; TComponent::Destroying marks only the
-  // component itself.  Without the mark, a component told that its neighbours are freed takes
-  // that for a change of the form (the language component would rewrite its language file
-  // without their texts).
-  for (int i = 0; i < ComponentCount(); ++i) Components(i)->Destroying();
 }
 
 void TOrvForm::WriteString(const std::string& ident, const std::string& value) {
@@ -138,6 +143,15 @@ void TOrvForm::FormResize(TObject*) {
 void TOrvForm::FormKeyPress(TObject*, char& key) {
   if (key != '\r') return;
   key = 0;
+  if (auto* grid = dynamic_cast<IDataGridColumns*>(ActiveControl())) {
+    const int count = grid->ColumnCount();
+    if (count > 0) {
+      // From the last column (or a column the grid does not have) back to the first.
+      const int next = grid->SelectedColumn() + 1;
+      grid->SetSelectedColumn(next >= 1 && next < count ? next : 0);
+    }
+    return;
+  }
   SelectNext(ActiveControl(), true, true);
 }
 

@@ -22,6 +22,16 @@ class INavigatorTarget {
   virtual void BtnClick(TNavigateBtn button) = 0;
 };
 
+// A data grid control of the form: Enter in it moves to the next column instead of the next
+// control.
+class IDataGridColumns {
+ public:
+  virtual ~IDataGridColumns() = default;
+  virtual int ColumnCount() const = 0;
+  virtual int SelectedColumn() const = 0;
+  virtual void SetSelectedColumn(int column) = 0;
+};
+
 class TOrvForm : public TForm {
   TW_CLASS(TOrvForm, TForm)
  public:
@@ -47,6 +57,8 @@ class TOrvForm : public TForm {
   void FormClose(TObject* sender, TCloseAction& action);
   void FormDestroy(TObject* sender);
   void FormResize(TObject* sender);
+  // Enter moves to the next control, in a data grid to the next column (from the last to the
+  // first); the key is consumed.
   void FormKeyPress(TObject* sender, char& key);
   void FormKeyUp(TObject* sender, Word& key, TShiftState shift);
 

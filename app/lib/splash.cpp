@@ -107,7 +107,10 @@ void TSplashScreen::Show() {
     TNotifyEvent handler = OnShow;
     handler(this);
   }
-  if (blockingShow_) {
+  // Waiting makes sense only while something will hide the picture: its timer or a click.
+  // Without either, Show returns at once instead of holding the start-up for ever.
+  const bool willHide = (timedShow_ && timer_ != nullptr) || hideOnClick_;
+  if (blockingShow_ && willHide) {
     while (Showing() && !Application()->Terminated()) Application()->HandleMessage();
   }
 }
@@ -140,7 +143,8 @@ TW_PUBLISHED(TSplashScreen, Prop("AlwaysOnTop", &TSplashScreen::AlwaysOnTop, &TS
              Prop("SplashBitmap", &TSplashScreen::SplashBitmap, &TSplashScreen::SetSplashBitmap),
              Prop("SplashBitmap256Colour", &TSplashScreen::SplashBitmap256Colour,
                   &TSplashScreen::SetSplashBitmap256Colour),
-             Prop("OnShow", &TSplashScreen::OnShow), Prop("OnHide", &TSplashScreen::OnHide));
+             Prop("OnBeforeShow", &TSplashScreen::OnBeforeShow), Prop("OnShow", &TSplashScreen::OnShow),
+             Prop("OnHide", &TSplashScreen::OnHide));
 TW_REGISTER_CLASS(TSplashScreen);
 
 }  // namespace tw::app

@@ -1,6 +1,7 @@
 // TSplashScreen: a borderless picture window shown while the program starts.  It shows itself
 // when its owner's components have been read (AutoShow), hides on its timer (TimedShow), on a
-// click (HideOnClick) or when Hide is called.
+// click (HideOnClick) or when Hide is called.  BlockingShow makes Show wait until the picture
+// is hidden, when its timer or a click will hide it.
 #pragma once
 
 #include <cstdint>

@@ -64,7 +64,11 @@ void TWinRegistry::WriteString(const std::string& section, const std::string& id
 int TWinRegistry::ReadBinaryData(const std::string& section, const std::string& ident, void* buffer, int bufSize) {
   SectionScope scope(*this, section, false);
   if (!scope.Open() || !ValueExists(ident) || buffer == nullptr || bufSize <= 0) return 0;
-  return TRegistry::ReadBinaryData(ident, buffer, bufSize);
+  try {
+    return TRegistry::ReadBinaryData(ident, buffer, bufSize);
+  } catch (const ERegistryException&) {
+    return 0;  // a value that holds no byte data reads as none, like a missing one
+  }
 }
 
 void TWinRegistry::ListSubkeys(TStrings& list) { GetKeyNames(list); }
@@ -76,15 +80,24 @@ TCustomForm* OwningForm(const TComponent* component) {
   return nullptr;
 }
 
+namespace {
+// The form whose section keeps a value of `component`; nullptr when no owner is a form or the
+// component has no Name to store the value under (unnamed components would share one value).
+TCustomForm* ValueForm(const TComponent* component) {
+  if (component == nullptr || component->Name().empty()) return nullptr;
+  return OwningForm(component);
+}
+}  // namespace
+
 void RestoreComponentValue(const TComponent* component, std::string& value) {
-  TCustomForm* form = OwningForm(component);
+  TCustomForm* form = ValueForm(component);
   if (form == nullptr) return;
   TWinRegistry reg(SettingsKey());
   value = reg.ReadString(FormKeyName(form), component->Name(), "");
 }
 
 void SaveComponentValue(const TComponent* component, const std::string& value) {
-  TCustomForm* form = OwningForm(component);
+  TCustomForm* form = ValueForm(component);
   if (form == nullptr) return;
   TWinRegistry reg(SettingsKey());
   reg.WriteString(FormKeyName(form), component->Name(), value);

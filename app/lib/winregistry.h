@@ -41,7 +41,8 @@ class TWinRegistry : public TRegistry {
   std::string ReadString(const std::string& section, const std::string& ident, const std::string& defaultValue);
   // Creates the section when missing; a store that cannot be written raises ERegistryException.
   void WriteString(const std::string& section, const std::string& ident, const std::string& value);
-  // Bytes copied into `buffer` (at most `bufSize`); 0 when the section or the value is missing.
+  // Bytes copied into `buffer` (at most `bufSize`); 0 when the section or the value is missing
+  // or the value holds no byte data.
   int ReadBinaryData(const std::string& section, const std::string& ident, void* buffer, int bufSize);
   // The names of the subkeys of the opened key.
   void ListSubkeys(TStrings& list);
@@ -55,8 +56,8 @@ class TWinRegistry : public TRegistry {
 
 // The form that owns `component`, walking its owners; nullptr when none is a form.
 TCustomForm* OwningForm(const TComponent* component);
-// The value stored for `component` (identifier: its Name) in its form's section; "" when absent
-// or when no owner is a form.
+// The value stored for `component` (identifier: its Name) in its form's section; "" when absent.
+// Nothing is read (and nothing stored) when no owner is a form or the component has no Name.
 void RestoreComponentValue(const TComponent* component, std::string& value);
 // Stores `value` there; does nothing when no owner is a form.
 void SaveComponentValue(const TComponent* component, const std::string& value);

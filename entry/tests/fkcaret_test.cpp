@@ -90,5 +90,45 @@ TEST_F(CaretFieldTest, FieldShowsTheCaretOfItsMode) {
   EXPECT_FALSE(g->InsertMode()) << "the overwrite mode carries over through the controller";
 }
 
+TEST_F(CaretFieldTest, BitmapCaretDrawsThePicturesShape) {
+  TForm* form = NewForm(300, 200);
+  new TFkController(form);
+  auto* f = new TFkPictureField(form);
+  f->SetParent(form);
+  // 3 x 6: white above, black below: only the upper half inverts.
+  TBitmap picture;
+  picture.SetSize(3, 6);
+  picture.Canvas()->Brush()->SetColor(clBlack);
+  picture.Canvas()->FillRect(Rect(0, 3, 3, 6));
+  f->CaretIns()->SetBitmap(&picture);
+  f->CaretIns()->SetShape(TFkCaretShape::csBitmap);
+  form->Show();
+  Pump();
+  f->SetFocus();
+  Pump();
+  ASSERT_TRUE(f->Carets()->Linked());
+  ASSERT_TRUE(CaretDrawn());
+  const RECT r = CaretRect();
+  EXPECT_EQ(r.Width(), 3);
+  EXPECT_EQ(r.Height(), 6);
+  // The pixels with the caret drawn and without it.
+  auto pixels = [&] {
+    std::vector<std::uint32_t> out;
+    for (int y = r.Top; y < r.Bottom; ++y)
+      for (int x = r.Left; x < r.Right; ++x) out.push_back(GetWindowPixel(f->Handle(), x, y));
+    return out;
+  };
+  const auto shown = pixels();
+  HideCaret(f->Handle());
+  const auto hidden = pixels();
+  ShowCaret(f->Handle());
+  for (int i = 0; i < 18; ++i) {
+    if (i < 9)
+      EXPECT_EQ(shown[i], hidden[i] ^ 0x00FFFFFFu) << i;
+    else
+      EXPECT_EQ(shown[i], hidden[i]) << i;
+  }
+}
+
 }  // namespace
 }  // namespace tw::entry

@@ -388,6 +388,36 @@ TEST_F(PictureFieldTest, ControllerRulesAndEvents) {
   EXPECT_EQ(second->Name(), "");
 }
 
+// A field on a floating toolbar is shown in the toolbar's own small window, which has no
+// controller; it works with the controller of the form that owns it.
+TEST_F(PictureFieldTest, FieldShownInAnotherWindowFindsItsOwnerFormsController) {
+  TForm* floating = NewForm(120, 40, form);
+  auto* f = new TFkPictureField(form);
+  f->SetParent(floating);
+  f->SetDataType(T::pftString);
+  floating->Show();
+  Pump();
+  ASSERT_TRUE(f->HandleAllocated());
+  EXPECT_EQ(f->Controller(), controller);
+
+  // The window it is shown in comes first when that has a controller of its own.
+  auto* own = new TFkController(floating);
+  auto* g = new TFkPictureField(form);
+  g->SetParent(floating);
+  g->HandleNeeded();
+  EXPECT_EQ(g->Controller(), own);
+
+  // Neither window with a controller: still refused.
+  delete controller;
+  controller = nullptr;
+  delete own;
+  TForm* another = NewForm(120, 40, form);
+  auto* h = new TFkPictureField(form);
+  h->SetParent(another);
+  EXPECT_THROW(h->HandleNeeded(), ENoControllerAssigned);
+  EXPECT_FALSE(h->HandleAllocated());
+}
+
 TEST_F(PictureFieldTest, FieldWithoutControllerHasNoWindow) {
   delete controller;
   controller = nullptr;

@@ -141,7 +141,13 @@ void TComponent::DestroyComponents() {
   }
 }
 
-void TComponent::Destroying() { state_.Include(TComponentStateFlag::csDestroying); }
+void TComponent::Destroying() {
+  if (state_.Contains(TComponentStateFlag::csDestroying)) return;
+  // Everything this component owns goes with it: each of them is marked before any is freed,
+  // so a component told that a neighbour is removed knows it is not a change of its form.
+  state_.Include(TComponentStateFlag::csDestroying);
+  for (TComponent* c : components_) c->Destroying();
+}
 
 void TComponent::BeforeDestruction() {
   if (!state_.Contains(TComponentStateFlag::csDestroying)) Destroying();

@@ -55,6 +55,7 @@ class TComponent : public TPersistent {
   void RemoveComponent(TComponent* component);
   // Frees every owned component, last created first, each through BeforeDestruction.
   void DestroyComponents();
+  // Marks this component and, recursively, everything it owns as going away (csDestroying).
   void Destroying();
   // Marks the component as going away (csDestroying) while it is still whole.
   void BeforeDestruction() override;

@@ -2,7 +2,12 @@
 // twice restores the pixels), blinking on the window system's clock, hidden while its window
 // paints.
 #include <algorithm>
+#include <bit>
+#include <cstddef>
+#include <memory>
+#include <utility>
 
+#include "platform/gfx/graphic.h"
 #include "platform/win/windowstate.h"
 
 namespace tw::win {
@@ -26,8 +31,12 @@ void Invert() {
     cairo_save(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_DIFFERENCE);
     cairo_set_source_rgb(cr, 1, 1, 1);
-    cairo_rectangle(cr, c.pos.X, c.pos.Y, c.width, c.height);
-    cairo_fill(cr);
+    if (c.shape) {
+      cairo_mask_surface(cr, c.shape.get(), c.pos.X, c.pos.Y);
+    } else {
+      cairo_rectangle(cr, c.pos.X, c.pos.Y, c.width, c.height);
+      cairo_fill(cr);
+    }
     cairo_restore(cr);
   }
   ReleaseDC(c.hwnd, dc);
@@ -52,6 +61,46 @@ void RestartBlink() {
   State& s = S();
   blinkOn = true;
   s.caret.nextBlink = s.caretBlinkMs ? Now() + s.caretBlinkMs : 0;
+}
+
+// An A1 mask of the given size, with the pixels for which `set` answers true.
+template <typename Pred>
+std::shared_ptr<cairo_surface_t> MakeShape(int width, int height, Pred set) {
+  cairo_surface_t* mask = cairo_image_surface_create(CAIRO_FORMAT_A1, width, height);
+  if (cairo_surface_status(mask) != CAIRO_STATUS_SUCCESS) {
+    cairo_surface_destroy(mask);
+    return nullptr;
+  }
+  cairo_surface_flush(mask);
+  unsigned char* data = cairo_image_surface_get_data(mask);
+  const int stride = cairo_image_surface_get_stride(mask);
+  for (int y = 0; y < height; ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+    for (int x = 0; x < width; ++x) {
+      if (!set(x, y)) continue;
+      // A1 rows are 32-bit words whose bit order follows the machine's byte order.
+      const std::uint32_t bit = std::endian::native == std::endian::little ? (1u << (x % 32)) : (0x80000000u >> (x % 32));
+      row[x / 32] |= bit;
+    }
+  }
+  cairo_surface_mark_dirty(mask);
+  return std::shared_ptr<cairo_surface_t>(mask, cairo_surface_destroy);
+}
+
+// Makes the caret of `hwnd` with the given size and inverted pixels; it starts hidden.
+bool NewCaret(HWND hwnd, int width, int height, std::shared_ptr<cairo_surface_t> shape) {
+  if (!Find(hwnd)) return false;
+  DestroyCaret();
+  Caret& c = S().caret;
+  c.hwnd = hwnd;
+  c.width = width;
+  c.height = height;
+  c.shape = std::move(shape);
+  c.pos = {0, 0};
+  c.hideCount = 1;
+  c.drawn = false;
+  RestartBlink();
+  return true;
 }
 
 }  // namespace
@@ -109,18 +158,32 @@ namespace tw {
 
 using namespace win;
 
-bool CreateCaret(HWND hwnd, std::uintptr_t, int width, int height) {
-  if (!Find(hwnd)) return false;
-  DestroyCaret();
-  Caret& c = S().caret;
-  c.hwnd = hwnd;
-  c.width = width > 0 ? width : GetSystemMetrics(SM_CXBORDER);
-  c.height = height > 0 ? height : 16;
-  c.pos = {0, 0};
-  c.hideCount = 1;
-  c.drawn = false;
-  RestartBlink();
-  return true;
+bool CreateCaret(HWND hwnd, std::uintptr_t bitmap, int width, int height) {
+  width = width > 0 ? width : GetSystemMetrics(SM_CXBORDER);
+  height = height > 0 ? height : 16;
+  std::shared_ptr<cairo_surface_t> shape;
+  if (bitmap == 1) shape = MakeShape(width, height, [](int x, int y) { return (x + y) % 2 == 0; });
+  return NewCaret(hwnd, width, height, std::move(shape));
+}
+
+bool CreateCaret(HWND hwnd, const TBitmap& bitmap) {
+  cairo_surface_t* image = bitmap.Surface();
+  if (image == nullptr || bitmap.Width() <= 0 || bitmap.Height() <= 0) return false;
+  if (cairo_image_surface_get_format(image) != CAIRO_FORMAT_ARGB32 &&
+      cairo_image_surface_get_format(image) != CAIRO_FORMAT_RGB24)
+    return false;
+  const int width = std::min(bitmap.Width(), cairo_image_surface_get_width(image));
+  const int height = std::min(bitmap.Height(), cairo_image_surface_get_height(image));
+  cairo_surface_flush(image);
+  const unsigned char* data = cairo_image_surface_get_data(image);
+  const int stride = cairo_image_surface_get_stride(image);
+  // Premultiplied pixels: black and fully transparent ones both have no colour bits.
+  auto shape = MakeShape(width, height, [&](int x, int y) {
+    const auto* row = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+    return (row[x] & 0x00FFFFFFu) != 0;
+  });
+  if (!shape) return false;
+  return NewCaret(hwnd, width, height, std::move(shape));
 }
 
 bool DestroyCaret() {

@@ -23,6 +23,8 @@
 
 namespace tw {
 
+class TBitmap;
+
 // --- basic types
 
 using BYTE = std::uint8_t;
@@ -1132,9 +1134,13 @@ bool SwapMouseButton(bool swap);  // the previous setting
 
 // --- caret (one per thread, drawn by inversion into the backing store)
 
-// `bitmap` 0: a solid caret; 1: a grey one (drawn like the solid one).  Width or height 0 takes
-// the system's border width / the default height.  The caret starts hidden.
+// `bitmap` 0: a solid caret; 1: a grey one (every other pixel inverted, in a checkerboard).
+// Width or height 0 takes the system's border width / the default height.  The caret starts
+// hidden.
 bool CreateCaret(HWND hwnd, std::uintptr_t bitmap, int width, int height);
+// A caret of the bitmap's size and shape: its black (or transparent) pixels leave the window's
+// pixels as they are, all others invert them.  False for an empty bitmap.
+bool CreateCaret(HWND hwnd, const TBitmap& bitmap);
 bool DestroyCaret();
 bool ShowCaret(HWND hwnd);  // hwnd 0: the caret's own window
 bool HideCaret(HWND hwnd);  // hides are counted; each needs a ShowCaret

@@ -107,6 +107,8 @@ struct Caret {
   RECT drawnRect{};   // window coordinates of the top-level surface where it was drawn
   HWND drawnTop = 0;
   std::uint64_t nextBlink = 0;
+  // The pixels that the caret inverts, as an A1 mask of its size; none: the whole rectangle.
+  std::shared_ptr<cairo_surface_t> shape;
 };
 
 struct State {

@@ -178,6 +178,8 @@ object frmMain: TfrmMain
     Interval = 1800000
     OnTimer = TimerRecalcTimer
   end
+  object SingleInstance1: TSingleInstance
+  end
   object FkController1: TFkController
   end
   object SplashScreen1: TSplashScreen

@@ -3,8 +3,13 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <string>
 
 #include "app/lib/register.h"
+#include "app/lib/singleinstance.h"
 #include "app/lib/tests/applib_test_util.h"
 #include "entry/fieldkit.h"
 #include "multilang/langswitch.h"
@@ -34,7 +39,22 @@ class AppFormsTest : public AppLibTest {
     richtext::RegisterRichTextControls();
     multilang::RegisterMultiLangClasses();
     InstallFormResources();
+    // The main window's single-instance guard lives in a folder of this test's own, so that
+    // test processes never meet each other or a running program (short: socket paths are).
+    char pattern[] = "/tmp/twsi.XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    guardFolder = pattern;
+    TSingleInstance::SetRuntimeFolder(guardFolder);
   }
+  void TearDown() override {
+    TSingleInstance::ReleaseEarly();
+    AppLibTest::TearDown();
+    TSingleInstance::SetRuntimeFolder("");
+    std::error_code ec;
+    std::filesystem::remove_all(guardFolder, ec);
+  }
+
+  std::string guardFolder;
 };
 
 }  // namespace tw::app::test

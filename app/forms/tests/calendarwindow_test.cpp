@@ -9,7 +9,10 @@
 #include "entry/fkspinner.h"
 #include "horoscope/chartglobals.h"
 #include "platform/classes/stringlist.h"
+#include "platform/forms/stdctrls/extctrls.h"
 #include "platform/forms/stdctrls/stdctrls.h"
+#include "platform/gfx/picture.h"
+#include "platform/win/display.h"
 
 namespace tw::app::test {
 namespace {
@@ -59,6 +62,30 @@ TEST_F(CalendarWindowTest, AboutWindowShowsTheDescriptionReadOnly) {
   EXPECT_EQ(about->Description->Text(), "Transits of the day.");
   EXPECT_TRUE(about->Description->ReadOnly());
   horoscope::MessageList = nullptr;
+}
+
+TEST_F(CalendarWindowTest, AboutWindowShowsTheProgramIconAndItsPicture) {
+  auto* about = Application()->CreateForm<TAboutBox>();
+  ASSERT_NE(about->ProgramIcon, nullptr);
+  ASSERT_NE(about->Image1, nullptr);
+  ASSERT_NE(dynamic_cast<TIcon*>(about->ProgramIcon->Picture()->Graphic()), nullptr);
+  EXPECT_EQ(about->ProgramIcon->Picture()->Width(), 32);
+  EXPECT_EQ(about->ProgramIcon->Picture()->Height(), 32);
+  TBitmap* picture = dynamic_cast<TBitmap*>(about->Image1->Picture()->Graphic());
+  ASSERT_NE(picture, nullptr);
+  EXPECT_EQ(picture->Width(), about->Image1->Width());
+  EXPECT_EQ(picture->Height(), about->Image1->Height());
+  // On screen: the picture's pixels where the image lies.
+  about->Show();
+  Pump();
+  const TPoint at = about->Image1->ClientToScreen(Point(0, 0));
+  const TPoint origin = about->ClientToScreen(Point(0, 0));
+  for (const TPoint p : {Point(50, 13), Point(5, 50), Point(0, 0)}) {
+    const TColor c = picture->PixelColor(p.X, p.Y);
+    const std::uint32_t expected = 0xFF000000u | (static_cast<std::uint32_t>(c & 0xFF) << 16) |
+                                   (static_cast<std::uint32_t>(c & 0xFF00)) | ((static_cast<std::uint32_t>(c) >> 16) & 0xFF);
+    EXPECT_EQ(GetWindowPixel(about->Handle(), at.X - origin.X + p.X, at.Y - origin.Y + p.Y), expected) << p.X << "," << p.Y;
+  }
 }
 
 }  // namespace

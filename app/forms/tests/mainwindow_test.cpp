@@ -6,6 +6,7 @@
 #include "app/forms/calendarwindow.h"
 #include "app/forms/richview.h"
 #include "app/lib/appsupport.h"
+#include "app/lib/singleinstance.h"
 #include "app/lib/splash.h"
 #include "app/lib/winregistry.h"
 #include "app/forms/tests/appforms_test_util.h"
@@ -13,6 +14,7 @@
 #include "platform/forms/dialogs/commondialogs.h"
 #include "platform/forms/dialogs/dialoghelp.h"
 #include "platform/gfx/font.h"
+#include "platform/sys/singleinstance.h"
 #include "richtext/controls/richtext.h"
 #include "entry/date/dayarith.h"
 #include "entry/fkcalendar.h"
@@ -188,6 +190,22 @@ TEST_F(MainWindowTest, ToolbarPlacesAreKeptFromOneRunToTheNext) {
   main->Free();
   main = Application()->CreateForm<TfrmMain>();
   EXPECT_EQ(main->ToolbarTime->DockedTo(), main->DockTop);
+}
+
+TEST_F(MainWindowTest, TheWindowsGuardTakesOverTheEarlyOneAndAnswersASecondStart) {
+  ASSERT_NE(main->SingleInstance1, nullptr) << "made from the window's description";
+  EXPECT_EQ(main->SingleInstance1->Owner(), main);
+  EXPECT_TRUE(main->SingleInstance1->IsFirstInstance());
+  main->Free();
+  // As the program starts: the guard first, then the window, whose component takes it over.
+  ASSERT_TRUE(TSingleInstance::AcquireEarly(Application()->Name()));
+  main = Application()->CreateForm<TfrmMain>();
+  EXPECT_TRUE(main->SingleInstance1->IsFirstInstance());
+  SingleInstance newcomer(Application()->Name(), guardFolder);
+  EXPECT_EQ(newcomer.Acquire({"tidewell"}, nullptr), SingleInstance::Role::Secondary);
+  Pump();
+  EXPECT_TRUE(main->Visible()) << "a second start brings the window up";
+  EXPECT_FALSE(Application()->Terminated());
 }
 
 TEST_F(MainWindowTest, AMissingEphemerisIsReportedAndTheWindowIsMadeAnyway) {

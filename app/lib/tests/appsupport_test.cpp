@@ -57,7 +57,8 @@ TEST(ColourIndexTest, NamedColoursMapOntoTheViewsTable) {
   EXPECT_EQ(ColorNameToIndex(clRed), 1);
   EXPECT_EQ(ColorNameToIndex(clNavy), 11);
   EXPECT_EQ(ColorNameToIndex(clWhite), 0);
-  EXPECT_EQ(ColorNameToIndex(clOlive), 6);
+  // The table holds no olive: its nearest colour, green, rather than purple.
+  EXPECT_EQ(ColorNameToIndex(clOlive), 2);
   EXPECT_EQ(ColorNameToIndex(clWindowText), 0);  // a system colour
   EXPECT_EQ(ColorNameToIndex(0x123456), 0);      // a colour given as a number
   TFont font;
@@ -70,7 +71,11 @@ TEST(ColourIndexTest, NamedColoursMapOntoTheViewsTable) {
     std::uint16_t Tag = 9;
   };
   struct TEditor {
-    TTestAttr GetCurrentAttr() { return {}; }
+    TTestAttr GetCurrentAttr() {
+      TTestAttr current;
+      current.Size = 11;
+      return current;
+    }
     int GetFontIndex(const std::string& name) { return name == font.Name() ? 2 : 0; }
     TFont& font;
   } editor{font};
@@ -82,6 +87,9 @@ TEST(ColourIndexTest, NamedColoursMapOntoTheViewsTable) {
   EXPECT_EQ(attr.Extra, 0);
   EXPECT_EQ(attr.Colors, 3);
   EXPECT_EQ(attr.Tag, 9);
+  font.SetSize(300);  // too large for the record's size byte: not cut to 44 points nor 0
+  FontToAttr(editor, attr, &font);
+  EXPECT_EQ(attr.Size, 11);
 }
 
 using PageSetupStoreTest = AppLibTest;

@@ -14,6 +14,12 @@ class TLoadedNumEdit : public TNumEdit {
   using TNumEdit::TNumEdit;
 };
 
+class TLoadedDateEdit : public TDateEdit {
+ public:
+  using TDateEdit::Loaded;
+  using TDateEdit::TDateEdit;
+};
+
 class EditsTest : public AppLibTest {
  protected:
   void SetUp() override {
@@ -103,6 +109,28 @@ TEST_F(EditsTest, TypingIsFilteredAndLeavingTakesTheNumber) {
   TypeAndLeave(edit, "7,5-");  // one at the end makes the number negative
   EXPECT_EQ(edit->GetText(), "-7,50");
 
+  // The clipboard keys still work: copy out of the field, paste a foreign text into it.
+  edit->SetFocus();
+  Pump();
+  InjectText("\x01\x03");  // Ctrl+A, Ctrl+C
+  other->SetFocus();
+  Pump();
+  InjectText("\x01\x16");  // Ctrl+A, Ctrl+V
+  Pump();
+  EXPECT_EQ(other->GetText(), "-7,50");
+  other->SetText("ca. 8,25");
+  other->SelectAll();
+  other->CopyToClipboard();
+  edit->SetFocus();
+  Pump();
+  InjectText("\x01\x16");
+  Pump();
+  EXPECT_EQ(edit->GetText(), "ca. 8,25");
+  other->SetFocus();
+  Pump();
+  EXPECT_DOUBLE_EQ(edit->Value(), 8.25);
+  EXPECT_EQ(TNumEdit::ReduceText(" -3,5 "), "-3.5");  // spaces around a pasted number keep its sign
+
   TypeAndLeave(edit, "1234,567");
   EXPECT_DOUBLE_EQ(edit->Value(), 1234.57);
   EXPECT_EQ(form->ActiveControl(), other);
@@ -141,6 +169,10 @@ TEST_F(EditsTest, DateEditShowsAndReadsItsOwnFormat) {
   edit->SetValue(d + 0.75);
   EXPECT_EQ(edit->GetText(), "06.12.2026");
   EXPECT_EQ(edit->AsLongint(), static_cast<int>(d));
+  edit->SetValue(1e12);  // no calendar date: nothing rather than a date of zeros
+  EXPECT_EQ(edit->GetText(), "");
+  EXPECT_EQ(edit->AsLongint(), 0);
+  edit->SetValue(d + 0.75);
   // The machine writes dates as m/d/yy here; the edit still reads what it shows.
   TypeAndLeave(edit, "24.12.2026");
   EXPECT_EQ(edit->Value(), EncodeDate(2026, 12, 24));
@@ -171,6 +203,42 @@ TEST_F(EditsTest, SaveDefaultKeepsTheLastValue) {
   again->SetSaveDefault(true);
   again->Loaded();
   EXPECT_EQ(again->Value(), 1234);
+
+  delete again;
+  TWinRegistry(SettingsKey()).WriteString("frmOptions", "dfMinutes", "99999");
+  auto* ranged = new TLoadedNumEdit(form);  // a stored value outside the range is not taken
+  ranged->SetName("dfMinutes");
+  ranged->SetMax(300);
+  ranged->SetValue(30);
+  ranged->SetSaveDefault(true);
+  ranged->Loaded();
+  EXPECT_EQ(ranged->Value(), 30);
+  ranged->SetSaveDefault(false);
+}
+
+TEST_F(EditsTest, ARestoredDateTextIsAlsoTheValue) {
+  auto* edit = Add<TDateEdit>();
+  edit->SetName("dfBirth");
+  edit->SetSaveDefault(true);
+  edit->SetValue(EncodeDate(1970, 5, 17));
+  delete edit;
+  EXPECT_EQ(TWinRegistry(SettingsKey()).ReadString("frmOptions", "dfBirth", ""), "17.05.1970");
+  auto load = [this] {
+    auto* again = new TLoadedDateEdit(form);
+    again->SetName("dfBirth");
+    again->SetSaveDefault(true);
+    again->Loaded();
+    return again;
+  };
+  TDateEdit* again = load();
+  EXPECT_EQ(again->GetText(), "17.05.1970");
+  EXPECT_EQ(again->Value(), EncodeDate(1970, 5, 17)) << "value and text agree from the start";
+  again->SetText("soon");
+  delete again;
+  TDateEdit* damaged = load();  // shown as stored, no value, no message while loading
+  EXPECT_EQ(damaged->GetText(), "soon");
+  EXPECT_EQ(damaged->Value(), 0);
+  EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(EditsTest, UnfocusedNumbersArePaintedAtTheRight) {

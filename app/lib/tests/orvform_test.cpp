@@ -17,6 +17,25 @@ class TRecordingNavigator : public TComponent, public INavigatorTarget {
   std::vector<TNavigateBtn> clicks;
 };
 
+// A grid of three columns as a data grid offers them to the form.
+class TColumnGrid : public TCustomControl, public IDataGridColumns {
+ public:
+  explicit TColumnGrid(TComponent* owner) : TCustomControl(owner) { SetTabStop(true); }
+  int ColumnCount() const override { return 3; }
+  int SelectedColumn() const override { return column_; }
+  void SetSelectedColumn(int column) override { column_ = column; }
+  int typedEnters = 0;
+
+ protected:
+  void KeyPress(char& key) override {
+    if (key == '\r') ++typedEnters;
+    TCustomControl::KeyPress(key);
+  }
+
+ private:
+  int column_ = 0;
+};
+
 // Records whether it already knew that its form is going when told of a neighbour's removal.
 class TWatchingComponent : public TComponent {
  public:
@@ -135,6 +154,22 @@ TEST_F(OrvFormTest, EnterMovesOnAndDestroyingResetsTheCursor) {
   InjectKey(VK_RETURN, '\r');
   Pump();
   EXPECT_EQ(form->ActiveControl(), second);
+
+  // In a data grid Enter walks the columns and wraps from the last to the first.
+  auto* grid = new TColumnGrid(form);
+  grid->SetParent(form);
+  grid->SetBounds(0, 80, 200, 60);
+  grid->SetFocus();
+  Pump();
+  std::vector<int> columns;
+  for (int i = 0; i < 4; ++i) {
+    InjectKey(VK_RETURN, '\r');
+    Pump();
+    columns.push_back(grid->SelectedColumn());
+  }
+  EXPECT_EQ(columns, (std::vector<int>{1, 2, 0, 1}));
+  EXPECT_EQ(form->ActiveControl(), grid) << "the focus stays in the grid";
+  EXPECT_EQ(grid->typedEnters, 0) << "the key is consumed";
 
   Screen()->SetCursor(crHourGlass);
   delete form;

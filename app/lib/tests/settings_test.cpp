@@ -22,6 +22,19 @@ TEST_F(WinRegistryTest, ValuesRoundTripBySectionAndReadingCreatesNothing) {
   TWinRegistry again(SettingsKey());
   EXPECT_EQ(again.ReadString("frmOptions", "Minutes", "30"), "45");
   EXPECT_EQ(again.ReadString("frmOptions", "Missing", "x"), "x");
+  const unsigned char bytes[] = {0x00, 0xFF, 0x10};
+  {
+    TRegistry raw;
+    ASSERT_TRUE(raw.OpenKey(SettingsKey() + "\\frmOptions", false));
+    raw.WriteBinaryData("Raw", bytes, sizeof bytes);
+  }
+  char two[2] = {};
+  EXPECT_EQ(again.ReadBinaryData("frmOptions", "Raw", two, sizeof two), 2);  // cut to the buffer
+  EXPECT_EQ(static_cast<unsigned char>(two[1]), 0xFF);
+  EXPECT_EQ(again.ReadBinaryData("frmOptions", "Language", buffer, sizeof buffer), 0);
+  again.WriteString("frmOptions", "Language", "Deutsch");  // text, not bytes: none, no exception
+  EXPECT_EQ(again.ReadBinaryData("frmOptions", "Language", buffer, sizeof buffer), 0);
+
   TStringList keys;
   again.ListSubkeys(keys);
   ASSERT_EQ(keys.Count(), 1);  // "Never" was only read
@@ -45,6 +58,16 @@ TEST_F(WinRegistryTest, ComponentValuesLiveUnderTheFormsSectionWithoutItsSuffix)
   value = "kept";
   RestoreComponentValue(&loose, value);
   EXPECT_EQ(value, "kept");
+
+  auto* unnamed = new TEdit(form);  // no identifier: two such edits would share one value
+  SaveComponentValue(unnamed, "y");
+  RestoreComponentValue(unnamed, value);
+  EXPECT_EQ(value, "kept");
+  TStringList names;
+  TWinRegistry reg(SettingsKey());
+  ASSERT_TRUE(reg.OpenKeyReadOnly("frmOptions"));
+  reg.GetValueNames(names);
+  EXPECT_EQ(names.Count(), 1);
 }
 
 TEST_F(WinRegistryTest, AStoreThatCannotBeWrittenRaisesOnWriteAndReadsDefaults) {

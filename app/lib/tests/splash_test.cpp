@@ -70,6 +70,28 @@ TEST_F(SplashTest, WithoutTimedShowThePictureStaysUntilHiddenOrClicked) {
   EXPECT_FALSE(splash->Showing());
 }
 
+TEST_F(SplashTest, DefaultsStayOnTopAndAHandlerPreparesTheWindow) {
+  TSplashScreen* splash = NewSplash();
+  EXPECT_TRUE(splash->AlwaysOnTop() && splash->TimedShow() && splash->AutoShow());
+  EXPECT_FALSE(splash->BlockingShow() || splash->HideOnClick());
+  EXPECT_EQ(splash->TimedShowDuration(), 3);
+  TForm* seenWindow = nullptr;
+  TImage* seenImage = nullptr;
+  splash->OnBeforeShow = [&](TObject*, TForm* window, TImage* image) {
+    seenWindow = window;
+    seenImage = image;
+  };
+  splash->SetTimedShowDuration(0);  // no usable duration: the picture still goes, after a second
+  splash->Show();
+  ASSERT_NE(seenWindow, nullptr);
+  EXPECT_EQ(seenWindow, splash->Window());
+  EXPECT_NE(seenImage, nullptr);
+  EXPECT_EQ(seenWindow->FormStyle(), TFormStyle::fsStayOnTop);
+  AdvanceTime(1100);
+  Pump();
+  EXPECT_FALSE(splash->Showing());
+}
+
 TEST_F(SplashTest, ASixteenColourDisplayShowsTheSmallPicture) {
   TSplashScreen::SetScreenBitsPerPixelFunc([] { return 4; });
   TSplashScreen* splash = NewSplash();
@@ -83,6 +105,11 @@ TEST_F(SplashTest, BlockingShowReturnsOnceHiddenAndTheOwnerTakesTheWindowAlong) 
   splash->SetTimedShowDuration(1);
   splash->Show();  // the offscreen clock moves to the pending timer while waiting
   EXPECT_FALSE(splash->Showing());
+
+  splash->SetTimedShow(false);  // nothing would ever hide it: Show does not wait
+  splash->Show();
+  EXPECT_TRUE(splash->Showing());
+  splash->Hide();
 
   splash->SetBlockingShow(false);
   splash->Show();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -100,6 +101,64 @@ TEST(ComponentDestruction, DirectDeleteSkipsBeforeDestructionButStillFreesOwned)
   new Staged(owner, &log, "a");
   delete owner;
   EXPECT_EQ(log, (std::vector<std::string>{"dtor o", "before a destroying", "dtor a"}));
+}
+
+// Notes, when told that a component is removed, whether it and its owner already know they go.
+class Watcher : public TComponent {
+  TW_CLASS(Watcher, TComponent)
+ public:
+  Watcher(TComponent* owner, std::vector<std::string>* log) : TComponent(owner), log_(log) {}
+
+ protected:
+  void Notification(TComponent* c, TOperation op) override {
+    TComponent::Notification(c, op);
+    if (op != TOperation::opRemove) return;
+    const bool self = ComponentState().Contains(TComponentStateFlag::csDestroying);
+    const bool owner = Owner() != nullptr && Owner()->ComponentState().Contains(TComponentStateFlag::csDestroying);
+    log_->push_back(Name() + " -" + c->Name() + (self ? " self" : "") + (owner ? " owner" : ""));
+  }
+
+ private:
+  std::vector<std::string>* log_;
+};
+
+TEST(ComponentDestruction, FreeingAnOwnerMarksEverythingItOwnsBeforeAnyIsFreed) {
+  std::vector<std::string> log;
+  auto* form = new TComponent(nullptr);
+  auto* panel = new TComponent(form);
+  panel->SetName("Panel");
+  auto* deep = new Watcher(panel, &log);
+  deep->SetName("Deep");
+  auto* watcher = new Watcher(form, &log);
+  watcher->SetName("Watcher");
+  auto* last = new TComponent(form);
+  last->SetName("Last");
+  last->FreeNotification(watcher);
+  deep->FreeNotification(last);
+
+  form->Destroying();
+  for (TComponent* c : {form, panel, static_cast<TComponent*>(deep), static_cast<TComponent*>(watcher), last})
+    EXPECT_TRUE(c->ComponentState().Contains(TComponentStateFlag::csDestroying)) << c->Name();
+  form->Free();
+  // "Last" goes first; both watchers are told while they and their owners are already marked.
+  std::sort(log.begin(), log.end());
+  EXPECT_EQ(log, (std::vector<std::string>{"Deep -Last self owner", "Watcher -Last self owner"}));
+}
+
+TEST(ComponentDestruction, FreeingOneComponentLeavesItsOwnerAndNeighboursUnmarked) {
+  std::vector<std::string> log;
+  TComponent form(nullptr);
+  auto* panel = new TComponent(&form);
+  auto* inner = new TComponent(panel);
+  auto* neighbour = new Watcher(&form, &log);
+  neighbour->SetName("N");
+  inner->SetName("Inner");
+  panel->SetName("Panel");
+  inner->FreeNotification(neighbour);
+  panel->Free();
+  EXPECT_EQ(log, (std::vector<std::string>{"N -Inner", "N -Panel"})) << "told, and not going itself";
+  EXPECT_FALSE(form.ComponentState().Contains(TComponentStateFlag::csDestroying));
+  EXPECT_FALSE(neighbour->ComponentState().Contains(TComponentStateFlag::csDestroying));
 }
 
 TEST(ComponentNames, DuplicateAndInvalidNamesAreRefused) {

@@ -2,6 +2,8 @@
 // backing store, blinking on the clock, hidden while its window paints).
 #include "platform/win/tests/winfixture.h"
 
+#include "platform/gfx/graphics.h"
+
 namespace tw::wintest {
 namespace {
 
@@ -103,6 +105,52 @@ TEST_F(CaretTest, CaretInvertsItsRectangleAndBlinksOnTheClock) {
   DestroyCaret();
   EXPECT_EQ(GetWindowPixel(a, 50, 10), white);
   EXPECT_FALSE(ShowCaret(a));
+}
+
+// A bitmap caret inverts exactly the pixels of its picture that are not black; hiding it gives
+// every pixel back.  The grey caret inverts every other pixel.
+TEST_F(CaretTest, BitmapAndGreyCaretsInvertOnlyTheirShape) {
+  HWND a = Top(0, 0, 100, 50);
+  ProcessMessages();
+  const std::uint32_t white = 0xFFFFFFFF, black = 0xFF000000;
+  // A 5 x 4 picture: black, with a white diagonal and one red pixel.
+  TBitmap picture;
+  picture.SetSize(5, 4);
+  TCanvas* canvas = picture.Canvas();
+  canvas->Brush()->SetColor(clBlack);
+  canvas->FillRect(Rect(0, 0, 5, 4));
+  for (int i = 0; i < 4; ++i) canvas->SetPixel(i, i, clWhite);
+  canvas->SetPixel(4, 0, clRed);
+
+  ASSERT_TRUE(CreateCaret(a, picture));
+  EXPECT_EQ(CaretRect(), Bounds(0, 0, 5, 4)) << "the picture's size";
+  SetCaretPos(10, 20);
+  ShowCaret(a);
+  ASSERT_TRUE(CaretDrawn());
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 5; ++x) {
+      const bool shape = x == y || (x == 4 && y == 0);
+      EXPECT_EQ(GetWindowPixel(a, 10 + x, 20 + y), shape ? black : white) << x << "," << y;
+    }
+  EXPECT_EQ(GetWindowPixel(a, 15, 20), white) << "nothing beside the picture";
+  HideCaret(a);
+  for (int y = 0; y < 4; ++y)
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(GetWindowPixel(a, 10 + x, 20 + y), white) << x << "," << y;
+
+  ASSERT_TRUE(CreateCaret(a, 1, 4, 4));
+  SetCaretPos(30, 10);
+  ShowCaret(a);
+  EXPECT_EQ(GetWindowPixel(a, 30, 10), black);
+  EXPECT_EQ(GetWindowPixel(a, 31, 10), white);
+  EXPECT_EQ(GetWindowPixel(a, 31, 11), black);
+  EXPECT_EQ(GetWindowPixel(a, 33, 12), white);
+  DestroyCaret();
+  EXPECT_EQ(GetWindowPixel(a, 30, 10), white);
+
+  // An empty picture makes no caret.
+  TBitmap empty;
+  EXPECT_FALSE(CreateCaret(a, empty));
+  EXPECT_EQ(CaretRect(), RECT{});
 }
 
 TEST_F(CaretTest, PaintingDoesNotLeaveOrLoseTheCaret) {
