@@ -11,6 +11,7 @@
 #include "app/lib/singleinstance.h"
 #include "dbaccess/dbientry.h"
 #include "dbaccess/embedded.h"
+#include "dbaccess/serverdialogs.h"
 #include "entry/fieldkit.h"
 #include "multilang/langswitch.h"
 #include "platform/forms/comctrls/comctrls.h"
@@ -42,6 +43,8 @@ int RunProgram() {
   Application()->SetHelpFile(ApplicationHelpFile);
 
   InstallDialogs();
+  // A refused login or several servers reach the access layer's own dialogs.
+  dbaccess::RegisterServerDialogs();
   RegisterStdControls();
   RegisterComCtrlsClasses();
   RegisterMenuClasses();

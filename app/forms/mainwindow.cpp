@@ -32,6 +32,7 @@
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/forms/timer.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/sys/timezones.h"
 #include "richtext/controls/pageprop.h"
 #include "richtext/controls/richtext.h"
 #include "platform/win/winapi.h"
@@ -212,13 +213,18 @@ void TfrmMain::PrepareCharts() {
     } catch (const Exception&) {
     }
   }
-  transit.HorDate = std::trunc(day);
   const TDateTime now = Now();
-  transit.HorTime = now - std::trunc(now);
-  transit.HorSummertimeCode = horoscope::TSummerTimeType::tzNormal;
-  transit.HorPlaceZoneHours = options.MachineZoneHours;
-  transit.HorPlaceLongitude = transit.HorPlaceZoneHours * 15.0;
-  transit.HorPlaceLatitude = 45.0;
+  // The computer's clock shows summer time in summer: the chart reads it with the zone's rules
+  // at that moment, so its universal time is the real one.  Only a zone the tz database does
+  // not know falls back to the standard offset.
+  if (!SetChartClock(transit, std::trunc(day), now - std::trunc(now), LocalTimeZoneName())) {
+    transit.HorDate = std::trunc(day);
+    transit.HorTime = now - std::trunc(now);
+    transit.HorSummertimeCode = horoscope::TSummerTimeType::tzNormal;
+    transit.HorPlaceZoneHours = options.MachineZoneHours;
+    transit.HorPlaceLongitude = transit.HorPlaceZoneHours * 15.0;
+    transit.HorPlaceLatitude = 45.0;
+  }
   EnableListedBodies(transit);
   transit.Calculate();
   transit.WriteChartFile(InFolder(ListingFolder, "_Transit.TXT"));

@@ -108,6 +108,22 @@ TEST_F(MainWindowTest, OnlyAChangedTransitDateRecalculates) {
   EXPECT_EQ(main->ListsStarted, before + 1);
 }
 
+TEST_F(MainWindowTest, TheTransitChartReadsTheComputersClockWithSummerTime) {
+  const char* old = std::getenv("TZ");
+  const std::string saved = old != nullptr ? old : "";
+  setenv("TZ", "Europe/Berlin", 1);
+  MakePerson(1, "Bob Stone");
+  main->dfTransDate->SetAsDayNumber(entry::DateTimeToDayNumber(EncodeDate(2030, 7, 2)));
+  main->dfTransDateExit(main->dfTransDate);
+  EXPECT_EQ(main->TransitHoroscope->HorSummertimeCode, horoscope::TSummerTimeType::tzSummertime);
+  EXPECT_DOUBLE_EQ(main->TransitHoroscope->HorPlaceZoneHours, 1.0);
+  main->dfTransDate->SetAsDayNumber(entry::DateTimeToDayNumber(EncodeDate(2030, 1, 2)));
+  main->dfTransDateExit(main->dfTransDate);
+  EXPECT_EQ(main->TransitHoroscope->HorSummertimeCode, horoscope::TSummerTimeType::tzNormal);
+  EXPECT_DOUBLE_EQ(main->TransitHoroscope->HorPlaceZoneHours, 1.0);
+  if (old != nullptr) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
+}
+
 TEST_F(MainWindowTest, TheCalendarButtonOpensOnTheTransitDateAndAPickedDayRecalculates) {
   MakePerson(1, "Bob Stone");
   auto* cal = Application()->CreateForm<TfrmCal>();
