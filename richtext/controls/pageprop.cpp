@@ -138,9 +138,16 @@ void TRiPageProp::EditChange(TObject* sender) {
   if (filling_) return;
   auto* edit = dynamic_cast<TEdit*>(sender);
   if (edit == nullptr || edit->Tag() < 1 || edit->Tag() > 6) return;
+  // Text on its way to a number ("-", "1e") keeps the value as it was; OK checks every field
+  // again and refuses what is still no number.
   const std::string text = Trim(edit->GetText());
-  const double v = text.empty() ? 0.0 : StrToFloat(text);
-  values_[static_cast<std::size_t>(edit->Tag())] = UnitToTwips(v, Unit());
+  double v = 0.0;
+  if (!text.empty() && !TryStrToFloat(text, v)) return;
+  try {
+    values_[static_cast<std::size_t>(edit->Tag())] = UnitToTwips(v, Unit());
+  } catch (const EConvertError&) {
+    // Too large for a page value: OK reports it.
+  }
 }
 
 void TRiPageProp::BitBtn2Click(TObject*) {
@@ -152,12 +159,34 @@ void TRiPageProp::BitBtn2Click(TObject*) {
       Edits[static_cast<std::size_t>(tag)]->SetFocus();
       throw EConvertError("'" + text + "' is not a valid floating point value");
     }
+    try {
+      UnitToTwips(v, Unit());
+    } catch (const EConvertError&) {
+      Edits[static_cast<std::size_t>(tag)]->SetFocus();
+      throw;
+    }
+  }
+  // A page whose margins are negative or leave no room for the text cannot be laid out or
+  // printed: the dialog stays open on the field that has to change.
+  const int bad = BadPageField();
+  if (bad != 0) {
+    Edits[static_cast<std::size_t>(bad)]->SetFocus();
+    throw EConvertError(bad <= 2 ? "The margins leave no room for the text on this page"
+                                 : "A margin cannot be negative");
   }
   engine_->SetPageSize(Value(5), Value(6), Value(3), Value(4), Value(1), Value(2));
   engine_->ReformatAll();
   engine_->Redraw();
   TRiPagePropDlg::RememberedUnit() = Unit();
   SetModalResult(mrOk);
+}
+
+int TRiPageProp::BadPageField() const {
+  for (int tag = 3; tag <= 6; ++tag)
+    if (Value(tag) < 0) return tag;
+  if (!PageLeavesText(Value(5), Value(6), Value(3), Value(4), Value(1), 1 << 30)) return 1;
+  if (!PageLeavesText(Value(5), Value(6), Value(3), Value(4), Value(1), Value(2))) return 2;
+  return 0;
 }
 
 // --- the component --------------------------------------------------------------------------------

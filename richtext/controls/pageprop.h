@@ -48,6 +48,9 @@ class TRiPageProp : public TForm {
   void ComboBox1Change(TObject* sender);
   void EditChange(TObject* sender);
   void BitBtn2Click(TObject* sender);
+  // The field (by Tag) that makes the page unusable: a negative margin, or a width or height
+  // that leaves the text less than MinPageText twips; 0 when the page is sound.
+  int BadPageField() const;
 
  private:
   TRiRTFTextPaint* engine_;

@@ -6,8 +6,10 @@
 
 #include "platform/classes/streams.h"
 #include "platform/forms/clipbrd.h"
+#include "platform/forms/forms.h"
 #include "platform/forms/messages.h"
 #include "platform/win/winapi.h"
+#include "richtext/controls/textfinder.h"
 #include "richtext/rtf/rtfreader.h"
 #include "richtext/rtf/rtfwriter.h"
 
@@ -40,6 +42,7 @@ TW_MESSAGE_MAP(TRiCustomRtfEdit, OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMEraseBkgnd>(WM_ERASEBKGND),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMHScroll>(WM_HSCROLL),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMVScroll>(WM_VSCROLL),
+               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMMouseWheel>(WM_MOUSEWHEEL),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMCut>(WM_CUT),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMCopy>(WM_COPY),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMPaste>(WM_PASTE),
@@ -56,6 +59,7 @@ TW_PUBLISHED(TRiCustomRtfEdit, Prop("ReadOnly", &TRiCustomRtfEdit::ReadOnly, &TR
              Prop("NoBlockMarking", &TRiCustomRtfEdit::NoBlockMarking),
              Prop("OneClickHyperlink", &TRiCustomRtfEdit::OneClickHyperlink),
              Prop("WantTabs", &TRiCustomRtfEdit::WantTabs),
+             Prop("ScrollBars", &TRiCustomRtfEdit::ScrollBars, &TRiCustomRtfEdit::SetScrollBars),
              Prop("DragAndDropSupport", &TRiCustomRtfEdit::DragAndDropSupport),
              Prop("TopOffset", &TRiCustomRtfEdit::TopOffset),
              Prop("LeftOffset", &TRiCustomRtfEdit::LeftOffset),
@@ -66,6 +70,7 @@ TRiCustomRtfEdit::TRiCustomRtfEdit(TComponent* owner) : TCustomControl(owner) {
   controlStyle_.Exclude(TControlStyleFlag::csSetCaption);
   picture_.SetSize(100, 100);
   engine_ = std::make_unique<TRiRTFTextInput>();
+  pagePrinter_ = std::make_unique<TRiPagePrinter>(*engine_);
   engine_->SetReferenceCanvas(picture_.Canvas());
   engine_->SetWindowWidth(100);
   engine_->SetWindowHeight(100);
@@ -106,6 +111,7 @@ TRiCustomRtfEdit::TRiCustomRtfEdit(TComponent* owner) : TCustomControl(owner) {
 TRiCustomRtfEdit::~TRiCustomRtfEdit() {
   if (hasCaret_) DestroyCaret();
   engine_->Host = TRiPaintHost{};
+  engine_->BackgroundImage = nullptr;
 }
 
 void TRiCustomRtfEdit::SetRtfText(const TRiRTFTextIo* source) {
@@ -175,7 +181,18 @@ void TRiCustomRtfEdit::Reformat() {
   engine_->UpdateCaret();
 }
 
+bool PageLeavesText(int left, int right, int top, int bottom, int width, int height) {
+  if (left < 0 || right < 0 || top < 0 || bottom < 0) return false;
+  return std::int64_t{width} - left - right >= MinPageText && std::int64_t{height} - top - bottom >= MinPageText;
+}
+
 void TRiCustomRtfEdit::SetPageSize(int left, int right, int top, int bottom, int width, int height) {
+  // A page that leaves no room for the text (a damaged stored setup, say) keeps the current one.
+  const TRiLayout& l = engine_->Header().Layout;
+  auto value = [](int v, int current) { return v == riKeep ? current : v; };
+  if (!PageLeavesText(value(left, l.LeftMargin), value(right, l.RightMargin), value(top, l.TopMargin),
+                      value(bottom, l.BottomMargin), value(width, l.PageWidth), value(height, l.PageHeight)))
+    return;
   if (!CanEdit()) return;
   engine_->SetPageSize(left, right, top, bottom, width, height);
   engine_->ReformatAll();
@@ -230,20 +247,32 @@ void TRiCustomRtfEdit::SetText(const std::string& text) {
 
 // --- printing -----------------------------------------------------------------------------------
 
-void TRiCustomRtfEdit::Print() {
+void TRiCustomRtfEdit::Print() { PrintPages(0, 16777215); }
+
+void TRiCustomRtfEdit::PrintPages(int from, int to) {
   TPrinter& printer = PrinterOverride != nullptr ? *PrinterOverride : *tw::Printer();
-  TRiPagePrinter pp(*engine_);
+  TRiPagePrinter& pp = *pagePrinter_;
   pp.Sender = this;
   pp.PrintHeader = PrintHeader;
   pp.PrintFooter = PrintFooter;
-  pp.PrintPages(printer, 0, 16777215);
+  pp.NoPageMatching = NoPageMatching;
+  try {
+    pp.PrintPages(printer, from, to);
+  } catch (...) {
+    engine_->SetReferenceCanvas(picture_.Canvas());
+    SyncWindowSize();
+    throw;
+  }
   engine_->SetReferenceCanvas(picture_.Canvas());
   SyncWindowSize();
+  UpdateVertScrollBar();
+  UpdateHorzScrollBar();
 }
 
 int TRiCustomRtfEdit::PaintPage(TCanvas* canvas, int x, int y, int width, int height, int firstLine, int mode) {
-  TRiPagePrinter pp(*engine_);
+  TRiPagePrinter& pp = *pagePrinter_;
   pp.Sender = this;
+  pp.PagePaintFlags = PagePaintFlags;
   return pp.PaintPage(canvas, x, y, width, height, firstLine, mode);
 }
 
@@ -311,12 +340,15 @@ bool TRiCustomRtfEdit::CopySelection() {
   return true;
 }
 
-void TRiCustomRtfEdit::CutToClipboard() {
-  if (!engine_->HasSelection()) return;
+void TRiCustomRtfEdit::CutToClipboard() { CutSelection(); }
+
+bool TRiCustomRtfEdit::CutSelection() {
+  if (!engine_->HasSelection()) return false;
   const bool allowed = CopySelection();
-  if (allowed && !ReadOnly() && CanEdit()) engine_->DeleteSelection();
+  const bool deleted = allowed && !ReadOnly() && CanEdit() && engine_->DeleteSelection();
   engine_->ScrollToCursor();
   engine_->Redraw();
+  return deleted;
 }
 
 void TRiCustomRtfEdit::PasteFromClipboard() {
@@ -469,6 +501,7 @@ void TRiCustomRtfEdit::SetShowPageBreak(bool value) {
 void TRiCustomRtfEdit::SetScrollBars(TScrollStyle value) {
   if (value == scrollBars_) return;
   scrollBars_ = value;
+  engine_->Redraw();
   UpdateHorzScrollBar();
   UpdateVertScrollBar();
 }
@@ -483,6 +516,19 @@ void TRiCustomRtfEdit::SetPaperColor(TColor color) {
   SetColor(color);
   engine_->BackgroundColor = color;
   engine_->Redraw();
+}
+
+void TRiCustomRtfEdit::SetBackgroundImage(const TPicture* picture) {
+  const TGraphic* graphic = picture != nullptr ? picture->Graphic() : nullptr;
+  if (graphic != nullptr && !graphic->Empty() && dynamic_cast<const TBitmap*>(graphic) == nullptr) {
+    Application()->MessageBox("Please use Bitmap.", Application()->Title(), MB_OK);
+    return;
+  }
+  engine_->BackgroundImage = nullptr;
+  backgroundImage_.SetGraphic(graphic != nullptr && !graphic->Empty() ? graphic : nullptr);
+  engine_->BackgroundImage = backgroundImage_.Graphic();
+  engine_->Redraw();
+  if (HandleAllocated()) Invalidate();
 }
 
 void TRiCustomRtfEdit::SetVisible(bool visible) {
@@ -580,29 +626,37 @@ void TRiCustomRtfEdit::WMEraseBkgnd(TMessage& msg) { msg.Result = 1; }
 
 void TRiCustomRtfEdit::UpdateVertScrollBar() {
   if (!HandleAllocated()) return;
-  const bool show = scrollBars_ == TScrollStyle::ssVertical || scrollBars_ == TScrollStyle::ssBoth;
   const int range = engine_->DocumentHeight - engine_->WindowHeight();
-  if (!show) return;
-  if (range > 0) {
-    SetScrollRange(Handle(), SB_VERT, 0, 1000, false);
-    SetScrollPos(Handle(), SB_VERT, std::min(999, engine_->VertOffset() * 1000 / range), true);
-  } else if (tracking_) {
-    rangeResetPending_ = true;
-  } else {
-    SetScrollRange(Handle(), SB_VERT, 0, 0, true);
+  // A document that fits the window is shown from its top (printing and page painting place
+  // the view themselves).
+  if (range <= 0 && engine_->VertOffset() > 0 && !engine_->Has(loNoScrolling)) {
+    engine_->ScrollUp(engine_->VertOffset());
+    engine_->Redraw();
   }
+  const bool allowed = scrollBars_ == TScrollStyle::ssVertical || scrollBars_ == TScrollStyle::ssBoth;
+  SetBar(SB_VERT, allowed && range > 0, range > 0 ? std::min(999, engine_->VertOffset() * 1000 / range) : 0);
 }
 
 void TRiCustomRtfEdit::UpdateHorzScrollBar() {
   if (!HandleAllocated()) return;
-  const bool show = scrollBars_ == TScrollStyle::ssHorizontal || scrollBars_ == TScrollStyle::ssBoth;
-  if (!show) return;
   const int range = engine_->TextWidth() - engine_->WindowWidth();
-  if (range > 0 && !engine_->WordWrap()) {
-    SetScrollRange(Handle(), SB_HORZ, 0, 1000, false);
-    SetScrollPos(Handle(), SB_HORZ, std::clamp(MulDiv(-engine_->HorzOffset(), 1000, range), 0, 1000), true);
-  } else if (!tracking_) {
-    SetScrollRange(Handle(), SB_HORZ, 0, 0, true);
+  const bool allowed = scrollBars_ == TScrollStyle::ssHorizontal || scrollBars_ == TScrollStyle::ssBoth;
+  const bool scrolls = range > 0 && !engine_->WordWrap();
+  SetBar(SB_HORZ, allowed && scrolls, scrolls ? std::clamp(MulDiv(-engine_->HorzOffset(), 1000, range), 0, 1000) : 0);
+}
+
+void TRiCustomRtfEdit::SetBar(int bar, bool scrolls, int position) {
+  // A bar with something to scroll runs 0..1000 and is shown; otherwise its range is 0..0 and it
+  // is hidden, which waits while the user is still dragging a thumb.
+  if (scrolls) {
+    SetScrollRange(Handle(), bar, 0, 1000, false);
+    SetScrollPos(Handle(), bar, position, true);
+    ShowScrollBar(Handle(), bar, true);
+  } else if (tracking_) {
+    rangeResetPending_ = true;
+  } else {
+    SetScrollRange(Handle(), bar, 0, 0, true);
+    ShowScrollBar(Handle(), bar, false);
   }
 }
 
@@ -618,7 +672,7 @@ void TRiCustomRtfEdit::WMVScroll(TMessage& msg) {
   }
   if (rangeResetPending_ && code == SB_ENDSCROLL) {
     rangeResetPending_ = false;
-    UpdateVertScrollBar();
+    UpdateHorzScrollBar();
   }
   UpdateVertScrollBar();
 }
@@ -633,11 +687,28 @@ void TRiCustomRtfEdit::WMHScroll(TMessage& msg) {
       engine_->HorzScroll(code, MulDiv(thumb, range, 1000));
     }
   }
+  if (rangeResetPending_ && code == SB_ENDSCROLL) {
+    rangeResetPending_ = false;
+    UpdateVertScrollBar();
+  }
   UpdateHorzScrollBar();
 }
 
+void TRiCustomRtfEdit::WMMouseWheel(TMessage& msg) {
+  // Three small steps per notch, as a line step of the vertical bar; the cursor stays.
+  wheelDelta_ += static_cast<short>(HIWORD(msg.WParam));
+  while (wheelDelta_ >= WHEEL_DELTA || wheelDelta_ <= -WHEEL_DELTA) {
+    const bool up = wheelDelta_ > 0;
+    wheelDelta_ += up ? -WHEEL_DELTA : WHEEL_DELTA;
+    for (int i = 0; i < 3; ++i) engine_->VertScroll(up ? SB_LINEUP : SB_LINEDOWN, 0);
+  }
+  UpdateVertScrollBar();
+  msg.Result = 0;
+}
+
 void TRiCustomRtfEdit::WMCut(TMessage&) {
-  if (CanEdit()) CutToClipboard();
+  // OnChange tells the owner of text that went.
+  if (CanEdit() && CutSelection()) Change();
 }
 
 void TRiCustomRtfEdit::WMCopy(TMessage&) { CopyToClipboard(); }
@@ -737,7 +808,7 @@ void TRiCustomRtfEdit::KeyDown(Word& key, TShiftState shift) {
       break;
     case VK_DELETE:
       if (c || s) {
-        CutToClipboard();
+        if (CutSelection()) Change();
       } else if (CanEdit()) {
         e.InputString("\x7f");
         Change();
@@ -873,23 +944,67 @@ bool TRiCustomRtfEdit::LinkAt(int x, int y) {
 void TRiCustomRtfEdit::SelectWordAt(int x, int y) {
   TRiRTFTextInput& e = *engine_;
   e.MouseToCursor(x, y, false, false);
-  PTParagraph par = e.CursorPar;
-  if (par == nullptr) return;
-  PTLine line = e.CursorLine;
-  const int off = std::min<int>(e.CursorOffset, line->Length);
-  auto stop = [&](int i) {
-    const unsigned char ch = line->Ch(i);
-    return ch == ' ' || ch == '\t';
+  PTParagraph par;
+  PTLine line;
+  int offset;
+  if (!CharAt(x, y, par, line, offset, true) || line->Length == 0) return;
+  offset = std::clamp(offset, 0, line->Length - 1);
+  // The clicked character decides the kind of run: protected text, an insertion point, or a
+  // word; every run ends at a blank or a tab.
+  auto extra = [&](int i) -> std::uint8_t {
+    return line->HasAttrs() ? line->Attrs[static_cast<std::size_t>(i)].Extra : std::uint8_t{0};
   };
-  int from = off, to = off;
-  while (from > 0 && !stop(from - 1)) --from;
-  while (to < line->Length && !stop(to)) ++to;
-  if (to <= from) return;
+  std::uint8_t kind = 0;
+  if (extra(offset) & fxProtected)
+    kind = fxProtected;
+  else if (extra(offset) & fxInsertPoint)
+    kind = fxInsertPoint;
+  auto inRun = [&](int i) {
+    const unsigned char ch = line->Ch(i);
+    if (ch == ' ' || ch == '\t') return false;
+    return kind == 0 || (extra(i) & kind) != 0;
+  };
+  if (!inRun(offset)) return;
+  int from = offset, to = offset + 1;
+  while (from > 0 && inRun(from - 1)) --from;
+  while (to < line->Length && inRun(to)) ++to;
   e.SetSelection(par, line, false, from);
   e.SetSelection(par, line, true, to);
+  e.CursorPar = par;
+  e.CursorLine = line;
   e.CursorOffset = to;
   e.Redraw();
   e.UpdateCaret();
+}
+
+void TRiCustomRtfEdit::RightPress(int x, int y) {
+  if (!OnMouseDownRight) return;
+  PTParagraph par;
+  PTLine line;
+  int offset;
+  if (!CharAt(x, y, par, line, offset, true) || line->Length == 0) return;
+  offset = std::clamp(offset, 0, line->Length - 1);
+  auto inWord = [&](int i) { return line->Ch(i) > ' '; };
+  if (!inWord(offset)) return;
+  int from = offset, to = offset + 1;
+  while (from > 0 && inWord(from - 1)) --from;
+  while (to < line->Length && inWord(to)) ++to;
+  const std::string word(line->Text() + from, static_cast<std::size_t>(to - from));
+  const TAttr attr = line->HasAttrs() ? line->Attrs[static_cast<std::size_t>(from)] : engine_->CurAttr;
+  int position, lineNumber, parOffset, parNumber;
+  engine_->CountPosition(par, line, from, position, lineNumber, parOffset, parNumber);
+  std::string changed = word;
+  OnMouseDownRight(this, changed, position, to - from, attr);
+  if (changed == word || !CanEdit()) return;
+  // The handler may have changed the document: the place is looked up again by position.
+  TRiTextFinder finder;
+  finder.Bind(engine_.get());
+  if (!finder.ReplaceAt(position, to - from, changed)) return;
+  engine_->SetCursor(position + static_cast<int>(changed.size()), 0, 0, 0);
+  engine_->ScrollToCursor();
+  engine_->Redraw();
+  engine_->UpdateCaret();
+  Change();
 }
 
 bool TRiCustomRtfEdit::PositionAt(int x, int y, int& position) const {
@@ -933,6 +1048,7 @@ void TRiCustomRtfEdit::MoveSelectionTo(int start, int length, int drop) {
 
 void TRiCustomRtfEdit::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   TCustomControl::MouseDown(button, shift, x, y);
+  if (button == TMouseButton::mbRight) RightPress(x, y);
   if (button != TMouseButton::mbLeft) return;
   const bool dbl = shift.Contains(TShiftStateFlag::ssDouble);
   if (CanFocus() && !Focused()) SetFocus();
@@ -947,6 +1063,23 @@ void TRiCustomRtfEdit::MouseDown(TMouseButton button, TShiftState shift, int x, 
   pressX_ = x;
   pressY_ = y;
   SetMouseCapture(true);
+  // A press in the corner of the selected object starts resizing it; the cursor stays.
+  PTParagraph opar;
+  PTLine oline;
+  int ooffset;
+  TPoint corner;
+  if (overCorner_ && !dbl && SelectedObject(opar, oline, ooffset, corner)) {
+    const TAttr& a = oline->Attrs[static_cast<std::size_t>(ooffset)];
+    const TRiObject* object = engine_->ObjectOf(oline->Ch(ooffset), a.Tag);
+    if (object != nullptr) {
+      const TTextHeader& h = engine_->Header();
+      sizing_ = true;
+      sizeFrom_ = TPoint{x, y};
+      sizeWidth_ = MulDiv(object->Width, std::max(1, h.ResolutionX), TwipsPerInch);
+      sizeHeight_ = MulDiv(object->Height, std::max(1, h.ResolutionY), TwipsPerInch);
+      return;
+    }
+  }
   // A press inside the selection of an editable control may start dragging it.
   int position = 0;
   if (DragAndDropSupport && !dbl && EngineInputAllowed() && engine_->EditAllowed &&
@@ -968,6 +1101,7 @@ void TRiCustomRtfEdit::MouseMove(TShiftState shift, int x, int y) {
     }
     return;
   }
+  if (sizing_) return;
   if (mouseDown_) {
     if (!NoBlockMarking) {
       engine_->MouseToCursor(x, y, true, true);
@@ -975,12 +1109,66 @@ void TRiCustomRtfEdit::MouseMove(TShiftState shift, int x, int y) {
     }
     return;
   }
-  if (HyperLinkCursor == crDefault) return;
+  // Within 10 pixels above and left of the selected object's lower right corner the pointer
+  // offers to resize it.
   PTParagraph par;
   PTLine line;
   int offset;
+  TPoint corner;
+  overCorner_ = !ReadOnly() && engine_->EditAllowed && SelectedObject(par, line, offset, corner) && x <= corner.X &&
+                y <= corner.Y && x >= corner.X - 10 && y >= corner.Y - 10;
+  sizingCursor_.Update(*this, overCorner_, crSizeNWSE);
+  if (overCorner_ || HyperLinkCursor == crDefault) return;
   const bool over = CharAt(x, y, par, line, offset, true) && IsLinkChar(par, line, offset);
   linkCursor_.Update(*this, over, HyperLinkCursor);
+}
+
+bool TRiCustomRtfEdit::SelectedObject(PTParagraph& par, PTLine& line, int& offset, TPoint& corner) const {
+  const TRiRTFTextInput& e = *engine_;
+  int start = 0, length = 0;
+  if (!e.GetSelection(start, length) || length != 1) return false;
+  int a, ln, po, pn;
+  e.CountPosition(e.SelStartPar, e.SelStartLine, e.SelStartOffset, a, ln, po, pn);
+  const bool fromStart = a == start;
+  par = fromStart ? e.SelStartPar : e.SelEndPar;
+  line = fromStart ? e.SelStartLine : e.SelEndLine;
+  offset = fromStart ? e.SelStartOffset : e.SelEndOffset;
+  if (line != nullptr && offset >= line->Length && line->Next != nullptr) {
+    line = line->Next;
+    offset = 0;
+  }
+  if (line == nullptr || offset < 0 || offset >= line->Length || !line->HasAttrs()) return false;
+  const TAttr& attr = line->Attrs[static_cast<std::size_t>(offset)];
+  if (!(attr.Extra & fxObject)) return false;
+  // The object stands on the base line.
+  corner.X = e.CharX(par, line, offset) + attr.Width + e.LeftOffset + e.HorzOffset();
+  corner.Y = line->Top + line->Ascent - e.VertOffset() + e.TopOffset;
+  return true;
+}
+
+void TRiCustomRtfEdit::ResizeSelectedObject(int width, int height) {
+  PTParagraph par;
+  PTLine line;
+  int offset;
+  TPoint corner;
+  if (!SelectedObject(par, line, offset, corner) || !CanEdit()) return;
+  TAttr& attr = line->Attrs[static_cast<std::size_t>(offset)];
+  TRiObject* object = engine_->ObjectOf(line->Ch(offset), attr.Tag);
+  if (object == nullptr) return;
+  width = std::max(2, width);
+  height = std::max(2, height);
+  const TTextHeader& h = engine_->Header();
+  object->Width = MulDiv(width, TwipsPerInch, std::max(1, h.ResolutionX));
+  object->Height = MulDiv(height, TwipsPerInch, std::max(1, h.ResolutionY));
+  object->Sized = true;
+  attr.Width = static_cast<std::uint16_t>(width);
+  attr.Height = static_cast<std::uint16_t>(height);
+  attr.Ascent = static_cast<std::uint16_t>(height);
+  par->Mark();
+  engine_->ParagraphChanged(par);
+  engine_->Paginate();
+  engine_->Redraw();
+  Change();
 }
 
 void TRiCustomRtfEdit::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
@@ -988,6 +1176,11 @@ void TRiCustomRtfEdit::MouseUp(TMouseButton button, TShiftState shift, int x, in
   if (button != TMouseButton::mbLeft || !mouseDown_) return;
   mouseDown_ = false;
   SetMouseCapture(false);
+  if (sizing_) {
+    sizing_ = false;
+    ResizeSelectedObject(sizeWidth_ + x - sizeFrom_.X, sizeHeight_ + y - sizeFrom_.Y);
+    return;
+  }
   if (dragPending_) {
     const bool dropped = dragging_;
     dragPending_ = dragging_ = false;

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/forms/controls.h"
+#include "platform/forms/stdctrls/stdctrls.h"  // TScrollStyle
 #include "platform/gfx/graphic.h"
 #include "platform/gfx/picture.h"
 #include "platform/gfx/printer.h"
@@ -32,12 +33,21 @@ using THyperLinkEvent =
 using TEditStateEvent = std::function<void(TObject* sender, bool selectionMarked, bool clipboardNotEmpty)>;
 using TBeforeCopyEvent = std::function<void(TObject* sender, bool& doIt)>;
 using TBeforePasteEvent = std::function<void(TObject* sender, bool& doIt)>;
+// A right press on a word: the word (bounded by blanks and control characters), its absolute
+// position, its length and the attributes of its first character.  A word the handler changes
+// replaces the one under the point when the text may be edited.
+using TMouseDownRightEvent =
+    std::function<void(TObject* sender, std::string& word, int position, int length, const TAttr& attr)>;
 
-enum class TScrollStyle { ssNone, ssHorizontal, ssVertical, ssBoth };
 enum class TEditBorderStyle { bsNone, bsSingle };
 
 // The name under which the clipboard holds rich text.
 constexpr const char* RtfClipboardFormatName = "Rich Text Format";
+
+// Whether a page (twips) can hold text: no margin is negative and the text area keeps at least
+// MinPageText twips each way.  Pages that fail it are refused rather than laid out.
+constexpr int MinPageText = 144;
+bool PageLeavesText(int left, int right, int top, int bottom, int width, int height);
 
 // Attribute mask of SetCurrentAttr.
 constexpr std::uint32_t CurrentAttrMask = 0xC08B032F;
@@ -73,8 +83,16 @@ class TRiCustomRtfEdit : public TCustomControl {
   virtual void Clear();
   std::string Text() const { return engine_->AsText(); }
   void SetText(const std::string& text) override;
+  // Prints every page on the printer (PrinterOverride, else the process printer).
   void Print();
+  // Prints the pages numbered from..to (from 1).
+  void PrintPages(int from, int to);
+  // Paints one page on a canvas and answers the first line of the next page (0 at the end);
+  // mode 2 begins a series of pages, 4 ends it, 0 only counts.  The series lives in the control,
+  // so the view comes back as it was when the series ends.
   int PaintPage(TCanvas* canvas, int x, int y, int width, int height, int firstLine, int mode);
+  bool NoPageMatching = false;  // print at the printer's own page breaks
+  int PagePaintFlags = 0;       // pp... flags of PaintPage
   virtual void DeleteSelection();
   virtual void Unselect();
   virtual void CopyToClipboard();
@@ -119,6 +137,10 @@ class TRiCustomRtfEdit : public TCustomControl {
   TCharacterAttr& AutomaticTextAttr() { return engine_->AutomaticAttr; }
   TCharacterAttr& ProtectedTextAttr() { return engine_->ProtectedAttr; }
   void SetPaperColor(TColor color);
+  // The picture behind the text (bitmaps only; another kind shows "Please use Bitmap." and is
+  // not taken; null or an empty picture removes it).
+  const TPicture& BackgroundImage() const { return backgroundImage_; }
+  void SetBackgroundImage(const TPicture* picture);
   void SetVisible(bool visible) override;
 
   TCursor HyperLinkCursor = crDefault;
@@ -137,6 +159,7 @@ class TRiCustomRtfEdit : public TCustomControl {
   TEditStateEvent EditStateEvent;
   TBeforeCopyEvent OnBeforeCopyEvent;
   TBeforePasteEvent OnBeforePasteEvent;
+  TMouseDownRightEvent OnMouseDownRight;
   TRiPrintEvent PrintHeader;
   TRiPrintEvent PrintFooter;
 
@@ -162,6 +185,9 @@ class TRiCustomRtfEdit : public TCustomControl {
   virtual void ViewScrolled() {}
   virtual void UpdateHorzScrollBar();
   virtual void UpdateVertScrollBar();
+  // Sets one of the window's bars (SB_HORZ, SB_VERT): shown with the range 0..1000 when it
+  // scrolls, else hidden with the range 0..0.
+  void SetBar(int bar, bool scrolls, int position);
 
   void Paint() override;
   void Resize() override;
@@ -179,6 +205,7 @@ class TRiCustomRtfEdit : public TCustomControl {
   void WMEraseBkgnd(TMessage& msg);
   void WMHScroll(TMessage& msg);
   void WMVScroll(TMessage& msg);
+  void WMMouseWheel(TMessage& msg);
   void WMCut(TMessage& msg);
   void WMCopy(TMessage& msg);
   void WMPaste(TMessage& msg);
@@ -191,12 +218,20 @@ class TRiCustomRtfEdit : public TCustomControl {
   bool LinkAt(int x, int y);
   bool IsLinkChar(PTParagraph par, PTLine line, int offset) const;
   void SelectWordAt(int x, int y);
+  void RightPress(int x, int y);
+  // The embedded object that is the whole selection: its line, offset and lower right corner in
+  // window pixels; false when the selection is no single object.
+  bool SelectedObject(PTParagraph& par, PTLine& line, int& offset, TPoint& corner) const;
+  // Gives the selected object a new size in screen pixels (at least 2 each way).
+  void ResizeSelectedObject(int width, int height);
   void FontToAttributes();
   void SyncWindowSize();
   void PlaceCaret(int x, int y, int w, int h);
   bool EngineInputAllowed() const;
   // Copies the selection; false when the before-copy event vetoed it.
   bool CopySelection();
+  // Copies the selection and deletes it where the text may be edited; true when text went.
+  bool CutSelection();
   // Reads RTF or plain text into the document at the cursor and leaves the cursor after it.
   void InsertAtCursor(const std::string& data, bool rtf);
   // The absolute character position under a window point; false off the text.
@@ -210,6 +245,8 @@ class TRiCustomRtfEdit : public TCustomControl {
   TCursor dragSavedCursor_ = crIBeam;
 
   std::unique_ptr<TRiRTFTextInput> engine_;
+  std::unique_ptr<TRiPagePrinter> pagePrinter_;  // keeps the page series of PaintPage
+  TPicture backgroundImage_;
   TBitmap picture_;
   bool hasCaret_ = false;
   bool caretDisabled_ = false;
@@ -220,6 +257,14 @@ class TRiCustomRtfEdit : public TCustomControl {
   bool fontBusy_ = false;
   THoverCursor linkCursor_;
   int pressX_ = -1, pressY_ = -1;
+  int wheelDelta_ = 0;  // wheel movement not yet turned into steps
+  // Sizing the selected object: the pointer is in its corner (sizingCursor_), a drag from there
+  // is running (sizing_), from this corner and size.
+  THoverCursor sizingCursor_;
+  bool overCorner_ = false;
+  bool sizing_ = false;
+  TPoint sizeFrom_{};
+  int sizeWidth_ = 0, sizeHeight_ = 0;
   TScrollStyle scrollBars_ = TScrollStyle::ssNone;
   TEditBorderStyle borderStyle_ = TEditBorderStyle::bsSingle;
 };

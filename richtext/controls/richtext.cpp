@@ -278,11 +278,13 @@ void TRiCustomRichText::SearchFrom(const std::string& text, TFindOptions options
   f.WholeWord = options.Contains(frWholeWord);
   f.CaseSensitive = options.Contains(frMatchCase);
   const bool down = options.Contains(frDown);
-  // Forwards from the end of a selection, backwards from before its start.
+  // Forwards from the end of a selection, backwards from before its start; backwards from the
+  // document start there is nothing to find.
   int start = engine_->CursorPosition(), length = 0;
   int selStart = 0;
-  if (engine_->GetSelection(selStart, length)) start = down ? selStart + length : std::max(0, selStart - 1);
-  f.SetPosition(down ? start : std::max(0, start - 1));
+  if (engine_->GetSelection(selStart, length)) start = down ? selStart + length : selStart;
+  if (!down && start <= 0) return;
+  f.SetPosition(down ? start : start - 1);
   const bool hit = down ? f.FindNext(text) : f.FindPrevious(text);
   if (!hit) return;
   engine_->SelectRange(f.FoundPosition(), f.FoundLength());
@@ -322,16 +324,31 @@ void TRiCustomRichText::DoReplace(TObject* sender) {
   const bool selected = engine_->GetSelection(selStart, selLength);
   f.SetPosition(selected ? selStart : engine_->CursorPosition());
   if (!f.FindNext(dialog->FindText())) return;
-  f.ReplaceFound(dialog->ReplaceText());
-  const int after = f.FoundPosition() + f.FoundLength();
-  Reformat();
-  Change();
-  f.SetPosition(after);
-  const bool down = dialog->Options().Contains(frDown);
-  if (!down) f.SetPosition(std::max(0, f.FoundPosition() - 1));
-  if (down ? f.FindNext(dialog->FindText()) : f.FindPrevious(dialog->FindText())) {
+  if (!f.ReplaceFound(dialog->ReplaceText())) {
+    // Protected text is not replaced; the hit is shown so the user sees why.
     engine_->SelectRange(f.FoundPosition(), f.FoundLength());
     engine_->SetCursor(f.FoundPosition() + f.FoundLength(), 0, 0, 0);
+    engine_->ScrollToCursor();
+    engine_->Redraw();
+    return;
+  }
+  const int hitPos = f.FoundPosition();
+  const int after = hitPos + f.FoundLength();
+  Reformat();
+  Change();
+  // The next hit in the dialog's direction: after the replacement, or before the replaced hit.
+  const bool down = dialog->Options().Contains(frDown);
+  bool next = false;
+  if (down) {
+    f.SetPosition(after);
+    next = f.FindNext(dialog->FindText());
+  } else if (hitPos > 0) {
+    f.SetPosition(hitPos - 1);
+    next = f.FindPrevious(dialog->FindText());
+  }
+  if (next) {
+    engine_->SelectRange(f.FoundPosition(), f.FoundLength());
+    engine_->SetCursor(down ? f.FoundPosition() + f.FoundLength() : f.FoundPosition(), 0, 0, 0);
   } else {
     engine_->SetCursor(after, 0, 0, 0);
   }

@@ -188,10 +188,26 @@ bool TRiTextFinder::ReplaceFound(const std::string& replacement) {
   }
   if (par == nullptr) return false;
   const int at = foundPos_ - parStart;
+  // A hit that holds protected text is left as it stands: replacing it would delete what the
+  // document protects.
+  if (HitProtected(par, at)) return false;
   engine_->ClearSelection();
   engine_->DeleteChars(par, at, foundLen_);
-  const TAttr saved = engine_->CurAttr;
+  // The replacement goes in whole, before what followed the hit, whatever the typing mode and
+  // the protection of the next character.
+  struct Restore {
+    TRiRTFTextPaint& e;
+    TAttr attr;
+    bool insert, suspended;
+    ~Restore() {
+      e.CurAttr = attr;
+      e.InsertMode = insert;
+      e.ProtectionSuspended = suspended;
+    }
+  } restore{*engine_, engine_->CurAttr, engine_->InsertMode, engine_->ProtectionSuspended};
   engine_->CurAttr = startAttr_;
+  engine_->InsertMode = true;
+  engine_->ProtectionSuspended = true;
   int pos = at;
   for (char c : replacement) {
     int start = 0;
@@ -203,7 +219,6 @@ bool TRiTextFinder::ReplaceFound(const std::string& replacement) {
     if (!engine_->InsertChar(par, l, c, pos - start)) break;
     ++pos;
   }
-  engine_->CurAttr = saved;
   engine_->CursorPar = par;
   engine_->CursorLine = par->FirstLine;
   engine_->CursorOffset = 0;
@@ -213,10 +228,47 @@ bool TRiTextFinder::ReplaceFound(const std::string& replacement) {
   return true;
 }
 
+bool TRiTextFinder::HitProtected(PTParagraph par, int at) const {
+  const bool silent = engine_->ProtectionSilent;
+  engine_->ProtectionSilent = true;
+  bool protectedHit = false;
+  int start = 0;
+  for (PTLine l = par->FirstLine; l != nullptr && !protectedHit; l = l->Next) {
+    for (int i = std::max(at, start); i < std::min(at + foundLen_, start + l->Length) && !protectedHit; ++i)
+      protectedHit = engine_->IsProtected(par, l, i - start, true);
+    start += l->Length;
+  }
+  engine_->ProtectionSilent = silent;
+  return protectedHit;
+}
+
+bool TRiTextFinder::ReplaceAt(int position, int length, const std::string& replacement) {
+  found_ = false;
+  if (engine_ == nullptr || position < 0 || length <= 0) return false;
+  int parStart = 0;
+  for (PTParagraph par = engine_->FirstPar; par != nullptr; par = par->Next) {
+    const int n = TRiRTFText::ParagraphLength(par);
+    if (position + length <= parStart + n) {
+      if (position < parStart) return false;  // across a paragraph end
+      std::string text;
+      std::vector<TAttr> attrs;
+      ParagraphData(par, text, attrs);
+      found_ = true;
+      foundPos_ = position;
+      foundLen_ = length;
+      startAttr_ = attrs[static_cast<std::size_t>(position - parStart)];
+      return ReplaceFound(replacement);
+    }
+    parStart += n + 1;
+  }
+  return false;
+}
+
 int TRiTextFinder::ReplaceAll(const std::string& pattern) {
   count_ = 0;
   while (FindNext(pattern)) {
-    if (!ReplaceFound(Replacement)) break;
+    // A refused hit stays; the search goes on after it.
+    if (!ReplaceFound(Replacement)) continue;
     ++count_;
     if (count_ % 30 == 0) {
       const bool stop = StopRequested ? StopRequested() : (GetAsyncKeyState(VK_ESCAPE) & 0x8000) != 0;

@@ -32,6 +32,10 @@ class TRiTextFinder : public TObject {
   virtual bool FindNext(const std::string& pattern);
   virtual bool FindPrevious(const std::string& pattern);
   virtual bool ReplaceFound(const std::string& replacement);
+  // Replaces `length` characters at an absolute position as if they were the last hit; the
+  // replacement takes the attributes of the first of them.  False for a place off the text or
+  // protected text.
+  bool ReplaceAt(int position, int length, const std::string& replacement);
   virtual int ReplaceAll(const std::string& pattern);
   virtual void Reset();
   virtual bool IsDelimiter(unsigned char ch) const;
@@ -59,6 +63,8 @@ class TRiTextFinder : public TObject {
   int MatchAt(const std::string& text, const std::vector<TAttr>& attrs, int at, const std::string& pattern) const;
   bool Search(const std::string& pattern, bool backwards);
   void ParagraphData(PTParagraph par, std::string& text, std::vector<TAttr>& attrs) const;
+  // Whether a character of the hit at offset `at` of the paragraph is protected.
+  bool HitProtected(PTParagraph par, int at) const;
 
  private:
   TRiRTFTextPaint* engine_ = nullptr;

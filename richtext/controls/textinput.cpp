@@ -219,7 +219,7 @@ int TRiRTFTextInput::InputRun(const std::string& text) {
   int scope = rsNothing;
   if (!ProgramInput) CurAttr.Extra &= static_cast<std::uint8_t>(~(fxInsertPoint | fxAutomatic));
   CursorLine->Flags &= ~lfChanged;
-  if (CursorLine->Next != nullptr) CursorLine->Flags &= ~lfChanged;
+  if (CursorLine->Next != nullptr) CursorLine->Next->Flags &= ~lfChanged;
   // Long program input does not lay out each character.
   const bool bulk = text.size() >= 2;
   const bool wasSuppressed = LayoutSuppressed;

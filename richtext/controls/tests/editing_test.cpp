@@ -200,6 +200,29 @@ TEST_F(Editing, AVetoedCopyLeavesTheClipboardAndACutKeepsTheText) {
   EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"keep me"}));
 }
 
+TEST_F(Editing, ShiftDeleteAndTheCutMessageReportTheTextThatWent) {
+  Type("cut this");
+  int changes = 0;
+  rt->OnChange = [&](TObject*) { ++changes; };
+  Key(VK_LEFT, true, true);  // selects "this"
+  Key(VK_DELETE, true);
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"cut "}));
+  EXPECT_EQ(Clip(CF_TEXT), "this");
+  EXPECT_EQ(changes, 1);
+  // Nothing selected, or the copy vetoed: nothing goes and nothing is reported.
+  Key(VK_DELETE, true);
+  SendMessage(rt->Handle(), WM_CUT, 0, 0);
+  rt->OnBeforeCopyEvent = [](TObject*, bool& doIt) { doIt = false; };
+  Key(VK_HOME, true);
+  SendMessage(rt->Handle(), WM_CUT, 0, 0);
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"cut "}));
+  EXPECT_EQ(changes, 1);
+  rt->OnBeforeCopyEvent = nullptr;
+  SendMessage(rt->Handle(), WM_CUT, 0, 0);
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{""}));
+  EXPECT_EQ(changes, 2);
+}
+
 TEST_F(Editing, LongProgramInputIsKeptWhole) {
   std::string big;
   for (int i = 0; i < 2500; ++i) big += "word " + std::to_string(i % 10) + " ";
@@ -350,6 +373,101 @@ TEST_F(PicturePaste, AReadOnlyViewOrDamagedPictureDataPastesNothing) {
   // An icon is no picture the document keeps.
   TIcon icon;
   EXPECT_FALSE(rt->InsertPicture(&icon));
+}
+
+TEST_F(PicturePaste, OnlyABitmapBecomesTheBackgroundAndItIsPaintedBehindTheText) {
+  TBitmap bmp;
+  bmp.SetSize(8, 8);
+  bmp.Canvas()->Brush()->SetColor(clYellow);
+  bmp.Canvas()->FillRect(TRect{0, 0, 8, 8});
+  TPicture picture;
+  picture.SetGraphic(&bmp);
+  rt->InputString("text\rover\ra\rpicture");
+  rt->Reformat();
+  auto yellowPixels = [this] {
+    int n = 0;
+    for (int y = 0; y < 40; ++y)
+      for (int x = 100; x < 400; x += 4) n += rt->Picture().PixelColor(x, y) == clYellow ? 1 : 0;
+    return n;
+  };
+  EXPECT_EQ(yellowPixels(), 0);
+  rt->SetBackgroundImage(&picture);
+  ASSERT_NE(dynamic_cast<TBitmap*>(rt->BackgroundImage().Graphic()), nullptr);
+  EXPECT_EQ(E().BackgroundImage, rt->BackgroundImage().Graphic());
+  EXPECT_GT(yellowPixels(), 100);
+  // A metafile is refused with a message and the bitmap stays.
+  TMetafile m;
+  {
+    TMetafileCanvas mc(&m, 16, 16);
+    mc.Rectangle(0, 0, 16, 16);
+  }
+  picture.SetGraphic(&m);
+  rt->SetBackgroundImage(&picture);
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes.back().find("Please use Bitmap."), std::string::npos);
+  EXPECT_NE(dynamic_cast<TBitmap*>(rt->BackgroundImage().Graphic()), nullptr);
+  rt->SetBackgroundImage(nullptr);
+  EXPECT_EQ(E().BackgroundImage, nullptr);
+  EXPECT_EQ(yellowPixels(), 0);
+}
+
+TEST_F(PicturePaste, TheCornerOfASelectedPictureDragsItToANewSize) {
+  TBitmap bmp;
+  bmp.SetSize(20, 20);
+  Type("ab");
+  ASSERT_TRUE(rt->InsertPicture(&bmp));
+  Type("cd");
+  const int resX = E().Header().ResolutionX, resY = E().Header().ResolutionY;
+  E().SelectRange(2, 1);
+  E().Redraw();
+  PTLine line = E().FirstPar->FirstLine;
+  const TAttr& a = line->Attrs[2];
+  ASSERT_TRUE(a.Extra & fxObject);
+  const int cornerX = E().CharX(E().FirstPar, line, 2) + a.Width + E().LeftOffset + E().HorzOffset();
+  const int cornerY = line->Top + line->Ascent - E().VertOffset() + E().TopOffset;
+  auto move = [&](int x, int y) {
+    TPoint p{x, y};
+    ClientToScreen(rt->Handle(), &p);
+    InjectMouseMove(p.X, p.Y);
+    Pump();
+  };
+  // A read-only view offers no sizing.
+  rt->SetReadOnly(true);
+  move(cornerX - 3, cornerY - 3);
+  EXPECT_NE(rt->Cursor(), crSizeNWSE);
+  rt->SetReadOnly(false);
+  move(cornerX - 40, cornerY - 40);
+  move(cornerX - 3, cornerY - 3);
+  EXPECT_EQ(rt->Cursor(), crSizeNWSE);
+  int changes = 0;
+  rt->OnChange = [&](TObject*) { ++changes; };
+  TPoint p{cornerX - 3, cornerY - 3};
+  ClientToScreen(rt->Handle(), &p);
+  InjectMouseDown(p.X, p.Y);
+  Pump();
+  InjectMouseMove(p.X + 30, p.Y + 10);
+  Pump();
+  InjectMouseUp(p.X + 30, p.Y + 10);
+  Pump();
+  TRiObject* object = E().ObjectOf(1, E().FirstPar->FirstLine->Attrs[2].Tag);
+  ASSERT_NE(object, nullptr);
+  EXPECT_EQ(object->Width, MulDiv(50, TwipsPerInch, resX));
+  EXPECT_EQ(object->Height, MulDiv(30, TwipsPerInch, resY));
+  EXPECT_EQ(E().FirstPar->FirstLine->Attrs[2].Width, 50);
+  EXPECT_GE(E().FirstPar->FirstLine->Height, 30);
+  EXPECT_EQ(E().ParagraphText(0), "ab\x01" "cd");
+  EXPECT_EQ(changes, 1);
+  // Dragged past the corner the other way it keeps at least two pixels.
+  move(cornerX + 30 - 3, cornerY + 10 - 3);
+  EXPECT_EQ(rt->Cursor(), crSizeNWSE);
+  TPoint q{cornerX + 27, cornerY + 7};
+  ClientToScreen(rt->Handle(), &q);
+  InjectMouseDown(q.X, q.Y);
+  Pump();
+  InjectMouseUp(q.X - 200, q.Y - 200);
+  Pump();
+  EXPECT_EQ(object->Width, MulDiv(2, TwipsPerInch, resX));
+  EXPECT_EQ(object->Height, MulDiv(2, TwipsPerInch, resY));
 }
 
 }  // namespace

@@ -74,6 +74,27 @@ TEST_F(Finding, ReplaceAllStopsWhenAskedEveryThirtyReplacements) {
   EXPECT_EQ(E().ParagraphText(0), std::string(30, 'b') + std::string(70, 'a'));
 }
 
+TEST_F(Finding, ReplacingLeavesProtectedHitsAndInsertsWholeInOverwriteMode) {
+  E().Protection = TProtectProps{TProtectProp::ppProtected};
+  Fill({"ab ab ab tail"});
+  PTLine line = E().FirstPar->FirstLine;
+  ASSERT_TRUE(line->HasAttrs());
+  line->Attrs[3].Extra |= fxProtected;  // the middle "ab"
+  line->Attrs[4].Extra |= fxProtected;
+  // Overwrite mode must not eat the characters after a hit.
+  rt->SetInserting(false);
+  f.SetPosition(0);
+  f.Replacement = "xyz";
+  EXPECT_EQ(f.ReplaceAll("ab"), 2);
+  EXPECT_EQ(E().ParagraphText(0), "xyz ab xyz tail");
+  EXPECT_FALSE(E().InsertMode);
+  // A single replace refuses the protected hit and changes nothing.
+  f.SetPosition(0);
+  ASSERT_TRUE(f.FindNext("ab"));
+  EXPECT_FALSE(f.ReplaceFound("q"));
+  EXPECT_EQ(E().ParagraphText(0), "xyz ab xyz tail");
+}
+
 TEST_F(Finding, TheDialogsSelectTheHitAndReplaceThroughTheComponent) {
   Fill({"red green red blue"});
   rt->SetCursorPosition(0, 0, 0, 0);
@@ -106,6 +127,40 @@ TEST_F(Finding, TheDialogsSelectTheHitAndReplaceThroughTheComponent) {
   rt->DoReplace(replace);
   EXPECT_EQ(E().ParagraphText(0), "pink green pink blue");
   replace->CloseDialog();
+}
+
+TEST_F(Finding, BackwardsThroughTheDialogsMissesNoHitAndReplacesTowardsTheStart) {
+  Fill({"aaaa"});
+  rt->SetCursorPosition(4, 0, 4, 0);
+  TFindDialog* find = TRiCustomRichText::FindDialog();
+  find->SetFindText("a");
+  find->SetOptions(TFindOptions{});
+  std::vector<int> hits;
+  for (int i = 0; i < 6; ++i) {
+    rt->DoFind(find);
+    int start = 0, length = 0;
+    if (E().GetSelection(start, length)) hits.push_back(start);
+  }
+  // Every hit once, then the search stays on the first.
+  EXPECT_EQ(hits, (std::vector<int>{3, 2, 1, 0, 0, 0}));
+  EXPECT_EQ(E().CursorPosition(), 0);
+
+  rt->Clear();
+  Fill({"red green red blue"});
+  rt->SetCursorPosition(18, 0, 18, 0);
+  TReplaceDialog* replace = TRiCustomRichText::ReplaceDialog();
+  replace->SetFindText("red");
+  replace->SetReplaceText("pink");
+  replace->SetOptions(TFindOptions{});
+  rt->DoFind(replace);
+  rt->DoReplace(replace);
+  EXPECT_EQ(E().ParagraphText(0), "red green pink blue");
+  int start = 0, length = 0;
+  ASSERT_TRUE(E().GetSelection(start, length));
+  EXPECT_EQ(start, 0);
+  EXPECT_EQ(length, 3);
+  rt->DoReplace(replace);
+  EXPECT_EQ(E().ParagraphText(0), "pink green pink blue");
 }
 
 }  // namespace

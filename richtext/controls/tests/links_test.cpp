@@ -98,6 +98,61 @@ TEST_F(Links, WithoutOneClickOnlyADoubleClickFollowsTheLink) {
   EXPECT_EQ(clicks[0], "Jupiter|20005|0");
 }
 
+TEST_F(Links, ADoubleClickOffLinksSelectsTheProtectedRunOrTheWord) {
+  rt->OneClickHyperlink = false;
+  rt->NoBlockMarking = false;
+  Add(text, "say fixedword here");
+  Finish();
+  for (int i = 4; i < 9; ++i) E().FirstPar->FirstLine->Attrs[static_cast<std::size_t>(i)].Extra |= fxProtected;
+  auto dbl = [&](int index) {
+    const TPoint p = PointOf(0, 0, index);
+    InjectDoubleClick(rt->Handle(), p.X, p.Y);
+    Pump();
+    return rt->SelectedText();
+  };
+  // The protected run ends where the protection ends, not at the next blank.
+  EXPECT_EQ(dbl(6), "fixed");
+  // A word is bounded by blanks only, so it takes the protected letters next to it.
+  EXPECT_EQ(dbl(10), "fixedword");
+  EXPECT_EQ(dbl(15), "here");
+  EXPECT_EQ(dbl(1), "say");
+  EXPECT_TRUE(clicks.empty());
+}
+
+TEST_F(Links, ARightPressOffersTheWordAndAChangedWordReplacesItWhenEditable) {
+  TAttr bold = text;
+  bold.Style |= fsBold;
+  Add(text, "see ");
+  Add(bold, "teh");
+  Add(text, " end");
+  Finish();
+  std::vector<std::string> offered;
+  rt->OnMouseDownRight = [&](TObject*, std::string& word, int position, int length, const TAttr& attr) {
+    offered.push_back(word + "@" + std::to_string(position) + "+" + std::to_string(length) +
+                      ((attr.Style & fsBold) ? "b" : ""));
+    if (word == "teh") word = "the";
+  };
+  const TPoint p = PointOf(0, 0, 5);
+  InjectClick(rt->Handle(), p.X, p.Y, MouseButton::Right);
+  Pump();
+  // The read-only view offers the word but keeps its text.
+  EXPECT_EQ(offered, (std::vector<std::string>{"teh@4+3b"}));
+  EXPECT_EQ(E().ParagraphText(0), "see teh end");
+  rt->SetReadOnly(false);
+  int changes = 0;
+  rt->OnChange = [&](TObject*) { ++changes; };
+  InjectClick(rt->Handle(), p.X, p.Y, MouseButton::Right);
+  Pump();
+  EXPECT_EQ(E().ParagraphText(0), "see the end");
+  EXPECT_TRUE(E().FirstPar->FirstLine->Attrs[5].Style & fsBold);
+  EXPECT_EQ(changes, 1);
+  // Between words nothing is offered.
+  const TPoint blank = PointOf(0, 0, 3);
+  InjectClick(rt->Handle(), blank.X, blank.Y, MouseButton::Right);
+  Pump();
+  EXPECT_EQ(offered.size(), 2u);
+}
+
 TEST_F(Links, ALinkSplitOverTwoLinesGivesItsWholeTextAndTheStampStopsAt254) {
   rt->SetWordWrap(true);
   std::string words;
@@ -171,6 +226,8 @@ TEST_F(Links, FormResourcesCreateTheViewAndSetItsStoredProperties) {
   SetOrdProp(view, "HyperLinkCursor", crHelp);
   SetOrdProp(view, "WordWrap", 1);
   SetOrdProp(view, "Zooming", 0);  // not above 0: 100
+  SetEnumProp(view, "ScrollBars", "ssBoth");
+  EXPECT_EQ(view->ScrollBars(), TScrollStyle::ssBoth);
   EXPECT_TRUE(view->OneClickHyperlink);
   EXPECT_EQ(view->HyperLinkCursor, crHelp);
   EXPECT_TRUE(view->WordWrap());

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <regex>
@@ -135,6 +136,46 @@ TEST_F(PageDialog, CancelAndBadNumbersChangeNothing) {
   EXPECT_TRUE(TRiPagePropDlg::RememberedUnit().empty());
 }
 
+TEST_F(PageDialog, APageWithoutRoomForTextIsRefusedUntilMended) {
+  const bool ok = Run({
+      [&] { Retype(5, "5"); },  // 5 + 1.31 inches of margins on an 8.5-inch page: fine
+      [&] { Retype(6, "4"); },  // 9 inches of margins: no text left
+      [&] { InjectKey(VK_RETURN); },
+      [&] {
+        EXPECT_NE(dlg->Window(), nullptr);
+        EXPECT_EQ(E().Header().Layout.LeftMargin, 1880);
+        Retype(4, "-1");
+      },
+      [&] { Retype(6, "1"); },
+      [&] { InjectKey(VK_RETURN); },
+      [&] {
+        EXPECT_NE(dlg->Window(), nullptr);  // a negative margin is refused too
+        Retype(4, "1e99");
+      },
+      [&] { InjectKey(VK_RETURN); },
+      [&] {
+        EXPECT_NE(dlg->Window(), nullptr);  // and a number too large for a page
+        Retype(4, "1");
+      },
+      [&] { InjectKey(VK_RETURN); },
+  });
+  EXPECT_TRUE(ok);
+  EXPECT_FALSE(exhausted);
+  // One box for each refused OK, none for the texts passed on the way ("-", "1e").
+  EXPECT_EQ(boxes.size(), 3u) << ::testing::PrintToString(boxes);
+  const TRiLayout& l = E().Header().Layout;
+  EXPECT_EQ(l.LeftMargin, 7200);
+  EXPECT_EQ(l.RightMargin, 1440);
+  EXPECT_EQ(l.BottomMargin, 1440);
+  // The editor itself keeps its page when given one without room for text.
+  rt->SetPageSize(0, 0, 0, 0, 0, 0);
+  rt->SetPageSize(1000, 1000, riKeep, riKeep, 2000, riKeep);
+  rt->SetPageSize(-5, riKeep, riKeep, riKeep, riKeep, riKeep);
+  EXPECT_EQ(l.LeftMargin, 7200);
+  EXPECT_EQ(l.PageWidth, 12240);
+  EXPECT_FALSE(rt->Modified);
+}
+
 TEST_F(PageDialog, WorksOnAReadOnlyViewAndWithoutAnEditorDoesNothing) {
   rt->SetReadOnly(true);
   Run({[&] { Retype(5, "2"); }, [&] { InjectKey(VK_RETURN); }});
@@ -191,6 +232,51 @@ TEST_F(Printing, PrintsThePagesOfTheSizeSetInTheDialog) {
   // The view is back on the screen after printing.
   EXPECT_EQ(E().ReferenceCanvas(), rt->Picture().Canvas());
   EXPECT_EQ(E().ParagraphText(39), "Transit line number 39");
+}
+
+TEST_F(Printing, APageRangeGivesHeadersAndFootersOfItsPagesOnly) {
+  for (int i = 0; i < 12; ++i) rt->InputString("Entry " + std::to_string(i) + (i % 3 == 2 ? "\f" : "\r"));
+  rt->Reformat();
+  std::vector<int> headers, footers;
+  rt->PrintHeader = [&](TObject* sender, TCanvas*, int, int, int, int h, int page, std::int32_t) {
+    EXPECT_EQ(sender, rt);
+    EXPECT_GT(h, 0);  // the top margin above the text
+    headers.push_back(page);
+  };
+  rt->PrintFooter = [&](TObject*, TCanvas*, int, int, int, int, int page, std::int32_t) { footers.push_back(page); };
+  rt->PrintPages(2, 3);
+  EXPECT_EQ(headers, (std::vector<int>{2, 3}));
+  EXPECT_EQ(footers, (std::vector<int>{2, 3}));
+  EXPECT_EQ(PdfPages(), 2);
+  EXPECT_EQ(E().ReferenceCanvas(), rt->Picture().Canvas());
+}
+
+TEST_F(Printing, APageSeriesPaintsEveryLineOnceAndGivesTheViewBack) {
+  for (int i = 0; i < 30; ++i) rt->InputString("Preview line " + std::to_string(i) + "\r");
+  rt->Reformat();
+  const int width = E().WindowWidth(), height = E().WindowHeight();
+  const int vert = E().VertOffset();
+  TBitmap page;
+  page.SetSize(400, 200);
+  EXPECT_EQ(rt->PaintPage(page.Canvas(), 10, 10, 380, 180, 0, pmBeginSeries), 0);
+  int first = 0, pages = 0;
+  std::vector<int> starts;
+  do {
+    starts.push_back(first);
+    first = rt->PaintPage(page.Canvas(), 10, 10, 380, 180, first, pmPaint);
+    ++pages;
+  } while (first != 0 && pages < 100);
+  rt->PaintPage(page.Canvas(), 10, 10, 380, 180, 0, pmEndSeries);
+  EXPECT_GT(pages, 2);
+  EXPECT_LT(pages, 100);
+  EXPECT_TRUE(std::is_sorted(starts.begin(), starts.end()));
+  // The series ended: the view paints on its own picture again, at its own size.
+  EXPECT_EQ(E().ReferenceCanvas(), rt->Picture().Canvas());
+  EXPECT_EQ(E().WindowWidth(), width);
+  EXPECT_EQ(E().WindowHeight(), height);
+  EXPECT_EQ(E().VertOffset(), vert);
+  rt->InputString("x");
+  EXPECT_EQ(E().ParagraphText(30), "x");
 }
 
 }  // namespace
