@@ -289,6 +289,18 @@ void TfrmMain::FormCreate(TObject* sender) {
     rtext->SetWordWrap(true);
     rtext->SetZooming(100);
     rtext->HyperlinkTextAttr().SetUnderline(richtext::TThreeState::tsTRUE);
+    rtext->HyperlinkTextAttr().SetUseUnderlineColor(true);
+    rtext->HyperlinkTextAttr().SetUnderlineColor(clBlue);
+    rtext->InsertPointAttr().SetUseTextColor(true);
+    rtext->InsertPointAttr().SetTextColor(clRed);
+    rtext->SetProtectedProp(richtext::TProtectProps{richtext::TProtectProp::ppIsInsertpoint,
+                                                    richtext::TProtectProp::ppAutomatic,
+                                                    richtext::TProtectProp::ppDontUseAttrOfProtected});
+    rtext->SetShowPageBreak(false);
+    rtext->WantTabs = false;
+    rtext->SetColor(clWhite);
+    // The list is longer than the window: it scrolls both ways.
+    rtext->SetScrollBars(TScrollStyle::ssBoth);
     rtext->HyperLinkEvent = [this](TObject* sender, const std::string&, const std::string& stamp, int) {
       rtextHyperLinkEvent(sender, stamp);
     };
@@ -362,8 +374,13 @@ void TfrmMain::ApplyPageSetup() {
   if (!setup || !UsablePageSetup(*setup)) return;
   const bool readOnly = rtext->ReadOnly();
   rtext->SetReadOnly(false);
-  rtext->SetPageSize(setup->LeftMargin, setup->RightMargin, setup->TopMargin, setup->BottomMargin, setup->PageWidth,
-                     setup->PageHeight);
+  try {
+    rtext->SetPageSize(setup->LeftMargin, setup->RightMargin, setup->TopMargin, setup->BottomMargin,
+                       setup->PageWidth, setup->PageHeight);
+  } catch (...) {
+    rtext->SetReadOnly(readOnly);
+    throw;
+  }
   rtext->SetReadOnly(readOnly);
 }
 
@@ -373,7 +390,12 @@ void TfrmMain::mnuPageSetupClick(TObject*) {
   // The dialog changes the page through the view, which takes no changes while read-only.
   const bool readOnly = rtext->ReadOnly();
   rtext->SetReadOnly(false);
-  RiPagePropDlg1->Execute();
+  try {
+    RiPagePropDlg1->Execute();
+  } catch (...) {
+    rtext->SetReadOnly(readOnly);
+    throw;
+  }
   rtext->SetReadOnly(readOnly);
   const auto& header = rtext->GetHeader();
   SavePageSetup(this, TPageSetup{header.Layout.LeftMargin, header.Layout.RightMargin, header.Layout.TopMargin, header.Layout.BottomMargin,

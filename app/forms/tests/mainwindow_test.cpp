@@ -88,6 +88,8 @@ TEST_F(MainWindowTest, PersonButtonsSelectThePersonAndRecalculate) {
   EXPECT_EQ(main->TransitHoroscope->HorName, "Transit");
   EXPECT_TRUE(main->rtext->ReadOnly());
   EXPECT_TRUE(main->rtext->Visible());
+  EXPECT_EQ(main->rtext->ScrollBars(), TScrollStyle::ssBoth) << "the long list scrolls";
+  EXPECT_FALSE(main->rtext->WantTabs);
   EXPECT_FALSE(StopFlag) << "the new list cleared the flag the button set";
   EXPECT_TRUE(std::filesystem::exists(folder / "_Radix.TXT"));
   EXPECT_TRUE(std::filesystem::exists(folder / "_Transit.TXT"));
