@@ -60,32 +60,27 @@ TEST(FontSubstitution, CourierIsFixedPitchAndTimesIsNarrowerThanArial) {
   EXPECT_LT(FontTextWidth(serif, "The quick brown fox"), FontTextWidth(Arial(-13), "The quick brown fox"));
 }
 
+// The pixels of one text drawn at 20 pixels in the named face.
+std::vector<std::uint32_t> DrawnText(const char* face, const char* text) {
+  Surface s(40, 30);
+  s.Canvas().Font()->SetName(face);
+  s.Canvas().Font()->SetHeight(-20);
+  s.Canvas().TextOut(5, 2, text);
+  return s.Pixels();
+}
+
 TEST(FontSubstitution, SymbolFontBulletIsDrawnAsABullet) {
   TFontRequest symbol = Arial(-13);
   symbol.Name = "Symbol";
   // The symbol bullet has the width of the real bullet, not of the middle dot of the code page.
   EXPECT_EQ(FontCharWidths(symbol)[0xB7], FontCharWidths(Arial(-13))[0x95]);
-  Surface a(40, 30), b(40, 30);
-  a.Canvas().Font()->SetName("Symbol");
-  a.Canvas().Font()->SetHeight(-20);
-  a.Canvas().TextOut(5, 2, "\xB7");
-  b.Canvas().Font()->SetName("Arial");
-  b.Canvas().Font()->SetHeight(-20);
-  b.Canvas().TextOut(5, 2, "\x95");
-  EXPECT_EQ(a.Pixels(), b.Pixels());
+  EXPECT_EQ(DrawnText("Symbol", "\xB7"), DrawnText("Arial", "\x95"));
 }
 
 TEST(FontSubstitution, WingdingsListBulletIsAFilledCircleNotALetter) {
   TFontRequest wingdings = Arial(-13);
   wingdings.Name = "Wingdings";
-  Surface a(40, 30), b(40, 30);
-  a.Canvas().Font()->SetName("Wingdings");
-  a.Canvas().Font()->SetHeight(-20);
-  a.Canvas().TextOut(5, 2, "l");
-  b.Canvas().Font()->SetName("Arial");
-  b.Canvas().Font()->SetHeight(-20);
-  b.Canvas().TextOut(5, 2, "l");
-  EXPECT_NE(a.Pixels(), b.Pixels());
+  EXPECT_NE(DrawnText("Wingdings", "l"), DrawnText("Arial", "l"));
   // A filled circle is wider than the letter it stands in for.
   EXPECT_GT(FontCharWidths(wingdings)['l'], FontCharWidths(Arial(-13))['l']);
 }
