@@ -1,0 +1,45 @@
+// The time-zone names the program takes from outside: the TZ variable, the name file
+// /etc/timezone and zone names kept in stored charts.  The input's first line is the variable,
+// the rest the name file; the whole input is also looked up as a zone name.  Every answer
+// must be a zone of the database, a rule from the variable, or "UTC"; nothing may crash.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "platform/rtl/fuzz/scratchfolder.h"
+#include "platform/sys/timezones.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::string_view text(reinterpret_cast<const char*>(data), size);
+  const std::size_t eol = text.find('\n');
+  const std::string variable(text.substr(0, eol));
+  const std::string_view rest = eol == std::string_view::npos ? std::string_view() : text.substr(eol + 1);
+
+  const std::string nameFile = tw::fuzz::ScratchFolder("timezone") + "/timezone";
+  tw::fuzz::WriteScratchFile(nameFile, rest.data(), rest.size());
+
+  // An input starting with a NUL byte stands for an unset variable.
+  const bool unset = !variable.empty() && variable.front() == '\0';
+  const std::string name =
+      tw::LocalTimeZoneNameFrom(unset ? nullptr : variable.c_str(), "/nonexistent/localtime", nameFile);
+  if (name.empty()) __builtin_trap();
+  if (tw::TimeZoneExists(name)) {
+    (void)tw::TimeZoneDisplayName(name, tw::ZoneInstant(std::chrono::seconds(0)));
+  } else {
+    // Neither a zone nor UTC: it must be the variable's own rule, without a leading ':'.
+    std::string rule(variable.c_str());
+    if (!rule.empty() && rule.front() == ':') rule.erase(0, 1);
+    if (name != "UTC" && (unset || name != rule)) __builtin_trap();
+  }
+
+  if (auto state = tw::FindTimeZone(text, tw::ZoneInstant(std::chrono::seconds(1700000000)))) {
+    if (state->Name.empty() || state->StandardOffsetMinutes > state->OffsetMinutes + 24 * 60) __builtin_trap();
+  }
+  try {
+    (void)tw::GetTimeZone(text);
+    if (!tw::TimeZoneExists(text)) __builtin_trap();
+  } catch (const tw::ETimeZoneError&) {
+  }
+  return 0;
+}
