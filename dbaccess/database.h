@@ -72,11 +72,30 @@ class TBaseDatabase : public TBapiListItem {
   virtual DBIResult AcqPersistTableLock(const std::string&) { return ReportNotSupported("ACQPERSISTENTTABLELOCK"); }
   virtual DBIResult RelPersistTableLock(const std::string&) { return ReportNotSupported("RELPERSISTENTTABLELOCK"); }
   virtual DBIResult OpenFunctionList(hDBICur& Cursor) { Cursor = 0; return ReportNotSupported("OPENFUNCTIONLIST"); }
+  virtual DBIResult OpenFunctionArgsList(const std::string&, std::uint16_t, hDBICur& Cursor) {
+    Cursor = 0;
+    return ReportNotSupported("OPENFUNCTIONARGSLIST");
+  }
   virtual DBIResult OpenLockList(hDBICur& Cursor) { Cursor = 0; return NotSupported(); }
   virtual DBIResult OpenRintList(hDBICur& Cursor) { Cursor = 0; return NotSupported(); }
   virtual DBIResult OpenSecurityList(hDBICur& Cursor) { Cursor = 0; return NotSupported(); }
   virtual DBIResult OpenFamilyList(hDBICur& Cursor) { Cursor = 0; return NotSupported(); }
+  // Stored procedures and queries: no back end provides them; each names its call and answers
+  // 12289 without changing the kept result.
   virtual DBIResult OpenSPList(hDBICur& Cursor) { Cursor = 0; return ReportQueryNotSupported("OPENSPLIST"); }
+  virtual DBIResult OpenSPParamsList(const std::string&, bool, hDBICur& Cursor) {
+    Cursor = 0;
+    return ReportQueryNotSupported("OPENSPPARAMSLIST");
+  }
+  virtual DBIResult QPrepareExt(const std::string&, hDBIStmt& Stmt) {
+    Stmt = 0;
+    return ReportQueryNotSupported("QPREPAREEXT");
+  }
+  virtual DBIResult QExecProcDirect(const std::string&) { return ReportQueryNotSupported("QEXECPROCDIRECT"); }
+  virtual DBIResult QPrepareProc(const std::string&, hDBIStmt& Stmt) {
+    Stmt = 0;
+    return ReportQueryNotSupported("QPREPAREPROC");
+  }
   virtual DBIResult QExecDirect(const std::string&) { return ReportQueryNotSupported("QEXECDIRECT"); }
   virtual DBIResult Login() { return NotSupported(); }
   virtual DBIResult RenameTable(const std::string&, const std::string&) { return ReportNotSupported("RENAMETABLE"); }

@@ -194,6 +194,42 @@ struct SESInfo {
   char szPrivDir[261] = {};
 };
 
+// Records of the session's information operations, in their exact published sizes.
+#pragma pack(push, 1)
+// Error information (642 bytes): the code, its text and four context lines.
+constexpr int DBIMAXMSGLEN = 127;
+struct DBIErrInfo {
+  DBIResult iError = 0;
+  char szErrCode[DBIMAXMSGLEN + 1] = {};
+  char szContext[4][DBIMAXMSGLEN + 1] = {};
+};
+// Version record (346 bytes): version and interface level, the rest left empty.
+struct SYSVersion {
+  std::uint16_t iVersion = 0;
+  std::uint16_t iIntfLevel = 0;
+  std::uint8_t Reserved[342] = {};
+};
+// Client information (327 bytes).
+struct CLIENTInfo {
+  char szName[32] = {};
+  std::uint16_t iSessions = 0;
+  char szWorkDir[261] = {};
+  char szLang[32] = {};
+};
+// System information (14 bytes).
+struct SYSInfo {
+  std::uint16_t iBufferSpace = 0;
+  std::uint16_t iHeapSpace = 0;
+  std::uint16_t iDrivers = 0;
+  std::uint16_t iClients = 0;
+  std::uint16_t iSessions = 0;
+  std::uint16_t iDatabases = 0;
+  std::uint16_t iCursors = 0;
+};
+#pragma pack(pop)
+static_assert(sizeof(DBIErrInfo) == 642 && sizeof(SYSVersion) == 346 && sizeof(CLIENTInfo) == 327 &&
+              sizeof(SYSInfo) == 14);
+
 // Filter information (24 bytes in the published layout).
 struct FILTERInfo {
   std::uint16_t iFilterId = 0;

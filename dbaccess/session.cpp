@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <pwd.h>
 #include <unistd.h>
 #include <vector>
 
@@ -13,6 +14,7 @@
 #include "dbaccess/listtables.h"
 #include "dbaccess/virteng.h"
 #include "platform/classes/streams.h"
+#include "platform/rtl/sysutils.h"
 #include "platform/rtl/win1252.h"
 
 namespace tw::dbaccess {
@@ -103,6 +105,49 @@ DBIResult TBaseSession::GetSesInfo(SESInfo& Info) {
   Info.iLockWait = FLockWait;
   CopyText(Info.szNetDir, FNetDir, 260);
   CopyText(Info.szPrivDir, FPrivateDir, 260);
+  return SetResult(DBIERR_NONE);
+}
+
+std::uint16_t TBaseSession::SessionCount() const {
+  return static_cast<std::uint16_t>(OwnerCollection() ? OwnerCollection()->Count() : 1);
+}
+
+DBIResult TBaseSession::GetErrorInfo(DBIErrInfo& Info) {
+  Info = DBIErrInfo{};
+  auto* engine = dynamic_cast<TVirtEng*>(Parent());
+  TBaseTable* cursor = engine ? engine->CurrentCursor() : nullptr;
+  if (cursor && cursor->Result() != DBIERR_NONE) {
+    Info.iError = cursor->Result();
+    CopyText(Info.szErrCode, GetEngineErrorText(Info.iError), DBIMAXMSGLEN);
+    CopyText(Info.szContext[0], Format(ClientString(csErrorContextFormat), {static_cast<int>(static_cast<std::int16_t>(Info.iError))}),
+             DBIMAXMSGLEN);
+  }
+  return SetResult(DBIERR_NONE);
+}
+
+DBIResult TBaseSession::GetSysVersion(SYSVersion& Version) {
+  Version = SYSVersion{};
+  Version.iVersion = 1;
+  Version.iIntfLevel = 1;
+  return SetResult(DBIERR_NONE);
+}
+
+DBIResult TBaseSession::GetClientInfo(CLIENTInfo& Info) {
+  Info = CLIENTInfo{};
+  Info.iSessions = SessionCount();
+  CopyText(Info.szWorkDir, FNetDir, 260);
+  return SetResult(DBIERR_NONE);
+}
+
+DBIResult TBaseSession::GetSysInfo(SYSInfo& Info) {
+  Info = SYSInfo{};
+  Info.iSessions = SessionCount();
+  return SetResult(DBIERR_NONE);
+}
+
+DBIResult TBaseSession::GetNetUserName(char* Name, std::size_t Capacity) {
+  if (!Name || Capacity == 0) return SetResult(DBIERR_INVALIDPARAM);
+  CopyText(Name, NetworkUserName(), std::min<std::size_t>(Capacity, 256) - 1);
   return SetResult(DBIERR_NONE);
 }
 
@@ -251,14 +296,18 @@ DBIResult TBaseSession::SetPrivateDir(const std::string& Dir) {
 
 // ---- TQNClientSession ---------------------------------------------------------------------
 
-namespace {
 std::string NetworkUserName() {
+  // The account's name from the user database; the login environment only when it has none.
+  std::vector<char> buf(16384);
+  passwd pw{};
+  passwd* found = nullptr;
+  if (getpwuid_r(geteuid(), &pw, buf.data(), buf.size(), &found) == 0 && found && found->pw_name &&
+      *found->pw_name)
+    return found->pw_name;
   const char* u = std::getenv("USER");
   if (!u || !*u) u = std::getenv("LOGNAME");
-  std::string s = u ? u : "";
-  return s.substr(0, 63);
+  return u ? u : "";
 }
-}  // namespace
 
 TQNClientSession::TQNClientSession(TTitanCollection* Owner, TBapiListItem* Engine, const std::string& Name,
                                    const std::string& Directory)
@@ -278,7 +327,7 @@ void TQNClientSession::Connect() {
   bool started = false;
   try {
     if (ClientCommsFactory()) {
-      FComms = ClientCommsFactory()(NetworkUserName());
+      FComms = ClientCommsFactory()(NetworkUserName().substr(0, 63));
       started = FComms != nullptr;
     }
   } catch (...) {

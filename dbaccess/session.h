@@ -44,6 +44,55 @@ class TBaseSession : public TBapiListItem {
   virtual DBIResult GetErrorEntry(std::uint16_t, std::uint32_t&, char*) { return SetResult(DBIERR_NONE); }
   virtual DBIResult GetErrorString(DBIResult Code, char* Message);
   virtual DBIResult GetSesInfo(SESInfo& Info);
+  virtual DBIResult GetErrorContext(std::int16_t, char* Context) {
+    if (Context) *Context = 0;
+    return ReportNotSupported("GETERRORCONTEXT");
+  }
+  // The code of the last cursor operation (the engine's current cursor), its text and the
+  // context line "DBE Error: <code>"; without a current cursor the record stays empty.
+  virtual DBIResult GetErrorInfo(DBIErrInfo& Info);
+  virtual DBIResult GetSysVersion(SYSVersion& Version);
+  virtual DBIResult GetClientInfo(CLIENTInfo& Info);
+  virtual DBIResult GetSysInfo(SYSInfo& Info);
+  // Loading another driver is refused: 9491.
+  virtual DBIResult LoadDriver(const std::string&) { return SetResult(DBIERR_TOOMANYDRIVERS); }
+  // The network user name of the current user, at most Capacity - 1 characters (nil: 9986).
+  virtual DBIResult GetNetUserName(char* Name, std::size_t Capacity = 256);
+  // Type and driver lists, field translation, user list, number formats, aliases and the
+  // configuration file: none is provided; each answers 12289 after naming its call and
+  // leaves nil in its handle out-argument.
+  virtual DBIResult OpenTableTypesList(const std::string&, hDBICur& Cursor) { return Unprovided(Cursor, "OPENTABLETYPESLIST"); }
+  virtual DBIResult GetTableTypeDesc(const std::string&, const std::string&) { return ReportNotSupported("GETTABLETYPEDESC"); }
+  virtual DBIResult OpenFieldTypesList(const std::string&, const std::string&, hDBICur& Cursor) {
+    return Unprovided(Cursor, "OPENFIELDTYPESLIST");
+  }
+  virtual DBIResult GetFieldTypeDesc(const std::string&, const std::string&, const std::string&) {
+    return ReportNotSupported("GETFIELDTYPEDESC");
+  }
+  virtual DBIResult OpenIndexTypesList(const std::string&, hDBICur& Cursor) { return Unprovided(Cursor, "OPENINDEXTYPESLIST"); }
+  virtual DBIResult GetIndexTypeDesc(const std::string&, const std::string&) { return ReportNotSupported("GETINDEXTYPEDESC"); }
+  virtual DBIResult OpenLdList(hDBICur& Cursor) { return Unprovided(Cursor, "OPENLDLIST"); }
+  virtual DBIResult OpenFieldXlt(const std::string&, const std::string&, const FLDDesc&, const std::string&,
+                                 const std::string&, const FLDDesc&, bool& DataLoss, hDBIObj& Xlt) {
+    DataLoss = false;
+    return Unprovided(Xlt, "OPENFIELDXLT");
+  }
+  virtual DBIResult TranslateField(hDBIObj, const std::uint8_t*, std::uint8_t*) { return ReportNotSupported("TRANSLATEFIELD"); }
+  virtual DBIResult CloseFieldXlt(hDBIObj) { return ReportNotSupported("CLOSEFIELDXLT"); }
+  virtual DBIResult OpenUserList(hDBICur& Cursor) { return Unprovided(Cursor, "OPENUSERLIST"); }
+  virtual DBIResult GetNumberFormat() { return ReportNotSupported("GETNUMBERFORMAT"); }
+  virtual DBIResult SetNumberFormat() { return ReportNotSupported("SETNUMBERFORMAT"); }
+  virtual DBIResult DeleteAlias(const std::string&) { return ReportNotSupported("DELETEALIAS"); }
+  virtual DBIResult OpenCfgInfoList(const std::string&, hDBICur& Cursor) { return Unprovided(Cursor, "OPENCFGINFOLIST"); }
+  virtual DBIResult OpenConfigFile(const std::string&, bool, hDBICfg& Cfg) { return Unprovided(Cfg, "OPENCONFIGFILE"); }
+  virtual DBIResult CloseConfigFile(hDBICfg&) { return ReportNotSupported("CLOSECONFIGFILE"); }
+  virtual DBIResult CfgBuildPath() { return ReportNotSupported("CFGBUILDPATH"); }
+  virtual DBIResult CfgNextNode() { return ReportNotSupported("CFGNEXTNODE"); }
+  virtual DBIResult ConfigTranslate() { return ReportNotSupported("CONFIGTRANSLATE"); }
+  virtual DBIResult CfgGetHelp() { return ReportNotSupported("CFGGETHELP"); }
+  virtual DBIResult CfgMerge() { return ReportNotSupported("CFGMERGE"); }
+  virtual DBIResult GetCallBack() { return NotSupported(); }
+  virtual DBIResult ConfigSave() { return NotSupported(); }
   virtual DBIResult DescriptionLookup(const std::string& Name, DBDesc& Desc);
   virtual DBIResult GetDatabaseDesc(const std::string& Name, DBDesc& Desc);
   virtual DBIResult CreateDatabase(const DBDesc& Desc, std::uint32_t OpenMode, std::uint32_t ShareMode,
@@ -78,6 +127,12 @@ class TBaseSession : public TBapiListItem {
   std::uint16_t CursorCount();
 
  protected:
+  DBIResult Unprovided(hDBIObj& Out, const char* CallWord) {
+    Out = 0;
+    return ReportNotSupported(CallWord);
+  }
+  // Number of sessions of the engine this session belongs to.
+  std::uint16_t SessionCount() const;
   // Names a database list "DBLIST", opens it and hands it out (kept among the list cursors).
   DBIResult OpenListCursor(TBaseTable* Made, TBaseTable*& List);
   std::int16_t FLockWait = 0;
@@ -123,6 +178,9 @@ class TQNClientSession : public TBaseSession {
 
 // Field layout helpers for requests: a short string of Size bytes (length byte + Size - 1
 // characters) at Offset of a zeroed block.
+// The platform's name of the current user (empty when it has none).
+std::string NetworkUserName();
+
 void PutShortString(std::uint8_t* Block, std::size_t Offset, std::size_t Size, const std::string& Text);
 std::string GetShortString(const std::uint8_t* Block, std::size_t Offset, std::size_t Size);
 void PutU32(std::uint8_t* Block, std::size_t Offset, std::uint32_t V);

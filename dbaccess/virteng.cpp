@@ -64,6 +64,7 @@ DBIResult TVirtEng::StartSession(const std::string& Name, const std::string& Dir
 
 TBaseTable* TVirtEng::TakeCursor(hDBICur H) {
   FCurrentCursor = Resolve<TBaseTable>(H);
+  FCurrentCursorId = FCurrentCursor ? H : 0;
   SetResult(FCurrentCursor ? DBIERR_NONE : DBIERR_INVALIDHNDL);
   return FCurrentCursor;
 }
@@ -94,6 +95,8 @@ void TVirtEng::CloseSession(TBaseSession* S) {
   FCurrentDatabase = nullptr;
   FCurrentCursor = nullptr;
 }
+
+TBaseTable* TVirtEng::CurrentCursor() const { return Resolve<TBaseTable>(FCurrentCursorId); }
 
 void TVirtEng::FreeCursor(TBaseTable* C) {
   if (FCurrentCursor == C) FCurrentCursor = nullptr;

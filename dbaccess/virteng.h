@@ -36,6 +36,8 @@ class TVirtEng : public TBapiListItem {
   TBapiListItem* TakeStatement(hDBIStmt H);
 
   TBaseSession* CurrentSession() const { return FCurrentSession; }
+  // The cursor of the last cursor call, nullptr when none or when it has been freed since.
+  TBaseTable* CurrentCursor() const;
   void SetCurrentSession(TBaseSession* S) { FCurrentSession = S; }
   // Frees a session and makes the first remaining one current.
   void CloseSession(TBaseSession* S);
@@ -49,6 +51,7 @@ class TVirtEng : public TBapiListItem {
   TBaseSession* FCurrentSession = nullptr;
   TBaseDatabase* FCurrentDatabase = nullptr;
   TBaseTable* FCurrentCursor = nullptr;
+  hDBICur FCurrentCursorId = 0;
   TBapiListItem* FCurrentStatement = nullptr;
   std::uint32_t FClientProp = 0;
 };
