@@ -57,7 +57,13 @@ TW_PUBLISHED(TControl,
              Prop("OnResize", &TControl::OnResize),
              Prop("OnMouseDown", &TControl::OnMouseDown),
              Prop("OnMouseUp", &TControl::OnMouseUp),
-             Prop("OnMouseMove", &TControl::OnMouseMove));
+             Prop("OnMouseMove", &TControl::OnMouseMove),
+             Prop("DragMode", &TControl::DragMode, &TControl::SetDragMode),
+             Prop("DragCursor", &TControl::DragCursor, &TControl::SetDragCursor),
+             Prop("OnStartDrag", &TControl::OnStartDrag),
+             Prop("OnDragOver", &TControl::OnDragOver),
+             Prop("OnDragDrop", &TControl::OnDragDrop),
+             Prop("OnEndDrag", &TControl::OnEndDrag));
 
 // --- shift states
 
@@ -137,6 +143,7 @@ TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_uniqu
 
 TControl::~TControl() {
   Destroying();
+  DragControlDestroying(this);
   ForgetCaptureControl(this);
   ControlDestroying(this);
   if (parent_ != nullptr) parent_->RemoveControl(this);
@@ -295,6 +302,8 @@ LRESULT TControl::Perform(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void TControl::WndProc(TMessage& msg) {
+  // A window control has given the message to the drag already.
+  if (!Is<TWinControl>() && DragMessage(msg)) return;
   if (msg.Msg >= WM_MOUSEFIRST && msg.Msg <= WM_MOUSELAST) {
     if (!controlStyle_.Contains(TControlStyleFlag::csDoubleClicks) &&
         (msg.Msg == WM_LBUTTONDBLCLK || msg.Msg == WM_RBUTTONDBLCLK || msg.Msg == WM_MBUTTONDBLCLK))
@@ -432,6 +441,10 @@ void TControl::DoMouseUp(TMessage& msg, TMouseButton button) {
 
 void TControl::WMLButtonDown(TMessage& msg) {
   DefaultHandler(msg);
+  if (dragMode_ == TDragMode::dmAutomatic && !ComponentState().Contains(TComponentStateFlag::csDesigning)) {
+    BeginDrag(false);
+    return;
+  }
   if (controlStyle_.Contains(TControlStyleFlag::csCaptureMouse)) SetMouseCapture(true);
   if (controlStyle_.Contains(TControlStyleFlag::csClickEvents)) controlState_.Include(TControlStateFlag::csClicked);
   DoMouseDown(msg, TMouseButton::mbLeft, {});

@@ -114,6 +114,21 @@ using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, i
 using TKeyEvent = std::function<void(TObject* Sender, Word& Key, TShiftState Shift)>;
 using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
 
+// Drag and drop between the controls of this program.  A drag starts by BeginDrag (or by a left
+// press on a control whose DragMode is dmAutomatic); the source then holds the mouse, each move
+// asks the control under the pointer whether it takes the source (DragOver), the release drops
+// on it when it did (DragDrop), and Esc or a lost capture cancels.  The source hears OnEndDrag
+// with the target that took the drop, nullptr when none did.
+enum class TDragMode { dmManual, dmAutomatic };
+TW_ENUM_NAMES(TDragMode, "dmManual", "dmAutomatic");
+enum class TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+TW_ENUM_NAMES(TDragState, "dsDragEnter", "dsDragLeave", "dsDragMove");
+using TDragOverEvent =
+    std::function<void(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDragDropEvent = std::function<void(TObject* Sender, TObject* Source, int X, int Y)>;
+using TEndDragEvent = std::function<void(TObject* Sender, TObject* Target, int X, int Y)>;
+using TStartDragEvent = std::function<void(TObject* Sender)>;
+
 // The canvas of a control: outside painting it draws on a device context of the control's
 // window (for a windowless control, its parent's window, moved to the control's place).
 class TControlCanvas : public TCanvas {
@@ -243,6 +258,23 @@ class TControl : public TComponent {
   // Generates a click as the mouse would.
   virtual void Click();
 
+  // --- drag and drop
+  TDragMode DragMode() const { return dragMode_; }
+  void SetDragMode(TDragMode mode) { dragMode_ = mode; }
+  // The cursor shown while the control under the pointer accepts this control's drag.
+  TCursor DragCursor() const { return dragCursor_; }
+  void SetDragCursor(TCursor cursor) { dragCursor_ = cursor; }
+  // Starts dragging this control: at once, or once the pointer has moved `threshold` pixels
+  // (5 when negative) from where it is now.  Ignored while another drag goes on.
+  void BeginDrag(bool immediate, int threshold = -1);
+  // Whether this control is the source of the drag going on (started or still pending).
+  bool Dragging() const;
+  // Ends this control's drag: drops on the control under the pointer when `drop` and that
+  // control accepted, else cancels.
+  void EndDrag(bool drop);
+  // A source was dropped on this control at the client point (x, y); fires OnDragDrop.
+  virtual void DragDrop(TObject* source, int x, int y);
+
   // --- events
   TNotifyEvent OnClick;
   TNotifyEvent OnDblClick;
@@ -250,9 +282,23 @@ class TControl : public TComponent {
   TMouseEvent OnMouseDown;
   TMouseEvent OnMouseUp;
   TMouseMoveEvent OnMouseMove;
+  TStartDragEvent OnStartDrag;
+  TDragOverEvent OnDragOver;
+  TDragDropEvent OnDragDrop;
+  TEndDragEvent OnEndDrag;
 
  protected:
   friend class TWinControl;
+
+  // A drag is over this control: `accept` starts as whether OnDragOver is assigned, which then
+  // decides.  dsDragLeave tells that the pointer left (or the drag ended elsewhere).
+  virtual void DragOver(TObject* source, int x, int y, TDragState state, bool& accept);
+  // The drag of this control begins (fires OnStartDrag) and ends (fires OnEndDrag).
+  virtual void DoStartDrag();
+  virtual void DoEndDrag(TObject* target, int x, int y);
+  // Gives a message to the drag going on: mouse messages of the source, Esc and the loss of the
+  // capture.  True when the drag consumed it.
+  bool DragMessage(TMessage& msg);
 
   // Calls the handler of `msg` registered by an ancestor of `cls`, else DefaultHandler.
   void InheritedMessage(const TClassInfo* cls, TMessage& msg);
@@ -340,6 +386,8 @@ class TControl : public TComponent {
   TPopupMenu* popupMenu_ = nullptr;
   int helpContext_ = 0;
   bool updatingFont_ = false;
+  TDragMode dragMode_ = TDragMode::dmManual;
+  TCursor dragCursor_ = crDrag;
 };
 
 // Parameters of a window about to be made; CreateParams fills them, descendants adjust them.

@@ -18,6 +18,9 @@ void ForgetCaptureControl(TControl* control);
 
 // A control is being destroyed: the application, the screen and the forms drop references.
 void ControlDestroying(TControl* control);
+// A control is being destroyed: a drag it is the source of ends without a drop, and it stops
+// being the drag's target.
+void DragControlDestroying(TControl* control);
 // A form is being destroyed: the screen forgets it.
 void FormDestroying(TCustomForm* form);
 // The application and screen objects when they exist (nullptr otherwise); never made here.

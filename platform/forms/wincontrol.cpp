@@ -640,6 +640,7 @@ bool TWinControl::IsControlMouseMsg(TMessage& msg) {
 }
 
 void TWinControl::WndProc(TMessage& msg) {
+  if (DragMessage(msg)) return;
   switch (msg.Msg) {
     case WM_SETFOCUS: {
       TCustomForm* form = GetParentForm(this);

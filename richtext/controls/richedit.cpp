@@ -1017,11 +1017,10 @@ bool TRiCustomRtfEdit::PositionAt(int x, int y, int& position) const {
   return true;
 }
 
-void TRiCustomRtfEdit::MoveSelectionTo(int start, int length, int drop) {
-  if (drop >= start && drop <= start + length) return;  // dropped onto itself
+std::string TRiCustomRtfEdit::SelectionAsRtf() {
   TRiRTFTextInput& e = *engine_;
-  e.SelectRange(start, length);
-  if (!e.HasSelection()) return;
+  if (selectionDrag_) e.SelectRange(dragStart_, dragLength_);
+  if (!e.HasSelection()) return {};
   std::string rtf;
   const TRiLoadFormat saved = e.SaveFormat;
   try {
@@ -1036,6 +1035,14 @@ void TRiCustomRtfEdit::MoveSelectionTo(int start, int length, int drop) {
   e.SaveFormat = saved;
   const std::size_t zero = rtf.find('\0');
   if (zero != std::string::npos) rtf.resize(zero);
+  return rtf;
+}
+
+void TRiCustomRtfEdit::MoveSelectionTo(int start, int length, int drop) {
+  if (drop >= start && drop <= start + length) return;  // dropped onto itself
+  TRiRTFTextInput& e = *engine_;
+  e.SelectRange(start, length);
+  const std::string rtf = SelectionAsRtf();
   if (rtf.empty()) return;
   if (e.SaveForUNDO) e.SaveForUNDO();
   // Protected text refuses the deletion; then nothing moves.
@@ -1044,6 +1051,77 @@ void TRiCustomRtfEdit::MoveSelectionTo(int start, int length, int drop) {
   e.SetCursor(drop, 0, 0, 0);
   InsertAtCursor(rtf, true);
   Change();
+}
+
+void TRiCustomRtfEdit::DragOver(TObject* source, int x, int y, TDragState state, bool& accept) {
+  if (!DragAndDropSupport) {
+    TCustomControl::DragOver(source, x, y, state, accept);
+    return;
+  }
+  accept = !ReadOnly() && engine_->EditAllowed;
+  if (accept && state != TDragState::dsDragLeave) {
+    engine_->MouseToCursor(x, y, true, false);
+    engine_->UpdateCaret();
+  }
+  FireEvent(OnDragOver, this, source, x, y, state, accept);
+}
+
+void TRiCustomRtfEdit::DragDrop(TObject* source, int x, int y) {
+  if (!DragAndDropSupport) {
+    TCustomControl::DragDrop(source, x, y);
+    return;
+  }
+  TRiRTFTextInput& e = *engine_;
+  int drop = 0;
+  const bool onText = PositionAt(x, y, drop);
+  // Text dropped from elsewhere goes in beside the selection, never in place of it.
+  if (e.HasSelection() && !(source == this && selectionDrag_)) Unselect();
+  if (onText) e.MouseToCursor(x, y, false, false);
+  auto* editor = dynamic_cast<TRiCustomRtfEdit*>(source);
+  auto* edit = dynamic_cast<TCustomEdit*>(source);
+  if (editor == this && selectionDrag_) {
+    if (onText && CanEdit()) MoveSelectionTo(dragStart_, dragLength_, drop);
+  } else if (editor != nullptr && editor != this) {
+    // A copy of the other editor's selection; the source keeps its text.
+    const std::string rtf = editor->SelectionAsRtf();
+    if (!rtf.empty() && CanEdit()) {
+      if (e.SaveForUNDO) e.SaveForUNDO();
+      InsertAtCursor(rtf, true);
+      Change();
+    }
+  } else if (edit != nullptr) {
+    // Line ends of a memo (CR LF, or a lone LF) become paragraph ends.
+    std::string text;
+    for (char c : edit->Text()) {
+      if (c == '\n') {
+        if (text.empty() || text.back() != '\r') text += '\r';
+      } else {
+        text += c;
+      }
+    }
+    if (!text.empty() && CanEdit()) {
+      if (e.SaveForUNDO) e.SaveForUNDO();
+      e.InputString(text);
+      e.ReformatAll();
+      Change();
+    }
+  } else {
+    TCustomControl::DragDrop(source, x, y);
+  }
+  e.Redraw();
+  e.UpdateCaret();
+}
+
+void TRiCustomRtfEdit::DoEndDrag(TObject* target, int x, int y) {
+  if (selectionDrag_) {
+    selectionDrag_ = false;
+    if (target == nullptr) {
+      engine_->SelectRange(dragStart_, dragLength_);
+      engine_->Redraw();
+      engine_->UpdateCaret();
+    }
+  }
+  TCustomControl::DoEndDrag(target, x, y);
 }
 
 void TRiCustomRtfEdit::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
@@ -1094,10 +1172,13 @@ void TRiCustomRtfEdit::MouseDown(TMouseButton button, TShiftState shift, int x, 
 void TRiCustomRtfEdit::MouseMove(TShiftState shift, int x, int y) {
   TCustomControl::MouseMove(shift, x, y);
   if (dragPending_) {
-    if (!dragging_ && std::abs(x - pressX_) + std::abs(y - pressY_) > 6) {
-      dragging_ = true;
-      dragSavedCursor_ = Cursor();
-      SetCursor(crDrag);
+    if (std::abs(x - pressX_) + std::abs(y - pressY_) > 6) {
+      // From here the drag holds the mouse; its release ends in DragDrop or DoEndDrag.
+      dragPending_ = false;
+      mouseDown_ = false;
+      selectionDrag_ = true;
+      BeginDrag(true);
+      if (!Dragging()) selectionDrag_ = false;  // another drag goes on
     }
     return;
   }
@@ -1182,16 +1263,7 @@ void TRiCustomRtfEdit::MouseUp(TMouseButton button, TShiftState shift, int x, in
     return;
   }
   if (dragPending_) {
-    const bool dropped = dragging_;
-    dragPending_ = dragging_ = false;
-    int drop = 0;
-    if (dropped) {
-      SetCursor(dragSavedCursor_);
-      if (PositionAt(x, y, drop) && CanEdit()) MoveSelectionTo(dragStart_, dragLength_, drop);
-      engine_->Redraw();
-      engine_->UpdateCaret();
-      return;
-    }
+    dragPending_ = false;
     // Not dragged after all: a plain click in the selection.
     engine_->MouseToCursor(x, y, false, false);
   }

@@ -142,6 +142,9 @@ class TRiCustomRtfEdit : public TCustomControl {
   const TPicture& BackgroundImage() const { return backgroundImage_; }
   void SetBackgroundImage(const TPicture* picture);
   void SetVisible(bool visible) override;
+  // Drops: this control's own selection moves, another editor's selection is copied, the text
+  // of an edit or memo is typed in; any other source fires OnDragDrop.
+  void DragDrop(TObject* source, int x, int y) override;
 
   TCursor HyperLinkCursor = crDefault;
   bool NoBlockMarking = false;
@@ -198,6 +201,11 @@ class TRiCustomRtfEdit : public TCustomControl {
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseMove(TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
+  // With DragAndDropSupport an editable control accepts every drag and follows the pointer with
+  // its cursor; OnDragOver may then refuse.
+  void DragOver(TObject* source, int x, int y, TDragState state, bool& accept) override;
+  // A cancelled drag of the selection gives the selection back.
+  void DoEndDrag(TObject* target, int x, int y) override;
 
   void WMGetDlgCode(TMessage& msg);
   void WMSetFocus(TMessage& msg);
@@ -238,11 +246,14 @@ class TRiCustomRtfEdit : public TCustomControl {
   bool PositionAt(int x, int y, int& position) const;
   // Moves the selection [start, start + length) to the drop position.
   void MoveSelectionTo(int start, int length, int drop);
-  // Dragging the selection inside the control.
+  // The selection as RTF (empty when none); a selection being dragged is taken as it was when
+  // the drag began, even when the pointer has since moved the cursor.
+  std::string SelectionAsRtf();
+  // Dragging the selection: a press inside it is pending until the pointer moves far enough,
+  // then the control is the source of a drag (selectionDrag_) of [dragStart_, +dragLength_).
   bool dragPending_ = false;
-  bool dragging_ = false;
+  bool selectionDrag_ = false;
   int dragStart_ = 0, dragLength_ = 0;
-  TCursor dragSavedCursor_ = crIBeam;
 
   std::unique_ptr<TRiRTFTextInput> engine_;
   std::unique_ptr<TRiPagePrinter> pagePrinter_;  // keeps the page series of PaintPage

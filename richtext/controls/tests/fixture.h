@@ -63,12 +63,13 @@ class RichTextTest : public ::testing::Test {
     Pump();
   }
   // Window point (client) of a character of the document.
-  TPoint PointOf(int par, int line, int index) {
-    PTParagraph p = E().ParagraphByIndex(par);
+  TPoint PointOf(int par, int line, int index) { return PointIn(E(), par, line, index); }
+  static TPoint PointIn(TRiRTFTextInput& e, int par, int line, int index) {
+    PTParagraph p = e.ParagraphByIndex(par);
     PTLine l = p->FirstLine;
     for (int i = 0; i < line; ++i) l = l->Next;
-    const int x = E().CharX(p, l, index) + E().LeftOffset + E().HorzOffset() + 1;
-    const int y = l->Top - E().VertOffset() + E().TopOffset + l->Height / 2;
+    const int x = e.CharX(p, l, index) + e.LeftOffset + e.HorzOffset() + 1;
+    const int y = l->Top - e.VertOffset() + e.TopOffset + l->Height / 2;
     return TPoint{x, y};
   }
   static std::string Clip(UINT format) {
