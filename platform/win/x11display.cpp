@@ -263,8 +263,11 @@ class X11Display final : public DisplayBackend {
   }
 
   bool FetchForeignClipboard(std::map<UINT, std::string>& formats) override {
-    if (ownSelection_) return false;
+    // The server decides who owns the clipboard: another program may have taken it before its
+    // SelectionClear has reached our queue.
     ::Window owner = XGetSelectionOwner(dpy_, clipboard_);
+    ownSelection_ = owner == selWin_;
+    if (ownSelection_) return false;
     if (owner == None) return false;  // keep what the window system has
     formats.clear();
     std::string bytes;

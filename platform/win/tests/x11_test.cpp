@@ -194,80 +194,83 @@ TEST_F(X11Test, WindowKindsBecomeTheMatchingXWindows) {
   EXPECT_FALSE(IsWindow(tool));
 }
 
-TEST_F(X11Test, ClipboardTextIsServedToOtherClientsAsUtf8) {
-  HWND h = CreateWindowEx(0, "X11Test", "clip", WS_POPUP, 0, 0, 10, 10, 0, 0, 0, nullptr);
-  ASSERT_TRUE(OpenClipboard(h));
-  EmptyClipboard();
-  SetClipboardData(CF_TEXT, "Gr\xFC\xDF" "e \x80");
-  CloseClipboard();
-  Atom clipboard = XInternAtom(x_, "CLIPBOARD", False), utf8 = XInternAtom(x_, "UTF8_STRING", False);
-  Atom prop = XInternAtom(x_, "TEST_PROP", False);
-  ::Window me = XCreateSimpleWindow(x_, DefaultRootWindow(x_), 0, 0, 1, 1, 0, 0, 0);
-  XConvertSelection(x_, clipboard, utf8, prop, me, CurrentTime);
-  XFlush(x_);
-  XEvent ev;
-  bool answered = PumpUntil([&] { return XCheckTypedWindowEvent(x_, me, SelectionNotify, &ev) == True; });
-  ASSERT_TRUE(answered);
-  ASSERT_NE(ev.xselection.property, static_cast<Atom>(None));
-  Atom type;
-  int format;
-  unsigned long count, rest;
-  unsigned char* data = nullptr;
-  XGetWindowProperty(x_, me, prop, 0, 1000, True, AnyPropertyType, &type, &format, &count, &rest, &data);
-  ASSERT_NE(data, nullptr);
-  EXPECT_EQ(std::string(reinterpret_cast<char*>(data), count), "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC");
-  XFree(data);
-  XDestroyWindow(x_, me);
-  DestroyWindow(h);
-}
-
-TEST_F(X11Test, ClipboardOfAnotherClientIsReadAsWindows1252AndRtf) {
-  // Another program (a thread with its own connection) owns the clipboard and answers requests.
-  std::atomic<bool> owned{false}, stop{false};
-  std::thread other([&] {
-    ::Display* d = XOpenDisplay(nullptr);
-    ::Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
-    Atom clipboard = XInternAtom(d, "CLIPBOARD", False), utf8 = XInternAtom(d, "UTF8_STRING", False);
-    Atom rtf = XInternAtom(d, "text/rtf", False);
-    XSetSelectionOwner(d, clipboard, w, CurrentTime);
-    XSync(d, False);
-    owned = true;
-    while (!stop) {
-      while (XPending(d)) {
-        XEvent ev;
-        XNextEvent(d, &ev);
-        if (ev.type != SelectionRequest) continue;
-        const XSelectionRequestEvent& req = ev.xselectionrequest;
-        XSelectionEvent reply{};
-        reply.type = SelectionNotify;
-        reply.requestor = req.requestor;
-        reply.selection = req.selection;
-        reply.target = req.target;
-        reply.time = req.time;
-        reply.property = None;
-        std::string bytes = req.target == utf8 ? "\xC3\xA4 \xE2\x82\xAC" : req.target == rtf ? "{\\rtf1 x}" : "";
-        if (!bytes.empty()) {
-          XChangeProperty(d, req.requestor, req.property, req.target, 8, PropModeReplace,
-                          reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
-          reply.property = req.property;
+TEST_F(X11Test, ClipboardTravelsBetweenClientsBothWays) {
+  // One test for both directions: the X server's clipboard is shared by every test process
+  // running against it, so two clipboard tests side by side would take it from each other.
+  {  // our text served to another client as UTF-8
+    HWND h = CreateWindowEx(0, "X11Test", "clip", WS_POPUP, 0, 0, 10, 10, 0, 0, 0, nullptr);
+    ASSERT_TRUE(OpenClipboard(h));
+    EmptyClipboard();
+    SetClipboardData(CF_TEXT, "Gr\xFC\xDF" "e \x80");
+    CloseClipboard();
+    Atom clipboard = XInternAtom(x_, "CLIPBOARD", False), utf8 = XInternAtom(x_, "UTF8_STRING", False);
+    Atom prop = XInternAtom(x_, "TEST_PROP", False);
+    ::Window me = XCreateSimpleWindow(x_, DefaultRootWindow(x_), 0, 0, 1, 1, 0, 0, 0);
+    XConvertSelection(x_, clipboard, utf8, prop, me, CurrentTime);
+    XFlush(x_);
+    XEvent ev;
+    bool answered = PumpUntil([&] { return XCheckTypedWindowEvent(x_, me, SelectionNotify, &ev) == True; });
+    ASSERT_TRUE(answered);
+    ASSERT_NE(ev.xselection.property, static_cast<Atom>(None));
+    Atom type;
+    int format;
+    unsigned long count, rest;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(x_, me, prop, 0, 1000, True, AnyPropertyType, &type, &format, &count, &rest, &data);
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(data), count), "Gr\xC3\xBC\xC3\x9F" "e \xE2\x82\xAC");
+    XFree(data);
+    XDestroyWindow(x_, me);
+    DestroyWindow(h);
+  }
+  {  // another client's clipboard read as Windows-1252 and RTF
+    // Another program (a thread with its own connection) owns the clipboard and answers requests.
+    std::atomic<bool> owned{false}, stop{false};
+    std::thread other([&] {
+      ::Display* d = XOpenDisplay(nullptr);
+      ::Window w = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+      Atom clipboard = XInternAtom(d, "CLIPBOARD", False), utf8 = XInternAtom(d, "UTF8_STRING", False);
+      Atom rtf = XInternAtom(d, "text/rtf", False);
+      XSetSelectionOwner(d, clipboard, w, CurrentTime);
+      XSync(d, False);
+      owned = true;
+      while (!stop) {
+        while (XPending(d)) {
+          XEvent ev;
+          XNextEvent(d, &ev);
+          if (ev.type != SelectionRequest) continue;
+          const XSelectionRequestEvent& req = ev.xselectionrequest;
+          XSelectionEvent reply{};
+          reply.type = SelectionNotify;
+          reply.requestor = req.requestor;
+          reply.selection = req.selection;
+          reply.target = req.target;
+          reply.time = req.time;
+          reply.property = None;
+          std::string bytes = req.target == utf8 ? "\xC3\xA4 \xE2\x82\xAC" : req.target == rtf ? "{\\rtf1 x}" : "";
+          if (!bytes.empty()) {
+            XChangeProperty(d, req.requestor, req.property, req.target, 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+            reply.property = req.property;
+          }
+          XSendEvent(d, req.requestor, False, 0, reinterpret_cast<XEvent*>(&reply));
+          XFlush(d);
         }
-        XSendEvent(d, req.requestor, False, 0, reinterpret_cast<XEvent*>(&reply));
-        XFlush(d);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
       }
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    XDestroyWindow(d, w);
-    XCloseDisplay(d);
-  });
-  while (!owned) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  HWND h = CreateWindowEx(0, "X11Test", "paste", WS_POPUP, 0, 0, 10, 10, 0, 0, 0, nullptr);
-  ASSERT_TRUE(OpenClipboard(h));
-  EXPECT_EQ(GetClipboardData(CF_TEXT), "\xE4 \x80");
-  EXPECT_EQ(GetClipboardData(RegisterClipboardFormat("Rich Text Format")), "{\\rtf1 x}");
-  CloseClipboard();
-  stop = true;
-  other.join();
-  DestroyWindow(h);
+      XDestroyWindow(d, w);
+      XCloseDisplay(d);
+    });
+    while (!owned) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    HWND h = CreateWindowEx(0, "X11Test", "paste", WS_POPUP, 0, 0, 10, 10, 0, 0, 0, nullptr);
+    ASSERT_TRUE(OpenClipboard(h));
+    EXPECT_EQ(GetClipboardData(CF_TEXT), "\xE4 \x80");
+    EXPECT_EQ(GetClipboardData(RegisterClipboardFormat("Rich Text Format")), "{\\rtf1 x}");
+    CloseClipboard();
+    stop = true;
+    other.join();
+    DestroyWindow(h);
+  }
 }
 
 }  // namespace
