@@ -21,6 +21,17 @@ void Check(const TqnFileInfo* f, bool mustBeOpen) {
 
 long long Clip(std::int64_t v) { return static_cast<long long>(v); }
 
+void OpenHandle(TqnFileInfo* File, bool ReadWrite, bool Shared, bool Create, bool WriteThrough) {
+  TqnFileHandle h = kQnNoHandle;
+  const int e = File->Routines->Open(File->Name, ReadWrite, Shared, Create, WriteThrough, h);
+  if (e != 0) QNStorageError(qnerrFileOpen, {File->Name, e});
+  File->Handle = h;
+  File->ReadWrite = ReadWrite;
+  File->Shared = Shared;
+  File->WriteThrough = WriteThrough;
+  File->Position = 0;
+}
+
 }  // namespace
 
 TqnFileInfo* QNAllocFileInfo(const std::string& Path, const std::string& Extension, TqnBufferManager* BufferManager) {
@@ -49,14 +60,12 @@ void QNOpenFile(TqnFileInfo* File, bool ReadWrite, bool Shared, bool Create, boo
   // A table file first gets any journal left behind by an interrupted commit applied or
   // discarded, so that it is never opened torn.
   if (File->BufferManager != nullptr) QNRecoverJournalsFor(File->Name, *File->Routines);
-  TqnFileHandle h = kQnNoHandle;
-  const int e = File->Routines->Open(File->Name, ReadWrite, Shared, Create, WriteThrough, h);
-  if (e != 0) QNStorageError(qnerrFileOpen, {File->Name, e});
-  File->Handle = h;
-  File->ReadWrite = ReadWrite;
-  File->Shared = Shared;
-  File->WriteThrough = WriteThrough;
-  File->Position = 0;
+  OpenHandle(File, ReadWrite, Shared, Create, WriteThrough);
+}
+
+void QNOpenFileAsItStands(TqnFileInfo* File) {
+  Check(File, false);
+  OpenHandle(File, false, true, false, false);
 }
 
 void QNCloseFile(TqnFileInfo* File) {

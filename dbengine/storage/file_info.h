@@ -37,6 +37,9 @@ TqnFileInfo* QNAllocFileInfo(const std::string& Path, const std::string& Extensi
 void QNFreeFileInfo(TqnFileInfo*& File);
 
 void QNOpenFile(TqnFileInfo* File, bool ReadWrite, bool Shared, bool Create, bool WriteThrough);
+// Opens an existing file for reading, shared, as it stands: a journal left in its folder is
+// neither replayed nor rolled back, so nothing on disk changes.
+void QNOpenFileAsItStands(TqnFileInfo* File);
 void QNCloseFile(TqnFileInfo* File);
 bool QNIsFileOpen(const TqnFileInfo* File);
 void QNFlushFile(TqnFileInfo* File);

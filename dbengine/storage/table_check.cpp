@@ -477,12 +477,18 @@ std::vector<std::string> QNCheckTableFile(const std::string& Path, const TqnTabl
   TqnFileInfo* file = QNAllocFileInfo(base, "QND", &bm);
   TqnFileInfo* blob = nullptr;
   try {
-    QNOpenFile(file, false, true, false, false);
+    const auto open = [&Options](TqnFileInfo* f) {
+      if (Options.LeaveJournals)
+        QNOpenFileAsItStands(f);
+      else
+        QNOpenFile(f, false, true, false, false);
+    };
+    open(file);
     TqnDataDictionary dict;
     QNTblReadDictionary(dict, file);
     if (dict.BlobFileNumber() > 0) {
       blob = QNAllocFileInfo(base, dict.FileExtension(dict.BlobFileNumber()), &bm);
-      QNOpenFile(blob, false, true, false, false);
+      open(blob);
     }
     faults = QNCheckTable(file, dict, blob, Options);
   } catch (const Exception& e) {

@@ -19,6 +19,9 @@ class TqnDataDictionary;
 struct TqnTableCheckOptions {
   // A table with records but no index header is a fault.
   bool IndexesRequired = true;
+  // QNCheckTableFile opens the files as they stand, leaving any journal in their folder for
+  // the engine to recover (otherwise opening them recovers it first, as the engine would).
+  bool LeaveJournals = false;
 };
 
 // Checks an open table (File of Dictionary, with its buffer manager) as its current
