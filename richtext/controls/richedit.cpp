@@ -46,7 +46,8 @@ TW_MESSAGE_MAP(TRiCustomRtfEdit, OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMCut>(WM_CUT),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMCopy>(WM_COPY),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMPaste>(WM_PASTE),
-               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::CMFontChanged>(CM_FONTCHANGED));
+               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::CMFontChanged>(CM_FONTCHANGED),
+               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::CMEnter>(CM_ENTER));
 
 TW_PUBLISHED(TRiCustomRtfEdit, Prop("ReadOnly", &TRiCustomRtfEdit::ReadOnly, &TRiCustomRtfEdit::SetReadOnly),
              Prop("WordWrap", &TRiCustomRtfEdit::WordWrap, &TRiCustomRtfEdit::SetWordWrap),
@@ -61,7 +62,10 @@ TW_PUBLISHED(TRiCustomRtfEdit, Prop("ReadOnly", &TRiCustomRtfEdit::ReadOnly, &TR
              Prop("WantTabs", &TRiCustomRtfEdit::WantTabs),
              Prop("ScrollBars", &TRiCustomRtfEdit::ScrollBars, &TRiCustomRtfEdit::SetScrollBars),
              Prop("DragAndDropSupport", &TRiCustomRtfEdit::DragAndDropSupport),
-             Prop("TopOffset", &TRiCustomRtfEdit::TopOffset),
+             Prop("TopOffset", &TRiCustomRtfEdit::TopOffset, &TRiCustomRtfEdit::SetTopOffset),
+             Prop("Transparent", &TRiCustomRtfEdit::Transparent, &TRiCustomRtfEdit::SetTransparent),
+             Prop("BackgroundScrolling", &TRiCustomRtfEdit::BackgroundScrolling,
+                  &TRiCustomRtfEdit::SetBackgroundScrolling),
              Prop("LeftOffset", &TRiCustomRtfEdit::LeftOffset),
              Prop("OnChange", &TRiCustomRtfEdit::OnChange));
 
@@ -70,6 +74,7 @@ TRiCustomRtfEdit::TRiCustomRtfEdit(TComponent* owner) : TCustomControl(owner) {
   controlStyle_.Exclude(TControlStyleFlag::csSetCaption);
   picture_.SetSize(100, 100);
   engine_ = std::make_unique<TRiRTFTextInput>();
+  engine_->BackgroundScrolling = backgroundScrolling_;
   pagePrinter_ = std::make_unique<TRiPagePrinter>(*engine_);
   engine_->SetReferenceCanvas(picture_.Canvas());
   engine_->SetWindowWidth(100);
@@ -104,7 +109,7 @@ TRiCustomRtfEdit::TRiCustomRtfEdit(TComponent* owner) : TCustomControl(owner) {
   SetCursor(crIBeam);
   SetTabStop(true);
   SetBounds(Left(), Top(), 100, 100);
-  Font()->SetName("Arial");
+  TCustomControl::Font()->SetName("Arial");
   Clear();
 }
 
@@ -215,16 +220,16 @@ void TRiCustomRtfEdit::SetParagraphValue(int value, std::uint8_t kind) {
 void TRiCustomRtfEdit::Clear() {
   engine_->Clear();
   TTextHeader& h = engine_->Header();
-  h.SetFontName(0, Font()->Name().substr(0, MaxFontNameLength));
+  h.SetFontName(0, TCustomControl::Font()->Name().substr(0, MaxFontNameLength));
   TAttr& a = engine_->CurAttr;
   a.Font = 0;
-  a.Size = static_cast<std::uint8_t>(std::clamp(Font()->Size(), 1, 255));
-  a.SetTextColor(ColorIndex(Font()->Color()));
+  a.Size = static_cast<std::uint8_t>(std::clamp(TCustomControl::Font()->Size(), 1, 255));
+  a.SetTextColor(ColorIndex(TCustomControl::Font()->Color()));
   a.SetBackColor(ColorIndex(Color()));
   a.Style = 0;
-  if (Font()->Style().Contains(TFontStyle::fsBold)) a.Style |= fsBold;
-  if (Font()->Style().Contains(TFontStyle::fsItalic)) a.Style |= fsItalic;
-  if (Font()->Style().Contains(TFontStyle::fsUnderline)) a.Style |= fsUnderline;
+  if (TCustomControl::Font()->Style().Contains(TFontStyle::fsBold)) a.Style |= fsBold;
+  if (TCustomControl::Font()->Style().Contains(TFontStyle::fsItalic)) a.Style |= fsItalic;
+  if (TCustomControl::Font()->Style().Contains(TFontStyle::fsUnderline)) a.Style |= fsUnderline;
   engine_->LeftOffset = 0;
   engine_->TopOffset = 0;
   engine_->ReformatAll();
@@ -544,7 +549,63 @@ void TRiCustomRtfEdit::Loaded() {
   FontToAttributes();
   engine_->TopOffset = 0;
   engine_->LeftOffset = 0;
-  if (TopOffset > 0) engine_->ScrollDown(TopOffset);
+  if (topOffset_ > 0) engine_->ScrollDown(topOffset_);
+}
+
+void TRiCustomRtfEdit::SetTopOffset(int value) {
+  value = std::max(0, value);
+  if (ComponentState().Contains(TComponentStateFlag::csLoading)) {
+    topOffset_ = value;
+    return;
+  }
+  const int now = engine_->VertOffset();
+  if (value > now) engine_->ScrollDown(value - now);
+  else if (value < now) engine_->ScrollUp(now - value);
+  topOffset_ = engine_->VertOffset();
+  UpdateVertScrollBar();
+}
+
+void TRiCustomRtfEdit::SetTransparent(bool value) {
+  if (value == transparent_) return;
+  transparent_ = value;
+  if (!value) engine_->BackgroundScrolling = backgroundScrolling_;
+  engine_->Redraw();
+  UpdateVertScrollBar();
+  if (HandleAllocated()) RecreateWnd();  // the extended style changes with it
+}
+
+void TRiCustomRtfEdit::SetBackgroundScrolling(bool value) {
+  backgroundScrolling_ = value;
+  engine_->BackgroundScrolling = value;
+}
+
+void TRiCustomRtfEdit::Invalidate() {
+  if (transparent_ && Parent() != nullptr) Parent()->Invalidate();
+  TCustomControl::Invalidate();
+}
+
+TFont* TRiCustomRtfEdit::Font() const {
+  if (!ComponentState().Contains(TComponentStateFlag::csLoading)) AttributesToFont();
+  return TCustomControl::Font();
+}
+
+void TRiCustomRtfEdit::AttributesToFont() const {
+  if (fontBusy_) return;
+  Guard g(fontBusy_);
+  const TAttr& a = engine_->CurAttr;
+  TFont* f = TCustomControl::Font();
+  f->SetColor(engine_->Header().Colors[a.TextColor() & 0x0F]);
+  if (a.Font < 99) {
+    const std::string& name = engine_->Header().FontName(a.Font);
+    if (!name.empty()) f->SetName(name);
+  }
+  if (a.Size > 0) f->SetSize(a.Size);
+  TFontStyles style;
+  if (a.Style & fsBold) style.Include(TFontStyle::fsBold);
+  if (a.Style & fsItalic) style.Include(TFontStyle::fsItalic);
+  if (a.Style & fsUnderline) style.Include(TFontStyle::fsUnderline);
+  if (a.Style & fsStrikeOut) style.Include(TFontStyle::fsStrikeOut);
+  f->SetStyle(style);
 }
 
 // --- window ---------------------------------------------------------------------------------------------
@@ -552,6 +613,7 @@ void TRiCustomRtfEdit::Loaded() {
 void TRiCustomRtfEdit::CreateParams(TCreateParams& params) {
   TCustomControl::CreateParams(params);
   params.Style |= WS_CLIPCHILDREN;
+  if (transparent_) params.ExStyle |= WS_EX_TRANSPARENT;
   if (borderStyle_ == TEditBorderStyle::bsSingle) params.Style |= WS_BORDER;
 }
 
@@ -724,25 +786,30 @@ void TRiCustomRtfEdit::CMFontChanged(TMessage& msg) {
   FontToAttributes();
 }
 
+void TRiCustomRtfEdit::CMEnter(TMessage& msg) {
+  if (SelectOnEntry && GetKeyState(VK_LBUTTON) >= 0) engine_->SelectRange(0, 268435455);
+  InheritedMessage(TRiCustomRtfEdit::StaticClass(), msg);
+}
+
 void TRiCustomRtfEdit::FontToAttributes() {
   TAttr a = engine_->CurAttr;
   std::uint16_t mask = 0;
-  const int index = GetFontIndex(Font()->Name());
+  const int index = GetFontIndex(TCustomControl::Font()->Name());
   if (index < MaxFonts) {
     a.Font = static_cast<std::uint8_t>(index);
     mask |= amFont;
   }
-  if (Font()->Size() > 0 && Font()->Size() < 256) {
-    a.Size = static_cast<std::uint8_t>(Font()->Size());
+  if (TCustomControl::Font()->Size() > 0 && TCustomControl::Font()->Size() < 256) {
+    a.Size = static_cast<std::uint8_t>(TCustomControl::Font()->Size());
     mask |= amSize;
   }
-  a.SetTextColor(ColorIndex(Font()->Color()));
+  a.SetTextColor(ColorIndex(TCustomControl::Font()->Color()));
   mask |= amTextColor;
   a.Style = static_cast<std::uint8_t>(a.Style & ~(fsBold | fsItalic | fsUnderline | fsStrikeOut));
-  if (Font()->Style().Contains(TFontStyle::fsBold)) a.Style |= fsBold;
-  if (Font()->Style().Contains(TFontStyle::fsItalic)) a.Style |= fsItalic;
-  if (Font()->Style().Contains(TFontStyle::fsUnderline)) a.Style |= fsUnderline;
-  if (Font()->Style().Contains(TFontStyle::fsStrikeOut)) a.Style |= fsStrikeOut;
+  if (TCustomControl::Font()->Style().Contains(TFontStyle::fsBold)) a.Style |= fsBold;
+  if (TCustomControl::Font()->Style().Contains(TFontStyle::fsItalic)) a.Style |= fsItalic;
+  if (TCustomControl::Font()->Style().Contains(TFontStyle::fsUnderline)) a.Style |= fsUnderline;
+  if (TCustomControl::Font()->Style().Contains(TFontStyle::fsStrikeOut)) a.Style |= fsStrikeOut;
   mask |= amReplaceStyleByte;
   engine_->CurAttr = a;
   if (engine_->HasSelection()) engine_->SetAttr(a, mask);

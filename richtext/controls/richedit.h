@@ -151,8 +151,22 @@ class TRiCustomRtfEdit : public TCustomControl {
   bool OneClickHyperlink = false;
   bool WantTabs = true;
   bool DragAndDropSupport = false;
-  int TopOffset = 0;
+  // Vertical scroll offset in pixels: a negative value becomes 0; the view scrolls to it and
+  // keeps what the engine reached.  While loading it is only stored and applied by Loaded.
+  int TopOffset() const { return topOffset_; }
+  void SetTopOffset(int value);
   int LeftOffset = 0;
+  // A transparent control lets its parent show through: the window gets WS_EX_TRANSPARENT and
+  // invalidating it invalidates the parent.
+  bool Transparent() const { return transparent_; }
+  void SetTransparent(bool value);
+  bool BackgroundScrolling() const { return backgroundScrolling_; }
+  void SetBackgroundScrolling(bool value);
+  // Entering the control by the keyboard selects the whole text.
+  bool SelectOnEntry = false;
+  // The control's font, brought up to date from the current attributes first (outside loading).
+  TFont* Font() const;
+  void Invalidate() override;
   TPrinter* PrinterOverride = nullptr;  // printing target; the process printer when null
 
   THyperLinkEvent HyperLinkEvent;
@@ -218,6 +232,9 @@ class TRiCustomRtfEdit : public TCustomControl {
   void WMCopy(TMessage& msg);
   void WMPaste(TMessage& msg);
   void CMFontChanged(TMessage& msg);
+  void CMEnter(TMessage& msg);
+  // Sets the control's font from the current attributes.
+  void AttributesToFont() const;
 
   // The line and character under a window point (with `cell`, the character whose cell holds
   // the point, else the nearest caret position); false off the text.
@@ -265,7 +282,10 @@ class TRiCustomRtfEdit : public TCustomControl {
   bool mouseDown_ = false;
   bool tracking_ = false;
   bool rangeResetPending_ = false;
-  bool fontBusy_ = false;
+  mutable bool fontBusy_ = false;
+  int topOffset_ = 0;
+  bool transparent_ = false;
+  bool backgroundScrolling_ = true;
   THoverCursor linkCursor_;
   int pressX_ = -1, pressY_ = -1;
   int wheelDelta_ = 0;  // wheel movement not yet turned into steps

@@ -42,6 +42,13 @@ class RichTextTest : public ::testing::Test {
   static void Pump() { Application()->ProcessMessages(); }
 
   TRiRTFTextInput& E() { return *rt->RtfText(); }
+  // Lines enough to scroll the view, laid out.
+  void FillLines(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) text += "line " + std::to_string(i) + "\r";
+    rt->InputString(text);
+    rt->Reformat();
+  }
   std::vector<std::string> Paragraphs() {
     std::vector<std::string> out;
     for (int i = 0; i < E().ParagraphCount(); ++i) out.push_back(E().ParagraphText(i));

@@ -4,16 +4,7 @@
 namespace tw::richtext::testing {
 namespace {
 
-class ExternScrollBars : public RichTextTest {
- protected:
-  // Lines enough to scroll the view, laid out.
-  void FillLines(int count) {
-    std::string text;
-    for (int i = 0; i < count; ++i) text += "line " + std::to_string(i) + "\r";
-    rt->InputString(text);
-    rt->Reformat();
-  }
-};
+class ExternScrollBars : public RichTextTest {};
 
 TEST_F(ExternScrollBars, TheVerticalBarScrollsTheViewAndFollowsIt) {
   auto* bar = new TScrollBar(form);

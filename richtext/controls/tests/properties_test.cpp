@@ -1,0 +1,125 @@
+// The editor's view properties: top offset, transparency, select-on-entry and the font that
+// follows the current attributes.
+#include "richtext/controls/tests/fixture.h"
+
+#include "platform/forms/stdctrls/stdctrls.h"
+
+namespace tw::richtext::testing {
+namespace {
+
+class EditorProperties : public RichTextTest {};
+
+TEST_F(EditorProperties, TopOffsetScrollsTheViewAndKeepsWhatTheEngineReached) {
+  FillLines(80);
+  rt->SetCursorPos(0);
+  rt->SetTopOffset(100);
+  EXPECT_EQ(E().VertOffset(), 100);
+  EXPECT_EQ(rt->TopOffset(), 100);
+  rt->SetTopOffset(40);
+  EXPECT_EQ(E().VertOffset(), 40);
+  EXPECT_EQ(rt->TopOffset(), 40);
+  rt->SetTopOffset(-25);
+  EXPECT_EQ(E().VertOffset(), 0);
+  EXPECT_EQ(rt->TopOffset(), 0);
+}
+
+TEST_F(EditorProperties, TopOffsetBeyondTheDocumentStopsWhereTheEngineStops) {
+  FillLines(3);
+  rt->SetCursorPos(0);
+  rt->SetTopOffset(1000000);
+  EXPECT_EQ(rt->TopOffset(), E().VertOffset());
+  EXPECT_LT(rt->TopOffset(), 1000000);
+}
+
+TEST_F(EditorProperties, TransparentSetsTheExtendedStyleAndRestoresBackgroundScrolling) {
+  ASSERT_TRUE(rt->BackgroundScrolling());
+  EXPECT_EQ(GetWindowLong(rt->Handle(), GWL_EXSTYLE) & WS_EX_TRANSPARENT, 0);
+  rt->SetTransparent(true);
+  EXPECT_TRUE(rt->Transparent());
+  EXPECT_NE(GetWindowLong(rt->Handle(), GWL_EXSTYLE) & WS_EX_TRANSPARENT, 0);
+  rt->SetBackgroundScrolling(false);
+  E().BackgroundScrolling = true;  // changed behind the control's back while transparent
+  rt->SetTransparent(false);
+  EXPECT_FALSE(E().BackgroundScrolling);
+  EXPECT_EQ(GetWindowLong(rt->Handle(), GWL_EXSTYLE) & WS_EX_TRANSPARENT, 0);
+  // The control still edits after its window was made again.
+  rt->InputString("ok");
+  EXPECT_EQ(rt->Text().substr(0, 2), "ok");
+}
+
+class SelectOnEntry : public RichTextTest {
+ protected:
+  void SetUp() override {
+    RichTextTest::SetUp();
+    other = new TEdit(form);
+    other->SetParent(form);
+    other->SetBounds(0, 0, 50, 20);
+    rt->InputString("some text");
+    rt->SetCursorPos(2);
+    other->SetFocus();
+    Pump();
+    ASSERT_FALSE(E().HasSelection());
+  }
+  TEdit* other = nullptr;
+};
+
+TEST_F(SelectOnEntry, IsOffAfterConstructionAndEntryKeepsTheCursor) {
+  EXPECT_FALSE(rt->SelectOnEntry);
+  rt->SetFocus();
+  Pump();
+  EXPECT_FALSE(E().HasSelection());
+}
+
+TEST_F(SelectOnEntry, KeyboardEntrySelectsTheWholeText) {
+  rt->SelectOnEntry = true;
+  rt->SetFocus();
+  Pump();
+  EXPECT_EQ(rt->SelectedText(), "some text");
+}
+
+TEST_F(SelectOnEntry, EntryByAMousePressSelectsNothing) {
+  rt->SelectOnEntry = true;
+  const TPoint p = rt->ClientToScreen(TPoint{200, 200});
+  InjectMouseDown(p.X, p.Y);
+  Pump();
+  EXPECT_TRUE(rt->Focused());
+  EXPECT_NE(rt->SelectedText(), "some text");
+  InjectMouseUp(p.X, p.Y);
+  Pump();
+}
+
+TEST_F(EditorProperties, FontReadsBackTheCurrentAttributes) {
+  TAttr a;
+  rt->GetCurrentAttr(a);
+  a.Font = static_cast<std::uint8_t>(rt->GetFontIndex("Courier New"));
+  a.Size = 14;
+  a.SetTextColor(4);
+  a.Style = fsBold | fsStrikeOut;
+  rt->SetCurrentAttr(a);
+  TFont* f = rt->Font();
+  EXPECT_EQ(f->Name(), "Courier New");
+  EXPECT_EQ(f->Size(), 14);
+  EXPECT_EQ(f->Color(), rt->GetHeader().Colors[4]);
+  EXPECT_TRUE(f->Style().Contains(TFontStyle::fsBold));
+  EXPECT_TRUE(f->Style().Contains(TFontStyle::fsStrikeOut));
+  EXPECT_FALSE(f->Style().Contains(TFontStyle::fsItalic));
+  // Reading did not change the attributes.
+  TAttr after;
+  rt->GetCurrentAttr(after);
+  EXPECT_EQ(after.Font, a.Font);
+  EXPECT_EQ(after.Size, 14);
+  EXPECT_EQ(after.Style & (fsBold | fsStrikeOut | fsItalic), fsBold | fsStrikeOut);
+}
+
+TEST_F(EditorProperties, AFontChangeStillReachesTheAttributes) {
+  rt->Font()->SetSize(20);
+  rt->Font()->SetStyle(TFontStyles{TFontStyle::fsItalic});
+  TAttr a;
+  rt->GetCurrentAttr(a);
+  EXPECT_EQ(a.Size, 20);
+  EXPECT_EQ(a.Style & (fsItalic | fsBold), fsItalic);
+  EXPECT_EQ(rt->Font()->Size(), 20);
+}
+
+}  // namespace
+}  // namespace tw::richtext::testing
