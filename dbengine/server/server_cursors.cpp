@@ -169,16 +169,29 @@ DBIResult TqnServerEngine::MoveNext(TqnSrCursor* C, std::uint8_t LockType, std::
   } else {
     Reposition(C);
   }
+  return StepAlongPath(C, true, LockType, Record);
+}
+
+// One step from the cursor's index path, forwards or backwards: the record there becomes the
+// current one, unless the step leaves the index or the range, which puts the cursor at that end.
+DBIResult TqnServerEngine::StepAlongPath(TqnSrCursor* C, bool Forward, std::uint8_t LockType, std::uint8_t* Record) {
   C->SetCompareScope(0, 0);
   std::int32_t ref = 0;
   std::vector<std::uint8_t> key(C->Key.size());
-  if (!QNTblNextKey(C->Handle, ref, key.data(), C->Path)) {
-    GoEOF(C);
-    return qnresAtEOF;
+  const bool stepped = Forward ? QNTblNextKey(C->Handle, ref, key.data(), C->Path)
+                               : QNTblPrevKey(C->Handle, ref, key.data(), C->Path);
+  bool outside = !stepped;
+  if (stepped && C->Range.Active && (Forward ? C->Range.EndGiven : C->Range.StartGiven)) {
+    const int side = RangeCheck(C, key.data());
+    outside = Forward ? side > 0 : side < 0;
   }
-  if (C->Range.Active && C->Range.EndGiven && RangeCheck(C, key.data()) > 0) {
-    GoEOF(C);
-    return qnresAtEOF;
+  if (outside) {
+    if (Forward) {
+      GoEOF(C);
+      return qnresAtEOF;
+    }
+    GoBOF(C);
+    return qnresAtBOF;
   }
   C->Key = key;
   C->KeyValid = true;
@@ -200,22 +213,7 @@ DBIResult TqnServerEngine::MovePrior(TqnSrCursor* C, std::uint8_t LockType, std:
   } else {
     Reposition(C);
   }
-  C->SetCompareScope(0, 0);
-  std::int32_t ref = 0;
-  std::vector<std::uint8_t> key(C->Key.size());
-  if (!QNTblPrevKey(C->Handle, ref, key.data(), C->Path)) {
-    GoBOF(C);
-    return qnresAtBOF;
-  }
-  if (C->Range.Active && C->Range.StartGiven && RangeCheck(C, key.data()) < 0) {
-    GoBOF(C);
-    return qnresAtBOF;
-  }
-  C->Key = key;
-  C->KeyValid = true;
-  C->Reference = ref;
-  C->Position = qcpOnRecord;
-  return ReadCurrent(C, LockType, Record);
+  return StepAlongPath(C, false, LockType, Record);
 }
 
 DBIResult TqnServerEngine::SetToBegin(std::uint32_t CursorID) {

@@ -216,6 +216,7 @@ class TqnServerEngine : public TqnObject {
                          std::uint32_t& DatabaseID);
   DBIResult MoveNext(TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record);
   DBIResult MovePrior(TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record);
+  DBIResult StepAlongPath(TqnSrCursor* C, bool Forward, std::uint8_t LockType, std::uint8_t* Record);
   int RangeCheck(TqnSrCursor* C, const std::uint8_t* Key);
   bool BookmarkValid(TqnSrCursor* C, const std::uint8_t* B);
   DBIResult BlobChange(std::uint32_t CursorID, const std::function<DBIResult(TqnSrCursor*)>& Work, DBIResult AlsoCommit);
