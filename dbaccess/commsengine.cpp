@@ -192,16 +192,50 @@ DBIResult TqnClientCommsEngine::WaitForReply() {
   return DBIERR_NETTIMEOUT;
 }
 
+namespace {
+// The requests answered with a reply bundle: a record read, insert or modify of one cursor,
+// whose payload starts with the cursor id, the record length and the bookmark size.
+bool AnsweredByBundle(std::uint32_t MessageId) {
+  return MessageId == 2048 || MessageId == 2049 || MessageId == 2050 || MessageId == 2053 || MessageId == 2054;
+}
+}  // namespace
+
+bool TqnClientCommsEngine::LeftoverAnswers(std::uint32_t MessageId, const void* Data, std::uint32_t Length) const {
+  if (!FLeftoverOwner.Valid || !Data || Length < 8) return false;
+  const auto* p = static_cast<const std::uint8_t*>(Data);
+  if (GetU32(p, 0) != FLeftoverOwner.Cursor) return false;
+  switch (MessageId) {
+    case 1795:  // GetBookmark: cursor, bookmark size
+      return GetU32(p, 4) == FLeftoverOwner.BMSize;
+    case 2048:  // RecordGet: cursor, record length, bookmark size, lock type
+      return Length >= 13 && GetU32(p, 4) == FLeftoverOwner.RecLen && GetU32(p, 8) == FLeftoverOwner.BMSize &&
+             p[12] == 0;
+    default:
+      return false;
+  }
+}
+
+void TqnClientCommsEngine::DropLeftovers() {
+  while (FQueue->Head()) FQueue->RemoveHead();
+  FLeftoverOwner = TBundleOwner{};
+}
+
 DBIResult TqnClientCommsEngine::Exchange(std::uint32_t MessageId, const void* Data, std::uint32_t Length,
                                          bool DataIsStream, TReply& Reply) {
   if (!IsConnected()) return DBIERR_NETNOTCONNECTED;
-  // A reply already waiting for this id (the second reply of a bundle) answers at once.
-  TqnDataMessage* head = FQueue->Head();
-  while (head && head->MessageID != MessageId) {
-    FQueue->RemoveHead();
+  // A reply that a bundle left waiting (the bookmark after a read, the record after an insert)
+  // answers only the next request of the same cursor that asks for exactly that; any other
+  // request makes them stale.
+  TqnDataMessage* head = nullptr;
+  if (LeftoverAnswers(MessageId, Data, Length)) {
     head = FQueue->Head();
+    while (head && head->MessageID != MessageId) {
+      FQueue->RemoveHead();
+      head = FQueue->Head();
+    }
   }
   if (!head) {
+    DropLeftovers();
     TqnOutgoingMessage m;
     m.MessageID = MessageId;
     m.ClientID = FClientId;
@@ -224,10 +258,20 @@ DBIResult TqnClientCommsEngine::Exchange(std::uint32_t MessageId, const void* Da
       return DBIERR_INVALIDPARAM;
     }
     if (failure != DBIERR_NONE) return failure;
-    DBIResult r = WaitForReply();
-    if (r != DBIERR_NONE) return r;
-    head = FQueue->Head();
-    if (!head) return DBIERR_NETTIMEOUT;
+    // Only a reply of this request's id answers it (or a damaged bundle, which the queue turns
+    // into a failure of its own); anything else that arrives first is stale.
+    for (;;) {
+      DBIResult r = WaitForReply();
+      if (r != DBIERR_NONE) return r;
+      head = FQueue->Head();
+      if (!head) return DBIERR_NETTIMEOUT;
+      if (head->MessageID == MessageId || head->MessageID == qnmsgReplyBundle) break;
+      FQueue->RemoveHead();
+    }
+    if (AnsweredByBundle(MessageId) && Length >= 13) {
+      const auto* p = static_cast<const std::uint8_t*>(Data);
+      FLeftoverOwner = TBundleOwner{true, GetU32(p, 0), GetU32(p, 4), GetU32(p, 8)};
+    }
   }
   Reply.Result = static_cast<DBIResult>(head->ResultCode);
   if (Reply.Result == DBIERR_NONE)

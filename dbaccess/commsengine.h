@@ -55,6 +55,11 @@ class TqnClientCommsEngine : public TClientComms {
     std::vector<std::uint8_t> Data;
   };
   DBIResult Exchange(std::uint32_t MessageId, const void* Data, std::uint32_t Length, bool DataIsStream, TReply& Reply);
+  // True when the replies that a bundle left in the queue answer this request: it comes from
+  // the cursor whose request brought the bundle and asks for what the bundle holds (the same
+  // record and bookmark sizes, a record read without a lock).
+  bool LeftoverAnswers(std::uint32_t MessageId, const void* Data, std::uint32_t Length) const;
+  void DropLeftovers();
   bool ReceivePart(std::uint32_t ConnectionId, std::uint8_t* Part, std::size_t Length);
   void HangingUp(std::uint32_t ConnectionId);
   LRESULT EngineWindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam);
@@ -70,6 +75,13 @@ class TqnClientCommsEngine : public TClientComms {
   std::function<void()> FDispatch;
   std::shared_ptr<void> FEmbeddedServer;
   bool FDetaching = false;
+  // The request whose reply bundle left further replies in the queue.
+  struct TBundleOwner {
+    bool Valid = false;
+    std::uint32_t Cursor = 0;
+    std::uint32_t RecLen = 0;
+    std::uint32_t BMSize = 0;
+  } FLeftoverOwner;
 };
 
 }  // namespace tw::dbaccess

@@ -40,6 +40,7 @@ class CommsEngine : public ::testing::Test {
     while (TqnDataMessage* m = server->Queue().Head()) {
       std::vector<std::uint8_t> data(m->Data.begin(), m->Data.begin() + m->DataLength);
       requestSizes.push_back(m->DataLength);
+      requestIds.push_back(m->MessageID);
       switch (m->MessageID) {
         case 1: {
           std::uint8_t o[13] = {};
@@ -56,6 +57,31 @@ class CommsEngine : public ::testing::Test {
           server->SendReply(m->MessageID, m->ClientID, 0, data.data(), data.size(), false);
           break;
         case 101: server->SendReply(m->MessageID, m->ClientID, 10024, nullptr, 0, false); break;
+        case 2048: case 2049: case 2053: {
+          // A stand-in reply bundle: the record ("R" and the cursor id; after an insert also
+          // a record read "I") and the bookmark ("B" and the cursor id).
+          const std::uint8_t cursor = data.empty() ? 0 : data[0];
+          std::vector<std::uint8_t> bundle;
+          std::size_t pos = 0;
+          auto add = [&](std::uint32_t Id, std::uint8_t Tag) {
+            const std::uint8_t body[2] = {Tag, cursor};
+            pos = AddBundledReply(bundle, pos, Id, 0, false, body, 2);
+          };
+          if (m->MessageID == 2053) {
+            pos = AddBundledReply(bundle, pos, 2053, 0, false, nullptr, 0);
+            add(2048, 'I');
+          } else {
+            add(m->MessageID, 'R');
+          }
+          add(1795, 'B');
+          server->SendReply(255, m->ClientID, 0, bundle.data(), bundle.size(), false);
+          break;
+        }
+        case 1795: {
+          const std::uint8_t body[2] = {'S', data.empty() ? std::uint8_t{0} : data[0]};
+          server->SendReply(m->MessageID, m->ClientID, 0, body, 2, false);
+          break;
+        }
         default: break;
       }
       server->Queue().RemoveHead();
@@ -64,6 +90,7 @@ class CommsEngine : public ::testing::Test {
   std::unique_ptr<TqnClientCommsEngine> client;
   std::unique_ptr<TqnServerCommsEngine> server;
   std::vector<std::uint32_t> requestSizes;
+  std::vector<std::uint32_t> requestIds;
   std::string attachedUser;
   std::uint32_t serverVersion = kServerVersion;
 };
@@ -121,6 +148,68 @@ TEST_F(CommsEngine, ServerHangUpEndsTheConnection) {
   // Attaching again works.
   EXPECT_EQ(client->AttachToServer("", "admin", ""), DBIERR_NONE);
   EXPECT_EQ(client->SendRequest(100, b, 4, false, b, 4), DBIERR_NONE);
+}
+
+}  // namespace
+}  // namespace tw::dbaccess::test
+
+namespace tw::dbaccess::test {
+namespace {
+
+// A cursor request as the client table lays it out: cursor id, record length, bookmark size,
+// lock type.
+std::vector<std::uint8_t> CursorRequest(std::uint8_t Cursor, std::uint32_t RecLen = 2, std::uint32_t BMSize = 2,
+                                        std::uint8_t Lock = 0) {
+  std::vector<std::uint8_t> r(13, 0);
+  r[0] = Cursor;
+  PutU32(r.data(), 4, RecLen);
+  PutU32(r.data(), 8, BMSize);
+  r[12] = Lock;
+  return r;
+}
+
+std::string Answer(TqnClientCommsEngine& Client, std::uint32_t Id, const std::vector<std::uint8_t>& Request) {
+  std::uint8_t reply[2] = {};
+  std::vector<std::uint8_t> payload = Request;
+  if (Id == 1795) {  // GetBookmark: cursor id and bookmark size
+    PutU32(payload.data(), 4, GetU32(Request.data(), 8));
+    payload.resize(8);
+  }
+  if (Client.SendRequest(Id, payload.data(), static_cast<std::uint32_t>(payload.size()), false, reply, 2) !=
+      DBIERR_NONE)
+    return "<failed>";
+  return std::string{static_cast<char>(reply[0])} + std::to_string(reply[1]);
+}
+
+TEST_F(CommsEngine, BundledRepliesAnswerOnlyTheCursorThatAsked) {
+  ASSERT_EQ(client->AttachToServer("", "admin", ""), DBIERR_NONE);
+  // The bookmark that came with cursor 7's read answers cursor 7 without a request.
+  EXPECT_EQ(Answer(*client, 2049, CursorRequest(7)), "R7");
+  std::size_t sent = requestIds.size();
+  EXPECT_EQ(Answer(*client, 1795, CursorRequest(7)), "B7");
+  EXPECT_EQ(requestIds.size(), sent);
+
+  // Cursor 8 asks the server, and cursor 7's bookmark is stale after that.
+  EXPECT_EQ(Answer(*client, 2049, CursorRequest(7)), "R7");
+  EXPECT_EQ(Answer(*client, 1795, CursorRequest(8)), "S8");
+  EXPECT_EQ(Answer(*client, 1795, CursorRequest(7)), "S7");
+
+  // After an insert the record read answers the inserting cursor, never another one.
+  std::uint8_t none[1];
+  ASSERT_EQ(client->SendRequest(2053, CursorRequest(7).data(), 13, false, none, 0), DBIERR_NONE);
+  EXPECT_EQ(Answer(*client, 2048, CursorRequest(8)), "R8");
+  EXPECT_EQ(Answer(*client, 1795, CursorRequest(8)), "B8");
+
+  // A locking read or other sizes are never answered from what an unlocked read brought.
+  sent = requestIds.size();
+  ASSERT_EQ(client->SendRequest(2053, CursorRequest(7).data(), 13, false, none, 0), DBIERR_NONE);
+  EXPECT_EQ(Answer(*client, 2048, CursorRequest(7, 2, 2, 1)), "R7");
+  ASSERT_EQ(client->SendRequest(2053, CursorRequest(7).data(), 13, false, none, 0), DBIERR_NONE);
+  EXPECT_EQ(Answer(*client, 1795, CursorRequest(7, 2, 4)), "S7");
+  ASSERT_EQ(client->SendRequest(2053, CursorRequest(7).data(), 13, false, none, 0), DBIERR_NONE);
+  EXPECT_EQ(Answer(*client, 2048, CursorRequest(7)), "I7");
+  EXPECT_EQ(Answer(*client, 1795, CursorRequest(7)), "B7");
+  EXPECT_EQ(requestIds.size(), sent + 5);  // three inserts and the two reads that did not match
 }
 
 }  // namespace
