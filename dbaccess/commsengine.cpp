@@ -17,6 +17,12 @@ namespace tw::dbaccess {
 
 using namespace tw::dbengine;
 
+namespace {
+// The timer that bounds a wait for a reply (its own id on the engine window, beside the retry
+// timers of the embedded server's queue).
+constexpr UINT_PTR kReplyTimerId = 0x5D01;
+}  // namespace
+
 TqnClientCommsEngine::TqnClientCommsEngine(const std::string& ClientName)
     : FClientName(ClientName.substr(0, 31)), FQueue(std::make_unique<TqnDataMessageQueue>()) {
   FWindow = QNCreateCommsWindow(
@@ -176,11 +182,29 @@ void TqnClientCommsEngine::Detach() {
 DBIResult TqnClientCommsEngine::WaitForReply() {
   std::uint32_t timeOut = std::clamp<std::uint32_t>(ReplyTimeOut, 1, 30000);
   std::uint32_t start = GetTickCount();
+  // Over the single-user transport everything that can end the wait comes through this
+  // engine's window or the transport's: the embedded server's request notices, the retry timer
+  // of its queue (which runs on this window) and the parts of the reply.  So the wait sleeps
+  // until this window has a message, bounded by a timer of its own for the reply time-out.
+  const bool windowDriven = dynamic_cast<TqnSingleUserProtocol*>(FTransport.get()) != nullptr;
+  if (windowDriven) SetTimer(FWindow, kReplyTimerId, timeOut, nullptr);
   while (FQueue->ReadyCount() == 0 && FConnectionId != 0 && TickElapsed(start, GetTickCount()) < timeOut) {
     FTransport->PumpMessages();
-    if (FQueue->ReadyCount() == 0) QNPumpOneMessage(FWindow);
-    if (FQueue->ReadyCount() == 0 && FConnectionId != 0) Sleep(1);
+    if (FQueue->ReadyCount() != 0 || FConnectionId == 0) break;
+    if (QNPumpOneMessage(FWindow)) continue;
+    if (!windowDriven) {
+      Sleep(1);
+      continue;
+    }
+    MSG m;
+    if (GetMessage(&m, FWindow, 0, 0)) {
+      const bool ownTimer = m.message == WM_TIMER && m.wParam == kReplyTimerId;
+      DispatchMessage(&m);
+      // The reply timer on its own ends nothing; the tick count decides.
+      if (ownTimer && TickElapsed(start, GetTickCount()) < timeOut) Sleep(1);
+    }
   }
+  if (windowDriven) KillTimer(FWindow, kReplyTimerId);
   if (FConnectionId == 0) return DBIERR_NETTIMEOUT;
   if (FQueue->ReadyCount() > 0) return DBIERR_NONE;
   if (!FDetaching) {

@@ -1,6 +1,8 @@
 #include "dbengine/transport/messagequeue.h"
 
 #include <algorithm>
+#include <map>
+#include <mutex>
 
 #include "dbengine/base/errors.h"
 #include "dbengine/base/stringres.h"
@@ -12,12 +14,46 @@
 namespace tw::dbengine {
 namespace {
 constexpr UINT_PTR kRetryTimerId = 1;
+
+// The queues whose retry timer runs on their handler window, by timer id.  The timer belongs to
+// the handler window because that is the window the waiting client pumps in the in-process
+// setup: a timer of a window of the queue's own would never fire during that wait.
+std::mutex& RetryQueuesLock() {
+  static std::mutex m;
+  return m;
+}
+std::map<UINT_PTR, TqnDataMessageQueue*>& RetryQueues() {
+  static std::map<UINT_PTR, TqnDataMessageQueue*> q;
+  return q;
+}
+UINT_PTR NextRetryTimerId() {
+  static UINT_PTR next = 0x5E00;
+  return next++;
 }
 
-TqnDataMessageQueue::TqnDataMessageQueue() = default;
+void RetryTimerProc(HWND, UINT, UINT_PTR Id, DWORD) {
+  TqnDataMessageQueue* q = nullptr;
+  {
+    std::lock_guard<std::mutex> g(RetryQueuesLock());
+    auto it = RetryQueues().find(Id);
+    if (it != RetryQueues().end()) q = it->second;
+  }
+  if (q) q->RetryTimerTick();
+}
+}  // namespace
+
+TqnDataMessageQueue::TqnDataMessageQueue() {
+  std::lock_guard<std::mutex> g(RetryQueuesLock());
+  FRetryTimerId = NextRetryTimerId();
+  RetryQueues()[FRetryTimerId] = this;
+}
 
 TqnDataMessageQueue::~TqnDataMessageQueue() {
   EnableRetryTimer(false);
+  {
+    std::lock_guard<std::mutex> g(RetryQueuesLock());
+    RetryQueues().erase(FRetryTimerId);
+  }
   QNDestroyCommsWindow(FTimerWindow);
   for (auto* list : {&FDeferred, &FReady, &FIncomplete}) {
     for (TqnDataMessage* m : *list) delete m;
@@ -192,22 +228,29 @@ void TqnDataMessageQueue::RetryTimerTick() {
 void TqnDataMessageQueue::EnableRetryTimer(bool Enable) {
   if (Enable == FRetryTimerEnabled) return;
   FRetryTimerEnabled = Enable;
-  if (Enable) {
-    if (FTimerWindow == 0 || !IsWindow(FTimerWindow)) {
-      FTimerWindow = QNCreateCommsWindow(
-          [this](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
-            if (m == WM_TIMER && w == kRetryTimerId) {
-              RetryTimerTick();
-              return 0;
-            }
-            return DefWindowProc(h, m, w, l);
-          },
-          true);
-    }
-    if (FTimerWindow) SetTimer(FTimerWindow, kRetryTimerId, kQnRetryInterval, nullptr);
-  } else if (FTimerWindow) {
-    KillTimer(FTimerWindow, kRetryTimerId);
+  if (!Enable) {
+    if (FTimerOn) KillTimer(FTimerOn, FTimerOn == FTimerWindow ? kRetryTimerId : FRetryTimerId);
+    FTimerOn = 0;
+    return;
   }
+  if (FHandlerWindow && IsWindow(FHandlerWindow) &&
+      SetTimer(FHandlerWindow, FRetryTimerId, kQnRetryInterval, &RetryTimerProc) != 0) {
+    FTimerOn = FHandlerWindow;
+    return;
+  }
+  // No handler window: a hidden window of the queue's own carries the timer.
+  if (FTimerWindow == 0 || !IsWindow(FTimerWindow)) {
+    FTimerWindow = QNCreateCommsWindow(
+        [this](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+          if (m == WM_TIMER && w == kRetryTimerId) {
+            RetryTimerTick();
+            return 0;
+          }
+          return DefWindowProc(h, m, w, l);
+        },
+        true);
+  }
+  if (FTimerWindow && SetTimer(FTimerWindow, kRetryTimerId, kQnRetryInterval, nullptr) != 0) FTimerOn = FTimerWindow;
 }
 
 }  // namespace tw::dbengine

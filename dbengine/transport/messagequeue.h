@@ -68,7 +68,8 @@ class TqnDataMessageQueue : public TqnObject {
   int IncompleteCount() const { return static_cast<int>(FIncomplete.size()); }
   int DeferredCount() const { return static_cast<int>(FDeferred.size()); }
 
-  // The window told of requeued requests (0: none).
+  // The window told of requeued requests (0: none).  While one is set the 100 ms retry timer
+  // runs on it, so that whoever pumps that window also drives the retries.
   void SetHandlerWindow(HWND Window) { FHandlerWindow = Window; }
   HWND HandlerWindow() const { return FHandlerWindow; }
 
@@ -89,6 +90,8 @@ class TqnDataMessageQueue : public TqnObject {
   std::deque<TqnDataMessage*> FIncomplete;  // newest first
   std::deque<TqnDataMessage*> FDeferred;
   HWND FTimerWindow = 0;
+  HWND FTimerOn = 0;  // the window whose timer runs now (the handler window, or FTimerWindow)
+  UINT_PTR FRetryTimerId = 0;
   bool FRetryTimerEnabled = false;
 };
 

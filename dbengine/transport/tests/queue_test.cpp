@@ -214,5 +214,26 @@ TEST_F(MessageQueueTest, RetryTimerRunsAsAWindowTimerAndTellsTheHandler) {
   QNDestroyCommsWindow(handler);
 }
 
+TEST_F(MessageQueueTest, PumpingOnlyTheHandlerWindowDrivesTheRetries) {
+  // A client waiting for its reply pumps only its own windows, the handler window among them.
+  int told = 0;
+  HWND handler = QNCreateCommsWindow(
+      [&](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        if (m == kQnRequestComplete) ++told;
+        return DefWindowProc(h, m, w, l);
+      },
+      true);
+  q.SetHandlerWindow(handler);
+  q.AddMessage(2048, 3, kQnRequestTimeOut, 0, nullptr, 0, 0, false);
+  q.Head()->RetryRequested = true;
+  q.RemoveHead();
+  AdvanceTime(150);
+  MSG m;
+  while (PeekMessage(&m, handler, 0, 0, PM_REMOVE)) DispatchMessage(&m);
+  EXPECT_FALSE(q.IsEmpty());
+  EXPECT_EQ(told, 1);
+  QNDestroyCommsWindow(handler);
+}
+
 }  // namespace
 }  // namespace tw::dbengine
