@@ -9,6 +9,7 @@
 
 #include "dbengine/base/serverlog.h"
 #include "dbengine/server/request_log.h"
+#include "dbengine/server/request_owner.h"
 #include "dbengine/server/server_engine_impl.h"
 #include "dbengine/storage/blobs.h"
 #include "platform/classes/streams.h"
@@ -241,6 +242,11 @@ bool TqnServerCommandHandler::Dispatch(const TqnServerRequest& Request) {
   }
   if (info.Rights != 0) {
     c.Result = engine_.CheckClientRights(static_cast<std::int32_t>(Request.ClientID), info.Rights);
+    if (c.Result != 0) sink_.SendReply(Request.MessageID, Request.ClientID, c.Result, nullptr, 0, false);
+  }
+  if (c.Result == 0) {
+    // Objects of another client are refused as if they did not exist.
+    c.Result = QNCheckRequestOwner(engine_, Request);
     if (c.Result != 0) sink_.SendReply(Request.MessageID, Request.ClientID, c.Result, nullptr, 0, false);
   }
   if (c.Result == 0) {
