@@ -83,8 +83,10 @@ bool Owns(TqnServerEngine& E, std::int32_t Client, Kind What, std::uint32_t Id) 
     }
     case Kind::Transaction: return OwnsTransaction(E.FindClient(Client), Id);
     case Kind::Rebuild: {
+      // An unknown rebuild is answered as not found by the request itself; another client's
+      // is refused (reading a finished status would remove it from under its owner).
       const TqnSrRebuildStatus* s = E.RebuildStatuses().Find(Id);
-      return s != nullptr && s->ClientId() == static_cast<std::uint32_t>(Client);
+      return s == nullptr || s->ClientId() == static_cast<std::uint32_t>(Client);
     }
   }
   return false;
