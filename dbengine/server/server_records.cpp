@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "dbengine/server/file_blob_path.h"
 #include "dbengine/server/server_engine.h"
 #include "dbengine/server/server_engine_impl.h"
 #include "dbengine/storage/blobs.h"
@@ -315,6 +316,15 @@ DBIResult TqnServerEngine::RecordRelLock(std::uint32_t CursorID, bool AllLocks) 
 // ---- BLOBs --------------------------------------------------------------------------------
 
 namespace {
+
+// False for a file BLOB whose file no longer lies inside its table's folder (swapped for a link
+// that leads out, or named so by a table written elsewhere); such a file is never read.
+bool FileBlobReadable(TqnSrCursor* C, std::uint32_t BLOBNr) {
+  std::string name;
+  if (!QNTblGetFileBLOBName(C->Table->BlobFile(), static_cast<std::int32_t>(BLOBNr), name)) return true;
+  return !QNFileBlobPathInside(C->Table->FolderPath(), name).empty();
+}
+
 bool FitsI32(std::uint32_t V) { return V <= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()); }
 }  // namespace
 
@@ -340,8 +350,11 @@ DBIResult TqnServerEngine::CreateBLOB(std::uint32_t CursorID, std::uint32_t& BLO
 DBIResult TqnServerEngine::AddFileBLOB(std::uint32_t CursorID, std::string_view FileName, std::uint32_t& BLOBNr) {
   BLOBNr = 0;
   return BlobChange(CursorID, [&](TqnSrCursor* c) -> DBIResult {
+    // Only a file of the table's own folder; the BLOB keeps its full name.
+    const std::string path = QNFileBlobPathInside(c->Table->FolderPath(), std::string(FileName));
+    if (path.empty()) return qnresInvalidParameter;
     std::int32_t nr = 0;
-    QNTblAddFileBLOB(c->Table->BlobFile(), std::string(FileName), nr);
+    QNTblAddFileBLOB(c->Table->BlobFile(), path, nr);
     BLOBNr = static_cast<std::uint32_t>(nr);
     return qnresSuccess;
   }, qnresSuccess);
@@ -385,6 +398,7 @@ DBIResult TqnServerEngine::GetBLOBLength(std::uint32_t CursorID, std::uint32_t B
     Length = 0;
     TqnSrCursor* c = FindCursor(CursorID);
     if (c == nullptr) return qnresInvalidHandle;
+    if (!FileBlobReadable(c, BLOBNr)) return qnresOpenFailed;
     int fileError = 0;
     const std::int32_t n = QNTblGetBLOBLength(c->Table->BlobFile(), static_cast<std::int32_t>(BLOBNr), fileError);
     if (n < 0) return static_cast<DBIResult>(fileError != 0 ? fileError : qnresBlobError);
@@ -400,6 +414,7 @@ DBIResult TqnServerEngine::ReadBLOB(std::uint32_t CursorID, std::uint32_t BLOBNr
   return Guarded([&]() -> DBIResult {
     TqnSrCursor* c = FindCursor(CursorID);
     if (c == nullptr) return qnresInvalidHandle;
+    if (!FileBlobReadable(c, BLOBNr)) return qnresOpenFailed;
     int fileError = 0;
     std::int32_t got = 0;
     QNTblReadBLOB(c->Table->BlobFile(), static_cast<std::int32_t>(BLOBNr), static_cast<std::int32_t>(Offset),

@@ -1,0 +1,77 @@
+// File BLOBs name files of the database's own folder only: absolute paths elsewhere, ".." and
+// links that lead out of the folder are refused when the BLOB is added, and a file that was
+// swapped for such a link afterwards is not read.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "request_test_util.h"
+
+namespace tw::dbengine::testing {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileBlobs : public RequestFixture {
+ protected:
+  FileBlobs() {
+    Standard();
+    Write(folder.File("inside.txt"), "inside");
+    outside = folder.Path() + "_outside.txt";
+    Write(outside, "secret");
+  }
+  ~FileBlobs() override { fs::remove(outside); }
+  static void Write(const std::string& Path, const std::string& Text) { std::ofstream(Path) << Text; }
+  SentReply Add(const std::string& Name) {
+    Payload p;
+    p.U32(cursor).U8(static_cast<std::uint8_t>(Name.size()));
+    p.Bytes(std::vector<std::uint8_t>(Name.begin(), Name.end()));
+    return Send(qnmAddFileBLOB, p);
+  }
+  // The bytes a read of the whole BLOB gives, or "<code>" for a failure.
+  std::string Read(std::uint32_t Nr) {
+    const SentReply r = Send(qnmReadBLOB, Payload().U32(cursor).U32(Nr).U32(0).U32(100));
+    if (r.Result != 0) return "<" + std::to_string(r.Result) + ">";
+    return std::string(r.Data.begin() + 4, r.Data.end());
+  }
+  std::string outside;
+};
+
+TEST_F(FileBlobs, AFileOfTheFolderIsReadByNameAbsoluteOrThroughAnInnerLink) {
+  fs::create_symlink(folder.File("inside.txt"), folder.File("inner-link.txt"));
+  const std::vector<std::string> names = {"inside.txt", folder.File("inside.txt"), "inner-link.txt", "./inside.txt"};
+  for (const std::string& name : names) {
+    const SentReply r = Add(name);
+    ASSERT_EQ(r.Result, 0) << name;
+    EXPECT_EQ(Read(U32At(r.Data, 0)), "inside") << name;
+  }
+}
+
+TEST_F(FileBlobs, NamesThatLeaveTheFolderAreRefused) {
+  fs::create_symlink(outside, folder.File("link.txt"));
+  fs::create_directories(folder.File("sub"));
+  fs::create_symlink(fs::path(outside).parent_path(), folder.File("sub/up"));
+  const std::string base = fs::path(outside).filename().string();
+  const std::vector<std::string> names = {"/etc/passwd", outside, "../" + base, "sub/../inside.txt",
+                                         "sub/../../" + base, "link.txt", "sub/up/" + base, "..\\" + base,
+                                         "", "sub", "missing.txt"};
+  for (const std::string& name : names) {
+    const SentReply r = Add(name);
+    EXPECT_NE(r.Result, 0) << name;
+    EXPECT_TRUE(r.Data.empty()) << name;
+  }
+}
+
+TEST_F(FileBlobs, AFileSwappedForALinkOutOfTheFolderIsNotRead) {
+  const SentReply r = Add("inside.txt");
+  ASSERT_EQ(r.Result, 0);
+  const std::uint32_t nr = U32At(r.Data, 0);
+  fs::remove(folder.File("inside.txt"));
+  fs::create_symlink(outside, folder.File("inside.txt"));
+  EXPECT_EQ(Read(nr), "<9992>");
+  EXPECT_NE(Send(qnmGetBLOBLength, Payload().U32(cursor).U32(nr)).Result, 0);
+}
+
+}  // namespace
+}  // namespace tw::dbengine::testing
