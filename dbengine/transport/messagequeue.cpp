@@ -120,6 +120,12 @@ int TqnDataMessageQueue::DropIncomplete(std::uint32_t ClientID) {
   return dropped;
 }
 
+int TqnDataMessageQueue::IncompleteCountOf(std::uint32_t ClientID) const {
+  TqnPadLockGuard g(FPadLock);
+  return static_cast<int>(std::count_if(FIncomplete.begin(), FIncomplete.end(),
+                                        [&](const TqnDataMessage* m) { return m->ClientID == ClientID; }));
+}
+
 bool TqnDataMessageQueue::AppendPart(std::uint32_t MessageID, std::uint32_t ClientID, const std::uint8_t* Data,
                                      std::uint32_t PartLength) {
   TqnPadLockGuard g(FPadLock);

@@ -66,6 +66,8 @@ class TqnDataMessageQueue : public TqnObject {
   bool IsEmpty() const;
   std::uint32_t ReadyCount() const { return FReadyCount; }
   int IncompleteCount() const { return static_cast<int>(FIncomplete.size()); }
+  // The unfinished messages of one client (connection).
+  int IncompleteCountOf(std::uint32_t ClientID) const;
   int DeferredCount() const { return static_cast<int>(FDeferred.size()); }
 
   // The window told of requeued requests (0: none).  While one is set the 100 ms retry timer

@@ -80,6 +80,8 @@ void TqnServerCommsEngine::SendReply(std::uint32_t MessageID, std::uint32_t Clie
         if (acks && lastAcknowledged) lastAcknowledged = WaitForAcknowledge(ClientID);
       });
   FAwaitedConnection = 0;
+  if (MessageID == qnmsgAttachServer && ResultCode == 0 && FTransport->FindConnection(ClientID) != nullptr)
+    FLoggedIn.insert(ClientID);
 }
 
 bool TqnServerCommsEngine::WaitForAcknowledge(std::uint32_t ClientID) {
@@ -124,6 +126,18 @@ bool TqnServerCommsEngine::ReceivePart(TqnBaseCommsProtocol*, std::uint32_t Conn
   }
   const std::uint8_t* data = Part + kQnHeaderSize;
   const std::uint32_t n = h.PartLength - static_cast<std::uint32_t>(kQnHeaderSize);
+  if (h.FirstPart) {
+    // Before its client has attached a connection can send little; after that it can still
+    // keep only a few messages unfinished at a time.
+    if (h.TotalDataLength > kQnMaxDataBeforeLogin && FLoggedIn.count(ConnectionID) == 0) {
+      RefusePart(ConnectionID, "Hanging up: a long message before login");
+      return false;
+    }
+    if (h.TotalDataLength > n && FQueue->IncompleteCountOf(ConnectionID) >= kQnMaxUnfinishedPerConnection) {
+      RefusePart(ConnectionID, "Hanging up: too many unfinished messages");
+      return false;
+    }
+  }
   try {
     if (h.FirstPart)
       FQueue->AddMessage(h.MessageID, ConnectionID, h.TimeOut, 0, data, h.TotalDataLength, n, h.DataIsStream != 0);
@@ -153,6 +167,7 @@ void TqnServerCommsEngine::RefusePart(std::uint32_t ConnectionID, const char* Wh
 
 void TqnServerCommsEngine::HangingUp(std::uint32_t ConnectionID) {
   if (ConnectionID == FAwaitedConnection) FAwaitedConnection = 0;
+  FLoggedIn.erase(ConnectionID);
   // Parts still missing from that connection can no longer come.
   FQueue->DropIncomplete(ConnectionID);
   FQueue->AddMessage(qnmsgDetachJustInCase, ConnectionID, 0, 0, nullptr, 0, 0, false);

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string_view>
 
 #include "dbengine/base/serverconfig.h"
@@ -17,6 +18,12 @@ namespace tw::dbengine {
 
 // The longest wait for one part's acknowledgement before the reply is given up.
 constexpr std::uint32_t kQnAcknowledgeWait = 30000;
+// What a connection may send before its client has attached (the attach request itself is 64
+// bytes): a longer message hangs the connection up.
+constexpr std::uint32_t kQnMaxDataBeforeLogin = 256;
+// Messages of one connection that may wait for their further parts at once; one more hangs
+// the connection up.
+constexpr int kQnMaxUnfinishedPerConnection = 4;
 
 class TqnServerCommsEngine : public TqnObject {
   TW_CLASS(TqnServerCommsEngine, TqnObject)
@@ -58,6 +65,8 @@ class TqnServerCommsEngine : public TqnObject {
   // connection's acknowledgement or hang-up ends the wait.
   std::uint32_t FAwaitedConnection = 0;
   std::array<std::uint8_t, kQnHeaderSize> FAcknowledge{};
+  // Connections whose client has attached (an attach reply with result 0 went to them).
+  std::set<std::uint32_t> FLoggedIn;
 };
 
 }  // namespace tw::dbengine

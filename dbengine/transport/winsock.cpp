@@ -50,13 +50,16 @@ TqnWinsockProtocol::TqnWinsockProtocol(std::string_view Name, bool IsServer, int
       FFamily(Family),
       FStreamPort(Family == qnafIpx ? kQnSpxPort : kQnStreamPort) {
   SetNeedsAcknowledge(false);
-  // The local address: the address part of the name when it is one, else the machine's.
+  // The local address: the address part of the name when it is one, else the machine's.  A
+  // TCP/IP server without an address listens on the loopback address only: serving the network
+  // is a choice the configuration has to make by naming the address.
   std::string station, address;
   SplitServerName(Name, station, address);
   TqnSockAddr a;
   a.Family = Family;
-  const bool given = address != station && (Family == qnafInet ? QNParseInetAddress(address, a)
-                                                               : QNParseIpxAddress(address, a));
+  bool given = address != station && (Family == qnafInet ? QNParseInetAddress(address, a)
+                                                         : QNParseIpxAddress(address, a));
+  if (!given && IsServer && Family == qnafInet) given = QNParseInetAddress("127.0.0.1", a);
   if (!given && !Api().LocalAddress(Family, a))
     QNRaiseError<EqnCommsException>(qnGeneralStrings(), qnerrWinsockNoLocalAddress);
   FLocal = a;

@@ -74,7 +74,10 @@ TEST_F(NetBIOSTest, RequestAndReplyOverASession) {
   EXPECT_EQ(clientTransport->LocalName().substr(0, 4), "QNC_");
   EXPECT_EQ(clientTransport->LocalName().size(), 15u);
   ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
-  client->clientId = server->Transport().ConnectionAt(0)->Id();
+  LogIn(*client, *server, [this] {
+    server->Transport().PumpMessages();
+    clientTransport->PumpMessages();
+  });
   auto request = TestBytes(4500, 9);
   client->Send(1536, request);  // three parts, each acknowledged
   ASSERT_TRUE(PumpUntil([&] { return !server->Queue().IsEmpty(); }));

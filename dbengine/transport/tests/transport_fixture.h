@@ -12,6 +12,7 @@
 #include "dbengine/transport/message.h"
 #include "dbengine/transport/messagequeue.h"
 #include "dbengine/transport/protocol.h"
+#include "dbengine/transport/servercomms.h"
 
 namespace tw::dbengine::testing {
 
@@ -82,6 +83,23 @@ class TestClient {
   int hangUps = 0;
   int refused = 0;
 };
+
+// Attaches the client the way the command handler lets it: the attach request, then an attach
+// reply with result 0 from the server (before it the server takes only short messages).  Pump
+// runs whatever has to run for parts to travel.
+inline void LogIn(TestClient& Client, TqnServerCommsEngine& Server, const std::function<void()>& Pump) {
+  Client.Send(qnmsgAttachServer, std::vector<std::uint8_t>(64, 0));
+  for (int i = 0; i < 20000 && Server.Queue().IsEmpty(); ++i) Pump();
+  TqnDataMessage* m = Server.Queue().Head();
+  ASSERT_NE(m, nullptr);
+  ASSERT_EQ(m->MessageID, qnmsgAttachServer);
+  Client.clientId = m->ClientID;
+  const std::uint8_t reply[13] = {};
+  Server.SendReply(qnmsgAttachServer, m->ClientID, 0, reply, sizeof reply, false);
+  Server.Queue().RemoveHead();
+  for (int i = 0; i < 20000 && Client.replies.IsEmpty(); ++i) Pump();
+  while (Client.replies.Head()) Client.replies.RemoveHead();
+}
 
 inline std::vector<std::uint8_t> TestBytes(std::size_t n, std::uint8_t seed = 1) {
   std::vector<std::uint8_t> v(n);

@@ -63,7 +63,7 @@ class SocketTest : public ::testing::Test {
   void ExchangeRequestAndReply(const std::string& Address) {
     ASSERT_TRUE(client->Connect(Address));
     ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
-    client->clientId = server->Transport().ConnectionAt(0)->Id();
+    LogIn();
     auto request = TestBytes(6000, 5);
     client->Send(1280, request);
     ASSERT_TRUE(PumpUntil([&] { return !server->Queue().IsEmpty(); }));
@@ -76,6 +76,14 @@ class SocketTest : public ::testing::Test {
     EXPECT_EQ(client->replies.Head()->Data, reply);
   }
 
+  void LogIn() {
+    testing::LogIn(*client, *server, [this] {
+      server->Transport().PumpMessages();
+      clientTransport->PumpMessages();
+      tw::Sleep(0);
+    });
+  }
+
   std::unique_ptr<TqnServerCommsEngine> server;
   TqnBaseCommsProtocol* clientTransport = nullptr;
   std::unique_ptr<TestClient> client;
@@ -86,6 +94,58 @@ TEST_F(SocketTest, TcpCarriesPartsBackToBackWithoutAcknowledgements) {
   EXPECT_FALSE(server->Transport().NeedsAcknowledge());
   EXPECT_EQ(server->Transport().GetNetName(), "127.0.0.1");
   ExchangeRequestAndReply("127.0.0.1");
+}
+
+TEST_F(SocketTest, TcpServerWithoutAnAddressListensOnLoopbackOnly) {
+  Start<TqnTCPIPProtocol>("Server");
+  EXPECT_EQ(server->Transport().GetNetName(), "127.0.0.1");
+  ExchangeRequestAndReply("127.0.0.1");
+  TqnSockAddr machine;
+  machine.Family = qnafInet;
+  if (QNSocketApi().LocalAddress(qnafInet, machine) && machine.Address[0] != 127) {
+    // The machine's own network address finds nobody listening.
+    EXPECT_EQ(clientTransport->Connect(QNSockAddrText(machine)), 0u);
+  }
+}
+
+TEST_F(SocketTest, LongMessagesBeforeLoginHangTheConnectionUp) {
+  Start<TqnTCPIPProtocol>("Server@127.0.0.1");
+  ASSERT_TRUE(client->Connect("127.0.0.1"));
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
+  client->clientId = server->Transport().ConnectionAt(0)->Id();
+  client->Send(1280, TestBytes(kQnMaxDataBeforeLogin + 1));
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 0; }));
+  EXPECT_EQ(server->Queue().IncompleteCount(), 0);
+  TqnDataMessage* m = server->Queue().Head();
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->MessageID, qnmsgDetachJustInCase);
+}
+
+TEST_F(SocketTest, UnfinishedMessagesOfAConnectionAreCapped) {
+  Start<TqnTCPIPProtocol>("Server@127.0.0.1");
+  ASSERT_TRUE(client->Connect("127.0.0.1"));
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
+  LogIn();
+  // First parts only, each of another message.
+  auto firstPartOnly = [&](std::uint32_t Id) {
+    auto data = TestBytes(5000, static_cast<std::uint8_t>(Id));
+    TqnOutgoingMessage m;
+    m.MessageID = Id;
+    m.ClientID = client->clientId;
+    m.Data = data.data();
+    m.DataLength = data.size();
+    bool first = true;
+    QNSendMessageParts(m, [&](const std::uint8_t* p, std::size_t n) {
+      if (first) clientTransport->SendMessage(client->connection, p, n);
+      first = false;
+    });
+  };
+  for (std::uint32_t id = 1536; id < 1536 + kQnMaxUnfinishedPerConnection; ++id) firstPartOnly(id);
+  ASSERT_TRUE(PumpUntil([&] { return server->Queue().IncompleteCount() == kQnMaxUnfinishedPerConnection; }));
+  EXPECT_EQ(server->Transport().ConnectionCount(), 1);
+  firstPartOnly(1600);
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 0; }));
+  EXPECT_EQ(server->Queue().IncompleteCount(), 0);
 }
 
 TEST_F(SocketTest, ClosingTheClientHangsTheServerSideUp) {
