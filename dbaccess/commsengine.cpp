@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 #include "dbaccess/session.h"
 #include "dbengine/base/elfhash.h"
@@ -23,13 +24,16 @@ namespace {
 constexpr UINT_PTR kReplyTimerId = 0x5D01;
 }  // namespace
 
-TqnClientCommsEngine::TqnClientCommsEngine(const std::string& ClientName)
+TqnClientCommsEngine::TqnClientCommsEngine(const std::string& ClientName, TqnProtocolKind Protocol)
     : FClientName(ClientName.substr(0, 31)), FQueue(std::make_unique<TqnDataMessageQueue>()) {
   FWindow = QNCreateCommsWindow(
       [this](HWND h, UINT m, WPARAM w, LPARAM l) { return EngineWindowProc(h, m, w, l); }, true);
   if (!FWindow) QNRaiseError<EqnCommsException>(qnGeneralStrings(), 23664);
   try {
-    FTransport = std::make_unique<TqnSingleUserProtocol>(FClientName, false);
+    if (Protocol == TqnProtocolKind::SingleUser)
+      FTransport = std::make_unique<TqnSingleUserProtocol>(FClientName, false);
+    else
+      FTransport.reset(QNCreateProtocol(Protocol, FClientName, false));
   } catch (...) {
     QNDestroyCommsWindow(FWindow);
     throw;
@@ -193,7 +197,10 @@ DBIResult TqnClientCommsEngine::WaitForReply() {
     if (FQueue->ReadyCount() != 0 || FConnectionId == 0) break;
     if (QNPumpOneMessage(FWindow)) continue;
     if (!windowDriven) {
-      Sleep(1);
+      // A socket answers within microseconds on a near server: look again at once for a short
+      // while before sleeping between looks.
+      if (TickElapsed(start, GetTickCount()) < 2) std::this_thread::yield();
+      else Sleep(1);
       continue;
     }
     MSG m;

@@ -23,8 +23,11 @@ constexpr std::uint32_t kServerVersion = 10300;
 
 class TqnClientCommsEngine : public TClientComms {
  public:
-  // Raises EqnCommsException 23664 when the transport's window cannot be made.
-  explicit TqnClientCommsEngine(const std::string& ClientName);
+  // Raises EqnCommsException 23664 when the transport's window cannot be made.  The program
+  // itself always talks over the single-user transport; the socket transports serve a server
+  // in another process (the transport's name is the client name, "name@address" binding it).
+  explicit TqnClientCommsEngine(const std::string& ClientName,
+                                dbengine::TqnProtocolKind Protocol = dbengine::TqnProtocolKind::SingleUser);
   ~TqnClientCommsEngine() override;
   TqnClientCommsEngine(const TqnClientCommsEngine&) = delete;
   TqnClientCommsEngine& operator=(const TqnClientCommsEngine&) = delete;
