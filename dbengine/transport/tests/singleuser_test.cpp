@@ -238,17 +238,7 @@ TEST_F(SingleUserTest, ClientLostInTheMiddleOfARequestLeavesNoHalfMessage) {
   ASSERT_TRUE(client->Connect());
   LogIn(*client, *server, [] { ProcessMessages(); });
   // Only the first of three parts is sent, then the client goes away.
-  auto request = TestBytes(5000, 9);
-  TqnOutgoingMessage m;
-  m.MessageID = 1280;
-  m.ClientID = client->clientId;
-  m.Data = request.data();
-  m.DataLength = request.size();
-  bool first = true;
-  QNSendMessageParts(m, [&](const std::uint8_t* p, std::size_t n) {
-    if (first) clientTransport->SendMessage(client->connection, p, n);
-    first = false;
-  });
+  client->SendFirstPartOnly(1280, TestBytes(5000, 9));
   EXPECT_EQ(server->Queue().IncompleteCount(), 1);
   ReplaceClient();
   EXPECT_EQ(server->Queue().IncompleteCount(), 0);

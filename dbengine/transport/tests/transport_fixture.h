@@ -50,15 +50,19 @@ class TestClient {
     return connection != 0;
   }
 
-  // Sends a request; between parts waits (pumping, bounded) for the acknowledgement.
-  void Send(std::uint32_t MessageID, const std::vector<std::uint8_t>& Data) {
+  TqnOutgoingMessage Outgoing(std::uint32_t MessageID, const std::vector<std::uint8_t>& Data) const {
     TqnOutgoingMessage m;
     m.MessageID = MessageID;
     m.ClientID = clientId;
     m.Data = Data.data();
     m.DataLength = Data.size();
+    return m;
+  }
+
+  // Sends a request; between parts waits (pumping, bounded) for the acknowledgement.
+  void Send(std::uint32_t MessageID, const std::vector<std::uint8_t>& Data) {
     QNSendMessageParts(
-        m, [&](const std::uint8_t* p, std::size_t n) { transport->SendMessage(connection, p, n); },
+        Outgoing(MessageID, Data), [&](const std::uint8_t* p, std::size_t n) { transport->SendMessage(connection, p, n); },
         [&] {
           if (!transport->NeedsAcknowledge()) return;
           for (int i = 0; i < 100000; ++i) {
@@ -73,6 +77,15 @@ class TestClient {
           }
           ADD_FAILURE() << "no acknowledgement";
         });
+  }
+
+  // Sends only the first part of a message (its sender then goes quiet or away).
+  void SendFirstPartOnly(std::uint32_t MessageID, const std::vector<std::uint8_t>& Data) {
+    bool first = true;
+    QNSendMessageParts(Outgoing(MessageID, Data), [&](const std::uint8_t* p, std::size_t n) {
+      if (first) transport->SendMessage(connection, p, n);
+      first = false;
+    });
   }
 
   TqnBaseCommsProtocol* transport;

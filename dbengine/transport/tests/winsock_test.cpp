@@ -128,17 +128,7 @@ TEST_F(SocketTest, UnfinishedMessagesOfAConnectionAreCapped) {
   LogIn();
   // First parts only, each of another message.
   auto firstPartOnly = [&](std::uint32_t Id) {
-    auto data = TestBytes(5000, static_cast<std::uint8_t>(Id));
-    TqnOutgoingMessage m;
-    m.MessageID = Id;
-    m.ClientID = client->clientId;
-    m.Data = data.data();
-    m.DataLength = data.size();
-    bool first = true;
-    QNSendMessageParts(m, [&](const std::uint8_t* p, std::size_t n) {
-      if (first) clientTransport->SendMessage(client->connection, p, n);
-      first = false;
-    });
+    client->SendFirstPartOnly(Id, TestBytes(5000, static_cast<std::uint8_t>(Id)));
   };
   for (std::uint32_t id = 1536; id < 1536 + kQnMaxUnfinishedPerConnection; ++id) firstPartOnly(id);
   ASSERT_TRUE(PumpUntil([&] { return server->Queue().IncompleteCount() == kQnMaxUnfinishedPerConnection; }));
