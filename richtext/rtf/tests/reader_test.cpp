@@ -34,13 +34,14 @@ TEST(RtfReader, DestinationsSkippedOrRead) {
   LoadRtf(e, "{\\rtf1 {\\*\\xyz hidden}{\\xyz shown}{\\info{\\title Inner}}{\\title Outer}{\\title Second}"
              "{\\stylesheet{\\s1 style;}}{\\field{\\*\\fldinst x}{\\fldrslt res}}}");
   EXPECT_EQ(e.ParagraphText(0), "shownres");
-  EXPECT_EQ(e.Header().Title, "Outer");
+  // The title in the information group is read; the first title read wins.
+  EXPECT_EQ(e.Header().Title, "Inner");
 }
 
 TEST(RtfReader, EscapesSymbolsAndLiteralControlBytes) {
   TRiRTFTextIo e;
   LoadRtf(e, "{\\rtf1 a\\'e4\\{\\}\\\\\\tab b\\line c\\ldblquote q\\rdblquote \tx\ny\r}");
-  EXPECT_EQ(e.ParagraphText(0), "a\xe4{}\\\tb\nc\"q\"xy");
+  EXPECT_EQ(e.ParagraphText(0), "a\xe4{}\\\tb\nc\x93q\x94xy");
   TRiRTFTextIo bad;
   LoadRtf(bad, "{\\rtf1 ok\\'4g more}");
   EXPECT_EQ(bad.ParagraphText(0), "ok");
