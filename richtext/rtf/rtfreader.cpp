@@ -58,7 +58,7 @@ const Row kTable[] = {
     {"footnote", 0, false, ccDest, dFootnote}, {"field", 0, false, ccDest, dField},
     {"picfile", 0, false, ccDest, dPicFile},
     {"author", 0, false, ccDest, dSkip}, {"buptim", 0, false, ccDest, dSkip}, {"creatim", 0, false, ccDest, dSkip},
-    {"doccomm", 0, false, ccDest, dSkip}, {"footer", 0, false, ccDest, dSkip}, {"footerf", 0, false, ccDest, dSkip},
+    {"doccomm", 0, false, ccDest, dComment}, {"footer", 0, false, ccDest, dSkip}, {"footerf", 0, false, ccDest, dSkip},
     {"footerl", 0, false, ccDest, dSkip}, {"footerr", 0, false, ccDest, dSkip}, {"ftncn", 0, false, ccDest, dSkip},
     {"ftnsep", 0, false, ccDest, dSkip}, {"ftnsepc", 0, false, ccDest, dSkip}, {"header", 0, false, ccDest, dSkip},
     {"headerf", 0, false, ccDest, dSkip}, {"headerl", 0, false, ccDest, dSkip}, {"headerr", 0, false, ccDest, dSkip},
@@ -363,7 +363,9 @@ int TRiRtfReader::ControlWord() {
     word[0] = static_cast<char>(ch);
   } else {
     int n = 0;
-    while (ch >= 'a' && ch <= 'z') {
+    // Word processors continue words with capitals (\mmathPr, \trftsWidth): a letter never
+    // ends a word.
+    while ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z')) {
       word[n < 29 ? n++ : 29] = static_cast<char>(ch);
       ch = ReadChar();
     }
@@ -468,7 +470,7 @@ int TRiRtfReader::SkipControlWord(std::string& word, std::int64_t& param) {
   const int first = ReadChar();
   if (!(first >= 'a' && first <= 'z')) return first;
   int ch = first;
-  while (ch >= 'a' && ch <= 'z') {
+  while ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z')) {
     if (word.size() < 32) word += static_cast<char>(ch);
     ch = ReadChar();
   }
@@ -990,6 +992,7 @@ int TRiRtfReader::PropertyStep(int code, int v) {
       }
       break;
     case pTrowd:
+      rowLeft_ = 0;
       cells_.fill(Cell{});
       cellCount_ = fillIndex_ = defineIndex_ = startSoFar_ = 0;
       largest_ = 0;
@@ -1023,6 +1026,9 @@ int TRiRtfReader::PropertyStep(int code, int v) {
       tmpl_.Shading = c.Shading;
       tmpl_.ShadingPercent = c.ShadingPercent;
       table_ = true;
+      // Word processors write \pard between the row definition and the cells; the cells still
+      // stand where the row's \trleft put them.
+      CurPar->LeftIndent = tmpl_.LeftIndent = rowLeft_;
       CurPar->SetBorderValue(tmpl_.Border);
       CurPar->SpaceBefore = tmpl_.SpaceBefore = static_cast<std::int32_t>((c.Border >> 28) & 15) * 56;
       CurPar->Shading = tmpl_.Shading;
@@ -1037,7 +1043,7 @@ int TRiRtfReader::PropertyStep(int code, int v) {
       }
       break;
     case pTrleft:
-      if (table_) CurPar->LeftIndent = tmpl_.LeftIndent = std::max(0, v);
+      if (table_) CurPar->LeftIndent = tmpl_.LeftIndent = rowLeft_ = std::max(0, v);
       break;
     case pWbitmap: picKind_ = 2; break;
     case pDibitmap: picKind_ = 1; break;

@@ -107,6 +107,7 @@ class TRiRtfReader : public TRiTextReader {
   bool cellBorderSeen_ = false;
   int cellCount_ = 0, fillIndex_ = 0, defineIndex_ = 0, startSoFar_ = 0;
   std::int32_t largest_ = 0;
+  std::int32_t rowLeft_ = 0;  // the row's \trleft
   std::array<Cell, 51> cells_{};
   // pictures
   int picKind_ = -1;  // 0 metafile, 1 device-independent, 2 device-dependent bitmap

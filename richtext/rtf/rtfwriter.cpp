@@ -285,7 +285,7 @@ std::uint8_t TRiRTFWriter::WriteParagraphProps() {
       p->LineSpacing != top.Props.LineSpacing) {
     pending_ += "\\sb" + Num(p->SpaceBefore);
     if (p->LineSpacing != 0 || top.Props.LineSpacing != 0) pending_ += "\\sl" + Num(p->LineSpacing);
-    pending_ += "\\sa" + Num(p->IsCell() ? p->SpaceBefore : p->SpaceAfter);
+    pending_ += "\\sa" + Num(p->SpaceAfter);
     top.Props.SpaceBefore = p->SpaceBefore;
     top.Props.SpaceAfter = p->SpaceAfter;
     top.Props.LineSpacing = p->LineSpacing;

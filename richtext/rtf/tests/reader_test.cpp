@@ -187,6 +187,55 @@ TEST(RtfReader, FirstLineIndentBecomesAbsolute) {
   EXPECT_EQ(e.FirstPar->LeftIndent, 720);
 }
 
+TEST(RtfReader, UnicodeCharactersSkipTheirFallbackAsUcSays) {
+  auto text = [](const std::string& body) {
+    TRiRTFTextIo e;
+    LoadRtf(e, "{\\rtf1 " + body + "}");
+    return e.ParagraphText(0);
+  };
+  EXPECT_EQ(text("A\\u8364?B"), "A\x80" "B");
+  EXPECT_EQ(text("\\uc2\\u8220\\'93?x"), "\x93x");
+  EXPECT_EQ(text("\\uc0\\u8364 x"), "\x80x");
+  EXPECT_EQ(text("\\uc1\\u8364\\'80x"), "\x80x");
+  EXPECT_EQ(text("\\u8364\\par x"), "\x80x");  // a control word counts as one fallback character
+  EXPECT_EQ(text("\\uc3\\u8364?}x"), "\x80");  // the group's end ends the fallback and the document
+  EXPECT_EQ(text("{\\uc3 \\u8364 abc}\\u8364?d"), "\x80\x80" "d");  // \\uc is a group property
+  EXPECT_EQ(text("\\u-10179?\\u-8704?x"), "?x");  // a surrogate pair is one character
+  EXPECT_EQ(text("\\u-8704?\\u-10179?x"), "??x");  // halves out of order are two
+  EXPECT_EQ(text("\\u-1279?x\\u937?y"), "?x?y");  // no Windows-1252 byte
+  EXPECT_EQ(text("\\u233?\\u9?\\u1?\\u0?x"), "\xe9\tx");  // control codes and object marks are no text
+}
+
+TEST(RtfReader, TypographicMarksAndSpecialSpaces) {
+  TRiRTFTextIo e;
+  LoadRtf(e, "{\\rtf1 don\\rquote t \\lquote a\\rquote  \\ldblquote b\\rdblquote  1\\endash 2\\emdash 3 "
+             "\\bullet  10\\~km e\\_mail soft\\-hyphen}");
+  EXPECT_EQ(e.ParagraphText(0), "don\x92t \x91" "a\x92 \x93" "b\x94 1\x96" "2\x97" "3 \x95 10\xa0km e-mail softhyphen");
+}
+
+TEST(RtfReader, UlnoneEndsEveryUnderlineAndSizesAreClamped) {
+  TRiRTFTextIo e;
+  LoadRtf(e, "{\\rtf1 \\ul a\\ulnone b\\uldb c\\ulnone d\\ulw e\\ul0 f\\fs600 g\\fs520 h\\fs510 i\\fs-4 j}");
+  const auto c = Chars(e.FirstPar);
+  ASSERT_EQ(c.size(), 10u);
+  EXPECT_EQ(c[0].A.Style, fsUnderline);
+  EXPECT_EQ(c[1].A.Style, 0);
+  EXPECT_EQ(c[2].A.Style, fsLink);
+  EXPECT_EQ(c[3].A.Style, 0);
+  EXPECT_EQ(c[4].A.Style, fsUnderline);
+  EXPECT_EQ(c[5].A.Style, 0);
+  EXPECT_EQ(c[6].A.Size, 255);
+  EXPECT_EQ(c[7].A.Size, 255);
+  EXPECT_EQ(c[8].A.Size, 255);
+  EXPECT_EQ(c[9].A.Size, 10);
+}
+
+TEST(RtfReader, ControlWordsWithCapitalsAreOneWord) {
+  TRiRTFTextIo e;
+  LoadRtf(e, "{\\rtf1 {\\mmathPr\\mmathFont34\\mbrkBin0}\\trftsWidth1 text}");
+  EXPECT_EQ(e.ParagraphText(0), "text");
+}
+
 TEST(RtfReader, WrongArguments) {
   TRiRtfReader r;
   TStringStream s("{\\rtf1}");

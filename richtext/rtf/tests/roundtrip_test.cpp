@@ -219,6 +219,43 @@ TEST(RtfWriterOutput, HeaderRunsAndParagraphWordsAreExact) {
   EXPECT_EQ(rtf.substr(rtf.size() - 4), "}\r\n}");
 }
 
+TEST(RtfWriterOutput, InformationGoesInTheInfoGroupAndReadsBack) {
+  TRiRTFTextIo e;
+  e.Header().Title = "T";
+  e.Header().Comment = "C";
+  AddRun(e, "x", MakeAttr(0, 10, 0));
+  const std::string rtf = e.AsRtf();
+  EXPECT_NE(rtf.find("{\\info{\\title T}{\\comment\tC}}"), std::string::npos);
+  TRiRTFTextIo back;
+  LoadRtf(back, rtf);
+  EXPECT_EQ(back.Header().Title, "T");
+  EXPECT_EQ(back.Header().Comment, "C");
+  EXPECT_EQ(back.ParagraphText(0), "x");
+  // Files that carry the information outside the group still read.
+  TRiRTFTextIo old;
+  LoadRtf(old, "{\\rtf1{\\title Old}{\\subject\tS}y}");
+  EXPECT_EQ(old.Header().Title, "Old");
+  EXPECT_EQ(old.Header().Subject, "S");
+}
+
+TEST(RtfRoundTrip, RawRtfRunsThatAreInsertionPointsOrAutomaticTextStayRaw) {
+  TRiRTFTextIo e;
+  AddRun(e, "a", MakeAttr(0, 10, 0));
+  TAttr raw = MakeAttr(0, 10, 0, 0, fxRawRtf | fxInsertPoint);
+  raw.Tag = 7;
+  AddRun(e, "{\\b r}", raw);
+  AddRun(e, "b", MakeAttr(0, 10, 0));
+  AddRun(e, "\\i s", MakeAttr(0, 10, 0, 0, fxRawRtf | fxAutomatic));
+  AddRun(e, "c", MakeAttr(0, 10, 0));
+  AddRun(e, "{n}", MakeAttr(0, 10, 0, 0, fxRawRtf | fxListNumber));
+  const std::string once = e.AsRtf();
+  TRiRTFTextIo back;
+  LoadRtf(back, once);
+  EXPECT_EQ(back.ParagraphText(0), "a{\\b r}b\\i sc{n}");
+  ExpectSameDocument(e, back);
+  EXPECT_EQ(back.AsRtf(), once);
+}
+
 TEST(RtfWriterOutput, PropertiesAreWrittenOnlyWhenTheyChange) {
   TRiRTFTextIo e;
   e.FirstPar->LeftIndent = 100;
