@@ -45,6 +45,7 @@ TAttr AttrOf(const TRiRTFTextIo& e, int index, const std::string& what) {
 }
 
 std::string FontOf(const TRiRTFTextIo& e, const TAttr& a) { return e.Header().FontNames[a.Font]; }
+TColor ColorOf(const TRiRTFTextIo& e, const TAttr& a) { return e.Header().Colors[static_cast<std::size_t>(a.TextColor())]; }
 
 TEST(WordProcessorCorpus, WordPadDocument) {
   TRiRTFTextIo e;
@@ -61,14 +62,14 @@ TEST(WordProcessorCorpus, WordPadDocument) {
   EXPECT_EQ(FontOf(e, AttrOf(e, 0, "Hello")), "Calibri");
   EXPECT_EQ(AttrOf(e, 0, "Hello").Size, 11);
   const TAttr red = AttrOf(e, 1, "Red");
-  EXPECT_EQ(e.Header().Colors[static_cast<std::size_t>(red.TextColor())], RGB(255, 0, 0));
+  EXPECT_EQ(ColorOf(e, red), RGB(255, 0, 0));
   EXPECT_EQ(AttrOf(e, 1, " text").TextColor(), 0);
   EXPECT_EQ(FontOf(e, AttrOf(e, 1, "big")), "Arial");
   EXPECT_EQ(AttrOf(e, 1, "big").Size, 14);
   EXPECT_EQ(Par(e, 2)->LeftIndent, 720);
   const TAttr link = AttrOf(e, 2, "blue link");
   EXPECT_EQ(link.Style, fsUnderline);
-  EXPECT_EQ(e.Header().Colors[static_cast<std::size_t>(link.TextColor())], RGB(0, 0, 255));
+  EXPECT_EQ(ColorOf(e, link), RGB(0, 0, 255));
   EXPECT_EQ(AttrOf(e, 2, " after").Style, 0);
 }
 
@@ -85,7 +86,7 @@ TEST(WordProcessorCorpus, WordDocumentWithInformationListAndTable) {
   EXPECT_EQ(e.ParagraphText(1), "Bold, underlined, red, 10\xa0km, e-mail, hyphen, caf\xe9, \x80 5.");
   EXPECT_EQ(AttrOf(e, 1, "Bold").Style, fsBold);
   EXPECT_EQ(AttrOf(e, 1, "underlined").Style, fsUnderline);
-  EXPECT_EQ(e.Header().Colors[static_cast<std::size_t>(AttrOf(e, 1, "red").TextColor())], RGB(255, 0, 0));
+  EXPECT_EQ(ColorOf(e, AttrOf(e, 1, "red")), RGB(255, 0, 0));
   // The list item's fallback number text is shown, in its own font.
   EXPECT_EQ(e.ParagraphText(2), "\xb7\tListed item");
   EXPECT_EQ(FontOf(e, AttrOf(e, 2, "\xb7")), "Symbol");
@@ -165,10 +166,10 @@ TEST(WordProcessorCorpus, LibreOfficeDocumentWithStylesTableAndLink) {
   EXPECT_FALSE(Par(e, 6)->BorderFlags & bfTop);
   EXPECT_EQ(e.ParagraphText(9), "After the table, see the link here.");
   EXPECT_FALSE(Par(e, 9)->IsCell());
-  EXPECT_EQ(e.Header().Colors[static_cast<std::size_t>(AttrOf(e, 9, "After").TextColor())], RGB(255, 0, 0));
+  EXPECT_EQ(ColorOf(e, AttrOf(e, 9, "After")), RGB(255, 0, 0));
   const TAttr link = AttrOf(e, 9, "the link");
   EXPECT_EQ(link.Style, fsUnderline);
-  EXPECT_EQ(e.Header().Colors[static_cast<std::size_t>(link.TextColor())], RGB(0, 0, 128));
+  EXPECT_EQ(ColorOf(e, link), RGB(0, 0, 128));
   EXPECT_EQ(AttrOf(e, 9, " here").Style, 0);
 }
 

@@ -49,14 +49,13 @@ TEST(RtfReader, EscapesSymbolsAndLiteralControlBytes) {
 
 TEST(RtfReader, NumericDefaultsAndSizes) {
   TRiRTFTextIo e;
-  LoadRtf(e, "{\\rtf1\\paperh\\margl\\fs a\\fs1 b\\fs0 c\\fs36 d}");
+  // Sizes beyond what an attribute holds are the largest it holds, not wrapped.
+  LoadRtf(e, "{\\rtf1\\paperh\\margl\\fs a\\fs1 b\\fs0 c\\fs36 d\\fs600 e\\fs520 f\\fs510 g\\fs-4 h}");
   EXPECT_EQ(e.Header().Layout.PageHeight, 15480);
   EXPECT_EQ(e.Header().Layout.LeftMargin, 1800);
-  const auto c = Chars(e.FirstPar);
-  EXPECT_EQ(c[0].A.Size, 50);
-  EXPECT_EQ(c[1].A.Size, 10);
-  EXPECT_EQ(c[2].A.Size, 10);
-  EXPECT_EQ(c[3].A.Size, 18);
+  std::vector<int> sizes;
+  for (const auto& c : Chars(e.FirstPar)) sizes.push_back(c.A.Size);
+  EXPECT_EQ(sizes, (std::vector<int>{50, 10, 10, 18, 255, 255, 255, 10}));
 }
 
 TEST(RtfReader, CharacterWordsSetAndClearBits) {
@@ -213,21 +212,12 @@ TEST(RtfReader, TypographicMarksAndSpecialSpaces) {
   EXPECT_EQ(e.ParagraphText(0), "don\x92t \x91" "a\x92 \x93" "b\x94 1\x96" "2\x97" "3 \x95 10\xa0km e-mail softhyphen");
 }
 
-TEST(RtfReader, UlnoneEndsEveryUnderlineAndSizesAreClamped) {
+TEST(RtfReader, UlnoneEndsEveryUnderline) {
   TRiRTFTextIo e;
-  LoadRtf(e, "{\\rtf1 \\ul a\\ulnone b\\uldb c\\ulnone d\\ulw e\\ul0 f\\fs600 g\\fs520 h\\fs510 i\\fs-4 j}");
-  const auto c = Chars(e.FirstPar);
-  ASSERT_EQ(c.size(), 10u);
-  EXPECT_EQ(c[0].A.Style, fsUnderline);
-  EXPECT_EQ(c[1].A.Style, 0);
-  EXPECT_EQ(c[2].A.Style, fsLink);
-  EXPECT_EQ(c[3].A.Style, 0);
-  EXPECT_EQ(c[4].A.Style, fsUnderline);
-  EXPECT_EQ(c[5].A.Style, 0);
-  EXPECT_EQ(c[6].A.Size, 255);
-  EXPECT_EQ(c[7].A.Size, 255);
-  EXPECT_EQ(c[8].A.Size, 255);
-  EXPECT_EQ(c[9].A.Size, 10);
+  LoadRtf(e, "{\\rtf1 \\ul a\\ulnone b\\uldb c\\ulnone d\\ulw e\\ul0 f}");
+  std::vector<int> styles;
+  for (const auto& c : Chars(e.FirstPar)) styles.push_back(c.A.Style);
+  EXPECT_EQ(styles, (std::vector<int>{fsUnderline, 0, fsLink, 0, fsUnderline, 0}));
 }
 
 TEST(RtfReader, ControlWordsWithCapitalsAreOneWord) {
