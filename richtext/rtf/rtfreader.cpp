@@ -22,7 +22,8 @@ enum Prop {
   pPaperW, pPaperH, pMargL, pMargR, pMargT, pMargB, pFacing, pLandscape, pNone, pRed, pGreen, pBlue, pBorder,
   pBrdrw, pBrsp, pBrdrcf, pShading, pCbpat, pCfpat, pTrowd, pCellx, pCell, pRow, pIntbl, pClmrg, pTrgaph, pTrleft,
   pWbitmap, pDibitmap, pWmetafile, pPicw, pPich, pPicwgoal, pPichgoal, pPicscalex, pPicscaley, pBitspixel, pPlanes,
-  pWidthbytes, pObjTag, pObjW, pObjH, pFnNr, pListByte, pListNumber, pUlnone, pUc
+  pWidthbytes, pObjTag, pObjW, pObjH, pFnNr, pListByte, pListNumber, pUlnone, pUc,
+  pFontCharset, pFontFamily
 };
 enum DestCode { dPict, dFontTable, dColorTable, dTitle, dComment, dSubject, dFootnote, dField, dPicFile, dInfo,
                 dSkip };
@@ -116,6 +117,11 @@ const Row kTable[] = {
     {"wbmplanes", 1, true, ccProp, pPlanes}, {"wbmwidthbytes", 0, false, ccProp, pWidthbytes},
     {"wpobjtag", 0, false, ccProp, pObjTag}, {"wpobjw", 0, false, ccProp, pObjW}, {"wpobjh", 0, false, ccProp, pObjH},
     {"wpfnnr", 0, false, ccProp, pFnNr},
+    // A font table entry's character set and family (the family value of the font table).
+    {"fcharset", 0, false, ccProp, pFontCharset},
+    {"fnil", 0, true, ccProp, pFontFamily}, {"froman", 1, true, ccProp, pFontFamily},
+    {"fswiss", 2, true, ccProp, pFontFamily}, {"fmodern", 3, true, ccProp, pFontFamily},
+    {"fscript", 4, true, ccProp, pFontFamily}, {"fdecor", 5, true, ccProp, pFontFamily},
     // The engine's own words for list paragraphs and their generated numbers.
     {"wplist", 0, false, ccProp, pListByte}, {"wplnum", 1, false, ccProp, pListNumber},
 };
@@ -614,10 +620,17 @@ int TRiRtfReader::CharStep(int ch) {
         if (fontSlot_ >= 0 && fontSlot_ < MaxFonts) {
           const int f = Owner->FindOrAddFont(fontName_);
           fontMap_[static_cast<std::size_t>(fontSlot_)] = static_cast<std::uint8_t>(f >= MaxFonts ? 0 : f);
+          if (f < MaxFonts) {
+            auto& family = Owner->FontFamilies[static_cast<std::size_t>(f)];
+            family = (family & ~0xF0) | (fontFamily_ << 4);
+            Owner->FontCharsets[static_cast<std::size_t>(f)] = fontCharset_;
+          }
           if (fontSlot_ == 0) CurAttr.Font = fontMap_[0];
         }
         fontSlot_ = 0;
         fontName_.clear();
+        fontCharset_ = 0;
+        fontFamily_ = 0;
       } else if (!(ch == ' ' && fontName_.empty()) && ch != LineBreakCode && fontName_.size() < 255) {
         fontName_ += static_cast<char>(ch);
       }
@@ -1070,6 +1083,12 @@ int TRiRtfReader::PropertyStep(int code, int v) {
       if (footnote_ != nullptr) footnote_->Number = v;
       break;
     case pListByte: CurPar->ListByte = tmpl_.ListByte = Byte(v); break;
+    case pFontCharset:
+      if (state_ == dsFontTable) fontCharset_ = std::clamp(v, 0, 255);
+      break;
+    case pFontFamily:
+      if (state_ == dsFontTable) fontFamily_ = v;
+      break;
     case pListNumber: bit(CurAttr.Extra, fxListNumber); break;
     default:
       break;

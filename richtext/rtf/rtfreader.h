@@ -101,6 +101,7 @@ class TRiRtfReader : public TRiTextReader {
   std::array<std::uint8_t, MaxFonts> fontMap_{};
   int fontSlot_ = 0;
   std::string fontName_;
+  int fontCharset_ = 0, fontFamily_ = 0;
   int colorCounter_ = 0;
   // table row
   bool table_ = false;

@@ -90,6 +90,10 @@ TEST(WordProcessorCorpus, WordDocumentWithInformationListAndTable) {
   // The list item's fallback number text is shown, in its own font.
   EXPECT_EQ(e.ParagraphText(2), "\xb7\tListed item");
   EXPECT_EQ(FontOf(e, AttrOf(e, 2, "\xb7")), "Symbol");
+  // The font table's character sets and families are written back.
+  const std::string rtf = e.AsRtf();
+  EXPECT_NE(rtf.find("\\fnil\\fcharset2 Symbol;}"), std::string::npos);
+  EXPECT_NE(rtf.find("\\fswiss\\fcharset0 Arial;}"), std::string::npos);
   EXPECT_EQ(Par(e, 2)->LeftIndent, 720);
   EXPECT_EQ(Par(e, 2)->FirstIndent, 360);
   EXPECT_EQ(e.ParagraphText(3), "Cell one");
