@@ -132,6 +132,9 @@ class TRiCustomRtfEdit : public TCustomControl {
   void SetSaveFormat(TRiLoadFormat f) { engine_->SaveFormat = f; }
   TRiLoadFormat LoadFormat() const { return engine_->LoadFormat; }
   void SetLoadFormat(TRiLoadFormat f) { engine_->LoadFormat = f; }
+  // Whether pictures that a loaded or pasted document names by file are read from disk.
+  bool LoadPictureFiles() const { return engine_->LoadPictureFiles; }
+  void SetLoadPictureFiles(bool on) { engine_->LoadPictureFiles = on; }
   TCharacterAttr& HyperlinkTextAttr() { return engine_->LinkAttr; }
   TCharacterAttr& InsertPointAttr() { return engine_->InsertPointAttr; }
   TCharacterAttr& AutomaticTextAttr() { return engine_->AutomaticAttr; }

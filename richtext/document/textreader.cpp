@@ -59,11 +59,16 @@ int TRiTextReader::EscapeHandler(int ch) {
 }
 
 int TRiTextReader::CharHandler(int ch) {
+  // CR LF, CR alone and LF alone each end a paragraph.
+  const bool afterCr = afterCr_;
+  afterCr_ = ch == 13;
   if (ch == 13) {
     EndParagraph();
+  } else if (ch == 10) {
+    if (!afterCr) EndParagraph();
   } else if (ch == static_cast<unsigned char>(EscapeChar)) {
     return EscapeHandler(ch);
-  } else if (ch != 10) {
+  } else {
     AppendChar(ch);
   }
   return 0;
@@ -105,6 +110,7 @@ int TRiTextReader::ReadDocument(TStream* stream, PTParagraph& first) {
   if (Owner == nullptr || Engine == nullptr) throw Exception("Wrong Arguments");
   if (stream_ == nullptr) SetStream(stream);
   Stop = false;
+  afterCr_ = false;
   if (Automatic) CurAttr.Extra |= fxAutomatic;
   if (CurPar == nullptr) {
     PTParagraph p = nullptr;

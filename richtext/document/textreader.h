@@ -1,5 +1,5 @@
-// The plain-text reader: bytes through a 1024-byte buffer into the document model; carriage
-// returns end paragraphs, long lines continue in further lines of the same paragraph.  The RTF
+// The plain-text reader: bytes through a 1024-byte buffer into the document model; CR LF, CR
+// and LF end paragraphs, long lines continue in further lines of the same paragraph.  The RTF
 // reader derives from it.
 #pragma once
 
@@ -53,6 +53,7 @@ class TRiTextReader : public TObject {
   int bufIndex_ = 0;
   std::int64_t bufPos_ = 0;
   bool lastFillShort_ = false;
+  bool afterCr_ = false;  // the last character was a carriage return
 };
 
 }  // namespace tw::richtext

@@ -43,7 +43,9 @@ std::uint8_t TRiTextWriter::WriteHeader(TStream* stream) {
   return riOK;
 }
 
-std::uint8_t TRiTextWriter::WriteTrailer() { return Put("\0", 1); }
+// Plain text ends with its last character: a zero byte would be read back as text by other
+// programs.
+std::uint8_t TRiTextWriter::WriteTrailer() { return riOK; }
 
 std::uint8_t TRiTextWriter::WriteText(int from, int to) {
   PTLine line = curLine_;

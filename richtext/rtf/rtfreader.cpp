@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 #include "platform/gfx/graphic.h"
 #include "richtext/rtf/rtfpicture.h"
@@ -21,11 +22,14 @@ enum Prop {
   pPaperW, pPaperH, pMargL, pMargR, pMargT, pMargB, pFacing, pLandscape, pNone, pRed, pGreen, pBlue, pBorder,
   pBrdrw, pBrsp, pBrdrcf, pShading, pCbpat, pCfpat, pTrowd, pCellx, pCell, pRow, pIntbl, pClmrg, pTrgaph, pTrleft,
   pWbitmap, pDibitmap, pWmetafile, pPicw, pPich, pPicwgoal, pPichgoal, pPicscalex, pPicscaley, pBitspixel, pPlanes,
-  pWidthbytes, pObjTag, pObjW, pObjH, pFnNr, pListByte, pListNumber
+  pWidthbytes, pObjTag, pObjW, pObjH, pFnNr, pListByte, pListNumber, pUlnone, pUc,
+  pFontCharset, pFontFamily
 };
-enum DestCode { dPict, dFontTable, dColorTable, dTitle, dComment, dSubject, dFootnote, dField, dPicFile, dSkip };
-enum Special { sBin, sHex, sOptional };
+enum DestCode { dPict, dFontTable, dColorTable, dTitle, dComment, dSubject, dFootnote, dField, dPicFile, dInfo,
+                dSkip };
+enum Special { sBin, sHex, sOptional, sUnicode };
 constexpr int LineBreakCode = 1010;
+constexpr int MaxPointSize = std::numeric_limits<decltype(TAttr::Size)>::max();
 constexpr int NothingCode = -1;
 
 struct Row {
@@ -38,25 +42,38 @@ struct Row {
 
 const Row kTable[] = {
     {"line", 0, false, ccChar, LineBreakCode}, {"tab", 0, false, ccChar, 9},
-    {"ldblquote", 0, false, ccChar, 34}, {"rdblquote", 0, false, ccChar, 34},
+    // Typographic marks as their Windows-1252 bytes.
+    {"ldblquote", 0, false, ccChar, 0x93}, {"rdblquote", 0, false, ccChar, 0x94},
+    {"lquote", 0, false, ccChar, 0x91}, {"rquote", 0, false, ccChar, 0x92},
+    {"endash", 0, false, ccChar, 0x96}, {"emdash", 0, false, ccChar, 0x97}, {"bullet", 0, false, ccChar, 0x95},
+    {"~", 0, false, ccChar, 0xA0}, {"_", 0, false, ccChar, '-'},
+    // An optional hyphen only shows where a line breaks; the layout breaks at blanks only.
+    {"-", 0, false, ccChar, NothingCode},
     {"\n", 0, false, ccChar, NothingCode}, {"\r", 0, false, ccChar, NothingCode},
     {"{", 0, false, ccChar, '{'}, {"}", 0, false, ccChar, '}'}, {"\\", 0, false, ccChar, '\\'},
     {"bin", 0, false, ccSpecial, sBin}, {"'", 0, false, ccSpecial, sHex}, {"*", 0, false, ccSpecial, sOptional},
+    {"u", 0, false, ccSpecial, sUnicode}, {"uc", 1, false, ccProp, pUc},
     {"pict", 0, false, ccDest, dPict}, {"fonttbl", 0, false, ccDest, dFontTable},
     {"colortbl", 0, false, ccDest, dColorTable}, {"title", 0, false, ccDest, dTitle},
     {"comment", 0, false, ccDest, dComment}, {"subject", 0, false, ccDest, dSubject},
     {"footnote", 0, false, ccDest, dFootnote}, {"field", 0, false, ccDest, dField},
     {"picfile", 0, false, ccDest, dPicFile},
     {"author", 0, false, ccDest, dSkip}, {"buptim", 0, false, ccDest, dSkip}, {"creatim", 0, false, ccDest, dSkip},
-    {"doccomm", 0, false, ccDest, dSkip}, {"footer", 0, false, ccDest, dSkip}, {"footerf", 0, false, ccDest, dSkip},
+    {"doccomm", 0, false, ccDest, dComment}, {"footer", 0, false, ccDest, dSkip}, {"footerf", 0, false, ccDest, dSkip},
     {"footerl", 0, false, ccDest, dSkip}, {"footerr", 0, false, ccDest, dSkip}, {"ftncn", 0, false, ccDest, dSkip},
     {"ftnsep", 0, false, ccDest, dSkip}, {"ftnsepc", 0, false, ccDest, dSkip}, {"header", 0, false, ccDest, dSkip},
     {"headerf", 0, false, ccDest, dSkip}, {"headerl", 0, false, ccDest, dSkip}, {"headerr", 0, false, ccDest, dSkip},
-    {"info", 0, false, ccDest, dSkip}, {"keywords", 0, false, ccDest, dSkip}, {"operator", 0, false, ccDest, dSkip},
+    {"info", 0, false, ccDest, dInfo}, {"keywords", 0, false, ccDest, dSkip}, {"operator", 0, false, ccDest, dSkip},
     {"printim", 0, false, ccDest, dSkip}, {"private1", 0, false, ccDest, dSkip}, {"revtim", 0, false, ccDest, dSkip},
     {"rxe", 0, false, ccDest, dSkip}, {"stylesheet", 0, false, ccDest, dSkip}, {"tc", 0, false, ccDest, dSkip},
     {"generator", 0, false, ccDest, dSkip},
     {"b", 1, false, ccProp, pBold}, {"i", 1, false, ccProp, pItalic}, {"ul", 1, false, ccProp, pUnderline},
+    {"ulnone", 0, true, ccProp, pUlnone},
+    // The other underline kinds of word processors show as the one underline the engine draws.
+    {"ulw", 1, false, ccProp, pUnderline}, {"uld", 1, false, ccProp, pUnderline},
+    {"uldash", 1, false, ccProp, pUnderline}, {"uldashd", 1, false, ccProp, pUnderline},
+    {"uldashdd", 1, false, ccProp, pUnderline}, {"ulth", 1, false, ccProp, pUnderline},
+    {"ulwave", 1, false, ccProp, pUnderline},
     {"strike", 1, false, ccProp, pStrike}, {"uldb", 1, false, ccProp, pUldb}, {"shad", 1, false, ccProp, pShad},
     {"v", 1, false, ccProp, pHidden}, {"super", 1, false, ccProp, pSuper}, {"sub", 1, false, ccProp, pSub},
     {"nosupersub", 1, false, ccProp, pNoSuperSub}, {"inspnt", 0, false, ccProp, pInspnt},
@@ -100,6 +117,11 @@ const Row kTable[] = {
     {"wbmplanes", 1, true, ccProp, pPlanes}, {"wbmwidthbytes", 0, false, ccProp, pWidthbytes},
     {"wpobjtag", 0, false, ccProp, pObjTag}, {"wpobjw", 0, false, ccProp, pObjW}, {"wpobjh", 0, false, ccProp, pObjH},
     {"wpfnnr", 0, false, ccProp, pFnNr},
+    // A font table entry's character set and family (the family value of the font table).
+    {"fcharset", 0, false, ccProp, pFontCharset},
+    {"fnil", 0, true, ccProp, pFontFamily}, {"froman", 1, true, ccProp, pFontFamily},
+    {"fswiss", 2, true, ccProp, pFontFamily}, {"fmodern", 3, true, ccProp, pFontFamily},
+    {"fscript", 4, true, ccProp, pFontFamily}, {"fdecor", 5, true, ccProp, pFontFamily},
     // The engine's own words for list paragraphs and their generated numbers.
     {"wplist", 0, false, ccProp, pListByte}, {"wplnum", 1, false, ccProp, pListNumber},
 };
@@ -164,10 +186,18 @@ int TRiRtfReader::ReadDocument(TStream* stream, PTParagraph& first) {
       if (binRemaining_ > 0) {
         // Binary data: picture bytes, or skipped.
         --binRemaining_;
-        if (state_ == dsPicture && picStream_ != nullptr) picStage_ += static_cast<char>(ch);
+        if (overflow_ == 0 && state_ == dsPicture && picStream_ != nullptr) picStage_ += static_cast<char>(ch);
         continue;
       }
-      if (state_ == dsPicture && ((ch >= '0' && ch <= '9') || (ch >= 'a' && ch <= 'f'))) {
+      if (overflow_ > 0) {
+        // Inside a group nested too deep: only braces, escapes and binary data are followed,
+        // so that reading goes on right after the group's closing brace.
+        if (ch == '{') ++overflow_;
+        else if (ch == '}') --overflow_;
+        else if (ch == '\\') SkipOverflowEscape();
+        continue;
+      }
+      if (state_ == dsPicture && HexDigit(ch) >= 0) {
         // After a picture nested in this one has ended, the rest of this one's data has no
         // stream left and is dropped.
         if (picStream_ == nullptr) continue;
@@ -192,10 +222,6 @@ int TRiRtfReader::ReadDocument(TStream* stream, PTParagraph& first) {
       }
       // Whatever stands before the document's opening brace is not part of it.
       if (!anyGroup_ && ch != '{') continue;
-      if (groups_.size() > static_cast<std::size_t>(MaxRtfGroupDepth)) {
-        Result = riWriteError;
-        break;
-      }
       const int r = Step(ch);
       if (r != 0 || Stop) break;
       if (anyGroup_ && groups_.empty()) break;
@@ -228,6 +254,7 @@ int TRiRtfReader::Step(int ch) {
     return 0;
   }
   if (charMode_ == 3) return CharStep(ch);
+  if (!raw_ && fallbackLeft_ > 0 && SkipFallback(ch)) return 0;
   if (raw_) {
     static const char kEnd[] = "\\wprtf0";
     if (ch == kEnd[rawMatch_]) {
@@ -251,6 +278,10 @@ int TRiRtfReader::Step(int ch) {
   }
   switch (ch) {
     case '{':
+      if (groups_.size() >= static_cast<std::size_t>(MaxRtfGroupDepth)) {
+        overflow_ = 1;
+        return 0;
+      }
       OpenGroup();
       return 0;
     case '}':
@@ -285,7 +316,7 @@ int TRiRtfReader::Step(int ch) {
 }
 
 void TRiRtfReader::OpenGroup() {
-  groups_.push_back(GroupRec{CurAttr, tmpl_, state_, charMode_, tabsStarted_, table_});
+  groups_.push_back(GroupRec{CurAttr, tmpl_, state_, charMode_, tabsStarted_, table_, uc_});
   charMode_ = 0;
   anyGroup_ = true;
 }
@@ -302,6 +333,7 @@ int TRiRtfReader::CloseGroup() {
   charMode_ = g.CharMode;
   tabsStarted_ = g.TabsStarted;
   table_ = g.Table;
+  uc_ = g.Uc;
   if (cellBorderSeen_) cellBorderSeen_ = false;
   if (pos_ == 0 && curLine_ == CurPar->FirstLine) {
     CurPar->Shading = tmpl_.Shading;
@@ -337,7 +369,9 @@ int TRiRtfReader::ControlWord() {
     word[0] = static_cast<char>(ch);
   } else {
     int n = 0;
-    while (ch >= 'a' && ch <= 'z') {
+    // Word processors continue words with capitals (\mmathPr, \trftsWidth): a letter never
+    // ends a word.
+    while ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z')) {
       word[n < 29 ? n++ : 29] = static_cast<char>(ch);
       ch = ReadChar();
     }
@@ -403,12 +437,112 @@ int TRiRtfReader::ControlWord() {
 int TRiRtfReader::SpecialStep(int code, int v, bool hasParam) {
   if (state_ == dsSkip && code != sBin) return 0;
   if (code == sOptional) optional_ = true;
+  if (code == sUnicode && hasParam) {
+    const int r = UnicodeChar(v);
+    fallbackLeft_ = uc_;
+    return r;
+  }
   if (code == sBin && hasParam && v > 0) binRemaining_ = v;  // the bytes are skipped or stored as picture data
   return 0;
 }
 
+int TRiRtfReader::UnicodeChar(int v) {
+  std::int64_t cp = v < 0 ? static_cast<std::int64_t>(v) + 65536 : v;
+  if (cp < 0) cp = 0xFFFD;
+  if (cp >= 0xDC00 && cp <= 0xDFFF) {
+    // The low half of a pair whose "?" already stands for the whole character.
+    if (highSurrogateAt_ == charsSeen_) {
+      highSurrogateAt_ = -1;
+      return 0;
+    }
+    return CharStep('?');
+  }
+  highSurrogateAt_ = -1;
+  if (cp >= 0xD800 && cp <= 0xDBFF) {
+    const int r = CharStep('?');
+    highSurrogateAt_ = charsSeen_;
+    return r;
+  }
+  const int b = CodePointToWin1252(static_cast<char32_t>(cp));
+  if (b < 0) return CharStep('?');
+  // Control codes are no text; 1 and 2 would stand for objects.
+  if (b < 32 && b != 9) return 0;
+  return CharStep(b);
+}
+
+int TRiRtfReader::SkipControlWord(std::string& word, std::int64_t& param) {
+  word.clear();
+  param = 0;
+  const int first = ReadChar();
+  if (!(first >= 'a' && first <= 'z')) return first;
+  int ch = first;
+  while ((ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z')) {
+    if (word.size() < 32) word += static_cast<char>(ch);
+    ch = ReadChar();
+  }
+  bool negative = false;
+  if (ch == '-') {
+    negative = true;
+    ch = ReadChar();
+  }
+  while (ch >= '0' && ch <= '9') {
+    if (param < 100000000000LL) param = param * 10 + (ch - '0');
+    ch = ReadChar();
+  }
+  if (negative) param = -param;
+  if (ch != ' ' && ch >= 0) UnreadChar();
+  return first;
+}
+
+bool TRiRtfReader::SkipFallback(int ch) {
+  switch (ch) {
+    case '{':
+    case '}':
+      // A group boundary ends the fallback text.
+      fallbackLeft_ = 0;
+      return false;
+    case 9:
+    case 10:
+    case 13:
+      return true;
+    case '\\': {
+      std::string word;
+      std::int64_t param = 0;
+      if (SkipControlWord(word, param) == '\'') {
+        for (int i = 0; i < 2; ++i) {
+          const int d = ReadChar();
+          if (d < 0) break;
+          if (HexDigit(d) < 0) {
+            UnreadChar();
+            break;
+          }
+        }
+      }
+      --fallbackLeft_;
+      return true;
+    }
+    default:
+      --fallbackLeft_;
+      return true;
+  }
+}
+
+void TRiRtfReader::SkipOverflowEscape() {
+  std::string word;
+  std::int64_t param = 0;
+  SkipControlWord(word, param);
+  // Binary data must not be read as braces.
+  if (word == "bin" && param > 0) binRemaining_ = static_cast<int>(std::min<std::int64_t>(param, INT32_MAX));
+}
+
 int TRiRtfReader::DestinationStep(int code) {
   if (state_ == dsSkip) return 0;
+  // The information group holds the document's title, subject and comment; everything else in
+  // it (author, dates, statistics) is skipped.
+  if (state_ == dsInfo && code != dTitle && code != dComment && code != dSubject) {
+    state_ = dsSkip;
+    return 0;
+  }
   switch (code) {
     case dPict:
       picStream_ = std::make_unique<TMemoryStream>();
@@ -459,6 +593,9 @@ int TRiRtfReader::DestinationStep(int code) {
     }
     case dField:
       break;
+    case dInfo:
+      state_ = dsInfo;
+      break;
     case dPicFile:
       picStream_ = std::make_unique<TMemoryStream>();
       picFile_.clear();
@@ -473,6 +610,7 @@ int TRiRtfReader::DestinationStep(int code) {
 }
 
 int TRiRtfReader::CharStep(int ch) {
+  ++charsSeen_;
   switch (state_) {
     case dsNormal:
       Append(ch);
@@ -482,10 +620,17 @@ int TRiRtfReader::CharStep(int ch) {
         if (fontSlot_ >= 0 && fontSlot_ < MaxFonts) {
           const int f = Owner->FindOrAddFont(fontName_);
           fontMap_[static_cast<std::size_t>(fontSlot_)] = static_cast<std::uint8_t>(f >= MaxFonts ? 0 : f);
+          if (f < MaxFonts) {
+            auto& family = Owner->FontFamilies[static_cast<std::size_t>(f)];
+            family = (family & ~0xF0) | (fontFamily_ << 4);
+            Owner->FontCharsets[static_cast<std::size_t>(f)] = fontCharset_;
+          }
           if (fontSlot_ == 0) CurAttr.Font = fontMap_[0];
         }
         fontSlot_ = 0;
         fontName_.clear();
+        fontCharset_ = 0;
+        fontFamily_ = 0;
       } else if (!(ch == ' ' && fontName_.empty()) && ch != LineBreakCode && fontName_.size() < 255) {
         fontName_ += static_cast<char>(ch);
       }
@@ -687,6 +832,8 @@ int TRiRtfReader::PropertyStep(int code, int v) {
     case pBold: bit(CurAttr.Style, fsBold); break;
     case pItalic: bit(CurAttr.Style, fsItalic); break;
     case pUnderline: bit(CurAttr.Style, fsUnderline); break;
+    case pUlnone: CurAttr.Style &= static_cast<std::uint8_t>(~(fsUnderline | fsLink)); break;
+    case pUc: uc_ = Byte(std::clamp(v, 0, 255)); break;
     case pStrike: bit(CurAttr.Style, fsStrikeOut); break;
     case pUldb: bit(CurAttr.Style, fsLink); break;
     case pHidden: bit(CurAttr.Extra, fxHidden); break;
@@ -731,7 +878,8 @@ int TRiRtfReader::PropertyStep(int code, int v) {
         CurAttr.Font = fontMap_[static_cast<std::size_t>(v)];
       break;
     case pSize: {
-      const int s = (v / 2) & 0xFF;
+      // Half points; sizes beyond what an attribute holds become the largest it holds.
+      const int s = std::clamp(v / 2, 0, static_cast<int>(MaxPointSize));
       CurAttr.Size = Byte(s == 0 ? 10 : s);
       break;
     }
@@ -857,6 +1005,7 @@ int TRiRtfReader::PropertyStep(int code, int v) {
       }
       break;
     case pTrowd:
+      rowLeft_ = 0;
       cells_.fill(Cell{});
       cellCount_ = fillIndex_ = defineIndex_ = startSoFar_ = 0;
       largest_ = 0;
@@ -890,6 +1039,9 @@ int TRiRtfReader::PropertyStep(int code, int v) {
       tmpl_.Shading = c.Shading;
       tmpl_.ShadingPercent = c.ShadingPercent;
       table_ = true;
+      // Word processors write \pard between the row definition and the cells; the cells still
+      // stand where the row's \trleft put them.
+      CurPar->LeftIndent = tmpl_.LeftIndent = rowLeft_;
       CurPar->SetBorderValue(tmpl_.Border);
       CurPar->SpaceBefore = tmpl_.SpaceBefore = static_cast<std::int32_t>((c.Border >> 28) & 15) * 56;
       CurPar->Shading = tmpl_.Shading;
@@ -904,7 +1056,7 @@ int TRiRtfReader::PropertyStep(int code, int v) {
       }
       break;
     case pTrleft:
-      if (table_) CurPar->LeftIndent = tmpl_.LeftIndent = std::max(0, v);
+      if (table_) CurPar->LeftIndent = tmpl_.LeftIndent = rowLeft_ = std::max(0, v);
       break;
     case pWbitmap: picKind_ = 2; break;
     case pDibitmap: picKind_ = 1; break;
@@ -931,6 +1083,12 @@ int TRiRtfReader::PropertyStep(int code, int v) {
       if (footnote_ != nullptr) footnote_->Number = v;
       break;
     case pListByte: CurPar->ListByte = tmpl_.ListByte = Byte(v); break;
+    case pFontCharset:
+      if (state_ == dsFontTable) fontCharset_ = std::clamp(v, 0, 255);
+      break;
+    case pFontFamily:
+      if (state_ == dsFontTable) fontFamily_ = v;
+      break;
     case pListNumber: bit(CurAttr.Extra, fxListNumber); break;
     default:
       break;
@@ -989,7 +1147,7 @@ void TRiRtfReader::EndPicture() {
       if (Engine->OnObjectRequest) {
         auto handler = Engine->OnObjectRequest;
         handler(o->Number, o);
-      } else {
+      } else if (LoadPictureFiles) {
         // A bitmap file, or a metafile file read as a metafile; the base folder is tried
         // for bitmaps only.
         std::string name = picFile_;

@@ -15,7 +15,8 @@
 
 namespace tw::richtext {
 
-// Deepest group nesting the reader follows; deeper input ends reading with riWriteError.
+// Deepest group nesting the reader follows; a group opened deeper is skipped whole and reading
+// goes on after it.
 constexpr int MaxRtfGroupDepth = 512;
 
 class TRiRtfReader : public TRiTextReader {
@@ -28,6 +29,9 @@ class TRiRtfReader : public TRiTextReader {
 
   // Folder tried for picture files that are not found by their name.
   std::string BaseFolder;
+  // Pictures named by \picfile are read from disk only when the document's owner allows it;
+  // otherwise they stay links without a picture (the object-request event still runs).
+  bool LoadPictureFiles = false;
 
   struct Template {
     std::int32_t FirstIndent = 0, LeftIndent = 0, RightIndent = 0, SpaceBefore = 0, SpaceAfter = 0, LineSpacing = 0;
@@ -40,7 +44,7 @@ class TRiRtfReader : public TRiTextReader {
 
  private:
   enum Dest : std::uint8_t { dsNormal, dsSkip, dsFontTable, dsColorTable, dsPicture, dsPictureFile, dsTitle,
-                             dsComment, dsSubject, dsFootnote };
+                             dsComment, dsSubject, dsFootnote, dsInfo };
   struct GroupRec {
     TAttr Attr;
     Template Tmpl;
@@ -48,6 +52,7 @@ class TRiRtfReader : public TRiTextReader {
     std::uint8_t CharMode;
     bool TabsStarted;
     bool Table;
+    std::uint8_t Uc;
   };
   struct Cell {
     std::int32_t Boundary = 0;
@@ -58,6 +63,15 @@ class TRiRtfReader : public TRiTextReader {
 
   int Step(int ch);
   int CharStep(int ch);
+  // A character given by its code point (\u): its Windows-1252 byte, or "?" once.
+  int UnicodeChar(int v);
+  // Consumes one fallback character after \u; true when `ch` was taken.
+  bool SkipFallback(int ch);
+  // Reads past the escape after "\\" inside a group nested too deep, noting \bin data.
+  void SkipOverflowEscape();
+  // Reads the rest of a control word after "\\": its letters and parameter, and the blank
+  // that ends it; returns the first character (the word is discarded).
+  int SkipControlWord(std::string& word, std::int64_t& param);
   int ControlWord();
   int DestinationStep(int code);
   int PropertyStep(int code, int v);
@@ -87,12 +101,14 @@ class TRiRtfReader : public TRiTextReader {
   std::array<std::uint8_t, MaxFonts> fontMap_{};
   int fontSlot_ = 0;
   std::string fontName_;
+  int fontCharset_ = 0, fontFamily_ = 0;
   int colorCounter_ = 0;
   // table row
   bool table_ = false;
   bool cellBorderSeen_ = false;
   int cellCount_ = 0, fillIndex_ = 0, defineIndex_ = 0, startSoFar_ = 0;
   std::int32_t largest_ = 0;
+  std::int32_t rowLeft_ = 0;  // the row's \trleft
   std::array<Cell, 51> cells_{};
   // pictures
   int picKind_ = -1;  // 0 metafile, 1 device-independent, 2 device-dependent bitmap
@@ -115,6 +131,14 @@ class TRiRtfReader : public TRiTextReader {
   bool fresh_ = false;
   std::uint32_t savedBorder_ = 0;
   int binRemaining_ = 0;
+  // Unicode: fallback characters per \u (a group property), those still to skip, and where a
+  // high surrogate left its "?" so that its low half adds no second one.
+  std::uint8_t uc_ = 1;
+  int fallbackLeft_ = 0;
+  std::int64_t charsSeen_ = 0;
+  std::int64_t highSurrogateAt_ = -1;
+  // Depth inside a group that opened beyond MaxRtfGroupDepth (0: not inside one).
+  int overflow_ = 0;
 };
 
 }  // namespace tw::richtext

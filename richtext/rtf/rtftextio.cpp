@@ -203,9 +203,7 @@ std::string TRiRTFTextIo::AsText() {
   TStringStream s;
   TRiTextWriter writer;
   WriteDocument(s, &writer);
-  std::string out = s.DataString();
-  if (!out.empty() && out.back() == '\0') out.pop_back();
-  return out;
+  return s.DataString();
 }
 
 std::string TRiRTFTextIo::AsRtf() {
@@ -267,6 +265,7 @@ void TRiRTFTextIo::ReadWithReader(TStream& stream, TRiTextReader* reader) {
   reader->Owner = &Header();
   reader->Engine = this;
   reader->CurAttr = CurAttr;
+  if (auto* rtf = dynamic_cast<TRiRtfReader*>(reader)) rtf->LoadPictureFiles = LoadPictureFiles;
   if (IsEmpty()) {
     Header().Title.clear();
     Header().Subject.clear();
@@ -340,6 +339,8 @@ void TRiRTFTextIo::ReadData(TStream& stream) {
   reader.Engine = this;
   reader.CurAttr = CurAttr;
   reader.CurPar = CursorPar;
+  reader.BaseFolder = BaseFolder;
+  reader.LoadPictureFiles = LoadPictureFiles;
   PTParagraph first = nullptr;
   reader.ReadDocument(&stream, first);
   LastResult = reader.Result;

@@ -78,6 +78,9 @@ class TRiRTFTextIo : public TRiRTFText {
   bool HelpBitmapRefs = false;
   bool NoProtectionMarks = false;
   std::string BaseFolder;  // for picture files
+  // Off: pictures that a document names by file (\picfile) are not read from disk; the
+  // document keeps them as links.  The document's owner turns it on for files it trusts.
+  bool LoadPictureFiles = false;
 
   PTParagraph SelStartPar = nullptr, SelEndPar = nullptr;
   PTLine SelStartLine = nullptr, SelEndLine = nullptr;

@@ -11,6 +11,9 @@ namespace {
 
 std::string Num(std::int64_t v) { return std::to_string(v); }
 
+// a / b rounded to the nearest whole number, halves away from zero (b > 0).
+std::int64_t RoundedDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? (2 * a + b) / (2 * b) : -((-2 * a + b) / (2 * b)); }
+
 }  // namespace
 
 void TRiRTFWriter::AppendEscaped(std::string& out, const char* text, std::size_t count) {
@@ -47,7 +50,7 @@ std::uint8_t TRiRTFWriter::WriteHeader(TStream* stream) {
     static const char* const family[16] = {"\\fnil", "\\fnil", "\\fswiss", "\\fmodern", "\\fscript", "\\fdecor",
                                            "\\fnil", "\\fnil", "\\fnil", "\\fnil", "\\fnil", "\\fnil",
                                            "\\fnil", "\\fnil", "\\fnil", "\\fnil"};
-    s += "{\\f" + Num(number) + family[(h.FontFamilies[index] >> 4) & 15] + "\\charset" +
+    s += "{\\f" + Num(number) + family[(h.FontFamilies[index] >> 4) & 15] + "\\fcharset" +
          Num(h.FontCharsets[index]) + " ";
     AppendEscaped(s, h.FontNames[index].data(), h.FontNames[index].size());
     s += ";}";
@@ -68,19 +71,24 @@ std::uint8_t TRiRTFWriter::WriteHeader(TStream* stream) {
   s += "\\paperw" + Num(h.Layout.PageWidth) + "\\paperh" + Num(h.Layout.PageHeight) + "\\margl" +
        Num(h.Layout.LeftMargin) + "\\margr" + Num(h.Layout.RightMargin) + "\\margt" + Num(h.Layout.TopMargin) +
        "\\margb" + Num(h.Layout.BottomMargin);
-  if (!h.Title.empty()) {
-    s += "{\\title ";
-    AppendEscaped(s, h.Title.data(), h.Title.size());
-    s += "}";
-  }
-  if (!h.Subject.empty()) {
-    s += "{\\subject\t";
-    AppendEscaped(s, h.Subject.data(), h.Subject.size());
-    s += "}";
-  }
-  if (!h.Comment.empty()) {
-    s += "{\\comment\t";
-    AppendEscaped(s, h.Comment.data(), h.Comment.size());
+  // The document information belongs in the information group.
+  if (!h.Title.empty() || !h.Subject.empty() || !h.Comment.empty()) {
+    s += "{\\info";
+    if (!h.Title.empty()) {
+      s += "{\\title ";
+      AppendEscaped(s, h.Title.data(), h.Title.size());
+      s += "}";
+    }
+    if (!h.Subject.empty()) {
+      s += "{\\subject\t";
+      AppendEscaped(s, h.Subject.data(), h.Subject.size());
+      s += "}";
+    }
+    if (!h.Comment.empty()) {
+      s += "{\\comment\t";
+      AppendEscaped(s, h.Comment.data(), h.Comment.size());
+      s += "}";
+    }
     s += "}";
   }
   return Error = Put(s);
@@ -197,8 +205,10 @@ std::uint8_t TRiRTFWriter::WriteParagraphProps() {
           pending_ += "\\clshdng\\clcfpat" + Num(c->Shading & 15);
           if (c->ShadingPercent != 100) pending_ += "\\clcbpat" + Num(c->Shading >> 4);
         }
-        const std::int64_t x = static_cast<std::int64_t>(tableWidth_ - c->RightIndent) *
-                                   (c->CellStart + c->CellWidth) / 255 + c->LeftIndent;
+        // Rounded, not cut: the reader rounds the boundary back to the same 255ths, so the
+        // boundary written again after reading is the same.
+        const std::int64_t x = RoundedDiv(static_cast<std::int64_t>(tableWidth_ - c->RightIndent) *
+                                              (c->CellStart + c->CellWidth), 255) + c->LeftIndent;
         pending_ += "\\cellx" + Num(x);
         if (pending_.size() > 512 && Flush() != riOK) return Error = riWriteError;
         if (IsRowEnd(c)) break;
@@ -275,7 +285,7 @@ std::uint8_t TRiRTFWriter::WriteParagraphProps() {
       p->LineSpacing != top.Props.LineSpacing) {
     pending_ += "\\sb" + Num(p->SpaceBefore);
     if (p->LineSpacing != 0 || top.Props.LineSpacing != 0) pending_ += "\\sl" + Num(p->LineSpacing);
-    pending_ += "\\sa" + Num(p->IsCell() ? p->SpaceBefore : p->SpaceAfter);
+    pending_ += "\\sa" + Num(p->SpaceAfter);
     top.Props.SpaceBefore = p->SpaceBefore;
     top.Props.SpaceAfter = p->SpaceAfter;
     top.Props.LineSpacing = p->LineSpacing;
@@ -308,13 +318,14 @@ std::uint8_t TRiRTFWriter::WriteCharAttr() {
   if ((a.Extra & fxProtected) && !NoProtectionMarks) s += "\\shad";
   hiddenOpen_ = (a.Extra & fxHidden) != 0;
   if (hiddenOpen_) s += "\\v";
+  if ((a.Extra & fxInsertPoint) && !SkipInsertPoints) s += "\\inspnt" + Num(a.Tag);
+  if ((a.Extra & fxAutomatic) && !SkipAutomatic) s += "\\inaut";
+  if (a.Extra & fxListNumber) s += "\\wplnum";
+  // Last: after this word everything up to "\wprtf0" is stored as it stands.
   if (a.Extra & fxRawRtf) {
     s += "\\wprtf1";
     rawOpen_ = true;
   }
-  if ((a.Extra & fxInsertPoint) && !SkipInsertPoints) s += "\\inspnt" + Num(a.Tag);
-  if ((a.Extra & fxAutomatic) && !SkipAutomatic) s += "\\inaut";
-  if (a.Extra & fxListNumber) s += "\\wplnum";
   s += ' ';
   return Put(s);
 }

@@ -34,11 +34,11 @@ void Read(TRiRTFText& e, TStream& s) {
   r.ReadDocument(&s, first);
 }
 
-TEST(PlainTextWriter, WritesParagraphsWithCrLfAndATrailingZero) {
+TEST(PlainTextWriter, WritesParagraphsWithCrLfAndNothingAfterTheLastCharacter) {
   TRiRTFText e;
   e.AddParagraph(0, "ab", nullptr);
   e.AddParagraph(1, "c", nullptr);
-  EXPECT_EQ(WritePlain(e), std::string("ab\r\nc\0", 6));
+  EXPECT_EQ(WritePlain(e), "ab\r\nc");
   TRiTextWriter w;
   TStringStream s;
   w.Engine = &e;
@@ -56,7 +56,7 @@ TEST(PlainTextWriter, HiddenTextIsWrittenAndSpecialTextFollowsTheSwitches) {
   e.ReplaceText(p, p->FirstLine, &hidden, 1, "h", 0, 2);
   e.ReplaceText(p, p->FirstLine, &ip, 1, "i", 0, 3);
   e.ReplaceText(p, p->FirstLine, &aut, 2, "au", 0, 4);
-  EXPECT_EQ(WritePlain(e), std::string("A hiau\0", 7));
+  EXPECT_EQ(WritePlain(e), "A hiau");
   TStringStream s;
   TRiTextWriter w;
   w.Engine = &e;
@@ -73,7 +73,7 @@ TEST(PlainTextWriter, ARangeEndingInsideALineStopsThere) {
   e.AddParagraph(0, "first", nullptr);
   e.AddParagraph(1, "second", nullptr);
   PTParagraph last = e.FirstPar->Next;
-  EXPECT_EQ(WritePlain(e, nullptr, last, last->FirstLine, 3), std::string("first\r\nsec\0", 11));
+  EXPECT_EQ(WritePlain(e, nullptr, last, last->FirstLine, 3), "first\r\nsec");
 }
 
 // A stream that takes only so many bytes.
@@ -118,6 +118,25 @@ TEST(PlainTextReader, CarriageReturnsMakeParagraphsAndZeroEndsReading) {
   EXPECT_EQ(e.ParagraphText(1), "c");
   EXPECT_EQ(e.FirstPar->FirstLine->Attrs[0].Style, fsItalic);
   EXPECT_EQ(s.Position(), 6);  // right after the zero byte, not at the end of the buffer fill
+}
+
+std::vector<std::string> ReadParagraphs(const std::string& text) {
+  TRiRTFText e;
+  TStringStream s(text);
+  Read(e, s);
+  std::vector<std::string> out;
+  for (int i = 0; i < e.ParagraphCount(); ++i) out.push_back(e.ParagraphText(i));
+  return out;
+}
+
+TEST(PlainTextReader, CrLfCrAndLfEachEndOneParagraph) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(ReadParagraphs("linux\nfile\n"), (V{"linux", "file", ""}));
+  EXPECT_EQ(ReadParagraphs("dos\r\nfile"), (V{"dos", "file"}));
+  EXPECT_EQ(ReadParagraphs("old\rmac\r\rend"), (V{"old", "mac", "", "end"}));
+  EXPECT_EQ(ReadParagraphs("mixed\r\n\nlf\n\rcr"), (V{"mixed", "", "lf", "", "cr"}));
+  // A CR LF split across two buffer fills is still one paragraph end.
+  EXPECT_EQ(ReadParagraphs(std::string(1023, 'x') + "\r\ny"), (V{std::string(1023, 'x'), "y"}));
 }
 
 TEST(PlainTextReader, LongLinesContinueInFurtherLinesOfTheParagraph) {
@@ -167,6 +186,7 @@ TEST(PlainTextReader, HexPairsAndUnread) {
 }
 
 TEST(PlainTextRoundTrip, DocumentToTextAndBack) {
+  // Nothing after the last paragraph: the text ends with its last character.
   TRiRTFText e;
   e.AddParagraph(0, "one\ttab", nullptr);
   e.AddParagraph(1, "", nullptr);

@@ -45,8 +45,35 @@ TEST(DamagedRtf, DeepNestingIsBounded) {
   rtf += "b";
   LoadRtf(e, rtf);
   Wellformed(e);
-  EXPECT_EQ(e.ParagraphText(0).substr(0, 1), "a");
-  EXPECT_NE(e.LastResult, riOK);
+  EXPECT_EQ(e.ParagraphText(0), "a");
+}
+
+TEST(DamagedRtf, GroupsNestedTooDeepAreSkippedAndReadingGoesOnAfterThem) {
+  const std::string open300(300, '{'), close300(300, '}');
+  // 1 + 300 + 300 groups: those beyond the limit are skipped whole, with escaped braces and
+  // binary data inside them; the text after them keeps its attributes.
+  const std::string rtf = "{\\rtf1 a" + open300 + "\\b m" + open300 + "deep \\} \\{ \\bin2 }}" + close300 +
+                          "n" + close300 + "c\\par after}";
+  TRiRTFTextIo e;
+  LoadRtf(e, rtf);
+  Wellformed(e);
+  EXPECT_EQ(e.LastResult, riOK);
+  ASSERT_EQ(e.ParagraphCount(), 2);
+  EXPECT_EQ(e.ParagraphText(0), "amnc");
+  EXPECT_EQ(e.ParagraphText(1), "after");
+  const auto c = Chars(e.FirstPar);
+  EXPECT_EQ(c[1].A.Style, fsBold);
+  EXPECT_EQ(c[2].A.Style, fsBold);
+  EXPECT_EQ(c[3].A.Style, 0);
+  // Exactly at the limit nothing is skipped.
+  std::string atLimit = "{\\rtf1 ";
+  for (int i = 1; i < MaxRtfGroupDepth; ++i) atLimit += '{';
+  atLimit += "x";
+  for (int i = 1; i < MaxRtfGroupDepth; ++i) atLimit += '}';
+  atLimit += "y}";
+  TRiRTFTextIo f;
+  LoadRtf(f, atLimit);
+  EXPECT_EQ(f.ParagraphText(0), "xy");
 }
 
 TEST(DamagedRtf, HugeParametersAndBinaryCounts) {

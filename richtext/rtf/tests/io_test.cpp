@@ -99,7 +99,7 @@ TEST(Saving, EmptyDocumentsAndFormats) {
   TStringStream s;
   e.SaveFormat = TRiLoadFormat::FormatRTF;
   e.SaveToStream(s);
-  EXPECT_EQ(s.DataString(), std::string(1, '\0'));  // plain text of nothing
+  EXPECT_EQ(s.DataString(), "");  // plain text of nothing
   const std::string rtfName = TempName(".rtf");
   e.SaveFormat = TRiLoadFormat::FormatANSI;
   e.SaveToFile(rtfName);
@@ -390,7 +390,7 @@ TEST(StringList, LoadDetectsRtfAndSaveWritesPlainText) {
   EXPECT_EQ(Chars(e.FirstPar)[0].A.Style, fsBold);
   TStringStream out;
   list.SaveToStream(out);
-  EXPECT_EQ(out.DataString(), std::string("bold\r\nnext\0", 11));
+  EXPECT_EQ(out.DataString(), "bold\r\nnext");
 }
 
 // Numbers of the list paragraphs, generated characters only.

@@ -34,13 +34,14 @@ TEST(RtfReader, DestinationsSkippedOrRead) {
   LoadRtf(e, "{\\rtf1 {\\*\\xyz hidden}{\\xyz shown}{\\info{\\title Inner}}{\\title Outer}{\\title Second}"
              "{\\stylesheet{\\s1 style;}}{\\field{\\*\\fldinst x}{\\fldrslt res}}}");
   EXPECT_EQ(e.ParagraphText(0), "shownres");
-  EXPECT_EQ(e.Header().Title, "Outer");
+  // The title in the information group is read; the first title read wins.
+  EXPECT_EQ(e.Header().Title, "Inner");
 }
 
 TEST(RtfReader, EscapesSymbolsAndLiteralControlBytes) {
   TRiRTFTextIo e;
   LoadRtf(e, "{\\rtf1 a\\'e4\\{\\}\\\\\\tab b\\line c\\ldblquote q\\rdblquote \tx\ny\r}");
-  EXPECT_EQ(e.ParagraphText(0), "a\xe4{}\\\tb\nc\"q\"xy");
+  EXPECT_EQ(e.ParagraphText(0), "a\xe4{}\\\tb\nc\x93q\x94xy");
   TRiRTFTextIo bad;
   LoadRtf(bad, "{\\rtf1 ok\\'4g more}");
   EXPECT_EQ(bad.ParagraphText(0), "ok");
@@ -48,14 +49,13 @@ TEST(RtfReader, EscapesSymbolsAndLiteralControlBytes) {
 
 TEST(RtfReader, NumericDefaultsAndSizes) {
   TRiRTFTextIo e;
-  LoadRtf(e, "{\\rtf1\\paperh\\margl\\fs a\\fs1 b\\fs0 c\\fs36 d}");
+  // Sizes beyond what an attribute holds are the largest it holds, not wrapped.
+  LoadRtf(e, "{\\rtf1\\paperh\\margl\\fs a\\fs1 b\\fs0 c\\fs36 d\\fs600 e\\fs520 f\\fs510 g\\fs-4 h}");
   EXPECT_EQ(e.Header().Layout.PageHeight, 15480);
   EXPECT_EQ(e.Header().Layout.LeftMargin, 1800);
-  const auto c = Chars(e.FirstPar);
-  EXPECT_EQ(c[0].A.Size, 50);
-  EXPECT_EQ(c[1].A.Size, 10);
-  EXPECT_EQ(c[2].A.Size, 10);
-  EXPECT_EQ(c[3].A.Size, 18);
+  std::vector<int> sizes;
+  for (const auto& c : Chars(e.FirstPar)) sizes.push_back(c.A.Size);
+  EXPECT_EQ(sizes, (std::vector<int>{50, 10, 10, 18, 255, 255, 255, 10}));
 }
 
 TEST(RtfReader, CharacterWordsSetAndClearBits) {
@@ -184,6 +184,46 @@ TEST(RtfReader, FirstLineIndentBecomesAbsolute) {
   LoadRtf(e, "{\\rtf1\\fi-360\\li720 x}");
   EXPECT_EQ(e.FirstPar->FirstIndent, 360);
   EXPECT_EQ(e.FirstPar->LeftIndent, 720);
+}
+
+TEST(RtfReader, UnicodeCharactersSkipTheirFallbackAsUcSays) {
+  auto text = [](const std::string& body) {
+    TRiRTFTextIo e;
+    LoadRtf(e, "{\\rtf1 " + body + "}");
+    return e.ParagraphText(0);
+  };
+  EXPECT_EQ(text("A\\u8364?B"), "A\x80" "B");
+  EXPECT_EQ(text("\\uc2\\u8220\\'93?x"), "\x93x");
+  EXPECT_EQ(text("\\uc0\\u8364 x"), "\x80x");
+  EXPECT_EQ(text("\\uc1\\u8364\\'80x"), "\x80x");
+  EXPECT_EQ(text("\\u8364\\par x"), "\x80x");  // a control word counts as one fallback character
+  EXPECT_EQ(text("\\uc3\\u8364?}x"), "\x80");  // the group's end ends the fallback and the document
+  EXPECT_EQ(text("{\\uc3 \\u8364 abc}\\u8364?d"), "\x80\x80" "d");  // \\uc is a group property
+  EXPECT_EQ(text("\\u-10179?\\u-8704?x"), "?x");  // a surrogate pair is one character
+  EXPECT_EQ(text("\\u-8704?\\u-10179?x"), "??x");  // halves out of order are two
+  EXPECT_EQ(text("\\u-1279?x\\u937?y"), "?x?y");  // no Windows-1252 byte
+  EXPECT_EQ(text("\\u233?\\u9?\\u1?\\u0?x"), "\xe9\tx");  // control codes and object marks are no text
+}
+
+TEST(RtfReader, TypographicMarksAndSpecialSpaces) {
+  TRiRTFTextIo e;
+  LoadRtf(e, "{\\rtf1 don\\rquote t \\lquote a\\rquote  \\ldblquote b\\rdblquote  1\\endash 2\\emdash 3 "
+             "\\bullet  10\\~km e\\_mail soft\\-hyphen}");
+  EXPECT_EQ(e.ParagraphText(0), "don\x92t \x91" "a\x92 \x93" "b\x94 1\x96" "2\x97" "3 \x95 10\xa0km e-mail softhyphen");
+}
+
+TEST(RtfReader, UlnoneEndsEveryUnderline) {
+  TRiRTFTextIo e;
+  LoadRtf(e, "{\\rtf1 \\ul a\\ulnone b\\uldb c\\ulnone d\\ulw e\\ul0 f}");
+  std::vector<int> styles;
+  for (const auto& c : Chars(e.FirstPar)) styles.push_back(c.A.Style);
+  EXPECT_EQ(styles, (std::vector<int>{fsUnderline, 0, fsLink, 0, fsUnderline, 0}));
+}
+
+TEST(RtfReader, ControlWordsWithCapitalsAreOneWord) {
+  TRiRTFTextIo e;
+  LoadRtf(e, "{\\rtf1 {\\mmathPr\\mmathFont34\\mbrkBin0}\\trftsWidth1 text}");
+  EXPECT_EQ(e.ParagraphText(0), "text");
 }
 
 TEST(RtfReader, WrongArguments) {

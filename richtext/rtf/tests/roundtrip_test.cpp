@@ -211,12 +211,49 @@ TEST(RtfWriterOutput, HeaderRunsAndParagraphWordsAreExact) {
   AddRun(e, "x", MakeAttr(1, 12, 1, fsBold));
   e.Header().FindOrAddFont("Times");
   const std::string rtf = e.AsRtf();
-  EXPECT_NE(rtf.find("{\\fonttbl{\\f0\\fnil\\charset0 Arial;}{\\f1\\fnil\\charset0 Times;}}"), std::string::npos);
+  EXPECT_NE(rtf.find("{\\fonttbl{\\f0\\fnil\\fcharset0 Arial;}{\\f1\\fnil\\fcharset0 Times;}}"), std::string::npos);
   EXPECT_NE(rtf.find("\\red255\\green0\\blue0;"), std::string::npos);
   EXPECT_NE(rtf.find("\\paperw12240\\paperh15840\\margl1880\\margr1880\\margt1440\\margb1440"), std::string::npos);
   EXPECT_NE(rtf.find("\\plain\\f1\\fs24\\cf1\\b x"), std::string::npos);
   EXPECT_EQ(rtf.find("\\cb"), std::string::npos);
   EXPECT_EQ(rtf.substr(rtf.size() - 4), "}\r\n}");
+}
+
+TEST(RtfWriterOutput, InformationGoesInTheInfoGroupAndReadsBack) {
+  TRiRTFTextIo e;
+  e.Header().Title = "T";
+  e.Header().Comment = "C";
+  AddRun(e, "x", MakeAttr(0, 10, 0));
+  const std::string rtf = e.AsRtf();
+  EXPECT_NE(rtf.find("{\\info{\\title T}{\\comment\tC}}"), std::string::npos);
+  TRiRTFTextIo back;
+  LoadRtf(back, rtf);
+  EXPECT_EQ(back.Header().Title, "T");
+  EXPECT_EQ(back.Header().Comment, "C");
+  EXPECT_EQ(back.ParagraphText(0), "x");
+  // Files that carry the information outside the group still read.
+  TRiRTFTextIo old;
+  LoadRtf(old, "{\\rtf1{\\title Old}{\\subject\tS}y}");
+  EXPECT_EQ(old.Header().Title, "Old");
+  EXPECT_EQ(old.Header().Subject, "S");
+}
+
+TEST(RtfRoundTrip, RawRtfRunsThatAreInsertionPointsOrAutomaticTextStayRaw) {
+  TRiRTFTextIo e;
+  AddRun(e, "a", MakeAttr(0, 10, 0));
+  TAttr raw = MakeAttr(0, 10, 0, 0, fxRawRtf | fxInsertPoint);
+  raw.Tag = 7;
+  AddRun(e, "{\\b r}", raw);
+  AddRun(e, "b", MakeAttr(0, 10, 0));
+  AddRun(e, "\\i s", MakeAttr(0, 10, 0, 0, fxRawRtf | fxAutomatic));
+  AddRun(e, "c", MakeAttr(0, 10, 0));
+  AddRun(e, "{n}", MakeAttr(0, 10, 0, 0, fxRawRtf | fxListNumber));
+  const std::string once = e.AsRtf();
+  TRiRTFTextIo back;
+  LoadRtf(back, once);
+  EXPECT_EQ(back.ParagraphText(0), "a{\\b r}b\\i sc{n}");
+  ExpectSameDocument(e, back);
+  EXPECT_EQ(back.AsRtf(), once);
 }
 
 TEST(RtfWriterOutput, PropertiesAreWrittenOnlyWhenTheyChange) {
@@ -250,9 +287,28 @@ TEST(RtfPictures, LinkedFilesLoadFromTheBaseFolderAndWriteBackAsLinks) {
   TBitmap bmp;
   bmp.SetSize(4, 3);
   bmp.SaveToFile(folder + "/pic.bmp");
+  const std::string doc = "{\\rtf1 a{\\*\\picfile\\picwgoal600\\pichgoal450\\picscalex50 \"pic.bmp\"}b}";
+  {
+    // Without the owner's consent no file is read: the picture stays a link.
+    TRiRTFTextIo off;
+    off.BaseFolder = folder;
+    LoadRtf(off, doc);
+    EXPECT_EQ(off.ParagraphText(0), "a\x01" "b");
+    TRiObject* o = off.FindObject(0, Chars(off.FirstPar)[1].A.Tag);
+    ASSERT_NE(o, nullptr);
+    EXPECT_TRUE(o->Linked);
+    EXPECT_EQ(o->Graphic, nullptr);
+    EXPECT_NE(off.AsRtf().find("{\\*\\picfile\\picwgoal300\\pichgoal450 \"pic.bmp\"}"), std::string::npos);
+    // An absolute name is not read either.
+    TRiRTFTextIo abs;
+    LoadRtf(abs, "{\\rtf1 {\\*\\picfile \"" + ExpandFileName(folder + "/pic.bmp") + "\"}}");
+    ASSERT_EQ(abs.Objects().size(), 1u);
+    EXPECT_EQ(abs.Objects().front()->Graphic, nullptr);
+  }
   TRiRTFTextIo e;
   e.BaseFolder = folder;
-  LoadRtf(e, "{\\rtf1 a{\\*\\picfile\\picwgoal600\\pichgoal450\\picscalex50 \"pic.bmp\"}b}");
+  e.LoadPictureFiles = true;
+  LoadRtf(e, doc);
   EXPECT_EQ(e.ParagraphText(0), "a\x01" "b");
   const auto c = Chars(e.FirstPar);
   TRiObject* o = e.FindObject(0, c[1].A.Tag);
