@@ -11,29 +11,21 @@
 
 #include "app/forms/mainwindow.h"
 #include "app/forms/optionswindow.h"
+#include "app/forms/startup.h"
 #include "app/forms/texttables.h"
-#include "app/lib/register.h"
 #include "app/lib/singleinstance.h"
 #include "dbaccess/dbientry.h"
 #include "dbaccess/embedded.h"
 #include "dbengine/base/serverlog.h"
 #include "entry/date/dayarith.h"
-#include "entry/fieldkit.h"
 #include "horoscope/chartglobals.h"
 #include "horoscope/horoscope.h"
 #include "horoscope/swissephemeris.h"
-#include "multilang/langswitch.h"
 #include "platform/db/session.h"
-#include "platform/forms/comctrls/comctrls.h"
-#include "platform/forms/dialogs/commondialogs.h"
 #include "platform/classes/registry.h"
-#include "platform/forms/formres/formcreate.h"
 #include "platform/forms/forms.h"
-#include "platform/forms/menus/menus.h"
-#include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/win/display.h"
 #include "richtext/controls/richtext.h"
-#include "toolbars/toolbars.h"
 
 namespace tw::app {
 namespace {
@@ -57,16 +49,7 @@ class TBenchProgram {
     TSingleInstance::SetRuntimeFolder((folder_ / "guard").string());
     Application()->SetName("Tidewell");
     Application()->SetTitle("Corvane - Tidewell");
-    RegisterStdControls();
-    RegisterComCtrlsClasses();
-    RegisterMenuClasses();
-    RegisterDialogClasses();
-    entry::InitFieldkit();
-    RegisterAppLibClasses();
-    richtext::RegisterRichTextControls();
-    multilang::RegisterMultiLangClasses();
-    toolbars::RegisterToolbarClasses();
-    InstallFormResources();
+    RegisterWindowClasses();
     dbengine::QNSetLogPath((folder_ / "QNSERVER.LOG").string());
     dbaccess::RegisterEmbeddedServer(folder_.string());
     Session().AddStandardAlias(TextDatabaseName, folder_.string() + "/");

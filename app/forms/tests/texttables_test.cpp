@@ -78,13 +78,7 @@ TEST_F(MainWindowTablesTest, ShowingTheWindowLoadsTheTextsOfTheLanguage) {
 }
 
 TEST_F(MainWindowTablesTest, TheListReadsItsInterpretationsFromTheTable) {
-  main->OpenTables();
-  main->LoadMessages();
-  options->SelectPerson(1);
-  options->dfPers->SetAsString("Bob Stone");
-  options->dfPers->OnChange(options->dfPers);
-  options->dfDate->SetAsDayNumber(entry::DateTimeToDayNumber(EncodeDate(1980, 5, 17)));
-  options->dfDate->OnChange(options->dfDate);
+  EnterBobStone();
   StopFlag = false;
   main->ShowTransits();
   const std::string text = main->rtext->Text();
@@ -93,13 +87,7 @@ TEST_F(MainWindowTablesTest, TheListReadsItsInterpretationsFromTheTable) {
 }
 
 TEST_F(MainWindowTablesTest, OneRecalculationPaintsTheViewOnceWhenItIsShown) {
-  main->OpenTables();
-  main->LoadMessages();
-  options->SelectPerson(1);
-  options->dfPers->SetAsString("Bob Stone");
-  options->dfPers->OnChange(options->dfPers);
-  options->dfDate->SetAsDayNumber(entry::DateTimeToDayNumber(EncodeDate(1980, 5, 17)));
-  options->dfDate->OnChange(options->dfDate);
+  EnterBobStone();
   // Drawing on the view's picture is counted in paint passes: a pass is the span between the
   // outermost before- and after-paint calls of the engine in which something was drawn.
   richtext::TRiRTFTextInput& engine = *main->rtext->RtfText();
