@@ -18,6 +18,8 @@
 #include "dbaccess/embedded.h"
 #include "dbengine/base/serverlog.h"
 #include "entry/date/dayarith.h"
+#include "entry/fkpicturefield.h"
+#include "entry/fksimplefield.h"
 #include "horoscope/chartglobals.h"
 #include "horoscope/horoscope.h"
 #include "horoscope/swissephemeris.h"
