@@ -35,8 +35,8 @@ int IoErrorCode(int err, bool creating) {
 
 [[noreturn]] void RaiseIoError(int code) { throw EInOutError(Format(sysconst::SInOutError, {code}), code); }
 
-// A text file written line by line; every line reaches the file before the next is built, so
-// a failure is reported at the line that failed and the lines before it stay.
+// A text file written line by line through the runtime's buffer; a failure is reported at the
+// line whose write failed or when the file is closed, and what was written before it stays.
 class TListingFile {
  public:
   // The file is written over from its start and cut to the new length at Close, not emptied
@@ -65,15 +65,15 @@ class TListingFile {
   void Line(const std::string& text) {
     const std::string line = text + "\r\n";
     errno = 0;
-    if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() || std::fflush(file_) != 0)
-      RaiseIoError(IoErrorCode(errno, false));
+    if (std::fwrite(line.data(), 1, line.size(), file_) != line.size()) RaiseIoError(IoErrorCode(errno, false));
     written_ += static_cast<off_t>(line.size());
   }
 
   void Close() {
     std::FILE* f = file_;
     file_ = nullptr;
-    if (!CutTail(f)) {
+    errno = 0;
+    if (std::fflush(f) != 0 || !CutTail(f)) {
       const int err = errno;
       std::fclose(f);
       RaiseIoError(IoErrorCode(err, false));
