@@ -2,6 +2,8 @@
 // message loop, and the cleaning up after it.
 #include <cstdio>
 #include <exception>
+#include <filesystem>
+#include <string>
 
 #include "app/forms/calendarwindow.h"
 #include "app/forms/mainwindow.h"
@@ -28,15 +30,23 @@
 
 namespace {
 
-int RunProgram() {
+// argv[1]: the options file of the embedded database server, when given.
+int RunProgram(const std::string& optionsFile) {
   using namespace tw;
   using namespace tw::app;
   if (!TSingleInstance::AcquireEarly(ApplicationName)) return 0;
 
   Application()->Initialize();
+  // The server reads the options file after the program folder became the current folder.
+  std::string options;
+  if (!optionsFile.empty()) {
+    std::error_code ec;
+    options = std::filesystem::absolute(optionsFile, ec).string();
+    if (ec) options = optionsFile;
+  }
   PrepareProgramFolder(ProgramFolder());
   // The database server runs inside the program; it must be reachable before a table opens.
-  dbaccess::RegisterEmbeddedServer(ExePath);
+  dbaccess::RegisterEmbeddedServer(ExePath, options);
 
   Application()->SetName(ApplicationName);
   Application()->SetTitle(ApplicationTitle);
@@ -74,9 +84,9 @@ int RunProgram() {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
   try {
-    return RunProgram();
+    return RunProgram(argc > 1 && argv[1] != nullptr ? argv[1] : "");
   } catch (const tw::Exception& e) {
     std::fprintf(stderr, "Tidewell: %s\n", e.Message().c_str());
   } catch (const std::exception& e) {

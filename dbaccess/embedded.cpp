@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "dbaccess/commsengine.h"
+#include "dbengine/base/serverlog.h"
 #include "dbengine/base/serveroptions.h"
 #include "dbengine/server/comms/server_comms_link.h"
 #include "dbengine/server/server_engine.h"
@@ -35,7 +36,8 @@ struct TEmbeddedServer {
 };
 }  // namespace
 
-void StartEmbeddedServer(TqnClientCommsEngine& Engine, const std::string& ProgramFolder) {
+void StartEmbeddedServer(TqnClientCommsEngine& Engine, const std::string& ProgramFolder,
+                         const std::string& OptionsFile) {
   auto server = std::make_shared<TEmbeddedServer>();
   server->Engine = std::make_unique<TqnServerEngine>();
   TqnServerConfiguration& config = server->Engine->Configuration();
@@ -46,6 +48,11 @@ void StartEmbeddedServer(TqnClientCommsEngine& Engine, const std::string& Progra
   if (config.UserList().Count() == 0) AddDefaultUser(config, *server->Store);
   LoadIndexTable(config, *server->Store);
   LoadAliasScript(config, ProgramFolder);
+  if (!OptionsFile.empty()) LoadOptionsFile(config, OptionsFile.substr(0, kQnMaxFullPath));
+  // A fresh log for this run; requests go into it only when the options file asked for it.
+  QNLogStart();
+  QNLogRequests = config.GeneralInfo().DebugLog;
+  QNLogRequestData = config.GeneralInfo().DebugLog && config.GeneralInfo().DebugLogData;
   server->Comms = std::make_unique<TqnServerCommsEngine>(TqnProtocolKind::SingleUser, "SingleEXE");
   server->Link = std::make_unique<TqnServerCommsLink>(*server->Engine, *server->Comms);
   server->Comms->SetHandlerWindow(Engine.EngineWindow());
@@ -55,10 +62,10 @@ void StartEmbeddedServer(TqnClientCommsEngine& Engine, const std::string& Progra
   Engine.Transport().PrepareStationOnce();
 }
 
-void RegisterEmbeddedServer(const std::string& ProgramFolder) {
-  SetClientCommsFactory([ProgramFolder](const std::string& ClientName) -> std::unique_ptr<TClientComms> {
+void RegisterEmbeddedServer(const std::string& ProgramFolder, const std::string& OptionsFile) {
+  SetClientCommsFactory([ProgramFolder, OptionsFile](const std::string& ClientName) -> std::unique_ptr<TClientComms> {
     auto engine = std::make_unique<TqnClientCommsEngine>(ClientName);
-    StartEmbeddedServer(*engine, ProgramFolder);
+    StartEmbeddedServer(*engine, ProgramFolder, OptionsFile);
     return engine;
   });
 }

@@ -3,6 +3,10 @@
 // with Ascendant, MC, Vertex and the twelve cusps.  Windows-1252 text, lines ended by CR LF;
 // the labels are message texts of the current language.
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <string>
@@ -31,16 +35,29 @@ int IoErrorCode(int err, bool creating) {
 
 [[noreturn]] void RaiseIoError(int code) { throw EInOutError(Format(sysconst::SInOutError, {code}), code); }
 
-// A text file written line by line; every line reaches the file before the next is built, so
-// a failure is reported at the line that failed and the lines before it stay.
+// A text file written line by line through the runtime's buffer; a failure is reported at the
+// line whose write failed or when the file is closed, and what was written before it stays.
 class TListingFile {
  public:
+  // The file is written over from its start and cut to the new length at Close, not emptied
+  // first: a file emptied and written again is pushed to the disk when it is closed, which
+  // would make every recalculation wait for the disk.
   explicit TListingFile(const std::string& fileName) {
-    file_ = std::fopen(ToNativePath(fileName).c_str(), "wb");
-    if (file_ == nullptr) RaiseIoError(IoErrorCode(errno, true));
+    const int fd = ::open(ToNativePath(fileName).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    if (fd < 0) RaiseIoError(IoErrorCode(errno, true));
+    file_ = ::fdopen(fd, "wb");
+    if (file_ == nullptr) {
+      const int err = errno;
+      ::close(fd);
+      RaiseIoError(IoErrorCode(err, true));
+    }
   }
   ~TListingFile() {
-    if (file_ != nullptr) std::fclose(file_);
+    if (file_ == nullptr) return;
+    // A listing that failed keeps the lines written before the failure and nothing older.
+    std::fflush(file_);
+    CutTail(file_);
+    std::fclose(file_);
   }
   TListingFile(const TListingFile&) = delete;
   TListingFile& operator=(const TListingFile&) = delete;
@@ -48,18 +65,34 @@ class TListingFile {
   void Line(const std::string& text) {
     const std::string line = text + "\r\n";
     errno = 0;
-    if (std::fwrite(line.data(), 1, line.size(), file_) != line.size() || std::fflush(file_) != 0)
-      RaiseIoError(IoErrorCode(errno, false));
+    if (std::fwrite(line.data(), 1, line.size(), file_) != line.size()) RaiseIoError(IoErrorCode(errno, false));
+    written_ += static_cast<off_t>(line.size());
   }
 
   void Close() {
     std::FILE* f = file_;
     file_ = nullptr;
+    errno = 0;
+    if (std::fflush(f) != 0 || !CutTail(f)) {
+      const int err = errno;
+      std::fclose(f);
+      RaiseIoError(IoErrorCode(err, false));
+    }
     if (std::fclose(f) != 0) RaiseIoError(IoErrorCode(errno, false));
   }
 
  private:
+  // Removes what an earlier, longer listing left behind the new end (devices are not cut);
+  // false with errno set when that fails.
+  bool CutTail(std::FILE* f) const {
+    struct stat st {};
+    errno = 0;
+    if (::fstat(::fileno(f), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= written_) return true;
+    return ::ftruncate(::fileno(f), written_) == 0;
+  }
+
   std::FILE* file_ = nullptr;
+  off_t written_ = 0;
 };
 
 std::string m(int nr) { return GetMessageText(nr); }

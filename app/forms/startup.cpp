@@ -6,8 +6,18 @@
 #include <cerrno>
 #include <filesystem>
 
+#include "app/lib/register.h"
+#include "entry/fieldkit.h"
+#include "multilang/langswitch.h"
+#include "platform/forms/comctrls/comctrls.h"
+#include "platform/forms/dialogs/commondialogs.h"
+#include "platform/forms/formres/formcreate.h"
+#include "platform/forms/menus/menus.h"
+#include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/files.h"
+#include "richtext/controls/richtext.h"
+#include "toolbars/toolbars.h"
 
 namespace tw::app {
 
@@ -39,6 +49,19 @@ void PrepareProgramFolder(const std::string& folder) {
   ExePath = path;
   RemoveAliasTable();
   AtomicWriteFile(ExePath + AliasScriptName, AliasScriptLine(ExePath));
+}
+
+void RegisterWindowClasses() {
+  RegisterStdControls();
+  RegisterComCtrlsClasses();
+  RegisterMenuClasses();
+  RegisterDialogClasses();
+  entry::InitFieldkit();
+  RegisterAppLibClasses();
+  richtext::RegisterRichTextControls();
+  multilang::RegisterMultiLangClasses();
+  toolbars::RegisterToolbarClasses();
+  InstallFormResources();
 }
 
 }  // namespace tw::app

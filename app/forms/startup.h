@@ -30,4 +30,8 @@ void PrepareProgramFolder(const std::string& folder);
 // Deletes the server's alias table of the program folder (a missing file is no error).
 void RemoveAliasTable();
 
+// Registers every control class the window descriptions name and installs the form
+// descriptions (the windows can be made after it).
+void RegisterWindowClasses();
+
 }  // namespace tw::app

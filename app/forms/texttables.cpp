@@ -34,9 +34,9 @@ bool TTableTransitTexts::FindText(const std::string& languageCode, int transitBo
 
 bool TTableMessageRecords::Active() const { return Table.Active(); }
 
-void TTableMessageRecords::SetFilter(const std::string& expression) {
-  Table.SetFilter(expression);
-  Table.SetFiltered(true);
+void TTableMessageRecords::SelectLanguage(const std::string& languageCode) {
+  // The language is the first key field of the message index: the range reads only its records.
+  Table.SetRange({languageCode}, {languageCode});
 }
 
 void TTableMessageRecords::First() { Table.First(); }

@@ -1,6 +1,6 @@
 // The two tables the main window reads: the interpretation texts ("Interprt.QND", keyed by
 // language, transit body, radix body and aspect) and the message texts ("Messages.QND", walked
-// in one language through a filter).  The adapters put them behind the small interfaces of the
+// in one language through a key range).  The adapters put them behind the small interfaces of the
 // transit list and the message loader.
 #pragma once
 
@@ -42,7 +42,8 @@ class TTableMessageRecords : public TMessageRecords {
  public:
   explicit TTableMessageRecords(TTable& table) : Table(table) {}
   bool Active() const override;
-  void SetFilter(const std::string& expression) override;
+  // A key range over the first field of the message index.
+  void SelectLanguage(const std::string& languageCode) override;
   void First() override;
   bool Eof() const override;
   void Next() override;

@@ -11,7 +11,7 @@ namespace tw::app {
 
 std::unique_ptr<TStringList> LoadLanguageMessages(TMessageRecords& table, const std::string& languageCode) {
   if (!table.Active()) return nullptr;
-  table.SetFilter("Lang = '" + languageCode + "'");
+  table.SelectLanguage(languageCode);
   auto list = std::make_unique<TStringList>();
   table.First();
   while (!table.Eof()) {

@@ -21,8 +21,9 @@ class TMessageRecords {
  public:
   virtual ~TMessageRecords() = default;
   virtual bool Active() const = 0;
-  // Sets the filter expression and switches filtering on.
-  virtual void SetFilter(const std::string& expression) = 0;
+  // Limits the records to those of one language (its first key field), so that the walk reads
+  // the texts of that language and no others.
+  virtual void SelectLanguage(const std::string& languageCode) = 0;
   virtual void First() = 0;
   virtual bool Eof() const = 0;
   virtual void Next() = 0;
@@ -36,7 +37,7 @@ constexpr std::size_t kMaxMessageText = 1024;
 
 // The message texts of `languageCode` (each with its number in the object slot); nullptr when
 // the table is not open, so that the caller keeps the list it has.  Empty texts are left out; a
-// record that cannot be read is skipped.  The filter "Lang = '<code>'" stays on.
+// record that cannot be read is skipped.  The table stays limited to that language.
 std::unique_ptr<TStringList> LoadLanguageMessages(TMessageRecords& table, const std::string& languageCode);
 
 // Index (0..15) of a font colour in the rich-text colour table; 0 for colours it does not name.

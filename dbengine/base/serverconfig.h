@@ -34,7 +34,8 @@ struct TqnGeneralInfo {
   bool IsSecure = false;
   bool AutoUp = false;
   bool AutoMini = false;
-  bool DebugLog = false;
+  bool DebugLog = false;      // the server logs its requests (options file only)
+  bool DebugLogData = false;  // ... with the bytes of records, keys and BLOBs
   bool Broadcasts = true;
   bool UseEncrypt = false;
   bool ReadOnly = false;

@@ -1,7 +1,6 @@
 #include "dbengine/base/serverlog.h"
 
 #include <cstdio>
-#include <fstream>
 #include <mutex>
 
 #include "dbengine/base/stringres.h"
@@ -10,16 +9,21 @@
 
 namespace tw::dbengine {
 
-std::atomic<bool> QNLogRequests{true};
+std::atomic<bool> QNLogRequests{false};
+std::atomic<bool> QNLogRequestData{false};
 
 namespace {
-std::mutex& LogLock() {
-  static auto* lock = new std::mutex;
-  return *lock;
-}
-std::string& LogPathSlot() {
-  static auto* path = new std::string;
-  return *path;
+// The log's state: its path (empty for the default) and the file it is written through, which
+// stays open from the first write until the path changes or the process ends.
+struct TLogState {
+  std::mutex Lock;
+  std::string Path;
+  std::string DefaultPath;
+  std::FILE* File = nullptr;
+};
+TLogState& LogState() {
+  static auto* state = new TLogState;
+  return *state;
 }
 
 const std::string kIndent(13, ' ');
@@ -30,28 +34,47 @@ std::string TickPrefix() {
   return buf;
 }
 
-// Appends (or, with truncate, rewrites) lines; errors are swallowed.
+// Under the state's lock.
+const std::string& CurrentPath(TLogState& s) {
+  if (!s.Path.empty()) return s.Path;
+  if (s.DefaultPath.empty()) s.DefaultPath = tw::ProgramFolder() + "QNSERVER.LOG";
+  return s.DefaultPath;
+}
+
+void CloseLog(TLogState& s) {
+  if (s.File != nullptr) std::fclose(s.File);
+  s.File = nullptr;
+}
+
+// Appends (or, with truncate, rewrites) lines; errors are swallowed.  Each call reaches the
+// file whole before it returns, so a log read at any moment ends with complete lines.
 void WriteLines(const std::string& text, bool truncate) {
   try {
-    const std::string path = QNLogPath();
-    std::lock_guard<std::mutex> guard(LogLock());  // one writer at a time
-    std::ofstream out(path, std::ios::binary | (truncate ? std::ios::trunc : std::ios::app));
-    if (!out) return;
-    out << text;
+    TLogState& s = LogState();
+    std::lock_guard<std::mutex> guard(s.Lock);  // one writer at a time
+    if (truncate) CloseLog(s);
+    if (s.File == nullptr) s.File = std::fopen(CurrentPath(s).c_str(), truncate ? "wb" : "ab");
+    if (s.File == nullptr) return;
+    if (std::fwrite(text.data(), 1, text.size(), s.File) != text.size() || std::fflush(s.File) != 0) {
+      // A failed write may leave the stream in error; the next line opens it anew.
+      CloseLog(s);
+    }
   } catch (...) {
   }
 }
 }  // namespace
 
 std::string QNLogPath() {
-  std::lock_guard<std::mutex> guard(LogLock());
-  const std::string& path = LogPathSlot();
-  return path.empty() ? tw::ProgramFolder() + "QNSERVER.LOG" : path;
+  TLogState& s = LogState();
+  std::lock_guard<std::mutex> guard(s.Lock);
+  return CurrentPath(s);
 }
 
 void QNSetLogPath(std::string Path) {
-  std::lock_guard<std::mutex> guard(LogLock());
-  LogPathSlot() = std::move(Path);
+  TLogState& s = LogState();
+  std::lock_guard<std::mutex> guard(s.Lock);
+  CloseLog(s);
+  s.Path = std::move(Path);
 }
 
 void QNLogStart() { WriteLines(TickPrefix() + " QN server log started\r\n", true); }

@@ -1,6 +1,7 @@
 // The server's plain-text log "QNSERVER.LOG" in the program's folder, rewritten at each start.
-// Every routine opens the log, appends and closes it; an error inside is swallowed, so logging
-// never fails a request.
+// The log is written through one open file, kept from the first write until the path changes;
+// every routine's lines reach the file before it returns.  An error inside is swallowed, so
+// logging never fails a request.
 #pragma once
 
 #include <atomic>
@@ -14,8 +15,12 @@ namespace tw::dbengine {
 std::string QNLogPath();
 void QNSetLogPath(std::string Path);
 
-// Whether the command handler logs requests; initially true.
+// Whether the command handler logs requests; off until the server's start-up switches it on
+// (the options file asks for it).
 extern std::atomic<bool> QNLogRequests;
+// Whether the request log also dumps the bytes of records, keys, BLOBs and dictionaries; off
+// unless asked for, the log then names such a block with its size only.
+extern std::atomic<bool> QNLogRequestData;
 
 // Creates or truncates the log and writes the start line.
 void QNLogStart();

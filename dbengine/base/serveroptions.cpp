@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <system_error>
 
 #include "dbengine/base/elfhash.h"
@@ -171,7 +172,7 @@ void LoadInfoTable(TqnServerConfiguration& Config, TqnSystemTableStore& Store) {
   g.IsSecure = false;  // only the options file turns logins on
   GetBool(at(3), g.AutoUp);
   GetBool(at(4), g.AutoMini);
-  GetBool(at(5), g.DebugLog);
+  g.DebugLog = false;  // the request log is switched on by the options file of this start only
   if (std::holds_alternative<std::monostate>(at(6))) {
     g.Protocol = TqnProtocolKind::SingleUser;
   } else if (const std::string* s = AsString(at(6))) {
@@ -288,8 +289,11 @@ void AddDefaultUser(TqnServerConfiguration& Config, TqnSystemTableStore& Store) 
 // ---- Options ---------------------------------------------------------------------------------------
 
 namespace {
-const char* const kOptionKeys[] = {"SERVERNAME",   "MAXRAMPAGES",   "PROTOCOL",      "USELOGIN",     "AUTOUPSERVER",
-                                   "AUTOMINIMIZE", "USEBROADCASTS", "ALLOWENCRYPT", "NOAUTOSAVECFG"};
+// The last two switch the request log on (DebugLog) and let it dump record data.
+const char* const kOptionKeys[] = {"SERVERNAME",    "MAXRAMPAGES",   "PROTOCOL",     "USELOGIN",
+                                   "AUTOUPSERVER",  "AUTOMINIMIZE",  "USEBROADCASTS", "ALLOWENCRYPT",
+                                   "NOAUTOSAVECFG", "DEBUGLOG",      "DEBUGLOGDATA"};
+constexpr int kOptionKeyCount = static_cast<int>(sizeof kOptionKeys / sizeof kOptionKeys[0]);
 const char* const kProtocolNames[] = {"SINGLEUSER", "NETBIOS", "TCP/IP", "IPX/SPX"};
 
 bool ParseWholeDecimal(std::string_view S, long& Value) {
@@ -305,7 +309,7 @@ bool ParseWholeDecimal(std::string_view S, long& Value) {
 }  // namespace
 
 int FindOptionKey(std::string_view Key) {
-  for (int i = 0; i < 9; ++i)
+  for (int i = 0; i < kOptionKeyCount; ++i)
     if (Key == kOptionKeys[i]) return i;
   return -1;
 }
@@ -354,6 +358,8 @@ void ApplyServerOption(TqnServerConfiguration& Config, std::string_view Key, std
     case 6: if (ParseOptionBoolean(Value, b)) g.Broadcasts = b; break;
     case 7: break;  // recognised, changes nothing
     case 8: if (ParseOptionBoolean(Value, b)) g.ReadOnly = b; break;
+    case 9: if (ParseOptionBoolean(Value, b)) g.DebugLog = b; break;
+    case 10: if (ParseOptionBoolean(Value, b)) g.DebugLogData = b; break;
     default:
       if (IsExistingFolder(Value)) Config.AddAlias(TqnName(Key).View(), TqnPath(Value).View());
       break;
@@ -362,12 +368,24 @@ void ApplyServerOption(TqnServerConfiguration& Config, std::string_view Key, std
 }
 
 void ApplyAliasScriptText(TqnServerConfiguration& Config, std::string_view Text) {
+  // The script is written by the program at this start, so its aliases replace saved ones of
+  // the same name (a moved program folder must not open tables from the old place); within the
+  // script the first line of a name wins.
+  std::set<std::string> defined;
   for (std::string_view line : SplitLines(Text)) {
     if (line.size() <= 2) continue;
     const std::size_t p = line.find(';');
     // The name must hold at least one character and the path must follow the semicolon.
     if (p == std::string_view::npos || p < 1 || p + 1 >= line.size()) continue;
-    ApplyServerOption(Config, TqnName(line.substr(0, p)).View(), TqnPath(line.substr(p + 1)).View());
+    const TqnName name(line.substr(0, p));
+    const TqnPath path(line.substr(p + 1));
+    const std::string key = UpperKey(name.View());
+    if (FindOptionKey(key) < 0 && IsExistingFolder(path.View()) && defined.insert(key).second) {
+      Config.Lock();
+      if (Config.AliasList().Exists(name.View())) Config.AliasList().Delete(name.View());
+      Config.Unlock();
+    }
+    ApplyServerOption(Config, name.View(), path.View());
   }
 }
 

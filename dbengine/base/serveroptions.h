@@ -90,7 +90,9 @@ std::uint32_t QNDefaultUserPwdHash();
 // Adds the default user and saves the user table.
 void AddDefaultUser(TqnServerConfiguration& Config, TqnSystemTableStore& Store);
 
-// Index 0 to 8 of an upper-cased key in the option table, -1 when absent.
+// Index 0 to 10 of an upper-cased key in the option table ("SERVERNAME", "MAXRAMPAGES",
+// "PROTOCOL", "USELOGIN", "AUTOUPSERVER", "AUTOMINIMIZE", "USEBROADCASTS", "ALLOWENCRYPT",
+// "NOAUTOSAVECFG", "DEBUGLOG", "DEBUGLOGDATA"), -1 when absent.
 int FindOptionKey(std::string_view Key);
 // 0 to 3 for "SINGLEUSER", "NETBIOS", "TCP/IP", "IPX/SPX"; -1 when absent.
 int FindProtocolName(std::string_view Value);
@@ -102,7 +104,7 @@ void ApplyServerOption(TqnServerConfiguration& Config, std::string_view Key, std
 
 constexpr const char* kQnAliasScriptName = "QNAlias.sc$";
 // Applies the alias script of ProgramFolder (found without regard to case); nothing happens
-// without one.
+// without one.  An alias of the script replaces one of the same name already in the list.
 void LoadAliasScript(TqnServerConfiguration& Config, std::string_view ProgramFolder);
 // The same rules over text already read (for the reader on its own).
 void ApplyAliasScriptText(TqnServerConfiguration& Config, std::string_view Text);

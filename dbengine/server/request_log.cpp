@@ -159,7 +159,12 @@ void LogFields(std::string_view Layout, const std::uint8_t* Data, std::size_t Le
           n = v != values.end() ? v->second : static_cast<std::size_t>(std::stoul(std::string(size)));
         }
         if (n > left) n = left;
-        if (n > 0) QNLogWriteBlock("  " + std::string(label), at, n);
+        if (n > 0) {
+          if (QNLogRequestData.load())
+            QNLogWriteBlock("  " + std::string(label), at, n);
+          else
+            QNLogWrite("  " + std::string(label) + " (Size: " + std::to_string(n) + ")");
+        }
         pos += n;
         break;
       }

@@ -197,6 +197,8 @@ DBIResult TqnServerEngine::OpenDatabase(TqnSrClient* Client, std::string_view Pa
   if (Path.empty() || !QNDirectoryExists(Path)) return qnresInvalidDirectory;
   TqnSrFolder* folder = folders_->AddFolder(Path);
   const std::string path = folder->Path();
+  // Every database of the folder is asked, not only the first: an exclusive open must not
+  // stand beside another session's database, and no other session may join an exclusive one.
   for (int i = 0; i < databases_.Count(); ++i) {
     auto* d = databases_.ItemAs<TqnSrDatabase>(i);
     if (d->FolderPath() != path) continue;
@@ -205,7 +207,6 @@ DBIResult TqnServerEngine::OpenDatabase(TqnSrClient* Client, std::string_view Pa
       folders_->RemoveFolder(folder->Id());
       return qnresNeedExclusive;
     }
-    break;
   }
   auto* db = new TqnSrDatabase(session, folder, OpenMode != 0 ? 1 : 0, ShareMode != 0 ? 1 : 0);
   databases_.Insert(db);

@@ -153,17 +153,25 @@ DBIResult TqnServerEngine::RenameTable(std::uint32_t DatabaseID, std::string_vie
     if (d == nullptr) return qnresInvalidHandle;
     if (FindOpenTable(d->FolderPath(), OldName) != nullptr) return 10031;
     if (!QNIsValidTableName(OldName)) return 10039;
-    QNSearchRec sr;
-    std::vector<std::string> names;
-    for (int rc = QNFindFirst(QNMakeFullPath(d->FolderPath(), std::string(OldName) + ".*"), qnftFile, qnfaAll, sr);
-         rc == 0; rc = QNFindNext(sr))
-      names.push_back(sr.Name);
-    QNFindClose(sr);
-    for (const auto& n : names) {
-      if (QNExtractBaseName(n) != OldName) continue;
-      QNRenameFile(QNMakeFullPath(d->FolderPath(), n),
-                   QNMakeFullPath(d->FolderPath(), std::string(NewName) + "." + QNExtractExtension(n)));
+    const std::string& folder = d->FolderPath();
+    if (!QNFileExists(TableFile0(folder, OldName))) return qnresNoSuchTable;
+    if (FindOpenTable(folder, NewName) != nullptr) return 10031;
+    // The table's files are file 0 and the extra files its dictionary names; other files that
+    // happen to share the base name belong to someone else and stay as they are.
+    std::vector<std::string> extensions;
+    {
+      TqnSrTable t(OldName, bm_, folder, 0, 1);
+      t.OpenFiles();
+      const TqnDataDictionary& dict = t.Dictionary();
+      for (int i = 1; i < dict.FileCount(); ++i) extensions.push_back(dict.FileExtension(i));
     }
+    extensions.push_back("QND");
+    for (const auto& ext : extensions)
+      if (QNFileExists(QNMakeFullPath(folder, std::string(NewName) + "." + ext))) return qnresTableExists;
+    // File 0 goes last: until it is renamed the table stands under its old name.
+    for (const auto& ext : extensions)
+      QNRenameFile(QNMakeFullPath(folder, std::string(OldName) + "." + ext),
+                   QNMakeFullPath(folder, std::string(NewName) + "." + ext));
     return qnresSuccess;
   });
 }

@@ -221,5 +221,21 @@ TEST_F(ListingTest, FileErrorsRaiseInOutError) {
   EXPECT_EQ(Lines(Path("sub/_Transit.TXT")).size(), 40u);
 }
 
+TEST_F(ListingTest, ALongerListingOfAnEarlierRunLeavesNothingBehind) {
+  chart->Calculate();
+  const std::string file = Path("_Radix.TXT");
+  {
+    std::ofstream old(file, std::ios::binary);
+    old << std::string(20000, 'x');
+  }
+  chart->WriteChartFile(file);
+  const std::uintmax_t size = std::filesystem::file_size(file);
+  chart->WriteChartFile(file);
+  EXPECT_EQ(std::filesystem::file_size(file), size);
+  const auto lines = Lines(file);
+  EXPECT_EQ(lines.size(), 40u);
+  for (const auto& line : lines) EXPECT_EQ(line.find("xxx"), std::string::npos) << line;
+}
+
 }  // namespace
 }  // namespace tw::horoscope

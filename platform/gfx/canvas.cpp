@@ -102,7 +102,7 @@ class Saved {
   cairo_t* cr_;
 };
 
-const gfxdetail::SizedFont& SizedOf(const TFont* font) { return gfxdetail::GetSizedFont(font->Request()); }
+const gfxdetail::SizedFont& SizedOf(const TFont* font) { return font->Sized(); }
 
 }  // namespace
 

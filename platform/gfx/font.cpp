@@ -437,7 +437,17 @@ TFontRequest TFont::Request() const {
   return r;
 }
 
+TTextMetric TFont::TextMetrics() const { return Sized().metrics; }
+
+const TCharWidths& TFont::CharWidths() const { return Sized().widths; }
+
+const gfxdetail::SizedFont& TFont::Sized() const {
+  if (sized_ == nullptr) sized_ = &gfxdetail::GetSizedFont(Request());
+  return *sized_;
+}
+
 void TFont::Changed() {
+  sized_ = nullptr;
   if (OnChange) OnChange(this);
 }
 

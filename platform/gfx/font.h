@@ -24,6 +24,10 @@
 
 namespace tw {
 
+namespace gfxdetail {
+struct SizedFont;
+}
+
 using TNotifyEvent = std::function<void(TObject* sender)>;
 
 enum class TFontStyle { fsBold, fsItalic, fsUnderline, fsStrikeOut };
@@ -114,8 +118,11 @@ class TFont : public TPersistent {
   void SetPixelsPerInch(int ppi);
 
   TFontRequest Request() const;
-  TTextMetric TextMetrics() const { return FontTextMetrics(Request()); }
-  const TCharWidths& CharWidths() const { return FontCharWidths(Request()); }
+  TTextMetric TextMetrics() const;
+  const TCharWidths& CharWidths() const;
+  // The sized font of the current request, looked up once per change of the font (the font
+  // cache keeps every sized font for the life of the process).
+  const gfxdetail::SizedFont& Sized() const;
 
   TNotifyEvent OnChange;
 
@@ -130,6 +137,7 @@ class TFont : public TPersistent {
   std::uint8_t charset_ = DEFAULT_CHARSET;
   TFontPitch pitch_ = TFontPitch::fpDefault;
   int pixelsPerInch_ = 96;
+  mutable const gfxdetail::SizedFont* sized_ = nullptr;
 };
 
 // Rounded a * b / c in 64-bit arithmetic; -1 when c is 0 (the window system's MulDiv).

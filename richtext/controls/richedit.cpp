@@ -80,7 +80,10 @@ TRiCustomRtfEdit::TRiCustomRtfEdit(TComponent* owner) : TCustomControl(owner) {
   engine_->SetWindowWidth(100);
   engine_->SetWindowHeight(100);
   TRiPaintHost& h = engine_->Host;
-  h.CanPaint = [] { return true; };
+  // A hidden control paints nothing on the screen: a document written while hidden is painted
+  // once, when it is shown (SetVisible).  Pages painted for printing or preview (off-screen
+  // layout) are painted whether the control is shown or not.
+  h.CanPaint = [this] { return Visible() || engine_->Has(loOffScreen); };
   h.AfterPaint = [this] {
     if (HandleAllocated()) Invalidate();
   };

@@ -78,6 +78,7 @@ bool TRiRTFTextPaint::PaintBackground(TCanvas* canvas, const TRect& r) {
 
 void TRiRTFTextPaint::PaintRect(int x, int y, int h, int w) {
   if (h < 1 || w < 1 || Busy || Has(loOffScreen) || Has(loSuspended) || canvas_ == nullptr) return;
+  if (Host.CanPaint && !Host.CanPaint()) return;
   if (Host.BeforePaint) Host.BeforePaint();
   if (!Has(loNoClipping)) canvas_->IntersectClipRect(TRect{x - 1, y - 1, x + w + 2, y + h + 2});
   const TColor back = Has(loWhiteBackground) ? clWhite : BackgroundColor;
@@ -128,6 +129,7 @@ void TRiRTFTextPaint::PaintObject(TRiObject* object, int width, int ascent, int 
 
 void TRiRTFTextPaint::PaintLine(PTParagraph par, PTLine line) {
   if (par == nullptr || line == nullptr || canvas_ == nullptr) return;
+  if (Host.CanPaint && !Host.CanPaint()) return;
   TCanvas& c = *canvas_;
   const int top = line->Top - vertOffset_ + TopOffset;
   const int bottom = top + line->Height;
@@ -138,7 +140,6 @@ void TRiRTFTextPaint::PaintLine(PTParagraph par, PTLine line) {
   const int textStart = LeftOffset + hx + CharX(par, line, 0);
   const int baseline = top + line->Ascent;
   const bool inside = Has(loPaintOutside) || (bottom >= TopOffset && top <= TopOffset + windowHeight_);
-  const bool canPaint = !Host.CanPaint || Host.CanPaint();
   const TColor back = Has(loWhiteBackground) ? clWhite : BackgroundColor;
   const bool noBackground = Has(loTransparent) || Has(loNoBackground);
   const bool shaded = par->ShadingPercent > 0;
@@ -152,7 +153,7 @@ void TRiRTFTextPaint::PaintLine(PTParagraph par, PTLine line) {
     c.FillRect(r);
   };
 
-  if (inside && canPaint) {
+  if (inside) {
     // Selection marks of this line.
     int s0 = 0, s1 = 0;
     if (!Has(loHideSelection)) {

@@ -64,6 +64,7 @@ void TRiRTFTextPaint::SetReferenceCanvas(TCanvas* canvas) {
 
 void TRiRTFTextPaint::ReadDeviceCaps() {
   if (canvas_ == nullptr || !canvas_->HandleAllocated()) return;
+  measuredCanvas_ = nullptr;  // another device may measure otherwise
   const HDC dc = canvas_->Handle();
   technology_ = GetDeviceCaps(dc, TECHNOLOGY);
   SetResolution(GetDeviceCaps(dc, LOGPIXELSX), GetDeviceCaps(dc, LOGPIXELSY));
@@ -221,6 +222,16 @@ void TRiRTFTextPaint::SelectAttr(const TAttr* attr) {
 void TRiRTFTextPaint::MeasureFont(const TAttr* attr) {
   SelectAttr(attr);
   if (canvas_ == nullptr) return;
+  // Most characters are measured in the font of the one before: the table and metrics taken
+  // from that sized font on that canvas still hold.
+  const void* sized = &canvas_->Font()->Sized();
+  if (sized == measuredFont_ && canvas_ == measuredCanvas_) {
+    DefaultLineHeight = fontHeight_;
+    DefaultAscent = fontAscent_;
+    return;
+  }
+  measuredFont_ = sized;
+  measuredCanvas_ = canvas_;
   const TCharWidths& w = canvas_->Font()->CharWidths();
   for (int i = 0; i < 256; ++i) WidthTable[i] = w[static_cast<std::size_t>(i)];
   metric_ = canvas_->Font()->TextMetrics();

@@ -239,6 +239,9 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   std::uint32_t options_ = loDefault;
   int fontHeight_ = 16;
   int fontAscent_ = 13;
+  // The sized font and canvas the width table and metrics were last taken from.
+  const void* measuredFont_ = nullptr;
+  const TCanvas* measuredCanvas_ = nullptr;
   int heightOfA_ = 16;
   std::int32_t plainWidths_[256] = {};
   bool wordWrap_ = false;

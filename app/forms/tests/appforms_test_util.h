@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/forms/startup.h"
 #include "app/lib/register.h"
 #include "app/lib/singleinstance.h"
 #include "app/lib/tests/applib_test_util.h"
@@ -30,15 +31,7 @@ class AppFormsTest : public AppLibTest {
   void SetUp() override {
     AppLibTest::SetUp();
     Application()->SetTitle("Corvane - Tidewell");
-    RegisterStdControls();
-    RegisterComCtrlsClasses();
-    RegisterMenuClasses();
-    RegisterDialogClasses();
-    entry::InitFieldkit();
-    RegisterAppLibClasses();
-    richtext::RegisterRichTextControls();
-    multilang::RegisterMultiLangClasses();
-    InstallFormResources();
+    RegisterWindowClasses();
     // The main window's single-instance guard lives in a folder of this test's own, so that
     // test processes never meet each other or a running program (short: socket paths are).
     char pattern[] = "/tmp/twsi.XXXXXX";

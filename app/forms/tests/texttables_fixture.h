@@ -17,6 +17,8 @@
 #include "dbaccess/embedded.h"
 #include "dbaccess/errortext.h"
 #include "dbengine/base/serverlog.h"
+#include "entry/date/dayarith.h"
+#include "entry/fksimplefield.h"
 #include "horoscope/chartglobals.h"
 #include "platform/db/session.h"
 #include "platform/db/table.h"
@@ -80,6 +82,17 @@ class MainWindowTablesTest : public TextTablesTest {
     main = Application()->CreateForm<TfrmMain>();
     main->ListingFolder = folder.string();
     options = Application()->CreateForm<TfrmOptions>();
+  }
+  // Opens the tables with the current language's texts and makes Bob Stone, born 17 May 1980,
+  // the current person.
+  void EnterBobStone() {
+    main->OpenTables();
+    main->LoadMessages();
+    options->SelectPerson(1);
+    options->dfPers->SetAsString("Bob Stone");
+    options->dfPers->OnChange(options->dfPers);
+    options->dfDate->SetAsDayNumber(entry::DateTimeToDayNumber(EncodeDate(1980, 5, 17)));
+    options->dfDate->OnChange(options->dfDate);
   }
   TfrmMain* main = nullptr;
   TfrmOptions* options = nullptr;

@@ -4,7 +4,11 @@
 #include "app/forms/texttables.h"
 
 #include "app/forms/mainwindow.h"
+#include "richtext/controls/richtext.h"
+#include "richtext/controls/textinput.h"
+#include "richtext/paint/textpaint.h"
 #include "app/forms/tests/texttables_fixture.h"
+#include "dbaccess/commsengine.h"
 #include "dbaccess/errortext.h"
 #include "entry/date/dayarith.h"
 #include "entry/fksimplefield.h"
@@ -74,18 +78,107 @@ TEST_F(MainWindowTablesTest, ShowingTheWindowLoadsTheTextsOfTheLanguage) {
 }
 
 TEST_F(MainWindowTablesTest, TheListReadsItsInterpretationsFromTheTable) {
-  main->OpenTables();
-  main->LoadMessages();
-  options->SelectPerson(1);
-  options->dfPers->SetAsString("Bob Stone");
-  options->dfPers->OnChange(options->dfPers);
-  options->dfDate->SetAsDayNumber(entry::DateTimeToDayNumber(EncodeDate(1980, 5, 17)));
-  options->dfDate->OnChange(options->dfDate);
+  EnterBobStone();
   StopFlag = false;
   main->ShowTransits();
   const std::string text = main->rtext->Text();
   EXPECT_NE(text.find("Bob Stone"), std::string::npos);
   EXPECT_NE(text.find("your natal"), std::string::npos) << text.substr(0, 600);
+}
+
+TEST_F(MainWindowTablesTest, OneRecalculationPaintsTheViewOnceWhenItIsShown) {
+  EnterBobStone();
+  // Drawing on the view's picture is counted in paint passes: a pass is the span between the
+  // outermost before- and after-paint calls of the engine in which something was drawn.
+  richtext::TRiRTFTextInput& engine = *main->rtext->RtfText();
+  richtext::TRiPaintHost& host = engine.Host;
+  const richtext::TRiPaintHost saved = host;
+  TCanvas& picture = *engine.ReferenceCanvas();
+  const TNotifyEvent savedChanging = picture.OnChanging;
+  int depth = 0, passes = 0, drawn = 0, drawnWhileHidden = 0, drawnOutside = 0;
+  bool passCounted = false;
+  host.BeforePaint = [&] {
+    if (depth++ == 0) passCounted = false;
+    if (saved.BeforePaint) saved.BeforePaint();
+  };
+  host.AfterPaint = [&] {
+    if (depth > 0) --depth;
+    if (saved.AfterPaint) saved.AfterPaint();
+  };
+  picture.OnChanging = [&](TObject*) {
+    ++drawn;
+    if (!main->rtext->Visible()) ++drawnWhileHidden;
+    if (depth == 0) {
+      ++drawnOutside;
+    } else if (!passCounted) {
+      passCounted = true;
+      ++passes;
+    }
+  };
+  StopFlag = false;
+  main->ShowTransits();
+  host = saved;
+  picture.OnChanging = savedChanging;
+  EXPECT_NE(main->rtext->Text().find("your natal"), std::string::npos) << "a list was written";
+  EXPECT_EQ(drawnWhileHidden, 0) << "nothing is drawn while the list is written";
+  EXPECT_EQ(drawnOutside, 0);
+  EXPECT_EQ(passes, 1) << "one paint, when the view is shown";
+  EXPECT_GT(drawn, 10) << "that paint draws the lines in view";
+}
+
+// A client connection that counts the requests sent through it.
+class TCountingComms : public dbaccess::TClientComms {
+ public:
+  TCountingComms(std::unique_ptr<dbaccess::TClientComms> inner, int& count) : inner_(std::move(inner)), count_(count) {}
+  bool IsConnected() const override { return inner_->IsConnected(); }
+  std::vector<std::string> GetServerNames(std::uint32_t TimeOut) override { return inner_->GetServerNames(TimeOut); }
+  DBIResult AttachToServer(const std::string& Server, const std::string& User, const std::string& Password) override {
+    return inner_->AttachToServer(Server, User, Password);
+  }
+  DBIResult SendRequest(std::uint32_t MessageId, const void* Data, std::uint32_t Length, bool DataIsStream,
+                        void* Reply, std::uint32_t ReplyCapacity, std::uint32_t* ReplyLength) override {
+    ++count_;
+    return inner_->SendRequest(MessageId, Data, Length, DataIsStream, Reply, ReplyCapacity, ReplyLength);
+  }
+  DBIResult SendRequestToStream(std::uint32_t MessageId, const void* Data, std::uint32_t Length, bool DataIsStream,
+                                TStream& Reply) override {
+    ++count_;
+    return inner_->SendRequestToStream(MessageId, Data, Length, DataIsStream, Reply);
+  }
+
+ private:
+  std::unique_ptr<dbaccess::TClientComms> inner_;
+  int& count_;
+};
+
+class CountedRequestsTest : public MainWindowTablesTest {
+ protected:
+  void SetUp() override {
+    MainWindowTablesTest::SetUp();
+    const std::string served = folder.string();
+    dbaccess::SetClientCommsFactory([this, served](const std::string& name) -> std::unique_ptr<dbaccess::TClientComms> {
+      auto engine = std::make_unique<dbaccess::TqnClientCommsEngine>(name);
+      dbaccess::StartEmbeddedServer(*engine, served);
+      return std::make_unique<TCountingComms>(std::move(engine), requests);
+    });
+  }
+  int requests = 0;
+};
+
+TEST_F(CountedRequestsTest, TheMessagesOfOneLanguageLoadWithABoundedNumberOfRequests) {
+  main->OpenTables();
+  for (const char* code : {"ENG", "DEU"}) {
+    horoscope::LanguageCode = code;
+    requests = 0;
+    main->LoadMessages();
+    ASSERT_NE(horoscope::MessageList, nullptr);
+    const int count = horoscope::MessageList->Count();
+    EXPECT_GT(count, 60) << code;
+    // The record and its memo text for each message of the language, and a few requests to
+    // limit the table: the other language's records are never read.
+    EXPECT_LE(requests, 6 * count + 10) << code;
+  }
+  EXPECT_EQ(horoscope::GetBodyName(1), "Mond") << "the German texts, not the English ones";
 }
 
 TEST_F(MainWindowTablesTest, LeavingWindowTakesItsMessagesAlong) {

@@ -9,7 +9,7 @@
 namespace tw::app::test {
 namespace {
 
-// A message table in memory whose filter keeps the rows of one language.
+// A message table in memory limited to the rows of one language.
 class TFakeMessages : public TMessageRecords {
  public:
   struct Row {
@@ -18,11 +18,11 @@ class TFakeMessages : public TMessageRecords {
   };
   std::vector<Row> rows;
   bool active = true;
-  std::string filter;
+  std::string language;
   std::size_t pos = 0;
 
   bool Active() const override { return active; }
-  void SetFilter(const std::string& expression) override { filter = expression; }
+  void SelectLanguage(const std::string& code) override { language = code; }
   void First() override { pos = Skip(0); }
   bool Eof() const override { return pos >= rows.size(); }
   void Next() override { pos = Skip(pos + 1); }
@@ -32,7 +32,7 @@ class TFakeMessages : public TMessageRecords {
     return rows[pos].text;
   }
   std::size_t Skip(std::size_t i) const {
-    while (i < rows.size() && filter != "Lang = '" + rows[i].lang + "'") ++i;
+    while (i < rows.size() && language != rows[i].lang) ++i;
     return i;
   }
 };
@@ -48,7 +48,7 @@ TEST(LanguageMessagesTest, LoadsTheTextsOfOneLanguage) {
   EXPECT_EQ(list->Strings(1).size(), kMaxMessageText);
   EXPECT_EQ(list->Strings(2), "Gr\xFC\xDF" "e");  // kept in the program's character set
   EXPECT_EQ(LoadLanguageMessages(table, "DEU")->Strings(0), "Gezeiten");
-  EXPECT_EQ(table.filter, "Lang = 'DEU'");
+  EXPECT_EQ(table.language, "DEU");
   table.active = false;
   EXPECT_EQ(LoadLanguageMessages(table, "ENG"), nullptr);
 }

@@ -97,6 +97,36 @@ TEST_F(ServerLogTest, LargeAndMissingBuffers) {
   EXPECT_EQ(lines[70], "             buffer is nil");
 }
 
+// The descriptors of this process open on `path`.
+int OpenDescriptorsOn(const std::filesystem::path& path) {
+  int n = 0;
+  std::error_code ec;
+  const auto want = std::filesystem::weakly_canonical(path, ec);
+  for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd", ec)) {
+    std::error_code le;
+    if (std::filesystem::read_symlink(e.path(), le) == want) ++n;
+  }
+  return n;
+}
+
+TEST_F(ServerLogTest, TheLogIsWrittenThroughOneOpenFileAndEachLineReachesItAtOnce) {
+  QNLogStart();
+  for (int i = 0; i < 50; ++i) {
+    QNLogWrite("Request " + std::to_string(i));
+    QNLogWriteBlock("  Record", "abc", 3);
+  }
+  EXPECT_EQ(OpenDescriptorsOn(log_), 1) << "one file, kept open between lines";
+  EXPECT_EQ(Lines().size(), 1u + 50 * 3) << "every line is in the file already";
+  QNSetLogPath(log_.string() + ".other");
+  EXPECT_EQ(OpenDescriptorsOn(log_), 0) << "a new path lets the old file go";
+  std::filesystem::remove(log_.string() + ".other");
+}
+
+TEST_F(ServerLogTest, RequestLoggingIsOffUntilSwitchedOn) {
+  EXPECT_FALSE(QNLogRequests.load());
+  EXPECT_FALSE(QNLogRequestData.load());
+}
+
 TEST_F(ServerLogTest, AnUnwritableLogNeverFails) {
   QNSetLogPath("/nonexistent-folder/for/sure/QNSERVER.LOG");
   EXPECT_NO_THROW(QNLogStart());

@@ -183,14 +183,38 @@ TEST_F(OptionsTest, StoredInfoIsReadByItsRules) {
   EXPECT_EQ(old.GeneralInfo().Protocol, TqnProtocolKind::SingleUser);
 }
 
-TEST_F(OptionsTest, SavedAliasKeepsItsFolderOverTheScript) {
+TEST_F(OptionsTest, TheScriptOfThisStartWinsOverASavedAlias) {
+  // The program folder moved from A to B: the saved alias still names A.
   c.AddAlias("Tidewell", A());
+  c.AddAlias("Keep", A());
   SaveAliasTable(c, store);
   TqnServerConfiguration next;
   LoadAliasTable(next, store);
-  Write("qnalias.sc$", "Tidewell;" + B() + "\r\n");
+  Write("qnalias.sc$", "TIDEWELL;" + B() + "\r\nTidewell;" + A() + "\r\nKeep;" + (dir / "gone").string() + "\r\n");
   LoadAliasScript(next, dir.string());
-  EXPECT_EQ(next.AliasList().GetPath("Tidewell"), A());
+  EXPECT_EQ(next.AliasList().GetPath("Tidewell"), B()) << "the first script line of a name wins";
+  EXPECT_EQ(next.AliasList().GetPath("Keep"), A()) << "a line naming no folder takes nothing away";
+  EXPECT_EQ(next.AliasList().Count(), 2);
+}
+
+TEST_F(OptionsTest, RequestLoggingIsSwitchedOnlyByTheOptionsFile) {
+  EXPECT_FALSE(c.GeneralInfo().DebugLog);
+  EXPECT_FALSE(c.GeneralInfo().DebugLogData);
+  ApplyOptionsText(c, "DEBUGLOG=yes\r\ndebuglogdata=maybe\r\n");
+  EXPECT_TRUE(c.GeneralInfo().DebugLog);
+  EXPECT_FALSE(c.GeneralInfo().DebugLogData) << "not a Boolean word";
+  ApplyOptionsText(c, "DebugLogData=1\r\n");
+  EXPECT_TRUE(c.GeneralInfo().DebugLogData);
+  EXPECT_EQ(FindOptionKey("DEBUGLOG"), 9);
+  EXPECT_EQ(FindOptionKey("DEBUGLOGDATA"), 10);
+  ApplyServerOption(c, "DEBUGLOG", A());  // an option key never becomes an alias
+  EXPECT_EQ(c.AliasList().Count(), 0);
+  // A switch saved by an earlier run does not turn the log on again.
+  SaveInfoTable(c, store);
+  TqnServerConfiguration next;
+  LoadInfoTable(next, store);
+  EXPECT_FALSE(next.GeneralInfo().DebugLog);
+  EXPECT_FALSE(next.GeneralInfo().DebugLogData);
 }
 
 TEST_F(OptionsTest, MissingOrDamagedTablesLeaveTheConfigurationAsItWas) {

@@ -114,6 +114,28 @@ TEST_F(Engine, ExclusiveDatabasesShutOutOtherClientsOnly) {
   EXPECT_EQ(engine->DatabaseOpen(1, "Other", 1, 1, a), 0) << "both shared";
 }
 
+TEST_F(Engine, AnExclusiveOpenIsExclusiveAgainstEveryDatabaseOfTheFolder) {
+  ScratchFolder other;
+  std::uint32_t hash = 0, own = 0, shared = 0, ex = 0, late = 0;
+  ASSERT_EQ(engine->DatabaseAddAlias("Other", other.Path()), 0);
+  ASSERT_EQ(engine->ClientAdd(2, "second", "", hash), 0);
+  ASSERT_EQ(engine->ClientAdd(3, "third", "", hash), 0);
+  // The first database of the folder belongs to client 3; client 2 opens shared beside it.
+  ASSERT_EQ(engine->DatabaseOpen(3, "Other", 1, 1, own), 0);
+  ASSERT_EQ(engine->DatabaseOpen(2, "Other", 1, 1, shared), 0);
+  EXPECT_EQ(engine->DatabaseOpen(3, "Other", 1, 0, ex), qnresNeedExclusive)
+      << "client 2's shared database has the folder open too";
+  EXPECT_EQ(ex, 0u);
+  ASSERT_EQ(engine->DatabaseClose(shared), 0);
+  ASSERT_EQ(engine->DatabaseOpen(3, "Other", 1, 0, ex), 0) << "only the own session's databases are left";
+  // Now the exclusive database is the second of the folder: no other client gets in.
+  EXPECT_EQ(engine->DatabaseOpen(2, "Other", 1, 1, late), qnresNeedExclusive);
+  EXPECT_EQ(engine->DatabaseOpen(2, "Other", 1, 0, late), qnresNeedExclusive);
+  EXPECT_EQ(engine->DatabaseOpen(1, "Other", 0, 1, late), qnresNeedExclusive);
+  EXPECT_EQ(late, 0u);
+  EXPECT_EQ(engine->DatabaseCount(), 3) << "the fixture's database and client 3's two";
+}
+
 TEST_F(Engine, AliasListAndChangesRoundTrip) {
   ASSERT_EQ(engine->DatabaseAddAlias("A", folder.Path()), 0);
   EXPECT_EQ(engine->DatabaseChgAliasPath("B", folder.Path()), qnresUnknownDatabase);
@@ -226,16 +248,48 @@ TEST_F(Engine, ReadOnlyDatabaseRefusesWritesAndExclusiveDatabaseOpensExclusive) 
   EXPECT_EQ(engine->RecordInsert(c, 0, r.Data()), qnresTableReadOnly);
 }
 
-TEST_F(Engine, RenameMovesEveryFileOfTheTableAndDeleteRemovesThem) {
+TEST_F(Engine, RenameMovesOnlyTheFilesOfTheTableAndDeleteRemovesThem) {
   Build("People", PeopleDictionary);
-  { std::ofstream(folder.File("People.TXT")) << "x"; }
+  { std::ofstream(folder.File("People.TXT")) << "notes"; }
   EXPECT_EQ(engine->RenameTable(db, "People", "bad name"), 10039);
   ASSERT_EQ(engine->RenameTable(db, "People", "Folk"), 0);
   EXPECT_TRUE(folder.Exists("Folk.QND"));
-  EXPECT_TRUE(folder.Exists("Folk.TXT"));
   EXPECT_FALSE(folder.Exists("People.QND"));
+  EXPECT_TRUE(folder.Exists("People.TXT")) << "a file of the same base name is no file of the table";
+  EXPECT_FALSE(folder.Exists("Folk.TXT"));
+  const std::uint32_t c = Open("Folk");
+  EXPECT_EQ(Dict(c).FieldCount(), 3);
+  EXPECT_EQ(engine->CursorClose(c), 0);
   ASSERT_EQ(engine->DeleteTable(db, "Folk"), 0);
   EXPECT_FALSE(folder.Exists("Folk.QND"));
+}
+
+TEST_F(Engine, RenameMovesTheExtraFilesOfTheDictionary) {
+  Build("Split", [](TqnDataDictionary& D) {
+    D.AddFile("keys", "QNX", 4096, 1);
+    D.AddFile("blobs", "QNB", 4096, 2);
+    D.AddField("Name", "", qftShortString, 20, 0, false);
+    D.AddIndex("ByName", "", 1, {0}, true, true, false);
+  });
+  ASSERT_TRUE(folder.Exists("Split.QNX"));
+  ASSERT_EQ(engine->RenameTable(db, "Split", "Whole"), 0);
+  for (const char* n : {"Whole.QND", "Whole.QNX", "Whole.QNB"}) EXPECT_TRUE(folder.Exists(n)) << n;
+  for (const char* n : {"Split.QND", "Split.QNX", "Split.QNB"}) EXPECT_FALSE(folder.Exists(n)) << n;
+  const std::uint32_t c = Open("Whole", 1);
+  EXPECT_EQ(Dict(c).FileCount(), 3);
+  EXPECT_EQ(engine->CursorClose(c), 0);
+}
+
+TEST_F(Engine, RenameRefusesAMissingTableAndAnExistingTarget) {
+  { std::ofstream(folder.File("Readme.txt")) << "keep me"; }
+  EXPECT_EQ(engine->RenameTable(db, "Readme", "Gone"), qnresNoSuchTable);
+  EXPECT_TRUE(folder.Exists("Readme.txt"));
+  EXPECT_FALSE(folder.Exists("Gone.txt"));
+  Build("People", PeopleDictionary);
+  Build("Folk", PeopleDictionary);
+  EXPECT_EQ(engine->RenameTable(db, "People", "Folk"), qnresTableExists) << "renaming must not replace a table";
+  EXPECT_TRUE(folder.Exists("People.QND"));
+  EXPECT_TRUE(Check("Folk").empty());
 }
 
 // ---- Records, cursors, locks ----

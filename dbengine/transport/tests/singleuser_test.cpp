@@ -136,6 +136,10 @@ TEST_F(SingleUserTest, RequestAndReplyTravelInAcknowledgedScrambledParts) {
 }
 
 TEST_F(SingleUserTest, DifferentPadsHangTheClientUpAndLogIt) {
+  QNLogRequests = true;  // the options file asked for the request log
+  struct LogOff {
+    ~LogOff() { QNLogRequests = false; }
+  } logOff;
   ASSERT_TRUE(client->Connect());
   client->clientId = server->Transport().ConnectionAt(0)->Id();
   clientTransport->SetConnectionCode(server->GetConnectionCode() ^ 0x1234);  // a wrong password

@@ -152,6 +152,31 @@ TEST(TextMetrics, BoldIsWiderAndWidthsAreCached) {
   EXPECT_EQ(FontCacheSize(), before + 1);
 }
 
+TEST(TextMetrics, AFontsWidthsAndMetricsFollowEveryChangeOfIt) {
+  TFont font;
+  font.SetName("Arial");
+  font.SetSize(10);
+  const int w10 = font.CharWidths()['W'];
+  const int h10 = font.TextMetrics().tmHeight;
+  font.SetSize(30);
+  EXPECT_GT(font.CharWidths()['W'], 2 * w10);
+  EXPECT_GT(font.TextMetrics().tmHeight, 2 * h10);
+  font.SetSize(10);
+  EXPECT_EQ(font.CharWidths()['W'], w10);
+  font.SetStyle(TFontStyles{TFontStyle::fsBold});
+  EXPECT_EQ(font.CharWidths()['m'], FontCharWidths(Arial(font.Height(), true))['m']);
+  font.SetName("Courier New");
+  EXPECT_EQ(font.CharWidths()['i'], font.CharWidths()['W']) << "a fixed-pitch face now";
+  font.SetPixelsPerInch(192);
+  EXPECT_EQ(font.TextMetrics().tmHeight, FontTextMetrics(font.Request()).tmHeight);
+  TFont other;
+  other.SetName("Times New Roman");
+  other.SetSize(10);
+  font.SetPixelsPerInch(96);
+  font.Assign(&other);
+  EXPECT_EQ(font.CharWidths()['W'], other.CharWidths()['W']);
+}
+
 TEST(TextMeasure, TextWidthIsTheSumOfTheAdvances) {
   Surface s(10, 10);
   TCanvas& c = s.Canvas();

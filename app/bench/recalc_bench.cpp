@@ -1,0 +1,143 @@
+// One full recalculation of the transit list as the program makes it: the main window at its
+// designed size over the shipped tables, served by the embedded database server, on the
+// offscreen display; beside it one chart cast, the unit the recalculation is measured in.
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/forms/mainwindow.h"
+#include "app/forms/optionswindow.h"
+#include "app/forms/startup.h"
+#include "app/forms/texttables.h"
+#include "app/lib/singleinstance.h"
+#include "dbaccess/dbientry.h"
+#include "dbaccess/embedded.h"
+#include "dbengine/base/serverlog.h"
+#include "entry/date/dayarith.h"
+#include "entry/fkpicturefield.h"
+#include "entry/fksimplefield.h"
+#include "horoscope/chartglobals.h"
+#include "horoscope/horoscope.h"
+#include "horoscope/swissephemeris.h"
+#include "platform/db/session.h"
+#include "platform/classes/registry.h"
+#include "platform/forms/forms.h"
+#include "platform/win/display.h"
+#include "richtext/controls/richtext.h"
+
+namespace tw::app {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The program's windows over a private copy of the shipped tables.
+class TBenchProgram {
+ public:
+  TBenchProgram() {
+    folder_ = fs::temp_directory_path() / ("tw_recalc_bench_" + std::to_string(::getpid()));
+    fs::remove_all(folder_);
+    fs::create_directories(folder_ / "guard");
+    const char* built = std::getenv("TIDEWELL_PROGRAM_DIR");
+    const fs::path source = built != nullptr && *built != '\0' ? built : TIDEWELL_BUILT_PROGRAM_DIR;
+    for (const char* name : {InterpretationTableName, MessageTableName}) fs::copy_file(source / name, folder_ / name);
+    SelectDisplay("offscreen");
+    ResetWindowSystem();
+    SetSettingsStorePath((folder_ / "registry.ini").string());
+    SetMessageBoxFunc([](const std::string&, const std::string&, unsigned) { return 1; });
+    TSingleInstance::SetRuntimeFolder((folder_ / "guard").string());
+    Application()->SetName("Tidewell");
+    Application()->SetTitle("Corvane - Tidewell");
+    RegisterWindowClasses();
+    dbengine::QNSetLogPath((folder_ / "QNSERVER.LOG").string());
+    dbaccess::RegisterEmbeddedServer(folder_.string());
+    Session().AddStandardAlias(TextDatabaseName, folder_.string() + "/");
+    horoscope::LanguageCode = "ENG";
+    main = Application()->CreateForm<TfrmMain>();
+    main->ListingFolder = folder_.string();
+    options = Application()->CreateForm<TfrmOptions>();
+    horoscope::TSwissEphemeris::Instance().SetEphePath(horoscope::ProgramEphemerisPath());
+    main->OpenTables();
+    main->LoadMessages();
+    main->Show();
+    main->dfTransDate->SetAsDayNumber(entry::DateTimeToDayNumber(EncodeDate(2026, 6, 15)));
+    options->SelectPerson(1);
+    options->dfPers->SetAsString("Bench Person");
+    options->dfPers->OnChange(options->dfPers);
+    // A birth date whose list is long: at least 20 entries.
+    for (int day = 0; day < 400 && entries < 20; day += 7) {
+      options->dfDate->SetAsDayNumber(entry::DateTimeToDayNumber(EncodeDate(1970, 1, 1) + day));
+      options->dfDate->OnChange(options->dfDate);
+      Recalculate();
+      entries = CountEntries();
+    }
+  }
+  ~TBenchProgram() {
+    DoneApplication();
+    Session().Close();
+    Session().DeleteAlias(TextDatabaseName);
+    dbaccess::DbiExit();
+    ResetWindowSystem();
+    SetMessageBoxFunc(nullptr);
+    SetSettingsStorePath("");
+    TSingleInstance::SetRuntimeFolder("");
+    std::error_code ec;
+    fs::remove_all(folder_, ec);
+  }
+  void Recalculate() {
+    StopFlag = false;
+    main->ShowTransits();
+  }
+  // Headings of the list: each names the transit body after its label.
+  int CountEntries() const {
+    const std::string label = horoscope::GetMessageText(MsgTransitBodyLabel) + " ";
+    const std::string text = main->rtext->Text();
+    int n = 0;
+    for (std::size_t at = text.find(label); at != std::string::npos; at = text.find(label, at + 1)) ++n;
+    return n;
+  }
+
+  TfrmMain* main = nullptr;
+  TfrmOptions* options = nullptr;
+  int entries = 0;
+
+ private:
+  fs::path folder_;
+};
+
+void BM_FullRecalculation(benchmark::State& state) {
+  TBenchProgram program;
+  if (program.entries < 20) {
+    state.SkipWithError("no person with a list of 20 entries");
+    return;
+  }
+  for (auto _ : state) program.Recalculate();
+  state.counters["entries"] = program.CountEntries();
+}
+BENCHMARK(BM_FullRecalculation)->Unit(benchmark::kMicrosecond);
+
+// One chart as the transit list casts it: bodies 0 to 10 and 15, then the houses.  The moment
+// moves by a few hours each round, so the ephemeris cannot answer from its last result.
+void BM_CastChart(benchmark::State& state) {
+  horoscope::TSwissEphemeris::Instance().SetEphePath(horoscope::ProgramEphemerisPath());
+  horoscope::THoroscope chart(nullptr);
+  chart.HorTime = 0.0;
+  chart.HorPlaceZoneHours = 1;
+  chart.HorPlaceLongitude = 15;
+  chart.HorPlaceLatitude = 45;
+  chart.HorBodyEnabled[15] = 1;
+  double step = 0;
+  for (auto _ : state) {
+    chart.HorDate = 36526.0 + step;
+    step += 0.137;
+    chart.Calculate();
+    benchmark::DoNotOptimize(chart.HorLongitude.data());
+  }
+}
+BENCHMARK(BM_CastChart)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
+}  // namespace tw::app
