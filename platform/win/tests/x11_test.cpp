@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 namespace tw::wintest {
 namespace {
@@ -192,6 +193,57 @@ TEST_F(X11Test, WindowKindsBecomeTheMatchingXWindows) {
   EXPECT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }));
   DestroyWindow(main);
   EXPECT_FALSE(IsWindow(tool));
+}
+
+TEST_F(X11Test, DialogFramesOfferTheWindowManagerNoMinimiseOrMaximise) {
+  // A dialog border (as a form with bsDialog makes it) and a sizeable main window.
+  HWND dialog = CreateWindowEx(WS_EX_DLGMODALFRAME, "X11Test", "dialog", WS_POPUP | WS_CAPTION | WS_SYSMENU, 20, 20,
+                               180, 90, 0, 0, 0, nullptr);
+  HWND main = CreateWindowEx(0, "X11Test", "main", WS_OVERLAPPEDWINDOW, 10, 10, 100, 80, 0, 0, 0, nullptr);
+  Display().Flush();
+  XSync(x_, False);
+  auto motif = [&](HWND h) {
+    Atom prop = XInternAtom(x_, "_MOTIF_WM_HINTS", False), actual;
+    int format;
+    unsigned long count, rest;
+    unsigned char* data = nullptr;
+    std::vector<long> v;
+    if (XGetWindowProperty(x_, static_cast<::Window>(Display().NativeWindow(h)), prop, 0, 5, False, prop, &actual,
+                           &format, &count, &rest, &data) == Success && data)
+      v.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + count);
+    if (data) XFree(data);
+    return v;
+  };
+  constexpr long kResize = 2, kMove = 4, kMinimize = 8, kMaximize = 16, kClose = 32;
+  std::vector<long> d = motif(dialog);
+  ASSERT_EQ(d.size(), 5u);
+  EXPECT_EQ(d[1] & (kMinimize | kMaximize | kResize), 0) << "functions of a dialog";
+  EXPECT_EQ(d[1] & (kMove | kClose), kMove | kClose);
+  EXPECT_EQ(d[2] & (32 | 64), 0) << "no minimise or maximise decorations";
+  std::vector<long> m = motif(main);
+  ASSERT_EQ(m.size(), 5u);
+  EXPECT_EQ(m[1] & (kMinimize | kMaximize | kResize), kMinimize | kMaximize | kResize);
+  // The dialog is a dialog to the window manager, keeps its size, and is placed by its own
+  // corner whatever frame the manager puts round it.
+  Atom typeProp = XInternAtom(x_, "_NET_WM_WINDOW_TYPE", False), actual;
+  int format;
+  unsigned long count, rest;
+  unsigned char* data = nullptr;
+  ASSERT_EQ(XGetWindowProperty(x_, static_cast<::Window>(Display().NativeWindow(dialog)), typeProp, 0, 1, False,
+                               XA_ATOM, &actual, &format, &count, &rest, &data), Success);
+  ASSERT_NE(data, nullptr);
+  EXPECT_EQ(*reinterpret_cast<Atom*>(data), XInternAtom(x_, "_NET_WM_WINDOW_TYPE_DIALOG", False));
+  XFree(data);
+  XSizeHints hints{};
+  long supplied = 0;
+  ASSERT_TRUE(XGetWMNormalHints(x_, static_cast<::Window>(Display().NativeWindow(dialog)), &hints, &supplied));
+  EXPECT_TRUE(hints.flags & PWinGravity);
+  EXPECT_EQ(hints.win_gravity, StaticGravity);
+  EXPECT_TRUE((hints.flags & PMinSize) && (hints.flags & PMaxSize));
+  EXPECT_EQ(hints.min_width, 180);
+  EXPECT_EQ(hints.max_height, 90);
+  DestroyWindow(dialog);
+  DestroyWindow(main);
 }
 
 TEST_F(X11Test, ClipboardTravelsBetweenClientsBothWays) {
