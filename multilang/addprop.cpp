@@ -81,10 +81,22 @@ std::vector<TPropertyKey> TranslatableProperties(TLangSwitch& sw, const TPropert
 void SetTranslatedProperties(TLangSwitch& sw, int languageID, const std::vector<TPropertyKey>& keys) {
   HourGlass wait;
   auto& entries = sw.Languages();
-  if (languageID > 0) sw.DeleteLanguageValues(languageID);
-  if (languageID >= 0) {
+  // The language keeps the texts it has for the properties still chosen (translations and
+  // named strings alike); only a newly chosen property starts from the form's current text.
+  std::vector<std::pair<TPropertyKey, std::string>> kept;
+  if (languageID > 0) {
+    for (const auto& e : entries)
+      if (e->Kind != ekLanguage && e->ID == languageID) kept.push_back({{e->Component, e->Property, e->ValueID}, e->Text});
+    sw.DeleteLanguageValues(languageID);
+  }
+  if (languageID > 0) {
     for (const auto& k : keys) {
+      auto old = std::find_if(kept.begin(), kept.end(), [&](const auto& p) { return p.first == k; });
       TLanguageEntry& added = sw.AddValue(languageID, k.Component, k.Property, k.ValueID, {});
+      if (old != kept.end()) {
+        added.Text = old->second;
+        continue;
+      }
       sw.ResolveEntries();
       if (added.Kind == ekValue) added.Text = sw.ReadValue(added);
     }

@@ -345,6 +345,47 @@ TEST_F(LangEditorTest, AnotherFormsSectionIsEditedSavedAndRemoved) {
   EXPECT_NE(after.Find("TTestMainFormLangSwitch1"), nullptr);
 }
 
+TEST_F(LangEditorTest, ALanguageAddedWhileAnotherFormIsShownKeepsItsTextsThroughOk) {
+  int suomi = -1;
+  Run({[&] {
+         editor->FormList->SetFocus();
+         InjectKey(VK_DOWN);
+       },
+       [&] {
+         ASSERT_NE(editor->Working(), form->LangSwitch1);
+         ClickOn(editor->LangAddBtn);
+       },
+       [&] {
+         InjectText("Suomi");
+         InjectKey(VK_RETURN);
+       },
+       [&] {
+         suomi = editor->Working()->LanguageID("Suomi");
+         ASSERT_GT(suomi, 2);
+         editor->ChooseProperty(0);
+         ASSERT_TRUE(editor->ChooseLanguage("Suomi"));
+         DoubleClickCell(1, 3);
+       },
+       [&] {
+         ASSERT_TRUE(editor->EditDropDown->Visible());
+         editor->EditDropDown->SetText("Hyv\xE4");
+         InjectKey(VK_RETURN);
+       },
+       [&] { ClickOn(editor->OKBtn); }});
+  // What Browse does after OK: the edited form's file is written.
+  ASSERT_TRUE(form->LangSwitch1->SaveLanguageFile());
+  TLanFile after = ParseLanFile(ReadFileBytes(file));
+  std::vector<std::string> names;
+  for (const auto& l : after.Languages.Languages) names.push_back(std::to_string(l.ID) + " " + l.Name);
+  EXPECT_EQ(names, (std::vector<std::string>{"0 English", "1 Deutsch", "2 Svenska", std::to_string(suomi) + " Suomi"}));
+  const TLanSection* other = after.Find("TTestOtherFormLangSwitch1");
+  ASSERT_NE(other, nullptr);
+  std::vector<std::string> texts;
+  for (const auto& v : ParseFormBody(other->Body)) texts.push_back(std::to_string(v.ID) + " " + v.Text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"1 Gut", std::to_string(suomi) + " Hyv\xE4"}));
+  EXPECT_EQ(form->LangSwitch1->LanguageID("Suomi"), suomi) << "the edited form offers the language too";
+}
+
 TEST_F(LangEditorTest, TheValueEditorWalksThePropertiesAndRefusesValuesThatDoNotFit) {
   form->LangSwitch1->AddValue(1, "Label1", "Color", -1, "clRed");
   form->LangSwitch1->ResolveEntries();
