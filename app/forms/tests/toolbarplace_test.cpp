@@ -40,6 +40,11 @@ class ToolbarPlaceTest : public AppFormsTest, public ::testing::WithParamInterfa
   }
   // Ends this run (the main window closes as by Exit) and starts the next one on the same store.
   void Restart() {
+    Stop();
+    Start();
+  }
+  // Ends this run: the main window closes as by Exit.
+  void Stop() {
     main->pbExitClick(main->pbExit);
     TSingleInstance::ReleaseEarly();
     DoneApplication();
@@ -48,7 +53,6 @@ class ToolbarPlaceTest : public AppFormsTest, public ::testing::WithParamInterfa
     SimulateWindowManagerFrame(GetParam());
     Application()->SetName("Tidewell");
     Application()->SetTitle("Corvane - Tidewell");
-    Start();
   }
   void MakePerson(int n, const std::string& name) {
     options->SelectPerson(n);
@@ -157,6 +161,33 @@ TEST_P(ToolbarPlaceTest, TheCalendarButtonStaysBesideTheDateFieldWhenTheBarDocks
   bar->SetDockedTo(main->DockBottom);
   Pump();
   expectButtonBesideField("docked at the bottom");
+}
+
+TEST_P(ToolbarPlaceTest, ARestartWithTheDateBarFloatingShowsTheList) {
+  for (bool floating : {false, true}) {
+    Start();
+    MakePerson(1, "Bob Stone");
+    if (floating) main->ToolbarTime->SetDockedTo(nullptr);
+    Restart();
+    ASSERT_EQ(main->ToolbarTime->DockedTo() == nullptr, floating);
+    EXPECT_GE(main->ListsStarted, 1) << (floating ? "floating" : "docked");
+    EXPECT_NE(main->rtext->Text().find("Bob Stone"), std::string::npos) << (floating ? "floating" : "docked");
+    Stop();
+  }
+}
+
+TEST_P(ToolbarPlaceTest, ABarDockedOnTheLeftAtStartLeavesTheListItsRoom) {
+  Start();
+  MakePerson(1, "Bob Stone");
+  main->ToolbarX->SetDockedTo(main->DockLeft);
+  Restart();
+  ASSERT_EQ(main->ToolbarX->DockedTo(), main->DockLeft);
+  ASSERT_GT(main->DockLeft->Width(), 0);
+  EXPECT_EQ(main->rtext->Left(), main->DockLeft->Width());
+  // The list is laid out in the view's own width, not the width it had before the dock took its
+  // part.
+  EXPECT_EQ(main->rtext->RtfText()->WindowWidth(), main->rtext->ClientWidth());
+  EXPECT_EQ(main->rtext->RtfText()->WindowHeight(), main->rtext->ClientHeight());
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, ToolbarPlaceTest, ::testing::Values(RECT{0, 0, 0, 0}, RECT{4, 24, 4, 4}),
