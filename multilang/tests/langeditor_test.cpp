@@ -484,6 +484,64 @@ TEST_F(LangEditorTest, TheEditorsOwnTextsFollowItsLanguage) {
   delete german;
 }
 
+// The node of an outline at a path of texts from the top; 0 when there is none.
+int NodeAt(TOutline* list, const std::vector<std::string>& path) {
+  for (int i = 1; i <= list->ItemCount(); ++i) {
+    TOutlineNode* n = list->Items(i);
+    bool match = n->Level() == static_cast<int>(path.size());
+    for (int k = static_cast<int>(path.size()) - 1; match && k >= 0; --k, n = n->Parent())
+      match = n != nullptr && n->Text() == path[static_cast<std::size_t>(k)];
+    if (match) return i;
+  }
+  return 0;
+}
+
+// The lists are outlines: components, their properties, and lines or sub-properties below
+// those; Expand opens and closes them all, and a node moves with everything below it.
+TEST_F(LangEditorTest, ThePropertyBrowsersListsAreOutlinesThatExpandAndMoveWhole) {
+  delete editor;
+  editor = nullptr;
+  int sv = form->LangSwitch1->LanguageID("Svenska");
+  auto* dlg = new TAddPropertiesForm(Application());
+  dlg->ItemsCheckBox->SetChecked(true);
+  dlg->SetEdited(form->LangSwitch1, sv);
+  TOutline* src = dlg->SrcList;
+  const int combo = NodeAt(src, {"ComboBox1"});
+  ASSERT_GT(combo, 0);
+  const int items = NodeAt(src, {"ComboBox1", "Items"});
+  ASSERT_GT(items, 0);
+  const int lines = src->Items(items)->ChildCount();
+  EXPECT_GE(lines, 3) << "one node per line";
+  EXPECT_GT(NodeAt(src, {"ComboBox1", "Items", "%2"}), 0);
+  // Collapsed: only the components show.
+  for (int row = 0; row < src->RowCount(); ++row) EXPECT_EQ(src->Items(src->RowItem(row))->Level(), 1);
+  const int collapsedRows = src->RowCount();
+  dlg->ExpandBtn->Click();
+  EXPECT_TRUE(dlg->Expanded());
+  EXPECT_EQ(src->RowCount(), src->ItemCount()) << "every node shows";
+  EXPECT_GT(src->RowCount(), collapsedRows);
+  EXPECT_EQ(dlg->ExpandBtn->Caption(), "C&ollapse All");
+  // The Items node goes over whole, lines included, under its component.
+  src->SetSelectedItem(items);
+  dlg->IncludeBtn->Click();
+  EXPECT_EQ(NodeAt(src, {"ComboBox1", "Items"}), 0);
+  TOutline* dst = dlg->DstList;
+  const int moved = NodeAt(dst, {"ComboBox1", "Items"});
+  ASSERT_GT(moved, 0);
+  EXPECT_EQ(dst->Items(moved)->ChildCount(), lines);
+  EXPECT_EQ(dst->RowCount(), dst->ItemCount()) << "expanded after the move";
+  dlg->ExpandBtn->Click();
+  EXPECT_FALSE(dlg->Expanded());
+  EXPECT_EQ(dlg->ExpandBtn->Caption(), "E&xpand All");
+  EXPECT_LT(src->RowCount(), src->ItemCount());
+  // And back again by its component.
+  dst->SetSelectedItem(NodeAt(dst, {"ComboBox1"}));
+  dlg->ExcludeBtn->Click();
+  EXPECT_EQ(NodeAt(dst, {"ComboBox1"}), 0);
+  EXPECT_GT(NodeAt(src, {"ComboBox1", "Items", "%2"}), 0);
+  delete dlg;
+}
+
 TEST_F(LangEditorTest, ThePropertyBrowserIsDrivenByItsButtonsAndKeepsItsFilter) {
   delete editor;
   editor = nullptr;
@@ -494,9 +552,9 @@ TEST_F(LangEditorTest, ThePropertyBrowserIsDrivenByItsButtonsAndKeepsItsFilter) 
   auto click = [](TWinControl* c) { InjectClick(c->Handle(), c->Width() / 2, c->Height() / 2); };
   DriveIdle({[&] { click(dlg->ItemsCheckBox); },
              [&] {
-               int line = dlg->SrcList->Items()->IndexOf("ComboBox1.Items%2");
-               ASSERT_GE(line, 0) << "the Items filter offers the lines";
-               dlg->SrcList->SetItemIndex(line);
+               int line = NodeAt(dlg->SrcList, {"ComboBox1", "Items", "%2"});
+               ASSERT_GT(line, 0) << "the Items filter offers the lines";
+               dlg->SrcList->SetSelectedItem(line);
                FireEvent(dlg->SrcList->OnClick, dlg->SrcList);
                EXPECT_EQ(dlg->SrcValue->GetText(), "Three") << "the current value is shown";
                click(dlg->IncludeBtn);
