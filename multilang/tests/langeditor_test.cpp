@@ -456,7 +456,7 @@ TEST_F(LangEditorTest, LookupOffersTextsOfOtherFormsThatSoundAlike) {
        },
        [&] {
          // A click on the editor's own language chooser is remembered for the next time.
-         editor->LangSwitch1->SetItemIndex(1);
+         editor->LangSwitch1->SetItemIndex(editor->LangSwitch1->Items()->IndexOf("Deutsch"));
          FireEvent(editor->LangSwitch1->OnChange, editor->LangSwitch1);
          ClickOn(editor->CancelBtn);
        }});
@@ -482,6 +482,46 @@ TEST_F(LangEditorTest, TheEditorsOwnTextsFollowItsLanguage) {
   EXPECT_EQ(german->LangAddBtn->Caption(), "&Add");
   EXPECT_EQ(german->Text("LangRenameBtn_Exist", {"Deutsch"}), "Deutsch already exist");
   delete german;
+}
+
+// The editor windows come in the eight languages of their stored texts; each language shows
+// its own words (the two "System" languages keep the English ones).
+TEST_F(LangEditorTest, TheEditorWindowsComeInEightLanguages) {
+  auto* editor2 = new TLangEditorForm(Application());
+  TLangSwitch* sw = editor2->LangSwitch1;
+  std::vector<std::string> offered;
+  for (int i = 0; i < sw->Items()->Count(); ++i) offered.push_back(sw->Items()->Strings(i));
+  EXPECT_EQ(offered, (std::vector<std::string>{"English", "Svenska", "Nederlands", "Bahasa Indonesia", "Dansk",
+                                               "Deutsch", "System (DBCS)", "System (R->L)"}));
+  struct Expected {
+    const char* language;
+    const char* caption;
+    const char* add;
+    const char* cancel;
+    const char* fail;
+  };
+  const Expected expected[] = {
+      {"Svenska", "Spr\xE5kredigerare", "&L\xE4gg till", "Avbryt", "Kunde inte l\xE4gga till X"},
+      {"Nederlands", "Taaleditor", "&Toevoegen", "Annuleren", "X kon niet worden toegevoegd"},
+      {"Bahasa Indonesia", "Penyunting Bahasa", "&Tambah", "Batal", "Tidak dapat menambah X"},
+      {"Dansk", "Sprogeditor", "&Tilf\xF8j", "Annuller", "Kunne ikke tilf\xF8je X"},
+      {"Deutsch", "Spracheditor", "&Neu", "Abbrechen", "X konnte nicht hinzugef\xFCgt werden"},
+      {"System (R->L)", "Language Editor", "&Add", "Cancel", "Couldn't add X"},
+  };
+  for (const Expected& e : expected) {
+    sw->SelectLanguage(e.language, false);
+    EXPECT_EQ(editor2->Caption(), e.caption) << e.language;
+    EXPECT_EQ(editor2->LangAddBtn->Caption(), e.add) << e.language;
+    EXPECT_EQ(editor2->CancelBtn->Caption(), e.cancel) << e.language;
+    EXPECT_EQ(editor2->Text("LangAddBtn_Fail", {"X"}), e.fail) << e.language;
+  }
+  delete editor2;
+  // The property browser's and the copy dialog's own texts too.
+  TIniFile(TLangEditorForm::SettingsFileName()).WriteString("Default", "Language", "Dansk");
+  auto* browser = new TAddPropertiesForm(Application());
+  EXPECT_EQ(browser->IncludeBtn->Caption(), ">> &INDS\xC6T >>");
+  EXPECT_EQ(browser->LangSwitch1->GetString("NewString_Name"), "Identifikator");
+  delete browser;
 }
 
 // The node of an outline at a path of texts from the top; 0 when there is none.
