@@ -46,13 +46,7 @@ class ToolbarPlaceTest : public AppFormsTest, public ::testing::WithParamInterfa
   // Ends this run: the main window closes as by Exit.
   void Stop() {
     main->pbExitClick(main->pbExit);
-    TSingleInstance::ReleaseEarly();
-    DoneApplication();
-    SelectDisplay("offscreen");
-    ResetWindowSystem();
-    SimulateWindowManagerFrame(GetParam());
-    Application()->SetName("Tidewell");
-    Application()->SetTitle("Corvane - Tidewell");
+    StartNextRun(GetParam());
   }
   void MakePerson(int n, const std::string& name) {
     options->SelectPerson(n);

@@ -24,15 +24,7 @@ class WindowPlaceTest : public AppFormsTest, public ::testing::WithParamInterfac
     SimulateWindowManagerFrame(GetParam());
   }
   // Ends this "run" of the program and starts the next one on the same settings store.
-  void Restart() {
-    TSingleInstance::ReleaseEarly();
-    DoneApplication();
-    SelectDisplay("offscreen");
-    ResetWindowSystem();
-    SimulateWindowManagerFrame(GetParam());
-    Application()->SetName("Tidewell");
-    Application()->SetTitle("Corvane - Tidewell");
-  }
+  void Restart() { StartNextRun(GetParam()); }
   // Runs the form modally and ends it with Cancel as soon as it shows; where it showed.
   static TRect OpenModally(TCustomForm* form) {
     TRect shown{};
