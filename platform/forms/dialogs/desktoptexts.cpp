@@ -31,7 +31,7 @@ constexpr Pair kGerman[] = {
     {"Font", "Schriftart"},
     {"&Font:", "Schrift&art:"},
     {"Font st&yle:", "Schrifts&til:"},
-    {"&Size:", "Schrift&grad:"},
+    {"&Size:", "&Gr\xF6\xDF" "e:"},
     {"Effects", "Darstellung"},
     {"Stri&keout", "&Durchgestrichen"},
     {"&Underline", "&Unterstrichen"},

@@ -97,7 +97,7 @@ TEST_F(DesktopLanguageTest, TheFontDialogFollowsTheLocaleAndStillChoosesTheStyle
   auto* dlg = new TFontDialog(Application());
   Locale(nullptr, nullptr, "de_DE.UTF-8");
   EXPECT_EQ(Texts(dlg, {"FontLabel", "StyleLabel", "SizeLabel", "CancelButton"}),
-            (std::vector<std::string>{"Schriftart", "Schrift&art:", "Schrifts&til:", "Schrift&grad:", "Abbrechen"}));
+            (std::vector<std::string>{"Schriftart", "Schrift&art:", "Schrifts&til:", "&Gr\xF6\xDF" "e:", "Abbrechen"}));
   std::vector<std::string> styles;
   Drive({[&] {
            auto* list = dynamic_cast<TListBox*>(dlg->DialogForm()->FindComponent("StyleList"));
