@@ -1,6 +1,7 @@
 #include "multilang/addprop.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "multilang/editortexts.h"
 #include "multilang/hourglass.h"
@@ -9,7 +10,7 @@
 #include "platform/classes/inifiles.h"
 #include "platform/classes/typinfo.h"
 #include "platform/forms/dialogs/inputbox.h"
-#include "platform/forms/comctrls/listbox.h"
+#include "platform/forms/comctrls/outline.h"
 #include "platform/forms/stdctrls/stdctrls.h"
 
 namespace tw::multilang {
@@ -81,10 +82,22 @@ std::vector<TPropertyKey> TranslatableProperties(TLangSwitch& sw, const TPropert
 void SetTranslatedProperties(TLangSwitch& sw, int languageID, const std::vector<TPropertyKey>& keys) {
   HourGlass wait;
   auto& entries = sw.Languages();
-  if (languageID > 0) sw.DeleteLanguageValues(languageID);
-  if (languageID >= 0) {
+  // The language keeps the texts it has for the properties still chosen (translations and
+  // named strings alike); only a newly chosen property starts from the form's current text.
+  std::vector<std::pair<TPropertyKey, std::string>> kept;
+  if (languageID > 0) {
+    for (const auto& e : entries)
+      if (e->Kind != ekLanguage && e->ID == languageID) kept.push_back({{e->Component, e->Property, e->ValueID}, e->Text});
+    sw.DeleteLanguageValues(languageID);
+  }
+  if (languageID > 0) {
     for (const auto& k : keys) {
+      auto old = std::find_if(kept.begin(), kept.end(), [&](const auto& p) { return p.first == k; });
       TLanguageEntry& added = sw.AddValue(languageID, k.Component, k.Property, k.ValueID, {});
+      if (old != kept.end()) {
+        added.Text = old->second;
+        continue;
+      }
       sw.ResolveEntries();
       if (added.Kind == ekValue) added.Text = sw.ReadValue(added);
     }
@@ -101,8 +114,9 @@ void SetTranslatedProperties(TLangSwitch& sw, int languageID, const std::vector<
 
 TAddPropertiesForm::TAddPropertiesForm(TComponent* owner) : TForm(owner) {
   SetBounds(100, 100, 560, 400);
-  SrcList = MakeControl<TListBox>(this, this, "SrcList", 8, 24, 220, 240);
-  DstList = MakeControl<TListBox>(this, this, "DstList", 330, 24, 220, 240);
+  SrcList = MakeControl<TOutline>(this, this, "SrcList", 8, 24, 220, 220);
+  DstList = MakeControl<TOutline>(this, this, "DstList", 330, 24, 220, 220);
+  for (TOutline* list : {SrcList, DstList}) list->SetOutlineStyle(osTreeText);
   CaptionCheckBox = MakeControl<TCheckBox>(this, this, "CaptionCheckBox", 8, 280, 80, 20, "Caption");
   CaptionCheckBox->SetChecked(true);
   HintCheckBox = MakeControl<TCheckBox>(this, this, "HintCheckBox", 90, 280, 80, 20, "Hint");
@@ -134,20 +148,15 @@ TAddPropertiesForm::TAddPropertiesForm(TComponent* owner) : TForm(owner) {
   }
   for (TCheckBox* b : {CaptionCheckBox, HintCheckBox, ItemsCheckBox, AllCheckBox, UserCheckBox})
     b->OnClick = [this](TObject*) { Rebuild(); };
-  SrcList->OnDblClick = [this](TObject*) { Include(SrcList->ItemIndex()); };
-  DstList->OnDblClick = [this](TObject*) { Exclude(DstList->ItemIndex()); };
+  SrcList->OnDblClick = [this](TObject*) { IncludeSelected(); };
+  DstList->OnDblClick = [this](TObject*) { ExcludeSelected(); };
   SrcList->OnClick = [this](TObject*) { ShowValue(SrcList, src_, SrcValue); };
   DstList->OnClick = [this](TObject*) { ShowValue(DstList, dst_, DstValue); };
-  IncludeBtn->OnClick = [this](TObject*) { Include(SrcList->ItemIndex()); };
-  ExcludeBtn->OnClick = [this](TObject*) { Exclude(DstList->ItemIndex()); };
+  IncludeBtn->OnClick = [this](TObject*) { IncludeSelected(); };
+  ExcludeBtn->OnClick = [this](TObject*) { ExcludeSelected(); };
   NewString->OnClick = [this](TObject*) { AskNamedString(); };
   HelpBtn->OnClick = [this](TObject*) { ShowEditorHelp(*LangSwitch1); };
-  // The lists show every line at once; the button only names the state it would change to.
-  ExpandBtn->OnClick = [this](TObject*) {
-    bool expand = ExpandBtn->Tag() == 0;
-    ExpandBtn->SetTag(expand ? 1 : 0);
-    ExpandBtn->SetCaption(LangSwitch1->GetString(expand ? "ExpandBtn_Collapse" : "ExpandBtn_Expand"));
-  };
+  ExpandBtn->OnClick = [this](TObject*) { SetExpanded(!expanded_); };
 }
 
 TAddPropertiesForm::~TAddPropertiesForm() {
@@ -164,16 +173,19 @@ std::vector<std::pair<const char*, TCheckBox*>> TAddPropertiesForm::FilterBoxes(
           {"FilterHint", HintCheckBox},      {"FilterAll", AllCheckBox}};
 }
 
-void TAddPropertiesForm::ShowValue(TListBox* list, const std::vector<TPropertyKey>& keys, TEdit* value) {
-  int i = list->ItemIndex();
+void TAddPropertiesForm::ShowValue(TOutline* list, const std::vector<TPropertyKey>& keys, TEdit* value) {
   value->SetText({});
-  if (edited_ == nullptr || i < 0 || i >= static_cast<int>(keys.size())) return;
+  const int node = list->SelectedItem();
+  if (edited_ == nullptr || node < 1 || node > list->ItemCount()) return;
+  const auto data = reinterpret_cast<std::uintptr_t>(list->Items(node)->Data());
+  if (data == 0 || data > keys.size()) return;  // a component or a property with lines below it
+  const std::size_t i = data - 1;
   TLanguageEntry probe;
   probe.Kind = ekValue;
   probe.ID = 0;
-  probe.Component = keys[static_cast<std::size_t>(i)].Component;
-  probe.Property = keys[static_cast<std::size_t>(i)].Property;
-  probe.ValueID = keys[static_cast<std::size_t>(i)].ValueID;
+  probe.Component = keys[i].Component;
+  probe.Property = keys[i].Property;
+  probe.ValueID = keys[i].ValueID;
   TCustomForm* form = edited_->OwnerForm();
   if (form == nullptr) return;
   probe.ComponentRef = probe.Component == form->ClassName() ? form : form->FindComponent(probe.Component);
@@ -207,6 +219,46 @@ void TAddPropertiesForm::SetEdited(TLangSwitch* edited, int languageID) {
   Rebuild();
 }
 
+void TAddPropertiesForm::FillOutline(TOutline* list, const std::vector<TPropertyKey>& keys, bool expanded) {
+  list->BeginUpdate();
+  list->Clear();
+  int component = 0, property = 0;
+  const TPropertyKey* last = nullptr;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    const TPropertyKey& k = keys[i];
+    void* data = reinterpret_cast<void*>(static_cast<std::uintptr_t>(i + 1));
+    if (last == nullptr || last->Component != k.Component) {
+      component = list->GetTextItem(k.Component);
+      if (component == 0 || list->Items(component)->Level() != 1) component = list->Add(0, k.Component);
+      property = 0;
+    }
+    if (k.ValueID == -1) {
+      list->AddChildObject(component, k.Property, data);
+      property = 0;
+    } else {
+      if (property == 0 || last == nullptr || last->Property != k.Property || last->ValueID == -1)
+        property = list->AddChild(component, k.Property);
+      list->AddChildObject(property, "%" + std::to_string(k.ValueID), data);
+    }
+    last = &k;
+  }
+  if (expanded) list->FullExpand();
+  list->EndUpdate();
+}
+
+std::vector<std::size_t> TAddPropertiesForm::SelectedKeys(TOutline* list) {
+  std::vector<std::size_t> out;
+  const int node = list->SelectedItem();
+  if (node < 1 || node > list->ItemCount()) return out;
+  const int level = list->Items(node)->Level();
+  for (int i = node; i <= list->ItemCount(); ++i) {
+    TOutlineNode* n = list->Items(i);
+    if (i > node && n->Level() <= level) break;
+    if (const auto data = reinterpret_cast<std::uintptr_t>(n->Data())) out.push_back(data - 1);
+  }
+  return out;
+}
+
 void TAddPropertiesForm::Rebuild() {
   if (edited_ == nullptr) return;
   TPropertyFilter f;
@@ -219,12 +271,19 @@ void TAddPropertiesForm::Rebuild() {
   src_.clear();
   for (auto& k : TranslatableProperties(*edited_, f))
     if (std::find(dst_.begin(), dst_.end(), k) == dst_.end()) src_.push_back(k);
-  SrcList->Items()->Clear();
-  for (const auto& k : src_) SrcList->Items()->Add(KeyText(k));
-  DstList->Items()->Clear();
-  for (const auto& k : dst_) DstList->Items()->Add(KeyText(k));
+  FillOutline(SrcList, src_, expanded_);
+  FillOutline(DstList, dst_, expanded_);
   IncludeBtn->SetEnabled(!src_.empty());
   ExcludeBtn->SetEnabled(!dst_.empty());
+}
+
+void TAddPropertiesForm::SetExpanded(bool expanded) {
+  expanded_ = expanded;
+  ExpandBtn->SetCaption(LangSwitch1->GetString(expanded ? "ExpandBtn_Collapse" : "ExpandBtn_Expand"));
+  for (TOutline* list : {SrcList, DstList}) {
+    if (expanded) list->FullExpand();
+    else list->FullCollapse();
+  }
 }
 
 void TAddPropertiesForm::Include(int srcIndex) {
@@ -236,6 +295,23 @@ void TAddPropertiesForm::Include(int srcIndex) {
 void TAddPropertiesForm::Exclude(int dstIndex) {
   if (dstIndex < 0 || dstIndex >= static_cast<int>(dst_.size())) return;
   dst_.erase(dst_.begin() + dstIndex);
+  Rebuild();
+}
+
+void TAddPropertiesForm::IncludeSelected() {
+  const std::vector<std::size_t> picked = SelectedKeys(SrcList);
+  if (picked.empty()) return;
+  HourGlass wait;
+  for (std::size_t i : picked) dst_.push_back(src_[i]);
+  Rebuild();
+}
+
+void TAddPropertiesForm::ExcludeSelected() {
+  std::vector<std::size_t> picked = SelectedKeys(DstList);
+  if (picked.empty()) return;
+  HourGlass wait;
+  std::sort(picked.rbegin(), picked.rend());
+  for (std::size_t i : picked) dst_.erase(dst_.begin() + static_cast<std::ptrdiff_t>(i));
   Rebuild();
 }
 

@@ -13,7 +13,7 @@ namespace tw {
 class TButton;
 class TCheckBox;
 class TEdit;
-class TListBox;
+class TOutline;
 }  // namespace tw
 
 namespace tw::multilang {
@@ -53,15 +53,24 @@ class TAddPropertiesForm : public TForm {
   explicit TAddPropertiesForm(TComponent* owner);
   ~TAddPropertiesForm() override;
   void SetEdited(TLangSwitch* edited, int languageID);
+  // Moves the available property `srcIndex` (an index into Available()) to the chosen ones;
+  // Exclude moves Chosen()[dstIndex] back.
   void Include(int srcIndex);
   void Exclude(int dstIndex);
+  // The selected node of a list with every property below it (a component, a property with its
+  // lines or sub-properties, or one of those).
+  void IncludeSelected();
+  void ExcludeSelected();
+  // Full expansion of the lists on or off (the Expand button).
+  void SetExpanded(bool expanded);
+  bool Expanded() const { return expanded_; }
   void AddNamedString(const std::string& identifier);
   // The NewString button: asks the identifier in an input box.
   void AskNamedString();
   void Apply();
 
-  TListBox* SrcList = nullptr;
-  TListBox* DstList = nullptr;
+  TOutline* SrcList = nullptr;
+  TOutline* DstList = nullptr;
   TCheckBox* CaptionCheckBox = nullptr;
   TCheckBox* HintCheckBox = nullptr;
   TCheckBox* ItemsCheckBox = nullptr;
@@ -86,7 +95,13 @@ class TAddPropertiesForm : public TForm {
   void Rebuild();
   // The filter check boxes by their LANGSWITCH.INI keys.
   std::vector<std::pair<const char*, TCheckBox*>> FilterBoxes() const;
-  void ShowValue(TListBox* list, const std::vector<TPropertyKey>& keys, TEdit* value);
+  void ShowValue(TOutline* list, const std::vector<TPropertyKey>& keys, TEdit* value);
+  // Fills an outline with the keys: component, property, then value number; a node's data is
+  // the key's index + 1 where it stands for one key.
+  static void FillOutline(TOutline* list, const std::vector<TPropertyKey>& keys, bool expanded);
+  // The key indexes at and below the selected node.
+  static std::vector<std::size_t> SelectedKeys(TOutline* list);
+  bool expanded_ = false;
   static std::string KeyText(const TPropertyKey& k);
   TLangSwitch* edited_ = nullptr;
   int language_ = -1;

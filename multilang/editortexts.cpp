@@ -1,6 +1,8 @@
 #include "multilang/editortexts.h"
 
+#include <iterator>
 #include <memory>
+#include <vector>
 
 #include "multilang/langeditor.h"
 #include "multilang/langswitch.h"
@@ -12,103 +14,162 @@
 namespace tw::multilang {
 namespace {
 
+// The languages the editor windows offer besides English, their design language, in the order
+// of their texts below.  The two "System" languages stand for the desktop's own double-byte and
+// right-to-left code pages: the texts are kept in Windows-1252, so they carry the English texts.
+constexpr const char* kLanguages[] = {"Svenska", "Nederlands", "Bahasa Indonesia", "Dansk", "Deutsch"};
+constexpr const char* kSystemLanguages[] = {"System (DBCS)", "System (R->L)"};
+constexpr std::size_t kTextCount = 1 + std::size(kLanguages);
+
 struct Text {
   const char* form;       // window class, nullptr = every editor window
   const char* component;  // nullptr = the language component itself (a named string)
   const char* property;   // property, or the name of the named string
-  const char* english;
-  const char* german;
+  // English, then the languages of kLanguages (UTF-8 here, Windows-1252 once installed).
+  const char* texts[kTextCount];
 };
 
-// English is the design language; German follows the program's second language.
 constexpr Text kTexts[] = {
-    {"TLangEditorForm", nullptr, "ExpandAllBtn_Expand", "E&xpand All", "Alle e&rweitern"},
-    {"TLangEditorForm", nullptr, "ExpandAllBtn_Collapse", "Collap&se All", "Alle &reduzieren"},
-    {"TLangEditorForm", nullptr, "EditDropDown_InvalidValue", "%s is an invalid value", "%s ist kein gültiger Wert"},
-    {"TLangEditorForm", nullptr, "LoadBtn_InvalidName", "Invalid language file: %s", "Ungültige Sprachdatei: %s"},
-    {"TLangEditorForm", nullptr, "LangAddBtn_NewLangCaption", "Add a new language", "Neue Sprache hinzufügen"},
-    {"TLangEditorForm", nullptr, "LangAddBtn_NewLangName", "Language name:", "Name der Sprache:"},
-    {"TLangEditorForm", nullptr, "LangAddBtn_Fail", "Couldn't add %s", "%s konnte nicht hinzugefügt werden"},
-    {"TLangEditorForm", nullptr, "LangDeleteBtn_Prompt", "Are you sure you want to delete %s",
-     "Wollen Sie %s wirklich löschen"},
-    {"TLangEditorForm", nullptr, "LangDeleteBtn_Prompt2", "You will also permanently delete all attached properties",
-     "Alle zugehörigen Eigenschaften werden ebenfalls gelöscht"},
-    {"TLangEditorForm", nullptr, "LangDeleteBtn_Title", "Delete ?", "Löschen ?"},
-    {"TLangEditorForm", nullptr, "LangDeleteBtn_Fail", "Couldn't delete %s", "%s konnte nicht gelöscht werden"},
-    {"TLangEditorForm", nullptr, "LangRenameBtn_Caption", "Rename language %s", "Sprache %s umbenennen"},
-    {"TLangEditorForm", nullptr, "LangRenameBtn_Name", "New name:", "Neuer Name:"},
-    {"TLangEditorForm", nullptr, "LangRenameBtn_Exist", "%s already exist", "%s gibt es schon"},
-    {"TLangEditorForm", nullptr, "LangRenameBtn_Fail", "Couldn't rename %s", "%s konnte nicht umbenannt werden"},
-    {"TLangEditorForm", nullptr, "LoadBtn_Title", "Select a language file", "Sprachdatei wählen"},
-    {"TLangEditorForm", nullptr, "LoadBtn_Filter", "Language files (*.LAN)|*.LAN|Text files (*.TXT)|*.TXT",
-     "Sprachdateien (*.LAN)|*.LAN|Textdateien (*.TXT)|*.TXT"},
-    {"TLangEditorForm", nullptr, "LangImageBrowse_Title", "Select a file with an icon for %s",
-     "Datei mit einem Symbol für %s wählen"},
+    {"TLangEditorForm", nullptr, "ExpandAllBtn_Expand",
+     {"E&xpand All", "&Visa alla", "Alles &uitvouwen", "&Buka semua", "&Fold alle ud", "Alle e&rweitern"}},
+    {"TLangEditorForm", nullptr, "ExpandAllBtn_Collapse",
+     {"Collap&se All", "&Dölj alla", "Alles &samenvouwen", "&Tutup semua", "Fold alle &sammen", "Alle &reduzieren"}},
+    {"TLangEditorForm", nullptr, "EditDropDown_InvalidValue",
+     {"%s is an invalid value", "%s är ett ogiltigt värde", "%s is een ongeldige waarde", "%s bukan nilai yang sah", "%s er en ugyldig værdi", "%s ist kein gültiger Wert"}},
+    {"TLangEditorForm", nullptr, "LoadBtn_InvalidName",
+     {"Invalid language file: %s", "Ogiltig språkfil: %s", "Ongeldig taalbestand: %s", "Berkas bahasa tidak sah: %s", "Ugyldig sprogfil: %s", "Ungültige Sprachdatei: %s"}},
+    {"TLangEditorForm", nullptr, "LangAddBtn_NewLangCaption",
+     {"Add a new language", "Lägg till ett nytt språk", "Een nieuwe taal toevoegen", "Tambah bahasa baru", "Tilføj et nyt sprog", "Neue Sprache hinzufügen"}},
+    {"TLangEditorForm", nullptr, "LangAddBtn_NewLangName",
+     {"Language name:", "Språkets namn:", "Naam van de taal:", "Nama bahasa:", "Sprogets navn:", "Name der Sprache:"}},
+    {"TLangEditorForm", nullptr, "LangAddBtn_Fail",
+     {"Couldn't add %s", "Kunde inte lägga till %s", "%s kon niet worden toegevoegd", "Tidak dapat menambah %s", "Kunne ikke tilføje %s", "%s konnte nicht hinzugefügt werden"}},
+    {"TLangEditorForm", nullptr, "LangDeleteBtn_Prompt",
+     {"Are you sure you want to delete %s", "Vill du verkligen ta bort %s", "Weet u zeker dat u %s wilt verwijderen", "Yakin ingin menghapus %s", "Er du sikker på, at du vil slette %s", "Wollen Sie %s wirklich löschen"}},
+    {"TLangEditorForm", nullptr, "LangDeleteBtn_Prompt2",
+     {"You will also permanently delete all attached properties", "Alla tillhörande egenskaper tas också bort för gott", "Alle bijbehorende eigenschappen worden ook definitief verwijderd", "Semua properti terkait juga akan dihapus secara permanen", "Alle tilknyttede egenskaber slettes også permanent", "Alle zugehörigen Eigenschaften werden ebenfalls gelöscht"}},
+    {"TLangEditorForm", nullptr, "LangDeleteBtn_Title",
+     {"Delete ?", "Ta bort ?", "Verwijderen ?", "Hapus ?", "Slet ?", "Löschen ?"}},
+    {"TLangEditorForm", nullptr, "LangDeleteBtn_Fail",
+     {"Couldn't delete %s", "Kunde inte ta bort %s", "%s kon niet worden verwijderd", "Tidak dapat menghapus %s", "Kunne ikke slette %s", "%s konnte nicht gelöscht werden"}},
+    {"TLangEditorForm", nullptr, "LangRenameBtn_Caption",
+     {"Rename language %s", "Byt namn på språket %s", "Taal %s hernoemen", "Ganti nama bahasa %s", "Omdøb sproget %s", "Sprache %s umbenennen"}},
+    {"TLangEditorForm", nullptr, "LangRenameBtn_Name",
+     {"New name:", "Nytt namn:", "Nieuwe naam:", "Nama baru:", "Nyt navn:", "Neuer Name:"}},
+    {"TLangEditorForm", nullptr, "LangRenameBtn_Exist",
+     {"%s already exist", "%s finns redan", "%s bestaat al", "%s sudah ada", "%s findes allerede", "%s gibt es schon"}},
+    {"TLangEditorForm", nullptr, "LangRenameBtn_Fail",
+     {"Couldn't rename %s", "Kunde inte byta namn på %s", "%s kon niet worden hernoemd", "Tidak dapat mengganti nama %s", "Kunne ikke omdøbe %s", "%s konnte nicht umbenannt werden"}},
+    {"TLangEditorForm", nullptr, "LoadBtn_Title",
+     {"Select a language file", "Välj en språkfil", "Kies een taalbestand", "Pilih berkas bahasa", "Vælg en sprogfil", "Sprachdatei wählen"}},
+    {"TLangEditorForm", nullptr, "LoadBtn_Filter",
+     {"Language files (*.LAN)|*.LAN|Text files (*.TXT)|*.TXT", "Språkfiler (*.LAN)|*.LAN|Textfiler (*.TXT)|*.TXT", "Taalbestanden (*.LAN)|*.LAN|Tekstbestanden (*.TXT)|*.TXT", "Berkas bahasa (*.LAN)|*.LAN|Berkas teks (*.TXT)|*.TXT", "Sprogfiler (*.LAN)|*.LAN|Tekstfiler (*.TXT)|*.TXT", "Sprachdateien (*.LAN)|*.LAN|Textdateien (*.TXT)|*.TXT"}},
+    {"TLangEditorForm", nullptr, "LangImageBrowse_Title",
+     {"Select a file with an icon for %s", "Välj en fil med en ikon för %s", "Kies een bestand met een pictogram voor %s", "Pilih berkas dengan ikon untuk %s", "Vælg en fil med et ikon til %s", "Datei mit einem Symbol für %s wählen"}},
     {"TLangEditorForm", nullptr, "LangImageBrowse_Filter",
-     "All (*.ICO, *.EXE, *.DLL)|*.ICO;*.EXE;*.DLL|Icons (*.ICO)|*.ICO|Executables (*.EXE)|*.EXE|Libraries "
-     "(*.DLL)|*.DLL",
-     "Alle (*.ICO, *.EXE, *.DLL)|*.ICO;*.EXE;*.DLL|Symbole (*.ICO)|*.ICO|Programme (*.EXE)|*.EXE|Bibliotheken "
-     "(*.DLL)|*.DLL"},
+     {"All (*.ICO, *.EXE, *.DLL)|*.ICO;*.EXE;*.DLL|Icons (*.ICO)|*.ICO|Executables (*.EXE)|*.EXE|Libraries (*.DLL)|*.DLL", "Alla (*.ICO, *.EXE, *.DLL)|*.ICO;*.EXE;*.DLL|Ikoner (*.ICO)|*.ICO|Program (*.EXE)|*.EXE|Bibliotek (*.DLL)|*.DLL", "Alle (*.ICO, *.EXE, *.DLL)|*.ICO;*.EXE;*.DLL|Pictogrammen (*.ICO)|*.ICO|Programma's (*.EXE)|*.EXE|Bibliotheken (*.DLL)|*.DLL", "Semua (*.ICO, *.EXE, *.DLL)|*.ICO;*.EXE;*.DLL|Ikon (*.ICO)|*.ICO|Program (*.EXE)|*.EXE|Pustaka (*.DLL)|*.DLL", "Alle (*.ICO, *.EXE, *.DLL)|*.ICO;*.EXE;*.DLL|Ikoner (*.ICO)|*.ICO|Programmer (*.EXE)|*.EXE|Biblioteker (*.DLL)|*.DLL", "Alle (*.ICO, *.EXE, *.DLL)|*.ICO;*.EXE;*.DLL|Symbole (*.ICO)|*.ICO|Programme (*.EXE)|*.EXE|Bibliotheken (*.DLL)|*.DLL"}},
     {"TLangEditorForm", nullptr, "LangImageBrowse_TooLarge",
-     "The icon in %s is larger than a language file can hold (766 bytes)",
-     "Das Symbol in %s ist größer, als eine Sprachdatei aufnehmen kann (766 Bytes)"},
-    {"TLangEditorForm", nullptr, "SaveBtn_NoLangFile", "%s is not a language file, do you want to overwrite it ?",
-     "%s ist keine Sprachdatei, wollen Sie sie überschreiben ?"},
+     {"The icon in %s is larger than a language file can hold (766 bytes)", "Ikonen i %s är större än en språkfil rymmer (766 byte)", "Het pictogram in %s is groter dan een taalbestand kan bevatten (766 bytes)", "Ikon dalam %s lebih besar daripada yang dapat dimuat berkas bahasa (766 bita)", "Ikonet i %s er større, end en sprogfil kan rumme (766 byte)", "Das Symbol in %s ist größer, als eine Sprachdatei aufnehmen kann (766 Bytes)"}},
+    {"TLangEditorForm", nullptr, "SaveBtn_NoLangFile",
+     {"%s is not a language file, do you want to overwrite it ?", "%s är ingen språkfil, vill du skriva över den ?", "%s is geen taalbestand, wilt u het overschrijven ?", "%s bukan berkas bahasa, ingin menimpanya ?", "%s er ikke en sprogfil, vil du overskrive den ?", "%s ist keine Sprachdatei, wollen Sie sie überschreiben ?"}},
     {"TLangEditorForm", nullptr, "SaveBtn_Success",
-     "The languages data of this form, was successfully saved in file %s &SaveBtn_SuccessHeading& %s",
-     "Die Sprachdaten dieses Fensters wurden in der Datei %s &SaveBtn_SuccessHeading& %s gespeichert"},
-    {"TLangEditorForm", nullptr, "SaveBtn_SuccessHeading", "as heading", "unter der Überschrift"},
-    {"TLangEditorForm", nullptr, "SaveBtn_Fail", "Could not save to file %s",
-     "In die Datei %s konnte nicht gespeichert werden"},
-    {"TLangEditorForm", nullptr, "PropList_Exception", "An exception error occurred while reading value of property",
-     "Beim Lesen des Eigenschaftswerts ist ein Fehler aufgetreten"},
-    {"TLangEditorForm", nullptr, "FormDeleteBtn_Title", "Remove ?", "Entfernen ?"},
-    {"TLangEditorForm", nullptr, "FormDeleteBtn_Prompt", "Are you sure you want to remove %s",
-     "Wollen Sie %s wirklich entfernen"},
-    {"TLangEditorForm", nullptr, "FormDeleteBtn_Fail", "Couldn't remove %s", "%s konnte nicht entfernt werden"},
-    {"TLangEditorForm", nullptr, "HelpContextNr", "210", "210"},
-    {"TAddPropertiesForm", nullptr, "ExpandBtn_Expand", "E&xpand All", "Alle e&rweitern"},
-    {"TAddPropertiesForm", nullptr, "ExpandBtn_Collapse", "C&ollapse All", "Alle &reduzieren"},
-    {"TAddPropertiesForm", nullptr, "NewString_Title", "New user defined string", "Neuer eigener Text"},
-    {"TAddPropertiesForm", nullptr, "NewString_Name", "Identifier", "Bezeichner"},
-    {"TAddPropertiesForm", nullptr, "HelpContextNr", "260", "260"},
-    {"TCopyFromForm", nullptr, "HelpContextNr", "270", "270"},
-    {nullptr, nullptr, "Helpfile", "LANGSWITCH.HLP", "LANGSWITCH.HLP"},
-    // Captions of the editor window.
-    {"TLangEditorForm", "TLangEditorForm", "Caption", "Language Editor", "Spracheditor"},
-    {"TLangEditorForm", "OKBtn", "Caption", "OK", "OK"},
-    {"TLangEditorForm", "CancelBtn", "Caption", "Cancel", "Abbrechen"},
-    {"TLangEditorForm", "HelpBtn", "Caption", "&Help", "&Hilfe"},
-    {"TLangEditorForm", "SaveBtn", "Caption", "&Save to", "&Speichern in"},
-    {"TLangEditorForm", "LoadBtn", "Caption", "Load &from", "&Laden aus"},
-    {"TLangEditorForm", "PropAddBtn", "Caption", "&Browse", "&Auswählen"},
-    {"TLangEditorForm", "CopyFromBtn", "Caption", "Co&py from", "&Kopieren aus"},
-    {"TLangEditorForm", "ExpandAllBtn", "Caption", "E&xpand All", "Alle e&rweitern"},
-    {"TLangEditorForm", "LookupText", "Caption", "Look&up", "Nach&schlagen"},
-    {"TLangEditorForm", "Directional", "Caption", "Right-To-Left", "Von rechts nach links"},
-    {"TLangEditorForm", "FormDeleteBtn", "Caption", "Re&move", "En&tfernen"},
-    {"TLangEditorForm", "LangImageBrowse", "Caption", "&Load", "La&den"},
-    {"TLangEditorForm", "LangImageClear", "Caption", "C&lear", "L&eeren"},
-    {"TLangEditorForm", "LangAddBtn", "Caption", "&Add", "&Neu"},
-    {"TLangEditorForm", "LangDeleteBtn", "Caption", "&Delete", "L&öschen"},
-    {"TLangEditorForm", "LangRenameBtn", "Caption", "&Rename", "&Umbenennen"},
-    {"TLangEditorForm", "LabelProperties", "Caption", "Properties:", "Eigenschaften:"},
-    {"TLangEditorForm", "LabelNewValue", "Caption", "New Value:", "Neuer Wert:"},
-    {"TLangEditorForm", "LabelValues", "Caption", "Values:", "Werte:"},
-    {"TLangEditorForm", "LabelForm", "Caption", "Form:", "Fenster:"},
-    {"TLangEditorForm", "LabelLanguage", "Caption", "Language:", "Sprache:"},
-    {"TLangEditorForm", "LabelIcon", "Caption", "Icon:", "Symbol:"},
-    {"TLangEditorForm", "MButtons1", "Captions", "OK|&OK", "OK|&OK"},
-    {"TLangEditorForm", "MButtons1", "Captions", "Cancel|&Cancel", "Cancel|&Abbrechen"},
-    {"TLangEditorForm", "MButtons1", "Captions", "Yes|&Yes", "Yes|&Ja"},
-    {"TLangEditorForm", "MButtons1", "Captions", "No|&No", "No|&Nein"},
-    {"TCopyFromForm", "TCopyFromForm", "Caption", "Copy from dialog", "Kopieren aus"},
-    {"TCopyFromForm", "Design", "Caption", "Design time language", "Sprache des Entwurfs"},
-    {"TCopyFromForm", "Selected", "Caption", "Language selected above", "Oben gewählte Sprache"},
-    {"TCopyFromForm", "CancelBtn", "Caption", "&Cancel", "&Abbrechen"},
-    {"TAddPropertiesForm", "IncludeBtn", "Caption", ">> &INSERT >>", ">> &EINFÜGEN >>"},
-    {"TAddPropertiesForm", "ExcludeBtn", "Caption", "<< &REMOVE<<", "<< &ENTFERNEN<<"},
-    {"TAddPropertiesForm", "CancelBtn", "Caption", "&Cancel", "&Abbrechen"},
+     {"The languages data of this form, was successfully saved in file %s &SaveBtn_SuccessHeading& %s", "Språkdata för detta fönster sparades i filen %s &SaveBtn_SuccessHeading& %s", "De taalgegevens van dit venster zijn opgeslagen in bestand %s &SaveBtn_SuccessHeading& %s", "Data bahasa jendela ini berhasil disimpan dalam berkas %s &SaveBtn_SuccessHeading& %s", "Sprogdata for dette vindue blev gemt i filen %s &SaveBtn_SuccessHeading& %s", "Die Sprachdaten dieses Fensters wurden in der Datei %s &SaveBtn_SuccessHeading& %s gespeichert"}},
+    {"TLangEditorForm", nullptr, "SaveBtn_SuccessHeading",
+     {"as heading", "under rubriken", "onder de kop", "dengan judul", "under overskriften", "unter der Überschrift"}},
+    {"TLangEditorForm", nullptr, "SaveBtn_Fail",
+     {"Could not save to file %s", "Kunde inte spara i filen %s", "Kon niet opslaan in bestand %s", "Tidak dapat menyimpan ke berkas %s", "Kunne ikke gemme i filen %s", "In die Datei %s konnte nicht gespeichert werden"}},
+    {"TLangEditorForm", nullptr, "PropList_Exception",
+     {"An exception error occurred while reading value of property", "Ett fel uppstod när egenskapens värde lästes", "Er trad een fout op bij het lezen van de waarde van de eigenschap", "Terjadi kesalahan saat membaca nilai properti", "Der opstod en fejl under læsning af egenskabens værdi", "Beim Lesen des Eigenschaftswerts ist ein Fehler aufgetreten"}},
+    {"TLangEditorForm", nullptr, "FormDeleteBtn_Title",
+     {"Remove ?", "Avlägsna ?", "Weghalen ?", "Buang ?", "Fjern ?", "Entfernen ?"}},
+    {"TLangEditorForm", nullptr, "FormDeleteBtn_Prompt",
+     {"Are you sure you want to remove %s", "Vill du verkligen avlägsna %s", "Weet u zeker dat u %s wilt weghalen", "Yakin ingin membuang %s", "Er du sikker på, at du vil fjerne %s", "Wollen Sie %s wirklich entfernen"}},
+    {"TLangEditorForm", nullptr, "FormDeleteBtn_Fail",
+     {"Couldn't remove %s", "Kunde inte avlägsna %s", "%s kon niet worden weggehaald", "Tidak dapat membuang %s", "Kunne ikke fjerne %s", "%s konnte nicht entfernt werden"}},
+    {"TLangEditorForm", nullptr, "HelpContextNr",
+     {"210", "210", "210", "210", "210", "210"}},
+    {"TAddPropertiesForm", nullptr, "ExpandBtn_Expand",
+     {"E&xpand All", "&Visa alla", "Alles &uitvouwen", "&Buka semua", "&Fold alle ud", "Alle e&rweitern"}},
+    {"TAddPropertiesForm", nullptr, "ExpandBtn_Collapse",
+     {"C&ollapse All", "&Dölj alla", "Alles &samenvouwen", "&Tutup semua", "Fold alle &sammen", "Alle &reduzieren"}},
+    {"TAddPropertiesForm", nullptr, "NewString_Title",
+     {"New user defined string", "Ny egen text", "Nieuwe eigen tekst", "Teks buatan pengguna baru", "Ny brugerdefineret tekst", "Neuer eigener Text"}},
+    {"TAddPropertiesForm", nullptr, "NewString_Name",
+     {"Identifier", "Identifierare", "Aanduiding", "Pengenal", "Identifikator", "Bezeichner"}},
+    {"TAddPropertiesForm", nullptr, "HelpContextNr",
+     {"260", "260", "260", "260", "260", "260"}},
+    {"TCopyFromForm", nullptr, "HelpContextNr",
+     {"270", "270", "270", "270", "270", "270"}},
+    {nullptr, nullptr, "Helpfile",
+     {"LANGSWITCH.HLP", "LANGSWITCH.HLP", "LANGSWITCH.HLP", "LANGSWITCH.HLP", "LANGSWITCH.HLP", "LANGSWITCH.HLP"}},
+    {"TLangEditorForm", "TLangEditorForm", "Caption",
+     {"Language Editor", "Språkredigerare", "Taaleditor", "Penyunting Bahasa", "Sprogeditor", "Spracheditor"}},
+    {"TLangEditorForm", "OKBtn", "Caption",
+     {"OK", "OK", "OK", "OK", "OK", "OK"}},
+    {"TLangEditorForm", "CancelBtn", "Caption",
+     {"Cancel", "Avbryt", "Annuleren", "Batal", "Annuller", "Abbrechen"}},
+    {"TLangEditorForm", "HelpBtn", "Caption",
+     {"&Help", "&Hjälp", "&Help", "Ban&tuan", "&Hjælp", "&Hilfe"}},
+    {"TLangEditorForm", "SaveBtn", "Caption",
+     {"&Save to", "&Spara i", "&Opslaan in", "&Simpan ke", "&Gem i", "&Speichern in"}},
+    {"TLangEditorForm", "LoadBtn", "Caption",
+     {"Load &from", "&Läs in från", "&Laden uit", "&Muat dari", "&Indlæs fra", "&Laden aus"}},
+    {"TLangEditorForm", "PropAddBtn", "Caption",
+     {"&Browse", "&Bläddra", "&Bladeren", "&Jelajah", "&Gennemse", "&Auswählen"}},
+    {"TLangEditorForm", "CopyFromBtn", "Caption",
+     {"Co&py from", "&Kopiera från", "&Kopiëren uit", "&Salin dari", "&Kopiér fra", "&Kopieren aus"}},
+    {"TLangEditorForm", "ExpandAllBtn", "Caption",
+     {"E&xpand All", "&Visa alla", "Alles &uitvouwen", "&Buka semua", "&Fold alle ud", "Alle e&rweitern"}},
+    {"TLangEditorForm", "LookupText", "Caption",
+     {"Look&up", "&Slå upp", "&Opzoeken", "&Cari", "&Slå op", "Nach&schlagen"}},
+    {"TLangEditorForm", "Directional", "Caption",
+     {"Right-To-Left", "Höger till vänster", "Rechts naar links", "Kanan ke kiri", "Højre mod venstre", "Von rechts nach links"}},
+    {"TLangEditorForm", "FormDeleteBtn", "Caption",
+     {"Re&move", "&Avlägsna", "&Weghalen", "&Buang", "&Fjern", "En&tfernen"}},
+    {"TLangEditorForm", "LangImageBrowse", "Caption",
+     {"&Load", "&Läs in", "&Laden", "&Muat", "&Indlæs", "La&den"}},
+    {"TLangEditorForm", "LangImageClear", "Caption",
+     {"C&lear", "&Rensa", "&Wissen", "&Kosongkan", "&Ryd", "L&eeren"}},
+    {"TLangEditorForm", "LangAddBtn", "Caption",
+     {"&Add", "&Lägg till", "&Toevoegen", "&Tambah", "&Tilføj", "&Neu"}},
+    {"TLangEditorForm", "LangDeleteBtn", "Caption",
+     {"&Delete", "&Ta bort", "&Verwijderen", "&Hapus", "&Slet", "L&öschen"}},
+    {"TLangEditorForm", "LangRenameBtn", "Caption",
+     {"&Rename", "&Byt namn", "&Hernoemen", "&Ganti nama", "&Omdøb", "&Umbenennen"}},
+    {"TLangEditorForm", "LabelProperties", "Caption",
+     {"Properties:", "Egenskaper:", "Eigenschappen:", "Properti:", "Egenskaber:", "Eigenschaften:"}},
+    {"TLangEditorForm", "LabelNewValue", "Caption",
+     {"New Value:", "Nytt värde:", "Nieuwe waarde:", "Nilai baru:", "Ny værdi:", "Neuer Wert:"}},
+    {"TLangEditorForm", "LabelValues", "Caption",
+     {"Values:", "Värden:", "Waarden:", "Nilai:", "Værdier:", "Werte:"}},
+    {"TLangEditorForm", "LabelForm", "Caption",
+     {"Form:", "Fönster:", "Venster:", "Jendela:", "Vindue:", "Fenster:"}},
+    {"TLangEditorForm", "LabelLanguage", "Caption",
+     {"Language:", "Språk:", "Taal:", "Bahasa:", "Sprog:", "Sprache:"}},
+    {"TLangEditorForm", "LabelIcon", "Caption",
+     {"Icon:", "Ikon:", "Pictogram:", "Ikon:", "Ikon:", "Symbol:"}},
+    {"TLangEditorForm", "MButtons1", "Captions",
+     {"OK|&OK", "OK|&OK", "OK|&OK", "OK|&OK", "OK|&OK", "OK|&OK"}},
+    {"TLangEditorForm", "MButtons1", "Captions",
+     {"Cancel|&Cancel", "Cancel|&Avbryt", "Cancel|&Annuleren", "Cancel|&Batal", "Cancel|&Annuller", "Cancel|&Abbrechen"}},
+    {"TLangEditorForm", "MButtons1", "Captions",
+     {"Yes|&Yes", "Yes|&Ja", "Yes|&Ja", "Yes|&Ya", "Yes|&Ja", "Yes|&Ja"}},
+    {"TLangEditorForm", "MButtons1", "Captions",
+     {"No|&No", "No|&Nej", "No|&Nee", "No|&Tidak", "No|&Nej", "No|&Nein"}},
+    {"TCopyFromForm", "TCopyFromForm", "Caption",
+     {"Copy from dialog", "Kopiera från", "Kopiëren uit", "Salin dari", "Kopiér fra", "Kopieren aus"}},
+    {"TCopyFromForm", "Design", "Caption",
+     {"Design time language", "Språket vid utformningen", "Taal van het ontwerp", "Bahasa saat perancangan", "Sproget ved design", "Sprache des Entwurfs"}},
+    {"TCopyFromForm", "Selected", "Caption",
+     {"Language selected above", "Språket som valts ovan", "Hierboven gekozen taal", "Bahasa yang dipilih di atas", "Sproget valgt ovenfor", "Oben gewählte Sprache"}},
+    {"TCopyFromForm", "CancelBtn", "Caption",
+     {"&Cancel", "&Avbryt", "&Annuleren", "&Batal", "&Annuller", "&Abbrechen"}},
+    {"TAddPropertiesForm", "IncludeBtn", "Caption",
+     {">> &INSERT >>", ">> &INFOGA >>", ">> &INVOEGEN >>", ">> &SISIPKAN >>", ">> &INDSÆT >>", ">> &EINFÜGEN >>"}},
+    {"TAddPropertiesForm", "ExcludeBtn", "Caption",
+     {"<< &REMOVE<<", "<< &TA BORT<<", "<< &VERWIJDEREN<<", "<< &HAPUS<<", "<< &FJERN<<", "<< &ENTFERNEN<<"}},
+    {"TAddPropertiesForm", "CancelBtn", "Caption",
+     {"&Cancel", "&Avbryt", "&Annuleren", "&Batal", "&Annuller", "&Abbrechen"}},
 };
 
 }  // namespace
@@ -126,7 +187,10 @@ std::string FillIn(std::string text, std::initializer_list<std::string> args) {
 
 void InstallEditorTexts(TLangSwitch& sw, const std::string& formClass) {
   sw.ClearEntries();
-  int german = sw.AddLanguage("Deutsch");
+  std::vector<int> ids{0};
+  for (const char* name : kLanguages) ids.push_back(sw.AddLanguage(name));
+  std::vector<int> systemIDs;
+  for (const char* name : kSystemLanguages) systemIDs.push_back(sw.AddLanguage(name));
   int valueID = 0;
   std::string lastKey;
   for (const Text& t : kTexts) {
@@ -139,11 +203,12 @@ void InstallEditorTexts(TLangSwitch& sw, const std::string& formClass) {
     bool isLine = property == "Captions";
     valueID = isLine ? (key == lastKey ? valueID + 1 : 0) : -1;
     lastKey = key;
-    for (int id : {0, german}) {
+    for (std::size_t i = 0; i < ids.size(); ++i) {
       // Values of properties stay the window's own design texts in the default language.
-      if (id == 0 && t.component != nullptr) continue;
-      sw.AddValue(id, component, property, valueID, Utf8ToWin1252(id == 0 ? t.english : t.german));  // UTF-8 source
+      if (ids[i] == 0 && t.component != nullptr) continue;
+      sw.AddValue(ids[i], component, property, valueID, Utf8ToWin1252(t.texts[i]));
     }
+    for (int id : systemIDs) sw.AddValue(id, component, property, valueID, Utf8ToWin1252(t.texts[0]));
   }
   sw.RecheckEntries();
   sw.ResolveEntries();

@@ -129,6 +129,7 @@ TLangEditorForm::TLangEditorForm(TComponent* owner) : TForm(owner) {
   LangImageClear->OnClick = [this](TObject*) {
     if (work_ != nullptr && work_->SetLanguageIcon(ChosenLanguageName(), {})) {
       sectionChanged_ = true;
+      ShareLanguages();
       FillLanguages(ChosenLanguageID());
     }
   };
@@ -271,6 +272,44 @@ void TLangEditorForm::SaveWorkingSection() {
     if (sections_[i] == work_) index = static_cast<int>(i);
   work_->SaveLanFile(edited_->LanguageFile(), FormList->Items()->Strings(index));
   sectionChanged_ = false;
+}
+
+void TLangEditorForm::ShareLanguages() {
+  // One language file holds the languages once for all its forms: every section loaded here
+  // (and the edited form's) takes the languages of the one just changed, by ID, so that
+  // whichever of them is saved last writes them all, and values typed for a language added
+  // while another form was shown keep their language.
+  std::vector<const TLanguageEntry*> languages;
+  for (const auto& e : work_->Languages())
+    if (e->Kind == ekLanguage) languages.push_back(e.get());
+  for (TLangSwitch* other : sections_) {
+    if (other == nullptr || other == work_) continue;
+    auto& entries = other->Languages();
+    for (const TLanguageEntry* lang : languages) {
+      auto same = std::find_if(entries.begin(), entries.end(),
+                               [&](const auto& e) { return e->Kind == ekLanguage && e->ID == lang->ID; });
+      if (same == entries.end()) {
+        auto added = std::make_unique<TLanguageEntry>();
+        added->Kind = ekLanguage;
+        added->ID = lang->ID;
+        added->Text = lang->Text;
+        added->Icon = lang->Icon;
+        entries.push_back(std::move(added));
+      } else {
+        (*same)->Text = lang->Text;
+        (*same)->Icon = lang->Icon;
+      }
+    }
+    std::vector<std::int32_t> gone;
+    for (const auto& e : entries)
+      if (e->Kind == ekLanguage && e->ID != 0 &&
+          std::none_of(languages.begin(), languages.end(), [&](const TLanguageEntry* l) { return l->ID == e->ID; }))
+        gone.push_back(e->ID);
+    for (std::int32_t id : gone) {
+      other->DeleteLanguageValues(id);
+      std::erase_if(entries, [&](const auto& e) { return e->Kind == ekLanguage && e->ID == id; });
+    }
+  }
 }
 
 void TLangEditorForm::FillLanguages(int selectID) {
@@ -561,6 +600,7 @@ void TLangEditorForm::AddClick() {
     return;
   }
   sectionChanged_ = true;
+  ShareLanguages();
   FillLanguages(id);
   LanguageChanged();
 }
@@ -576,6 +616,7 @@ void TLangEditorForm::DeleteClick() {
     return;
   }
   sectionChanged_ = true;
+  ShareLanguages();
   FillLanguages(0);
   FillProperties();
   LanguageChanged();
@@ -598,6 +639,7 @@ void TLangEditorForm::RenameClick() {
   int id = work_->LanguageID(old);
   work_->RenameLanguage(old, name);
   sectionChanged_ = true;
+  ShareLanguages();
   FillLanguages(id);
   LanguageChanged();
 }
@@ -645,6 +687,7 @@ bool TLangEditorForm::LoadIcon(const std::string& fileName) {
   int id = ChosenLanguageID();
   if (!work_->SetLanguageIcon(ChosenLanguageName(), image)) return false;
   sectionChanged_ = true;
+  ShareLanguages();
   FillLanguages(id);
   UpdateButtons();
   return true;

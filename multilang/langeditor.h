@@ -129,6 +129,8 @@ class TLangEditorForm : public TForm {
 
   int lastLanguageID_ = -1;
   TLangSwitch* edited_ = nullptr;
+  // Gives every other loaded section the languages of the one being edited.
+  void ShareLanguages();
   TLangSwitch* work_ = nullptr;
   std::vector<TLangSwitch*> sections_;  // per FormList item; nullptr until first chosen
   bool sectionChanged_ = false;

@@ -208,7 +208,9 @@ void TDockX::ArrangeToolbars() {
       else end = bar->dockPos_;
       end += length(bar);
     }
-    // Pull back: the row ends at the dock's edge, bars before it moving left as needed.
+    // Pull back: the row ends at the dock's edge, bars before it moving left as needed.  A
+    // row longer than the dock starts at 0 and runs past the far edge: a bar pulled back
+    // over the one before it would hide that bar's controls (the date bar's calendar button).
     if (clientLength > 0) {
       int limit = clientLength;
       for (std::size_t i = last + 1; i-- > first;) {
@@ -216,6 +218,12 @@ void TDockX::ArrangeToolbars() {
         const int barEnd = bar->dockPos_ + length(bar);
         if (barEnd > limit) bar->dockPos_ = std::max(0, bar->dockPos_ - (barEnd - limit));
         limit = bar->dockPos_;
+      }
+      int end = 0;
+      for (std::size_t i = first; i <= last; ++i) {
+        TToolbarX* bar = bars_[i];
+        bar->dockPos_ = std::max(bar->dockPos_, end);
+        end = bar->dockPos_ + length(bar);
       }
     }
     const int thickness = RowThickness(row);

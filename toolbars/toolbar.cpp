@@ -161,10 +161,13 @@ void TToolbarX::SetDockedTo(TDockX* dock) {
         old->InsertRemoveBar(false, this, false);
       }
       if (IsRectEmpty(floatRect_)) floatRect_ = AddFloatFrame(barScreen);
+      // The bar's windowed controls re-align while it moves into the floating window; the place
+      // it is going to is kept apart from the window's place meanwhile.
+      const TRect place = floatRect_;
       const TSize size = ArrangeControls(true, true, kFloating, floatRightX_);
       TCustomControl::SetParent(floatParent_);
       TCustomControl::SetBounds(FrameWidth(), FrameHeight() + SmallCaptionHeight(), size.cx, size.cy);
-      FloatAt(floatRect_);
+      FloatAt(place);
     }
   } catch (...) {
     changingDock_ = false;
@@ -213,7 +216,7 @@ void TToolbarX::Relayout() {
   ArrangeControls(true, true, type, type == kFloating ? floatRightX_ : 0);
   if (dockedTo_ != nullptr) {
     dockedTo_->ArrangeToolbars();
-  } else if (Parent() == floatParent_) {
+  } else if (Parent() == floatParent_ && !changingDock_) {
     FloatAt(floatParent_->BoundsRect());
   }
 }

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <functional>
+#include <limits>
 
 #include "app/forms/calendarwindow.h"
 #include "app/forms/richview.h"
@@ -319,6 +320,9 @@ void TfrmMain::FormShow(TObject* sender) {
   }
   SetMainCaption();
   if (frmOptions != nullptr && !frmOptions->PersonName().empty()) {
+    // The list is computed at showing whatever the date field saw before: a floating date bar
+    // shows, and its field takes the focus, before this window does.
+    LastTransitDate = std::numeric_limits<double>::quiet_NaN();
     dfTransDateExit(dfTransDate);
     HideSplash();
   } else {

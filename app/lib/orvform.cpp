@@ -104,7 +104,12 @@ void TOrvForm::ReadFont(const std::string& ident, TFont* font) { ValueToFont(Rea
 
 void TOrvForm::FormCreate(TObject*) {
   SetVisible(false);
-  SetPosition(TPosition::poDesigned);
+  // The window manager's default places would fight the stored placement; a window centred
+  // by its design is centred on its first showing, and the stored place, once there is one,
+  // is taken after that.
+  if (Position() != TPosition::poScreenCenter && Position() != TPosition::poDesktopCenter &&
+      Position() != TPosition::poMainFormCenter && Position() != TPosition::poOwnerFormCenter)
+    SetPosition(TPosition::poDesigned);
   if (!OnResize) OnResize = [this](TObject* sender) { FormResize(sender); };
 }
 
@@ -116,17 +121,27 @@ void TOrvForm::FormShow(TObject*) {
   }
 }
 
-void TOrvForm::FormHide(TObject*) {
-  if (Placement1 == nullptr) return;
+void TOrvForm::FormHide(TObject*) { SavePlacement(); }
+
+void TOrvForm::SavePlacement() {
+  // Only a shown window in its normal state has a place of its own to remember.
+  if (Placement1 == nullptr || !HandleAllocated() || !IsWindowVisible(Handle()) ||
+      WindowState() != TWindowState::wsNormal)
+    return;
   try {
     Placement1->SaveToRegistry();
   } catch (const ERegistryException&) {
-    // A settings store that cannot be written must not keep the window from hiding; the
-    // placement is simply not remembered.
+    // A settings store that cannot be written must not keep the window from hiding or closing;
+    // the placement is simply not remembered.
   }
 }
 
-void TOrvForm::FormClose(TObject*, TCloseAction&) { Screen()->SetCursor(crDefault); }
+void TOrvForm::FormClose(TObject*, TCloseAction&) {
+  Screen()->SetCursor(crDefault);
+  // Closing the main window ends the program without hiding it first (Exit, or the window
+  // manager's close): its place is remembered here.
+  SavePlacement();
+}
 
 void TOrvForm::FormDestroy(TObject*) { Screen()->SetCursor(crDefault); }
 

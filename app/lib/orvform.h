@@ -61,6 +61,8 @@ class TOrvForm : public TForm {
   // first); the key is consumed.
   void FormKeyPress(TObject* sender, char& key);
   void FormKeyUp(TObject* sender, Word& key, TShiftState shift);
+  // Stores the window's place while it is shown in its normal state (at hiding and closing).
+  void SavePlacement();
 
  protected:
   // Presses `button` on every navigator of the form.

@@ -6,6 +6,7 @@
 #include "app/lib/winregistry.h"
 #include "platform/forms/forms.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/win/display.h"
 
 namespace tw::app {
 
@@ -38,6 +39,15 @@ bool FitPlacement(TRect& bounds, int screenWidth, int screenHeight) {
   return true;
 }
 
+bool FitFramedPlacement(TRect& bounds, const TRect& frame, int screenWidth, int screenHeight) {
+  TRect outer = Rect(bounds.Left - frame.Left, bounds.Top - frame.Top, bounds.Right + frame.Right,
+                     bounds.Bottom + frame.Bottom);
+  if (bounds.Width() <= 0 || bounds.Height() <= 0) return false;
+  if (!FitPlacement(outer, screenWidth, screenHeight)) return false;
+  bounds = Rect(outer.Left + frame.Left, outer.Top + frame.Top, outer.Right - frame.Right, outer.Bottom - frame.Bottom);
+  return bounds.Width() > 0 && bounds.Height() > 0;
+}
+
 TPlacement::TPlacement(TComponent* owner) : TComponent(owner) {}
 
 void TPlacement::SaveToRegistry() {
@@ -64,13 +74,16 @@ void TPlacement::LoadFromRegistry() {
   const TFormBorderStyle style = form->BorderStyle();
   const bool sizeable = style == TFormBorderStyle::bsSizeable || style == TFormBorderStyle::bsSizeToolWin;
   TRect r = Rect(left, top, left + width, top + height);
-  if (!FitPlacement(r, Screen()->Width(), Screen()->Height())) return;
+  // A window manager's frame lies outside the window's own rectangle: the framed window is what
+  // must stay on the screen.
+  const TRect frame = form->HandleAllocated() ? WindowManagerFrame(form->Handle()) : TRect{};
+  if (!FitFramedPlacement(r, frame, Screen()->Width(), Screen()->Height())) return;
   if (sizeable) {
     form->SetBounds(r.Left, r.Top, r.Width(), r.Height());
   } else {
     // A fixed border keeps its designed size; only the place is taken, kept on the screen.
     TRect fixed = Rect(r.Left, r.Top, r.Left + form->Width(), r.Top + form->Height());
-    if (form->Width() > 0 && form->Height() > 0) FitPlacement(fixed, Screen()->Width(), Screen()->Height());
+    if (form->Width() > 0 && form->Height() > 0) FitFramedPlacement(fixed, frame, Screen()->Width(), Screen()->Height());
     form->SetBounds(fixed.Left, fixed.Top, form->Width(), form->Height());
   }
 }

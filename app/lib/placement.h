@@ -28,5 +28,8 @@ int NextListInt(std::string& s);
 // limited to the screen, and the window is moved so that it lies on the screen.  False when the
 // values cannot be a window's (width or height not above 0, or values beyond any screen).
 bool FitPlacement(TRect& bounds, int screenWidth, int screenHeight);
+// The same for a window inside a window manager's frame of the given thickness on each side:
+// the framed window is kept on the screen; `bounds` stays the window's own rectangle.
+bool FitFramedPlacement(TRect& bounds, const TRect& frame, int screenWidth, int screenHeight);
 
 }  // namespace tw::app

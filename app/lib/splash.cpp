@@ -1,5 +1,7 @@
 #include "app/lib/splash.h"
 
+#include "platform/win/display.h"
+
 #include "platform/classes/typinfo.h"
 #include "platform/forms/stdctrls/extctrls.h"
 #include "platform/forms/timer.h"
@@ -103,6 +105,10 @@ void TSplashScreen::Show() {
   if (hideOnClick_) image_->OnClick = [this](TObject*) { Hide(); };
   else image_->OnClick = nullptr;
   window_->Show();
+  // The start-up goes on without running the message loop until the main window shows: the
+  // picture is painted and put on the screen now, not when the loop first runs.
+  window_->Update();
+  Display().Flush();
   if (OnShow) {
     TNotifyEvent handler = OnShow;
     handler(this);

@@ -345,6 +345,47 @@ TEST_F(LangEditorTest, AnotherFormsSectionIsEditedSavedAndRemoved) {
   EXPECT_NE(after.Find("TTestMainFormLangSwitch1"), nullptr);
 }
 
+TEST_F(LangEditorTest, ALanguageAddedWhileAnotherFormIsShownKeepsItsTextsThroughOk) {
+  int suomi = -1;
+  Run({[&] {
+         editor->FormList->SetFocus();
+         InjectKey(VK_DOWN);
+       },
+       [&] {
+         ASSERT_NE(editor->Working(), form->LangSwitch1);
+         ClickOn(editor->LangAddBtn);
+       },
+       [&] {
+         InjectText("Suomi");
+         InjectKey(VK_RETURN);
+       },
+       [&] {
+         suomi = editor->Working()->LanguageID("Suomi");
+         ASSERT_GT(suomi, 2);
+         editor->ChooseProperty(0);
+         ASSERT_TRUE(editor->ChooseLanguage("Suomi"));
+         DoubleClickCell(1, 3);
+       },
+       [&] {
+         ASSERT_TRUE(editor->EditDropDown->Visible());
+         editor->EditDropDown->SetText("Hyv\xE4");
+         InjectKey(VK_RETURN);
+       },
+       [&] { ClickOn(editor->OKBtn); }});
+  // What Browse does after OK: the edited form's file is written.
+  ASSERT_TRUE(form->LangSwitch1->SaveLanguageFile());
+  TLanFile after = ParseLanFile(ReadFileBytes(file));
+  std::vector<std::string> names;
+  for (const auto& l : after.Languages.Languages) names.push_back(std::to_string(l.ID) + " " + l.Name);
+  EXPECT_EQ(names, (std::vector<std::string>{"0 English", "1 Deutsch", "2 Svenska", std::to_string(suomi) + " Suomi"}));
+  const TLanSection* other = after.Find("TTestOtherFormLangSwitch1");
+  ASSERT_NE(other, nullptr);
+  std::vector<std::string> texts;
+  for (const auto& v : ParseFormBody(other->Body)) texts.push_back(std::to_string(v.ID) + " " + v.Text);
+  EXPECT_EQ(texts, (std::vector<std::string>{"1 Gut", std::to_string(suomi) + " Hyv\xE4"}));
+  EXPECT_EQ(form->LangSwitch1->LanguageID("Suomi"), suomi) << "the edited form offers the language too";
+}
+
 TEST_F(LangEditorTest, TheValueEditorWalksThePropertiesAndRefusesValuesThatDoNotFit) {
   form->LangSwitch1->AddValue(1, "Label1", "Color", -1, "clRed");
   form->LangSwitch1->ResolveEntries();
@@ -415,7 +456,7 @@ TEST_F(LangEditorTest, LookupOffersTextsOfOtherFormsThatSoundAlike) {
        },
        [&] {
          // A click on the editor's own language chooser is remembered for the next time.
-         editor->LangSwitch1->SetItemIndex(1);
+         editor->LangSwitch1->SetItemIndex(editor->LangSwitch1->Items()->IndexOf("Deutsch"));
          FireEvent(editor->LangSwitch1->OnChange, editor->LangSwitch1);
          ClickOn(editor->CancelBtn);
        }});
@@ -443,6 +484,104 @@ TEST_F(LangEditorTest, TheEditorsOwnTextsFollowItsLanguage) {
   delete german;
 }
 
+// The editor windows come in the eight languages of their stored texts; each language shows
+// its own words (the two "System" languages keep the English ones).
+TEST_F(LangEditorTest, TheEditorWindowsComeInEightLanguages) {
+  auto* editor2 = new TLangEditorForm(Application());
+  TLangSwitch* sw = editor2->LangSwitch1;
+  std::vector<std::string> offered;
+  for (int i = 0; i < sw->Items()->Count(); ++i) offered.push_back(sw->Items()->Strings(i));
+  EXPECT_EQ(offered, (std::vector<std::string>{"English", "Svenska", "Nederlands", "Bahasa Indonesia", "Dansk",
+                                               "Deutsch", "System (DBCS)", "System (R->L)"}));
+  struct Expected {
+    const char* language;
+    const char* caption;
+    const char* add;
+    const char* cancel;
+    const char* fail;
+  };
+  const Expected expected[] = {
+      {"Svenska", "Spr\xE5kredigerare", "&L\xE4gg till", "Avbryt", "Kunde inte l\xE4gga till X"},
+      {"Nederlands", "Taaleditor", "&Toevoegen", "Annuleren", "X kon niet worden toegevoegd"},
+      {"Bahasa Indonesia", "Penyunting Bahasa", "&Tambah", "Batal", "Tidak dapat menambah X"},
+      {"Dansk", "Sprogeditor", "&Tilf\xF8j", "Annuller", "Kunne ikke tilf\xF8je X"},
+      {"Deutsch", "Spracheditor", "&Neu", "Abbrechen", "X konnte nicht hinzugef\xFCgt werden"},
+      {"System (R->L)", "Language Editor", "&Add", "Cancel", "Couldn't add X"},
+  };
+  for (const Expected& e : expected) {
+    sw->SelectLanguage(e.language, false);
+    EXPECT_EQ(editor2->Caption(), e.caption) << e.language;
+    EXPECT_EQ(editor2->LangAddBtn->Caption(), e.add) << e.language;
+    EXPECT_EQ(editor2->CancelBtn->Caption(), e.cancel) << e.language;
+    EXPECT_EQ(editor2->Text("LangAddBtn_Fail", {"X"}), e.fail) << e.language;
+  }
+  delete editor2;
+  // The property browser's and the copy dialog's own texts too.
+  TIniFile(TLangEditorForm::SettingsFileName()).WriteString("Default", "Language", "Dansk");
+  auto* browser = new TAddPropertiesForm(Application());
+  EXPECT_EQ(browser->IncludeBtn->Caption(), ">> &INDS\xC6T >>");
+  EXPECT_EQ(browser->LangSwitch1->GetString("NewString_Name"), "Identifikator");
+  delete browser;
+}
+
+// The node of an outline at a path of texts from the top; 0 when there is none.
+int NodeAt(TOutline* list, const std::vector<std::string>& path) {
+  for (int i = 1; i <= list->ItemCount(); ++i) {
+    TOutlineNode* n = list->Items(i);
+    bool match = n->Level() == static_cast<int>(path.size());
+    for (int k = static_cast<int>(path.size()) - 1; match && k >= 0; --k, n = n->Parent())
+      match = n != nullptr && n->Text() == path[static_cast<std::size_t>(k)];
+    if (match) return i;
+  }
+  return 0;
+}
+
+// The lists are outlines: components, their properties, and lines or sub-properties below
+// those; Expand opens and closes them all, and a node moves with everything below it.
+TEST_F(LangEditorTest, ThePropertyBrowsersListsAreOutlinesThatExpandAndMoveWhole) {
+  delete editor;
+  editor = nullptr;
+  int sv = form->LangSwitch1->LanguageID("Svenska");
+  auto* dlg = new TAddPropertiesForm(Application());
+  dlg->ItemsCheckBox->SetChecked(true);
+  dlg->SetEdited(form->LangSwitch1, sv);
+  TOutline* src = dlg->SrcList;
+  const int combo = NodeAt(src, {"ComboBox1"});
+  ASSERT_GT(combo, 0);
+  const int items = NodeAt(src, {"ComboBox1", "Items"});
+  ASSERT_GT(items, 0);
+  const int lines = src->Items(items)->ChildCount();
+  EXPECT_GE(lines, 3) << "one node per line";
+  EXPECT_GT(NodeAt(src, {"ComboBox1", "Items", "%2"}), 0);
+  // Collapsed: only the components show.
+  for (int row = 0; row < src->RowCount(); ++row) EXPECT_EQ(src->Items(src->RowItem(row))->Level(), 1);
+  const int collapsedRows = src->RowCount();
+  dlg->ExpandBtn->Click();
+  EXPECT_TRUE(dlg->Expanded());
+  EXPECT_EQ(src->RowCount(), src->ItemCount()) << "every node shows";
+  EXPECT_GT(src->RowCount(), collapsedRows);
+  EXPECT_EQ(dlg->ExpandBtn->Caption(), "C&ollapse All");
+  // The Items node goes over whole, lines included, under its component.
+  src->SetSelectedItem(items);
+  dlg->IncludeBtn->Click();
+  EXPECT_EQ(NodeAt(src, {"ComboBox1", "Items"}), 0);
+  TOutline* dst = dlg->DstList;
+  const int moved = NodeAt(dst, {"ComboBox1", "Items"});
+  ASSERT_GT(moved, 0);
+  EXPECT_EQ(dst->Items(moved)->ChildCount(), lines);
+  EXPECT_EQ(dst->RowCount(), dst->ItemCount()) << "expanded after the move";
+  dlg->ExpandBtn->Click();
+  EXPECT_FALSE(dlg->Expanded());
+  EXPECT_EQ(dlg->ExpandBtn->Caption(), "E&xpand All");
+  EXPECT_LT(src->RowCount(), src->ItemCount());
+  // And back again by its component.
+  dst->SetSelectedItem(NodeAt(dst, {"ComboBox1"}));
+  dlg->ExcludeBtn->Click();
+  EXPECT_EQ(NodeAt(dst, {"ComboBox1"}), 0);
+  EXPECT_GT(NodeAt(src, {"ComboBox1", "Items", "%2"}), 0);
+  delete dlg;
+}
+
 TEST_F(LangEditorTest, ThePropertyBrowserIsDrivenByItsButtonsAndKeepsItsFilter) {
   delete editor;
   editor = nullptr;
@@ -453,9 +592,9 @@ TEST_F(LangEditorTest, ThePropertyBrowserIsDrivenByItsButtonsAndKeepsItsFilter) 
   auto click = [](TWinControl* c) { InjectClick(c->Handle(), c->Width() / 2, c->Height() / 2); };
   DriveIdle({[&] { click(dlg->ItemsCheckBox); },
              [&] {
-               int line = dlg->SrcList->Items()->IndexOf("ComboBox1.Items%2");
-               ASSERT_GE(line, 0) << "the Items filter offers the lines";
-               dlg->SrcList->SetItemIndex(line);
+               int line = NodeAt(dlg->SrcList, {"ComboBox1", "Items", "%2"});
+               ASSERT_GT(line, 0) << "the Items filter offers the lines";
+               dlg->SrcList->SetSelectedItem(line);
                FireEvent(dlg->SrcList->OnClick, dlg->SrcList);
                EXPECT_EQ(dlg->SrcValue->GetText(), "Three") << "the current value is shown";
                click(dlg->IncludeBtn);

@@ -1,3 +1,4 @@
+#include <algorithm>
 // The language component on real forms (offscreen display): switching a form with labels,
 // buttons, menus and combo boxes between languages read from a language file, values applied
 // and captured by property name, the language message reaching another form, damaged files,
@@ -516,6 +517,67 @@ TEST_F(PropertyBrowserTest, OkGivesTheLanguageExactlyTheChosenProperties) {
     defaultButton |= e->Kind == ekValue && e->ID == 0 && e->Component == "Button1" && e->Text == "&Cancel";
   EXPECT_TRUE(defaultButton) << "the default language is captured again";
   EXPECT_EQ(sw->GetString("Greeting"), "Hello, World!") << "named strings of other languages stay";
+}
+
+// Every translation and named string as "ID component.property%valueID=text", sorted (the
+// default language's other values are the form's own texts, read from it afresh each time).
+std::vector<std::string> AllTexts(TLangSwitch& sw) {
+  std::vector<std::string> out;
+  for (const auto& e : sw.Languages())
+    if (e->Kind != ekLanguage && (e->ID != 0 || e->IsNamedString()))
+      out.push_back(std::to_string(e->ID) + " " + e->Component + "." + e->Property + "%" +
+                    std::to_string(e->ValueID) + "=" + e->Text);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+TEST_F(PropertyBrowserTest, OkWithNothingChangedKeepsEveryTranslationAndNamedString) {
+  WriteSample();
+  TTestMainForm* f = MakeMain();
+  TLangSwitch* sw = f->LangSwitch1;
+  for (const char* language : {"Deutsch", "Svenska", "English"}) {
+    const std::vector<std::string> before = AllTexts(*sw);
+    auto* dlg = new TAddPropertiesForm(Application());
+    dlg->SetEdited(sw, sw->LanguageID(language));
+    Application()->OnIdle = [dlg](TObject*, bool& done) {
+      done = false;
+      if (dlg->Visible()) InjectClick(dlg->OKBtn->Handle(), 5, 5);
+    };
+    EXPECT_EQ(dlg->ShowModal(), mrOk);
+    Application()->OnIdle = nullptr;
+    delete dlg;
+    EXPECT_EQ(AllTexts(*sw), before) << language;
+  }
+  sw->SelectLanguage("Deutsch", false);
+  EXPECT_EQ(f->Label1->Caption(), "Hallo");
+  EXPECT_EQ(sw->GetString("Greeting"), "Guten Tag, Welt!");
+}
+
+TEST_F(PropertyBrowserTest, ANewlyChosenPropertyTakesTheCurrentTextAndTheOthersKeepTheirs) {
+  WriteSample();
+  TTestMainForm* f = MakeMain();
+  TLangSwitch* sw = f->LangSwitch1;
+  const int de = sw->LanguageID("Deutsch");
+  auto* dlg = new TAddPropertiesForm(Application());
+  dlg->SetEdited(sw, de);
+  std::size_t hint = dlg->Available().size();
+  for (std::size_t i = 0; i < dlg->Available().size(); ++i)
+    if (dlg->Available()[i] == TPropertyKey{"Label1", "Hint", -1}) hint = i;
+  dlg->AllCheckBox->SetChecked(true);
+  for (std::size_t i = 0; i < dlg->Available().size(); ++i)
+    if (dlg->Available()[i] == TPropertyKey{"Label1", "Hint", -1}) hint = i;
+  ASSERT_LT(hint, dlg->Available().size());
+  f->Label1->SetHint("A label");
+  dlg->Include(static_cast<int>(hint));
+  dlg->Apply();
+  delete dlg;
+  std::vector<std::string> german;
+  for (const auto& e : sw->Languages())
+    if (e->Kind == ekValue && e->ID == de) german.push_back(e->Component + "." + e->Property + "=" + e->Text);
+  std::sort(german.begin(), german.end());
+  EXPECT_EQ(german, (std::vector<std::string>{"Button1.Caption=&Abbrechen", "ComboBox1.Items=Zwei", "File1.Caption=&Datei",
+                                              "Label1.Caption=Hallo", "Label1.Hint=A label", "LangSwitch1.#Greeting=Guten Tag, &Name&!",
+                                              "LangSwitch1.#Name=Welt", "TTestMainForm.Caption=Hauptfenster"}));
 }
 
 }  // namespace

@@ -55,6 +55,11 @@ class DisplayBackend {
 
   // The display's own handle of a top-level window (the X window id on X11; 0 offscreen).
   virtual std::uintptr_t NativeWindow(HWND) { return 0; }
+  // The thickness of the frame a window manager put round a top-level window, on each side
+  // (all 0 when it has none or it is not known yet).
+  virtual RECT FrameExtents(HWND) { return {}; }
+  // Offscreen only: behave as if a window manager framed every top-level window with a caption.
+  virtual void SimulateFrame(const RECT& /*thickness*/) {}
 
   // Top-level windows (children never reach the display).
   virtual void WindowCreated(HWND) {}
@@ -88,7 +93,17 @@ std::string DisplayName();
 // clipboard (for tests: a clean window system between cases).  Keeps the display.
 void ResetWindowSystem();
 
+// The frame a window manager put round a top-level window (its thickness on each side: left,
+// top, right and bottom; all 0 when there is none).  A window's own rectangle never includes it.
+RECT WindowManagerFrame(HWND hwnd);
+
 // --- test seam (works on every display; on X11 it feeds the same path as real events)
+
+// The offscreen display acts as if a window manager framed every top-level window with a caption
+// with these thicknesses (left, top, right, bottom; all 0: no window manager).  The window
+// system then draws no frame of its own for them, as under a real one.  Select before the
+// windows are created.
+void SimulateWindowManagerFrame(const RECT& thickness);
 
 enum class MouseButton { Left, Right, Middle };
 

@@ -47,13 +47,35 @@ class OffscreenDisplay final : public DisplayBackend {
   }
   TSize ScreenSize() override { return {1024, 768}; }
   bool InputCanArrive() const override { return false; }
+  bool DecoratesWindows() const override {
+    return frame_.Left > 0 || frame_.Top > 0 || frame_.Right > 0 || frame_.Bottom > 0;
+  }
+  RECT FrameExtents(HWND h) override {
+    if (!DecoratesWindows() || !IsWindow(h) || GetParent(h) != 0) return {};
+    const auto style = static_cast<DWORD>(GetWindowLongPtr(h, GWL_STYLE));
+    return (style & WS_CAPTION) == WS_CAPTION ? frame_ : RECT{};
+  }
+  void SimulateFrame(const RECT& thickness) override { frame_ = thickness; }
 
  private:
   std::uint64_t now_ = 1000;
+  RECT frame_{};
 };
 
 }  // namespace
 
 std::unique_ptr<DisplayBackend> MakeOffscreenDisplay() { return std::make_unique<OffscreenDisplay>(); }
+
+}  // namespace tw::win
+
+namespace tw {
+
+RECT WindowManagerFrame(HWND hwnd) { return Display().FrameExtents(hwnd); }
+
+void SimulateWindowManagerFrame(const RECT& thickness) { Display().SimulateFrame(thickness); }
+
+}  // namespace tw
+
+namespace tw::win {
 
 }  // namespace tw::win

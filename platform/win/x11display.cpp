@@ -51,6 +51,7 @@ class X11Display final : public DisplayBackend {
     typeDialog_ = atom("_NET_WM_WINDOW_TYPE_DIALOG");
     typeUtility_ = atom("_NET_WM_WINDOW_TYPE_UTILITY");
     motifHints_ = atom("_MOTIF_WM_HINTS");
+    frameExtents_ = atom("_NET_FRAME_EXTENTS");
     utf8_ = atom("UTF8_STRING");
     clipboard_ = atom("CLIPBOARD");
     targets_ = atom("TARGETS");
@@ -81,6 +82,22 @@ class X11Display final : public DisplayBackend {
 
   TSize ScreenSize() override { return {DisplayWidth(dpy_, screen_), DisplayHeight(dpy_, screen_)}; }
   bool DecoratesWindows() const override { return true; }
+  RECT FrameExtents(HWND h) override {
+    auto it = wins_.find(h);
+    if (it == wins_.end() || it->second.overrideRedirect) return {};
+    Atom type;
+    int format;
+    unsigned long count = 0, rest = 0;
+    unsigned char* data = nullptr;
+    RECT r{};
+    if (XGetWindowProperty(dpy_, it->second.xw, frameExtents_, 0, 4, False, XA_CARDINAL, &type, &format, &count, &rest,
+                           &data) == Success && data && count == 4 && format == 32) {
+      const long* v = reinterpret_cast<const long*>(data);  // left, right, top, bottom
+      r = RECT{static_cast<int>(v[0]), static_cast<int>(v[2]), static_cast<int>(v[1]), static_cast<int>(v[3])};
+    }
+    if (data) XFree(data);
+    return r;
+  }
   std::uintptr_t NativeWindow(HWND h) override {
     auto it = wins_.find(h);
     return it == wins_.end() ? 0 : static_cast<std::uintptr_t>(it->second.xw);
@@ -139,17 +156,18 @@ class X11Display final : public DisplayBackend {
                          depth_, InputOutput, visual_,
                          CWEventMask | CWOverrideRedirect | CWBackPixmap | CWBitGravity, &a);
     XSetWMProtocols(dpy_, x.xw, &wmDelete_, 1);
-    XSizeHints hints{};
-    hints.flags = USPosition | PPosition;
-    hints.x = r.Left;
-    hints.y = r.Top;
-    XSetWMNormalHints(dpy_, x.xw, &hints);
-    Atom type = tool ? typeUtility_ : (owner && caption) ? typeDialog_ : typeNormal_;
+    SetNormalHints(x.xw, style, r);
+    // A fixed dialog frame (no sizing frame, no minimise or maximise box) is a dialog to the
+    // window manager too, even without an owner.
+    const bool dialogFrame = caption && !(style & WS_THICKFRAME) && !(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) &&
+                             (ex & WS_EX_DLGMODALFRAME);
+    Atom type = tool ? typeUtility_ : (caption && (owner || dialogFrame)) ? typeDialog_ : typeNormal_;
     XChangeProperty(dpy_, x.xw, netWmType_, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
-    if (!caption) {
-      long motif[5] = {2, 0, 0, 0, 0};  // decorations: none
-      XChangeProperty(dpy_, x.xw, motifHints_, motifHints_, 32, PropModeReplace, reinterpret_cast<unsigned char*>(motif), 5);
-    }
+    const MotifHints motif = MotifHintsFor(style, ex);
+    long motifData[5] = {static_cast<long>(motif.flags), static_cast<long>(motif.functions),
+                         static_cast<long>(motif.decorations), 0, 0};
+    XChangeProperty(dpy_, x.xw, motifHints_, motifHints_, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(motifData), 5);
     if (owner) {
       auto it = wins_.find(owner);
       if (it != wins_.end()) XSetTransientForHint(dpy_, x.xw, it->second.xw);
@@ -193,6 +211,7 @@ class X11Display final : public DisplayBackend {
     XWin& x = it->second;
     x.width = std::max(1, r.Width());
     x.height = std::max(1, r.Height());
+    SetNormalHints(x.xw, static_cast<DWORD>(GetWindowLongPtr(h, GWL_STYLE)), r);
     XMoveResizeWindow(dpy_, x.xw, r.Left, r.Top, static_cast<unsigned>(x.width), static_cast<unsigned>(x.height));
     cairo_xlib_surface_set_size(x.xs, x.width, x.height);
     x.dirty = Bounds(0, 0, x.width, x.height);
@@ -278,6 +297,24 @@ class X11Display final : public DisplayBackend {
   }
 
  private:
+  // Static gravity: a position asked for is where the window itself goes, inside whatever frame
+  // the window manager adds, and where it is reported back; with the default gravity the frame
+  // would go there instead, and every move by program would shift the window by the frame once
+  // more.  A fixed frame keeps its size: the window manager offers no resizing.
+  void SetNormalHints(::Window xw, DWORD style, const RECT& r) {
+    XSizeHints hints{};
+    hints.flags = USPosition | PPosition | PWinGravity;
+    hints.x = r.Left;
+    hints.y = r.Top;
+    hints.win_gravity = StaticGravity;
+    if ((style & WS_CAPTION) == WS_CAPTION && !(style & WS_THICKFRAME)) {
+      hints.flags |= PMinSize | PMaxSize;
+      hints.min_width = hints.max_width = std::max(1, r.Width());
+      hints.min_height = hints.max_height = std::max(1, r.Height());
+    }
+    XSetWMNormalHints(dpy_, xw, &hints);
+  }
+
   void DestroyX(XWin& x) {
     if (x.xs) cairo_surface_destroy(x.xs);
     x.xs = nullptr;
@@ -589,7 +626,7 @@ class X11Display final : public DisplayBackend {
   Visual* visual_ = nullptr;
   int depth_ = 24;
   ::Window selWin_ = 0;
-  Atom wmProtocols_, wmDelete_, netWmName_, netWmType_, typeNormal_, typeDialog_, typeUtility_, motifHints_;
+  Atom wmProtocols_, wmDelete_, netWmName_, netWmType_, typeNormal_, typeDialog_, typeUtility_, motifHints_, frameExtents_;
   Atom utf8_, clipboard_, targets_, text_, rtf_, richtext_, transfer_, incr_;
   std::unordered_map<HWND, XWin> wins_;
   std::unordered_map<::Window, HWND> byX_;
@@ -609,6 +646,37 @@ class X11Display final : public DisplayBackend {
 };
 
 }  // namespace
+
+MotifHints MotifHintsFor(DWORD style, DWORD exStyle) {
+  // Bits of the Motif window-manager hints.
+  constexpr unsigned long kFunctions = 1, kDecorations = 2;
+  constexpr unsigned long kFuncResize = 2, kFuncMove = 4, kFuncMinimize = 8, kFuncMaximize = 16, kFuncClose = 32;
+  constexpr unsigned long kDecorBorder = 2, kDecorResizeH = 4, kDecorTitle = 8, kDecorMenu = 16, kDecorMinimize = 32,
+                          kDecorMaximize = 64;
+  MotifHints h;
+  h.flags = kFunctions | kDecorations;
+  if ((style & WS_CAPTION) != WS_CAPTION) return h;  // no caption: no decorations at all
+  (void)exStyle;
+  h.functions = kFuncMove;
+  h.decorations = kDecorBorder | kDecorTitle;
+  if (style & WS_THICKFRAME) {
+    h.functions |= kFuncResize;
+    h.decorations |= kDecorResizeH;
+  }
+  if (style & WS_SYSMENU) {
+    h.functions |= kFuncClose;
+    h.decorations |= kDecorMenu;
+    if (style & WS_MINIMIZEBOX) {
+      h.functions |= kFuncMinimize;
+      h.decorations |= kDecorMinimize;
+    }
+    if (style & WS_MAXIMIZEBOX) {
+      h.functions |= kFuncMaximize;
+      h.decorations |= kDecorMaximize;
+    }
+  }
+  return h;
+}
 
 std::unique_ptr<DisplayBackend> MakeX11Display(const char* displayName) {
   ::Display* dpy = XOpenDisplay(displayName);

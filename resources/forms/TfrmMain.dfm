@@ -3,7 +3,7 @@ object frmMain: TfrmMain
   Top = 80
   Caption = 'Corvane: Tidewell'
   ClientHeight = 440
-  ClientWidth = 640
+  ClientWidth = 660
   HelpContext = 1
   KeyPreview = True
   Menu = MainMenu

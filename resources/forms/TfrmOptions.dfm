@@ -145,7 +145,7 @@ object frmOptions: TfrmOptions
       object dfTime: TFkPictureField
         Left = 280
         Top = 136
-        Width = 60
+        Width = 90
         Height = 21
         DataType = pftTime
         PictureMask = 'Hh:mm'

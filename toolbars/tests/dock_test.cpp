@@ -49,6 +49,11 @@ TEST_F(DockTest, RowWiderThanTheDockIsPulledBack) {
   form->SetClientWidth(400);
   Pump();
   EXPECT_EQ(b->Left() + b->Width(), 400);
+  // Narrower than the row: no bar covers the one before it; the row runs past the edge.
+  form->SetClientWidth(300);
+  Pump();
+  EXPECT_EQ(a->Left(), 0);
+  EXPECT_EQ(b->Left(), a->Width());
 }
 
 TEST_F(DockTest, ThicknessFollowsRowsAndBoundLines) {

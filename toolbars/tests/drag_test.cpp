@@ -131,6 +131,21 @@ TEST_F(DragTest, DoubleClicksFloatAndDockAtTheRowStart) {
   EXPECT_EQ(other->Left(), bar->Width());
 }
 
+TEST_F(DragTest, AFloatedBarAppearsWhereItWasDocked) {
+  MakeForm();
+  TToolbarX* bar = NewBar("Bar", top, 0, 200);
+  const TPoint was = bar->ClientOrigin();
+  DoubleClick(Handle(bar));
+  Pump();
+  ASSERT_EQ(bar->DockedTo(), nullptr);
+  const TRect w = bar->FloatParent()->BoundsRect();
+  RECT real{};
+  GetWindowRect(bar->FloatParent()->Handle(), &real);
+  EXPECT_EQ(real, w);
+  EXPECT_NEAR(w.Left + FrameWidth(), was.X, 2);
+  EXPECT_NEAR(w.Top, was.Y, 2);
+}
+
 TEST_F(DragTest, FloatingBarDraggedOffScreenComesBack) {
   MakeForm();
   TToolbarX* bar = NewBar("Bar", nullptr, 0, 0);

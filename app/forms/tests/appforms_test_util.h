@@ -19,6 +19,7 @@
 #include "platform/forms/formres/formcreate.h"
 #include "platform/forms/forms.h"
 #include "platform/forms/menus/menus.h"
+#include "platform/win/display.h"
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "richtext/controls/richtext.h"
 
@@ -45,6 +46,18 @@ class AppFormsTest : public AppLibTest {
     TSingleInstance::SetRuntimeFolder("");
     std::error_code ec;
     std::filesystem::remove_all(guardFolder, ec);
+  }
+
+  // Ends this "run" of the program and readies the next one on the same settings store: a
+  // fresh application on the offscreen display, framed as by a window manager with `frame`.
+  static void StartNextRun(const RECT& frame) {
+    TSingleInstance::ReleaseEarly();
+    DoneApplication();
+    SelectDisplay("offscreen");
+    ResetWindowSystem();
+    SimulateWindowManagerFrame(frame);
+    Application()->SetName("Tidewell");
+    Application()->SetTitle("Corvane - Tidewell");
   }
 
   std::string guardFolder;

@@ -2,16 +2,20 @@
 // switching to German and back translates the main, options and about windows, loads the
 // message texts and the list of the language, chooses the help file and keeps the choice for
 // the next start; a missing or damaged language file leaves the program in English.
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/forms/calendarwindow.h"
 #include "app/forms/tests/texttables_fixture.h"
 #include "app/lib/splash.h"
 #include "app/lib/winregistry.h"
 #include "entry/date/dayarith.h"
+#include "entry/fkcalendar.h"
+#include "entry/fkintl.h"
 #include "entry/fkpicturefield.h"
 #include "entry/fksimplefield.h"
 #include "multilang/langeditor.h"
@@ -19,6 +23,7 @@
 #include "platform/forms/menus/menus.h"
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/rtl/files.h"
+#include "platform/rtl/formatsettings.h"
 #include "platform/win/winapi.h"
 #include "toolbars/toolbarbutton.h"
 
@@ -141,6 +146,76 @@ TEST_F(LanguageTest, TheLanguageMenuSwitchesEveryWindowTextsAndListToGermanAndBa
   EXPECT_NE(main->rtext->Text().find("your natal"), std::string::npos);
   EXPECT_EQ(StoredLanguage(), "English");
   EXPECT_TRUE(boxes.empty()) << boxes.front();
+}
+
+// Every text the language file has in German for a window, read back from the window after
+// the switch; what still shows the design (English) text is listed.
+std::vector<std::string> StillEnglish(multilang::TLangSwitch& sw, const std::string& window, int& checked) {
+  std::vector<std::string> left;
+  const int german = sw.LanguageID("Deutsch");
+  if (german < 0) return {window + ": no German in the language file"};
+  for (const auto& e : sw.Languages()) {
+    if (e->Kind != multilang::ekValue || e->ID != german || e->IsNamedString()) continue;
+    const auto design = std::find_if(sw.Languages().begin(), sw.Languages().end(), [&](const auto& d) {
+      return d->Kind == multilang::ekValue && d->ID == 0 && d->Component == e->Component &&
+             d->Property == e->Property && d->ValueID == e->ValueID;
+    });
+    if (design == sw.Languages().end() || (*design)->Text == e->Text) continue;  // the same in both
+    multilang::TLanguageEntry probe = *e;
+    ++checked;
+    std::string shown;
+    try {
+      shown = sw.ReadValue(probe);
+    } catch (const std::exception& x) {
+      shown = std::string("<") + x.what() + ">";
+    }
+    if (shown != e->Text) {
+      std::string id = e->ValueID >= 0 ? "%" + std::to_string(e->ValueID) : std::string();
+      left.push_back(window + ": " + e->Component + "." + e->Property + id + " shows \"" + shown + "\", not \"" +
+                     e->Text + "\"");
+    }
+  }
+  return left;
+}
+
+TEST_F(LanguageTest, AfterTheSwitchToGermanNoTextTheLanguageFileCoversIsLeftInEnglish) {
+  CopyLanguageFile();
+  MakeWindows();
+  MakePerson("Bob Stone", "Bob");
+  main->Show();
+  ChooseFromMenu("Deutsch");
+  ASSERT_EQ(main->LangSwitch1->CurrentLanguage(), "Deutsch");
+  std::vector<std::string> left;
+  int checked = 0;
+  for (auto [sw, window] : {std::pair{main->LangSwitch1, "main"}, std::pair{options->LangSwitch1, "options"},
+                            std::pair{about->LangSwitch1, "about"}}) {
+    ASSERT_NE(sw, nullptr) << window;
+    for (auto& line : StillEnglish(*sw, window, checked)) left.push_back(line);
+  }
+  EXPECT_GT(checked, 50) << "the walk reads the windows' texts and the date names";
+  // The calendar pop-up: its header and day names come from the language's date names.
+  auto* cal = dynamic_cast<TfrmCal*>(Application()->FindComponent("frmCal"));
+  ASSERT_NE(cal, nullptr);
+  cal->ShowDay(entry::DateTimeToDayNumber(EncodeDate(2024, 3, 4)));
+  const entry::TFkIntlSup& intl = entry::DefaultIntlSup();
+  const std::string header = intl.DayNumberToText(intl.BuildLongDateMask(false, false), cal->Calendar->GetDate(), true);
+  if (header.find("M\xE4rz") == std::string::npos) left.push_back("calendar: header \"" + header + "\"");
+  if (FormatSettings().LongDayNames[1] != "Montag") left.push_back("calendar: day " + FormatSettings().LongDayNames[1]);
+  if (FormatSettings().ShortMonthNames[9] != "Okt") left.push_back("calendar: month " + FormatSettings().ShortMonthNames[9]);
+  std::string all;
+  for (const auto& line : left) all += line + "\n";
+  EXPECT_TRUE(left.empty()) << left.size() << " texts are still English:\n" << all;
+
+  // The walk does see a text left in English.
+  main->pbExit->SetCaption("Exit");
+  int again = 0;
+  const auto found = StillEnglish(*main->LangSwitch1, "main", again);
+  ASSERT_EQ(found.size(), 1u);
+  EXPECT_NE(found.front().find("pbExit.Caption shows \"Exit\""), std::string::npos) << found.front();
+
+  // Back in English, the date names are English again.
+  ChooseFromMenu("English");
+  EXPECT_EQ(FormatSettings().LongDayNames[1], "Monday");
 }
 
 TEST_F(LanguageTest, TheStoredLanguageIsShownAtTheNextStart) {

@@ -51,6 +51,20 @@ TEST_F(SplashTest, TimedShowHidesOnTheDisplaysClock) {
   EXPECT_EQ(log, (std::vector<std::string>{"show", "hide"}));
 }
 
+TEST_F(SplashTest, ThePictureIsOnTheWindowBeforeTheMessageLoopRuns) {
+  owner = new TForm(Application());
+  auto* splash = new TSplashScreen(owner);
+  TBitmap picture;
+  picture.SetSize(60, 40);
+  picture.Canvas()->Brush()->SetColor(clRed);
+  picture.Canvas()->FillRect(Rect(0, 0, 60, 40));
+  splash->SetSplashBitmap256Colour(&picture);
+  splash->SetTimedShow(false);
+  splash->Show();
+  // No message is processed: the start-up goes on at once.
+  EXPECT_EQ(GetWindowPixel(splash->Window()->Handle(), 30, 20) & 0xFFFFFF, 0xFF0000u);
+}
+
 TEST_F(SplashTest, WithoutTimedShowThePictureStaysUntilHiddenOrClicked) {
   TSplashScreen* splash = NewSplash();
   splash->SetTimedShow(false);

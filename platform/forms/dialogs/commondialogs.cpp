@@ -6,6 +6,7 @@
 #include "platform/classes/typinfo.h"
 #include "platform/forms/comctrls/combobox.h"
 #include "platform/forms/comctrls/listbox.h"
+#include "platform/forms/dialogs/desktoptexts.h"
 #include "platform/forms/dialogs/dialoghelp.h"
 #include "platform/forms/dialogs/msgbox.h"
 #include "platform/forms/stdctrls/stdctrls.h"
@@ -133,10 +134,10 @@ TFontDialog::~TFontDialog() = default;
 bool TFontDialog::Execute() {
   std::unique_ptr<TForm> form(new TForm(nullptr));
   TForm* f = form.get();
-  DialogFrame(f, "Font", 430, 290);
+  DialogFrame(f, DesktopText("Font"), 430, 290);
   const bool effects = options_.Contains(fdEffects);
 
-  TLabel* nameLabel = AddLabel(f, f, "FontLabel", "&Font:", 8, 6, 150);
+  TLabel* nameLabel = AddLabel(f, f, "FontLabel", DesktopText("&Font:"), 8, 6, 150);
   auto* nameEdit = Add<TEdit>(f, f, "FontEdit", 8, 22, 150, 21);
   auto* names = Add<TListBox>(f, f, "FontList", 8, 44, 150, 110);
   nameLabel->SetFocusControl(nameEdit);
@@ -146,14 +147,14 @@ bool TFontDialog::Execute() {
   std::sort(families.begin(), families.end(), [](const std::string& a, const std::string& b) { return AnsiCompareText(a, b) < 0; });
   for (const std::string& n : families) names->Items()->Add(n);
 
-  TLabel* styleLabel = AddLabel(f, f, "StyleLabel", "Font st&yle:", 166, 6, 110);
+  TLabel* styleLabel = AddLabel(f, f, "StyleLabel", DesktopText("Font st&yle:"), 166, 6, 110);
   auto* styleEdit = Add<TEdit>(f, f, "StyleEdit", 166, 22, 110, 21);
   styleEdit->SetReadOnly(true);
   auto* styles = Add<TListBox>(f, f, "StyleList", 166, 44, 110, 110);
-  for (const char* s : kStyles) styles->Items()->Add(s);
+  for (const char* s : kStyles) styles->Items()->Add(DesktopText(s));
   styleLabel->SetFocusControl(styles);
 
-  TLabel* sizeLabel = AddLabel(f, f, "SizeLabel", "&Size:", 284, 6, 50);
+  TLabel* sizeLabel = AddLabel(f, f, "SizeLabel", DesktopText("&Size:"), 284, 6, 50);
   auto* sizeEdit = Add<TEdit>(f, f, "SizeEdit", 284, 22, 50, 21);
   auto* sizes = Add<TListBox>(f, f, "SizeList", 284, 44, 50, 110);
   for (int s : kSizes)
@@ -162,19 +163,19 @@ bool TFontDialog::Execute() {
   sizeLabel->SetFocusControl(sizeEdit);
 
   auto* group = Add<TGroupBox>(f, f, "EffectsGroup", 8, 160, 150, 120);
-  group->SetCaption("Effects");
+  group->SetCaption(DesktopText("Effects"));
   group->SetVisible(effects);
   auto* strike = Add<TCheckBox>(f, group, "StrikeOutCheck", 10, 18, 130, 17);
-  strike->SetCaption("Stri&keout");
+  strike->SetCaption(DesktopText("Stri&keout"));
   auto* underline = Add<TCheckBox>(f, group, "UnderlineCheck", 10, 40, 130, 17);
-  underline->SetCaption("&Underline");
-  AddLabel(f, group, "ColorLabel", "&Color:", 10, 64, 130);
+  underline->SetCaption(DesktopText("&Underline"));
+  AddLabel(f, group, "ColorLabel", DesktopText("&Color:"), 10, 64, 130);
   auto* colors = Add<TComboBox>(f, group, "ColorCombo", 10, 82, 130, 21);
   colors->SetStyle(csDropDownList);
-  for (const NamedColor& c : kColors) colors->Items()->Add(c.Name);
+  for (const NamedColor& c : kColors) colors->Items()->Add(DesktopText(c.Name));
 
   auto* sampleGroup = Add<TGroupBox>(f, f, "SampleGroup", 166, 160, 168, 120);
-  sampleGroup->SetCaption("Sample");
+  sampleGroup->SetCaption(DesktopText("Sample"));
   auto* sample = Add<TFontSample>(f, sampleGroup, "Sample", 8, 18, 152, 94);
 
   AddButton(f, "OKButton", MsgDlgButtonCaption(mbOK), 345, 22)->SetDefault(true);
@@ -199,7 +200,7 @@ bool TFontDialog::Execute() {
   nameEdit->SetText(chosen.Name());
   names->SetItemIndex(IndexOfText(names->Items(), chosen.Name()));
   styles->SetItemIndex(styleIndex(chosen.Style()));
-  styleEdit->SetText(kStyles[styleIndex(chosen.Style())]);
+  styleEdit->SetText(DesktopText(kStyles[styleIndex(chosen.Style())]));
   sizeEdit->SetText(std::to_string(chosen.Size()));
   sizes->SetItemIndex(IndexOfText(sizes->Items(), std::to_string(chosen.Size())));
   strike->SetChecked(chosen.Style().Contains(TFontStyle::fsStrikeOut));
@@ -225,7 +226,7 @@ bool TFontDialog::Execute() {
     if (i & 1) s.Include(TFontStyle::fsItalic);
     if (effects && strike->Checked()) s.Include(TFontStyle::fsStrikeOut);
     if (effects && underline->Checked()) s.Include(TFontStyle::fsUnderline);
-    styleEdit->SetText(kStyles[i]);
+    styleEdit->SetText(DesktopText(kStyles[i]));
     chosen.SetStyle(s);
     refreshSample();
   };
@@ -246,7 +247,7 @@ bool TFontDialog::Execute() {
   static_cast<TButton*>(f->FindComponent("OKButton"))->OnClick = [&](TObject*) {
     const std::string name = Trim(nameEdit->Text());
     if (name.empty() || (options_.Contains(fdForceFontExist) && IndexOfText(names->Items(), name) < 0)) {
-      MessageBox("There is no font with that name.\nChoose a font from the list of fonts.", "Font",
+      MessageBox(DesktopText("There is no font with that name.\nChoose a font from the list of fonts."), DesktopText("Font"),
                  MB_OK | MB_ICONEXCLAMATION);
       nameEdit->SetFocus();
       return;
@@ -255,7 +256,9 @@ bool TFontDialog::Execute() {
     const int low = minFontSize_ > 0 ? minFontSize_ : 1;
     const int high = maxFontSize_ > 0 ? maxFontSize_ : 1638;
     if (!TryStrToInt(Trim(sizeEdit->Text()), size) || size < low || size > high) {
-      MessageBox("Size must be between " + std::to_string(low) + " and " + std::to_string(high) + " points.", "Font",
+      std::string text = DesktopText("Size must be between %s and %s points.");
+      for (const int bound : {low, high}) text.replace(text.find("%s"), 2, std::to_string(bound));
+      MessageBox(text, DesktopText("Font"),
                  MB_OK | MB_ICONEXCLAMATION);
       sizeEdit->SetFocus();
       return;
@@ -304,20 +307,20 @@ void TFindDialog::Build() {
   dialog_.reset(new TForm(nullptr));
   TForm* f = dialog_.get();
   const bool replace = IsReplace();
-  DialogFrame(f, replace ? "Replace" : "Find", 350, replace ? 150 : 100);
+  DialogFrame(f, DesktopText(replace ? "Replace" : "Find"), 350, replace ? 150 : 100);
   f->SetFormStyle(TFormStyle::fsStayOnTop);
   if (left_ >= 0 && top_ >= 0) {
     f->SetPosition(TPosition::poDesigned);
     f->SetBounds(left_, top_, f->Width(), f->Height());
   }
-  TLabel* findLabel = AddLabel(f, f, "FindLabel", "Fi&nd what:", 8, 12, 80);
+  TLabel* findLabel = AddLabel(f, f, "FindLabel", DesktopText("Fi&nd what:"), 8, 12, 80);
   auto* findEdit = Add<TEdit>(f, f, "FindEdit", 90, 8, 160, 21);
   findEdit->SetTabStop(true);
   findEdit->SetText(findText_);
   findLabel->SetFocusControl(findEdit);
   int y = 38;
   if (replace) {
-    TLabel* replaceLabel = AddLabel(f, f, "ReplaceLabel", "Re&place with:", 8, 42, 80);
+    TLabel* replaceLabel = AddLabel(f, f, "ReplaceLabel", DesktopText("Re&place with:"), 8, 42, 80);
     auto* replaceEdit = Add<TEdit>(f, f, "ReplaceEdit", 90, 38, 160, 21);
     replaceEdit->SetTabStop(true);
     replaceEdit->SetText(replaceText_);
@@ -325,35 +328,35 @@ void TFindDialog::Build() {
     y = 68;
   }
   auto* whole = Add<TCheckBox>(f, f, "WholeWordCheck", 8, y, 150, 17);
-  whole->SetCaption("Match &whole word only");
+  whole->SetCaption(DesktopText("Match &whole word only"));
   whole->SetChecked(options_.Contains(frWholeWord));
   whole->SetVisible(!options_.Contains(frHideWholeWord));
   whole->SetEnabled(!options_.Contains(frDisableWholeWord));
   whole->SetTabStop(true);
   auto* matchCase = Add<TCheckBox>(f, f, "MatchCaseCheck", 8, y + 22, 150, 17);
-  matchCase->SetCaption("Match &case");
+  matchCase->SetCaption(DesktopText("Match &case"));
   matchCase->SetChecked(options_.Contains(frMatchCase));
   matchCase->SetVisible(!options_.Contains(frHideMatchCase));
   matchCase->SetEnabled(!options_.Contains(frDisableMatchCase));
   matchCase->SetTabStop(true);
   if (!replace) {
     auto* direction = Add<TGroupBox>(f, f, "DirectionGroup", 160, y - 6, 90, 48);
-    direction->SetCaption("Direction");
+    direction->SetCaption(DesktopText("Direction"));
     direction->SetVisible(!options_.Contains(frHideUpDown));
     direction->SetEnabled(!options_.Contains(frDisableUpDown));
     auto* up = Add<TRadioButton>(f, direction, "UpRadio", 8, 20, 36, 17);
-    up->SetCaption("&Up");
+    up->SetCaption(DesktopText("&Up"));
     auto* down = Add<TRadioButton>(f, direction, "DownRadio", 46, 20, 42, 17);
-    down->SetCaption("&Down");
+    down->SetCaption(DesktopText("&Down"));
     (options_.Contains(frDown) ? down : up)->SetChecked(true);
   }
-  auto* next = AddButton(f, "FindNextButton", "&Find Next", 264, 8);
+  auto* next = AddButton(f, "FindNextButton", DesktopText("&Find Next"), 264, 8);
   next->SetDefault(true);
   next->OnClick = [this](TObject*) { Fire(frFindNext); };
   int by = 36;
   if (replace) {
-    AddButton(f, "ReplaceButton", "&Replace", 264, by)->OnClick = [this](TObject*) { Fire(frReplace); };
-    AddButton(f, "ReplaceAllButton", "Replace &All", 264, by + 28)->OnClick = [this](TObject*) { Fire(frReplaceAll); };
+    AddButton(f, "ReplaceButton", DesktopText("&Replace"), 264, by)->OnClick = [this](TObject*) { Fire(frReplace); };
+    AddButton(f, "ReplaceAllButton", DesktopText("Replace &All"), 264, by + 28)->OnClick = [this](TObject*) { Fire(frReplaceAll); };
     by += 56;
   }
   auto* cancel = AddButton(f, "CancelButton", MsgDlgButtonCaption(mbCancel), 264, by);
@@ -430,14 +433,14 @@ bool TPrinterSetupDialog::Execute() {
   TPrinter* printer = Printer();
   std::unique_ptr<TForm> form(new TForm(nullptr));
   TForm* f = form.get();
-  DialogFrame(f, "Print Setup", 360, 190);
+  DialogFrame(f, DesktopText("Print Setup"), 360, 190);
   auto* printerGroup = Add<TGroupBox>(f, f, "PrinterGroup", 8, 6, 260, 54);
-  printerGroup->SetCaption("Printer");
-  AddLabel(f, printerGroup, "NameLabel", "&Name:", 8, 24, 50);
+  printerGroup->SetCaption(DesktopText("Printer"));
+  AddLabel(f, printerGroup, "NameLabel", DesktopText("&Name:"), 8, 24, 50);
   auto* names = Add<TComboBox>(f, printerGroup, "PrinterCombo", 60, 20, 190, 21);
   names->SetStyle(csDropDownList);
   TStrings* printers = printer->Printers();
-  names->Items()->Add("(Default printer)");
+  names->Items()->Add(DesktopText("(Default printer)"));
   for (int i = 0; i < printers->Count(); ++i) names->Items()->Add(printers->Strings(i));
   int current = -1;
   try {
@@ -448,8 +451,8 @@ bool TPrinterSetupDialog::Execute() {
   names->SetItemIndex(current + 1);
 
   auto* paperGroup = Add<TGroupBox>(f, f, "PaperGroup", 8, 66, 160, 54);
-  paperGroup->SetCaption("Paper");
-  AddLabel(f, paperGroup, "SizeLabel", "Si&ze:", 8, 24, 36);
+  paperGroup->SetCaption(DesktopText("Paper"));
+  AddLabel(f, paperGroup, "SizeLabel", DesktopText("Si&ze:"), 8, 24, 36);
   auto* papers = Add<TComboBox>(f, paperGroup, "PaperCombo", 46, 20, 106, 21);
   papers->SetStyle(csDropDownList);
   const TPaperSize* sizes[] = {&PaperA4(), &PaperLetter(), &PaperLegal(), &PaperA5()};
@@ -461,11 +464,11 @@ bool TPrinterSetupDialog::Execute() {
   papers->SetItemIndex(paperIndex);
 
   auto* orientation = Add<TGroupBox>(f, f, "OrientationGroup", 176, 66, 92, 70);
-  orientation->SetCaption("Orientation");
+  orientation->SetCaption(DesktopText("Orientation"));
   auto* portrait = Add<TRadioButton>(f, orientation, "PortraitRadio", 8, 20, 80, 17);
-  portrait->SetCaption("P&ortrait");
+  portrait->SetCaption(DesktopText("P&ortrait"));
   auto* landscape = Add<TRadioButton>(f, orientation, "LandscapeRadio", 8, 42, 80, 17);
-  landscape->SetCaption("&Landscape");
+  landscape->SetCaption(DesktopText("&Landscape"));
   (printer->Orientation() == TPrinterOrientation::poLandscape ? landscape : portrait)->SetChecked(true);
 
   auto* ok = AddButton(f, "OKButton", MsgDlgButtonCaption(mbOK), 278, 12);
@@ -477,7 +480,7 @@ bool TPrinterSetupDialog::Execute() {
   f->SetActiveControl(names);
   if (RunForm(f) != mrOk) return false;
   if (printer->Printing()) {
-    MessageBox("Printing in progress", "Print Setup", MB_OK | MB_ICONEXCLAMATION);
+    MessageBox(DesktopText("Printing in progress"), DesktopText("Print Setup"), MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
   printer->SetPrinterIndex(std::max(names->ItemIndex(), 0) - 1);

@@ -8,6 +8,7 @@
 #include "platform/classes/typinfo.h"
 #include "platform/forms/comctrls/combobox.h"
 #include "platform/forms/comctrls/listbox.h"
+#include "platform/forms/dialogs/desktoptexts.h"
 #include "platform/forms/dialogs/dialoghelp.h"
 #include "platform/forms/dialogs/msgbox.h"
 #include "platform/forms/stdctrls/stdctrls.h"
@@ -212,7 +213,7 @@ void TOpenDialog::Browser::Build() {
   TForm* f = form_;
   f->SetBorderStyle(TFormBorderStyle::bsDialog);
   f->SetBorderIcons({TBorderIcon::biSystemMenu});
-  f->SetCaption(d_->title_.empty() ? d_->DefaultTitle() : d_->title_);
+  f->SetCaption(d_->title_.empty() ? DesktopText(d_->DefaultTitle()) : d_->title_);
   f->SetPosition(TPosition::poScreenCenter);
   f->SetClientWidth(424);
   f->SetClientHeight(262);
@@ -226,7 +227,7 @@ void TOpenDialog::Browser::Build() {
     l->SetCaption(caption);
     return l;
   };
-  TLabel* nameLabel = label("FileNameLabel", d_->captionFileName_, 8, 6, 150);
+  TLabel* nameLabel = label("FileNameLabel", DesktopText(d_->captionFileName_), 8, 6, 150);
   name_ = new TEdit(f);
   name_->SetName("FileNameEdit");
   name_->SetParent(f);
@@ -246,7 +247,7 @@ void TOpenDialog::Browser::Build() {
     OkClicked();
   };
 
-  TLabel* folderLabel = label("FolderLabel", d_->captionDirectory_, 168, 6, 160);
+  TLabel* folderLabel = label("FolderLabel", DesktopText(d_->captionDirectory_), 168, 6, 160);
   path_ = label("PathLabel", "", 168, 24, 160);
   path_->SetShowAccelChar(false);
   folders_ = new TListBox(f);
@@ -260,7 +261,7 @@ void TOpenDialog::Browser::Build() {
   };
   folderLabel->SetFocusControl(folders_);
 
-  TLabel* typeLabel = label("TypeLabel", d_->captionTypeList_, 8, 204, 150);
+  TLabel* typeLabel = label("TypeLabel", DesktopText(d_->captionTypeList_), 8, 204, 150);
   types_ = new TComboBox(f);
   types_->SetName("TypeCombo");
   types_->SetParent(f);
@@ -276,7 +277,7 @@ void TOpenDialog::Browser::Build() {
   };
   typeLabel->SetFocusControl(types_);
 
-  TLabel* driveLabel = label("DriveLabel", d_->captionDrives_, 168, 204, 160);
+  TLabel* driveLabel = label("DriveLabel", DesktopText(d_->captionDrives_), 168, 204, 160);
   drives_ = new TComboBox(f);
   drives_->SetName("DriveCombo");
   drives_->SetParent(f);
@@ -295,7 +296,7 @@ void TOpenDialog::Browser::Build() {
   ok->SetName("OKButton");
   ok->SetParent(f);
   ok->SetBounds(340, 22, 75, 23);
-  ok->SetCaption(d_->captionOK_);
+  ok->SetCaption(DesktopText(d_->captionOK_));
   ok->SetDefault(true);
   ok->SetTabStop(true);
   ok->OnClick = [this](TObject*) { OkClicked(); };
@@ -303,7 +304,7 @@ void TOpenDialog::Browser::Build() {
   cancel->SetName("CancelButton");
   cancel->SetParent(f);
   cancel->SetBounds(340, 50, 75, 23);
-  cancel->SetCaption(d_->captionCancel_);
+  cancel->SetCaption(DesktopText(d_->captionCancel_));
   cancel->SetCancel(true);
   cancel->SetModalResult(mrCancel);
   cancel->SetTabStop(true);
@@ -311,7 +312,7 @@ void TOpenDialog::Browser::Build() {
   help->SetName("HelpButton");
   help->SetParent(f);
   help->SetBounds(340, 78, 75, 23);
-  help->SetCaption(d_->captionHelp_);
+  help->SetCaption(DesktopText(d_->captionHelp_));
   help->SetVisible(d_->options_.Contains(ofShowHelp));
   const int context = d_->HelpContext();
   help->OnClick = [context](TObject*) { HelpContextCall(context); };
@@ -319,7 +320,7 @@ void TOpenDialog::Browser::Build() {
   readOnly_->SetName("ReadOnlyCheck");
   readOnly_->SetParent(f);
   readOnly_->SetBounds(340, 110, 80, 17);
-  readOnly_->SetCaption(d_->captionReadOnly_);
+  readOnly_->SetCaption(DesktopText(d_->captionReadOnly_));
   readOnly_->SetChecked(d_->options_.Contains(ofReadOnly));
   readOnly_->SetVisible(!d_->options_.Contains(ofHideReadOnly));
   f->SetActiveControl(name_);
@@ -429,20 +430,20 @@ bool TOpenDialog::Browser::Accept(const std::string& typed, std::vector<std::str
   const std::string dir = ExtractFileDir(full);
   if (!IsFolder(dir.empty() ? std::string("/") : dir)) {
     if (o.Contains(ofPathMustExist) || o.Contains(ofFileMustExist) || !o.Contains(ofNoValidate)) {
-      Warn(full + "\nPath does not exist.\nPlease verify the correct path was given.", MB_OK | MB_ICONEXCLAMATION);
+      Warn(full + DesktopText("\nPath does not exist.\nPlease verify the correct path was given."), MB_OK | MB_ICONEXCLAMATION);
       return false;
     }
   }
   const bool exists = IsFile(full);
   if (!exists && o.Contains(ofFileMustExist)) {
-    Warn(full + "\nFile not found.\nPlease verify the correct file name was given.", MB_OK | MB_ICONEXCLAMATION);
+    Warn(full + DesktopText("\nFile not found.\nPlease verify the correct file name was given."), MB_OK | MB_ICONEXCLAMATION);
     return false;
   }
   if (!exists && o.Contains(ofCreatePrompt) &&
-      Warn(full + "\nThis file does not exist.\nDo you want to create it?", MB_YESNO | MB_ICONQUESTION) != IDYES)
+      Warn(full + DesktopText("\nThis file does not exist.\nDo you want to create it?"), MB_YESNO | MB_ICONQUESTION) != IDYES)
     return false;
   if (exists && d_->IsSaveDialog() && o.Contains(ofOverwritePrompt) &&
-      Warn(full + " already exists.\nDo you want to replace it?", MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
+      Warn(full + DesktopText(" already exists.\nDo you want to replace it?"), MB_YESNO | MB_ICONEXCLAMATION) != IDYES)
     return false;
   chosen.push_back(full);
   return true;

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/forms/dialogs/desktoptexts.h"
 #include "platform/forms/dialogs/dialoghelp.h"
 #include "platform/forms/dialogs/dialogutil.h"
 #include "platform/forms/stdctrls/stdctrls.h"
@@ -18,13 +19,13 @@ constexpr std::array<const char*, 9> kButtonDefaults = {"&Yes", "&No", "OK", "Ca
                                                         "&Retry", "&Ignore", "&All", "&Help"};
 constexpr std::array<const char*, 4> kTitleDefaults = {"Warning", "Error", "Information", "Confirm"};
 
+// Texts the program set; an empty one shows the default in the desktop's language.
 struct Texts {
   std::array<std::string, 9> buttons;
   std::array<std::string, 4> titles;
-  Texts() { Reset(); }
   void Reset() {
-    for (std::size_t i = 0; i < buttons.size(); ++i) buttons[i] = kButtonDefaults[i];
-    for (std::size_t i = 0; i < titles.size(); ++i) titles[i] = kTitleDefaults[i];
+    buttons = {};
+    titles = {};
   }
 };
 
@@ -213,7 +214,11 @@ BoxButton Button(TMsgDlgBtn b, int result) { return BoxButton{MsgDlgButtonCaptio
 
 }  // namespace
 
-std::string MsgDlgButtonCaption(TMsgDlgBtn button) { return TheTexts().buttons[static_cast<std::size_t>(button)]; }
+std::string MsgDlgButtonCaption(TMsgDlgBtn button) {
+  const auto i = static_cast<std::size_t>(button);
+  const std::string& set = TheTexts().buttons[i];
+  return set.empty() ? DesktopText(kButtonDefaults[i]) : set;
+}
 
 void SetMsgDlgButtonCaption(TMsgDlgBtn button, const std::string& caption) {
   TheTexts().buttons[static_cast<std::size_t>(button)] = caption;
@@ -221,7 +226,9 @@ void SetMsgDlgButtonCaption(TMsgDlgBtn button, const std::string& caption) {
 
 std::string MsgDlgTitle(TMsgDlgType type) {
   if (type == mtCustom) return Application()->Title();
-  return TheTexts().titles[static_cast<std::size_t>(type)];
+  const auto i = static_cast<std::size_t>(type);
+  const std::string& set = TheTexts().titles[i];
+  return set.empty() ? DesktopText(kTitleDefaults[i]) : set;
 }
 
 void SetMsgDlgTitle(TMsgDlgType type, const std::string& title) {

@@ -214,11 +214,7 @@ void TCustomCheckBox::Paint() {
   const int top = (r.Height() - size) / 2;
   const bool left = alignment_ == TAlignment::taRightJustify;
   TRect box = left ? Bounds(0, top, size, size) : Bounds(r.Right - size, top, size, size);
-  TRect edge = box;
-  c->DrawEdge(edge, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
-  c->Brush()->SetColor(Enabled() ? clWindow : clBtnFace);
-  c->FillRect(edge);
-  PaintMark(c, edge);
+  PaintMark(c, PaintBox(c, box));
   TRect text = left ? Rect(size + 4, 0, r.Right, r.Bottom) : Rect(0, 0, r.Right - size - 4, r.Bottom);
   c->Font()->Assign(Font());
   c->Brush()->SetStyle(TBrushStyle::bsClear);
@@ -235,6 +231,13 @@ void TCustomCheckBox::Paint() {
     c->Brush()->SetColor(Color());
     c->DrawFocusRect(f);
   }
+}
+
+TRect TCustomCheckBox::PaintBox(TCanvas* c, TRect box) {
+  c->DrawEdge(box, EDGE_SUNKEN, BF_RECT | BF_ADJUST);
+  c->Brush()->SetColor(Enabled() ? clWindow : clBtnFace);
+  c->FillRect(box);
+  return box;
 }
 
 TW_PUBLISHED(TCheckBox, Prop("Checked", &TCheckBox::Checked, &TCheckBox::SetChecked),
@@ -321,11 +324,24 @@ void TRadioButton::DoEnter() {
   if (arrow && !checked_) Click();
 }
 
+TRect TRadioButton::PaintBox(TCanvas* c, TRect box) {
+  // A round well: the shadow ring outside, the dark ring inside it, the window colour within.
+  c->Brush()->SetStyle(TBrushStyle::bsSolid);
+  c->Pen()->SetWidth(1);
+  c->Pen()->SetColor(clBtnShadow);
+  c->Brush()->SetColor(clBtnHighlight);
+  c->Ellipse(box);
+  c->Pen()->SetColor(cl3DDkShadow);
+  c->Brush()->SetColor(Enabled() ? clWindow : clBtnFace);
+  c->Ellipse(box.Left + 1, box.Top + 1, box.Right - 1, box.Bottom - 1);
+  return Rect(box.Left + 2, box.Top + 2, box.Right - 2, box.Bottom - 2);
+}
+
 void TRadioButton::PaintMark(TCanvas* c, TRect box) {
   if (!checked_) return;
   c->Brush()->SetColor(Enabled() ? clWindowText : clBtnShadow);
   c->Pen()->SetColor(Enabled() ? clWindowText : clBtnShadow);
-  c->Ellipse(box.Left + 3, box.Top + 3, box.Right - 3, box.Bottom - 3);
+  c->Ellipse(box.Left + 2, box.Top + 2, box.Right - 2, box.Bottom - 2);
 }
 
 // --- TGroupBox

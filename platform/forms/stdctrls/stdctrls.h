@@ -314,6 +314,8 @@ class TCustomCheckBox : public TButtonControl {
 
  protected:
   void Paint() override;
+  // Draws the empty box (sunken square) and answers the inner area the mark goes into.
+  virtual TRect PaintBox(TCanvas* canvas, TRect box);
   virtual void PaintMark(TCanvas* canvas, TRect box) = 0;
   void KeyPress(char& key) override;
   void AccelChosen() override;
@@ -353,6 +355,7 @@ class TRadioButton : public TCustomCheckBox {
   void Click() override;
 
  protected:
+  TRect PaintBox(TCanvas* canvas, TRect box) override;
   void PaintMark(TCanvas* canvas, TRect box) override;
   void Toggle() override;
   void DoEnter() override;

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 namespace tw::wintest {
 namespace {
@@ -80,6 +81,22 @@ class X11Test : public ::testing::Test {
     unsigned long p = XGetPixel(img, 0, 0);
     XDestroyImage(img);
     return p & 0xFFFFFF;
+  }
+
+  // The 32-bit items of a window's property (`type` 0: the property's own atom as its type, as
+  // the Motif hints have it); empty when the window has none.
+  std::vector<long> Longs(HWND h, const char* name, Atom type, long count) {
+    const Atom prop = XInternAtom(x_, name, False);
+    Atom actual;
+    int format;
+    unsigned long got = 0, rest = 0;
+    unsigned char* data = nullptr;
+    std::vector<long> v;
+    if (XGetWindowProperty(x_, static_cast<::Window>(Display().NativeWindow(h)), prop, 0, count, False,
+                           type != 0 ? type : prop, &actual, &format, &got, &rest, &data) == Success && data && format == 32)
+      v.assign(reinterpret_cast<long*>(data), reinterpret_cast<long*>(data) + got);
+    if (data) XFree(data);
+    return v;
   }
 
   ::Display* x_ = nullptr;
@@ -151,18 +168,13 @@ TEST_F(X11Test, WindowKindsBecomeTheMatchingXWindows) {
   Display().Flush();
   XSync(x_, False);
   auto type = [&](HWND h) {
-    Atom prop = XInternAtom(x_, "_NET_WM_WINDOW_TYPE", False), actual;
-    int format;
-    unsigned long count, rest;
-    unsigned char* data = nullptr;
+    const std::vector<long> atoms = Longs(h, "_NET_WM_WINDOW_TYPE", XA_ATOM, 1);
     std::string name;
-    if (XGetWindowProperty(x_, static_cast<::Window>(Display().NativeWindow(h)), prop, 0, 1, False, XA_ATOM, &actual,
-                           &format, &count, &rest, &data) == Success && data && count == 1) {
-      char* n = XGetAtomName(x_, *reinterpret_cast<Atom*>(data));
+    if (atoms.size() == 1) {
+      char* n = XGetAtomName(x_, static_cast<Atom>(atoms[0]));
       name = n;
       XFree(n);
     }
-    if (data) XFree(data);
     return name;
   };
   EXPECT_EQ(type(main), "_NET_WM_WINDOW_TYPE_NORMAL");
@@ -192,6 +204,40 @@ TEST_F(X11Test, WindowKindsBecomeTheMatchingXWindows) {
   EXPECT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }));
   DestroyWindow(main);
   EXPECT_FALSE(IsWindow(tool));
+}
+
+TEST_F(X11Test, DialogFramesOfferTheWindowManagerNoMinimiseOrMaximise) {
+  // A dialog border (as a form with bsDialog makes it) and a sizeable main window.
+  HWND dialog = CreateWindowEx(WS_EX_DLGMODALFRAME, "X11Test", "dialog", WS_POPUP | WS_CAPTION | WS_SYSMENU, 20, 20,
+                               180, 90, 0, 0, 0, nullptr);
+  HWND main = CreateWindowEx(0, "X11Test", "main", WS_OVERLAPPEDWINDOW, 10, 10, 100, 80, 0, 0, 0, nullptr);
+  Display().Flush();
+  XSync(x_, False);
+  auto motif = [&](HWND h) { return Longs(h, "_MOTIF_WM_HINTS", 0, 5); };
+  constexpr long kResize = 2, kMove = 4, kMinimize = 8, kMaximize = 16, kClose = 32;
+  std::vector<long> d = motif(dialog);
+  ASSERT_EQ(d.size(), 5u);
+  EXPECT_EQ(d[1] & (kMinimize | kMaximize | kResize), 0) << "functions of a dialog";
+  EXPECT_EQ(d[1] & (kMove | kClose), kMove | kClose);
+  EXPECT_EQ(d[2] & (32 | 64), 0) << "no minimise or maximise decorations";
+  std::vector<long> m = motif(main);
+  ASSERT_EQ(m.size(), 5u);
+  EXPECT_EQ(m[1] & (kMinimize | kMaximize | kResize), kMinimize | kMaximize | kResize);
+  // The dialog is a dialog to the window manager, keeps its size, and is placed by its own
+  // corner whatever frame the manager puts round it.
+  const std::vector<long> type = Longs(dialog, "_NET_WM_WINDOW_TYPE", XA_ATOM, 1);
+  ASSERT_EQ(type.size(), 1u);
+  EXPECT_EQ(static_cast<Atom>(type[0]), XInternAtom(x_, "_NET_WM_WINDOW_TYPE_DIALOG", False));
+  XSizeHints hints{};
+  long supplied = 0;
+  ASSERT_TRUE(XGetWMNormalHints(x_, static_cast<::Window>(Display().NativeWindow(dialog)), &hints, &supplied));
+  EXPECT_TRUE(hints.flags & PWinGravity);
+  EXPECT_EQ(hints.win_gravity, StaticGravity);
+  EXPECT_TRUE((hints.flags & PMinSize) && (hints.flags & PMaxSize));
+  EXPECT_EQ(hints.min_width, 180);
+  EXPECT_EQ(hints.max_height, 90);
+  DestroyWindow(dialog);
+  DestroyWindow(main);
 }
 
 TEST_F(X11Test, ClipboardTravelsBetweenClientsBothWays) {

@@ -413,6 +413,23 @@ TEST_F(StdCtrlsTest, ControlsPaintInTheSystemColours) {
   EXPECT_TRUE(dark);
 }
 
+TEST_F(StdCtrlsTest, RadioButtonsAreRoundAndCheckBoxesSquare) {
+  auto* check = Add<TCheckBox>(10, 10);
+  auto* radio = Add<TRadioButton>(10, 40);
+  radio->SetChecked(true);
+  form->Show();
+  Pump();
+  // The 13-pixel box sits at the left, vertically centred.
+  const int top = (radio->Height() - 13) / 2;
+  const std::uint32_t back = PixelRGB(radio->Handle(), 30, 1);
+  EXPECT_EQ(PixelRGB(check->Handle(), 0, top), ToRGB(clBtnShadow)) << "a check box's corner is its sunken edge";
+  EXPECT_EQ(PixelRGB(radio->Handle(), 0, top), back) << "a radio button's corner lies outside its circle";
+  EXPECT_EQ(PixelRGB(radio->Handle(), 12, top + 12), back);
+  EXPECT_NE(PixelRGB(radio->Handle(), 0, top + 6), back) << "the ring crosses the box's left edge halfway down";
+  EXPECT_EQ(PixelRGB(radio->Handle(), 6, top + 6), ToRGB(clWindowText)) << "the chosen button's dot";
+  EXPECT_EQ(PixelRGB(radio->Handle(), 3, top + 6), ToRGB(clWindow));
+}
+
 TEST_F(StdCtrlsTest, LabelsSizeThemselvesAndDisabledTextIsEmbossed) {
   auto* label = new TLabel(form);  // no parent yet: measuring needs no window
   label->SetCaption("A longer caption");
