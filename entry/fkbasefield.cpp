@@ -362,7 +362,8 @@ void TFkBaseEntryField::SetValue(const TFkValue& value) {
 
 // A date or time read that gives no value (a blank field or a text that does not read) is a
 // failure: 0.0 would otherwise stand for 30 December 1899 or midnight.  The failure is kept in
-// LastError and marks the field invalid, as a soft validation of that text would have.
+// LastError and marks the field invalid, as a soft validation of that text would have; a read
+// that gives a value clears the mark.
 std::int64_t TFkBaseEntryField::ReadDateOrTime(TPictureDataType t) {
   TFkValue v;
   LastError = GetValue(v);
@@ -374,6 +375,11 @@ std::int64_t TFkBaseEntryField::ReadDateOrTime(TPictureDataType t) {
       Invalidate();
     }
     return none;
+  }
+  // The text reads: whatever an earlier validation found, the field holds a valid value now.
+  if (invalid_) {
+    invalid_ = false;
+    Invalidate();
   }
   return v.Int;
 }

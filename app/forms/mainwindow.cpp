@@ -205,7 +205,9 @@ bool TfrmMain::ReadBirthMoment(TDateTime& date, TDateTime& time, bool quiet) {
     const int message = dateReads ? MsgBadBirthTime : MsgBadBirthDate;
     // Nothing modal may open under the splash picture, which stays on top.
     HideSplash();
-    Modal([&] { ShowMessage(FormatMessage(horoscope::GetMessageText(message), text)); });
+    Modal([&] {
+      return Application()->MessageBox(FormatMessage(horoscope::GetMessageText(message), text), Application()->Title(), MB_OK);
+    });
     if (!Modal([&] { return options.Execute(); })) break;
   }
   return options.BirthDate(date) && options.BirthTime(time);
@@ -216,7 +218,6 @@ bool TfrmMain::ReadTransitDay(TDateTime& day) {
     day = Date();
     return true;
   }
-  if (!dfTransDate->IsValid()) return false;
   try {
     // The field takes today's date when its window is made.
     dfTransDate->HandleNeeded();

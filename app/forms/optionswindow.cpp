@@ -232,8 +232,9 @@ void TfrmOptions::StoreField(const std::string& field, const std::string& value)
 
 std::string TfrmOptions::PersonName() const { return FieldText(dfPers); }
 std::string TfrmOptions::PersonPlace() const { return FieldText(dfPlace); }
-std::string TfrmOptions::BirthDateText() const { return FieldText(dfDate); }
-std::string TfrmOptions::BirthTimeText() const { return FieldText(dfTime); }
+// A field that shows only its separators holds no text.
+std::string TfrmOptions::BirthDateText() const { return dfDate != nullptr && dfDate->IsEmpty() ? "" : FieldText(dfDate); }
+std::string TfrmOptions::BirthTimeText() const { return dfTime != nullptr && dfTime->IsEmpty() ? "" : FieldText(dfTime); }
 
 std::string TfrmOptions::PersonShortcut(int n) const {
   if (rbPerson == nullptr || n < 1 || n > rbPerson->Items()->Count()) return DefaultShortcut(n);
@@ -469,9 +470,11 @@ void TfrmOptions::OkClick(TObject*) {
   // A birth date or time that does not read keeps the dialog open on it, with the field's own
   // report; nothing of it is stored.
   if (entry::TFkPictureField* bad = UnreadableBirthField()) {
+    // The button's own modal result would close the dialog all the same.
+    SetModalResult(mrNone);
     if (PageControl1 != nullptr && tabPers != nullptr) PageControl1->SetActivePage(tabPers);
-    if (!bad->ValidateField(false)) return;
-    if (UnreadableBirthField() != nullptr) return;
+    bad->ValidateField(false);
+    return;
   }
   StoreBirthDate();
   StoreBirthTime();
