@@ -4,10 +4,15 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
+#include "platform/forms/forms.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/files.h"
+#include "platform/win/display.h"
+#include "platform/win/winapi.h"
 
 namespace tw::app {
 
@@ -39,6 +44,24 @@ void PrepareProgramFolder(const std::string& folder) {
   ExePath = path;
   RemoveAliasTable();
   AtomicWriteFile(ExePath + AliasScriptName, AliasScriptLine(ExePath));
+}
+
+void SelectProgramDisplay() {
+  const char* chosen = std::getenv("TIDEWELL_DISPLAY");
+  SelectDisplay(chosen != nullptr && *chosen != '\0' ? chosen : "x11");
+}
+
+int ReportFatalError(const std::string& message, bool showBox) {
+  std::fprintf(stderr, "%s: %s\n", ApplicationName, message.c_str());
+  std::fflush(stderr);
+  if (showBox) {
+    try {
+      Application()->MessageBox(message, ApplicationTitle, MB_OK | MB_ICONERROR);
+    } catch (...) {
+      // The box could not be shown: the text is on stderr.
+    }
+  }
+  return 1;
 }
 
 }  // namespace tw::app
