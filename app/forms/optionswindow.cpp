@@ -190,6 +190,14 @@ void TfrmOptions::PutBackStoredValues(const TStoredValues& values, int person) {
   }
   // The fields show what is stored again.
   ReadFonts();
+  ReadPeriod();
+  ReadPersonShortcuts();
+  if (rbPerson != nullptr) rbPerson->SetItemIndex(-1);  // the person is loaded afresh
+  SelectPerson(person);
+  RefreshPersonCaptions();
+}
+
+void TfrmOptions::ReadPeriod() {
   if (TrackBarRecalc != nullptr) {
     int minutes = DefaultRecalcMinutes;
     if (!TryStrToInt(ReadString("TrackBarRecalc", std::to_string(DefaultRecalcMinutes)), minutes))
@@ -197,10 +205,6 @@ void TfrmOptions::PutBackStoredValues(const TStoredValues& values, int person) {
     TrackBarRecalc->SetPosition(std::clamp(minutes, 0, MaxRecalcMinutes));
   }
   TrackBarRecalcChange(TrackBarRecalc);
-  ReadPersonShortcuts();
-  if (rbPerson != nullptr) rbPerson->SetItemIndex(-1);  // the person is loaded afresh
-  SelectPerson(person);
-  RefreshPersonCaptions();
 }
 
 void TfrmOptions::ReadFonts() {
@@ -271,12 +275,8 @@ void TfrmOptions::FormCreate(TObject* sender) {
   if (TrackBarRecalc != nullptr) {
     TrackBarRecalc->SetMin(0);
     TrackBarRecalc->SetMax(MaxRecalcMinutes);
-    int minutes = DefaultRecalcMinutes;
-    if (!TryStrToInt(ReadString("TrackBarRecalc", std::to_string(DefaultRecalcMinutes)), minutes))
-      minutes = DefaultRecalcMinutes;
-    TrackBarRecalc->SetPosition(std::clamp(minutes, 0, MaxRecalcMinutes));
   }
-  TrackBarRecalcChange(TrackBarRecalc);
+  ReadPeriod();
 
   try {
     zones_ = TimeZoneNames();

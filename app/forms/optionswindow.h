@@ -172,6 +172,8 @@ class TfrmOptions : public TOrvForm {
   void StoreBirthDate();
   void StoreBirthTime();
   void ReadFonts();
+  // The stored period on the slider, and from there to the timer.
+  void ReadPeriod();
   std::vector<std::string> zones_;
   bool loading_ = false;
 };
