@@ -472,6 +472,9 @@ void TfrmOptions::OkClick(TObject*) {
   if (entry::TFkPictureField* bad = UnreadableBirthField()) {
     // The button's own modal result would close the dialog all the same.
     SetModalResult(mrNone);
+    // Leaving the field for the button may have reported it already (the report is on its
+    // way): one press of OK, one box.
+    if (entry::TFkController* controller = bad->Controller(); controller != nullptr && controller->ErrorPending) return;
     if (PageControl1 != nullptr && tabPers != nullptr) PageControl1->SetActivePage(tabPers);
     bad->ValidateField(false);
     return;

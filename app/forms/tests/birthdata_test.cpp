@@ -139,6 +139,7 @@ TEST_F(BirthDataTest, InvalidBirthDataIsNeverStoredAndCancelPutsBackWhatWasThere
   const std::string shownDate = options->BirthDateText();
   bool okRefused = false;
   std::string storedWhileTyping;
+  std::size_t boxesAfterClick = 0;
   WhileModal({
       [&] {
         options->dfDate->SetFocus();
@@ -151,6 +152,7 @@ TEST_F(BirthDataTest, InvalidBirthDataIsNeverStoredAndCancelPutsBackWhatWasThere
       [&] { InjectClick(options->Ok->Handle(), 5, 5); },
       [&] {
         Pump();
+        boxesAfterClick = boxes.size();
         okRefused = options->Visible();
         // OK pressed from the keyboard, with the focus elsewhere: refused as well.
         options->OkClick(options->Ok);
@@ -164,6 +166,8 @@ TEST_F(BirthDataTest, InvalidBirthDataIsNeverStoredAndCancelPutsBackWhatWasThere
   boxes.clear();
   EXPECT_FALSE(options->Execute());
   EXPECT_TRUE(okRefused);
+  EXPECT_EQ(boxesAfterClick, 1u) << "one press of OK, one box";
+  EXPECT_EQ(boxes.size(), 2u) << "and one for the second press";
   EXPECT_EQ(storedWhileTyping, "1980-05-17") << "a date that does not read is not stored";
   EXPECT_EQ(options->ReadString("dfDate1", ""), "1980-05-17");
   EXPECT_EQ(options->ReadString("dfTime1", ""), "07:45");
