@@ -1,11 +1,14 @@
 #include "entry/fieldkit.h"
 
+#include "entry/date/dayarith.h"
 #include "entry/fkuserdata.h"
 #include "platform/classes/typinfo.h"
 
 namespace tw::entry {
 
 void InitFieldkit() {
+  // Today's year and month first: a date typed without them takes them.
+  InitFkDateArith();
   InitFkIntl();
   InitFkUserData();
   RegisterFieldkitClasses();

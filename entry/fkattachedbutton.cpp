@@ -21,7 +21,11 @@ TW_PUBLISHED(TFkAttachedButton,
 TW_REGISTER_CLASS(TFkAttachedButton);
 
 TW_MESSAGE_MAP(TFkAttachedButton, tw::OnMessage<TFkAttachedButton, &TFkAttachedButton::WMLButtonDown>(WM_LBUTTONDOWN),
-               tw::OnMessage<TFkAttachedButton, &TFkAttachedButton::WMLButtonUp>(WM_LBUTTONUP));
+               tw::OnMessage<TFkAttachedButton, &TFkAttachedButton::WMLButtonUp>(WM_LBUTTONUP),
+               tw::OnMessage<TFkAttachedButton, &TFkAttachedButton::WMKeyDownButton>(WM_KEYDOWN),
+               tw::OnMessage<TFkAttachedButton, &TFkAttachedButton::WMKeyUpButton>(WM_KEYUP),
+               tw::OnMessage<TFkAttachedButton, &TFkAttachedButton::WMKillFocusButton>(WM_KILLFOCUS),
+               tw::OnMessage<TFkAttachedButton, &TFkAttachedButton::CMWantSpecialKey>(CM_WANTSPECIALKEY));
 
 TFkAttachedButton::TFkAttachedButton(TComponent* owner) : TCustomControl(owner) {
   controlStyle_.Include(TControlStyleFlag::csClickEvents).Include(TControlStyleFlag::csCaptureMouse);
@@ -159,6 +163,47 @@ void TFkAttachedButton::WMLButtonDown(TMessage& msg) {
 void TFkAttachedButton::WMLButtonUp(TMessage& msg) {
   down_ = false;
   Invalidate();
+  InheritedMessage(TFkAttachedButton::StaticClass(), msg);
+}
+
+// The button takes the focus, so it answers the keyboard as a push button does: Space pressed
+// and released clicks it, Enter clicks it at once.
+void TFkAttachedButton::CMWantSpecialKey(TMessage& msg) {
+  msg.Result = static_cast<UINT>(msg.WParam) == VK_RETURN ? 1 : 0;
+}
+
+void TFkAttachedButton::WMKeyDownButton(TMessage& msg) {
+  const auto key = static_cast<UINT>(msg.WParam);
+  if (key == VK_SPACE) {
+    if (!spaceDown_) {
+      spaceDown_ = down_ = true;
+      Invalidate();
+    }
+    return;
+  }
+  if (key == VK_RETURN) {
+    Click();
+    return;
+  }
+  InheritedMessage(TFkAttachedButton::StaticClass(), msg);
+}
+
+void TFkAttachedButton::WMKeyUpButton(TMessage& msg) {
+  if (static_cast<UINT>(msg.WParam) == VK_SPACE && spaceDown_) {
+    spaceDown_ = down_ = false;
+    Invalidate();
+    Click();
+    return;
+  }
+  InheritedMessage(TFkAttachedButton::StaticClass(), msg);
+}
+
+void TFkAttachedButton::WMKillFocusButton(TMessage& msg) {
+  // Space released elsewhere is no click.
+  if (spaceDown_) {
+    spaceDown_ = down_ = false;
+    Invalidate();
+  }
   InheritedMessage(TFkAttachedButton::StaticClass(), msg);
 }
 

@@ -46,6 +46,10 @@ class TFkAttachedButton : public TCustomControl {
   void Paint() override;
   void WMLButtonDown(TMessage& msg);
   void WMLButtonUp(TMessage& msg);
+  void WMKeyDownButton(TMessage& msg);
+  void WMKeyUpButton(TMessage& msg);
+  void WMKillFocusButton(TMessage& msg);
+  void CMWantSpecialKey(TMessage& msg);
 
  private:
   void Hook();
@@ -61,6 +65,7 @@ class TFkAttachedButton : public TCustomControl {
   bool hooked_ = false;
   bool positioning_ = false;
   bool down_ = false;
+  bool spaceDown_ = false;
 };
 
 }  // namespace tw::entry

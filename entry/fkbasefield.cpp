@@ -360,21 +360,42 @@ void TFkBaseEntryField::SetValue(const TFkValue& value) {
   settingValue_ = false;
 }
 
+// A date or time read that gives no value (a blank field or a text that does not read) is a
+// failure: 0.0 would otherwise stand for 30 December 1899 or midnight.  The failure is kept in
+// LastError and marks the field invalid, as a soft validation of that text would have; a read
+// that gives a value clears the mark.
+std::int64_t TFkBaseEntryField::ReadDateOrTime(TPictureDataType t) {
+  TFkValue v;
+  LastError = GetValue(v);
+  const std::int64_t none = t == T::pftDate ? BadDate : BadTime;
+  if (LastError == 0 && v.Int == none) LastError = t == T::pftDate ? ecInvalidDate : ecInvalidTime;
+  if (LastError != 0) {
+    if (!invalid_) {
+      invalid_ = true;
+      Invalidate();
+    }
+    return none;
+  }
+  // The text reads: whatever an earlier validation found, the field holds a valid value now.
+  if (invalid_) {
+    invalid_ = false;
+    Invalidate();
+  }
+  return v.Int;
+}
+
 TDateTime TFkBaseEntryField::GetAsDateTime() {
   T t = DataTypeCode();
   if (t != T::pftDate && t != T::pftTime) throw EInvalidDataType();
-  TFkValue v;
-  LastError = GetValue(v);
+  const std::int64_t value = ReadDateOrTime(t);
   if (LastError != 0) return 0.0;
-  return t == T::pftDate ? DayNumberToDateTime(static_cast<DayNumber>(v.Int))
-                         : SecondsToDateTime(static_cast<SecondsOfDay>(v.Int));
+  return t == T::pftDate ? DayNumberToDateTime(static_cast<DayNumber>(value))
+                         : SecondsToDateTime(static_cast<SecondsOfDay>(value));
 }
 
 DayNumber TFkBaseEntryField::GetAsDayNumber() {
   if (DataTypeCode() != T::pftDate) throw EInvalidDataType();
-  TFkValue v;
-  LastError = GetValue(v);
-  return LastError != 0 ? BadDate : static_cast<DayNumber>(v.Int);
+  return static_cast<DayNumber>(ReadDateOrTime(T::pftDate));
 }
 
 std::string TFkBaseEntryField::GetAsString() {

@@ -226,6 +226,9 @@ class TFkBaseEntryField : public TFkBase {
   void DefineProperties(TFiler* filer) override;
 
  protected:
+  // The value of a date or time field, or BadDate / BadTime with LastError set (see
+  // GetAsDateTime).
+  std::int64_t ReadDateOrTime(TPictureDataType t);
   void CreateWnd() override;
   // Applies the range texts read from a form resource.
   void Loaded() override;

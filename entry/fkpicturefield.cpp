@@ -477,6 +477,12 @@ void TFkCustomPictureField::SkipLiteralsRight() {
   while (caret_ <= last && IsLiteral(caret_)) ++caret_;
 }
 
+void TFkCustomPictureField::KeepCaretOffLiterals() {
+  const int first = FirstEditPosition(), last = LastEditPosition();
+  caret_ = std::clamp(caret_, first, std::max(first, last + 1));
+  SkipLiteralsRight();
+}
+
 void TFkCustomPictureField::SkipLiteralsLeft() {
   int first = FirstEditPosition();
   while (caret_ > first && IsLiteral(caret_)) --caret_;
@@ -633,6 +639,9 @@ void TFkCustomPictureField::TextEditor(TMessage& msg, std::uint16_t command) {
   const int last = LastEditPosition();
   const std::size_t dpRaw = mask_.find('.');
   const int point = (dpRaw != std::string::npos && static_cast<int>(dpRaw) <= last) ? static_cast<int>(dpRaw) : -1;
+  // Every command below counts on a caret that stands on an editable position (or just past
+  // the last one): the runs it edits are then those of editable characters only.
+  KeepCaretOffLiterals();
   bool keepSelection = false;
   bool extended = false;
   switch (command) {
@@ -775,6 +784,7 @@ void TFkCustomPictureField::TextEditor(TMessage& msg, std::uint16_t command) {
     case ccExtendRight:
       anchor_ = command == ccExtendLeft ? std::max(0, anchor_ - 1) : std::min<int>(maxLength_, anchor_ + 1);
       caret_ = std::clamp(anchor_, first, last + 1);
+      if (command == ccExtendLeft) SkipLiteralsLeft();
       ExtendSelection(oldAnchor);
       keepSelection = true;
       break;
@@ -791,6 +801,7 @@ void TFkCustomPictureField::TextEditor(TMessage& msg, std::uint16_t command) {
       }
       anchor_ = a;
       caret_ = std::clamp(a, first, last + 1);
+      if (command == ccExtWordLeft) SkipLiteralsLeft();
       ExtendSelection(oldAnchor);
       keepSelection = true;
       break;
@@ -849,12 +860,14 @@ void TFkCustomPictureField::TextEditor(TMessage& msg, std::uint16_t command) {
       if (!shift) caret_ = std::min(caret_, std::max(first, EndOfText()));
       keepSelection = true;
       break;
+      break;
     }
     case ccMouseDrag: {
       int pos = std::min(PositionAt(static_cast<int>(static_cast<std::int16_t>(msg.LParam & 0xFFFF))), static_cast<int>(maxLength_));
       anchor_ = pos;
       ExtendSelection(oldAnchor);
       caret_ = std::clamp(pos, first, last + 1);
+      SkipLiteralsRight();
       if (selStart_ == selEnd_) caret_ = std::min(caret_, std::max(first, EndOfText()));
       keepSelection = true;
       break;
@@ -880,6 +893,9 @@ void TFkCustomPictureField::TextEditor(TMessage& msg, std::uint16_t command) {
       break;
   }
   acceptNextChar_ = false;
+  // A caret left on a literal (the far end of a selection, the end of the text) moves on to the
+  // next editable position.
+  KeepCaretOffLiterals();
   if (!keepSelection) {
     selStart_ = selEnd_ = caret_;
     anchor_ = caret_;

@@ -49,6 +49,9 @@ class TFkCustomPictureField : public TFkPictureBase {
   bool InsertAtCaret(char ch, bool beep);
   void SkipLiteralsRight();
   void SkipLiteralsLeft();
+  // Puts the caret within the editable span and, when it stands on a literal, on the next
+  // editable position (or just past the last one).
+  void KeepCaretOffLiterals();
   void Advance(int target, bool typed);
   void ExtendSelection(int oldAnchor);
   void CompleteDateTime(bool date);

@@ -137,6 +137,7 @@ std::uint16_t TFkCustomSimpleField::Transfer(TFkValue& value, int flag) {
     }
     return TFkBaseEntryField::Transfer(value, flag);
   }
+  const std::string before = editText_;
   switch (t) {
     case T::pftString: {
       std::string s = value.Str.substr(0, maxLength_);
@@ -164,6 +165,11 @@ std::uint16_t TFkCustomSimpleField::Transfer(TFkValue& value, int flag) {
           for (int i = digits - 1; i >= 0; --i, p /= static_cast<unsigned>(radix))
             s[static_cast<std::size_t>(i)] = "0123456789ABCDEF"[p % static_cast<unsigned>(radix)];
           editText_ = s;
+        }
+        // A number whose text does not fit the field is refused: cutting it would change it.
+        if (editText_.size() > maxLength_) {
+          editText_ = before;
+          throw EEntryFieldError(FkResString(34268));
         }
       } else {
         std::string s = FloatToStrF(value.Real, TFloatFormat::ffFixed, 18, decimalPlaces_);

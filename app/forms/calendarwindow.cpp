@@ -54,7 +54,8 @@ void TfrmCal::ShowDay(std::int32_t day) {
 
 bool TfrmCal::PickDate(entry::TFkPictureField& field, int left, int top) {
   SetBounds(left, top, Width(), Height());
-  if (field.IsValid()) {
+  // A blank field is not read (the read would mark it invalid): the calendar stays where it is.
+  if (field.IsValid() && !field.IsEmpty()) {
     try {
       ShowDay(field.GetAsDayNumber());
     } catch (const Exception&) {

@@ -175,25 +175,67 @@ void TfrmMain::SetMainCaption() {
   SetCaption(first + " - " + second);
 }
 
-void TfrmMain::PrepareCharts() {
+template <typename F>
+auto TfrmMain::Modal(F&& step) -> decltype(step()) {
+  struct TDepth {
+    int& depth;
+    explicit TDepth(int& d) : depth(d) { ++depth; }
+    ~TDepth() { --depth; }
+  } depth{modalDepth_};
+  return step();
+}
+
+bool TfrmMain::ModalWindowOpen() const {
+  if (modalDepth_ > 0) return true;
+  for (int k = 0; k < Screen()->FormCount(); ++k) {
+    const TCustomForm* form = Screen()->Forms(k);
+    if (form != nullptr && form->FormState().Contains(TFormStateFlag::fsModal)) return true;
+  }
+  return false;
+}
+
+bool TfrmMain::ReadBirthMoment(TDateTime& date, TDateTime& time, bool quiet) {
+  TfrmOptions& options = *frmOptions;
+  // One round for each of the two values at most: the dialog's OK takes only values that read,
+  // but a blank one passes.
+  for (int round = 0; round < 2; ++round) {
+    const bool dateReads = options.BirthDate(date);
+    if (dateReads && options.BirthTime(time)) return true;
+    if (quiet) return false;
+    const std::string text = dateReads ? options.BirthTimeText() : options.BirthDateText();
+    const int message = dateReads ? MsgBadBirthTime : MsgBadBirthDate;
+    // Nothing modal may open under the splash picture, which stays on top.
+    HideSplash();
+    Modal([&] {
+      return Application()->MessageBox(FormatMessage(horoscope::GetMessageText(message), text), Application()->Title(), MB_OK);
+    });
+    if (!Modal([&] { return options.Execute(); })) break;
+  }
+  return options.BirthDate(date) && options.BirthTime(time);
+}
+
+bool TfrmMain::ReadTransitDay(TDateTime& day) {
+  if (dfTransDate == nullptr) {
+    day = Date();
+    return true;
+  }
+  try {
+    // The field takes today's date when its window is made.
+    dfTransDate->HandleNeeded();
+    day = dfTransDate->GetAsDateTime();
+  } catch (const Exception&) {
+    return false;
+  }
+  return dfTransDate->LastError == 0;
+}
+
+void TfrmMain::PrepareCharts(TDateTime birthDate, TDateTime birthTime, TDateTime transitDay) {
   TfrmOptions& options = *frmOptions;
   horoscope::THoroscope& radix = *RadixHoroscope;
   radix.HorName = options.PersonName();
   radix.HorPlace = options.PersonPlace();
-  const std::string dateText = options.BirthDateText();
-  try {
-    radix.HorDate = StrToDate(dateText);
-  } catch (const Exception&) {
-    ShowMessage(FormatMessage(horoscope::GetMessageText(MsgBadBirthDate), dateText));
-    options.Execute();
-  }
-  const std::string timeText = options.BirthTimeText();
-  try {
-    radix.HorTime = StrToTime(timeText);
-  } catch (const Exception&) {
-    ShowMessage(FormatMessage(horoscope::GetMessageText(MsgBadBirthTime), timeText));
-    options.Execute();
-  }
+  radix.HorDate = birthDate;
+  radix.HorTime = birthTime;
   radix.HorSummertimeCode = horoscope::TSummerTimeType::tzNormal;
   radix.HorPlaceZoneHours = options.PersonZoneHours;
   radix.HorPlaceLongitude = radix.HorPlaceZoneHours * 15.0;
@@ -205,21 +247,15 @@ void TfrmMain::PrepareCharts() {
   horoscope::THoroscope& transit = *TransitHoroscope;
   transit.HorName = "Transit";
   transit.HorPlace.clear();
-  TDateTime day = Date();
-  if (dfTransDate != nullptr && dfTransDate->IsValid()) {
-    try {
-      day = dfTransDate->GetAsDateTime();
-      // The list is made for this date: leaving the field unchanged need not make it again.
-      LastTransitDate = day;
-    } catch (const Exception&) {
-    }
-  }
+  const TDateTime day = std::trunc(transitDay);
+  // The list is made for this date: leaving the field unchanged need not make it again.
+  LastTransitDate = transitDay;
   const TDateTime now = Now();
   // The computer's clock shows summer time in summer: the chart reads it with the zone's rules
   // at that moment, so its universal time is the real one.  Only a zone the tz database does
   // not know falls back to the standard offset.
-  if (!SetChartClock(transit, std::trunc(day), now - std::trunc(now), LocalTimeZoneName())) {
-    transit.HorDate = std::trunc(day);
+  if (!SetChartClock(transit, day, now - std::trunc(now), LocalTimeZoneName())) {
+    transit.HorDate = day;
     transit.HorTime = now - std::trunc(now);
     transit.HorSummertimeCode = horoscope::TSummerTimeType::tzNormal;
     transit.HorPlaceZoneHours = options.MachineZoneHours;
@@ -233,9 +269,24 @@ void TfrmMain::PrepareCharts() {
 
 void TfrmMain::ShowTransits() {
   if (frmOptions == nullptr) return;
+  struct TDepth {
+    int& depth;
+    explicit TDepth(int& d, int& most) : depth(d) { most = std::max(most, ++depth); }
+    ~TDepth() { --depth; }
+  } depth{ListDepth, MaxListDepth};
   if (frmOptions->PersonName().empty()) {
-    frmOptions->Execute();
+    if (quietList_) return;
+    HideSplash();
+    Modal([&] { return frmOptions->Execute(); });
     if (frmOptions->PersonName().empty()) return;
+  }
+  TDateTime transitDay = 0.0;
+  if (!ReadTransitDay(transitDay)) return;
+  TDateTime birthDate = 0.0, birthTime = 0.0;
+  if (!ReadBirthMoment(birthDate, birthTime, quietList_)) {
+    // Never the list of another person's birth moment: the view says what is missing.
+    if (!quietList_) ShowNotComputed();
+    return;
   }
   ++ListsStarted;
   TRichTransitView& view = *view_;
@@ -245,7 +296,7 @@ void TfrmMain::ShowTransits() {
                 frmOptions->dlgTitleFont != nullptr ? frmOptions->dlgTitleFont->Font() : nullptr,
                 frmOptions->dlgTextFont != nullptr ? frmOptions->dlgTextFont->Font() : nullptr);
   try {
-    PrepareCharts();
+    PrepareCharts(birthDate, birthTime, transitDay);
     ITransitTexts& texts = Texts != nullptr ? *Texts : tblText->Active() ? *tableTexts_ : NoTexts;
     TTransitListWriter writer(texts, view);
     writer.StopFlag = &StopFlag;
@@ -256,6 +307,19 @@ void TfrmMain::ShowTransits() {
     view.End();
     throw;
   }
+  view.End();
+}
+
+void TfrmMain::ShowNotComputed() {
+  TDateTime value = 0.0;
+  const bool dateReads = frmOptions->BirthDate(value);
+  const std::string text = FormatMessage(horoscope::GetMessageText(dateReads ? MsgBadBirthTime : MsgBadBirthDate),
+                                         dateReads ? frmOptions->BirthTimeText() : frmOptions->BirthDateText());
+  TRichTransitView& view = *view_;
+  view.Begin();
+  view.SetFonts(nullptr, nullptr, nullptr);
+  view.SetCurrentAttr(TTransitAttr::Text);
+  WriteInPieces(view, text);
   view.End();
 }
 
@@ -320,11 +384,12 @@ void TfrmMain::FormShow(TObject* sender) {
   }
   SetMainCaption();
   if (frmOptions != nullptr && !frmOptions->PersonName().empty()) {
+    // Hidden first: a message or dialog of the first list must not open under the picture.
+    HideSplash();
     // The list is computed at showing whatever the date field saw before: a floating date bar
     // shows, and its field takes the focus, before this window does.
     LastTransitDate = std::numeric_limits<double>::quiet_NaN();
     dfTransDateExit(dfTransDate);
-    HideSplash();
   } else {
     HideSplash();
     ShowWelcome();
@@ -419,7 +484,18 @@ void TfrmMain::FormKeyUp(TObject* sender, Word& key, TShiftState shift) {
   TOrvForm::FormKeyUp(sender, key, shift);
 }
 
-void TfrmMain::TimerRecalcTimer(TObject*) { ShowTransits(); }
+void TfrmMain::TimerRecalcTimer(TObject*) {
+  // The period's list never starts inside a running list or while a message box or dialog is
+  // open (it would read the dialog's half-edited fields), and it shows no message or dialog of
+  // its own: a birth moment that does not read was reported when the user asked for the list.
+  if (ListDepth > 0 || ModalWindowOpen()) return;
+  quietList_ = true;
+  struct TQuiet {
+    bool& flag;
+    ~TQuiet() { flag = false; }
+  } quiet{quietList_};
+  ShowTransits();
+}
 
 void TfrmMain::pbPersClick(TObject* sender) {
   StopFlag = true;
@@ -438,12 +514,12 @@ void TfrmMain::pbPrintClick(TObject*) {
 }
 
 void TfrmMain::pbInfoClick(TObject*) {
-  if (AboutBox != nullptr) AboutBox->ShowModal();
+  if (AboutBox != nullptr) Modal([&] { return AboutBox->ShowModal(); });
   SetMainCaption();
 }
 
 void TfrmMain::mnuOptionsClick(TObject*) {
-  if (frmOptions != nullptr && frmOptions->Execute()) ShowTransits();
+  if (frmOptions != nullptr && Modal([&] { return frmOptions->Execute(); })) ShowTransits();
 }
 
 void TfrmMain::mnuHelpContentsClick(TObject*) { HelpContextCall(ContentsHelpContext); }
@@ -454,21 +530,13 @@ void TfrmMain::rtextHyperLinkEvent(TObject*, const std::string& hiddenText) {
 }
 
 void TfrmMain::dfTransDateEnter(TObject*) {
-  if (dfTransDate == nullptr || !dfTransDate->IsValid()) return;
-  try {
-    LastTransitDate = dfTransDate->GetAsDateTime();
-  } catch (const Exception&) {
-  }
+  TDateTime value = 0.0;
+  if (dfTransDate != nullptr && ReadTransitDay(value)) LastTransitDate = value;
 }
 
 void TfrmMain::dfTransDateExit(TObject*) {
-  if (dfTransDate == nullptr || !dfTransDate->IsValid()) return;
   TDateTime value = 0.0;
-  try {
-    value = dfTransDate->GetAsDateTime();
-  } catch (const Exception&) {
-    return;
-  }
+  if (dfTransDate == nullptr || !ReadTransitDay(value)) return;
   if (value == LastTransitDate) return;
   LastTransitDate = value;
   ShowTransits();

@@ -132,6 +132,10 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   std::string ListingFolder;
   // Number of lists begun (for the status of the window and its tests).
   int ListsStarted = 0;
+  // Recalculations running now, one inside another (a person button pressed while a list is
+  // written starts a new one), and the most there ever were at once.
+  int ListDepth = 0;
+  int MaxListDepth = 0;
 
   // Opens both text tables (the database must be reachable); raises what the database raises.
   void OpenTables();
@@ -139,7 +143,10 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   // texts in use stay when the table is closed.
   void LoadMessages();
 
-  // The one recalculation: both charts and the whole list.
+  // The one recalculation: both charts and the whole list.  A birth date or time that does not
+  // read is reported (message 92 or 93) and the options dialog opened on it; when it still does
+  // not read, no list is made and the view says why.  Nothing is computed from a transit date
+  // that does not read.
   void ShowTransits();
   // The view the list is written to.
   ITransitView& View();
@@ -175,8 +182,24 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   void SetMainCaption();
 
  private:
-  void PrepareCharts();
+  // The charts of the person and of the transit moment.
+  void PrepareCharts(TDateTime birthDate, TDateTime birthTime, TDateTime transitDay);
+  // The person's birth date and time; when one does not read the user is told and the options
+  // dialog opened (never with `quiet`); false when they still do not read.
+  bool ReadBirthMoment(TDateTime& date, TDateTime& time, bool quiet);
+  // The transit date of the field; false when it does not read.
+  bool ReadTransitDay(TDateTime& day);
+  // Whether a modal window (a message box, a dialog) is open now.
+  bool ModalWindowOpen() const;
+  // Runs a modal step (message box, dialog) with the timer's recalculation held off.
+  template <typename F>
+  auto Modal(F&& step) -> decltype(step());
+  // The timer's recalculation: quiet, and never inside another list or a modal window.
+  bool quietList_ = false;
+  int modalDepth_ = 0;
   void ShowWelcome();
+  // The view's text when the person's birth moment does not read: message 92 or 93.
+  void ShowNotComputed();
   void HideSplash();
   // Loads or saves the places of both toolbars under the settings key.
   void LoadToolbarPositions();

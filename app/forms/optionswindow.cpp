@@ -3,11 +3,16 @@
 #include "app/forms/optionswindow.h"
 
 #include <algorithm>
+#include <cmath>
+#include <tuple>
 #include <cstdio>
 
 #include "app/forms/calendarwindow.h"
 #include "app/forms/mainwindow.h"
 #include "app/lib/edits.h"
+#include "app/lib/winregistry.h"
+#include "entry/date/dayarith.h"
+#include "entry/fkcontroller.h"
 #include "entry/fkattachedbutton.h"
 #include "entry/fkcalendar.h"
 #include "entry/fkintl.h"
@@ -21,6 +26,7 @@
 #include "platform/forms/stdctrls/extctrls.h"
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/rtl/win1252.h"
 #include "platform/sys/timezones.h"
 #include "multilang/langeditor.h"
 #include "multilang/langswitch.h"
@@ -48,37 +54,89 @@ void PutFieldText(entry::TFkBaseEntryField* field, const std::string& text) {
   }
 }
 
-// A stored time of day: as the field's mask reads it, else as a 24-hour "h:mm" text (the
-// stored texts of another clock setting).
-void PutTimeText(entry::TFkBaseEntryField* field, const std::string& text) {
+// A stored birth date or time put into its field; a text that reads in no way leaves the
+// field empty.
+void PutBirthDate(entry::TFkPictureField* field, const std::string& text) {
   if (field == nullptr) return;
-  try {
-    field->SetAsString(text);
-    return;
-  } catch (const Exception&) {
-  }
-  int h = -1;
-  int m = -1;
-  char colon = 0;
-  char rest = 0;
-  if (std::sscanf(text.c_str(), "%2d%c%2d%c", &h, &colon, &m, &rest) == 3 && colon == ':' && h >= 0 && h < 24 &&
-      m >= 0 && m < 60) {
-    try {
-      field->SetAsString(field->IntlSupport()->SecondsToText(field->Mask(), h * 3600 + m * 60, false));
-      return;
-    } catch (const Exception&) {
-    }
-  }
-  PutFieldText(field, "");
+  const std::int32_t day = BirthDateFromStore(text, field->Mask(), field->GetEpoch());
+  if (day >= 0) field->SetAsDayNumber(day);
+  else PutFieldText(field, "");
+}
+
+void PutBirthTime(entry::TFkPictureField* field, const std::string& text) {
+  if (field == nullptr) return;
+  const std::int32_t seconds = BirthTimeFromStore(text, field->Mask());
+  if (seconds >= 0) field->SetAsSeconds(seconds);
+  else PutFieldText(field, "");
 }
 
 std::string FieldText(entry::TFkBaseEntryField* field) { return field != nullptr ? field->GetAsString() : ""; }
+
+// The names of every value the dialog stores.
+std::vector<std::string> DialogValueNames() {
+  std::vector<std::string> names = {"TrackBarRecalc", "HeaderFont", "TitleFont", "TextFont"};
+  for (int n = 1; n <= PersonCount; ++n)
+    for (const char* field : {"dfPers", "dfPlace", "dfDate", "dfTime", "dfShort", "cmbTimeZone"})
+      names.push_back(field + std::to_string(n));
+  return names;
+}
+
+// Two digits, then "d" more digits: the parts of the fixed forms.
+bool ReadNumber(const std::string& text, std::size_t& at, std::size_t digits, int& value) {
+  value = 0;
+  for (std::size_t k = 0; k < digits; ++k, ++at) {
+    if (at >= text.size() || text[at] < '0' || text[at] > '9') return false;
+    value = value * 10 + (text[at] - '0');
+  }
+  return true;
+}
 
 bool AllDigits(const std::string& s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 }  // namespace
+
+std::string BirthDateToStore(std::int32_t dayNumber) {
+  if (dayNumber < 0) return {};
+  int d = 0, m = 0, y = 0;
+  entry::DayNumberToDMY(dayNumber, d, m, y);
+  char text[16];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", y, m, d);
+  return text;
+}
+
+std::string BirthTimeToStore(std::int32_t secondsOfDay) {
+  if (secondsOfDay < 0 || secondsOfDay >= 86400) return {};
+  char text[8];
+  std::snprintf(text, sizeof text, "%02d:%02d", secondsOfDay / 3600, secondsOfDay / 60 % 60);
+  return text;
+}
+
+std::int32_t BirthDateFromStore(const std::string& text, const std::string& mask, int epoch) {
+  std::size_t at = 0;
+  int y = 0, m = 0, d = 0;
+  if (text.size() == 10 && ReadNumber(text, at, 4, y) && text[at++] == '-' && ReadNumber(text, at, 2, m) &&
+      text[at++] == '-' && ReadNumber(text, at, 2, d))
+    return entry::DMYToDayNumber(d, m, y, 0);
+  // A text stored as the field showed it.
+  if (mask.empty() || text.size() != mask.size()) return entry::BadDate;
+  return entry::DefaultIntlSup().TextToDayNumber(mask, text, epoch);
+}
+
+std::int32_t BirthTimeFromStore(const std::string& text, const std::string& mask) {
+  std::string t = Trim(text);
+  std::size_t at = 0;
+  int h = 0, m = 0;
+  const std::size_t hourDigits = t.find(':') == 1 ? 1 : 2;
+  if (ReadNumber(t, at, hourDigits, h) && at < t.size() && t[at++] == ':' && ReadNumber(t, at, 2, m) && m < 60) {
+    const std::string rest = UpperCase(Trim(t.substr(at)));
+    if (rest.empty() && h < 24) return h * 3600 + m * 60;
+    if ((rest == "AM" || rest == "PM") && h >= 1 && h <= 12) return (h % 12 + (rest == "PM" ? 12 : 0)) * 3600 + m * 60;
+  }
+  if (mask.empty()) return entry::BadTime;
+  return entry::DefaultIntlSup().TextToSeconds(mask, text);
+}
 
 std::string ShortcutFromName(const std::string& name) {
   const std::size_t blank = name.find(' ');
@@ -104,7 +162,65 @@ int TfrmOptions::ShowForm(bool modal) {
   return 0;
 }
 
-bool TfrmOptions::Execute() { return ShowForm(true) == mrOk; }
+bool TfrmOptions::Execute() {
+  const TStoredValues opened = StoredValues();
+  const int person = SelectedPerson();
+  if (ShowForm(true) == mrOk) return true;
+  PutBackStoredValues(opened, person);
+  return false;
+}
+
+TfrmOptions::TStoredValues TfrmOptions::StoredValues() {
+  // A value that is not stored reads as this text, which no stored value can be.
+  static const std::string Absent("\x01" "absent" "\x01");
+  TStoredValues values;
+  for (const std::string& name : DialogValueNames()) {
+    std::string value = ReadString(name, Absent);
+    values[name] = value == Absent ? std::nullopt : std::optional<std::string>(std::move(value));
+  }
+  return values;
+}
+
+void TfrmOptions::PutBackStoredValues(const TStoredValues& values, int person) {
+  TWinRegistry store(SettingsKey());
+  const bool section = store.OpenKey(FormKeyName(this), false);
+  for (const auto& [name, value] : values) {
+    if (value) WriteString(name, *value);
+    else if (section) store.DeleteValue(name);
+  }
+  // The fields show what is stored again.
+  ReadFonts();
+  ReadPeriod();
+  ReadPersonShortcuts();
+  if (rbPerson != nullptr) rbPerson->SetItemIndex(-1);  // the person is loaded afresh
+  SelectPerson(person);
+  RefreshPersonCaptions();
+}
+
+void TfrmOptions::ReadPeriod() {
+  if (TrackBarRecalc != nullptr) {
+    int minutes = DefaultRecalcMinutes;
+    if (!TryStrToInt(ReadString("TrackBarRecalc", std::to_string(DefaultRecalcMinutes)), minutes))
+      minutes = DefaultRecalcMinutes;
+    TrackBarRecalc->SetPosition(std::clamp(minutes, 0, MaxRecalcMinutes));
+  }
+  TrackBarRecalcChange(TrackBarRecalc);
+}
+
+void TfrmOptions::ReadFonts() {
+  const std::tuple<TFontDialog*, TButton*, const char*> fonts[] = {{dlgHeaderFont, pbHeaderFont, "HeaderFont"},
+                                                                   {dlgTitleFont, pbTitleFont, "TitleFont"},
+                                                                   {dlgTextFont, pbTextFont, "TextFont"}};
+  for (const auto& [dialog, button, valueName] : fonts) {
+    if (dialog == nullptr) continue;
+    try {
+      if (!ReadString(valueName, "").empty()) ReadFont(valueName, dialog->Font());
+    } catch (const Exception&) {
+      // An unreadable stored font leaves the form's font.
+    }
+    if (button != nullptr) button->Font()->Assign(dialog->Font());
+  }
+}
 
 int TfrmOptions::SelectedPerson() const {
   const int index = rbPerson != nullptr ? rbPerson->ItemIndex() : 0;
@@ -120,8 +236,9 @@ void TfrmOptions::StoreField(const std::string& field, const std::string& value)
 
 std::string TfrmOptions::PersonName() const { return FieldText(dfPers); }
 std::string TfrmOptions::PersonPlace() const { return FieldText(dfPlace); }
-std::string TfrmOptions::BirthDateText() const { return FieldText(dfDate); }
-std::string TfrmOptions::BirthTimeText() const { return FieldText(dfTime); }
+// A field that shows only its separators holds no text.
+std::string TfrmOptions::BirthDateText() const { return dfDate != nullptr && dfDate->IsEmpty() ? "" : FieldText(dfDate); }
+std::string TfrmOptions::BirthTimeText() const { return dfTime != nullptr && dfTime->IsEmpty() ? "" : FieldText(dfTime); }
 
 std::string TfrmOptions::PersonShortcut(int n) const {
   if (rbPerson == nullptr || n < 1 || n > rbPerson->Items()->Count()) return DefaultShortcut(n);
@@ -147,31 +264,19 @@ void TfrmOptions::FormCreate(TObject* sender) {
     field->SetMaxLength(static_cast<int>(mask.size()));
   }
 
-  const std::pair<TFontDialog*, const char*> fonts[] = {
-      {dlgHeaderFont, "HeaderFont"}, {dlgTitleFont, "TitleFont"}, {dlgTextFont, "TextFont"}};
-  for (const auto& [dialog, valueName] : fonts) {
-    if (dialog == nullptr) continue;
-    try {
-      if (!ReadString(valueName, "").empty()) ReadFont(valueName, dialog->Font());
-    } catch (const Exception&) {
-      // An unreadable stored font leaves the form's font.
-    }
-  }
-  if (pbHeaderFont != nullptr && dlgHeaderFont != nullptr) pbHeaderFont->Font()->Assign(dlgHeaderFont->Font());
-  if (pbTitleFont != nullptr && dlgTitleFont != nullptr) pbTitleFont->Font()->Assign(dlgTitleFont->Font());
-  if (pbTextFont != nullptr && dlgTextFont != nullptr) pbTextFont->Font()->Assign(dlgTextFont->Font());
+  ReadFonts();
 
   if (StatusZeile != nullptr) StatusZeile->SetSizeGrip(BorderStyle() == TFormBorderStyle::bsSizeable);
+  // Cancel leaves a field that does not validate without a report: the dialog closes.
+  for (int k = 0; k < ComponentCount(); ++k)
+    if (auto* controller = dynamic_cast<entry::TFkController*>(Components(k))) controller->SetBtnCancel(Cancel);
+  if (dfMinutes != nullptr) dfMinutes->OnExit = [this](TObject* sender) { dfMinutesExit(sender); };
 
   if (TrackBarRecalc != nullptr) {
     TrackBarRecalc->SetMin(0);
     TrackBarRecalc->SetMax(MaxRecalcMinutes);
-    int minutes = DefaultRecalcMinutes;
-    if (!TryStrToInt(ReadString("TrackBarRecalc", std::to_string(DefaultRecalcMinutes)), minutes))
-      minutes = DefaultRecalcMinutes;
-    TrackBarRecalc->SetPosition(std::clamp(minutes, 0, MaxRecalcMinutes));
   }
-  TrackBarRecalcChange(TrackBarRecalc);
+  ReadPeriod();
 
   try {
     zones_ = TimeZoneNames();
@@ -229,8 +334,8 @@ void TfrmOptions::SelectPerson(int n) {
     PutFieldText(dfShort, ReadString("dfShort" + suffix, DefaultShortcut(n)));
     PutFieldText(dfPers, ReadString("dfPers" + suffix, ""));
     PutFieldText(dfPlace, ReadString("dfPlace" + suffix, ""));
-    PutFieldText(dfDate, ReadString("dfDate" + suffix, ""));
-    PutTimeText(dfTime, ReadString("dfTime" + suffix, DefaultBirthTime));
+    PutBirthDate(dfDate, ReadString("dfDate" + suffix, ""));
+    PutBirthTime(dfTime, ReadString("dfTime" + suffix, DefaultBirthTime));
   } catch (...) {
     loading_ = false;
     throw;
@@ -257,8 +362,53 @@ void TfrmOptions::rbPersonClick(TObject*) { SelectPerson(SelectedPerson()); }
 
 void TfrmOptions::dfPersChange(TObject*) { StoreField("dfPers", FieldText(dfPers)); }
 void TfrmOptions::dfPlaceChange(TObject*) { StoreField("dfPlace", FieldText(dfPlace)); }
-void TfrmOptions::dfDateChange(TObject*) { StoreField("dfDate", FieldText(dfDate)); }
-void TfrmOptions::dfTimeChange(TObject*) { StoreField("dfTime", FieldText(dfTime)); }
+// A birth date or time is stored only when it reads (a blank one as empty): half-typed and
+// impossible values never reach the store.
+void TfrmOptions::dfDateChange(TObject*) { StoreBirthDate(); }
+void TfrmOptions::dfTimeChange(TObject*) { StoreBirthTime(); }
+
+void TfrmOptions::StoreBirthDate() {
+  if (dfDate == nullptr) return;
+  if (dfDate->IsEmpty()) {
+    StoreField("dfDate", "");
+    return;
+  }
+  const std::int32_t day = dfDate->IntlSupport()->TextToDayNumber(dfDate->Mask(), dfDate->EditText(), dfDate->GetEpoch());
+  if (day >= 0) StoreField("dfDate", BirthDateToStore(day));
+}
+
+void TfrmOptions::StoreBirthTime() {
+  if (dfTime == nullptr) return;
+  if (dfTime->IsEmpty()) {
+    StoreField("dfTime", "");
+    return;
+  }
+  const std::int32_t seconds = dfTime->IntlSupport()->TextToSeconds(dfTime->Mask(), dfTime->EditText());
+  if (seconds >= 0) StoreField("dfTime", BirthTimeToStore(seconds));
+}
+
+bool TfrmOptions::BirthDate(TDateTime& value) const {
+  if (dfDate == nullptr || dfDate->IsEmpty()) return false;
+  const std::int32_t day = dfDate->IntlSupport()->TextToDayNumber(dfDate->Mask(), dfDate->EditText(), dfDate->GetEpoch());
+  if (day < 0) return false;
+  value = entry::DayNumberToDateTime(day);
+  return true;
+}
+
+bool TfrmOptions::BirthTime(TDateTime& value) const {
+  if (dfTime == nullptr || dfTime->IsEmpty()) return false;
+  const std::int32_t seconds = dfTime->IntlSupport()->TextToSeconds(dfTime->Mask(), dfTime->EditText());
+  if (seconds < 0) return false;
+  value = entry::SecondsToDateTime(seconds);
+  return true;
+}
+
+entry::TFkPictureField* TfrmOptions::UnreadableBirthField() const {
+  TDateTime value = 0.0;
+  if (dfDate != nullptr && !dfDate->IsEmpty() && !BirthDate(value)) return dfDate;
+  if (dfTime != nullptr && !dfTime->IsEmpty() && !BirthTime(value)) return dfTime;
+  return nullptr;
+}
 
 void TfrmOptions::dfShortChange(TObject*) {
   if (loading_) return;
@@ -317,8 +467,32 @@ void TfrmOptions::RefreshPersonCaptions() {
 }
 
 void TfrmOptions::OkClick(TObject*) {
+  // A birth date or time that does not read keeps the dialog open on it, with the field's own
+  // report; nothing of it is stored.
+  if (entry::TFkPictureField* bad = UnreadableBirthField()) {
+    // The button's own modal result would close the dialog all the same.
+    SetModalResult(mrNone);
+    // Leaving the field for the button may have reported it already (the report is on its
+    // way): one press of OK, one box.
+    if (entry::TFkController* controller = bad->Controller(); controller != nullptr && controller->ErrorPending) return;
+    if (PageControl1 != nullptr && tabPers != nullptr) PageControl1->SetActivePage(tabPers);
+    bad->ValidateField(false);
+    return;
+  }
+  StoreBirthDate();
+  StoreBirthTime();
+  dfMinutesExit(dfMinutes);
   RefreshPersonCaptions();
   SetModalResult(mrOk);
+}
+
+void TfrmOptions::dfMinutesExit(TObject*) {
+  if (dfMinutes == nullptr || TrackBarRecalc == nullptr) return;
+  // A text that is no number keeps the period.
+  if (!dfMinutes->CommitText()) return;
+  const int minutes = static_cast<int>(std::clamp(std::lround(dfMinutes->Value()), 0L, static_cast<long>(MaxRecalcMinutes)));
+  if (minutes != TrackBarRecalc->Position()) TrackBarRecalc->SetPosition(minutes);
+  TrackBarRecalcChange(TrackBarRecalc);
 }
 
 void TfrmOptions::pbExitClick(TObject*) {

@@ -6,10 +6,14 @@
 // told of the person buttons' captions and of the recalculation period through IOptionsListener.
 #pragma once
 
+#include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/lib/orvform.h"
+#include "platform/rtl/datetime.h"
 
 namespace tw {
 class TButton;
@@ -47,6 +51,18 @@ class IOptionsListener {
   // Recalculation period in minutes (0: no periodic recalculation).
   virtual void RecalcPeriodChanged(int minutes) = 0;
 };
+
+// Birth dates and times are stored in one fixed form, whatever the desktop's date and time
+// formats: "yyyy-mm-dd" and the 24-hour "hh:mm".  Texts stored earlier as the fields showed
+// them are still read, by the field's own mask.
+std::string BirthDateToStore(std::int32_t dayNumber);
+std::string BirthTimeToStore(std::int32_t secondsOfDay);
+// The day number of a stored birth date: the fixed form, else a text of `mask` (epoch for
+// two-digit years); -1 when it reads neither way.
+std::int32_t BirthDateFromStore(const std::string& text, const std::string& mask, int epoch);
+// The seconds of a stored birth time: "h:mm" (24 hours, or 12 with "AM"/"PM" after it), else a
+// text of `mask`; -1 when it reads neither way.
+std::int32_t BirthTimeFromStore(const std::string& text, const std::string& mask);
 
 // The shortcut made from a person's name: the characters before the first blank when that
 // blank stands within the first 10 characters, else the first 10 characters.
@@ -95,7 +111,8 @@ class TfrmOptions : public TOrvForm {
 
   // Shows the window: modal answers the ShowModal result, else 0.
   int ShowForm(bool modal);
-  // Runs the dialog; true when it ended with OK.
+  // Runs the dialog; true when it ended with OK.  Any other end puts every value the dialog
+  // stores back as it was when the dialog opened, and the fields with it.
   bool Execute();
   // Loads person n (1..4) into the fields; other numbers do nothing.
   void SelectPerson(int n);
@@ -108,6 +125,10 @@ class TfrmOptions : public TOrvForm {
   std::string PersonPlace() const;
   std::string BirthDateText() const;
   std::string BirthTimeText() const;
+  // The birth date and the birth time as the fields show them; false when the text does not
+  // read as a date (a time), a blank one included.
+  bool BirthDate(TDateTime& value) const;
+  bool BirthTime(TDateTime& value) const;
   // Item n (1..4) of the person list: the shortcut shown on the person button.
   std::string PersonShortcut(int n) const;
 
@@ -126,6 +147,8 @@ class TfrmOptions : public TOrvForm {
   void pbTitleFontClick(TObject* sender);
   void pbTextFontClick(TObject* sender);
   void TrackBarRecalcChange(TObject* sender);
+  // A period typed into the minutes field takes effect when the field is left (or OK pressed).
+  void dfMinutesExit(TObject* sender);
   void OkClick(TObject* sender);
   void pbExitClick(TObject* sender);
   void pbHelpClick(TObject* sender);
@@ -140,6 +163,17 @@ class TfrmOptions : public TOrvForm {
   void RefreshPersonCaptions();
   // The person list's items from the stored shortcuts.
   void ReadPersonShortcuts();
+  // The stored values the dialog may change, by name; no value for one that is not stored.
+  using TStoredValues = std::map<std::string, std::optional<std::string>>;
+  TStoredValues StoredValues();
+  void PutBackStoredValues(const TStoredValues& values, int person);
+  // A birth date or time field whose text does not read; nullptr when both read (or are blank).
+  entry::TFkPictureField* UnreadableBirthField() const;
+  void StoreBirthDate();
+  void StoreBirthTime();
+  void ReadFonts();
+  // The stored period on the slider, and from there to the timer.
+  void ReadPeriod();
   std::vector<std::string> zones_;
   bool loading_ = false;
 };

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 
 #include "app/lib/register.h"
@@ -18,6 +20,9 @@
 #include "platform/rtl/files.h"
 #include "richtext/controls/richtext.h"
 #include "toolbars/toolbars.h"
+#include "platform/forms/forms.h"
+#include "platform/win/display.h"
+#include "platform/win/winapi.h"
 
 namespace tw::app {
 
@@ -62,6 +67,24 @@ void RegisterWindowClasses() {
   multilang::RegisterMultiLangClasses();
   toolbars::RegisterToolbarClasses();
   InstallFormResources();
+}
+
+void SelectProgramDisplay() {
+  const char* chosen = std::getenv("TIDEWELL_DISPLAY");
+  SelectDisplay(chosen != nullptr && *chosen != '\0' ? chosen : "x11");
+}
+
+int ReportFatalError(const std::string& message, bool showBox) {
+  std::fprintf(stderr, "%s: %s\n", ApplicationName, message.c_str());
+  std::fflush(stderr);
+  if (showBox) {
+    try {
+      Application()->MessageBox(message, ApplicationTitle, MB_OK | MB_ICONERROR);
+    } catch (...) {
+      // The box could not be shown: the text is on stderr.
+    }
+  }
+  return 1;
 }
 
 }  // namespace tw::app

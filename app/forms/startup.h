@@ -34,4 +34,14 @@ void RemoveAliasTable();
 // descriptions (the windows can be made after it).
 void RegisterWindowClasses();
 
+// The display the program shows its windows on: the one TIDEWELL_DISPLAY names, else the X
+// display.  Never falls back to the off-screen display, where no one would see the program:
+// raises tw::Exception ("Cannot open the X display ...") when the display cannot be opened.
+void SelectProgramDisplay();
+
+// A failure that ends the program: "Tidewell: " and the text on stderr and, when `showBox`,
+// the text in a message box as well (not on the off-screen display, where no one could answer
+// it).  Returns the program's exit code, 1.
+int ReportFatalError(const std::string& message, bool showBox);
+
 }  // namespace tw::app

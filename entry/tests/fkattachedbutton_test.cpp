@@ -5,6 +5,8 @@
 #include "entry/fkpicturefield.h"
 #include "entry/fkspinner.h"
 #include "entry/tests/entry_test_util.h"
+#include "platform/forms/stdctrls/stdctrls.h"
+#include "platform/win/winapi.h"
 
 namespace tw::entry {
 namespace {
@@ -93,6 +95,36 @@ TEST_F(AttachedButtonTest, ClickReachesOnClick) {
   InjectClick(button->Handle(), 5, 5);
   Pump();
   EXPECT_EQ(clicks, 1);
+}
+
+TEST_F(AttachedButtonTest, SpaceAndEnterClickTheFocusedButton) {
+  // A default button on the form must not take the Enter meant for the attached button.
+  auto* ok = new TButton(form);
+  ok->SetParent(form);
+  ok->SetBounds(20, 120, 80, 25);
+  ok->SetDefault(true);
+  int okClicks = 0;
+  ok->OnClick = [&](TObject*) { ++okClicks; };
+  int clicks = 0;
+  button->OnClick = [&](TObject*) { ++clicks; };
+  button->SetAttachedControl(field);
+  field->SetFocus();
+  Pump();
+  Press(VK_TAB);
+  ASSERT_TRUE(button->Focused()) << "Tab reaches the button";
+  Press(VK_SPACE);
+  EXPECT_EQ(clicks, 1) << "Space pressed and released";
+  Press(VK_RETURN);
+  EXPECT_EQ(clicks, 2);
+  EXPECT_EQ(okClicks, 0);
+  // Space pressed on the button and released after the focus went elsewhere is no click.
+  InjectKeyDown(VK_SPACE);
+  Pump();
+  field->SetFocus();
+  Pump();
+  InjectKeyUp(VK_SPACE);
+  Pump();
+  EXPECT_EQ(clicks, 2);
 }
 
 }  // namespace

@@ -83,7 +83,32 @@ TEST_F(PictureFieldTest, InvalidDateIsReportedWhenLeavingAndTheFocusComesBack) {
   EXPECT_EQ(f->GetAsDayNumber(), BadDate);
   EXPECT_EQ(f->LastError, ecInvalidDate);
   EXPECT_DOUBLE_EQ(f->GetAsDateTime(), 0.0);
-  EXPECT_TRUE(f->IsValid()) << "reads and hard validation leave the invalid mark alone";
+  EXPECT_FALSE(f->IsValid()) << "a read that gives no date marks the field";
+}
+
+TEST_F(PictureFieldTest, ABlankOrUnreadDateReadsAsAFailureNeverAsDayZero) {
+  auto* f = AddField(T::pftDate, "mm/dd/yyyy");
+  f->SetAsString("");
+  ASSERT_TRUE(f->IsValid()) << "never validated";
+  EXPECT_DOUBLE_EQ(f->GetAsDateTime(), 0.0);
+  EXPECT_EQ(f->LastError, ecInvalidDate) << "a blank date is no date";
+  EXPECT_FALSE(f->IsValid());
+  EXPECT_EQ(f->GetAsDayNumber(), BadDate);
+  EXPECT_EQ(f->LastError, ecInvalidDate);
+
+  // A text that does not read, put in by a program and never validated.
+  f->SetAsDayNumber(Date(1, 2, 2024));
+  EXPECT_TRUE(f->IsValid()) << "a value set clears the mark";
+  ShowAndFocus(f);
+  Type("0230");
+  EXPECT_TRUE(f->IsValid());
+  EXPECT_DOUBLE_EQ(f->GetAsDateTime(), 0.0);
+  EXPECT_EQ(f->LastError, ecInvalidDate);
+  EXPECT_FALSE(f->IsValid());
+  // A good date read afterwards is read as it stands.
+  f->SetAsDayNumber(Date(3, 4, 2025));
+  EXPECT_DOUBLE_EQ(f->GetAsDateTime(), DayNumberToDateTime(Date(3, 4, 2025)));
+  EXPECT_EQ(f->LastError, 0);
 }
 
 TEST_F(PictureFieldTest, SoftValidationMarksTheFieldAndLetsTheFocusGo) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "entry/fkexcept.h"
 #include "entry/fksimplefield.h"
 #include "entry/tests/entry_test_util.h"
 
@@ -78,6 +79,26 @@ TEST_F(SimpleFieldTest, WordRangesAndNumbers) {
   Type("x");
   EXPECT_EQ(MessageBeepCount(), beeps + 1) << "letters are refused by the mask";
   EXPECT_EQ(g->EditText(), "7");
+}
+
+TEST_F(SimpleFieldTest, SetAsStringNeverMakesTheTextLongerThanMaxLength) {
+  auto* text = Add(T::pftString);
+  text->SetMaxLength(5);
+  text->SetAsString("abcdefgh");
+  EXPECT_EQ(text->EditText(), "abcde");
+  auto* number = Add(T::pftLongInt, 40);
+  number->SetMaxLength(4);
+  number->SetAsString("1234");
+  EXPECT_EQ(number->EditText(), "1234");
+  // A number that does not fit is refused whole: a cut text would be another number.
+  EXPECT_THROW(number->SetAsString("-2147483648"), EEntryFieldError);
+  EXPECT_EQ(number->EditText(), "1234");
+  EXPECT_THROW(number->SetAsString("123456"), EEntryFieldError);
+  EXPECT_LE(number->EditText().size(), 4u);
+  auto* real = Add(T::pftDouble, 80);
+  real->SetMaxLength(6);
+  real->SetAsString("123456789.125");
+  EXPECT_LE(real->EditText().size(), 6u) << real->EditText();
 }
 
 TEST_F(SimpleFieldTest, HexadecimalMaskShowsAllDigitsOfTheType) {

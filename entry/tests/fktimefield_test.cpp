@@ -118,8 +118,8 @@ TEST_F(TimeFieldTest, EmptyTextClearsAFieldThatIsNotRequired) {
     ASSERT_NO_THROW(f->SetAsString(""));
     EXPECT_EQ(f->EditText(), DefaultIntlSup().SecondsToText(mask, BadTime, false));
     EXPECT_EQ(f->GetAsDateTime(), 0.0);
-    EXPECT_EQ(f->LastError, 0) << "a blank time is a valid empty value";
-    EXPECT_TRUE(f->ValidateField(false));
+    EXPECT_EQ(f->LastError, ecInvalidTime) << "a blank time reads as no time, not as midnight";
+    EXPECT_TRUE(f->ValidateField(false)) << "but it is a valid empty value";
     EXPECT_TRUE(f->IsValid());
     ASSERT_NO_THROW(f->SetAsString("   "));
     EXPECT_EQ(f->EditText(), DefaultIntlSup().SecondsToText(mask, BadTime, false));
@@ -135,7 +135,7 @@ TEST_F(TimeFieldTest, EmptyTextAlsoClearsADateField) {
   ASSERT_NO_THROW(f->SetAsString(""));
   EXPECT_EQ(f->EditText(), "  /  /    ");
   EXPECT_EQ(f->GetAsDayNumber(), BadDate);
-  EXPECT_EQ(f->LastError, 0);
+  EXPECT_EQ(f->LastError, ecInvalidDate) << "an empty date is no date";
 }
 
 TEST_F(TimeFieldTest, TwentyFourHourMasksTakeTheirOwnTexts) {

@@ -7,8 +7,12 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <string>
+#include <vector>
 
+#include "platform/forms/forms.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/win/display.h"
 
 namespace tw::app {
 namespace {
@@ -61,6 +65,23 @@ TEST_F(StartupTest, UnwritableFolderEndsTheStartWithAnInputOutputError) {
   EXPECT_THROW(PrepareProgramFolder(folder.string()), Exception);
   std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
   EXPECT_EQ(Read(folder / AliasScriptName), "old") << "the old script stays whole";
+}
+
+TEST(FatalError, GoesToStderrAndToABoxWhereOneCanBeSeen) {
+  std::vector<std::string> boxes;
+  SetMessageBoxFunc([&](const std::string& text, const std::string&, unsigned) {
+    boxes.push_back(text);
+    return 1;
+  });
+  ::testing::internal::CaptureStderr();
+  EXPECT_EQ(ReportFatalError("Table does not exist.", true), 1);
+  EXPECT_EQ(ReportFatalError("Cannot open the X display", false), 1);
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  SetMessageBoxFunc(nullptr);
+  DoneApplication();
+  EXPECT_EQ(boxes, std::vector<std::string>{"Table does not exist."});
+  EXPECT_NE(err.find("Tidewell: Table does not exist."), std::string::npos) << err;
+  EXPECT_NE(err.find("Tidewell: Cannot open the X display"), std::string::npos) << err;
 }
 
 TEST(ProgramFolder, EndsWithASeparatorAndHoldsTheProgram) {

@@ -88,6 +88,9 @@ TEST_F(MainWindowTablesTest, TheListReadsItsInterpretationsFromTheTable) {
 
 TEST_F(MainWindowTablesTest, OneRecalculationPaintsTheViewOnceWhenItIsShown) {
   EnterBobStone();
+  // The program computes lists in a window that exists: making the windows sizes the view's
+  // picture, which is not painting.
+  main->HandleNeeded();
   // Drawing on the view's picture is counted in paint passes: a pass is the span between the
   // outermost before- and after-paint calls of the engine in which something was drawn.
   richtext::TRiRTFTextInput& engine = *main->rtext->RtfText();

@@ -29,6 +29,16 @@ HelpKey& Key() {
 
 bool IsHelpKeyWindow(HWND hwnd) { return IsWindowOfClass(hwnd, kHelpKeyClass); }
 
+// The page was found but nothing could open it (no browser): the user is told, with the
+// page's place so that it can be opened by hand.
+void ReportHelpNotShown(const std::string& file, const HelpResult& r) {
+  std::string text = "Help could not be shown";
+  text += r.Error.empty() ? std::string(".") : ": " + r.Error + ".";
+  const std::string where = !r.Page.empty() ? r.Page : ProgramHelp().HelpFolder(file);
+  text += "\n\nThe help file is " + (where.empty() ? file : where);
+  Application()->MessageBox(text, Application()->Title(), MB_OK | MB_ICONWARNING);
+}
+
 bool Call(unsigned command, std::uint32_t data, const std::string* keyword) {
   bool callHelp = true;
   bool result = false;
@@ -41,6 +51,8 @@ bool Call(unsigned command, std::uint32_t data, const std::string* keyword) {
   if (file.empty()) return false;
   const HelpResult r = keyword != nullptr ? ProgramHelp().WinHelpKey(file, *keyword)
                                           : ProgramHelp().WinHelp(file, command, data);
+  if (!r.Succeeded && (r.Failure == HelpFailure::LauncherMissing || r.Failure == HelpFailure::LaunchFailed))
+    ReportHelpNotShown(file, r);
   return r.Succeeded;
 }
 

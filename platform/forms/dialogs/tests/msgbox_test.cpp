@@ -2,6 +2,10 @@
 // display.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "platform/forms/dialogs/dialoghelp.h"
@@ -10,6 +14,7 @@
 #include "platform/forms/menus/menus.h"
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/forms/tests/forms_test_util.h"
+#include "platform/rtl/files.h"
 #include "platform/sys/help.h"
 
 namespace tw::test {
@@ -354,6 +359,30 @@ TEST_F(HelpTest, F1OfAMenuItemIsTheMenusAndHelpCallsCanBeIntercepted) {
   Application()->SetHelpFile("");
   SetOnHelp(nullptr);
   EXPECT_FALSE(HelpContextCall(4)) << "no help file, no call";
+}
+
+TEST_F(HelpTest, HelpThatNothingCanOpenIsReportedWithThePlaceOfItsPage) {
+  // A program folder of this test's own with a help file.
+  const std::filesystem::path root =
+      std::filesystem::temp_directory_path() / ("tw_help_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(root / "help" / "TW_ENG");
+  { std::ofstream(root / "help" / "TW_ENG" / "index.html") << "<html></html>"; }
+  SetProgramFolder(root.string() + "/");
+  launcher->FailWith(HelpFailure::LauncherMissing, "The program xdg-open that opens help pages is not installed");
+  boxes.clear();
+  EXPECT_FALSE(HelpContextCall(22014));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("Help could not be shown"), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[0].find("xdg-open"), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[0].find((root / "help" / "TW_ENG" / "index.html").string()), std::string::npos) << boxes[0];
+  // A help file that is not there at all is only logged, as before.
+  Application()->SetHelpFile("NONE.hlp");
+  boxes.clear();
+  EXPECT_FALSE(HelpContextCall(1));
+  EXPECT_TRUE(boxes.empty());
+  SetProgramFolder("");
+  std::error_code ec;
+  std::filesystem::remove_all(root, ec);
 }
 
 TEST_F(HelpTest, TheHelpButtonOfAMessageDialogShowsItsContextAndKeepsTheDialog) {

@@ -1,0 +1,385 @@
+// Birth data the user mistypes, and transit dates that do not read, through the real windows:
+// what is stored, what Cancel puts back, what is computed and which boxes appear.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/forms/mainwindow.h"
+#include "app/forms/optionswindow.h"
+#include "app/forms/tests/appforms_test_util.h"
+#include "app/lib/edits.h"
+#include "app/lib/splash.h"
+#include "entry/date/dayarith.h"
+#include "entry/fkpicturefield.h"
+#include "entry/fksimplefield.h"
+#include "horoscope/chartglobals.h"
+#include "horoscope/horoscope.h"
+#include "platform/classes/stringlist.h"
+#include "platform/forms/comctrls/comctrls.h"
+#include "platform/forms/stdctrls/stdctrls.h"
+#include "platform/forms/timer.h"
+#include "platform/rtl/datetime.h"
+#include "platform/win/display.h"
+#include "platform/win/winapi.h"
+#include "richtext/controls/richtext.h"
+#include "toolbars/toolbars.h"
+
+namespace tw::app::test {
+namespace {
+
+constexpr char BadDateText[] = "The birth date %s is not valid.";
+constexpr char BadTimeText[] = "The birth time %s is not valid.";
+
+class BirthDataTest : public AppFormsTest {
+ protected:
+  void SetUp() override {
+    AppFormsTest::SetUp();
+    toolbars::RegisterToolbarClasses();
+    messages = std::make_unique<TStringList>();
+    messages->AddObject(BadDateText, std::intptr_t{92});
+    messages->AddObject(BadTimeText, std::intptr_t{93});
+    horoscope::MessageList = messages.get();
+  }
+  void TearDown() override {
+    Application()->OnIdle = nullptr;
+    horoscope::MessageList = nullptr;
+    AppFormsTest::TearDown();
+  }
+  void MakeWindows() {
+    main = Application()->CreateForm<TfrmMain>();
+    main->ListingFolder = folder.string();
+    options = Application()->CreateForm<TfrmOptions>();
+  }
+  // A person as the store holds it.
+  void StorePerson(int n, const std::string& name, const std::string& date, const std::string& time) {
+    options->WriteString("dfPers" + std::to_string(n), name);
+    options->WriteString("dfDate" + std::to_string(n), date);
+    options->WriteString("dfTime" + std::to_string(n), time);
+  }
+  // Steps a user takes while a modal window is up, one each time the window system is idle.
+  void WhileModal(std::vector<std::function<void()>> steps) {
+    auto pending = std::make_shared<std::vector<std::function<void()>>>(std::move(steps));
+    auto next = std::make_shared<std::size_t>(0);
+    Application()->OnIdle = [pending, next](TObject*, bool& done) {
+      done = false;  // never wait: the script goes on
+      if (*next < pending->size()) (*pending)[(*next)++]();
+    };
+  }
+  // Keys typed into the focused control, one key a character.
+  static void TypeKeys(const std::string& text) {
+    for (char c : text) {
+      UINT vk = c >= '0' && c <= '9' ? static_cast<UINT>(c) : c >= 'a' && c <= 'z' ? static_cast<UINT>(c - 32) : 0x20;
+      InjectKey(vk, static_cast<unsigned char>(c));
+      Pump();
+    }
+  }
+  static void Press(UINT vk) {
+    InjectKey(vk, kNoCharacter);
+    Pump();
+  }
+  int BoxesWith(const std::string& part) const {
+    int n = 0;
+    for (const auto& b : boxes) n += b.find(part) != std::string::npos ? 1 : 0;
+    return n;
+  }
+
+  std::unique_ptr<TStringList> messages;
+  TfrmMain* main = nullptr;
+  TfrmOptions* options = nullptr;
+};
+
+TEST(BirthDataStore, DatesAndTimesHaveOneFixedFormAndOldTextsStillRead) {
+  const entry::DayNumber day = entry::DMYToDayNumber(17, 5, 1980, 0);
+  EXPECT_EQ(BirthDateToStore(day), "1980-05-17");
+  EXPECT_EQ(BirthDateToStore(-1), "");
+  // The fixed form reads under any mask.
+  EXPECT_EQ(BirthDateFromStore("1980-05-17", "mm/dd/yyyy", 1910), day);
+  EXPECT_EQ(BirthDateFromStore("1980-05-17", "dd.mm.yyyy", 1910), day);
+  // Texts of earlier versions, stored as the field showed them.
+  EXPECT_EQ(BirthDateFromStore("05/17/1980", "mm/dd/yyyy", 1910), day);
+  EXPECT_EQ(BirthDateFromStore("17.05.1980", "dd.mm.yyyy", 1910), day);
+  EXPECT_EQ(BirthDateFromStore("1990-02-31", "mm/dd/yyyy", 1910), -1);
+  EXPECT_EQ(BirthDateFromStore("02/31/1990", "mm/dd/yyyy", 1910), -1);
+  EXPECT_EQ(BirthDateFromStore("", "mm/dd/yyyy", 1910), -1);
+
+  EXPECT_EQ(BirthTimeToStore(19 * 3600 + 5 * 60), "19:05");
+  EXPECT_EQ(BirthTimeFromStore("19:05", "Hh:mm tt"), 19 * 3600 + 5 * 60);
+  EXPECT_EQ(BirthTimeFromStore("7:05 PM", "hh:mm"), 19 * 3600 + 5 * 60);
+  EXPECT_EQ(BirthTimeFromStore("12:30 am", "hh:mm"), 30 * 60);
+  EXPECT_EQ(BirthTimeFromStore("99:99 PM", "Hh:mm tt"), -1);
+  EXPECT_EQ(BirthTimeFromStore("24:00", "hh:mm"), -1);
+}
+
+TEST_F(BirthDataTest, StoredDatesReadWhateverTheDateFormat) {
+  MakeWindows();
+  StorePerson(2, "Anna", "1980-05-17", "07:45");
+  StorePerson(3, "Old", options->dfDate->IntlSupport()->DayNumberToText(options->dfDate->Mask(),
+                                                                       entry::DMYToDayNumber(3, 4, 1971, 0), false),
+              "23:59");
+  options->SelectPerson(2);
+  TDateTime value = 0;
+  ASSERT_TRUE(options->BirthDate(value));
+  EXPECT_DOUBLE_EQ(value, EncodeDate(1980, 5, 17));
+  ASSERT_TRUE(options->BirthTime(value));
+  EXPECT_NEAR(value, (7 * 60 + 45) / 1440.0, 1e-9);
+  options->SelectPerson(3);
+  ASSERT_TRUE(options->BirthDate(value)) << "a text stored as the field showed it is read";
+  EXPECT_DOUBLE_EQ(value, EncodeDate(1971, 4, 3));
+  // Any change stores the fixed form.
+  options->dfDate->SetAsDayNumber(entry::DMYToDayNumber(4, 4, 1971, 0));
+  options->dfDate->OnChange(options->dfDate);
+  EXPECT_EQ(options->ReadString("dfDate3", ""), "1971-04-04");
+}
+
+TEST_F(BirthDataTest, InvalidBirthDataIsNeverStoredAndCancelPutsBackWhatWasThere) {
+  MakeWindows();
+  StorePerson(1, "Bob Stone", "1980-05-17", "07:45");
+  options->SelectPerson(1);
+  const std::string shownDate = options->BirthDateText();
+  bool okRefused = false;
+  std::string storedWhileTyping;
+  std::size_t boxesAfterClick = 0;
+  WhileModal({
+      [&] {
+        options->dfDate->SetFocus();
+        Pump();
+        // The whole date replaced by 31 February, in either order of day and month.
+        options->dfDate->SelectAll();
+        TypeKeys("02311990");
+        storedWhileTyping = options->ReadString("dfDate1", "");
+      },
+      [&] { InjectClick(options->Ok->Handle(), 5, 5); },
+      [&] {
+        Pump();
+        boxesAfterClick = boxes.size();
+        okRefused = options->Visible();
+        // OK pressed from the keyboard, with the focus elsewhere: refused as well.
+        options->OkClick(options->Ok);
+      },
+      [&] {
+        Pump();
+        okRefused = okRefused && options->Visible();
+        InjectClick(options->Cancel->Handle(), 5, 5);
+      },
+  });
+  boxes.clear();
+  EXPECT_FALSE(options->Execute());
+  EXPECT_TRUE(okRefused);
+  EXPECT_EQ(boxesAfterClick, 1u) << "one press of OK, one box";
+  EXPECT_EQ(boxes.size(), 2u) << "and one for the second press";
+  EXPECT_EQ(storedWhileTyping, "1980-05-17") << "a date that does not read is not stored";
+  EXPECT_EQ(options->ReadString("dfDate1", ""), "1980-05-17");
+  EXPECT_EQ(options->ReadString("dfTime1", ""), "07:45");
+  EXPECT_EQ(options->BirthDateText(), shownDate) << "the field shows what was there at opening";
+  ASSERT_FALSE(boxes.empty());
+  for (const auto& b : boxes) EXPECT_EQ(b, "Value is not a valid date");
+
+  // A valid date typed and then cancelled is not kept either.
+  WhileModal({
+      [&] {
+        options->dfDate->SetAsDayNumber(entry::DMYToDayNumber(1, 1, 2001, 0));
+        options->dfDate->OnChange(options->dfDate);
+        options->dfPlace->SetAsString("Lyon");
+        options->dfPlace->OnChange(options->dfPlace);
+        options->SelectPerson(2);
+      },
+      [&] { options->SetModalResult(mrCancel); },
+  });
+  EXPECT_FALSE(options->Execute());
+  EXPECT_EQ(options->ReadString("dfDate1", ""), "1980-05-17");
+  EXPECT_EQ(options->ReadString("dfPlace1", "absent"), "absent");
+  EXPECT_EQ(options->SelectedPerson(), 1) << "the person shown at opening";
+  EXPECT_EQ(options->BirthDateText(), shownDate);
+}
+
+TEST_F(BirthDataTest, CancelWhileAFieldIsInvalidClosesWithoutASecondBox) {
+  MakeWindows();
+  StorePerson(1, "Bob Stone", "1980-05-17", "07:45");
+  options->SelectPerson(1);
+  for (const bool byEscape : {false, true}) {
+    SCOPED_TRACE(byEscape ? "Esc" : "Cancel button");
+    WhileModal({
+        [&] {
+          options->dfDate->SetFocus();
+          Press(VK_HOME);
+          TypeKeys("1399");
+        },
+        [&] {
+          if (byEscape) Press(VK_ESCAPE);
+          else InjectClick(options->Cancel->Handle(), 5, 5);
+        },
+        [&] {},
+        [&] { options->SetModalResult(mrAbort); },  // a closed dialog ignores this
+    });
+    boxes.clear();
+    EXPECT_FALSE(options->Execute());
+    for (int i = 0; i < 5; ++i) Pump();
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
+    EXPECT_EQ(options->ReadString("dfDate1", ""), "1980-05-17");
+  }
+}
+
+TEST_F(BirthDataTest, TypedMinutesSetThePeriod) {
+  MakeWindows();
+  options->Show();
+  options->PageControl1->SetActivePage(options->tabDisplay);
+  Pump();
+  options->dfMinutes->SetFocus();
+  Pump();
+  options->dfMinutes->SelectAll();
+  TypeKeys("45");
+  options->TrackBarRecalc->SetFocus();  // leaving the field takes the number
+  Pump();
+  EXPECT_EQ(options->TrackBarRecalc->Position(), 45);
+  EXPECT_EQ(options->ReadString("TrackBarRecalc", ""), "45");
+  EXPECT_TRUE(main->TimerRecalc->Enabled());
+  EXPECT_EQ(main->TimerRecalc->Interval(), 45u * 60000u);
+  // A number past the slider's end is held to it; OK takes a number not yet left.
+  options->dfMinutes->SetFocus();
+  options->dfMinutes->SelectAll();
+  TypeKeys("999");
+  options->OkClick(options->Ok);
+  EXPECT_EQ(options->TrackBarRecalc->Position(), MaxRecalcMinutes);
+  EXPECT_EQ(main->TimerRecalc->Interval(), static_cast<unsigned>(MaxRecalcMinutes) * 60000u);
+}
+
+TEST_F(BirthDataTest, ABadBirthDateIsReportedOnceAndNoOtherPersonsListIsShown) {
+  MakeWindows();
+  StorePerson(1, "Bob Stone", "1980-05-17", "07:45");
+  StorePerson(2, "Anna Berg", "31.02.1990", "07:45");
+  options->SelectPerson(1);
+  main->ShowTransits();
+  ASSERT_EQ(main->ListsStarted, 1);
+  ASSERT_EQ(main->RadixHoroscope->HorName, "Bob Stone");
+  int dialogs = 0;
+  options->OnShow = [&](TObject*) {
+    ++dialogs;
+    options->SetModalResult(mrCancel);
+  };
+  boxes.clear();
+  main->pbPersClick(main->pbPers2);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "The birth date  is not valid.") << "the field could not take the stored text";
+  EXPECT_EQ(dialogs, 1);
+  EXPECT_EQ(main->ListsStarted, 1) << "no list from Bob's birth moment under Anna's name";
+  const std::string shown = main->rtext->Text();
+  EXPECT_EQ(shown.find("Bob"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("is not valid"), std::string::npos) << shown;
+
+  // The period's recalculation stays quiet: no box, no dialog, again and again.
+  for (int i = 0; i < 3; ++i) main->TimerRecalcTimer(main->TimerRecalc);
+  EXPECT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(dialogs, 1);
+  EXPECT_EQ(main->ListsStarted, 1);
+
+  // Mended in the dialog: the list is made at once with the new date.
+  options->OnShow = [&](TObject*) {
+    ++dialogs;
+    options->dfDate->SetAsDayNumber(entry::DMYToDayNumber(1, 3, 1990, 0));
+    options->dfDate->OnChange(options->dfDate);
+    options->OkClick(options->Ok);
+  };
+  main->ShowTransits();
+  EXPECT_EQ(main->ListsStarted, 2);
+  EXPECT_EQ(main->RadixHoroscope->HorName, "Anna Berg");
+  EXPECT_DOUBLE_EQ(main->RadixHoroscope->HorDate, EncodeDate(1990, 3, 1));
+  EXPECT_EQ(options->ReadString("dfDate2", ""), "1990-03-01");
+}
+
+TEST_F(BirthDataTest, TheTimerNeverStartsAListInsideAnotherOrUnderABoxOrDialog) {
+  MakeWindows();
+  StorePerson(1, "Bob Stone", "1980-05-17", "25:99");
+  options->SelectPerson(1);
+  // The timer fires while the message box and the dialog are up.
+  SetMessageBoxFunc([this](const std::string& text, const std::string&, unsigned) {
+    boxes.push_back(text);
+    main->TimerRecalcTimer(main->TimerRecalc);
+    return 1;
+  });
+  options->OnShow = [&](TObject*) {
+    main->TimerRecalcTimer(main->TimerRecalc);
+    options->SetModalResult(mrCancel);
+  };
+  main->ShowTransits();
+  EXPECT_EQ(main->MaxListDepth, 1);
+  EXPECT_EQ(boxes.size(), 1u);
+
+  // Between the entries of a running list.
+  StorePerson(1, "Bob Stone", "1980-05-17", "07:45");
+  options->SelectPerson(1);
+  struct TTimerTexts : ITransitTexts {
+    TfrmMain* main = nullptr;
+    int asked = 0;
+    bool FindText(const std::string&, int, int, int, std::string& text) override {
+      ++asked;
+      main->TimerRecalcTimer(main->TimerRecalc);
+      text = "Text.\r";
+      return true;
+    }
+  } texts;
+  texts.main = main;
+  main->Texts = &texts;
+  main->MaxListDepth = 0;
+  main->ShowTransits();
+  main->Texts = nullptr;
+  EXPECT_GT(texts.asked, 0);
+  EXPECT_EQ(main->MaxListDepth, 1);
+}
+
+TEST_F(BirthDataTest, NoModalWindowOpensUnderTheSplashAtStart) {
+  MakeWindows();
+  StorePerson(1, "Bob Stone", "1980-05-17", "99:99 PM");
+  options->SelectPerson(1);
+  ASSERT_TRUE(main->SplashScreen1->Showing());
+  std::vector<bool> splashShown;
+  SetMessageBoxFunc([&](const std::string& text, const std::string&, unsigned) {
+    boxes.push_back(text);
+    splashShown.push_back(main->SplashScreen1->Showing());
+    return 1;
+  });
+  bool splashAtDialog = true;
+  options->OnShow = [&](TObject*) {
+    splashAtDialog = main->SplashScreen1->Showing();
+    options->SetModalResult(mrCancel);
+  };
+  main->FormShow(main);
+  ASSERT_EQ(splashShown.size(), 1u);
+  EXPECT_FALSE(splashShown[0]);
+  EXPECT_FALSE(splashAtDialog);
+}
+
+TEST_F(BirthDataTest, ABlankOrUnreadTransitDateCastsNoChart) {
+  MakeWindows();
+  StorePerson(1, "Bob Stone", "1980-05-17", "07:45");
+  options->SelectPerson(1);
+  main->Show();
+  Pump();
+  const int shown = main->ListsStarted;
+  main->TransitHoroscope->HorName.clear();
+  main->dfTransDate->SetAsString("");
+  main->ShowTransits();
+  main->TimerRecalcTimer(main->TimerRecalc);
+  main->dfTransDateExit(main->dfTransDate);
+  EXPECT_EQ(main->ListsStarted, shown);
+  EXPECT_EQ(main->TransitHoroscope->HorName, "") << "no chart for 30 December 1899";
+  EXPECT_FALSE(main->dfTransDate->IsValid());
+
+  // A text typed but never validated that does not read.
+  main->dfTransDate->SetAsDayNumber(entry::DMYToDayNumber(1, 2, 2024, 0));
+  main->dfTransDate->SetFocus();
+  Pump();
+  Press(VK_HOME);
+  TypeKeys("9999");
+  main->ShowTransits();
+  EXPECT_EQ(main->ListsStarted, shown);
+  EXPECT_EQ(main->TransitHoroscope->HorName, "");
+
+  main->dfTransDate->SetAsDayNumber(entry::DMYToDayNumber(1, 2, 2024, 0));
+  main->ShowTransits();
+  EXPECT_EQ(main->ListsStarted, shown + 1);
+  EXPECT_DOUBLE_EQ(main->TransitHoroscope->HorDate, EncodeDate(2024, 2, 1));
+}
+
+}  // namespace
+}  // namespace tw::app::test
