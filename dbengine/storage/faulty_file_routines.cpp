@@ -110,14 +110,38 @@ void TqnFaultyFileRoutines::Sleep(unsigned milliseconds) {
   if (!stopped_) inner_.Sleep(milliseconds);
 }
 
-int TqnFaultyFileRoutines::Delete(const std::string& name) {
+int TqnFaultyFileRoutines::NameChange() {
   if (stopped_) return EIO;
+  ++writes_;
+  if (writes_ != target_) return 0;
+  switch (fault_) {
+    case TFault::FailWrite:
+    case TFault::TornWrite:
+      fired_ = true;
+      return EIO;
+    case TFault::Stop:
+    case TFault::StopTorn:
+      StopNow();
+    case TFault::Exit:
+      ::_exit(0);
+    default:
+      return 0;
+  }
+}
+
+int TqnFaultyFileRoutines::Delete(const std::string& name) {
+  if (const int e = NameChange()) return e;
   return inner_.Delete(name);
 }
 
 int TqnFaultyFileRoutines::Rename(const std::string& oldName, const std::string& newName) {
-  if (stopped_) return EIO;
+  if (const int e = NameChange()) return e;
   return inner_.Rename(oldName, newName);
+}
+
+int TqnFaultyFileRoutines::Replace(const std::string& oldName, const std::string& newName) {
+  if (const int e = NameChange()) return e;
+  return inner_.Replace(oldName, newName);
 }
 
 int TqnFaultyFileRoutines::SyncFolder(const std::string& folder) {

@@ -1,5 +1,6 @@
 // A table of file routines that injects failures, for tests: it passes every call to an inner
 // table and, at the Nth write, fails it, writes only half of it, or stops the "process".
+// Deleting and renaming a file count as writes too (a torn one does nothing).
 #pragma once
 
 #include <map>
@@ -49,12 +50,15 @@ class TqnFaultyFileRoutines final : public TqnFileRoutines {
   void Sleep(unsigned milliseconds) override;
   int Delete(const std::string& name) override;
   int Rename(const std::string& oldName, const std::string& newName) override;
+  int Replace(const std::string& oldName, const std::string& newName) override;
   int SyncFolder(const std::string& folder) override;
   int ListFolder(const std::string& folder, std::vector<std::string>& names) override;
   bool Exists(const std::string& name) override;
 
  private:
   [[noreturn]] void StopNow();
+  // A delete or rename: counted as a write; the fault's error, or 0 to go on.
+  int NameChange();
 
   TqnFileRoutines& inner_;
   TFault fault_ = TFault::None;
