@@ -418,6 +418,30 @@ DBIResult TqnServerEngine::TransactionRollback(std::uint32_t TransactionID) {
   });
 }
 
+DBIResult TqnServerEngine::CommitOwnTransaction(std::uint32_t TransactionID) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrTransaction* t = transactions_->GetById(TransactionID);
+    if (t == nullptr) return qnresInvalidHandle;
+    const std::string folder = FolderOfTransaction(t);
+    DBIResult r = qnresSuccess;
+    try {
+      bm_->Commit(TransactionID);
+    } catch (const std::exception& e) {
+      r = ConvertServerException(e);
+      bool committed = false;
+      try {
+        committed = bm_->Rollback(TransactionID);
+      } catch (...) {
+      }
+      if (committed) r = qnresSuccess;
+    }
+    JoinFolderTables(tables_, folder, 0);
+    transactions_->Delete(TransactionID);
+    FreeTablesWithoutCursors();
+    return r;
+  });
+}
+
 void TqnServerEngine::AbandonTransaction(std::uint32_t TransactionID) {
   if (transactions_ == nullptr) return;
   try {

@@ -48,7 +48,7 @@ DBIResult TqnServerEngine::WithImplicitTransaction(TqnSrCursor* C, bool NeedReco
   }
   if (own != 0) {
     if (r == qnresSuccess || (AlsoCommit != qnresSuccess && r == AlsoCommit)) {
-      const DBIResult c = TransactionCommit(own);
+      const DBIResult c = CommitOwnTransaction(own);
       if (c != qnresSuccess) return c;
     } else {
       TransactionRollback(own);
@@ -283,8 +283,7 @@ DBIResult TqnServerEngine::RecordInsertBatch(std::uint32_t CursorID, std::uint32
       TransactionRollback(own);
       throw;
     }
-    const DBIResult cr = TransactionCommit(own);
-    return cr;
+    return CommitOwnTransaction(own);
   });
 }
 

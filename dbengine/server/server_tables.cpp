@@ -7,6 +7,8 @@
 #include "dbengine/server/server_engine.h"
 #include "dbengine/server/server_engine_impl.h"
 #include "dbengine/storage/btree_index.h"
+#include "dbengine/storage/data_blocks.h"
+#include "dbengine/storage/journal.h"
 #include "dbengine/storage/storage_errors.h"
 #include "dbengine/storage/table_file.h"
 #include "platform/classes/streams.h"
@@ -117,20 +119,32 @@ DBIResult TqnServerEngine::BuildTable(std::uint32_t DatabaseID, bool Overwrite, 
     if (d->OpenMode() == 0) return qnresDatabaseReadOnly;
     if (FindOpenTable(d->FolderPath(), TableName) != nullptr) return 10031;
     if (!QNIsValidTableName(TableName)) return 10039;
-    if (QNFileExists(TableFile0(d->FolderPath(), TableName))) {
-      if (!Overwrite) return qnresTableExists;
-      QNTblDeleteFiles(d->FolderPath(), std::string(TableName));
+    if (QNFileExists(TableFile0(d->FolderPath(), TableName)) && !Overwrite) return qnresTableExists;
+    // The files are made under a name of their own and then take the table's name in one
+    // step (replacing an old table of that name): a crash leaves no half-made table, and an
+    // overwritten table is the old one or the new one, never none.
+    const std::string folder = d->FolderPath();
+    std::string temp;
+    for (int n = 1; temp.empty(); ++n) {
+      const std::string candidate = std::string(TableName) + "~" + std::to_string(n);
+      if (QNTableFileNames(QNFileAccessTable(), folder, candidate).empty() &&
+          !QNFileExists(TableFile0(folder, candidate)))
+        temp = candidate;
     }
-    TqnSrTable t(TableName, bm_, d->FolderPath(), 1, 0);
-    TPrivateTransaction tr(*bm_);
-    try {
-      t.CreateFiles(Dictionary, tr.Id(), config_->GeneralInfo().UseEncrypt);
-      tr.Commit();
-    } catch (...) {
+    {
+      TqnSrTable t(temp, bm_, folder, 1, 0);
+      TPrivateTransaction tr(*bm_);
+      try {
+        t.CreateFiles(Dictionary, tr.Id(), config_->GeneralInfo().UseEncrypt);
+        tr.Commit();
+      } catch (...) {
+        t.CloseFiles();
+        QNTblDeleteFiles(folder, temp);
+        throw;
+      }
       t.CloseFiles();
-      QNTblDeleteFiles(d->FolderPath(), std::string(TableName));
-      throw;
     }
+    QNReplaceTableFiles(folder, std::string(TableName), temp, QNFileAccessTable());
     return qnresSuccess;
   });
 }
@@ -269,6 +283,26 @@ void RestoreDictionary(TqnSrTable* T, TPrivateTransaction& Tr, std::uint32_t Old
   }
 }
 
+// Adds the key of every record of T to its index N, inside transaction Trans: the index
+// reaches the disk (and any other client) only with all its keys.  A key that a unique index
+// already holds raises 23605.
+void FillIndex(TqnBufferManager& Bm, TqnSrTable* T, int N, std::uint32_t Trans) {
+  const TqnDataDictionary& dict = T->Dictionary();
+  const TqnIndexHandle h = T->IndexHandle(N);
+  std::vector<std::uint8_t> record(static_cast<std::size_t>(dict.RecordLength()));
+  std::vector<std::uint8_t> key(static_cast<std::size_t>(dict.IndexKeyLength(N)));
+  std::int32_t ref = 0, next = 0;
+  int count = 0;
+  while (QNTblNextRecord(T->DataFile(), ref, next, record.data())) {
+    ref = next;
+    std::fill(key.begin(), key.end(), std::uint8_t(0));
+    if (!T->BuildIndexKey(N, record.data(), ref, key.data()) || !QNTblAddKey(h, ref, key.data()))
+      QNStorageError(qnerrKeyExists);
+    // Large tables: the blocks go out early, their old contents journaled for a rollback.
+    if (++count % 1000 == 0) Bm.CommitChanges(Trans);
+  }
+}
+
 DBIResult AddIndexThroughCursor(TqnBufferManager& Bm, TqnSrCursor* C, const TqnIndexDescriptor& D) {
   TqnSrTable* t = C->Table;
   TqnDataDictionary& dict = t->Dictionary();
@@ -290,6 +324,7 @@ DBIResult AddIndexThroughCursor(TqnBufferManager& Bm, TqnSrCursor* C, const TqnI
     dict.SetBuilt(true);
     QNTblAddIndex(t->File(D.FileNumber), n, dict.IndexKeyLength(n), false, D.AllowDups);
     QNTblWriteDictionary(dict, t->DataFile());
+    FillIndex(Bm, t, n, tr.Id());
     tr.Commit();
     t->IndexAdded();
   } catch (...) {
