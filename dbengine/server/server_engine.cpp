@@ -391,7 +391,14 @@ DBIResult TqnServerEngine::TransactionCommit(std::uint32_t TransactionID) {
   return Guarded([&]() -> DBIResult {
     TqnSrTransaction* t = transactions_->GetById(TransactionID);
     if (t == nullptr) return qnresInvalidHandle;
-    bm_->Commit(TransactionID);
+    try {
+      bm_->Commit(TransactionID);
+    } catch (...) {
+      // Before the commit was decided the transaction stays open for the client to roll back;
+      // after it, the commit stands and is finished here.
+      if (!bm_->IsDecided(TransactionID)) throw;
+      bm_->Rollback(TransactionID);
+    }
     JoinFolderTables(tables_, FolderOfTransaction(t), 0);
     transactions_->Delete(TransactionID);
     FreeTablesWithoutCursors();

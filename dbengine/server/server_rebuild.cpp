@@ -348,14 +348,19 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
     }
     const DBIResult ended = Guarded([&]() -> DBIResult {
       if (trans != 0) {
+        // The transaction ends here whatever fails on the way.
         if (result == qnresSuccess) {
-          if (TqnSrCursor* d = FindCursor(dst); d != nullptr && highest > 0)
-            QNTblSetAutoIncValue(d->Table->DataFile(), highest);
-          const DBIResult c = CommitOwnTransaction(trans);
-          if (c != qnresSuccess) result = c;
-        } else {
-          TransactionRollback(trans);
+          try {
+            if (TqnSrCursor* d = FindCursor(dst); d != nullptr && highest > 0)
+              QNTblSetAutoIncValue(d->Table->DataFile(), highest);
+          } catch (const std::exception& e) {
+            result = ConvertServerException(e);
+          }
         }
+        if (result == qnresSuccess)
+          result = CommitOwnTransaction(trans);
+        else
+          TransactionRollback(trans);
       }
       RelTableLock(src, false, 2);
       CursorClose(dst);

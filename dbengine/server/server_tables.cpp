@@ -34,9 +34,15 @@ class TPrivateTransaction {
     }
     delete id_;
   }
-  // A commit that fails stays open, so that the rollback that follows finishes or undoes it.
+  // A commit that fails before it is decided stays open, so that the rollback that follows
+  // undoes it; one that fails after it was decided is finished here (its changes stand).
   void Commit() {
-    bm_.Commit(id_->Id());
+    try {
+      bm_.Commit(id_->Id());
+    } catch (...) {
+      if (!bm_.IsDecided(id_->Id())) throw;
+      bm_.Rollback(id_->Id());
+    }
     ended_ = true;
   }
   void Rollback() {
@@ -284,9 +290,9 @@ void RestoreDictionary(TqnSrTable* T, TPrivateTransaction& Tr, std::uint32_t Old
 }
 
 // Adds the key of every record of T to its index N, inside transaction Trans: the index
-// reaches the disk (and any other client) only with all its keys.  A key that a unique index
-// already holds raises 23605.
-void FillIndex(TqnBufferManager& Bm, TqnSrTable* T, int N, std::uint32_t Trans) {
+// reaches the disk (and any other client) only with all its keys.  False when a unique index
+// would hold a key twice.
+bool FillIndex(TqnBufferManager& Bm, TqnSrTable* T, int N, std::uint32_t Trans) {
   const TqnDataDictionary& dict = T->Dictionary();
   const TqnIndexHandle h = T->IndexHandle(N);
   std::vector<std::uint8_t> record(static_cast<std::size_t>(dict.RecordLength()));
@@ -296,11 +302,11 @@ void FillIndex(TqnBufferManager& Bm, TqnSrTable* T, int N, std::uint32_t Trans) 
   while (QNTblNextRecord(T->DataFile(), ref, next, record.data())) {
     ref = next;
     std::fill(key.begin(), key.end(), std::uint8_t(0));
-    if (!T->BuildIndexKey(N, record.data(), ref, key.data()) || !QNTblAddKey(h, ref, key.data()))
-      QNStorageError(qnerrKeyExists);
+    if (!T->BuildIndexKey(N, record.data(), ref, key.data()) || !QNTblAddKey(h, ref, key.data())) return false;
     // Large tables: the blocks go out early, their old contents journaled for a rollback.
     if (++count % 1000 == 0) Bm.CommitChanges(Trans);
   }
+  return true;
 }
 
 DBIResult AddIndexThroughCursor(TqnBufferManager& Bm, TqnSrCursor* C, const TqnIndexDescriptor& D) {
@@ -324,7 +330,10 @@ DBIResult AddIndexThroughCursor(TqnBufferManager& Bm, TqnSrCursor* C, const TqnI
     dict.SetBuilt(true);
     QNTblAddIndex(t->File(D.FileNumber), n, dict.IndexKeyLength(n), false, D.AllowDups);
     QNTblWriteDictionary(dict, t->DataFile());
-    FillIndex(Bm, t, n, tr.Id());
+    if (!FillIndex(Bm, t, n, tr.Id())) {
+      RestoreDictionary(t, tr, oldTrans);
+      return qnresKeyViolation;
+    }
     tr.Commit();
     t->IndexAdded();
   } catch (...) {

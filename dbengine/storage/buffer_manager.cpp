@@ -352,13 +352,12 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
   if (t == nullptr) return;
   const std::vector<TqnbmRAMPage*> pages = DirtyPages(TransId);
   if (!t->Decided) {
-    if (pages.empty()) {
-      // Nothing left to write: whatever reached the tables early stays, and the journal that
-      // could undo it goes.
-      if (t->Journal) t->Journal->Delete();
+    if (pages.empty() && !t->Journal) {
       transactions_.erase(TransId);
       return;
     }
+    // Even with nothing left to write the journal is marked complete first: a journal of
+    // before-images left behind by a failed deletion would undo the committed early writes.
     if (!t->Journal) t->Journal = std::make_unique<TqnJournal>(CommitJournalName(TransId, pages), *routines_);
     CheckOneFolder(*t, pages);
     for (TqnbmRAMPage* p : pages) t->Journal->Append(p->File->Name, p->Block, p->Buffer.data(), p->BlockSize, false);

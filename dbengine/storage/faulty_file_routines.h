@@ -30,10 +30,15 @@ class TqnFaultyFileRoutines final : public TqnFileRoutines {
 
   // Arms the fault for the Nth write (or flush), counting from 1 from now on.
   void Arm(TFault fault, int n);
+  // No more faults; the counts and the trace go on.
+  void Disarm() { fault_ = TFault::None; }
   int Writes() const { return writes_; }
   int Flushes() const { return flushes_; }
   bool Stopped() const { return stopped_; }
   bool Fired() const { return fired_; }
+  // One character per write counted since Arm: 'w' a write, 'f' the first write after a
+  // flush, 'n' a delete or rename.  Crash tests pick the points worth stopping at from it.
+  const std::string& Trace() const { return trace_; }
 
   int Open(const std::string& name, bool readWrite, bool shared, bool create, bool writeThrough,
            TqnFileHandle& handle) override;
@@ -67,6 +72,8 @@ class TqnFaultyFileRoutines final : public TqnFileRoutines {
   int flushes_ = 0;
   bool stopped_ = false;
   bool fired_ = false;
+  bool flushed_ = false;
+  std::string trace_;
 };
 
 }  // namespace tw::dbengine

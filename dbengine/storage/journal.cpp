@@ -549,11 +549,10 @@ void QNReplaceTableFiles(const std::string& Folder, const std::string& Target, c
     r.Delete(journal);
     QNStorageError(qnerrFileWrite, {journal, e});
   }
-  // Decided: from here the replacement is finished, now or by recovery.
-  if (!RunSwap(r, folder, steps)) QNStorageError(qnerrOSRenameFile, {EIO});
-  e = r.Delete(journal);
-  if (e == 0) e = r.SyncFolder(folder);
-  if (e != 0) QNStorageError(qnerrOSDeleteFile, {e});
+  // Decided: from here the replacement stands.  Whatever fails below is finished by the
+  // recovery that runs before the next open of any table of the folder (and before any new
+  // file is made there), so the rename journal can never be replayed over later files.
+  if (RunSwap(r, folder, steps) && r.Delete(journal) == 0) r.SyncFolder(folder);
 }
 
 }  // namespace tw::dbengine
