@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -524,6 +525,68 @@ TEST(Journal, EarlyWritesOfANormalTransactionAreUndone) {
     EXPECT_EQ(t.bm.GetBlock(t.file, 6, false)[100], kOld);
   }
   for (const std::string& n : dir.Names()) EXPECT_EQ(n.find(".QN$"), std::string::npos) << n;
+}
+
+std::vector<std::uint8_t> RenameJournal(const std::string& Steps) {
+  std::vector<std::uint8_t> j(8, 0);
+  std::memcpy(j.data(), "JQNS", 4);
+  QNPutU32(j.data() + 4, static_cast<std::uint32_t>(Steps.size()));
+  j.insert(j.end(), Steps.begin(), Steps.end());
+  j.insert(j.end(), {'J', 'Q', 'N', 'E'});
+  return j;
+}
+
+// A rename journal is finished by recovery when it is whole, and discarded unread when it was
+// cut short (it is written before its first step runs).  Its steps name files of its own
+// folder only: one that names anything else is never acted upon.
+TEST(Journal, RenameJournalsAreFinishedOrDiscardedAndStayInTheirFolder) {
+  ScratchFolder dir, elsewhere;
+  Build(dir.Path());
+  const auto a = testing::ReadAll(dir.File("A.QND"));
+  const auto b = testing::ReadAll(dir.File("B.QND"));
+  // Cut short: nothing happens.
+  auto cut = RenameJournal("R\tB.QND\tA.QND\n");
+  cut.resize(cut.size() - 3);
+  testing::WriteAll(dir.File("A_R.QN$"), cut);
+  EXPECT_EQ(QNRecoverJournal(dir.File("A_R.QN$"), QNPosixFileRoutines()), TqnRecovery::RolledBack);
+  EXPECT_EQ(testing::ReadAll(dir.File("A.QND")), a);
+  EXPECT_EQ(testing::ReadAll(dir.File("B.QND")), b);
+  EXPECT_EQ(SizeOf(dir.File("A_R.QN$")), -1);
+  // Names outside the folder: the journal is not taken as one, nothing is renamed or deleted.
+  testing::WriteAll(elsewhere.File("victim.txt"), {'v'});
+  const std::string up = "../" + elsewhere.Path().substr(elsewhere.Path().rfind('/') + 1) + "/victim.txt";
+  for (const std::string& steps : {"D\t" + up + "\n", "R\tB.QND\t" + up + "\n", "D\t" + elsewhere.File("victim.txt") + "\n"}) {
+    testing::WriteAll(dir.File("A_R.QN$"), RenameJournal(steps));
+    QNRecoverJournal(dir.File("A_R.QN$"), QNPosixFileRoutines());
+    EXPECT_EQ(testing::ReadAll(elsewhere.File("victim.txt")), std::vector<std::uint8_t>{'v'}) << steps;
+    EXPECT_EQ(testing::ReadAll(dir.File("B.QND")), b) << steps;
+  }
+  // Whole: the steps whose file is still there run, once.
+  testing::WriteAll(dir.File("A_R.QN$"), RenameJournal("R\tB.QND\tA.QND\n"));
+  TableFixture t;
+  t.Open(dir.File("A"));  // opening a table of the folder recovers first
+  EXPECT_EQ(testing::ReadAll(dir.File("A.QND")), b);
+  EXPECT_EQ(SizeOf(dir.File("B.QND")), -1);
+  EXPECT_EQ(SizeOf(dir.File("A_R.QN$")), -1);
+}
+
+// Replacing a table's files: the target takes the source's contents under its own name, the
+// source is gone, and nothing else of the folder changes.
+TEST(Journal, ReplacingATableLeavesOnlyTheNewTable) {
+  ScratchFolder dir;
+  Build(dir.Path());
+  const auto b = testing::ReadAll(dir.File("B.QND"));
+  testing::WriteAll(dir.File("A.txt"), {'k'});
+  QNReplaceTableFiles(dir.Path(), "A", "B", QNPosixFileRoutines());
+  EXPECT_EQ(testing::ReadAll(dir.File("A.QND")), b);
+  EXPECT_EQ(SizeOf(dir.File("B.QND")), -1);
+  EXPECT_EQ(testing::ReadAll(dir.File("A.txt")), std::vector<std::uint8_t>{'k'});
+  // Into a name that has no table yet: a rename.
+  QNReplaceTableFiles(dir.Path(), "C", "A", QNPosixFileRoutines());
+  EXPECT_EQ(testing::ReadAll(dir.File("C.QND")), b);
+  std::vector<std::string> names = dir.Names();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"A.txt", "C.QND"}));
 }
 
 }  // namespace
