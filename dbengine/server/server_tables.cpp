@@ -62,6 +62,34 @@ std::string TableFile0(const std::string& Folder, std::string_view Name) {
   return QNMakeFullPath(Folder, std::string(Name) + ".QND");
 }
 
+// Makes the files of table Name in Folder from Dictionary.  They are made under a name of
+// their own and then take the table's name in one step (replacing the files of an old table of
+// that name): a crash leaves no half-made table, and a table made anew is the old one or the
+// new one, never none.
+void MakeTableFiles(TqnBufferManager* Bm, const std::string& Folder, std::string_view Name,
+                    const TqnDataDictionary& Dictionary, bool Encrypt) {
+  std::string temp;
+  for (int n = 1; temp.empty(); ++n) {
+    const std::string candidate = std::string(Name) + "~" + std::to_string(n);
+    if (QNTableFileNames(QNFileAccessTable(), Folder, candidate).empty() && !QNFileExists(TableFile0(Folder, candidate)))
+      temp = candidate;
+  }
+  {
+    TqnSrTable t(temp, Bm, Folder, 1, 0);
+    TPrivateTransaction tr(*Bm);
+    try {
+      t.CreateFiles(Dictionary, tr.Id(), Encrypt);
+      tr.Commit();
+    } catch (...) {
+      t.CloseFiles();
+      QNTblDeleteFiles(Folder, temp);
+      throw;
+    }
+    t.CloseFiles();
+  }
+  QNReplaceTableFiles(Folder, std::string(Name), temp, QNFileAccessTable());
+}
+
 }  // namespace
 
 DBIResult TqnServerEngine::OpenTable(std::uint32_t DatabaseID, std::string_view TableName, std::string_view IndexName,
@@ -126,31 +154,7 @@ DBIResult TqnServerEngine::BuildTable(std::uint32_t DatabaseID, bool Overwrite, 
     if (FindOpenTable(d->FolderPath(), TableName) != nullptr) return 10031;
     if (!QNIsValidTableName(TableName)) return 10039;
     if (QNFileExists(TableFile0(d->FolderPath(), TableName)) && !Overwrite) return qnresTableExists;
-    // The files are made under a name of their own and then take the table's name in one
-    // step (replacing an old table of that name): a crash leaves no half-made table, and an
-    // overwritten table is the old one or the new one, never none.
-    const std::string folder = d->FolderPath();
-    std::string temp;
-    for (int n = 1; temp.empty(); ++n) {
-      const std::string candidate = std::string(TableName) + "~" + std::to_string(n);
-      if (QNTableFileNames(QNFileAccessTable(), folder, candidate).empty() &&
-          !QNFileExists(TableFile0(folder, candidate)))
-        temp = candidate;
-    }
-    {
-      TqnSrTable t(temp, bm_, folder, 1, 0);
-      TPrivateTransaction tr(*bm_);
-      try {
-        t.CreateFiles(Dictionary, tr.Id(), config_->GeneralInfo().UseEncrypt);
-        tr.Commit();
-      } catch (...) {
-        t.CloseFiles();
-        QNTblDeleteFiles(folder, temp);
-        throw;
-      }
-      t.CloseFiles();
-    }
-    QNReplaceTableFiles(folder, std::string(TableName), temp, QNFileAccessTable());
+    MakeTableFiles(bm_, d->FolderPath(), TableName, Dictionary, config_->GeneralInfo().UseEncrypt);
     return qnresSuccess;
   });
 }
@@ -210,12 +214,14 @@ DBIResult TqnServerEngine::EmptyTable(std::uint32_t DatabaseID, std::uint32_t Cu
     TqnDataDictionary copy(t->Dictionary().BlockSize());
     copy.Assign(&t->Dictionary());
     t->CloseFiles();
-    {
-      TPrivateTransaction tr(*bm_);
-      t->CreateFiles(copy, tr.Id(), config_->GeneralInfo().UseEncrypt);
-      tr.Commit();
+    // The dictionary is read again from the files that are there now.
+    QNTblDictAllowChanges(t->Dictionary());
+    try {
+      MakeTableFiles(bm_, t->FolderPath(), t->Name(), copy, config_->GeneralInfo().UseEncrypt);
+    } catch (...) {
+      t->OpenFiles();
+      throw;
     }
-    t->CloseFiles();
     t->OpenFiles();
     t->Locks().RemoveAllRecordLocks(c->Id());
     for (int i = 0; i < t->Cursors().Count(); ++i) {

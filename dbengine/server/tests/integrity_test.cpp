@@ -243,6 +243,12 @@ std::vector<Request> Requests() {
        }},
       {"delete table", [](Session& S) { return S.engine.DeleteTable(S.db, "People"); }},
       {"rename table", [](Session& S) { return S.engine.RenameTable(S.db, "People", "Moved"); }},
+      {"empty table through a cursor",
+       [](Session& S) {
+         const std::uint32_t c = S.Open("People", 0, 0);
+         return S.engine.EmptyTable(S.db, c, "People");
+       }},
+      {"empty table by name", [](Session& S) { return S.engine.EmptyTable(S.db, 0, "People"); }},
   };
 }
 
@@ -340,6 +346,7 @@ TEST_P(WriteFailures, NoTransactionStaysOpenAndTheFailedChangeIsGone) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWriteRequest, WriteFailures, ::testing::Range(0, 12));
+INSTANTIATE_TEST_SUITE_P(EmptyingATable, WriteFailures, ::testing::Range(15, 17));
 
 // ---- Crash-point sweep -----------------------------------------------------------------------
 
