@@ -166,12 +166,18 @@ DBIResult InTransaction(Session& S, bool FailSafe, bool Early) {
   return r;
 }
 
+// An index over the group field alone.
+TqnIndexDescriptor GroupIndex(const std::string& Name, bool AllowDups) {
+  TqnIndexDescriptor d;
+  d.Name = Name;
+  d.FieldCount = 1;
+  d.FieldNumbers[0] = 2;
+  d.AllowDups = AllowDups;
+  return d;
+}
+
 std::vector<Request> Requests() {
-  TqnIndexDescriptor byGroup;
-  byGroup.Name = "ByGrpOnly";
-  byGroup.FieldCount = 1;
-  byGroup.FieldNumbers[0] = 2;
-  byGroup.AllowDups = true;
+  const TqnIndexDescriptor byGroup = GroupIndex("ByGrpOnly", true);
   return {
       {"insert",
        [](Session& S) {
@@ -460,14 +466,9 @@ TEST(Rebuilds, AUniqueIndexOverRepeatedKeysIsRefusedWhole) {
   const std::string before = Contents(f.Path(), faults);
   {
     Session s(f.Path());
-    TqnIndexDescriptor d;
-    d.Name = "UniqueGrp";
-    d.FieldCount = 1;
-    d.FieldNumbers[0] = 2;
-    d.AllowDups = false;
     std::uint32_t db = 0;
     std::string name;
-    EXPECT_EQ(s.engine.AddIndex(s.db, 0, "People", d, db, name), qnresKeyViolation);
+    EXPECT_EQ(s.engine.AddIndex(s.db, 0, "People", GroupIndex("UniqueGrp", false), db, name), qnresKeyViolation);
     EXPECT_EQ(s.engine.TransactionCount(), 0);
     const std::uint32_t c = s.Open("People");
     EXPECT_EQ(s.Dict(c).GetIndexFromName("UniqueGrp"), -1);
