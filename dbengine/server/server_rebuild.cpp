@@ -204,7 +204,12 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
         DeleteTable(DatabaseID, temp);
         return 10031;
       }
-      QNReplaceTableFiles(folder, name, temp, QNFileAccessTable());
+      try {
+        QNReplaceTableFiles(folder, name, temp, QNFileAccessTable());
+      } catch (...) {
+        QNTblDeleteFiles(folder, temp);
+        throw;
+      }
       return qnresSuccess;
     }
     // The temporary table's indexes of user routines use the source's routines: their entries
@@ -382,7 +387,12 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
         return qnresSuccess;
       }
       // The copy takes the table's place in one step: a crash leaves the old table or the new.
-      QNReplaceTableFiles(folder, name, temp, QNFileAccessTable());
+      try {
+        QNReplaceTableFiles(folder, name, temp, QNFileAccessTable());
+      } catch (...) {
+        QNTblDeleteFiles(folder, temp);
+        throw;
+      }
       return qnresSuccess;
     });
     if (ended != qnresSuccess && result == qnresSuccess) result = ended;
