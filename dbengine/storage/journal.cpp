@@ -550,7 +550,13 @@ void QNReplaceTableFiles(const std::string& Folder, const std::string& Target, c
   // Decided: from here the replacement stands.  Whatever fails below is finished by the
   // recovery that runs before the next open of any table of the folder (and before any new
   // file is made there), so the rename journal can never be replayed over later files.
-  if (RunSwap(r, folder, steps) && r.Delete(journal) == 0) r.SyncFolder(folder);
+  if (RunSwap(r, folder, steps) && r.Delete(journal) == 0) {
+    r.SyncFolder(folder);
+    return;
+  }
+  // One more time from the journal on disk, as recovery would, so that a passing failure does
+  // not leave the table half renamed until the next open.
+  QNRecoverJournal(journal, r);
 }
 
 }  // namespace tw::dbengine
