@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <string>
@@ -18,6 +19,7 @@
 
 #include "dbengine/server/tests/server_test_util.h"
 #include "dbengine/storage/faulty_file_routines.h"
+#include "dbengine/storage/journal.h"
 #include "platform/classes/streams.h"
 
 namespace tw::dbengine::testing {
@@ -505,6 +507,50 @@ TEST(Rebuilds, AUniqueIndexOverRepeatedKeysIsRefusedWhole) {
   }
   EXPECT_EQ(Contents(f.Path(), faults), before);
   EXPECT_EQ(Joined(faults), "");
+}
+
+// Journal names come from database ids, which repeat from run to run: a journal that an earlier
+// run left waiting for recovery under the name a fail-safe transaction asks for is neither
+// emptied nor overwritten, and is still recovered later.
+TEST(Journals, AFailSafeTransactionNeverTakesOverAWaitingJournal) {
+  ScratchFolder f;
+  MakePeople(f.Path());
+  std::vector<std::string> faults;
+  const std::string before = Contents(f.Path(), faults);
+  std::filesystem::copy_file(f.File("People.QND"), f.File("Other.QND"));
+  Session s(f.Path());
+  const std::uint32_t c = s.Open("People");
+  const std::string waiting = f.File(std::to_string(s.db) + ".QN$");
+  {
+    // Complete, for another table, with its block 0 as it stands: replaying it changes nothing.
+    std::vector<std::uint8_t> block(4096);
+    std::FILE* in = std::fopen(f.File("Other.QND").c_str(), "rb");
+    ASSERT_NE(in, nullptr);
+    ASSERT_EQ(std::fread(block.data(), 1, block.size(), in), block.size());
+    std::fclose(in);
+    TqnJournal j(waiting, QNPosixFileRoutines());
+    j.Append(f.File("Other.QND"), 0, block.data(), 4096, false);
+    j.MarkComplete();
+    j.Close();
+  }
+  const auto bytes = [](const std::string& Path) {
+    std::ifstream in(Path, std::ios::binary);
+    return std::vector<char>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  };
+  const std::vector<char> journal = bytes(waiting);
+  ASSERT_GT(journal.size(), 8u);
+  std::uint32_t t = 0;
+  ASSERT_EQ(s.engine.TransactionStart(s.db, true, t), 0);
+  EXPECT_EQ(bytes(waiting), journal);
+  ASSERT_EQ(s.engine.RecordInsert(c, 0, PersonRecord(s.Dict(c), "Safe", 1).data()), 0);
+  ASSERT_EQ(s.engine.TransactionCommit(t), 0);
+  EXPECT_EQ(bytes(waiting), journal);
+  ASSERT_EQ(s.engine.CursorClose(c), 0);
+  // The next open of a table of the folder recovers it.
+  const std::string after = Contents(f.Path(), faults);
+  EXPECT_EQ(Joined(faults), "");
+  EXPECT_FALSE(std::filesystem::exists(waiting));
+  EXPECT_NE(after.find("0453616665"), std::string::npos) << "the committed record is there";
 }
 
 }  // namespace
