@@ -62,6 +62,15 @@ std::string TableFile0(const std::string& Folder, std::string_view Name) {
   return QNMakeFullPath(Folder, std::string(Name) + ".QND");
 }
 
+// Whether table Name of Folder exists, once the journals of its folder are finished: after a
+// crash in the middle of a rename or a replacement the table's files may stand under the other
+// name until recovery has run.
+bool TableExists(const std::string& Folder, std::string_view Name) {
+  const std::string file = TableFile0(Folder, Name);
+  QNRecoverJournalsFor(file, QNFileAccessTable());
+  return QNFileExists(file);
+}
+
 // Makes the files of table Name in Folder from Dictionary.  They are made under a name of
 // their own and then take the table's name in one step (replacing the files of an old table of
 // that name): a crash leaves no half-made table, and a table made anew is the old one or the
@@ -115,7 +124,7 @@ DBIResult TqnServerEngine::OpenTable(std::uint32_t DatabaseID, std::string_view 
       if (OpenMode != 0 && t->OpenMode() == 0) return qnresTableReadOnly;
     } else {
       if (!QNIsValidTableName(TableName)) return 10039;
-      if (!QNFileExists(TableFile0(d->FolderPath(), TableName))) return qnresNoSuchTable;
+      if (!TableExists(d->FolderPath(), TableName)) return qnresNoSuchTable;
       t = new TqnSrTable(TableName, bm_, d->FolderPath(), OpenMode != 0 ? 1 : 0, ShareMode != 0 ? 1 : 0);
       try {
         t->OpenFiles();
@@ -158,7 +167,7 @@ DBIResult TqnServerEngine::BuildTable(std::uint32_t DatabaseID, bool Overwrite, 
     if (d->OpenMode() == 0) return qnresDatabaseReadOnly;
     if (FindOpenTable(d->FolderPath(), TableName) != nullptr) return 10031;
     if (!QNIsValidTableName(TableName)) return 10039;
-    if (QNFileExists(TableFile0(d->FolderPath(), TableName)) && !Overwrite) return qnresTableExists;
+    if (TableExists(d->FolderPath(), TableName) && !Overwrite) return qnresTableExists;
     MakeTableFiles(bm_, d->FolderPath(), TableName, Dictionary, config_->GeneralInfo().UseEncrypt);
     return qnresSuccess;
   });
@@ -183,7 +192,7 @@ DBIResult TqnServerEngine::RenameTable(std::uint32_t DatabaseID, std::string_vie
     if (FindOpenTable(d->FolderPath(), OldName) != nullptr) return 10031;
     if (!QNIsValidTableName(OldName)) return 10039;
     const std::string& folder = d->FolderPath();
-    if (!QNFileExists(TableFile0(folder, OldName))) return qnresNoSuchTable;
+    if (!TableExists(folder, OldName)) return qnresNoSuchTable;
     if (FindOpenTable(folder, NewName) != nullptr) return 10031;
     // The table's files are file 0 and the extra files its dictionary names; other files that
     // happen to share the base name belong to someone else and stay as they are.
@@ -197,10 +206,11 @@ DBIResult TqnServerEngine::RenameTable(std::uint32_t DatabaseID, std::string_vie
     extensions.push_back("QND");
     for (const auto& ext : extensions)
       if (QNFileExists(QNMakeFullPath(folder, std::string(NewName) + "." + ext))) return qnresTableExists;
-    // File 0 goes last: until it is renamed the table stands under its old name.
-    for (const auto& ext : extensions)
-      QNRenameFile(QNMakeFullPath(folder, std::string(OldName) + "." + ext),
-                   QNMakeFullPath(folder, std::string(NewName) + "." + ext));
+    // The files are renamed through a rename journal: after a crash at any point the table
+    // stands whole under one of its two names.
+    std::vector<std::string> files;
+    for (const auto& ext : extensions) files.push_back(std::string(OldName) + "." + ext);
+    QNReplaceTableFiles(folder, std::string(NewName), std::string(OldName), QNFileAccessTable(), &files);
     return qnresSuccess;
   });
 }
@@ -255,7 +265,7 @@ DBIResult TqnServerEngine::GetTableDictionary(std::uint32_t DatabaseID, std::str
       return qnresSuccess;
     }
     if (!QNIsValidTableName(TableName)) return 10039;
-    if (!QNFileExists(TableFile0(d->FolderPath(), TableName))) return qnresNoSuchTable;
+    if (!TableExists(d->FolderPath(), TableName)) return qnresNoSuchTable;
     TqnSrTable t(TableName, bm_, d->FolderPath(), 0, 1);
     t.OpenFiles();
     t.Dictionary().WriteToStream(Stream);

@@ -89,6 +89,15 @@ void CopyFolder(const std::string& From, const std::string& To) {
 // added to Faults.
 std::string Contents(const std::string& Folder, std::vector<std::string>& Faults) {
   std::string out;
+  // The engine is asked for every table first: before it answers whether a table is there it
+  // finishes what the folder's journals say, so the files below stand under their final names.
+  {
+    Session s(Folder);
+    for (const char* t : kTables) {
+      std::uint32_t c = 0;
+      s.engine.OpenTable(s.db, t, "", 0, 0, 1, c, nullptr);
+    }
+  }
   for (const char* t : kTables) {
     const std::string file = Folder + "/" + t + ".QND";
     if (!std::filesystem::exists(file)) {
@@ -452,10 +461,10 @@ TEST(CrashSweep, TablesOfTwoFilesAreReplacedWhole) {
   for (const Request& r : Requests()) {
     const std::string n = r.name;
     if (n == "pack" || n == "restructure" || n == "delete table" || n.rfind("empty table", 0) == 0 ||
-        n == "commit with early writes")
+        n == "commit with early writes" || n == "rename table")
       reqs.push_back(r);
   }
-  ASSERT_EQ(reqs.size(), 6u);
+  ASSERT_EQ(reqs.size(), 7u);
   Sweep(reqs, true);
 }
 
