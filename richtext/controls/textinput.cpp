@@ -303,6 +303,8 @@ int TRiRTFTextInput::InputRun(const std::string& text) {
     throw;
   }
   LayoutSuppressed = wasSuppressed;
+  // Text put in without layout leaves the page positions to the caller's next full layout.
+  if (bulk || wasSuppressed) LinesMoved();
   if (bulk) {
     // The layout of the touched paragraphs is done by the caller's Reformat; keep the cursor
     // inside its line.

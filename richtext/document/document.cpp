@@ -165,6 +165,7 @@ bool TRiRTFText::SetLineCapacity(PTLine line, int capacity) {
 }
 
 void TRiRTFText::FreeParagraphRecord(PTParagraph par) {
+  LinesMoved();
   PTLine l = par->FirstLine;
   while (l != nullptr) {
     PTLine n = l->Next;
@@ -176,6 +177,7 @@ void TRiRTFText::FreeParagraphRecord(PTParagraph par) {
 
 void TRiRTFText::DeleteLine(PTParagraph par, PTLine line) {
   if (par == nullptr || line == nullptr) return;
+  LinesMoved();
   if (line == par->FirstLine) {
     if (line->Next == nullptr && par->Prev == nullptr && par->Next == nullptr) {
       // The only line of the only paragraph is emptied and kept.
@@ -219,6 +221,7 @@ void TRiRTFText::DeleteLine(PTParagraph par, PTLine line) {
 }
 
 void TRiRTFText::DeleteParagraph(PTParagraph& par) {
+  LinesMoved();
   if (par == nullptr) return;
   PTParagraph next = par->Next;
   if (par->Prev != nullptr) par->Prev->Next = next;
@@ -533,6 +536,7 @@ bool TRiRTFText::DeleteChar(PTParagraph par, PTLine line, int pos) {
   par->Next = next->Next;
   if (next->Next != nullptr) next->Next->Prev = par;
   delete next;
+  LinesMoved();
   // Join the first joined line with this one so the text runs on.
   if (nl != nullptr) {
     const int n = nl->Length;
@@ -585,6 +589,7 @@ PTParagraph TRiRTFText::SplitParagraph(PTParagraph par, PTLine line, int pos) {
 
 void TRiRTFText::InsertLine(PTParagraph par, int pos, const TAttr* attr, const std::string& text) {
   if (par == nullptr || text.empty()) return;
+  LinesMoved();
   if (text.size() >= static_cast<std::size_t>(MaxLineCapacity)) throw Exception("Line longer then\t10000 character!");
   const TAttr a = attr != nullptr ? *attr : RememberedAttr;
   // Find the line holding the position.
@@ -668,6 +673,7 @@ void TRiRTFText::DeleteChars(PTParagraph par, int pos, int count) {
 }
 
 bool TRiRTFText::InsertParagraphs(PTParagraph& par, PTLine& line, PTParagraph chain, int& pos) {
+  LinesMoved();
   if (chain == nullptr) return false;
   if (par == nullptr) {
     FreeChain(FirstPar);
@@ -764,7 +770,10 @@ void TRiRTFText::AddParagraph(int number, const std::string& text, const TAttr* 
   if (l->HasAttrs()) l->Attrs[0] = a;
   ReplaceText(p, l, &a, static_cast<int>(text.size()), text.data(), l->Length, 0);
   p->Mark();
-  if (!newFirst) ParagraphChanged(p);
+  if (newFirst)
+    LinesMoved();
+  else
+    ParagraphChanged(p);
 }
 
 void TRiRTFText::DeleteParagraphLines(int number) {
@@ -772,8 +781,17 @@ void TRiRTFText::DeleteParagraphLines(int number) {
   if (p == nullptr) return;
   if (FirstPar->Next == nullptr) {
     // The only paragraph: it stays as one empty line.
-    while (p->FirstLine->Next != nullptr) DeleteLine(p, p->FirstLine->Next);
-    DeleteLine(p, p->FirstLine);
+    PTLine first = p->FirstLine;
+    for (PTLine l = first->Next; l != nullptr;) {
+      PTLine n = l->Next;
+      delete l;
+      l = n;
+    }
+    first->Next = nullptr;
+    first->Length = 0;
+    first->Buffer[0] = 0;
+    p->Mark();
+    LinesMoved();
     return;
   }
   DeleteParagraph(p);

@@ -274,6 +274,9 @@ class TRiRTFText : public TPersistent {
   const std::vector<std::unique_ptr<TRiFootnote>>& Footnotes() const { return footnotes_; }
 
  protected:
+  // Lines or paragraphs came or went without the layout hook running for them; the layers above
+  // learn that the positions of the lines below are no longer sure.
+  virtual void LinesMoved() {}
   void FreeParagraphRecord(PTParagraph par);
   void FillCaches(TAttr& a, unsigned char ch) const;
   void OnTabTableFull();

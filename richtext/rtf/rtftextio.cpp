@@ -596,20 +596,53 @@ bool TRiRTFTextIo::LineHeight(PTParagraph par, PTLine line) {
 
 int TRiRTFTextIo::PagePass() {
   if (PagePassOff) return DocumentHeight;
+  return RunPagePass(FirstPar, 0, 0);
+}
+
+int TRiRTFTextIo::PagePassFrom(PTParagraph from) {
+  if (PagePassOff) return DocumentHeight;
+  if (from == nullptr || FirstPar == nullptr) return PagePass();
+  // The table flags of a paragraph depend on its neighbours, and a table row is laid out as a
+  // whole: start one paragraph earlier, and before the row when that lies in a table.
+  PTParagraph start = from->Prev != nullptr ? from->Prev : from;
+  while (start->Prev != nullptr && (start->IsCell() || start->Prev->IsCell())) start = start->Prev;
+  if (start == FirstPar || start->FirstLine == nullptr) return PagePass();
+  // The page in effect where the start paragraph begins: the last page start above it, or the
+  // last paragraph with a page break before it.  That lies at most one page back.
+  std::int64_t pageTop = 0;
+  bool found = false;
+  for (PTParagraph q = start->Prev; q != nullptr && !found; q = q->Prev) {
+    PTLine last = q->FirstLine;
+    while (last != nullptr && last->Next != nullptr) last = last->Next;
+    for (PTLine l = last; l != nullptr; l = l->Prev)
+      if (l->Flags & lfPageStart) {
+        pageTop = l->Top;
+        found = true;
+        break;
+      }
+    if (!found && (q->Flags & pfPageBreak) && q->FirstLine != nullptr) {
+      pageTop = q->FirstLine->Top;
+      found = true;
+    }
+  }
+  return RunPagePass(start, start->FirstLine->Top, pageTop);
+}
+
+int TRiRTFTextIo::RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pageTop) {
   const TTextHeader& h = Header();
   const int resY = h.ResolutionY > 0 ? h.ResolutionY : 96;
   std::int64_t pageHeight =
       static_cast<std::int64_t>(h.Layout.PageHeight - h.Layout.TopMargin - h.Layout.BottomMargin) * resY / TwipsPerInch;
   if (PageHeightFactorOn) pageHeight = std::llround(static_cast<double>(pageHeight) * PageHeightFactor);
   if (pageHeight < 1) pageHeight = 1;
-  std::int64_t y = 0, pageTop = 0, rowHeight = 0;
+  std::int64_t rowHeight = 0;
   PTParagraph rowStart = nullptr;
   auto parHeight = [](PTParagraph p) {
     std::int64_t s = 0;
     for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) s += l->Height;
     return s;
   };
-  for (PTParagraph p = FirstPar; p != nullptr; p = p->Next) {
+  for (PTParagraph p = start; p != nullptr; p = p->Next) {
     if (p->Flags & pfPageBreak) pageTop = y;
     // Repair the table flags.
     const std::uint8_t before = p->Flags;
