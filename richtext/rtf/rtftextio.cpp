@@ -633,7 +633,11 @@ int TRiRTFTextIo::RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pa
   const int resY = h.ResolutionY > 0 ? h.ResolutionY : 96;
   std::int64_t pageHeight =
       static_cast<std::int64_t>(h.Layout.PageHeight - h.Layout.TopMargin - h.Layout.BottomMargin) * resY / TwipsPerInch;
-  if (PageHeightFactorOn) pageHeight = std::llround(static_cast<double>(pageHeight) * PageHeightFactor);
+  // While printing, the factor makes the printed pages hold the share of the text the screen
+  // pages hold; a factor above 1 (printer lines taller than the screen's) would run the text
+  // past the bottom margin, so the body of the page stays the limit.
+  if (PageHeightFactorOn)
+    pageHeight = std::min(pageHeight, static_cast<std::int64_t>(std::llround(static_cast<double>(pageHeight) * PageHeightFactor)));
   if (pageHeight < 1) pageHeight = 1;
   std::int64_t rowHeight = 0;
   PTParagraph rowStart = nullptr;
