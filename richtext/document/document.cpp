@@ -383,18 +383,34 @@ void TRiRTFText::Clear() {
 void TRiRTFText::ReplaceParagraphText(int number, const std::string& text, const TAttr* attr) {
   PTParagraph p = ParagraphByIndex(number);
   if (p == nullptr) return;
+  const TAttr a = attr != nullptr ? *attr : CurAttr;
+  if (p->FirstLine->HasAttrs()) SetCharAttr(p->FirstLine, 0, EditorAttrMask, a);
+  SetParagraphText(p, text, a);
+  p->Mark();
+  ParagraphChanged(p);
+}
+
+void TRiRTFText::SetParagraphText(PTParagraph p, const std::string& text, const TAttr& a) {
+  // Only the first line stays; a text longer than one line holds goes on in further lines of
+  // the paragraph, which the layout breaks again as it needs.
   PTLine first = p->FirstLine;
+  if (first->Next != nullptr) LinesMoved();
   while (first->Next != nullptr) {
     PTLine n = first->Next;
     first->Next = n->Next;
     if (n->Next != nullptr) n->Next->Prev = first;
     delete n;
   }
-  const TAttr a = attr != nullptr ? *attr : CurAttr;
-  if (first->HasAttrs()) SetCharAttr(first, 0, EditorAttrMask, a);
-  ReplaceText(p, first, &a, static_cast<int>(text.size()), text.data(), first->Length, 0);
-  p->Mark();
-  ParagraphChanged(p);
+  const int total = static_cast<int>(text.size());
+  int done = std::min(total, ParagraphChunk);
+  ReplaceText(p, first, &a, done, text.data(), first->Length, 0);
+  PTLine line = first;
+  while (done < total) {
+    const int n = std::min(total - done, ParagraphChunk);
+    NewLine(line, n + 4);
+    ReplaceText(p, line, &a, n, text.data() + done, 0, 0);
+    done += n;
+  }
 }
 
 int TRiRTFText::InsertString(PTParagraph par, PTLine line, const std::string& text, int replaceLength, int pos) {
@@ -753,7 +769,7 @@ void TRiRTFText::AddParagraph(int number, const std::string& text, const TAttr* 
     p = FirstPar;
   } else if (number == 0) {
     p = nullptr;
-    NewParagraph(p, static_cast<int>(text.size()) + 4);
+    NewParagraph(p, std::min(static_cast<int>(text.size()), ParagraphChunk) + 4);
     p->Next = FirstPar;
     FirstPar->Prev = p;
     p->SetBorderValue(0);
@@ -764,11 +780,11 @@ void TRiRTFText::AddParagraph(int number, const std::string& text, const TAttr* 
     PTParagraph after = ParagraphByIndex(number - 1);
     if (after == nullptr) after = LastParagraph();
     p = after;
-    NewParagraph(p, static_cast<int>(text.size()) + 4);
+    NewParagraph(p, std::min(static_cast<int>(text.size()), ParagraphChunk) + 4);
   }
   PTLine l = p->FirstLine;
   if (l->HasAttrs()) l->Attrs[0] = a;
-  ReplaceText(p, l, &a, static_cast<int>(text.size()), text.data(), l->Length, 0);
+  SetParagraphText(p, text, a);
   p->Mark();
   if (newFirst)
     LinesMoved();

@@ -19,6 +19,8 @@
 namespace tw::richtext {
 
 constexpr int MaxLineCapacity = 10000;
+// Paragraph text given as a whole goes into lines of at most this many characters.
+constexpr int ParagraphChunk = 4000;
 constexpr std::size_t MaxObjects = 65535;
 
 // Result codes of the writers and readers.
@@ -277,6 +279,8 @@ class TRiRTFText : public TPersistent {
   // Lines or paragraphs came or went without the layout hook running for them; the layers above
   // learn that the positions of the lines below are no longer sure.
   virtual void LinesMoved() {}
+  // The paragraph's text becomes `text` with the attributes, over as many lines as it needs.
+  void SetParagraphText(PTParagraph p, const std::string& text, const TAttr& a);
   void FreeParagraphRecord(PTParagraph par);
   void FillCaches(TAttr& a, unsigned char ch) const;
   void OnTabTableFull();
