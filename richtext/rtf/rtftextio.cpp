@@ -245,7 +245,9 @@ TRiLoadFormat TRiRTFTextIo::LoadFromStream(TStream& stream) {
   }
   TRiLoadFormat format = LoadFormat;
   if (format != TRiLoadFormat::FormatRTF && format != TRiLoadFormat::FormatANSI) format = DetectFormat(stream);
-  if (format == TRiLoadFormat::FormatANSI && stream.Size() - stream.Position() > PlainTextModeLimit)
+  // A large plain text read as a new document is kept without attributes; inserted into a
+  // document, it takes the document's attributes like any other text, so nothing is lost.
+  if (format == TRiLoadFormat::FormatANSI && IsEmpty() && stream.Size() - stream.Position() > PlainTextModeLimit)
     SetMemoryFormat(TRiMemoryFormat::fmPlainText);
   std::unique_ptr<TRiTextReader> reader;
   if (format == TRiLoadFormat::FormatRTF) {
