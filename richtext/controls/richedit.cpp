@@ -73,6 +73,7 @@ TRiCustomRtfEdit::TRiCustomRtfEdit(TComponent* owner) : TCustomControl(owner) {
   controlStyle_.Include(TControlStyleFlag::csDoubleClicks);
   controlStyle_.Exclude(TControlStyleFlag::csSetCaption);
   picture_.SetSize(100, 100);
+  caret_ = std::make_unique<TCaret>(this);
   engine_ = std::make_unique<TRiRTFTextInput>();
   engine_->BackgroundScrolling = backgroundScrolling_;
   pagePrinter_ = std::make_unique<TRiPagePrinter>(*engine_);
@@ -85,7 +86,7 @@ TRiCustomRtfEdit::TRiCustomRtfEdit(TComponent* owner) : TCustomControl(owner) {
     if (HandleAllocated()) Invalidate();
   };
   h.ShowCaret = [this](int x, int y, int w, int hh) { PlaceCaret(x, y, w, hh); };
-  h.HideCaret = [this] { PlaceCaret(-1000, -1000, 1, 1); };
+  h.HideCaret = [this] { PlaceCaret(-1000, -1000, caret_->Width(), caret_->Height()); };
   h.PositionChanged = [this] {
     UpdateVertScrollBar();
     UpdateHorzScrollBar();
@@ -99,12 +100,8 @@ TRiCustomRtfEdit::TRiCustomRtfEdit(TComponent* owner) : TCustomControl(owner) {
   h.SelectionChanged = [this] {
     if (HandleAllocated()) Invalidate();
   };
-  engine_->BeforeInput = [this] {
-    if (hasCaret_) HideCaret(Handle());
-  };
-  engine_->AfterInput = [this] {
-    if (hasCaret_) ShowCaret(Handle());
-  };
+  engine_->BeforeInput = [this] { caret_->Hide(); };
+  engine_->AfterInput = [this] { caret_->Unhide(); };
   SetColor(clWindow);
   SetCursor(crIBeam);
   SetTabStop(true);
@@ -114,7 +111,7 @@ TRiCustomRtfEdit::TRiCustomRtfEdit(TComponent* owner) : TCustomControl(owner) {
 }
 
 TRiCustomRtfEdit::~TRiCustomRtfEdit() {
-  if (hasCaret_) DestroyCaret();
+  caret_.reset();
   engine_->Host = TRiPaintHost{};
   engine_->BackgroundImage = nullptr;
 }
@@ -490,11 +487,7 @@ void TRiCustomRtfEdit::SetInserting(bool value) {
 }
 
 void TRiCustomRtfEdit::SetCaretDisabled(bool value) {
-  caretDisabled_ = value;
-  if (value && hasCaret_) {
-    DestroyCaret();
-    hasCaret_ = false;
-  }
+  caret_->SetDisabled(value);
 }
 
 void TRiCustomRtfEdit::SetShowPageBreak(bool value) {
@@ -652,10 +645,9 @@ void TRiCustomRtfEdit::Paint() {
 }
 
 void TRiCustomRtfEdit::PlaceCaret(int x, int y, int w, int h) {
-  if (!hasCaret_ || !HandleAllocated()) return;
-  (void)w;
-  (void)h;
-  SetCaretPos(x, y);
+  // The caret takes the size the engine gives it: the height of the text at the cursor, and in
+  // overwrite mode the width of the character under it.
+  caret_->SetPosition(x, y, w, h);
 }
 
 void TRiCustomRtfEdit::WMGetDlgCode(TMessage& msg) {
@@ -666,21 +658,15 @@ void TRiCustomRtfEdit::WMGetDlgCode(TMessage& msg) {
 void TRiCustomRtfEdit::WMSetFocus(TMessage& msg) {
   InheritedMessage(TRiCustomRtfEdit::StaticClass(), msg);
   if (!HandleAllocated()) return;
-  if (!caretDisabled_) {
-    CreateCaret(Handle(), 0, std::max(1, engine_->CaretWidth()), std::max(1, engine_->CaretHeight()));
-    hasCaret_ = true;
-    engine_->UpdateCaret();
-    ShowCaret(Handle());
-  }
+  caret_->Activate();
+  caret_->Show(true);
+  engine_->UpdateCaret();
   const bool clip = IsClipboardFormatAvailable(CF_TEXT) || IsClipboardFormatAvailable(RtfFormat());
   DoEditState(engine_->HasSelection(), clip);
 }
 
 void TRiCustomRtfEdit::WMKillFocus(TMessage& msg) {
-  if (hasCaret_) {
-    DestroyCaret();
-    hasCaret_ = false;
-  }
+  caret_->Deactivate();
   InheritedMessage(TRiCustomRtfEdit::StaticClass(), msg);
 }
 

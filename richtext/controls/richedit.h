@@ -18,6 +18,7 @@
 #include "platform/gfx/graphic.h"
 #include "platform/gfx/picture.h"
 #include "platform/gfx/printer.h"
+#include "richtext/controls/caret.h"
 #include "richtext/controls/componentlink.h"
 #include "richtext/controls/textinput.h"
 #include "richtext/paint/pages.h"
@@ -118,7 +119,9 @@ class TRiCustomRtfEdit : public TCustomControl {
   virtual void SetResizing(int value);
   bool Inserting() const { return engine_->InsertMode; }
   void SetInserting(bool value);
-  bool CaretDisabled() const { return caretDisabled_; }
+  bool CaretDisabled() const { return caret_->Disabled(); }
+  // The caret (position, size, whether the window's caret exists).
+  const TCaret& Caret() const { return *caret_; }
   void SetCaretDisabled(bool value);
   bool ShowPageBreak() const { return showPageBreak_; }
   void SetShowPageBreak(bool value);
@@ -276,8 +279,7 @@ class TRiCustomRtfEdit : public TCustomControl {
   std::unique_ptr<TRiPagePrinter> pagePrinter_;  // keeps the page series of PaintPage
   TPicture backgroundImage_;
   TBitmap picture_;
-  bool hasCaret_ = false;
-  bool caretDisabled_ = false;
+  std::unique_ptr<TCaret> caret_;
   bool showPageBreak_ = true;
   bool mouseDown_ = false;
   bool tracking_ = false;
