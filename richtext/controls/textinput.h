@@ -85,6 +85,9 @@ class TRiRTFTextInput : public TRiRTFTextPaint {
   void BeginMove(bool extend, PTParagraph& par, PTLine& line, int& offset);
   void EndMove(bool extend, PTParagraph par, PTLine line, int offset, bool quiet);
   int DesiredX();
+  // Brings the list numbers up to date after paragraphs came or went among list items, and lays
+  // the renumbered items out unless the caller lays out later.
+  void RenumberLists(bool withoutLayout);
 
  private:
   // Runs one cursor step count times between BeginMove and EndMove; a step

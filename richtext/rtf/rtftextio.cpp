@@ -733,8 +733,9 @@ void UpdateListNumbers(TRiRTFTextIo& e) {
   const int bulletFontFound = e.Header().FindOrAddFont("WingDings");
   const std::uint8_t bulletFont = static_cast<std::uint8_t>(bulletFontFound >= MaxFonts ? 0 : bulletFontFound);
   int lastFont = -1;
-  auto removeNumbers = [&e](PTParagraph p) {
-    int n = 0;
+  // The generated characters at the start of a paragraph.
+  auto numbersOf = [](PTParagraph p) {
+    std::string text;
     bool stop = false;
     for (PTLine l = p->FirstLine; l != nullptr && !stop; l = l->Next) {
       if (!l->HasAttrs()) break;
@@ -743,11 +744,18 @@ void UpdateListNumbers(TRiRTFTextIo& e) {
           stop = true;
           break;
         }
-        ++n;
+        text += static_cast<char>(l->Ch(i));
       }
     }
-    if (n > 0) e.DeleteChars(p, 0, n);
-    p->Mark();
+    return text;
+  };
+  // Paragraphs whose numbers stay as they are keep their layout.
+  auto removeNumbers = [&e, &numbersOf](PTParagraph p) {
+    const int n = static_cast<int>(numbersOf(p).size());
+    if (n > 0) {
+      e.DeleteChars(p, 0, n);
+      p->Mark();
+    }
     return n;
   };
   for (PTParagraph p = e.FirstPar; p != nullptr; p = p->Next) {
@@ -764,6 +772,15 @@ void UpdateListNumbers(TRiRTFTextIo& e) {
       while (n > level) counters[++level] = 0;
       while (n < level) counters[level--] = 0;
       ++counters[n];
+      const std::string wanted = style == 1 ? std::string("l\t") : style == 8 ? std::string()
+                                                                  : ListNumberText(style, counters[n]) + "\t";
+      if (numbersOf(p) == wanted) {
+        if (style != 1 && style != 8 && p->FirstLine->HasAttrs() && p->FirstLine->Length > 0) {
+          const TAttr& first = p->FirstLine->Attrs[0];
+          if (first.Font != bulletFont) lastFont = first.Font;
+        }
+        continue;
+      }
       removed = removeNumbers(p);
       TAttr a = e.CurAttr;
       PTLine first = p->FirstLine;
