@@ -357,6 +357,20 @@ void TRiRTFTextPaint::PaintLine(PTParagraph par, PTLine line) {
           c.LineTo(br - d, bottom);
         }
       }
+      // Bar tabs: a vertical line through the line at every tab stop of the paragraph that lies
+      // inside its box.
+      if (par->BorderStyle & 4) {
+        const TTextHeader& h = Header();
+        const int origin = LeftOffset + hx + (par->IsCell() ? LeftIndent(par, par->FirstLine) : 0);
+        c.Pen()->SetWidth(1);
+        for (int slot = 0; slot < MaxTabs; ++slot) {
+          if (!((par->Tabs >> slot) & 1u) || h.TabPos[static_cast<std::size_t>(slot)] == 0) continue;
+          const int x = origin + h.TabPixels[static_cast<std::size_t>(slot)];
+          if (x <= bl || x >= br) continue;
+          c.MoveTo(x, top);
+          c.LineTo(x, bottom);
+        }
+      }
       c.Pen()->SetWidth(1);
     }
   }
