@@ -284,6 +284,7 @@ int TRiRTFTextInput::InputRun(const std::string& text) {
           PTParagraph np = SplitParagraph(par, line, off);
           if (np == nullptr) break;
           if (ch == 12) np->Flags |= pfPageBreak;
+          if (NewParagraphCreated) NewParagraphCreated(np);
           CursorPar = np;
           CursorLine = np->FirstLine;
           CursorOffset = 0;

@@ -73,6 +73,8 @@ class TRiRTFTextInput : public TRiRTFTextPaint {
   std::function<void()> AfterInput;
   std::function<void()> CursorMoved;
   std::function<void()> SaveForUNDO;
+  // Return made a new paragraph.
+  std::function<void(PTParagraph)> NewParagraphCreated;
 
  protected:
   int ParPos(PTParagraph par, PTLine line, int offset) const;

@@ -151,9 +151,12 @@ enum class TProtectProp {
   ppProtected, ppHidden, ppIsInsertpoint, ppAutomatic, ppIsInvisible, ppParProtected,
   ppProtectSelectedTextToo, ppDontCopyProtectedAttribute, ppDontUseAttrOfProtected
 };
+TW_ENUM_NAMES(TProtectProp, "ppProtected", "ppHidden", "ppIsInsertpoint", "ppAutomatic", "ppIsInvisible",
+              "ppParProtected", "ppProtectSelectedTextToo", "ppDontCopyProtectedAttribute", "ppDontUseAttrOfProtected");
 using TProtectProps = Set<TProtectProp>;
 
 enum class TRiMemoryFormat { fmRichText, fmPlainText };
+TW_ENUM_NAMES(TRiMemoryFormat, "fmRichText", "fmPlainText");
 
 class TRiRTFText;
 using TSpecialRunEvent = std::function<void(TRiRTFText* engine, const std::string& text, int tag)>;

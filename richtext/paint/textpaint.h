@@ -177,6 +177,7 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   void PaintObject(TRiObject* object, int width, int ascent, int x, int baseline);
   TGraphic* BackgroundImage = nullptr;  // not owned
   bool BackgroundScrolling = false;
+  bool BackgroundLoadFromFile = false;  // the picture behind the text comes from a file, not the form
   int LeftOffset = 0;
   int TopOffset = 0;
   // The bottom (window pixels) of the last line painted.

@@ -16,6 +16,7 @@
 namespace tw::richtext {
 
 enum class TRiLoadFormat : std::uint8_t { AutomaticFormat, LastFormat, FormatRTF, FormatANSI };
+TW_ENUM_NAMES(TRiLoadFormat, "AutomaticFormat", "LastFormat", "FormatRTF", "FormatANSI");
 
 using TParagraphsReadEvent = std::function<void(TRiRTFText* engine, bool& discard, PTParagraph first)>;
 using TEngineNotifyEvent = std::function<void(TRiRTFText* engine)>;
