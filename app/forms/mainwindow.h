@@ -174,6 +174,11 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   // The caption "message 1 - message 98".
   void SetMainCaption();
 
+ protected:
+  // The wheel reaches the window through the control with the keyboard focus (the date field,
+  // a toolbar button); over the list it scrolls the list.
+  void WndProc(TMessage& msg) override;
+
  private:
   void PrepareCharts();
   void ShowWelcome();
