@@ -8,20 +8,27 @@
 
 namespace {
 
+// A shown form with a focused, wrapping editor.
+tw::richtext::TRiRichText* MakeEditor(tw::TForm*& form) {
+  form = new tw::TForm(tw::Application());
+  form->SetBounds(0, 0, 640, 480);
+  auto* rt = new tw::richtext::TRiRichText(form);
+  rt->SetParent(form);
+  rt->SetBounds(0, 0, 600, 440);
+  rt->SetWordWrap(true);
+  form->Show();
+  rt->SetFocus();
+  return rt;
+}
+
 void BM_Typing10000Characters(benchmark::State& state) {
   tw::SelectDisplay("offscreen");
   tw::ResetWindowSystem();
   const std::string words = "The quick brown fox jumps over the lazy dog. ";
   for (auto _ : state) {
     state.PauseTiming();
-    auto* form = new tw::TForm(tw::Application());
-    form->SetBounds(0, 0, 640, 480);
-    auto* rt = new tw::richtext::TRiRichText(form);
-    rt->SetParent(form);
-    rt->SetBounds(0, 0, 600, 440);
-    rt->SetWordWrap(true);
-    form->Show();
-    rt->SetFocus();
+    tw::TForm* form = nullptr;
+    auto* rt = MakeEditor(form);
     state.ResumeTiming();
     for (int i = 0; i < 10000; ++i) {
       char c = words[static_cast<std::size_t>(i) % words.size()];
@@ -43,14 +50,8 @@ void BM_TypeAtEndOfDocument(benchmark::State& state) {
   tw::SelectDisplay("offscreen");
   tw::ResetWindowSystem();
   const int pages = static_cast<int>(state.range(0));
-  auto* form = new tw::TForm(tw::Application());
-  form->SetBounds(0, 0, 640, 480);
-  auto* rt = new tw::richtext::TRiRichText(form);
-  rt->SetParent(form);
-  rt->SetBounds(0, 0, 600, 440);
-  rt->SetWordWrap(true);
-  form->Show();
-  rt->SetFocus();
+  tw::TForm* form = nullptr;
+  auto* rt = MakeEditor(form);
   auto& e = *rt->RtfText();
   // About 2 lines a paragraph at this width and 54 lines a page of the default letter page.
   const std::string text =
