@@ -525,6 +525,18 @@ void TfrmMain::mnuOptionsClick(TObject*) {
 void TfrmMain::mnuHelpContentsClick(TObject*) { HelpContextCall(ContentsHelpContext); }
 void TfrmMain::mnuHelpCompanyClick(TObject*) { HelpContextCall(CompanyHelpContext); }
 
+void TfrmMain::WndProc(TMessage& msg) {
+  if (msg.Msg == WM_MOUSEWHEEL && rtext != nullptr && rtext->HandleAllocated() && rtext->Visible()) {
+    POINT p{GET_X_LPARAM(msg.LParam), GET_Y_LPARAM(msg.LParam)};
+    tw::ScreenToClient(rtext->Handle(), &p);
+    if (p.X >= 0 && p.Y >= 0 && p.X < rtext->ClientWidth() && p.Y < rtext->ClientHeight()) {
+      msg.Result = SendMessage(rtext->Handle(), WM_MOUSEWHEEL, msg.WParam, msg.LParam);
+      return;
+    }
+  }
+  TOrvForm::WndProc(msg);
+}
+
 void TfrmMain::rtextHyperLinkEvent(TObject*, const std::string& hiddenText) {
   HelpContextCall(LinkHelpContext(hiddenText));
 }

@@ -181,6 +181,11 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   // The caption "message 1 - message 98".
   void SetMainCaption();
 
+ protected:
+  // The wheel reaches the window through the control with the keyboard focus (the date field,
+  // a toolbar button); over the list it scrolls the list.
+  void WndProc(TMessage& msg) override;
+
  private:
   // The charts of the person and of the transit moment.
   void PrepareCharts(TDateTime birthDate, TDateTime birthTime, TDateTime transitDay);

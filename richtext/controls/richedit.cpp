@@ -28,6 +28,22 @@ struct Guard {
 
 UINT RtfFormat() { return RegisterClipboardFormat(RtfClipboardFormatName); }
 
+// One of the engine's four attribute sets as a published object: a form description sets its
+// values by name (HyperlinkTextAttr.Underline = tsTRUE); assigning a set copies its values.
+TPropInfo AttrSetProp(const std::string& name, TCharacterAttr& (TRiCustomRtfEdit::*set)()) {
+  return CustomProp(
+      TRiCustomRtfEdit::StaticClass(), name, tkClass,
+      [set](const TObject* o) {
+        auto* self = const_cast<TRiCustomRtfEdit*>(static_cast<const TRiCustomRtfEdit*>(o));
+        return TValue(static_cast<TObject*>(&(self->*set)()));
+      },
+      [set](TObject* o, const TValue& v) {
+        auto* source = dynamic_cast<TCharacterAttr*>(v.AsObject());
+        if (source != nullptr) (static_cast<TRiCustomRtfEdit*>(o)->*set)().Assign(source);
+      },
+      nullptr, TCharacterAttr::StaticClass());
+}
+
 int ColorIndex(TColor color) {
   for (int i = 0; i < 15; ++i)
     if (AttrColor(i) == color) return i;
@@ -47,7 +63,9 @@ TW_MESSAGE_MAP(TRiCustomRtfEdit, OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMCopy>(WM_COPY),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMPaste>(WM_PASTE),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::CMFontChanged>(CM_FONTCHANGED),
-               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::CMEnter>(CM_ENTER));
+               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::CMEnter>(CM_ENTER),
+               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::CMCtl3DChanged>(CM_CTL3DCHANGED),
+               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::CNCommand>(CN_COMMAND));
 
 TW_PUBLISHED(TRiCustomRtfEdit, Prop("ReadOnly", &TRiCustomRtfEdit::ReadOnly, &TRiCustomRtfEdit::SetReadOnly),
              Prop("WordWrap", &TRiCustomRtfEdit::WordWrap, &TRiCustomRtfEdit::SetWordWrap),
@@ -67,12 +85,31 @@ TW_PUBLISHED(TRiCustomRtfEdit, Prop("ReadOnly", &TRiCustomRtfEdit::ReadOnly, &TR
              Prop("BackgroundScrolling", &TRiCustomRtfEdit::BackgroundScrolling,
                   &TRiCustomRtfEdit::SetBackgroundScrolling),
              Prop("LeftOffset", &TRiCustomRtfEdit::LeftOffset),
-             Prop("OnChange", &TRiCustomRtfEdit::OnChange));
+             Prop("ProtectedProp", &TRiCustomRtfEdit::ProtectedProp, &TRiCustomRtfEdit::SetProtectedProp),
+             AttrSetProp("InsertPointAttr", &TRiCustomRtfEdit::InsertPointAttr),
+             AttrSetProp("AutomaticTextAttr", &TRiCustomRtfEdit::AutomaticTextAttr),
+             AttrSetProp("HyperlinkTextAttr", &TRiCustomRtfEdit::HyperlinkTextAttr),
+             AttrSetProp("ProtectedTextAttr", &TRiCustomRtfEdit::ProtectedTextAttr),
+             Prop("SaveFormat", &TRiCustomRtfEdit::SaveFormat, &TRiCustomRtfEdit::SetSaveFormat),
+             Prop("LoadFormat", &TRiCustomRtfEdit::LoadFormat, &TRiCustomRtfEdit::SetLoadFormat),
+             Prop("MemoryFormat", &TRiCustomRtfEdit::MemoryFormat, &TRiCustomRtfEdit::SetMemoryFormat),
+             Prop("PaintGrayTable", &TRiCustomRtfEdit::PaintGrayTable, &TRiCustomRtfEdit::SetPaintGrayTable),
+             Prop("WriteBitmapAsDib", &TRiCustomRtfEdit::WriteBitmapAsDib, &TRiCustomRtfEdit::SetWriteBitmapAsDib),
+             Prop("BackgroundLoadFromFile", &TRiCustomRtfEdit::BackgroundLoadFromFile,
+                  &TRiCustomRtfEdit::SetBackgroundLoadFromFile),
+             Prop("OnChange", &TRiCustomRtfEdit::OnChange),
+             Prop("HyperLinkEvent", &TRiCustomRtfEdit::HyperLinkEvent),
+             Prop("GetTextToInsert", &TRiCustomRtfEdit::GetTextToInsert),
+             Prop("OnProtectedChange", &TRiCustomRtfEdit::OnProtectedChange),
+             Prop("OnXPosChanged", &TRiCustomRtfEdit::OnXPosChanged),
+             Prop("OnYPosChanged", &TRiCustomRtfEdit::OnYPosChanged),
+             Prop("OnNewParCreatedEvent", &TRiCustomRtfEdit::OnNewParCreatedEvent));
 
 TRiCustomRtfEdit::TRiCustomRtfEdit(TComponent* owner) : TCustomControl(owner) {
   controlStyle_.Include(TControlStyleFlag::csDoubleClicks);
   controlStyle_.Exclude(TControlStyleFlag::csSetCaption);
   picture_.SetSize(100, 100);
+  caret_ = std::make_unique<TCaret>(this);
   engine_ = std::make_unique<TRiRTFTextInput>();
   engine_->BackgroundScrolling = backgroundScrolling_;
   pagePrinter_ = std::make_unique<TRiPagePrinter>(*engine_);
@@ -88,7 +125,7 @@ TRiCustomRtfEdit::TRiCustomRtfEdit(TComponent* owner) : TCustomControl(owner) {
     if (HandleAllocated()) Invalidate();
   };
   h.ShowCaret = [this](int x, int y, int w, int hh) { PlaceCaret(x, y, w, hh); };
-  h.HideCaret = [this] { PlaceCaret(-1000, -1000, 1, 1); };
+  h.HideCaret = [this] { PlaceCaret(-1000, -1000, caret_->Width(), caret_->Height()); };
   h.PositionChanged = [this] {
     UpdateVertScrollBar();
     UpdateHorzScrollBar();
@@ -102,12 +139,17 @@ TRiCustomRtfEdit::TRiCustomRtfEdit(TComponent* owner) : TCustomControl(owner) {
   h.SelectionChanged = [this] {
     if (HandleAllocated()) Invalidate();
   };
-  engine_->BeforeInput = [this] {
-    if (hasCaret_) HideCaret(Handle());
+  h.CaretXChanged = [this] { FireEvent(OnXPosChanged, this, engine_->CaretX()); };
+  h.CaretYChanged = [this] { FireEvent(OnYPosChanged, this, engine_->CaretY()); };
+  engine_->OnSpecialRun = [this](TRiRTFText*, const std::string& text, int tag) {
+    FireEvent(OnProtectedChange, this, text, tag);
   };
-  engine_->AfterInput = [this] {
-    if (hasCaret_) ShowCaret(Handle());
+  engine_->NewParagraphCreated = [this](PTParagraph par) {
+    if (OnNewParCreatedEvent) FireEvent(OnNewParCreatedEvent, this, engine_->ParagraphNumber(par) - 1);
   };
+  lines_ = std::make_unique<TRiRtfStrings>(engine_.get());
+  engine_->BeforeInput = [this] { caret_->Hide(); };
+  engine_->AfterInput = [this] { caret_->Unhide(); };
   SetColor(clWindow);
   SetCursor(crIBeam);
   SetTabStop(true);
@@ -117,7 +159,7 @@ TRiCustomRtfEdit::TRiCustomRtfEdit(TComponent* owner) : TCustomControl(owner) {
 }
 
 TRiCustomRtfEdit::~TRiCustomRtfEdit() {
-  if (hasCaret_) DestroyCaret();
+  caret_.reset();
   engine_->Host = TRiPaintHost{};
   engine_->BackgroundImage = nullptr;
 }
@@ -493,11 +535,20 @@ void TRiCustomRtfEdit::SetInserting(bool value) {
 }
 
 void TRiCustomRtfEdit::SetCaretDisabled(bool value) {
-  caretDisabled_ = value;
-  if (value && hasCaret_) {
-    DestroyCaret();
-    hasCaret_ = false;
-  }
+  caret_->SetDisabled(value);
+}
+
+void TRiCustomRtfEdit::SetMemoryFormat(TRiMemoryFormat format) {
+  memoryFormat_ = format;
+  if (engine_->MemoryFormat() == format) return;
+  engine_->SetMemoryFormat(format);
+  engine_->ReformatAll();
+  engine_->Redraw();
+}
+
+void TRiCustomRtfEdit::SetPaintGrayTable(bool value) {
+  engine_->PaintGrayTable = value;
+  engine_->Redraw();
 }
 
 void TRiCustomRtfEdit::SetShowPageBreak(bool value) {
@@ -655,10 +706,9 @@ void TRiCustomRtfEdit::Paint() {
 }
 
 void TRiCustomRtfEdit::PlaceCaret(int x, int y, int w, int h) {
-  if (!hasCaret_ || !HandleAllocated()) return;
-  (void)w;
-  (void)h;
-  SetCaretPos(x, y);
+  // The caret takes the size the engine gives it: the height of the text at the cursor, and in
+  // overwrite mode the width of the character under it.
+  caret_->SetPosition(x, y, w, h);
 }
 
 void TRiCustomRtfEdit::WMGetDlgCode(TMessage& msg) {
@@ -669,21 +719,15 @@ void TRiCustomRtfEdit::WMGetDlgCode(TMessage& msg) {
 void TRiCustomRtfEdit::WMSetFocus(TMessage& msg) {
   InheritedMessage(TRiCustomRtfEdit::StaticClass(), msg);
   if (!HandleAllocated()) return;
-  if (!caretDisabled_) {
-    CreateCaret(Handle(), 0, std::max(1, engine_->CaretWidth()), std::max(1, engine_->CaretHeight()));
-    hasCaret_ = true;
-    engine_->UpdateCaret();
-    ShowCaret(Handle());
-  }
+  caret_->Activate();
+  caret_->Show(true);
+  engine_->UpdateCaret();
   const bool clip = IsClipboardFormatAvailable(CF_TEXT) || IsClipboardFormatAvailable(RtfFormat());
   DoEditState(engine_->HasSelection(), clip);
 }
 
 void TRiCustomRtfEdit::WMKillFocus(TMessage& msg) {
-  if (hasCaret_) {
-    DestroyCaret();
-    hasCaret_ = false;
-  }
+  caret_->Deactivate();
   InheritedMessage(TRiCustomRtfEdit::StaticClass(), msg);
 }
 
@@ -792,6 +836,17 @@ void TRiCustomRtfEdit::CMFontChanged(TMessage& msg) {
 void TRiCustomRtfEdit::CMEnter(TMessage& msg) {
   if (SelectOnEntry && GetKeyState(VK_LBUTTON) >= 0) engine_->SelectRange(0, 268435455);
   InheritedMessage(TRiCustomRtfEdit::StaticClass(), msg);
+}
+
+void TRiCustomRtfEdit::CMCtl3DChanged(TMessage& msg) {
+  InheritedMessage(TRiCustomRtfEdit::StaticClass(), msg);
+  engine_->Redraw();
+  if (HandleAllocated()) Invalidate();
+}
+
+void TRiCustomRtfEdit::CNCommand(TMessage& msg) {
+  if (HIWORD(msg.WParam) == EN_CHANGE && !engine_->UpdateLocked && !engine_->InInput()) Change();
+  msg.Result = 0;
 }
 
 void TRiCustomRtfEdit::FontToAttributes() {
@@ -921,8 +976,13 @@ void TRiCustomRtfEdit::KeyPress(char& key) {
     default:
       if (static_cast<unsigned char>(key) < 32 && key != 8 && key != 13) break;
       if (CanEdit()) {
+        std::string text(1, key);
+        FireEvent(GetTextToInsert, this, text);
+        if (text.empty()) break;
         engine_->CurAttr.Extra &= static_cast<std::uint8_t>(~fxHidden);
-        engine_->InputString(std::string(1, key));
+        engine_->InputString(text);
+        // A longer text waits for a layout in the engine.
+        if (text.size() > 1) Reformat();
         Change();
       }
       break;

@@ -18,9 +18,11 @@
 #include "platform/gfx/graphic.h"
 #include "platform/gfx/picture.h"
 #include "platform/gfx/printer.h"
+#include "richtext/controls/caret.h"
 #include "richtext/controls/componentlink.h"
 #include "richtext/controls/textinput.h"
 #include "richtext/paint/pages.h"
+#include "richtext/rtf/rtfstrings.h"
 
 namespace tw::richtext {
 
@@ -38,6 +40,15 @@ using TBeforePasteEvent = std::function<void(TObject* sender, bool& doIt)>;
 // replaces the one under the point when the text may be edited.
 using TMouseDownRightEvent =
     std::function<void(TObject* sender, std::string& word, int position, int length, const TAttr& attr)>;
+// Text about to be typed: the handler may change it, or empty it to put nothing in.
+using TGetTextToInsertEvent = std::function<void(TObject* sender, std::string& text)>;
+// The user touched protected text, an insertion point or automatic text: the run's text (up to
+// 254 characters) and its tag.
+using TProtectedChangeEvent = std::function<void(TObject* sender, const std::string& text, int tag)>;
+// The caret's x (pixels from the text's left edge) or y (pixels from the document's top) changed.
+using TPositionChangedEvent = std::function<void(TObject* sender, int position)>;
+// Return made a new paragraph: its number (from 0).
+using TNewParCreatedEvent = std::function<void(TObject* sender, int paragraph)>;
 
 enum class TEditBorderStyle { bsNone, bsSingle };
 
@@ -61,6 +72,8 @@ class TRiCustomRtfEdit : public TCustomControl {
   ~TRiCustomRtfEdit() override;
 
   TRiRTFTextInput* RtfText() const { return engine_.get(); }
+  // The document as a list of strings, one a paragraph; owned by the control.
+  TRiRtfStrings* Lines() const { return lines_.get(); }
   void SetRtfText(const TRiRTFTextIo* source);
 
   // --- editing permission and notification -------------------------------------------------
@@ -118,7 +131,9 @@ class TRiCustomRtfEdit : public TCustomControl {
   virtual void SetResizing(int value);
   bool Inserting() const { return engine_->InsertMode; }
   void SetInserting(bool value);
-  bool CaretDisabled() const { return caretDisabled_; }
+  bool CaretDisabled() const { return caret_->Disabled(); }
+  // The caret (position, size, whether the window's caret exists).
+  const TCaret& Caret() const { return *caret_; }
   void SetCaretDisabled(bool value);
   bool ShowPageBreak() const { return showPageBreak_; }
   void SetShowPageBreak(bool value);
@@ -135,6 +150,15 @@ class TRiCustomRtfEdit : public TCustomControl {
   // Whether pictures that a loaded or pasted document names by file are read from disk.
   bool LoadPictureFiles() const { return engine_->LoadPictureFiles; }
   void SetLoadPictureFiles(bool on) { engine_->LoadPictureFiles = on; }
+  // Whether the document keeps attributes; switching it converts the document.
+  TRiMemoryFormat MemoryFormat() const { return memoryFormat_; }
+  void SetMemoryFormat(TRiMemoryFormat format);
+  bool PaintGrayTable() const { return engine_->PaintGrayTable; }
+  void SetPaintGrayTable(bool value);
+  bool WriteBitmapAsDib() const { return engine_->WriteBitmapAsDib; }
+  void SetWriteBitmapAsDib(bool value) { engine_->WriteBitmapAsDib = value; }
+  bool BackgroundLoadFromFile() const { return engine_->BackgroundLoadFromFile; }
+  void SetBackgroundLoadFromFile(bool value) { engine_->BackgroundLoadFromFile = value; }
   TCharacterAttr& HyperlinkTextAttr() { return engine_->LinkAttr; }
   TCharacterAttr& InsertPointAttr() { return engine_->InsertPointAttr; }
   TCharacterAttr& AutomaticTextAttr() { return engine_->AutomaticAttr; }
@@ -182,6 +206,11 @@ class TRiCustomRtfEdit : public TCustomControl {
   TMouseDownRightEvent OnMouseDownRight;
   TRiPrintEvent PrintHeader;
   TRiPrintEvent PrintFooter;
+  TGetTextToInsertEvent GetTextToInsert;
+  TProtectedChangeEvent OnProtectedChange;
+  TPositionChangedEvent OnXPosChanged;
+  TPositionChangedEvent OnYPosChanged;
+  TNewParCreatedEvent OnNewParCreatedEvent;
 
   // --- hooks of the attached controls (ruler, tool panel, status bar); the rich-text component
   // acts on them, the editor alone ignores them ---------------------------------------------------
@@ -236,6 +265,9 @@ class TRiCustomRtfEdit : public TCustomControl {
   void WMPaste(TMessage& msg);
   void CMFontChanged(TMessage& msg);
   void CMEnter(TMessage& msg);
+  void CMCtl3DChanged(TMessage& msg);
+  // The reflected WM_COMMAND: an EN_CHANGE outside the engine's own updates reports a change.
+  void CNCommand(TMessage& msg);
   // Sets the control's font from the current attributes.
   void AttributesToFont() const;
 
@@ -279,8 +311,9 @@ class TRiCustomRtfEdit : public TCustomControl {
   std::unique_ptr<TRiPagePrinter> pagePrinter_;  // keeps the page series of PaintPage
   TPicture backgroundImage_;
   TBitmap picture_;
-  bool hasCaret_ = false;
-  bool caretDisabled_ = false;
+  std::unique_ptr<TCaret> caret_;
+  std::unique_ptr<TRiRtfStrings> lines_;
+  TRiMemoryFormat memoryFormat_ = TRiMemoryFormat::fmRichText;
   bool showPageBreak_ = true;
   bool mouseDown_ = false;
   bool tracking_ = false;

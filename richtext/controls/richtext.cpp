@@ -96,7 +96,13 @@ TW_PUBLISHED(TRiCustomRichText, Prop("Language", &TRiCustomRichText::Language, &
              Prop("RiRuler", &TRiCustomRichText::RiRuler, &TRiCustomRichText::SetRiRuler),
              Prop("StatusBar", &TRiCustomRichText::StatusBar, &TRiCustomRichText::SetStatusBar),
              Prop("RiToolBar", &TRiCustomRichText::RiToolBar, &TRiCustomRichText::SetRiToolBar),
-             Prop("StatusLabel", &TRiCustomRichText::StatusLabel, &TRiCustomRichText::SetStatusLabel));
+             Prop("StatusLabel", &TRiCustomRichText::StatusLabel, &TRiCustomRichText::SetStatusLabel),
+             Prop("ExternVerScrollBar", &TRiCustomRichText::ExternVerScrollBar,
+                  &TRiCustomRichText::SetExternVerScrollBar),
+             Prop("ExternHorScrollBar", &TRiCustomRichText::ExternHorScrollBar,
+                  &TRiCustomRichText::SetExternHorScrollBar),
+             Prop("TemplateName", &TRiCustomRichText::TemplateName),
+             Prop("StartSpellCheck", &TRiCustomRichText::StartSpellCheck));
 
 // --- set-mode reports --------------------------------------------------------------------------
 

@@ -224,10 +224,30 @@ int TRiRTFTextInput::InputRun(const std::string& text) {
   const bool bulk = text.size() >= 2;
   const bool wasSuppressed = LayoutSuppressed;
   if (bulk) LayoutSuppressed = true;
+  // Whether paragraphs were made, joined or removed next to list items: their numbers follow.
+  bool listsChanged = false;
+  auto nearList = [](PTParagraph p) {
+    return p != nullptr && (p->ListByte != 0 || (p->Prev != nullptr && p->Prev->ListByte != 0) ||
+                            (p->Next != nullptr && p->Next->ListByte != 0));
+  };
+  auto anyList = [this] {
+    for (PTParagraph p = FirstPar; p != nullptr; p = p->Next)
+      if (p->ListByte != 0) return true;
+    return false;
+  };
   try {
     for (char c : text) {
       const auto ch = static_cast<unsigned char>(c);
       if (ch == 0) break;
+      // A selection about to go, or a paragraph end about to be crossed.
+      if (HasSelection() && ch != 12) {
+        listsChanged = listsChanged || anyList();
+      } else if (ch == 8 || ch == 127 || ch == 13 || ch == 12) {
+        const int at = ParPos(CursorPar, CursorLine, CursorOffset);
+        const bool crosses = ch == 13 || (ch == 12 && at > 0) || (ch == 8 && at == 0) ||
+                             (ch == 127 && at >= ParagraphLength(CursorPar));
+        if (crosses) listsChanged = listsChanged || nearList(CursorPar);
+      }
       switch (ch) {
         case 8:
           UndoHook();
@@ -264,6 +284,7 @@ int TRiRTFTextInput::InputRun(const std::string& text) {
           PTParagraph np = SplitParagraph(par, line, off);
           if (np == nullptr) break;
           if (ch == 12) np->Flags |= pfPageBreak;
+          if (NewParagraphCreated) NewParagraphCreated(np);
           CursorPar = np;
           CursorLine = np->FirstLine;
           CursorOffset = 0;
@@ -303,6 +324,12 @@ int TRiRTFTextInput::InputRun(const std::string& text) {
     throw;
   }
   LayoutSuppressed = wasSuppressed;
+  if (listsChanged) {
+    RenumberLists(bulk || wasSuppressed);
+    scope = rsView;
+  }
+  // Text put in without layout leaves the page positions to the caller's next full layout.
+  if (bulk || wasSuppressed) LinesMoved();
   if (bulk) {
     // The layout of the touched paragraphs is done by the caller's Reformat; keep the cursor
     // inside its line.
@@ -310,6 +337,25 @@ int TRiRTFTextInput::InputRun(const std::string& text) {
   }
   if (Host.Changed) Host.Changed();
   return scope;
+}
+
+void TRiRTFTextInput::RenumberLists(bool withoutLayout) {
+  UpdateListNumbers(*this);
+  // The cursor does not stay in front of or inside the number of its item.
+  if (CursorPar != nullptr && CursorPar->ListByte != 0) {
+    int numbers = 0;
+    for (PTLine l = CursorPar->FirstLine; l != nullptr && l->HasAttrs(); l = l->Next) {
+      int i = 0;
+      while (i < l->Length && (l->Attrs[static_cast<std::size_t>(i)].Extra & fxListNumber)) ++i;
+      numbers += i;
+      if (i < l->Length) break;
+    }
+    if (ParPos(CursorPar, CursorLine, CursorOffset) < numbers) PlaceCursor(CursorPar, numbers);
+  }
+  if (withoutLayout) return;
+  // Only the items whose numbers changed were marked.
+  MeasureAll();
+  FormatAll();
 }
 
 TRiObject* TRiRTFTextInput::InsertObject(std::uint16_t& tag, std::unique_ptr<TGraphic> graphic, int width,

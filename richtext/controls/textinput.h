@@ -73,6 +73,8 @@ class TRiRTFTextInput : public TRiRTFTextPaint {
   std::function<void()> AfterInput;
   std::function<void()> CursorMoved;
   std::function<void()> SaveForUNDO;
+  // Return made a new paragraph.
+  std::function<void(PTParagraph)> NewParagraphCreated;
 
  protected:
   int ParPos(PTParagraph par, PTLine line, int offset) const;
@@ -85,6 +87,9 @@ class TRiRTFTextInput : public TRiRTFTextPaint {
   void BeginMove(bool extend, PTParagraph& par, PTLine& line, int& offset);
   void EndMove(bool extend, PTParagraph par, PTLine line, int offset, bool quiet);
   int DesiredX();
+  // Brings the list numbers up to date after paragraphs came or went among list items, and lays
+  // the renumbered items out unless the caller lays out later.
+  void RenumberLists(bool withoutLayout);
 
  private:
   // Runs one cursor step count times between BeginMove and EndMove; a step

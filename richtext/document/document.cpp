@@ -165,6 +165,7 @@ bool TRiRTFText::SetLineCapacity(PTLine line, int capacity) {
 }
 
 void TRiRTFText::FreeParagraphRecord(PTParagraph par) {
+  LinesMoved();
   PTLine l = par->FirstLine;
   while (l != nullptr) {
     PTLine n = l->Next;
@@ -176,6 +177,7 @@ void TRiRTFText::FreeParagraphRecord(PTParagraph par) {
 
 void TRiRTFText::DeleteLine(PTParagraph par, PTLine line) {
   if (par == nullptr || line == nullptr) return;
+  LinesMoved();
   if (line == par->FirstLine) {
     if (line->Next == nullptr && par->Prev == nullptr && par->Next == nullptr) {
       // The only line of the only paragraph is emptied and kept.
@@ -219,6 +221,7 @@ void TRiRTFText::DeleteLine(PTParagraph par, PTLine line) {
 }
 
 void TRiRTFText::DeleteParagraph(PTParagraph& par) {
+  LinesMoved();
   if (par == nullptr) return;
   PTParagraph next = par->Next;
   if (par->Prev != nullptr) par->Prev->Next = next;
@@ -380,18 +383,34 @@ void TRiRTFText::Clear() {
 void TRiRTFText::ReplaceParagraphText(int number, const std::string& text, const TAttr* attr) {
   PTParagraph p = ParagraphByIndex(number);
   if (p == nullptr) return;
+  const TAttr a = attr != nullptr ? *attr : CurAttr;
+  if (p->FirstLine->HasAttrs()) SetCharAttr(p->FirstLine, 0, EditorAttrMask, a);
+  SetParagraphText(p, text, a);
+  p->Mark();
+  ParagraphChanged(p);
+}
+
+void TRiRTFText::SetParagraphText(PTParagraph p, const std::string& text, const TAttr& a) {
+  // Only the first line stays; a text longer than one line holds goes on in further lines of
+  // the paragraph, which the layout breaks again as it needs.
   PTLine first = p->FirstLine;
+  if (first->Next != nullptr) LinesMoved();
   while (first->Next != nullptr) {
     PTLine n = first->Next;
     first->Next = n->Next;
     if (n->Next != nullptr) n->Next->Prev = first;
     delete n;
   }
-  const TAttr a = attr != nullptr ? *attr : CurAttr;
-  if (first->HasAttrs()) SetCharAttr(first, 0, EditorAttrMask, a);
-  ReplaceText(p, first, &a, static_cast<int>(text.size()), text.data(), first->Length, 0);
-  p->Mark();
-  ParagraphChanged(p);
+  const int total = static_cast<int>(text.size());
+  int done = std::min(total, ParagraphChunk);
+  ReplaceText(p, first, &a, done, text.data(), first->Length, 0);
+  PTLine line = first;
+  while (done < total) {
+    const int n = std::min(total - done, ParagraphChunk);
+    NewLine(line, n + 4);
+    ReplaceText(p, line, &a, n, text.data() + done, 0, 0);
+    done += n;
+  }
 }
 
 int TRiRTFText::InsertString(PTParagraph par, PTLine line, const std::string& text, int replaceLength, int pos) {
@@ -533,6 +552,7 @@ bool TRiRTFText::DeleteChar(PTParagraph par, PTLine line, int pos) {
   par->Next = next->Next;
   if (next->Next != nullptr) next->Next->Prev = par;
   delete next;
+  LinesMoved();
   // Join the first joined line with this one so the text runs on.
   if (nl != nullptr) {
     const int n = nl->Length;
@@ -585,6 +605,7 @@ PTParagraph TRiRTFText::SplitParagraph(PTParagraph par, PTLine line, int pos) {
 
 void TRiRTFText::InsertLine(PTParagraph par, int pos, const TAttr* attr, const std::string& text) {
   if (par == nullptr || text.empty()) return;
+  LinesMoved();
   if (text.size() >= static_cast<std::size_t>(MaxLineCapacity)) throw Exception("Line longer then\t10000 character!");
   const TAttr a = attr != nullptr ? *attr : RememberedAttr;
   // Find the line holding the position.
@@ -668,6 +689,7 @@ void TRiRTFText::DeleteChars(PTParagraph par, int pos, int count) {
 }
 
 bool TRiRTFText::InsertParagraphs(PTParagraph& par, PTLine& line, PTParagraph chain, int& pos) {
+  LinesMoved();
   if (chain == nullptr) return false;
   if (par == nullptr) {
     FreeChain(FirstPar);
@@ -747,7 +769,7 @@ void TRiRTFText::AddParagraph(int number, const std::string& text, const TAttr* 
     p = FirstPar;
   } else if (number == 0) {
     p = nullptr;
-    NewParagraph(p, static_cast<int>(text.size()) + 4);
+    NewParagraph(p, std::min(static_cast<int>(text.size()), ParagraphChunk) + 4);
     p->Next = FirstPar;
     FirstPar->Prev = p;
     p->SetBorderValue(0);
@@ -758,13 +780,16 @@ void TRiRTFText::AddParagraph(int number, const std::string& text, const TAttr* 
     PTParagraph after = ParagraphByIndex(number - 1);
     if (after == nullptr) after = LastParagraph();
     p = after;
-    NewParagraph(p, static_cast<int>(text.size()) + 4);
+    NewParagraph(p, std::min(static_cast<int>(text.size()), ParagraphChunk) + 4);
   }
   PTLine l = p->FirstLine;
   if (l->HasAttrs()) l->Attrs[0] = a;
-  ReplaceText(p, l, &a, static_cast<int>(text.size()), text.data(), l->Length, 0);
+  SetParagraphText(p, text, a);
   p->Mark();
-  if (!newFirst) ParagraphChanged(p);
+  if (newFirst)
+    LinesMoved();
+  else
+    ParagraphChanged(p);
 }
 
 void TRiRTFText::DeleteParagraphLines(int number) {
@@ -772,8 +797,17 @@ void TRiRTFText::DeleteParagraphLines(int number) {
   if (p == nullptr) return;
   if (FirstPar->Next == nullptr) {
     // The only paragraph: it stays as one empty line.
-    while (p->FirstLine->Next != nullptr) DeleteLine(p, p->FirstLine->Next);
-    DeleteLine(p, p->FirstLine);
+    PTLine first = p->FirstLine;
+    for (PTLine l = first->Next; l != nullptr;) {
+      PTLine n = l->Next;
+      delete l;
+      l = n;
+    }
+    first->Next = nullptr;
+    first->Length = 0;
+    first->Buffer[0] = 0;
+    p->Mark();
+    LinesMoved();
     return;
   }
   DeleteParagraph(p);

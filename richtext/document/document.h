@@ -19,6 +19,8 @@
 namespace tw::richtext {
 
 constexpr int MaxLineCapacity = 10000;
+// Paragraph text given as a whole goes into lines of at most this many characters.
+constexpr int ParagraphChunk = 4000;
 constexpr std::size_t MaxObjects = 65535;
 
 // Result codes of the writers and readers.
@@ -149,9 +151,12 @@ enum class TProtectProp {
   ppProtected, ppHidden, ppIsInsertpoint, ppAutomatic, ppIsInvisible, ppParProtected,
   ppProtectSelectedTextToo, ppDontCopyProtectedAttribute, ppDontUseAttrOfProtected
 };
+TW_ENUM_NAMES(TProtectProp, "ppProtected", "ppHidden", "ppIsInsertpoint", "ppAutomatic", "ppIsInvisible",
+              "ppParProtected", "ppProtectSelectedTextToo", "ppDontCopyProtectedAttribute", "ppDontUseAttrOfProtected");
 using TProtectProps = Set<TProtectProp>;
 
 enum class TRiMemoryFormat { fmRichText, fmPlainText };
+TW_ENUM_NAMES(TRiMemoryFormat, "fmRichText", "fmPlainText");
 
 class TRiRTFText;
 using TSpecialRunEvent = std::function<void(TRiRTFText* engine, const std::string& text, int tag)>;
@@ -274,6 +279,11 @@ class TRiRTFText : public TPersistent {
   const std::vector<std::unique_ptr<TRiFootnote>>& Footnotes() const { return footnotes_; }
 
  protected:
+  // Lines or paragraphs came or went without the layout hook running for them; the layers above
+  // learn that the positions of the lines below are no longer sure.
+  virtual void LinesMoved() {}
+  // The paragraph's text becomes `text` with the attributes, over as many lines as it needs.
+  void SetParagraphText(PTParagraph p, const std::string& text, const TAttr& a);
   void FreeParagraphRecord(PTParagraph par);
   void FillCaches(TAttr& a, unsigned char ch) const;
   void OnTabTableFull();

@@ -8,10 +8,11 @@
 namespace tw::richtext {
 
 std::int32_t RiMulDiv(std::int32_t a, std::int32_t b, std::int32_t c) {
-  const auto product = static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
-  if (c == 0) return product;
-  if (c == -1 && product == INT32_MIN) return product;
-  return product / c;
+  // The product is taken in 64 bits, so large twips values at printer resolutions do not wrap;
+  // the quotient is truncated and kept to the 32-bit range.
+  const std::int64_t product = static_cast<std::int64_t>(a) * b;
+  const std::int64_t q = c == 0 ? product : product / c;
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(q, INT32_MIN, INT32_MAX));
 }
 
 std::int32_t MulDivRound(std::int32_t a, std::int32_t b, std::int32_t c) {

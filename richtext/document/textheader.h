@@ -40,7 +40,8 @@ struct TRiLayout {
   std::int32_t RulerUnit = 0;
 };
 
-// a * b / c in 32-bit arithmetic (product kept to 32 bits, quotient truncated); c = 0 gives a * b.
+// a * b / c with a 64-bit product, the quotient truncated toward zero and kept to the 32-bit
+// range; c = 0 gives a * b.
 std::int32_t RiMulDiv(std::int32_t a, std::int32_t b, std::int32_t c);
 // a * b / c rounded to the nearest whole number, in 64-bit arithmetic; c = 0 gives a * b.
 std::int32_t MulDivRound(std::int32_t a, std::int32_t b, std::int32_t c);

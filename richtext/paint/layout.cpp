@@ -380,6 +380,8 @@ void TRiRTFTextPaint::FormatParagraph(PTParagraph par, bool compare, int& change
         ended = true;
         break;
       }
+      // Text that takes no room (hidden, say) still ends a line before the line is full.
+      if (i - pos >= MaxLineCapacity - 8) break;
       const unsigned char ch = text[static_cast<std::size_t>(i)];
       const int w = widthOf(i);
       const bool tab = ch == 9 && !rightOrCentre;

@@ -90,7 +90,7 @@ void TRiRTFTextPaint::PaintRect(int x, int y, int h, int w) {
   int painted = 0;
   int bottom = y;
   bool stop = false;
-  for (PTParagraph p = FirstPar; p != nullptr && !stop; p = p->Next) {
+  for (PTParagraph p = FirstVisibleCandidate(y); p != nullptr && !stop; p = p->Next) {
     for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) {
       const int lineTop = l->Top - vertOffset_;
       if (lineTop + l->Height + 1 < y) continue;
@@ -118,6 +118,17 @@ void TRiRTFTextPaint::PaintRect(int x, int y, int h, int w) {
   }
   if (!Has(loNoClipping)) canvas_->ResetClip();
   if (Host.AfterPaint) Host.AfterPaint();
+}
+
+PTParagraph TRiRTFTextPaint::FirstVisibleCandidate(int y) const {
+  // Tops grow from paragraph to paragraph (the cells of a table row share theirs), so while the
+  // page pass is current, the walk may start near the cursor instead of at the document's
+  // start: back from the cursor paragraph to one whose top lies above the rectangle, and out of
+  // a table row.  Every paragraph before that one ends above the rectangle.
+  if (pagesStale_ || CursorPar == nullptr || CursorPar->FirstLine == nullptr) return FirstPar;
+  PTParagraph p = CursorPar;
+  while (p->Prev != nullptr && (p->FirstLine->Top - vertOffset_ >= y - 1 || p->IsCell())) p = p->Prev;
+  return p;
 }
 
 void TRiRTFTextPaint::PaintObject(TRiObject* object, int width, int ascent, int x, int baseline) {
@@ -345,6 +356,20 @@ void TRiRTFTextPaint::PaintLine(PTParagraph par, PTLine line) {
         if (box || (par->BorderFlags & bfRight)) {
           c.MoveTo(br - d, top);
           c.LineTo(br - d, bottom);
+        }
+      }
+      // Bar tabs: a vertical line through the line at every tab stop of the paragraph that lies
+      // inside its box.
+      if (par->BorderStyle & 4) {
+        const TTextHeader& h = Header();
+        const int origin = LeftOffset + hx + (par->IsCell() ? LeftIndent(par, par->FirstLine) : 0);
+        c.Pen()->SetWidth(1);
+        for (int slot = 0; slot < MaxTabs; ++slot) {
+          if (!((par->Tabs >> slot) & 1u) || h.TabPos[static_cast<std::size_t>(slot)] == 0) continue;
+          const int x = origin + h.TabPixels[static_cast<std::size_t>(slot)];
+          if (x <= bl || x >= br) continue;
+          c.MoveTo(x, top);
+          c.LineTo(x, bottom);
         }
       }
       c.Pen()->SetWidth(1);

@@ -377,22 +377,50 @@ void TRiRTFTextPaint::FormatAll() {
 }
 
 bool TRiRTFTextPaint::ParagraphChanged(PTParagraph par) {
-  if (Busy) return false;
+  if (Busy) {
+    pagesStale_ = true;
+    return false;
+  }
   const bool result = TRiRTFTextIo::ParagraphChanged(par);
   if (par != nullptr && !Has(loSuspended)) {
     MeasureParagraph(par);
     if (!LayoutSuppressed) {
       int change = 0;
       FormatParagraph(par, false, change);
-      Paginate();
+      // Only this paragraph changed: the pages above it stand, so the page pass goes on from
+      // here; typing costs the same at the end of a long document as in a short one.
+      PaginateFrom(par);
+    } else {
+      pagesStale_ = true;
     }
+  } else {
+    pagesStale_ = true;
   }
   return result;
 }
 
 void TRiRTFTextPaint::Paginate() {
-  if (Locked || LayoutSuppressed || Has(loSuspended)) return;
+  if (Locked || LayoutSuppressed || Has(loSuspended)) {
+    pagesStale_ = true;
+    return;
+  }
   DocumentHeight = PagePass();
+  pagesStale_ = PagePassOff;
+  if (!Has(loNoScrolling) && Host.PositionChanged) Host.PositionChanged();
+}
+
+void TRiRTFTextPaint::PaginateFrom(PTParagraph par) {
+  // A pass that was skipped or suspended left the tops above the paragraph unsure: run it whole.
+  if (pagesStale_ || par == nullptr || PageHeightFactorOn) {
+    Paginate();
+    return;
+  }
+  if (Locked || LayoutSuppressed || Has(loSuspended)) {
+    pagesStale_ = true;
+    return;
+  }
+  DocumentHeight = PagePassFrom(par);
+  pagesStale_ = PagePassOff;
   if (!Has(loNoScrolling) && Host.PositionChanged) Host.PositionChanged();
 }
 

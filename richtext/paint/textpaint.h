@@ -131,6 +131,9 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   void SpellCheckParagraph(PTParagraph par);
   bool ParagraphChanged(PTParagraph par) override;
   virtual void Paginate();
+  // The page pass from the paragraph on, after an edit of that paragraph alone; a whole pass
+  // when an earlier one was skipped.
+  void PaginateFrom(PTParagraph par);
   bool WordWrap() const { return wordWrap_; }
   void SetWordWrap(bool wrap);
   int WindowWidth() const { return windowWidth_; }
@@ -168,10 +171,13 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   virtual void Paint();
   void PaintRect(int x, int y, int h, int w);
   void PaintLine(PTParagraph par, PTLine line);
+  // The paragraph the walk over the lines that touch a rectangle from window y on starts with.
+  PTParagraph FirstVisibleCandidate(int y) const;
   bool PaintBackground(TCanvas* canvas, const TRect& r);
   void PaintObject(TRiObject* object, int width, int ascent, int x, int baseline);
   TGraphic* BackgroundImage = nullptr;  // not owned
   bool BackgroundScrolling = false;
+  bool BackgroundLoadFromFile = false;  // the picture behind the text comes from a file, not the form
   int LeftOffset = 0;
   int TopOffset = 0;
   // The bottom (window pixels) of the last line painted.
@@ -221,6 +227,7 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   void SetShading(int shading, int colors);
 
  protected:
+  void LinesMoved() override { pagesStale_ = true; }
   void CheckFont(const TAttr& a) const;
   bool Invisible(const TAttr& a, unsigned char ch) const;
   int AdvanceAt(PTParagraph par, PTLine line, int i, int x, int& extraLeft) const;
@@ -257,6 +264,7 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   int caretX_ = 0, caretY_ = 0, caretHeight_ = 16, caretWidth_ = 1;
   int reportedCaretX_ = -1, reportedCaretY_ = -1;
   bool scrolling_ = false;
+  bool pagesStale_ = true;  // the last page pass did not run over the whole document as it is
   bool extending_ = false;
   int lastBottom_ = 0;
   TTextMetric metric_{};

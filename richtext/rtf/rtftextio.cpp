@@ -243,7 +243,9 @@ TRiLoadFormat TRiRTFTextIo::LoadFromStream(TStream& stream) {
   }
   TRiLoadFormat format = LoadFormat;
   if (format != TRiLoadFormat::FormatRTF && format != TRiLoadFormat::FormatANSI) format = DetectFormat(stream);
-  if (format == TRiLoadFormat::FormatANSI && stream.Size() - stream.Position() > PlainTextModeLimit)
+  // A large plain text read as a new document is kept without attributes; inserted into a
+  // document, it takes the document's attributes like any other text, so nothing is lost.
+  if (format == TRiLoadFormat::FormatANSI && IsEmpty() && stream.Size() - stream.Position() > PlainTextModeLimit)
     SetMemoryFormat(TRiMemoryFormat::fmPlainText);
   std::unique_ptr<TRiTextReader> reader;
   if (format == TRiLoadFormat::FormatRTF) {
@@ -597,20 +599,57 @@ bool TRiRTFTextIo::LineHeight(PTParagraph par, PTLine line) {
 
 int TRiRTFTextIo::PagePass() {
   if (PagePassOff) return DocumentHeight;
+  return RunPagePass(FirstPar, 0, 0);
+}
+
+int TRiRTFTextIo::PagePassFrom(PTParagraph from) {
+  if (PagePassOff) return DocumentHeight;
+  if (from == nullptr || FirstPar == nullptr) return PagePass();
+  // The table flags of a paragraph depend on its neighbours, and a table row is laid out as a
+  // whole: start one paragraph earlier, and before the row when that lies in a table.
+  PTParagraph start = from->Prev != nullptr ? from->Prev : from;
+  while (start->Prev != nullptr && (start->IsCell() || start->Prev->IsCell())) start = start->Prev;
+  if (start == FirstPar || start->FirstLine == nullptr) return PagePass();
+  // The page in effect where the start paragraph begins: the last page start above it, or the
+  // last paragraph with a page break before it.  That lies at most one page back.
+  std::int64_t pageTop = 0;
+  bool found = false;
+  for (PTParagraph q = start->Prev; q != nullptr && !found; q = q->Prev) {
+    PTLine last = q->FirstLine;
+    while (last != nullptr && last->Next != nullptr) last = last->Next;
+    for (PTLine l = last; l != nullptr; l = l->Prev)
+      if (l->Flags & lfPageStart) {
+        pageTop = l->Top;
+        found = true;
+        break;
+      }
+    if (!found && (q->Flags & pfPageBreak) && q->FirstLine != nullptr) {
+      pageTop = q->FirstLine->Top;
+      found = true;
+    }
+  }
+  return RunPagePass(start, start->FirstLine->Top, pageTop);
+}
+
+int TRiRTFTextIo::RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pageTop) {
   const TTextHeader& h = Header();
   const int resY = h.ResolutionY > 0 ? h.ResolutionY : 96;
   std::int64_t pageHeight =
       static_cast<std::int64_t>(h.Layout.PageHeight - h.Layout.TopMargin - h.Layout.BottomMargin) * resY / TwipsPerInch;
-  if (PageHeightFactorOn) pageHeight = std::llround(static_cast<double>(pageHeight) * PageHeightFactor);
+  // While printing, the factor makes the printed pages hold the share of the text the screen
+  // pages hold; a factor above 1 (printer lines taller than the screen's) would run the text
+  // past the bottom margin, so the body of the page stays the limit.
+  if (PageHeightFactorOn)
+    pageHeight = std::min(pageHeight, static_cast<std::int64_t>(std::llround(static_cast<double>(pageHeight) * PageHeightFactor)));
   if (pageHeight < 1) pageHeight = 1;
-  std::int64_t y = 0, pageTop = 0, rowHeight = 0;
+  std::int64_t rowHeight = 0;
   PTParagraph rowStart = nullptr;
   auto parHeight = [](PTParagraph p) {
     std::int64_t s = 0;
     for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) s += l->Height;
     return s;
   };
-  for (PTParagraph p = FirstPar; p != nullptr; p = p->Next) {
+  for (PTParagraph p = start; p != nullptr; p = p->Next) {
     if (p->Flags & pfPageBreak) pageTop = y;
     // Repair the table flags.
     const std::uint8_t before = p->Flags;
@@ -695,8 +734,9 @@ void UpdateListNumbers(TRiRTFTextIo& e) {
   const int bulletFontFound = e.Header().FindOrAddFont("WingDings");
   const std::uint8_t bulletFont = static_cast<std::uint8_t>(bulletFontFound >= MaxFonts ? 0 : bulletFontFound);
   int lastFont = -1;
-  auto removeNumbers = [&e](PTParagraph p) {
-    int n = 0;
+  // The generated characters at the start of a paragraph.
+  auto numbersOf = [](PTParagraph p) {
+    std::string text;
     bool stop = false;
     for (PTLine l = p->FirstLine; l != nullptr && !stop; l = l->Next) {
       if (!l->HasAttrs()) break;
@@ -705,11 +745,18 @@ void UpdateListNumbers(TRiRTFTextIo& e) {
           stop = true;
           break;
         }
-        ++n;
+        text += static_cast<char>(l->Ch(i));
       }
     }
-    if (n > 0) e.DeleteChars(p, 0, n);
-    p->Mark();
+    return text;
+  };
+  // Paragraphs whose numbers stay as they are keep their layout.
+  auto removeNumbers = [&e, &numbersOf](PTParagraph p) {
+    const int n = static_cast<int>(numbersOf(p).size());
+    if (n > 0) {
+      e.DeleteChars(p, 0, n);
+      p->Mark();
+    }
     return n;
   };
   for (PTParagraph p = e.FirstPar; p != nullptr; p = p->Next) {
@@ -726,6 +773,15 @@ void UpdateListNumbers(TRiRTFTextIo& e) {
       while (n > level) counters[++level] = 0;
       while (n < level) counters[level--] = 0;
       ++counters[n];
+      const std::string wanted = style == 1 ? std::string("l\t") : style == 8 ? std::string()
+                                                                  : ListNumberText(style, counters[n]) + "\t";
+      if (numbersOf(p) == wanted) {
+        if (style != 1 && style != 8 && p->FirstLine->HasAttrs() && p->FirstLine->Length > 0) {
+          const TAttr& first = p->FirstLine->Attrs[0];
+          if (first.Font != bulletFont) lastFont = first.Font;
+        }
+        continue;
+      }
       removed = removeNumbers(p);
       TAttr a = e.CurAttr;
       PTLine first = p->FirstLine;

@@ -16,6 +16,7 @@
 namespace tw::richtext {
 
 enum class TRiLoadFormat : std::uint8_t { AutomaticFormat, LastFormat, FormatRTF, FormatANSI };
+TW_ENUM_NAMES(TRiLoadFormat, "AutomaticFormat", "LastFormat", "FormatRTF", "FormatANSI");
 
 using TParagraphsReadEvent = std::function<void(TRiRTFText* engine, bool& discard, PTParagraph first)>;
 using TEngineNotifyEvent = std::function<void(TRiRTFText* engine)>;
@@ -49,6 +50,10 @@ class TRiRTFTextIo : public TRiRTFText {
   virtual void SetCursor(int absolute, int lineNumber, int offset, int parNumber);
   // Sets every line's top and page-start flag; returns the document height in pixels.
   virtual int PagePass();
+  // The page pass again from the paragraph on (tops, page starts and the document height come
+  // out as a whole pass gives them); the lines above it keep the tops of the last pass, so
+  // nothing above may have changed its height since.
+  int PagePassFrom(PTParagraph from);
 
   // Positions.
   void CountPosition(PTParagraph par, PTLine line, int offset, int& absolute, int& lineNumber, int& parOffset,
@@ -102,6 +107,7 @@ class TRiRTFTextIo : public TRiRTFText {
   TEngineNotifyEvent OnLoaded;
 
  protected:
+  int RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pageTop);
   void AppendParagraphs(const TRiRTFTextIo& source, PTParagraph srcPar, PTLine srcLine);
   void ResetCursor();
   TRiLoadFormat DetectFormat(TStream& stream);

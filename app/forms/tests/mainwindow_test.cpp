@@ -25,6 +25,7 @@
 #include "platform/forms/comctrls/comctrls.h"
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/forms/timer.h"
+#include "platform/win/display.h"
 #include "platform/win/winapi.h"
 #include "toolbars/dock.h"
 #include "toolbars/toolbar.h"
@@ -321,6 +322,32 @@ TEST_F(RichViewTest, HeadingsGoIntoTheViewAndAreShownReadOnly) {
 
   main->rtext->InputString("typed");
   EXPECT_EQ(main->rtext->Text(), shown) << "the finished list cannot be typed into";
+}
+
+TEST_F(RichViewTest, TheMouseWheelScrollsTheShownList) {
+  main->Show();
+  TRichTransitView& view = static_cast<TRichTransitView&>(main->View());
+  view.Begin();
+  view.SetFonts(nullptr, nullptr, nullptr);
+  std::string text;
+  for (int i = 0; i < 200; ++i) text += "Line " + std::to_string(i) + " of a long list.\r";
+  view.InputString(text);
+  view.End();
+  Application()->ProcessMessages();
+  ASSERT_TRUE(main->rtext->Visible());
+  ASSERT_EQ(main->rtext->RtfText()->VertOffset(), 0);
+  ASSERT_GT(main->rtext->RtfText()->DocumentHeight, main->rtext->ClientHeight());
+  // The wheel over the view scrolls it, wherever the keyboard focus is.
+  TPoint p{main->rtext->ClientWidth() / 2, main->rtext->ClientHeight() / 2};
+  ClientToScreen(main->rtext->Handle(), &p);
+  InjectMouseWheel(p.X, p.Y, -WHEEL_DELTA);
+  Application()->ProcessMessages();
+  const int down = main->rtext->RtfText()->VertOffset();
+  EXPECT_GT(down, 0);
+  InjectMouseWheel(p.X, p.Y, WHEEL_DELTA);
+  Application()->ProcessMessages();
+  EXPECT_LT(main->rtext->RtfText()->VertOffset(), down);
+  EXPECT_EQ(main->rtext->Text().substr(0, 6), "Line 0") << "the read-only list is unchanged";
 }
 
 TEST_F(RichViewTest, LinkClicksOpenHelpAtTheHiddenNumber) {

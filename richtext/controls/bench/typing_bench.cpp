@@ -2,10 +2,24 @@
 #include <benchmark/benchmark.h>
 
 #include "platform/forms/forms.h"
+#include "platform/win/winapi.h"
 #include "platform/win/display.h"
 #include "richtext/controls/richtext.h"
 
 namespace {
+
+// A shown form with a focused, wrapping editor.
+tw::richtext::TRiRichText* MakeEditor(tw::TForm*& form) {
+  form = new tw::TForm(tw::Application());
+  form->SetBounds(0, 0, 640, 480);
+  auto* rt = new tw::richtext::TRiRichText(form);
+  rt->SetParent(form);
+  rt->SetBounds(0, 0, 600, 440);
+  rt->SetWordWrap(true);
+  form->Show();
+  rt->SetFocus();
+  return rt;
+}
 
 void BM_Typing10000Characters(benchmark::State& state) {
   tw::SelectDisplay("offscreen");
@@ -13,14 +27,8 @@ void BM_Typing10000Characters(benchmark::State& state) {
   const std::string words = "The quick brown fox jumps over the lazy dog. ";
   for (auto _ : state) {
     state.PauseTiming();
-    auto* form = new tw::TForm(tw::Application());
-    form->SetBounds(0, 0, 640, 480);
-    auto* rt = new tw::richtext::TRiRichText(form);
-    rt->SetParent(form);
-    rt->SetBounds(0, 0, 600, 440);
-    rt->SetWordWrap(true);
-    form->Show();
-    rt->SetFocus();
+    tw::TForm* form = nullptr;
+    auto* rt = MakeEditor(form);
     state.ResumeTiming();
     for (int i = 0; i < 10000; ++i) {
       char c = words[static_cast<std::size_t>(i) % words.size()];
@@ -35,6 +43,46 @@ void BM_Typing10000Characters(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_Typing10000Characters)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// One character typed at the end of a document of state.range(0) pages, through the window's
+// character message as a key press sends it.  The cost should not grow with the document.
+void BM_TypeAtEndOfDocument(benchmark::State& state) {
+  tw::SelectDisplay("offscreen");
+  tw::ResetWindowSystem();
+  const int pages = static_cast<int>(state.range(0));
+  tw::TForm* form = nullptr;
+  auto* rt = MakeEditor(form);
+  auto& e = *rt->RtfText();
+  // About 2 lines a paragraph at this width and 54 lines a page of the default letter page.
+  const std::string text =
+      "The quick brown fox jumps over the lazy dog while the planets move on through the signs, "
+      "and every transit brings its own story to the reader of the chart. ";
+  const std::string par = text + text;
+  tw::richtext::PTParagraph p = e.FirstPar;
+  e.ReplaceText(p, p->FirstLine, &e.CurAttr, static_cast<int>(par.size()), par.data(), 0, 0);
+  for (int i = 1; i < pages * 24; ++i) {
+    e.NewParagraph(p, static_cast<int>(par.size()) + 4);
+    e.ReplaceText(p, p->FirstLine, &e.CurAttr, static_cast<int>(par.size()), par.data(), 0, 0);
+  }
+  rt->Reformat();
+  int count = 1;
+  for (auto* p = e.FirstPar; p != nullptr; p = p->Next)
+    for (auto* l = p->FirstLine; l != nullptr; l = l->Next) count += (l->Flags & tw::richtext::lfPageStart) != 0;
+  state.counters["pages"] = count;
+  e.MoveCursor(tw::richtext::cmDocEnd, false);
+  const std::string words = "Lorem ipsum dolor sit amet, consectetur adipiscing elit. ";
+  std::size_t i = 0;
+  for (auto _ : state) {
+    char c = words[i % words.size()];
+    if (i % 400 == 399) c = '\r';
+    ++i;
+    tw::SendMessage(rt->Handle(), tw::WM_CHAR, static_cast<unsigned char>(c), 0);
+  }
+  benchmark::DoNotOptimize(rt->RtfText()->CursorPosition());
+  delete form;
+  tw::DoneApplication();
+}
+BENCHMARK(BM_TypeAtEndOfDocument)->Arg(1)->Arg(2000)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

@@ -38,6 +38,35 @@ TEST_F(Editing, TypedCharactersReturnAndBackspaceEditTheParagraphs) {
   EXPECT_EQ(E().CursorPosition(), 0);
 }
 
+TEST_F(Editing, ListNumbersFollowParagraphsMadeAndJoinedByTyping) {
+  rt->InputString("one\rtwo\rthree");
+  rt->Reformat();
+  for (PTParagraph p = E().FirstPar; p != nullptr; p = p->Next) p->ListByte = 0x60;  // decimal, level 0
+  UpdateListNumbers(E());
+  rt->Reformat();
+  ASSERT_EQ(Paragraphs(), (std::vector<std::string>{"1.\tone", "2.\ttwo", "3.\tthree"}));
+  // Return at the end of the first item makes a new numbered item; the ones below count on.
+  rt->SetCursorPosition(0, 0, 6, 0);
+  Type("\rnew");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"1.\tone", "2.\tnew", "3.\ttwo", "4.\tthree"}));
+  EXPECT_EQ(E().CursorPosition(), 13);  // after "new"
+  // Joining an item to the one above takes its number away.
+  rt->SetCursorPosition(0, 0, 3, 2);  // after the number of "two"
+  Type("\b\b\b\b");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"1.\tone", "2.\tnewtwo", "3.\tthree"}));
+  // An item turned into text in the middle: the count goes on below it.
+  E().ParagraphByIndex(1)->ListByte = 0;
+  rt->SetCursorPosition(0, 0, 0, 2);
+  Type("\r");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"1.\tone", "newtwo", "2.\t", "3.\tthree"}));
+  // The cursor goes on after the number of its item; typing there renumbers nothing, and
+  // deleting a number's characters is not undone.
+  Type("x");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"1.\tone", "newtwo", "2.\t", "3.\txthree"}));
+  Type("\b\b");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"1.\tone", "newtwo", "2.\t", "3.three"}));
+}
+
 TEST_F(Editing, ReturnAtTheDocumentStartKeepsTheCursorBeforeTheText) {
   Type("abc");
   Key(VK_HOME, false, true);

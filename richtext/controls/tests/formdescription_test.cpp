@@ -61,3 +61,61 @@ TEST_F(FormDescription, LinksAreResolvedAndTheControlsFollowAfterLoading) {
 
 }  // namespace
 }  // namespace tw::richtext::testing
+
+namespace tw::richtext::testing {
+namespace {
+
+TEST_F(FormDescription, TheComponentsOwnPropertiesAreReadFromTheDescription) {
+  RegisterRichTextControls();
+  const char* text =
+      "object Editor: TForm\n"
+      "  object Bar: TScrollBar\n"
+      "    Kind = sbVertical\n"
+      "  end\n"
+      "  object Text1: TRiRichText\n"
+      "    ExternVerScrollBar = Bar\n"
+      "    ProtectedProp = [ppIsInsertpoint, ppAutomatic, ppDontUseAttrOfProtected]\n"
+      "    HyperlinkTextAttr.Underline = tsTRUE\n"
+      "    HyperlinkTextAttr.UnderlineColor = clNavy\n"
+      "    InsertPointAttr.TextColor = clGreen\n"
+      "    AutomaticTextAttr.Hidden = True\n"
+      "    ProtectedTextAttr.Bold = tsTRUE\n"
+      "    SaveFormat = FormatRTF\n"
+      "    LoadFormat = FormatANSI\n"
+      "    MemoryFormat = fmPlainText\n"
+      "    PaintGrayTable = True\n"
+      "    WriteBitmapAsDib = True\n"
+      "    BackgroundLoadFromFile = True\n"
+      "  end\n"
+      "end\n";
+  auto* f = new TForm(Application());
+  ReadComponentDescription(text, f);
+  auto* edit = dynamic_cast<TRiRichText*>(f->FindComponent("Text1"));
+  ASSERT_NE(edit, nullptr);
+  EXPECT_EQ(edit->ExternVerScrollBar(), f->FindComponent("Bar"));
+  EXPECT_EQ(edit->ProtectedProp(), (TProtectProps{TProtectProp::ppIsInsertpoint, TProtectProp::ppAutomatic,
+                                                  TProtectProp::ppDontUseAttrOfProtected}));
+  EXPECT_EQ(edit->HyperlinkTextAttr().Underline(), TThreeState::tsTRUE);
+  EXPECT_TRUE(edit->HyperlinkTextAttr().UseUnderlineColor());
+  EXPECT_EQ(edit->HyperlinkTextAttr().UnderlineColor(), clNavy);
+  EXPECT_EQ(edit->InsertPointAttr().TextColor(), clGreen);
+  EXPECT_TRUE(edit->AutomaticTextAttr().Hidden());
+  EXPECT_EQ(edit->ProtectedTextAttr().Bold(), TThreeState::tsTRUE);
+  EXPECT_EQ(edit->SaveFormat(), TRiLoadFormat::FormatRTF);
+  EXPECT_EQ(edit->LoadFormat(), TRiLoadFormat::FormatANSI);
+  EXPECT_EQ(edit->MemoryFormat(), TRiMemoryFormat::fmPlainText);
+  EXPECT_TRUE(edit->RtfText()->PlainMode);
+  EXPECT_TRUE(edit->PaintGrayTable());
+  EXPECT_TRUE(edit->RtfText()->PaintGrayTable);
+  EXPECT_TRUE(edit->RtfText()->WriteBitmapAsDib);
+  EXPECT_TRUE(edit->BackgroundLoadFromFile());
+  // Written out, the description keeps them.
+  const std::string written = ComponentToText(f);
+  for (const char* line : {"ExternVerScrollBar = Bar", "HyperlinkTextAttr.UnderlineColor = clNavy", "SaveFormat = FormatRTF",
+                           "MemoryFormat = fmPlainText", "PaintGrayTable = True", "ppDontUseAttrOfProtected"})
+    EXPECT_NE(written.find(line), std::string::npos) << line << "\n" << written;
+  delete f;
+}
+
+}  // namespace
+}  // namespace tw::richtext::testing

@@ -123,3 +123,88 @@ TEST_F(EditorProperties, AFontChangeStillReachesTheAttributes) {
 
 }  // namespace
 }  // namespace tw::richtext::testing
+
+namespace tw::richtext::testing {
+namespace {
+
+using EditorMembers = RichTextTest;
+
+TEST_F(EditorMembers, TheLinesViewShowsAndChangesTheParagraphs) {
+  rt->InputString("first\rsecond");
+  rt->Reformat();
+  TRiRtfStrings* lines = rt->Lines();
+  ASSERT_NE(lines, nullptr);
+  EXPECT_EQ(lines->Count(), 2);
+  EXPECT_EQ(lines->Strings(1), "second");
+  lines->SetStrings(0, "replaced");
+  lines->Add("third");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"replaced", "second", "third"}));
+}
+
+TEST_F(EditorMembers, EventsReportPositionsNewParagraphsAndProtectedText) {
+  std::vector<int> xs, ys, pars;
+  rt->OnXPosChanged = [&](TObject* s, int x) {
+    EXPECT_EQ(s, rt);
+    xs.push_back(x);
+  };
+  rt->OnYPosChanged = [&](TObject*, int y) { ys.push_back(y); };
+  rt->OnNewParCreatedEvent = [&](TObject*, int par) { pars.push_back(par); };
+  Type("ab");
+  EXPECT_FALSE(xs.empty());
+  const std::size_t xCount = xs.size(), yCount = ys.size();
+  Type("\r");
+  EXPECT_EQ(pars, (std::vector<int>{1}));
+  EXPECT_GT(ys.size(), yCount);
+  EXPECT_GT(xs.size(), xCount);  // back to the line start
+  EXPECT_LT(xs.back(), xs[xCount - 1]);
+  // Touching protected text reports its run.
+  std::string touched;
+  int touchedTag = -1;
+  rt->OnProtectedChange = [&](TObject*, const std::string& text, int tag) {
+    touched = text;
+    touchedTag = tag;
+  };
+  rt->InputString("locked");
+  rt->Reformat();
+  for (PTLine l = E().ParagraphByIndex(1)->FirstLine; l != nullptr; l = l->Next)
+    for (int i = 0; i < l->Length; ++i) l->Attrs[static_cast<std::size_t>(i)].Extra |= fxProtected;
+  rt->SetProtectedProp(TProtectProps{TProtectProp::ppProtected});
+  rt->SetCursorPosition(0, 0, 2, 1);
+  Type("x");
+  EXPECT_EQ(Paragraphs()[1], "locked");
+  EXPECT_EQ(touched, "locked");
+  EXPECT_EQ(touchedTag, 0);
+}
+
+TEST_F(EditorMembers, TypedTextPassesThroughGetTextToInsert) {
+  rt->GetTextToInsert = [](TObject*, std::string& text) {
+    if (text == "a") text = "A!";
+    if (text == "z") text.clear();
+  };
+  Type("bazc");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"bA!c"}));
+  EXPECT_EQ(E().CursorPosition(), 4);
+}
+
+TEST_F(EditorMembers, AReflectedChangeNotificationFiresOnChangeAndCtl3DRepaints) {
+  int changes = 0;
+  rt->OnChange = [&](TObject*) { ++changes; };
+  SendMessage(rt->Handle(), CN_COMMAND, MAKEWPARAM(0, EN_CHANGE), 0);
+  EXPECT_EQ(changes, 1);
+  SendMessage(rt->Handle(), CN_COMMAND, MAKEWPARAM(0, 0x0100), 0);  // another notification
+  EXPECT_EQ(changes, 1);
+  E().UpdateLocked = true;  // the engine's own update
+  SendMessage(rt->Handle(), CN_COMMAND, MAKEWPARAM(0, EN_CHANGE), 0);
+  E().UpdateLocked = false;
+  EXPECT_EQ(changes, 1);
+  // A changed 3-D look paints the view again.
+  rt->InputString("shown");
+  rt->Reformat();
+  rt->Picture().Canvas()->Brush()->SetColor(clRed);
+  rt->Picture().Canvas()->FillRect(TRect{0, 0, 480, 360});
+  SendMessage(rt->Handle(), CM_CTL3DCHANGED, 0, 0);
+  EXPECT_NE(rt->Picture().Canvas()->Pixel(400, 300), clRed);
+}
+
+}  // namespace
+}  // namespace tw::richtext::testing

@@ -121,6 +121,32 @@ TEST_F(StatusBar, RemovingTheBarLeavesTheEditorSilent) {
   EXPECT_EQ(rt->Text(), "typing on");
 }
 
+TEST_F(StatusBar, ThePageShownWhileTypingIsThePageAWholePassGives) {
+  // A short page: 1.5 inches of text body.
+  rt->SetPageSize(1440, 1440, 1440, 1440, 12240, 1440 * 3 + 720);
+  std::string text;
+  for (int i = 0; i < 60; ++i) text += "Paragraph " + std::to_string(i) + "\r";
+  rt->InputString(text);
+  rt->Reformat();
+  Key(VK_END, false, true);
+  for (int i = 0; i < 30; ++i) Type("Typed line\r");
+  const std::string shown = bar->ItemText(TRiStatusItem::stPage);
+  EXPECT_GT(std::stoi(shown), 5);
+  E().Paginate();
+  E().ScrollToCursor();
+  rt->UpdateAttachedControls();
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stPage), shown);
+  // Typing in the middle moves the pages below; the page at the end follows.
+  rt->SetCursorPosition(0, 0, 0, 10);
+  for (int i = 0; i < 12; ++i) Type("more\r");
+  Key(VK_END, false, true);
+  const std::string after = bar->ItemText(TRiStatusItem::stPage);
+  EXPECT_GT(std::stoi(after), std::stoi(shown));
+  E().Paginate();
+  rt->UpdateAttachedControls();
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stPage), after);
+}
+
 class LoneStatusBar : public RichTextTest {
  protected:
   void SetUp() override {

@@ -298,6 +298,28 @@ TEST(DocumentEdits, AddReplaceAndDeleteParagraphs) {
   CheckLinks(e);
 }
 
+TEST(DocumentEdits, ParagraphsLongerThanOneLineHoldsAreKeptWhole) {
+  TRiRTFText e;
+  std::string longText;
+  for (int i = 0; longText.size() < 25000; ++i) longText += "word" + std::to_string(i) + ' ';
+  const TAttr bold = Bold();
+  e.AddParagraph(0, longText, &bold);
+  e.AddParagraph(1, std::string(10000, 'x'), nullptr);
+  ASSERT_EQ(e.ParagraphCount(), 2);
+  EXPECT_EQ(e.ParagraphText(0), longText);
+  EXPECT_EQ(e.ParagraphText(1), std::string(10000, 'x'));
+  for (const TAttr& a : Attrs(e.FirstPar)) EXPECT_EQ(a.Style, fsBold);
+  e.AddParagraph(0, std::string(12000, 'f'), nullptr);  // a new first paragraph
+  EXPECT_EQ(e.ParagraphText(0), std::string(12000, 'f'));
+  const std::string other(15001, 'r');
+  e.ReplaceParagraphText(1, other, nullptr);
+  EXPECT_EQ(e.ParagraphText(1), other);
+  e.ReplaceParagraphText(1, "short again", nullptr);
+  EXPECT_EQ(e.ParagraphText(1), "short again");
+  EXPECT_EQ(e.ParagraphText(2), std::string(10000, 'x'));
+  CheckLinks(e);
+}
+
 TEST(DocumentModes, SwitchingToPlainAndBackRebuildsAttributeArrays) {
   Doc d;
   d.e.SetMemoryFormat(TRiMemoryFormat::fmPlainText);

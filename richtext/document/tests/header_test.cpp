@@ -87,6 +87,17 @@ TEST(TextHeaderGeometry, DefaultsAndConversions) {
   EXPECT_EQ(h.TextWidthTwips, 1440);
   EXPECT_EQ(RiMulDiv(7, 3, 0), 21);
   EXPECT_EQ(RiMulDiv(-7, 3, 2), -10);
+  // The product is kept whole: large page sizes at printer resolutions convert right.
+  EXPECT_EQ(RiMulDiv(100000, 2400, 1440), 166666);
+  EXPECT_EQ(RiMulDiv(-3000000, 1440, 600), -7200000);
+  EXPECT_EQ(RiMulDiv(INT32_MAX, INT32_MAX, 1), INT32_MAX);  // a quotient out of range saturates
+  EXPECT_EQ(RiMulDiv(INT32_MIN, 1, -1), INT32_MAX);
+  EXPECT_EQ(RiMulDiv(70000, 70000, 0), INT32_MAX);
+  // Tabs far out on a wide page at 600 dpi.
+  TTextHeader wide;
+  wide.SetResolution(2400, 2400);
+  wide.SetTextWidthTwips(1000000);
+  EXPECT_EQ(wide.TextWidthPixels, 1666666);
   EXPECT_EQ(MulDivRound(3, 1, 2), 2);
 }
 

@@ -61,3 +61,37 @@ TEST_F(BorderedBlocks, TheBlockEndFlagStartsANewBlockAfterIt) {
 
 }  // namespace
 }  // namespace tw::richtext::testing
+
+namespace tw::richtext::testing {
+namespace {
+
+TEST_F(BorderedBlocks, BarTabsDrawAVerticalLineAtEachTabStopInsideTheBox) {
+  Build({"x", "a\tb\tc", "y"});
+  PTParagraph p = Par(1);
+  const TTabSet first = e_->Header().AddTab(1440, TTabKind::tkLeft);   // 1 inch: 96 pixels
+  const TTabSet second = e_->Header().AddTab(2880, TTabKind::tkLeft);  // 2 inches: 192 pixels
+  const TTabSet outside = e_->Header().AddTab(11000, TTabKind::tkLeft);  // beyond the right edge
+  p->Tabs = first | second | outside;
+  p->BorderFlags = bfBordered | bfLeft;
+  p->BorderStyle = 4;  // bar tabs
+  p->Mark();
+  e_->ReformatAll();
+  e_->Redraw();
+  TCanvas* c = bmp_.Canvas();
+  PTLine l = LineOf(1, 0);
+  auto blackColumn = [&](int x) { return CountColour(c, TRect{x, l->Top, x + 1, l->Top + l->Height}, clBlack); };
+  const int x1 = e_->Header().TabPixels[0], x2 = e_->Header().TabPixels[1];
+  EXPECT_EQ(x1, 96);
+  EXPECT_EQ(blackColumn(x1), l->Height);
+  EXPECT_EQ(blackColumn(x2), l->Height);
+  EXPECT_LT(blackColumn(x1 + 20), l->Height / 2);
+  // The lines stay within the paragraph.
+  EXPECT_EQ(CountColour(c, TRect{x1, LineOf(0, 0)->Top, x1 + 1, LineOf(0, 0)->Top + 2}, clBlack), 0);
+  // Without the bar style the tab stops draw nothing.
+  p->BorderStyle = 0;
+  e_->Redraw();
+  EXPECT_LT(blackColumn(x2), l->Height / 2);
+}
+
+}  // namespace
+}  // namespace tw::richtext::testing

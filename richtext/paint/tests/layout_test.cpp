@@ -81,6 +81,23 @@ TEST_F(LineBreaking, HiddenTextTakesNoRoomUnlessShown) {
   EXPECT_EQ(Lines(0)[0], "aaa ");
 }
 
+TEST_F(LineBreaking, LongParagraphsAreLaidOutEvenWhenTheirTextTakesNoRoom) {
+  std::string text;
+  while (text.size() < 30000) text += "words and more words ";
+  TAttr hidden = e_->CurAttr;
+  hidden.Extra |= fxHidden;
+  e_->Clear();
+  e_->AddParagraph(0, text, nullptr);
+  e_->AddParagraph(1, std::string(25000, 'h'), &hidden);
+  e_->ReformatAll();
+  EXPECT_EQ(e_->ParagraphText(0), text);
+  EXPECT_EQ(e_->ParagraphText(1), std::string(25000, 'h'));
+  EXPECT_GT(Lines(0).size(), 100u);
+  for (PTLine l = Par(1)->FirstLine; l != nullptr; l = l->Next) EXPECT_LT(l->Length, MaxLineCapacity);
+  e_->ReplaceParagraphText(0, std::string(20000, 'w'), nullptr);
+  EXPECT_EQ(e_->ParagraphText(0), std::string(20000, 'w'));
+}
+
 TEST_F(LineBreaking, EmptyLinesTakeTheMetricsOfTheLastFont) {
   Build({"text", ""});
   EXPECT_EQ(LineOf(1, 0)->Height, LineOf(0, 0)->Height);

@@ -137,6 +137,55 @@ TEST_F(Printing, WithoutADestinationPrintingFailsAndTheViewIsRestored) {
   EXPECT_EQ(e_->ReferenceCanvas(), bmp_.Canvas());
 }
 
+// An engine whose printer lines come out taller, in proportion, than its screen lines: the
+// printed pages' page-height factor is above 1.  It keeps what the last page pass on the
+// printer gave: each line's top and bottom relative to the top of its page.
+class TallerOnPaper : public TRiRTFTextPaint {
+ public:
+  float Factor = 1.5f;
+  std::vector<std::pair<int, int>> Printed;  // top and bottom of every line on its page
+  int BodyHeight = 0;
+  int PagePass() override {
+    if (PageHeightFactorOn) PageHeightFactor = Factor;
+    const int height = TRiRTFTextPaint::PagePass();
+    if (PageHeightFactorOn) {
+      const TRiLayout& l = Header().Layout;
+      BodyHeight = MulDiv(l.PageHeight - l.TopMargin - l.BottomMargin, Header().ResolutionY, TwipsPerInch);
+      Printed.clear();
+      int pageTop = 0;
+      for (PTParagraph p = FirstPar; p != nullptr; p = p->Next)
+        for (PTLine line = p->FirstLine; line != nullptr; line = line->Next) {
+          if ((line->Flags & lfPageStart) || (line == p->FirstLine && (p->Flags & pfPageBreak))) pageTop = line->Top;
+          Printed.emplace_back(line->Top - pageTop, line->Top - pageTop + line->Height);
+        }
+    }
+    return height;
+  }
+};
+
+TEST_F(Printing, WithPrinterLinesTallerThanTheScreensEveryLineStaysInsideTheBody) {
+  auto* engine = new TallerOnPaper;
+  e_.reset(engine);
+  e_->Clear();
+  e_->SetReferenceCanvas(bmp_.Canvas());
+  e_->SetWindowWidth(640);
+  e_->SetWindowHeight(480);
+  BuildPages(4);
+  for (float factor : {1.05f, 1.5f, 2.0f}) {
+    engine->Factor = factor;
+    TRiPagePrinter pp(*e_);
+    pp.Print(*printer_);
+    ASSERT_FALSE(engine->Printed.empty());
+    ASSERT_GT(engine->BodyHeight, 0);
+    for (const auto& [top, bottom] : engine->Printed) {
+      EXPECT_GE(top, 0);
+      EXPECT_LE(bottom, engine->BodyHeight) << "factor " << factor;
+    }
+    // The text needs more sheets than the screen had pages, not fewer.
+    EXPECT_GE(Pages().size(), 4u);
+  }
+}
+
 using PagePainting = EngineTest;
 
 TEST_F(PagePainting, PagesFollowOneAnotherAndTheLastReturnsZero) {

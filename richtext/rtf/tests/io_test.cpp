@@ -56,6 +56,25 @@ TEST(LoadFormatDetection, LargePlainTextSwitchesToPlainMode) {
   EXPECT_EQ(b.ParagraphText(0).size(), 500001u);
 }
 
+TEST(LoadInsertion, ALargePlainTextInsertedIntoAFormattedDocumentKeepsItsAttributes) {
+  TRiRTFTextIo e;
+  AddRun(e, "Bold head", MakeAttr(0, 12, 0, fsBold));
+  e.SetCursor(9, 0, 0, 0);
+  std::string text;
+  while (text.size() <= 600000) text += "A line of plain text to insert\r\n";
+  TStringStream s(text);
+  e.LoadFormat = TRiLoadFormat::FormatANSI;
+  e.LoadFromStream(s);
+  EXPECT_EQ(e.LastResult, riOK);
+  EXPECT_FALSE(e.PlainMode);
+  EXPECT_TRUE(e.Header().AttributesInUse);
+  EXPECT_EQ(e.ParagraphText(0), "Bold headA line of plain text to insert");
+  EXPECT_GT(e.ParagraphCount(), 10000);
+  const auto head = Chars(e.FirstPar);
+  EXPECT_EQ(head[0].A.Style, fsBold);
+  EXPECT_EQ(head[0].A.Size, 12);
+}
+
 TEST(LoadInsertion, NonEmptyDocumentsInsertAtTheCursorAndKeepTheTitle) {
   TRiRTFTextIo e;
   AddRun(e, "HeadTail", MakeAttr(0, 10, 0));
