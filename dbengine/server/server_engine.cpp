@@ -391,7 +391,14 @@ DBIResult TqnServerEngine::TransactionCommit(std::uint32_t TransactionID) {
   return Guarded([&]() -> DBIResult {
     TqnSrTransaction* t = transactions_->GetById(TransactionID);
     if (t == nullptr) return qnresInvalidHandle;
-    bm_->Commit(TransactionID);
+    try {
+      bm_->Commit(TransactionID);
+    } catch (...) {
+      // Before the commit was decided the transaction stays open for the client to roll back;
+      // after it, the commit stands and is finished here.
+      if (!bm_->IsDecided(TransactionID)) throw;
+      bm_->Rollback(TransactionID);
+    }
     JoinFolderTables(tables_, FolderOfTransaction(t), 0);
     transactions_->Delete(TransactionID);
     FreeTablesWithoutCursors();
@@ -415,6 +422,30 @@ DBIResult TqnServerEngine::TransactionRollback(std::uint32_t TransactionID) {
     transactions_->Delete(TransactionID);
     FreeTablesWithoutCursors();
     return qnresSuccess;
+  });
+}
+
+DBIResult TqnServerEngine::CommitOwnTransaction(std::uint32_t TransactionID) {
+  return Guarded([&]() -> DBIResult {
+    TqnSrTransaction* t = transactions_->GetById(TransactionID);
+    if (t == nullptr) return qnresInvalidHandle;
+    const std::string folder = FolderOfTransaction(t);
+    DBIResult r = qnresSuccess;
+    try {
+      bm_->Commit(TransactionID);
+    } catch (const std::exception& e) {
+      r = ConvertServerException(e);
+      bool committed = false;
+      try {
+        committed = bm_->Rollback(TransactionID);
+      } catch (...) {
+      }
+      if (committed) r = qnresSuccess;
+    }
+    JoinFolderTables(tables_, folder, 0);
+    transactions_->Delete(TransactionID);
+    FreeTablesWithoutCursors();
+    return r;
   });
 }
 

@@ -194,6 +194,12 @@ class TqnServerEngine : public TqnObject {
   std::uint32_t FolderTransaction(std::string_view FolderPath) const;
   // Rolls a database's transaction back (database closing).
   void AbandonTransaction(std::uint32_t TransactionID);
+  // Commits a transaction that the engine started itself (around a record change, a batch, a
+  // rebuild).  The transaction ends whatever happens: a commit that fails is rolled back, so
+  // that the failed change is gone and later writes start afresh; the commit's error is
+  // returned.  A commit that failed only after it was decided is finished (its changes stand)
+  // and counts as done.
+  DBIResult CommitOwnTransaction(std::uint32_t TransactionID);
   void FreeTablesWithoutCursors();
   void ReleaseFolder(std::uint32_t FolderID);
   void RegisterCursor(TqnSrCursor* C) { cursors_.Insert(C); }

@@ -15,6 +15,7 @@
 #include "dbengine/storage/data_blocks.h"
 #include "dbengine/storage/field_convert.h"
 #include "dbengine/storage/field_map.h"
+#include "dbengine/storage/journal.h"
 #include "dbengine/storage/storage_errors.h"
 #include "dbengine/storage/table_file.h"
 #include "platform/classes/threads.h"
@@ -124,7 +125,17 @@ DBIResult TqnServerEngine::ReindexTable(std::uint32_t DatabaseID, std::string_vi
       UpdateStatus(*this, status, read, written, result, false);
     }
     Guarded([&]() -> DBIResult {
-      if (trans != 0) TransactionCommit(trans);
+      // All or nothing: a reindex that failed (a duplicate key, a write error, its client gone)
+      // is rolled back, which puts back the index as it was before; an index is never left
+      // lacking keys.
+      if (trans != 0) {
+        if (result == qnresSuccess) {
+          const DBIResult c = CommitOwnTransaction(trans);
+          if (c != qnresSuccess) result = c;
+        } else {
+          TransactionRollback(trans);
+        }
+      }
       RelTableLock(cursor, false, 2);
       CursorClose(cursor);
       return qnresSuccess;
@@ -150,14 +161,14 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
                                        bool Restructure, std::int32_t& RebuildID) {
   RebuildID = -1;
   std::uint32_t src = 0, dst = 0;
-  std::string temp;
+  std::string temp, folder;
   std::shared_ptr<TqnSrFieldMapList> map;
   std::uint32_t status = 0;
   DBIResult r = Guarded([&]() -> DBIResult {
     DBIResult e = OpenTable(DatabaseID, TableName, "", 0, 1, 0, src, nullptr);
     if (e != qnresSuccess) return e;
     TqnSrCursor* s = FindCursor(src);
-    const std::string folder = s->Database->FolderPath();
+    folder = s->Database->FolderPath();
     const std::string name = s->Table->Name();
     for (int n = 1;; ++n) {
       std::string candidate = name + std::to_string(n);
@@ -189,10 +200,12 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
     }
     if (Restructure && FieldMap == nullptr) {
       CursorClose(src);
-      e = DeleteTable(DatabaseID, name);
-      if (e == qnresSuccess) e = RenameTable(DatabaseID, temp, name);
-      else DeleteTable(DatabaseID, temp);
-      return e;
+      if (FindOpenTable(folder, name) != nullptr) {
+        DeleteTable(DatabaseID, temp);
+        return 10031;
+      }
+      QNReplaceTableFiles(folder, name, temp, QNFileAccessTable());
+      return qnresSuccess;
     }
     // The temporary table's indexes of user routines use the source's routines: their entries
     // are lent to it while it opens (the open table then holds the routines itself).
@@ -242,7 +255,7 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
   });
   if (r != qnresSuccess || dst == 0) return r;
 
-  auto work = [this, src, dst, temp, map, status, DatabaseID] {
+  auto work = [this, src, dst, temp, folder, map, status] {
     std::uint32_t read = 0, written = 0, trans = 0;
     std::int32_t ref = 0;
     std::uint32_t highest = 0;
@@ -333,38 +346,46 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
       });
       UpdateStatus(*this, status, read, written, result, false);
     }
-    Guarded([&]() -> DBIResult {
+    const DBIResult ended = Guarded([&]() -> DBIResult {
       if (trans != 0) {
+        // The transaction ends here whatever fails on the way.
         if (result == qnresSuccess) {
-          if (TqnSrCursor* d = FindCursor(dst); d != nullptr && highest > 0)
-            QNTblSetAutoIncValue(d->Table->DataFile(), highest);
-          const DBIResult c = TransactionCommit(trans);
-          if (c != qnresSuccess) result = c;
-        } else {
-          TransactionRollback(trans);
+          try {
+            if (TqnSrCursor* d = FindCursor(dst); d != nullptr && highest > 0)
+              QNTblSetAutoIncValue(d->Table->DataFile(), highest);
+          } catch (const std::exception& e) {
+            result = ConvertServerException(e);
+          }
         }
+        if (result == qnresSuccess)
+          result = CommitOwnTransaction(trans);
+        else
+          TransactionRollback(trans);
       }
       RelTableLock(src, false, 2);
       CursorClose(dst);
-      if (result != qnresSuccess) {
-        // The source stays as it was; its cursor goes too, so the table is not held open (and
-        // exclusive) until the database closes.
-        CursorClose(src);
-        DeleteTable(DatabaseID, temp);
-        return qnresSuccess;
-      }
       std::string name;
       if (TqnSrCursor* s = FindCursor(src)) name = s->Table->Name();
       CursorClose(src);
-      if (name.empty()) {
-        result = qnresInvalidHandle;
-        DeleteTable(DatabaseID, temp);
+      if (result == qnresSuccess && name.empty()) result = qnresInvalidHandle;
+      // By the folder, not the database: a client that detached took its database along, and
+      // its temporary table must not stay behind.
+      if (result != qnresSuccess) {
+        // The source stays as it was; its cursor goes too, so the table is not held open (and
+        // exclusive) until the database closes.
+        if (FindOpenTable(folder, temp) == nullptr) QNTblDeleteFiles(folder, temp);
         return qnresSuccess;
       }
-      result = DeleteTable(DatabaseID, name);
-      if (result == qnresSuccess) result = RenameTable(DatabaseID, temp, name);
+      if (FindOpenTable(folder, name) != nullptr || FindOpenTable(folder, temp) != nullptr) {
+        result = 10031;
+        QNTblDeleteFiles(folder, temp);
+        return qnresSuccess;
+      }
+      // The copy takes the table's place in one step: a crash leaves the old table or the new.
+      QNReplaceTableFiles(folder, name, temp, QNFileAccessTable());
       return qnresSuccess;
     });
+    if (ended != qnresSuccess && result == qnresSuccess) result = ended;
     UpdateStatus(*this, status, read, written, result, true);
   };
   StartWorker(this, work);

@@ -49,7 +49,7 @@ DBIResult TqnServerEngine::WithImplicitTransaction(TqnSrCursor* C, bool NeedReco
   }
   if (own != 0) {
     if (r == qnresSuccess || (AlsoCommit != qnresSuccess && r == AlsoCommit)) {
-      const DBIResult c = TransactionCommit(own);
+      const DBIResult c = CommitOwnTransaction(own);
       if (c != qnresSuccess) return c;
     } else {
       TransactionRollback(own);
@@ -284,8 +284,7 @@ DBIResult TqnServerEngine::RecordInsertBatch(std::uint32_t CursorID, std::uint32
       TransactionRollback(own);
       throw;
     }
-    const DBIResult cr = TransactionCommit(own);
-    return cr;
+    return CommitOwnTransaction(own);
   });
 }
 

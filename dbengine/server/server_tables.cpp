@@ -7,6 +7,8 @@
 #include "dbengine/server/server_engine.h"
 #include "dbengine/server/server_engine_impl.h"
 #include "dbengine/storage/btree_index.h"
+#include "dbengine/storage/data_blocks.h"
+#include "dbengine/storage/journal.h"
 #include "dbengine/storage/storage_errors.h"
 #include "dbengine/storage/table_file.h"
 #include "platform/classes/streams.h"
@@ -32,9 +34,15 @@ class TPrivateTransaction {
     }
     delete id_;
   }
-  // A commit that fails stays open, so that the rollback that follows finishes or undoes it.
+  // A commit that fails before it is decided stays open, so that the rollback that follows
+  // undoes it; one that fails after it was decided is finished here (its changes stand).
   void Commit() {
-    bm_.Commit(id_->Id());
+    try {
+      bm_.Commit(id_->Id());
+    } catch (...) {
+      if (!bm_.IsDecided(id_->Id())) throw;
+      bm_.Rollback(id_->Id());
+    }
     ended_ = true;
   }
   void Rollback() {
@@ -52,6 +60,34 @@ class TPrivateTransaction {
 
 std::string TableFile0(const std::string& Folder, std::string_view Name) {
   return QNMakeFullPath(Folder, std::string(Name) + ".QND");
+}
+
+// Makes the files of table Name in Folder from Dictionary.  They are made under a name of
+// their own and then take the table's name in one step (replacing the files of an old table of
+// that name): a crash leaves no half-made table, and a table made anew is the old one or the
+// new one, never none.
+void MakeTableFiles(TqnBufferManager* Bm, const std::string& Folder, std::string_view Name,
+                    const TqnDataDictionary& Dictionary, bool Encrypt) {
+  std::string temp;
+  for (int n = 1; temp.empty(); ++n) {
+    const std::string candidate = std::string(Name) + "~" + std::to_string(n);
+    if (QNTableFileNames(QNFileAccessTable(), Folder, candidate).empty() && !QNFileExists(TableFile0(Folder, candidate)))
+      temp = candidate;
+  }
+  {
+    TqnSrTable t(temp, Bm, Folder, 1, 0);
+    TPrivateTransaction tr(*Bm);
+    try {
+      t.CreateFiles(Dictionary, tr.Id(), Encrypt);
+      tr.Commit();
+    } catch (...) {
+      t.CloseFiles();
+      QNTblDeleteFiles(Folder, temp);
+      throw;
+    }
+    t.CloseFiles();
+  }
+  QNReplaceTableFiles(Folder, std::string(Name), temp, QNFileAccessTable());
 }
 
 }  // namespace
@@ -117,20 +153,8 @@ DBIResult TqnServerEngine::BuildTable(std::uint32_t DatabaseID, bool Overwrite, 
     if (d->OpenMode() == 0) return qnresDatabaseReadOnly;
     if (FindOpenTable(d->FolderPath(), TableName) != nullptr) return 10031;
     if (!QNIsValidTableName(TableName)) return 10039;
-    if (QNFileExists(TableFile0(d->FolderPath(), TableName))) {
-      if (!Overwrite) return qnresTableExists;
-      QNTblDeleteFiles(d->FolderPath(), std::string(TableName));
-    }
-    TqnSrTable t(TableName, bm_, d->FolderPath(), 1, 0);
-    TPrivateTransaction tr(*bm_);
-    try {
-      t.CreateFiles(Dictionary, tr.Id(), config_->GeneralInfo().UseEncrypt);
-      tr.Commit();
-    } catch (...) {
-      t.CloseFiles();
-      QNTblDeleteFiles(d->FolderPath(), std::string(TableName));
-      throw;
-    }
+    if (QNFileExists(TableFile0(d->FolderPath(), TableName)) && !Overwrite) return qnresTableExists;
+    MakeTableFiles(bm_, d->FolderPath(), TableName, Dictionary, config_->GeneralInfo().UseEncrypt);
     return qnresSuccess;
   });
 }
@@ -190,12 +214,14 @@ DBIResult TqnServerEngine::EmptyTable(std::uint32_t DatabaseID, std::uint32_t Cu
     TqnDataDictionary copy(t->Dictionary().BlockSize());
     copy.Assign(&t->Dictionary());
     t->CloseFiles();
-    {
-      TPrivateTransaction tr(*bm_);
-      t->CreateFiles(copy, tr.Id(), config_->GeneralInfo().UseEncrypt);
-      tr.Commit();
+    // The dictionary is read again from the files that are there now.
+    QNTblDictAllowChanges(t->Dictionary());
+    try {
+      MakeTableFiles(bm_, t->FolderPath(), t->Name(), copy, config_->GeneralInfo().UseEncrypt);
+    } catch (...) {
+      t->OpenFiles();
+      throw;
     }
-    t->CloseFiles();
     t->OpenFiles();
     t->Locks().RemoveAllRecordLocks(c->Id());
     for (int i = 0; i < t->Cursors().Count(); ++i) {
@@ -269,6 +295,26 @@ void RestoreDictionary(TqnSrTable* T, TPrivateTransaction& Tr, std::uint32_t Old
   }
 }
 
+// Adds the key of every record of T to its index N, inside transaction Trans: the index
+// reaches the disk (and any other client) only with all its keys.  False when a unique index
+// would hold a key twice.
+bool FillIndex(TqnBufferManager& Bm, TqnSrTable* T, int N, std::uint32_t Trans) {
+  const TqnDataDictionary& dict = T->Dictionary();
+  const TqnIndexHandle h = T->IndexHandle(N);
+  std::vector<std::uint8_t> record(static_cast<std::size_t>(dict.RecordLength()));
+  std::vector<std::uint8_t> key(static_cast<std::size_t>(dict.IndexKeyLength(N)));
+  std::int32_t ref = 0, next = 0;
+  int count = 0;
+  while (QNTblNextRecord(T->DataFile(), ref, next, record.data())) {
+    ref = next;
+    std::fill(key.begin(), key.end(), std::uint8_t(0));
+    if (!T->BuildIndexKey(N, record.data(), ref, key.data()) || !QNTblAddKey(h, ref, key.data())) return false;
+    // Large tables: the blocks go out early, their old contents journaled for a rollback.
+    if (++count % 1000 == 0) Bm.CommitChanges(Trans);
+  }
+  return true;
+}
+
 DBIResult AddIndexThroughCursor(TqnBufferManager& Bm, TqnSrCursor* C, const TqnIndexDescriptor& D) {
   TqnSrTable* t = C->Table;
   TqnDataDictionary& dict = t->Dictionary();
@@ -290,6 +336,10 @@ DBIResult AddIndexThroughCursor(TqnBufferManager& Bm, TqnSrCursor* C, const TqnI
     dict.SetBuilt(true);
     QNTblAddIndex(t->File(D.FileNumber), n, dict.IndexKeyLength(n), false, D.AllowDups);
     QNTblWriteDictionary(dict, t->DataFile());
+    if (!FillIndex(Bm, t, n, tr.Id())) {
+      RestoreDictionary(t, tr, oldTrans);
+      return qnresKeyViolation;
+    }
     tr.Commit();
     t->IndexAdded();
   } catch (...) {

@@ -150,7 +150,7 @@ void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended) {
   const std::uint32_t tid = Page->File->TransactionId;
   TqnTransactionItem* t = Find(tid);
   if (t == nullptr) QNStorageError(qnerrUnknownTransaction, {static_cast<long long>(tid)});
-  if (t->Mode == kQnTransFailSafe && !Appended && t->Journal)
+  if ((t->Mode == kQnTransFailSafe || t->UndoJournal) && !Appended && t->Journal && !t->Decided)
     t->Journal->Append(Page->File->Name, Page->Block, Page->Buffer.data(), Page->BlockSize, true);
   Page->Dirty = true;
   Page->TransactionId = tid;
@@ -239,7 +239,11 @@ void TqnBufferManager::RemoveFile(TqnFileInfo* File) {
   TqnPadLockGuard g(lock_);
   for (auto& p : all_)
     if (p->File == File) Unassign(p.get());
-  for (auto& [id, t] : transactions_) t->ToFlush.erase(File);
+  for (auto& [id, t] : transactions_) {
+    t->ToFlush.erase(File);
+    for (auto it = t->Written.begin(); it != t->Written.end();)
+      it = it->second == File ? t->Written.erase(it) : std::next(it);
+  }
 }
 
 bool TqnBufferManager::IsCached(const TqnFileInfo* File, std::int32_t Block) const {
@@ -296,15 +300,32 @@ void TqnBufferManager::StartTransaction(std::uint32_t TransId, bool FailSafe, co
 }
 
 std::string TqnBufferManager::CommitJournalName(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages) const {
-  // Recovery writes a journal's images only into tables of its folder or below, so the
-  // journal goes to the deepest folder that holds every table file of the transaction.
-  std::string folder = FolderOf(QNJournalPath(Pages.front()->File->Name));
-  for (const TqnbmRAMPage* p : Pages) {
-    const std::string own = QNJournalPath(p->File->Name);
-    while (folder != "/" && own.compare(0, folder.size() + 1, folder + "/") != 0) folder = FolderOf(folder);
-  }
+  // Beside the tables: recovery looks for a table's journals in its own folder only.
+  const std::string folder = FolderOf(QNJournalPath(Pages.front()->File->Name));
   return (folder == "/" ? std::string() : folder) + "/QNC" + std::to_string(static_cast<long>(::getpid())) + "_" +
          std::to_string(TransId) + "." + kQnJournalExtension;
+}
+
+void TqnBufferManager::CheckOneFolder(const TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) const {
+  if (!T.Journal || Pages.empty()) return;
+  const std::string folder = FolderOf(QNJournalPath(T.Journal->Name()));
+  for (const TqnbmRAMPage* p : Pages)
+    if (FolderOf(QNJournalPath(p->File->Name)) != folder)
+      QNStorageError(qnerrInvalidParameter, {"Commit", static_cast<long long>(T.Id)});
+}
+
+void TqnBufferManager::JournalDiskImages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) {
+  // What the disk holds now under each changed block: a block past the end of its file was
+  // appended and needs none.
+  std::vector<std::uint8_t> disk;
+  for (const TqnbmRAMPage* p : Pages) {
+    disk.resize(static_cast<std::size_t>(p->BlockSize));
+    std::size_t done = 0;
+    const int e = p->File->Routines->ReadAt(p->File->Handle, static_cast<std::int64_t>(p->Block) * p->BlockSize,
+                                            disk.data(), disk.size(), done);
+    if (e != 0) QNStorageError(qnerrFileRead, {p->File->Name, e});
+    if (done == disk.size()) T.Journal->Append(p->File->Name, p->Block, disk.data(), p->BlockSize, true);
+  }
 }
 
 void TqnBufferManager::WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) {
@@ -331,14 +352,14 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
   if (t == nullptr) return;
   const std::vector<TqnbmRAMPage*> pages = DirtyPages(TransId);
   if (!t->Decided) {
-    if (pages.empty()) {
-      // Nothing left to write: whatever reached the tables early stays, and the journal that
-      // could undo it goes.
-      if (t->Journal) t->Journal->Delete();
+    if (pages.empty() && !t->Journal) {
       transactions_.erase(TransId);
       return;
     }
+    // Even with nothing left to write the journal is marked complete first: a journal of
+    // before-images left behind by a failed deletion would undo the committed early writes.
     if (!t->Journal) t->Journal = std::make_unique<TqnJournal>(CommitJournalName(TransId, pages), *routines_);
+    CheckOneFolder(*t, pages);
     for (TqnbmRAMPage* p : pages) t->Journal->Append(p->File->Name, p->Block, p->Buffer.data(), p->BlockSize, false);
     t->Journal->MarkComplete();
     t->Decided = true;
@@ -355,10 +376,26 @@ void TqnBufferManager::CommitChanges(std::uint32_t TransId) {
   if (t == nullptr) return;
   const std::vector<TqnbmRAMPage*> pages = DirtyPages(TransId);
   if (pages.empty()) return;
-  // The before-images must be on disk before the blocks they can undo are overwritten.
-  if (t->Journal) t->Journal->Flush();
+  if (!t->Decided) {
+    if (t->Mode == kQnTransNormal && !t->UndoJournal) {
+      if (!t->Journal) t->Journal = std::make_unique<TqnJournal>(CommitJournalName(TransId, pages), *routines_);
+      CheckOneFolder(*t, pages);
+      JournalDiskImages(*t, pages);
+      t->UndoJournal = true;
+    }
+    CheckOneFolder(*t, pages);
+    // The before-images must be on disk before the blocks they can undo are overwritten.
+    t->Journal->Flush();
+  }
   t->ChangesWritten = true;
+  for (TqnbmRAMPage* p : pages) t->Written[QNJournalPath(p->File->Name)] = p->File;
   WritePages(*t, pages);
+}
+
+bool TqnBufferManager::IsDecided(std::uint32_t TransId) const {
+  TqnPadLockGuard g(lock_);
+  const TqnTransactionItem* t = Find(TransId);
+  return t != nullptr && t->Decided;
 }
 
 void TqnBufferManager::DiscardChanges(std::uint32_t TransId) {
@@ -367,40 +404,64 @@ void TqnBufferManager::DiscardChanges(std::uint32_t TransId) {
 }
 
 void TqnBufferManager::UndoWrittenChanges(TqnTransactionItem& T) {
-  // Blocks written early by CommitChanges: put back what the tables held before.
-  std::map<std::string, TqnFileInfo*> files;
-  for (const auto& [f, p] : headerPages_) files[QNJournalPath(f->Name)] = const_cast<TqnFileInfo*>(f);
+  // Blocks written early by CommitChanges: put back what the tables held before, through the
+  // transaction's own handles (a file closed since is opened again for it).
+  std::map<std::string, TqnFileHandle> opened;
   std::set<TqnFileInfo*> touched;
-  for (const TqnJournalImage& im : T.Journal->FirstBeforeImages()) {
-    auto it = files.find(im.Path);
-    if (it == files.end()) QNStorageError(qnerrFileOpen, {im.Path, kQnSharingViolation});
-    QNWriteFileExactAt(it->second, static_cast<std::int64_t>(im.Block) * static_cast<std::int64_t>(im.Bytes.size()),
-                       im.Bytes.size(), im.Bytes.data());
-    touched.insert(it->second);
-    if (TqnbmRAMPage* p = Lookup(it->second, im.Block)) Unassign(p);
+  std::exception_ptr failure;
+  try {
+    for (const TqnJournalImage& im : T.Journal->FirstBeforeImages()) {
+      const std::int64_t at = static_cast<std::int64_t>(im.Block) * static_cast<std::int64_t>(im.Bytes.size());
+      auto it = T.Written.find(im.Path);
+      if (it != T.Written.end()) {
+        QNWriteFileExactAt(it->second, at, im.Bytes.size(), im.Bytes.data());
+        touched.insert(it->second);
+        if (TqnbmRAMPage* p = Lookup(it->second, im.Block)) Unassign(p);
+        continue;
+      }
+      auto h = opened.find(im.Path);
+      if (h == opened.end()) {
+        TqnFileHandle fh = kQnNoHandle;
+        const int e = routines_->Open(im.Path, true, false, false, false, fh);
+        if (e != 0) QNStorageError(qnerrFileOpen, {im.Path, e});
+        h = opened.emplace(im.Path, fh).first;
+      }
+      std::size_t done = 0;
+      const int e = routines_->WriteAt(h->second, at, im.Bytes.data(), im.Bytes.size(), done);
+      if (e != 0 || done != im.Bytes.size()) QNStorageError(qnerrFileWrite, {im.Path, e});
+    }
+    for (TqnFileInfo* f : touched) QNFlushFile(f);
+    for (auto& [path, h] : opened)
+      if (const int e = routines_->Flush(h); e != 0) QNStorageError(qnerrFileFlush, {path, e});
+  } catch (...) {
+    failure = std::current_exception();
   }
-  for (TqnFileInfo* f : touched) QNFlushFile(f);
+  for (auto& [path, h] : opened) routines_->Close(h);
+  if (failure) std::rethrow_exception(failure);
 }
 
-void TqnBufferManager::Rollback(std::uint32_t TransId) {
+bool TqnBufferManager::Rollback(std::uint32_t TransId) {
   TqnPadLockGuard g(lock_);
   TqnTransactionItem* t = Find(TransId);
-  if (t == nullptr) return;
+  if (t == nullptr) return false;
   if (t->Decided) {
-    // The journal already says "committed": finish the commit instead; when that fails too,
-    // the journal stays and the next open replays it.
+    // The journal already says "committed": finish the commit instead.  When that fails too,
+    // the journal is replayed at once, so that this process does not go on reading blocks of
+    // which only some were written; failing that, the next open replays it.
     try {
       WritePages(*t, DirtyPages(TransId));
       t->Journal->Delete();
     } catch (...) {
       DropPages(TransId);
+      const std::string name = t->Journal->Name();
       try {
         t->Journal->Close();
       } catch (...) {
       }
+      QNRecoverJournal(name, *routines_);
     }
     transactions_.erase(TransId);
-    return;
+    return true;
   }
   DropPages(TransId);
   if (t->Journal) {
@@ -422,6 +483,7 @@ void TqnBufferManager::Rollback(std::uint32_t TransId) {
     }
   }
   transactions_.erase(TransId);
+  return false;
 }
 
 }  // namespace tw::dbengine

@@ -41,6 +41,10 @@ struct TqnTransactionItem {
   std::unique_ptr<TqnJournal> Journal;  // fail-safe: from the start; normal: during commit
   bool Decided = false;         // the journal is complete: the transaction is committed
   bool ChangesWritten = false;  // blocks reached the table files before commit
+  // A normal transaction that wrote blocks early: from then on its journal takes before-images
+  // like a fail-safe one, so that a crash or a rollback can put the old blocks back.
+  bool UndoJournal = false;
+  std::map<std::string, TqnFileInfo*> Written;  // files written early, by journal path
   std::set<TqnFileInfo*> ToFlush;
   ~TqnTransactionItem();
 };
@@ -91,13 +95,22 @@ class TqnBufferManager : public TObject {
   std::uint64_t Misses() const { return misses_; }
 
   // Transactions.  JournalName (extension "QN$" added when missing) names the journal of a
-  // fail-safe transaction; a normal transaction journals its commit under a name of its own in
-  // the folder of the first file it changed.
+  // fail-safe transaction (a fresh name is taken when a file of that name exists); a normal
+  // transaction journals its commit under a name of its own in the folder of the files it
+  // changed.  Every file of one transaction lies in one folder: recovery looks for a table's
+  // journals in its own folder only, so a commit over several folders is refused.
   void StartTransaction(std::uint32_t TransId, bool FailSafe, const std::string& JournalName);
   void Commit(std::uint32_t TransId);
-  void Rollback(std::uint32_t TransId);
-  // Writes the transaction's dirty pages without ending it.
+  // Ends the transaction without its changes, putting back blocks written early.  A
+  // transaction whose commit failed after it was decided is finished instead (true is then
+  // returned: its changes stand, written now or replayed from its journal).
+  bool Rollback(std::uint32_t TransId);
+  // Writes the transaction's dirty pages without ending it.  Before the first such write the
+  // journal receives the blocks' old contents, so that rollback, or recovery after a crash,
+  // undoes the early writes: the transaction stays all or nothing.
   void CommitChanges(std::uint32_t TransId);
+  // True when the transaction's commit has been decided (its journal is complete).
+  bool IsDecided(std::uint32_t TransId) const;
   // Drops the transaction's dirty pages without ending it.
   void DiscardChanges(std::uint32_t TransId);
   bool IsTransactionKnown(std::uint32_t TransId) const;
@@ -118,6 +131,8 @@ class TqnBufferManager : public TObject {
   void WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages);
   void DropPages(std::uint32_t TransId);
   void UndoWrittenChanges(TqnTransactionItem& T);
+  void JournalDiskImages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages);
+  void CheckOneFolder(const TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) const;
   std::string CommitJournalName(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages) const;
 
   mutable TqnPadLock lock_;

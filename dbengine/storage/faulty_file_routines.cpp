@@ -13,6 +13,8 @@ void TqnFaultyFileRoutines::Arm(TFault fault, int n) {
   writes_ = 0;
   flushes_ = 0;
   fired_ = false;
+  flushed_ = false;
+  trace_.clear();
 }
 
 void TqnFaultyFileRoutines::StopNow() {
@@ -38,6 +40,7 @@ int TqnFaultyFileRoutines::Close(TqnFileHandle handle) {
 int TqnFaultyFileRoutines::Flush(TqnFileHandle handle) {
   if (stopped_) return EIO;
   ++flushes_;
+  flushed_ = true;
   if (fault_ == TFault::FailFlush && flushes_ == target_) {
     fired_ = true;
     return EIO;
@@ -57,6 +60,8 @@ int TqnFaultyFileRoutines::WriteAt(TqnFileHandle handle, std::int64_t offset, co
   done = 0;
   if (stopped_) return EIO;
   ++writes_;
+  trace_ += flushed_ ? 'f' : 'w';
+  flushed_ = false;
   if (writes_ == target_) {
     switch (fault_) {
       case TFault::FailWrite:
@@ -110,14 +115,39 @@ void TqnFaultyFileRoutines::Sleep(unsigned milliseconds) {
   if (!stopped_) inner_.Sleep(milliseconds);
 }
 
-int TqnFaultyFileRoutines::Delete(const std::string& name) {
+int TqnFaultyFileRoutines::NameChange() {
   if (stopped_) return EIO;
+  ++writes_;
+  trace_ += 'n';
+  if (writes_ != target_) return 0;
+  switch (fault_) {
+    case TFault::FailWrite:
+    case TFault::TornWrite:
+      fired_ = true;
+      return EIO;
+    case TFault::Stop:
+    case TFault::StopTorn:
+      StopNow();
+    case TFault::Exit:
+      ::_exit(0);
+    default:
+      return 0;
+  }
+}
+
+int TqnFaultyFileRoutines::Delete(const std::string& name) {
+  if (const int e = NameChange()) return e;
   return inner_.Delete(name);
 }
 
 int TqnFaultyFileRoutines::Rename(const std::string& oldName, const std::string& newName) {
-  if (stopped_) return EIO;
+  if (const int e = NameChange()) return e;
   return inner_.Rename(oldName, newName);
+}
+
+int TqnFaultyFileRoutines::Replace(const std::string& oldName, const std::string& newName) {
+  if (const int e = NameChange()) return e;
+  return inner_.Replace(oldName, newName);
 }
 
 int TqnFaultyFileRoutines::SyncFolder(const std::string& folder) {

@@ -1,5 +1,6 @@
 // A table of file routines that injects failures, for tests: it passes every call to an inner
 // table and, at the Nth write, fails it, writes only half of it, or stops the "process".
+// Deleting and renaming a file count as writes too (a torn one does nothing).
 #pragma once
 
 #include <map>
@@ -29,10 +30,15 @@ class TqnFaultyFileRoutines final : public TqnFileRoutines {
 
   // Arms the fault for the Nth write (or flush), counting from 1 from now on.
   void Arm(TFault fault, int n);
+  // No more faults; the counts and the trace go on.
+  void Disarm() { fault_ = TFault::None; }
   int Writes() const { return writes_; }
   int Flushes() const { return flushes_; }
   bool Stopped() const { return stopped_; }
   bool Fired() const { return fired_; }
+  // One character per write counted since Arm: 'w' a write, 'f' the first write after a
+  // flush, 'n' a delete or rename.  Crash tests pick the points worth stopping at from it.
+  const std::string& Trace() const { return trace_; }
 
   int Open(const std::string& name, bool readWrite, bool shared, bool create, bool writeThrough,
            TqnFileHandle& handle) override;
@@ -49,12 +55,15 @@ class TqnFaultyFileRoutines final : public TqnFileRoutines {
   void Sleep(unsigned milliseconds) override;
   int Delete(const std::string& name) override;
   int Rename(const std::string& oldName, const std::string& newName) override;
+  int Replace(const std::string& oldName, const std::string& newName) override;
   int SyncFolder(const std::string& folder) override;
   int ListFolder(const std::string& folder, std::vector<std::string>& names) override;
   bool Exists(const std::string& name) override;
 
  private:
   [[noreturn]] void StopNow();
+  // A delete or rename: counted as a write; the fault's error, or 0 to go on.
+  int NameChange();
 
   TqnFileRoutines& inner_;
   TFault fault_ = TFault::None;
@@ -63,6 +72,8 @@ class TqnFaultyFileRoutines final : public TqnFileRoutines {
   int flushes_ = 0;
   bool stopped_ = false;
   bool fired_ = false;
+  bool flushed_ = false;
+  std::string trace_;
 };
 
 }  // namespace tw::dbengine

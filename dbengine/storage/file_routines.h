@@ -49,6 +49,9 @@ class TqnFileRoutines {
   virtual int Delete(const std::string& name) = 0;
   // Renames Old to New; never replaces an existing New (that is an error, EEXIST).
   virtual int Rename(const std::string& oldName, const std::string& newName) = 0;
+  // Renames Old to New in one step, replacing an existing New: at every moment New names
+  // either the old file or the new one.
+  virtual int Replace(const std::string& oldName, const std::string& newName) = 0;
   // Names (without folder) of the regular files in Folder.
   // Makes the creation and deletion of files in Folder durable.
   virtual int SyncFolder(const std::string& folder) = 0;

@@ -156,6 +156,12 @@ class PosixFileRoutines final : public TqnFileRoutines {
     return ::unlink(from.c_str()) == 0 ? 0 : errno;
   }
 
+  int Replace(const std::string& oldName, const std::string& newName) override {
+    const std::string from = QNResolveFileName(oldName);
+    const std::string to = QNResolveFileName(newName);
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+  }
+
   int SyncFolder(const std::string& folder) override {
     const std::string dir = folder.empty() ? std::string(".") : Slashes(folder);
     const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -8,6 +8,8 @@
 #include <map>
 #include <vector>
 
+#include <strings.h>
+
 #include "dbengine/base/errors.h"
 #include "dbengine/storage/block_layout.h"
 #include "dbengine/storage/storage_errors.h"
@@ -86,16 +88,14 @@ Parsed Parse(TqnFileRoutines& r, TqnFileHandle h) {
   return p;
 }
 
-// True when Path may take the images of a journal in JournalFolder: it lies in that folder or
-// below it, and it is a table file of this block size (or one whose creation was cut short
-// before its header reached the disk).  A journal is a file on disk like any other; its paths
-// must never let it overwrite files that are not the tables it was written for.
+// True when Path may take the images of a journal in JournalFolder: it is a file of that very
+// folder (never of a folder above or below it), and it is a table file of this block size (or
+// one whose creation was cut short before its header reached the disk).  A journal is a file
+// on disk like any other; its paths must never let it overwrite files that are not the tables
+// it was written for.
 bool MayReceiveImages(TqnFileRoutines& r, const std::string& JournalFolder, const std::string& Path,
                       std::int32_t BlockSize) {
-  const std::string prefix = JournalFolder == "/" ? JournalFolder : JournalFolder + "/";
-  if (Path.size() <= prefix.size() || Path.compare(0, prefix.size(), prefix) != 0 ||
-      Path.find("/../") != std::string::npos)
-    return false;
+  if (FolderOf(Path) != JournalFolder) return false;
   TqnFileHandle h = kQnNoHandle;
   if (r.Open(Path, false, true, false, false, h) != 0) return false;
   std::int64_t size = 0;
@@ -151,6 +151,119 @@ bool Apply(TqnFileRoutines& r, const std::string& JournalName, TqnFileHandle jou
   return true;
 }
 
+// ---- Rename journals ------------------------------------------------------------------------
+
+constexpr char kSwapSig[4] = {'J', 'Q', 'N', 'S'};
+constexpr char kSwapEnd[4] = {'J', 'Q', 'N', 'E'};
+constexpr std::int64_t kSwapMaxSize = 64 * 1024;
+
+struct SwapStep {
+  char op;  // 'R' rename A over B, 'D' delete A
+  std::string a, b;
+};
+
+// A bare file name of the folder: no folder part, nothing that could climb out of it, and no
+// journal.
+bool PlainName(const std::string& n) {
+  return !n.empty() && n.size() < kQnJournalPathSize && n.find('/') == std::string::npos &&
+         n.find('\\') == std::string::npos && n.find('\t') == std::string::npos &&
+         n.find('\n') == std::string::npos && n != "." && n != ".." && !EndsWithJournalExtension(n);
+}
+
+std::vector<std::uint8_t> EncodeSwap(const std::vector<SwapStep>& steps) {
+  std::string text;
+  for (const SwapStep& st : steps) {
+    text += st.op;
+    text += '\t' + st.a;
+    if (st.op == 'R') text += '\t' + st.b;
+    text += '\n';
+  }
+  std::vector<std::uint8_t> out(8 + text.size() + 4);
+  std::memcpy(out.data(), kSwapSig, 4);
+  QNPutU32(out.data() + 4, static_cast<std::uint32_t>(text.size()));
+  std::memcpy(out.data() + 8, text.data(), text.size());
+  std::memcpy(out.data() + 8 + text.size(), kSwapEnd, 4);
+  return out;
+}
+
+// False when the bytes are not one whole rename journal with valid steps.
+bool DecodeSwap(const std::vector<std::uint8_t>& bytes, std::vector<SwapStep>& steps) {
+  steps.clear();
+  if (bytes.size() < 12 || std::memcmp(bytes.data(), kSwapSig, 4) != 0) return false;
+  const std::uint32_t len = QNGetU32(bytes.data() + 4);
+  if (bytes.size() != 8 + static_cast<std::size_t>(len) + 4 ||
+      std::memcmp(bytes.data() + 8 + len, kSwapEnd, 4) != 0)
+    return false;
+  const std::string text(reinterpret_cast<const char*>(bytes.data() + 8), len);
+  std::size_t pos = 0;
+  while (pos < text.size()) {
+    const std::size_t end = text.find('\n', pos);
+    if (end == std::string::npos) return false;
+    const std::string line = text.substr(pos, end - pos);
+    pos = end + 1;
+    SwapStep st{};
+    const std::size_t t1 = line.find('\t');
+    if (line.size() < 3 || t1 != 1 || (line[0] != 'R' && line[0] != 'D')) return false;
+    st.op = line[0];
+    const std::size_t t2 = line.find('\t', 2);
+    if (st.op == 'R') {
+      if (t2 == std::string::npos) return false;
+      st.a = line.substr(2, t2 - 2);
+      st.b = line.substr(t2 + 1);
+      if (!PlainName(st.b)) return false;
+    } else {
+      if (t2 != std::string::npos) return false;
+      st.a = line.substr(2);
+    }
+    if (!PlainName(st.a)) return false;
+    steps.push_back(std::move(st));
+  }
+  return true;
+}
+
+// Runs every step whose file is still there; false when one failed.
+bool RunSwap(TqnFileRoutines& r, const std::string& folder, const std::vector<SwapStep>& steps) {
+  for (const SwapStep& st : steps) {
+    const std::string a = folder + "/" + st.a;
+    if (!r.Exists(a)) continue;
+    const int e = st.op == 'R' ? r.Replace(a, folder + "/" + st.b) : r.Delete(a);
+    if (e != 0) return false;
+  }
+  return r.SyncFolder(folder) == 0;
+}
+
+// Recovers the rename journal held open by h (closed here).
+TqnRecovery RecoverSwap(TqnFileRoutines& r, const std::string& JournalName, TqnFileHandle h) {
+  std::int64_t size = 0;
+  std::vector<std::uint8_t> bytes;
+  std::size_t done = 0;
+  bool read = r.Size(h, size) == 0 && size <= kSwapMaxSize;
+  if (read) {
+    bytes.resize(static_cast<std::size_t>(size));
+    read = r.ReadAt(h, 0, bytes.data(), bytes.size(), done) == 0 && done == bytes.size();
+  }
+  r.Close(h);
+  if (!read) return TqnRecovery::Blocked;
+  std::vector<SwapStep> steps;
+  const bool whole = DecodeSwap(bytes, steps);
+  // Cut short: written before any step ran, so there is nothing to undo.
+  if (whole && !RunSwap(r, FolderOf(JournalName), steps)) return TqnRecovery::Blocked;
+  if (r.Delete(JournalName) != 0) return TqnRecovery::Blocked;
+  r.SyncFolder(FolderOf(JournalName));
+  return whole ? TqnRecovery::Replayed : TqnRecovery::RolledBack;
+}
+
+bool IsSwapJournal(TqnFileRoutines& r, TqnFileHandle h) {
+  std::uint8_t sig[4] = {};
+  std::size_t done = 0;
+  return r.ReadAt(h, 0, sig, sizeof sig, done) == 0 && done == sizeof sig && std::memcmp(sig, kSwapSig, 4) == 0;
+}
+
+std::string ExtensionOf(const std::string& n) {
+  const std::size_t dot = n.rfind('.');
+  return dot == std::string::npos ? std::string() : n.substr(dot + 1);
+}
+
 void SyncFolderOf(TqnFileInfo* f) {
   const std::string folder = FolderOf(f->Name);
   const int e = f->Routines->SyncFolder(folder);
@@ -168,8 +281,24 @@ std::string QNJournalPath(const std::string& Name) {
   return ec ? n : abs.lexically_normal().string();
 }
 
+std::string QNFreshJournalName(const std::string& Name, TqnFileRoutines& Routines) {
+  // A file of that name may be a journal that waits for recovery (from an earlier run whose
+  // ids repeat, or from another process): it is never emptied or overwritten, the new journal
+  // takes the next free name instead.
+  if (!Routines.Exists(Name)) return Name;
+  const std::size_t dot = Name.rfind('.');
+  const std::size_t slash = Name.rfind('/');
+  const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  const std::string stem = hasExt ? Name.substr(0, dot) : Name;
+  const std::string ext = hasExt ? Name.substr(dot) : std::string();
+  for (unsigned n = 1;; ++n) {
+    const std::string candidate = stem + "-" + std::to_string(n) + ext;
+    if (!Routines.Exists(candidate)) return candidate;
+  }
+}
+
 TqnJournal::TqnJournal(const std::string& Name, TqnFileRoutines& Routines) {
-  file_ = QNAllocFileInfo(Name, "", nullptr);
+  file_ = QNAllocFileInfo(QNFreshJournalName(Name, Routines), "", nullptr);
   file_->Routines = &Routines;
   try {
     QNOpenFile(file_, true, false, true, false);
@@ -181,7 +310,11 @@ TqnJournal::TqnJournal(const std::string& Name, TqnFileRoutines& Routines) {
     SyncFolderOf(file_);
     end_ = kQnJournalHeaderSize;
   } catch (...) {
+    // A journal whose header could not be written holds nothing: it goes at once.
+    const bool created = QNIsFileOpen(file_);
+    const std::string name = file_->Name;
     QNFreeFileInfo(file_);
+    if (created) Routines.Delete(name);
     throw;
   }
 }
@@ -252,6 +385,7 @@ TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& r)
   const int e = r.Open(JournalName, true, false, false, false, h);
   if (e == kQnSharingViolation) return TqnRecovery::InUse;
   if (e != 0) return TqnRecovery::NoJournal;
+  if (IsSwapJournal(r, h)) return RecoverSwap(r, JournalName, h);
   const Parsed p = Parse(r, h);
   if (!p.isJournal) {
     r.Close(h);
@@ -313,6 +447,11 @@ void RecoverJournalsIn(const std::string& folder, const std::string& TableFile, 
     // Left in place: refuse to open a table that it names.
     TqnFileHandle h = kQnNoHandle;
     if (Routines.Open(journal, false, true, false, false, h) != 0) continue;
+    if (IsSwapJournal(Routines, h)) {
+      // Renames that could not be finished: no table of the folder is opened half renamed.
+      Routines.Close(h);
+      QNStorageError(qnerrFileOpen, {TableFile, kQnSharingViolation});
+    }
     const Parsed p = Parse(Routines, h);
     Routines.Close(h);
     bool names_table = rc == TqnRecovery::Corrupt;
@@ -327,15 +466,93 @@ void RecoverJournalsIn(const std::string& folder, const std::string& TableFile, 
 }  // namespace
 
 void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routines) {
-  // A commit over tables of several folders keeps its journal in the deepest folder holding
-  // them all, so the table's folder and every folder above it are looked at, deepest first.
+  // Only the table's own folder: a journal elsewhere (a folder above may be anybody's) is
+  // never read, and its images could never be meant for this table.
   const std::string table = QNJournalPath(TableFile);
-  std::string folder = FolderOf(table);
-  for (;;) {
-    RecoverJournalsIn(folder, TableFile, table, Routines);
-    if (folder == "/") break;
-    folder = FolderOf(folder);
+  RecoverJournalsIn(FolderOf(table), TableFile, table, Routines);
+}
+
+std::vector<std::string> QNTableFileNames(TqnFileRoutines& r, const std::string& Folder, const std::string& Name) {
+  std::vector<std::string> out;
+  std::vector<std::string> names;
+  if (Name.empty() || r.ListFolder(Folder, names) != 0) return out;
+  std::sort(names.begin(), names.end());
+  for (const std::string& n : names) {
+    const std::size_t dot = n.rfind('.');
+    const std::string stem = dot == std::string::npos ? n : n.substr(0, dot);
+    if (strcasecmp(stem.c_str(), Name.c_str()) != 0) continue;
+    bool ours = strcasecmp(ExtensionOf(n).c_str(), "QND") == 0;
+    if (!ours) {
+      TqnFileHandle h = kQnNoHandle;
+      if (r.Open(Folder + "/" + n, false, true, false, false, h) == 0) {
+        std::uint8_t sig[4] = {};
+        std::size_t done = 0;
+        ours = r.ReadAt(h, 0, sig, 4, done) == 0 && done == 4 && QNHasSignature(sig, kQnSigFileHeader);
+        r.Close(h);
+      }
+    }
+    if (ours) out.push_back(n);
   }
+  return out;
+}
+
+void QNReplaceTableFiles(const std::string& Folder, const std::string& Target, const std::string& Source,
+                         TqnFileRoutines& r) {
+  std::string folder = Folder.empty() ? std::string(".") : Folder;
+  for (char& c : folder)
+    if (c == '\\') c = '/';
+  const std::vector<std::string> from = QNTableFileNames(r, folder, Source);
+  const std::vector<std::string> old = QNTableFileNames(r, folder, Target);
+  std::vector<SwapStep> steps;
+  const SwapStep* data = nullptr;
+  for (const std::string& n : from) {
+    const std::string ext = ExtensionOf(n);
+    std::string to = Target + "." + ext;
+    for (const std::string& o : old)
+      if (strcasecmp(ExtensionOf(o).c_str(), ext.c_str()) == 0) to = o;
+    steps.push_back({'R', n, to});
+  }
+  // The data file goes last: until then the table's other files change under a data file
+  // that recovery finishes renaming before anybody opens it.
+  for (std::size_t i = 0; i < steps.size(); ++i)
+    if (strcasecmp(ExtensionOf(steps[i].a).c_str(), "QND") == 0) data = &steps[i];
+  if (data == nullptr) QNStorageError(qnerrFileOpen, {folder + "/" + Source + ".QND", ENOENT});
+  const SwapStep last = *data;
+  steps.erase(steps.begin() + (data - steps.data()));
+  for (const std::string& o : old) {
+    bool kept = false;
+    for (const std::string& n : from) kept = kept || strcasecmp(ExtensionOf(o).c_str(), ExtensionOf(n).c_str()) == 0;
+    if (!kept) steps.push_back({'D', o, std::string()});
+  }
+  steps.push_back(last);
+  for (const SwapStep& st : steps)
+    if (!PlainName(st.a) || (st.op == 'R' && !PlainName(st.b)))
+      QNStorageError(qnerrFileOpen, {folder + "/" + st.a, EINVAL});
+
+  // The source's files and their names are durable before the journal says to rename them.
+  int e = r.SyncFolder(folder);
+  if (e != 0) QNStorageError(qnerrFileFlush, {folder, e});
+  const std::string journal = QNFreshJournalName(folder + "/" + Target + "_R." + kQnJournalExtension, r);
+  const std::vector<std::uint8_t> bytes = EncodeSwap(steps);
+  TqnFileHandle h = kQnNoHandle;
+  e = r.Open(journal, true, false, true, false, h);
+  if (e != 0) QNStorageError(qnerrFileOpen, {journal, e});
+  std::size_t done = 0;
+  e = r.WriteAt(h, 0, bytes.data(), bytes.size(), done);
+  if (e == 0 && done != bytes.size()) e = EIO;
+  if (e == 0) e = r.Flush(h);
+  r.Close(h);
+  if (e == 0) e = r.SyncFolder(folder);
+  if (e != 0) {
+    // Not decided: nothing was renamed.  A journal that cannot even be deleted is cut short
+    // or not yet durable; recovery discards or finishes it, both leave a whole table.
+    r.Delete(journal);
+    QNStorageError(qnerrFileWrite, {journal, e});
+  }
+  // Decided: from here the replacement stands.  Whatever fails below is finished by the
+  // recovery that runs before the next open of any table of the folder (and before any new
+  // file is made there), so the rename journal can never be replayed over later files.
+  if (RunSwap(r, folder, steps) && r.Delete(journal) == 0) r.SyncFolder(folder);
 }
 
 }  // namespace tw::dbengine

@@ -11,8 +11,9 @@
 // first before-image of every block written back (which undoes whatever reached the table
 // files early) and is deleted.  A journal held open by a running transaction is left alone.
 // Images are written only into table files (header "QNFH" of the image's block size, or a file
-// still shorter than its header) in the journal's folder or below; a journal naming anything
-// else is left in place untouched and nothing of it is written.
+// still shorter than its header) of the journal's own folder; a journal naming anything else
+// is left in place untouched and nothing of it is written.  Recovery never looks at another
+// folder than the one of the table being opened.
 #pragma once
 
 #include <cstdint>
@@ -35,10 +36,15 @@ struct TqnJournalImage {
   std::vector<std::uint8_t> Bytes;
 };
 
+// Name when no file has it, else the first free name of the form STEM-N.EXT: an existing
+// file is never taken over.
+std::string QNFreshJournalName(const std::string& Name, TqnFileRoutines& Routines);
+
 class TqnJournal {
  public:
-  // Creates (or empties) Name, exclusive, through Routines, and writes and flushes the header
-  // in state 0.
+  // Creates the journal, exclusive, through Routines, under Name or (when a file of that name
+  // exists, which is left alone) the fresh name QNFreshJournalName gives, and writes and
+  // flushes the header in state 0.
   TqnJournal(const std::string& Name, TqnFileRoutines& Routines);
   ~TqnJournal();
   TqnJournal(const TqnJournal&) = delete;
@@ -78,12 +84,32 @@ enum class TqnRecovery {
 
 // Recovers one journal file with the given file routines.
 TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& Routines);
-// Recovers every journal in the folder of TableFile and in each folder above it (a commit
-// over several folders journals in the deepest one holding them all).  Raises when a journal
-// that names TableFile could not be recovered (the table would be torn).
+// Recovers every journal in the folder of TableFile (and in no other folder).  Raises when a
+// journal that names TableFile could not be recovered (the table would be torn).
 void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routines);
 // Recovers every journal in Folder; returns how many were replayed or rolled back.
 int QNRecoverJournals(const std::string& Folder, TqnFileRoutines& Routines);
+
+// ---- Replacing a table's files ----------------------------------------------------------
+//
+// A rename journal (a file of extension QN$ that starts "JQNS") lists the renames and deletes
+// that put one table's files in the place of another's: "R SOURCE TARGET" and "D NAME" steps,
+// file names of the journal's own folder only, framed by a length and the closing mark "JQNE".
+// It is written and made durable before the first step runs; recovery runs every step whose
+// file is still there (each step is done at most once: a renamed source is gone) and deletes
+// the journal; a rename journal cut short was never acted upon and is deleted.
+
+// The names (without folder) of the files of table Name in Folder: NAME.QND and every file
+// of that base name (in any letter case) that starts with a table-file header.
+std::vector<std::string> QNTableFileNames(TqnFileRoutines& Routines, const std::string& Folder,
+                                          const std::string& Name);
+
+// Puts table Source of Folder in the place of table Target (which need not exist): Source's
+// files take Target's names, replacing Target's files; Target's files that Source has no
+// counterpart of are deleted.  At every moment, and after a crash at any point, Target is
+// either wholly as it was or wholly as Source was (once recovery has run).
+void QNReplaceTableFiles(const std::string& Folder, const std::string& Target, const std::string& Source,
+                         TqnFileRoutines& Routines);
 
 // The absolute, normalised form of a path, as journals store it.
 std::string QNJournalPath(const std::string& Name);

@@ -14,6 +14,7 @@
 #include "dbengine/storage/block_layout.h"
 #include "dbengine/storage/buffer_manager.h"
 #include "dbengine/storage/data_dictionary.h"
+#include "dbengine/storage/journal.h"
 #include "dbengine/storage/storage_errors.h"
 #include "platform/classes/streams.h"
 
@@ -242,28 +243,17 @@ void QNTblDeleteFiles(const std::string& Folder, const std::string& TableName) {
   std::string folder = Folder.empty() ? std::string(".") : Folder;
   for (char& c : folder)
     if (c == '\\') c = '/';
-  std::vector<std::string> names;
-  if (r.ListFolder(folder, names) != 0) return;
+  std::vector<std::string> names = QNTableFileNames(r, folder, base);
+  // The data file goes first: once it is gone the table is gone, and a crash in between leaves
+  // only files that nobody opens without it.
+  std::stable_partition(names.begin(), names.end(), [](const std::string& n) {
+    return n.size() >= 4 && strcasecmp(n.substr(n.size() - 4).c_str(), ".QND") == 0;
+  });
   for (const std::string& name : names) {
-    const std::size_t dot = name.rfind('.');
-    const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
-    const std::string ext = dot == std::string::npos ? std::string() : name.substr(dot + 1);
-    if (strcasecmp(stem.c_str(), base.c_str()) != 0) continue;
-    const std::string path = folder + "/" + name;
-    bool ours = strcasecmp(ext.c_str(), "QND") == 0;
-    if (!ours) {
-      TqnFileHandle h = kQnNoHandle;
-      if (r.Open(path, false, true, false, false, h) == 0) {
-        std::uint8_t sig[4] = {};
-        std::size_t done = 0;
-        ours = r.ReadAt(h, 0, sig, 4, done) == 0 && done == 4 && QNHasSignature(sig, kQnSigFileHeader);
-        r.Close(h);
-      }
-    }
-    if (!ours) continue;
-    const int e = r.Delete(path);
+    const int e = r.Delete(folder + "/" + name);
     if (e != 0) QNStorageError(qnerrOSDeleteFile, {e});
   }
+  if (!names.empty()) r.SyncFolder(folder);
 }
 
 TqnRecordInfo QNTblGetRecordInfo(TqnFileInfo* File) {

@@ -96,3 +96,38 @@ BENCHMARK(BM_KeyLookupAndMemoRead);
 
 }  // namespace
 
+
+// A plain insert outside any transaction: the engine starts, commits and ends a transaction
+// of its own around each record (one journaled commit per insert).
+void BM_RecordInsertAutoCommit(benchmark::State& State) {
+  const std::string folder =
+      std::filesystem::temp_directory_path().string() + "/tw_server_bench_ins_" + std::to_string(::getpid());
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  {
+    TqnServerEngine engine;
+    std::uint32_t hash = 0, db = 0, cursor = 0;
+    engine.ClientAdd(1, "bench", "", hash);
+    engine.DatabaseOpenNoAlias(1, folder, 1, 1, db);
+    TqnDataDictionary d(4096);
+    d.AddField("Id", "", qftInt32, 0, 0, true);
+    d.AddField("Name", "", qftShortString, 31, 0, true);
+    d.AddIndex("ById", "", 0, {0}, false, true, false);
+    engine.BuildTable(db, false, "Rows", d);
+    engine.OpenTable(db, "Rows", "", 0, 1, 1, cursor, nullptr);
+    const TqnDataDictionary& dict = engine.FindCursor(cursor)->Table->Dictionary();
+    std::vector<std::uint8_t> rec(static_cast<std::size_t>(dict.RecordLength()));
+    std::int32_t n = 0;
+    for (auto _ : State) {
+      dict.InitRecord(rec.data());
+      std::uint8_t v[4];
+      QNPutI32(v, n++);
+      dict.SetRecordField(0, rec.data(), v);
+      std::uint8_t s[32] = {5, 'h', 'e', 'l', 'l', 'o'};
+      dict.SetRecordField(1, rec.data(), s);
+      if (engine.RecordInsert(cursor, 0, rec.data()) != 0) State.SkipWithError("insert failed");
+    }
+  }
+  std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_RecordInsertAutoCommit)->Unit(benchmark::kMicrosecond);

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 
@@ -44,10 +45,13 @@ void Build(const std::string& dir) {
 }
 
 // The changes of one transaction: three blocks of A, two of B, a block appended to A, and a
-// counter in both headers.
-void Change(TqnBufferManager& bm, TqnFileInfo* a, TqnFileInfo* b) {
+// counter in both headers.  Early: what is changed so far is written out (CommitChanges) after
+// A's blocks and after B's.
+void Change(TqnBufferManager& bm, TqnFileInfo* a, TqnFileInfo* b, bool early = false, std::uint32_t id = 0) {
   for (int blk = 2; blk <= 4; ++blk) Fill(bm.GetBlock(a, blk, true), kNew);
+  if (early) bm.CommitChanges(id);
   for (int blk = 3; blk <= 4; ++blk) Fill(bm.GetBlock(b, blk, true), kNew);
+  if (early) bm.CommitChanges(id);
   std::int32_t n = 0;
   Fill(QNTblHlpGetNewBlock(a, bm.GetFileHeader(a, true), n), kNew);
   QNTblNextAutoIncValue(a);
@@ -55,7 +59,7 @@ void Change(TqnBufferManager& bm, TqnFileInfo* a, TqnFileInfo* b) {
 }
 
 // Runs the transaction with the fault armed; returns whether the fault fired.
-bool RunWithFault(const std::string& dir, TFault fault, int n, bool failSafe) {
+bool RunWithFault(const std::string& dir, TFault fault, int n, bool failSafe, bool early = false) {
   TqnFaultyFileRoutines faulty;
   TqnFileRoutines* previous = QNInstallFileAccessTable(&faulty);
   auto bm = std::make_unique<TqnBufferManager>();
@@ -69,7 +73,7 @@ bool RunWithFault(const std::string& dir, TFault fault, int n, bool failSafe) {
   try {
     a->TransactionId = b->TransactionId = id;
     bm->StartTransaction(id, failSafe, dir + "/7");
-    Change(*bm, a, b);
+    Change(*bm, a, b, early, id);
     bm->Commit(id);
   } catch (const EqnSimulatedStop&) {
     // The process is gone: nothing more is written.
@@ -118,13 +122,13 @@ void NoJournalLeft(const ScratchFolder& dir, const std::string& label) {
   for (const std::string& n : dir.Names()) EXPECT_EQ(n.find(".QN$"), std::string::npos) << label << " " << n;
 }
 
-void CrashAtEveryWrite(TFault fault, bool failSafe, int atLeast = 10) {
+void CrashAtEveryWrite(TFault fault, bool failSafe, int atLeast = 10, bool early = false) {
   bool sawNone = false, sawAll = false;
   int n = 1;
   for (; n < 200; ++n) {
     ScratchFolder dir;
     Build(dir.Path());
-    const bool fired = RunWithFault(dir.Path(), fault, n, failSafe);
+    const bool fired = RunWithFault(dir.Path(), fault, n, failSafe, early);
     const std::string label = "N=" + std::to_string(n);
     const bool committed = CheckAllOrNothing(dir.Path(), label);
     NoJournalLeft(dir, label);
@@ -150,9 +154,19 @@ TEST(CrashSafety, FailSafeTransactionSurvivesFailedFlushes) { CrashAtEveryWrite(
 TEST(CrashSafety, NormalTransactionSurvivesFailedWrites) { CrashAtEveryWrite(TFault::FailWrite, false); }
 TEST(CrashSafety, NormalTransactionSurvivesAStopMidWrite) { CrashAtEveryWrite(TFault::StopTorn, false); }
 TEST(CrashSafety, NormalTransactionSurvivesAStop) { CrashAtEveryWrite(TFault::Stop, false); }
+// Blocks written early (CommitChanges) are undone as well.
+TEST(CrashSafety, EarlyWritesOfANormalTransactionSurviveAStop) {
+  CrashAtEveryWrite(TFault::StopTorn, false, 10, true);
+}
+TEST(CrashSafety, EarlyWritesOfANormalTransactionSurviveFailedWrites) {
+  CrashAtEveryWrite(TFault::FailWrite, false, 10, true);
+}
+TEST(CrashSafety, EarlyWritesOfAFailSafeTransactionSurviveAStop) {
+  CrashAtEveryWrite(TFault::StopTorn, true, 10, true);
+}
 
 // The same with a real process that ends in the middle of its Nth write.
-void ExitAtEveryWrite(bool failSafe) {
+void ExitAtEveryWrite(bool failSafe, bool early = false) {
   bool sawNone = false, sawAll = false;
   int n = 1;
   for (; n < 200; ++n) {
@@ -160,7 +174,7 @@ void ExitAtEveryWrite(bool failSafe) {
     Build(dir.Path());
     const pid_t pid = ::fork();
     if (pid == 0) {
-      RunWithFault(dir.Path(), TFault::Exit, n, failSafe);
+      RunWithFault(dir.Path(), TFault::Exit, n, failSafe, early);
       ::_exit(3);  // the commit ended without reaching the Nth write
     }
     int status = 0;
@@ -183,6 +197,7 @@ void ExitAtEveryWrite(bool failSafe) {
 
 TEST(CrashSafety, FailSafeTransactionSurvivesProcessExit) { ExitAtEveryWrite(true); }
 TEST(CrashSafety, NormalTransactionSurvivesProcessExit) { ExitAtEveryWrite(false); }
+TEST(CrashSafety, EarlyWritesOfANormalTransactionSurviveProcessExit) { ExitAtEveryWrite(false, true); }
 
 // ---- The journal and its recovery rule ------------------------------------------------------
 
@@ -318,50 +333,31 @@ TEST(Journal, DamagedOrForeignJournals) {
   EXPECT_EQ(testing::ErrorOf([&] { t.Open(dir.File("A")); }), 23584);
 }
 
-// A transaction over tables of a folder and of a folder below it: its commit journal lies
-// where recovery may write into both, so every stop leaves both tables all or nothing.
-TEST(CrashSafety, TablesInNestedFoldersSurviveAStop) {
-  int n = 1;
-  for (; n < 100; ++n) {
-    ScratchFolder dir;
-    std::filesystem::create_directories(dir.File("sub"));
-    Build(dir.Path());
-    Build(dir.File("sub"));
-    TqnFaultyFileRoutines faulty;
-    TqnFileRoutines* previous = QNInstallFileAccessTable(&faulty);
-    auto bm = std::make_unique<TqnBufferManager>();
-    TqnFileInfo* files[2] = {QNAllocFileInfo(dir.File("sub/B"), "QND", bm.get()),
-                             QNAllocFileInfo(dir.File("A"), "QND", bm.get())};
-    QNInstallFileAccessTable(previous);
-    for (TqnFileInfo* f : files) QNOpenFile(f, true, false, false, false);
-    faulty.Arm(TFault::Stop, n);
-    try {
-      for (TqnFileInfo* f : files) f->TransactionId = 60;
-      bm->StartTransaction(60, false, "");
-      for (TqnFileInfo* f : files) {
-        Fill(bm->GetBlock(f, 3, true), kNew);
-        QNTblNextAutoIncValue(f);
-      }
-      bm->Commit(60);
-    } catch (const EqnSimulatedStop&) {
-    }
+// Recovery looks for a table's journals in its own folder only, so one journal cannot cover
+// tables of two folders: such a commit is refused before anything is written.
+TEST(CrashSafety, ACommitOverTwoFoldersIsRefusedWhole) {
+  ScratchFolder dir;
+  std::filesystem::create_directories(dir.File("sub"));
+  Build(dir.Path());
+  Build(dir.File("sub"));
+  const auto a = testing::ReadAll(dir.File("A.QND"));
+  const auto b = testing::ReadAll(dir.File("sub/B.QND"));
+  {
+    TqnBufferManager bm;
+    TqnFileInfo* files[2] = {QNAllocFileInfo(dir.File("sub/B"), "QND", &bm), QNAllocFileInfo(dir.File("A"), "QND", &bm)};
     for (TqnFileInfo* f : files) {
-      bm->RemoveFile(f);
-      QNFreeFileInfo(f);
+      QNOpenFile(f, true, false, false, false);
+      f->TransactionId = 60;
     }
-    bm.reset();
-    int committed = 0;
-    for (const std::string name : {"sub/B", "A"}) {
-      TableFixture t;
-      ASSERT_NO_THROW(t.Open(dir.File(name))) << "N=" << n << " " << name;
-      const bool isNew = t.Dword(qfhLastAutoInc) == 1;
-      committed += isNew;
-      EXPECT_EQ(t.bm.GetBlock(t.file, 3, false)[100], isNew ? kNew : kOld) << "N=" << n << " " << name;
-    }
-    EXPECT_NE(committed, 1) << "N=" << n << ": one table has the transaction, the other not";
-    if (::testing::Test::HasFailure() || !faulty.Fired()) break;
+    bm.StartTransaction(60, false, "");
+    for (TqnFileInfo* f : files) Fill(bm.GetBlock(f, 3, true), kNew);
+    EXPECT_EQ(testing::ErrorOf([&] { bm.Commit(60); }), 23650);
+    bm.Rollback(60);
+    for (TqnFileInfo* f : files) QNFreeFileInfo(f);
   }
-  EXPECT_GT(n, 3);
+  EXPECT_EQ(testing::ReadAll(dir.File("A.QND")), a);
+  EXPECT_EQ(testing::ReadAll(dir.File("sub/B.QND")), b);
+  NoJournalLeft(dir, "two folders");
 }
 
 // A complete journal holding one image of Block for each of Paths, the bytes filled with Fill.
@@ -442,6 +438,155 @@ TEST(Journal, CompleteJournalIsReplayedAtOpen) {
   t.Open(dir.File("A"));
   EXPECT_EQ(testing::ReadAll(dir.File("B.QND"))[3 * 4096 + 100], 0x44);
   EXPECT_EQ(SizeOf(dir.File("QNC1_1.QN$")), -1);
+}
+
+}  // namespace
+}  // namespace tw::dbengine
+
+namespace tw::dbengine {
+namespace {
+
+using testing::ScratchFolder;
+using testing::TableFixture;
+
+// Journal names repeat from run to run (they come from ids): a journal that waits for
+// recovery under the name a new fail-safe transaction asks for is neither emptied nor
+// overwritten; the new journal takes a fresh name, and the waiting one is still replayed.
+TEST(Journal, AWaitingJournalIsNeverTakenOver) {
+  ScratchFolder dir;
+  Build(dir.Path());
+  {
+    TableFixture t;
+    t.Open(dir.File("A"));
+    const auto waiting = CompleteJournal({dir.File("A.QND")}, 3, 4096, 0x55);
+    testing::WriteAll(dir.File("7.QN$"), waiting);
+    t.Begin(9, true, dir.File("7"));
+    EXPECT_EQ(testing::ReadAll(dir.File("7.QN$")), waiting);
+    EXPECT_EQ(SizeOf(dir.File("7-1.QN$")), 8);
+    Fill(t.bm.GetBlock(t.file, 5, true), 0x33);
+    t.bm.Commit(9);
+    EXPECT_EQ(SizeOf(dir.File("7-1.QN$")), -1);
+    EXPECT_EQ(testing::ReadAll(dir.File("7.QN$")), waiting);
+  }
+  TableFixture t;
+  t.Open(dir.File("A"));
+  EXPECT_EQ(t.bm.GetBlock(t.file, 3, false)[100], 0x55);
+  EXPECT_EQ(t.bm.GetBlock(t.file, 5, false)[100], 0x33);
+  EXPECT_EQ(SizeOf(dir.File("7.QN$")), -1);
+}
+
+// Recovery reads and writes only the table's own folder: journals in the folder above (which
+// may be anybody's, a shared temporary folder) are neither deleted nor replayed, whatever
+// tables they name.
+TEST(Journal, RecoveryNeverLooksAboveTheTablesFolder) {
+  ScratchFolder dir;
+  std::filesystem::create_directories(dir.File("db"));
+  Build(dir.File("db"));
+  const auto table = testing::ReadAll(dir.File("db/A.QND"));
+  testing::WriteAll(dir.File("short.QN$"), {'J', 'Q'});
+  const auto foreign = CompleteJournal({dir.File("db/A.QND")}, 3, 4096, 0x66);
+  testing::WriteAll(dir.File("foreign.QN$"), foreign);
+  TableFixture t;
+  t.Open(dir.File("db/A"));
+  EXPECT_EQ(testing::ReadAll(dir.File("db/A.QND")), table);
+  EXPECT_EQ(SizeOf(dir.File("short.QN$")), 2);
+  EXPECT_EQ(testing::ReadAll(dir.File("foreign.QN$")), foreign);
+  // Nor does a journal of the table's folder reach into a folder below it.
+  t.Close();
+  std::filesystem::create_directories(dir.File("db/sub"));
+  Build(dir.File("db/sub"));
+  const auto below = testing::ReadAll(dir.File("db/sub/B.QND"));
+  testing::WriteAll(dir.File("db/X.QN$"), CompleteJournal({dir.File("db/sub/B.QND")}, 3, 4096, 0x77));
+  EXPECT_EQ(QNRecoverJournal(dir.File("db/X.QN$"), QNPosixFileRoutines()), TqnRecovery::Blocked);
+  EXPECT_EQ(testing::ReadAll(dir.File("db/sub/B.QND")), below);
+}
+
+// Early writes of a normal transaction are undone by rollback, and by recovery after a crash:
+// its before-images are journaled before the first early write.
+TEST(Journal, EarlyWritesOfANormalTransactionAreUndone) {
+  ScratchFolder dir;
+  Build(dir.Path());
+  const auto before = testing::ReadAll(dir.File("A.QND"));
+  {
+    TableFixture t;
+    t.Open(dir.File("A"));
+    t.Begin(9);
+    Fill(t.bm.GetBlock(t.file, 5, true), 0x33);
+    std::int32_t b = 0;
+    Fill(QNTblHlpGetNewBlock(t.file, t.Header(true), b), 0x33);
+    t.bm.CommitChanges(9);
+    Fill(t.bm.GetBlock(t.file, 6, true), 0x35);
+    t.bm.CommitChanges(9);
+    EXPECT_NE(testing::ReadAll(dir.File("A.QND")), before);
+    t.bm.Rollback(9);
+    const auto after = testing::ReadAll(dir.File("A.QND"));
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), after.begin()));  // the appended block may stay
+    EXPECT_EQ(t.Dword(qfhBlocksUsed), 2 + kBlocks);
+    EXPECT_EQ(t.bm.GetBlock(t.file, 6, false)[100], kOld);
+  }
+  for (const std::string& n : dir.Names()) EXPECT_EQ(n.find(".QN$"), std::string::npos) << n;
+}
+
+std::vector<std::uint8_t> RenameJournal(const std::string& Steps) {
+  std::vector<std::uint8_t> j(8, 0);
+  std::memcpy(j.data(), "JQNS", 4);
+  QNPutU32(j.data() + 4, static_cast<std::uint32_t>(Steps.size()));
+  j.insert(j.end(), Steps.begin(), Steps.end());
+  j.insert(j.end(), {'J', 'Q', 'N', 'E'});
+  return j;
+}
+
+// A rename journal is finished by recovery when it is whole, and discarded unread when it was
+// cut short (it is written before its first step runs).  Its steps name files of its own
+// folder only: one that names anything else is never acted upon.
+TEST(Journal, RenameJournalsAreFinishedOrDiscardedAndStayInTheirFolder) {
+  ScratchFolder dir, elsewhere;
+  Build(dir.Path());
+  const auto a = testing::ReadAll(dir.File("A.QND"));
+  const auto b = testing::ReadAll(dir.File("B.QND"));
+  // Cut short: nothing happens.
+  auto cut = RenameJournal("R\tB.QND\tA.QND\n");
+  cut.resize(cut.size() - 3);
+  testing::WriteAll(dir.File("A_R.QN$"), cut);
+  EXPECT_EQ(QNRecoverJournal(dir.File("A_R.QN$"), QNPosixFileRoutines()), TqnRecovery::RolledBack);
+  EXPECT_EQ(testing::ReadAll(dir.File("A.QND")), a);
+  EXPECT_EQ(testing::ReadAll(dir.File("B.QND")), b);
+  EXPECT_EQ(SizeOf(dir.File("A_R.QN$")), -1);
+  // Names outside the folder: the journal is not taken as one, nothing is renamed or deleted.
+  testing::WriteAll(elsewhere.File("victim.txt"), {'v'});
+  const std::string up = "../" + elsewhere.Path().substr(elsewhere.Path().rfind('/') + 1) + "/victim.txt";
+  for (const std::string& steps : {"D\t" + up + "\n", "R\tB.QND\t" + up + "\n", "D\t" + elsewhere.File("victim.txt") + "\n"}) {
+    testing::WriteAll(dir.File("A_R.QN$"), RenameJournal(steps));
+    QNRecoverJournal(dir.File("A_R.QN$"), QNPosixFileRoutines());
+    EXPECT_EQ(testing::ReadAll(elsewhere.File("victim.txt")), std::vector<std::uint8_t>{'v'}) << steps;
+    EXPECT_EQ(testing::ReadAll(dir.File("B.QND")), b) << steps;
+  }
+  // Whole: the steps whose file is still there run, once.
+  testing::WriteAll(dir.File("A_R.QN$"), RenameJournal("R\tB.QND\tA.QND\n"));
+  TableFixture t;
+  t.Open(dir.File("A"));  // opening a table of the folder recovers first
+  EXPECT_EQ(testing::ReadAll(dir.File("A.QND")), b);
+  EXPECT_EQ(SizeOf(dir.File("B.QND")), -1);
+  EXPECT_EQ(SizeOf(dir.File("A_R.QN$")), -1);
+}
+
+// Replacing a table's files: the target takes the source's contents under its own name, the
+// source is gone, and nothing else of the folder changes.
+TEST(Journal, ReplacingATableLeavesOnlyTheNewTable) {
+  ScratchFolder dir;
+  Build(dir.Path());
+  const auto b = testing::ReadAll(dir.File("B.QND"));
+  testing::WriteAll(dir.File("A.txt"), {'k'});
+  QNReplaceTableFiles(dir.Path(), "A", "B", QNPosixFileRoutines());
+  EXPECT_EQ(testing::ReadAll(dir.File("A.QND")), b);
+  EXPECT_EQ(SizeOf(dir.File("B.QND")), -1);
+  EXPECT_EQ(testing::ReadAll(dir.File("A.txt")), std::vector<std::uint8_t>{'k'});
+  // Into a name that has no table yet: a rename.
+  QNReplaceTableFiles(dir.Path(), "C", "A", QNPosixFileRoutines());
+  EXPECT_EQ(testing::ReadAll(dir.File("C.QND")), b);
+  std::vector<std::string> names = dir.Names();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"A.txt", "C.QND"}));
 }
 
 }  // namespace

@@ -9,14 +9,16 @@
 #include "dbengine/storage/data_blocks.h"
 #include "dbengine/storage/data_dictionary.h"
 #include "dbengine/storage/file_info.h"
+#include "dbengine/storage/journal.h"
 #include "dbengine/storage/table_file.h"
 #include "dbengine/transport/message.h"
 
 namespace tw::dbengine {
 namespace {
 
-// The new copy of a table is written under this suffix and the old one moved aside under the
-// other, so that the table is replaced only once its new copy is whole on disk.
+// The new copy of a table is written under this suffix and replaces the table only once it is
+// whole on disk.  Earlier rewrites moved the old copy aside under the other suffix; a copy
+// left there by an interrupted one is still read (and then removed).
 constexpr const char* kNewSuffix = "_new";
 constexpr const char* kOldSuffix = "_old";
 
@@ -91,6 +93,8 @@ TqnTableFileSystemStore::TqnTableFileSystemStore(std::string Folder) : FFolder(s
 
 bool TqnTableFileSystemStore::ReadTable(std::string_view Name, TqnSysTable& Table) {
   try {
+    // A rewrite that was cut short after it was decided is finished first.
+    QNRecoverJournalsFor(FFolder + "/" + std::string(Name) + ".QND", QNFileAccessTable());
     std::string base = TableBase(FFolder, Name);
     std::error_code ec;
     if (!std::filesystem::exists(base + ".QND", ec)) {
@@ -176,16 +180,14 @@ bool WriteTableFile(const std::string& Base, std::string_view Name, const TqnSys
   return true;
 }
 
-bool FileExists(const std::string& Path) { return QNFileAccessTable().Exists(Path); }
-
 }  // namespace
 
 bool TqnTableFileSystemStore::WriteTable(std::string_view Name, const TqnSysTable& Table, bool Encrypted) {
-  // The old table stays untouched until the new one is complete: a failed or interrupted
-  // rewrite never loses the aliases or users that were saved before.
-  const std::string base = TableBase(FFolder, Name);
+  // The old table stays untouched until the new one is complete, and the new one takes its
+  // place in one step (a rename journal that recovery finishes): a failed or interrupted
+  // rewrite never loses the aliases or users that were saved before, and there is no moment
+  // without the table.
   const std::string fresh = FFolder + "/" + std::string(Name) + kNewSuffix;
-  const std::string aside = FFolder + "/" + std::string(Name) + kOldSuffix;
   try {
     QNTblDeleteFiles(FFolder, std::string(Name) + kNewSuffix);
     bool written = false;
@@ -198,17 +200,9 @@ bool TqnTableFileSystemStore::WriteTable(std::string_view Name, const TqnSysTabl
       QNTblDeleteFiles(FFolder, std::string(Name) + kNewSuffix);
       return false;
     }
+    // A copy moved aside by an earlier rewrite of the old kind.
     QNTblDeleteFiles(FFolder, std::string(Name) + kOldSuffix);
-    const bool hadOld = FileExists(base + ".QND");
-    if (hadOld) QNRenameFile(base + ".QND", aside + ".QND");
-    try {
-      QNRenameFile(fresh + ".QND", FFolder + "/" + std::string(Name) + ".QND");
-    } catch (const std::exception&) {
-      if (hadOld) QNRenameFile(aside + ".QND", base + ".QND");
-      throw;
-    }
-    QNFileAccessTable().SyncFolder(FFolder);
-    if (hadOld) QNTblDeleteFiles(FFolder, std::string(Name) + kOldSuffix);
+    QNReplaceTableFiles(FFolder, std::string(Name), std::string(Name) + kNewSuffix, QNFileAccessTable());
     return true;
   } catch (const std::exception&) {
     return false;

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "dbengine/storage/journal.h"
+#include "dbengine/storage/table_check.h"
 #include "dbengine/storage/tests/blocks_test_util.h"
 #include "tools/tablecheck/table_report.h"
 
@@ -90,6 +91,31 @@ TEST_F(TableReport, FaultsOfTheFileAsItStandsAreReportedBesideTheJournal) {
   EXPECT_NE(r.Lines.front().find(kJournalPending), std::string::npos);
   EXPECT_EQ(ReadAll(path), bytes);
   EXPECT_TRUE(std::filesystem::exists(journal));
+}
+
+// Journals belong to the folder they lie in: one in the folder above the table's (which may be
+// anybody's) is neither named nor read, nor touched by a check that recovers first.
+TEST(TableReportFolders, JournalsAboveTheTablesFolderAreNoneOfItsBusiness) {
+  ScratchFolder top, made;
+  {
+    IndexedTable t(made, [](dbengine::TqnDataDictionary& d) {
+      d.AddField("ID", "", dbengine::qftInt32, 0, 0, true);
+      d.AddIndex("BYID", "", 0, {0}, false, true, false);
+    });
+  }
+  std::filesystem::create_directories(top.File("db"));
+  const std::string path = top.File("db/T.QND");
+  std::filesystem::copy_file(made.File("T.QND"), path);
+  const std::vector<std::uint8_t> stray = {'J', 'Q'};
+  WriteAll(top.File("stray.QN$"), stray);
+  const auto table = ReadAll(path);
+
+  const auto r = CheckTableAsItStands(path);
+  EXPECT_TRUE(r.Sound);
+  EXPECT_EQ(r.Lines, std::vector<std::string>{path + ": no fault"});
+  EXPECT_TRUE(dbengine::QNCheckTableFile(path).empty());
+  EXPECT_EQ(ReadAll(top.File("stray.QN$")), stray);
+  EXPECT_EQ(ReadAll(path), table);
 }
 
 TEST_F(TableReport, AMissingTableIsAFaultAndOnlyJournalsCount) {
