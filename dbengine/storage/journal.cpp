@@ -497,11 +497,11 @@ std::vector<std::string> QNTableFileNames(TqnFileRoutines& r, const std::string&
 }
 
 void QNReplaceTableFiles(const std::string& Folder, const std::string& Target, const std::string& Source,
-                         TqnFileRoutines& r) {
+                         TqnFileRoutines& r, const std::vector<std::string>* SourceFiles) {
   std::string folder = Folder.empty() ? std::string(".") : Folder;
   for (char& c : folder)
     if (c == '\\') c = '/';
-  const std::vector<std::string> from = QNTableFileNames(r, folder, Source);
+  const std::vector<std::string> from = SourceFiles != nullptr ? *SourceFiles : QNTableFileNames(r, folder, Source);
   const std::vector<std::string> old = QNTableFileNames(r, folder, Target);
   std::vector<SwapStep> steps;
   const SwapStep* data = nullptr;

@@ -107,9 +107,11 @@ std::vector<std::string> QNTableFileNames(TqnFileRoutines& Routines, const std::
 // Puts table Source of Folder in the place of table Target (which need not exist): Source's
 // files take Target's names, replacing Target's files; Target's files that Source has no
 // counterpart of are deleted.  At every moment, and after a crash at any point, Target is
-// either wholly as it was or wholly as Source was (once recovery has run).
+// either wholly as it was or wholly as Source was (once recovery has run).  SourceFiles, when
+// given, names Source's files (without folder; for instance the ones its dictionary lists);
+// otherwise they are found by QNTableFileNames.
 void QNReplaceTableFiles(const std::string& Folder, const std::string& Target, const std::string& Source,
-                         TqnFileRoutines& Routines);
+                         TqnFileRoutines& Routines, const std::vector<std::string>* SourceFiles = nullptr);
 
 // The absolute, normalised form of a path, as journals store it.
 std::string QNJournalPath(const std::string& Name);

@@ -1,5 +1,6 @@
-// Recovers arbitrary bytes as a journal left beside a table: the parser must end in a clear
-// outcome on damage, and no image may reach a file that is not a table of the journal's folder.
+// Recovers arbitrary bytes as a journal left beside a table (a block journal or a rename
+// journal): the parser must end in a clear outcome on damage, no image may reach a file that is
+// not a table of the journal's folder, and no rename or delete may reach outside it.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>

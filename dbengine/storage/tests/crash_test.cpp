@@ -587,6 +587,14 @@ TEST(Journal, ReplacingATableLeavesOnlyTheNewTable) {
   std::vector<std::string> names = dir.Names();
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"A.txt", "C.QND"}));
+  // With the source's files named by the caller, a file of the same base name that is not
+  // among them stays where it is, even when it looks like a table file.
+  testing::WriteAll(dir.File("C.QNB"), b);
+  const std::vector<std::string> own = {"C.QND"};
+  QNReplaceTableFiles(dir.Path(), "D", "C", QNPosixFileRoutines(), &own);
+  names = dir.Names();
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"A.txt", "C.QNB", "D.QND"}));
 }
 
 }  // namespace
