@@ -58,6 +58,17 @@ void StartWorker(TqnServerEngine* E, std::function<void()> Work) {
 
 }  // namespace
 
+// The copy Temp takes the place of table Name in one step: a crash leaves the old table or the
+// new.  A replacement that fails has renamed nothing, and the copy goes.
+static void ReplaceWithCopy(const std::string& Folder, const std::string& Name, const std::string& Temp) {
+  try {
+    QNReplaceTableFiles(Folder, Name, Temp, QNFileAccessTable());
+  } catch (...) {
+    QNTblDeleteFiles(Folder, Temp);
+    throw;
+  }
+}
+
 // Status updates go through the engine lock: a detaching client removes its statuses under it.
 static void UpdateStatus(TqnServerEngine& E, std::uint32_t RebuildId, std::uint32_t Read, std::uint32_t Written,
                          std::uint32_t Code, bool Finished) {
@@ -204,7 +215,7 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
         DeleteTable(DatabaseID, temp);
         return 10031;
       }
-      QNReplaceTableFiles(folder, name, temp, QNFileAccessTable());
+      ReplaceWithCopy(folder, name, temp);
       return qnresSuccess;
     }
     // The temporary table's indexes of user routines use the source's routines: their entries
@@ -381,8 +392,7 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
         QNTblDeleteFiles(folder, temp);
         return qnresSuccess;
       }
-      // The copy takes the table's place in one step: a crash leaves the old table or the new.
-      QNReplaceTableFiles(folder, name, temp, QNFileAccessTable());
+      ReplaceWithCopy(folder, name, temp);
       return qnresSuccess;
     });
     if (ended != qnresSuccess && result == qnresSuccess) result = ended;

@@ -87,7 +87,12 @@ void MakeTableFiles(TqnBufferManager* Bm, const std::string& Folder, std::string
     }
     t.CloseFiles();
   }
-  QNReplaceTableFiles(Folder, std::string(Name), temp, QNFileAccessTable());
+  try {
+    QNReplaceTableFiles(Folder, std::string(Name), temp, QNFileAccessTable());
+  } catch (...) {
+    QNTblDeleteFiles(Folder, temp);
+    throw;
+  }
 }
 
 }  // namespace

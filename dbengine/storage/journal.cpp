@@ -566,16 +566,20 @@ void QNReplaceTableFiles(const std::string& Folder, const std::string& Target, c
   if (e == 0) e = r.Flush(h);
   r.Close(h);
   if (e == 0) e = r.SyncFolder(folder);
-  if (e != 0) {
-    // Not decided: nothing was renamed.  A journal that cannot even be deleted is cut short
-    // or not yet durable; recovery discards or finishes it, both leave a whole table.
-    r.Delete(journal);
-    QNStorageError(qnerrFileWrite, {journal, e});
-  }
+  // Not decided: nothing was renamed, and once the journal is gone the caller may drop the
+  // source.  A journal that cannot even be deleted may be whole and be finished by recovery,
+  // so then the replacement is finished here instead.
+  if (e != 0 && r.Delete(journal) == 0) QNStorageError(qnerrFileWrite, {journal, e});
   // Decided: from here the replacement stands.  Whatever fails below is finished by the
   // recovery that runs before the next open of any table of the folder (and before any new
   // file is made there), so the rename journal can never be replayed over later files.
-  if (RunSwap(r, folder, steps) && r.Delete(journal) == 0) r.SyncFolder(folder);
+  if (RunSwap(r, folder, steps) && r.Delete(journal) == 0) {
+    r.SyncFolder(folder);
+    return;
+  }
+  // One more time from the journal on disk, as recovery would, so that a passing failure does
+  // not leave the table half renamed until the next open.
+  QNRecoverJournal(journal, r);
 }
 
 }  // namespace tw::dbengine

@@ -118,7 +118,8 @@ std::vector<std::string> QNTableFileNames(TqnFileRoutines& Routines, const std::
 // counterpart of are deleted.  At every moment, and after a crash at any point, Target is
 // either wholly as it was or wholly as Source was (once recovery has run).  SourceFiles, when
 // given, names Source's files (without folder; for instance the ones its dictionary lists);
-// otherwise they are found by QNTableFileNames.
+// otherwise they are found by QNTableFileNames.  When it raises, nothing was renamed and
+// nothing will be: the caller may delete Source.
 void QNReplaceTableFiles(const std::string& Folder, const std::string& Target, const std::string& Source,
                          TqnFileRoutines& Routines, const std::vector<std::string>* SourceFiles = nullptr);
 

@@ -130,6 +130,8 @@ class TableCheck {
       blobCheck = std::make_unique<FileCheck>(blobFile_, faults_);
       blobs = blobCheck.get();
       if (!blobs->Open()) return;
+      // Every file of a table is made with an index header, a BLOB file too.
+      if (const std::int32_t ih = blobs->Dword(qfhIndexHeaderBlock); ih != -1) blobs->Claim(ih, "index header");
       Step("freed blocks", [&] { blobs->CheckFreeList(); });
     }
     Step("BLOBs", [&] { CheckBlobs(*blobs); });

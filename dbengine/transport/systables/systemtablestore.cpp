@@ -205,6 +205,11 @@ bool TqnTableFileSystemStore::WriteTable(std::string_view Name, const TqnSysTabl
     QNReplaceTableFiles(FFolder, std::string(Name), std::string(Name) + kNewSuffix, QNFileAccessTable());
     return true;
   } catch (const std::exception&) {
+    // Nothing was replaced: the new copy goes (a failure here leaves it for the next rewrite).
+    try {
+      QNTblDeleteFiles(FFolder, std::string(Name) + kNewSuffix);
+    } catch (const std::exception&) {
+    }
     return false;
   }
 }
