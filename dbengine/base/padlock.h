@@ -19,20 +19,40 @@ class TqnPadLock : public TObject {
 
   // True enters the lock (re-entrant for the holding thread); false leaves it once, and does
   // nothing when the calling thread does not hold it.
-  void SetLocked(bool Locked);
-  void Lock() { SetLocked(true); }
-  void Unlock() { SetLocked(false); }
+  void SetLocked(bool Locked) { Locked ? Lock() : Unlock(); }
+  void Lock() {
+    // Entered again by its holder: only the count changes (no other thread can hold it now).
+    if (owner_.load(std::memory_order_relaxed) == Self()) {
+      ++count_;
+      return;
+    }
+    LockFirst();
+  }
+  void Unlock() {
+    // Leaving a lock this thread does not hold is ignored.
+    if (owner_.load(std::memory_order_relaxed) != Self() || count_ <= 0) return;
+    if (--count_ > 0) return;
+    UnlockLast();
+  }
   // For std::lock_guard / std::unique_lock.
   void lock() { Lock(); }
   void unlock() { Unlock(); }
 
   // How many times the calling thread holds the lock (0 for other threads).
-  int Count() const;
+  int Count() const { return owner_.load(std::memory_order_relaxed) == Self() ? count_ : 0; }
   bool HeldByCurrentThread() const { return Count() > 0; }
 
  private:
-  std::recursive_mutex mutex_;
-  std::atomic<std::thread::id> owner_{};
+  // A token of the calling thread, cheaper to take than its id.
+  static const void* Self() {
+    static thread_local const char tag = 0;
+    return &tag;
+  }
+  void LockFirst();
+  void UnlockLast();
+
+  std::mutex mutex_;
+  std::atomic<const void*> owner_{nullptr};
   int count_ = 0;  // written only by the holder
 };
 

@@ -48,15 +48,27 @@ TqnBufferManager::~TqnBufferManager() {
       } catch (...) {
       }
     }
+  for (auto& [folder, j] : spareJournals_) {
+    try {
+      j->Discard();
+    } catch (...) {
+    }
+  }
 }
 
 TqnbmRAMPage* TqnBufferManager::Lookup(const TqnFileInfo* File, std::int32_t Block) const {
+  TqnbmRAMPage*& hint = hints_[HintSlot(File, Block)];
+  if (hint != nullptr && hint->File == File && hint->Block == Block) return hint;
+  TqnbmRAMPage* page = nullptr;
   if (Block == 0) {
     auto it = headerPages_.find(File);
-    return it == headerPages_.end() ? nullptr : it->second;
+    if (it != headerPages_.end()) page = it->second;
+  } else {
+    auto it = blockPages_.find(Key(File, Block));
+    if (it != blockPages_.end()) page = it->second;
   }
-  auto it = blockPages_.find(Key(File, Block));
-  return it == blockPages_.end() ? nullptr : it->second;
+  if (page != nullptr) hint = page;
+  return page;
 }
 
 void TqnBufferManager::Stamp(TqnbmRAMPage* Page) {
@@ -244,6 +256,18 @@ void TqnBufferManager::RemoveFile(TqnFileInfo* File) {
     for (auto it = t->Written.begin(); it != t->Written.end();)
       it = it->second == File ? t->Written.erase(it) : std::next(it);
   }
+  // The folder's spare commit journal goes with the last file of the folder that is cached.
+  if (spareJournals_.empty()) return;
+  const std::string folder = FolderOf(QNJournalPath(File->Name));
+  auto spare = spareJournals_.find(folder);
+  if (spare == spareJournals_.end()) return;
+  for (const auto& [f, p] : headerPages_)
+    if (FolderOf(QNJournalPath(f->Name)) == folder) return;
+  try {
+    spare->second->Discard();
+  } catch (...) {
+  }
+  spareJournals_.erase(spare);
 }
 
 bool TqnBufferManager::IsCached(const TqnFileInfo* File, std::int32_t Block) const {
@@ -252,14 +276,17 @@ bool TqnBufferManager::IsCached(const TqnFileInfo* File, std::int32_t Block) con
 }
 
 void TqnBufferManager::BeginRequest() {
-  TqnPadLockGuard g(lock_);
+  // The lock is held until the matching EndRequest: the operations of the request then enter
+  // it again without waiting, and no other thread changes the cache in the middle of it.
+  lock_.Lock();
   if (depth_++ == 0) threshold_ = useCounter_ + 1;
 }
 
 void TqnBufferManager::EndRequest() {
-  TqnPadLockGuard g(lock_);
-  if (depth_ == 0) return;
+  // Only the thread inside the bracket ends it.
+  if (!lock_.HeldByCurrentThread() || depth_ == 0) return;
   if (--depth_ == 0) threshold_ = kNoThreshold;
+  lock_.Unlock();
 }
 
 // ---- Transactions -------------------------------------------------------------------------
@@ -304,6 +331,33 @@ std::string TqnBufferManager::CommitJournalName(std::uint32_t TransId, const std
   const std::string folder = FolderOf(QNJournalPath(Pages.front()->File->Name));
   return (folder == "/" ? std::string() : folder) + "/QNC" + std::to_string(static_cast<long>(::getpid())) + "_" +
          std::to_string(TransId) + "." + kQnJournalExtension;
+}
+
+std::unique_ptr<TqnJournal> TqnBufferManager::TakeCommitJournal(std::uint32_t TransId,
+                                                                 const std::vector<TqnbmRAMPage*>& Pages) {
+  auto spare = spareJournals_.find(FolderOf(QNJournalPath(Pages.front()->File->Name)));
+  if (spare == spareJournals_.end()) return std::make_unique<TqnJournal>(CommitJournalName(TransId, Pages), *routines_);
+  std::unique_ptr<TqnJournal> j = std::move(spare->second);
+  spareJournals_.erase(spare);
+  return j;
+}
+
+void TqnBufferManager::EndCommitJournal(TqnTransactionItem& T) {
+  if (!T.Reusable) {
+    T.Journal->Delete();
+    return;
+  }
+  // The tables are written and flushed: state 0 makes the journal's after-images inert, and
+  // that is flushed before anything else can change the tables.
+  T.Journal->Reset();
+  std::unique_ptr<TqnJournal>& slot = spareJournals_[FolderOf(QNJournalPath(T.Journal->Name()))];
+  if (slot) {
+    try {
+      slot->Discard();
+    } catch (...) {
+    }
+  }
+  slot = std::move(T.Journal);
 }
 
 void TqnBufferManager::CheckOneFolder(const TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) const {
@@ -358,7 +412,10 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
     }
     // Even with nothing left to write the journal is marked complete first: a journal of
     // before-images left behind by a failed deletion would undo the committed early writes.
-    if (!t->Journal) t->Journal = std::make_unique<TqnJournal>(CommitJournalName(TransId, pages), *routines_);
+    if (!t->Journal) {
+      t->Journal = TakeCommitJournal(TransId, pages);
+      t->Reusable = true;
+    }
     CheckOneFolder(*t, pages);
     for (TqnbmRAMPage* p : pages) t->Journal->Append(p->File->Name, p->Block, p->Buffer.data(), p->BlockSize, false);
     t->Journal->MarkComplete();
@@ -366,7 +423,7 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
   }
   // From here the transaction is committed: a failure leaves the journal to be replayed.
   WritePages(*t, pages);
-  t->Journal->Delete();
+  EndCommitJournal(*t);
   transactions_.erase(TransId);
 }
 

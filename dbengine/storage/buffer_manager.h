@@ -44,6 +44,9 @@ struct TqnTransactionItem {
   // A normal transaction that wrote blocks early: from then on its journal takes before-images
   // like a fail-safe one, so that a crash or a rollback can put the old blocks back.
   bool UndoJournal = false;
+  // The journal was made (or taken from the spare journals) by the commit itself and holds
+  // after-images only: once the commit is done it is kept for the folder's next commit.
+  bool Reusable = false;
   std::map<std::string, TqnFileInfo*> Written;  // files written early, by journal path
   std::set<TqnFileInfo*> ToFlush;
   ~TqnTransactionItem();
@@ -72,6 +75,7 @@ class TqnBufferManager : public TObject {
 
   // Request brackets: buffers handed out inside the outermost bracket stay valid until it
   // ends.  Nested brackets are counted; only the outermost one moves the eviction threshold.
+  // The calling thread holds the manager's lock from BeginRequest to its EndRequest.
   void BeginRequest();
   void EndRequest();
   int RequestDepth() const { return depth_; }
@@ -134,6 +138,17 @@ class TqnBufferManager : public TObject {
   void JournalDiskImages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages);
   void CheckOneFolder(const TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) const;
   std::string CommitJournalName(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages) const;
+  std::unique_ptr<TqnJournal> TakeCommitJournal(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages);
+  void EndCommitJournal(TqnTransactionItem& T);
+
+  // Where recently found pages lie, by a hash of (file, block): a page is taken from here only
+  // while it still holds that very block, so a page reused or dropped meanwhile is never found.
+  static constexpr std::size_t kHintSlots = 256;
+  std::size_t HintSlot(const TqnFileInfo* File, std::int32_t Block) const {
+    const auto f = reinterpret_cast<std::uintptr_t>(File);
+    return static_cast<std::size_t>((f >> 4) * 31u + static_cast<std::uint32_t>(Block)) % kHintSlots;
+  }
+  mutable TqnbmRAMPage* hints_[kHintSlots] = {};
 
   mutable TqnPadLock lock_;
   TqnFileRoutines* routines_;
@@ -142,6 +157,9 @@ class TqnBufferManager : public TObject {
   std::map<const TqnFileInfo*, TqnbmRAMPage*> headerPages_;
   std::vector<TqnbmRAMPage*> recycled_;
   std::map<std::uint32_t, std::unique_ptr<TqnTransactionItem>> transactions_;
+  // Commit journals kept open between the commits of normal transactions, by folder: reusing
+  // one spares the creation and deletion of a file, and the folder syncs they need, per commit.
+  std::map<std::string, std::unique_ptr<TqnJournal>> spareJournals_;
   int maxPages_ = 500;
   std::uint32_t useCounter_ = 0;
   std::uint32_t threshold_ = 0xFFFFFFFFu;

@@ -308,7 +308,7 @@ TqnJournal::TqnJournal(const std::string& Name, TqnFileRoutines& Routines) {
     QNWriteFileExactAt(file_, 0, sizeof header, header);
     QNFlushFile(file_);
     SyncFolderOf(file_);
-    end_ = kQnJournalHeaderSize;
+    end_ = size_ = kQnJournalHeaderSize;
   } catch (...) {
     // A journal whose header could not be written holds nothing: it goes at once.
     const bool created = QNIsFileOpen(file_);
@@ -334,12 +334,18 @@ void TqnJournal::Append(const std::string& TableFile, std::int32_t Block, const 
   std::memcpy(rec.data() + kQnJournalRecordHeaderSize, Bytes, static_cast<std::size_t>(Size));
   QNWriteFileExactAt(file_, end_, rec.size(), rec.data());
   end_ += static_cast<std::int64_t>(rec.size());
+  size_ = std::max(size_, end_);
   ++records_;
 }
 
 void TqnJournal::Flush() { QNFlushFile(file_); }
 
 void TqnJournal::MarkComplete() {
+  // Records of an earlier use past this commit's last one must never be replayed with it.
+  if (size_ > end_) {
+    QNTruncateFile(file_, end_);
+    size_ = end_;
+  }
   QNFlushFile(file_);
   std::uint8_t state[4];
   QNPutU32(state, 1);
@@ -374,6 +380,23 @@ void TqnJournal::Delete() {
   // transactions.
   const int s = r->SyncFolder(FolderOf(name));
   if (s != 0) QNStorageError(qnerrFileFlush, {FolderOf(name), s});
+}
+
+void TqnJournal::Reset() {
+  std::uint8_t state[4];
+  QNPutU32(state, 0);
+  QNWriteFileExactAt(file_, 4, sizeof state, state);
+  QNFlushFile(file_);
+  complete_ = false;
+  records_ = 0;
+  end_ = kQnJournalHeaderSize;
+}
+
+void TqnJournal::Discard() {
+  const std::string name = file_->Name;
+  TqnFileRoutines* r = file_->Routines;
+  if (QNIsFileOpen(file_)) QNCloseFile(file_);
+  r->Delete(name);
 }
 
 void TqnJournal::Close() {

@@ -55,8 +55,13 @@ class TqnJournal {
   void Append(const std::string& TableFile, std::int32_t Block, const std::uint8_t* Bytes, std::int32_t Size,
               bool BeforeImage);
   void Flush();
-  // Flushes the records, then writes state 1 and flushes again.
+  // Flushes the records (cutting off what an earlier use left beyond them), then writes state 1
+  // and flushes again.
   void MarkComplete();
+  // Makes a journal whose commit is done inert again for its next use: state 0 is written and
+  // flushed, the next record goes right after the header.  Only for journals that hold nothing
+  // but after-images: in state 0 those are never applied, so what is left of them is harmless.
+  void Reset();
   bool Complete() const { return complete_; }
   int Records() const { return records_; }
   // The first before-image of every block, in journal order: what the tables held before.
@@ -65,10 +70,14 @@ class TqnJournal {
   void Delete();
   // Closes the journal, leaving its file for recovery.
   void Close();
+  // Closes and deletes a journal that was Reset: nothing in it is ever applied, so its deletion
+  // need not be made durable.
+  void Discard();
 
  private:
   TqnFileInfo* file_ = nullptr;
   std::int64_t end_ = 0;
+  std::int64_t size_ = 0;  // the file's length: records of an earlier use may lie past end_
   bool complete_ = false;
   int records_ = 0;
 };

@@ -235,6 +235,107 @@ TEST(Journal, BeforeImagesOncePerBlockAndGoneAfterCommit) {
   EXPECT_EQ(testing::ReadAll(dir.File("A.QND"))[5 * 4096 + 40], 0x34);
 }
 
+// The names of the journals in a folder.
+std::vector<std::string> JournalsIn(const ScratchFolder& dir) {
+  std::vector<std::string> out;
+  for (const std::string& n : dir.Names())
+    if (n.find(".QN$") != std::string::npos) out.push_back(n);
+  return out;
+}
+
+TEST(Journal, NormalCommitsReuseOneJournalThatTheyLeaveInert) {
+  ScratchFolder dir;
+  Build(dir.Path());
+  TableFixture t;
+  t.Open(dir.File("A"));
+  t.Begin(10);
+  for (int blk = 2; blk <= 4; ++blk) Fill(t.bm.GetBlock(t.file, blk, true), kNew);
+  t.bm.Commit(10);
+  // Kept for the next commit, in state 0: nothing of it is ever applied.
+  const std::vector<std::string> kept = JournalsIn(dir);
+  ASSERT_EQ(kept.size(), 1u);
+  auto bytes = testing::ReadAll(dir.File(kept[0]));
+  EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "JQNH");
+  EXPECT_EQ(QNGetU32(bytes.data() + 4), 0u);
+  EXPECT_EQ(bytes.size(), 8u + 3 * (276 + 4096));
+  // Held by this process: no recovery touches it meanwhile.
+  EXPECT_EQ(QNRecoverJournal(dir.File(kept[0]), QNPosixFileRoutines()), TqnRecovery::InUse);
+
+  t.Begin(11);
+  Fill(t.bm.GetBlock(t.file, 5, true), kNew);
+  t.bm.Commit(11);
+  EXPECT_EQ(JournalsIn(dir), kept);
+  // What the longer commit left past the shorter one is cut off.
+  bytes = testing::ReadAll(dir.File(kept[0]));
+  EXPECT_EQ(bytes.size(), 8u + 276 + 4096);
+  EXPECT_EQ(QNGetU32(bytes.data() + 4), 0u);
+  EXPECT_EQ(QNGetI32(bytes.data() + 12), 5);
+  EXPECT_EQ(testing::ReadAll(dir.File("A.QND"))[5 * 4096 + 40], kNew);
+
+  // It goes with the last table of its folder.
+  t.Close();
+  t.file = nullptr;
+  EXPECT_TRUE(JournalsIn(dir).empty());
+}
+
+// A second commit through the journal the first one left: stopped at every write, the table
+// holds the first commit and either all or none of the second, never images of the first
+// replayed over the second.
+TEST(CrashSafety, AReusedJournalNeverReplaysAnEarlierCommit) {
+  constexpr std::uint8_t kSecond = 0x33;
+  bool sawNone = false, sawAll = false;
+  int n = 1;
+  for (; n < 100; ++n) {
+    ScratchFolder dir;
+    Build(dir.Path());
+    TqnFaultyFileRoutines faulty;
+    {
+      TqnFileRoutines* previous = QNInstallFileAccessTable(&faulty);
+      auto bm = std::make_unique<TqnBufferManager>();
+      TqnFileInfo* a = QNAllocFileInfo(dir.File("A"), "QND", bm.get());
+      QNInstallFileAccessTable(previous);
+      QNOpenFile(a, true, false, false, false);
+      a->TransactionId = 60;
+      bm->StartTransaction(60, false, "");
+      for (int blk = 2; blk <= 4; ++blk) Fill(bm->GetBlock(a, blk, true), kNew);
+      bm->Commit(60);
+      faulty.Arm(TFault::StopTorn, n);
+      try {
+        a->TransactionId = 61;
+        bm->StartTransaction(61, false, "");
+        Fill(bm->GetBlock(a, 4, true), kSecond);
+        Fill(bm->GetBlock(a, 5, true), kSecond);
+        bm->Commit(61);
+      } catch (const EqnSimulatedStop&) {
+      }
+      bm->RemoveFile(a);
+      QNFreeFileInfo(a);
+    }
+    const std::string label = "N=" + std::to_string(n);
+    TableFixture t;
+    t.Open(dir.File("A"));
+    for (int blk = 2; blk <= 3; ++blk) EXPECT_EQ(t.bm.GetBlock(t.file, blk, false)[40], kNew) << label;
+    const std::uint8_t four = t.bm.GetBlock(t.file, 4, false)[40];
+    const std::uint8_t five = t.bm.GetBlock(t.file, 5, false)[40];
+    const bool second = five == kSecond;
+    EXPECT_EQ(four, second ? kSecond : kNew) << label << ": block 4 does not go with block 5";
+    EXPECT_EQ(five, second ? kSecond : kOld) << label;
+    t.Close();
+    t.file = nullptr;
+    EXPECT_TRUE(JournalsIn(dir).empty()) << label;
+    if (::testing::Test::HasFailure()) break;
+    if (!faulty.Fired()) {
+      EXPECT_TRUE(second) << label;
+      break;
+    }
+    (second ? sawAll : sawNone) = true;
+  }
+  EXPECT_GT(n, 4);
+  EXPECT_LT(n, 100);
+  EXPECT_TRUE(sawNone);
+  EXPECT_TRUE(sawAll);
+}
+
 TEST(Journal, RollbackDeletesTheJournalAndKeepsTheDisk) {
   ScratchFolder dir;
   Build(dir.Path());
