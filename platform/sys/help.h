@@ -17,10 +17,11 @@
 // and succeed; every other command fails with `HelpFailure::UnsupportedCommand`.
 //
 // Pages are opened by a launcher, by default `xdg-open` with the page's file:// URL,
-// started without a shell and not waited for.  Every call is logged with its outcome; tests
+// started without a shell and waited for only briefly.  Every call is logged with its outcome; tests
 // read the log and install a recording launcher in place of the real one.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -69,17 +70,21 @@ class HelpLauncher {
 };
 
 // The real launcher: runs `program url` (found on `searchPath`, a colon-separated folder list;
-// empty: $PATH) directly, without a shell.  It does not wait unless `wait` is set (then a
-// non-zero exit status is a LaunchFailed); an unwaited child is reaped by a background thread.
+// empty: $PATH) directly, without a shell, and waits for it at most `patience`.  An opener
+// that ends within that time with a non-zero status is a LaunchFailed (xdg-open ends at once
+// with one when no browser is installed); one still running then has started a browser that
+// keeps it, and is reaped by a background thread.  A negative patience waits to the end.
 class ProcessHelpLauncher : public HelpLauncher {
  public:
-  explicit ProcessHelpLauncher(std::string program = "xdg-open", std::string searchPath = {}, bool wait = false);
+  static constexpr std::chrono::milliseconds kDefaultPatience{3000};
+  explicit ProcessHelpLauncher(std::string program = "xdg-open", std::string searchPath = {},
+                               std::chrono::milliseconds patience = kDefaultPatience);
   bool Open(const std::string& url, HelpFailure& failure, std::string& error) override;
 
  private:
   std::string program_;
   std::string searchPath_;
-  bool wait_;
+  std::chrono::milliseconds patience_;
 };
 
 // Records the URLs it is given and succeeds (or fails with the failure it is set to).

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -49,8 +50,9 @@ std::string FindProgram(const std::string& program, const std::string& searchPat
 
 }  // namespace
 
-ProcessHelpLauncher::ProcessHelpLauncher(std::string program, std::string searchPath, bool wait)
-    : program_(std::move(program)), searchPath_(std::move(searchPath)), wait_(wait) {}
+ProcessHelpLauncher::ProcessHelpLauncher(std::string program, std::string searchPath,
+                                         std::chrono::milliseconds patience)
+    : program_(std::move(program)), searchPath_(std::move(searchPath)), patience_(patience) {}
 
 bool ProcessHelpLauncher::Open(const std::string& url, HelpFailure& failure, std::string& error) {
   const std::string path = FindProgram(program_, searchPath_);
@@ -80,18 +82,30 @@ bool ProcessHelpLauncher::Open(const std::string& url, HelpFailure& failure, std
     error = "The program " + path + " could not be started: " + std::strerror(rc);
     return false;
   }
-  if (!wait_) {
-    // Reaped in the background, so that no finished child is left behind.
-    std::thread([pid] {
-      int status = 0;
-      while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-      }
-    }).detach();
-    return true;
-  }
   int status = 0;
-  pid_t waited;
-  while ((waited = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+  pid_t waited = 0;
+  if (patience_.count() < 0) {
+    while ((waited = ::waitpid(pid, &status, 0)) < 0 && errno == EINTR) {
+    }
+  } else {
+    // Asked every few milliseconds until the opener ends or the patience runs out.
+    const auto deadline = std::chrono::steady_clock::now() + patience_;
+    for (;;) {
+      waited = ::waitpid(pid, &status, WNOHANG);
+      if (waited < 0 && errno == EINTR) waited = 0;
+      if (waited != 0 || std::chrono::steady_clock::now() >= deadline) break;
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (waited == 0) {
+      // Still running: it keeps the browser it started.  Reaped in the background, so that no
+      // finished child is left behind.
+      std::thread([pid] {
+        int rest = 0;
+        while (::waitpid(pid, &rest, 0) < 0 && errno == EINTR) {
+        }
+      }).detach();
+      return true;
+    }
   }
   if (waited != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     failure = HelpFailure::LaunchFailed;

@@ -168,16 +168,29 @@ TEST_F(HelpTest, TheProcessLauncherPassesTheUrlAsOneArgumentWithoutAShell) {
   HelpFailure failure = HelpFailure::None;
   std::string error;
   const std::string url = "file:///x y/$(touch z);a.html#k";
-  ProcessHelpLauncher opener("opener", bin.string(), true);
+  ProcessHelpLauncher opener("opener", bin.string(), std::chrono::milliseconds(-1));
   ASSERT_TRUE(opener.Open(url, failure, error)) << error;
   std::ifstream in(out);
   std::string seen((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_EQ(seen, "1|" + url + "|");
 
-  ProcessHelpLauncher failing("failing", bin.string(), true);
+  // An opener that fails at once (xdg-open with no browser installed) is reported with the
+  // launcher's default patience.
+  ProcessHelpLauncher failing("failing", bin.string());
   EXPECT_FALSE(failing.Open(url, failure, error));
   EXPECT_EQ(failure, HelpFailure::LaunchFailed);
   EXPECT_NE(error.find("exit status 3"), std::string::npos);
+}
+
+TEST_F(HelpTest, AnOpenerThatKeepsRunningHasStartedTheBrowser) {
+  const fs::path bin = root_ / "bin";
+  WriteFile(bin / "browser", "#!/bin/sh\nexec sleep 5\n");
+  fs::permissions(bin / "browser", fs::perms::owner_all);
+  HelpFailure failure = HelpFailure::None;
+  std::string error;
+  ProcessHelpLauncher keeping("browser", bin.string(), std::chrono::milliseconds(50));
+  EXPECT_TRUE(keeping.Open("file:///x.html", failure, error)) << error;
+  EXPECT_EQ(failure, HelpFailure::None);
 }
 
 TEST(HelpUrl, FileNamesAndAnchorsArePercentEncoded) {
