@@ -8,11 +8,15 @@
 #include <filesystem>
 #include <string>
 
+#include "app/forms/optionswindow.h"
 #include "app/forms/startup.h"
 #include "app/lib/register.h"
 #include "app/lib/singleinstance.h"
 #include "app/lib/tests/applib_test_util.h"
+#include "entry/date/dayarith.h"
 #include "entry/fieldkit.h"
+#include "entry/fkpicturefield.h"
+#include "entry/fksimplefield.h"
 #include "multilang/langswitch.h"
 #include "platform/forms/comctrls/comctrls.h"
 #include "platform/forms/dialogs/commondialogs.h"
@@ -62,5 +66,15 @@ class AppFormsTest : public AppLibTest {
 
   std::string guardFolder;
 };
+
+// Person n with a name and a birth date, entered in the options window as the user types them
+// (the dialog stays open).
+inline void EnterPerson(TfrmOptions& options, int n, const std::string& name) {
+  options.SelectPerson(n);
+  options.dfPers->SetAsString(name);
+  options.dfPers->OnChange(options.dfPers);
+  options.dfDate->SetAsDayNumber(entry::DateTimeToDayNumber(EncodeDate(1980, 5, 17)));
+  options.dfDate->OnChange(options.dfDate);
+}
 
 }  // namespace tw::app::test

@@ -44,14 +44,7 @@ class MainWindowTest : public AppFormsTest {
     main->ListingFolder = folder.string();
     options = Application()->CreateForm<TfrmOptions>();
   }
-  // Person n with a name and a birth date, stored as the user would type them.
-  void MakePerson(int n, const std::string& name) {
-    options->SelectPerson(n);
-    options->dfPers->SetAsString(name);
-    options->dfPers->OnChange(options->dfPers);
-    options->dfDate->SetAsDayNumber(entry::DateTimeToDayNumber(EncodeDate(1980, 5, 17)));
-    options->dfDate->OnChange(options->dfDate);
-  }
+  void MakePerson(int n, const std::string& name) { EnterPerson(*options, n, name); }
   TfrmMain* main = nullptr;
   TfrmOptions* options = nullptr;
 };

@@ -49,11 +49,7 @@ class ToolbarPlaceTest : public AppFormsTest, public ::testing::WithParamInterfa
     StartNextRun(GetParam());
   }
   void MakePerson(int n, const std::string& name) {
-    options->SelectPerson(n);
-    options->dfPers->SetAsString(name);
-    options->dfPers->OnChange(options->dfPers);
-    options->dfDate->SetAsDayNumber(entry::DateTimeToDayNumber(EncodeDate(1980, 5, 17)));
-    options->dfDate->OnChange(options->dfDate);
+    EnterPerson(*options, n, name);
     options->OkClick(options->Ok);
   }
   static TPoint Grip(TToolbarX* bar) {
