@@ -225,13 +225,16 @@ DBIResult TQNClientDatabase::OpenTable(const TOpenTableArgs& Args, hDBICur& Curs
   Cursor = 0;
   auto* table = new TQNClientTable(&FCursors, this, Args.TableName, Args.OpenMode, Args.ShareMode, Args.IndexId);
   DBIResult r = table->Open();
+  if (r == DBIERR_NONE) {
+    table->FillFieldCache();
+    if (!Args.IndexName.empty()) r = table->SwitchToIndex(Args.IndexName, Args.IndexTagName, Args.IndexId, false);
+  }
+  // A table that could not be opened (or not on the index asked for) leaves no cursor behind:
+  // the caller gets no handle it would have to close.
   if (r != DBIERR_NONE) {
-    table->CloseCursor();
-    Cursor = table->Handle();
+    delete table;
     return SetResult(r);
   }
-  table->FillFieldCache();
-  if (!Args.IndexName.empty()) r = table->SwitchToIndex(Args.IndexName, Args.IndexTagName, Args.IndexId, false);
   Cursor = table->Handle();
   return SetResult(r);
 }

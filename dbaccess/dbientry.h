@@ -94,6 +94,7 @@ DBIResult DbiInsertRecord(hDBICur Cursor, std::uint32_t Lock, const std::uint8_t
 DBIResult DbiModifyRecord(hDBICur Cursor, const std::uint8_t* Record, bool FreeLock);
 DBIResult DbiDeleteRecord(hDBICur Cursor, std::uint8_t* Record);
 DBIResult DbiForceReread(hDBICur Cursor);
+// A memo field gives its first 255 characters, zero-terminated (Dest holds 256 bytes), or blank.
 DBIResult DbiGetField(hDBICur Cursor, std::uint16_t FieldNo, const std::uint8_t* Record, std::uint8_t* Dest,
                       bool& Blank);
 DBIResult DbiPutField(hDBICur Cursor, std::uint16_t FieldNo, std::uint8_t* Record, const std::uint8_t* Source);
@@ -122,7 +123,7 @@ DBIResult DbiQExec(hDBIStmt Stmt, hDBICur* Cursor);
 DBIResult DbiQSetParams(hDBIStmt Stmt, std::uint16_t Fields, const FLDDesc* Descs, const std::uint8_t* Record);
 DBIResult DbiQFree(hDBIStmt& Stmt);
 
-// Dates and times.
+// Dates and times.  A date that does not exist answers 10059 (invalid date) with Date 0.
 DBIResult DbiDateEncode(std::uint16_t Month, std::uint16_t Day, std::int16_t Year, std::int32_t& Date);
 DBIResult DbiDateDecode(std::int32_t Date, std::uint16_t& Month, std::uint16_t& Day, std::int16_t& Year);
 DBIResult DbiTimeEncode(std::uint16_t Hour, std::uint16_t Min, std::uint16_t MilSec, std::int32_t& Time);
