@@ -1,5 +1,7 @@
 // The data-set classes over the real access layer and the server started inside this process:
 // the two tables of the program created in a fresh folder, filled, searched and walked.
+#include <map>
+
 #include "platform/db/tests/engine/realengine.h"
 
 namespace tw::test {
@@ -43,6 +45,46 @@ TEST_F(RealEngine, InterpretationsAreFoundByFourKeyValuesAndTheirMemoRead) {
   }
   EXPECT_FALSE(t->FindKey({std::string("ENG"), std::int64_t{9}, std::int64_t{3}, std::int64_t{1}}));
   EXPECT_THROW(t->Edit(), EDatabaseError);
+  EXPECT_TRUE(Boxes.empty()) << Boxes.front();
+}
+
+// Records without a memo: read-only and read-write tables read them as empty and write nothing.
+TEST_F(RealEngine, NullMemosReadAsEmptyWithoutWriting) {
+  TTable* t = NewTable("Notes.QND");
+  t->FieldDefs().Add("Nr", TFieldType::ftSmallint, 0, true);
+  t->FieldDefs().Add("Text", TFieldType::ftMemo);
+  t->IndexDefs().Add("ByNr", "Nr", true, true);
+  t->CreateTable();
+  t->SetIndexName("ByNr");
+  t->Open();
+  for (int i = 1; i <= 3; ++i) {
+    t->Append();
+    t->FieldByName("Nr")->SetAsInteger(i);
+    if (i == 2) t->FieldByName("Text")->SetAsString("Moon");
+    t->Post();
+  }
+  t->Close();
+  auto files = [&] {
+    std::map<std::string, std::uintmax_t> sizes;
+    for (const auto& e : std::filesystem::directory_iterator(Folder))
+      if (e.path().filename() != "QNSERVER.LOG") sizes[e.path().filename().string()] = e.file_size();
+    return sizes;
+  };
+  for (bool readOnly : {true, false}) {
+    t->SetReadOnly(readOnly);
+    t->Open();
+    const auto before = files();
+    for (int pass = 0; pass < 5; ++pass) {
+      std::vector<std::string> texts;
+      for (t->First(); !t->Eof(); t->Next()) {
+        EXPECT_EQ(t->FieldByName("Text")->IsNull(), t->FieldByName("Nr")->AsInteger() != 2);
+        texts.push_back(t->FieldByName("Text")->AsString());
+      }
+      EXPECT_EQ(texts, (std::vector<std::string>{"", "Moon", ""})) << readOnly;
+    }
+    t->Close();
+    EXPECT_EQ(files(), before) << readOnly;
+  }
   EXPECT_TRUE(Boxes.empty()) << Boxes.front();
 }
 
