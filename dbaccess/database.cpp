@@ -385,6 +385,9 @@ DBIResult TQNClientDatabase::CreateTable(bool Overwrite, const CRTblDesc& Desc) 
 
 DBIResult TQNClientDatabase::EmptyTable(const std::string& Table, TBaseTable* Cursor) {
   auto* table = dynamic_cast<TQNClientTable*>(Cursor);
+  // The server empties a table only through a cursor that holds it exclusively; a shared
+  // cursor empties it itself (it takes the table exclusively for the time of the deletes).
+  if (Cursor && (!table || table->ShareMode() != dbiOPENEXCL)) return SetResult(Cursor->EmptyTable());
   std::uint8_t request[40] = {};
   PutU32(request, 0, static_cast<std::uint32_t>(FServerId));
   PutU32(request, 4, table ? static_cast<std::uint32_t>(table->ServerId()) : 0);

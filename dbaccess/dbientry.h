@@ -59,6 +59,12 @@ DBIResult DbiQAlloc(hDBIDb Db, std::uint32_t QueryLang, hDBIStmt& Stmt);
 DBIResult DbiQPrepare(hDBIDb Db, std::uint32_t QueryLang, const char* Query, hDBIStmt& Stmt);
 // The data-set classes' question whether a database is SQL-based (false for every kind here).
 DBIResult VirtEngIsSQLBased(hDBIDb Db, bool& SQLBased);
+// Table-level operations the data-set classes ask for by these names: each is the database's
+// operation of the same name (the cursor, when given, is the one the data set has open on the
+// table).
+DBIResult DbiCreateTable(hDBIDb Db, bool Overwrite, const CRTblDesc& Desc);
+DBIResult DbiEmptyTable(hDBIDb Db, hDBICur Cursor, const char* TableName, const char* DriverType);
+DBIResult DbiDeleteTable(hDBIDb Db, const char* TableName, const char* DriverType);
 
 // Cursors.
 DBIResult DbiGetCursorProps(hDBICur Cursor, CURProps& Props);
@@ -76,6 +82,9 @@ DBIResult DbiSetRange(hDBICur Cursor, bool KeyItself, std::uint16_t Fields1, std
                       const std::uint8_t* Key1, bool KeyIncl1, std::uint16_t Fields2, std::uint16_t Len2,
                       const std::uint8_t* Key2, bool KeyIncl2);
 DBIResult DbiResetRange(hDBICur Cursor);
+// Places the cursor by key without reading: the cursor's SetToKey.
+DBIResult DbiSetToKey(hDBICur Cursor, std::uint32_t SearchCond, bool DirectKey, std::uint16_t Fields,
+                      std::uint16_t Len, const std::uint8_t* Key);
 DBIResult DbiGetRecordForKey(hDBICur Cursor, bool DirectKey, std::uint16_t Fields, std::uint16_t Len,
                              const std::uint8_t* Key, std::uint8_t* Record);
 DBIResult DbiGetVchkDesc(hDBICur Cursor, std::uint16_t ValSeqNo, VCHKDesc& Desc);
@@ -83,7 +92,7 @@ DBIResult DbiSetToBegin(hDBICur Cursor);
 DBIResult DbiSetToEnd(hDBICur Cursor);
 DBIResult DbiSetToCursor(hDBICur Dest, hDBICur Source);
 DBIResult DbiGetBookMark(hDBICur Cursor, std::uint8_t* Bookmark);
-DBIResult DbiSetToBookMark(hDBICur Cursor, const std::uint8_t* Bookmark);
+DBIResult DbiSetBookMark(hDBICur Cursor, const std::uint8_t* Bookmark);
 DBIResult DbiCompareBookMarks(hDBICur Cursor, const std::uint8_t* Bookmark1, const std::uint8_t* Bookmark2,
                               std::int16_t& Cmp);
 DBIResult DbiGetNextRecord(hDBICur Cursor, std::uint32_t Lock, std::uint8_t* Record, void* RecProps);

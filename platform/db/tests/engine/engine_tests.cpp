@@ -2,6 +2,7 @@
 // the two tables of the program created in a fresh folder, filled, searched and walked.
 #include <map>
 
+#include "dbaccess/virteng.h"
 #include "platform/db/tests/engine/realengine.h"
 
 namespace tw::test {
@@ -130,6 +131,53 @@ TEST_F(RealEngine, MessagesOfOneLanguageAreWalkedThroughAFilter) {
   t->Close();
   t->DeleteTable();
   EXPECT_THROW(t->Open(), EDBEngineError);
+}
+
+// Table operations and key positioning go through the access layer's entry points, so the
+// engine object keeps each one's result as it does for every other call.
+TEST_F(RealEngine, TableOperationsAndKeySearchesGoThroughTheEntryPoints) {
+  TTable* t = NewTable("Places.QND");
+  t->FieldDefs().Add("Name", TFieldType::ftString, 20, true);
+  t->FieldDefs().Add("Nr", TFieldType::ftSmallint, 0, true);
+  t->IndexDefs().Add("ByName", "Name", true, true);
+  ASSERT_EQ(dbaccess::DbiInit(nullptr), dbaccess::DBIERR_NONE);
+  dbaccess::VirtEng()->SetResult(4711);
+  t->CreateTable();
+  ASSERT_NE(dbaccess::VirtEng(), nullptr);
+  EXPECT_EQ(dbaccess::VirtEng()->Result(), dbaccess::DBIERR_NONE);
+  t->SetIndexName("ByName");
+  t->Open();
+  for (const char* name : {"Bern", "Oslo", "Rome"}) {
+    t->Append();
+    t->FieldByName("Name")->SetAsString(name);
+    t->FieldByName("Nr")->SetAsInteger(1);
+    t->Post();
+  }
+  // A string of 20 characters keeps all of them.
+  t->Append();
+  t->FieldByName("Name")->SetAsString("Llanfairpwllgwyngyll");
+  t->FieldByName("Nr")->SetAsInteger(2);
+  t->Post();
+  ASSERT_TRUE(t->FindKey({std::string("Llanfairpwllgwyngyll")}));
+  dbaccess::VirtEng()->SetResult(4711);
+  t->FindNearest({std::string("P")});
+  EXPECT_EQ(t->FieldByName("Name")->AsString(), "Rome");
+  EXPECT_EQ(dbaccess::VirtEng()->Result(), dbaccess::DBIERR_NONE);
+  dbaccess::VirtEng()->SetResult(4711);
+  t->EmptyTable();
+  EXPECT_TRUE(t->IsEmpty());
+  EXPECT_EQ(dbaccess::VirtEng()->Result(), dbaccess::DBIERR_NONE);
+  t->Close();
+  dbaccess::VirtEng()->SetResult(4711);
+  t->DeleteTable();
+  EXPECT_EQ(dbaccess::VirtEng()->Result(), dbaccess::DBIERR_NONE);
+  try {
+    t->EmptyTable();
+    ADD_FAILURE() << "a table that is gone was emptied";
+  } catch (const EDBEngineError& e) {
+    EXPECT_EQ(e.ErrorCode(), dbaccess::DBIERR_NOSUCHTABLE);
+  }
+  EXPECT_TRUE(Boxes.empty()) << Boxes.front();
 }
 
 TEST_F(RealEngine, MissingTablesGiveTheAccessLayersText) {
