@@ -138,6 +138,7 @@ void TTable::ReadIndexDescs() {
 
 void TTable::ActivateIndex() {
   FKeyFields.clear();
+  FUniqueKey = false;
   const IDXDesc* chosen = nullptr;
   if (!FIndexFieldNames.empty()) {
     std::vector<std::string> wanted = SplitFieldNames(FIndexFieldNames);
@@ -165,6 +166,13 @@ void TTable::ActivateIndex() {
   for (std::uint16_t i = 0; i < chosen->iFldsInKey && i < DBIMAXFLDSINKEY; ++i)
     for (int f = 0; f < FieldCount(); ++f)
       if (Fields(f)->FieldNo() == chosen->aiKeyFld[i]) FKeyFields.push_back(Fields(f));
+  FUniqueKey = (chosen->bUnique || chosen->bPrimary) && FKeyFields.size() == chosen->iFldsInKey;
+}
+
+DBIResult TTable::RestoreByKey(const std::vector<std::uint8_t>& record) {
+  std::vector<std::uint8_t> found(RecordBuffer().size());
+  return DbiLink().GetRecordForKey(Handle(), static_cast<std::uint16_t>(FKeyFields.size()), record.data(),
+                                   found.data());
 }
 
 void TTable::InternalOpened() {
@@ -221,7 +229,8 @@ bool TTable::GotoKey() {
   }
   if (BeforeScroll) BeforeScroll(this);
   RecordBuffer().swap(temp);
-  ResyncCurrent();
+  // The record found is current as it was read: the cursor stands on it.
+  CurrentFound();
   DataEvent();
   if (AfterScroll) AfterScroll(this);
   return true;

@@ -59,6 +59,8 @@ class TTable : public TDataSet {
   hDBICur CreateHandle() override;
   void DestroyHandle() override;
   void InternalOpened() override;
+  bool CanRestoreByKey() const override { return FUniqueKey && !FKeyFields.empty(); }
+  DBIResult RestoreByKey(const std::vector<std::uint8_t>& record) override;
 
  private:
   void CheckKeyMode();
@@ -79,6 +81,7 @@ class TTable : public TDataSet {
   TIndexDefs FIndexDefs;
   std::vector<IDXDesc> FIndexDescs;
   std::vector<TField*> FKeyFields;
+  bool FUniqueKey = false;  // the current index holds each key once
 };
 
 }  // namespace tw
