@@ -30,7 +30,7 @@ std::uint16_t InterfaceFieldLength(int EngineType, std::int32_t EngineLength) {
 
 TQNClientTable::TQNClientTable(TTitanCollection* Owner, TQNClientDatabase* Database, const std::string& Name,
                                std::uint32_t OpenMode, std::uint32_t ShareMode, std::uint32_t IndexNumber)
-    : TBaseTable(Owner, Database, OpenMode, ShareMode), FIndexNumber(IndexNumber), FDict(4096) {
+    : TBaseTable(Owner, Database, OpenMode, ShareMode), FDatabase(Database), FIndexNumber(IndexNumber), FDict(4096) {
   SetFullName(Name);
   SetTableName(TableBaseName(Name));
 }
@@ -39,7 +39,7 @@ TQNClientTable::~TQNClientTable() {
   if (FServerId != -1) CloseCursor();
 }
 
-TQNClientDatabase* TQNClientTable::Database() const { return dynamic_cast<TQNClientDatabase*>(Parent()); }
+TQNClientDatabase* TQNClientTable::Database() const { return FDatabase; }
 
 std::uint32_t TQNClientTable::KeyLength() const {
   if (static_cast<int>(FIndexNumber) >= FDict.IndexCount()) return 0;

@@ -110,6 +110,7 @@ class TQNClientTable : public TBaseTable {
   // The first characters of the memo numbered Number (at most 255), zero-terminated in Dest.
   DBIResult MemoFieldValue(std::uint32_t Number, bool& Blank, std::uint8_t* Dest);
 
+  TQNClientDatabase* FDatabase;  // the parent, kept typed: it never changes
   std::uint32_t FIndexNumber;
   std::int32_t FServerId = -1;
   bool FRangeSet = false;

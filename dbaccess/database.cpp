@@ -187,7 +187,7 @@ DBIResult TBaseDatabase::GetDatabaseInfo(DBInfo& Info) {
 TQNClientDatabase::TQNClientDatabase(TTitanCollection* Owner, TQNClientSession* Session, const DBDesc& Desc,
                                      std::uint32_t OpenMode, std::uint32_t ShareMode, const std::string& Password,
                                      const std::string& UserName)
-    : TBaseDatabase(Owner, Session, Desc, OpenMode, ShareMode, Password, UserName) {}
+    : TBaseDatabase(Owner, Session, Desc, OpenMode, ShareMode, Password, UserName), FClientSession(Session) {}
 
 TQNClientDatabase::~TQNClientDatabase() {
   // Cursors close on the server before the database goes.
@@ -199,7 +199,7 @@ TQNClientDatabase::~TQNClientDatabase() {
   }
 }
 
-TQNClientSession* TQNClientDatabase::ClientSession() const { return dynamic_cast<TQNClientSession*>(Parent()); }
+TQNClientSession* TQNClientDatabase::ClientSession() const { return FClientSession; }
 
 DBIResult TQNClientDatabase::Request(std::uint32_t MessageId, const void* Data, std::uint32_t Length,
                                      bool DataIsStream, void* Reply, std::uint32_t ReplyCapacity) {

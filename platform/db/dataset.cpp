@@ -19,7 +19,7 @@ void Fire(const TDataSetNotifyEvent& e, TDataSet* ds) {
 bool IsEndCode(DBIResult r) { return r == DBIERR_EOF || r == DBIERR_BOF; }
 // Bytes of a BLOB moved in one call: the transport refuses more than 65517 in one request.
 constexpr std::uint32_t kBlobPiece = 32768;
-constexpr std::uint32_t kFirstBlobPiece = 4096;
+constexpr std::uint32_t kFirstBlobPiece = 1024;
 }  // namespace
 
 TDataSet::TDataSet(TComponent* owner) : TComponent(owner) {}

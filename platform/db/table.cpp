@@ -208,7 +208,10 @@ std::uint16_t TTable::AssignedKeyFields() {
 
 bool TTable::GotoKey() {
   CheckKeyMode();
-  std::uint16_t n = AssignedKeyFields();
+  return GotoKeyFields(AssignedKeyFields());
+}
+
+bool TTable::GotoKeyFields(std::uint16_t n) {
   SetState(TDataSetState::dsBrowse);
   if (n == 0) return false;
   std::vector<std::uint8_t> temp(RecordBuffer().size());
@@ -249,7 +252,13 @@ bool TTable::FindKey(const std::vector<TFieldValue>& values) {
     Cancel();
     throw;
   }
-  return GotoKey();
+  // SetKey cleared the key buffer: the key is made of the fields up to the last one that holds
+  // a value (a text may have left its field blank, so those are asked).
+  std::uint16_t n = static_cast<std::uint16_t>(values.size());
+  while (n > 0 && (std::holds_alternative<std::monostate>(values[n - 1]) ||
+                   (std::holds_alternative<std::string>(values[n - 1]) && FKeyFields[n - 1]->IsNull())))
+    --n;
+  return GotoKeyFields(n);
 }
 
 void TTable::GotoNearest() {

@@ -69,6 +69,8 @@ class TTable : public TDataSet {
   void ReadIndexDescs();
   void AssignKey(const std::vector<TFieldValue>& values);
   std::uint16_t AssignedKeyFields();
+  // GotoKey with the number of leading key fields already known.
+  bool GotoKeyFields(std::uint16_t n);
   TDatabase* AcquireDatabase();
 
   std::string FDatabaseName;
