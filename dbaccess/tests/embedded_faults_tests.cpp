@@ -58,9 +58,7 @@ class NullMemos : public EmbeddedServer {
  protected:
   void SetUp() override {
     EmbeddedServer::SetUp();
-    ASSERT_EQ(DbiInit(nullptr), DBIERR_NONE);
-    std::string path = folder.string() + "/";
-    ASSERT_EQ(DbiOpenDatabase(path.c_str(), nullptr, 0, 0, nullptr, 0, nullptr, nullptr, db), DBIERR_NONE);
+    OpenFolder(db);
     dbengine::TqnDataDictionary dict(4096);
     dict.AddField("Nr", "", dbengine::qftInt16, 0, 0, true);
     dict.AddField("Text", "", dbengine::qftBlobMemo, 0, 0, false);
