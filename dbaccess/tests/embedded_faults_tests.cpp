@@ -141,7 +141,6 @@ TEST_F(NullMemos, ReadOnReadOnlyTablesAsEmptyWithoutAnError) {
 
 TEST_F(NullMemos, ReadsOnReadWriteTablesWriteNothing) {
   hDBICur cur = Open(dbiREADWRITE);
-  ReadAll(cur, dbiREADONLY);
   const auto before = Files();
   for (int pass = 0; pass < 5; ++pass) {
     std::vector<std::string> texts = ReadAll(cur, dbiREADONLY);
