@@ -225,10 +225,11 @@ DBIResult TQNClientTable::PutFieldValue(TFieldCacheItem* Field, std::uint8_t* Re
     FDict.SetRecordField(i, Record, nullptr);
     return SetResult(DBIERR_NONE);
   }
-  std::vector<std::uint8_t> stored(static_cast<std::size_t>(FDict.FieldLength(i)) + 16, 0);
-  int c = InterfaceToEngineValue(FDict.FieldType(i), FDict.FieldLength(i), Value, stored.data());
+  // The stored form is built in a buffer the cursor keeps, so that setting a field allocates nothing.
+  FStoredValue.assign(static_cast<std::size_t>(FDict.FieldLength(i)) + 16, 0);
+  int c = InterfaceToEngineValue(FDict.FieldType(i), FDict.FieldLength(i), Value, FStoredValue.data());
   if (c == fcDone) {
-    FDict.SetRecordField(i, Record, stored.data());
+    FDict.SetRecordField(i, Record, FStoredValue.data());
     return SetResult(DBIERR_NONE);
   }
   if (c == fcNotHandled) {

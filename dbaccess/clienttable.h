@@ -117,6 +117,7 @@ class TQNClientTable : public TBaseTable {
   std::array<std::uint8_t, 1024> FLastKey{};
   // BLOBs opened for reading only: freeing them is only the end of the read, sent to nobody.
   std::vector<std::uint32_t> FReadOnlyBlobs;
+  std::vector<std::uint8_t> FStoredValue;  // scratch of PutFieldValue
   dbengine::TqnDataDictionary FDict;
 };
 

@@ -214,7 +214,10 @@ bool TTable::GotoKey() {
 bool TTable::GotoKeyFields(std::uint16_t n) {
   SetState(TDataSetState::dsBrowse);
   if (n == 0) return false;
-  std::vector<std::uint8_t> temp(RecordBuffer().size());
+  // The record is read into the spare buffer, which becomes the record buffer when it is found
+  // (and the old record buffer the spare).
+  std::vector<std::uint8_t>& temp = FFoundRecord;
+  temp.assign(RecordBuffer().size(), 0);
   DBIResult r = DbiLink().GetRecordForKey(Handle(), n, KeyBuffer().data(), temp.data());
   // A search that finds nothing may leave the engine's cursor elsewhere: it goes back to the
   // current record, which stays as it was.

@@ -84,6 +84,7 @@ class TTable : public TDataSet {
   std::vector<IDXDesc> FIndexDescs;
   std::vector<TField*> FKeyFields;
   bool FUniqueKey = false;  // the current index holds each key once
+  std::vector<std::uint8_t> FFoundRecord;  // spare record buffer of the key searches
 };
 
 }  // namespace tw
