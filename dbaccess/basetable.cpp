@@ -151,7 +151,7 @@ DBIResult TBaseTable::GetField(std::uint16_t FieldNumber, const std::uint8_t* Re
   TFieldCacheItem* f = nullptr;
   if (GetFieldCacheEntry(FieldNumber, f) != DBIERR_NONE || !f) return SetResult(DBIERR_INVALIDFIELD);
   if (!Value) {
-    std::vector<std::uint8_t> scratch(std::max<std::size_t>(f->Desc.iLen, 8) + 1);
+    std::vector<std::uint8_t> scratch(std::max<std::size_t>(f->Desc.iLen, kMemoFieldValueSize) + 1);
     return GetFieldValue(f, Record, Blank, scratch.data());
   }
   return GetFieldValue(f, Record, Blank, Value);

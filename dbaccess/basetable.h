@@ -15,6 +15,10 @@ namespace tw::dbaccess {
 
 class TFilterListItem;
 
+// A field read of a memo gives its first 255 characters and a terminator: the value buffer of
+// a memo field holds this many bytes.
+constexpr std::uint32_t kMemoFieldValueSize = 256;
+
 // One cached field descriptor.
 class TFieldCacheItem : public TObject {
   TW_CLASS(TFieldCacheItem, TObject)

@@ -30,7 +30,7 @@ std::uint16_t InterfaceFieldLength(int EngineType, std::int32_t EngineLength) {
 
 TQNClientTable::TQNClientTable(TTitanCollection* Owner, TQNClientDatabase* Database, const std::string& Name,
                                std::uint32_t OpenMode, std::uint32_t ShareMode, std::uint32_t IndexNumber)
-    : TBaseTable(Owner, Database, OpenMode, ShareMode), FIndexNumber(IndexNumber), FDict(4096) {
+    : TBaseTable(Owner, Database, OpenMode, ShareMode), FDatabase(Database), FIndexNumber(IndexNumber), FDict(4096) {
   SetFullName(Name);
   SetTableName(TableBaseName(Name));
 }
@@ -39,7 +39,7 @@ TQNClientTable::~TQNClientTable() {
   if (FServerId != -1) CloseCursor();
 }
 
-TQNClientDatabase* TQNClientTable::Database() const { return dynamic_cast<TQNClientDatabase*>(Parent()); }
+TQNClientDatabase* TQNClientTable::Database() const { return FDatabase; }
 
 std::uint32_t TQNClientTable::KeyLength() const {
   if (static_cast<int>(FIndexNumber) >= FDict.IndexCount()) return 0;
@@ -198,8 +198,14 @@ DBIResult TQNClientTable::GetFieldValue(TFieldCacheItem* Field, const std::uint8
   std::vector<std::uint8_t> scratch;
   std::uint8_t* dest = Value;
   if (!dest) {
-    scratch.assign(std::max<std::size_t>(Field->Desc.iLen, 8), 0);
+    scratch.assign(std::max<std::size_t>(Field->Desc.iLen, kMemoFieldValueSize), 0);
     dest = scratch.data();
+  }
+  if (FDict.FieldType(i) == dbengine::qftBlobMemo) {
+    std::uint8_t number[4] = {};
+    bool isNull = true;
+    FDict.GetRecordField(i, Record, number, isNull);
+    return SetResult(MemoFieldValue(GetU32(number, 0), Blank, dest));
   }
   int c = EngineToInterfaceValue(FDict.FieldType(i), FDict.FieldLength(i), Record + FDict.FieldOffset(i), dest,
                                  Field->Desc.iLen);
@@ -219,10 +225,11 @@ DBIResult TQNClientTable::PutFieldValue(TFieldCacheItem* Field, std::uint8_t* Re
     FDict.SetRecordField(i, Record, nullptr);
     return SetResult(DBIERR_NONE);
   }
-  std::vector<std::uint8_t> stored(static_cast<std::size_t>(FDict.FieldLength(i)) + 16, 0);
-  int c = InterfaceToEngineValue(FDict.FieldType(i), FDict.FieldLength(i), Value, stored.data());
+  // The stored form is built in a buffer the cursor keeps, so that setting a field allocates nothing.
+  FStoredValue.assign(static_cast<std::size_t>(FDict.FieldLength(i)) + 16, 0);
+  int c = InterfaceToEngineValue(FDict.FieldType(i), FDict.FieldLength(i), Value, FStoredValue.data());
   if (c == fcDone) {
-    FDict.SetRecordField(i, Record, stored.data());
+    FDict.SetRecordField(i, Record, FStoredValue.data());
     return SetResult(DBIERR_NONE);
   }
   if (c == fcNotHandled) {
@@ -551,11 +558,36 @@ DBIResult TQNClientTable::BlobNumber(const std::uint8_t* Record, std::uint16_t F
   return DBIERR_NONE;
 }
 
-DBIResult TQNClientTable::OpenBlob(std::uint8_t* Record, std::uint16_t Field, std::uint32_t) {
+DBIResult TQNClientTable::MemoFieldValue(std::uint32_t Number, bool& Blank, std::uint8_t* Dest) {
+  Blank = true;
+  Dest[0] = 0;
+  if (Number == 0) return DBIERR_NONE;
+  std::vector<std::uint8_t> request = Head(16);
+  PutU32(request.data(), 4, Number);
+  PutU32(request.data(), 8, 0);
+  PutU32(request.data(), 12, kMemoFieldValueSize - 1);
+  std::uint8_t reply[4 + kMemoFieldValueSize - 1] = {};
+  DBIResult r = Request(1538, request, reply, sizeof reply);
+  if (r != DBIERR_NONE) return r;
+  const std::uint32_t n = std::min<std::uint32_t>(GetU32(reply, 0), kMemoFieldValueSize - 1);
+  std::memcpy(Dest, reply + 4, n);
+  Dest[n] = 0;
+  Blank = n == 0;
+  return DBIERR_NONE;
+}
+
+DBIResult TQNClientTable::OpenBlob(std::uint8_t* Record, std::uint16_t Field, std::uint32_t Mode) {
   std::uint32_t number = 0;
   bool isNull = true;
   DBIResult r = BlobNumber(Record, Field, number, isNull);
   if (r != DBIERR_NONE) return r;
+  auto known = std::find(FReadOnlyBlobs.begin(), FReadOnlyBlobs.end(), number);
+  if (Mode == dbiREADONLY) {
+    // A read needs no BLOB: a null field reads as empty, and nothing is created or written.
+    if (!isNull && number != 0 && known == FReadOnlyBlobs.end()) FReadOnlyBlobs.push_back(number);
+    return SetResult(DBIERR_NONE);
+  }
+  if (known != FReadOnlyBlobs.end()) FReadOnlyBlobs.erase(known);
   if (!isNull) return SetResult(DBIERR_NONE);
   std::uint8_t reply[4] = {};
   r = Request(1536, Head(4), reply, 4);
@@ -569,6 +601,7 @@ DBIResult TQNClientTable::GetBlobSize(const std::uint8_t* Record, std::uint16_t 
   bool isNull = true;
   DBIResult r = BlobNumber(Record, Field, number, isNull);
   if (r != DBIERR_NONE) return r;
+  if (isNull) return SetResult(DBIERR_NONE);  // no BLOB: empty
   if (number == 0) return SetResult(DBIERR_INVALIDBLOBHANDLE);
   std::vector<std::uint8_t> request = Head(8);
   PutU32(request.data(), 4, number);
@@ -587,6 +620,7 @@ DBIResult TQNClientTable::GetBlob(const std::uint8_t* Record, std::uint16_t Fiel
   bool isNull = true;
   DBIResult r = BlobNumber(Record, Field, number, isNull);
   if (r != DBIERR_NONE) return r;
+  if (isNull) return SetResult(DBIERR_NONE);  // no BLOB: nothing to read
   if (number == 0) return SetResult(DBIERR_INVALIDBLOBHANDLE);
   std::vector<std::uint8_t> request = Head(16);
   PutU32(request.data(), 4, number);
@@ -636,6 +670,12 @@ DBIResult TQNClientTable::FreeBlob(std::uint8_t* Record, std::uint16_t Field) {
   if (r != DBIERR_NONE) return r;
   if (isNull) return SetResult(DBIERR_NONE);
   if (number == 0) return SetResult(DBIERR_INVALIDBLOBHANDLE);
+  // A BLOB opened only for reading ends its read here; the server has nothing to free.
+  auto known = std::find(FReadOnlyBlobs.begin(), FReadOnlyBlobs.end(), number);
+  if (known != FReadOnlyBlobs.end()) {
+    FReadOnlyBlobs.erase(known);
+    return SetResult(DBIERR_NONE);
+  }
   std::vector<std::uint8_t> request = Head(8);
   PutU32(request.data(), 4, number);
   r = Request(1542, request);

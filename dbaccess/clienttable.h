@@ -107,11 +107,17 @@ class TQNClientTable : public TBaseTable {
   DBIResult RawRead(std::uint32_t MessageId);
   DBIResult BlobNumber(const std::uint8_t* Record, std::uint16_t Field, std::uint32_t& Number, bool& IsNull);
   int VChkField(int N) const;
+  // The first characters of the memo numbered Number (at most 255), zero-terminated in Dest.
+  DBIResult MemoFieldValue(std::uint32_t Number, bool& Blank, std::uint8_t* Dest);
 
+  TQNClientDatabase* FDatabase;  // the parent, kept typed: it never changes
   std::uint32_t FIndexNumber;
   std::int32_t FServerId = -1;
   bool FRangeSet = false;
   std::array<std::uint8_t, 1024> FLastKey{};
+  // BLOBs opened for reading only: freeing them is only the end of the read, sent to nobody.
+  std::vector<std::uint32_t> FReadOnlyBlobs;
+  std::vector<std::uint8_t> FStoredValue;  // scratch of PutFieldValue
   dbengine::TqnDataDictionary FDict;
 };
 

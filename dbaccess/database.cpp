@@ -187,7 +187,7 @@ DBIResult TBaseDatabase::GetDatabaseInfo(DBInfo& Info) {
 TQNClientDatabase::TQNClientDatabase(TTitanCollection* Owner, TQNClientSession* Session, const DBDesc& Desc,
                                      std::uint32_t OpenMode, std::uint32_t ShareMode, const std::string& Password,
                                      const std::string& UserName)
-    : TBaseDatabase(Owner, Session, Desc, OpenMode, ShareMode, Password, UserName) {}
+    : TBaseDatabase(Owner, Session, Desc, OpenMode, ShareMode, Password, UserName), FClientSession(Session) {}
 
 TQNClientDatabase::~TQNClientDatabase() {
   // Cursors close on the server before the database goes.
@@ -199,7 +199,7 @@ TQNClientDatabase::~TQNClientDatabase() {
   }
 }
 
-TQNClientSession* TQNClientDatabase::ClientSession() const { return dynamic_cast<TQNClientSession*>(Parent()); }
+TQNClientSession* TQNClientDatabase::ClientSession() const { return FClientSession; }
 
 DBIResult TQNClientDatabase::Request(std::uint32_t MessageId, const void* Data, std::uint32_t Length,
                                      bool DataIsStream, void* Reply, std::uint32_t ReplyCapacity) {
@@ -225,13 +225,16 @@ DBIResult TQNClientDatabase::OpenTable(const TOpenTableArgs& Args, hDBICur& Curs
   Cursor = 0;
   auto* table = new TQNClientTable(&FCursors, this, Args.TableName, Args.OpenMode, Args.ShareMode, Args.IndexId);
   DBIResult r = table->Open();
+  if (r == DBIERR_NONE) {
+    table->FillFieldCache();
+    if (!Args.IndexName.empty()) r = table->SwitchToIndex(Args.IndexName, Args.IndexTagName, Args.IndexId, false);
+  }
+  // A table that could not be opened (or not on the index asked for) leaves no cursor behind:
+  // the caller gets no handle it would have to close.
   if (r != DBIERR_NONE) {
-    table->CloseCursor();
-    Cursor = table->Handle();
+    delete table;
     return SetResult(r);
   }
-  table->FillFieldCache();
-  if (!Args.IndexName.empty()) r = table->SwitchToIndex(Args.IndexName, Args.IndexTagName, Args.IndexId, false);
   Cursor = table->Handle();
   return SetResult(r);
 }
@@ -382,6 +385,9 @@ DBIResult TQNClientDatabase::CreateTable(bool Overwrite, const CRTblDesc& Desc) 
 
 DBIResult TQNClientDatabase::EmptyTable(const std::string& Table, TBaseTable* Cursor) {
   auto* table = dynamic_cast<TQNClientTable*>(Cursor);
+  // The server empties a table only through a cursor that holds it exclusively; a shared
+  // cursor empties it itself (it takes the table exclusively for the time of the deletes).
+  if (Cursor && (!table || table->ShareMode() != dbiOPENEXCL)) return SetResult(Cursor->EmptyTable());
   std::uint8_t request[40] = {};
   PutU32(request, 0, static_cast<std::uint32_t>(FServerId));
   PutU32(request, 4, table ? static_cast<std::uint32_t>(table->ServerId()) : 0);

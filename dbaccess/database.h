@@ -168,6 +168,7 @@ class TQNClientDatabase : public TBaseDatabase {
                             TStream& Reply);
 
  private:
+  TQNClientSession* FClientSession;  // the parent, kept typed: it never changes
   std::int32_t FServerId = -1;
   std::int32_t FTranId = -1;
   bool FFailSafe = false;

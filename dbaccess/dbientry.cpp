@@ -304,6 +304,23 @@ DBIResult VirtEngIsSQLBased(hDBIDb Db, bool& SQLBased) {
   });
 }
 
+DBIResult DbiCreateTable(hDBIDb Db, bool Overwrite, const CRTblDesc& Desc) {
+  return DatabaseCall(Db, [&](TBaseDatabase& d) { return d.CreateTable(Overwrite, Desc); });
+}
+
+DBIResult DbiEmptyTable(hDBIDb Db, hDBICur Cursor, const char* TableName, const char*) {
+  TBaseTable* cursor = nullptr;
+  if (Cursor) {
+    cursor = TBapiListItem::Resolve<TBaseTable>(Cursor);
+    if (!cursor) return DBIERR_INVALIDHNDL;
+  }
+  return DatabaseCall(Db, [&](TBaseDatabase& d) { return d.EmptyTable(Text(TableName), cursor); });
+}
+
+DBIResult DbiDeleteTable(hDBIDb Db, const char* TableName, const char*) {
+  return DatabaseCall(Db, [&](TBaseDatabase& d) { return d.DeleteTable(Text(TableName)); });
+}
+
 // ---- Cursors ------------------------------------------------------------------------------
 
 DBIResult DbiGetCursorProps(hDBICur Cursor, CURProps& Props) {
@@ -376,6 +393,11 @@ DBIResult DbiResetRange(hDBICur Cursor) {
   return CursorCall(Cursor, [&](TBaseTable& c) { return c.ResetRange(); });
 }
 
+DBIResult DbiSetToKey(hDBICur Cursor, std::uint32_t SearchCond, bool DirectKey, std::uint16_t Fields,
+                      std::uint16_t Len, const std::uint8_t* Key) {
+  return CursorCall(Cursor, [&](TBaseTable& c) { return c.SetToKey(SearchCond, DirectKey, Fields, Len, Key); });
+}
+
 DBIResult DbiGetRecordForKey(hDBICur Cursor, bool DirectKey, std::uint16_t Fields, std::uint16_t Len,
                              const std::uint8_t* Key, std::uint8_t* Record) {
   return CursorCall(Cursor, [&](TBaseTable& c) { return c.GetRecordForKey(DirectKey, Fields, Len, Key, Record); });
@@ -403,7 +425,7 @@ DBIResult DbiGetBookMark(hDBICur Cursor, std::uint8_t* Bookmark) {
   return CursorCall(Cursor, [&](TBaseTable& c) { return c.GetBookmark(Bookmark); });
 }
 
-DBIResult DbiSetToBookMark(hDBICur Cursor, const std::uint8_t* Bookmark) {
+DBIResult DbiSetBookMark(hDBICur Cursor, const std::uint8_t* Bookmark) {
   return CursorCall(Cursor, [&](TBaseTable& c) { return c.SetToBookmark(Bookmark); });
 }
 

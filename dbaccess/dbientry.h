@@ -59,6 +59,12 @@ DBIResult DbiQAlloc(hDBIDb Db, std::uint32_t QueryLang, hDBIStmt& Stmt);
 DBIResult DbiQPrepare(hDBIDb Db, std::uint32_t QueryLang, const char* Query, hDBIStmt& Stmt);
 // The data-set classes' question whether a database is SQL-based (false for every kind here).
 DBIResult VirtEngIsSQLBased(hDBIDb Db, bool& SQLBased);
+// Table-level operations the data-set classes ask for by these names: each is the database's
+// operation of the same name (the cursor, when given, is the one the data set has open on the
+// table).
+DBIResult DbiCreateTable(hDBIDb Db, bool Overwrite, const CRTblDesc& Desc);
+DBIResult DbiEmptyTable(hDBIDb Db, hDBICur Cursor, const char* TableName, const char* DriverType);
+DBIResult DbiDeleteTable(hDBIDb Db, const char* TableName, const char* DriverType);
 
 // Cursors.
 DBIResult DbiGetCursorProps(hDBICur Cursor, CURProps& Props);
@@ -76,6 +82,9 @@ DBIResult DbiSetRange(hDBICur Cursor, bool KeyItself, std::uint16_t Fields1, std
                       const std::uint8_t* Key1, bool KeyIncl1, std::uint16_t Fields2, std::uint16_t Len2,
                       const std::uint8_t* Key2, bool KeyIncl2);
 DBIResult DbiResetRange(hDBICur Cursor);
+// Places the cursor by key without reading: the cursor's SetToKey.
+DBIResult DbiSetToKey(hDBICur Cursor, std::uint32_t SearchCond, bool DirectKey, std::uint16_t Fields,
+                      std::uint16_t Len, const std::uint8_t* Key);
 DBIResult DbiGetRecordForKey(hDBICur Cursor, bool DirectKey, std::uint16_t Fields, std::uint16_t Len,
                              const std::uint8_t* Key, std::uint8_t* Record);
 DBIResult DbiGetVchkDesc(hDBICur Cursor, std::uint16_t ValSeqNo, VCHKDesc& Desc);
@@ -83,7 +92,7 @@ DBIResult DbiSetToBegin(hDBICur Cursor);
 DBIResult DbiSetToEnd(hDBICur Cursor);
 DBIResult DbiSetToCursor(hDBICur Dest, hDBICur Source);
 DBIResult DbiGetBookMark(hDBICur Cursor, std::uint8_t* Bookmark);
-DBIResult DbiSetToBookMark(hDBICur Cursor, const std::uint8_t* Bookmark);
+DBIResult DbiSetBookMark(hDBICur Cursor, const std::uint8_t* Bookmark);
 DBIResult DbiCompareBookMarks(hDBICur Cursor, const std::uint8_t* Bookmark1, const std::uint8_t* Bookmark2,
                               std::int16_t& Cmp);
 DBIResult DbiGetNextRecord(hDBICur Cursor, std::uint32_t Lock, std::uint8_t* Record, void* RecProps);
@@ -94,6 +103,7 @@ DBIResult DbiInsertRecord(hDBICur Cursor, std::uint32_t Lock, const std::uint8_t
 DBIResult DbiModifyRecord(hDBICur Cursor, const std::uint8_t* Record, bool FreeLock);
 DBIResult DbiDeleteRecord(hDBICur Cursor, std::uint8_t* Record);
 DBIResult DbiForceReread(hDBICur Cursor);
+// A memo field gives its first 255 characters, zero-terminated (Dest holds 256 bytes), or blank.
 DBIResult DbiGetField(hDBICur Cursor, std::uint16_t FieldNo, const std::uint8_t* Record, std::uint8_t* Dest,
                       bool& Blank);
 DBIResult DbiPutField(hDBICur Cursor, std::uint16_t FieldNo, std::uint8_t* Record, const std::uint8_t* Source);
@@ -122,7 +132,7 @@ DBIResult DbiQExec(hDBIStmt Stmt, hDBICur* Cursor);
 DBIResult DbiQSetParams(hDBIStmt Stmt, std::uint16_t Fields, const FLDDesc* Descs, const std::uint8_t* Record);
 DBIResult DbiQFree(hDBIStmt& Stmt);
 
-// Dates and times.
+// Dates and times.  A date that does not exist answers 10059 (invalid date) with Date 0.
 DBIResult DbiDateEncode(std::uint16_t Month, std::uint16_t Day, std::int16_t Year, std::int32_t& Date);
 DBIResult DbiDateDecode(std::int32_t Date, std::uint16_t& Month, std::uint16_t& Day, std::int16_t& Year);
 DBIResult DbiTimeEncode(std::uint16_t Hour, std::uint16_t Min, std::uint16_t MilSec, std::int32_t& Time);

@@ -354,7 +354,10 @@ std::uint8_t LockByte(std::uint32_t Lock) { return Lock == 1 ? 2 : (Lock == 2 ? 
 std::uint8_t SearchCondByte(std::uint32_t Cond) { return Cond <= 2 ? static_cast<std::uint8_t>(Cond) : 0; }
 
 DBIResult DbiDateEncodeValue(int Month, int Day, int Year, std::int32_t& Date) {
+  Date = 0;
   entry::DayNumber dn = entry::DMYToDayNumber(Day, Month, Year, 1950);
+  // A date that does not exist (30 February, month 13, 0/0/0) is refused, not stored as 0.
+  if (dn < 0) return DBIERR_INVALIDDATE;
   double dt = entry::DayNumberToDateTime(dn);
   Date = static_cast<std::int32_t>(std::trunc(dt)) + 693594;
   return DBIERR_NONE;

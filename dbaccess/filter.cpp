@@ -114,8 +114,9 @@ void TFilterListItem::EvaluateNode(std::uint32_t Offset, TFilterValue& Value, in
       TFilterValue operand;
       EvaluateNode(Word(node + 8), operand, Depth + 1);
       bool blank = true;
-      for (std::size_t i = 0; i < std::min<std::size_t>(operand.Length, sizeof operand.Data); ++i)
-        if (operand.Data[i]) blank = false;
+      const std::uint8_t* data = operand.Data();
+      for (std::size_t i = 0; i < std::min<std::size_t>(operand.Length, operand.Capacity()); ++i)
+        if (data[i]) blank = false;
       if (op == canISBLANK) {
         Value.SetTruth(blank);
       } else if (op == canNOTBLANK) {
@@ -165,18 +166,18 @@ void TFilterListItem::EvaluateNode(std::uint32_t Offset, TFilterValue& Value, in
         std::string text = StripChar(name, '"');
         Value.Type = fldVARBYTES;
         Value.Length = static_cast<std::uint16_t>(std::min<std::size_t>(text.size(), 255));
-        std::memcpy(Value.Data, text.data(), Value.Length);
+        std::memcpy(Value.Data(), text.data(), Value.Length);
         Value.Kind = 29;
-        Value.Data[255] = 0;
+        Value.Data()[255] = 0;
         // A text constant stands for itself: its truth is that it was found.
         return;
       }
+      // The field is read whole, whatever its length, so that a comparison sees all of it.
       Value.Type = field->Desc.iFldType;
-      Value.Length = std::min<std::uint16_t>(field->Desc.iLen, 255);
+      Value.Length = field->Desc.iLen;
+      Value.Reserve(std::size_t{field->Desc.iLen} + 1);
       bool blank = false;
-      std::uint8_t buffer[512] = {};
-      DBIResult r = FCursor->GetField(field->FieldNumber, FRecord, field->Desc.iLen <= 511 ? buffer : nullptr, blank);
-      std::memcpy(Value.Data, buffer, Value.Length);
+      DBIResult r = FCursor->GetField(field->FieldNumber, FRecord, Value.Data(), blank);
       Value.Kind = 29;
       (void)r;
       return;
@@ -186,9 +187,10 @@ void TFilterListItem::EvaluateNode(std::uint32_t Offset, TFilterValue& Value, in
       Value.Type = Word(at + 8);
       std::uint16_t size = Word(at + 10);
       std::size_t lit = LiteralAt(Word(at + 12));
-      if (size > sizeof Value.Data || lit + size > FExpr.size()) Damaged();
+      if (lit + size > FExpr.size()) Damaged();
+      Value.Reserve(size);
       Value.Length = size;
-      std::memcpy(Value.Data, FExpr.data() + lit, size);
+      std::memcpy(Value.Data(), FExpr.data() + lit, size);
       return;
     }
     case nodeCONTINUE:
@@ -201,44 +203,45 @@ void TFilterListItem::EvaluateNode(std::uint32_t Offset, TFilterValue& Value, in
 }
 
 std::string TFilterListItem::ValueAsText(const TFilterValue& V) {
-  auto data = [&](std::size_t n) { return std::min<std::size_t>(n, std::min<std::size_t>(V.Length, sizeof V.Data)); };
+  const std::uint8_t* bytes = V.Data();
+  auto data = [&](std::size_t n) { return std::min<std::size_t>(n, std::min<std::size_t>(V.Length, V.Capacity())); };
   switch (V.Type) {
     case fldZSTRING:
     case fldVARBYTES: {
       std::size_t n = 0;
-      while (n < data(sizeof V.Data) && V.Data[n]) ++n;
-      return std::string(reinterpret_cast<const char*>(V.Data), n);
+      while (n < data(V.Capacity()) && bytes[n]) ++n;
+      return std::string(reinterpret_cast<const char*>(bytes), n);
     }
     case fldDATE: {
       std::int32_t d;
-      std::memcpy(&d, V.Data, 4);
+      std::memcpy(&d, bytes, 4);
       try {
         return DateToStr(static_cast<double>(d) - 693594.0);
       } catch (const std::exception&) {
         return std::string();
       }
     }
-    case fldBOOL: return (V.Data[0] | V.Data[1]) ? "1" : "0";
+    case fldBOOL: return (bytes[0] | bytes[1]) ? "1" : "0";
     case fldINT16: {
       std::int16_t v;
-      std::memcpy(&v, V.Data, 2);
+      std::memcpy(&v, bytes, 2);
       return Format("%5.5d", {static_cast<int>(v)});
     }
     case fldINT32: {
       std::int32_t v;
-      std::memcpy(&v, V.Data, 4);
+      std::memcpy(&v, bytes, 4);
       return Format("%10.10d", {static_cast<int>(v)});
     }
     case fldFLOAT: {
       double v;
-      std::memcpy(&v, V.Data, 8);
+      std::memcpy(&v, bytes, 8);
       if (!std::isfinite(v)) return std::string();
       return Format("%f", {v});
     }
-    case fldBYTES: return std::string(reinterpret_cast<const char*>(V.Data), data(sizeof V.Data));
+    case fldBYTES: return std::string(reinterpret_cast<const char*>(bytes), data(V.Capacity()));
     case fldTIME: {
       std::int32_t ms;
-      std::memcpy(&ms, V.Data, 4);
+      std::memcpy(&ms, bytes, 4);
       if (ms < 0 || ms >= 86400000) return std::string();
       return TimeToStr(static_cast<double>(ms) / 86400000.0);
     }
@@ -258,9 +261,17 @@ int TFilterListItem::CompareValues(const TFilterValue& A, const TFilterValue& B,
     return c < 0 ? -1 : (c > 0 ? 1 : 0);
   }
   std::uint32_t len = PartialLength ? PartialLength : A.Length;
-  len = std::min<std::uint32_t>(len, sizeof A.Data);
-  if (!FCursor) return CompareBytes(A.Data, B.Data, len);
-  return FCursor->CompareFieldValues(A.Type, A.Data, B.Data, CaseInsensitive, len);
+  len = static_cast<std::uint32_t>(std::min<std::size_t>(len, A.Capacity()));
+  // Both sides are read over the same length: a shorter second value is padded with zeros.
+  const std::uint8_t* b = B.Data();
+  std::vector<std::uint8_t> padded;
+  if (B.Capacity() < len) {
+    padded.assign(len, 0);
+    std::memcpy(padded.data(), b, B.Capacity());
+    b = padded.data();
+  }
+  if (!FCursor) return CompareBytes(A.Data(), b, len);
+  return FCursor->CompareFieldValues(A.Type, A.Data(), b, CaseInsensitive, len);
 }
 
 }  // namespace tw::dbaccess

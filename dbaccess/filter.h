@@ -21,19 +21,30 @@ enum : std::uint32_t {
   canNOT = 9, canAND = 10, canOR = 11,
 };
 
-// The value of one evaluated node.
+// The value of one evaluated node.  Values up to 256 bytes live in the value itself; a longer
+// field value (a long text field) gets a buffer of its whole length.
 struct TFilterValue {
   std::uint32_t Class = 7;
   std::uint32_t Kind = 0;  // 29: a truth value
-  std::uint8_t Data[256] = {};
   std::uint16_t Type = 0;
   std::uint16_t Length = 0;
-  bool Truth() const { return (Data[0] | Data[1]) != 0; }
+  std::uint8_t* Data() { return FLarge.empty() ? FInline : FLarge.data(); }
+  const std::uint8_t* Data() const { return FLarge.empty() ? FInline : FLarge.data(); }
+  std::size_t Capacity() const { return FLarge.empty() ? sizeof FInline : FLarge.size(); }
+  // Makes room for N bytes, zeroed.
+  void Reserve(std::size_t N) {
+    if (N > sizeof FInline) FLarge.assign(N, 0);
+  }
+  bool Truth() const { return (Data()[0] | Data()[1]) != 0; }
   void SetTruth(bool T) {
     Kind = 29;
-    Data[0] = T ? 1 : 0;
-    Data[1] = 0;
+    Data()[0] = T ? 1 : 0;
+    Data()[1] = 0;
   }
+
+ private:
+  std::uint8_t FInline[256] = {};
+  std::vector<std::uint8_t> FLarge;
 };
 
 class TFilterListItem : public TBapiListItem {

@@ -317,8 +317,23 @@ DBIResult TMemTable::CacheDelete(const std::uint8_t* Record, const std::uint8_t*
   return SetResult(DBIERR_NONE);
 }
 
+void TMemTable::RemoveRecord(TMemTableRecord* Rec) {
+  const int at = FRecords->IndexOf(Rec);
+  if (at < 0) return;
+  if (Rec == FCurrent) {
+    FCurrent = nullptr;
+    if (FState == csOnRecord) FState = csOnGap;
+  }
+  if (FPosition > static_cast<std::uint32_t>(at)) --FPosition;
+  FRecords->AtDelete(at);
+  delete Rec;
+}
+
 DBIResult TMemTable::ApplyCachedUpdates() {
   if (!FSource) return SetResult(DBIERR_INVALIDHNDL);
+  // Every change is tried; the answer is the first failure met, so that a failed apply is
+  // never reported as success.  Each change keeps its own result.
+  DBIResult overall = DBIERR_NONE;
   for (int i = Count() - 1; i >= 0; --i) {
     TMemTableRecord* rec = RecordAt(i);
     DBIResult r = DBIERR_NONE;
@@ -339,8 +354,9 @@ DBIResult TMemTable::ApplyCachedUpdates() {
     }
     rec->ApplyResult = r;
     if (r == DBIERR_NONE) rec->Applied = true;
+    else if (overall == DBIERR_NONE) overall = r;
   }
-  return SetResult(DBIERR_NONE);
+  return SetResult(overall);
 }
 
 DBIResult TMemTable::RemoveAppliedRecords() {
@@ -488,7 +504,7 @@ DBIResult TBaseCacheTable::ApplyDelayedUpdates(std::uint32_t Command) {
     case dbiDelayedUpdCancel: return SetResult(FCache->EmptyTable());
     case dbiDelayedUpdCancelCurrent: {
       if (FSource->GetBookmark(FBookmark.data()) == DBIERR_NONE) {
-        if (TMemTableRecord* rec = FCache->FindByBookmark(FBookmark.data())) delete rec;
+        if (TMemTableRecord* rec = FCache->FindByBookmark(FBookmark.data())) FCache->RemoveRecord(rec);
       }
       return SetResult(DBIERR_NONE);
     }

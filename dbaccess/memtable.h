@@ -88,6 +88,8 @@ class TMemTable : public TBaseTable {
   // The cached change with this source bookmark, nullptr when none.  Inserted records have
   // no source bookmark (theirs is only a number) and are never found here.
   TMemTableRecord* FindByBookmark(const std::uint8_t* Bookmark);
+  // Removes one cached record and frees it; the table forgets it as its current record.
+  void RemoveRecord(TMemTableRecord* Rec);
 
  private:
   DBIResult ReadCurrent();

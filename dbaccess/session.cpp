@@ -234,9 +234,11 @@ DBIResult TBaseSession::NativeToAnsi(const char* Native, char* Ansi, std::uint32
   DataLoss = false;
   if (!Native || !Ansi) return SetResult(DBIERR_INVALIDPARAM);
   // Text is kept in the ANSI code page throughout; both directions copy.
+  // With a length, at most that many bytes are written: the text, and its terminator only
+  // when it is shorter.
   std::uint32_t n = Length ? static_cast<std::uint32_t>(strnlen(Native, Length)) : static_cast<std::uint32_t>(std::strlen(Native));
   std::memmove(Ansi, Native, n);
-  Ansi[n] = 0;
+  if (Length == 0 || n < Length) Ansi[n] = 0;
   return SetResult(DBIERR_NONE);
 }
 
@@ -393,7 +395,13 @@ DBIResult TQNClientSession::CreateDatabase(const DBDesc& Desc, std::uint32_t Ope
   request[221] = ShareMode == dbiOPENSHARED ? 1 : 0;
   std::uint8_t reply[4] = {};
   DBIResult r = Request(261, request, sizeof request, false, reply, sizeof reply);
-  if (r == DBIERR_NONE) db->SetServerId(static_cast<std::int32_t>(GetU32(reply, 0)));
+  if (r == DBIERR_NONE) {
+    db->SetServerId(static_cast<std::int32_t>(GetU32(reply, 0)));
+  } else {
+    // The server refused it: the database does not stay in the session.
+    delete db;
+    Db = 0;
+  }
   return SetResult(r);
 }
 

@@ -63,7 +63,9 @@ DBIResult TVirtEng::StartSession(const std::string& Name, const std::string& Dir
 }
 
 TBaseTable* TVirtEng::TakeCursor(hDBICur H) {
-  FCurrentCursor = Resolve<TBaseTable>(H);
+  // Ids are never reused: the live object of the id taken last is the cursor it was then.
+  if (H == 0 || H != FCurrentCursorId || !FCurrentCursor || FromHandle(H) != FCurrentCursor)
+    FCurrentCursor = Resolve<TBaseTable>(H);
   FCurrentCursorId = FCurrentCursor ? H : 0;
   SetResult(FCurrentCursor ? DBIERR_NONE : DBIERR_INVALIDHNDL);
   return FCurrentCursor;

@@ -341,8 +341,13 @@ TEST_F(ClientSession, TransitLookupFindsTheRecordByKeyAndReadsItsMemo) {
   PutInt(cur, record.data(), 2, 9);
   EXPECT_EQ(DbiGetRecordForKey(cur, false, 4, 0, record.data(), found.data()), DBIERR_RECNOTFOUND);
 
-  // A record without a memo: its BLOB number is 0 or null.
+  // A record without a memo reads as empty, without a request; a BLOB number 0 is invalid.
   DbiInitRecord(cur, record.data());
+  size = 9;
+  EXPECT_EQ(DbiGetBlobSize(cur, record.data(), 5, size), DBIERR_NONE);
+  EXPECT_EQ(size, 0u);
+  const std::uint32_t zero = 0;
+  ASSERT_EQ(DbiPutField(cur, 5, record.data(), reinterpret_cast<const std::uint8_t*>(&zero)), DBIERR_NONE);
   EXPECT_EQ(DbiGetBlobSize(cur, record.data(), 5, size), DBIERR_INVALIDBLOBHANDLE);
 
   EXPECT_EQ(DbiCloseCursor(cur), DBIERR_NONE);

@@ -144,7 +144,7 @@ TEST_F(EmbeddedTable, NavigationEndsAndBookmarks) {
   DbiGetBookMark(cur, other.data());
   DbiCompareBookMarks(cur, mark.data(), other.data(), cmp);
   EXPECT_EQ(cmp, -1);
-  ASSERT_EQ(DbiSetToBookMark(cur, mark.data()), DBIERR_NONE);
+  ASSERT_EQ(DbiSetBookMark(cur, mark.data()), DBIERR_NONE);
   ASSERT_EQ(DbiGetRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
   EXPECT_EQ(NameOf(record), "Ben");
   std::uint32_t count = 0;

@@ -33,6 +33,12 @@ class EmbeddedServer : public AccessTest {
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);
   }
+  // Starts the engine and opens the test's folder as a database.
+  void OpenFolder(hDBIDb& Db) {
+    ASSERT_EQ(DbiInit(nullptr), DBIERR_NONE);
+    std::string path = folder.string() + "/";
+    ASSERT_EQ(DbiOpenDatabase(path.c_str(), nullptr, 0, 0, nullptr, 0, nullptr, nullptr, Db), DBIERR_NONE);
+  }
   std::filesystem::path folder;
 };
 
@@ -45,9 +51,7 @@ class EmbeddedTable : public EmbeddedServer {
  protected:
   void SetUp() override {
     EmbeddedServer::SetUp();
-    ASSERT_EQ(DbiInit(nullptr), DBIERR_NONE);
-    std::string path = folder.string() + "/";
-    ASSERT_EQ(DbiOpenDatabase(path.c_str(), nullptr, 0, 0, nullptr, 0, nullptr, nullptr, db), DBIERR_NONE);
+    OpenFolder(db);
     dbengine::TqnDataDictionary dict(4096);
     dict.AddField("Name", "", dbengine::qftZString, 12, 0, true);
     dict.AddField("Born", "", dbengine::qftDate, 0, 0, false);

@@ -1,7 +1,10 @@
 // Entry points with nil, stale and foreign handles; engine lifetime; dates and times; texts.
+#include <set>
+
 #include "dbaccess/basetable.h"
 #include "dbaccess/handles.h"
 #include "dbaccess/virteng.h"
+#include "dbengine/base/errors.h"
 #include "testsupport.h"
 
 namespace tw::dbaccess::test {
@@ -128,6 +131,41 @@ TEST(DatesAndTimes, EncodingsRoundTripAndMatchTheKnownValues) {
   EXPECT_EQ(m + d + y, 0);
 }
 
+TEST(DatesAndTimes, DatesThatDoNotExistAreRefused) {
+  struct Case {
+    std::uint16_t Month, Day;
+    std::int16_t Year;
+  };
+  for (Case c : {Case{2, 30, 2024}, Case{13, 1, 2024}, Case{0, 0, 0}, Case{2, 29, 2023}, Case{4, 31, 1990},
+                 Case{0, 10, 2000}, Case{6, 0, 2000}}) {
+    std::int32_t date = 12345;
+    EXPECT_EQ(DbiDateEncode(c.Month, c.Day, c.Year, date), DBIERR_INVALIDDATE) << c.Month << "/" << c.Day << "/" << c.Year;
+    EXPECT_EQ(date, 0);
+  }
+  std::int32_t date = 0;
+  EXPECT_EQ(DbiDateEncode(2, 29, 2024, date), DBIERR_NONE);
+  EXPECT_EQ(GetEngineErrorText(DBIERR_INVALIDDATE), "Invalid date.");
+}
+
+TEST_F(EntryPoints, NativeToAnsiWritesNoMoreThanTheLengthGiven) {
+  ASSERT_EQ(DbiInit(nullptr), DBIERR_NONE);
+  char out[8];
+  std::memset(out, '#', sizeof out);
+  bool loss = true;
+  ASSERT_EQ(DbiNativeToAnsi(nullptr, out, "Tidewell", 4, loss), DBIERR_NONE);
+  EXPECT_EQ(std::string(out, 4), "Tide");
+  EXPECT_EQ(out[4], '#');
+  EXPECT_FALSE(loss);
+  // A shorter text is copied with its terminator, still inside the length.
+  std::memset(out, '#', sizeof out);
+  ASSERT_EQ(DbiAnsiToNative(nullptr, out, "Sun", 6, loss), DBIERR_NONE);
+  EXPECT_STREQ(out, "Sun");
+  EXPECT_EQ(out[4], '#');
+  // Length 0: the whole zero-terminated text.
+  ASSERT_EQ(DbiNativeToAnsi(nullptr, out, "Moon", 0, loss), DBIERR_NONE);
+  EXPECT_STREQ(out, "Moon");
+}
+
 TEST(DatabaseNames, BracketedPrefixIsCutOut) {
   EXPECT_EQ(CleanDatabaseName("[xyz] Tidewell"), "Tidewell");
   EXPECT_EQ(CleanDatabaseName("[open Tidewell"), "[open Tidewell");
@@ -146,6 +184,53 @@ TEST_F(ErrorTexts, CodesWithAndWithoutTexts) {
   char buffer[256] = {};
   EXPECT_EQ(DbiGetErrorString(DBIERR_EOF, buffer), DBIERR_NONE);
   EXPECT_STREQ(buffer, "At end of table.");
+}
+
+// Every code a user can meet has a text of its own: the server's mapped engine errors, the
+// server's own result codes and the codes the access layer produces itself.
+TEST_F(ErrorTexts, EveryCodeTheServerAndTheLayerAnswerHasItsText) {
+  std::set<DBIResult> codes;
+  for (int engineCode = 23500; engineCode <= 23800; ++engineCode)
+    codes.insert(dbengine::QNResultOfErrorCode(engineCode));
+  EXPECT_GE(codes.size(), 50u);
+  // The server's own answers (engine and request layer).
+  for (DBIResult c : {dbengine::qnresAtBOF, dbengine::qnresAtEOF, dbengine::qnresNoCurrentRecord,
+                      dbengine::qnresNoMemory, dbengine::qnresInvalidHandle, dbengine::qnresOpenFailed,
+                      dbengine::qnresNoSuchIndex, dbengine::qnresInvalidBlobOffset, dbengine::qnresUnknownDatabase,
+                      dbengine::qnresInvalidDirectory, dbengine::qnresValueOutOfBounds,
+                      dbengine::qnresDifferentTables, dbengine::qnresInvalidBookmark, dbengine::qnresNoSuchTable,
+                      dbengine::qnresInvalidBlobLength, dbengine::qnresInvalidBlobHandle,
+                      dbengine::qnresInvalidPassword, dbengine::qnresRecordLocked, dbengine::qnresUnlockFailed,
+                      dbengine::qnresFileLocked, dbengine::qnresNeedExclusive, dbengine::qnresLockConflict,
+                      dbengine::qnresNoRights, dbengine::qnresDatabaseReadOnly, dbengine::qnresFieldReadOnly,
+                      dbengine::qnresNoEncryptedTables, dbengine::qnresTableReadOnly, dbengine::qnresNetUnknown,
+                      dbengine::qnresNetTimeout, dbengine::qnresBlobError, dbengine::qnresNotSupported,
+                      dbengine::qnresTableExists, dbengine::qnresUnknownErrorCode,
+                      dbengine::qnresUnexpectedException})
+    codes.insert(c);
+  // Those of the server engine's requests: record not found, key violation, required field
+  // missing, alias exists, table open, invalid table name, no transaction, index needed,
+  // BLOB freed, and the file-BLOB errors.
+  for (DBIResult c : {8710, 9729, 9732, 10009, 10031, 10039, 10257, 10764, 13058, 15440, 15441, 15442})
+    codes.insert(c);
+  // The access layer's own.
+  for (DBIResult c : {DBIERR_BOF, DBIERR_EOF, DBIERR_KEYORRECDELETED, DBIERR_NOCURRREC, DBIERR_RECNOTFOUND,
+                      DBIERR_OBJNOTFOUND, DBIERR_NOMEMORY, DBIERR_TOOMANYDRIVERS, DBIERR_INVALIDFIELD,
+                      DBIERR_INVALIDPARAM, DBIERR_INVALIDHNDL, DBIERR_INVALIDSESHANDLE, DBIERR_UNKNOWNDB,
+                      DBIERR_NOSUCHTABLE, DBIERR_INVALIDBLOBLEN, DBIERR_INVALIDBLOBHANDLE, DBIERR_INVALIDPASSWORD,
+                      DBIERR_NOTINDEXED, DBIERR_INVALIDFILTER, DBIERR_INVALIDDATE, DBIERR_ACTIVETRAN, DBIERR_NA,
+                      DBIERR_NOTINITIALIZED, DBIERR_MULTIPLEINIT, DBIERR_INDEXREADONLY, DBIERR_NETTIMEOUT,
+                      DBIERR_NETNOTCONNECTED, DBIERR_BLOBFREED})
+    codes.insert(c);
+  codes.erase(0);
+  for (DBIResult c : codes) {
+    const std::string fallback = "DBE Error " + std::to_string(static_cast<std::int16_t>(c)) + ".";
+    EXPECT_NE(LookupEngineErrorString(c), fallback) << c;
+  }
+  EXPECT_EQ(GetEngineErrorText(15361), "QN SERVER ERROR: File could not be opened");
+  EXPECT_EQ(GetEngineErrorText(10030), "Invalid BLOB handle in record buffer.");
+  EXPECT_EQ(GetEngineErrorText(15426),
+            "QN SERVER ERROR: The maximum number of indexes (255) have already been added");
 }
 
 TEST_F(ErrorTexts, UnprovidedCallsAnswer12289LoudOrQuiet) {

@@ -201,6 +201,36 @@ TEST_F(Filters, DamagedBlocksRejectTheRecordWithoutReadingOutside) {
   EXPECT_FALSE(Passes(loop));
 }
 
+// Long text fields are seen whole: beyond 511 bytes, and between 256 and 511 bytes where the
+// records differ only after the 255th character.
+TEST_F(Filters, LongTextFieldsAreComparedWhole) {
+  for (std::uint16_t length : {300, 511, 512, 700}) {
+    FLDDesc f[1] = {Field("Note", fldZSTRING, length)};
+    TMemTable wide(nullptr, 4, 1, f);
+    std::vector<std::uint8_t> rec(length, 0);
+    const std::string text = std::string(length - 10, 'a') + "END";
+    std::memcpy(rec.data(), text.data(), text.size());
+    auto passes = [&](const std::string& constant, std::uint32_t op) {
+      ExprBuilder b;
+      std::vector<char> literal(constant.begin(), constant.end());
+      literal.push_back(0);
+      auto e = b.Block(b.Binary(op, b.Field("Note"), b.Const(fldZSTRING, literal.data(),
+                                                                 static_cast<std::uint16_t>(literal.size()))));
+      TFilterListItem filter(&wide, nullptr, 7, 1, false, e.data(), nullptr);
+      filter.SetActive(true);
+      return filter.RecordPasses(rec.data());
+    };
+    EXPECT_TRUE(passes(text, canEQ)) << length;
+    EXPECT_FALSE(passes(std::string(length - 10, 'a') + "ENX", canEQ)) << length;
+    EXPECT_TRUE(passes(std::string(length - 10, 'a') + "ENX", canLT)) << length;
+    ExprBuilder b;
+    TFilterListItem notBlank(&wide, nullptr, 7, 1, false, b.Block(b.Unary(canNOTBLANK, b.Field("Note"))).data(),
+                             nullptr);
+    notBlank.SetActive(true);
+    EXPECT_TRUE(notBlank.RecordPasses(rec.data())) << length;
+  }
+}
+
 TEST_F(Filters, CursorFilterCallsCheckHandlesAndActivity) {
   hDBIFilter f = 0;
   ASSERT_EQ(table->AddFilter(7, 1, false, nullptr, Accept, f), DBIERR_NONE);

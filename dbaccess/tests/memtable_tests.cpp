@@ -185,9 +185,12 @@ TEST_F(CachedUpdates, FailedApplyKeepsTheChangeWithItsResult) {
   source->GetNextRecord(dbiNOLOCK, r.Bytes);
   ASSERT_EQ(r.Name(), "Moon");
   source->DeleteRecord(nullptr);
-  EXPECT_EQ(cache->ApplyDelayedUpdates(dbiDelayedUpdPrepare), DBIERR_NONE);
+  // The failure is reported, not answered as success.
+  const DBIResult applied = cache->ApplyDelayedUpdates(dbiDelayedUpdPrepare);
+  EXPECT_NE(applied, DBIERR_NONE);
   cache->ApplyDelayedUpdates(dbiDelayedUpdCommit);
   ASSERT_EQ(cache->Cache()->Count(), 1);
+  EXPECT_EQ(cache->Cache()->RecordAt(0)->ApplyResult, applied);
   EXPECT_FALSE(cache->Cache()->RecordAt(0)->Applied);
   EXPECT_NE(cache->Cache()->RecordAt(0)->ApplyResult, DBIERR_NONE);
   EXPECT_EQ(cache->ApplyDelayedUpdates(4), DBIERR_INVALIDPARAM);
@@ -195,6 +198,22 @@ TEST_F(CachedUpdates, FailedApplyKeepsTheChangeWithItsResult) {
   EXPECT_EQ(cache->Cache()->Count(), 0);
   TBaseTable* nested = nullptr;
   EXPECT_EQ(cache->BeginDelayedUpdates(nested), DBIERR_NOTSUPPORTED);
+}
+
+TEST_F(CachedUpdates, CancelCurrentDropsTheChangeAndTheCacheForgetsIt) {
+  StepTo("Moon");
+  Rec changed("Luna", 20);
+  ASSERT_EQ(cache->ModifyRecord(changed.Bytes, false), DBIERR_NONE);
+  ASSERT_NE(cache->Cache()->CurrentRecord(), nullptr);
+  EXPECT_EQ(cache->ApplyDelayedUpdates(dbiDelayedUpdCancelCurrent), DBIERR_NONE);
+  EXPECT_EQ(cache->Cache()->Count(), 0);
+  EXPECT_EQ(cache->Cache()->CurrentRecord(), nullptr);
+  std::uint32_t seq = 9;
+  EXPECT_EQ(cache->Cache()->GetSeqNo(seq), DBIERR_NOCURRREC);
+  EXPECT_EQ(Walk(*cache), (std::vector<std::string>{"Sun:1", "Moon:2", "Mars:3"}));
+  // Applying afterwards has nothing left to do.
+  EXPECT_EQ(cache->ApplyDelayedUpdates(dbiDelayedUpdPrepare), DBIERR_NONE);
+  EXPECT_EQ(Walk(*source), (std::vector<std::string>{"Sun:1", "Moon:2", "Mars:3"}));
 }
 
 TEST_F(MemTables, DelayedUpdatesThroughTheEntryPointsSwapTheHandle) {

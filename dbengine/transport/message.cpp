@@ -48,7 +48,16 @@ TqnPartCheck QNCheckPart(const std::uint8_t* Part, std::size_t Length) {
 }
 
 void XorWithPad(const TqnScramblePad& Pad, std::uint8_t* Buffer, std::size_t Count) {
-  for (std::size_t i = 0; i < Count; ++i) Buffer[i] ^= Pad[i & 0xFF];
+  // Eight bytes at a step (the pad's length is a multiple of eight), the last few one by one.
+  std::size_t i = 0;
+  for (; i + 8 <= Count; i += 8) {
+    std::uint64_t data, pad;
+    std::memcpy(&data, Buffer + i, 8);
+    std::memcpy(&pad, Pad.data() + (i & 0xFF), 8);
+    data ^= pad;
+    std::memcpy(Buffer + i, &data, 8);
+  }
+  for (; i < Count; ++i) Buffer[i] ^= Pad[i & 0xFF];
 }
 
 void BuildScramblePad(std::int32_t Seed, TqnScramblePad& Pad) {

@@ -1,12 +1,9 @@
 // The program's link: each call goes to the access layer's flat entry point of the same name.
+#include <algorithm>
 #include <cstring>
 
-#include "dbaccess/basetable.h"
 #include "dbaccess/clientcomms.h"
-#include "dbaccess/database.h"
 #include "dbaccess/dbientry.h"
-#include "dbaccess/fieldconv.h"
-#include "dbengine/storage/data_dictionary.h"
 #include "platform/db/dbilink.h"
 
 namespace tw {
@@ -14,6 +11,13 @@ namespace tw {
 namespace {
 
 namespace da = tw::dbaccess;
+
+// A name into a fixed, zero-terminated field of an interface record, cut to fit.
+void CopyName(char* field, std::size_t size, const std::string& name) {
+  const std::size_t n = std::min(name.size(), size - 1);
+  std::memcpy(field, name.data(), n);
+  field[n] = 0;
+}
 
 // The data-set classes' login event in front of the access layer's prompt that was installed
 // before it (the server dialogs, when the program registered them).  The event answers when it
@@ -94,41 +98,56 @@ class TAccessLayerLink : public TDbiLink {
                             readOnly ? da::dbiREADONLY : da::dbiREADWRITE,
                             exclusive ? da::dbiOPENEXCL : da::dbiOPENSHARED, 0, false, nullptr, cur);
   }
+  // The creation record of the interface, built from the data set's field and index
+  // definitions; a text field gets room for its terminator.
   DBIResult CreateTable(hDBIDb db, const std::string& table, bool overwrite, const std::vector<TCreateFieldDesc>& fields,
                         const std::vector<TCreateIndexDesc>& indexes) override {
-    auto* database = da::TBapiListItem::Resolve<da::TQNClientDatabase>(db);
-    if (!database) return da::DBIERR_INVALIDHNDL;
-    dbengine::TqnDataDictionary dict(4096);
-    for (const auto& f : fields) {
-      int type = da::MapEngineFieldType(f.FldType, f.SubType);
-      std::int32_t units = f.Units1;
-      if (f.FldType == da::fldZSTRING) units = f.Units1 + 1;  // room for the terminator
-      dict.AddField(f.Name, "", type, units, f.Units2, f.Required);
+    std::vector<FLDDesc> fieldDescs(fields.size());
+    std::vector<VCHKDesc> checks;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      const TCreateFieldDesc& f = fields[i];
+      FLDDesc& d = fieldDescs[i];
+      d.iFldNum = static_cast<std::uint16_t>(i + 1);
+      CopyName(d.szName, sizeof d.szName, f.Name);
+      d.iFldType = f.FldType;
+      d.iSubType = f.SubType;
+      d.iUnits1 = f.FldType == da::fldZSTRING ? static_cast<std::int16_t>(f.Units1 + 1) : f.Units1;
+      d.iUnits2 = f.Units2;
+      if (f.Required) {
+        VCHKDesc& v = checks.emplace_back();
+        v.iFldNum = d.iFldNum;
+        v.bRequired = 1;
+      }
     }
-    for (const auto& ix : indexes) {
-      std::vector<std::int32_t> numbers;
-      for (auto n : ix.KeyFields) numbers.push_back(static_cast<std::int32_t>(n) - 1);
-      dict.AddIndex(ix.Name, "", 0, numbers, !ix.Unique && !ix.Primary, !ix.Descending, ix.CaseInsensitive);
+    std::vector<IDXDesc> indexDescs(indexes.size());
+    for (std::size_t i = 0; i < indexes.size(); ++i) {
+      const TCreateIndexDesc& ix = indexes[i];
+      IDXDesc& d = indexDescs[i];
+      CopyName(d.szName, sizeof d.szName, ix.Name);
+      if (ix.KeyFields.size() > static_cast<std::size_t>(da::DBIMAXFLDSINKEY)) return da::DBIERR_INVALIDPARAM;
+      d.iFldsInKey = static_cast<std::uint16_t>(ix.KeyFields.size());
+      std::copy(ix.KeyFields.begin(), ix.KeyFields.end(), d.aiKeyFld);
+      d.bPrimary = ix.Primary ? 1 : 0;
+      d.bUnique = ix.Unique || ix.Primary ? 1 : 0;
+      d.bDescending = ix.Descending ? 1 : 0;
+      d.bCaseInsensitive = ix.CaseInsensitive ? 1 : 0;
     }
-    return database->BuildTable(table, overwrite, dict);
+    da::CRTblDesc desc;
+    CopyName(desc.szTblName, sizeof desc.szTblName, table);
+    desc.bOverwrite = overwrite ? 1 : 0;
+    desc.iFldCount = static_cast<std::uint16_t>(fieldDescs.size());
+    desc.pfldDesc = fieldDescs.data();
+    desc.iIdxCount = static_cast<std::uint16_t>(indexDescs.size());
+    desc.pidxDesc = indexDescs.data();
+    desc.iValChkCount = static_cast<std::uint16_t>(checks.size());
+    desc.pvchkDesc = checks.data();
+    return da::DbiCreateTable(db, overwrite, desc);
   }
   DBIResult EmptyTable(hDBIDb db, hDBICur cur, const std::string& table) override {
-    if (cur) {
-      auto* t = da::TBapiListItem::Resolve<da::TBaseTable>(cur);
-      return t ? t->EmptyTable() : da::DBIERR_INVALIDHNDL;
-    }
-    hDBICur c = 0;
-    DBIResult r = OpenTable(db, table, "", false, false, c);
-    if (r == 0) {
-      auto* t = da::TBapiListItem::Resolve<da::TBaseTable>(c);
-      r = t ? t->EmptyTable() : da::DBIERR_INVALIDHNDL;
-    }
-    if (c) da::DbiCloseCursor(c);
-    return r;
+    return da::DbiEmptyTable(db, cur, table.c_str(), nullptr);
   }
   DBIResult DeleteTable(hDBIDb db, const std::string& table) override {
-    auto* database = da::TBapiListItem::Resolve<da::TBaseDatabase>(db);
-    return database ? database->DeleteTable(table) : da::DBIERR_INVALIDHNDL;
+    return da::DbiDeleteTable(db, table.c_str(), nullptr);
   }
   DBIResult CloseCursor(hDBICur& c) override { return da::DbiCloseCursor(c); }
   DBIResult GetCursorProps(hDBICur c, CURProps& p) override { return da::DbiGetCursorProps(c, p); }
@@ -144,7 +163,7 @@ class TAccessLayerLink : public TDbiLink {
   DBIResult GetPriorRecord(hDBICur c, std::uint8_t* r) override { return da::DbiGetPriorRecord(c, da::dbiNOLOCK, r, nullptr); }
   DBIResult GetRecord(hDBICur c, std::uint8_t* r) override { return da::DbiGetRecord(c, da::dbiNOLOCK, r, nullptr); }
   DBIResult GetBookMark(hDBICur c, std::uint8_t* b) override { return da::DbiGetBookMark(c, b); }
-  DBIResult SetToBookMark(hDBICur c, const std::uint8_t* b) override { return da::DbiSetToBookMark(c, b); }
+  DBIResult SetToBookMark(hDBICur c, const std::uint8_t* b) override { return da::DbiSetBookMark(c, b); }
   DBIResult InitRecord(hDBICur c, std::uint8_t* r) override { return da::DbiInitRecord(c, r); }
   DBIResult InsertRecord(hDBICur c, const std::uint8_t* r) override { return da::DbiInsertRecord(c, da::dbiNOLOCK, r); }
   DBIResult ModifyRecord(hDBICur c, const std::uint8_t* r) override { return da::DbiModifyRecord(c, r, true); }
@@ -163,11 +182,8 @@ class TAccessLayerLink : public TDbiLink {
     return da::DbiSetRange(c, false, f1, 0, k1, i1, f2, 0, k2, i2);
   }
   DBIResult ResetRange(hDBICur c) override { return da::DbiResetRange(c); }
-  // Not among the flat entry points: the cursor's own positioning by key.
   DBIResult SetToKey(hDBICur c, std::uint16_t fields, const std::uint8_t* key) override {
-    auto* t = da::TBapiListItem::Resolve<da::TBaseTable>(c);
-    if (!t) return da::DBIERR_INVALIDHNDL;
-    return t->SetToKey(da::keySEARCHGEQ, false, fields, 0, key);
+    return da::DbiSetToKey(c, da::keySEARCHGEQ, false, fields, 0, key);
   }
   DBIResult AddFilter(hDBICur c, const std::vector<std::uint8_t>& expr, hDBIFilter& f) override {
     f = 0;

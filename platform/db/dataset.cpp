@@ -19,6 +19,7 @@ void Fire(const TDataSetNotifyEvent& e, TDataSet* ds) {
 bool IsEndCode(DBIResult r) { return r == DBIERR_EOF || r == DBIERR_BOF; }
 // Bytes of a BLOB moved in one call: the transport refuses more than 65517 in one request.
 constexpr std::uint32_t kBlobPiece = 32768;
+constexpr std::uint32_t kFirstBlobPiece = 1024;
 }  // namespace
 
 TDataSet::TDataSet(TComponent* owner) : TComponent(owner) {}
@@ -150,7 +151,7 @@ void TDataSet::CursorChanged() {
     FRecBuf.resize(props.iRecBufSize);
     FKeyBuf.resize(props.iRecBufSize);
   }
-  FHaveCurrent = false;
+  ForgetPosition();
 }
 
 void TDataSet::BindFields() {
@@ -181,7 +182,7 @@ void TDataSet::ClearBuffers() {
   FOldBuf.clear();
   FKeyBuf.clear();
   FBookmark.clear();
-  FHaveCurrent = false;
+  ForgetPosition();
   FEmpty = true;
   FBof = FEof = true;
 }
@@ -244,11 +245,21 @@ bool TDataSet::RecordPasses(std::vector<std::uint8_t>& record) {
 }
 
 void TDataSet::SaveCurrentBookmark() {
-  if (DbiLink().GetBookMark(FHandle, FBookmark.data()) == 0) FHaveCurrent = true;
+  if (DbiLink().GetBookMark(FHandle, FBookmark.data()) == 0) {
+    FHaveCurrent = true;
+    FPositionByKey = false;
+  }
+}
+
+void TDataSet::ForgetPosition() {
+  FHaveCurrent = false;
+  FPositionByKey = false;
 }
 
 DBIResult TDataSet::RestoreCurrentPosition() {
-  return FHaveCurrent ? DbiLink().SetToBookMark(FHandle, FBookmark.data()) : DBIResult{0};
+  if (FHaveCurrent) return DbiLink().SetToBookMark(FHandle, FBookmark.data());
+  if (FPositionByKey) return RestoreByKey(FPositionRec);
+  return 0;
 }
 
 bool TDataSet::Fetch(bool forward) {
@@ -262,7 +273,7 @@ bool TDataSet::Fetch(bool forward) {
     Check(r);
     if (RecordPasses(temp)) {
       FRecBuf.swap(temp);
-      FHaveCurrent = false;
+      ForgetPosition();
       SaveCurrentBookmark();
       FHaveCurrent = true;
       FEmpty = false;
@@ -284,7 +295,7 @@ void TDataSet::MoveToEnd(bool first) {
 }
 
 void TDataSet::SettleAtEnd(bool first) {
-  FHaveCurrent = false;
+  ForgetPosition();
   Check(first ? DbiLink().SetToBegin(FHandle) : DbiLink().SetToEnd(FHandle));
   if (Fetch(first)) {
     FBof = first;
@@ -360,14 +371,14 @@ int TDataSet::RecordCount() {
     }
     if (RecordPasses(temp)) ++count;
   }
-  if (FHaveCurrent) RestoreCurrentPosition();
+  if (HasPosition()) RestoreCurrentPosition();
   else DbiLink().SetToBegin(FHandle);
   return count;
 }
 
 void TDataSet::Refresh() {
   CheckBrowseMode();
-  if (FHaveCurrent) {
+  if (HasPosition()) {
     std::vector<std::uint8_t> temp(FRecBuf.size());
     DBIResult r = ReadCurrent(temp);
     if (r == 0 && RecordPasses(temp)) {
@@ -460,17 +471,26 @@ std::string TDataSet::ReadBlob(const TField* field) const {
   Check(DbiLink().OpenBlob(FHandle, rec, no, true));
   std::string data;
   std::uint32_t size = 0;
-  DBIResult r = DbiLink().GetBlobSize(FHandle, rec, no, size);
-  // Read in pieces below the transport's limit for one request.
+  // Most values fit the first piece: a short first read is the whole value, so its size is
+  // asked only when the first piece came back full.
+  std::string first(kFirstBlobPiece, '\0');
+  std::uint32_t got = 0;
+  DBIResult r = DbiLink().GetBlob(FHandle, rec, no, 0, kFirstBlobPiece, reinterpret_cast<std::uint8_t*>(first.data()), got);
+  if (r == 0) {
+    first.resize(std::min(got, kFirstBlobPiece));
+    data = std::move(first);
+    if (got >= kFirstBlobPiece) r = DbiLink().GetBlobSize(FHandle, rec, no, size);
+  }
+  // The rest in pieces below the transport's limit for one request.
   while (r == 0 && data.size() < size) {
     std::uint32_t want = std::min<std::uint32_t>(kBlobPiece, size - static_cast<std::uint32_t>(data.size()));
     std::string chunk(want, '\0');
-    std::uint32_t got = 0;
+    std::uint32_t read = 0;
     r = DbiLink().GetBlob(FHandle, rec, no, static_cast<std::uint32_t>(data.size()), want,
-                          reinterpret_cast<std::uint8_t*>(chunk.data()), got);
+                          reinterpret_cast<std::uint8_t*>(chunk.data()), read);
     if (r != 0) break;
-    if (got == 0 || got > want) break;  // a short store ends the value; never loop on nothing
-    data.append(chunk.data(), got);
+    if (read == 0 || read > want) break;  // a short store ends the value; never loop on nothing
+    data.append(chunk.data(), read);
   }
   DbiLink().FreeBlob(FHandle, rec, no);
   Check(r);
@@ -567,11 +587,25 @@ void TDataSet::Post() {
 void TDataSet::ResyncCurrent() {
   std::vector<std::uint8_t> temp(FRecBuf.size());
   if (ReadCurrent(temp) == 0) FRecBuf.swap(temp);
-  FHaveCurrent = false;
+  ForgetPosition();
   SaveCurrentBookmark();
   FEmpty = false;
   FBof = FEof = false;
 }
+
+void TDataSet::CurrentFound() {
+  ForgetPosition();
+  if (CanRestoreByKey()) {
+    FPositionRec = FRecBuf;
+    FPositionByKey = true;
+  } else {
+    SaveCurrentBookmark();
+  }
+  FEmpty = false;
+  FBof = FEof = false;
+}
+
+DBIResult TDataSet::RestoreByKey(const std::vector<std::uint8_t>&) { return DBIERR_RECNOTFOUND; }
 
 void TDataSet::Cancel() {
   CheckActive();
@@ -598,7 +632,7 @@ void TDataSet::Delete() {
   Fire(BeforeDelete, this);
   Check(RestoreCurrentPosition());  // never a neighbour in place of a record gone meanwhile
   Check(DbiLink().DeleteRecord(FHandle));
-  FHaveCurrent = false;
+  ForgetPosition();
   if (Fetch(true)) {
     FBof = FEof = false;
   } else if (Fetch(false)) {

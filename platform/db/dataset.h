@@ -115,6 +115,14 @@ class TDataSet : public TComponent {
   void DataEvent();
   // Makes the record in FRecBuf current after a successful key search or post.
   void ResyncCurrent();
+  // The cursor stands on the record just read into FRecBuf by a key search: it becomes the
+  // current record.  Where the current index is unique the position is kept by the record's key
+  // (found again only when needed), else by the cursor's bookmark.
+  void CurrentFound();
+  // Whether the current record can be found again by its key alone (a unique index), and the
+  // search that does it from a copy of the record.
+  virtual bool CanRestoreByKey() const { return false; }
+  virtual DBIResult RestoreByKey(const std::vector<std::uint8_t>& record);
   // After a key search placed the cursor before a record (placed), reads the first record from
   // there that passes the filter; without one, the last record.  The scroll events fire once.
   void ReadFromPlacedCursor(bool placed);
@@ -141,6 +149,9 @@ class TDataSet : public TComponent {
   void MoveToEnd(bool first);
   void SettleAtEnd(bool first);
   void SaveCurrentBookmark();
+  // No position of a current record is kept (neither bookmark nor key).
+  void ForgetPosition();
+  bool HasPosition() const { return FHaveCurrent || FPositionByKey; }
   void ApplyFilterText();
   // The part of the filter text the access layer can evaluate is handed to it; the data set
   // still tests every record it receives.
@@ -161,6 +172,9 @@ class TDataSet : public TComponent {
   std::vector<std::uint8_t> FKeyBuf;
   std::vector<std::uint8_t> FBookmark;
   bool FHaveCurrent = false;
+  // The current record's position is its key (FPositionRec), not a bookmark.
+  bool FPositionByKey = false;
+  std::vector<std::uint8_t> FPositionRec;
   bool FBof = true;
   bool FEof = true;
   bool FEmpty = true;

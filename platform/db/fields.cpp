@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 
 #include "platform/classes/typinfo.h"
 #include "platform/db/dataset.h"
@@ -155,13 +156,23 @@ std::string TStringField::AsString() const {
 }
 
 void TStringField::SetAsString(const std::string& value) {
-  std::string v = value.substr(0, value.find('\0'));
+  std::string_view v(value.data(), std::min(value.size(), value.find('\0')));
   const std::size_t room = static_cast<std::size_t>(DataSize()) - 1;
-  if (v.size() > room) v.resize(room);
+  if (v.size() > room) v = v.substr(0, room);
   if (v.empty()) return SetData(nullptr);
-  std::vector<char> buf(static_cast<std::size_t>(DataSize()), '\0');
-  std::memcpy(buf.data(), v.data(), v.size());
-  SetData(buf.data());
+  // Short fields (key fields among them) are built on the stack.
+  char small[256];
+  std::vector<char> large;
+  char* buf = small;
+  const auto size = static_cast<std::size_t>(DataSize());
+  if (size > sizeof small) {
+    large.assign(size, '\0');
+    buf = large.data();
+  } else {
+    std::memset(small, 0, size);
+  }
+  std::memcpy(buf, v.data(), v.size());
+  SetData(buf);
 }
 
 std::int32_t TStringField::AsInteger() const {

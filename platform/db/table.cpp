@@ -138,6 +138,7 @@ void TTable::ReadIndexDescs() {
 
 void TTable::ActivateIndex() {
   FKeyFields.clear();
+  FUniqueKey = false;
   const IDXDesc* chosen = nullptr;
   if (!FIndexFieldNames.empty()) {
     std::vector<std::string> wanted = SplitFieldNames(FIndexFieldNames);
@@ -165,6 +166,13 @@ void TTable::ActivateIndex() {
   for (std::uint16_t i = 0; i < chosen->iFldsInKey && i < DBIMAXFLDSINKEY; ++i)
     for (int f = 0; f < FieldCount(); ++f)
       if (Fields(f)->FieldNo() == chosen->aiKeyFld[i]) FKeyFields.push_back(Fields(f));
+  FUniqueKey = (chosen->bUnique || chosen->bPrimary) && FKeyFields.size() == chosen->iFldsInKey;
+}
+
+DBIResult TTable::RestoreByKey(const std::vector<std::uint8_t>& record) {
+  std::vector<std::uint8_t> found(RecordBuffer().size());
+  return DbiLink().GetRecordForKey(Handle(), static_cast<std::uint16_t>(FKeyFields.size()), record.data(),
+                                   found.data());
 }
 
 void TTable::InternalOpened() {
@@ -200,10 +208,16 @@ std::uint16_t TTable::AssignedKeyFields() {
 
 bool TTable::GotoKey() {
   CheckKeyMode();
-  std::uint16_t n = AssignedKeyFields();
+  return GotoKeyFields(AssignedKeyFields());
+}
+
+bool TTable::GotoKeyFields(std::uint16_t n) {
   SetState(TDataSetState::dsBrowse);
   if (n == 0) return false;
-  std::vector<std::uint8_t> temp(RecordBuffer().size());
+  // The record is read into the spare buffer, which becomes the record buffer when it is found
+  // (and the old record buffer the spare).
+  std::vector<std::uint8_t>& temp = FFoundRecord;
+  temp.assign(RecordBuffer().size(), 0);
   DBIResult r = DbiLink().GetRecordForKey(Handle(), n, KeyBuffer().data(), temp.data());
   // A search that finds nothing may leave the engine's cursor elsewhere: it goes back to the
   // current record, which stays as it was.
@@ -221,7 +235,8 @@ bool TTable::GotoKey() {
   }
   if (BeforeScroll) BeforeScroll(this);
   RecordBuffer().swap(temp);
-  ResyncCurrent();
+  // The record found is current as it was read: the cursor stands on it.
+  CurrentFound();
   DataEvent();
   if (AfterScroll) AfterScroll(this);
   return true;
@@ -240,7 +255,13 @@ bool TTable::FindKey(const std::vector<TFieldValue>& values) {
     Cancel();
     throw;
   }
-  return GotoKey();
+  // SetKey cleared the key buffer: the key is made of the fields up to the last one that holds
+  // a value (a text may have left its field blank, so those are asked).
+  std::uint16_t n = static_cast<std::uint16_t>(values.size());
+  while (n > 0 && (std::holds_alternative<std::monostate>(values[n - 1]) ||
+                   (std::holds_alternative<std::string>(values[n - 1]) && FKeyFields[n - 1]->IsNull())))
+    --n;
+  return GotoKeyFields(n);
 }
 
 void TTable::GotoNearest() {

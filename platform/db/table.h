@@ -59,6 +59,8 @@ class TTable : public TDataSet {
   hDBICur CreateHandle() override;
   void DestroyHandle() override;
   void InternalOpened() override;
+  bool CanRestoreByKey() const override { return FUniqueKey && !FKeyFields.empty(); }
+  DBIResult RestoreByKey(const std::vector<std::uint8_t>& record) override;
 
  private:
   void CheckKeyMode();
@@ -67,6 +69,8 @@ class TTable : public TDataSet {
   void ReadIndexDescs();
   void AssignKey(const std::vector<TFieldValue>& values);
   std::uint16_t AssignedKeyFields();
+  // GotoKey with the number of leading key fields already known.
+  bool GotoKeyFields(std::uint16_t n);
   TDatabase* AcquireDatabase();
 
   std::string FDatabaseName;
@@ -79,6 +83,8 @@ class TTable : public TDataSet {
   TIndexDefs FIndexDefs;
   std::vector<IDXDesc> FIndexDescs;
   std::vector<TField*> FKeyFields;
+  bool FUniqueKey = false;  // the current index holds each key once
+  std::vector<std::uint8_t> FFoundRecord;  // spare record buffer of the key searches
 };
 
 }  // namespace tw

@@ -154,6 +154,17 @@ TEST(Scrambling, PadIsTheCongruentialSequenceAndScramblingIsItsOwnInverse) {
   EXPECT_EQ(copy, part);
 }
 
+TEST(Scrambling, EveryByteFromTheNinthOnIsXoredWithItsPadByteWhateverTheLength) {
+  TqnScramblePad pad;
+  BuildScramblePad(4711, pad);
+  for (std::size_t length : {9, 15, 16, 17, 263, 264, 265, 520, 777}) {
+    auto plain = Pattern(length);
+    auto copy = plain;
+    ScrambleMessage(pad, copy.data(), copy.size());
+    for (std::size_t i = 8; i < length; ++i) ASSERT_EQ(copy[i], plain[i] ^ pad[(i - 8) & 0xFF]) << length << " " << i;
+  }
+}
+
 TEST(Scrambling, AttachRequestsAndShortMessagesStayPlain) {
   TqnScramblePad pad;
   BuildScramblePad(99, pad);

@@ -1,5 +1,8 @@
 // The data-set classes over the real access layer and the server started inside this process:
 // the two tables of the program created in a fresh folder, filled, searched and walked.
+#include <map>
+
+#include "dbaccess/virteng.h"
 #include "platform/db/tests/engine/realengine.h"
 
 namespace tw::test {
@@ -46,6 +49,46 @@ TEST_F(RealEngine, InterpretationsAreFoundByFourKeyValuesAndTheirMemoRead) {
   EXPECT_TRUE(Boxes.empty()) << Boxes.front();
 }
 
+// Records without a memo: read-only and read-write tables read them as empty and write nothing.
+TEST_F(RealEngine, NullMemosReadAsEmptyWithoutWriting) {
+  TTable* t = NewTable("Notes.QND");
+  t->FieldDefs().Add("Nr", TFieldType::ftSmallint, 0, true);
+  t->FieldDefs().Add("Text", TFieldType::ftMemo);
+  t->IndexDefs().Add("ByNr", "Nr", true, true);
+  t->CreateTable();
+  t->SetIndexName("ByNr");
+  t->Open();
+  for (int i = 1; i <= 3; ++i) {
+    t->Append();
+    t->FieldByName("Nr")->SetAsInteger(i);
+    if (i == 2) t->FieldByName("Text")->SetAsString("Moon");
+    t->Post();
+  }
+  t->Close();
+  auto files = [&] {
+    std::map<std::string, std::uintmax_t> sizes;
+    for (const auto& e : std::filesystem::directory_iterator(Folder))
+      if (e.path().filename() != "QNSERVER.LOG") sizes[e.path().filename().string()] = e.file_size();
+    return sizes;
+  };
+  for (bool readOnly : {true, false}) {
+    t->SetReadOnly(readOnly);
+    t->Open();
+    const auto before = files();
+    for (int pass = 0; pass < 5; ++pass) {
+      std::vector<std::string> texts;
+      for (t->First(); !t->Eof(); t->Next()) {
+        EXPECT_EQ(t->FieldByName("Text")->IsNull(), t->FieldByName("Nr")->AsInteger() != 2);
+        texts.push_back(t->FieldByName("Text")->AsString());
+      }
+      EXPECT_EQ(texts, (std::vector<std::string>{"", "Moon", ""})) << readOnly;
+    }
+    t->Close();
+    EXPECT_EQ(files(), before) << readOnly;
+  }
+  EXPECT_TRUE(Boxes.empty()) << Boxes.front();
+}
+
 TEST_F(RealEngine, MessagesOfOneLanguageAreWalkedThroughAFilter) {
   TTable* t = NewTable("Messages.QND");
   t->FieldDefs().Add("Lang", TFieldType::ftString, 3, true);
@@ -88,6 +131,53 @@ TEST_F(RealEngine, MessagesOfOneLanguageAreWalkedThroughAFilter) {
   t->Close();
   t->DeleteTable();
   EXPECT_THROW(t->Open(), EDBEngineError);
+}
+
+// Table operations and key positioning go through the access layer's entry points, so the
+// engine object keeps each one's result as it does for every other call.
+TEST_F(RealEngine, TableOperationsAndKeySearchesGoThroughTheEntryPoints) {
+  TTable* t = NewTable("Places.QND");
+  t->FieldDefs().Add("Name", TFieldType::ftString, 20, true);
+  t->FieldDefs().Add("Nr", TFieldType::ftSmallint, 0, true);
+  t->IndexDefs().Add("ByName", "Name", true, true);
+  ASSERT_EQ(dbaccess::DbiInit(nullptr), dbaccess::DBIERR_NONE);
+  dbaccess::VirtEng()->SetResult(4711);
+  t->CreateTable();
+  ASSERT_NE(dbaccess::VirtEng(), nullptr);
+  EXPECT_EQ(dbaccess::VirtEng()->Result(), dbaccess::DBIERR_NONE);
+  t->SetIndexName("ByName");
+  t->Open();
+  for (const char* name : {"Bern", "Oslo", "Rome"}) {
+    t->Append();
+    t->FieldByName("Name")->SetAsString(name);
+    t->FieldByName("Nr")->SetAsInteger(1);
+    t->Post();
+  }
+  // A string of 20 characters keeps all of them.
+  t->Append();
+  t->FieldByName("Name")->SetAsString("Llanfairpwllgwyngyll");
+  t->FieldByName("Nr")->SetAsInteger(2);
+  t->Post();
+  ASSERT_TRUE(t->FindKey({std::string("Llanfairpwllgwyngyll")}));
+  dbaccess::VirtEng()->SetResult(4711);
+  t->FindNearest({std::string("P")});
+  EXPECT_EQ(t->FieldByName("Name")->AsString(), "Rome");
+  EXPECT_EQ(dbaccess::VirtEng()->Result(), dbaccess::DBIERR_NONE);
+  dbaccess::VirtEng()->SetResult(4711);
+  t->EmptyTable();
+  EXPECT_TRUE(t->IsEmpty());
+  EXPECT_EQ(dbaccess::VirtEng()->Result(), dbaccess::DBIERR_NONE);
+  t->Close();
+  dbaccess::VirtEng()->SetResult(4711);
+  t->DeleteTable();
+  EXPECT_EQ(dbaccess::VirtEng()->Result(), dbaccess::DBIERR_NONE);
+  try {
+    t->EmptyTable();
+    ADD_FAILURE() << "a table that is gone was emptied";
+  } catch (const EDBEngineError& e) {
+    EXPECT_EQ(e.ErrorCode(), dbaccess::DBIERR_NOSUCHTABLE);
+  }
+  EXPECT_TRUE(Boxes.empty()) << Boxes.front();
 }
 
 TEST_F(RealEngine, MissingTablesGiveTheAccessLayersText) {

@@ -1,5 +1,6 @@
 // Key searches, filters handed to the access layer and long memos, over the real access layer
 // and the server started inside this process.
+#include <algorithm>
 #include <map>
 
 #include "dbaccess/basetable.h"
@@ -135,6 +136,48 @@ TEST_F(Records, MemosLongerThanOneRequestAreWrittenAndReadWhole) {
   T->FieldByName("Text")->SetAsString("short");
   T->Post();
   EXPECT_EQ(T->FieldByName("Text")->AsString(), "short");
+}
+
+}  // namespace
+}  // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+// After a key search on a unique index the record found is current without a bookmark being
+// asked for; every later step still starts from it, whatever the cursor did meanwhile.
+TEST_F(Records, ARecordFoundByKeyStaysCurrentThroughFailedSearchesCountsAndEdits) {
+  ASSERT_TRUE(T->FindKey({std::string("ENG"), std::int64_t{1}, std::int64_t{1}}));
+  EXPECT_EQ(T->FieldByName("Id")->AsInteger(), 1);
+  // A search that finds nothing leaves the record found current, and the cursor on it.
+  EXPECT_FALSE(T->FindKey({std::string("ENG"), std::int64_t{9}, std::int64_t{9}}));
+  EXPECT_EQ(T->FieldByName("Id")->AsInteger(), 1);
+  EXPECT_EQ(T->RecordCount(), 8);
+  T->Next();
+  EXPECT_EQ(T->FieldByName("Id")->AsInteger(), 2);
+  T->Prior();
+  EXPECT_EQ(T->FieldByName("Id")->AsInteger(), 1);
+
+  // An edit that changes the key writes to the record found, not to a neighbour.
+  ASSERT_TRUE(T->FindKey({std::string("DEU"), std::int64_t{1}, std::int64_t{3}}));
+  EXPECT_FALSE(T->FindKey({std::string("XXX"), std::int64_t{0}, std::int64_t{0}}));
+  T->Edit();
+  T->FieldByName("Nr")->SetAsInteger(5);
+  T->Post();
+  EXPECT_EQ(T->FieldByName("Id")->AsInteger(), 3);
+  ASSERT_TRUE(T->FindKey({std::string("DEU"), std::int64_t{5}, std::int64_t{3}}));
+  EXPECT_FALSE(T->FindKey({std::string("DEU"), std::int64_t{1}, std::int64_t{3}}));
+  EXPECT_EQ(T->FieldByName("Id")->AsInteger(), 3);
+
+  // A delete after a search removes the record found.
+  ASSERT_TRUE(T->FindKey({std::string("FRA"), std::int64_t{12}, std::int64_t{7}}));
+  EXPECT_FALSE(T->FindKey({std::string("ENG"), std::int64_t{7}, std::int64_t{7}}));
+  T->Delete();
+  EXPECT_EQ(T->RecordCount(), 7);
+  EXPECT_FALSE(T->FindKey({std::string("FRA"), std::int64_t{12}, std::int64_t{7}}));
+  std::vector<int> ids = Ids();
+  EXPECT_EQ(ids.size(), 7u);
+  EXPECT_EQ(std::count(ids.begin(), ids.end(), 7), 0);
 }
 
 }  // namespace

@@ -1,0 +1,176 @@
+// Against the embedded server: failed opens leave nothing behind, null memos are read without
+// writing, a memo's field value is its first characters.
+#include <sys/stat.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+#include "dbaccess/basetable.h"
+#include "dbaccess/database.h"
+#include "dbaccess/session.h"
+#include "dbaccess/virteng.h"
+#include "dbengine/base/errors.h"
+#include "embeddedsupport.h"
+
+namespace tw::dbaccess::test {
+namespace {
+
+TEST_F(EmbeddedTable, FailedTableOpensLeaveNoCursorInTheDatabase) {
+  auto* database = TBapiListItem::Resolve<TBaseDatabase>(db);
+  ASSERT_NE(database, nullptr);
+  const int before = database->Cursors().Count();
+  for (int i = 0; i < 5; ++i) {
+    hDBICur missing = 77;
+    EXPECT_EQ(DbiOpenTable(db, "Nothing", nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, missing),
+              DBIERR_NOSUCHTABLE);
+    EXPECT_EQ(missing, 0u);
+  }
+  // An index that does not exist fails the open as well, and leaves nothing either.
+  hDBICur badIndex = 0;
+  EXPECT_NE(DbiOpenTable(db, "Persons", nullptr, "NoSuchIndex", nullptr, 0, 0, 0, 0, false, nullptr, badIndex),
+            DBIERR_NONE);
+  EXPECT_EQ(badIndex, 0u);
+  EXPECT_EQ(database->Cursors().Count(), before);
+}
+
+TEST_F(EmbeddedTable, ADatabaseWhoseOpenFailedDoesNotStayInTheSession) {
+  TVirtEng* engine = VirtEng();
+  ASSERT_NE(engine, nullptr);
+  TBaseSession* session = engine->CurrentSession();
+  ASSERT_NE(session, nullptr);
+  const int before = session->Databases().Count();
+  // A folder the server does not find: the server refuses the open.
+  std::string path = (folder / "gone").string() + "/";
+  for (int i = 0; i < 3; ++i) {
+    hDBIDb second = 77;
+    EXPECT_EQ(DbiOpenDatabase(path.c_str(), nullptr, dbiREADWRITE, dbiOPENSHARED, nullptr, 0, nullptr, nullptr, second),
+              dbengine::qnresInvalidDirectory);
+    EXPECT_EQ(second, 0u);
+  }
+  EXPECT_EQ(session->Databases().Count(), before);
+}
+
+// A table with a memo whose records have no memo at all.
+class NullMemos : public EmbeddedServer {
+ protected:
+  void SetUp() override {
+    EmbeddedServer::SetUp();
+    OpenFolder(db);
+    dbengine::TqnDataDictionary dict(4096);
+    dict.AddField("Nr", "", dbengine::qftInt16, 0, 0, true);
+    dict.AddField("Text", "", dbengine::qftBlobMemo, 0, 0, false);
+    dict.AddIndex("ByNr", "", 0, {0}, false, true, false);
+    ASSERT_EQ(TBapiListItem::Resolve<TQNClientDatabase>(db)->BuildTable("Notes", true, dict), DBIERR_NONE);
+    hDBICur cur = Open(dbiREADWRITE);
+    for (std::int16_t nr = 1; nr <= 3; ++nr) {
+      DbiInitRecord(cur, record.data());
+      Put(cur, record.data(), 1, &nr);
+      if (nr == 3) {
+        const std::string text = "Sun trine Moon " + std::string(400, 'x');
+        ASSERT_EQ(DbiOpenBlob(cur, record.data(), 2, dbiREADWRITE), DBIERR_NONE);
+        ASSERT_EQ(DbiPutBlob(cur, record.data(), 2, 0, static_cast<std::uint32_t>(text.size()),
+                             reinterpret_cast<const std::uint8_t*>(text.data())),
+                  DBIERR_NONE);
+      }
+      ASSERT_EQ(DbiInsertRecord(cur, dbiNOLOCK, record.data()), DBIERR_NONE);
+    }
+    DbiCloseCursor(cur);
+  }
+  hDBICur Open(std::uint32_t Mode) {
+    hDBICur cur = 0;
+    EXPECT_EQ(DbiOpenTable(db, "Notes", nullptr, "ByNr", nullptr, 0, Mode, dbiOPENSHARED, 0, false, nullptr, cur),
+              DBIERR_NONE);
+    CURProps props;
+    DbiGetCursorProps(cur, props);
+    record.assign(props.iRecBufSize, 0);
+    return cur;
+  }
+  // The table's files with their sizes and contents.
+  std::map<std::string, std::string> Files() {
+    std::map<std::string, std::string> files;
+    for (const auto& e : std::filesystem::directory_iterator(folder)) {
+      if (e.path().filename() == "QNSERVER.LOG") continue;
+      std::ifstream in(e.path(), std::ios::binary);
+      files[e.path().filename().string()] = std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    return files;
+  }
+  // Reads every record's memo as the data-set classes do: open for reading, size, read, free.
+  std::vector<std::string> ReadAll(hDBICur Cur, std::uint32_t OpenMode) {
+    std::vector<std::string> texts;
+    DbiSetToBegin(Cur);
+    while (DbiGetNextRecord(Cur, dbiNOLOCK, record.data(), nullptr) == DBIERR_NONE) {
+      EXPECT_EQ(DbiOpenBlob(Cur, record.data(), 2, OpenMode), DBIERR_NONE);
+      std::uint32_t size = 77;
+      EXPECT_EQ(DbiGetBlobSize(Cur, record.data(), 2, size), DBIERR_NONE);
+      std::string text(size, '\0');
+      std::uint32_t read = 0;
+      EXPECT_EQ(DbiGetBlob(Cur, record.data(), 2, 0, size, reinterpret_cast<std::uint8_t*>(text.data()), read),
+                DBIERR_NONE);
+      text.resize(read);
+      DbiFreeBlob(Cur, record.data(), 2);
+      texts.push_back(text);
+    }
+    return texts;
+  }
+  hDBIDb db = 0;
+  std::vector<std::uint8_t> record;
+};
+
+TEST_F(NullMemos, ReadOnReadOnlyTablesAsEmptyWithoutAnError) {
+  hDBICur cur = Open(dbiREADONLY);
+  std::vector<std::string> texts = ReadAll(cur, dbiREADONLY);
+  ASSERT_EQ(texts.size(), 3u);
+  EXPECT_EQ(texts[0], "");
+  EXPECT_EQ(texts[1], "");
+  EXPECT_EQ(texts[2].substr(0, 14), "Sun trine Moon");
+  // The record read stays as it was: the memo field is still null.
+  DbiSetToBegin(cur);
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
+  ASSERT_EQ(DbiOpenBlob(cur, record.data(), 2, dbiREADONLY), DBIERR_NONE);
+  bool blank = false;
+  std::uint8_t value[256];
+  std::memset(value, 'z', sizeof value);
+  EXPECT_EQ(DbiGetField(cur, 2, record.data(), value, blank), DBIERR_NONE);
+  EXPECT_TRUE(blank);
+  DbiCloseCursor(cur);
+}
+
+TEST_F(NullMemos, ReadsOnReadWriteTablesWriteNothing) {
+  hDBICur cur = Open(dbiREADWRITE);
+  const auto before = Files();
+  for (int pass = 0; pass < 5; ++pass) {
+    std::vector<std::string> texts = ReadAll(cur, dbiREADONLY);
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0], "");
+  }
+  EXPECT_EQ(Files(), before);
+  DbiCloseCursor(cur);
+}
+
+TEST_F(NullMemos, AFieldReadOfAMemoGivesItsFirst255CharactersOrBlank) {
+  hDBICur cur = Open(dbiREADONLY);
+  DbiSetToBegin(cur);
+  std::uint8_t value[300];
+  bool blank = false;
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
+  std::memset(value, 'z', sizeof value);
+  EXPECT_EQ(DbiGetField(cur, 2, record.data(), value, blank), DBIERR_NONE);
+  EXPECT_TRUE(blank);
+  EXPECT_EQ(value[0], 0);
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
+  std::memset(value, 'z', sizeof value);
+  EXPECT_EQ(DbiGetField(cur, 2, record.data(), value, blank), DBIERR_NONE);
+  EXPECT_FALSE(blank);
+  const std::string expected = ("Sun trine Moon " + std::string(400, 'x')).substr(0, 255);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(value)), expected);
+  EXPECT_EQ(value[256], 'z');  // nothing written past the text's terminator
+  DbiCloseCursor(cur);
+}
+
+}  // namespace
+}  // namespace tw::dbaccess::test
