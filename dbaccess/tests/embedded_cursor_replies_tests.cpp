@@ -44,12 +44,12 @@ TEST_F(TwoCursors, BookmarkAfterTheOtherCursorsReadIsOwn) {
   std::vector<std::uint8_t> mark(markSize);
   ASSERT_EQ(DbiGetBookMark(other, mark.data()), DBIERR_NONE);
   DbiSetToBegin(other);
-  ASSERT_EQ(DbiSetToBookMark(other, mark.data()), DBIERR_NONE);
+  ASSERT_EQ(DbiSetBookMark(other, mark.data()), DBIERR_NONE);
   EXPECT_EQ(Current(other, otherRecord), "Dag");
   // The reading cursor's own bookmark still names its own record.
   ASSERT_EQ(DbiGetBookMark(cur, mark.data()), DBIERR_NONE);
   DbiSetToEnd(cur);
-  ASSERT_EQ(DbiSetToBookMark(cur, mark.data()), DBIERR_NONE);
+  ASSERT_EQ(DbiSetBookMark(cur, mark.data()), DBIERR_NONE);
   EXPECT_EQ(Current(cur, record), "Ada");
 }
 
@@ -64,7 +64,7 @@ TEST_F(TwoCursors, RecordAfterTheOtherCursorsInsertIsOwn) {
   std::vector<std::uint8_t> mark(markSize);
   ASSERT_EQ(DbiGetBookMark(other, mark.data()), DBIERR_NONE);
   DbiSetToBegin(other);
-  DbiSetToBookMark(other, mark.data());
+  DbiSetBookMark(other, mark.data());
   EXPECT_EQ(Current(other, otherRecord), "Ben");
   EXPECT_EQ(Current(cur, record), "Eve");
 }
