@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <string>
 
+#include "app/forms/mainwindow.h"
+#include "app/forms/richview.h"
 #include "app/forms/startup.h"
 #include "app/lib/register.h"
 #include "app/lib/singleinstance.h"
@@ -62,5 +64,17 @@ class AppFormsTest : public AppLibTest {
 
   std::string guardFolder;
 };
+
+// Writes a plain list of `lines` numbered lines into the main window's transit view, as a
+// finished listing: taller than the view for a few dozen lines.
+inline void ShowPlainList(TfrmMain* main, int lines) {
+  auto& view = static_cast<TRichTransitView&>(main->View());
+  view.Begin();
+  view.SetFonts(nullptr, nullptr, nullptr);
+  std::string text;
+  for (int i = 0; i < lines; ++i) text += "Line " + std::to_string(i) + " of a long list.\r";
+  view.InputString(text);
+  view.End();
+}
 
 }  // namespace tw::app::test
