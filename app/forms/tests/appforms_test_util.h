@@ -8,7 +8,9 @@
 #include <filesystem>
 #include <string>
 
+#include "app/forms/mainwindow.h"
 #include "app/forms/optionswindow.h"
+#include "app/forms/richview.h"
 #include "app/forms/startup.h"
 #include "app/lib/register.h"
 #include "app/lib/singleinstance.h"
@@ -75,6 +77,18 @@ inline void EnterPerson(TfrmOptions& options, int n, const std::string& name) {
   options.dfPers->OnChange(options.dfPers);
   options.dfDate->SetAsDayNumber(entry::DateTimeToDayNumber(EncodeDate(1980, 5, 17)));
   options.dfDate->OnChange(options.dfDate);
+}
+
+// Writes a plain list of `lines` numbered lines into the main window's transit view, as a
+// finished listing: taller than the view for a few dozen lines.
+inline void ShowPlainList(TfrmMain* main, int lines) {
+  auto& view = static_cast<TRichTransitView&>(main->View());
+  view.Begin();
+  view.SetFonts(nullptr, nullptr, nullptr);
+  std::string text;
+  for (int i = 0; i < lines; ++i) text += "Line " + std::to_string(i) + " of a long list.\r";
+  view.InputString(text);
+  view.End();
 }
 
 }  // namespace tw::app::test

@@ -319,13 +319,7 @@ TEST_F(RichViewTest, HeadingsGoIntoTheViewAndAreShownReadOnly) {
 
 TEST_F(RichViewTest, TheMouseWheelScrollsTheShownList) {
   main->Show();
-  TRichTransitView& view = static_cast<TRichTransitView&>(main->View());
-  view.Begin();
-  view.SetFonts(nullptr, nullptr, nullptr);
-  std::string text;
-  for (int i = 0; i < 200; ++i) text += "Line " + std::to_string(i) + " of a long list.\r";
-  view.InputString(text);
-  view.End();
+  ShowPlainList(main, 200);
   Application()->ProcessMessages();
   ASSERT_TRUE(main->rtext->Visible());
   ASSERT_EQ(main->rtext->RtfText()->VertOffset(), 0);

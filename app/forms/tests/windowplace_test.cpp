@@ -9,7 +9,11 @@
 #include "app/forms/optionswindow.h"
 #include "app/forms/tests/appforms_test_util.h"
 #include "app/lib/winregistry.h"
+#include "platform/forms/menus/menus.h"
 #include "platform/win/display.h"
+#include "platform/win/winapi.h"
+#include "richtext/controls/richtext.h"
+#include "toolbars/dock.h"
 #include "toolbars/toolbars.h"
 
 namespace tw::app::test {
@@ -108,6 +112,72 @@ TEST_P(WindowPlaceTest, AStoredPlaceKeepsTheFramedWindowOnTheScreen) {
   const RECT frame = WindowManagerFrame(main->Handle());
   EXPECT_EQ(main->Left(), frame.Left);
   EXPECT_EQ(main->Top(), frame.Top) << "the window manager's caption stays on the screen";
+}
+
+// The transit view fills what the menu bar and the docks leave of the main window, scroll bars
+// included: nothing of it lies below or beside the window's drawable area, on the first showing
+// and after the window was made smaller and larger again.
+TEST_P(WindowPlaceTest, TheTransitViewAndItsScrollBarsLieInsideTheMainWindow) {
+  auto* main = Application()->CreateForm<TfrmMain>();
+  main->ListingFolder = folder.string();
+  main->Show();
+  Pump();
+  ShowPlainList(main, 200);
+  Pump();
+  const HWND form = main->Handle();
+  const HWND rtext = main->rtext->Handle();
+  const bool framed = GetParam().Top > 0;
+  auto check = [&](const char* when) {
+    SCOPED_TRACE(when);
+    RECT window, client, drawn;
+    ASSERT_TRUE(GetWindowRect(form, &window));
+    ASSERT_TRUE(GetClientRect(form, &client));
+    TPoint origin{0, 0};
+    ClientToScreen(form, &origin);
+    // The client area is what the window shows below the menu bar (and inside the program's
+    // own frame when no window manager draws one).
+    if (framed) {
+      EXPECT_EQ(origin.X, window.Left);
+      EXPECT_EQ(origin.Y, window.Top + TMainMenu::BarHeight());
+      EXPECT_EQ(client.Width(), window.Width());
+      EXPECT_EQ(client.Height(), window.Height() - TMainMenu::BarHeight());
+    }
+    EXPECT_GE(origin.X, window.Left);
+    EXPECT_GE(origin.Y, window.Top + TMainMenu::BarHeight());
+    EXPECT_LE(origin.X + client.Width(), window.Right);
+    EXPECT_LE(origin.Y + client.Height(), window.Bottom);
+    EXPECT_EQ(main->ClientRect(), client);
+    // The view, its border and both scroll bars: inside the client area, filling it below the
+    // top dock down to its bottom edge.
+    ASSERT_TRUE(GetWindowRect(rtext, &drawn));
+    EXPECT_EQ(drawn.Left, origin.X);
+    EXPECT_EQ(drawn.Top, origin.Y + main->DockTop->Height());
+    EXPECT_EQ(drawn.Right, origin.X + client.Width());
+    EXPECT_EQ(drawn.Bottom, origin.Y + client.Height());
+    const auto style = static_cast<DWORD>(GetWindowLong(rtext, GWL_STYLE));
+    EXPECT_NE(style & WS_VSCROLL, 0u) << "the long list scrolls down";
+    RECT inner;
+    ASSERT_TRUE(GetClientRect(rtext, &inner));
+    TPoint innerOrigin{0, 0};
+    ClientToScreen(rtext, &innerOrigin);
+    const int hbar = (style & WS_HSCROLL) != 0 ? GetSystemMetrics(SM_CYHSCROLL) : 0;
+    EXPECT_GE(innerOrigin.Y, drawn.Top);
+    EXPECT_LE(innerOrigin.Y + inner.Height() + hbar, drawn.Bottom)
+        << "a horizontal scroll bar lies within the view";
+    EXPECT_LE(innerOrigin.X + inner.Width() + GetSystemMetrics(SM_CXVSCROLL), drawn.Right)
+        << "the vertical scroll bar lies within the view";
+    // The bottom dock (empty) sits on the client area's bottom edge, not below it.
+    EXPECT_EQ(main->DockBottom->BoundsRect().Bottom, client.Height());
+  };
+  check("first showing");
+  EXPECT_EQ(main->ClientWidth(), 660);
+  EXPECT_EQ(main->ClientHeight(), 440);
+  main->SetBounds(main->Left(), main->Top(), main->Width() - 120, main->Height() - 90);
+  Pump();
+  check("made smaller");
+  main->SetBounds(main->Left(), main->Top(), main->Width() + 200, main->Height() + 150);
+  Pump();
+  check("made larger");
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, WindowPlaceTest,
