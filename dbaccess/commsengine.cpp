@@ -38,6 +38,7 @@ TqnClientCommsEngine::TqnClientCommsEngine(const std::string& ClientName, TqnPro
     QNDestroyCommsWindow(FWindow);
     throw;
   }
+  FWindowDriven = dynamic_cast<TqnSingleUserProtocol*>(FTransport.get()) != nullptr;
   FTransport->OnHangingUp = [this](TqnBaseCommsProtocol*, std::uint32_t id) { HangingUp(id); };
   FTransport->OnIdle = [this](TqnBaseCommsProtocol*) { QNPumpOneMessage(FWindow); };
   FTransport->OnMessageReceived = [this](TqnBaseCommsProtocol*, std::uint32_t id, std::uint8_t* d, std::size_t n) {
@@ -189,20 +190,28 @@ DBIResult TqnClientCommsEngine::WaitForReply() {
   // Over the single-user transport everything that can end the wait comes through this
   // engine's window or the transport's: the embedded server's request notices, the retry timer
   // of its queue (which runs on this window) and the parts of the reply.  So the wait sleeps
-  // until this window has a message, bounded by a timer of its own for the reply time-out.
-  const bool windowDriven = dynamic_cast<TqnSingleUserProtocol*>(FTransport.get()) != nullptr;
-  if (windowDriven) SetTimer(FWindow, kReplyTimerId, timeOut, nullptr);
-  while (FQueue->ReadyCount() == 0 && FConnectionId != 0 && TickElapsed(start, GetTickCount()) < timeOut) {
+  // until this window has a message, bounded by a timer of its own for the reply time-out.  The
+  // timer is set only when the wait has to sleep: an embedded server answers while its request
+  // notice is dispatched, in the first round.
+  const bool windowDriven = FWindowDriven;
+  bool timerSet = false;
+  while (FQueue->ReadyCount() == 0 && FConnectionId != 0) {
     FTransport->PumpMessages();
     if (FQueue->ReadyCount() != 0 || FConnectionId == 0) break;
-    if (QNPumpOneMessage(FWindow)) continue;
+    if (QNPumpOneMessage(FWindow)) {
+      if (TickElapsed(start, GetTickCount()) >= timeOut) break;
+      continue;
+    }
+    const std::uint32_t elapsed = TickElapsed(start, GetTickCount());
+    if (elapsed >= timeOut) break;
     if (!windowDriven) {
       // A socket answers within microseconds on a near server: look again at once for a short
       // while before sleeping between looks.
-      if (TickElapsed(start, GetTickCount()) < 2) std::this_thread::yield();
+      if (elapsed < 2) std::this_thread::yield();
       else Sleep(1);
       continue;
     }
+    if (!timerSet) timerSet = SetTimer(FWindow, kReplyTimerId, timeOut - elapsed, nullptr) != 0;
     MSG m;
     if (GetMessage(&m, FWindow, 0, 0)) {
       const bool ownTimer = m.message == WM_TIMER && m.wParam == kReplyTimerId;
@@ -211,7 +220,7 @@ DBIResult TqnClientCommsEngine::WaitForReply() {
       if (ownTimer && TickElapsed(start, GetTickCount()) < timeOut) Sleep(1);
     }
   }
-  if (windowDriven) KillTimer(FWindow, kReplyTimerId);
+  if (timerSet) KillTimer(FWindow, kReplyTimerId);
   if (FConnectionId == 0) return DBIERR_NETTIMEOUT;
   if (FQueue->ReadyCount() > 0) return DBIERR_NONE;
   if (!FDetaching) {
@@ -251,8 +260,9 @@ void TqnClientCommsEngine::DropLeftovers() {
   FLeftoverOwner = TBundleOwner{};
 }
 
-DBIResult TqnClientCommsEngine::Exchange(std::uint32_t MessageId, const void* Data, std::uint32_t Length,
-                                         bool DataIsStream, TReply& Reply) {
+DBIResult TqnClientCommsEngine::Transact(std::uint32_t MessageId, const void* Data, std::uint32_t Length,
+                                         bool DataIsStream, TqnDataMessage*& Answer) {
+  Answer = nullptr;
   if (!IsConnected()) return DBIERR_NETNOTCONNECTED;
   // A reply that a bundle left waiting (the bookmark after a read, the record after an insert)
   // answers only the next request of the same cursor that asks for exactly that; any other
@@ -304,10 +314,27 @@ DBIResult TqnClientCommsEngine::Exchange(std::uint32_t MessageId, const void* Da
       FLeftoverOwner = TBundleOwner{true, GetU32(p, 0), GetU32(p, 4), GetU32(p, 8)};
     }
   }
-  Reply.Result = static_cast<DBIResult>(head->ResultCode);
-  if (Reply.Result == DBIERR_NONE)
-    Reply.Data.assign(head->Data.begin(), head->Data.begin() + std::min<std::size_t>(head->DataLength, head->Data.size()));
-  FQueue->RemoveHead();
+  const auto result = static_cast<DBIResult>(head->ResultCode);
+  if (result != DBIERR_NONE) {
+    FQueue->RemoveHead();
+    return result;
+  }
+  Answer = head;
+  return DBIERR_NONE;
+}
+
+std::size_t TqnClientCommsEngine::AnswerLength(const TqnDataMessage& Answer) {
+  return std::min<std::size_t>(Answer.DataLength, Answer.Data.size());
+}
+
+DBIResult TqnClientCommsEngine::Exchange(std::uint32_t MessageId, const void* Data, std::uint32_t Length,
+                                         bool DataIsStream, TReply& Reply) {
+  TqnDataMessage* answer = nullptr;
+  Reply.Result = Transact(MessageId, Data, Length, DataIsStream, answer);
+  if (answer) {
+    Reply.Data.assign(answer->Data.begin(), answer->Data.begin() + static_cast<std::ptrdiff_t>(AnswerLength(*answer)));
+    FQueue->RemoveHead();
+  }
   return Reply.Result;
 }
 
@@ -316,11 +343,13 @@ DBIResult TqnClientCommsEngine::SendRequest(std::uint32_t MessageId, const void*
                                             std::uint32_t* ReplyLength) {
   TqnPadLockGuard guard(FLock);
   if (ReplyLength) *ReplyLength = 0;
-  TReply reply;
-  DBIResult r = Exchange(MessageId, Data, Length, DataIsStream, reply);
+  TqnDataMessage* answer = nullptr;
+  DBIResult r = Transact(MessageId, Data, Length, DataIsStream, answer);
   if (r != DBIERR_NONE) return r;
-  std::size_t n = std::min<std::size_t>(ReplyCapacity, reply.Data.size());
-  if (Reply && n) std::memcpy(Reply, reply.Data.data(), n);
+  // The reply's data goes straight from the queue entry to the caller's buffer.
+  std::size_t n = std::min<std::size_t>(ReplyCapacity, AnswerLength(*answer));
+  if (Reply && n) std::memcpy(Reply, answer->Data.data(), n);
+  FQueue->RemoveHead();
   if (ReplyLength) *ReplyLength = static_cast<std::uint32_t>(n);
   return DBIERR_NONE;
 }
@@ -328,10 +357,17 @@ DBIResult TqnClientCommsEngine::SendRequest(std::uint32_t MessageId, const void*
 DBIResult TqnClientCommsEngine::SendRequestToStream(std::uint32_t MessageId, const void* Data, std::uint32_t Length,
                                                     bool DataIsStream, TStream& Reply) {
   TqnPadLockGuard guard(FLock);
-  TReply reply;
-  DBIResult r = Exchange(MessageId, Data, Length, DataIsStream, reply);
+  TqnDataMessage* answer = nullptr;
+  DBIResult r = Transact(MessageId, Data, Length, DataIsStream, answer);
   if (r != DBIERR_NONE) return r;
-  if (!reply.Data.empty()) Reply.Write(reply.Data.data(), static_cast<std::int64_t>(reply.Data.size()));
+  const std::size_t n = AnswerLength(*answer);
+  try {
+    if (n) Reply.Write(answer->Data.data(), static_cast<std::int64_t>(n));
+  } catch (...) {
+    FQueue->RemoveHead();
+    throw;
+  }
+  FQueue->RemoveHead();
   return DBIERR_NONE;
 }
 

@@ -58,6 +58,11 @@ class TqnClientCommsEngine : public TClientComms {
     std::vector<std::uint8_t> Data;
   };
   DBIResult Exchange(std::uint32_t MessageId, const void* Data, std::uint32_t Length, bool DataIsStream, TReply& Reply);
+  // Sends the request and waits for its answer.  On success the answer is left at the head of
+  // the reply queue for the caller to read and remove; a failed answer is removed here.
+  DBIResult Transact(std::uint32_t MessageId, const void* Data, std::uint32_t Length, bool DataIsStream,
+                     dbengine::TqnDataMessage*& Answer);
+  static std::size_t AnswerLength(const dbengine::TqnDataMessage& Answer);
   // True when the replies that a bundle left in the queue answer this request: it comes from
   // the cursor whose request brought the bundle and asks for what the bundle holds (the same
   // record and bookmark sizes, a record read without a lock).
@@ -78,6 +83,7 @@ class TqnClientCommsEngine : public TClientComms {
   std::function<void()> FDispatch;
   std::shared_ptr<void> FEmbeddedServer;
   bool FDetaching = false;
+  bool FWindowDriven = false;  // the transport delivers through window messages (single-user)
   // The request whose reply bundle left further replies in the queue.
   struct TBundleOwner {
     bool Valid = false;

@@ -14,6 +14,9 @@ namespace {
 struct HandleRegistry {
   std::unordered_map<hDBIObj, TBapiListItem*> Live;
   hDBIObj Next = 0;
+  // The handle found last: the calls of one operation name the same cursor again and again.
+  hDBIObj LastHandle = 0;
+  TBapiListItem* LastItem = nullptr;
   hDBIObj Add(TBapiListItem* Item) {
     do {
       ++Next;
@@ -35,13 +38,23 @@ TBapiListItem::TBapiListItem(TTitanCollection* Owner, TBapiListItem* Parent)
 
 TBapiListItem::~TBapiListItem() {
   if (FOwner) FOwner->Delete(this);
-  Registry().Live.erase(FHandle);
+  HandleRegistry& r = Registry();
+  if (r.LastHandle == FHandle) {
+    r.LastHandle = 0;
+    r.LastItem = nullptr;
+  }
+  r.Live.erase(FHandle);
 }
 
 TBapiListItem* TBapiListItem::FromHandle(hDBIObj H) {
   if (H == 0) return nullptr;
-  auto it = Registry().Live.find(H);
-  return it == Registry().Live.end() ? nullptr : it->second;
+  HandleRegistry& r = Registry();
+  if (H == r.LastHandle) return r.LastItem;
+  auto it = r.Live.find(H);
+  if (it == r.Live.end()) return nullptr;
+  r.LastHandle = H;
+  r.LastItem = it->second;
+  return it->second;
 }
 
 void TBapiListItem::AttachOwner(TTitanCollection* Owner) {

@@ -77,9 +77,8 @@ void ScrambleMessage(const TqnScramblePad& Pad, std::uint8_t* Message, std::size
   XorWithPad(Pad, Message + 8, Length - 8);
 }
 
-void QNSendMessageParts(const TqnOutgoingMessage& M,
-                        const std::function<void(const std::uint8_t*, std::size_t)>& SendPart,
-                        const std::function<void()>& AfterNonFinalPart) {
+void QNSendMessageParts(const TqnOutgoingMessage& M, TqnCallRef<void(const std::uint8_t*, std::size_t)> SendPart,
+                        TqnCallRef<void()> AfterNonFinalPart) {
   const bool carriesData = !(M.IsReply && M.ResultCode != 0) && M.Data != nullptr;
   const std::size_t total = carriesData ? M.DataLength : 0;
   if (total > kQnMaxMessageData)

@@ -9,8 +9,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace tw::dbengine {
@@ -94,6 +96,29 @@ void ScrambleMessage(const TqnScramblePad& Pad, std::uint8_t* Message, std::size
 
 // ---- Cutting a message into parts -------------------------------------------------------------
 
+// A callable borrowed for the length of one call: it refers to the caller's function object
+// instead of copying it, so handing a lambda down costs no allocation.  Empty when
+// default-constructed.
+template <typename Signature>
+class TqnCallRef;
+template <typename R, typename... Args>
+class TqnCallRef<R(Args...)> {
+ public:
+  TqnCallRef() = default;
+  template <typename F, typename = std::enable_if_t<!std::is_same_v<std::decay_t<F>, TqnCallRef>>>
+  TqnCallRef(F&& Callable)  // NOLINT: converts implicitly, like std::function
+      : FObject(const_cast<void*>(static_cast<const void*>(std::addressof(Callable)))),
+        FCall([](void* Object, Args... A) -> R {
+          return (*static_cast<std::remove_reference_t<F>*>(Object))(std::forward<Args>(A)...);
+        }) {}
+  explicit operator bool() const { return FCall != nullptr; }
+  R operator()(Args... A) const { return FCall(FObject, std::forward<Args>(A)...); }
+
+ private:
+  void* FObject = nullptr;
+  R (*FCall)(void*, Args...) = nullptr;
+};
+
 struct TqnOutgoingMessage {
   std::uint32_t MessageID = 0;
   std::uint32_t ClientID = 0;
@@ -109,8 +134,8 @@ struct TqnOutgoingMessage {
 // reply with a nonzero result code carries no data.  Raises EqnCommsException for a message
 // above kQnMaxMessageData.
 void QNSendMessageParts(const TqnOutgoingMessage& Message,
-                        const std::function<void(const std::uint8_t* Part, std::size_t Length)>& SendPart,
-                        const std::function<void()>& AfterNonFinalPart = {});
+                        TqnCallRef<void(const std::uint8_t* Part, std::size_t Length)> SendPart,
+                        TqnCallRef<void()> AfterNonFinalPart = {});
 
 // The 24-byte PartAcknowledge header (client id 0 from the server, the client's own id from a
 // client).

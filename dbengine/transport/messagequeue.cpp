@@ -59,6 +59,36 @@ TqnDataMessageQueue::~TqnDataMessageQueue() {
     for (TqnDataMessage* m : *list) delete m;
     list->clear();
   }
+  for (TqnDataMessage* m : FSpare) delete m;
+}
+
+TqnDataMessage* TqnDataMessageQueue::NewEntry() {
+  if (FSpare.empty()) return new TqnDataMessage;
+  TqnDataMessage* m = FSpare.back();
+  FSpare.pop_back();
+  return m;
+}
+
+void TqnDataMessageQueue::FreeEntry(TqnDataMessage* M) {
+  // A few freed entries are kept with their data buffers for the next messages: a request and
+  // its reply pass through the queue for every call, so this spares an allocation of each.
+  if (FSpare.size() >= kSpareEntries || M->Data.capacity() > kSpareDataCapacity) {
+    delete M;
+    return;
+  }
+  M->Data.clear();
+  M->Received = 0;
+  M->MessageID = 0;
+  M->ClientID = 0;
+  M->Arrival = 0;
+  M->Deadline = 0;
+  M->ResultCode = 0;
+  M->DataLength = 0;
+  M->DataIsStream = false;
+  M->CanRetry = false;
+  M->RetryRequested = false;
+  M->InUse = false;
+  FSpare.push_back(M);
 }
 
 void TqnDataMessageQueue::AppendReady(TqnDataMessage* M) {
@@ -74,7 +104,7 @@ void TqnDataMessageQueue::AddMessage(std::uint32_t MessageID, std::uint32_t Clie
                                        {std::string("AddMessage"), 7});
   TqnPadLockGuard g(FPadLock);
   RequeueDeferred();
-  auto* m = new TqnDataMessage;
+  TqnDataMessage* m = NewEntry();
   try {
     const std::uint32_t take = Data ? std::min(PartLength, TotalDataLength) : 0;
     if (take) m->Data.assign(Data, Data + take);
@@ -88,7 +118,7 @@ void TqnDataMessageQueue::AddMessage(std::uint32_t MessageID, std::uint32_t Clie
     m->CanRetry = TimeOut != 0;
     m->Received = take;
   } catch (...) {
-    delete m;
+    FreeEntry(m);
     throw;
   }
   if (m->Received >= m->DataLength) {
@@ -201,7 +231,7 @@ void TqnDataMessageQueue::RemoveHead() {
     FDeferred.push_back(m);
     EnableRetryTimer(true);
   } else {
-    delete m;
+    FreeEntry(m);
   }
 }
 
@@ -212,6 +242,7 @@ bool TqnDataMessageQueue::IsEmpty() const {
 
 void TqnDataMessageQueue::RequeueDeferred() {
   EnableRetryTimer(false);
+  if (FDeferred.empty()) return;
   const std::uint32_t now = QNTickCount();
   while (!FDeferred.empty()) {
     TqnDataMessage* m = FDeferred.front();

@@ -84,6 +84,11 @@ class TqnDataMessageQueue : public TqnObject {
   void AppendReady(TqnDataMessage* M);
   void SplitReplyBundle();
   void EnableRetryTimer(bool Enable);
+  // Entries come from and go back to a small store of spare ones (FreeEntry resets them).
+  TqnDataMessage* NewEntry();
+  void FreeEntry(TqnDataMessage* M);
+  static constexpr std::size_t kSpareEntries = 4;
+  static constexpr std::size_t kSpareDataCapacity = 8192;
 
   std::uint32_t FReadyCount = 0;
   HWND FHandlerWindow = 0;
@@ -91,6 +96,7 @@ class TqnDataMessageQueue : public TqnObject {
   std::deque<TqnDataMessage*> FReady;
   std::deque<TqnDataMessage*> FIncomplete;  // newest first
   std::deque<TqnDataMessage*> FDeferred;
+  std::vector<TqnDataMessage*> FSpare;
   HWND FTimerWindow = 0;
   HWND FTimerOn = 0;  // the window whose timer runs now (the handler window, or FTimerWindow)
   UINT_PTR FRetryTimerId = 0;

@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <mutex>
-#include <unordered_map>
 #include <vector>
 
 #include "dbengine/base/errors.h"
@@ -22,15 +21,23 @@ struct Parcel {
   std::uint32_t Length = 0;
 };
 
+// The parcels in flight.  Sends nest only as deep as handlers send again from inside a send,
+// so a short list searched from its end beats a hash table and allocates nothing once grown.
 struct ParcelRegistry {
   std::mutex lock;
   std::uint32_t next = 0;
-  std::unordered_map<std::uint32_t, Parcel*> live;
+  std::vector<std::pair<std::uint32_t, Parcel*>> live;
 };
 
 ParcelRegistry& Parcels() {
   static ParcelRegistry r;
   return r;
+}
+
+bool ParcelLive(const ParcelRegistry& R, std::uint32_t Id) {
+  for (const auto& e : R.live)
+    if (e.first == Id) return true;
+  return false;
 }
 
 std::uint32_t RegisterParcel(Parcel* P) {
@@ -39,24 +46,29 @@ std::uint32_t RegisterParcel(Parcel* P) {
   std::uint32_t id;
   do {
     id = ++r.next;
-  } while (id == 0 || r.live.count(id));
-  r.live.emplace(id, P);
+  } while (id == 0 || ParcelLive(r, id));
+  r.live.emplace_back(id, P);
   return id;
 }
 
 void ForgetParcel(std::uint32_t Id) {
   ParcelRegistry& r = Parcels();
   std::lock_guard<std::mutex> g(r.lock);
-  r.live.erase(Id);
+  for (auto it = r.live.rbegin(); it != r.live.rend(); ++it) {
+    if (it->first == Id) {
+      r.live.erase(std::next(it).base());
+      return;
+    }
+  }
 }
 
 // The live parcel Id when Sender registered it, else nullptr.
 Parcel* FindParcel(std::uint32_t Id, HWND Sender) {
   ParcelRegistry& r = Parcels();
   std::lock_guard<std::mutex> g(r.lock);
-  auto it = r.live.find(Id);
-  if (it == r.live.end() || it->second->Sender != Sender) return nullptr;
-  return it->second;
+  for (auto it = r.live.rbegin(); it != r.live.rend(); ++it)
+    if (it->first == Id) return it->second->Sender == Sender ? it->second : nullptr;
+  return nullptr;
 }
 
 // Sends one record to Partner; the parcel lives until the partner has handled it.
@@ -96,7 +108,6 @@ TqnSingleUserConnection::~TqnSingleUserConnection() {
 }
 
 void TqnSingleUserConnection::Send(const std::uint8_t* Data, std::size_t Length) {
-  if (!IsWindow(FPartnerWindow)) return;
   if (Length > kQnMaxPartSize) Length = kQnMaxPartSize;
   // The copy lives on the stack: the partner's handling may free this connection (a hang-up
   // inside the send), so nothing of the object is touched after the send returns.

@@ -29,8 +29,9 @@ class TqnSingleUserConnection : public TqnConnection {
   // Tells a living partner that the connection closes (unless the partner closed it).
   ~TqnSingleUserConnection() override;
 
-  // Scrambles a copy of the part and hands it to the partner window; skipped while the partner
-  // window does not exist (the transport's SendMessage hangs such a connection up).
+  // Scrambles a copy of the part and hands it to the partner window; a part for a partner
+  // window that no longer exists goes nowhere (the transport's SendMessage looks first and
+  // hangs such a connection up).
   void Send(const std::uint8_t* Data, std::size_t Length);
   void SendRecord(std::uint32_t Code);
 
