@@ -14,6 +14,8 @@ namespace tw::dbaccess {
 
 namespace {
 constexpr std::uint32_t kMaxBlobChunk = 65517;
+// GetBlob keeps its reply buffer between reads up to this size (larger reads free it again).
+constexpr std::size_t kKeptBlobReply = 8192;
 }
 
 std::uint16_t InterfaceFieldLength(int EngineType, std::int32_t EngineLength) {
@@ -52,6 +54,13 @@ DBIResult TQNClientTable::Request(std::uint32_t MessageId, const std::vector<std
   if (!db) return SetResult(DBIERR_INVALIDHNDL);
   return SetResult(db->Request(MessageId, Data.data(), static_cast<std::uint32_t>(Data.size()), false, Reply,
                                ReplyCapacity));
+}
+
+DBIResult TQNClientTable::Request(std::uint32_t MessageId, const std::uint8_t* Data, std::uint32_t Length, void* Reply,
+                                  std::uint32_t ReplyCapacity) {
+  TQNClientDatabase* db = Database();
+  if (!db) return SetResult(DBIERR_INVALIDHNDL);
+  return SetResult(db->Request(MessageId, Data, Length, false, Reply, ReplyCapacity));
 }
 
 std::vector<std::uint8_t> TQNClientTable::Head(std::size_t Size) const {
@@ -324,7 +333,10 @@ DBIResult TQNClientTable::GetRecordForKey(bool KeyIsKey, std::uint16_t FieldCoun
   if (!Key) return SetResult(DBIERR_INVALIDPARAM);
   if (!KeyIsKey && FIndexNumber == 0) return SetResult(DBIERR_NOTINDEXED);
   std::uint32_t n = KeyIsKey ? KeyLength() : RecordLength();
-  std::vector<std::uint8_t> request = Head(25 + n);
+  // Built in a buffer the cursor keeps: a search is made for every lookup.
+  std::vector<std::uint8_t>& request = FRequestBuffer;
+  request.assign(25 + static_cast<std::size_t>(n), 0);
+  PutU32(request.data(), 0, static_cast<std::uint32_t>(FServerId));
   request[4] = KeyIsKey ? 1 : 0;
   PutU32(request.data(), 5, FieldCount);
   PutU32(request.data(), 9, PartialLength);
@@ -622,17 +634,22 @@ DBIResult TQNClientTable::GetBlob(const std::uint8_t* Record, std::uint16_t Fiel
   if (r != DBIERR_NONE) return r;
   if (isNull) return SetResult(DBIERR_NONE);  // no BLOB: nothing to read
   if (number == 0) return SetResult(DBIERR_INVALIDBLOBHANDLE);
-  std::vector<std::uint8_t> request = Head(16);
-  PutU32(request.data(), 4, number);
-  PutU32(request.data(), 8, Offset);
-  PutU32(request.data(), 12, Length);
-  std::vector<std::uint8_t> reply(Length + 4, 0);
-  r = Request(1538, request, reply.data(), static_cast<std::uint32_t>(reply.size()));
+  std::uint8_t request[16] = {};
+  PutU32(request, 0, static_cast<std::uint32_t>(FServerId));
+  PutU32(request, 4, number);
+  PutU32(request, 8, Offset);
+  PutU32(request, 12, Length);
+  // The reply (count, then the bytes) lands in a buffer the cursor keeps; only what the server
+  // sent is read from it.
+  std::vector<std::uint8_t>& reply = FBlobReply;
+  reply.assign(Length + 4u, 0);
+  r = Request(1538, request, sizeof request, reply.data(), Length + 4u);
   if (r == DBIERR_NONE) {
     // The count the server claims never exceeds what was asked for.
     Read = std::min(GetU32(reply.data(), 0), Length);
     std::memcpy(Buffer, reply.data() + 4, Read);
   }
+  if (reply.size() > kKeptBlobReply) std::vector<std::uint8_t>().swap(reply);
   return r;
 }
 

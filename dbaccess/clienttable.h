@@ -103,6 +103,8 @@ class TQNClientTable : public TBaseTable {
  private:
   DBIResult Request(std::uint32_t MessageId, const std::vector<std::uint8_t>& Data, void* Reply = nullptr,
                     std::uint32_t ReplyCapacity = 0);
+  DBIResult Request(std::uint32_t MessageId, const std::uint8_t* Data, std::uint32_t Length, void* Reply,
+                    std::uint32_t ReplyCapacity);
   std::vector<std::uint8_t> Head(std::size_t Size) const;
   DBIResult RawRead(std::uint32_t MessageId);
   DBIResult BlobNumber(const std::uint8_t* Record, std::uint16_t Field, std::uint32_t& Number, bool& IsNull);
@@ -118,6 +120,8 @@ class TQNClientTable : public TBaseTable {
   // BLOBs opened for reading only: freeing them is only the end of the read, sent to nobody.
   std::vector<std::uint32_t> FReadOnlyBlobs;
   std::vector<std::uint8_t> FStoredValue;  // scratch of PutFieldValue
+  std::vector<std::uint8_t> FRequestBuffer;  // scratch of the key search request
+  std::vector<std::uint8_t> FBlobReply;      // scratch of GetBlob's reply
   dbengine::TqnDataDictionary FDict;
 };
 

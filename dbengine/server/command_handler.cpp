@@ -101,6 +101,26 @@ bool InfoOf(std::uint32_t Id, RequestInfo& I) {
   }
 }
 
+// A zeroed reply block of Size bytes taken from the handler's kept buffer for the length of one
+// request and handed back afterwards (a very large one is let go).
+class TqnKeptBlock {
+ public:
+  TqnKeptBlock(std::vector<std::uint8_t>& Kept, std::size_t Size) : kept_(Kept), block_(std::move(Kept)) {
+    block_.assign(Size, 0);
+  }
+  ~TqnKeptBlock() {
+    if (block_.capacity() <= kKeptCapacity) kept_ = std::move(block_);
+  }
+  TqnKeptBlock(const TqnKeptBlock&) = delete;
+  TqnKeptBlock& operator=(const TqnKeptBlock&) = delete;
+  std::uint8_t* data() { return block_.data(); }
+
+ private:
+  static constexpr std::size_t kKeptCapacity = 65536 + 64;
+  std::vector<std::uint8_t>& kept_;
+  std::vector<std::uint8_t> block_;
+};
+
 void CheckCount(std::uint32_t N) {
   if (N > kMaxItemBytes) throw BadPayload{};
 }
@@ -580,7 +600,7 @@ bool TqnServerCommandHandler::Handle(Context& C) {
       const std::uint32_t cursor = in.U32(), nr = in.U32(), offset = in.U32(), len = in.U32();
       // No BLOB is longer than the limit, so a larger count reads no more.
       const std::uint32_t want = std::min(len, static_cast<std::uint32_t>(kQnBlobMaxLength));
-      std::vector<std::uint8_t> block(4 + static_cast<std::size_t>(want));
+      TqnKeptBlock block(replyBlock_, 4 + static_cast<std::size_t>(want));
       std::uint32_t got = 0;
       const DBIResult r = e.ReadBLOB(cursor, nr, offset, want, got, block.data() + 4);
       got = std::min(got, want);
@@ -818,7 +838,7 @@ bool TqnServerCommandHandler::Handle(Context& C) {
       if (actual < 0) return Reply(C, qnresInvalidHandle), C.Retry;
       const std::int32_t need = direct ? e.CursorKeyLength(cursor) : actual;
       if (dataLen < static_cast<std::uint32_t>(need)) throw BadPayload{};
-      std::vector<std::uint8_t> rec(std::max<std::size_t>(recLen, static_cast<std::size_t>(actual)));
+      TqnKeptBlock rec(replyBlock_, std::max<std::size_t>(recLen, static_cast<std::size_t>(actual)));
       const DBIResult r = e.RecordGetForKey(cursor, direct, fc, pl, data, rec.data());
       Reply(C, r, rec.data(), recLen);
       break;

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "dbengine/base/qnobject.h"
 #include "dbengine/server/server_engine.h"
@@ -144,6 +145,9 @@ class TqnServerCommandHandler : public TqnObject {
 
   TqnServerEngine& engine_;
   TqnReplySink& sink_;
+  // The reply block of record and BLOB reads, kept between requests (a handler that runs while
+  // another holds it makes its own).
+  std::vector<std::uint8_t> replyBlock_;
 };
 
 }  // namespace tw::dbengine

@@ -61,7 +61,8 @@ void QNDestroyCommsWindow(HWND Window) {
 }
 
 bool QNPumpOneMessage(HWND Window) {
-  if (Window == 0 || !IsWindow(Window)) return false;
+  // A window that is gone has nothing pending: the retrieval itself finds nothing for it.
+  if (Window == 0) return false;
   MSG m;
   if (!PeekMessage(&m, Window, 0, 0, PM_REMOVE)) return false;
   DispatchMessage(&m);

@@ -48,16 +48,22 @@ TqnPartCheck QNCheckPart(const std::uint8_t* Part, std::size_t Length) {
 }
 
 void XorWithPad(const TqnScramblePad& Pad, std::uint8_t* Buffer, std::size_t Count) {
-  // Eight bytes at a step (the pad's length is a multiple of eight), the last few one by one.
-  std::size_t i = 0;
-  for (; i + 8 <= Count; i += 8) {
-    std::uint64_t data, pad;
-    std::memcpy(&data, Buffer + i, 8);
-    std::memcpy(&pad, Pad.data() + (i & 0xFF), 8);
-    data ^= pad;
-    std::memcpy(Buffer + i, &data, 8);
+  // A pad's length at a time, so that the inner loop is a plain byte loop the compiler turns
+  // into vector instructions.
+  for (std::size_t done = 0; done < Count; done += Pad.size()) {
+    const std::size_t n = std::min(Pad.size(), Count - done);
+    std::uint8_t* b = Buffer + done;
+    for (std::size_t i = 0; i < n; ++i) b[i] ^= Pad[i];
   }
-  for (; i < Count; ++i) Buffer[i] ^= Pad[i & 0xFF];
+}
+
+void XorCopyWithPad(const TqnScramblePad& Pad, const std::uint8_t* Source, std::uint8_t* Dest, std::size_t Count) {
+  for (std::size_t done = 0; done < Count; done += Pad.size()) {
+    const std::size_t n = std::min(Pad.size(), Count - done);
+    const std::uint8_t* s = Source + done;
+    std::uint8_t* d = Dest + done;
+    for (std::size_t i = 0; i < n; ++i) d[i] = static_cast<std::uint8_t>(s[i] ^ Pad[i]);
+  }
 }
 
 void BuildScramblePad(std::int32_t Seed, TqnScramblePad& Pad) {
@@ -75,6 +81,16 @@ void ScrambleMessage(const TqnScramblePad& Pad, std::uint8_t* Message, std::size
   if (Message == nullptr || Length < 9) return;
   if (QNGetU32(Message) == qnmsgAttachServer) return;
   XorWithPad(Pad, Message + 8, Length - 8);
+}
+
+void ScrambledCopy(const TqnScramblePad& Pad, const std::uint8_t* Message, std::uint8_t* Dest, std::size_t Length) {
+  if (Length == 0) return;
+  if (Length < 9 || QNGetU32(Message) == qnmsgAttachServer) {
+    std::memcpy(Dest, Message, Length);
+    return;
+  }
+  std::memcpy(Dest, Message, 8);
+  XorCopyWithPad(Pad, Message + 8, Dest + 8, Length - 8);
 }
 
 void QNSendMessageParts(const TqnOutgoingMessage& M, TqnCallRef<void(const std::uint8_t*, std::size_t)> SendPart,

@@ -93,6 +93,11 @@ constexpr std::uint32_t kQnFallbackConnectionCode = 0x5A3C96E1u;
 // Scrambles (or unscrambles: it is its own inverse) bytes 8 onward of a part, unless the part
 // is 8 bytes or shorter or its message id is AttachServer.
 void ScrambleMessage(const TqnScramblePad& Pad, std::uint8_t* Message, std::size_t Length);
+// Dest = Source XOR the pad, byte i with Pad[i mod 256], in one pass.
+void XorCopyWithPad(const TqnScramblePad& Pad, const std::uint8_t* Source, std::uint8_t* Dest, std::size_t Count);
+// Copies Length bytes of a part to Dest and scrambles the copy as ScrambleMessage would, in one
+// pass; the part itself stays as it was.
+void ScrambledCopy(const TqnScramblePad& Pad, const std::uint8_t* Message, std::uint8_t* Dest, std::size_t Length);
 
 // ---- Cutting a message into parts -------------------------------------------------------------
 

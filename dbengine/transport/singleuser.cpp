@@ -72,12 +72,16 @@ Parcel* FindParcel(std::uint32_t Id, HWND Sender) {
 }
 
 // Sends one record to Partner; the parcel lives until the partner has handled it.
-void SendParcel(UINT RecordMessage, HWND Own, HWND Partner, std::uint32_t Code, std::uint8_t* Data,
+// The answer of a partner's window that took a record; a window that is gone answers 0.
+constexpr LRESULT kRecordTaken = 1;
+
+bool SendParcel(UINT RecordMessage, HWND Own, HWND Partner, std::uint32_t Code, std::uint8_t* Data,
                 std::uint32_t Length) {
   Parcel p{Own, Code, Length ? Data : nullptr, Length};
   const std::uint32_t id = RegisterParcel(&p);
-  tw::SendMessage(Partner, RecordMessage, static_cast<WPARAM>(Own), static_cast<LPARAM>(id));
+  const LRESULT r = tw::SendMessage(Partner, RecordMessage, static_cast<WPARAM>(Own), static_cast<LPARAM>(id));
   ForgetParcel(id);
+  return r == kRecordTaken;
 }
 
 struct ProbeSearch {
@@ -107,16 +111,15 @@ TqnSingleUserConnection::~TqnSingleUserConnection() {
   if (!FPartnerGone && IsWindow(FPartnerWindow)) SendRecord(qnsuRecordHangUp);
 }
 
-void TqnSingleUserConnection::Send(const std::uint8_t* Data, std::size_t Length) {
+bool TqnSingleUserConnection::Send(const std::uint8_t* Data, std::size_t Length) {
   if (Length > kQnMaxPartSize) Length = kQnMaxPartSize;
   // The copy lives on the stack: the partner's handling may free this connection (a hang-up
   // inside the send), so nothing of the object is touched after the send returns.
   std::uint8_t buffer[kQnMaxPartSize];
-  if (Length) std::memcpy(buffer, Data, Length);
   auto* owner = static_cast<TqnSingleUserProtocol*>(Owner());
-  ScrambleMessage(owner->ScramblePad(), buffer, Length);
-  SendParcel(owner->RecordMessage(), FOwnWindow, FPartnerWindow, qnsuRecordData, buffer,
-             static_cast<std::uint32_t>(Length));
+  ScrambledCopy(owner->ScramblePad(), Data, buffer, Length);
+  return SendParcel(owner->RecordMessage(), FOwnWindow, FPartnerWindow, qnsuRecordData, buffer,
+                    static_cast<std::uint32_t>(Length));
 }
 
 void TqnSingleUserConnection::SendRecord(std::uint32_t Code) {
@@ -170,14 +173,16 @@ void TqnSingleUserProtocol::HangUp(std::uint32_t ConnectionID) {
 void TqnSingleUserProtocol::SendMessage(std::uint32_t ConnectionID, const std::uint8_t* Data, std::size_t Length) {
   auto* c = static_cast<TqnSingleUserConnection*>(FindConnection(ConnectionID));
   if (c == nullptr) return;
-  if (!IsWindow(c->FPartnerWindow)) {
+  // The partner's window answers that it took the part; only when it did not is it asked
+  // whether the window still exists (the handling may have freed the connection meanwhile).
+  if (c->Send(Data, Length)) return;
+  c = static_cast<TqnSingleUserConnection*>(FindConnection(ConnectionID));
+  if (c != nullptr && !IsWindow(c->FPartnerWindow)) {
     // The partner is gone without a word: the part cannot arrive, so the connection is hung
     // up now instead of leaving the caller to wait for a reply until the silence limit.
     c->FPartnerGone = true;
     HangUp(ConnectionID);
-    return;
   }
-  c->Send(Data, Length);
 }
 
 void TqnSingleUserProtocol::PumpMessages() {
@@ -237,7 +242,7 @@ LRESULT TqnSingleUserProtocol::WindowProc(HWND Hwnd, UINT Msg, WPARAM WParam, LP
       case qnsuRecordData:
         c->FSilenceCount = 0;
         DoMessageReceived(c->Id(), p->Data, p->Length);
-        break;
+        return kRecordTaken;
       case qnsuRecordHangUp:
         c->FPartnerGone = true;
         HangUp(c->Id());

@@ -30,9 +30,9 @@ class TqnSingleUserConnection : public TqnConnection {
   ~TqnSingleUserConnection() override;
 
   // Scrambles a copy of the part and hands it to the partner window; a part for a partner
-  // window that no longer exists goes nowhere (the transport's SendMessage looks first and
-  // hangs such a connection up).
-  void Send(const std::uint8_t* Data, std::size_t Length);
+  // window that no longer exists goes nowhere (the transport's SendMessage then looks for the
+  // window and hangs such a connection up).  True when the partner's window took the part.
+  bool Send(const std::uint8_t* Data, std::size_t Length);
   void SendRecord(std::uint32_t Code);
 
   HWND PartnerWindow() const { return FPartnerWindow; }

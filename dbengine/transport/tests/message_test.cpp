@@ -165,6 +165,25 @@ TEST(Scrambling, EveryByteFromTheNinthOnIsXoredWithItsPadByteWhateverTheLength) 
   }
 }
 
+TEST(Scrambling, ScrambledCopyMatchesScramblingInPlaceAndLeavesTheSourceAlone) {
+  TqnScramblePad pad;
+  BuildScramblePad(-31337, pad);
+  for (std::size_t length : {0, 1, 8, 9, 40, 263, 264, 265, 777, 2048}) {
+    auto plain = Pattern(length);
+    auto expected = plain;
+    ScrambleMessage(pad, expected.data(), expected.size());
+    std::vector<std::uint8_t> copy(length, 0xEE);
+    ScrambledCopy(pad, plain.data(), copy.data(), length);
+    EXPECT_EQ(copy, expected) << length;
+    EXPECT_EQ(plain, Pattern(length)) << length;
+  }
+  auto attach = Pattern(40);
+  QNPutU32(attach.data(), qnmsgAttachServer);
+  std::vector<std::uint8_t> copy(attach.size());
+  ScrambledCopy(pad, attach.data(), copy.data(), attach.size());
+  EXPECT_EQ(copy, attach);
+}
+
 TEST(Scrambling, AttachRequestsAndShortMessagesStayPlain) {
   TqnScramblePad pad;
   BuildScramblePad(99, pad);
