@@ -473,12 +473,12 @@ std::string TDataSet::ReadBlob(const TField* field) const {
   std::uint32_t size = 0;
   // Most values fit the first piece: a short first read is the whole value, so its size is
   // asked only when the first piece came back full.
-  std::string first(kFirstBlobPiece, '\0');
+  // The first piece lands in a buffer the data set keeps; the value is then made at its size.
+  FBlobScratch.resize(kFirstBlobPiece);
   std::uint32_t got = 0;
-  DBIResult r = DbiLink().GetBlob(FHandle, rec, no, 0, kFirstBlobPiece, reinterpret_cast<std::uint8_t*>(first.data()), got);
+  DBIResult r = DbiLink().GetBlob(FHandle, rec, no, 0, kFirstBlobPiece, FBlobScratch.data(), got);
   if (r == 0) {
-    first.resize(std::min(got, kFirstBlobPiece));
-    data = std::move(first);
+    data.assign(reinterpret_cast<const char*>(FBlobScratch.data()), std::min(got, kFirstBlobPiece));
     if (got >= kFirstBlobPiece) r = DbiLink().GetBlobSize(FHandle, rec, no, size);
   }
   // The rest in pieces below the transport's limit for one request.

@@ -188,6 +188,7 @@ class TDataSet : public TComponent {
   hDBIFilter FEngineFilter = 0;
   std::vector<std::uint16_t> FFieldLengths;  // by field number, from the field descriptors
   mutable std::vector<std::uint8_t> FFieldScratch;
+  mutable std::vector<std::uint8_t> FBlobScratch;  // the first piece of a BLOB read
   int FDisableCount = 0;
   bool FDataChangedWhileDisabled = false;
 };
