@@ -57,6 +57,11 @@ void TBaseTable::SetTableName(const std::string& Name) {
 // ---- Field cache ----------------------------------------------------------------------------
 
 TFieldCacheItem* TBaseTable::FindFieldCacheItem(std::uint16_t FieldNumber) {
+  // Kept in field-number order, usually from 1 without gaps: field n then stands at n - 1.
+  if (FieldNumber >= 1 && FieldNumber <= FFieldCache.Count()) {
+    auto* f = static_cast<TFieldCacheItem*>(FFieldCache.At(FieldNumber - 1));
+    if (f->FieldNumber == FieldNumber) return f;
+  }
   for (int i = 0; i < FFieldCache.Count(); ++i) {
     auto* f = static_cast<TFieldCacheItem*>(FFieldCache.At(i));
     if (f->FieldNumber == FieldNumber) return f;

@@ -234,11 +234,21 @@ DBIResult TQNClientTable::PutFieldValue(TFieldCacheItem* Field, std::uint8_t* Re
     FDict.SetRecordField(i, Record, nullptr);
     return SetResult(DBIERR_NONE);
   }
-  // The stored form is built in a buffer the cursor keeps, so that setting a field allocates nothing.
-  FStoredValue.assign(static_cast<std::size_t>(FDict.FieldLength(i)) + 16, 0);
-  int c = InterfaceToEngineValue(FDict.FieldType(i), FDict.FieldLength(i), Value, FStoredValue.data());
+  // The stored form is built on the stack for short fields (key fields among them), else in a
+  // buffer the cursor keeps, so that setting a field allocates nothing.
+  const dbengine::TqnFieldDescriptor& d = FDict.FieldDescriptor(i);
+  const std::size_t room = static_cast<std::size_t>(d.Length) + 16;
+  std::uint8_t small[64];
+  std::uint8_t* stored = small;
+  if (room <= sizeof small) {
+    std::memset(small, 0, room);
+  } else {
+    FStoredValue.assign(room, 0);
+    stored = FStoredValue.data();
+  }
+  int c = InterfaceToEngineValue(d.FieldType, d.Length, Value, stored);
   if (c == fcDone) {
-    FDict.SetRecordField(i, Record, FStoredValue.data());
+    FDict.SetRecordField(i, Record, stored);
     return SetResult(DBIERR_NONE);
   }
   if (c == fcNotHandled) {

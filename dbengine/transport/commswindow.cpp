@@ -2,6 +2,7 @@
 
 #include <map>
 #include <memory>
+#include <vector>
 
 namespace tw::dbengine {
 namespace {
@@ -20,14 +21,70 @@ std::shared_ptr<TqnWindowHandler>& Creating() {
   return h;
 }
 
+// The window and handler of the last message: a request's parts all go to the same windows.
+struct TLastHandler {
+  HWND Hwnd = 0;
+  TqnWindowHandler* Handler = nullptr;
+};
+TLastHandler& Last() {
+  static TLastHandler l;
+  return l;
+}
+
+// Handlers whose window went while a handler was running are kept until no handler runs any
+// more, so that a handler that destroys its own window finishes on a live object.
+int& Running() {
+  static int n = 0;
+  return n;
+}
+std::vector<std::shared_ptr<TqnWindowHandler>>& Retired() {
+  static std::vector<std::shared_ptr<TqnWindowHandler>> r;
+  return r;
+}
+
+void ReleaseRetired() {
+  if (Running() > 0 || Retired().empty()) return;
+  // Taken out first: freeing a handler may destroy further windows.
+  std::vector<std::shared_ptr<TqnWindowHandler>> gone;
+  gone.swap(Retired());
+}
+
+void Retire(HWND hwnd) {
+  auto& hs = Handlers();
+  auto it = hs.find(hwnd);
+  if (it == hs.end()) return;
+  if (Last().Hwnd == hwnd) Last() = {};
+  Retired().push_back(std::move(it->second));
+  hs.erase(it);
+  ReleaseRetired();
+}
+
 LRESULT CommsWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto& hs = Handlers();
-  if (msg == WM_NCCREATE && Creating()) hs[hwnd] = std::move(Creating());
-  auto it = hs.find(hwnd);
-  if (it == hs.end()) return DefWindowProc(hwnd, msg, wParam, lParam);
-  // A copy keeps the handler alive while it runs, even when it destroys its own window.
-  std::shared_ptr<TqnWindowHandler> handler = it->second;
-  if (msg == WM_NCDESTROY) hs.erase(hwnd);
+  if (msg == WM_NCCREATE && Creating()) {
+    Retire(hwnd);
+    hs[hwnd] = std::move(Creating());
+  }
+  TLastHandler& last = Last();
+  TqnWindowHandler* handler = last.Hwnd == hwnd ? last.Handler : nullptr;
+  if (!handler) {
+    auto it = hs.find(hwnd);
+    if (it == hs.end()) return DefWindowProc(hwnd, msg, wParam, lParam);
+    handler = it->second.get();
+    last = {hwnd, handler};
+  }
+  if (msg == WM_NCDESTROY) {
+    ++Running();  // the handler stays until its last message is handled
+    Retire(hwnd);
+    --Running();
+  }
+  struct TRunning {
+    TRunning() { ++Running(); }
+    ~TRunning() {
+      --Running();
+      ReleaseRetired();
+    }
+  } running;
   return (*handler)(hwnd, msg, wParam, lParam);
 }
 
@@ -50,13 +107,14 @@ HWND QNCreateCommsWindow(TqnWindowHandler Handler, bool MessageOnly) {
                           nullptr);
   Creating().reset();
   if (h == 0) return 0;
+  if (Last().Hwnd == h) Last() = {};
   Handlers()[h] = handler;
   return h;
 }
 
 void QNDestroyCommsWindow(HWND Window) {
   if (Window == 0) return;
-  Handlers().erase(Window);
+  Retire(Window);
   if (IsWindow(Window)) DestroyWindow(Window);
 }
 

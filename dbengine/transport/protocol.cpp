@@ -60,18 +60,26 @@ void TqnBaseCommsProtocol::PrepareStationOnce() {
 
 void TqnBaseCommsProtocol::AddConnection(TqnConnection* Connection) {
   TqnPadLockGuard g(FPadLock);
+  FLastFound = nullptr;
   if (!FConnections.Insert(Connection)) delete Connection;
 }
 
 TqnConnection* TqnBaseCommsProtocol::FindConnection(std::uint32_t ConnectionID) const {
   TqnPadLockGuard g(FPadLock);
+  if (FLastFound && FLastFoundId == ConnectionID) return FLastFound;
   const std::int32_t key = static_cast<std::int32_t>(ConnectionID);
   const int i = FConnections.IndexOf(QNKeyOf(key));
-  return i < 0 ? nullptr : FConnections.ItemAs<TqnConnection>(i);
+  TqnConnection* c = i < 0 ? nullptr : FConnections.ItemAs<TqnConnection>(i);
+  if (c) {
+    FLastFoundId = ConnectionID;
+    FLastFound = c;
+  }
+  return c;
 }
 
 void TqnBaseCommsProtocol::RemoveConnection(std::uint32_t ConnectionID) {
   TqnPadLockGuard g(FPadLock);
+  FLastFound = nullptr;
   const std::int32_t key = static_cast<std::int32_t>(ConnectionID);
   FConnections.Delete(QNKeyOf(key));
 }

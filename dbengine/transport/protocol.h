@@ -122,6 +122,9 @@ class TqnBaseCommsProtocol : public TObject {
   bool FStationPrepared = false;
   TqnScramblePad FScramblePad{};
   TqnList FConnections;
+  // The connection found last: every part of a request looks its connection up again.
+  mutable std::uint32_t FLastFoundId = 0;
+  mutable TqnConnection* FLastFound = nullptr;
   mutable TqnPadLock FPadLock;
 };
 

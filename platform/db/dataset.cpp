@@ -435,14 +435,35 @@ bool TDataSet::GetFieldData(const TField* field, void* buffer) const {
   return !blank;
 }
 
+namespace {
+bool HasFixedSize(TFieldType type) {
+  switch (type) {
+    case TFieldType::ftSmallint:
+    case TFieldType::ftInteger:
+    case TFieldType::ftWord:
+    case TFieldType::ftBoolean:
+    case TFieldType::ftFloat:
+    case TFieldType::ftCurrency:
+    case TFieldType::ftDate:
+    case TFieldType::ftTime:
+    case TFieldType::ftDateTime:
+    case TFieldType::ftAutoInc: return true;
+    default: return false;
+  }
+}
+}  // namespace
+
 void TDataSet::SetFieldData(TField* field, const void* buffer) {
   CheckField(field);
   if (FState != TDataSetState::dsEdit && FState != TDataSetState::dsInsert && FState != TDataSetState::dsSetKey)
     DatabaseError(dbconst::SNotEditing);
   if (field->ReadOnly() && FState != TDataSetState::dsSetKey)
     DatabaseErrorFmt(dbconst::SFieldReadOnly, field->DisplayLabel());
-  const std::uint8_t* source = nullptr;
-  if (buffer) {
+  const std::uint8_t* source = static_cast<const std::uint8_t*>(buffer);
+  // A number, date or time is read at its fixed size: when the value already fills what the
+  // access layer reads, it is handed on as it stands; text and bytes are padded with zeros.
+  if (buffer && (!HasFixedSize(field->DataType()) ||
+                 static_cast<std::size_t>(std::max(field->DataSize(), 0)) < FieldBufferSize(field))) {
     FFieldScratch.assign(FieldBufferSize(field) + 1, 0);
     std::memcpy(FFieldScratch.data(), buffer, static_cast<std::size_t>(std::max(field->DataSize(), 0)));
     source = FFieldScratch.data();

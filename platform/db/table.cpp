@@ -242,22 +242,26 @@ bool TTable::GotoKeyFields(std::uint16_t n) {
   return true;
 }
 
-void TTable::AssignKey(const std::vector<TFieldValue>& values) {
-  if (values.size() > FKeyFields.size()) DatabaseError(dbconst::SFieldIndexError);
-  for (std::size_t i = 0; i < values.size(); ++i) FKeyFields[i]->SetValue(values[i]);
+void TTable::AssignKey(const TFieldValue* values, std::size_t count) {
+  if (count > FKeyFields.size()) DatabaseError(dbconst::SFieldIndexError);
+  for (std::size_t i = 0; i < count; ++i) FKeyFields[i]->SetValue(values[i]);
 }
 
-bool TTable::FindKey(const std::vector<TFieldValue>& values) {
+bool TTable::FindKey(const std::vector<TFieldValue>& values) { return FindKeyValues(values.data(), values.size()); }
+
+bool TTable::FindKey(std::initializer_list<TFieldValue> values) { return FindKeyValues(values.begin(), values.size()); }
+
+bool TTable::FindKeyValues(const TFieldValue* values, std::size_t count) {
   SetKey();
   try {
-    AssignKey(values);
+    AssignKey(values, count);
   } catch (...) {
     Cancel();
     throw;
   }
   // SetKey cleared the key buffer: the key is made of the fields up to the last one that holds
   // a value (a text may have left its field blank, so those are asked).
-  std::uint16_t n = static_cast<std::uint16_t>(values.size());
+  std::uint16_t n = static_cast<std::uint16_t>(count);
   while (n > 0 && (std::holds_alternative<std::monostate>(values[n - 1]) ||
                    (std::holds_alternative<std::string>(values[n - 1]) && FKeyFields[n - 1]->IsNull())))
     --n;
@@ -282,7 +286,7 @@ void TTable::GotoNearest() {
 void TTable::FindNearest(const std::vector<TFieldValue>& values) {
   SetKey();
   try {
-    AssignKey(values);
+    AssignKey(values.data(), values.size());
   } catch (...) {
     Cancel();
     throw;
@@ -296,10 +300,10 @@ void TTable::SetRange(const std::vector<TFieldValue>& start, const std::vector<T
   std::vector<std::uint8_t> low(KeyBuffer().size()), high(KeyBuffer().size());
   SetKey();
   try {
-    AssignKey(start);
+    AssignKey(start.data(), start.size());
     low = KeyBuffer();
     Check(DbiLink().InitRecord(Handle(), KeyBuffer().data()));
-    AssignKey(end);
+    AssignKey(end.data(), end.size());
     high = KeyBuffer();
   } catch (...) {
     Cancel();

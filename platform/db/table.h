@@ -2,6 +2,7 @@
 // records by key, limits them to a key range, and creates, empties and deletes the table.
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,8 @@ class TTable : public TDataSet {
   bool GotoKey();
   void GotoNearest();
   bool FindKey(const std::vector<TFieldValue>& values);
+  // The same for a list written out at the call: its values are not copied into a vector.
+  bool FindKey(std::initializer_list<TFieldValue> values);
   void FindNearest(const std::vector<TFieldValue>& values);
   // Limits the records to the keys from start to end (both included); an empty side is open.
   void SetRange(const std::vector<TFieldValue>& start, const std::vector<TFieldValue>& end);
@@ -67,7 +70,8 @@ class TTable : public TDataSet {
   void ChangeIndex(const std::string& name, const std::string& fields);
   void ActivateIndex();
   void ReadIndexDescs();
-  void AssignKey(const std::vector<TFieldValue>& values);
+  void AssignKey(const TFieldValue* values, std::size_t count);
+  bool FindKeyValues(const TFieldValue* values, std::size_t count);
   std::uint16_t AssignedKeyFields();
   // GotoKey with the number of leading key fields already known.
   bool GotoKeyFields(std::uint16_t n);

@@ -31,11 +31,16 @@ DWORD PackPos(POINT p) {
 // Handles messages that other threads sent; they run inside any retrieval or wait.
 void ServeIncomingSends() {
   State& s = S();
+  // Most retrievals find nothing sent from elsewhere: that is seen without taking the lock.
+  if (!s.hasIncomingSends.load(std::memory_order_acquire)) return;
   for (;;) {
     std::shared_ptr<CrossThreadSend> send;
     {
       std::lock_guard<std::mutex> lock(s.queueLock);
-      if (s.incomingSends.empty()) return;
+      if (s.incomingSends.empty()) {
+        s.hasIncomingSends.store(false, std::memory_order_relaxed);
+        return;
+      }
       send = s.incomingSends.front();
       s.incomingSends.pop_front();
     }
@@ -137,6 +142,7 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       std::lock_guard<std::mutex> lock(s.queueLock);
       if (!s.liveHandles.count(hwnd)) return 0;
       s.incomingSends.push_back(send);
+      s.hasIncomingSends.store(true, std::memory_order_release);
     }
     Wake();
     return result.get();
@@ -153,9 +159,13 @@ bool PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   m.message = msg;
   m.wParam = wParam;
   m.lParam = lParam;
+  // The windows' own thread asks its window table (which remembers the windows used lately);
+  // other threads ask the set of live handles, under the queue's lock.
+  const bool windowsThread = s.uiThreadSet.load() && s.uiThread == std::this_thread::get_id();
+  if (windowsThread && hwnd != 0 && !Find(hwnd)) return false;
   {
     std::lock_guard<std::mutex> lock(s.queueLock);
-    if (hwnd != 0 && !s.liveHandles.count(hwnd)) return false;
+    if (!windowsThread && hwnd != 0 && !s.liveHandles.count(hwnd)) return false;
     s.posted.push_back(m);
   }
   if (!OnUiThread()) Wake();
@@ -184,7 +194,16 @@ bool PeekMessage(MSG* out, HWND hwnd, UINT lo, UINT hi, UINT removeFlags) {
   ServeIncomingSends();
   CaretService();
   bool remove = (removeFlags & PM_REMOVE) != 0;
-  std::uint64_t now = Now();
+  // The clock is read only when something is taken or timers are due to be looked at.
+  std::uint64_t now = 0;
+  bool haveNow = false;
+  auto nowMs = [&] {
+    if (!haveNow) {
+      now = Now();
+      haveNow = true;
+    }
+    return now;
+  };
   MSG m;
   bool found = false;
 
@@ -192,7 +211,8 @@ bool PeekMessage(MSG* out, HWND hwnd, UINT lo, UINT hi, UINT removeFlags) {
   {
     std::lock_guard<std::mutex> lock(s.queueLock);
     for (auto it = s.posted.begin(); it != s.posted.end();) {
-      if (it->hwnd != 0 && !s.liveHandles.count(it->hwnd)) {
+      // The windows' own thread: the window table knows the same windows as the live set.
+      if (it->hwnd != 0 && !Find(it->hwnd)) {
         it = s.posted.erase(it);
         continue;
       }
@@ -235,20 +255,20 @@ bool PeekMessage(MSG* out, HWND hwnd, UINT lo, UINT hi, UINT removeFlags) {
   }
 
   // Timers that have fallen due.
-  if (!found && InRange(WM_TIMER, lo, hi)) {
-    if (Timer* t = NextDueTimer(hwnd, now)) {
+  if (!found && InRange(WM_TIMER, lo, hi) && !s.timers.empty()) {
+    if (Timer* t = NextDueTimer(hwnd, nowMs())) {
       m = MSG{};
       m.hwnd = t->hwnd;
       m.message = WM_TIMER;
       m.wParam = t->id;
       m.lParam = reinterpret_cast<LPARAM>(t->proc);
-      if (remove) t->due = now + t->interval;
+      if (remove) t->due = nowMs() + t->interval;
       found = true;
     }
   }
 
   if (!found) return false;
-  if (m.time == 0) m.time = static_cast<DWORD>(now);
+  if (m.time == 0) m.time = static_cast<DWORD>(nowMs());
   if (m.pt == POINT{}) m.pt = s.cursorPos;
   if (remove) {
     s.lastMessageTime = m.time;

@@ -69,6 +69,7 @@ void FinalizeTree(HWND h) {
     std::lock_guard<std::mutex> lock(s.queueLock);
     s.liveHandles.erase(h);
   }
+  ForgetFoundWindows();
   auto node = s.windows.extract(h);  // freed at the end of this scope, after the display hears
   if (top) Display().WindowDestroyed(h);
 }

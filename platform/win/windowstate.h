@@ -114,6 +114,12 @@ struct Caret {
 struct State {
   // Windows (user-interface thread only).
   std::unordered_map<HWND, std::unique_ptr<Window>> windows;
+  // Windows found lately, by the low bits of their handle (Find); emptied when a window goes.
+  struct FoundWindow {
+    HWND hwnd = 0;
+    Window* window = nullptr;
+  };
+  FoundWindow found[8];
   std::vector<HWND> topLevels;  // z-order, topmost first
   HWND desktop = 0;
   std::uint32_t nextHandle = 0x10;
@@ -123,6 +129,7 @@ struct State {
   std::mutex queueLock;
   std::deque<MSG> posted;
   std::deque<std::shared_ptr<CrossThreadSend>> incomingSends;
+  std::atomic<bool> hasIncomingSends{false};  // incomingSends is not empty
   std::unordered_set<HWND> liveHandles;  // what other threads may post to
   bool quitPending = false;
   int quitCode = 0;
@@ -187,6 +194,8 @@ std::shared_ptr<WindowClass> LookupClass(const char* name);
 
 // Lookup; nullptr for stale handles.
 Window* Find(HWND hwnd);
+// Forgets what Find remembers; called when a window leaves the table.
+void ForgetFoundWindows();
 // The top-level window of a window (itself when top-level); 0 when stale.
 HWND TopLevelOf(HWND hwnd);
 // Current time of the window system's clock.

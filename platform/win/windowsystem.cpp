@@ -19,9 +19,17 @@ State& S() {
 
 Window* Find(HWND hwnd) {
   if (hwnd == 0) return nullptr;
-  auto& ws = S().windows;
-  auto it = ws.find(hwnd);
-  return it == ws.end() ? nullptr : it->second.get();
+  State& s = S();
+  State::FoundWindow& slot = s.found[static_cast<std::size_t>(hwnd) % std::size(s.found)];
+  if (slot.hwnd == hwnd) return slot.window;
+  auto it = s.windows.find(hwnd);
+  if (it == s.windows.end()) return nullptr;
+  slot = {hwnd, it->second.get()};
+  return slot.window;
+}
+
+void ForgetFoundWindows() {
+  for (auto& f : S().found) f = {};
 }
 
 HWND TopLevelOf(HWND hwnd) {
@@ -92,6 +100,7 @@ void ResetWindowSystem() {
     }
   }
   for (auto& [h, w] : s.windows) FreeSurface(*w);
+  ForgetFoundWindows();
   s.windows.clear();
   s.topLevels.clear();
   {
@@ -99,6 +108,7 @@ void ResetWindowSystem() {
     s.posted.clear();
     for (auto& send : s.incomingSends) send->result.set_value(0);
     s.incomingSends.clear();
+    s.hasIncomingSends = false;
     s.liveHandles.clear();
     s.quitPending = false;
     s.quitCode = 0;

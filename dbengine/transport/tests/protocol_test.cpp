@@ -82,5 +82,22 @@ TEST(TransportBase, ConnectionsAreFoundByRegistryIdAndFreedWithTheTransport) {
   EXPECT_EQ(TqnSelfListItem::FindById(id), nullptr) << "a stale id names nothing";
 }
 
+TEST(TransportBase, AConnectionHungUpIsNotFoundAgainEvenRightAfterItWasFound) {
+  BareTransport t("S", true);
+  auto* a = new TqnConnection(&t, "a");
+  auto* b = new TqnConnection(&t, "b");
+  const std::uint32_t ida = a->Id(), idb = b->Id();
+  t.AddConnection(a);
+  t.AddConnection(b);
+  EXPECT_EQ(t.FindConnection(ida), a);
+  EXPECT_EQ(t.FindConnection(ida), a);
+  t.HangUp(ida);
+  EXPECT_EQ(t.FindConnection(ida), nullptr);
+  EXPECT_EQ(t.FindConnection(idb), b);
+  t.HangUp(idb);
+  EXPECT_EQ(t.FindConnection(idb), nullptr);
+  EXPECT_EQ(t.ConnectionCount(), 0);
+}
+
 }  // namespace
 }  // namespace tw::dbengine

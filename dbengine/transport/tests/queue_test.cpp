@@ -2,6 +2,8 @@
 // on an injected tick clock.
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include <vector>
 
 #include "dbengine/base/errors.h"
@@ -214,6 +216,43 @@ TEST_F(MessageQueueTest, RetryTimerRunsOnTheHandlerWindowAndTellsIt) {
   EXPECT_FALSE(q.IsEmpty());
   EXPECT_EQ(told, 1);
   QNDestroyCommsWindow(handler);
+}
+
+TEST_F(MessageQueueTest, AHandlerThatDestroysItsOwnWindowFinishesAndTheWindowHearsNoMore) {
+  int calls = 0, afterDestroy = 0;
+  bool destroyed = false;
+  HWND self = 0;
+  self = QNCreateCommsWindow(
+      [&, keep = std::make_shared<int>(7)](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        if (m == kQnRequestComplete) {
+          ++calls;
+          QNDestroyCommsWindow(h);
+          destroyed = true;
+          afterDestroy = *keep;  // the handler's own state is still there
+          return 0;
+        }
+        return DefWindowProc(h, m, w, l);
+      },
+      true);
+  ASSERT_NE(self, 0u);
+  SendMessage(self, kQnRequestComplete, 0, 0);
+  EXPECT_TRUE(destroyed);
+  EXPECT_EQ(afterDestroy, 7);
+  EXPECT_FALSE(IsWindow(self));
+  SendMessage(self, kQnRequestComplete, 0, 0);
+  EXPECT_EQ(calls, 1);
+  // A new window after it gets its own handler.
+  int other = 0;
+  HWND next = QNCreateCommsWindow(
+      [&](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        if (m == kQnRequestComplete) ++other;
+        return DefWindowProc(h, m, w, l);
+      },
+      true);
+  SendMessage(next, kQnRequestComplete, 0, 0);
+  EXPECT_EQ(other, 1);
+  EXPECT_EQ(calls, 1);
+  QNDestroyCommsWindow(next);
 }
 
 }  // namespace
