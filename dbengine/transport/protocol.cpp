@@ -61,6 +61,7 @@ void TqnBaseCommsProtocol::PrepareStationOnce() {
 void TqnBaseCommsProtocol::AddConnection(TqnConnection* Connection) {
   TqnPadLockGuard g(FPadLock);
   FLastFound = nullptr;
+  FConnectionsVersion.fetch_add(1, std::memory_order_acq_rel);
   if (!FConnections.Insert(Connection)) delete Connection;
 }
 
@@ -80,6 +81,7 @@ TqnConnection* TqnBaseCommsProtocol::FindConnection(std::uint32_t ConnectionID) 
 void TqnBaseCommsProtocol::RemoveConnection(std::uint32_t ConnectionID) {
   TqnPadLockGuard g(FPadLock);
   FLastFound = nullptr;
+  FConnectionsVersion.fetch_add(1, std::memory_order_acq_rel);
   const std::int32_t key = static_cast<std::int32_t>(ConnectionID);
   FConnections.Delete(QNKeyOf(key));
 }

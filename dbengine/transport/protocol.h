@@ -4,6 +4,7 @@
 // assign.  It also holds the connection's scrambling pad.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -78,6 +79,9 @@ class TqnBaseCommsProtocol : public TObject {
   // Takes the connection out of the list and frees it.
   void RemoveConnection(std::uint32_t ConnectionID);
   int ConnectionCount() const { return FConnections.Count(); }
+  // Changes whenever a connection is added or removed: what was found before stays valid
+  // while it is the same.
+  std::uint32_t ConnectionsVersion() const { return FConnectionsVersion.load(std::memory_order_acquire); }
   TqnConnection* ConnectionAt(int Index) const { return FConnections.ItemAs<TqnConnection>(Index); }
 
   std::string GetStationName() const { return FStationName.Str(); }
@@ -125,6 +129,7 @@ class TqnBaseCommsProtocol : public TObject {
   // The connection found last: every part of a request looks its connection up again.
   mutable std::uint32_t FLastFoundId = 0;
   mutable TqnConnection* FLastFound = nullptr;
+  std::atomic<std::uint32_t> FConnectionsVersion{0};
   mutable TqnPadLock FPadLock;
 };
 

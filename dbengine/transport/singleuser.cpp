@@ -206,9 +206,17 @@ void TqnSingleUserProtocol::PumpMessages() {
 }
 
 TqnSingleUserConnection* TqnSingleUserProtocol::FindByPartner(HWND PartnerWindow) const {
+  const std::uint32_t version = ConnectionsVersion();
+  if (FLastPartnerConnection && FLastPartner == PartnerWindow && FLastPartnerVersion == version)
+    return FLastPartnerConnection;
   for (int i = 0; i < ConnectionCount(); ++i) {
     auto* c = static_cast<TqnSingleUserConnection*>(ConnectionAt(i));
-    if (c->FPartnerWindow == PartnerWindow) return c;
+    if (c->FPartnerWindow == PartnerWindow) {
+      FLastPartner = PartnerWindow;
+      FLastPartnerConnection = c;
+      FLastPartnerVersion = version;
+      return c;
+    }
   }
   return nullptr;
 }

@@ -83,6 +83,11 @@ class TqnSingleUserProtocol : public TqnBaseCommsProtocol {
   UINT FRecordMessage;
   HWND FWindow = 0;
   bool FTimerRunning = false;
+  // The partner found last and the connection list's version then: every part of a request
+  // comes from the same partner.
+  mutable HWND FLastPartner = 0;
+  mutable TqnSingleUserConnection* FLastPartnerConnection = nullptr;
+  mutable std::uint32_t FLastPartnerVersion = 0;
 };
 
 }  // namespace tw::dbengine
