@@ -218,7 +218,10 @@ bool PeekMessage(MSG* out, HWND hwnd, UINT lo, UINT hi, UINT removeFlags) {
       }
       if (WindowMatches(it->hwnd, hwnd) && InRange(it->message, lo, hi)) {
         m = *it;
-        if (remove) s.posted.erase(it);
+        if (remove) {
+          if (it == s.posted.begin()) s.posted.pop_front();  // the usual case, and the cheap one
+          else s.posted.erase(it);
+        }
         found = true;
         break;
       }
