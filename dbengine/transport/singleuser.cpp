@@ -36,6 +36,11 @@ class TParcelLock {
   std::atomic_flag flag_ = ATOMIC_FLAG_INIT;
 };
 
+// Parcels sent from the thread whose windows receive them: the partner's procedure runs inside
+// the send, on this same thread, so they are kept in a list of the thread's own, without a lock.
+// Their ids have the top bit set, those of the shared registry not.
+constexpr std::uint32_t kLocalParcel = 0x80000000u;
+
 // The parcels in flight.  Sends nest only as deep as handlers send again from inside a send,
 // so a short list searched from its end beats a hash table and allocates nothing once grown.
 struct ParcelRegistry {
@@ -60,7 +65,7 @@ std::uint32_t RegisterParcel(Parcel* P) {
   std::lock_guard<TParcelLock> g(r.lock);
   std::uint32_t id;
   do {
-    id = ++r.next;
+    id = ++r.next & ~kLocalParcel;
   } while (id == 0 || ParcelLive(r, id));
   r.live.emplace_back(id, P);
   return id;
@@ -77,8 +82,24 @@ void ForgetParcel(std::uint32_t Id) {
   }
 }
 
+struct LocalParcels {
+  std::uint32_t next = 0;
+  std::vector<std::pair<std::uint32_t, Parcel*>> live;
+};
+
+LocalParcels& OwnParcels() {
+  static thread_local LocalParcels l;
+  return l;
+}
+
 // The live parcel Id when Sender registered it, else nullptr.
 Parcel* FindParcel(std::uint32_t Id, HWND Sender) {
+  if (Id & kLocalParcel) {
+    const auto& live = OwnParcels().live;
+    for (auto it = live.rbegin(); it != live.rend(); ++it)
+      if (it->first == Id) return it->second->Sender == Sender ? it->second : nullptr;
+    return nullptr;
+  }
   ParcelRegistry& r = Parcels();
   std::lock_guard<TParcelLock> g(r.lock);
   for (auto it = r.live.rbegin(); it != r.live.rend(); ++it)
@@ -93,6 +114,25 @@ constexpr LRESULT kRecordTaken = 1;
 bool SendParcel(UINT RecordMessage, HWND Own, HWND Partner, std::uint32_t Code, std::uint8_t* Data,
                 std::uint32_t Length) {
   Parcel p{Own, Code, Length ? Data : nullptr, Length};
+  // Data records, the traffic of every request, from the windows' own thread take the list of
+  // that thread; the rare other records always take the shared registry.
+  if (Code == qnsuRecordData && GetWindowThreadProcessId(Partner, nullptr) == GetCurrentThreadId()) {
+    LocalParcels& own = OwnParcels();
+    std::uint32_t id = (++own.next) | kLocalParcel;
+    own.live.emplace_back(id, &p);
+    const LRESULT r =
+        tw::SendMessage(Partner, RecordMessage, static_cast<WPARAM>(Own), static_cast<LPARAM>(id));
+    for (auto it = own.live.rbegin(); it != own.live.rend(); ++it) {
+      if (it->first == id) {
+        own.live.erase(std::next(it).base());
+        break;
+      }
+    }
+    // A part not taken may have reached no procedure on this thread (another thread became the
+    // windows' thread meanwhile): it goes the shared way below, which is also how a refusal is
+    // confirmed.
+    if (r == kRecordTaken) return true;
+  }
   const std::uint32_t id = RegisterParcel(&p);
   const LRESULT r = tw::SendMessage(Partner, RecordMessage, static_cast<WPARAM>(Own), static_cast<LPARAM>(id));
   ForgetParcel(id);

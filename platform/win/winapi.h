@@ -971,6 +971,10 @@ UINT RegisterWindowMessage(const char* name);
 DWORD GetMessageTime();
 DWORD GetMessagePos();  // screen position packed as in MAKELPARAM
 DWORD GetCurrentThreadId();
+// The thread whose messages the window gets (in GetCurrentThreadId's numbering): the windows'
+// thread, or the calling thread while no thread has yet taken messages (a message sent then runs
+// the procedure on the sending thread).  0 for a handle that is no window.
+DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId);
 bool InSendMessage();
 
 // The message-loop helpers the class library builds on.

@@ -87,6 +87,23 @@ DWORD GetCurrentThreadId() {
   return static_cast<DWORD>(std::hash<std::thread::id>{}(std::this_thread::get_id()));
 }
 
+DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) {
+  State& s = S();
+  const bool known = s.uiThreadSet.load();
+  // Every window belongs to the windows' thread; only whether it exists is asked (the window
+  // table on that thread, the live set elsewhere).
+  if (hwnd == 0) return 0;
+  if (OnUiThread()) {
+    if (!Find(hwnd)) return 0;
+  } else {
+    std::lock_guard<std::mutex> lock(s.queueLock);
+    if (!s.liveHandles.count(hwnd)) return 0;
+  }
+  if (processId) *processId = static_cast<DWORD>(getpid());
+  if (!known) return GetCurrentThreadId();
+  return static_cast<DWORD>(std::hash<std::thread::id>{}(s.uiThread));
+}
+
 std::uint64_t CurrentTimeMs() { return Now(); }
 
 void ResetWindowSystem() {

@@ -2,9 +2,11 @@
 // request and reply in parts, hang-ups and the partner checks.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <thread>
 #include <unistd.h>
 
 #include "dbengine/base/errors.h"
@@ -133,6 +135,27 @@ TEST_F(SingleUserTest, RequestAndReplyTravelInAcknowledgedScrambledParts) {
   EXPECT_EQ(r->MessageID, 2056u);
   EXPECT_EQ(r->Data, reply);
   EXPECT_TRUE(r->DataIsStream);
+}
+
+TEST_F(SingleUserTest, APartSentFromAnotherThreadArrivesThroughTheWindowsThread) {
+  ASSERT_TRUE(client->Connect());
+  LogIn(*client, *server, [] { ProcessMessages(); });
+  ProcessMessages();
+  while (server->Queue().Head()) server->Queue().RemoveHead();
+  const auto request = TestBytes(100, 7);
+  std::atomic<bool> done{false};
+  std::thread sender([&] {
+    client->Send(2056, request);
+    done = true;
+  });
+  while (!done) ProcessMessages();  // serves the send the other thread makes
+  sender.join();
+  ProcessMessages();
+  TqnDataMessage* m = server->Queue().Head();
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->MessageID, 2056u);
+  EXPECT_EQ(m->Data, request);
+  EXPECT_EQ(client->hangUps, 0);
 }
 
 TEST_F(SingleUserTest, DifferentPadsHangTheClientUpAndLogIt) {

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <thread>
 
+#include <unistd.h>
+
 #include "platform/win/tests/winfixture.h"
 
 namespace tw::wintest {
@@ -306,6 +308,28 @@ TEST_F(QueueTest, SendFromAnotherThreadRunsOnTheWindowsThread) {
   sender.join();
   EXPECT_EQ(answer, 42);
   EXPECT_EQ(ranOn, std::this_thread::get_id());
+}
+
+TEST_F(QueueTest, AWindowBelongsToTheThreadThatTakesTheMessages) {
+  HWND a = Top();
+  ProcessMessages();
+  const DWORD own = GetCurrentThreadId();
+  EXPECT_EQ(GetWindowThreadProcessId(a, nullptr), own);
+  DWORD process = 0;
+  GetWindowThreadProcessId(a, &process);
+  EXPECT_EQ(process, static_cast<DWORD>(getpid()));
+  DWORD seenElsewhere = 0, ownElsewhere = 0, goneElsewhere = 1;
+  std::thread other([&] {
+    seenElsewhere = GetWindowThreadProcessId(a, nullptr);
+    ownElsewhere = GetCurrentThreadId();
+    goneElsewhere = GetWindowThreadProcessId(0xDEAD, nullptr);
+  });
+  other.join();
+  EXPECT_EQ(seenElsewhere, own) << "a window belongs to the windows' thread, whoever asks";
+  EXPECT_NE(ownElsewhere, own);
+  EXPECT_EQ(goneElsewhere, 0u);
+  DestroyWindow(a);
+  EXPECT_EQ(GetWindowThreadProcessId(a, nullptr), 0u);
 }
 
 TEST_F(QueueTest, HiddenPartnersFindEachOtherByProbingAndTalkBySending) {
