@@ -26,21 +26,22 @@ struct TLastHandler {
   HWND Hwnd = 0;
   TqnWindowHandler* Handler = nullptr;
 };
-TLastHandler& Last() {
-  static TLastHandler l;
-  return l;
-}
 
 // Handlers whose window went while a handler was running are kept until no handler runs any
-// more, so that a handler that destroys its own window finishes on a live object.
-int& Running() {
-  static int n = 0;
-  return n;
+// more, so that a handler that destroys its own window finishes on a live object.  Kept for the
+// whole run, like the window system itself: windows are still destroyed while the program ends.
+struct TRetiring {
+  TLastHandler Last;
+  int Running = 0;
+  std::vector<std::shared_ptr<TqnWindowHandler>> Retired;
+};
+TRetiring& Retiring() {
+  static TRetiring* r = new TRetiring;
+  return *r;
 }
-std::vector<std::shared_ptr<TqnWindowHandler>>& Retired() {
-  static std::vector<std::shared_ptr<TqnWindowHandler>> r;
-  return r;
-}
+TLastHandler& Last() { return Retiring().Last; }
+int& Running() { return Retiring().Running; }
+std::vector<std::shared_ptr<TqnWindowHandler>>& Retired() { return Retiring().Retired; }
 
 void ReleaseRetired() {
   if (Running() > 0 || Retired().empty()) return;

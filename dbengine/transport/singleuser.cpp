@@ -49,9 +49,10 @@ struct ParcelRegistry {
   std::vector<std::pair<std::uint32_t, Parcel*>> live;
 };
 
+// Kept for the whole run: connections still hang up while the program ends.
 ParcelRegistry& Parcels() {
-  static ParcelRegistry r;
-  return r;
+  static ParcelRegistry* r = new ParcelRegistry;
+  return *r;
 }
 
 bool ParcelLive(const ParcelRegistry& R, std::uint32_t Id) {
@@ -82,9 +83,13 @@ void ForgetParcel(std::uint32_t Id) {
   }
 }
 
+// Nothing in it needs destroying, so it serves sends made while the program ends as well.
 struct LocalParcels {
+  static constexpr int kDepth = 16;  // sends nested deeper take the shared registry
   std::uint32_t next = 0;
-  std::vector<std::pair<std::uint32_t, Parcel*>> live;
+  int count = 0;
+  std::uint32_t ids[kDepth];
+  Parcel* parcels[kDepth];
 };
 
 LocalParcels& OwnParcels() {
@@ -95,9 +100,9 @@ LocalParcels& OwnParcels() {
 // The live parcel Id when Sender registered it, else nullptr.
 Parcel* FindParcel(std::uint32_t Id, HWND Sender) {
   if (Id & kLocalParcel) {
-    const auto& live = OwnParcels().live;
-    for (auto it = live.rbegin(); it != live.rend(); ++it)
-      if (it->first == Id) return it->second->Sender == Sender ? it->second : nullptr;
+    const LocalParcels& own = OwnParcels();
+    for (int i = own.count - 1; i >= 0; --i)
+      if (own.ids[i] == Id) return own.parcels[i]->Sender == Sender ? own.parcels[i] : nullptr;
     return nullptr;
   }
   ParcelRegistry& r = Parcels();
@@ -116,18 +121,23 @@ bool SendParcel(UINT RecordMessage, HWND Own, HWND Partner, std::uint32_t Code, 
   Parcel p{Own, Code, Length ? Data : nullptr, Length};
   // Data records, the traffic of every request, from the windows' own thread take the list of
   // that thread; the rare other records always take the shared registry.
-  if (Code == qnsuRecordData && GetWindowThreadProcessId(Partner, nullptr) == GetCurrentThreadId()) {
-    LocalParcels& own = OwnParcels();
-    std::uint32_t id = (++own.next) | kLocalParcel;
-    own.live.emplace_back(id, &p);
-    const LRESULT r =
-        tw::SendMessage(Partner, RecordMessage, static_cast<WPARAM>(Own), static_cast<LPARAM>(id));
-    for (auto it = own.live.rbegin(); it != own.live.rend(); ++it) {
-      if (it->first == id) {
-        own.live.erase(std::next(it).base());
-        break;
-      }
+  LocalParcels& own = OwnParcels();
+  if (Code == qnsuRecordData && own.count < LocalParcels::kDepth &&
+      GetWindowThreadProcessId(Partner, nullptr) == GetCurrentThreadId()) {
+    // Nested sends end in the reverse order of their start: this one is the top entry again
+    // when its send returns.
+    const std::uint32_t id = (++own.next) | kLocalParcel;
+    own.ids[own.count] = id;
+    own.parcels[own.count] = &p;
+    ++own.count;
+    LRESULT r = 0;
+    try {
+      r = tw::SendMessage(Partner, RecordMessage, static_cast<WPARAM>(Own), static_cast<LPARAM>(id));
+    } catch (...) {
+      --own.count;
+      throw;
     }
+    --own.count;
     // A part not taken may have reached no procedure on this thread (another thread became the
     // windows' thread meanwhile): it goes the shared way below, which is also how a refusal is
     // confirmed.
