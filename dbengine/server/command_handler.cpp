@@ -260,15 +260,16 @@ bool TqnServerCommandHandler::Dispatch(const TqnServerRequest& Request) {
     QNLogWrite("  ClientID " + std::to_string(static_cast<std::int32_t>(Request.ClientID)));
     QNLogRequestFields(id, Request.Data, Request.Length);
   }
-  if (info.Rights != 0) {
-    c.Result = engine_.CheckClientRights(static_cast<std::int32_t>(Request.ClientID), info.Rights);
-    if (c.Result != 0) sink_.SendReply(Request.MessageID, Request.ClientID, c.Result, nullptr, 0, false);
-  }
-  if (c.Result == 0) {
+  {
+    // Both checks under one hold of the engine's lock (each enters it again for nothing); the
+    // refusal is sent after it is let go.
+    TqnPadLockGuard hold(engine_.RequestLock());
+    if (info.Rights != 0)
+      c.Result = engine_.CheckClientRights(static_cast<std::int32_t>(Request.ClientID), info.Rights);
     // Objects of another client are refused as if they did not exist.
-    c.Result = QNCheckRequestOwner(engine_, Request);
-    if (c.Result != 0) sink_.SendReply(Request.MessageID, Request.ClientID, c.Result, nullptr, 0, false);
+    if (c.Result == 0) c.Result = QNCheckRequestOwner(engine_, Request);
   }
+  if (c.Result != 0) sink_.SendReply(Request.MessageID, Request.ClientID, c.Result, nullptr, 0, false);
   if (c.Result == 0) {
     try {
       Handle(c);

@@ -123,12 +123,13 @@ DBIResult TqnServerEngine::ClientAdd(std::int32_t ClientID, std::string_view Cli
 }
 
 DBIResult TqnServerEngine::CheckClientRights(std::int32_t ClientID, std::uint8_t Rights) {
-  return Guarded([&]() -> DBIResult {
-    if (!config_->GeneralInfo().IsSecure) return qnresSuccess;
-    TqnSrClient* c = FindClient(ClientID);
-    if (c == nullptr) return qnresInvalidHandle;
-    return (c->Rights() & Rights) == Rights ? qnresSuccess : qnresNoRights;
-  });
+  // Reads the configuration and the client list, nothing of the page cache: the engine's lock
+  // is enough, without the cache's request bracket.
+  TqnPadLockGuard g(lock_);
+  if (!config_->GeneralInfo().IsSecure) return qnresSuccess;
+  TqnSrClient* c = FindClient(ClientID);
+  if (c == nullptr) return qnresInvalidHandle;
+  return (c->Rights() & Rights) == Rights ? qnresSuccess : qnresNoRights;
 }
 
 void TqnServerEngine::ClientRemove(std::int32_t ClientID) {
