@@ -86,12 +86,7 @@ class LangEditorTest : public LangSwitchTest {
   static void ClickOn(TWinControl* c) { InjectClick(c->Handle(), c->Width() / 2, c->Height() / 2); }
   void DoubleClickCell(int col, int row) const {
     TRect cell = editor->GridValues->CellRect(col, row);
-    POINT p{cell.Left + 5, cell.Top + 3};
-    ClientToScreen(editor->GridValues->Handle(), &p);
-    InjectMouseDown(p.X, p.Y);
-    InjectMouseUp(p.X, p.Y);
-    InjectMouseDoubleDown(p.X, p.Y);
-    InjectMouseUp(p.X, p.Y);
+    InjectDoubleClick(editor->GridValues->Handle(), cell.Left + 5, cell.Top + 3);
   }
   // The window the user sees now (a message box, an input box, a dialog or the editor).
   static TCustomForm* Top() { return Screen()->ActiveForm(); }

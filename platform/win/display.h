@@ -137,6 +137,8 @@ void InjectMouseWheel(int screenX, int screenY, int delta);
 // Window coordinates (client area) of `hwnd`.
 void InjectClick(HWND hwnd, int clientX, int clientY, MouseButton button = MouseButton::Left);
 void InjectDoubleClick(HWND hwnd, int clientX, int clientY);
+// A double click (press, release, second press, release) at screen coordinates.
+void InjectDoubleClickAt(int screenX, int screenY);
 
 // Pixels: the backing store of a top-level window, or of the top-level window of a child (the
 // child's client area is at ClientOrigin).  0xAARRGGBB at a client point of any window; 0 when

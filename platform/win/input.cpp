@@ -492,10 +492,14 @@ void InjectClick(HWND hwnd, int clientX, int clientY, MouseButton button) {
 void InjectDoubleClick(HWND hwnd, int clientX, int clientY) {
   POINT p{clientX, clientY};
   if (!ClientToScreen(hwnd, &p)) return;
-  InjectMouseDown(p.X, p.Y);
-  InjectMouseUp(p.X, p.Y);
-  InjectMouseDoubleDown(p.X, p.Y);
-  InjectMouseUp(p.X, p.Y);
+  InjectDoubleClickAt(p.X, p.Y);
+}
+
+void InjectDoubleClickAt(int screenX, int screenY) {
+  InjectMouseDown(screenX, screenY);
+  InjectMouseUp(screenX, screenY);
+  InjectMouseDoubleDown(screenX, screenY);
+  InjectMouseUp(screenX, screenY);
 }
 
 }  // namespace tw

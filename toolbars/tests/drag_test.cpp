@@ -119,12 +119,7 @@ TEST_F(DragTest, DoubleClicksFloatAndDockAtTheRowStart) {
   bar->SetDefaultDock(top);
   DoubleClick(Handle(bar));
   ASSERT_EQ(bar->DockedTo(), nullptr);
-  const TPoint cap = CaptionPoint(bar);
-  InjectMouseDown(cap.X, cap.Y);
-  InjectMouseUp(cap.X, cap.Y);
-  InjectMouseDoubleDown(cap.X, cap.Y);
-  InjectMouseUp(cap.X, cap.Y);
-  Pump();
+  DoubleClick(CaptionPoint(bar));
   EXPECT_EQ(bar->DockedTo(), top);
   EXPECT_EQ(bar->DockRow(), 0);
   EXPECT_EQ(bar->Left(), 0);

@@ -121,10 +121,7 @@ class ToolbarsTest : public ::testing::Test {
   }
   // A double click at `p` (a click, then the second press and release).
   static void DoubleClick(TPoint p) {
-    InjectMouseDown(p.X, p.Y);
-    InjectMouseUp(p.X, p.Y);
-    InjectMouseDoubleDown(p.X, p.Y);
-    InjectMouseUp(p.X, p.Y);
+    InjectDoubleClickAt(p.X, p.Y);
     Pump();
   }
   // The middle of a floating bar's close box.

@@ -59,10 +59,7 @@ class ToolbarPlaceTest : public AppFormsTest, public ::testing::WithParamInterfa
   }
   static void DoubleClick(TPoint p) {
     InjectMouseMove(p.X, p.Y);
-    InjectMouseDown(p.X, p.Y);
-    InjectMouseUp(p.X, p.Y);
-    InjectMouseDoubleDown(p.X, p.Y);
-    InjectMouseUp(p.X, p.Y);
+    InjectDoubleClickAt(p.X, p.Y);
     Pump();
   }
   static TRect WindowRect(TWinControl* c) {
