@@ -234,12 +234,17 @@ void TfrmMain::PrepareCharts(TDateTime birthDate, TDateTime birthTime, TDateTime
   horoscope::THoroscope& radix = *RadixHoroscope;
   radix.HorName = options.PersonName();
   radix.HorPlace = options.PersonPlace();
-  radix.HorDate = birthDate;
-  radix.HorTime = birthTime;
-  radix.HorSummertimeCode = horoscope::TSummerTimeType::tzNormal;
-  radix.HorPlaceZoneHours = options.PersonZoneHours;
-  radix.HorPlaceLongitude = radix.HorPlaceZoneHours * 15.0;
-  radix.HorPlaceLatitude = 45.0;
+  // The birth time is what the clocks of the person's zone showed: the chart reads it with the
+  // zone's offset and daylight saving in force at that local moment, as the transit chart reads
+  // the computer's clock.  Without a zone the database knows, the zone's offset stands alone.
+  if (!SetChartClock(radix, birthDate, birthTime, options.SelectedZone())) {
+    radix.HorDate = birthDate;
+    radix.HorTime = birthTime;
+    radix.HorSummertimeCode = horoscope::TSummerTimeType::tzNormal;
+    radix.HorPlaceZoneHours = options.PersonZoneHours;
+    radix.HorPlaceLongitude = radix.HorPlaceZoneHours * 15.0;
+    radix.HorPlaceLatitude = 45.0;
+  }
   EnableListedBodies(radix);
   radix.Calculate();
   radix.WriteChartFile(InFolder(ListingFolder, "_Radix.TXT"));

@@ -51,11 +51,11 @@ std::optional<TimeZoneState> StateAt(const std::string& zone, std::int64_t unixS
   }
 }
 
-// The zone's offset east of UTC in minutes at an instant.
+// The zone's offset east of UTC in seconds at an instant.
 std::optional<int> OffsetAt(const std::string& zone, std::int64_t unixSeconds) {
   const auto state = StateAt(zone, unixSeconds);
   if (!state) return std::nullopt;
-  return state->OffsetMinutes;
+  return state->OffsetSeconds;
 }
 
 }  // namespace
@@ -71,7 +71,7 @@ std::optional<TZoneClock> ZoneClockAt(const std::string& zone, TDateTime local) 
   if (!before || !after) return std::nullopt;
   // An offset fits when the instant it gives has that offset itself.
   const auto fits = [&](int offset) {
-    const auto at = OffsetAt(zone, wall - std::int64_t{offset} * 60);
+    const auto at = OffsetAt(zone, wall - std::int64_t{offset});
     return at && *at == offset;
   };
   const bool beforeFits = fits(*before), afterFits = fits(*after);
@@ -79,12 +79,12 @@ std::optional<TZoneClock> ZoneClockAt(const std::string& zone, TDateTime local) 
   // time the clocks showed twice: the first showing is the one with the larger offset.
   int offset = *before;
   if (afterFits && (!beforeFits || *after > *before)) offset = *after;
-  const std::int64_t instant = wall - std::int64_t{offset} * 60;
+  const std::int64_t instant = wall - std::int64_t{offset};
   const auto state = StateAt(zone, instant);
   if (!state) return std::nullopt;
   TZoneClock clock;
-  clock.StandardHours = state->StandardOffsetMinutes / 60.0;
-  clock.SavingHours = (offset - state->StandardOffsetMinutes) / 60.0;
+  clock.StandardHours = state->StandardOffsetSeconds / 3600.0;
+  clock.SavingHours = (offset - state->StandardOffsetSeconds) / 3600.0;
   return clock;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/sys/timezones.h"
 
+#include <absl/time/civil_time.h>
+#include <absl/time/time.h>
 #include <date/tz.h>
 #include <unistd.h>
 
@@ -8,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <limits>
 #include <mutex>
 
 namespace tw {
@@ -44,51 +47,104 @@ const std::vector<std::string>& ZoneNames() {
   return names;
 }
 
-const date::time_zone* LocateZone(std::string_view name) {
-  if (!TimeZoneExists(name)) return nullptr;
-  try {
-    return date::locate_zone(name);
-  } catch (const std::exception&) {
-    return nullptr;
-  }
+// The periods of a zone: spans of constant offset and daylight flag, [Begin, End) in seconds
+// since 1970; the first and last reach to the ends of the time line.
+constexpr std::int64_t Earliest = std::numeric_limits<std::int64_t>::min();
+constexpr std::int64_t Latest = std::numeric_limits<std::int64_t>::max();
+// Instants handed to the zone library stay within a few hundred million years of today.
+constexpr std::int64_t Reach = std::int64_t{1} << 53;
+
+struct TPeriod {
+  std::int64_t Begin = Earliest;
+  std::int64_t End = Latest;
+  int OffsetSeconds = 0;
+  bool Daylight = false;
+  std::string Abbreviation;
+};
+
+std::int64_t UnixOf(const absl::CivilSecond& civil) {
+  return absl::ToUnixSeconds(absl::FromCivil(civil, absl::UTCTimeZone()));
 }
 
-int Minutes(seconds s) { return static_cast<int>(s.count() / 60); }
+TPeriod PeriodAt(const absl::TimeZone& zone, std::int64_t t) {
+  t = std::clamp(t, -Reach, Reach);
+  const absl::TimeZone::CivilInfo info = zone.At(absl::FromUnixSeconds(t));
+  TPeriod period;
+  period.OffsetSeconds = info.offset;
+  period.Daylight = info.is_dst;
+  period.Abbreviation = info.zone_abbr != nullptr ? info.zone_abbr : "";
+  // A transition's civil times read on the clock of the period at its side: the one it jumps to
+  // with the offset after it, the one it jumps from with the offset before it.
+  absl::TimeZone::CivilTransition transition;
+  if (zone.PrevTransition(absl::FromUnixSeconds(t + 1), &transition))
+    period.Begin = std::min(t, UnixOf(transition.to) - info.offset);
+  if (zone.NextTransition(absl::FromUnixSeconds(t), &transition))
+    period.End = std::max(t + 1, UnixOf(transition.from) - info.offset);
+  return period;
+}
 
-bool IsDaylight(const date::sys_info& info) { return info.save != std::chrono::minutes(0); }
-
-// The nearest period before (step -1) or after (step +1) `info`, within a few periods, whose
-// daylight flag is `daylight`.
-std::optional<date::sys_info> Neighbour(const date::time_zone& zone, date::sys_info info, int step, bool daylight,
-                                        int reach) {
-  // The first and last periods reach to the ends of the library's time range; a step past them
-  // gives the same period again, which ends the walk.
+// The nearest period before (step -1) or after (step +1) `period`, within `reach` periods,
+// whose daylight flag is `daylight`.
+std::optional<TPeriod> Neighbour(const absl::TimeZone& zone, TPeriod period, int step, bool daylight, int reach) {
   for (int i = 0; i < reach; ++i) {
-    const date::sys_info next = step < 0 ? zone.get_info(info.begin - seconds(1)) : zone.get_info(info.end);
-    if (step < 0 ? next.begin >= info.begin : next.end <= info.end) return std::nullopt;
-    info = next;
-    if (IsDaylight(info) == daylight) return info;
+    if (step < 0 ? period.Begin <= -Reach : period.End >= Reach) return std::nullopt;
+    const TPeriod next = PeriodAt(zone, step < 0 ? period.Begin - 1 : period.End);
+    // A step that does not move (the ends of the zone's data) ends the walk.
+    if (step < 0 ? next.Begin >= period.Begin : next.End <= period.End) return std::nullopt;
+    period = next;
+    if (period.Daylight == daylight) return period;
   }
   return std::nullopt;
 }
 
-TimeZoneState StateOf(const date::time_zone& zone, ZoneInstant at) {
-  const date::sys_info info = zone.get_info(at);
+TimeZoneState StateOf(std::string_view name, const absl::TimeZone& zone, ZoneInstant at) {
+  const TPeriod period = PeriodAt(zone, at.time_since_epoch().count());
   TimeZoneState state;
-  state.Name = zone.name();
-  state.OffsetMinutes = Minutes(info.offset);
-  state.Daylight = IsDaylight(info);
-  state.Abbreviation = info.abbrev;
-  int standard = state.OffsetMinutes;
+  state.Name = std::string(name);
+  state.OffsetSeconds = period.OffsetSeconds;
+  state.Daylight = period.Daylight;
+  state.Abbreviation = period.Abbreviation;
+  int standard = state.OffsetSeconds;
   // A saving period takes its standard offset from the nearest ordinary period on either
   // side; an ordinary period next to a saving period with a smaller offset has that one as
   // standard (the database marks the winter of some zones as their saving time).
   const int reach = state.Daylight ? 4 : 1;
   for (int step : {-1, 1}) {
-    if (auto other = Neighbour(zone, info, step, !state.Daylight, reach))
-      standard = std::min(standard, Minutes(other->offset));
+    if (auto other = Neighbour(zone, period, step, !state.Daylight, reach))
+      standard = std::min(standard, other->OffsetSeconds);
   }
-  state.StandardOffsetMinutes = standard;
+  state.StandardOffsetSeconds = standard;
+  return state;
+}
+
+// The rule $TZ holds when it names no zone of the database, without a leading ':'; empty
+// otherwise.
+std::string MachineRule() {
+  const char* variable = std::getenv("TZ");
+  if (variable == nullptr) return {};
+  std::string rule = variable;
+  if (!rule.empty() && rule.front() == ':') rule.erase(0, 1);
+  if (rule.empty() || rule.front() == '/' || TimeZoneExists(rule)) return {};
+  return rule;
+}
+
+// The machine's clock under the rule in $TZ, as the C library reads it.
+std::optional<TimeZoneState> MachineRuleState(std::string_view rule, ZoneInstant at) {
+  static std::mutex lock;
+  std::lock_guard<std::mutex> guard(lock);
+  ::tzset();
+  const std::int64_t count = at.time_since_epoch().count();
+  const auto t = static_cast<std::time_t>(count);
+  if (static_cast<std::int64_t>(t) != count) return std::nullopt;
+  std::tm local{};
+  if (::localtime_r(&t, &local) == nullptr) return std::nullopt;
+  TimeZoneState state;
+  state.Name = std::string(rule);
+  state.OffsetSeconds = static_cast<int>(local.tm_gmtoff);
+  state.Daylight = local.tm_isdst > 0;
+  state.Abbreviation = local.tm_zone != nullptr ? local.tm_zone : "";
+  // The rule's standard offset (the C library's `timezone` is seconds west).
+  state.StandardOffsetSeconds = static_cast<int>(-timezone);
   return state;
 }
 
@@ -114,13 +170,15 @@ bool TimeZoneExists(std::string_view name) {
 }
 
 std::optional<TimeZoneState> FindTimeZone(std::string_view name, ZoneInstant at) {
-  const date::time_zone* zone = LocateZone(name);
-  if (zone == nullptr) return std::nullopt;
-  try {
-    return StateOf(*zone, at);
-  } catch (const std::exception& e) {
-    throw ETimeZoneError("The time zone " + std::string(name) + " cannot be read: " + e.what());
+  if (!TimeZoneExists(name)) {
+    const std::string rule = name.empty() ? std::string() : MachineRule();
+    if (rule.empty() || rule != name) return std::nullopt;
+    return MachineRuleState(name, at);
   }
+  absl::TimeZone zone;
+  if (!absl::LoadTimeZone(std::string(name), &zone))
+    throw ETimeZoneError("The time zone " + std::string(name) + " cannot be read");
+  return StateOf(name, zone, at);
 }
 
 TimeZoneState GetTimeZone(std::string_view name, ZoneInstant at) {
@@ -130,7 +188,7 @@ TimeZoneState GetTimeZone(std::string_view name, ZoneInstant at) {
 }
 
 int ZoneStandardOffsetMinutes(std::string_view name, ZoneInstant at) {
-  return GetTimeZone(name, at).StandardOffsetMinutes;
+  return GetTimeZone(name, at).StandardOffsetMinutes();
 }
 
 int ZoneStandardBiasMinutes(std::string_view name, ZoneInstant at) {
@@ -141,7 +199,9 @@ double ZoneStandardOffsetHours(std::string_view name, ZoneInstant at) {
   return GetTimeZone(name, at).StandardOffsetHours();
 }
 
-int ZoneOffsetMinutes(std::string_view name, ZoneInstant at) { return GetTimeZone(name, at).OffsetMinutes; }
+int ZoneOffsetMinutes(std::string_view name, ZoneInstant at) { return GetTimeZone(name, at).OffsetMinutes(); }
+
+int ZoneOffsetSeconds(std::string_view name, ZoneInstant at) { return GetTimeZone(name, at).OffsetSeconds; }
 
 bool ZoneIsDaylight(std::string_view name, ZoneInstant at) { return GetTimeZone(name, at).Daylight; }
 
@@ -192,11 +252,9 @@ std::string LocalTimeZoneName() {
 int LocalStandardOffsetMinutes(ZoneInstant at) {
   const std::string name = LocalTimeZoneName();
   if (TimeZoneExists(name)) return ZoneStandardOffsetMinutes(name, at);
-  // A rule in TZ: the C library's standard offset for it (its `timezone` is seconds west).
-  static std::mutex lock;
-  std::lock_guard<std::mutex> guard(lock);
-  ::tzset();
-  return static_cast<int>(-timezone / 60);
+  // A rule in TZ: the C library's standard offset for it.
+  if (auto state = MachineRuleState(name, at)) return state->StandardOffsetMinutes();
+  return 0;
 }
 
 int LocalStandardBiasMinutes(ZoneInstant at) { return -LocalStandardOffsetMinutes(at); }

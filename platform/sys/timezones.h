@@ -2,10 +2,12 @@
 // stored by its tz name ("Europe/Berlin").
 //
 // Offsets are given in two sign conventions, both named in every function:
-// - "offset": minutes (or hours) east of UTC, positive east: local time = UTC + offset
-//   (Europe/Berlin: +60 in winter);
+// - "offset": seconds, minutes or hours east of UTC, positive east: local time = UTC + offset
+//   (Europe/Berlin: +60 minutes in winter);
 // - "bias": minutes west of UTC, as the window system's zone records keep it:
 //   UTC = local time + bias (Europe/Berlin: -60).
+// Offsets are kept to the second (local mean times before standard time had seconds, Berlin's
+// +0:53:28); the minute values are the offsets cut toward zero, for display and bias records.
 //
 // The standard offset of a zone at an instant is its offset without daylight saving: in a
 // zone that switches, the smaller of the offsets of the period at that instant and of the
@@ -13,8 +15,13 @@
 // saving); in a zone that does not switch, its offset.  So a zone whose database marks the
 // winter as its saving time (Europe/Dublin) still has its winter offset as standard.
 //
-// The zone files list the changes up to 2037; later instants get the offset in force after
-// the last listed change.
+// The zone files are read by Abseil's time-zone library (CCTZ), which follows the closing
+// rule of each file (the POSIX TZ string after the listed changes), so instants after the last
+// listed change keep their daylight saving for every year to come.
+//
+// The machine's zone may be given in $TZ as a rule instead of a name
+// ("EST5EDT,M3.2.0,M11.1.0").  Such a rule counts as a zone while it is the process's $TZ; the C
+// library reads it (localtime_r), as it does for the machine's clock.
 //
 // Failures (an unknown zone name, an unreadable database) raise ETimeZoneError.  All
 // functions may be called from any thread.
@@ -39,14 +46,16 @@ ZoneInstant CurrentInstant();
 
 struct TimeZoneState {
   std::string Name;
-  int StandardOffsetMinutes = 0;  // east positive, daylight saving not counted
-  int OffsetMinutes = 0;          // east positive, daylight saving counted
+  int StandardOffsetSeconds = 0;  // east positive, daylight saving not counted
+  int OffsetSeconds = 0;          // east positive, daylight saving counted
   bool Daylight = false;          // daylight saving in effect
   std::string Abbreviation;       // "CEST", "EST", "+0530" ...
 
-  int StandardBiasMinutes() const { return -StandardOffsetMinutes; }  // west positive
-  int BiasMinutes() const { return -OffsetMinutes; }                  // west positive
-  double StandardOffsetHours() const { return StandardOffsetMinutes / 60.0; }
+  int StandardOffsetMinutes() const { return StandardOffsetSeconds / 60; }  // east positive
+  int OffsetMinutes() const { return OffsetSeconds / 60; }                  // east positive
+  int StandardBiasMinutes() const { return -StandardOffsetMinutes(); }      // west positive
+  int BiasMinutes() const { return -OffsetMinutes(); }                      // west positive
+  double StandardOffsetHours() const { return StandardOffsetSeconds / 3600.0; }
 };
 
 // Every zone name of the database, byte-wise sorted; the aliases "localtime", "posixrules"
@@ -54,7 +63,8 @@ struct TimeZoneState {
 std::vector<std::string> TimeZoneNames();
 bool TimeZoneExists(std::string_view name);
 
-// The zone's state at an instant; nothing for an unknown name.
+// The zone's state at an instant; nothing for an unknown name (a rule that is not the
+// machine's $TZ is unknown).
 std::optional<TimeZoneState> FindTimeZone(std::string_view name, ZoneInstant at = CurrentInstant());
 // The same, raising ETimeZoneError "Unknown time zone: <name>" for an unknown name.
 TimeZoneState GetTimeZone(std::string_view name, ZoneInstant at = CurrentInstant());
@@ -63,6 +73,7 @@ int ZoneStandardOffsetMinutes(std::string_view name, ZoneInstant at = CurrentIns
 int ZoneStandardBiasMinutes(std::string_view name, ZoneInstant at = CurrentInstant());
 double ZoneStandardOffsetHours(std::string_view name, ZoneInstant at = CurrentInstant());
 int ZoneOffsetMinutes(std::string_view name, ZoneInstant at = CurrentInstant());
+int ZoneOffsetSeconds(std::string_view name, ZoneInstant at = CurrentInstant());
 bool ZoneIsDaylight(std::string_view name, ZoneInstant at = CurrentInstant());
 
 // A text for lists and status lines: "(UTC+01:00) Europe/Berlin", "(UTC-05:00) America/New York",

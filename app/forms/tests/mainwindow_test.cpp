@@ -120,6 +120,67 @@ TEST_F(MainWindowTest, TheTransitChartReadsTheComputersClockWithSummerTime) {
   if (old != nullptr) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
 }
 
+// A machine whose $TZ holds the rule of New York's clocks rather than the zone's name gets the
+// same transit chart as one that names the zone, in summer and in winter.
+TEST_F(MainWindowTest, TheMachinesZoneGivenAsARuleGivesTheSameTransitChart) {
+  const char* old = std::getenv("TZ");
+  const std::string saved = old != nullptr ? old : "";
+  SetClock([] { return EncodeDate(2026, 5, 20) + 15.5 / 24; });
+  MakePerson(1, "Bob Stone");
+  for (const TDateTime day : {EncodeDate(2026, 7, 2), EncodeDate(2026, 1, 15)}) {
+    SCOPED_TRACE(day);
+    std::vector<horoscope::TChartLongitudes> charts;
+    std::vector<TDateTime> universal;
+    for (const char* tz : {"America/New_York", "EST5EDT,M3.2.0,M11.1.0"}) {
+      setenv("TZ", tz, 1);
+      main->dfTransDate->SetAsDayNumber(entry::DateTimeToDayNumber(day));
+      main->LastTransitDate = 0.0;
+      main->dfTransDateExit(main->dfTransDate);
+      EXPECT_DOUBLE_EQ(main->TransitHoroscope->HorPlaceZoneHours, -5.0) << tz;
+      charts.push_back(main->TransitHoroscope->HorLongitude);
+      universal.push_back(main->TransitHoroscope->HorBirthDateTimeGMT);
+    }
+    EXPECT_EQ(charts[0], charts[1]);
+    EXPECT_DOUBLE_EQ(universal[0], universal[1]);
+    EXPECT_NEAR(universal[0], day + (day == EncodeDate(2026, 7, 2) ? 19.5 : 20.5) / 24, 1e-7);
+  }
+  SetClock(nullptr);
+  if (old != nullptr) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
+}
+
+// The birth time is what the clocks of the person's zone showed: the chart is cast at the
+// zone's offset then, daylight saving counted; what is stored stays as entered.
+TEST_F(MainWindowTest, TheBirthChartIsCastAtTheZonesClockOfTheBirthMoment) {
+  struct Birth {
+    const char* date;
+    const char* time;
+    const char* zone;
+    TDateTime universal;
+  };
+  const Birth births[] = {
+      {"1990-07-01", "12:00", "Europe/Berlin", EncodeDate(1990, 7, 1) + 10.0 / 24},
+      {"1990-01-15", "12:00", "Europe/Berlin", EncodeDate(1990, 1, 15) + 11.0 / 24},
+      {"2001-09-11", "08:00", "America/New_York", EncodeDate(2001, 9, 11) + 12.0 / 24},
+      // Kiritimati kept -10 h until it moved to +14 h at the end of 1994.
+      {"1990-06-01", "12:00", "Pacific/Kiritimati", EncodeDate(1990, 6, 1) + 22.0 / 24},
+  };
+  for (const Birth& birth : births) {
+    SCOPED_TRACE(std::string(birth.zone) + " " + birth.date);
+    options->WriteString("dfPers1", "Bob Stone");
+    options->WriteString("dfDate1", birth.date);
+    options->WriteString("dfTime1", birth.time);
+    options->WriteString("cmbTimeZone1", birth.zone);
+    options->SelectPerson(1);
+    ASSERT_EQ(options->SelectedZone(), birth.zone);
+    const int before = main->ListsStarted;
+    main->pbPersClick(main->pbPers1);
+    ASSERT_EQ(main->ListsStarted, before + 1);
+    EXPECT_NEAR(main->RadixHoroscope->HorBirthDateTimeGMT, birth.universal, 1e-7);
+    EXPECT_EQ(options->ReadString("dfDate1", ""), birth.date);
+    EXPECT_EQ(options->ReadString("dfTime1", ""), birth.time);
+  }
+}
+
 TEST_F(MainWindowTest, TheCalendarButtonOpensOnTheTransitDateAndAPickedDayRecalculates) {
   MakePerson(1, "Bob Stone");
   auto* cal = Application()->CreateForm<TfrmCal>();

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -327,7 +328,14 @@ TEST(ZoneClock, StandardOffsetAndSavingAtALocalMoment) {
   ASSERT_TRUE(utc.has_value());
   EXPECT_TRUE(utc->StandardHours == 0.0 && utc->SavingHours == 0.0);
   EXPECT_FALSE(ZoneClockAt("No/Such_Zone", Day(2024, 1, 15)).has_value());
-  EXPECT_FALSE(ZoneClockAt("EST5EDT,M3.2.0,M11.1.0", Day(2024, 1, 15)).has_value()) << "a rule names no zone";
+  EXPECT_FALSE(ZoneClockAt("EST5EDT,M3.2.0,M11.1.0", Day(2024, 1, 15)).has_value())
+      << "a rule that is not the machine's names no zone";
+  // After the last change the zone files list, the zones' closing rules go on.
+  EXPECT_EQ(ZoneClockAt("Europe/Berlin", Day(2040, 7, 1) + 0.5)->SavingHours, 1.0);
+  EXPECT_EQ(ZoneClockAt("America/New_York", Day(2045, 7, 1) + 0.5)->SavingHours, 1.0);
+  EXPECT_EQ(ZoneClockAt("Australia/Sydney", Day(2040, 7, 15) + 0.5)->SavingHours, 0.0);
+  // Local mean time before standard time, to the second: Berlin kept +0:53:28.
+  EXPECT_DOUBLE_EQ(ZoneClockAt("Europe/Berlin", Day(1880, 5, 1) + 0.5)->StandardHours, 3208.0 / 3600);
   EXPECT_FALSE(ZoneClockAt("Europe/Berlin", 1e300).has_value());
   EXPECT_FALSE(ZoneClockAt("Europe/Berlin", std::numeric_limits<double>::quiet_NaN()).has_value());
 }
@@ -356,6 +364,10 @@ TEST(ZoneClock, ChartsGetTheInstantTheClocksShowed) {
   ASSERT_TRUE(SetChartClock(*chart, Day(2024, 1, 15), 0.5, "Australia/Lord_Howe"));
   EXPECT_EQ(chart->HorPlaceZoneHours, 11.0);
   EXPECT_EQ(chart->HorPlaceLongitude, 157.5);
+  // Seconds of an offset count: Monrovia kept -0:44:30 until 1972.
+  ASSERT_TRUE(SetChartClock(*chart, Day(1950, 5, 1), 0.5, "Africa/Monrovia"));
+  chart->Calculate();
+  EXPECT_NEAR(chart->HorBirthDateTimeGMT, Day(1950, 5, 1) + (12 * 3600 + 44 * 60 + 30) / 86400.0, 1e-8);
   // An unknown zone changes nothing.
   chart->HorDate = 1.0;
   EXPECT_FALSE(SetChartClock(*chart, Day(2024, 1, 15), 0.5, "No/Such_Zone"));

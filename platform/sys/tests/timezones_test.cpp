@@ -54,10 +54,10 @@ TEST(TimeZoneOffsets, StandardAndCurrentOffsetsThroughTheYear) {
     SCOPED_TRACE(f.zone);
     const TimeZoneState winter = GetTimeZone(f.zone, kWinter);
     const TimeZoneState summer = GetTimeZone(f.zone, kSummer);
-    EXPECT_EQ(winter.StandardOffsetMinutes, f.standard);
-    EXPECT_EQ(summer.StandardOffsetMinutes, f.standard);
-    EXPECT_EQ(winter.OffsetMinutes, f.winter);
-    EXPECT_EQ(summer.OffsetMinutes, f.summer);
+    EXPECT_EQ(winter.StandardOffsetMinutes(), f.standard);
+    EXPECT_EQ(summer.StandardOffsetMinutes(), f.standard);
+    EXPECT_EQ(winter.OffsetMinutes(), f.winter);
+    EXPECT_EQ(summer.OffsetMinutes(), f.summer);
     EXPECT_EQ(ZoneStandardBiasMinutes(f.zone, kSummer), -f.standard);
     EXPECT_DOUBLE_EQ(ZoneStandardOffsetHours(f.zone, kWinter), f.standard / 60.0);
   }
@@ -79,9 +79,33 @@ TEST(TimeZoneOffsets, DaylightSavingIsSeenAtItsInstants) {
 TEST(TimeZoneOffsets, InstantsAtTheEndsOfTheDatabaseAreAnswered) {
   // Before standard time Berlin kept its local mean time, 53 minutes and 28 seconds east.
   EXPECT_EQ(ZoneStandardOffsetMinutes("Europe/Berlin", Day(1800, 6, 1)), 53);
+  EXPECT_EQ(GetTimeZone("Europe/Berlin", Day(1800, 6, 1)).StandardOffsetSeconds, 53 * 60 + 28);
+  EXPECT_EQ(ZoneOffsetSeconds("America/New_York", Day(1850, 6, 1)), -(4 * 3600 + 56 * 60 + 2));
+  EXPECT_DOUBLE_EQ(ZoneStandardOffsetHours("Europe/Berlin", Day(1800, 6, 1)), 3208 / 3600.0);
   EXPECT_EQ(ZoneStandardOffsetMinutes("Europe/Berlin", Day(2400, 6, 1)), 60);
   EXPECT_EQ(ZoneOffsetMinutes("UTC", Day(1, 1, 1)), 0);
   EXPECT_EQ(ZoneStandardOffsetMinutes("Asia/Kolkata", Day(2100, 1, 1)), 330);
+}
+
+// After the last change a zone file lists, its closing rule goes on every year.
+TEST(TimeZoneOffsets, DaylightSavingGoesOnAfterTheListedChanges) {
+  const TimeZoneState berlin = GetTimeZone("Europe/Berlin", Day(2040, 7, 1));
+  EXPECT_EQ(berlin.OffsetMinutes(), 120);
+  EXPECT_TRUE(berlin.Daylight);
+  EXPECT_EQ(berlin.Abbreviation, "CEST");
+  EXPECT_EQ(ZoneOffsetMinutes("Europe/Berlin", Day(2040, 1, 15)), 60);
+  EXPECT_EQ(ZoneOffsetMinutes("America/New_York", Day(2045, 7, 1)), -240);
+  EXPECT_EQ(ZoneOffsetMinutes("America/New_York", Day(2045, 12, 1)), -300);
+  // Summer time all year in the south.
+  EXPECT_EQ(ZoneOffsetMinutes("Australia/Sydney", Day(2040, 7, 15)), 600);
+  EXPECT_EQ(ZoneOffsetMinutes("Australia/Sydney", Day(2040, 1, 15)), 660);
+  EXPECT_TRUE(ZoneIsDaylight("Australia/Sydney", Day(3999, 1, 15)));
+  EXPECT_EQ(ZoneStandardOffsetMinutes("Europe/Berlin", Day(2099, 7, 1)), 60);
+  EXPECT_EQ(ZoneStandardOffsetMinutes("Australia/Sydney", Day(2099, 1, 1)), 600);
+  // Berlin's switch of 2050 at 01:00 UTC on the last Sunday of March.
+  const ZoneInstant change = std::chrono::sys_days(std::chrono::year(2050) / 3 / 27) + std::chrono::hours(1);
+  EXPECT_EQ(ZoneOffsetMinutes("Europe/Berlin", change - std::chrono::seconds(1)), 60);
+  EXPECT_EQ(ZoneOffsetMinutes("Europe/Berlin", change), 120);
 }
 
 TEST(TimeZoneOffsets, UnknownZonesAreRefusedClearly) {
@@ -156,6 +180,30 @@ TEST_F(LocalZoneTest, TheMachinesStandardOffsetIgnoresDaylightSaving) {
   EXPECT_EQ(LocalStandardOffsetMinutes(kSummer), 180);
   ::setenv("TZ", "ABC+4DEF,M3.2.0,M11.1.0", 1);
   EXPECT_EQ(LocalStandardBiasMinutes(kSummer), 240);
+}
+
+// A rule in $TZ is the machine's zone: its clock is read the way the C library reads it, with
+// the same answers as the database zone the rule describes.
+TEST_F(LocalZoneTest, TheMachinesRuleIsReadWithItsDaylightSaving) {
+  const std::string rule = "EST5EDT,M3.2.0,M11.1.0";
+  ::setenv("TZ", rule.c_str(), 1);
+  ASSERT_EQ(LocalTimeZoneName(), rule);
+  for (const ZoneInstant at : {kWinter, kSummer, Day(2026, 3, 8) + std::chrono::hours(7),
+                               Day(2026, 11, 1) + std::chrono::hours(5), Day(2045, 7, 1)}) {
+    SCOPED_TRACE(at.time_since_epoch().count());
+    const auto machine = FindTimeZone(rule, at);
+    ASSERT_TRUE(machine.has_value());
+    const TimeZoneState newYork = GetTimeZone("America/New_York", at);
+    EXPECT_EQ(machine->OffsetMinutes(), newYork.OffsetMinutes());
+    EXPECT_EQ(machine->StandardOffsetMinutes(), -300);
+    EXPECT_EQ(machine->Daylight, newYork.Daylight);
+  }
+  EXPECT_EQ(GetTimeZone(rule, kSummer).Abbreviation, "EDT");
+  // A rule that is not the machine's is no zone.
+  EXPECT_FALSE(FindTimeZone("CET-1CEST,M3.5.0,M10.5.0/3", kSummer).has_value());
+  ::setenv("TZ", "XYZ-3", 1);
+  EXPECT_FALSE(FindTimeZone(rule, kSummer).has_value());
+  EXPECT_EQ(GetTimeZone("XYZ-3", kSummer).OffsetMinutes(), 180);
 }
 
 }  // namespace
