@@ -59,17 +59,21 @@ double NormalizeAngle(double x) {
 
 std::uint8_t FindAspect(std::uint8_t orbKind, int body1, int body2, const TChartLongitudes& chart1,
                         const TChartLongitudes& chart2) {
+  if (body1 < 0 || body1 > MaxValueBody || body2 < 0 || body2 > MaxValueBody) return 0;
+  if (chart2[0] == 0.0 && chart2[9] == 0.0) {
+    if (body1 == body2) return 0;
+    return AspectBetween(orbKind, body1, chart1[body1], body2, chart1[body2]);
+  }
+  return AspectBetween(orbKind, body1, chart1[body1], body2, chart2[body2]);
+}
+
+std::uint8_t AspectBetween(std::uint8_t orbKind, int body1, double longitude1, int body2, double longitude2) {
   if (orbKind < 1 || orbKind > 5) return 0;
   if (body1 < 0 || body1 > MaxValueBody || body2 < 0 || body2 > MaxValueBody) return 0;
   const int kind = orbKind == 5 ? 4 : orbKind;
 
-  double d;
-  if (chart2[0] == 0.0 && chart2[9] == 0.0) {
-    if (body1 == body2) return 0;
-    d = NormalizeAngle(chart1[body1] - chart1[body2]);
-  } else {
-    d = NormalizeAngle(chart1[body1] - chart2[body2]);
-  }
+  const double d = NormalizeAngle(longitude1 - longitude2);
+  if (!std::isfinite(d)) return 0;
   // The separation of the two points is the shorter way round the circle.
   const double separation = std::min(d, 360.0 - d);
 

@@ -37,6 +37,12 @@ double NormalizeAngle(double x);
 std::uint8_t FindAspect(std::uint8_t orbKind, int body1, int body2, const TChartLongitudes& chart1,
                         const TChartLongitudes& chart2);
 
+// The same test between two given points: the first enabled aspect that body1 at longitude1
+// forms with body2 at longitude2, or 0.  No chart is ever taken as absent, so a chart whose
+// Sun and Pluto could not be computed is still compared body by body.  Invalid arguments and
+// longitudes that are not finite give 0.
+std::uint8_t AspectBetween(std::uint8_t orbKind, int body1, double longitude1, int body2, double longitude2);
+
 // Sign number 0..11 of a longitude rounded to hundredths of an arc-second (a value a hair below
 // 360 rounds to 0 degrees, the first sign); any angle is first brought into one turn.
 // -1 for a value that is not a finite number.

@@ -61,6 +61,7 @@ void THoroscope::ClearOutputs() {
   HorAscendant = HorMC = HorVertex = 0.0;
   HorJulianDateUT = HorJulianDateET = HorSidrealTime = 0.0;
   HorBirthDateTimeGMT = HorBirthDateTimeLocal = 0.0;
+  HorBodyRefused.fill(0);
 }
 
 void THoroscope::Calculate() {
@@ -76,6 +77,7 @@ void THoroscope::Calculate() {
 
   if (!std::isfinite(ut) || std::fabs(ut) > MaxDays || !std::isfinite(local)) {
     // No ephemeris knows such a moment: nothing can be computed, so no body is shown.
+    for (int b = 0; b <= MaxValueBody; ++b) HorBodyRefused[b] = HorBodyEnabled[b];
     for (auto& enabled : HorBodyEnabled) enabled = 0;
     return;
   }
@@ -104,6 +106,7 @@ void THoroscope::Calculate() {
     std::string error;
     if (eph.Calc(HorJulianDateET, b, CalcFlagWord, xx, error) < 0) {
       HorBodyEnabled[b] = 0;
+      HorBodyRefused[b] = 1;
       continue;
     }
     HorLongitude[b] = xx[0];

@@ -35,7 +35,8 @@ class THoroscope : public TComponent {
 
   // Computes the chart from the inputs.  Every call starts from cleared outputs.  A body the
   // ephemeris refuses, and an enabled body above 20 (which has no value slots), is switched off
-  // and keeps 0.0 values.
+  // and keeps 0.0 values; a refused body (every enabled one for a moment no ephemeris knows) is
+  // marked in HorBodyRefused until the next Calculate.
   void Calculate();
 
   // Writes the listing of the chart as it stands (chartlisting.cpp).  Raises EInOutError when
@@ -83,6 +84,8 @@ class THoroscope : public TComponent {
   TBodyArray HorLatitudeSpeed{};
   TBodyArray HorDistanceSpeed{};
   std::array<std::uint8_t, MaxFlagBody + 1> HorBodyEnabled{};
+  // 1 for each body of 0..20 that was enabled but could not be computed by the last Calculate.
+  std::array<std::uint8_t, MaxValueBody + 1> HorBodyRefused{};
   std::array<double, 13> HorHouseCusp{};   // houses 1..12 (slot 0 unused)
   double HorAscendant = 0.0;
   double HorMC = 0.0;

@@ -151,6 +151,19 @@ void TTransitListWriter::WriteTitle(const horoscope::THoroscope& transit,
   View.InputString(FormatMessage(GetMessageText(MsgTransitLine), DateToStr(moment),
                                  FormatDateTime("hh:nn", moment)) +
                    "\r");
+  // A body the ephemeris could not compute takes no part in the list: say so, rather than
+  // leave its aspects silently out.
+  const std::pair<const horoscope::THoroscope*, int> charts[] = {{&radix, MsgRadixNotComputed},
+                                                                  {&transit, MsgTransitNotComputed}};
+  for (const auto& [chart, message] : charts) {
+    std::string names;
+    for (int b = 0; b <= LastListedBody; ++b) {
+      if (chart->HorBodyRefused[static_cast<std::size_t>(b)] == 0) continue;
+      if (!names.empty()) names += ", ";
+      names += horoscope::GetBodyName(b);
+    }
+    if (!names.empty()) View.InputString(FormatMessage(GetMessageText(message), names) + "\r");
+  }
   View.InputString("\r");
 }
 
@@ -202,7 +215,10 @@ bool TTransitListWriter::Write(const horoscope::THoroscope& transit,
     if (transit.HorBodyEnabled[static_cast<std::size_t>(i)] == 0) continue;
     for (int j = 0; j <= LastListedBody; ++j) {
       if (radix.HorBodyEnabled[static_cast<std::size_t>(j)] == 0) continue;
-      const int a = horoscope::FindAspect(TransitOrbKind, i, j, transit.HorLongitude, radix.HorLongitude);
+      // Always the transit body against the radix body: a radix whose Sun and Pluto could not
+      // be computed is no absent chart.
+      const int a = horoscope::AspectBetween(TransitOrbKind, i, transit.HorLongitude[static_cast<std::size_t>(i)], j,
+                                             radix.HorLongitude[static_cast<std::size_t>(j)]);
       if (Stopped()) return false;
       if (a == 0) continue;
       std::string text;

@@ -61,6 +61,9 @@ inline constexpr int MsgTransitLine = 96;
 inline constexpr int MsgClosingText = 100;
 inline constexpr int MsgTransitBodyLabel = 102;
 inline constexpr int MsgRadixBodyLabel = 103;
+// Title lines naming the bodies a chart could not compute for its moment (one "%s": the names).
+inline constexpr int MsgRadixNotComputed = 105;
+inline constexpr int MsgTransitNotComputed = 106;
 
 // Longest piece handed to the view in one InputString call for the long fixed texts.
 inline constexpr std::size_t MaxTextPiece = 250;
@@ -124,7 +127,8 @@ class TTransitListWriter {
   // Exceptions of the lookup or the view pass to the caller.
   bool Write(const horoscope::THoroscope& transit, const horoscope::THoroscope& radix);
 
-  // The parts of Write, usable on their own.
+  // The parts of Write, usable on their own.  The title names, after the date lines, the
+  // listed bodies each chart could not compute (HorBodyRefused).
   void WriteTitle(const horoscope::THoroscope& transit, const horoscope::THoroscope& radix);
   void WriteAspectHeading(int transitBody, int aspect, int radixBody);
   void WriteTextBlock(const std::string& text);

@@ -124,6 +124,16 @@ TEST_F(AspectTest, InvalidQuestionsAndAnUncomputedSecondChart) {
   t[3] = 100.0;
   EXPECT_EQ(FindAspect(2, 0, 0, t, none), 0);  // the same body of the first chart
   EXPECT_EQ(FindAspect(2, 3, 0, t, none), 3);  // bodies 3 and 0 of the first chart
+  // Between two given points no chart is absent: a second chart whose Sun and Pluto were not
+  // computed is still the second chart.
+  TChartLongitudes refused{};
+  refused[1] = 190.0;
+  EXPECT_EQ(AspectBetween(2, 3, t[3], 1, refused[1]), 3);
+  EXPECT_EQ(AspectBetween(2, 0, 1.0, 3, refused[3]), 1) << "0.0 is a longitude like any other";
+  EXPECT_EQ(AspectBetween(2, 0, t[0], 1, t[3]), 3);
+  for (std::uint8_t kind : {0, 6}) EXPECT_EQ(AspectBetween(kind, 0, 10.0, 1, 10.0), 0);
+  EXPECT_EQ(AspectBetween(2, 21, 10.0, 1, 10.0), 0);
+  EXPECT_EQ(AspectBetween(2, 0, nan, 1, 10.0), 0);
   t[0] = nan;
   EXPECT_EQ(FindAspect(2, 0, 0, t, r), 0);
 }

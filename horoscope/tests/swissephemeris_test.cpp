@@ -52,7 +52,11 @@ TEST(SwissEphemeris, EveryChartBodyIsComputedFromTheFiles) {
   const std::string path = ProgramEphemerisPath();
   EXPECT_EQ(path[0], '/') << path;  // the program's own folder first
   EXPECT_EQ(path.substr(path.find(':')), ":/usr/share/libswe/ephe") << path;
-  for (double jd : {2378861.5 /* 1801 */, 2448908.5, 2524593.5 /* 2200 */}) {
+  // The files cover every date the program accepts, 1600 to 3999, Chiron included.
+  for (double jd : {Eph().JulDay(1600, 1, 1, 0.0, 1), Eph().JulDay(1650, 3, 1, 12.0, 1), 2378861.5 /* 1801 */,
+                    2448908.5, 2524593.5 /* 2200 */, Eph().JulDay(3500, 6, 15, 12.0, 1),
+                    Eph().JulDay(3999, 12, 31, 23.0, 1)}) {
+    SCOPED_TRACE(jd);
     for (int body : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 15}) {
       TBodyValues xx{};
       std::string error;

@@ -13,6 +13,7 @@
 #include "horoscope/chartglobals.h"
 #include "horoscope/chartmath.h"
 #include "horoscope/horoscope.h"
+#include "horoscope/tests/fakeephemeris.h"
 #include "platform/classes/stringlist.h"
 #include "platform/rtl/formatsettings.h"
 
@@ -62,6 +63,8 @@ class TransitListTest : public ::testing::Test {
     Msg(100, "End.");
     Msg(102, "Transit");
     Msg(103, "to radix");
+    Msg(105, "Radix without %s");
+    Msg(106, "Transit without %s");
     for (int b = 0; b < 16; ++b) Msg(10 + b, "B" + std::to_string(b));
     for (int a = 1; a <= 7; ++a) Msg(80 + a, "Asp" + std::to_string(a));
     horoscope::MessageList = messages_.get();
@@ -181,6 +184,55 @@ TEST_F(TransitListTest, CompleteListHasTitleEntriesInBodyOrderAndClosingText) {
     EXPECT_EQ(std::get<0>(key), "ENG");
     EXPECT_NE(std::get<2>(key), 4) << "a pair without aspect is not looked up";
   }
+}
+
+// A birth chart whose Sun and Pluto the ephemeris refused is still the birth chart: its other
+// bodies are compared with the transit bodies, and the refused ones are named in the list.
+TEST_F(TransitListTest, BodiesThatCannotBeComputedAreNamedNeverReplaced) {
+  horoscope::testing::TFakeEphemeris ephemeris;
+  ephemeris.refused = {0, 9};
+  for (int b = 0; b <= 15; ++b) ephemeris.bodies[b] = {200.0 + b, 0, 1, 1, 0, 0};
+  radix_->SetEphemeris(&ephemeris);
+  radix_->HorBodyEnabled.fill(0);
+  for (int b = 0; b <= 10; ++b) radix_->HorBodyEnabled[static_cast<std::size_t>(b)] = 1;
+  radix_->HorBodyEnabled[15] = 1;
+  radix_->Calculate();
+  ASSERT_EQ(radix_->HorBodyEnabled[0], 0);
+  ASSERT_EQ(radix_->HorLongitude[0], 0.0);
+  ASSERT_EQ(radix_->HorLongitude[9], 0.0);
+  // Transit Sun and Moon half a degree apart, far from every radix body.
+  transit_->HorBodyEnabled[1] = 1;
+  transit_->HorLongitude[1] = 10.5;
+  for (int j = 0; j <= 15; ++j) Row(0, j, 1, "Transit Sun conjunct radix body " + std::to_string(j) + "\r");
+  EXPECT_TRUE(writer_.Write(*transit_, *radix_));
+  EXPECT_TRUE(EntryTexts().empty()) << EntryTexts().front();
+  ASSERT_GE(view_.Pieces.size(), 5u);
+  EXPECT_EQ(view_.Pieces[3], (Piece{TTransitAttr::Header, "Radix without B0, B9\r"}));
+  EXPECT_EQ(view_.Pieces[4], (Piece{TTransitAttr::Header, "\r"}));
+
+  // The same for the transit chart, and for both at once.
+  horoscope::testing::TFakeEphemeris late;
+  late.refused = {15};
+  transit_->SetEphemeris(&late);
+  transit_->HorBodyEnabled[15] = 1;
+  transit_->Calculate();
+  view_.Pieces.clear();
+  writer_.Write(*transit_, *radix_);
+  ASSERT_GE(view_.Pieces.size(), 6u);
+  EXPECT_EQ(view_.Pieces[3].Text, "Radix without B0, B9\r");
+  EXPECT_EQ(view_.Pieces[4].Text, "Transit without B15\r");
+  EXPECT_EQ(view_.Pieces[5].Text, "\r");
+  // A later calculation that computes every body leaves nothing to name.
+  ephemeris.refused.clear();
+  radix_->HorBodyEnabled[0] = radix_->HorBodyEnabled[9] = 1;
+  radix_->Calculate();
+  EXPECT_EQ(radix_->HorBodyRefused[0], 0);
+  late.refused.clear();
+  transit_->HorBodyEnabled[15] = 1;
+  transit_->Calculate();
+  view_.Pieces.clear();
+  writer_.Write(*transit_, *radix_);
+  EXPECT_EQ(view_.Pieces[3].Text, "\r");
 }
 
 TEST_F(TransitListTest, ReferencesFollowOnceAndSkipSelfOrMissingTargets) {
@@ -372,6 +424,31 @@ TEST(ZoneClock, ChartsGetTheInstantTheClocksShowed) {
   chart->HorDate = 1.0;
   EXPECT_FALSE(SetChartClock(*chart, Day(2024, 1, 15), 0.5, "No/Such_Zone"));
   EXPECT_EQ(chart->HorDate, 1.0);
+}
+
+// Births far from today still give whole charts: a transit on the birth moment finds every
+// body, Chiron included, on its own radix place, and nothing is named as not computed.
+TEST_F(TransitListTest, BirthsOfEveryAcceptedCenturyGiveFullListsWithChiron) {
+  for (const TDateTime born : {Day(3500, 6, 15), Day(1650, 3, 1)}) {
+    SCOPED_TRACE(born);
+    for (THoroscope* chart : {radix_.get(), transit_.get()}) {
+      chart->HorBodyEnabled.fill(0);
+      for (int b = 0; b <= 10; ++b) chart->HorBodyEnabled[static_cast<std::size_t>(b)] = 1;
+      chart->HorBodyEnabled[15] = 1;
+      ASSERT_TRUE(SetChartClock(*chart, born, 0.5, "Europe/Berlin"));
+      chart->Calculate();
+      EXPECT_EQ(chart->HorBodyEnabled[15], 1);
+      EXPECT_EQ(chart->HorBodyRefused, decltype(chart->HorBodyRefused){});
+    }
+    texts_.Asked.clear();
+    view_.Pieces.clear();
+    EXPECT_TRUE(writer_.Write(*transit_, *radix_));
+    EXPECT_EQ(view_.Pieces[3], (Piece{TTransitAttr::Header, "\r"}));
+    for (int b : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 15}) {
+      const std::tuple<std::string, int, int, int> self{"ENG", b, b, 1};
+      EXPECT_NE(std::find(texts_.Asked.begin(), texts_.Asked.end(), self), texts_.Asked.end()) << b;
+    }
+  }
 }
 
 TEST_F(TransitListTest, RealChartsOneTropicalYearApart) {

@@ -34,6 +34,8 @@ TEST(TimeZoneList, IsSortedAndHoldsTheZonesButNotTheAliases) {
   }
   for (const char* alias : {"localtime", "posixrules", "Factory", "", "europe/berlin", "Mars/Olympus"})
     EXPECT_FALSE(TimeZoneExists(alias)) << alias;
+  // Every listed zone can be read by the offset reader.
+  for (const auto& zone : names) EXPECT_TRUE(FindTimeZone(zone, Day(2050, 7, 1)).has_value()) << zone;
 }
 
 // Facts as zdump gives them.
