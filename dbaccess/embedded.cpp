@@ -8,6 +8,7 @@
 #include "dbengine/base/serverlog.h"
 #include "dbengine/base/serveroptions.h"
 #include "dbengine/server/comms/server_comms_link.h"
+#include "dbengine/server/file_blob_path.h"
 #include "dbengine/server/server_engine.h"
 #include "dbengine/transport/servercomms.h"
 #include "dbengine/transport/systables/systemtablestore.h"
@@ -59,7 +60,10 @@ std::shared_ptr<TEmbeddedServer> MakeServer(const std::string& ProgramFolder, co
   if (config.UserList().Count() == 0) AddDefaultUser(config, *server->Store);
   LoadIndexTable(config, *server->Store);
   LoadAliasScript(config, ProgramFolder);
-  if (!OptionsFile.empty()) LoadOptionsFile(config, OptionsFile.substr(0, kQnMaxFullPath));
+  if (!OptionsFile.empty()) {
+    LoadOptionsFile(config, OptionsFile.substr(0, kQnMaxFullPath));
+    QNNoteEngineOwnFile(OptionsFile);
+  }
   // A fresh log for this run; requests go into it only when the options file asked for it.
   QNLogStart();
   QNLogRequests = config.GeneralInfo().DebugLog;

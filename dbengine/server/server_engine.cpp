@@ -314,6 +314,11 @@ DBIResult TqnServerEngine::DatabaseTableList(std::uint32_t DatabaseID, std::stri
   return Guarded([&]() -> DBIResult {
     TqnSrDatabase* d = FindDatabase(DatabaseID);
     if (d == nullptr) return qnresInvalidHandle;
+    // A mask is a pattern of names inside the database's folder: nothing that could name
+    // another folder (a separator, "..", a drive part) is joined to the folder's path.
+    const bool elsewhere = Mask.find_first_of("/\\:") != std::string_view::npos ||
+                           Mask.find("..") != std::string_view::npos;
+    if (elsewhere) return qnresInvalidParameter;
     const std::string pattern = QNMakeFullPath(d->FolderPath(), Mask.empty() ? std::string("*.QND") : std::string(Mask));
     QNSearchRec sr;
     for (int rc = QNFindFirst(pattern, qnftFile, qnfaAll, sr); rc == 0; rc = QNFindNext(sr)) {

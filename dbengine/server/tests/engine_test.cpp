@@ -232,6 +232,16 @@ TEST_F(Engine, TableListNamesTheTableFilesOfTheFolder) {
   TMemoryStream all;
   ASSERT_EQ(engine->DatabaseTableList(db, "*.*", all), 0);
   EXPECT_EQ(all.Size(), 96);
+  // A mask is a pattern inside the folder; one that could name another folder is refused.
+  for (const char* mask : {"../*", "../../../../../../../etc/*", "/etc/*", "sub/*", "..\\*", "C:*", "C:\\*.*",
+                           "..", "*..*"}) {
+    TMemoryStream s2;
+    EXPECT_EQ(engine->DatabaseTableList(db, mask, s2), qnresInvalidParameter) << mask;
+    EXPECT_EQ(s2.Size(), 0) << mask;
+  }
+  TMemoryStream one;
+  ASSERT_EQ(engine->DatabaseTableList(db, "Peo*.QND", one), 0);
+  EXPECT_EQ(one.Size(), 48);
 }
 
 // ---- Tables ----
