@@ -49,14 +49,19 @@ TqnClientCommsEngine::TqnClientCommsEngine(const std::string& ClientName, TqnPro
 TqnClientCommsEngine::~TqnClientCommsEngine() {
   FTransport.reset();  // the connection tells the server that it hangs up
   FQueue.reset();
+  if (FServeHere) FServeHere(FWindow, false);
+  FServeHere = nullptr;
   FDispatch = nullptr;
   FEmbeddedServer.reset();
   QNDestroyCommsWindow(FWindow);
 }
 
-void TqnClientCommsEngine::SetEmbeddedServer(std::function<void()> Dispatch, std::shared_ptr<void> Server) {
+void TqnClientCommsEngine::SetEmbeddedServer(std::function<void()> Dispatch, std::shared_ptr<void> Server,
+                                             std::function<void(HWND, bool)> ServeHere) {
   FDispatch = std::move(Dispatch);
   FEmbeddedServer = std::move(Server);
+  FServeHere = std::move(ServeHere);
+  if (FServeHere) FServeHere(FWindow, true);
 }
 
 LRESULT TqnClientCommsEngine::EngineWindowProc(HWND Window, UINT Msg, WPARAM WParam, LPARAM LParam) {
@@ -277,6 +282,7 @@ DBIResult TqnClientCommsEngine::Transact(std::uint32_t MessageId, const void* Da
   }
   if (!head) {
     DropLeftovers();
+    if (FServeHere) FServeHere(FWindow, true);
     TqnOutgoingMessage m;
     m.MessageID = MessageId;
     m.ClientID = FClientId;

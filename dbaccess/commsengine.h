@@ -49,8 +49,12 @@ class TqnClientCommsEngine : public TClientComms {
   std::uint32_t ReplyTimeOut = 30000;
 
   // The embedded server's dispatch, run when its queue reports a complete request, and what
-  // keeps it alive (freed with this engine, after the transport).
-  void SetEmbeddedServer(std::function<void()> Dispatch, std::shared_ptr<void> Server);
+  // keeps it alive (freed with this engine, after the transport).  The server is the one of
+  // the process, shared by every session: ServeHere(Window, true) makes its request notices go
+  // to Window (each engine calls it before it sends, as it pumps only its own windows while it
+  // waits), ServeHere(Window, false) takes them away from a window that goes.
+  void SetEmbeddedServer(std::function<void()> Dispatch, std::shared_ptr<void> Server,
+                         std::function<void(HWND Window, bool Take)> ServeHere = nullptr);
 
  private:
   struct TReply {
@@ -81,6 +85,7 @@ class TqnClientCommsEngine : public TClientComms {
   dbengine::TqnPadLock FLock;
   std::unique_ptr<dbengine::TqnBaseCommsProtocol> FTransport;
   std::function<void()> FDispatch;
+  std::function<void(HWND, bool)> FServeHere;
   std::shared_ptr<void> FEmbeddedServer;
   bool FDetaching = false;
   bool FWindowDriven = false;  // the transport delivers through window messages (single-user)

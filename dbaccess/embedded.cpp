@@ -3,9 +3,12 @@
 #include <memory>
 
 #include "dbaccess/commsengine.h"
+#include "dbengine/base/errors.h"
+#include "dbengine/base/stringres.h"
 #include "dbengine/base/serverlog.h"
 #include "dbengine/base/serveroptions.h"
 #include "dbengine/server/comms/server_comms_link.h"
+#include "dbengine/server/file_blob_path.h"
 #include "dbengine/server/server_engine.h"
 #include "dbengine/transport/servercomms.h"
 #include "dbengine/transport/systables/systemtablestore.h"
@@ -16,6 +19,8 @@ using namespace tw::dbengine;
 
 namespace {
 struct TEmbeddedServer {
+  std::string ProgramFolder;
+  std::string OptionsFile;
   std::unique_ptr<TqnServerEngine> Engine;
   std::unique_ptr<TqnTableFileSystemStore> Store;
   std::unique_ptr<TqnServerCommsEngine> Comms;
@@ -34,11 +39,18 @@ struct TEmbeddedServer {
     Engine.reset();
   }
 };
-}  // namespace
 
-void StartEmbeddedServer(TqnClientCommsEngine& Engine, const std::string& ProgramFolder,
-                         const std::string& OptionsFile) {
+// The process's one server: made by the first session, shared by the sessions that follow,
+// freed with the last of them.
+std::weak_ptr<TEmbeddedServer>& RunningServer() {
+  static auto* running = new std::weak_ptr<TEmbeddedServer>;
+  return *running;
+}
+
+std::shared_ptr<TEmbeddedServer> MakeServer(const std::string& ProgramFolder, const std::string& OptionsFile) {
   auto server = std::make_shared<TEmbeddedServer>();
+  server->ProgramFolder = ProgramFolder;
+  server->OptionsFile = OptionsFile;
   server->Engine = std::make_unique<TqnServerEngine>();
   TqnServerConfiguration& config = server->Engine->Configuration();
   server->Store = std::make_unique<TqnTableFileSystemStore>(ProgramFolder);
@@ -48,17 +60,40 @@ void StartEmbeddedServer(TqnClientCommsEngine& Engine, const std::string& Progra
   if (config.UserList().Count() == 0) AddDefaultUser(config, *server->Store);
   LoadIndexTable(config, *server->Store);
   LoadAliasScript(config, ProgramFolder);
-  if (!OptionsFile.empty()) LoadOptionsFile(config, OptionsFile.substr(0, kQnMaxFullPath));
+  if (!OptionsFile.empty()) {
+    LoadOptionsFile(config, OptionsFile.substr(0, kQnMaxFullPath));
+    QNNoteEngineOwnFile(OptionsFile);
+  }
   // A fresh log for this run; requests go into it only when the options file asked for it.
   QNLogStart();
   QNLogRequests = config.GeneralInfo().DebugLog;
   QNLogRequestData = config.GeneralInfo().DebugLog && config.GeneralInfo().DebugLogData;
   server->Comms = std::make_unique<TqnServerCommsEngine>(TqnProtocolKind::SingleUser, "SingleEXE");
   server->Link = std::make_unique<TqnServerCommsLink>(*server->Engine, *server->Comms);
-  server->Comms->SetHandlerWindow(Engine.EngineWindow());
   server->Comms->StartListening();
+  return server;
+}
+}  // namespace
+
+void StartEmbeddedServer(TqnClientCommsEngine& Engine, const std::string& ProgramFolder,
+                         const std::string& OptionsFile) {
+  std::shared_ptr<TEmbeddedServer> server = RunningServer().lock();
+  if (server && (server->ProgramFolder != ProgramFolder || server->OptionsFile != OptionsFile)) {
+    // One process has one server: a session asking for another configuration while it runs
+    // would otherwise put a second cache beside the first over the same tables.
+    QNRaiseErrorFmt<EqnCommsException>(qnGeneralStrings(), qnerrInvalidParameter,
+                                       {std::string("StartEmbeddedServer"), 1});
+  }
+  if (!server) {
+    server = MakeServer(ProgramFolder, OptionsFile);
+    RunningServer() = server;
+  }
   TqnServerCommsLink* link = server->Link.get();
-  Engine.SetEmbeddedServer([link]() { link->DispatchQueue(); }, server);
+  TqnServerCommsEngine* comms = server->Comms.get();
+  Engine.SetEmbeddedServer([link]() { link->DispatchQueue(); }, server, [comms](HWND Window, bool Take) {
+    if (Take && comms->HandlerWindow() != Window) comms->SetHandlerWindow(Window);
+    else if (!Take && comms->HandlerWindow() == Window) comms->SetHandlerWindow(0);
+  });
   Engine.Transport().PrepareStationOnce();
 }
 

@@ -83,5 +83,117 @@ TEST_F(LockWait, WaitPastTheLimitAnswersTheLockCodeAndTheSessionGoesOn) {
   EXPECT_EQ(NameOf(record), "Ben");
 }
 
+
+// Two cursors of one session: a write lock that one cursor holds is a conflict for the other,
+// answered with the lock code (at once or after the wait), and the session lives on.
+class OneSessionLocks : public EmbeddedTable {
+ protected:
+  void SetUp() override {
+    EmbeddedTable::SetUp();
+    ASSERT_EQ(DbiOpenTable(db, "Persons", nullptr, "ByNr", nullptr, 0, 0, 0, 0, false, nullptr, other),
+              DBIERR_NONE);
+    other_record.assign(record.size(), 0);
+  }
+  // A second session of the process with the table open in it (and current).
+  void OpenInSecondSession(hDBICur& Cursor) {
+    hDBISes second = 0;
+    ASSERT_EQ(DbiStartSession(nullptr, second, nullptr), DBIERR_NONE);
+    hDBIDb db2 = 0;
+    const std::string path = folder.string() + "/";
+    ASSERT_EQ(DbiOpenDatabase(path.c_str(), nullptr, dbiREADWRITE, dbiOPENSHARED, nullptr, 0, nullptr, nullptr, db2),
+              DBIERR_NONE);
+    ASSERT_EQ(DbiOpenTable(db2, "Persons", nullptr, "ByNr", nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0, false,
+                           nullptr, Cursor),
+              DBIERR_NONE);
+  }
+  hDBICur other = 0;
+  std::vector<std::uint8_t> other_record;
+};
+
+// Both sessions of the process reach one server, one cache and one lock table: increments of
+// one record under write locks, taken by turns, are all stored.
+TEST_F(OneSessionLocks, IncrementsOfTwoSessionsUnderWriteLocksAreNeverLost) {
+  hDBICur cur2 = 0;
+  ASSERT_NO_FATAL_FAILURE(OpenInSecondSession(cur2));
+  hDBICur cursors[2] = {cur, cur2};
+  std::vector<std::uint8_t>* records[2] = {&record, &other_record};
+  for (int round = 0; round < 100; ++round) {
+    const hDBICur c = cursors[round % 2];
+    std::vector<std::uint8_t>& rec = *records[round % 2];
+    // The last record by number stays the last as its number grows.
+    DbiSetToEnd(c);
+    ASSERT_EQ(DbiGetPriorRecord(c, dbiWRITELOCK, rec.data(), nullptr), DBIERR_NONE) << round;
+    std::int16_t nr = 0;
+    bool blank = false;
+    ASSERT_EQ(DbiGetField(c, 3, rec.data(), reinterpret_cast<std::uint8_t*>(&nr), blank), DBIERR_NONE);
+    ++nr;
+    Put(c, rec.data(), 3, &nr);
+    ASSERT_EQ(DbiModifyRecord(c, rec.data(), true), DBIERR_NONE) << round;
+  }
+  for (hDBICur c : cursors) {
+    std::vector<std::uint8_t> rec(record.size());
+    ASSERT_EQ(DbiSetToBegin(c), DBIERR_NONE);
+    std::vector<std::int16_t> numbers;
+    while (DbiGetNextRecord(c, dbiNOLOCK, rec.data(), nullptr) == DBIERR_NONE) {
+      std::int16_t nr = 0;
+      bool blank = false;
+      DbiGetField(c, 3, rec.data(), reinterpret_cast<std::uint8_t*>(&nr), blank);
+      numbers.push_back(nr);
+    }
+    EXPECT_EQ(numbers, (std::vector<std::int16_t>{10, 20, 30, 140}));
+  }
+}
+
+TEST_F(OneSessionLocks, ASecondCursorMeetsTheLockCodeAndBothCursorsGoOn) {
+  DbiSetToBegin(cur);
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiWRITELOCK, record.data(), nullptr), DBIERR_NONE);
+  ASSERT_EQ(NameOf(record), "Ada");
+  DbiSetToBegin(other);
+  EXPECT_EQ(DbiGetNextRecord(other, dbiWRITELOCK, other_record.data(), nullptr), kRecordLocked);
+  EXPECT_EQ(DbiGetRecord(other, dbiWRITELOCK, other_record.data(), nullptr), kRecordLocked);
+  // Both cursors and the session work on.
+  EXPECT_EQ(DbiGetRecord(other, dbiNOLOCK, other_record.data(), nullptr), DBIERR_NONE);
+  EXPECT_EQ(NameOf(other_record), "Ada");
+  Put(cur, record.data(), 1, "Ada Lovelace");
+  EXPECT_EQ(DbiModifyRecord(cur, record.data(), true), DBIERR_NONE);
+  DbiSetToBegin(other);
+  EXPECT_EQ(DbiGetNextRecord(other, dbiWRITELOCK, other_record.data(), nullptr), DBIERR_NONE);
+  EXPECT_EQ(NameOf(other_record), "Ada Lovelace");
+  EXPECT_EQ(DbiGetNextRecord(cur, dbiWRITELOCK, record.data(), nullptr), DBIERR_NONE);
+  EXPECT_EQ(NameOf(record), "Ben");
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"Ada Lovelace", "Ben", "Cyd", "Dag"}));
+}
+
+}  // namespace
+}  // namespace tw::dbaccess::test
+
+namespace tw::dbaccess::test {
+namespace {
+
+// The same conflict between two sessions of the process: the second waits for the lock until
+// its request's deadline (the tick count follows the display's virtual clock), then hears the
+// lock code; both sessions work on.
+TEST_F(OneSessionLocks, ACursorOfAnotherSessionWaitsThenMeetsTheLockCode) {
+  SetTickSource([] { return static_cast<std::uint32_t>(Display().NowMs()); });
+  hDBISes first = 0;
+  hDBICur cur2 = 0;
+  ASSERT_EQ(DbiGetCurrSession(first), DBIERR_NONE);
+  ASSERT_NO_FATAL_FAILURE(OpenInSecondSession(cur2));
+  DbiSetToBegin(cur);
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiWRITELOCK, record.data(), nullptr), DBIERR_NONE);
+  const std::uint64_t start = Display().NowMs();
+  DbiSetToBegin(cur2);
+  EXPECT_EQ(DbiGetNextRecord(cur2, dbiWRITELOCK, other_record.data(), nullptr), kRecordLocked);
+  EXPECT_GE(Display().NowMs() - start, 10000u);
+  EXPECT_EQ(DbiGetRecord(cur2, dbiNOLOCK, other_record.data(), nullptr), DBIERR_NONE);
+  ASSERT_EQ(DbiSetCurrSession(first), DBIERR_NONE);
+  EXPECT_EQ(DbiModifyRecord(cur, record.data(), true), DBIERR_NONE);
+  DbiSetToBegin(cur2);
+  EXPECT_EQ(DbiGetNextRecord(cur2, dbiWRITELOCK, other_record.data(), nullptr), DBIERR_NONE);
+  EXPECT_EQ(DbiGetNextRecord(cur, dbiWRITELOCK, record.data(), nullptr), DBIERR_NONE);
+  EXPECT_EQ(NameOf(record), "Ben");
+  SetTickSource(nullptr);
+}
+
 }  // namespace
 }  // namespace tw::dbaccess::test

@@ -12,6 +12,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -168,6 +169,21 @@ TEST_F(TcpServer, ClientsInOtherProcessesFillReadAndDieMidTransaction) {
   // A new client sees exactly the committed rows.
   EXPECT_EQ(RunToEnd("check", code), "rows 10000 first 1 last 10000 ordered 1\n");
   EXPECT_EQ(code, 0);
+}
+
+// A client over TCP cannot step out of the database's folder through a table-list mask, nor
+// read the engine's own files or a hard-linked outside file as a file BLOB.
+TEST_F(TcpServer, MasksStayInTheFolderAndEngineFilesAreNoBlobSources) {
+  const std::filesystem::path outside = folder.string() + "_outside.txt";
+  { std::ofstream(outside) << "secret"; }
+  { std::ofstream(folder / "QNSUser.QND") << "users"; }
+  { std::ofstream(folder / "plain.txt") << "plain"; }
+  std::filesystem::create_hard_link(outside, folder / "hard.txt");
+  int code = -1;
+  const std::string out = RunToEnd("doors", code);
+  std::filesystem::remove(outside);
+  EXPECT_EQ(code, 0) << out;
+  EXPECT_EQ(out, "list 9986 list 9986 list 9986 list 0 hard,plain blob 9986 blob 9986 blob 0\n");
 }
 
 }  // namespace

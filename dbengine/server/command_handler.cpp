@@ -234,10 +234,17 @@ bool TqnServerCommandHandler::HasHandler(std::uint32_t MessageID) {
   return InfoOf(MessageID, i);
 }
 
+// A conflict waits for a later attempt while the request's deadline allows, unless the lock
+// belongs to the asking client itself: it sends one request at a time, so it cannot let go of
+// the lock while this request waits.
+bool TqnServerCommandHandler::MayWait(const Context& C) {
+  return C.R.CanRetry && !TqnServerEngine::ConflictWithinClient();
+}
+
 void TqnServerCommandHandler::Reply(Context& C, DBIResult Result, const std::uint8_t* Data, std::size_t Length,
                                     bool IsStream) {
   C.Result = Result;
-  if (Result == C.Info.Retry && Result != 0 && C.R.CanRetry) {
+  if (Result == C.Info.Retry && Result != 0 && MayWait(C)) {
     C.Retry = true;
     return;
   }
@@ -254,6 +261,7 @@ bool TqnServerCommandHandler::Dispatch(const TqnServerRequest& Request) {
   RequestInfo info;
   if (id == 0 || id >= 0xC000 || !InfoOf(id, info)) return false;
   Context c{Request, id, Reader(Request.Data, Request.Length), info};
+  TqnServerEngine::ClearConflictNote();
   const bool log = QNLogRequests.load();
   if (log) {
     QNLogWrite(QNRequestName(id));
@@ -754,7 +762,7 @@ bool TqnServerCommandHandler::Handle(Context& C) {
         default: first = e.RecordModify(cursor, flag != 0, record); break;
       }
       C.Result = first;
-      if (first != 0 && first == C.Info.Retry && C.R.CanRetry &&
+      if (first != 0 && first == C.Info.Retry && MayWait(C) &&
           (C.Id == qnmRecordGet || change)) {
         C.Retry = true;
         break;

@@ -140,6 +140,7 @@ class TqnServerCommandHandler : public TqnObject {
  private:
   struct Context;
   bool Handle(Context& C);
+  static bool MayWait(const Context& C);
   void Reply(Context& C, DBIResult Result, const std::uint8_t* Data = nullptr, std::size_t Length = 0,
              bool IsStream = false);
 

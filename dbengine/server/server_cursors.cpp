@@ -146,11 +146,10 @@ void TqnServerEngine::Reposition(TqnSrCursor* C) {
 }
 
 // Reads the record at C's reference into Record and takes a lock when asked.
-static DBIResult ReadCurrent(TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record) {
+static DBIResult ReadCurrent(TqnServerEngine& E, TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record) {
   std::uint8_t* into = Record != nullptr ? Record : C->Record.data();
   QNTblReadRecord(C->Table->DataFile(), C->Reference, into);
-  if (LockType != 0 && !C->Table->Locks().AddRecordLock(C->SessionId, C->Id(), C->Reference)) return qnresRecordLocked;
-  return qnresSuccess;
+  return LockType != 0 ? E.TakeRecordLock(C, C->Reference) : qnresSuccess;
 }
 
 DBIResult TqnServerEngine::MoveNext(TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record) {
@@ -197,7 +196,7 @@ DBIResult TqnServerEngine::StepAlongPath(TqnSrCursor* C, bool Forward, std::uint
   C->KeyValid = true;
   C->Reference = ref;
   C->Position = qcpOnRecord;
-  return ReadCurrent(C, LockType, Record);
+  return ReadCurrent(*this, C, LockType, Record);
 }
 
 DBIResult TqnServerEngine::MovePrior(TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record) {
@@ -324,7 +323,7 @@ DBIResult TqnServerEngine::RecordGetForKey(std::uint32_t CursorID, bool DirectKe
     c->Position = qcpOnRecord;
     ReadRecordKey(c, ref, c->Key.data());
     c->KeyValid = true;
-    return ReadCurrent(c, 0, Record);
+    return ReadCurrent(*this, c, 0, Record);
   });
 }
 

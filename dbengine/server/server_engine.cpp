@@ -7,6 +7,8 @@
 
 #include "dbengine/base/filesearch.h"
 #include "dbengine/base/names.h"
+#include "dbengine/base/serverlog.h"
+#include "dbengine/server/folder_claim.h"
 #include "dbengine/server/server_engine_impl.h"
 #include "dbengine/storage/file_routines.h"
 #include "platform/classes/streams.h"
@@ -46,6 +48,8 @@ TqnServerEngine::~TqnServerEngine() {
   transactions_ = nullptr;
   delete folders_;
   folders_ = nullptr;
+  for (const auto& claim : folderClaims_) QNReleaseFolder(claim.second);
+  folderClaims_.clear();
   delete config_;
   lock_.Unlock();
   delete bm_;
@@ -80,6 +84,29 @@ static T* FindInList(const TqnList& L, std::uint32_t Id) {
 TqnSrDatabase* TqnServerEngine::FindDatabase(std::uint32_t Id) const { return FindInList<TqnSrDatabase>(databases_, Id); }
 TqnSrCursor* TqnServerEngine::FindCursor(std::uint32_t Id) const { return FindInList<TqnSrCursor>(cursors_, Id); }
 
+namespace {
+thread_local bool conflictWithinClient = false;
+}  // namespace
+
+bool TqnServerEngine::ConflictWithinClient() { return conflictWithinClient; }
+void TqnServerEngine::ClearConflictNote() { conflictWithinClient = false; }
+
+DBIResult TqnServerEngine::TakeRecordLock(TqnSrCursor* C, std::int32_t Ref) {
+  TqnLockContainer& locks = C->Table->Locks();
+  if (locks.AddRecordLock(C->SessionId, C->Id(), Ref)) return qnresSuccess;
+  const TqnSrClient* asking = nullptr;
+  const TqnSrClient* holding = nullptr;
+  if (auto* s = FindInList<TqnSrSession>(sessions_, C->SessionId)) asking = s->Client();
+  for (const TqnLockContainer::RecordLock& l : locks.RecordLocks()) {
+    if (l.RefNr != Ref) continue;
+    if (auto* s = FindInList<TqnSrSession>(sessions_, l.Owner)) holding = s->Client();
+    break;
+  }
+  if (asking != nullptr && asking == holding) conflictWithinClient = true;
+  return qnresRecordLocked;
+}
+
+
 TqnSrTable* TqnServerEngine::FindOpenTable(std::string_view FolderPath, std::string_view Name) const {
   for (int i = 0; i < tables_.Count(); ++i) {
     auto* t = tables_.ItemAs<TqnSrTable>(i);
@@ -98,7 +125,16 @@ void TqnServerEngine::FreeTablesWithoutCursors() {
 }
 
 void TqnServerEngine::ReleaseFolder(std::uint32_t FolderID) {
-  if (folders_ != nullptr) folders_->RemoveFolder(FolderID);
+  if (folders_ == nullptr) return;
+  TqnSelfListItem* item = TqnSelfListItem::FindById(FolderID);
+  if (item != nullptr && item->Is<TqnSrFolder>() && static_cast<TqnSrFolder*>(item)->RefCount() <= 1) {
+    auto claim = folderClaims_.find(FolderID);
+    if (claim != folderClaims_.end()) {
+      QNReleaseFolder(claim->second);
+      folderClaims_.erase(claim);
+    }
+  }
+  folders_->RemoveFolder(FolderID);
 }
 
 // ---- Clients ------------------------------------------------------------------------------
@@ -198,6 +234,16 @@ DBIResult TqnServerEngine::OpenDatabase(TqnSrClient* Client, std::string_view Pa
   if (Path.empty() || !QNDirectoryExists(Path)) return qnresInvalidDirectory;
   TqnSrFolder* folder = folders_->AddFolder(Path);
   const std::string path = folder->Path();
+  // A folder new to this server is claimed for the process: a server of another process
+  // keeping its own cache and locks over the same files would lose updates.
+  if (folderClaims_.count(folder->Id()) == 0) {
+    if (!QNClaimFolder(std::string(Path))) {
+      folders_->RemoveFolder(folder->Id());
+      QNLogWrite("Folder [" + std::string(Path) + "] is served by another process");
+      return qnresFolderServedElsewhere;
+    }
+    folderClaims_[folder->Id()] = std::string(Path);
+  }
   // Every database of the folder is asked, not only the first: an exclusive open must not
   // stand beside another session's database, and no other session may join an exclusive one.
   for (int i = 0; i < databases_.Count(); ++i) {
@@ -268,6 +314,11 @@ DBIResult TqnServerEngine::DatabaseTableList(std::uint32_t DatabaseID, std::stri
   return Guarded([&]() -> DBIResult {
     TqnSrDatabase* d = FindDatabase(DatabaseID);
     if (d == nullptr) return qnresInvalidHandle;
+    // A mask is a pattern of names inside the database's folder: nothing that could name
+    // another folder (a separator, "..", a drive part) is joined to the folder's path.
+    const bool elsewhere = Mask.find_first_of("/\\:") != std::string_view::npos ||
+                           Mask.find("..") != std::string_view::npos;
+    if (elsewhere) return qnresInvalidParameter;
     const std::string pattern = QNMakeFullPath(d->FolderPath(), Mask.empty() ? std::string("*.QND") : std::string(Mask));
     QNSearchRec sr;
     for (int rc = QNFindFirst(pattern, qnftFile, qnfaAll, sr); rc == 0; rc = QNFindNext(sr)) {

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <memory>
 #include <string>
@@ -40,6 +41,8 @@ constexpr DBIResult qnresInvalidTableName = 10039;
 constexpr DBIResult qnresNoTransaction = 10257;   // internal: start an implicit transaction
 constexpr DBIResult qnresNeedIndex = 10764;
 constexpr DBIResult qnresBlobFreed = 13058;
+// A folder that a server of another process serves.
+constexpr DBIResult qnresFolderServedElsewhere = 10246;  // "Directory is locked."
 
 // The bookmark: 20 bytes of head and the cursor's key.
 constexpr int kQnBookmarkHead = 20;
@@ -214,6 +217,14 @@ class TqnServerEngine : public TqnObject {
   DBIResult UpdateCheck(TqnSrCursor* C, bool NeedRecord);
   void NotifyOthers(TqnSrCursor* Changer, std::int32_t Ref, bool DeleteOrModify);
   DBIResult InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType, const std::uint8_t* Record);
+  // Takes the record lock of Ref for C: 0, or 10241 when another cursor holds it.  A lock held
+  // by a cursor of the asking client itself is noted (`ConflictWithinClient`): waiting for it
+  // would be in vain, since a client sends its requests one at a time.
+  DBIResult TakeRecordLock(TqnSrCursor* C, std::int32_t Ref);
+  // True when the last lock conflict met on this thread since `ClearConflictNote` was with a
+  // lock of the asking client's own; the request layer then answers at once instead of waiting.
+  static bool ConflictWithinClient();
+  static void ClearConflictNote();
 
  private:
   template <typename F>
@@ -240,6 +251,8 @@ class TqnServerEngine : public TqnObject {
   TqnSrFolderList* folders_;
   TqnSrRebuildStatusList* rebuilds_;
   TqnBufferManager* bm_;
+  // The spelling under which each folder in use was claimed for this process (folder ids).
+  std::map<std::uint32_t, std::string> folderClaims_;
   int runningThreads_ = 0;
   std::mutex threadMutex_;
   std::condition_variable threadDone_;

@@ -124,7 +124,7 @@ DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType
       NotifyOthers(C, ref, true);
       return r;
     }
-    if (LockType != 0 && !t->Locks().AddRecordLock(C->SessionId, C->Id(), ref)) r = qnresRecordLocked;
+    if (LockType != 0 && TakeRecordLock(C, ref) != qnresSuccess) r = qnresRecordLocked;
   } catch (...) {
     NotifyOthers(C, ref, false);
     throw;
@@ -145,9 +145,7 @@ DBIResult TqnServerEngine::RecordGet(std::uint32_t CursorID, std::uint8_t LockTy
     if (c->Position != qcpOnRecord) return qnresNoCurrentRecord;
     std::uint8_t* into = Record != nullptr ? Record : c->Record.data();
     QNTblReadRecord(c->Table->DataFile(), c->Reference, into);
-    if (LockType != 0 && !c->Table->Locks().AddRecordLock(c->SessionId, c->Id(), c->Reference))
-      return qnresRecordLocked;
-    return qnresSuccess;
+    return LockType != 0 ? TakeRecordLock(c, c->Reference) : qnresSuccess;
   });
 }
 

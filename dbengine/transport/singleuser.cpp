@@ -187,9 +187,9 @@ bool TqnSingleUserConnection::Send(const std::uint8_t* Data, std::size_t Length)
                     static_cast<std::uint32_t>(Length));
 }
 
-void TqnSingleUserConnection::SendRecord(std::uint32_t Code) {
+bool TqnSingleUserConnection::SendRecord(std::uint32_t Code) {
   auto* owner = static_cast<TqnSingleUserProtocol*>(Owner());
-  SendParcel(owner->RecordMessage(), FOwnWindow, FPartnerWindow, Code, nullptr, 0);
+  return SendParcel(owner->RecordMessage(), FOwnWindow, FPartnerWindow, Code, nullptr, 0);
 }
 
 // ---- Transport ------------------------------------------------------------------------------
@@ -294,7 +294,11 @@ void TqnSingleUserProtocol::CheckPartners() {
       continue;
     }
     ++c->FSilenceCount;
-    if (IsWindow(c->FPartnerWindow)) c->SendRecord(qnsuRecordKeepAlive);
+    // A client's server that takes the keep-alive is alive, also when it sends nothing: while
+    // the client waits for a long request (a lock wait) only the client's windows are pumped,
+    // so the server's own keep-alives cannot reach it.
+    if (IsWindow(c->FPartnerWindow) && c->SendRecord(qnsuRecordKeepAlive) && !IsServer())
+      if (auto* alive = static_cast<TqnSingleUserConnection*>(FindConnection(id))) alive->FSilenceCount = 0;
   }
 }
 
@@ -322,7 +326,7 @@ LRESULT TqnSingleUserProtocol::WindowProc(HWND Hwnd, UINT Msg, WPARAM WParam, LP
         break;
       case qnsuRecordKeepAlive:
         c->FSilenceCount = 0;
-        break;
+        return kRecordTaken;
       default:
         break;
     }

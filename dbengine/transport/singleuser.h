@@ -33,7 +33,8 @@ class TqnSingleUserConnection : public TqnConnection {
   // window that no longer exists goes nowhere (the transport's SendMessage then looks for the
   // window and hangs such a connection up).  True when the partner's window took the part.
   bool Send(const std::uint8_t* Data, std::size_t Length);
-  void SendRecord(std::uint32_t Code);
+  // True when the partner took the record.
+  bool SendRecord(std::uint32_t Code);
 
   HWND PartnerWindow() const { return FPartnerWindow; }
   HWND OwnWindow() const { return FOwnWindow; }

@@ -8,21 +8,29 @@
 //                                                "inserted" and waits to be killed
 //   tw_tcp_test_client check   <port> <folder>  reads every row in key order and prints
 //                                                "rows <count> first <nr> last <nr> ordered <0|1>"
+//   tw_tcp_test_client doors   <port> <folder>  asks for table lists with masks that leave the
+//                                                folder and for file BLOBs of the engine's own
+//                                                files, a hard link and a plain file, and prints
+//                                                what each answered
 // The exit code is 0 when everything the mode does succeeded.
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "dbaccess/commsengine.h"
 #include "dbaccess/database.h"
+#include "dbaccess/clienttable.h"
 #include "dbaccess/dbientry.h"
+#include "dbaccess/session.h"
 #include "dbaccess/errortext.h"
 #include "dbengine/storage/data_dictionary.h"
 #include "dbengine/transport/winsock.h"
+#include "platform/classes/streams.h"
 #include "platform/win/display.h"
 
 using namespace tw;
@@ -54,6 +62,54 @@ DBIResult Insert(hDBICur Cur, std::vector<std::uint8_t>& Rec, std::int32_t Nr) {
   return r;
 }
 
+// The table list with a mask (request 259): the result, and the names listed.
+DBIResult ListTables(TQNClientDatabase& Database, const std::string& Mask, std::string& Names) {
+  std::uint8_t request[40] = {};
+  PutU32(request, 0, static_cast<std::uint32_t>(Database.ServerId()));
+  PutShortString(request, 4, 36, Mask);
+  TMemoryStream reply;
+  const DBIResult r = Database.RequestToStream(259, request, sizeof request, false, reply);
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(reply.Size()));
+  reply.SetPosition(0);
+  if (!bytes.empty()) reply.Read(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+  for (std::size_t at = 0; at + 48 <= bytes.size(); at += 48)
+    Names += (Names.empty() ? "" : ",") + GetShortString(bytes.data(), at, 32);
+  return r;
+}
+
+int Doors(TQNClientDatabase& Database) {
+  dbengine::TqnDataDictionary dict(4096);
+  dict.AddField("Nr", "", dbengine::qftInt32, 0, 0, true);
+  dict.AddField("Data", "", dbengine::qftBlobBinary, 0, 0, false);
+  DBIResult r = Database.BuildTable("Doors", true, dict);
+  if (r != DBIERR_NONE) return Fail("build", r);
+  hDBICur cur = 0;
+  r = DbiOpenTable(Database.Handle(), "Doors", nullptr, nullptr, nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0, false,
+                   nullptr, cur);
+  if (r != DBIERR_NONE) return Fail("open table", r);
+  const auto cursor = static_cast<std::uint32_t>(TBapiListItem::Resolve<TQNClientTable>(cur)->ServerId());
+  std::string out;
+  for (const char* mask : {"../../../../../../../etc/*", "/etc/*", "C:*.*", "*.txt"}) {
+    std::string names;
+    r = ListTables(Database, mask, names);
+    out += std::string(out.empty() ? "" : " ") + "list " + std::to_string(r) + (names.empty() ? "" : " " + names);
+  }
+  for (const char* file : {"QNSUser.QND", "hard.txt", "plain.txt"}) {
+    std::uint8_t request[4 + 256] = {};
+    PutU32(request, 0, cursor);
+    const std::string name = file;
+    request[4] = static_cast<std::uint8_t>(name.size());
+    std::memcpy(request + 5, name.data(), name.size());
+    std::uint8_t reply[4] = {};
+    r = Database.Request(1543, request, static_cast<std::uint32_t>(5 + name.size()), false, reply, sizeof reply);
+    out += " blob " + std::to_string(r);
+  }
+  std::printf("%s\n", out.c_str());
+  std::fflush(stdout);
+  DbiCloseCursor(cur);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,6 +137,12 @@ int main(int argc, char** argv) {
   r = DbiOpenDatabase(path.c_str(), nullptr, 0, 0, nullptr, 0, nullptr, nullptr, db);
   if (r != DBIERR_NONE) return Fail("open database", r);
   auto* database = TBapiListItem::Resolve<TQNClientDatabase>(db);
+  if (mode == "doors") {
+    const int rc = Doors(*database);
+    DbiCloseDatabase(db);
+    DbiExit();
+    return rc;
+  }
   if (mode == "fill") {
     dbengine::TqnDataDictionary dict(4096);
     dict.AddField("Nr", "", dbengine::qftInt32, 0, 0, true);

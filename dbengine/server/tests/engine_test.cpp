@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "dbengine/server/server_engine.h"
 #include "dbengine/storage/faulty_file_routines.h"
@@ -97,6 +99,38 @@ TEST_F(Engine, DatabasesOpenByAliasAndFolderWithShareRules) {
   EXPECT_EQ(engine->DatabaseOpen(2, "Tidewell", 1, 0, ex), qnresNeedExclusive)
       << "exclusive beside another client's shared database";
   EXPECT_EQ(engine->DatabaseOpen(2, "Tidewell", 1, 1, ex), 0);
+}
+
+// A folder served here is refused to a server of another process (which would keep its own
+// cache and locks over the same files), and served again once this process lets it go.
+TEST_F(Engine, AFolderServedHereIsRefusedToAServerOfAnotherProcess) {
+  auto openInChild = [&]() {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      int code = 99;
+      {
+        TqnServerEngine other;
+        std::uint32_t hash = 0, d = 0;
+        if (other.ClientAdd(1, "other", "", hash) == 0) {
+          const DBIResult r = other.DatabaseOpenNoAlias(1, folder.Path(), 1, 1, d);
+          code = r == 0 ? 0 : r == qnresFolderServedElsewhere ? 1 : 2;
+        }
+      }
+      ::_exit(code);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return code == 1 ? qnresFolderServedElsewhere : code == 0 ? 0 : -code;
+  };
+  EXPECT_EQ(openInChild(), qnresFolderServedElsewhere);
+  // A second database of this process on the folder is still served.
+  std::uint32_t second = 0;
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(1, folder.Path() + "/", 1, 1, second), 0);
+  ASSERT_EQ(engine->DatabaseClose(second), 0);
+  EXPECT_EQ(openInChild(), qnresFolderServedElsewhere);
+  ASSERT_EQ(engine->DatabaseClose(db), 0);
+  EXPECT_EQ(openInChild(), 0);
 }
 
 TEST_F(Engine, ExclusiveDatabasesShutOutOtherClientsOnly) {
@@ -198,6 +232,16 @@ TEST_F(Engine, TableListNamesTheTableFilesOfTheFolder) {
   TMemoryStream all;
   ASSERT_EQ(engine->DatabaseTableList(db, "*.*", all), 0);
   EXPECT_EQ(all.Size(), 96);
+  // A mask is a pattern inside the folder; one that could name another folder is refused.
+  for (const char* mask : {"../*", "../../../../../../../etc/*", "/etc/*", "sub/*", "..\\*", "C:*", "C:\\*.*",
+                           "..", "*..*"}) {
+    TMemoryStream s2;
+    EXPECT_EQ(engine->DatabaseTableList(db, mask, s2), qnresInvalidParameter) << mask;
+    EXPECT_EQ(s2.Size(), 0) << mask;
+  }
+  TMemoryStream one;
+  ASSERT_EQ(engine->DatabaseTableList(db, "Peo*.QND", one), 0);
+  EXPECT_EQ(one.Size(), 48);
 }
 
 // ---- Tables ----

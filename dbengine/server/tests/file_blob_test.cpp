@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "dbengine/server/file_blob_path.h"
 #include "request_test_util.h"
 
 namespace tw::dbengine::testing {
@@ -71,6 +72,36 @@ TEST_F(FileBlobs, AFileSwappedForALinkOutOfTheFolderIsNotRead) {
   fs::create_symlink(outside, folder.File("inside.txt"));
   EXPECT_EQ(Read(nr), "<9992>");
   EXPECT_NE(Send(qnmGetBLOBLength, Payload().U32(cursor).U32(nr)).Result, 0);
+}
+
+// The engine's own files are never sources, whatever their case or however they are reached,
+// and neither is a file with a second link (a hard link may stand for a file outside).
+TEST_F(FileBlobs, TheEnginesOwnFilesAndFilesWithMoreLinksAreNoSources) {
+  const std::vector<std::string> own = {"QNSUser.QND", "qnsinfo.qnd", "QNSALIAS.QND", "QNSIndex.QND",
+                                        "QNSUser_new.QND", "QNSInfo_old.QND", "7.QN$", "Texts-2.qn$",
+                                        "QNALIAS.SC$", "QNALIAS.QND", "QNSERVER.LOG", "server.opt"};
+  for (const std::string& name : own) Write(folder.File(name), "engine");
+  QNNoteEngineOwnFile(folder.File("server.opt"));
+  fs::create_symlink(folder.File("QNSUser.QND"), folder.File("users.txt"));
+  for (const std::string& name : own) {
+    const SentReply r = Add(name);
+    EXPECT_NE(r.Result, 0) << name;
+    EXPECT_TRUE(r.Data.empty()) << name;
+  }
+  EXPECT_NE(Add("users.txt").Result, 0) << "a link to an engine file";
+  EXPECT_NE(Add(folder.File("QNSUser.QND")).Result, 0);
+
+  // A hard link inside the folder to a file outside it; and a file inside that gets a twin.
+  fs::create_hard_link(outside, folder.File("hard.txt"));
+  EXPECT_NE(Add("hard.txt").Result, 0);
+  const SentReply r = Add("inside.txt");
+  ASSERT_EQ(r.Result, 0);
+  fs::create_hard_link(folder.File("inside.txt"), folder.File("twin.txt"));
+  EXPECT_NE(Add("inside.txt").Result, 0);
+  EXPECT_NE(Add("twin.txt").Result, 0);
+  EXPECT_EQ(Read(U32At(r.Data, 0)), "<9992>") << "a file that gained a link is not read";
+  fs::remove(folder.File("twin.txt"));
+  EXPECT_EQ(Read(U32At(r.Data, 0)), "inside");
 }
 
 }  // namespace

@@ -109,19 +109,34 @@ TEST_F(Requests, RecordReadsAnswerWithABundleOfRecordAndBookmark) {
 
 TEST_F(Requests, LockConflictsWaitWhileTheyMayAndAreAnsweredAfterwards) {
   AddText("ENG", 1, 1, 1, "a");
-  const std::uint32_t other = OpenTexts(1);
+  // Another client's cursor on the same table.
+  ASSERT_EQ(Send(qnmAttachServer, Payload().Name("o").Name(""), false, 2).Result, 0);
+  const SentReply d2 = Send(qnmDatabaseOpenNoAlias, Payload().Path(folder.Path()).U8(1).U8(1), false, 2);
+  ASSERT_EQ(d2.Result, 0);
+  const SentReply o2 =
+      Send(qnmOpenTable, Payload().U32(U32At(d2.Data, 0)).Name("Texts").Name("").U32(1).U8(1).U8(1), false, 2);
+  ASSERT_EQ(o2.Result, 0);
+  const std::uint32_t other = U32At(o2.Data, 0);
   ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(cursor)).Result, 0);
   Send(qnmRecordGetNext, Payload().U32(cursor).U32(RecLen()).U32(BmSize()).U8(1));
-  ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(other)).Result, 0);
-  Send(qnmRecordGetNext, Payload().U32(other).U32(RecLen()).U32(BmSize()).U8(0));
-  const SentReply waiting = Send(qnmRecordGet, Payload().U32(other).U32(RecLen()).U32(BmSize()).U8(1), true);
+  ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(other), false, 2).Result, 0);
+  Send(qnmRecordGetNext, Payload().U32(other).U32(RecLen()).U32(BmSize()).U8(0), false, 2);
+  const SentReply waiting = Send(qnmRecordGet, Payload().U32(other).U32(RecLen()).U32(BmSize()).U8(1), true, 2);
   EXPECT_TRUE(lastRetry);
   EXPECT_EQ(waiting.MessageID, 0u) << "kept for a retry, no reply";
-  const SentReply late = Send(qnmRecordGet, Payload().U32(other).U32(RecLen()).U32(BmSize()).U8(1), false);
+  const SentReply late = Send(qnmRecordGet, Payload().U32(other).U32(RecLen()).U32(BmSize()).U8(1), false, 2);
   EXPECT_FALSE(lastRetry);
   EXPECT_EQ(QNGetU16(late.Data.data() + 8), qnresRecordLocked);
+  // A second cursor of the lock's own client cannot see the lock go while it waits (its client
+  // sends one request at a time): the conflict is answered at once.
+  const std::uint32_t own = OpenTexts(1);
+  ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(own)).Result, 0);
+  Send(qnmRecordGetNext, Payload().U32(own).U32(RecLen()).U32(BmSize()).U8(0));
+  const SentReply atOnce = Send(qnmRecordGet, Payload().U32(own).U32(RecLen()).U32(BmSize()).U8(1), true);
+  EXPECT_FALSE(lastRetry);
+  EXPECT_EQ(QNGetU16(atOnce.Data.data() + 8), qnresRecordLocked);
   ASSERT_EQ(Send(qnmRecordRelLock, Payload().U32(cursor).U8(1)).Result, 0);
-  const SentReply now = Send(qnmRecordGet, Payload().U32(other).U32(RecLen()).U32(BmSize()).U8(1), true);
+  const SentReply now = Send(qnmRecordGet, Payload().U32(other).U32(RecLen()).U32(BmSize()).U8(1), true, 2);
   EXPECT_FALSE(lastRetry);
   EXPECT_EQ(QNGetU16(now.Data.data() + 8), 0);
   const SentReply t = Send(qnmStartTransaction, Payload().U32(db).U8(0));

@@ -225,6 +225,15 @@ TEST_F(SingleUserTest, KeepAlivesOfALivingPartnerPreventTheHangUp) {
   EXPECT_EQ(clientTransport->ConnectionCount(), 1);
 }
 
+// A client waiting inside a long request pumps only its own windows, so its server's
+// keep-alives stay unsent; the server taking the client's keep-alives is enough.
+TEST_F(SingleUserTest, ClientKeepsAServerThatTakesItsKeepAlives) {
+  ASSERT_TRUE(client->Connect());
+  for (int i = 0; i < 300; ++i) clientTransport->CheckPartners();
+  EXPECT_EQ(clientTransport->ConnectionCount(), 1);
+  EXPECT_EQ(server->Transport().ConnectionCount(), 1);
+}
+
 TEST_F(SingleUserTest, PartnerChecksRunOnTheWindowTimer) {
   ASSERT_TRUE(client->Connect());
   // Only the server's timer runs; the client's is stopped, so the client falls silent.
