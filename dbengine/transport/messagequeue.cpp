@@ -129,10 +129,12 @@ void TqnDataMessageQueue::AddMessage(std::uint32_t MessageID, std::uint32_t Clie
     return e->MessageID == MessageID && e->ClientID == ClientID;
   });
   if (stale != FIncomplete.end()) {
+    FIncompleteBytes -= (*stale)->Data.capacity();
     delete *stale;
     FIncomplete.erase(stale);
   }
   FIncomplete.push_front(m);
+  FIncompleteBytes += m->Data.capacity();
 }
 
 int TqnDataMessageQueue::DropIncomplete(std::uint32_t ClientID) {
@@ -143,6 +145,7 @@ int TqnDataMessageQueue::DropIncomplete(std::uint32_t ClientID) {
       ++it;
       continue;
     }
+    FIncompleteBytes -= (*it)->Data.capacity();
     delete *it;
     it = FIncomplete.erase(it);
     ++dropped;
@@ -165,9 +168,12 @@ bool TqnDataMessageQueue::AppendPart(std::uint32_t MessageID, std::uint32_t Clie
   if (it == FIncomplete.end()) return false;
   TqnDataMessage* m = *it;
   const std::uint32_t n = Data ? std::min(PartLength, m->DataLength - m->Received) : 0;
+  const std::size_t held = m->Data.capacity();
   if (n) m->Data.insert(m->Data.end(), Data, Data + n);
+  FIncompleteBytes += m->Data.capacity() - held;
   m->Received += n;
   if (m->Received >= m->DataLength) {
+    FIncompleteBytes -= m->Data.capacity();
     FIncomplete.erase(it);
     AppendReady(m);
   }
@@ -254,6 +260,14 @@ void TqnDataMessageQueue::RequeueDeferred() {
   }
 }
 
+void TqnDataMessageQueue::PollRetryTimer() {
+  {
+    TqnPadLockGuard g(FPadLock);
+    if (!FRetryTimerEnabled || TickElapsed(FRetrySince, QNTickCount()) < kQnRetryInterval) return;
+  }
+  RetryTimerTick();
+}
+
 void TqnDataMessageQueue::RetryTimerTick() {
   {
     TqnPadLockGuard g(FPadLock);
@@ -265,6 +279,7 @@ void TqnDataMessageQueue::RetryTimerTick() {
 void TqnDataMessageQueue::EnableRetryTimer(bool Enable) {
   if (Enable == FRetryTimerEnabled) return;
   FRetryTimerEnabled = Enable;
+  if (Enable) FRetrySince = QNTickCount();
   if (!Enable) {
     if (FTimerOn) KillTimer(FTimerOn, FTimerOn == FTimerWindow ? kRetryTimerId : FRetryTimerId);
     FTimerOn = 0;
