@@ -18,13 +18,15 @@ constexpr UINT_PTR kRetryTimerId = 1;
 // The queues whose retry timer runs on their handler window, by timer id.  The timer belongs to
 // the handler window because that is the window the waiting client pumps in the in-process
 // setup: a timer of a window of the queue's own would never fire during that wait.
+// Both last the whole run (never destroyed): a queue freed during the program's ending still
+// finds them.
 std::mutex& RetryQueuesLock() {
-  static std::mutex m;
-  return m;
+  static auto* m = new std::mutex;
+  return *m;
 }
 std::map<UINT_PTR, TqnDataMessageQueue*>& RetryQueues() {
-  static std::map<UINT_PTR, TqnDataMessageQueue*> q;
-  return q;
+  static auto* q = new std::map<UINT_PTR, TqnDataMessageQueue*>;
+  return *q;
 }
 UINT_PTR NextRetryTimerId() {
   static UINT_PTR next = 0x5E00;
