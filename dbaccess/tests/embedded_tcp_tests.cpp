@@ -216,8 +216,17 @@ TEST_F(TcpServer, ClientsInOtherProcessesFillReadAndDieMidTransaction) {
   ASSERT_TRUE(Serve(partial, [&] { return partial.Output.find("inserted") != std::string::npos || partial.Done; }));
   ASSERT_FALSE(partial.Done) << partial.Output;
   EXPECT_EQ(engine->TransactionCount(), 1);
+  // Another client's transaction meets the open one: its request waits, retried on the real
+  // clock, and goes through once the first client is gone.
+  Child waiting = Start("locks");
+  const auto meet = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+  ASSERT_TRUE(Serve({&partial, &waiting}, [&] { return std::chrono::steady_clock::now() > meet; }));
+  EXPECT_FALSE(waiting.Done) << waiting.Output;
   kill(partial.Pid, SIGKILL);
-  ASSERT_TRUE(Serve(partial, [&] { return partial.Done && engine->ClientCount() == 0; }));
+  ASSERT_TRUE(Serve({&partial, &waiting}, [&] { return partial.Done && waiting.Done; }));
+  EXPECT_TRUE(Printed(waiting, "locks 1000 failed 0")) << waiting.Output;
+  close(waiting.Out);
+  ASSERT_TRUE(Serve(partial, [&] { return engine->ClientCount() == 0; }));
   close(partial.Out);
   EXPECT_EQ(engine->TransactionCount(), 0);
   EXPECT_EQ(comms->Transport().ConnectionCount(), 0);
