@@ -66,15 +66,26 @@ function(tidewell_tests target)
 endfunction()
 
 # tidewell_bench(<target> SOURCES <files...> DEPS <targets...>)
+# In the checked test build (sanitizers) each benchmark binary is built too and runs once as
+# a test: one iteration of every benchmark but those over 100,000 records or more, so that
+# every binary is shown to start, run and end (static destruction included) cleanly.
 function(tidewell_bench target)
-  if(NOT TIDEWELL_BENCH)
-    return()
-  endif()
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
-  add_executable(${target} ${ARG_SOURCES})
-  target_link_libraries(${target} PRIVATE ${ARG_DEPS} benchmark::benchmark_main)
-  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
-  set_property(GLOBAL APPEND PROPERTY TIDEWELL_BENCH_TARGETS ${target})
+  if(TIDEWELL_BENCH)
+    add_executable(${target} ${ARG_SOURCES})
+    target_link_libraries(${target} PRIVATE ${ARG_DEPS} benchmark::benchmark_main)
+    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bench)
+    set_property(GLOBAL APPEND PROPERTY TIDEWELL_BENCH_TARGETS ${target})
+  elseif(TIDEWELL_TESTS AND TIDEWELL_SANITIZE)
+    add_executable(${target} ${ARG_SOURCES})
+    target_link_libraries(${target} PRIVATE ${ARG_DEPS} benchmark::benchmark_main)
+    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    add_test(NAME ${target}.runs-once
+             COMMAND ${target} --benchmark_min_time=0 --benchmark_filter=-/[0-9][0-9][0-9][0-9][0-9][0-9]
+             WORKING_DIRECTORY ${TIDEWELL_PROGRAM_DIR})
+    set_tests_properties(${target}.runs-once PROPERTIES
+      ENVIRONMENT "TIDEWELL_SOURCE_DIR=${PROJECT_SOURCE_DIR};TIDEWELL_PROGRAM_DIR=${TIDEWELL_PROGRAM_DIR}")
+  endif()
 endfunction()
 
 # tidewell_fuzz(<target> SOURCE <file> DEPS <targets...> [CORPUS <dir>])

@@ -1,6 +1,7 @@
 #include "dbaccess/dbientry.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -57,6 +58,11 @@ DBIResult StatementCall(hDBIStmt H) {
 }
 
 std::string Text(const char* Z) { return TextOf(Z); }
+
+// A program that returns from main without DbiExit still ends its sessions, while everything
+// they reach (windows, transports, the embedded server) is whole: the hook is registered after
+// all of that was first made, so it runs before any of it is destroyed.
+void EndEngineAtExit() { EngineSlot().reset(); }
 }  // namespace
 
 TVirtEng* VirtEng() { return EngineSlot().get(); }
@@ -70,6 +76,8 @@ DBIResult DbiInitFn(std::uint16_t, const void*) {
   EngineSlot() = std::make_unique<TVirtEng>();
   hDBISes s = 0;
   EngineSlot()->StartSession("", "", s);
+  static const bool hooked = std::atexit(EndEngineAtExit) == 0;
+  (void)hooked;
   return DBIERR_NONE;
 }
 

@@ -1,11 +1,13 @@
 // The server over TCP on the loopback address, with its clients in processes of their own: a
 // client fills a table in one transaction and reads it back in key order; a client killed in
 // the middle of a transaction leaves nothing of it behind; a new client sees exactly the rows
-// that were committed.
+// that were committed.  Clients that never read, idle crowds and greedy senders hold up nobody
+// but themselves, and clients that end without DbiExit end cleanly.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,13 +15,16 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "dbengine/base/serverlog.h"
+#include "dbengine/base/serveroptions.h"
 #include "dbengine/server/comms/server_comms_link.h"
 #include "dbengine/server/server_engine.h"
 #include "dbengine/transport/commswindow.h"
@@ -43,6 +48,31 @@ std::uint16_t FreePort() {
   getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
   close(s);
   return ntohs(a.sin_port);
+}
+
+}  // namespace
+}  // namespace tw::dbaccess::test
+
+// Freed memory that the address sanitizer holds back to catch late uses is counted in the
+// process's resident memory; a small hold keeps the server's own figure readable.
+extern "C" const char* __asan_default_options() { return "quarantine_size_mb=8"; }
+
+namespace tw::dbaccess::test {
+namespace {
+
+// The resident memory of this process (the server's), in bytes, from /proc.
+std::size_t ResidentBytes() {
+  std::ifstream f("/proc/self/status");
+  std::string line;
+  while (std::getline(f, line))
+    if (line.rfind("VmRSS:", 0) == 0) return static_cast<std::size_t>(std::stoul(line.substr(6))) * 1024;
+  return 0;
+}
+
+int OpenDescriptors() {
+  int n = 0;
+  for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+  return n;
 }
 
 // A client process and what it printed.
@@ -90,17 +120,25 @@ class TcpServer : public ::testing::Test {
     std::filesystem::remove_all(folder, ec);
   }
 
-  Child Start(const std::string& Mode) {
+  // The server's limits as its options file gives them.
+  void ApplyOptions(const std::string& Text) {
+    TqnServerConfiguration config;
+    ApplyOptionsText(config, Text);
+    comms->SetLimits(QNCommsLimits(config.GeneralInfo()));
+  }
+
+  Child Start(const std::string& Mode) { return Start(Mode, std::to_string(port), folder.string()); }
+  Child Start(const std::string& Mode, const std::string& Port, const std::string& Arg) {
     int fds[2];
     EXPECT_EQ(pipe(fds), 0);
     Child c;
     c.Pid = fork();
     if (c.Pid == 0) {
       dup2(fds[1], STDOUT_FILENO);
+      dup2(fds[1], STDERR_FILENO);
       close(fds[0]);
       close(fds[1]);
-      const std::string p = std::to_string(port), f = folder.string();
-      execl(TW_TCP_TEST_CLIENT, TW_TCP_TEST_CLIENT, Mode.c_str(), p.c_str(), f.c_str(), static_cast<char*>(nullptr));
+      execl(TW_TCP_TEST_CLIENT, TW_TCP_TEST_CLIENT, Mode.c_str(), Port.c_str(), Arg.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     close(fds[1]);
@@ -110,8 +148,9 @@ class TcpServer : public ::testing::Test {
   }
 
   // Serves requests until Done answers true; false when that did not happen within a bound
-  // that only a hung run reaches.
-  bool Serve(Child& C, const std::function<bool()>& Done) {
+  // that only a hung run reaches.  With nothing to do the server sleeps on its sockets.
+  bool Serve(Child& C, const std::function<bool()>& Done) { return Serve({&C}, Done); }
+  bool Serve(const std::vector<Child*>& Children, const std::function<bool()>& Done) {
     const auto limit = std::chrono::steady_clock::now() + std::chrono::minutes(5);
     while (!Done()) {
       if (std::chrono::steady_clock::now() > limit) return false;
@@ -122,17 +161,34 @@ class TcpServer : public ::testing::Test {
         DispatchMessage(&m);
         busy = true;
       }
-      char buf[256];
-      ssize_t n;
-      while (C.Out >= 0 && (n = read(C.Out, buf, sizeof buf)) > 0) C.Output.append(buf, static_cast<std::size_t>(n));
-      if (!C.Done && waitpid(C.Pid, &C.Status, WNOHANG) == C.Pid) C.Done = true;
-      if (!busy) std::this_thread::sleep_for(std::chrono::microseconds(50));
+      for (Child* c : Children) {
+        char buf[256];
+        ssize_t n;
+        while (c->Out >= 0 && (n = read(c->Out, buf, sizeof buf)) > 0)
+          c->Output.append(buf, static_cast<std::size_t>(n));
+        if (!c->Done && waitpid(c->Pid, &c->Status, WNOHANG) == c->Pid) c->Done = true;
+      }
+      if (!busy) comms->Transport().WaitForEvents(1);
     }
     return true;
   }
+  static bool Printed(Child& C, const std::string& Text) {
+    char buf[256];
+    ssize_t n;
+    while (C.Out >= 0 && (n = read(C.Out, buf, sizeof buf)) > 0) C.Output.append(buf, static_cast<std::size_t>(n));
+    return C.Output.find(Text) != std::string::npos;
+  }
+  void Stop(Child& C) {
+    kill(C.Pid, SIGKILL);
+    Serve(C, [&] { return C.Done; });
+    close(C.Out);
+  }
   // Runs a client to its end and returns what it printed.
   std::string RunToEnd(const std::string& Mode, int& ExitCode) {
-    Child c = Start(Mode);
+    return RunToEnd(Mode, std::to_string(port), folder.string(), ExitCode);
+  }
+  std::string RunToEnd(const std::string& Mode, const std::string& Port, const std::string& Arg, int& ExitCode) {
+    Child c = Start(Mode, Port, Arg);
     EXPECT_TRUE(Serve(c, [&] { return c.Done; }));
     char buf[256];
     ssize_t n;
@@ -160,8 +216,17 @@ TEST_F(TcpServer, ClientsInOtherProcessesFillReadAndDieMidTransaction) {
   ASSERT_TRUE(Serve(partial, [&] { return partial.Output.find("inserted") != std::string::npos || partial.Done; }));
   ASSERT_FALSE(partial.Done) << partial.Output;
   EXPECT_EQ(engine->TransactionCount(), 1);
+  // Another client's transaction meets the open one: its request waits, retried on the real
+  // clock, and goes through once the first client is gone.
+  Child waiting = Start("locks");
+  const auto meet = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+  ASSERT_TRUE(Serve({&partial, &waiting}, [&] { return std::chrono::steady_clock::now() > meet; }));
+  EXPECT_FALSE(waiting.Done) << waiting.Output;
   kill(partial.Pid, SIGKILL);
-  ASSERT_TRUE(Serve(partial, [&] { return partial.Done && engine->ClientCount() == 0; }));
+  ASSERT_TRUE(Serve({&partial, &waiting}, [&] { return partial.Done && waiting.Done; }));
+  EXPECT_TRUE(Printed(waiting, "locks 1000 failed 0")) << waiting.Output;
+  close(waiting.Out);
+  ASSERT_TRUE(Serve(partial, [&] { return engine->ClientCount() == 0; }));
   close(partial.Out);
   EXPECT_EQ(engine->TransactionCount(), 0);
   EXPECT_EQ(comms->Transport().ConnectionCount(), 0);
@@ -184,6 +249,113 @@ TEST_F(TcpServer, MasksStayInTheFolderAndEngineFilesAreNoBlobSources) {
   std::filesystem::remove(outside);
   EXPECT_EQ(code, 0) << out;
   EXPECT_EQ(out, "list 9986 list 9986 list 9986 list 0 hard,plain blob 9986 blob 9986 blob 0\n");
+}
+
+TEST_F(TcpServer, SlowIdleAndGreedyClientsHoldUpNobodyButThemselves) {
+  ApplyOptions("REPLYTIMEOUT=2000\n");
+  int code = -1;
+  RunToEnd("small", code);
+  ASSERT_EQ(code, 0);
+  const std::string alone = RunToEnd("locks", code);
+  EXPECT_EQ(code, 0) << alone;
+
+  // A client that sends requests and never reads a reply (and comes back whenever it is hung
+  // up), and fifty connections that do nothing.
+  Child stall = Start("stall");
+  Child idle = Start("idle", std::to_string(port), "50");
+  ASSERT_TRUE(Serve({&stall, &idle}, [&] { return Printed(stall, "stalling") && Printed(idle, "idle 50"); }));
+  Child benign = Start("locks");
+  ASSERT_TRUE(Serve({&stall, &idle, &benign}, [&] { return benign.Done; }));
+  std::cout << "benign client alone:                          " << alone
+            << "benign client beside a stalled client and 50 idle connections: " << benign.Output;
+  EXPECT_TRUE(WIFEXITED(benign.Status) && WEXITSTATUS(benign.Status) == 0) << benign.Output;
+  EXPECT_TRUE(Printed(benign, "locks 1000 failed 0")) << benign.Output;
+  EXPECT_TRUE(Printed(idle, "closed 0")) << idle.Output;  // idle connections stay served
+  Stop(stall);
+  Stop(idle);
+  close(benign.Out);
+}
+
+TEST_F(TcpServer, ClientsBeyondTheLimitsAreRefusedAndTheServedOnesGoOn) {
+  const std::size_t memory = 4000000;
+  ApplyOptions("MAXCONNECTIONS=140\nCOMMSMEMORY=" + std::to_string(memory) + "\n");
+  int code = -1;
+  RunToEnd("small", code);
+  ASSERT_EQ(code, 0);
+
+  // Eight greedy processes of 16 connections, each starting four messages of 128 KiB and never
+  // finishing them: 64 MB asked for, 4 MB granted.
+  const std::size_t before = ResidentBytes();
+  std::vector<Child> hogs;
+  for (int i = 0; i < 8; ++i) hogs.push_back(Start("hog", std::to_string(port), "131072"));
+  std::vector<Child*> all;
+  for (Child& h : hogs) all.push_back(&h);
+  ASSERT_TRUE(Serve(all, [&] {
+    for (Child& h : hogs)
+      if (!Printed(h, "hog hung-up")) return false;
+    return true;
+  }));
+  EXPECT_LE(comms->HeldBytes(), memory);
+  const std::size_t grown = ResidentBytes() - std::min(before, ResidentBytes());
+  std::cout << "server memory grew by " << grown / 1024 << " KiB for 64 MB of unfinished messages\n";
+  // What the server keeps is within its share; what the process grew by also holds the
+  // sanitizer's 8 MB of freed memory and the connections themselves, far below what was asked.
+  EXPECT_LT(grown, 6 * memory);
+  int hungUp = 0;
+  for (Child& h : hogs) hungUp += std::atoi(h.Output.substr(h.Output.find("hung-up") + 8).c_str());
+  EXPECT_GT(hungUp, 0);
+  // A served client goes on meanwhile.
+  std::string served = RunToEnd("locks", code);
+  EXPECT_EQ(code, 0) << served;
+  for (Child& h : hogs) Stop(h);
+  ASSERT_TRUE(Serve(all, [&] { return comms->Transport().ConnectionCount() == 0; }));
+  EXPECT_EQ(comms->HeldBytes(), 0u);
+
+  // Beyond the connection limit a client hears why it is refused.
+  ApplyOptions("MAXCONNECTIONS=24\n");
+  Child crowd = Start("crowd", std::to_string(port), "30");
+  ASSERT_TRUE(Serve(crowd, [&] { return Printed(crowd, "attached"); }));
+  EXPECT_TRUE(Printed(crowd, "attached 24 refused 6 closed 0")) << crowd.Output;
+  const std::string refused = RunToEnd("check", code);
+  EXPECT_NE(code, 0);
+  EXPECT_TRUE(refused.find("Network user limit exceeded.") != std::string::npos) << refused;
+  Stop(crowd);
+  ASSERT_TRUE(Serve(crowd, [&] { return comms->Transport().ConnectionCount() == 0; }));
+
+  // Out of file descriptors: new clients are turned away, the served one never notices.
+  ApplyOptions("MAXCONNECTIONS=1000\n");
+  rlimit saved{};
+  getrlimit(RLIMIT_NOFILE, &saved);
+  Child benign = Start("locks");
+  ASSERT_TRUE(Serve(benign, [&] { return engine->ClientCount() > 0 || benign.Done; }));
+  rlimit scarce = saved;
+  scarce.rlim_cur = static_cast<rlim_t>(OpenDescriptors() + 8);
+  setrlimit(RLIMIT_NOFILE, &scarce);
+  Child idle = Start("idle", std::to_string(port), "40");
+  ASSERT_TRUE(Serve({&benign, &idle}, [&] { return benign.Done && Printed(idle, "idle"); }));
+  setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_TRUE(WIFEXITED(benign.Status) && WEXITSTATUS(benign.Status) == 0) << benign.Output;
+  EXPECT_TRUE(Printed(benign, "locks 1000 failed 0")) << benign.Output;
+  EXPECT_FALSE(Printed(idle, "closed 0")) << idle.Output;
+  Stop(idle);
+  close(benign.Out);
+  served = RunToEnd("locks", code);
+  EXPECT_EQ(code, 0) << served;
+}
+
+TEST_F(TcpServer, ClientsThatEndWithoutDbiExitEndCleanly) {
+  int code = -1;
+  RunToEnd("small", code);
+  ASSERT_EQ(code, 0);
+  EXPECT_EQ(RunToEnd("noexit", code), "rows 10 first 1 last 10 ordered 1\n");
+  EXPECT_EQ(code, 0);
+  // The same with the server inside the client's own process.
+  const auto own = folder / "own";
+  std::filesystem::create_directories(own);
+  RunToEnd("small", "0", own.string(), code);
+  ASSERT_EQ(code, 0);
+  EXPECT_EQ(RunToEnd("noexit", "0", own.string(), code), "rows 10 first 1 last 10 ordered 1\n");
+  EXPECT_EQ(code, 0);
 }
 
 }  // namespace

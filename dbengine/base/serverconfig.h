@@ -39,6 +39,16 @@ struct TqnGeneralInfo {
   bool Broadcasts = true;
   bool UseEncrypt = false;
   bool ReadOnly = false;
+  // What a server that serves clients over a network grants them (options file only): open
+  // connections; the bytes one request may announce (a record of the largest block, a BLOB
+  // piece of 64 KiB, a dictionary); the bytes held for unfinished requests and untaken replies
+  // of all connections together; the bytes one connection may leave untaken, and how long its
+  // replies may wait untaken, before it is hung up.
+  std::int32_t MaxConnections = 256;
+  std::uint32_t MaxMessageSize = 128u * 1024u;
+  std::uint32_t CommsMemory = 64u * 1024u * 1024u;
+  std::uint32_t ReplyQueueSize = 1024u * 1024u;
+  std::uint32_t ReplyTimeOut = 30000;  // ms
 };
 
 class TqnAliasItem : public TqnUCStrListItem {

@@ -292,7 +292,8 @@ namespace {
 // The last two switch the request log on (DebugLog) and let it dump record data.
 const char* const kOptionKeys[] = {"SERVERNAME",    "MAXRAMPAGES",   "PROTOCOL",     "USELOGIN",
                                    "AUTOUPSERVER",  "AUTOMINIMIZE",  "USEBROADCASTS", "ALLOWENCRYPT",
-                                   "NOAUTOSAVECFG", "DEBUGLOG",      "DEBUGLOGDATA"};
+                                   "NOAUTOSAVECFG", "DEBUGLOG",      "DEBUGLOGDATA", "MAXCONNECTIONS",
+                                   "MAXMESSAGESIZE", "COMMSMEMORY", "REPLYQUEUESIZE", "REPLYTIMEOUT"};
 constexpr int kOptionKeyCount = static_cast<int>(sizeof kOptionKeys / sizeof kOptionKeys[0]);
 const char* const kProtocolNames[] = {"SINGLEUSER", "NETBIOS", "TCP/IP", "IPX/SPX"};
 
@@ -360,6 +361,18 @@ void ApplyServerOption(TqnServerConfiguration& Config, std::string_view Key, std
     case 8: if (ParseOptionBoolean(Value, b)) g.ReadOnly = b; break;
     case 9: if (ParseOptionBoolean(Value, b)) g.DebugLog = b; break;
     case 10: if (ParseOptionBoolean(Value, b)) g.DebugLogData = b; break;
+    case 11: case 12: case 13: case 14: case 15: {
+      // Limits of the network server: whole positive numbers; anything else keeps the default.
+      long v = 0;
+      if (!ParseWholeDecimal(Value, v) || v <= 0) break;
+      const auto u = static_cast<std::uint32_t>(v);
+      if (option == 11) g.MaxConnections = static_cast<std::int32_t>(v);
+      else if (option == 12) g.MaxMessageSize = u;
+      else if (option == 13) g.CommsMemory = u;
+      else if (option == 14) g.ReplyQueueSize = u;
+      else g.ReplyTimeOut = u;
+      break;
+    }
     default:
       if (IsExistingFolder(Value)) Config.AddAlias(TqnName(Key).View(), TqnPath(Value).View());
       break;

@@ -9,16 +9,18 @@ namespace {
 
 constexpr const char* kClassName = "TqnCommsWindow";
 
+// Never destroyed, as the other registries of this file: windows may still go during the
+// program's own ending.
 std::map<HWND, std::shared_ptr<TqnWindowHandler>>& Handlers() {
-  static std::map<HWND, std::shared_ptr<TqnWindowHandler>> h;
-  return h;
+  static auto* h = new std::map<HWND, std::shared_ptr<TqnWindowHandler>>;
+  return *h;
 }
 
 // The handler of the window being created: bound at its first message, so that a handle
 // number the window system hands out again never reaches a handler of an earlier window.
 std::shared_ptr<TqnWindowHandler>& Creating() {
-  static std::shared_ptr<TqnWindowHandler> h;
-  return h;
+  static auto* h = new std::shared_ptr<TqnWindowHandler>;
+  return *h;
 }
 
 // The window and handler of the last message: a request's parts all go to the same windows.

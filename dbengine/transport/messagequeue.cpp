@@ -18,13 +18,15 @@ constexpr UINT_PTR kRetryTimerId = 1;
 // The queues whose retry timer runs on their handler window, by timer id.  The timer belongs to
 // the handler window because that is the window the waiting client pumps in the in-process
 // setup: a timer of a window of the queue's own would never fire during that wait.
+// Both last the whole run (never destroyed): a queue freed during the program's ending still
+// finds them.
 std::mutex& RetryQueuesLock() {
-  static std::mutex m;
-  return m;
+  static auto* m = new std::mutex;
+  return *m;
 }
 std::map<UINT_PTR, TqnDataMessageQueue*>& RetryQueues() {
-  static std::map<UINT_PTR, TqnDataMessageQueue*> q;
-  return q;
+  static auto* q = new std::map<UINT_PTR, TqnDataMessageQueue*>;
+  return *q;
 }
 UINT_PTR NextRetryTimerId() {
   static UINT_PTR next = 0x5E00;
@@ -129,10 +131,12 @@ void TqnDataMessageQueue::AddMessage(std::uint32_t MessageID, std::uint32_t Clie
     return e->MessageID == MessageID && e->ClientID == ClientID;
   });
   if (stale != FIncomplete.end()) {
+    FIncompleteBytes -= (*stale)->Data.capacity();
     delete *stale;
     FIncomplete.erase(stale);
   }
   FIncomplete.push_front(m);
+  FIncompleteBytes += m->Data.capacity();
 }
 
 int TqnDataMessageQueue::DropIncomplete(std::uint32_t ClientID) {
@@ -143,6 +147,7 @@ int TqnDataMessageQueue::DropIncomplete(std::uint32_t ClientID) {
       ++it;
       continue;
     }
+    FIncompleteBytes -= (*it)->Data.capacity();
     delete *it;
     it = FIncomplete.erase(it);
     ++dropped;
@@ -165,9 +170,12 @@ bool TqnDataMessageQueue::AppendPart(std::uint32_t MessageID, std::uint32_t Clie
   if (it == FIncomplete.end()) return false;
   TqnDataMessage* m = *it;
   const std::uint32_t n = Data ? std::min(PartLength, m->DataLength - m->Received) : 0;
+  const std::size_t held = m->Data.capacity();
   if (n) m->Data.insert(m->Data.end(), Data, Data + n);
+  FIncompleteBytes += m->Data.capacity() - held;
   m->Received += n;
   if (m->Received >= m->DataLength) {
+    FIncompleteBytes -= m->Data.capacity();
     FIncomplete.erase(it);
     AppendReady(m);
   }
@@ -254,6 +262,14 @@ void TqnDataMessageQueue::RequeueDeferred() {
   }
 }
 
+void TqnDataMessageQueue::PollRetryTimer() {
+  {
+    TqnPadLockGuard g(FPadLock);
+    if (!FRetryTimerEnabled || TickElapsed(FRetrySince, QNTickCount()) < kQnRetryInterval) return;
+  }
+  RetryTimerTick();
+}
+
 void TqnDataMessageQueue::RetryTimerTick() {
   {
     TqnPadLockGuard g(FPadLock);
@@ -265,6 +281,7 @@ void TqnDataMessageQueue::RetryTimerTick() {
 void TqnDataMessageQueue::EnableRetryTimer(bool Enable) {
   if (Enable == FRetryTimerEnabled) return;
   FRetryTimerEnabled = Enable;
+  if (Enable) FRetrySince = QNTickCount();
   if (!Enable) {
     if (FTimerOn) KillTimer(FTimerOn, FTimerOn == FTimerWindow ? kRetryTimerId : FRetryTimerId);
     FTimerOn = 0;

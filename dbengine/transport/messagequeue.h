@@ -66,6 +66,8 @@ class TqnDataMessageQueue : public TqnObject {
   bool IsEmpty() const;
   std::uint32_t ReadyCount() const { return FReadyCount; }
   int IncompleteCount() const { return static_cast<int>(FIncomplete.size()); }
+  // Bytes held by the unfinished messages.
+  std::size_t IncompleteBytes() const { return FIncompleteBytes; }
   // The unfinished messages of one client (connection).
   int IncompleteCountOf(std::uint32_t ClientID) const;
   int DeferredCount() const { return static_cast<int>(FDeferred.size()); }
@@ -78,6 +80,9 @@ class TqnDataMessageQueue : public TqnObject {
   // What the 100 ms timer does: requeue the deferred messages and tell the handler window.
   void RetryTimerTick();
   bool RetryTimerEnabled() const { return FRetryTimerEnabled; }
+  // Does what the timer does once its interval has passed on the tick clock, so that retries
+  // follow the real clock whatever the display's timers do.
+  void PollRetryTimer();
 
  private:
   void RequeueDeferred();
@@ -91,6 +96,8 @@ class TqnDataMessageQueue : public TqnObject {
   static constexpr std::size_t kSpareDataCapacity = 8192;
 
   std::uint32_t FReadyCount = 0;
+  std::size_t FIncompleteBytes = 0;
+  std::uint32_t FRetrySince = 0;
   HWND FHandlerWindow = 0;
   mutable TqnPadLock FPadLock;
   std::deque<TqnDataMessage*> FReady;

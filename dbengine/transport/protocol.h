@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "dbengine/base/padlock.h"
 #include "dbengine/base/qnlist.h"
@@ -72,6 +73,14 @@ class TqnBaseCommsProtocol : public TObject {
   virtual void CloseDatagramChannel() = 0;
   // Lets pending work through once; the base only fires OnIdle.
   virtual void PumpMessages() { DoIdle(); }
+  // Waits up to TimeoutMs for something to arrive for the transport (a server's loop sleeps
+  // here when it has nothing to do); false when nothing came or the transport cannot wait.
+  virtual bool WaitForEvents(int /*TimeoutMs*/) { return false; }
+  // Bytes sent to a connection that it has not taken yet, and their sum over all connections.
+  virtual std::size_t UnsentBytes(std::uint32_t /*ConnectionID*/) const { return 0; }
+  virtual std::size_t UnsentBytesTotal() const { return 0; }
+  // The connections whose unsent bytes have not moved for StallMs or longer.
+  virtual void StalledConnections(std::uint32_t /*StallMs*/, std::vector<std::uint32_t>& /*Out*/) const {}
 
   void PrepareStationOnce();
   void AddConnection(TqnConnection* Connection);

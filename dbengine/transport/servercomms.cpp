@@ -9,6 +9,22 @@
 
 namespace tw::dbengine {
 
+namespace {
+// Connections beyond the limit that may wait for their refusal at once; more are closed
+// unanswered.
+constexpr int kQnTurnAwaySlack = 16;
+}  // namespace
+
+TqnCommsLimits QNCommsLimits(const TqnGeneralInfo& Info) {
+  TqnCommsLimits l;
+  l.MaxConnections = Info.MaxConnections;
+  l.MaxMessageSize = Info.MaxMessageSize;
+  l.Memory = Info.CommsMemory;
+  l.ReplyQueueSize = Info.ReplyQueueSize;
+  l.ReplyTimeOut = Info.ReplyTimeOut;
+  return l;
+}
+
 TqnServerCommsEngine::TqnServerCommsEngine(TqnProtocolKind Protocol, std::string_view Name)
     : FQueue(std::make_unique<TqnDataMessageQueue>()),
       FTransport(QNCreateProtocol(Protocol, TqnName(Name).View(), true)) {
@@ -28,7 +44,7 @@ TqnServerCommsEngine::~TqnServerCommsEngine() {
 
 void TqnServerCommsEngine::Wire() {
   FTransport->OnHangingUp = [this](TqnBaseCommsProtocol*, std::uint32_t id) { HangingUp(id); };
-  FTransport->OnConnectionOpened = nullptr;
+  FTransport->OnConnectionOpened = [this](TqnBaseCommsProtocol*, std::uint32_t id) { ConnectionOpened(id); };
   FTransport->OnIdle = [this](TqnBaseCommsProtocol*) { Idle(); };
   FTransport->OnDatagramReceived = [this](TqnBaseCommsProtocol*, const std::string& a, const std::uint8_t* d,
                                           std::size_t n) { Datagram(a, d, n); };
@@ -82,6 +98,29 @@ void TqnServerCommsEngine::SendReply(std::uint32_t MessageID, std::uint32_t Clie
   FAwaitedConnection = 0;
   if (MessageID == qnmsgAttachServer && ResultCode == 0 && FTransport->FindConnection(ClientID) != nullptr)
     FLoggedIn.insert(ClientID);
+  // A client that does not take its replies keeps them in a queue of its own; past its share
+  // it is hung up, alone.
+  if (FTransport->UnsentBytes(ClientID) > FLimits.ReplyQueueSize || HeldBytes() > FLimits.Memory)
+    RefusePart(ClientID, "Hanging up: a client that does not take its replies");
+}
+
+std::size_t TqnServerCommsEngine::HeldBytes() const {
+  return FQueue->IncompleteBytes() + FTransport->UnsentBytesTotal();
+}
+
+void TqnServerCommsEngine::ConnectionOpened(std::uint32_t ConnectionID) {
+  const int count = FTransport->ConnectionCount();
+  if (count <= FLimits.MaxConnections) return;
+  if (count > FLimits.MaxConnections + kQnTurnAwaySlack) {
+    RefusePart(ConnectionID, "Hanging up: too many connections");
+    return;
+  }
+  FTurnedAway.insert(ConnectionID);
+}
+
+void TqnServerCommsEngine::HangUpStalled() {
+  FTransport->StalledConnections(FLimits.ReplyTimeOut, FStalled);
+  for (std::uint32_t id : FStalled) RefusePart(id, "Hanging up: replies not taken in time");
 }
 
 bool TqnServerCommsEngine::WaitForAcknowledge(std::uint32_t ClientID) {
@@ -120,6 +159,13 @@ bool TqnServerCommsEngine::ReceivePart(TqnBaseCommsProtocol*, std::uint32_t Conn
     RefusePart(ConnectionID, "Hanging up due to a malformed message part");
     return false;
   }
+  if (FTurnedAway.count(ConnectionID)) {
+    // Beyond the connection limit: the client hears why, then the connection closes.
+    if (h.MessageID == qnmsgAttachServer && h.FirstPart)
+      SendReply(qnmsgAttachServer, ConnectionID, kQnResUserLimit, nullptr, 0, false);
+    RefusePart(ConnectionID, "Hanging up: too many connections");
+    return false;
+  }
   if (h.MessageID == qnmsgPartAcknowledge) {
     if (ConnectionID == FAwaitedConnection) FAwaitedConnection = 0;
     return true;
@@ -133,10 +179,19 @@ bool TqnServerCommsEngine::ReceivePart(TqnBaseCommsProtocol*, std::uint32_t Conn
       RefusePart(ConnectionID, "Hanging up: a long message before login");
       return false;
     }
+    if (h.TotalDataLength > FLimits.MaxMessageSize) {
+      RefusePart(ConnectionID, "Hanging up: a message larger than the server takes");
+      return false;
+    }
     if (h.TotalDataLength > n && FQueue->IncompleteCountOf(ConnectionID) >= kQnMaxUnfinishedPerConnection) {
       RefusePart(ConnectionID, "Hanging up: too many unfinished messages");
       return false;
     }
+  }
+  // What is kept of unfinished messages and untaken replies stays within the server's share.
+  if (!(h.FirstPart && h.LastPart) && HeldBytes() + n > FLimits.Memory) {
+    RefusePart(ConnectionID, "Hanging up: no memory left for messages");
+    return false;
   }
   try {
     if (h.FirstPart)
@@ -168,6 +223,7 @@ void TqnServerCommsEngine::RefusePart(std::uint32_t ConnectionID, const char* Wh
 void TqnServerCommsEngine::HangingUp(std::uint32_t ConnectionID) {
   if (ConnectionID == FAwaitedConnection) FAwaitedConnection = 0;
   FLoggedIn.erase(ConnectionID);
+  if (FTurnedAway.erase(ConnectionID)) return;  // never attached: nothing to detach
   // Parts still missing from that connection can no longer come.
   FQueue->DropIncomplete(ConnectionID);
   FQueue->AddMessage(qnmsgDetachJustInCase, ConnectionID, 0, 0, nullptr, 0, 0, false);
@@ -175,6 +231,10 @@ void TqnServerCommsEngine::HangingUp(std::uint32_t ConnectionID) {
 }
 
 void TqnServerCommsEngine::Idle() {
+  // Requests waiting on a lock are retried by the tick clock as well as by the queue's timer:
+  // a server whose loop only pumps (and whose display keeps a clock of its own) still retries.
+  FQueue->PollRetryTimer();
+  HangUpStalled();
   if (FHandlerWindow) QNPumpOneMessage(FHandlerWindow);
 }
 

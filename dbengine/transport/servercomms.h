@@ -8,6 +8,7 @@
 #include <memory>
 #include <set>
 #include <string_view>
+#include <vector>
 
 #include "dbengine/base/serverconfig.h"
 #include "dbengine/transport/message.h"
@@ -24,6 +25,19 @@ constexpr std::uint32_t kQnMaxDataBeforeLogin = 256;
 // Messages of one connection that may wait for their further parts at once; one more hangs
 // the connection up.
 constexpr int kQnMaxUnfinishedPerConnection = 4;
+// The result code that turns away a client beyond the connection limit ("Network user limit
+// exceeded.").
+constexpr std::uint16_t kQnResUserLimit = 11266;
+
+// What the server grants its clients; the defaults are the options file's.
+struct TqnCommsLimits {
+  int MaxConnections = 256;
+  std::uint32_t MaxMessageSize = 128u * 1024u;
+  std::size_t Memory = 64u * 1024u * 1024u;
+  std::size_t ReplyQueueSize = 1024u * 1024u;
+  std::uint32_t ReplyTimeOut = 30000;
+};
+TqnCommsLimits QNCommsLimits(const TqnGeneralInfo& Info);
 
 class TqnServerCommsEngine : public TqnObject {
   TW_CLASS(TqnServerCommsEngine, TqnObject)
@@ -34,6 +48,10 @@ class TqnServerCommsEngine : public TqnObject {
   ~TqnServerCommsEngine() override;
 
   void SetHandlerWindow(HWND Window);
+  void SetLimits(const TqnCommsLimits& Limits) { FLimits = Limits; }
+  const TqnCommsLimits& Limits() const { return FLimits; }
+  // Bytes held for unfinished requests and replies not yet taken, over all connections.
+  std::size_t HeldBytes() const;
   HWND HandlerWindow() const { return FHandlerWindow; }
   void StartListening();
   std::uint32_t GetConnectionCode() const { return FTransport->ConnectionCode(); }
@@ -53,6 +71,9 @@ class TqnServerCommsEngine : public TqnObject {
  private:
   void Wire();
   void HangingUp(std::uint32_t ConnectionID);
+  void ConnectionOpened(std::uint32_t ConnectionID);
+  // Hangs up the connections that leave their replies untaken too long or hold too much.
+  void HangUpStalled();
   void Datagram(const std::string& Address, const std::uint8_t* Data, std::size_t Length);
   void Idle();
   void NotifyHandler();
@@ -67,6 +88,10 @@ class TqnServerCommsEngine : public TqnObject {
   std::array<std::uint8_t, kQnHeaderSize> FAcknowledge{};
   // Connections whose client has attached (an attach reply with result 0 went to them).
   std::set<std::uint32_t> FLoggedIn;
+  // Connections beyond the limit: their attach request is answered with kQnResUserLimit.
+  std::set<std::uint32_t> FTurnedAway;
+  TqnCommsLimits FLimits;
+  std::vector<std::uint32_t> FStalled;
 };
 
 }  // namespace tw::dbengine

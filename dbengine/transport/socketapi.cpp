@@ -12,6 +12,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/epoll.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -104,6 +105,7 @@ int MapErrno(int e) {
     case ETIMEDOUT: return qnwsaETimedOut;
     case ECONNREFUSED: return qnwsaEConnRefused;
     case EHOSTUNREACH: return qnwsaEHostUnreach;
+    case EMFILE: case ENFILE: return qnwsaEMFile;
     default: return 10000 + e;
   }
 }
@@ -124,8 +126,74 @@ TqnSockAddr FromInet(const sockaddr_in& s) {
   return a;
 }
 
+// The kernel's readiness list: a socket costs something only when it has something to do.
+// Level-triggered, so a socket that stays ready comes back until its transport stops watching
+// the event; what exactly is ready is then asked of the socket itself (a connect's outcome, a
+// close behind the last bytes).
+class EpollPoller : public TqnSocketPoller {
+ public:
+  explicit EpollPoller(TqnSocketApi& Api) : FApi(Api), FEpoll(::epoll_create1(EPOLL_CLOEXEC)) {}
+  ~EpollPoller() override {
+    if (FEpoll >= 0) ::close(FEpoll);
+  }
+  void Watch(int S, long Events) override {
+    auto it = FWatched.find(S);
+    if (Events == 0) {
+      if (it == FWatched.end()) return;
+      ::epoll_ctl(FEpoll, EPOLL_CTL_DEL, S, nullptr);
+      FWatched.erase(it);
+      return;
+    }
+    epoll_event e{};
+    if (Events & (qnfdRead | qnfdAccept)) e.events |= EPOLLIN;
+    if (Events & qnfdClose) e.events |= EPOLLRDHUP;
+    if (Events & (qnfdWrite | qnfdConnect)) e.events |= EPOLLOUT;
+    e.data.fd = S;
+    if (it == FWatched.end()) {
+      if (::epoll_ctl(FEpoll, EPOLL_CTL_ADD, S, &e) == 0) FWatched[S] = Events;
+      return;
+    }
+    if (it->second == Events) return;
+    ::epoll_ctl(FEpoll, EPOLL_CTL_MOD, S, &e);
+    it->second = Events;
+  }
+  void Wait(std::vector<TqnReadySocket>& Out, int TimeoutMs) override {
+    Out.clear();
+    if (FEpoll < 0 || FWatched.empty()) {
+      if (TimeoutMs > 0) ::poll(nullptr, 0, TimeoutMs);
+      return;
+    }
+    epoll_event events[256];
+    const int n = ::epoll_wait(FEpoll, events, 256, TimeoutMs);
+    for (int i = 0; i < n; ++i) {
+      const int s = events[i].data.fd;
+      auto it = FWatched.find(s);
+      if (it == FWatched.end()) continue;
+      TqnReadySocket r;
+      r.Socket = s;
+      r.Events = FApi.ReadyEvents(s, it->second, r.Error);
+      if (r.Events) Out.push_back(r);
+    }
+  }
+
+ private:
+  TqnSocketApi& FApi;
+  int FEpoll;
+  std::map<int, long> FWatched;
+};
+
 class SystemSockets : public TqnSocketApi {
  public:
+  std::unique_ptr<TqnSocketPoller> NewPoller() override { return std::make_unique<EpollPoller>(*this); }
+  // With no descriptor left, a waiting connection can be neither accepted nor left waiting (the
+  // listening socket would stay ready for good): a descriptor kept in reserve is given up for a
+  // moment to accept that connection and close it at once, which tells its client.
+  void ShedPendingConnection(int ListenSocket) override {
+    if (FReserve >= 0) ::close(FReserve);
+    const int s = ::accept4(ListenSocket, nullptr, nullptr, SOCK_CLOEXEC);
+    if (s >= 0) ::close(s);
+    FReserve = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  }
   int Socket(int Family, int Type) override {
     if (Family != qnafInet) return Fail(qnwsaEAfNoSupport);
     const int s = ::socket(AF_INET, (Type == qnsockStream ? SOCK_STREAM : SOCK_DGRAM) | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
@@ -203,8 +271,12 @@ class SystemSockets : public TqnSocketApi {
     if (Wanted & (qnfdRead | qnfdClose)) {
       int waiting = 0;
       ::ioctl(S, FIONREAD, &waiting);
-      if ((p.revents & POLLIN) && waiting > 0) ready |= (Wanted & qnfdRead);
-      else if (p.revents & (POLLIN | POLLRDHUP | POLLHUP | POLLERR)) ready |= (Wanted & qnfdClose);
+      const bool data = (p.revents & POLLIN) && waiting > 0;
+      // Bytes still waiting are read before the close behind them is told; a socket whose
+      // reading is paused hears of its peer's close (or a broken connection) at once.
+      if (data && (Wanted & qnfdRead)) ready |= qnfdRead;
+      else if ((p.revents & (POLLRDHUP | POLLHUP | POLLERR)) || ((p.revents & POLLIN) && !data))
+        ready |= (Wanted & qnfdClose);
     }
     return ready;
   }
@@ -254,6 +326,7 @@ class SystemSockets : public TqnSocketApi {
   int Check(int r) { return r < 0 ? FailErrno() : 0; }
   int CheckSize(ssize_t r) { return r < 0 ? FailErrno() : static_cast<int>(r); }
   int last_ = 0;
+  int FReserve = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
 };
 
 // ---- The in-process stand-in -------------------------------------------------------------------
@@ -458,11 +531,37 @@ class StandInSockets : public TqnSocketApi {
 
 TqnSocketApi* g_api = nullptr;
 
+// The default poller asks every watched socket in turn (the stand-in has no kernel to ask).
+class ScanningPoller : public TqnSocketPoller {
+ public:
+  explicit ScanningPoller(TqnSocketApi& Api) : FApi(Api) {}
+  void Watch(int S, long Events) override {
+    if (Events == 0) FWatched.erase(S);
+    else FWatched[S] = Events;
+  }
+  void Wait(std::vector<TqnReadySocket>& Out, int /*TimeoutMs*/) override {
+    Out.clear();
+    for (const auto& [s, events] : FWatched) {
+      TqnReadySocket r;
+      r.Socket = s;
+      r.Events = FApi.ReadyEvents(s, events, r.Error);
+      if (r.Events) Out.push_back(r);
+    }
+  }
+
+ private:
+  TqnSocketApi& FApi;
+  std::map<int, long> FWatched;
+};
+
 }  // namespace
 
+std::unique_ptr<TqnSocketPoller> TqnSocketApi::NewPoller() { return std::make_unique<ScanningPoller>(*this); }
+
 TqnSocketApi& QNSystemSocketApi() {
-  static SystemSockets s;
-  return s;
+  // Never destroyed: a transport freed during static destruction still closes its sockets here.
+  static auto* s = new SystemSockets;
+  return *s;
 }
 
 TqnSocketApi* QNNewStandInSocketApi() { return new StandInSockets; }

@@ -6,8 +6,10 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tw::dbengine {
 
@@ -17,6 +19,7 @@ enum : int { qnsockStream = 1, qnsockDgram = 2 };
 enum : long { qnfdRead = 1, qnfdWrite = 2, qnfdAccept = 8, qnfdConnect = 16, qnfdClose = 32 };
 // Error numbers.
 enum : int {
+  qnwsaEMFile = 10024,
   qnwsaEWouldBlock = 10035,
   qnwsaEInProgress = 10036,
   qnwsaENotSock = 10038,
@@ -48,6 +51,27 @@ bool QNParseInetAddress(std::string_view Text, TqnSockAddr& A);
 // IPX address text to bytes: hexadecimal digits, "-" ignored, two digits per byte, 10 bytes.
 bool QNParseIpxAddress(std::string_view Text, TqnSockAddr& A);
 
+class TqnSocketApi;
+
+// One ready socket and its ready events.
+struct TqnReadySocket {
+  int Socket = -1;
+  long Events = 0;
+  int Error = 0;  // of a finished connect
+};
+
+// Watches many sockets at once and tells which are ready, so that a transport with many idle
+// connections spends nothing on them: only sockets with something to do come back.
+class TqnSocketPoller {
+ public:
+  virtual ~TqnSocketPoller() = default;
+  // Watches S for Events (0: stops watching it).
+  virtual void Watch(int S, long Events) = 0;
+  // Fills Out with the watched sockets that are ready, waiting up to TimeoutMs (0: not at all)
+  // for one to become ready.
+  virtual void Wait(std::vector<TqnReadySocket>& Out, int TimeoutMs) = 0;
+};
+
 class TqnSocketApi {
  public:
   virtual ~TqnSocketApi() = default;
@@ -77,9 +101,16 @@ class TqnSocketApi {
   virtual std::string HostName() = 0;
   // The broadcast address of a family, with Port.
   virtual TqnSockAddr BroadcastAddress(int Family, std::uint16_t Port) = 0;
+  // A poller over sockets of this table.  The default asks ReadyEvents of every watched socket
+  // (the stand-in's sockets); the system's waits on the kernel's readiness list.
+  virtual std::unique_ptr<TqnSocketPoller> NewPoller();
+  // Accept failed for want of file descriptors: the table sheds the waiting connection so that
+  // the listening socket does not stay ready for good.
+  virtual void ShedPendingConnection(int /*ListenSocket*/) {}
 };
 
-// The system's sockets.
+// The system's sockets.  The table lives as long as the process: transports that end during the
+// program's own ending still find it whole.
 TqnSocketApi& QNSystemSocketApi();
 // A fresh in-process stand-in: both families, addresses 127.0.0.1 and IPX 00000001-000000000001.
 // Broadcasts reach every datagram socket of the stand-in bound to the port.

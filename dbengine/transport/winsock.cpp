@@ -48,7 +48,8 @@ TqnWinsockProtocol::TqnWinsockProtocol(std::string_view Name, bool IsServer, int
     : TqnBaseCommsProtocol(Name, IsServer),
       FApi(&QNSocketApi()),
       FFamily(Family),
-      FStreamPort(Family == qnafIpx ? kQnSpxPort : kQnStreamPort) {
+      FStreamPort(Family == qnafIpx ? kQnSpxPort : kQnStreamPort),
+      FPoller(FApi->NewPoller()) {
   SetNeedsAcknowledge(false);
   // The local address: the address part of the name when it is one, else the machine's.  A
   // TCP/IP server without an address listens on the loopback address only: serving the network
@@ -73,6 +74,7 @@ TqnWinsockProtocol::~TqnWinsockProtocol() {
   if (FListenSocket >= 0) Api().Close(FListenSocket);
   if (FDatagramSocket >= 0) Api().Close(FDatagramSocket);
   FreeConnections();
+  FBySocket.clear();
   QNDestroyCommsWindow(FWindow);
 }
 
@@ -82,22 +84,40 @@ void TqnWinsockProtocol::SetPorts(std::uint16_t Stream, std::uint16_t DatagramSe
   FDatagramClientPort = DatagramClient;
 }
 
-void TqnWinsockProtocol::Select(int Socket, long Events) { FSelected[Socket] = Selection{Events, 0}; }
-void TqnWinsockProtocol::Unselect(int Socket) { FSelected.erase(Socket); }
+void TqnWinsockProtocol::Select(int Socket, long Events) {
+  FSelected[Socket] = Selection{Events, 0};
+  Rearm(Socket);
+}
 
-void TqnWinsockProtocol::PollSockets() {
-  for (auto& [socket, sel] : FSelected) {
-    const long want = sel.Wanted & ~sel.Posted;
-    if (want == 0) continue;
-    int error = 0;
-    const long ready = Api().ReadyEvents(socket, want, error);
+void TqnWinsockProtocol::Unselect(int Socket) {
+  FSelected.erase(Socket);
+  FPoller->Watch(Socket, 0);
+}
+
+void TqnWinsockProtocol::Rearm(int Socket) {
+  auto it = FSelected.find(Socket);
+  if (it != FSelected.end()) FPoller->Watch(Socket, it->second.Wanted & ~it->second.Posted);
+}
+
+bool TqnWinsockProtocol::PollSockets(int TimeoutMs) {
+  FPoller->Wait(FReadySockets, TimeoutMs);
+  bool posted = false;
+  for (const TqnReadySocket& r : FReadySockets) {
+    auto it = FSelected.find(r.Socket);
+    if (it == FSelected.end()) continue;
+    Selection& sel = it->second;
+    const long ready = r.Events & sel.Wanted & ~sel.Posted;
+    if (ready == 0) continue;
     for (long bit = 1; bit <= qnfdClose; bit <<= 1) {
       if (!(ready & bit)) continue;
       sel.Posted |= bit;
-      PostMessage(FWindow, kQnSocketEvent, static_cast<WPARAM>(socket),
-                  MAKELPARAM(static_cast<unsigned>(bit), static_cast<unsigned>(bit == qnfdConnect ? error : 0)));
+      PostMessage(FWindow, kQnSocketEvent, static_cast<WPARAM>(r.Socket),
+                  MAKELPARAM(static_cast<unsigned>(bit), static_cast<unsigned>(bit == qnfdConnect ? r.Error : 0)));
     }
+    Rearm(r.Socket);
+    posted = true;
   }
+  return posted;
 }
 
 void TqnWinsockProtocol::PumpMessages() {
@@ -105,6 +125,8 @@ void TqnWinsockProtocol::PumpMessages() {
   QNPumpOneMessage(FWindow);
   TqnBaseCommsProtocol::PumpMessages();
 }
+
+bool TqnWinsockProtocol::WaitForEvents(int TimeoutMs) { return PollSockets(TimeoutMs); }
 
 void TqnWinsockProtocol::PrepareStation() {
   if (!IsServer()) return;
@@ -169,6 +191,7 @@ std::uint32_t TqnWinsockProtocol::Connect(std::string_view ServerAddress) {
     const std::uint32_t id = c->Id();
     Select(s, qnfdRead | qnfdClose);
     AddConnection(c);
+    FBySocket[s] = c;
     return id;
   } catch (...) {
     Unselect(s);
@@ -181,8 +204,61 @@ void TqnWinsockProtocol::HangUp(std::uint32_t ConnectionID) {
   auto* c = static_cast<TqnWinsockConnection*>(FindConnection(ConnectionID));
   if (c == nullptr) return;
   Unselect(c->Socket());
+  FBySocket.erase(c->Socket());
+  FUnsentTotal -= c->UnsentBytes();
+  c->Unsent.clear();
+  c->UnsentFrom = 0;
   DoHangingUp(ConnectionID);
   RemoveConnection(ConnectionID);
+}
+
+std::size_t TqnWinsockProtocol::UnsentBytes(std::uint32_t ConnectionID) const {
+  const auto* c = static_cast<const TqnWinsockConnection*>(FindConnection(ConnectionID));
+  return c ? c->UnsentBytes() : 0;
+}
+
+void TqnWinsockProtocol::StalledConnections(std::uint32_t StallMs, std::vector<std::uint32_t>& Out) const {
+  Out.clear();
+  if (FUnsentTotal == 0) return;
+  const std::uint32_t now = QNTickCount();
+  for (const auto& [socket, c] : FBySocket)
+    if (c->UnsentBytes() && TickElapsed(c->UnsentSince, now) >= StallMs) Out.push_back(c->Id());
+}
+
+void TqnWinsockProtocol::KeepUnsent(TqnWinsockConnection* C, const std::uint8_t* Data, std::size_t Length) {
+  if (C->UnsentBytes() == 0) {
+    C->Unsent.clear();
+    C->UnsentFrom = 0;
+    C->UnsentSince = QNTickCount();
+    C->SendBlocked = true;
+    Selection& sel = FSelected[C->Socket()];
+    sel.Wanted = (sel.Wanted | qnfdWrite) & ~qnfdRead;
+    Rearm(C->Socket());
+  }
+  C->Unsent.insert(C->Unsent.end(), Data, Data + Length);
+  FUnsentTotal += Length;
+}
+
+bool TqnWinsockProtocol::SendUnsent(TqnWinsockConnection* C) {
+  while (C->UnsentBytes()) {
+    const int n = Api().Send(C->Socket(), C->Unsent.data() + C->UnsentFrom, C->UnsentBytes());
+    if (n < 0) {
+      if (Api().LastError() == qnwsaEWouldBlock) return true;
+      HangUp(C->Id());
+      return false;
+    }
+    C->UnsentFrom += static_cast<std::size_t>(n);
+    FUnsentTotal -= static_cast<std::size_t>(n);
+    C->UnsentSince = QNTickCount();
+  }
+  // All sent: the connection's requests are read again.
+  C->Unsent.clear();
+  C->UnsentFrom = 0;
+  C->SendBlocked = false;
+  Selection& sel = FSelected[C->Socket()];
+  sel.Wanted = (sel.Wanted & ~qnfdWrite) | qnfdRead;
+  Rearm(C->Socket());
+  return true;
 }
 
 void TqnWinsockProtocol::SendMessage(std::uint32_t ConnectionID, const std::uint8_t* Data, std::size_t Length) {
@@ -192,31 +268,26 @@ void TqnWinsockProtocol::SendMessage(std::uint32_t ConnectionID, const std::uint
   Length = std::min(Length, kQnMaxPartSize);
   if (Length) std::memcpy(buffer, Data, Length);
   ScrambleMessage(ScramblePad(), buffer, Length);
-  const int socket = c->Socket();
+  // Parts go out in order: behind bytes still waiting, this part waits too.
+  if (c->UnsentBytes()) {
+    KeepUnsent(c, buffer, Length);
+    return;
+  }
   std::size_t sent = 0;
-  const std::uint32_t start = QNTickCount();
   while (sent < Length) {
-    const int n = Api().Send(socket, buffer + sent, Length - sent);
+    const int n = Api().Send(c->Socket(), buffer + sent, Length - sent);
     if (n >= 0) {
       sent += static_cast<std::size_t>(n);
       continue;
     }
     const int e = Api().LastError();
-    if (e == qnwsaEWouldBlock && TickElapsed(start, QNTickCount()) < kQnConnectWait) {
-      // Wait for the write event, then send the rest.
-      c->SendBlocked = true;
-      FSelected[socket].Wanted |= qnfdWrite;
-      while (FindConnection(ConnectionID) == c && c->SendBlocked &&
-             TickElapsed(start, QNTickCount()) < kQnConnectWait) {
-        PumpMessages();
-        if (FindConnection(ConnectionID) == c && c->SendBlocked) tw::Sleep(1);
-      }
-      if (FindConnection(ConnectionID) != c) return;  // hung up meanwhile
-      FSelected[socket].Wanted &= ~qnfdWrite;
-      continue;
+    if (e == qnwsaEWouldBlock) {
+      // The socket is full: the rest goes when it can take it, without holding up anyone else.
+      KeepUnsent(c, buffer + sent, Length - sent);
+      return;
     }
     HangUp(ConnectionID);
-    RaiseWinsock(e == qnwsaEWouldBlock ? qnwsaETimedOut : e);
+    RaiseWinsock(e);
   }
 }
 
@@ -271,11 +342,8 @@ void TqnWinsockProtocol::CloseDatagramChannel() {
 }
 
 TqnWinsockConnection* TqnWinsockProtocol::FindBySocket(int Socket) const {
-  for (int i = 0; i < ConnectionCount(); ++i) {
-    auto* c = static_cast<TqnWinsockConnection*>(ConnectionAt(i));
-    if (c->Socket() == Socket) return c;
-  }
-  return nullptr;
+  auto it = FBySocket.find(Socket);
+  return it == FBySocket.end() ? nullptr : it->second;
 }
 
 void TqnWinsockProtocol::ReadStream(TqnWinsockConnection* C) {
@@ -308,17 +376,25 @@ void TqnWinsockProtocol::ReadStream(TqnWinsockConnection* C) {
 
 void TqnWinsockProtocol::HandleEvent(int Socket, long Event, int Error) {
   auto sel = FSelected.find(Socket);
-  if (sel != FSelected.end()) sel->second.Posted &= ~Event;
+  if (sel != FSelected.end()) {
+    sel->second.Posted &= ~Event;
+    Rearm(Socket);
+  }
   switch (Event) {
     case qnfdAccept: {
       if (Error || Socket != FListenSocket) return;
       TqnSockAddr peer;
       const int s = Api().Accept(FListenSocket, peer);
-      if (s < 0) return;
+      if (s < 0) {
+        // Out of descriptors: the waiting client is turned away; the served ones go on.
+        if (Api().LastError() == qnwsaEMFile) Api().ShedPendingConnection(FListenSocket);
+        return;
+      }
       auto* c = new TqnWinsockConnection(this, Api(), s, QNSockAddrText(peer));
       const std::uint32_t id = c->Id();
       Select(s, qnfdRead | qnfdClose);
       AddConnection(c);
+      FBySocket[s] = c;
       DoConnectionOpened(id);
       return;
     }
@@ -331,7 +407,7 @@ void TqnWinsockProtocol::HandleEvent(int Socket, long Event, int Error) {
       if (TqnWinsockConnection* c = FindBySocket(Socket)) HangUp(c->Id());
       return;
     case qnfdWrite:
-      if (TqnWinsockConnection* c = FindBySocket(Socket)) c->SendBlocked = false;
+      if (TqnWinsockConnection* c = FindBySocket(Socket)) SendUnsent(c);
       return;
     case qnfdRead:
       if (Error) return;

@@ -7,7 +7,9 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string_view>
+#include <vector>
 
 #include "dbengine/transport/protocol.h"
 #include "dbengine/transport/socketapi.h"
@@ -51,6 +53,12 @@ class TqnWinsockConnection : public TqnConnection {
   int Socket() const { return FSocket; }
   TqnPartAssembler Receive;
   bool SendBlocked = false;
+  // Scrambled bytes the socket could not take yet, sent as it becomes writable; the tick count
+  // of the last moment they moved (or were first kept).
+  std::vector<std::uint8_t> Unsent;
+  std::size_t UnsentFrom = 0;
+  std::uint32_t UnsentSince = 0;
+  std::size_t UnsentBytes() const { return Unsent.size() - UnsentFrom; }
 
  private:
   TqnSocketApi& FApi;
@@ -71,6 +79,10 @@ class TqnWinsockProtocol : public TqnBaseCommsProtocol {
   void SendDatagram(std::string_view Address, const std::uint8_t* Data, std::size_t Length) override;
   void CloseDatagramChannel() override;
   void PumpMessages() override;
+  bool WaitForEvents(int TimeoutMs) override;
+  std::size_t UnsentBytes(std::uint32_t ConnectionID) const override;
+  std::size_t UnsentBytesTotal() const override { return FUnsentTotal; }
+  void StalledConnections(std::uint32_t StallMs, std::vector<std::uint32_t>& Out) const override;
 
   // Ports other than the defaults (tests run side by side).
   void SetPorts(std::uint16_t Stream, std::uint16_t DatagramServer, std::uint16_t DatagramClient);
@@ -86,8 +98,16 @@ class TqnWinsockProtocol : public TqnBaseCommsProtocol {
   void ReadStream(TqnWinsockConnection* C);
   void Select(int Socket, long Events);
   void Unselect(int Socket);
-  // Posts an event message for every newly ready socket event.
-  void PollSockets();
+  // Tells the poller what to watch on a socket: the wanted events not yet posted.
+  void Rearm(int Socket);
+  // Posts an event message for every newly ready socket event, waiting up to TimeoutMs for one;
+  // true when something was posted.
+  bool PollSockets(int TimeoutMs = 0);
+  // Keeps bytes a connection's socket could not take, and stops reading its requests until
+  // they are sent: a client that does not take its replies holds up nobody but itself.
+  void KeepUnsent(TqnWinsockConnection* C, const std::uint8_t* Data, std::size_t Length);
+  // Sends what a connection kept; false when the connection was hung up.
+  bool SendUnsent(TqnWinsockConnection* C);
   TqnWinsockConnection* FindBySocket(int Socket) const;
   bool ResolveAddress(std::string_view Text, TqnSockAddr& A);
   // The datagram target of a broadcast: everyone, or on a loopback address only this machine.
@@ -111,6 +131,10 @@ class TqnWinsockProtocol : public TqnBaseCommsProtocol {
   std::uint16_t FDatagramServerPort = kQnDatagramServerPort;
   std::uint16_t FDatagramClientPort = kQnDatagramClientPort;
   std::map<int, Selection> FSelected;
+  std::unique_ptr<TqnSocketPoller> FPoller;
+  std::vector<TqnReadySocket> FReadySockets;
+  std::map<int, TqnWinsockConnection*> FBySocket;
+  std::size_t FUnsentTotal = 0;
 };
 
 class TqnTCPIPProtocol : public TqnWinsockProtocol {

@@ -12,8 +12,31 @@
 //                                                folder and for file BLOBs of the engine's own
 //                                                files, a hard link and a plain file, and prints
 //                                                what each answered
+//   tw_tcp_test_client small   <port> <folder>  builds the table Numbers with rows 1 to 10
+//   tw_tcp_test_client locks   <port> <folder>  1,000 times: a transaction that reads a row
+//                                                with a write lock, changes it and commits;
+//                                                prints "locks <done> failed <n> ms <elapsed>"
+//   tw_tcp_test_client noexit  <port> <folder>  reads the table and returns from main without
+//                                                DbiExit (port 0: the server inside this process)
+//   tw_tcp_test_client stall   <port> <folder>  raw: attaches, sends requests and never reads a
+//                                                reply; connects again whenever it is hung up
+//   tw_tcp_test_client idle    <port> <count>   raw: opens <count> connections and keeps them;
+//                                                prints "idle <open> closed <n>" after a second
+//   tw_tcp_test_client crowd   <port> <count>   raw: <count> connections that each attach and
+//                                                keep the connection; prints "attached <n>
+//                                                refused <n> closed <n>", then waits
+//   tw_tcp_test_client hog     <port> <size>    raw: 16 connections that each start 4 messages
+//                                                of <size> bytes and leave them unfinished;
+//                                                prints "hog hung-up <n>", then waits
 // The exit code is 0 when everything the mode does succeeded.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,8 +50,10 @@
 #include "dbaccess/clienttable.h"
 #include "dbaccess/dbientry.h"
 #include "dbaccess/session.h"
+#include "dbaccess/embedded.h"
 #include "dbaccess/errortext.h"
 #include "dbengine/storage/data_dictionary.h"
+#include "dbengine/transport/servercomms.h"
 #include "dbengine/transport/winsock.h"
 #include "platform/classes/streams.h"
 #include "platform/win/display.h"
@@ -110,6 +135,203 @@ int Doors(TQNClientDatabase& Database) {
   return 0;
 }
 
+// ---- Raw clients: the wire protocol by hand, for clients that misbehave ----------------------
+
+int RawConnect(std::uint16_t Port) {
+  const int s = socket(AF_INET, SOCK_STREAM, 0);
+  if (s < 0) return -1;
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(Port);
+  if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    close(s);
+    return -1;
+  }
+  return s;
+}
+
+// One part: header, then Data; scrambled with Pad unless it is the attach request.
+std::vector<std::uint8_t> RawPart(std::uint32_t Id, std::uint32_t Client, std::uint32_t Total,
+                                  const std::vector<std::uint8_t>& Data, bool First, bool Last,
+                                  const dbengine::TqnScramblePad& Pad) {
+  dbengine::TqnMessageHeader h;
+  h.MessageID = Id;
+  h.PartLength = static_cast<std::uint32_t>(dbengine::kQnHeaderSize + Data.size());
+  h.TotalDataLength = Total;
+  h.ClientID = Client;
+  h.TimeOut = dbengine::kQnRequestTimeOut;
+  h.FirstPart = First;
+  h.LastPart = Last;
+  std::vector<std::uint8_t> part(h.PartLength);
+  h.WriteTo(part.data());
+  std::copy(Data.begin(), Data.end(), part.begin() + dbengine::kQnHeaderSize);
+  dbengine::ScrambleMessage(Pad, part.data(), part.size());
+  return part;
+}
+
+bool WriteAll(int S, const std::vector<std::uint8_t>& Bytes) {
+  std::size_t done = 0;
+  while (done < Bytes.size()) {
+    const ssize_t n = send(S, Bytes.data() + done, Bytes.size() - done, MSG_NOSIGNAL);
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Reads one whole reply part; false when the connection closed first.
+bool ReadPart(int S, std::vector<std::uint8_t>& Part) {
+  Part.assign(8, 0);
+  std::size_t got = 0;
+  auto fill = [&](std::size_t Want) {
+    while (got < Want) {
+      const ssize_t n = recv(S, Part.data() + got, Want - got, 0);
+      if (n <= 0) return false;
+      got += static_cast<std::size_t>(n);
+    }
+    return true;
+  };
+  if (!fill(8)) return false;
+  const std::uint32_t len = dbengine::QNGetU32(Part.data() + 4);
+  if (len < dbengine::kQnHeaderSize || len > dbengine::kQnMaxPartSize) return false;
+  Part.resize(len);
+  return fill(len);
+}
+
+// Attaches over a raw socket: the client id and the pad of the server's code; the result code
+// of the attach reply in Result (0xFFFF when the connection closed without one).
+bool RawAttach(int S, std::uint32_t& Client, dbengine::TqnScramblePad& Pad, std::uint16_t& Result) {
+  dbengine::TqnScramblePad none{};
+  std::vector<std::uint8_t> attach(64, 0);
+  attach[0] = 3;
+  attach[1] = 'r';
+  attach[2] = 'a';
+  attach[3] = 'w';
+  Result = 0xFFFF;
+  if (!WriteAll(S, RawPart(dbengine::qnmsgAttachServer, 0, 64, attach, true, true, none))) return false;
+  std::vector<std::uint8_t> reply;
+  if (!ReadPart(S, reply)) return false;
+  dbengine::TqnMessageHeader h;
+  dbengine::TqnMessageHeader::ReadFrom(reply.data(), reply.size(), h);
+  Result = h.ResultCode;
+  if (h.ResultCode != 0 || reply.size() < dbengine::kQnHeaderSize + 13) return false;
+  Client = dbengine::QNGetU32(reply.data() + dbengine::kQnHeaderSize);
+  dbengine::BuildScramblePad(static_cast<std::int32_t>(dbengine::QNGetU32(reply.data() + dbengine::kQnHeaderSize + 8)),
+                             Pad);
+  return true;
+}
+
+// True when the server closed S (a read sees the end, or the connection was reset).
+bool ClosedByServer(int S, int WaitMs) {
+  pollfd p{S, POLLIN, 0};
+  if (poll(&p, 1, WaitMs) <= 0) return false;
+  char c;
+  return recv(S, &c, 1, MSG_DONTWAIT) <= 0;
+}
+
+[[noreturn]] void WaitForKill() {
+  for (;;) pause();
+}
+
+int RawMode(const std::string& Mode, std::uint16_t Port, long Count) {
+  if (Mode == "stall") {
+    // Requests as fast as the server takes them, replies never read; hung up, it comes back.
+    std::vector<std::uint8_t> none;
+    for (int round = 0;; ++round) {
+      const int s = RawConnect(Port);
+      if (s < 0) {
+        usleep(10000);
+        continue;
+      }
+      int small = 4096;
+      setsockopt(s, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+      std::uint32_t client = 0;
+      dbengine::TqnScramblePad pad{};
+      std::uint16_t result = 0;
+      if (!RawAttach(s, client, pad, result)) {
+        close(s);
+        continue;
+      }
+      if (round == 0) {
+        std::printf("stalling\n");
+        std::fflush(stdout);
+      }
+      const auto request = RawPart(514, client, 0, none, true, true, pad);  // SessionGetCurrent
+      fcntl(s, F_SETFL, O_NONBLOCK);
+      for (;;) {
+        const ssize_t n = send(s, request.data(), request.size(), MSG_NOSIGNAL);
+        if (n > 0) continue;
+        if (n < 0 && errno != EAGAIN) break;  // hung up: come back
+        pollfd p{s, POLLOUT, 0};
+        poll(&p, 1, 100);
+        if (p.revents & (POLLERR | POLLHUP)) break;
+      }
+      close(s);
+    }
+  }
+  if (Mode == "idle") {
+    std::vector<int> open;
+    for (long i = 0; i < Count; ++i) {
+      const int s = RawConnect(Port);
+      if (s >= 0) open.push_back(s);
+    }
+    int closed = 0;
+    for (int s : open) closed += ClosedByServer(s, 1000 / static_cast<int>(open.size() + 1)) ? 1 : 0;
+    std::printf("idle %zu closed %d\n", open.size(), closed);
+    std::fflush(stdout);
+    WaitForKill();
+  }
+  if (Mode == "crowd") {
+    int attached = 0, refused = 0, closed = 0;
+    std::vector<int> open;
+    for (long i = 0; i < Count; ++i) {
+      const int s = RawConnect(Port);
+      if (s < 0) {
+        ++closed;
+        continue;
+      }
+      std::uint32_t client = 0;
+      dbengine::TqnScramblePad pad{};
+      std::uint16_t result = 0;
+      if (RawAttach(s, client, pad, result)) ++attached;
+      else if (result == dbengine::kQnResUserLimit) ++refused;
+      else ++closed;
+      open.push_back(s);
+    }
+    std::printf("attached %d refused %d closed %d\n", attached, refused, closed);
+    std::fflush(stdout);
+    WaitForKill();
+  }
+  if (Mode == "hog") {
+    // Messages announced at Count bytes each, all but their last part sent.
+    int hungUp = 0;
+    std::vector<int> open;
+    for (int c = 0; c < 16; ++c) {
+      const int s = RawConnect(Port);
+      std::uint32_t client = 0;
+      dbengine::TqnScramblePad pad{};
+      std::uint16_t result = 0;
+      if (s < 0 || !RawAttach(s, client, pad, result)) {
+        ++hungUp;
+        continue;
+      }
+      open.push_back(s);
+      bool alive = true;
+      const std::vector<std::uint8_t> piece(dbengine::kQnMaxPartData, 0x5A);
+      const auto total = static_cast<std::uint32_t>(Count);
+      for (std::uint32_t m = 0; m < 4 && alive; ++m)
+        for (std::uint32_t sent = 0; sent + piece.size() < total && alive; sent += piece.size())
+          alive = WriteAll(s, RawPart(1541 + m * 1000, client, total, piece, sent == 0, false, pad));
+      if (!alive || ClosedByServer(s, 200)) ++hungUp;
+    }
+    std::printf("hog hung-up %d\n", hungUp);
+    std::fflush(stdout);
+    WaitForKill();
+  }
+  return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -117,18 +339,24 @@ int main(int argc, char** argv) {
   const std::string mode = argv[1];
   const auto port = static_cast<std::uint16_t>(std::atoi(argv[2]));
   const std::string folder = argv[3];
+  if (mode == "stall" || mode == "idle" || mode == "crowd" || mode == "hog")
+    return RawMode(mode, port, std::atol(argv[3]));
   SelectDisplay("offscreen");
   SetEngineMessageBox([](const std::string& Text, const std::string& Caption, unsigned) {
     std::fprintf(stderr, "%s: %s\n", Caption.c_str(), Text.c_str());
     return 1;
   });
-  SetClientCommsFactory([port](const std::string& ClientName) -> std::unique_ptr<TClientComms> {
-    auto engine = std::make_unique<TqnClientCommsEngine>(ClientName, dbengine::TqnProtocolKind::TCPIP);
-    static_cast<dbengine::TqnWinsockProtocol&>(engine->Transport())
-        .SetPorts(port, static_cast<std::uint16_t>(port + 1), static_cast<std::uint16_t>(port + 2));
-    return engine;
-  });
-  SessionDefaults().ServerName = "QNSERVER@127.0.0.1";
+  if (port == 0) {
+    RegisterEmbeddedServer(folder);
+  } else {
+    SetClientCommsFactory([port](const std::string& ClientName) -> std::unique_ptr<TClientComms> {
+      auto engine = std::make_unique<TqnClientCommsEngine>(ClientName, dbengine::TqnProtocolKind::TCPIP);
+      static_cast<dbengine::TqnWinsockProtocol&>(engine->Transport())
+          .SetPorts(port, static_cast<std::uint16_t>(port + 1), static_cast<std::uint16_t>(port + 2));
+      return engine;
+    });
+    SessionDefaults().ServerName = "QNSERVER@127.0.0.1";
+  }
 
   DBIResult r = DbiInit(nullptr);
   if (r != DBIERR_NONE) return Fail("init", r);
@@ -143,7 +371,7 @@ int main(int argc, char** argv) {
     DbiExit();
     return rc;
   }
-  if (mode == "fill") {
+  if (mode == "fill" || mode == "small") {
     dbengine::TqnDataDictionary dict(4096);
     dict.AddField("Nr", "", dbengine::qftInt32, 0, 0, true);
     dict.AddField("Name", "", dbengine::qftZString, 12, 0, false);
@@ -158,6 +386,41 @@ int main(int argc, char** argv) {
   DbiGetCursorProps(cur, props);
   std::vector<std::uint8_t> rec(props.iRecBufSize, 0);
 
+  if (mode == "small") {
+    for (std::int32_t i = 1; i <= 10; ++i)
+      if ((r = Insert(cur, rec, i)) != DBIERR_NONE) return Fail("insert", r);
+    DbiExit();
+    return 0;
+  }
+  if (mode == "locks") {
+    // A write lock, a change and a commit per round, on the rows in turn.
+    const auto start = std::chrono::steady_clock::now();
+    int done = 0, failed = 0;
+    for (int i = 0; i < 1000; ++i) {
+      std::uint32_t tran = 0;
+      r = database->BeginTran(0, tran);
+      if (r == DBIERR_NONE && i % 10 == 0) r = DbiSetToBegin(cur);
+      if (r == DBIERR_NONE) r = DbiGetNextRecord(cur, dbiWRITELOCK, rec.data(), nullptr);
+      if (r == DBIERR_NONE) {
+        const std::string name = "r" + std::to_string(i);
+        r = DbiPutField(cur, 2, rec.data(), reinterpret_cast<const std::uint8_t*>(name.c_str()));
+      }
+      if (r == DBIERR_NONE) r = DbiModifyRecord(cur, rec.data(), true);
+      const DBIResult end = database->EndTran(tran, r == DBIERR_NONE ? 0 : 1);
+      if (r == DBIERR_NONE) r = end;
+      if (r == DBIERR_NONE) {
+        ++done;
+      } else {
+        ++failed;
+        std::fprintf(stderr, "round %d: %u\n", i, static_cast<unsigned>(r));
+      }
+    }
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    std::printf("locks %d failed %d ms %lld\n", done, failed, static_cast<long long>(ms.count()));
+    std::fflush(stdout);
+    DbiExit();
+    return failed == 0 ? 0 : 1;
+  }
   if (mode == "fill" || mode == "partial") {
     std::uint32_t tran = 0;
     r = database->BeginTran(0, tran);
@@ -198,6 +461,8 @@ int main(int argc, char** argv) {
   if (r != DBIERR_EOF) return Fail("read", r);
   std::printf("rows %d first %d last %d ordered %d\n", rows, first, last, ordered ? 1 : 0);
   std::fflush(stdout);
+  // A program may end without closing anything: the process's ending frees what is left.
+  if (mode == "noexit") return 0;
   DbiCloseCursor(cur);
   DbiCloseDatabase(db);
   DbiExit();

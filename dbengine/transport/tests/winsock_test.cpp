@@ -2,9 +2,13 @@
 // stand-in, and "not available" from the system's sockets for IPX.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <functional>
 #include <memory>
-#include <unistd.h>
 
 #include "dbengine/base/errors.h"
 #include "dbengine/transport/servercomms.h"
@@ -22,6 +26,21 @@ using testing::TestClient;
 // Each test process owns four ports of its own (three the protocol uses, one nobody listens on),
 // so tests running side by side never meet on a port.
 std::uint16_t TestPort(int offset) { return static_cast<std::uint16_t>(30000 + (getpid() % 8000) * 4 + offset); }
+
+// A socket of the system's own, connected to the test server, that reads only when asked.
+int RawConnect(std::uint16_t Port, int ReceiveBuffer = 0) {
+  const int s = socket(AF_INET, SOCK_STREAM, 0);
+  if (ReceiveBuffer) setsockopt(s, SOL_SOCKET, SO_RCVBUF, &ReceiveBuffer, sizeof ReceiveBuffer);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  a.sin_port = htons(Port);
+  if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    close(s);
+    return -1;
+  }
+  return s;
+}
 
 class SocketTest : public ::testing::Test {
  protected:
@@ -134,6 +153,140 @@ TEST_F(SocketTest, UnfinishedMessagesOfAConnectionAreCapped) {
   ASSERT_TRUE(PumpUntil([&] { return server->Queue().IncompleteCount() == kQnMaxUnfinishedPerConnection; }));
   EXPECT_EQ(server->Transport().ConnectionCount(), 1);
   firstPartOnly(1600);
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 0; }));
+  EXPECT_EQ(server->Queue().IncompleteCount(), 0);
+}
+
+TEST_F(SocketTest, AClientThatTakesNoRepliesHoldsUpNobodyAndIsHungUpAlone) {
+  Start<TqnTCPIPProtocol>("Server@127.0.0.1");
+  TqnCommsLimits limits;
+  limits.ReplyQueueSize = 64u << 20;
+  limits.ReplyTimeOut = 500;
+  server->SetLimits(limits);
+  std::uint32_t now = 1000;
+  SetTickSource([&] { return now; });
+  ASSERT_TRUE(client->Connect("127.0.0.1"));
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
+  LogIn();
+  const std::uint32_t benign = server->Transport().ConnectionAt(0)->Id();
+  const int raw = RawConnect(TestPort(0), 4096);
+  ASSERT_GE(raw, 0);
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 2; }));
+  const std::uint32_t slow = server->Transport().ConnectionAt(1)->Id();
+
+  // Far more than the sockets hold, sent to a client that does not read: kept, not waited for.
+  const std::vector<std::uint8_t> reply(60000, 0x3C);
+  const int replies = 80;
+  for (int i = 0; i < replies; ++i) server->SendReply(1538, slow, 0, reply.data(), reply.size(), false);
+  EXPECT_GT(server->Transport().UnsentBytes(slow), 0u);
+  EXPECT_EQ(server->Transport().ConnectionCount(), 2);
+
+  // The other client is answered as if the slow one were not there.
+  auto request = TestBytes(3000, 9);
+  client->Send(1280, request);
+  ASSERT_TRUE(PumpUntil([&] { return !server->Queue().IsEmpty(); }));
+  TqnDataMessage* m = server->Queue().Head();
+  ASSERT_EQ(m->ClientID, benign);
+  EXPECT_EQ(m->Data, request);
+  server->SendReply(m->MessageID, m->ClientID, 0, reply.data(), 100, false);
+  server->Queue().RemoveHead();
+  ASSERT_TRUE(PumpUntil([&] { return !client->replies.IsEmpty(); }));
+  EXPECT_EQ(client->replies.Head()->DataLength, 100u);
+
+  // Once the slow client reads, every byte arrives, in order: each part starts where the one
+  // before it ended.
+  const std::size_t parts = (reply.size() + kQnMaxPartData - 1) / kQnMaxPartData;
+  const std::size_t expected = replies * (reply.size() + parts * kQnHeaderSize);
+  std::vector<std::uint8_t> got;
+  ASSERT_TRUE(PumpUntil([&] {
+    std::uint8_t buf[65536];
+    ssize_t n;
+    while ((n = recv(raw, buf, sizeof buf, MSG_DONTWAIT)) > 0) got.insert(got.end(), buf, buf + n);
+    return got.size() >= expected;
+  }));
+  EXPECT_EQ(got.size(), expected);
+  std::size_t at = 0, seen = 0;
+  while (at + 8 <= got.size()) {
+    at += QNGetU32(got.data() + at + 4);
+    ++seen;
+  }
+  EXPECT_EQ(at, got.size());
+  EXPECT_EQ(seen, replies * parts);
+  EXPECT_EQ(server->Transport().UnsentBytes(slow), 0u);
+
+  // Replies left untaken past the time limit hang that client up, and only that one.
+  for (int i = 0; i < replies; ++i) server->SendReply(1538, slow, 0, reply.data(), reply.size(), false);
+  ASSERT_GT(server->Transport().UnsentBytes(slow), 0u);
+  server->Transport().PumpMessages();
+  EXPECT_EQ(server->Transport().ConnectionCount(), 2);
+  now += 600;
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
+  EXPECT_EQ(server->Transport().ConnectionAt(0)->Id(), benign);
+  EXPECT_EQ(server->Transport().UnsentBytesTotal(), 0u);
+
+  // Past its share of bytes a client is hung up at once.
+  const int raw2 = RawConnect(TestPort(0), 4096);
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 2; }));
+  limits.ReplyQueueSize = 256 * 1024;
+  server->SetLimits(limits);
+  const std::uint32_t greedy = server->Transport().ConnectionAt(1)->Id();
+  for (int i = 0; i < replies && server->Transport().ConnectionCount() == 2; ++i)
+    server->SendReply(1538, greedy, 0, reply.data(), reply.size(), false);
+  EXPECT_EQ(server->Transport().ConnectionCount(), 1);
+  EXPECT_EQ(server->Transport().ConnectionAt(0)->Id(), benign);
+  close(raw);
+  close(raw2);
+  SetTickSource({});
+}
+
+TEST_F(SocketTest, ConnectionsAndMessagesBeyondTheServersLimitsAreRefused) {
+  Start<TqnTCPIPProtocol>("Server@127.0.0.1");
+  TqnCommsLimits limits;
+  limits.MaxConnections = 1;
+  limits.MaxMessageSize = 10000;
+  limits.Memory = 3000;
+  server->SetLimits(limits);
+  ASSERT_TRUE(client->Connect("127.0.0.1"));
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
+  LogIn();
+
+  // A second connection hears "user limit" in answer to its attach request, then is closed.
+  const int raw = RawConnect(TestPort(0));
+  ASSERT_GE(raw, 0);
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 2; }));
+  std::uint8_t attach[kQnHeaderSize + 64] = {};
+  TqnMessageHeader h;
+  h.MessageID = qnmsgAttachServer;
+  h.PartLength = sizeof attach;
+  h.TotalDataLength = 64;
+  h.FirstPart = h.LastPart = 1;
+  h.WriteTo(attach);
+  ASSERT_EQ(send(raw, attach, sizeof attach, 0), static_cast<ssize_t>(sizeof attach));
+  std::vector<std::uint8_t> answer;
+  ASSERT_TRUE(PumpUntil([&] {
+    std::uint8_t buf[256];
+    const ssize_t n = recv(raw, buf, sizeof buf, MSG_DONTWAIT);
+    if (n > 0) answer.insert(answer.end(), buf, buf + n);
+    return n == 0;
+  }));
+  ASSERT_GE(answer.size(), kQnHeaderSize);
+  ASSERT_TRUE(TqnMessageHeader::ReadFrom(answer.data(), answer.size(), h));
+  EXPECT_EQ(h.MessageID, qnmsgAttachServer);
+  EXPECT_EQ(h.ResultCode, kQnResUserLimit);
+  close(raw);
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
+
+  // Unfinished messages beyond the memory share, then one announced beyond the size limit.
+  client->SendFirstPartOnly(1536, TestBytes(8000, 1));
+  client->SendFirstPartOnly(1537, TestBytes(8000, 2));
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 0; }));
+  EXPECT_EQ(server->Queue().IncompleteCount(), 0);
+  EXPECT_EQ(server->Queue().IncompleteBytes(), 0u);
+  while (server->Queue().Head()) server->Queue().RemoveHead();  // the detach notices
+  ASSERT_TRUE(client->Connect("127.0.0.1"));
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
+  LogIn();
+  client->SendFirstPartOnly(1538, TestBytes(limits.MaxMessageSize + 1, 3));
   ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 0; }));
   EXPECT_EQ(server->Queue().IncompleteCount(), 0);
 }

@@ -159,12 +159,13 @@ class TTextsTable {
   std::vector<std::uint8_t> Key(const std::string& Lang, int T, int R, int A) const {
     std::vector<std::uint8_t> r(static_cast<std::size_t>(dict->RecordLength()));
     dict->InitRecord(r.data());
-    std::uint8_t s[4] = {};
+    // A field's value is taken at the field's whole length: the buffers are made large enough.
+    std::uint8_t s[256] = {};
     std::memcpy(s, Lang.data(), std::min<std::size_t>(Lang.size(), 3));
     dict->SetRecordField(0, r.data(), s);
     const int v[3] = {T, R, A};
     for (int i = 0; i < 3; ++i) {
-      std::uint8_t b[2] = {static_cast<std::uint8_t>(v[i]), 0};
+      std::uint8_t b[8] = {static_cast<std::uint8_t>(v[i]), 0};
       dict->SetRecordField(1 + i, r.data(), b);
     }
     return r;
