@@ -12,6 +12,7 @@
 #include "app/forms/richview.h"
 #include "app/forms/texttables.h"
 #include "app/lib/appsupport.h"
+#include "app/lib/settingsreport.h"
 #include "app/lib/singleinstance.h"
 #include "app/lib/splash.h"
 #include "app/lib/winregistry.h"
@@ -388,6 +389,10 @@ void TfrmMain::FormShow(TObject* sender) {
     LoadMessages();
   }
   SetMainCaption();
+  // Settings that could not be saved while the windows were made are told now, in the language
+  // just chosen, with the splash picture gone.
+  HideSplash();
+  SettingsReportReady([] { return horoscope::GetMessageText(MsgSettingsNotSaved); });
   if (frmOptions != nullptr && !frmOptions->PersonName().empty()) {
     // Hidden first: a message or dialog of the first list must not open under the picture.
     HideSplash();
@@ -479,7 +484,7 @@ void TfrmMain::mnuPageSetupClick(TObject*) {
 void TfrmMain::FormDestroy(TObject* sender) {
   if (tblText != nullptr && tblText->Active()) tblText->Close();
   if (tblMSGS != nullptr && tblMSGS->Active()) tblMSGS->Close();
-  SaveToolbarPositions();
+  WriteSettings([this] { SaveToolbarPositions(); });
   TOrvForm::FormDestroy(sender);
 }
 

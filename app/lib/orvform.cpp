@@ -1,6 +1,7 @@
 #include "app/lib/orvform.h"
 
 #include "app/lib/placement.h"
+#include "app/lib/settingsreport.h"
 #include "app/lib/winregistry.h"
 #include "platform/classes/typinfo.h"
 #include "platform/forms/stdctrls/buttons.h"
@@ -89,8 +90,10 @@ void TOrvForm::BeforeDestruction() {
 }
 
 void TOrvForm::WriteString(const std::string& ident, const std::string& value) {
-  TWinRegistry reg(SettingsKey());
-  reg.WriteString(FormKeyName(this), ident, value);
+  WriteSettings([&] {
+    TWinRegistry reg(SettingsKey());
+    reg.WriteString(FormKeyName(this), ident, value);
+  });
 }
 
 std::string TOrvForm::ReadString(const std::string& ident, const std::string& defaultValue) {
@@ -128,12 +131,9 @@ void TOrvForm::SavePlacement() {
   if (Placement1 == nullptr || !HandleAllocated() || !IsWindowVisible(Handle()) ||
       WindowState() != TWindowState::wsNormal)
     return;
-  try {
-    Placement1->SaveToRegistry();
-  } catch (const ERegistryException&) {
-    // A settings store that cannot be written must not keep the window from hiding or closing;
-    // the placement is simply not remembered.
-  }
+  // A settings store that cannot be written must not keep the window from hiding or closing:
+  // the user is told once that settings are not saved.
+  WriteSettings([this] { Placement1->SaveToRegistry(); });
 }
 
 void TOrvForm::FormClose(TObject*, TCloseAction&) {

@@ -32,6 +32,7 @@ struct XWin {
   int height = 1;
   bool mapped = false;
   bool overrideRedirect = false;
+  bool dialog = false;  // a dialog to the window manager
 };
 
 class X11Display final : public DisplayBackend {
@@ -64,12 +65,17 @@ class X11Display final : public DisplayBackend {
     a.event_mask = PropertyChangeMask;
     selWin_ = XCreateWindow(dpy_, root_, -10, -10, 1, 1, 0, CopyFromParent, InputOnly, CopyFromParent,
                             CWEventMask, &a);
+    // The leader of the program's window group: never shown; every window of the program names
+    // it, so that the window manager keeps a dialog above the program's windows.
+    leader_ = XCreateWindow(dpy_, root_, -10, -10, 1, 1, 0, CopyFromParent, InputOnly, CopyFromParent, 0, nullptr);
+    SetGroupHints(leader_);
   }
 
   ~X11Display() override {
     for (auto& [h, x] : wins_) DestroyX(x);
     for (auto& [id, c] : cursors_) XFreeCursor(dpy_, c);
     XDestroyWindow(dpy_, selWin_);
+    XDestroyWindow(dpy_, leader_);
     XCloseDisplay(dpy_);
   }
 
@@ -161,21 +167,25 @@ class X11Display final : public DisplayBackend {
     // window manager too, even without an owner.
     const bool dialogFrame = caption && !(style & WS_THICKFRAME) && !(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) &&
                              (ex & WS_EX_DLGMODALFRAME);
-    Atom type = tool ? typeUtility_ : (caption && (owner || dialogFrame)) ? typeDialog_ : typeNormal_;
+    x.dialog = !tool && caption && (owner || dialogFrame);
+    Atom type = tool ? typeUtility_ : x.dialog ? typeDialog_ : typeNormal_;
     XChangeProperty(dpy_, x.xw, netWmType_, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
     const MotifHints motif = MotifHintsFor(style, ex);
     long motifData[5] = {static_cast<long>(motif.flags), static_cast<long>(motif.functions),
                          static_cast<long>(motif.decorations), 0, 0};
     XChangeProperty(dpy_, x.xw, motifHints_, motifHints_, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(motifData), 5);
-    if (owner) {
-      auto it = wins_.find(owner);
-      if (it != wins_.end()) XSetTransientForHint(dpy_, x.xw, it->second.xw);
-    }
+    SetGroupHints(x.xw);
     x.xs = cairo_xlib_surface_create(dpy_, x.xw, visual_, x.width, x.height);
     if (cursor_) XDefineCursor(dpy_, x.xw, CursorFor(cursor_));
     byX_[x.xw] = h;
     wins_[h] = x;
+    UpdateTransientFor(h);
+  }
+
+  void WindowOwnerChanged(HWND h) override {
+    UpdateTransientFor(h);
+    XFlush(dpy_);
   }
 
   void WindowDestroyed(HWND h) override {
@@ -315,6 +325,37 @@ class X11Display final : public DisplayBackend {
     XSetWMNormalHints(dpy_, xw, &hints);
   }
 
+  void SetGroupHints(::Window xw) {
+    XWMHints hints{};
+    hints.flags = InputHint | WindowGroupHint;
+    hints.input = True;
+    hints.window_group = leader_;
+    XSetWMHints(dpy_, xw, &hints);
+  }
+
+  // A window stays above the window it is transient for: an owned window above its owner (a
+  // modal window is owned by the window it blocks); a dialog without an owner is transient for
+  // the program's window group (the root window stands for the group).
+  void UpdateTransientFor(HWND h) {
+    auto it = wins_.find(h);
+    if (it == wins_.end() || it->second.overrideRedirect) return;
+    ::Window target = 0;
+    auto owner = wins_.find(GetWindow(h, GW_OWNER));
+    if (owner != wins_.end() && !owner->second.overrideRedirect) target = owner->second.xw;
+    else if (it->second.dialog) target = root_;
+    if (target != 0) XSetTransientForHint(dpy_, it->second.xw, target);
+    else XDeleteProperty(dpy_, it->second.xw, XA_WM_TRANSIENT_FOR);
+  }
+
+  // Keyboard focus that the window manager gave to a window blocked by a modal one goes on to
+  // the modal window, which is raised.
+  void ForwardToModal(HWND blocked) {
+    HWND modal = ActivationTarget(blocked);
+    if (modal == 0 || modal == blocked) return;
+    if (GetActiveWindow() != modal) SetActiveWindow(modal);
+    else WindowActivated(modal);
+  }
+
   void DestroyX(XWin& x) {
     if (x.xs) cairo_surface_destroy(x.xs);
     x.xs = nullptr;
@@ -433,8 +474,17 @@ class X11Display final : public DisplayBackend {
     UINT vk = KeysymToVirtualKey(plain != NoSymbol ? plain : keysym);
     if (vk == 0) vk = KeysymToVirtualKey(keysym);
     if (vk == 0) return;
+    // A key that reaches a window blocked by a modal one does nothing there; only a modifier's
+    // release still counts, so that it is not held for ever.
+    if (HWND h = WindowOf(ev.window); h != 0 && !IsWindowEnabled(h)) {
+      if (!down && (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU)) InjectKeyUp(vk);
+      return;
+    }
     if (down) {
-      int ch = KeysymToWin1252(keysym);
+      // Ctrl and Alt together type nothing (AltGr is a key of its own on X and types its
+      // character without either of them).
+      const bool ctrlAlt = (ev.state & ControlMask) && (ev.state & Mod1Mask);
+      int ch = ctrlAlt ? -1 : KeysymToWin1252(keysym);
       InjectKeyDown(vk, ch < 0 ? kNoCharacter : (ch == 0 ? kNoCharacter : ch));
     } else {
       InjectKeyUp(vk);
@@ -583,13 +633,19 @@ class X11Display final : public DisplayBackend {
         }
         case ClientMessage:
           if (ev.xclient.message_type == wmProtocols_ && static_cast<Atom>(ev.xclient.data.l[0]) == wmDelete_) {
-            if (HWND h = WindowOf(ev.xclient.window)) PostMessage(h, WM_CLOSE, 0, 0);
+            // A window blocked by a modal one is not closed: its modal window comes forward.
+            if (HWND h = WindowOf(ev.xclient.window)) {
+              if (IsWindowEnabled(h)) PostMessage(h, WM_CLOSE, 0, 0);
+              else ForwardToModal(h);
+            }
           }
           break;
         case FocusIn:
           if (ev.xfocus.mode == NotifyNormal || ev.xfocus.mode == NotifyWhileGrabbed) {
             HWND h = WindowOf(ev.xfocus.window);
-            if (h && GetActiveWindow() != h) {
+            if (h && !IsWindowEnabled(h)) {
+              ForwardToModal(h);
+            } else if (h && GetActiveWindow() != h) {
               focusingFromX_ = h;
               SetActiveWindow(h);
               focusingFromX_ = 0;
@@ -626,6 +682,7 @@ class X11Display final : public DisplayBackend {
   Visual* visual_ = nullptr;
   int depth_ = 24;
   ::Window selWin_ = 0;
+  ::Window leader_ = 0;
   Atom wmProtocols_, wmDelete_, netWmName_, netWmType_, typeNormal_, typeDialog_, typeUtility_, motifHints_, frameExtents_;
   Atom utf8_, clipboard_, targets_, text_, rtf_, richtext_, transfer_, incr_;
   std::unordered_map<HWND, XWin> wins_;

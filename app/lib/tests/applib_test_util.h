@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/lib/settingsreport.h"
 #include "platform/classes/registry.h"
 #include "platform/forms/forms.h"
 #include "platform/win/display.h"
@@ -24,6 +25,7 @@ class AppLibTest : public ::testing::Test {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     SetSettingsStorePath((folder / "registry.ini").string());
+    ResetSettingsReport();
     SelectDisplay("offscreen");
     ResetWindowSystem();
     SetMessageBoxFunc([this](const std::string& text, const std::string&, unsigned) {
