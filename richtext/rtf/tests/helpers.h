@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/classes/streams.h"
@@ -68,8 +70,22 @@ inline void ExpectSameAttr(const TAttr& a, const TAttr& b, const std::string& wh
   }
 }
 
+// The tab stops of a paragraph's set: positions and kinds, in order.
+inline std::vector<std::pair<int, TTabKind>> TabStops(const TRiRTFTextIo& e, PTParagraph p) {
+  std::vector<std::pair<int, TTabKind>> out;
+  for (int i = 0; i < MaxTabs; ++i)
+    if ((p->Tabs & (TTabSet{1} << i)) && e.Header().TabPos[static_cast<std::size_t>(i)] != 0)
+      out.emplace_back(e.Header().TabPos[static_cast<std::size_t>(i)], e.Header().TabKinds[static_cast<std::size_t>(i)]);
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
 inline void ExpectSameParagraph(PTParagraph a, PTParagraph b, int index) {
   const std::string where = "paragraph " + std::to_string(index);
+  EXPECT_EQ(a->Flags & (pfTableCell | pfLastCell | pfRowGoesOn), b->Flags & (pfTableCell | pfLastCell | pfRowGoesOn))
+      << where;
+  EXPECT_EQ(a->CellStart, b->CellStart) << where;
+  EXPECT_EQ(a->CellWidth, b->CellWidth) << where;
   EXPECT_EQ(a->FirstIndent, b->FirstIndent) << where;
   EXPECT_EQ(a->LeftIndent, b->LeftIndent) << where;
   EXPECT_EQ(a->RightIndent, b->RightIndent) << where;
@@ -82,8 +98,11 @@ inline void ExpectSameParagraph(PTParagraph a, PTParagraph b, int index) {
   EXPECT_EQ(a->Shading, b->Shading) << where;
   EXPECT_EQ(a->ShadingPercent, b->ShadingPercent) << where;
   EXPECT_EQ(a->BorderFlags & ~bfBlockEnd, b->BorderFlags & ~bfBlockEnd) << where;
-  EXPECT_EQ(a->BorderWidth, b->BorderWidth) << where;
-  EXPECT_EQ(a->BorderColor, b->BorderColor) << where;
+  // Width, colour and spacing show only on bordered paragraphs; a cell's spacing is its row's gap.
+  if ((a->BorderFlags & bfBordered) || a->IsCell()) {
+    EXPECT_EQ(a->BorderWidth, b->BorderWidth) << where;
+    EXPECT_EQ(a->BorderColor, b->BorderColor) << where;
+  }
   const auto ca = Chars(a), cb = Chars(b);
   ASSERT_EQ(ca.size(), cb.size()) << where;
   for (std::size_t i = 0; i < ca.size(); ++i) {
@@ -95,8 +114,10 @@ inline void ExpectSameParagraph(PTParagraph a, PTParagraph b, int index) {
 inline void ExpectSameDocument(const TRiRTFTextIo& a, const TRiRTFTextIo& b) {
   ASSERT_EQ(a.ParagraphCount(), b.ParagraphCount());
   int i = 0;
-  for (PTParagraph p = a.FirstPar, q = b.FirstPar; p != nullptr; p = p->Next, q = q->Next, ++i)
+  for (PTParagraph p = a.FirstPar, q = b.FirstPar; p != nullptr; p = p->Next, q = q->Next, ++i) {
     ExpectSameParagraph(p, q, i);
+    EXPECT_EQ(TabStops(a, p), TabStops(b, q)) << "paragraph " << i;
+  }
 }
 
 }  // namespace tw::richtext::test
