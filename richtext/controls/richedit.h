@@ -14,7 +14,7 @@
 #include <string>
 
 #include "platform/forms/controls.h"
-#include "platform/forms/stdctrls/stdctrls.h"  // TScrollStyle
+#include "platform/forms/stdctrls/stdctrls.h"  // TScrollStyle, TBorderStyle
 #include "platform/gfx/graphic.h"
 #include "platform/gfx/picture.h"
 #include "platform/gfx/printer.h"
@@ -49,8 +49,8 @@ using TProtectedChangeEvent = std::function<void(TObject* sender, const std::str
 using TPositionChangedEvent = std::function<void(TObject* sender, int position)>;
 // Return made a new paragraph: its number (from 0).
 using TNewParCreatedEvent = std::function<void(TObject* sender, int paragraph)>;
-
-enum class TEditBorderStyle { bsNone, bsSingle };
+// The document holds an object without a picture (read or pasted): the handler may give it one.
+using TProvideObjectEvent = std::function<void(TObject* sender, int number, TRiObject* object)>;
 
 // The name under which the clipboard holds rich text.
 constexpr const char* RtfClipboardFormatName = "Rich Text Format";
@@ -139,8 +139,8 @@ class TRiCustomRtfEdit : public TCustomControl {
   void SetShowPageBreak(bool value);
   TScrollStyle ScrollBars() const { return scrollBars_; }
   void SetScrollBars(TScrollStyle value);
-  TEditBorderStyle BorderStyle() const { return borderStyle_; }
-  void SetBorderStyle(TEditBorderStyle value);
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle value);
   TProtectProps ProtectedProp() const { return engine_->Protection; }
   void SetProtectedProp(TProtectProps value) { engine_->Protection = value; }
   TRiLoadFormat SaveFormat() const { return engine_->SaveFormat; }
@@ -168,6 +168,7 @@ class TRiCustomRtfEdit : public TCustomControl {
   // not taken; null or an empty picture removes it).
   const TPicture& BackgroundImage() const { return backgroundImage_; }
   void SetBackgroundImage(const TPicture* picture);
+  void BackgroundImageChanged();
   void SetVisible(bool visible) override;
   // Drops: this control's own selection moves, another editor's selection is copied, the text
   // of an edit or memo is typed in; any other source fires OnDragDrop.
@@ -333,7 +334,7 @@ class TRiCustomRtfEdit : public TCustomControl {
   TPoint sizeFrom_{};
   int sizeWidth_ = 0, sizeHeight_ = 0;
   TScrollStyle scrollBars_ = TScrollStyle::ssNone;
-  TEditBorderStyle borderStyle_ = TEditBorderStyle::bsSingle;
+  TBorderStyle borderStyle_ = TBorderStyle::bsSingle;
 };
 
 }  // namespace tw::richtext

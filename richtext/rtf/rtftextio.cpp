@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "platform/classes/streams.h"
 #include "platform/rtl/exceptions.h"
@@ -79,7 +80,6 @@ std::uint8_t TRiRTFTextIo::WriteDocument(TStream& stream, TRiTextWriter* writer)
   if (auto* rtf = dynamic_cast<TRiRTFWriter*>(writer)) {
     rtf->HelpBitmapRefs = HelpBitmapRefs;
     rtf->NoProtectionMarks = NoProtectionMarks;
-    rtf->DeviceIndependentBitmaps = WriteBitmapAsDib;
   }
   writer->Engine = this;
   writer->StartPar = FirstPar;
@@ -102,7 +102,6 @@ std::uint8_t TRiRTFTextIo::WriteSelection(TStream& stream, TRiTextWriter* writer
   if (auto* rtf = dynamic_cast<TRiRTFWriter*>(writer)) {
     rtf->HelpBitmapRefs = HelpBitmapRefs;
     rtf->NoProtectionMarks = NoProtectionMarks;
-    rtf->DeviceIndependentBitmaps = WriteBitmapAsDib;
   }
   PTParagraph sp = SelStartPar, ep = SelEndPar;
   PTLine sl = SelStartLine, el = SelEndLine;
@@ -759,8 +758,29 @@ void UpdateListNumbers(TRiRTFTextIo& e) {
     }
     return n;
   };
+  // Generated characters behind the start of a paragraph (left where an edit joined or cut
+  // through items) never stay in its text.  Answers how many stood before `limit`.
+  auto removeStray = [&e](PTParagraph p, int limit) {
+    const int lead = TRiRTFText::LeadingListNumbers(p);
+    std::vector<int> stray;
+    int at = 0;
+    for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) {
+      for (int i = 0; i < l->Length; ++i, ++at)
+        if (at >= lead && l->HasAttrs() && (l->Attrs[static_cast<std::size_t>(i)].Extra & fxListNumber))
+          stray.push_back(at);
+    }
+    int before = 0;
+    for (auto it = stray.rbegin(); it != stray.rend(); ++it) {
+      e.DeleteChars(p, *it, 1);
+      if (*it < limit) ++before;
+    }
+    if (!stray.empty()) p->Mark();
+    return before;
+  };
   for (PTParagraph p = e.FirstPar; p != nullptr; p = p->Next) {
-    int removed = 0, inserted = 0;
+    int removed = removeStray(p, p == e.CursorPar ? cursorOffset : 0), inserted = 0;
+    if (p == e.CursorPar) cursorOffset -= removed;
+    removed = 0;
     if (p->ListByte == 0) {
       if (level > 0) {
         std::fill(std::begin(counters), std::end(counters), 0);
