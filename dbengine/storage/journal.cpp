@@ -442,6 +442,48 @@ TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& r)
   return result;
 }
 
+bool QNJournalImagesToApply(const std::string& JournalName, TqnFileRoutines& r, std::vector<TqnJournalImage>& Images) {
+  Images.clear();
+  TqnFileHandle h = kQnNoHandle;
+  if (r.Open(JournalName, false, true, false, false, h) != 0) return false;
+  const Parsed p = Parse(r, h);
+  bool ok = p.isJournal && !(p.state == 1 && p.torn) && !IsSwapJournal(r, h);
+  std::vector<Image> chosen;
+  if (ok && p.state == 1) {
+    chosen = p.images[0];
+  } else if (ok) {
+    std::map<std::pair<std::string, std::int32_t>, bool> seen;
+    for (const Image& im : p.images[1])
+      if (seen.emplace(std::make_pair(im.path, im.block), true).second) chosen.push_back(im);
+  }
+  for (const Image& im : chosen) {
+    if (!ok) break;
+    TqnJournalImage j;
+    j.Path = im.path;
+    j.Block = im.block;
+    j.Bytes.resize(static_cast<std::size_t>(im.size));
+    std::size_t done = 0;
+    ok = r.ReadAt(h, im.offset, j.Bytes.data(), j.Bytes.size(), done) == 0 && done == j.Bytes.size();
+    Images.push_back(std::move(j));
+  }
+  r.Close(h);
+  if (!ok) Images.clear();
+  return ok;
+}
+
+bool QNJournalTableFiles(const std::string& JournalName, TqnFileRoutines& r, std::vector<std::string>& Files) {
+  Files.clear();
+  TqnFileHandle h = kQnNoHandle;
+  if (r.Open(JournalName, false, true, false, false, h) != 0) return false;
+  const Parsed p = Parse(r, h);
+  r.Close(h);
+  if (!p.isJournal) return false;
+  for (const auto& list : p.images)
+    for (const Image& im : list)
+      if (std::find(Files.begin(), Files.end(), im.path) == Files.end()) Files.push_back(im.path);
+  return true;
+}
+
 int QNRecoverJournals(const std::string& Folder, TqnFileRoutines& Routines) {
   std::vector<std::string> names;
   if (Routines.ListFolder(Folder, names) != 0) return 0;

@@ -93,6 +93,14 @@ enum class TqnRecovery {
 
 // Recovers one journal file with the given file routines.
 TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& Routines);
+// What recovering a block journal writes, in order: its after-images when it is complete
+// (state 1), else the first before-image of every block.  False when the journal cannot be
+// read, is no block journal, or is complete but damaged.
+bool QNJournalImagesToApply(const std::string& JournalName, TqnFileRoutines& Routines,
+                            std::vector<TqnJournalImage>& Images);
+// The table files (as journals store their paths) that a block journal holds images of; false
+// when the journal cannot be read.
+bool QNJournalTableFiles(const std::string& JournalName, TqnFileRoutines& Routines, std::vector<std::string>& Files);
 // Recovers every journal in the folder of TableFile (and in no other folder).  Raises when a
 // journal that names TableFile could not be recovered (the table would be torn).
 void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routines);
