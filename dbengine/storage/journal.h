@@ -131,6 +131,36 @@ std::vector<std::string> QNTableFileNames(TqnFileRoutines& Routines, const std::
 void QNReplaceTableFiles(const std::string& Folder, const std::string& Target, const std::string& Source,
                          TqnFileRoutines& Routines, const std::vector<std::string>* SourceFiles = nullptr);
 
+// ---- Temporary tables ------------------------------------------------------------------
+//
+// A table made under a temporary name (a rebuild's copy, the files of a table being built) is
+// announced first by a mark: a file "TEMP_T.QN$" (or "TEMP_T-N.QN$") of the table's folder
+// holding "JQNT", the length of the temporary table's name, the name and "JQNE", made durable
+// before the table's first file and held open, exclusive, while the table is made and used.
+// Recovery, after the folder's other journals (so that a replacement that was decided has put
+// the copy in its place), deletes the temporary table of every mark that nobody holds, and the
+// mark: what a crashed process left is never taken for a real table.
+class TqnTemporaryTableMark {
+ public:
+  // Writes, flushes and holds the mark for table Table of Folder.
+  TqnTemporaryTableMark(const std::string& Folder, const std::string& Table, TqnFileRoutines& Routines);
+  // Closes the mark and deletes it when the temporary table is gone (deleted, or put in
+  // another's place); otherwise the mark stays for recovery, which deletes the table.
+  ~TqnTemporaryTableMark();
+  TqnTemporaryTableMark(const TqnTemporaryTableMark&) = delete;
+  TqnTemporaryTableMark& operator=(const TqnTemporaryTableMark&) = delete;
+  const std::string& Name() const { return name_; }
+
+ private:
+  TqnFileRoutines& r_;
+  std::string folder_, table_, name_;
+  TqnFileHandle handle_ = kQnNoHandle;
+};
+
+// Deletes the temporary tables that marks nobody holds name in Folder, with their marks,
+// unless a rename journal still waits there.  Runs as the last step of the folder's recovery.
+void QNRecoverTemporaryTables(const std::string& Folder, TqnFileRoutines& Routines);
+
 // The absolute, normalised form of a path, as journals store it.
 std::string QNJournalPath(const std::string& Name);
 

@@ -449,6 +449,14 @@ void Sweep(const std::vector<Request>& Reqs, bool TwoFiles) {
                       << Joined(faults) << got;
       }
       changed += got != before;
+      // Recovery leaves nothing but the tables: no copy of a rebuild, no half-built table, no
+      // mark and no journal.
+      for (const auto& e : std::filesystem::directory_iterator(f.Path())) {
+        const std::string stem = e.path().stem().string();
+        const bool table = e.path().extension() != ".QN$" &&
+                           std::find(std::begin(kTables), std::end(kTables), stem) != std::end(kTables);
+        EXPECT_TRUE(table) << req.name << ": crash at write " << n << " left " << e.path().filename();
+      }
       if (WEXITSTATUS(status) == 3) {
         EXPECT_EQ(got, after) << req.name << " N=" << n;
       }
@@ -504,6 +512,51 @@ TEST(Rebuilds, AClientThatDetachesDuringAPackLeavesNoTemporaryTable) {
   }
   for (const auto& e : std::filesystem::directory_iterator(f.Path()))
     EXPECT_EQ(e.path().filename(), "People.QND") << "left behind";
+  EXPECT_EQ(Contents(f.Path(), faults), before);
+  EXPECT_EQ(Joined(faults), "");
+}
+
+// A pack or restructure that another client's running transaction refuses (10256) leaves no
+// copy behind, however often it is tried; once the transaction has ended it succeeds.
+TEST(Rebuilds, ARebuildRefusedByAnotherClientsTransactionLeavesNoCopy) {
+  ScratchFolder f;
+  MakePeople(f.Path());
+  std::vector<std::string> faults;
+  const std::string before = Contents(f.Path(), faults);
+  TqnDataDictionary wider(4096);
+  PeopleDictionary(wider);
+  wider.AddField("Extra", "", qftInt32, 0, 0, false);
+  const std::vector<std::string> map = {"ID", "Name", "Grp"};
+  const auto rebuild = [&](Session& S, bool Restructure) {
+    std::int32_t id = -1;
+    const DBIResult r = Restructure ? S.engine.RestructureTable(S.db, "People", wider, &map, id)
+                                    : S.engine.PackTable(S.db, "People", id);
+    return WaitForRebuild(S, r, id);
+  };
+  // The folder's files but the spare commit journal, kept while tables of the folder are open.
+  const auto files = [&] {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(f.Path()))
+      if (e.path().filename().string().rfind("QNC", 0) != 0) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  {
+    Session s(f.Path());
+    std::uint32_t hash = 0, db2 = 0, t = 0;
+    ASSERT_EQ(s.engine.ClientAdd(2, "other", "", hash), 0);
+    ASSERT_EQ(s.engine.DatabaseOpenNoAlias(2, f.Path(), 1, 1, db2), 0);
+    ASSERT_EQ(s.engine.TransactionStart(db2, false, t), 0);
+    for (int round = 0; round < 4; ++round) {
+      EXPECT_EQ(rebuild(s, round % 2 == 1), qnresLockConflict) << round;
+      EXPECT_EQ(files(), std::vector<std::string>{"People.QND"}) << round;
+      // Only the source stays open, until the other client's transaction ends.
+      EXPECT_EQ(s.engine.TableCount(), 1) << round;
+    }
+    ASSERT_EQ(s.engine.TransactionCommit(t), 0);
+    EXPECT_EQ(rebuild(s, false), 0);
+    EXPECT_EQ(files(), std::vector<std::string>{"People.QND"});
+  }
   EXPECT_EQ(Contents(f.Path(), faults), before);
   EXPECT_EQ(Joined(faults), "");
 }
