@@ -818,6 +818,37 @@ struct NotesWorkload {
   }
 };
 
+// A workload's state, kept in a file by a process that is killed afterwards.
+void SaveWorkload(const NotesWorkload& W, const std::string& Path) {
+  std::ofstream out(Path, std::ios::binary);
+  out << W.next << ' ' << W.intendedFailures << ' ' << W.model.size() << ' ' << W.log.size() << '\n';
+  for (const auto& [nr, n] : W.model) out << nr << ' ' << n.grp << ' ' << n.text.size() << '\n' << n.text << '\n';
+  for (const std::string& l : W.log) out << l << '\n';
+}
+
+bool LoadWorkload(NotesWorkload& W, const std::string& Path) {
+  std::ifstream in(Path, std::ios::binary);
+  std::size_t notes = 0, lines = 0;
+  if (!(in >> W.next >> W.intendedFailures >> notes >> lines)) return false;
+  W.model.clear();
+  W.log.clear();
+  for (std::size_t i = 0; i < notes; ++i) {
+    std::int32_t nr = 0;
+    Note n;
+    std::size_t len = 0;
+    if (!(in >> nr >> n.grp >> len) || in.get() != '\n') return false;
+    n.text.resize(len);
+    if (!in.read(n.text.data(), static_cast<std::streamsize>(len))) return false;
+    W.model[nr] = n;
+  }
+  std::string l;
+  std::getline(in, l);
+  for (std::size_t i = 0; i < lines && std::getline(in, l); ++i) W.log.push_back(l);
+  W.session = nullptr;
+  W.cursor = 0;
+  return true;
+}
+
 // The folder every disk-full case starts from: Notes with eight records.
 void MakeNotes(const std::string& Folder, NotesWorkload& W) {
   Session s(Folder);
@@ -880,25 +911,51 @@ TEST(DiskFull, EveryWriteOfMixedCommitsLeavesEveryDecidedCommitAndSoundTables) {
     ScratchFolder f;
     CopyFolder(base.Path(), f.Path());
     NotesWorkload w = start;
-    const std::string point = "disk full from write " + std::to_string(n) + " of " + std::to_string(writes);
+    // The server goes on once space is back, is stopped while the disk is full and started
+    // again, or is killed while the disk is full (a process of its own that ends without
+    // cleaning up) and started again.
+    const int mode = n % 3;
+    const std::string point = "disk full from write " + std::to_string(n) + " of " + std::to_string(writes) +
+                              (mode == 0 ? "" : mode == 1 ? ", server stopped" : ", server killed");
+    std::unique_ptr<Session> s;
+    if (mode == 2) {
+      const std::string saved = f.Path() + ".model";
+      std::fflush(nullptr);
+      const pid_t pid = ::fork();
+      if (pid == 0) {
+        TqnFaultyFileRoutines faulty;
+        QNInstallFileAccessTable(&faulty);
+        auto* killed = new Session(f.Path());  // never freed: the process ends at once
+        faulty.Arm(TFault::DiskFull, n);
+        for (int i = 0; i < kFullSteps; ++i) w.Step(*killed, i, true);
+        SaveWorkload(w, saved);
+        ::_exit(0);
+      }
+      int status = 0;
+      ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << point;
+      ASSERT_TRUE(LoadWorkload(w, saved)) << point;
+      std::filesystem::remove(saved);
+      s = std::make_unique<Session>(f.Path());
+    }
     TqnFaultyFileRoutines faulty;
     TqnFileRoutines* previous = QNInstallFileAccessTable(&faulty);
     {
-      auto s = std::make_unique<Session>(f.Path());
-      faulty.Arm(TFault::DiskFull, n);
-      for (int i = 0; i < kFullSteps; ++i) {
-        const TOutcome o = w.Step(*s, i, true);
-        decided += o == TOutcome::Decided;
-        failed += o == TOutcome::Failed;
-        done += o == TOutcome::Done;
+      if (mode != 2) {
+        s = std::make_unique<Session>(f.Path());
+        faulty.Arm(TFault::DiskFull, n);
+        for (int i = 0; i < kFullSteps; ++i) {
+          const TOutcome o = w.Step(*s, i, true);
+          decided += o == TOutcome::Decided;
+          failed += o == TOutcome::Failed;
+          done += o == TOutcome::Done;
+        }
+        if (mode == 1) {
+          s.reset();
+          w.session = nullptr;
+        }
+        faulty.Disarm();
       }
-      // Every other point the server stops while the disk is full and starts again once
-      // space is back; the others go on in the same server.
-      if (n % 2 == 0) {
-        s.reset();
-        w.session = nullptr;
-      }
-      faulty.Disarm();
       if (!s) s = std::make_unique<Session>(f.Path());
       const int refusedBefore = w.intendedFailures;
       for (int i = kFullSteps; i < kFullSteps + kLaterSteps; ++i) {
@@ -909,6 +966,7 @@ TEST(DiskFull, EveryWriteOfMixedCommitsLeavesEveryDecidedCommitAndSoundTables) {
       }
       EXPECT_GT(w.intendedFailures, refusedBefore);
       EXPECT_EQ(s->engine.BufferManager().HeldJournalCount(), 0) << point;
+      s.reset();
     }
     QNInstallFileAccessTable(previous);
     CheckNotes(f.Path(), w, point);
