@@ -414,8 +414,12 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
       return qnresSuccess;
     });
     if (ended != qnresSuccess && result == qnresSuccess) result = ended;
-    // The copy is gone or in the table's place: its mark goes before the rebuild is finished.
-    mark.reset();
+    // The copy is gone or in the table's place: its mark goes before the rebuild is finished,
+    // under the engine's lock, as recovery at a table's open runs.
+    {
+      TqnPadLockGuard g(RequestLock());
+      mark.reset();
+    }
     UpdateStatus(*this, status, read, written, result, true);
   };
   StartWorker(this, std::move(work));
