@@ -170,6 +170,7 @@ void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended) {
 
 std::uint8_t* TqnBufferManager::GetFileHeader(TqnFileInfo* File, bool ForUpdate) {
   TqnPadLockGuard g(lock_);
+  if (!held_.empty()) CheckHeld(File);
   TqnbmRAMPage* page = Lookup(File, 0);
   if (page == nullptr) {
     ++misses_;
@@ -185,6 +186,7 @@ std::uint8_t* TqnBufferManager::GetFileHeader(TqnFileInfo* File, bool ForUpdate)
 std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, bool ForUpdate) {
   if (Block == 0) return GetFileHeader(File, ForUpdate);
   TqnPadLockGuard g(lock_);
+  if (!held_.empty()) CheckHeld(File);
   if (File->BlockSize == 0 || Lookup(File, 0) == nullptr) {
     TqnbmRAMPage* header = Lookup(File, 0);
     if (header == nullptr) {
@@ -215,6 +217,7 @@ std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, 
 
 std::uint8_t* TqnBufferManager::AddBlock(TqnFileInfo* File, std::int32_t Block) {
   TqnPadLockGuard g(lock_);
+  if (!held_.empty()) CheckHeld(File);
   if (File->BlockSize == 0) QNStorageError(qnerrFileInfoInvalid);
   if (Block <= 0 || Block >= QNMaxBlocks(File->BlockSize)) QNStorageError(qnerrBadBlockNumber, {File->Name, Block});
   TqnbmRAMPage* page = Lookup(File, Block);
@@ -228,6 +231,7 @@ std::uint8_t* TqnBufferManager::AddBlock(TqnFileInfo* File, std::int32_t Block) 
 
 std::uint8_t* TqnBufferManager::AddFileHeader(TqnFileInfo* File, std::int32_t BlockSize) {
   TqnPadLockGuard g(lock_);
+  if (!held_.empty()) CheckHeld(File);
   if (!QNIsBlockSize(BlockSize)) QNStorageError(qnerrInvalidBlockSize, {BlockSize});
   TqnbmRAMPage* page = Lookup(File, 0);
   if (page != nullptr && page->BlockSize != BlockSize) {
@@ -244,6 +248,7 @@ std::uint8_t* TqnBufferManager::AddFileHeader(TqnFileInfo* File, std::int32_t Bl
 
 void TqnBufferManager::DirtyBlock(TqnFileInfo* File, std::int32_t Block) {
   TqnPadLockGuard g(lock_);
+  if (!held_.empty()) CheckHeld(File);
   if (TqnbmRAMPage* page = Lookup(File, Block)) MarkForUpdate(page, false);
 }
 
@@ -268,6 +273,108 @@ void TqnBufferManager::RemoveFile(TqnFileInfo* File) {
   } catch (...) {
   }
   spareJournals_.erase(spare);
+}
+
+void TqnBufferManager::Hold(const std::string& Journal) {
+  THeldJournal h;
+  h.Folder = FolderOf(QNJournalPath(Journal));
+  // A journal that cannot even be read holds every file of its folder.
+  if (!QNJournalTableFiles(Journal, *routines_, h.Files)) h.Files.clear();
+  held_[Journal] = std::move(h);
+}
+
+void TqnBufferManager::CheckHeld(const TqnFileInfo* File) {
+  const std::string path = QNJournalPath(File->Name);
+  for (auto it = held_.begin(); it != held_.end();) {
+    const THeldJournal& h = it->second;
+    const auto names = [&h](const std::string& p) {
+      return h.Files.empty() ? FolderOf(p) == h.Folder : std::find(h.Files.begin(), h.Files.end(), p) != h.Files.end();
+    };
+    if (!names(path)) {
+      ++it;
+      continue;
+    }
+    // Space may have come back: the recovery is tried again, and until it succeeds nobody
+    // reads or writes the files it would put right.
+    if (!RecoverHeld(it->first)) QNStorageError(qnerrFileOpen, {File->Name, kQnSharingViolation});
+    // What the cache still holds of those files may predate the recovery.
+    for (auto& p : all_)
+      if (p->File != nullptr && !p->Dirty && names(QNJournalPath(p->File->Name))) Unassign(p.get());
+    it = held_.erase(it);
+  }
+}
+
+bool TqnBufferManager::RecoverHeld(const std::string& Journal) {
+  // Recovery as at the next open, but through this cache's own records of the files that are
+  // open here (a second handle of a table file that this process holds open is refused).
+  if (!routines_->Exists(Journal)) return true;
+  std::vector<TqnJournalImage> images;
+  if (!QNJournalImagesToApply(Journal, *routines_, images)) return false;
+  const std::string folder = FolderOf(QNJournalPath(Journal));
+  std::map<std::string, TqnFileInfo*> open;
+  for (const auto& [f, p] : headerPages_) open[QNJournalPath(p->File->Name)] = p->File;
+  std::map<std::string, TqnFileHandle> opened;
+  std::set<TqnFileInfo*> touched;
+  bool ok = true;
+  try {
+    for (const TqnJournalImage& im : images) {
+      const std::int64_t at = static_cast<std::int64_t>(im.Block) * static_cast<std::int64_t>(im.Bytes.size());
+      // Only table files of the journal's own folder, of the images' block size.
+      if (FolderOf(im.Path) != folder) {
+        ok = false;
+        break;
+      }
+      if (auto f = open.find(im.Path); f != open.end()) {
+        if (f->second->BlockSize != static_cast<std::int32_t>(im.Bytes.size())) {
+          ok = false;
+          break;
+        }
+        QNWriteFileExactAt(f->second, at, im.Bytes.size(), im.Bytes.data());
+        touched.insert(f->second);
+        continue;
+      }
+      // A table deleted since needs nothing.
+      if (!routines_->Exists(im.Path)) continue;
+      auto h = opened.find(im.Path);
+      if (h == opened.end()) {
+        TqnFileHandle fh = kQnNoHandle;
+        if (routines_->Open(im.Path, true, false, false, false, fh) != 0) {
+          ok = false;
+          break;
+        }
+        h = opened.emplace(im.Path, fh).first;
+        std::uint8_t head[16] = {};
+        std::size_t done = 0;
+        std::int64_t size = 0;
+        ok = routines_->Size(fh, size) == 0 &&
+             (size < 4 || (routines_->ReadAt(fh, 0, head, sizeof head, done) == 0 && done >= 4 &&
+                           QNHasSignature(head, kQnSigFileHeader) &&
+                           (done < sizeof head ||
+                            QNGetDword(head, qfhBlockSize) == static_cast<std::int32_t>(im.Bytes.size()))));
+        if (!ok) break;
+      }
+      std::size_t done = 0;
+      if (routines_->WriteAt(h->second, at, im.Bytes.data(), im.Bytes.size(), done) != 0 || done != im.Bytes.size()) {
+        ok = false;
+        break;
+      }
+    }
+    for (TqnFileInfo* f : touched)
+      if (ok) QNFlushFile(f);
+    for (auto& [path, h] : opened)
+      if (ok && routines_->Flush(h) != 0) ok = false;
+  } catch (...) {
+    ok = false;
+  }
+  for (auto& [path, h] : opened) routines_->Close(h);
+  if (!ok || routines_->Delete(Journal) != 0) return false;
+  routines_->SyncFolder(folder);
+  return true;
+}
+
+int TqnBufferManager::HeldJournalCount() const {
+  TqnPadLockGuard g(lock_);
+  return static_cast<int>(held_.size());
 }
 
 bool TqnBufferManager::IsCached(const TqnFileInfo* File, std::int32_t Block) const {
@@ -509,13 +616,19 @@ bool TqnBufferManager::Rollback(std::uint32_t TransId) {
       WritePages(*t, DirtyPages(TransId));
       t->Journal->Delete();
     } catch (...) {
+      const std::exception_ptr failure = std::current_exception();
       DropPages(TransId);
       const std::string name = t->Journal->Name();
       try {
         t->Journal->Close();
       } catch (...) {
       }
-      QNRecoverJournal(name, *routines_);
+      if (!RecoverHeld(name)) {
+        // Not on disk: the commit is not reported done, and its files wait for the journal.
+        Hold(name);
+        transactions_.erase(TransId);
+        std::rethrow_exception(failure);
+      }
     }
     transactions_.erase(TransId);
     return true;
@@ -530,13 +643,19 @@ bool TqnBufferManager::Rollback(std::uint32_t TransId) {
         undone = false;
       }
     }
-    try {
-      // A journal that could not be undone here stays: the next open rolls it back.
-      if (undone)
+    if (undone) {
+      try {
         t->Journal->Delete();
-      else
+      } catch (...) {
+      }
+    } else {
+      // The journal stays: the next open rolls it back, and until then the blocks written
+      // early are neither read nor written.
+      try {
         t->Journal->Close();
-    } catch (...) {
+      } catch (...) {
+      }
+      Hold(t->Journal->Name());
     }
   }
   transactions_.erase(TransId);

@@ -107,7 +107,9 @@ class TqnBufferManager : public TObject {
   void Commit(std::uint32_t TransId);
   // Ends the transaction without its changes, putting back blocks written early.  A
   // transaction whose commit failed after it was decided is finished instead (true is then
-  // returned: its changes stand, written now or replayed from its journal).
+  // returned: its changes stand, written now or replayed from its journal); when neither
+  // works, the transaction ends all the same, its journal is held (HeldJournalCount) and the
+  // error is raised: the commit stands only once the journal has been replayed.
   bool Rollback(std::uint32_t TransId);
   // Writes the transaction's dirty pages without ending it.  Before the first such write the
   // journal receives the blocks' old contents, so that rollback, or recovery after a crash,
@@ -118,6 +120,13 @@ class TqnBufferManager : public TObject {
   // Drops the transaction's dirty pages without ending it.
   void DiscardChanges(std::uint32_t TransId);
   bool IsTransactionKnown(std::uint32_t TransId) const;
+  // Journals left on disk while this process goes on: a decided commit that could be neither
+  // finished nor replayed (the disk full, say), early writes that could not be undone.  Until
+  // such a journal has been recovered, the table files it names are neither read nor written:
+  // every access to them tries the recovery again first and, while it still fails, raises
+  // 23537 (as opening a table whose journal waits does).  Nothing can then be written over a
+  // half-written table, nor a late replay undo a later commit.
+  int HeldJournalCount() const;
   int DirtyPageCount(std::uint32_t TransId) const;
   bool IsCached(const TqnFileInfo* File, std::int32_t Block) const;
 
@@ -140,6 +149,9 @@ class TqnBufferManager : public TObject {
   std::string CommitJournalName(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages) const;
   std::unique_ptr<TqnJournal> TakeCommitJournal(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages);
   void EndCommitJournal(TqnTransactionItem& T);
+  void Hold(const std::string& Journal);
+  void CheckHeld(const TqnFileInfo* File);
+  bool RecoverHeld(const std::string& Journal);
 
   // Where recently found pages lie, by a hash of (file, block): a page is taken from here only
   // while it still holds that very block, so a page reused or dropped meanwhile is never found.
@@ -160,6 +172,11 @@ class TqnBufferManager : public TObject {
   // Commit journals kept open between the commits of normal transactions, by folder: reusing
   // one spares the creation and deletion of a file, and the folder syncs they need, per commit.
   std::map<std::string, std::unique_ptr<TqnJournal>> spareJournals_;
+  struct THeldJournal {
+    std::vector<std::string> Files;  // journal paths; empty: every file of Folder
+    std::string Folder;
+  };
+  std::map<std::string, THeldJournal> held_;  // by journal name
   int maxPages_ = 500;
   std::uint32_t useCounter_ = 0;
   std::uint32_t threshold_ = 0xFFFFFFFFu;

@@ -671,6 +671,44 @@ TEST(Journal, RenameJournalsAreFinishedOrDiscardedAndStayInTheirFolder) {
   EXPECT_EQ(SizeOf(dir.File("A_R.QN$")), -1);
 }
 
+// A temporary table goes with its mark once nobody holds the mark, and only then; never while
+// a rename journal that may still put it in another's place waits; a mark that names another
+// table than its own name says, or is cut short, takes nothing with it.
+TEST(Journal, ATemporaryTableGoesWithItsMarkOnceNobodyHoldsIt) {
+  ScratchFolder dir;
+  Build(dir.Path());
+  const auto a = testing::ReadAll(dir.File("A.QND"));
+  const auto b = testing::ReadAll(dir.File("B.QND"));
+  testing::WriteAll(dir.File("B.txt"), {'k'});
+  {
+    TqnTemporaryTableMark mark(dir.Path(), "B", QNPosixFileRoutines());
+    EXPECT_EQ(mark.Name(), dir.File("B_T.QN$"));
+    QNRecoverJournals(dir.Path(), QNPosixFileRoutines());
+    EXPECT_EQ(testing::ReadAll(dir.File("B.QND")), b) << "held by its maker";
+  }
+  // The maker ended while its table stands: the mark stays for recovery.
+  EXPECT_GT(SizeOf(dir.File("B_T.QN$")), 0);
+  // A rename journal that waits may yet put the copy in another table's place.
+  testing::WriteAll(dir.File("A_R.QN$"), RenameJournal("R\tB.QND\tA.QND\n"));
+  QNRecoverTemporaryTables(dir.Path(), QNPosixFileRoutines());
+  EXPECT_EQ(testing::ReadAll(dir.File("B.QND")), b);
+  std::filesystem::remove(dir.File("A_R.QN$"));
+  TableFixture t;
+  t.Open(dir.File("A"));  // opening a table of the folder recovers first
+  t.Close();
+  EXPECT_EQ(SizeOf(dir.File("B.QND")), -1);
+  EXPECT_EQ(SizeOf(dir.File("B_T.QN$")), -1);
+  EXPECT_EQ(testing::ReadAll(dir.File("B.txt")), std::vector<std::uint8_t>{'k'});
+  // A mark whose name does not agree with the table it names, and one cut short: only the
+  // mark goes.
+  testing::WriteAll(dir.File("C_T.QN$"), {'J', 'Q', 'N', 'T', 1, 0, 0, 0, 'A', 'J', 'Q', 'N', 'E'});
+  testing::WriteAll(dir.File("A_T.QN$"), {'J', 'Q', 'N', 'T', 1, 0, 0, 0, 'A', 'J'});
+  QNRecoverJournals(dir.Path(), QNPosixFileRoutines());
+  EXPECT_EQ(testing::ReadAll(dir.File("A.QND")), a);
+  EXPECT_EQ(SizeOf(dir.File("C_T.QN$")), -1);
+  EXPECT_EQ(SizeOf(dir.File("A_T.QN$")), -1);
+}
+
 // Replacing a table's files: the target takes the source's contents under its own name, the
 // source is gone, and nothing else of the folder changes.
 TEST(Journal, ReplacingATableLeavesOnlyTheNewTable) {
