@@ -78,6 +78,52 @@ void TqnBufferManager::Stamp(TqnbmRAMPage* Page) {
     useCounter_ = 2;
   }
   Page->Stamp = useCounter_;
+  // The order of use follows the stamps: the page just used goes to the newest end.
+  if (Page->InUseOrder && Page != newest_) {
+    Unlink(Page);
+    LinkNewest(Page);
+  }
+}
+
+void TqnBufferManager::LinkNewest(TqnbmRAMPage* Page) {
+  Page->Older = newest_;
+  Page->Newer = nullptr;
+  if (newest_ != nullptr)
+    newest_->Newer = Page;
+  else
+    oldest_ = Page;
+  newest_ = Page;
+  Page->InUseOrder = true;
+}
+
+void TqnBufferManager::Unlink(TqnbmRAMPage* Page) {
+  if (!Page->InUseOrder) return;
+  (Page->Older != nullptr ? Page->Older->Newer : oldest_) = Page->Newer;
+  (Page->Newer != nullptr ? Page->Newer->Older : newest_) = Page->Older;
+  Page->Older = Page->Newer = nullptr;
+  Page->InUseOrder = false;
+}
+
+void TqnBufferManager::MarkDirty(TqnbmRAMPage* Page, TqnTransactionItem& T) {
+  Page->Dirty = true;
+  Page->TransactionId = T.Id;
+  Page->DirtySlot = T.Dirty.size();
+  T.Dirty.push_back(Page);
+}
+
+void TqnBufferManager::MarkClean(TqnbmRAMPage* Page) {
+  if (!Page->Dirty) return;
+  if (TqnTransactionItem* t = Find(Page->TransactionId)) {
+    std::vector<TqnbmRAMPage*>& list = t->Dirty;
+    const std::size_t at = Page->DirtySlot;
+    if (at < list.size() && list[at] == Page) {
+      list[at] = list.back();
+      list[at]->DirtySlot = at;
+      list.pop_back();
+    }
+  }
+  Page->Dirty = false;
+  Page->TransactionId = 0;
 }
 
 void TqnBufferManager::Unassign(TqnbmRAMPage* Page) {
@@ -87,34 +133,79 @@ void TqnBufferManager::Unassign(TqnbmRAMPage* Page) {
     else
       blockPages_.erase(Key(Page->File, Page->Block));
   }
+  Unlink(Page);
+  MarkClean(Page);
   Page->File = nullptr;
   Page->Block = -1;
-  Page->Dirty = false;
-  Page->TransactionId = 0;
   recycled_.push_back(Page);
+}
+
+TqnbmRAMPage* TqnBufferManager::Evict() {
+  TqnbmRAMPage* page = oldest_;
+  if (page == nullptr || page->Stamp >= threshold_) return nullptr;
+  if (page->Dirty) {
+    // The transaction is larger than the cache: its changes go to the table files now, behind
+    // before-images in its journal, so that its pages can be reused.
+    TqnTransactionItem* t = Find(page->TransactionId);
+    if (t == nullptr) return nullptr;
+    WriteEarly(*t);
+    ++spills_;
+  }
+  Unlink(page);
+  blockPages_.erase(Key(page->File, page->Block));
+  page->File = nullptr;
+  page->Block = -1;
+  return page;
+}
+
+void TqnBufferManager::FreePage(TqnbmRAMPage* Page) {
+  for (TqnbmRAMPage*& hint : hints_)
+    if (hint == Page) hint = nullptr;
+  const std::size_t at = Page->Slot;
+  if (at + 1 != all_.size()) {
+    all_[at] = std::move(all_.back());
+    all_[at]->Slot = at;
+  }
+  all_.pop_back();
+}
+
+void TqnBufferManager::Shrink(bool MayWrite) {
+  while (PageCount() > maxPages_) {
+    if (!recycled_.empty()) {
+      TqnbmRAMPage* p = recycled_.back();
+      recycled_.pop_back();
+      FreePage(p);
+      continue;
+    }
+    if (oldest_ == nullptr || (oldest_->Dirty && !MayWrite)) return;
+    TqnbmRAMPage* p = Evict();
+    if (p == nullptr) return;
+    FreePage(p);
+  }
+}
+
+void TqnBufferManager::SetMaxPageCount(int Count) {
+  TqnPadLockGuard g(lock_);
+  maxPages_ = Count < 1 ? 1 : Count;
+  Shrink(false);
 }
 
 TqnbmRAMPage* TqnBufferManager::ObtainPage(TqnFileInfo* File, std::int32_t Block, std::int32_t BlockSize) {
   TqnbmRAMPage* page = nullptr;
+  if (PageCount() > maxPages_) Shrink(true);
   if (!recycled_.empty()) {
     page = recycled_.back();
     recycled_.pop_back();
   } else if (PageCount() >= maxPages_) {
-    // The least recently stamped clean block page that the current request has not touched.
-    TqnbmRAMPage* best = nullptr;
-    for (auto it = blockPages_.rbegin(); it != blockPages_.rend(); ++it) {
-      TqnbmRAMPage* p = it->second;
-      if (p->Dirty || p->Stamp >= threshold_) continue;
-      if (best == nullptr || p->Stamp < best->Stamp) best = p;
-    }
-    if (best != nullptr) {
-      blockPages_.erase(Key(best->File, best->Block));
-      page = best;
-    }
+    // The least recently used block page that the current request has not touched.
+    page = Evict();
   }
   if (page == nullptr) {
+    // Every page belongs to the current request (or the cache is not full yet).
     all_.push_back(std::make_unique<TqnbmRAMPage>());
     page = all_.back().get();
+    page->Slot = all_.size() - 1;
+    peakPages_ = std::max(peakPages_, PageCount());
   }
   page->File = File;
   page->Block = Block;
@@ -123,10 +214,12 @@ TqnbmRAMPage* TqnBufferManager::ObtainPage(TqnFileInfo* File, std::int32_t Block
   page->Dirty = false;
   page->TransactionId = 0;
   page->Stamp = 0;
-  if (Block == 0)
+  if (Block == 0) {
     headerPages_[File] = page;
-  else
+  } else {
     blockPages_[Key(File, Block)] = page;
+    LinkNewest(page);
+  }
   return page;
 }
 
@@ -164,8 +257,7 @@ void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended) {
   if (t == nullptr) QNStorageError(qnerrUnknownTransaction, {static_cast<long long>(tid)});
   if ((t->Mode == kQnTransFailSafe || t->UndoJournal) && !Appended && t->Journal && !t->Decided)
     t->Journal->Append(Page->File->Name, Page->Block, Page->Buffer.data(), Page->BlockSize, true);
-  Page->Dirty = true;
-  Page->TransactionId = tid;
+  MarkDirty(Page, *t);
 }
 
 std::uint8_t* TqnBufferManager::GetFileHeader(TqnFileInfo* File, bool ForUpdate) {
@@ -285,7 +377,12 @@ void TqnBufferManager::BeginRequest() {
 void TqnBufferManager::EndRequest() {
   // Only the thread inside the bracket ends it.
   if (!lock_.HeldByCurrentThread() || depth_ == 0) return;
-  if (--depth_ == 0) threshold_ = kNoThreshold;
+  if (--depth_ == 0) {
+    threshold_ = kNoThreshold;
+    // Pages the request needed beyond the limit go; dirty ones wait for the next page asked
+    // for, which may write them (an error here would have nobody to report it to).
+    Shrink(false);
+  }
   lock_.Unlock();
 }
 
@@ -303,11 +400,14 @@ bool TqnBufferManager::IsTransactionKnown(std::uint32_t TransId) const {
 
 std::vector<TqnbmRAMPage*> TqnBufferManager::DirtyPages(std::uint32_t TransId) const {
   // Header pages first, then the other blocks in file and block order.
-  std::vector<TqnbmRAMPage*> out;
-  for (const auto& [f, p] : headerPages_)
-    if (p->Dirty && p->TransactionId == TransId) out.push_back(p);
-  for (const auto& [k, p] : blockPages_)
-    if (p->Dirty && p->TransactionId == TransId) out.push_back(p);
+  const TqnTransactionItem* t = Find(TransId);
+  if (t == nullptr) return {};
+  std::vector<TqnbmRAMPage*> out = t->Dirty;
+  std::sort(out.begin(), out.end(), [](const TqnbmRAMPage* a, const TqnbmRAMPage* b) {
+    if ((a->Block == 0) != (b->Block == 0)) return a->Block == 0;
+    if (a->File != b->File) return std::less<const TqnFileInfo*>()(a->File, b->File);
+    return a->Block < b->Block;
+  });
   return out;
 }
 
@@ -387,8 +487,7 @@ void TqnBufferManager::WritePages(TqnTransactionItem& T, const std::vector<Tqnbm
     QNWriteFileExactAt(p->File, static_cast<std::int64_t>(p->Block) * p->BlockSize, p->Buffer.size(),
                        p->Buffer.data());
     T.ToFlush.insert(p->File);
-    p->Dirty = false;
-    p->TransactionId = 0;
+    MarkClean(p);
   }
   while (!T.ToFlush.empty()) {
     QNFlushFile(*T.ToFlush.begin());
@@ -429,13 +528,16 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
 
 void TqnBufferManager::CommitChanges(std::uint32_t TransId) {
   TqnPadLockGuard g(lock_);
-  TqnTransactionItem* t = Find(TransId);
-  if (t == nullptr) return;
-  const std::vector<TqnbmRAMPage*> pages = DirtyPages(TransId);
+  if (TqnTransactionItem* t = Find(TransId)) WriteEarly(*t);
+}
+
+void TqnBufferManager::WriteEarly(TqnTransactionItem& T) {
+  TqnTransactionItem* t = &T;
+  const std::vector<TqnbmRAMPage*> pages = DirtyPages(T.Id);
   if (pages.empty()) return;
   if (!t->Decided) {
     if (t->Mode == kQnTransNormal && !t->UndoJournal) {
-      if (!t->Journal) t->Journal = std::make_unique<TqnJournal>(CommitJournalName(TransId, pages), *routines_);
+      if (!t->Journal) t->Journal = std::make_unique<TqnJournal>(CommitJournalName(T.Id, pages), *routines_);
       CheckOneFolder(*t, pages);
       JournalDiskImages(*t, pages);
       t->UndoJournal = true;
@@ -445,7 +547,12 @@ void TqnBufferManager::CommitChanges(std::uint32_t TransId) {
     t->Journal->Flush();
   }
   t->ChangesWritten = true;
-  for (TqnbmRAMPage* p : pages) t->Written[QNJournalPath(p->File->Name)] = p->File;
+  const TqnFileInfo* last = nullptr;
+  for (TqnbmRAMPage* p : pages)
+    if (p->File != last) {
+      last = p->File;
+      t->Written[QNJournalPath(p->File->Name)] = p->File;
+    }
   WritePages(*t, pages);
 }
 
