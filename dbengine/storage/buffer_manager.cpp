@@ -148,7 +148,7 @@ TqnbmRAMPage* TqnBufferManager::Evict() {
     // before-images in its journal, so that its pages can be reused.
     TqnTransactionItem* t = Find(page->TransactionId);
     if (t == nullptr) return nullptr;
-    WriteEarly(*t);
+    WriteEarly(*t, true);
     ++spills_;
   }
   Unlink(page);
@@ -528,18 +528,28 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
 
 void TqnBufferManager::CommitChanges(std::uint32_t TransId) {
   TqnPadLockGuard g(lock_);
-  if (TqnTransactionItem* t = Find(TransId)) WriteEarly(*t);
+  if (TqnTransactionItem* t = Find(TransId)) WriteEarly(*t, false);
 }
 
-void TqnBufferManager::WriteEarly(TqnTransactionItem& T) {
+void TqnBufferManager::WriteEarly(TqnTransactionItem& T, bool OutsideRequest) {
   TqnTransactionItem* t = &T;
-  const std::vector<TqnbmRAMPage*> pages = DirtyPages(T.Id);
+  const std::vector<TqnbmRAMPage*> dirty = DirtyPages(T.Id);
+  // Pages handed out in the current request may still be changed after they were taken for
+  // update: only the others are final enough to be written when room is made.
+  std::vector<TqnbmRAMPage*> pages;
+  if (OutsideRequest) {
+    for (TqnbmRAMPage* p : dirty)
+      if (p->Stamp < threshold_) pages.push_back(p);
+  } else {
+    pages = dirty;
+  }
   if (pages.empty()) return;
   if (!t->Decided) {
     if (t->Mode == kQnTransNormal && !t->UndoJournal) {
       if (!t->Journal) t->Journal = std::make_unique<TqnJournal>(CommitJournalName(T.Id, pages), *routines_);
-      CheckOneFolder(*t, pages);
-      JournalDiskImages(*t, pages);
+      // Every dirty page gets its before-image now: from here on only pages dirtied later do.
+      CheckOneFolder(*t, dirty);
+      JournalDiskImages(*t, dirty);
       t->UndoJournal = true;
     }
     CheckOneFolder(*t, pages);

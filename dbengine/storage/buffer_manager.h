@@ -168,7 +168,9 @@ class TqnBufferManager : public TObject {
   // Pages beyond the limit are freed, as far as pages outside the current request allow.
   void Shrink(bool MayWrite);
   void FreePage(TqnbmRAMPage* Page);
-  void WriteEarly(TqnTransactionItem& T);
+  // Writes the transaction's dirty pages (OutsideRequest: those not handed out in the current
+  // request) before its commit, behind before-images in its journal.
+  void WriteEarly(TqnTransactionItem& T, bool OutsideRequest);
   TqnTransactionItem* Find(std::uint32_t TransId) const;
   std::vector<TqnbmRAMPage*> DirtyPages(std::uint32_t TransId) const;
   void WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages);

@@ -47,13 +47,24 @@ void Build(const std::string& dir) {
 // The changes of one transaction: three blocks of A, two of B, a block appended to A, and a
 // counter in both headers.  Early: what is changed so far is written out (CommitChanges) after
 // A's blocks and after B's.
+// Each step is one request, as the server makes them.
 void Change(TqnBufferManager& bm, TqnFileInfo* a, TqnFileInfo* b, bool early = false, std::uint32_t id = 0) {
-  for (int blk = 2; blk <= 4; ++blk) Fill(bm.GetBlock(a, blk, true), kNew);
+  using TRequest = TqnBufferManager::TRequest;
+  for (int blk = 2; blk <= 4; ++blk) {
+    TRequest r(bm);
+    Fill(bm.GetBlock(a, blk, true), kNew);
+  }
   if (early) bm.CommitChanges(id);
-  for (int blk = 3; blk <= 4; ++blk) Fill(bm.GetBlock(b, blk, true), kNew);
+  for (int blk = 3; blk <= 4; ++blk) {
+    TRequest r(bm);
+    Fill(bm.GetBlock(b, blk, true), kNew);
+  }
   if (early) bm.CommitChanges(id);
-  std::int32_t n = 0;
-  Fill(QNTblHlpGetNewBlock(a, bm.GetFileHeader(a, true), n), kNew);
+  {
+    TRequest r(bm);
+    std::int32_t n = 0;
+    Fill(QNTblHlpGetNewBlock(a, bm.GetFileHeader(a, true), n), kNew);
+  }
   QNTblNextAutoIncValue(a);
   QNTblNextAutoIncValue(b);
 }
