@@ -255,8 +255,14 @@ void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended) {
   const std::uint32_t tid = Page->File->TransactionId;
   TqnTransactionItem* t = Find(tid);
   if (t == nullptr) QNStorageError(qnerrUnknownTransaction, {static_cast<long long>(tid)});
-  if ((t->Mode == kQnTransFailSafe || t->UndoJournal) && !Appended && t->Journal && !t->Decided)
+  const auto key = std::make_pair(static_cast<const TqnFileInfo*>(Page->File), Page->Block);
+  if (Appended) {
+    t->Journaled.insert(key);  // a new block has no old contents to put back
+  } else if ((t->Mode == kQnTransFailSafe || t->UndoJournal) && t->Journal && !t->Decided &&
+             t->Journaled.insert(key).second) {
     t->Journal->Append(Page->File->Name, Page->Block, Page->Buffer.data(), Page->BlockSize, true);
+    t->JournalUnflushed = true;
+  }
   MarkDirty(Page, *t);
 }
 
@@ -345,6 +351,8 @@ void TqnBufferManager::RemoveFile(TqnFileInfo* File) {
     if (p->File == File) Unassign(p.get());
   for (auto& [id, t] : transactions_) {
     t->ToFlush.erase(File);
+    for (auto it = t->Journaled.begin(); it != t->Journaled.end();)
+      it = it->first == File ? t->Journaled.erase(it) : std::next(it);
     for (auto it = t->Written.begin(); it != t->Written.end();)
       it = it->second == File ? t->Written.erase(it) : std::next(it);
   }
@@ -473,6 +481,8 @@ void TqnBufferManager::JournalDiskImages(TqnTransactionItem& T, const std::vecto
   // appended and needs none.
   std::vector<std::uint8_t> disk;
   for (const TqnbmRAMPage* p : Pages) {
+    if (!T.Journaled.insert(std::make_pair(static_cast<const TqnFileInfo*>(p->File), p->Block)).second) continue;
+    T.JournalUnflushed = true;
     disk.resize(static_cast<std::size_t>(p->BlockSize));
     std::size_t done = 0;
     const int e = p->File->Routines->ReadAt(p->File->Handle, static_cast<std::int64_t>(p->Block) * p->BlockSize,
@@ -482,13 +492,17 @@ void TqnBufferManager::JournalDiskImages(TqnTransactionItem& T, const std::vecto
   }
 }
 
-void TqnBufferManager::WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) {
+void TqnBufferManager::WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages, bool Flush) {
   for (TqnbmRAMPage* p : Pages) {
     QNWriteFileExactAt(p->File, static_cast<std::int64_t>(p->Block) * p->BlockSize, p->Buffer.size(),
                        p->Buffer.data());
     T.ToFlush.insert(p->File);
     MarkClean(p);
   }
+  if (Flush) FlushWritten(T);
+}
+
+void TqnBufferManager::FlushWritten(TqnTransactionItem& T) {
   while (!T.ToFlush.empty()) {
     QNFlushFile(*T.ToFlush.begin());
     T.ToFlush.erase(T.ToFlush.begin());
@@ -516,6 +530,9 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
       t->Reusable = true;
     }
     CheckOneFolder(*t, pages);
+    // Blocks written early to make room were not flushed then: they must be on disk before the
+    // journal says the transaction is committed (its after-images do not hold them).
+    FlushWritten(*t);
     for (TqnbmRAMPage* p : pages) t->Journal->Append(p->File->Name, p->Block, p->Buffer.data(), p->BlockSize, false);
     t->Journal->MarkComplete();
     t->Decided = true;
@@ -554,7 +571,8 @@ void TqnBufferManager::WriteEarly(TqnTransactionItem& T, bool OutsideRequest) {
     }
     CheckOneFolder(*t, pages);
     // The before-images must be on disk before the blocks they can undo are overwritten.
-    t->Journal->Flush();
+    if (t->JournalUnflushed || !OutsideRequest) t->Journal->Flush();
+    t->JournalUnflushed = false;
   }
   t->ChangesWritten = true;
   const TqnFileInfo* last = nullptr;
@@ -563,7 +581,7 @@ void TqnBufferManager::WriteEarly(TqnTransactionItem& T, bool OutsideRequest) {
       last = p->File;
       t->Written[QNJournalPath(p->File->Name)] = p->File;
     }
-  WritePages(*t, pages);
+  WritePages(*t, pages, !OutsideRequest);
 }
 
 bool TqnBufferManager::IsDecided(std::uint32_t TransId) const {

@@ -59,6 +59,10 @@ struct TqnTransactionItem {
   std::map<std::string, TqnFileInfo*> Written;  // files written early, by journal path
   std::set<TqnFileInfo*> ToFlush;
   std::vector<TqnbmRAMPage*> Dirty;  // the pages dirty for this transaction, in no order
+  // Blocks whose old contents the journal holds already, or that need none (appended in this
+  // transaction): a block changed again after an early write is not journaled twice.
+  std::set<std::pair<const TqnFileInfo*, std::int32_t>> Journaled;
+  bool JournalUnflushed = false;  // before-images appended since the journal was last flushed
   ~TqnTransactionItem();
 };
 
@@ -173,7 +177,10 @@ class TqnBufferManager : public TObject {
   void WriteEarly(TqnTransactionItem& T, bool OutsideRequest);
   TqnTransactionItem* Find(std::uint32_t TransId) const;
   std::vector<TqnbmRAMPage*> DirtyPages(std::uint32_t TransId) const;
-  void WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages);
+  // Writes the pages and makes them clean; Flush flushes every file the transaction wrote so far
+  // (early writes made to make room leave that to the commit).
+  void WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages, bool Flush = true);
+  void FlushWritten(TqnTransactionItem& T);
   void DropPages(std::uint32_t TransId);
   void UndoWrittenChanges(TqnTransactionItem& T);
   void JournalDiskImages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages);

@@ -11,6 +11,7 @@
 // synchronous=FULL.  SQLite's lookups run inside one read transaction, as ours need no file lock
 // per lookup.  SQLite is linked into this benchmark only.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -297,6 +298,7 @@ void PeakMemory(benchmark::State& State, const char* Label) {
     const pid_t pid = ::fork();
     if (pid == 0) {
       ::close(fds[0]);
+      ::malloc_trim(0);  // free memory inherited from the parent is given back first
       { std::ofstream("/proc/self/clear_refs") << "5"; }  // the high-water mark starts again here
       const long start = ReadStatusKb("VmRSS");
       long result[2] = {-1, 0};
@@ -348,6 +350,10 @@ void BM_PeakMemory_SQLite(benchmark::State& S) { PeakMemory<SqliteTable>(S, kSql
 // fixed number of rounds.
 void Sizes(benchmark::internal::Benchmark* B) { B->Arg(10000)->Arg(100000); }
 
+// The memory runs come first, while this process's heap is still small: the child starts from
+// a copy of it.
+BENCHMARK(BM_PeakMemory)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PeakMemory_SQLite)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CommitOneRecord)->Apply(Sizes)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CommitOneRecord)->Arg(1000000)->Iterations(400)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CommitOneRecord_SQLite)->Apply(Sizes)->Unit(benchmark::kMicrosecond);
@@ -364,7 +370,5 @@ BENCHMARK(BM_KeyLookup)->Apply(Sizes);
 BENCHMARK(BM_KeyLookup)->Arg(1000000)->Iterations(200000);
 BENCHMARK(BM_KeyLookup_SQLite)->Apply(Sizes);
 BENCHMARK(BM_KeyLookup_SQLite)->Arg(1000000)->Iterations(200000);
-BENCHMARK(BM_PeakMemory)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_PeakMemory_SQLite)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 }  // namespace
