@@ -78,6 +78,52 @@ void TqnBufferManager::Stamp(TqnbmRAMPage* Page) {
     useCounter_ = 2;
   }
   Page->Stamp = useCounter_;
+  // The order of use follows the stamps: the page just used goes to the newest end.
+  if (Page->InUseOrder && Page != newest_) {
+    Unlink(Page);
+    LinkNewest(Page);
+  }
+}
+
+void TqnBufferManager::LinkNewest(TqnbmRAMPage* Page) {
+  Page->Older = newest_;
+  Page->Newer = nullptr;
+  if (newest_ != nullptr)
+    newest_->Newer = Page;
+  else
+    oldest_ = Page;
+  newest_ = Page;
+  Page->InUseOrder = true;
+}
+
+void TqnBufferManager::Unlink(TqnbmRAMPage* Page) {
+  if (!Page->InUseOrder) return;
+  (Page->Older != nullptr ? Page->Older->Newer : oldest_) = Page->Newer;
+  (Page->Newer != nullptr ? Page->Newer->Older : newest_) = Page->Older;
+  Page->Older = Page->Newer = nullptr;
+  Page->InUseOrder = false;
+}
+
+void TqnBufferManager::MarkDirty(TqnbmRAMPage* Page, TqnTransactionItem& T) {
+  Page->Dirty = true;
+  Page->TransactionId = T.Id;
+  Page->DirtySlot = T.Dirty.size();
+  T.Dirty.push_back(Page);
+}
+
+void TqnBufferManager::MarkClean(TqnbmRAMPage* Page) {
+  if (!Page->Dirty) return;
+  if (TqnTransactionItem* t = Find(Page->TransactionId)) {
+    std::vector<TqnbmRAMPage*>& list = t->Dirty;
+    const std::size_t at = Page->DirtySlot;
+    if (at < list.size() && list[at] == Page) {
+      list[at] = list.back();
+      list[at]->DirtySlot = at;
+      list.pop_back();
+    }
+  }
+  Page->Dirty = false;
+  Page->TransactionId = 0;
 }
 
 void TqnBufferManager::Unassign(TqnbmRAMPage* Page) {
@@ -87,34 +133,79 @@ void TqnBufferManager::Unassign(TqnbmRAMPage* Page) {
     else
       blockPages_.erase(Key(Page->File, Page->Block));
   }
+  Unlink(Page);
+  MarkClean(Page);
   Page->File = nullptr;
   Page->Block = -1;
-  Page->Dirty = false;
-  Page->TransactionId = 0;
   recycled_.push_back(Page);
+}
+
+TqnbmRAMPage* TqnBufferManager::Evict() {
+  TqnbmRAMPage* page = oldest_;
+  if (page == nullptr || page->Stamp >= threshold_) return nullptr;
+  if (page->Dirty) {
+    // The transaction is larger than the cache: its changes go to the table files now, behind
+    // before-images in its journal, so that its pages can be reused.
+    TqnTransactionItem* t = Find(page->TransactionId);
+    if (t == nullptr) return nullptr;
+    WriteEarly(*t, true);
+    ++spills_;
+  }
+  Unlink(page);
+  blockPages_.erase(Key(page->File, page->Block));
+  page->File = nullptr;
+  page->Block = -1;
+  return page;
+}
+
+void TqnBufferManager::FreePage(TqnbmRAMPage* Page) {
+  for (TqnbmRAMPage*& hint : hints_)
+    if (hint == Page) hint = nullptr;
+  const std::size_t at = Page->Slot;
+  if (at + 1 != all_.size()) {
+    all_[at] = std::move(all_.back());
+    all_[at]->Slot = at;
+  }
+  all_.pop_back();
+}
+
+void TqnBufferManager::Shrink(bool MayWrite) {
+  while (PageCount() > maxPages_) {
+    if (!recycled_.empty()) {
+      TqnbmRAMPage* p = recycled_.back();
+      recycled_.pop_back();
+      FreePage(p);
+      continue;
+    }
+    if (oldest_ == nullptr || (oldest_->Dirty && !MayWrite)) return;
+    TqnbmRAMPage* p = Evict();
+    if (p == nullptr) return;
+    FreePage(p);
+  }
+}
+
+void TqnBufferManager::SetMaxPageCount(int Count) {
+  TqnPadLockGuard g(lock_);
+  maxPages_ = Count < 1 ? 1 : Count;
+  Shrink(false);
 }
 
 TqnbmRAMPage* TqnBufferManager::ObtainPage(TqnFileInfo* File, std::int32_t Block, std::int32_t BlockSize) {
   TqnbmRAMPage* page = nullptr;
+  if (PageCount() > maxPages_) Shrink(true);
   if (!recycled_.empty()) {
     page = recycled_.back();
     recycled_.pop_back();
   } else if (PageCount() >= maxPages_) {
-    // The least recently stamped clean block page that the current request has not touched.
-    TqnbmRAMPage* best = nullptr;
-    for (auto it = blockPages_.rbegin(); it != blockPages_.rend(); ++it) {
-      TqnbmRAMPage* p = it->second;
-      if (p->Dirty || p->Stamp >= threshold_) continue;
-      if (best == nullptr || p->Stamp < best->Stamp) best = p;
-    }
-    if (best != nullptr) {
-      blockPages_.erase(Key(best->File, best->Block));
-      page = best;
-    }
+    // The least recently used block page that the current request has not touched.
+    page = Evict();
   }
   if (page == nullptr) {
+    // Every page belongs to the current request (or the cache is not full yet).
     all_.push_back(std::make_unique<TqnbmRAMPage>());
     page = all_.back().get();
+    page->Slot = all_.size() - 1;
+    peakPages_ = std::max(peakPages_, PageCount());
   }
   page->File = File;
   page->Block = Block;
@@ -123,10 +214,12 @@ TqnbmRAMPage* TqnBufferManager::ObtainPage(TqnFileInfo* File, std::int32_t Block
   page->Dirty = false;
   page->TransactionId = 0;
   page->Stamp = 0;
-  if (Block == 0)
+  if (Block == 0) {
     headerPages_[File] = page;
-  else
+  } else {
     blockPages_[Key(File, Block)] = page;
+    LinkNewest(page);
+  }
   return page;
 }
 
@@ -162,10 +255,15 @@ void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended) {
   const std::uint32_t tid = Page->File->TransactionId;
   TqnTransactionItem* t = Find(tid);
   if (t == nullptr) QNStorageError(qnerrUnknownTransaction, {static_cast<long long>(tid)});
-  if ((t->Mode == kQnTransFailSafe || t->UndoJournal) && !Appended && t->Journal && !t->Decided)
+  const auto key = std::make_pair(static_cast<const TqnFileInfo*>(Page->File), Page->Block);
+  if (Appended) {
+    t->Journaled.insert(key);  // a new block has no old contents to put back
+  } else if ((t->Mode == kQnTransFailSafe || t->UndoJournal) && t->Journal && !t->Decided &&
+             t->Journaled.insert(key).second) {
     t->Journal->Append(Page->File->Name, Page->Block, Page->Buffer.data(), Page->BlockSize, true);
-  Page->Dirty = true;
-  Page->TransactionId = tid;
+    t->JournalUnflushed = true;
+  }
+  MarkDirty(Page, *t);
 }
 
 std::uint8_t* TqnBufferManager::GetFileHeader(TqnFileInfo* File, bool ForUpdate) {
@@ -258,6 +356,8 @@ void TqnBufferManager::RemoveFile(TqnFileInfo* File) {
     if (p->File == File) Unassign(p.get());
   for (auto& [id, t] : transactions_) {
     t->ToFlush.erase(File);
+    for (auto it = t->Journaled.begin(); it != t->Journaled.end();)
+      it = it->first == File ? t->Journaled.erase(it) : std::next(it);
     for (auto it = t->Written.begin(); it != t->Written.end();)
       it = it->second == File ? t->Written.erase(it) : std::next(it);
   }
@@ -392,7 +492,12 @@ void TqnBufferManager::BeginRequest() {
 void TqnBufferManager::EndRequest() {
   // Only the thread inside the bracket ends it.
   if (!lock_.HeldByCurrentThread() || depth_ == 0) return;
-  if (--depth_ == 0) threshold_ = kNoThreshold;
+  if (--depth_ == 0) {
+    threshold_ = kNoThreshold;
+    // Pages the request needed beyond the limit go; dirty ones wait for the next page asked
+    // for, which may write them (an error here would have nobody to report it to).
+    Shrink(false);
+  }
   lock_.Unlock();
 }
 
@@ -410,11 +515,14 @@ bool TqnBufferManager::IsTransactionKnown(std::uint32_t TransId) const {
 
 std::vector<TqnbmRAMPage*> TqnBufferManager::DirtyPages(std::uint32_t TransId) const {
   // Header pages first, then the other blocks in file and block order.
-  std::vector<TqnbmRAMPage*> out;
-  for (const auto& [f, p] : headerPages_)
-    if (p->Dirty && p->TransactionId == TransId) out.push_back(p);
-  for (const auto& [k, p] : blockPages_)
-    if (p->Dirty && p->TransactionId == TransId) out.push_back(p);
+  const TqnTransactionItem* t = Find(TransId);
+  if (t == nullptr) return {};
+  std::vector<TqnbmRAMPage*> out = t->Dirty;
+  std::sort(out.begin(), out.end(), [](const TqnbmRAMPage* a, const TqnbmRAMPage* b) {
+    if ((a->Block == 0) != (b->Block == 0)) return a->Block == 0;
+    if (a->File != b->File) return std::less<const TqnFileInfo*>()(a->File, b->File);
+    return a->Block < b->Block;
+  });
   return out;
 }
 
@@ -480,6 +588,8 @@ void TqnBufferManager::JournalDiskImages(TqnTransactionItem& T, const std::vecto
   // appended and needs none.
   std::vector<std::uint8_t> disk;
   for (const TqnbmRAMPage* p : Pages) {
+    if (!T.Journaled.insert(std::make_pair(static_cast<const TqnFileInfo*>(p->File), p->Block)).second) continue;
+    T.JournalUnflushed = true;
     disk.resize(static_cast<std::size_t>(p->BlockSize));
     std::size_t done = 0;
     const int e = p->File->Routines->ReadAt(p->File->Handle, static_cast<std::int64_t>(p->Block) * p->BlockSize,
@@ -489,14 +599,17 @@ void TqnBufferManager::JournalDiskImages(TqnTransactionItem& T, const std::vecto
   }
 }
 
-void TqnBufferManager::WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) {
+void TqnBufferManager::WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages, bool Flush) {
   for (TqnbmRAMPage* p : Pages) {
     QNWriteFileExactAt(p->File, static_cast<std::int64_t>(p->Block) * p->BlockSize, p->Buffer.size(),
                        p->Buffer.data());
     T.ToFlush.insert(p->File);
-    p->Dirty = false;
-    p->TransactionId = 0;
+    MarkClean(p);
   }
+  if (Flush) FlushWritten(T);
+}
+
+void TqnBufferManager::FlushWritten(TqnTransactionItem& T) {
   while (!T.ToFlush.empty()) {
     QNFlushFile(*T.ToFlush.begin());
     T.ToFlush.erase(T.ToFlush.begin());
@@ -524,6 +637,9 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
       t->Reusable = true;
     }
     CheckOneFolder(*t, pages);
+    // Blocks written early to make room were not flushed then: they must be on disk before the
+    // journal says the transaction is committed (its after-images do not hold them).
+    FlushWritten(*t);
     for (TqnbmRAMPage* p : pages) t->Journal->Append(p->File->Name, p->Block, p->Buffer.data(), p->BlockSize, false);
     t->Journal->MarkComplete();
     t->Decided = true;
@@ -536,24 +652,43 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
 
 void TqnBufferManager::CommitChanges(std::uint32_t TransId) {
   TqnPadLockGuard g(lock_);
-  TqnTransactionItem* t = Find(TransId);
-  if (t == nullptr) return;
-  const std::vector<TqnbmRAMPage*> pages = DirtyPages(TransId);
+  if (TqnTransactionItem* t = Find(TransId)) WriteEarly(*t, false);
+}
+
+void TqnBufferManager::WriteEarly(TqnTransactionItem& T, bool OutsideRequest) {
+  TqnTransactionItem* t = &T;
+  const std::vector<TqnbmRAMPage*> dirty = DirtyPages(T.Id);
+  // Pages handed out in the current request may still be changed after they were taken for
+  // update: only the others are final enough to be written when room is made.
+  std::vector<TqnbmRAMPage*> pages;
+  if (OutsideRequest) {
+    for (TqnbmRAMPage* p : dirty)
+      if (p->Stamp < threshold_) pages.push_back(p);
+  } else {
+    pages = dirty;
+  }
   if (pages.empty()) return;
   if (!t->Decided) {
     if (t->Mode == kQnTransNormal && !t->UndoJournal) {
-      if (!t->Journal) t->Journal = std::make_unique<TqnJournal>(CommitJournalName(TransId, pages), *routines_);
-      CheckOneFolder(*t, pages);
-      JournalDiskImages(*t, pages);
+      if (!t->Journal) t->Journal = std::make_unique<TqnJournal>(CommitJournalName(T.Id, pages), *routines_);
+      // Every dirty page gets its before-image now: from here on only pages dirtied later do.
+      CheckOneFolder(*t, dirty);
+      JournalDiskImages(*t, dirty);
       t->UndoJournal = true;
     }
     CheckOneFolder(*t, pages);
     // The before-images must be on disk before the blocks they can undo are overwritten.
-    t->Journal->Flush();
+    if (t->JournalUnflushed || !OutsideRequest) t->Journal->Flush();
+    t->JournalUnflushed = false;
   }
   t->ChangesWritten = true;
-  for (TqnbmRAMPage* p : pages) t->Written[QNJournalPath(p->File->Name)] = p->File;
-  WritePages(*t, pages);
+  const TqnFileInfo* last = nullptr;
+  for (TqnbmRAMPage* p : pages)
+    if (p->File != last) {
+      last = p->File;
+      t->Written[QNJournalPath(p->File->Name)] = p->File;
+    }
+  WritePages(*t, pages, !OutsideRequest);
 }
 
 bool TqnBufferManager::IsDecided(std::uint32_t TransId) const {
