@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 #include "platform/forms/dialogs/dialoghelp.h"
 #include "platform/forms/dialogs/inputbox.h"
@@ -375,6 +376,29 @@ TEST_F(HelpTest, HelpThatNothingCanOpenIsReportedWithThePlaceOfItsPage) {
   EXPECT_NE(boxes[0].find("Help could not be shown"), std::string::npos) << boxes[0];
   EXPECT_NE(boxes[0].find("xdg-open"), std::string::npos) << boxes[0];
   EXPECT_NE(boxes[0].find((root / "help" / "TW_ENG" / "index.html").string()), std::string::npos) << boxes[0];
+
+  // The window is not held while the page's opener runs; a failure it shows after the call
+  // has returned is still reported.
+  InstallHelpKey();
+  const std::filesystem::path flag = root / "end-now";
+  { std::ofstream(root / "opener") << "#!/bin/sh\nwhile [ ! -e '" << flag.string() << "' ]; do sleep 0.02; done\nexit 3\n"; }
+  std::filesystem::permissions(root / "opener", std::filesystem::perms::owner_all);
+  ProgramHelp().SetLauncher(std::make_shared<ProcessHelpLauncher>("opener", root.string(), std::chrono::seconds(20)));
+  boxes.clear();
+  EXPECT_TRUE(HelpContextCall(22014)) << "the opener was started";
+  Pump();
+  EXPECT_TRUE(boxes.empty()) << "the opener is still at work";
+  { std::ofstream(flag) << ""; }
+  for (int i = 0; i < 2000 && boxes.empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Pump();
+  }
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("Help could not be shown"), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[0].find("exit status 3"), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[0].find((root / "help" / "TW_ENG" / "index.html").string()), std::string::npos) << boxes[0];
+  ProgramHelp().SetLauncher(launcher);
+
   // A help file that is not there at all is only logged, as before.
   Application()->SetHelpFile("NONE.hlp");
   boxes.clear();
