@@ -56,6 +56,7 @@ TW_MESSAGE_MAP(TRiCustomRtfEdit, OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMSetFocus>(WM_SETFOCUS),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMKillFocus>(WM_KILLFOCUS),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMEraseBkgnd>(WM_ERASEBKGND),
+               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMWindowPosChangedEdit>(WM_WINDOWPOSCHANGED),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMHScroll>(WM_HSCROLL),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMVScroll>(WM_VSCROLL),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMMouseWheel>(WM_MOUSEWHEEL),
@@ -696,6 +697,20 @@ void TRiCustomRtfEdit::Resize() {
   TCustomControl::Resize();
   if (ComponentState().Contains(TComponentStateFlag::csLoading)) return;
   SyncWindowSize();
+  UpdateHorzScrollBar();
+  UpdateVertScrollBar();
+}
+
+void TRiCustomRtfEdit::WMWindowPosChangedEdit(TMessage& msg) {
+  InheritedMessage(TRiCustomRtfEdit::StaticClass(), msg);
+  if (!HandleAllocated() || ComponentState().Contains(TComponentStateFlag::csLoading)) return;
+  const TRect r = GetClientRect();
+  if (engine_->WindowWidth() == std::max(1, r.Width()) && engine_->WindowHeight() == std::max(1, r.Height())) return;
+  SyncWindowSize();
+  Invalidate();
+  // The bars follow the new size once; a bar that this changes again only resizes the view.
+  if (syncingClient_) return;
+  Guard g(syncingClient_);
   UpdateHorzScrollBar();
   UpdateVertScrollBar();
 }

@@ -257,6 +257,9 @@ class TRiCustomRtfEdit : public TCustomControl {
   void WMSetFocus(TMessage& msg);
   void WMKillFocus(TMessage& msg);
   void WMEraseBkgnd(TMessage& msg);
+  // A scroll bar shown or hidden changes the client area but not the window (no WM_SIZE): the
+  // view is laid out and drawn in the new client size all the same.
+  void WMWindowPosChangedEdit(TMessage& msg);
   void WMHScroll(TMessage& msg);
   void WMVScroll(TMessage& msg);
   void WMMouseWheel(TMessage& msg);
@@ -318,6 +321,7 @@ class TRiCustomRtfEdit : public TCustomControl {
   bool mouseDown_ = false;
   bool tracking_ = false;
   bool rangeResetPending_ = false;
+  bool syncingClient_ = false;
   mutable bool fontBusy_ = false;
   int topOffset_ = 0;
   bool transparent_ = false;

@@ -234,9 +234,10 @@ TEST_P(ToolbarPlaceTest, NoStripOfTheOldScrollBarStaysWhenAShortTextFollowsALong
   Pump();
   const HWND view = main->rtext->Handle();
   ASSERT_NE(GetWindowLong(view, GWL_STYLE) & WS_VSCROLL, 0) << "the long list scrolls";
-  main->ToolbarX->SetDockedTo(nullptr);
+  // The date bar, with its field and button windows, floated and docked again.
+  main->ToolbarTime->SetDockedTo(nullptr);
   Pump();
-  main->ToolbarX->SetDockedTo(main->DockTop);
+  main->ToolbarTime->SetDockedTo(main->DockTop);
   Pump();
   main->pbPersClick(main->pbPers2);  // Anna's birth date does not read: a short text
   Pump();
@@ -251,6 +252,7 @@ TEST_P(ToolbarPlaceTest, NoStripOfTheOldScrollBarStaysWhenAShortTextFollowsALong
       if ((pixel & 0xFFFFFFu) == 0) ++black;
     }
   EXPECT_EQ(black, 0) << "where the scroll bar was, the view shows its own colour";
+  EXPECT_EQ(main->rtext->RtfText()->WindowWidth(), main->rtext->ClientWidth()) << "laid out in its whole width";
   EXPECT_EQ(GetWindowPixel(main->Handle(), drawn.Right - scrollWidth / 2 - formOrigin.X,
                            (drawn.Top + drawn.Bottom) / 2 - formOrigin.Y) & 0xFFFFFFu,
             0xFFFFFFu);
