@@ -112,6 +112,24 @@ TEST_F(DialogsTest, TheApplicationsMessageBoxShowsARealBoxOnceInstalled) {
   EXPECT_EQ(caption, "Tidewell");
   EXPECT_TRUE(Has(buttons, "OK"));
   EXPECT_TRUE(boxes.empty()) << "the recording routine of the fixture was replaced";
+
+  // A short text under a long title: the box is wide enough for the title, in a bold caption
+  // font, beside the window manager's icon and buttons.
+  const std::string title = "Corvane - Tidewell: a long title";
+  int width = 0, titleWidth = 0;
+  Drive({[&] {
+    TCustomForm* box = Screen()->ActiveForm();
+    ASSERT_NE(box, nullptr);
+    width = box->ClientWidth();
+    TFont bold;
+    bold.Assign(box->Font());
+    bold.SetStyle({TFontStyle::fsBold});
+    titleWidth = FontTextWidth(bold.Request(), title);
+    InjectKey(VK_RETURN);
+  }});
+  Application()->MessageBox("OK?", title, MB_OK);
+  EXPECT_GT(titleWidth, 100);
+  EXPECT_GE(width, titleWidth + 96);
 }
 
 // --- texts and hooks
