@@ -413,6 +413,11 @@ void TLangEditorForm::ChooseProperty(int index) {
 void TLangEditorForm::FillGrid() {
   int rows = LanguageListBox->Items()->Count();
   GridValues->SetRowCount(std::max(1, rows));
+  // The value column takes the room the language column leaves (less a vertical scroll bar):
+  // the grid never scrolls sideways, so the languages stay in sight.
+  const int room = GridValues->ClientWidth() - GridValues->ColWidths(0) - 2 * GridValues->GridLineWidth();
+  if (room > 20) GridValues->SetColWidths(1, room);
+  GridValues->SetLeftCol(0);
   for (int r = 0; r < GridValues->RowCount(); ++r) {
     TLanguageEntry* lang = EntryOf(work_, LanguageListBox->Items(), r);
     GridValues->SetCells(0, r, lang != nullptr ? lang->Text : std::string());

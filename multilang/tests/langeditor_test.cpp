@@ -296,6 +296,9 @@ TEST_F(LangEditorTest, AnotherFormsSectionIsEditedSavedAndRemoved) {
          editor->ChooseProperty(0);
          ASSERT_TRUE(editor->ChooseLanguage("Deutsch"));
          EXPECT_EQ(editor->GridValues->Cells(1, 1), "Gut");
+         EXPECT_EQ(editor->GridValues->LeftCol(), 0) << "the language column shows";
+         EXPECT_FALSE(IsRectEmpty(editor->GridValues->CellRect(0, 1)));
+         EXPECT_LE(editor->GridValues->CellRect(1, 1).Right, editor->GridValues->ClientWidth()) << "and the whole value";
          DoubleClickCell(1, 1);
        },
        [&] {
