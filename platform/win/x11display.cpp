@@ -9,6 +9,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <unordered_map>
@@ -156,6 +158,7 @@ class X11Display final : public DisplayBackend {
                          depth_, InputOutput, visual_,
                          CWEventMask | CWOverrideRedirect | CWBackPixmap | CWBitGravity, &a);
     XSetWMProtocols(dpy_, x.xw, &wmDelete_, 1);
+    SetClassHint(x.xw);
     SetNormalHints(x.xw, style, r);
     // A fixed dialog frame (no sizing frame, no minimise or maximise box) is a dialog to the
     // window manager too, even without an owner.
@@ -301,6 +304,19 @@ class X11Display final : public DisplayBackend {
   // the window manager adds, and where it is reported back; with the default gravity the frame
   // would go there instead, and every move by program would shift the window by the frame once
   // more.  A fixed frame keeps its size: the window manager offers no resizing.
+  // WM_CLASS: the program's name as instance and, capitalised, as class ("tidewell",
+  // "Tidewell"), by which desktops group and name the program's windows.
+  void SetClassHint(::Window xw) {
+    std::string name = program_invocation_short_name != nullptr ? program_invocation_short_name : "";
+    if (name.empty()) name = "program";
+    std::string cls = name;
+    cls[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(cls[0])));
+    XClassHint hint;
+    hint.res_name = name.data();
+    hint.res_class = cls.data();
+    XSetClassHint(dpy_, xw, &hint);
+  }
+
   void SetNormalHints(::Window xw, DWORD style, const RECT& r) {
     XSizeHints hints{};
     hints.flags = USPosition | PPosition | PWinGravity;

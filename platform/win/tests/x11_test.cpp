@@ -10,6 +10,8 @@
 #include <X11/keysym.h>
 
 #include <atomic>
+#include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -180,6 +182,17 @@ TEST_F(X11Test, WindowKindsBecomeTheMatchingXWindows) {
   EXPECT_EQ(type(main), "_NET_WM_WINDOW_TYPE_NORMAL");
   EXPECT_EQ(type(dialog), "_NET_WM_WINDOW_TYPE_DIALOG");
   EXPECT_EQ(type(tool), "_NET_WM_WINDOW_TYPE_UTILITY");
+  // Every window names its program, by which desktops group and name windows.
+  for (HWND h : {main, dialog, tool, popup}) {
+    XClassHint hint{};
+    ASSERT_NE(XGetClassHint(x_, static_cast<::Window>(Display().NativeWindow(h)), &hint), 0);
+    EXPECT_STREQ(hint.res_name, program_invocation_short_name);
+    ASSERT_NE(hint.res_class, nullptr);
+    EXPECT_EQ(std::toupper(static_cast<unsigned char>(hint.res_class[0])), hint.res_class[0]);
+    EXPECT_STRCASEEQ(hint.res_class, program_invocation_short_name);
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+  }
   ::Window transientFor = 0;
   XGetTransientForHint(x_, static_cast<::Window>(Display().NativeWindow(dialog)), &transientFor);
   EXPECT_EQ(transientFor, static_cast<::Window>(Display().NativeWindow(main)));
