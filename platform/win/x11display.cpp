@@ -34,6 +34,11 @@ struct XWin {
   int height = 1;
   bool mapped = false;
   bool overrideRedirect = false;
+  // Maximised as the window manager has it (_NET_WM_STATE), and the last two places the window
+  // had while it was not: a maximise told after its new size still finds the normal place.
+  bool wmMaximized = false;
+  RECT normal{};
+  RECT previousNormal{};
 };
 
 class X11Display final : public DisplayBackend {
@@ -54,6 +59,9 @@ class X11Display final : public DisplayBackend {
     typeUtility_ = atom("_NET_WM_WINDOW_TYPE_UTILITY");
     motifHints_ = atom("_MOTIF_WM_HINTS");
     frameExtents_ = atom("_NET_FRAME_EXTENTS");
+    netWmState_ = atom("_NET_WM_STATE");
+    maximizedVert_ = atom("_NET_WM_STATE_MAXIMIZED_VERT");
+    maximizedHorz_ = atom("_NET_WM_STATE_MAXIMIZED_HORZ");
     utf8_ = atom("UTF8_STRING");
     clipboard_ = atom("CLIPBOARD");
     targets_ = atom("TARGETS");
@@ -145,12 +153,13 @@ class X11Display final : public DisplayBackend {
     bool tool = (ex & WS_EX_TOOLWINDOW) != 0;
     HWND owner = GetWindow(h, GW_OWNER);
     XWin x;
+    x.normal = r;
     x.width = std::max(1, r.Width());
     x.height = std::max(1, r.Height());
     x.overrideRedirect = (style & WS_POPUP) && !caption && !tool;
     XSetWindowAttributes a{};
     a.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                   ExposureMask | StructureNotifyMask | FocusChangeMask;
+                   ExposureMask | StructureNotifyMask | FocusChangeMask | PropertyChangeMask;
     a.override_redirect = x.overrideRedirect ? True : False;
     a.background_pixmap = None;
     a.bit_gravity = NorthWestGravity;
@@ -195,6 +204,7 @@ class X11Display final : public DisplayBackend {
     if (it == wins_.end()) return;
     XWin& x = it->second;
     if (visible && !x.mapped) {
+      TellMaximized(h, x);  // read by the window manager when it maps the window
       XMapRaised(dpy_, x.xw);
       x.dirty = Bounds(0, 0, x.width, x.height);
     } else if (!visible && x.mapped) {
@@ -218,6 +228,82 @@ class X11Display final : public DisplayBackend {
     XMoveResizeWindow(dpy_, x.xw, r.Left, r.Top, static_cast<unsigned>(x.width), static_cast<unsigned>(x.height));
     cairo_xlib_surface_set_size(x.xs, x.width, x.height);
     x.dirty = Bounds(0, 0, x.width, x.height);
+    if (!IsZoomed(h)) NoteNormalPlace(x, r);
+    TellMaximized(h, x);
+  }
+
+  static void NoteNormalPlace(XWin& x, const RECT& r) {
+    if (r == x.normal) return;
+    x.previousNormal = x.normal;
+    x.normal = r;
+  }
+
+  // Tells the window manager that the program maximised or restored a window: before mapping in
+  // the window's _NET_WM_STATE, afterwards by the request the window manager listens for.
+  void TellMaximized(HWND h, XWin& x) {
+    const bool want = IsZoomed(h);
+    if (x.overrideRedirect || want == x.wmMaximized) return;
+    x.wmMaximized = want;
+    if (!x.mapped) {
+      Atom state[2] = {maximizedVert_, maximizedHorz_};
+      if (want)
+        XChangeProperty(dpy_, x.xw, netWmState_, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(state), 2);
+      else
+        XDeleteProperty(dpy_, x.xw, netWmState_);
+      return;
+    }
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = x.xw;
+    e.xclient.message_type = netWmState_;
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = want ? 1 : 0;  // add or remove
+    e.xclient.data.l[1] = static_cast<long>(maximizedVert_);
+    e.xclient.data.l[2] = static_cast<long>(maximizedHorz_);
+    e.xclient.data.l[3] = 1;  // a normal application
+    XSendEvent(dpy_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+  }
+
+  // The window manager maximised or restored a window (its maximise button, a double click on
+  // its title): the window system marks it so, keeping the normal place it had.
+  void MaximizedByWindowManager(::Window xwin) {
+    HWND h = WindowOf(xwin);
+    auto it = wins_.find(h);
+    if (!h || it == wins_.end()) return;
+    XWin& x = it->second;
+    Atom actual;
+    int format;
+    unsigned long count = 0, rest = 0;
+    unsigned char* data = nullptr;
+    bool vert = false, horz = false;
+    if (XGetWindowProperty(dpy_, xwin, netWmState_, 0, 64, False, XA_ATOM, &actual, &format, &count, &rest, &data) ==
+            Success &&
+        data != nullptr && format == 32) {
+      const auto* atoms = reinterpret_cast<const Atom*>(data);
+      for (unsigned long i = 0; i < count; ++i) {
+        vert = vert || atoms[i] == maximizedVert_;
+        horz = horz || atoms[i] == maximizedHorz_;
+      }
+    }
+    if (data != nullptr) XFree(data);
+    const bool maximized = vert && horz;
+    if (maximized == x.wmMaximized) return;
+    x.wmMaximized = maximized;
+    Window* w = Find(h);
+    if (!w || maximized == ((w->style & WS_MAXIMIZE) != 0)) return;
+    RECT now;
+    GetWindowRect(h, &now);
+    if (maximized) {
+      // The new size may have come first: the normal place is then the one before it.
+      RECT normal = now == x.normal && !IsRectEmpty(x.previousNormal) ? x.previousNormal : x.normal;
+      if (IsRectEmpty(normal)) normal = now;
+      w->restoreRect = normal;
+      w->style |= WS_MAXIMIZE;
+    } else {
+      w->style &= ~WS_MAXIMIZE;
+    }
+    SendMessage(h, WM_SIZE, maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
+                MAKELPARAM(static_cast<unsigned>(w->client.Width()), static_cast<unsigned>(w->client.Height())));
   }
 
   void WindowTextChanged(HWND h) override {
@@ -512,10 +598,11 @@ class X11Display final : public DisplayBackend {
     int x = 0, y = 0;
     ::Window child;
     XTranslateCoordinates(dpy_, ev.window, root_, 0, 0, &x, &y, &child);
+    XWin& xw = it->second;
+    if (!xw.wmMaximized) NoteNormalPlace(xw, Bounds(x, y, ev.width, ev.height));
     RECT r;
     GetWindowRect(h, &r);
     if (r.Left == x && r.Top == y && r.Width() == ev.width && r.Height() == ev.height) return;
-    XWin& xw = it->second;
     if (xw.width != ev.width || xw.height != ev.height) {
       xw.width = std::max(1, ev.width);
       xw.height = std::max(1, ev.height);
@@ -619,6 +706,9 @@ class X11Display final : public DisplayBackend {
         case SelectionRequest:
           ServeSelection(ev.xselectionrequest);
           break;
+        case PropertyNotify:
+          if (ev.xproperty.atom == netWmState_) MaximizedByWindowManager(ev.xproperty.window);
+          break;
         case SelectionClear:
           if (ev.xselectionclear.selection == clipboard_) ownSelection_ = false;
           break;
@@ -643,6 +733,7 @@ class X11Display final : public DisplayBackend {
   int depth_ = 24;
   ::Window selWin_ = 0;
   Atom wmProtocols_, wmDelete_, netWmName_, netWmType_, typeNormal_, typeDialog_, typeUtility_, motifHints_, frameExtents_;
+  Atom netWmState_, maximizedVert_, maximizedHorz_;
   Atom utf8_, clipboard_, targets_, text_, rtf_, richtext_, transfer_, incr_;
   std::unordered_map<HWND, XWin> wins_;
   std::unordered_map<::Window, HWND> byX_;

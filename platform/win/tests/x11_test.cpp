@@ -219,6 +219,49 @@ TEST_F(X11Test, WindowKindsBecomeTheMatchingXWindows) {
   EXPECT_FALSE(IsWindow(tool));
 }
 
+TEST_F(X11Test, MaximisedWindowsAreMaximisedForTheWindowManagerAndKeepTheirNormalPlace) {
+  const Atom vert = XInternAtom(x_, "_NET_WM_STATE_MAXIMIZED_VERT", False);
+  const Atom horz = XInternAtom(x_, "_NET_WM_STATE_MAXIMIZED_HORZ", False);
+  auto states = [&](HWND h) {
+    std::vector<long> v = Longs(h, "_NET_WM_STATE", XA_ATOM, 8);
+    return std::vector<Atom>(v.begin(), v.end());
+  };
+  // The program maximises a window before it shows: the window manager reads it at mapping.
+  HWND main = CreateWindowEx(0, "X11Test", "main", WS_OVERLAPPEDWINDOW, 30, 40, 200, 150, 0, 0, 0, nullptr);
+  ShowWindow(main, SW_SHOWMAXIMIZED);
+  Display().Flush();
+  XSync(x_, False);
+  EXPECT_EQ(states(main), (std::vector<Atom>{vert, horz}));
+  WINDOWPLACEMENT placement;
+  ASSERT_TRUE(GetWindowPlacement(main, &placement));
+  EXPECT_EQ(placement.showCmd, static_cast<UINT>(SW_SHOWMAXIMIZED));
+  EXPECT_EQ(placement.rcNormalPosition, Bounds(30, 40, 200, 150));
+
+  // The window manager maximises another window (as its maximise button does): the window
+  // system has it maximised, with the place it had as its normal place.
+  HWND other = CreateWindowEx(0, "X11Test", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 60, 220, 160, 0, 0, 0,
+                              nullptr);
+  Display().Flush();
+  XSync(x_, False);
+  PumpUntil([] { return false; });
+  const auto otherX = static_cast<::Window>(Display().NativeWindow(other));
+  Atom both[2] = {vert, horz};
+  XMoveResizeWindow(x_, otherX, 0, 0, 640, 480);
+  XChangeProperty(x_, otherX, XInternAtom(x_, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(both), 2);
+  XFlush(x_);
+  EXPECT_TRUE(PumpUntil([&] { return IsZoomed(other); }));
+  ASSERT_TRUE(GetWindowPlacement(other, &placement));
+  EXPECT_EQ(placement.showCmd, static_cast<UINT>(SW_SHOWMAXIMIZED));
+  EXPECT_EQ(placement.rcNormalPosition, Bounds(50, 60, 220, 160));
+  // ... and restores it.
+  XDeleteProperty(x_, otherX, XInternAtom(x_, "_NET_WM_STATE", False));
+  XFlush(x_);
+  EXPECT_TRUE(PumpUntil([&] { return !IsZoomed(other); }));
+  DestroyWindow(other);
+  DestroyWindow(main);
+}
+
 TEST_F(X11Test, DialogFramesOfferTheWindowManagerNoMinimiseOrMaximise) {
   // A dialog border (as a form with bsDialog makes it) and a sizeable main window.
   HWND dialog = CreateWindowEx(WS_EX_DLGMODALFRAME, "X11Test", "dialog", WS_POPUP | WS_CAPTION | WS_SYSMENU, 20, 20,
