@@ -129,10 +129,13 @@ struct BoxSpec {
 // The width a window manager needs to show the whole title: the title in a bold caption font,
 // beside its window icon and its buttons (window managers cut a title that does not fit).
 int TitleRoom(const TFont* font, const std::string& title) {
-  constexpr int kWindowManagerChrome = 96;
+  // Window managers draw titles in a bold face of about 10 points, with an icon and up to three
+  // buttons beside them.
+  constexpr int kWindowManagerChrome = 120;
   TFont bold;
   bold.Assign(font);
   bold.SetStyle({TFontStyle::fsBold});
+  if (bold.Size() < 10) bold.SetSize(10);
   return std::min(FontTextWidth(bold.Request(), title) + kWindowManagerChrome, 700);
 }
 
