@@ -289,6 +289,8 @@ class TRiCustomRtfEdit : public TCustomControl {
   void ResizeSelectedObject(int width, int height);
   void FontToAttributes();
   void SyncWindowSize();
+  // The engine takes the client area's size (the picture grows to it when smaller); no drawing.
+  void TakeClientSize();
   void PlaceCaret(int x, int y, int w, int h);
   bool EngineInputAllowed() const;
   // Copies the selection; false when the before-copy event vetoed it.
@@ -322,6 +324,7 @@ class TRiCustomRtfEdit : public TCustomControl {
   bool tracking_ = false;
   bool rangeResetPending_ = false;
   bool syncingClient_ = false;
+  bool clientSizePending_ = false;
   mutable bool fontBusy_ = false;
   int topOffset_ = 0;
   bool transparent_ = false;
