@@ -293,16 +293,18 @@ class X11Display final : public DisplayBackend {
     if (!w || maximized == ((w->style & WS_MAXIMIZE) != 0)) return;
     RECT now;
     GetWindowRect(h, &now);
-    if (maximized) {
-      // The new size may have come first: the normal place is then the one before it.
-      RECT normal = now == x.normal && !IsRectEmpty(x.previousNormal) ? x.previousNormal : x.normal;
-      if (IsRectEmpty(normal)) normal = now;
-      w->restoreRect = normal;
-      w->style |= WS_MAXIMIZE;
-    } else {
-      w->style &= ~WS_MAXIMIZE;
+    if (!maximized) {
+      // Back to the normal place the window system keeps: a window maximised before it was
+      // mapped never had another size for the window manager to go back to.
+      ShowWindow(h, SW_RESTORE);
+      return;
     }
-    SendMessage(h, WM_SIZE, maximized ? SIZE_MAXIMIZED : SIZE_RESTORED,
+    // The new size may have come first: the normal place is then the one before it.
+    RECT normal = now == x.normal && !IsRectEmpty(x.previousNormal) ? x.previousNormal : x.normal;
+    if (IsRectEmpty(normal)) normal = now;
+    w->restoreRect = normal;
+    w->style |= WS_MAXIMIZE;
+    SendMessage(h, WM_SIZE, SIZE_MAXIMIZED,
                 MAKELPARAM(static_cast<unsigned>(w->client.Width()), static_cast<unsigned>(w->client.Height())));
   }
 

@@ -254,10 +254,19 @@ TEST_F(X11Test, MaximisedWindowsAreMaximisedForTheWindowManagerAndKeepTheirNorma
   ASSERT_TRUE(GetWindowPlacement(other, &placement));
   EXPECT_EQ(placement.showCmd, static_cast<UINT>(SW_SHOWMAXIMIZED));
   EXPECT_EQ(placement.rcNormalPosition, Bounds(50, 60, 220, 160));
-  // ... and restores it.
+  // ... and restores it: the window goes back to its normal place, which the program's own
+  // maximised window had never shown the window manager.
   XDeleteProperty(x_, otherX, XInternAtom(x_, "_NET_WM_STATE", False));
   XFlush(x_);
   EXPECT_TRUE(PumpUntil([&] { return !IsZoomed(other); }));
+  RECT back{};
+  GetWindowRect(other, &back);
+  EXPECT_EQ(back, Bounds(50, 60, 220, 160));
+  XDeleteProperty(x_, static_cast<::Window>(Display().NativeWindow(main)), XInternAtom(x_, "_NET_WM_STATE", False));
+  XFlush(x_);
+  EXPECT_TRUE(PumpUntil([&] { return !IsZoomed(main); }));
+  GetWindowRect(main, &back);
+  EXPECT_EQ(back, Bounds(30, 40, 200, 150));
   DestroyWindow(other);
   DestroyWindow(main);
 }
