@@ -87,6 +87,9 @@ TLangEditorForm::TLangEditorForm(TComponent* owner) : TForm(owner) {
   GridValues->SetFixedRows(0);
   GridValues->SetColWidths(0, 100);
   GridValues->SetColWidths(1, 190);
+  // The value column takes the room the language column leaves: the grid scrolls only up and
+  // down, so the languages stay in sight.
+  GridValues->SetScrollBars(TGridScrollBars::ssVertical);
   MakeControl<TLabel>(this, PropertiesWindow, "LabelNewValue", 236, 168, 100, 16, "New Value:");
   EditDropDown = MakeControl<TComboBox>(this, PropertiesWindow, "EditDropDown", 236, 186, 296, 22);
   EditDropDown->SetVisible(false);
@@ -413,6 +416,14 @@ void TLangEditorForm::ChooseProperty(int index) {
 void TLangEditorForm::FillGrid() {
   int rows = LanguageListBox->Items()->Count();
   GridValues->SetRowCount(std::max(1, rows));
+  // Measured on the grid's window, with room kept for a vertical scroll bar.
+  GridValues->HandleNeeded();
+  const bool vertical = (GetWindowLong(GridValues->Handle(), GWL_STYLE) & WS_VSCROLL) != 0;
+  const int room = GridValues->ClientWidth() - (vertical ? 0 : GetSystemMetrics(SM_CXVSCROLL)) -
+                   GridValues->ColWidths(0) - 2 * GridValues->GridLineWidth();
+  if (room > 20) GridValues->SetColWidths(1, room);
+  GridValues->SetLeftCol(0);
+  GridValues->SetTopRow(0);
   for (int r = 0; r < GridValues->RowCount(); ++r) {
     TLanguageEntry* lang = EntryOf(work_, LanguageListBox->Items(), r);
     GridValues->SetCells(0, r, lang != nullptr ? lang->Text : std::string());

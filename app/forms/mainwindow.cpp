@@ -284,10 +284,19 @@ void TfrmMain::ShowTransits() {
     if (quietList_) return;
     HideSplash();
     Modal([&] { return frmOptions->Execute(); });
-    if (frmOptions->PersonName().empty()) return;
+    if (frmOptions->PersonName().empty()) {
+      // A person whose data were all cleared has no list: the list on show belongs to data
+      // that are gone.
+      ShowWelcome();
+      return;
+    }
   }
   TDateTime transitDay = 0.0;
-  if (!ReadTransitDay(transitDay)) return;
+  if (!ReadTransitDay(transitDay)) {
+    // Never a list of another person or day: the view says what is missing.
+    if (!quietList_) ShowTransitDateNotRead();
+    return;
+  }
   TDateTime birthDate = 0.0, birthTime = 0.0;
   if (!ReadBirthMoment(birthDate, birthTime, quietList_)) {
     // Never the list of another person's birth moment: the view says what is missing.
@@ -321,6 +330,15 @@ void TfrmMain::ShowNotComputed() {
   const bool dateReads = frmOptions->BirthDate(value);
   const std::string text = FormatMessage(horoscope::GetMessageText(dateReads ? MsgBadBirthTime : MsgBadBirthDate),
                                          dateReads ? frmOptions->BirthTimeText() : frmOptions->BirthDateText());
+  ShowNotice(text);
+}
+
+void TfrmMain::ShowTransitDateNotRead() {
+  const std::string text = dfTransDate != nullptr && !dfTransDate->IsEmpty() ? dfTransDate->EditText() : std::string();
+  ShowNotice(FormatMessage(horoscope::GetMessageText(MsgBadTransitDate), text));
+}
+
+void TfrmMain::ShowNotice(const std::string& text) {
   TRichTransitView& view = *view_;
   view.Begin();
   view.SetFonts(nullptr, nullptr, nullptr);
@@ -329,14 +347,7 @@ void TfrmMain::ShowNotComputed() {
   view.End();
 }
 
-void TfrmMain::ShowWelcome() {
-  TRichTransitView& view = *view_;
-  view.Begin();
-  view.SetFonts(nullptr, nullptr, nullptr);
-  view.SetCurrentAttr(TTransitAttr::Text);
-  WriteInPieces(view, horoscope::GetMessageText(MsgWelcome));
-  view.End();
-}
+void TfrmMain::ShowWelcome() { ShowNotice(horoscope::GetMessageText(MsgWelcome)); }
 
 void TfrmMain::FormCreate(TObject* sender) {
   TOrvForm::FormCreate(sender);

@@ -208,6 +208,10 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   void ShowWelcome();
   // The view's text when the person's birth moment does not read: message 92 or 93.
   void ShowNotComputed();
+  // The view's text when the transit date does not read: message 97.
+  void ShowTransitDateNotRead();
+  // One text in the view in place of a list.
+  void ShowNotice(const std::string& text);
   void HideSplash();
   // Loads or saves the places of both toolbars under the settings key.
   void LoadToolbarPositions();

@@ -127,9 +127,10 @@ void TOrvForm::FormShow(TObject*) {
 void TOrvForm::FormHide(TObject*) { SavePlacement(); }
 
 void TOrvForm::SavePlacement() {
-  // Only a shown window in its normal state has a place of its own to remember.
+  // Only a shown window has a place to remember: a maximised one its normal place and that it
+  // was maximised; a minimised one keeps what was stored before.
   if (Placement1 == nullptr || !HandleAllocated() || !IsWindowVisible(Handle()) ||
-      WindowState() != TWindowState::wsNormal)
+      WindowState() == TWindowState::wsMinimized)
     return;
   // A settings store that cannot be written must not keep the window from hiding or closing:
   // the user is told once that settings are not saved.

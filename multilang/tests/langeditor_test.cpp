@@ -284,6 +284,11 @@ TEST_F(LangEditorTest, AnIconFileGivesTheLanguageItsFlagAndClearRemovesIt) {
 TEST_F(LangEditorTest, AnotherFormsSectionIsEditedSavedAndRemoved) {
   std::string removePrompt;
   Run({[&] {
+         // As it opens: the grid shows its first row and the language column, and only scrolls
+         // up and down.
+         EXPECT_EQ(editor->GridValues->TopRow(), 0);
+         EXPECT_EQ(editor->GridValues->LeftCol(), 0);
+         EXPECT_EQ(GetWindowLong(editor->GridValues->Handle(), GWL_STYLE) & WS_HSCROLL, 0);
          ASSERT_EQ(editor->FormList->Items()->Count(), 2);
          EXPECT_EQ(editor->FormList->Items()->Strings(1), "TTestOtherFormLangSwitch1");
          editor->FormList->SetFocus();
@@ -296,6 +301,9 @@ TEST_F(LangEditorTest, AnotherFormsSectionIsEditedSavedAndRemoved) {
          editor->ChooseProperty(0);
          ASSERT_TRUE(editor->ChooseLanguage("Deutsch"));
          EXPECT_EQ(editor->GridValues->Cells(1, 1), "Gut");
+         EXPECT_EQ(editor->GridValues->LeftCol(), 0) << "the language column shows";
+         EXPECT_FALSE(IsRectEmpty(editor->GridValues->CellRect(0, 1)));
+         EXPECT_LE(editor->GridValues->CellRect(1, 1).Right, editor->GridValues->ClientWidth()) << "and the whole value";
          DoubleClickCell(1, 1);
        },
        [&] {

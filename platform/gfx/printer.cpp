@@ -2,8 +2,11 @@
 
 #include <cairo-pdf.h>
 #include <cups/cups.h>
+#include <langinfo.h>
+#include <locale.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <mutex>
 
@@ -63,10 +66,31 @@ const TPaperSize& PaperLetter() { static const TPaperSize p{"Letter", 2159, 2794
 const TPaperSize& PaperLegal() { static const TPaperSize p{"Legal", 2159, 3556}; return p; }
 const TPaperSize& PaperA5() { static const TPaperSize p{"A5", 1480, 2100}; return p; }
 
+TPaperSize PaperSizeFromMillimetres(int width, int height) {
+  if (width <= 0 || height <= 0) return PaperA4();
+  for (const TPaperSize* p : {&PaperA4(), &PaperLetter(), &PaperLegal(), &PaperA5()})
+    if (std::abs(p->Width - width * 10) <= 10 && std::abs(p->Height - height * 10) <= 10) return *p;
+  return TPaperSize{"Custom", width * 10, height * 10};
+}
+
+TPaperSize LocalePaperSize() {
+  // The locale of the environment for the paper alone: the program's own locale is not changed.
+  locale_t paper = newlocale(LC_PAPER_MASK, "", static_cast<locale_t>(nullptr));
+  if (paper == static_cast<locale_t>(nullptr)) return PaperA4();
+  // The two items are numbers (millimetres) carried in the value of the returned pointer.
+  const auto number = [paper](nl_item item) {
+    return static_cast<int>(static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(nl_langinfo_l(item, paper))));
+  };
+  const int width = number(_NL_PAPER_WIDTH);
+  const int height = number(_NL_PAPER_HEIGHT);
+  freelocale(paper);
+  return PaperSizeFromMillimetres(width, height);
+}
+
 TPrinter::TPrinter(std::unique_ptr<TPrintSpooler> spooler)
     : spooler_(spooler ? std::move(spooler) : CreateSystemSpooler()),
       printers_(std::make_unique<TStringList>()),
-      paper_(PaperA4()),
+      paper_(LocalePaperSize()),
       canvas_(std::make_unique<TCanvas>()) {
   canvas_->Font()->SetPixelsPerInch(dpi_);
 }

@@ -54,12 +54,12 @@ ProcessHelpLauncher::ProcessHelpLauncher(std::string program, std::string search
                                          std::chrono::milliseconds patience)
     : program_(std::move(program)), searchPath_(std::move(searchPath)), patience_(patience) {}
 
-bool ProcessHelpLauncher::Open(const std::string& url, HelpFailure& failure, std::string& error) {
-  const std::string path = FindProgram(program_, searchPath_);
+int ProcessHelpLauncher::Spawn(const std::string& url, std::string& path, HelpFailure& failure, std::string& error) const {
+  path = FindProgram(program_, searchPath_);
   if (path.empty()) {
     failure = HelpFailure::LauncherMissing;
     error = "The program " + program_ + " that opens help pages is not installed";
-    return false;
+    return 0;
   }
   std::vector<char*> argv;
   std::string arg0 = program_;
@@ -80,8 +80,12 @@ bool ProcessHelpLauncher::Open(const std::string& url, HelpFailure& failure, std
   if (rc != 0) {
     failure = rc == ENOENT ? HelpFailure::LauncherMissing : HelpFailure::LaunchFailed;
     error = "The program " + path + " could not be started: " + std::strerror(rc);
-    return false;
+    return 0;
   }
+  return pid;
+}
+
+bool ProcessHelpLauncher::Await(int pid, const std::string& path, HelpFailure& failure, std::string& error) const {
   int status = 0;
   pid_t waited = 0;
   if (patience_.count() < 0) {
@@ -114,6 +118,30 @@ bool ProcessHelpLauncher::Open(const std::string& url, HelpFailure& failure, std
     return false;
   }
   return true;
+}
+
+bool ProcessHelpLauncher::Open(const std::string& url, HelpFailure& failure, std::string& error) {
+  std::string path;
+  const int pid = Spawn(url, path, failure, error);
+  return pid != 0 && Await(pid, path, failure, error);
+}
+
+bool ProcessHelpLauncher::OpenInBackground(const std::string& url, HelpFailure& failure, std::string& error,
+                                           HelpLateFailure late) {
+  std::string path;
+  const int pid = Spawn(url, path, failure, error);
+  if (pid == 0) return false;
+  // The thread holds what it needs by value: the launcher may be gone when the opener ends.
+  std::thread([waiter = ProcessHelpLauncher(*this), pid, path, late = std::move(late)] {
+    HelpFailure failed = HelpFailure::None;
+    std::string why;
+    if (!waiter.Await(pid, path, failed, why) && late) late(failed, why);
+  }).detach();
+  return true;
+}
+
+bool HelpLauncher::OpenInBackground(const std::string& url, HelpFailure& failure, std::string& error, HelpLateFailure) {
+  return Open(url, failure, error);
 }
 
 bool RecordingHelpLauncher::Open(const std::string& url, HelpFailure& failure, std::string& error) {

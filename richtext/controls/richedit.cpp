@@ -82,6 +82,7 @@ TW_MESSAGE_MAP(TRiCustomRtfEdit, OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMSetFocus>(WM_SETFOCUS),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMKillFocus>(WM_KILLFOCUS),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMEraseBkgnd>(WM_ERASEBKGND),
+               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMWindowPosChangedEdit>(WM_WINDOWPOSCHANGED),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMHScroll>(WM_HSCROLL),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMVScroll>(WM_VSCROLL),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMMouseWheel>(WM_MOUSEWHEEL),
@@ -673,6 +674,11 @@ void TRiCustomRtfEdit::BackgroundImageChanged() {
 }
 
 void TRiCustomRtfEdit::SetVisible(bool visible) {
+  if (visible && clientSizePending_ && HandleAllocated()) {
+    // The client area changed while hidden: laid out in it before showing, still drawing nothing.
+    clientSizePending_ = false;
+    TakeClientSize();
+  }
   TCustomControl::SetVisible(visible);
   if (visible) {
     engine_->Redraw();
@@ -778,6 +784,39 @@ void TRiCustomRtfEdit::Resize() {
   TCustomControl::Resize();
   if (ComponentState().Contains(TComponentStateFlag::csLoading)) return;
   SyncWindowSize();
+  UpdateHorzScrollBar();
+  UpdateVertScrollBar();
+}
+
+void TRiCustomRtfEdit::TakeClientSize() {
+  const TRect r = GetClientRect();
+  const int w = std::max(1, r.Width()), h = std::max(1, r.Height());
+  // The picture only grows: a scroll bar coming and going does not make it anew each time.
+  if (picture_.Width() < w || picture_.Height() < h) {
+    picture_.SetSize(std::max(w, picture_.Width()), std::max(h, picture_.Height()));
+    engine_->SetReferenceCanvas(picture_.Canvas());
+  }
+  if (engine_->WindowHeight() != h) engine_->SetWindowHeight(h);
+  if (engine_->WindowWidth() != w) engine_->SetWindowWidth(w);
+}
+
+void TRiCustomRtfEdit::WMWindowPosChangedEdit(TMessage& msg) {
+  InheritedMessage(TRiCustomRtfEdit::StaticClass(), msg);
+  if (!HandleAllocated() || ComponentState().Contains(TComponentStateFlag::csLoading)) return;
+  const TRect r = GetClientRect();
+  const int w = std::max(1, r.Width()), h = std::max(1, r.Height());
+  if (engine_->WindowWidth() == w && engine_->WindowHeight() == h) return;
+  if (!Visible()) {
+    // A hidden view draws nothing: it takes the new size when it is shown.
+    clientSizePending_ = true;
+    return;
+  }
+  TakeClientSize();
+  engine_->Redraw();
+  Invalidate();
+  // The bars follow the new size once; a bar that this changes again only resizes the view.
+  if (syncingClient_) return;
+  Guard g(syncingClient_);
   UpdateHorzScrollBar();
   UpdateVertScrollBar();
 }

@@ -258,6 +258,9 @@ class TRiCustomRtfEdit : public TCustomControl {
   void WMSetFocus(TMessage& msg);
   void WMKillFocus(TMessage& msg);
   void WMEraseBkgnd(TMessage& msg);
+  // A scroll bar shown or hidden changes the client area but not the window (no WM_SIZE): the
+  // view is laid out and drawn in the new client size all the same.
+  void WMWindowPosChangedEdit(TMessage& msg);
   void WMHScroll(TMessage& msg);
   void WMVScroll(TMessage& msg);
   void WMMouseWheel(TMessage& msg);
@@ -287,6 +290,8 @@ class TRiCustomRtfEdit : public TCustomControl {
   void ResizeSelectedObject(int width, int height);
   void FontToAttributes();
   void SyncWindowSize();
+  // The engine takes the client area's size (the picture grows to it when smaller); no drawing.
+  void TakeClientSize();
   void PlaceCaret(int x, int y, int w, int h);
   bool EngineInputAllowed() const;
   // Copies the selection; false when the before-copy event vetoed it.
@@ -319,6 +324,8 @@ class TRiCustomRtfEdit : public TCustomControl {
   bool mouseDown_ = false;
   bool tracking_ = false;
   bool rangeResetPending_ = false;
+  bool syncingClient_ = false;
+  bool clientSizePending_ = false;
   mutable bool fontBusy_ = false;
   int topOffset_ = 0;
   bool transparent_ = false;
