@@ -1,6 +1,7 @@
 // The language component: entries, language switching, broadcasting and the chooser list.
 #include "multilang/langswitch.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -314,23 +315,37 @@ bool TLangSwitch::Translate(const std::string& name) {
   return !failed;
 }
 
-std::string TLangSwitch::GetString(const std::string& name) {
+std::string TLangSwitch::NamedString(const std::string& name) const {
+  std::string property = "#" + name;
   auto find = [&](int id) -> std::string {
     for (std::size_t i = 1; i < entries_.size(); ++i) {
       const auto& e = entries_[i];
-      if (e->Kind == ekValue && e->ID == id && e->Property == "#" + name) return e->Text;
+      if (e->Kind == ekValue && e->ID == id && e->Property == property) return e->Text;
     }
     return {};
   };
   std::string text = find(LanguageID(current_));
   if (text.empty()) text = find(0);
-  return ExpandNamedStrings(text);
+  return text;
 }
 
-std::string TLangSwitch::ExpandNamedStrings(const std::string& text, int depth) {
-  // A named string that names itself (directly or in a circle) is expanded a bounded number of
-  // times, so a careless translation cannot hang the program.
-  if (depth > 16) return text;
+std::string TLangSwitch::GetString(const std::string& name) {
+  Expansion run;
+  run.Open.push_back(name);
+  return Expand(NamedString(name), run);
+}
+
+std::string TLangSwitch::ExpandNamedStrings(const std::string& text) {
+  Expansion run;
+  return Expand(text, run);
+}
+
+// A reference is replaced by the named string it names, itself expanded.  A reference to a
+// string that is being expanded (a string that names itself, directly or in a circle) stays as
+// it is written, and so does every reference once one expansion has replaced
+// kMaxNamedReferences of them or would grow the text past kMaxExpandedLength: the work and the text of
+// one expansion are bounded whatever the strings hold, and a loop shows as its text.
+std::string TLangSwitch::Expand(const std::string& text, Expansion& run) const {
   std::string out;
   std::size_t pos = 0;
   while (pos < text.size()) {
@@ -341,23 +356,21 @@ std::string TLangSwitch::ExpandNamedStrings(const std::string& text, int depth) 
     std::string ref = text.substr(a + 1, b - a - 1);
     if (ref.find(' ') != std::string::npos) break;
     out += text.substr(pos, a - pos);
-    if (ref.empty()) {
-      out += "&&";
-    } else {
-      std::string saved = current_;
-      std::string sub;
-      auto find = [&](int id) -> std::string {
-        for (std::size_t i = 1; i < entries_.size(); ++i) {
-          const auto& e = entries_[i];
-          if (e->Kind == ekValue && e->ID == id && e->Property == "#" + ref) return e->Text;
-        }
-        return {};
-      };
-      sub = find(LanguageID(current_));
-      if (sub.empty()) sub = find(0);
-      out += ExpandNamedStrings(sub, depth + 1);
-    }
     pos = b + 1;
+    bool open = std::find(run.Open.begin(), run.Open.end(), ref) != run.Open.end();
+    if (ref.empty() || open || run.References >= kMaxNamedReferences) {
+      out += text.substr(a, b - a + 1);
+      continue;
+    }
+    ++run.References;
+    run.Open.push_back(ref);
+    std::string sub = Expand(NamedString(ref), run);
+    run.Open.pop_back();
+    if (out.size() + sub.size() > kMaxExpandedLength) {
+      out += text.substr(a, b - a + 1);
+      continue;
+    }
+    out += sub;
   }
   out += text.substr(pos);
   return out;

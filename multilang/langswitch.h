@@ -145,7 +145,13 @@ class TLangSwitch : public TMComboBox {
   // top-left corner and returns when it closed.
   void ShowSystemMenu();
   TPopupMenu* SystemMenu() const { return sysMenu_; }
-  std::string ExpandNamedStrings(const std::string& text, int depth = 0);
+  // Named-string references ("&Name&") in `text` replaced by their strings, bounded: see
+  // Expand.
+  std::string ExpandNamedStrings(const std::string& text);
+  // The most references one expansion replaces, and the longest text a reference is replaced
+  // within (longer texts keep the reference as it is written).
+  static constexpr int kMaxNamedReferences = 1024;
+  static constexpr std::size_t kMaxExpandedLength = 32768;
 
   // The message number between language components (registered once per process).
   static UINT LanguageMessage();
@@ -162,6 +168,13 @@ class TLangSwitch : public TMComboBox {
   void Notification(TComponent* component, TOperation operation) override;
 
  private:
+  struct Expansion {
+    std::vector<std::string> Open;  // the names being expanded, outermost first
+    int References = 0;             // references replaced so far
+  };
+  // The text of "#" + name in the current language, else in the default language.
+  std::string NamedString(const std::string& name) const;
+  std::string Expand(const std::string& text, Expansion& run) const;
   void Broadcast();
   bool SelectNow(const std::string& name, bool broadcast);
   void HookSystemMenu();
