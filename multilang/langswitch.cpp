@@ -121,18 +121,17 @@ std::string TLangSwitch::LanguageName(int id) const {
   return {};
 }
 
-int TLangSwitch::NextFreeID() const {
+int TLangSwitch::NextFreeID(const std::vector<int>& reserved) const {
   for (int id = 0; id < 32768; ++id)
-    if (LanguageName(id).empty() && std::none_of(entries_.begin(), entries_.end(), [id](const auto& e) {
-          return e->Kind == ekLanguage && e->ID == id;
-        }))
+    if (std::find(reserved.begin(), reserved.end(), id) == reserved.end() &&
+        std::none_of(entries_.begin(), entries_.end(), [id](const auto& e) { return e->Kind == ekLanguage && e->ID == id; }))
       return id;
   return -1;
 }
 
-int TLangSwitch::AddLanguage(const std::string& name, const std::string& icon) {
+int TLangSwitch::AddLanguage(const std::string& name, const std::string& icon, const std::vector<int>& reserved) {
   if (name.empty() || name == entries_[0]->Text || LanguageID(name) >= 0) return -1;
-  int id = NextFreeID();
+  int id = NextFreeID(reserved);
   if (id < 0) return -1;
   auto e = std::make_unique<TLanguageEntry>();
   e->Kind = ekLanguage;
@@ -194,6 +193,15 @@ bool TLangSwitch::RenameLanguage(const std::string& oldName, const std::string& 
   return false;
 }
 
+const TLanguageEntry* TLangSwitch::ItemEntry(int index) const {
+  if (index < 0 || index >= Items()->Count()) return nullptr;
+  auto* item = reinterpret_cast<const TLanguageEntry*>(Items()->Objects(index));
+  // The editor may have deleted the language since the list was filled.
+  for (const auto& e : entries_)
+    if (e.get() == item && e->Kind == ekLanguage) return item;
+  return nullptr;
+}
+
 // --- switching ------------------------------------------------------------------------------
 
 void TLangSwitch::Change() {
@@ -231,7 +239,7 @@ bool TLangSwitch::SelectNow(const std::string& name, bool broadcast) {
   if (updateWinIni_) WriteWinIni();
   int id = LanguageID(name);
   for (int i = 0; i < Items()->Count(); ++i) {
-    auto* e = reinterpret_cast<TLanguageEntry*>(Items()->Objects(i));
+    const TLanguageEntry* e = ItemEntry(i);
     if (e != nullptr && e->ID == id) SetItemIndex(i);
   }
   RefreshLanguageList(true);
@@ -382,7 +390,7 @@ void TLangSwitch::RefreshLanguageList(bool translate) {
   int selectedID = -1;
   int sel = ItemIndex();
   if (sel >= 0 && sel < Items()->Count()) {
-    if (auto* e = reinterpret_cast<TLanguageEntry*>(Items()->Objects(sel))) selectedID = e->ID;
+    if (const TLanguageEntry* e = ItemEntry(sel)) selectedID = e->ID;
   }
   Items()->Clear();
   while (IconSlotCount() > 0 && DeleteItemIcon(IconSlotCount() - 1)) {
@@ -407,8 +415,8 @@ void TLangSwitch::RefreshLanguageList(bool translate) {
   }
   int pick = -1;
   for (int i = 0; i < Items()->Count(); ++i) {
-    auto* e = reinterpret_cast<TLanguageEntry*>(Items()->Objects(i));
-    if (designing ? e->Text == entries_[0]->Text : e->ID == selectedID) pick = i;
+    const TLanguageEntry* e = ItemEntry(i);
+    if (e != nullptr && (designing ? e->Text == entries_[0]->Text : e->ID == selectedID)) pick = i;
   }
   if (pick < 0) pick = Items()->IndexOf(defaultLanguage_);
   SetItemIndex(pick);
@@ -606,10 +614,13 @@ void TLangSwitch::Browse(TObject* data) {
   if (result == mrOk && !languageFile_.empty()) SaveLanguageFile();
   delete editor;
   RefreshLanguageList(true);
-  if (!designing && rememberedID != 0 && rememberedID != -1) {
+  // The language shown before comes back by its ID: the editor may have renamed it (or deleted
+  // it, and then the form keeps the default language).
+  remembered = LanguageName(rememberedID);
+  if (!designing && rememberedID != 0 && rememberedID != -1 && !remembered.empty()) {
     if (SelectLanguage(remembered, true)) {
       for (int i = 0; i < Items()->Count(); ++i) {
-        auto* e = reinterpret_cast<TLanguageEntry*>(Items()->Objects(i));
+        const TLanguageEntry* e = ItemEntry(i);
         if (e != nullptr && e->ID == rememberedID) SetItemIndex(i);
       }
     }

@@ -87,8 +87,8 @@ class TLangSwitch : public TMComboBox {
   void RefreshLanguageList(bool translate) override;
 
   // Language list operations.  AddLanguage answers the new ID, -1 when refused (the default
-  // language's name or a name present).
-  int AddLanguage(const std::string& name, const std::string& icon = {});
+  // language's name or a name present); the ID is the lowest free one not among `reserved`.
+  int AddLanguage(const std::string& name, const std::string& icon = {}, const std::vector<int>& reserved = {});
   bool DeleteLanguage(const std::string& name);
   bool DeleteLanguageValues(int id);
   void ClearEntries();
@@ -99,7 +99,7 @@ class TLangSwitch : public TMComboBox {
   TLanguageEntry& AddValue(int id, const std::string& component, const std::string& property, int valueID,
                            const std::string& text);
   std::string LanguageName(int id) const;
-  int NextFreeID() const;
+  int NextFreeID(const std::vector<int>& reserved = {}) const;
 
   // --- files (each reports its failures through ReportFileError and answers false)
   bool LoadLanFile(const std::string& fileName, const std::string& section);
@@ -175,6 +175,8 @@ class TLangSwitch : public TMComboBox {
   // The text of "#" + name in the current language, else in the default language.
   std::string NamedString(const std::string& name) const;
   std::string Expand(const std::string& text, Expansion& run) const;
+  // The language entry of chooser item `index`, nullptr when none (or no longer in the list).
+  const TLanguageEntry* ItemEntry(int index) const;
   void Broadcast();
   bool SelectNow(const std::string& name, bool broadcast);
   void HookSystemMenu();
