@@ -93,6 +93,11 @@ TLangEditorForm::TLangEditorForm(TComponent* owner) : TForm(owner) {
   CopyFromBtn = MakeControl<TButton>(this, PropertiesWindow, "CopyFromBtn", 236, 228, 90, 24, "Co&py from");
   LookupText = MakeControl<TCheckBox>(this, PropertiesWindow, "LookupText", 336, 230, 90, 20, "Look&up");
   Directional = MakeControl<TCheckBox>(this, this, "Directional", 8, 366, 120, 20, "Right-To-Left");
+  // Texts are drawn left to right whatever this box says: it is shown for the file's sake, but
+  // cannot be ticked, and its hint says why.
+  Directional->SetEnabled(false);
+  Directional->SetHint("Not used: the texts are always shown left to right");
+  Directional->SetShowHint(true);
 
   OKBtn = MakeControl<TButton>(this, this, "OKBtn", 300, 392, 75, 25, "OK");
   OKBtn->SetModalResult(mrOk);

@@ -13,6 +13,7 @@
 #include "multilang/copyfrom.h"
 #include "multilang/iconfile.h"
 #include "multilang/langeditor.h"
+#include "multilang/mbuttons.h"
 #include "multilang/mcombobox.h"
 #include "multilang/tests/multilang_fixture.h"
 #include "platform/classes/inifiles.h"
@@ -724,6 +725,40 @@ TEST_F(LangEditorTest, TheEditorsOwnTextsFollowItsLanguage) {
   EXPECT_EQ(german->LangAddBtn->Caption(), "&Add");
   EXPECT_EQ(german->Text("LangRenameBtn_Exist", {"Deutsch"}), "Deutsch already exist");
   delete german;
+}
+
+// In German the editor's file dialog has German labels and buttons and the font its component
+// was given; the right-to-left box, which does nothing, cannot be ticked and says so.
+TEST_F(LangEditorTest, TheEditorsFileDialogFollowsItsLanguageAndFont) {
+  {
+    TIniFile ini(TLangEditorForm::SettingsFileName());
+    ini.WriteString("Default", "Language", "Deutsch");
+  }
+  delete editor;
+  editor = new TLangEditorForm(Application());
+  editor->SetEdited(form->LangSwitch1, nullptr);
+  EXPECT_FALSE(editor->Directional->Enabled());
+  EXPECT_EQ(editor->Directional->Hint(), "Ohne Wirkung: die Texte werden immer von links nach rechts angezeigt");
+  editor->MOpenDialog1->Font()->SetName("Courier New");
+  editor->MOpenDialog1->Font()->SetSize(11);
+  std::string texts;
+  std::vector<std::string> fonts;
+  Run({[&] { ClickOn(editor->LoadBtn); },
+       [&] {
+         TCustomForm* dialog = Top();
+         ASSERT_EQ(dialog, editor->MOpenDialog1->DialogForm());
+         texts = Texts(dialog);
+         for (int i = 0; i < dialog->ControlCount(); ++i)
+           fonts.push_back(dialog->Controls(i)->Font()->Name() + " " + std::to_string(dialog->Controls(i)->Font()->Size()));
+         InjectKey(VK_ESCAPE);
+       },
+       [&] { ClickOn(editor->CancelBtn); }});
+  for (const char* german : {"Dateiname:", "Dateityp:", "Verzeichnis", "Laufwerke", "&OK", "&Abbrechen"})
+    EXPECT_NE(texts.find(german), std::string::npos) << german << " in " << texts;
+  for (const char* english : {"Filename", "File type", "Directory", "Drives", "Cancel"})
+    EXPECT_EQ(texts.find(english), std::string::npos) << english << " in " << texts;
+  ASSERT_FALSE(fonts.empty());
+  for (const std::string& f : fonts) EXPECT_EQ(f, "Courier New 11");
 }
 
 // The editor windows come in the eight languages of their stored texts; each language shows
