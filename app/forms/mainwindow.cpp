@@ -381,6 +381,8 @@ void TfrmMain::FormShow(TObject* sender) {
     LangSwitch1->SelectLanguage(stored, true);
   } else {
     if (LangSwitch1 != nullptr) horoscope::LanguageCode = LanguageCodeFor(LangSwitch1->CurrentLanguage());
+    // The windows' language is the program's from the start, whatever the desktop's is.
+    SetUiLanguage(horoscope::LanguageCode == "DEU" ? TUiLanguage::German : TUiLanguage::English);
     LoadMessages();
   }
   SetMainCaption();

@@ -31,6 +31,7 @@
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/rtl/files.h"
 #include "platform/rtl/formatsettings.h"
+#include "platform/rtl/uilanguage.h"
 #include "platform/win/winapi.h"
 #include "toolbars/toolbarbutton.h"
 
@@ -251,7 +252,22 @@ TEST_F(LanguageTest, TheStoredLanguageIsShownAtTheNextStart) {
 }
 
 TEST_F(LanguageTest, WithoutALanguageFileTheProgramRunsInEnglish) {
+  // On a German desktop too: the program's messages and key names are English with it.
+  struct GermanDesktop {
+    std::optional<std::string> lang;
+    GermanDesktop() {
+      if (const char* l = std::getenv("LANG")) lang = l;
+      ::setenv("LANG", "de_DE.UTF-8", 1);
+    }
+    ~GermanDesktop() {
+      if (lang) ::setenv("LANG", lang->c_str(), 1); else ::unsetenv("LANG");
+    }
+  } desktop;
   StartWithStoredLanguage("Deutsch");
+  EXPECT_EQ(UiLanguage(), TUiLanguage::English) << "the program's choice, not the desktop's";
+  auto* print = dynamic_cast<TMenuItem*>(main->FindComponent("mnuPrint"));
+  ASSERT_NE(print, nullptr);
+  EXPECT_EQ(ShortCutToText(print->ShortCut()), "Ctrl+P");
   ExpectEnglish();
   EXPECT_EQ(horoscope::GetBodyName(1), "Moon");
   ASSERT_EQ(main->Language1->Count(), 1) << "the one language there is";
