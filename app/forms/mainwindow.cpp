@@ -34,6 +34,7 @@
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/forms/timer.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/rtl/uilanguage.h"
 #include "platform/sys/timezones.h"
 #include "richtext/controls/pageprop.h"
 #include "richtext/controls/richtext.h"
@@ -397,6 +398,8 @@ void TfrmMain::FormShow(TObject* sender) {
     LangSwitch1->SelectLanguage(stored, true);
   } else {
     if (LangSwitch1 != nullptr) horoscope::LanguageCode = LanguageCodeFor(LangSwitch1->CurrentLanguage());
+    // The windows' language is the program's from the start, whatever the desktop's is.
+    SetUiLanguage(horoscope::LanguageCode == "DEU" ? TUiLanguage::German : TUiLanguage::English);
     LoadMessages();
   }
   SetMainCaption();
@@ -426,6 +429,8 @@ void TfrmMain::LangSwitch1Translated(TObject*, const std::string& languageName, 
   // The language the windows show now: a name the file does not know changed nothing.
   const std::string language = LangSwitch1 != nullptr ? LangSwitch1->CurrentLanguage() : languageName;
   horoscope::LanguageCode = LanguageCodeFor(language);
+  // The libraries' messages, the standard dialogs and the key names follow.
+  SetUiLanguage(horoscope::LanguageCode == "DEU" ? TUiLanguage::German : TUiLanguage::English);
   Application()->SetHelpFile(HelpFileFor(horoscope::LanguageCode));
   LoadMessages();
   SetMainCaption();

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/rtl/sysutils.h"
+#include "platform/rtl/uilanguage.h"
 #include "platform/sys/help.h"
 
 extern char** environ;
@@ -19,6 +21,17 @@ extern char** environ;
 namespace tw {
 
 namespace {
+
+constexpr const char* kNotInstalled = "The program %s that opens help pages is not installed";
+constexpr const char* kNotStarted = "The program %s could not be started: %s";
+constexpr const char* kFailed = "The program %s failed";
+constexpr const char* kFailedWithStatus = "The program %s failed with exit status %d";
+constexpr TUiTextPair kGerman[] = {
+    {kNotInstalled, "Das Programm %s, das Hilfeseiten \xF6" "ffnet, ist nicht installiert"},
+    {kNotStarted, "Das Programm %s konnte nicht gestartet werden: %s"},
+    {kFailed, "Das Programm %s ist gescheitert"},
+    {kFailedWithStatus, "Das Programm %s ist mit dem Status %d gescheitert"},
+};
 
 bool IsExecutableFile(const std::string& path) {
   struct stat st;
@@ -58,7 +71,7 @@ int ProcessHelpLauncher::Spawn(const std::string& url, std::string& path, HelpFa
   path = FindProgram(program_, searchPath_);
   if (path.empty()) {
     failure = HelpFailure::LauncherMissing;
-    error = "The program " + program_ + " that opens help pages is not installed";
+    error = Format(UiText(kNotInstalled, kGerman), {program_});
     return 0;
   }
   std::vector<char*> argv;
@@ -79,7 +92,7 @@ int ProcessHelpLauncher::Spawn(const std::string& url, std::string& path, HelpFa
   posix_spawnattr_destroy(&attr);
   if (rc != 0) {
     failure = rc == ENOENT ? HelpFailure::LauncherMissing : HelpFailure::LaunchFailed;
-    error = "The program " + path + " could not be started: " + std::strerror(rc);
+    error = Format(UiText(kNotStarted, kGerman), {path, std::string(std::strerror(rc))});
     return 0;
   }
   return pid;
@@ -113,8 +126,8 @@ bool ProcessHelpLauncher::Await(int pid, const std::string& path, HelpFailure& f
   }
   if (waited != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     failure = HelpFailure::LaunchFailed;
-    error = "The program " + path + " failed" +
-            (waited == pid && WIFEXITED(status) ? " with exit status " + std::to_string(WEXITSTATUS(status)) : "");
+    error = waited == pid && WIFEXITED(status) ? Format(UiText(kFailedWithStatus, kGerman), {path, WEXITSTATUS(status)})
+                                               : Format(UiText(kFailed, kGerman), {path});
     return false;
   }
   return true;

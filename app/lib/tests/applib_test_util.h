@@ -13,6 +13,7 @@
 #include "platform/classes/registry.h"
 #include "platform/forms/forms.h"
 #include "platform/win/display.h"
+#include "platform/rtl/uilanguage.h"
 
 namespace tw::app::test {
 
@@ -40,6 +41,7 @@ class AppLibTest : public ::testing::Test {
     ResetWindowSystem();
     SetMessageBoxFunc(nullptr);
     SetSettingsStorePath("");
+    SetUiLanguage(std::nullopt);  // a case that chose German leaves the next one the desktop's
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);
   }

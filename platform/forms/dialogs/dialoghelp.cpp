@@ -4,6 +4,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/forms/dialogs/desktoptexts.h"
 #include "platform/forms/forms.h"
 #include "platform/forms/menus/menus.h"
 #include "platform/sys/help.h"
@@ -48,10 +49,10 @@ LateFailures& Late() {
 // The page was found but nothing could open it (no browser): the user is told, with the
 // page's place so that it can be opened by hand.
 void ReportHelpNotShown(const std::string& file, const HelpResult& r) {
-  std::string text = "Help could not be shown";
+  std::string text = DesktopText("Help could not be shown");
   text += r.Error.empty() ? std::string(".") : ": " + r.Error + ".";
   const std::string where = !r.Page.empty() ? r.Page : ProgramHelp().HelpFolder(file);
-  text += "\n\nThe help file is " + (where.empty() ? file : where);
+  text += "\n\n" + DesktopText("The help file is ") + (where.empty() ? file : where);
   Application()->MessageBox(text, Application()->Title(), MB_OK | MB_ICONWARNING);
 }
 
