@@ -433,7 +433,7 @@ TEST_F(LanguageTest, InGermanNoMessageOrDialogOfTheProgramShowsEnglish) {
   // Every kind of failure was met.
   std::string all;
   for (const auto& b : boxes) all += b + "\n";
-  for (const char* german : {"Der Wert ist kein g\xFCltiges Datum", "Fehler beim Setzen der Daten f\xFCr '",
+  for (const char* german : {"Der Wert ist kein g\xFCltiges Datum", "Ihre Einstellungen k\xF6nnen nicht gespeichert werden",
                              "Die Hilfe konnte nicht angezeigt werden", "ist nicht installiert",
                              "Zurzeit ist kein Standarddrucker ausgew\xE4hlt", "'1,5x' ist kein g\xFCltiger Gleitkommawert"})
     EXPECT_NE(all.find(german), std::string::npos) << german << " is not among the boxes:\n" << all;
