@@ -15,7 +15,7 @@
 #include "dbaccess/serverdialogs.h"
 #include "platform/forms/dialogs/msgbox.h"
 #include "platform/forms/forms.h"
-#include "platform/db/session.h"
+#include "dataset/session.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/win/display.h"
 

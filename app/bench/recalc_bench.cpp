@@ -23,7 +23,7 @@
 #include "horoscope/chartglobals.h"
 #include "horoscope/horoscope.h"
 #include "horoscope/swissephemeris.h"
-#include "platform/db/session.h"
+#include "dataset/session.h"
 #include "platform/classes/registry.h"
 #include "platform/forms/forms.h"
 #include "platform/win/display.h"

@@ -26,7 +26,7 @@
 #include "multilang/langswitch.h"
 #include "platform/classes/stringlist.h"
 #include "platform/classes/typinfo.h"
-#include "platform/db/table.h"
+#include "dataset/table.h"
 #include "platform/forms/dialogs/dialoghelp.h"
 #include "platform/forms/dialogs/msgbox.h"
 #include "platform/forms/formres/formstream.h"
