@@ -77,20 +77,21 @@ TEST_P(WindowPlaceTest, TheMainWindowsPlaceSurvivesExitAndTheWindowManagersClose
 
 TEST_P(WindowPlaceTest, AMaximisedMainWindowComesBackMaximisedAndKeepsItsNormalPlace) {
   const TRect normal = Rect(150, 110, 150 + 560, 110 + 420);
-  auto* main = Application()->CreateForm<TfrmMain>();
-  main->ListingFolder = folder.string();
-  main->Show();
-  Pump();
+  auto showMain = [&] {
+    auto* m = Application()->CreateForm<TfrmMain>();
+    m->ListingFolder = folder.string();
+    m->Show();
+    Pump();
+    return m;
+  };
+  auto* main = showMain();
   main->SetBoundsRect(normal);
   main->SetWindowState(TWindowState::wsMaximized);
   Pump();
   ASSERT_TRUE(IsZoomed(main->Handle()));
   main->pbExitClick(main->pbExit);
   Restart();
-  main = Application()->CreateForm<TfrmMain>();
-  main->ListingFolder = folder.string();
-  main->Show();
-  Pump();
+  main = showMain();
   EXPECT_TRUE(IsZoomed(main->Handle())) << "maximised again";
   EXPECT_EQ(main->WindowState(), TWindowState::wsMaximized);
   main->SetWindowState(TWindowState::wsNormal);
@@ -99,10 +100,7 @@ TEST_P(WindowPlaceTest, AMaximisedMainWindowComesBackMaximisedAndKeepsItsNormalP
   // Left normal, it comes back normal.
   main->pbExitClick(main->pbExit);
   Restart();
-  main = Application()->CreateForm<TfrmMain>();
-  main->ListingFolder = folder.string();
-  main->Show();
-  Pump();
+  main = showMain();
   EXPECT_FALSE(IsZoomed(main->Handle()));
   ExpectNear(main->BoundsRect(), normal, "normal after a normal exit");
 }

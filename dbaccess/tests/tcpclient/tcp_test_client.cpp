@@ -54,6 +54,7 @@
 #include "dbaccess/errortext.h"
 #include "dbengine/storage/data_dictionary.h"
 #include "dbengine/transport/servercomms.h"
+#include "dbengine/transport/tests/loopback_socket.h"
 #include "dbengine/transport/winsock.h"
 #include "platform/classes/streams.h"
 #include "platform/win/display.h"
@@ -136,20 +137,6 @@ int Doors(TQNClientDatabase& Database) {
 }
 
 // ---- Raw clients: the wire protocol by hand, for clients that misbehave ----------------------
-
-int RawConnect(std::uint16_t Port) {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  if (s < 0) return -1;
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(Port);
-  if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    close(s);
-    return -1;
-  }
-  return s;
-}
 
 // One part: header, then Data; scrambled with Pad unless it is the attach request.
 std::vector<std::uint8_t> RawPart(std::uint32_t Id, std::uint32_t Client, std::uint32_t Total,
@@ -239,13 +226,11 @@ int RawMode(const std::string& Mode, std::uint16_t Port, long Count) {
     // Requests as fast as the server takes them, replies never read; hung up, it comes back.
     std::vector<std::uint8_t> none;
     for (int round = 0;; ++round) {
-      const int s = RawConnect(Port);
+      const int s = dbengine::testing::LoopbackConnect(Port, 4096);
       if (s < 0) {
         usleep(10000);
         continue;
       }
-      int small = 4096;
-      setsockopt(s, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
       std::uint32_t client = 0;
       dbengine::TqnScramblePad pad{};
       std::uint16_t result = 0;
@@ -273,7 +258,7 @@ int RawMode(const std::string& Mode, std::uint16_t Port, long Count) {
   if (Mode == "idle") {
     std::vector<int> open;
     for (long i = 0; i < Count; ++i) {
-      const int s = RawConnect(Port);
+      const int s = dbengine::testing::LoopbackConnect(Port);
       if (s >= 0) open.push_back(s);
     }
     int closed = 0;
@@ -286,7 +271,7 @@ int RawMode(const std::string& Mode, std::uint16_t Port, long Count) {
     int attached = 0, refused = 0, closed = 0;
     std::vector<int> open;
     for (long i = 0; i < Count; ++i) {
-      const int s = RawConnect(Port);
+      const int s = dbengine::testing::LoopbackConnect(Port);
       if (s < 0) {
         ++closed;
         continue;
@@ -308,7 +293,7 @@ int RawMode(const std::string& Mode, std::uint16_t Port, long Count) {
     int hungUp = 0;
     std::vector<int> open;
     for (int c = 0; c < 16; ++c) {
-      const int s = RawConnect(Port);
+      const int s = dbengine::testing::LoopbackConnect(Port);
       std::uint32_t client = 0;
       dbengine::TqnScramblePad pad{};
       std::uint16_t result = 0;

@@ -15,6 +15,7 @@
 #include "dbengine/transport/winsock.h"
 #include "platform/rtl/tickclock.h"
 #include "platform/win/display.h"
+#include "loopback_socket.h"
 #include "transport_fixture.h"
 
 namespace tw::dbengine {
@@ -27,20 +28,7 @@ using testing::TestClient;
 // so tests running side by side never meet on a port.
 std::uint16_t TestPort(int offset) { return static_cast<std::uint16_t>(30000 + (getpid() % 8000) * 4 + offset); }
 
-// A socket of the system's own, connected to the test server, that reads only when asked.
-int RawConnect(std::uint16_t Port, int ReceiveBuffer = 0) {
-  const int s = socket(AF_INET, SOCK_STREAM, 0);
-  if (ReceiveBuffer) setsockopt(s, SOL_SOCKET, SO_RCVBUF, &ReceiveBuffer, sizeof ReceiveBuffer);
-  sockaddr_in a{};
-  a.sin_family = AF_INET;
-  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  a.sin_port = htons(Port);
-  if (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
-    close(s);
-    return -1;
-  }
-  return s;
-}
+using testing::LoopbackConnect;
 
 class SocketTest : public ::testing::Test {
  protected:
@@ -169,7 +157,7 @@ TEST_F(SocketTest, AClientThatTakesNoRepliesHoldsUpNobodyAndIsHungUpAlone) {
   ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
   LogIn();
   const std::uint32_t benign = server->Transport().ConnectionAt(0)->Id();
-  const int raw = RawConnect(TestPort(0), 4096);
+  const int raw = LoopbackConnect(TestPort(0), 4096);
   ASSERT_GE(raw, 0);
   ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 2; }));
   const std::uint32_t slow = server->Transport().ConnectionAt(1)->Id();
@@ -225,7 +213,7 @@ TEST_F(SocketTest, AClientThatTakesNoRepliesHoldsUpNobodyAndIsHungUpAlone) {
   EXPECT_EQ(server->Transport().UnsentBytesTotal(), 0u);
 
   // Past its share of bytes a client is hung up at once.
-  const int raw2 = RawConnect(TestPort(0), 4096);
+  const int raw2 = LoopbackConnect(TestPort(0), 4096);
   ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 2; }));
   limits.ReplyQueueSize = 256 * 1024;
   server->SetLimits(limits);
@@ -251,7 +239,7 @@ TEST_F(SocketTest, ConnectionsAndMessagesBeyondTheServersLimitsAreRefused) {
   LogIn();
 
   // A second connection hears "user limit" in answer to its attach request, then is closed.
-  const int raw = RawConnect(TestPort(0));
+  const int raw = LoopbackConnect(TestPort(0));
   ASSERT_GE(raw, 0);
   ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 2; }));
   std::uint8_t attach[kQnHeaderSize + 64] = {};
