@@ -115,25 +115,27 @@ DBIResult TqnServerEngine::OpenTable(std::uint32_t DatabaseID, std::string_view 
     TqnSrDatabase* d = FindDatabase(DatabaseID);
     if (d == nullptr) return qnresInvalidHandle;
     if (OpenMode != 0 && d->OpenMode() == 0) return qnresDatabaseReadOnly;
-    // A table opened for writing: the folder is this process's alone from here on.  Every
-    // change of records, BLOBs and indexes goes through a read-write cursor.
-    if (OpenMode != 0) {
-      if (const DBIResult r = ClaimForWriting(d); r != qnresSuccess) return r;
-    }
     if (d->ShareMode() == 0) ShareMode = 0;
     const std::uint32_t session = d->Session()->Id();
     TqnSrTable* t = FindOpenTable(d->FolderPath(), TableName);
     bool created = false;
-    TqnFolderWriteMoment recovery;
-    if (t == nullptr && OpenMode == 0) {
-      if (const DBIResult r = ReadyToRead(d, recovery); r != qnresSuccess) return r;
-    }
     if (t != nullptr) {
       if (t->Shared() == 0 && t->ExclusiveOwner != session) return qnresRecordLocked;
       if (t->Shared() != 0 && ShareMode == 0) return qnresNeedExclusive;
       if (OpenMode != 0 && t->OpenMode() == 0) return qnresTableReadOnly;
-    } else {
-      if (!QNIsValidTableName(TableName)) return 10039;
+    } else if (!QNIsValidTableName(TableName)) {
+      return 10039;
+    }
+    // A table opened for writing: the folder is this process's alone from here on (every change
+    // of records, BLOBs and indexes goes through a read-write cursor).  A table opened to be
+    // read may first need a journal finished.
+    TqnFolderWriteMoment recovery;
+    if (OpenMode != 0) {
+      if (const DBIResult r = ClaimForWriting(d); r != qnresSuccess) return r;
+    } else if (t == nullptr) {
+      if (const DBIResult r = ReadyToRead(d, recovery); r != qnresSuccess) return r;
+    }
+    if (t == nullptr) {
       if (!TableExists(d->FolderPath(), TableName)) return qnresNoSuchTable;
       t = new TqnSrTable(TableName, bm_, d->FolderPath(), OpenMode != 0 ? 1 : 0, ShareMode != 0 ? 1 : 0);
       try {

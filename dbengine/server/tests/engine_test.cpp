@@ -339,6 +339,7 @@ TEST_F(SharedFolder, IsReadByServersOfManyProcessesAndChangedByOneAlone) {
   EXPECT_FALSE(FolderHoldsJournal(folder));
   EXPECT_EQ(Joined(Check("People")), "");
   // The same for this process while the other one reads.
+  ASSERT_EQ(engine->CursorClose(mine), 0);
   std::uint32_t rw = 0, t = 0;
   EXPECT_EQ(engine->OpenTable(db, "People", "", 0, 1, 1, rw, nullptr), qnresFolderServedElsewhere);
   EXPECT_EQ(engine->TransactionStart(db, false, t), qnresFolderServedElsewhere);
@@ -394,10 +395,11 @@ TEST_F(SharedFolder, AJournalLeftBehindIsFinishedOnlyByAReaderWithTheFolderToIts
   EXPECT_FALSE(FolderHoldsJournal(folder));
   EXPECT_EQ(Joined(Check("People")), "");
   // The moment is over: the folder is shared again.
-  ServerProcess next({OpenFolder(folder.Path()), OpenPeople(0), CountRecords(), OpenPeople(1)});
+  ServerProcess next({OpenFolder(folder.Path()), OpenPeople(0), CountRecords(), CloseCursor(), OpenPeople(1)});
   EXPECT_EQ(next.Next(), 0);
   EXPECT_EQ(next.Next(), 0);
   EXPECT_EQ(next.Next(), 1);
+  EXPECT_EQ(next.Next(), 0);
   EXPECT_EQ(next.Next(), qnresFolderServedElsewhere);
 }
 
