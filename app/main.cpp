@@ -15,7 +15,7 @@
 #include "dbaccess/serverdialogs.h"
 #include "platform/forms/dialogs/msgbox.h"
 #include "platform/forms/forms.h"
-#include "platform/db/session.h"
+#include "dataset/session.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/win/display.h"
 
@@ -55,12 +55,17 @@ int RunProgram(const std::string& optionsFile) {
 
   int status = 0;
   bool engineRegistered = false;
-  // A failure is shown where the user looks: in a box on a real display, and on stderr.
+  // A failure is shown where the user looks: in a box on a real display, and on stderr, with
+  // the program folder it happened in.
   const auto fail = [&status](const std::string& message) {
-    status = ReportFatalError(message, DisplayName() != "offscreen");
+    std::string text = message;
+    if (!ExePath.empty() && text.find(ExePath) == std::string::npos) text += "\n" + ProgramFolderNote(ExePath);
+    status = ReportFatalError(text, DisplayName() != "offscreen");
   };
   try {
     Application()->Initialize();
+    // The boxes first: a start that fails from here on shows its failure in one.
+    InstallDialogs();
     // The server reads the options file after the program folder became the current folder.
     std::string options;
     if (!optionsFile.empty()) {
@@ -77,7 +82,6 @@ int RunProgram(const std::string& optionsFile) {
     Application()->SetTitle(ApplicationTitle);
     Application()->SetHelpFile(ApplicationHelpFile);
 
-    InstallDialogs();
     // A refused login or several servers reach the access layer's own dialogs.
     dbaccess::RegisterServerDialogs();
     RegisterWindowClasses();

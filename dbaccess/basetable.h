@@ -15,8 +15,8 @@ namespace tw::dbaccess {
 
 class TFilterListItem;
 
-// A field read of a memo gives its first 255 characters and a terminator: the value buffer of
-// a memo field holds this many bytes.
+// A field read of a memo gives at most its first 255 characters and a terminator, cut to what
+// the field's descriptor gives as its length (the text is read through the BLOB calls).
 constexpr std::uint32_t kMemoFieldValueSize = 256;
 
 // One cached field descriptor.

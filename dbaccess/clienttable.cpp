@@ -214,7 +214,8 @@ DBIResult TQNClientTable::GetFieldValue(TFieldCacheItem* Field, const std::uint8
     std::uint8_t number[4] = {};
     bool isNull = true;
     FDict.GetRecordField(i, Record, number, isNull);
-    return SetResult(MemoFieldValue(GetU32(number, 0), Blank, dest));
+    // The caller's buffer is as long as the field's descriptor says, and no longer.
+    return SetResult(MemoFieldValue(GetU32(number, 0), Blank, dest, Field->Desc.iLen));
   }
   int c = EngineToInterfaceValue(FDict.FieldType(i), FDict.FieldLength(i), Record + FDict.FieldOffset(i), dest,
                                  Field->Desc.iLen);
@@ -580,18 +581,20 @@ DBIResult TQNClientTable::BlobNumber(const std::uint8_t* Record, std::uint16_t F
   return DBIERR_NONE;
 }
 
-DBIResult TQNClientTable::MemoFieldValue(std::uint32_t Number, bool& Blank, std::uint8_t* Dest) {
+DBIResult TQNClientTable::MemoFieldValue(std::uint32_t Number, bool& Blank, std::uint8_t* Dest, std::uint32_t Room) {
   Blank = true;
+  if (Room == 0) return DBIERR_NONE;
   Dest[0] = 0;
   if (Number == 0) return DBIERR_NONE;
+  const std::uint32_t most = std::min<std::uint32_t>(Room - 1, kMemoFieldValueSize - 1);
   std::vector<std::uint8_t> request = Head(16);
   PutU32(request.data(), 4, Number);
   PutU32(request.data(), 8, 0);
-  PutU32(request.data(), 12, kMemoFieldValueSize - 1);
+  PutU32(request.data(), 12, most);
   std::uint8_t reply[4 + kMemoFieldValueSize - 1] = {};
-  DBIResult r = Request(1538, request, reply, sizeof reply);
+  DBIResult r = Request(1538, request, reply, 4 + most);
   if (r != DBIERR_NONE) return r;
-  const std::uint32_t n = std::min<std::uint32_t>(GetU32(reply, 0), kMemoFieldValueSize - 1);
+  const std::uint32_t n = std::min<std::uint32_t>(GetU32(reply, 0), most);
   std::memcpy(Dest, reply + 4, n);
   Dest[n] = 0;
   Blank = n == 0;

@@ -109,8 +109,9 @@ class TQNClientTable : public TBaseTable {
   DBIResult RawRead(std::uint32_t MessageId);
   DBIResult BlobNumber(const std::uint8_t* Record, std::uint16_t Field, std::uint32_t& Number, bool& IsNull);
   int VChkField(int N) const;
-  // The first characters of the memo numbered Number (at most 255), zero-terminated in Dest.
-  DBIResult MemoFieldValue(std::uint32_t Number, bool& Blank, std::uint8_t* Dest);
+  // The first characters of the memo numbered Number, zero-terminated in Dest, which holds Room
+  // bytes (at most 255 characters, and never more than Room - 1).
+  DBIResult MemoFieldValue(std::uint32_t Number, bool& Blank, std::uint8_t* Dest, std::uint32_t Room);
 
   TQNClientDatabase* FDatabase;  // the parent, kept typed: it never changes
   std::uint32_t FIndexNumber;

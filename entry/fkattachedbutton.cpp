@@ -25,6 +25,7 @@ TW_MESSAGE_MAP(TFkAttachedButton, tw::OnMessage<TFkAttachedButton, &TFkAttachedB
                tw::OnMessage<TFkAttachedButton, &TFkAttachedButton::WMKeyDownButton>(WM_KEYDOWN),
                tw::OnMessage<TFkAttachedButton, &TFkAttachedButton::WMKeyUpButton>(WM_KEYUP),
                tw::OnMessage<TFkAttachedButton, &TFkAttachedButton::WMKillFocusButton>(WM_KILLFOCUS),
+               tw::OnMessage<TFkAttachedButton, &TFkAttachedButton::WMSetFocusButton>(WM_SETFOCUS),
                tw::OnMessage<TFkAttachedButton, &TFkAttachedButton::CMWantSpecialKey>(CM_WANTSPECIALKEY));
 
 TFkAttachedButton::TFkAttachedButton(TComponent* owner) : TCustomControl(owner) {
@@ -200,11 +201,14 @@ void TFkAttachedButton::WMKeyUpButton(TMessage& msg) {
 
 void TFkAttachedButton::WMKillFocusButton(TMessage& msg) {
   // Space released elsewhere is no click.
-  if (spaceDown_) {
-    spaceDown_ = down_ = false;
-    Invalidate();
-  }
+  if (spaceDown_) spaceDown_ = down_ = false;
+  Invalidate();  // the focus mark goes
   InheritedMessage(TFkAttachedButton::StaticClass(), msg);
+}
+
+void TFkAttachedButton::WMSetFocusButton(TMessage& msg) {
+  InheritedMessage(TFkAttachedButton::StaticClass(), msg);
+  Invalidate();  // the focus mark shows
 }
 
 void TFkAttachedButton::Paint() {
@@ -224,6 +228,12 @@ void TFkAttachedButton::Paint() {
   const int gx = (r.Width() - kGlyphWidth) / 2 + shift, gy = (r.Height() - 10) / 2 + shift;
   cv->Brush()->SetColor(clBtnText);
   for (int i = 0; i < 3; ++i) cv->FillRect(Rect(gx + 2 + i * 4, gy + 6, gx + 4 + i * 4, gy + 8));
+  // The keyboard focus: a dotted rectangle inside the edges, as on every button.
+  if (Focused()) {
+    TRect mark = r;
+    InflateRect(mark, -2, -2);
+    if (!IsRectEmpty(mark)) cv->DrawFocusRect(mark);
+  }
 }
 
 }  // namespace tw::entry

@@ -49,6 +49,7 @@ class TFkAttachedButton : public TCustomControl {
   void WMKeyDownButton(TMessage& msg);
   void WMKeyUpButton(TMessage& msg);
   void WMKillFocusButton(TMessage& msg);
+  void WMSetFocusButton(TMessage& msg);
   void CMWantSpecialKey(TMessage& msg);
 
  private:

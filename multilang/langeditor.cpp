@@ -87,12 +87,20 @@ TLangEditorForm::TLangEditorForm(TComponent* owner) : TForm(owner) {
   GridValues->SetFixedRows(0);
   GridValues->SetColWidths(0, 100);
   GridValues->SetColWidths(1, 190);
+  // The value column takes the room the language column leaves: the grid scrolls only up and
+  // down, so the languages stay in sight.
+  GridValues->SetScrollBars(TGridScrollBars::ssVertical);
   MakeControl<TLabel>(this, PropertiesWindow, "LabelNewValue", 236, 168, 100, 16, "New Value:");
   EditDropDown = MakeControl<TComboBox>(this, PropertiesWindow, "EditDropDown", 236, 186, 296, 22);
   EditDropDown->SetVisible(false);
   CopyFromBtn = MakeControl<TButton>(this, PropertiesWindow, "CopyFromBtn", 236, 228, 90, 24, "Co&py from");
   LookupText = MakeControl<TCheckBox>(this, PropertiesWindow, "LookupText", 336, 230, 90, 20, "Look&up");
   Directional = MakeControl<TCheckBox>(this, this, "Directional", 8, 366, 120, 20, "Right-To-Left");
+  // Texts are drawn left to right whatever this box says: it is shown for the file's sake, but
+  // cannot be ticked, and its hint says why.
+  Directional->SetEnabled(false);
+  Directional->SetHint("Not used: the texts are always shown left to right");
+  Directional->SetShowHint(true);
 
   OKBtn = MakeControl<TButton>(this, this, "OKBtn", 300, 392, 75, 25, "OK");
   OKBtn->SetModalResult(mrOk);
@@ -254,6 +262,9 @@ void TLangEditorForm::ChooseForm(int index) {
     auto* sw = new TLangSwitch(this);
     sw->SetDetached(true);
     sw->LoadLanFile(edited_->LanguageFile(), FormList->Items()->Strings(index));
+    // The file holds the languages as they were last saved; the ones added, renamed or
+    // deleted since are in the sections already loaded.
+    CopyLanguages(*edited_, *sw);
     sections_[static_cast<std::size_t>(index)] = sw;
   }
   work_ = sections_[static_cast<std::size_t>(index)];
@@ -275,41 +286,39 @@ void TLangEditorForm::SaveWorkingSection() {
 }
 
 void TLangEditorForm::ShareLanguages() {
+  for (TLangSwitch* other : sections_)
+    if (other != nullptr && other != work_) CopyLanguages(*work_, *other);
+}
+
+void TLangEditorForm::CopyLanguages(TLangSwitch& from, TLangSwitch& to) {
   // One language file holds the languages once for all its forms: every section loaded here
-  // (and the edited form's) takes the languages of the one just changed, by ID, so that
-  // whichever of them is saved last writes them all, and values typed for a language added
-  // while another form was shown keep their language.
-  std::vector<const TLanguageEntry*> languages;
-  for (const auto& e : work_->Languages())
-    if (e->Kind == ekLanguage) languages.push_back(e.get());
-  for (TLangSwitch* other : sections_) {
-    if (other == nullptr || other == work_) continue;
-    auto& entries = other->Languages();
-    for (const TLanguageEntry* lang : languages) {
-      auto same = std::find_if(entries.begin(), entries.end(),
-                               [&](const auto& e) { return e->Kind == ekLanguage && e->ID == lang->ID; });
-      if (same == entries.end()) {
-        auto added = std::make_unique<TLanguageEntry>();
-        added->Kind = ekLanguage;
-        added->ID = lang->ID;
-        added->Text = lang->Text;
-        added->Icon = lang->Icon;
-        entries.push_back(std::move(added));
-      } else {
-        (*same)->Text = lang->Text;
-        (*same)->Icon = lang->Icon;
-      }
+  // (and the edited form's) has the same list in the same order, so that whichever of them is
+  // saved last writes it whole, and an ID names the same language in every section.  Values
+  // of a language that is gone go with it.  Entries of languages kept stay the same objects
+  // (the component's chooser points at them).
+  auto& entries = to.Languages();
+  std::vector<std::unique_ptr<TLanguageEntry>> languages, values;
+  for (std::size_t i = 1; i < entries.size(); ++i)
+    (entries[i]->Kind == ekLanguage ? languages : values).push_back(std::move(entries[i]));
+  entries.resize(1);
+  for (const auto& e : from.Languages()) {
+    if (e->Kind != ekLanguage) continue;
+    std::unique_ptr<TLanguageEntry> kept;
+    if (e->ID == 0) {
+      entries[0]->ID = 0;
+    } else {
+      auto same = std::find_if(languages.begin(), languages.end(), [&](const auto& l) { return l && l->ID == e->ID; });
+      kept = same != languages.end() ? std::move(*same) : std::make_unique<TLanguageEntry>();
+      kept->Kind = ekLanguage;
+      kept->ID = e->ID;
     }
-    std::vector<std::int32_t> gone;
-    for (const auto& e : entries)
-      if (e->Kind == ekLanguage && e->ID != 0 &&
-          std::none_of(languages.begin(), languages.end(), [&](const TLanguageEntry* l) { return l->ID == e->ID; }))
-        gone.push_back(e->ID);
-    for (std::int32_t id : gone) {
-      other->DeleteLanguageValues(id);
-      std::erase_if(entries, [&](const auto& e) { return e->Kind == ekLanguage && e->ID == id; });
-    }
+    TLanguageEntry& target = e->ID == 0 ? *entries[0] : *kept;
+    target.Text = e->Text;
+    target.Icon = e->Icon;
+    if (kept) entries.push_back(std::move(kept));
   }
+  for (auto& v : values)
+    if (!to.LanguageName(v->ID).empty()) entries.push_back(std::move(v));
 }
 
 void TLangEditorForm::FillLanguages(int selectID) {
@@ -413,6 +422,14 @@ void TLangEditorForm::ChooseProperty(int index) {
 void TLangEditorForm::FillGrid() {
   int rows = LanguageListBox->Items()->Count();
   GridValues->SetRowCount(std::max(1, rows));
+  // Measured on the grid's window, with room kept for a vertical scroll bar.
+  GridValues->HandleNeeded();
+  const bool vertical = (GetWindowLong(GridValues->Handle(), GWL_STYLE) & WS_VSCROLL) != 0;
+  const int room = GridValues->ClientWidth() - (vertical ? 0 : GetSystemMetrics(SM_CXVSCROLL)) -
+                   GridValues->ColWidths(0) - 2 * GridValues->GridLineWidth();
+  if (room > 20) GridValues->SetColWidths(1, room);
+  GridValues->SetLeftCol(0);
+  GridValues->SetTopRow(0);
   for (int r = 0; r < GridValues->RowCount(); ++r) {
     TLanguageEntry* lang = EntryOf(work_, LanguageListBox->Items(), r);
     GridValues->SetCells(0, r, lang != nullptr ? lang->Text : std::string());
@@ -594,7 +611,7 @@ bool TLangEditorForm::StoreValue(const std::string& text) {
 void TLangEditorForm::AddClick() {
   std::string name;
   if (!InputQuery(Text("LangAddBtn_NewLangCaption"), Text("LangAddBtn_NewLangName"), name) || name.empty()) return;
-  int id = work_->AddLanguage(name);
+  int id = work_->AddLanguage(name, {}, retired_);
   if (id < 0) {
     Ask(Text("LangAddBtn_Fail", {name}), Caption(), MB_OK | MB_ICONERROR);
     return;
@@ -611,10 +628,12 @@ void TLangEditorForm::DeleteClick() {
   std::string prompt = Text("LangDeleteBtn_Prompt", {name});
   if (PropertyCount() > 0) prompt += "\r\n" + Text("LangDeleteBtn_Prompt2");
   if (Ask(prompt, Text("LangDeleteBtn_Title"), MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+  int id = work_->LanguageID(name);
   if (!work_->DeleteLanguage(name)) {
     Ask(Text("LangDeleteBtn_Fail", {name}), Caption(), MB_OK | MB_ICONERROR);
     return;
   }
+  retired_.push_back(id);
   sectionChanged_ = true;
   ShareLanguages();
   FillLanguages(0);
@@ -716,7 +735,10 @@ bool TLangEditorForm::LoadFromFile(const std::string& fileName) {
     work_->CaptureDefaults();
   }
   if (!read && work_->IsLanName(fileName)) Ask(Text("LoadBtn_InvalidName", {fileName}), Caption(), MB_OK | MB_ICONERROR);
-  if (read) sectionChanged_ = true;
+  if (read) {
+    sectionChanged_ = true;
+    ShareLanguages();
+  }
   chosen_ = -1;
   FillLanguages(chosenID);
   FillProperties();

@@ -129,8 +129,12 @@ class TLangEditorForm : public TForm {
 
   int lastLanguageID_ = -1;
   TLangSwitch* edited_ = nullptr;
-  // Gives every other loaded section the languages of the one being edited.
+  // Gives every other loaded section the languages of the one worked on.
   void ShareLanguages();
+  static void CopyLanguages(TLangSwitch& from, TLangSwitch& to);
+  // IDs of the languages deleted since the editor opened.  Until the file is written, sections
+  // not loaded here still hold their values, so a new language never takes one of these IDs.
+  std::vector<int> retired_;
   TLangSwitch* work_ = nullptr;
   std::vector<TLangSwitch*> sections_;  // per FormList item; nullptr until first chosen
   bool sectionChanged_ = false;

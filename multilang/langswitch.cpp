@@ -1,6 +1,7 @@
 // The language component: entries, language switching, broadcasting and the chooser list.
 #include "multilang/langswitch.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -120,18 +121,17 @@ std::string TLangSwitch::LanguageName(int id) const {
   return {};
 }
 
-int TLangSwitch::NextFreeID() const {
+int TLangSwitch::NextFreeID(const std::vector<int>& reserved) const {
   for (int id = 0; id < 32768; ++id)
-    if (LanguageName(id).empty() && std::none_of(entries_.begin(), entries_.end(), [id](const auto& e) {
-          return e->Kind == ekLanguage && e->ID == id;
-        }))
+    if (std::find(reserved.begin(), reserved.end(), id) == reserved.end() &&
+        std::none_of(entries_.begin(), entries_.end(), [id](const auto& e) { return e->Kind == ekLanguage && e->ID == id; }))
       return id;
   return -1;
 }
 
-int TLangSwitch::AddLanguage(const std::string& name, const std::string& icon) {
+int TLangSwitch::AddLanguage(const std::string& name, const std::string& icon, const std::vector<int>& reserved) {
   if (name.empty() || name == entries_[0]->Text || LanguageID(name) >= 0) return -1;
-  int id = NextFreeID();
+  int id = NextFreeID(reserved);
   if (id < 0) return -1;
   auto e = std::make_unique<TLanguageEntry>();
   e->Kind = ekLanguage;
@@ -193,6 +193,15 @@ bool TLangSwitch::RenameLanguage(const std::string& oldName, const std::string& 
   return false;
 }
 
+const TLanguageEntry* TLangSwitch::ItemEntry(int index) const {
+  if (index < 0 || index >= Items()->Count()) return nullptr;
+  auto* item = reinterpret_cast<const TLanguageEntry*>(Items()->Objects(index));
+  // The editor may have deleted the language since the list was filled.
+  for (const auto& e : entries_)
+    if (e.get() == item && e->Kind == ekLanguage) return item;
+  return nullptr;
+}
+
 // --- switching ------------------------------------------------------------------------------
 
 void TLangSwitch::Change() {
@@ -230,7 +239,7 @@ bool TLangSwitch::SelectNow(const std::string& name, bool broadcast) {
   if (updateWinIni_) WriteWinIni();
   int id = LanguageID(name);
   for (int i = 0; i < Items()->Count(); ++i) {
-    auto* e = reinterpret_cast<TLanguageEntry*>(Items()->Objects(i));
+    const TLanguageEntry* e = ItemEntry(i);
     if (e != nullptr && e->ID == id) SetItemIndex(i);
   }
   RefreshLanguageList(true);
@@ -314,23 +323,37 @@ bool TLangSwitch::Translate(const std::string& name) {
   return !failed;
 }
 
-std::string TLangSwitch::GetString(const std::string& name) {
+std::string TLangSwitch::NamedString(const std::string& name) const {
+  std::string property = "#" + name;
   auto find = [&](int id) -> std::string {
     for (std::size_t i = 1; i < entries_.size(); ++i) {
       const auto& e = entries_[i];
-      if (e->Kind == ekValue && e->ID == id && e->Property == "#" + name) return e->Text;
+      if (e->Kind == ekValue && e->ID == id && e->Property == property) return e->Text;
     }
     return {};
   };
   std::string text = find(LanguageID(current_));
   if (text.empty()) text = find(0);
-  return ExpandNamedStrings(text);
+  return text;
 }
 
-std::string TLangSwitch::ExpandNamedStrings(const std::string& text, int depth) {
-  // A named string that names itself (directly or in a circle) is expanded a bounded number of
-  // times, so a careless translation cannot hang the program.
-  if (depth > 16) return text;
+std::string TLangSwitch::GetString(const std::string& name) {
+  Expansion run;
+  run.Open.push_back(name);
+  return Expand(NamedString(name), run);
+}
+
+std::string TLangSwitch::ExpandNamedStrings(const std::string& text) {
+  Expansion run;
+  return Expand(text, run);
+}
+
+// A reference is replaced by the named string it names, itself expanded.  A reference to a
+// string that is being expanded (a string that names itself, directly or in a circle) stays as
+// it is written, and so does every reference once one expansion has replaced
+// kMaxNamedReferences of them or would grow the text past kMaxExpandedLength: the work and the text of
+// one expansion are bounded whatever the strings hold, and a loop shows as its text.
+std::string TLangSwitch::Expand(const std::string& text, Expansion& run) const {
   std::string out;
   std::size_t pos = 0;
   while (pos < text.size()) {
@@ -341,23 +364,21 @@ std::string TLangSwitch::ExpandNamedStrings(const std::string& text, int depth) 
     std::string ref = text.substr(a + 1, b - a - 1);
     if (ref.find(' ') != std::string::npos) break;
     out += text.substr(pos, a - pos);
-    if (ref.empty()) {
-      out += "&&";
-    } else {
-      std::string saved = current_;
-      std::string sub;
-      auto find = [&](int id) -> std::string {
-        for (std::size_t i = 1; i < entries_.size(); ++i) {
-          const auto& e = entries_[i];
-          if (e->Kind == ekValue && e->ID == id && e->Property == "#" + ref) return e->Text;
-        }
-        return {};
-      };
-      sub = find(LanguageID(current_));
-      if (sub.empty()) sub = find(0);
-      out += ExpandNamedStrings(sub, depth + 1);
-    }
     pos = b + 1;
+    bool open = std::find(run.Open.begin(), run.Open.end(), ref) != run.Open.end();
+    if (ref.empty() || open || run.References >= kMaxNamedReferences) {
+      out += text.substr(a, b - a + 1);
+      continue;
+    }
+    ++run.References;
+    run.Open.push_back(ref);
+    std::string sub = Expand(NamedString(ref), run);
+    run.Open.pop_back();
+    if (out.size() + sub.size() > kMaxExpandedLength) {
+      out += text.substr(a, b - a + 1);
+      continue;
+    }
+    out += sub;
   }
   out += text.substr(pos);
   return out;
@@ -369,7 +390,7 @@ void TLangSwitch::RefreshLanguageList(bool translate) {
   int selectedID = -1;
   int sel = ItemIndex();
   if (sel >= 0 && sel < Items()->Count()) {
-    if (auto* e = reinterpret_cast<TLanguageEntry*>(Items()->Objects(sel))) selectedID = e->ID;
+    if (const TLanguageEntry* e = ItemEntry(sel)) selectedID = e->ID;
   }
   Items()->Clear();
   while (IconSlotCount() > 0 && DeleteItemIcon(IconSlotCount() - 1)) {
@@ -394,8 +415,8 @@ void TLangSwitch::RefreshLanguageList(bool translate) {
   }
   int pick = -1;
   for (int i = 0; i < Items()->Count(); ++i) {
-    auto* e = reinterpret_cast<TLanguageEntry*>(Items()->Objects(i));
-    if (designing ? e->Text == entries_[0]->Text : e->ID == selectedID) pick = i;
+    const TLanguageEntry* e = ItemEntry(i);
+    if (e != nullptr && (designing ? e->Text == entries_[0]->Text : e->ID == selectedID)) pick = i;
   }
   if (pick < 0) pick = Items()->IndexOf(defaultLanguage_);
   SetItemIndex(pick);
@@ -593,10 +614,13 @@ void TLangSwitch::Browse(TObject* data) {
   if (result == mrOk && !languageFile_.empty()) SaveLanguageFile();
   delete editor;
   RefreshLanguageList(true);
-  if (!designing && rememberedID != 0 && rememberedID != -1) {
+  // The language shown before comes back by its ID: the editor may have renamed it (or deleted
+  // it, and then the form keeps the default language).
+  remembered = LanguageName(rememberedID);
+  if (!designing && rememberedID != 0 && rememberedID != -1 && !remembered.empty()) {
     if (SelectLanguage(remembered, true)) {
       for (int i = 0; i < Items()->Count(); ++i) {
-        auto* e = reinterpret_cast<TLanguageEntry*>(Items()->Objects(i));
+        const TLanguageEntry* e = ItemEntry(i);
         if (e != nullptr && e->ID == rememberedID) SetItemIndex(i);
       }
     }

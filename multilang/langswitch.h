@@ -87,8 +87,8 @@ class TLangSwitch : public TMComboBox {
   void RefreshLanguageList(bool translate) override;
 
   // Language list operations.  AddLanguage answers the new ID, -1 when refused (the default
-  // language's name or a name present).
-  int AddLanguage(const std::string& name, const std::string& icon = {});
+  // language's name or a name present); the ID is the lowest free one not among `reserved`.
+  int AddLanguage(const std::string& name, const std::string& icon = {}, const std::vector<int>& reserved = {});
   bool DeleteLanguage(const std::string& name);
   bool DeleteLanguageValues(int id);
   void ClearEntries();
@@ -99,7 +99,7 @@ class TLangSwitch : public TMComboBox {
   TLanguageEntry& AddValue(int id, const std::string& component, const std::string& property, int valueID,
                            const std::string& text);
   std::string LanguageName(int id) const;
-  int NextFreeID() const;
+  int NextFreeID(const std::vector<int>& reserved = {}) const;
 
   // --- files (each reports its failures through ReportFileError and answers false)
   bool LoadLanFile(const std::string& fileName, const std::string& section);
@@ -145,7 +145,13 @@ class TLangSwitch : public TMComboBox {
   // top-left corner and returns when it closed.
   void ShowSystemMenu();
   TPopupMenu* SystemMenu() const { return sysMenu_; }
-  std::string ExpandNamedStrings(const std::string& text, int depth = 0);
+  // Named-string references ("&Name&") in `text` replaced by their strings, bounded: see
+  // Expand.
+  std::string ExpandNamedStrings(const std::string& text);
+  // The most references one expansion replaces, and the longest text a reference is replaced
+  // within (longer texts keep the reference as it is written).
+  static constexpr int kMaxNamedReferences = 1024;
+  static constexpr std::size_t kMaxExpandedLength = 32768;
 
   // The message number between language components (registered once per process).
   static UINT LanguageMessage();
@@ -162,6 +168,15 @@ class TLangSwitch : public TMComboBox {
   void Notification(TComponent* component, TOperation operation) override;
 
  private:
+  struct Expansion {
+    std::vector<std::string> Open;  // the names being expanded, outermost first
+    int References = 0;             // references replaced so far
+  };
+  // The text of "#" + name in the current language, else in the default language.
+  std::string NamedString(const std::string& name) const;
+  std::string Expand(const std::string& text, Expansion& run) const;
+  // The language entry of chooser item `index`, nullptr when none (or no longer in the list).
+  const TLanguageEntry* ItemEntry(int index) const;
   void Broadcast();
   bool SelectNow(const std::string& name, bool broadcast);
   void HookSystemMenu();

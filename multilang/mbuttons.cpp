@@ -1,5 +1,7 @@
 #include "multilang/mbuttons.h"
 
+#include <functional>
+
 #include "platform/classes/typinfo.h"
 #include "platform/forms/dialogs/msgbox.h"
 #include "platform/forms/forms.h"
@@ -59,7 +61,7 @@ void TMButtons::Retitle(TCustomForm* box) const {
   }
 }
 
-TMOpenDialog::TMOpenDialog(TComponent* owner) : TOpenDialog(owner) {
+TMOpenDialog::TMOpenDialog(TComponent* owner) : TOpenDialog(owner), font_(std::make_unique<TFont>()) {
   SetTitle("Open");
   SetCaptionFileName("Filename:");
   SetCaptionTypeList("File type:");
@@ -72,6 +74,38 @@ TMOpenDialog::TMOpenDialog(TComponent* owner) : TOpenDialog(owner) {
   SetCaptionNetwork("&Network");
 }
 
+TMOpenDialog::~TMOpenDialog() = default;
+
+void TMOpenDialog::SetFont(TFont* value) {
+  if (value != nullptr) font_->Assign(value);
+}
+
+bool TMOpenDialog::Execute() {
+  // The font is given to every control of the dialog before it shows; the user's OnShow
+  // follows and is put back afterwards.
+  TNotifyEvent user = OnShow;
+  OnShow = [this, user](TObject* sender) {
+    if (TForm* form = DialogForm()) {
+      std::function<void(TWinControl*)> apply = [&](TWinControl* parent) {
+        for (int i = 0; i < parent->ControlCount(); ++i) {
+          TControl* c = parent->Controls(i);
+          c->Font()->Assign(font_.get());
+          if (auto* w = dynamic_cast<TWinControl*>(c)) apply(w);
+        }
+      };
+      apply(form);
+    }
+    FireEvent(user, sender);
+  };
+  struct PutBack {
+    TMOpenDialog* dialog;
+    TNotifyEvent user;
+    ~PutBack() { dialog->OnShow = user; }
+  } putBack{this, user};
+  return TOpenDialog::Execute();
+}
+
+TW_PUBLISHED(TMOpenDialog, Prop("Font", &TMOpenDialog::Font, &TMOpenDialog::SetFont));
 TW_PUBLISHED(TMButtons, Prop("Captions", &TMButtons::Captions, &TMButtons::SetCaptions),
              Prop("Title", &TMButtons::Title, &TMButtons::SetTitle));
 TW_REGISTER_CLASS(TMButtons);

@@ -8,6 +8,7 @@
 
 #include "platform/classes/stringlist.h"
 #include "platform/forms/dialogs/filedialogs.h"
+#include "platform/gfx/font.h"
 
 namespace tw {
 class TCustomForm;
@@ -41,6 +42,15 @@ class TMOpenDialog : public TOpenDialog {
   TW_CLASS(TMOpenDialog, TOpenDialog)
  public:
   explicit TMOpenDialog(TComponent* owner);
+  ~TMOpenDialog() override;
+
+  // The font of the dialog's labels, lists and buttons (a translated font reaches them).
+  TFont* Font() const { return font_.get(); }
+  void SetFont(TFont* value);
+  bool Execute() override;
+
+ private:
+  std::unique_ptr<TFont> font_;
 };
 
 }  // namespace tw::multilang

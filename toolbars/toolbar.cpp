@@ -321,11 +321,13 @@ TSize TToolbarX::ArrangeControls(bool canMove, bool canResize, int type, int wra
       if (s <= c->Top()) ++line;
     return line;
   };
+  // The order is read along the line the controls stand in now: a bar turning from vertical to
+  // horizontal reads it from top to bottom (the centred buttons of a column stand at different
+  // lefts, the narrowest furthest right).  Ties go by the other coordinate.
+  const int readType = laidOutType_ >= 0 ? laidOutType_ : type;
   std::stable_sort(items.begin(), items.end(), [&](const TControl* a, const TControl* b) {
-    // Ties go by the other coordinate, so that a bar turning between horizontal and vertical
-    // keeps its order.
-    if (type == kVertical) return a->Top() != b->Top() ? a->Top() < b->Top() : a->Left() < b->Left();
-    if (type == kHorizontal) return a->Left() != b->Left() ? a->Left() < b->Left() : a->Top() < b->Top();
+    if (readType == kVertical) return a->Top() != b->Top() ? a->Top() < b->Top() : a->Left() < b->Left();
+    if (readType == kHorizontal) return a->Left() != b->Left() ? a->Left() < b->Left() : a->Top() < b->Top();
     const int la = lineOf(a), lb = lineOf(b);
     if (la != lb) return la < lb;
     return a->Left() < b->Left();
@@ -414,6 +416,7 @@ TSize TToolbarX::ArrangeControls(bool canMove, bool canResize, int type, int wra
     size.cx = std::max(size.cx, captionRoom);
   }
   if (canMove) {
+    laidOutType_ = type;
     lineStarts_ = starts;
     groupLineStarts_ = groupStarts;
     for (int i = 0; i < ControlCount(); ++i)

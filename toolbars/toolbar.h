@@ -162,6 +162,8 @@ class TToolbarX : public TCustomControl {
   };
   std::vector<AlternatePair> alternates_;
   std::vector<int> lineStarts_;
+  // The type the controls were last placed for (-1: not yet): their order is read in it.
+  int laidOutType_ = -1;
   std::vector<int> groupLineStarts_;  // the starts after a separator: the etched lines go there
   std::vector<TControl*> lineEndSeparators_;
   int arranging_ = 0;  // raised by the dock while it places the bar

@@ -23,11 +23,13 @@
 #include "horoscope/chartglobals.h"
 #include "horoscope/horoscope.h"
 #include "horoscope/swissephemeris.h"
-#include "platform/db/session.h"
+#include "dataset/session.h"
 #include "platform/classes/registry.h"
 #include "platform/forms/forms.h"
 #include "platform/win/display.h"
 #include "richtext/controls/richtext.h"
+#include "richtext/document/attr.h"
+#include "richtext/document/document.h"
 
 namespace tw::app {
 namespace {
@@ -68,7 +70,7 @@ class TBenchProgram {
     options->dfPers->SetAsString("Bench Person");
     options->dfPers->OnChange(options->dfPers);
     // A birth date whose list is long: at least 20 entries.
-    for (int day = 0; day < 400 && entries < 20; day += 7) {
+    for (int day = 0; day < 3000 && entries < 20; day += 7) {
       options->dfDate->SetAsDayNumber(entry::DateTimeToDayNumber(EncodeDate(1970, 1, 1) + day));
       options->dfDate->OnChange(options->dfDate);
       Recalculate();
@@ -91,12 +93,25 @@ class TBenchProgram {
     StopFlag = false;
     main->ShowTransits();
   }
-  // Headings of the list: each names the transit body after its label.
+  // Entries of the list: each heading holds one hidden help context of a transit body,
+  // 20000 to 20015 (the label of a heading also starts sentences of the texts, so it is not
+  // counted).
   int CountEntries() const {
-    const std::string label = horoscope::GetMessageText(MsgTransitBodyLabel) + " ";
-    const std::string text = main->rtext->Text();
     int n = 0;
-    for (std::size_t at = text.find(label); at != std::string::npos; at = text.find(label, at + 1)) ++n;
+    for (const richtext::TParagraph* p = main->rtext->RtfText()->FirstPar; p != nullptr; p = p->Next)
+      for (const richtext::TLine* l = p->FirstLine; l != nullptr; l = l->Next) {
+        if (!l->HasAttrs()) continue;
+        std::string run;
+        for (int i = 0; i <= l->Length; ++i) {
+          const bool hidden = i < l->Length && (l->Attrs[static_cast<std::size_t>(i)].Extra & richtext::fxHidden) != 0;
+          if (hidden) {
+            run += l->Text()[i];
+            continue;
+          }
+          if (run.size() == 5 && run.compare(0, 3, "200") == 0) ++n;
+          run.clear();
+        }
+      }
     return n;
   }
 
@@ -108,16 +123,22 @@ class TBenchProgram {
   fs::path folder_;
 };
 
+// At the window's designed size (no arguments) and at a given width and height.
 void BM_FullRecalculation(benchmark::State& state) {
   TBenchProgram program;
+  if (state.range(0) > 0) program.main->SetBounds(0, 0, static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+  program.Recalculate();
+  program.entries = program.CountEntries();
   if (program.entries < 20) {
     state.SkipWithError("no person with a list of 20 entries");
     return;
   }
   for (auto _ : state) program.Recalculate();
   state.counters["entries"] = program.CountEntries();
+  state.counters["width"] = program.main->Width();
+  state.counters["height"] = program.main->Height();
 }
-BENCHMARK(BM_FullRecalculation)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_FullRecalculation)->Args({0, 0})->Args({1000, 750})->Unit(benchmark::kMicrosecond);
 
 // One chart as the transit list casts it: bodies 0 to 10 and 15, then the houses.  The moment
 // moves by a few hours each round, so the ephemeris cannot answer from its last result.

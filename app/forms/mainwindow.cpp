@@ -12,6 +12,7 @@
 #include "app/forms/richview.h"
 #include "app/forms/texttables.h"
 #include "app/lib/appsupport.h"
+#include "app/lib/settingsreport.h"
 #include "app/lib/singleinstance.h"
 #include "app/lib/splash.h"
 #include "app/lib/winregistry.h"
@@ -25,7 +26,7 @@
 #include "multilang/langswitch.h"
 #include "platform/classes/stringlist.h"
 #include "platform/classes/typinfo.h"
-#include "platform/db/table.h"
+#include "dataset/table.h"
 #include "platform/forms/dialogs/dialoghelp.h"
 #include "platform/forms/dialogs/msgbox.h"
 #include "platform/forms/formres/formstream.h"
@@ -33,6 +34,7 @@
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/forms/timer.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/rtl/uilanguage.h"
 #include "platform/sys/timezones.h"
 #include "richtext/controls/pageprop.h"
 #include "richtext/controls/richtext.h"
@@ -283,10 +285,19 @@ void TfrmMain::ShowTransits() {
     if (quietList_) return;
     HideSplash();
     Modal([&] { return frmOptions->Execute(); });
-    if (frmOptions->PersonName().empty()) return;
+    if (frmOptions->PersonName().empty()) {
+      // A person whose data were all cleared has no list: the list on show belongs to data
+      // that are gone.
+      ShowWelcome();
+      return;
+    }
   }
   TDateTime transitDay = 0.0;
-  if (!ReadTransitDay(transitDay)) return;
+  if (!ReadTransitDay(transitDay)) {
+    // Never a list of another person or day: the view says what is missing.
+    if (!quietList_) ShowTransitDateNotRead();
+    return;
+  }
   TDateTime birthDate = 0.0, birthTime = 0.0;
   if (!ReadBirthMoment(birthDate, birthTime, quietList_)) {
     // Never the list of another person's birth moment: the view says what is missing.
@@ -320,6 +331,15 @@ void TfrmMain::ShowNotComputed() {
   const bool dateReads = frmOptions->BirthDate(value);
   const std::string text = FormatMessage(horoscope::GetMessageText(dateReads ? MsgBadBirthTime : MsgBadBirthDate),
                                          dateReads ? frmOptions->BirthTimeText() : frmOptions->BirthDateText());
+  ShowNotice(text);
+}
+
+void TfrmMain::ShowTransitDateNotRead() {
+  const std::string text = dfTransDate != nullptr && !dfTransDate->IsEmpty() ? dfTransDate->EditText() : std::string();
+  ShowNotice(FormatMessage(horoscope::GetMessageText(MsgBadTransitDate), text));
+}
+
+void TfrmMain::ShowNotice(const std::string& text) {
   TRichTransitView& view = *view_;
   view.Begin();
   view.SetFonts(nullptr, nullptr, nullptr);
@@ -328,14 +348,7 @@ void TfrmMain::ShowNotComputed() {
   view.End();
 }
 
-void TfrmMain::ShowWelcome() {
-  TRichTransitView& view = *view_;
-  view.Begin();
-  view.SetFonts(nullptr, nullptr, nullptr);
-  view.SetCurrentAttr(TTransitAttr::Text);
-  WriteInPieces(view, horoscope::GetMessageText(MsgWelcome));
-  view.End();
-}
+void TfrmMain::ShowWelcome() { ShowNotice(horoscope::GetMessageText(MsgWelcome)); }
 
 void TfrmMain::FormCreate(TObject* sender) {
   TOrvForm::FormCreate(sender);
@@ -385,9 +398,15 @@ void TfrmMain::FormShow(TObject* sender) {
     LangSwitch1->SelectLanguage(stored, true);
   } else {
     if (LangSwitch1 != nullptr) horoscope::LanguageCode = LanguageCodeFor(LangSwitch1->CurrentLanguage());
+    // The windows' language is the program's from the start, whatever the desktop's is.
+    SetUiLanguage(horoscope::LanguageCode == "DEU" ? TUiLanguage::German : TUiLanguage::English);
     LoadMessages();
   }
   SetMainCaption();
+  // Settings that could not be saved while the windows were made are told now, in the language
+  // just chosen, with the splash picture gone.
+  HideSplash();
+  SettingsReportReady([] { return horoscope::GetMessageText(MsgSettingsNotSaved); });
   if (frmOptions != nullptr && !frmOptions->PersonName().empty()) {
     // Hidden first: a message or dialog of the first list must not open under the picture.
     HideSplash();
@@ -410,6 +429,8 @@ void TfrmMain::LangSwitch1Translated(TObject*, const std::string& languageName, 
   // The language the windows show now: a name the file does not know changed nothing.
   const std::string language = LangSwitch1 != nullptr ? LangSwitch1->CurrentLanguage() : languageName;
   horoscope::LanguageCode = LanguageCodeFor(language);
+  // The libraries' messages, the standard dialogs and the key names follow.
+  SetUiLanguage(horoscope::LanguageCode == "DEU" ? TUiLanguage::German : TUiLanguage::English);
   Application()->SetHelpFile(HelpFileFor(horoscope::LanguageCode));
   LoadMessages();
   SetMainCaption();
@@ -479,7 +500,7 @@ void TfrmMain::mnuPageSetupClick(TObject*) {
 void TfrmMain::FormDestroy(TObject* sender) {
   if (tblText != nullptr && tblText->Active()) tblText->Close();
   if (tblMSGS != nullptr && tblMSGS->Active()) tblMSGS->Close();
-  SaveToolbarPositions();
+  WriteSettings([this] { SaveToolbarPositions(); });
   TOrvForm::FormDestroy(sender);
 }
 

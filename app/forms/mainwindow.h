@@ -71,6 +71,9 @@ inline constexpr int ContentsHelpContext = 22014;
 // The help context carried by a link's hidden text; 1 when it is not a number.
 int LinkHelpContext(const std::string& hiddenText);
 
+// The message telling that the settings cannot be saved ("%s": the settings folder).
+inline constexpr int MsgSettingsNotSaved = 110;
+
 // The language the windows start in when none is stored.
 inline constexpr char DefaultLanguageName[] = "English";
 // The code of the message and interpretation texts of a language: "DEU" for "Deutsch", else
@@ -205,6 +208,10 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   void ShowWelcome();
   // The view's text when the person's birth moment does not read: message 92 or 93.
   void ShowNotComputed();
+  // The view's text when the transit date does not read: message 97.
+  void ShowTransitDateNotRead();
+  // One text in the view in place of a list.
+  void ShowNotice(const std::string& text);
   void HideSplash();
   // Loads or saves the places of both toolbars under the settings key.
   void LoadToolbarPositions();

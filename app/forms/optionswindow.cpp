@@ -41,6 +41,9 @@ constexpr char DefaultBirthTime[] = "23:59";
 
 std::string DefaultShortcut(int n) { return "Person " + std::to_string(n); }
 
+// A person without a shortcut is still named on its button and in the person list.
+std::string ShownShortcut(int n, const std::string& shortcut) { return shortcut.empty() ? DefaultShortcut(n) : shortcut; }
+
 // Puts a stored text into an entry field; a text the field cannot take leaves it empty.
 void PutFieldText(entry::TFkBaseEntryField* field, const std::string& text) {
   if (field == nullptr) return;
@@ -304,7 +307,7 @@ void TfrmOptions::ReadPersonShortcuts() {
   const int selected = rbPerson->ItemIndex();
   rbPerson->Items()->Clear();
   for (int n = 1; n <= PersonCount; ++n)
-    rbPerson->Items()->Add(ReadString("dfShort" + std::to_string(n), DefaultShortcut(n)));
+    rbPerson->Items()->Add(ShownShortcut(n, ReadString("dfShort" + std::to_string(n), DefaultShortcut(n))));
   if (selected >= 0 && selected < PersonCount) rbPerson->SetItemIndex(selected);
 }
 
@@ -416,7 +419,7 @@ void TfrmOptions::dfShortChange(TObject*) {
   StoreField("dfShort", text);
   if (rbPerson != nullptr) {
     const int index = SelectedPerson() - 1;
-    if (index < rbPerson->Items()->Count()) rbPerson->Items()->Put(index, text);
+    if (index < rbPerson->Items()->Count()) rbPerson->Items()->Put(index, ShownShortcut(index + 1, text));
   }
 }
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 
 #include "app/lib/register.h"
@@ -53,7 +54,14 @@ void PrepareProgramFolder(const std::string& folder) {
   }
   ExePath = path;
   RemoveAliasTable();
-  AtomicWriteFile(ExePath + AliasScriptName, AliasScriptLine(ExePath));
+  try {
+    AtomicWriteFile(ExePath + AliasScriptName, AliasScriptLine(ExePath));
+  } catch (const Exception& e) {
+    const int error = errno;  // as the failed call left it
+    std::string cause = error != 0 ? std::string(std::strerror(error)) : e.Message();
+    throw EInOutError("The program folder " + path + " cannot be written (" + cause + "): " + e.Message(),
+                      InOutErrorFromErrno(error));
+  }
 }
 
 void RegisterWindowClasses() {
@@ -74,10 +82,20 @@ void SelectProgramDisplay() {
   SelectDisplay(chosen != nullptr && *chosen != '\0' ? chosen : "x11");
 }
 
+std::string ProgramFolderNote(const std::string& folder) { return "Program folder: " + folder; }
+
 int ReportFatalError(const std::string& message, bool showBox) {
   std::fprintf(stderr, "%s: %s\n", ApplicationName, message.c_str());
   std::fflush(stderr);
   if (showBox) {
+    // The start is over: no window of it (the splash picture stays on top of all others) may
+    // cover the box.
+    EnumWindows(
+        [](HWND h, LPARAM) {
+          if (IsWindowVisible(h)) ShowWindow(h, SW_HIDE);
+          return true;
+        },
+        0);
     try {
       Application()->MessageBox(message, ApplicationTitle, MB_OK | MB_ICONERROR);
     } catch (...) {

@@ -24,7 +24,8 @@ std::string AliasScriptLine(const std::string& folder);
 
 // Makes `folder` (with its trailing separator) the program folder and the current folder,
 // deletes a stale alias table and writes the alias script whole or not at all.  Raises
-// EInOutError when the folder cannot be entered or the script cannot be written.
+// EInOutError when the folder cannot be entered or the script cannot be written; its text
+// names the folder and the cause.
 void PrepareProgramFolder(const std::string& folder);
 
 // Deletes the server's alias table of the program folder (a missing file is no error).
@@ -41,7 +42,11 @@ void SelectProgramDisplay();
 
 // A failure that ends the program: "Tidewell: " and the text on stderr and, when `showBox`,
 // the text in a message box as well (not on the off-screen display, where no one could answer
-// it).  Returns the program's exit code, 1.
+// it).  The program's windows (the splash picture among them) are hidden first, so that
+// nothing covers the box.  Returns the program's exit code, 1.
 int ReportFatalError(const std::string& message, bool showBox);
+
+// "Program folder: " + `folder`, the line a start failure adds when its text names no folder.
+std::string ProgramFolderNote(const std::string& folder);
 
 }  // namespace tw::app

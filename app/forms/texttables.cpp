@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "platform/db/fields.h"
-#include "platform/db/table.h"
+#include "dataset/fields.h"
+#include "dataset/table.h"
 
 namespace tw::app {
 

@@ -55,6 +55,7 @@ inline constexpr int AspectHelpBase = 22000;
 // Message numbers of the list's fixed texts.
 inline constexpr int MsgBadBirthDate = 92;
 inline constexpr int MsgBadBirthTime = 93;
+inline constexpr int MsgBadTransitDate = 97;
 inline constexpr int MsgPersonLabel = 94;
 inline constexpr int MsgBirthLine = 95;
 inline constexpr int MsgTransitLine = 96;

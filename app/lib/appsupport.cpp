@@ -5,6 +5,7 @@
 #include "app/lib/orvform.h"
 #include "app/lib/placement.h"
 #include "platform/gfx/font.h"
+#include "platform/gfx/printer.h"
 #include "platform/rtl/sysutils.h"
 
 namespace tw::app {
@@ -101,9 +102,21 @@ bool UsablePageSetup(const TPageSetup& s) {
 
 void SavePageSetup(TOrvForm* form, const TPageSetup& setup) { form->WriteString("PageSetup", PageSetupToValue(setup)); }
 
+TPageSetup DefaultPageSetup() {
+  const TPaperSize paper = LocalePaperSize();
+  TPageSetup setup;
+  setup.PageWidth = MulDiv(paper.Width, 1440, 254);  // tenths of a millimetre to twips
+  setup.PageHeight = MulDiv(paper.Height, 1440, 254);
+  return setup;
+}
+
 std::optional<TPageSetup> LoadPageSetup(TOrvForm* form) {
-  std::optional<TPageSetup> setup = ValueToPageSetup(form->ReadString("PageSetup", kDefaultPageSetup));
-  if (setup && !UsablePageSetup(*setup)) setup = TPageSetup{};
+  // A value that is not stored reads as this text, which no stored value can be.
+  static const std::string Absent("\x01" "absent" "\x01");
+  const std::string value = form->ReadString("PageSetup", Absent);
+  if (value == Absent) return DefaultPageSetup();
+  std::optional<TPageSetup> setup = ValueToPageSetup(value);
+  if (setup && !UsablePageSetup(*setup)) setup = DefaultPageSetup();
   return setup;
 }
 

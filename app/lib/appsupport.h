@@ -81,7 +81,9 @@ struct TPageSetup {
   bool operator==(const TPageSetup&) const = default;
 };
 
-constexpr char kDefaultPageSetup[] = "1880,1880,1440,1440,12240,15840";
+// The page setup of a first start: margins of 1880 and 1440 twips on the sheet that will be
+// printed (the locale's paper, as the printer has it).
+TPageSetup DefaultPageSetup();
 
 std::string PageSetupToValue(const TPageSetup& setup);
 // Reads a stored value: missing numbers and numbers that do not convert give 0.  nullopt for an
@@ -93,8 +95,8 @@ bool UsablePageSetup(const TPageSetup& setup);
 
 // Stores the page setup under the form's section.
 void SavePageSetup(TOrvForm* form, const TPageSetup& setup);
-// The stored page setup (the default when none is stored); nullopt when the stored value is
-// empty, so that the view keeps its own.  A damaged value gives the default page setup.
+// The stored page setup (DefaultPageSetup when none is stored); nullopt when the stored value
+// is empty, so that the view keeps its own.  A damaged value gives the default page setup.
 std::optional<TPageSetup> LoadPageSetup(TOrvForm* form);
 
 }  // namespace tw::app

@@ -1,6 +1,7 @@
 #include "app/lib/orvform.h"
 
 #include "app/lib/placement.h"
+#include "app/lib/settingsreport.h"
 #include "app/lib/winregistry.h"
 #include "platform/classes/typinfo.h"
 #include "platform/forms/stdctrls/buttons.h"
@@ -89,8 +90,10 @@ void TOrvForm::BeforeDestruction() {
 }
 
 void TOrvForm::WriteString(const std::string& ident, const std::string& value) {
-  TWinRegistry reg(SettingsKey());
-  reg.WriteString(FormKeyName(this), ident, value);
+  WriteSettings([&] {
+    TWinRegistry reg(SettingsKey());
+    reg.WriteString(FormKeyName(this), ident, value);
+  });
 }
 
 std::string TOrvForm::ReadString(const std::string& ident, const std::string& defaultValue) {
@@ -124,16 +127,14 @@ void TOrvForm::FormShow(TObject*) {
 void TOrvForm::FormHide(TObject*) { SavePlacement(); }
 
 void TOrvForm::SavePlacement() {
-  // Only a shown window in its normal state has a place of its own to remember.
+  // Only a shown window has a place to remember: a maximised one its normal place and that it
+  // was maximised; a minimised one keeps what was stored before.
   if (Placement1 == nullptr || !HandleAllocated() || !IsWindowVisible(Handle()) ||
-      WindowState() != TWindowState::wsNormal)
+      WindowState() == TWindowState::wsMinimized)
     return;
-  try {
-    Placement1->SaveToRegistry();
-  } catch (const ERegistryException&) {
-    // A settings store that cannot be written must not keep the window from hiding or closing;
-    // the placement is simply not remembered.
-  }
+  // A settings store that cannot be written must not keep the window from hiding or closing:
+  // the user is told once that settings are not saved.
+  WriteSettings([this] { Placement1->SaveToRegistry(); });
 }
 
 void TOrvForm::FormClose(TObject*, TCloseAction&) {

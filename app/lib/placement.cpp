@@ -12,6 +12,8 @@ namespace tw::app {
 
 namespace {
 constexpr char kValueName[] = "WindowPosition";
+// "1" when the window was maximised; WindowPosition then holds its normal place.
+constexpr char kMaximizedName[] = "WindowMaximized";
 // No coordinate of a window on any screen comes near this; larger stored values are damage.
 constexpr int kAbsurd = 100000;
 }  // namespace
@@ -53,18 +55,31 @@ TPlacement::TPlacement(TComponent* owner) : TComponent(owner) {}
 void TPlacement::SaveToRegistry() {
   auto* form = dynamic_cast<TCustomForm*>(Owner());
   if (form == nullptr) return;
-  const std::string value = Format("%d,%d,%d,%d", {form->Top(), form->Left(), form->Width(), form->Height()});
+  // A maximised (or minimised) window keeps the place it has when it is restored.
+  TRect normal = form->BoundsRect();
+  bool maximized = false;
+  if (form->HandleAllocated()) {
+    WINDOWPLACEMENT placement;
+    if (GetWindowPlacement(form->Handle(), &placement)) {
+      maximized = placement.showCmd == SW_SHOWMAXIMIZED;
+      if (maximized || placement.showCmd == SW_SHOWMINIMIZED) normal = placement.rcNormalPosition;
+    }
+  }
+  const std::string value = Format("%d,%d,%d,%d", {normal.Top, normal.Left, normal.Width(), normal.Height()});
   TWinRegistry reg(SettingsKey());
   reg.WriteString(FormKeyName(form), kValueName, value);
+  reg.WriteString(FormKeyName(form), kMaximizedName, maximized ? "1" : "0");
 }
 
 void TPlacement::LoadFromRegistry() {
   auto* form = dynamic_cast<TCustomForm*>(Owner());
   if (form == nullptr) return;
   std::string s;
+  bool maximized = false;
   {
     TWinRegistry reg(SettingsKey());
     s = reg.ReadString(FormKeyName(form), kValueName, "");
+    maximized = reg.ReadString(FormKeyName(form), kMaximizedName, "0") == "1";
   }
   if (s.empty()) return;
   const int top = NextListInt(s);
@@ -79,7 +94,10 @@ void TPlacement::LoadFromRegistry() {
   const TRect frame = form->HandleAllocated() ? WindowManagerFrame(form->Handle()) : TRect{};
   if (!FitFramedPlacement(r, frame, Screen()->Width(), Screen()->Height())) return;
   if (sizeable) {
+    // A maximised window is restored to its normal place first, so that it comes back there.
+    if (form->WindowState() == TWindowState::wsMaximized) form->SetWindowState(TWindowState::wsNormal);
     form->SetBounds(r.Left, r.Top, r.Width(), r.Height());
+    if (maximized) form->SetWindowState(TWindowState::wsMaximized);
   } else {
     // A fixed border keeps its designed size; only the place is taken, kept on the screen.
     TRect fixed = Rect(r.Left, r.Top, r.Left + form->Width(), r.Top + form->Height());

@@ -1,5 +1,6 @@
 #include "app/lib/winregistry.h"
 
+#include "app/lib/settingsreport.h"
 #include "platform/classes/stringlist.h"
 #include "platform/forms/forms.h"
 
@@ -99,8 +100,10 @@ void RestoreComponentValue(const TComponent* component, std::string& value) {
 void SaveComponentValue(const TComponent* component, const std::string& value) {
   TCustomForm* form = ValueForm(component);
   if (form == nullptr) return;
-  TWinRegistry reg(SettingsKey());
-  reg.WriteString(FormKeyName(form), component->Name(), value);
+  WriteSettings([&] {
+    TWinRegistry reg(SettingsKey());
+    reg.WriteString(FormKeyName(form), component->Name(), value);
+  });
 }
 
 }  // namespace tw::app

@@ -5,7 +5,7 @@
 #include <mutex>
 
 #include "dbengine/base/errors.h"
-#include "entry/strres/stringtable.h"
+#include "platform/classes/stringtable.h"
 #include "platform/classes/resources.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/win1252.h"
@@ -40,7 +40,7 @@ std::string QNLLResText(int Id) {
   // Read straight from the table: a reader's own failures cannot go through a reader.
   if (Id >= 0 && Id <= 0xFFFF) {
     if (auto table = FindResource("QNLLRES_STRINGS_ENGLISH")) {
-      if (auto text = tw::entry::ScanStringTable(*table, static_cast<std::uint16_t>(Id)); text && !text->empty())
+      if (auto text = tw::ScanStringTable(*table, static_cast<std::uint16_t>(Id)); text && !text->empty())
         return std::string(*text);
     }
   }
@@ -94,7 +94,7 @@ ShortString TqnStringResource::GetString(int Id) const {
   TqnPadLockGuard guard(FPadLock);
   const std::int32_t key = Id;
   if (auto* item = FStringCache->ItemAs<TqnStringResItem>(FStringCache->IndexOf(&key))) return ShortString(item->Text());
-  const auto text = tw::entry::ScanStringTable(FResData, static_cast<std::uint16_t>(Id));
+  const auto text = tw::ScanStringTable(FResData, static_cast<std::uint16_t>(Id));
   if (!text) return {};
   const ShortString result(*text);  // cut to 255 characters
   auto* item = new TqnStringResItem(Id, result.View());
@@ -146,7 +146,7 @@ class LazyReader {
 TqnStringResource* BuiltInLLResStrings() {
   std::vector<std::pair<std::uint16_t, std::string>> records;
   for (int id = 1; id <= 5; ++id) records.emplace_back(static_cast<std::uint16_t>(id), BuiltInLLResText(id));
-  return TqnStringResource::FromTable("QNLLRES_STRINGS_ENGLISH", tw::entry::BuildStringTable(records));
+  return TqnStringResource::FromTable("QNLLRES_STRINGS_ENGLISH", tw::BuildStringTable(records));
 }
 }  // namespace
 

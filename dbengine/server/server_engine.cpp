@@ -464,17 +464,25 @@ DBIResult TqnServerEngine::TransactionCommit(std::uint32_t TransactionID) {
   return Guarded([&]() -> DBIResult {
     TqnSrTransaction* t = transactions_->GetById(TransactionID);
     if (t == nullptr) return qnresInvalidHandle;
+    std::exception_ptr unfinished;
     try {
       bm_->Commit(TransactionID);
     } catch (...) {
       // Before the commit was decided the transaction stays open for the client to roll back;
-      // after it, the commit stands and is finished here.
+      // after it, the commit stands and is finished here.  A commit that cannot be finished
+      // (the disk full) ends the transaction with the error: it is not done while it is not
+      // on disk, and its tables wait for its journal to be replayed.
       if (!bm_->IsDecided(TransactionID)) throw;
-      bm_->Rollback(TransactionID);
+      try {
+        bm_->Rollback(TransactionID);
+      } catch (...) {
+        unfinished = std::current_exception();
+      }
     }
     JoinFolderTables(tables_, FolderOfTransaction(t), 0);
     transactions_->Delete(TransactionID);
     FreeTablesWithoutCursors();
+    if (unfinished) std::rethrow_exception(unfinished);
     return qnresSuccess;
   });
 }

@@ -202,7 +202,8 @@ class TqnServerEngine : public TqnObject {
   // rebuild).  The transaction ends whatever happens: a commit that fails is rolled back, so
   // that the failed change is gone and later writes start afresh; the commit's error is
   // returned.  A commit that failed only after it was decided is finished (its changes stand)
-  // and counts as done.
+  // and counts as done; one that cannot be finished either answers its error (its journal
+  // stands and is replayed before its tables are used again).
   DBIResult CommitOwnTransaction(std::uint32_t TransactionID);
   void FreeTablesWithoutCursors();
   void ReleaseFolder(std::uint32_t FolderID);

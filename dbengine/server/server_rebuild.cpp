@@ -157,6 +157,14 @@ DBIResult TqnServerEngine::ReindexTable(std::uint32_t DatabaseID, std::string_vi
   return qnresSuccess;
 }
 
+// Frees the temporary table Temp of Folder when no cursor uses it: a table is otherwise kept
+// open while its folder has a transaction, but nothing of another transaction is in the copy
+// (made exclusive and write-locked), so it goes now, before its files are deleted.
+static void DropCopy(TqnServerEngine& E, TqnList& Tables, const std::string& Folder, const std::string& Temp) {
+  if (TqnSrTable* t = E.FindOpenTable(Folder, Temp); t != nullptr && t->Cursors().Count() == 0) Tables.Remove(t);
+  if (E.FindOpenTable(Folder, Temp) == nullptr) QNTblDeleteFiles(Folder, Temp);
+}
+
 DBIResult TqnServerEngine::PackTable(std::uint32_t DatabaseID, std::string_view TableName, std::int32_t& RebuildID) {
   return PrepareCopy(DatabaseID, TableName, nullptr, nullptr, false, RebuildID);
 }
@@ -174,6 +182,7 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
   std::uint32_t src = 0, dst = 0;
   std::string temp, folder;
   std::shared_ptr<TqnSrFieldMapList> map;
+  std::shared_ptr<TqnTemporaryTableMark> mark;
   std::uint32_t status = 0;
   DBIResult r = Guarded([&]() -> DBIResult {
     DBIResult e = OpenTable(DatabaseID, TableName, "", 0, 1, 0, src, nullptr);
@@ -188,6 +197,14 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
         temp = candidate;
         break;
       }
+    }
+    // The copy is announced before its first file: a crash leaves it to recovery, which
+    // deletes it unless it already took the table's place.
+    try {
+      mark = std::make_shared<TqnTemporaryTableMark>(folder, temp, QNFileAccessTable());
+    } catch (...) {
+      CursorClose(src);
+      throw;
     }
     const TqnDataDictionary& oldDict = s->Table->Dictionary();
     TqnDataDictionary dict(Restructure ? NewDict->BlockSize() : oldDict.BlockSize());
@@ -256,7 +273,7 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
     if (e != qnresSuccess) {
       if (dst != 0) CursorClose(dst);
       CursorClose(src);
-      DeleteTable(DatabaseID, temp);
+      DropCopy(*this, tables_, folder, temp);
       return e;
     }
     status = rebuilds_->AddRebuild(static_cast<std::uint32_t>(s->Database->Session()->Client()->ClientID()),
@@ -266,7 +283,7 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
   });
   if (r != qnresSuccess || dst == 0) return r;
 
-  auto work = [this, src, dst, temp, folder, map, status] {
+  auto work = [this, src, dst, temp, folder, map, mark = std::move(mark), status]() mutable {
     std::uint32_t read = 0, written = 0, trans = 0;
     std::int32_t ref = 0;
     std::uint32_t highest = 0;
@@ -383,22 +400,29 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
       // its temporary table must not stay behind.
       if (result != qnresSuccess) {
         // The source stays as it was; its cursor goes too, so the table is not held open (and
-        // exclusive) until the database closes.
-        if (FindOpenTable(folder, temp) == nullptr) QNTblDeleteFiles(folder, temp);
+        // exclusive) until the database closes.  The copy goes, also when another client's
+        // transaction in the folder refused the copy's own (10256).
+        DropCopy(*this, tables_, folder, temp);
         return qnresSuccess;
       }
       if (FindOpenTable(folder, name) != nullptr || FindOpenTable(folder, temp) != nullptr) {
         result = 10031;
-        QNTblDeleteFiles(folder, temp);
+        DropCopy(*this, tables_, folder, temp);
         return qnresSuccess;
       }
       ReplaceWithCopy(folder, name, temp);
       return qnresSuccess;
     });
     if (ended != qnresSuccess && result == qnresSuccess) result = ended;
+    // The copy is gone or in the table's place: its mark goes before the rebuild is finished,
+    // under the engine's lock, as recovery at a table's open runs.
+    {
+      TqnPadLockGuard g(RequestLock());
+      mark.reset();
+    }
     UpdateStatus(*this, status, read, written, result, true);
   };
-  StartWorker(this, work);
+  StartWorker(this, std::move(work));
   return qnresSuccess;
 }
 

@@ -84,6 +84,8 @@ void MakeTableFiles(TqnBufferManager* Bm, const std::string& Folder, std::string
     if (QNTableFileNames(QNFileAccessTable(), Folder, candidate).empty() && !QNFileExists(TableFile0(Folder, candidate)))
       temp = candidate;
   }
+  // Held while the files exist under the temporary name: a crash leaves them to recovery.
+  const TqnTemporaryTableMark mark(Folder, temp, QNFileAccessTable());
   {
     TqnSrTable t(temp, Bm, Folder, 1, 0);
     TPrivateTransaction tr(*Bm);

@@ -78,6 +78,52 @@ void TqnBufferManager::Stamp(TqnbmRAMPage* Page) {
     useCounter_ = 2;
   }
   Page->Stamp = useCounter_;
+  // The order of use follows the stamps: the page just used goes to the newest end.
+  if (Page->InUseOrder && Page != newest_) {
+    Unlink(Page);
+    LinkNewest(Page);
+  }
+}
+
+void TqnBufferManager::LinkNewest(TqnbmRAMPage* Page) {
+  Page->Older = newest_;
+  Page->Newer = nullptr;
+  if (newest_ != nullptr)
+    newest_->Newer = Page;
+  else
+    oldest_ = Page;
+  newest_ = Page;
+  Page->InUseOrder = true;
+}
+
+void TqnBufferManager::Unlink(TqnbmRAMPage* Page) {
+  if (!Page->InUseOrder) return;
+  (Page->Older != nullptr ? Page->Older->Newer : oldest_) = Page->Newer;
+  (Page->Newer != nullptr ? Page->Newer->Older : newest_) = Page->Older;
+  Page->Older = Page->Newer = nullptr;
+  Page->InUseOrder = false;
+}
+
+void TqnBufferManager::MarkDirty(TqnbmRAMPage* Page, TqnTransactionItem& T) {
+  Page->Dirty = true;
+  Page->TransactionId = T.Id;
+  Page->DirtySlot = T.Dirty.size();
+  T.Dirty.push_back(Page);
+}
+
+void TqnBufferManager::MarkClean(TqnbmRAMPage* Page) {
+  if (!Page->Dirty) return;
+  if (TqnTransactionItem* t = Find(Page->TransactionId)) {
+    std::vector<TqnbmRAMPage*>& list = t->Dirty;
+    const std::size_t at = Page->DirtySlot;
+    if (at < list.size() && list[at] == Page) {
+      list[at] = list.back();
+      list[at]->DirtySlot = at;
+      list.pop_back();
+    }
+  }
+  Page->Dirty = false;
+  Page->TransactionId = 0;
 }
 
 void TqnBufferManager::Unassign(TqnbmRAMPage* Page) {
@@ -87,34 +133,79 @@ void TqnBufferManager::Unassign(TqnbmRAMPage* Page) {
     else
       blockPages_.erase(Key(Page->File, Page->Block));
   }
+  Unlink(Page);
+  MarkClean(Page);
   Page->File = nullptr;
   Page->Block = -1;
-  Page->Dirty = false;
-  Page->TransactionId = 0;
   recycled_.push_back(Page);
+}
+
+TqnbmRAMPage* TqnBufferManager::Evict() {
+  TqnbmRAMPage* page = oldest_;
+  if (page == nullptr || page->Stamp >= threshold_) return nullptr;
+  if (page->Dirty) {
+    // The transaction is larger than the cache: its changes go to the table files now, behind
+    // before-images in its journal, so that its pages can be reused.
+    TqnTransactionItem* t = Find(page->TransactionId);
+    if (t == nullptr) return nullptr;
+    WriteEarly(*t, true);
+    ++spills_;
+  }
+  Unlink(page);
+  blockPages_.erase(Key(page->File, page->Block));
+  page->File = nullptr;
+  page->Block = -1;
+  return page;
+}
+
+void TqnBufferManager::FreePage(TqnbmRAMPage* Page) {
+  for (TqnbmRAMPage*& hint : hints_)
+    if (hint == Page) hint = nullptr;
+  const std::size_t at = Page->Slot;
+  if (at + 1 != all_.size()) {
+    all_[at] = std::move(all_.back());
+    all_[at]->Slot = at;
+  }
+  all_.pop_back();
+}
+
+void TqnBufferManager::Shrink(bool MayWrite) {
+  while (PageCount() > maxPages_) {
+    if (!recycled_.empty()) {
+      TqnbmRAMPage* p = recycled_.back();
+      recycled_.pop_back();
+      FreePage(p);
+      continue;
+    }
+    if (oldest_ == nullptr || (oldest_->Dirty && !MayWrite)) return;
+    TqnbmRAMPage* p = Evict();
+    if (p == nullptr) return;
+    FreePage(p);
+  }
+}
+
+void TqnBufferManager::SetMaxPageCount(int Count) {
+  TqnPadLockGuard g(lock_);
+  maxPages_ = Count < 1 ? 1 : Count;
+  Shrink(false);
 }
 
 TqnbmRAMPage* TqnBufferManager::ObtainPage(TqnFileInfo* File, std::int32_t Block, std::int32_t BlockSize) {
   TqnbmRAMPage* page = nullptr;
+  if (PageCount() > maxPages_) Shrink(true);
   if (!recycled_.empty()) {
     page = recycled_.back();
     recycled_.pop_back();
   } else if (PageCount() >= maxPages_) {
-    // The least recently stamped clean block page that the current request has not touched.
-    TqnbmRAMPage* best = nullptr;
-    for (auto it = blockPages_.rbegin(); it != blockPages_.rend(); ++it) {
-      TqnbmRAMPage* p = it->second;
-      if (p->Dirty || p->Stamp >= threshold_) continue;
-      if (best == nullptr || p->Stamp < best->Stamp) best = p;
-    }
-    if (best != nullptr) {
-      blockPages_.erase(Key(best->File, best->Block));
-      page = best;
-    }
+    // The least recently used block page that the current request has not touched.
+    page = Evict();
   }
   if (page == nullptr) {
+    // Every page belongs to the current request (or the cache is not full yet).
     all_.push_back(std::make_unique<TqnbmRAMPage>());
     page = all_.back().get();
+    page->Slot = all_.size() - 1;
+    peakPages_ = std::max(peakPages_, PageCount());
   }
   page->File = File;
   page->Block = Block;
@@ -123,10 +214,12 @@ TqnbmRAMPage* TqnBufferManager::ObtainPage(TqnFileInfo* File, std::int32_t Block
   page->Dirty = false;
   page->TransactionId = 0;
   page->Stamp = 0;
-  if (Block == 0)
+  if (Block == 0) {
     headerPages_[File] = page;
-  else
+  } else {
     blockPages_[Key(File, Block)] = page;
+    LinkNewest(page);
+  }
   return page;
 }
 
@@ -162,14 +255,20 @@ void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended) {
   const std::uint32_t tid = Page->File->TransactionId;
   TqnTransactionItem* t = Find(tid);
   if (t == nullptr) QNStorageError(qnerrUnknownTransaction, {static_cast<long long>(tid)});
-  if ((t->Mode == kQnTransFailSafe || t->UndoJournal) && !Appended && t->Journal && !t->Decided)
+  const auto key = std::make_pair(static_cast<const TqnFileInfo*>(Page->File), Page->Block);
+  if (Appended) {
+    t->Journaled.insert(key);  // a new block has no old contents to put back
+  } else if ((t->Mode == kQnTransFailSafe || t->UndoJournal) && t->Journal && !t->Decided &&
+             t->Journaled.insert(key).second) {
     t->Journal->Append(Page->File->Name, Page->Block, Page->Buffer.data(), Page->BlockSize, true);
-  Page->Dirty = true;
-  Page->TransactionId = tid;
+    t->JournalUnflushed = true;
+  }
+  MarkDirty(Page, *t);
 }
 
 std::uint8_t* TqnBufferManager::GetFileHeader(TqnFileInfo* File, bool ForUpdate) {
   TqnPadLockGuard g(lock_);
+  if (!held_.empty()) CheckHeld(File);
   TqnbmRAMPage* page = Lookup(File, 0);
   if (page == nullptr) {
     ++misses_;
@@ -185,6 +284,7 @@ std::uint8_t* TqnBufferManager::GetFileHeader(TqnFileInfo* File, bool ForUpdate)
 std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, bool ForUpdate) {
   if (Block == 0) return GetFileHeader(File, ForUpdate);
   TqnPadLockGuard g(lock_);
+  if (!held_.empty()) CheckHeld(File);
   if (File->BlockSize == 0 || Lookup(File, 0) == nullptr) {
     TqnbmRAMPage* header = Lookup(File, 0);
     if (header == nullptr) {
@@ -215,6 +315,7 @@ std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, 
 
 std::uint8_t* TqnBufferManager::AddBlock(TqnFileInfo* File, std::int32_t Block) {
   TqnPadLockGuard g(lock_);
+  if (!held_.empty()) CheckHeld(File);
   if (File->BlockSize == 0) QNStorageError(qnerrFileInfoInvalid);
   if (Block <= 0 || Block >= QNMaxBlocks(File->BlockSize)) QNStorageError(qnerrBadBlockNumber, {File->Name, Block});
   TqnbmRAMPage* page = Lookup(File, Block);
@@ -228,6 +329,7 @@ std::uint8_t* TqnBufferManager::AddBlock(TqnFileInfo* File, std::int32_t Block) 
 
 std::uint8_t* TqnBufferManager::AddFileHeader(TqnFileInfo* File, std::int32_t BlockSize) {
   TqnPadLockGuard g(lock_);
+  if (!held_.empty()) CheckHeld(File);
   if (!QNIsBlockSize(BlockSize)) QNStorageError(qnerrInvalidBlockSize, {BlockSize});
   TqnbmRAMPage* page = Lookup(File, 0);
   if (page != nullptr && page->BlockSize != BlockSize) {
@@ -244,6 +346,7 @@ std::uint8_t* TqnBufferManager::AddFileHeader(TqnFileInfo* File, std::int32_t Bl
 
 void TqnBufferManager::DirtyBlock(TqnFileInfo* File, std::int32_t Block) {
   TqnPadLockGuard g(lock_);
+  if (!held_.empty()) CheckHeld(File);
   if (TqnbmRAMPage* page = Lookup(File, Block)) MarkForUpdate(page, false);
 }
 
@@ -253,6 +356,8 @@ void TqnBufferManager::RemoveFile(TqnFileInfo* File) {
     if (p->File == File) Unassign(p.get());
   for (auto& [id, t] : transactions_) {
     t->ToFlush.erase(File);
+    for (auto it = t->Journaled.begin(); it != t->Journaled.end();)
+      it = it->first == File ? t->Journaled.erase(it) : std::next(it);
     for (auto it = t->Written.begin(); it != t->Written.end();)
       it = it->second == File ? t->Written.erase(it) : std::next(it);
   }
@@ -270,6 +375,108 @@ void TqnBufferManager::RemoveFile(TqnFileInfo* File) {
   spareJournals_.erase(spare);
 }
 
+void TqnBufferManager::Hold(const std::string& Journal) {
+  THeldJournal h;
+  h.Folder = FolderOf(QNJournalPath(Journal));
+  // A journal that cannot even be read holds every file of its folder.
+  if (!QNJournalTableFiles(Journal, *routines_, h.Files)) h.Files.clear();
+  held_[Journal] = std::move(h);
+}
+
+void TqnBufferManager::CheckHeld(const TqnFileInfo* File) {
+  const std::string path = QNJournalPath(File->Name);
+  for (auto it = held_.begin(); it != held_.end();) {
+    const THeldJournal& h = it->second;
+    const auto names = [&h](const std::string& p) {
+      return h.Files.empty() ? FolderOf(p) == h.Folder : std::find(h.Files.begin(), h.Files.end(), p) != h.Files.end();
+    };
+    if (!names(path)) {
+      ++it;
+      continue;
+    }
+    // Space may have come back: the recovery is tried again, and until it succeeds nobody
+    // reads or writes the files it would put right.
+    if (!RecoverHeld(it->first)) QNStorageError(qnerrFileOpen, {File->Name, kQnSharingViolation});
+    // What the cache still holds of those files may predate the recovery.
+    for (auto& p : all_)
+      if (p->File != nullptr && !p->Dirty && names(QNJournalPath(p->File->Name))) Unassign(p.get());
+    it = held_.erase(it);
+  }
+}
+
+bool TqnBufferManager::RecoverHeld(const std::string& Journal) {
+  // Recovery as at the next open, but through this cache's own records of the files that are
+  // open here (a second handle of a table file that this process holds open is refused).
+  if (!routines_->Exists(Journal)) return true;
+  std::vector<TqnJournalImage> images;
+  if (!QNJournalImagesToApply(Journal, *routines_, images)) return false;
+  const std::string folder = FolderOf(QNJournalPath(Journal));
+  std::map<std::string, TqnFileInfo*> open;
+  for (const auto& [f, p] : headerPages_) open[QNJournalPath(p->File->Name)] = p->File;
+  std::map<std::string, TqnFileHandle> opened;
+  std::set<TqnFileInfo*> touched;
+  bool ok = true;
+  try {
+    for (const TqnJournalImage& im : images) {
+      const std::int64_t at = static_cast<std::int64_t>(im.Block) * static_cast<std::int64_t>(im.Bytes.size());
+      // Only table files of the journal's own folder, of the images' block size.
+      if (FolderOf(im.Path) != folder) {
+        ok = false;
+        break;
+      }
+      if (auto f = open.find(im.Path); f != open.end()) {
+        if (f->second->BlockSize != static_cast<std::int32_t>(im.Bytes.size())) {
+          ok = false;
+          break;
+        }
+        QNWriteFileExactAt(f->second, at, im.Bytes.size(), im.Bytes.data());
+        touched.insert(f->second);
+        continue;
+      }
+      // A table deleted since needs nothing.
+      if (!routines_->Exists(im.Path)) continue;
+      auto h = opened.find(im.Path);
+      if (h == opened.end()) {
+        TqnFileHandle fh = kQnNoHandle;
+        if (routines_->Open(im.Path, true, false, false, false, fh) != 0) {
+          ok = false;
+          break;
+        }
+        h = opened.emplace(im.Path, fh).first;
+        std::uint8_t head[16] = {};
+        std::size_t done = 0;
+        std::int64_t size = 0;
+        ok = routines_->Size(fh, size) == 0 &&
+             (size < 4 || (routines_->ReadAt(fh, 0, head, sizeof head, done) == 0 && done >= 4 &&
+                           QNHasSignature(head, kQnSigFileHeader) &&
+                           (done < sizeof head ||
+                            QNGetDword(head, qfhBlockSize) == static_cast<std::int32_t>(im.Bytes.size()))));
+        if (!ok) break;
+      }
+      std::size_t done = 0;
+      if (routines_->WriteAt(h->second, at, im.Bytes.data(), im.Bytes.size(), done) != 0 || done != im.Bytes.size()) {
+        ok = false;
+        break;
+      }
+    }
+    for (TqnFileInfo* f : touched)
+      if (ok) QNFlushFile(f);
+    for (auto& [path, h] : opened)
+      if (ok && routines_->Flush(h) != 0) ok = false;
+  } catch (...) {
+    ok = false;
+  }
+  for (auto& [path, h] : opened) routines_->Close(h);
+  if (!ok || routines_->Delete(Journal) != 0) return false;
+  routines_->SyncFolder(folder);
+  return true;
+}
+
+int TqnBufferManager::HeldJournalCount() const {
+  TqnPadLockGuard g(lock_);
+  return static_cast<int>(held_.size());
+}
+
 bool TqnBufferManager::IsCached(const TqnFileInfo* File, std::int32_t Block) const {
   TqnPadLockGuard g(lock_);
   return Lookup(File, Block) != nullptr;
@@ -285,7 +492,12 @@ void TqnBufferManager::BeginRequest() {
 void TqnBufferManager::EndRequest() {
   // Only the thread inside the bracket ends it.
   if (!lock_.HeldByCurrentThread() || depth_ == 0) return;
-  if (--depth_ == 0) threshold_ = kNoThreshold;
+  if (--depth_ == 0) {
+    threshold_ = kNoThreshold;
+    // Pages the request needed beyond the limit go; dirty ones wait for the next page asked
+    // for, which may write them (an error here would have nobody to report it to).
+    Shrink(false);
+  }
   lock_.Unlock();
 }
 
@@ -303,11 +515,14 @@ bool TqnBufferManager::IsTransactionKnown(std::uint32_t TransId) const {
 
 std::vector<TqnbmRAMPage*> TqnBufferManager::DirtyPages(std::uint32_t TransId) const {
   // Header pages first, then the other blocks in file and block order.
-  std::vector<TqnbmRAMPage*> out;
-  for (const auto& [f, p] : headerPages_)
-    if (p->Dirty && p->TransactionId == TransId) out.push_back(p);
-  for (const auto& [k, p] : blockPages_)
-    if (p->Dirty && p->TransactionId == TransId) out.push_back(p);
+  const TqnTransactionItem* t = Find(TransId);
+  if (t == nullptr) return {};
+  std::vector<TqnbmRAMPage*> out = t->Dirty;
+  std::sort(out.begin(), out.end(), [](const TqnbmRAMPage* a, const TqnbmRAMPage* b) {
+    if ((a->Block == 0) != (b->Block == 0)) return a->Block == 0;
+    if (a->File != b->File) return std::less<const TqnFileInfo*>()(a->File, b->File);
+    return a->Block < b->Block;
+  });
   return out;
 }
 
@@ -373,6 +588,8 @@ void TqnBufferManager::JournalDiskImages(TqnTransactionItem& T, const std::vecto
   // appended and needs none.
   std::vector<std::uint8_t> disk;
   for (const TqnbmRAMPage* p : Pages) {
+    if (!T.Journaled.insert(std::make_pair(static_cast<const TqnFileInfo*>(p->File), p->Block)).second) continue;
+    T.JournalUnflushed = true;
     disk.resize(static_cast<std::size_t>(p->BlockSize));
     std::size_t done = 0;
     const int e = p->File->Routines->ReadAt(p->File->Handle, static_cast<std::int64_t>(p->Block) * p->BlockSize,
@@ -382,14 +599,17 @@ void TqnBufferManager::JournalDiskImages(TqnTransactionItem& T, const std::vecto
   }
 }
 
-void TqnBufferManager::WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) {
+void TqnBufferManager::WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages, bool Flush) {
   for (TqnbmRAMPage* p : Pages) {
     QNWriteFileExactAt(p->File, static_cast<std::int64_t>(p->Block) * p->BlockSize, p->Buffer.size(),
                        p->Buffer.data());
     T.ToFlush.insert(p->File);
-    p->Dirty = false;
-    p->TransactionId = 0;
+    MarkClean(p);
   }
+  if (Flush) FlushWritten(T);
+}
+
+void TqnBufferManager::FlushWritten(TqnTransactionItem& T) {
   while (!T.ToFlush.empty()) {
     QNFlushFile(*T.ToFlush.begin());
     T.ToFlush.erase(T.ToFlush.begin());
@@ -417,6 +637,9 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
       t->Reusable = true;
     }
     CheckOneFolder(*t, pages);
+    // Blocks written early to make room were not flushed then: they must be on disk before the
+    // journal says the transaction is committed (its after-images do not hold them).
+    FlushWritten(*t);
     for (TqnbmRAMPage* p : pages) t->Journal->Append(p->File->Name, p->Block, p->Buffer.data(), p->BlockSize, false);
     t->Journal->MarkComplete();
     t->Decided = true;
@@ -429,24 +652,43 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
 
 void TqnBufferManager::CommitChanges(std::uint32_t TransId) {
   TqnPadLockGuard g(lock_);
-  TqnTransactionItem* t = Find(TransId);
-  if (t == nullptr) return;
-  const std::vector<TqnbmRAMPage*> pages = DirtyPages(TransId);
+  if (TqnTransactionItem* t = Find(TransId)) WriteEarly(*t, false);
+}
+
+void TqnBufferManager::WriteEarly(TqnTransactionItem& T, bool OutsideRequest) {
+  TqnTransactionItem* t = &T;
+  const std::vector<TqnbmRAMPage*> dirty = DirtyPages(T.Id);
+  // Pages handed out in the current request may still be changed after they were taken for
+  // update: only the others are final enough to be written when room is made.
+  std::vector<TqnbmRAMPage*> pages;
+  if (OutsideRequest) {
+    for (TqnbmRAMPage* p : dirty)
+      if (p->Stamp < threshold_) pages.push_back(p);
+  } else {
+    pages = dirty;
+  }
   if (pages.empty()) return;
   if (!t->Decided) {
     if (t->Mode == kQnTransNormal && !t->UndoJournal) {
-      if (!t->Journal) t->Journal = std::make_unique<TqnJournal>(CommitJournalName(TransId, pages), *routines_);
-      CheckOneFolder(*t, pages);
-      JournalDiskImages(*t, pages);
+      if (!t->Journal) t->Journal = std::make_unique<TqnJournal>(CommitJournalName(T.Id, pages), *routines_);
+      // Every dirty page gets its before-image now: from here on only pages dirtied later do.
+      CheckOneFolder(*t, dirty);
+      JournalDiskImages(*t, dirty);
       t->UndoJournal = true;
     }
     CheckOneFolder(*t, pages);
     // The before-images must be on disk before the blocks they can undo are overwritten.
-    t->Journal->Flush();
+    if (t->JournalUnflushed || !OutsideRequest) t->Journal->Flush();
+    t->JournalUnflushed = false;
   }
   t->ChangesWritten = true;
-  for (TqnbmRAMPage* p : pages) t->Written[QNJournalPath(p->File->Name)] = p->File;
-  WritePages(*t, pages);
+  const TqnFileInfo* last = nullptr;
+  for (TqnbmRAMPage* p : pages)
+    if (p->File != last) {
+      last = p->File;
+      t->Written[QNJournalPath(p->File->Name)] = p->File;
+    }
+  WritePages(*t, pages, !OutsideRequest);
 }
 
 bool TqnBufferManager::IsDecided(std::uint32_t TransId) const {
@@ -509,13 +751,19 @@ bool TqnBufferManager::Rollback(std::uint32_t TransId) {
       WritePages(*t, DirtyPages(TransId));
       t->Journal->Delete();
     } catch (...) {
+      const std::exception_ptr failure = std::current_exception();
       DropPages(TransId);
       const std::string name = t->Journal->Name();
       try {
         t->Journal->Close();
       } catch (...) {
       }
-      QNRecoverJournal(name, *routines_);
+      if (!RecoverHeld(name)) {
+        // Not on disk: the commit is not reported done, and its files wait for the journal.
+        Hold(name);
+        transactions_.erase(TransId);
+        std::rethrow_exception(failure);
+      }
     }
     transactions_.erase(TransId);
     return true;
@@ -530,13 +778,19 @@ bool TqnBufferManager::Rollback(std::uint32_t TransId) {
         undone = false;
       }
     }
-    try {
-      // A journal that could not be undone here stays: the next open rolls it back.
-      if (undone)
+    if (undone) {
+      try {
         t->Journal->Delete();
-      else
+      } catch (...) {
+      }
+    } else {
+      // The journal stays: the next open rolls it back, and until then the blocks written
+      // early are neither read nor written.
+      try {
         t->Journal->Close();
-    } catch (...) {
+      } catch (...) {
+      }
+      Hold(t->Journal->Name());
     }
   }
   transactions_.erase(TransId);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -29,6 +30,14 @@ struct TqnbmRAMPage {
   std::uint32_t TransactionId = 0;
   std::uint32_t Stamp = 0;
   bool Dirty = false;
+  // Bookkeeping of the manager: the place in its page list, the neighbours in the order of use
+  // (block pages only: header pages are never evicted), the place in the dirty list of its
+  // transaction.
+  std::size_t Slot = 0;
+  TqnbmRAMPage* Older = nullptr;
+  TqnbmRAMPage* Newer = nullptr;
+  bool InUseOrder = false;
+  std::size_t DirtySlot = 0;
 };
 
 // Transaction modes.
@@ -49,6 +58,11 @@ struct TqnTransactionItem {
   bool Reusable = false;
   std::map<std::string, TqnFileInfo*> Written;  // files written early, by journal path
   std::set<TqnFileInfo*> ToFlush;
+  std::vector<TqnbmRAMPage*> Dirty;  // the pages dirty for this transaction, in no order
+  // Blocks whose old contents the journal holds already, or that need none (appended in this
+  // transaction): a block changed again after an early write is not journaled twice.
+  std::set<std::pair<const TqnFileInfo*, std::int32_t>> Journaled;
+  bool JournalUnflushed = false;  // before-images appended since the journal was last flushed
   ~TqnTransactionItem();
 };
 
@@ -91,12 +105,21 @@ class TqnBufferManager : public TObject {
     TqnBufferManager& m_;
   };
 
+  // The cache holds at most MaxPageCount pages.  Only the pages handed out inside the current
+  // request bracket may take it past that (their buffers must stay valid); it shrinks back when
+  // the bracket ends.  A transaction larger than the cache writes its changed blocks early
+  // (as CommitChanges does), so that their pages can be reused.
   int PageCount() const { return static_cast<int>(all_.size()); }
   int MaxPageCount() const { return maxPages_; }
-  void SetMaxPageCount(int Count) { maxPages_ = Count; }
+  void SetMaxPageCount(int Count);
+  // The most pages the cache has held at one time since the last reset (for tests and benchmarks).
+  int PeakPageCount() const { return peakPages_; }
+  void ResetPeakPageCount() { peakPages_ = PageCount(); }
   // Counters for tests and benchmarks.
   std::uint64_t Hits() const { return hits_; }
   std::uint64_t Misses() const { return misses_; }
+  // How often a transaction's dirty pages were written early to make room.
+  std::uint64_t Spills() const { return spills_; }
 
   // Transactions.  JournalName (extension "QN$" added when missing) names the journal of a
   // fail-safe transaction (a fresh name is taken when a file of that name exists); a normal
@@ -107,7 +130,9 @@ class TqnBufferManager : public TObject {
   void Commit(std::uint32_t TransId);
   // Ends the transaction without its changes, putting back blocks written early.  A
   // transaction whose commit failed after it was decided is finished instead (true is then
-  // returned: its changes stand, written now or replayed from its journal).
+  // returned: its changes stand, written now or replayed from its journal); when neither
+  // works, the transaction ends all the same, its journal is held (HeldJournalCount) and the
+  // error is raised: the commit stands only once the journal has been replayed.
   bool Rollback(std::uint32_t TransId);
   // Writes the transaction's dirty pages without ending it.  Before the first such write the
   // journal receives the blocks' old contents, so that rollback, or recovery after a crash,
@@ -118,11 +143,24 @@ class TqnBufferManager : public TObject {
   // Drops the transaction's dirty pages without ending it.
   void DiscardChanges(std::uint32_t TransId);
   bool IsTransactionKnown(std::uint32_t TransId) const;
+  // Journals left on disk while this process goes on: a decided commit that could be neither
+  // finished nor replayed (the disk full, say), early writes that could not be undone.  Until
+  // such a journal has been recovered, the table files it names are neither read nor written:
+  // every access to them tries the recovery again first and, while it still fails, raises
+  // 23537 (as opening a table whose journal waits does).  Nothing can then be written over a
+  // half-written table, nor a late replay undo a later commit.
+  int HeldJournalCount() const;
   int DirtyPageCount(std::uint32_t TransId) const;
   bool IsCached(const TqnFileInfo* File, std::int32_t Block) const;
 
  private:
   using Key = std::pair<const TqnFileInfo*, std::int32_t>;
+  struct KeyHash {
+    std::size_t operator()(const Key& K) const {
+      const auto f = reinterpret_cast<std::uintptr_t>(K.first);
+      return static_cast<std::size_t>((f >> 4) * 0x9E3779B97F4A7C15ull) ^ static_cast<std::uint32_t>(K.second);
+    }
+  };
 
   TqnbmRAMPage* Lookup(const TqnFileInfo* File, std::int32_t Block) const;
   TqnbmRAMPage* ObtainPage(TqnFileInfo* File, std::int32_t Block, std::int32_t BlockSize);
@@ -130,9 +168,28 @@ class TqnBufferManager : public TObject {
   void MarkForUpdate(TqnbmRAMPage* Page, bool Appended);
   void Stamp(TqnbmRAMPage* Page);
   void Unassign(TqnbmRAMPage* Page);
+  // Order of use: the oldest page is the first candidate for eviction.
+  void LinkNewest(TqnbmRAMPage* Page);
+  void Unlink(TqnbmRAMPage* Page);
+  // Dirty lists of the transactions.
+  void MarkDirty(TqnbmRAMPage* Page, TqnTransactionItem& T);
+  void MarkClean(TqnbmRAMPage* Page);
+  // The least recently used block page outside the current request, taken out of the cache's
+  // lookups (its transaction's changes written first when it is dirty); nullptr when every
+  // block page belongs to the current request.
+  TqnbmRAMPage* Evict();
+  // Pages beyond the limit are freed, as far as pages outside the current request allow.
+  void Shrink(bool MayWrite);
+  void FreePage(TqnbmRAMPage* Page);
+  // Writes the transaction's dirty pages (OutsideRequest: those not handed out in the current
+  // request) before its commit, behind before-images in its journal.
+  void WriteEarly(TqnTransactionItem& T, bool OutsideRequest);
   TqnTransactionItem* Find(std::uint32_t TransId) const;
   std::vector<TqnbmRAMPage*> DirtyPages(std::uint32_t TransId) const;
-  void WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages);
+  // Writes the pages and makes them clean; Flush flushes every file the transaction wrote so far
+  // (early writes made to make room leave that to the commit).
+  void WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages, bool Flush = true);
+  void FlushWritten(TqnTransactionItem& T);
   void DropPages(std::uint32_t TransId);
   void UndoWrittenChanges(TqnTransactionItem& T);
   void JournalDiskImages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages);
@@ -140,6 +197,9 @@ class TqnBufferManager : public TObject {
   std::string CommitJournalName(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages) const;
   std::unique_ptr<TqnJournal> TakeCommitJournal(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages);
   void EndCommitJournal(TqnTransactionItem& T);
+  void Hold(const std::string& Journal);
+  void CheckHeld(const TqnFileInfo* File);
+  bool RecoverHeld(const std::string& Journal);
 
   // Where recently found pages lie, by a hash of (file, block): a page is taken from here only
   // while it still holds that very block, so a page reused or dropped meanwhile is never found.
@@ -153,19 +213,28 @@ class TqnBufferManager : public TObject {
   mutable TqnPadLock lock_;
   TqnFileRoutines* routines_;
   std::vector<std::unique_ptr<TqnbmRAMPage>> all_;
-  std::map<Key, TqnbmRAMPage*> blockPages_;
+  std::unordered_map<Key, TqnbmRAMPage*, KeyHash> blockPages_;
+  TqnbmRAMPage* oldest_ = nullptr;
+  TqnbmRAMPage* newest_ = nullptr;
   std::map<const TqnFileInfo*, TqnbmRAMPage*> headerPages_;
   std::vector<TqnbmRAMPage*> recycled_;
   std::map<std::uint32_t, std::unique_ptr<TqnTransactionItem>> transactions_;
   // Commit journals kept open between the commits of normal transactions, by folder: reusing
   // one spares the creation and deletion of a file, and the folder syncs they need, per commit.
   std::map<std::string, std::unique_ptr<TqnJournal>> spareJournals_;
+  struct THeldJournal {
+    std::vector<std::string> Files;  // journal paths; empty: every file of Folder
+    std::string Folder;
+  };
+  std::map<std::string, THeldJournal> held_;  // by journal name
   int maxPages_ = 500;
   std::uint32_t useCounter_ = 0;
   std::uint32_t threshold_ = 0xFFFFFFFFu;
   int depth_ = 0;
   std::uint64_t hits_ = 0;
   std::uint64_t misses_ = 0;
+  std::uint64_t spills_ = 0;
+  int peakPages_ = 0;
 };
 
 }  // namespace tw::dbengine

@@ -62,6 +62,13 @@ int TqnFaultyFileRoutines::WriteAt(TqnFileHandle handle, std::int64_t offset, co
   ++writes_;
   trace_ += flushed_ ? 'f' : 'w';
   flushed_ = false;
+  if (fault_ == TFault::DiskFull && writes_ >= target_) {
+    std::int64_t size = 0;
+    if (inner_.Size(handle, size) == 0 && offset + static_cast<std::int64_t>(count) > size) {
+      fired_ = true;
+      return ENOSPC;
+    }
+  }
   if (writes_ == target_) {
     switch (fault_) {
       case TFault::FailWrite:
@@ -98,6 +105,11 @@ int TqnFaultyFileRoutines::Size(TqnFileHandle handle, std::int64_t& size) {
 
 int TqnFaultyFileRoutines::Truncate(TqnFileHandle handle, std::int64_t size) {
   if (stopped_) return EIO;
+  std::int64_t now = 0;
+  if (fault_ == TFault::DiskFull && writes_ >= target_ && inner_.Size(handle, now) == 0 && size > now) {
+    fired_ = true;
+    return ENOSPC;
+  }
   return inner_.Truncate(handle, size);
 }
 

@@ -1,5 +1,6 @@
 // A table of file routines that injects failures, for tests: it passes every call to an inner
-// table and, at the Nth write, fails it, writes only half of it, or stops the "process".
+// table and, at the Nth write, fails it, writes only half of it, stops the "process", or
+// finds the disk full from then on.
 // Deleting and renaming a file count as writes too (a torn one does nothing).
 #pragma once
 
@@ -24,6 +25,9 @@ class TqnFaultyFileRoutines final : public TqnFileRoutines {
     StopTorn,     // the process stops in the middle of the Nth write (first half written)
     FailFlush,    // the Nth flush returns an I/O error
     Exit,         // the real process ends at the Nth write (first half written), no clean-up
+    DiskFull,     // from the Nth write on the disk is full: a write that would make a file
+                  // longer fails with ENOSPC and writes nothing; writes inside a file's
+                  // length, deletes and renames go on working (until Disarm: space is back)
   };
 
   explicit TqnFaultyFileRoutines(TqnFileRoutines& inner = QNPosixFileRoutines()) : inner_(inner) {}

@@ -21,6 +21,8 @@ namespace {
 constexpr char kHeaderSig[4] = {'J', 'Q', 'N', 'H'};
 constexpr char kRecordSig[4] = {'J', 'F', 'R', 'H'};
 
+bool AnyMarkIn(const std::vector<std::string>& Names);
+
 bool EndsWithJournalExtension(const std::string& n) {
   if (n.size() < 4) return false;
   const std::string ext = n.substr(n.size() - 4);
@@ -442,6 +444,48 @@ TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& r)
   return result;
 }
 
+bool QNJournalImagesToApply(const std::string& JournalName, TqnFileRoutines& r, std::vector<TqnJournalImage>& Images) {
+  Images.clear();
+  TqnFileHandle h = kQnNoHandle;
+  if (r.Open(JournalName, false, true, false, false, h) != 0) return false;
+  const Parsed p = Parse(r, h);
+  bool ok = p.isJournal && !(p.state == 1 && p.torn) && !IsSwapJournal(r, h);
+  std::vector<Image> chosen;
+  if (ok && p.state == 1) {
+    chosen = p.images[0];
+  } else if (ok) {
+    std::map<std::pair<std::string, std::int32_t>, bool> seen;
+    for (const Image& im : p.images[1])
+      if (seen.emplace(std::make_pair(im.path, im.block), true).second) chosen.push_back(im);
+  }
+  for (const Image& im : chosen) {
+    if (!ok) break;
+    TqnJournalImage j;
+    j.Path = im.path;
+    j.Block = im.block;
+    j.Bytes.resize(static_cast<std::size_t>(im.size));
+    std::size_t done = 0;
+    ok = r.ReadAt(h, im.offset, j.Bytes.data(), j.Bytes.size(), done) == 0 && done == j.Bytes.size();
+    Images.push_back(std::move(j));
+  }
+  r.Close(h);
+  if (!ok) Images.clear();
+  return ok;
+}
+
+bool QNJournalTableFiles(const std::string& JournalName, TqnFileRoutines& r, std::vector<std::string>& Files) {
+  Files.clear();
+  TqnFileHandle h = kQnNoHandle;
+  if (r.Open(JournalName, false, true, false, false, h) != 0) return false;
+  const Parsed p = Parse(r, h);
+  r.Close(h);
+  if (!p.isJournal) return false;
+  for (const auto& list : p.images)
+    for (const Image& im : list)
+      if (std::find(Files.begin(), Files.end(), im.path) == Files.end()) Files.push_back(im.path);
+  return true;
+}
+
 int QNRecoverJournals(const std::string& Folder, TqnFileRoutines& Routines) {
   std::vector<std::string> names;
   if (Routines.ListFolder(Folder, names) != 0) return 0;
@@ -452,6 +496,7 @@ int QNRecoverJournals(const std::string& Folder, TqnFileRoutines& Routines) {
     const TqnRecovery rc = QNRecoverJournal(Folder + "/" + n, Routines);
     if (rc == TqnRecovery::Replayed || rc == TqnRecovery::RolledBack) ++count;
   }
+  if (AnyMarkIn(names)) QNRecoverTemporaryTables(Folder, Routines);
   return count;
 }
 
@@ -492,6 +537,7 @@ void RecoverJournalsIn(const std::string& folder, const std::string& TableFile, 
     if (rc == TqnRecovery::Corrupt) QNStorageError(qnerrNotQuarnelFile, {journal});
     QNStorageError(qnerrFileOpen, {TableFile, kQnSharingViolation});
   }
+  if (AnyMarkIn(names)) QNRecoverTemporaryTables(folder, Routines);
 }
 
 }  // namespace
@@ -501,6 +547,147 @@ void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routine
   // never read, and its images could never be meant for this table.
   const std::string table = QNJournalPath(TableFile);
   RecoverJournalsIn(FolderOf(table), TableFile, table, Routines);
+}
+
+namespace {
+
+constexpr char kMarkSig[4] = {'J', 'Q', 'N', 'T'};
+constexpr char kMarkSuffix[] = "_T";
+
+// The stem of a journal's name (without ".QN$" and a "-N" that a fresh name added).
+std::string JournalStem(const std::string& n) {
+  std::string stem = n.substr(0, n.size() - 4);
+  const std::size_t dash = stem.rfind('-');
+  if (dash != std::string::npos && dash + 1 < stem.size() &&
+      stem.find_first_not_of("0123456789", dash + 1) == std::string::npos)
+    stem.resize(dash);
+  return stem;
+}
+
+bool StemEndsWith(const std::string& Stem, const char* Suffix) {
+  const std::size_t k = std::strlen(Suffix);
+  return Stem.size() > k && strcasecmp(Stem.c_str() + Stem.size() - k, Suffix) == 0;
+}
+
+}  // namespace
+
+namespace {
+
+bool AnyMarkIn(const std::vector<std::string>& Names) {
+  for (const std::string& n : Names)
+    if (EndsWithJournalExtension(n) && StemEndsWith(JournalStem(n), kMarkSuffix)) return true;
+  return false;
+}
+
+// The temporary table a mark names, or empty when the file is no whole mark whose name
+// agrees with the table it names.
+std::string ReadMark(TqnFileRoutines& r, TqnFileHandle h, const std::string& FileName) {
+  std::int64_t size = 0;
+  std::uint8_t bytes[12 + kQnJournalPathSize] = {};
+  std::size_t done = 0;
+  if (r.Size(h, size) != 0 || size < 12 || size > static_cast<std::int64_t>(sizeof bytes)) return std::string();
+  if (r.ReadAt(h, 0, bytes, static_cast<std::size_t>(size), done) != 0 || done != static_cast<std::size_t>(size))
+    return std::string();
+  const std::uint32_t len = QNGetU32(bytes + 4);
+  if (std::memcmp(bytes, kMarkSig, 4) != 0 || len == 0 || 12 + static_cast<std::int64_t>(len) != size ||
+      std::memcmp(bytes + 8 + len, kSwapEnd, 4) != 0)
+    return std::string();
+  const std::string table(reinterpret_cast<const char*>(bytes + 8), len);
+  if (!PlainName(table) || table.find('.') != std::string::npos) return std::string();
+  if (strcasecmp(JournalStem(FileName).c_str(), (table + kMarkSuffix).c_str()) != 0) return std::string();
+  return table;
+}
+
+}  // namespace
+
+TqnTemporaryTableMark::TqnTemporaryTableMark(const std::string& Folder, const std::string& Table,
+                                             TqnFileRoutines& Routines)
+    : r_(Routines), folder_(Folder.empty() ? std::string(".") : Folder), table_(Table) {
+  for (char& c : folder_)
+    if (c == '\\') c = '/';
+  if (!PlainName(table_)) QNStorageError(qnerrFileOpen, {folder_ + "/" + table_, EINVAL});
+  name_ = QNFreshJournalName(folder_ + "/" + table_ + kMarkSuffix + "." + kQnJournalExtension, r_);
+  std::vector<std::uint8_t> bytes(12 + table_.size());
+  std::memcpy(bytes.data(), kMarkSig, 4);
+  QNPutU32(bytes.data() + 4, static_cast<std::uint32_t>(table_.size()));
+  std::memcpy(bytes.data() + 8, table_.data(), table_.size());
+  std::memcpy(bytes.data() + 8 + table_.size(), kSwapEnd, 4);
+  int e = r_.Open(name_, true, false, true, false, handle_);
+  if (e != 0) QNStorageError(qnerrFileOpen, {name_, e});
+  std::size_t done = 0;
+  e = r_.WriteAt(handle_, 0, bytes.data(), bytes.size(), done);
+  if (e == 0 && done != bytes.size()) e = EIO;
+  if (e == 0) e = r_.Flush(handle_);
+  if (e == 0) e = r_.SyncFolder(folder_);
+  if (e != 0) {
+    // No table was made yet: the mark goes, and nothing is left to clean.
+    r_.Close(handle_);
+    r_.Delete(name_);
+    QNStorageError(qnerrFileWrite, {name_, e});
+  }
+}
+
+TqnTemporaryTableMark::~TqnTemporaryTableMark() {
+  r_.Close(handle_);
+  // Once the table is gone the mark goes (durably: a mark that came back after a power cut
+  // could name a table made later under that name).  A table still there keeps its mark.
+  if (!QNTableFileNames(r_, folder_, table_).empty() || r_.Exists(folder_ + "/" + table_ + ".QND")) return;
+  if (r_.Delete(name_) == 0) r_.SyncFolder(folder_);
+}
+
+void QNRecoverTemporaryTables(const std::string& Folder, TqnFileRoutines& r) {
+  std::vector<std::string> names;
+  if (r.ListFolder(Folder, names) != 0) return;
+  std::vector<std::string> marks;
+  bool renamesWaiting = false;
+  for (const std::string& n : names) {
+    if (!EndsWithJournalExtension(n)) continue;
+    const std::string stem = JournalStem(n);
+    if (StemEndsWith(stem, kMarkSuffix)) marks.push_back(n);
+    // A rename journal still there (one that recovery could not finish) may yet put a copy in
+    // its place: nothing is deleted until it is done.
+    if (StemEndsWith(stem, "_R")) renamesWaiting = true;
+  }
+  if (marks.empty() || renamesWaiting) return;
+  std::sort(marks.begin(), marks.end());
+  bool deleted = false;
+  for (const std::string& n : marks) {
+    const std::string path = Folder + "/" + n;
+    TqnFileHandle h = kQnNoHandle;
+    // Held: the table is being made or used by a live process.
+    if (r.Open(path, true, false, false, false, h) != 0) continue;
+    const bool isMark = [&] {
+      std::uint8_t sig[4] = {};
+      std::size_t done = 0;
+      return r.ReadAt(h, 0, sig, sizeof sig, done) == 0 && done == sizeof sig && std::memcmp(sig, kMarkSig, 4) == 0;
+    }();
+    const std::string table = isMark ? ReadMark(r, h, n) : std::string();
+    r.Close(h);
+    if (!isMark) continue;
+    bool gone = true;
+    if (!table.empty()) {
+      std::vector<std::string> files = QNTableFileNames(r, Folder, table);
+      // A file of the table that was created but got no header yet is empty.
+      for (const std::string& other : names) {
+        if (EndsWithJournalExtension(other) || std::find(files.begin(), files.end(), other) != files.end()) continue;
+        const std::size_t dot = other.rfind('.');
+        if (strcasecmp(other.substr(0, dot).c_str(), table.c_str()) != 0) continue;
+        TqnFileHandle fh = kQnNoHandle;
+        std::int64_t size = 1;
+        if (r.Open(Folder + "/" + other, false, true, false, false, fh) != 0) continue;
+        if (r.Size(fh, size) != 0) size = 1;
+        r.Close(fh);
+        if (size == 0) files.push_back(other);
+      }
+      // The data file first: without it the table is gone, whatever a crash leaves.
+      std::stable_partition(files.begin(), files.end(),
+                            [](const std::string& f) { return strcasecmp(ExtensionOf(f).c_str(), "QND") == 0; });
+      for (const std::string& f : files) gone = gone && r.Delete(Folder + "/" + f) == 0;
+    }
+    // A mark cut short was written before its table's first file: only the mark goes.
+    if (gone && r.Delete(path) == 0) deleted = true;
+  }
+  if (deleted) r.SyncFolder(Folder);
 }
 
 std::vector<std::string> QNTableFileNames(TqnFileRoutines& r, const std::string& Folder, const std::string& Name) {

@@ -93,6 +93,14 @@ enum class TqnRecovery {
 
 // Recovers one journal file with the given file routines.
 TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& Routines);
+// What recovering a block journal writes, in order: its after-images when it is complete
+// (state 1), else the first before-image of every block.  False when the journal cannot be
+// read, is no block journal, or is complete but damaged.
+bool QNJournalImagesToApply(const std::string& JournalName, TqnFileRoutines& Routines,
+                            std::vector<TqnJournalImage>& Images);
+// The table files (as journals store their paths) that a block journal holds images of; false
+// when the journal cannot be read.
+bool QNJournalTableFiles(const std::string& JournalName, TqnFileRoutines& Routines, std::vector<std::string>& Files);
 // Recovers every journal in the folder of TableFile (and in no other folder).  Raises when a
 // journal that names TableFile could not be recovered (the table would be torn).
 void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routines);
@@ -125,6 +133,36 @@ std::vector<std::string> QNTableFileNames(TqnFileRoutines& Routines, const std::
 // nothing will be: the caller may delete Source.
 void QNReplaceTableFiles(const std::string& Folder, const std::string& Target, const std::string& Source,
                          TqnFileRoutines& Routines, const std::vector<std::string>* SourceFiles = nullptr);
+
+// ---- Temporary tables ------------------------------------------------------------------
+//
+// A table made under a temporary name (a rebuild's copy, the files of a table being built) is
+// announced first by a mark: a file "TEMP_T.QN$" (or "TEMP_T-N.QN$") of the table's folder
+// holding "JQNT", the length of the temporary table's name, the name and "JQNE", made durable
+// before the table's first file and held open, exclusive, while the table is made and used.
+// Recovery, after the folder's other journals (so that a replacement that was decided has put
+// the copy in its place), deletes the temporary table of every mark that nobody holds, and the
+// mark: what a crashed process left is never taken for a real table.
+class TqnTemporaryTableMark {
+ public:
+  // Writes, flushes and holds the mark for table Table of Folder.
+  TqnTemporaryTableMark(const std::string& Folder, const std::string& Table, TqnFileRoutines& Routines);
+  // Closes the mark and deletes it when the temporary table is gone (deleted, or put in
+  // another's place); otherwise the mark stays for recovery, which deletes the table.
+  ~TqnTemporaryTableMark();
+  TqnTemporaryTableMark(const TqnTemporaryTableMark&) = delete;
+  TqnTemporaryTableMark& operator=(const TqnTemporaryTableMark&) = delete;
+  const std::string& Name() const { return name_; }
+
+ private:
+  TqnFileRoutines& r_;
+  std::string folder_, table_, name_;
+  TqnFileHandle handle_ = kQnNoHandle;
+};
+
+// Deletes the temporary tables that marks nobody holds name in Folder, with their marks,
+// unless a rename journal still waits there.  Runs as the last step of the folder's recovery.
+void QNRecoverTemporaryTables(const std::string& Folder, TqnFileRoutines& Routines);
 
 // The absolute, normalised form of a path, as journals store it.
 std::string QNJournalPath(const std::string& Name);

@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "platform/rtl/exceptions.h"
+#include "platform/rtl/uilanguage.h"
 #include "platform/rtl/win1252.h"
 
 namespace tw::entry {
@@ -14,7 +16,33 @@ SrsStringResource& FieldkitStrings() {
   return *reader;
 }
 
-std::string FkResString(std::uint16_t Id) { return FieldkitStrings().GetString(Id); }
+namespace {
+
+// The German table, nullptr when the program has none.
+SrsStringResource* GermanFieldkitStrings() {
+  static std::once_flag once;
+  static SrsStringResource* reader = nullptr;
+  std::call_once(once, [] {
+    try {
+      reader = new SrsStringResource("FIELDKIT_STRINGS", "_GERMAN");
+    } catch (const Exception&) {
+      reader = nullptr;
+    }
+  });
+  return reader;
+}
+
+}  // namespace
+
+std::string FkResString(std::uint16_t Id) {
+  // In German the German text, where the German table has one.
+  if (UiLanguage() == TUiLanguage::German)
+    if (SrsStringResource* german = GermanFieldkitStrings()) {
+      std::string text = german->GetString(Id);
+      if (!text.empty()) return text;
+    }
+  return FieldkitStrings().GetString(Id);
+}
 
 const std::bitset<256>& FkAlphaChars() {
   static const std::bitset<256> chars = [] {

@@ -12,7 +12,8 @@ namespace tw::entry {
 
 // The process-wide reader, created on first use.
 SrsStringResource& FieldkitStrings();
-// The text with number Id of the entry-field table (empty when missing).
+// The text with number Id of the entry-field table (empty when missing); in German
+// (UiLanguage) from "FIELDKIT_STRINGS_GERMAN" where that table has it.
 std::string FkResString(std::uint16_t Id);
 
 // The blank, ",", "-", ".", A-Z, a-z and every character 128-255 that is a Windows-1252 letter.

@@ -1,6 +1,6 @@
 #include "entry/strres/srsstrres.h"
 
-#include "entry/strres/stringtable.h"
+#include "platform/classes/stringtable.h"
 #include "platform/classes/resources.h"
 #include "platform/rtl/sysutils.h"
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "entry/fkattachedbutton.h"
 #include "entry/fkexcept.h"
 #include "entry/fkpicturefield.h"
@@ -110,8 +112,18 @@ TEST_F(AttachedButtonTest, SpaceAndEnterClickTheFocusedButton) {
   button->SetAttachedControl(field);
   field->SetFocus();
   Pump();
+  // The button's pixels, as the form shows them.
+  auto pixels = [&] {
+    std::vector<std::uint32_t> all;
+    for (int y = 0; y < button->Height(); ++y)
+      for (int x = 0; x < button->Width(); ++x)
+        all.push_back(GetWindowPixel(form->Handle(), button->Left() + x, button->Top() + y));
+    return all;
+  };
+  const std::vector<std::uint32_t> unfocused = pixels();
   Press(VK_TAB);
   ASSERT_TRUE(button->Focused()) << "Tab reaches the button";
+  EXPECT_NE(pixels(), unfocused) << "the focused button shows a focus mark";
   Press(VK_SPACE);
   EXPECT_EQ(clicks, 1) << "Space pressed and released";
   Press(VK_RETURN);
@@ -125,6 +137,7 @@ TEST_F(AttachedButtonTest, SpaceAndEnterClickTheFocusedButton) {
   InjectKeyUp(VK_SPACE);
   Pump();
   EXPECT_EQ(clicks, 2);
+  EXPECT_EQ(pixels(), unfocused) << "the mark goes with the focus";
 }
 
 }  // namespace

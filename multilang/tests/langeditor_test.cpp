@@ -3,10 +3,17 @@
 // files chosen in the open dialog by typing their names.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <deque>
+#include <map>
+#include <random>
+#include <tuple>
+
 #include "multilang/addprop.h"
 #include "multilang/copyfrom.h"
 #include "multilang/iconfile.h"
 #include "multilang/langeditor.h"
+#include "multilang/mbuttons.h"
 #include "multilang/mcombobox.h"
 #include "multilang/tests/multilang_fixture.h"
 #include "platform/classes/inifiles.h"
@@ -284,6 +291,11 @@ TEST_F(LangEditorTest, AnIconFileGivesTheLanguageItsFlagAndClearRemovesIt) {
 TEST_F(LangEditorTest, AnotherFormsSectionIsEditedSavedAndRemoved) {
   std::string removePrompt;
   Run({[&] {
+         // As it opens: the grid shows its first row and the language column, and only scrolls
+         // up and down.
+         EXPECT_EQ(editor->GridValues->TopRow(), 0);
+         EXPECT_EQ(editor->GridValues->LeftCol(), 0);
+         EXPECT_EQ(GetWindowLong(editor->GridValues->Handle(), GWL_STYLE) & WS_HSCROLL, 0);
          ASSERT_EQ(editor->FormList->Items()->Count(), 2);
          EXPECT_EQ(editor->FormList->Items()->Strings(1), "TTestOtherFormLangSwitch1");
          editor->FormList->SetFocus();
@@ -296,6 +308,9 @@ TEST_F(LangEditorTest, AnotherFormsSectionIsEditedSavedAndRemoved) {
          editor->ChooseProperty(0);
          ASSERT_TRUE(editor->ChooseLanguage("Deutsch"));
          EXPECT_EQ(editor->GridValues->Cells(1, 1), "Gut");
+         EXPECT_EQ(editor->GridValues->LeftCol(), 0) << "the language column shows";
+         EXPECT_FALSE(IsRectEmpty(editor->GridValues->CellRect(0, 1)));
+         EXPECT_LE(editor->GridValues->CellRect(1, 1).Right, editor->GridValues->ClientWidth()) << "and the whole value";
          DoubleClickCell(1, 1);
        },
        [&] {
@@ -379,6 +394,247 @@ TEST_F(LangEditorTest, ALanguageAddedWhileAnotherFormIsShownKeepsItsTextsThrough
   for (const auto& v : ParseFormBody(other->Body)) texts.push_back(std::to_string(v.ID) + " " + v.Text);
   EXPECT_EQ(texts, (std::vector<std::string>{"1 Gut", std::to_string(suomi) + " Hyv\xE4"}));
   EXPECT_EQ(form->LangSwitch1->LanguageID("Suomi"), suomi) << "the edited form offers the language too";
+}
+
+// What the user did to the language file, as a list of language names in order and the texts
+// of every section by key and language name.  Default-language texts are the forms' own and
+// never change.
+struct LanguageModel {
+  std::vector<std::string> Languages;
+  std::map<std::tuple<std::string, std::string, std::string>, std::string> Texts;  // section, key, language
+  std::map<std::pair<std::string, std::string>, std::string> Defaults;            // section, key
+
+  static std::string Key(const TLanValue& v) {
+    return v.Component + "." + v.Property + (v.ValueID != -1 ? "%" + std::to_string(v.ValueID) : std::string());
+  }
+  // The file as a model; a value whose language is not in the file is listed under "?<ID>".
+  static LanguageModel Read(const std::string& file) {
+    LanguageModel m;
+    TLanFile lan = ParseLanFile(ReadFileBytes(file));
+    std::map<int, std::string> names;
+    for (const auto& l : lan.Languages.Languages) {
+      m.Languages.push_back(l.Name);
+      names[l.ID] = l.Name;
+    }
+    for (const auto& s : lan.Sections)
+      for (const auto& v : ParseFormBody(s.Body)) {
+        if (v.ID == 0) {
+          m.Defaults[{s.Name, Key(v)}] = v.Text;
+          continue;
+        }
+        std::string language = names.count(v.ID) != 0 ? names[v.ID] : "?" + std::to_string(v.ID);
+        m.Texts[{s.Name, Key(v), language}] = v.Text;
+      }
+    return m;
+  }
+  std::string TextsAsLines() const {
+    std::string out;
+    for (const auto& [k, text] : Texts) out += std::get<0>(k) + " " + std::get<1>(k) + " " + std::get<2>(k) + " = " + text + "\n";
+    return out;
+  }
+  void Rename(const std::string& from, const std::string& to) {
+    std::replace(Languages.begin(), Languages.end(), from, to);
+    decltype(Texts) renamed;
+    for (auto& [k, text] : Texts)
+      renamed[{std::get<0>(k), std::get<1>(k), std::get<2>(k) == from ? to : std::get<2>(k)}] = text;
+    Texts = std::move(renamed);
+  }
+  void Delete(const std::string& name) {
+    std::erase(Languages, name);
+    std::erase_if(Texts, [&](const auto& t) { return std::get<2>(t.first) == name; });
+  }
+};
+
+// Random sequences of adds, renames, deletes, stored texts and form changes, each done with the
+// editor's buttons, lists, input boxes and message boxes, with OK at the end of every session:
+// after each OK the language file holds exactly the languages and texts the user made.
+TEST_F(LangEditorTest, RandomEditsThroughTheControlsKeepEveryLanguageAndTextOfTheFile) {
+  delete editor;
+  editor = nullptr;
+  TLanFile start;
+  start.HasLanguages = true;
+  start.Languages.Stamp = "46000";
+  start.Languages.Languages = {{0, 0, "English", ""}, {0, 1, "Deutsch", ""}, {0, 2, "Svenska", ""}};
+  start.Sections.push_back({"TTestMainFormLangSwitch1",
+                            BuildFormBody({V(0, "Hello", "Label1", "Caption"), V(1, "Hallo", "Label1", "Caption"),
+                                           V(0, "&Cancel", "Button1", "Caption"), V(2, "&Avbryt", "Button1", "Caption"),
+                                           V(0, "Main window", "TTestMainForm", "Caption"),
+                                           V(1, "Hauptfenster", "TTestMainForm", "Caption"),
+                                           V(0, "Hi", "LangSwitch1", "#Greeting"), V(1, "Tag", "LangSwitch1", "#Greeting")})});
+  start.Sections.push_back({"TTestOtherFormLangSwitch1",
+                            BuildFormBody({V(0, "OK", "OKBtn", "Caption"), V(1, "Gut", "OKBtn", "Caption"),
+                                           V(0, "Name", "Label2", "Caption"), V(2, "Namn", "Label2", "Caption")})});
+  start.Sections.push_back({"TThirdFormLangSwitch1",
+                            BuildFormBody({V(0, "x", "Edit1", "Text"), V(2, "y", "Edit1", "Text")})});
+  const std::vector<std::string> pool{"Norsk", "Suomi", "Svenska", "Deutsch", "Dansk", "Eesti", "English", "Latina"};
+  constexpr int kSessions = 5, kActionsPerSession = 45;
+  constexpr std::size_t kMostLanguages = 5;  // all of them fit the value grid's rows
+
+  for (unsigned seed : {1u, 2u, 3u}) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    AtomicWriteFile(file, BuildLanFile(start));
+    ASSERT_TRUE(form->LangSwitch1->LoadLanguageFile());
+    LanguageModel model = LanguageModel::Read(file);
+    std::mt19937 rnd(seed);
+    auto pick = [&rnd](std::size_t n) { return static_cast<int>(rnd() % n); };
+    int textNo = 0;
+    std::array<int, 5> kinds{};  // adds, renames, deletes, stores, form changes tried
+    for (int session = 0; session < kSessions; ++session) {
+      TLangEditorForm* ed = nullptr;
+      std::string section = "TTestMainFormLangSwitch1";
+      int formIndex = 0, actions = 0, idle = 0;
+      bool closing = false, stuck = false;
+      std::deque<std::function<void()>> steps;
+      // Selecting a language: the language list takes the keyboard.
+      auto chooseLanguage = [&](int row) {
+        steps.push_back([&, row] {
+          ed->LanguageListBox->SetFocus();
+          InjectKey(VK_HOME);
+          for (int i = 0; i < row; ++i) InjectKey(VK_DOWN);
+        });
+        steps.push_back([&, row] { ASSERT_EQ(ed->LanguageListBox->ItemIndex(), row); });
+      };
+      auto answerBox = [&](const std::string& expected, UINT key) {
+        steps.push_back([&, expected, key] {
+          EXPECT_NE(Texts(Top()).find(expected), std::string::npos) << expected << " is not in " << Texts(Top());
+          InjectKey(key);
+        });
+      };
+      auto nextAction = [&] {
+        int r = pick(100);
+        ++kinds[r < 20 ? 0 : r < 35 ? 1 : r < 50 ? 2 : r < 85 ? 3 : 4];
+        std::size_t count = model.Languages.size();
+        if (r < 20) {  // add
+          std::string name = pool[static_cast<std::size_t>(pick(pool.size()))];
+          bool present = std::find(model.Languages.begin(), model.Languages.end(), name) != model.Languages.end();
+          if (!present && count >= kMostLanguages) return;
+          steps.push_back([&] { ClickOn(ed->LangAddBtn); });
+          steps.push_back([&, name] {
+            ASSERT_NE(Find<TEdit>(Top()), nullptr) << "the name is asked for";
+            InjectText(name);
+            InjectKey(VK_RETURN);
+          });
+          if (present) answerBox("Couldn't add " + name, VK_RETURN);
+          else model.Languages.push_back(name);
+        } else if (r < 35) {  // rename
+          int row = pick(count);
+          std::string old = model.Languages[static_cast<std::size_t>(row)];
+          std::string name = pool[static_cast<std::size_t>(pick(pool.size()))];
+          bool present = std::find(model.Languages.begin(), model.Languages.end(), name) != model.Languages.end();
+          chooseLanguage(row);
+          steps.push_back([&] { ClickOn(ed->LangRenameBtn); });
+          steps.push_back([&, name] {
+            TEdit* edit = Find<TEdit>(Top());
+            ASSERT_NE(edit, nullptr);
+            edit->SetText("");
+            InjectText(name);
+            InjectKey(VK_RETURN);
+          });
+          if (name == old) return;
+          if (present) answerBox(name + " already exist", VK_RETURN);
+          else model.Rename(old, name);
+        } else if (r < 50) {  // delete
+          int row = pick(count);
+          std::string name = model.Languages[static_cast<std::size_t>(row)];
+          chooseLanguage(row);
+          steps.push_back([&] { ClickOn(ed->LangDeleteBtn); });
+          answerBox("Are you sure you want to delete " + name, 'Y');
+          if (row == 0) answerBox("Couldn't delete " + name, VK_RETURN);
+          else model.Delete(name);
+        } else if (r < 85) {  // store a text
+          if (count < 2 || ed->PropertyCount() == 0) return;
+          int key = pick(static_cast<std::size_t>(ed->PropertyCount()));
+          int row = 1 + pick(count - 1);
+          std::string text = "t" + std::to_string(++textNo);
+          std::string keyText = ed->PropertyText(key);
+          auto shownRow = [&, key] {
+            int node = ed->PropList->GetDataItem(reinterpret_cast<void*>(static_cast<std::intptr_t>(key + 1)));
+            for (int i = 0; i < ed->PropList->RowCount(); ++i)
+              if (ed->PropList->RowItem(i) == node) return i;
+            return -1;
+          };
+          steps.push_back([&, shownRow] {
+            if (shownRow() < 0) ClickOn(ed->ExpandAllBtn);
+          });
+          steps.push_back([&, shownRow] {
+            int shown = shownRow();
+            ASSERT_GE(shown, 0);
+            ed->PropList->SetFocus();
+            InjectKey(VK_HOME);
+            for (int i = 0; i < shown; ++i) InjectKey(VK_DOWN);
+          });
+          steps.push_back([&, key, row] {
+            ASSERT_EQ(ed->ChosenProperty(), key);
+            TRect cell = ed->GridValues->CellRect(1, row);
+            ASSERT_GT(cell.Bottom, cell.Top) << "the language's row is shown";
+            InjectDoubleClick(ed->GridValues->Handle(), cell.Left + 5, cell.Top + 3);
+          });
+          steps.push_back([&, text] {
+            ASSERT_TRUE(ed->EditDropDown->Visible());
+            ed->EditDropDown->SetText("");
+            InjectText(text);
+            InjectKey(VK_RETURN);
+          });
+          steps.push_back([&] { EXPECT_FALSE(ed->EditDropDown->Visible()); });
+          model.Texts[{section, keyText, model.Languages[static_cast<std::size_t>(row)]}] = text;
+        } else {  // another form
+          int to = formIndex + (pick(2) == 0 ? 1 : -1);
+          if (to < 0 || to > 2) return;
+          formIndex = to;
+          steps.push_back([&, to] {
+            ed->FormList->SetFocus();
+            InjectKey(to > ed->FormList->ItemIndex() ? VK_DOWN : VK_UP);
+          });
+          steps.push_back([&, to] { ASSERT_EQ(ed->FormList->ItemIndex(), to); });
+          section = ed->FormList->Items()->Strings(to);
+        }
+      };
+      Application()->OnIdle = [&](TObject*, bool& done) {
+        done = false;
+        if (stuck) return;
+        if (::testing::Test::HasFailure()) {
+          // The first difference ends the session: what follows would only repeat it.
+          stuck = true;
+          if (TCustomForm* f = Top(); f != nullptr && f != ed) f->SetModalResult(mrCancel);
+          if (ed != nullptr) ed->SetModalResult(mrCancel);
+          return;
+        }
+        if (++idle > 20000) {
+          stuck = true;
+          ADD_FAILURE() << "the editor did not end; the window shown is "
+                        << (Top() != nullptr ? Top()->ClassName() : std::string("none"));
+          if (TCustomForm* f = Top()) f->SetModalResult(mrCancel);
+          if (ed != nullptr) ed->SetModalResult(mrCancel);
+          return;
+        }
+        if (ed == nullptr) ed = dynamic_cast<TLangEditorForm*>(Top());
+        if (ed == nullptr) return;
+        if (steps.empty() && !closing) {
+          if (actions < kActionsPerSession) {
+            nextAction();
+            if (!steps.empty()) ++actions;
+          } else {
+            closing = true;
+            steps.push_back([&] { ClickOn(ed->OKBtn); });
+          }
+        }
+        if (steps.empty()) return;
+        auto step = std::move(steps.front());
+        steps.pop_front();
+        step();
+      };
+      form->LangSwitch1->Browse();
+      Application()->OnIdle = nullptr;
+      ASSERT_FALSE(stuck) << "session " << session;
+      LanguageModel now = LanguageModel::Read(file);
+      ASSERT_EQ(now.Languages, model.Languages) << "after session " << session;
+      ASSERT_EQ(now.TextsAsLines(), model.TextsAsLines()) << "after session " << session;
+      for (const auto& [k, text] : now.Defaults)
+        EXPECT_EQ(model.Defaults[k], text) << k.first << " " << k.second << ": the forms' own texts stay";
+      if (::testing::Test::HasFailure()) return;
+    }
+    for (int n : kinds) EXPECT_GE(n, 15) << "every kind of step is taken often";
+  }
 }
 
 TEST_F(LangEditorTest, TheValueEditorWalksThePropertiesAndRefusesValuesThatDoNotFit) {
@@ -477,6 +733,40 @@ TEST_F(LangEditorTest, TheEditorsOwnTextsFollowItsLanguage) {
   EXPECT_EQ(german->LangAddBtn->Caption(), "&Add");
   EXPECT_EQ(german->Text("LangRenameBtn_Exist", {"Deutsch"}), "Deutsch already exist");
   delete german;
+}
+
+// In German the editor's file dialog has German labels and buttons and the font its component
+// was given; the right-to-left box, which does nothing, cannot be ticked and says so.
+TEST_F(LangEditorTest, TheEditorsFileDialogFollowsItsLanguageAndFont) {
+  {
+    TIniFile ini(TLangEditorForm::SettingsFileName());
+    ini.WriteString("Default", "Language", "Deutsch");
+  }
+  delete editor;
+  editor = new TLangEditorForm(Application());
+  editor->SetEdited(form->LangSwitch1, nullptr);
+  EXPECT_FALSE(editor->Directional->Enabled());
+  EXPECT_EQ(editor->Directional->Hint(), "Ohne Wirkung: die Texte werden immer von links nach rechts angezeigt");
+  editor->MOpenDialog1->Font()->SetName("Courier New");
+  editor->MOpenDialog1->Font()->SetSize(11);
+  std::string texts;
+  std::vector<std::string> fonts;
+  Run({[&] { ClickOn(editor->LoadBtn); },
+       [&] {
+         TCustomForm* dialog = Top();
+         ASSERT_EQ(dialog, editor->MOpenDialog1->DialogForm());
+         texts = Texts(dialog);
+         for (int i = 0; i < dialog->ControlCount(); ++i)
+           fonts.push_back(dialog->Controls(i)->Font()->Name() + " " + std::to_string(dialog->Controls(i)->Font()->Size()));
+         InjectKey(VK_ESCAPE);
+       },
+       [&] { ClickOn(editor->CancelBtn); }});
+  for (const char* german : {"Dateiname:", "Dateityp:", "Verzeichnis", "Laufwerke", "&OK", "&Abbrechen"})
+    EXPECT_NE(texts.find(german), std::string::npos) << german << " in " << texts;
+  for (const char* english : {"Filename", "File type", "Directory", "Drives", "Cancel"})
+    EXPECT_EQ(texts.find(english), std::string::npos) << english << " in " << texts;
+  ASSERT_FALSE(fonts.empty());
+  for (const std::string& f : fonts) EXPECT_EQ(f, "Courier New 11");
 }
 
 // The editor windows come in the eight languages of their stored texts; each language shows

@@ -80,9 +80,32 @@ TEST_F(LangSwitchTest, NamedStringsExpandReferencesInTheCurrentLanguage) {
   EXPECT_EQ(sw->GetString("Greeting"), "Hello, World!") << "falls back to the default language";
   EXPECT_EQ(sw->ExpandNamedStrings("a & b &c d& e"), "a & b &c d& e") << "a blank inside stops the expansion";
   EXPECT_EQ(sw->ExpandNamedStrings("Save & exit"), "Save & exit");
-  // A string that names itself does not hang.
-  sw->AddValue(0, "LangSwitch1", "#Loop", -1, "x&Loop&");
-  EXPECT_FALSE(sw->GetString("Loop").empty());
+}
+
+TEST_F(LangSwitchTest, NamedStringsThatReferToThemselvesOrGrowWithoutEndStayBounded) {
+  WriteSample();
+  TLangSwitch* sw = MakeMain()->LangSwitch1;
+  // A loop shows as its text: the inner references are not expanded again.
+  sw->AddValue(0, "LangSwitch1", "#Loop", -1, "x&Loop&&Loop&&Loop&&Loop&");
+  EXPECT_EQ(sw->GetString("Loop"), "x&Loop&&Loop&&Loop&&Loop&");
+  sw->AddValue(0, "LangSwitch1", "#Ping", -1, "ping &Pong&");
+  sw->AddValue(0, "LangSwitch1", "#Pong", -1, "pong &Ping&&Pong&&Name&");
+  EXPECT_EQ(sw->GetString("Ping"), "ping pong &Ping&&Pong&World") << "a circle of two, other names still expand";
+  EXPECT_EQ(sw->ExpandNamedStrings("<&Loop&>"), "<x&Loop&&Loop&&Loop&&Loop&>");
+  // Strings that double at each of 40 steps would reach 2^40 characters: the expansion stops
+  // at its limits and keeps the references it did not replace as they are written.
+  for (int i = 0; i < 40; ++i)
+    sw->AddValue(0, "LangSwitch1", "#D" + std::to_string(i), -1,
+                 "&D" + std::to_string(i + 1) + "&&D" + std::to_string(i + 1) + "&");
+  sw->AddValue(0, "LangSwitch1", "#D40", -1, "y");
+  std::string big = sw->GetString("D0");
+  EXPECT_LE(big.size(), TLangSwitch::kMaxExpandedLength);
+  EXPECT_GE(std::count(big.begin(), big.end(), 'y'), 400) << "as far as the limits go, the references are replaced";
+  EXPECT_NE(big.find("&D"), std::string::npos) << "the rest is kept as written";
+  // The references replaced in one expansion are counted: each replaced one leaves a 'y' or
+  // two references behind, so the text's parts bound the work done.
+  auto refs = static_cast<int>(std::count(big.begin(), big.end(), '&') / 2);
+  EXPECT_LE(static_cast<int>(std::count(big.begin(), big.end(), 'y')) + refs, 2 * TLangSwitch::kMaxNamedReferences + 2);
 }
 
 TEST_F(LangSwitchTest, ValuesAreAppliedByPropertyNameAndCapturedBack) {

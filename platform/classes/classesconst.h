@@ -2,6 +2,9 @@
 // and settings.  Format patterns for `Format`.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 namespace tw::classesconst {
 
 inline constexpr const char* SListIndexError = "List index out of bounds (%d)";
@@ -35,3 +38,8 @@ inline constexpr const char* SInvalidRegType = "Invalid data type for '%s'";
 inline constexpr const char* SIniFileWriteError = "Cannot write the settings file %s: %s";
 
 }  // namespace tw::classesconst
+
+namespace tw {
+// A message of the class library (classesconst) in the program's language (UiLanguage).
+std::string ClassesText(std::string_view english);
+}  // namespace tw

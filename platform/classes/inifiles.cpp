@@ -86,7 +86,7 @@ void TIniFile::WriteToDisk() {
     AtomicWriteFile(path_, data_->Serialize());
   } catch (const Exception& e) {
     if (!buffered_) loaded_ = false;  // read the file again: it still holds what was there before
-    throw EIniFileException(Format(classesconst::SIniFileWriteError, {FileName(), e.Message()}));
+    throw EIniFileException(Format(ClassesText(classesconst::SIniFileWriteError), {FileName(), e.Message()}));
   }
   *signature_ = FileSignatureOf(path_);
 }

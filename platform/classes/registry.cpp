@@ -79,7 +79,7 @@ class SettingsStore {
       AtomicWriteFile(path, Win1252ToUtf8(data_.Serialize()));
     } catch (const Exception& e) {
       loaded_ = false;
-      throw ERegistryException(Format(classesconst::SRegSetDataFailed, {what}) + ": " + e.Message());
+      throw ERegistryException(Format(ClassesText(classesconst::SRegSetDataFailed), {what}) + ": " + e.Message());
     }
     signature_ = FileSignatureOf(path);
   }
@@ -176,7 +176,7 @@ void WriteValue(const std::string& section, const std::string& name, const std::
   std::lock_guard lock(store.mutex);
   TIniData& data = store.Data();
   if (section.empty() || !ValidKeyPath(section) || name.empty())
-    throw ERegistryException(Format(classesconst::SRegSetDataFailed, {name}));
+    throw ERegistryException(Format(ClassesText(classesconst::SRegSetDataFailed), {name}));
   const std::string* old = data.Find(section, name);
   if (old != nullptr && *old == value) return;
   data.Write(section, name, value);
@@ -250,7 +250,7 @@ void TRegistry::CloseKey() {
 bool TRegistry::CreateKey(const std::string& key) {
   const std::string section = Section(Resolve(key));
   if (section.empty()) return true;
-  if (!ValidKeyPath(section)) throw ERegistryException(Format(classesconst::SRegCreateFailed, {key}));
+  if (!ValidKeyPath(section)) throw ERegistryException(Format(ClassesText(classesconst::SRegCreateFailed), {key}));
   SettingsStore& store = Store();
   std::lock_guard lock(store.mutex);
   TIniData& data = store.Data();
@@ -334,7 +334,7 @@ void TRegistry::WriteString(const std::string& name, const std::string& value) {
 std::int32_t TRegistry::ReadInteger(const std::string& name) {
   std::optional<std::string> v = ReadValue(Section(currentPath_), name);
   std::int32_t result = 0;
-  if (!v || !TryStrToInt(*v, result)) throw ERegistryException(Format(classesconst::SInvalidRegType, {name}));
+  if (!v || !TryStrToInt(*v, result)) throw ERegistryException(Format(ClassesText(classesconst::SInvalidRegType), {name}));
   return result;
 }
 
@@ -371,7 +371,7 @@ int TRegistry::ReadBinaryData(const std::string& name, void* buffer, int bufSize
   std::optional<std::string> v = ReadValue(Section(currentPath_), name);
   if (!v) return 0;
   std::optional<std::string> bytes = DecodeHex(*v);
-  if (!bytes) throw ERegistryException(Format(classesconst::SInvalidRegType, {name}));
+  if (!bytes) throw ERegistryException(Format(ClassesText(classesconst::SInvalidRegType), {name}));
   int n = static_cast<int>(std::min<std::size_t>(bytes->size(), bufSize > 0 ? static_cast<std::size_t>(bufSize) : 0));
   if (n > 0) std::memcpy(buffer, bytes->data(), static_cast<std::size_t>(n));
   return n;

@@ -208,6 +208,7 @@ void TControl::SetVisible(bool visible) {
 }
 
 void TControl::Show() {
+  if (Parent() != nullptr) Parent()->ShowControl(this);
   SetVisible(true);
   BringToFront();
 }

@@ -433,6 +433,9 @@ class TWinControl : public TControl {
   TControl* ControlAtPos(TPoint pos, bool allowDisabled, bool allowWinControls = false) const;
   void InsertControl(TControl* control);
   void RemoveControl(TControl* control);
+  // A child is being shown: a control that shows one child at a time (a page control) makes it
+  // the one it shows; every parent up to the form is asked in turn.
+  virtual void ShowControl(TControl* control);
   // Sends the message to every child until one sets a non-zero Result.
   void Broadcast(TMessage& msg);
   void NotifyControls(UINT msg);

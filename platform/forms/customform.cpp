@@ -539,19 +539,36 @@ TModalResult TCustomForm::ShowModal() {
   }
   formState_.Include(TFormStateFlag::fsModal);
   HWND previousActive = GetActiveWindow();
-  // Every other shown form of the program is disabled while this one is up.
-  std::vector<HWND> disabled;
-  TScreen* screen = Screen();
-  for (int i = 0; i < screen->FormCount(); ++i) {
-    TCustomForm* f = screen->Forms(i);
-    if (f == this || !f->HandleAllocated()) continue;
-    if (IsWindowVisible(f->handle_) && IsWindowEnabled(f->handle_)) {
-      EnableWindow(f->handle_, false);
-      disabled.push_back(f->handle_);
-    }
+  // The window the user worked in owns this one while it is up, so that the window manager
+  // keeps it above that window (a captioned window: a pop-up such as the splash picture is
+  // no window to stay above).
+  const HWND self = Handle();
+  const HWND previousOwner = GetWindow(self, GW_OWNER);
+  HWND owner = previousActive;
+  if (owner == self || owner == 0 || !IsWindowVisible(owner) ||
+      (static_cast<DWORD>(GetWindowLongPtr(owner, GWL_STYLE)) & WS_CAPTION) != WS_CAPTION) {
+    TCustomForm* main = Application()->MainForm();
+    owner = main != nullptr && main != this && main->HandleAllocated() && IsWindowVisible(main->handle_) ? main->handle_ : 0;
   }
+  if (owner != 0) SetWindowLongPtr(self, GWLP_HWNDPARENT, static_cast<LONG_PTR>(owner));
+  // Every other shown window of the program is disabled while this one is up: no key, click
+  // or close request reaches them.
+  std::vector<HWND> disabled;
+  struct Collect {
+    HWND self;
+    std::vector<HWND>* list;
+  } collect{self, &disabled};
+  EnumWindows(
+      [](HWND h, LPARAM lp) {
+        auto* c = reinterpret_cast<Collect*>(lp);
+        if (h != c->self && IsWindowVisible(h) && IsWindowEnabled(h)) c->list->push_back(h);
+        return true;
+      },
+      reinterpret_cast<LPARAM>(&collect));
+  for (HWND h : disabled) EnableWindow(h, false);
   auto restore = [&]() {
     for (HWND h : disabled) EnableWindow(h, true);
+    if (owner != 0 && IsWindow(self)) SetWindowLongPtr(self, GWLP_HWNDPARENT, static_cast<LONG_PTR>(previousOwner));
     if (previousActive != 0 && IsWindow(previousActive)) SetActiveWindow(previousActive);
     formState_.Exclude(TFormStateFlag::fsModal);
   };

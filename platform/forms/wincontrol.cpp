@@ -314,6 +314,10 @@ void TWinControl::SetParent(TWinControl* parent) {
   TControl::SetParent(parent);
 }
 
+void TWinControl::ShowControl(TControl*) {
+  if (Parent() != nullptr) Parent()->ShowControl(this);
+}
+
 void TWinControl::Broadcast(TMessage& msg) {
   for (TControl* c : std::vector<TControl*>(controls_)) {
     c->WindowProc ? c->WindowProc(msg) : c->WndProc(msg);

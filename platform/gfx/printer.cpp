@@ -2,21 +2,40 @@
 
 #include <cairo-pdf.h>
 #include <cups/cups.h>
+#include <langinfo.h>
+#include <locale.h>
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <mutex>
 
 #include "platform/rtl/files.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/rtl/uilanguage.h"
 
 namespace tw {
 
 namespace {
 
-const char* const kPrinting = "Printing in progress";
-const char* const kNotPrinting = "Printer is not currently printing";
-const char* const kInvalidPrinter = "Printer selected is not valid";
-const char* const kNoDefaultPrinter = "There is no default printer currently selected";
+constexpr const char* kPrinting = "Printing in progress";
+constexpr const char* kNotPrinting = "Printer is not currently printing";
+constexpr const char* kInvalidPrinter = "Printer selected is not valid";
+constexpr const char* kNoDefaultPrinter = "There is no default printer currently selected";
+constexpr TUiTextPair kGerman[] = {
+    {kPrinting, "Es wird gerade gedruckt"},
+    {kNotPrinting, "Der Drucker druckt zurzeit nicht"},
+    {kInvalidPrinter, "Der gew\xE4hlte Drucker ist ung\xFCltig"},
+    {kNoDefaultPrinter, "Zurzeit ist kein Standarddrucker ausgew\xE4hlt"},
+    {"Paper size is not valid", "Das Papierformat ist ung\xFCltig"},
+    {"Printer margin is not valid", "Der Druckerrand ist ung\xFCltig"},
+    {"The print document could not be created", "Das Druckdokument konnte nicht erstellt werden"},
+    {"The print document could not be written", "Das Druckdokument konnte nicht geschrieben werden"},
+    {"The document could not be sent to the printer \"%s\"", "Das Dokument konnte nicht an den Drucker \"%s\" gesandt werden"},
+    {"The print document could not be written to \"%s\"", "Das Druckdokument konnte nicht nach \"%s\" geschrieben werden"},
+};
+// A message of the printer in the program's language.
+std::string Text(std::string_view english) { return UiText(english, kGerman); }
 
 int TenthsToPixels(int tenths, int dpi) { return static_cast<int>(std::lround(tenths * dpi / 254.0)); }
 double TenthsToPoints(int tenths) { return tenths * 72.0 / 254.0; }
@@ -63,10 +82,31 @@ const TPaperSize& PaperLetter() { static const TPaperSize p{"Letter", 2159, 2794
 const TPaperSize& PaperLegal() { static const TPaperSize p{"Legal", 2159, 3556}; return p; }
 const TPaperSize& PaperA5() { static const TPaperSize p{"A5", 1480, 2100}; return p; }
 
+TPaperSize PaperSizeFromMillimetres(int width, int height) {
+  if (width <= 0 || height <= 0) return PaperA4();
+  for (const TPaperSize* p : {&PaperA4(), &PaperLetter(), &PaperLegal(), &PaperA5()})
+    if (std::abs(p->Width - width * 10) <= 10 && std::abs(p->Height - height * 10) <= 10) return *p;
+  return TPaperSize{"Custom", width * 10, height * 10};
+}
+
+TPaperSize LocalePaperSize() {
+  // The locale of the environment for the paper alone: the program's own locale is not changed.
+  locale_t paper = newlocale(LC_PAPER_MASK, "", static_cast<locale_t>(nullptr));
+  if (paper == static_cast<locale_t>(nullptr)) return PaperA4();
+  // The two items are numbers (millimetres) carried in the value of the returned pointer.
+  const auto number = [paper](nl_item item) {
+    return static_cast<int>(static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(nl_langinfo_l(item, paper))));
+  };
+  const int width = number(_NL_PAPER_WIDTH);
+  const int height = number(_NL_PAPER_HEIGHT);
+  freelocale(paper);
+  return PaperSizeFromMillimetres(width, height);
+}
+
 TPrinter::TPrinter(std::unique_ptr<TPrintSpooler> spooler)
     : spooler_(spooler ? std::move(spooler) : CreateSystemSpooler()),
       printers_(std::make_unique<TStringList>()),
-      paper_(PaperA4()),
+      paper_(LocalePaperSize()),
       canvas_(std::make_unique<TCanvas>()) {
   canvas_->Font()->SetPixelsPerInch(dpi_);
 }
@@ -81,11 +121,11 @@ TPrinter::~TPrinter() {
 }
 
 void TPrinter::CheckNotPrinting() const {
-  if (printing_) throw EPrinter(kPrinting);
+  if (printing_) throw EPrinter(Text(kPrinting));
 }
 
 void TPrinter::CheckPrinting() const {
-  if (!printing_) throw EPrinter(kNotPrinting);
+  if (!printing_) throw EPrinter(Text(kNotPrinting));
 }
 
 TStrings* TPrinter::Printers() {
@@ -108,7 +148,7 @@ int TPrinter::PrinterIndex() {
 
 void TPrinter::SetPrinterIndex(int index) {
   CheckNotPrinting();
-  if (index < -1 || index >= Printers()->Count()) throw EPrinter(kInvalidPrinter);
+  if (index < -1 || index >= Printers()->Count()) throw EPrinter(Text(kInvalidPrinter));
   printerIndex_ = index;
 }
 
@@ -132,14 +172,14 @@ void TPrinter::SetOrientation(TPrinterOrientation orientation) {
 void TPrinter::SetPaperSize(const TPaperSize& paper) {
   CheckNotPrinting();
   if (paper.Width <= 0 || paper.Height <= 0 || paper.Width > 50000 || paper.Height > 50000)
-    throw EPrinter("Paper size is not valid");
+    throw EPrinter(Text("Paper size is not valid"));
   paper_ = paper;
 }
 
 void TPrinter::SetMargin(int tenthsOfMillimetre) {
   CheckNotPrinting();
   if (tenthsOfMillimetre < 0 || 2 * tenthsOfMillimetre >= std::min(paper_.Width, paper_.Height))
-    throw EPrinter("Printer margin is not valid");
+    throw EPrinter(Text("Printer margin is not valid"));
   margin_ = tenthsOfMillimetre;
 }
 
@@ -174,7 +214,7 @@ void TPrinter::BeginDoc() {
   try {
     tempFile_ = CreateTempFile(TempFolder(), "tidewell-print-");
   } catch (const Exception& e) {
-    throw EPrinter("The print document could not be created: " + e.Message());
+    throw EPrinter(Text("The print document could not be created") + ": " + e.Message());
   }
   const bool landscape = orientation_ == TPrinterOrientation::poLandscape;
   const double wpt = TenthsToPoints(landscape ? paper_.Height : paper_.Width);
@@ -182,7 +222,7 @@ void TPrinter::BeginDoc() {
   surface_ = cairo_pdf_surface_create(tempFile_.c_str(), wpt, hpt);
   if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
     Cleanup();
-    throw EPrinter("The print document could not be created");
+    throw EPrinter(Text("The print document could not be created"));
   }
   if (!title_.empty()) cairo_pdf_surface_set_metadata(surface_, CAIRO_PDF_METADATA_TITLE, title_.c_str());
   cr_ = cairo_create(surface_);
@@ -233,7 +273,7 @@ void TPrinter::EndDoc() {
   surface_ = nullptr;
   try {
     if (status != CAIRO_STATUS_SUCCESS)
-      throw EPrinter(std::string("The print document could not be written: ") + cairo_status_to_string(status));
+      throw EPrinter(Text("The print document could not be written") + ": " + cairo_status_to_string(status));
     const char* target = std::getenv("TIDEWELL_PRINT_TO");
     if (target != nullptr && *target != '\0') {
       try {
@@ -241,14 +281,14 @@ void TPrinter::EndDoc() {
       } catch (const EPrinter&) {
         throw;
       } catch (const Exception& e) {
-        throw EPrinter("The print document could not be written to \"" + std::string(target) + "\": " + e.Message());
+        throw EPrinter(Format(Text("The print document could not be written to \"%s\""), {std::string(target)}) + ": " + e.Message());
       }
     } else {
       const std::string destination = PrinterName();
-      if (destination.empty()) throw EPrinter(kNoDefaultPrinter);
+      if (destination.empty()) throw EPrinter(Text(kNoDefaultPrinter));
       std::string error;
       if (!spooler_->Submit(destination, tempFile_, title_, error))
-        throw EPrinter("The document could not be sent to the printer \"" + destination + "\": " + error);
+        throw EPrinter(Format(Text("The document could not be sent to the printer \"%s\""), {destination}) + ": " + error);
     }
   } catch (...) {
     Cleanup();

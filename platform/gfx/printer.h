@@ -27,6 +27,12 @@ const TPaperSize& PaperA4();
 const TPaperSize& PaperLetter();
 const TPaperSize& PaperLegal();
 const TPaperSize& PaperA5();
+// The sheet of a size in millimetres: one of the sheets above when it is that size (to a
+// millimetre), else a "Custom" sheet; A4 for a size that is no size.
+TPaperSize PaperSizeFromMillimetres(int width, int height);
+// The sheet the user's locale names (LC_PAPER, e.g. Letter in the United States); A4 when the
+// locale names none.  A new printer starts with it.
+TPaperSize LocalePaperSize();
 
 // The printing system as the printer sees it; tests put their own in its place.
 class TPrintSpooler {

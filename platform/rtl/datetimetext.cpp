@@ -6,6 +6,7 @@
 #include "platform/rtl/sysconst.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/win1252.h"
+#include "platform/rtl/uilanguage.h"
 
 namespace tw {
 namespace {
@@ -347,7 +348,7 @@ bool ScanTime(Scanner& sc, TDateTime& time, const TFormatSettings& fs) {
   return TryEncodeTime(hour, min, sec, msec, time);
 }
 
-[[noreturn]] void Raise(const char* message, std::string_view s) {
+[[noreturn]] void Raise(const std::string& message, std::string_view s) {
   throw EConvertError(Format(message, {std::string(s)}));
 }
 
@@ -409,19 +410,19 @@ bool TryStrToDateTime(std::string_view s, TDateTime& value) {
 
 TDateTime StrToDate(std::string_view s, const TFormatSettings& settings) {
   TDateTime v = 0;
-  if (!TryStrToDate(s, v, settings)) Raise(sysconst::SInvalidDate, s);
+  if (!TryStrToDate(s, v, settings)) Raise(RtlText(sysconst::SInvalidDate), s);
   return v;
 }
 
 TDateTime StrToTime(std::string_view s, const TFormatSettings& settings) {
   TDateTime v = 0;
-  if (!TryStrToTime(s, v, settings)) Raise(sysconst::SInvalidTime, s);
+  if (!TryStrToTime(s, v, settings)) Raise(RtlText(sysconst::SInvalidTime), s);
   return v;
 }
 
 TDateTime StrToDateTime(std::string_view s, const TFormatSettings& settings) {
   TDateTime v = 0;
-  if (!TryStrToDateTime(s, v, settings)) Raise(sysconst::SInvalidDateTime, s);
+  if (!TryStrToDateTime(s, v, settings)) Raise(RtlText(sysconst::SInvalidDateTime), s);
   return v;
 }
 

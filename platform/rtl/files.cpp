@@ -20,6 +20,7 @@
 #include "platform/rtl/sysconst.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/win1252.h"
+#include "platform/rtl/uilanguage.h"
 
 namespace tw {
 namespace {
@@ -383,7 +384,7 @@ bool ForceDirectories(std::string_view folder) {
 std::string ReadFileBytes(std::string_view fileName) {
   std::string p = ResolvePath(fileName);
   int fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw EFOpenError(Format(sysconst::SFOpenError, {std::string(fileName)}));
+  if (fd < 0) throw EFOpenError(Format(RtlText(sysconst::SFOpenError), {std::string(fileName)}));
   std::string out;
   char buf[65536];
   for (;;) {
@@ -413,7 +414,7 @@ void AtomicWriteFile(std::string_view path, std::string_view bytes) {
   }
   const std::string folder = ExtractFilePath(target);
   const std::string name = ExtractFileName(target);
-  if (name.empty()) throw EFCreateError(Format(sysconst::SFCreateError, {std::string(path)}));
+  if (name.empty()) throw EFCreateError(Format(RtlText(sysconst::SFCreateError), {std::string(path)}));
 
   struct stat old;
   const bool hadOld = ::stat(target.c_str(), &old) == 0;
@@ -425,7 +426,7 @@ void AtomicWriteFile(std::string_view path, std::string_view bytes) {
     fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0 && errno != EEXIST) break;
   }
-  if (fd < 0) throw EFCreateError(Format(sysconst::SFCreateError, {std::string(path)}));
+  if (fd < 0) throw EFCreateError(Format(RtlText(sysconst::SFCreateError), {std::string(path)}));
 
   int error = 0;
   if (!WriteAll(fd, bytes)) error = errno;
@@ -452,14 +453,14 @@ int InOutErrorFromErrno(int error) {
 
 std::string InOutErrorText(int code) {
   switch (code) {
-    case 2: return sysconst::SFileNotFound;
-    case 3: return sysconst::SInvalidFilename;
-    case 4: return sysconst::STooManyOpenFiles;
-    case 5: return sysconst::SAccessDenied;
-    case 100: return sysconst::SEndOfFile;
-    case 101: return sysconst::SDiskFull;
-    case 103: return sysconst::SFileNotOpen;
-    default: return Format(sysconst::SInOutError, {code});
+    case 2: return RtlText(sysconst::SFileNotFound);
+    case 3: return RtlText(sysconst::SInvalidFilename);
+    case 4: return RtlText(sysconst::STooManyOpenFiles);
+    case 5: return RtlText(sysconst::SAccessDenied);
+    case 100: return RtlText(sysconst::SEndOfFile);
+    case 101: return RtlText(sysconst::SDiskFull);
+    case 103: return RtlText(sysconst::SFileNotOpen);
+    default: return Format(RtlText(sysconst::SInOutError), {code});
   }
 }
 
@@ -479,7 +480,7 @@ std::string CreateTempFile(std::string_view folder, std::string_view prefix) {
   std::string base = folder.empty() ? TempFolder() : IncludeTrailingPathDelimiter(ToNativePath(folder));
   std::string name = base + std::string(prefix) + "XXXXXX";
   int fd = ::mkstemp(name.data());
-  if (fd < 0) throw EFCreateError(Format(sysconst::SFCreateError, {name}));
+  if (fd < 0) throw EFCreateError(Format(RtlText(sysconst::SFCreateError), {name}));
   ::close(fd);
   return name;
 }

@@ -11,6 +11,7 @@
 #include "platform/rtl/internal/floatdecimal.h"
 #include "platform/rtl/sysconst.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/rtl/uilanguage.h"
 
 namespace tw {
 namespace internal {
@@ -636,7 +637,7 @@ bool TextToFloat(const char* text, double& value) {
 
 double StrToFloat(std::string_view s, const TFormatSettings& settings) {
   double v = 0;
-  if (!TryStrToFloat(s, v, settings)) throw EConvertError(Format(sysconst::SInvalidFloat, {std::string(s)}));
+  if (!TryStrToFloat(s, v, settings)) throw EConvertError(Format(RtlText(sysconst::SInvalidFloat), {std::string(s)}));
   return v;
 }
 

@@ -4,6 +4,7 @@
 
 #include "platform/rtl/sysconst.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/rtl/uilanguage.h"
 
 namespace tw {
 namespace {
@@ -58,7 +59,7 @@ int ScanInteger(std::string_view s, int bits, std::int64_t& value) {
 }
 
 [[noreturn]] void RaiseInvalidInteger(std::string_view s) {
-  throw EConvertError(Format(sysconst::SInvalidInteger, {std::string(s)}));
+  throw EConvertError(Format(RtlText(sysconst::SInvalidInteger), {std::string(s)}));
 }
 
 }  // namespace

@@ -70,6 +70,11 @@ std::shared_ptr<HelpLauncher> HelpSystem::SetLauncher(std::shared_ptr<HelpLaunch
   return launcher;
 }
 
+void HelpSystem::SetLateFailureHandler(std::function<void(const HelpResult&)> handler) {
+  std::lock_guard<std::mutex> guard(lock_);
+  lateFailure_ = std::move(handler);
+}
+
 std::vector<HelpLogEntry> HelpSystem::Log() const {
   std::lock_guard<std::mutex> guard(lock_);
   return log_;
@@ -108,13 +113,28 @@ HelpResult HelpSystem::Show(const std::string& folder, const std::string& page, 
   result.Anchor = anchor;
   result.Url = FileUrl(file, anchor);
   std::shared_ptr<HelpLauncher> launcher;
+  std::function<void(const HelpResult&)> lateFailure;
   {
     std::lock_guard<std::mutex> guard(lock_);
     launcher = launcher_;
+    lateFailure = lateFailure_;
   }
   HelpFailure failure = HelpFailure::None;
   std::string error;
-  if (launcher->Open(result.Url, failure, error)) {
+  bool opened = false;
+  if (lateFailure) {
+    HelpLateFailure late = [lateFailure, page = result](HelpFailure failed, const std::string& why) {
+      HelpResult outcome = page;
+      outcome.Succeeded = false;
+      outcome.Failure = failed == HelpFailure::None ? HelpFailure::LaunchFailed : failed;
+      outcome.Error = why.empty() ? "The help page could not be opened" : why;
+      lateFailure(outcome);
+    };
+    opened = launcher->OpenInBackground(result.Url, failure, error, std::move(late));
+  } else {
+    opened = launcher->Open(result.Url, failure, error);
+  }
+  if (opened) {
     result.Succeeded = true;
   } else {
     result.Failure = failure == HelpFailure::None ? HelpFailure::LaunchFailed : failure;

@@ -17,12 +17,14 @@
 // and succeed; every other command fails with `HelpFailure::UnsupportedCommand`.
 //
 // Pages are opened by a launcher, by default `xdg-open` with the page's file:// URL,
-// started without a shell and waited for only briefly.  Every call is logged with its outcome; tests
+// started without a shell and waited for only briefly (or, with a late-failure handler, not at
+// all: its outcome is awaited by a thread of its own).  Every call is logged with its outcome; tests
 // read the log and install a recording launcher in place of the real one.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -61,12 +63,19 @@ enum class HelpFailure {
   LaunchFailed,        // it could not be started, or (when waited for) it failed
 };
 
+// Told, from another thread, that an opener started by OpenInBackground failed after all.
+using HelpLateFailure = std::function<void(HelpFailure failure, const std::string& error)>;
+
 // Opens a URL.  Returns true when the opener was started; otherwise false with the reason
 // and a text.
 class HelpLauncher {
  public:
   virtual ~HelpLauncher() = default;
   virtual bool Open(const std::string& url, HelpFailure& failure, std::string& error) = 0;
+  // Starts the opener without waiting for its outcome: false only when it could not be
+  // started; a failure it shows later goes to `late` (on another thread).  By default the
+  // same as Open.
+  virtual bool OpenInBackground(const std::string& url, HelpFailure& failure, std::string& error, HelpLateFailure late);
 };
 
 // The real launcher: runs `program url` (found on `searchPath`, a colon-separated folder list;
@@ -80,8 +89,15 @@ class ProcessHelpLauncher : public HelpLauncher {
   explicit ProcessHelpLauncher(std::string program = "xdg-open", std::string searchPath = {},
                                std::chrono::milliseconds patience = kDefaultPatience);
   bool Open(const std::string& url, HelpFailure& failure, std::string& error) override;
+  // The opener's outcome (within the patience) is awaited by a thread of its own.
+  bool OpenInBackground(const std::string& url, HelpFailure& failure, std::string& error, HelpLateFailure late) override;
 
  private:
+  // Starts the opener; 0 with the reason when it cannot be started.
+  int Spawn(const std::string& url, std::string& path, HelpFailure& failure, std::string& error) const;
+  // Waits for the opener at most the patience (then reaped by a thread of its own): false with
+  // the reason when it ended with a failure.
+  bool Await(int pid, const std::string& path, HelpFailure& failure, std::string& error) const;
   std::string program_;
   std::string searchPath_;
   std::chrono::milliseconds patience_;
@@ -137,6 +153,9 @@ class HelpSystem {
   std::string HelpFolder(std::string_view helpFile) const;
 
   std::shared_ptr<HelpLauncher> SetLauncher(std::shared_ptr<HelpLauncher> launcher);
+  // With a handler, a page's opener is not waited for: a failure it shows after the call has
+  // returned goes to the handler, on another thread, with the page and the reason.
+  void SetLateFailureHandler(std::function<void(const HelpResult&)> handler);
   // The latest calls, oldest first; at most MaxLogEntries are kept.
   static constexpr std::size_t MaxLogEntries = 1000;
   std::vector<HelpLogEntry> Log() const;
@@ -149,6 +168,7 @@ class HelpSystem {
   std::string programFolder_;
   mutable std::mutex lock_;
   std::shared_ptr<HelpLauncher> launcher_;
+  std::function<void(const HelpResult&)> lateFailure_;
   std::vector<HelpLogEntry> log_;
   std::map<std::string, std::uint32_t> contents_;  // help folder -> HELP_SETCONTENTS context
 };

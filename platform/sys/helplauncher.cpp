@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/rtl/sysutils.h"
+#include "platform/rtl/uilanguage.h"
 #include "platform/sys/help.h"
 
 extern char** environ;
@@ -19,6 +21,17 @@ extern char** environ;
 namespace tw {
 
 namespace {
+
+constexpr const char* kNotInstalled = "The program %s that opens help pages is not installed";
+constexpr const char* kNotStarted = "The program %s could not be started: %s";
+constexpr const char* kFailed = "The program %s failed";
+constexpr const char* kFailedWithStatus = "The program %s failed with exit status %d";
+constexpr TUiTextPair kGerman[] = {
+    {kNotInstalled, "Das Programm %s, das Hilfeseiten \xF6" "ffnet, ist nicht installiert"},
+    {kNotStarted, "Das Programm %s konnte nicht gestartet werden: %s"},
+    {kFailed, "Das Programm %s ist gescheitert"},
+    {kFailedWithStatus, "Das Programm %s ist mit dem Status %d gescheitert"},
+};
 
 bool IsExecutableFile(const std::string& path) {
   struct stat st;
@@ -54,12 +67,12 @@ ProcessHelpLauncher::ProcessHelpLauncher(std::string program, std::string search
                                          std::chrono::milliseconds patience)
     : program_(std::move(program)), searchPath_(std::move(searchPath)), patience_(patience) {}
 
-bool ProcessHelpLauncher::Open(const std::string& url, HelpFailure& failure, std::string& error) {
-  const std::string path = FindProgram(program_, searchPath_);
+int ProcessHelpLauncher::Spawn(const std::string& url, std::string& path, HelpFailure& failure, std::string& error) const {
+  path = FindProgram(program_, searchPath_);
   if (path.empty()) {
     failure = HelpFailure::LauncherMissing;
-    error = "The program " + program_ + " that opens help pages is not installed";
-    return false;
+    error = Format(UiText(kNotInstalled, kGerman), {program_});
+    return 0;
   }
   std::vector<char*> argv;
   std::string arg0 = program_;
@@ -79,9 +92,13 @@ bool ProcessHelpLauncher::Open(const std::string& url, HelpFailure& failure, std
   posix_spawnattr_destroy(&attr);
   if (rc != 0) {
     failure = rc == ENOENT ? HelpFailure::LauncherMissing : HelpFailure::LaunchFailed;
-    error = "The program " + path + " could not be started: " + std::strerror(rc);
-    return false;
+    error = Format(UiText(kNotStarted, kGerman), {path, std::string(std::strerror(rc))});
+    return 0;
   }
+  return pid;
+}
+
+bool ProcessHelpLauncher::Await(int pid, const std::string& path, HelpFailure& failure, std::string& error) const {
   int status = 0;
   pid_t waited = 0;
   if (patience_.count() < 0) {
@@ -109,11 +126,35 @@ bool ProcessHelpLauncher::Open(const std::string& url, HelpFailure& failure, std
   }
   if (waited != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     failure = HelpFailure::LaunchFailed;
-    error = "The program " + path + " failed" +
-            (waited == pid && WIFEXITED(status) ? " with exit status " + std::to_string(WEXITSTATUS(status)) : "");
+    error = waited == pid && WIFEXITED(status) ? Format(UiText(kFailedWithStatus, kGerman), {path, WEXITSTATUS(status)})
+                                               : Format(UiText(kFailed, kGerman), {path});
     return false;
   }
   return true;
+}
+
+bool ProcessHelpLauncher::Open(const std::string& url, HelpFailure& failure, std::string& error) {
+  std::string path;
+  const int pid = Spawn(url, path, failure, error);
+  return pid != 0 && Await(pid, path, failure, error);
+}
+
+bool ProcessHelpLauncher::OpenInBackground(const std::string& url, HelpFailure& failure, std::string& error,
+                                           HelpLateFailure late) {
+  std::string path;
+  const int pid = Spawn(url, path, failure, error);
+  if (pid == 0) return false;
+  // The thread holds what it needs by value: the launcher may be gone when the opener ends.
+  std::thread([waiter = ProcessHelpLauncher(*this), pid, path, late = std::move(late)] {
+    HelpFailure failed = HelpFailure::None;
+    std::string why;
+    if (!waiter.Await(pid, path, failed, why) && late) late(failed, why);
+  }).detach();
+  return true;
+}
+
+bool HelpLauncher::OpenInBackground(const std::string& url, HelpFailure& failure, std::string& error, HelpLateFailure) {
+  return Open(url, failure, error);
 }
 
 bool RecordingHelpLauncher::Open(const std::string& url, HelpFailure& failure, std::string& error) {

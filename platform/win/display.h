@@ -67,6 +67,8 @@ class DisplayBackend {
   virtual void WindowShown(HWND, bool /*visible*/) {}
   virtual void WindowMoved(HWND) {}  // bounds or size changed
   virtual void WindowTextChanged(HWND) {}
+  // The owner of a top-level window changed (a modal window is owned by the window it blocks).
+  virtual void WindowOwnerChanged(HWND) {}
   virtual void WindowActivated(HWND) {}
   // Pixels of the backing store changed inside `rect` (window coordinates).
   virtual void WindowUpdated(HWND, const RECT& /*rect*/) {}

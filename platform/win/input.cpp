@@ -63,6 +63,7 @@ int TypedChar(UINT vk, int typed) {
   if (typed == kNoCharacter) return -1;
   typed &= 0xFF;
   bool shift = Down(VK_SHIFT), ctrl = Down(VK_CONTROL), alt = Down(VK_MENU);
+  const bool derived = typed == 0;
   if (typed == 0) {
     char c = VirtualKeyToChar(vk, shift);
     if (c >= 'a' && c <= 'z' && (S().keys[VK_CAPITAL] & 1)) c = static_cast<char>(c - 'a' + 'A');
@@ -70,6 +71,9 @@ int TypedChar(UINT vk, int typed) {
     typed = static_cast<unsigned char>(c);
   }
   if (typed == 0) return -1;
+  // Ctrl and Alt together type nothing of their own (a layout's AltGr character arrives as
+  // `typed` from the keyboard; the derived US layout has none).
+  if (ctrl && alt && derived) return -1;
   if (ctrl && !alt) {
     if (typed >= 'a' && typed <= 'z') return typed - 'a' + 1;
     if (typed >= 'A' && typed <= 'Z') return typed - 'A' + 1;
@@ -84,11 +88,20 @@ int TypedChar(UINT vk, int typed) {
   return typed;
 }
 
+// True when `hwnd` lies in a top-level window that is disabled (blocked by a modal window).
+bool Blocked(HWND hwnd) {
+  Window* top = Find(TopLevelOf(hwnd));
+  return top != nullptr && (top->style & WS_DISABLED) != 0;
+}
+
+// Keys go to the focused window, else to the active one; never into a window that a modal
+// window blocks.
 HWND KeyTarget() {
   State& s = S();
-  if (s.focus && Find(s.focus)) return s.focus;
-  if (s.active && Find(s.active)) return s.active;
-  return 0;
+  HWND target = 0;
+  if (s.focus && Find(s.focus)) target = s.focus;
+  else if (s.active && Find(s.active)) target = s.active;
+  return target != 0 && !Blocked(target) ? target : 0;
 }
 
 bool KeyHookEats(UINT vk, LPARAM lp) {
@@ -127,7 +140,7 @@ void DeliverMouse(MouseKind kind, POINT screen, MouseButton button, int wheelDel
   if (kind == MouseKind::Wheel) {
     HWND target = KeyTarget();
     if (!target) target = WindowFromPoint(screen);
-    if (!target) return;
+    if (!target || Blocked(target)) return;
     MSG m;
     m.hwnd = target;
     m.message = WM_MOUSEWHEEL;
@@ -152,8 +165,15 @@ void DeliverMouse(MouseKind kind, POINT screen, MouseButton button, int wheelDel
     if (!target || !Find(target)) return;
     HWND top = TopLevelOf(target);
     if (Window* tw = Find(top); tw && (tw->style & WS_DISABLED)) {
-      // A window disabled behind a modal one takes no clicks.
-      if (kind == MouseKind::Down || kind == MouseKind::DoubleDown) MessageBeep(0);
+      // A window disabled behind a modal one takes no clicks: the press brings the modal
+      // window forward instead.
+      if (kind == MouseKind::Down || kind == MouseKind::DoubleDown) {
+        MessageBeep(0);
+        if (HWND modal = ActivationTarget(top)) {
+          SetWindowPos(modal, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+          ActivateWindow(modal, WA_CLICKACTIVE);
+        }
+      }
       return;
     }
     UINT trigger = kind == MouseKind::Move ? WM_MOUSEMOVE : ButtonMessage(button, kind == MouseKind::Up ? MouseKind::Up : MouseKind::Down, true);
@@ -211,8 +231,32 @@ void FocusWindowDestroyed(HWND hwnd) {
   }
 }
 
+HWND ActivationTarget(HWND top) {
+  Window* w = Find(top);
+  if (!w) return 0;
+  if (!(w->style & WS_DISABLED)) return top;
+  const auto usable = [](const Window* c) {
+    return c != nullptr && !c->messageOnly && (c->style & WS_VISIBLE) && !(c->style & WS_DISABLED);
+  };
+  const State& s = S();
+  for (HWND t : s.topLevels) {  // frontmost first
+    const Window* c = Find(t);
+    if (t == top || !usable(c)) continue;
+    for (HWND o = c->owner; o != 0; o = Find(o) ? Find(o)->owner : 0) {
+      if (o == top) return t;
+    }
+  }
+  for (HWND t : s.topLevels) {
+    const Window* c = Find(t);
+    if (t != top && usable(c) && (c->style & WS_CAPTION) == WS_CAPTION && !(c->exStyle & WS_EX_TOOLWINDOW)) return t;
+  }
+  return 0;
+}
+
 void ActivateWindow(HWND top, WORD how) {
   State& s = S();
+  // A window blocked by a modal one cannot become active: its modal window does instead.
+  top = ActivationTarget(top);
   Window* w = Find(top);
   if (!w || w->messageOnly || s.active == top) return;
   if (HasHook(WH_CBT)) {
@@ -269,7 +313,7 @@ HWND SetFocus(HWND hwnd) {
     return old;
   }
   Window* w = Find(hwnd);
-  if (!w || (w->style & WS_DISABLED) || w->messageOnly) return 0;
+  if (!w || (w->style & WS_DISABLED) || w->messageOnly || Blocked(hwnd)) return 0;
   if (hwnd == old) return old;
   if (HasHook(WH_CBT)) {
     bool handled = false;

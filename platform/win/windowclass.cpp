@@ -175,7 +175,20 @@ LONG_PTR SetWindowLongPtr(HWND hwnd, int index, LONG_PTR value) {
     case GWLP_WNDPROC: w->proc = reinterpret_cast<WNDPROC>(value); return old;
     case GWLP_HINSTANCE: w->instance = static_cast<HINSTANCE>(value); return old;
     case GWLP_HWNDPARENT:
-      if (!w->parent) w->owner = Find(static_cast<HWND>(value)) ? static_cast<HWND>(value) : 0;
+      if (!w->parent) {
+        HWND owner = Find(static_cast<HWND>(value)) ? static_cast<HWND>(value) : 0;
+        // No window may own itself, not even through others.
+        for (HWND o = owner; o != 0; o = Find(o) ? Find(o)->owner : 0) {
+          if (o == hwnd) {
+            owner = 0;
+            break;
+          }
+        }
+        if (owner != w->owner) {
+          w->owner = owner;
+          if (!w->messageOnly) Display().WindowOwnerChanged(hwnd);
+        }
+      }
       return old;
     case GWL_ID: w->id = value; return old;
     case GWL_STYLE: {

@@ -42,10 +42,9 @@ void RaiseInSiblings(HWND hwnd) {
     std::vector<HWND> owned;
     for (HWND t : s.topLevels)
       if (Window* o = Find(t); o && o->owner == hwnd) owned.push_back(t);
-    for (auto it = owned.rbegin(); it != owned.rend(); ++it) {
-      std::erase(s.topLevels, *it);
-      s.topLevels.insert(s.topLevels.begin(), *it);
-    }
+    // Each owned window rises with its own owned windows (a message box over a dialog over
+    // the main window).
+    for (auto it = owned.rbegin(); it != owned.rend(); ++it) RaiseInSiblings(*it);
   }
 }
 

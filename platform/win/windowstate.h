@@ -256,6 +256,11 @@ bool HasHook(int kind);
 // Input (input.cpp)
 void FocusWindowDestroyed(HWND hwnd);
 void ActivateWindow(HWND top, WORD how);
+// The window that takes activation meant for the top-level window `top`: `top` itself while it
+// is enabled; while it is disabled behind a modal window, the frontmost shown, enabled window
+// that it owns (directly or through other owned windows), else the frontmost shown, enabled
+// captioned window; 0 when there is none.
+HWND ActivationTarget(HWND top);
 
 // Scroll bars (scrollbar.cpp)
 // A nested loop that follows the mouse while `hwnd` holds the capture (taken here): `onMove`

@@ -9,6 +9,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <unordered_map>
@@ -32,6 +34,12 @@ struct XWin {
   int height = 1;
   bool mapped = false;
   bool overrideRedirect = false;
+  bool dialog = false;  // a dialog to the window manager
+  // Maximised as the window manager has it (_NET_WM_STATE), and the last two places the window
+  // had while it was not: a maximise told after its new size still finds the normal place.
+  bool wmMaximized = false;
+  RECT normal{};
+  RECT previousNormal{};
 };
 
 class X11Display final : public DisplayBackend {
@@ -52,6 +60,9 @@ class X11Display final : public DisplayBackend {
     typeUtility_ = atom("_NET_WM_WINDOW_TYPE_UTILITY");
     motifHints_ = atom("_MOTIF_WM_HINTS");
     frameExtents_ = atom("_NET_FRAME_EXTENTS");
+    netWmState_ = atom("_NET_WM_STATE");
+    maximizedVert_ = atom("_NET_WM_STATE_MAXIMIZED_VERT");
+    maximizedHorz_ = atom("_NET_WM_STATE_MAXIMIZED_HORZ");
     utf8_ = atom("UTF8_STRING");
     clipboard_ = atom("CLIPBOARD");
     targets_ = atom("TARGETS");
@@ -64,12 +75,17 @@ class X11Display final : public DisplayBackend {
     a.event_mask = PropertyChangeMask;
     selWin_ = XCreateWindow(dpy_, root_, -10, -10, 1, 1, 0, CopyFromParent, InputOnly, CopyFromParent,
                             CWEventMask, &a);
+    // The leader of the program's window group: never shown; every window of the program names
+    // it, so that the window manager keeps a dialog above the program's windows.
+    leader_ = XCreateWindow(dpy_, root_, -10, -10, 1, 1, 0, CopyFromParent, InputOnly, CopyFromParent, 0, nullptr);
+    SetGroupHints(leader_);
   }
 
   ~X11Display() override {
     for (auto& [h, x] : wins_) DestroyX(x);
     for (auto& [id, c] : cursors_) XFreeCursor(dpy_, c);
     XDestroyWindow(dpy_, selWin_);
+    XDestroyWindow(dpy_, leader_);
     XCloseDisplay(dpy_);
   }
 
@@ -143,12 +159,13 @@ class X11Display final : public DisplayBackend {
     bool tool = (ex & WS_EX_TOOLWINDOW) != 0;
     HWND owner = GetWindow(h, GW_OWNER);
     XWin x;
+    x.normal = r;
     x.width = std::max(1, r.Width());
     x.height = std::max(1, r.Height());
     x.overrideRedirect = (style & WS_POPUP) && !caption && !tool;
     XSetWindowAttributes a{};
     a.event_mask = KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
-                   ExposureMask | StructureNotifyMask | FocusChangeMask;
+                   ExposureMask | StructureNotifyMask | FocusChangeMask | PropertyChangeMask;
     a.override_redirect = x.overrideRedirect ? True : False;
     a.background_pixmap = None;
     a.bit_gravity = NorthWestGravity;
@@ -156,26 +173,31 @@ class X11Display final : public DisplayBackend {
                          depth_, InputOutput, visual_,
                          CWEventMask | CWOverrideRedirect | CWBackPixmap | CWBitGravity, &a);
     XSetWMProtocols(dpy_, x.xw, &wmDelete_, 1);
+    SetClassHint(x.xw);
     SetNormalHints(x.xw, style, r);
     // A fixed dialog frame (no sizing frame, no minimise or maximise box) is a dialog to the
     // window manager too, even without an owner.
     const bool dialogFrame = caption && !(style & WS_THICKFRAME) && !(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX)) &&
                              (ex & WS_EX_DLGMODALFRAME);
-    Atom type = tool ? typeUtility_ : (caption && (owner || dialogFrame)) ? typeDialog_ : typeNormal_;
+    x.dialog = !tool && caption && (owner || dialogFrame);
+    Atom type = tool ? typeUtility_ : x.dialog ? typeDialog_ : typeNormal_;
     XChangeProperty(dpy_, x.xw, netWmType_, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&type), 1);
     const MotifHints motif = MotifHintsFor(style, ex);
     long motifData[5] = {static_cast<long>(motif.flags), static_cast<long>(motif.functions),
                          static_cast<long>(motif.decorations), 0, 0};
     XChangeProperty(dpy_, x.xw, motifHints_, motifHints_, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(motifData), 5);
-    if (owner) {
-      auto it = wins_.find(owner);
-      if (it != wins_.end()) XSetTransientForHint(dpy_, x.xw, it->second.xw);
-    }
+    SetGroupHints(x.xw);
     x.xs = cairo_xlib_surface_create(dpy_, x.xw, visual_, x.width, x.height);
     if (cursor_) XDefineCursor(dpy_, x.xw, CursorFor(cursor_));
     byX_[x.xw] = h;
     wins_[h] = x;
+    UpdateTransientFor(h);
+  }
+
+  void WindowOwnerChanged(HWND h) override {
+    UpdateTransientFor(h);
+    XFlush(dpy_);
   }
 
   void WindowDestroyed(HWND h) override {
@@ -192,6 +214,7 @@ class X11Display final : public DisplayBackend {
     if (it == wins_.end()) return;
     XWin& x = it->second;
     if (visible && !x.mapped) {
+      TellMaximized(h, x);  // read by the window manager when it maps the window
       XMapRaised(dpy_, x.xw);
       x.dirty = Bounds(0, 0, x.width, x.height);
     } else if (!visible && x.mapped) {
@@ -215,6 +238,84 @@ class X11Display final : public DisplayBackend {
     XMoveResizeWindow(dpy_, x.xw, r.Left, r.Top, static_cast<unsigned>(x.width), static_cast<unsigned>(x.height));
     cairo_xlib_surface_set_size(x.xs, x.width, x.height);
     x.dirty = Bounds(0, 0, x.width, x.height);
+    if (!IsZoomed(h)) NoteNormalPlace(x, r);
+    TellMaximized(h, x);
+  }
+
+  static void NoteNormalPlace(XWin& x, const RECT& r) {
+    if (r == x.normal) return;
+    x.previousNormal = x.normal;
+    x.normal = r;
+  }
+
+  // Tells the window manager that the program maximised or restored a window: before mapping in
+  // the window's _NET_WM_STATE, afterwards by the request the window manager listens for.
+  void TellMaximized(HWND h, XWin& x) {
+    const bool want = IsZoomed(h);
+    if (x.overrideRedirect || want == x.wmMaximized) return;
+    x.wmMaximized = want;
+    if (!x.mapped) {
+      Atom state[2] = {maximizedVert_, maximizedHorz_};
+      if (want)
+        XChangeProperty(dpy_, x.xw, netWmState_, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(state), 2);
+      else
+        XDeleteProperty(dpy_, x.xw, netWmState_);
+      return;
+    }
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = x.xw;
+    e.xclient.message_type = netWmState_;
+    e.xclient.format = 32;
+    e.xclient.data.l[0] = want ? 1 : 0;  // add or remove
+    e.xclient.data.l[1] = static_cast<long>(maximizedVert_);
+    e.xclient.data.l[2] = static_cast<long>(maximizedHorz_);
+    e.xclient.data.l[3] = 1;  // a normal application
+    XSendEvent(dpy_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+  }
+
+  // The window manager maximised or restored a window (its maximise button, a double click on
+  // its title): the window system marks it so, keeping the normal place it had.
+  void MaximizedByWindowManager(::Window xwin) {
+    HWND h = WindowOf(xwin);
+    auto it = wins_.find(h);
+    if (!h || it == wins_.end()) return;
+    XWin& x = it->second;
+    Atom actual;
+    int format;
+    unsigned long count = 0, rest = 0;
+    unsigned char* data = nullptr;
+    bool vert = false, horz = false;
+    if (XGetWindowProperty(dpy_, xwin, netWmState_, 0, 64, False, XA_ATOM, &actual, &format, &count, &rest, &data) ==
+            Success &&
+        data != nullptr && format == 32) {
+      const auto* atoms = reinterpret_cast<const Atom*>(data);
+      for (unsigned long i = 0; i < count; ++i) {
+        vert = vert || atoms[i] == maximizedVert_;
+        horz = horz || atoms[i] == maximizedHorz_;
+      }
+    }
+    if (data != nullptr) XFree(data);
+    const bool maximized = vert && horz;
+    if (maximized == x.wmMaximized) return;
+    x.wmMaximized = maximized;
+    Window* w = Find(h);
+    if (!w || maximized == ((w->style & WS_MAXIMIZE) != 0)) return;
+    RECT now;
+    GetWindowRect(h, &now);
+    if (!maximized) {
+      // Back to the normal place the window system keeps: a window maximised before it was
+      // mapped never had another size for the window manager to go back to.
+      ShowWindow(h, SW_RESTORE);
+      return;
+    }
+    // The new size may have come first: the normal place is then the one before it.
+    RECT normal = now == x.normal && !IsRectEmpty(x.previousNormal) ? x.previousNormal : x.normal;
+    if (IsRectEmpty(normal)) normal = now;
+    w->restoreRect = normal;
+    w->style |= WS_MAXIMIZE;
+    SendMessage(h, WM_SIZE, SIZE_MAXIMIZED,
+                MAKELPARAM(static_cast<unsigned>(w->client.Width()), static_cast<unsigned>(w->client.Height())));
   }
 
   void WindowTextChanged(HWND h) override {
@@ -301,6 +402,19 @@ class X11Display final : public DisplayBackend {
   // the window manager adds, and where it is reported back; with the default gravity the frame
   // would go there instead, and every move by program would shift the window by the frame once
   // more.  A fixed frame keeps its size: the window manager offers no resizing.
+  // WM_CLASS: the program's name as instance and, capitalised, as class ("tidewell",
+  // "Tidewell"), by which desktops group and name the program's windows.
+  void SetClassHint(::Window xw) {
+    std::string name = program_invocation_short_name != nullptr ? program_invocation_short_name : "";
+    if (name.empty()) name = "program";
+    std::string cls = name;
+    cls[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(cls[0])));
+    XClassHint hint;
+    hint.res_name = name.data();
+    hint.res_class = cls.data();
+    XSetClassHint(dpy_, xw, &hint);
+  }
+
   void SetNormalHints(::Window xw, DWORD style, const RECT& r) {
     XSizeHints hints{};
     hints.flags = USPosition | PPosition | PWinGravity;
@@ -313,6 +427,37 @@ class X11Display final : public DisplayBackend {
       hints.min_height = hints.max_height = std::max(1, r.Height());
     }
     XSetWMNormalHints(dpy_, xw, &hints);
+  }
+
+  void SetGroupHints(::Window xw) {
+    XWMHints hints{};
+    hints.flags = InputHint | WindowGroupHint;
+    hints.input = True;
+    hints.window_group = leader_;
+    XSetWMHints(dpy_, xw, &hints);
+  }
+
+  // A window stays above the window it is transient for: an owned window above its owner (a
+  // modal window is owned by the window it blocks); a dialog without an owner is transient for
+  // the program's window group (the root window stands for the group).
+  void UpdateTransientFor(HWND h) {
+    auto it = wins_.find(h);
+    if (it == wins_.end() || it->second.overrideRedirect) return;
+    ::Window target = 0;
+    auto owner = wins_.find(GetWindow(h, GW_OWNER));
+    if (owner != wins_.end() && !owner->second.overrideRedirect) target = owner->second.xw;
+    else if (it->second.dialog) target = root_;
+    if (target != 0) XSetTransientForHint(dpy_, it->second.xw, target);
+    else XDeleteProperty(dpy_, it->second.xw, XA_WM_TRANSIENT_FOR);
+  }
+
+  // Keyboard focus that the window manager gave to a window blocked by a modal one goes on to
+  // the modal window, which is raised.
+  void ForwardToModal(HWND blocked) {
+    HWND modal = ActivationTarget(blocked);
+    if (modal == 0 || modal == blocked) return;
+    if (GetActiveWindow() != modal) SetActiveWindow(modal);
+    else WindowActivated(modal);
   }
 
   void DestroyX(XWin& x) {
@@ -433,8 +578,17 @@ class X11Display final : public DisplayBackend {
     UINT vk = KeysymToVirtualKey(plain != NoSymbol ? plain : keysym);
     if (vk == 0) vk = KeysymToVirtualKey(keysym);
     if (vk == 0) return;
+    // A key that reaches a window blocked by a modal one does nothing there; only a modifier's
+    // release still counts, so that it is not held for ever.
+    if (HWND h = WindowOf(ev.window); h != 0 && !IsWindowEnabled(h)) {
+      if (!down && (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU)) InjectKeyUp(vk);
+      return;
+    }
     if (down) {
-      int ch = KeysymToWin1252(keysym);
+      // Ctrl and Alt together type nothing (AltGr is a key of its own on X and types its
+      // character without either of them).
+      const bool ctrlAlt = (ev.state & ControlMask) && (ev.state & Mod1Mask);
+      int ch = ctrlAlt ? -1 : KeysymToWin1252(keysym);
       InjectKeyDown(vk, ch < 0 ? kNoCharacter : (ch == 0 ? kNoCharacter : ch));
     } else {
       InjectKeyUp(vk);
@@ -496,10 +650,11 @@ class X11Display final : public DisplayBackend {
     int x = 0, y = 0;
     ::Window child;
     XTranslateCoordinates(dpy_, ev.window, root_, 0, 0, &x, &y, &child);
+    XWin& xw = it->second;
+    if (!xw.wmMaximized) NoteNormalPlace(xw, Bounds(x, y, ev.width, ev.height));
     RECT r;
     GetWindowRect(h, &r);
     if (r.Left == x && r.Top == y && r.Width() == ev.width && r.Height() == ev.height) return;
-    XWin& xw = it->second;
     if (xw.width != ev.width || xw.height != ev.height) {
       xw.width = std::max(1, ev.width);
       xw.height = std::max(1, ev.height);
@@ -583,13 +738,19 @@ class X11Display final : public DisplayBackend {
         }
         case ClientMessage:
           if (ev.xclient.message_type == wmProtocols_ && static_cast<Atom>(ev.xclient.data.l[0]) == wmDelete_) {
-            if (HWND h = WindowOf(ev.xclient.window)) PostMessage(h, WM_CLOSE, 0, 0);
+            // A window blocked by a modal one is not closed: its modal window comes forward.
+            if (HWND h = WindowOf(ev.xclient.window)) {
+              if (IsWindowEnabled(h)) PostMessage(h, WM_CLOSE, 0, 0);
+              else ForwardToModal(h);
+            }
           }
           break;
         case FocusIn:
           if (ev.xfocus.mode == NotifyNormal || ev.xfocus.mode == NotifyWhileGrabbed) {
             HWND h = WindowOf(ev.xfocus.window);
-            if (h && GetActiveWindow() != h) {
+            if (h && !IsWindowEnabled(h)) {
+              ForwardToModal(h);
+            } else if (h && GetActiveWindow() != h) {
               focusingFromX_ = h;
               SetActiveWindow(h);
               focusingFromX_ = 0;
@@ -602,6 +763,9 @@ class X11Display final : public DisplayBackend {
           break;
         case SelectionRequest:
           ServeSelection(ev.xselectionrequest);
+          break;
+        case PropertyNotify:
+          if (ev.xproperty.atom == netWmState_) MaximizedByWindowManager(ev.xproperty.window);
           break;
         case SelectionClear:
           if (ev.xselectionclear.selection == clipboard_) ownSelection_ = false;
@@ -626,7 +790,9 @@ class X11Display final : public DisplayBackend {
   Visual* visual_ = nullptr;
   int depth_ = 24;
   ::Window selWin_ = 0;
+  ::Window leader_ = 0;
   Atom wmProtocols_, wmDelete_, netWmName_, netWmType_, typeNormal_, typeDialog_, typeUtility_, motifHints_, frameExtents_;
+  Atom netWmState_, maximizedVert_, maximizedHorz_;
   Atom utf8_, clipboard_, targets_, text_, rtf_, richtext_, transfer_, incr_;
   std::unordered_map<HWND, XWin> wins_;
   std::unordered_map<::Window, HWND> byX_;

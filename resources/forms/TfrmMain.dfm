@@ -17,6 +17,7 @@ object frmMain: TfrmMain
     object ToolbarTime: TToolbarX
       Caption = 'Transit'
       CloseButton = False
+      DefaultDock = DockTop
       DockPos = 0
       DockRow = 0
       object Transit: TLabel
@@ -53,6 +54,7 @@ object frmMain: TfrmMain
     object ToolbarX: TToolbarX
       Caption = 'Persons'
       CloseButton = False
+      DefaultDock = DockTop
       DockPos = 148
       DockRow = 0
       object pbInfo: TToolbarButtonX

@@ -2,7 +2,9 @@
 
 #include <cmath>
 
+#include "platform/rtl/sysconst.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/rtl/uilanguage.h"
 #include "platform/rtl/win1252.h"
 
 namespace tw::richtext {
@@ -18,13 +20,23 @@ constexpr const char* kUnits[] = {"Inch", "Cm", "Twips"};
 
 }  // namespace
 
+namespace {
+// The dialog's error messages in the program's language.
+constexpr TUiTextPair kGerman[] = {
+    {"'%s' is not a valid page value", "'%s' ist kein g\xFCltiger Seitenwert"},
+    {"The margins leave no room for the text on this page", "Die R\xE4nder lassen auf dieser Seite keinen Platz f\xFCr den Text"},
+    {"A margin cannot be negative", "Ein Rand kann nicht negativ sein"},
+};
+std::string PageText(std::string_view english) { return UiText(english, kGerman); }
+}  // namespace
+
 int UnitToTwips(double value, const std::string& unit) {
   double twips = value;
   if (AnsiSameText(unit, "Cm"))
     twips = value * TwipsPerCm;
   else if (AnsiSameText(unit, "Inch"))
     twips = value * 1440.0;
-  if (!(std::fabs(twips) < 2147483647.0)) throw EConvertError("'" + FloatToStr(value) + "' is not a valid page value");
+  if (!(std::fabs(twips) < 2147483647.0)) throw EConvertError(Format(PageText("'%s' is not a valid page value"), {FloatToStr(value)}));
   return RoundHalfEven(twips);
 }
 
@@ -157,7 +169,7 @@ void TRiPageProp::BitBtn2Click(TObject*) {
     double v = 0;
     if (!text.empty() && !TryStrToFloat(text, v)) {
       Edits[static_cast<std::size_t>(tag)]->SetFocus();
-      throw EConvertError("'" + text + "' is not a valid floating point value");
+      throw EConvertError(Format(RtlText(sysconst::SInvalidFloat), {text}));
     }
     try {
       UnitToTwips(v, Unit());
@@ -171,8 +183,8 @@ void TRiPageProp::BitBtn2Click(TObject*) {
   const int bad = BadPageField();
   if (bad != 0) {
     Edits[static_cast<std::size_t>(bad)]->SetFocus();
-    throw EConvertError(bad <= 2 ? "The margins leave no room for the text on this page"
-                                 : "A margin cannot be negative");
+    throw EConvertError(bad <= 2 ? PageText("The margins leave no room for the text on this page")
+                                 : PageText("A margin cannot be negative"));
   }
   engine_->SetPageSize(Value(5), Value(6), Value(3), Value(4), Value(1), Value(2));
   engine_->ReformatAll();

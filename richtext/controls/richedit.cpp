@@ -44,6 +44,32 @@ TPropInfo AttrSetProp(const std::string& name, TCharacterAttr& (TRiCustomRtfEdit
       nullptr, TCharacterAttr::StaticClass());
 }
 
+// An event the engine holds, published on the control: a handler bound from a form description
+// goes into the engine's own event, through `wrap`; without a handler the engine's event stays
+// empty, so the engine does no work for it.
+template <typename Sig, typename Field, typename Wrap>
+TPropInfo EngineEventProp(const std::string& name, Field field, Wrap wrap) {
+  return CustomProp(
+      TRiCustomRtfEdit::StaticClass(), name, tkMethod,
+      [field](const TObject* o) {
+        const TRiRTFTextInput* engine = static_cast<const TRiCustomRtfEdit*>(o)->RtfText();
+        return TValue(TMethod{nullptr, std::string(), static_cast<bool>(engine->*field)});
+      },
+      [field, wrap](TObject* o, const TValue& v) {
+        auto* self = static_cast<TRiCustomRtfEdit*>(o);
+        auto& target = self->RtfText()->*field;
+        const TMethod& m = v.AsMethod();
+        if (m.Data == nullptr || m.Name.empty()) {
+          target = nullptr;
+          return;
+        }
+        std::any bound = BindMethod(m.Data, m.Name);
+        const auto* fn = std::any_cast<std::function<Sig>>(&bound);
+        if (fn == nullptr) typinfo_detail::ThrowInvalidPropValue();
+        target = wrap(self, *fn);
+      });
+}
+
 int ColorIndex(TColor color) {
   for (int i = 0; i < 15; ++i)
     if (AttrColor(i) == color) return i;
@@ -56,6 +82,7 @@ TW_MESSAGE_MAP(TRiCustomRtfEdit, OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMSetFocus>(WM_SETFOCUS),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMKillFocus>(WM_KILLFOCUS),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMEraseBkgnd>(WM_ERASEBKGND),
+               OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMWindowPosChangedEdit>(WM_WINDOWPOSCHANGED),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMHScroll>(WM_HSCROLL),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMVScroll>(WM_VSCROLL),
                OnMessage<TRiCustomRtfEdit, &TRiCustomRtfEdit::WMMouseWheel>(WM_MOUSEWHEEL),
@@ -103,7 +130,51 @@ TW_PUBLISHED(TRiCustomRtfEdit, Prop("ReadOnly", &TRiCustomRtfEdit::ReadOnly, &TR
              Prop("OnProtectedChange", &TRiCustomRtfEdit::OnProtectedChange),
              Prop("OnXPosChanged", &TRiCustomRtfEdit::OnXPosChanged),
              Prop("OnYPosChanged", &TRiCustomRtfEdit::OnYPosChanged),
-             Prop("OnNewParCreatedEvent", &TRiCustomRtfEdit::OnNewParCreatedEvent));
+             Prop("OnNewParCreatedEvent", &TRiCustomRtfEdit::OnNewParCreatedEvent),
+             Prop("BorderStyle", &TRiCustomRtfEdit::BorderStyle, &TRiCustomRtfEdit::SetBorderStyle),
+             // The document: a description reads it through its "Data"; assigning copies another.
+             CustomProp(
+                 TRiCustomRtfEdit::StaticClass(), "RtfText", tkClass,
+                 [](const TObject* o) {
+                   return TValue(static_cast<TObject*>(static_cast<const TRiCustomRtfEdit*>(o)->RtfText()));
+                 },
+                 [](TObject* o, const TValue& v) {
+                   if (auto* source = dynamic_cast<TRiRTFTextIo*>(v.AsObject()))
+                     static_cast<TRiCustomRtfEdit*>(o)->SetRtfText(source);
+                 },
+                 nullptr, TRiRTFTextIo::StaticClass()),
+             CustomProp(
+                 TRiCustomRtfEdit::StaticClass(), "BackgroundImage", tkClass,
+                 [](const TObject* o) {
+                   const TPicture& picture = static_cast<const TRiCustomRtfEdit*>(o)->BackgroundImage();
+                   return TValue(static_cast<TObject*>(const_cast<TPicture*>(&picture)));
+                 },
+                 [](TObject* o, const TValue& v) {
+                   static_cast<TRiCustomRtfEdit*>(o)->SetBackgroundImage(dynamic_cast<TPicture*>(v.AsObject()));
+                 },
+                 nullptr, TPicture::StaticClass()),
+             Prop("EditStateEvent", &TRiCustomRtfEdit::EditStateEvent),
+             Prop("CtrlTabPressed", &TRiCustomRtfEdit::CtrlTabPressed),
+             Prop("ShiftTabPressed", &TRiCustomRtfEdit::ShiftTabPressed),
+             Prop("PrintHeader", &TRiCustomRtfEdit::PrintHeader),
+             Prop("PrintFooter", &TRiCustomRtfEdit::PrintFooter),
+             Prop("OnBeforeCopyEvent", &TRiCustomRtfEdit::OnBeforeCopyEvent),
+             Prop("OnBeforePasteEvent", &TRiCustomRtfEdit::OnBeforePasteEvent),
+             Prop("OnMouseDownRight", &TRiCustomRtfEdit::OnMouseDownRight),
+             EngineEventProp<void(TObject*)>("SaveForUNDO", &TRiRTFTextInput::SaveForUNDO,
+                                             [](TRiCustomRtfEdit* self, TNotifyEvent handler) {
+                                               return std::function<void()>([self, handler] { handler(self); });
+                                             }),
+             EngineEventProp<void(TObject*, int, TRiObject*)>(
+                 "ProvideObjectEvent", &TRiRTFText::OnObjectRequest,
+                 [](TRiCustomRtfEdit* self, TProvideObjectEvent handler) {
+                   return TObjectRequestEvent([self, handler](int number, TRiObject* object) {
+                     handler(self, number, object);
+                   });
+                 }),
+             EngineEventProp<void(const std::string&, int&, std::uint8_t*)>(
+                 "OnSpellCheckWord", &TRiRTFTextPaint::OnSpellCheckWord,
+                 [](TRiCustomRtfEdit*, TSpellCheckWordEvent handler) { return handler; }));
 
 TRiCustomRtfEdit::TRiCustomRtfEdit(TComponent* owner) : TCustomControl(owner) {
   controlStyle_.Include(TControlStyleFlag::csDoubleClicks);
@@ -111,6 +182,7 @@ TRiCustomRtfEdit::TRiCustomRtfEdit(TComponent* owner) : TCustomControl(owner) {
   picture_.SetSize(100, 100);
   caret_ = std::make_unique<TCaret>(this);
   engine_ = std::make_unique<TRiRTFTextInput>();
+  backgroundImage_.OnChange = [this](TObject*) { BackgroundImageChanged(); };
   engine_->BackgroundScrolling = backgroundScrolling_;
   pagePrinter_ = std::make_unique<TRiPagePrinter>(*engine_);
   engine_->SetReferenceCanvas(picture_.Canvas());
@@ -565,7 +637,7 @@ void TRiCustomRtfEdit::SetScrollBars(TScrollStyle value) {
   UpdateVertScrollBar();
 }
 
-void TRiCustomRtfEdit::SetBorderStyle(TEditBorderStyle value) {
+void TRiCustomRtfEdit::SetBorderStyle(TBorderStyle value) {
   if (value == borderStyle_) return;
   borderStyle_ = value;
   if (HandleAllocated()) RecreateWnd();
@@ -585,12 +657,28 @@ void TRiCustomRtfEdit::SetBackgroundImage(const TPicture* picture) {
   }
   engine_->BackgroundImage = nullptr;
   backgroundImage_.SetGraphic(graphic != nullptr && !graphic->Empty() ? graphic : nullptr);
-  engine_->BackgroundImage = backgroundImage_.Graphic();
+}
+
+void TRiCustomRtfEdit::BackgroundImageChanged() {
+  // The picture also changes in place, when a form description reads its data.
+  const TGraphic* graphic = backgroundImage_.Graphic();
+  if (graphic != nullptr && !graphic->Empty() && dynamic_cast<const TBitmap*>(graphic) == nullptr) {
+    Application()->MessageBox("Please use Bitmap.", Application()->Title(), MB_OK);
+    engine_->BackgroundImage = nullptr;
+    backgroundImage_.SetGraphic(nullptr);
+    return;
+  }
+  engine_->BackgroundImage = graphic != nullptr && !graphic->Empty() ? backgroundImage_.Graphic() : nullptr;
   engine_->Redraw();
   if (HandleAllocated()) Invalidate();
 }
 
 void TRiCustomRtfEdit::SetVisible(bool visible) {
+  if (visible && clientSizePending_ && HandleAllocated()) {
+    // The client area changed while hidden: laid out in it before showing, still drawing nothing.
+    clientSizePending_ = false;
+    TakeClientSize();
+  }
   TCustomControl::SetVisible(visible);
   if (visible) {
     engine_->Redraw();
@@ -668,7 +756,7 @@ void TRiCustomRtfEdit::CreateParams(TCreateParams& params) {
   TCustomControl::CreateParams(params);
   params.Style |= WS_CLIPCHILDREN;
   if (transparent_) params.ExStyle |= WS_EX_TRANSPARENT;
-  if (borderStyle_ == TEditBorderStyle::bsSingle) params.Style |= WS_BORDER;
+  if (borderStyle_ == TBorderStyle::bsSingle) params.Style |= WS_BORDER;
 }
 
 void TRiCustomRtfEdit::CreateWnd() {
@@ -696,6 +784,39 @@ void TRiCustomRtfEdit::Resize() {
   TCustomControl::Resize();
   if (ComponentState().Contains(TComponentStateFlag::csLoading)) return;
   SyncWindowSize();
+  UpdateHorzScrollBar();
+  UpdateVertScrollBar();
+}
+
+void TRiCustomRtfEdit::TakeClientSize() {
+  const TRect r = GetClientRect();
+  const int w = std::max(1, r.Width()), h = std::max(1, r.Height());
+  // The picture only grows: a scroll bar coming and going does not make it anew each time.
+  if (picture_.Width() < w || picture_.Height() < h) {
+    picture_.SetSize(std::max(w, picture_.Width()), std::max(h, picture_.Height()));
+    engine_->SetReferenceCanvas(picture_.Canvas());
+  }
+  if (engine_->WindowHeight() != h) engine_->SetWindowHeight(h);
+  if (engine_->WindowWidth() != w) engine_->SetWindowWidth(w);
+}
+
+void TRiCustomRtfEdit::WMWindowPosChangedEdit(TMessage& msg) {
+  InheritedMessage(TRiCustomRtfEdit::StaticClass(), msg);
+  if (!HandleAllocated() || ComponentState().Contains(TComponentStateFlag::csLoading)) return;
+  const TRect r = GetClientRect();
+  const int w = std::max(1, r.Width()), h = std::max(1, r.Height());
+  if (engine_->WindowWidth() == w && engine_->WindowHeight() == h) return;
+  if (!Visible()) {
+    // A hidden view draws nothing: it takes the new size when it is shown.
+    clientSizePending_ = true;
+    return;
+  }
+  TakeClientSize();
+  engine_->Redraw();
+  Invalidate();
+  // The bars follow the new size once; a bar that this changes again only resizes the view.
+  if (syncingClient_) return;
+  Guard g(syncingClient_);
   UpdateHorzScrollBar();
   UpdateVertScrollBar();
 }

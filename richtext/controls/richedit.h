@@ -14,7 +14,7 @@
 #include <string>
 
 #include "platform/forms/controls.h"
-#include "platform/forms/stdctrls/stdctrls.h"  // TScrollStyle
+#include "platform/forms/stdctrls/stdctrls.h"  // TScrollStyle, TBorderStyle
 #include "platform/gfx/graphic.h"
 #include "platform/gfx/picture.h"
 #include "platform/gfx/printer.h"
@@ -49,8 +49,8 @@ using TProtectedChangeEvent = std::function<void(TObject* sender, const std::str
 using TPositionChangedEvent = std::function<void(TObject* sender, int position)>;
 // Return made a new paragraph: its number (from 0).
 using TNewParCreatedEvent = std::function<void(TObject* sender, int paragraph)>;
-
-enum class TEditBorderStyle { bsNone, bsSingle };
+// The document holds an object without a picture (read or pasted): the handler may give it one.
+using TProvideObjectEvent = std::function<void(TObject* sender, int number, TRiObject* object)>;
 
 // The name under which the clipboard holds rich text.
 constexpr const char* RtfClipboardFormatName = "Rich Text Format";
@@ -139,8 +139,8 @@ class TRiCustomRtfEdit : public TCustomControl {
   void SetShowPageBreak(bool value);
   TScrollStyle ScrollBars() const { return scrollBars_; }
   void SetScrollBars(TScrollStyle value);
-  TEditBorderStyle BorderStyle() const { return borderStyle_; }
-  void SetBorderStyle(TEditBorderStyle value);
+  TBorderStyle BorderStyle() const { return borderStyle_; }
+  void SetBorderStyle(TBorderStyle value);
   TProtectProps ProtectedProp() const { return engine_->Protection; }
   void SetProtectedProp(TProtectProps value) { engine_->Protection = value; }
   TRiLoadFormat SaveFormat() const { return engine_->SaveFormat; }
@@ -168,6 +168,7 @@ class TRiCustomRtfEdit : public TCustomControl {
   // not taken; null or an empty picture removes it).
   const TPicture& BackgroundImage() const { return backgroundImage_; }
   void SetBackgroundImage(const TPicture* picture);
+  void BackgroundImageChanged();
   void SetVisible(bool visible) override;
   // Drops: this control's own selection moves, another editor's selection is copied, the text
   // of an edit or memo is typed in; any other source fires OnDragDrop.
@@ -257,6 +258,9 @@ class TRiCustomRtfEdit : public TCustomControl {
   void WMSetFocus(TMessage& msg);
   void WMKillFocus(TMessage& msg);
   void WMEraseBkgnd(TMessage& msg);
+  // A scroll bar shown or hidden changes the client area but not the window (no WM_SIZE): the
+  // view is laid out and drawn in the new client size all the same.
+  void WMWindowPosChangedEdit(TMessage& msg);
   void WMHScroll(TMessage& msg);
   void WMVScroll(TMessage& msg);
   void WMMouseWheel(TMessage& msg);
@@ -286,6 +290,8 @@ class TRiCustomRtfEdit : public TCustomControl {
   void ResizeSelectedObject(int width, int height);
   void FontToAttributes();
   void SyncWindowSize();
+  // The engine takes the client area's size (the picture grows to it when smaller); no drawing.
+  void TakeClientSize();
   void PlaceCaret(int x, int y, int w, int h);
   bool EngineInputAllowed() const;
   // Copies the selection; false when the before-copy event vetoed it.
@@ -318,6 +324,8 @@ class TRiCustomRtfEdit : public TCustomControl {
   bool mouseDown_ = false;
   bool tracking_ = false;
   bool rangeResetPending_ = false;
+  bool syncingClient_ = false;
+  bool clientSizePending_ = false;
   mutable bool fontBusy_ = false;
   int topOffset_ = 0;
   bool transparent_ = false;
@@ -333,7 +341,7 @@ class TRiCustomRtfEdit : public TCustomControl {
   TPoint sizeFrom_{};
   int sizeWidth_ = 0, sizeHeight_ = 0;
   TScrollStyle scrollBars_ = TScrollStyle::ssNone;
-  TEditBorderStyle borderStyle_ = TEditBorderStyle::bsSingle;
+  TBorderStyle borderStyle_ = TBorderStyle::bsSingle;
 };
 
 }  // namespace tw::richtext

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/win/winapi.h"
+
 namespace tw::richtext {
 
 namespace {
@@ -190,8 +192,12 @@ bool TRiRTFTextInput::DeleteAtCursor() {
   return true;
 }
 
+void TRiRTFTextInput::FullCellRefused() { MessageBeep(0); }
+
 bool TRiRTFTextInput::InsertOne(char ch, int& scope) {
   PTParagraph par = CursorPar;
+  // Text typed into a generated list number goes behind it: the number never holds text.
+  if (ParPos(par, CursorLine, CursorOffset) < LeadingListNumbers(par)) PlaceCursor(par, LeadingListNumbers(par));
   const int pos = ParPos(par, CursorLine, CursorOffset);
   int lines = 0;
   for (PTLine l = par->FirstLine; l != nullptr; l = l->Next) ++lines;

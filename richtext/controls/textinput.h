@@ -90,6 +90,8 @@ class TRiRTFTextInput : public TRiRTFTextPaint {
   // Brings the list numbers up to date after paragraphs came or went among list items, and lays
   // the renumbered items out unless the caller lays out later.
   void RenumberLists(bool withoutLayout);
+  // A character refused by a full table cell: the speaker beeps.
+  void FullCellRefused() override;
 
  private:
   // Runs one cursor step count times between BeginMove and EndMove; a step

@@ -478,7 +478,10 @@ bool TRiRTFText::IsProtected(PTParagraph par, PTLine line, int pos, bool overwri
 bool TRiRTFText::InsertChar(PTParagraph par, PTLine line, char ch, int pos) {
   if (par == nullptr || line == nullptr) return false;
   if (IsProtected(par, line, pos, !InsertMode)) return false;
-  if (par->IsCell() && (par->CellFlags >> 4) == 15) return false;
+  if (par->IsCell() && (par->CellFlags >> 4) == 15) {
+    FullCellRefused();
+    return false;
+  }
   if (line->Capacity - line->Length < 4) SetLineCapacity(line, line->Length + 10);
   pos = std::clamp(pos, 0, static_cast<int>(line->Length));
   char* t = line->Text();
@@ -537,6 +540,8 @@ bool TRiRTFText::DeleteChar(PTParagraph par, PTLine line, int pos) {
   PTParagraph next = par->Next;
   if (next == nullptr || next->IsCell()) return false;
   const bool takeProps = par->IsCell() || (pos == 0 && par->FirstLine == line && line->Length == 0);
+  // The generated number of a list item joined behind text is no part of that text.
+  if (ParagraphLength(par) > 0) DropListNumbers(next);
   PTLine nl = next->FirstLine;
   line->Next = nl;
   if (nl != nullptr) nl->Prev = line;
@@ -661,6 +666,25 @@ void TRiRTFText::InsertLine(PTParagraph par, int pos, const TAttr* attr, const s
   par->Mark();
 }
 
+int TRiRTFText::LeadingListNumbers(PTParagraph par) {
+  int n = 0;
+  for (PTLine l = par != nullptr ? par->FirstLine : nullptr; l != nullptr && l->HasAttrs(); l = l->Next) {
+    int i = 0;
+    while (i < l->Length && (l->Attrs[static_cast<std::size_t>(i)].Extra & fxListNumber)) ++i;
+    n += i;
+    if (i < l->Length) break;
+  }
+  return n;
+}
+
+void TRiRTFText::DropListNumbers(PTParagraph par) {
+  const int n = LeadingListNumbers(par);
+  if (n == 0) return;
+  const TAttr remembered = RememberedAttr;
+  DeleteChars(par, 0, n);
+  RememberedAttr = remembered;
+}
+
 void TRiRTFText::DeleteChars(PTParagraph par, int pos, int count) {
   if (par == nullptr || count <= 0) return;
   bool remembered = false;
@@ -720,6 +744,8 @@ bool TRiRTFText::InsertParagraphs(PTParagraph& par, PTLine& line, PTParagraph ch
   line->Length = static_cast<std::uint16_t>(pos);
   line->Buffer[static_cast<std::size_t>(pos)] = 0;
   PTLine afterTail = line->Next;  // lines of the paragraph after the split line
+  // Inserted behind text, the first inserted paragraph's generated list number goes.
+  if (!atStart) DropListNumbers(chain);
   // The lines of the chain's first paragraph follow the head.
   PTLine firstLines = chain->FirstLine;
   chain->FirstLine = nullptr;

@@ -195,7 +195,7 @@ class TRiRTFText : public TPersistent {
   // Switches of the writers and of copying.
   bool SkipInsertPoints = false;
   bool SkipAutomaticText = false;
-  bool WriteBitmapAsDib = false;
+  bool WriteBitmapAsDib = false;  // kept for stored forms: bitmaps are always written device-independent
   TSpecialRunEvent OnSpecialRun;
   TObjectRequestEvent OnObjectRequest;
   TNotificationEvent OnNotify;
@@ -246,6 +246,10 @@ class TRiRTFText : public TPersistent {
   PTParagraph SplitParagraph(PTParagraph par, PTLine line, int pos);
   void InsertLine(PTParagraph par, int pos, const TAttr* attr, const std::string& text);
   void DeleteChars(PTParagraph par, int pos, int count);
+  // The generated list-number characters at the start of the paragraph: their count, and their
+  // removal.
+  static int LeadingListNumbers(PTParagraph par);
+  void DropListNumbers(PTParagraph par);
   bool InsertParagraphs(PTParagraph& par, PTLine& line, PTParagraph chain, int& pos);
   void AddParagraph(int number, const std::string& text, const TAttr* attr);
   void DeleteParagraphLines(int number);
@@ -282,6 +286,8 @@ class TRiRTFText : public TPersistent {
   // Lines or paragraphs came or went without the layout hook running for them; the layers above
   // learn that the positions of the lines below are no longer sure.
   virtual void LinesMoved() {}
+  // A character was refused because its table cell is marked full (the editing layer sounds it).
+  virtual void FullCellRefused() {}
   // The paragraph's text becomes `text` with the attributes, over as many lines as it needs.
   void SetParagraphText(PTParagraph p, const std::string& text, const TAttr& a);
   void FreeParagraphRecord(PTParagraph par);

@@ -918,7 +918,11 @@ int TRiRtfReader::PropertyStep(int code, int v) {
       CurPar->Shading = CurPar->ShadingPercent = 0;
       tmpl_.Alignment = 0;
       CurPar->Alignment = 0;
+      // Every paragraph property goes back to its default, for the paragraph being read as for
+      // the ones after it: tab stops and keep-together included.
       tmpl_.Tabs = 0;
+      CurPar->Tabs = 0;
+      CurPar->Flags &= static_cast<std::uint8_t>(~pfKeep);
       CurPar->ListByte = tmpl_.ListByte = 0;
       table_ = false;
       CurPar->SetBorderValue(tmpl_.Border);
@@ -1014,7 +1018,9 @@ int TRiRtfReader::PropertyStep(int code, int v) {
       break;
     case pCellx:
       if (table_ && cellCount_ < 50) {
-        const std::int32_t b = std::max(0, v - CurPar->LeftIndent);
+        // Cell boundaries are measured from the row's own left edge, whatever the indent of
+        // the paragraph that was current when the row definition began.
+        const std::int32_t b = std::max(0, v - rowLeft_);
         cells_[static_cast<std::size_t>(cellCount_)].Boundary = b;
         largest_ = std::max(largest_, b);
         ++cellCount_;

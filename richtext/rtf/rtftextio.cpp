@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "platform/classes/streams.h"
 #include "platform/rtl/exceptions.h"
@@ -79,7 +80,6 @@ std::uint8_t TRiRTFTextIo::WriteDocument(TStream& stream, TRiTextWriter* writer)
   if (auto* rtf = dynamic_cast<TRiRTFWriter*>(writer)) {
     rtf->HelpBitmapRefs = HelpBitmapRefs;
     rtf->NoProtectionMarks = NoProtectionMarks;
-    rtf->DeviceIndependentBitmaps = WriteBitmapAsDib;
   }
   writer->Engine = this;
   writer->StartPar = FirstPar;
@@ -102,7 +102,6 @@ std::uint8_t TRiRTFTextIo::WriteSelection(TStream& stream, TRiTextWriter* writer
   if (auto* rtf = dynamic_cast<TRiRTFWriter*>(writer)) {
     rtf->HelpBitmapRefs = HelpBitmapRefs;
     rtf->NoProtectionMarks = NoProtectionMarks;
-    rtf->DeviceIndependentBitmaps = WriteBitmapAsDib;
   }
   PTParagraph sp = SelStartPar, ep = SelEndPar;
   PTLine sl = SelStartLine, el = SelEndLine;
@@ -609,7 +608,8 @@ int TRiRTFTextIo::PagePassFrom(PTParagraph from) {
   // whole: start one paragraph earlier, and before the row when that lies in a table.
   PTParagraph start = from->Prev != nullptr ? from->Prev : from;
   while (start->Prev != nullptr && (start->IsCell() || start->Prev->IsCell())) start = start->Prev;
-  if (start == FirstPar || start->FirstLine == nullptr) return PagePass();
+  if (start->FirstLine == nullptr) return PagePass();
+  if (start == FirstPar) return RunPagePass(FirstPar, 0, 0, from);
   // The page in effect where the start paragraph begins: the last page start above it, or the
   // last paragraph with a page break before it.  That lies at most one page back.
   std::int64_t pageTop = 0;
@@ -628,10 +628,10 @@ int TRiRTFTextIo::PagePassFrom(PTParagraph from) {
       found = true;
     }
   }
-  return RunPagePass(start, start->FirstLine->Top, pageTop);
+  return RunPagePass(start, start->FirstLine->Top, pageTop, from);
 }
 
-int TRiRTFTextIo::RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pageTop) {
+int TRiRTFTextIo::RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pageTop, PTParagraph changed) {
   const TTextHeader& h = Header();
   const int resY = h.ResolutionY > 0 ? h.ResolutionY : 96;
   std::int64_t pageHeight =
@@ -649,7 +649,12 @@ int TRiRTFTextIo::RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pa
     for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) s += l->Height;
     return s;
   };
+  // Set once the pass is past the changed paragraph: from there on the lines hold the last
+  // pass's tops and page starts.
+  bool pastChanged = false;
   for (PTParagraph p = start; p != nullptr; p = p->Next) {
+    if (changed != nullptr && p->Prev == changed) pastChanged = true;
+    const bool mayEnd = pastChanged && rowStart == nullptr && !p->IsCell() && !(p->Flags & pfKeep);
     if (p->Flags & pfPageBreak) pageTop = y;
     // Repair the table flags.
     const std::uint8_t before = p->Flags;
@@ -669,6 +674,7 @@ int TRiRTFTextIo::RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pa
     if (p->IsCell()) p->SpaceAfter = 0;
     std::int64_t ly = y;
     for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) {
+      const bool wasPageStartHere = (l->Flags & lfPageStart) && l->Top == ly;
       l->Top = static_cast<std::int32_t>(std::min<std::int64_t>(ly, INT32_MAX));
       l->Flags &= ~lfPageStart;
       // A line whose bottom would pass the body goes to the next page; a line already at the top
@@ -681,6 +687,9 @@ int TRiRTFTextIo::RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pa
         } else {
           l->Flags |= lfPageStart;
           pageTop = ly;
+          // The last pass started a page at this very place: the pages from here on are what
+          // they were, and so is the document's height.
+          if (mayEnd && wasPageStartHere) return DocumentHeight;
         }
       }
       if (p->IsCell() && l->Next == nullptr) LineHeight(p, l);
@@ -759,8 +768,29 @@ void UpdateListNumbers(TRiRTFTextIo& e) {
     }
     return n;
   };
+  // Generated characters behind the start of a paragraph (left where an edit joined or cut
+  // through items) never stay in its text.  Answers how many stood before `limit`.
+  auto removeStray = [&e](PTParagraph p, int limit) {
+    const int lead = TRiRTFText::LeadingListNumbers(p);
+    std::vector<int> stray;
+    int at = 0;
+    for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) {
+      for (int i = 0; i < l->Length; ++i, ++at)
+        if (at >= lead && l->HasAttrs() && (l->Attrs[static_cast<std::size_t>(i)].Extra & fxListNumber))
+          stray.push_back(at);
+    }
+    int before = 0;
+    for (auto it = stray.rbegin(); it != stray.rend(); ++it) {
+      e.DeleteChars(p, *it, 1);
+      if (*it < limit) ++before;
+    }
+    if (!stray.empty()) p->Mark();
+    return before;
+  };
   for (PTParagraph p = e.FirstPar; p != nullptr; p = p->Next) {
-    int removed = 0, inserted = 0;
+    int removed = removeStray(p, p == e.CursorPar ? cursorOffset : 0), inserted = 0;
+    if (p == e.CursorPar) cursorOffset -= removed;
+    removed = 0;
     if (p->ListByte == 0) {
       if (level > 0) {
         std::fill(std::begin(counters), std::end(counters), 0);

@@ -107,7 +107,10 @@ class TRiRTFTextIo : public TRiRTFText {
   TEngineNotifyEvent OnLoaded;
 
  protected:
-  int RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pageTop);
+  // Lays out the pages from start on.  Changed (when given) is the only paragraph whose lines
+  // changed since the last pass: past it, the pass ends where it meets a page start the last
+  // pass made at the same place, as everything below then stands as it was.
+  int RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pageTop, PTParagraph changed = nullptr);
   void AppendParagraphs(const TRiRTFTextIo& source, PTParagraph srcPar, PTLine srcLine);
   void ResetCursor();
   TRiLoadFormat DetectFormat(TStream& stream);

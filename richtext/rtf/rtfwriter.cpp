@@ -135,6 +135,14 @@ void TRiRTFWriter::AppendTabs(const TParagraph& p) {
   }
 }
 
+void TRiRTFWriter::ParagraphDefaults(TParagraph& props) {
+  // What a reader holds after "\pard" for the words written with a row's cells.
+  props.Alignment = 0;
+  props.ListByte = 0;
+  props.Tabs = 0;
+  props.Flags = 0;
+}
+
 bool TRiRTFWriter::StartsRow(const TParagraph* p) const {
   return p->IsCell() && (p->Prev == nullptr || !p->Prev->IsCell() || IsRowEnd(p->Prev));
 }
@@ -144,7 +152,7 @@ std::vector<TRiRTFWriter::CellDef> TRiRTFWriter::RowDefinition(PTParagraph first
   for (PTParagraph c = first; c != nullptr && c->IsCell() && row.size() < 50; c = c->Next) {
     row.push_back(CellDef{c->BorderFlags, c->BorderWidth, c->BorderColor,
                           static_cast<std::uint8_t>(c->CellStart + c->CellWidth), c->Shading, c->ShadingPercent,
-                          c->SpaceBefore, c->LineSpacing});
+                          c->SpaceBefore, c->LineSpacing, c->LeftIndent, c->RightIndent});
     if (IsRowEnd(c)) break;
   }
   return row;
@@ -173,16 +181,30 @@ std::uint8_t TRiRTFWriter::WriteParagraphProps() {
       cells_.clear();
     }
   }
-  // 4. A different tab set closes the tab group.
-  if (groups_.back().Props.Tabs != 0 && groups_.back().Props.Tabs != p->Tabs) CloseDownTo(gkTab);
+  // 4. Outside a table, the tab group holds the paragraph's tab stops and its keep-together
+  // mark: a different tab set, or keep-together that ends, closes it.  A table row's cells
+  // reset their tab stops inside the row (below): closing down here would end the row.
+  // Keep-together may have been written in an enclosing tab group: close until none holds it.
+  while (!groups_.back().Table && groups_.size() > 1) {
+    const TParagraph& top = groups_.back().Props;
+    if (!(top.Tabs != 0 && top.Tabs != p->Tabs) && !((top.Flags & pfKeep) && !(p->Flags & pfKeep))) break;
+    CloseDownTo(gkTab);
+  }
   if (Flush() != riOK) return Error = riWriteError;
   if (p->Flags & pfPageBreak) pending_ += "\\page";
   const TTextHeader& h = Engine->Header();
   if (p->IsCell()) {
     if (groups_.back().Table) {
+      // Tab stops stay with a row's paragraphs until they are reset: a cell with another tab set
+      // starts from the defaults, and what the group remembers starts again with it.
+      if (p->Tabs != groups_.back().Props.Tabs) {
+        pending_ += "\\pard";
+        ParagraphDefaults(groups_.back().Props);
+      }
       pending_ += "\\intbl";
     } else {
       OpenGroup(gkTable);
+      ParagraphDefaults(groups_.back().Props);
       pending_ += "\\pard\\trowd\\trgaph" + Num(RiMulDiv((p->BorderColor >> 4) * 16, 567, 160)) + "\\trleft" +
                   Num(p->LeftIndent);
       tableWidth_ = h.Layout.PageWidth - h.Layout.LeftMargin - h.Layout.RightMargin;
@@ -256,14 +278,19 @@ std::uint8_t TRiRTFWriter::WriteParagraphProps() {
       top.Props.Shading = p->Shading;
       top.Props.ShadingPercent = p->ShadingPercent;
     }
-    if (p->Flags & pfKeep) pending_ += "\\keep";
     if (!pending_.empty()) pending_ += ' ';
     if (Flush() != riOK) return Error = riWriteError;
-    if (p->Tabs != groups_.back().Props.Tabs) {
+    // Keep-together lasts in RTF until the paragraph defaults return: it is written inside the
+    // tab group, whose end switches it off again for the paragraphs that lack it.
+    // Each paragraph that keeps together says so (a reader may end it with the paragraph).
+    const bool keep = (p->Flags & pfKeep) != 0;
+    if (p->Tabs != groups_.back().Props.Tabs || (keep && !(groups_.back().Props.Flags & pfKeep))) {
       OpenGroup(gkTab);
       AppendTabs(*p);
       groups_.back().Props.Tabs = p->Tabs;
+      if (keep) groups_.back().Props.Flags |= pfKeep;
     }
+    if (keep) pending_ += "\\keep";
   }
   if (!pending_.empty()) pending_ += ' ';
   if (Flush() != riOK) return Error = riWriteError;
@@ -399,15 +426,8 @@ std::uint8_t TRiRTFWriter::WritePicture(int tag, int number) {
   }
   auto* bmp = dynamic_cast<const TBitmap*>(o->Graphic.get());
   if (bmp == nullptr || bmp->Empty()) return riOK;
-  if (!DeviceIndependentBitmaps) {
-    std::int32_t widthBytes = 0;
-    const std::string bits = BitmapBits(*bmp, widthBytes);
-    if (bits.empty()) return riOK;
-    s = "{\\pict\\wbitmap0\\wbmbitspixel32\\wbmplanes1\\wbmwidthbytes" + Num(widthBytes) + "\\picw" +
-        Num(bmp->Width()) + "\\pich" + Num(bmp->Height()) + goal;
-    if (Put(s) != riOK || PutHex(bits.data(), bits.size()) != riOK) return riWriteError;
-    return Put("}", 1);
-  }
+  // Bitmaps are written device-independent: the common word processors read that form and
+  // refuse the device-dependent one (which the reader still takes).
   const std::string dib = bmp->SaveToDib();
   if (dib.size() < 40) return riOK;
   const int bits = static_cast<unsigned char>(dib[14]) | (static_cast<unsigned char>(dib[15]) << 8);

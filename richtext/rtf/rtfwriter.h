@@ -26,7 +26,6 @@ class TRiRTFWriter : public TRiTextWriter {
 
   bool HelpBitmapRefs = false;
   bool NoProtectionMarks = false;
-  bool DeviceIndependentBitmaps = false;
 
   // Escapes text for RTF: braces and backslashes, tabs, line breaks and bytes outside 32..126.
   static void AppendEscaped(std::string& out, const char* text, std::size_t count);
@@ -36,6 +35,7 @@ class TRiRTFWriter : public TRiTextWriter {
   struct CellDef {
     std::uint8_t BorderFlags, BorderWidth, BorderColor, CellEnd, Shading, ShadingPercent;
     std::int32_t SpaceBefore, LineSpacing;
+    std::int32_t Left, Right;  // the row's left edge and the room right of its last cell
     bool operator==(const CellDef&) const = default;
   };
   struct Group {
@@ -52,6 +52,8 @@ class TRiRTFWriter : public TRiTextWriter {
   std::vector<CellDef> RowDefinition(PTParagraph first) const;
   static bool IsRowEnd(const TParagraph* p) { return p->IsCell() && !(p->Flags & pfRowGoesOn); }
   bool StartsRow(const TParagraph* p) const;
+  // Forgets what "\pard" resets: alignment, list byte, tab stops and keep-together.
+  static void ParagraphDefaults(TParagraph& props);
 
   std::vector<Group> groups_;
   std::vector<CellDef> cells_;

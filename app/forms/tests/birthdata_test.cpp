@@ -30,6 +30,8 @@ namespace {
 
 constexpr char BadDateText[] = "The birth date %s is not valid.";
 constexpr char BadTimeText[] = "The birth time %s is not valid.";
+constexpr char BadTransitText[] = "The transit date %s is not valid.";
+constexpr char WelcomeText[] = "No person has been entered yet.";
 
 class BirthDataTest : public AppFormsTest {
  protected:
@@ -39,6 +41,8 @@ class BirthDataTest : public AppFormsTest {
     messages = std::make_unique<TStringList>();
     messages->AddObject(BadDateText, std::intptr_t{92});
     messages->AddObject(BadTimeText, std::intptr_t{93});
+    messages->AddObject(BadTransitText, std::intptr_t{97});
+    messages->AddObject(WelcomeText, std::intptr_t{99});
     horoscope::MessageList = messages.get();
   }
   void TearDown() override {
@@ -220,6 +224,56 @@ TEST_F(BirthDataTest, CancelWhileAFieldIsInvalidClosesWithoutASecondBox) {
   }
 }
 
+TEST_F(BirthDataTest, TheChosenTabAndTheShownPageAgreeAfterABoxOnLeavingAField) {
+  MakeWindows();
+  StorePerson(1, "Bob Stone", "1980-05-17", "07:45");
+  options->SelectPerson(1);
+  TPageControl* pages = options->PageControl1;
+  auto clickTab = [&](int tab) {
+    const TRect r = pages->TabRect(tab);
+    InjectClick(pages->Handle(), r.Left + r.Width() / 2, r.Top + r.Height() / 2);
+    Pump();
+  };
+  // Which page the user sees, and which tab is drawn as chosen.
+  std::vector<std::pair<bool, bool>> seen;  // (Person page shown, Display page shown)
+  std::vector<TTabSheet*> chosen;
+  auto look = [&] {
+    seen.emplace_back(options->tabPers->Visible(), options->tabDisplay->Visible());
+    chosen.push_back(pages->ActivePage());
+  };
+  WhileModal({
+      [&] {
+        options->dfDate->SetFocus();
+        Press(VK_HOME);
+        TypeKeys("1399");
+      },
+      [&] { clickTab(1); },  // leaving the field for "Display": the field reports its date
+      [&] { Pump(); },
+      [&] { look(); },
+      // The box is gone; the user clicks "Display" again, then mends the date and goes there.
+      [&] { clickTab(1); },
+      [&] { look(); },
+      [&] {
+        options->dfDate->SetAsDayNumber(entry::DMYToDayNumber(1, 3, 1990, 0));
+        options->dfDate->OnChange(options->dfDate);
+        clickTab(1);
+      },
+      [&] { Pump(); },
+      [&] { look(); },
+      [&] { options->SetModalResult(mrCancel); },
+  });
+  boxes.clear();
+  options->Execute();
+  ASSERT_EQ(seen.size(), 3u);
+  EXPECT_FALSE(boxes.empty()) << "the date was reported";
+  for (std::size_t i = 0; i < seen.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_NE(seen[i].first, seen[i].second) << "exactly one page shows";
+    EXPECT_EQ(chosen[i] == options->tabPers, seen[i].first) << "the chosen tab is the page shown";
+  }
+  EXPECT_EQ(chosen[2], options->tabDisplay) << "a mended date lets the user go to Display";
+}
+
 TEST_F(BirthDataTest, TypedMinutesSetThePeriod) {
   MakeWindows();
   options->Show();
@@ -347,6 +401,69 @@ TEST_F(BirthDataTest, NoModalWindowOpensUnderTheSplashAtStart) {
   ASSERT_EQ(splashShown.size(), 1u);
   EXPECT_FALSE(splashShown[0]);
   EXPECT_FALSE(splashAtDialog);
+}
+
+TEST_F(BirthDataTest, NoListStaysOnShowForDataThatAreGone) {
+  MakeWindows();
+  StorePerson(1, "Bob Stone", "1980-05-17", "07:45");
+  StorePerson(2, "Anna Berg", "1990-03-01", "07:45");
+  options->SelectPerson(1);
+  options->dfShort->SetAsString("Bob");
+  options->dfShort->OnChange(options->dfShort);
+  options->OkClick(options->Ok);  // the buttons take the shortcuts
+  main->Show();
+  Pump();
+  main->ShowTransits();
+  ASSERT_NE(main->rtext->Text().find("Bob"), std::string::npos);
+  ASSERT_EQ(main->pbPers1->Caption(), "Bob");
+
+  // Every field of Bob cleared, OK; the dialog that asks for a name again is cancelled.
+  int shown = 0;
+  options->OnShow = [&](TObject*) {
+    if (++shown > 1) {
+      options->SetModalResult(mrCancel);
+      return;
+    }
+    for (entry::TFkBaseEntryField* field : {static_cast<entry::TFkBaseEntryField*>(options->dfShort),
+                                            static_cast<entry::TFkBaseEntryField*>(options->dfPers),
+                                            static_cast<entry::TFkBaseEntryField*>(options->dfPlace),
+                                            static_cast<entry::TFkBaseEntryField*>(options->dfDate),
+                                            static_cast<entry::TFkBaseEntryField*>(options->dfTime)}) {
+      field->SetAsString("");
+      if (field->OnChange) field->OnChange(field);
+    }
+    options->OkClick(options->Ok);
+  };
+  main->mnuOptionsClick(main);
+  EXPECT_EQ(shown, 2);
+  std::string text = main->rtext->Text();
+  EXPECT_EQ(text.find("Bob"), std::string::npos) << text;
+  EXPECT_NE(text.find(WelcomeText), std::string::npos) << text;
+  EXPECT_EQ(main->pbPers1->Caption(), "Person 1") << "a person without a shortcut keeps a usable button";
+  options->OnShow = nullptr;
+
+  // Back to Bob; then the transit date no longer reads and Anna is chosen.
+  StorePerson(1, "Bob Stone", "1980-05-17", "07:45");
+  main->pbPersClick(main->pbPers1);
+  ASSERT_NE(main->rtext->Text().find("Bob"), std::string::npos);
+  const int lists = main->ListsStarted;
+  main->dfTransDate->SetAsString("");
+  boxes.clear();
+  main->pbPersClick(main->pbPers2);
+  text = main->rtext->Text();
+  EXPECT_EQ(main->ListsStarted, lists);
+  EXPECT_EQ(text.find("Bob"), std::string::npos) << text;
+  EXPECT_NE(text.find("The transit date  is not valid."), std::string::npos) << text;
+  // A text typed that does not read is named.
+  main->dfTransDate->SetAsDayNumber(entry::DMYToDayNumber(1, 2, 2024, 0));
+  main->dfTransDate->SetFocus();
+  Pump();
+  Press(VK_HOME);
+  TypeKeys("9999");
+  main->pbPersClick(main->pbPers1);
+  text = main->rtext->Text();
+  EXPECT_EQ(text.find("Anna"), std::string::npos) << text;
+  EXPECT_NE(text.find("The transit date 99"), std::string::npos) << text;
 }
 
 TEST_F(BirthDataTest, ABlankOrUnreadTransitDateCastsNoChart) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,10 +22,16 @@
 #include "entry/fksimplefield.h"
 #include "multilang/langeditor.h"
 #include "multilang/langswitch.h"
+#include "platform/classes/inifiles.h"
 #include "platform/forms/menus/menus.h"
+#include "platform/forms/menus/shortcut.h"
+#include "platform/gfx/printer.h"
+#include "platform/sys/help.h"
+#include "richtext/controls/pageprop.h"
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/rtl/files.h"
 #include "platform/rtl/formatsettings.h"
+#include "platform/rtl/uilanguage.h"
 #include "platform/win/winapi.h"
 #include "toolbars/toolbarbutton.h"
 
@@ -244,7 +252,22 @@ TEST_F(LanguageTest, TheStoredLanguageIsShownAtTheNextStart) {
 }
 
 TEST_F(LanguageTest, WithoutALanguageFileTheProgramRunsInEnglish) {
+  // On a German desktop too: the program's messages and key names are English with it.
+  struct GermanDesktop {
+    std::optional<std::string> lang;
+    GermanDesktop() {
+      if (const char* l = std::getenv("LANG")) lang = l;
+      ::setenv("LANG", "de_DE.UTF-8", 1);
+    }
+    ~GermanDesktop() {
+      if (lang) ::setenv("LANG", lang->c_str(), 1); else ::unsetenv("LANG");
+    }
+  } desktop;
   StartWithStoredLanguage("Deutsch");
+  EXPECT_EQ(UiLanguage(), TUiLanguage::English) << "the program's choice, not the desktop's";
+  auto* print = dynamic_cast<TMenuItem*>(main->FindComponent("mnuPrint"));
+  ASSERT_NE(print, nullptr);
+  EXPECT_EQ(ShortCutToText(print->ShortCut()), "Ctrl+P");
   ExpectEnglish();
   EXPECT_EQ(horoscope::GetBodyName(1), "Moon");
   ASSERT_EQ(main->Language1->Count(), 1) << "the one language there is";
@@ -274,6 +297,160 @@ TEST_F(LanguageTest, ClosingTheProgramLeavesTheLanguageFileAsItWas) {
   ChooseFromMenu("Deutsch");
   DoneApplication();
   EXPECT_EQ(ReadFileBytes(LanguageFile()), before);
+}
+
+// A printing system with no printer at all.
+class NoPrinters : public TPrintSpooler {
+ public:
+  std::vector<std::string> Destinations() override { return {}; }
+  std::string DefaultDestination() override { return {}; }
+  bool Submit(const std::string&, const std::string&, const std::string&, std::string& error) override {
+    error = "no printer";
+    return false;
+  }
+};
+
+// Every caption of a window and its controls, joined by "|".
+std::string WindowTexts(TWinControl* w) {
+  std::string out = w->Caption();
+  for (int i = 0; i < w->ControlCount(); ++i) {
+    TControl* c = w->Controls(i);
+    out += "|" + c->Caption();
+    if (auto* wc = dynamic_cast<TWinControl*>(c)) out += "|" + WindowTexts(wc);
+  }
+  return out;
+}
+
+// Switched to German, every message the program shows on a failure and the dialogs it opens
+// are German: an entry field's error report, a settings store that cannot be written, a help
+// page with nothing to open it, printing without a printer, a page setup value that does not
+// read, the language editor's file dialog and the menu's shortcut keys.
+TEST_F(LanguageTest, InGermanNoMessageOrDialogOfTheProgramShowsEnglish) {
+  CopyLanguageFile();
+  std::filesystem::copy(BuiltProgramFolder() / "help", folder / "help", std::filesystem::copy_options::recursive);
+  MakeWindows();
+  MakePerson("Bob Stone", "Bob");
+  main->Show();
+  ChooseFromMenu("Deutsch");
+  ASSERT_EQ(main->LangSwitch1->CurrentLanguage(), "Deutsch");
+  boxes.clear();
+  std::vector<std::string> shown;  // dialog texts
+  auto type = [](const std::string& text) {
+    for (char c : text) {
+      UINT vk = c >= '0' && c <= '9' ? static_cast<UINT>(c) : c >= 'a' && c <= 'z' ? static_cast<UINT>(c - 32) : 0;
+      InjectKey(vk, static_cast<unsigned char>(c));
+      Pump();
+    }
+  };
+  auto whileModal = [](std::vector<std::function<void()>> steps) {
+    auto pending = std::make_shared<std::vector<std::function<void()>>>(std::move(steps));
+    auto next = std::make_shared<std::size_t>(0);
+    Application()->OnIdle = [pending, next](TObject*, bool& done) {
+      done = false;
+      if (*next < pending->size()) (*pending)[(*next)++]();
+    };
+  };
+
+  // The options: a place typed while the store is blocked, then a date that does not read.
+  std::string store;
+  std::fclose(std::fopen((folder / "blocker").c_str(), "w"));
+  whileModal({[&] {
+                store = SettingsStorePath();
+                SetSettingsStorePath((folder / "blocker" / "registry.ini").string());
+                options->dfPlace->SetFocus();
+                Pump();
+                type("x");
+              },
+              [&] {
+                Pump();
+                SetSettingsStorePath(store);
+                options->dfDate->SetFocus();
+                Pump();
+                options->dfDate->SelectAll();
+                type("02311990");
+              },
+              [&] { InjectClick(options->Ok->Handle(), 5, 5); },
+              [&] {
+                Pump();
+                InjectClick(options->Cancel->Handle(), 5, 5);
+              },
+              [&] { options->ModalResult() == mrNone ? options->SetModalResult(mrCancel) : void(); }});
+  options->Execute();
+  Application()->OnIdle = nullptr;
+  SetSettingsStorePath(store);
+
+  // Help with nothing to open its pages.
+  auto saved = ProgramHelp().SetLauncher(std::make_shared<ProcessHelpLauncher>("tidewell-no-such-opener", "/nonexistent"));
+  main->mnuHelpContentsClick(nullptr);
+  ProgramHelp().SetLauncher(saved);
+
+  // Printing without a printer: what escapes the button's click goes to the application, as
+  // from the window procedure.
+  ::unsetenv("TIDEWELL_PRINT_TO");
+  auto savedPrinter = SetPrinter(std::make_unique<TPrinter>(std::make_unique<NoPrinters>()));
+  try {
+    main->pbPrintClick(main->pbPrint);
+  } catch (...) {
+    Application()->HandleException(main);
+  }
+  SetPrinter(std::move(savedPrinter));
+
+  // The page setup with a margin that does not read.
+  whileModal({[&] {
+                richtext::TRiPageProp* page = main->RiPagePropDlg1->Window();
+                ASSERT_NE(page, nullptr);
+                page->Edits[1]->SetText("1,5x");
+                InjectClick(page->BitBtn2->Handle(), 5, 5);
+              },
+              [&] {
+                Pump();
+                if (richtext::TRiPageProp* page = main->RiPagePropDlg1->Window()) page->SetModalResult(mrCancel);
+              }});
+  main->mnuPageSetupClick(nullptr);
+  Application()->OnIdle = nullptr;
+
+  // The language editor's file dialog, the editor's own language being German too.
+  {
+    TIniFile ini(multilang::TLangEditorForm::SettingsFileName());
+    ini.WriteString("Default", "Language", "Deutsch");
+  }
+  whileModal({[&] {
+                auto* editor = dynamic_cast<multilang::TLangEditorForm*>(Screen()->ActiveForm());
+                ASSERT_NE(editor, nullptr);
+                InjectClick(editor->LoadBtn->Handle(), 5, 5);
+              },
+              [&] {
+                shown.push_back(WindowTexts(Screen()->ActiveForm()));
+                InjectKey(VK_ESCAPE);
+              },
+              [&] {
+                if (auto* editor = dynamic_cast<multilang::TLangEditorForm*>(Screen()->ActiveForm()))
+                  editor->SetModalResult(mrCancel);
+              }});
+  main->LangSwitch1->Browse();
+  Application()->OnIdle = nullptr;
+
+  // Every kind of failure was met.
+  std::string all;
+  for (const auto& b : boxes) all += b + "\n";
+  for (const char* german : {"Der Wert ist kein g\xFCltiges Datum", "Ihre Einstellungen k\xF6nnen nicht gespeichert werden",
+                             "Die Hilfe konnte nicht angezeigt werden", "ist nicht installiert",
+                             "Zurzeit ist kein Standarddrucker ausgew\xE4hlt", "'1,5x' ist kein g\xFCltiger Gleitkommawert"})
+    EXPECT_NE(all.find(german), std::string::npos) << german << " is not among the boxes:\n" << all;
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_NE(shown[0].find("Dateiname:"), std::string::npos) << shown[0];
+  for (const auto& d : shown) all += d + "\n";
+  for (const char* english : {"Value is not a valid", "Help could not be shown", "is not installed", "default printer",
+                              "Failed to set data", "not a valid floating point value", "The help file is", "Filename",
+                              "Directory", "File type", "Drives", "Cancel", "Ctrl+"})
+    EXPECT_EQ(all.find(english), std::string::npos) << "\"" << english << "\" in:\n" << all;
+
+  // The menu writes its shortcut keys as German desktops do, and English again in English.
+  auto* print = dynamic_cast<TMenuItem*>(main->FindComponent("mnuPrint"));
+  ASSERT_NE(print, nullptr);
+  EXPECT_EQ(ShortCutToText(print->ShortCut()), "Strg+P");
+  ChooseFromMenu("English");
+  EXPECT_EQ(ShortCutToText(print->ShortCut()), "Ctrl+P");
 }
 
 TEST_F(LanguageTest, CtrlAltEOpensTheLanguageEditorOfEachWindow) {

@@ -1,5 +1,7 @@
 #include "app/forms/mainwindow.h"
 
+#include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 
@@ -244,6 +246,33 @@ TEST_F(MainWindowTest, TheSplashPictureShowsUntilTheWindowIsShown) {
   EXPECT_FALSE(main->SplashScreen1->SplashBitmap256Colour()->Empty());
   main->FormShow(main);
   EXPECT_FALSE(main->SplashScreen1->Showing());
+}
+
+TEST_F(MainWindowTest, ASettingsFolderThatCannotBeWrittenIsToldOnceInTheProgramsLanguage) {
+  // The windows were made on a store that took their first values; from here on a plain file
+  // stands where the settings folder should be, so nothing can be written.
+  std::fclose(std::fopen((folder / "blocker").c_str(), "w"));
+  SetSettingsStorePath((folder / "blocker" / "tidewell" / "registry.ini").string());
+  TStringList german;
+  german.AddObject("Einstellungen in %s nicht speicherbar", MsgSettingsNotSaved);
+  horoscope::MessageList = &german;
+  boxes.clear();
+  main->Show();
+  Pump();
+  options->Show();
+  Pump();
+  options->dfPers->SetFocus();
+  for (char c : std::string("Anna")) InjectKey(static_cast<UINT>(std::toupper(c)));
+  Pump();
+  options->Close();
+  Pump();
+  ASSERT_EQ(boxes.size(), 1u) << (boxes.empty() ? std::string() : boxes.back());
+  EXPECT_EQ(boxes[0], "Einstellungen in " + (folder / "blocker" / "tidewell").string() + "/ nicht speicherbar");
+  // Exit stores window places and toolbars: nothing more is said.
+  main->pbExitClick(main);
+  DoneApplication();
+  horoscope::MessageList = nullptr;
+  EXPECT_EQ(boxes.size(), 1u) << boxes.back();
 }
 
 TEST_F(MainWindowTest, ToolbarPlacesAreKeptFromOneRunToTheNext) {

@@ -3,13 +3,20 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <pwd.h>
+#include <signal.h>
+#include <sys/stat.h>
+
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 #include <fstream>
 #include <sstream>
 #include <string>
 
 #include "app/forms/tests/texttables_fixture.h"
+#include "app/forms/tests/wmdisplay.h"
 
 namespace tw::app::test {
 namespace {
@@ -49,6 +56,96 @@ class ProgramRunTest : public ::testing::Test {
     err = s.str();
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
+  // Starts the program as Run does on the window manager's display (as the user `user` when
+  // given), waits for its box, checks that nothing covers it and answers it with Return.  The
+  // program's exit code; its stderr in `err`.
+  int RunAndAnswerTheBox(const std::string& env, const passwd* user, std::string& err, std::string& title) {
+    WindowManagerDisplay wm;
+    if (!wm.Ready()) return -1;
+    const std::string command = "cd '" + folder.string() + "' && exec env " + env + " XDG_RUNTIME_DIR='" +
+                                runtime.string() + "' HOME='" + runtime.string() + "' DISPLAY=" + wm.Name() +
+                                (user ? " setpriv --reuid=" + std::to_string(user->pw_uid) + " --regid=" + std::to_string(user->pw_gid) + " --clear-groups" : std::string()) +
+                                " ./tidewell 2> '" + runtime.string() + "/stderr.txt'";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    ::Window box = 0;
+    for (int i = 0; i < 1200 && box == 0; ++i) {  // a sanitized start takes a while
+      box = FindBox(wm.X());
+      if (box == 0) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (box != 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the window manager settles
+      char* name = nullptr;
+      if (XFetchName(wm.X(), box, &name) && name) title = name;
+      if (name) XFree(name);
+      EXPECT_TRUE(Uncovered(wm.X(), box)) << "a window lies over the box";
+      wm.SendKey(box, XK_Return, 0);
+    } else {
+      ADD_FAILURE() << "no box was shown";
+    }
+    int status = 0;
+    for (int i = 0; i < 1200; ++i) {
+      if (::waitpid(pid, &status, WNOHANG) == pid) break;
+      if (i == 1199) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, &status, 0);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::ifstream in(runtime / "stderr.txt");
+    std::stringstream text;
+    text << in.rdbuf();
+    err = text.str();
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  // A shown window that the window manager keeps (the program's box), or 0.
+  static ::Window FindBox(::Display* x) {
+    Atom type;
+    int format;
+    unsigned long count = 0, rest = 0;
+    unsigned char* data = nullptr;
+    ::Window found = 0;
+    if (XGetWindowProperty(x, DefaultRootWindow(x), XInternAtom(x, "_NET_CLIENT_LIST", False), 0, 1024, False, XA_WINDOW,
+                           &type, &format, &count, &rest, &data) == Success && data) {
+      for (unsigned long i = 0; i < count && found == 0; ++i) {
+        const ::Window w = reinterpret_cast<::Window*>(data)[i];
+        XWindowAttributes a;
+        if (XGetWindowAttributes(x, w, &a) && a.map_state == IsViewable) found = w;
+      }
+    }
+    if (data) XFree(data);
+    return found;
+  }
+  // True when no shown window above the box's frame overlaps it.
+  static bool Uncovered(::Display* x, ::Window box) {
+    ::Window root = 0, parent = 0, frame = box;
+    ::Window* children = nullptr;
+    unsigned n = 0;
+    for (;;) {  // the frame: the box's ancestor just below the root
+      if (!XQueryTree(x, frame, &root, &parent, &children, &n)) return false;
+      if (children) XFree(children);
+      if (parent == root) break;
+      frame = parent;
+    }
+    XWindowAttributes fa;
+    XGetWindowAttributes(x, frame, &fa);
+    XQueryTree(x, root, &root, &parent, &children, &n);  // bottom to top
+    bool above = false, covered = false;
+    for (unsigned i = 0; i < n; ++i) {
+      if (children[i] == frame) {
+        above = true;
+        continue;
+      }
+      XWindowAttributes a;
+      if (!above || !XGetWindowAttributes(x, children[i], &a) || a.map_state != IsViewable) continue;
+      covered |= a.x < fa.x + fa.width && fa.x < a.x + a.width && a.y < fa.y + fa.height && fa.y < a.y + a.height;
+    }
+    if (children) XFree(children);
+    return above && !covered;
+  }
   std::filesystem::path folder, runtime;
 };
 
@@ -68,6 +165,43 @@ TEST_F(ProgramRunTest, AMissingTableIsReportedAndTheEngineEndsInOrder) {
   EXPECT_EQ(code, 1) << err;
   EXPECT_NE(err.find("Tidewell: Table does not exist."), std::string::npos) << err;
   EXPECT_EQ(err.find("Sanitizer"), std::string::npos) << err;
+}
+
+TEST_F(ProgramRunTest, AFailedStartShowsItsBoxAboveEverythingAndEndsWithCode1) {
+  // A missing table: the splash picture is up when the main window fails.
+  std::filesystem::copy_file(BuiltProgramFolder() / InterpretationTableName, folder / InterpretationTableName);
+  std::string err, title;
+  int code = RunAndAnswerTheBox("-u TIDEWELL_DISPLAY ASAN_OPTIONS=detect_leaks=0", nullptr, err, title);
+  if (code == -1) GTEST_SKIP() << "Xvfb and openbox are needed";
+  EXPECT_EQ(code, 1) << err;
+  EXPECT_EQ(title, "Corvane - Tidewell");
+  EXPECT_NE(err.find("Tidewell: Table does not exist."), std::string::npos) << err;
+  EXPECT_NE(err.find("Program folder: " + folder.string() + "/"), std::string::npos) << err;
+
+  // A program folder the user cannot write to: the alias script cannot be made.
+  std::filesystem::remove(folder / InterpretationTableName);
+  std::filesystem::remove(folder / "QNALIAS.SC$");
+  for (const auto& entry : std::filesystem::directory_iterator(runtime)) std::filesystem::remove_all(entry.path());
+  const passwd* user = nullptr;
+  if (::geteuid() == 0) {
+    // The superuser writes everywhere: the program runs as a user without rights here.
+    user = ::getpwnam("nobody");
+    ASSERT_NE(user, nullptr);
+    ASSERT_EQ(::chown(runtime.c_str(), user->pw_uid, user->pw_gid), 0);
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
+                                             std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
+                                             std::filesystem::perms::others_exec);
+  } else {
+    std::filesystem::permissions(folder, std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+  }
+  ASSERT_EQ(::chmod(runtime.c_str(), 0700), 0);
+  title.clear();
+  code = RunAndAnswerTheBox("-u TIDEWELL_DISPLAY ASAN_OPTIONS=detect_leaks=0", user, err, title);
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_all);
+  EXPECT_EQ(code, 1) << err;
+  EXPECT_EQ(title, "Corvane - Tidewell");
+  EXPECT_NE(err.find("The program folder " + folder.string() + "/ cannot be written ("), std::string::npos) << err;
+  EXPECT_FALSE(std::filesystem::exists(folder / "QNALIAS.SC$"));
 }
 
 }  // namespace

@@ -20,8 +20,8 @@
 #include "entry/date/dayarith.h"
 #include "entry/fksimplefield.h"
 #include "horoscope/chartglobals.h"
-#include "platform/db/session.h"
-#include "platform/db/table.h"
+#include "dataset/session.h"
+#include "dataset/table.h"
 #include "toolbars/toolbars.h"
 
 namespace tw::app::test {

@@ -7,6 +7,7 @@
 #include "app/forms/mainwindow.h"
 #include "app/forms/optionswindow.h"
 #include "app/forms/tests/appforms_test_util.h"
+#include "platform/win/winapi.h"
 #include "entry/date/dayarith.h"
 #include "entry/fkattachedbutton.h"
 #include "entry/fkpicturefield.h"
@@ -175,6 +176,86 @@ TEST_P(ToolbarPlaceTest, ABarDockedOnTheLeftAtStartLeavesTheListItsRoom) {
   // part.
   EXPECT_EQ(main->rtext->RtfText()->WindowWidth(), main->rtext->ClientWidth());
   EXPECT_EQ(main->rtext->RtfText()->WindowHeight(), main->rtext->ClientHeight());
+}
+
+TEST_P(ToolbarPlaceTest, TheButtonsKeepTheirOrderAndADoubleClickDocksAtTheRowStart) {
+  Start();
+  TToolbarX* bar = main->ToolbarX;
+  const std::vector<TControl*> designed = {main->pbInfo, main->pbPers1, main->pbPers2, main->pbPers3,
+                                           main->pbPers4, main->pbPrint, main->pbExit};
+  auto expectOrder = [&](const char* when) {
+    const bool vertical = bar->ToolbarType() == toolbars::kVertical;
+    for (std::size_t i = 1; i < designed.size(); ++i) {
+      const TControl* a = designed[i - 1];
+      const TControl* b = designed[i];
+      EXPECT_LT(vertical ? a->Top() : a->Left(), vertical ? b->Top() : b->Left())
+          << when << ": " << a->Name() << " before " << b->Name();
+    }
+  };
+  expectOrder("designed");
+  for (toolbars::TDockX* side : {main->DockLeft, main->DockRight}) {
+    bar->SetDockedTo(side);
+    Pump();
+    expectOrder("docked at the side");
+    bar->SetDockedTo(main->DockTop);
+    Pump();
+    expectOrder("back on top");
+  }
+  bar->SetDockedTo(main->DockLeft);
+  bar->SetDockedTo(nullptr);
+  Pump();
+  expectOrder("floating after the side");
+  bar->SetDockedTo(main->DockTop);
+  expectOrder("back on top from floating");
+
+  // A double click on the floating caption docks the bar at the start of the top dock's first row.
+  for (TToolbarX* floating : {main->ToolbarX, main->ToolbarTime}) {
+    SCOPED_TRACE(floating->Name());
+    floating->SetDockedTo(nullptr);
+    Pump();
+    ASSERT_EQ(floating->DockedTo(), nullptr);
+    const TPoint origin = floating->FloatParent()->ClientOrigin();
+    DoubleClick({origin.X + toolbars::FrameWidth() + 6, origin.Y + toolbars::FrameHeight() + 4});
+    EXPECT_EQ(floating->DockedTo(), main->DockTop);
+    EXPECT_EQ(floating->DockRow(), 0);
+    EXPECT_EQ(floating->Left(), 0);
+    EXPECT_EQ(floating->Top(), 0);
+  }
+  expectOrder("docked by a double click");
+}
+
+TEST_P(ToolbarPlaceTest, NoStripOfTheOldScrollBarStaysWhenAShortTextFollowsALongList) {
+  Start();
+  MakePerson(1, "Bob Stone");
+  options->WriteString("dfDate2", "31.02.1990");
+  options->WriteString("dfPers2", "Anna Berg");
+  options->OnShow = [&](TObject*) { options->SetModalResult(mrCancel); };
+  ShowPlainList(main, 200);
+  Pump();
+  const HWND view = main->rtext->Handle();
+  ASSERT_NE(GetWindowLong(view, GWL_STYLE) & WS_VSCROLL, 0) << "the long list scrolls";
+  // The date bar, with its field and button windows, floated and docked again.
+  main->ToolbarTime->SetDockedTo(nullptr);
+  Pump();
+  main->ToolbarTime->SetDockedTo(main->DockTop);
+  Pump();
+  main->pbPersClick(main->pbPers2);  // Anna's birth date does not read: a short text
+  Pump();
+  RECT drawn{};
+  GetWindowRect(view, &drawn);
+  const TPoint formOrigin = main->ClientOrigin();
+  const int scrollWidth = GetSystemMetrics(SM_CXVSCROLL);
+  int black = 0;
+  for (int y = drawn.Top + 4; y < drawn.Bottom - 24; y += 7)
+    for (int x = drawn.Right - scrollWidth; x < drawn.Right - 3; x += 3) {
+      const std::uint32_t pixel = GetWindowPixel(main->Handle(), x - formOrigin.X, y - formOrigin.Y);
+      if ((pixel & 0xFFFFFFu) == 0) ++black;
+    }
+  EXPECT_EQ(black, 0) << "where the scroll bar was, the view shows its own colour";
+  EXPECT_EQ(main->rtext->RtfText()->WindowWidth(), main->rtext->ClientWidth()) << "laid out in its whole width";
+  EXPECT_EQ(GetWindowPixel(main->Handle(), drawn.Right - scrollWidth / 2 - formOrigin.X,
+                           (drawn.Top + drawn.Bottom) / 2 - formOrigin.Y) & 0xFFFFFFu,
+            0xFFFFFFu);
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, ToolbarPlaceTest, ::testing::Values(RECT{0, 0, 0, 0}, RECT{4, 24, 4, 4}),

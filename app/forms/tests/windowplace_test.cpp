@@ -75,6 +75,38 @@ TEST_P(WindowPlaceTest, TheMainWindowsPlaceSurvivesExitAndTheWindowManagersClose
   }
 }
 
+TEST_P(WindowPlaceTest, AMaximisedMainWindowComesBackMaximisedAndKeepsItsNormalPlace) {
+  const TRect normal = Rect(150, 110, 150 + 560, 110 + 420);
+  auto* main = Application()->CreateForm<TfrmMain>();
+  main->ListingFolder = folder.string();
+  main->Show();
+  Pump();
+  main->SetBoundsRect(normal);
+  main->SetWindowState(TWindowState::wsMaximized);
+  Pump();
+  ASSERT_TRUE(IsZoomed(main->Handle()));
+  main->pbExitClick(main->pbExit);
+  Restart();
+  main = Application()->CreateForm<TfrmMain>();
+  main->ListingFolder = folder.string();
+  main->Show();
+  Pump();
+  EXPECT_TRUE(IsZoomed(main->Handle())) << "maximised again";
+  EXPECT_EQ(main->WindowState(), TWindowState::wsMaximized);
+  main->SetWindowState(TWindowState::wsNormal);
+  Pump();
+  ExpectNear(main->BoundsRect(), normal, "restored to the normal place");
+  // Left normal, it comes back normal.
+  main->pbExitClick(main->pbExit);
+  Restart();
+  main = Application()->CreateForm<TfrmMain>();
+  main->ListingFolder = folder.string();
+  main->Show();
+  Pump();
+  EXPECT_FALSE(IsZoomed(main->Handle()));
+  ExpectNear(main->BoundsRect(), normal, "normal after a normal exit");
+}
+
 TEST_P(WindowPlaceTest, DialogsOpenCentredFirstAndThenWhereTheyWereLeftWithoutDrifting) {
   Application()->CreateForm<TfrmMain>()->ListingFolder = folder.string();
   auto* options = Application()->CreateForm<TfrmOptions>();

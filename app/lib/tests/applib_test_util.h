@@ -9,9 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "app/lib/settingsreport.h"
 #include "platform/classes/registry.h"
 #include "platform/forms/forms.h"
 #include "platform/win/display.h"
+#include "platform/rtl/uilanguage.h"
 
 namespace tw::app::test {
 
@@ -24,6 +26,7 @@ class AppLibTest : public ::testing::Test {
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
     SetSettingsStorePath((folder / "registry.ini").string());
+    ResetSettingsReport();
     SelectDisplay("offscreen");
     ResetWindowSystem();
     SetMessageBoxFunc([this](const std::string& text, const std::string&, unsigned) {
@@ -38,6 +41,7 @@ class AppLibTest : public ::testing::Test {
     ResetWindowSystem();
     SetMessageBoxFunc(nullptr);
     SetSettingsStorePath("");
+    SetUiLanguage(std::nullopt);  // a case that chose German leaves the next one the desktop's
     std::error_code ec;
     std::filesystem::remove_all(folder, ec);
   }

@@ -5,6 +5,8 @@
 #include "app/lib/orvform.h"
 #include "app/lib/tests/applib_test_util.h"
 #include "platform/gfx/font.h"
+#include "platform/gfx/printer.h"
+#include "platform/gfx/font.h"
 
 namespace tw::app::test {
 namespace {
@@ -97,7 +99,16 @@ using PageSetupStoreTest = AppLibTest;
 TEST_F(PageSetupStoreTest, StoredUnderTheFormAndDefaultedWhenMissingOrDamaged) {
   auto* form = Application()->CreateForm<TOrvForm>();
   form->SetName("frmMain");
-  EXPECT_EQ(LoadPageSetup(form), TPageSetup{});
+  // A first start: the sheet that will be printed, the locale's (A4 in the C locale).
+  const TPageSetup first = DefaultPageSetup();
+  EXPECT_EQ(LoadPageSetup(form), first);
+  EXPECT_EQ(first.LeftMargin, 1880);
+  EXPECT_EQ(first.TopMargin, 1440);
+  EXPECT_EQ(first.PageWidth, MulDiv(LocalePaperSize().Width, 1440, 254));
+  EXPECT_EQ(first.PageHeight, MulDiv(LocalePaperSize().Height, 1440, 254));
+  if (LocalePaperSize().Name == "A4") {
+    EXPECT_EQ(first, (TPageSetup{1880, 1880, 1440, 1440, 11906, 16838}));
+  }
   TPageSetup a4{1440, 1440, 720, 720, 11906, 16838};
   SavePageSetup(form, a4);
   EXPECT_EQ(form->ReadString("PageSetup", ""), "1440,1440,720,720,11906,16838");
@@ -106,7 +117,7 @@ TEST_F(PageSetupStoreTest, StoredUnderTheFormAndDefaultedWhenMissingOrDamaged) {
   EXPECT_EQ(ValueToPageSetup("10,x,30"), (TPageSetup{10, 0, 0, 30, 0, 0}));
   for (const char* damaged : {"0,0,0,0,0,0", "-1,0,0,0,12240,15840", "6000,6240,0,0,12240,15840", "10,x,30"}) {
     form->WriteString("PageSetup", damaged);
-    EXPECT_EQ(LoadPageSetup(form), TPageSetup{}) << damaged;
+    EXPECT_EQ(LoadPageSetup(form), first) << damaged;
   }
   form->WriteString("PageSetup", "");
   EXPECT_EQ(LoadPageSetup(form), std::nullopt);  // the view keeps its own

@@ -7,7 +7,7 @@
 
 #include "dbengine/base/mempool.h"
 #include "dbengine/base/stringres.h"
-#include "entry/strres/stringtable.h"
+#include "platform/classes/stringtable.h"
 #include "platform/classes/resources.h"
 
 namespace {
@@ -41,12 +41,12 @@ BENCHMARK(BM_MallocFree)->Arg(32)->Arg(200)->Arg(1024)->Arg(4096);
 std::string BenchTable() {
   std::vector<std::pair<std::uint16_t, std::string>> records;
   for (int i = 0; i < 300; ++i) records.emplace_back(static_cast<std::uint16_t>(23536 + i), "Text of an engine message [%s, error %d]");
-  return tw::entry::BuildStringTable(records);
+  return tw::BuildStringTable(records);
 }
 
 void BM_StringTableScan(benchmark::State& state) {
   const std::string table = BenchTable();
-  for (auto _ : state) benchmark::DoNotOptimize(tw::entry::ScanStringTable(table, 23536 + 299));
+  for (auto _ : state) benchmark::DoNotOptimize(tw::ScanStringTable(table, 23536 + 299));
 }
 BENCHMARK(BM_StringTableScan);
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "dbengine/base/stringres.h"
-#include "entry/strres/stringtable.h"
+#include "platform/classes/stringtable.h"
 #include "platform/classes/resources.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tw::RegisterResource("FUZZ_STRINGS_ENGLISH", blob);
   {
     tw::dbengine::TqnStringResource reader("FUZZ_STRINGS", "");
-    for (const auto& [id, text] : tw::entry::ListStringTable(blob)) {
+    for (const auto& [id, text] : tw::ListStringTable(blob)) {
       const auto s = reader.GetString(id);
       if (s.Length() > 255) std::abort();
       char buf[8];

@@ -8,8 +8,8 @@
 
 #include "dbengine/base/serverlog.h"
 #include "dbengine/base/stringres.h"
-#include "entry/strres/stringtable.h"
-#include "entry/strres/tests/table_source.h"
+#include "platform/classes/stringtable.h"
+#include "platform/classes/tests/string_table_source.h"
 #include "platform/classes/resources.h"
 
 using namespace tw::dbengine;
@@ -35,7 +35,7 @@ class ErrorsTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     for (const char* name : {"SERVER_STRINGS_ENGLISH", "GENERAL_STRINGS_ENGLISH"})
-      if (!tw::FindResource(name)) tw::RegisterResource(name, tw::entry::testing::CompileTableSource(name));
+      if (!tw::FindResource(name)) tw::RegisterResource(name, tw::tabletest::CompileTableSource(name));
   }
   void SetUp() override {
     log_ = std::filesystem::temp_directory_path() /
@@ -104,7 +104,7 @@ TEST_F(ErrorsTest, RaisedErrorsCarryTheirCodeAndFormattedText) {
 }
 
 TEST_F(ErrorsTest, CommsExceptionsFillInTheCodeAndItsText) {
-  tw::RegisterResource("NETBIOS_ERROR_STRINGS_ENGLISH", tw::entry::BuildStringTable({{5, "Command timed out"}}));
+  tw::RegisterResource("NETBIOS_ERROR_STRINGS_ENGLISH", tw::BuildStringTable({{5, "Command timed out"}}));
   EqnNetBIOSException e(5);
   EXPECT_EQ(e.ErrorCode, 23667);
   EXPECT_EQ(e.Message(), "NetBIOS communications: Unexpected error $5 [Command timed out]");

@@ -3,12 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "dbengine/base/errors.h"
-#include "entry/strres/stringtable.h"
-#include "entry/strres/tests/table_source.h"
+#include "platform/classes/stringtable.h"
+#include "platform/classes/tests/string_table_source.h"
 #include "platform/classes/resources.h"
 
 using namespace tw::dbengine;
-using tw::entry::BuildStringTable;
+using tw::BuildStringTable;
 
 namespace {
 
@@ -90,7 +90,7 @@ class EngineTables : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     for (const char* name : {"QNLLRES_STRINGS_ENGLISH", "SERVER_STRINGS_ENGLISH", "GENERAL_STRINGS_ENGLISH"}) {
-      const std::string source = tw::entry::testing::CompileTableSource(name);
+      const std::string source = tw::tabletest::CompileTableSource(name);
       if (auto embedded = tw::FindResource(name)) {
         EXPECT_EQ(*embedded, source) << name;
       } else {
@@ -101,8 +101,8 @@ class EngineTables : public ::testing::Test {
 };
 
 TEST_F(EngineTables, HoldTheEngineTexts) {
-  EXPECT_EQ(tw::entry::ListStringTable(*tw::FindResource("SERVER_STRINGS_ENGLISH")).size(), 70u);
-  EXPECT_EQ(tw::entry::ListStringTable(*tw::FindResource("QNLLRES_STRINGS_ENGLISH")).size(), 5u);
+  EXPECT_EQ(tw::ListStringTable(*tw::FindResource("SERVER_STRINGS_ENGLISH")).size(), 70u);
+  EXPECT_EQ(tw::ListStringTable(*tw::FindResource("QNLLRES_STRINGS_ENGLISH")).size(), 5u);
   EXPECT_EQ(qnServerStrings().GetString(qnerrAtEOF),
             std::string_view("There is no next record in this index; the cursor is positioned at EOF"));
   EXPECT_EQ(qnServerStrings().GetString(qnerrFileUnlockRegion),

@@ -945,6 +945,47 @@ TEST_F(People, ClientTransactionsCommitOrRollBackTheirRecords) {
   EXPECT_EQ(Walk(cur), (std::vector<std::string>{"Kept", "Late"}));
 }
 
+// A transaction far larger than the page cache: the cache never holds more pages than its
+// limit (changed blocks go to the table files early, behind the journal), the commit keeps
+// every record, and a rollback of such a transaction leaves the table as it was.
+TEST_F(People, ATransactionLargerThanTheCacheKeepsTheCacheWithinItsLimit) {
+  TqnBufferManager& bm = engine->BufferManager();
+  const int limit = bm.MaxPageCount();
+  ASSERT_EQ(limit, 500);
+  bm.ResetPeakPageCount();
+  const std::uint64_t spills = bm.Spills();
+  constexpr int kRecords = 100000;
+  std::uint32_t t = 0;
+  ASSERT_EQ(engine->TransactionStart(db, false, t), 0);
+  char name[16];
+  for (int i = 0; i < kRecords; ++i) {
+    std::snprintf(name, sizeof name, "N%07d", (i * 7919) % kRecords);
+    ASSERT_EQ(Add(name, i % 97), 0) << i;
+    if (i % 1000 == 0) {
+      ASSERT_LE(bm.PageCount(), limit) << i;
+    }
+  }
+  EXPECT_LE(bm.PeakPageCount(), limit);
+  EXPECT_GT(bm.Spills(), spills);
+  ASSERT_EQ(engine->TransactionCommit(t), 0);
+  EXPECT_LE(bm.PeakPageCount(), limit);
+  EXPECT_EQ(Joined(Check("People")), "");
+  std::vector<std::string> names = Walk(cur);
+  ASSERT_EQ(names.size(), static_cast<std::size_t>(kRecords));
+  EXPECT_EQ(names.front(), "N0000000");
+  EXPECT_EQ(names.back(), "N0099999");
+
+  ASSERT_EQ(engine->TransactionStart(db, false, t), 0);
+  for (int i = 0; i < 20000; ++i) {
+    std::snprintf(name, sizeof name, "M%07d", i);
+    ASSERT_EQ(Add(name, i % 13), 0) << i;
+  }
+  ASSERT_EQ(engine->TransactionRollback(t), 0);
+  EXPECT_LE(bm.PeakPageCount(), limit);
+  EXPECT_EQ(Joined(Check("People")), "");
+  EXPECT_EQ(Walk(cur).size(), static_cast<std::size_t>(kRecords));
+}
+
 TEST_F(People, EmptyTableThroughACursor) {
   ASSERT_EQ(Add("A", 1), 0);
   EXPECT_EQ(engine->EmptyTable(db, cur, "People"), qnresNeedExclusive);

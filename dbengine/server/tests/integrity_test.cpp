@@ -5,14 +5,20 @@
 //    write, rename or delete) leaves, after reopening, tables that the table checker finds
 //    sound and that hold the contents from before the request or from after it, never a mix.
 #include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -443,6 +449,14 @@ void Sweep(const std::vector<Request>& Reqs, bool TwoFiles) {
                       << Joined(faults) << got;
       }
       changed += got != before;
+      // Recovery leaves nothing but the tables: no copy of a rebuild, no half-built table, no
+      // mark and no journal.
+      for (const auto& e : std::filesystem::directory_iterator(f.Path())) {
+        const std::string stem = e.path().stem().string();
+        const bool table = e.path().extension() != ".QN$" &&
+                           std::find(std::begin(kTables), std::end(kTables), stem) != std::end(kTables);
+        EXPECT_TRUE(table) << req.name << ": crash at write " << n << " left " << e.path().filename();
+      }
       if (WEXITSTATUS(status) == 3) {
         EXPECT_EQ(got, after) << req.name << " N=" << n;
       }
@@ -498,6 +512,51 @@ TEST(Rebuilds, AClientThatDetachesDuringAPackLeavesNoTemporaryTable) {
   }
   for (const auto& e : std::filesystem::directory_iterator(f.Path()))
     EXPECT_EQ(e.path().filename(), "People.QND") << "left behind";
+  EXPECT_EQ(Contents(f.Path(), faults), before);
+  EXPECT_EQ(Joined(faults), "");
+}
+
+// A pack or restructure that another client's running transaction refuses (10256) leaves no
+// copy behind, however often it is tried; once the transaction has ended it succeeds.
+TEST(Rebuilds, ARebuildRefusedByAnotherClientsTransactionLeavesNoCopy) {
+  ScratchFolder f;
+  MakePeople(f.Path());
+  std::vector<std::string> faults;
+  const std::string before = Contents(f.Path(), faults);
+  TqnDataDictionary wider(4096);
+  PeopleDictionary(wider);
+  wider.AddField("Extra", "", qftInt32, 0, 0, false);
+  const std::vector<std::string> map = {"ID", "Name", "Grp"};
+  const auto rebuild = [&](Session& S, bool Restructure) {
+    std::int32_t id = -1;
+    const DBIResult r = Restructure ? S.engine.RestructureTable(S.db, "People", wider, &map, id)
+                                    : S.engine.PackTable(S.db, "People", id);
+    return WaitForRebuild(S, r, id);
+  };
+  // The folder's files but the spare commit journal, kept while tables of the folder are open.
+  const auto files = [&] {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(f.Path()))
+      if (e.path().filename().string().rfind("QNC", 0) != 0) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  {
+    Session s(f.Path());
+    std::uint32_t hash = 0, db2 = 0, t = 0;
+    ASSERT_EQ(s.engine.ClientAdd(2, "other", "", hash), 0);
+    ASSERT_EQ(s.engine.DatabaseOpenNoAlias(2, f.Path(), 1, 1, db2), 0);
+    ASSERT_EQ(s.engine.TransactionStart(db2, false, t), 0);
+    for (int round = 0; round < 4; ++round) {
+      EXPECT_EQ(rebuild(s, round % 2 == 1), qnresLockConflict) << round;
+      EXPECT_EQ(files(), std::vector<std::string>{"People.QND"}) << round;
+      // Only the source stays open, until the other client's transaction ends.
+      EXPECT_EQ(s.engine.TableCount(), 1) << round;
+    }
+    ASSERT_EQ(s.engine.TransactionCommit(t), 0);
+    EXPECT_EQ(rebuild(s, false), 0);
+    EXPECT_EQ(files(), std::vector<std::string>{"People.QND"});
+  }
   EXPECT_EQ(Contents(f.Path(), faults), before);
   EXPECT_EQ(Joined(faults), "");
 }
@@ -564,6 +623,420 @@ TEST(Journals, AFailSafeTransactionNeverTakesOverAWaitingJournal) {
   EXPECT_EQ(Joined(faults), "");
   EXPECT_FALSE(std::filesystem::exists(waiting));
   EXPECT_NE(after.find("0453616665"), std::string::npos) << "the committed record is there";
+}
+
+
+// ---- A full disk -----------------------------------------------------------------------------
+//
+// Commits of normal and fail-safe transactions, and changes in transactions of the engine's
+// own, run while the disk fills up at a chosen write, go on for a while with the disk full,
+// and then go on once space is back.  A model keeps what must be there: every change whose
+// commit was acknowledged, and every one whose commit was decided but could not be finished
+// (the client sees its transaction ended with an error; its journal is replayed once space is
+// back); never a change whose transaction failed.
+
+// Notes: a unique number, a group with an index over it, and a memo.
+void NotesDictionary(TqnDataDictionary& D) {
+  D.AddField("Nr", "", qftInt32, 0, 0, true);
+  D.AddField("Grp", "", qftInt32, 0, 0, false);
+  D.AddField("Text", "", qftBlobMemo, 0, 0, false);
+  D.AddIndex("ByNr", "", 0, {0}, false, true, false);
+  D.AddIndex("ByGrp", "", 0, {1, 0}, true, true, false);
+}
+
+struct Note {
+  std::int32_t grp = 0;
+  std::string text;
+  bool operator==(const Note& O) const { return grp == O.grp && text == O.text; }
+};
+using Notes = std::map<std::int32_t, Note>;
+
+// A text of its own for every record and step, long enough to take BLOB blocks of its own.
+std::string NoteText(int Nr, int Step) {
+  std::string s = "note " + std::to_string(Nr) + " of step " + std::to_string(Step) + ": ";
+  s.resize(static_cast<std::size_t>(700 + (Nr * 977 + Step * 331) % 5200), static_cast<char>('a' + (Nr + Step) % 26));
+  return s;
+}
+
+std::string Describe(const Notes& N) {
+  std::string out;
+  for (const auto& [nr, n] : N)
+    out += std::to_string(nr) + " grp " + std::to_string(n.grp) + " text " + n.text.substr(0, 24) + "... (" +
+           std::to_string(n.text.size()) + ")\n";
+  return out;
+}
+
+// What Notes holds; false when it cannot be read whole.
+bool ReadNotes(Session& S, Notes& Out) {
+  Out.clear();
+  std::uint32_t c = 0;
+  if (S.engine.OpenTable(S.db, "Notes", "", 1, 0, 1, c, nullptr) != 0) return false;
+  Record r(S.Dict(c));
+  DBIResult e = S.engine.SetToBegin(c);
+  while (e == 0 && (e = S.engine.RecordGetNext(c, 0, r.Data())) == 0) {
+    Note n;
+    n.grp = r.GetI32(1);
+    if (!S.Dict(c).IsRecordFieldNull(2, r.Data())) {
+      const std::uint32_t blob = static_cast<std::uint32_t>(r.GetI32(2));
+      std::uint32_t len = 0, got = 0;
+      if (S.engine.GetBLOBLength(c, blob, len) != 0) return false;
+      n.text.resize(len);
+      if (len > 0 && (S.engine.ReadBLOB(c, blob, 0, len, got, reinterpret_cast<std::uint8_t*>(n.text.data())) != 0 ||
+                      got != len))
+        return false;
+    }
+    Out[r.GetI32(0)] = n;
+  }
+  S.engine.CursorClose(c);
+  return e == qnresAtEOF;
+}
+
+// Positions C (on ByNr) on record Nr; false when it is not found.
+bool SeekNote(Session& S, std::uint32_t C, std::int32_t Nr, Record& R) {
+  if (S.engine.SetToBegin(C) != 0) return false;
+  while (S.engine.RecordGetNext(C, 0, R.Data()) == 0)
+    if (R.GetI32(0) == Nr) return true;
+  return false;
+}
+
+enum class TOutcome { Done, Failed, Decided };
+
+// The writer of the workload: each step is one unit of work, whose changes are applied to
+// the model when its outcome says they stand.
+struct NotesWorkload {
+  Notes model;
+  std::int32_t next = 100;
+  std::vector<std::string> log;
+  int intendedFailures = 0;
+  Session* session = nullptr;
+  std::uint32_t cursor = 0;
+
+  // Inserts Nr with Text through C, inside the client's transaction.
+  static DBIResult InsertNote(Session& S, std::uint32_t C, std::int32_t Nr, std::int32_t Grp, const std::string& Text) {
+    Record r(S.Dict(C));
+    r.I32(0, Nr).I32(1, Grp);
+    std::uint32_t blob = 0;
+    DBIResult e = S.engine.CreateBLOB(C, blob);
+    if (e == 0)
+      e = S.engine.WriteBLOB(C, blob, 0, static_cast<std::uint32_t>(Text.size()),
+                             reinterpret_cast<const std::uint8_t*>(Text.data()));
+    if (e != 0) return e;
+    r.I32(2, static_cast<std::int32_t>(blob));
+    return S.engine.RecordInsert(C, 0, r.Data());
+  }
+
+  // One step; AllowedToFail: the disk may be full.  Returns the outcome.
+  TOutcome Step(Session& S, int I, bool DiskMayBeFull) {
+    const int held = S.engine.BufferManager().HeldJournalCount();
+    // The cursor stays open from step to step, as a client's does: the table is not opened
+    // again (which would recover its journals) between the steps.
+    if (session != &S || cursor == 0) {
+      session = &S;
+      cursor = 0;
+      if (S.engine.OpenTable(S.db, "Notes", "", 1, 1, 1, cursor, nullptr) != 0) {
+        cursor = 0;
+        log.push_back("step " + std::to_string(I) + ": open failed");
+        return TOutcome::Failed;
+      }
+    }
+    const std::uint32_t c = cursor;
+    Notes after = model;
+    TOutcome out;
+    if (I % 3 == 0) {
+      // A change of the engine's own transaction: the group of one record (its index key).
+      const auto it = std::next(model.begin(), static_cast<long>(static_cast<std::size_t>(I) % model.size()));
+      Record r(S.Dict(c));
+      DBIResult e = SeekNote(S, c, it->first, r) ? 0 : qnresAtEOF;
+      if (e == 0) {
+        r.I32(1, it->second.grp + 10);
+        e = S.engine.RecordModify(c, false, r.Data());
+      }
+      after[it->first].grp += 10;
+      const bool decided = S.engine.BufferManager().HeldJournalCount() > held;
+      EXPECT_TRUE(e != 0 || !decided) << "step " << I;
+      out = e == 0 ? TOutcome::Done : decided ? TOutcome::Decided : TOutcome::Failed;
+      log.push_back("step " + std::to_string(I) + " own transaction: " + std::to_string(e));
+    } else {
+      // A client's transaction, normal or fail-safe: two new records (written early in some), a
+      // changed text, a deleted record; some also insert a number that exists, fail and are
+      // rolled back.
+      const bool failSafe = I % 3 == 2;
+      const bool refused = I % 4 == 2;
+      std::uint32_t t = 0;
+      DBIResult e = S.engine.TransactionStart(S.db, failSafe, t);
+      const bool started = e == 0;
+      for (int k = 0; e == 0 && k < 2; ++k) {
+        const std::int32_t nr = next + k;
+        after[nr] = {I, NoteText(nr, I)};
+        e = InsertNote(S, c, nr, I, after[nr].text);
+      }
+      // Some write their blocks early: their rollback must put the old blocks back.
+      if (e == 0 && I % 6 == 1) e = S.engine.TransactionCommitChanges(t);
+      if (e == 0) {
+        const auto it = std::next(model.begin(), static_cast<long>(static_cast<std::size_t>(I * 7) % model.size()));
+        Record r(S.Dict(c));
+        e = SeekNote(S, c, it->first, r) ? 0 : qnresAtEOF;
+        const std::string text = NoteText(it->first, I);
+        after[it->first].text = text;
+        if (e == 0)
+          e = S.engine.WriteBLOB(c, static_cast<std::uint32_t>(r.GetI32(2)), 0, static_cast<std::uint32_t>(text.size()),
+                                 reinterpret_cast<const std::uint8_t*>(text.data()));
+        if (e == 0) e = S.engine.TruncateBLOB(c, static_cast<std::uint32_t>(r.GetI32(2)), static_cast<std::uint32_t>(text.size()));
+      }
+      if (e == 0 && model.size() > 4) {
+        const auto it = std::next(model.begin(), static_cast<long>(static_cast<std::size_t>(I * 5 + 1) % model.size()));
+        Record r(S.Dict(c));
+        e = SeekNote(S, c, it->first, r) ? 0 : qnresAtEOF;
+        if (e == 0 && after.count(it->first) > 0) {
+          after.erase(it->first);
+          e = S.engine.RecordDelete(c, nullptr);
+        }
+      }
+      if (e == 0 && refused) {
+        e = InsertNote(S, c, model.begin()->first, 0, "again");
+        EXPECT_NE(e, 0) << "step " << I;
+        ++intendedFailures;
+      }
+      bool decided = false;
+      if (e == 0) {
+        e = S.engine.TransactionCommit(t);
+        bool inTrans = true;
+        S.engine.DatabaseInTrans(S.db, inTrans);
+        decided = e != 0 && !inTrans;
+        EXPECT_EQ(decided, S.engine.BufferManager().HeldJournalCount() > held) << "step " << I;
+        EXPECT_TRUE(e == 0 || !DiskMayBeFull || decided || inTrans) << "step " << I;
+      }
+      // What a client does when its transaction fails.
+      if (e != 0 && started && !decided) S.engine.TransactionRollback(t);
+      out = e == 0 ? TOutcome::Done : decided ? TOutcome::Decided : TOutcome::Failed;
+      if (out != TOutcome::Failed) next += 2;
+      log.push_back("step " + std::to_string(I) + (failSafe ? " fail-safe" : " normal") +
+                    " transaction: " + std::to_string(e) + (decided ? " (decided)" : ""));
+    }
+    if (out != TOutcome::Failed) model = after;
+    return out;
+  }
+};
+
+// A workload's state, kept in a file by a process that is killed afterwards.
+void SaveWorkload(const NotesWorkload& W, const std::string& Path) {
+  std::ofstream out(Path, std::ios::binary);
+  out << W.next << ' ' << W.intendedFailures << ' ' << W.model.size() << ' ' << W.log.size() << '\n';
+  for (const auto& [nr, n] : W.model) out << nr << ' ' << n.grp << ' ' << n.text.size() << '\n' << n.text << '\n';
+  for (const std::string& l : W.log) out << l << '\n';
+}
+
+bool LoadWorkload(NotesWorkload& W, const std::string& Path) {
+  std::ifstream in(Path, std::ios::binary);
+  std::size_t notes = 0, lines = 0;
+  if (!(in >> W.next >> W.intendedFailures >> notes >> lines)) return false;
+  W.model.clear();
+  W.log.clear();
+  for (std::size_t i = 0; i < notes; ++i) {
+    std::int32_t nr = 0;
+    Note n;
+    std::size_t len = 0;
+    if (!(in >> nr >> n.grp >> len) || in.get() != '\n') return false;
+    n.text.resize(len);
+    if (!in.read(n.text.data(), static_cast<std::streamsize>(len))) return false;
+    W.model[nr] = n;
+  }
+  std::string l;
+  std::getline(in, l);
+  for (std::size_t i = 0; i < lines && std::getline(in, l); ++i) W.log.push_back(l);
+  W.session = nullptr;
+  W.cursor = 0;
+  return true;
+}
+
+// The folder every disk-full case starts from: Notes with eight records.
+void MakeNotes(const std::string& Folder, NotesWorkload& W) {
+  Session s(Folder);
+  TqnDataDictionary d(4096);
+  NotesDictionary(d);
+  ASSERT_EQ(s.engine.BuildTable(s.db, false, "Notes", d), 0);
+  std::uint32_t c = 0;
+  ASSERT_EQ(s.engine.OpenTable(s.db, "Notes", "", 1, 1, 1, c, nullptr), 0);
+  std::uint32_t t = 0;
+  ASSERT_EQ(s.engine.TransactionStart(s.db, false, t), 0);
+  for (std::int32_t nr = 1; nr <= 8; ++nr) {
+    W.model[nr] = {nr % 3, NoteText(nr, 0)};
+    ASSERT_EQ(NotesWorkload::InsertNote(s, c, nr, nr % 3, W.model[nr].text), 0);
+  }
+  ASSERT_EQ(s.engine.TransactionCommit(t), 0);
+}
+
+// Checks Folder after everything, with the real file routines: the table is sound, it holds
+// the model, and no journal is left.
+void CheckNotes(const std::string& Folder, const NotesWorkload& W, const std::string& Point) {
+  Notes got;
+  {
+    Session s(Folder);
+    EXPECT_TRUE(ReadNotes(s, got)) << Point;
+  }
+  EXPECT_EQ(Joined(QNCheckTableFile(Folder + "/Notes.QND")), "") << Point;
+  EXPECT_EQ(Describe(got), Describe(W.model)) << Point << "\n" << Joined(W.log);
+  EXPECT_TRUE(got == W.model) << Point;
+  for (const auto& e : std::filesystem::directory_iterator(Folder))
+    EXPECT_EQ(e.path().extension(), ".QND") << Point << ": " << e.path().filename() << " left behind";
+}
+
+constexpr int kFullSteps = 8;   // steps run from the first write that finds the disk full on
+constexpr int kLaterSteps = 5;  // steps once space is back
+
+TEST(DiskFull, EveryWriteOfMixedCommitsLeavesEveryDecidedCommitAndSoundTables) {
+  ScratchFolder base;
+  NotesWorkload start;
+  MakeNotes(base.Path(), start);
+  if (::testing::Test::HasFatalFailure()) return;
+  // The writes of the steps that may find the disk full.
+  int writes = 0;
+  {
+    ScratchFolder f;
+    CopyFolder(base.Path(), f.Path());
+    TqnFaultyFileRoutines counting;
+    TqnFileRoutines* previous = QNInstallFileAccessTable(&counting);
+    {
+      Session s(f.Path());
+      NotesWorkload w = start;
+      counting.Arm(TFault::None, 0);
+      for (int i = 0; i < kFullSteps; ++i) EXPECT_NE(w.Step(s, i, false), TOutcome::Decided);
+      writes = counting.Writes();
+    }
+    QNInstallFileAccessTable(previous);
+  }
+  ASSERT_GT(writes, 50);
+  int decided = 0, failed = 0, done = 0;
+  for (int n = 1; n <= writes; ++n) {
+    ScratchFolder f;
+    CopyFolder(base.Path(), f.Path());
+    NotesWorkload w = start;
+    // The server goes on once space is back, is stopped while the disk is full and started
+    // again, or is killed while the disk is full (a process of its own that ends without
+    // cleaning up) and started again.
+    const int mode = n % 3;
+    const std::string point = "disk full from write " + std::to_string(n) + " of " + std::to_string(writes) +
+                              (mode == 0 ? "" : mode == 1 ? ", server stopped" : ", server killed");
+    std::unique_ptr<Session> s;
+    if (mode == 2) {
+      const std::string saved = f.Path() + ".model";
+      std::fflush(nullptr);
+      const pid_t pid = ::fork();
+      if (pid == 0) {
+        TqnFaultyFileRoutines faulty;
+        QNInstallFileAccessTable(&faulty);
+        auto* killed = new Session(f.Path());  // never freed: the process ends at once
+        faulty.Arm(TFault::DiskFull, n);
+        for (int i = 0; i < kFullSteps; ++i) w.Step(*killed, i, true);
+        SaveWorkload(w, saved);
+        ::_exit(0);
+      }
+      int status = 0;
+      ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << point;
+      ASSERT_TRUE(LoadWorkload(w, saved)) << point;
+      std::filesystem::remove(saved);
+      s = std::make_unique<Session>(f.Path());
+    }
+    TqnFaultyFileRoutines faulty;
+    TqnFileRoutines* previous = QNInstallFileAccessTable(&faulty);
+    {
+      if (mode != 2) {
+        s = std::make_unique<Session>(f.Path());
+        faulty.Arm(TFault::DiskFull, n);
+        for (int i = 0; i < kFullSteps; ++i) {
+          const TOutcome o = w.Step(*s, i, true);
+          decided += o == TOutcome::Decided;
+          failed += o == TOutcome::Failed;
+          done += o == TOutcome::Done;
+        }
+        if (mode == 1) {
+          s.reset();
+          w.session = nullptr;
+        }
+        faulty.Disarm();
+      }
+      if (!s) s = std::make_unique<Session>(f.Path());
+      const int refusedBefore = w.intendedFailures;
+      for (int i = kFullSteps; i < kFullSteps + kLaterSteps; ++i) {
+        const int refused = w.intendedFailures;
+        const TOutcome o = w.Step(*s, i, false);
+        EXPECT_EQ(o, w.intendedFailures > refused ? TOutcome::Failed : TOutcome::Done)
+            << point << ": step " << i << " once space is back\n" << Joined(w.log);
+      }
+      EXPECT_GT(w.intendedFailures, refusedBefore);
+      EXPECT_EQ(s->engine.BufferManager().HeldJournalCount(), 0) << point;
+      s.reset();
+    }
+    QNInstallFileAccessTable(previous);
+    CheckNotes(f.Path(), w, point);
+    if (::testing::Test::HasFailure()) break;
+  }
+  std::printf("disk full at %d points: %d steps done, %d failed, %d decided but finished later\n", writes, done,
+              failed, decided);
+  EXPECT_GT(decided, 0);
+  EXPECT_GT(failed, 0);
+}
+
+
+// The same work on a real file system that fills up: a small tmpfs of the test's own, in which
+// a filler file leaves a little more free space at each point; deleting it brings space back.
+// Mounting needs root: where it is refused the test is skipped.
+TEST(DiskFull, ASmallRealFileSystemThatFillsUp) {
+  const std::string mount = std::filesystem::temp_directory_path().string() + "/tw_small_fs_" + std::to_string(::getpid());
+  std::filesystem::create_directories(mount);
+  if (::mount("tmpfs", mount.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=2m,mode=0700") != 0) {
+    const int e = errno;
+    std::filesystem::remove(mount);
+    GTEST_SKIP() << "no tmpfs can be mounted here (" << std::strerror(e) << ")";
+  }
+  struct Unmount {
+    std::string path;
+    ~Unmount() {
+      ::umount2(path.c_str(), MNT_DETACH);
+      std::filesystem::remove(path);
+    }
+  } unmount{mount};
+  int decided = 0, failed = 0;
+  for (int point = 0; point < 48; ++point) {
+    const std::string folder = mount + "/notes";
+    const std::string filler = mount + "/filler";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    NotesWorkload w;
+    MakeNotes(folder, w);
+    if (::testing::Test::HasFatalFailure()) return;
+    {
+      // All the free space but `point` pages goes to the filler.
+      struct statvfs fs {};
+      ASSERT_EQ(::statvfs(mount.c_str(), &fs), 0);
+      const std::int64_t room = static_cast<std::int64_t>(fs.f_bavail) * static_cast<std::int64_t>(fs.f_frsize);
+      const std::int64_t keep = static_cast<std::int64_t>(point) * 4096;
+      std::ofstream out(filler, std::ios::binary);
+      const std::vector<char> chunk(4096, 0);
+      for (std::int64_t n = 0; n + keep < room; n += 4096) out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+    }
+    const std::string at = "free pages at the start: " + std::to_string(point);
+    {
+      Session s(folder);
+      for (int i = 0; i < kFullSteps; ++i) {
+        const TOutcome o = w.Step(s, i, true);
+        decided += o == TOutcome::Decided;
+        failed += o == TOutcome::Failed;
+      }
+      std::filesystem::remove(filler);
+      for (int i = kFullSteps; i < kFullSteps + kLaterSteps; ++i) {
+        const int refused = w.intendedFailures;
+        const TOutcome o = w.Step(s, i, false);
+        EXPECT_EQ(o, w.intendedFailures > refused ? TOutcome::Failed : TOutcome::Done)
+            << at << ": step " << i << " once space is back\n" << Joined(w.log);
+      }
+    }
+    CheckNotes(folder, w, at);
+    if (::testing::Test::HasFailure()) break;
+  }
+  std::printf("a real file system that fills up: %d steps failed, %d decided and finished later\n", failed, decided);
+  EXPECT_GT(failed, 0);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Recovers arbitrary bytes as a journal left beside a table (a block journal or a rename
-// journal): the parser must end in a clear outcome on damage, no image may reach a file that is
-// not a table of the journal's folder, and no rename or delete may reach outside it.
+// journal) and as a temporary table's mark: the parser must end in a clear outcome on damage,
+// no image may reach a file that is not a table of the journal's folder, and no rename or
+// delete may reach outside it.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -29,11 +30,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size) std::fwrite(data, 1, size, f);
     std::fclose(f);
   }
+  const std::string mark = folder + "/T_T.QN$";
+  if (std::FILE* f = std::fopen(mark.c_str(), "wb")) {
+    if (size) std::fwrite(data, 1, size, f);
+    std::fclose(f);
+  }
   try {
     QNRecoverJournal(journal, QNPosixFileRoutines());
+    QNRecoverJournals(folder, QNPosixFileRoutines());
   } catch (const tw::Exception&) {
   }
   std::remove(journal.c_str());
+  std::remove(mark.c_str());
   std::remove(table.c_str());
   return 0;
 }

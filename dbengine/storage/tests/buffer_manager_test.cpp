@@ -173,13 +173,21 @@ TEST(BufferManager, EvictionSparesPagesOfTheCurrentRequest) {
   for (int i = 0; i < 30; ++i) EXPECT_EQ(QNGetDword(buffers[static_cast<std::size_t>(i)], 25), i + 2);
   EXPECT_GE(t.bm.PageCount(), 31);
   t.bm.EndRequest();
-  const int pages = t.bm.PageCount();
-  // After the request, a new block reuses the least recently used clean page.
-  t.bm.GetBlock(t.file, 35, false);
-  EXPECT_EQ(t.bm.PageCount(), pages);
+  // After the request the cache shrinks back to its limit, keeping the most recently used.
+  EXPECT_EQ(t.bm.PageCount(), 10);
   EXPECT_FALSE(t.bm.IsCached(t.file, 2));
-  EXPECT_TRUE(t.bm.IsCached(t.file, 3));
+  EXPECT_TRUE(t.bm.IsCached(t.file, 31));
+  // A new block reuses the least recently used page.
+  t.bm.GetBlock(t.file, 35, false);
+  EXPECT_EQ(t.bm.PageCount(), 10);
+  EXPECT_FALSE(t.bm.IsCached(t.file, 23));
+  EXPECT_TRUE(t.bm.IsCached(t.file, 24));
   EXPECT_TRUE(t.bm.IsCached(t.file, 0));  // header pages are never evicted
+  // Using a page makes it the newest again.
+  t.bm.GetBlock(t.file, 24, false);
+  t.bm.GetBlock(t.file, 2, false);
+  EXPECT_TRUE(t.bm.IsCached(t.file, 24));
+  EXPECT_FALSE(t.bm.IsCached(t.file, 25));
 }
 
 TEST(BufferManager, NestedRequestsProtectTheOuterRequestsPages) {
@@ -203,18 +211,33 @@ TEST(BufferManager, NestedRequestsProtectTheOuterRequestsPages) {
   EXPECT_EQ(t.bm.RequestDepth(), 0);
 }
 
-TEST(BufferManager, DirtyPagesAreNeverEvicted) {
+TEST(BufferManager, ATransactionLargerThanTheCacheStaysWithinTheLimit) {
   ScratchFolder dir;
   TableFixture t;
   MakeBlocks(t, dir.File("T"), 12);
   t.bm.SetMaxPageCount(3);
+  EXPECT_LE(t.bm.PageCount(), 3);
+  t.bm.ResetPeakPageCount();
   t.Begin(8);
   for (int b = 2; b < 8; ++b) QNSetDword(t.bm.GetBlock(t.file, b, true), 25, 100 + b);
   for (int b = 8; b < 14; ++b) t.bm.GetBlock(t.file, b, false);
-  EXPECT_EQ(t.bm.DirtyPageCount(8), 6);
-  t.bm.Commit(8);
-  const auto bytes = testing::ReadAll(dir.File("T.QND"));
-  for (int b = 2; b < 8; ++b) EXPECT_EQ(QNGetDword(bytes.data() + b * 4096, 25), 100 + b);
+  // Changed blocks went to disk early to make room, and come back changed.
+  EXPECT_GT(t.bm.Spills(), 0u);
+  EXPECT_LE(t.bm.PeakPageCount(), 3);
+  for (int b = 2; b < 8; ++b) EXPECT_EQ(QNGetDword(t.bm.GetBlock(t.file, b, false), 25), 100 + b);
+  EXPECT_LE(t.bm.PeakPageCount(), 3);
+  // Rollback puts back what the disk held before the transaction.
+  t.bm.Rollback(8);
+  auto bytes = testing::ReadAll(dir.File("T.QND"));
+  for (int b = 2; b < 8; ++b) EXPECT_EQ(QNGetDword(bytes.data() + b * 4096, 25), b);
+  for (int b = 2; b < 8; ++b) EXPECT_EQ(QNGetDword(t.bm.GetBlock(t.file, b, false), 25), b);
+  // The same changes committed are all on disk.
+  t.Begin(9);
+  for (int b = 2; b < 8; ++b) QNSetDword(t.bm.GetBlock(t.file, b, true), 25, 200 + b);
+  t.bm.Commit(9);
+  bytes = testing::ReadAll(dir.File("T.QND"));
+  for (int b = 2; b < 8; ++b) EXPECT_EQ(QNGetDword(bytes.data() + b * 4096, 25), 200 + b);
+  EXPECT_LE(t.bm.PeakPageCount(), 3);
 }
 
 TEST(FileRecord, ChecksAndShortReads) {

@@ -47,22 +47,36 @@ void Build(const std::string& dir) {
 // The changes of one transaction: three blocks of A, two of B, a block appended to A, and a
 // counter in both headers.  Early: what is changed so far is written out (CommitChanges) after
 // A's blocks and after B's.
+// Each step is one request, as the server makes them.
 void Change(TqnBufferManager& bm, TqnFileInfo* a, TqnFileInfo* b, bool early = false, std::uint32_t id = 0) {
-  for (int blk = 2; blk <= 4; ++blk) Fill(bm.GetBlock(a, blk, true), kNew);
+  using TRequest = TqnBufferManager::TRequest;
+  for (int blk = 2; blk <= 4; ++blk) {
+    TRequest r(bm);
+    Fill(bm.GetBlock(a, blk, true), kNew);
+  }
   if (early) bm.CommitChanges(id);
-  for (int blk = 3; blk <= 4; ++blk) Fill(bm.GetBlock(b, blk, true), kNew);
+  for (int blk = 3; blk <= 4; ++blk) {
+    TRequest r(bm);
+    Fill(bm.GetBlock(b, blk, true), kNew);
+  }
   if (early) bm.CommitChanges(id);
-  std::int32_t n = 0;
-  Fill(QNTblHlpGetNewBlock(a, bm.GetFileHeader(a, true), n), kNew);
+  {
+    TRequest r(bm);
+    std::int32_t n = 0;
+    Fill(QNTblHlpGetNewBlock(a, bm.GetFileHeader(a, true), n), kNew);
+  }
   QNTblNextAutoIncValue(a);
   QNTblNextAutoIncValue(b);
 }
 
 // Runs the transaction with the fault armed; returns whether the fault fired.
-bool RunWithFault(const std::string& dir, TFault fault, int n, bool failSafe, bool early = false) {
+// CachePages above 0 makes the cache smaller than the transaction, which then writes its
+// changes early to make room.
+bool RunWithFault(const std::string& dir, TFault fault, int n, bool failSafe, bool early = false, int cachePages = 0) {
   TqnFaultyFileRoutines faulty;
   TqnFileRoutines* previous = QNInstallFileAccessTable(&faulty);
   auto bm = std::make_unique<TqnBufferManager>();
+  if (cachePages > 0) bm->SetMaxPageCount(cachePages);
   TqnFileInfo* a = QNAllocFileInfo(dir + "/A", "QND", bm.get());
   TqnFileInfo* b = QNAllocFileInfo(dir + "/B", "QND", bm.get());
   QNInstallFileAccessTable(previous);
@@ -74,6 +88,9 @@ bool RunWithFault(const std::string& dir, TFault fault, int n, bool failSafe, bo
     a->TransactionId = b->TransactionId = id;
     bm->StartTransaction(id, failSafe, dir + "/7");
     Change(*bm, a, b, early, id);
+    if (cachePages > 0) {
+      EXPECT_GT(bm->Spills(), 0u);
+    }
     bm->Commit(id);
   } catch (const EqnSimulatedStop&) {
     // The process is gone: nothing more is written.
@@ -122,13 +139,13 @@ void NoJournalLeft(const ScratchFolder& dir, const std::string& label) {
   for (const std::string& n : dir.Names()) EXPECT_EQ(n.find(".QN$"), std::string::npos) << label << " " << n;
 }
 
-void CrashAtEveryWrite(TFault fault, bool failSafe, int atLeast = 10, bool early = false) {
+void CrashAtEveryWrite(TFault fault, bool failSafe, int atLeast = 10, bool early = false, int cachePages = 0) {
   bool sawNone = false, sawAll = false;
   int n = 1;
   for (; n < 200; ++n) {
     ScratchFolder dir;
     Build(dir.Path());
-    const bool fired = RunWithFault(dir.Path(), fault, n, failSafe, early);
+    const bool fired = RunWithFault(dir.Path(), fault, n, failSafe, early, cachePages);
     const std::string label = "N=" + std::to_string(n);
     const bool committed = CheckAllOrNothing(dir.Path(), label);
     NoJournalLeft(dir, label);
@@ -164,9 +181,22 @@ TEST(CrashSafety, EarlyWritesOfANormalTransactionSurviveFailedWrites) {
 TEST(CrashSafety, EarlyWritesOfAFailSafeTransactionSurviveAStop) {
   CrashAtEveryWrite(TFault::StopTorn, true, 10, true);
 }
+// A transaction larger than the cache (two header pages and two block pages) writes changed
+// blocks early to make room: it stays all or nothing too.
+TEST(CrashSafety, ATransactionLargerThanTheCacheSurvivesAStop) {
+  CrashAtEveryWrite(TFault::StopTorn, false, 10, false, 4);
+  CrashAtEveryWrite(TFault::StopTorn, true, 10, false, 4);
+}
+TEST(CrashSafety, ATransactionLargerThanTheCacheSurvivesFailedWrites) {
+  CrashAtEveryWrite(TFault::FailWrite, false, 10, false, 4);
+  CrashAtEveryWrite(TFault::FailWrite, true, 10, false, 4);
+}
+TEST(CrashSafety, ATransactionLargerThanTheCacheSurvivesFailedFlushes) {
+  CrashAtEveryWrite(TFault::FailFlush, false, 3, false, 4);
+}
 
 // The same with a real process that ends in the middle of its Nth write.
-void ExitAtEveryWrite(bool failSafe, bool early = false) {
+void ExitAtEveryWrite(bool failSafe, bool early = false, int cachePages = 0) {
   bool sawNone = false, sawAll = false;
   int n = 1;
   for (; n < 200; ++n) {
@@ -174,7 +204,7 @@ void ExitAtEveryWrite(bool failSafe, bool early = false) {
     Build(dir.Path());
     const pid_t pid = ::fork();
     if (pid == 0) {
-      RunWithFault(dir.Path(), TFault::Exit, n, failSafe, early);
+      RunWithFault(dir.Path(), TFault::Exit, n, failSafe, early, cachePages);
       ::_exit(3);  // the commit ended without reaching the Nth write
     }
     int status = 0;
@@ -198,6 +228,7 @@ void ExitAtEveryWrite(bool failSafe, bool early = false) {
 TEST(CrashSafety, FailSafeTransactionSurvivesProcessExit) { ExitAtEveryWrite(true); }
 TEST(CrashSafety, NormalTransactionSurvivesProcessExit) { ExitAtEveryWrite(false); }
 TEST(CrashSafety, EarlyWritesOfANormalTransactionSurviveProcessExit) { ExitAtEveryWrite(false, true); }
+TEST(CrashSafety, ATransactionLargerThanTheCacheSurvivesProcessExit) { ExitAtEveryWrite(false, false, 4); }
 
 // ---- The journal and its recovery rule ------------------------------------------------------
 
@@ -669,6 +700,44 @@ TEST(Journal, RenameJournalsAreFinishedOrDiscardedAndStayInTheirFolder) {
   EXPECT_EQ(testing::ReadAll(dir.File("A.QND")), b);
   EXPECT_EQ(SizeOf(dir.File("B.QND")), -1);
   EXPECT_EQ(SizeOf(dir.File("A_R.QN$")), -1);
+}
+
+// A temporary table goes with its mark once nobody holds the mark, and only then; never while
+// a rename journal that may still put it in another's place waits; a mark that names another
+// table than its own name says, or is cut short, takes nothing with it.
+TEST(Journal, ATemporaryTableGoesWithItsMarkOnceNobodyHoldsIt) {
+  ScratchFolder dir;
+  Build(dir.Path());
+  const auto a = testing::ReadAll(dir.File("A.QND"));
+  const auto b = testing::ReadAll(dir.File("B.QND"));
+  testing::WriteAll(dir.File("B.txt"), {'k'});
+  {
+    TqnTemporaryTableMark mark(dir.Path(), "B", QNPosixFileRoutines());
+    EXPECT_EQ(mark.Name(), dir.File("B_T.QN$"));
+    QNRecoverJournals(dir.Path(), QNPosixFileRoutines());
+    EXPECT_EQ(testing::ReadAll(dir.File("B.QND")), b) << "held by its maker";
+  }
+  // The maker ended while its table stands: the mark stays for recovery.
+  EXPECT_GT(SizeOf(dir.File("B_T.QN$")), 0);
+  // A rename journal that waits may yet put the copy in another table's place.
+  testing::WriteAll(dir.File("A_R.QN$"), RenameJournal("R\tB.QND\tA.QND\n"));
+  QNRecoverTemporaryTables(dir.Path(), QNPosixFileRoutines());
+  EXPECT_EQ(testing::ReadAll(dir.File("B.QND")), b);
+  std::filesystem::remove(dir.File("A_R.QN$"));
+  TableFixture t;
+  t.Open(dir.File("A"));  // opening a table of the folder recovers first
+  t.Close();
+  EXPECT_EQ(SizeOf(dir.File("B.QND")), -1);
+  EXPECT_EQ(SizeOf(dir.File("B_T.QN$")), -1);
+  EXPECT_EQ(testing::ReadAll(dir.File("B.txt")), std::vector<std::uint8_t>{'k'});
+  // A mark whose name does not agree with the table it names, and one cut short: only the
+  // mark goes.
+  testing::WriteAll(dir.File("C_T.QN$"), {'J', 'Q', 'N', 'T', 1, 0, 0, 0, 'A', 'J', 'Q', 'N', 'E'});
+  testing::WriteAll(dir.File("A_T.QN$"), {'J', 'Q', 'N', 'T', 1, 0, 0, 0, 'A', 'J'});
+  QNRecoverJournals(dir.Path(), QNPosixFileRoutines());
+  EXPECT_EQ(testing::ReadAll(dir.File("A.QND")), a);
+  EXPECT_EQ(SizeOf(dir.File("C_T.QN$")), -1);
+  EXPECT_EQ(SizeOf(dir.File("A_T.QN$")), -1);
 }
 
 // Replacing a table's files: the target takes the source's contents under its own name, the

@@ -2,7 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include "entry/strres/srsstrres.h"
-#include "entry/strres/stringtable.h"
+#include "platform/classes/stringtable.h"
 #include "platform/classes/resources.h"
 
 namespace {
@@ -10,7 +10,7 @@ namespace {
 std::string Table() {
   std::vector<std::pair<std::uint16_t, std::string>> records;
   for (int i = 0; i < 200; ++i) records.emplace_back(static_cast<std::uint16_t>(34268 + i), "Entry field message text");
-  return tw::entry::BuildStringTable(records);
+  return tw::BuildStringTable(records);
 }
 
 void BM_SrsLookupCached(benchmark::State& state) {

@@ -3,11 +3,11 @@
 #include <gtest/gtest.h>
 
 #include "entry/strres/fkstrres.h"
-#include "entry/strres/stringtable.h"
-#include "entry/strres/tests/table_source.h"
+#include "platform/classes/stringtable.h"
+#include "platform/classes/tests/string_table_source.h"
 #include "platform/classes/resources.h"
 
-using tw::entry::BuildStringTable;
+using tw::BuildStringTable;
 using tw::entry::ESrsStringResourceError;
 using tw::entry::SrsStringResource;
 
@@ -93,7 +93,7 @@ TEST(SrsStringResourceCache, ServesTheTextsItsTableHolds) {
 }
 
 TEST(FieldkitTexts, EmbeddedTableMatchesItsSourceAndHoldsTheLibraryTexts) {
-  const std::string source = tw::entry::testing::CompileTableSource("FIELDKIT_STRINGS_ENGLISH");
+  const std::string source = tw::tabletest::CompileTableSource("FIELDKIT_STRINGS_ENGLISH");
   if (auto embedded = tw::FindResource("FIELDKIT_STRINGS_ENGLISH")) {
     EXPECT_EQ(*embedded, source);
   } else {
@@ -111,11 +111,11 @@ TEST(FieldkitTexts, EmbeddedTableMatchesItsSourceAndHoldsTheLibraryTexts) {
 }
 
 TEST(FieldkitTexts, OwnTableIsEmbeddedAsGiven) {
-  const std::string source = tw::entry::testing::CompileTableSource("SRSRES_STRINGS");
+  const std::string source = tw::tabletest::CompileTableSource("SRSRES_STRINGS");
   if (auto embedded = tw::FindResource("SRSRES_STRINGS")) {
     EXPECT_EQ(*embedded, source);
   }
-  EXPECT_EQ(tw::entry::ScanStringTable(source, 4), "Unable to open string resource: %s");
+  EXPECT_EQ(tw::ScanStringTable(source, 4), "Unable to open string resource: %s");
 }
 
 TEST(FkAlphaChars, HoldsLettersPunctuationOfNamesAndAccentedLettersOnly) {

@@ -219,6 +219,12 @@ bool TPageControl::ChangeActivePage(TTabSheet* page) {
   return true;
 }
 
+void TPageControl::ShowControl(TControl* control) {
+  auto* page = dynamic_cast<TTabSheet*>(control);
+  if (page != nullptr && page->pageControl_ == this) SetActivePage(page);
+  TCustomControl::ShowControl(control);
+}
+
 void TPageControl::SelectNextPage(bool goForward) {
   TTabSheet* next = FindNextPage(active_, goForward, true);
   if (next != nullptr && next != active_) ChangeActivePage(next);

@@ -77,6 +77,8 @@ class TPageControl : public TCustomControl {
   void SelectNextPage(bool goForward);
   // Tries to make `page` active as the user would; false when OnChanging refused.
   bool ChangeActivePage(TTabSheet* page);
+  // A page shown by code (or a control on it) becomes the active page: tab and page agree.
+  void ShowControl(TControl* control) override;
 
   // Geometry: the tab of a visible tab index, the area that the pages fill.
   TRect TabRect(int tabIndex) const;

@@ -1,19 +1,12 @@
 #include "platform/forms/dialogs/desktoptexts.h"
 
-#include <cstdlib>
-#include <cstring>
-#include <string_view>
+#include "platform/rtl/uilanguage.h"
 
 namespace tw {
 
 namespace {
 
-struct Pair {
-  std::string_view english;
-  std::string_view german;  // Windows-1252
-};
-
-constexpr Pair kGerman[] = {
+constexpr TUiTextPair kGerman[] = {
     // Message boxes.
     {"&Yes", "&Ja"},
     {"&No", "&Nein"},
@@ -27,6 +20,9 @@ constexpr Pair kGerman[] = {
     {"Error", "Fehler"},
     {"Information", "Information"},
     {"Confirm", "Best\xE4tigen"},
+    // Help.
+    {"Help could not be shown", "Die Hilfe konnte nicht angezeigt werden"},
+    {"The help file is ", "Die Hilfedatei ist "},
     // Font dialog.
     {"Font", "Schriftart"},
     {"&Font:", "Schrift&art:"},
@@ -102,27 +98,12 @@ constexpr Pair kGerman[] = {
     {" already exists.\nDo you want to replace it?", " ist bereits vorhanden.\nWollen Sie sie ersetzen?"},
 };
 
-// "de_DE.UTF-8", "de_AT", "de" and "German_Germany" name German.
-bool NamesGerman(const char* locale) {
-  return std::strncmp(locale, "de", 2) == 0 && (locale[2] == 0 || locale[2] == '_' || locale[2] == '.' || locale[2] == '@');
-}
-
 }  // namespace
 
 TDesktopLanguage DesktopLanguage() {
-  for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-    const char* value = std::getenv(variable);
-    if (value == nullptr || *value == 0) continue;
-    return NamesGerman(value) ? TDesktopLanguage::German : TDesktopLanguage::English;
-  }
-  return TDesktopLanguage::English;
+  return UiLanguage() == TUiLanguage::German ? TDesktopLanguage::German : TDesktopLanguage::English;
 }
 
-std::string DesktopText(const std::string& english) {
-  if (DesktopLanguage() != TDesktopLanguage::German) return english;
-  for (const Pair& p : kGerman)
-    if (p.english == english) return std::string(p.german);
-  return english;
-}
+std::string DesktopText(const std::string& english) { return UiText(english, kGerman); }
 
 }  // namespace tw

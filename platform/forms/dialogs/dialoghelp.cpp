@@ -1,6 +1,10 @@
 // The help calls of the application and the F1 key.
 #include "platform/forms/dialogs/dialoghelp.h"
 
+#include <mutex>
+#include <vector>
+
+#include "platform/forms/dialogs/desktoptexts.h"
 #include "platform/forms/forms.h"
 #include "platform/forms/menus/menus.h"
 #include "platform/sys/help.h"
@@ -11,6 +15,8 @@ namespace {
 
 constexpr const char* kHelpKeyClass = "TwHelpKey";
 constexpr UINT kMsgHelpKey = WM_APP + 0x3B0;
+// A page's opener failed after the help call had returned: the reports wait in LateFailures.
+constexpr UINT kMsgHelpFailed = WM_APP + 0x3B1;
 
 THelpEvent& OnHelpSlot() {
   static THelpEvent handler;
@@ -29,13 +35,24 @@ HelpKey& Key() {
 
 bool IsHelpKeyWindow(HWND hwnd) { return IsWindowOfClass(hwnd, kHelpKeyClass); }
 
+// Failures told by the openers' threads, shown on the user-interface thread.
+struct LateFailures {
+  std::mutex lock;
+  std::vector<HelpResult> pending;
+};
+
+LateFailures& Late() {
+  static LateFailures late;
+  return late;
+}
+
 // The page was found but nothing could open it (no browser): the user is told, with the
 // page's place so that it can be opened by hand.
 void ReportHelpNotShown(const std::string& file, const HelpResult& r) {
-  std::string text = "Help could not be shown";
+  std::string text = DesktopText("Help could not be shown");
   text += r.Error.empty() ? std::string(".") : ": " + r.Error + ".";
   const std::string where = !r.Page.empty() ? r.Page : ProgramHelp().HelpFolder(file);
-  text += "\n\nThe help file is " + (where.empty() ? file : where);
+  text += "\n\n" + DesktopText("The help file is ") + (where.empty() ? file : where);
   Application()->MessageBox(text, Application()->Title(), MB_OK | MB_ICONWARNING);
 }
 
@@ -56,7 +73,24 @@ bool Call(unsigned command, std::uint32_t data, const std::string* keyword) {
   return r.Succeeded;
 }
 
+void ShowLateFailures() {
+  std::vector<HelpResult> failures;
+  {
+    std::lock_guard<std::mutex> guard(Late().lock);
+    failures.swap(Late().pending);
+  }
+  for (const HelpResult& r : failures) ReportHelpNotShown(CurrentHelpFile(), r);
+}
+
 LRESULT HelpKeyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == kMsgHelpFailed) {
+    try {
+      ShowLateFailures();
+    } catch (...) {
+      Application()->HandleException(nullptr);
+    }
+    return 0;
+  }
   if (msg != kMsgHelpKey) return DefWindowProc(hwnd, msg, wParam, lParam);
   try {
     TControl* control = TWinControl::FindControl(static_cast<HWND>(wParam));
@@ -114,6 +148,16 @@ void InstallHelpKey() {
     RegisterClass(wc);
   }
   key.window = CreateWindowEx(0, kHelpKeyClass, "", WS_POPUP, 0, 0, 0, 0, HWND_MESSAGE, 0, 0, nullptr);
+  // A page's opener is not waited for (the window stays live while it starts a browser); a
+  // failure it shows later is reported here all the same.
+  const HWND window = key.window;
+  ProgramHelp().SetLateFailureHandler([window](const HelpResult& r) {
+    {
+      std::lock_guard<std::mutex> guard(Late().lock);
+      Late().pending.push_back(r);
+    }
+    PostMessage(window, kMsgHelpFailed, 0, 0);
+  });
   key.hook = SetWindowsHookEx(WH_GETMESSAGE, std::function<LRESULT(int, WPARAM, LPARAM)>(HelpHook));
 }
 

@@ -1,9 +1,12 @@
 // Shortcut words, their texts, and the accelerator letters of captions.
 #include "platform/forms/menus/shortcut.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
+#include "platform/rtl/uilanguage.h"
 #include "platform/rtl/win1252.h"
 
 namespace tw {
@@ -13,23 +16,32 @@ namespace {
 struct KeyName {
   Word Key;
   const char* Name;
+  const char* German;  // as German desktops write it (Windows-1252)
 };
 
 // Keys whose name is not their character.
 constexpr KeyName kKeyNames[] = {
-    {VK_BACK, "BkSp"},   {VK_TAB, "Tab"},   {VK_RETURN, "Enter"}, {VK_ESCAPE, "Esc"},  {VK_SPACE, "Space"},
-    {VK_PRIOR, "PgUp"},  {VK_NEXT, "PgDn"}, {VK_END, "End"},      {VK_HOME, "Home"},   {VK_LEFT, "Left"},
-    {VK_UP, "Up"},       {VK_RIGHT, "Right"}, {VK_DOWN, "Down"},  {VK_INSERT, "Ins"},  {VK_DELETE, "Del"},
+    {VK_BACK, "BkSp", "R\xFC" "ck"},  {VK_TAB, "Tab", "Tab"},          {VK_RETURN, "Enter", "Eingabe"},
+    {VK_ESCAPE, "Esc", "Esc"},       {VK_SPACE, "Space", "Leer"},     {VK_PRIOR, "PgUp", "Bild auf"},
+    {VK_NEXT, "PgDn", "Bild ab"},    {VK_END, "End", "Ende"},         {VK_HOME, "Home", "Pos1"},
+    {VK_LEFT, "Left", "Links"},      {VK_UP, "Up", "Nach oben"},      {VK_RIGHT, "Right", "Rechts"},
+    {VK_DOWN, "Down", "Nach unten"}, {VK_INSERT, "Ins", "Einfg"},     {VK_DELETE, "Del", "Entf"},
 };
+
+// The modifier words, English and German.
+constexpr KeyName kModifiers[] = {{scShift, "Shift", "Umschalt"}, {scCtrl, "Ctrl", "Strg"}, {scAlt, "Alt", "Alt"}};
+
+const char* InLanguage(const KeyName& k) { return UiLanguage() == TUiLanguage::German ? k.German : k.Name; }
 
 std::string KeyText(Word key) {
   if ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9')) return std::string(1, static_cast<char>(key));
   if (key >= VK_F1 && key <= VK_F12) return "F" + std::to_string(key - VK_F1 + 1);
   for (const KeyName& k : kKeyNames)
-    if (k.Key == key) return k.Name;
+    if (k.Key == key) return InLanguage(k);
   return {};
 }
 
+// A key's name in either language.
 Word KeyFromText(const std::string& text) {
   if (text.size() == 1) {
     const char c = CharUpper(text[0]);
@@ -37,9 +49,9 @@ Word KeyFromText(const std::string& text) {
     return 0;
   }
   for (Word k = VK_F1; k <= VK_F12; ++k)
-    if (SameText(text, KeyText(k))) return k;
+    if (SameText(text, "F" + std::to_string(k - VK_F1 + 1))) return k;
   for (const KeyName& k : kKeyNames)
-    if (SameText(text, k.Name)) return k.Key;
+    if (SameText(text, k.Name) || SameText(text, k.German)) return k.Key;
   return 0;
 }
 
@@ -66,9 +78,8 @@ std::string ShortCutToText(TShortCut shortCut) {
   const std::string name = KeyText(shortCut & 0xFF);
   if (name.empty()) return {};
   std::string text;
-  if (shortCut & scShift) text += "Shift+";
-  if (shortCut & scCtrl) text += "Ctrl+";
-  if (shortCut & scAlt) text += "Alt+";
+  for (const KeyName& m : kModifiers)
+    if (shortCut & m.Key) text += std::string(InLanguage(m)) + "+";
   return text + name;
 }
 
@@ -79,10 +90,10 @@ TShortCut TextToShortCut(const std::string& text) {
     const std::size_t plus = rest.find('+', 1);  // "+" alone is no modifier separator
     if (plus == std::string::npos) break;
     const std::string part = rest.substr(0, plus);
-    if (SameText(part, "Shift")) mods |= scShift;
-    else if (SameText(part, "Ctrl")) mods |= scCtrl;
-    else if (SameText(part, "Alt")) mods |= scAlt;
-    else return 0;
+    const KeyName* m = std::find_if(std::begin(kModifiers), std::end(kModifiers),
+                                    [&](const KeyName& k) { return SameText(part, k.Name) || SameText(part, k.German); });
+    if (m == std::end(kModifiers)) return 0;
+    mods |= m->Key;
     rest = rest.substr(plus + 1);
   }
   const Word key = KeyFromText(rest);

@@ -2,7 +2,9 @@
 //
 // A shortcut is a 16-bit word: the virtual key in the low byte and the modifier bits scShift,
 // scCtrl and scAlt above it; 0 is "no shortcut".  Its text is the modifiers in the order
-// "Shift+", "Ctrl+", "Alt+" followed by the key's name ("Ctrl+P", "F1", "Ctrl+Alt+E").
+// "Shift+", "Ctrl+", "Alt+" followed by the key's name ("Ctrl+P", "F1", "Ctrl+Alt+E"), in the
+// program's language (UiLanguage): German writes "Umschalt+", "Strg+", "Alt+" and its own key
+// names ("Strg+P", "Strg+Entf").  Texts are read back in either language.
 #pragma once
 
 #include <cstdint>

@@ -11,6 +11,7 @@
 #include "platform/forms/controls.h"
 #include "platform/forms/forms.h"
 #include "platform/win/display.h"
+#include "platform/rtl/uilanguage.h"
 
 namespace tw::test {
 
@@ -28,6 +29,7 @@ class FormsTest : public ::testing::Test {
     DoneApplication();
     ResetWindowSystem();
     SetMessageBoxFunc(nullptr);
+    SetUiLanguage(std::nullopt);  // a case that chose German leaves the next one the desktop's
   }
 
   // Handles everything waiting (input, paint, timers that are due).

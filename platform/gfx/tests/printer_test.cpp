@@ -62,9 +62,30 @@ class PrinterTest : public ::testing::Test {
   std::string pdf_;
 };
 
+TEST(PaperSizes, TheLocalesPaperIsTheNewPrintersSheet) {
+  EXPECT_EQ(PaperSizeFromMillimetres(216, 279).Name, "Letter");
+  EXPECT_EQ(PaperSizeFromMillimetres(210, 297).Name, "A4");
+  EXPECT_EQ(PaperSizeFromMillimetres(216, 356).Name, "Legal");
+  const TPaperSize odd = PaperSizeFromMillimetres(100, 150);
+  EXPECT_EQ(odd.Name, "Custom");
+  EXPECT_EQ(odd.Width, 1000);
+  EXPECT_EQ(odd.Height, 1500);
+  EXPECT_EQ(PaperSizeFromMillimetres(0, 0).Name, "A4");
+  // The locale of the environment chooses; the C locale's paper is A4.
+  const char* saved = std::getenv("LC_ALL");
+  const std::string keep = saved != nullptr ? saved : "";
+  setenv("LC_ALL", "C", 1);
+  EXPECT_EQ(LocalePaperSize().Name, "A4");
+  if (saved != nullptr) setenv("LC_ALL", keep.c_str(), 1);
+  else unsetenv("LC_ALL");
+  TPrinter printer(std::make_unique<FakeSpooler>(std::vector<std::string>{}, ""));
+  EXPECT_EQ(printer.PaperSize().Name, LocalePaperSize().Name);
+}
+
 TEST_F(PrinterTest, WritesAPdfOfA4PagesAtThePrinterResolution) {
   setenv("TIDEWELL_PRINT_TO", pdf_.c_str(), 1);
   TPrinter printer(std::make_unique<FakeSpooler>(std::vector<std::string>{}, ""));
+  printer.SetPaperSize(PaperA4());  // whatever the locale's paper
   printer.SetTitle("Transits");
   EXPECT_EQ(printer.PageWidth(), 4961);  // 210 mm at 600 dpi
   EXPECT_EQ(printer.PageHeight(), 7016);

@@ -64,6 +64,65 @@ TEST_F(InputTest, ControlKeysTypeControlCharactersAndSpecialKeysTypeNone) {
   ProcessMessages();
   EXPECT_EQ(CharsOf(Of(WM_CHAR)), std::string("\x03\x08\x0D"));
   EXPECT_EQ(Of(WM_KEYDOWN).size(), 6u);
+  // Ctrl and Alt together (a shortcut such as Ctrl+Alt+E) type nothing; a layout's AltGr
+  // character, which the keyboard names, still comes.
+  log.clear();
+  InjectKeyDown(VK_CONTROL);
+  InjectKeyDown(VK_MENU);
+  InjectKey('E');
+  InjectKey('E', '\x80');
+  InjectKeyUp(VK_MENU);
+  InjectKeyUp(VK_CONTROL);
+  ProcessMessages();
+  EXPECT_EQ(CharsOf(Of(WM_CHAR)), std::string("\x80"));
+  EXPECT_TRUE(Of(WM_SYSCHAR).empty());
+}
+
+TEST_F(InputTest, AWindowBlockedByAModalOneTakesNoInputAndHandsActivationToIt) {
+  const auto input = [](UINT m) {
+    return (m >= WM_KEYDOWN && m <= WM_SYSCHAR) || (m >= WM_MOUSEMOVE && m <= WM_MOUSEWHEEL) ||
+           (m >= WM_NCMOUSEMOVE && m <= WM_NCMBUTTONDBLCLK) || m == WM_SYSCOMMAND || m == WM_CLOSE;
+  };
+  HWND main = Top(0, 0, 300, 200, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+  HWND edit = Child(main, 10, 10, 50, 20);
+  HWND dialog = Top(50, 50, 120, 80, WS_POPUP | WS_CAPTION | WS_VISIBLE);
+  HWND box = Top(60, 60, 60, 40, WS_POPUP | WS_CAPTION | WS_VISIBLE);
+  SetWindowLongPtr(dialog, GWLP_HWNDPARENT, static_cast<LONG_PTR>(main));
+  SetWindowLongPtr(box, GWLP_HWNDPARENT, static_cast<LONG_PTR>(dialog));
+  SetWindowLongPtr(main, GWLP_HWNDPARENT, static_cast<LONG_PTR>(box));  // no ownership cycle
+  EXPECT_EQ(GetWindow(main, GW_OWNER), 0u);
+  ProcessMessages();
+  SetFocus(edit);
+  // Blocked while still the active window (as a modal window is about to show): Alt+F4 and
+  // typing do not reach it.
+  EnableWindow(main, false);
+  log.clear();
+  InjectKeyDown(VK_MENU);
+  InjectKey(VK_F4);
+  InjectKeyUp(VK_MENU);
+  InjectKey('A');
+  ProcessMessages();
+  for (const auto& r : log) EXPECT_FALSE(r.hwnd == main && input(r.msg)) << r.msg;
+  EXPECT_TRUE(IsWindow(main));
+  // The main window is blocked by the dialog, the dialog by the box over it.
+  EnableWindow(dialog, false);
+  SetActiveWindow(box);
+  EXPECT_EQ(SetFocus(edit), 0u) << "no control of a blocked window takes the focus";
+  log.clear();
+  SetActiveWindow(main);
+  EXPECT_EQ(GetActiveWindow(), box) << "activating the blocked window brings up the box";
+  // Keys, the wheel and clicks meant for the blocked windows reach none of them.
+  InjectMouseDown(20, 150);
+  InjectMouseUp(20, 150);
+  InjectMouseWheel(20, 150, -WHEEL_DELTA);
+  ProcessMessages();
+  for (const auto& r : log) EXPECT_FALSE(input(r.msg) && (r.hwnd == main || r.hwnd == edit || r.hwnd == dialog)) << r.msg;
+  EXPECT_EQ(GetActiveWindow(), box);
+  EXPECT_EQ(WindowFromPoint(POINT{65, 65}), box) << "the box stays above the windows it blocks";
+  // Raising the main window lifts what it owns with it: the dialog, and the box over that.
+  SetWindowPos(main, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  EXPECT_EQ(WindowFromPoint(POINT{65, 65}), box);
+  EXPECT_EQ(WindowFromPoint(POINT{55, 120}), dialog);
 }
 
 TEST_F(InputTest, AltKeysComeAsSystemKeysAndGoUpToTheParent) {

@@ -10,6 +10,8 @@
 #include <X11/keysym.h>
 
 #include <atomic>
+#include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -180,6 +182,17 @@ TEST_F(X11Test, WindowKindsBecomeTheMatchingXWindows) {
   EXPECT_EQ(type(main), "_NET_WM_WINDOW_TYPE_NORMAL");
   EXPECT_EQ(type(dialog), "_NET_WM_WINDOW_TYPE_DIALOG");
   EXPECT_EQ(type(tool), "_NET_WM_WINDOW_TYPE_UTILITY");
+  // Every window names its program, by which desktops group and name windows.
+  for (HWND h : {main, dialog, tool, popup}) {
+    XClassHint hint{};
+    ASSERT_NE(XGetClassHint(x_, static_cast<::Window>(Display().NativeWindow(h)), &hint), 0);
+    EXPECT_STREQ(hint.res_name, program_invocation_short_name);
+    ASSERT_NE(hint.res_class, nullptr);
+    EXPECT_EQ(std::toupper(static_cast<unsigned char>(hint.res_class[0])), hint.res_class[0]);
+    EXPECT_STRCASEEQ(hint.res_class, program_invocation_short_name);
+    XFree(hint.res_name);
+    XFree(hint.res_class);
+  }
   ::Window transientFor = 0;
   XGetTransientForHint(x_, static_cast<::Window>(Display().NativeWindow(dialog)), &transientFor);
   EXPECT_EQ(transientFor, static_cast<::Window>(Display().NativeWindow(main)));
@@ -204,6 +217,58 @@ TEST_F(X11Test, WindowKindsBecomeTheMatchingXWindows) {
   EXPECT_TRUE(PumpUntil([&] { return !IsWindow(dialog); }));
   DestroyWindow(main);
   EXPECT_FALSE(IsWindow(tool));
+}
+
+TEST_F(X11Test, MaximisedWindowsAreMaximisedForTheWindowManagerAndKeepTheirNormalPlace) {
+  const Atom vert = XInternAtom(x_, "_NET_WM_STATE_MAXIMIZED_VERT", False);
+  const Atom horz = XInternAtom(x_, "_NET_WM_STATE_MAXIMIZED_HORZ", False);
+  auto states = [&](HWND h) {
+    std::vector<long> v = Longs(h, "_NET_WM_STATE", XA_ATOM, 8);
+    return std::vector<Atom>(v.begin(), v.end());
+  };
+  // The program maximises a window before it shows: the window manager reads it at mapping.
+  HWND main = CreateWindowEx(0, "X11Test", "main", WS_OVERLAPPEDWINDOW, 30, 40, 200, 150, 0, 0, 0, nullptr);
+  ShowWindow(main, SW_SHOWMAXIMIZED);
+  Display().Flush();
+  XSync(x_, False);
+  EXPECT_EQ(states(main), (std::vector<Atom>{vert, horz}));
+  WINDOWPLACEMENT placement;
+  ASSERT_TRUE(GetWindowPlacement(main, &placement));
+  EXPECT_EQ(placement.showCmd, static_cast<UINT>(SW_SHOWMAXIMIZED));
+  EXPECT_EQ(placement.rcNormalPosition, Bounds(30, 40, 200, 150));
+
+  // The window manager maximises another window (as its maximise button does): the window
+  // system has it maximised, with the place it had as its normal place.
+  HWND other = CreateWindowEx(0, "X11Test", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 50, 60, 220, 160, 0, 0, 0,
+                              nullptr);
+  Display().Flush();
+  XSync(x_, False);
+  PumpUntil([] { return false; });
+  const auto otherX = static_cast<::Window>(Display().NativeWindow(other));
+  Atom both[2] = {vert, horz};
+  XMoveResizeWindow(x_, otherX, 0, 0, 640, 480);
+  XChangeProperty(x_, otherX, XInternAtom(x_, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<unsigned char*>(both), 2);
+  XFlush(x_);
+  EXPECT_TRUE(PumpUntil([&] { return IsZoomed(other); }));
+  ASSERT_TRUE(GetWindowPlacement(other, &placement));
+  EXPECT_EQ(placement.showCmd, static_cast<UINT>(SW_SHOWMAXIMIZED));
+  EXPECT_EQ(placement.rcNormalPosition, Bounds(50, 60, 220, 160));
+  // ... and restores it: the window goes back to its normal place, which the program's own
+  // maximised window had never shown the window manager.
+  XDeleteProperty(x_, otherX, XInternAtom(x_, "_NET_WM_STATE", False));
+  XFlush(x_);
+  EXPECT_TRUE(PumpUntil([&] { return !IsZoomed(other); }));
+  RECT back{};
+  GetWindowRect(other, &back);
+  EXPECT_EQ(back, Bounds(50, 60, 220, 160));
+  XDeleteProperty(x_, static_cast<::Window>(Display().NativeWindow(main)), XInternAtom(x_, "_NET_WM_STATE", False));
+  XFlush(x_);
+  EXPECT_TRUE(PumpUntil([&] { return !IsZoomed(main); }));
+  GetWindowRect(main, &back);
+  EXPECT_EQ(back, Bounds(30, 40, 200, 150));
+  DestroyWindow(other);
+  DestroyWindow(main);
 }
 
 TEST_F(X11Test, DialogFramesOfferTheWindowManagerNoMinimiseOrMaximise) {

@@ -44,12 +44,15 @@ void BM_Typing10000Characters(benchmark::State& state) {
 }
 BENCHMARK(BM_Typing10000Characters)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// One character typed at the end of a document of state.range(0) pages, through the window's
-// character message as a key press sends it.  The cost should not grow with the document.
-void BM_TypeAtEndOfDocument(benchmark::State& state) {
+// One character typed into a document of state.range(0) pages, through the window's character
+// message as a key press sends it, followed by the repaint that the keystroke causes; at the
+// document's start (state.range(1) 0), middle (1) or end (2).  The cost should not grow with the
+// document.
+void BM_TypeIntoDocument(benchmark::State& state) {
   tw::SelectDisplay("offscreen");
   tw::ResetWindowSystem();
   const int pages = static_cast<int>(state.range(0));
+  const int where = static_cast<int>(state.range(1));
   tw::TForm* form = nullptr;
   auto* rt = MakeEditor(form);
   auto& e = *rt->RtfText();
@@ -60,16 +63,27 @@ void BM_TypeAtEndOfDocument(benchmark::State& state) {
   const std::string par = text + text;
   tw::richtext::PTParagraph p = e.FirstPar;
   e.ReplaceText(p, p->FirstLine, &e.CurAttr, static_cast<int>(par.size()), par.data(), 0, 0);
-  for (int i = 1; i < pages * 24; ++i) {
+  const int paragraphs = pages * 24;
+  for (int i = 1; i < paragraphs; ++i) {
     e.NewParagraph(p, static_cast<int>(par.size()) + 4);
     e.ReplaceText(p, p->FirstLine, &e.CurAttr, static_cast<int>(par.size()), par.data(), 0, 0);
   }
   rt->Reformat();
   int count = 1;
-  for (auto* p = e.FirstPar; p != nullptr; p = p->Next)
-    for (auto* l = p->FirstLine; l != nullptr; l = l->Next) count += (l->Flags & tw::richtext::lfPageStart) != 0;
+  for (auto* q = e.FirstPar; q != nullptr; q = q->Next)
+    for (auto* l = q->FirstLine; l != nullptr; l = l->Next) count += (l->Flags & tw::richtext::lfPageStart) != 0;
   state.counters["pages"] = count;
-  e.MoveCursor(tw::richtext::cmDocEnd, false);
+  if (where == 0) {
+    e.MoveCursor(tw::richtext::cmDocStart, false);
+  } else if (where == 1) {
+    int chars = 0;
+    for (auto* q = e.FirstPar; q != nullptr; q = q->Next)
+      for (auto* l = q->FirstLine; l != nullptr; l = l->Next) chars += l->Length;
+    rt->SetCursorPos(chars / 2);
+  } else {
+    e.MoveCursor(tw::richtext::cmDocEnd, false);
+  }
+  tw::UpdateWindow(rt->Handle());
   const std::string words = "Lorem ipsum dolor sit amet, consectetur adipiscing elit. ";
   std::size_t i = 0;
   for (auto _ : state) {
@@ -77,12 +91,19 @@ void BM_TypeAtEndOfDocument(benchmark::State& state) {
     if (i % 400 == 399) c = '\r';
     ++i;
     tw::SendMessage(rt->Handle(), tw::WM_CHAR, static_cast<unsigned char>(c), 0);
+    tw::UpdateWindow(rt->Handle());
   }
   benchmark::DoNotOptimize(rt->RtfText()->CursorPosition());
   delete form;
   tw::DoneApplication();
 }
-BENCHMARK(BM_TypeAtEndOfDocument)->Arg(1)->Arg(2000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_TypeIntoDocument)
+    ->ArgNames({"pages", "at"})
+    ->Args({1, 2})
+    ->Args({2000, 0})
+    ->Args({2000, 1})
+    ->Args({2000, 2})
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

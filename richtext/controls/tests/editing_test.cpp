@@ -1,4 +1,6 @@
 // Typing, deleting, cursor keys, selection by keys and mouse, and the clipboard.
+#include <random>
+
 #include "platform/classes/streams.h"
 #include "platform/forms/clipbrd.h"
 #include "platform/gfx/metafile.h"
@@ -65,6 +67,125 @@ TEST_F(Editing, ListNumbersFollowParagraphsMadeAndJoinedByTyping) {
   EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"1.\tone", "newtwo", "2.\t", "3.\txthree"}));
   Type("\b\b");
   EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"1.\tone", "newtwo", "2.\t", "3.three"}));
+}
+
+// Where generated list-number characters stand after the first character of text in a
+// paragraph: "" when none do.
+std::string NumbersInsideText(TRiRTFTextInput& e) {
+  int index = 0;
+  for (PTParagraph p = e.FirstPar; p != nullptr; p = p->Next, ++index) {
+    bool text = false;
+    int at = 0;
+    for (PTLine l = p->FirstLine; l != nullptr; l = l->Next)
+      for (int i = 0; i < l->Length; ++i, ++at) {
+        const bool number = l->HasAttrs() && (l->Attrs[static_cast<std::size_t>(i)].Extra & fxListNumber);
+        if (number && text) return "paragraph " + std::to_string(index) + " at " + std::to_string(at) + ": " + e.ParagraphText(index);
+        text = text || !number;
+      }
+  }
+  return "";
+}
+
+TEST_F(Editing, JoinedListItemsKeepNoGeneratedNumberInTheirText) {
+  rt->InputString("one\rtwo\rthree");
+  rt->Reformat();
+  for (PTParagraph p = E().FirstPar; p != nullptr; p = p->Next) p->ListByte = 0x60;
+  UpdateListNumbers(E());
+  rt->Reformat();
+  // Delete at the end of an item joins the next one without its number.
+  rt->SetCursorPosition(0, 0, 6, 0);
+  Key(VK_DELETE);
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"1.\tonetwo", "2.\tthree"}));
+  EXPECT_EQ(E().CursorPosition(), 6);
+  // Backspace at the very start of an item (before its number, where Home puts the cursor).
+  Key(VK_DOWN);
+  Key(VK_HOME);
+  Type("\b");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"1.\tonetwothree"}));
+  EXPECT_EQ(NumbersInsideText(E()), "");
+  // An item joined behind an ordinary paragraph, and text typed into a number.
+  Key(VK_END, false, true);
+  Type("\rfour");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"1.\tonetwothree", "2.\tfour"}));
+  E().FirstPar->ListByte = 0;
+  rt->SetCursorPosition(0, 0, 0, 1);
+  Type("\b");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"onetwothreefour"}));
+  Key(VK_END, false, true);
+  Type("\rsix");
+  E().LastParagraph()->ListByte = 0x60;
+  UpdateListNumbers(E());
+  rt->SetCursorPosition(0, 0, 1, 1);  // inside "1."
+  Type("x");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"onetwothreefour", "1.\txsix"}));
+  // The saved text holds the joined words without a number between them.
+  TStringStream plain;
+  rt->SetSaveFormat(TRiLoadFormat::FormatANSI);
+  rt->SaveToStream(plain);
+  EXPECT_EQ(plain.DataString().substr(0, 16), "onetwothreefour\r") << plain.DataString();
+}
+
+TEST_F(Editing, RandomEditsOverListItemsAndTableCellsNeverPutANumberInsideText) {
+  rt->Hide();  // laid out, not painted
+  // Runs of 500 steps, each from a fresh document, keep the paragraphs short.
+  auto fresh = [this] {
+    TStringStream rtf("{\\rtf1 intro\\par\\wplist96 one\\par two\\par\\wplist97 sub\\par\\wplist16 dot\\par\\pard "
+                      "\\trowd\\cellx2000\\cellx4000\\intbl a\\cell b\\cell\\row\\pard\\wplist32 letter\\par\\pard end}");
+    rt->LoadFromStream(rtf);
+    UpdateListNumbers(E());
+    rt->Reformat();
+  };
+  std::mt19937 rng(20240521);
+  auto pick = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  static const int moves[] = {cmCharLeft, cmCharRight, cmLineUp, cmLineDown, cmLineStart, cmLineEnd, cmWordLeft,
+                              cmDocStart, cmDocEnd};
+  for (int step = 0; step < 10000; ++step) {
+    if (step % 500 == 0) fresh();
+    const int kind = pick(100);
+    std::string what;
+    if (kind < 30) {
+      what = std::string(1, static_cast<char>('a' + pick(26)));
+      E().InputString(what);
+    } else if (kind < 40) {
+      what = "Return";
+      E().InputString("\r");
+    } else if (kind < 55) {
+      what = "Delete";
+      E().InputString("\x7f");
+    } else if (kind < 70) {
+      what = "Backspace";
+      E().InputString("\b");
+    } else {
+      const int m = moves[pick(9)];
+      what = "move " + std::to_string(m);
+      E().MoveCursor(m, false);
+    }
+    // Now and then a paragraph becomes a list item or text again, and the numbers follow.
+    if (pick(50) == 0) {
+      PTParagraph p = E().ParagraphByIndex(pick(E().ParagraphCount()));
+      if (!p->IsCell()) p->ListByte = pick(2) ? static_cast<std::uint8_t>(0x10 * (1 + pick(6)) + pick(2)) : 0;
+      UpdateListNumbers(E());
+    }
+    const std::string fault = NumbersInsideText(E());
+    ASSERT_EQ(fault, "") << "step " << step << " (" << what << ")";
+  }
+}
+
+TEST_F(Editing, ACellMarkedFullRefusesTypingWithABeep) {
+  TStringStream rtf("{\\rtf1\\trowd\\cellx2000\\cellx4000\\intbl a\\cell b\\cell\\row\\pard end}");
+  rt->LoadFromStream(rtf);
+  rt->Reformat();
+  E().FirstPar->CellFlags = 0xF0;
+  rt->SetCursorPosition(0, 0, 1, 0);
+  const unsigned beeps = MessageBeepCount();
+  Type("x");
+  EXPECT_EQ(E().ParagraphText(0), "a");
+  EXPECT_EQ(MessageBeepCount(), beeps + 1);
+  // The cell next to it takes the character, silently.
+  rt->SetCursorPosition(0, 0, 1, 1);
+  Type("y");
+  EXPECT_EQ(E().ParagraphText(1), "by");
+  EXPECT_EQ(MessageBeepCount(), beeps + 1);
 }
 
 TEST_F(Editing, ReturnAtTheDocumentStartKeepsTheCursorBeforeTheText) {

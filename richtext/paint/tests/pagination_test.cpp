@@ -79,6 +79,28 @@ TEST_F(IncrementalPages, EditsInTheMiddleMoveThePagesBelow) {
   ExpectSameAsWholePass();
 }
 
+// Random edits anywhere, the first paragraph included: the pass after each one may end where it
+// meets the page starts of the last pass, and must still leave what a whole pass gives.
+TEST_F(IncrementalPages, EditsAnywhereLeaveThePagesAWholePassGives) {
+  unsigned seed = 12345;
+  auto next = [&seed](unsigned n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  for (int step = 0; step < 80; ++step) {
+    const int par = step % 4 == 0 ? 0 : static_cast<int>(next(40));
+    PTParagraph p = Par(par);
+    if (next(3) == 0 && p->FirstLine->Length > 5) {
+      e_->DeleteChars(p, 0, static_cast<int>(1 + next(static_cast<unsigned>(p->FirstLine->Length - 1))));
+      e_->ParagraphChanged(p);
+    } else {
+      Type(par, std::string(1 + next(step % 5 == 0 ? 120 : 3), static_cast<char>('a' + next(26))));
+    }
+    ExpectSameAsWholePass();
+    if (::testing::Test::HasFailure()) break;
+  }
+}
+
 TEST_F(IncrementalPages, ATableRowBelowTheEditIsLaidOutAsAWhole) {
   // Paragraphs 30 and 31 form a table row of two cells.
   Par(30)->Flags |= pfTableCell | pfRowGoesOn;

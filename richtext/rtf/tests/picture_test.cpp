@@ -84,32 +84,25 @@ void ExpectSamePictures(TRiRTFTextIo& b) {
   EXPECT_EQ(p->Height, 45);
 }
 
-TEST(RtfPictureRoundTrip, MetafileAndDeviceDependentBitmapComeBack) {
-  TRiRTFTextIo a;
-  BuildPictures(a);
-  const std::string rtf = a.AsRtf();
-  EXPECT_NE(rtf.find("{\\pict\\wmetafile8\\picw"), std::string::npos);
-  EXPECT_NE(rtf.find("{\\pict\\wbitmap0\\wbmbitspixel32\\wbmplanes1\\wbmwidthbytes20\\picw5\\pich3"
-                     "\\picwgoal75\\pichgoal45\r\n"),
-            std::string::npos);
-  EXPECT_EQ(rtf.find("\\dibitmap"), std::string::npos);
-  TRiRTFTextIo b;
-  LoadRtf(b, rtf);
-  ExpectSamePictures(b);
-  // And once more: what was read writes the same pictures again.
-  EXPECT_EQ(b.AsRtf(), rtf);
-}
-
-TEST(RtfPictureRoundTrip, DeviceIndependentBitmapsWhenAskedFor) {
-  TRiRTFTextIo a;
-  a.WriteBitmapAsDib = true;
-  BuildPictures(a);
-  const std::string rtf = a.AsRtf();
-  EXPECT_NE(rtf.find("{\\pict\\dibitmap0\\wbmbitspixel24"), std::string::npos);
-  EXPECT_EQ(rtf.find("\\wbitmap"), std::string::npos);
-  TRiRTFTextIo b;
-  LoadRtf(b, rtf);
-  ExpectSamePictures(b);
+TEST(RtfPictureRoundTrip, MetafilesAndDeviceIndependentBitmapsComeBack) {
+  // Bitmaps are written device-independent, the form word processors read, whatever the
+  // WriteBitmapAsDib switch says.
+  for (const bool dib : {false, true}) {
+    TRiRTFTextIo a;
+    a.WriteBitmapAsDib = dib;
+    BuildPictures(a);
+    const std::string rtf = a.AsRtf();
+    EXPECT_NE(rtf.find("{\\pict\\wmetafile8\\picw"), std::string::npos);
+    EXPECT_NE(rtf.find("{\\pict\\dibitmap0\\wbmbitspixel24\\wbmplanes1\\wbmwidthbytes15\\picw5\\pich3"
+                       "\\picwgoal75\\pichgoal45\r\n"),
+              std::string::npos);
+    EXPECT_EQ(rtf.find("\\wbitmap"), std::string::npos);
+    TRiRTFTextIo b;
+    LoadRtf(b, rtf);
+    ExpectSamePictures(b);
+    // And once more: what was read writes the same pictures again.
+    EXPECT_EQ(b.AsRtf(), rtf);
+  }
 }
 
 TEST(RtfPictureRoundTrip, CopiedDocumentsKeepMetafilesAndBitmaps) {

@@ -56,6 +56,15 @@ TEST_F(PageControlTest, TheFirstSheetShowsAndSheetsFillTheDisplayArea) {
   EXPECT_TRUE(log.empty());
   EXPECT_TRUE(sheets[1]->Visible());
   EXPECT_FALSE(sheets[0]->Visible());
+  // A sheet, or a control on it, shown by code becomes the active page: tab and page agree.
+  sheets[2]->Show();
+  EXPECT_EQ(pc->ActivePage(), sheets[2]);
+  EXPECT_FALSE(sheets[1]->Visible());
+  inner->Show();
+  EXPECT_EQ(pc->ActivePage(), sheets[0]);
+  EXPECT_TRUE(sheets[0]->Visible());
+  EXPECT_FALSE(sheets[2]->Visible());
+  EXPECT_TRUE(log.empty());
 }
 
 TEST_F(PageControlTest, ClickingATabChangesPageUnlessOnChangingRefuses) {

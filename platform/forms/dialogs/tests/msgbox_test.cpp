@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <thread>
 
 #include "platform/forms/dialogs/dialoghelp.h"
 #include "platform/forms/dialogs/inputbox.h"
@@ -111,6 +112,25 @@ TEST_F(DialogsTest, TheApplicationsMessageBoxShowsARealBoxOnceInstalled) {
   EXPECT_EQ(caption, "Tidewell");
   EXPECT_TRUE(Has(buttons, "OK"));
   EXPECT_TRUE(boxes.empty()) << "the recording routine of the fixture was replaced";
+
+  // A short text under a long title: the box is wide enough for the title, in a bold caption
+  // font, beside the window manager's icon and buttons.
+  const std::string title = "Corvane - Tidewell: a long title";
+  int width = 0, titleWidth = 0;
+  Drive({[&] {
+    TCustomForm* box = Screen()->ActiveForm();
+    ASSERT_NE(box, nullptr);
+    width = box->ClientWidth();
+    TFont bold;
+    bold.Assign(box->Font());
+    bold.SetStyle({TFontStyle::fsBold});
+    bold.SetSize(10);
+    titleWidth = FontTextWidth(bold.Request(), title);
+    InjectKey(VK_RETURN);
+  }});
+  Application()->MessageBox("OK?", title, MB_OK);
+  EXPECT_GT(titleWidth, 100);
+  EXPECT_GE(width, titleWidth + 120);
 }
 
 // --- texts and hooks
@@ -375,6 +395,29 @@ TEST_F(HelpTest, HelpThatNothingCanOpenIsReportedWithThePlaceOfItsPage) {
   EXPECT_NE(boxes[0].find("Help could not be shown"), std::string::npos) << boxes[0];
   EXPECT_NE(boxes[0].find("xdg-open"), std::string::npos) << boxes[0];
   EXPECT_NE(boxes[0].find((root / "help" / "TW_ENG" / "index.html").string()), std::string::npos) << boxes[0];
+
+  // The window is not held while the page's opener runs; a failure it shows after the call
+  // has returned is still reported.
+  InstallHelpKey();
+  const std::filesystem::path flag = root / "end-now";
+  { std::ofstream(root / "opener") << "#!/bin/sh\nwhile [ ! -e '" << flag.string() << "' ]; do sleep 0.02; done\nexit 3\n"; }
+  std::filesystem::permissions(root / "opener", std::filesystem::perms::owner_all);
+  ProgramHelp().SetLauncher(std::make_shared<ProcessHelpLauncher>("opener", root.string(), std::chrono::seconds(20)));
+  boxes.clear();
+  EXPECT_TRUE(HelpContextCall(22014)) << "the opener was started";
+  Pump();
+  EXPECT_TRUE(boxes.empty()) << "the opener is still at work";
+  { std::ofstream(flag) << ""; }
+  for (int i = 0; i < 2000 && boxes.empty(); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    Pump();
+  }
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("Help could not be shown"), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[0].find("exit status 3"), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[0].find((root / "help" / "TW_ENG" / "index.html").string()), std::string::npos) << boxes[0];
+  ProgramHelp().SetLauncher(launcher);
+
   // A help file that is not there at all is only logged, as before.
   Application()->SetHelpFile("NONE.hlp");
   boxes.clear();

@@ -5,6 +5,7 @@
 #include "platform/classes/typinfo.h"
 #include "platform/forms/menus/menus.h"
 #include "platform/forms/tests/forms_test_util.h"
+#include "platform/rtl/uilanguage.h"
 
 namespace tw::test {
 namespace {
@@ -76,6 +77,17 @@ TEST(ShortCutText, NamesAndParsesModifiersAndKeys) {
 
   for (const char* text : {"Ctrl+P", "F1", "Ctrl+Alt+E", "Shift+Ctrl+Del", "Alt+F12", "Esc", "Ctrl+5"})
     EXPECT_EQ(ShortCutToText(TextToShortCut(text)), text);
+  // In German the keys are named as German desktops name them; both languages read back.
+  SetUiLanguage(TUiLanguage::German);
+  EXPECT_EQ(ShortCutToText(ShortCut('P', {TShiftStateFlag::ssCtrl})), "Strg+P");
+  EXPECT_EQ(ShortCutToText(ShortCut(VK_DELETE, {TShiftStateFlag::ssShift, TShiftStateFlag::ssCtrl})), "Umschalt+Strg+Entf");
+  EXPECT_EQ(ShortCutToText(ShortCut(VK_PRIOR, {TShiftStateFlag::ssAlt})), "Alt+Bild auf");
+  EXPECT_EQ(TextToShortCut("Strg+P"), TextToShortCut("Ctrl+P"));
+  EXPECT_EQ(TextToShortCut("Umschalt+Strg+Entf"), TextToShortCut("Shift+Ctrl+Del"));
+  EXPECT_EQ(ShortCutToText(TextToShortCut("Ctrl+Alt+E")), "Strg+Alt+E");
+  SetUiLanguage(TUiLanguage::English);
+  EXPECT_EQ(ShortCutToText(TextToShortCut("Strg+Bild ab")), "Ctrl+PgDn");
+  SetUiLanguage(std::nullopt);
   EXPECT_EQ(TextToShortCut("alt+ctrl+e"), TextToShortCut("Ctrl+Alt+E")) << "any order, any case";
   EXPECT_EQ(TextToShortCut(""), 0);
   EXPECT_EQ(TextToShortCut("Ctrl+"), 0);

@@ -1,0 +1,36 @@
+#include "dataset/dberrors.h"
+
+#include "dataset/dbilink.h"
+
+namespace tw {
+
+namespace {
+std::string EngineText(DBIResult code) {
+  try {
+    return DbiLink().ErrorText(code);
+  } catch (...) {
+    return "DBE Error " + std::to_string(static_cast<std::int16_t>(code)) + ".";
+  }
+}
+}  // namespace
+
+EDBEngineError::EDBEngineError(DBIResult code) : EDBEngineError(code, EngineText(code)) {}
+
+EDBEngineError::EDBEngineError(DBIResult code, const std::string& text) : EDatabaseError(text) {
+  FErrors.push_back(TDBError{code, text, 0});
+}
+
+void DatabaseError(const std::string& message) { throw EDatabaseError(message); }
+
+void DatabaseErrorFmt(const std::string& format, const std::string& arg) {
+  std::string msg = format;
+  std::size_t p = msg.find("%s");
+  if (p != std::string::npos) msg.replace(p, 2, arg);
+  throw EDatabaseError(msg);
+}
+
+void Check(DBIResult status) {
+  if (status != 0) throw EDBEngineError(status);
+}
+
+}  // namespace tw

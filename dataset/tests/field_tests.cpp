@@ -1,0 +1,219 @@
+// Value conversions of the field classes, through a table of every column kind.
+#include <cmath>
+
+#include "dataset/tests/dbtestsupport.h"
+
+namespace tw::test {
+namespace {
+
+class FieldTest : public DataSetTest {
+ protected:
+  void SetUp() override {
+    DataSetTest::SetUp();
+    T = NewTable("All.QND");
+    T->FieldDefs().Add("S", TFieldType::ftString, 5);
+    T->FieldDefs().Add("Small", TFieldType::ftSmallint);
+    T->FieldDefs().Add("Int", TFieldType::ftInteger);
+    T->FieldDefs().Add("W", TFieldType::ftWord);
+    T->FieldDefs().Add("B", TFieldType::ftBoolean);
+    T->FieldDefs().Add("F", TFieldType::ftFloat);
+    T->FieldDefs().Add("C", TFieldType::ftCurrency);
+    T->FieldDefs().Add("D", TFieldType::ftDate);
+    T->FieldDefs().Add("Tm", TFieldType::ftTime);
+    T->FieldDefs().Add("DT", TFieldType::ftDateTime);
+    T->FieldDefs().Add("M", TFieldType::ftMemo);
+    T->CreateTable();
+    T->Open();
+    T->Insert();
+  }
+  TField* F(const char* n) { return T->FieldByName(n); }
+  TTable* T = nullptr;
+};
+
+TEST_F(FieldTest, FieldClassesFollowTheColumnTypes) {
+  EXPECT_TRUE(F("S")->Is<TStringField>());
+  EXPECT_TRUE(F("Small")->Is<TSmallintField>());
+  EXPECT_TRUE(F("Int")->Is<TIntegerField>());
+  EXPECT_TRUE(F("W")->Is<TWordField>());
+  EXPECT_TRUE(F("B")->Is<TBooleanField>());
+  EXPECT_TRUE(F("C")->Is<TCurrencyField>());
+  EXPECT_TRUE(F("D")->Is<TDateField>());
+  EXPECT_TRUE(F("Tm")->Is<TTimeField>());
+  EXPECT_TRUE(F("DT")->Is<TDateTimeField>());
+  EXPECT_TRUE(F("M")->Is<TMemoField>());
+  EXPECT_EQ(F("S")->Size(), 5);
+  EXPECT_EQ(T->FindField("nope"), nullptr);
+  EXPECT_EQ(T->FindField("small"), F("Small"));  // names compare without regard to case
+}
+
+TEST_F(FieldTest, NewRecordFieldsAreNull) {
+  for (int i = 0; i < T->FieldCount(); ++i) {
+    EXPECT_TRUE(T->Fields(i)->IsNull()) << T->Fields(i)->FieldName();
+    EXPECT_TRUE(std::holds_alternative<std::monostate>(T->Fields(i)->Value()));
+  }
+  EXPECT_EQ(F("Int")->AsString(), "");
+  EXPECT_EQ(F("Int")->AsInteger(), 0);
+}
+
+TEST_F(FieldTest, StringsAreCutToTheFieldSizeAndConvert) {
+  F("S")->SetAsString("abcdefgh");
+  EXPECT_EQ(F("S")->AsString(), "abcde");
+  F("S")->SetAsInteger(-42);
+  EXPECT_EQ(F("S")->AsInteger(), -42);
+  F("S")->SetAsString("xyz");
+  EXPECT_THROW(F("S")->AsInteger(), EDatabaseError);
+  F("S")->SetAsString("");
+  EXPECT_TRUE(F("S")->IsNull());
+  F("S")->SetAsBoolean(true);
+  EXPECT_TRUE(F("S")->AsBoolean());
+}
+
+TEST_F(FieldTest, IntegerRangesAreChecked) {
+  F("Small")->SetAsInteger(-32768);
+  EXPECT_EQ(F("Small")->AsInteger(), -32768);
+  EXPECT_THROW(F("Small")->SetAsInteger(32768), EDatabaseError);
+  EXPECT_EQ(F("Small")->AsInteger(), -32768);  // a refused value changes nothing
+  F("W")->SetAsInteger(65535);
+  EXPECT_EQ(F("W")->AsInteger(), 65535);
+  EXPECT_THROW(F("W")->SetAsInteger(-1), EDatabaseError);
+  F("Int")->SetAsString(" 123 ");
+  EXPECT_EQ(F("Int")->AsInteger(), 123);
+  EXPECT_THROW(F("Int")->SetAsString("12a"), EDatabaseError);
+  EXPECT_THROW(F("Int")->SetAsFloat(1e12), EDatabaseError);
+  F("Int")->SetAsFloat(2.6);
+  EXPECT_EQ(F("Int")->AsInteger(), 3);
+  EXPECT_EQ(std::get<std::int64_t>(F("Int")->Value()), 3);
+}
+
+TEST_F(FieldTest, BooleansReadAndWriteTheirTexts) {
+  F("B")->SetAsString("t");
+  EXPECT_TRUE(F("B")->AsBoolean());
+  EXPECT_EQ(F("B")->AsString(), "True");
+  F("B")->SetAsString("FALSE");
+  EXPECT_FALSE(F("B")->AsBoolean());
+  EXPECT_THROW(F("B")->SetAsString("maybe"), EDatabaseError);
+  static_cast<TBooleanField*>(F("B"))->SetDisplayValues("Ja;Nein");
+  F("B")->SetAsString("ja");
+  EXPECT_EQ(F("B")->AsString(), "Ja");
+}
+
+TEST_F(FieldTest, FloatsAndCurrency) {
+  F("F")->SetAsString("2.5");
+  EXPECT_DOUBLE_EQ(F("F")->AsFloat(), 2.5);
+  EXPECT_THROW(F("F")->SetAsFloat(std::nan("")), EDatabaseError);
+  EXPECT_THROW(F("F")->SetAsString("2,5x"), EDatabaseError);
+  F("C")->SetAsFloat(12.3456);
+  EXPECT_DOUBLE_EQ(F("C")->AsFloat(), 12.3456);
+  EXPECT_NE(F("C")->DisplayText(), "");
+}
+
+TEST_F(FieldTest, DatesAreStoredAsDaysFromYearOne) {
+  F("D")->SetAsDateTime(EncodeDate(1900, 1, 1));
+  std::int32_t raw = 0;
+  ASSERT_TRUE(F("D")->GetData(&raw));
+  EXPECT_EQ(raw, 693596);
+  EXPECT_DOUBLE_EQ(F("D")->AsDateTime(), EncodeDate(1900, 1, 1));
+  F("D")->SetAsDateTime(EncodeDate(2024, 2, 29) + 0.75);  // the time of day is dropped
+  EXPECT_DOUBLE_EQ(F("D")->AsDateTime(), EncodeDate(2024, 2, 29));
+}
+
+TEST_F(FieldTest, TimesAreMillisecondsOfTheDay) {
+  F("Tm")->SetAsDateTime(EncodeTime(13, 45, 30, 500));
+  std::int32_t raw = 0;
+  ASSERT_TRUE(F("Tm")->GetData(&raw));
+  EXPECT_EQ(raw, 49530500);
+  EXPECT_NEAR(F("Tm")->AsDateTime(), EncodeTime(13, 45, 30, 500), 1e-9);
+}
+
+TEST_F(FieldTest, DateTimesKeepDateAndTime) {
+  TDateTime v = EncodeDate(1966, 7, 30) + EncodeTime(18, 5, 0, 0);
+  F("DT")->SetAsDateTime(v);
+  double raw = 0;
+  ASSERT_TRUE(F("DT")->GetData(&raw));
+  EXPECT_DOUBLE_EQ(raw, std::round((v + 693594.0) * 86400000.0));
+  EXPECT_NEAR(F("DT")->AsDateTime(), v, 1e-8);
+  EXPECT_THROW(F("DT")->SetAsDateTime(-700000), EDatabaseError);  // before year 1
+}
+
+TEST_F(FieldTest, ValueAssignmentPicksTheConversion) {
+  F("Int")->SetValue(TFieldValue{std::string("77")});
+  EXPECT_EQ(F("Int")->AsInteger(), 77);
+  F("S")->SetValue(TFieldValue{std::int64_t{5}});
+  EXPECT_EQ(F("S")->AsString(), "5");
+  F("S")->SetValue(TFieldValue{});
+  EXPECT_TRUE(F("S")->IsNull());
+}
+
+TEST_F(FieldTest, WrongKindsRaiseTypeMismatch) {
+  EXPECT_THROW(F("D")->AsBoolean(), EDatabaseError);
+  EXPECT_THROW(F("M")->AsInteger(), EDatabaseError);
+}
+
+TEST_F(FieldTest, MemosOutgrowTheRecordImage) {
+  std::string text(1024, 'x');
+  text[1023] = 'y';
+  F("M")->SetAsString(text);
+  EXPECT_EQ(F("M")->AsString(), text);
+  EXPECT_EQ(static_cast<TBlobField*>(F("M"))->BlobSize(), 1024);
+  EXPECT_EQ(F("M")->DisplayText(), "(Memo)");
+}
+
+TEST_F(FieldTest, MemosLargerThanOneRequestMoveInPieces) {
+  std::string text(150000, 'a');
+  for (std::size_t i = 0; i < text.size(); i += 997) text[i] = static_cast<char>('b' + i % 20);
+  F("M")->SetAsString(text);
+  EXPECT_EQ(F("M")->AsString(), text);
+  F("M")->SetAsString("short");  // the longer old value is cut
+  EXPECT_EQ(F("M")->AsString(), "short");
+}
+
+TEST_F(DataSetTest, FieldValuesNeverOverrunTheBuffersOnEitherSide) {
+  // A cursor whose descriptor gives a string more room than its declared size: the value is
+  // read whole into the data set's own buffer and handed on cut to the size.
+  TTable* t = NewTable("Wide.QND");
+  t->FieldDefs().Add("S", TFieldType::ftString, 9);
+  t->CreateTable();
+  t->Open();
+  t->Append();
+  t->FieldByName("S")->SetAsString("abcdefghi");
+  t->Post();
+  t->Close();
+  Link->Tables["WIDE.QND"].Fields[0].iUnits1 = 3;
+  t->Open();
+  EXPECT_EQ(t->FieldByName("S")->Size(), 3);
+  EXPECT_EQ(t->FieldByName("S")->AsString(), "abc");
+  t->Edit();
+  t->FieldByName("S")->SetAsString("xyz");
+  t->Post();
+  EXPECT_EQ(t->FieldByName("S")->AsString(), "xyz");
+}
+
+TEST_F(FieldTest, BlobStreamWritesBackWhenFreed) {
+  auto* m = static_cast<TBlobField*>(F("M"));
+  {
+    TBlobStream s(m, TBlobStreamMode::bmWrite);
+    s.WriteBuffer("hello ", 6);
+    s.WriteBuffer("world", 5);
+  }
+  EXPECT_EQ(m->AsString(), "hello world");
+  TBlobStream r(m, TBlobStreamMode::bmRead);
+  char buf[6] = {};
+  r.Seek(6, soFromBeginning);
+  EXPECT_EQ(r.Read(buf, 5), 5);
+  EXPECT_EQ(std::string(buf, 5), "world");
+  EXPECT_EQ(r.Read(buf, 5), 0);
+  EXPECT_THROW(r.Write("x", 1), EDatabaseError);
+  // Positions past what a BLOB can hold are refused on writing, not turned into huge buffers.
+  TBlobStream w(m, TBlobStreamMode::bmReadWrite);
+  EXPECT_EQ(w.Seek(INT64_MAX, soFromBeginning), 0xFFFFFFF0);
+  w.Seek(INT64_MAX, soFromCurrent);
+  EXPECT_THROW(w.Write("x", 1), EDatabaseError);
+  EXPECT_THROW(w.SetSize(INT64_MAX), EDatabaseError);
+  w.Seek(0, soFromBeginning);
+  w.Write("H", 1);
+  w.Flush();
+  EXPECT_EQ(m->AsString(), "Hello world");
+}
+
+}  // namespace
+}  // namespace tw::test

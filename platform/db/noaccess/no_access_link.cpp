@@ -1,6 +1,0 @@
-// Builds without the access layer have no program link; tests install their own.
-#include "platform/db/dbilink.h"
-
-namespace tw {
-std::shared_ptr<TDbiLink> MakeAccessLayerLink() { return nullptr; }
-}  // namespace tw
