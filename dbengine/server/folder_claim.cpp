@@ -1,10 +1,12 @@
 #include "dbengine/server/folder_claim.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <map>
 #include <mutex>
 #include <utility>
@@ -16,17 +18,41 @@ namespace {
 struct Claim {
   int Fd = -1;
   int Count = 0;
-  pid_t Process = 0;  // a child made by fork inherits the table, not the claims
+  pid_t Process = 0;       // a child made by fork inherits the table, not the claims
+  bool Exclusive = false;  // the flock is exclusive
+  bool ForGood = false;    // and stays so until the last claim goes
+  int Moments = 0;         // passing writes under way
 };
 using FolderKey = std::pair<dev_t, ino_t>;
 
-std::mutex& ClaimMutex() {
-  static std::mutex m;
-  return m;
-}
 std::map<FolderKey, Claim>& Claims() {
   static auto* claims = new std::map<FolderKey, Claim>;
   return *claims;
+}
+
+// A child made by fork gets copies of the claims' descriptors; they would keep the parent's
+// locks alive after the parent gave them back, so the child closes its copies at once (which
+// leaves the parent's locks as they are).  The table stays: a claim of another process's is
+// never used (`Process`).
+void LockClaimsForFork();
+void UnlockClaimsAfterFork();
+void ForgetClaimsInChild();
+
+std::mutex& ClaimMutex() {
+  static std::mutex m;
+  static const bool hooked = ::pthread_atfork(LockClaimsForFork, UnlockClaimsAfterFork, ForgetClaimsInChild) == 0;
+  (void)hooked;
+  return m;
+}
+
+void LockClaimsForFork() { ClaimMutex().lock(); }
+void UnlockClaimsAfterFork() { ClaimMutex().unlock(); }
+void ForgetClaimsInChild() {
+  for (auto& entry : Claims()) {
+    if (entry.second.Fd >= 0) ::close(entry.second.Fd);
+    entry.second.Fd = -1;
+  }
+  ClaimMutex().unlock();
 }
 // The folder each claimed spelling stood for when it was claimed (a folder renamed or removed
 // meanwhile is still given back).
@@ -39,6 +65,60 @@ bool KeyOf(const std::string& Folder, FolderKey& Key) {
   struct stat st {};
   if (::stat(Folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
   Key = {st.st_dev, st.st_ino};
+  return true;
+}
+
+// This process's claim on the folder claimed under Folder, nullptr when it holds none.
+Claim* ClaimOf(const std::string& Folder) {
+  auto spelling = Spellings().find(Folder);
+  if (spelling == Spellings().end()) return nullptr;
+  auto it = Claims().find(spelling->second);
+  if (it == Claims().end() || it->second.Count <= 0 || it->second.Process != ::getpid()) return nullptr;
+  return &it->second;
+}
+
+// The presence mark: a read lock of the claim's open file description over the whole folder.
+// Read locks never conflict with each other; a process about to write looks for them.
+bool MarkPresence(int Fd) {
+  struct flock fl {};
+  fl.l_type = F_RDLCK;
+  fl.l_whence = SEEK_SET;
+  return ::fcntl(Fd, F_OFD_SETLK, &fl) == 0;
+}
+
+// Whether another process (another open file description) marks its presence on the folder.
+// When that cannot be told, somebody is taken to be there.
+bool OthersPresent(int Fd) {
+  struct flock fl {};
+  fl.l_type = F_WRLCK;
+  fl.l_whence = SEEK_SET;
+  if (::fcntl(Fd, F_OFD_GETLK, &fl) != 0) return true;
+  return fl.l_type != F_UNLCK;
+}
+
+// Makes the flock of Fd shared again, after a conversion to exclusive failed (Linux lets the
+// shared lock go before it asks for the exclusive one) or when a writer backs off.  Only a
+// process that is itself trying to convert can hold the exclusive lock meanwhile, and it lets
+// go as soon as it sees this process's presence mark: the wait is short.
+void BackToShared(int Fd) {
+  if (::flock(Fd, LOCK_SH | LOCK_NB) == 0) return;
+  while (::flock(Fd, LOCK_SH) != 0 && errno == EINTR) {
+  }
+}
+
+bool MakeExclusive(Claim& C) {
+  if (C.Exclusive) return true;
+  if (::flock(C.Fd, LOCK_EX | LOCK_NB) != 0) {
+    BackToShared(C.Fd);
+    return false;
+  }
+  // The exclusive lock may have been had in the moment another process's conversion let its
+  // shared lock go: that process is still there.
+  if (OthersPresent(C.Fd)) {
+    BackToShared(C.Fd);
+    return false;
+  }
+  C.Exclusive = true;
   return true;
 }
 }  // namespace
@@ -60,9 +140,11 @@ bool QNClaimFolder(const std::string& Folder) {
     Claims().erase(key);
     return true;
   }
-  // flock on the folder's own descriptor: it makes no file in the user's folder, and it goes
-  // with the process, however the process ends.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+  // Locks on the folder's own descriptor: they make no file in the user's folder, and they go
+  // with the process, however the process ends.  Presence first: a writer that got its
+  // exclusive lock before this shared one is asked for then fails it, and one that gets it
+  // after sees the presence.
+  if (!MarkPresence(fd) || ::flock(fd, LOCK_SH | LOCK_NB) != 0) {
     ::close(fd);
     Claims().erase(key);
     return false;
@@ -72,6 +154,21 @@ bool QNClaimFolder(const std::string& Folder) {
   c.Process = ::getpid();
   Spellings().emplace(Folder, key);
   return true;
+}
+
+bool QNClaimFolderForWriting(const std::string& Folder) {
+  std::lock_guard<std::mutex> g(ClaimMutex());
+  Claim* c = ClaimOf(Folder);
+  if (c == nullptr) return true;
+  if (!MakeExclusive(*c)) return false;
+  c->ForGood = true;
+  return true;
+}
+
+bool QNFolderHeldForWriting(const std::string& Folder) {
+  std::lock_guard<std::mutex> g(ClaimMutex());
+  const Claim* c = ClaimOf(Folder);
+  return c == nullptr || c->Exclusive;
 }
 
 void QNReleaseFolder(const std::string& Folder) {
@@ -87,8 +184,28 @@ void QNReleaseFolder(const std::string& Folder) {
     return;
   }
   if (--it->second.Count > 0) return;
-  ::close(it->second.Fd);  // closing the descriptor lets the lock go
+  ::close(it->second.Fd);  // closing the descriptor lets both locks go
   Claims().erase(it);
+}
+
+TqnFolderWriteMoment::~TqnFolderWriteMoment() {
+  if (!begun_) return;
+  std::lock_guard<std::mutex> g(ClaimMutex());
+  Claim* c = ClaimOf(folder_);
+  if (c == nullptr || --c->Moments > 0 || c->ForGood || !c->Exclusive) return;
+  BackToShared(c->Fd);
+  c->Exclusive = false;
+}
+
+bool TqnFolderWriteMoment::Begin(const std::string& Folder) {
+  std::lock_guard<std::mutex> g(ClaimMutex());
+  Claim* c = ClaimOf(Folder);
+  if (c == nullptr) return true;
+  if (!MakeExclusive(*c)) return false;
+  ++c->Moments;
+  folder_ = Folder;
+  begun_ = true;
+  return true;
 }
 
 }  // namespace tw::dbengine

@@ -1,16 +1,55 @@
 // A folder served by this process: while any database of this process's server uses a folder,
-// the process holds an advisory lock on the folder itself, so that a server of another process
-// never keeps a second page cache and lock table over the same files.
+// the process holds an advisory claim on the folder itself, so that a server of another process
+// never keeps a second page cache and lock table over files that one of them changes.
+//
+// Readers share a folder: any number of processes may read it at once, since nobody changes
+// what their caches hold.  A process that changes files of the folder holds it alone: its claim
+// becomes exclusive before its first change and stays so until its last claim goes.
+//
+// The claim is a `flock` on the folder's own descriptor (shared, or exclusive for a writer) and,
+// beside it for as long as the claim lives, a read lock of that open file description
+// (`F_OFD_SETLK`) that marks the process's presence.  A lock conversion of `flock` is not
+// atomic (the shared lock is let go before the exclusive one is asked for), so the exclusive
+// lock alone proves nothing: a writer that got it also asks whether any other process's
+// presence mark stands, and backs off when one does.  Presence never lapses during a
+// conversion, so no writer can slip in while a reader re-takes its shared lock.
 #pragma once
 
 #include <string>
 
 namespace tw::dbengine {
 
-// Claims Folder for this process (claims are counted; every server of the process shares
-// them).  False when a server of another process holds the folder.
+// Claims Folder for this process to read (claims are counted; every server of the process
+// shares them).  False when a server of another process writes in the folder.
 bool QNClaimFolder(const std::string& Folder);
-// Gives one claim back; the lock goes with the last one.
+
+// Makes this process's claim on Folder (claimed before under that spelling) exclusive for
+// good: it stays exclusive until the last claim is given back.  True when it is exclusive (or
+// when no claim could be made on the folder); false when a server of another process holds the
+// folder too, and the claim then stays shared.
+bool QNClaimFolderForWriting(const std::string& Folder);
+
+// Whether this process holds Folder alone (true, too, for a folder that could not be claimed).
+bool QNFolderHeldForWriting(const std::string& Folder);
+
+// Gives one claim back; the locks go with the last one.
 void QNReleaseFolder(const std::string& Folder);
+
+// Holds a shared claim exclusive for a moment: a reader that must write once (finishing a
+// journal that an interrupted change left behind) before it reads.  The claim returns to shared
+// when the moment ends, unless it was made exclusive for good meanwhile.
+class TqnFolderWriteMoment {
+ public:
+  TqnFolderWriteMoment() = default;
+  ~TqnFolderWriteMoment();
+  TqnFolderWriteMoment(const TqnFolderWriteMoment&) = delete;
+  TqnFolderWriteMoment& operator=(const TqnFolderWriteMoment&) = delete;
+  // False when a server of another process holds the folder too.
+  bool Begin(const std::string& Folder);
+
+ private:
+  std::string folder_;
+  bool begun_ = false;
+};
 
 }  // namespace tw::dbengine

@@ -11,6 +11,7 @@
 #include "dbengine/server/folder_claim.h"
 #include "dbengine/server/server_engine_impl.h"
 #include "dbengine/storage/file_routines.h"
+#include "dbengine/storage/journal.h"
 #include "platform/classes/streams.h"
 #include "platform/rtl/sysutils.h"
 
@@ -137,6 +138,23 @@ void TqnServerEngine::ReleaseFolder(std::uint32_t FolderID) {
   folders_->RemoveFolder(FolderID);
 }
 
+DBIResult TqnServerEngine::ClaimForWriting(const TqnSrDatabase* D) {
+  auto claim = folderClaims_.find(D->FolderId());
+  if (claim == folderClaims_.end() || QNClaimFolderForWriting(claim->second)) return qnresSuccess;
+  QNLogWrite("Folder [" + D->FolderPath() + "] is used by a server of another process: not changed");
+  return qnresFolderServedElsewhere;
+}
+
+DBIResult TqnServerEngine::ReadyToRead(const TqnSrDatabase* D, TqnFolderWriteMoment& Moment) {
+  auto claim = folderClaims_.find(D->FolderId());
+  if (claim == folderClaims_.end() || QNFolderHeldForWriting(claim->second)) return qnresSuccess;
+  // Held shared, no server of this process has changed anything here: a journal is what an
+  // interrupted change left behind, and finishing it must not happen under another reader.
+  if (!QNFolderHasJournals(D->FolderPath(), QNFileAccessTable()) || Moment.Begin(claim->second)) return qnresSuccess;
+  QNLogWrite("Folder [" + D->FolderPath() + "] needs recovery and is used by a server of another process");
+  return qnresFolderServedElsewhere;
+}
+
 // ---- Clients ------------------------------------------------------------------------------
 
 DBIResult TqnServerEngine::ClientAdd(std::int32_t ClientID, std::string_view ClientName, std::string_view UserID,
@@ -234,12 +252,13 @@ DBIResult TqnServerEngine::OpenDatabase(TqnSrClient* Client, std::string_view Pa
   if (Path.empty() || !QNDirectoryExists(Path)) return qnresInvalidDirectory;
   TqnSrFolder* folder = folders_->AddFolder(Path);
   const std::string path = folder->Path();
-  // A folder new to this server is claimed for the process: a server of another process
-  // keeping its own cache and locks over the same files would lose updates.
+  // A folder new to this server is claimed for the process, shared: servers of other processes
+  // may read it too, but none may change it (their caches would go stale, and two writers would
+  // lose updates).  The claim becomes exclusive before this process changes anything there.
   if (folderClaims_.count(folder->Id()) == 0) {
     if (!QNClaimFolder(std::string(Path))) {
       folders_->RemoveFolder(folder->Id());
-      QNLogWrite("Folder [" + std::string(Path) + "] is served by another process");
+      QNLogWrite("Folder [" + std::string(Path) + "] is changed by a server of another process");
       return qnresFolderServedElsewhere;
     }
     folderClaims_[folder->Id()] = std::string(Path);
@@ -417,6 +436,7 @@ DBIResult TqnServerEngine::TransactionStart(std::uint32_t DatabaseID, bool FailS
     TqnSrDatabase* d = FindDatabase(DatabaseID);
     if (d == nullptr) return qnresInvalidHandle;
     if (FolderTransaction(d->FolderPath()) != 0) return qnresLockConflict;
+    if (const DBIResult r = ClaimForWriting(d); r != qnresSuccess) return r;
     auto* t = new TqnSrTransaction(d->Id(), &d->Transaction);
     transactions_->Add(t);
     std::string journal;

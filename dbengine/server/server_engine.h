@@ -29,6 +29,7 @@ class TStream;
 namespace tw::dbengine {
 
 class TqnSrFieldMapList;
+class TqnFolderWriteMoment;
 
 // Result codes the engine answers with besides those of errors.h.
 constexpr DBIResult qnresRecordNotFound = 8710;   // "Could not find record."
@@ -206,6 +207,14 @@ class TqnServerEngine : public TqnObject {
   DBIResult CommitOwnTransaction(std::uint32_t TransactionID);
   void FreeTablesWithoutCursors();
   void ReleaseFolder(std::uint32_t FolderID);
+  // Before the first change to files of D's folder: the process's claim on the folder becomes
+  // exclusive (and stays so while the process uses the folder).  10246 when a server of another
+  // process uses the folder too; nothing is changed then.
+  DBIResult ClaimForWriting(const TqnSrDatabase* D);
+  // Before a table of D's folder is opened to be read: the recovery that runs first writes when
+  // an interrupted change left a journal there, so then the folder is held alone for the
+  // Moment (10246 when a server of another process uses it too, and nothing is read).
+  DBIResult ReadyToRead(const TqnSrDatabase* D, TqnFolderWriteMoment& Moment);
   void RegisterCursor(TqnSrCursor* C) { cursors_.Insert(C); }
   TqnSrRebuildStatusList& RebuildStatuses() { return *rebuilds_; }
   void ThreadStarted();

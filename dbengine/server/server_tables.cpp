@@ -4,6 +4,7 @@
 
 #include "dbengine/base/filesearch.h"
 #include "dbengine/base/names.h"
+#include "dbengine/server/folder_claim.h"
 #include "dbengine/server/server_engine.h"
 #include "dbengine/server/server_engine_impl.h"
 #include "dbengine/storage/btree_index.h"
@@ -124,8 +125,19 @@ DBIResult TqnServerEngine::OpenTable(std::uint32_t DatabaseID, std::string_view 
       if (t->Shared() == 0 && t->ExclusiveOwner != session) return qnresRecordLocked;
       if (t->Shared() != 0 && ShareMode == 0) return qnresNeedExclusive;
       if (OpenMode != 0 && t->OpenMode() == 0) return qnresTableReadOnly;
-    } else {
-      if (!QNIsValidTableName(TableName)) return 10039;
+    } else if (!QNIsValidTableName(TableName)) {
+      return 10039;
+    }
+    // A table opened for writing: the folder is this process's alone from here on (every change
+    // of records, BLOBs and indexes goes through a read-write cursor).  A table opened to be
+    // read may first need a journal finished.
+    TqnFolderWriteMoment recovery;
+    if (OpenMode != 0) {
+      if (const DBIResult r = ClaimForWriting(d); r != qnresSuccess) return r;
+    } else if (t == nullptr) {
+      if (const DBIResult r = ReadyToRead(d, recovery); r != qnresSuccess) return r;
+    }
+    if (t == nullptr) {
       if (!TableExists(d->FolderPath(), TableName)) return qnresNoSuchTable;
       t = new TqnSrTable(TableName, bm_, d->FolderPath(), OpenMode != 0 ? 1 : 0, ShareMode != 0 ? 1 : 0);
       try {
@@ -169,6 +181,7 @@ DBIResult TqnServerEngine::BuildTable(std::uint32_t DatabaseID, bool Overwrite, 
     if (d->OpenMode() == 0) return qnresDatabaseReadOnly;
     if (FindOpenTable(d->FolderPath(), TableName) != nullptr) return 10031;
     if (!QNIsValidTableName(TableName)) return 10039;
+    if (const DBIResult r = ClaimForWriting(d); r != qnresSuccess) return r;
     if (TableExists(d->FolderPath(), TableName) && !Overwrite) return qnresTableExists;
     MakeTableFiles(bm_, d->FolderPath(), TableName, Dictionary, config_->GeneralInfo().UseEncrypt);
     return qnresSuccess;
@@ -181,6 +194,7 @@ DBIResult TqnServerEngine::DeleteTable(std::uint32_t DatabaseID, std::string_vie
     if (d == nullptr) return qnresInvalidHandle;
     if (FindOpenTable(d->FolderPath(), TableName) != nullptr) return 10031;
     if (!QNIsValidTableName(TableName)) return 10039;
+    if (const DBIResult r = ClaimForWriting(d); r != qnresSuccess) return r;
     QNTblDeleteFiles(d->FolderPath(), std::string(TableName));
     return qnresSuccess;
   });
@@ -193,6 +207,7 @@ DBIResult TqnServerEngine::RenameTable(std::uint32_t DatabaseID, std::string_vie
     if (d == nullptr) return qnresInvalidHandle;
     if (FindOpenTable(d->FolderPath(), OldName) != nullptr) return 10031;
     if (!QNIsValidTableName(OldName)) return 10039;
+    if (const DBIResult r = ClaimForWriting(d); r != qnresSuccess) return r;
     const std::string& folder = d->FolderPath();
     if (!TableExists(folder, OldName)) return qnresNoSuchTable;
     if (FindOpenTable(folder, NewName) != nullptr) return 10031;
@@ -235,6 +250,7 @@ DBIResult TqnServerEngine::EmptyTable(std::uint32_t DatabaseID, std::uint32_t Cu
     if (FolderTransaction(c->Database->FolderPath()) != 0) return qnresLockConflict;
     if (c->Table->Shared() != 0) return qnresNeedExclusive;
     if (c->ReadWrite == 0) return qnresTableReadOnly;
+    if (const DBIResult r = ClaimForWriting(c->Database); r != qnresSuccess) return r;
     TqnSrTable* t = c->Table;
     TqnDataDictionary copy(t->Dictionary().BlockSize());
     copy.Assign(&t->Dictionary());
@@ -267,6 +283,8 @@ DBIResult TqnServerEngine::GetTableDictionary(std::uint32_t DatabaseID, std::str
       return qnresSuccess;
     }
     if (!QNIsValidTableName(TableName)) return 10039;
+    TqnFolderWriteMoment recovery;
+    if (const DBIResult r = ReadyToRead(d, recovery); r != qnresSuccess) return r;
     if (!TableExists(d->FolderPath(), TableName)) return qnresNoSuchTable;
     TqnSrTable t(TableName, bm_, d->FolderPath(), 0, 1);
     t.OpenFiles();

@@ -500,6 +500,14 @@ int QNRecoverJournals(const std::string& Folder, TqnFileRoutines& Routines) {
   return count;
 }
 
+bool QNFolderHasJournals(const std::string& Folder, TqnFileRoutines& Routines) {
+  std::vector<std::string> names;
+  if (Routines.ListFolder(Folder.empty() ? std::string(".") : Folder, names) != 0) return false;
+  for (const std::string& n : names)
+    if (EndsWithJournalExtension(n)) return true;
+  return false;
+}
+
 namespace {
 
 void RecoverJournalsIn(const std::string& folder, const std::string& TableFile, const std::string& table,

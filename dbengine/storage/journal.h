@@ -106,6 +106,9 @@ bool QNJournalTableFiles(const std::string& JournalName, TqnFileRoutines& Routin
 void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routines);
 // Recovers every journal in Folder; returns how many were replayed or rolled back.
 int QNRecoverJournals(const std::string& Folder, TqnFileRoutines& Routines);
+// Whether Folder holds a file that recovery would take for a journal (of either kind): the
+// recovery that runs before a table of the folder is opened may then write.
+bool QNFolderHasJournals(const std::string& Folder, TqnFileRoutines& Routines);
 
 // ---- Replacing a table's files ----------------------------------------------------------
 //

@@ -7,7 +7,9 @@
 #include "dbengine/storage/file_routines.h"
 #include "platform/classes/streams.h"
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
+#include <functional>
 
 #include "server_test_util.h"
 
@@ -102,36 +104,351 @@ TEST_F(Engine, DatabasesOpenByAliasAndFolderWithShareRules) {
   EXPECT_EQ(engine->DatabaseOpen(2, "Tidewell", 1, 1, ex), 0);
 }
 
-// A folder served here is refused to a server of another process (which would keep its own
-// cache and locks over the same files), and served again once this process lets it go.
-TEST_F(Engine, AFolderServedHereIsRefusedToAServerOfAnotherProcess) {
-  auto openInChild = [&]() {
-    const pid_t child = ::fork();
-    if (child == 0) {
-      int code = 99;
+// ---- Servers of other processes on one folder ----
+
+// A server in a process of its own, driven step by step: Next() runs the next step there and
+// answers its result (kNoAnswer when the process ended without answering).  The process ends, and its
+// server with everything it opened, with End() or the object.
+constexpr DBIResult kNoAnswer = 0xFFFF;
+
+struct Far {
+  TqnServerEngine& E;
+  std::uint32_t Db = 0, Cur = 0, Trans = 0;
+};
+using FarStep = std::function<DBIResult(Far&)>;
+
+class ServerProcess {
+ public:
+  explicit ServerProcess(std::vector<FarStep> Steps) {
+    int down[2], up[2];
+    if (::pipe(down) != 0) return;
+    if (::pipe(up) != 0) {
+      ::close(down[0]);
+      ::close(down[1]);
+      return;
+    }
+    std::fflush(nullptr);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::close(down[1]);
+      ::close(up[0]);
+      // The other servers' pipes: their ends would keep them from hearing their end.
+      for (const int fd : Ends()) ::close(fd);
       {
-        TqnServerEngine other;
-        std::uint32_t hash = 0, d = 0;
-        if (other.ClientAdd(1, "other", "", hash) == 0) {
-          const DBIResult r = other.DatabaseOpenNoAlias(1, folder.Path(), 1, 1, d);
-          code = r == 0 ? 0 : r == qnresFolderServedElsewhere ? 1 : 2;
+        TqnServerEngine e;
+        std::uint32_t hash = 0;
+        e.ClientAdd(1, "far", "", hash);
+        Far far{e};
+        char go = 0;
+        for (FarStep& step : Steps) {
+          if (::read(down[0], &go, 1) != 1) break;
+          DBIResult r = kNoAnswer;
+          try {
+            r = step(far);
+          } catch (...) {
+          }
+          if (::write(up[1], &r, sizeof r) != static_cast<ssize_t>(sizeof r)) break;
+        }
+        // The server stays until the test lets it go.
+        while (::read(down[0], &go, 1) > 0) {
         }
       }
-      ::_exit(code);
+      ::_exit(0);
     }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return code == 1 ? qnresFolderServedElsewhere : code == 0 ? 0 : -code;
+    ::close(down[0]);
+    ::close(up[1]);
+    to_ = down[1];
+    from_ = up[0];
+    Ends().push_back(to_);
+    Ends().push_back(from_);
+  }
+  ~ServerProcess() { End(); }
+  ServerProcess(const ServerProcess&) = delete;
+  ServerProcess& operator=(const ServerProcess&) = delete;
+
+  DBIResult Next() {
+    const char go = 1;
+    DBIResult r = kNoAnswer;
+    if (to_ < 0 || ::write(to_, &go, 1) != 1) return kNoAnswer;
+    if (::read(from_, &r, sizeof r) != static_cast<ssize_t>(sizeof r)) return kNoAnswer;
+    return r;
+  }
+  void End() {
+    std::erase_if(Ends(), [&](int fd) { return fd == to_ || fd == from_; });
+    if (to_ >= 0) ::close(to_);
+    to_ = -1;
+    if (pid_ > 0) {
+      int status = 0;
+      ::waitpid(pid_, &status, 0);
+    }
+    pid_ = -1;
+    if (from_ >= 0) ::close(from_);
+    from_ = -1;
+  }
+
+ private:
+  static std::vector<int>& Ends() {
+    static std::vector<int> ends;
+    return ends;
+  }
+  pid_t pid_ = -1;
+  int to_ = -1, from_ = -1;
+};
+
+FarStep OpenFolder(const std::string& Path) {
+  return [Path](Far& f) { return f.E.DatabaseOpenNoAlias(1, Path, 1, 1, f.Db); };
+}
+FarStep OpenPeople(std::uint8_t ReadWrite) {
+  return [ReadWrite](Far& f) { return f.E.OpenTable(f.Db, "People", "", 0, ReadWrite, 1, f.Cur, nullptr); };
+}
+FarStep CloseCursor() {
+  return [](Far& f) { return f.E.CursorClose(f.Cur); };
+}
+// Answers the number of records the cursor's table holds (or the failure's code).
+FarStep CountRecords() {
+  return [](Far& f) {
+    std::uint32_t n = 0;
+    const DBIResult r = f.E.GetTableRecCount(f.Cur, n);
+    return r != 0 ? r : static_cast<DBIResult>(n);
   };
-  EXPECT_EQ(openInChild(), qnresFolderServedElsewhere);
-  // A second database of this process on the folder is still served.
+}
+FarStep InsertPerson(const std::string& Name) {
+  return [Name](Far& f) {
+    Record r(f.E.FindCursor(f.Cur)->Table->Dictionary());
+    r.Str(1, Name).I32(2, 0);
+    return f.E.RecordInsert(f.Cur, 0, r.Data());
+  };
+}
+FarStep StartTransaction(bool FailSafe) {
+  return [FailSafe](Far& f) { return f.E.TransactionStart(f.Db, FailSafe, f.Trans); };
+}
+// The process dies on the spot, leaving whatever it had on disk.
+FarStep Die() {
+  return [](Far&) -> DBIResult { ::_exit(0); };
+}
+
+bool FolderHoldsJournal(const ScratchFolder& F) {
+  for (const auto& e : std::filesystem::directory_iterator(F.Path()))
+    if (e.path().extension() == ".QN$") return true;
+  return false;
+}
+
+class SharedFolder : public EngineFixture {
+ protected:
+  // The People table with the records of Names; then the fixture's database is closed, so that
+  // this process holds no claim on the folder.
+  void MakePeople(const std::vector<std::string>& Names) {
+    Build("People", PeopleDictionary);
+    const std::uint32_t c = Open("People");
+    for (const std::string& n : Names) {
+      Record r(Dict(c));
+      r.Str(1, n).I32(2, 0);
+      ASSERT_EQ(engine->RecordInsert(c, 0, r.Data()), 0);
+    }
+    ASSERT_EQ(engine->DatabaseClose(db), 0);
+    db = 0;
+  }
+  std::uint32_t RecordsHere() {
+    std::uint32_t c = 0, n = 0;
+    EXPECT_EQ(engine->OpenTable(db, "People", "", 0, 0, 1, c, nullptr), 0);
+    EXPECT_EQ(engine->GetTableRecCount(c, n), 0);
+    engine->CursorClose(c);
+    return n;
+  }
+};
+
+// Servers of several processes read one folder at once.  One that would change the folder
+// must have it alone: while another process reads there it is refused with 10246, changes
+// nothing and reads on; while it writes, every other process is refused.
+TEST_F(SharedFolder, IsReadByServersOfManyProcessesAndChangedByOneAlone) {
+  Build("People", PeopleDictionary);
+  {
+    const std::uint32_t c = Open("People");
+    Record r(Dict(c));
+    r.Str(1, "Ada").I32(2, 0);
+    ASSERT_EQ(engine->RecordInsert(c, 0, r.Data()), 0);
+  }
+  // This process has written: the folder is its alone while it uses it.  A second database of
+  // the process on the folder is served.
   std::uint32_t second = 0;
   ASSERT_EQ(engine->DatabaseOpenNoAlias(1, folder.Path() + "/", 1, 1, second), 0);
   ASSERT_EQ(engine->DatabaseClose(second), 0);
-  EXPECT_EQ(openInChild(), qnresFolderServedElsewhere);
+  {
+    ServerProcess late({OpenFolder(folder.Path())});
+    EXPECT_EQ(late.Next(), qnresFolderServedElsewhere) << "a reader while another process writes";
+  }
+  // Opened anew and only read here: another process reads beside it.
   ASSERT_EQ(engine->DatabaseClose(db), 0);
-  EXPECT_EQ(openInChild(), 0);
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(1, folder.Path(), 1, 1, db), 0);
+  const std::uint32_t mine = Open("People", 0, 0);
+  const std::vector<std::pair<std::string, FarStep>> changes = {
+      {"open for writing", OpenPeople(1)},
+      {"transaction", StartTransaction(false)},
+      {"fail-safe transaction", StartTransaction(true)},
+      {"build", [](Far& f) {
+         TqnDataDictionary d(4096);
+         PeopleDictionary(d);
+         return f.E.BuildTable(f.Db, false, "Fresh", d);
+       }},
+      {"build over", [](Far& f) {
+         TqnDataDictionary d(4096);
+         PeopleDictionary(d);
+         return f.E.BuildTable(f.Db, true, "People", d);
+       }},
+      {"delete", [](Far& f) { return f.E.DeleteTable(f.Db, "People"); }},
+      {"rename", [](Far& f) { return f.E.RenameTable(f.Db, "People", "Moved"); }},
+      {"empty", [](Far& f) { return f.E.EmptyTable(f.Db, 0, "People"); }},
+      {"add index", [](Far& f) {
+         TqnIndexDescriptor d;
+         d.Name = "ByGrp";
+         d.FieldCount = 1;
+         d.FieldNumbers[0] = 2;
+         d.AllowDups = true;
+         std::uint32_t db = 0;
+         std::string name;
+         return f.E.AddIndex(f.Db, 0, "People", d, db, name);
+       }},
+      {"drop index", [](Far& f) { return f.E.DropIndex(f.Db, 0, "People", "ByGroup", 0); }},
+      {"reindex", [](Far& f) {
+         std::int32_t id = -1;
+         return f.E.ReindexTable(f.Db, "People", "ByName", 0, id);
+       }},
+      {"pack", [](Far& f) {
+         std::int32_t id = -1;
+         return f.E.PackTable(f.Db, "People", id);
+       }},
+  };
+  std::vector<FarStep> steps = {OpenFolder(folder.Path()), OpenPeople(0), CountRecords(), CloseCursor()};
+  for (const auto& change : changes) steps.push_back(change.second);
+  steps.push_back(OpenPeople(0));
+  steps.push_back(CountRecords());
+  ServerProcess reader(steps);
+  EXPECT_EQ(reader.Next(), 0);
+  EXPECT_EQ(reader.Next(), 0) << "two processes read one table at once";
+  EXPECT_EQ(reader.Next(), 1);
+  EXPECT_EQ(reader.Next(), 0);
+  for (const auto& change : changes) EXPECT_EQ(reader.Next(), qnresFolderServedElsewhere) << change.first;
+  EXPECT_EQ(reader.Next(), 0) << "the refused process reads on";
+  EXPECT_EQ(reader.Next(), 1);
+  // Nothing changed.
+  std::uint32_t n = 0;
+  EXPECT_EQ(engine->GetTableRecCount(mine, n), 0);
+  EXPECT_EQ(n, 1u);
+  EXPECT_FALSE(folder.Exists("Fresh.QND"));
+  EXPECT_FALSE(folder.Exists("Moved.QND"));
+  EXPECT_FALSE(FolderHoldsJournal(folder));
+  EXPECT_EQ(Joined(Check("People")), "");
+  // The same for this process while the other one reads.
+  ASSERT_EQ(engine->CursorClose(mine), 0);
+  std::uint32_t rw = 0, t = 0;
+  EXPECT_EQ(engine->OpenTable(db, "People", "", 0, 1, 1, rw, nullptr), qnresFolderServedElsewhere);
+  EXPECT_EQ(engine->TransactionStart(db, false, t), qnresFolderServedElsewhere);
+  EXPECT_EQ(engine->TransactionCount(), 0);
+
+  // The reader's refused attempts left it a reader: a third process still may not write.
+  ASSERT_EQ(engine->DatabaseClose(db), 0);
+  db = 0;
+  ServerProcess writer({OpenFolder(folder.Path()), OpenPeople(1), OpenPeople(1), InsertPerson("Ben"), CountRecords()});
+  EXPECT_EQ(writer.Next(), 0);
+  EXPECT_EQ(writer.Next(), qnresFolderServedElsewhere) << "the reader is still there";
+  reader.End();
+  EXPECT_EQ(writer.Next(), 0) << "the folder is the writer's alone now";
+  EXPECT_EQ(writer.Next(), 0);
+  EXPECT_EQ(engine->DatabaseOpenNoAlias(1, folder.Path(), 1, 1, db), qnresFolderServedElsewhere)
+      << "a reader while another process writes";
+  EXPECT_EQ(db, 0u);
+  EXPECT_EQ(writer.Next(), 2);
+  writer.End();
+  // Once the writer has gone, readers are served and see its change.
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(1, folder.Path(), 1, 1, db), 0);
+  EXPECT_EQ(RecordsHere(), 2u);
+  ServerProcess after({OpenFolder(folder.Path()), OpenPeople(0), CountRecords()});
+  EXPECT_EQ(after.Next(), 0);
+  EXPECT_EQ(after.Next(), 0);
+  EXPECT_EQ(after.Next(), 2);
+}
+
+// A journal that an interrupted change left behind is finished before a table of the folder
+// is read, which writes: the reader that finds it does so with the folder to itself for that
+// moment.  While another process uses the folder nobody finishes it, and nothing is read.
+TEST_F(SharedFolder, AJournalLeftBehindIsFinishedOnlyByAReaderWithTheFolderToItself) {
+  ASSERT_NO_FATAL_FAILURE(MakePeople({"Ada"}));
+  {
+    ServerProcess crashing({OpenFolder(folder.Path()), OpenPeople(1), StartTransaction(true), InsertPerson("Ben"),
+                            [](Far& f) { return f.E.TransactionCommitChanges(f.Trans); }, Die()});
+    for (int i = 0; i < 5; ++i) ASSERT_EQ(crashing.Next(), 0) << i;
+    EXPECT_EQ(crashing.Next(), kNoAnswer);
+  }
+  ASSERT_TRUE(FolderHoldsJournal(folder));
+  ServerProcess reader({OpenFolder(folder.Path()), OpenPeople(0)});
+  ASSERT_EQ(reader.Next(), 0);
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(1, folder.Path(), 1, 1, db), 0);
+  std::uint32_t c = 0;
+  EXPECT_EQ(engine->OpenTable(db, "People", "", 0, 0, 1, c, nullptr), qnresFolderServedElsewhere);
+  TMemoryStream dict;
+  EXPECT_EQ(engine->GetTableDictionary(db, "People", dict), qnresFolderServedElsewhere);
+  EXPECT_EQ(reader.Next(), qnresFolderServedElsewhere) << "the other reader is refused as well";
+  EXPECT_TRUE(FolderHoldsJournal(folder));
+  reader.End();
+  // Alone now: the journal is finished (the uncommitted insert undone) and the table read.
+  EXPECT_EQ(RecordsHere(), 1u);
+  EXPECT_FALSE(FolderHoldsJournal(folder));
+  EXPECT_EQ(Joined(Check("People")), "");
+  // The moment is over: the folder is shared again.
+  ServerProcess next({OpenFolder(folder.Path()), OpenPeople(0), CountRecords(), CloseCursor(), OpenPeople(1)});
+  EXPECT_EQ(next.Next(), 0);
+  EXPECT_EQ(next.Next(), 0);
+  EXPECT_EQ(next.Next(), 1);
+  EXPECT_EQ(next.Next(), 0);
+  EXPECT_EQ(next.Next(), qnresFolderServedElsewhere);
+}
+
+// Two processes add to one number of one record, each through its own server and by turns as
+// the folder lets them: every increment that was acknowledged is stored.
+TEST_F(SharedFolder, IncrementsOfTwoProcessesInOneTableAreNeverLost) {
+  ASSERT_NO_FATAL_FAILURE(MakePeople({"Ada"}));
+  constexpr int kEach = 40;
+  auto incrementer = [&]() {
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    int done = 0;
+    {
+      TqnServerEngine e;
+      std::uint32_t hash = 0;
+      e.ClientAdd(1, "adder", "", hash);
+      std::srand(static_cast<unsigned>(::getpid()));
+      for (int attempt = 0; attempt < 200000 && done < kEach; ++attempt) {
+        std::uint32_t d = 0, c = 0;
+        if (e.DatabaseOpenNoAlias(1, folder.Path(), 1, 1, d) == 0) {
+          if (e.OpenTable(d, "People", "", 0, 1, 1, c, nullptr) == 0) {
+            Record r(e.FindCursor(c)->Table->Dictionary());
+            if (e.RecordGetNext(c, 0, r.Data()) == 0) {
+              r.I32(2, r.GetI32(2) + 1);
+              if (e.RecordModify(c, true, r.Data()) == 0) ++done;
+            }
+          }
+          e.DatabaseClose(d);
+        }
+        ::usleep(static_cast<useconds_t>(50 + std::rand() % 400));  // lets the other one in
+      }
+    }
+    ::_exit(done);
+  };
+  const pid_t a = incrementer(), b = incrementer();
+  int acknowledged = 0;
+  for (const pid_t p : {a, b}) {
+    int status = 0;
+    ASSERT_EQ(::waitpid(p, &status, 0), p);
+    ASSERT_TRUE(WIFEXITED(status));
+    acknowledged += WEXITSTATUS(status);
+  }
+  EXPECT_EQ(acknowledged, 2 * kEach);
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(1, folder.Path(), 1, 1, db), 0);
+  const std::uint32_t c = Open("People", 0, 0);
+  Record r(Dict(c));
+  ASSERT_EQ(engine->RecordGetNext(c, 0, r.Data()), 0);
+  EXPECT_EQ(r.GetI32(2), acknowledged);
 }
 
 TEST_F(Engine, ExclusiveDatabasesShutOutOtherClientsOnly) {

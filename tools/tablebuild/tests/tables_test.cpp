@@ -2,7 +2,10 @@
 // checker, hold every message the program shows and an interpretation (or a deliberate gap)
 // for every combination the transit list can look up.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -130,6 +133,42 @@ TEST(BuiltTables, HoldEveryMessageInBothLanguagesWithMatchingArguments) {
     }
   }
   EXPECT_FALSE(r.Find("FRA", {1}, 2).has_value());
+}
+
+// The program folder is read by many processes at once (the program and the tests that run
+// side by side): a reader opens the tables while another process holds them open to read.
+TEST(BuiltTables, OpenWhileAnotherProcessReadsThem) {
+  int ready[2], done[2];
+  ASSERT_EQ(::pipe(ready), 0);
+  ASSERT_EQ(::pipe(done), 0);
+  std::fflush(nullptr);
+  const pid_t child = ::fork();
+  if (child == 0) {
+    ::close(ready[0]);
+    ::close(done[1]);
+    {
+      TableReader other(kMessagesTable, kMessagesIndex);
+      char found = other.Opened() == 0 && other.Find("ENG", {1}, 2).has_value() ? 1 : 0;
+      if (::write(ready[1], &found, 1) == 1) (void)!::read(done[0], &found, 1);
+    }
+    ::_exit(0);
+  }
+  ::close(ready[1]);
+  ::close(done[0]);
+  char found = 0;
+  EXPECT_EQ(::read(ready[0], &found, 1), 1);
+  EXPECT_EQ(found, 1) << "the other process reads";
+  {
+    TableReader r(kMessagesTable, kMessagesIndex);
+    EXPECT_EQ(r.Opened(), 0);
+    EXPECT_TRUE(r.Find("ENG", {1}, 2).has_value());
+    TableReader texts(kInterpretationTable, kInterpretationIndex);
+    EXPECT_EQ(texts.Opened(), 0);
+  }
+  ::close(done[1]);
+  ::close(ready[0]);
+  int status = 0;
+  EXPECT_EQ(::waitpid(child, &status, 0), child);
 }
 
 TEST(BuiltTables, ResolveEveryCombinationToATextOrADeliberateGap) {
