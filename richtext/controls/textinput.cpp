@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "platform/win/winapi.h"
 
@@ -15,6 +16,9 @@ bool IsAlphaNumeric(unsigned char ch) {
   return ch == 0x8A || ch == 0x8C || ch == 0x8E || ch == 0x9A || ch == 0x9C || ch == 0x9E || ch == 0x9F ||
          (ch >= 0xC0 && ch != 0xD7 && ch != 0xF7);
 }
+
+// Characters that the input loop inserts as they are (the others edit or end paragraphs).
+bool IsRunChar(unsigned char ch) { return ch != 0 && ch != 8 && ch != 12 && ch != 13 && ch != 127; }
 
 bool SameLook(const TAttr& a, const TAttr& b) {
   return a.Font == b.Font && a.Size == b.Size && a.Colors == b.Colors && a.Style == b.Style;
@@ -220,6 +224,86 @@ bool TRiRTFTextInput::InsertOne(char ch, int& scope) {
   return true;
 }
 
+int TRiRTFTextInput::InsertRun(const char* text, int count, int& scope) {
+  PTParagraph par = CursorPar;
+  PTLine line = CursorLine;
+  if (count <= 0 || !LayoutSuppressed || !InsertMode || HasSelection() || par == nullptr || line == nullptr) return 0;
+  if (SaveForUNDO && par != lastUndoPar_) return 0;
+  if (!ProgramInput && (CurAttr.Extra & fxHidden)) return 0;
+  // A full table cell refuses (and beeps for) every character.
+  if (par->IsCell() && (par->CellFlags >> 4) == 15) return 0;
+  if (CursorOffset < 0 || CursorOffset > line->Length) return 0;
+  const bool append = CursorOffset == line->Length;
+  // At the end of a line that another follows, the cursor goes on to that line.
+  if (append && line->Next != nullptr) return 0;
+  if (ParPos(par, line, CursorOffset) < LeadingListNumbers(par)) return 0;
+  int taken = 0, inserted = 0;
+  bool lineFeed = false;
+  if (append) {
+    // Each character is tested against the one appended before it and takes its attributes
+    // through the attribute operation, as at every line end.
+    TAttr look;
+    bool lookValid = false;
+    for (; taken < count; ++taken) {
+      if (line->Length >= MaxLineCapacity - 16) break;
+      const int pos = line->Length;
+      if (IsProtected(par, line, pos, false)) {
+        lookValid = false;
+        continue;
+      }
+      if (line->Capacity - line->Length < 4) SetLineCapacity(line, line->Length + 10);
+      char* t = line->Text();
+      t[pos] = text[taken];
+      ++line->Length;
+      if (line->HasAttrs()) SetRunCharAttr(line, pos, EditorAttrMask, CurAttr, look, lookValid);
+      t[line->Length] = 0;
+      ++inserted;
+      lineFeed = lineFeed || text[taken] == '\n';
+    }
+  } else {
+    // Inside the line every character is tested against the same following character.
+    if (line->Length >= MaxLineCapacity - 16) return 0;
+    const bool silent = ProtectionSilent;
+    ProtectionSilent = true;
+    const bool refused = IsProtected(par, line, CursorOffset, false);
+    ProtectionSilent = silent;
+    if (refused) return 0;
+    const int before = line->Length, at = CursorOffset;
+    const int n = std::min(count, MaxLineCapacity - 16 - before);
+    // The line grows in the steps of single insertions, so the places past the text are filled
+    // as they would be.
+    for (int i = 0; i < n; ++i) {
+      if (line->Capacity - (before + i) >= 4) continue;
+      line->Length = static_cast<std::uint16_t>(before + i);
+      SetLineCapacity(line, before + i + 10);
+    }
+    line->Length = static_cast<std::uint16_t>(before);
+    char* t = line->Text();
+    const auto tail = static_cast<std::size_t>(before - at);
+    std::memmove(t + at + n, t + at, tail);
+    std::memcpy(t + at, text, static_cast<std::size_t>(n));
+    if (line->HasAttrs()) {
+      TAttr* a = line->Attrs.data();
+      std::memmove(a + at + n, a + at, tail * sizeof(TAttr));
+      for (int i = 0; i < n; ++i) {
+        a[at + i] = CurAttr;
+        FillCaches(a[at + i], static_cast<unsigned char>(text[i]));
+      }
+    }
+    line->Length = static_cast<std::uint16_t>(before + n);
+    t[line->Length] = 0;
+    taken = inserted = n;
+    lineFeed = std::memchr(text, '\n', static_cast<std::size_t>(n)) != nullptr;
+  }
+  if (inserted > 0) {
+    line->Flags |= lfChanged;
+    par->Mark();
+    CursorOffset += inserted;
+    scope = std::max(scope, lineFeed ? rsView : rsChangedLines);
+  }
+  return taken;
+}
+
 int TRiRTFTextInput::InputRun(const std::string& text) {
   if (CursorPar == nullptr || CursorLine == nullptr) return rsNothing;
   int scope = rsNothing;
@@ -242,8 +326,8 @@ int TRiRTFTextInput::InputRun(const std::string& text) {
     return false;
   };
   try {
-    for (char c : text) {
-      const auto ch = static_cast<unsigned char>(c);
+    for (std::size_t k = 0; k < text.size(); ++k) {
+      const auto ch = static_cast<unsigned char>(text[k]);
       if (ch == 0) break;
       // A selection about to go, or a paragraph end about to be crossed.
       if (HasSelection() && ch != 12) {
@@ -322,6 +406,12 @@ int TRiRTFTextInput::InputRun(const std::string& text) {
           }
           if (!ProgramInput && (CurAttr.Extra & fxHidden)) break;
           InsertOne(static_cast<char>(ch), scope);
+          if (LayoutSuppressed && InsertRuns) {
+            // The ordinary characters that follow go in as one run.
+            std::size_t end = k + 1;
+            while (end < text.size() && IsRunChar(static_cast<unsigned char>(text[end]))) ++end;
+            k += static_cast<std::size_t>(InsertRun(text.data() + k + 1, static_cast<int>(end - k - 1), scope));
+          }
           break;
       }
     }

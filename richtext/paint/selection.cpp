@@ -319,6 +319,38 @@ void TRiRTFTextPaint::SetCharAttr(PTLine line, int index, std::uint16_t mask, co
   }
 }
 
+void TRiRTFTextPaint::SetRunCharAttr(PTLine line, int index, std::uint16_t mask, const TAttr& attr, TAttr& look,
+                                     bool& lookValid) {
+  if (line == nullptr || !line->HasAttrs() || index < 0 || index >= line->Length) return;
+  TAttr& a = line->Attrs[static_cast<std::size_t>(index)];
+  ApplyAttr(a, attr, mask);
+  const unsigned char ch = line->Ch(index);
+  const bool object = (ch == 1 || ch == 2) && (a.Extra & fxObject);
+  if (object) {
+    if (TagSwitch) {
+      a.Tag = CurAttr.Tag;
+      a.Width = Invisible(CurAttr, ch) ? 0 : CurAttr.Width;
+      a.Height = CurAttr.Height;
+    }
+    return;
+  }
+  // SelectAttr reads font, size, colours, style, the extra byte and the spelling marks.
+  const bool sameLook = lookValid && a.Font == look.Font && a.Size == look.Size && a.Colors == look.Colors &&
+                        a.Style == look.Style && a.Extra == look.Extra && a.Attr10 == look.Attr10;
+  if (!sameLook) {
+    MeasureFont(&a);
+    look = a;
+    lookValid = true;
+  }
+  a.Ascent = static_cast<std::uint16_t>(fontAscent_);
+  a.Height = static_cast<std::uint16_t>(fontHeight_);
+  a.Width = static_cast<std::uint16_t>(WidthTable[ch]);
+  if (Invisible(a, ch)) a.Width = 0;
+  if (line->Ascent < fontAscent_) line->Ascent = static_cast<std::uint16_t>(fontAscent_);
+  if (line->Height < fontHeight_) line->Height = static_cast<std::uint16_t>(fontHeight_);
+  if (TagSwitch) a.Tag = CurAttr.Tag;
+}
+
 void TRiRTFTextPaint::SetAttr(const TAttr& attr, std::uint16_t mask) {
   if (HasSelection() && SelEndLine != nullptr && SelEndLine->HasAttrs()) {
     PTParagraph sp = SelStartPar, ep = SelEndPar;

@@ -220,6 +220,10 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   bool DeleteSelection();
   bool SelectionLocked = false;
   void SetCharAttr(PTLine line, int index, std::uint16_t mask, const TAttr& attr) override;
+  // SetCharAttr for characters set one after another: the font is selected and measured again
+  // only when the look (what SelectAttr reads) differs from `look`, the last one measured here;
+  // `lookValid` false forgets it (something else may have measured in between).
+  void SetRunCharAttr(PTLine line, int index, std::uint16_t mask, const TAttr& attr, TAttr& look, bool& lookValid);
   void SetAttr(const TAttr& attr, std::uint16_t mask) override;
   void SetIndents(bool visibleOnly, int firstLine, int left, int right);
   void SetAlignment(int alignment);
