@@ -224,6 +224,48 @@ bool TRiRTFTextInput::InsertOne(char ch, int& scope) {
   return true;
 }
 
+bool TRiRTFTextInput::CanRefuse() const {
+  if (ProtectionOff || ProtectionSuspended) return false;
+  // Insertion tests the paragraph mark and the character's protected, automatic, hidden and
+  // invisible marks (insertion points only when overwriting).
+  for (TProtectProp p : {TProtectProp::ppParProtected, TProtectProp::ppProtected, TProtectProp::ppIsInsertpoint,
+                         TProtectProp::ppAutomatic, TProtectProp::ppHidden, TProtectProp::ppIsInvisible})
+    if (Protection.Contains(p)) return true;
+  return false;
+}
+
+namespace {
+
+// The size of a line after count characters are appended one by one: it grows by 10 places
+// whenever fewer than 4 are free.  `first` is the length at the first growth (-1 none).
+int AppendedCapacity(int capacity, int length, int count, int& first) {
+  first = -1;
+  for (int end = length + count; length < end; ++length) {
+    if (capacity - length >= 4) continue;
+    if (first < 0) first = length;
+    capacity = std::max(8, length + 10);
+    if (capacity & 1) ++capacity;
+  }
+  return capacity;
+}
+
+void ResizeLine(PTLine line, int capacity, const TAttr& fill) {
+  line->Buffer.resize(static_cast<std::size_t>(capacity), 0);
+  line->Attrs.resize(static_cast<std::size_t>(capacity), fill);
+  line->Capacity = static_cast<std::uint16_t>(capacity);
+}
+
+}  // namespace
+
+void TRiRTFTextInput::GrowForAppend(PTLine line, int count) {
+  // Every growth fills the new places with the record at the line's end, which is the one the
+  // first growth filled in: one growth to the last of those sizes leaves the same line.
+  int first = -1;
+  const int capacity = AppendedCapacity(line->Capacity, line->Length, count, first);
+  if (first < 0) return;
+  ResizeLine(line, capacity, line->Attrs[std::min<std::size_t>(static_cast<std::size_t>(first), line->Attrs.size() - 1)]);
+}
+
 int TRiRTFTextInput::InsertRun(const char* text, int count, int& scope) {
   PTParagraph par = CursorPar;
   PTLine line = CursorLine;
@@ -242,23 +284,54 @@ int TRiRTFTextInput::InsertRun(const char* text, int count, int& scope) {
   if (append) {
     // Each character is tested against the one appended before it and takes its attributes
     // through the attribute operation, as at every line end.
-    TAttr look;
-    bool lookValid = false;
+    TRunAttrMemo memo;
+    const bool mayRefuse = CanRefuse();
+    // The last record the protection test let pass: a character after one like it passes too
+    // (of the width the test asks only whether it is 0).
+    auto testedPart = [](const TAttr& a) {
+      TAttr t = a;
+      t.Width = a.Width == 0 ? 0 : 1;
+      return t;
+    };
+    TAttr passed;
+    bool passedValid = false;
+    const int room = std::max(0, std::min(count, MaxLineCapacity - 16 - line->Length));
+    const int startCapacity = line->Capacity, startLength = line->Length;
+    const bool grown = line->HasAttrs();
+    if (grown) GrowForAppend(line, room);
     for (; taken < count; ++taken) {
       if (line->Length >= MaxLineCapacity - 16) break;
       const int pos = line->Length;
-      if (IsProtected(par, line, pos, false)) {
-        lookValid = false;
-        continue;
+      if (mayRefuse) {
+        const TAttr* before = pos > 0 && line->HasAttrs() ? &line->Attrs[static_cast<std::size_t>(pos - 1)] : nullptr;
+        const TAttr tested = before != nullptr ? testedPart(*before) : TAttr{};
+        if (!passedValid || before == nullptr || std::memcmp(&tested, &passed, sizeof(TAttr)) != 0) {
+          if (IsProtected(par, line, pos, false)) {
+            memo.Valid = false;
+            passedValid = false;
+            continue;
+          }
+          if (before != nullptr) {
+            passed = tested;
+            passedValid = true;
+          }
+        }
       }
       if (line->Capacity - line->Length < 4) SetLineCapacity(line, line->Length + 10);
       char* t = line->Text();
       t[pos] = text[taken];
       ++line->Length;
-      if (line->HasAttrs()) SetRunCharAttr(line, pos, EditorAttrMask, CurAttr, look, lookValid);
+      if (line->HasAttrs()) SetRunCharAttr(line, pos, EditorAttrMask, CurAttr, memo);
       t[line->Length] = 0;
       ++inserted;
       lineFeed = lineFeed || text[taken] == '\n';
+    }
+    // Refused characters (they end the run: each is tested against the same last character)
+    // leave the line at the size their appending one by one would have given it.
+    if (grown && inserted < room) {
+      int first = -1;
+      const int exact = AppendedCapacity(startCapacity, startLength, inserted, first);
+      if (exact < line->Capacity) ResizeLine(line, exact, TAttr{});
     }
   } else {
     // Inside the line every character is tested against the same following character.

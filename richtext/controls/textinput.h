@@ -92,6 +92,10 @@ class TRiRTFTextInput : public TRiRTFTextPaint {
   // place again for every character, and with the font measured once for the run.  Returns how
   // many characters it took (0 when the cursor's place needs them one by one).
   int InsertRun(const char* text, int count, int& scope);
+  // Whether the protection settings can refuse an insertion at all.
+  bool CanRefuse() const;
+  // Grows the line at once to what appending count characters one by one would make of it.
+  void GrowForAppend(PTLine line, int count);
   void BeginMove(bool extend, PTParagraph& par, PTLine& line, int& offset);
   void EndMove(bool extend, PTParagraph par, PTLine line, int offset, bool quiet);
   int DesiredX();
