@@ -48,10 +48,14 @@ void TRichTransitView::Begin() {
   View->SetReadOnly(false);
   View->SetVisible(false);
   View->Clear();
+  // The hidden list is laid out once, when it is complete (End reformats every paragraph): the
+  // single characters written meanwhile (a blank, a paragraph end) wait for that as well.
+  View->RtfText()->LayoutSuppressed = true;
 }
 
 void TRichTransitView::End() {
   if (View == nullptr) return;
+  View->RtfText()->LayoutSuppressed = false;
   View->Reformat();
   View->SetCursorPosition(1, 1, 0, 0);
   View->SetReadOnly(true);

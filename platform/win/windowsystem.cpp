@@ -83,8 +83,16 @@ using namespace win;
 
 UINT RegisterWindowMessage(const char* name) { return name ? RegisterAtom(name) : 0; }
 
+namespace {
+
+DWORD ThreadNumber(std::thread::id id) { return static_cast<DWORD>(std::hash<std::thread::id>{}(id)); }
+
+}  // namespace
+
 DWORD GetCurrentThreadId() {
-  return static_cast<DWORD>(std::hash<std::thread::id>{}(std::this_thread::get_id()));
+  // Asked on every request of the in-process transport: worked out once per thread.
+  thread_local const DWORD id = ThreadNumber(std::this_thread::get_id());
+  return id;
 }
 
 DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) {
@@ -93,15 +101,17 @@ DWORD GetWindowThreadProcessId(HWND hwnd, DWORD* processId) {
   // Every window belongs to the windows' thread; only whether it exists is asked (the window
   // table on that thread, the live set elsewhere).
   if (hwnd == 0) return 0;
-  if (OnUiThread()) {
+  const bool onUiThread = OnUiThread();
+  if (onUiThread) {
     if (!Find(hwnd)) return 0;
   } else {
     std::lock_guard<std::mutex> lock(s.queueLock);
     if (!s.liveHandles.count(hwnd)) return 0;
   }
   if (processId) *processId = static_cast<DWORD>(getpid());
-  if (!known) return GetCurrentThreadId();
-  return static_cast<DWORD>(std::hash<std::thread::id>{}(s.uiThread));
+  // On the windows' thread (or before there is one) that is the calling thread.
+  if (!known || onUiThread) return GetCurrentThreadId();
+  return ThreadNumber(s.uiThread);
 }
 
 std::uint64_t CurrentTimeMs() { return Now(); }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 
 #include "platform/win/winapi.h"
 
@@ -15,6 +16,9 @@ bool IsAlphaNumeric(unsigned char ch) {
   return ch == 0x8A || ch == 0x8C || ch == 0x8E || ch == 0x9A || ch == 0x9C || ch == 0x9E || ch == 0x9F ||
          (ch >= 0xC0 && ch != 0xD7 && ch != 0xF7);
 }
+
+// Characters that the input loop inserts as they are (the others edit or end paragraphs).
+bool IsRunChar(unsigned char ch) { return ch != 0 && ch != 8 && ch != 12 && ch != 13 && ch != 127; }
 
 bool SameLook(const TAttr& a, const TAttr& b) {
   return a.Font == b.Font && a.Size == b.Size && a.Colors == b.Colors && a.Style == b.Style;
@@ -220,6 +224,159 @@ bool TRiRTFTextInput::InsertOne(char ch, int& scope) {
   return true;
 }
 
+bool TRiRTFTextInput::CanRefuse() const {
+  if (ProtectionOff || ProtectionSuspended) return false;
+  // Insertion tests the paragraph mark and the character's protected, automatic, hidden and
+  // invisible marks (insertion points only when overwriting).
+  for (TProtectProp p : {TProtectProp::ppParProtected, TProtectProp::ppProtected, TProtectProp::ppIsInsertpoint,
+                         TProtectProp::ppAutomatic, TProtectProp::ppHidden, TProtectProp::ppIsInvisible})
+    if (Protection.Contains(p)) return true;
+  return false;
+}
+
+namespace {
+
+// The size of a line after count characters are appended one by one: it grows by 10 places
+// whenever fewer than 4 are free.  `first` is the length at the first growth (-1 none).
+int AppendedCapacity(int capacity, int length, int count, int& first) {
+  first = -1;
+  for (int end = length + count; length < end; ++length) {
+    if (capacity - length >= 4) continue;
+    if (first < 0) first = length;
+    capacity = std::max(8, length + 10);
+    if (capacity & 1) ++capacity;
+  }
+  return capacity;
+}
+
+void ResizeLine(PTLine line, int capacity, const TAttr& fill) {
+  line->Buffer.resize(static_cast<std::size_t>(capacity), 0);
+  line->Attrs.resize(static_cast<std::size_t>(capacity), fill);
+  line->Capacity = static_cast<std::uint16_t>(capacity);
+}
+
+}  // namespace
+
+void TRiRTFTextInput::GrowForAppend(PTLine line, int count) {
+  // Every growth fills the new places with the record at the line's end, which is the one the
+  // first growth filled in: one growth to the last of those sizes leaves the same line.
+  int first = -1;
+  const int capacity = AppendedCapacity(line->Capacity, line->Length, count, first);
+  if (first < 0) return;
+  ResizeLine(line, capacity, line->Attrs[std::min<std::size_t>(static_cast<std::size_t>(first), line->Attrs.size() - 1)]);
+}
+
+int TRiRTFTextInput::InsertRun(const char* text, int count, int& scope) {
+  PTParagraph par = CursorPar;
+  PTLine line = CursorLine;
+  if (count <= 0 || !LayoutSuppressed || !InsertMode || HasSelection() || par == nullptr || line == nullptr) return 0;
+  if (SaveForUNDO && par != lastUndoPar_) return 0;
+  if (!ProgramInput && (CurAttr.Extra & fxHidden)) return 0;
+  // A full table cell refuses (and beeps for) every character.
+  if (par->IsCell() && (par->CellFlags >> 4) == 15) return 0;
+  if (CursorOffset < 0 || CursorOffset > line->Length) return 0;
+  const bool append = CursorOffset == line->Length;
+  // At the end of a line that another follows, the cursor goes on to that line.
+  if (append && line->Next != nullptr) return 0;
+  if (ParPos(par, line, CursorOffset) < LeadingListNumbers(par)) return 0;
+  int taken = 0, inserted = 0;
+  bool lineFeed = false;
+  if (append) {
+    // Each character is tested against the one appended before it and takes its attributes
+    // through the attribute operation, as at every line end.
+    TRunAttrMemo memo;
+    const bool mayRefuse = CanRefuse();
+    // The last record the protection test let pass: a character after one like it passes too
+    // (of the width the test asks only whether it is 0).
+    auto testedPart = [](const TAttr& a) {
+      TAttr t = a;
+      t.Width = a.Width == 0 ? 0 : 1;
+      return t;
+    };
+    TAttr passed;
+    bool passedValid = false;
+    const int room = std::max(0, std::min(count, MaxLineCapacity - 16 - line->Length));
+    const int startCapacity = line->Capacity, startLength = line->Length;
+    const bool grown = line->HasAttrs();
+    if (grown) GrowForAppend(line, room);
+    for (; taken < count; ++taken) {
+      if (line->Length >= MaxLineCapacity - 16) break;
+      const int pos = line->Length;
+      if (mayRefuse) {
+        const TAttr* before = pos > 0 && line->HasAttrs() ? &line->Attrs[static_cast<std::size_t>(pos - 1)] : nullptr;
+        const TAttr tested = before != nullptr ? testedPart(*before) : TAttr{};
+        if (!passedValid || before == nullptr || std::memcmp(&tested, &passed, sizeof(TAttr)) != 0) {
+          if (IsProtected(par, line, pos, false)) {
+            memo.Valid = false;
+            passedValid = false;
+            continue;
+          }
+          if (before != nullptr) {
+            passed = tested;
+            passedValid = true;
+          }
+        }
+      }
+      if (line->Capacity - line->Length < 4) SetLineCapacity(line, line->Length + 10);
+      char* t = line->Text();
+      t[pos] = text[taken];
+      ++line->Length;
+      if (line->HasAttrs()) SetRunCharAttr(line, pos, EditorAttrMask, CurAttr, memo);
+      t[line->Length] = 0;
+      ++inserted;
+      lineFeed = lineFeed || text[taken] == '\n';
+    }
+    // Refused characters (they end the run: each is tested against the same last character)
+    // leave the line at the size their appending one by one would have given it.
+    if (grown && inserted < room) {
+      int first = -1;
+      const int exact = AppendedCapacity(startCapacity, startLength, inserted, first);
+      if (exact < line->Capacity) ResizeLine(line, exact, TAttr{});
+    }
+  } else {
+    // Inside the line every character is tested against the same following character.
+    if (line->Length >= MaxLineCapacity - 16) return 0;
+    const bool silent = ProtectionSilent;
+    ProtectionSilent = true;
+    const bool refused = IsProtected(par, line, CursorOffset, false);
+    ProtectionSilent = silent;
+    if (refused) return 0;
+    const int before = line->Length, at = CursorOffset;
+    const int n = std::min(count, MaxLineCapacity - 16 - before);
+    // The line grows in the steps of single insertions, so the places past the text are filled
+    // as they would be.
+    for (int i = 0; i < n; ++i) {
+      if (line->Capacity - (before + i) >= 4) continue;
+      line->Length = static_cast<std::uint16_t>(before + i);
+      SetLineCapacity(line, before + i + 10);
+    }
+    line->Length = static_cast<std::uint16_t>(before);
+    char* t = line->Text();
+    const auto tail = static_cast<std::size_t>(before - at);
+    std::memmove(t + at + n, t + at, tail);
+    std::memcpy(t + at, text, static_cast<std::size_t>(n));
+    if (line->HasAttrs()) {
+      TAttr* a = line->Attrs.data();
+      std::memmove(a + at + n, a + at, tail * sizeof(TAttr));
+      for (int i = 0; i < n; ++i) {
+        a[at + i] = CurAttr;
+        FillCaches(a[at + i], static_cast<unsigned char>(text[i]));
+      }
+    }
+    line->Length = static_cast<std::uint16_t>(before + n);
+    t[line->Length] = 0;
+    taken = inserted = n;
+    lineFeed = std::memchr(text, '\n', static_cast<std::size_t>(n)) != nullptr;
+  }
+  if (inserted > 0) {
+    line->Flags |= lfChanged;
+    par->Mark();
+    CursorOffset += inserted;
+    scope = std::max(scope, lineFeed ? rsView : rsChangedLines);
+  }
+  return taken;
+}
+
 int TRiRTFTextInput::InputRun(const std::string& text) {
   if (CursorPar == nullptr || CursorLine == nullptr) return rsNothing;
   int scope = rsNothing;
@@ -242,8 +399,8 @@ int TRiRTFTextInput::InputRun(const std::string& text) {
     return false;
   };
   try {
-    for (char c : text) {
-      const auto ch = static_cast<unsigned char>(c);
+    for (std::size_t k = 0; k < text.size(); ++k) {
+      const auto ch = static_cast<unsigned char>(text[k]);
       if (ch == 0) break;
       // A selection about to go, or a paragraph end about to be crossed.
       if (HasSelection() && ch != 12) {
@@ -322,6 +479,12 @@ int TRiRTFTextInput::InputRun(const std::string& text) {
           }
           if (!ProgramInput && (CurAttr.Extra & fxHidden)) break;
           InsertOne(static_cast<char>(ch), scope);
+          if (LayoutSuppressed && InsertRuns) {
+            // The ordinary characters that follow go in as one run.
+            std::size_t end = k + 1;
+            while (end < text.size() && IsRunChar(static_cast<unsigned char>(text[end]))) ++end;
+            k += static_cast<std::size_t>(InsertRun(text.data() + k + 1, static_cast<int>(end - k - 1), scope));
+          }
           break;
       }
     }

@@ -66,6 +66,9 @@ class TRiRTFTextInput : public TRiRTFTextPaint {
   bool KeepAttributes = false;
   bool NoCursorDisplay = false;
   bool FullReformatNeeded = false;
+  // Bulk input puts runs of ordinary characters in at once; false puts them in one by one (the
+  // reference the runs are tested against).
+  bool InsertRuns = true;
   bool InInput() const { return inInput_; }
 
   TRiSetModeControl* SetMode = nullptr;  // not owned
@@ -84,6 +87,15 @@ class TRiRTFTextInput : public TRiRTFTextPaint {
   bool DeleteBefore();
   bool DeleteAtCursor();
   bool InsertOne(char ch, int& scope);
+  // Inserts the characters of a bulk input that follow one given to InsertOne as one run: the
+  // same result as InsertOne for each of them while layout waits, without finding the cursor's
+  // place again for every character, and with the font measured once for the run.  Returns how
+  // many characters it took (0 when the cursor's place needs them one by one).
+  int InsertRun(const char* text, int count, int& scope);
+  // Whether the protection settings can refuse an insertion at all.
+  bool CanRefuse() const;
+  // Grows the line at once to what appending count characters one by one would make of it.
+  void GrowForAppend(PTLine line, int count);
   void BeginMove(bool extend, PTParagraph& par, PTLine& line, int& offset);
   void EndMove(bool extend, PTParagraph par, PTLine line, int offset, bool quiet);
   int DesiredX();

@@ -55,11 +55,13 @@ void TRiRTFTextPaint::MeasureParagraph(PTParagraph par) {
       while (i < line->Length) {
         const TAttr key = line->Attrs[static_cast<std::size_t>(i)];
         MeasureFont(&key);
+        // Visibility follows the style and extra bytes, which the whole run shares.
+        const bool invisible = Invisible(key, line->Ch(i));
         for (; i < line->Length && SameMeasureRun(line->Attrs[static_cast<std::size_t>(i)], key); ++i) {
           TAttr& a = line->Attrs[static_cast<std::size_t>(i)];
           const unsigned char ch = line->Ch(i);
           if (a.Size == 0) a.Size = 10;
-          if (Invisible(a, ch)) {
+          if (invisible) {
             a.Width = a.Height = a.Ascent = 0;
             continue;
           }
@@ -324,6 +326,10 @@ void TRiRTFTextPaint::FormatParagraph(PTParagraph par, bool compare, int& change
   TAttr emptyAttr = CurAttr;
   bool haveEmptyAttr = false;
   int start = 0;
+  std::size_t total = 0;
+  for (PTLine l = par->FirstLine; l != nullptr; l = l->Next) total += l->Length;
+  text.reserve(total);
+  if (withAttrs) attrs.reserve(total);
   for (PTLine l = par->FirstLine; l != nullptr; l = l->Next) {
     old.push_back(l);
     if (SelStartPar == par && SelStartLine == l) selStart = start + std::clamp(SelStartOffset, 0, static_cast<int>(l->Length));
@@ -334,12 +340,13 @@ void TRiRTFTextPaint::FormatParagraph(PTParagraph par, bool compare, int& change
       emptyAttr = l->Attrs[0];
       haveEmptyAttr = true;
     }
-    for (int i = 0; i < l->Length; ++i) {
-      text.push_back(l->Ch(i));
-      if (withAttrs) {
-        if (l->HasAttrs()) {
-          attrs.push_back(l->Attrs[static_cast<std::size_t>(i)]);
-        } else {
+    const auto* chars = reinterpret_cast<const unsigned char*>(l->Text());
+    text.insert(text.end(), chars, chars + l->Length);
+    if (withAttrs) {
+      if (l->HasAttrs()) {
+        attrs.insert(attrs.end(), l->Attrs.begin(), l->Attrs.begin() + l->Length);
+      } else {
+        for (int i = 0; i < l->Length; ++i) {
           TAttr a = CurAttr;
           a.Width = static_cast<std::uint16_t>(plainWidths_[l->Ch(i)]);
           a.Height = static_cast<std::uint16_t>(DefaultLineHeight);

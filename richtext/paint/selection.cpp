@@ -319,6 +319,49 @@ void TRiRTFTextPaint::SetCharAttr(PTLine line, int index, std::uint16_t mask, co
   }
 }
 
+void TRiRTFTextPaint::SetRunCharAttr(PTLine line, int index, std::uint16_t mask, const TAttr& attr,
+                                     TRunAttrMemo& memo) {
+  if (line == nullptr || !line->HasAttrs() || index < 0 || index >= line->Length) return;
+  TAttr& a = line->Attrs[static_cast<std::size_t>(index)];
+  const unsigned char ch = line->Ch(index);
+  const bool maybeObject = ch == 1 || ch == 2;
+  if (memo.Valid && !maybeObject && std::memcmp(&a, &memo.Slot, sizeof(TAttr)) == 0) {
+    a = memo.Result;
+    a.Width = memo.Hidden ? 0 : static_cast<std::uint16_t>(WidthTable[ch]);
+    if (line->Ascent < fontAscent_) line->Ascent = static_cast<std::uint16_t>(fontAscent_);
+    if (line->Height < fontHeight_) line->Height = static_cast<std::uint16_t>(fontHeight_);
+    return;
+  }
+  const TAttr slot = a;
+  ApplyAttr(a, attr, mask);
+  if (maybeObject && (a.Extra & fxObject)) {
+    if (TagSwitch) {
+      a.Tag = CurAttr.Tag;
+      a.Width = Invisible(CurAttr, ch) ? 0 : CurAttr.Width;
+      a.Height = CurAttr.Height;
+    }
+    return;
+  }
+  // SelectAttr reads font, size, colours, style, the extra byte and the spelling marks.
+  const TAttr& look = memo.Look;
+  const bool sameLook = memo.Valid && a.Font == look.Font && a.Size == look.Size && a.Colors == look.Colors &&
+                        a.Style == look.Style && a.Extra == look.Extra && a.Attr10 == look.Attr10;
+  if (!sameLook) MeasureFont(&a);
+  a.Ascent = static_cast<std::uint16_t>(fontAscent_);
+  a.Height = static_cast<std::uint16_t>(fontHeight_);
+  a.Width = static_cast<std::uint16_t>(WidthTable[ch]);
+  const bool hidden = Invisible(a, ch);
+  if (hidden) a.Width = 0;
+  if (line->Ascent < fontAscent_) line->Ascent = static_cast<std::uint16_t>(fontAscent_);
+  if (line->Height < fontHeight_) line->Height = static_cast<std::uint16_t>(fontHeight_);
+  if (TagSwitch) a.Tag = CurAttr.Tag;
+  memo.Valid = true;
+  memo.Look = a;
+  memo.Slot = slot;
+  memo.Result = a;
+  memo.Hidden = hidden;
+}
+
 void TRiRTFTextPaint::SetAttr(const TAttr& attr, std::uint16_t mask) {
   if (HasSelection() && SelEndLine != nullptr && SelEndLine->HasAttrs()) {
     PTParagraph sp = SelStartPar, ep = SelEndPar;

@@ -185,7 +185,7 @@ void TRiRTFTextPaint::SelectAttr(const TAttr* attr) {
   }
   CheckFont(a);
   const std::string& name = Header().FontName(a.Font);
-  if (!name.empty() && !AnsiSameText(name, font->Name())) font->SetName(name);
+  if (!name.empty() && name != font->Name() && !AnsiSameText(name, font->Name())) font->SetName(name);
   bool bold = a.Style & fsBold, italic = a.Style & fsItalic, strike = a.Style & fsStrikeOut;
   runUnderline_ = a.Style & fsUnderline;
   runSuper_ = (a.Style & fsSuper) || (a.Extra & fxFootnote);

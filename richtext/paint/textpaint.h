@@ -220,6 +220,19 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   bool DeleteSelection();
   bool SelectionLocked = false;
   void SetCharAttr(PTLine line, int index, std::uint16_t mask, const TAttr& attr) override;
+  // What SetRunCharAttr remembers between the characters of one run; Valid false forgets it
+  // (something else may have measured in between).
+  struct TRunAttrMemo {
+    bool Valid = false;
+    TAttr Look;    // the look (what SelectAttr reads) measured last
+    TAttr Slot;    // the record a character's attributes were last applied to
+    TAttr Result;  // and what came of it, the width aside
+    bool Hidden = false;
+  };
+  // SetCharAttr for characters set one after another: the font is selected and measured again
+  // only when the look differs from the last one measured, and a record like the one before
+  // takes the same result (only the width follows the character).
+  void SetRunCharAttr(PTLine line, int index, std::uint16_t mask, const TAttr& attr, TRunAttrMemo& memo);
   void SetAttr(const TAttr& attr, std::uint16_t mask) override;
   void SetIndents(bool visibleOnly, int firstLine, int left, int right);
   void SetAlignment(int alignment);

@@ -382,6 +382,98 @@ TEST_F(Editing, LongProgramInputIsKeptWhole) {
   EXPECT_EQ(E().CursorPosition(), static_cast<int>(big.size()));
 }
 
+// Everything the engine keeps of its text: lines with their whole buffers and attribute
+// records (the places past the text included), flags and the cursor.
+std::string EngineState(TRiRTFTextInput& e) {
+  std::string out;
+  int cursorPar = -1, cursorLine = -1, pi = 0;
+  for (PTParagraph p = e.FirstPar; p != nullptr; p = p->Next, ++pi) {
+    out += "P" + std::to_string(p->LayoutFlags) + "," + std::to_string(p->Flags) + "\n";
+    int li = 0;
+    for (PTLine l = p->FirstLine; l != nullptr; l = l->Next, ++li) {
+      if (l == e.CursorLine) cursorPar = pi, cursorLine = li;
+      out += " L" + std::to_string(l->Length) + "/" + std::to_string(l->Capacity) + " f" + std::to_string(l->Flags) +
+             " h" + std::to_string(l->Height) + " a" + std::to_string(l->Ascent) + " ";
+      out.append(l->Buffer.data(), l->Buffer.size());
+      for (const TAttr& a : l->Attrs) out.append(reinterpret_cast<const char*>(&a), sizeof a);
+      out += "\n";
+    }
+  }
+  return out + "cursor " + std::to_string(cursorPar) + "/" + std::to_string(cursorLine) + "/" +
+         std::to_string(e.CursorOffset) + " attr " + std::string(reinterpret_cast<const char*>(&e.CurAttr), sizeof(TAttr));
+}
+
+TEST_F(Editing, ProgramInputGoesInAsRunsExactlyAsCharacterByCharacter) {
+  // Two editors take the same random steps; one puts bulk input in character by character.
+  auto* other = new TRiRichText(form);
+  other->SetParent(form);
+  other->SetBounds(0, 0, 480, 360);
+  TRiRichText* views[2] = {rt, other};
+  int refusals[2] = {0, 0};
+  for (int v = 0; v < 2; ++v) {
+    views[v]->Hide();
+    views[v]->RtfText()->InsertRuns = v == 0;
+    views[v]->RtfText()->OnSpecialRun = [&refusals, v](TRiRTFText*, const std::string&, int) { ++refusals[v]; };
+  }
+  std::mt19937 rng(20250317);
+  auto pick = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  auto text = [&](int length) {
+    static const char letters[] = "abcdefgh ijk\t\n.,\x01";
+    std::string t;
+    for (int i = 0; i < length; ++i) {
+      const int k = pick(40);
+      t += k == 0 ? '\r' : k == 1 ? '\b' : k == 2 ? '\x7f' : letters[pick(sizeof letters - 1)];
+    }
+    return t;
+  };
+  for (int step = 0; step < 1200; ++step) {
+    if (step % 100 == 0) {
+      TStringStream rtf("{\\rtf1 first {\\b bold} {\\v hidden} text\\par\\wplist96 item\\par second\\par\\pard "
+                        "\\trowd\\cellx2000\\cellx4000\\intbl a\\cell b\\cell\\row\\pard end}");
+      for (TRiRichText* view : views) {
+        view->LoadFromStream(rtf);
+        rtf.SetPosition(0);
+        view->Reformat();
+      }
+    }
+    // The same step for both.
+    const int kind = pick(100);
+    TAttr attr = rt->RtfText()->CurAttr;
+    if (kind < 15) {
+      attr.Font = static_cast<std::uint8_t>(pick(2));
+      attr.Size = static_cast<std::uint8_t>(8 + pick(10));
+      attr.Style = static_cast<std::uint8_t>(pick(256) & ~fsSelected);
+      attr.Extra = static_cast<std::uint8_t>(pick(4) == 0 ? pick(256) & ~fxObject : 0);
+      attr.Attr10 = static_cast<std::uint8_t>(pick(3) == 0 ? pick(256) : 0);
+      attr.Tag = static_cast<std::uint16_t>(pick(3));
+    }
+    TProtectProps protection;
+    for (int k = 0; k < 9; ++k)
+      if (pick(4) == 0) protection.Include(static_cast<TProtectProp>(k));
+    const bool overwrite = pick(15) == 0, keyboard = pick(6) == 0, reformat = pick(8) == 0, extend = pick(10) == 0;
+    const int move = pick(12), count = pick(60) == 0 ? 9000 + pick(2000) : 2 + pick(30);
+    const std::string input = text(count);
+    std::string states[2];
+    unsigned beeps[2] = {0, 0};
+    for (int v = 0; v < 2; ++v) {
+      TRiRTFTextInput& e = *views[v]->RtfText();
+      if (kind < 15) e.CurAttr = attr;
+      if (kind < 30) e.Protection = protection;
+      e.InsertMode = !overwrite;
+      if (kind >= 30 && kind < 60) e.MoveCursor(move, extend);
+      if (reformat) views[v]->Reformat();
+      const unsigned before = MessageBeepCount();
+      if (keyboard) e.InputString(input);
+      else views[v]->InputString(input);
+      beeps[v] = MessageBeepCount() - before;
+      states[v] = EngineState(e);
+    }
+    ASSERT_EQ(states[0], states[1]) << "step " << step;
+    ASSERT_EQ(refusals[0], refusals[1]) << "step " << step;
+    ASSERT_EQ(beeps[0], beeps[1]) << "step " << step;
+  }
+}
+
 TEST_F(Editing, ReadOnlyRefusesEveryEditButCopiesAndMoves) {
   Type("fixed text");
   int changes = 0;
