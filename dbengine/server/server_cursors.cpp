@@ -327,7 +327,7 @@ DBIResult TqnServerEngine::RecordGetForKey(std::uint32_t CursorID, bool DirectKe
     // The record is read once: the cursor's whole key (the search may have compared a part
     // of it only) is built from what was read.
     std::uint8_t* into = Record != nullptr ? Record : c->Record.data();
-    QNTblReadRecord(c->Table->DataFile(), ref, into);
+    QNTblReadSingleRecord(c->Table->DataFile(), ref, into);
     if (!c->Table->BuildIndexKey(c->Index, into, ref, c->Key.data())) QNStorageError(qnerrKeyNotFound);
     c->KeyValid = true;
     return qnresSuccess;

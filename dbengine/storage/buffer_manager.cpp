@@ -303,9 +303,7 @@ std::uint8_t* TqnBufferManager::GetFileHeader(TqnFileInfo* File, bool ForUpdate)
   return page->Buffer.data();
 }
 
-std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, bool ForUpdate) {
-  if (Block == 0) return GetFileHeader(File, ForUpdate);
-  TqnPadLockGuard g(lock_);
+void TqnBufferManager::PrepareBlockRead(TqnFileInfo* File, std::int32_t Block) {
   if (!held_.empty()) CheckHeld(File);
   if (File->BlockSize == 0 || Lookup(File, 0) == nullptr) {
     TqnbmRAMPage* header = Lookup(File, 0);
@@ -316,6 +314,37 @@ std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, 
     }
   }
   if (Block < 0 || Block >= QNMaxBlocks(File->BlockSize)) QNStorageError(qnerrBadBlockNumber, {File->Name, Block});
+}
+
+void TqnBufferManager::ReadBlockParts(TqnFileInfo* File, std::int32_t Block, std::uint8_t* Head,
+                                      std::int32_t HeadLength, std::int32_t Offset, std::int32_t Length,
+                                      std::uint8_t* Part) {
+  if (Block == 0) QNStorageError(qnerrBadBlockNumber, {File->Name, Block});
+  TqnPadLockGuard g(lock_);
+  PrepareBlockRead(File, Block);
+  const std::int32_t bs = File->BlockSize;
+  if (HeadLength < 0 || HeadLength > bs || Offset < 0 || Length < 0 || Offset > bs - Length)
+    QNStorageError(qnerrInvalidParameter, {"ReadBlockParts", static_cast<long long>(Offset)});
+  if (TqnbmRAMPage* page = Lookup(File, Block)) {
+    ++hits_;
+    Stamp(page);
+    std::memcpy(Head, page->Buffer.data(), static_cast<std::size_t>(HeadLength));
+    std::memcpy(Part, page->Buffer.data() + Offset, static_cast<std::size_t>(Length));
+    return;
+  }
+  ++misses_;
+  // One read from the block's start: a second read costs more than the bytes between.
+  const std::int32_t n = std::max(HeadLength, Offset + Length);
+  if (scratch_.size() < static_cast<std::size_t>(n)) scratch_.resize(static_cast<std::size_t>(n));
+  QNReadFileExactAt(File, static_cast<std::int64_t>(Block) * bs, static_cast<std::size_t>(n), scratch_.data());
+  std::memcpy(Head, scratch_.data(), static_cast<std::size_t>(HeadLength));
+  std::memcpy(Part, scratch_.data() + Offset, static_cast<std::size_t>(Length));
+}
+
+std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, bool ForUpdate) {
+  if (Block == 0) return GetFileHeader(File, ForUpdate);
+  TqnPadLockGuard g(lock_);
+  PrepareBlockRead(File, Block);
   TqnbmRAMPage* page = Lookup(File, Block);
   if (page == nullptr) {
     ++misses_;

@@ -81,6 +81,13 @@ class TqnBufferManager : public TObject {
   // The block's bytes, read from disk at Block x block size when not cached.  ForUpdate makes
   // the page dirty for the file's transaction (23688 when that transaction is not known).
   std::uint8_t* GetBlock(TqnFileInfo* File, std::int32_t Block, bool ForUpdate);
+  // Bytes [0, HeadLength) of the block into Head and [Offset, Offset + Length) into Part.  A
+  // cached block is copied from its page (which counts as used); any other is read from the
+  // table file without taking a page: a record found by its key seldom has its block read again
+  // soon, while the index blocks that found it are read by every search.  Only the block's
+  // bytes up to the end of the part are read.
+  void ReadBlockParts(TqnFileInfo* File, std::int32_t Block, std::uint8_t* Head, std::int32_t HeadLength,
+                      std::int32_t Offset, std::int32_t Length, std::uint8_t* Part);
   // Block 0; its first read checks the file header and sets the file's block size.
   std::uint8_t* GetFileHeader(TqnFileInfo* File, bool ForUpdate);
   // Marks a cached block for update; a block that is not cached is left alone.
@@ -158,6 +165,8 @@ class TqnBufferManager : public TObject {
   TqnbmRAMPage* Lookup(const TqnFileInfo* File, std::int32_t Block) const;
   TqnbmRAMPage* ObtainPage(TqnFileInfo* File, std::int32_t Block, std::int32_t BlockSize);
   void ReadHeader(TqnFileInfo* File, TqnbmRAMPage*& Page);
+  // The checks before a block page is taken: held journals, the header page, the block number.
+  void PrepareBlockRead(TqnFileInfo* File, std::int32_t Block);
   void MarkForUpdate(TqnbmRAMPage* Page, bool Appended);
   void Stamp(TqnbmRAMPage* Page);
   void Unassign(TqnbmRAMPage* Page);
@@ -230,6 +239,7 @@ class TqnBufferManager : public TObject {
     std::string Folder;
   };
   std::map<std::string, THeldJournal> held_;  // by journal name
+  std::vector<std::uint8_t> scratch_;  // ReadBlockParts' bytes read from a file
   int maxPages_ = 500;
   std::uint32_t useCounter_ = 0;
   std::uint32_t threshold_ = 0xFFFFFFFFu;
