@@ -184,7 +184,15 @@ TqnbmRAMPage* TqnBufferManager::Evict(bool MayWrite) {
   return nullptr;
 }
 
+TqnbmRAMPage* TqnBufferManager::HeaderOf(const TqnFileInfo* File) const {
+  if (lastHeader_ != nullptr && lastHeader_->File == File && lastHeader_->Block == 0) return lastHeader_;
+  TqnbmRAMPage* page = Lookup(File, 0);
+  if (page != nullptr) lastHeader_ = page;
+  return page;
+}
+
 void TqnBufferManager::FreePage(TqnbmRAMPage* Page) {
+  if (Page == lastHeader_) lastHeader_ = nullptr;
   const std::size_t at = Page->Slot;
   if (at + 1 != all_.size()) {
     all_[at] = std::move(all_.back());
@@ -291,7 +299,7 @@ void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended) {
 std::uint8_t* TqnBufferManager::GetFileHeader(TqnFileInfo* File, bool ForUpdate) {
   TqnPadLockGuard g(lock_);
   if (!held_.empty()) CheckHeld(File);
-  TqnbmRAMPage* page = Lookup(File, 0);
+  TqnbmRAMPage* page = HeaderOf(File);
   if (page == nullptr) {
     ++misses_;
     ReadHeader(File, page);
@@ -305,8 +313,8 @@ std::uint8_t* TqnBufferManager::GetFileHeader(TqnFileInfo* File, bool ForUpdate)
 
 void TqnBufferManager::PrepareBlockRead(TqnFileInfo* File, std::int32_t Block) {
   if (!held_.empty()) CheckHeld(File);
-  if (File->BlockSize == 0 || Lookup(File, 0) == nullptr) {
-    TqnbmRAMPage* header = Lookup(File, 0);
+  if (File->BlockSize == 0 || HeaderOf(File) == nullptr) {
+    TqnbmRAMPage* header = HeaderOf(File);
     if (header == nullptr) {
       ++misses_;
       ReadHeader(File, header);

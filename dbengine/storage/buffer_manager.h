@@ -163,6 +163,8 @@ class TqnBufferManager : public TObject {
 
  private:
   TqnbmRAMPage* Lookup(const TqnFileInfo* File, std::int32_t Block) const;
+  // The file's header page: every block access needs it, and mostly of the same file.
+  TqnbmRAMPage* HeaderOf(const TqnFileInfo* File) const;
   TqnbmRAMPage* ObtainPage(TqnFileInfo* File, std::int32_t Block, std::int32_t BlockSize);
   void ReadHeader(TqnFileInfo* File, TqnbmRAMPage*& Page);
   // The checks before a block page is taken: held journals, the header page, the block number.
@@ -239,6 +241,7 @@ class TqnBufferManager : public TObject {
     std::string Folder;
   };
   std::map<std::string, THeldJournal> held_;  // by journal name
+  mutable TqnbmRAMPage* lastHeader_ = nullptr;  // the header page found last (freed: nullptr)
   std::vector<std::uint8_t> scratch_;  // ReadBlockParts' bytes read from a file
   int maxPages_ = 500;
   std::uint32_t useCounter_ = 0;
