@@ -176,12 +176,14 @@ DBIResult TqnServerEngine::MoveNext(TqnSrCursor* C, std::uint8_t LockType, std::
 DBIResult TqnServerEngine::StepAlongPath(TqnSrCursor* C, bool Forward, std::uint8_t LockType, std::uint8_t* Record) {
   C->SetCompareScope(0, 0);
   std::int32_t ref = 0;
-  std::vector<std::uint8_t> key(C->Key.size());
-  const bool stepped = Forward ? QNTblNextKey(C->Handle, ref, key.data(), C->Path)
-                               : QNTblPrevKey(C->Handle, ref, key.data(), C->Path);
+  // On the stack: a step is made for every record a cursor reads.
+  std::uint8_t key[kQnMaxKeyLength];
+  const std::size_t keyLen = std::min(C->Key.size(), sizeof key);
+  std::memset(key, 0, keyLen);
+  const bool stepped = Forward ? QNTblNextKey(C->Handle, ref, key, C->Path) : QNTblPrevKey(C->Handle, ref, key, C->Path);
   bool outside = !stepped;
   if (stepped && C->Range.Active && (Forward ? C->Range.EndGiven : C->Range.StartGiven)) {
-    const int side = RangeCheck(C, key.data());
+    const int side = RangeCheck(C, key);
     outside = Forward ? side > 0 : side < 0;
   }
   if (outside) {
@@ -192,7 +194,7 @@ DBIResult TqnServerEngine::StepAlongPath(TqnSrCursor* C, bool Forward, std::uint
     GoBOF(C);
     return qnresAtBOF;
   }
-  C->Key = key;
+  std::memcpy(C->Key.data(), key, keyLen);
   C->KeyValid = true;
   C->Reference = ref;
   C->Position = qcpOnRecord;
@@ -296,24 +298,25 @@ DBIResult TqnServerEngine::RecordGetForKey(std::uint32_t CursorID, bool DirectKe
   return Guarded([&]() -> DBIResult {
     TqnSrCursor* c = FindCursor(CursorID);
     if (c == nullptr) return qnresInvalidHandle;
-    std::vector<std::uint8_t> key(c->Key.size());
+    std::uint8_t key[kQnMaxKeyLength];
+    const std::size_t keyLen = std::min(c->Key.size(), sizeof key);
     if (DirectKey) {
-      std::memcpy(key.data(), Data, key.size());
+      std::memcpy(key, Data, keyLen);
     } else {
       if (c->Index == 0) return 10048;
-      if (DBIResult r = BuildKey(c, Data, F, P, key.data()); r != qnresSuccess) return r;
+      if (DBIResult r = BuildKey(c, Data, F, P, key); r != qnresSuccess) return r;
     }
     QNInitKeyPath(c->Path);
     c->Reference = 0;
     c->SetCompareScope(F, P);
     std::int32_t ref = 0;
-    const bool found = QNTblFindKey(c->Handle, ref, key.data(), kQnFindEqual, c->Path);
+    const bool found = QNTblFindKey(c->Handle, ref, key, kQnFindEqual, c->Path);
     if (!found) {
       c->SetCompareScope(0, 0);
       GoEOF(c);
       return 8710;
     }
-    const int rc = RangeCheck(c, key.data());
+    const int rc = RangeCheck(c, key);
     c->SetCompareScope(0, 0);
     if (rc != 0) {
       rc < 0 ? GoBOF(c) : GoEOF(c);
@@ -321,9 +324,13 @@ DBIResult TqnServerEngine::RecordGetForKey(std::uint32_t CursorID, bool DirectKe
     }
     c->Reference = ref;
     c->Position = qcpOnRecord;
-    ReadRecordKey(c, ref, c->Key.data());
+    // The record is read once: the cursor's whole key (the search may have compared a part
+    // of it only) is built from what was read.
+    std::uint8_t* into = Record != nullptr ? Record : c->Record.data();
+    QNTblReadSingleRecord(c->Table->DataFile(), ref, into);
+    if (!c->Table->BuildIndexKey(c->Index, into, ref, c->Key.data())) QNStorageError(qnerrKeyNotFound);
     c->KeyValid = true;
-    return ReadCurrent(*this, c, 0, Record);
+    return qnresSuccess;
   });
 }
 

@@ -48,9 +48,11 @@ TqnIndexHandle QNMakeIndexHandle(TqnFileInfo* File, const TqnDataDictionary& Dic
 
 namespace {
 
-std::uint8_t* ReadIndexHeader(TqnFileInfo* File, bool ForUpdate, bool MayBeMissing = false) {
+std::uint8_t* ReadIndexHeader(TqnFileInfo* File, bool ForUpdate, bool MayBeMissing = false,
+                              const std::uint8_t** FileHeader = nullptr) {
   TqnBufferManager& bm = QNManagerOf(File);
   const std::uint8_t* fh = bm.GetFileHeader(File, false);
+  if (FileHeader != nullptr) *FileHeader = fh;
   const std::int32_t blk = QNGetDword(fh, qfhIndexHeaderBlock);
   if (blk == -1 && MayBeMissing) return nullptr;
   if (blk < 1 || blk >= QNBlocksUsed(File, fh)) QNStorageError(qnerrBadBlockNumber, {File->Name, blk});
@@ -70,9 +72,8 @@ class Tree {
   Tree(const TqnIndexHandle& H, bool ForUpdate)
       : f_(H.File), bm_(QNManagerOf(H.File)), idx_(H.Index), cmp_(H.Compare), params_(H.Params) {
     CheckIndexNumber(idx_);
-    ih_ = ReadIndexHeader(f_, ForUpdate);
+    ih_ = ReadIndexHeader(f_, ForUpdate, false, &fh_);
     ihBlock_ = QNGetDword(ih_, qbhNumber);
-    fh_ = bm_.GetFileHeader(f_, false);
     used_ = QNBlocksUsed(f_, fh_);
     const std::uint8_t flags = ih_[kIhFlags + idx_];
     seq_ = (flags & kQnIndexSeqAccess) != 0;

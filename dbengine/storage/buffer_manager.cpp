@@ -57,18 +57,35 @@ TqnBufferManager::~TqnBufferManager() {
 }
 
 TqnbmRAMPage* TqnBufferManager::Lookup(const TqnFileInfo* File, std::int32_t Block) const {
-  TqnbmRAMPage*& hint = hints_[HintSlot(File, Block)];
-  if (hint != nullptr && hint->File == File && hint->Block == Block) return hint;
-  TqnbmRAMPage* page = nullptr;
-  if (Block == 0) {
-    auto it = headerPages_.find(File);
-    if (it != headerPages_.end()) page = it->second;
-  } else {
-    auto it = blockPages_.find(Key(File, Block));
-    if (it != blockPages_.end()) page = it->second;
+  for (TqnbmRAMPage* p = buckets_[BucketOf(File, Block)]; p != nullptr; p = p->HashNext)
+    if (p->File == File && p->Block == Block) return p;
+  return nullptr;
+}
+
+void TqnBufferManager::HashInsert(TqnbmRAMPage* Page) {
+  if (all_.size() > buckets_.size()) {
+    // Chains stay short: the table keeps at least as many buckets as pages.
+    std::vector<TqnbmRAMPage*> grown(buckets_.size() * 2, nullptr);
+    buckets_.swap(grown);
+    for (auto& p : all_)
+      if (p->File != nullptr && p.get() != Page) {
+        TqnbmRAMPage*& head = buckets_[BucketOf(p->File, p->Block)];
+        p->HashNext = head;
+        head = p.get();
+      }
   }
-  if (page != nullptr) hint = page;
-  return page;
+  TqnbmRAMPage*& head = buckets_[BucketOf(Page->File, Page->Block)];
+  Page->HashNext = head;
+  head = Page;
+}
+
+void TqnBufferManager::HashRemove(TqnbmRAMPage* Page) {
+  for (TqnbmRAMPage** at = &buckets_[BucketOf(Page->File, Page->Block)]; *at != nullptr; at = &(*at)->HashNext)
+    if (*at == Page) {
+      *at = Page->HashNext;
+      break;
+    }
+  Page->HashNext = nullptr;
 }
 
 void TqnBufferManager::Stamp(TqnbmRAMPage* Page) {
@@ -78,30 +95,37 @@ void TqnBufferManager::Stamp(TqnbmRAMPage* Page) {
     useCounter_ = 2;
   }
   Page->Stamp = useCounter_;
-  // The order of use follows the stamps: the page just used goes to the newest end.
-  if (Page->InUseOrder && Page != newest_) {
+  // The orders of use follow the stamps: the page just used goes to the newest end of the
+  // order of its kind (a block becomes an index block once its node is written).
+  if (Page->UseOrder < 0) return;
+  const int order = QNHasSignature(Page->Buffer.data(), kQnSigIndex) ? kIndexOrder : kOtherOrder;
+  if (Page->UseOrder != order || Page != orders_[order].Newest) {
     Unlink(Page);
-    LinkNewest(Page);
+    LinkNewest(Page, order);
   }
 }
 
-void TqnBufferManager::LinkNewest(TqnbmRAMPage* Page) {
-  Page->Older = newest_;
+void TqnBufferManager::LinkNewest(TqnbmRAMPage* Page, int Order) {
+  TUseOrder& o = orders_[Order];
+  Page->Older = o.Newest;
   Page->Newer = nullptr;
-  if (newest_ != nullptr)
-    newest_->Newer = Page;
+  if (o.Newest != nullptr)
+    o.Newest->Newer = Page;
   else
-    oldest_ = Page;
-  newest_ = Page;
-  Page->InUseOrder = true;
+    o.Oldest = Page;
+  o.Newest = Page;
+  ++o.Count;
+  Page->UseOrder = Order;
 }
 
 void TqnBufferManager::Unlink(TqnbmRAMPage* Page) {
-  if (!Page->InUseOrder) return;
-  (Page->Older != nullptr ? Page->Older->Newer : oldest_) = Page->Newer;
-  (Page->Newer != nullptr ? Page->Newer->Older : newest_) = Page->Older;
+  if (Page->UseOrder < 0) return;
+  TUseOrder& o = orders_[Page->UseOrder];
+  (Page->Older != nullptr ? Page->Older->Newer : o.Oldest) = Page->Newer;
+  (Page->Newer != nullptr ? Page->Newer->Older : o.Newest) = Page->Older;
   Page->Older = Page->Newer = nullptr;
-  Page->InUseOrder = false;
+  --o.Count;
+  Page->UseOrder = -1;
 }
 
 void TqnBufferManager::MarkDirty(TqnbmRAMPage* Page, TqnTransactionItem& T) {
@@ -128,10 +152,8 @@ void TqnBufferManager::MarkClean(TqnbmRAMPage* Page) {
 
 void TqnBufferManager::Unassign(TqnbmRAMPage* Page) {
   if (Page->File != nullptr) {
-    if (Page->Block == 0)
-      headerPages_.erase(Page->File);
-    else
-      blockPages_.erase(Key(Page->File, Page->Block));
+    if (Page->Block == 0) headerPages_.erase(Page->File);
+    HashRemove(Page);
   }
   Unlink(Page);
   MarkClean(Page);
@@ -140,27 +162,37 @@ void TqnBufferManager::Unassign(TqnbmRAMPage* Page) {
   recycled_.push_back(Page);
 }
 
-TqnbmRAMPage* TqnBufferManager::Evict() {
-  TqnbmRAMPage* page = oldest_;
-  if (page == nullptr || page->Stamp >= threshold_) return nullptr;
-  if (page->Dirty) {
-    // The transaction is larger than the cache: its changes go to the table files now, behind
-    // before-images in its journal, so that its pages can be reused.
-    TqnTransactionItem* t = Find(page->TransactionId);
-    if (t == nullptr) return nullptr;
-    WriteEarly(*t, true);
-    ++spills_;
+TqnbmRAMPage* TqnBufferManager::Evict(bool MayWrite) {
+  TqnbmRAMPage* candidates[2] = {orders_[kOtherOrder].Oldest, orders_[kIndexOrder].Oldest};
+  if (orders_[kOtherOrder].Count <= OtherReserve()) std::swap(candidates[0], candidates[1]);
+  for (TqnbmRAMPage* page : candidates) {
+    if (page == nullptr || page->Stamp >= threshold_ || (page->Dirty && !MayWrite)) continue;
+    if (page->Dirty) {
+      // The transaction is larger than the cache: its changes go to the table files now, behind
+      // before-images in its journal, so that its pages can be reused.
+      TqnTransactionItem* t = Find(page->TransactionId);
+      if (t == nullptr) continue;
+      WriteEarly(*t, true);
+      ++spills_;
+    }
+    Unlink(page);
+    HashRemove(page);
+    page->File = nullptr;
+    page->Block = -1;
+    return page;
   }
-  Unlink(page);
-  blockPages_.erase(Key(page->File, page->Block));
-  page->File = nullptr;
-  page->Block = -1;
+  return nullptr;
+}
+
+TqnbmRAMPage* TqnBufferManager::HeaderOf(const TqnFileInfo* File) const {
+  if (lastHeader_ != nullptr && lastHeader_->File == File && lastHeader_->Block == 0) return lastHeader_;
+  TqnbmRAMPage* page = Lookup(File, 0);
+  if (page != nullptr) lastHeader_ = page;
   return page;
 }
 
 void TqnBufferManager::FreePage(TqnbmRAMPage* Page) {
-  for (TqnbmRAMPage*& hint : hints_)
-    if (hint == Page) hint = nullptr;
+  if (Page == lastHeader_) lastHeader_ = nullptr;
   const std::size_t at = Page->Slot;
   if (at + 1 != all_.size()) {
     all_[at] = std::move(all_.back());
@@ -177,8 +209,7 @@ void TqnBufferManager::Shrink(bool MayWrite) {
       FreePage(p);
       continue;
     }
-    if (oldest_ == nullptr || (oldest_->Dirty && !MayWrite)) return;
-    TqnbmRAMPage* p = Evict();
+    TqnbmRAMPage* p = Evict(MayWrite);
     if (p == nullptr) return;
     FreePage(p);
   }
@@ -198,7 +229,7 @@ TqnbmRAMPage* TqnBufferManager::ObtainPage(TqnFileInfo* File, std::int32_t Block
     recycled_.pop_back();
   } else if (PageCount() >= maxPages_) {
     // The least recently used block page that the current request has not touched.
-    page = Evict();
+    page = Evict(true);
   }
   if (page == nullptr) {
     // Every page belongs to the current request (or the cache is not full yet).
@@ -214,12 +245,11 @@ TqnbmRAMPage* TqnBufferManager::ObtainPage(TqnFileInfo* File, std::int32_t Block
   page->Dirty = false;
   page->TransactionId = 0;
   page->Stamp = 0;
-  if (Block == 0) {
+  HashInsert(page);
+  if (Block == 0)
     headerPages_[File] = page;
-  } else {
-    blockPages_[Key(File, Block)] = page;
-    LinkNewest(page);
-  }
+  else
+    LinkNewest(page, kOtherOrder);
   return page;
 }
 
@@ -269,7 +299,7 @@ void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended) {
 std::uint8_t* TqnBufferManager::GetFileHeader(TqnFileInfo* File, bool ForUpdate) {
   TqnPadLockGuard g(lock_);
   if (!held_.empty()) CheckHeld(File);
-  TqnbmRAMPage* page = Lookup(File, 0);
+  TqnbmRAMPage* page = HeaderOf(File);
   if (page == nullptr) {
     ++misses_;
     ReadHeader(File, page);
@@ -281,12 +311,10 @@ std::uint8_t* TqnBufferManager::GetFileHeader(TqnFileInfo* File, bool ForUpdate)
   return page->Buffer.data();
 }
 
-std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, bool ForUpdate) {
-  if (Block == 0) return GetFileHeader(File, ForUpdate);
-  TqnPadLockGuard g(lock_);
+void TqnBufferManager::PrepareBlockRead(TqnFileInfo* File, std::int32_t Block) {
   if (!held_.empty()) CheckHeld(File);
-  if (File->BlockSize == 0 || Lookup(File, 0) == nullptr) {
-    TqnbmRAMPage* header = Lookup(File, 0);
+  if (File->BlockSize == 0 || HeaderOf(File) == nullptr) {
+    TqnbmRAMPage* header = HeaderOf(File);
     if (header == nullptr) {
       ++misses_;
       ReadHeader(File, header);
@@ -294,6 +322,37 @@ std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, 
     }
   }
   if (Block < 0 || Block >= QNMaxBlocks(File->BlockSize)) QNStorageError(qnerrBadBlockNumber, {File->Name, Block});
+}
+
+void TqnBufferManager::ReadBlockParts(TqnFileInfo* File, std::int32_t Block, std::uint8_t* Head,
+                                      std::int32_t HeadLength, std::int32_t Offset, std::int32_t Length,
+                                      std::uint8_t* Part) {
+  if (Block == 0) QNStorageError(qnerrBadBlockNumber, {File->Name, Block});
+  TqnPadLockGuard g(lock_);
+  PrepareBlockRead(File, Block);
+  const std::int32_t bs = File->BlockSize;
+  if (HeadLength < 0 || HeadLength > bs || Offset < 0 || Length < 0 || Offset > bs - Length)
+    QNStorageError(qnerrInvalidParameter, {"ReadBlockParts", static_cast<long long>(Offset)});
+  if (TqnbmRAMPage* page = Lookup(File, Block)) {
+    ++hits_;
+    Stamp(page);
+    std::memcpy(Head, page->Buffer.data(), static_cast<std::size_t>(HeadLength));
+    std::memcpy(Part, page->Buffer.data() + Offset, static_cast<std::size_t>(Length));
+    return;
+  }
+  ++misses_;
+  // One read from the block's start: a second read costs more than the bytes between.
+  const std::int32_t n = std::max(HeadLength, Offset + Length);
+  if (scratch_.size() < static_cast<std::size_t>(n)) scratch_.resize(static_cast<std::size_t>(n));
+  QNReadFileExactAt(File, static_cast<std::int64_t>(Block) * bs, static_cast<std::size_t>(n), scratch_.data());
+  std::memcpy(Head, scratch_.data(), static_cast<std::size_t>(HeadLength));
+  std::memcpy(Part, scratch_.data() + Offset, static_cast<std::size_t>(Length));
+}
+
+std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, bool ForUpdate) {
+  if (Block == 0) return GetFileHeader(File, ForUpdate);
+  TqnPadLockGuard g(lock_);
+  PrepareBlockRead(File, Block);
   TqnbmRAMPage* page = Lookup(File, Block);
   if (page == nullptr) {
     ++misses_;

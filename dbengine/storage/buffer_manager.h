@@ -5,12 +5,12 @@
 // complete before the first table block is written.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -30,13 +30,14 @@ struct TqnbmRAMPage {
   std::uint32_t TransactionId = 0;
   std::uint32_t Stamp = 0;
   bool Dirty = false;
-  // Bookkeeping of the manager: the place in its page list, the neighbours in the order of use
-  // (block pages only: header pages are never evicted), the place in the dirty list of its
-  // transaction.
+  // Bookkeeping of the manager: the place in its page list, the next page of its hash chain,
+  // the order of use it is in and its neighbours there (block pages only: header pages are
+  // never evicted), the place in the dirty list of its transaction.
   std::size_t Slot = 0;
+  TqnbmRAMPage* HashNext = nullptr;
   TqnbmRAMPage* Older = nullptr;
   TqnbmRAMPage* Newer = nullptr;
-  bool InUseOrder = false;
+  int UseOrder = -1;  // -1: in none
   std::size_t DirtySlot = 0;
 };
 
@@ -80,6 +81,13 @@ class TqnBufferManager : public TObject {
   // The block's bytes, read from disk at Block x block size when not cached.  ForUpdate makes
   // the page dirty for the file's transaction (23688 when that transaction is not known).
   std::uint8_t* GetBlock(TqnFileInfo* File, std::int32_t Block, bool ForUpdate);
+  // Bytes [0, HeadLength) of the block into Head and [Offset, Offset + Length) into Part.  A
+  // cached block is copied from its page (which counts as used); any other is read from the
+  // table file without taking a page: a record found by its key seldom has its block read again
+  // soon, while the index blocks that found it are read by every search.  Only the block's
+  // bytes up to the end of the part are read.
+  void ReadBlockParts(TqnFileInfo* File, std::int32_t Block, std::uint8_t* Head, std::int32_t HeadLength,
+                      std::int32_t Offset, std::int32_t Length, std::uint8_t* Part);
   // Block 0; its first read checks the file header and sets the file's block size.
   std::uint8_t* GetFileHeader(TqnFileInfo* File, bool ForUpdate);
   // Marks a cached block for update; a block that is not cached is left alone.
@@ -154,30 +162,39 @@ class TqnBufferManager : public TObject {
   bool IsCached(const TqnFileInfo* File, std::int32_t Block) const;
 
  private:
-  using Key = std::pair<const TqnFileInfo*, std::int32_t>;
-  struct KeyHash {
-    std::size_t operator()(const Key& K) const {
-      const auto f = reinterpret_cast<std::uintptr_t>(K.first);
-      return static_cast<std::size_t>((f >> 4) * 0x9E3779B97F4A7C15ull) ^ static_cast<std::uint32_t>(K.second);
-    }
-  };
-
   TqnbmRAMPage* Lookup(const TqnFileInfo* File, std::int32_t Block) const;
+  // The file's header page: every block access needs it, and mostly of the same file.
+  TqnbmRAMPage* HeaderOf(const TqnFileInfo* File) const;
   TqnbmRAMPage* ObtainPage(TqnFileInfo* File, std::int32_t Block, std::int32_t BlockSize);
   void ReadHeader(TqnFileInfo* File, TqnbmRAMPage*& Page);
+  // The checks before a block page is taken: held journals, the header page, the block number.
+  void PrepareBlockRead(TqnFileInfo* File, std::int32_t Block);
   void MarkForUpdate(TqnbmRAMPage* Page, bool Appended);
   void Stamp(TqnbmRAMPage* Page);
   void Unassign(TqnbmRAMPage* Page);
-  // Order of use: the oldest page is the first candidate for eviction.
-  void LinkNewest(TqnbmRAMPage* Page);
+  // The pages by file and block: chains of a bucket table that grows with the page count.
+  std::size_t BucketOf(const TqnFileInfo* File, std::int32_t Block) const {
+    std::uint64_t h = (static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(File)) >> 4) ^
+                      (static_cast<std::uint64_t>(static_cast<std::uint32_t>(Block)) * 0x9E3779B97F4A7C15ull);
+    h ^= h >> 29;
+    return static_cast<std::size_t>(h) & (buckets_.size() - 1);
+  }
+  void HashInsert(TqnbmRAMPage* Page);
+  void HashRemove(TqnbmRAMPage* Page);
+  // Orders of use, one for index blocks and one for the other blocks: the oldest page of an
+  // order is its first candidate for eviction.
+  void LinkNewest(TqnbmRAMPage* Page, int Order);
   void Unlink(TqnbmRAMPage* Page);
   // Dirty lists of the transactions.
   void MarkDirty(TqnbmRAMPage* Page, TqnTransactionItem& T);
   void MarkClean(TqnbmRAMPage* Page);
   // The least recently used block page outside the current request, taken out of the cache's
-  // lookups (its transaction's changes written first when it is dirty); nullptr when every
-  // block page belongs to the current request.
-  TqnbmRAMPage* Evict();
+  // lookups (its transaction's changes written first when it is dirty; a dirty page is passed
+  // over unless MayWrite); nullptr when no block page qualifies.  Other blocks go before index
+  // blocks while they hold more than a reserve of the cache: every search goes through the
+  // index blocks, while a data block is seldom read again soon.
+  TqnbmRAMPage* Evict(bool MayWrite);
+  int OtherReserve() const { return std::max(1, maxPages_ / 8); }
   // Pages beyond the limit are freed, as far as pages outside the current request allow.
   void Shrink(bool MayWrite);
   void FreePage(TqnbmRAMPage* Page);
@@ -201,21 +218,18 @@ class TqnBufferManager : public TObject {
   void CheckHeld(const TqnFileInfo* File);
   bool RecoverHeld(const std::string& Journal);
 
-  // Where recently found pages lie, by a hash of (file, block): a page is taken from here only
-  // while it still holds that very block, so a page reused or dropped meanwhile is never found.
-  static constexpr std::size_t kHintSlots = 256;
-  std::size_t HintSlot(const TqnFileInfo* File, std::int32_t Block) const {
-    const auto f = reinterpret_cast<std::uintptr_t>(File);
-    return static_cast<std::size_t>((f >> 4) * 31u + static_cast<std::uint32_t>(Block)) % kHintSlots;
-  }
-  mutable TqnbmRAMPage* hints_[kHintSlots] = {};
-
   mutable TqnPadLock lock_;
   TqnFileRoutines* routines_;
   std::vector<std::unique_ptr<TqnbmRAMPage>> all_;
-  std::unordered_map<Key, TqnbmRAMPage*, KeyHash> blockPages_;
-  TqnbmRAMPage* oldest_ = nullptr;
-  TqnbmRAMPage* newest_ = nullptr;
+  std::vector<TqnbmRAMPage*> buckets_ = std::vector<TqnbmRAMPage*>(1024, nullptr);
+  struct TUseOrder {
+    TqnbmRAMPage* Oldest = nullptr;
+    TqnbmRAMPage* Newest = nullptr;
+    int Count = 0;
+  };
+  static constexpr int kIndexOrder = 0;
+  static constexpr int kOtherOrder = 1;
+  TUseOrder orders_[2];
   std::map<const TqnFileInfo*, TqnbmRAMPage*> headerPages_;
   std::vector<TqnbmRAMPage*> recycled_;
   std::map<std::uint32_t, std::unique_ptr<TqnTransactionItem>> transactions_;
@@ -227,6 +241,8 @@ class TqnBufferManager : public TObject {
     std::string Folder;
   };
   std::map<std::string, THeldJournal> held_;  // by journal name
+  mutable TqnbmRAMPage* lastHeader_ = nullptr;  // the header page found last (freed: nullptr)
+  std::vector<std::uint8_t> scratch_;  // ReadBlockParts' bytes read from a file
   int maxPages_ = 500;
   std::uint32_t useCounter_ = 0;
   std::uint32_t threshold_ = 0xFFFFFFFFu;

@@ -127,6 +127,26 @@ void QNTblReadRecord(TqnFileInfo* File, std::int32_t RefNr, std::uint8_t* Data) 
   std::memcpy(Data, blk + off + 4, static_cast<std::size_t>(QNGetDword(h, qfhRecordLength)));
 }
 
+void QNTblReadSingleRecord(TqnFileInfo* File, std::int32_t RefNr, std::uint8_t* Data) {
+  TqnBufferManager& bm = QNManagerOf(File);
+  TqnBufferManager::TRequest request(bm);
+  const std::uint8_t* h = bm.GetFileHeader(File, false);
+  const Layout L = LayoutOf(File, h);
+  CheckRef(File, L, RefNr);
+  std::uint8_t slot[1024];
+  if (L.slotLength > static_cast<std::int32_t>(sizeof slot)) return QNTblReadRecord(File, RefNr, Data);
+  const std::int32_t block = RefNr >> L.log2;
+  if (block < 1 || block >= QNBlocksUsed(File, h)) QNStorageError(qnerrBadBlockNumber, {File->Name, block});
+  std::uint8_t head[32];
+  bm.ReadBlockParts(File, block, head, sizeof head, RefNr & (File->BlockSize - 1), L.slotLength, slot);
+  // The same checks as a whole data block gets.
+  if (!QNHasSignature(head, kQnSigData) || QNGetDword(head, qbhNumber) != block ||
+      QNGetDword(head, qdbRecordsPerBlock) != L.perBlock || QNGetDword(head, qdbRecordLength) != L.recordLength)
+    QNStorageError(qnerrNotDataBlock, {File->Name, block});
+  if (QNGetDword(slot, 0) != 0) QNStorageError(qnerrRecordDeleted, {File->Name, RefNr});
+  std::memcpy(Data, slot + 4, static_cast<std::size_t>(L.recordLength));
+}
+
 void QNTblUpdateRecord(TqnFileInfo* File, std::int32_t RefNr, const std::uint8_t* Data) {
   TqnBufferManager& bm = QNManagerOf(File);
   TqnBufferManager::TRequest request(bm);

@@ -22,6 +22,9 @@ bool QNVerifyRefNr(std::int32_t RefNr, int Log2BlockSize, std::int32_t SlotLengt
 // Stores a record of the file's record length; its reference comes back in RefNr.
 void QNTblAddRecord(TqnFileInfo* File, std::int32_t& RefNr, const std::uint8_t* Data);
 void QNTblReadRecord(TqnFileInfo* File, std::int32_t RefNr, std::uint8_t* Data);
+// As QNTblReadRecord, for a record read on its own (found by its key): a block that is not
+// cached is not taken into the cache, and only its header and the record's slot are read.
+void QNTblReadSingleRecord(TqnFileInfo* File, std::int32_t RefNr, std::uint8_t* Data);
 void QNTblUpdateRecord(TqnFileInfo* File, std::int32_t RefNr, const std::uint8_t* Data);
 void QNTblDeleteRecord(TqnFileInfo* File, std::int32_t RefNr);
 // The live record after RefNr in physical order (RefNr 0 starts at the beginning).  False, with

@@ -188,10 +188,15 @@ int QNKeyCompareComposite(const std::uint8_t* Key1, const std::uint8_t* Key2, co
     if (null1) return null2 ? 0 : -1;
     if (null2) return 1;
     const TqnKeyField& f = P.Fields[static_cast<std::size_t>(k)];
-    const int r = partial ? QNComparePartialString(Key1 + f.Offset, Key2 + f.Offset, f.FieldType, P.CaseInsensitive,
-                                                   f.Length, P.PartialLength)
-                          : QNCompareFieldValues(Key1 + f.Offset, Key2 + f.Offset, f.FieldType, P.CaseInsensitive,
-                                                 f.Length);
+    int r;
+    if (partial)
+      r = QNComparePartialString(Key1 + f.Offset, Key2 + f.Offset, f.FieldType, P.CaseInsensitive, f.Length,
+                                 P.PartialLength);
+    else if (f.FieldType == qftInt32 || f.FieldType == qftDate || f.FieldType == qftTime)
+      // The commonest key field, compared here: every step of a search compares keys.
+      r = QNCmpI32(Load<std::int32_t>(Key1 + f.Offset), Load<std::int32_t>(Key2 + f.Offset));
+    else
+      r = QNCompareFieldValues(Key1 + f.Offset, Key2 + f.Offset, f.FieldType, P.CaseInsensitive, f.Length);
     return QNApplyDirection(P.Ascending, r);
   };
   for (int k = 0; k < n; ++k) {

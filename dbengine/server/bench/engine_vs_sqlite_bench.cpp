@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <cstring>
@@ -92,6 +93,14 @@ class OurTable {
     dict_->SetRecordField(2, rec_.data(), v);
     return rec_.data();
   }
+  // A record holding the key only, as a lookup needs (SQLite's side binds the key only).
+  const std::uint8_t* KeyRecord(int Id) {
+    dict_->InitRecord(rec_.data());
+    std::uint8_t v[4];
+    QNPutI32(v, Id);
+    dict_->SetRecordField(0, rec_.data(), v);
+    return rec_.data();
+  }
   bool Insert(int Id) { return engine_.RecordInsert(byId_, 0, Record(Id)) == 0; }
   bool InsertMany(int From, int Count) {
     std::uint32_t t = 0;
@@ -103,6 +112,13 @@ class OurTable {
   void BeginReading() {}
   void EndReading() {}
   int CachePages() { return engine_.BufferManager().PageCount(); }
+  // Blocks read from the table files since the last call.
+  std::uint64_t PagesRead() {
+    const std::uint64_t now = engine_.BufferManager().Misses();
+    const std::uint64_t n = now - misses_;
+    misses_ = now;
+    return n;
+  }
   // Every record in physical order; the number read.
   int ReadAll(std::int64_t& Sum) {
     std::vector<std::uint8_t> out(rec_.size());
@@ -118,7 +134,7 @@ class OurTable {
   bool Lookup(int Id, std::int64_t& Sum) {
     std::vector<std::uint8_t>& out = out_;
     out.resize(rec_.size());
-    if (engine_.RecordGetForKey(byId_, false, 0, 0, Record(Id), out.data()) != 0) return false;
+    if (engine_.RecordGetForKey(byId_, false, 0, 0, KeyRecord(Id), out.data()) != 0) return false;
     Sum += QNGetI32(out.data() + dict_->FieldOffset(2));
     return true;
   }
@@ -129,6 +145,7 @@ class OurTable {
   std::uint32_t db_ = 0, byId_ = 0, physical_ = 0;
   const TqnDataDictionary* dict_ = nullptr;
   std::vector<std::uint8_t> rec_, out_;
+  std::uint64_t misses_ = 0;
 };
 
 // ---- SQLite's side ------------------------------------------------------------------------
@@ -179,6 +196,12 @@ class SqliteTable {
     int cur = 0, high = 0;
     sqlite3_db_status(db_, SQLITE_DBSTATUS_CACHE_USED, &cur, &high, 0);
     return cur / 4096;
+  }
+  // Pages read from the database file since the last call.
+  std::uint64_t PagesRead() {
+    int cur = 0, high = 0;
+    sqlite3_db_status(db_, SQLITE_DBSTATUS_CACHE_MISS, &cur, &high, 1);
+    return static_cast<std::uint64_t>(cur);
   }
   int ReadAll(std::int64_t& Sum) {
     int n = 0;
@@ -249,11 +272,14 @@ void ReadPhysical(benchmark::State& State, const char* Label) {
   if (!t.InsertMany(0, n)) State.SkipWithError("fill failed");
   std::int64_t sum = 0;
   t.BeginReading();
+  t.PagesRead();
   for (auto _ : State)
     if (t.ReadAll(sum) != n) State.SkipWithError("short read");
+  const double reads = static_cast<double>(t.PagesRead());
   t.EndReading();
   benchmark::DoNotOptimize(sum);
   State.SetItemsProcessed(State.iterations() * n);
+  State.counters["pages_read_per_pass"] = reads / static_cast<double>(std::max<benchmark::IterationCount>(1, State.iterations()));
   State.SetLabel(Label);
 }
 
@@ -266,11 +292,14 @@ void KeyLookup(benchmark::State& State, const char* Label) {
   std::int64_t sum = 0;
   unsigned i = 0;
   t.BeginReading();
+  t.PagesRead();
   for (auto _ : State) {
     i = (i + 7919u) % static_cast<unsigned>(n);
     if (!t.Lookup(IdOf(static_cast<int>(i)), sum)) State.SkipWithError("not found");
   }
+  const double reads = static_cast<double>(t.PagesRead());
   t.EndReading();
+  State.counters["pages_read_per_lookup"] = reads / static_cast<double>(std::max<benchmark::IterationCount>(1, State.iterations()));
   benchmark::DoNotOptimize(sum);
   State.SetItemsProcessed(State.iterations());
   State.SetLabel(Label);

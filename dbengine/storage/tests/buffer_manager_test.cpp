@@ -190,6 +190,52 @@ TEST(BufferManager, EvictionSparesPagesOfTheCurrentRequest) {
   EXPECT_FALSE(t.bm.IsCached(t.file, 25));
 }
 
+// Every search goes through the index blocks, while a data block is seldom read again soon:
+// when the cache is full, other blocks are evicted before index blocks as long as they hold
+// more than an eighth of the cache, and the cache stays within its limit throughout.
+TEST(BufferManager, IndexBlocksOutlastOtherBlocksWithinTheLimit) {
+  ScratchFolder dir;
+  {
+    TableFixture maker;
+    MakeBlocks(maker, dir.File("T"), 40);
+    maker.Begin(7);
+    for (int b = 2; b <= 6; ++b) QNSetSignature(maker.bm.GetBlock(maker.file, b, true), kQnSigIndex);
+    maker.bm.Commit(7);
+  }
+  TableFixture t;
+  t.Open(dir.File("T"), false);
+  t.bm.SetMaxPageCount(16);
+  for (int b = 2; b <= 6; ++b) t.bm.GetBlock(t.file, b, false);
+  for (int b = 10; b < 40; ++b) {
+    t.bm.GetBlock(t.file, b, false);
+    ASSERT_LE(t.bm.PageCount(), 16) << b;
+  }
+  // The index blocks, read before thirty other blocks, are all still there.
+  for (int b = 2; b <= 6; ++b) EXPECT_TRUE(t.bm.IsCached(t.file, b)) << b;
+  EXPECT_TRUE(t.bm.IsCached(t.file, 39));
+  EXPECT_TRUE(t.bm.IsCached(t.file, 30));
+  EXPECT_FALSE(t.bm.IsCached(t.file, 29));
+  // A smaller limit: other blocks go down to their reserve (one page of six), then the least
+  // recently used index block goes.
+  t.bm.SetMaxPageCount(6);
+  EXPECT_EQ(t.bm.PageCount(), 6);
+  EXPECT_FALSE(t.bm.IsCached(t.file, 2));
+  for (int b = 3; b <= 6; ++b) EXPECT_TRUE(t.bm.IsCached(t.file, b)) << b;
+  EXPECT_TRUE(t.bm.IsCached(t.file, 39));
+  EXPECT_FALSE(t.bm.IsCached(t.file, 38));
+  // Index blocks never crowd the other blocks out of their reserve: at the reserve another
+  // block takes the place of an index block, beyond it that of the oldest other block.
+  t.bm.GetBlock(t.file, 12, false);
+  EXPECT_EQ(t.bm.PageCount(), 6);
+  EXPECT_TRUE(t.bm.IsCached(t.file, 12));
+  EXPECT_TRUE(t.bm.IsCached(t.file, 39));
+  EXPECT_FALSE(t.bm.IsCached(t.file, 3));
+  t.bm.GetBlock(t.file, 13, false);
+  EXPECT_EQ(t.bm.PageCount(), 6);
+  EXPECT_FALSE(t.bm.IsCached(t.file, 39));
+  for (int b = 4; b <= 6; ++b) EXPECT_TRUE(t.bm.IsCached(t.file, b)) << b;
+}
+
 TEST(BufferManager, NestedRequestsProtectTheOuterRequestsPages) {
   ScratchFolder dir;
   { TableFixture maker; MakeBlocks(maker, dir.File("T"), 20); }

@@ -90,16 +90,52 @@ TEST_F(DataBlocks, DeletedAndInvalidReferencesAreRefused) {
   Add(2);
   t.Remove(a);
   auto r = t.NewRecord();
-  EXPECT_EQ(ErrorOf([&] { QNTblReadRecord(t.fx.file, a, r.data()); }), qnerrRecordDeleted);
   EXPECT_EQ(ErrorOf([&] { QNTblUpdateRecord(t.fx.file, a, r.data()); }), qnerrRecordDeleted);
   EXPECT_EQ(ErrorOf([&] { QNTblDeleteRecord(t.fx.file, a); }), qnerrRecordDeleted);
-  EXPECT_EQ(ErrorOf([&] { QNTblReadRecord(t.fx.file, a + 2, r.data()); }), qnerrBadRecordRef);
-  EXPECT_EQ(ErrorOf([&] { QNTblReadRecord(t.fx.file, 0, r.data()); }), qnerrBadRecordRef);
-  EXPECT_EQ(ErrorOf([&] { QNTblReadRecord(t.fx.file, -4064, r.data()); }), qnerrBadRecordRef);
-  EXPECT_EQ(ErrorOf([&] { QNTblReadRecord(t.fx.file, (900 << 12) + 32, r.data()); }), qnerrBadBlockNumber);
-  // Block 2 is the index header: no data block.
-  EXPECT_EQ(ErrorOf([&] { QNTblReadRecord(t.fx.file, (2 << 12) + 32, r.data()); }), qnerrNotDataBlock);
+  // A record read alone is refused alike, its block cached or not.
+  for (auto read : {&QNTblReadRecord, &QNTblReadSingleRecord})
+    for (bool cached : {true, false}) {
+      if (!cached) {
+        t.Commit();
+        t.fx.bm.RemoveFile(t.fx.file);
+        t.Begin();
+      }
+      EXPECT_EQ(ErrorOf([&] { read(t.fx.file, a, r.data()); }), qnerrRecordDeleted);
+      EXPECT_EQ(ErrorOf([&] { read(t.fx.file, a + 2, r.data()); }), qnerrBadRecordRef);
+      EXPECT_EQ(ErrorOf([&] { read(t.fx.file, 0, r.data()); }), qnerrBadRecordRef);
+      EXPECT_EQ(ErrorOf([&] { read(t.fx.file, -4064, r.data()); }), qnerrBadRecordRef);
+      EXPECT_EQ(ErrorOf([&] { read(t.fx.file, (900 << 12) + 32, r.data()); }), qnerrBadBlockNumber);
+      // Block 2 is the index header: no data block.
+      EXPECT_EQ(ErrorOf([&] { read(t.fx.file, (2 << 12) + 32, r.data()); }), qnerrNotDataBlock);
+    }
   t.Rollback();
+}
+
+// A record read alone (found by its key) comes from its block's page when the block is cached,
+// changes of the running transaction included, and otherwise from the file without its block
+// taking a page of the cache.
+TEST_F(DataBlocks, ARecordReadAloneLeavesItsBlockOutOfTheCache) {
+  t.Begin();
+  std::vector<std::int32_t> refs;
+  for (int i = 0; i < 100; ++i) refs.push_back(Add(i));
+  t.Commit();
+  t.fx.bm.RemoveFile(t.fx.file);
+  auto r = t.NewRecord();
+  for (int i = 0; i < 100; ++i) {
+    const std::int32_t ref = refs[static_cast<std::size_t>(i)];
+    QNTblReadSingleRecord(t.fx.file, ref, r.data());
+    ASSERT_EQ(r, Rec(i)) << i;
+    EXPECT_FALSE(t.fx.bm.IsCached(t.fx.file, ref >> 12)) << i;
+  }
+  t.Begin();
+  QNTblUpdateRecord(t.fx.file, refs[45], Rec(4500).data());
+  QNTblReadSingleRecord(t.fx.file, refs[45], r.data());
+  EXPECT_EQ(r, Rec(4500));
+  QNTblReadSingleRecord(t.fx.file, refs[44], r.data());
+  EXPECT_EQ(r, Rec(44));
+  t.Rollback();
+  QNTblReadSingleRecord(t.fx.file, refs[45], r.data());
+  EXPECT_EQ(r, Rec(45));
 }
 
 TEST(RecordReferences, ASlotMustLieWhollyInsideItsBlock) {
