@@ -48,13 +48,19 @@ function(tidewell_library target)
   endif()
 endfunction()
 
-# tidewell_tests(<target> SOURCES <files...> DEPS <targets...>)
-# One GoogleTest executable per module; CTest lists every test case on its own.
+# tidewell_tests(<target> SOURCES <files...> DEPS <targets...> [LOCK <resource>])
+# One GoogleTest executable per module; CTest lists every test case on its own.  Cases of a
+# target with a LOCK never run beside another case holding the same lock (the shared X server:
+# windows of two test processes on one display take each other's focus).
 function(tidewell_tests target)
   if(NOT TIDEWELL_TESTS)
     return()
   endif()
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "LOCK" "SOURCES;DEPS" ${ARGN})
+  set(lock)
+  if(ARG_LOCK)
+    set(lock RESOURCE_LOCK ${ARG_LOCK})
+  endif()
   add_executable(${target} ${ARG_SOURCES})
   target_compile_options(${target} PRIVATE ${TIDEWELL_WARNINGS})
   target_link_libraries(${target} PRIVATE ${ARG_DEPS} GTest::gmock GTest::gtest_main)
@@ -62,7 +68,7 @@ function(tidewell_tests target)
   include(GoogleTest)
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
-    PROPERTIES ENVIRONMENT "TIDEWELL_SOURCE_DIR=${PROJECT_SOURCE_DIR};TIDEWELL_PROGRAM_DIR=${TIDEWELL_PROGRAM_DIR}")
+    PROPERTIES ENVIRONMENT "TIDEWELL_SOURCE_DIR=${PROJECT_SOURCE_DIR};TIDEWELL_PROGRAM_DIR=${TIDEWELL_PROGRAM_DIR}" ${lock})
 endfunction()
 
 # tidewell_bench(<target> SOURCES <files...> DEPS <targets...>)
