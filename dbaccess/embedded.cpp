@@ -69,6 +69,7 @@ std::shared_ptr<TEmbeddedServer> MakeServer(const std::string& ProgramFolder, co
   QNLogRequests = config.GeneralInfo().DebugLog;
   QNLogRequestData = config.GeneralInfo().DebugLog && config.GeneralInfo().DebugLogData;
   server->Comms = std::make_unique<TqnServerCommsEngine>(TqnProtocolKind::SingleUser, "SingleEXE");
+  server->Comms->SetLimits(config.GeneralInfo().Comms);
   server->Link = std::make_unique<TqnServerCommsLink>(*server->Engine, *server->Comms);
   server->Comms->StartListening();
   return server;

@@ -124,7 +124,7 @@ class TcpServer : public ::testing::Test {
   void ApplyOptions(const std::string& Text) {
     TqnServerConfiguration config;
     ApplyOptionsText(config, Text);
-    comms->SetLimits(QNCommsLimits(config.GeneralInfo()));
+    comms->SetLimits(config.GeneralInfo().Comms);
   }
 
   Child Start(const std::string& Mode) { return Start(Mode, std::to_string(port), folder.string()); }

@@ -3,6 +3,7 @@
 // the alias script and the options file (serveroptions.h), saved back at shutdown.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,6 +21,19 @@ enum class TqnProtocolKind : std::uint8_t { SingleUser, NetBIOS, TCPIP, IPXSPX }
 
 // Right bits of a user.
 enum : std::uint8_t { qnrightBase = 1, qnrightRead = 2, qnrightInsert = 4, qnrightUpdate = 8, qnrightDelete = 16 };
+
+// What a server grants the clients it serves (options file only): open connections; the bytes
+// one request may announce (a record of the largest block, a BLOB piece of 64 KiB, a
+// dictionary); the bytes held for unfinished requests and untaken replies of all connections
+// together; the bytes one connection may leave untaken, and how long (ms) its replies may wait
+// untaken, before it is hung up.
+struct TqnCommsLimits {
+  int MaxConnections = 256;
+  std::uint32_t MaxMessageSize = 128u * 1024u;
+  std::size_t Memory = 64u * 1024u * 1024u;
+  std::size_t ReplyQueueSize = 1024u * 1024u;
+  std::uint32_t ReplyTimeOut = 30000;
+};
 
 struct TqnGeneralInfo {
   TqnName ServerName;
@@ -39,16 +53,7 @@ struct TqnGeneralInfo {
   bool Broadcasts = true;
   bool UseEncrypt = false;
   bool ReadOnly = false;
-  // What a server that serves clients over a network grants them (options file only): open
-  // connections; the bytes one request may announce (a record of the largest block, a BLOB
-  // piece of 64 KiB, a dictionary); the bytes held for unfinished requests and untaken replies
-  // of all connections together; the bytes one connection may leave untaken, and how long its
-  // replies may wait untaken, before it is hung up.
-  std::int32_t MaxConnections = 256;
-  std::uint32_t MaxMessageSize = 128u * 1024u;
-  std::uint32_t CommsMemory = 64u * 1024u * 1024u;
-  std::uint32_t ReplyQueueSize = 1024u * 1024u;
-  std::uint32_t ReplyTimeOut = 30000;  // ms
+  TqnCommsLimits Comms;
 };
 
 class TqnAliasItem : public TqnUCStrListItem {

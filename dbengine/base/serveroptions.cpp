@@ -366,11 +366,11 @@ void ApplyServerOption(TqnServerConfiguration& Config, std::string_view Key, std
       long v = 0;
       if (!ParseWholeDecimal(Value, v) || v <= 0) break;
       const auto u = static_cast<std::uint32_t>(v);
-      if (option == 11) g.MaxConnections = static_cast<std::int32_t>(v);
-      else if (option == 12) g.MaxMessageSize = u;
-      else if (option == 13) g.CommsMemory = u;
-      else if (option == 14) g.ReplyQueueSize = u;
-      else g.ReplyTimeOut = u;
+      if (option == 11) g.Comms.MaxConnections = static_cast<int>(v);
+      else if (option == 12) g.Comms.MaxMessageSize = u;
+      else if (option == 13) g.Comms.Memory = u;
+      else if (option == 14) g.Comms.ReplyQueueSize = u;
+      else g.Comms.ReplyTimeOut = u;
       break;
     }
     default:

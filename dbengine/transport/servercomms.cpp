@@ -15,16 +15,6 @@ namespace {
 constexpr int kQnTurnAwaySlack = 16;
 }  // namespace
 
-TqnCommsLimits QNCommsLimits(const TqnGeneralInfo& Info) {
-  TqnCommsLimits l;
-  l.MaxConnections = Info.MaxConnections;
-  l.MaxMessageSize = Info.MaxMessageSize;
-  l.Memory = Info.CommsMemory;
-  l.ReplyQueueSize = Info.ReplyQueueSize;
-  l.ReplyTimeOut = Info.ReplyTimeOut;
-  return l;
-}
-
 TqnServerCommsEngine::TqnServerCommsEngine(TqnProtocolKind Protocol, std::string_view Name)
     : FQueue(std::make_unique<TqnDataMessageQueue>()),
       FTransport(QNCreateProtocol(Protocol, TqnName(Name).View(), true)) {

@@ -29,16 +29,6 @@ constexpr int kQnMaxUnfinishedPerConnection = 4;
 // exceeded.").
 constexpr std::uint16_t kQnResUserLimit = 11266;
 
-// What the server grants its clients; the defaults are the options file's.
-struct TqnCommsLimits {
-  int MaxConnections = 256;
-  std::uint32_t MaxMessageSize = 128u * 1024u;
-  std::size_t Memory = 64u * 1024u * 1024u;
-  std::size_t ReplyQueueSize = 1024u * 1024u;
-  std::uint32_t ReplyTimeOut = 30000;
-};
-TqnCommsLimits QNCommsLimits(const TqnGeneralInfo& Info);
-
 class TqnServerCommsEngine : public TqnObject {
   TW_CLASS(TqnServerCommsEngine, TqnObject)
  public:

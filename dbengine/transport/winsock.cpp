@@ -230,7 +230,6 @@ void TqnWinsockProtocol::KeepUnsent(TqnWinsockConnection* C, const std::uint8_t*
     C->Unsent.clear();
     C->UnsentFrom = 0;
     C->UnsentSince = QNTickCount();
-    C->SendBlocked = true;
     Selection& sel = FSelected[C->Socket()];
     sel.Wanted = (sel.Wanted | qnfdWrite) & ~qnfdRead;
     Rearm(C->Socket());
@@ -254,7 +253,6 @@ bool TqnWinsockProtocol::SendUnsent(TqnWinsockConnection* C) {
   // All sent: the connection's requests are read again.
   C->Unsent.clear();
   C->UnsentFrom = 0;
-  C->SendBlocked = false;
   Selection& sel = FSelected[C->Socket()];
   sel.Wanted = (sel.Wanted & ~qnfdWrite) | qnfdRead;
   Rearm(C->Socket());

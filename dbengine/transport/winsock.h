@@ -52,9 +52,9 @@ class TqnWinsockConnection : public TqnConnection {
   ~TqnWinsockConnection() override;
   int Socket() const { return FSocket; }
   TqnPartAssembler Receive;
-  bool SendBlocked = false;
-  // Scrambled bytes the socket could not take yet, sent as it becomes writable; the tick count
-  // of the last moment they moved (or were first kept).
+  // Scrambled bytes the socket could not take yet, sent as it becomes writable (the send is
+  // blocked while there are any); the tick count of the last moment they moved (or were first
+  // kept).
   std::vector<std::uint8_t> Unsent;
   std::size_t UnsentFrom = 0;
   std::uint32_t UnsentSince = 0;
