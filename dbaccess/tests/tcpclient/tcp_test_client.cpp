@@ -473,21 +473,26 @@ int Serve(std::uint16_t Port, const std::string& ProgramFolder) {
   }
 }
 
+// Sessions reach the server on Port of the loopback address, or (port 0) a server inside this
+// process over ProgramFolder.
+void ReachServer(std::uint16_t Port, const std::string& ProgramFolder) {
+  if (Port == 0) {
+    RegisterEmbeddedServer(ProgramFolder);
+    return;
+  }
+  SetClientCommsFactory([Port](const std::string& ClientName) -> std::unique_ptr<TClientComms> {
+    auto engine = std::make_unique<TqnClientCommsEngine>(ClientName, dbengine::TqnProtocolKind::TCPIP);
+    static_cast<dbengine::TqnWinsockProtocol&>(engine->Transport())
+        .SetPorts(Port, static_cast<std::uint16_t>(Port + 1), static_cast<std::uint16_t>(Port + 2));
+    return engine;
+  });
+  SessionDefaults().ServerName = "QNSERVER@127.0.0.1";
+}
+
 int main(int argc, char** argv) {
   if (argc >= 2 && std::string(argv[1]) == "bump" && argc == 5) {
     SelectDisplay("offscreen");
-    const auto port = static_cast<std::uint16_t>(std::atoi(argv[2]));
-    if (port == 0) {
-      RegisterEmbeddedServer(argv[4]);
-    } else {
-      SetClientCommsFactory([port](const std::string& ClientName) -> std::unique_ptr<TClientComms> {
-        auto engine = std::make_unique<TqnClientCommsEngine>(ClientName, dbengine::TqnProtocolKind::TCPIP);
-        static_cast<dbengine::TqnWinsockProtocol&>(engine->Transport())
-            .SetPorts(port, static_cast<std::uint16_t>(port + 1), static_cast<std::uint16_t>(port + 2));
-        return engine;
-      });
-      SessionDefaults().ServerName = "QNSERVER@127.0.0.1";
-    }
+    ReachServer(static_cast<std::uint16_t>(std::atoi(argv[2])), argv[4]);
     const DBIResult r = DbiInit(nullptr);
     if (r != DBIERR_NONE) return Fail("init", r);
     return Bump(argv[3]);
@@ -507,17 +512,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n", Caption.c_str(), Text.c_str());
     return 1;
   });
-  if (port == 0) {
-    RegisterEmbeddedServer(folder);
-  } else {
-    SetClientCommsFactory([port](const std::string& ClientName) -> std::unique_ptr<TClientComms> {
-      auto engine = std::make_unique<TqnClientCommsEngine>(ClientName, dbengine::TqnProtocolKind::TCPIP);
-      static_cast<dbengine::TqnWinsockProtocol&>(engine->Transport())
-          .SetPorts(port, static_cast<std::uint16_t>(port + 1), static_cast<std::uint16_t>(port + 2));
-      return engine;
-    });
-    SessionDefaults().ServerName = "QNSERVER@127.0.0.1";
-  }
+  ReachServer(port, folder);
 
   DBIResult r = DbiInit(nullptr);
   if (r != DBIERR_NONE) return Fail("init", r);

@@ -699,6 +699,18 @@ TEST_F(Engine, RenameRefusesAMissingTableAndAnExistingTarget) {
 
 // ---- One table per file, one folder per directory ----
 
+// Inserts Count people through cursors A and B of the People dictionary by turns; answers how
+// many inserts were acknowledged.
+int InsertByTurns(TqnServerEngine& E, std::uint32_t A, std::uint32_t B, int Count) {
+  int acknowledged = 0;
+  for (int i = 0; i < Count; ++i) {
+    Record r(E.FindCursor(A)->Table->Dictionary());
+    r.Str(1, "P" + std::to_string(i)).I32(2, i);
+    if (E.RecordInsert(i % 2 != 0 ? A : B, 0, r.Data()) == 0) ++acknowledged;
+  }
+  return acknowledged;
+}
+
 // A table named in another case names the same file: every spelling reaches the one open table
 // (one page cache, one set of locks), and no spelling deletes, rebuilds or renames it.
 TEST_F(Engine, EveryCaseOfAnOpenTablesNameReachesThatTable) {
@@ -711,13 +723,7 @@ TEST_F(Engine, EveryCaseOfAnOpenTablesNameReachesThatTable) {
   ASSERT_EQ(engine->OpenTable(db2, "PEOPLE", "", 0, 1, 1, b, nullptr), 0);
   EXPECT_EQ(engine->FindCursor(a)->Table, engine->FindCursor(b)->Table);
   EXPECT_EQ(engine->TableCount(), 1);
-  int acknowledged = 0;
-  for (int i = 0; i < 40; ++i) {
-    Record r(Dict(a));
-    r.Str(1, "P" + std::to_string(i)).I32(2, i);
-    if (engine->RecordInsert(i % 2 != 0 ? a : b, 0, r.Data()) == 0) ++acknowledged;
-  }
-  EXPECT_EQ(acknowledged, 40);
+  EXPECT_EQ(InsertByTurns(*engine, a, b, 40), 40);
   TqnDataDictionary d(4096);
   PeopleDictionary(d);
   for (const char* name : {"people", "PEOPLE", "pEoPlE"}) {
@@ -814,13 +820,7 @@ TEST_F(Engine, FoldersAreDirectoriesWhateverTheirSpelling) {
   ASSERT_EQ(engine->DatabaseOpenNoAlias(2, base.File("link"), 1, 1, viaLink), 0);
   ASSERT_EQ(engine->OpenTable(dbs[0], "Folk", "", 0, 1, 1, c1, nullptr), 0);
   ASSERT_EQ(engine->OpenTable(viaLink, "folk", "", 0, 1, 1, c2, nullptr), 0);
-  int acknowledged = 0;
-  for (int i = 0; i < 40; ++i) {
-    Record r(Dict(c1));
-    r.Str(1, "F" + std::to_string(i)).I32(2, i);
-    if (engine->RecordInsert(i % 2 != 0 ? c1 : c2, 0, r.Data()) == 0) ++acknowledged;
-  }
-  EXPECT_EQ(acknowledged, 40);
+  EXPECT_EQ(InsertByTurns(*engine, c1, c2, 40), 40);
   std::uint32_t n = 0;
   ASSERT_EQ(engine->GetTableRecCount(c2, n), 0);
   EXPECT_EQ(n, 40u);
