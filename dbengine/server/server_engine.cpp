@@ -258,6 +258,8 @@ DBIResult TqnServerEngine::OpenDatabase(TqnSrClient* Client, std::string_view Pa
   TqnSrSession* session = Client->Sessions().Current();
   if (session == nullptr) return qnresInvalidHandle;
   if (Path.empty() || !QNDirectoryExists(Path)) return qnresInvalidDirectory;
+  // A folder is kept as a path of at most 219 characters; a longer one, cut, would be another.
+  if (QNResolveFolder(Path).size() > kQnMaxPath) return qnresInvalidDirectory;
   TqnSrFolder* folder = folders_->AddFolder(Path);
   const std::string path = folder->Path();
   // A folder new to this server is claimed for the process, shared: servers of other processes

@@ -452,6 +452,20 @@ TEST_F(SharedFolder, IncrementsOfTwoProcessesInOneTableAreNeverLost) {
   EXPECT_EQ(r.GetI32(2), acknowledged);
 }
 
+// A folder whose path does not fit the 219 characters a folder is kept in is refused: cut, it
+// would name another folder (here an existing one, where the tables would have gone).
+TEST_F(Engine, AFolderPathTooLongToKeepIsRefused) {
+  std::string prefix = folder.Path() + "/";
+  prefix += std::string(219 - prefix.size(), 'p');
+  const std::string deep = prefix + "/inner";
+  std::filesystem::create_directories(deep);
+  std::uint32_t d = 0;
+  EXPECT_EQ(engine->DatabaseOpenNoAlias(1, deep, 1, 1, d), qnresInvalidDirectory);
+  EXPECT_EQ(d, 0u);
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(1, prefix, 1, 1, d), 0) << "219 characters fit";
+  EXPECT_EQ(engine->DatabaseClose(d), 0);
+}
+
 // The claim between processes is taken on the directory, under whatever spelling a database
 // names it with: the backslash the access layer appends, a symbolic link, another case.
 TEST_F(SharedFolder, IsClaimedOnTheDirectoryUnderEverySpelling) {
