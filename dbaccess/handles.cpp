@@ -177,7 +177,7 @@ std::string AppendChar(const std::string& S, char C) {
 }
 
 std::string WithTrailingBackslash(const std::string& S) {
-  if (!S.empty() && S.back() == '\\') return S;
+  if (!S.empty() && (S.back() == '\\' || S.back() == '/')) return S;
   return S + '\\';
 }
 

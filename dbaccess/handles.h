@@ -103,6 +103,7 @@ class TSortedCollection : public TTitanCollection {
 // ---- Byte and text routines -------------------------------------------------------------
 int CompareBytes(const void* A, const void* B, std::size_t Length);
 std::string AppendChar(const std::string& S, char C);
+// S ending in a folder separator: a backslash appended unless it ends in one of either kind.
 std::string WithTrailingBackslash(const std::string& S);
 bool AllZero(const void* Block, std::uint16_t Length);
 std::string StripChar(const std::string& S, char C);

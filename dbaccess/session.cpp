@@ -154,9 +154,12 @@ DBIResult TBaseSession::GetNetUserName(char* Name, std::size_t Capacity) {
 DBIResult TBaseSession::DescriptionLookup(const std::string& Name, DBDesc& Desc) {
   Desc = DBDesc{};
   if (IsPathName(Name, false)) {
+    // A path that does not fit is refused: cut, it would name another folder.
+    const std::string path = WithTrailingBackslash(Name);
+    if (path.size() >= sizeof Desc.szPhyName) return SetResult(DBIERR_INVALIDDIR);
     CopyText(Desc.szName, Name, 31);
     CopyText(Desc.szText, Name, 31);
-    CopyText(Desc.szPhyName, WithTrailingBackslash(Name), 260);
+    CopyText(Desc.szPhyName, path, 260);
     CopyText(Desc.szDbType, ClientString(csStandardType), 31);
     return SetResult(DBIERR_NONE);
   }
@@ -182,13 +185,13 @@ DBIResult TBaseSession::DescriptionLookup(const std::string& Name, DBDesc& Desc)
 DBIResult TBaseSession::GetDatabaseDesc(const std::string& Name, DBDesc& Desc) {
   for (int i = 0; i < FDescCache.Count(); ++i) {
     auto* c = static_cast<TDatabaseDescCache*>(FDescCache.At(i));
-    if (AnsiSameText(std::string(c->Desc.szName, strnlen(c->Desc.szName, sizeof c->Desc.szName)), Name)) {
+    if (AnsiSameText(c->Name, Name)) {
       Desc = c->Desc;
       return SetResult(DBIERR_NONE);
     }
   }
   DBIResult r = DescriptionLookup(Name, Desc);
-  if (r == DBIERR_NONE) new TDatabaseDescCache(&FDescCache, Desc);
+  if (r == DBIERR_NONE) new TDatabaseDescCache(&FDescCache, Name, Desc);
   return SetResult(r);
 }
 
@@ -387,10 +390,14 @@ DBIResult TQNClientSession::CreateDatabase(const DBDesc& Desc, std::uint32_t Ope
   Db = 0;
   SetResult(DBIERR_INVALIDHNDL);
   if (!Connected()) return Result();
+  // The request carries a folder of at most 219 characters; a longer one is refused, not cut to
+  // the name of another folder.
+  const std::string path(Desc.szPhyName, strnlen(Desc.szPhyName, sizeof Desc.szPhyName));
+  if (path.size() > 219) return SetResult(DBIERR_INVALIDDIR);
   auto* db = new TQNClientDatabase(&FDatabases, this, Desc, OpenMode, ShareMode, Password, UserName);
   Db = db->Handle();
   std::uint8_t request[222] = {};
-  PutShortString(request, 0, 220, std::string(Desc.szPhyName, strnlen(Desc.szPhyName, sizeof Desc.szPhyName)));
+  PutShortString(request, 0, 220, path);
   request[220] = OpenMode == dbiREADWRITE ? 1 : 0;
   request[221] = ShareMode == dbiOPENSHARED ? 1 : 0;
   std::uint8_t reply[4] = {};

@@ -20,7 +20,9 @@ class TBaseCfgrecord;
 class TDatabaseDescCache : public TBapiListItem {
   TW_CLASS(TDatabaseDescCache, TBapiListItem)
  public:
-  TDatabaseDescCache(TTitanCollection* Owner, const DBDesc& D) : TBapiListItem(Owner, nullptr), Desc(D) {}
+  TDatabaseDescCache(TTitanCollection* Owner, const std::string& Name, const DBDesc& D)
+      : TBapiListItem(Owner, nullptr), Name(Name), Desc(D) {}
+  std::string Name;  // the name looked up, whole (the description's name field holds 31 characters)
   DBDesc Desc;
 };
 
@@ -95,6 +97,7 @@ class TBaseSession : public TBapiListItem {
   virtual DBIResult ConfigSave() { return NotSupported(); }
   virtual DBIResult DescriptionLookup(const std::string& Name, DBDesc& Desc);
   virtual DBIResult GetDatabaseDesc(const std::string& Name, DBDesc& Desc);
+  int CachedDescriptionCount() const { return FDescCache.Count(); }
   virtual DBIResult CreateDatabase(const DBDesc& Desc, std::uint32_t OpenMode, std::uint32_t ShareMode,
                                    const std::string& Password, const std::string& UserName, hDBIDb& Db);
   virtual DBIResult OpenDatabase(const std::string& Name, const std::string& Type, std::uint32_t OpenMode,

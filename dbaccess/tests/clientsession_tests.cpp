@@ -461,5 +461,43 @@ TEST_F(ClientSession, ADatabaseComponentsNameIsOpenedUnderItsAlias) {
   EXPECT_EQ(asked, (std::vector<std::string>{"TextDB", "Nameless"}));
 }
 
+// A folder is sent as it was named, ending in one separator: a name ending in "/" gets no
+// backslash behind it.  A path of any length is described once and found again in the cache; one
+// longer than the open request carries is refused rather than cut to another folder's name.
+TEST_F(ClientSession, FolderPathsOfEveryLengthAreSentWholeAndDescribedOnce) {
+  StandInServer* server = Install();
+  ASSERT_EQ(DbiInit(nullptr), DBIERR_NONE);
+  hDBISes handle = 0;
+  ASSERT_EQ(DbiGetCurrSession(handle), DBIERR_NONE);
+  auto* session = TBapiListItem::Resolve<TBaseSession>(handle);
+  ASSERT_NE(session, nullptr);
+  hDBIDb db = 0;
+  ASSERT_EQ(DbiOpenDatabase("/data/x/", nullptr, 0, 0, nullptr, 0, nullptr, nullptr, db), DBIERR_NONE);
+  EXPECT_EQ(server->lastOpenPath, "/data/x/");
+  ASSERT_EQ(DbiOpenDatabase("/data/y", nullptr, 0, 0, nullptr, 0, nullptr, nullptr, db), DBIERR_NONE);
+  EXPECT_EQ(server->lastOpenPath, "/data/y\\");
+  const int before = session->CachedDescriptionCount();
+  const std::string stem = "/srv/" + std::string(60, 'a') + "/";
+  const std::string one = stem + "tables/", two = stem + "other", longest = "/" + std::string(217, 'c') + "/";
+  for (int round = 0; round < 3; ++round) {
+    for (const std::string& path : {one, two, longest}) {
+      ASSERT_EQ(DbiOpenDatabase(path.c_str(), nullptr, 0, 0, nullptr, 0, nullptr, nullptr, db), DBIERR_NONE) << path;
+      EXPECT_EQ(server->lastOpenPath, path == two ? path + "\\" : path);
+      DBDesc d;
+      ASSERT_EQ(DbiGetDatabaseDesc(path.c_str(), d), DBIERR_NONE);
+      EXPECT_EQ(std::string(d.szPhyName), path == two ? path + "\\" : path);
+    }
+  }
+  EXPECT_EQ(session->CachedDescriptionCount(), before + 3) << "one entry per name, however often it is asked for";
+  // Too long for the request: refused, and nothing is opened.
+  const std::size_t opens = static_cast<std::size_t>(std::count(server->requests.begin(), server->requests.end(), 261u));
+  for (const std::string& path : {"/" + std::string(218, 'd') + "/", "/" + std::string(300, 'e') + "/"}) {
+    hDBIDb none = 0;
+    EXPECT_EQ(DbiOpenDatabase(path.c_str(), nullptr, 0, 0, nullptr, 0, nullptr, nullptr, none), DBIERR_INVALIDDIR);
+    EXPECT_EQ(none, 0u);
+  }
+  EXPECT_EQ(static_cast<std::size_t>(std::count(server->requests.begin(), server->requests.end(), 261u)), opens);
+}
+
 }  // namespace
 }  // namespace tw::dbaccess::test

@@ -343,6 +343,20 @@ TEST_F(TcpServer, ClientsBeyondTheLimitsAreRefusedAndTheServedOnesGoOn) {
   EXPECT_EQ(code, 0) << served;
 }
 
+// Over TCP as in the process: "NUMBERS" beside an open "Numbers" is that table, and no other
+// spelling deletes, rebuilds or renames it while it is open.
+TEST_F(TcpServer, AnotherCaseOfAnOpenTablesNameIsThatTable) {
+  int code = -1;
+  RunToEnd("small", code);
+  ASSERT_EQ(code, 0);
+  EXPECT_EQ(RunToEnd("cases", code), "acknowledged 20 rows 30 delete 10031 build 10031 rename 10031\n");
+  EXPECT_EQ(code, 0);
+  EXPECT_TRUE(std::filesystem::exists(folder / "Numbers.QND"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "Moved.QND"));
+  const std::string stored = RunToEnd("check", code);
+  EXPECT_NE(stored.find("rows 30 first 1 last 1020"), std::string::npos) << stored;
+}
+
 TEST_F(TcpServer, ClientsThatEndWithoutDbiExitEndCleanly) {
   int code = -1;
   RunToEnd("small", code);

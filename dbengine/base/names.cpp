@@ -1,5 +1,7 @@
 #include "dbengine/base/names.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 
 #include "platform/rtl/files.h"
@@ -94,6 +96,21 @@ std::string QNExpandFileName(std::string_view Name) { return Cut(tw::ExpandFileN
 std::string QNGetExeName() { return tw::ProgramFileName(); }
 
 std::string QNExpandUNCFileName(std::string_view Name) { return QNExpandFileName(Name); }
+
+std::string QNResolveFolder(std::string_view Path) {
+  std::string p = QNExpandUNCFileName(Path);
+  while (p.size() > 1 && QNIsPathDelim(p.back())) p.pop_back();
+  return tw::ResolvePath(p);
+}
+
+bool QNDirectoryKeyOf(std::string_view Path, TqnFileKey& Key) {
+  if (Path.empty()) return false;
+  struct stat st {};
+  if (::stat(QNResolveFolder(Path).c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
+  Key.Device = static_cast<std::uint64_t>(st.st_dev);
+  Key.Inode = static_cast<std::uint64_t>(st.st_ino);
+  return true;
+}
 
 bool QNIsValidNameChar(char C) {
   return (C >= '0' && C <= '9') || (C >= 'A' && C <= 'Z') || (C >= 'a' && C <= 'z') || C == '_';

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,21 @@ std::string QNExpandFileName(std::string_view Name);
 std::string QNGetExeName();
 // QNExpandFileName; there are no mapped network drives here, so nothing more.
 std::string QNExpandUNCFileName(std::string_view Name);
+
+// The directory a folder path names: expanded, found part by part without regard to case where
+// the spelling given does not exist (as the engine's existence checks find it), without
+// trailing separators (the root stays "/").
+std::string QNResolveFolder(std::string_view Path);
+// What one file or directory is, however it is spelled (another case, a symbolic link,
+// separators): its device and inode.
+struct TqnFileKey {
+  std::uint64_t Device = 0;
+  std::uint64_t Inode = 0;
+  bool operator==(const TqnFileKey&) const = default;
+  auto operator<=>(const TqnFileKey&) const = default;
+};
+// The key of the directory Path names (QNResolveFolder); false when it names none.
+bool QNDirectoryKeyOf(std::string_view Path, TqnFileKey& Key);
 
 // Valid name characters: 0-9, A-Z, a-z and '_'.
 bool QNIsValidNameChar(char C);

@@ -160,26 +160,29 @@ bool TqnServerConfiguration::AddKeyProc(std::string_view Path, std::string_view 
 // ---- Folders --------------------------------------------------------------------------------
 
 namespace {
-// The matching form of a folder: expanded, ASCII letters upper-cased.
-std::string ExpandFolder(std::string_view Path) {
-  std::string p = QNExpandUNCFileName(Path);
-  while (p.size() > 1 && QNIsPathDelim(p.back())) p.pop_back();  // "/a/b/" and "/a/b" are one folder
-  return TqnPath(p).Str();
+// What tells folders apart: the directory a path names (device and inode), so that every
+// spelling of one directory meets and two directories never do; a path that names no directory
+// matches only its own expanded spelling.
+std::string FolderMatchKey(std::string_view Resolved) {
+  TqnFileKey key;
+  if (QNDirectoryKeyOf(Resolved, key)) return "dir " + std::to_string(key.Device) + " " + std::to_string(key.Inode);
+  return "path " + std::string(Resolved);
 }
-std::string FolderMatchKey(std::string_view Path) { return QNShStrUpper(ExpandFolder(Path)).Str(); }
 }  // namespace
 
 TqnSrFolder::TqnSrFolder(std::string_view Path)
-    : FPathHash(ElfHashShortString(FolderMatchKey(Path))), FPath(QNShStrAlloc(ExpandFolder(Path))) {}
+    : FKey(FolderMatchKey(QNResolveFolder(Path))),
+      FPathHash(ElfHashShortString(FKey)),
+      FPath(QNShStrAlloc(TqnPath(QNResolveFolder(Path)).View())) {}
 
 TqnSrFolder::~TqnSrFolder() { QNShStrFree(FPath); }
 
 int TqnSrFolderList::IndexOfPath(std::string_view Path) const {
-  const std::string key = FolderMatchKey(Path);
+  const std::string key = FolderMatchKey(QNResolveFolder(Path));
   const std::uint32_t hash = ElfHashShortString(key);
   for (int i = 0; i < FList.Count(); ++i) {
     TqnSrFolder* f = FList.ItemAs<TqnSrFolder>(i);
-    if (f->FPathHash == hash && FolderMatchKey(f->Path()) == key) return i;
+    if (f->FPathHash == hash && f->FKey == key) return i;
   }
   return -1;
 }

@@ -203,12 +203,14 @@ class TqnServerConfiguration : public TqnObject {
   TqnPadLock FPadLock;
 };
 
-// A folder in use by open databases, shared and counted.  Its id is a registry id.
+// A folder in use by open databases, shared and counted.  Its id is a registry id.  A folder is
+// a directory: every spelling of the directory (case, links, separators) names the same folder.
 class TqnSrFolder : public TqnSelfListItem {
   TW_CLASS(TqnSrFolder, TqnSelfListItem)
  public:
-  explicit TqnSrFolder(std::string_view NormalisedPath);
+  explicit TqnSrFolder(std::string_view Path);
   ~TqnSrFolder() override;
+  // The directory's spelling when it was first named, found as the file routines find names.
   std::string Path() const { return TqnPath(QNShStrView(FPath)).Str(); }
   std::uint32_t PathHash() const { return FPathHash; }
   int RefCount() const { return FRefCount; }
@@ -217,6 +219,7 @@ class TqnSrFolder : public TqnSelfListItem {
 
  private:
   friend class TqnSrFolderList;
+  std::string FKey;  // the directory's device and inode (or, for no directory, the path)
   std::uint32_t FPathHash;
   const std::uint8_t* FPath;
   int FRefCount = 0;
@@ -225,7 +228,7 @@ class TqnSrFolder : public TqnSelfListItem {
 class TqnSrFolderList : public TqnObject {
   TW_CLASS(TqnSrFolderList, TqnObject)
  public:
-  // The folder of Path (expanded, upper-cased), made when missing; its count grows by 1.
+  // The folder of the directory Path names, made when missing; its count grows by 1.
   TqnSrFolder* AddFolder(std::string_view Path);
   int IndexOfPath(std::string_view Path) const;
   // Drops one reference; at 0 the folder is freed.  Unknown or stale ids are ignored.

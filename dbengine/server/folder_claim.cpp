@@ -11,6 +11,8 @@
 #include <mutex>
 #include <utility>
 
+#include "dbengine/base/names.h"
+
 namespace tw::dbengine {
 
 namespace {
@@ -23,7 +25,7 @@ struct Claim {
   bool ForGood = false;    // and stays so until the last claim goes
   int Moments = 0;         // passing writes under way
 };
-using FolderKey = std::pair<dev_t, ino_t>;
+using FolderKey = TqnFileKey;
 
 std::map<FolderKey, Claim>& Claims() {
   static auto* claims = new std::map<FolderKey, Claim>;
@@ -59,13 +61,6 @@ void ForgetClaimsInChild() {
 std::multimap<std::string, FolderKey>& Spellings() {
   static auto* spellings = new std::multimap<std::string, FolderKey>;
   return *spellings;
-}
-
-bool KeyOf(const std::string& Folder, FolderKey& Key) {
-  struct stat st {};
-  if (::stat(Folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-  Key = {st.st_dev, st.st_ino};
-  return true;
 }
 
 // This process's claim on the folder claimed under Folder, nullptr when it holds none.
@@ -123,22 +118,21 @@ bool MakeExclusive(Claim& C) {
 }
 }  // namespace
 
-bool QNClaimFolder(const std::string& Folder) {
+TqnFolderClaim QNClaimFolder(const std::string& Folder) {
   std::lock_guard<std::mutex> g(ClaimMutex());
   FolderKey key;
-  // A folder that cannot be looked at is no one's: the open that follows reports it.
-  if (!KeyOf(Folder, key)) return true;
+  if (!QNDirectoryKeyOf(Folder, key)) return TqnFolderClaim::Unreadable;
   Claim& c = Claims()[key];
   if (c.Count > 0 && c.Process != ::getpid()) c = Claim{};
   if (c.Count > 0) {
     ++c.Count;
     Spellings().emplace(Folder, key);
-    return true;
+    return TqnFolderClaim::Claimed;
   }
-  const int fd = ::open(Folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = ::open(QNResolveFolder(Folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
     Claims().erase(key);
-    return true;
+    return TqnFolderClaim::Unreadable;
   }
   // Locks on the folder's own descriptor: they make no file in the user's folder, and they go
   // with the process, however the process ends.  Presence first: a writer that got its
@@ -147,13 +141,13 @@ bool QNClaimFolder(const std::string& Folder) {
   if (!MarkPresence(fd) || ::flock(fd, LOCK_SH | LOCK_NB) != 0) {
     ::close(fd);
     Claims().erase(key);
-    return false;
+    return TqnFolderClaim::ServedElsewhere;
   }
   c.Fd = fd;
   c.Count = 1;
   c.Process = ::getpid();
   Spellings().emplace(Folder, key);
-  return true;
+  return TqnFolderClaim::Claimed;
 }
 
 bool QNClaimFolderForWriting(const std::string& Folder) {

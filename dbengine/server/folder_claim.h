@@ -19,14 +19,22 @@
 
 namespace tw::dbengine {
 
+enum class TqnFolderClaim {
+  Claimed,          // the folder is this process's to read
+  ServedElsewhere,  // a server of another process writes in it
+  Unreadable,       // the folder cannot be looked at (missing, no directory, no access)
+};
+
 // Claims Folder for this process to read (claims are counted; every server of the process
-// shares them).  False when a server of another process writes in the folder.
-bool QNClaimFolder(const std::string& Folder);
+// shares them).  The claim belongs to the directory, however Folder spells it: another case, a
+// symbolic link, trailing separators of either kind.  A folder that cannot be looked at is
+// claimed by nobody and must not be served.
+TqnFolderClaim QNClaimFolder(const std::string& Folder);
 
 // Makes this process's claim on Folder (claimed before under that spelling) exclusive for
 // good: it stays exclusive until the last claim is given back.  True when it is exclusive (or
-// when no claim could be made on the folder); false when a server of another process holds the
-// folder too, and the claim then stays shared.
+// when this process holds no claim under that spelling); false when a server of another process
+// holds the folder too, and the claim then stays shared.
 bool QNClaimFolderForWriting(const std::string& Folder);
 
 // Whether this process holds Folder alone (true, too, for a folder that could not be claimed).

@@ -108,10 +108,18 @@ DBIResult TqnServerEngine::TakeRecordLock(TqnSrCursor* C, std::int32_t Ref) {
 }
 
 
+// The open table that table Name of the folder names: the one of that name, or the one whose
+// file the name reaches (the file routines find names in any case).
 TqnSrTable* TqnServerEngine::FindOpenTable(std::string_view FolderPath, std::string_view Name) const {
   for (int i = 0; i < tables_.Count(); ++i) {
     auto* t = tables_.ItemAs<TqnSrTable>(i);
     if (t->FolderPath() == FolderPath && t->Name() == Name) return t;
+  }
+  TqnFileKey key;
+  if (tables_.Count() == 0 || !QNTableFileKey(FolderPath, Name, key)) return nullptr;
+  for (int i = 0; i < tables_.Count(); ++i) {
+    auto* t = tables_.ItemAs<TqnSrTable>(i);
+    if (t->FileKey() != nullptr && *t->FileKey() == key) return t;
   }
   return nullptr;
 }
@@ -250,27 +258,35 @@ DBIResult TqnServerEngine::OpenDatabase(TqnSrClient* Client, std::string_view Pa
   TqnSrSession* session = Client->Sessions().Current();
   if (session == nullptr) return qnresInvalidHandle;
   if (Path.empty() || !QNDirectoryExists(Path)) return qnresInvalidDirectory;
+  // A folder is kept as a path of at most 219 characters; a longer one, cut, would be another.
+  if (QNResolveFolder(Path).size() > kQnMaxPath) return qnresInvalidDirectory;
   TqnSrFolder* folder = folders_->AddFolder(Path);
   const std::string path = folder->Path();
   // A folder new to this server is claimed for the process, shared: servers of other processes
   // may read it too, but none may change it (their caches would go stale, and two writers would
   // lose updates).  The claim becomes exclusive before this process changes anything there.
+  // It is taken on the directory the folder's own path names, whatever spelling the open used.
   if (folderClaims_.count(folder->Id()) == 0) {
-    if (!QNClaimFolder(std::string(Path))) {
+    const TqnFolderClaim claim = QNClaimFolder(path);
+    if (claim != TqnFolderClaim::Claimed) {
       folders_->RemoveFolder(folder->Id());
-      QNLogWrite("Folder [" + std::string(Path) + "] is changed by a server of another process");
-      return qnresFolderServedElsewhere;
+      if (claim == TqnFolderClaim::ServedElsewhere) {
+        QNLogWrite("Folder [" + path + "] is changed by a server of another process");
+        return qnresFolderServedElsewhere;
+      }
+      QNLogWrite("Folder [" + path + "] cannot be looked at: not served");
+      return qnresInvalidDirectory;
     }
-    folderClaims_[folder->Id()] = std::string(Path);
+    folderClaims_[folder->Id()] = path;
   }
   // Every database of the folder is asked, not only the first: an exclusive open must not
   // stand beside another session's database, and no other session may join an exclusive one.
   for (int i = 0; i < databases_.Count(); ++i) {
     auto* d = databases_.ItemAs<TqnSrDatabase>(i);
-    if (d->FolderPath() != path) continue;
+    if (d->FolderId() != folder->Id()) continue;
     const bool bothShared = d->ShareMode() == 1 && ShareMode == 1;
     if (!bothShared && d->Session() != session) {
-      folders_->RemoveFolder(folder->Id());
+      ReleaseFolder(folder->Id());
       return qnresNeedExclusive;
     }
   }

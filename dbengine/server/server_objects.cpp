@@ -1,6 +1,7 @@
 #include "dbengine/server/server_objects.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstring>
@@ -10,6 +11,7 @@
 #include "dbengine/storage/block_layout.h"
 #include "dbengine/storage/btree_index.h"
 #include "dbengine/storage/buffer_manager.h"
+#include "dbengine/storage/file_routines.h"
 #include "dbengine/storage/storage_errors.h"
 #include "dbengine/storage/table_file.h"
 
@@ -123,7 +125,17 @@ TqnSrTable::~TqnSrTable() {
   delete dict_;
 }
 
+bool QNTableFileKey(std::string_view Folder, std::string_view Name, TqnFileKey& Key) {
+  struct stat st {};
+  const std::string file = QNResolveFileName(QNMakeFullPath(Folder, std::string(Name) + ".QND"));
+  if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  Key.Device = static_cast<std::uint64_t>(st.st_dev);
+  Key.Inode = static_cast<std::uint64_t>(st.st_ino);
+  return true;
+}
+
 void TqnSrTable::CloseFiles() {
+  fileKnown_ = false;
   for (auto*& f : files_) {
     if (f == nullptr) continue;
     bm_->RemoveFile(f);
@@ -154,6 +166,7 @@ void TqnSrTable::OpenFiles() {
       QNOpenFile(files_.back(), rw, shared_ != 0, false, false);
       bm_->GetFileHeader(files_.back(), false);
     }
+    fileKnown_ = QNTableFileKey(folderPath_, name_, fileKey_);
   } catch (...) {
     CloseFiles();
     throw;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "dbengine/base/names.h"
 #include "dbengine/base/qnlist.h"
 #include "dbengine/base/serverconfig.h"
 #include "dbengine/base/shortstring.h"
@@ -113,6 +114,10 @@ struct TqnUserKeyRoutines {
   TqnUserCompareKeyProc CompareKey = nullptr;
 };
 
+// The device and inode of file 0 of table Name in Folder, found the way the file routines open
+// it (any case of the name); false when there is no such file.
+bool QNTableFileKey(std::string_view Folder, std::string_view Name, TqnFileKey& Key);
+
 // One open table, shared by every cursor on it.
 class TqnSrTable : public TqnSelfListItem {
   TW_CLASS(TqnSrTable, TqnSelfListItem)
@@ -156,10 +161,14 @@ class TqnSrTable : public TqnSelfListItem {
   TqnList& Cursors() { return cursors_; }
   std::uint8_t OpenMode() const { return openMode_; }
   std::uint8_t Shared() const { return shared_; }
+  // File 0's device and inode while the files are open, nullptr when unknown.
+  const TqnFileKey* FileKey() const { return fileKnown_ ? &fileKey_ : nullptr; }
   std::uint32_t ExclusiveOwner = 0;
 
  private:
   std::string name_;
+  TqnFileKey fileKey_;     // file 0's device and inode, once its files are open
+  bool fileKnown_ = false;
   std::string folderPath_;
   TqnBufferManager* bm_;
   TqnDataDictionary* dict_;

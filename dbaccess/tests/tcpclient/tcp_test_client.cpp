@@ -28,6 +28,25 @@
 //   tw_tcp_test_client hog     <port> <size>    raw: 16 connections that each start 4 messages
 //                                                of <size> bytes and leave them unfinished;
 //                                                prints "hog hung-up <n>", then waits
+//   tw_tcp_test_client cases   <port> <folder>  opens Numbers as "Numbers" and as "NUMBERS",
+//                                                inserts 20 rows through the two by turns, and
+//                                                asks to delete, rebuild and rename the table
+//                                                under other spellings; prints "acknowledged <n>
+//                                                rows <n> delete <code> build <code> rename <code>"
+//   tw_tcp_test_client bump    <port> <database> <program folder>
+//                                                opens the database (a folder path or an alias,
+//                                                as DbiOpenDatabase takes it; port 0: the server
+//                                                inside this process, over <program folder>), and
+//                                                in turns of ten steps adds 1 to the counter of
+//                                                the table Counter under a write lock and inserts
+//                                                a random key below 200 into the unique index of
+//                                                Keys, until 60 increments were acknowledged; a
+//                                                folder changed by another process answers 10246
+//                                                and the turn is tried again later; prints
+//                                                "bumped <n> inserted <n> told <n> failed <n>"
+//   tw_tcp_test_client serve   <port> <program folder>
+//                                                a server of its own on <port>: prints "serving"
+//                                                and serves until it is killed
 // The exit code is 0 when everything the mode does succeeded.
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -52,6 +71,10 @@
 #include "dbaccess/session.h"
 #include "dbaccess/embedded.h"
 #include "dbaccess/errortext.h"
+#include "dbengine/base/serverlog.h"
+#include "dbengine/server/comms/server_comms_link.h"
+#include "dbengine/server/server_engine.h"
+#include "dbengine/transport/commswindow.h"
 #include "dbengine/storage/data_dictionary.h"
 #include "dbengine/transport/servercomms.h"
 #include "dbengine/transport/tests/loopback_socket.h"
@@ -133,6 +156,35 @@ int Doors(TQNClientDatabase& Database) {
   std::printf("%s\n", out.c_str());
   std::fflush(stdout);
   DbiCloseCursor(cur);
+  return 0;
+}
+
+int Cases(hDBIDb Db, TQNClientDatabase& Database) {
+  hDBICur lower = 0, upper = 0;
+  DBIResult r = DbiOpenTable(Db, "Numbers", nullptr, "ByNr", nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0, false,
+                             nullptr, lower);
+  if (r == DBIERR_NONE)
+    r = DbiOpenTable(Db, "NUMBERS", nullptr, "ByNr", nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0, false, nullptr, upper);
+  if (r != DBIERR_NONE) return Fail("open table", r);
+  CURProps props;
+  DbiGetCursorProps(lower, props);
+  std::vector<std::uint8_t> rec(props.iRecBufSize, 0);
+  int acknowledged = 0;
+  for (std::int32_t i = 0; i < 20; ++i)
+    if (Insert(i % 2 == 0 ? lower : upper, rec, 1001 + i) == DBIERR_NONE) ++acknowledged;
+  int rows = 0;
+  DbiSetToBegin(upper);
+  while (DbiGetNextRecord(upper, dbiNOLOCK, rec.data(), nullptr) == DBIERR_NONE) ++rows;
+  const DBIResult del = DbiDeleteTable(Db, "numbers", nullptr);
+  dbengine::TqnDataDictionary dict(4096);
+  dict.AddField("Nr", "", dbengine::qftInt32, 0, 0, true);
+  const DBIResult build = Database.BuildTable("NUMBERS", true, dict);
+  const DBIResult rename = Database.RenameTable("nUmBeRs", "Moved");
+  std::printf("acknowledged %d rows %d delete %u build %u rename %u\n", acknowledged, rows,
+              static_cast<unsigned>(del), static_cast<unsigned>(build), static_cast<unsigned>(rename));
+  std::fflush(stdout);
+  DbiCloseCursor(upper);
+  DbiCloseCursor(lower);
   return 0;
 }
 
@@ -319,7 +371,136 @@ int RawMode(const std::string& Mode, std::uint16_t Port, long Count) {
 
 }  // namespace
 
+constexpr DBIResult kFolderElsewhere = 10246;  // "Directory is locked."
+constexpr DBIResult kKeyViolation = 9729;
+
+// One step: the counter of Counter goes up by one under a write lock, and a random key goes
+// into Keys.  Counts what was acknowledged; answers the first failure that ends the turn.
+DBIResult BumpStep(hDBICur Counter, hDBICur Keys, std::vector<std::uint8_t>& Rec, std::vector<std::uint8_t>& Key,
+                   int& Bumped, int& Inserted) {
+  DBIResult r = DbiSetToBegin(Counter);
+  if (r == DBIERR_NONE) r = DbiGetNextRecord(Counter, dbiWRITELOCK, Rec.data(), nullptr);
+  if (r != DBIERR_NONE) return r;
+  std::int32_t n = 0;
+  bool blank = false;
+  DbiGetField(Counter, 2, Rec.data(), reinterpret_cast<std::uint8_t*>(&n), blank);
+  ++n;
+  r = DbiPutField(Counter, 2, Rec.data(), reinterpret_cast<const std::uint8_t*>(&n));
+  if (r == DBIERR_NONE) r = DbiModifyRecord(Counter, Rec.data(), true);
+  if (r != DBIERR_NONE) {
+    DbiRelRecordLock(Counter, false);
+    return r;
+  }
+  ++Bumped;
+  const std::int32_t k = std::rand() % 200;
+  DbiInitRecord(Keys, Key.data());
+  r = DbiPutField(Keys, 1, Key.data(), reinterpret_cast<const std::uint8_t*>(&k));
+  if (r == DBIERR_NONE) r = DbiInsertRecord(Keys, dbiNOLOCK, Key.data());
+  if (r == DBIERR_NONE) ++Inserted;
+  return r == kKeyViolation ? DBIERR_NONE : r;
+}
+
+int Bump(const std::string& Name) {
+  constexpr int kIncrements = 60;
+  std::srand(static_cast<unsigned>(getpid()));
+  int bumped = 0, inserted = 0, told = 0, failed = 0;
+  for (int turn = 0; bumped < kIncrements && turn < 100000 && failed < 20; ++turn) {
+    hDBIDb db = 0;
+    DBIResult r = DbiOpenDatabase(Name.c_str(), nullptr, dbiREADWRITE, dbiOPENSHARED, nullptr, 0, nullptr, nullptr, db);
+    if (r == DBIERR_NONE) {
+      hDBICur counter = 0, keys = 0;
+      r = DbiOpenTable(db, "Counter", nullptr, nullptr, nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0, false, nullptr,
+                       counter);
+      if (r == DBIERR_NONE)
+        r = DbiOpenTable(db, "Keys", nullptr, "ByK", nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0, false, nullptr, keys);
+      if (r == DBIERR_NONE) {
+        CURProps props;
+        DbiGetCursorProps(counter, props);
+        std::vector<std::uint8_t> rec(props.iRecBufSize, 0);
+        DbiGetCursorProps(keys, props);
+        std::vector<std::uint8_t> key(props.iRecBufSize, 0);
+        for (int step = 0; r == DBIERR_NONE && step < 10 && bumped < kIncrements; ++step)
+          r = BumpStep(counter, keys, rec, key, bumped, inserted);
+      }
+      if (keys != 0) DbiCloseCursor(keys);
+      if (counter != 0) DbiCloseCursor(counter);
+      DbiCloseDatabase(db);
+    }
+    if (r == kFolderElsewhere) {
+      ++told;
+    } else if (r != DBIERR_NONE) {
+      ++failed;
+      std::fprintf(stderr, "turn %d: %u\n", turn, static_cast<unsigned>(r));
+    }
+    usleep(static_cast<useconds_t>(200 + std::rand() % 3000));  // lets the others in
+  }
+  std::printf("bumped %d inserted %d told %d failed %d\n", bumped, inserted, told, failed);
+  std::fflush(stdout);
+  DbiExit();
+  return failed == 0 && bumped == kIncrements ? 0 : 1;
+}
+
+// A TCP server of its own over the loopback address, until the process is killed.
+int Serve(std::uint16_t Port, const std::string& ProgramFolder) {
+  dbengine::QNSetLogPath(ProgramFolder + "/QNSERVER.LOG");
+  dbengine::TqnServerEngine engine;
+  auto* transport = new dbengine::TqnTCPIPProtocol("QNSERVER", true);
+  transport->SetPorts(Port, static_cast<std::uint16_t>(Port + 1), static_cast<std::uint16_t>(Port + 2));
+  dbengine::TqnServerCommsEngine comms(transport);
+  dbengine::TqnServerCommsLink link(engine, comms);
+  HWND handler = dbengine::QNCreateCommsWindow(
+      [&link](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+        if (m == dbengine::kQnRequestComplete) {
+          link.DispatchQueue();
+          return 0;
+        }
+        return DefWindowProc(h, m, w, l);
+      },
+      true);
+  comms.SetHandlerWindow(handler);
+  comms.StartListening();
+  std::printf("serving\n");
+  std::fflush(stdout);
+  for (;;) {
+    comms.Transport().PumpMessages();
+    bool busy = false;
+    MSG m;
+    while (PeekMessage(&m, 0, 0, 0, PM_REMOVE)) {
+      DispatchMessage(&m);
+      busy = true;
+    }
+    if (!busy) comms.Transport().WaitForEvents(1);
+  }
+}
+
+// Sessions reach the server on Port of the loopback address, or (port 0) a server inside this
+// process over ProgramFolder.
+void ReachServer(std::uint16_t Port, const std::string& ProgramFolder) {
+  if (Port == 0) {
+    RegisterEmbeddedServer(ProgramFolder);
+    return;
+  }
+  SetClientCommsFactory([Port](const std::string& ClientName) -> std::unique_ptr<TClientComms> {
+    auto engine = std::make_unique<TqnClientCommsEngine>(ClientName, dbengine::TqnProtocolKind::TCPIP);
+    static_cast<dbengine::TqnWinsockProtocol&>(engine->Transport())
+        .SetPorts(Port, static_cast<std::uint16_t>(Port + 1), static_cast<std::uint16_t>(Port + 2));
+    return engine;
+  });
+  SessionDefaults().ServerName = "QNSERVER@127.0.0.1";
+}
+
 int main(int argc, char** argv) {
+  if (argc >= 2 && std::string(argv[1]) == "bump" && argc == 5) {
+    SelectDisplay("offscreen");
+    ReachServer(static_cast<std::uint16_t>(std::atoi(argv[2])), argv[4]);
+    const DBIResult r = DbiInit(nullptr);
+    if (r != DBIERR_NONE) return Fail("init", r);
+    return Bump(argv[3]);
+  }
+  if (argc >= 2 && std::string(argv[1]) == "serve" && argc == 4) {
+    SelectDisplay("offscreen");
+    return Serve(static_cast<std::uint16_t>(std::atoi(argv[2])), argv[3]);
+  }
   if (argc != 4) return 2;
   const std::string mode = argv[1];
   const auto port = static_cast<std::uint16_t>(std::atoi(argv[2]));
@@ -331,17 +512,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "%s: %s\n", Caption.c_str(), Text.c_str());
     return 1;
   });
-  if (port == 0) {
-    RegisterEmbeddedServer(folder);
-  } else {
-    SetClientCommsFactory([port](const std::string& ClientName) -> std::unique_ptr<TClientComms> {
-      auto engine = std::make_unique<TqnClientCommsEngine>(ClientName, dbengine::TqnProtocolKind::TCPIP);
-      static_cast<dbengine::TqnWinsockProtocol&>(engine->Transport())
-          .SetPorts(port, static_cast<std::uint16_t>(port + 1), static_cast<std::uint16_t>(port + 2));
-      return engine;
-    });
-    SessionDefaults().ServerName = "QNSERVER@127.0.0.1";
-  }
+  ReachServer(port, folder);
 
   DBIResult r = DbiInit(nullptr);
   if (r != DBIERR_NONE) return Fail("init", r);
@@ -352,6 +523,12 @@ int main(int argc, char** argv) {
   auto* database = TBapiListItem::Resolve<TQNClientDatabase>(db);
   if (mode == "doors") {
     const int rc = Doors(*database);
+    DbiCloseDatabase(db);
+    DbiExit();
+    return rc;
+  }
+  if (mode == "cases") {
+    const int rc = Cases(db, *database);
     DbiCloseDatabase(db);
     DbiExit();
     return rc;

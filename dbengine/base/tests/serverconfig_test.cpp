@@ -80,22 +80,45 @@ TEST(ServerConfiguration, KeyProcedureLoadsOnlyWithBothRoutines) {
   EXPECT_FALSE(noLibrary.Load());
 }
 
-TEST(ServerFolders, TwoSpellingsOfOneFolderShareItAndCount) {
+// A folder is a directory: the spellings of one directory (another case when only one
+// directory answers to it, a symbolic link, ".", trailing separators of either kind) share one
+// folder and its count; two directories whose names differ only in case are two folders.
+TEST(ServerFolders, OneDirectoryIsOneFolderAndTwoAreTwo) {
+  const std::filesystem::path base =
+      std::filesystem::temp_directory_path() / ("tw_folders_" + std::to_string(::getpid()));
+  std::filesystem::remove_all(base);
+  std::filesystem::create_directories(base / "Data");
+  std::filesystem::create_directory_symlink(base / "Data", base / "link");
+  const std::string b = base.string();
   TqnSrFolderList list;
-  TqnSrFolder* a = list.AddFolder("/tmp/Data");
-  TqnSrFolder* b = list.AddFolder("/tmp/./DATA/");
-  EXPECT_EQ(a, b);
-  EXPECT_EQ(a->RefCount(), 2);
+  TqnSrFolder* a = list.AddFolder(b + "/Data");
+  for (const std::string& other : {b + "/./DATA/", b + "\\data\\", b + "/link", b + "/LINK//"})
+    EXPECT_EQ(list.AddFolder(other), a) << other;
+  EXPECT_EQ(a->RefCount(), 5);
   EXPECT_EQ(list.Count(), 1);
-  EXPECT_EQ(a->Path(), "/tmp/Data") << "the stored path keeps its letters for the case-sensitive disk";
-  EXPECT_EQ(list.IndexOfPath("\\tmp\\data"), 0);
+  EXPECT_EQ(a->Path(), b + "/Data") << "the stored path is the directory's own spelling";
+  EXPECT_EQ(list.IndexOfPath(b + "\\DATA"), 0);
+
+  std::filesystem::create_directories(base / "DATA");
+  TqnSrFolder* upper = list.AddFolder(b + "/DATA");
+  EXPECT_NE(upper, a) << "a directory of its own";
+  EXPECT_EQ(upper->Path(), b + "/DATA");
+  EXPECT_EQ(list.AddFolder(b + "/Data/"), a);
+  EXPECT_EQ(list.Count(), 2);
+
   const std::uint32_t id = a->Id();
+  for (int i = 0; i < 5; ++i) list.RemoveFolder(id);
+  EXPECT_EQ(list.Count(), 2);
   list.RemoveFolder(id);
   EXPECT_EQ(list.Count(), 1);
-  list.RemoveFolder(id);
-  EXPECT_EQ(list.Count(), 0);
   list.RemoveFolder(id);  // stale: ignored
-  EXPECT_EQ(list.IndexOfPath("/tmp/data"), -1);
+  EXPECT_EQ(list.IndexOfPath(b + "/Data"), -1);
+  EXPECT_EQ(list.IndexOfPath(b + "/DATA"), 0);
+  // A path that names no directory matches only itself.
+  TqnSrFolder* gone = list.AddFolder(b + "/Missing");
+  EXPECT_EQ(list.AddFolder(b + "/Missing/"), gone);
+  EXPECT_NE(list.AddFolder(b + "/MISSING"), gone);
+  std::filesystem::remove_all(base);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "dbengine/server/folder_claim.h"
 #include "dbengine/server/server_engine.h"
 #include "dbengine/storage/faulty_file_routines.h"
 #include "dbengine/storage/file_routines.h"
@@ -451,6 +452,62 @@ TEST_F(SharedFolder, IncrementsOfTwoProcessesInOneTableAreNeverLost) {
   EXPECT_EQ(r.GetI32(2), acknowledged);
 }
 
+// A folder whose path does not fit the 219 characters a folder is kept in is refused: cut, it
+// would name another folder (here an existing one, where the tables would have gone).
+TEST_F(Engine, AFolderPathTooLongToKeepIsRefused) {
+  std::string prefix = folder.Path() + "/";
+  prefix += std::string(219 - prefix.size(), 'p');
+  const std::string deep = prefix + "/inner";
+  std::filesystem::create_directories(deep);
+  std::uint32_t d = 0;
+  EXPECT_EQ(engine->DatabaseOpenNoAlias(1, deep, 1, 1, d), qnresInvalidDirectory);
+  EXPECT_EQ(d, 0u);
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(1, prefix, 1, 1, d), 0) << "219 characters fit";
+  EXPECT_EQ(engine->DatabaseClose(d), 0);
+}
+
+// The claim between processes is taken on the directory, under whatever spelling a database
+// names it with: the backslash the access layer appends, a symbolic link, another case.
+TEST_F(SharedFolder, IsClaimedOnTheDirectoryUnderEverySpelling) {
+  ASSERT_NO_FATAL_FAILURE(MakePeople({"Ada"}));
+  const std::string link = folder.Path() + "_link";
+  std::filesystem::create_directory_symlink(folder.Path(), link);
+  const std::string upper = folder.Path().substr(0, folder.Path().rfind('/') + 1) + "TW_SERVER" +
+                            folder.Path().substr(folder.Path().rfind('/') + 10);
+  for (const std::string& spelling : {folder.Path() + "\\", link + "\\", link, upper + "\\"}) {
+    ASSERT_EQ(engine->DatabaseOpenNoAlias(1, spelling, 1, 1, db), 0) << spelling;
+    std::uint32_t c = 0;
+    ASSERT_EQ(engine->OpenTable(db, "People", "", 0, 1, 1, c, nullptr), 0) << spelling;
+    for (const std::string& theirs : {folder.Path(), link + "/", folder.Path() + "\\"}) {
+      ServerProcess other({OpenFolder(theirs)});
+      EXPECT_EQ(other.Next(), qnresFolderServedElsewhere) << spelling << " beside " << theirs;
+    }
+    ASSERT_EQ(engine->DatabaseClose(db), 0);
+    db = 0;
+  }
+  // The other way round: a process that writes through the backslash spelling keeps this one out.
+  ServerProcess writer({OpenFolder(link + "\\"), OpenPeople(1), InsertPerson("Ben")});
+  EXPECT_EQ(writer.Next(), 0);
+  EXPECT_EQ(writer.Next(), 0);
+  EXPECT_EQ(writer.Next(), 0);
+  EXPECT_EQ(engine->DatabaseOpenNoAlias(1, folder.Path(), 1, 1, db), qnresFolderServedElsewhere);
+  writer.End();
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(1, folder.Path(), 1, 1, db), 0);
+  EXPECT_EQ(RecordsHere(), 2u);
+  std::filesystem::remove(link);
+}
+
+// A folder that cannot be looked at is claimed by nobody and served to nobody.
+TEST(FolderClaim, AFolderThatCannotBeLookedAtIsRefused) {
+  ScratchFolder f;
+  EXPECT_EQ(QNClaimFolder(f.File("missing")), TqnFolderClaim::Unreadable);
+  { std::ofstream(f.File("plain")) << "x"; }
+  EXPECT_EQ(QNClaimFolder(f.File("plain")), TqnFolderClaim::Unreadable);
+  ASSERT_EQ(QNClaimFolder(f.Path() + "\\"), TqnFolderClaim::Claimed);
+  EXPECT_TRUE(QNClaimFolderForWriting(f.Path() + "\\"));
+  QNReleaseFolder(f.Path() + "\\");
+}
+
 TEST_F(Engine, ExclusiveDatabasesShutOutOtherClientsOnly) {
   ScratchFolder other;
   std::uint32_t hash = 0, a = 0, b = 0, c = 0;
@@ -652,6 +709,138 @@ TEST_F(Engine, RenameRefusesAMissingTableAndAnExistingTarget) {
   EXPECT_EQ(engine->RenameTable(db, "People", "Folk"), qnresTableExists) << "renaming must not replace a table";
   EXPECT_TRUE(folder.Exists("People.QND"));
   EXPECT_TRUE(Check("Folk").empty());
+}
+
+// ---- One table per file, one folder per directory ----
+
+// Inserts Count people through cursors A and B of the People dictionary by turns; answers how
+// many inserts were acknowledged.
+int InsertByTurns(TqnServerEngine& E, std::uint32_t A, std::uint32_t B, int Count) {
+  int acknowledged = 0;
+  for (int i = 0; i < Count; ++i) {
+    Record r(E.FindCursor(A)->Table->Dictionary());
+    r.Str(1, "P" + std::to_string(i)).I32(2, i);
+    if (E.RecordInsert(i % 2 != 0 ? A : B, 0, r.Data()) == 0) ++acknowledged;
+  }
+  return acknowledged;
+}
+
+// A table named in another case names the same file: every spelling reaches the one open table
+// (one page cache, one set of locks), and no spelling deletes, rebuilds or renames it.
+TEST_F(Engine, EveryCaseOfAnOpenTablesNameReachesThatTable) {
+  Build("People", PeopleDictionary);
+  std::uint32_t hash = 0, db2 = 0;
+  ASSERT_EQ(engine->ClientAdd(2, "second", "", hash), 0);
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(2, folder.Path(), 1, 1, db2), 0);
+  const std::uint32_t a = Open("People");
+  std::uint32_t b = 0;
+  ASSERT_EQ(engine->OpenTable(db2, "PEOPLE", "", 0, 1, 1, b, nullptr), 0);
+  EXPECT_EQ(engine->FindCursor(a)->Table, engine->FindCursor(b)->Table);
+  EXPECT_EQ(engine->TableCount(), 1);
+  EXPECT_EQ(InsertByTurns(*engine, a, b, 40), 40);
+  TqnDataDictionary d(4096);
+  PeopleDictionary(d);
+  for (const char* name : {"people", "PEOPLE", "pEoPlE"}) {
+    EXPECT_EQ(engine->DeleteTable(db2, name), qnresTableOpen) << name;
+    EXPECT_EQ(engine->BuildTable(db2, true, name, d), qnresTableOpen) << name;
+    EXPECT_EQ(engine->RenameTable(db2, name, "Moved"), qnresTableOpen) << name;
+    EXPECT_EQ(engine->EmptyTable(db2, 0, name), qnresTableOpen) << name;
+  }
+  Build("Other", PeopleDictionary);
+  const DBIResult onto = engine->RenameTable(db2, "Other", "PEOPLE");
+  EXPECT_TRUE(onto == qnresTableOpen || onto == qnresTableExists) << onto;
+  EXPECT_TRUE(folder.Exists("People.QND"));
+  EXPECT_TRUE(folder.Exists("Other.QND"));
+  EXPECT_FALSE(folder.Exists("Moved.QND"));
+  ASSERT_EQ(engine->CursorClose(b), 0);
+  ASSERT_EQ(engine->CursorClose(a), 0);
+  EXPECT_EQ(engine->TableCount(), 0);
+  std::uint32_t c = Open("people", 0, 0);
+  std::uint32_t n = 0;
+  ASSERT_EQ(engine->GetTableRecCount(c, n), 0);
+  EXPECT_EQ(n, 40u) << "every acknowledged insert is stored";
+  ASSERT_EQ(engine->CursorClose(c), 0);
+  EXPECT_EQ(Joined(Check("People")), "");
+
+  // An exclusive open belongs to its session under every spelling.
+  ASSERT_EQ(engine->OpenTable(db, "PEOPLE", "", 0, 1, 0, c, nullptr), 0);
+  std::uint32_t other = 0;
+  EXPECT_EQ(engine->OpenTable(db2, "People", "", 0, 1, 1, other, nullptr), qnresRecordLocked);
+  EXPECT_EQ(engine->OpenTable(db, "people", "", 0, 1, 0, other, nullptr), 0) << "the own session opens it again";
+  EXPECT_EQ(engine->FindCursor(other)->Table, engine->FindCursor(c)->Table);
+  // A table is not made beside another in another case; but two files whose names differ in
+  // case only, made otherwise, are two tables.
+  EXPECT_EQ(engine->BuildTable(db2, false, "other", d), qnresTableExists);
+  std::filesystem::copy_file(folder.File("Other.QND"), folder.File("other.QND"));
+  const std::uint32_t upper = Open("Other"), lower = Open("other");
+  EXPECT_NE(engine->FindCursor(upper)->Table, engine->FindCursor(lower)->Table);
+}
+
+// Two directories whose names differ only in case are two folders.  One directory reached as
+// itself, through a symbolic link, in another case (when only one directory answers to it) or
+// with trailing separators of either kind is one folder: its tables are the same open tables,
+// and it runs one transaction at a time.
+TEST_F(Engine, FoldersAreDirectoriesWhateverTheirSpelling) {
+  ScratchFolder base;
+  std::filesystem::create_directories(base.File("data"));
+  std::filesystem::create_directories(base.File("DATA"));
+  std::uint32_t lower = 0, upper = 0, t1 = 0, t2 = 0;
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(1, base.File("data"), 1, 1, lower), 0);
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(1, base.File("DATA"), 1, 1, upper), 0);
+  TqnDataDictionary d(4096);
+  PeopleDictionary(d);
+  ASSERT_EQ(engine->BuildTable(upper, false, "People", d), 0);
+  EXPECT_TRUE(base.Exists("DATA/People.QND"));
+  EXPECT_FALSE(base.Exists("data/People.QND"));
+  ASSERT_EQ(engine->TransactionStart(lower, false, t1), 0);
+  EXPECT_EQ(engine->TransactionStart(upper, false, t2), 0) << "another folder, another transaction";
+  EXPECT_EQ(engine->TransactionCommit(t1), 0);
+  EXPECT_EQ(engine->TransactionCommit(t2), 0);
+
+  std::filesystem::create_directories(base.File("Real"));
+  std::filesystem::create_directory_symlink(base.File("Real"), base.File("link"));
+  const std::vector<std::string> spellings = {base.File("Real"),        base.File("link"),
+                                              base.File("REAL"),        base.File("Real") + "/",
+                                              base.File("Real") + "\\", base.File("link") + "//",
+                                              base.File("LINK") + "\\", base.File("data/../Real")};
+  std::vector<std::uint32_t> dbs;
+  for (const std::string& s : spellings) {
+    std::uint32_t x = 0;
+    ASSERT_EQ(engine->DatabaseOpenNoAlias(1, s, 1, 1, x), 0) << s;
+    dbs.push_back(x);
+  }
+  ASSERT_EQ(engine->BuildTable(dbs[1], false, "Folk", d), 0);
+  EXPECT_TRUE(base.Exists("Real/Folk.QND"));
+  std::uint32_t first = 0;
+  ASSERT_EQ(engine->OpenTable(dbs[0], "Folk", "", 0, 1, 1, first, nullptr), 0);
+  for (std::size_t i = 1; i < dbs.size(); ++i) {
+    std::uint32_t c = 0;
+    ASSERT_EQ(engine->OpenTable(dbs[i], i % 2 != 0 ? "FOLK" : "Folk", "", 0, 1, 1, c, nullptr), 0) << spellings[i];
+    EXPECT_EQ(engine->FindCursor(c)->Table, engine->FindCursor(first)->Table) << spellings[i];
+    EXPECT_EQ(engine->DeleteTable(dbs[i], "Folk"), qnresTableOpen) << spellings[i];
+  }
+  EXPECT_EQ(engine->TableCount(), 1);
+  ASSERT_EQ(engine->TransactionStart(dbs[0], false, t1), 0);
+  for (std::size_t i = 1; i < dbs.size(); ++i)
+    EXPECT_EQ(engine->TransactionStart(dbs[i], false, t2), qnresLockConflict) << spellings[i];
+  EXPECT_EQ(engine->TransactionCommit(t1), 0);
+  ASSERT_EQ(engine->TransactionStart(dbs[3], false, t2), 0);
+  EXPECT_EQ(engine->TransactionStart(dbs[1], false, t1), qnresLockConflict);
+  EXPECT_EQ(engine->TransactionRollback(t2), 0);
+
+  // Two clients, one per spelling, insert by turns: everything acknowledged is stored.
+  std::uint32_t hash = 0, viaLink = 0, c1 = 0, c2 = 0;
+  ASSERT_EQ(engine->ClientAdd(2, "second", "", hash), 0);
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(2, base.File("link"), 1, 1, viaLink), 0);
+  ASSERT_EQ(engine->OpenTable(dbs[0], "Folk", "", 0, 1, 1, c1, nullptr), 0);
+  ASSERT_EQ(engine->OpenTable(viaLink, "folk", "", 0, 1, 1, c2, nullptr), 0);
+  EXPECT_EQ(InsertByTurns(*engine, c1, c2, 40), 40);
+  std::uint32_t n = 0;
+  ASSERT_EQ(engine->GetTableRecCount(c2, n), 0);
+  EXPECT_EQ(n, 40u);
+  for (std::uint32_t x : dbs) ASSERT_EQ(engine->DatabaseClose(x), 0);
+  ASSERT_EQ(engine->DatabaseClose(viaLink), 0);
+  EXPECT_EQ(Joined(QNCheckTableFile(base.File("Real/Folk.QND"))), "");
 }
 
 // ---- Records, cursors, locks ----
