@@ -5,6 +5,7 @@
 
 #include "entry/fkstrings.h"
 #include "entry/strres/fkstrres.h"
+#include "platform/forms/menus/menus.h"
 #include "platform/rtl/formatsettings.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/win1252.h"
@@ -91,6 +92,7 @@ TW_PUBLISHED(TFkCustomPictureField,
              Prop("DataType", &TFkCustomPictureField::DataType, &TFkCustomPictureField::SetDataType),
              Prop("InitDateTime", &TFkCustomPictureField::InitDateTime, &TFkCustomPictureField::SetInitDateTime),
              Prop("PictureMask", &TFkCustomPictureField::PictureMask, &TFkCustomPictureField::SetPictureMask));
+TW_PUBLISHED(TFkPictureField, Prop("PopupMenu", &TFkPictureField::PopupMenu, &TFkPictureField::SetPopupMenu));
 TW_REGISTER_CLASS(TFkPictureField);
 
 void RegisterFieldkitClasses() {

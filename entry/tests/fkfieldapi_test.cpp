@@ -2,8 +2,11 @@
 
 #include <vector>
 
+#include "entry/fieldkit.h"
 #include "entry/fkpicturefield.h"
+#include "entry/strres/fkstrres.h"
 #include "entry/tests/entry_test_util.h"
+#include "platform/classes/resources.h"
 
 namespace tw::entry {
 namespace {
@@ -189,6 +192,22 @@ TEST_F(FieldApiTest, EveryControlCanBeMadeByName) {
     ASSERT_NE(c, nullptr) << name;
     EXPECT_STREQ(c->ClassType()->Name, name);
   }
+}
+
+TEST_F(FieldApiTest, StartUpStopsWhenTheTextsAreMissing) {
+  tw::HideResource("FIELDKIT_STRINGS_ENGLISH");
+  tw::HideResource("FIELDKIT_STRINGS");
+  std::string message = "no error";
+  try {
+    InitFieldkit();
+  } catch (const ESrsStringResourceError& e) {
+    message = e.Message();
+  }
+  tw::UnregisterResource("FIELDKIT_STRINGS_ENGLISH");
+  tw::UnregisterResource("FIELDKIT_STRINGS");
+  EXPECT_EQ(message, "String resource not found: FIELDKIT_STRINGS");
+  InitFieldkit();
+  EXPECT_EQ(FieldkitStrings().ResourceName(), "FIELDKIT_STRINGS_ENGLISH");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "entry/fkpicturefield.h"
 #include "entry/tests/entry_test_util.h"
+#include "platform/forms/menus/menus.h"
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/win/winapi.h"
 
@@ -469,10 +470,14 @@ TEST_F(PictureFieldTest, PublishedPropertiesAsAFormResourceSetsThem) {
   SetStrProp(f, "RangeLo", "01/01/2000");
   SetStrProp(f, "RangeHi", "31/12/2000");
   SetOrdProp(f, "Epoch", 1910);
+  auto* menu = new TPopupMenu(form);
+  SetPropValue(f, "PopupMenu", TValue(static_cast<TObject*>(menu)));
   f->SetComponentState(TComponentStateFlag::csLoading, false);
   static_cast<TComponent*>(f)->Loaded();
   EXPECT_EQ(GetStrProp(f, "RangeHi"), "12/31/2000") << "range texts read back in the international form";
   EXPECT_EQ(GetOrdProp(f, "Epoch"), 1910);
+  EXPECT_EQ(f->PopupMenu(), menu);
+  EXPECT_EQ(GetObjectProp(f, "PopupMenu"), menu);
   EXPECT_EQ(GetStrProp(controller, "Version"), "2.13.00");
   SetStrProp(controller, "Version", "9.99");
   EXPECT_EQ(GetStrProp(controller, "Version"), "2.13.00");
