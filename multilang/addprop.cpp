@@ -114,11 +114,11 @@ void SetTranslatedProperties(TLangSwitch& sw, int languageID, const std::vector<
 }
 
 TAddPropertiesForm::TAddPropertiesForm(TComponent* owner) : TForm(owner) {
-  SetBounds(100, 100, 560, 400);
+  SetBounds(100, 100, 584, 392);
   LabelAvailable = MakeControl<TLabel>(this, this, "LabelAvailable", 8, 6, 220, 16, "Available properties:");
-  LabelChange = MakeControl<TLabel>(this, this, "LabelChange", 330, 6, 220, 16, "Properties to change:");
+  LabelChange = MakeControl<TLabel>(this, this, "LabelChange", 346, 6, 220, 16, "Properties to change:");
   SrcList = MakeControl<TOutline>(this, this, "SrcList", 8, 24, 220, 220);
-  DstList = MakeControl<TOutline>(this, this, "DstList", 330, 24, 220, 220);
+  DstList = MakeControl<TOutline>(this, this, "DstList", 346, 24, 220, 220);
   for (TOutline* list : {SrcList, DstList}) list->SetOutlineStyle(osTreeText);
   // The filter: the property names offered on the left.
   FilterGroup = MakeControl<TGroupBox>(this, this, "FilterGroup", 8, 276, 316, 74, "Property filter:");
@@ -129,23 +129,23 @@ TAddPropertiesForm::TAddPropertiesForm(TComponent* owner) : TForm(owner) {
   AllCheckBox = MakeControl<TCheckBox>(this, FilterGroup, "AllCheckBox", 224, 18, 84, 20, "All");
   UserCheckBox = MakeControl<TCheckBox>(this, FilterGroup, "UserCheckBox", 8, 44, 20, 20);
   FilterName = MakeControl<TEdit>(this, FilterGroup, "FilterName", 30, 43, 150, 22);
-  OKBtn = MakeControl<TButton>(this, this, "OKBtn", 336, 284, 70, 25, "&OK");
+  OKBtn = MakeControl<TButton>(this, this, "OKBtn", 352, 284, 70, 25, "&OK");
   OKBtn->SetModalResult(mrOk);
   OKBtn->OnClick = [this](TObject*) { Apply(); };
-  CancelBtn = MakeControl<TButton>(this, this, "CancelBtn", 410, 284, 70, 25, "&Cancel");
+  CancelBtn = MakeControl<TButton>(this, this, "CancelBtn", 426, 284, 70, 25, "&Cancel");
   CancelBtn->SetModalResult(mrCancel);
-  HelpBtn = MakeControl<TButton>(this, this, "HelpBtn", 484, 284, 66, 25, "&Help");
-  IncludeBtn = MakeControl<TButton>(this, this, "IncludeBtn", 234, 60, 90, 25, ">> &INSERT >>");
-  ExcludeBtn = MakeControl<TButton>(this, this, "ExcludeBtn", 234, 90, 90, 25, "<< &REMOVE<<");
-  ExpandBtn = MakeControl<TButton>(this, this, "ExpandBtn", 234, 130, 90, 25, "E&xpand All");
-  NewString = MakeControl<TButton>(this, this, "NewString", 234, 160, 90, 25, "&New string");
+  HelpBtn = MakeControl<TButton>(this, this, "HelpBtn", 500, 284, 66, 25, "&Help");
+  IncludeBtn = MakeControl<TButton>(this, this, "IncludeBtn", 234, 60, 106, 25, ">> &INSERT >>");
+  ExcludeBtn = MakeControl<TButton>(this, this, "ExcludeBtn", 234, 90, 106, 25, "<< &REMOVE<<");
+  ExpandBtn = MakeControl<TButton>(this, this, "ExpandBtn", 234, 130, 106, 25, "E&xpand All");
+  NewString = MakeControl<TButton>(this, this, "NewString", 234, 160, 106, 25, "&New string");
   SrcValue = MakeControl<TEdit>(this, this, "SrcValue", 8, 250, 220, 22);
   SrcValue->SetReadOnly(true);
-  DstValue = MakeControl<TEdit>(this, this, "DstValue", 330, 250, 220, 22);
+  DstValue = MakeControl<TEdit>(this, this, "DstValue", 346, 250, 220, 22);
   DstValue->SetReadOnly(true);
   MButtons1 = new TMButtons(this);
   MButtons1->SetName("MButtons1");
-  LangSwitch1 = AddEditorLanguage(this, 336, 320);
+  LangSwitch1 = AddEditorLanguage(this, 352, 320);
   // The filter of the last use.
   try {
     TIniFile ini(EditorSettingsFileName());

@@ -834,6 +834,17 @@ void ExpectLaidOut(TCustomForm* window, const std::vector<TControl*>& controls) 
     const TRect r = c->BoundsRect();
     EXPECT_TRUE(r.Left >= inner.Left && r.Top >= inner.Top && r.Right <= inner.Right && r.Bottom <= inner.Bottom)
         << c->Name() << " lies outside " << c->Parent()->Name();
+    // The caption fits: a button's between its edges, a check or radio box's beside its mark.
+    std::string caption;
+    for (char ch : c->Caption())
+      if (ch != '&') caption += ch;
+    int room = -1;
+    if (dynamic_cast<TButton*>(c) != nullptr) room = r.Width() - 6;
+    else if (dynamic_cast<TCheckBox*>(c) != nullptr || dynamic_cast<TRadioButton*>(c) != nullptr) room = r.Width() - 18;
+    else if (dynamic_cast<TLabel*>(c) != nullptr) room = r.Width();
+    else if (dynamic_cast<TGroupBox*>(c) != nullptr) room = r.Width() - 16;
+    if (room >= 0 && !caption.empty())
+      EXPECT_LE(FontTextWidth(c->Font()->Request(), caption), room) << c->Name() << " cuts \"" << caption << "\"";
     for (TControl* o : controls)
       if (o != c && o->Parent() == c->Parent()) {
         const TRect q = o->BoundsRect();
