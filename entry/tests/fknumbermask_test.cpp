@@ -102,6 +102,19 @@ TEST_F(NumberMaskTest, TypedNumbersKeepOneIntegerRunAcrossTheThousandsPosition) 
   EXPECT_TRUE(errors.empty());
   EXPECT_EQ(f->EditText(), "   124.50");
 
+  // A step with the arrow key across a thousand.
+  f->SetArrowIncDec(true);
+  f->SetFocus();
+  Pump();
+  TFkValue big;
+  big.Real = 9999.5;
+  f->SetValue(big);
+  Press(VK_UP);
+  EXPECT_DOUBLE_EQ(Value(f), 10000.5);
+  Press(VK_TAB);
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(f->EditText(), "10,000.50");
+
   // A sign typed first.
   c->SetFocus();
   Pump();
@@ -198,12 +211,13 @@ TEST_P(NumberMaskModel, RandomKeysReadBackTheShownNumber) {
     auto* f = AddField(c.type, c.mask, top);
     top += 2;
     const bool integer = IsIntegerType(c.type);
+    f->SetArrowIncDec(true);
     ShowAndFocus(f);
     for (int round = 0; round < 16; ++round) {
       std::ostringstream log;
       log << c.mask << " round " << round << ":";
       for (int step = 0; step < 16; ++step) {
-        const int pick = static_cast<int>(rng() % 20);
+        const int pick = static_cast<int>(rng() % 22);
         if (pick < 8) {
           const char d = static_cast<char>('0' + rng() % 10);
           log << " " << d;
@@ -237,6 +251,10 @@ TEST_P(NumberMaskModel, RandomKeysReadBackTheShownNumber) {
           const std::string& p = pastes[rng() % pastes.size()];
           log << " paste[" << p << "]";
           Paste(p);
+        } else if (pick >= 20) {
+          // The arrow keys step the value (ArrowIncDec is on).
+          log << (pick == 20 ? " Up" : " Down");
+          Press(pick == 20 ? VK_UP : VK_DOWN);
         } else {
           log << " Tab";
           // Leaving: a number is shown as its value written back, decorations in place; anything
