@@ -17,14 +17,8 @@ namespace {
 
 using T = TPictureDataType;
 
-class NumberMaskTest : public test::EntryGuiTest {
+class NumberMaskTest : public test::PictureFormTest {
  protected:
-  void SetUp() override {
-    EntryGuiTest::SetUp();
-    form = NewForm(300, 200);
-    controller = new TFkController(form);
-    controller->OnError = [this](TObject*, std::uint16_t code, const std::string&) { errors.push_back(code); };
-  }
   // German number settings for the class library and the "intl" profile alike.
   void UseGerman() {
     intl_.reset();
@@ -37,21 +31,7 @@ class NumberMaskTest : public test::EntryGuiTest {
   }
   void TearDown() override {
     german_.reset();
-    EntryGuiTest::TearDown();
-  }
-  TFkPictureField* AddField(T type, const std::string& mask, int top = 0) {
-    auto* f = new TFkPictureField(form);
-    f->SetParent(form);
-    f->SetTop(top);
-    f->SetDataType(type);
-    f->SetPictureMask(mask);
-    return f;
-  }
-  void ShowAndFocus(TFkPictureField* f) {
-    form->Show();
-    Pump();
-    f->SetFocus();
-    Pump();
+    PictureFormTest::TearDown();
   }
   static void Paste(const std::string& text) {
     ASSERT_TRUE(OpenClipboard(0));
@@ -66,9 +46,6 @@ class NumberMaskTest : public test::EntryGuiTest {
     return IsIntegerType(f->DataType()) ? static_cast<double>(v.Int) : v.Real;
   }
 
-  TForm* form = nullptr;
-  TFkController* controller = nullptr;
-  std::vector<std::uint16_t> errors;
   std::unique_ptr<ScopedFormatSettings> german_;
 };
 

@@ -15,39 +15,7 @@ using T = TPictureDataType;
 
 DayNumber Date(int d, int m, int y) { return DMYToDayNumber(d, m, y, 0); }
 
-class PictureFieldTest : public test::EntryGuiTest {
- protected:
-  void SetUp() override {
-    EntryGuiTest::SetUp();
-    form = NewForm(300, 200);
-    controller = new TFkController(form);
-    controller->OnError = [this](TObject*, std::uint16_t code, const std::string& text) {
-      errors.push_back(code);
-      errorTexts.push_back(text);
-    };
-  }
-
-  TFkPictureField* AddField(T type, const std::string& mask = "", int top = 0) {
-    auto* f = new TFkPictureField(form);
-    f->SetParent(form);
-    f->SetTop(top);
-    f->SetDataType(type);
-    if (!mask.empty()) f->SetPictureMask(mask);
-    return f;
-  }
-
-  void ShowAndFocus(TFkPictureField* f) {
-    form->Show();
-    Pump();
-    f->SetFocus();
-    Pump();
-  }
-
-  TForm* form = nullptr;
-  TFkController* controller = nullptr;
-  std::vector<std::uint16_t> errors;
-  std::vector<std::string> errorTexts;
-};
+class PictureFieldTest : public test::PictureFormTest {};
 
 TEST_F(PictureFieldTest, TypedDateIsReadBackAndCaretSkipsSeparators) {
   auto* f = AddField(T::pftDate, "mm/dd/yyyy");
