@@ -113,7 +113,7 @@ class PictureFormTest : public EntryGuiTest {
     return f;
   }
 
-  void ShowAndFocus(TFkPictureField* f) {
+  void ShowAndFocus(TWinControl* f) {
     form->Show();
     Pump();
     f->SetFocus();

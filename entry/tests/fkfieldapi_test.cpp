@@ -15,31 +15,13 @@ using T = TPictureDataType;
 
 DayNumber Date(int d, int m, int y) { return DMYToDayNumber(d, m, y, 0); }
 
-class FieldApiTest : public test::EntryGuiTest {
+class FieldApiTest : public test::PictureFormTest {
  protected:
-  void SetUp() override {
-    EntryGuiTest::SetUp();
-    form = NewForm(300, 200);
-    controller = new TFkController(form);
-    controller->OnError = [](TObject*, std::uint16_t, const std::string&) {};
-  }
   TFkPictureField* Add(T type, const std::string& mask, int top = 0) {
-    auto* f = new TFkPictureField(form);
-    f->SetParent(form);
-    f->SetTop(top);
-    f->SetDataType(type);
-    f->SetPictureMask(mask);
+    auto* f = AddField(type, mask, top);
     f->SetMaxLength(static_cast<std::uint16_t>(mask.size()));
     return f;
   }
-  void ShowAndFocus(TWinControl* f) {
-    form->Show();
-    Pump();
-    f->SetFocus();
-    Pump();
-  }
-  TForm* form = nullptr;
-  TFkController* controller = nullptr;
 };
 
 TEST_F(FieldApiTest, StringValuesWithAndWithoutLiterals) {
