@@ -194,7 +194,7 @@ TEST_P(NumberMaskModel, RandomKeysReadBackTheShownNumber) {
       std::ostringstream log;
       log << c.mask << " round " << round << ":";
       for (int step = 0; step < 16; ++step) {
-        const int pick = static_cast<int>(rng() % 22);
+        const int pick = static_cast<int>(rng() % 23);
         if (pick < 8) {
           const char d = static_cast<char>('0' + rng() % 10);
           log << " " << d;
@@ -228,6 +228,11 @@ TEST_P(NumberMaskModel, RandomKeysReadBackTheShownNumber) {
           const std::string& p = pastes[rng() % pastes.size()];
           log << " paste[" << p << "]";
           Paste(p);
+        } else if (pick == 22) {
+          // The thousands separator typed as the user writes numbers (a dot in German).
+          log << " sep";
+          InjectKey(sep == '.' ? 0xBE : 0xBC, static_cast<unsigned char>(sep));
+          Pump();
         } else if (pick >= 20) {
           // The arrow keys step the value (ArrowIncDec is on).
           log << (pick == 20 ? " Up" : " Down");
