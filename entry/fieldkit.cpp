@@ -2,6 +2,7 @@
 
 #include "entry/date/dayarith.h"
 #include "entry/fkuserdata.h"
+#include "entry/strres/fkstrres.h"
 #include "platform/classes/typinfo.h"
 
 namespace tw::entry {
@@ -9,6 +10,9 @@ namespace tw::entry {
 void InitFieldkit() {
   // Today's year and month first: a date typed without them takes them.
   InitFkDateArith();
+  // The string tables next: a missing table stops the start here, before any window exists.
+  InitSrsStrRes();
+  InitFkStrRes();
   InitFkIntl();
   InitFkUserData();
   RegisterFieldkitClasses();

@@ -24,8 +24,9 @@
 
 namespace tw::entry {
 
-// Start-up of the library: the international settings, the user character sets and the
-// classes that form resources create by name.
+// Start-up of the library: the string tables (a missing one raises ESrsStringResourceError),
+// the international settings, the user character sets and the classes that form resources
+// create by name.
 void InitFieldkit();
 
 }  // namespace tw::entry

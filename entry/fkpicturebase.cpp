@@ -355,8 +355,10 @@ void TFkPictureBase::FixDecimalPoint(bool justifyInteger, bool padDecimals) {
   if (dp == std::string::npos || static_cast<int>(dp) >= static_cast<int>(editText_.size())) return;
   const int P = static_cast<int>(dp);
   if (justifyInteger && P > 0) {
+    // Every position up to the nearest literal belongs to the integer run: the "," and "$"
+    // positions hold digits while the decorations are removed for editing.
     int start = P;
-    while (start > 0 && Kind(start - 1) == pkEditable) --start;
+    while (start > 0 && Kind(start - 1) != pkLiteral) --start;
     if (start < P) {
       std::string run = editText_.substr(static_cast<std::size_t>(start), static_cast<std::size_t>(P - start));
       std::string chars;
@@ -369,7 +371,7 @@ void TFkPictureBase::FixDecimalPoint(bool justifyInteger, bool padDecimals) {
   }
   if (padDecimals) {
     int end = P + 1;
-    while (end < static_cast<int>(editText_.size()) && Kind(end) == pkEditable) ++end;
+    while (end < static_cast<int>(editText_.size()) && Kind(end) != pkLiteral) ++end;
     std::string run = editText_.substr(static_cast<std::size_t>(P + 1), static_cast<std::size_t>(end - P - 1));
     std::string chars;
     for (char c : run)

@@ -5,6 +5,7 @@
 
 #include "entry/fkstrings.h"
 #include "entry/strres/fkstrres.h"
+#include "platform/forms/menus/menus.h"
 #include "platform/rtl/formatsettings.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/win1252.h"
@@ -48,8 +49,11 @@ std::string FormatInRadix(std::int64_t v, int radix) {
   return s;
 }
 
+// A blank position of a number mask holds nothing: the digits around it make one number.
+void RemoveBlanks(std::string& s) { s.erase(std::remove(s.begin(), s.end(), ' '), s.end()); }
+
 bool ParseInRadix(std::string s, int radix, std::int64_t& value) {
-  tw::entry::TrimBlanks(s);
+  RemoveBlanks(s);
   if (s.empty()) return false;
   bool neg = false;
   std::size_t i = 0;
@@ -74,7 +78,7 @@ bool ParseInRadix(std::string s, int radix, std::int64_t& value) {
 bool ParseReal(std::string s, char decimalChar, double& value) {
   for (char& c : s)
     if (c == decimalChar) c = '.';
-  tw::entry::TrimBlanks(s);
+  RemoveBlanks(s);
   if (s.empty() || s == "-" || s == ".") return false;
   double d;
   if (Val(s, d) != 0 || !std::isfinite(d)) return false;
@@ -88,6 +92,7 @@ TW_PUBLISHED(TFkCustomPictureField,
              Prop("DataType", &TFkCustomPictureField::DataType, &TFkCustomPictureField::SetDataType),
              Prop("InitDateTime", &TFkCustomPictureField::InitDateTime, &TFkCustomPictureField::SetInitDateTime),
              Prop("PictureMask", &TFkCustomPictureField::PictureMask, &TFkCustomPictureField::SetPictureMask));
+TW_PUBLISHED(TFkPictureField, Prop("PopupMenu", &TFkPictureField::PopupMenu, &TFkPictureField::SetPopupMenu));
 TW_REGISTER_CLASS(TFkPictureField);
 
 void RegisterFieldkitClasses() {
@@ -310,7 +315,11 @@ std::uint16_t TFkCustomPictureField::Transfer(TFkValue& value, int flag) {
       } else {
         std::uint16_t width, decimals;
         GetMaskWidth(width, decimals);
-        std::string s = FloatToStrF(value.Real, TFloatFormat::ffFixed, 18, decimals);
+        // The value text has "." as its point whatever the class library's settings say: the
+        // merge puts the international decimal character in its place.
+        TFormatSettings plain = FormatSettings();
+        plain.DecimalSeparator = '.';
+        std::string s = FloatToStrF(value.Real, TFloatFormat::ffFixed, 18, decimals, plain);
         if (s.size() < width) s.insert(0, width - s.size(), ' ');
         if (decimalPlaces_ == 0) tw::entry::TrimBlanks(s);
         else TrimTrailingZeros(s);

@@ -7,6 +7,7 @@
 #include "multilang/hourglass.h"
 #include "multilang/langswitch.h"
 #include "multilang/makecontrol.h"
+#include "multilang/mbuttons.h"
 #include "platform/classes/inifiles.h"
 #include "platform/classes/typinfo.h"
 #include "platform/forms/dialogs/inputbox.h"
@@ -113,32 +114,38 @@ void SetTranslatedProperties(TLangSwitch& sw, int languageID, const std::vector<
 }
 
 TAddPropertiesForm::TAddPropertiesForm(TComponent* owner) : TForm(owner) {
-  SetBounds(100, 100, 560, 400);
+  SetBounds(100, 100, 584, 392);
+  LabelAvailable = MakeControl<TLabel>(this, this, "LabelAvailable", 8, 6, 220, 16, "Available properties:");
+  LabelChange = MakeControl<TLabel>(this, this, "LabelChange", 346, 6, 220, 16, "Properties to change:");
   SrcList = MakeControl<TOutline>(this, this, "SrcList", 8, 24, 220, 220);
-  DstList = MakeControl<TOutline>(this, this, "DstList", 330, 24, 220, 220);
+  DstList = MakeControl<TOutline>(this, this, "DstList", 346, 24, 220, 220);
   for (TOutline* list : {SrcList, DstList}) list->SetOutlineStyle(osTreeText);
-  CaptionCheckBox = MakeControl<TCheckBox>(this, this, "CaptionCheckBox", 8, 280, 80, 20, "Caption");
+  // The filter: the property names offered on the left.
+  FilterGroup = MakeControl<TGroupBox>(this, this, "FilterGroup", 8, 276, 316, 74, "Property filter:");
+  CaptionCheckBox = MakeControl<TCheckBox>(this, FilterGroup, "CaptionCheckBox", 8, 18, 72, 20, "Caption");
   CaptionCheckBox->SetChecked(true);
-  HintCheckBox = MakeControl<TCheckBox>(this, this, "HintCheckBox", 90, 280, 80, 20, "Hint");
-  ItemsCheckBox = MakeControl<TCheckBox>(this, this, "ItemsCheckBox", 170, 280, 80, 20, "Items");
-  AllCheckBox = MakeControl<TCheckBox>(this, this, "AllCheckBox", 250, 280, 80, 20, "All");
-  UserCheckBox = MakeControl<TCheckBox>(this, this, "UserCheckBox", 8, 306, 20, 20);
-  FilterName = MakeControl<TEdit>(this, this, "FilterName", 30, 306, 150, 22);
-  OKBtn = MakeControl<TButton>(this, this, "OKBtn", 380, 340, 75, 25, "&OK");
+  HintCheckBox = MakeControl<TCheckBox>(this, FilterGroup, "HintCheckBox", 84, 18, 64, 20, "Hint");
+  ItemsCheckBox = MakeControl<TCheckBox>(this, FilterGroup, "ItemsCheckBox", 152, 18, 68, 20, "Items");
+  AllCheckBox = MakeControl<TCheckBox>(this, FilterGroup, "AllCheckBox", 224, 18, 84, 20, "All");
+  UserCheckBox = MakeControl<TCheckBox>(this, FilterGroup, "UserCheckBox", 8, 44, 20, 20);
+  FilterName = MakeControl<TEdit>(this, FilterGroup, "FilterName", 30, 43, 150, 22);
+  OKBtn = MakeControl<TButton>(this, this, "OKBtn", 352, 284, 70, 25, "&OK");
   OKBtn->SetModalResult(mrOk);
   OKBtn->OnClick = [this](TObject*) { Apply(); };
-  CancelBtn = MakeControl<TButton>(this, this, "CancelBtn", 460, 340, 75, 25, "&Cancel");
+  CancelBtn = MakeControl<TButton>(this, this, "CancelBtn", 426, 284, 70, 25, "&Cancel");
   CancelBtn->SetModalResult(mrCancel);
-  HelpBtn = MakeControl<TButton>(this, this, "HelpBtn", 300, 340, 75, 25, "&Help");
-  IncludeBtn = MakeControl<TButton>(this, this, "IncludeBtn", 234, 60, 90, 25, ">> &INSERT >>");
-  ExcludeBtn = MakeControl<TButton>(this, this, "ExcludeBtn", 234, 90, 90, 25, "<< &REMOVE<<");
-  ExpandBtn = MakeControl<TButton>(this, this, "ExpandBtn", 234, 130, 90, 25, "E&xpand All");
-  NewString = MakeControl<TButton>(this, this, "NewString", 234, 160, 90, 25, "&New string");
+  HelpBtn = MakeControl<TButton>(this, this, "HelpBtn", 500, 284, 66, 25, "&Help");
+  IncludeBtn = MakeControl<TButton>(this, this, "IncludeBtn", 234, 60, 106, 25, ">> &INSERT >>");
+  ExcludeBtn = MakeControl<TButton>(this, this, "ExcludeBtn", 234, 90, 106, 25, "<< &REMOVE<<");
+  ExpandBtn = MakeControl<TButton>(this, this, "ExpandBtn", 234, 130, 106, 25, "E&xpand All");
+  NewString = MakeControl<TButton>(this, this, "NewString", 234, 160, 106, 25, "&New string");
   SrcValue = MakeControl<TEdit>(this, this, "SrcValue", 8, 250, 220, 22);
   SrcValue->SetReadOnly(true);
-  DstValue = MakeControl<TEdit>(this, this, "DstValue", 330, 250, 220, 22);
+  DstValue = MakeControl<TEdit>(this, this, "DstValue", 346, 250, 220, 22);
   DstValue->SetReadOnly(true);
-  LangSwitch1 = AddEditorLanguage(this, 8, 340);
+  MButtons1 = new TMButtons(this);
+  MButtons1->SetName("MButtons1");
+  LangSwitch1 = AddEditorLanguage(this, 352, 320);
   // The filter of the last use.
   try {
     TIniFile ini(EditorSettingsFileName());
@@ -199,8 +206,19 @@ void TAddPropertiesForm::ShowValue(TOutline* list, const std::vector<TPropertyKe
 
 void TAddPropertiesForm::AskNamedString() {
   std::string name;
-  if (InputQuery(LangSwitch1->GetString("NewString_Title"), LangSwitch1->GetString("NewString_Name"), name))
-    AddNamedString(name);
+  const std::string title = LangSwitch1->GetString("NewString_Title");
+  // The box's buttons carry the window's language.
+  MButtons1->SetTitle(title);
+  MButtons1->SetActive(true);
+  bool given = false;
+  try {
+    given = InputQuery(title, LangSwitch1->GetString("NewString_Name"), name);
+  } catch (...) {
+    MButtons1->SetActive(false);
+    throw;
+  }
+  MButtons1->SetActive(false);
+  if (given) AddNamedString(name);
 }
 
 std::string TAddPropertiesForm::KeyText(const TPropertyKey& k) {

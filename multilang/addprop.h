@@ -13,12 +13,15 @@ namespace tw {
 class TButton;
 class TCheckBox;
 class TEdit;
+class TGroupBox;
+class TLabel;
 class TOutline;
 }  // namespace tw
 
 namespace tw::multilang {
 
 class TLangSwitch;
+class TMButtons;
 
 struct TPropertyKey {
   std::string Component;
@@ -69,8 +72,11 @@ class TAddPropertiesForm : public TForm {
   void AskNamedString();
   void Apply();
 
+  TLabel* LabelAvailable = nullptr;
+  TLabel* LabelChange = nullptr;
   TOutline* SrcList = nullptr;
   TOutline* DstList = nullptr;
+  TGroupBox* FilterGroup = nullptr;  // holds the filter check boxes and FilterName
   TCheckBox* CaptionCheckBox = nullptr;
   TCheckBox* HintCheckBox = nullptr;
   TCheckBox* ItemsCheckBox = nullptr;
@@ -86,6 +92,7 @@ class TAddPropertiesForm : public TForm {
   TButton* NewString = nullptr;
   TEdit* SrcValue = nullptr;
   TEdit* DstValue = nullptr;
+  TMButtons* MButtons1 = nullptr;
   TLangSwitch* LangSwitch1 = nullptr;
 
   const std::vector<TPropertyKey>& Chosen() const { return dst_; }

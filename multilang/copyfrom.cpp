@@ -5,6 +5,7 @@
 #include "multilang/langswitch.h"
 #include "multilang/makecontrol.h"
 #include "platform/forms/comctrls/combobox.h"
+#include "platform/forms/stdctrls/extctrls.h"
 #include "platform/forms/stdctrls/stdctrls.h"
 
 namespace tw::multilang {
@@ -70,36 +71,45 @@ void CopyLanguageValues(TLangSwitch& sw, int sourceID, int targetID, bool overwr
 
 TCopyFromForm::TCopyFromForm(TComponent* owner) : TForm(owner) {
   SetCaption("Copy from dialog");
-  SetBounds(120, 120, 360, 260);
-  LanguageList = MakeControl<TComboBox>(this, this, "LanguageList", 8, 8, 330, 22);
+  SetBounds(120, 120, 360, 290);
+  Bevel1 = MakeControl<TBevel>(this, this, "Bevel1", 8, 8, 336, 174);
+  LabelCopyFrom = MakeControl<TLabel>(this, this, "LabelCopyFrom", 16, 14, 320, 16, "Copy properties from language:");
+  LanguageList = MakeControl<TComboBox>(this, this, "LanguageList", 16, 32, 320, 22);
   LanguageList->SetStyle(csDropDownList);
-  Overwrite = MakeControl<TCheckBox>(this, this, "Overwrite", 8, 36, 330, 22, "Overwrite existing properties in %s");
-  Design = MakeControl<TRadioButton>(this, this, "Design", 8, 70, 330, 22, "Design time language");
+  // The first item's text as designed; the language component translates it like any line.
+  LanguageList->Items()->AddObject("None (only update values)", static_cast<std::intptr_t>(-1));
+  Overwrite = MakeControl<TCheckBox>(this, this, "Overwrite", 16, 60, 320, 22, "Overwrite existing properties in %s");
+  SetValues = MakeControl<TGroupBox>(this, this, "SetValues", 16, 88, 320, 86, "Set property values based on:");
+  Design = MakeControl<TRadioButton>(this, SetValues, "Design", 8, 18, 304, 20, "Design time language");
   Design->SetChecked(true);
-  Selected = MakeControl<TRadioButton>(this, this, "Selected", 8, 96, 330, 22, "Language selected above");
-  ExternalProp = MakeControl<TRadioButton>(this, this, "ExternalProp", 8, 122, 330, 22,
+  Selected = MakeControl<TRadioButton>(this, SetValues, "Selected", 8, 40, 304, 20, "Language selected above");
+  ExternalProp = MakeControl<TRadioButton>(this, SetValues, "ExternalProp", 8, 62, 304, 20,
                                            "Other forms properties that has the same object names");
-  OKBtn = MakeControl<TButton>(this, this, "OKBtn", 180, 190, 75, 25, "&OK");
+  OKBtn = MakeControl<TButton>(this, this, "OKBtn", 180, 192, 75, 25, "&OK");
   OKBtn->SetModalResult(mrOk);
   OKBtn->OnClick = [this](TObject*) { ApplyChoice(); };
-  CancelBtn = MakeControl<TButton>(this, this, "CancelBtn", 262, 190, 75, 25, "&Cancel");
+  CancelBtn = MakeControl<TButton>(this, this, "CancelBtn", 262, 192, 75, 25, "&Cancel");
   CancelBtn->SetModalResult(mrCancel);
-  HelpBtn = MakeControl<TButton>(this, this, "HelpBtn", 98, 190, 75, 25, "&Help");
+  HelpBtn = MakeControl<TButton>(this, this, "HelpBtn", 98, 192, 75, 25, "&Help");
   HelpBtn->OnClick = [this](TObject*) { ShowEditorHelp(*LangSwitch1); };
-  LangSwitch1 = AddEditorLanguage(this, 8, 224);
+  LangSwitch1 = AddEditorLanguage(this, 8, 226);
+  overwriteTemplate_ = Overwrite->Caption();
   LanguageList->OnChange = [this](TObject*) { LanguageChanged(); };
 }
 
 void TCopyFromForm::SetTarget(TLangSwitch* edited, int targetLanguageID) {
   edited_ = edited;
   target_ = targetLanguageID;
+  const std::string none = LanguageList->Items()->Count() > 0 ? LanguageList->Items()->Strings(0) : "None (only update values)";
   LanguageList->Items()->Clear();
-  LanguageList->Items()->AddObject("None (only update values)", static_cast<std::intptr_t>(-1));
+  LanguageList->Items()->AddObject(none, static_cast<std::intptr_t>(-1));
   for (const auto& e : edited->Languages())
     if (e->Kind == ekLanguage && e->ID != targetLanguageID)
       LanguageList->Items()->AddObject(e->Text, static_cast<std::intptr_t>(e->ID));
   LanguageList->SetItemIndex(0);
-  Overwrite->SetCaption(FillIn("Overwrite existing properties in %s", {edited->LanguageName(targetLanguageID)}));
+  // The caption as the window's language gives it, with the target language's name filled in.
+  if (Overwrite->Caption().find("%s") != std::string::npos) overwriteTemplate_ = Overwrite->Caption();
+  Overwrite->SetCaption(FillIn(overwriteTemplate_, {edited->LanguageName(targetLanguageID)}));
   LanguageChanged();
 }
 

@@ -7,9 +7,12 @@
 #include "platform/forms/forms.h"
 
 namespace tw {
+class TBevel;
 class TButton;
 class TCheckBox;
 class TComboBox;
+class TGroupBox;
+class TLabel;
 class TRadioButton;
 }  // namespace tw
 
@@ -29,8 +32,11 @@ class TCopyFromForm : public TForm {
   // Applies the choice made in the window (what OK does).
   void ApplyChoice();
 
+  TBevel* Bevel1 = nullptr;
+  TLabel* LabelCopyFrom = nullptr;
   TComboBox* LanguageList = nullptr;
   TCheckBox* Overwrite = nullptr;
+  TGroupBox* SetValues = nullptr;  // holds the three radio buttons
   TRadioButton* Design = nullptr;
   TRadioButton* Selected = nullptr;
   TRadioButton* ExternalProp = nullptr;
@@ -41,6 +47,7 @@ class TCopyFromForm : public TForm {
 
  private:
   void LanguageChanged();
+  std::string overwriteTemplate_;  // the Overwrite caption with "%s" for the target language
   TLangSwitch* edited_ = nullptr;
   int target_ = -1;
 };

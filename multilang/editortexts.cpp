@@ -190,6 +190,40 @@ constexpr Text kTexts[] = {
      {"<< &REMOVE<<", "<< &TA BORT<<", "<< &VERWIJDEREN<<", "<< &HAPUS<<", "<< &FJERN<<", "<< &ENTFERNEN<<"}},
     {"TAddPropertiesForm", "CancelBtn", "Caption",
      {"&Cancel", "&Avbryt", "&Annuleren", "&Batal", "&Annuller", "&Abbrechen"}},
+    {"TAddPropertiesForm", "OKBtn", "Caption",
+     {"&OK", "&OK", "&OK", "&OK", "&OK", "&OK"}},
+    {"TAddPropertiesForm", "HelpBtn", "Caption",
+     {"&Help", "&Hjälp", "&Help", "Ban&tuan", "&Hjælp", "&Hilfe"}},
+    {"TAddPropertiesForm", "LabelAvailable", "Caption",
+     {"Available properties:", "Tillgängliga egenskaper:", "Beschikbare eigenschappen:", "Properti yang tersedia:", "Tilgængelige egenskaber:", "Verfügbare Eigenschaften:"}},
+    {"TAddPropertiesForm", "LabelChange", "Caption",
+     {"Properties to change:", "Egenskaper att ändra:", "Te wijzigen eigenschappen:", "Properti yang akan diubah:", "Egenskaber, der skal ændres:", "Zu ändernde Eigenschaften:"}},
+    {"TAddPropertiesForm", "FilterGroup", "Caption",
+     {"Property filter:", "Egenskapsfilter:", "Eigenschappenfilter:", "Saringan properti:", "Egenskabsfilter:", "Eigenschaftsfilter:"}},
+    {"TAddPropertiesForm", "AllCheckBox", "Caption",
+     {"All", "Alla", "Alle", "Semua", "Alle", "Alle"}},
+    {"TAddPropertiesForm", "ExpandBtn", "Caption",
+     {"E&xpand All", "&Visa alla", "Alles &uitvouwen", "&Buka semua", "&Fold alle ud", "Alle e&rweitern"}},
+    {"TAddPropertiesForm", "NewString", "Caption",
+     {"&New string", "&Ny text", "&Nieuwe tekst", "Teks &baru", "&Ny tekst", "&Neuer Text"}},
+    {"TAddPropertiesForm", "MButtons1", "Captions",
+     {"OK|&OK", "OK|&OK", "OK|&OK", "OK|&OK", "OK|&OK", "OK|&OK"}},
+    {"TAddPropertiesForm", "MButtons1", "Captions",
+     {"Cancel|&Cancel", "Cancel|&Avbryt", "Cancel|&Annuleren", "Cancel|&Batal", "Cancel|&Annuller", "Cancel|&Abbrechen"}},
+    {"TCopyFromForm", "LabelCopyFrom", "Caption",
+     {"Copy properties from language:", "Kopiera egenskaper från språket:", "Eigenschappen kopiëren uit taal:", "Salin properti dari bahasa:", "Kopiér egenskaber fra sproget:", "Eigenschaften aus der Sprache kopieren:"}},
+    {"TCopyFromForm", "LanguageList", "Items",
+     {"None (only update values)", "Inget (uppdatera bara värdena)", "Geen (alleen waarden bijwerken)", "Tidak ada (hanya perbarui nilai)", "Intet (opdater kun værdierne)", "Keine (nur Werte aktualisieren)"}},
+    {"TCopyFromForm", "Overwrite", "Caption",
+     {"Overwrite existing properties in %s", "Skriv över befintliga egenskaper i %s", "Bestaande eigenschappen in %s overschrijven", "Timpa properti yang sudah ada di %s", "Overskriv eksisterende egenskaber i %s", "Vorhandene Eigenschaften in %s überschreiben"}},
+    {"TCopyFromForm", "SetValues", "Caption",
+     {"Set property values based on:", "Sätt egenskapernas värden utifrån:", "Eigenschapswaarden instellen op basis van:", "Tetapkan nilai properti berdasarkan:", "Sæt egenskabernes værdier ud fra:", "Eigenschaftswerte setzen nach:"}},
+    {"TCopyFromForm", "ExternalProp", "Caption",
+     {"Other forms properties that has the same object names", "Egenskaper i andra fönster med samma objektnamn", "Eigenschappen van andere vensters met dezelfde objectnamen", "Properti jendela lain dengan nama objek yang sama", "Egenskaber i andre vinduer med samme objektnavne", "Eigenschaften anderer Fenster mit gleichen Objektnamen"}},
+    {"TCopyFromForm", "OKBtn", "Caption",
+     {"&OK", "&OK", "&OK", "&OK", "&OK", "&OK"}},
+    {"TCopyFromForm", "HelpBtn", "Caption",
+     {"&Help", "&Hjälp", "&Help", "Ban&tuan", "&Hjælp", "&Hilfe"}},
 };
 
 }  // namespace
@@ -220,7 +254,7 @@ void InstallEditorTexts(TLangSwitch& sw, const std::string& formClass) {
     std::string property = t.component == nullptr ? std::string("#") + t.property : t.property;
     // Lines of a string list are numbered in their order.
     std::string key = component + "." + property;
-    bool isLine = property == "Captions";
+    bool isLine = property == "Captions" || property == "Items";
     valueID = isLine ? (key == lastKey ? valueID + 1 : 0) : -1;
     lastKey = key;
     for (std::size_t i = 0; i < ids.size(); ++i) {

@@ -1,5 +1,6 @@
 #include "entry/strres/fkstrres.h"
 
+#include <memory>
 #include <mutex>
 
 #include "platform/rtl/exceptions.h"
@@ -8,12 +9,39 @@
 
 namespace tw::entry {
 
+namespace {
+
+std::unique_ptr<SrsStringResource> MakeFieldkitStrings() {
+  return std::make_unique<SrsStringResource>("FIELDKIT_STRINGS", "_ENGLISH");
+}
+
+struct FieldkitSlot {
+  std::mutex mutex;
+  std::unique_ptr<SrsStringResource> reader;
+};
+
+FieldkitSlot& Slot() {
+  static FieldkitSlot slot;
+  return slot;
+}
+
+}  // namespace
+
 SrsStringResource& FieldkitStrings() {
-  // Kept for the whole run; the entry fields use it from the user-interface thread only.
-  static std::once_flag once;
-  static SrsStringResource* reader = nullptr;
-  std::call_once(once, [] { reader = new SrsStringResource("FIELDKIT_STRINGS", "_ENGLISH"); });
-  return *reader;
+  // The entry fields use the reader from the user-interface thread only; the lock covers its
+  // making by a part that skipped the start-up.
+  FieldkitSlot& slot = Slot();
+  std::lock_guard lock(slot.mutex);
+  if (!slot.reader) slot.reader = MakeFieldkitStrings();
+  return *slot.reader;
+}
+
+void InitFkStrRes() {
+  (void)FkAlphaChars();
+  auto reader = MakeFieldkitStrings();
+  FieldkitSlot& slot = Slot();
+  std::lock_guard lock(slot.mutex);
+  slot.reader = std::move(reader);
 }
 
 namespace {

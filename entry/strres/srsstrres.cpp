@@ -1,5 +1,7 @@
 #include "entry/strres/srsstrres.h"
 
+#include <memory>
+
 #include "platform/classes/stringtable.h"
 #include "platform/classes/resources.h"
 #include "platform/rtl/sysutils.h"
@@ -26,11 +28,29 @@ std::string Fill(const std::string& pattern, const TVarRec& arg) {
     return pattern;
   }
 }
+
+std::unique_ptr<SrsStringResource>& SrsResSlot() {
+  static std::unique_ptr<SrsStringResource> reader;
+  return reader;
+}
+
 }  // namespace
 
+SrsStringResource* SrsResStrings() { return SrsResSlot().get(); }
+
+void InitSrsStrRes() {
+  // A new reader replaces the one of an earlier start-up only when it could be made.
+  auto reader = std::make_unique<SrsStringResource>("SRSRES_STRINGS", "");
+  SrsResSlot() = std::move(reader);
+}
+
 std::string SrsResText(std::uint16_t Id) {
-  // The reader's own table is read without a reader (a reader's errors would need it); errors
-  // are rare, so it is looked up each time.
+  if (SrsStringResource* reader = SrsResStrings()) {
+    std::string text = reader->GetString(Id);
+    if (!text.empty()) return text;
+    return BuiltInText(Id);
+  }
+  // Before the start-up the table is read without a reader (making one may need these texts).
   if (auto table = FindResource("SRSRES_STRINGS")) {
     if (auto text = ScanStringTable(*table, Id); text && !text->empty()) return std::string(*text);
   }

@@ -43,8 +43,15 @@ class SrsStringResource : public TObject {
   bool FOpen = false;
 };
 
-// The reader of "SRSRES_STRINGS" (no suffix): the reader's own error texts.  Created on first
-// use; when that table is missing the built-in texts are used.
+// The reader of "SRSRES_STRINGS" (no suffix), which holds the reader's own error texts; made by
+// InitSrsStrRes, nullptr before.
+SrsStringResource* SrsResStrings();
+// The reader's own error text Id: from SrsResStrings, or, before the start-up or when the table
+// lacks it, from the table directly or the built-in text.
 std::string SrsResText(std::uint16_t Id);
+
+// Start-up of the reader unit: creates SrsResStrings, raising ESrsStringResourceError when
+// "SRSRES_STRINGS" is missing.  The reader is freed when the program ends.
+void InitSrsStrRes();
 
 }  // namespace tw::entry

@@ -7,9 +7,11 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "entry/fkcontroller.h"
 #include "entry/fkintl.h"
+#include "entry/fkpicturefield.h"
 #include "platform/forms/tests/forms_test_util.h"
 #include "platform/rtl/formatsettings.h"
 #include "platform/win/display.h"
@@ -87,6 +89,41 @@ class EntryGuiTest : public tw::test::FormsTest {
   }
 
   std::unique_ptr<IntlScope> intl_;
+};
+
+// A shown form with a controller that records every error report, and picture fields on it.
+class PictureFormTest : public EntryGuiTest {
+ protected:
+  void SetUp() override {
+    EntryGuiTest::SetUp();
+    form = NewForm(300, 200);
+    controller = new TFkController(form);
+    controller->OnError = [this](TObject*, std::uint16_t code, const std::string& text) {
+      errors.push_back(code);
+      errorTexts.push_back(text);
+    };
+  }
+
+  TFkPictureField* AddField(TPictureDataType type, const std::string& mask = "", int top = 0) {
+    auto* f = new TFkPictureField(form);
+    f->SetParent(form);
+    f->SetTop(top);
+    f->SetDataType(type);
+    if (!mask.empty()) f->SetPictureMask(mask);
+    return f;
+  }
+
+  void ShowAndFocus(TWinControl* f) {
+    form->Show();
+    Pump();
+    f->SetFocus();
+    Pump();
+  }
+
+  TForm* form = nullptr;
+  TFkController* controller = nullptr;
+  std::vector<std::uint16_t> errors;
+  std::vector<std::string> errorTexts;
 };
 
 }  // namespace tw::entry::test

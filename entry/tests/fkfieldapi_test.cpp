@@ -2,8 +2,11 @@
 
 #include <vector>
 
+#include "entry/fieldkit.h"
 #include "entry/fkpicturefield.h"
+#include "entry/strres/fkstrres.h"
 #include "entry/tests/entry_test_util.h"
+#include "platform/classes/resources.h"
 
 namespace tw::entry {
 namespace {
@@ -12,31 +15,13 @@ using T = TPictureDataType;
 
 DayNumber Date(int d, int m, int y) { return DMYToDayNumber(d, m, y, 0); }
 
-class FieldApiTest : public test::EntryGuiTest {
+class FieldApiTest : public test::PictureFormTest {
  protected:
-  void SetUp() override {
-    EntryGuiTest::SetUp();
-    form = NewForm(300, 200);
-    controller = new TFkController(form);
-    controller->OnError = [](TObject*, std::uint16_t, const std::string&) {};
-  }
   TFkPictureField* Add(T type, const std::string& mask, int top = 0) {
-    auto* f = new TFkPictureField(form);
-    f->SetParent(form);
-    f->SetTop(top);
-    f->SetDataType(type);
-    f->SetPictureMask(mask);
+    auto* f = AddField(type, mask, top);
     f->SetMaxLength(static_cast<std::uint16_t>(mask.size()));
     return f;
   }
-  void ShowAndFocus(TWinControl* f) {
-    form->Show();
-    Pump();
-    f->SetFocus();
-    Pump();
-  }
-  TForm* form = nullptr;
-  TFkController* controller = nullptr;
 };
 
 TEST_F(FieldApiTest, StringValuesWithAndWithoutLiterals) {
@@ -189,6 +174,22 @@ TEST_F(FieldApiTest, EveryControlCanBeMadeByName) {
     ASSERT_NE(c, nullptr) << name;
     EXPECT_STREQ(c->ClassType()->Name, name);
   }
+}
+
+TEST_F(FieldApiTest, StartUpStopsWhenTheTextsAreMissing) {
+  tw::HideResource("FIELDKIT_STRINGS_ENGLISH");
+  tw::HideResource("FIELDKIT_STRINGS");
+  std::string message = "no error";
+  try {
+    InitFieldkit();
+  } catch (const ESrsStringResourceError& e) {
+    message = e.Message();
+  }
+  tw::UnregisterResource("FIELDKIT_STRINGS_ENGLISH");
+  tw::UnregisterResource("FIELDKIT_STRINGS");
+  EXPECT_EQ(message, "String resource not found: FIELDKIT_STRINGS");
+  InitFieldkit();
+  EXPECT_EQ(FieldkitStrings().ResourceName(), "FIELDKIT_STRINGS_ENGLISH");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "entry/fkpicturefield.h"
 #include "entry/tests/entry_test_util.h"
+#include "platform/forms/menus/menus.h"
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/win/winapi.h"
 
@@ -14,39 +15,7 @@ using T = TPictureDataType;
 
 DayNumber Date(int d, int m, int y) { return DMYToDayNumber(d, m, y, 0); }
 
-class PictureFieldTest : public test::EntryGuiTest {
- protected:
-  void SetUp() override {
-    EntryGuiTest::SetUp();
-    form = NewForm(300, 200);
-    controller = new TFkController(form);
-    controller->OnError = [this](TObject*, std::uint16_t code, const std::string& text) {
-      errors.push_back(code);
-      errorTexts.push_back(text);
-    };
-  }
-
-  TFkPictureField* AddField(T type, const std::string& mask = "", int top = 0) {
-    auto* f = new TFkPictureField(form);
-    f->SetParent(form);
-    f->SetTop(top);
-    f->SetDataType(type);
-    if (!mask.empty()) f->SetPictureMask(mask);
-    return f;
-  }
-
-  void ShowAndFocus(TFkPictureField* f) {
-    form->Show();
-    Pump();
-    f->SetFocus();
-    Pump();
-  }
-
-  TForm* form = nullptr;
-  TFkController* controller = nullptr;
-  std::vector<std::uint16_t> errors;
-  std::vector<std::string> errorTexts;
-};
+class PictureFieldTest : public test::PictureFormTest {};
 
 TEST_F(PictureFieldTest, TypedDateIsReadBackAndCaretSkipsSeparators) {
   auto* f = AddField(T::pftDate, "mm/dd/yyyy");
@@ -469,10 +438,14 @@ TEST_F(PictureFieldTest, PublishedPropertiesAsAFormResourceSetsThem) {
   SetStrProp(f, "RangeLo", "01/01/2000");
   SetStrProp(f, "RangeHi", "31/12/2000");
   SetOrdProp(f, "Epoch", 1910);
+  auto* menu = new TPopupMenu(form);
+  SetPropValue(f, "PopupMenu", TValue(static_cast<TObject*>(menu)));
   f->SetComponentState(TComponentStateFlag::csLoading, false);
   static_cast<TComponent*>(f)->Loaded();
   EXPECT_EQ(GetStrProp(f, "RangeHi"), "12/31/2000") << "range texts read back in the international form";
   EXPECT_EQ(GetOrdProp(f, "Epoch"), 1910);
+  EXPECT_EQ(f->PopupMenu(), menu);
+  EXPECT_EQ(GetObjectProp(f, "PopupMenu"), menu);
   EXPECT_EQ(GetStrProp(controller, "Version"), "2.13.00");
   SetStrProp(controller, "Version", "9.99");
   EXPECT_EQ(GetStrProp(controller, "Version"), "2.13.00");

@@ -54,38 +54,12 @@ TEST(IntlTimeRuns, FreeTextReadsHoursMinutesSecondsAndAmPm) {
   EXPECT_EQ(intl.FreeTextToSeconds("99999999999:30"), BadTime);
 }
 
-class TimeFieldTest : public test::EntryGuiTest {
+class TimeFieldTest : public test::PictureFormTest {
  protected:
-  void SetUp() override {
-    EntryGuiTest::SetUp();
-    form = NewForm(300, 200);
-    controller = new TFkController(form);
-    controller->OnError = [this](TObject*, std::uint16_t code, const std::string&) { ++errors; lastCode = code; };
-  }
-
-  TFkPictureField* AddField(const std::string& mask, int top = 0) {
-    auto* f = new TFkPictureField(form);
-    f->SetParent(form);
-    f->SetTop(top);
-    f->SetDataType(T::pftTime);
-    f->SetPictureMask(mask);
-    return f;
-  }
-
-  void ShowAndFocus(TFkPictureField* f) {
-    form->Show();
-    Pump();
-    f->SetFocus();
-    Pump();
-  }
+  TFkPictureField* AddField(const std::string& mask, int top = 0) { return PictureFormTest::AddField(T::pftTime, mask, top); }
 
   // The seconds of the day a field holds, read through GetAsDateTime.
   static long Seconds(TFkPictureField* f) { return std::lround(f->GetAsDateTime() * 86400.0); }
-
-  TForm* form = nullptr;
-  TFkController* controller = nullptr;
-  int errors = 0;
-  std::uint16_t lastCode = 0;
 };
 
 TEST_F(TimeFieldTest, TwelveHourTextsAreShownWithOneHourField) {
@@ -173,7 +147,7 @@ TEST_F(TimeFieldTest, TypedTwelveHourTimeIsReadBack) {
   EXPECT_EQ(f->EditText(), " 6:30 PM");
   EXPECT_EQ(Seconds(f), HM(18, 30));
   EXPECT_TRUE(f->ValidateField(false));
-  EXPECT_EQ(errors, 0);
+  EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(TimeFieldTest, TypedTwoDigitHourAndAnInvalidHour) {

@@ -21,6 +21,7 @@
 #include "platform/forms/comctrls/outline.h"
 #include "platform/forms/comctrls/listbox.h"
 #include "platform/forms/dialogs/msgbox.h"
+#include "platform/forms/stdctrls/extctrls.h"
 #include "platform/win/display.h"
 
 namespace tw::multilang {
@@ -807,6 +808,134 @@ TEST_F(LangEditorTest, TheEditorWindowsComeInEightLanguages) {
   EXPECT_EQ(browser->IncludeBtn->Caption(), ">> &INDS\xC6T >>");
   EXPECT_EQ(browser->LangSwitch1->GetString("NewString_Name"), "Identifikator");
   delete browser;
+}
+
+// Dark pixels (text) painted inside a control's place on its parent's window: a caption the user
+// can read leaves some there.
+int TextPixels(TControl* c) {
+  TWinControl* parent = c->Parent();
+  const TRect r = c->BoundsRect();
+  int dark = 0;
+  for (int y = r.Top; y < r.Bottom && y < r.Top + 16; ++y)
+    for (int x = r.Left; x < r.Right; ++x) {
+      const std::uint32_t p = test::PixelRGB(parent->Handle(), x, y);
+      if (((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) < 3 * 90) ++dark;
+    }
+  return dark;
+}
+
+// Each control shows on the window, wholly inside its parent, beside the others without
+// covering them; its caption is painted where it stands.
+void ExpectLaidOut(TCustomForm* window, const std::vector<TControl*>& controls) {
+  for (TControl* c : controls) {
+    ASSERT_NE(c, nullptr);
+    EXPECT_TRUE(c->Visible()) << c->Name();
+    const TRect inner = c->Parent()->ClientRect();
+    const TRect r = c->BoundsRect();
+    EXPECT_TRUE(r.Left >= inner.Left && r.Top >= inner.Top && r.Right <= inner.Right && r.Bottom <= inner.Bottom)
+        << c->Name() << " lies outside " << c->Parent()->Name();
+    // The caption fits: a button's between its edges, a check or radio box's beside its mark.
+    std::string caption;
+    for (char ch : c->Caption())
+      if (ch != '&') caption += ch;
+    int room = -1;
+    if (dynamic_cast<TButton*>(c) != nullptr) room = r.Width() - 6;
+    else if (dynamic_cast<TCheckBox*>(c) != nullptr || dynamic_cast<TRadioButton*>(c) != nullptr) room = r.Width() - 18;
+    else if (dynamic_cast<TLabel*>(c) != nullptr) room = r.Width();
+    else if (dynamic_cast<TGroupBox*>(c) != nullptr) room = r.Width() - 16;
+    if (room >= 0 && !caption.empty())
+      EXPECT_LE(FontTextWidth(c->Font()->Request(), caption), room) << c->Name() << " cuts \"" << caption << "\"";
+    for (TControl* o : controls)
+      if (o != c && o->Parent() == c->Parent()) {
+        const TRect q = o->BoundsRect();
+        const bool apart = r.Right <= q.Left || q.Right <= r.Left || r.Bottom <= q.Top || q.Bottom <= r.Top;
+        EXPECT_TRUE(apart) << c->Name() << " covers " << o->Name();
+      }
+  }
+  EXPECT_NE(window, nullptr);
+}
+
+// The property browser and the copy dialog show their labels, group boxes and frame with their
+// texts, in English and, through their language component, in German.
+TEST_F(LangEditorTest, TheLanguageWindowsShowTheirLabelsAndGroupsInEnglishAndGerman) {
+  delete editor;
+  editor = nullptr;
+  const int sv = form->LangSwitch1->LanguageID("Svenska");
+  for (const char* language : {"English", "Deutsch"}) {
+    TIniFile(TLangEditorForm::SettingsFileName()).WriteString("Default", "Language", language);
+    const bool german = std::string(language) == "Deutsch";
+    auto* browser = new TAddPropertiesForm(Application());
+    browser->SetEdited(form->LangSwitch1, sv);
+    browser->Show();
+    Pump();
+    EXPECT_EQ(browser->LabelAvailable->Caption(), german ? "Verf\xFCgbare Eigenschaften:" : "Available properties:");
+    EXPECT_EQ(browser->LabelChange->Caption(), german ? "Zu \xE4ndernde Eigenschaften:" : "Properties to change:");
+    EXPECT_EQ(browser->FilterGroup->Caption(), german ? "Eigenschaftsfilter:" : "Property filter:");
+    EXPECT_EQ(browser->NewString->Caption(), german ? "&Neuer Text" : "&New string");
+    EXPECT_EQ(browser->HelpBtn->Caption(), german ? "&Hilfe" : "&Help");
+    for (TControl* box : std::initializer_list<TControl*>{browser->CaptionCheckBox, browser->HintCheckBox, browser->ItemsCheckBox,
+                                                          browser->AllCheckBox, browser->UserCheckBox, browser->FilterName})
+      EXPECT_EQ(box->Parent(), browser->FilterGroup) << box->Name();
+    ASSERT_NE(browser->MButtons1, nullptr);
+    EXPECT_EQ(browser->FindComponent("MButtons1"), browser->MButtons1);
+    EXPECT_EQ(browser->MButtons1->Captions()->Strings(1), german ? "Cancel|&Abbrechen" : "Cancel|&Cancel");
+    ExpectLaidOut(browser, {browser->LabelAvailable, browser->LabelChange, browser->SrcList, browser->DstList,
+                            browser->SrcValue, browser->DstValue, browser->FilterGroup, browser->IncludeBtn,
+                            browser->ExcludeBtn, browser->ExpandBtn, browser->NewString, browser->OKBtn,
+                            browser->CancelBtn, browser->HelpBtn, browser->LangSwitch1, browser->CaptionCheckBox,
+                            browser->HintCheckBox, browser->ItemsCheckBox, browser->AllCheckBox, browser->UserCheckBox,
+                            browser->FilterName});
+    EXPECT_GT(TextPixels(browser->LabelAvailable), 20);
+    EXPECT_GT(TextPixels(browser->LabelChange), 20);
+    // The group box paints its caption on its own window, over its frame's top edge.
+    int groupText = 0;
+    for (int x = 6; x < browser->FilterGroup->Width() - 6; ++x)
+      for (int y = 0; y < 14; ++y) {
+        const std::uint32_t p = test::PixelRGB(browser->FilterGroup->Handle(), x, y);
+        if (((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) < 3 * 90) ++groupText;
+      }
+    EXPECT_GT(groupText, 20);
+    if (german) {
+      // The component switches the window back to its design texts.
+      browser->LangSwitch1->SelectLanguage("English", false);
+      EXPECT_EQ(browser->LabelAvailable->Caption(), "Available properties:");
+      EXPECT_EQ(browser->FilterGroup->Caption(), "Property filter:");
+    }
+    delete browser;
+
+    auto* copy = new TCopyFromForm(Application());
+    copy->SetTarget(form->LangSwitch1, sv);
+    copy->Show();
+    Pump();
+    EXPECT_EQ(copy->LabelCopyFrom->Caption(), german ? "Eigenschaften aus der Sprache kopieren:" : "Copy properties from language:");
+    EXPECT_EQ(copy->SetValues->Caption(), german ? "Eigenschaftswerte setzen nach:" : "Set property values based on:");
+    EXPECT_EQ(copy->Overwrite->Caption(),
+              german ? "Vorhandene Eigenschaften in Svenska \xFC" "berschreiben" : "Overwrite existing properties in Svenska");
+    EXPECT_EQ(copy->LanguageList->Items()->Strings(0), german ? "Keine (nur Werte aktualisieren)" : "None (only update values)");
+    EXPECT_EQ(copy->ExternalProp->Caption(),
+              german ? "Eigenschaften anderer Fenster mit gleichen Objektnamen" : "Other forms properties that has the same object names");
+    for (TControl* radio : std::initializer_list<TControl*>{copy->Design, copy->Selected, copy->ExternalProp})
+      EXPECT_EQ(radio->Parent(), copy->SetValues) << radio->Name();
+    ASSERT_NE(copy->Bevel1, nullptr);
+    const TRect frame = copy->Bevel1->BoundsRect();
+    for (TControl* inside : std::initializer_list<TControl*>{copy->LabelCopyFrom, copy->LanguageList, copy->Overwrite, copy->SetValues}) {
+      const TRect r = inside->BoundsRect();
+      EXPECT_TRUE(r.Left >= frame.Left && r.Top >= frame.Top && r.Right <= frame.Right && r.Bottom <= frame.Bottom)
+          << inside->Name() << " outside the frame";
+    }
+    ExpectLaidOut(copy, {copy->LabelCopyFrom, copy->LanguageList, copy->Overwrite, copy->SetValues, copy->OKBtn,
+                         copy->CancelBtn, copy->HelpBtn, copy->LangSwitch1, copy->Design, copy->Selected,
+                         copy->ExternalProp});
+    EXPECT_GT(TextPixels(copy->LabelCopyFrom), 20);
+    // The radio buttons are one group: a choice clears the other.
+    copy->LanguageList->SetItemIndex(1);
+    FireEvent(copy->LanguageList->OnChange, copy->LanguageList);
+    ClickOn(copy->Selected);
+    Pump();
+    EXPECT_TRUE(copy->Selected->Checked());
+    EXPECT_FALSE(copy->Design->Checked());
+    delete copy;
+  }
 }
 
 // The node of an outline at a path of texts from the top; 0 when there is none.

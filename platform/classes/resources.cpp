@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <map>
 #include <mutex>
+#include <set>
 
 #include "platform/rtl/win1252.h"
 
@@ -25,6 +26,7 @@ struct RunTime {
   // Upper-cased name -> (name as registered, bytes).  Map nodes do not move, so a view of
   // the bytes stays valid until that entry is replaced or removed.
   std::map<std::string, std::pair<std::string, std::string>> byKey;
+  std::set<std::string> hidden;  // upper-cased names that count as missing
 };
 
 RunTime& Registered() {
@@ -49,6 +51,7 @@ std::optional<std::string_view> FindResource(const std::string& name) {
   {
     RunTime& r = Registered();
     std::lock_guard lock(r.mutex);
+    if (r.hidden.count(key) != 0) return std::nullopt;
     auto it = r.byKey.find(key);
     if (it != r.byKey.end()) return std::string_view(it->second.second);
   }
@@ -67,6 +70,7 @@ std::vector<std::string> ResourceNames() {
     RunTime& r = Registered();
     std::lock_guard lock(r.mutex);
     for (const auto& [key, entry] : r.byKey) names[key] = entry.first;
+    for (const auto& key : r.hidden) names.erase(key);
   }
   std::vector<std::string> list;
   list.reserve(names.size());
@@ -77,6 +81,7 @@ std::vector<std::string> ResourceNames() {
 void RegisterResource(const std::string& name, std::string bytes) {
   RunTime& r = Registered();
   std::lock_guard lock(r.mutex);
+  r.hidden.erase(Key(name));
   r.byKey[Key(name)] = {name, std::move(bytes)};
 }
 
@@ -84,6 +89,14 @@ void UnregisterResource(const std::string& name) {
   RunTime& r = Registered();
   std::lock_guard lock(r.mutex);
   r.byKey.erase(Key(name));
+  r.hidden.erase(Key(name));
+}
+
+void HideResource(const std::string& name) {
+  RunTime& r = Registered();
+  std::lock_guard lock(r.mutex);
+  r.byKey.erase(Key(name));
+  r.hidden.insert(Key(name));
 }
 
 }  // namespace tw

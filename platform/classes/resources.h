@@ -20,6 +20,8 @@ std::vector<std::string> ResourceNames();
 // one of the same name.
 void RegisterResource(const std::string& name, std::string bytes);
 void UnregisterResource(const std::string& name);
+// Makes `name` missing, embedded or not, until it is unregistered (tests of missing resources).
+void HideResource(const std::string& name);
 
 // One embedded resource, as written by the resource compiler.
 struct TEmbeddedResource {

@@ -5,8 +5,8 @@
 namespace tw {
 
 namespace {
-// Calls f(id, text) for each complete record until f returns true; a record cut off by the
-// end of the blob ends the walk.
+// Calls f(id, text) for each complete record until f returns true; a record with an empty
+// text is the table's last one, and a record cut off by the end of the blob ends the walk.
 template <typename F>
 void Walk(std::string_view table, F&& f) {
   std::size_t pos = 0;
@@ -19,6 +19,7 @@ void Walk(std::string_view table, F&& f) {
     if (nul == nullptr) return;  // unterminated text: damaged, nothing more to read
     const std::size_t len = static_cast<std::size_t>(static_cast<const char*>(nul) - text);
     if (f(id, std::string_view(text, len))) return;
+    if (len == 0) return;  // the empty text ends the table
     pos += 2 + len + 1;
   }
 }

@@ -83,6 +83,7 @@ int CodePointToWin1252(char32_t cp) {
 std::string CompileStringTable(std::string_view source, const std::string& fileName) {
   std::string out;
   std::map<unsigned, int> seen;  // id -> line
+  int emptyLine = 0;             // the line of an empty text, which ends the table
   if (source.substr(0, 3) == "\xEF\xBB\xBF") source.remove_prefix(3);
   std::size_t pos = 0;
   int lineNo = 0;
@@ -109,6 +110,9 @@ std::string CompileStringTable(std::string_view source, const std::string& fileN
         throw CompileError(fileName, lineNo, "the string id must be followed by one space or tab");
       ++i;
     }
+    if (emptyLine != 0)
+      throw CompileError(fileName, lineNo, "string id " + std::to_string(id) + " would never be found: the empty text on line " +
+                                               std::to_string(emptyLine) + " ends the table");
     auto [it, fresh] = seen.emplace(static_cast<unsigned>(id), lineNo);
     if (!fresh)
       throw CompileError(fileName, lineNo, "string id " + std::to_string(id) + " already used on line " +
@@ -155,6 +159,7 @@ std::string CompileStringTable(std::string_view source, const std::string& fileN
       }
       text += static_cast<char>(b);
     }
+    if (text.empty()) emptyLine = lineNo;
     out += static_cast<char>(id & 0xFF);
     out += static_cast<char>((id >> 8) & 0xFF);
     out += text;

@@ -3,8 +3,9 @@
 //
 // String-table source: UTF-8 text; blank lines and lines starting with '#' are skipped; every
 // other line is "<decimal id><one space or tab><text>", the text being the rest of the line
-// exactly (it may be empty), with the escapes \n, \r, \t, \\ and \xHH.  Output: for every line,
-// the id as 16 bits little-endian, then the text in Windows-1252 and a zero byte.
+// exactly, with the escapes \n, \r, \t, \\ and \xHH.  An empty text ends a string table, so it
+// may only stand on the last record line; a record after it is refused.  Output: for every
+// line, the id as 16 bits little-endian, then the text in Windows-1252 and a zero byte.
 #pragma once
 
 #include <cstdint>

@@ -49,18 +49,20 @@ TEST(EngineStringTableOpen, BuiltInOwnTextsStandInForADamagedOwnTable) {
             "INTERNAL: String resource [TWQN_NONE_ENGLISH] not found");
 }
 
-TEST(EngineStringTableLookup, IdsAroundTheRecordsAreEmptyAndEmptyTextsDoNotEndTheTable) {
-  ScopedTable t("TWQN_B_ENGLISH", BuildStringTable({{100, "hundred"}, {150, ""}, {200, "two hundred"}}));
+TEST(EngineStringTableLookup, IdsAroundTheRecordsAreEmptyAndAnEmptyTextEndsTheTable) {
+  ScopedTable t("TWQN_B_ENGLISH",
+                BuildStringTable({{100, "hundred"}, {120, "hundred twenty"}, {150, ""}, {200, "two hundred"}}));
   TqnStringResource r("TWQN_B", "");
   EXPECT_TRUE(r.GetString(99).IsEmpty());
-  EXPECT_TRUE(r.GetString(120).IsEmpty());
-  EXPECT_TRUE(r.GetString(201).IsEmpty());
+  EXPECT_TRUE(r.GetString(110).IsEmpty());
   EXPECT_TRUE(r.GetString(-1).IsEmpty());
   EXPECT_TRUE(r.GetString(70000).IsEmpty());
-  EXPECT_EQ(r.GetString(200), std::string_view("two hundred"));
+  EXPECT_TRUE(r.GetString(200).IsEmpty());  // behind the empty text: never found
+  EXPECT_EQ(r.CachedCount(), 0);            // misses are not cached
+  EXPECT_EQ(r.GetString(120), std::string_view("hundred twenty"));
   EXPECT_TRUE(r.GetString(150).IsEmpty());
-  EXPECT_EQ(r.CachedCount(), 2);  // 200 and 150; misses are not cached
-  EXPECT_EQ(r.GetString(200), std::string_view("two hundred"));
+  EXPECT_EQ(r.CachedCount(), 2);  // 120 and 150
+  EXPECT_EQ(r.GetString(120), std::string_view("hundred twenty"));
   EXPECT_EQ(r.CachedCount(), 2);
 }
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <set>
+
 #include "entry/strres/fkstrres.h"
 #include "platform/classes/stringtable.h"
 #include "platform/classes/tests/string_table_source.h"
@@ -116,6 +119,92 @@ TEST(FieldkitTexts, OwnTableIsEmbeddedAsGiven) {
     EXPECT_EQ(*embedded, source);
   }
   EXPECT_EQ(tw::ScanStringTable(source, 4), "Unable to open string resource: %s");
+}
+
+TEST(SrsStringResourceLookup, AnEmptyTextHidesEveryRecordAfterIt) {
+  ScopedTable t("TWTEST_E", BuildStringTable({{1, "one"}, {2, ""}, {3, "three"}, {1, "again"}}));
+  SrsStringResource r("TWTEST_E", "");
+  EXPECT_EQ(r.GetString(1), "one");
+  EXPECT_EQ(r.GetString(3), "");
+  r.SetReportMissing(true);
+  EXPECT_EQ(r.GetString(2), "");  // the terminator's own number finds its empty text
+  try {
+    r.GetString(3);
+    ADD_FAILURE() << "a record behind the empty text was found";
+  } catch (const ESrsStringResourceError& e) {
+    EXPECT_EQ(e.Message(), "String not found: 3");
+  }
+}
+
+// Makes tables missing for the life of the object.
+struct HiddenTables {
+  explicit HiddenTables(std::vector<std::string> names) : names_(std::move(names)) {
+    for (const auto& n : names_) tw::HideResource(n);
+  }
+  ~HiddenTables() {
+    for (const auto& n : names_) tw::UnregisterResource(n);
+  }
+  std::vector<std::string> names_;
+};
+
+std::string StartUpError(void (*init)()) {
+  try {
+    init();
+  } catch (const ESrsStringResourceError& e) {
+    return e.Message();
+  }
+  return "no error";
+}
+
+TEST(StringTableStartUp, MakesTheReadersAndAMissingTableStopsTheStart) {
+  tw::entry::InitSrsStrRes();
+  ASSERT_NE(tw::entry::SrsResStrings(), nullptr);
+  EXPECT_EQ(tw::entry::SrsResStrings()->ResourceName(), "SRSRES_STRINGS");
+  tw::entry::InitFkStrRes();
+  EXPECT_EQ(tw::entry::FieldkitStrings().ResourceName(), "FIELDKIT_STRINGS_ENGLISH");
+  EXPECT_EQ(tw::entry::FkResString(34275), "Default");
+  {
+    // Missing at start: reported by the start-up itself, with the bare table name.
+    HiddenTables gone({"FIELDKIT_STRINGS_ENGLISH", "FIELDKIT_STRINGS"});
+    EXPECT_EQ(StartUpError(tw::entry::InitFkStrRes), "String resource not found: FIELDKIT_STRINGS");
+    EXPECT_EQ(tw::entry::FkResString(34275), "Default");  // the reader made before stays
+  }
+  {
+    HiddenTables gone({"SRSRES_STRINGS"});
+    EXPECT_EQ(StartUpError(tw::entry::InitSrsStrRes), "String resource not found: SRSRES_STRINGS");
+  }
+  // The reader's own texts come through its reader once it is made.
+  ScopedTable own("SRSRES_STRINGS", BuildStringTable({{3, "Missing table %s"}}));
+  tw::entry::InitSrsStrRes();
+  EXPECT_EQ(tw::entry::SrsResText(3), "Missing table %s");
+  EXPECT_EQ(tw::entry::SrsResText(4), "Unable to open string resource: %s");  // built in
+  tw::UnregisterResource("SRSRES_STRINGS");
+  tw::entry::InitSrsStrRes();
+  EXPECT_EQ(tw::entry::SrsResText(3), "String resource not found: %s");
+}
+
+TEST(ShippedStringTables, EveryTextOfEverySourceIsFoundInTheEmbeddedTable) {
+  namespace fs = std::filesystem;
+  int tables = 0;
+  for (const auto& file : fs::directory_iterator(tw::tabletest::SourceDir() + "/resources/strings")) {
+    if (file.path().extension() != ".txt") continue;
+    const std::string name = file.path().stem().string();
+    const auto records = tw::tabletest::ReadTableSource(name);
+    const auto embedded = tw::FindResource(name);
+    ASSERT_TRUE(embedded) << name << " is not embedded";
+    SrsStringResource reader(name, "");
+    std::set<std::uint16_t> seen;
+    for (const auto& [id, text] : records) {
+      if (!seen.insert(id).second) continue;
+      const auto found = tw::ScanStringTable(*embedded, id);
+      ASSERT_TRUE(found) << name << " " << id;
+      EXPECT_EQ(*found, text) << name << " " << id;
+      EXPECT_EQ(reader.GetString(id), text) << name << " " << id;
+    }
+    EXPECT_EQ(tw::ListStringTable(*embedded).size(), records.size()) << name;
+    ++tables;
+  }
+  EXPECT_GE(tables, 10);
 }
 
 TEST(FkAlphaChars, HoldsLettersPunctuationOfNamesAndAccentedLettersOnly) {

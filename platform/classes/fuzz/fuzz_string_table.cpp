@@ -1,5 +1,5 @@
 // Scans arbitrary blobs as string tables: every lookup must stay inside the blob, and every
-// text found must be a complete record of it.
+// text found must be a complete record of it; an empty text is the last record listed.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (const auto& [id, text] : records) {
     const auto found = tw::ScanStringTable(blob, id);
     if (!found) std::abort();  // a listed id must be found
+    if (text.empty() && text.data() != records.back().second.data()) std::abort();
     if (found->data() < blob.data() || found->data() + found->size() >= blob.data() + blob.size()) std::abort();
   }
   // Ids that are not in the blob.

@@ -1,6 +1,6 @@
 // Test helper: compiles a string-table text source (resources/strings/<NAME>.txt) into the
 // raw table format, so tests can compare the embedded table with its source or register the
-// table themselves.  Sources hold plain ASCII; "\xHH" gives any other byte.
+// table themselves.  Sources are UTF-8 (turned into Windows-1252); "\xHH" gives any byte.
 #pragma once
 
 #include <cstdint>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/classes/stringtable.h"
+#include "platform/rtl/win1252.h"
 
 namespace tw::tabletest {
 
@@ -36,6 +37,12 @@ inline std::vector<std::pair<std::uint16_t, std::string>> ReadTableSource(const 
     if (i < line.size()) ++i;  // the one separating blank or tab
     std::string text;
     for (; i < line.size(); ++i) {
+      if (static_cast<unsigned char>(line[i]) >= 0x80) {
+        std::size_t end = i;
+        text += static_cast<char>(CodePointToWin1252(DecodeUtf8(line, end)));
+        i = end - 1;
+        continue;
+      }
       if (line[i] != '\\' || i + 1 >= line.size()) {
         text += line[i];
         continue;

@@ -30,12 +30,18 @@ TEST(StringTableScan, FindsUnsortedIdsAndTheFirstRecordOfAnIdWins) {
   EXPECT_FALSE(ScanStringTable("", 0));
 }
 
-TEST(StringTableScan, AnEmptyTextIsATextAndDoesNotHideLaterIds) {
-  const std::string t = Rec(1, "one") + Rec(2, "") + Rec(3, "three");
-  ASSERT_TRUE(ScanStringTable(t, 2));
+TEST(StringTableScan, AnEmptyTextEndsTheTable) {
+  const std::string t = Rec(1, "one") + Rec(2, "") + Rec(3, "three") + Rec(1, "shadowed");
+  EXPECT_EQ(ScanStringTable(t, 1), "one");
+  ASSERT_TRUE(ScanStringTable(t, 2));  // the terminating record itself is found, with its empty text
   EXPECT_EQ(*ScanStringTable(t, 2), "");
-  EXPECT_EQ(ScanStringTable(t, 3), "three");
-  EXPECT_EQ(ListStringTable(t).size(), 3u);
+  EXPECT_FALSE(ScanStringTable(t, 3));  // hidden behind it
+  const auto listed = ListStringTable(t);
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_EQ(listed.back().first, 2);
+  // At the very start it hides everything but itself.
+  EXPECT_FALSE(ScanStringTable(Rec(9, "") + Rec(1, "one"), 1));
+  EXPECT_EQ(ListStringTable(Rec(9, "") + Rec(1, "one")).size(), 1u);
 }
 
 TEST(StringTableScan, DamagedBlobsEndTheTableWithoutReadingPastIt) {
@@ -54,7 +60,7 @@ TEST(StringTableScan, DamagedBlobsEndTheTableWithoutReadingPastIt) {
 
 TEST(StringTableBuild, RoundTripsThroughTheScanner) {
   const std::vector<std::pair<std::uint16_t, std::string>> records = {
-      {65535, "max"}, {0, "zero"}, {7, ""}, {8, "\xE4\xF6\xFC accented"}};
+      {65535, "max"}, {0, "zero"}, {8, "\xE4\xF6\xFC accented"}, {7, ""}};
   const std::string blob = BuildStringTable(records);
   const auto listed = ListStringTable(blob);
   ASSERT_EQ(listed.size(), records.size());

@@ -1,5 +1,5 @@
 // Compiles arbitrary bytes as a string-table source: a clear CompileError or a table whose
-// records parse back to the end, never anything else.
+// records parse back to the end (an empty text only as the last), never anything else.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -16,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (table.size() - pos < 3) __builtin_trap();
       std::size_t end = table.find('\0', pos + 2);
       if (end == std::string::npos) __builtin_trap();
+      if (end == pos + 2 && end + 1 != table.size()) __builtin_trap();  // an empty text hides what follows
       pos = end + 1;
     }
   } catch (const rescomp::CompileError&) {

@@ -32,7 +32,7 @@ TEST(StringTableFormat, RecordsAreIdLittleEndianThenZeroTerminatedText) {
 TEST(StringTableFormat, TextIsTheRestOfTheLineExactly) {
   EXPECT_EQ(CompileStringTable("5  two spaces kept  \n", "t.txt"), Record(5, " two spaces kept  "));
   EXPECT_EQ(CompileStringTable("6\ttab\tinside\r\n", "t.txt"), Record(6, "tab\tinside"));
-  EXPECT_EQ(CompileStringTable("7 \n8\n", "t.txt"), Record(7, "") + Record(8, ""));
+  EXPECT_EQ(CompileStringTable("7 seven\n8\n", "t.txt"), Record(7, "seven") + Record(8, ""));
   EXPECT_EQ(CompileStringTable("9 # not a comment", "t.txt"), Record(9, "# not a comment"));
 }
 
@@ -58,6 +58,10 @@ TEST(StringTableErrors, NameFileLineAndReason) {
   EXPECT_EQ(ErrorOf("1 bad \\x00"), "t.txt:1: \\x00 would end the text early");
   EXPECT_EQ(ErrorOf("1 end \\"), "t.txt:1: a backslash at the end of the line");
   EXPECT_EQ(ErrorOf("1 \xC3"), "t.txt:1: malformed UTF-8 at column 3");
+  // An empty text ends the table: nothing may follow it (comments and blank lines may).
+  EXPECT_EQ(ErrorOf("1 a\n2\n# tail\n\n3 c\n"), "t.txt:5: string id 3 would never be found: the empty text on line 2 ends the table");
+  EXPECT_EQ(ErrorOf("1 \n2 b"), "t.txt:2: string id 2 would never be found: the empty text on line 1 ends the table");
+  EXPECT_EQ(CompileStringTable("1 a\n2 \n# tail\n", "t.txt"), Record(1, "a") + Record(2, ""));
   EXPECT_EQ(ErrorOf("1 \xC0\x80"), "t.txt:1: malformed UTF-8 at column 3");      // overlong NUL
   EXPECT_EQ(ErrorOf("1 \xED\xA0\x80"), "t.txt:1: malformed UTF-8 at column 3");  // surrogate
   EXPECT_EQ(ErrorOf("1 a\0b"s), "t.txt:1: a zero byte cannot be part of a text");

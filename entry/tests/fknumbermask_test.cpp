@@ -1,0 +1,290 @@
+// Number fields whose masks carry thousands separators, currency signs and signs: what the user
+// types, pastes and deletes is read back as the number the field shows, in the C settings and
+// in German ones (decimal comma, thousands dot).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <optional>
+#include <random>
+#include <sstream>
+
+#include "entry/fkpicturefield.h"
+#include "entry/tests/entry_test_util.h"
+#include "platform/win/winapi.h"
+
+namespace tw::entry {
+namespace {
+
+using T = TPictureDataType;
+
+class NumberMaskTest : public test::PictureFormTest {
+ protected:
+  // German number settings for the class library and the "intl" profile alike.
+  void UseGerman() {
+    intl_.reset();
+    intl_ = std::make_unique<test::IntlScope>(
+        std::initializer_list<std::pair<const std::string, std::string>>{{"sDecimal", ","}, {"sThousand", "."}});
+    TFormatSettings g = DefaultFormatSettings();
+    g.DecimalSeparator = ',';
+    g.ThousandSeparator = '.';
+    german_ = std::make_unique<ScopedFormatSettings>(g);
+  }
+  void TearDown() override {
+    german_.reset();
+    PictureFormTest::TearDown();
+  }
+  static void Paste(const std::string& text) {
+    ASSERT_TRUE(OpenClipboard(0));
+    EmptyClipboard();
+    SetClipboardData(CF_TEXT, text);
+    CloseClipboard();
+    Press('V', true);
+  }
+  static double Value(TFkPictureField* f) {
+    TFkValue v;
+    EXPECT_EQ(f->GetValue(v), 0) << "[" << f->EditText() << "]";
+    return IsIntegerType(f->DataType()) ? static_cast<double>(v.Int) : v.Real;
+  }
+
+  std::unique_ptr<ScopedFormatSettings> german_;
+};
+
+TEST_F(NumberMaskTest, TypedNumbersKeepOneIntegerRunAcrossTheThousandsPosition) {
+  auto* f = AddField(T::pftDouble, "##,###.##");
+  auto* c = AddField(T::pftDouble, "$##,###.##", 40);
+  ShowAndFocus(f);
+  Type("1234.5");
+  EXPECT_EQ(f->EditText(), "  1234.50");
+  EXPECT_DOUBLE_EQ(Value(f), 1234.5);
+  Press(VK_TAB);
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(f->EditText(), " 1,234.50");
+  EXPECT_DOUBLE_EQ(Value(f), 1234.5);
+
+  Type("1234.5");
+  EXPECT_EQ(c->EditText(), "   1234.50");
+  Press(VK_TAB);
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(c->EditText(), " $1,234.50");
+  EXPECT_DOUBLE_EQ(Value(c), 1234.5);
+
+  // Deleting a digit of a shown value: the decorations go, the run closes up.
+  f->SetFocus();
+  Pump();
+  Press(VK_END);
+  for (int i = 0; i < 3; ++i) Press(VK_LEFT);
+  Press(VK_BACK);
+  EXPECT_DOUBLE_EQ(Value(f), 124.5);
+  Press(VK_TAB);
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(f->EditText(), "   124.50");
+
+  // A step with the arrow key across a thousand.
+  f->SetArrowIncDec(true);
+  f->SetFocus();
+  Pump();
+  TFkValue big;
+  big.Real = 9999.5;
+  f->SetValue(big);
+  Press(VK_UP);
+  EXPECT_DOUBLE_EQ(Value(f), 10000.5);
+  Press(VK_TAB);
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(f->EditText(), "10,000.50");
+
+  // A sign typed first.
+  c->SetFocus();
+  Pump();
+  Type("-12");
+  EXPECT_DOUBLE_EQ(Value(c), -12);
+  Press(VK_TAB);
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(c->EditText(), "   -$12.00");
+  EXPECT_DOUBLE_EQ(Value(c), -12);
+}
+
+TEST_F(NumberMaskTest, GermanSettingsShowDotsAndReadTheDecimalComma) {
+  UseGerman();
+  auto* f = AddField(T::pftDouble, "##,###.##");
+  auto* n = AddField(T::pftLongInt, "iii,iii", 40);
+  TFkValue v;
+  v.Real = 1234.5;
+  f->SetValue(v);
+  EXPECT_EQ(f->EditText(), " 1.234,50");
+  EXPECT_DOUBLE_EQ(Value(f), 1234.5);
+  ShowAndFocus(f);
+  Type("98765,4");
+  EXPECT_DOUBLE_EQ(Value(f), 98765.4);
+  Press(VK_TAB);
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(f->EditText(), "98.765,40");
+  Type("-12345");
+  EXPECT_EQ(Value(n), -12345);
+  Press(VK_TAB);
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(n->EditText(), "-12.345");
+}
+
+// --- the model: random keys against the number the field shows
+
+struct Case {
+  T type;
+  const char* mask;
+};
+
+// The number a reader sees in an edit text: currency sign and thousands separators are
+// decoration, blank positions hold nothing; nothing when the rest is not a number.
+std::optional<double> ShownNumber(const std::string& text, const std::string& mask, const TFkIntlSup& intl,
+                                  bool integer) {
+  std::string s = text;
+  if (mask.find('$') != std::string::npos && !intl.CurrencyLtStr.empty())
+    if (auto p = s.find(intl.CurrencyLtStr); p != std::string::npos) s.erase(p, intl.CurrencyLtStr.size());
+  std::string t;
+  for (char ch : s) {
+    if (ch == ' ' || (mask.find(',') != std::string::npos && ch == intl.CommaChar)) continue;
+    t += ch == intl.DecimalChar && mask.find('.') != std::string::npos ? '.' : ch;
+  }
+  std::size_t i = 0;
+  if (i < t.size() && t[i] == '-') ++i;
+  std::size_t digits = 0, points = 0;
+  for (std::size_t k = i; k < t.size(); ++k) {
+    if (t[k] >= '0' && t[k] <= '9') ++digits;
+    else if (t[k] == '.' && !integer) ++points;
+    else return std::nullopt;
+  }
+  if (digits == 0 || points > 1) return std::nullopt;
+  return std::strtod(t.c_str(), nullptr);
+}
+
+// What reading the field must answer for a shown number.
+std::uint16_t Expected(TFkPictureField* f, const std::optional<double>& shown) {
+  if (!shown) return ecInvalidType;
+  if (!IsIntegerType(f->DataType())) return 0;
+  std::int64_t lo = 0, hi = 0;
+  std::istringstream(f->RangeLo()) >> lo;
+  std::istringstream(f->RangeHi()) >> hi;
+  return *shown >= static_cast<double>(lo) && *shown <= static_cast<double>(hi) ? 0 : ecOutOfRange;
+}
+
+class NumberMaskModel : public NumberMaskTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(NumberMaskModel, RandomKeysReadBackTheShownNumber) {
+  const bool german = GetParam();
+  if (german) UseGerman();
+  const TFkIntlSup& intl = DefaultIntlSup();
+  const std::vector<Case> cases = {
+      {T::pftDouble, "##,###.##"},  {T::pftDouble, "$##,###.##"}, {T::pftReal, "###,###.#"},
+      {T::pftSingle, "#,###.##"},   {T::pftExtended, "$###,###.###"}, {T::pftComp, "iii,iii"},
+      {T::pftLongInt, "iii,iii"},   {T::pftLongInt, "$i,iii,iii"}, {T::pftWord, "99,999"},
+      {T::pftInteger, "ii,iii"},    {T::pftShortInt, "i,iii"},     {T::pftByte, "9,99"},
+  };
+  const char dec = intl.DecimalChar, sep = intl.CommaChar;
+  const std::vector<std::string> pastes = {
+      std::string("1") + sep + "234" + dec + "5", "-12", std::string("$9") + dec + "75", "4 321", "77", "0" + std::string(1, dec) + "25"};
+  std::mt19937 rng(german ? 4242u : 1717u);
+  AddField(T::pftString, "XXXX", 150);  // where the focus goes on Tab
+  int top = 0;
+  for (const Case& c : cases) {
+    auto* f = AddField(c.type, c.mask, top);
+    top += 2;
+    const bool integer = IsIntegerType(c.type);
+    f->SetArrowIncDec(true);
+    ShowAndFocus(f);
+    for (int round = 0; round < 16; ++round) {
+      std::ostringstream log;
+      log << c.mask << " round " << round << ":";
+      for (int step = 0; step < 16; ++step) {
+        const int pick = static_cast<int>(rng() % 23);
+        if (pick < 8) {
+          const char d = static_cast<char>('0' + rng() % 10);
+          log << " " << d;
+          Type(std::string(1, d));
+        } else if (pick == 8) {
+          log << " dec";
+          InjectKey(dec == '.' ? 0xBE : 0xBC, static_cast<unsigned char>(dec));
+          Pump();
+        } else if (pick == 9) {
+          log << " -";
+          Type("-");
+        } else if (pick == 10 || pick == 11) {
+          log << " BS";
+          Press(VK_BACK);
+        } else if (pick == 12) {
+          log << " Del";
+          Press(VK_DELETE);
+        } else if (pick == 13) {
+          log << " Left";
+          Press(VK_LEFT);
+        } else if (pick == 14) {
+          log << " Right";
+          Press(VK_RIGHT);
+        } else if (pick == 15) {
+          log << " Home";
+          Press(VK_HOME);
+        } else if (pick == 16) {
+          log << " End";
+          Press(VK_END);
+        } else if (pick == 17) {
+          const std::string& p = pastes[rng() % pastes.size()];
+          log << " paste[" << p << "]";
+          Paste(p);
+        } else if (pick == 22) {
+          // The thousands separator typed as the user writes numbers (a dot in German).
+          log << " sep";
+          InjectKey(sep == '.' ? 0xBE : 0xBC, static_cast<unsigned char>(sep));
+          Pump();
+        } else if (pick >= 20) {
+          // The arrow keys step the value (ArrowIncDec is on).
+          log << (pick == 20 ? " Up" : " Down");
+          Press(pick == 20 ? VK_UP : VK_DOWN);
+        } else {
+          log << " Tab";
+          // Leaving: a number is shown as its value written back, decorations in place; anything
+          // else is reported once and keeps the focus.
+          const std::uint16_t before = Expected(f, ShownNumber(f->EditText(), c.mask, intl, integer));
+          errors.clear();
+          Press(VK_TAB);
+          log << " -> [" << f->EditText() << "]";
+          if (before == 0) {
+            ASSERT_TRUE(errors.empty()) << log.str();
+            ASSERT_FALSE(f->Focused()) << log.str();
+            TFkValue v;
+            ASSERT_EQ(f->GetValue(v), 0) << log.str();
+            auto* probe = AddField(c.type, c.mask, 170);
+            probe->SetValue(v);
+            ASSERT_EQ(f->EditText(), probe->EditText()) << log.str();
+            delete probe;
+            f->SetFocus();
+            Pump();
+          } else {
+            ASSERT_EQ(errors, std::vector<std::uint16_t>{before}) << log.str();
+            ASSERT_TRUE(f->Focused()) << log.str();
+          }
+          errors.clear();
+          continue;
+        }
+        log << " -> [" << f->EditText() << "]";
+        const std::optional<double> shown = ShownNumber(f->EditText(), c.mask, intl, integer);
+        TFkValue v;
+        const std::uint16_t code = f->GetValue(v);
+        ASSERT_EQ(code, Expected(f, shown)) << log.str();
+        if (code == 0) {
+          const double read = integer ? static_cast<double>(v.Int) : v.Real;
+          const double tolerance = c.type == T::pftSingle ? 1e-3 : 1e-9;
+          ASSERT_NEAR(read, *shown, tolerance * std::max(1.0, std::fabs(*shown))) << log.str();
+        }
+        ASSERT_TRUE(f->Focused()) << log.str();
+      }
+      // Start the next round from an empty field.
+      f->SetValue(TFkValue());
+      errors.clear();
+    }
+    delete f;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, NumberMaskModel, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& p) { return p.param ? "German" : "C"; });
+
+}  // namespace
+}  // namespace tw::entry
