@@ -1,13 +1,16 @@
 // Key searches and a filtered scan over a table of 10,000 records, through the access layer
 // and the server started in this process; and the program's main lookup (an interpretation
-// text found by its four key values, then its memo read) done by the data-set classes against
-// the same lookup made on the server engine directly.
+// text of the shipped table found by its four key values, then its memo read) done by the
+// data-set classes against the same lookup made on the server engine directly.
 //
 // The server's request log is switched off for the whole run, so that the figures are those of
 // the lookup itself.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -101,92 +104,75 @@ void BM_FindNearest(benchmark::State& state) {
 }
 BENCHMARK(BM_FindNearest);
 
-// The interpretation texts: language, transit body, radix body, aspect and the memo, 1,440
-// records written once on the engine; the data-set classes open the table read-only, as the
-// program does.
+// The shipped interpretation texts ("Interprt.QND": language, transit body, radix body, aspect
+// and the memo), copied from the program folder; the data-set classes open it read-only, as the
+// program does, and the engine reads it through a cursor of its own.
 class TTextsTable {
  public:
-  static constexpr int kBodies = 12;
-  static constexpr int kAspects = 5;
-
   TTextsTable() {
     BenchTable();  // the server runs from here on
+    const char* built = std::getenv("TIDEWELL_PROGRAM_DIR");
+    const std::filesystem::path source = built != nullptr && *built != '\0' ? built : TIDEWELL_BUILT_PROGRAM_DIR;
+    std::filesystem::copy_file(source / "Interprt.QND", Bench().FFolder / "Interprt.QND",
+                               std::filesystem::copy_options::overwrite_existing);
     engine = dbengine::TqnServerEngine::Instance();
     std::uint32_t hash = 0;
     engine->ClientAdd(kClient, "bench", "", hash);
     engine->DatabaseOpenNoAlias(kClient, BenchFolder(), 1, 1, db);
-    dbengine::TqnDataDictionary d(4096);
-    d.AddField("Lang", "", dbengine::qftZString, 4, 0, true);
-    d.AddField("Trans", "", dbengine::qftInt16, 0, 0, true);
-    d.AddField("Radix", "", dbengine::qftInt16, 0, 0, true);
-    d.AddField("Aspect", "", dbengine::qftInt16, 0, 0, true);
-    d.AddField("Interpretation", "", dbengine::qftBlobMemo, 0, 0, false);
-    d.AddIndex("XPKTransTexts", "", 0, {0, 1, 2, 3}, false, true, true);
-    engine->BuildTable(db, true, "Interprt", d);
-    engine->OpenTable(db, "Interprt", "XPKTransTexts", 1, 1, 1, cursor, nullptr);
+    if (engine->OpenTable(db, "Interprt", "XPKTransTexts", 1, 1, 1, cursor, nullptr) != 0) std::abort();
     dict = &engine->FindCursor(cursor)->Table->Dictionary();
-    std::uint32_t t = 0;
-    engine->TransactionStart(db, false, t);
-    for (int lang = 0; lang < 2; ++lang)
-      for (int tb = 0; tb < kBodies; ++tb)
-        for (int rb = 0; rb < kBodies; ++rb)
-          for (int a = 1; a <= kAspects; ++a) {
-            const std::string text = Text(tb, rb, a);
-            std::uint32_t nr = 0;
-            engine->CreateBLOB(cursor, nr);
-            engine->WriteBLOB(cursor, nr, 0, static_cast<std::uint32_t>(text.size()),
-                              reinterpret_cast<const std::uint8_t*>(text.data()));
-            auto rec = Key(lang ? "DEU" : "ENG", tb, rb, a);
-            std::uint8_t v[4];
-            dbengine::QNPutU32(v, nr);
-            dict->SetRecordField(4, rec.data(), v);
-            engine->RecordInsert(cursor, 0, rec.data());
-          }
-    engine->TransactionCommit(t);
+    // Every record's key, in a fixed scrambled order: the lookups of one round.
+    std::vector<std::uint8_t> rec(static_cast<std::size_t>(dict->RecordLength()));
+    engine->SetToBegin(cursor);
+    while (engine->RecordGetNext(cursor, 0, rec.data()) == 0) {
+      TLookup l;
+      l.Lang.assign(reinterpret_cast<const char*>(rec.data() + dict->FieldOffset(0)), 3);
+      int* values[3] = {&l.T, &l.R, &l.A};
+      for (int i = 0; i < 3; ++i) {
+        const std::uint8_t* f = rec.data() + dict->FieldOffset(1 + i);
+        *values[i] = static_cast<std::int16_t>(f[0] | f[1] << 8);
+      }
+      lookups.push_back(l);
+      keys.push_back(rec);
+    }
+    for (std::size_t i = 0; i < lookups.size(); ++i) {
+      const std::size_t j = (i * 7919) % lookups.size();
+      std::swap(lookups[i], lookups[j]);
+      std::swap(keys[i], keys[j]);
+    }
     table = std::make_unique<TTable>(nullptr);
     table->SetDatabaseName("Bench");
-    table->SetTableName("Interprt");
+    table->SetTableName("Interprt.QND");
     table->SetIndexName("XPKTransTexts");
     table->SetReadOnly(true);
     table->Open();
   }
 
-  static std::string Text(int T, int R, int A) {
-    return "Interpretation " + std::to_string(T) + "/" + std::to_string(R) + "/" + std::to_string(A) +
-           std::string(300, '.');
-  }
-  // A record image holding the four key values, as the engine's key search takes it.
-  std::vector<std::uint8_t> Key(const std::string& Lang, int T, int R, int A) const {
-    std::vector<std::uint8_t> r(static_cast<std::size_t>(dict->RecordLength()));
-    dict->InitRecord(r.data());
-    // A field's value is taken at the field's whole length: the buffers are made large enough.
-    std::uint8_t s[256] = {};
-    std::memcpy(s, Lang.data(), std::min<std::size_t>(Lang.size(), 3));
-    dict->SetRecordField(0, r.data(), s);
-    const int v[3] = {T, R, A};
-    for (int i = 0; i < 3; ++i) {
-      std::uint8_t b[8] = {static_cast<std::uint8_t>(v[i]), 0};
-      dict->SetRecordField(1 + i, r.data(), b);
-    }
-    return r;
-  }
-  // The lookups of one run: every language, body pair and aspect in a fixed scrambled order.
   struct TLookup {
     std::string Lang;
-    int T, R, A;
+    int T = 0, R = 0, A = 0;
   };
-  static std::vector<TLookup> Lookups() {
-    std::vector<TLookup> r;
-    for (int k = 0; k < 64; ++k)
-      r.push_back({k % 2 ? "DEU" : "ENG", k % kBodies, (k * 5) % kBodies, 1 + k % kAspects});
-    return r;
+
+  // The lookup on the server engine itself: the record found by its key, then its memo's
+  // length and text.
+  bool EngineLookup(std::size_t I, std::vector<std::uint8_t>& Out, std::vector<std::uint8_t>& Text) {
+    Out.resize(static_cast<std::size_t>(dict->RecordLength()));
+    if (engine->RecordGetForKey(cursor, false, 4, 0, keys[I].data(), Out.data()) != 0) return false;
+    const std::uint32_t nr = dbengine::QNGetU32(Out.data() + dict->FieldOffset(4));
+    std::uint32_t len = 0, got = 0;
+    engine->GetBLOBLength(cursor, nr, len);
+    if (Text.size() < len) Text.resize(len);
+    engine->ReadBLOB(cursor, nr, 0, len, got, Text.data());
+    return got == len;
   }
 
   static constexpr std::int32_t kClient = 0x7A11;
   dbengine::TqnServerEngine* engine = nullptr;
   std::uint32_t db = 0, cursor = 0;
-  dbengine::TqnDataDictionary* dict = nullptr;
+  const dbengine::TqnDataDictionary* dict = nullptr;
   std::unique_ptr<TTable> table;
+  std::vector<TLookup> lookups;
+  std::vector<std::vector<std::uint8_t>> keys;
 };
 
 TTextsTable& TextsTable() {
@@ -194,24 +180,12 @@ TTextsTable& TextsTable() {
   return *t;
 }
 
-// The lookup on the server engine itself: the record found by its key, then its memo's length
-// and text.
 void BM_FindKey(benchmark::State& state) {
   TTextsTable& t = TextsTable();
-  std::vector<std::vector<std::uint8_t>> keys;
-  for (const auto& l : TTextsTable::Lookups()) keys.push_back(t.Key(l.Lang, l.T, l.R, l.A));
-  std::vector<std::uint8_t> out(static_cast<std::size_t>(t.dict->RecordLength()));
-  std::vector<std::uint8_t> text(4096);
+  std::vector<std::uint8_t> out, text;
   std::size_t i = 0;
-  for (auto _ : state) {
-    const auto& key = keys[i++ % keys.size()];
-    if (t.engine->RecordGetForKey(t.cursor, false, 4, 0, key.data(), out.data()) != 0) state.SkipWithError("not found");
-    const std::uint32_t nr = dbengine::QNGetU32(out.data() + t.dict->FieldOffset(4));
-    std::uint32_t len = 0, got = 0;
-    t.engine->GetBLOBLength(t.cursor, nr, len);
-    t.engine->ReadBLOB(t.cursor, nr, 0, len, got, text.data());
-    benchmark::DoNotOptimize(got);
-  }
+  for (auto _ : state)
+    if (!t.EngineLookup(i++ % t.keys.size(), out, text)) state.SkipWithError("not found");
 }
 BENCHMARK(BM_FindKey);
 
@@ -225,12 +199,11 @@ BENCHMARK(BM_FindKey);
 
 void BM_KeyLookupAndMemoRead(benchmark::State& state) {
   TTextsTable& t = TextsTable();
-  const auto lookups = TTextsTable::Lookups();
   TField* memo = t.table->FieldByName("Interpretation");
   std::size_t i = 0;
   std::string text;
   for (auto _ : state) {
-    if (!DataSetLookup(*t.table, memo, lookups[i++ % lookups.size()], text)) {
+    if (!DataSetLookup(*t.table, memo, t.lookups[i++ % t.lookups.size()], text)) {
       state.SkipWithError("not found");
       break;
     }
@@ -238,6 +211,37 @@ void BM_KeyLookupAndMemoRead(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_KeyLookupAndMemoRead);
+
+// The data-set lookup in engine lookups: every record of the shipped table looked up by both,
+// in alternating rounds; the median of the rounds' ratios.
+void BM_DataSetLookupInEngineLookups(benchmark::State& state) {
+  TTextsTable& t = TextsTable();
+  TField* memo = t.table->FieldByName("Interpretation");
+  std::vector<std::uint8_t> out, bytes;
+  std::string text;
+  std::vector<double> ratios;
+  bool ok = true;
+  const auto seconds = [](auto&& Work) {
+    const auto t0 = std::chrono::steady_clock::now();
+    Work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  };
+  for (auto _ : state) {
+    const double engine = seconds([&] {
+      for (std::size_t i = 0; i < t.keys.size(); ++i) ok &= t.EngineLookup(i, out, bytes);
+    });
+    const double dataSet = seconds([&] {
+      for (const auto& l : t.lookups) ok &= DataSetLookup(*t.table, memo, l, text);
+    });
+    ratios.push_back(dataSet / engine);
+    state.SetIterationTime(engine + dataSet);
+  }
+  if (!ok) state.SkipWithError("not found");
+  std::sort(ratios.begin(), ratios.end());
+  state.counters["records"] = static_cast<double>(t.keys.size());
+  state.counters["ratio"] = ratios.empty() ? 0.0 : ratios[ratios.size() / 2];
+}
+BENCHMARK(BM_DataSetLookupInEngineLookups)->Iterations(9)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // Walks the records of one language: the filter text (handed to the access layer as far as it
 // can evaluate it) against the same test made in the OnFilterRecord event alone.

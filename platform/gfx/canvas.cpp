@@ -809,16 +809,16 @@ void TCanvas::CopyRect(const TRect& dest, const TCanvas* source, const TRect& so
   cairo_t* cr = Cairo();
   cairo_t* src = source->Cairo();
   Changing();
-  // Take a copy of the source first, so that a canvas can copy onto itself (scrolling).
   double sx = sourceRect.Left, sy = sourceRect.Top;
   cairo_user_to_device(src, &sx, &sy);
-  cairo_surface_t* copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, sourceRect.Width(), sourceRect.Height());
-  {
+  cairo_surface_t* target = cairo_get_target(src);
+  // A canvas copying onto itself (scrolling) reads from a copy of the source first; any other
+  // source is read in place, which spares a temporary surface the size of the rectangle.
+  cairo_surface_t* copy = nullptr;
+  if (target == cairo_get_target(cr)) {
+    copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, sourceRect.Width(), sourceRect.Height());
     cairo_t* t = cairo_create(copy);
-    cairo_surface_t* target = cairo_get_target(src);
-    double ox = 0, oy = 0;
-    cairo_surface_get_device_offset(target, &ox, &oy);
-    cairo_set_source_surface(t, target, -(sx - ox) - ox, -(sy - oy) - oy);
+    cairo_set_source_surface(t, target, -sx, -sy);
     cairo_set_operator(t, CAIRO_OPERATOR_SOURCE);
     cairo_paint(t);
     cairo_destroy(t);
@@ -828,9 +828,13 @@ void TCanvas::CopyRect(const TRect& dest, const TCanvas* source, const TRect& so
     cairo_rectangle(cr, dest.Left, dest.Top, dest.Width(), dest.Height());
     cairo_clip(cr);
     cairo_translate(cr, dest.Left, dest.Top);
-    cairo_scale(cr, static_cast<double>(dest.Width()) / sourceRect.Width(),
-                static_cast<double>(dest.Height()) / sourceRect.Height());
-    cairo_set_source_surface(cr, copy, 0, 0);
+    if (dest.Width() != sourceRect.Width() || dest.Height() != sourceRect.Height())
+      cairo_scale(cr, static_cast<double>(dest.Width()) / sourceRect.Width(),
+                  static_cast<double>(dest.Height()) / sourceRect.Height());
+    if (copy != nullptr)
+      cairo_set_source_surface(cr, copy, 0, 0);
+    else
+      cairo_set_source_surface(cr, target, -sx, -sy);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
     switch (copyMode_) {
       case TCopyMode::cmBlackness: SetColor(cr, clBlack); break;
@@ -843,7 +847,7 @@ void TCanvas::CopyRect(const TRect& dest, const TCanvas* source, const TRect& so
     }
     cairo_paint(cr);
   }
-  cairo_surface_destroy(copy);
+  if (copy != nullptr) cairo_surface_destroy(copy);
   Changed();
 }
 

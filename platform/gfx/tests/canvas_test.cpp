@@ -238,6 +238,27 @@ TEST(CanvasCopy, CopyRectAndSelfCopy) {
   EXPECT_EQ(s.At(7, 2), clWhite);
 }
 
+// A same-size copy from another canvas is read in place: an inner rectangle lands where it is
+// asked to, pixel for pixel, nothing outside the destination changes, and the copy modes
+// still combine source and destination.
+TEST(CanvasCopy, UnscaledCopyFromAnotherCanvas) {
+  Surface s(20, 20);
+  s.Canvas().Brush()->SetColor(clBlue);
+  s.Canvas().FillRect(Rect(6, 6, 8, 8));
+  Surface d(20, 20);
+  d.Canvas().CopyRect(Rect(1, 1, 5, 5), &s.Canvas(), Rect(5, 5, 9, 9));
+  EXPECT_EQ(d.At(1, 1), clWhite);
+  EXPECT_EQ(d.At(2, 2), clBlue);
+  EXPECT_EQ(d.At(3, 3), clBlue);
+  EXPECT_EQ(d.At(4, 4), clWhite);
+  EXPECT_EQ(d.At(5, 5), clWhite);  // outside the destination
+  EXPECT_EQ(d.At(0, 0), clWhite);
+  d.Canvas().SetCopyMode(TCopyMode::cmSrcInvert);  // white XOR blue
+  d.Canvas().CopyRect(Rect(10, 10, 14, 14), &s.Canvas(), Rect(5, 5, 9, 9));
+  EXPECT_EQ(d.At(11, 11), clYellow);
+  EXPECT_EQ(d.At(10, 10), clBlack);
+}
+
 TEST(CanvasCopy, DrawsBitmapsWithAndWithoutTransparency) {
   TBitmap bmp;
   bmp.SetSize(4, 4);
