@@ -121,6 +121,39 @@ inline void ExpectSameDocument(const TRiRTFTextIo& a, const TRiRTFTextIo& b) {
   }
 }
 
+inline int CountOf(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// The edges of a table cell in twips from the left margin, as the layout places them on the
+// document's page: the left edge of `p` and the right edge of every cell of its row from `p`
+// to the row's end (only `p`'s two edges when `single`).
+inline std::vector<int> CellEdges(const TRiRTFTextIo& e, PTParagraph p, bool single = false) {
+  const TRiLayout& l = e.Header().Layout;
+  const std::int64_t tw = l.PageWidth - l.LeftMargin - l.RightMargin;
+  auto at = [&](PTParagraph c, int byte) {
+    return static_cast<int>((tw - c->RightIndent - c->LeftIndent) * byte / 255 + c->LeftIndent);
+  };
+  std::vector<int> edges{at(p, p->CellStart)};
+  for (PTParagraph c = p; c != nullptr && c->IsCell(); c = c->Next) {
+    edges.push_back(at(c, c->CellStart + c->CellWidth));
+    if (single || !(c->Flags & pfRowGoesOn)) break;
+  }
+  return edges;
+}
+
+// The row's left edge and its boundaries as a row definition gives them.
+inline std::vector<int> RowEdgesOf(const std::string& definition) {
+  std::vector<int> edges{0};
+  const std::size_t left = definition.find("\\trleft");
+  if (left != std::string::npos) edges[0] = std::stoi(definition.substr(left + 7));
+  for (std::size_t at = definition.find("\\cellx"); at != std::string::npos; at = definition.find("\\cellx", at + 1))
+    edges.push_back(std::stoi(definition.substr(at + 6)));
+  return edges;
+}
+
 // Random documents of tables, lists, tab stops and indents, written the way word processors
 // and this writer write them; what is read, saved once and read again is the same document.
 class RandomRtf {
