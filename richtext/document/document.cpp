@@ -744,22 +744,29 @@ bool TRiRTFText::InsertParagraphs(PTParagraph& par, PTLine& line, PTParagraph ch
   line->Length = static_cast<std::uint16_t>(pos);
   line->Buffer[static_cast<std::size_t>(pos)] = 0;
   PTLine afterTail = line->Next;  // lines of the paragraph after the split line
-  // Inserted behind text, the first inserted paragraph's generated list number goes.
-  if (!atStart) DropListNumbers(chain);
-  // The lines of the chain's first paragraph follow the head.
-  PTLine firstLines = chain->FirstLine;
-  chain->FirstLine = nullptr;
-  line->Next = firstLines;
-  if (firstLines != nullptr) firstLines->Prev = line;
-  if (atStart) {
-    par->FirstIndent = chain->FirstIndent; par->LeftIndent = chain->LeftIndent; par->RightIndent = chain->RightIndent;
-    par->SpaceBefore = chain->SpaceBefore; par->SpaceAfter = chain->SpaceAfter; par->LineSpacing = chain->LineSpacing;
-    par->Alignment = chain->Alignment; par->Flags = chain->Flags; par->SetBorderValue(chain->BorderValue());
-    par->ListByte = chain->ListByte; par->Shading = chain->Shading; par->ShadingPercent = chain->ShadingPercent;
-    par->Tabs = chain->Tabs; par->CellStart = chain->CellStart; par->CellWidth = chain->CellWidth;
+  PTParagraph rest = chain;
+  if (chain->IsCell() && !atStart) {
+    // A chain that begins with a table row keeps the row whole: behind text, its paragraphs
+    // follow the head's paragraph instead of the first cell joining it.
+    line->Next = nullptr;
+  } else {
+    // Inserted behind text, the first inserted paragraph's generated list number goes.
+    if (!atStart) DropListNumbers(chain);
+    // The lines of the chain's first paragraph follow the head.
+    PTLine firstLines = chain->FirstLine;
+    chain->FirstLine = nullptr;
+    line->Next = firstLines;
+    if (firstLines != nullptr) firstLines->Prev = line;
+    if (atStart) {
+      par->FirstIndent = chain->FirstIndent; par->LeftIndent = chain->LeftIndent; par->RightIndent = chain->RightIndent;
+      par->SpaceBefore = chain->SpaceBefore; par->SpaceAfter = chain->SpaceAfter; par->LineSpacing = chain->LineSpacing;
+      par->Alignment = chain->Alignment; par->Flags = chain->Flags; par->SetBorderValue(chain->BorderValue());
+      par->ListByte = chain->ListByte; par->Shading = chain->Shading; par->ShadingPercent = chain->ShadingPercent;
+      par->Tabs = chain->Tabs; par->CellStart = chain->CellStart; par->CellWidth = chain->CellWidth;
+    }
+    rest = chain->Next;
+    delete chain;
   }
-  PTParagraph rest = chain->Next;
-  delete chain;
   PTParagraph lastPar = par;
   PTParagraph after = par->Next;
   if (rest != nullptr) {

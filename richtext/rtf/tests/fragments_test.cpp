@@ -150,28 +150,34 @@ TEST(InsertedRtf, AFullColourTableTakesTheNearestColourAndAWholeDocumentTakesIts
   EXPECT_EQ(AttrAt(whole, "custom").TextColor(), 2);
 }
 
-// Checks that every row of the RTF text ends with "\row" after as many cells as its definition
-// has boundaries; returns the number of rows.
-int WholeRows(const std::string& rtf) {
-  int boundaries = 0, cells = 0, rows = 0;
-  const std::regex word("\\\\([a-z]+)(-?[0-9]+)?");
-  for (auto it = std::sregex_iterator(rtf.begin(), rtf.end(), word); it != std::sregex_iterator(); ++it) {
-    const std::string w = (*it)[1];
-    if (w == "trowd") {
-      EXPECT_EQ(cells, 0) << "a row definition inside an unfinished row";
-      boundaries = 0;
-    } else if (w == "cellx") {
-      ++boundaries;
-    } else if (w == "cell") {
-      ++cells;
-    } else if (w == "row") {
-      EXPECT_EQ(cells, boundaries) << "a row of " << cells << " cells defined with " << boundaries;
-      cells = 0;
-      ++rows;
+TEST(InsertedRtf, ARowInsertedBehindTextStaysAWholeRow) {
+  for (const int offset : {0, 3, 5}) {
+    TRiRTFTextIo e;
+    AddRun(e, "Intro", MakeAttr(0, 10, 0));
+    e.CursorPar = e.FirstPar;
+    e.CursorLine = e.FirstPar->FirstLine;
+    e.CursorOffset = offset;
+    LoadRtf(e, "{\\rtf1\\trowd\\cellx2000\\cellx4000\\intbl A1\\cell B1\\cell\\row\\pard after}");
+    SCOPED_TRACE(offset);
+    std::vector<std::string> texts;
+    for (int i = 0; i < e.ParagraphCount(); ++i) texts.push_back(e.ParagraphText(i));
+    const std::string head = std::string("Intro").substr(0, static_cast<std::size_t>(offset));
+    const std::string tail = "after" + std::string("Intro").substr(static_cast<std::size_t>(offset));
+    if (offset == 0) {
+      EXPECT_EQ(texts, (std::vector<std::string>{"A1", "B1", tail}));
+    } else {
+      EXPECT_EQ(texts, (std::vector<std::string>{head, "A1", "B1", tail}));
+    }
+    PTParagraph a1 = e.ParagraphByIndex(offset == 0 ? 0 : 1);
+    ASSERT_TRUE(a1->IsCell());
+    EXPECT_EQ(a1->CellStart, 0);
+    EXPECT_TRUE(a1->Flags & pfRowGoesOn);
+    EXPECT_FALSE(a1->Next->Flags & pfRowGoesOn);
+    EXPECT_FALSE(a1->Next->Next->IsCell());
+    if (offset > 0) {
+      EXPECT_FALSE(e.FirstPar->IsCell());
     }
   }
-  EXPECT_EQ(cells, 0) << "the last row has no \\row";
-  return rows;
 }
 
 std::string CopiedSelection(TRiRTFTextIo& e, int startPar, int startOffset, int endPar, int endOffset) {
