@@ -192,6 +192,16 @@ std::int64_t TRiRTFWriter::CellEdge(const TParagraph& c, int byte) const {
 std::uint8_t TRiRTFWriter::WriteParagraphProps() {
   PTParagraph p = curPar_;
   if (p == nullptr) return riOK;
+  TParagraph text;
+  if (CellAsText(p)) {
+    // Text of one cell: a paragraph with the cell's alignment, spacing and tab stops.
+    text = *p;
+    text.Flags = static_cast<std::uint8_t>(text.Flags & ~(pfTableCell | pfLastCell | pfRowGoesOn));
+    text.FirstIndent = text.LeftIndent = text.RightIndent = 0;
+    text.SetBorderValue(0);
+    text.Shading = text.ShadingPercent = 0;
+    p = &text;
+  }
   const TParagraph* prev = prevPar_;
   pending_.clear();
   if (groups_.empty()) OpenGroup(gkBase);
@@ -405,7 +415,9 @@ std::uint8_t TRiRTFWriter::ParagraphEnd() {
     rawOpen_ = false;
   }
   PTParagraph p = curPar_;
-  if (p->IsCell()) {
+  if (CellAsText(p)) {
+    // the last paragraph written: nothing
+  } else if (p->IsCell()) {
     s += "\\cell";
     s += EndsWrittenRow(p) ? "\\row\n\r" : "\n\r";
   } else if (p->Next != nullptr) {

@@ -54,6 +54,9 @@ class TRiRTFWriter : public TRiTextWriter {
   // The last cell written of its row: the row's last cell, or the last paragraph of a range
   // that ends inside the row (a copy of part of a row is a whole row of the cells copied).
   bool EndsWrittenRow(const TParagraph* p) const { return IsRowEnd(p) || (p->IsCell() && p == EndPar); }
+  // A range inside one table cell is written as text, not as a table of one cell: copied text
+  // pasted elsewhere stays text.
+  bool CellAsText(const TParagraph* p) const { return p->IsCell() && EndPar != nullptr && p == StartPar && p == EndPar; }
   // A cell's edge in twips from the margin: at `byte` 255ths of its row's width.
   std::int64_t CellEdge(const TParagraph& c, int byte) const;
   // Writes a run's characters; in a symbol font a byte above 127 goes as its Unicode character

@@ -45,6 +45,12 @@ TEST_F(Documents, ALoadedFileIsLaidOutOnItsOwnPageWhateverWasLoadedBefore) {
   E().LoadFromFile(narrow);
   E().ReformatAll();
   EXPECT_EQ(E().Header().TextWidthTwips, 6480);
+  // A document read from a form's "Data" property too.
+  TStringStream data("{\\rtf1\\paperw12240\\margl720\\margr720 " + words + "\\par}");
+  E().ReadData(data);
+  E().ReformatAll();
+  EXPECT_EQ(E().Header().TextWidthTwips, 10800);
+  EXPECT_GT(E().LineWidth(E().FirstPar->FirstLine), E().TextWidth() * 2 / 3);
   DeleteFile(wide);
   DeleteFile(narrow);
 }

@@ -210,7 +210,7 @@ TEST(PartialRowCopies, EveryRowWrittenIsWholeAndItsCellsKeepTheirPlaces) {
       {2, 1, 3, 6, {"eta1", "Gamma1"}, 1},                        // the last two cells
       {2, 0, 7, 3, {"Beta1", "Gamma1", "Alpha2", "Beta2", "Gamma2", "aft"}, 2},  // into the text after
       {3, 2, 5, 2, {"mma1", "Alpha2", "Be"}, 2},                  // across the row end
-      {2, 1, 2, 4, {"eta"}, 1},                                   // inside one cell
+      {2, 1, 2, 4, {"eta"}, 0},                                   // inside one cell: text
   };
   for (const Case& c : cases) {
     const std::string rtf = CopiedSelection(e, c.sp, c.so, c.ep, c.eo);
@@ -218,6 +218,11 @@ TEST(PartialRowCopies, EveryRowWrittenIsWholeAndItsCellsKeepTheirPlaces) {
     EXPECT_EQ(WholeRows(rtf), c.rows);
     TRiRTFTextIo copy;
     LoadRtf(copy, rtf);
+    if (c.rows == 0) {
+      EXPECT_FALSE(copy.FirstPar->IsCell());
+      EXPECT_EQ(copy.FirstPar->LeftIndent, 0);
+      EXPECT_EQ(copy.FirstPar->RightIndent, 0);
+    }
     std::vector<std::string> texts;
     for (int i = 0; i < copy.ParagraphCount(); ++i)
       if (!copy.ParagraphText(i).empty()) texts.push_back(copy.ParagraphText(i));
