@@ -238,15 +238,6 @@ std::vector<std::string> StabilityFiles() {
   return files;
 }
 
-std::string WriteRtf(TRiRTFTextIo& e) {
-  TStringStream s;
-  e.SaveFormat = TRiLoadFormat::FormatRTF;
-  e.SavingToFile = true;  // an empty document still gets its RTF frame
-  e.SaveToStream(s);
-  e.SavingToFile = false;
-  return s.DataString();
-}
-
 TEST(WordProcessorCorpus, WriteReadWriteIsStableForEveryCorpusAndSeedFile) {
   ASSERT_FALSE(SourceRoot().empty());
   const auto files = StabilityFiles();
@@ -254,10 +245,10 @@ TEST(WordProcessorCorpus, WriteReadWriteIsStableForEveryCorpusAndSeedFile) {
   for (const std::string& file : files) {
     TRiRTFTextIo first;
     first.LoadFromFile(file);
-    const std::string once = WriteRtf(first);
+    const std::string once = Saved(first);
     TRiRTFTextIo second;
     LoadRtf(second, once);
-    const std::string twice = WriteRtf(second);
+    const std::string twice = Saved(second);
     EXPECT_EQ(once, twice) << file;
     // The text read first is what the written document holds.
     ASSERT_EQ(first.ParagraphCount(), second.ParagraphCount()) << file;
@@ -267,7 +258,7 @@ TEST(WordProcessorCorpus, WriteReadWriteIsStableForEveryCorpusAndSeedFile) {
     ExpectSameDocument(first, second);
     TRiRTFTextIo third;
     LoadRtf(third, twice);
-    EXPECT_EQ(WriteRtf(third), twice) << file;
+    EXPECT_EQ(Saved(third), twice) << file;
     ExpectSameDocument(second, third);
   }
 }
@@ -284,12 +275,12 @@ TEST(WordProcessorCorpus, RepeatedSavesOfTablesKeepEveryCellBoundary) {
     for (std::size_t at = row.find("cellx"); at != std::string::npos; at = row.find("cellx", at + 1)) cells += "x\\cell ";
     TRiRTFTextIo e;
     LoadRtf(e, "{\\rtf1" + row + "\\intbl " + cells + "\\row\\pard after\\par}");
-    const std::string first = WriteRtf(e);
+    const std::string first = Saved(e);
     std::string previous = first;
     for (int cycle = 0; cycle < 4; ++cycle) {
       TRiRTFTextIo next;
       LoadRtf(next, previous);
-      const std::string again = WriteRtf(next);
+      const std::string again = Saved(next);
       ASSERT_EQ(again, previous) << row << " cycle " << cycle;
       previous = again;
     }
@@ -317,7 +308,7 @@ struct WrittenFile {
 WrittenFile Describe(const std::string& name, TRiRTFTextIo& e) {
   WrittenFile f;
   f.Name = name;
-  f.Rtf = WriteRtf(e);
+  f.Rtf = Saved(e);
   std::string word;
   auto flush = [&] {
     if (!word.empty()) f.Words.push_back(Win1252ToUtf8(word));

@@ -11,15 +11,6 @@ namespace {
 
 using namespace test;
 
-std::string Saved(TRiRTFTextIo& e) {
-  TStringStream s;
-  e.SaveFormat = TRiLoadFormat::FormatRTF;
-  e.SavingToFile = true;
-  e.SaveToStream(s);
-  e.SavingToFile = false;
-  return s.DataString();
-}
-
 TEST(RowsAtALeftEdge, CellsStandWhereTheirBoundariesPutThemAndAreWrittenBack) {
   for (const std::string row : {"\\trowd\\trgaph0\\trleft2000\\cellx4000\\cellx6000",
                                 "\\trowd\\trgaph0\\trleft700\\cellx1500\\cellx5000\\cellx8000",

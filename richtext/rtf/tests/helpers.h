@@ -121,6 +121,16 @@ inline void ExpectSameDocument(const TRiRTFTextIo& a, const TRiRTFTextIo& b) {
   }
 }
 
+// The document as SaveToFile writes it (an empty one with its RTF frame too).
+inline std::string Saved(TRiRTFTextIo& e) {
+  TStringStream s;
+  e.SaveFormat = TRiLoadFormat::FormatRTF;
+  e.SavingToFile = true;
+  e.SaveToStream(s);
+  e.SavingToFile = false;
+  return s.DataString();
+}
+
 inline int CountOf(const std::string& text, const std::string& what) {
   int n = 0;
   for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;

@@ -349,15 +349,6 @@ namespace {
 
 using namespace test;
 
-std::string Saved(TRiRTFTextIo& e) {
-  TStringStream s;
-  e.SaveFormat = TRiLoadFormat::FormatRTF;
-  e.SavingToFile = true;
-  e.SaveToStream(s);
-  e.SavingToFile = false;
-  return s.DataString();
-}
-
 // Whether keep-together is in force at `at` for a reader that keeps paragraph words until
 // "\pard" or the end of their group, as word processors do.
 bool KeepInForceAt(const std::string& rtf, std::size_t at) {
