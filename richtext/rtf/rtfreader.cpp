@@ -846,7 +846,8 @@ void TRiRtfReader::TabStop(int v) {
 }
 
 int TRiRtfReader::ColorIndex(int v) {
-  if (!inserting_) return v >= 0 && v <= 15 ? v : -1;
+  // Without a colour table of its own, text names the document's colours.
+  if (!inserting_ || insertedColors_.empty()) return v >= 0 && v <= 15 ? v : -1;
   return InsertedColorIndex(v);
 }
 
@@ -907,7 +908,8 @@ int TRiRtfReader::PropertyStep(int code, int v) {
   if (state_ == dsSkip) return 0;
   if (state_ != dsNormal && IsParagraphWord(code)) return 0;
   // Colours of shading and borders name entries of the colour table like text colours do.
-  if (inserting_ && (code == pCbpat || code == pCfpat || code == pBrdrcf)) v = std::max(0, ColorIndex(v));
+  if (inserting_ && !insertedColors_.empty() && (code == pCbpat || code == pCfpat || code == pBrdrcf))
+    v = std::max(0, InsertedColorIndex(v));
   auto bit = [&](std::uint8_t& field, std::uint8_t mask) {
     if (v != 0)
       field |= mask;

@@ -130,6 +130,14 @@ TEST(InsertedRtf, AFullColourTableTakesTheNearestColourAndAWholeDocumentTakesIts
   LoadRtf(full, "{\\rtf1{\\colortbl;\\red250\\green10\\blue5;}\\cf1 reddish }");
   EXPECT_EQ(full.Header().Colors, colors);
   EXPECT_EQ(TextRgb(full, AttrAt(full, "reddish")), RGB(255, 0, 0));
+  // Without a colour table of its own, inserted text names the document's colours.
+  TRiRTFTextIo plain;
+  AddRun(plain, "x", MakeAttr(0, 10, 0));
+  plain.CursorPar = plain.FirstPar;
+  plain.CursorLine = plain.FirstPar->FirstLine;
+  plain.CursorOffset = 1;
+  LoadRtf(plain, "{\\rtf1\\cf3 blue}");
+  EXPECT_EQ(AttrAt(plain, "blue").TextColor(), 3);
   // An empty document takes the file's page, information and colour table as they stand.
   TRiRTFTextIo whole;
   LoadRtf(whole, kClipboardRtf);
