@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -303,6 +304,7 @@ struct WrittenFile {
   std::vector<int> Edges;             // the first table's cell edges as the program shows them
   std::vector<std::string> InText;    // UTF-8 the text conversion holds
   std::vector<std::string> InFlat;    // what the flat document holds
+  int PageWidth = 0;                  // twips, when the flat document's page is checked
 };
 
 WrittenFile Describe(const std::string& name, TRiRTFTextIo& e) {
@@ -371,22 +373,29 @@ int KeptParagraphs(const std::string& fodt) {
   return kept;
 }
 
+// A length of a flat document (in the units of LibreOffice's locale) in twips.
+int Twips(const std::string& length) {
+  double v = 0;  // read without the locale: the flat document writes a point
+  std::from_chars(length.data(), length.data() + length.size(), v);
+  if (length.find("cm") != std::string::npos) return static_cast<int>(std::lround(v * 1440 / 2.54));
+  if (length.find("mm") != std::string::npos) return static_cast<int>(std::lround(v * 144 / 2.54));
+  if (length.find("pt") != std::string::npos) return static_cast<int>(std::lround(v * 20));
+  return static_cast<int>(std::lround(v * 1440));
+}
+
+// The value of the first attribute `name` after `from` in the same style element.
+std::string StyleAttribute(const std::string& fodt, std::size_t from, const std::string& name) {
+  const std::size_t at = fodt.find(name + "=\"", from);
+  if (at == std::string::npos || fodt.find("</style:", from) < at) return "";
+  const std::size_t start = at + name.size() + 2;
+  return fodt.substr(start, fodt.find('"', start) - start);
+}
+
 // The cell edges of a flat document's first table in twips from the left margin: its left
 // margin, then the right edge of each column.
 std::vector<int> FirstTableEdges(const std::string& fodt) {
-  auto twips = [](const std::string& length) {
-    const double v = std::stod(length);
-    if (length.find("cm") != std::string::npos) return static_cast<int>(std::lround(v * 1440 / 2.54));
-    if (length.find("mm") != std::string::npos) return static_cast<int>(std::lround(v * 144 / 2.54));
-    if (length.find("pt") != std::string::npos) return static_cast<int>(std::lround(v * 20));
-    return static_cast<int>(std::lround(v * 1440));
-  };
-  auto attribute = [&](std::size_t from, const std::string& name) -> std::string {
-    const std::size_t at = fodt.find(name + "=\"", from);
-    if (at == std::string::npos || fodt.find("</style:style>", from) < at) return "";
-    const std::size_t start = at + name.size() + 2;
-    return fodt.substr(start, fodt.find('"', start) - start);
-  };
+  auto twips = Twips;
+  auto attribute = [&](std::size_t from, const std::string& name) { return StyleAttribute(fodt, from, name); };
   std::vector<int> edges;
   const std::size_t table = fodt.find("\" style:family=\"table\"");  // a named table style
   if (table == std::string::npos) return edges;
@@ -476,7 +485,8 @@ std::vector<WrittenFile> FilesForWordProcessors() {
                "\\red18\\green52\\blue86;}\\paperw11906\\paperh16838\\margl1134\\margr567\\pard\\plain\\f0\\cf1 green "
                "{\\cf2 custom}\\par\\cf0 Pasted end}");
     WrittenFile f = Describe("pasted", e);
-    f.InFlat = {"fo:color=\"#0000ff\"", "fo:color=\"#008000\"", "fo:color=\"#123456\"", "fo:page-width=\"8.5in\""};
+    f.InFlat = {"fo:color=\"#0000ff\"", "fo:color=\"#008000\"", "fo:color=\"#123456\""};
+    f.PageWidth = 12240;
     files.push_back(f);
   }
   {
@@ -588,6 +598,11 @@ TEST(WordProcessorCorpus, LibreOfficeOpensEveryWrittenFileWithItsTextRowsAndPict
     EXPECT_GE(Count(fodt, "<office:binary-data>"), f.Pictures);
     for (const std::string& piece : f.InText) EXPECT_NE(text.find(piece), std::string::npos) << piece << "\n" << text << f.Rtf;
     for (const std::string& piece : f.InFlat) EXPECT_NE(fodt.find(piece), std::string::npos) << piece << "\n" << f.Rtf;
+    if (f.PageWidth != 0) {
+      const std::size_t width = fodt.find("fo:page-width=\"");
+      ASSERT_NE(width, std::string::npos);
+      EXPECT_NEAR(Twips(fodt.substr(width + 15, fodt.find('"', width + 15) - width - 15)), f.PageWidth, 2) << f.Rtf;
+    }
     if (!f.Edges.empty()) {
       // The same cell edges, within the 255ths the program keeps a row in.
       const std::vector<int> shown = FirstTableEdges(fodt);
