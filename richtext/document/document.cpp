@@ -9,6 +9,20 @@
 
 namespace tw::richtext {
 
+namespace {
+
+// The paragraph properties (not the lines and links) of `from` go to `to`.
+void TakeParagraphProperties(TParagraph& to, const TParagraph& from) {
+  to.FirstIndent = from.FirstIndent; to.LeftIndent = from.LeftIndent; to.RightIndent = from.RightIndent;
+  to.SpaceBefore = from.SpaceBefore; to.SpaceAfter = from.SpaceAfter; to.LineSpacing = from.LineSpacing;
+  to.Alignment = from.Alignment; to.Flags = from.Flags; to.SetBorderValue(from.BorderValue());
+  to.ListByte = from.ListByte; to.Shading = from.Shading; to.ShadingPercent = from.ShadingPercent;
+  to.Tabs = from.Tabs; to.CellStart = from.CellStart; to.CellWidth = from.CellWidth;
+  to.CellFlags = from.CellFlags;
+}
+
+}  // namespace
+
 std::string ListNumberText(int style, int value) {
   switch (style) {
     case 1:
@@ -546,14 +560,7 @@ bool TRiRTFText::DeleteChar(PTParagraph par, PTLine line, int pos) {
   line->Next = nl;
   if (nl != nullptr) nl->Prev = line;
   next->FirstLine = nullptr;
-  if (takeProps) {
-    par->FirstIndent = next->FirstIndent; par->LeftIndent = next->LeftIndent; par->RightIndent = next->RightIndent;
-    par->SpaceBefore = next->SpaceBefore; par->SpaceAfter = next->SpaceAfter; par->LineSpacing = next->LineSpacing;
-    par->Alignment = next->Alignment; par->Flags = next->Flags; par->SetBorderValue(next->BorderValue());
-    par->ListByte = next->ListByte; par->Shading = next->Shading; par->ShadingPercent = next->ShadingPercent;
-    par->Tabs = next->Tabs; par->CellStart = next->CellStart; par->CellWidth = next->CellWidth;
-    par->CellFlags = next->CellFlags;
-  }
+  if (takeProps) TakeParagraphProperties(*par, *next);
   par->Next = next->Next;
   if (next->Next != nullptr) next->Next->Prev = par;
   delete next;
@@ -744,22 +751,23 @@ bool TRiRTFText::InsertParagraphs(PTParagraph& par, PTLine& line, PTParagraph ch
   line->Length = static_cast<std::uint16_t>(pos);
   line->Buffer[static_cast<std::size_t>(pos)] = 0;
   PTLine afterTail = line->Next;  // lines of the paragraph after the split line
-  // Inserted behind text, the first inserted paragraph's generated list number goes.
-  if (!atStart) DropListNumbers(chain);
-  // The lines of the chain's first paragraph follow the head.
-  PTLine firstLines = chain->FirstLine;
-  chain->FirstLine = nullptr;
-  line->Next = firstLines;
-  if (firstLines != nullptr) firstLines->Prev = line;
-  if (atStart) {
-    par->FirstIndent = chain->FirstIndent; par->LeftIndent = chain->LeftIndent; par->RightIndent = chain->RightIndent;
-    par->SpaceBefore = chain->SpaceBefore; par->SpaceAfter = chain->SpaceAfter; par->LineSpacing = chain->LineSpacing;
-    par->Alignment = chain->Alignment; par->Flags = chain->Flags; par->SetBorderValue(chain->BorderValue());
-    par->ListByte = chain->ListByte; par->Shading = chain->Shading; par->ShadingPercent = chain->ShadingPercent;
-    par->Tabs = chain->Tabs; par->CellStart = chain->CellStart; par->CellWidth = chain->CellWidth;
+  PTParagraph rest = chain;
+  if (chain->IsCell() && !atStart) {
+    // A chain that begins with a table row keeps the row whole: behind text, its paragraphs
+    // follow the head's paragraph instead of the first cell joining it.
+    line->Next = nullptr;
+  } else {
+    // Inserted behind text, the first inserted paragraph's generated list number goes.
+    if (!atStart) DropListNumbers(chain);
+    // The lines of the chain's first paragraph follow the head.
+    PTLine firstLines = chain->FirstLine;
+    chain->FirstLine = nullptr;
+    line->Next = firstLines;
+    if (firstLines != nullptr) firstLines->Prev = line;
+    if (atStart) TakeParagraphProperties(*par, *chain);
+    rest = chain->Next;
+    delete chain;
   }
-  PTParagraph rest = chain->Next;
-  delete chain;
   PTParagraph lastPar = par;
   PTParagraph after = par->Next;
   if (rest != nullptr) {

@@ -259,6 +259,12 @@ void TRiRTFTextPaint::SetPageSize(int left, int right, int top, int bottom, int 
   if (!wordWrap_ || Has(loPageWidth)) Header().SetTextWidthPixels(l.PrintableWidth);
 }
 
+void TRiRTFTextPaint::PageLoaded() {
+  if (wordWrap_ && !Has(loPageWidth)) return;
+  const TRiLayout& l = Header().Layout;
+  Header().SetTextWidthTwips(l.PageWidth - l.LeftMargin - l.RightMargin);
+}
+
 // --- layout passes ----------------------------------------------------------------------------------
 
 void TRiRTFTextPaint::SetWordWrap(bool wrap) {

@@ -238,6 +238,8 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   void SetAlignment(int alignment);
   void SetTabs(TTabSet tabs, bool clear);
   void SetShading(int shading, int colors);
+  // A document read in whole is laid out on its own page (unless the text follows the window).
+  void PageLoaded() override;
 
  protected:
   void LinesMoved() override { pagesStale_ = true; }

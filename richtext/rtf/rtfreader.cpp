@@ -165,6 +165,11 @@ int TRiRtfReader::ReadDocument(TStream* stream, PTParagraph& first) {
   margL_ = Owner->Layout.LeftMargin;
   margR_ = Owner->Layout.RightMargin;
   pendingFi_ = 0;
+  restored_ = false;
+  inserting_ = CurPar == nullptr;
+  insertedColors_.clear();
+  colorMap_.clear();
+  colorTaken_.clear();
   if (CurPar == nullptr) {
     PTParagraph p = nullptr;
     Engine->NewParagraph(p, 60);
@@ -250,7 +255,11 @@ void TRiRtfReader::FinishPass(PTParagraph first) {
 int TRiRtfReader::Step(int ch) {
   if (state_ == dsColorTable && ch == ';') {
     if (colorCounter_ < 1000) ++colorCounter_;
-    if (colorCounter_ >= 0 && colorCounter_ <= 14) Owner->Colors[static_cast<std::size_t>(colorCounter_)] = 0;
+    if (inserting_) {
+      if (colorCounter_ < 256) insertedColors_.resize(static_cast<std::size_t>(colorCounter_) + 1, 0);
+    } else if (colorCounter_ >= 0 && colorCounter_ <= 14) {
+      Owner->Colors[static_cast<std::size_t>(colorCounter_)] = 0;
+    }
     return 0;
   }
   if (charMode_ == 3) return CharStep(ch);
@@ -338,8 +347,9 @@ int TRiRtfReader::CloseGroup() {
   if (pos_ == 0 && curLine_ == CurPar->FirstLine) {
     CurPar->Shading = tmpl_.Shading;
     CurPar->ShadingPercent = tmpl_.ShadingPercent;
-    // A paragraph without text yet follows the restored properties, as it will at its end.
-    if (fresh_ && !CurPar->IsCell()) ApplyTemplateToPar(CurPar, true);
+    // A paragraph without text yet follows the restored properties once its text begins, as
+    // it will at its end.
+    if (fresh_ && !CurPar->IsCell()) restored_ = true;
   }
   return 0;
 }
@@ -562,15 +572,20 @@ int TRiRtfReader::DestinationStep(int code) {
     case dColorTable:
       state_ = dsColorTable;
       colorCounter_ = 0;
+      if (inserting_) {
+        insertedColors_.assign(1, 0);
+        colorMap_.clear();
+      }
       break;
+    // The document information is the document's: text inserted at the cursor brings none.
     case dTitle:
-      state_ = Owner->Title.empty() ? dsTitle : dsSkip;
+      state_ = Owner->Title.empty() && !inserting_ ? dsTitle : dsSkip;
       break;
     case dComment:
-      state_ = Owner->Comment.empty() ? dsComment : dsSkip;
+      state_ = Owner->Comment.empty() && !inserting_ ? dsComment : dsSkip;
       break;
     case dSubject:
-      state_ = Owner->Subject.empty() ? dsSubject : dsSkip;
+      state_ = Owner->Subject.empty() && !inserting_ ? dsSubject : dsSkip;
       break;
     case dFootnote: {
       footnote_ = nullptr;
@@ -618,9 +633,12 @@ int TRiRtfReader::CharStep(int ch) {
     case dsFontTable:
       if (ch == ';') {
         if (fontSlot_ >= 0 && fontSlot_ < MaxFonts) {
+          int used = 0;
+          while (used < MaxFonts && !Owner->FontNames[static_cast<std::size_t>(used)].empty()) ++used;
           const int f = Owner->FindOrAddFont(fontName_);
           fontMap_[static_cast<std::size_t>(fontSlot_)] = static_cast<std::uint8_t>(f >= MaxFonts ? 0 : f);
-          if (f < MaxFonts) {
+          // Inserted text keeps the kind of the document's own fonts of its names.
+          if (f < MaxFonts && (!inserting_ || f >= used)) {
             auto& family = Owner->FontFamilies[static_cast<std::size_t>(f)];
             family = (family & ~0xF0) | (fontFamily_ << 4);
             Owner->FontCharsets[static_cast<std::size_t>(f)] = fontCharset_;
@@ -662,6 +680,10 @@ int TRiRtfReader::CharStep(int ch) {
 }
 
 void TRiRtfReader::AppendStored(char ch, const TAttr& attr) {
+  if (restored_) {
+    restored_ = false;
+    if (pos_ == 0 && curLine_ == CurPar->FirstLine && !CurPar->IsCell()) ApplyTemplateToPar(CurPar, true);
+  }
   if (pos_ >= curLine_->Capacity - 4) {
     if (curLine_->Capacity < MaxLineCapacity) {
       Engine->SetLineCapacity(curLine_, std::min(curLine_->Capacity * 2 + 8, MaxLineCapacity));
@@ -707,16 +729,20 @@ void TRiRtfReader::ParagraphEnd(bool cell) {
       --c.Merge;
       return;
     }
+    // Boundaries count from the row's left edge; the row ends at its largest boundary.
+    const std::int64_t boundary = static_cast<std::int64_t>(c.Boundary) - rowLeft_;
+    const std::int64_t widest = static_cast<std::int64_t>(largest_) - rowLeft_;
     int width = 10;
-    if (fillIndex_ < cellCount_ && c.Boundary > 0 && largest_ > 0) {
-      const std::int64_t end = (255LL * c.Boundary * 2 + largest_) / (2LL * largest_);
+    if (fillIndex_ < cellCount_ && boundary > 0 && widest > 0) {
+      const std::int64_t end = (255 * boundary * 2 + widest) / (2 * widest);
       width = std::max<int>(1, static_cast<int>(end) - startSoFar_);
     }
     CurPar->SetBorderValue(c.Border | bfBlockEnd);
     CurPar->CellStart = Byte(std::clamp(startSoFar_, 0, 255));
     CurPar->CellWidth = Byte(std::clamp(width, 0, 255));
     startSoFar_ += width;
-    CurPar->RightIndent = std::max(0, paperW_ - margL_ - margR_ - largest_);
+    CurPar->RightIndent = static_cast<std::int32_t>(
+        std::max<std::int64_t>(0, static_cast<std::int64_t>(paperW_) - margL_ - margR_ - std::max(largest_, rowLeft_)));
     CurPar->Flags |= pfTableCell | pfRowGoesOn;
     if (fillIndex_ > 0) CurPar->Flags |= pfLastCell;
     if (fillIndex_ < 50) ++fillIndex_;
@@ -739,6 +765,7 @@ void TRiRtfReader::ParagraphEnd(bool cell) {
     CurPar->SetBorderValue(tmpl_.Border);
   }
   ShrinkLines(CurPar);
+  restored_ = false;
   PTParagraph p = CurPar;
   Engine->NewParagraph(p, 60);
   CurPar = p;
@@ -818,9 +845,71 @@ void TRiRtfReader::TabStop(int v) {
   tabKind_ = 0;
 }
 
+int TRiRtfReader::ColorIndex(int v) {
+  // Without a colour table of its own, text names the document's colours.
+  if (!inserting_ || insertedColors_.empty()) return v >= 0 && v <= 15 ? v : -1;
+  return InsertedColorIndex(v);
+}
+
+int TRiRtfReader::InsertedColorIndex(int v) {
+  // A colour the table does not hold is the default colour, as word processors read it.
+  if (v < 0 || static_cast<std::size_t>(v) >= insertedColors_.size()) return 0;
+  if (colorMap_.size() < insertedColors_.size()) colorMap_.resize(insertedColors_.size(), -1);
+  int& mapped = colorMap_[static_cast<std::size_t>(v)];
+  if (mapped >= 0) return mapped;
+  const TColor want = insertedColors_[static_cast<std::size_t>(v)];
+  auto& colors = Owner->Colors;
+  // The entries that no text, shading or border of the document uses are free.
+  if (colorTaken_.empty()) {
+    colorTaken_.assign(16, false);
+    colorTaken_[0] = true;
+    auto take = [this](int index) { colorTaken_[static_cast<std::size_t>(index & 15)] = true; };
+    take(Engine->CurAttr.TextColor());
+    take(Engine->CurAttr.BackColor());
+    for (PTParagraph p = Engine->FirstPar; p != nullptr; p = p->Next) {
+      if (p->Shading != 0) {
+        take(p->Shading & 15);
+        take(p->Shading >> 4);
+      }
+      if (p->BorderFlags & bfBordered) take(p->BorderColor & 15);
+      for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) {
+        if (!l->HasAttrs()) continue;
+        for (int i = 0; i < l->Length; ++i) {
+          take(l->Attrs[static_cast<std::size_t>(i)].TextColor());
+          take(l->Attrs[static_cast<std::size_t>(i)].BackColor());
+        }
+      }
+    }
+  }
+  // The document's entry of that colour (the writer writes entries 0 to 14), else a free one.
+  for (int i = 0; i < 15; ++i) {
+    if (colors[static_cast<std::size_t>(i)] != want) continue;
+    colorTaken_[static_cast<std::size_t>(i)] = true;
+    return mapped = i;
+  }
+  for (int i = 1; i < 15; ++i) {
+    if (colorTaken_[static_cast<std::size_t>(i)]) continue;
+    colorTaken_[static_cast<std::size_t>(i)] = true;
+    colors[static_cast<std::size_t>(i)] = want;
+    return mapped = i;
+  }
+  // Every entry is in use: the nearest colour.
+  auto distance = [](TColor a, TColor b) {
+    const int dr = GetRValue(a) - GetRValue(b), dg = GetGValue(a) - GetGValue(b), db = GetBValue(a) - GetBValue(b);
+    return dr * dr + dg * dg + db * db;
+  };
+  int best = 0;
+  for (int i = 1; i < 15; ++i)
+    if (distance(colors[static_cast<std::size_t>(i)], want) < distance(colors[static_cast<std::size_t>(best)], want)) best = i;
+  return mapped = best;
+}
+
 int TRiRtfReader::PropertyStep(int code, int v) {
   if (state_ == dsSkip) return 0;
   if (state_ != dsNormal && IsParagraphWord(code)) return 0;
+  // Colours of shading and borders name entries of the colour table like text colours do.
+  if (inserting_ && !insertedColors_.empty() && (code == pCbpat || code == pCfpat || code == pBrdrcf))
+    v = std::max(0, InsertedColorIndex(v));
   auto bit = [&](std::uint8_t& field, std::uint8_t mask) {
     if (v != 0)
       field |= mask;
@@ -884,10 +973,10 @@ int TRiRtfReader::PropertyStep(int code, int v) {
       break;
     }
     case pCf:
-      if (v >= 0 && v <= 15) CurAttr.SetTextColor(v);
+      if (const int c = ColorIndex(v); c >= 0) CurAttr.SetTextColor(c);
       break;
     case pCb:
-      if (v >= 0 && v <= 15) CurAttr.SetBackColor(v);
+      if (const int c = ColorIndex(v); c >= 0) CurAttr.SetBackColor(c);
       break;
     case pPlain: CurAttr = TAttr{}; break;
     case pFi:
@@ -940,18 +1029,26 @@ int TRiRtfReader::PropertyStep(int code, int v) {
       break;
     case pTx: TabStop(v); break;
     case pTabKind: tabKind_ = (v >= 1 && v <= 3) ? v : 0; break;
-    case pPaperW: Owner->Layout.PageWidth = paperW_ = v; break;
-    case pPaperH: Owner->Layout.PageHeight = v; break;
-    case pMargL: Owner->Layout.LeftMargin = margL_ = v; break;
-    case pMargR: Owner->Layout.RightMargin = margR_ = v; break;
-    case pMargT: Owner->Layout.TopMargin = v; break;
-    case pMargB: Owner->Layout.BottomMargin = v; break;
-    case pFacing: Owner->Layout.FacingPages = v != 0; break;
-    case pLandscape: Owner->Layout.Landscape = v != 0; break;
+    // The page is the document's: text inserted at the cursor does not change it (its tables
+    // stand where their boundaries say on the document's page).
+    case pPaperW: if (!inserting_) Owner->Layout.PageWidth = paperW_ = v; break;
+    case pPaperH: if (!inserting_) Owner->Layout.PageHeight = v; break;
+    case pMargL: if (!inserting_) Owner->Layout.LeftMargin = margL_ = v; break;
+    case pMargR: if (!inserting_) Owner->Layout.RightMargin = margR_ = v; break;
+    case pMargT: if (!inserting_) Owner->Layout.TopMargin = v; break;
+    case pMargB: if (!inserting_) Owner->Layout.BottomMargin = v; break;
+    case pFacing: if (!inserting_) Owner->Layout.FacingPages = v != 0; break;
+    case pLandscape: if (!inserting_) Owner->Layout.Landscape = v != 0; break;
     case pRed:
     case pGreen:
     case pBlue:
-      if (state_ == dsColorTable && colorCounter_ >= 0 && colorCounter_ <= 14) {
+      if (state_ == dsColorTable && inserting_ && colorCounter_ >= 0 &&
+          static_cast<std::size_t>(colorCounter_) < insertedColors_.size()) {
+        TColor& c = insertedColors_[static_cast<std::size_t>(colorCounter_)];
+        const int shift = code == pRed ? 0 : code == pGreen ? 8 : 16;
+        c = static_cast<TColor>((static_cast<std::uint32_t>(c) & ~(0xFFu << shift)) |
+                                (static_cast<std::uint32_t>(v & 0xFF) << shift));
+      } else if (state_ == dsColorTable && !inserting_ && colorCounter_ >= 0 && colorCounter_ <= 14) {
         TColor& c = Owner->Colors[static_cast<std::size_t>(colorCounter_)];
         const int shift = code == pRed ? 0 : code == pGreen ? 8 : 16;
         c = static_cast<TColor>((static_cast<std::uint32_t>(c) & ~(0xFFu << shift)) |
@@ -1018,9 +1115,10 @@ int TRiRtfReader::PropertyStep(int code, int v) {
       break;
     case pCellx:
       if (table_ && cellCount_ < 50) {
-        // Cell boundaries are measured from the row's own left edge, whatever the indent of
-        // the paragraph that was current when the row definition began.
-        const std::int32_t b = std::max(0, v - rowLeft_);
+        // Boundaries are kept as written and measured from the row's own left edge when the
+        // cells are read, whatever the indent of the paragraph that was current when the row
+        // definition began and wherever the definition names its left edge.
+        const std::int32_t b = std::max(0, v);
         cells_[static_cast<std::size_t>(cellCount_)].Boundary = b;
         largest_ = std::max(largest_, b);
         ++cellCount_;

@@ -88,6 +88,11 @@ class TRiRtfReader : public TRiTextReader {
   void FinishPass(PTParagraph first);
   PTParagraph PrevPar() const { return CurPar != nullptr ? CurPar->Prev : nullptr; }
   void ApplyTemplateToPar(PTParagraph p, bool withBorder);
+  // The document's colour index for colour `v` of the RTF colour table, or -1 when there is
+  // none.  Read into a document, the table's own entries are the document's; inserted, each
+  // colour takes the document entry of the same colour, a free entry, or the nearest colour.
+  int ColorIndex(int v);
+  int InsertedColorIndex(int v);
 
   std::vector<GroupRec> groups_;
   bool anyGroup_ = false;
@@ -107,7 +112,7 @@ class TRiRtfReader : public TRiTextReader {
   bool table_ = false;
   bool cellBorderSeen_ = false;
   int cellCount_ = 0, fillIndex_ = 0, defineIndex_ = 0, startSoFar_ = 0;
-  std::int32_t largest_ = 0;
+  std::int32_t largest_ = 0;   // the largest boundary (twips from the margin, as \cellx)
   std::int32_t rowLeft_ = 0;  // the row's \trleft
   std::array<Cell, 51> cells_{};
   // pictures
@@ -129,6 +134,16 @@ class TRiRtfReader : public TRiTextReader {
   bool tabsStarted_ = false;
   bool tabsFull_ = false;
   bool fresh_ = false;
+  // A group closed over a paragraph that holds no text yet: the paragraph takes the restored
+  // properties when its text begins (at its end it takes them anyway).  A document's last
+  // paragraph that never gets text keeps the properties written for it.
+  bool restored_ = false;
+  // Reading into a new chain of paragraphs that goes in at the cursor: the document's page,
+  // information and colours stay as they are.
+  bool inserting_ = false;
+  std::vector<TColor> insertedColors_;  // the colour table read while inserting
+  std::vector<int> colorMap_;           // its entries' document indexes (-1: not chosen yet)
+  std::vector<bool> colorTaken_;        // document entries in use (filled at the first need)
   std::uint32_t savedBorder_ = 0;
   int binRemaining_ = 0;
   // Unicode: fallback characters per \u (a group property), those still to skip, and where a

@@ -298,6 +298,7 @@ void TRiRTFTextIo::ReadWithReader(TStream& stream, TRiTextReader* reader) {
       handler(this, discard, FirstPar);
     }
     Header().ComputePrintable();
+    PageLoaded();
     ResetCursor();
     if (OnLoaded) {
       auto handler = OnLoaded;
@@ -347,6 +348,8 @@ void TRiRTFTextIo::ReadData(TStream& stream) {
   LastResult = reader.Result;
   // The four zero bytes after the document belong to the property.
   CursorOffset = 0;
+  Header().ComputePrintable();
+  PageLoaded();
   MarkAll();
   ParagraphChanged(nullptr);
 }

@@ -47,6 +47,9 @@ class TRiRTFTextIo : public TRiRTFText {
   virtual void SaveToFile(const std::string& fileName);
   virtual void LoadFromFile(const std::string& fileName);
   virtual void GetCursor(int& absolute, int& lineNumber, int& offset, int& parNumber) const;
+  // Called when a read has replaced the document, with the header holding the page it brought
+  // and before the document is laid out; the layout takes the page's text width here.
+  virtual void PageLoaded() {}
   virtual void SetCursor(int absolute, int lineNumber, int offset, int parNumber);
   // Sets every line's top and page-start flag; returns the document height in pixels.
   virtual int PagePass();

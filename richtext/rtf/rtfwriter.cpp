@@ -3,7 +3,9 @@
 #include <cstdio>
 
 #include "platform/gfx/graphic.h"
+#include "platform/gfx/font.h"
 #include "platform/gfx/metafile.h"
+#include "platform/rtl/win1252.h"
 #include "richtext/rtf/rtfpicture.h"
 
 namespace tw::richtext {
@@ -36,6 +38,27 @@ void TRiRTFWriter::AppendEscaped(std::string& out, const char* text, std::size_t
       out += digits[c >> 4];
       out += digits[c & 15];
     }
+  }
+}
+
+void TRiRTFWriter::AppendRunText(std::string& out, const char* text, std::size_t count) const {
+  const TTextHeader& h = Engine->Header();
+  const int font = attrPtr_ != nullptr ? attrPtr_->Font : 0;
+  if (font >= MaxFonts || h.FontCharsets[static_cast<std::size_t>(font)] != SYMBOL_CHARSET) {
+    AppendEscaped(out, text, count);
+    return;
+  }
+  // The document's bytes are Windows-1252 characters, but for the Symbol font's own bullet,
+  // which is drawn as a bullet and which other readers read as one too.
+  const bool symbolFace = AnsiSameText(h.FontNames[static_cast<std::size_t>(font)], "Symbol");
+  for (std::size_t i = 0; i < count; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 0x80 || (symbolFace && c == 0xB7)) {
+      AppendEscaped(out, text + i, 1);
+      continue;
+    }
+    out += "\\u" + Num(static_cast<std::int64_t>(Win1252ToCodePoint(static_cast<char>(c))));
+    AppendEscaped(out, text + i, 1);
   }
 }
 
@@ -153,14 +176,32 @@ std::vector<TRiRTFWriter::CellDef> TRiRTFWriter::RowDefinition(PTParagraph first
     row.push_back(CellDef{c->BorderFlags, c->BorderWidth, c->BorderColor,
                           static_cast<std::uint8_t>(c->CellStart + c->CellWidth), c->Shading, c->ShadingPercent,
                           c->SpaceBefore, c->LineSpacing, c->LeftIndent, c->RightIndent});
-    if (IsRowEnd(c)) break;
+    if (EndsWrittenRow(c)) break;
   }
   return row;
+}
+
+std::int64_t TRiRTFWriter::CellEdge(const TParagraph& c, int byte) const {
+  // Where the layout shows it: the row spans the table width less its left edge and the room
+  // right of it.  Rounded, not cut: the reader rounds the boundary back to the same 255ths, so
+  // the boundary written again after reading is the same.
+  const std::int64_t row = static_cast<std::int64_t>(tableWidth_) - c.RightIndent - c.LeftIndent;
+  return RoundedDiv(row * byte, 255) + c.LeftIndent;
 }
 
 std::uint8_t TRiRTFWriter::WriteParagraphProps() {
   PTParagraph p = curPar_;
   if (p == nullptr) return riOK;
+  TParagraph text;
+  if (CellAsText(p)) {
+    // Text of one cell: a paragraph with the cell's alignment, spacing and tab stops.
+    text = *p;
+    text.Flags = static_cast<std::uint8_t>(text.Flags & ~(pfTableCell | pfLastCell | pfRowGoesOn));
+    text.FirstIndent = text.LeftIndent = text.RightIndent = 0;
+    text.SetBorderValue(0);
+    text.Shading = text.ShadingPercent = 0;
+    p = &text;
+  }
   const TParagraph* prev = prevPar_;
   pending_.clear();
   if (groups_.empty()) OpenGroup(gkBase);
@@ -205,9 +246,11 @@ std::uint8_t TRiRTFWriter::WriteParagraphProps() {
     } else {
       OpenGroup(gkTable);
       ParagraphDefaults(groups_.back().Props);
-      pending_ += "\\pard\\trowd\\trgaph" + Num(RiMulDiv((p->BorderColor >> 4) * 16, 567, 160)) + "\\trleft" +
-                  Num(p->LeftIndent);
       tableWidth_ = h.Layout.PageWidth - h.Layout.LeftMargin - h.Layout.RightMargin;
+      // A copy that begins inside a row starts its row at the first cell copied.
+      const std::int64_t left = StartsRow(p) || p != StartPar ? p->LeftIndent : CellEdge(*p, p->CellStart);
+      pending_ += "\\pard\\trowd\\trgaph" + Num(RiMulDiv((p->BorderColor >> 4) * 16, 567, 160)) + "\\trleft" +
+                  Num(left);
       cells_ = RowDefinition(p);
       int n = 0;
       for (PTParagraph c = p; c != nullptr && c->IsCell() && n < 50; c = c->Next, ++n) {
@@ -227,13 +270,9 @@ std::uint8_t TRiRTFWriter::WriteParagraphProps() {
           pending_ += "\\clshdng\\clcfpat" + Num(c->Shading & 15);
           if (c->ShadingPercent != 100) pending_ += "\\clcbpat" + Num(c->Shading >> 4);
         }
-        // Rounded, not cut: the reader rounds the boundary back to the same 255ths, so the
-        // boundary written again after reading is the same.
-        const std::int64_t x = RoundedDiv(static_cast<std::int64_t>(tableWidth_ - c->RightIndent) *
-                                              (c->CellStart + c->CellWidth), 255) + c->LeftIndent;
-        pending_ += "\\cellx" + Num(x);
+        pending_ += "\\cellx" + Num(CellEdge(*c, c->CellStart + c->CellWidth));
         if (pending_.size() > 512 && Flush() != riOK) return Error = riWriteError;
-        if (IsRowEnd(c)) break;
+        if (EndsWrittenRow(c)) break;
       }
       pending_ += "\\intbl";
       groups_.back().Table = true;
@@ -364,7 +403,7 @@ std::uint8_t TRiRTFWriter::WriteChars(int count) {
     s.assign(textPtr_, static_cast<std::size_t>(count));
     // A raw run must not end the raw section early: its own "\wprtf0" would close it.
   } else {
-    AppendEscaped(s, textPtr_, static_cast<std::size_t>(count));
+    AppendRunText(s, textPtr_, static_cast<std::size_t>(count));
   }
   return Put(s);
 }
@@ -376,9 +415,11 @@ std::uint8_t TRiRTFWriter::ParagraphEnd() {
     rawOpen_ = false;
   }
   PTParagraph p = curPar_;
-  if (p->IsCell()) {
+  if (CellAsText(p)) {
+    // the last paragraph written: nothing
+  } else if (p->IsCell()) {
     s += "\\cell";
-    s += IsRowEnd(p) ? "\\row\n\r" : "\n\r";
+    s += EndsWrittenRow(p) ? "\\row\n\r" : "\n\r";
   } else if (p->Next != nullptr) {
     if (hiddenOpen_) {
       s += "\\plain\\par\n\r";

@@ -51,6 +51,17 @@ class TRiRTFWriter : public TRiTextWriter {
   void AppendTabs(const TParagraph& p);
   std::vector<CellDef> RowDefinition(PTParagraph first) const;
   static bool IsRowEnd(const TParagraph* p) { return p->IsCell() && !(p->Flags & pfRowGoesOn); }
+  // The last cell written of its row: the row's last cell, or the last paragraph of a range
+  // that ends inside the row (a copy of part of a row is a whole row of the cells copied).
+  bool EndsWrittenRow(const TParagraph* p) const { return IsRowEnd(p) || (p->IsCell() && p == EndPar); }
+  // A range inside one table cell is written as text, not as a table of one cell: copied text
+  // pasted elsewhere stays text.
+  bool CellAsText(const TParagraph* p) const { return p->IsCell() && EndPar != nullptr && p == StartPar && p == EndPar; }
+  // A cell's edge in twips from the margin: at `byte` 255ths of its row's width.
+  std::int64_t CellEdge(const TParagraph& c, int byte) const;
+  // Writes a run's characters; in a symbol font a byte above 127 goes as its Unicode character
+  // (with the byte as the fallback), as other readers take such a byte for a symbol.
+  void AppendRunText(std::string& out, const char* text, std::size_t count) const;
   bool StartsRow(const TParagraph* p) const;
   // Forgets what "\pard" resets: alignment, list byte, tab stops and keep-together.
   static void ParagraphDefaults(TParagraph& props);

@@ -2,6 +2,9 @@
 // and attributes read as the documents mean them, and writing what was read is stable.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -236,15 +239,6 @@ std::vector<std::string> StabilityFiles() {
   return files;
 }
 
-std::string WriteRtf(TRiRTFTextIo& e) {
-  TStringStream s;
-  e.SaveFormat = TRiLoadFormat::FormatRTF;
-  e.SavingToFile = true;  // an empty document still gets its RTF frame
-  e.SaveToStream(s);
-  e.SavingToFile = false;
-  return s.DataString();
-}
-
 TEST(WordProcessorCorpus, WriteReadWriteIsStableForEveryCorpusAndSeedFile) {
   ASSERT_FALSE(SourceRoot().empty());
   const auto files = StabilityFiles();
@@ -252,10 +246,10 @@ TEST(WordProcessorCorpus, WriteReadWriteIsStableForEveryCorpusAndSeedFile) {
   for (const std::string& file : files) {
     TRiRTFTextIo first;
     first.LoadFromFile(file);
-    const std::string once = WriteRtf(first);
+    const std::string once = Saved(first);
     TRiRTFTextIo second;
     LoadRtf(second, once);
-    const std::string twice = WriteRtf(second);
+    const std::string twice = Saved(second);
     EXPECT_EQ(once, twice) << file;
     // The text read first is what the written document holds.
     ASSERT_EQ(first.ParagraphCount(), second.ParagraphCount()) << file;
@@ -265,7 +259,7 @@ TEST(WordProcessorCorpus, WriteReadWriteIsStableForEveryCorpusAndSeedFile) {
     ExpectSameDocument(first, second);
     TRiRTFTextIo third;
     LoadRtf(third, twice);
-    EXPECT_EQ(WriteRtf(third), twice) << file;
+    EXPECT_EQ(Saved(third), twice) << file;
     ExpectSameDocument(second, third);
   }
 }
@@ -282,12 +276,12 @@ TEST(WordProcessorCorpus, RepeatedSavesOfTablesKeepEveryCellBoundary) {
     for (std::size_t at = row.find("cellx"); at != std::string::npos; at = row.find("cellx", at + 1)) cells += "x\\cell ";
     TRiRTFTextIo e;
     LoadRtf(e, "{\\rtf1" + row + "\\intbl " + cells + "\\row\\pard after\\par}");
-    const std::string first = WriteRtf(e);
+    const std::string first = Saved(e);
     std::string previous = first;
     for (int cycle = 0; cycle < 4; ++cycle) {
       TRiRTFTextIo next;
       LoadRtf(next, previous);
-      const std::string again = WriteRtf(next);
+      const std::string again = Saved(next);
       ASSERT_EQ(again, previous) << row << " cycle " << cycle;
       previous = again;
     }
@@ -307,12 +301,16 @@ struct WrittenFile {
   std::string Rtf;
   std::vector<std::string> Words;  // UTF-8, in document order
   int Rows = 0, Kept = 0, Pictures = 0;
+  std::vector<int> Edges;             // the first table's cell edges as the program shows them
+  std::vector<std::string> InText;    // UTF-8 the text conversion holds
+  std::vector<std::string> InFlat;    // what the flat document holds
+  int PageWidth = 0;                  // twips, when the flat document's page is checked
 };
 
 WrittenFile Describe(const std::string& name, TRiRTFTextIo& e) {
   WrittenFile f;
   f.Name = name;
-  f.Rtf = WriteRtf(e);
+  f.Rtf = Saved(e);
   std::string word;
   auto flush = [&] {
     if (!word.empty()) f.Words.push_back(Win1252ToUtf8(word));
@@ -320,7 +318,9 @@ WrittenFile Describe(const std::string& name, TRiRTFTextIo& e) {
   };
   for (PTParagraph p = e.FirstPar; p != nullptr; p = p->Next) {
     if (p->IsCell() && !(p->Flags & pfRowGoesOn)) ++f.Rows;
-    if (!p->IsCell() && (p->Flags & pfKeep)) ++f.Kept;
+    // An empty last paragraph is no paragraph to other readers: its properties end the file.
+    const bool trailing = p->Next == nullptr && TRiRTFText::ParagraphLength(p) == 0;
+    if (!p->IsCell() && (p->Flags & pfKeep) && !trailing) ++f.Kept;
     for (const Char& c : Chars(p)) {
       const auto ch = static_cast<unsigned char>(c.Ch);
       if (c.A.Extra & fxObject) {
@@ -373,6 +373,44 @@ int KeptParagraphs(const std::string& fodt) {
   return kept;
 }
 
+// A length of a flat document (in the units of LibreOffice's locale) in twips.
+int Twips(const std::string& length) {
+  double v = 0;  // read without the locale: the flat document writes a point
+  std::from_chars(length.data(), length.data() + length.size(), v);
+  if (length.find("cm") != std::string::npos) return static_cast<int>(std::lround(v * 1440 / 2.54));
+  if (length.find("mm") != std::string::npos) return static_cast<int>(std::lround(v * 144 / 2.54));
+  if (length.find("pt") != std::string::npos) return static_cast<int>(std::lround(v * 20));
+  return static_cast<int>(std::lround(v * 1440));
+}
+
+// The value of the first attribute `name` after `from` in the same style element.
+std::string StyleAttribute(const std::string& fodt, std::size_t from, const std::string& name) {
+  const std::size_t at = fodt.find(name + "=\"", from);
+  if (at == std::string::npos || fodt.find("</style:", from) < at) return "";
+  const std::size_t start = at + name.size() + 2;
+  return fodt.substr(start, fodt.find('"', start) - start);
+}
+
+// The cell edges of a flat document's first table in twips from the left margin: its left
+// margin, then the right edge of each column.
+std::vector<int> FirstTableEdges(const std::string& fodt) {
+  auto twips = Twips;
+  auto attribute = [&](std::size_t from, const std::string& name) { return StyleAttribute(fodt, from, name); };
+  std::vector<int> edges;
+  const std::size_t table = fodt.find("\" style:family=\"table\"");  // a named table style
+  if (table == std::string::npos) return edges;
+  const std::string margin = attribute(table, "fo:margin-left");
+  edges.push_back(margin.empty() ? 0 : twips(margin));
+  const std::size_t nameStart = fodt.rfind("style:name=\"", table) + 12;
+  const std::string name = fodt.substr(nameStart, fodt.find('"', nameStart) - nameStart);
+  for (char column = 'A'; column <= 'Z'; ++column) {
+    const std::size_t at = fodt.find("style:name=\"" + name + "." + column + "\" style:family=\"table-column\"");
+    if (at == std::string::npos) break;
+    edges.push_back(edges.back() + twips(attribute(at, "style:column-width")));
+  }
+  return edges;
+}
+
 std::vector<WrittenFile> FilesForWordProcessors() {
   std::vector<WrittenFile> files;
   for (const std::string& path : StabilityFiles()) {
@@ -416,6 +454,82 @@ std::vector<WrittenFile> FilesForWordProcessors() {
                "\\pard\\wplist16 bullet\\par\\pard raw {\\wprtf1 {\\b rawbold}\\wprtf0} after raw\\par}");
     UpdateListNumbers(e);
     files.push_back(Describe("rich", e));
+  }
+  auto withEdges = [](WrittenFile f, TRiRTFTextIo& e) {
+    for (PTParagraph p = e.FirstPar; p != nullptr && f.Edges.empty(); p = p->Next)
+      if (p->IsCell()) f.Edges = CellEdges(e, p);
+    return f;
+  };
+  // Rows at a left edge, and a row indented as the ruler does: LibreOffice shows the cells where
+  // the program shows them.
+  for (const std::string row : {"\\trowd\\trgaph0\\trleft2000\\cellx4000\\cellx6000",
+                                "\\trowd\\trgaph0\\trleft700\\cellx1500\\cellx5000\\cellx8000",
+                                "\\trowd\\trgaph0\\cellx2000\\cellx4000"}) {
+    TRiRTFTextIo e;
+    LoadRtf(e, "{\\rtf1 Before\\par" + row + "\\intbl Aone\\cell Btwo\\cell" + (CountOf(row, "cellx") == 3 ? " Cthree\\cell" : "") +
+                   "\\row\\pard after}");
+    if (row.find("trleft") == std::string::npos)
+      for (PTParagraph p = e.FirstPar; p != nullptr; p = p->Next)
+        if (p->IsCell()) p->LeftIndent = 1000;
+    files.push_back(withEdges(Describe("left_row_" + std::to_string(files.size()), e), e));
+  }
+  {
+    // Text typed in blue, then a word processor's clipboard pasted behind it: its colours come
+    // along, the page stays the document's.
+    TRiRTFTextIo e;
+    AddRun(e, "Typed blue words ", MakeAttr(0, 10, 3));
+    e.CursorPar = e.FirstPar;
+    e.CursorLine = e.FirstPar->FirstLine;
+    e.CursorOffset = e.CursorLine->Length;
+    LoadRtf(e, "{\\rtf1\\ansi{\\fonttbl{\\f0\\froman\\fcharset0 Liberation Serif;}}{\\colortbl;\\red0\\green128\\blue0;"
+               "\\red18\\green52\\blue86;}\\paperw11906\\paperh16838\\margl1134\\margr567\\pard\\plain\\f0\\cf1 green "
+               "{\\cf2 custom}\\par\\cf0 Pasted end}");
+    WrittenFile f = Describe("pasted", e);
+    f.InFlat = {"fo:color=\"#0000ff\"", "fo:color=\"#008000\"", "fo:color=\"#123456\""};
+    f.PageWidth = 12240;
+    files.push_back(f);
+  }
+  {
+    // What Copy puts on the clipboard from selections that touch table cells.
+    TRiRTFTextIo e;
+    LoadRtf(e, "{\\rtf1 Intro text\\par\\trowd\\trgaph0\\trleft500\\cellx2000\\cellx4000\\cellx6000\\intbl Alpha1\\cell "
+               "Beta1\\cell Gamma1\\cell\\row\\pard after words}");
+    const std::vector<std::array<int, 4>> selections = {{0, 6, 2, 5}, {1, 0, 2, 5}, {2, 0, 4, 5}, {2, 2, 3, 4}};
+    for (const auto& sel : selections) {
+      e.SelStartPar = e.ParagraphByIndex(sel[0]);
+      e.SelStartLine = e.SelStartPar->FirstLine;
+      e.SelStartOffset = sel[1];
+      e.SelEndPar = e.ParagraphByIndex(sel[2]);
+      e.SelEndLine = e.SelEndPar->FirstLine;
+      e.SelEndOffset = sel[3];
+      TStringStream copied;
+      e.SaveFormat = TRiLoadFormat::FormatRTF;
+      e.SaveSelectionToStream(copied);
+      TRiRTFTextIo copy;
+      LoadRtf(copy, copied.DataString());
+      WrittenFile f = withEdges(Describe("copied_" + std::to_string(files.size()), copy), copy);
+      f.Rtf = copied.DataString();
+      files.push_back(f);
+    }
+  }
+  {
+    // LibreOffice's bullet in its symbol font, saved by the program.
+    TRiRTFTextIo e;
+    LoadRtf(e, "{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}{\\f1\\fnil\\fcharset2 OpenSymbol;}}"
+               "\\pard{\\f1 \\u8226\\'95}\\tab Bulleted item\\par\\pard{\\f1 \\u8226\\'95}\\tab Second item\\par}");
+    WrittenFile f = Describe("bullets", e);
+    f.InText = {"\xE2\x80\xA2\tBulleted item", "\xE2\x80\xA2\tSecond item"};
+    files.push_back(f);
+  }
+  {
+    // An empty last paragraph with its own indent and alignment: its properties end the file,
+    // which LibreOffice opens (it makes no paragraph of them).
+    TRiRTFTextIo e;
+    AddRun(e, "Text before", MakeAttr(0, 10, 0));
+    NewPar(e);
+    e.LastParagraph()->LeftIndent = e.LastParagraph()->FirstIndent = 720;
+    e.LastParagraph()->Alignment = 2;
+    files.push_back(Describe("empty_last", e));
   }
   {
     // A bitmap and a metafile.
@@ -482,6 +596,20 @@ TEST(WordProcessorCorpus, LibreOfficeOpensEveryWrittenFileWithItsTextRowsAndPict
     // One frame a picture (a metafile's frame also holds a bitmap to show in its place).
     EXPECT_EQ(Count(fodt, "<draw:frame draw:style-name=\"fr"), f.Pictures);
     EXPECT_GE(Count(fodt, "<office:binary-data>"), f.Pictures);
+    for (const std::string& piece : f.InText) EXPECT_NE(text.find(piece), std::string::npos) << piece << "\n" << text << f.Rtf;
+    for (const std::string& piece : f.InFlat) EXPECT_NE(fodt.find(piece), std::string::npos) << piece << "\n" << f.Rtf;
+    if (f.PageWidth != 0) {
+      const std::size_t width = fodt.find("fo:page-width=\"");
+      ASSERT_NE(width, std::string::npos);
+      EXPECT_NEAR(Twips(fodt.substr(width + 15, fodt.find('"', width + 15) - width - 15)), f.PageWidth, 2) << f.Rtf;
+    }
+    if (!f.Edges.empty()) {
+      // The same cell edges, within the 255ths the program keeps a row in.
+      const std::vector<int> shown = FirstTableEdges(fodt);
+      ASSERT_EQ(shown.size(), f.Edges.size()) << f.Rtf;
+      const int slack = 3 * (f.Edges.back() - f.Edges.front()) / 255 + 2;
+      for (std::size_t i = 0; i < shown.size(); ++i) EXPECT_NEAR(shown[i], f.Edges[i], slack) << i << "\n" << f.Rtf;
+    }
   }
   if (!::testing::Test::HasFailure()) std::filesystem::remove_all(dir);
 }

@@ -121,6 +121,49 @@ inline void ExpectSameDocument(const TRiRTFTextIo& a, const TRiRTFTextIo& b) {
   }
 }
 
+// The document as SaveToFile writes it (an empty one with its RTF frame too).
+inline std::string Saved(TRiRTFTextIo& e) {
+  TStringStream s;
+  e.SaveFormat = TRiLoadFormat::FormatRTF;
+  e.SavingToFile = true;
+  e.SaveToStream(s);
+  e.SavingToFile = false;
+  return s.DataString();
+}
+
+inline int CountOf(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
+}
+
+// The edges of a table cell in twips from the left margin, as the layout places them on the
+// document's page: the left edge of `p` and the right edge of every cell of its row from `p`
+// to the row's end (only `p`'s two edges when `single`).
+inline std::vector<int> CellEdges(const TRiRTFTextIo& e, PTParagraph p, bool single = false) {
+  const TRiLayout& l = e.Header().Layout;
+  const std::int64_t tw = l.PageWidth - l.LeftMargin - l.RightMargin;
+  auto at = [&](PTParagraph c, int byte) {
+    return static_cast<int>((tw - c->RightIndent - c->LeftIndent) * byte / 255 + c->LeftIndent);
+  };
+  std::vector<int> edges{at(p, p->CellStart)};
+  for (PTParagraph c = p; c != nullptr && c->IsCell(); c = c->Next) {
+    edges.push_back(at(c, c->CellStart + c->CellWidth));
+    if (single || !(c->Flags & pfRowGoesOn)) break;
+  }
+  return edges;
+}
+
+// The row's left edge and its boundaries as a row definition gives them.
+inline std::vector<int> RowEdgesOf(const std::string& definition) {
+  std::vector<int> edges{0};
+  const std::size_t left = definition.find("\\trleft");
+  if (left != std::string::npos) edges[0] = std::stoi(definition.substr(left + 7));
+  for (std::size_t at = definition.find("\\cellx"); at != std::string::npos; at = definition.find("\\cellx", at + 1))
+    edges.push_back(std::stoi(definition.substr(at + 6)));
+  return edges;
+}
+
 // Random documents of tables, lists, tab stops and indents, written the way word processors
 // and this writer write them; what is read, saved once and read again is the same document.
 class RandomRtf {
@@ -129,11 +172,21 @@ class RandomRtf {
   int Pick(int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng_); }
   bool Chance(int percent) { return Pick(1, 100) <= percent; }
 
+  // The rows written, in order: each row's left edge and its boundaries.
+  std::vector<std::vector<int>> Rows;
+
   std::string Document() {
+    Rows.clear();
+    colors_ = 0;
     std::string s = "{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss Arial;}{\\f1\\froman Times;}}";
+    if (Chance(60)) s += ColorTable();
+    if (Chance(20)) s += "{\\info{\\title T" + std::to_string(Pick(1, 99)) + "}}";
     if (Chance(30)) s += "\\paperw" + std::to_string(Pick(6000, 16000));
+    if (Chance(20)) s += "\\margl" + std::to_string(Pick(500, 2000)) + "\\margr" + std::to_string(Pick(500, 2000));
     const int blocks = Pick(1, 8);
     for (int b = 0; b < blocks; ++b) s += Chance(35) ? Table() : Paragraphs();
+    // The last paragraph: text, or an empty one with a format of its own.
+    if (Chance(25)) return s + "\\pard end\\par" + ParagraphWords() + "}";
     return s + "\\pard end}";
   }
 
@@ -148,11 +201,34 @@ class RandomRtf {
     }
     return s;
   }
+  // A colour table of a few colours, some of them the document's standard ones.
+  std::string ColorTable() {
+    colors_ = Pick(3, 6);
+    std::string s = "{\\colortbl;";
+    for (int i = 1; i < colors_; ++i) {
+      int r = Pick(0, 255), g = Pick(0, 255), b = Pick(0, 255);
+      if (Chance(30)) {
+        static const int standard[3][3] = {{255, 0, 0}, {0, 0, 255}, {0, 128, 0}};
+        const int k = Pick(0, 2);
+        r = standard[k][0], g = standard[k][1], b = standard[k][2];
+      }
+      s += "\\red" + std::to_string(r) + "\\green" + std::to_string(g) + "\\blue" + std::to_string(b) + ";";
+    }
+    return s + "}";
+  }
   std::string Text() {
     static const char* const words[] = {"alpha", "beta\\tab gamma", "d\\'e9lta", "{\\b bold}", "{\\i it}", "x\\tab y"};
     std::string s = " ";
     const int n = Pick(0, 4);
-    for (int i = 0; i < n; ++i) s += std::string(words[Pick(0, 5)]) + " ";
+    for (int i = 0; i < n; ++i) {
+      if (colors_ > 0 && Chance(25)) {
+        s += "{\\cf" + std::to_string(Pick(0, colors_ - 1));
+        if (Chance(30)) s += "\\cb" + std::to_string(Pick(1, colors_ - 1));
+        s += " hue} ";
+        continue;
+      }
+      s += std::string(words[Pick(0, 5)]) + " ";
+    }
     return s;
   }
   std::string ParagraphWords() {
@@ -187,6 +263,8 @@ class RandomRtf {
     int x = left;
     for (int c = 0; c < cells; ++c) bounds.push_back(x += Pick(300, 2500));
     for (int r = 0; r < rows; ++r) {
+      Rows.push_back(bounds);
+      Rows.back().insert(Rows.back().begin(), left);
       // Row definitions before or after "\pard", with or without the row's left edge.
       const bool pardFirst = Chance(50);
       if (pardFirst) s += "\\pard";
@@ -205,6 +283,56 @@ class RandomRtf {
     return s;
   }
   std::mt19937 rng_;
+  int colors_ = 0;  // entries of the colour table written (0: none)
 };
+
+// Checks that every row of the RTF text ends with "\row" after as many cells as its definition
+// has boundaries; returns the number of rows.
+inline int WholeRows(const std::string& rtf) {
+  int boundaries = 0, cells = 0, rows = 0;
+  for (std::size_t at = rtf.find('\\'); at != std::string::npos; at = rtf.find('\\', at + 1)) {
+    std::size_t end = at + 1;
+    while (end < rtf.size() && rtf[end] >= 'a' && rtf[end] <= 'z') ++end;
+    const std::string w = rtf.substr(at + 1, end - at - 1);
+    if (w.empty()) {
+      ++at;  // an escaped character
+    } else if (w == "trowd") {
+      EXPECT_EQ(cells, 0) << "a row definition inside an unfinished row";
+      boundaries = 0;
+    } else if (w == "cellx") {
+      ++boundaries;
+    } else if (w == "cell") {
+      ++cells;
+    } else if (w == "row") {
+      EXPECT_EQ(cells, boundaries) << "a row of " << cells << " cells defined with " << boundaries;
+      cells = 0;
+      ++rows;
+    }
+  }
+  EXPECT_EQ(cells, 0) << "the last row has no \\row";
+  return rows;
+}
+
+// The characters of a range with the colours they show, paragraph ends left out.
+struct Shown {
+  char Ch;
+  TColor Text, Back;
+  bool operator==(const Shown&) const = default;
+};
+inline std::vector<Shown> ShownChars(const TRiRTFTextIo& e, PTParagraph from = nullptr, int fromOffset = 0,
+                                     PTParagraph to = nullptr, int toOffset = 0) {
+  std::vector<Shown> out;
+  if (from == nullptr) from = e.FirstPar;
+  for (PTParagraph p = from; p != nullptr; p = p->Next) {
+    const auto chars = Chars(p);
+    const std::size_t begin = p == from ? static_cast<std::size_t>(fromOffset) : 0;
+    const std::size_t end = p == to ? static_cast<std::size_t>(toOffset) : chars.size();
+    for (std::size_t i = begin; i < end && i < chars.size(); ++i)
+      out.push_back({chars[i].Ch, e.Header().Colors[static_cast<std::size_t>(chars[i].A.TextColor())],
+                     e.Header().Colors[static_cast<std::size_t>(chars[i].A.BackColor())]});
+    if (p == to) break;
+  }
+  return out;
+}
 
 }  // namespace tw::richtext::test

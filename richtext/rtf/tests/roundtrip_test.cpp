@@ -349,15 +349,6 @@ namespace {
 
 using namespace test;
 
-std::string Saved(TRiRTFTextIo& e) {
-  TStringStream s;
-  e.SaveFormat = TRiLoadFormat::FormatRTF;
-  e.SavingToFile = true;
-  e.SaveToStream(s);
-  e.SavingToFile = false;
-  return s.DataString();
-}
-
 // Whether keep-together is in force at `at` for a reader that keeps paragraph words until
 // "\pard" or the end of their group, as word processors do.
 bool KeepInForceAt(const std::string& rtf, std::size_t at) {
@@ -464,25 +455,117 @@ TEST(RtfReading, CellBoundariesCountFromTheRowsLeftEdge) {
   }
 }
 
+// Every cell of a read document stands where the row definition put it, as far as the row fits
+// the page's text width (a wider row is narrowed to it).
+void ExpectRowsWhereWritten(const TRiRTFTextIo& e, const std::vector<std::vector<int>>& rows, const std::string& what) {
+  const TRiLayout& l = e.Header().Layout;
+  const int tw = l.PageWidth - l.LeftMargin - l.RightMargin;
+  std::size_t row = 0;
+  for (PTParagraph p = e.FirstPar; p != nullptr; p = p->Next) {
+    if (!p->IsCell() || (p->Prev != nullptr && p->Prev->IsCell() && (p->Prev->Flags & pfRowGoesOn))) continue;
+    ASSERT_LT(row, rows.size()) << what;
+    const std::vector<int>& expected = rows[row++];
+    if (expected.back() > tw) continue;
+    const std::vector<int> shown = CellEdges(e, p);
+    ASSERT_EQ(shown.size(), expected.size()) << what << " row " << row;
+    const int slack = 3 * (expected.back() - expected.front()) / 255 + 1;
+    for (std::size_t i = 0; i < shown.size(); ++i) EXPECT_NEAR(shown[i], expected[i], slack) << what << " row " << row << " edge " << i;
+  }
+  EXPECT_EQ(row, rows.size()) << what;
+}
+
+// A paragraph and an offset in it, chosen at random (not inside a table cell when `outsideCells`).
+std::pair<PTParagraph, int> RandomPlace(const TRiRTFTextIo& e, RandomRtf& gen, bool outsideCells) {
+  std::vector<PTParagraph> places;
+  for (PTParagraph p = e.FirstPar; p != nullptr; p = p->Next)
+    if (!outsideCells || !p->IsCell()) places.push_back(p);
+  PTParagraph p = places[static_cast<std::size_t>(gen.Pick(0, static_cast<int>(places.size()) - 1))];
+  return {p, gen.Pick(0, p->FirstLine->Length)};
+}
+
 TEST(RtfRoundTripModel, RandomDocumentsOfTablesListsTabsAndIndentsSurviveTheFirstSave) {
-  int tables = 0, lists = 0, tabbed = 0;
+  int tables = 0, lists = 0, tabbed = 0, pasted = 0, copiedRows = 0, emptyLast = 0, leftRows = 0;
   for (std::uint32_t seed = 1; seed <= 600; ++seed) {
     RandomRtf gen(seed);
     const std::string source = gen.Document();
     TRiRTFTextIo first;
     LoadRtf(first, source);
     ASSERT_EQ(first.LastResult, riOK) << source;
+    SCOPED_TRACE("seed " + std::to_string(seed) + "\n" + source);
+    // Rows at a left edge stand where their definitions put them.
+    ExpectRowsWhereWritten(first, gen.Rows, "read");
+    for (const auto& r : gen.Rows) leftRows += r.front() > 0;
+    // A copy of a random range is RTF of whole rows holding the characters selected, in their
+    // colours, and its cells stand where they stood.
+    {
+      auto [sp, so] = RandomPlace(first, gen, false);
+      auto [ep, eo] = RandomPlace(first, gen, false);
+      if (first.ParagraphNumber(ep) < first.ParagraphNumber(sp) || (ep == sp && eo < so)) {
+        std::swap(sp, ep);
+        std::swap(so, eo);
+      }
+      first.SelStartPar = sp, first.SelStartLine = sp->FirstLine, first.SelStartOffset = so;
+      first.SelEndPar = ep, first.SelEndLine = ep->FirstLine, first.SelEndOffset = eo;
+      TStringStream copied;
+      first.SaveFormat = TRiLoadFormat::FormatRTF;
+      first.SaveSelectionToStream(copied);
+      first.SelStartPar = first.SelEndPar = nullptr;
+      copiedRows += WholeRows(copied.DataString());
+      TRiRTFTextIo copy;
+      LoadRtf(copy, copied.DataString());
+      EXPECT_EQ(ShownChars(copy), ShownChars(first, sp, so, ep, eo)) << copied.DataString();
+      PTParagraph c = copy.FirstPar;
+      for (PTParagraph q = sp; q != nullptr && c != nullptr; q = q->Next) {
+        if (q->IsCell()) {
+          while (c != nullptr && !c->IsCell()) c = c->Next;
+          if (c == nullptr) break;
+          const auto a = CellEdges(copy, c, true), b = CellEdges(first, q, true);
+          EXPECT_NEAR(a[0], b[0], 3 * 16000 / 255) << copied.DataString();
+          EXPECT_NEAR(a[1], b[1], 3 * 16000 / 255) << copied.DataString();
+          c = c->Next;
+        }
+        if (q == ep) break;
+      }
+    }
+    // A fragment of another document pasted at the cursor keeps the page and the colours of the
+    // text around it and shows its own colours.
+    if (gen.Chance(50)) {
+      RandomRtf other(seed + 100000);
+      const std::string fragment = other.Document();
+      TRiRTFTextIo alone;
+      LoadRtf(alone, fragment);
+      const auto [at, offset] = RandomPlace(first, gen, true);
+      const TRiLayout page = first.Header().Layout;
+      const std::string title = first.Header().Title;
+      std::vector<Shown> expected = ShownChars(first, first.FirstPar, 0, at, offset);
+      const std::vector<Shown> inserted = ShownChars(alone), after = ShownChars(first, at, offset);
+      expected.insert(expected.end(), inserted.begin(), inserted.end());
+      expected.insert(expected.end(), after.begin(), after.end());
+      first.CursorPar = at;
+      first.CursorLine = at->FirstLine;
+      first.CursorOffset = offset;
+      LoadRtf(first, fragment);
+      EXPECT_EQ(ShownChars(first), expected) << fragment;
+      EXPECT_EQ(first.Header().Layout.PageWidth, page.PageWidth);
+      EXPECT_EQ(first.Header().Layout.LeftMargin, page.LeftMargin);
+      EXPECT_EQ(first.Header().Layout.RightMargin, page.RightMargin);
+      EXPECT_EQ(first.Header().Title, title);
+      ++pasted;
+    }
     UpdateListNumbers(first);  // list items get their generated numbers
     for (PTParagraph p = first.FirstPar; p != nullptr; p = p->Next) {
       tables += p->IsCell();
       lists += p->ListByte != 0;
       tabbed += p->Tabs != 0;
     }
+    emptyLast += TRiRTFText::ParagraphLength(first.LastParagraph()) == 0 &&
+                 (first.LastParagraph()->LeftIndent != 0 || first.LastParagraph()->Alignment != 0);
     const std::string saved = Saved(first);
     TRiRTFTextIo second;
     LoadRtf(second, saved);
-    SCOPED_TRACE("seed " + std::to_string(seed) + "\n" + source + "\n" + saved);
+    SCOPED_TRACE(saved);
     ExpectSameDocument(first, second);
+    EXPECT_EQ(ShownChars(second), ShownChars(first));
     if (::testing::Test::HasFailure()) break;
     // The numbers written are the numbers the document holds: numbering again changes nothing.
     UpdateListNumbers(second);
@@ -492,6 +575,10 @@ TEST(RtfRoundTripModel, RandomDocumentsOfTablesListsTabsAndIndentsSurviveTheFirs
   EXPECT_GT(tables, 1000);
   EXPECT_GT(lists, 300);
   EXPECT_GT(tabbed, 300);
+  EXPECT_GT(pasted, 200);
+  EXPECT_GT(copiedRows, 100);
+  EXPECT_GT(emptyLast, 30);
+  EXPECT_GT(leftRows, 100);
 }
 
 }  // namespace
