@@ -118,31 +118,69 @@ void TqnServerEngine::Reposition(TqnSrCursor* C) {
   }
   if (!C->KeyValid) return GoBOF(C);
   C->SetCompareScope(0, 0);
-  std::int32_t ref = C->Position == qcpOnRecord ? C->Reference : 0;
+  // The cursor's place: its key and, among equal keys, its record's reference.
+  const std::int32_t place = C->Reference;
+  std::int32_t ref = place;
   QNTblFindKey(C->Handle, ref, C->Key.data(), kQnFindGreaterOrEqual, C->Path);
   switch (C->Path.State) {
     case kpsOnKey: {
+      if (C->Position == qcpCrack && !C->Range.Active) {
+        C->CrackOnRecord = C->CrackOnRecord && ref == place;
+        if (!C->CrackOnRecord) C->Path.State = kpsBeforeKey;
+        return;
+      }
       std::vector<std::uint8_t> key(C->Key.size());
       ReadRecordKey(C, ref, key.data());
       const int rc = RangeCheck(C, key.data());
       if (rc < 0) return GoBOF(C);
       if (rc > 0) return GoEOF(C);
-      C->Key = key;
-      C->KeyValid = true;
-      C->Reference = ref;
-      C->Position = qcpOnRecord;
+      if (C->Position == qcpOnRecord && ref == place) {
+        C->Key = key;
+        C->KeyValid = true;
+        C->Reference = ref;
+        return;
+      }
+      // A crack stays one.  So does the place of a record that is no longer there (a bookmark
+      // that outlived its record): the cursor stands on the gap before what follows it.
+      C->CrackOnRecord = C->Position == qcpCrack && C->CrackOnRecord && ref == place;
+      C->Position = qcpCrack;
+      if (!C->CrackOnRecord) C->Path.State = kpsBeforeKey;
       return;
     }
     case kpsBeforeKey:
     case kpsAfterKey:
       C->Position = qcpCrack;
-      C->Reference = 0;
+      C->CrackOnRecord = false;
       return;
     case kpsEOF:
       return GoEOF(C);
     default:
       return GoBOF(C);
   }
+}
+
+void TqnServerEngine::PlaceOnChangedRecord(TqnSrCursor* C, std::int32_t Ref, const std::uint8_t* Old,
+                                           const std::uint8_t* New) {
+  C->KeyValid = Old != nullptr && C->Table->BuildIndexKey(C->Index, Old, Ref, C->Key.data());
+  bool inPlace = false;
+  if (New != nullptr && C->KeyValid) {
+    std::uint8_t key[kQnMaxKeyLength];
+    if (C->Key.size() <= sizeof key && C->Table->BuildIndexKey(C->Index, New, Ref, key)) {
+      C->SetCompareScope(0, 0);
+      inPlace = C->CompareKeys(C->Key.data(), key) == 0;
+    }
+  }
+  C->Position = qcpCrack;
+  C->Reference = Ref;
+  C->CrackOnRecord = inPlace;
+  QNInitKeyPath(C->Path);
+}
+
+DBIResult TqnServerEngine::ReadRecordAfterGap(TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record) {
+  Reposition(C);
+  if (C->Position != qcpCrack || C->Reference == 0 || C->CrackOnRecord) return qnresNoCurrentRecord;
+  const DBIResult r = StepAlongPath(C, true, LockType, Record);
+  return r == qnresAtEOF ? qnresNoCurrentRecord : r;
 }
 
 // Reads the record at C's reference into Record and takes a lock when asked.
@@ -288,6 +326,7 @@ DBIResult TqnServerEngine::SetToKey(std::uint32_t CursorID, std::uint8_t SearchA
     c->Key = key;
     c->KeyValid = true;
     c->Position = qcpCrack;
+    c->CrackOnRecord = false;
     if (c->Path.State == kpsOnKey) c->Path.State = kpsBeforeKey;
     return qnresSuccess;
   });
@@ -436,6 +475,7 @@ DBIResult TqnServerEngine::SetToBookmark(std::uint32_t CursorID, const std::uint
     if (!BookmarkValid(c, B)) return qnresInvalidBookmark;
     QNInitKeyPath(c->Path);
     c->Position = B[8];
+    c->CrackOnRecord = false;
     c->KeyValid = B[9] != 0;
     c->Reference = QNGetI32(B + 12);
     if (c->KeyValid) std::memcpy(c->Key.data(), B + kQnBookmarkHead, c->Key.size());
@@ -483,6 +523,7 @@ DBIResult TqnServerEngine::SetToCursor(std::uint32_t DestCursorID, std::uint32_t
       d->Key = s->Key;
       d->Path = s->Path;
       d->Position = s->Position;
+      d->CrackOnRecord = s->CrackOnRecord;
       return qnresSuccess;
     }
     if (s->Position != qcpOnRecord) return qnresNoCurrentRecord;
@@ -505,6 +546,7 @@ DBIResult TqnServerEngine::CursorClone(std::uint32_t CursorID, std::uint8_t Open
     n->Handle = c->Handle;
     n->Reference = c->Reference;
     n->Position = c->Position;
+    n->CrackOnRecord = c->CrackOnRecord;
     n->Key = c->Key;
     n->KeyValid = c->KeyValid;
     n->Path = c->Path;
