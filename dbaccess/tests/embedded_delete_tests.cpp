@@ -12,14 +12,21 @@
 
 #include "dbaccess/basetable.h"
 #include "dbaccess/database.h"
+#include "dbaccess/tests/cursormodel.h"
 #include "dbengine/storage/data_dictionary.h"
 #include "embeddedsupport.h"
 
 namespace tw::dbaccess::test {
 namespace {
 
-// Where the number lies in a record image, for the filters of the tests.
-std::int32_t nrOffset = 0;
+// Where the group and the number lie in a record image, for the filters of the tests.
+std::int32_t grpOffset = 0, nrOffset = 0;
+
+std::int16_t GrpOf(const std::uint8_t* Rec) {
+  std::int16_t grp = 0;
+  std::memcpy(&grp, Rec + grpOffset, 2);
+  return grp;
+}
 
 std::int16_t NrOf(const std::uint8_t* Rec) {
   std::int16_t nr = 0;
@@ -43,6 +50,7 @@ class Deletes : public EmbeddedServer {
     dict.AddField("Nr", "", dbengine::qftInt16, 0, 0, true);
     dict.AddIndex("ByNr", "", 0, {2}, false, true, false);
     dict.AddIndex("ByGrp", "", 0, {1}, true, true, false);
+    grpOffset = dict.FieldOffset(1);
     nrOffset = dict.FieldOffset(2);
     auto* database = TBapiListItem::Resolve<TQNClientDatabase>(db);
     ASSERT_EQ(database->BuildTable("Persons", true, dict), DBIERR_NONE);
@@ -190,6 +198,20 @@ TEST_F(Deletes, CursorsOnARecordAnotherCursorDeletesOrMovesGoOnFromItsPlace) {
   for (hDBICur c : {a, b, s, g}) DbiCloseCursor(c);
 }
 
+TEST_F(Deletes, ACursorInTheSequentialOrderKeepsItsRecordWhileOthersChangeTheTable) {
+  hDBICur s = Open(nullptr), a = Open("ByNr");
+  Fill(a);
+  StandOn(s, "Cyd");
+  ASSERT_EQ(Insert(a, "Fay", 1, 60), DBIERR_NONE);
+  EXPECT_EQ(Current(s), "Cyd");
+  EXPECT_EQ(Next(s), "Dag");
+  StandOn(a, "Ada");
+  ASSERT_EQ(DbiDeleteRecord(a, nullptr), DBIERR_NONE);
+  EXPECT_EQ(Prior(s), "Cyd");
+  DbiCloseCursor(s);
+  DbiCloseCursor(a);
+}
+
 TEST_F(Deletes, RangesAndFiltersHoldAroundTheGap) {
   hDBICur c = Open("ByNr"), f = Open("ByNr");
   Fill(c);
@@ -242,6 +264,146 @@ TEST_F(Deletes, ACloneOfARangedCursorStaysInTheRange) {
   EXPECT_EQ(count, 5u);
   DbiCloseCursor(clone);
   DbiCloseCursor(c);
+}
+
+// Random inserts, deletes, changes and steps (next, prior, first, last, the current record) on
+// five cursors of one table, each answer checked against the model: cursors by number, one of
+// them with a range and a clone of it, one by group with a filter, one in the sequential order.
+TEST_F(Deletes, ModelOfChangesAndStepsOnSeveralCursors) {
+  using namespace tw::test::model;
+  for (unsigned seed = 1; seed <= 4; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    Build();
+    std::mt19937 rng(seed);
+    auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    std::vector<hDBICur> cursors = {Open("ByNr"), Open("ByNr"), Open("ByGrp"), Open(nullptr)};
+    std::vector<TCursorModel> models(5);
+    models[1].Lo = 20;
+    models[1].Hi = 45;
+    SetNrRange(cursors[1], 20, 45);
+    models[2].Order = TOrder::ByGrp;
+    models[2].Filtered = true;
+    hDBIFilter filter = 0;
+    ASSERT_EQ(DbiAddFilter(cursors[2], 0, 0, false, nullptr,
+                           [](std::uint32_t, std::uint8_t* r, std::int32_t) -> std::int16_t { return GrpOf(r) != 3; },
+                           filter),
+              DBIERR_NONE);
+    ASSERT_EQ(DbiActivateFilter(cursors[2], filter), DBIERR_NONE);
+    models[3].Order = TOrder::Sequential;
+    hDBICur clone = 0;
+    ASSERT_EQ(DbiCloneCursor(cursors[1], false, false, clone), DBIERR_NONE);
+    cursors.push_back(clone);
+    models[4] = models[1];
+    std::vector<TCursorModel*> all;
+    for (TCursorModel& m : models) all.push_back(&m);
+    for (hDBICur c : cursors) ASSERT_EQ(DbiSetToBegin(c), DBIERR_NONE);
+    hDBICur probe = Open("ByNr");
+    TTableModel table;
+
+    auto refOf = [&](hDBICur c) {
+      CURProps props;
+      DbiGetCursorProps(c, props);
+      std::vector<std::uint8_t> bm(props.iBookMarkSize);
+      EXPECT_EQ(DbiGetBookMark(c, bm.data()), DBIERR_NONE);
+      std::uint32_t ref = 0;
+      std::memcpy(&ref, bm.data() + 12, 4);  // the server's bookmark holds the record's reference there
+      return ref;
+    };
+    auto freeNr = [&](const TCursorModel& m) {
+      std::vector<int> free;
+      for (int nr = std::max(1, m.Lo); nr <= std::min(60, m.Hi); ++nr)
+        if (!table.Rows.count(nr)) free.push_back(nr);
+      return free.empty() ? 0 : free[static_cast<std::size_t>(pick(static_cast<int>(free.size())))];
+    };
+    auto newGrp = [&](const TCursorModel& m) {
+      int g = 1 + pick(4);
+      return m.Filtered && g == 3 ? 4 : g;
+    };
+    auto check = [&](TRead want, DBIResult got, hDBICur c, const std::string& what) {
+      std::int16_t nr = 0, grp = 0;
+      bool blank = false;
+      DbiGetField(c, 3, rec.data(), reinterpret_cast<std::uint8_t*>(&nr), blank);
+      ASSERT_EQ(got, want.Code) << what << (got == DBIERR_NONE ? " read " + std::to_string(nr) : std::string());
+      if (got != DBIERR_NONE) return;
+      DbiGetField(c, 2, rec.data(), reinterpret_cast<std::uint8_t*>(&grp), blank);
+      ASSERT_EQ(nr, want.Nr) << what;
+      ASSERT_EQ(grp, table.Rows.at(want.Nr).Grp) << what;
+      ASSERT_EQ(Name(c, rec), table.Rows.at(want.Nr).Name) << what;
+    };
+
+    for (int i = 0; i < 20; ++i) {
+      TPerson p{freeNr(models[0]), newGrp(models[0]), "", 0};
+      p.Name = "P" + std::to_string(p.Nr);
+      ASSERT_EQ(Insert(cursors[0], p.Name, static_cast<std::int16_t>(p.Grp), static_cast<std::int16_t>(p.Nr)),
+                DBIERR_NONE);
+      p.Ref = refOf(cursors[0]);
+      table.Inserted(models[0], p);
+    }
+    for (int step = 0; step < 600; ++step) {
+      const std::size_t k = static_cast<std::size_t>(pick(static_cast<int>(cursors.size())));
+      hDBICur c = cursors[k];
+      TCursorModel& m = models[k];
+      const int op = pick(100);
+      const std::string what = "step " + std::to_string(step) + " cursor " + std::to_string(k) + " op " + std::to_string(op);
+      if (op < 30) {
+        check(table.Next(m), DbiGetNextRecord(c, dbiNOLOCK, rec.data(), nullptr), c, what + " next");
+      } else if (op < 50) {
+        check(table.Prior(m), DbiGetPriorRecord(c, dbiNOLOCK, rec.data(), nullptr), c, what + " prior");
+      } else if (op < 54) {
+        ASSERT_EQ(DbiSetToBegin(c), DBIERR_NONE);
+        m.Place = TPlace::BOF;
+        check(table.Next(m), DbiGetNextRecord(c, dbiNOLOCK, rec.data(), nullptr), c, what + " first");
+      } else if (op < 58) {
+        ASSERT_EQ(DbiSetToEnd(c), DBIERR_NONE);
+        m.Place = TPlace::EOF_;
+        check(table.Prior(m), DbiGetPriorRecord(c, dbiNOLOCK, rec.data(), nullptr), c, what + " last");
+      } else if (op < 66) {
+        check(table.Get(m), DbiGetRecord(c, dbiNOLOCK, rec.data(), nullptr), c, what + " current");
+      } else if (op < 78) {
+        TPerson p{freeNr(m), newGrp(m), "", 0};
+        if (p.Nr == 0) continue;
+        p.Name = "N" + std::to_string(step);
+        ASSERT_EQ(Insert(c, p.Name, static_cast<std::int16_t>(p.Grp), static_cast<std::int16_t>(p.Nr)), DBIERR_NONE)
+            << what;
+        p.Ref = refOf(c);
+        table.Inserted(m, p);
+      } else if (op < 90) {
+        if (m.Place != TPlace::On) {
+          ASSERT_EQ(DbiDeleteRecord(c, nullptr), DBIERR_NOCURRREC) << what << " delete off a record";
+          continue;
+        }
+        ASSERT_EQ(DbiDeleteRecord(c, nullptr), DBIERR_NONE) << what;
+        table.Deleted(m, m.Nr, all);
+      } else {
+        TPerson p = m.Place == TPlace::On ? table.Rows.at(m.Nr) : TPerson{1, 1, "", 0};
+        p.Name = "M" + std::to_string(step);
+        const int how = pick(3);
+        if (how == 1) p.Grp = newGrp(m);
+        if (how == 2 && freeNr(m) != 0) p.Nr = freeNr(m);
+        auto image = Image(c, p.Name, static_cast<std::int16_t>(p.Grp), static_cast<std::int16_t>(p.Nr));
+        if (m.Place != TPlace::On) {
+          ASSERT_EQ(DbiModifyRecord(c, image.data(), false), DBIERR_NOCURRREC) << what << " change off a record";
+          continue;
+        }
+        ASSERT_EQ(DbiModifyRecord(c, image.data(), false), DBIERR_NONE) << what;
+        table.Modified(m, m.Nr, p, all);
+      }
+      if (HasFatalFailure()) {
+        std::string server, model;
+        for (const std::string& n : Walk(probe)) server += " " + n;
+        for (const TPerson* p : table.Ordered(TOrder::ByNr)) model += " " + p->Name;
+        ADD_FAILURE() << "the table holds" << server << "\nthe model holds" << model;
+        return;
+      }
+      if (step % 50 == 49) {
+        std::vector<std::string> want;
+        for (const TPerson* p : table.Ordered(TOrder::ByNr)) want.push_back(p->Name);
+        ASSERT_EQ(Walk(probe), want) << what;
+      }
+    }
+    for (hDBICur c : cursors) DbiCloseCursor(c);
+    DbiCloseCursor(probe);
+  }
 }
 
 }  // namespace

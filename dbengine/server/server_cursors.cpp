@@ -122,40 +122,28 @@ void TqnServerEngine::Reposition(TqnSrCursor* C) {
   const std::int32_t place = C->Reference;
   std::int32_t ref = place;
   QNTblFindKey(C->Handle, ref, C->Key.data(), kQnFindGreaterOrEqual, C->Path);
-  switch (C->Path.State) {
-    case kpsOnKey: {
-      if (C->Position == qcpCrack && !C->Range.Active) {
-        C->CrackOnRecord = C->CrackOnRecord && ref == place;
-        if (!C->CrackOnRecord) C->Path.State = kpsBeforeKey;
-        return;
-      }
+  if (C->Position == qcpOnRecord) {
+    if (C->Path.State == kpsOnKey && ref == place) {
       std::vector<std::uint8_t> key(C->Key.size());
       ReadRecordKey(C, ref, key.data());
       const int rc = RangeCheck(C, key.data());
       if (rc < 0) return GoBOF(C);
       if (rc > 0) return GoEOF(C);
-      if (C->Position == qcpOnRecord && ref == place) {
-        C->Key = key;
-        C->KeyValid = true;
-        C->Reference = ref;
-        return;
-      }
-      // A crack stays one.  So does the place of a record that is no longer there (a bookmark
-      // that outlived its record): the cursor stands on the gap before what follows it.
-      C->CrackOnRecord = C->Position == qcpCrack && C->CrackOnRecord && ref == place;
-      C->Position = qcpCrack;
-      if (!C->CrackOnRecord) C->Path.State = kpsBeforeKey;
+      C->Key = key;
       return;
     }
-    case kpsBeforeKey:
-    case kpsAfterKey:
-      C->Position = qcpCrack;
-      C->CrackOnRecord = false;
-      return;
-    case kpsEOF:
-      return GoEOF(C);
-    default:
-      return GoBOF(C);
+    // Its record is no longer there (a bookmark that outlived it): the cursor stands on the gap.
+    C->Position = qcpCrack;
+    C->CrackOnRecord = false;
+  }
+  // A crack keeps its place whatever changes around it: before the first key at or after it (or
+  // at the end of the index), or on its record while that is still there.  The steps from it
+  // check the range.
+  if (C->Path.State == kpsOnKey) {
+    C->CrackOnRecord = C->CrackOnRecord && ref == place;
+    if (!C->CrackOnRecord) C->Path.State = kpsBeforeKey;
+  } else {
+    C->CrackOnRecord = false;
   }
 }
 
@@ -179,8 +167,18 @@ void TqnServerEngine::PlaceOnChangedRecord(TqnSrCursor* C, std::int32_t Ref, con
 DBIResult TqnServerEngine::ReadRecordAfterGap(TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record) {
   Reposition(C);
   if (C->Position != qcpCrack || C->Reference == 0 || C->CrackOnRecord) return qnresNoCurrentRecord;
+  // Nothing after the gap (in the range): the cursor stays on it.
+  const std::vector<std::uint8_t> key = C->Key;
+  const std::int32_t place = C->Reference;
+  const TqnKeyPath path = C->Path;
   const DBIResult r = StepAlongPath(C, true, LockType, Record);
-  return r == qnresAtEOF ? qnresNoCurrentRecord : r;
+  if (r != qnresAtEOF) return r;
+  C->Position = qcpCrack;
+  C->Reference = place;
+  C->Key = key;
+  C->KeyValid = true;
+  C->Path = path;
+  return qnresNoCurrentRecord;
 }
 
 // Reads the record at C's reference into Record and takes a lock when asked.
@@ -233,6 +231,8 @@ DBIResult TqnServerEngine::StepAlongPath(TqnSrCursor* C, bool Forward, std::uint
     return qnresAtBOF;
   }
   std::memcpy(C->Key.data(), key, keyLen);
+  // The sequential order's key is the reference itself, which the step does not copy.
+  if (C->Index == 0) QNPutI32(C->Key.data(), ref);
   C->KeyValid = true;
   C->Reference = ref;
   C->Position = qcpOnRecord;

@@ -149,7 +149,9 @@ class TqnServerEngine : public TqnObject {
   std::int32_t BookmarkSize(std::uint32_t CursorID);
 
   // ---- Records ----
-  DBIResult RecordGet(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record);
+  // The current record.  A cursor on the gap a record left reads the record after the gap, which
+  // becomes its current one; with FromGap false it answers 8709 there and stays where it is.
+  DBIResult RecordGet(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record, bool FromGap = true);
   DBIResult RecordInsert(std::uint32_t CursorID, std::uint8_t LockType, const std::uint8_t* Record);
   DBIResult RecordModify(std::uint32_t CursorID, bool RelLock, const std::uint8_t* Record);
   DBIResult RecordDelete(std::uint32_t CursorID, std::uint8_t* Record);

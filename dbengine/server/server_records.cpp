@@ -141,11 +141,12 @@ DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType
   return r;
 }
 
-DBIResult TqnServerEngine::RecordGet(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record) {
+DBIResult TqnServerEngine::RecordGet(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record,
+                                     bool FromGap) {
   return Guarded([&]() -> DBIResult {
     TqnSrCursor* c = FindCursor(CursorID);
     if (c == nullptr) return qnresInvalidHandle;
-    if (c->Position == qcpCrack) return ReadRecordAfterGap(c, LockType, Record);
+    if (c->Position == qcpCrack && FromGap) return ReadRecordAfterGap(c, LockType, Record);
     if (c->Position != qcpOnRecord) return qnresNoCurrentRecord;
     std::uint8_t* into = Record != nullptr ? Record : c->Record.data();
     QNTblReadRecord(c->Table->DataFile(), c->Reference, into);
