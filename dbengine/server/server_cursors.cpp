@@ -123,9 +123,11 @@ void TqnServerEngine::Reposition(TqnSrCursor* C) {
   std::int32_t ref = place;
   QNTblFindKey(C->Handle, ref, C->Key.data(), kQnFindGreaterOrEqual, C->Path);
   if (C->Position == qcpOnRecord) {
-    if (C->Path.State == kpsOnKey && ref == place) {
-      std::vector<std::uint8_t> key(C->Key.size());
-      ReadRecordKey(C, ref, key.data());
+    std::vector<std::uint8_t> key(C->Key.size());
+    if (C->Path.State == kpsOnKey && ref == place) ReadRecordKey(C, ref, key.data());
+    // Its record where it was: the key found is the cursor's (the record found after a key no
+    // longer there may be the cursor's record moved on by a change).
+    if (C->Path.State == kpsOnKey && ref == place && C->CompareKeys(key.data(), C->Key.data()) == 0) {
       const int rc = RangeCheck(C, key.data());
       if (rc < 0) return GoBOF(C);
       if (rc > 0) return GoEOF(C);
