@@ -13,10 +13,14 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
+#include <cstring>
 #include <map>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "dbaccess/dbientry.h"
 
 namespace tw::test::model {
 
@@ -156,5 +160,29 @@ class TTableModel {
     return {0, P.Nr};
   }
 };
+
+// A number from 1 to 60 that no record has, within the cursor's range; 0 when there is none.
+inline int FreeNumber(const TTableModel& T, const TCursorModel& C, std::mt19937& Rng) {
+  std::vector<int> free;
+  for (int nr = std::max(1, C.Lo); nr <= std::min(60, C.Hi); ++nr)
+    if (!T.Rows.count(nr)) free.push_back(nr);
+  return free.empty() ? 0 : free[Rng() % free.size()];
+}
+
+// A group from 1 to 4 for a record written through the cursor: never the group it filters out.
+inline int NewGroup(const TCursorModel& C, std::mt19937& Rng) {
+  const int g = 1 + static_cast<int>(Rng() % 4);
+  return C.Filtered && g == 3 ? 4 : g;
+}
+
+// The reference of the record a cursor stands on: the server's bookmark holds it at byte 12.
+inline std::uint32_t ReferenceOf(dbaccess::hDBICur Cursor) {
+  dbaccess::CURProps props;
+  dbaccess::DbiGetCursorProps(Cursor, props);
+  std::vector<std::uint8_t> bm(props.iBookMarkSize);
+  std::uint32_t ref = 0;
+  if (dbaccess::DbiGetBookMark(Cursor, bm.data()) == dbaccess::DBIERR_NONE) std::memcpy(&ref, bm.data() + 12, 4);
+  return ref;
+}
 
 }  // namespace tw::test::model

@@ -300,25 +300,8 @@ TEST_F(Deletes, ModelOfChangesAndStepsOnSeveralCursors) {
     hDBICur probe = Open("ByNr");
     TTableModel table;
 
-    auto refOf = [&](hDBICur c) {
-      CURProps props;
-      DbiGetCursorProps(c, props);
-      std::vector<std::uint8_t> bm(props.iBookMarkSize);
-      EXPECT_EQ(DbiGetBookMark(c, bm.data()), DBIERR_NONE);
-      std::uint32_t ref = 0;
-      std::memcpy(&ref, bm.data() + 12, 4);  // the server's bookmark holds the record's reference there
-      return ref;
-    };
-    auto freeNr = [&](const TCursorModel& m) {
-      std::vector<int> free;
-      for (int nr = std::max(1, m.Lo); nr <= std::min(60, m.Hi); ++nr)
-        if (!table.Rows.count(nr)) free.push_back(nr);
-      return free.empty() ? 0 : free[static_cast<std::size_t>(pick(static_cast<int>(free.size())))];
-    };
-    auto newGrp = [&](const TCursorModel& m) {
-      int g = 1 + pick(4);
-      return m.Filtered && g == 3 ? 4 : g;
-    };
+    auto freeNr = [&](const TCursorModel& m) { return FreeNumber(table, m, rng); };
+    auto newGrp = [&](const TCursorModel& m) { return NewGroup(m, rng); };
     auto check = [&](TRead want, DBIResult got, hDBICur c, const std::string& what) {
       std::int16_t nr = 0, grp = 0;
       bool blank = false;
@@ -336,7 +319,7 @@ TEST_F(Deletes, ModelOfChangesAndStepsOnSeveralCursors) {
       p.Name = "P" + std::to_string(p.Nr);
       ASSERT_EQ(Insert(cursors[0], p.Name, static_cast<std::int16_t>(p.Grp), static_cast<std::int16_t>(p.Nr)),
                 DBIERR_NONE);
-      p.Ref = refOf(cursors[0]);
+      p.Ref = ReferenceOf(cursors[0]);
       table.Inserted(models[0], p);
     }
     for (int step = 0; step < 600; ++step) {
@@ -365,7 +348,7 @@ TEST_F(Deletes, ModelOfChangesAndStepsOnSeveralCursors) {
         p.Name = "N" + std::to_string(step);
         ASSERT_EQ(Insert(c, p.Name, static_cast<std::int16_t>(p.Grp), static_cast<std::int16_t>(p.Nr)), DBIERR_NONE)
             << what;
-        p.Ref = refOf(c);
+        p.Ref = ReferenceOf(c);
         table.Inserted(m, p);
       } else if (op < 90) {
         if (m.Place != TPlace::On) {

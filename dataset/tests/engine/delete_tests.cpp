@@ -229,25 +229,8 @@ TEST_F(DataSetDeletes, ModelOfChangesAndStepsOnSeveralDataSets) {
     models[2].Cursor.Order = TOrder::ByGrp;
     models[3].Cursor.Order = TOrder::Sequential;
 
-    auto refOf = [&](TTable* t) {
-      dbaccess::CURProps props;
-      dbaccess::DbiGetCursorProps(t->Handle(), props);
-      std::vector<std::uint8_t> bm(props.iBookMarkSize);
-      EXPECT_EQ(dbaccess::DbiGetBookMark(t->Handle(), bm.data()), dbaccess::DBIERR_NONE);
-      std::uint32_t ref = 0;
-      std::memcpy(&ref, bm.data() + 12, 4);  // the server's bookmark holds the record's reference there
-      return ref;
-    };
-    auto freeNr = [&](const TCursorModel& m) {
-      std::vector<int> free;
-      for (int nr = std::max(1, m.Lo); nr <= std::min(60, m.Hi); ++nr)
-        if (!table.Rows.count(nr)) free.push_back(nr);
-      return free.empty() ? 0 : free[static_cast<std::size_t>(pick(static_cast<int>(free.size())))];
-    };
-    auto newGrp = [&](const TCursorModel& m) {
-      int g = 1 + pick(4);
-      return m.Filtered && g == 3 ? 4 : g;
-    };
+    auto freeNr = [&](const TCursorModel& m) { return FreeNumber(table, m, rng); };
+    auto newGrp = [&](const TCursorModel& m) { return NewGroup(m, rng); };
     auto put = [](TTable* t, const TPerson& p) {
       t->FieldByName("Name")->SetAsString(p.Name);
       t->FieldByName("Grp")->SetAsInteger(p.Grp);
@@ -257,7 +240,7 @@ TEST_F(DataSetDeletes, ModelOfChangesAndStepsOnSeveralDataSets) {
     auto insert = [&](std::size_t k, TPerson p) {
       sets[k]->Append();
       put(sets[k], p);
-      p.Ref = refOf(sets[k]);
+      p.Ref = ReferenceOf(sets[k]->Handle());
       table.Inserted(models[k].Cursor, p);
       models[k].Posted(table);
     };
