@@ -246,6 +246,30 @@ TEST_F(Deletes, RangesAndFiltersHoldAroundTheGap) {
   DbiCloseCursor(f);
 }
 
+TEST_F(Deletes, CachedChangesToRecordsDeletedMeanwhileFailAndLeaveTheirNeighboursAlone) {
+  hDBICur c = Open("ByNr"), other = Open("ByNr");
+  Fill(c);
+  hDBICur cached = c;
+  ASSERT_EQ(DbiBeginDelayedUpdates(cached), DBIERR_NONE);
+  DbiSetToBegin(cached);
+  EXPECT_EQ(Next(cached), "Ada");
+  EXPECT_EQ(Next(cached), "Ben");
+  auto changed = Image(cached, "Bex", 2, 20);
+  ASSERT_EQ(DbiModifyRecord(cached, changed.data(), false), DBIERR_NONE);
+  EXPECT_EQ(Next(cached), "Cyd");
+  ASSERT_EQ(DbiDeleteRecord(cached, nullptr), DBIERR_NONE);
+  for (const char* gone : {"Ben", "Cyd"}) {
+    StandOn(other, gone);
+    ASSERT_EQ(DbiDeleteRecord(other, nullptr), DBIERR_NONE);
+  }
+  EXPECT_EQ(DbiApplyDelayedUpdates(cached, dbiDelayedUpdPrepare), DBIERR_NOCURRREC);
+  ASSERT_EQ(DbiApplyDelayedUpdates(cached, dbiDelayedUpdCommit), DBIERR_NONE);
+  ASSERT_EQ(DbiEndDelayedUpdates(cached), DBIERR_NONE);
+  EXPECT_EQ(Walk(other), (std::vector<std::string>{"Ada", "Dag", "Eve"})) << "Dag neither deleted nor changed";
+  DbiCloseCursor(cached);
+  DbiCloseCursor(other);
+}
+
 TEST_F(Deletes, ACloneOfARangedCursorStaysInTheRange) {
   hDBICur c = Open("ByNr");
   Fill(c);
