@@ -351,7 +351,8 @@ TEST_F(Deletes, ModelOfChangesAndStepsOnSeveralCursors) {
       hDBICur c = cursors[k];
       TCursorModel& m = models[k];
       const int op = pick(100);
-      const std::string what = "step " + std::to_string(step) + " cursor " + std::to_string(k) + " op " + std::to_string(op);
+      const std::string what =
+          "step " + std::to_string(step) + " cursor " + std::to_string(k) + " op " + std::to_string(op);
       if (op < 30) {
         check(table.Next(m), DbiGetNextRecord(c, dbiNOLOCK, rec.data(), nullptr), c, what + " next");
       } else if (op < 50) {
