@@ -133,6 +133,8 @@ DBIResult TQNClientTable::CloneCursor(bool ReadOnly, bool, TBaseTable*& Clone) {
   c->FDict.Assign(&FDict);
   c->FServerId = static_cast<std::int32_t>(GetU32(reply, 0));
   c->FState = FState;
+  // The server's clone keeps the range; so does the clone's knowledge of it.
+  c->FRangeSet = FRangeSet;
   c->FillFieldCache();
   Clone = c;
   return SetResult(DBIERR_NONE);

@@ -791,7 +791,8 @@ bool TqnServerCommandHandler::Handle(Context& C) {
         pos = QNPutBundleRecord(bundle, pos, C.R.MessageID, first, 0);
         logRecord(nullptr, C.Id, first, nullptr, 0);
         std::fill(rec.begin(), rec.end(), 0);
-        const DBIResult read = e.RecordGet(cursor, 0, rec.data());
+        // Only read: a change refused on a gap leaves the cursor on the gap.
+        const DBIResult read = e.RecordGet(cursor, 0, rec.data(), false);
         putRecord(qnmRecordGet, read);
         logRecord("RecordGet (multipart)", qnmRecordGet, read, rec.data(), std::min<std::size_t>(recLen, rec.size()));
       } else {

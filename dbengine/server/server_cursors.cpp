@@ -118,31 +118,69 @@ void TqnServerEngine::Reposition(TqnSrCursor* C) {
   }
   if (!C->KeyValid) return GoBOF(C);
   C->SetCompareScope(0, 0);
-  std::int32_t ref = C->Position == qcpOnRecord ? C->Reference : 0;
+  // The cursor's place: its key and, among equal keys, its record's reference.
+  const std::int32_t place = C->Reference;
+  std::int32_t ref = place;
   QNTblFindKey(C->Handle, ref, C->Key.data(), kQnFindGreaterOrEqual, C->Path);
-  switch (C->Path.State) {
-    case kpsOnKey: {
-      std::vector<std::uint8_t> key(C->Key.size());
-      ReadRecordKey(C, ref, key.data());
+  if (C->Position == qcpOnRecord) {
+    std::vector<std::uint8_t> key(C->Key.size());
+    if (C->Path.State == kpsOnKey && ref == place) ReadRecordKey(C, ref, key.data());
+    // Its record where it was: the key found is the cursor's (the record found after a key no
+    // longer there may be the cursor's record moved on by a change).
+    if (C->Path.State == kpsOnKey && ref == place && C->CompareKeys(key.data(), C->Key.data()) == 0) {
       const int rc = RangeCheck(C, key.data());
       if (rc < 0) return GoBOF(C);
       if (rc > 0) return GoEOF(C);
       C->Key = key;
-      C->KeyValid = true;
-      C->Reference = ref;
-      C->Position = qcpOnRecord;
       return;
     }
-    case kpsBeforeKey:
-    case kpsAfterKey:
-      C->Position = qcpCrack;
-      C->Reference = 0;
-      return;
-    case kpsEOF:
-      return GoEOF(C);
-    default:
-      return GoBOF(C);
+    // Its record is no longer there (a bookmark that outlived it): the cursor stands on the gap.
+    C->Position = qcpCrack;
+    C->CrackOnRecord = false;
   }
+  // A crack keeps its place whatever changes around it: before the first key at or after it (or
+  // at the end of the index), or on its record while that is still there.  The steps from it
+  // check the range.
+  if (C->Path.State == kpsOnKey) {
+    C->CrackOnRecord = C->CrackOnRecord && ref == place;
+    if (!C->CrackOnRecord) C->Path.State = kpsBeforeKey;
+  } else {
+    C->CrackOnRecord = false;
+  }
+}
+
+void TqnServerEngine::PlaceOnChangedRecord(TqnSrCursor* C, std::int32_t Ref, const std::uint8_t* Old,
+                                           const std::uint8_t* New) {
+  C->KeyValid = Old != nullptr && C->Table->BuildIndexKey(C->Index, Old, Ref, C->Key.data());
+  bool inPlace = false;
+  if (New != nullptr && C->KeyValid) {
+    std::uint8_t key[kQnMaxKeyLength];
+    if (C->Key.size() <= sizeof key && C->Table->BuildIndexKey(C->Index, New, Ref, key)) {
+      C->SetCompareScope(0, 0);
+      inPlace = C->CompareKeys(C->Key.data(), key) == 0;
+    }
+  }
+  C->Position = qcpCrack;
+  C->Reference = Ref;
+  C->CrackOnRecord = inPlace;
+  QNInitKeyPath(C->Path);
+}
+
+DBIResult TqnServerEngine::ReadRecordAfterGap(TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record) {
+  Reposition(C);
+  if (C->Position != qcpCrack || C->Reference == 0 || C->CrackOnRecord) return qnresNoCurrentRecord;
+  // Nothing after the gap (in the range): the cursor stays on it.
+  const std::vector<std::uint8_t> key = C->Key;
+  const std::int32_t place = C->Reference;
+  const TqnKeyPath path = C->Path;
+  const DBIResult r = StepAlongPath(C, true, LockType, Record);
+  if (r != qnresAtEOF) return r;
+  C->Position = qcpCrack;
+  C->Reference = place;
+  C->Key = key;
+  C->KeyValid = true;
+  C->Path = path;
+  return qnresNoCurrentRecord;
 }
 
 // Reads the record at C's reference into Record and takes a lock when asked.
@@ -195,6 +233,8 @@ DBIResult TqnServerEngine::StepAlongPath(TqnSrCursor* C, bool Forward, std::uint
     return qnresAtBOF;
   }
   std::memcpy(C->Key.data(), key, keyLen);
+  // The sequential order's key is the reference itself, which the step does not copy.
+  if (C->Index == 0) QNPutI32(C->Key.data(), ref);
   C->KeyValid = true;
   C->Reference = ref;
   C->Position = qcpOnRecord;
@@ -288,6 +328,7 @@ DBIResult TqnServerEngine::SetToKey(std::uint32_t CursorID, std::uint8_t SearchA
     c->Key = key;
     c->KeyValid = true;
     c->Position = qcpCrack;
+    c->CrackOnRecord = false;
     if (c->Path.State == kpsOnKey) c->Path.State = kpsBeforeKey;
     return qnresSuccess;
   });
@@ -436,6 +477,7 @@ DBIResult TqnServerEngine::SetToBookmark(std::uint32_t CursorID, const std::uint
     if (!BookmarkValid(c, B)) return qnresInvalidBookmark;
     QNInitKeyPath(c->Path);
     c->Position = B[8];
+    c->CrackOnRecord = false;
     c->KeyValid = B[9] != 0;
     c->Reference = QNGetI32(B + 12);
     if (c->KeyValid) std::memcpy(c->Key.data(), B + kQnBookmarkHead, c->Key.size());
@@ -483,6 +525,7 @@ DBIResult TqnServerEngine::SetToCursor(std::uint32_t DestCursorID, std::uint32_t
       d->Key = s->Key;
       d->Path = s->Path;
       d->Position = s->Position;
+      d->CrackOnRecord = s->CrackOnRecord;
       return qnresSuccess;
     }
     if (s->Position != qcpOnRecord) return qnresNoCurrentRecord;
@@ -505,6 +548,7 @@ DBIResult TqnServerEngine::CursorClone(std::uint32_t CursorID, std::uint8_t Open
     n->Handle = c->Handle;
     n->Reference = c->Reference;
     n->Position = c->Position;
+    n->CrackOnRecord = c->CrackOnRecord;
     n->Key = c->Key;
     n->KeyValid = c->KeyValid;
     n->Path = c->Path;

@@ -149,7 +149,9 @@ class TqnServerEngine : public TqnObject {
   std::int32_t BookmarkSize(std::uint32_t CursorID);
 
   // ---- Records ----
-  DBIResult RecordGet(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record);
+  // The current record.  A cursor on the gap a record left reads the record after the gap, which
+  // becomes its current one; with FromGap false it answers 8709 there and stays where it is.
+  DBIResult RecordGet(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record, bool FromGap = true);
   DBIResult RecordInsert(std::uint32_t CursorID, std::uint8_t LockType, const std::uint8_t* Record);
   DBIResult RecordModify(std::uint32_t CursorID, bool RelLock, const std::uint8_t* Record);
   DBIResult RecordDelete(std::uint32_t CursorID, std::uint8_t* Record);
@@ -225,7 +227,20 @@ class TqnServerEngine : public TqnObject {
   // Builds C's index key from Record with FieldCount/PartialLen; a result code.
   DBIResult BuildKey(TqnSrCursor* C, const std::uint8_t* Record, int FieldCount, int PartialLen, std::uint8_t* Key);
   DBIResult UpdateCheck(TqnSrCursor* C, bool NeedRecord);
-  void NotifyOthers(TqnSrCursor* Changer, std::int32_t Ref, bool DeleteOrModify);
+  // Tells the table's other cursors that the record at Ref changed through Changer: Old is the
+  // record as it was before a modify or delete (nil for an insert), New the record after a
+  // modify (nil for a delete).  Every other cursor is repositioned; one that stood on the record
+  // keeps its place (`PlaceOnChangedRecord`).
+  void NotifyOthers(TqnSrCursor* Changer, std::int32_t Ref, const std::uint8_t* Old, const std::uint8_t* New);
+  // C stood on the record at Ref, which was deleted (New nil) or changed from Old to New.  C
+  // keeps the record's old place in its index: a crack on the record when the change left its
+  // key (the record is there but no longer current), else the gap there, before the record that
+  // now follows the place, so that the next record read forwards is that one and backwards the
+  // one before.  The caller repositions C.
+  void PlaceOnChangedRecord(TqnSrCursor* C, std::int32_t Ref, const std::uint8_t* Old, const std::uint8_t* New);
+  // The record read by a cursor on a crack: on the gap a record left, the record after the gap,
+  // which becomes the current one; 8709 on any other crack, or when nothing follows.
+  DBIResult ReadRecordAfterGap(TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record);
   DBIResult InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType, const std::uint8_t* Record);
   // Takes the record lock of Ref for C: 0, or 10241 when another cursor holds it.  A lock held
   // by a cursor of the asking client itself is noted (`ConflictWithinClient`): waiting for it

@@ -208,7 +208,14 @@ class TqnSrCursor : public TqnSelfListItem {
   std::uint8_t ReadWrite;
   std::int32_t KeyLength = 0;
   std::uint8_t Position = qcpBOF;
+  // On a record: its reference.  On a crack: the reference of the record whose place the crack
+  // keeps (one deleted, or changed by another cursor), 0 for a crack before a key sought; Key
+  // then holds that place's key.
   std::int32_t Reference = 0;
+  // A crack on a record that another cursor changed without moving it in this index: the record
+  // is still there but no longer current.  Any other crack lies before the first key at or after
+  // its place, so that the next record read forwards is that key's.
+  bool CrackOnRecord = false;
   bool KeyValid = false;
   std::vector<std::uint8_t> Key;
   std::vector<std::uint8_t> Record;

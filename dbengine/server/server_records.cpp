@@ -61,11 +61,15 @@ DBIResult TqnServerEngine::WithImplicitTransaction(TqnSrCursor* C, bool NeedReco
   return r;
 }
 
-void TqnServerEngine::NotifyOthers(TqnSrCursor* Changer, std::int32_t Ref, bool DeleteOrModify) {
+void TqnServerEngine::NotifyOthers(TqnSrCursor* Changer, std::int32_t Ref, const std::uint8_t* Old,
+                                   const std::uint8_t* New) {
   TqnList& cursors = Changer->Table->Cursors();
   for (int i = 0; i < cursors.Count(); ++i) {
     auto* o = cursors.ItemAs<TqnSrCursor>(i);
     if (o == Changer) continue;
+    const bool onIt =
+        o->Reference == Ref && (o->Position == qcpOnRecord || (o->Position == qcpCrack && o->CrackOnRecord));
+    if (Old != nullptr && onIt) PlaceOnChangedRecord(o, Ref, Old, New);
     QNInitKeyPath(o->Path);
     try {
       Reposition(o);
@@ -74,10 +78,6 @@ void TqnServerEngine::NotifyOthers(TqnSrCursor* Changer, std::int32_t Ref, bool 
       o->Reference = 0;
       o->KeyValid = false;
       QNSetBOF(o->Path);
-    }
-    if (DeleteOrModify && o->Position == qcpOnRecord && o->Reference == Ref) {
-      o->Position = qcpCrack;
-      o->Reference = 0;
     }
   }
 }
@@ -124,12 +124,12 @@ DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType
         QNTblDeleteKey(t->IndexHandle(i), ref, key.data());
       }
       QNTblDeleteRecord(t->DataFile(), ref);
-      NotifyOthers(C, ref, true);
+      NotifyOthers(C, ref, nullptr, nullptr);
       return r;
     }
     if (LockType != 0 && TakeRecordLock(C, ref) != qnresSuccess) r = qnresRecordLocked;
   } catch (...) {
-    NotifyOthers(C, ref, false);
+    NotifyOthers(C, ref, nullptr, nullptr);
     throw;
   }
   C->Reference = ref;
@@ -137,14 +137,16 @@ DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType
   KeyFor(C, C->Index, rec.data(), ref, C->Key);
   C->KeyValid = true;
   QNInitKeyPath(C->Path);
-  NotifyOthers(C, ref, false);
+  NotifyOthers(C, ref, nullptr, nullptr);
   return r;
 }
 
-DBIResult TqnServerEngine::RecordGet(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record) {
+DBIResult TqnServerEngine::RecordGet(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record,
+                                     bool FromGap) {
   return Guarded([&]() -> DBIResult {
     TqnSrCursor* c = FindCursor(CursorID);
     if (c == nullptr) return qnresInvalidHandle;
+    if (c->Position == qcpCrack && FromGap) return ReadRecordAfterGap(c, LockType, Record);
     if (c->Position != qcpOnRecord) return qnresNoCurrentRecord;
     std::uint8_t* into = Record != nullptr ? Record : c->Record.data();
     QNTblReadRecord(c->Table->DataFile(), c->Reference, into);
@@ -180,7 +182,7 @@ DBIResult TqnServerEngine::RecordModify(std::uint32_t CursorID, bool /*RelLock*/
       for (int i = 1; i < d.IndexCount(); ++i) {
         Change ch{i, {}, {}};
         if (!KeyFor(c, i, old.data(), ref, ch.Old) || !KeyFor(c, i, Record, ref, ch.New)) {
-          NotifyOthers(c, ref, true);
+          NotifyOthers(c, ref, old.data(), old.data());
           t->Locks().RemoveRecordLock(c->Id(), ref);
           return qnresKeyViolation;
         }
@@ -214,7 +216,7 @@ DBIResult TqnServerEngine::RecordModify(std::uint32_t CursorID, bool /*RelLock*/
         c->KeyValid = true;
         QNInitKeyPath(c->Path);
       }
-      NotifyOthers(c, ref, true);
+      NotifyOthers(c, ref, old.data(), r == qnresSuccess ? Record : old.data());
       t->Locks().RemoveRecordLock(c->Id(), ref);
       return r;
     });
@@ -245,11 +247,9 @@ DBIResult TqnServerEngine::RecordDelete(std::uint32_t CursorID, std::uint8_t* Re
       }
       QNTblDeleteRecord(t->DataFile(), ref);
       t->Locks().RemoveRecordLock(c->Id(), ref);
-      NotifyOthers(c, ref, true);
-      // The deleting cursor moves on to the record that followed the deleted one.
-      c->Position = qcpCrack;
-      c->Reference = 0;
-      QNInitKeyPath(c->Path);
+      NotifyOthers(c, ref, rec.data(), nullptr);
+      // The deleting cursor stands on the gap the record leaves.
+      PlaceOnChangedRecord(c, ref, rec.data(), nullptr);
       Reposition(c);
       return r;
     });
