@@ -169,16 +169,24 @@ std::uint16_t TFkCustomSimpleField::Transfer(TFkValue& value, int flag) {
         // A number whose text does not fit the field is refused: cutting it would change it.
         if (editText_.size() > maxLength_) {
           editText_ = before;
-          throw EEntryFieldError(FkResString(34268));
+          throw EEntryFieldError(FkResString(fktext::ValueOutOfRange));
         }
       } else {
         std::string s = FloatToStrF(value.Real, TFloatFormat::ffFixed, 18, decimalPlaces_);
         if (decimalPlaces_ != 0) TrimTrailingZeros(s);
         if (s.size() > maxLength_ || pictureMask_ == 'E') {
           int width = (decimalPlaces_ != 0 && decimalPlaces_ + 9 < maxLength_) ? decimalPlaces_ + 9 : maxLength_;
-          s = FloatToStrF(value.Real, TFloatFormat::ffExponent, std::max(2, width - 6), 0);
-          tw::entry::TrimBlanks(s);
-          if (static_cast<int>(s.size()) > width) s.resize(static_cast<std::size_t>(width));
+          // Fewer digits where a sign or a three-digit exponent needs the room; an exponent
+          // is never cut, which would show another number.
+          for (int precision = std::max(2, width - 6);; --precision) {
+            s = FloatToStrF(value.Real, TFloatFormat::ffExponent, precision, 0);
+            tw::entry::TrimBlanks(s);
+            if (static_cast<int>(s.size()) <= width) break;
+            if (precision == 1) {
+              editText_ = before;
+              throw EEntryFieldError(FkResString(fktext::ValueOutOfRange));
+            }
+          }
         }
         for (char& c : s)
           if (c == '.') c = intl_->DecimalChar;

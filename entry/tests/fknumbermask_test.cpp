@@ -125,6 +125,82 @@ TEST_F(NumberMaskTest, GermanSettingsShowDotsAndReadTheDecimalComma) {
   EXPECT_EQ(n->EditText(), "-12.345");
 }
 
+// A number the mask cannot show whole (a digit, a decimal or the sign without a position that
+// takes it) is refused with the library's range text; the field keeps what it showed.
+TEST_F(NumberMaskTest, AValueTheMaskCannotShowWholeIsRefusedAndTheFieldKeepsItsText) {
+  struct Wide {
+    T type;
+    const char* mask;
+    double value;
+    std::uint8_t decimalPlaces = 0;
+  };
+  const std::vector<Wide> refused = {
+      {T::pftLongInt, "iii,iii", -123456},  {T::pftLongInt, "iii,iii", 1234567}, {T::pftComp, "iii,iii", 1e7},
+      {T::pftDouble, "##,###.##", 123456},  {T::pftDouble, "##,###.##", -12345}, {T::pftDouble, "$##,###.##", -12345},
+      {T::pftDouble, "$##,###.##", 123456}, {T::pftInteger, "iii", 1234},        {T::pftInteger, "iii", -123},
+      {T::pftInteger, "999", -5},           {T::pftLongInt, "99,999", -5},       {T::pftLongInt, "KKKK", 0x12345},
+      {T::pftDouble, "##########", 1e12},   {T::pftDouble, "#####", 1.5e20},     {T::pftDouble, "##,###", 1234.5, 2},
+  };
+  for (const Wide& w : refused) {
+    SCOPED_TRACE(std::string(w.mask) + " " + std::to_string(w.value));
+    auto* f = AddField(w.type, w.mask);
+    f->SetDecimalPlaces(w.decimalPlaces);
+    TFkValue small;
+    small.Int = 42;
+    small.Real = 42;
+    f->SetValue(small);
+    const std::string shown = f->EditText();
+    TFkValue v;
+    v.Int = static_cast<std::int64_t>(w.value);
+    v.Real = w.value;
+    try {
+      f->SetValue(v);
+      ADD_FAILURE() << "shown as [" << f->EditText() << "]";
+    } catch (const EEntryFieldError& e) {
+      EXPECT_EQ(e.Message(), "Value is not within required range");
+    }
+    EXPECT_EQ(f->EditText(), shown);
+    EXPECT_DOUBLE_EQ(Value(f), 42);
+    delete f;
+  }
+  // The same numbers by text, and their neighbours that fit.
+  auto* n = AddField(T::pftLongInt, "iii,iii");
+  EXPECT_THROW(n->SetAsString("1234567"), EEntryFieldError);
+  EXPECT_THROW(n->SetAsString("-123456"), EEntryFieldError);
+  n->SetAsString("-12345");
+  EXPECT_EQ(n->EditText(), "-12,345");
+  n->SetAsString("999999");
+  EXPECT_EQ(n->EditText(), "999,999");
+  auto* c = AddField(T::pftDouble, "$##,###.##", 40);
+  c->SetAsString("-1234.5");
+  EXPECT_EQ(c->EditText(), "-$1,234.50");
+  auto* d = AddField(T::pftDouble, "##,###", 80);
+  d->SetDecimalPlaces(2);
+  d->SetAsString("1234");
+  EXPECT_EQ(d->EditText(), " 1,234");
+
+  // The arrow keys never step to a number the mask cannot show, not even by wrapping round.
+  n->SetArrowIncDec(true);
+  ShowAndFocus(n);
+  Press(VK_UP);
+  EXPECT_EQ(Value(n), 999999);
+  n->SetAsString("-99999");
+  Press(VK_DOWN);
+  EXPECT_EQ(Value(n), -99999);
+  n->SetRangeLo("-99999");
+  n->SetRangeHi("99999999");
+  Press(VK_DOWN);  // wraps to the high limit, which does not fit
+  EXPECT_EQ(Value(n), -99999);
+  Press(VK_TAB);
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(n->EditText(), "-99,999");
+
+  // A mask too narrow for the value it is given empties the field rather than cutting the number.
+  n->SetAsString("123456");
+  n->SetPictureMask("i,iii");
+  EXPECT_EQ(n->EditText(), "     ");
+}
+
 // --- the model: random keys against the number the field shows
 
 struct Case {
