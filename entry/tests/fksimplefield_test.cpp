@@ -101,6 +101,30 @@ TEST_F(SimpleFieldTest, SetAsStringNeverMakesTheTextLongerThanMaxLength) {
   EXPECT_LE(real->EditText().size(), 6u) << real->EditText();
 }
 
+// A float in exponent form gives up digits, never its exponent's; where not even one digit
+// and the exponent fit, the number is refused.
+TEST_F(SimpleFieldTest, AnExponentIsNeverCutAndANumberWithoutRoomIsRefused) {
+  auto* f = Add(T::pftDouble);  // 14 characters
+  for (const char* text : {"-1.2345678E+300", "9.87654321E+299", "-9.87654321E+99", "123456789012345678"}) {
+    SCOPED_TRACE(text);
+    const double wanted = std::stod(text);
+    f->SetAsString(text);
+    EXPECT_LE(f->EditText().size(), 14u) << f->EditText();
+    TFkValue v;
+    ASSERT_EQ(f->GetValue(v), 0) << f->EditText();
+    EXPECT_NEAR(v.Real / wanted, 1.0, 1e-5) << f->EditText();
+  }
+  f->SetMaxLength(4);
+  f->SetAsString("12");
+  try {
+    f->SetAsString("-1E+300");
+    ADD_FAILURE() << f->EditText();
+  } catch (const EEntryFieldError& e) {
+    EXPECT_EQ(e.Message(), "Value is not within required range");
+  }
+  EXPECT_EQ(f->EditText(), "12");
+}
+
 TEST_F(SimpleFieldTest, HexadecimalMaskShowsAllDigitsOfTheType) {
   auto* f = Add(T::pftLongInt);
   f->SetPictureMask('K');
