@@ -164,6 +164,10 @@ std::uint16_t TFkCustomSimpleField::Transfer(TFkValue& value, int flag) {
           std::uint64_t p = pattern;
           for (int i = digits - 1; i >= 0; --i, p /= static_cast<unsigned>(radix))
             s[static_cast<std::size_t>(i)] = "0123456789ABCDEF"[p % static_cast<unsigned>(radix)];
+          // The zeros that pad the type's digits give way to a shorter field; they are no part
+          // of the number.
+          const std::size_t pad = std::min(s.find_first_not_of('0'), s.size() - 1);
+          if (s.size() > maxLength_) s.erase(0, std::min(pad, s.size() - maxLength_));
           editText_ = s;
         }
         // A number whose text does not fit the field is refused: cutting it would change it.
@@ -243,7 +247,11 @@ std::uint16_t TFkCustomSimpleField::ValidateType() {
   }
   if (rewrite && focused_ && !readingValue_) {
     Transfer(v, 1);
-    Transfer(v, 2);
+    try {
+      Transfer(v, 2);
+    } catch (const EEntryFieldError&) {
+      code = ecOutOfRange;  // its normal form is longer than the field
+    }
     Invalidate();
   }
   DoOnUserValidation(code);
@@ -639,7 +647,12 @@ void TFkCustomSimpleField::IncDecValue(bool wrap, double delta) {
     }
   }
   const int caret = caret_;
-  Transfer(v, 2);
+  try {
+    Transfer(v, 2);
+  } catch (const EEntryFieldError&) {
+    Beep();  // a step to a number longer than the field
+    return;
+  }
   caret_ = std::min(caret, static_cast<int>(editText_.size()));
   MarkModified();
   DoOnChange();
