@@ -31,6 +31,7 @@ constexpr std::uint16_t InvalidPictureMask = 34202;
 constexpr std::uint16_t RangeInt = 34203;
 constexpr std::uint16_t RangeOther = 34211;
 constexpr std::uint16_t DateForMask = 34227;
+constexpr std::uint16_t ValueOutOfRange = 34268;
 }  // namespace fktext
 
 class EFkException : public Exception {

@@ -195,7 +195,7 @@ int TFkPictureBase::RunEnd(int pos) const {
   return std::min(pos, last) + 1;
 }
 
-std::string TFkPictureBase::MergeWithPicture(const std::string& source) const {
+std::string TFkPictureBase::MergeWithPicture(const std::string& source, bool* whole) const {
   const int n = maxLength_;
   std::string s = source;
   std::string r(static_cast<std::size_t>(n), ' ');
@@ -208,6 +208,17 @@ std::string TFkPictureBase::MergeWithPicture(const std::string& source) const {
   auto at = [&](int i) -> char& { return r[static_cast<std::size_t>(i)]; };
   auto substitute = [&](int i) {
     if (IsSubstLiteral(MaskCharAt(i))) at(i) = userData_->SubstitutionOf(MaskCharAt(i));
+  };
+  // Whether a character of a number could stand at a position: the test of typing, where a
+  // "$" or "," position takes what the last non-literal position takes.
+  int lastNonLiteral = n - 1;
+  while (lastNonLiteral > 0 && kind(lastNonLiteral) == pkLiteral) --lastNonLiteral;
+  bool lost = false;
+  auto place = [&](int i, char ch) {
+    char test = ch;
+    const char mc = MaskCharAt(kind(i) == pkSemiLiteral ? lastNonLiteral : i);
+    if (!AcceptChar(mc, test, ' ')) lost = true;
+    at(i) = ch;
   };
   const std::size_t dotPos = mask_.find('.');
   const bool hasDot = dotPos != std::string::npos && static_cast<int>(dotPos) < n;
@@ -226,7 +237,8 @@ std::string TFkPictureBase::MergeWithPicture(const std::string& source) const {
     for (int i = static_cast<int>(c); i < n && MaskCharAt(i) == 'C'; ++i) at(i) = k < cur.size() ? cur[k++] : ' ';
   }
   if (!HasNumberCharacters()) {
-    if (realType_ && static_cast<int>(s.size()) > n && Has(s, '.')) {
+    // The zeros of an exponent are not decimals: "1.5E20" is no "1.5E2".
+    if (realType_ && static_cast<int>(s.size()) > n && Has(s, '.') && !Has(s, 'E') && !Has(s, 'e')) {
       while (!s.empty() && s.back() == '0') s.pop_back();
       if (!s.empty() && s.back() == '.') s.pop_back();
     }
@@ -237,11 +249,14 @@ std::string TFkPictureBase::MergeWithPicture(const std::string& source) const {
           substitute(i);
           continue;
         }
-        char ch = k >= 0 ? s[static_cast<std::size_t>(k--)] : ' ';
+        const bool fromSource = k >= 0;
+        char ch = fromSource ? s[static_cast<std::size_t>(k--)] : ' ';
         char before = (i > 0 && kind(i - 1) != pkLiteral) ? (k >= 0 ? s[static_cast<std::size_t>(k)] : ' ') : ' ';
-        AcceptChar(MaskCharAt(i), ch, before);
+        if (!AcceptChar(MaskCharAt(i), ch, before) && fromSource && ch != ' ') lost = true;
         at(i) = ch == 0 ? ' ' : ch;
       }
+      for (; k >= 0; --k)
+        if (s[static_cast<std::size_t>(k)] != ' ') lost = true;
     } else {
       std::size_t k = 0;
       for (int i = 0; i < n; ++i) {
@@ -249,15 +264,19 @@ std::string TFkPictureBase::MergeWithPicture(const std::string& source) const {
           substitute(i);
           continue;
         }
-        char ch = k < s.size() ? s[k++] : ' ';
+        const bool fromSource = k < s.size();
+        char ch = fromSource ? s[k++] : ' ';
         char before = (i > 0 && kind(i - 1) != pkLiteral) ? at(i - 1) : ' ';
-        AcceptChar(MaskCharAt(i), ch, before);
+        if (!AcceptChar(MaskCharAt(i), ch, before) && fromSource && ch != ' ') lost = true;
         at(i) = ch == 0 ? ' ' : ch;
       }
+      for (; k < s.size(); ++k)
+        if (s[k] != ' ') lost = true;
     }
     if (realType_)
       for (char& ch : r)
         if (ch == '.') ch = intl_->DecimalChar;
+    if (whole != nullptr) *whole = !lost;
     return r;
   }
   // Number masks.
@@ -287,10 +306,16 @@ std::string TFkPictureBase::MergeWithPicture(const std::string& source) const {
   if (hasDot) {
     std::size_t k = 0;
     int i = P + 1;
-    for (; i < n && kind(i) != pkLiteral; ++i) at(i) = k < decPart.size() ? decPart[k++] : '0';
+    for (; i < n && kind(i) != pkLiteral; ++i) {
+      if (k < decPart.size()) place(i, decPart[k++]);
+      else at(i) = '0';
+    }
     for (; i < n; ++i) substitute(i);
     at(P) = intl_->DecimalChar;
+    decPart.erase(0, k);
   }
+  // Decimals without a position: only trailing zeros leave the number as it is.
+  if (decPart.find_first_not_of('0') != std::string::npos) lost = true;
   int curLeft = static_cast<int>(cur.size());
   int k = static_cast<int>(intPart.size()) - 1;
   std::vector<int> removed;
@@ -299,7 +324,7 @@ std::string TFkPictureBase::MergeWithPicture(const std::string& source) const {
       at(i) = cur[static_cast<std::size_t>(--curLeft)];
       --curCount;
     } else if (minus) {
-      at(i) = '-';
+      place(i, '-');
       minus = false;
     } else {
       at(i) = zeroFill ? '0' : ' ';
@@ -321,11 +346,14 @@ std::string TFkPictureBase::MergeWithPicture(const std::string& source) const {
       }
       continue;
     }
-    if (k >= 0 && i > F) at(i) = intPart[static_cast<std::size_t>(k--)];
+    if (k >= 0 && i > F) place(i, intPart[static_cast<std::size_t>(k--)]);
     else fill(i);
   }
+  // Digits left over (leading zeros aside) and a sign without a position are lost.
+  if (minus || intPart.find_first_not_of('0') < static_cast<std::size_t>(k + 1)) lost = true;
   if (hasDot && P > 0 && at(P - 1) == ' ') at(P - 1) = '0';
   for (int i : removed) r.erase(static_cast<std::size_t>(i), 1);  // descending order
+  if (whole != nullptr) *whole = !lost;
   return r;
 }
 

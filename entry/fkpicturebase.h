@@ -44,7 +44,11 @@ class TFkPictureBase : public TFkBaseEntryField {
   void MoveCaretToStart() override;
   void ResetOptions() override;
 
-  std::string MergeWithPicture(const std::string& source) const;
+  // The value text `source` merged into the mask.  With `whole`, the merge also says whether
+  // the mask shows a number's text whole: it is set false when a digit, a decimal other than a
+  // trailing zero or the sign finds no position whose mask character takes it (a merge would
+  // drop them and show another number).
+  std::string MergeWithPicture(const std::string& source, bool* whole = nullptr) const;
   std::string StripPicture(const std::string& text) const;
   // Right-aligns the integer part and/or pads the decimals of a number mask's edit text.
   void FixDecimalPoint(bool justifyInteger, bool padDecimals);

@@ -241,6 +241,14 @@ void TFkCustomPictureField::CreateWnd() {
 
 // ---- values
 
+std::string TFkCustomPictureField::MergedNumber(const std::string& text) const {
+  bool whole = true;
+  std::string merged = MergeWithPicture(text, &whole);
+  // A number the mask cannot show whole is refused: cutting it would show another number.
+  if (!whole) throw EEntryFieldError(FkResString(fktext::ValueOutOfRange));
+  return merged;
+}
+
 std::uint16_t TFkCustomPictureField::Transfer(TFkValue& value, int flag) {
   const int radix = MaskRadix();
   const std::string mask = MaskText();
@@ -311,7 +319,7 @@ std::uint16_t TFkCustomPictureField::Transfer(TFkValue& value, int flag) {
     case T::pftTime: editText_ = intl_->SecondsToText(mask, static_cast<SecondsOfDay>(value.Int), false); break;
     default:
       if (IsIntegerType(dataType_)) {
-        editText_ = MergeWithPicture(FormatInRadix(value.Int, radix));
+        editText_ = MergedNumber(FormatInRadix(value.Int, radix));
       } else {
         std::uint16_t width, decimals;
         GetMaskWidth(width, decimals);
@@ -323,7 +331,7 @@ std::uint16_t TFkCustomPictureField::Transfer(TFkValue& value, int flag) {
         if (s.size() < width) s.insert(0, width - s.size(), ' ');
         if (decimalPlaces_ == 0) tw::entry::TrimBlanks(s);
         else TrimTrailingZeros(s);
-        editText_ = MergeWithPicture(s);
+        editText_ = MergedNumber(s);
       }
   }
   if (editText_.size() < maxLength_) editText_.resize(maxLength_, ' ');
@@ -423,7 +431,7 @@ std::uint16_t TFkCustomPictureField::ValidateType() {
     try {
       Transfer(v, 2);
     } catch (const EFkException&) {
-      code = ecInvalidDate;
+      code = IsNumericType(dataType_) ? ecOutOfRange : ecInvalidDate;
     }
     Invalidate();
   }
@@ -1133,9 +1141,14 @@ void TFkCustomPictureField::IncDecValue(bool wrap, double delta) {
         } else {
           v = std::clamp(v + step, rangeLo_.Int, rangeHi_.Int);
         }
-        TFkValue val;
-        val.Int = v;
-        editText_ = MergeWithPicture(FormatInRadix(v, radix));
+        // A step to a number the mask cannot show is refused.
+        bool whole = true;
+        std::string merged = MergeWithPicture(FormatInRadix(v, radix), &whole);
+        if (!whole) {
+          Beep();
+          return;
+        }
+        editText_ = merged;
       } else {
         double v;
         if (!ParseReal(stripped, intl_->DecimalChar, v)) return;
@@ -1151,7 +1164,12 @@ void TFkCustomPictureField::IncDecValue(bool wrap, double delta) {
         TFkValue val;
         val.Real = v;
         const int caret = caret_;
-        Transfer(val, 2);
+        try {
+          Transfer(val, 2);
+        } catch (const EEntryFieldError&) {
+          Beep();
+          return;
+        }
         caret_ = caret;
         selStart_ = selEnd_ = caret_;
       }

@@ -58,6 +58,8 @@ class TFkCustomPictureField : public TFkPictureBase {
   void PasteText(const std::string& text);
   bool HasFourDigitYear() const;
   std::string MaskText() const;
+  // The number text merged into the mask; EEntryFieldError when the mask cannot show it whole.
+  std::string MergedNumber(const std::string& text) const;
 
   TPictureDataType dataType_ = TPictureDataType::pftString;
   std::string pictureMask_ = "XXXXXXXXXXXXXXX";

@@ -164,21 +164,33 @@ std::uint16_t TFkCustomSimpleField::Transfer(TFkValue& value, int flag) {
           std::uint64_t p = pattern;
           for (int i = digits - 1; i >= 0; --i, p /= static_cast<unsigned>(radix))
             s[static_cast<std::size_t>(i)] = "0123456789ABCDEF"[p % static_cast<unsigned>(radix)];
+          // The zeros that pad the type's digits give way to a shorter field; they are no part
+          // of the number.
+          const std::size_t pad = std::min(s.find_first_not_of('0'), s.size() - 1);
+          if (s.size() > maxLength_) s.erase(0, std::min(pad, s.size() - maxLength_));
           editText_ = s;
         }
         // A number whose text does not fit the field is refused: cutting it would change it.
         if (editText_.size() > maxLength_) {
           editText_ = before;
-          throw EEntryFieldError(FkResString(34268));
+          throw EEntryFieldError(FkResString(fktext::ValueOutOfRange));
         }
       } else {
         std::string s = FloatToStrF(value.Real, TFloatFormat::ffFixed, 18, decimalPlaces_);
         if (decimalPlaces_ != 0) TrimTrailingZeros(s);
         if (s.size() > maxLength_ || pictureMask_ == 'E') {
           int width = (decimalPlaces_ != 0 && decimalPlaces_ + 9 < maxLength_) ? decimalPlaces_ + 9 : maxLength_;
-          s = FloatToStrF(value.Real, TFloatFormat::ffExponent, std::max(2, width - 6), 0);
-          tw::entry::TrimBlanks(s);
-          if (static_cast<int>(s.size()) > width) s.resize(static_cast<std::size_t>(width));
+          // Fewer digits where a sign or a three-digit exponent needs the room; an exponent
+          // is never cut, which would show another number.
+          for (int precision = std::max(2, width - 6);; --precision) {
+            s = FloatToStrF(value.Real, TFloatFormat::ffExponent, precision, 0);
+            tw::entry::TrimBlanks(s);
+            if (static_cast<int>(s.size()) <= width) break;
+            if (precision == 1) {
+              editText_ = before;
+              throw EEntryFieldError(FkResString(fktext::ValueOutOfRange));
+            }
+          }
         }
         for (char& c : s)
           if (c == '.') c = intl_->DecimalChar;
@@ -235,7 +247,11 @@ std::uint16_t TFkCustomSimpleField::ValidateType() {
   }
   if (rewrite && focused_ && !readingValue_) {
     Transfer(v, 1);
-    Transfer(v, 2);
+    try {
+      Transfer(v, 2);
+    } catch (const EEntryFieldError&) {
+      code = ecOutOfRange;  // its normal form is longer than the field
+    }
     Invalidate();
   }
   DoOnUserValidation(code);
@@ -631,7 +647,12 @@ void TFkCustomSimpleField::IncDecValue(bool wrap, double delta) {
     }
   }
   const int caret = caret_;
-  Transfer(v, 2);
+  try {
+    Transfer(v, 2);
+  } catch (const EEntryFieldError&) {
+    Beep();  // a step to a number longer than the field
+    return;
+  }
   caret_ = std::min(caret, static_cast<int>(editText_.size()));
   MarkModified();
   DoOnChange();

@@ -125,6 +125,82 @@ TEST_F(NumberMaskTest, GermanSettingsShowDotsAndReadTheDecimalComma) {
   EXPECT_EQ(n->EditText(), "-12.345");
 }
 
+// A number the mask cannot show whole (a digit, a decimal or the sign without a position that
+// takes it) is refused with the library's range text; the field keeps what it showed.
+TEST_F(NumberMaskTest, AValueTheMaskCannotShowWholeIsRefusedAndTheFieldKeepsItsText) {
+  struct Wide {
+    T type;
+    const char* mask;
+    double value;
+    std::uint8_t decimalPlaces = 0;
+  };
+  const std::vector<Wide> refused = {
+      {T::pftLongInt, "iii,iii", -123456},  {T::pftLongInt, "iii,iii", 1234567}, {T::pftComp, "iii,iii", 1e7},
+      {T::pftDouble, "##,###.##", 123456},  {T::pftDouble, "##,###.##", -12345}, {T::pftDouble, "$##,###.##", -12345},
+      {T::pftDouble, "$##,###.##", 123456}, {T::pftInteger, "iii", 1234},        {T::pftInteger, "iii", -123},
+      {T::pftInteger, "999", -5},           {T::pftLongInt, "99,999", -5},       {T::pftLongInt, "KKKK", 0x12345},
+      {T::pftDouble, "##########", 1e12},   {T::pftDouble, "#####", 1.5e20},     {T::pftDouble, "##,###", 1234.5, 2},
+  };
+  for (const Wide& w : refused) {
+    SCOPED_TRACE(std::string(w.mask) + " " + std::to_string(w.value));
+    auto* f = AddField(w.type, w.mask);
+    f->SetDecimalPlaces(w.decimalPlaces);
+    TFkValue small;
+    small.Int = 42;
+    small.Real = 42;
+    f->SetValue(small);
+    const std::string shown = f->EditText();
+    TFkValue v;
+    v.Int = static_cast<std::int64_t>(w.value);
+    v.Real = w.value;
+    try {
+      f->SetValue(v);
+      ADD_FAILURE() << "shown as [" << f->EditText() << "]";
+    } catch (const EEntryFieldError& e) {
+      EXPECT_EQ(e.Message(), "Value is not within required range");
+    }
+    EXPECT_EQ(f->EditText(), shown);
+    EXPECT_DOUBLE_EQ(Value(f), 42);
+    delete f;
+  }
+  // The same numbers by text, and their neighbours that fit.
+  auto* n = AddField(T::pftLongInt, "iii,iii");
+  EXPECT_THROW(n->SetAsString("1234567"), EEntryFieldError);
+  EXPECT_THROW(n->SetAsString("-123456"), EEntryFieldError);
+  n->SetAsString("-12345");
+  EXPECT_EQ(n->EditText(), "-12,345");
+  n->SetAsString("999999");
+  EXPECT_EQ(n->EditText(), "999,999");
+  auto* c = AddField(T::pftDouble, "$##,###.##", 40);
+  c->SetAsString("-1234.5");
+  EXPECT_EQ(c->EditText(), "-$1,234.50");
+  auto* d = AddField(T::pftDouble, "##,###", 80);
+  d->SetDecimalPlaces(2);
+  d->SetAsString("1234");
+  EXPECT_EQ(d->EditText(), " 1,234");
+
+  // The arrow keys never step to a number the mask cannot show, not even by wrapping round.
+  n->SetArrowIncDec(true);
+  ShowAndFocus(n);
+  Press(VK_UP);
+  EXPECT_EQ(Value(n), 999999);
+  n->SetAsString("-99999");
+  Press(VK_DOWN);
+  EXPECT_EQ(Value(n), -99999);
+  n->SetRangeLo("-99999");
+  n->SetRangeHi("99999999");
+  Press(VK_DOWN);  // wraps to the high limit, which does not fit
+  EXPECT_EQ(Value(n), -99999);
+  Press(VK_TAB);
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(n->EditText(), "-99,999");
+
+  // A mask too narrow for the value it is given empties the field rather than cutting the number.
+  n->SetAsString("123456");
+  n->SetPictureMask("i,iii");
+  EXPECT_EQ(n->EditText(), "     ");
+}
+
 // --- the model: random keys against the number the field shows
 
 struct Case {
@@ -166,7 +242,56 @@ std::uint16_t Expected(TFkPictureField* f, const std::optional<double>& shown) {
   return *shown >= static_cast<double>(lo) && *shown <= static_cast<double>(hi) ? 0 : ecOutOfRange;
 }
 
-class NumberMaskModel : public NumberMaskTest, public ::testing::WithParamInterface<bool> {};
+class NumberMaskModel : public NumberMaskTest, public ::testing::WithParamInterface<bool> {
+ protected:
+  // A number set by the program, often wider than the mask, sometimes with one decimal more
+  // than it shows: the field shows exactly that number (a float rounded to the mask's
+  // decimals) or refuses it whole and keeps its text.  A number whose digits and sign find
+  // room in the mask is never refused.
+  static void SetRandomNumber(TFkPictureField* f, const std::string& mask, std::mt19937& rng, std::ostringstream& log) {
+    const bool integer = IsIntegerType(f->DataType());
+    const std::size_t point = mask.find('.');
+    const int decimals = point == std::string::npos ? 0 : static_cast<int>(mask.size() - point - 1);
+    int room = 0;
+    for (std::size_t i = 0; i < std::min(point, mask.size()); ++i) room += mask[i] == '#' || mask[i] == 'i' || mask[i] == '9';
+    const bool signRoom = mask.find_first_of("#i") != std::string::npos;
+    std::string text = rng() % 3 == 0 ? "-" : "";
+    const int digits = static_cast<int>(rng() % 10);
+    for (int i = 0; i < digits; ++i) text += static_cast<char>('0' + rng() % 10);
+    if (digits == 0) text += '0';
+    const int fraction = integer ? 0 : static_cast<int>(rng() % static_cast<unsigned>(decimals + 2));
+    if (fraction > 0) text += '.';
+    for (int i = 0; i < fraction; ++i) text += static_cast<char>('0' + rng() % 10);
+    double wanted = std::strtod(text.c_str(), nullptr);
+    if (integer) {
+      std::int64_t lo = 0, hi = 0;
+      std::istringstream(f->RangeLo()) >> lo;
+      std::istringstream(f->RangeHi()) >> hi;
+      while (wanted < static_cast<double>(lo) || wanted > static_cast<double>(hi)) wanted = std::trunc(wanted / 10);
+    }
+    TFkValue v;
+    v.Int = static_cast<std::int64_t>(wanted);
+    v.Real = wanted;
+    log << " set[" << (integer ? std::to_string(v.Int) : text) << "]";
+    const std::string before = f->EditText();
+    try {
+      f->SetValue(v);
+    } catch (const EEntryFieldError& e) {
+      log << " refused";
+      ASSERT_EQ(e.Message(), "Value is not within required range") << log.str();
+      ASSERT_EQ(f->EditText(), before) << log.str();
+      const std::string whole = std::to_string(static_cast<std::int64_t>(std::ceil(std::fabs(wanted))));
+      const bool fits = static_cast<int>(whole.size()) + (wanted < 0 ? 1 : 0) <= room && (wanted >= 0 || signRoom);
+      ASSERT_FALSE(fits) << log.str();
+      return;
+    }
+    const std::optional<double> shown = ShownNumber(f->EditText(), mask, DefaultIntlSup(), integer);
+    ASSERT_TRUE(shown.has_value()) << log.str() << " -> [" << f->EditText() << "]";
+    const double unit = std::pow(10.0, -decimals);
+    ASSERT_LE(std::fabs(*shown - wanted), integer ? 0.0 : unit / 2 * (1 + 1e-9) + 1e-9 * std::fabs(wanted))
+        << log.str() << " -> [" << f->EditText() << "]";
+  }
+};
 
 TEST_P(NumberMaskModel, RandomKeysReadBackTheShownNumber) {
   const bool german = GetParam();
@@ -194,7 +319,7 @@ TEST_P(NumberMaskModel, RandomKeysReadBackTheShownNumber) {
       std::ostringstream log;
       log << c.mask << " round " << round << ":";
       for (int step = 0; step < 16; ++step) {
-        const int pick = static_cast<int>(rng() % 23);
+        const int pick = static_cast<int>(rng() % 26);
         if (pick < 8) {
           const char d = static_cast<char>('0' + rng() % 10);
           log << " " << d;
@@ -228,6 +353,8 @@ TEST_P(NumberMaskModel, RandomKeysReadBackTheShownNumber) {
           const std::string& p = pastes[rng() % pastes.size()];
           log << " paste[" << p << "]";
           Paste(p);
+        } else if (pick >= 23) {
+          SetRandomNumber(f, c.mask, rng, log);
         } else if (pick == 22) {
           // The thousands separator typed as the user writes numbers (a dot in German).
           log << " sep";

@@ -101,6 +101,87 @@ TEST_F(SimpleFieldTest, SetAsStringNeverMakesTheTextLongerThanMaxLength) {
   EXPECT_LE(real->EditText().size(), 6u) << real->EditText();
 }
 
+// A float in exponent form gives up digits, never its exponent's; where not even one digit
+// and the exponent fit, the number is refused.
+TEST_F(SimpleFieldTest, AnExponentIsNeverCutAndANumberWithoutRoomIsRefused) {
+  auto* f = Add(T::pftDouble);  // 14 characters
+  for (const char* text : {"-1.2345678E+300", "9.87654321E+299", "-9.87654321E+99", "123456789012345678"}) {
+    SCOPED_TRACE(text);
+    const double wanted = std::stod(text);
+    f->SetAsString(text);
+    EXPECT_LE(f->EditText().size(), 14u) << f->EditText();
+    TFkValue v;
+    ASSERT_EQ(f->GetValue(v), 0) << f->EditText();
+    EXPECT_NEAR(v.Real / wanted, 1.0, 1e-5) << f->EditText();
+  }
+  f->SetMaxLength(4);
+  f->SetAsString("12");
+  try {
+    f->SetAsString("-1E+300");
+    ADD_FAILURE() << f->EditText();
+  } catch (const EEntryFieldError& e) {
+    EXPECT_EQ(e.Message(), "Value is not within required range");
+  }
+  EXPECT_EQ(f->EditText(), "12");
+}
+
+// Steps and the rewrite on leaving never make a number longer than the field: the step beeps
+// and keeps the value, a typed number whose normal form does not fit is out of range.
+TEST_F(SimpleFieldTest, AStepOrRewriteThatWouldNotFitKeepsTheNumber) {
+  auto* f = Add(T::pftLongInt);  // 8 characters, range of the type
+  f->SetArrowIncDec(true);
+  ShowAndFocus(f);
+  f->SetAsString("99999999");
+  unsigned beeps = MessageBeepCount();
+  Press(VK_UP);
+  EXPECT_EQ(f->EditText(), "99999999");
+  EXPECT_EQ(MessageBeepCount(), beeps + 1);
+  f->SetAsString("-9999999");
+  f->SetRangeLo("-9999999");
+  beeps = MessageBeepCount();
+  Press(VK_DOWN);  // wraps to 2147483647, eleven characters too many
+  EXPECT_EQ(f->EditText(), "-9999999");
+  EXPECT_EQ(MessageBeepCount(), beeps + 1);
+
+  // Octal and binary long integers have more digits than the field's 8 characters: the padding
+  // zeros give way, the digits of the number never.
+  auto* octal = Add(T::pftLongInt, 40);
+  octal->SetPictureMask('O');
+  octal->SetFocus();
+  Pump();
+  EXPECT_EQ(octal->EditText(), "00000000");
+  octal->SetAsString("777");
+  EXPECT_EQ(octal->EditText(), "00000777");
+  EXPECT_THROW(octal->SetAsString("-1"), EEntryFieldError);  // 37777777777
+  EXPECT_EQ(octal->EditText(), "00000777");
+  Press(VK_END);
+  Press(VK_BACK);
+  Type("1");
+  EXPECT_TRUE(octal->ValidateField(false));
+  EXPECT_EQ(octal->EditText(), "00000771");
+  auto* binary = Add(T::pftByte, 80);
+  binary->SetPictureMask('b');
+  binary->SetMaxLength(3);
+  binary->SetAsString("101");
+  EXPECT_EQ(binary->EditText(), "101");
+  EXPECT_THROW(binary->SetAsString("1000"), EEntryFieldError);
+  TFkValue v;
+  EXPECT_EQ(binary->GetValue(v), 0);
+  EXPECT_EQ(v.Int, 5);
+
+  // A typed number whose written form ("1E+99") is longer than the field stays as typed and is
+  // out of range.
+  auto* e = Add(T::pftDouble, 120);
+  e->SetPictureMask('E');
+  e->SetMaxLength(4);
+  e->SetFocus();
+  Pump();
+  Type("1E99");
+  EXPECT_FALSE(e->ValidateField(false));
+  EXPECT_EQ(e->LastError, ecOutOfRange);
+  EXPECT_EQ(e->EditText(), "1E99");
+}
+
 TEST_F(SimpleFieldTest, HexadecimalMaskShowsAllDigitsOfTheType) {
   auto* f = Add(T::pftLongInt);
   f->SetPictureMask('K');
