@@ -245,6 +245,7 @@ TqnbmRAMPage* TqnBufferManager::ObtainPage(TqnFileInfo* File, std::int32_t Block
   page->Dirty = false;
   page->TransactionId = 0;
   page->Stamp = 0;
+  page->SaveGen = 0;
   HashInsert(page);
   if (Block == 0)
     headerPages_[File] = page;
@@ -280,6 +281,8 @@ void TqnBufferManager::ReadHeader(TqnFileInfo* File, TqnbmRAMPage*& Page) {
 }
 
 void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended) {
+  // Inside a savepoint the page's contents are kept first: the caller changes them next.
+  if (saveDepth_ > 0 && Page->SaveGen != saveGen_) SavePage(Page);
   // A page already dirty stays with the transaction that dirtied it.
   if (Page->Dirty) return;
   const std::uint32_t tid = Page->File->TransactionId;
@@ -289,11 +292,65 @@ void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended) {
   if (Appended) {
     t->Journaled.insert(key);  // a new block has no old contents to put back
   } else if ((t->Mode == kQnTransFailSafe || t->UndoJournal) && t->Journal && !t->Decided &&
-             t->Journaled.insert(key).second) {
+             t->Journaled.count(key) == 0) {
+    // The block counts as journaled only once its before-image is in the journal: when the
+    // append fails (the disk full), the page stays clean and the next change journals it again.
     t->Journal->Append(Page->File->Name, Page->Block, Page->Buffer.data(), Page->BlockSize, true);
+    t->Journaled.insert(key);
     t->JournalUnflushed = true;
   }
   MarkDirty(Page, *t);
+}
+
+void TqnBufferManager::SavePage(TqnbmRAMPage* Page) {
+  if (savedCount_ == saved_.size()) saved_.emplace_back();
+  TSavedPage& s = saved_[savedCount_++];
+  s.File = Page->File;
+  s.Block = Page->Block;
+  s.WasDirty = Page->Dirty;
+  if (s.WasDirty) s.Bytes.assign(Page->Buffer.begin(), Page->Buffer.end());
+  Page->SaveGen = saveGen_;
+}
+
+void TqnBufferManager::BeginSavepoint() {
+  TqnPadLockGuard g(lock_);
+  if (saveDepth_++ > 0) return;
+  if (++saveGen_ == 0) {
+    // The generations wrapped: no page may seem saved by the new one.
+    for (auto& p : all_) p->SaveGen = 0;
+    saveGen_ = 1;
+  }
+  savedCount_ = 0;
+}
+
+void TqnBufferManager::EndSavepoint() {
+  TqnPadLockGuard g(lock_);
+  if (saveDepth_ == 0 || --saveDepth_ > 0) return;
+  savedCount_ = 0;
+}
+
+void TqnBufferManager::RollbackToSavepoint() {
+  TqnPadLockGuard g(lock_);
+  if (saveDepth_ == 0 || --saveDepth_ > 0) return;
+  for (std::size_t i = 0; i < savedCount_; ++i) {
+    const TSavedPage& s = saved_[i];
+    TqnbmRAMPage* p = Lookup(s.File, s.Block);
+    if (p == nullptr) {
+      // Pages used in the request stay cached until it ends; a changed one that went anyway
+      // cannot be put back, and the transaction must not be committed.
+      if (s.WasDirty)
+        for (auto& [id, t] : transactions_)
+          if (s.File != nullptr && id == s.File->TransactionId) t->Broken = true;
+      continue;
+    }
+    if (s.WasDirty) {
+      std::memcpy(p->Buffer.data(), s.Bytes.data(), std::min(p->Buffer.size(), s.Bytes.size()));
+    } else {
+      // What the disk holds (or, for a block appended by the request, nothing the file counts).
+      Unassign(p);
+    }
+  }
+  savedCount_ = 0;
 }
 
 std::uint8_t* TqnBufferManager::GetFileHeader(TqnFileInfo* File, bool ForUpdate) {
@@ -647,14 +704,20 @@ void TqnBufferManager::JournalDiskImages(TqnTransactionItem& T, const std::vecto
   // appended and needs none.
   std::vector<std::uint8_t> disk;
   for (const TqnbmRAMPage* p : Pages) {
-    if (!T.Journaled.insert(std::make_pair(static_cast<const TqnFileInfo*>(p->File), p->Block)).second) continue;
-    T.JournalUnflushed = true;
+    const auto key = std::make_pair(static_cast<const TqnFileInfo*>(p->File), p->Block);
+    if (T.Journaled.count(key) != 0) continue;
     disk.resize(static_cast<std::size_t>(p->BlockSize));
     std::size_t done = 0;
     const int e = p->File->Routines->ReadAt(p->File->Handle, static_cast<std::int64_t>(p->Block) * p->BlockSize,
                                             disk.data(), disk.size(), done);
     if (e != 0) QNStorageError(qnerrFileRead, {p->File->Name, e});
-    if (done == disk.size()) T.Journal->Append(p->File->Name, p->Block, disk.data(), p->BlockSize, true);
+    // Journaled only once the append has succeeded: a block whose before-image is not in the
+    // journal is never written early.
+    if (done == disk.size()) {
+      T.Journal->Append(p->File->Name, p->Block, disk.data(), p->BlockSize, true);
+      T.JournalUnflushed = true;
+    }
+    T.Journaled.insert(key);
   }
 }
 
@@ -685,6 +748,7 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
   if (t == nullptr) return;
   const std::vector<TqnbmRAMPage*> pages = DirtyPages(TransId);
   if (!t->Decided) {
+    if (t->Broken) QNStorageError(qnerrUnknownTransaction, {static_cast<long long>(TransId)});
     if (pages.empty() && !t->Journal) {
       transactions_.erase(TransId);
       return;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <map>
 #include <vector>
@@ -334,7 +335,14 @@ void TqnJournal::Append(const std::string& TableFile, std::int32_t Block, const 
   QNPutU32(rec.data() + 12, BeforeImage ? 1u : 0u);
   std::memcpy(rec.data() + 16, path.data(), path.size());
   std::memcpy(rec.data() + kQnJournalRecordHeaderSize, Bytes, static_cast<std::size_t>(Size));
-  QNWriteFileExactAt(file_, end_, rec.size(), rec.data());
+  try {
+    QNWriteFileExactAt(file_, end_, rec.size(), rec.data());
+  } catch (...) {
+    // Part of the record may have reached the file: the next record goes over it, and a
+    // journal marked complete is cut at its last whole record first.
+    size_ = std::max(size_, end_ + static_cast<std::int64_t>(rec.size()));
+    throw;
+  }
   end_ += static_cast<std::int64_t>(rec.size());
   size_ = std::max(size_, end_);
   ++records_;
@@ -351,8 +359,22 @@ void TqnJournal::MarkComplete() {
   QNFlushFile(file_);
   std::uint8_t state[4];
   QNPutU32(state, 1);
-  QNWriteFileExactAt(file_, 4, sizeof state, state);
-  QNFlushFile(file_);
+  try {
+    QNWriteFileExactAt(file_, 4, sizeof state, state);
+    QNFlushFile(file_);
+  } catch (...) {
+    // Whether state 1 reached the disk is not known (a torn or unflushed write): state 0 is
+    // written back, so that the commit, reported failed, is never replayed later.  Only when
+    // that fails too may the journal still say complete.
+    const std::exception_ptr failure = std::current_exception();
+    try {
+      QNPutU32(state, 0);
+      QNWriteFileExactAt(file_, 4, sizeof state, state);
+      QNFlushFile(file_);
+    } catch (...) {
+    }
+    std::rethrow_exception(failure);
+  }
   complete_ = true;
 }
 

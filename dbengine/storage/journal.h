@@ -56,7 +56,9 @@ class TqnJournal {
               bool BeforeImage);
   void Flush();
   // Flushes the records (cutting off what an earlier use left beyond them), then writes state 1
-  // and flushes again.
+  // and flushes again.  When that write or flush fails, state 0 is written back and flushed
+  // before the error is raised: a journal whose completion was reported failed is never
+  // replayed.
   void MarkComplete();
   // Makes a journal whose commit is done inert again for its next use: state 0 is written and
   // flushed, the next record goes right after the header.  Only for journals that hold nothing
