@@ -710,6 +710,9 @@ struct NotesWorkload {
   int intendedFailures = 0;
   Session* session = nullptr;
   std::uint32_t cursor = 0;
+  // A client that keeps its transaction open after a failed commit (its process ends next).
+  bool holdFailedCommit = false;
+  bool holding = false;
 
   // Inserts Nr with Text through C, inside the client's transaction.
   static DBIResult InsertNote(Session& S, std::uint32_t C, std::int32_t Nr, std::int32_t Grp, const std::string& Text) {
@@ -799,6 +802,7 @@ struct NotesWorkload {
         ++intendedFailures;
       }
       bool decided = false;
+      const bool commitTried = e == 0;
       if (e == 0) {
         e = S.engine.TransactionCommit(t);
         bool inTrans = true;
@@ -810,11 +814,13 @@ struct NotesWorkload {
         EXPECT_TRUE(e == 0 ? !inTrans : inTrans) << "step " << I;
       }
       // What a client does when its transaction fails.
-      if (e != 0 && started) S.engine.TransactionRollback(t);
+      if (e != 0 && started && holdFailedCommit && commitTried) holding = true;
+      else if (e != 0 && started) S.engine.TransactionRollback(t);
       out = e != 0 ? TOutcome::Failed : decided ? TOutcome::Decided : TOutcome::Done;
       if (out != TOutcome::Failed) next += 2;
       log.push_back("step " + std::to_string(I) + (failSafe ? " fail-safe" : " normal") +
-                    " transaction: " + std::to_string(e) + (decided ? " (decided)" : ""));
+                    " transaction: " + std::to_string(e) + (decided ? " (decided)" : "") +
+                    (holding ? " (held open)" : ""));
     }
     if (out != TOutcome::Failed) model = after;
     return out;
@@ -1018,7 +1024,7 @@ TEST(DiskFull, ASmallRealFileSystemThatFillsUp) {
       std::filesystem::remove(path);
     }
   } unmount{mount};
-  int decided = 0, failed = 0;
+  int decided = 0, failed = 0, heldOpen = 0;
   for (int point = 0; point < 48; ++point) {
     const std::string folder = mount + "/notes";
     const std::string filler = mount + "/filler";
@@ -1037,27 +1043,62 @@ TEST(DiskFull, ASmallRealFileSystemThatFillsUp) {
       const std::vector<char> chunk(4096, 0);
       for (std::int64_t n = 0; n + keep < room; n += 4096) out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     }
-    const std::string at = "free pages at the start: " + std::to_string(point);
-    {
-      Session s(folder);
+    // The server goes on once space is back, is stopped while the disk is full and started
+    // again, is killed (a process of its own ends without cleaning up), or is killed while a
+    // client holds its transaction open after a failed commit; every other pair of points with
+    // a cache far smaller than the work.
+    const int mode = point % 4;
+    const bool small = (point / 4) % 2 == 1;
+    const std::string at = "free pages at the start: " + std::to_string(point) + (small ? ", small cache" : "") +
+                           (mode == 1 ? ", server stopped" : mode == 2 ? ", server killed" : mode == 3 ? ", server killed while a client holds a failed commit" : "");
+    std::unique_ptr<Session> s;
+    if (mode >= 2) {
+      const std::string saved = mount + "/model";
+      std::fflush(nullptr);
+      const pid_t pid = ::fork();
+      if (pid == 0) {
+        Session* killed = CacheSession(folder, small).release();  // never freed: the process ends at once
+        w.holdFailedCommit = mode == 3;
+        for (int i = 0; i < kFullSteps && !w.holding; ++i) w.Step(*killed, i, true);
+        // The model goes where the filler was: the disk is full.
+        std::filesystem::remove(filler);
+        SaveWorkload(w, saved);
+        ::_exit(0);
+      }
+      int status = 0;
+      ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << at;
+      ASSERT_TRUE(LoadWorkload(w, saved)) << at;
+      std::filesystem::remove(saved);
+      for (const std::string& l : w.log) heldOpen += l.find("(held open)") != std::string::npos;
+    } else {
+      s = CacheSession(folder, small);
       for (int i = 0; i < kFullSteps; ++i) {
-        const TOutcome o = w.Step(s, i, true);
+        const TOutcome o = w.Step(*s, i, true);
         decided += o == TOutcome::Decided;
         failed += o == TOutcome::Failed;
       }
-      std::filesystem::remove(filler);
-      for (int i = kFullSteps; i < kFullSteps + kLaterSteps; ++i) {
-        const int refused = w.intendedFailures;
-        const TOutcome o = w.Step(s, i, false);
-        EXPECT_EQ(o, w.intendedFailures > refused ? TOutcome::Failed : TOutcome::Done)
-            << at << ": step " << i << " once space is back\n" << Joined(w.log);
+      if (mode == 1) {
+        s.reset();
+        w.session = nullptr;
       }
     }
+    std::filesystem::remove(filler);
+    if (!s) s = CacheSession(folder, small);
+    for (int i = kFullSteps; i < kFullSteps + kLaterSteps; ++i) {
+      const int refused = w.intendedFailures;
+      const TOutcome o = w.Step(*s, i, false);
+      EXPECT_EQ(o, w.intendedFailures > refused ? TOutcome::Failed : TOutcome::Done)
+          << at << ": step " << i << " once space is back\n" << Joined(w.log);
+    }
+    s.reset();
     CheckNotes(folder, w, at);
     if (::testing::Test::HasFailure()) break;
   }
-  std::printf("a real file system that fills up: %d steps failed, %d done and finished later\n", failed, decided);
+  std::printf("a real file system that fills up: %d steps failed, %d done and finished later, %d failed commits held open\n",
+              failed, decided, heldOpen);
   EXPECT_GT(failed, 0);
+  EXPECT_GT(heldOpen, 0);
 }
 
 }  // namespace
