@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "dbengine/base/errors.h"
@@ -297,6 +298,7 @@ void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended) {
     // append fails (the disk full), the page stays clean and the next change journals it again.
     t->Journal->Append(Page->File->Name, Page->Block, Page->Buffer.data(), Page->BlockSize, true);
     t->Journaled.insert(key);
+    t->Unflushed.push_back(key);
     t->JournalUnflushed = true;
   }
   MarkDirty(Page, *t);
@@ -340,7 +342,13 @@ void TqnBufferManager::RollbackToSavepoint() {
       // cannot be put back, and the transaction must not be committed.
       if (s.WasDirty)
         for (auto& [id, t] : transactions_)
-          if (s.File != nullptr && id == s.File->TransactionId) t->Broken = true;
+          if (s.File != nullptr && id == s.File->TransactionId) {
+            try {
+              QNStorageError(qnerrFileRead, {s.File->Name, EIO});
+            } catch (...) {
+              t->Broken = std::current_exception();
+            }
+          }
       continue;
     }
     if (s.WasDirty) {
@@ -715,10 +723,30 @@ void TqnBufferManager::JournalDiskImages(TqnTransactionItem& T, const std::vecto
     // journal is never written early.
     if (done == disk.size()) {
       T.Journal->Append(p->File->Name, p->Block, disk.data(), p->BlockSize, true);
+      T.Unflushed.push_back(key);
       T.JournalUnflushed = true;
     }
     T.Journaled.insert(key);
   }
+}
+
+void TqnBufferManager::ForgetUnflushed(TqnTransactionItem& T) {
+  // No block of them has been written early (that waits for the flush), so the disk still
+  // holds what they were: the next early write journals them again from there.
+  for (const auto& key : T.Unflushed) T.Journaled.erase(key);
+  T.Unflushed.clear();
+  T.JournalUnflushed = true;
+}
+
+void TqnBufferManager::FlushJournal(TqnTransactionItem& T) {
+  try {
+    T.Journal->Flush();
+  } catch (...) {
+    ForgetUnflushed(T);
+    throw;
+  }
+  T.Unflushed.clear();
+  T.JournalUnflushed = false;
 }
 
 void TqnBufferManager::WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages, bool Flush) {
@@ -733,7 +761,15 @@ void TqnBufferManager::WritePages(TqnTransactionItem& T, const std::vector<Tqnbm
 
 void TqnBufferManager::FlushWritten(TqnTransactionItem& T) {
   while (!T.ToFlush.empty()) {
-    QNFlushFile(*T.ToFlush.begin());
+    try {
+      QNFlushFile(*T.ToFlush.begin());
+    } catch (...) {
+      // Blocks written early since the table's last flush may be lost, and nothing in RAM or
+      // in the journal holds them any more: the transaction can only be rolled back.  (After
+      // the decision the journal holds every block written, and the commit is replayed.)
+      if (!T.Decided) T.Broken = std::current_exception();
+      throw;
+    }
     T.ToFlush.erase(T.ToFlush.begin());
   }
 }
@@ -748,7 +784,7 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
   if (t == nullptr) return;
   const std::vector<TqnbmRAMPage*> pages = DirtyPages(TransId);
   if (!t->Decided) {
-    if (t->Broken) QNStorageError(qnerrUnknownTransaction, {static_cast<long long>(TransId)});
+    if (t->Broken) std::rethrow_exception(t->Broken);
     if (pages.empty() && !t->Journal) {
       transactions_.erase(TransId);
       return;
@@ -764,7 +800,13 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
     // journal says the transaction is committed (its after-images do not hold them).
     FlushWritten(*t);
     for (TqnbmRAMPage* p : pages) t->Journal->Append(p->File->Name, p->Block, p->Buffer.data(), p->BlockSize, false);
-    t->Journal->MarkComplete();
+    try {
+      t->Journal->MarkComplete();
+    } catch (...) {
+      ForgetUnflushed(*t);
+      throw;
+    }
+    t->Unflushed.clear();
     t->Decided = true;
   }
   // From here the transaction is committed: a failure leaves the journal to be replayed.
@@ -798,11 +840,13 @@ void TqnBufferManager::WriteEarly(TqnTransactionItem& T, bool OutsideRequest) {
       CheckOneFolder(*t, dirty);
       JournalDiskImages(*t, dirty);
       t->UndoJournal = true;
+    } else {
+      // Blocks whose before-images a failed flush may have lost are journaled again.
+      JournalDiskImages(*t, pages);
     }
     CheckOneFolder(*t, pages);
     // The before-images must be on disk before the blocks they can undo are overwritten.
-    if (t->JournalUnflushed || !OutsideRequest) t->Journal->Flush();
-    t->JournalUnflushed = false;
+    if (t->JournalUnflushed || !OutsideRequest) FlushJournal(*t);
   }
   t->ChangesWritten = true;
   const TqnFileInfo* last = nullptr;
@@ -867,26 +911,23 @@ bool TqnBufferManager::Rollback(std::uint32_t TransId) {
   TqnTransactionItem* t = Find(TransId);
   if (t == nullptr) return false;
   if (t->Decided) {
-    // The journal already says "committed": finish the commit instead.  When that fails too,
-    // the journal is replayed at once, so that this process does not go on reading blocks of
-    // which only some were written; failing that, the next open replays it.
+    // The journal already says "committed": the commit is finished instead, by replaying the
+    // journal (a write of the commit that seemed done may have been lost with a failed
+    // flush).  Failing that, the journal is held: its files wait for it, and the next open
+    // replays it.
+    // The replay goes through the records of the files still cached here (their header
+    // pages stay until the pages are dropped).
+    const std::string name = t->Journal->Name();
     try {
-      WritePages(*t, DirtyPages(TransId));
-      t->Journal->Delete();
+      t->Journal->Close();
     } catch (...) {
-      const std::exception_ptr failure = std::current_exception();
-      DropPages(TransId);
-      const std::string name = t->Journal->Name();
-      try {
-        t->Journal->Close();
-      } catch (...) {
-      }
-      if (!RecoverHeld(name)) {
-        // Not on disk: the commit is not reported done, and its files wait for the journal.
-        Hold(name);
-        transactions_.erase(TransId);
-        std::rethrow_exception(failure);
-      }
+    }
+    const bool replayed = RecoverHeld(name);
+    DropPages(TransId);
+    if (!replayed) {
+      Hold(name);
+      transactions_.erase(TransId);
+      QNStorageError(qnerrFileWrite, {name, EIO});
     }
     transactions_.erase(TransId);
     return true;

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <memory>
 #include <set>
@@ -65,9 +66,12 @@ struct TqnTransactionItem {
   // transaction): a block changed again after an early write is not journaled twice.
   std::set<std::pair<const TqnFileInfo*, std::int32_t>> Journaled;
   bool JournalUnflushed = false;  // before-images appended since the journal was last flushed
-  // A savepoint could not put back a block it had saved: the transaction may no longer be
-  // committed, only rolled back.
-  bool Broken = false;
+  // The blocks whose before-images were appended since the journal's last flush: a flush that
+  // fails may lose them, and they are journaled again before they are written early.
+  std::vector<std::pair<const TqnFileInfo*, std::int32_t>> Unflushed;
+  // Why the transaction may no longer be committed, only rolled back: blocks written early were
+  // lost with a failed flush of their table, or a savepoint could not put back a block.
+  std::exception_ptr Broken;
   ~TqnTransactionItem();
 };
 
@@ -228,6 +232,10 @@ class TqnBufferManager : public TObject {
   void DropPages(std::uint32_t TransId);
   void UndoWrittenChanges(TqnTransactionItem& T);
   void JournalDiskImages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages);
+  // Flushes the journal; when that fails, the before-images appended since the last flush no
+  // longer count.
+  void FlushJournal(TqnTransactionItem& T);
+  void ForgetUnflushed(TqnTransactionItem& T);
   void CheckOneFolder(const TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) const;
   std::string CommitJournalName(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages) const;
   std::unique_ptr<TqnJournal> TakeCommitJournal(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages);

@@ -311,7 +311,7 @@ TqnJournal::TqnJournal(const std::string& Name, TqnFileRoutines& Routines) {
     QNWriteFileExactAt(file_, 0, sizeof header, header);
     QNFlushFile(file_);
     SyncFolderOf(file_);
-    end_ = size_ = kQnJournalHeaderSize;
+    end_ = size_ = flushedEnd_ = kQnJournalHeaderSize;
   } catch (...) {
     // A journal whose header could not be written holds nothing: it goes at once.
     const bool created = QNIsFileOpen(file_);
@@ -348,7 +348,16 @@ void TqnJournal::Append(const std::string& TableFile, std::int32_t Block, const 
   ++records_;
 }
 
-void TqnJournal::Flush() { QNFlushFile(file_); }
+void TqnJournal::Flush() {
+  try {
+    QNFlushFile(file_);
+  } catch (...) {
+    size_ = std::max(size_, end_);
+    end_ = flushedEnd_;
+    throw;
+  }
+  flushedEnd_ = end_;
+}
 
 void TqnJournal::MarkComplete() {
   // Records of an earlier use past this commit's last one must never be replayed with it.
@@ -356,7 +365,7 @@ void TqnJournal::MarkComplete() {
     QNTruncateFile(file_, end_);
     size_ = end_;
   }
-  QNFlushFile(file_);
+  Flush();
   std::uint8_t state[4];
   QNPutU32(state, 1);
   try {
@@ -413,7 +422,7 @@ void TqnJournal::Reset() {
   QNFlushFile(file_);
   complete_ = false;
   records_ = 0;
-  end_ = kQnJournalHeaderSize;
+  end_ = flushedEnd_ = kQnJournalHeaderSize;
 }
 
 void TqnJournal::Discard() {

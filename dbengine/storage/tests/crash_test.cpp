@@ -193,6 +193,8 @@ TEST(CrashSafety, ATransactionLargerThanTheCacheSurvivesFailedWrites) {
 }
 TEST(CrashSafety, ATransactionLargerThanTheCacheSurvivesFailedFlushes) {
   CrashAtEveryWrite(TFault::FailFlush, false, 3, false, 4);
+  CrashAtEveryWrite(TFault::LosingFlush, false, 3, false, 4);
+  CrashAtEveryWrite(TFault::LosingFlush, true, 3, false, 4);
 }
 
 // A commit's answer is its fate.  For every N the Nth write or flush fails (or is torn) and
@@ -250,6 +252,9 @@ TEST(CommitAnswer, IsItsFateWhenAWriteIsTornOrFails) {
 TEST(CommitAnswer, IsItsFateWhenAFlushFails) {
   AnswerIsFate(TFault::FailFlush, false, 0);
   AnswerIsFate(TFault::FailFlush, true, 4);
+  // The writes since the last flush are lost with it.
+  AnswerIsFate(TFault::LosingFlush, false, 4);
+  AnswerIsFate(TFault::LosingFlush, true, 4);
 }
 
 // The same with a real process that ends in the middle of its Nth write.
