@@ -902,6 +902,23 @@ std::unique_ptr<Session> CacheSession(const std::string& Folder, bool Small) {
   return s;
 }
 
+// Runs Work in a process of its own that ends without cleaning up; W is what the workload
+// reached there (its model travels through the file Saved).
+void RunKilled(NotesWorkload& W, const std::string& Saved, const std::function<void()>& Work, const std::string& Point) {
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    Work();
+    SaveWorkload(W, Saved);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Point;
+  ASSERT_TRUE(LoadWorkload(W, Saved)) << Point;
+  std::filesystem::remove(Saved);
+}
+
 TEST(DiskFull, EveryWriteOfMixedCommitsLeavesEveryDecidedCommitAndSoundTables) {
   ScratchFolder base;
   NotesWorkload start;
@@ -947,22 +964,14 @@ TEST(DiskFull, EveryWriteOfMixedCommitsLeavesEveryDecidedCommitAndSoundTables) {
     std::unique_ptr<Session> s;
     if (mode == 2) {
       const std::string saved = f.Path() + ".model";
-      std::fflush(nullptr);
-      const pid_t pid = ::fork();
-      if (pid == 0) {
+      RunKilled(w, saved, [&] {
         TqnFaultyFileRoutines faulty;
         QNInstallFileAccessTable(&faulty);
         Session* killed = CacheSession(f.Path(), small).release();  // never freed: the process ends at once
         faulty.Arm(TFault::DiskFull, n);
         for (int i = 0; i < kFullSteps; ++i) w.Step(*killed, i, true);
-        SaveWorkload(w, saved);
-        ::_exit(0);
-      }
-      int status = 0;
-      ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << point;
-      ASSERT_TRUE(LoadWorkload(w, saved)) << point;
-      std::filesystem::remove(saved);
+      }, point);
+      if (::testing::Test::HasFatalFailure()) return;
       s = std::make_unique<Session>(f.Path());
     }
     TqnFaultyFileRoutines faulty;
@@ -1053,23 +1062,14 @@ TEST(DiskFull, ASmallRealFileSystemThatFillsUp) {
                            (mode == 1 ? ", server stopped" : mode == 2 ? ", server killed" : mode == 3 ? ", server killed while a client holds a failed commit" : "");
     std::unique_ptr<Session> s;
     if (mode >= 2) {
-      const std::string saved = mount + "/model";
-      std::fflush(nullptr);
-      const pid_t pid = ::fork();
-      if (pid == 0) {
+      RunKilled(w, mount + "/model", [&] {
         Session* killed = CacheSession(folder, small).release();  // never freed: the process ends at once
         w.holdFailedCommit = mode == 3;
         for (int i = 0; i < kFullSteps && !w.holding; ++i) w.Step(*killed, i, true);
         // The model goes where the filler was: the disk is full.
         std::filesystem::remove(filler);
-        SaveWorkload(w, saved);
-        ::_exit(0);
-      }
-      int status = 0;
-      ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << at;
-      ASSERT_TRUE(LoadWorkload(w, saved)) << at;
-      std::filesystem::remove(saved);
+      }, at);
+      if (::testing::Test::HasFatalFailure()) return;
       for (const std::string& l : w.log) heldOpen += l.find("(held open)") != std::string::npos;
     } else {
       s = CacheSession(folder, small);
