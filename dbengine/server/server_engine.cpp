@@ -480,25 +480,24 @@ DBIResult TqnServerEngine::TransactionCommit(std::uint32_t TransactionID) {
   return Guarded([&]() -> DBIResult {
     TqnSrTransaction* t = transactions_->GetById(TransactionID);
     if (t == nullptr) return qnresInvalidHandle;
-    std::exception_ptr unfinished;
     try {
       bm_->Commit(TransactionID);
     } catch (...) {
-      // Before the commit was decided the transaction stays open for the client to roll back;
-      // after it, the commit stands and is finished here.  A commit that cannot be finished
-      // (the disk full) ends the transaction with the error: it is not done while it is not
-      // on disk, and its tables wait for its journal to be replayed.
+      // The answer is the commit's fate.  Before the commit was decided (its journal durably
+      // complete) nothing of it will ever appear: the error is answered and the transaction
+      // stays open for the client to roll back or to commit again.  After it, the commit
+      // stands and is answered done: it is finished here, or, when that fails too (the disk
+      // full), its journal is held and replayed before its tables are used again, by this
+      // process or by the next open after a crash.
       if (!bm_->IsDecided(TransactionID)) throw;
       try {
         bm_->Rollback(TransactionID);
       } catch (...) {
-        unfinished = std::current_exception();
       }
     }
     JoinFolderTables(tables_, FolderOfTransaction(t), 0);
     transactions_->Delete(TransactionID);
     FreeTablesWithoutCursors();
-    if (unfinished) std::rethrow_exception(unfinished);
     return qnresSuccess;
   });
 }
@@ -532,9 +531,10 @@ DBIResult TqnServerEngine::CommitOwnTransaction(std::uint32_t TransactionID) {
       bm_->Commit(TransactionID);
     } catch (const std::exception& e) {
       r = ConvertServerException(e);
-      bool committed = false;
+      // A decided commit stands whether it is finished now or replayed from its held journal.
+      bool committed = bm_->IsDecided(TransactionID);
       try {
-        committed = bm_->Rollback(TransactionID);
+        committed = bm_->Rollback(TransactionID) || committed;
       } catch (...) {
       }
       if (committed) r = qnresSuccess;

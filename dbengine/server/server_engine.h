@@ -265,6 +265,21 @@ class TqnServerEngine : public TqnObject {
   DBIResult WithImplicitTransaction(TqnSrCursor* C, bool NeedRecord, const std::function<DBIResult()>& Work);
   DBIResult WithImplicitTransaction(TqnSrCursor* C, bool NeedRecord, const std::function<DBIResult()>& Work,
                                     DBIResult AlsoCommit);
+  // Runs a change request's Work inside the client's transaction: a failure (an exception or
+  // any result but success and AlsoCommit) puts back what Work changed.
+  DBIResult InSavepoint(TqnSrCursor* C, const std::function<DBIResult()>& Work, DBIResult AlsoCommit);
+  // Where a cursor stood before a request, to be put back when the request fails.
+  struct TqnCursorPlace {
+    TqnSrCursor* Cursor;
+    std::uint8_t Position;
+    std::int32_t Reference;
+    bool KeyValid;
+    bool CrackOnRecord;
+    std::vector<std::uint8_t> Key;
+  };
+  void RestoreCursors(const std::vector<TqnCursorPlace>& Places);
+  DBIResult CopyBLOBParts(std::uint32_t SrcCursorID, std::uint32_t SrcBLOBNr, std::uint32_t DestCursorID,
+                          std::uint32_t DestBLOBNr);
   void ReadRecordKey(TqnSrCursor* C, std::int32_t Ref, std::uint8_t* Key);
   DBIResult PrepareCopy(std::uint32_t DatabaseID, std::string_view TableName, const TqnDataDictionary* NewDict,
                         const std::vector<std::string>* FieldMap, bool Restructure, std::int32_t& RebuildID);

@@ -44,21 +44,63 @@ DBIResult TqnServerEngine::WithImplicitTransaction(TqnSrCursor* C, bool NeedReco
   } else if (r != qnresSuccess) {
     return r;
   }
+  if (own == 0) return InSavepoint(C, Work, AlsoCommit);
   try {
     r = Work();
   } catch (...) {
-    if (own != 0) TransactionRollback(own);
+    TransactionRollback(own);
     throw;
   }
-  if (own != 0) {
-    if (r == qnresSuccess || (AlsoCommit != qnresSuccess && r == AlsoCommit)) {
-      const DBIResult c = CommitOwnTransaction(own);
-      if (c != qnresSuccess) return c;
-    } else {
-      TransactionRollback(own);
-    }
+  if (r == qnresSuccess || (AlsoCommit != qnresSuccess && r == AlsoCommit)) {
+    const DBIResult c = CommitOwnTransaction(own);
+    if (c != qnresSuccess) return c;
+  } else {
+    TransactionRollback(own);
   }
   return r;
+}
+
+DBIResult TqnServerEngine::InSavepoint(TqnSrCursor* C, const std::function<DBIResult()>& Work, DBIResult AlsoCommit) {
+  // The client's transaction goes on after a failed request: whatever the request changed
+  // before it failed (a record without all its keys, half a split, part of a BLOB) is put back
+  // from the savepoint, and every cursor of the table stands where it stood (on its record, or
+  // on the gap a delete left).
+  std::vector<TqnCursorPlace> places;
+  TqnList& cursors = C->Table->Cursors();
+  places.reserve(static_cast<std::size_t>(cursors.Count()));
+  for (int i = 0; i < cursors.Count(); ++i) {
+    auto* o = cursors.ItemAs<TqnSrCursor>(i);
+    places.push_back({o, o->Position, o->Reference, o->KeyValid, o->CrackOnRecord, o->Key});
+  }
+  bm_->BeginSavepoint();
+  DBIResult r = qnresSuccess;
+  try {
+    r = Work();
+  } catch (...) {
+    bm_->RollbackToSavepoint();
+    RestoreCursors(places);
+    throw;
+  }
+  if (r == qnresSuccess || (AlsoCommit != qnresSuccess && r == AlsoCommit)) {
+    bm_->EndSavepoint();
+  } else {
+    bm_->RollbackToSavepoint();
+    RestoreCursors(places);
+  }
+  return r;
+}
+
+void TqnServerEngine::RestoreCursors(const std::vector<TqnCursorPlace>& Places) {
+  // Key paths name blocks as the failed request left them: every cursor finds its place again
+  // by its key.
+  for (const TqnCursorPlace& p : Places) {
+    p.Cursor->Position = p.Position;
+    p.Cursor->Reference = p.Reference;
+    p.Cursor->KeyValid = p.KeyValid;
+    p.Cursor->CrackOnRecord = p.CrackOnRecord;
+    p.Cursor->Key = p.Key;
+    QNInitKeyPath(p.Cursor->Path);
+  }
 }
 
 void TqnServerEngine::NotifyOthers(TqnSrCursor* Changer, std::int32_t Ref, const std::uint8_t* Old,
@@ -430,21 +472,31 @@ DBIResult TqnServerEngine::CopyBLOB(std::uint32_t SrcCursorID, std::uint32_t Src
   return Guarded([&]() -> DBIResult {
     TqnSrCursor* s = FindCursor(SrcCursorID);
     if (s == nullptr) return qnresInvalidHandle;
-    std::uint32_t length = 0;
-    DBIResult r = GetBLOBLength(SrcCursorID, SrcBLOBNr, length);
-    if (r != qnresSuccess) return r;
-    std::uint8_t work[2048];
-    for (std::uint32_t off = 0; off < length;) {
-      std::uint32_t got = 0;
-      r = ReadBLOB(SrcCursorID, SrcBLOBNr, off, std::min<std::uint32_t>(sizeof work, length - off), got, work);
-      if (r != qnresSuccess) return r;
-      if (got == 0) return qnresBlobError;
-      r = WriteBLOB(DestCursorID, DestBLOBNr, off, got, work);
-      if (r != qnresSuccess) return r;
-      off += got;
-    }
-    return qnresSuccess;
+    // Inside the client's transaction a copy that fails half-way leaves the BLOB as it was.
+    TqnSrCursor* d = FindCursor(DestCursorID);
+    if (d != nullptr && d->Database->Transaction != 0 && d->ReadWrite != 0)
+      return InSavepoint(d, [&] { return CopyBLOBParts(SrcCursorID, SrcBLOBNr, DestCursorID, DestBLOBNr); },
+                         qnresSuccess);
+    return CopyBLOBParts(SrcCursorID, SrcBLOBNr, DestCursorID, DestBLOBNr);
   });
+}
+
+DBIResult TqnServerEngine::CopyBLOBParts(std::uint32_t SrcCursorID, std::uint32_t SrcBLOBNr,
+                                       std::uint32_t DestCursorID, std::uint32_t DestBLOBNr) {
+  std::uint32_t length = 0;
+  DBIResult r = GetBLOBLength(SrcCursorID, SrcBLOBNr, length);
+  if (r != qnresSuccess) return r;
+  std::uint8_t work[2048];
+  for (std::uint32_t off = 0; off < length;) {
+    std::uint32_t got = 0;
+    r = ReadBLOB(SrcCursorID, SrcBLOBNr, off, std::min<std::uint32_t>(sizeof work, length - off), got, work);
+    if (r != qnresSuccess) return r;
+    if (got == 0) return qnresBlobError;
+    r = WriteBLOB(DestCursorID, DestBLOBNr, off, got, work);
+    if (r != qnresSuccess) return r;
+    off += got;
+  }
+  return qnresSuccess;
 }
 
 }  // namespace tw::dbengine

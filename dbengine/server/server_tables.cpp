@@ -36,13 +36,18 @@ class TPrivateTransaction {
     delete id_;
   }
   // A commit that fails before it is decided stays open, so that the rollback that follows
-  // undoes it; one that fails after it was decided is finished here (its changes stand).
+  // undoes it; one that fails after it was decided stands and is done: it is finished here,
+  // or its journal is held and replayed before its tables are used again.
   void Commit() {
     try {
       bm_.Commit(id_->Id());
     } catch (...) {
       if (!bm_.IsDecided(id_->Id())) throw;
-      bm_.Rollback(id_->Id());
+      ended_ = true;
+      try {
+        bm_.Rollback(id_->Id());
+      } catch (...) {
+      }
     }
     ended_ = true;
   }

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "dbengine/base/errors.h"
@@ -245,6 +246,7 @@ TqnbmRAMPage* TqnBufferManager::ObtainPage(TqnFileInfo* File, std::int32_t Block
   page->Dirty = false;
   page->TransactionId = 0;
   page->Stamp = 0;
+  page->SaveGen = 0;
   HashInsert(page);
   if (Block == 0)
     headerPages_[File] = page;
@@ -280,6 +282,8 @@ void TqnBufferManager::ReadHeader(TqnFileInfo* File, TqnbmRAMPage*& Page) {
 }
 
 void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended) {
+  // Inside a savepoint the page's contents are kept first: the caller changes them next.
+  if (saveDepth_ > 0 && Page->SaveGen != saveGen_) SavePage(Page);
   // A page already dirty stays with the transaction that dirtied it.
   if (Page->Dirty) return;
   const std::uint32_t tid = Page->File->TransactionId;
@@ -289,11 +293,72 @@ void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended) {
   if (Appended) {
     t->Journaled.insert(key);  // a new block has no old contents to put back
   } else if ((t->Mode == kQnTransFailSafe || t->UndoJournal) && t->Journal && !t->Decided &&
-             t->Journaled.insert(key).second) {
+             t->Journaled.count(key) == 0) {
+    // The block counts as journaled only once its before-image is in the journal: when the
+    // append fails (the disk full), the page stays clean and the next change journals it again.
     t->Journal->Append(Page->File->Name, Page->Block, Page->Buffer.data(), Page->BlockSize, true);
+    t->Journaled.insert(key);
+    t->Unflushed.push_back(key);
     t->JournalUnflushed = true;
   }
   MarkDirty(Page, *t);
+}
+
+void TqnBufferManager::SavePage(TqnbmRAMPage* Page) {
+  if (savedCount_ == saved_.size()) saved_.emplace_back();
+  TSavedPage& s = saved_[savedCount_++];
+  s.File = Page->File;
+  s.Block = Page->Block;
+  s.WasDirty = Page->Dirty;
+  if (s.WasDirty) s.Bytes.assign(Page->Buffer.begin(), Page->Buffer.end());
+  Page->SaveGen = saveGen_;
+}
+
+void TqnBufferManager::BeginSavepoint() {
+  TqnPadLockGuard g(lock_);
+  if (saveDepth_++ > 0) return;
+  if (++saveGen_ == 0) {
+    // The generations wrapped: no page may seem saved by the new one.
+    for (auto& p : all_) p->SaveGen = 0;
+    saveGen_ = 1;
+  }
+  savedCount_ = 0;
+}
+
+void TqnBufferManager::EndSavepoint() {
+  TqnPadLockGuard g(lock_);
+  if (saveDepth_ == 0 || --saveDepth_ > 0) return;
+  savedCount_ = 0;
+}
+
+void TqnBufferManager::RollbackToSavepoint() {
+  TqnPadLockGuard g(lock_);
+  if (saveDepth_ == 0 || --saveDepth_ > 0) return;
+  for (std::size_t i = 0; i < savedCount_; ++i) {
+    const TSavedPage& s = saved_[i];
+    TqnbmRAMPage* p = Lookup(s.File, s.Block);
+    if (p == nullptr) {
+      // Pages used in the request stay cached until it ends; a changed one that went anyway
+      // cannot be put back, and the transaction must not be committed.
+      if (s.WasDirty)
+        for (auto& [id, t] : transactions_)
+          if (s.File != nullptr && id == s.File->TransactionId) {
+            try {
+              QNStorageError(qnerrFileRead, {s.File->Name, EIO});
+            } catch (...) {
+              t->Broken = std::current_exception();
+            }
+          }
+      continue;
+    }
+    if (s.WasDirty) {
+      std::memcpy(p->Buffer.data(), s.Bytes.data(), std::min(p->Buffer.size(), s.Bytes.size()));
+    } else {
+      // What the disk holds (or, for a block appended by the request, nothing the file counts).
+      Unassign(p);
+    }
+  }
+  savedCount_ = 0;
 }
 
 std::uint8_t* TqnBufferManager::GetFileHeader(TqnFileInfo* File, bool ForUpdate) {
@@ -647,15 +712,41 @@ void TqnBufferManager::JournalDiskImages(TqnTransactionItem& T, const std::vecto
   // appended and needs none.
   std::vector<std::uint8_t> disk;
   for (const TqnbmRAMPage* p : Pages) {
-    if (!T.Journaled.insert(std::make_pair(static_cast<const TqnFileInfo*>(p->File), p->Block)).second) continue;
-    T.JournalUnflushed = true;
+    const auto key = std::make_pair(static_cast<const TqnFileInfo*>(p->File), p->Block);
+    if (T.Journaled.count(key) != 0) continue;
     disk.resize(static_cast<std::size_t>(p->BlockSize));
     std::size_t done = 0;
     const int e = p->File->Routines->ReadAt(p->File->Handle, static_cast<std::int64_t>(p->Block) * p->BlockSize,
                                             disk.data(), disk.size(), done);
     if (e != 0) QNStorageError(qnerrFileRead, {p->File->Name, e});
-    if (done == disk.size()) T.Journal->Append(p->File->Name, p->Block, disk.data(), p->BlockSize, true);
+    // Journaled only once the append has succeeded: a block whose before-image is not in the
+    // journal is never written early.
+    if (done == disk.size()) {
+      T.Journal->Append(p->File->Name, p->Block, disk.data(), p->BlockSize, true);
+      T.Unflushed.push_back(key);
+      T.JournalUnflushed = true;
+    }
+    T.Journaled.insert(key);
   }
+}
+
+void TqnBufferManager::ForgetUnflushed(TqnTransactionItem& T) {
+  // No block of them has been written early (that waits for the flush), so the disk still
+  // holds what they were: the next early write journals them again from there.
+  for (const auto& key : T.Unflushed) T.Journaled.erase(key);
+  T.Unflushed.clear();
+  T.JournalUnflushed = true;
+}
+
+void TqnBufferManager::FlushJournal(TqnTransactionItem& T) {
+  try {
+    T.Journal->Flush();
+  } catch (...) {
+    ForgetUnflushed(T);
+    throw;
+  }
+  T.Unflushed.clear();
+  T.JournalUnflushed = false;
 }
 
 void TqnBufferManager::WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages, bool Flush) {
@@ -670,7 +761,15 @@ void TqnBufferManager::WritePages(TqnTransactionItem& T, const std::vector<Tqnbm
 
 void TqnBufferManager::FlushWritten(TqnTransactionItem& T) {
   while (!T.ToFlush.empty()) {
-    QNFlushFile(*T.ToFlush.begin());
+    try {
+      QNFlushFile(*T.ToFlush.begin());
+    } catch (...) {
+      // Blocks written early since the table's last flush may be lost, and nothing in RAM or
+      // in the journal holds them any more: the transaction can only be rolled back.  (After
+      // the decision the journal holds every block written, and the commit is replayed.)
+      if (!T.Decided) T.Broken = std::current_exception();
+      throw;
+    }
     T.ToFlush.erase(T.ToFlush.begin());
   }
 }
@@ -685,6 +784,7 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
   if (t == nullptr) return;
   const std::vector<TqnbmRAMPage*> pages = DirtyPages(TransId);
   if (!t->Decided) {
+    if (t->Broken) std::rethrow_exception(t->Broken);
     if (pages.empty() && !t->Journal) {
       transactions_.erase(TransId);
       return;
@@ -700,7 +800,13 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
     // journal says the transaction is committed (its after-images do not hold them).
     FlushWritten(*t);
     for (TqnbmRAMPage* p : pages) t->Journal->Append(p->File->Name, p->Block, p->Buffer.data(), p->BlockSize, false);
-    t->Journal->MarkComplete();
+    try {
+      t->Journal->MarkComplete();
+    } catch (...) {
+      ForgetUnflushed(*t);
+      throw;
+    }
+    t->Unflushed.clear();
     t->Decided = true;
   }
   // From here the transaction is committed: a failure leaves the journal to be replayed.
@@ -734,11 +840,13 @@ void TqnBufferManager::WriteEarly(TqnTransactionItem& T, bool OutsideRequest) {
       CheckOneFolder(*t, dirty);
       JournalDiskImages(*t, dirty);
       t->UndoJournal = true;
+    } else {
+      // Blocks whose before-images a failed flush may have lost are journaled again.
+      JournalDiskImages(*t, pages);
     }
     CheckOneFolder(*t, pages);
     // The before-images must be on disk before the blocks they can undo are overwritten.
-    if (t->JournalUnflushed || !OutsideRequest) t->Journal->Flush();
-    t->JournalUnflushed = false;
+    if (t->JournalUnflushed || !OutsideRequest) FlushJournal(*t);
   }
   t->ChangesWritten = true;
   const TqnFileInfo* last = nullptr;
@@ -803,26 +911,23 @@ bool TqnBufferManager::Rollback(std::uint32_t TransId) {
   TqnTransactionItem* t = Find(TransId);
   if (t == nullptr) return false;
   if (t->Decided) {
-    // The journal already says "committed": finish the commit instead.  When that fails too,
-    // the journal is replayed at once, so that this process does not go on reading blocks of
-    // which only some were written; failing that, the next open replays it.
+    // The journal already says "committed": the commit is finished instead, by replaying the
+    // journal (a write of the commit that seemed done may have been lost with a failed
+    // flush).  Failing that, the journal is held: its files wait for it, and the next open
+    // replays it.
+    // The replay goes through the records of the files still cached here (their header
+    // pages stay until the pages are dropped).
+    const std::string name = t->Journal->Name();
     try {
-      WritePages(*t, DirtyPages(TransId));
-      t->Journal->Delete();
+      t->Journal->Close();
     } catch (...) {
-      const std::exception_ptr failure = std::current_exception();
-      DropPages(TransId);
-      const std::string name = t->Journal->Name();
-      try {
-        t->Journal->Close();
-      } catch (...) {
-      }
-      if (!RecoverHeld(name)) {
-        // Not on disk: the commit is not reported done, and its files wait for the journal.
-        Hold(name);
-        transactions_.erase(TransId);
-        std::rethrow_exception(failure);
-      }
+    }
+    const bool replayed = RecoverHeld(name);
+    DropPages(TransId);
+    if (!replayed) {
+      Hold(name);
+      transactions_.erase(TransId);
+      QNStorageError(qnerrFileWrite, {name, EIO});
     }
     transactions_.erase(TransId);
     return true;

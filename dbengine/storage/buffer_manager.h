@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <map>
 #include <memory>
 #include <set>
@@ -39,6 +40,7 @@ struct TqnbmRAMPage {
   TqnbmRAMPage* Newer = nullptr;
   int UseOrder = -1;  // -1: in none
   std::size_t DirtySlot = 0;
+  std::uint32_t SaveGen = 0;  // the savepoint that holds this page's contents from before it
 };
 
 // Transaction modes.
@@ -64,6 +66,12 @@ struct TqnTransactionItem {
   // transaction): a block changed again after an early write is not journaled twice.
   std::set<std::pair<const TqnFileInfo*, std::int32_t>> Journaled;
   bool JournalUnflushed = false;  // before-images appended since the journal was last flushed
+  // The blocks whose before-images were appended since the journal's last flush: a flush that
+  // fails may lose them, and they are journaled again before they are written early.
+  std::vector<std::pair<const TqnFileInfo*, std::int32_t>> Unflushed;
+  // Why the transaction may no longer be committed, only rolled back: blocks written early were
+  // lost with a failed flush of their table, or a savepoint could not put back a block.
+  std::exception_ptr Broken;
   ~TqnTransactionItem();
 };
 
@@ -146,6 +154,19 @@ class TqnBufferManager : public TObject {
   // journal receives the blocks' old contents, so that rollback, or recovery after a crash,
   // undoes the early writes: the transaction stays all or nothing.
   void CommitChanges(std::uint32_t TransId);
+  // Savepoints: a change request inside a transaction brackets its work with BeginSavepoint and
+  // EndSavepoint, and RollbackToSavepoint instead of EndSavepoint puts every block that the
+  // request took for update back as it was when the savepoint began, so that a request that
+  // fails half-way (an early write or a journal append refused, a damaged block found) leaves
+  // nothing of itself.  Blocks used in a request stay cached until it ends, so the copies are
+  // taken in RAM only: a block already changed in the transaction is copied when the request
+  // first takes it for update; a block the request is the first to change is dropped instead
+  // (the disk, or the journal of the early writes, holds what it was).  A savepoint begun
+  // inside another one is counted and does nothing: the outermost one decides.
+  void BeginSavepoint();
+  void EndSavepoint();
+  void RollbackToSavepoint();
+
   // True when the transaction's commit has been decided (its journal is complete).
   bool IsDecided(std::uint32_t TransId) const;
   // Drops the transaction's dirty pages without ending it.
@@ -170,6 +191,7 @@ class TqnBufferManager : public TObject {
   // The checks before a block page is taken: held journals, the header page, the block number.
   void PrepareBlockRead(TqnFileInfo* File, std::int32_t Block);
   void MarkForUpdate(TqnbmRAMPage* Page, bool Appended);
+  void SavePage(TqnbmRAMPage* Page);
   void Stamp(TqnbmRAMPage* Page);
   void Unassign(TqnbmRAMPage* Page);
   // The pages by file and block: chains of a bucket table that grows with the page count.
@@ -210,6 +232,10 @@ class TqnBufferManager : public TObject {
   void DropPages(std::uint32_t TransId);
   void UndoWrittenChanges(TqnTransactionItem& T);
   void JournalDiskImages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages);
+  // Flushes the journal; when that fails, the before-images appended since the last flush no
+  // longer count.
+  void FlushJournal(TqnTransactionItem& T);
+  void ForgetUnflushed(TqnTransactionItem& T);
   void CheckOneFolder(const TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) const;
   std::string CommitJournalName(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages) const;
   std::unique_ptr<TqnJournal> TakeCommitJournal(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages);
@@ -247,6 +273,17 @@ class TqnBufferManager : public TObject {
   std::uint32_t useCounter_ = 0;
   std::uint32_t threshold_ = 0xFFFFFFFFu;
   int depth_ = 0;
+  // The open savepoint: its depth, its generation (marks the pages it saved) and its copies.
+  struct TSavedPage {
+    TqnFileInfo* File = nullptr;
+    std::int32_t Block = 0;
+    bool WasDirty = false;
+    std::vector<std::uint8_t> Bytes;  // the contents of a page that was dirty already
+  };
+  int saveDepth_ = 0;
+  std::uint32_t saveGen_ = 0;
+  std::vector<TSavedPage> saved_;  // [0, savedCount_) in use; the buffers are kept for reuse
+  std::size_t savedCount_ = 0;
   std::uint64_t hits_ = 0;
   std::uint64_t misses_ = 0;
   std::uint64_t spills_ = 0;

@@ -3,6 +3,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 namespace tw::dbengine {
@@ -15,6 +16,7 @@ void TqnFaultyFileRoutines::Arm(TFault fault, int n) {
   fired_ = false;
   flushed_ = false;
   trace_.clear();
+  unflushed_.clear();
 }
 
 void TqnFaultyFileRoutines::StopNow() {
@@ -33,6 +35,7 @@ int TqnFaultyFileRoutines::Open(const std::string& name, bool readWrite, bool sh
 // Closing writes nothing, and a stopped process has its handles closed by the system, so a
 // close is always passed on.
 int TqnFaultyFileRoutines::Close(TqnFileHandle handle) {
+  unflushed_.erase(handle);
   const int r = inner_.Close(handle);
   return stopped_ ? EIO : r;
 }
@@ -41,10 +44,23 @@ int TqnFaultyFileRoutines::Flush(TqnFileHandle handle) {
   if (stopped_) return EIO;
   ++flushes_;
   flushed_ = true;
-  if (fault_ == TFault::FailFlush && flushes_ == target_) {
+  if ((fault_ == TFault::FailFlush || fault_ == TFault::LosingFlush) && flushes_ == target_) {
     fired_ = true;
+    if (fault_ == TFault::LosingFlush) {
+      // The writes since the last flush never reach the disk.
+      auto it = unflushed_.find(handle);
+      if (it != unflushed_.end()) {
+        for (auto u = it->second.rbegin(); u != it->second.rend(); ++u) {
+          std::size_t done = 0;
+          inner_.WriteAt(handle, u->offset, u->bytes.data(), u->bytes.size(), done);
+          inner_.Truncate(handle, u->sizeBefore);
+        }
+        unflushed_.erase(it);
+      }
+    }
     return EIO;
   }
+  unflushed_.erase(handle);
   return inner_.Flush(handle);
 }
 
@@ -94,6 +110,18 @@ int TqnFaultyFileRoutines::WriteAt(TqnFileHandle handle, std::int64_t offset, co
       default:
         break;
     }
+  }
+  if (fault_ == TFault::LosingFlush && flushes_ < target_) {
+    // What the bytes were, so that a lost flush can take the write back.
+    TUndo u;
+    u.offset = offset;
+    inner_.Size(handle, u.sizeBefore);
+    const std::int64_t keep = std::max<std::int64_t>(0, std::min<std::int64_t>(static_cast<std::int64_t>(count), u.sizeBefore - offset));
+    u.bytes.resize(static_cast<std::size_t>(keep));
+    std::size_t got = 0;
+    if (keep > 0) inner_.ReadAt(handle, offset, u.bytes.data(), u.bytes.size(), got);
+    u.bytes.resize(got);
+    unflushed_[handle].push_back(std::move(u));
   }
   return inner_.WriteAt(handle, offset, buffer, count, done);
 }

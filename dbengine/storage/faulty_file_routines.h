@@ -5,6 +5,7 @@
 #pragma once
 
 #include <map>
+#include <vector>
 
 #include "dbengine/storage/file_routines.h"
 #include "platform/rtl/exceptions.h"
@@ -24,6 +25,8 @@ class TqnFaultyFileRoutines final : public TqnFileRoutines {
     Stop,         // the process stops at the Nth write, before it writes anything
     StopTorn,     // the process stops in the middle of the Nth write (first half written)
     FailFlush,    // the Nth flush returns an I/O error
+    LosingFlush,  // the Nth flush returns an I/O error, and what was written to that file since
+                  // its last flush is lost (as a system may drop pages it could not write back)
     Exit,         // the real process ends at the Nth write (first half written), no clean-up
     DiskFull,     // from the Nth write on the disk is full: a write that would make a file
                   // longer fails with ENOSPC and writes nothing; writes inside a file's
@@ -68,6 +71,14 @@ class TqnFaultyFileRoutines final : public TqnFileRoutines {
   [[noreturn]] void StopNow();
   // A delete or rename: counted as a write; the fault's error, or 0 to go on.
   int NameChange();
+
+  // LosingFlush: what each file held before the writes since its last flush.
+  struct TUndo {
+    std::int64_t offset = 0;
+    std::int64_t sizeBefore = 0;
+    std::vector<std::uint8_t> bytes;
+  };
+  std::map<TqnFileHandle, std::vector<TUndo>> unflushed_;
 
   TqnFileRoutines& inner_;
   TFault fault_ = TFault::None;

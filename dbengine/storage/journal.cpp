@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <map>
 #include <vector>
@@ -310,7 +311,7 @@ TqnJournal::TqnJournal(const std::string& Name, TqnFileRoutines& Routines) {
     QNWriteFileExactAt(file_, 0, sizeof header, header);
     QNFlushFile(file_);
     SyncFolderOf(file_);
-    end_ = size_ = kQnJournalHeaderSize;
+    end_ = size_ = flushedEnd_ = kQnJournalHeaderSize;
   } catch (...) {
     // A journal whose header could not be written holds nothing: it goes at once.
     const bool created = QNIsFileOpen(file_);
@@ -334,13 +335,29 @@ void TqnJournal::Append(const std::string& TableFile, std::int32_t Block, const 
   QNPutU32(rec.data() + 12, BeforeImage ? 1u : 0u);
   std::memcpy(rec.data() + 16, path.data(), path.size());
   std::memcpy(rec.data() + kQnJournalRecordHeaderSize, Bytes, static_cast<std::size_t>(Size));
-  QNWriteFileExactAt(file_, end_, rec.size(), rec.data());
+  try {
+    QNWriteFileExactAt(file_, end_, rec.size(), rec.data());
+  } catch (...) {
+    // Part of the record may have reached the file: the next record goes over it, and a
+    // journal marked complete is cut at its last whole record first.
+    size_ = std::max(size_, end_ + static_cast<std::int64_t>(rec.size()));
+    throw;
+  }
   end_ += static_cast<std::int64_t>(rec.size());
   size_ = std::max(size_, end_);
   ++records_;
 }
 
-void TqnJournal::Flush() { QNFlushFile(file_); }
+void TqnJournal::Flush() {
+  try {
+    QNFlushFile(file_);
+  } catch (...) {
+    size_ = std::max(size_, end_);
+    end_ = flushedEnd_;
+    throw;
+  }
+  flushedEnd_ = end_;
+}
 
 void TqnJournal::MarkComplete() {
   // Records of an earlier use past this commit's last one must never be replayed with it.
@@ -348,11 +365,25 @@ void TqnJournal::MarkComplete() {
     QNTruncateFile(file_, end_);
     size_ = end_;
   }
-  QNFlushFile(file_);
+  Flush();
   std::uint8_t state[4];
   QNPutU32(state, 1);
-  QNWriteFileExactAt(file_, 4, sizeof state, state);
-  QNFlushFile(file_);
+  try {
+    QNWriteFileExactAt(file_, 4, sizeof state, state);
+    QNFlushFile(file_);
+  } catch (...) {
+    // Whether state 1 reached the disk is not known (a torn or unflushed write): state 0 is
+    // written back, so that the commit, reported failed, is never replayed later.  Only when
+    // that fails too may the journal still say complete.
+    const std::exception_ptr failure = std::current_exception();
+    try {
+      QNPutU32(state, 0);
+      QNWriteFileExactAt(file_, 4, sizeof state, state);
+      QNFlushFile(file_);
+    } catch (...) {
+    }
+    std::rethrow_exception(failure);
+  }
   complete_ = true;
 }
 
@@ -391,7 +422,7 @@ void TqnJournal::Reset() {
   QNFlushFile(file_);
   complete_ = false;
   records_ = 0;
-  end_ = kQnJournalHeaderSize;
+  end_ = flushedEnd_ = kQnJournalHeaderSize;
 }
 
 void TqnJournal::Discard() {

@@ -54,9 +54,14 @@ class TqnJournal {
   // Appends an image of Block of TableFile (its full path is stored).
   void Append(const std::string& TableFile, std::int32_t Block, const std::uint8_t* Bytes, std::int32_t Size,
               bool BeforeImage);
+  // Flushes the journal.  When the flush fails, what was appended since the last flush that
+  // succeeded may never reach the disk (a system may drop what it could not write back): the
+  // next record goes where that flush began, and the caller appends those images again.
   void Flush();
   // Flushes the records (cutting off what an earlier use left beyond them), then writes state 1
-  // and flushes again.
+  // and flushes again.  When that write or flush fails, state 0 is written back and flushed
+  // before the error is raised: a journal whose completion was reported failed is never
+  // replayed.
   void MarkComplete();
   // Makes a journal whose commit is done inert again for its next use: state 0 is written and
   // flushed, the next record goes right after the header.  Only for journals that hold nothing
@@ -78,6 +83,7 @@ class TqnJournal {
   TqnFileInfo* file_ = nullptr;
   std::int64_t end_ = 0;
   std::int64_t size_ = 0;  // the file's length: records of an earlier use may lie past end_
+  std::int64_t flushedEnd_ = 0;  // end_ at the last flush that succeeded
   bool complete_ = false;
   int records_ = 0;
 };

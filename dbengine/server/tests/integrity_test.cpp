@@ -631,9 +631,9 @@ TEST(Journals, AFailSafeTransactionNeverTakesOverAWaitingJournal) {
 // Commits of normal and fail-safe transactions, and changes in transactions of the engine's
 // own, run while the disk fills up at a chosen write, go on for a while with the disk full,
 // and then go on once space is back.  A model keeps what must be there: every change whose
-// commit was acknowledged, and every one whose commit was decided but could not be finished
-// (the client sees its transaction ended with an error; its journal is replayed once space is
-// back); never a change whose transaction failed.
+// commit was acknowledged, also one whose commit was decided but could not be finished (it is
+// answered done: its journal is held and replayed once space is back); never a change whose
+// commit was answered with an error.
 
 // Notes: a unique number, a group with an index over it, and a memo.
 void NotesDictionary(TqnDataDictionary& D) {
@@ -710,6 +710,9 @@ struct NotesWorkload {
   int intendedFailures = 0;
   Session* session = nullptr;
   std::uint32_t cursor = 0;
+  // A client that keeps its transaction open after a failed commit (its process ends next).
+  bool holdFailedCommit = false;
+  bool holding = false;
 
   // Inserts Nr with Text through C, inside the client's transaction.
   static DBIResult InsertNote(Session& S, std::uint32_t C, std::int32_t Nr, std::int32_t Grp, const std::string& Text) {
@@ -726,7 +729,7 @@ struct NotesWorkload {
   }
 
   // One step; AllowedToFail: the disk may be full.  Returns the outcome.
-  TOutcome Step(Session& S, int I, bool DiskMayBeFull) {
+  TOutcome Step(Session& S, int I, bool /*DiskMayBeFull*/) {
     const int held = S.engine.BufferManager().HeldJournalCount();
     // The cursor stays open from step to step, as a client's does: the table is not opened
     // again (which would recover its journals) between the steps.
@@ -752,9 +755,10 @@ struct NotesWorkload {
         e = S.engine.RecordModify(c, false, r.Data());
       }
       after[it->first].grp += 10;
+      // A commit that stands is answered done, also when it waits in a held journal.
       const bool decided = S.engine.BufferManager().HeldJournalCount() > held;
-      EXPECT_TRUE(e != 0 || !decided) << "step " << I;
-      out = e == 0 ? TOutcome::Done : decided ? TOutcome::Decided : TOutcome::Failed;
+      EXPECT_TRUE(e == 0 || !decided) << "step " << I;
+      out = e != 0 ? TOutcome::Failed : decided ? TOutcome::Decided : TOutcome::Done;
       log.push_back("step " + std::to_string(I) + " own transaction: " + std::to_string(e));
     } else {
       // A client's transaction, normal or fail-safe: two new records (written early in some), a
@@ -798,20 +802,25 @@ struct NotesWorkload {
         ++intendedFailures;
       }
       bool decided = false;
+      const bool commitTried = e == 0;
       if (e == 0) {
         e = S.engine.TransactionCommit(t);
         bool inTrans = true;
         S.engine.DatabaseInTrans(S.db, inTrans);
-        decided = e != 0 && !inTrans;
-        EXPECT_EQ(decided, S.engine.BufferManager().HeldJournalCount() > held) << "step " << I;
-        EXPECT_TRUE(e == 0 || !DiskMayBeFull || decided || inTrans) << "step " << I;
+        // The answer is the commit's fate: a commit that stands is answered done (finished now,
+        // or replayed later from its held journal); a failed one never appears and leaves the
+        // transaction open for the client's rollback.
+        decided = e == 0 && S.engine.BufferManager().HeldJournalCount() > held;
+        EXPECT_TRUE(e == 0 ? !inTrans : inTrans) << "step " << I;
       }
       // What a client does when its transaction fails.
-      if (e != 0 && started && !decided) S.engine.TransactionRollback(t);
-      out = e == 0 ? TOutcome::Done : decided ? TOutcome::Decided : TOutcome::Failed;
+      if (e != 0 && started && holdFailedCommit && commitTried) holding = true;
+      else if (e != 0 && started) S.engine.TransactionRollback(t);
+      out = e != 0 ? TOutcome::Failed : decided ? TOutcome::Decided : TOutcome::Done;
       if (out != TOutcome::Failed) next += 2;
       log.push_back("step " + std::to_string(I) + (failSafe ? " fail-safe" : " normal") +
-                    " transaction: " + std::to_string(e) + (decided ? " (decided)" : ""));
+                    " transaction: " + std::to_string(e) + (decided ? " (decided)" : "") +
+                    (holding ? " (held open)" : ""));
     }
     if (out != TOutcome::Failed) model = after;
     return out;
@@ -883,6 +892,32 @@ void CheckNotes(const std::string& Folder, const NotesWorkload& W, const std::st
 
 constexpr int kFullSteps = 8;   // steps run from the first write that finds the disk full on
 constexpr int kLaterSteps = 5;  // steps once space is back
+// The cache is far smaller than a step's work: blocks are written early all the time, in the
+// middle of requests, before the commits.
+constexpr int kSmallCache = 6;
+
+std::unique_ptr<Session> CacheSession(const std::string& Folder, bool Small) {
+  auto s = std::make_unique<Session>(Folder);
+  if (Small) s->engine.BufferManager().SetMaxPageCount(kSmallCache);
+  return s;
+}
+
+// Runs Work in a process of its own that ends without cleaning up; W is what the workload
+// reached there (its model travels through the file Saved).
+void RunKilled(NotesWorkload& W, const std::string& Saved, const std::function<void()>& Work, const std::string& Point) {
+  std::fflush(nullptr);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    Work();
+    SaveWorkload(W, Saved);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << Point;
+  ASSERT_TRUE(LoadWorkload(W, Saved)) << Point;
+  std::filesystem::remove(Saved);
+}
 
 TEST(DiskFull, EveryWriteOfMixedCommitsLeavesEveryDecidedCommitAndSoundTables) {
   ScratchFolder base;
@@ -890,24 +925,32 @@ TEST(DiskFull, EveryWriteOfMixedCommitsLeavesEveryDecidedCommitAndSoundTables) {
   MakeNotes(base.Path(), start);
   if (::testing::Test::HasFatalFailure()) return;
   // The writes of the steps that may find the disk full.
-  int writes = 0;
-  {
+  // The writes of the steps that may find the disk full, with the usual cache and with one
+  // far smaller than the work.
+  int writes[2] = {0, 0};
+  for (int small = 0; small < 2; ++small) {
     ScratchFolder f;
     CopyFolder(base.Path(), f.Path());
     TqnFaultyFileRoutines counting;
     TqnFileRoutines* previous = QNInstallFileAccessTable(&counting);
     {
-      Session s(f.Path());
+      const auto s = CacheSession(f.Path(), small == 1);
       NotesWorkload w = start;
       counting.Arm(TFault::None, 0);
-      for (int i = 0; i < kFullSteps; ++i) EXPECT_NE(w.Step(s, i, false), TOutcome::Decided);
-      writes = counting.Writes();
+      for (int i = 0; i < kFullSteps; ++i) EXPECT_NE(w.Step(*s, i, false), TOutcome::Decided);
+      writes[small] = counting.Writes();
+      if (small == 1) {
+        EXPECT_GT(s->engine.BufferManager().Spills(), 20u);
+      }
     }
     QNInstallFileAccessTable(previous);
   }
-  ASSERT_GT(writes, 50);
+  ASSERT_GT(writes[0], 50);
   int decided = 0, failed = 0, done = 0;
-  for (int n = 1; n <= writes; ++n) {
+  for (int n = 1; n <= std::max(writes[0], writes[1]); ++n) {
+    // Every write point with one cache or the other, in turn by three points.
+    const bool small = (n / 3) % 2 == 1;
+    if (n > writes[small ? 1 : 0]) continue;
     ScratchFolder f;
     CopyFolder(base.Path(), f.Path());
     NotesWorkload w = start;
@@ -915,34 +958,27 @@ TEST(DiskFull, EveryWriteOfMixedCommitsLeavesEveryDecidedCommitAndSoundTables) {
     // again, or is killed while the disk is full (a process of its own that ends without
     // cleaning up) and started again.
     const int mode = n % 3;
-    const std::string point = "disk full from write " + std::to_string(n) + " of " + std::to_string(writes) +
+    const std::string point = "disk full from write " + std::to_string(n) + " of " +
+                              std::to_string(writes[small ? 1 : 0]) + (small ? " (small cache)" : "") +
                               (mode == 0 ? "" : mode == 1 ? ", server stopped" : ", server killed");
     std::unique_ptr<Session> s;
     if (mode == 2) {
       const std::string saved = f.Path() + ".model";
-      std::fflush(nullptr);
-      const pid_t pid = ::fork();
-      if (pid == 0) {
+      RunKilled(w, saved, [&] {
         TqnFaultyFileRoutines faulty;
         QNInstallFileAccessTable(&faulty);
-        auto* killed = new Session(f.Path());  // never freed: the process ends at once
+        Session* killed = CacheSession(f.Path(), small).release();  // never freed: the process ends at once
         faulty.Arm(TFault::DiskFull, n);
         for (int i = 0; i < kFullSteps; ++i) w.Step(*killed, i, true);
-        SaveWorkload(w, saved);
-        ::_exit(0);
-      }
-      int status = 0;
-      ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-      ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << point;
-      ASSERT_TRUE(LoadWorkload(w, saved)) << point;
-      std::filesystem::remove(saved);
+      }, point);
+      if (::testing::Test::HasFatalFailure()) return;
       s = std::make_unique<Session>(f.Path());
     }
     TqnFaultyFileRoutines faulty;
     TqnFileRoutines* previous = QNInstallFileAccessTable(&faulty);
     {
       if (mode != 2) {
-        s = std::make_unique<Session>(f.Path());
+        s = CacheSession(f.Path(), small);
         faulty.Arm(TFault::DiskFull, n);
         for (int i = 0; i < kFullSteps; ++i) {
           const TOutcome o = w.Step(*s, i, true);
@@ -956,7 +992,7 @@ TEST(DiskFull, EveryWriteOfMixedCommitsLeavesEveryDecidedCommitAndSoundTables) {
         }
         faulty.Disarm();
       }
-      if (!s) s = std::make_unique<Session>(f.Path());
+      if (!s) s = CacheSession(f.Path(), small);
       const int refusedBefore = w.intendedFailures;
       for (int i = kFullSteps; i < kFullSteps + kLaterSteps; ++i) {
         const int refused = w.intendedFailures;
@@ -972,8 +1008,8 @@ TEST(DiskFull, EveryWriteOfMixedCommitsLeavesEveryDecidedCommitAndSoundTables) {
     CheckNotes(f.Path(), w, point);
     if (::testing::Test::HasFailure()) break;
   }
-  std::printf("disk full at %d points: %d steps done, %d failed, %d decided but finished later\n", writes, done,
-              failed, decided);
+  std::printf("disk full at %d and %d points: %d steps done, %d failed, %d done but finished later\n", writes[0],
+              writes[1], done, failed, decided);
   EXPECT_GT(decided, 0);
   EXPECT_GT(failed, 0);
 }
@@ -997,7 +1033,7 @@ TEST(DiskFull, ASmallRealFileSystemThatFillsUp) {
       std::filesystem::remove(path);
     }
   } unmount{mount};
-  int decided = 0, failed = 0;
+  int decided = 0, failed = 0, heldOpen = 0;
   for (int point = 0; point < 48; ++point) {
     const std::string folder = mount + "/notes";
     const std::string filler = mount + "/filler";
@@ -1016,27 +1052,53 @@ TEST(DiskFull, ASmallRealFileSystemThatFillsUp) {
       const std::vector<char> chunk(4096, 0);
       for (std::int64_t n = 0; n + keep < room; n += 4096) out.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     }
-    const std::string at = "free pages at the start: " + std::to_string(point);
-    {
-      Session s(folder);
+    // The server goes on once space is back, is stopped while the disk is full and started
+    // again, is killed (a process of its own ends without cleaning up), or is killed while a
+    // client holds its transaction open after a failed commit; every other pair of points with
+    // a cache far smaller than the work.
+    const int mode = point % 4;
+    const bool small = (point / 4) % 2 == 1;
+    const std::string at = "free pages at the start: " + std::to_string(point) + (small ? ", small cache" : "") +
+                           (mode == 1 ? ", server stopped" : mode == 2 ? ", server killed" : mode == 3 ? ", server killed while a client holds a failed commit" : "");
+    std::unique_ptr<Session> s;
+    if (mode >= 2) {
+      RunKilled(w, mount + "/model", [&] {
+        Session* killed = CacheSession(folder, small).release();  // never freed: the process ends at once
+        w.holdFailedCommit = mode == 3;
+        for (int i = 0; i < kFullSteps && !w.holding; ++i) w.Step(*killed, i, true);
+        // The model goes where the filler was: the disk is full.
+        std::filesystem::remove(filler);
+      }, at);
+      if (::testing::Test::HasFatalFailure()) return;
+      for (const std::string& l : w.log) heldOpen += l.find("(held open)") != std::string::npos;
+    } else {
+      s = CacheSession(folder, small);
       for (int i = 0; i < kFullSteps; ++i) {
-        const TOutcome o = w.Step(s, i, true);
+        const TOutcome o = w.Step(*s, i, true);
         decided += o == TOutcome::Decided;
         failed += o == TOutcome::Failed;
       }
-      std::filesystem::remove(filler);
-      for (int i = kFullSteps; i < kFullSteps + kLaterSteps; ++i) {
-        const int refused = w.intendedFailures;
-        const TOutcome o = w.Step(s, i, false);
-        EXPECT_EQ(o, w.intendedFailures > refused ? TOutcome::Failed : TOutcome::Done)
-            << at << ": step " << i << " once space is back\n" << Joined(w.log);
+      if (mode == 1) {
+        s.reset();
+        w.session = nullptr;
       }
     }
+    std::filesystem::remove(filler);
+    if (!s) s = CacheSession(folder, small);
+    for (int i = kFullSteps; i < kFullSteps + kLaterSteps; ++i) {
+      const int refused = w.intendedFailures;
+      const TOutcome o = w.Step(*s, i, false);
+      EXPECT_EQ(o, w.intendedFailures > refused ? TOutcome::Failed : TOutcome::Done)
+          << at << ": step " << i << " once space is back\n" << Joined(w.log);
+    }
+    s.reset();
     CheckNotes(folder, w, at);
     if (::testing::Test::HasFailure()) break;
   }
-  std::printf("a real file system that fills up: %d steps failed, %d decided and finished later\n", failed, decided);
+  std::printf("a real file system that fills up: %d steps failed, %d done and finished later, %d failed commits held open\n",
+              failed, decided, heldOpen);
   EXPECT_GT(failed, 0);
+  EXPECT_GT(heldOpen, 0);
 }
 
 }  // namespace

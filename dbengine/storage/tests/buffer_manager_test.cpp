@@ -286,6 +286,90 @@ TEST(BufferManager, ATransactionLargerThanTheCacheStaysWithinTheLimit) {
   EXPECT_LE(t.bm.PeakPageCount(), 3);
 }
 
+// A before-image that could not be appended (the disk full) does not count: the block's next
+// change journals it, so that the rollback of a transaction larger than the cache puts back
+// every block it wrote early.
+TEST(BufferManager, ABeforeImageThatCouldNotBeAppendedIsAppendedAgain) {
+  for (const bool failSafe : {true, false}) {
+    ScratchFolder dir;
+    TqnFaultyFileRoutines faulty;
+    TqnFileRoutines* previous = QNInstallFileAccessTable(&faulty);
+    TableFixture t;
+    MakeBlocks(t, dir.File("T"), 12);
+    QNInstallFileAccessTable(previous);
+    t.bm.SetMaxPageCount(3);
+    t.Begin(8, failSafe, dir.File("J"));
+    if (!failSafe) {
+      // A normal transaction takes before-images once it has written early.
+      for (int b = 8; b < 14; ++b) {
+        TqnBufferManager::TRequest r(t.bm);
+        QNSetDword(t.bm.GetBlock(t.file, b, true), 25, 100 + b);
+      }
+      ASSERT_GT(t.bm.Spills(), 0u);
+    }
+    faulty.Arm(TqnFaultyFileRoutines::TFault::DiskFull, 1);
+    {
+      TqnBufferManager::TRequest r(t.bm);
+      EXPECT_THROW(t.bm.GetBlock(t.file, 2, true), EqnException) << failSafe;
+    }
+    faulty.Disarm();
+    for (int b = 2; b < 8; ++b) {
+      TqnBufferManager::TRequest r(t.bm);
+      QNSetDword(t.bm.GetBlock(t.file, b, true), 25, 100 + b);
+    }
+    for (int b = 8; b < 14; ++b) {
+      TqnBufferManager::TRequest r(t.bm);
+      t.bm.GetBlock(t.file, b, false);
+    }
+    EXPECT_GT(t.bm.Spills(), 1u);
+    t.bm.Rollback(8);
+    const auto bytes = testing::ReadAll(dir.File("T.QND"));
+    for (int b = 2; b < 14; ++b) EXPECT_EQ(QNGetDword(bytes.data() + b * 4096, 25), b) << failSafe << " block " << b;
+  }
+}
+
+// A savepoint puts back what a request changed: a block changed earlier in the transaction
+// gets its bytes from before the request back, a block the request changed first and a block
+// it appended are dropped; the transaction's earlier changes stay and are committed.
+TEST(BufferManager, ASavepointPutsBackWhatTheRequestChanged) {
+  ScratchFolder dir;
+  TableFixture t;
+  MakeBlocks(t, dir.File("T"), 4);
+  t.Begin(8);
+  {
+    TqnBufferManager::TRequest r(t.bm);
+    QNSetDword(t.bm.GetBlock(t.file, 2, true), 25, 102);
+  }
+  const std::int32_t used = t.Dword(qfhBlocksUsed);
+  {
+    TqnBufferManager::TRequest r(t.bm);
+    t.bm.BeginSavepoint();
+    QNSetDword(t.bm.GetBlock(t.file, 2, true), 25, 202);
+    QNSetDword(t.bm.GetBlock(t.file, 3, true), 25, 203);
+    std::int32_t n = 0;
+    QNSetDword(QNTblHlpGetNewBlock(t.file, t.bm.GetFileHeader(t.file, true), n), 25, 999);
+    t.bm.BeginSavepoint();  // an inner one decides nothing
+    t.bm.RollbackToSavepoint();
+    EXPECT_EQ(QNGetDword(t.bm.GetBlock(t.file, 2, false), 25), 202);
+    t.bm.RollbackToSavepoint();
+  }
+  EXPECT_EQ(QNGetDword(t.bm.GetBlock(t.file, 2, false), 25), 102);
+  EXPECT_EQ(QNGetDword(t.bm.GetBlock(t.file, 3, false), 25), 3);
+  EXPECT_EQ(t.Dword(qfhBlocksUsed), used);
+  {
+    TqnBufferManager::TRequest r(t.bm);
+    t.bm.BeginSavepoint();
+    QNSetDword(t.bm.GetBlock(t.file, 4, true), 25, 104);
+    t.bm.EndSavepoint();
+  }
+  t.bm.Commit(8);
+  const auto bytes = testing::ReadAll(dir.File("T.QND"));
+  EXPECT_EQ(bytes.size(), static_cast<std::size_t>(used) * 4096);
+  EXPECT_EQ(QNGetDword(bytes.data() + 2 * 4096, 25), 102);
+  EXPECT_EQ(QNGetDword(bytes.data() + 3 * 4096, 25), 3);
+  EXPECT_EQ(QNGetDword(bytes.data() + 4 * 4096, 25), 104);
+}
+
 TEST(FileRecord, ChecksAndShortReads) {
   ScratchFolder dir;
   TableFixture t;

@@ -193,6 +193,68 @@ TEST(CrashSafety, ATransactionLargerThanTheCacheSurvivesFailedWrites) {
 }
 TEST(CrashSafety, ATransactionLargerThanTheCacheSurvivesFailedFlushes) {
   CrashAtEveryWrite(TFault::FailFlush, false, 3, false, 4);
+  CrashAtEveryWrite(TFault::LosingFlush, false, 3, false, 4);
+  CrashAtEveryWrite(TFault::LosingFlush, true, 3, false, 4);
+}
+
+// A commit's answer is its fate.  For every N the Nth write or flush fails (or is torn) and
+// the process ends right after the commit's answer, without a rollback (a client that holds
+// its failed transaction open).  The commit counts as answered done when Commit returned or
+// when it raised after the commit was decided (the server answers 0 then); after recovery the
+// tables hold the transaction exactly when it was answered done.
+void AnswerIsFate(TFault fault, bool failSafe, int cachePages) {
+  int n = 1;
+  int done = 0, failed = 0;
+  for (; n < 300; ++n) {
+    ScratchFolder dir;
+    Build(dir.Path());
+    TqnFaultyFileRoutines faulty;
+    TqnFileRoutines* previous = QNInstallFileAccessTable(&faulty);
+    auto bm = std::make_unique<TqnBufferManager>();
+    if (cachePages > 0) bm->SetMaxPageCount(cachePages);
+    TqnFileInfo* a = QNAllocFileInfo(dir.File("A"), "QND", bm.get());
+    TqnFileInfo* b = QNAllocFileInfo(dir.File("B"), "QND", bm.get());
+    QNInstallFileAccessTable(previous);
+    QNOpenFile(a, true, false, false, false);
+    QNOpenFile(b, true, false, false, false);
+    const std::uint32_t id = 50;
+    a->TransactionId = b->TransactionId = id;
+    bm->StartTransaction(id, failSafe, dir.File("7"));
+    faulty.Arm(fault, n);
+    bool answeredDone = false;
+    try {
+      Change(*bm, a, b, false, id);
+      bm->Commit(id);
+      answeredDone = true;
+    } catch (const EqnException&) {
+      answeredDone = bm->IsDecided(id);
+    }
+    // The process ends: what the journal says decides.
+    QNFreeFileInfo(a);
+    QNFreeFileInfo(b);
+    bm.reset();
+    const std::string label = "N=" + std::to_string(n);
+    EXPECT_EQ(CheckAllOrNothing(dir.Path(), label), answeredDone) << label << ": the answer is not the fate";
+    NoJournalLeft(dir, label);
+    if (::testing::Test::HasFailure() || !faulty.Fired()) break;
+    (answeredDone ? done : failed) += 1;
+  }
+  EXPECT_LT(n, 300);
+  EXPECT_GT(failed, 0);
+  EXPECT_GT(done, 0);
+}
+
+TEST(CommitAnswer, IsItsFateWhenAWriteIsTornOrFails) {
+  AnswerIsFate(TFault::TornWrite, false, 0);
+  AnswerIsFate(TFault::TornWrite, true, 0);
+  AnswerIsFate(TFault::FailWrite, true, 4);
+}
+TEST(CommitAnswer, IsItsFateWhenAFlushFails) {
+  AnswerIsFate(TFault::FailFlush, false, 0);
+  AnswerIsFate(TFault::FailFlush, true, 4);
+  // The writes since the last flush are lost with it.
+  AnswerIsFate(TFault::LosingFlush, false, 4);
+  AnswerIsFate(TFault::LosingFlush, true, 4);
 }
 
 // The same with a real process that ends in the middle of its Nth write.
