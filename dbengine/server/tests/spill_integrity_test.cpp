@@ -422,6 +422,55 @@ class SpillingTransaction : public ::testing::Test {
   Rows committed;
 };
 
+// A delete that fails part-way (a failed or torn write of its own) leaves the table's other
+// cursors where they stood: one on the record still reads that record, one on the gap an
+// earlier delete left still reads the record after the gap.  A delete that succeeds puts the
+// first on a gap, so that it reads the record that followed.
+TEST_F(SpillingTransaction, AFailedDeleteLeavesTheOtherCursorsWhereTheyStood) {
+  int failed = 0;
+  for (int n = 1; n <= 10 && !HasFailure(); ++n) {
+    ScratchFolder f;
+    std::filesystem::remove_all(f.Path());
+    std::filesystem::copy(base.Path(), f.Path());
+    TqnFaultyFileRoutines faulty;
+    Installed installed(faulty);
+    Client c(f.Path());
+    c.engine.BufferManager().SetMaxPageCount(kCachePages);
+    ASSERT_TRUE(c.Open());
+    std::uint32_t onRecord = 0, onGap = 0;
+    ASSERT_EQ(c.engine.OpenTable(c.db, "Ledger", "", 1, 1, 1, onRecord, nullptr), 0);
+    ASSERT_EQ(c.engine.OpenTable(c.db, "Ledger", "", 1, 1, 1, onGap, nullptr), 0);
+    std::uint32_t t = 0;
+    ASSERT_EQ(c.engine.TransactionStart(c.db, n % 2 == 1, t), 0);
+    Record r(c.Dict()), key(c.Dict());
+    // onGap stands on the gap record 40 left; onRecord stands on record 60.
+    key.I32(0, 40);
+    ASSERT_EQ(c.engine.RecordGetForKey(onGap, false, 1, 0, key.Data(), r.Data()), 0);
+    ASSERT_EQ(c.Delete(40), 0);
+    key.I32(0, 60);
+    ASSERT_EQ(c.engine.RecordGetForKey(onRecord, false, 1, 0, key.Data(), r.Data()), 0);
+    // Many changes first, so that the cache spills and the delete's own writes can fail.
+    for (int nr = 70; nr < 110; ++nr) ASSERT_EQ(c.Modify(nr, nr, NameOf(nr, 9)), 0);
+    faulty.Arm(n % 2 == 1 ? TFault::FailWrite : TFault::TornWrite, (n + 1) / 2);
+    const DBIResult e = c.Delete(60);
+    faulty.Disarm();
+    if (e != 0) {
+      ++failed;
+      EXPECT_EQ(c.engine.RecordGet(onRecord, 0, r.Data(), false), 0) << "fault at " << n;
+      EXPECT_EQ(r.GetI32(0), 60) << "fault at " << n;
+    } else {
+      EXPECT_EQ(c.engine.RecordGetNext(onRecord, 0, r.Data()), 0) << "fault at " << n;
+      EXPECT_EQ(r.GetI32(0), 61) << "fault at " << n;
+    }
+    EXPECT_EQ(c.engine.RecordGetNext(onGap, 0, r.Data()), 0) << "fault at " << n;
+    EXPECT_EQ(r.GetI32(0), 41) << "fault at " << n;
+    c.engine.TransactionRollback(t);
+    c.engine.CursorClose(onRecord);
+    c.engine.CursorClose(onGap);
+  }
+  EXPECT_GT(failed, 0) << "no delete met its fault";
+}
+
 TEST_F(SpillingTransaction, DiskFullAtWritesOfATransactionLargerThanTheCache) { Sweep(TFault::DiskFull, 96); }
 
 TEST_F(SpillingTransaction, AFailedWriteOfATransactionLargerThanTheCache) { Sweep(TFault::FailWrite, 64); }
