@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -15,7 +20,9 @@
 #include "horoscope/horoscope.h"
 #include "horoscope/tests/fakeephemeris.h"
 #include "platform/classes/stringlist.h"
+#include "platform/rtl/datetime.h"
 #include "platform/rtl/formatsettings.h"
+#include "platform/sys/timezones.h"
 
 namespace tw::app {
 namespace {
@@ -424,6 +431,39 @@ TEST(ZoneClock, ChartsGetTheInstantTheClocksShowed) {
   chart->HorDate = 1.0;
   EXPECT_FALSE(SetChartClock(*chart, Day(2024, 1, 15), 0.5, "No/Such_Zone"));
   EXPECT_EQ(chart->HorDate, 1.0);
+}
+
+// The transit chart reads the machine's clock with the machine's zone, however the machine
+// names it (a copied zone file in TZ was once read as UTC): the chart's universal time is the
+// instant the clock was read at.
+TEST(ZoneClock, TheMachinesClockReadsBackToTheInstantInEveryForm) {
+  const char* saved = std::getenv("TZ");
+  const std::string savedTz = saved != nullptr ? saved : "";
+  const std::string copy = std::filesystem::temp_directory_path() / ("tw_zone_" + std::to_string(::getpid()));
+  std::filesystem::copy_file("/usr/share/zoneinfo/America/New_York", copy,
+                             std::filesystem::copy_options::overwrite_existing);
+  auto chart = std::make_unique<THoroscope>(nullptr);
+  for (const std::string& tz : {":" + copy, std::string("EST5EDT,M3.2.0,M11.1.0"), std::string(":Europe/Berlin"),
+                               std::string("")}) {
+    SCOPED_TRACE(tz);
+    ::setenv("TZ", tz.c_str(), 1);
+    ::tzset();
+    // Winter, summer, the hour after each switch, the year 1815 and 2100.
+    for (const std::time_t t : {std::time_t{1705320000}, std::time_t{1719835200}, std::time_t{1710054000},
+                                std::time_t{1730617200}, std::time_t{-4918204800}, std::time_t{4118083200}}) {
+      SCOPED_TRACE(t);
+      std::tm local{};
+      ASSERT_NE(::localtime_r(&t, &local), nullptr);
+      const TDateTime day = EncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+      const TDateTime time = EncodeTime(local.tm_hour, local.tm_min, local.tm_sec, 0);
+      ASSERT_TRUE(SetChartClock(*chart, day, time, LocalTimeZoneName()));
+      chart->Calculate();
+      EXPECT_NEAR(chart->HorBirthDateTimeGMT, horoscope::ContinuousToDateTime(25569.0 + static_cast<double>(t) / 86400.0), 1e-7);
+    }
+  }
+  if (saved != nullptr) ::setenv("TZ", savedTz.c_str(), 1); else ::unsetenv("TZ");
+  ::tzset();
+  std::filesystem::remove(copy);
 }
 
 // Births far from today still give whole charts: a transit on the birth moment finds every
