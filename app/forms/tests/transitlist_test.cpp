@@ -356,6 +356,37 @@ TEST_F(TransitListTest, TitleDateAndTimeComeFromOneMoment) {
   EXPECT_EQ(view_.Pieces[1].Text, "Born 29.12.1899 06:00 in Lyon\r");
 }
 
+// Under the class library's defaults ("m/d/yy", the C locale's) the title shows whole years:
+// 1815, 1650 and 1600 could not be told from 2015, 2050 and 2099 otherwise.  A person without a
+// place of birth gets no dangling "in".
+TEST_F(TransitListTest, TitleShowsWholeYearsAndNoWordsForAMissingPlace) {
+  ScopedFormatSettings settings(DefaultFormatSettings());
+  const std::pair<TDateTime, std::string> births[] = {{EncodeDate(1815, 12, 10), "12/10/1815"},
+                                                     {EncodeDate(1650, 3, 1), "3/1/1650"},
+                                                     {EncodeDate(1600, 12, 31), "12/31/1600"},
+                                                     {EncodeDate(3999, 12, 31), "12/31/3999"}};
+  for (const auto& [day, text] : births) {
+    view_.Pieces.clear();
+    radix_->HorDate = day;
+    radix_->HorTime = 0.5;
+    transit_->HorDate = day;
+    transit_->HorTime = 0.5;
+    writer_.WriteTitle(*transit_, *radix_);
+    ASSERT_GE(view_.Pieces.size(), 3u);
+    EXPECT_EQ(view_.Pieces[1].Text, "Born " + text + " 12:00 in Lyon\r");
+    EXPECT_EQ(view_.Pieces[2].Text, "Transits " + text + " 12:00\r");
+  }
+  for (const std::string place : {"", "  "}) {
+    view_.Pieces.clear();
+    radix_->HorPlace = place;
+    writer_.WriteTitle(*transit_, *radix_);
+    EXPECT_EQ(view_.Pieces[1].Text, "Born 12/31/3999 12:00\r");
+  }
+  EXPECT_EQ(BirthLine("Geboren am %s um %s in %s", "1.2.1900", "10:00", ""), "Geboren am 1.2.1900 um 10:00");
+  EXPECT_EQ(BirthLine("Geboren am %s um %s in %s", "1.2.1900", "10:00", "Rom"), "Geboren am 1.2.1900 um 10:00 in Rom");
+  EXPECT_EQ(BirthLine("Born %s", "1/2/1900", "10:00", ""), "Born 1/2/1900") << "a pattern of its own stays";
+}
+
 // The day number of a date as the class library counts them.
 TDateTime Day(int y, int m, int d) { return EncodeDate(y, m, d); }
 
