@@ -353,8 +353,10 @@ void TfrmMain::ShowWelcome() { ShowNotice(horoscope::GetMessageText(MsgWelcome))
 void TfrmMain::FormCreate(TObject* sender) {
   TOrvForm::FormCreate(sender);
   LoadToolbarPositions();
-  if (!EphemerisAvailable())
-    Application()->MessageBox(EphemerisMissingText, Application()->Title(), MB_OK | MB_ICONERROR);
+  if (!EphemerisAvailable()) {
+    constexpr TUiTextPair kGerman[] = {{EphemerisMissingText, "swedll32.dll nicht gefunden!"}};
+    Application()->MessageBox(UiText(EphemerisMissingText, kGerman), Application()->Title(), MB_OK | MB_ICONERROR);
+  }
   // Without a readable language file the menu still offers the one language there is.
   if (LangSwitch1 != nullptr && LangSwitch1->Items()->Count() == 0) LangSwitch1->RefreshLanguageList(false);
   horoscope::InitAspectSettings();
