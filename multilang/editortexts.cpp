@@ -9,6 +9,7 @@
 #include "platform/classes/inifiles.h"
 #include "platform/forms/dialogs/dialoghelp.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/rtl/uilanguage.h"
 #include "platform/rtl/win1252.h"
 
 namespace tw::multilang {
@@ -245,12 +246,14 @@ TLangSwitch* AddEditorLanguage(TForm* form, int left, int top) {
   sw->SetBounds(left, top, 120, 22);
   sw->SetVisible(true);
   InstallEditorTexts(*sw, form->ClassName());
-  std::string language = "English";
+  // Until the user picks the editor's own language it speaks the program's.
+  const std::string programLanguage = UiLanguage() == TUiLanguage::German ? "Deutsch" : "English";
+  std::string language = programLanguage;
   try {
     TIniFile ini(EditorSettingsFileName());
     std::string file = ini.ReadString("Default", "LanguageFile", "");
     if (!file.empty()) sw->SetLanguageFile(file);
-    language = ini.ReadString("Default", "Language", "English");
+    language = ini.ReadString("Default", "Language", programLanguage);
   } catch (const Exception&) {
     // unreadable settings leave the stored texts
   }
