@@ -55,6 +55,8 @@ bool StopFlag = false;
 namespace {
 
 constexpr int MsgWelcome = 99;
+// Posted by the show handler: the first list, once the window shows.
+constexpr UINT MsgFirstList = WM_APP + 0x131;
 constexpr int MsgCaptionFirst = 1;
 constexpr int MsgCaptionSecond = 98;
 
@@ -415,7 +417,13 @@ void TfrmMain::FormShow(TObject* sender) {
     // The list is computed at showing whatever the date field saw before: a floating date bar
     // shows, and its field takes the focus, before this window does.
     LastTransitDate = std::numeric_limits<double>::quiet_NaN();
-    dfTransDateExit(dfTransDate);
+    // Birth data that do not read are told in a box, which must stand over this window: the
+    // list waits until the window shows.
+    TDateTime date = 0.0, time = 0.0;
+    if (frmOptions->BirthDate(date) && frmOptions->BirthTime(time))
+      dfTransDateExit(dfTransDate);
+    else
+      PostMessage(Handle(), MsgFirstList, 0, 0);
   } else {
     HideSplash();
     ShowWelcome();
@@ -554,6 +562,11 @@ void TfrmMain::mnuHelpContentsClick(TObject*) { HelpContextCall(ContentsHelpCont
 void TfrmMain::mnuHelpCompanyClick(TObject*) { HelpContextCall(CompanyHelpContext); }
 
 void TfrmMain::WndProc(TMessage& msg) {
+  if (msg.Msg == MsgFirstList) {
+    LastTransitDate = std::numeric_limits<double>::quiet_NaN();
+    dfTransDateExit(dfTransDate);
+    return;
+  }
   if (msg.Msg == WM_MOUSEWHEEL && rtext != nullptr && rtext->HandleAllocated() && rtext->Visible()) {
     POINT p{GET_X_LPARAM(msg.LParam), GET_Y_LPARAM(msg.LParam)};
     tw::ScreenToClient(rtext->Handle(), &p);
