@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -579,7 +580,15 @@ class X11Display final : public DisplayBackend {
     // character without either of them).
     const bool ctrlAlt = (ev.state & ControlMask) && (ev.state & Mod1Mask);
     const TKeyPress press = ReadKeyPress(plain, keysym, ctrlAlt);
-    const UINT vk = press.VirtualKey;
+    UINT vk = press.VirtualKey;
+    // A key remapped for one press (input tools unmap it at once) is released under the
+    // virtual key it was pressed as.
+    const std::size_t code = ev.keycode & 0xFF;
+    if (down) {
+      pressedAs_[code] = vk;
+    } else if (vk == 0) {
+      vk = pressedAs_[code];
+    }
     if (vk == 0) return;
     // A key that reaches a window blocked by a modal one does nothing there; only a modifier's
     // release still counts, so that it is not held for ever.
@@ -809,6 +818,8 @@ class X11Display final : public DisplayBackend {
   HWND applyingConfigure_ = 0;
   HWND focusingFromX_ = 0;
   unsigned lastButton_ = 0;
+  // The virtual key each keycode was last pressed as.
+  std::array<UINT, 256> pressedAs_{};
   Time lastClickTime_ = 0;
   int lastX_ = 0;
   int lastY_ = 0;
