@@ -55,7 +55,7 @@ bool StopFlag = false;
 namespace {
 
 constexpr int MsgWelcome = 99;
-// Posted by the show handler: the first list, once the window shows.
+// Posted while the window is being shown: the list, once the window shows.
 constexpr UINT MsgFirstList = WM_APP + 0x131;
 constexpr int MsgCaptionFirst = 1;
 constexpr int MsgCaptionSecond = 98;
@@ -301,6 +301,17 @@ void TfrmMain::ShowTransits() {
     return;
   }
   TDateTime birthDate = 0.0, birthTime = 0.0;
+  // Birth data that do not read are told in a box, which must stand over this window: while
+  // the window is on its way to the screen (the first list, or the stored language's), the
+  // list waits until it shows.
+  if (!quietList_ && FormState().Contains(TFormStateFlag::fsShowing) &&
+      !(frmOptions->BirthDate(birthDate) && frmOptions->BirthTime(birthTime))) {
+    // Meanwhile the view says what is missing, rather than stand empty.
+    ShowNotComputed();
+    if (!listPosted_) PostMessage(Handle(), MsgFirstList, 0, 0);
+    listPosted_ = true;
+    return;
+  }
   if (!ReadBirthMoment(birthDate, birthTime, quietList_)) {
     // Never the list of another person's birth moment: the view says what is missing.
     if (!quietList_) ShowNotComputed();
@@ -417,13 +428,7 @@ void TfrmMain::FormShow(TObject* sender) {
     // The list is computed at showing whatever the date field saw before: a floating date bar
     // shows, and its field takes the focus, before this window does.
     LastTransitDate = std::numeric_limits<double>::quiet_NaN();
-    // Birth data that do not read are told in a box, which must stand over this window: the
-    // list waits until the window shows.
-    TDateTime date = 0.0, time = 0.0;
-    if (frmOptions->BirthDate(date) && frmOptions->BirthTime(time))
-      dfTransDateExit(dfTransDate);
-    else
-      PostMessage(Handle(), MsgFirstList, 0, 0);
+    dfTransDateExit(dfTransDate);
   } else {
     HideSplash();
     ShowWelcome();
@@ -563,6 +568,7 @@ void TfrmMain::mnuHelpCompanyClick(TObject*) { HelpContextCall(CompanyHelpContex
 
 void TfrmMain::WndProc(TMessage& msg) {
   if (msg.Msg == MsgFirstList) {
+    listPosted_ = false;
     LastTransitDate = std::numeric_limits<double>::quiet_NaN();
     dfTransDateExit(dfTransDate);
     return;

@@ -530,7 +530,8 @@ TEST_F(LanguageTest, EveryWindowAndBoxOfAGermanSessionShowsNoEnglishText) {
     modal(texts, "about", [&] { about->ShowModal(); });
     modal(texts, "page setup", [&] { main->mnuPageSetupClick(nullptr); });
     modal(texts, "language editor", [&] { main->LangSwitch1->Browse(); }, "HelpBtn");
-    // TfrmCal: the calendar pop-up (another piece of work gives it its German texts).
+    // PLACE FOR THE CALENDAR POP-UP (TfrmCal, opened by dfTransBtn and the options' birth-date
+    // button): walk it here with modal(texts, "calendar", ...) once its German texts are in.
     main->mnuHelpContentsClick(nullptr);
     main->rtextHyperLinkEvent(nullptr, "20001");
     for (const std::string& box : boxes) texts["boxes"].insert(box);
@@ -562,6 +563,42 @@ TEST_F(LanguageTest, EveryWindowAndBoxOfAGermanSessionShowsNoEnglishText) {
     }
   }
   EXPECT_EQ(german["boxes"].size(), 2u) << "the language editor's help and the program's";
+}
+
+// A stored birth date that does not read, at a start in the stored German: one German box
+// naming the stored text, over the shown main window (the language switch computes the list
+// while the window is still on its way).
+TEST_F(LanguageTest, ABadStoredBirthDateAtAGermanStartIsToldOnceOverTheWindow) {
+  CopyLanguageFile();
+  TWinRegistry store(SettingsKey());
+  store.WriteString("frmOptions", "dfPers1", "Bob Stone");
+  store.WriteString("frmOptions", "dfDate1", "1990-02-31");
+  store.WriteString("frmMain", "Language", "Deutsch");
+  MakeWindows();
+  std::vector<std::string> texts;
+  std::vector<bool> mainShowing;
+  SetMessageBoxFunc([&](const std::string& text, const std::string&, unsigned) {
+    texts.push_back(text);
+    mainShowing.push_back(IsWindowVisible(main->Handle()));
+    return IDOK;
+  });
+  Application()->OnIdle = [&](TObject*, bool& done) {
+    done = false;
+    if (options->Visible()) options->SetModalResult(mrCancel);
+  };
+  main->Show();
+  EXPECT_TRUE(texts.empty()) << "nothing before the window shows";
+  EXPECT_NE(main->rtext->Text().find("\"1990-02-31\" ist kein g\xFCltiges Datum"), std::string::npos)
+      << "the view says what is missing meanwhile";
+  for (int i = 0; i < 10; ++i) Pump();
+  Application()->OnIdle = nullptr;
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_NE(texts[0].find("\"1990-02-31\" ist kein g\xFCltiges Datum"), std::string::npos) << texts[0];
+  EXPECT_TRUE(mainShowing[0]);
+  SetMessageBoxFunc([this](const std::string& text, const std::string& caption, unsigned) {
+    boxes.push_back(caption + "|" + text);
+    return mrOk;
+  });
 }
 
 TEST_F(LanguageTest, CtrlAltEOpensTheLanguageEditorOfEachWindow) {
