@@ -22,6 +22,7 @@
 #include "platform/rtl/files.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/uilanguage.h"
+#include "platform/rtl/win1252.h"
 #include "richtext/controls/richtext.h"
 #include "toolbars/toolbars.h"
 #include "platform/forms/forms.h"
@@ -115,7 +116,8 @@ void ChooseStartLanguage() {
 }
 
 int ReportFatalError(const std::string& message, bool showBox) {
-  std::fprintf(stderr, "%s: %s\n", ApplicationName, message.c_str());
+  // The terminal reads UTF-8; the program's texts are Windows-1252.
+  std::fprintf(stderr, "%s: %s\n", ApplicationName, Win1252ToUtf8(message).c_str());
   std::fflush(stderr);
   if (showBox) {
     // The start is over: no window of it (the splash picture stays on top of all others) may

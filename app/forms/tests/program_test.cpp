@@ -246,8 +246,9 @@ TEST_F(ProgramRunTest, AFailedStartSpeaksTheUsersLanguageAndNamesTheMissingTable
   EXPECT_NE(err.find("Tidewell: In den Programmordner " + folder.string() + "/ kann nicht geschrieben werden"),
             std::string::npos)
       << err;
-  for (const char* english : {"program folder", "cannot", "denied", "Permission", "file"})
-    EXPECT_EQ(err.find(english), std::string::npos) << english << " in " << err;
+  EXPECT_NE(err.find("(Dateizugriff verweigert)"), std::string::npos) << err;
+  for (const char* wrong : {"program folder", "cannot", "denied", "Permission", "file", "voll"})
+    EXPECT_EQ(err.find(wrong), std::string::npos) << wrong << " in " << err;
 }
 
 }  // namespace
