@@ -66,6 +66,20 @@ class X11Test : public ::testing::Test {
   }
 
   // Runs the loop until `done` (at most about five seconds of real time).
+  // Sends a key press or release of `keycode` to the window, as another client does.
+  void SendKey(::Window xw, unsigned keycode, bool press) {
+    XKeyEvent key{};
+    key.type = press ? KeyPress : KeyRelease;
+    key.display = x_;
+    key.window = xw;
+    key.root = DefaultRootWindow(x_);
+    key.subwindow = None;
+    key.time = CurrentTime;
+    key.x = key.y = 1;
+    key.same_screen = True;
+    key.keycode = keycode;
+    XSendEvent(x_, xw, True, press ? KeyPressMask : KeyReleaseMask, reinterpret_cast<XEvent*>(&key));
+  }
   template <typename F>
   bool PumpUntil(F done) {
     for (int i = 0; i < 500; ++i) {
@@ -131,19 +145,8 @@ TEST_F(X11Test, RealWindowShowsItsPaintingAndTakesKeysFromTheServer) {
 
   ASSERT_TRUE(PumpUntil([&] { return PixelAt(xw, 10, 10) == 0x0000FF; }));
 
-  XKeyEvent key{};
-  key.type = KeyPress;
-  key.display = x_;
-  key.window = xw;
-  key.root = DefaultRootWindow(x_);
-  key.subwindow = None;
-  key.time = CurrentTime;
-  key.x = key.y = 1;
-  key.same_screen = True;
-  key.keycode = XKeysymToKeycode(x_, XK_r);
-  XSendEvent(x_, xw, True, KeyPressMask, reinterpret_cast<XEvent*>(&key));
-  key.type = KeyRelease;
-  XSendEvent(x_, xw, True, KeyReleaseMask, reinterpret_cast<XEvent*>(&key));
+  SendKey(xw, XKeysymToKeycode(x_, XK_r), true);
+  SendKey(xw, XKeysymToKeycode(x_, XK_r), false);
   XFlush(x_);
   SetFocus(h);
   ASSERT_TRUE(PumpUntil([&] { return chars_ == "r"; }));
@@ -151,9 +154,7 @@ TEST_F(X11Test, RealWindowShowsItsPaintingAndTakesKeysFromTheServer) {
 
   // A busy loop that only looks at the queue (as a long computation does between steps) still
   // receives keys.
-  key.type = KeyPress;
-  key.keycode = XKeysymToKeycode(x_, XK_x);
-  XSendEvent(x_, xw, True, KeyPressMask, reinterpret_cast<XEvent*>(&key));
+  SendKey(xw, XKeysymToKeycode(x_, XK_x), true);
   XFlush(x_);
   for (int i = 0; i < 500 && chars_ != "rx"; ++i) {
     ProcessMessages();
@@ -195,15 +196,7 @@ TEST_F(X11Test, RemappedKeysTypeTheEuroAndRefuseWhatNoTextCanHold) {
     XSync(x_, False);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ProcessMessages();  // the program reads the new mapping
-    XKeyEvent key{};
-    key.type = KeyPress;
-    key.display = x_;
-    key.window = xw;
-    key.root = DefaultRootWindow(x_);
-    key.time = CurrentTime;
-    key.same_screen = True;
-    key.keycode = static_cast<unsigned>(code);
-    XSendEvent(x_, xw, True, KeyPressMask, reinterpret_cast<XEvent*>(&key));
+    SendKey(xw, static_cast<unsigned>(code), true);
     XSync(x_, False);
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ProcessMessages();
@@ -211,8 +204,7 @@ TEST_F(X11Test, RemappedKeysTypeTheEuroAndRefuseWhatNoTextCanHold) {
     KeySym none = NoSymbol;
     XChangeKeyboardMapping(x_, code, 1, &none, 1);
     XSync(x_, False);
-    key.type = KeyRelease;
-    XSendEvent(x_, xw, True, KeyReleaseMask, reinterpret_cast<XEvent*>(&key));
+    SendKey(xw, static_cast<unsigned>(code), false);
     XFlush(x_);
     for (int i = 0; i < 10; ++i) {
       ProcessMessages();
