@@ -94,12 +94,12 @@ void TCopyFromForm::SetTarget(TLangSwitch* edited, int targetLanguageID) {
   edited_ = edited;
   target_ = targetLanguageID;
   LanguageList->Items()->Clear();
-  LanguageList->Items()->AddObject("None (only update values)", static_cast<std::intptr_t>(-1));
+  LanguageList->Items()->AddObject(LangSwitch1->GetString("LanguageList_None"), static_cast<std::intptr_t>(-1));
   for (const auto& e : edited->Languages())
     if (e->Kind == ekLanguage && e->ID != targetLanguageID)
       LanguageList->Items()->AddObject(e->Text, static_cast<std::intptr_t>(e->ID));
   LanguageList->SetItemIndex(0);
-  Overwrite->SetCaption(FillIn("Overwrite existing properties in %s", {edited->LanguageName(targetLanguageID)}));
+  Overwrite->SetCaption(FillIn(LangSwitch1->GetString("Overwrite_Caption"), {edited->LanguageName(targetLanguageID)}));
   LanguageChanged();
 }
 

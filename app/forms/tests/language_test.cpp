@@ -503,18 +503,20 @@ TEST_F(LanguageTest, EveryWindowAndBoxOfAGermanSessionShowsNoEnglishText) {
     Application()->OnIdle = [&](TObject*, bool& done) {
       done = false;
       TCustomForm* active = Screen()->ActiveForm();
-      if (active == nullptr) return;
+      if (active == nullptr || active == main) return;
       if (step == 0) {
         CollectTexts(active, texts[name]);
+        step = 1;
         if (!button.empty()) {
           if (auto* b = dynamic_cast<TControl*>(active->FindComponent(button)))
             b->Click();
           else
-            ADD_FAILURE() << name << " has no " << button;
+            ADD_FAILURE() << name << " (" << active->ClassName() << ") has no " << button;
         }
-        step = 1;
         active->SetModalResult(mrCancel);
-      } else if (active != main) {
+      } else {
+        // A window the button opened.
+        CollectTexts(active, texts[name + " / " + active->ClassName()]);
         active->SetModalResult(mrCancel);
       }
     };
@@ -530,6 +532,7 @@ TEST_F(LanguageTest, EveryWindowAndBoxOfAGermanSessionShowsNoEnglishText) {
     modal(texts, "about", [&] { about->ShowModal(); });
     modal(texts, "page setup", [&] { main->mnuPageSetupClick(nullptr); });
     modal(texts, "language editor", [&] { main->LangSwitch1->Browse(); }, "HelpBtn");
+    modal(texts, "language editor", [&] { main->LangSwitch1->Browse(); }, "CopyFromBtn");
     // PLACE FOR THE CALENDAR POP-UP (TfrmCal, opened by dfTransBtn and the options' birth-date
     // button): walk it here with modal(texts, "calendar", ...) once its German texts are in.
     main->mnuHelpContentsClick(nullptr);
@@ -548,7 +551,7 @@ TEST_F(LanguageTest, EveryWindowAndBoxOfAGermanSessionShowsNoEnglishText) {
                                          "Person 4", "Tidewell", "Corvane Tidewell", "Transit", "  Transit  ", "Info",
                                          "Build", "Version", "Svenska", "Nederlands", "Bahasa Indonesia", "Dansk",
                                          "System (DBCS)", "System (R->L)", "Corvane", "&Corvane", "-", "Name", "Person", "Ok",
-                                         "TfrmMainLangSwitch1", "TfrmOptionsLangSwitch1", "TAboutBoxLangSwitch1"};
+                                         "TfrmMainLangSwitch1", "TfrmOptionsLangSwitch1", "TAboutBoxLangSwitch1", "&OK"};
   // Numbers read the same in both languages.
   const auto isNumber = [](const std::string& t) {
     return !t.empty() && t.find_first_not_of("0123456789.,") == std::string::npos;
@@ -563,6 +566,8 @@ TEST_F(LanguageTest, EveryWindowAndBoxOfAGermanSessionShowsNoEnglishText) {
     }
   }
   EXPECT_EQ(german["boxes"].size(), 2u) << "the language editor's help and the program's";
+  for (const char* window : {"main", "options", "about", "page setup", "language editor", "language editor / TCopyFromForm"})
+    EXPECT_EQ(german.count(window), 1u) << window << " was not walked";
 }
 
 // A stored birth date that does not read, at a start in the stored German: one German box
