@@ -299,7 +299,8 @@ void TfrmOptions::FormCreate(TObject* sender) {
   try {
     MachineZoneHours = ZoneStandardOffsetHours(LocalTimeZoneName());
   } catch (const Exception&) {
-    MachineZoneHours = 0.0;
+    // The zone cannot be read here: the C library's standard offset, which its clock uses.
+    MachineZoneHours = LocalStandardOffsetMinutes() / 60.0;
   }
 
   ReadPersonShortcuts();

@@ -299,8 +299,15 @@ std::string LocalTimeZoneName() {
 
 int LocalStandardOffsetMinutes(ZoneInstant at) {
   // A name, a zone file or a rule in TZ (read by the C library) alike.
-  if (auto state = FindTimeZone(LocalTimeZoneName(), at)) return state->StandardOffsetMinutes();
-  return 0;
+  try {
+    if (auto state = FindTimeZone(LocalTimeZoneName(), at)) return state->StandardOffsetMinutes();
+  } catch (const ETimeZoneError&) {
+    // Not readable here: the C library's own standard offset below.
+  }
+  static std::mutex lock;
+  std::lock_guard<std::mutex> guard(lock);
+  ::tzset();
+  return static_cast<int>(-timezone / 60);
 }
 
 int LocalStandardBiasMinutes(ZoneInstant at) { return -LocalStandardOffsetMinutes(at); }
