@@ -45,6 +45,7 @@ void ShutDown(bool engineRegistered) {
 int RunProgram(const std::string& optionsFile) {
   using namespace tw;
   using namespace tw::app;
+  ChooseStartLanguage();
   // No display, no program: the off-screen display is for tests, which choose it themselves.
   try {
     SelectProgramDisplay();

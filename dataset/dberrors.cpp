@@ -1,6 +1,7 @@
 #include "dataset/dberrors.h"
 
 #include "dataset/dbilink.h"
+#include "platform/rtl/uilanguage.h"
 
 namespace tw {
 
@@ -31,6 +32,15 @@ void DatabaseErrorFmt(const std::string& format, const std::string& arg) {
 
 void Check(DBIResult status) {
   if (status != 0) throw EDBEngineError(status);
+}
+
+void CheckTable(DBIResult status, const std::string& tableName) {
+  if (status == 0) return;
+  // The engine's text names no table: the line the engine's error context gives is added.
+  constexpr TUiTextPair kGerman[] = {{"Table: %s", "Tabelle: %s"}};
+  std::string context = UiText("Table: %s", kGerman);
+  context.replace(context.find("%s"), 2, tableName);
+  throw EDBEngineError(status, EngineText(status) + "\n" + context);
 }
 
 }  // namespace tw

@@ -44,6 +44,9 @@ class EDBEngineError : public EDatabaseError {
 [[noreturn]] void DatabaseErrorFmt(const std::string& format, const std::string& arg);
 // Turns a non-zero result code into EDBEngineError; zero passes.
 void Check(DBIResult status);
+// The same for a table that cannot be opened: the text names the table on a line of its own
+// ("Table does not exist." and "Table: Interprt.QND").
+void CheckTable(DBIResult status, const std::string& tableName);
 
 // Texts of the data-set classes.
 namespace dbconst {

@@ -98,7 +98,7 @@ hDBICur TTable::CreateHandle() {
     if (cur) DbiLink().CloseCursor(cur);
     Session().CloseDatabase(FDatabase);
     FDatabase = nullptr;
-    Check(r ? r : DBIERR_INVALIDHNDL);
+    CheckTable(r ? r : DBIERR_INVALIDHNDL, FTableName);
   }
   FReadOnlyCursor = readOnly;
   FDatabase->AddDataSet(this);

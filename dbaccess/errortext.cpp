@@ -6,6 +6,7 @@
 #include "dbengine/base/stringres.h"
 #include "platform/forms/forms.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/rtl/uilanguage.h"
 
 namespace tw::dbaccess {
 
@@ -52,6 +53,16 @@ std::string ClientString(int Id) {
 
 std::string LookupEngineErrorString(DBIResult Code) {
   std::string s;
+  // In German the German text, where the German table has one.
+  if (UiLanguage() == TUiLanguage::German) {
+    try {
+      static const dbengine::TqnStringResource german("DBE_ERROR_STRINGS", "GERMAN");
+      if (german.ResName() == "DBE_ERROR_STRINGS_GERMAN") s = german.GetString(Code).Str();
+    } catch (const std::exception&) {
+      s.clear();
+    }
+    if (!s.empty()) return s;
+  }
   try {
     s = dbengine::qnDBEErrorStrings().GetString(Code).Str();
   } catch (const std::exception&) {

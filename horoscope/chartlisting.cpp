@@ -97,7 +97,7 @@ class TListingFile {
 
 std::string m(int nr) { return GetMessageText(nr); }
 std::string deg(double x) { return DegreesToStr(true, true, x); }
-std::string dt(TDateTime x) { return DateTimeToStr(x); }
+std::string dt(TDateTime x) { return DateTimeToStrWholeYear(x); }
 std::string fixed(double x, int width, int decimals) { return Format("%*.*f", {width, decimals, x}); }
 // The sign of a longitude as its degrees are listed, so that both always agree.
 std::string sign(double x) { return GetSignName(SignOfDisplayedLongitude(x)); }

@@ -93,23 +93,19 @@ TCopyFromForm::TCopyFromForm(TComponent* owner) : TForm(owner) {
   HelpBtn = MakeControl<TButton>(this, this, "HelpBtn", 98, 192, 75, 25, "&Help");
   HelpBtn->OnClick = [this](TObject*) { ShowEditorHelp(*LangSwitch1); };
   LangSwitch1 = AddEditorLanguage(this, 8, 226);
-  overwriteTemplate_ = Overwrite->Caption();
   LanguageList->OnChange = [this](TObject*) { LanguageChanged(); };
 }
 
 void TCopyFromForm::SetTarget(TLangSwitch* edited, int targetLanguageID) {
   edited_ = edited;
   target_ = targetLanguageID;
-  const std::string none = LanguageList->Items()->Count() > 0 ? LanguageList->Items()->Strings(0) : "None (only update values)";
   LanguageList->Items()->Clear();
-  LanguageList->Items()->AddObject(none, static_cast<std::intptr_t>(-1));
+  LanguageList->Items()->AddObject(LangSwitch1->GetString("LanguageList_None"), static_cast<std::intptr_t>(-1));
   for (const auto& e : edited->Languages())
     if (e->Kind == ekLanguage && e->ID != targetLanguageID)
       LanguageList->Items()->AddObject(e->Text, static_cast<std::intptr_t>(e->ID));
   LanguageList->SetItemIndex(0);
-  // The caption as the window's language gives it, with the target language's name filled in.
-  if (Overwrite->Caption().find("%s") != std::string::npos) overwriteTemplate_ = Overwrite->Caption();
-  Overwrite->SetCaption(FillIn(overwriteTemplate_, {edited->LanguageName(targetLanguageID)}));
+  Overwrite->SetCaption(FillIn(LangSwitch1->GetString("Overwrite_Caption"), {edited->LanguageName(targetLanguageID)}));
   LanguageChanged();
 }
 

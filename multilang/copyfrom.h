@@ -47,7 +47,6 @@ class TCopyFromForm : public TForm {
 
  private:
   void LanguageChanged();
-  std::string overwriteTemplate_;  // the Overwrite caption with "%s" for the target language
   TLangSwitch* edited_ = nullptr;
   int target_ = -1;
 };

@@ -9,6 +9,7 @@
 #include "platform/classes/inifiles.h"
 #include "platform/forms/dialogs/dialoghelp.h"
 #include "platform/rtl/sysutils.h"
+#include "platform/rtl/uilanguage.h"
 #include "platform/rtl/win1252.h"
 
 namespace tw::multilang {
@@ -184,6 +185,19 @@ constexpr Text kTexts[] = {
      {"Language selected above", "Språket som valts ovan", "Hierboven gekozen taal", "Bahasa yang dipilih di atas", "Sproget valgt ovenfor", "Oben gewählte Sprache"}},
     {"TCopyFromForm", "CancelBtn", "Caption",
      {"&Cancel", "&Avbryt", "&Annuleren", "&Batal", "&Annuller", "&Abbrechen"}},
+    {"TCopyFromForm", "HelpBtn", "Caption",
+     {"&Help", "&Hjälp", "&Help", "Ban&tuan", "&Hjælp", "&Hilfe"}},
+    {"TCopyFromForm", "ExternalProp", "Caption",
+     {"Other forms properties that has the same object names", "Andra formulärs egenskaper med samma objektnamn",
+      "Eigenschappen van andere formulieren met dezelfde objectnamen", "Properti formulir lain dengan nama objek yang sama",
+      "Andre formularers egenskaber med samme objektnavne", "Eigenschaften anderer Fenster mit gleichen Objektnamen"}},
+    {"TCopyFromForm", nullptr, "Overwrite_Caption",
+     {"Overwrite existing properties in %s", "Skriv över befintliga egenskaper på %s",
+      "Bestaande eigenschappen in %s overschrijven", "Timpa properti yang ada dalam %s",
+      "Overskriv eksisterende egenskaber på %s", "Vorhandene Eigenschaften in %s überschreiben"}},
+    {"TCopyFromForm", nullptr, "LanguageList_None",
+     {"None (only update values)", "Ingen (uppdatera bara värden)", "Geen (alleen waarden bijwerken)",
+      "Tidak ada (hanya perbarui nilai)", "Ingen (opdater kun værdier)", "Keine (nur Werte aktualisieren)"}},
     {"TAddPropertiesForm", "IncludeBtn", "Caption",
      {">> &INSERT >>", ">> &INFOGA >>", ">> &INVOEGEN >>", ">> &SISIPKAN >>", ">> &INDSÆT >>", ">> &EINFÜGEN >>"}},
     {"TAddPropertiesForm", "ExcludeBtn", "Caption",
@@ -279,12 +293,14 @@ TLangSwitch* AddEditorLanguage(TForm* form, int left, int top) {
   sw->SetBounds(left, top, 120, 22);
   sw->SetVisible(true);
   InstallEditorTexts(*sw, form->ClassName());
-  std::string language = "English";
+  // Until the user picks the editor's own language it speaks the program's.
+  const std::string programLanguage = UiLanguage() == TUiLanguage::German ? "Deutsch" : "English";
+  std::string language = programLanguage;
   try {
     TIniFile ini(EditorSettingsFileName());
     std::string file = ini.ReadString("Default", "LanguageFile", "");
     if (!file.empty()) sw->SetLanguageFile(file);
-    language = ini.ReadString("Default", "Language", "English");
+    language = ini.ReadString("Default", "Language", programLanguage);
   } catch (const Exception&) {
     // unreadable settings leave the stored texts
   }

@@ -15,6 +15,7 @@
 #include "platform/forms/forms.h"
 #include "platform/forms/menus/menus.h"
 #include "platform/rtl/files.h"
+#include "platform/rtl/uilanguage.h"
 #include "platform/rtl/win1252.h"
 #include "platform/win/winapi.h"
 
@@ -602,7 +603,12 @@ void TLangSwitch::Browse(TObject* data) {
   std::string remembered = ItemIndex() >= 0 ? Items()->Strings(ItemIndex()) : current_;
   int rememberedID = LanguageID(remembered);
   bool designing = ComponentState().Contains(TComponentStateFlag::csDesigning);
+  // The edited window shows its default texts while the editor is open, but the user's
+  // language stays the program's: the editor and every box meanwhile speak it.
+  const TUiLanguage userLanguage = UiLanguage();
   if (!designing && rememberedID != 0) SelectLanguage(entries_[0]->Text, false);
+  const TUiLanguage windowsLanguage = UiLanguage();
+  SetUiLanguage(userLanguage);
   if (!languageFile_.empty()) LoadLanguageFile();
   auto* editor = new TLangEditorForm(Application());
   editor->SetEdited(this, data);
@@ -610,7 +616,15 @@ void TLangSwitch::Browse(TObject* data) {
   ResolveEntries();
   CaptureDefaults();
   wait.reset();
-  TModalResult result = editor->ShowModal();
+  TModalResult result = mrCancel;
+  try {
+    result = editor->ShowModal();
+  } catch (...) {
+    SetUiLanguage(windowsLanguage);
+    delete editor;
+    throw;
+  }
+  SetUiLanguage(windowsLanguage);
   if (result == mrOk && !languageFile_.empty()) SaveLanguageFile();
   delete editor;
   RefreshLanguageList(true);

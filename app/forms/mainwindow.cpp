@@ -55,6 +55,8 @@ bool StopFlag = false;
 namespace {
 
 constexpr int MsgWelcome = 99;
+// Posted while the window is being shown: the list, once the window shows.
+constexpr UINT MsgFirstList = WM_APP + 0x131;
 constexpr int MsgCaptionFirst = 1;
 constexpr int MsgCaptionSecond = 98;
 
@@ -299,6 +301,17 @@ void TfrmMain::ShowTransits() {
     return;
   }
   TDateTime birthDate = 0.0, birthTime = 0.0;
+  // Birth data that do not read are told in a box, which must stand over this window: while
+  // the window is on its way to the screen (the first list, or the stored language's), the
+  // list waits until it shows.
+  if (!quietList_ && FormState().Contains(TFormStateFlag::fsShowing) &&
+      !(frmOptions->BirthDate(birthDate) && frmOptions->BirthTime(birthTime))) {
+    // Meanwhile the view says what is missing, rather than stand empty.
+    ShowNotComputed();
+    if (!listPosted_) PostMessage(Handle(), MsgFirstList, 0, 0);
+    listPosted_ = true;
+    return;
+  }
   if (!ReadBirthMoment(birthDate, birthTime, quietList_)) {
     // Never the list of another person's birth moment: the view says what is missing.
     if (!quietList_) ShowNotComputed();
@@ -353,8 +366,10 @@ void TfrmMain::ShowWelcome() { ShowNotice(horoscope::GetMessageText(MsgWelcome))
 void TfrmMain::FormCreate(TObject* sender) {
   TOrvForm::FormCreate(sender);
   LoadToolbarPositions();
-  if (!EphemerisAvailable())
-    Application()->MessageBox(EphemerisMissingText, Application()->Title(), MB_OK | MB_ICONERROR);
+  if (!EphemerisAvailable()) {
+    constexpr TUiTextPair kGerman[] = {{EphemerisMissingText, "swedll32.dll nicht gefunden!"}};
+    Application()->MessageBox(UiText(EphemerisMissingText, kGerman), Application()->Title(), MB_OK | MB_ICONERROR);
+  }
   // Without a readable language file the menu still offers the one language there is.
   if (LangSwitch1 != nullptr && LangSwitch1->Items()->Count() == 0) LangSwitch1->RefreshLanguageList(false);
   horoscope::InitAspectSettings();
@@ -552,6 +567,12 @@ void TfrmMain::mnuHelpContentsClick(TObject*) { HelpContextCall(ContentsHelpCont
 void TfrmMain::mnuHelpCompanyClick(TObject*) { HelpContextCall(CompanyHelpContext); }
 
 void TfrmMain::WndProc(TMessage& msg) {
+  if (msg.Msg == MsgFirstList) {
+    listPosted_ = false;
+    LastTransitDate = std::numeric_limits<double>::quiet_NaN();
+    dfTransDateExit(dfTransDate);
+    return;
+  }
   if (msg.Msg == WM_MOUSEWHEEL && rtext != nullptr && rtext->HandleAllocated() && rtext->Visible()) {
     POINT p{GET_X_LPARAM(msg.LParam), GET_Y_LPARAM(msg.LParam)};
     tw::ScreenToClient(rtext->Handle(), &p);

@@ -204,6 +204,8 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   auto Modal(F&& step) -> decltype(step());
   // The timer's recalculation: quiet, and never inside another list or a modal window.
   bool quietList_ = false;
+  // A list waits for the window to show (its box must stand over it).
+  bool listPosted_ = false;
   int modalDepth_ = 0;
   void ShowWelcome();
   // The view's text when the person's birth moment does not read: message 92 or 93.

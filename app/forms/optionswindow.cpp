@@ -240,8 +240,13 @@ void TfrmOptions::StoreField(const std::string& field, const std::string& value)
 std::string TfrmOptions::PersonName() const { return FieldText(dfPers); }
 std::string TfrmOptions::PersonPlace() const { return FieldText(dfPlace); }
 // A field that shows only its separators holds no text.
-std::string TfrmOptions::BirthDateText() const { return dfDate != nullptr && dfDate->IsEmpty() ? "" : FieldText(dfDate); }
-std::string TfrmOptions::BirthTimeText() const { return dfTime != nullptr && dfTime->IsEmpty() ? "" : FieldText(dfTime); }
+// An empty field whose stored text did not read: that text.
+std::string TfrmOptions::BirthDateText() const {
+  return dfDate != nullptr && dfDate->IsEmpty() ? unreadDate_ : FieldText(dfDate);
+}
+std::string TfrmOptions::BirthTimeText() const {
+  return dfTime != nullptr && dfTime->IsEmpty() ? unreadTime_ : FieldText(dfTime);
+}
 
 std::string TfrmOptions::PersonShortcut(int n) const {
   if (rbPerson == nullptr || n < 1 || n > rbPerson->Items()->Count()) return DefaultShortcut(n);
@@ -294,7 +299,8 @@ void TfrmOptions::FormCreate(TObject* sender) {
   try {
     MachineZoneHours = ZoneStandardOffsetHours(LocalTimeZoneName());
   } catch (const Exception&) {
-    MachineZoneHours = 0.0;
+    // The zone cannot be read here: the C library's standard offset, which its clock uses.
+    MachineZoneHours = LocalStandardOffsetMinutes() / 60.0;
   }
 
   ReadPersonShortcuts();
@@ -337,8 +343,13 @@ void TfrmOptions::SelectPerson(int n) {
     PutFieldText(dfShort, ReadString("dfShort" + suffix, DefaultShortcut(n)));
     PutFieldText(dfPers, ReadString("dfPers" + suffix, ""));
     PutFieldText(dfPlace, ReadString("dfPlace" + suffix, ""));
-    PutBirthDate(dfDate, ReadString("dfDate" + suffix, ""));
-    PutBirthTime(dfTime, ReadString("dfTime" + suffix, DefaultBirthTime));
+    const std::string date = ReadString("dfDate" + suffix, "");
+    const std::string time = ReadString("dfTime" + suffix, DefaultBirthTime);
+    PutBirthDate(dfDate, date);
+    PutBirthTime(dfTime, time);
+    // A stored text that does not read leaves its field empty; the report names the text.
+    unreadDate_ = dfDate != nullptr && dfDate->IsEmpty() ? Trim(date) : std::string();
+    unreadTime_ = dfTime != nullptr && dfTime->IsEmpty() ? Trim(time) : std::string();
   } catch (...) {
     loading_ = false;
     throw;
@@ -372,6 +383,7 @@ void TfrmOptions::dfTimeChange(TObject*) { StoreBirthTime(); }
 
 void TfrmOptions::StoreBirthDate() {
   if (dfDate == nullptr) return;
+  if (!loading_) unreadDate_.clear();
   if (dfDate->IsEmpty()) {
     StoreField("dfDate", "");
     return;
@@ -382,6 +394,7 @@ void TfrmOptions::StoreBirthDate() {
 
 void TfrmOptions::StoreBirthTime() {
   if (dfTime == nullptr) return;
+  if (!loading_) unreadTime_.clear();
   if (dfTime->IsEmpty()) {
     StoreField("dfTime", "");
     return;

@@ -175,6 +175,9 @@ class TfrmOptions : public TOrvForm {
   // The stored period on the slider, and from there to the timer.
   void ReadPeriod();
   std::vector<std::string> zones_;
+  // The stored birth date and time of the selected person when they did not read (their fields
+  // are empty then); cleared once the user changes the field.
+  std::string unreadDate_, unreadTime_;
   bool loading_ = false;
 };
 

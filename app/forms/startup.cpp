@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "app/lib/register.h"
+#include "app/lib/winregistry.h"
 #include "entry/fieldkit.h"
 #include "multilang/langswitch.h"
 #include "platform/forms/comctrls/comctrls.h"
@@ -19,6 +20,9 @@
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/files.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/rtl/uilanguage.h"
+#include "platform/rtl/win1252.h"
 #include "richtext/controls/richtext.h"
 #include "toolbars/toolbars.h"
 #include "platform/forms/forms.h"
@@ -26,6 +30,19 @@
 #include "platform/win/winapi.h"
 
 namespace tw::app {
+
+namespace {
+
+// The start's own messages in the program's language.
+constexpr TUiTextPair kGerman[] = {
+    {"Cannot enter the program folder %s", "Der Programmordner %s kann nicht ge\xF6" "ffnet werden"},
+    {"The program folder %s cannot be written (%s): %s", "In den Programmordner %s kann nicht geschrieben werden (%s): %s"},
+    {"The program folder %s cannot be written: %s", "In den Programmordner %s kann nicht geschrieben werden: %s"},
+    {"Program folder: %s", "Programmordner: %s"},
+};
+std::string StartText(const char* english) { return UiText(english, kGerman); }
+
+}  // namespace
 
 std::string ExePath;
 
@@ -50,7 +67,7 @@ void PrepareProgramFolder(const std::string& folder) {
   if (path.empty() || path.back() != '/') path += '/';
   if (::chdir(path.c_str()) != 0) {
     const int error = InOutErrorFromErrno(errno);
-    throw EInOutError("Cannot enter the program folder " + path, error);
+    throw EInOutError(Format(StartText("Cannot enter the program folder %s"), {path}), error);
   }
   ExePath = path;
   RemoveAliasTable();
@@ -58,9 +75,13 @@ void PrepareProgramFolder(const std::string& folder) {
     AtomicWriteFile(ExePath + AliasScriptName, AliasScriptLine(ExePath));
   } catch (const Exception& e) {
     const int error = errno;  // as the failed call left it
-    std::string cause = error != 0 ? std::string(std::strerror(error)) : e.Message();
-    throw EInOutError("The program folder " + path + " cannot be written (" + cause + "): " + e.Message(),
-                      InOutErrorFromErrno(error));
+    // The cause in the program's language, as the library's own text is.
+    if (error == 0)
+      throw EInOutError(Format(StartText("The program folder %s cannot be written: %s"), {path, e.Message()}), 5);
+    const int code = InOutErrorFromErrno(error);
+    throw EInOutError(
+        Format(StartText("The program folder %s cannot be written (%s): %s"), {path, InOutErrorText(code), e.Message()}),
+        code);
   }
 }
 
@@ -82,10 +103,21 @@ void SelectProgramDisplay() {
   SelectDisplay(chosen != nullptr && *chosen != '\0' ? chosen : "x11");
 }
 
-std::string ProgramFolderNote(const std::string& folder) { return "Program folder: " + folder; }
+std::string ProgramFolderNote(const std::string& folder) { return Format(StartText("Program folder: %s"), {folder}); }
+
+void ChooseStartLanguage() {
+  try {
+    const std::string stored =
+        TWinRegistry(std::string("\\Software\\Orvelle\\") + ApplicationTitle).ReadString("frmMain", "Language", "");
+    if (!stored.empty()) SetUiLanguage(stored == "Deutsch" ? TUiLanguage::German : TUiLanguage::English);
+  } catch (const Exception&) {
+    // An unreadable store: the desktop's language until the windows choose.
+  }
+}
 
 int ReportFatalError(const std::string& message, bool showBox) {
-  std::fprintf(stderr, "%s: %s\n", ApplicationName, message.c_str());
+  // The terminal reads UTF-8; the program's texts are Windows-1252.
+  std::fprintf(stderr, "%s: %s\n", ApplicationName, Win1252ToUtf8(message).c_str());
   std::fflush(stderr);
   if (showBox) {
     // The start is over: no window of it (the splash picture stays on top of all others) may

@@ -49,4 +49,8 @@ int ReportFatalError(const std::string& message, bool showBox);
 // "Program folder: " + `folder`, the line a start failure adds when its text names no folder.
 std::string ProgramFolderNote(const std::string& folder);
 
+// The language the start speaks until the windows choose theirs: the one stored at the last
+// run, else the desktop's.  So a start that fails speaks one language, the user's.
+void ChooseStartLanguage();
+
 }  // namespace tw::app

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <vector>
 
 #include "horoscope/chartglobals.h"
 #include "horoscope/chartmath.h"
@@ -139,16 +140,26 @@ std::string FormatMessage(const std::string& pattern, const std::string& a1, con
   }
 }
 
+std::string BirthLine(const std::string& pattern, const std::string& date, const std::string& time,
+                      const std::string& place) {
+  std::string shown = pattern;
+  std::vector<std::size_t> at;
+  for (std::size_t k = shown.find("%s"); k != std::string::npos; k = shown.find("%s", k + 2)) at.push_back(k);
+  // No place: the words that lead to it go with it ("... at %s in %s" ends at the time).
+  if (place.empty() && at.size() == 3) shown.erase(at[1] + 2, at[2] - at[1]);
+  return FormatMessage(shown, date, time, place);
+}
+
 void TTransitListWriter::WriteTitle(const horoscope::THoroscope& transit,
                                     const horoscope::THoroscope& radix) {
   using horoscope::GetMessageText;
   View.SetCurrentAttr(TTransitAttr::Header);
   View.InputString(GetMessageText(MsgPersonLabel) + " " + radix.HorName + "\r");
   const TDateTime born = MomentOf(radix), moment = MomentOf(transit);
-  View.InputString(FormatMessage(GetMessageText(MsgBirthLine), DateToStr(born), FormatDateTime("hh:nn", born),
-                                 radix.HorPlace) +
+  View.InputString(BirthLine(GetMessageText(MsgBirthLine), DateToStrWholeYear(born), FormatDateTime("hh:nn", born),
+                             Trim(radix.HorPlace)) +
                    "\r");
-  View.InputString(FormatMessage(GetMessageText(MsgTransitLine), DateToStr(moment),
+  View.InputString(FormatMessage(GetMessageText(MsgTransitLine), DateToStrWholeYear(moment),
                                  FormatDateTime("hh:nn", moment)) +
                    "\r");
   // A body the ephemeris could not compute takes no part in the list: say so, rather than

@@ -84,6 +84,10 @@ void WriteInPieces(ITransitView& view, std::string_view text);
 
 // Format of a message pattern that comes from the message table: a pattern that does not fit
 // its arguments gives the pattern itself rather than ending the list.
+// The birth line of the title (pattern with the date, the time and the place); without a place
+// the words that lead to it are left out too.
+std::string BirthLine(const std::string& pattern, const std::string& date, const std::string& time,
+                      const std::string& place);
 std::string FormatMessage(const std::string& pattern, const std::string& a1, const std::string& a2 = {},
                           const std::string& a3 = {});
 

@@ -349,7 +349,7 @@ TEST_F(DataSetTest, OpeningAMissingTableLeavesNothingOpen) {
     FAIL();
   } catch (const EDBEngineError& e) {
     EXPECT_EQ(e.ErrorCode(), DBIERR_NOSUCHTABLE);
-    EXPECT_EQ(std::string(e.what()), "Table does not exist.");
+    EXPECT_EQ(std::string(e.what()), "Table does not exist.\nTable: Nothing.QND") << "the message names the table";
   }
   EXPECT_FALSE(t->Active());
   EXPECT_TRUE(Link->Cursors.empty());  // the cursor handed out with the failure is closed

@@ -173,6 +173,23 @@ TEST_F(ListingTest, HouseLinesShowTheSignOfTheirOwnCusp) {
   EXPECT_EQ(CastAndList().at(24), "Equal");  // no pattern around the name
 }
 
+// The listing's dates show the whole year under a short date of two-digit years (the C
+// locale's "m/d/yy"): 1815 is not 2015.
+TEST_F(ListingTest, DatesShowTheWholeYear) {
+  ScopedMessages texts(EnglishTexts());
+  TFormatSettings plain = DefaultFormatSettings();
+  plain.LongTimeFormat = "hh:nn:ss";
+  ScopedFormatSettings settings(plain);
+  chart->HorDate = EncodeDate(1815, 12, 10);
+  chart->HorTime = 0.5;
+  chart->HorPlaceZoneHours = 0;
+  const auto lines = CastAndList();
+  ASSERT_GE(lines.size(), 7u);
+  EXPECT_EQ(lines[2], "Date: 12/10/1815 12:00:00 +/-GMT 0.00");
+  EXPECT_EQ(lines[3].substr(0, 24), " ==> GMT  : 12/10/1815 1");
+  EXPECT_EQ(lines[6].substr(0, 14), "LMT 12/10/1815");
+}
+
 TEST_F(ListingTest, ZoneOffsetsWithTwoDecimals) {
   ScopedMessages texts(EnglishTexts());
   chart->HorPlaceZoneHours = -5;

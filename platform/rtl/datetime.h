@@ -101,6 +101,15 @@ std::string DateToStr(TDateTime value);
 std::string TimeToStr(TDateTime value);
 std::string DateTimeToStr(TDateTime value);
 
+// Dates written for the user always show the whole year: the settings' short and long date
+// formats with every shorter year ("yy") widened to "yyyy", keeping order, separators and
+// quoted text ("m/d/yy" gives "m/d/yyyy", "dd.mm.yy" gives "dd.mm.yyyy").
+std::string WholeYearDateFormat(std::string_view format);
+TFormatSettings WholeYearSettings(const TFormatSettings& settings);
+// DateToStr and DateTimeToStr with the whole year, under the process-wide settings.
+std::string DateToStrWholeYear(TDateTime value);
+std::string DateTimeToStrWholeYear(TDateTime value);
+
 // Parsing follows ShortDateFormat's order of day, month and year (taken from the first of
 // d, m, y in it); numbers are separated by DateSeparator; a missing year means the current
 // year; a two-digit year goes through TwoDigitYearCenturyWindow.  Times are

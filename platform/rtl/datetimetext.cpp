@@ -369,6 +369,51 @@ std::string DateToStr(TDateTime value) { return FormatDateTime("ddddd", value); 
 std::string TimeToStr(TDateTime value) { return FormatDateTime("tt", value); }
 std::string DateTimeToStr(TDateTime value) { return FormatDateTime("c", value); }
 
+std::string WholeYearDateFormat(std::string_view format) {
+  std::string out;
+  char quote = 0;
+  for (std::size_t i = 0; i < format.size();) {
+    const char c = format[i];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+      out += c;
+      ++i;
+      continue;
+    }
+    if (c == '\'' || c == '"') {
+      quote = c;
+      out += c;
+      ++i;
+      continue;
+    }
+    if (c == 'y' || c == 'Y') {
+      std::size_t n = 0;
+      while (i + n < format.size() && (format[i + n] == 'y' || format[i + n] == 'Y')) ++n;
+      out += n >= 4 ? std::string(format.substr(i, n)) : std::string("yyyy");
+      i += n;
+      continue;
+    }
+    out += c;
+    ++i;
+  }
+  return out;
+}
+
+TFormatSettings WholeYearSettings(const TFormatSettings& settings) {
+  TFormatSettings whole = settings;
+  whole.ShortDateFormat = WholeYearDateFormat(settings.ShortDateFormat);
+  whole.LongDateFormat = WholeYearDateFormat(settings.LongDateFormat);
+  return whole;
+}
+
+std::string DateToStrWholeYear(TDateTime value) {
+  return FormatDateTime("ddddd", value, WholeYearSettings(FormatSettings()));
+}
+
+std::string DateTimeToStrWholeYear(TDateTime value) {
+  return FormatDateTime("c", value, WholeYearSettings(FormatSettings()));
+}
+
 bool TryStrToDate(std::string_view s, TDateTime& value, const TFormatSettings& settings) {
   Scanner sc(s);
   TDateTime d = 0;

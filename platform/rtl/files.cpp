@@ -436,7 +436,10 @@ void AtomicWriteFile(std::string_view path, std::string_view bytes) {
   if (error == 0 && ::rename(temp.c_str(), target.c_str()) != 0) error = errno;
   if (error != 0) {
     ::unlink(temp.c_str());
-    throw EInOutError(InOutErrorText(101), 101);
+    // The cause as it was: a full disk, or a folder in the way, or no right to replace it.
+    const int code = InOutErrorFromErrno(error);
+    errno = error;
+    throw EInOutError(InOutErrorText(code), code);
   }
   SyncFolder(folder);
 }

@@ -5,6 +5,8 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/files.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/rtl/uilanguage.h"
 #include "platform/sys/helpmap.h"
 
 namespace tw {
@@ -13,6 +15,19 @@ namespace {
 
 constexpr const char* kContentsPage = "index.html";
 constexpr const char* kMapFile = "contexts.txt";
+
+// The reasons a call fails, in the program's language (they reach the user's message box).
+constexpr const char* kNoHelpFile = "No help file is set";
+constexpr const char* kNoHelpFolder = "The help %s is not installed (no folder %s)";
+constexpr const char* kNoPage = "The help page %s does not exist";
+constexpr const char* kNotOpened = "The help page could not be opened";
+constexpr TUiTextPair kGerman[] = {
+    {kNoHelpFile, "Es ist keine Hilfedatei eingestellt"},
+    {kNoHelpFolder, "Die Hilfe %s ist nicht installiert (kein Ordner %s)"},
+    {kNoPage, "Die Hilfeseite %s gibt es nicht"},
+    {kNotOpened, "Die Hilfeseite konnte nicht ge\xF6" "ffnet werden"},
+};
+std::string HelpText(const char* english) { return UiText(english, kGerman); }
 
 HelpResult Failed(HelpFailure failure, std::string error) {
   HelpResult result;
@@ -85,7 +100,7 @@ void HelpSystem::ClearLog() {
   log_.clear();
 }
 
-std::string HelpSystem::HelpFolder(std::string_view helpFile) const {
+std::string HelpSystem::HelpFolderPath(std::string_view helpFile) const {
   const std::string file = ToNativePath(helpFile);
   const std::string name = ExtractFileName(file);
   const std::string base = ChangeFileExt(name, "");
@@ -93,7 +108,13 @@ std::string HelpSystem::HelpFolder(std::string_view helpFile) const {
   std::string root = programFolder_.empty() ? ProgramFolder() : IncludeTrailingPathDelimiter(programFolder_);
   const std::string dir = ExtractFilePath(file);
   if (!dir.empty()) root = dir.front() == '/' ? dir : root + dir;
-  const std::string folder = ResolvePath(root + "help/" + base);
+  return root + "help/" + base;
+}
+
+std::string HelpSystem::HelpFolder(std::string_view helpFile) const {
+  const std::string path = HelpFolderPath(helpFile);
+  if (path.empty()) return {};
+  const std::string folder = ResolvePath(path);
   return DirectoryExists(folder) ? IncludeTrailingPathDelimiter(folder) : std::string();
 }
 
@@ -107,7 +128,7 @@ HelpResult HelpSystem::WinHelpKey(std::string_view helpFile, std::string_view ke
 
 HelpResult HelpSystem::Show(const std::string& folder, const std::string& page, const std::string& anchor) {
   const std::string file = ResolvePath(folder + page);
-  if (!FileExists(file)) return Failed(HelpFailure::PageMissing, "The help page " + file + " does not exist");
+  if (!FileExists(file)) return Failed(HelpFailure::PageMissing, Format(HelpText(kNoPage), {file}));
   HelpResult result;
   result.Page = file;
   result.Anchor = anchor;
@@ -127,7 +148,7 @@ HelpResult HelpSystem::Show(const std::string& folder, const std::string& page, 
       HelpResult outcome = page;
       outcome.Succeeded = false;
       outcome.Failure = failed == HelpFailure::None ? HelpFailure::LaunchFailed : failed;
-      outcome.Error = why.empty() ? "The help page could not be opened" : why;
+      outcome.Error = why.empty() ? HelpText(kNotOpened) : why;
       lateFailure(outcome);
     };
     opened = launcher->OpenInBackground(result.Url, failure, error, std::move(late));
@@ -138,7 +159,7 @@ HelpResult HelpSystem::Show(const std::string& folder, const std::string& page, 
     result.Succeeded = true;
   } else {
     result.Failure = failure == HelpFailure::None ? HelpFailure::LaunchFailed : failure;
-    result.Error = error.empty() ? "The help page could not be opened" : error;
+    result.Error = error.empty() ? HelpText(kNotOpened) : error;
   }
   return result;
 }
@@ -189,11 +210,12 @@ HelpResult HelpSystem::Call(std::string_view helpFile, unsigned command, std::ui
     case HELP_KEY:
     case HELP_PARTIALKEY: {
       if (helpFile.empty()) {
-        result = Failed(HelpFailure::NoHelpFile, "No help file is set");
+        result = Failed(HelpFailure::NoHelpFile, HelpText(kNoHelpFile));
         break;
       }
       if (folder.empty()) {
-        result = Failed(HelpFailure::HelpFolderMissing, "Help file not found: " + std::string(helpFile));
+        result = Failed(HelpFailure::HelpFolderMissing,
+                        Format(HelpText(kNoHelpFolder), {std::string(helpFile), HelpFolderPath(helpFile)}));
         break;
       }
       if (command == HELP_SETCONTENTS) {

@@ -151,6 +151,8 @@ class HelpSystem {
 
   // The help folder a help file name leads to ("" when it does not exist), with a trailing '/'.
   std::string HelpFolder(std::string_view helpFile) const;
+  // Where the help folder for a help file name is looked for, whether it exists or not.
+  std::string HelpFolderPath(std::string_view helpFile) const;
 
   std::shared_ptr<HelpLauncher> SetLauncher(std::shared_ptr<HelpLauncher> launcher);
   // With a handler, a page's opener is not waited for: a failure it shows after the call has

@@ -9,7 +9,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <fstream>
+#include <initializer_list>
+#include <iterator>
 #include <limits>
 #include <mutex>
 
@@ -155,6 +158,55 @@ std::string AfterZoneinfo(std::string text) {
   return text;
 }
 
+constexpr const char* kZoneFolder = "/usr/share/zoneinfo/";
+
+// A zone given by its file rather than by a name of the database: ':' and an absolute path.
+bool IsZoneFileName(std::string_view name) { return name.size() > 1 && name[0] == ':' && name[1] == '/'; }
+
+// The zone in a file, as the C library reads it; nothing when the file holds no zone.
+std::optional<absl::TimeZone> LoadZoneFile(const std::string& path) {
+  absl::TimeZone zone;
+  if (!absl::LoadTimeZone(path, &zone)) return std::nullopt;
+  return zone;
+}
+
+std::optional<std::string> FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+// True when the zone file at `path` holds exactly the database's zone `name`.
+bool FileIsZone(const std::string& path, const std::string& name) {
+  if (name.empty() || !TimeZoneExists(name)) return false;
+  const auto file = FileBytes(path);
+  const auto zone = FileBytes(kZoneFolder + name);
+  return file && zone && !file->empty() && *file == *zone;
+}
+
+// The machine's zone read from a zone file (the C library's /etc/localtime or $TZ=:path):
+// the database's name when the file is that zone's (`candidates` are tried in turn), else the
+// file itself as ":path"; "UTC" when the file is missing or holds no zone, as the C library
+// then keeps universal time.
+std::string ZoneOfFile(const std::string& path, std::initializer_list<std::string> candidates) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error) || !LoadZoneFile(path)) return "UTC";
+  for (const std::string& name : candidates)
+    if (FileIsZone(path, name)) return name;
+  return ":" + path;
+}
+
+std::string FirstLine(const std::string& path) {
+  std::ifstream file(path);
+  std::string line;
+  if (!file || !std::getline(file, line)) return {};
+  const auto first = line.find_first_not_of(" \t\r");
+  const auto last = line.find_last_not_of(" \t\r");
+  return first == std::string::npos ? std::string() : line.substr(first, last - first + 1);
+}
+
 }  // namespace
 
 ZoneInstant CurrentInstant() {
@@ -170,6 +222,11 @@ bool TimeZoneExists(std::string_view name) {
 }
 
 std::optional<TimeZoneState> FindTimeZone(std::string_view name, ZoneInstant at) {
+  if (IsZoneFileName(name)) {
+    const auto zone = LoadZoneFile(std::string(name.substr(1)));
+    if (!zone) return std::nullopt;
+    return StateOf(name, *zone, at);
+  }
   if (!TimeZoneExists(name)) {
     const std::string rule = name.empty() ? std::string() : MachineRule();
     if (rule.empty() || rule != name) return std::nullopt;
@@ -215,34 +272,25 @@ std::string TimeZoneDisplayName(std::string_view name, ZoneInstant at) {
   return "(UTC" + std::string(text) + ") " + shown;
 }
 
-std::string LocalTimeZoneNameFrom(const char* tzVariable, const std::string& localtimeLink,
+std::string LocalTimeZoneNameFrom(const char* tzVariable, const std::string& localtimeFile,
                                   const std::string& timezoneFile) {
   if (tzVariable != nullptr) {
     std::string tz = tzVariable;
     if (!tz.empty() && tz.front() == ':') tz.erase(0, 1);
     if (tz.empty()) return "UTC";  // the C library reads an empty TZ as UTC
-    const std::string name = AfterZoneinfo(tz);
-    if (TimeZoneExists(name)) return name;
+    // A path: the C library reads that file.
+    if (tz.front() == '/') return ZoneOfFile(tz, {AfterZoneinfo(tz)});
+    if (TimeZoneExists(tz)) return tz;
     // A rule such as "EST5EDT,M3.2.0,M11.1.0" that is no zone of the database.
-    if (tz.front() != '/') return tz;
+    return tz;
   }
+  // Without TZ the C library reads /etc/localtime, a link or a copied file alike; the link's
+  // target or /etc/timezone only name the zone when their file is the one read.
+  std::string linked;
   char target[4096];
-  const ssize_t n = ::readlink(localtimeLink.c_str(), target, sizeof target - 1);
-  if (n > 0) {
-    const std::string name = AfterZoneinfo(std::string(target, static_cast<std::size_t>(n)));
-    if (TimeZoneExists(name)) return name;
-  }
-  std::ifstream file(timezoneFile);
-  std::string line;
-  if (file && std::getline(file, line)) {
-    const auto first = line.find_first_not_of(" \t\r");
-    const auto last = line.find_last_not_of(" \t\r");
-    if (first != std::string::npos) {
-      const std::string name = line.substr(first, last - first + 1);
-      if (TimeZoneExists(name)) return name;
-    }
-  }
-  return "UTC";
+  const ssize_t n = ::readlink(localtimeFile.c_str(), target, sizeof target - 1);
+  if (n > 0) linked = AfterZoneinfo(std::string(target, static_cast<std::size_t>(n)));
+  return ZoneOfFile(localtimeFile, {linked, FirstLine(timezoneFile)});
 }
 
 std::string LocalTimeZoneName() {
@@ -250,11 +298,16 @@ std::string LocalTimeZoneName() {
 }
 
 int LocalStandardOffsetMinutes(ZoneInstant at) {
-  const std::string name = LocalTimeZoneName();
-  if (TimeZoneExists(name)) return ZoneStandardOffsetMinutes(name, at);
-  // A rule in TZ: the C library's standard offset for it.
-  if (auto state = MachineRuleState(name, at)) return state->StandardOffsetMinutes();
-  return 0;
+  // A name, a zone file or a rule in TZ (read by the C library) alike.
+  try {
+    if (auto state = FindTimeZone(LocalTimeZoneName(), at)) return state->StandardOffsetMinutes();
+  } catch (const ETimeZoneError&) {
+    // Not readable here: the C library's own standard offset below.
+  }
+  static std::mutex lock;
+  std::lock_guard<std::mutex> guard(lock);
+  ::tzset();
+  return static_cast<int>(-timezone / 60);
 }
 
 int LocalStandardBiasMinutes(ZoneInstant at) { return -LocalStandardOffsetMinutes(at); }

@@ -21,7 +21,10 @@
 //
 // The machine's zone may be given in $TZ as a rule instead of a name
 // ("EST5EDT,M3.2.0,M11.1.0").  Such a rule counts as a zone while it is the process's $TZ; the C
-// library reads it (localtime_r), as it does for the machine's clock.
+// library reads it (localtime_r), as it does for the machine's clock.  A zone may also be given
+// by its file, as ':' followed by the file's absolute path (":/etc/localtime"): the machine's
+// zone when the C library reads a file that is no zone of the database (a copied or mounted
+// /etc/localtime, $TZ=:/path/to/file); it is read from that file, as the C library reads it.
 //
 // Failures (an unknown zone name, an unreadable database) raise ETimeZoneError.  All
 // functions may be called from any thread.
@@ -80,19 +83,24 @@ bool ZoneIsDaylight(std::string_view name, ZoneInstant at = CurrentInstant());
 // "(UTC+00:00) UTC"; the standard offset at the instant, underscores shown as blanks.
 std::string TimeZoneDisplayName(std::string_view name, ZoneInstant at = CurrentInstant());
 
-// The machine's zone: $TZ when it names a zone of the database (a leading ':' and a
-// ".../zoneinfo/" folder are dropped; an empty TZ is "UTC"); a rule in $TZ that names no zone
-// ("EST5EDT,M3.2.0,M11.1.0") as it stands; else the zone /etc/localtime links to, else the
-// name in /etc/timezone, else "UTC".
+// The machine's zone: always the zone the C library reads for the machine's clock, so that a
+// moment read from the clock converts back to the instant it was.  By the C library's rules:
+// - $TZ set (a leading ':' dropped): empty is "UTC"; an absolute path is that file's zone; a
+//   name of the database is that zone; anything else is a rule ("EST5EDT,M3.2.0,M11.1.0"),
+//   given as it stands;
+// - $TZ unset: the zone file /etc/localtime (a link or a copied or mounted file), "UTC" when it
+//   is missing or holds no zone.
+// A zone file is named by the database's name when it holds exactly that zone (a path under a
+// "zoneinfo/" folder, the target of the /etc/localtime link, the name in /etc/timezone), else
+// ":" + its path.
 std::string LocalTimeZoneName();
-// The same from given sources, for tests: `tzVariable` (null when unset), the link file and
-// the name file.
-std::string LocalTimeZoneNameFrom(const char* tzVariable, const std::string& localtimeLink,
+// The same from given sources, for tests: `tzVariable` (null when unset), the file the C
+// library reads without TZ, and the name file.
+std::string LocalTimeZoneNameFrom(const char* tzVariable, const std::string& localtimeFile,
                                   const std::string& timezoneFile);
 
-// The machine's standard offset (east positive) and bias (west positive).  When $TZ holds a
-// rule rather than a zone name ("EST5EDT,M3.2.0,M11.1.0"), the C library's reading of it is
-// used.
+// The machine's standard offset (east positive) and bias (west positive), of the zone
+// LocalTimeZoneName gives.
 int LocalStandardOffsetMinutes(ZoneInstant at = CurrentInstant());
 int LocalStandardBiasMinutes(ZoneInstant at = CurrentInstant());
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/uilanguage.h"
 #include "platform/win/displaybackends.h"
 #include "platform/win/windowstate.h"
 
@@ -19,7 +20,11 @@ void SelectDisplay(const std::string& name) {
     next = MakeX11Display(nullptr);
     if (!next) {
       const char* d = std::getenv("DISPLAY");
-      throw Exception("Cannot open the X display \"" + std::string(d ? d : "") + "\"");
+      // Said in the user's language: nothing else of the program speaks yet.
+      constexpr TUiTextPair kGerman[] = {{"Cannot open the X display \"%s\"", "Das X-Display \"%s\" kann nicht ge\xF6" "ffnet werden"}};
+      std::string text = UiText("Cannot open the X display \"%s\"", kGerman);
+      text.replace(text.find("%s"), 2, d ? d : "");
+      throw Exception(text);
     }
   } else {
     throw Exception("Unknown display \"" + name + "\"");

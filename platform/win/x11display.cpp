@@ -9,6 +9,7 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
@@ -575,8 +576,19 @@ class X11Display final : public DisplayBackend {
     KeySym keysym = NoSymbol;
     XLookupString(&ev, buffer, sizeof buffer, &keysym, nullptr);
     KeySym plain = XLookupKeysym(&ev, 0);
-    UINT vk = KeysymToVirtualKey(plain != NoSymbol ? plain : keysym);
-    if (vk == 0) vk = KeysymToVirtualKey(keysym);
+    // Ctrl and Alt together type nothing (AltGr is a key of its own on X and types its
+    // character without either of them).
+    const bool ctrlAlt = (ev.state & ControlMask) && (ev.state & Mod1Mask);
+    const TKeyPress press = ReadKeyPress(plain, keysym, ctrlAlt);
+    UINT vk = press.VirtualKey;
+    // A key remapped for one press (input tools unmap it at once) is released under the
+    // virtual key it was pressed as.
+    const std::size_t code = ev.keycode & 0xFF;
+    if (down) {
+      pressedAs_[code] = vk;
+    } else if (vk == 0) {
+      vk = pressedAs_[code];
+    }
     if (vk == 0) return;
     // A key that reaches a window blocked by a modal one does nothing there; only a modifier's
     // release still counts, so that it is not held for ever.
@@ -585,11 +597,8 @@ class X11Display final : public DisplayBackend {
       return;
     }
     if (down) {
-      // Ctrl and Alt together type nothing (AltGr is a key of its own on X and types its
-      // character without either of them).
-      const bool ctrlAlt = (ev.state & ControlMask) && (ev.state & Mod1Mask);
-      int ch = ctrlAlt ? -1 : KeysymToWin1252(keysym);
-      InjectKeyDown(vk, ch < 0 ? kNoCharacter : (ch == 0 ? kNoCharacter : ch));
+      if (press.Refused) MessageBeep(0);
+      InjectKeyDown(vk, press.Character < 0 ? kNoCharacter : press.Character);
     } else {
       InjectKeyUp(vk);
     }
@@ -675,6 +684,11 @@ class X11Display final : public DisplayBackend {
       XEvent ev;
       XNextEvent(dpy_, &ev);
       switch (ev.type) {
+        case MappingNotify:
+          // Keys remapped while the program runs (input tools map a spare key to the character
+          // they type) read with their new symbols.
+          XRefreshKeyboardMapping(&ev.xmapping);
+          break;
         case KeyPress:
           lastTime_ = ev.xkey.time;
           Key(ev.xkey, true);
@@ -804,6 +818,8 @@ class X11Display final : public DisplayBackend {
   HWND applyingConfigure_ = 0;
   HWND focusingFromX_ = 0;
   unsigned lastButton_ = 0;
+  // The virtual key each keycode was last pressed as.
+  std::array<UINT, 256> pressedAs_{};
   Time lastClickTime_ = 0;
   int lastX_ = 0;
   int lastY_ = 0;

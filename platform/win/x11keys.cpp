@@ -99,4 +99,28 @@ int KeysymToWin1252(unsigned long keysym) {
   return CodePointToWin1252(cp);
 }
 
+bool KeysymIsCharacter(unsigned long keysym) {
+  if ((keysym >= 0x20 && keysym <= 0x7E) || (keysym >= 0xA0 && keysym <= 0xFF)) return true;
+  if ((keysym & 0xFF000000UL) == 0x01000000UL) return true;  // Unicode key symbols
+  // The older symbol sets of other scripts (Latin-2 to Greek, technical, currency ...); above
+  // 0xFD00 lie the terminal, function, modifier and dead keys.
+  return keysym >= 0x100 && keysym < 0xFD00;
+}
+
+TKeyPress ReadKeyPress(unsigned long plain, unsigned long typed, bool ctrlAlt) {
+  TKeyPress press;
+  press.VirtualKey = KeysymToVirtualKey(plain != 0 ? plain : typed);
+  if (press.VirtualKey == 0) press.VirtualKey = KeysymToVirtualKey(typed);
+  const bool character = KeysymIsCharacter(typed);
+  // A key that only types a character ("€" on a spare key) is a key of its own, as the
+  // letters of other layouts are.
+  if (press.VirtualKey == 0 && character) press.VirtualKey = VK_OEM_102;
+  if (press.VirtualKey == 0 || ctrlAlt) return press;
+  const int ch = KeysymToWin1252(typed);
+  if (ch > 0) press.Character = ch;
+  // A character the 8-bit text cannot hold ("Ω", "→") is refused, not dropped unnoticed.
+  else if (character) press.Refused = true;
+  return press;
+}
+
 }  // namespace tw::win

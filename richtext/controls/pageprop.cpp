@@ -1,6 +1,7 @@
 #include "richtext/controls/pageprop.h"
 
 #include <cmath>
+#include <iterator>
 
 #include "platform/rtl/sysconst.h"
 #include "platform/rtl/sysutils.h"
@@ -26,6 +27,20 @@ constexpr TUiTextPair kGerman[] = {
     {"'%s' is not a valid page value", "'%s' ist kein g\xFCltiger Seitenwert"},
     {"The margins leave no room for the text on this page", "Die R\xE4nder lassen auf dieser Seite keinen Platz f\xFCr den Text"},
     {"A margin cannot be negative", "Ein Rand kann nicht negativ sein"},
+    // The window.
+    {"Page Properties", "Seiteneigenschaften"},
+    {" Paper Size ", " Papiergr\xF6\xDF" "e "},
+    {"Width", "Breite"},
+    {"Height", "H\xF6he"},
+    {" Margins ", " R\xE4nder "},
+    {"Top", "Oben"},
+    {"Bottom", "Unten"},
+    {"Left", "Links"},
+    {"Right", "Rechts"},
+    {"Unit", "Einheit"},
+    {"Inch", "Zoll"},
+    {"Cm", "cm"},
+    {"Twips", "Twips"},
 };
 std::string PageText(std::string_view english) { return UiText(english, kGerman); }
 }  // namespace
@@ -49,7 +64,8 @@ std::string TwipsToUnitText(int twips, const std::string& unit) {
 // --- the window ---------------------------------------------------------------------------------
 
 TRiPageProp::TRiPageProp(TComponent* owner, TRiRTFTextPaint* engine) : TForm(owner), engine_(engine) {
-  SetCaption("Page Properties");
+  // The window shows the program's language; the units keep their own names inside.
+  SetCaption(PageText("Page Properties"));
   SetBorderStyle(TFormBorderStyle::bsDialog);
   SetBorderIcons(TBorderIcons{TBorderIcon::biSystemMenu});
   SetPosition(TPosition::poScreenCenter);
@@ -59,7 +75,7 @@ TRiPageProp::TRiPageProp(TComponent* owner, TRiRTFTextPaint* engine) : TForm(own
     auto* l = new TLabel(this);
     l->SetName(name);
     l->SetParent(parent);
-    l->SetCaption(caption);
+    l->SetCaption(PageText(caption));
     l->SetBounds(x, y, 50, 15);
     return l;
   };
@@ -77,7 +93,7 @@ TRiPageProp::TRiPageProp(TComponent* owner, TRiRTFTextPaint* engine) : TForm(own
   GroupBox1 = new TGroupBox(this);
   GroupBox1->SetName("GroupBox1");
   GroupBox1->SetParent(this);
-  GroupBox1->SetCaption(" Paper Size ");
+  GroupBox1->SetCaption(PageText(" Paper Size "));
   GroupBox1->SetBounds(8, 8, 274, 56);
   Label1 = label(GroupBox1, "Label1", "Width", 8, 24);
   edit(GroupBox1, 1, 56, 20);
@@ -86,7 +102,7 @@ TRiPageProp::TRiPageProp(TComponent* owner, TRiRTFTextPaint* engine) : TForm(own
   GroupBox2 = new TGroupBox(this);
   GroupBox2->SetName("GroupBox2");
   GroupBox2->SetParent(this);
-  GroupBox2->SetCaption(" Margins ");
+  GroupBox2->SetCaption(PageText(" Margins "));
   GroupBox2->SetBounds(8, 70, 274, 84);
   Label3 = label(GroupBox2, "Label3", "Top", 8, 24);
   edit(GroupBox2, 3, 56, 20);
@@ -103,7 +119,7 @@ TRiPageProp::TRiPageProp(TComponent* owner, TRiRTFTextPaint* engine) : TForm(own
   ComboBox1->SetStyle(csDropDownList);
   ComboBox1->SetBounds(64, 162, 90, 21);
   ComboBox1->SetTabStop(true);
-  for (const char* u : kUnits) ComboBox1->Items()->Add(u);
+  for (const char* u : kUnits) ComboBox1->Items()->Add(PageText(u));
   ComboBox1->OnChange = [this](TObject* s) { ComboBox1Change(s); };
   BitBtn2 = new TBitBtn(this);
   BitBtn2->SetName("BitBtn2");
@@ -124,7 +140,7 @@ TRiPageProp::TRiPageProp(TComponent* owner, TRiRTFTextPaint* engine) : TForm(own
 
 std::string TRiPageProp::Unit() const {
   const int i = ComboBox1->ItemIndex();
-  return i >= 0 ? ComboBox1->Items()->Get(i) : std::string(kUnits[0]);
+  return i >= 0 && i < static_cast<int>(std::size(kUnits)) ? std::string(kUnits[i]) : std::string(kUnits[0]);
 }
 
 void TRiPageProp::FormActivate(TObject*) {
@@ -132,8 +148,8 @@ void TRiPageProp::FormActivate(TObject*) {
   values_ = {0, l.PageWidth, l.PageHeight, l.TopMargin, l.BottomMargin, l.LeftMargin, l.RightMargin};
   int index = 0;
   const std::string& remembered = TRiPagePropDlg::RememberedUnit();
-  for (int i = 0; i < ComboBox1->Items()->Count(); ++i)
-    if (!remembered.empty() && AnsiSameText(ComboBox1->Items()->Get(i), remembered)) index = i;
+  for (int i = 0; i < static_cast<int>(std::size(kUnits)); ++i)
+    if (!remembered.empty() && AnsiSameText(kUnits[i], remembered)) index = i;
   ComboBox1->SetItemIndex(index);
   ComboBox1Change(ComboBox1);
 }

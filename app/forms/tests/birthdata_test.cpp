@@ -115,6 +115,43 @@ TEST(BirthDataStore, DatesAndTimesHaveOneFixedFormAndOldTextsStillRead) {
   EXPECT_EQ(BirthTimeFromStore("24:00", "hh:mm"), -1);
 }
 
+// A stored birth date or time that does not read is reported with the stored text, in a box
+// over the main window (not on an empty screen before it shows); the options dialog follows.
+TEST_F(BirthDataTest, AStoredBirthMomentThatDoesNotReadIsToldWithItsTextOverTheWindow) {
+  MakeWindows();
+  for (const bool dateBad : {true, false}) {
+    SCOPED_TRACE(dateBad ? "date" : "time");
+    StorePerson(1, "Bob Stone", dateBad ? "1990-02-31" : "1980-05-17", dateBad ? "07:45" : "25:61");
+    options->SelectPerson(1);
+    std::vector<bool> mainShowing;
+    std::vector<std::string> texts;
+    SetMessageBoxFunc([&](const std::string& text, const std::string&, unsigned) {
+      texts.push_back(text);
+      mainShowing.push_back(main->HandleAllocated() && IsWindowVisible(main->Handle()));
+      return IDOK;
+    });
+    bool optionsOpened = false;
+    WhileModal({[&] {
+      optionsOpened = options->Visible();
+      options->SetModalResult(mrCancel);
+    }});
+    main->Show();
+    EXPECT_TRUE(texts.empty()) << "nothing is shown before the window";
+    ASSERT_TRUE(IsWindowVisible(main->Handle()));
+    for (int i = 0; i < 5; ++i) Pump();
+    Application()->OnIdle = nullptr;
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0], dateBad ? "The birth date 1990-02-31 is not valid." : "The birth time 25:61 is not valid.");
+    EXPECT_TRUE(mainShowing[0]) << "the box stands over the main window";
+    EXPECT_TRUE(optionsOpened);
+    main->Hide();
+  }
+  SetMessageBoxFunc([this](const std::string& text, const std::string& caption, unsigned) {
+    boxes.push_back(caption + "|" + text);
+    return mrOk;
+  });
+}
+
 TEST_F(BirthDataTest, StoredDatesReadWhateverTheDateFormat) {
   MakeWindows();
   StorePerson(2, "Anna", "1980-05-17", "07:45");
@@ -314,7 +351,7 @@ TEST_F(BirthDataTest, ABadBirthDateIsReportedOnceAndNoOtherPersonsListIsShown) {
   boxes.clear();
   main->pbPersClick(main->pbPers2);
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0], "The birth date  is not valid.") << "the field could not take the stored text";
+  EXPECT_EQ(boxes[0], "The birth date 31.02.1990 is not valid.") << "the stored text the field could not take";
   EXPECT_EQ(dialogs, 1);
   EXPECT_EQ(main->ListsStarted, 1) << "no list from Bob's birth moment under Anna's name";
   const std::string shown = main->rtext->Text();
@@ -398,6 +435,8 @@ TEST_F(BirthDataTest, NoModalWindowOpensUnderTheSplashAtStart) {
     options->SetModalResult(mrCancel);
   };
   main->FormShow(main);
+  // The box waits until the window shows.
+  for (int i = 0; i < 5; ++i) Pump();
   ASSERT_EQ(splashShown.size(), 1u);
   EXPECT_FALSE(splashShown[0]);
   EXPECT_FALSE(splashAtDialog);

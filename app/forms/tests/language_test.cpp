@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <set>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -23,7 +25,10 @@
 #include "multilang/langeditor.h"
 #include "multilang/langswitch.h"
 #include "platform/classes/inifiles.h"
+#include "platform/forms/comctrls/combobox.h"
+#include "platform/forms/comctrls/listbox.h"
 #include "platform/forms/menus/menus.h"
+#include "platform/forms/stdctrls/extctrls.h"
 #include "platform/forms/menus/shortcut.h"
 #include "platform/gfx/printer.h"
 #include "platform/sys/help.h"
@@ -451,6 +456,154 @@ TEST_F(LanguageTest, InGermanNoMessageOrDialogOfTheProgramShowsEnglish) {
   EXPECT_EQ(ShortCutToText(print->ShortCut()), "Strg+P");
   ChooseFromMenu("English");
   EXPECT_EQ(ShortCutToText(print->ShortCut()), "Ctrl+P");
+}
+
+// Every text a window shows: its caption and its controls' captions, hints and list lines
+// (the zone list's names are the tz database's, the same in every language).
+void CollectTexts(const TWinControl* w, std::set<std::string>& out) {
+  out.insert(w->Caption());
+  out.insert(w->Hint());
+  for (int i = 0; i < w->ControlCount(); ++i) {
+    const TControl* c = w->Controls(i);
+    out.insert(c->Caption());
+    out.insert(c->Hint());
+    const TStrings* lines = nullptr;
+    if (auto* combo = dynamic_cast<const TCustomComboBox*>(c); combo != nullptr && combo->Name() != "cmbTimeZone")
+      lines = combo->Items();
+    if (auto* group = dynamic_cast<const TRadioGroup*>(c)) lines = group->Items();
+    if (auto* list = dynamic_cast<const TCustomListBox*>(c)) lines = list->Items();
+    for (int k = 0; lines != nullptr && k < lines->Count(); ++k) out.insert(lines->Strings(k));
+    if (auto* wc = dynamic_cast<const TWinControl*>(c)) CollectTexts(wc, out);
+  }
+}
+
+void CollectMenu(const TMenuItem* item, std::set<std::string>& out) {
+  for (int i = 0; i < item->Count(); ++i) {
+    out.insert(item->Items(i)->Caption());
+    out.insert(item->Items(i)->Hint());
+    CollectMenu(item->Items(i), out);
+  }
+}
+
+// Every window and box a German session can reach, walked in English and then in German: no
+// German window shows a text of the English set (texts that are the same words in both
+// languages aside).  The calendar pop-up is walked where its own work puts its German texts.
+TEST_F(LanguageTest, EveryWindowAndBoxOfAGermanSessionShowsNoEnglishText) {
+  CopyLanguageFile();
+  MakeWindows();
+  MakePerson("Bob Stone", "Bob");
+  main->Show();
+  auto saved = ProgramHelp().SetLauncher(std::make_shared<ProcessHelpLauncher>("tidewell-no-such-opener", "/nonexistent"));
+  using TTexts = std::map<std::string, std::set<std::string>>;
+  // Runs `open` and collects the texts of the modal window it shows (and of the box a button
+  // of it opens, `button` naming that button), then closes both.
+  const auto modal = [&](TTexts& texts, const std::string& name, const std::function<void()>& open,
+                         const std::string& button = {}) {
+    int step = 0;
+    Application()->OnIdle = [&](TObject*, bool& done) {
+      done = false;
+      TCustomForm* active = Screen()->ActiveForm();
+      if (active == nullptr || active == main) return;
+      if (step == 0) {
+        CollectTexts(active, texts[name]);
+        step = 1;
+        if (!button.empty()) {
+          if (auto* b = dynamic_cast<TControl*>(active->FindComponent(button)))
+            b->Click();
+          else
+            ADD_FAILURE() << name << " (" << active->ClassName() << ") has no " << button;
+        }
+        active->SetModalResult(mrCancel);
+      } else {
+        // A window the button opened.
+        CollectTexts(active, texts[name + " / " + active->ClassName()]);
+        active->SetModalResult(mrCancel);
+      }
+    };
+    open();
+    Application()->OnIdle = nullptr;
+    Pump();
+  };
+  const auto walk = [&](TTexts& texts) {
+    CollectTexts(main, texts["main"]);
+    CollectMenu(main->MainMenu->Items(), texts["main"]);
+    boxes.clear();
+    modal(texts, "options", [&] { options->Execute(); });
+    modal(texts, "about", [&] { about->ShowModal(); });
+    modal(texts, "page setup", [&] { main->mnuPageSetupClick(nullptr); });
+    modal(texts, "language editor", [&] { main->LangSwitch1->Browse(); }, "HelpBtn");
+    modal(texts, "language editor", [&] { main->LangSwitch1->Browse(); }, "CopyFromBtn");
+    // PLACE FOR THE CALENDAR POP-UP (TfrmCal, opened by dfTransBtn and the options' birth-date
+    // button): walk it here with modal(texts, "calendar", ...) once its German texts are in.
+    main->mnuHelpContentsClick(nullptr);
+    main->rtextHyperLinkEvent(nullptr, "20001");
+    for (const std::string& box : boxes) texts["boxes"].insert(box);
+    EXPECT_EQ(boxes.size(), 3u) << "the editor's help, the contents and a link each tell why no page shows";
+  };
+  TTexts english, german;
+  walk(english);
+  ChooseFromMenu("Deutsch");
+  ASSERT_EQ(main->LangSwitch1->CurrentLanguage(), "Deutsch");
+  walk(german);
+  ProgramHelp().SetLauncher(saved);
+  // The same words in both languages: names, numbers, "OK" and the like.
+  const std::set<std::string> neutral = {"", "OK", "Twips", "Deutsch", "English", "Bob", "Person 2", "Person 3",
+                                         "Person 4", "Tidewell", "Corvane Tidewell", "Transit", "  Transit  ", "Info",
+                                         "Build", "Version", "Svenska", "Nederlands", "Bahasa Indonesia", "Dansk",
+                                         "System (DBCS)", "System (R->L)", "Corvane", "&Corvane", "-", "Name", "Person", "Ok",
+                                         "TfrmMainLangSwitch1", "TfrmOptionsLangSwitch1", "TAboutBoxLangSwitch1", "&OK"};
+  // Numbers read the same in both languages.
+  const auto isNumber = [](const std::string& t) {
+    return !t.empty() && t.find_first_not_of("0123456789.,") == std::string::npos;
+  };
+  for (const auto& [window, texts] : german) {
+    ASSERT_FALSE(texts.empty()) << window;
+    for (const std::string& text : texts) {
+      if (neutral.count(text) != 0 || isNumber(text)) continue;
+      bool englishText = false;
+      for (const auto& [w, englishTexts] : english) englishText = englishText || englishTexts.count(text) != 0;
+      EXPECT_FALSE(englishText) << window << ": \"" << text << "\" is English";
+    }
+  }
+  EXPECT_EQ(german["boxes"].size(), 2u) << "the language editor's help and the program's";
+  for (const char* window : {"main", "options", "about", "page setup", "language editor", "language editor / TCopyFromForm"})
+    EXPECT_EQ(german.count(window), 1u) << window << " was not walked";
+}
+
+// A stored birth date that does not read, at a start in the stored German: one German box
+// naming the stored text, over the shown main window (the language switch computes the list
+// while the window is still on its way).
+TEST_F(LanguageTest, ABadStoredBirthDateAtAGermanStartIsToldOnceOverTheWindow) {
+  CopyLanguageFile();
+  TWinRegistry store(SettingsKey());
+  store.WriteString("frmOptions", "dfPers1", "Bob Stone");
+  store.WriteString("frmOptions", "dfDate1", "1990-02-31");
+  store.WriteString("frmMain", "Language", "Deutsch");
+  MakeWindows();
+  std::vector<std::string> texts;
+  std::vector<bool> mainShowing;
+  SetMessageBoxFunc([&](const std::string& text, const std::string&, unsigned) {
+    texts.push_back(text);
+    mainShowing.push_back(IsWindowVisible(main->Handle()));
+    return IDOK;
+  });
+  Application()->OnIdle = [&](TObject*, bool& done) {
+    done = false;
+    if (options->Visible()) options->SetModalResult(mrCancel);
+  };
+  main->Show();
+  EXPECT_TRUE(texts.empty()) << "nothing before the window shows";
+  EXPECT_NE(main->rtext->Text().find("\"1990-02-31\" ist kein g\xFCltiges Datum"), std::string::npos)
+      << "the view says what is missing meanwhile";
+  for (int i = 0; i < 10; ++i) Pump();
+  Application()->OnIdle = nullptr;
+  ASSERT_EQ(texts.size(), 1u);
+  EXPECT_NE(texts[0].find("\"1990-02-31\" ist kein g\xFCltiges Datum"), std::string::npos) << texts[0];
+  EXPECT_TRUE(mainShowing[0]);
+  SetMessageBoxFunc([this](const std::string& text, const std::string& caption, unsigned) {
+    boxes.push_back(caption + "|" + text);
+    return mrOk;
+  });
 }
 
 TEST_F(LanguageTest, CtrlAltEOpensTheLanguageEditorOfEachWindow) {

@@ -16,6 +16,8 @@
 #include <string>
 
 #include "app/forms/tests/texttables_fixture.h"
+#include "app/lib/winregistry.h"
+#include "platform/classes/registry.h"
 #include "app/forms/tests/wmdisplay.h"
 
 namespace tw::app::test {
@@ -202,6 +204,51 @@ TEST_F(ProgramRunTest, AFailedStartShowsItsBoxAboveEverythingAndEndsWithCode1) {
   EXPECT_EQ(title, "Corvane - Tidewell");
   EXPECT_NE(err.find("The program folder " + folder.string() + "/ cannot be written ("), std::string::npos) << err;
   EXPECT_FALSE(std::filesystem::exists(folder / "QNALIAS.SC$"));
+}
+
+// A start that fails speaks one language, the user's: German under a German desktop, or with
+// German chosen at the last run; the missing table is named.  (The parts once came in English
+// with a German library text inside.)
+TEST_F(ProgramRunTest, AFailedStartSpeaksTheUsersLanguageAndNamesTheMissingTable) {
+  std::filesystem::copy_file(BuiltProgramFolder() / InterpretationTableName, folder / InterpretationTableName);
+  const std::string quiet = "TIDEWELL_DISPLAY=offscreen ASAN_OPTIONS=detect_leaks=0 LC_ALL= LC_MESSAGES= ";
+  const std::string german = "Tidewell: Die Tabelle existiert nicht.\nTabelle: Messages.QND\nProgrammordner: " +
+                             folder.string() + "/";
+  const auto expectGerman = [&](const std::string& err) {
+    EXPECT_NE(err.find(german), std::string::npos) << err;
+    for (const char* english : {"Table ", "Table:", "does not exist", "Program folder", "cannot"})
+      EXPECT_EQ(err.find(english), std::string::npos) << english << " in " << err;
+  };
+  std::string err;
+  EXPECT_EQ(Run(quiet + "LANG=de_DE.UTF-8", err), 1);
+  expectGerman(err);
+
+  // German chosen at the last run, on an English desktop.
+  const std::string store = SettingsStorePath();
+  SetSettingsStorePath((folder / ".config" / "tidewell" / "registry.ini").string());
+  TWinRegistry("\\Software\\Orvelle\\Corvane - Tidewell").WriteString("frmMain", "Language", "Deutsch");
+  EXPECT_EQ(Run(quiet + "LANG=C", err), 1);
+  expectGerman(err);
+  // English chosen, on a German desktop.
+  TWinRegistry("\\Software\\Orvelle\\Corvane - Tidewell").WriteString("frmMain", "Language", "English");
+  SetSettingsStorePath(store);
+  EXPECT_EQ(Run(quiet + "LANG=de_DE.UTF-8", err), 1);
+  EXPECT_NE(err.find("Tidewell: Table does not exist.\nTable: Messages.QND\nProgram folder: " + folder.string() + "/"),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(err.find("Tabelle"), std::string::npos) << err;
+
+  // A program folder that cannot take the alias script, in German.
+  std::filesystem::remove(folder / ".config" / "tidewell" / "registry.ini");
+  std::filesystem::remove(folder / "QNALIAS.SC$");
+  std::filesystem::create_directories(folder / "QNALIAS.SC$" / "in the way");
+  EXPECT_EQ(Run(quiet + "LANG=de_DE.UTF-8", err), 1);
+  EXPECT_NE(err.find("Tidewell: In den Programmordner " + folder.string() + "/ kann nicht geschrieben werden"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("(Dateizugriff verweigert)"), std::string::npos) << err;
+  for (const char* wrong : {"program folder", "cannot", "denied", "Permission", "file", "voll"})
+    EXPECT_EQ(err.find(wrong), std::string::npos) << wrong << " in " << err;
 }
 
 }  // namespace

@@ -82,6 +82,10 @@ TEST(FatalError, GoesToStderrAndToABoxWhereOneCanBeSeen) {
   EXPECT_EQ(boxes, std::vector<std::string>{"Table does not exist."});
   EXPECT_NE(err.find("Tidewell: Table does not exist."), std::string::npos) << err;
   EXPECT_NE(err.find("Tidewell: Cannot open the X display"), std::string::npos) << err;
+  // The terminal reads UTF-8.
+  ::testing::internal::CaptureStderr();
+  ReportFatalError("Der Datentr\xE4ger ist voll", false);
+  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Tidewell: Der Datentr\xC3\xA4ger ist voll\n");
 }
 
 TEST(ProgramFolder, EndsWithASeparatorAndHoldsTheProgram) {

@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -15,7 +20,9 @@
 #include "horoscope/horoscope.h"
 #include "horoscope/tests/fakeephemeris.h"
 #include "platform/classes/stringlist.h"
+#include "platform/rtl/datetime.h"
 #include "platform/rtl/formatsettings.h"
+#include "platform/sys/timezones.h"
 
 namespace tw::app {
 namespace {
@@ -349,6 +356,37 @@ TEST_F(TransitListTest, TitleDateAndTimeComeFromOneMoment) {
   EXPECT_EQ(view_.Pieces[1].Text, "Born 29.12.1899 06:00 in Lyon\r");
 }
 
+// Under the class library's defaults ("m/d/yy", the C locale's) the title shows whole years:
+// 1815, 1650 and 1600 could not be told from 2015, 2050 and 2099 otherwise.  A person without a
+// place of birth gets no dangling "in".
+TEST_F(TransitListTest, TitleShowsWholeYearsAndNoWordsForAMissingPlace) {
+  ScopedFormatSettings settings(DefaultFormatSettings());
+  const std::pair<TDateTime, std::string> births[] = {{EncodeDate(1815, 12, 10), "12/10/1815"},
+                                                     {EncodeDate(1650, 3, 1), "3/1/1650"},
+                                                     {EncodeDate(1600, 12, 31), "12/31/1600"},
+                                                     {EncodeDate(3999, 12, 31), "12/31/3999"}};
+  for (const auto& [day, text] : births) {
+    view_.Pieces.clear();
+    radix_->HorDate = day;
+    radix_->HorTime = 0.5;
+    transit_->HorDate = day;
+    transit_->HorTime = 0.5;
+    writer_.WriteTitle(*transit_, *radix_);
+    ASSERT_GE(view_.Pieces.size(), 3u);
+    EXPECT_EQ(view_.Pieces[1].Text, "Born " + text + " 12:00 in Lyon\r");
+    EXPECT_EQ(view_.Pieces[2].Text, "Transits " + text + " 12:00\r");
+  }
+  for (const std::string place : {"", "  "}) {
+    view_.Pieces.clear();
+    radix_->HorPlace = place;
+    writer_.WriteTitle(*transit_, *radix_);
+    EXPECT_EQ(view_.Pieces[1].Text, "Born 12/31/3999 12:00\r");
+  }
+  EXPECT_EQ(BirthLine("Geboren am %s um %s in %s", "1.2.1900", "10:00", ""), "Geboren am 1.2.1900 um 10:00");
+  EXPECT_EQ(BirthLine("Geboren am %s um %s in %s", "1.2.1900", "10:00", "Rom"), "Geboren am 1.2.1900 um 10:00 in Rom");
+  EXPECT_EQ(BirthLine("Born %s", "1/2/1900", "10:00", ""), "Born 1/2/1900") << "a pattern of its own stays";
+}
+
 // The day number of a date as the class library counts them.
 TDateTime Day(int y, int m, int d) { return EncodeDate(y, m, d); }
 
@@ -424,6 +462,39 @@ TEST(ZoneClock, ChartsGetTheInstantTheClocksShowed) {
   chart->HorDate = 1.0;
   EXPECT_FALSE(SetChartClock(*chart, Day(2024, 1, 15), 0.5, "No/Such_Zone"));
   EXPECT_EQ(chart->HorDate, 1.0);
+}
+
+// The transit chart reads the machine's clock with the machine's zone, however the machine
+// names it (a copied zone file in TZ was once read as UTC): the chart's universal time is the
+// instant the clock was read at.
+TEST(ZoneClock, TheMachinesClockReadsBackToTheInstantInEveryForm) {
+  const char* saved = std::getenv("TZ");
+  const std::string savedTz = saved != nullptr ? saved : "";
+  const std::string copy = std::filesystem::temp_directory_path() / ("tw_zone_" + std::to_string(::getpid()));
+  std::filesystem::copy_file("/usr/share/zoneinfo/America/New_York", copy,
+                             std::filesystem::copy_options::overwrite_existing);
+  auto chart = std::make_unique<THoroscope>(nullptr);
+  for (const std::string& tz : {":" + copy, std::string("EST5EDT,M3.2.0,M11.1.0"), std::string(":Europe/Berlin"),
+                               std::string("")}) {
+    SCOPED_TRACE(tz);
+    ::setenv("TZ", tz.c_str(), 1);
+    ::tzset();
+    // Winter, summer, the hour after each switch, the year 1815 and 2100.
+    for (const std::time_t t : {std::time_t{1705320000}, std::time_t{1719835200}, std::time_t{1710054000},
+                                std::time_t{1730617200}, std::time_t{-4918204800}, std::time_t{4118083200}}) {
+      SCOPED_TRACE(t);
+      std::tm local{};
+      ASSERT_NE(::localtime_r(&t, &local), nullptr);
+      const TDateTime day = EncodeDate(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+      const TDateTime time = EncodeTime(local.tm_hour, local.tm_min, local.tm_sec, 0);
+      ASSERT_TRUE(SetChartClock(*chart, day, time, LocalTimeZoneName()));
+      chart->Calculate();
+      EXPECT_NEAR(chart->HorBirthDateTimeGMT, horoscope::ContinuousToDateTime(25569.0 + static_cast<double>(t) / 86400.0), 1e-7);
+    }
+  }
+  if (saved != nullptr) ::setenv("TZ", savedTz.c_str(), 1); else ::unsetenv("TZ");
+  ::tzset();
+  std::filesystem::remove(copy);
 }
 
 // Births far from today still give whole charts: a transit on the birth moment finds every

@@ -46,13 +46,16 @@ LateFailures& Late() {
   return late;
 }
 
-// The page was found but nothing could open it (no browser): the user is told, with the
-// page's place so that it can be opened by hand.
+// A help request that shows nothing is told: no help file set, no help folder for it, a
+// missing page, or nothing that opens pages.  The box names the reason and the place the help
+// was looked for, so that it can be put there or opened by hand.
 void ReportHelpNotShown(const std::string& file, const HelpResult& r) {
   std::string text = DesktopText("Help could not be shown");
   text += r.Error.empty() ? std::string(".") : ": " + r.Error + ".";
-  const std::string where = !r.Page.empty() ? r.Page : ProgramHelp().HelpFolder(file);
-  text += "\n\n" + DesktopText("The help file is ") + (where.empty() ? file : where);
+  if (r.Failure != HelpFailure::NoHelpFile) {
+    const std::string where = !r.Page.empty() ? r.Page : ProgramHelp().HelpFolder(file);
+    text += "\n\n" + DesktopText("The help file is ") + (where.empty() ? file : where);
+  }
   Application()->MessageBox(text, Application()->Title(), MB_OK | MB_ICONWARNING);
 }
 
@@ -65,11 +68,10 @@ bool Call(unsigned command, std::uint32_t data, const std::string* keyword) {
   }
   if (!callHelp) return result;
   const std::string file = CurrentHelpFile();
-  if (file.empty()) return false;
   const HelpResult r = keyword != nullptr ? ProgramHelp().WinHelpKey(file, *keyword)
                                           : ProgramHelp().WinHelp(file, command, data);
-  if (!r.Succeeded && (r.Failure == HelpFailure::LauncherMissing || r.Failure == HelpFailure::LaunchFailed))
-    ReportHelpNotShown(file, r);
+  // A command with nothing to show (closing or placing the help) is no request the user sees.
+  if (!r.Succeeded && r.Failure != HelpFailure::UnsupportedCommand) ReportHelpNotShown(file, r);
   return r.Succeeded;
 }
 

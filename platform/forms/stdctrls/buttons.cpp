@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/rtl/uilanguage.h"
+
 namespace tw {
 
 namespace {
@@ -46,7 +48,14 @@ std::unique_ptr<TBitmap> GlyphPart(TBitmap* glyph, int numGlyphs, TButtonState s
 
 }  // namespace
 
-std::string BitBtnKindCaption(TBitBtnKind kind) { return KindOf(kind).Caption; }
+// The kinds' captions in the program's language.
+constexpr TUiTextPair kGermanCaptions[] = {
+    {"Cancel", "Abbrechen"}, {"&Help", "&Hilfe"},       {"&Yes", "&Ja"},          {"&No", "&Nein"},
+    {"&Close", "&Schlie\xDF" "en"}, {"Abort", "Abbrechen"}, {"&Retry", "&Wiederholen"}, {"&Ignore", "&Ignorieren"},
+    {"&All", "&Alle"},
+};
+
+std::string BitBtnKindCaption(TBitBtnKind kind) { return UiText(KindOf(kind).Caption, kGermanCaptions); }
 TModalResult BitBtnKindModalResult(TBitBtnKind kind) { return KindOf(kind).Result; }
 
 void DrawKindGlyph(TCanvas* c, TBitBtnKind kind, TPoint o, bool enabled) {

@@ -179,6 +179,50 @@ TEST_F(FixedClock, FormatDateTimeUsesTheSettings) {
   EXPECT_EQ(TimeToStr(v), "8:05:00 AM");
 }
 
+// Dates written for the user show the whole year under every locale's short date (the C and
+// unknown locales' "m/d/yy", en_GB's "%d/%m/%y", de_DE's "%d.%m.%Y"), keeping order and
+// separators, for every year the program accepts.
+TEST_F(FixedClock, WholeYearDatesKeepTheLocalesOrderAndSeparators) {
+  EXPECT_EQ(WholeYearDateFormat("m/d/yy"), "m/d/yyyy");
+  EXPECT_EQ(WholeYearDateFormat("dd.mm.yyyy"), "dd.mm.yyyy");
+  EXPECT_EQ(WholeYearDateFormat("yy/mm/dd"), "yyyy/mm/dd");
+  EXPECT_EQ(WholeYearDateFormat("d \"yy\" y"), "d \"yy\" yyyy") << "quoted text stays";
+  EXPECT_EQ(WholeYearDateFormat("dddd, mmmm dd, yyyy"), "dddd, mmmm dd, yyyy");
+  struct Locale {
+    const char* name;
+    const char* strftime;  // the locale's D_FMT; empty: the class library's defaults
+    char separator;
+    const char* dates[3];  // 1 January 1600, 10 December 1815, 31 December 3999
+  };
+  const Locale locales[] = {
+      {"C / C.UTF-8 / missing", "", '/', {"1/1/1600", "12/10/1815", "12/31/3999"}},
+      {"en_GB", "%d/%m/%y", '/', {"01/01/1600", "10/12/1815", "31/12/3999"}},
+      {"de_DE", "%d.%m.%Y", '.', {"01.01.1600", "10.12.1815", "31.12.3999"}},
+      {"ISO", "%Y-%m-%d", '-', {"1600-01-01", "1815-12-10", "3999-12-31"}},
+  };
+  for (const Locale& l : locales) {
+    SCOPED_TRACE(l.name);
+    TFormatSettings fs = DefaultFormatSettings();
+    if (*l.strftime != 0) {
+      fs.DateSeparator = l.separator;
+      fs.ShortDateFormat = StrftimeToDateTimeFormat(l.strftime);
+      for (char& c : fs.ShortDateFormat)
+        if (c == l.separator) c = '/';
+    }
+    ScopedFormatSettings scoped(fs);
+    const TDateTime days[] = {EncodeDate(1600, 1, 1), EncodeDate(1815, 12, 10), EncodeDate(3999, 12, 31)};
+    for (int k = 0; k < 3; ++k) {
+      EXPECT_EQ(DateToStrWholeYear(days[k]), l.dates[k]);
+      // Before 1899 the time of day counts away from the day (the class library's reading).
+      const TDateTime time = EncodeTime(6, 34, 54, 0);
+      EXPECT_EQ(DateTimeToStrWholeYear(days[k] < 0 ? days[k] - time : days[k] + time),
+                std::string(l.dates[k]) + " " + FormatDateTime("tt", EncodeTime(6, 34, 54, 0)));
+      EXPECT_EQ(DateTimeToStrWholeYear(days[k]), l.dates[k]) << "midnight shows no time";
+    }
+    EXPECT_EQ(FormatSettings().ShortDateFormat, fs.ShortDateFormat) << "the settings stay as they were";
+  }
+}
+
 TEST_F(FixedClock, StrToDateFollowsTheShortDateOrder) {
   EXPECT_EQ(StrToDate("12/31/1999"), EncodeDate(1999, 12, 31));
   EXPECT_EQ(StrToDate(" 1 / 2 / 2003 "), EncodeDate(2003, 1, 2));

@@ -2,6 +2,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <ctime>
+#include <iterator>
+#include <vector>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -143,6 +146,7 @@ class LocalZoneTest : public ::testing::Test {
     } else {
       ::unsetenv("TZ");
     }
+    ::tzset();
     fs::remove_all(dir_);
   }
   std::string dir_;
@@ -159,7 +163,9 @@ TEST_F(LocalZoneTest, TheTzVariableComesFirstInItsSeveralForms) {
   EXPECT_EQ(LocalTimeZoneNameFrom("XYZ-3", none, none), "XYZ-3");
 }
 
-TEST_F(LocalZoneTest, WithoutTzTheLinkThenTheNameFileThenUtc) {
+// Without TZ the C library reads the file /etc/localtime and nothing else: a dangling link or
+// a missing file is universal time whatever /etc/timezone says, which only names a copied file.
+TEST_F(LocalZoneTest, WithoutTzTheLocaltimeFileDecidesAndTheNameFileOnlyNamesIt) {
   const std::string link = dir_ + "/localtime";
   const std::string file = dir_ + "/timezone";
   fs::create_symlink("/usr/share/zoneinfo/Asia/Kolkata", link);
@@ -167,9 +173,85 @@ TEST_F(LocalZoneTest, WithoutTzTheLinkThenTheNameFileThenUtc) {
   EXPECT_EQ(LocalTimeZoneNameFrom(nullptr, link, file), "Asia/Kolkata");
   fs::remove(link);
   fs::create_symlink("/nowhere/Not/AZone", link);
-  EXPECT_EQ(LocalTimeZoneNameFrom(nullptr, link, file), "America/New_York");
-  std::ofstream(file) << "garbage\n";
   EXPECT_EQ(LocalTimeZoneNameFrom(nullptr, link, file), "UTC");
+  fs::remove(link);
+  EXPECT_EQ(LocalTimeZoneNameFrom(nullptr, link, file), "UTC");
+  // A copied file: named by /etc/timezone when that is its zone, else by its path.
+  const std::string copied = dir_ + "/localtime-copied";
+  fs::copy_file("/usr/share/zoneinfo/America/New_York", copied);
+  std::ofstream(file) << "America/New_York\n";
+  EXPECT_EQ(LocalTimeZoneNameFrom(nullptr, copied, file), "America/New_York");
+  std::ofstream(file) << "Europe/Berlin\n";
+  EXPECT_EQ(LocalTimeZoneNameFrom(nullptr, copied, file), ":" + copied);
+  std::ofstream(file) << "garbage\n";
+  EXPECT_EQ(LocalTimeZoneNameFrom(nullptr, copied, file), ":" + copied);
+  // A file that holds no zone: the C library keeps universal time.
+  const std::string broken = dir_ + "/broken";
+  std::ofstream(broken) << "TZif but not really";
+  EXPECT_EQ(LocalTimeZoneNameFrom(nullptr, broken, file), "UTC");
+}
+
+// The offset the C library gives for the process's TZ at an instant: the machine's clock.
+int ClockOffsetSeconds(ZoneInstant at) {
+  ::tzset();
+  const std::time_t t = static_cast<std::time_t>(at.time_since_epoch().count());
+  std::tm local{};
+  EXPECT_NE(::localtime_r(&t, &local), nullptr);
+  return static_cast<int>(local.tm_gmtoff);
+}
+
+// Every way a machine names its zone gives the zone the C library reads for the clock, at
+// every instant: history, the switches of daylight saving, and the far future.
+TEST_F(LocalZoneTest, TheMachinesZoneAgreesWithTheClockInEveryForm) {
+  const std::string copied = dir_ + "/copied-lord-howe";
+  fs::copy_file("/usr/share/zoneinfo/Australia/Lord_Howe", copied);
+  const std::string mounted = dir_ + "/etc-localtime";  // a copy with no name file beside it
+  fs::copy_file("/usr/share/zoneinfo/America/Sao_Paulo", mounted);
+  const std::string linked = dir_ + "/etc-localtime-link";
+  fs::create_symlink("../../usr/share/zoneinfo/Europe/Berlin", linked);
+  fs::create_symlink("/usr/share/zoneinfo/Europe/Berlin", dir_ + "/absolute-link");
+  const std::string nameFile = dir_ + "/timezone";
+  std::ofstream(nameFile) << "Asia/Tokyo\n";
+  const std::string missing = dir_ + "/missing";
+  struct Form {
+    const char* tz;          // the TZ the program sees (null: unset)
+    std::string localtime;   // the file read without TZ
+    std::string clockTz;     // the TZ under which the C library reads the same clock
+    std::string name;        // the zone named
+  };
+  const Form forms[] = {
+      {"Europe/Berlin", missing, "Europe/Berlin", "Europe/Berlin"},
+      {":Europe/Berlin", missing, ":Europe/Berlin", "Europe/Berlin"},
+      {"EST5EDT,M3.2.0,M11.1.0", missing, "EST5EDT,M3.2.0,M11.1.0", "EST5EDT,M3.2.0,M11.1.0"},
+      {"CET-1CEST,M3.5.0,M10.5.0/3", missing, "CET-1CEST,M3.5.0,M10.5.0/3", "CET-1CEST,M3.5.0,M10.5.0/3"},
+      {"/usr/share/zoneinfo/Asia/Kolkata", missing, "/usr/share/zoneinfo/Asia/Kolkata", "Asia/Kolkata"},
+      {nullptr, missing, ":" + missing, "UTC"},
+      {"", missing, "", "UTC"},
+  };
+  std::vector<Form> all(std::begin(forms), std::end(forms));
+  const std::string copiedTz = ":" + copied;
+  all.push_back({copiedTz.c_str(), missing, copiedTz, ":" + copied});
+  all.push_back({nullptr, mounted, ":" + mounted, ":" + mounted});
+  all.push_back({nullptr, copied, ":" + copied, ":" + copied});
+  all.push_back({nullptr, linked, ":" + linked, "Europe/Berlin"});  // a relative link into the database
+  all.push_back({nullptr, dir_ + "/absolute-link", ":" + dir_ + "/absolute-link", "Europe/Berlin"});
+  const ZoneInstant instants[] = {
+      Day(1650, 3, 1),  Day(1815, 12, 10), Day(1900, 1, 1), Day(1941, 6, 15), Day(1975, 1, 1),
+      Day(2024, 1, 15), Day(2024, 3, 31) - std::chrono::hours(11), Day(2024, 7, 1),
+      Day(2024, 10, 27) - std::chrono::hours(11), Day(2024, 11, 3) - std::chrono::hours(5),
+      Day(2100, 7, 1),  Day(3999, 12, 31)};
+  for (const Form& form : all) {
+    SCOPED_TRACE(form.clockTz);
+    const std::string name = LocalTimeZoneNameFrom(form.tz, form.localtime, nameFile);
+    EXPECT_EQ(name, form.name);
+    ::setenv("TZ", form.clockTz.c_str(), 1);
+    for (const ZoneInstant at : instants) {
+      SCOPED_TRACE(at.time_since_epoch().count());
+      const auto state = FindTimeZone(name, at);
+      ASSERT_TRUE(state.has_value());
+      EXPECT_EQ(state->OffsetSeconds, ClockOffsetSeconds(at));
+    }
+  }
 }
 
 TEST_F(LocalZoneTest, TheMachinesStandardOffsetIgnoresDaylightSaving) {

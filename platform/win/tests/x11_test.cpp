@@ -3,6 +3,7 @@
 // The test framework comes before the X headers, whose macros (None, Bool ...) it would trip on.
 #include "platform/win/tests/winfixture.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/win/x11keys.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -65,6 +66,20 @@ class X11Test : public ::testing::Test {
   }
 
   // Runs the loop until `done` (at most about five seconds of real time).
+  // Sends a key press or release of `keycode` to the window, as another client does.
+  void SendKey(::Window xw, unsigned keycode, bool press) {
+    XKeyEvent key{};
+    key.type = press ? KeyPress : KeyRelease;
+    key.display = x_;
+    key.window = xw;
+    key.root = DefaultRootWindow(x_);
+    key.subwindow = None;
+    key.time = CurrentTime;
+    key.x = key.y = 1;
+    key.same_screen = True;
+    key.keycode = keycode;
+    XSendEvent(x_, xw, True, press ? KeyPressMask : KeyReleaseMask, reinterpret_cast<XEvent*>(&key));
+  }
   template <typename F>
   bool PumpUntil(F done) {
     for (int i = 0; i < 500; ++i) {
@@ -130,19 +145,8 @@ TEST_F(X11Test, RealWindowShowsItsPaintingAndTakesKeysFromTheServer) {
 
   ASSERT_TRUE(PumpUntil([&] { return PixelAt(xw, 10, 10) == 0x0000FF; }));
 
-  XKeyEvent key{};
-  key.type = KeyPress;
-  key.display = x_;
-  key.window = xw;
-  key.root = DefaultRootWindow(x_);
-  key.subwindow = None;
-  key.time = CurrentTime;
-  key.x = key.y = 1;
-  key.same_screen = True;
-  key.keycode = XKeysymToKeycode(x_, XK_r);
-  XSendEvent(x_, xw, True, KeyPressMask, reinterpret_cast<XEvent*>(&key));
-  key.type = KeyRelease;
-  XSendEvent(x_, xw, True, KeyReleaseMask, reinterpret_cast<XEvent*>(&key));
+  SendKey(xw, XKeysymToKeycode(x_, XK_r), true);
+  SendKey(xw, XKeysymToKeycode(x_, XK_r), false);
   XFlush(x_);
   SetFocus(h);
   ASSERT_TRUE(PumpUntil([&] { return chars_ == "r"; }));
@@ -150,9 +154,7 @@ TEST_F(X11Test, RealWindowShowsItsPaintingAndTakesKeysFromTheServer) {
 
   // A busy loop that only looks at the queue (as a long computation does between steps) still
   // receives keys.
-  key.type = KeyPress;
-  key.keycode = XKeysymToKeycode(x_, XK_x);
-  XSendEvent(x_, xw, True, KeyPressMask, reinterpret_cast<XEvent*>(&key));
+  SendKey(xw, XKeysymToKeycode(x_, XK_x), true);
   XFlush(x_);
   for (int i = 0; i < 500 && chars_ != "rx"; ++i) {
     ProcessMessages();
@@ -160,6 +162,89 @@ TEST_F(X11Test, RealWindowShowsItsPaintingAndTakesKeysFromTheServer) {
   }
   EXPECT_EQ(chars_, "rx");
   DestroyWindow(h);
+}
+
+// Characters typed through keys remapped while the program runs (as input tools and xdotool
+// type them): "€" is Windows-1252's 0x80; a character the 8-bit text cannot hold is refused
+// with a beep rather than dropped unnoticed; AltGr's "€" on a letter key types it as well.
+TEST_F(X11Test, RemappedKeysTypeTheEuroAndRefuseWhatNoTextCanHold) {
+  HWND h = CreateWindowEx(0, "X11Test", "keys", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 160, 120, 0, 0, 0, nullptr);
+  ASSERT_NE(h, 0u);
+  auto xw = static_cast<::Window>(Display().NativeWindow(h));
+  ASSERT_TRUE(PumpUntil([&] {
+    XWindowAttributes a;
+    return XGetWindowAttributes(x_, xw, &a) && a.map_state == IsViewable;
+  }));
+  SetFocus(h);
+  // Keycodes with no symbols, as xdotool finds them.
+  int low = 0, high = 0;
+  XDisplayKeycodes(x_, &low, &high);
+  int perCode = 0;
+  KeySym* map = XGetKeyboardMapping(x_, static_cast<KeyCode>(low), high - low + 1, &perCode);
+  std::vector<int> spare;
+  for (int code = high; code >= low && spare.size() < 3; --code) {
+    bool empty = true;
+    for (int k = 0; k < perCode; ++k) empty = empty && map[(code - low) * perCode + k] == NoSymbol;
+    if (empty) spare.push_back(code);
+  }
+  XFree(map);
+  if (spare.size() < 3) GTEST_SKIP() << "no spare keycodes";
+  std::size_t used = 0;
+  const auto typeSymbol = [&](KeySym sym) {
+    const int code = spare[used++];
+    XChangeKeyboardMapping(x_, code, 1, &sym, 1);
+    XSync(x_, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ProcessMessages();  // the program reads the new mapping
+    SendKey(xw, static_cast<unsigned>(code), true);
+    XSync(x_, False);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ProcessMessages();
+    // Unmapped again before the release, as xdotool does.
+    KeySym none = NoSymbol;
+    XChangeKeyboardMapping(x_, code, 1, &none, 1);
+    XSync(x_, False);
+    SendKey(xw, static_cast<unsigned>(code), false);
+    XFlush(x_);
+    for (int i = 0; i < 10; ++i) {
+      ProcessMessages();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+  };
+  const unsigned beeps = MessageBeepCount();
+  typeSymbol(XK_EuroSign);
+  EXPECT_TRUE(PumpUntil([&] { return chars_ == "\x80"; })) << chars_;
+  typeSymbol(0x10003A9);  // Greek capital omega
+  typeSymbol(0x1000152);  // Latin capital ligature OE, which Windows-1252 holds (0x8C)
+  EXPECT_TRUE(PumpUntil([&] { return chars_ == "\x80\x8C"; })) << chars_;
+  EXPECT_EQ(MessageBeepCount(), beeps + 1) << "the omega was refused with a beep";
+  EXPECT_GE(GetKeyState(VK_OEM_102), 0) << "released, though unmapped before its release was read";
+  KeySym none = NoSymbol;
+  for (int code : spare) XChangeKeyboardMapping(x_, code, 1, &none, 1);
+  XSync(x_, False);
+  DestroyWindow(h);
+}
+
+TEST(KeyPresses, CharactersOutsideTheCodePageAreRefusedNotDropped) {
+  using win::ReadKeyPress;
+  using win::TKeyPress;
+  EXPECT_EQ(ReadKeyPress(XK_e, XK_EuroSign, false).Character, 0x80) << "AltGr+E";
+  EXPECT_EQ(ReadKeyPress(XK_e, XK_EuroSign, false).VirtualKey, static_cast<UINT>('E'));
+  const TKeyPress euro = ReadKeyPress(XK_EuroSign, XK_EuroSign, false);
+  EXPECT_EQ(euro.VirtualKey, static_cast<UINT>(VK_OEM_102));
+  EXPECT_EQ(euro.Character, 0x80);
+  const TKeyPress omega = ReadKeyPress(0x10003A9, 0x10003A9, false);
+  EXPECT_NE(omega.VirtualKey, 0u);
+  EXPECT_EQ(omega.Character, -1);
+  EXPECT_TRUE(omega.Refused);
+  EXPECT_TRUE(ReadKeyPress(XK_Greek_OMEGA, XK_Greek_OMEGA, false).Refused) << "the older Greek symbol set";
+  EXPECT_FALSE(ReadKeyPress(XK_F5, XK_F5, false).Refused);
+  EXPECT_EQ(ReadKeyPress(XK_F5, XK_F5, false).Character, -1);
+  EXPECT_EQ(ReadKeyPress(XK_BackSpace, XK_BackSpace, false).Character, 8);
+  EXPECT_EQ(ReadKeyPress(XK_e, XK_EuroSign, true).Character, -1) << "Ctrl+Alt types nothing";
+  EXPECT_FALSE(ReadKeyPress(XK_e, XK_EuroSign, true).Refused);
+  EXPECT_EQ(ReadKeyPress(XK_adiaeresis, XK_adiaeresis, false).Character, 0xE4);
+  EXPECT_EQ(ReadKeyPress(NoSymbol, NoSymbol, false).VirtualKey, 0u);
 }
 
 TEST_F(X11Test, WindowKindsBecomeTheMatchingXWindows) {

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "platform/gfx/printer.h"
+#include "platform/rtl/uilanguage.h"
 #include "richtext/controls/pageprop.h"
 #include "richtext/controls/tests/fixture.h"
 
@@ -118,6 +119,46 @@ TEST_F(PageDialog, ShowsTheDocumentPageInInchesAndAppliesTypedCentimetres) {
   std::string unit;
   Run({[&] { unit = dlg->Window()->Unit(); }, [&] { InjectKey(VK_ESCAPE); }});
   EXPECT_EQ(unit, "Cm");
+}
+
+// In German the window speaks German, its units among it, while the unit kept between uses
+// stays the same unit whatever the language.
+TEST_F(PageDialog, SpeaksTheProgramsLanguageWithTheSameUnits) {
+  SetUiLanguage(TUiLanguage::German);
+  std::vector<std::string> texts, units;
+  std::string unit;
+  const bool ok = Run({
+      [&] {
+        TRiPageProp* w = dlg->Window();
+        texts = {w->GetText(),           w->GroupBox1->Caption(), w->Label1->Caption(), w->Label2->Caption(),
+                 w->GroupBox2->Caption(), w->Label3->Caption(),    w->Label4->Caption(), w->Label5->Caption(),
+                 w->Label6->Caption(),    w->Label7->Caption(),    w->BitBtn2->Caption(), w->BitBtn1->Caption()};
+        for (int i = 0; i < w->ComboBox1->Items()->Count(); ++i) units.push_back(w->ComboBox1->Items()->Get(i));
+        w->ComboBox1->SetFocus();
+      },
+      [&] { InjectKey(VK_DOWN, kNoCharacter); },
+      [&] {
+        unit = dlg->Window()->Unit();
+        EXPECT_EQ(Field(1)->GetText(), "21.59");
+      },
+      [&] { InjectKey(VK_RETURN); },
+  });
+  SetUiLanguage(std::nullopt);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(texts, (std::vector<std::string>{"Seiteneigenschaften", " Papiergr\xF6\xDF" "e ", "Breite", "H\xF6he",
+                                             " R\xE4nder ", "Oben", "Unten", "Links", "Rechts", "Einheit", "OK",
+                                             "Abbrechen"}));
+  EXPECT_EQ(units, (std::vector<std::string>{"Zoll", "cm", "Twips"}));
+  EXPECT_EQ(unit, "Cm");
+  EXPECT_EQ(TRiPagePropDlg::RememberedUnit(), "Cm");
+  // Back in English the dialog opens in centimetres, named in English.
+  std::string shownUnit;
+  Run({[&] {
+         shownUnit = dlg->Window()->ComboBox1->Items()->Get(dlg->Window()->ComboBox1->ItemIndex());
+         EXPECT_EQ(dlg->Window()->BitBtn1->Caption(), "Cancel");
+       },
+       [&] { InjectKey(VK_ESCAPE); }});
+  EXPECT_EQ(shownUnit, "Cm");
 }
 
 TEST_F(PageDialog, CancelAndBadNumbersChangeNothing) {

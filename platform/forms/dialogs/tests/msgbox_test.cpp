@@ -16,6 +16,7 @@
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/forms/tests/forms_test_util.h"
 #include "platform/rtl/files.h"
+#include "platform/rtl/uilanguage.h"
 #include "platform/sys/help.h"
 
 namespace tw::test {
@@ -378,7 +379,9 @@ TEST_F(HelpTest, F1OfAMenuItemIsTheMenusAndHelpCallsCanBeIntercepted) {
   EXPECT_EQ(Calls(), (std::vector<std::string>{"TW_ENG.hlp 1 22014", "TW_ENG.hlp 3 0"}));
   Application()->SetHelpFile("");
   SetOnHelp(nullptr);
-  EXPECT_FALSE(HelpContextCall(4)) << "no help file, no call";
+  boxes.clear();
+  EXPECT_FALSE(HelpContextCall(4)) << "no help file, no page";
+  EXPECT_EQ(boxes.size(), 1u) << "and the user is told";
 }
 
 TEST_F(HelpTest, HelpThatNothingCanOpenIsReportedWithThePlaceOfItsPage) {
@@ -418,10 +421,47 @@ TEST_F(HelpTest, HelpThatNothingCanOpenIsReportedWithThePlaceOfItsPage) {
   EXPECT_NE(boxes[0].find((root / "help" / "TW_ENG" / "index.html").string()), std::string::npos) << boxes[0];
   ProgramHelp().SetLauncher(launcher);
 
-  // A help file that is not there at all is only logged, as before.
+  // Help that is not there at all, or a page the map leads to that is missing, is told too,
+  // with the place it was looked for; no help file set at all as well.
   Application()->SetHelpFile("NONE.hlp");
   boxes.clear();
   EXPECT_FALSE(HelpContextCall(1));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("Help could not be shown: The help NONE.hlp is not installed (no folder " +
+                          (root / "help" / "NONE").string() + ")"),
+            std::string::npos)
+      << boxes[0];
+  Application()->SetHelpFile("TW_ENG.hlp");
+  { std::ofstream(root / "help" / "TW_ENG" / "contexts.txt") << "4 company.html\n"; }
+  boxes.clear();
+  EXPECT_FALSE(HelpContextCall(4));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("The help page " + (root / "help" / "TW_ENG" / "company.html").string() + " does not exist"),
+            std::string::npos)
+      << boxes[0];
+  std::filesystem::remove(root / "help" / "TW_ENG" / "index.html");
+  boxes.clear();
+  EXPECT_FALSE(HelpCommandCall(HELP_CONTENTS, 0));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("index.html does not exist"), std::string::npos) << boxes[0];
+  // In German, all of it.
+  SetUiLanguage(TUiLanguage::German);
+  boxes.clear();
+  EXPECT_FALSE(HelpContextCall(4));
+  Application()->SetHelpFile("NONE.hlp");
+  EXPECT_FALSE(HelpContextCall(4));
+  Application()->SetHelpFile("");
+  EXPECT_FALSE(HelpContextCall(4));
+  SetUiLanguage(std::nullopt);
+  ASSERT_EQ(boxes.size(), 3u);
+  EXPECT_NE(boxes[0].find("Die Hilfe konnte nicht angezeigt werden: Die Hilfeseite "), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[0].find("company.html gibt es nicht.\n\nDie Hilfedatei ist "), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[1].find("Die Hilfe NONE.hlp ist nicht installiert (kein Ordner "), std::string::npos) << boxes[1];
+  EXPECT_NE(boxes[2].find("Es ist keine Hilfedatei eingestellt."), std::string::npos) << boxes[2];
+  // Commands that show nothing (closing the help) tell nothing.
+  boxes.clear();
+  Application()->SetHelpFile("TW_ENG.hlp");
+  EXPECT_TRUE(HelpCommandCall(HELP_QUIT, 0));
   EXPECT_TRUE(boxes.empty());
   SetProgramFolder("");
   std::error_code ec;
