@@ -1,7 +1,8 @@
 // The time-zone names the program takes from outside: the TZ variable, the name file
 // /etc/timezone and zone names kept in stored charts.  The input's first line is the variable,
 // the rest the name file; the whole input is also looked up as a zone name.  Every answer
-// must be a zone of the database, a rule from the variable, or "UTC"; nothing may crash.
+// must be a zone of the database, a zone file named by its path, a rule from the variable, or
+// "UTC"; nothing may crash.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -25,7 +26,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string name =
       tw::LocalTimeZoneNameFrom(unset ? nullptr : variable.c_str(), "/nonexistent/localtime", nameFile);
   if (name.empty()) __builtin_trap();
-  if (tw::TimeZoneExists(name)) {
+  const bool zoneFile = name.size() > 1 && name[0] == ':' && name[1] == '/';
+  if (tw::TimeZoneExists(name) || zoneFile) {
+    // A zone of the database, or a zone file named by its path (":/path"), which must read.
     (void)tw::TimeZoneDisplayName(name, tw::ZoneInstant(std::chrono::seconds(0)));
   } else {
     // Neither a zone nor UTC: it must be the variable's own rule, without a leading ':'.
@@ -39,11 +42,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   try {
     (void)tw::GetTimeZone(text);
-    // Besides the zones only the machine's own rule in $TZ is known.
+    // Besides the zones only zone files named by their path and the machine's own rule in $TZ
+    // are known.
     const char* machine = std::getenv("TZ");
     std::string rule = machine != nullptr ? machine : "";
     if (!rule.empty() && rule.front() == ':') rule.erase(0, 1);
-    if (!tw::TimeZoneExists(text) && (rule.empty() || text != rule)) __builtin_trap();
+    const bool path = text.size() > 1 && text[0] == ':' && text[1] == '/';
+    if (!tw::TimeZoneExists(text) && !path && (rule.empty() || text != rule)) __builtin_trap();
   } catch (const tw::ETimeZoneError&) {
   }
   return 0;
