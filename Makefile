@@ -14,7 +14,7 @@ PACKAGES := g++ cmake ninja-build pkg-config ccache \
   libcairo2-dev libfontconfig-dev libfreetype-dev libx11-dev fonts-liberation \
   libcups2-dev libhowardhinnant-date-dev libabsl-dev \
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev \
-  xvfb xauth openbox clang-14 libclang-rt-14-dev libreoffice-writer-nogui
+  xvfb xauth openbox clang-14 libclang-rt-14-dev libreoffice-writer-nogui xdg-utils
 
 .PHONY: all deps run test unit fuzz bench clean
 
