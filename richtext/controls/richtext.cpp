@@ -555,6 +555,7 @@ std::string Measure(int twips, PTRiRulerUnit unit) {
 void TRiCustomRichText::ShowPosition() {
   if (statusBar_ == nullptr || engine_->CursorPar == nullptr || engine_->CursorLine == nullptr) return;
   TRiRTFTextInput& e = *engine_;
+  e.CompletePagesThrough(e.CursorPar);
   // Line and page of the cursor, and the top of its page; the walk also makes sure that the
   // cursor stands on a line of the document.
   int line = 0, page = 1, pageTop = 0;

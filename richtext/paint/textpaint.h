@@ -240,7 +240,11 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   void SetShading(int shading, int colors);
 
  protected:
-  void LinesMoved() override { pagesStale_ = true; }
+  void LinesMoved() override { MarkPagesStale(); }
+  void MarkPagesStale() {
+    pagesStale_ = true;
+    ForgetPendingPages();
+  }
   void CheckFont(const TAttr& a) const;
   bool Invisible(const TAttr& a, unsigned char ch) const;
   int AdvanceAt(PTParagraph par, PTLine line, int i, int x, int& extraLeft) const;
@@ -278,6 +282,8 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   int reportedCaretX_ = -1, reportedCaretY_ = -1;
   bool scrolling_ = false;
   bool pagesStale_ = true;  // the last page pass did not run over the whole document as it is
+  // How far (document pixels) the page pass after an edit goes on below what the view may show.
+  static constexpr std::int64_t kPagesAhead = 8192;
   bool extending_ = false;
   int lastBottom_ = 0;
   TTextMetric metric_{};

@@ -42,6 +42,7 @@ void TRiRTFTextPaint::ScrollDown(int dy) {
   if (dy > windowHeight_) {
     PTParagraph p;
     PTLine l;
+    CompletePages();  // the walk reads the tops down to the line found
     FindLineAt(0, vertOffset_ + 1, p, l);
     if (l != nullptr) {
       const bool lastLine = p->Next == nullptr && l->Next == nullptr;
@@ -142,6 +143,7 @@ void TRiRTFTextPaint::HorzScroll(int kind, int position) {
 
 void TRiRTFTextPaint::MouseToCursor(int x, int y, bool makeVisible, bool extend) {
   if (Has(loOffScreen) || Has(loMouseKeepsCursor) || FirstPar == nullptr) return;
+  CompletePages();  // the line under the point is found by its top
   const bool wasVisible = CursorLine != nullptr && CursorLine->Top - vertOffset_ >= 0 &&
                           CursorLine->Top - vertOffset_ + CursorLine->Height <= windowHeight_;
   const int docX = x - LeftOffset - horzOffset_;
@@ -191,6 +193,7 @@ void TRiRTFTextPaint::UpdateCaretMetrics() {
 
 void TRiRTFTextPaint::UpdateCaret() {
   if (Has(loSuspended) || CursorLine == nullptr) return;
+  CompletePagesThrough(CursorPar);
   caretX_ = CharX(CursorPar, CursorLine, CursorOffset);
   UpdateCaretMetrics();
   const int wy = caretY_ - vertOffset_;
@@ -205,6 +208,7 @@ void TRiRTFTextPaint::UpdateCaret() {
 
 void TRiRTFTextPaint::ScrollToCursor() {
   if (CursorLine == nullptr) return;
+  CompletePagesThrough(CursorPar);
   int visibleHeight = windowHeight_, visibleWidth = windowWidth_;
   TRect r;
   if (Host.ClientRect && Host.ClientRect(r)) {
