@@ -283,7 +283,7 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   bool scrolling_ = false;
   bool pagesStale_ = true;  // the last page pass did not run over the whole document as it is
   // How far (document pixels) the page pass after an edit goes on below what the view may show.
-  static constexpr std::int64_t kPagesAhead = 8192;
+  static constexpr std::int64_t kPagesAhead = 2048;
   bool extending_ = false;
   int lastBottom_ = 0;
   TTextMetric metric_{};

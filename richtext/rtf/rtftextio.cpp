@@ -25,7 +25,7 @@ void TRiRTFTextIo::ResetCursor() {
 
 void TRiRTFTextIo::Clear() {
   TProgressSuppressor quiet;
-  pendingPar_ = nullptr;
+  ForgetPendingPages();
   SelStartPar = SelEndPar = nullptr;
   SelStartLine = SelEndLine = nullptr;
   SelStartOffset = SelEndOffset = 0;
@@ -599,7 +599,7 @@ bool TRiRTFTextIo::LineHeight(PTParagraph par, PTLine line) {
 
 int TRiRTFTextIo::PagePass() {
   if (PagePassOff) return DocumentHeight;
-  pendingPar_ = nullptr;
+  ForgetPendingPages();
   return RunPagePass(FirstPar, 0, 0);
 }
 
@@ -641,19 +641,26 @@ int TRiRTFTextIo::PendingSide(PTParagraph par) const {
   if (pendingPar_ == nullptr) return 1;
   if (par == nullptr) return -1;
   if (par == pendingPar_) return 0;
+  if (par == knownCurrent_) return 1;
   // The pass stops a few pages below what was needed, so the pending part usually begins close
   // to the paragraph asked about: looking this far both ways settles it.
   constexpr int kLook = 2048;
   PTParagraph ahead = par->Next, back = par->Prev;
   for (int i = 0; i < kLook && (ahead != nullptr || back != nullptr); ++i) {
-    if (ahead == pendingPar_) return 1;
+    if (ahead == pendingPar_) {
+      knownCurrent_ = par;
+      return 1;
+    }
     if (back == pendingPar_) return 0;
     if (ahead != nullptr) ahead = ahead->Next;
     if (back != nullptr) back = back->Prev;
   }
   // The document's start reached going back without meeting it: it lies ahead; its end reached
   // going ahead: it lies behind.
-  if (back == nullptr) return 1;
+  if (back == nullptr) {
+    knownCurrent_ = par;
+    return 1;
+  }
   if (ahead == nullptr) return 0;
   return -1;
 }
@@ -673,6 +680,7 @@ void TRiRTFTextIo::CompletePagesToY(std::int64_t y) {
 }
 
 void TRiRTFTextIo::CompletePagesThrough(PTParagraph par) {
+  if (par == nullptr) return;
   const int side = PendingSide(par);
   if (side == 1) return;
   // In the pending part: on until just past the paragraph; too far from it to tell: the rest.
@@ -733,6 +741,7 @@ int TRiRTFTextIo::RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pa
       const std::int64_t tail =
           inPending ? oldTail - (y - pendingStartY) : oldHeight - static_cast<std::int64_t>(p->FirstLine->Top);
       pendingPar_ = p;
+      knownCurrent_ = nullptr;
       pendingY_ = y;
       pendingPageTop_ = pageTop;
       pendingTail_ = tail;
@@ -808,7 +817,7 @@ int TRiRTFTextIo::RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pa
       rowHeight = 0;
     }
   }
-  pendingPar_ = nullptr;
+  ForgetPendingPages();
   return finish(y);
 }
 

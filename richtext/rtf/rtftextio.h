@@ -137,10 +137,13 @@ class TRiRTFTextIo : public TRiRTFText {
   // 1: the paragraph lies before the pending part (or nothing is pending); 0: in it; -1: too far
   // from where it begins to tell.
   int PendingSide(PTParagraph par) const;
-  void LinesMoved() override { pendingPar_ = nullptr; }
+  void LinesMoved() override { ForgetPendingPages(); }
   // The pending part is given up: the tops below what was laid out stay as they are until the
   // next whole pass (which the caller makes sure of).
-  void ForgetPendingPages() { pendingPar_ = nullptr; }
+  void ForgetPendingPages() {
+    pendingPar_ = nullptr;
+    knownCurrent_ = nullptr;
+  }
   void AppendParagraphs(const TRiRTFTextIo& source, PTParagraph srcPar, PTLine srcLine);
   void ResetCursor();
   TRiLoadFormat DetectFormat(TStream& stream);
@@ -152,6 +155,9 @@ class TRiRTFTextIo : public TRiRTFText {
   std::int64_t pendingY_ = 0;
   std::int64_t pendingPageTop_ = 0;
   std::int64_t pendingTail_ = 0;
+  // A paragraph last found before the pending part (it stays there until the pass stops
+  // elsewhere or paragraphs come or go).
+  mutable PTParagraph knownCurrent_ = nullptr;
 };
 
 // Updates the generated list numbers of every list paragraph, keeping the cursor on the same

@@ -84,6 +84,47 @@ TEST_F(StatusBar, ThePositionFollowsTheCursor) {
   EXPECT_EQ(bar->ItemText(TRiStatusItem::stXPos), "0,00 in");
 }
 
+// Typing into a document of many pages: the page pass after a keystroke lays out only what the
+// view may show, yet the line, page and place the bar shows, the document's height and the page
+// starts are what a whole pass gives, at the document's start, end and middle.
+TEST_F(StatusBar, ThePositionInALongDocumentIsWhatAWholePassGives) {
+  std::string text;
+  const std::string words = "Planets move on through the signs and every transit tells its story. ";
+  for (int i = 0; i < 500; ++i) text += words + words + "\r";
+  rt->InputString(text);
+  rt->Reformat();
+  ASSERT_GT(E().DocumentHeight, 10000);
+  bool sawPending = false;
+  auto check = [&](const std::string& step) {
+    SCOPED_TRACE(step);
+    sawPending = sawPending || E().PagesPending();
+    const std::vector<std::string> shown = {bar->ItemText(TRiStatusItem::stLine), bar->ItemText(TRiStatusItem::stPage),
+                                            bar->ItemText(TRiStatusItem::stYPos)};
+    const int height = E().DocumentHeight;
+    E().Paginate();
+    EXPECT_EQ(height, E().DocumentHeight);
+    bar->RefreshItems();
+    EXPECT_EQ(shown, (std::vector<std::string>{bar->ItemText(TRiStatusItem::stLine), bar->ItemText(TRiStatusItem::stPage),
+                                               bar->ItemText(TRiStatusItem::stYPos)}));
+  };
+  const std::string typed = "Lorem ipsum dolor sit amet, consectetur adipiscing elit. ";
+  auto typeAt = [&](const std::string& where) {
+    for (int k = 0; k < 140 && !HasFailure(); ++k) {
+      Type(std::string(1, k % 70 == 69 ? '\r' : typed[static_cast<std::size_t>(k) % typed.size()]));
+      if (k % 7 == 0) check(where + " " + std::to_string(k));
+    }
+  };
+  Key(VK_HOME, false, true);
+  typeAt("start");
+  Key(VK_END, false, true);
+  typeAt("end");
+  rt->SetCursorPos(rt->RtfText()->CursorPosition() / 2);
+  typeAt("middle");
+  Key(VK_HOME, false, true);
+  typeAt("start again");
+  EXPECT_TRUE(sawPending);
+}
+
 TEST_F(StatusBar, ClearingForgetsTheFileName) {
   rt->FileName = "x.rtf";
   bar->RefreshItems();
