@@ -38,6 +38,7 @@ TRiRTFTextPaint::TRiRTFTextPaint() {
 TRiRTFTextPaint::~TRiRTFTextPaint() = default;
 
 void TRiRTFTextPaint::Clear() {
+  placeAnchor_ = nullptr;
   vertOffset_ = 0;
   horzOffset_ = 0;
   SelectedObjectRect = TRect{};
@@ -385,6 +386,13 @@ bool TRiRTFTextPaint::ParagraphChanged(PTParagraph par) {
   // height the edit may already have changed): the next pass is a whole one.  The cursor's
   // paragraph is always laid out, so this is rare.
   if (par != nullptr && !pagesStale_ && !PagesCurrentAt(par)) MarkPagesStale();
+  // The counts of LinePlace hold while the lines above its anchor stay: an edit of the anchor's
+  // paragraph or of one a little after it (a split) keeps them.
+  if (placeAnchor_ != nullptr) {
+    PTParagraph q = par;
+    for (int i = 0; i < 8 && q != nullptr && q != placeAnchor_; ++i) q = q->Prev;
+    if (par == nullptr || par->IsCell() || q != placeAnchor_) placeAnchor_ = nullptr;
+  }
   const bool result = TRiRTFTextIo::ParagraphChanged(par);
   if (par != nullptr && !Has(loSuspended)) {
     MeasureParagraph(par);
@@ -410,6 +418,7 @@ void TRiRTFTextPaint::Paginate() {
   }
   DocumentHeight = PagePass();
   pagesStale_ = PagePassOff;
+  placeAnchor_ = nullptr;  // page starts above it may have moved
   if (!Has(loNoScrolling) && Host.PositionChanged) Host.PositionChanged();
 }
 

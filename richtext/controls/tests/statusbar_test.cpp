@@ -108,10 +108,24 @@ TEST_F(StatusBar, ThePositionInALongDocumentIsWhatAWholePassGives) {
                                                bar->ItemText(TRiStatusItem::stYPos)}));
   };
   const std::string typed = "Lorem ipsum dolor sit amet, consectetur adipiscing elit. ";
+  // Typing with a Return now and then, Backspace joining paragraphs, the cursor moved up and
+  // down a few lines and a page.
   auto typeAt = [&](const std::string& where) {
     for (int k = 0; k < 140 && !HasFailure(); ++k) {
-      Type(std::string(1, k % 70 == 69 ? '\r' : typed[static_cast<std::size_t>(k) % typed.size()]));
-      if (k % 7 == 0) check(where + " " + std::to_string(k));
+      if (k % 35 == 20) {
+        Key(VK_HOME);
+        Key(VK_UP);
+        Key(VK_HOME);
+        Key(VK_BACK);
+      } else if (k % 35 == 27) {
+        for (int i = 0; i < 5; ++i) Key(VK_UP);
+      } else if (k % 35 == 30) {
+        Key(VK_NEXT);
+        Key(VK_DOWN);
+      } else {
+        Type(std::string(1, k % 70 == 69 ? '\r' : typed[static_cast<std::size_t>(k) % typed.size()]));
+      }
+      if (k % 5 == 0 || k % 35 >= 20) check(where + " " + std::to_string(k));
     }
   };
   Key(VK_HOME, false, true);
