@@ -607,8 +607,8 @@ int TRiRTFTextIo::PagePassFrom(PTParagraph from, std::int64_t stopBelow) {
   if (PagePassOff) return DocumentHeight;
   if (from == nullptr || FirstPar == nullptr) return PagePass();
   // The tops below the paragraph must be those of the last pass, with the heights before the
-  // edit; an edit in the pending part (which the layer above brings on before it measures)
-  // has none: the whole pass.
+  // edit; the pending part has none, so an edit there (or one too far from it to tell) takes
+  // the whole pass.
   if (PendingSide(from) != 1) return PagePass();
   // The table flags of a paragraph depend on its neighbours, and a table row is laid out as a
   // whole: start one paragraph earlier, and before the row when that lies in a table.
