@@ -240,7 +240,7 @@ TEST_F(LazyPages, EditsAnywhereShowWhatAWholePassGives) {
     const int window = static_cast<int>(Next(3));
     int par = window == 0 ? static_cast<int>(Next(40)) : static_cast<int>(Next(static_cast<unsigned>(count)));
     if (par == 300 || par == 301) par = 299;  // the row's cells are edited as ordinary paragraphs elsewhere
-    const unsigned kind = Next(10);
+    const unsigned kind = Next(11);
     const unsigned amount = Next(80);
     const std::string kindName = std::to_string(step) + ": kind " + std::to_string(kind) + " at " + std::to_string(par);
     Both([&](TRiRTFTextPaint& e) {
@@ -272,6 +272,10 @@ TEST_F(LazyPages, EditsAnywhereShowWhatAWholePassGives) {
           ASSERT_TRUE(e.DeleteChar(prev, last, last->Length));
           e.ParagraphChanged(prev);
         }
+      } else if (kind == 10) {  // the page-break mark set or taken away
+        p->Flags ^= pfPageBreak;
+        p->Mark();
+        e.ParagraphChanged(p);
       } else {  // a whole new paragraph of several lines
         PTParagraph np = e.SplitParagraph(p, TRiRTFText::Get_LastLine(p), TRiRTFText::Get_LastLine(p)->Length);
         ASSERT_NE(np, nullptr);
