@@ -132,7 +132,8 @@ PTParagraph TRiRTFTextPaint::FirstVisibleCandidate(int y) const {
   // else from the last paragraph the pass laid out.
   if (pagesStale_) return FirstPar;
   PTParagraph p = CursorPar;
-  if (p == nullptr || p->FirstLine == nullptr || !PagesCurrentAt(p)) p = PendingParagraph() != nullptr ? PendingParagraph()->Prev : nullptr;
+  if (p == nullptr || p->FirstLine == nullptr || !PagesCurrentAt(p))
+    p = PendingParagraph() != nullptr ? PendingParagraph()->Prev : nullptr;
   if (p == nullptr || p->FirstLine == nullptr) return FirstPar;
   while (p->Prev != nullptr && (p->FirstLine->Top - vertOffset_ >= y - 1 || p->IsCell())) p = p->Prev;
   return p;

@@ -98,14 +98,16 @@ TEST_F(StatusBar, ThePositionInALongDocumentIsWhatAWholePassGives) {
   auto check = [&](const std::string& step) {
     SCOPED_TRACE(step);
     sawPending = sawPending || E().PagesPending();
-    const std::vector<std::string> shown = {bar->ItemText(TRiStatusItem::stLine), bar->ItemText(TRiStatusItem::stPage),
-                                            bar->ItemText(TRiStatusItem::stYPos)};
+    auto place = [&] {
+      return std::vector<std::string>{bar->ItemText(TRiStatusItem::stLine), bar->ItemText(TRiStatusItem::stPage),
+                                      bar->ItemText(TRiStatusItem::stYPos)};
+    };
+    const std::vector<std::string> shown = place();
     const int height = E().DocumentHeight;
     E().Paginate();
     EXPECT_EQ(height, E().DocumentHeight);
     bar->RefreshItems();
-    EXPECT_EQ(shown, (std::vector<std::string>{bar->ItemText(TRiStatusItem::stLine), bar->ItemText(TRiStatusItem::stPage),
-                                               bar->ItemText(TRiStatusItem::stYPos)}));
+    EXPECT_EQ(shown, place());
   };
   const std::string typed = "Lorem ipsum dolor sit amet, consectetur adipiscing elit. ";
   // Typing with a Return now and then, Backspace joining paragraphs, the cursor moved up and

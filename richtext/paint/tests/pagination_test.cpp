@@ -189,7 +189,8 @@ class LazyPages : public ::testing::Test {
     EXPECT_EQ(lazy_.e->DocumentHeight, whole_.e->DocumentHeight);
     PTParagraph q = whole_.e->FirstPar;
     int n = 0;
-    for (PTParagraph p = lazy_.e->FirstPar; p != nullptr && p != lazy_.e->PendingParagraph(); p = p->Next, q = q->Next, ++n) {
+    const PTParagraph pending = lazy_.e->PendingParagraph();
+    for (PTParagraph p = lazy_.e->FirstPar; p != nullptr && p != pending; p = p->Next, q = q->Next, ++n) {
       ASSERT_NE(q, nullptr);
       ASSERT_EQ(p->Flags, q->Flags) << "paragraph " << n;
       PTLine m = q->FirstLine;
