@@ -43,6 +43,7 @@ bool TRiRTFTextPaint::LinePlace(PTParagraph par, PTLine line, int& lineNumber, i
       if (ahead == placeAnchor_) {
         // Back from the anchor to the paragraph, then the page in effect there: the last page
         // start above it.
+        CompletePagesThrough(placeAnchor_);
         lines = placeLines_;
         pages = placePages_;
         for (PTParagraph q = par; q != placeAnchor_; q = q->Next)
