@@ -2,6 +2,7 @@
 // what a pass over the whole document gives.
 #include <cairo.h>
 
+#include <algorithm>
 #include <cstring>
 #include <tuple>
 
@@ -290,7 +291,7 @@ TEST_F(LazyPages, EditsAnywhereShowWhatAWholePassGives) {
     sawPending = sawPending || lazy_.e->PagesPending();
     ExpectCurrentPartSame(kindName.c_str());
     // The readers: painting at the cursor's place or anywhere, the caret, the whole pass.
-    const int reader = static_cast<int>(Next(6));
+    const int reader = static_cast<int>(Next(7));
     if (reader == 0) {
       ExpectSamePicture(static_cast<int>(Next(static_cast<unsigned>(whole_.e->DocumentHeight))));
     } else if (reader == 1) {
@@ -306,6 +307,19 @@ TEST_F(LazyPages, EditsAnywhereShowWhatAWholePassGives) {
         s->e->UpdateCaret();
       }
       EXPECT_EQ(lazy_.e->CaretY(), whole_.e->CaretY());
+    } else if (reader == 4) {
+      // Line numbers and pages as the status bar reads them, here and a little above and below.
+      const int target = static_cast<int>(Next(static_cast<unsigned>(Count(*lazy_.e))));
+      for (int near : {0, -3, 5, 40}) {
+        const int index = std::clamp(target + near, 0, Count(*lazy_.e) - 1);
+        int got[2][3] = {};
+        for (int side = 0; side < 2; ++side) {
+          TRiRTFTextPaint& e = side == 0 ? *lazy_.e : *whole_.e;
+          PTParagraph p = e.ParagraphByIndex(index);
+          ASSERT_TRUE(e.LinePlace(p, TRiRTFText::Get_LastLine(p), got[side][0], got[side][1], got[side][2]));
+        }
+        EXPECT_EQ(std::vector<int>(got[0], got[0] + 3), std::vector<int>(got[1], got[1] + 3)) << "paragraph " << index;
+      }
     } else if (reader == 3) {
       lazy_.e->CompletePages();
       EXPECT_FALSE(lazy_.e->PagesPending());
