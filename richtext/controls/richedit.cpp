@@ -1120,6 +1120,7 @@ bool TRiCustomRtfEdit::IsLinkChar(PTParagraph, PTLine line, int offset) const {
 }
 
 bool TRiCustomRtfEdit::CharAt(int x, int y, PTParagraph& par, PTLine& line, int& offset, bool cell) const {
+  engine_->CompletePages();  // the line under the point is found by its top
   const TRiRTFTextInput& e = *engine_;
   const int docX = x - e.LeftOffset - e.HorzOffset();
   const int docY = y - e.TopOffset + e.VertOffset();

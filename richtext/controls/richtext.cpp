@@ -555,23 +555,10 @@ std::string Measure(int twips, PTRiRulerUnit unit) {
 void TRiCustomRichText::ShowPosition() {
   if (statusBar_ == nullptr || engine_->CursorPar == nullptr || engine_->CursorLine == nullptr) return;
   TRiRTFTextInput& e = *engine_;
-  // Line and page of the cursor, and the top of its page; the walk also makes sure that the
+  // Line and page of the cursor, and the top of its page; the count also makes sure that the
   // cursor stands on a line of the document.
   int line = 0, page = 1, pageTop = 0;
-  bool found = false;
-  for (PTParagraph p = e.FirstPar; p != nullptr && !found; p = p->Next) {
-    for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) {
-      if ((l->Flags & lfPageStart) && (p != e.FirstPar || l != p->FirstLine)) {
-        ++page;
-        pageTop = l->Top;
-      }
-      ++line;
-      if (l == e.CursorLine) {
-        found = true;
-        break;
-      }
-    }
-  }
+  const bool found = e.LinePlace(e.CursorPar, e.CursorLine, line, page, pageTop);
   if (!found) return;  // the document is being replaced: the cursor is not placed yet
   const int res = std::max(1, e.Header().ResolutionX);
   const int resY = std::max(1, e.Header().ResolutionY);

@@ -426,9 +426,10 @@ int TRiRTFTextInput::InputRun(const std::string& text) {
           PTParagraph par = CursorPar;
           const int pos = ParPos(par, CursorLine, CursorOffset);
           if (ch == 12 && pos == 0) {
+            // The mark changes only the pages from this paragraph on: the page pass from here.
             par->Flags ^= pfPageBreak;
             par->Mark();
-            FullReformatNeeded = true;
+            if (!LayoutSuppressed) ParagraphChanged(par);
             scope = rsView;
             break;
           }
@@ -458,7 +459,6 @@ int TRiRTFTextInput::InputRun(const std::string& text) {
             CursorLine = np->FirstLine;
             CursorOffset = 0;
           }
-          if (ch == 12) FullReformatNeeded = true;
           scope = rsView;
           break;
         }

@@ -92,6 +92,7 @@ void TRiPagePrinter::PrintPages(TPrinter& printer, int from, int to) {
       e.PageHeightFactorOn = true;
       e.Paginate();
     }
+    e.CompletePages();  // every line's top and page start is read below
     e.SetScrollOffsets(0, 0);
     int page = 1;
     std::int32_t lineNumber = 1;
@@ -201,6 +202,7 @@ int TRiPagePrinter::PaintPage(TCanvas* canvas, int x, int y, int width, int heig
   }
 
   // Find the first line and paint from there.
+  e.CompletePages();
   PTParagraph p = e.FirstPar;
   PTLine line = p != nullptr ? p->FirstLine : nullptr;
   for (int n = 0; n < firstLine && line != nullptr; ++n) {

@@ -79,6 +79,8 @@ bool TRiRTFTextPaint::PaintBackground(TCanvas* canvas, const TRect& r) {
 void TRiRTFTextPaint::PaintRect(int x, int y, int h, int w) {
   if (h < 1 || w < 1 || Busy || Has(loOffScreen) || Has(loSuspended) || canvas_ == nullptr) return;
   if (Host.CanPaint && !Host.CanPaint()) return;
+  // The lines the rectangle may show get their tops and page starts first.
+  CompletePagesToY(static_cast<std::int64_t>(vertOffset_) + y + h + 1);
   if (Host.BeforePaint) Host.BeforePaint();
   if (!Has(loNoClipping)) canvas_->IntersectClipRect(TRect{x - 1, y - 1, x + w + 2, y + h + 2});
   const TColor back = Has(loWhiteBackground) ? clWhite : BackgroundColor;
@@ -90,7 +92,8 @@ void TRiRTFTextPaint::PaintRect(int x, int y, int h, int w) {
   int painted = 0;
   int bottom = y;
   bool stop = false;
-  for (PTParagraph p = FirstVisibleCandidate(y); p != nullptr && !stop; p = p->Next) {
+  // The pending part of the page pass lies below the rectangle.
+  for (PTParagraph p = FirstVisibleCandidate(y); p != nullptr && p != PendingParagraph() && !stop; p = p->Next) {
     for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) {
       const int lineTop = l->Top - vertOffset_;
       if (lineTop + l->Height + 1 < y) continue;
@@ -125,8 +128,13 @@ PTParagraph TRiRTFTextPaint::FirstVisibleCandidate(int y) const {
   // page pass is current, the walk may start near the cursor instead of at the document's
   // start: back from the cursor paragraph to one whose top lies above the rectangle, and out of
   // a table row.  Every paragraph before that one ends above the rectangle.
-  if (pagesStale_ || CursorPar == nullptr || CursorPar->FirstLine == nullptr) return FirstPar;
+  // The walk back needs current tops: from the cursor paragraph when the pass is current there,
+  // else from the last paragraph the pass laid out.
+  if (pagesStale_) return FirstPar;
   PTParagraph p = CursorPar;
+  if (p == nullptr || p->FirstLine == nullptr || !PagesCurrentAt(p))
+    p = PendingParagraph() != nullptr ? PendingParagraph()->Prev : nullptr;
+  if (p == nullptr || p->FirstLine == nullptr) return FirstPar;
   while (p->Prev != nullptr && (p->FirstLine->Top - vertOffset_ >= y - 1 || p->IsCell())) p = p->Prev;
   return p;
 }

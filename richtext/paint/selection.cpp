@@ -111,6 +111,9 @@ void TRiRTFTextPaint::SetSelection(PTParagraph par, PTLine line, bool extend, in
   SelEndPar = par;
   SelEndLine = line;
   SelEndOffset = offset;
+  // The order of the ends is read from their tops.
+  CompletePagesThrough(SelStartPar);
+  CompletePagesThrough(SelEndPar);
   if (SelStartLine == SelEndLine) {
     SelReversed = SelStartOffset > SelEndOffset;
   } else if (SelStartPar == SelEndPar) {
@@ -445,6 +448,7 @@ void TRiRTFTextPaint::SetIndents(bool visibleOnly, int firstLine, int left, int 
   });
   if (changed.empty()) return;
   if (visibleOnly) {
+    CompletePages();
     for (PTParagraph p : changed) {
       const int top = p->FirstLine->Top - vertOffset_;
       if (top >= 0 && top <= windowHeight_) {

@@ -38,6 +38,7 @@ TRiRTFTextPaint::TRiRTFTextPaint() {
 TRiRTFTextPaint::~TRiRTFTextPaint() = default;
 
 void TRiRTFTextPaint::Clear() {
+  placeAnchor_ = nullptr;
   vertOffset_ = 0;
   horzOffset_ = 0;
   SelectedObjectRect = TRect{};
@@ -384,8 +385,19 @@ void TRiRTFTextPaint::FormatAll() {
 
 bool TRiRTFTextPaint::ParagraphChanged(PTParagraph par) {
   if (Busy) {
-    pagesStale_ = true;
+    MarkPagesStale();
     return false;
+  }
+  // An edit in the pending part of the page pass (which holds no tops to start from, and whose
+  // height the edit may already have changed): the next pass is a whole one.  The cursor's
+  // paragraph is always laid out, so this is rare.
+  if (par != nullptr && !pagesStale_ && !PagesCurrentAt(par)) MarkPagesStale();
+  // The counts of LinePlace hold while the lines above its anchor stay: an edit of the anchor's
+  // paragraph or of one a little after it (a split) keeps them.
+  if (placeAnchor_ != nullptr) {
+    PTParagraph q = par;
+    for (int i = 0; i < 8 && q != nullptr && q != placeAnchor_; ++i) q = q->Prev;
+    if (par == nullptr || par->IsCell() || q != placeAnchor_) placeAnchor_ = nullptr;
   }
   const bool result = TRiRTFTextIo::ParagraphChanged(par);
   if (par != nullptr && !Has(loSuspended)) {
@@ -397,21 +409,22 @@ bool TRiRTFTextPaint::ParagraphChanged(PTParagraph par) {
       // here; typing costs the same at the end of a long document as in a short one.
       PaginateFrom(par);
     } else {
-      pagesStale_ = true;
+      MarkPagesStale();
     }
   } else {
-    pagesStale_ = true;
+    MarkPagesStale();
   }
   return result;
 }
 
 void TRiRTFTextPaint::Paginate() {
   if (Locked || LayoutSuppressed || Has(loSuspended)) {
-    pagesStale_ = true;
+    MarkPagesStale();
     return;
   }
   DocumentHeight = PagePass();
   pagesStale_ = PagePassOff;
+  placeAnchor_ = nullptr;  // page starts above it may have moved
   if (!Has(loNoScrolling) && Host.PositionChanged) Host.PositionChanged();
 }
 
@@ -422,10 +435,14 @@ void TRiRTFTextPaint::PaginateFrom(PTParagraph par) {
     return;
   }
   if (Locked || LayoutSuppressed || Has(loSuspended)) {
-    pagesStale_ = true;
+    MarkPagesStale();
     return;
   }
-  DocumentHeight = PagePassFrom(par);
+  // The pass lays out what the view may show after the edit (the window, or the window moved
+  // to the edited paragraph) and some pages more; the rest waits for a reader.
+  const std::int64_t shown =
+      std::max<std::int64_t>(vertOffset_, par->FirstLine != nullptr ? par->FirstLine->Top : 0) + 2LL * windowHeight_;
+  DocumentHeight = PagePassFrom(par, shown + kPagesAhead);
   pagesStale_ = PagePassOff;
   if (!Has(loNoScrolling) && Host.PositionChanged) Host.PositionChanged();
 }

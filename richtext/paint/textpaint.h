@@ -201,6 +201,11 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   void UpdateCaret();
   void UpdateCaretMetrics();
   void FindLineAt(int x, int y, PTParagraph& par, PTLine& line) const;
+  // The line's number (from 1) and page (from 1, counted by the page starts of the pass) and the
+  // top of that page; false when the line is not in the document.  Counted from the place asked
+  // about last when that lies near, so that the cursor's place costs the same at a long
+  // document's end as at its start.
+  bool LinePlace(PTParagraph par, PTLine line, int& lineNumber, int& page, int& pageTop);
   int CaretX() const { return caretX_; }
   int CaretY() const { return caretY_; }
   int CaretHeight() const { return caretHeight_; }
@@ -242,7 +247,12 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   void PageLoaded() override;
 
  protected:
-  void LinesMoved() override { pagesStale_ = true; }
+  void LinesMoved() override { MarkPagesStale(); }
+  void MarkPagesStale() {
+    pagesStale_ = true;
+    ForgetPendingPages();
+    placeAnchor_ = nullptr;
+  }
   void CheckFont(const TAttr& a) const;
   bool Invisible(const TAttr& a, unsigned char ch) const;
   int AdvanceAt(PTParagraph par, PTLine line, int i, int x, int& extraLeft) const;
@@ -280,6 +290,13 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   int reportedCaretX_ = -1, reportedCaretY_ = -1;
   bool scrolling_ = false;
   bool pagesStale_ = true;  // the last page pass did not run over the whole document as it is
+  // How far (document pixels) the page pass after an edit goes on below what the view may show.
+  static constexpr std::int64_t kPagesAhead = 2048;
+  // What LinePlace counted before this paragraph's first line: lines, page starts (the first
+  // line of the document aside), the top of the page in effect.  Forgotten when lines above it
+  // may have changed.
+  PTParagraph placeAnchor_ = nullptr;
+  int placeLines_ = 0, placePages_ = 1, placePageTop_ = 0;
   bool extending_ = false;
   int lastBottom_ = 0;
   TTextMetric metric_{};

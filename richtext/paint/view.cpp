@@ -22,6 +22,75 @@ void TRiRTFTextPaint::FindLineAt(int x, int y, PTParagraph& par, PTLine& line) c
   }
 }
 
+bool TRiRTFTextPaint::LinePlace(PTParagraph par, PTLine line, int& lineNumber, int& page, int& pageTop) {
+  if (par == nullptr || line == nullptr || FirstPar == nullptr) return false;
+  CompletePagesThrough(par);
+  // Where to count from: the anchor when it lies a little before the paragraph, else the
+  // document's start; an anchor a little after it is counted back from.
+  constexpr int kNear = 4096;
+  PTParagraph from = FirstPar;
+  int lines = 0, pages = 1, top = 0;
+  if (placeAnchor_ != nullptr) {
+    PTParagraph back = par, ahead = par;
+    for (int i = 0; i < kNear && (back != nullptr || ahead != nullptr); ++i) {
+      if (back == placeAnchor_) {
+        from = placeAnchor_;
+        lines = placeLines_;
+        pages = placePages_;
+        top = placePageTop_;
+        break;
+      }
+      if (ahead == placeAnchor_) {
+        // Back from the anchor to the paragraph, then the page in effect there: the last page
+        // start above it.
+        CompletePagesThrough(placeAnchor_);
+        lines = placeLines_;
+        pages = placePages_;
+        for (PTParagraph q = par; q != placeAnchor_; q = q->Next)
+          for (PTLine l = q->FirstLine; l != nullptr; l = l->Next) {
+            --lines;
+            if ((l->Flags & lfPageStart) && (q != FirstPar || l != q->FirstLine)) --pages;
+          }
+        top = 0;
+        bool found = false;
+        for (PTParagraph q = par->Prev; q != nullptr && !found; q = q->Prev)
+          for (PTLine l = TRiRTFText::Get_LastLine(q); l != nullptr; l = l->Prev)
+            if ((l->Flags & lfPageStart) && (q != FirstPar || l != q->FirstLine)) {
+              top = l->Top;
+              found = true;
+              break;
+            }
+        from = par;
+        break;
+      }
+      if (back != nullptr) back = back->Prev;
+      if (ahead != nullptr) ahead = ahead->Next;
+    }
+  }
+  for (PTParagraph p = from; p != nullptr; p = p->Next) {
+    if (p == par && !p->IsCell()) {
+      placeAnchor_ = p;
+      placeLines_ = lines;
+      placePages_ = pages;
+      placePageTop_ = top;
+    }
+    for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) {
+      if ((l->Flags & lfPageStart) && (p != FirstPar || l != p->FirstLine)) {
+        ++pages;
+        top = l->Top;
+      }
+      ++lines;
+      if (l == line) {
+        lineNumber = lines;
+        page = pages;
+        pageTop = top;
+        return true;
+      }
+    }
+  }
+  return false;
+}
+
 // Moves the window contents and paints the uncovered strip when the control can move them and
 // nothing fixed to the window (a background image that does not scroll) would be moved along.
 void TRiRTFTextPaint::MoveContents(int dx, int dy) {
@@ -42,6 +111,7 @@ void TRiRTFTextPaint::ScrollDown(int dy) {
   if (dy > windowHeight_) {
     PTParagraph p;
     PTLine l;
+    CompletePages();  // the walk reads the tops down to the line found
     FindLineAt(0, vertOffset_ + 1, p, l);
     if (l != nullptr) {
       const bool lastLine = p->Next == nullptr && l->Next == nullptr;
@@ -142,6 +212,7 @@ void TRiRTFTextPaint::HorzScroll(int kind, int position) {
 
 void TRiRTFTextPaint::MouseToCursor(int x, int y, bool makeVisible, bool extend) {
   if (Has(loOffScreen) || Has(loMouseKeepsCursor) || FirstPar == nullptr) return;
+  CompletePages();  // the line under the point is found by its top
   const bool wasVisible = CursorLine != nullptr && CursorLine->Top - vertOffset_ >= 0 &&
                           CursorLine->Top - vertOffset_ + CursorLine->Height <= windowHeight_;
   const int docX = x - LeftOffset - horzOffset_;
@@ -191,6 +262,7 @@ void TRiRTFTextPaint::UpdateCaretMetrics() {
 
 void TRiRTFTextPaint::UpdateCaret() {
   if (Has(loSuspended) || CursorLine == nullptr) return;
+  CompletePagesThrough(CursorPar);
   caretX_ = CharX(CursorPar, CursorLine, CursorOffset);
   UpdateCaretMetrics();
   const int wy = caretY_ - vertOffset_;
@@ -205,6 +277,7 @@ void TRiRTFTextPaint::UpdateCaret() {
 
 void TRiRTFTextPaint::ScrollToCursor() {
   if (CursorLine == nullptr) return;
+  CompletePagesThrough(CursorPar);
   int visibleHeight = windowHeight_, visibleWidth = windowWidth_;
   TRect r;
   if (Host.ClientRect && Host.ClientRect(r)) {

@@ -25,6 +25,7 @@ void TRiRTFTextIo::ResetCursor() {
 
 void TRiRTFTextIo::Clear() {
   TProgressSuppressor quiet;
+  ForgetPendingPages();
   SelStartPar = SelEndPar = nullptr;
   SelStartLine = SelEndLine = nullptr;
   SelStartOffset = SelEndOffset = 0;
@@ -601,18 +602,23 @@ bool TRiRTFTextIo::LineHeight(PTParagraph par, PTLine line) {
 
 int TRiRTFTextIo::PagePass() {
   if (PagePassOff) return DocumentHeight;
+  ForgetPendingPages();
   return RunPagePass(FirstPar, 0, 0);
 }
 
-int TRiRTFTextIo::PagePassFrom(PTParagraph from) {
+int TRiRTFTextIo::PagePassFrom(PTParagraph from, std::int64_t stopBelow) {
   if (PagePassOff) return DocumentHeight;
   if (from == nullptr || FirstPar == nullptr) return PagePass();
+  // The tops below the paragraph must be those of the last pass, with the heights before the
+  // edit; the pending part has none, so an edit there (or one too far from it to tell) takes
+  // the whole pass.
+  if (PendingSide(from) != 1) return PagePass();
   // The table flags of a paragraph depend on its neighbours, and a table row is laid out as a
   // whole: start one paragraph earlier, and before the row when that lies in a table.
   PTParagraph start = from->Prev != nullptr ? from->Prev : from;
   while (start->Prev != nullptr && (start->IsCell() || start->Prev->IsCell())) start = start->Prev;
   if (start->FirstLine == nullptr) return PagePass();
-  if (start == FirstPar) return RunPagePass(FirstPar, 0, 0, from);
+  if (start == FirstPar) return RunPagePass(FirstPar, 0, 0, from, stopBelow);
   // The page in effect where the start paragraph begins: the last page start above it, or the
   // last paragraph with a page break before it.  That lies at most one page back.
   std::int64_t pageTop = 0;
@@ -631,10 +637,64 @@ int TRiRTFTextIo::PagePassFrom(PTParagraph from) {
       found = true;
     }
   }
-  return RunPagePass(start, start->FirstLine->Top, pageTop, from);
+  return RunPagePass(start, start->FirstLine->Top, pageTop, from, stopBelow);
 }
 
-int TRiRTFTextIo::RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pageTop, PTParagraph changed) {
+int TRiRTFTextIo::PendingSide(PTParagraph par) const {
+  if (pendingPar_ == nullptr) return 1;
+  if (par == nullptr) return -1;
+  if (par == pendingPar_) return 0;
+  if (par == knownCurrent_) return 1;
+  // The pass stops a few pages below what was needed, so the pending part usually begins close
+  // to the paragraph asked about: looking this far both ways settles it.
+  constexpr int kLook = 2048;
+  PTParagraph ahead = par->Next, back = par->Prev;
+  for (int i = 0; i < kLook && (ahead != nullptr || back != nullptr); ++i) {
+    if (ahead == pendingPar_) {
+      knownCurrent_ = par;
+      return 1;
+    }
+    if (back == pendingPar_) return 0;
+    if (ahead != nullptr) ahead = ahead->Next;
+    if (back != nullptr) back = back->Prev;
+  }
+  // The document's start reached going back without meeting it: it lies ahead; its end reached
+  // going ahead: it lies behind.
+  if (back == nullptr) {
+    knownCurrent_ = par;
+    return 1;
+  }
+  if (ahead == nullptr) return 0;
+  return -1;
+}
+
+bool TRiRTFTextIo::PagesCurrentAt(PTParagraph par) const { return PendingSide(par) == 1; }
+
+void TRiRTFTextIo::ContinuePages(std::int64_t stopBelow, PTParagraph through) {
+  if (pendingPar_ == nullptr || PagePassOff) return;
+  PTParagraph start = pendingPar_;
+  RunPagePass(start, pendingY_, pendingPageTop_, nullptr, stopBelow, through);
+}
+
+void TRiRTFTextIo::CompletePages() { ContinuePages(INT64_MAX, nullptr); }
+
+void TRiRTFTextIo::CompletePagesToY(std::int64_t y) {
+  if (pendingPar_ != nullptr && pendingY_ <= y) ContinuePages(y, nullptr);
+}
+
+void TRiRTFTextIo::CompletePagesThrough(PTParagraph par) {
+  if (par == nullptr) return;
+  const int side = PendingSide(par);
+  if (side == 1) return;
+  // In the pending part: on until just past the paragraph; too far from it to tell: the rest.
+  if (side == 0)
+    ContinuePages(INT64_MIN, par);
+  else
+    CompletePages();
+}
+
+int TRiRTFTextIo::RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pageTop, PTParagraph changed,
+                              std::int64_t stopBelow, PTParagraph through) {
   const TTextHeader& h = Header();
   const int resY = h.ResolutionY > 0 ? h.ResolutionY : 96;
   std::int64_t pageHeight =
@@ -652,12 +712,45 @@ int TRiRTFTextIo::RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pa
     for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) s += l->Height;
     return s;
   };
+  // What the last pass left: the document's height, the paragraph it stopped at (everything
+  // from there on is pending and holds no tops to compare with), the pass's position there and
+  // the height of the pending part.
+  const std::int64_t oldHeight = DocumentHeight;
+  const PTParagraph oldPending = pendingPar_;
+  const std::int64_t oldTail = pendingTail_;
+  bool inPending = start == oldPending;
+  std::int64_t pendingStartY = inPending ? y : 0;
   // Set once the pass is past the changed paragraph: from there on the lines hold the last
-  // pass's tops and page starts.
+  // pass's tops and page starts.  The pass may stop past it (and past `through`).
   bool pastChanged = false;
+  bool pastThrough = through == nullptr;
+  auto finish = [this](std::int64_t height) {
+    DocumentHeight = static_cast<int>(std::min<std::int64_t>(height, INT32_MAX));
+    return DocumentHeight;
+  };
   for (PTParagraph p = start; p != nullptr; p = p->Next) {
     if (changed != nullptr && p->Prev == changed) pastChanged = true;
-    const bool mayEnd = pastChanged && rowStart == nullptr && !p->IsCell() && !(p->Flags & pfKeep);
+    if (!inPending && p == oldPending) {
+      inPending = true;
+      pendingStartY = y;
+    }
+    // Stop short of the end: at a paragraph outside a table, once the pass is below what was
+    // asked for.  Right after the edited paragraph there may be one made by the same edit (a
+    // split), whose lines hold no tops yet: the pass stops one later at the earliest.
+    if (y > stopBelow && (changed == nullptr || (pastChanged && p->Prev != changed)) && pastThrough && p != start &&
+        rowStart == nullptr && !p->IsCell() && p->FirstLine != nullptr) {
+      // The height from here to the end: the pending part's as it was, less what the pass laid
+      // out of it; or, before the old pending part, the old height less the old top here.
+      const std::int64_t tail =
+          inPending ? oldTail - (y - pendingStartY) : oldHeight - static_cast<std::int64_t>(p->FirstLine->Top);
+      pendingPar_ = p;
+      knownCurrent_ = nullptr;
+      pendingY_ = y;
+      pendingPageTop_ = pageTop;
+      pendingTail_ = tail;
+      return finish(y + tail);
+    }
+    const bool mayEnd = pastChanged && !inPending && rowStart == nullptr && !p->IsCell() && !(p->Flags & pfKeep);
     if (p->Flags & pfPageBreak) pageTop = y;
     // Repair the table flags.
     const std::uint8_t before = p->Flags;
@@ -691,13 +784,14 @@ int TRiRTFTextIo::RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pa
           l->Flags |= lfPageStart;
           pageTop = ly;
           // The last pass started a page at this very place: the pages from here on are what
-          // they were, and so is the document's height.
+          // they were, and so is the document's height (and what is pending stays pending).
           if (mayEnd && wasPageStartHere) return DocumentHeight;
         }
       }
       if (p->IsCell() && l->Next == nullptr) LineHeight(p, l);
       ly += l->Height;
     }
+    if (through != nullptr && p == through) pastThrough = true;
     const std::int64_t ph = parHeight(p);
     if (!p->IsCell()) {
       y += ph;
@@ -726,8 +820,8 @@ int TRiRTFTextIo::RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pa
       rowHeight = 0;
     }
   }
-  DocumentHeight = static_cast<int>(std::min<std::int64_t>(y, INT32_MAX));
-  return DocumentHeight;
+  ForgetPendingPages();
+  return finish(y);
 }
 
 // ---------------------------------------------------------------------------------------------

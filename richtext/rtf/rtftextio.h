@@ -55,8 +55,28 @@ class TRiRTFTextIo : public TRiRTFText {
   virtual int PagePass();
   // The page pass again from the paragraph on (tops, page starts and the document height come
   // out as a whole pass gives them); the lines above it keep the tops of the last pass, so
-  // nothing above may have changed its height since.
-  int PagePassFrom(PTParagraph from);
+  // nothing above may have changed its height since.  Once the pass is past the paragraph and
+  // below `stopBelow` (document pixels), it may stop at a paragraph boundary: the paragraphs
+  // from there on are then pending (see PagesPending); the document height is exact all the
+  // same.
+  int PagePassFrom(PTParagraph from, std::int64_t stopBelow = INT64_MAX);
+
+  // The page pass may leave the end of the document pending: the tops and page starts of the
+  // pending paragraphs are out of date until a reader brings the pass on to them; their heights
+  // are current, and so is DocumentHeight.  Every reader of tops or page starts calls one of
+  // the Complete... operations first.
+  bool PagesPending() const { return pendingPar_ != nullptr; }
+  // The first pending paragraph (nullptr: none).
+  PTParagraph PendingParagraph() const { return pendingPar_; }
+  // Whether the paragraph's tops and page starts are known to be current, looking a bounded
+  // number of paragraphs around it for the pending ones.
+  bool PagesCurrentAt(PTParagraph par) const;
+  // The pass carried on to the end of the document.
+  void CompletePages();
+  // The pass carried on until every line that starts at or above y (document pixels) is current.
+  void CompletePagesToY(std::int64_t y);
+  // The pass carried on until the paragraph is current.
+  void CompletePagesThrough(PTParagraph par);
 
   // Positions.
   void CountPosition(PTParagraph par, PTLine line, int offset, int& absolute, int& lineNumber, int& parOffset,
@@ -113,10 +133,34 @@ class TRiRTFTextIo : public TRiRTFText {
   // Lays out the pages from start on.  Changed (when given) is the only paragraph whose lines
   // changed since the last pass: past it, the pass ends where it meets a page start the last
   // pass made at the same place, as everything below then stands as it was.
-  int RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pageTop, PTParagraph changed = nullptr);
+  int RunPagePass(PTParagraph start, std::int64_t y, std::int64_t pageTop, PTParagraph changed = nullptr,
+                  std::int64_t stopBelow = INT64_MAX, PTParagraph through = nullptr);
+  // The pending part of the pass carried on from where it stopped.
+  void ContinuePages(std::int64_t stopBelow, PTParagraph through);
+  // 1: the paragraph lies before the pending part (or nothing is pending); 0: in it; -1: too far
+  // from where it begins to tell.
+  int PendingSide(PTParagraph par) const;
+  void LinesMoved() override { ForgetPendingPages(); }
+  // The pending part is given up: the tops below what was laid out stay as they are until the
+  // next whole pass (which the caller makes sure of).
+  void ForgetPendingPages() {
+    pendingPar_ = nullptr;
+    knownCurrent_ = nullptr;
+  }
   void AppendParagraphs(const TRiRTFTextIo& source, PTParagraph srcPar, PTLine srcLine);
   void ResetCursor();
   TRiLoadFormat DetectFormat(TStream& stream);
+
+ private:
+  // Where the page pass stopped: the first paragraph it did not lay out, the pass's position
+  // and the current page's top there, and the height of the paragraphs from there to the end.
+  PTParagraph pendingPar_ = nullptr;
+  std::int64_t pendingY_ = 0;
+  std::int64_t pendingPageTop_ = 0;
+  std::int64_t pendingTail_ = 0;
+  // A paragraph last found before the pending part (it stays there until the pass stops
+  // elsewhere or paragraphs come or go).
+  mutable PTParagraph knownCurrent_ = nullptr;
 };
 
 // Updates the generated list numbers of every list paragraph, keeping the cursor on the same

@@ -10,6 +10,7 @@
 #include "platform/win/winapi.h"
 #include "platform/win/display.h"
 #include "richtext/controls/richtext.h"
+#include "richtext/controls/statusbar.h"
 
 namespace {
 
@@ -50,10 +51,17 @@ void BM_Typing10000Characters(benchmark::State& state) {
 BENCHMARK(BM_Typing10000Characters)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // A shown editor holding a document of Pages pages, the cursor at its start (0), middle (1) or
-// end (2), painted once.
+// end (2), painted once; with StatusBar, a status bar showing the cursor's line and page.
 struct TDocumentEditor {
-  TDocumentEditor(int Pages, int Where) {
+  TDocumentEditor(int Pages, int Where, bool StatusBar = false) {
     rt = MakeEditor(form);
+    if (StatusBar) {
+      auto* bar = new tw::richtext::TRiStatusBarBasic(form);
+      bar->SetParent(form);
+      bar->SetBounds(0, 440, 600, 22);
+      bar->Items()->SetText("60stLine\n60stPage\n80stYPos");
+      rt->SetStatusBar(bar);
+    }
     auto& e = *rt->RtfText();
     // About 2 lines a paragraph at this width and 54 lines a page of the default letter page.
     const std::string text =
@@ -115,15 +123,15 @@ double Percentile(std::vector<double> V, double P) {
 // turns, in rounds, so that the machine's load falls on both.  Reported: the median and the
 // 99th percentile of single keystrokes on each side, and their ratios.  The cost should not
 // grow with the document, at any keystroke.
-void BM_TypeIntoDocument(benchmark::State& state) {
+void TypeIntoDocument(benchmark::State& state, bool statusBar) {
   tw::SelectDisplay("offscreen");
   tw::ResetWindowSystem();
   constexpr int kRounds = 10, kKeysPerRound = 50;
   std::vector<double> large, small;
   double pages = 0;
   for (auto _ : state) {
-    TDocumentEditor big(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-    TDocumentEditor one(1, 2);
+    TDocumentEditor big(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)), statusBar);
+    TDocumentEditor one(1, 2, statusBar);
     one.form->SetBounds(640, 0, 640, 480);  // side by side: both are painted
     pages = big.pages;
     double elapsed = 0;
@@ -144,15 +152,23 @@ void BM_TypeIntoDocument(benchmark::State& state) {
   state.counters["median_ratio"] = Percentile(large, 0.5) / Percentile(small, 0.5);
   state.counters["p99_ratio"] = Percentile(large, 0.99) / Percentile(small, 0.99);
 }
-BENCHMARK(BM_TypeIntoDocument)
-    ->ArgNames({"pages", "at"})
-    ->Args({2000, 0})
-    ->Args({2000, 1})
-    ->Args({2000, 2})
-    ->Iterations(1)
-    ->UseManualTime()
-    ->Unit(benchmark::kMillisecond);
+
+void BM_TypeIntoDocument(benchmark::State& state) { TypeIntoDocument(state, false); }
+// The same with a status bar on each editor: the cursor's line and page are shown after every
+// keystroke.
+void BM_TypeIntoDocumentWithStatusBar(benchmark::State& state) { TypeIntoDocument(state, true); }
+
+// Both at the start, middle and end of 2,000 pages, once each.
+void AtThreePlaces(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"pages", "at"})
+      ->Args({2000, 0})
+      ->Args({2000, 1})
+      ->Args({2000, 2})
+      ->Iterations(1)
+      ->UseManualTime()
+      ->Unit(benchmark::kMillisecond);
+}
+BENCHMARK(BM_TypeIntoDocument)->Apply(AtThreePlaces);
+BENCHMARK(BM_TypeIntoDocumentWithStatusBar)->Apply(AtThreePlaces);
 
 }  // namespace
-
-

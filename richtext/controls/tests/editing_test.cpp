@@ -216,6 +216,45 @@ TEST_F(Editing, PageBreakKeyTogglesTheMarkAtAParagraphStartAndSplitsElsewhere) {
   EXPECT_TRUE(E().ParagraphByIndex(1)->Flags & pfPageBreak);
 }
 
+// A page break typed into a long document lays out the paragraphs it touches and the pages
+// below, not every paragraph again: a paragraph far below keeps its lines (breaking a paragraph
+// again makes new ones).  The pages are those a whole pass gives, mark set and removed.
+TEST_F(Editing, APageBreakInALongDocumentBreaksNoParagraphFarBelowAgain) {
+  std::string text;
+  for (int i = 0; i < 300; ++i) text += "A paragraph of the long document, number " + std::to_string(i) + "\r";
+  rt->InputString(text);
+  rt->Reformat();
+  PTParagraph far = E().ParagraphByIndex(250);
+  const PTLine farLine = far->FirstLine;
+  auto pages = [this] {
+    E().CompletePages();
+    std::vector<int> starts;
+    for (PTParagraph p = E().FirstPar; p != nullptr; p = p->Next)
+      for (PTLine l = p->FirstLine; l != nullptr; l = l->Next)
+        if (l->Flags & lfPageStart) starts.push_back(l->Top);
+    return starts;
+  };
+  Key(VK_HOME, false, true);
+  for (int i = 0; i < 5; ++i) Key(VK_DOWN);
+  Key(VK_RETURN, false, true);  // at a paragraph's start: the mark
+  EXPECT_TRUE(E().ParagraphByIndex(5)->Flags & pfPageBreak);
+  const std::vector<int> marked = pages();
+  E().Paginate();
+  EXPECT_EQ(marked, pages());
+  Key(VK_RETURN, false, true);  // and off again
+  EXPECT_FALSE(E().ParagraphByIndex(5)->Flags & pfPageBreak);
+  for (int i = 0; i < 4; ++i) Key(VK_RIGHT);
+  Key(VK_RETURN, false, true);  // inside a paragraph: a new paragraph with the mark
+  EXPECT_TRUE(E().ParagraphByIndex(6)->Flags & pfPageBreak);
+  EXPECT_EQ(E().ParagraphText(6).substr(0, 10), "ragraph of");
+  const std::vector<int> split = pages();
+  const int height = E().DocumentHeight;
+  E().Paginate();
+  EXPECT_EQ(split, pages());
+  EXPECT_EQ(height, E().DocumentHeight);
+  EXPECT_EQ(E().ParagraphByIndex(251)->FirstLine, farLine);
+}
+
 TEST_F(Editing, WrappedLinesKeepEveryCharacterAndTheCursorFollowsTheText) {
   rt->SetWordWrap(true);
   const std::string words = "lorem ipsum dolor sit amet ";

@@ -84,6 +84,63 @@ TEST_F(StatusBar, ThePositionFollowsTheCursor) {
   EXPECT_EQ(bar->ItemText(TRiStatusItem::stXPos), "0,00 in");
 }
 
+// Typing into a document of many pages: the page pass after a keystroke lays out only what the
+// view may show, yet the line, page and place the bar shows, the document's height and the page
+// starts are what a whole pass gives, at the document's start, end and middle.
+TEST_F(StatusBar, ThePositionInALongDocumentIsWhatAWholePassGives) {
+  std::string text;
+  const std::string words = "Planets move on through the signs and every transit tells its story. ";
+  for (int i = 0; i < 500; ++i) text += words + words + "\r";
+  rt->InputString(text);
+  rt->Reformat();
+  ASSERT_GT(E().DocumentHeight, 10000);
+  bool sawPending = false;
+  auto check = [&](const std::string& step) {
+    SCOPED_TRACE(step);
+    sawPending = sawPending || E().PagesPending();
+    auto place = [&] {
+      return std::vector<std::string>{bar->ItemText(TRiStatusItem::stLine), bar->ItemText(TRiStatusItem::stPage),
+                                      bar->ItemText(TRiStatusItem::stYPos)};
+    };
+    const std::vector<std::string> shown = place();
+    const int height = E().DocumentHeight;
+    E().Paginate();
+    EXPECT_EQ(height, E().DocumentHeight);
+    bar->RefreshItems();
+    EXPECT_EQ(shown, place());
+  };
+  const std::string typed = "Lorem ipsum dolor sit amet, consectetur adipiscing elit. ";
+  // Typing with a Return now and then, Backspace joining paragraphs, the cursor moved up and
+  // down a few lines and a page.
+  auto typeAt = [&](const std::string& where) {
+    for (int k = 0; k < 140 && !HasFailure(); ++k) {
+      if (k % 35 == 20) {
+        Key(VK_HOME);
+        Key(VK_UP);
+        Key(VK_HOME);
+        Key(VK_BACK);
+      } else if (k % 35 == 27) {
+        for (int i = 0; i < 5; ++i) Key(VK_UP);
+      } else if (k % 35 == 30) {
+        Key(VK_NEXT);
+        Key(VK_DOWN);
+      } else {
+        Type(std::string(1, k % 70 == 69 ? '\r' : typed[static_cast<std::size_t>(k) % typed.size()]));
+      }
+      if (k % 5 == 0 || k % 35 >= 20) check(where + " " + std::to_string(k));
+    }
+  };
+  Key(VK_HOME, false, true);
+  typeAt("start");
+  Key(VK_END, false, true);
+  typeAt("end");
+  rt->SetCursorPos(rt->RtfText()->CursorPosition() / 2);
+  typeAt("middle");
+  Key(VK_HOME, false, true);
+  typeAt("start again");
+  EXPECT_TRUE(sawPending);
+}
+
 TEST_F(StatusBar, ClearingForgetsTheFileName) {
   rt->FileName = "x.rtf";
   bar->RefreshItems();
