@@ -203,6 +203,7 @@ class X11Display final : public DisplayBackend {
   void WindowDestroyed(HWND h) override {
     auto it = wins_.find(h);
     if (it == wins_.end()) return;
+    if (keyboardHolder_ == h) ReleaseKeyboard();
     byX_.erase(it->second.xw);
     DestroyX(it->second);
     wins_.erase(it);
@@ -218,6 +219,7 @@ class X11Display final : public DisplayBackend {
       XMapRaised(dpy_, x.xw);
       x.dirty = Bounds(0, 0, x.width, x.height);
     } else if (!visible && x.mapped) {
+      if (keyboardHolder_ == h) ReleaseKeyboard();
       if (IsIconic(h) && !x.overrideRedirect) XIconifyWindow(dpy_, x.xw, screen_);
       else XUnmapWindow(dpy_, x.xw);
     }
@@ -334,9 +336,14 @@ class X11Display final : public DisplayBackend {
   }
 
   void WindowActivated(HWND h) override {
-    if (focusingFromX_ == h) return;
     auto it = wins_.find(h);
-    if (it == wins_.end() || !it->second.mapped || it->second.overrideRedirect) return;
+    if (it != wins_.end() && it->second.overrideRedirect) {
+      if (it->second.mapped) TakeKeyboard(h, it->second);
+      return;
+    }
+    if (keyboardHolder_ != 0 && keyboardHolder_ != h) ReleaseKeyboard();
+    if (focusingFromX_ == h) return;
+    if (it == wins_.end() || !it->second.mapped) return;
     XRaiseWindow(dpy_, it->second.xw);
     XWindowAttributes attrs;
     if (XGetWindowAttributes(dpy_, it->second.xw, &attrs) && attrs.map_state == IsViewable)
@@ -458,6 +465,27 @@ class X11Display final : public DisplayBackend {
     if (modal == 0 || modal == blocked) return;
     if (GetActiveWindow() != modal) SetActiveWindow(modal);
     else WindowActivated(modal);
+  }
+
+  // An active window without a window manager's frame (a pop-up such as the calendar) is given
+  // the keyboard as pop-ups are: the window manager never focuses a window it does not manage,
+  // so the window takes the input focus itself and grabs the keyboard, which also keeps the
+  // window manager's key bindings (Alt+F4) from acting on the window below it.  The grab ends
+  // when the window hides or goes, when another window of the program becomes active, or when
+  // the user turns to another program.
+  void TakeKeyboard(HWND h, XWin& x) {
+    XRaiseWindow(dpy_, x.xw);
+    XWindowAttributes attrs;
+    if (!XGetWindowAttributes(dpy_, x.xw, &attrs) || attrs.map_state != IsViewable) return;
+    XSetInputFocus(dpy_, x.xw, RevertToParent, CurrentTime);
+    if (keyboardHolder_ == h) return;
+    if (XGrabKeyboard(dpy_, x.xw, True, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess) keyboardHolder_ = h;
+    XFlush(dpy_);
+  }
+  void ReleaseKeyboard() {
+    keyboardHolder_ = 0;
+    XUngrabKeyboard(dpy_, CurrentTime);
+    XFlush(dpy_);
   }
 
   void DestroyX(XWin& x) {
@@ -729,6 +757,10 @@ class X11Display final : public DisplayBackend {
           // ... and brought it back.
           HWND h = WindowOf(ev.xmap.window);
           auto it = wins_.find(h);
+          // A pop-up activated before the server had shown it takes the keyboard now.
+          if (it != wins_.end() && it->second.overrideRedirect && it->second.mapped && GetActiveWindow() == h &&
+              keyboardHolder_ != h)
+            TakeKeyboard(h, it->second);
           if (it != wins_.end() && IsIconic(h)) {
             it->second.mapped = true;
             it->second.dirty = Bounds(0, 0, it->second.width, it->second.height);
@@ -759,7 +791,11 @@ class X11Display final : public DisplayBackend {
           }
           break;
         case FocusOut:
-          if (ev.xfocus.mode == NotifyNormal && ev.xfocus.detail != NotifyInferior) focusLeft = true;
+          // While a pop-up holds the keyboard the window manager's focus changes come "while
+          // grabbed".
+          if ((ev.xfocus.mode == NotifyNormal || (ev.xfocus.mode == NotifyWhileGrabbed && keyboardHolder_ != 0)) &&
+              ev.xfocus.detail != NotifyInferior)
+            focusLeft = true;
           break;
         case SelectionRequest:
           ServeSelection(ev.xselectionrequest);
@@ -779,7 +815,10 @@ class X11Display final : public DisplayBackend {
       ::Window focus;
       int revert;
       XGetInputFocus(dpy_, &focus, &revert);
-      if (!WindowOf(focus)) DeactivateApplication();
+      if (!WindowOf(focus)) {
+        if (keyboardHolder_ != 0) ReleaseKeyboard();
+        DeactivateApplication();
+      }
     }
     return any;
   }
@@ -803,6 +842,7 @@ class X11Display final : public DisplayBackend {
   Time lastTime_ = CurrentTime;
   HWND applyingConfigure_ = 0;
   HWND focusingFromX_ = 0;
+  HWND keyboardHolder_ = 0;  // the pop-up that grabbed the keyboard
   unsigned lastButton_ = 0;
   Time lastClickTime_ = 0;
   int lastX_ = 0;
