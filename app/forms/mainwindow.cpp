@@ -459,7 +459,29 @@ void TfrmMain::ForEachToolbar(const std::function<void(toolbars::TToolbarX*, con
   }
 }
 
-void TfrmMain::LoadToolbarPositions() { ForEachToolbar(toolbars::LoadToolbarPosition); }
+void TfrmMain::LoadToolbarPositions() {
+  // The docks arrange once, with every bar in its stored place and the window at its stored
+  // size: a bar arranged while the other still held its place, or in the narrower window of
+  // the design, would be pushed aside and keep (and store) that place.
+  if (!docksHeld_) {
+    for (toolbars::TDockX* dock : {DockTop, DockLeft, DockRight, DockBottom})
+      if (dock != nullptr) dock->BeginUpdate();
+    docksHeld_ = true;
+  }
+  ForEachToolbar(toolbars::LoadToolbarPosition);
+}
+
+void TfrmMain::UpdateShowing() {
+  TOrvForm::UpdateShowing();
+  if (HandleAllocated() && IsWindowVisible(Handle())) ReleaseDocks();
+}
+
+void TfrmMain::ReleaseDocks() {
+  if (!docksHeld_) return;
+  docksHeld_ = false;
+  for (toolbars::TDockX* dock : {DockTop, DockLeft, DockRight, DockBottom})
+    if (dock != nullptr) dock->EndUpdate();
+}
 
 void TfrmMain::SaveToolbarPositions() { ForEachToolbar(toolbars::SaveToolbarPosition); }
 
@@ -500,6 +522,7 @@ void TfrmMain::mnuPageSetupClick(TObject*) {
 void TfrmMain::FormDestroy(TObject* sender) {
   if (tblText != nullptr && tblText->Active()) tblText->Close();
   if (tblMSGS != nullptr && tblMSGS->Active()) tblMSGS->Close();
+  ReleaseDocks();
   WriteSettings([this] { SaveToolbarPositions(); });
   TOrvForm::FormDestroy(sender);
 }

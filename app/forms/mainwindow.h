@@ -213,9 +213,14 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   // One text in the view in place of a list.
   void ShowNotice(const std::string& text);
   void HideSplash();
-  // Loads or saves the places of both toolbars under the settings key.
+  // Loads or saves the places of both toolbars under the settings key.  The docks hold their
+  // arrangement from the load until the window has its stored size (ReleaseDocks, at show).
   void LoadToolbarPositions();
   void SaveToolbarPositions();
+  void ReleaseDocks();
+  // Showing: the docks arrange once the window shows at its stored size (maximised too).
+  void UpdateShowing() override;
+  bool docksHeld_ = false;
   void ForEachToolbar(const std::function<void(toolbars::TToolbarX*, const std::string&)>& action);
   // The stored page setup put on the view (a stored value without a printable area is ignored).
   void ApplyPageSetup();

@@ -479,7 +479,9 @@ class X11Display final : public DisplayBackend {
     if (!XGetWindowAttributes(dpy_, x.xw, &attrs) || attrs.map_state != IsViewable) return;
     XSetInputFocus(dpy_, x.xw, RevertToParent, CurrentTime);
     if (keyboardHolder_ == h) return;
-    if (XGrabKeyboard(dpy_, x.xw, True, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess) keyboardHolder_ = h;
+    // Every key is reported to the pop-up, also while the pointer rests on another window of
+    // the program (a blocked one, which would drop it).
+    if (XGrabKeyboard(dpy_, x.xw, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess) keyboardHolder_ = h;
     XFlush(dpy_);
   }
   void ReleaseKeyboard() {

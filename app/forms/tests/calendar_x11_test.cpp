@@ -1,0 +1,149 @@
+// The calendar pop-up on a real X server under openbox, driven by the keyboard alone from the
+// transit date's and the birth date's "..." buttons: the keys reach it although the window
+// manager never focuses a window without a frame, Alt+F4 and a click on the window below
+// behave, and the keyboard goes back to the window below when it closes.
+#include <functional>
+
+#include "app/forms/calendarwindow.h"
+#include "app/forms/tests/wmforms_test_util.h"
+#include "entry/date/dayarith.h"
+#include "entry/fkattachedbutton.h"
+#include "entry/fkcalendar.h"
+#include "entry/fkpicturefield.h"
+
+namespace tw::app::test {
+namespace {
+
+class CalendarX11Test : public WindowManagerFormsTest {
+ protected:
+  void SetUp() override {
+    WindowManagerFormsTest::SetUp();
+    if (IsSkipped()) return;
+    main = Application()->CreateForm<TfrmMain>();
+    main->ListingFolder = folder.string();
+    options = Application()->CreateForm<TfrmOptions>();
+    cal = Application()->CreateForm<TfrmCal>();
+    EnterPerson(*options, 1, "Bob Stone");
+    options->OkClick(options->Ok);
+    main->Show();
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(main->Handle()) && wm->FocusedWindow() == X(main->Handle()); }));
+  }
+  static entry::DayNumber Day(int d, int m, int y) { return entry::DMYToDayNumber(d, m, y, 0); }
+  entry::DayNumber Shown() const { return cal->Calendar->GetDate(); }
+  // The calendar has the keyboard: it shows, the server gives it the keys and nobody else can.
+  bool CalendarHasKeyboard() {
+    return Viewable(cal->Handle()) && GetActiveWindow() == cal->Handle() && wm->FocusedWindow() == X(cal->Handle()) &&
+           wm->KeyboardGrabbed();
+  }
+  // From the date field, as the user does: Tab to the "..." button, Space; `inside` runs while
+  // the calendar shows.  Answers whether the calendar showed and closed.
+  bool OpenFrom(entry::TFkPictureField& field, const std::function<void()>& inside) {
+    bool ran = false;
+    cal->OnShow = [&](TObject*) {
+      Soon([&] {
+        ran = true;
+        if (!PumpUntil([&] { return CalendarHasKeyboard(); })) {
+          ADD_FAILURE() << "the calendar did not get the keyboard";
+          cal->SetModalResult(mrCancel);
+          return;
+        }
+        inside();
+      });
+    };
+    field.SetFocus();
+    wm->PressKey(XK_Tab);
+    if (!PumpUntil([&] { return GetFocus() != field.Handle(); })) ADD_FAILURE() << "Tab did not leave the field";
+    wm->PressKey(XK_space);
+    const bool closed = PumpUntil([&] { return ran && !IsWindowVisible(cal->Handle()); });
+    cal->OnShow = nullptr;
+    return closed;
+  }
+  // A key, and the loop run until the calendar shows `day`.
+  ::testing::AssertionResult Key(KeySym key, entry::DayNumber day) {
+    wm->PressKey(key);
+    if (PumpUntil([&] { return Shown() == day; })) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << XKeysymToString(key) << " left the calendar on day " << Shown()
+                                         << ", not " << day << (CalendarHasKeyboard() ? "" : "; it lost the keyboard");
+  }
+  // After the calendar: the window below has the keyboard again, nobody holds it grabbed.
+  void ExpectKeyboardBackAt(TCustomForm* form) {
+    EXPECT_TRUE(PumpUntil([&] {
+      return GetActiveWindow() == form->Handle() && wm->FocusedWindow() == X(form->Handle()) && !wm->KeyboardGrabbed();
+    })) << "the keyboard stays with the closed calendar";
+  }
+
+  TfrmMain* main = nullptr;
+  TfrmOptions* options = nullptr;
+  TfrmCal* cal = nullptr;
+};
+
+TEST_F(CalendarX11Test, TheTransitDateIsChosenByKeyboardAlone) {
+  entry::TFkPictureField& field = *main->dfTransDate;
+  field.SetAsDayNumber(Day(4, 3, 2024));
+  ASSERT_TRUE(OpenFrom(field, [&] {
+    EXPECT_EQ(Shown(), Day(4, 3, 2024));
+    EXPECT_TRUE(Key(XK_Right, Day(5, 3, 2024)));
+    EXPECT_TRUE(Key(XK_Down, Day(12, 3, 2024)));
+    EXPECT_TRUE(Key(XK_Left, Day(11, 3, 2024)));
+    EXPECT_TRUE(Key(XK_Up, Day(4, 3, 2024)));
+    EXPECT_TRUE(Key(XK_End, Day(31, 3, 2024)));
+    EXPECT_TRUE(Key(XK_Next, Day(30, 4, 2024))) << "Page Down: a month on";
+    EXPECT_TRUE(Key(XK_Home, Day(1, 4, 2024)));
+    EXPECT_TRUE(Key(XK_Prior, Day(1, 3, 2024))) << "Page Up: a month back";
+    // A click on the main window below: the calendar stays above it and keeps the keys.
+    const TPoint below = main->ClientToScreen(Point(main->ClientWidth() - 20, main->ClientHeight() - 20));
+    wm->ClickOnScreen(below.X, below.Y);
+    EXPECT_TRUE(PumpUntil([&] {
+      return CalendarHasKeyboard() && wm->ShownAbove(X(cal->Handle()), X(main->Handle()));
+    })) << "the calendar went under the main window or lost the keys";
+    EXPECT_TRUE(Key(XK_Right, Day(2, 3, 2024)));
+    wm->PressKey(XK_Return);
+  }));
+  EXPECT_EQ(field.GetAsDayNumber(), Day(2, 3, 2024)) << "Enter takes the chosen day";
+  ExpectKeyboardBackAt(main);
+
+  // Escape, Alt+F4 and a digit close it without a change, and only it.
+  for (auto [key, modifier] : {std::pair<KeySym, KeySym>{XK_Escape, 0}, std::pair<KeySym, KeySym>{XK_F4, XK_Alt_L},
+                               std::pair<KeySym, KeySym>{XK_5, 0}}) {
+    SCOPED_TRACE(XKeysymToString(key));
+    ASSERT_TRUE(OpenFrom(field, [&, key = key, modifier = modifier] {
+      EXPECT_TRUE(Key(XK_Right, Day(3, 3, 2024)));
+      if (modifier != 0) wm->PressKey(key, {modifier});
+      else wm->PressKey(key);
+    }));
+    EXPECT_EQ(field.GetAsDayNumber(), Day(2, 3, 2024));
+    EXPECT_FALSE(Application()->Terminated());
+    EXPECT_TRUE(Viewable(main->Handle()));
+    ExpectKeyboardBackAt(main);
+  }
+}
+
+TEST_F(CalendarX11Test, TheBirthDateIsChosenByKeyboardAloneOverTheOptions) {
+  bool checked = false;
+  Soon([&] {
+    if (!PumpUntil([&] { return Viewable(options->Handle()) && wm->FocusedWindow() == X(options->Handle()); })) {
+      ADD_FAILURE() << "the options did not show";
+      options->SetModalResult(mrCancel);
+      return;
+    }
+    entry::TFkPictureField& field = *options->dfDate;
+    field.SetAsDayNumber(Day(17, 5, 1980));
+    EXPECT_TRUE(OpenFrom(field, [&] {
+      EXPECT_EQ(Shown(), Day(17, 5, 1980));
+      EXPECT_TRUE(wm->ShownAbove(X(cal->Handle()), X(options->Handle())));
+      EXPECT_TRUE(Key(XK_Next, Day(17, 6, 1980)));
+      EXPECT_TRUE(Key(XK_Left, Day(16, 6, 1980)));
+      wm->PressKey(XK_Return);
+    }));
+    EXPECT_EQ(field.GetAsDayNumber(), Day(16, 6, 1980));
+    ExpectKeyboardBackAt(options);
+    checked = true;
+    options->SetModalResult(mrCancel);
+  });
+  options->Execute();
+  EXPECT_TRUE(checked);
+  ExpectKeyboardBackAt(main);
+}
+
+}  // namespace
+}  // namespace tw::app::test
