@@ -55,6 +55,7 @@ bool StopFlag = false;
 namespace {
 
 constexpr int MsgWelcome = 99;
+constexpr int MsgPersonWithoutName = 120;
 constexpr int MsgCaptionFirst = 1;
 constexpr int MsgCaptionSecond = 98;
 
@@ -348,7 +349,18 @@ void TfrmMain::ShowNotice(const std::string& text) {
   view.End();
 }
 
-void TfrmMain::ShowWelcome() { ShowNotice(horoscope::GetMessageText(MsgWelcome)); }
+void TfrmMain::ShowWelcome() {
+  // "No person has been entered yet" only while that is so: beside a person with a name, the
+  // chosen one without a name is named.
+  if (frmOptions != nullptr && frmOptions->AnyPersonNamed()) {
+    const std::string pattern = horoscope::GetMessageText(MsgPersonWithoutName);
+    if (!pattern.empty()) {
+      ShowNotice(FormatMessage(pattern, frmOptions->PersonShortcut(frmOptions->SelectedPerson())));
+      return;
+    }
+  }
+  ShowNotice(horoscope::GetMessageText(MsgWelcome));
+}
 
 void TfrmMain::FormCreate(TObject* sender) {
   TOrvForm::FormCreate(sender);

@@ -205,6 +205,7 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   // The timer's recalculation: quiet, and never inside another list or a modal window.
   bool quietList_ = false;
   int modalDepth_ = 0;
+  // Message 99 while nobody has a name; else the chosen person without a name, named (120).
   void ShowWelcome();
   // The view's text when the person's birth moment does not read: message 92 or 93.
   void ShowNotComputed();
