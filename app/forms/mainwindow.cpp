@@ -472,27 +472,31 @@ void TfrmMain::ForEachToolbar(const std::function<void(toolbars::TToolbarX*, con
 }
 
 void TfrmMain::LoadToolbarPositions() {
-  // The docks arrange once, with every bar in its stored place and the window at its stored
-  // size: a bar arranged while the other still held its place, or in the narrower window of
-  // the design, would be pushed aside and keep (and store) that place.
-  if (!docksHeld_) {
-    for (toolbars::TDockX* dock : {DockTop, DockLeft, DockRight, DockBottom})
-      if (dock != nullptr) dock->BeginUpdate();
-    docksHeld_ = true;
-  }
+  // The docks arrange once, with every bar in its stored place: a bar arranged while the other
+  // still held its place would be pushed aside and keep (and store) that place.
+  std::vector<toolbars::TDockX*> held;
+  for (toolbars::TDockX* dock : {DockTop, DockLeft, DockRight, DockBottom})
+    if (dock != nullptr) {
+      dock->BeginUpdate();
+      held.push_back(dock);
+    }
+  struct Release {
+    std::vector<toolbars::TDockX*>& docks;
+    ~Release() {
+      for (toolbars::TDockX* dock : docks) dock->EndUpdate();
+    }
+  } release{held};
   ForEachToolbar(toolbars::LoadToolbarPosition);
 }
 
 void TfrmMain::UpdateShowing() {
   TOrvForm::UpdateShowing();
-  if (HandleAllocated() && IsWindowVisible(Handle())) ReleaseDocks();
-}
-
-void TfrmMain::ReleaseDocks() {
-  if (!docksHeld_) return;
-  docksHeld_ = false;
-  for (toolbars::TDockX* dock : {DockTop, DockLeft, DockRight, DockBottom})
-    if (dock != nullptr) dock->EndUpdate();
+  if (placesShown_ || !HandleAllocated() || !IsWindowVisible(Handle())) return;
+  placesShown_ = true;
+  // The window now has its stored size (maximised too), wider or higher than the designed one
+  // the places were first arranged in, where a bar near the far end was pulled back: the
+  // stored places are arranged again in the docks' real length.
+  LoadToolbarPositions();
 }
 
 void TfrmMain::SaveToolbarPositions() { ForEachToolbar(toolbars::SaveToolbarPosition); }
@@ -534,7 +538,6 @@ void TfrmMain::mnuPageSetupClick(TObject*) {
 void TfrmMain::FormDestroy(TObject* sender) {
   if (tblText != nullptr && tblText->Active()) tblText->Close();
   if (tblMSGS != nullptr && tblMSGS->Active()) tblMSGS->Close();
-  ReleaseDocks();
   WriteSettings([this] { SaveToolbarPositions(); });
   TOrvForm::FormDestroy(sender);
 }

@@ -214,14 +214,12 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   // One text in the view in place of a list.
   void ShowNotice(const std::string& text);
   void HideSplash();
-  // Loads or saves the places of both toolbars under the settings key.  The docks hold their
-  // arrangement from the load until the window has its stored size (ReleaseDocks, at show).
+  // Loads or saves the places of both toolbars under the settings key.  Loaded at creation,
+  // and again when the window first shows at its stored size.
   void LoadToolbarPositions();
   void SaveToolbarPositions();
-  void ReleaseDocks();
-  // Showing: the docks arrange once the window shows at its stored size (maximised too).
   void UpdateShowing() override;
-  bool docksHeld_ = false;
+  bool placesShown_ = false;
   void ForEachToolbar(const std::function<void(toolbars::TToolbarX*, const std::string&)>& action);
   // The stored page setup put on the view (a stored value without a printable area is ignored).
   void ApplyPageSetup();
