@@ -118,6 +118,35 @@ TEST_F(CalendarX11Test, TheTransitDateIsChosenByKeyboardAlone) {
   }
 }
 
+// A date typed into the field: the field is full after its last digit and moves on to the
+// "..." button by itself; the list is made for the date, and Space opens the calendar on it.
+TEST_F(CalendarX11Test, ATypedDateMovesOnToTheButtonWhereSpaceOpensTheCalendarOnIt) {
+  entry::TFkPictureField& field = *main->dfTransDate;
+  const TPoint at = field.ClientToScreen(Point(field.Width() / 2, field.Height() / 2));
+  wm->ClickOnScreen(at.X, at.Y);  // the user clicks into the field
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == field.Handle(); }));
+  wm->PressKey(XK_Home);
+  const int lists = main->ListsStarted;
+  for (KeySym digit : {XK_0, XK_3, XK_0, XK_4, XK_1, XK_8, XK_1, XK_5}) {
+    wm->PressKey(digit);
+    PumpUntil([] { return true; });
+  }
+  ASSERT_TRUE(PumpUntil([&] { return main->ListsStarted == lists + 1 && GetFocus() == main->dfTransBtn->Handle(); }))
+      << "the focus is on " << (GetFocus() == field.Handle() ? "the field" : "another control");
+  entry::DayNumber shown = -1;
+  cal->OnShow = [&](TObject*) {
+    Soon([&] {
+      EXPECT_TRUE(PumpUntil([&] { return CalendarHasKeyboard(); }));
+      shown = Shown();
+      wm->PressKey(XK_Escape);
+    });
+  };
+  wm->PressKey(XK_space);
+  EXPECT_TRUE(PumpUntil([&] { return shown != -1 && !IsWindowVisible(cal->Handle()); }));
+  EXPECT_EQ(shown, Day(4, 3, 1815));
+  cal->OnShow = nullptr;
+}
+
 TEST_F(CalendarX11Test, TheBirthDateIsChosenByKeyboardAloneOverTheOptions) {
   bool checked = false;
   Soon([&] {

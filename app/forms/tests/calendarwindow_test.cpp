@@ -132,23 +132,6 @@ TEST_F(CalendarPickTest, OpensOnTheFieldsDayOrSaysWhyAndNeverWritesAStaleDay) {
   EXPECT_TRUE(boxes.empty());
 }
 
-// A keyboard user types a date and tabs on: the list is made for it and the focus is on the
-// "..." button, where Space opens the calendar.
-TEST_F(CalendarPickTest, TabFromATypedDateReachesTheCalendarButton) {
-  const int lists = main->ListsStarted;
-  Type("03041815");
-  EXPECT_EQ(main->ListsStarted, lists + 1);
-  EXPECT_EQ(GetFocus(), main->dfTransBtn->Handle());
-  bool shown = false;
-  cal->OnShow = [&](TObject*) {
-    shown = true;
-    cal->SetModalResult(mrCancel);
-  };
-  InjectKey(VK_SPACE, ' ');
-  Pump();
-  EXPECT_TRUE(shown);
-}
-
 TEST_F(CalendarPickTest, ABlankBirthDateOpensOnTodayNotOnTheDayShownLast) {
   Type("03041815");
   EXPECT_EQ(Open(mrCancel), Day(4, 3, 1815));
