@@ -171,6 +171,10 @@ TEST_F(CalendarPickTest, InGermanTheCalendarShowsNoEnglish) {
   main->dfTransBtnClick(main->dfTransBtn);
   EXPECT_EQ(header, "Sonntag, 10. Dezember 1815");
   EXPECT_EQ(cal->pbCancel->Caption(), "Abbrechen");
+  TBitmap measure;
+  measure.Canvas()->Font()->Assign(cal->pbCancel->Font());
+  EXPECT_LE(measure.Canvas()->TextWidth("Abbrechen") + 8, cal->pbCancel->Width()) << "the caption fits its button";
+  EXPECT_LE(cal->pbCancel->BoundsRect().Right, cal->SpinnerMonth->Left());
   EXPECT_EQ(cal->SpinnerMonth->Hint(), "Monat \xE4ndern");
   EXPECT_EQ(cal->SpinnerYear->Hint(), "Jahr \xE4ndern");
   Type("01021600");
