@@ -19,13 +19,7 @@ class CalendarX11Test : public WindowManagerFormsTest {
   void SetUp() override {
     WindowManagerFormsTest::SetUp();
     if (IsSkipped()) return;
-    main = Application()->CreateForm<TfrmMain>();
-    main->ListingFolder = folder.string();
-    options = Application()->CreateForm<TfrmOptions>();
-    cal = Application()->CreateForm<TfrmCal>();
-    EnterPerson(*options, 1, "Bob Stone");
-    options->OkClick(options->Ok);
-    main->Show();
+    StartCalendarRun(folder, main, options, cal);
     ASSERT_TRUE(PumpUntil([&] { return Viewable(main->Handle()) && wm->FocusedWindow() == X(main->Handle()); }));
   }
   static entry::DayNumber Day(int d, int m, int y) { return entry::DMYToDayNumber(d, m, y, 0); }

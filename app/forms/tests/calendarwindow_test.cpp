@@ -65,13 +65,7 @@ class CalendarPickTest : public CalendarWindowTest {
  protected:
   void SetUp() override {
     CalendarWindowTest::SetUp();
-    main = Application()->CreateForm<TfrmMain>();
-    main->ListingFolder = folder.string();
-    options = Application()->CreateForm<TfrmOptions>();
-    cal = Application()->CreateForm<TfrmCal>();
-    EnterPerson(*options, 1, "Bob Stone");
-    options->OkClick(options->Ok);
-    main->Show();
+    StartCalendarRun(folder, main, options, cal);
     Pump();
   }
   static entry::DayNumber Day(int d, int m, int y) { return entry::DMYToDayNumber(d, m, y, 0); }

@@ -207,14 +207,18 @@ TEST_F(LanguageTest, AfterTheSwitchToGermanNoTextTheLanguageFileCoversIsLeftInEn
   auto* cal = dynamic_cast<TfrmCal*>(Application()->FindComponent("frmCal"));
   ASSERT_NE(cal, nullptr);
   main->dfTransDate->SetAsDayNumber(entry::DateTimeToDayNumber(EncodeDate(2024, 3, 4)));
-  std::string header;
-  cal->OnShow = [&](TObject*) {
-    const entry::TFkIntlSup& intl = entry::DefaultIntlSup();
-    header = intl.DayNumberToText(intl.BuildLongDateMask(false, false), cal->Calendar->GetDate(), true);
-    cal->SetModalResult(mrCancel);
+  const auto calendarHeader = [&] {  // the calendar opened and cancelled: the header it showed
+    std::string header;
+    cal->OnShow = [&](TObject*) {
+      const entry::TFkIntlSup& intl = entry::DefaultIntlSup();
+      header = intl.DayNumberToText(intl.BuildLongDateMask(false, false), cal->Calendar->GetDate(), true);
+      cal->SetModalResult(mrCancel);
+    };
+    main->dfTransBtnClick(main->dfTransBtn);
+    cal->OnShow = nullptr;
+    return header;
   };
-  main->dfTransBtnClick(main->dfTransBtn);
-  cal->OnShow = nullptr;
+  const std::string header = calendarHeader();
   if (header != "Montag, 4. M\xE4rz 2024") left.push_back("calendar: header \"" + header + "\"");
   for (const auto& [what, text] : {std::pair{"Cancel", cal->pbCancel->Caption()}, std::pair{"month hint", cal->SpinnerMonth->Hint()},
                                    std::pair{"year hint", cal->SpinnerYear->Hint()}})
@@ -235,14 +239,7 @@ TEST_F(LanguageTest, AfterTheSwitchToGermanNoTextTheLanguageFileCoversIsLeftInEn
   // Back in English, the date names and their order are English again.
   ChooseFromMenu("English");
   EXPECT_EQ(FormatSettings().LongDayNames[1], "Monday");
-  cal->OnShow = [&](TObject*) {
-    const entry::TFkIntlSup& intl = entry::DefaultIntlSup();
-    header = intl.DayNumberToText(intl.BuildLongDateMask(false, false), cal->Calendar->GetDate(), true);
-    cal->SetModalResult(mrCancel);
-  };
-  main->dfTransBtnClick(main->dfTransBtn);
-  cal->OnShow = nullptr;
-  EXPECT_EQ(header, "Monday, March 04, 2024");
+  EXPECT_EQ(calendarHeader(), "Monday, March 04, 2024");
   EXPECT_EQ(cal->pbCancel->Caption(), "Cancel");
 }
 
