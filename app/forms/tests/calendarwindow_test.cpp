@@ -126,6 +126,43 @@ TEST_F(CalendarPickTest, OpensOnTheFieldsDayOrSaysWhyAndNeverWritesAStaleDay) {
   EXPECT_TRUE(boxes.empty());
 }
 
+// The keys as the window system delivers them, while the calendar runs: the cursor and page
+// keys move the day, Enter takes it; Escape, Alt+F4 and a digit close it with nothing changed;
+// a click on the main window below leaves it open with the keys.
+TEST_F(CalendarPickTest, TheCalendarIsDrivenByKeysAlone) {
+  main->dfTransDate->SetAsDayNumber(Day(4, 3, 2024));
+  const auto run = [&](std::vector<std::function<void()>> steps) {
+    std::size_t next = 0, idles = 0;
+    Application()->OnIdle = [&](TObject*, bool& done) {
+      done = false;
+      if (next < steps.size()) steps[next++]();
+      if (++idles == 200 && cal->Visible()) cal->SetModalResult(mrAbort);  // the keys did nothing
+    };
+    main->dfTransBtnClick(main->dfTransBtn);
+    Application()->OnIdle = nullptr;
+    return cal->ModalResult();
+  };
+  const auto key = [](UINT vk) { return [vk] { InjectKey(vk); }; };
+  std::vector<entry::DayNumber> seen;
+  const auto look = [&] { seen.push_back(cal->Calendar->GetDate()); };
+  EXPECT_EQ(run({key(VK_RIGHT), key(VK_DOWN), look, key(VK_NEXT), look, key(VK_END), look, key(VK_HOME), key(VK_PRIOR),
+                 look, key(VK_LEFT), [&] { InjectClick(main->rtext->Handle(), 20, 20); }, key(VK_UP), look,
+                 key(VK_RETURN)}),
+            mrOk);
+  EXPECT_EQ(seen, (std::vector<entry::DayNumber>{Day(12, 3, 2024), Day(12, 4, 2024), Day(30, 4, 2024), Day(1, 3, 2024),
+                                                 Day(22, 2, 2024)}));
+  EXPECT_EQ(main->dfTransDate->GetAsDayNumber(), Day(22, 2, 2024));
+  for (const auto& close : std::vector<std::function<void()>>{key(VK_ESCAPE), key('5'), [] {
+         InjectKeyDown(VK_MENU);
+         InjectKey(VK_F4);
+         InjectKeyUp(VK_MENU);
+       }}) {
+    EXPECT_EQ(run({key(VK_RIGHT), close}), mrCancel);
+    EXPECT_EQ(main->dfTransDate->GetAsDayNumber(), Day(22, 2, 2024));
+    EXPECT_TRUE(main->Visible());
+  }
+}
+
 TEST_F(CalendarPickTest, ABlankBirthDateOpensOnTodayNotOnTheDayShownLast) {
   Type("03041815");
   EXPECT_EQ(Open(mrCancel), Day(4, 3, 1815));
