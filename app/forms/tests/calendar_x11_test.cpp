@@ -45,6 +45,7 @@ class CalendarX11Test : public WindowManagerFormsTest {
       });
     };
     field.SetFocus();
+    if (!PumpUntil([&] { return GetFocus() == field.Handle(); })) ADD_FAILURE() << "the field did not take the focus";
     wm->PressKey(XK_Tab);
     if (!PumpUntil([&] { return GetFocus() != field.Handle(); })) ADD_FAILURE() << "Tab did not leave the field";
     wm->PressKey(XK_space);
@@ -112,6 +113,47 @@ TEST_F(CalendarX11Test, TheTransitDateIsChosenByKeyboardAlone) {
   }
 }
 
+// The user turns to another program while the calendar is open: the keys go there, and the
+// calendar stays open; back in the program, the calendar has the keys again.
+TEST_F(CalendarX11Test, AnotherProgramGetsTheKeysUntilTheUserComesBack) {
+  entry::TFkPictureField& field = *main->dfTransDate;
+  field.SetAsDayNumber(Day(4, 3, 2024));
+  wm->ShowOtherProgramWindow(900, 600, 200, 150);
+  const TPoint below = main->ClientToScreen(Point(main->ClientWidth() - 20, main->ClientHeight() - 20));
+  wm->ClickOnScreen(below.X, below.Y);  // back from the new window, which the window manager focused
+  ASSERT_TRUE(PumpUntil([&] { return wm->FocusedWindow() == X(main->Handle()) && GetActiveWindow() == main->Handle(); }));
+  bool checked = false;
+  cal->OnShow = [&](TObject*) {
+    Soon([&] {
+      checked = true;
+      if (!PumpUntil([&] { return CalendarHasKeyboard(); })) {
+        ADD_FAILURE() << "the calendar did not get the keyboard";
+        cal->SetModalResult(mrCancel);
+        return;
+      }
+      wm->ClickOnScreen(950, 650);
+      // The window manager gives the other program the keyboard (its window or its frame).
+      EXPECT_TRUE(PumpUntil([&] {
+        const ::Window focus = wm->FocusedWindow();
+        return focus != X(cal->Handle()) && focus != X(main->Handle()) && !wm->KeyboardGrabbed();
+      })) << "the calendar keeps the keyboard from the other program";
+      wm->PressKey(XK_Right);
+      PumpUntil([] { return false; }, 30);
+      EXPECT_EQ(Shown(), Day(4, 3, 2024)) << "a key meant for the other program moved the calendar";
+      EXPECT_TRUE(Viewable(cal->Handle()));
+      wm->ClickOnScreen(below.X, below.Y);
+      EXPECT_TRUE(PumpUntil([&] { return CalendarHasKeyboard(); })) << "back in the program, the calendar has no keys";
+      EXPECT_TRUE(Key(XK_Right, Day(5, 3, 2024)));
+      wm->PressKey(XK_Return);
+    });
+  };
+  main->dfTransBtnClick(main->dfTransBtn);
+  cal->OnShow = nullptr;
+  EXPECT_TRUE(checked);
+  EXPECT_EQ(field.GetAsDayNumber(), Day(5, 3, 2024));
+  ExpectKeyboardBackAt(main);
+}
+
 // A date typed into the field: the field is full after its last digit and moves on to the
 // "..." button by itself; the list is made for the date, and Space opens the calendar on it.
 TEST_F(CalendarX11Test, ATypedDateMovesOnToTheButtonWhereSpaceOpensTheCalendarOnIt) {
@@ -119,6 +161,7 @@ TEST_F(CalendarX11Test, ATypedDateMovesOnToTheButtonWhereSpaceOpensTheCalendarOn
   const TPoint at = field.ClientToScreen(Point(field.Width() / 2, field.Height() / 2));
   wm->ClickOnScreen(at.X, at.Y);  // the user clicks into the field
   ASSERT_TRUE(PumpUntil([&] { return GetFocus() == field.Handle(); }));
+  PumpUntil([] { return false; }, 20);  // what the click and the focus start have finished
   wm->PressKey(XK_Home);
   const int lists = main->ListsStarted;
   for (KeySym digit : {XK_0, XK_3, XK_0, XK_4, XK_1, XK_8, XK_1, XK_5}) {

@@ -164,6 +164,19 @@ class WindowManagerDisplay {
     XTestFakeButtonEvent(x_, Button1, False, CurrentTime);
     XFlush(x_);
   }
+  // A window of another program (this connection's), shown and managed at a place of the screen.
+  ::Window ShowOtherProgramWindow(int x, int y, unsigned width, unsigned height) {
+    const ::Window w = XCreateSimpleWindow(x_, DefaultRootWindow(x_), x, y, width, height, 0, 0, 0xFFFFFF);
+    XSelectInput(x_, w, KeyPressMask | FocusChangeMask);
+    XStoreName(x_, w, "another program");
+    XWMHints hints{};
+    hints.flags = InputHint;
+    hints.input = True;
+    XSetWMHints(x_, w, &hints);
+    XMapRaised(x_, w);
+    XSync(x_, False);
+    return w;
+  }
   // True while some client holds the keyboard grabbed.
   bool KeyboardGrabbed() {
     const int result = XGrabKeyboard(x_, DefaultRootWindow(x_), False, GrabModeAsync, GrabModeAsync, CurrentTime);

@@ -32,9 +32,9 @@ class WindowManagerFormsTest : public AppFormsTest {
     AppFormsTest::TearDown();
   }
   ::Window X(HWND h) { return static_cast<::Window>(Display().NativeWindow(h)); }
-  // Runs the loop until `done` holds (at most about ten seconds).
-  bool PumpUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 1000; ++i) {
+  // Runs the loop until `done` holds (at most `rounds` rounds of about ten milliseconds).
+  bool PumpUntil(const std::function<bool()>& done, int rounds = 1000) {
+    for (int i = 0; i < rounds; ++i) {
       Application()->ProcessMessages();
       Display().Flush();
       XSync(wm->X(), False);
