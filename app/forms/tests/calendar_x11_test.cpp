@@ -31,10 +31,11 @@ class CalendarX11Test : public WindowManagerFormsTest {
   }
   // From the date field, as the user does: Tab to the "..." button, Space; `inside` runs while
   // the calendar shows.  Answers whether the calendar showed and closed.
-  bool OpenFrom(entry::TFkPictureField& field, const std::function<void()>& inside) {
-    bool ran = false;
-    cal->OnShow = [&](TObject*) {
-      Soon([&] {
+  // The next showing of the calendar runs `inside` once the calendar has the keyboard (sets
+  // `ran`); without the keyboard it is cancelled.
+  void WhenShown(bool& ran, std::function<void()> inside) {
+    cal->OnShow = [this, &ran, inside](TObject*) {
+      Soon([this, &ran, inside] {
         ran = true;
         if (!PumpUntil([&] { return CalendarHasKeyboard(); })) {
           ADD_FAILURE() << "the calendar did not get the keyboard";
@@ -44,6 +45,10 @@ class CalendarX11Test : public WindowManagerFormsTest {
         inside();
       });
     };
+  }
+  bool OpenFrom(entry::TFkPictureField& field, const std::function<void()>& inside) {
+    bool ran = false;
+    WhenShown(ran, inside);
     field.SetFocus();
     if (!PumpUntil([&] { return GetFocus() == field.Handle(); })) ADD_FAILURE() << "the field did not take the focus";
     wm->PressKey(XK_Tab);
@@ -123,30 +128,22 @@ TEST_F(CalendarX11Test, AnotherProgramGetsTheKeysUntilTheUserComesBack) {
   wm->ClickOnScreen(below.X, below.Y);  // back from the new window, which the window manager focused
   ASSERT_TRUE(PumpUntil([&] { return wm->FocusedWindow() == X(main->Handle()) && GetActiveWindow() == main->Handle(); }));
   bool checked = false;
-  cal->OnShow = [&](TObject*) {
-    Soon([&] {
-      checked = true;
-      if (!PumpUntil([&] { return CalendarHasKeyboard(); })) {
-        ADD_FAILURE() << "the calendar did not get the keyboard";
-        cal->SetModalResult(mrCancel);
-        return;
-      }
-      wm->ClickOnScreen(950, 650);
-      // The window manager gives the other program the keyboard (its window or its frame).
-      EXPECT_TRUE(PumpUntil([&] {
-        const ::Window focus = wm->FocusedWindow();
-        return focus != X(cal->Handle()) && focus != X(main->Handle()) && !wm->KeyboardGrabbed();
-      })) << "the calendar keeps the keyboard from the other program";
-      wm->PressKey(XK_Right);
-      PumpUntil([] { return false; }, 30);
-      EXPECT_EQ(Shown(), Day(4, 3, 2024)) << "a key meant for the other program moved the calendar";
-      EXPECT_TRUE(Viewable(cal->Handle()));
-      wm->ClickOnScreen(below.X, below.Y);
-      EXPECT_TRUE(PumpUntil([&] { return CalendarHasKeyboard(); })) << "back in the program, the calendar has no keys";
-      EXPECT_TRUE(Key(XK_Right, Day(5, 3, 2024)));
-      wm->PressKey(XK_Return);
-    });
-  };
+  WhenShown(checked, [&] {
+    wm->ClickOnScreen(950, 650);
+    // The window manager gives the other program the keyboard (its window or its frame).
+    EXPECT_TRUE(PumpUntil([&] {
+      const ::Window focus = wm->FocusedWindow();
+      return focus != X(cal->Handle()) && focus != X(main->Handle()) && !wm->KeyboardGrabbed();
+    })) << "the calendar keeps the keyboard from the other program";
+    wm->PressKey(XK_Right);
+    PumpUntil([] { return false; }, 30);
+    EXPECT_EQ(Shown(), Day(4, 3, 2024)) << "a key meant for the other program moved the calendar";
+    EXPECT_TRUE(Viewable(cal->Handle()));
+    wm->ClickOnScreen(below.X, below.Y);
+    EXPECT_TRUE(PumpUntil([&] { return CalendarHasKeyboard(); })) << "back in the program, the calendar has no keys";
+    EXPECT_TRUE(Key(XK_Right, Day(5, 3, 2024)));
+    wm->PressKey(XK_Return);
+  });
   main->dfTransBtnClick(main->dfTransBtn);
   cal->OnShow = nullptr;
   EXPECT_TRUE(checked);
@@ -171,15 +168,13 @@ TEST_F(CalendarX11Test, ATypedDateMovesOnToTheButtonWhereSpaceOpensTheCalendarOn
   ASSERT_TRUE(PumpUntil([&] { return main->ListsStarted == lists + 1 && GetFocus() == main->dfTransBtn->Handle(); }))
       << "the focus is on " << (GetFocus() == field.Handle() ? "the field" : "another control");
   entry::DayNumber shown = -1;
-  cal->OnShow = [&](TObject*) {
-    Soon([&] {
-      EXPECT_TRUE(PumpUntil([&] { return CalendarHasKeyboard(); }));
-      shown = Shown();
-      wm->PressKey(XK_Escape);
-    });
-  };
+  bool ran = false;
+  WhenShown(ran, [&] {
+    shown = Shown();
+    wm->PressKey(XK_Escape);
+  });
   wm->PressKey(XK_space);
-  EXPECT_TRUE(PumpUntil([&] { return shown != -1 && !IsWindowVisible(cal->Handle()); }));
+  EXPECT_TRUE(PumpUntil([&] { return ran && !IsWindowVisible(cal->Handle()); }));
   EXPECT_EQ(shown, Day(4, 3, 1815));
   cal->OnShow = nullptr;
 }
