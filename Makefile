@@ -11,7 +11,7 @@ export CCACHE_NOHASHDIR := true
 
 PACKAGES := g++ cmake ninja-build pkg-config ccache \
   libswe-dev swe-basic-data swe-standard-data \
-  libcairo2-dev libfontconfig-dev libfreetype-dev libx11-dev fonts-liberation \
+  libcairo2-dev libfontconfig-dev libfreetype-dev libx11-dev libxtst-dev fonts-liberation \
   libcups2-dev libhowardhinnant-date-dev libabsl-dev \
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev \
   xvfb xauth openbox clang-14 libclang-rt-14-dev libreoffice-writer-nogui xdg-utils

@@ -64,10 +64,22 @@ TFkCustomCalendar::TFkCustomCalendar(TComponent* owner)
 
 DayNumber TFkCustomCalendar::GetDate() const { return DMYToDayNumber(day_, month_, year_, 0); }
 
+bool TFkCustomCalendar::Shows(DayNumber date) {
+  return date >= 0 && date <= MaxDayNumber && AddMonthsYears(date, 1, 0) != BadDate &&
+         AddMonthsYears(date, -1, 0) != BadDate;
+}
+
+DayNumber TFkCustomCalendar::NearestShown(DayNumber date) {
+  if (date < 0 || date > MaxDayNumber) return BadDate;
+  if (Shows(date)) return date;
+  // Only the first and the last month of the range lie outside.
+  return AddMonthsYears(date, AddMonthsYears(date, 1, 0) == BadDate ? -1 : 1, 0);
+}
+
 void TFkCustomCalendar::SetDate(DayNumber date) {
   if (date == BadDate || date == GetDate()) return;
   // A date less than a month from either end of the range could not be paged from.
-  if (AddMonthsYears(date, 1, 0) == BadDate || AddMonthsYears(date, -1, 0) == BadDate) return;
+  if (!Shows(date)) return;
   int d, m, y;
   DayNumberToDMY(date, d, m, y);
   bool newMonth = m != month_ || y != year_;

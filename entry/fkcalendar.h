@@ -46,6 +46,12 @@ class TFkCustomCalendar : public TFkBase {
 
   virtual void SetDate(DayNumber date);
   DayNumber GetDate() const;
+  // Whether SetDate takes `date`: every valid day a month or more from either end of the day
+  // range (the calendar pages by months from the day it shows).
+  static bool Shows(DayNumber date);
+  // `date` when the calendar shows it; else the same day of the nearest month it shows (the
+  // day clamped to that month's length); BadDate for BadDate.
+  static DayNumber NearestShown(DayNumber date);
   void IncMonths(int n);
   void IncYears(int n);
 

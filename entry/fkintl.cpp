@@ -180,6 +180,22 @@ std::string LocaleIntlValue(const std::string& key) {
   if (key == "s1159" && loc.TimeAMString != def.TimeAMString) return loc.TimeAMString;
   if (key == "s2359" && loc.TimePMString != def.TimePMString) return loc.TimePMString;
   if (key == "iTLZero" && loc.LongTimeFormat != def.LongTimeFormat) return loc.LongTimeFormat.rfind("hh", 0) == 0 ? "1" : "0";
+  if (key == "sLongDate") {
+    // The long date's order belongs with the names of days and months, which the program's
+    // language sets in the class library's settings: both are read from there.
+    const std::string& now = FormatSettings().LongDateFormat;
+    if (now == def.LongDateFormat) return {};
+    std::string s;
+    char quote = 0;  // the class library quotes literal text with " or '; the profile with '
+    for (char c : now) {
+      if (quote == 0 && (c == '"' || c == '\'')) quote = c;
+      else if (c == quote) quote = 0;
+      if (c == '"') c = '\'';
+      else if (quote == 0 && c == 'm') c = 'M';
+      s += c;
+    }
+    return s;
+  }
   if (key == "sShortDate" && loc.ShortDateFormat != def.ShortDateFormat) {
     // The class library writes the month as "m"; the profile as "M".
     std::string s = loc.ShortDateFormat;

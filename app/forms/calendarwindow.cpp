@@ -2,7 +2,9 @@
 #include "app/forms/calendarwindow.h"
 
 #include "app/forms/mainwindow.h"
+#include "entry/date/dayarith.h"
 #include "entry/fkcalendar.h"
+#include "entry/fkintl.h"
 #include "entry/fkpicturefield.h"
 #include "entry/fkspinner.h"
 #include "horoscope/chartglobals.h"
@@ -12,12 +14,45 @@
 #include "platform/forms/formres/formstream.h"
 #include "platform/forms/stdctrls/extctrls.h"
 #include "platform/forms/stdctrls/stdctrls.h"
+#include "platform/rtl/sysutils.h"
+#include "platform/rtl/uilanguage.h"
+#include "platform/win/winapi.h"
 
 namespace tw::app {
 
 namespace {
 constexpr int MsgAboutText = 104;
+
+constexpr TUiTextPair kGerman[] = {
+    {"Cancel", "Abbrechen"},
+    {"Change the month", "Monat \xE4ndern"},
+    {"Change the year", "Jahr \xE4ndern"},
+    {"The calendar shows the days from %s to %s: it opens on %s instead of %s.",
+     "Der Kalender zeigt die Tage vom %s bis zum %s: Er \xF6" "ffnet mit dem %s statt dem %s."},
+};
+
+std::string CalText(std::string_view english) { return UiText(english, kGerman); }
+
+// A day as the date fields write it, with the whole year.
+std::string DayText(entry::DayNumber day) {
+  const entry::TFkIntlSup& intl = entry::DefaultIntlSup();
+  return intl.DayNumberToText(intl.BuildDateMask(true), day, true);
 }
+
+// The day a date field holds; today when it is blank or its text is no date.
+entry::DayNumber FieldDay(entry::TFkPictureField& field) {
+  // A blank field is not read (the read would mark it invalid).
+  if (field.IsValid() && !field.IsEmpty()) {
+    try {
+      const entry::DayNumber day = field.GetAsDayNumber();
+      if (day >= 0 && day <= entry::MaxDayNumber) return day;
+    } catch (const Exception&) {
+      // a text that does not read as a day: today
+    }
+  }
+  return entry::CurrentDayNumber();
+}
+}  // namespace
 
 bool CalendarKeepsOpen(Word key) {
   switch (key) {
@@ -52,16 +87,31 @@ void TfrmCal::ShowDay(std::int32_t day) {
   Calendar->SetDate(day);
 }
 
+void TfrmCal::ShowLanguage() {
+  if (pbCancel != nullptr) pbCancel->SetCaption(CalText("Cancel"));
+  if (SpinnerMonth != nullptr) SpinnerMonth->SetHint(CalText("Change the month"));
+  if (SpinnerYear != nullptr) SpinnerYear->SetHint(CalText("Change the year"));
+  // The header's order and names follow the language chosen since the last showing.
+  entry::DefaultIntlSup().ReadIntlSettings();
+  if (Calendar != nullptr) Calendar->Invalidate();
+}
+
 bool TfrmCal::PickDate(entry::TFkPictureField& field, int left, int top) {
   SetBounds(left, top, Width(), Height());
-  // A blank field is not read (the read would mark it invalid): the calendar stays where it is.
-  if (field.IsValid() && !field.IsEmpty()) {
-    try {
-      ShowDay(field.GetAsDayNumber());
-    } catch (const Exception&) {
-      // a field whose text does not read as a day leaves the calendar where it was
-    }
+  ShowLanguage();
+  // Always the field's day (never the one shown last): a day in the first or last month of the
+  // range, which the calendar cannot page from, is replaced by the nearest one it shows, and
+  // the user is told so before choosing.
+  const entry::DayNumber day = FieldDay(field);
+  const entry::DayNumber shown = entry::TFkCustomCalendar::NearestShown(day);
+  if (shown != day) {
+    const entry::DayNumber first = entry::TFkCustomCalendar::NearestShown(0);
+    const entry::DayNumber last = entry::TFkCustomCalendar::NearestShown(entry::MaxDayNumber);
+    Application()->MessageBox(Format(CalText("The calendar shows the days from %s to %s: it opens on %s instead of %s."),
+                                     {DayText(first), DayText(last), DayText(shown), DayText(day)}),
+                              Application()->Title(), MB_OK | MB_ICONINFORMATION);
   }
+  ShowDay(shown);
   if (ShowModal() != mrOk || Calendar == nullptr) return false;
   field.SetAsDayNumber(Calendar->GetDate());
   return true;
@@ -103,6 +153,9 @@ TAboutBox::~TAboutBox() {
 
 void TAboutBox::FormShow(TObject* sender) {
   TOrvForm::FormShow(sender);
+  // Every showing starts on the OK button, so that Enter closes the window at once (the
+  // description, a memo, keeps Enter for itself).
+  if (Ok != nullptr && Ok->CanFocus()) SetActiveControl(Ok);
   if (Description == nullptr) return;
   Description->SetReadOnly(false);
   Description->SetText(horoscope::GetMessageText(MsgAboutText));

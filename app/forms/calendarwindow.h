@@ -44,9 +44,11 @@ class TfrmCal : public TForm {
   // today when its window is made, so the window is made first: the first pop-up shows the
   // caller's day too.
   void ShowDay(std::int32_t day);
-  // Runs the calendar at (left, top) on the field's day; OK puts the picked day into the
-  // field and answers true.
+  // Runs the calendar at (left, top) on the field's day (today for a blank field); OK puts
+  // the picked day into the field and answers true, Cancel changes nothing.
   bool PickDate(entry::TFkPictureField& field, int left, int top);
+  // The button and hint texts in the program's language, the header in its date order.
+  void ShowLanguage();
 
   void FormCreate(TObject* sender);
   void FormKeyDown(TObject* sender, Word& key, TShiftState shift);

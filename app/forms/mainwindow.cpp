@@ -55,6 +55,7 @@ bool StopFlag = false;
 namespace {
 
 constexpr int MsgWelcome = 99;
+constexpr int MsgPersonWithoutName = 120;
 // Posted while the window is being shown: the list, once the window shows.
 constexpr UINT MsgFirstList = WM_APP + 0x131;
 constexpr int MsgCaptionFirst = 1;
@@ -361,7 +362,18 @@ void TfrmMain::ShowNotice(const std::string& text) {
   view.End();
 }
 
-void TfrmMain::ShowWelcome() { ShowNotice(horoscope::GetMessageText(MsgWelcome)); }
+void TfrmMain::ShowWelcome() {
+  // "No person has been entered yet" only while that is so: beside a person with a name, the
+  // chosen one without a name is named.
+  if (frmOptions != nullptr && frmOptions->AnyPersonNamed()) {
+    const std::string pattern = horoscope::GetMessageText(MsgPersonWithoutName);
+    if (!pattern.empty()) {
+      ShowNotice(FormatMessage(pattern, frmOptions->PersonShortcut(frmOptions->SelectedPerson())));
+      return;
+    }
+  }
+  ShowNotice(horoscope::GetMessageText(MsgWelcome));
+}
 
 void TfrmMain::FormCreate(TObject* sender) {
   TOrvForm::FormCreate(sender);
@@ -474,7 +486,33 @@ void TfrmMain::ForEachToolbar(const std::function<void(toolbars::TToolbarX*, con
   }
 }
 
-void TfrmMain::LoadToolbarPositions() { ForEachToolbar(toolbars::LoadToolbarPosition); }
+void TfrmMain::LoadToolbarPositions() {
+  // The docks arrange once, with every bar in its stored place: a bar arranged while the other
+  // still held its place would be pushed aside and keep (and store) that place.
+  std::vector<toolbars::TDockX*> held;
+  for (toolbars::TDockX* dock : {DockTop, DockLeft, DockRight, DockBottom})
+    if (dock != nullptr) {
+      dock->BeginUpdate();
+      held.push_back(dock);
+    }
+  struct Release {
+    std::vector<toolbars::TDockX*>& docks;
+    ~Release() {
+      for (toolbars::TDockX* dock : docks) dock->EndUpdate();
+    }
+  } release{held};
+  ForEachToolbar(toolbars::LoadToolbarPosition);
+}
+
+void TfrmMain::UpdateShowing() {
+  TOrvForm::UpdateShowing();
+  if (placesShown_ || !HandleAllocated() || !IsWindowVisible(Handle())) return;
+  placesShown_ = true;
+  // The window now has its stored size (maximised too), wider or higher than the designed one
+  // the places were first arranged in, where a bar near the far end was pulled back: the
+  // stored places are arranged again in the docks' real length.
+  LoadToolbarPositions();
+}
 
 void TfrmMain::SaveToolbarPositions() { ForEachToolbar(toolbars::SaveToolbarPosition); }
 

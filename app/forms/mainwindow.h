@@ -207,6 +207,7 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   // A list waits for the window to show (its box must stand over it).
   bool listPosted_ = false;
   int modalDepth_ = 0;
+  // Message 99 while nobody has a name; else the chosen person without a name, named (120).
   void ShowWelcome();
   // The view's text when the person's birth moment does not read: message 92 or 93.
   void ShowNotComputed();
@@ -215,9 +216,12 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   // One text in the view in place of a list.
   void ShowNotice(const std::string& text);
   void HideSplash();
-  // Loads or saves the places of both toolbars under the settings key.
+  // Loads or saves the places of both toolbars under the settings key.  Loaded at creation,
+  // and again when the window first shows at its stored size.
   void LoadToolbarPositions();
   void SaveToolbarPositions();
+  void UpdateShowing() override;
+  bool placesShown_ = false;
   void ForEachToolbar(const std::function<void(toolbars::TToolbarX*, const std::string&)>& action);
   // The stored page setup put on the view (a stored value without a printable area is ignored).
   void ApplyPageSetup();

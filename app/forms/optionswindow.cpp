@@ -253,6 +253,12 @@ std::string TfrmOptions::PersonShortcut(int n) const {
   return rbPerson->Items()->Strings(n - 1);
 }
 
+bool TfrmOptions::AnyPersonNamed() {
+  for (int n = 1; n <= PersonCount; ++n)
+    if (!Trim(ReadString("dfPers" + std::to_string(n), "")).empty()) return true;
+  return false;
+}
+
 std::string TfrmOptions::SelectedZone() const {
   if (cmbTimeZone == nullptr) return {};
   const int index = cmbTimeZone->ItemIndex();

@@ -131,6 +131,8 @@ class TfrmOptions : public TOrvForm {
   bool BirthTime(TDateTime& value) const;
   // Item n (1..4) of the person list: the shortcut shown on the person button.
   std::string PersonShortcut(int n) const;
+  // Whether any of the persons has a name in the store.
+  bool AnyPersonNamed();
 
   // Handlers bound by the form description.
   void FormCreate(TObject* sender);

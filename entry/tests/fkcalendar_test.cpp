@@ -61,6 +61,17 @@ TEST_F(CalendarTest, SetDateRulesAndEvents) {
   cal->SetDate(Date(5, 12, 3999));
   cal->SetDate(BadDate);
   EXPECT_EQ(cal->GetDate(), Date(10, 2, 2000));
+  // What it refuses, said beforehand, and the nearest day it takes.
+  for (auto [day, nearest] : {std::pair{Date(1, 1, 1600), Date(1, 2, 1600)}, std::pair{Date(31, 1, 1600), Date(29, 2, 1600)},
+                              std::pair{Date(1, 2, 1600), Date(1, 2, 1600)}, std::pair{Date(30, 11, 3999), Date(30, 11, 3999)},
+                              std::pair{Date(31, 12, 3999), Date(30, 11, 3999)}, std::pair{BadDate, BadDate}}) {
+    EXPECT_EQ(TFkCustomCalendar::Shows(day), day == nearest && day != BadDate) << day;
+    EXPECT_EQ(TFkCustomCalendar::NearestShown(day), nearest) << day;
+    cal->SetDate(nearest);
+    if (nearest != BadDate) EXPECT_EQ(cal->GetDate(), nearest);
+  }
+  cal->SetDate(Date(10, 2, 2000));
+  changes = 1;
   cal->SetDay(30);
   EXPECT_EQ(cal->Day(), 10) << "30 February does not exist";
   cal->SetYear(2004);

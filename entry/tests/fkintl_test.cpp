@@ -50,6 +50,32 @@ TEST(IntlMasks, LongDateMaskTakesLiteralsNamesAndSpacing) {
             "Thursday, 5 de March 2009");
 }
 
+// Without a profile of its own the calendar's header takes the long date's order from the
+// class library's settings, where the program's language puts it beside the names.
+TEST(IntlMasks, TheLongDateFollowsTheLanguagesSettingsInOrderAndNames) {
+  TFormatSettings german = DefaultFormatSettings();
+  german.LongDayNames = {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"};
+  german.LongMonthNames[11] = "Dezember";
+  struct Restore {
+    ~Restore() {
+      SetIntlProfile(IntlProfileFromMap({}));
+      DefaultIntlSup().ReadIntlSettings();
+    }
+  } restore;
+  ScopedFormatSettings settings(german);
+  SetIntlProfile(nullptr);
+  TFkIntlSup& intl = DefaultIntlSup();
+  const auto header = [&] {
+    intl.ReadIntlSettings();
+    return intl.DayNumberToText(intl.BuildLongDateMask(false, false), Date(10, 12, 1815), true);
+  };
+  EXPECT_EQ(header(), "Sonntag, Dezember 10, 1815") << "the class library's own order";
+  FormatSettings().LongDateFormat = "dddd, d. mmmm yyyy";
+  EXPECT_EQ(header(), "Sonntag, 10. Dezember 1815");
+  FormatSettings().LongDateFormat = "dddd, d \"de\" mmmm 'am' yyyy";
+  EXPECT_EQ(header(), "Sonntag, 10 de Dezember am 1815") << "quoted letters stay text";
+}
+
 TEST(IntlDates, WrittenIntoMasks) {
   IntlScope scope({{"sDate", "."}});
   TFkIntlSup& intl = DefaultIntlSup();

@@ -204,6 +204,7 @@ class X11Display final : public DisplayBackend {
   void WindowDestroyed(HWND h) override {
     auto it = wins_.find(h);
     if (it == wins_.end()) return;
+    if (keyboardHolder_ == h) ReleaseKeyboard();
     byX_.erase(it->second.xw);
     DestroyX(it->second);
     wins_.erase(it);
@@ -219,6 +220,7 @@ class X11Display final : public DisplayBackend {
       XMapRaised(dpy_, x.xw);
       x.dirty = Bounds(0, 0, x.width, x.height);
     } else if (!visible && x.mapped) {
+      if (keyboardHolder_ == h) ReleaseKeyboard();
       if (IsIconic(h) && !x.overrideRedirect) XIconifyWindow(dpy_, x.xw, screen_);
       else XUnmapWindow(dpy_, x.xw);
     }
@@ -335,9 +337,14 @@ class X11Display final : public DisplayBackend {
   }
 
   void WindowActivated(HWND h) override {
-    if (focusingFromX_ == h) return;
     auto it = wins_.find(h);
-    if (it == wins_.end() || !it->second.mapped || it->second.overrideRedirect) return;
+    if (it != wins_.end() && it->second.overrideRedirect) {
+      if (it->second.mapped) TakeKeyboard(h, it->second);
+      return;
+    }
+    if (keyboardHolder_ != 0 && keyboardHolder_ != h) ReleaseKeyboard();
+    if (focusingFromX_ == h) return;
+    if (it == wins_.end() || !it->second.mapped) return;
     XRaiseWindow(dpy_, it->second.xw);
     XWindowAttributes attrs;
     if (XGetWindowAttributes(dpy_, it->second.xw, &attrs) && attrs.map_state == IsViewable)
@@ -459,6 +466,29 @@ class X11Display final : public DisplayBackend {
     if (modal == 0 || modal == blocked) return;
     if (GetActiveWindow() != modal) SetActiveWindow(modal);
     else WindowActivated(modal);
+  }
+
+  // An active window without a window manager's frame (a pop-up such as the calendar) is given
+  // the keyboard as pop-ups are: the window manager never focuses a window it does not manage,
+  // so the window takes the input focus itself and grabs the keyboard, which also keeps the
+  // window manager's key bindings (Alt+F4) from acting on the window below it.  The grab ends
+  // when the window hides or goes, when another window of the program becomes active, or when
+  // the user turns to another program.
+  void TakeKeyboard(HWND h, XWin& x) {
+    XRaiseWindow(dpy_, x.xw);
+    XWindowAttributes attrs;
+    if (!XGetWindowAttributes(dpy_, x.xw, &attrs) || attrs.map_state != IsViewable) return;
+    XSetInputFocus(dpy_, x.xw, RevertToParent, CurrentTime);
+    if (keyboardHolder_ == h) return;
+    // Every key is reported to the pop-up, also while the pointer rests on another window of
+    // the program (a blocked one, which would drop it).
+    if (XGrabKeyboard(dpy_, x.xw, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess) keyboardHolder_ = h;
+    XFlush(dpy_);
+  }
+  void ReleaseKeyboard() {
+    keyboardHolder_ = 0;
+    XUngrabKeyboard(dpy_, CurrentTime);
+    XFlush(dpy_);
   }
 
   void DestroyX(XWin& x) {
@@ -743,6 +773,10 @@ class X11Display final : public DisplayBackend {
           // ... and brought it back.
           HWND h = WindowOf(ev.xmap.window);
           auto it = wins_.find(h);
+          // A pop-up activated before the server had shown it takes the keyboard now.
+          if (it != wins_.end() && it->second.overrideRedirect && it->second.mapped && GetActiveWindow() == h &&
+              keyboardHolder_ != h)
+            TakeKeyboard(h, it->second);
           if (it != wins_.end() && IsIconic(h)) {
             it->second.mapped = true;
             it->second.dirty = Bounds(0, 0, it->second.width, it->second.height);
@@ -773,7 +807,11 @@ class X11Display final : public DisplayBackend {
           }
           break;
         case FocusOut:
-          if (ev.xfocus.mode == NotifyNormal && ev.xfocus.detail != NotifyInferior) focusLeft = true;
+          // While a pop-up holds the keyboard the window manager's focus changes come "while
+          // grabbed".
+          if ((ev.xfocus.mode == NotifyNormal || (ev.xfocus.mode == NotifyWhileGrabbed && keyboardHolder_ != 0)) &&
+              ev.xfocus.detail != NotifyInferior)
+            focusLeft = true;
           break;
         case SelectionRequest:
           ServeSelection(ev.xselectionrequest);
@@ -793,7 +831,10 @@ class X11Display final : public DisplayBackend {
       ::Window focus;
       int revert;
       XGetInputFocus(dpy_, &focus, &revert);
-      if (!WindowOf(focus)) DeactivateApplication();
+      if (!WindowOf(focus)) {
+        if (keyboardHolder_ != 0) ReleaseKeyboard();
+        DeactivateApplication();
+      }
     }
     return any;
   }
@@ -817,6 +858,7 @@ class X11Display final : public DisplayBackend {
   Time lastTime_ = CurrentTime;
   HWND applyingConfigure_ = 0;
   HWND focusingFromX_ = 0;
+  HWND keyboardHolder_ = 0;  // the pop-up that grabbed the keyboard
   unsigned lastButton_ = 0;
   // The virtual key each keycode was last pressed as.
   std::array<UINT, 256> pressedAs_{};

@@ -4,6 +4,7 @@ object AboutBox: TAboutBox
   ClientHeight = 240
   ClientWidth = 320
   Position = poScreenCenter
+  ActiveControl = Ok
   OnShow = FormShow
   OnHide = FormHide
   OnKeyUp = FormKeyUp

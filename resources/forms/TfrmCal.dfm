@@ -22,14 +22,14 @@ object frmCal: TfrmCal
     object pbCancel: TButton
       Left = 48
       Top = 3
-      Width = 50
+      Width = 64
       Height = 24
       Caption = 'Cancel'
       Cancel = True
       ModalResult = 2
     end
     object SpinnerMonth: TFkSpinner
-      Left = 110
+      Left = 120
       Top = 3
       Width = 40
       Height = 24
@@ -38,7 +38,7 @@ object frmCal: TfrmCal
       ShowHint = True
     end
     object SpinnerYear: TFkSpinner
-      Left = 160
+      Left = 166
       Top = 3
       Width = 40
       Height = 24

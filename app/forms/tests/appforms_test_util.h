@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/forms/calendarwindow.h"
 #include "app/forms/mainwindow.h"
 #include "app/forms/optionswindow.h"
 #include "app/forms/richview.h"
@@ -68,6 +69,19 @@ class AppFormsTest : public AppLibTest {
 
   std::string guardFolder;
 };
+
+// The main, options and calendar windows of a run, in the program's order, with person 1
+// entered (so that a new transit date makes a list), the main window shown.
+inline void EnterPerson(TfrmOptions& options, int n, const std::string& name);
+inline void StartCalendarRun(const std::filesystem::path& folder, TfrmMain*& main, TfrmOptions*& options, TfrmCal*& cal) {
+  main = Application()->CreateForm<TfrmMain>();
+  main->ListingFolder = folder.string();
+  options = Application()->CreateForm<TfrmOptions>();
+  cal = Application()->CreateForm<TfrmCal>();
+  EnterPerson(*options, 1, "Bob Stone");
+  options->OkClick(options->Ok);
+  main->Show();
+}
 
 // Person n with a name and a birth date, entered in the options window as the user types them
 // (the dialog stays open).

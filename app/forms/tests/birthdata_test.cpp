@@ -32,6 +32,7 @@ constexpr char BadDateText[] = "The birth date %s is not valid.";
 constexpr char BadTimeText[] = "The birth time %s is not valid.";
 constexpr char BadTransitText[] = "The transit date %s is not valid.";
 constexpr char WelcomeText[] = "No person has been entered yet.";
+constexpr char NoNameText[] = "No name has been entered for %s yet.";
 
 class BirthDataTest : public AppFormsTest {
  protected:
@@ -43,6 +44,7 @@ class BirthDataTest : public AppFormsTest {
     messages->AddObject(BadTimeText, std::intptr_t{93});
     messages->AddObject(BadTransitText, std::intptr_t{97});
     messages->AddObject(WelcomeText, std::intptr_t{99});
+    messages->AddObject(NoNameText, std::intptr_t{120});
     horoscope::MessageList = messages.get();
   }
   void TearDown() override {
@@ -92,6 +94,42 @@ class BirthDataTest : public AppFormsTest {
   TfrmMain* main = nullptr;
   TfrmOptions* options = nullptr;
 };
+
+// A person without a name beside one with: the view names the chosen person and does not say
+// that nobody has been entered, after the dialog is cancelled, at a start and after a
+// language change alike; once nobody is left, it says so.
+TEST_F(BirthDataTest, AnEmptyPersonBesideAnotherIsNamedAndNotCalledTheOnlyOne) {
+  MakeWindows();
+  StorePerson(2, "Bob Stone", "1980-05-17", "07:45");
+  options->WriteString("dfShort3", "Carla");
+  main->Show();
+  Pump();
+  std::string text = main->rtext->Text();
+  EXPECT_EQ(text.find(WelcomeText), std::string::npos) << "at the start: " << text;
+  EXPECT_NE(text.find("No name has been entered for Person 1 yet."), std::string::npos) << text;
+  main->pbPersClick(main->pbPers2);
+  ASSERT_NE(main->rtext->Text().find("Bob"), std::string::npos);
+  // Person 3, whose dialog the user cancels.
+  int shown = 0;
+  options->OnShow = [&](TObject*) {
+    ++shown;
+    options->SetModalResult(mrCancel);
+  };
+  main->pbPersClick(main->pbPers3);
+  EXPECT_EQ(shown, 1);
+  text = main->rtext->Text();
+  EXPECT_EQ(text.find(WelcomeText), std::string::npos) << text;
+  EXPECT_NE(text.find("No name has been entered for Carla yet."), std::string::npos) << text;
+  // After a language change.
+  main->LangSwitch1Translated(main->LangSwitch1, "English", true);
+  text = main->rtext->Text();
+  EXPECT_NE(text.find("No name has been entered for Carla yet."), std::string::npos) << text;
+  // Bob gone too: nobody has been entered.
+  options->WriteString("dfPers2", "");
+  main->pbPersClick(main->pbPers3);
+  EXPECT_NE(main->rtext->Text().find(WelcomeText), std::string::npos) << main->rtext->Text();
+  options->OnShow = nullptr;
+}
 
 TEST(BirthDataStore, DatesAndTimesHaveOneFixedFormAndOldTextsStillRead) {
   const entry::DayNumber day = entry::DMYToDayNumber(17, 5, 1980, 0);
@@ -477,7 +515,8 @@ TEST_F(BirthDataTest, NoListStaysOnShowForDataThatAreGone) {
   EXPECT_EQ(shown, 2);
   std::string text = main->rtext->Text();
   EXPECT_EQ(text.find("Bob"), std::string::npos) << text;
-  EXPECT_NE(text.find(WelcomeText), std::string::npos) << text;
+  // Anna is still there: the view does not say that nobody has been entered.
+  EXPECT_NE(text.find("No name has been entered for Person 1 yet."), std::string::npos) << text;
   EXPECT_EQ(main->pbPers1->Caption(), "Person 1") << "a person without a shortcut keeps a usable button";
   options->OnShow = nullptr;
 

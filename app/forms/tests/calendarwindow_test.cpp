@@ -1,18 +1,25 @@
 #include "app/forms/calendarwindow.h"
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "app/forms/mainwindow.h"
 #include "app/forms/tests/appforms_test_util.h"
 #include "entry/date/dayarith.h"
 #include "entry/fkcalendar.h"
+#include "entry/fkintl.h"
+#include "entry/fkpicturefield.h"
 #include "entry/fkspinner.h"
 #include "horoscope/chartglobals.h"
 #include "platform/classes/stringlist.h"
 #include "platform/forms/stdctrls/extctrls.h"
 #include "platform/forms/stdctrls/stdctrls.h"
 #include "platform/gfx/picture.h"
+#include "platform/rtl/formatsettings.h"
+#include "platform/rtl/uilanguage.h"
 #include "platform/win/display.h"
+#include "platform/win/winapi.h"
 
 namespace tw::app::test {
 namespace {
@@ -52,6 +59,167 @@ TEST_F(CalendarWindowTest, SpinnersMoveWholeMonthsAndYearsAndKeysClose) {
   EXPECT_EQ(cal->ModalResult(), mrOk);
 }
 
+// The calendar opened from the transit date's "..." button: what it shows, what the user is
+// told, and what the field holds after OK or Cancel.
+class CalendarPickTest : public CalendarWindowTest {
+ protected:
+  void SetUp() override {
+    CalendarWindowTest::SetUp();
+    StartCalendarRun(folder, main, options, cal);
+    Pump();
+  }
+  static entry::DayNumber Day(int d, int m, int y) { return entry::DMYToDayNumber(d, m, y, 0); }
+  // Opens the calendar from the button; `answer` ends it.  Answers the day it opened on.
+  entry::DayNumber Open(int answer) {
+    entry::DayNumber shown = -2;
+    cal->OnShow = [&](TObject*) {
+      shown = cal->Calendar->GetDate();
+      cal->SetModalResult(answer);
+    };
+    main->dfTransBtnClick(main->dfTransBtn);
+    cal->OnShow = nullptr;
+    return shown;
+  }
+  void Type(const std::string& digits) {
+    main->dfTransDate->SetFocus();
+    main->dfTransDate->SelectAll();
+    for (char c : digits) InjectKey(static_cast<UINT>(c), static_cast<unsigned char>(c));
+    InjectKey(VK_TAB);
+    Pump();
+  }
+  entry::DayNumber FieldDay() { return main->dfTransDate->GetAsDayNumber(); }
+
+  TfrmMain* main = nullptr;
+  TfrmOptions* options = nullptr;
+  TfrmCal* cal = nullptr;
+};
+
+TEST_F(CalendarPickTest, OpensOnTheFieldsDayOrSaysWhyAndNeverWritesAStaleDay) {
+  // June 15, 3000, then a day the calendar cannot page from: it is not left on June.
+  Type("06153000");
+  ASSERT_EQ(FieldDay(), Day(15, 6, 3000));
+  EXPECT_EQ(Open(mrCancel), Day(15, 6, 3000));
+  EXPECT_TRUE(boxes.empty());
+  Type("01021600");
+  ASSERT_EQ(FieldDay(), Day(2, 1, 1600));
+  EXPECT_EQ(Open(mrCancel), Day(2, 2, 1600)) << "the nearest day it shows";
+  ASSERT_EQ(boxes.size(), 1u) << "the user is told why";
+  EXPECT_EQ(boxes[0], "The calendar shows the days from 02/01/1600 to 11/30/3999: it opens on 02/02/1600 instead of "
+                      "01/02/1600.");
+  EXPECT_EQ(FieldDay(), Day(2, 1, 1600)) << "Cancel changes nothing";
+  EXPECT_EQ(main->dfTransDate->EditText(), "01/02/1600");
+  // OK takes the day the user saw.
+  const int lists = main->ListsStarted;
+  EXPECT_EQ(Open(mrOk), Day(2, 2, 1600));
+  EXPECT_EQ(FieldDay(), Day(2, 2, 1600));
+  EXPECT_EQ(main->ListsStarted, lists + 1);
+  // The other end, and a day inside again.
+  boxes.clear();
+  Type("12303999");
+  EXPECT_EQ(Open(mrOk), Day(30, 11, 3999));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("opens on 11/30/3999 instead of 12/30/3999"), std::string::npos) << boxes[0];
+  EXPECT_EQ(FieldDay(), Day(30, 11, 3999));
+  boxes.clear();
+  Type("03041815");
+  EXPECT_EQ(Open(mrCancel), Day(4, 3, 1815));
+  EXPECT_TRUE(boxes.empty());
+}
+
+// The keys as the window system delivers them, while the calendar runs: the cursor and page
+// keys move the day, Enter takes it; Escape, Alt+F4 and a digit close it with nothing changed;
+// a click on the main window below leaves it open with the keys.
+TEST_F(CalendarPickTest, TheCalendarIsDrivenByKeysAlone) {
+  main->dfTransDate->SetAsDayNumber(Day(4, 3, 2024));
+  const auto run = [&](std::vector<std::function<void()>> steps) {
+    std::size_t next = 0, idles = 0;
+    Application()->OnIdle = [&](TObject*, bool& done) {
+      done = false;
+      if (next < steps.size()) steps[next++]();
+      if (++idles == 200 && cal->Visible()) cal->SetModalResult(mrAbort);  // the keys did nothing
+    };
+    main->dfTransBtnClick(main->dfTransBtn);
+    Application()->OnIdle = nullptr;
+    return cal->ModalResult();
+  };
+  const auto key = [](UINT vk) { return [vk] { InjectKey(vk); }; };
+  std::vector<entry::DayNumber> seen;
+  const auto look = [&] { seen.push_back(cal->Calendar->GetDate()); };
+  EXPECT_EQ(run({key(VK_RIGHT), key(VK_DOWN), look, key(VK_NEXT), look, key(VK_END), look, key(VK_HOME), key(VK_PRIOR),
+                 look, key(VK_LEFT), [&] { InjectClick(main->rtext->Handle(), 20, 20); }, key(VK_UP), look,
+                 key(VK_RETURN)}),
+            mrOk);
+  EXPECT_EQ(seen, (std::vector<entry::DayNumber>{Day(12, 3, 2024), Day(12, 4, 2024), Day(30, 4, 2024), Day(1, 3, 2024),
+                                                 Day(22, 2, 2024)}));
+  EXPECT_EQ(main->dfTransDate->GetAsDayNumber(), Day(22, 2, 2024));
+  for (const auto& close : std::vector<std::function<void()>>{key(VK_ESCAPE), key('5'), [] {
+         InjectKeyDown(VK_MENU);
+         InjectKey(VK_F4);
+         InjectKeyUp(VK_MENU);
+       }}) {
+    EXPECT_EQ(run({key(VK_RIGHT), close}), mrCancel);
+    EXPECT_EQ(main->dfTransDate->GetAsDayNumber(), Day(22, 2, 2024));
+    EXPECT_TRUE(main->Visible());
+  }
+}
+
+TEST_F(CalendarPickTest, ABlankBirthDateOpensOnTodayNotOnTheDayShownLast) {
+  Type("03041815");
+  EXPECT_EQ(Open(mrCancel), Day(4, 3, 1815));
+  // The options' birth date of an empty person.
+  options->SelectPerson(2);
+  ASSERT_TRUE(options->dfDate->IsEmpty());
+  entry::DayNumber shown = -2;
+  cal->OnShow = [&](TObject*) {
+    shown = cal->Calendar->GetDate();
+    cal->SetModalResult(mrCancel);
+  };
+  options->ABtnClick(options->ABtn);
+  EXPECT_EQ(shown, entry::CurrentDayNumber());
+  EXPECT_TRUE(options->dfDate->IsEmpty()) << "Cancel leaves it blank";
+  cal->OnShow = [&](TObject*) { cal->SetModalResult(mrOk); };
+  options->ABtnClick(options->ABtn);
+  EXPECT_EQ(options->dfDate->GetAsDayNumber(), entry::CurrentDayNumber());
+}
+
+TEST_F(CalendarPickTest, InGermanTheCalendarShowsNoEnglish) {
+  SetUiLanguage(TUiLanguage::German);
+  TFormatSettings german = FormatSettings();
+  german.LongDayNames = {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"};
+  german.LongMonthNames[11] = "Dezember";
+  german.LongDateFormat = "dddd, d. mmmm yyyy";
+  struct Reread {
+    ~Reread() { entry::DefaultIntlSup().ReadIntlSettings(); }
+  } reread;  // after the settings are back
+  ScopedFormatSettings settings(german);
+  Type("12101815");
+  std::string header;
+  cal->OnShow = [&](TObject*) {
+    const entry::TFkIntlSup& intl = entry::DefaultIntlSup();
+    header = intl.DayNumberToText(intl.BuildLongDateMask(cal->Calendar->ShortNames(), false), cal->Calendar->GetDate(), true);
+    cal->SetModalResult(mrCancel);
+  };
+  main->dfTransBtnClick(main->dfTransBtn);
+  EXPECT_EQ(header, "Sonntag, 10. Dezember 1815");
+  EXPECT_EQ(cal->pbCancel->Caption(), "Abbrechen");
+  TBitmap measure;
+  measure.Canvas()->Font()->Assign(cal->pbCancel->Font());
+  EXPECT_LE(measure.Canvas()->TextWidth("Abbrechen") + 8, cal->pbCancel->Width()) << "the caption fits its button";
+  EXPECT_LE(cal->pbCancel->BoundsRect().Right, cal->SpinnerMonth->Left());
+  EXPECT_EQ(cal->SpinnerMonth->Hint(), "Monat \xE4ndern");
+  EXPECT_EQ(cal->SpinnerYear->Hint(), "Jahr \xE4ndern");
+  Type("01021600");
+  cal->OnShow = [&](TObject*) { cal->SetModalResult(mrCancel); };
+  main->dfTransBtnClick(main->dfTransBtn);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].rfind("Der Kalender zeigt die Tage vom ", 0), 0u) << boxes[0];
+  // Back in English.
+  SetUiLanguage(TUiLanguage::English);
+  main->dfTransBtnClick(main->dfTransBtn);
+  EXPECT_EQ(cal->pbCancel->Caption(), "Cancel");
+  EXPECT_EQ(cal->SpinnerYear->Hint(), "Change the year");
+}
+
 TEST_F(CalendarWindowTest, AboutWindowShowsTheDescriptionReadOnly) {
   auto messages = std::make_unique<TStringList>();
   messages->AddObject("Transits of the day.", std::intptr_t{104});
@@ -62,6 +230,29 @@ TEST_F(CalendarWindowTest, AboutWindowShowsTheDescriptionReadOnly) {
   EXPECT_EQ(about->Description->Text(), "Transits of the day.");
   EXPECT_TRUE(about->Description->ReadOnly());
   horoscope::MessageList = nullptr;
+}
+
+// Enter closes the about window at once, every time it opens, wherever the focus was left.
+TEST_F(CalendarWindowTest, TheAboutWindowClosesOnEnterAtOnce) {
+  auto* about = Application()->CreateForm<TAboutBox>();
+  const auto show = [&](const std::vector<std::function<void()>>& steps) {
+    std::size_t idles = 0;
+    Application()->OnIdle = [&](TObject*, bool& done) {
+      done = false;
+      if (idles < steps.size()) steps[idles]();
+      if (++idles == 50) about->SetModalResult(mrCancel);  // the keys did nothing
+    };
+    const int result = about->ShowModal();
+    Application()->OnIdle = nullptr;
+    return result;
+  };
+  EXPECT_EQ(show({[] { InjectKey(VK_RETURN); }}), mrOk) << "the first showing";
+  // The user clicks into the text, then closes with the button.
+  EXPECT_EQ(show({[&] { InjectClick(about->Description->Handle(), 5, 5); },
+                  [&] { EXPECT_TRUE(about->Description->Focused()); },
+                  [&] { InjectClick(about->Ok->Handle(), 5, 5); }}),
+            mrOk);
+  EXPECT_EQ(show({[] { InjectKey(VK_RETURN); }}), mrOk) << "the next showing";
 }
 
 TEST_F(CalendarWindowTest, AboutWindowShowsTheProgramIconAndItsPicture) {

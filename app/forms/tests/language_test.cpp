@@ -206,13 +206,28 @@ TEST_F(LanguageTest, AfterTheSwitchToGermanNoTextTheLanguageFileCoversIsLeftInEn
     for (auto& line : StillEnglish(*sw, window, checked)) left.push_back(line);
   }
   EXPECT_GT(checked, 50) << "the walk reads the windows' texts and the date names";
-  // The calendar pop-up: its header and day names come from the language's date names.
+  // The calendar pop-up, opened from the transit date: its buttons and hints in German, its
+  // header in the German order with the language's names, its week days the long names cut
+  // to three letters.
   auto* cal = dynamic_cast<TfrmCal*>(Application()->FindComponent("frmCal"));
   ASSERT_NE(cal, nullptr);
-  cal->ShowDay(entry::DateTimeToDayNumber(EncodeDate(2024, 3, 4)));
-  const entry::TFkIntlSup& intl = entry::DefaultIntlSup();
-  const std::string header = intl.DayNumberToText(intl.BuildLongDateMask(false, false), cal->Calendar->GetDate(), true);
-  if (header.find("M\xE4rz") == std::string::npos) left.push_back("calendar: header \"" + header + "\"");
+  main->dfTransDate->SetAsDayNumber(entry::DateTimeToDayNumber(EncodeDate(2024, 3, 4)));
+  const auto calendarHeader = [&] {  // the calendar opened and cancelled: the header it showed
+    std::string header;
+    cal->OnShow = [&](TObject*) {
+      const entry::TFkIntlSup& intl = entry::DefaultIntlSup();
+      header = intl.DayNumberToText(intl.BuildLongDateMask(false, false), cal->Calendar->GetDate(), true);
+      cal->SetModalResult(mrCancel);
+    };
+    main->dfTransBtnClick(main->dfTransBtn);
+    cal->OnShow = nullptr;
+    return header;
+  };
+  const std::string header = calendarHeader();
+  if (header != "Montag, 4. M\xE4rz 2024") left.push_back("calendar: header \"" + header + "\"");
+  for (const auto& [what, text] : {std::pair{"Cancel", cal->pbCancel->Caption()}, std::pair{"month hint", cal->SpinnerMonth->Hint()},
+                                   std::pair{"year hint", cal->SpinnerYear->Hint()}})
+    if (text == "Cancel" || text.rfind("Change", 0) == 0) left.push_back(std::string("calendar: ") + what + " \"" + text + "\"");
   if (FormatSettings().LongDayNames[1] != "Montag") left.push_back("calendar: day " + FormatSettings().LongDayNames[1]);
   if (FormatSettings().ShortMonthNames[9] != "Okt") left.push_back("calendar: month " + FormatSettings().ShortMonthNames[9]);
   std::string all;
@@ -226,9 +241,11 @@ TEST_F(LanguageTest, AfterTheSwitchToGermanNoTextTheLanguageFileCoversIsLeftInEn
   ASSERT_EQ(found.size(), 1u);
   EXPECT_NE(found.front().find("pbExit.Caption shows \"Exit\""), std::string::npos) << found.front();
 
-  // Back in English, the date names are English again.
+  // Back in English, the date names and their order are English again.
   ChooseFromMenu("English");
   EXPECT_EQ(FormatSettings().LongDayNames[1], "Monday");
+  EXPECT_EQ(calendarHeader(), "Monday, March 04, 2024");
+  EXPECT_EQ(cal->pbCancel->Caption(), "Cancel");
 }
 
 TEST_F(LanguageTest, TheStoredLanguageIsShownAtTheNextStart) {

@@ -5,64 +5,26 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/forms/tests/appforms_test_util.h"
+#include "app/forms/tests/wmforms_test_util.h"
 #include "platform/forms/dialogs/msgbox.h"
-#include "platform/forms/timer.h"
 #include "platform/rtl/exceptions.h"
-#include "toolbars/toolbars.h"
-#include "app/forms/tests/wmdisplay.h"
 
 namespace tw::app::test {
 namespace {
 
-class ModalX11Test : public AppFormsTest {
+class ModalX11Test : public WindowManagerFormsTest {
  protected:
   void SetUp() override {
-    AppFormsTest::SetUp();
-    wm = std::make_unique<WindowManagerDisplay>();
-    if (!wm->Ready()) GTEST_SKIP() << "Xvfb and openbox are needed";
-    SelectDisplay("x11");
-    ResetWindowSystem();
-    InstallDialogs();
-    toolbars::RegisterToolbarClasses();
+    WindowManagerFormsTest::SetUp();
+    if (IsSkipped()) return;
     pdf = folder / "printed.pdf";
     ::setenv("TIDEWELL_PRINT_TO", pdf.c_str(), 1);
   }
   void TearDown() override {
     ::unsetenv("TIDEWELL_PRINT_TO");
-    DoneApplication();
-    SelectDisplay("offscreen");
-    wm.reset();
-    AppFormsTest::TearDown();
-  }
-  ::Window X(HWND h) { return static_cast<::Window>(Display().NativeWindow(h)); }
-  // Runs the loop until `done` holds (at most about ten seconds).
-  bool PumpUntil(const std::function<bool()>& done) {
-    for (int i = 0; i < 1000; ++i) {
-      Application()->ProcessMessages();
-      Display().Flush();
-      XSync(wm->X(), False);
-      if (done()) return true;
-      Display().Wait(10, -1);
-    }
-    return done();
-  }
-  // Runs `step` from the message loop shortly (inside whatever modal loop runs then).
-  void Soon(std::function<void()> step) {
-    auto* timer = new TTimer(Application());
-    timer->SetInterval(50);
-    timer->OnTimer = [timer, step](TObject*) {
-      timer->SetEnabled(false);
-      step();
-    };
-    timer->SetEnabled(true);
-  }
-  bool Viewable(HWND h) {
-    XWindowAttributes a;
-    return XGetWindowAttributes(wm->X(), X(h), &a) && a.map_state == IsViewable;
+    WindowManagerFormsTest::TearDown();
   }
 
-  std::unique_ptr<WindowManagerDisplay> wm;
   std::filesystem::path pdf;
 };
 

@@ -3,6 +3,8 @@
 // restart with the date bar floating shows the list, re-docking keeps the calendar button, and
 // a bar docked on the left leaves the list its room.
 #include <cstdlib>
+#include <random>
+#include <string>
 
 #include "app/forms/mainwindow.h"
 #include "app/forms/optionswindow.h"
@@ -256,6 +258,78 @@ TEST_P(ToolbarPlaceTest, NoStripOfTheOldScrollBarStaysWhenAShortTextFollowsALong
   EXPECT_EQ(GetWindowPixel(main->Handle(), drawn.Right - scrollWidth / 2 - formOrigin.X,
                            (drawn.Top + drawn.Bottom) / 2 - formOrigin.Y) & 0xFFFFFFu,
             0xFFFFFFu);
+}
+
+// The place of every bar after a restart is the place it had: docks, rows and positions
+// chosen at random (the first round the one users met: the Persons bar at the start of the top
+// dock, the Transit bar on the right), in windows of random sizes.
+TEST_P(ToolbarPlaceTest, EveryPlaceComesBackAfterARestart) {
+  struct Place {
+    std::string dock;  // "nil": floating
+    int row = 0, pos = 0;
+    TRect bounds;  // in the dock, or the floating window's
+    bool operator==(const Place&) const = default;
+  };
+  const auto placeOf = [](TToolbarX* bar) {
+    Place p;
+    p.dock = bar->DockedTo() != nullptr ? bar->DockedTo()->Name() : "nil";
+    if (bar->DockedTo() != nullptr) {
+      p.row = bar->DockRow();
+      p.pos = bar->DockPos();
+      p.bounds = bar->BoundsRect();
+    } else {
+      p.bounds = bar->FloatParent()->BoundsRect();
+    }
+    return p;
+  };
+  const auto text = [](const Place& p) {
+    return p.dock + " row " + std::to_string(p.row) + " pos " + std::to_string(p.pos) + " at " +
+           std::to_string(p.bounds.Left) + "," + std::to_string(p.bounds.Top) + " " + std::to_string(p.bounds.Width()) +
+           "x" + std::to_string(p.bounds.Height());
+  };
+  std::mt19937 random(31);
+  const auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+  Start();
+  for (int round = 0; round < 16; ++round) {
+    SCOPED_TRACE("round " + std::to_string(round));
+    if (round == 9) {
+      main->SetWindowState(TWindowState::wsMaximized);
+    } else if (round > 0) {
+      main->SetWindowState(TWindowState::wsNormal);
+      main->SetBounds(main->Left(), main->Top(), pick(560, 860), pick(420, 620));
+    }
+    Pump();
+    toolbars::TDockX* const docks[] = {main->DockTop, main->DockBottom, main->DockLeft, main->DockRight, nullptr};
+    for (TToolbarX* bar : {main->ToolbarX, main->ToolbarTime}) {
+      toolbars::TDockX* dock = docks[pick(0, 4)];
+      int row = pick(0, 2), pos = pick(0, 700);
+      if (round == 0) {  // Persons at the top's start, Transit on the right
+        dock = bar == main->ToolbarX ? main->DockTop : main->DockRight;
+        row = pos = 0;
+      }
+      if (dock != nullptr && dock->Vertical() && !bar->CanDockLeftRight()) dock = main->DockBottom;
+      bar->SetDockRow(row);
+      bar->SetDockPos(pos);
+      bar->SetDockedTo(dock);
+      if (dock == nullptr) bar->FloatParent()->SetBoundsRect(Bounds(pick(0, 600), pick(0, 500), bar->FloatParent()->Width(),
+                                                                    bar->FloatParent()->Height()));
+    }
+    Pump();
+    const Place persons = placeOf(main->ToolbarX), transit = placeOf(main->ToolbarTime);
+    const TRect window = main->BoundsRect();
+    Restart();
+    EXPECT_EQ(main->BoundsRect(), window);
+    EXPECT_EQ(main->WindowState(), round == 9 ? TWindowState::wsMaximized : TWindowState::wsNormal);
+    for (auto [bar, want] : {std::pair{main->ToolbarX, persons}, std::pair{main->ToolbarTime, transit}}) {
+      const Place got = placeOf(bar);
+      if (want.dock == "nil") {
+        EXPECT_EQ(got.dock, "nil") << bar->Name();
+        ExpectNear(got.bounds, want.bounds, bar->Name().c_str());
+      } else {
+        EXPECT_EQ(got, want) << bar->Name() << " came back at " << text(got) << ", not at " << text(want);
+      }
+    }
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Frames, ToolbarPlaceTest, ::testing::Values(RECT{0, 0, 0, 0}, RECT{4, 24, 4, 4}),

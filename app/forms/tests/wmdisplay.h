@@ -6,6 +6,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -14,6 +15,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <initializer_list>
 #include <string>
 #include <thread>
 #include <vector>
@@ -144,6 +146,67 @@ class WindowManagerDisplay {
     XSendEvent(x_, w, True, KeyReleaseMask, reinterpret_cast<XEvent*>(&k));
     XFlush(x_);
   }
+  // Keys as the user's keyboard gives them (through the XTest extension): the server hands them
+  // to the window that has the input focus or to the client that grabbed the keyboard, and the
+  // window manager's key bindings (Alt+F4) see them first.  The modifiers are held around the key.
+  void PressKey(KeySym key, std::initializer_list<KeySym> modifiers = {}) {
+    for (KeySym m : modifiers) XTestFakeKeyEvent(x_, XKeysymToKeycode(x_, m), True, CurrentTime);
+    XTestFakeKeyEvent(x_, XKeysymToKeycode(x_, key), True, CurrentTime);
+    XTestFakeKeyEvent(x_, XKeysymToKeycode(x_, key), False, CurrentTime);
+    for (auto m = std::rbegin(modifiers); m != std::rend(modifiers); ++m)
+      XTestFakeKeyEvent(x_, XKeysymToKeycode(x_, *m), False, CurrentTime);
+    XFlush(x_);
+  }
+  // A click of the left button at a point of the screen, as the user's mouse gives it.
+  void ClickOnScreen(int x, int y) {
+    XTestFakeMotionEvent(x_, -1, x, y, CurrentTime);
+    XTestFakeButtonEvent(x_, Button1, True, CurrentTime);
+    XTestFakeButtonEvent(x_, Button1, False, CurrentTime);
+    XFlush(x_);
+  }
+  // A window of another program (this connection's), shown and managed at a place of the screen.
+  ::Window ShowOtherProgramWindow(int x, int y, unsigned width, unsigned height) {
+    const ::Window w = XCreateSimpleWindow(x_, DefaultRootWindow(x_), x, y, width, height, 0, 0, 0xFFFFFF);
+    XSelectInput(x_, w, KeyPressMask | FocusChangeMask);
+    XStoreName(x_, w, "another program");
+    XWMHints hints{};
+    hints.flags = InputHint;
+    hints.input = True;
+    XSetWMHints(x_, w, &hints);
+    XMapRaised(x_, w);
+    XSync(x_, False);
+    return w;
+  }
+  // True while some client holds the keyboard grabbed.
+  bool KeyboardGrabbed() {
+    const int result = XGrabKeyboard(x_, DefaultRootWindow(x_), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (result == GrabSuccess) XUngrabKeyboard(x_, CurrentTime);
+    XSync(x_, False);
+    return result == AlreadyGrabbed;
+  }
+  ::Window FocusedWindow() {
+    ::Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(x_, &focus, &revert);
+    return focus;
+  }
+  // True when `upper` shows above `lower` on the screen (whatever frames the window manager put
+  // around them).
+  bool ShownAbove(::Window upper, ::Window lower) {
+    const ::Window u = TopOf(upper), l = TopOf(lower);
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned count = 0;
+    int ui = -1, li = -1;
+    if (XQueryTree(x_, DefaultRootWindow(x_), &root, &parent, &children, &count)) {
+      for (unsigned i = 0; i < count; ++i) {  // bottom to top
+        if (children[i] == u) ui = static_cast<int>(i);
+        if (children[i] == l) li = static_cast<int>(i);
+      }
+    }
+    if (children) XFree(children);
+    return ui >= 0 && li >= 0 && ui > li;
+  }
+
   // A press and release of the left button at a point of window `w`.
   void SendClick(::Window w, int x, int y) {
     XButtonEvent b{};
@@ -165,6 +228,17 @@ class WindowManagerDisplay {
 
  private:
   static bool Installed(const char* path) { return ::access(path, X_OK) == 0; }
+  // The child of the root window that holds `w` (its frame when it is managed).
+  ::Window TopOf(::Window w) {
+    for (;;) {
+      ::Window root = 0, parent = 0, *children = nullptr;
+      unsigned count = 0;
+      if (!XQueryTree(x_, w, &root, &parent, &children, &count)) return w;
+      if (children) XFree(children);
+      if (parent == root || parent == 0) return w;
+      w = parent;
+    }
+  }
   bool ManagerRunning() {
     Atom type;
     int format;
