@@ -754,8 +754,16 @@ bool TqnServerCommandHandler::Handle(Context& C) {
       if (change && recLen < static_cast<std::uint32_t>(actual)) throw BadPayload{};
       std::vector<std::uint8_t> rec(std::max<std::size_t>(recLen, static_cast<std::size_t>(actual)));
       DBIResult first = 0;
+      // A locked read may wait for another client's lock: every try starts where the first did
+      // (kept with the message), never where an earlier try left the cursor.
+      TqnCursorPlace start;
+      TqnCursorPlace* place = nullptr;
+      if (C.Id == qnmRecordGet && flag != 0 && C.R.RetryState != nullptr) {
+        TqnCursorPlace::FromBytes(*C.R.RetryState, start);
+        place = &start;
+      }
       switch (C.Id) {
-        case qnmRecordGet: first = e.RecordGet(cursor, flag, rec.data()); break;
+        case qnmRecordGet: first = e.RecordGet(cursor, flag, rec.data(), true, place); break;
         case qnmRecordGetNext: first = e.RecordGetNext(cursor, flag, rec.data()); break;
         case qnmRecordGetPrev: first = e.RecordGetPrev(cursor, flag, rec.data()); break;
         case qnmRecordInsert: first = e.RecordInsert(cursor, flag, record); break;
@@ -765,6 +773,7 @@ bool TqnServerCommandHandler::Handle(Context& C) {
       if (first != 0 && first == C.Info.Retry && MayWait(C) &&
           (C.Id == qnmRecordGet || change)) {
         C.Retry = true;
+        if (place != nullptr && place->Held) *C.R.RetryState = place->Bytes();
         break;
       }
       std::vector<std::uint8_t> bundle;
