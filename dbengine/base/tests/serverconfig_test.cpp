@@ -10,6 +10,16 @@
 namespace tw::dbengine {
 namespace {
 
+// A fresh scratch folder (Prefix and the process id) holding the directory Name and a
+// symbolic link "link" to it.
+std::filesystem::path DirectoryWithLink(const std::string& Prefix, const std::string& Name) {
+  const std::filesystem::path base = std::filesystem::temp_directory_path() / (Prefix + std::to_string(::getpid()));
+  std::filesystem::remove_all(base);
+  std::filesystem::create_directories(base / Name);
+  std::filesystem::create_directory_symlink(base / Name, base / "link");
+  return base;
+}
+
 TEST(ServerConfiguration, StartsWithTheDocumentedSettings) {
   TqnServerConfiguration c;
   const TqnGeneralInfo& g = c.GeneralInfo();
@@ -58,11 +68,7 @@ TEST(ServerConfiguration, UsersAndTheirPasswordHashes) {
 // separators) finds the entry, another directory never does, even one whose name differs only
 // in case; the table name is found in any case, the index number exactly.
 TEST(ServerConfiguration, KeyProceduresAreFoundByTheirFoldersDirectoryTableAndIndex) {
-  const std::filesystem::path base =
-      std::filesystem::temp_directory_path() / ("tw_keyprocs_" + std::to_string(::getpid()));
-  std::filesystem::remove_all(base);
-  std::filesystem::create_directories(base / "data");
-  std::filesystem::create_directory_symlink(base / "data", base / "link");
+  const std::filesystem::path base = DirectoryWithLink("tw_keyprocs_", "data");
   const std::string b = base.string();
   TqnServerConfiguration c;
   TqnKeyProcList& l = c.KeyProcList();
@@ -118,11 +124,7 @@ TEST(ServerConfiguration, KeyProcedureLoadsOnlyWithBothRoutines) {
 // directory answers to it, a symbolic link, ".", trailing separators of either kind) share one
 // folder and its count; two directories whose names differ only in case are two folders.
 TEST(ServerFolders, OneDirectoryIsOneFolderAndTwoAreTwo) {
-  const std::filesystem::path base =
-      std::filesystem::temp_directory_path() / ("tw_folders_" + std::to_string(::getpid()));
-  std::filesystem::remove_all(base);
-  std::filesystem::create_directories(base / "Data");
-  std::filesystem::create_directory_symlink(base / "Data", base / "link");
+  const std::filesystem::path base = DirectoryWithLink("tw_folders_", "Data");
   const std::string b = base.string();
   TqnSrFolderList list;
   TqnSrFolder* a = list.AddFolder(b + "/Data");

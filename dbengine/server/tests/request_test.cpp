@@ -37,6 +37,15 @@ class Requests : public RequestFixture {
     ASSERT_EQ(ins.MessageID, qnmReplyBundle);
     ASSERT_EQ(QNGetU16(ins.Data.data() + 8), 0) << "insert result";
   }
+  // A cursor of another client (2) on the texts table, on its key index; 0 when that failed.
+  std::uint32_t OpenForClient2() {
+    if (Send(qnmAttachServer, Payload().Name("o").Name(""), false, 2).Result != 0) return 0;
+    const SentReply d = Send(qnmDatabaseOpenNoAlias, Payload().Path(folder.Path()).U8(1).U8(1), false, 2);
+    if (d.Result != 0) return 0;
+    const SentReply o =
+        Send(qnmOpenTable, Payload().U32(U32At(d.Data, 0)).Name("Texts").Name("").U32(1).U8(1).U8(1), false, 2);
+    return o.Result == 0 ? U32At(o.Data, 0) : 0;
+  }
   std::uint32_t Count() {
     const SentReply r = Send(qnmGetTableRecCount, Payload().U32(cursor));
     EXPECT_EQ(r.Result, 0);
@@ -110,13 +119,8 @@ TEST_F(Requests, RecordReadsAnswerWithABundleOfRecordAndBookmark) {
 TEST_F(Requests, LockConflictsWaitWhileTheyMayAndAreAnsweredAfterwards) {
   AddText("ENG", 1, 1, 1, "a");
   // Another client's cursor on the same table.
-  ASSERT_EQ(Send(qnmAttachServer, Payload().Name("o").Name(""), false, 2).Result, 0);
-  const SentReply d2 = Send(qnmDatabaseOpenNoAlias, Payload().Path(folder.Path()).U8(1).U8(1), false, 2);
-  ASSERT_EQ(d2.Result, 0);
-  const SentReply o2 =
-      Send(qnmOpenTable, Payload().U32(U32At(d2.Data, 0)).Name("Texts").Name("").U32(1).U8(1).U8(1), false, 2);
-  ASSERT_EQ(o2.Result, 0);
-  const std::uint32_t other = U32At(o2.Data, 0);
+  const std::uint32_t other = OpenForClient2();
+  ASSERT_NE(other, 0u);
   ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(cursor)).Result, 0);
   Send(qnmRecordGetNext, Payload().U32(cursor).U32(RecLen()).U32(BmSize()).U8(1));
   ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(other), false, 2).Result, 0);
@@ -153,13 +157,8 @@ TEST_F(Requests, LockConflictsWaitWhileTheyMayAndAreAnsweredAfterwards) {
 // was deleted, on the record that now follows its place.
 TEST_F(Requests, ALockedReadThatWaitsStartsEachTryWhereItsFirstTryStarted) {
   for (int a = 1; a <= 4; ++a) AddText("ENG", 1, 1, a * 10, "t");
-  ASSERT_EQ(Send(qnmAttachServer, Payload().Name("o").Name(""), false, 2).Result, 0);
-  const SentReply d2 = Send(qnmDatabaseOpenNoAlias, Payload().Path(folder.Path()).U8(1).U8(1), false, 2);
-  ASSERT_EQ(d2.Result, 0);
-  const SentReply o2 =
-      Send(qnmOpenTable, Payload().U32(U32At(d2.Data, 0)).Name("Texts").Name("").U32(1).U8(1).U8(1), false, 2);
-  ASSERT_EQ(o2.Result, 0);
-  const std::uint32_t other = U32At(o2.Data, 0);
+  const std::uint32_t other = OpenForClient2();
+  ASSERT_NE(other, 0u);
   // The read's result and the record it read (aspect and memo number).
   struct Read {
     std::uint16_t Result;
