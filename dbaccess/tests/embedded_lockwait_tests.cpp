@@ -156,6 +156,47 @@ TEST_F(LockWait, ALockedReadThatWaitsReadsTheRecordAsTheHolderLeftIt) {
 }
 
 
+// The lock's holder deletes its record, which lets go of the lock.
+struct Remove {
+  static inline std::uint32_t Cursor = 0;
+  static void Fire(HWND Window, UINT, UINT_PTR Id, DWORD) {
+    KillTimer(Window, Id);
+    TqnServerEngine::Instance()->RecordDelete(Cursor, nullptr);
+  }
+};
+
+// A locked step that waits for another client's lock ends next to where it started: on the
+// record it waited for once that is free (not one past it), or, when the holder deleted that
+// record, on the record now next to the start in the step's direction.
+TEST_F(LockWait, ALockedStepThatWaitsEndsNextToWhereItStarted) {
+  std::vector<std::uint8_t> rec(static_cast<std::size_t>(engine->CursorRecordLength(locker)));
+  ASSERT_EQ(engine->RecordGetNext(locker, 1, rec.data()), 0);  // Ben, locked
+  ASSERT_EQ(NameOf(record), "Ada");
+  Release::Cursor = locker;
+  SetTimer(comms->EngineWindow(), 0x7E57, 2000, &Release::Fire);
+  std::uint64_t start = Display().NowMs();
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiWRITELOCK, record.data(), nullptr), DBIERR_NONE);
+  EXPECT_GE(Display().NowMs() - start, 2000u) << "it waited for the lock";
+  EXPECT_EQ(NameOf(record), "Ben") << "the record it waited for, not the one after it";
+  ASSERT_EQ(DbiRelRecordLock(cur, true), DBIERR_NONE);
+
+  // Backwards from Dag onto Cyd, which its holder deletes while the step waits: Ben.
+  ASSERT_EQ(engine->RecordGetNext(locker, 1, rec.data()), 0);  // Cyd, locked
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
+  ASSERT_EQ(NameOf(record), "Dag");
+  Remove::Cursor = locker;
+  SetTimer(comms->EngineWindow(), 0x7E59, 2000, &Remove::Fire);
+  start = Display().NowMs();
+  ASSERT_EQ(DbiGetPriorRecord(cur, dbiWRITELOCK, record.data(), nullptr), DBIERR_NONE);
+  EXPECT_GE(Display().NowMs() - start, 2000u);
+  EXPECT_EQ(NameOf(record), "Ben") << "the record now before Dag";
+  EXPECT_EQ(engine->RecordGet(locker, 0, rec.data()), 0) << "the deleting cursor stands on Dag";
+  EXPECT_EQ(engine->RecordGet(locker, 1, rec.data()), 0) << "Dag is not locked";
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"Ada", "Ben", "Dag"}));
+}
+
+
 // Two cursors of one session: a write lock that one cursor holds is a conflict for the other,
 // answered with the lock code (at once or after the wait), and the session lives on.
 class OneSessionLocks : public EmbeddedTable {

@@ -194,6 +194,12 @@ void TqnServerEngine::PutBack(TqnSrCursor* C, const TqnCursorPlace& P) {
   }
 }
 
+void TqnServerEngine::StartFrom(TqnSrCursor* C, TqnCursorPlace* Start) {
+  if (Start == nullptr) return;
+  if (Start->Held) PutBack(C, *Start);
+  else *Start = PlaceOf(C);
+}
+
 // Reads the record at C's reference into Record and takes a lock when asked.
 static DBIResult ReadCurrent(TqnServerEngine& E, TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record);
 
@@ -312,18 +318,22 @@ DBIResult TqnServerEngine::SetToEnd(std::uint32_t CursorID) {
   });
 }
 
-DBIResult TqnServerEngine::RecordGetNext(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record) {
+DBIResult TqnServerEngine::RecordGetNext(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record,
+                                         TqnCursorPlace* Start) {
   return Guarded([&]() -> DBIResult {
     TqnSrCursor* c = FindCursor(CursorID);
     if (c == nullptr) return qnresInvalidHandle;
+    StartFrom(c, Start);
     return MoveNext(c, LockType, Record);
   });
 }
 
-DBIResult TqnServerEngine::RecordGetPrev(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record) {
+DBIResult TqnServerEngine::RecordGetPrev(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record,
+                                         TqnCursorPlace* Start) {
   return Guarded([&]() -> DBIResult {
     TqnSrCursor* c = FindCursor(CursorID);
     if (c == nullptr) return qnresInvalidHandle;
+    StartFrom(c, Start);
     return MovePrior(c, LockType, Record);
   });
 }

@@ -121,8 +121,13 @@ class TqnServerEngine : public TqnObject {
   DBIResult CursorClose(std::uint32_t CursorID);
   DBIResult SetToBegin(std::uint32_t CursorID);
   DBIResult SetToEnd(std::uint32_t CursorID);
-  DBIResult RecordGetNext(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record);
-  DBIResult RecordGetPrev(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record);
+  // A step and its read.  With Start, a locked step that may be tried again: an empty Start
+  // receives where the cursor stood before the step, a held one puts the cursor back there first
+  // (as for `RecordGet`).
+  DBIResult RecordGetNext(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record,
+                          TqnCursorPlace* Start = nullptr);
+  DBIResult RecordGetPrev(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record,
+                          TqnCursorPlace* Start = nullptr);
   DBIResult RecordGetForKey(std::uint32_t CursorID, bool DirectKey, int FieldCount, int PartialLen,
                             const std::uint8_t* Data, std::uint8_t* Record);
   DBIResult SetToKey(std::uint32_t CursorID, std::uint8_t SearchAction, bool DirectKey, int FieldCount, int PartialLen,
@@ -245,6 +250,9 @@ class TqnServerEngine : public TqnObject {
   // Where C stands, and C put back there (repositioned: what others changed meanwhile counts).
   static TqnCursorPlace PlaceOf(const TqnSrCursor* C);
   void PutBack(TqnSrCursor* C, const TqnCursorPlace& Place);
+  // Before a try of a request that may be tried again: puts C back where Start holds, or notes
+  // in an empty Start where C stands.  Nothing without Start.
+  void StartFrom(TqnSrCursor* C, TqnCursorPlace* Start);
   // The record read by a cursor on a crack: on the gap a record left, the record after the gap,
   // which becomes the current one; on a record another cursor changed in place, that record
   // when a lock is asked for; 8709 on any other crack, or when nothing follows.

@@ -146,8 +146,7 @@ DBIResult TqnServerEngine::RecordGet(std::uint32_t CursorID, std::uint8_t LockTy
   return Guarded([&]() -> DBIResult {
     TqnSrCursor* c = FindCursor(CursorID);
     if (c == nullptr) return qnresInvalidHandle;
-    if (Start != nullptr && Start->Held) PutBack(c, *Start);
-    else if (Start != nullptr) *Start = PlaceOf(c);
+    StartFrom(c, Start);
     if (c->Position == qcpCrack && FromGap) return ReadRecordAfterGap(c, LockType, Record);
     if (c->Position != qcpOnRecord) return qnresNoCurrentRecord;
     std::uint8_t* into = Record != nullptr ? Record : c->Record.data();

@@ -251,6 +251,64 @@ TEST_F(Requests, ALockedReadThatWaitsStartsEachTryWhereItsFirstTryStarted) {
   EXPECT_EQ(Joined(QNCheckTableFile(folder.File("Texts.QND"))), "");
 }
 
+// A locked step that meets another client's lock waits the same way: each try steps again from
+// where the first one started, so the wait ends on the record the step reached (not the one
+// after it), or on the record now next to the start when that one was deleted meanwhile.
+TEST_F(Requests, ALockedStepThatWaitsStepsAgainFromWhereItStarted) {
+  for (int a = 1; a <= 5; ++a) AddText("ENG", 1, 1, a * 10, "t");
+  const std::uint32_t other = OpenForClient2();
+  ASSERT_NE(other, 0u);
+  auto step = [&](std::uint32_t Cursor, std::uint32_t Id, std::uint8_t Lock, std::uint32_t Client,
+                  std::vector<std::uint8_t>* Kept = nullptr) -> std::pair<int, int> {
+    const SentReply r = Send(Id, Payload().U32(Cursor).U32(RecLen()).U32(BmSize()).U8(Lock), Kept != nullptr, Client,
+                             Kept);
+    if (r.MessageID == 0) return {-1, 0};
+    Record rec(Dict());
+    std::memcpy(rec.Data(), r.Data.data() + 12, RecLen());
+    return {QNGetU16(r.Data.data() + 8), rec.GetI16(3)};
+  };
+  using Step = std::pair<int, int>;
+  // Forwards: other on 10 steps with a lock onto 20, which the first client holds.
+  ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(cursor)).Result, 0);
+  ASSERT_EQ(step(cursor, qnmRecordGetNext, 0, 1), Step(0, 10));
+  ASSERT_EQ(step(cursor, qnmRecordGetNext, 1, 1), Step(0, 20));
+  ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(other), false, 2).Result, 0);
+  ASSERT_EQ(step(other, qnmRecordGetNext, 0, 2), Step(0, 10));
+  std::vector<std::uint8_t> kept;
+  EXPECT_EQ(step(other, qnmRecordGetNext, 1, 2, &kept), Step(-1, 0));
+  EXPECT_EQ(step(other, qnmRecordGetNext, 1, 2, &kept), Step(-1, 0)) << "still locked";
+  ASSERT_EQ(Send(qnmRecordRelLock, Payload().U32(cursor).U8(1)).Result, 0);
+  EXPECT_EQ(step(other, qnmRecordGetNext, 1, 2, &kept), Step(0, 20)) << "the record it waited for, not 30";
+  EXPECT_EQ(step(cursor, qnmRecordGet, 1, 1).first, qnresRecordLocked) << "and its lock";
+  ASSERT_EQ(Send(qnmRecordRelLock, Payload().U32(other).U8(1), false, 2).Result, 0);
+
+  // Backwards: other on 50 steps with a lock onto 40, which is deleted while it waits: it ends
+  // on 30, the record now before 50.
+  ASSERT_EQ(Send(qnmSetToEnd, Payload().U32(cursor)).Result, 0);
+  ASSERT_EQ(step(cursor, qnmRecordGetPrev, 0, 1), Step(0, 50));
+  ASSERT_EQ(step(cursor, qnmRecordGetPrev, 1, 1), Step(0, 40));
+  ASSERT_EQ(Send(qnmSetToEnd, Payload().U32(other), false, 2).Result, 0);
+  ASSERT_EQ(step(other, qnmRecordGetPrev, 0, 2), Step(0, 50));
+  kept.clear();
+  EXPECT_EQ(step(other, qnmRecordGetPrev, 1, 2, &kept), Step(-1, 0));
+  ASSERT_EQ(Send(qnmRecordDelete, Payload().U32(cursor).U32(0)).Result, 0);
+  EXPECT_EQ(step(other, qnmRecordGetPrev, 1, 2, &kept), Step(0, 30));
+  ASSERT_EQ(Send(qnmRecordRelLock, Payload().U32(other).U8(1), false, 2).Result, 0);
+
+  // Past the deadline the last try answers the lock code, standing on the locked record read.
+  ASSERT_EQ(step(cursor, qnmRecordGet, 1, 1), Step(0, 50));
+  ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(other), false, 2).Result, 0);
+  ASSERT_EQ(step(other, qnmRecordGetNext, 0, 2), Step(0, 10));
+  ASSERT_EQ(step(other, qnmRecordGetNext, 0, 2), Step(0, 20));
+  ASSERT_EQ(step(other, qnmRecordGetNext, 0, 2), Step(0, 30));
+  kept.clear();
+  EXPECT_EQ(step(other, qnmRecordGetNext, 1, 2, &kept), Step(-1, 0));
+  const SentReply late = Send(qnmRecordGetNext, Payload().U32(other).U32(RecLen()).U32(BmSize()).U8(1), false, 2, &kept);
+  EXPECT_EQ(QNGetU16(late.Data.data() + 8), qnresRecordLocked);
+  EXPECT_EQ(step(other, qnmRecordGet, 0, 2), Step(0, 50)) << "one step from 30, not two";
+  ASSERT_EQ(Send(qnmRecordRelLock, Payload().U32(cursor).U8(1)).Result, 0);
+}
+
 // Without a wait, too: a locked read of a record that another client changed in place since the
 // cursor reached it takes that record as it now is (a read without a lock says 8709 there).
 TEST_F(Requests, ALockedReadOfARecordChangedInPlaceTakesItAsItIsNow) {
