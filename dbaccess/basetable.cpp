@@ -318,37 +318,51 @@ DBIResult TBaseTable::TakeRecordRead(std::uint32_t Lock, std::uint8_t* Record) {
   return DBIERR_NONE;
 }
 
-DBIResult TBaseTable::GetNextRecord(std::uint32_t Lock, std::uint8_t* Record) {
+DBIResult TBaseTable::StepRecord(bool Forward, std::uint32_t Lock, std::uint8_t* Record) {
   TRecordBufferScope scope(this, Record ? Record : OwnRecordBuffer());
+  // A lock asked for goes with the step itself where the cursor can do that and nothing of the
+  // client's own may reject the record reached: no other client can change or remove the
+  // record between the step and its lock, and a step that waits for the lock is tried again
+  // from where it started.
+  const bool locked = Record && Lock != dbiNOLOCK && StepTakesLock() && !FFiltersActive && !FRangeStart.InForce &&
+                      !FRangeEnd.InForce;
+  FStepLock = locked ? Lock : dbiNOLOCK;
   DBIResult r;
-  switch (FState) {
-    case csOpened: case csBeforeFirst: r = FirstInRange(); break;
-    case csOnRecord: case csOnGap: r = NextRawRecord(); break;
-    default: r = DBIERR_EOF; break;
+  if (Forward) {
+    switch (FState) {
+      case csOpened: case csBeforeFirst: r = FirstInRange(); break;
+      case csOnRecord: case csOnGap: r = NextRawRecord(); break;
+      default: r = DBIERR_EOF; break;
+    }
+  } else {
+    switch (FState) {
+      case csOpened: case csAfterLast: r = LastInRange(); break;
+      case csOnRecord: case csOnGap: r = PriorRawRecord(); break;
+      default: r = DBIERR_BOF; break;
+    }
   }
-  if (r == DBIERR_NONE) r = CheckRangeAndFilters(true);
+  FStepLock = dbiNOLOCK;
+  // Another's lock on the record reached: the cursor stands on it, read all the same.
+  if (locked && r == DBIERR_LOCKED) {
+    FState = csOnRecord;
+    return SetResult(r);
+  }
+  if (r == DBIERR_NONE) r = CheckRangeAndFilters(Forward);
+  if (!Forward && r == DBIERR_EOF) r = DBIERR_BOF;
   if (r == DBIERR_NONE) {
     FState = csOnRecord;
-    r = TakeRecordRead(Lock, Record);
+    if (!locked) return SetResult(TakeRecordRead(Lock, Record));
+    GetRecordProps();
   }
   return SetResult(r);
 }
 
+DBIResult TBaseTable::GetNextRecord(std::uint32_t Lock, std::uint8_t* Record) {
+  return StepRecord(true, Lock, Record);
+}
+
 DBIResult TBaseTable::GetPriorRecord(std::uint32_t Lock, std::uint8_t* Record) {
-  TRecordBufferScope scope(this, Record ? Record : OwnRecordBuffer());
-  DBIResult r;
-  switch (FState) {
-    case csOpened: case csAfterLast: r = LastInRange(); break;
-    case csOnRecord: case csOnGap: r = PriorRawRecord(); break;
-    default: r = DBIERR_BOF; break;
-  }
-  if (r == DBIERR_NONE) r = CheckRangeAndFilters(false);
-  if (r == DBIERR_EOF) r = DBIERR_BOF;
-  if (r == DBIERR_NONE) {
-    FState = csOnRecord;
-    r = TakeRecordRead(Lock, Record);
-  }
-  return SetResult(r);
+  return StepRecord(false, Lock, Record);
 }
 
 DBIResult TBaseTable::GetRecord(std::uint32_t Lock, std::uint8_t* Record) {

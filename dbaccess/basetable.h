@@ -90,6 +90,9 @@ class TBaseTable : public TBapiListItem {
   virtual DBIResult LastRecord() { return SetResult(DBIERR_EOF); }
   virtual DBIResult NextRawRecord() { return SetResult(DBIERR_EOF); }
   virtual DBIResult PriorRawRecord() { return SetResult(DBIERR_BOF); }
+  // True when a step of this cursor can take the record lock in the same request as the step
+  // (the lock in `FStepLock`), so that nothing comes between reaching a record and locking it.
+  virtual bool StepTakesLock() const { return false; }
   virtual DBIResult GetFieldCacheEntry(std::uint16_t FieldNumber, TFieldCacheItem*& Item);
   virtual int CompareFieldValues(std::uint16_t Type, const std::uint8_t* V1, const std::uint8_t* V2,
                                  bool CaseInsensitive, std::uint32_t Length);
@@ -260,6 +263,8 @@ class TBaseTable : public TBapiListItem {
   TRangeBound FRangeStart;
   TRangeBound FRangeEnd;
   bool FFiltersActive = false;
+  // The lock the step being made takes with it (`StepTakesLock`); dbiNOLOCK otherwise.
+  std::uint32_t FStepLock = dbiNOLOCK;
   std::uint32_t FOpenMode;
   std::uint32_t FShareMode;
   bool FIndexListing = false;
@@ -273,6 +278,8 @@ class TBaseTable : public TBapiListItem {
   bool RecordPassesFilters(std::uint8_t* Record);
   // After a successful step: the record read stands, or is read again under the lock asked for.
   DBIResult TakeRecordRead(std::uint32_t Lock, std::uint8_t* Record);
+  // One step of GetNextRecord (Forward) or GetPriorRecord, with what follows it.
+  DBIResult StepRecord(bool Forward, std::uint32_t Lock, std::uint8_t* Record);
   TFilterListItem* FindFilter(hDBIFilter Filter);
 
   // The cursor's own record image, sized to the record buffer, for reads no caller asked to see.

@@ -145,6 +145,7 @@ DBIResult TQNClientTable::RawRead(std::uint32_t MessageId) {
   std::uint32_t len = FRecordBuffer ? RecordLength() : 0;
   PutU32(request.data(), 4, len);
   PutU32(request.data(), 8, FRecordBuffer ? GetBookmarkSize() : 0);
+  request[12] = LockByte(FStepLock);
   return Request(MessageId, request, FRecordBuffer, len);
 }
 

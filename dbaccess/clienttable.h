@@ -45,6 +45,7 @@ class TQNClientTable : public TBaseTable {
   DBIResult LastRecord() override;
   DBIResult NextRawRecord() override;
   DBIResult PriorRawRecord() override;
+  bool StepTakesLock() const override { return true; }
   DBIResult FirstInRange() override { return FirstRecord(); }
   DBIResult LastInRange() override { return LastRecord(); }
   DBIResult GetNativeDesc(std::uint16_t FieldNumber, FLDDesc& Desc, std::uint16_t& StorageOffset,

@@ -38,6 +38,8 @@ class StandInServer : public TClientComms {
   DBIResult SendRequest(std::uint32_t Id, const void* Data, std::uint32_t Length, bool, void* Reply,
                         std::uint32_t Capacity, std::uint32_t* ReplyLength) override {
     requests.push_back(Id);
+    if (Id == 2048 || Id == 2049 || Id == 2050)
+      lockBytes.push_back(Length > 12 ? static_cast<const std::uint8_t*>(Data)[12] : 0);
     std::vector<std::uint8_t> out;
     DBIResult r = Handle(Id, static_cast<const std::uint8_t*>(Data), Length, out);
     if (r == DBIERR_NONE && Reply) std::memcpy(Reply, out.data(), std::min<std::size_t>(Capacity, out.size()));
@@ -165,6 +167,7 @@ class StandInServer : public TClientComms {
   std::vector<std::vector<std::uint8_t>> records;
   std::vector<std::vector<std::uint8_t>> blobs;
   std::vector<std::uint32_t> requests;
+  std::vector<std::uint8_t> lockBytes;  // the lock byte of each record read or step, in order
   std::vector<std::string> attaches;
   std::vector<std::string> servers;
   std::string acceptedUser = "admin";
@@ -408,7 +411,9 @@ TEST_F(ClientSession, TransactionsAliasesAndTableNamesInRequests) {
   EXPECT_NE(TBapiListItem::FromHandle(db), nullptr);
 }
 
-TEST_F(ClientSession, AStepReadsTheRecordOnceUnlessALockIsAskedFor) {
+// A step reads its record once; a lock asked for goes with the step in the same request, so
+// that no other client can change the record between the step and its lock.
+TEST_F(ClientSession, AStepReadsTheRecordOnceAndTakesALockAskedForWithIt) {
   StandInServer* server = Install();
   hDBIDb db = 0;
   hDBICur cur = 0;
@@ -434,9 +439,17 @@ TEST_F(ClientSession, AStepReadsTheRecordOnceUnlessALockIsAskedFor) {
   EXPECT_STREQ(lang, "ENG");
   before = server->requests.size();
   ASSERT_EQ(DbiGetNextRecord(cur, dbiWRITELOCK, record.data(), nullptr), DBIERR_NONE);
-  EXPECT_EQ(sentSince(before), (std::vector<std::uint32_t>{2049, 2048}));
+  EXPECT_EQ(sentSince(before), (std::vector<std::uint32_t>{2049}));
+  ASSERT_EQ(server->lockBytes.size(), 2u);
+  EXPECT_EQ(server->lockBytes[0], 0) << "no lock asked for";
+  EXPECT_NE(server->lockBytes[1], 0) << "the step takes the lock";
   DbiGetField(cur, 1, record.data(), reinterpret_cast<std::uint8_t*>(lang), blank);
   EXPECT_STREQ(lang, "DEU");
+  // Without a record buffer nothing is read into the caller's hands, and no lock is taken.
+  ASSERT_EQ(DbiSetToBegin(cur), DBIERR_NONE);
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiWRITELOCK, nullptr, nullptr), DBIERR_NONE);
+  EXPECT_EQ(server->lockBytes.back(), 0);
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
   EXPECT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_EOF);
 }
 

@@ -84,6 +84,119 @@ TEST_F(LockWait, WaitPastTheLimitAnswersTheLockCodeAndTheSessionGoesOn) {
 }
 
 
+// What the change timer does: the lock's holder renames its record (a change that keeps the
+// record's place) and lets go of the lock, as a modify does.
+struct Rename {
+  static inline std::uint32_t Cursor = 0;
+  static inline std::string Name;
+  static void Fire(HWND Window, UINT, UINT_PTR Id, DWORD) {
+    KillTimer(Window, Id);
+    TqnServerEngine* e = TqnServerEngine::Instance();
+    std::vector<std::uint8_t> rec(static_cast<std::size_t>(e->CursorRecordLength(Cursor)));
+    e->RecordGet(Cursor, 0, rec.data());
+    char name[13] = {};
+    std::snprintf(name, sizeof name, "%s", Name.c_str());
+    e->FindCursor(Cursor)->Table->Dictionary().SetRecordField(0, rec.data(), reinterpret_cast<std::uint8_t*>(name));
+    e->RecordModify(Cursor, true, rec.data());
+  }
+};
+
+// A session's locked read, by each way a program makes one (the next record, the prior one, the
+// current one, the record after a key search), waits while another client holds the record's
+// lock and changes the record; it then reads the record as that client left it, never 8709.
+TEST_F(LockWait, ALockedReadThatWaitsReadsTheRecordAsTheHolderLeftIt) {
+  std::vector<std::uint8_t> rec(static_cast<std::size_t>(engine->CursorRecordLength(locker)));
+  for (int way = 0; way < 4; ++way) {
+    SCOPED_TRACE(way);
+    // The holder locks the record the read reaches: the last for the prior record, else the first.
+    ASSERT_EQ(engine->RecordRelLock(locker, true), 0);
+    if (way == 1) {
+      ASSERT_EQ(engine->SetToEnd(locker), 0);
+      ASSERT_EQ(engine->RecordGetPrev(locker, 1, rec.data()), 0);
+    } else {
+      ASSERT_EQ(engine->SetToBegin(locker), 0);
+      ASSERT_EQ(engine->RecordGetNext(locker, 1, rec.data()), 0);
+    }
+    Rename::Cursor = locker;
+    Rename::Name = "Changed" + std::to_string(way);
+    SetTimer(comms->EngineWindow(), 0x7E58, 2000, &Rename::Fire);
+    const std::uint64_t start = Display().NowMs();
+    DBIResult r = DBIERR_NONE;
+    switch (way) {
+      case 0:
+        DbiSetToBegin(cur);
+        r = DbiGetNextRecord(cur, dbiWRITELOCK, record.data(), nullptr);
+        break;
+      case 1:
+        DbiSetToEnd(cur);
+        r = DbiGetPriorRecord(cur, dbiWRITELOCK, record.data(), nullptr);
+        break;
+      case 2:
+        DbiSetToBegin(cur);
+        ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
+        r = DbiGetRecord(cur, dbiWRITELOCK, record.data(), nullptr);
+        break;
+      default: {
+        std::vector<std::uint8_t> key(record.size());
+        DbiInitRecord(cur, key.data());
+        const std::int16_t nr = 10;
+        Put(cur, key.data(), 3, &nr);
+        ASSERT_EQ(DbiSetToKey(cur, keySEARCHEQ, false, 0, 0, key.data()), DBIERR_NONE);
+        r = DbiGetNextRecord(cur, dbiWRITELOCK, record.data(), nullptr);
+      }
+    }
+    EXPECT_EQ(r, DBIERR_NONE);
+    EXPECT_GE(Display().NowMs() - start, 2000u) << "it waited for the lock";
+    EXPECT_EQ(NameOf(record), Rename::Name);
+    // It holds the lock now: the other client cannot take it.
+    EXPECT_EQ(engine->RecordGet(locker, 1, rec.data()), kRecordLocked);
+    ASSERT_EQ(DbiRelRecordLock(cur, true), DBIERR_NONE);
+  }
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"Changed3", "Ben", "Cyd", "Changed1"}));
+}
+
+
+// The lock's holder deletes its record, which lets go of the lock.
+struct Remove {
+  static inline std::uint32_t Cursor = 0;
+  static void Fire(HWND Window, UINT, UINT_PTR Id, DWORD) {
+    KillTimer(Window, Id);
+    TqnServerEngine::Instance()->RecordDelete(Cursor, nullptr);
+  }
+};
+
+// A locked step that waits for another client's lock ends next to where it started: on the
+// record it waited for once that is free (not one past it), or, when the holder deleted that
+// record, on the record now next to the start in the step's direction.
+TEST_F(LockWait, ALockedStepThatWaitsEndsNextToWhereItStarted) {
+  std::vector<std::uint8_t> rec(static_cast<std::size_t>(engine->CursorRecordLength(locker)));
+  ASSERT_EQ(engine->RecordGetNext(locker, 1, rec.data()), 0);  // Ben, locked
+  ASSERT_EQ(NameOf(record), "Ada");
+  Release::Cursor = locker;
+  SetTimer(comms->EngineWindow(), 0x7E57, 2000, &Release::Fire);
+  std::uint64_t start = Display().NowMs();
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiWRITELOCK, record.data(), nullptr), DBIERR_NONE);
+  EXPECT_GE(Display().NowMs() - start, 2000u) << "it waited for the lock";
+  EXPECT_EQ(NameOf(record), "Ben") << "the record it waited for, not the one after it";
+  ASSERT_EQ(DbiRelRecordLock(cur, true), DBIERR_NONE);
+
+  // Backwards from Dag onto Cyd, which its holder deletes while the step waits: Ben.
+  ASSERT_EQ(engine->RecordGetNext(locker, 1, rec.data()), 0);  // Cyd, locked
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
+  ASSERT_EQ(NameOf(record), "Dag");
+  Remove::Cursor = locker;
+  SetTimer(comms->EngineWindow(), 0x7E59, 2000, &Remove::Fire);
+  start = Display().NowMs();
+  ASSERT_EQ(DbiGetPriorRecord(cur, dbiWRITELOCK, record.data(), nullptr), DBIERR_NONE);
+  EXPECT_GE(Display().NowMs() - start, 2000u);
+  EXPECT_EQ(NameOf(record), "Ben") << "the record now before Dag";
+  EXPECT_EQ(engine->RecordGet(locker, 0, rec.data()), 0) << "the deleting cursor stands on Dag";
+  EXPECT_EQ(engine->RecordGet(locker, 1, rec.data()), 0) << "Dag is not locked";
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"Ada", "Ben", "Dag"}));
+}
+
+
 // Two cursors of one session: a write lock that one cursor holds is a conflict for the other,
 // answered with the lock code (at once or after the wait), and the session lives on.
 class OneSessionLocks : public EmbeddedTable {
@@ -142,6 +255,35 @@ TEST_F(OneSessionLocks, IncrementsOfTwoSessionsUnderWriteLocksAreNeverLost) {
     }
     EXPECT_EQ(numbers, (std::vector<std::int16_t>{10, 20, 30, 140}));
   }
+}
+
+// Two sessions by turns: one steps onto a record without a lock, the other locks, changes and
+// releases it, and the first then asks for the record with a write lock: it gets the record as
+// changed, and its change after it loses nothing.
+TEST_F(OneSessionLocks, ALockedReadAfterAnotherSessionsChangeTakesTheRecordAsItIsNow) {
+  hDBICur cur2 = 0;
+  ASSERT_NO_FATAL_FAILURE(OpenInSecondSession(cur2));
+  for (int round = 0; round < 20; ++round) {
+    const hDBICur stepper = round % 2 ? cur : cur2, changer = round % 2 ? cur2 : cur;
+    std::vector<std::uint8_t>& a = round % 2 ? record : other_record;
+    std::vector<std::uint8_t>& b = round % 2 ? other_record : record;
+    DbiSetToBegin(stepper);
+    ASSERT_EQ(DbiGetNextRecord(stepper, dbiNOLOCK, a.data(), nullptr), DBIERR_NONE);
+    DbiSetToBegin(changer);
+    ASSERT_EQ(DbiGetNextRecord(changer, dbiWRITELOCK, b.data(), nullptr), DBIERR_NONE);
+    bool blank = false;
+    const std::string name = "Ada" + std::to_string(round);
+    Put(changer, b.data(), 1, name.c_str());
+    ASSERT_EQ(DbiModifyRecord(changer, b.data(), true), DBIERR_NONE);
+    ASSERT_EQ(DbiGetRecord(stepper, dbiWRITELOCK, a.data(), nullptr), DBIERR_NONE) << round;
+    char seen[16] = {};
+    DbiGetField(stepper, 1, a.data(), reinterpret_cast<std::uint8_t*>(seen), blank);
+    EXPECT_EQ(std::string(seen), name);
+    const std::string mine = name + "x";
+    Put(stepper, a.data(), 1, mine.c_str());
+    ASSERT_EQ(DbiModifyRecord(stepper, a.data(), true), DBIERR_NONE);
+  }
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"Ada19x", "Ben", "Cyd", "Dag"}));
 }
 
 TEST_F(OneSessionLocks, ASecondCursorMeetsTheLockCodeAndBothCursorsGoOn) {

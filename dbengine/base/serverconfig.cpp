@@ -7,6 +7,25 @@
 
 namespace tw::dbengine {
 
+namespace {
+// What tells folders apart: the directory a path names (device and inode), so that every
+// spelling of one directory meets and two directories never do; a path that names no directory
+// matches only its own expanded spelling.
+std::string FolderMatchKey(std::string_view Resolved) {
+  TqnFileKey key;
+  if (QNDirectoryKeyOf(Resolved, key)) return "dir " + std::to_string(key.Device) + " " + std::to_string(key.Inode);
+  return "path " + std::string(Resolved);
+}
+
+// The table's file name as the key-procedure entries compare it: ASCII letters in upper case.
+std::string TableFileKey(std::string_view TableName) {
+  std::string n = QNMakeFileNameExt(TableName, "QND");
+  for (char& ch : n)
+    if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+  return n;
+}
+}  // namespace
+
 // ---- Items ---------------------------------------------------------------------------------
 
 TqnAliasItem::TqnAliasItem(std::string_view Alias, std::string_view Path)
@@ -37,7 +56,7 @@ std::string TqnKeyProcItem::MakeKey(std::string_view Path, std::string_view Tabl
 TqnKeyProcItem::TqnKeyProcItem(std::string_view Path, std::string_view TableName, std::int32_t IndexID,
                                std::string_view DLLName, std::string_view BuildKeyName,
                                std::string_view CompareKeyName)
-    : TqnUCStrListItem(MakeKey(Path, TableName, IndexID)),
+    : TqnStrListItem(MakeKey(Path, TableName, IndexID)),
       FIndexID(IndexID),
       FDLLName(QNShStrAlloc(DLLName)),
       FBuildKeyName(QNShStrAlloc(BuildKeyName)),
@@ -52,6 +71,13 @@ TqnKeyProcItem::~TqnKeyProcItem() {
   QNShStrFree(FCompareKeyName);
   QNShStrFree(FPath);
   QNShStrFree(FTableName);
+}
+
+bool TqnKeyProcItem::Matches(std::string_view Path, std::string_view TableName, std::int32_t IndexID) const {
+  // The directory is looked at now: a folder made, or a link changed, since the entry was
+  // added counts as it is.
+  return IndexID == FIndexID && TableFileKey(TableName) == TableFileKey(QNShStrView(FTableName)) &&
+         FolderMatchKey(QNResolveFolder(Path)) == FolderMatchKey(QNResolveFolder(QNShStrView(FPath)));
 }
 
 bool TqnKeyProcItem::Load() {
@@ -117,11 +143,14 @@ std::uint32_t TqnUserList::UserPwdHash(std::string_view UserID) const {
 bool TqnKeyProcList::Insert(TqnKeyProcItem* Item) { return InsertOrFree(FList, Item); }
 
 int TqnKeyProcList::IndexOf(std::string_view Path, std::string_view TableName, std::int32_t IndexID) const {
-  return FList.IndexOf(QNKeyOf(ShortString(TqnKeyProcItem::MakeKey(Path, TableName, IndexID))));
+  for (int i = 0; i < FList.Count(); ++i)
+    if (FList.ItemAs<TqnKeyProcItem>(i)->Matches(Path, TableName, IndexID)) return i;
+  return -1;
 }
 
 void TqnKeyProcList::Delete(std::string_view Path, std::string_view TableName, std::int32_t IndexID) {
-  FList.Delete(QNKeyOf(ShortString(TqnKeyProcItem::MakeKey(Path, TableName, IndexID))));
+  const int i = IndexOf(Path, TableName, IndexID);
+  if (i >= 0) FList.DeleteAt(i);
 }
 
 // ---- Configuration --------------------------------------------------------------------------
@@ -158,17 +187,6 @@ bool TqnServerConfiguration::AddKeyProc(std::string_view Path, std::string_view 
 }
 
 // ---- Folders --------------------------------------------------------------------------------
-
-namespace {
-// What tells folders apart: the directory a path names (device and inode), so that every
-// spelling of one directory meets and two directories never do; a path that names no directory
-// matches only its own expanded spelling.
-std::string FolderMatchKey(std::string_view Resolved) {
-  TqnFileKey key;
-  if (QNDirectoryKeyOf(Resolved, key)) return "dir " + std::to_string(key.Device) + " " + std::to_string(key.Inode);
-  return "path " + std::string(Resolved);
-}
-}  // namespace
 
 TqnSrFolder::TqnSrFolder(std::string_view Path)
     : FKey(FolderMatchKey(QNResolveFolder(Path))),

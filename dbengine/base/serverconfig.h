@@ -89,14 +89,18 @@ class TqnUserItem : public TqnUCStrListItem {
 };
 
 // A library of user-defined key routines for one index of one table.  Key: the table's data
-// file path, "|" and the index number.
-class TqnKeyProcItem : public TqnUCStrListItem {
-  TW_CLASS(TqnKeyProcItem, TqnUCStrListItem)
+// file path, "|" and the index number (compared as it stands; entries are found by `Matches`).
+class TqnKeyProcItem : public TqnStrListItem {
+  TW_CLASS(TqnKeyProcItem, TqnStrListItem)
  public:
   TqnKeyProcItem(std::string_view Path, std::string_view TableName, std::int32_t IndexID, std::string_view DLLName,
                  std::string_view BuildKeyName, std::string_view CompareKeyName);
   ~TqnKeyProcItem() override;
   static std::string MakeKey(std::string_view Path, std::string_view TableName, std::int32_t IndexID);
+  // True for the entry of index IndexID of table TableName (in any case) in the folder Path:
+  // the folder told apart as the folder list does, by the directory it names (any spelling of
+  // it, a link, trailing separators), a path that names no directory only by its own spelling.
+  bool Matches(std::string_view Path, std::string_view TableName, std::int32_t IndexID) const;
 
   // Unloads, then loads the library and looks up both routines; false (and nothing loaded)
   // unless all three were found.
@@ -168,6 +172,7 @@ class TqnKeyProcList : public TqnObject {
   bool Exists(std::string_view Path, std::string_view TableName, std::int32_t IndexID) const {
     return IndexOf(Path, TableName, IndexID) >= 0;
   }
+  // The entry that `Matches`; -1 when none does.
   int IndexOf(std::string_view Path, std::string_view TableName, std::int32_t IndexID) const;
 
  private:

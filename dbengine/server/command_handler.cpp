@@ -79,11 +79,11 @@ bool InfoOf(std::uint32_t Id, RequestInfo& I) {
     case qnmDatabaseOpen: case qnmDatabaseAliasList: case qnmDatabaseTableList: case qnmDatabaseOpenNoAlias:
     case qnmDatabaseInTrans: case qnmOpenTable: case qnmIsTableLocked: case qnmGetTableDictionary:
     case qnmGetTableRecCount: case qnmGetRebuildStatus: case qnmReadBLOB: case qnmGetBLOBLength:
-    case qnmCompareBookmarks: case qnmCursorClone: case qnmRecordGetNext: case qnmRecordGetPrev:
+    case qnmCompareBookmarks: case qnmCursorClone:
     case qnmRecordExtractKey: case qnmRecordGetForKey: case qnmRecordGetBatch:
       I = {2, 0};
       return true;
-    case qnmRecordGet: I = {2, qnresRecordLocked}; return true;
+    case qnmRecordGet: case qnmRecordGetNext: case qnmRecordGetPrev: I = {2, qnresRecordLocked}; return true;
     case qnmDatabaseAddAlias: case qnmBuildTable: I = {4, 0}; return true;
     case qnmCreateBLOB: case qnmAddFileBLOB: case qnmRecordInsertBatch: I = {4, qnresLockConflict}; return true;
     case qnmDatabaseDeleteAlias: case qnmDeleteTable: case qnmEmptyTable: case qnmDropIndex: I = {16, 0}; return true;
@@ -754,17 +754,25 @@ bool TqnServerCommandHandler::Handle(Context& C) {
       if (change && recLen < static_cast<std::uint32_t>(actual)) throw BadPayload{};
       std::vector<std::uint8_t> rec(std::max<std::size_t>(recLen, static_cast<std::size_t>(actual)));
       DBIResult first = 0;
+      // A locked read or step may wait for another client's lock: every try starts where the
+      // first did (kept with the message), never where an earlier try left the cursor.
+      TqnCursorPlace start;
+      TqnCursorPlace* place = nullptr;
+      if (!change && flag != 0 && C.R.RetryState != nullptr) {
+        TqnCursorPlace::FromBytes(*C.R.RetryState, start);
+        place = &start;
+      }
       switch (C.Id) {
-        case qnmRecordGet: first = e.RecordGet(cursor, flag, rec.data()); break;
-        case qnmRecordGetNext: first = e.RecordGetNext(cursor, flag, rec.data()); break;
-        case qnmRecordGetPrev: first = e.RecordGetPrev(cursor, flag, rec.data()); break;
+        case qnmRecordGet: first = e.RecordGet(cursor, flag, rec.data(), true, place); break;
+        case qnmRecordGetNext: first = e.RecordGetNext(cursor, flag, rec.data(), place); break;
+        case qnmRecordGetPrev: first = e.RecordGetPrev(cursor, flag, rec.data(), place); break;
         case qnmRecordInsert: first = e.RecordInsert(cursor, flag, record); break;
         default: first = e.RecordModify(cursor, flag != 0, record); break;
       }
       C.Result = first;
-      if (first != 0 && first == C.Info.Retry && MayWait(C) &&
-          (C.Id == qnmRecordGet || change)) {
+      if (first != 0 && first == C.Info.Retry && MayWait(C)) {
         C.Retry = true;
+        if (place != nullptr && place->Held) *C.R.RetryState = place->Bytes();
         break;
       }
       std::vector<std::uint8_t> bundle;

@@ -114,6 +114,10 @@ struct TqnServerRequest {
   bool CanRetry = false;
   // Tick count after which the request is no longer retried (for the request log).
   std::uint32_t Deadline = 0;
+  // Kept with the message from one try to the next (the queue clears it when the message
+  // goes): a request that waits for a lock notes here where its first try started, so that
+  // every later try starts there again.  nullptr: the request is never tried again.
+  std::vector<std::uint8_t>* RetryState = nullptr;
 };
 
 // The name of a request as the request log writes it; empty for an id without a handler.

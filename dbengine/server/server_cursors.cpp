@@ -166,8 +166,52 @@ void TqnServerEngine::PlaceOnChangedRecord(TqnSrCursor* C, std::int32_t Ref, con
   QNInitKeyPath(C->Path);
 }
 
+TqnCursorPlace TqnServerEngine::PlaceOf(const TqnSrCursor* C) {
+  TqnCursorPlace p;
+  p.Held = true;
+  p.Index = C->Index;
+  p.Position = C->Position;
+  p.Reference = C->Reference;
+  p.CrackOnRecord = C->CrackOnRecord;
+  p.KeyValid = C->KeyValid;
+  p.Key = C->Key;
+  return p;
+}
+
+void TqnServerEngine::PutBack(TqnSrCursor* C, const TqnCursorPlace& P) {
+  // A note of another index (or key size) is no place of this cursor's.
+  if (!P.Held || P.Index != C->Index || P.Key.size() != C->Key.size()) return;
+  QNInitKeyPath(C->Path);
+  C->Position = P.Position;
+  C->Reference = P.Reference;
+  C->CrackOnRecord = P.CrackOnRecord;
+  C->KeyValid = P.KeyValid;
+  C->Key = P.Key;
+  try {
+    Reposition(C);
+  } catch (...) {
+    GoBOF(C);
+  }
+}
+
+void TqnServerEngine::StartFrom(TqnSrCursor* C, TqnCursorPlace* Start) {
+  if (Start == nullptr) return;
+  if (Start->Held) PutBack(C, *Start);
+  else *Start = PlaceOf(C);
+}
+
+// Reads the record at C's reference into Record and takes a lock when asked.
+static DBIResult ReadCurrent(TqnServerEngine& E, TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record);
+
 DBIResult TqnServerEngine::ReadRecordAfterGap(TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record) {
   Reposition(C);
+  // A record changed in place by another cursor is still there: a reader that asks for its lock
+  // wants it as it now is (the change is what it waited for), and stands on it again.
+  if (C->Position == qcpCrack && C->CrackOnRecord && C->Reference != 0 && LockType != 0) {
+    C->Position = qcpOnRecord;
+    C->CrackOnRecord = false;
+    return ReadCurrent(*this, C, LockType, Record);
+  }
   if (C->Position != qcpCrack || C->Reference == 0 || C->CrackOnRecord) return qnresNoCurrentRecord;
   // Nothing after the gap (in the range): the cursor stays on it.
   const std::vector<std::uint8_t> key = C->Key;
@@ -183,7 +227,6 @@ DBIResult TqnServerEngine::ReadRecordAfterGap(TqnSrCursor* C, std::uint8_t LockT
   return qnresNoCurrentRecord;
 }
 
-// Reads the record at C's reference into Record and takes a lock when asked.
 static DBIResult ReadCurrent(TqnServerEngine& E, TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record) {
   std::uint8_t* into = Record != nullptr ? Record : C->Record.data();
   QNTblReadRecord(C->Table->DataFile(), C->Reference, into);
@@ -275,18 +318,22 @@ DBIResult TqnServerEngine::SetToEnd(std::uint32_t CursorID) {
   });
 }
 
-DBIResult TqnServerEngine::RecordGetNext(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record) {
+DBIResult TqnServerEngine::RecordGetNext(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record,
+                                         TqnCursorPlace* Start) {
   return Guarded([&]() -> DBIResult {
     TqnSrCursor* c = FindCursor(CursorID);
     if (c == nullptr) return qnresInvalidHandle;
+    StartFrom(c, Start);
     return MoveNext(c, LockType, Record);
   });
 }
 
-DBIResult TqnServerEngine::RecordGetPrev(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record) {
+DBIResult TqnServerEngine::RecordGetPrev(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record,
+                                         TqnCursorPlace* Start) {
   return Guarded([&]() -> DBIResult {
     TqnSrCursor* c = FindCursor(CursorID);
     if (c == nullptr) return qnresInvalidHandle;
+    StartFrom(c, Start);
     return MovePrior(c, LockType, Record);
   });
 }

@@ -121,8 +121,13 @@ class TqnServerEngine : public TqnObject {
   DBIResult CursorClose(std::uint32_t CursorID);
   DBIResult SetToBegin(std::uint32_t CursorID);
   DBIResult SetToEnd(std::uint32_t CursorID);
-  DBIResult RecordGetNext(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record);
-  DBIResult RecordGetPrev(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record);
+  // A step and its read.  With Start, a locked step that may be tried again: an empty Start
+  // receives where the cursor stood before the step, a held one puts the cursor back there first
+  // (as for `RecordGet`).
+  DBIResult RecordGetNext(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record,
+                          TqnCursorPlace* Start = nullptr);
+  DBIResult RecordGetPrev(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record,
+                          TqnCursorPlace* Start = nullptr);
   DBIResult RecordGetForKey(std::uint32_t CursorID, bool DirectKey, int FieldCount, int PartialLen,
                             const std::uint8_t* Data, std::uint8_t* Record);
   DBIResult SetToKey(std::uint32_t CursorID, std::uint8_t SearchAction, bool DirectKey, int FieldCount, int PartialLen,
@@ -150,8 +155,12 @@ class TqnServerEngine : public TqnObject {
 
   // ---- Records ----
   // The current record.  A cursor on the gap a record left reads the record after the gap, which
-  // becomes its current one; with FromGap false it answers 8709 there and stays where it is.
-  DBIResult RecordGet(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record, bool FromGap = true);
+  // becomes its current one; with FromGap false it answers 8709 there and stays where it is.  A
+  // locked read on a record another cursor changed in place takes that record as it now is.
+  // With Start, a read that may be tried again: an empty Start receives where the cursor stood
+  // before the read, a held one puts the cursor back there first.
+  DBIResult RecordGet(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record, bool FromGap = true,
+                      TqnCursorPlace* Start = nullptr);
   DBIResult RecordInsert(std::uint32_t CursorID, std::uint8_t LockType, const std::uint8_t* Record);
   DBIResult RecordModify(std::uint32_t CursorID, bool RelLock, const std::uint8_t* Record);
   DBIResult RecordDelete(std::uint32_t CursorID, std::uint8_t* Record);
@@ -238,8 +247,15 @@ class TqnServerEngine : public TqnObject {
   // now follows the place, so that the next record read forwards is that one and backwards the
   // one before.  The caller repositions C.
   void PlaceOnChangedRecord(TqnSrCursor* C, std::int32_t Ref, const std::uint8_t* Old, const std::uint8_t* New);
+  // Where C stands, and C put back there (repositioned: what others changed meanwhile counts).
+  static TqnCursorPlace PlaceOf(const TqnSrCursor* C);
+  void PutBack(TqnSrCursor* C, const TqnCursorPlace& Place);
+  // Before a try of a request that may be tried again: puts C back where Start holds, or notes
+  // in an empty Start where C stands.  Nothing without Start.
+  void StartFrom(TqnSrCursor* C, TqnCursorPlace* Start);
   // The record read by a cursor on a crack: on the gap a record left, the record after the gap,
-  // which becomes the current one; 8709 on any other crack, or when nothing follows.
+  // which becomes the current one; on a record another cursor changed in place, that record
+  // when a lock is asked for; 8709 on any other crack, or when nothing follows.
   DBIResult ReadRecordAfterGap(TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record);
   DBIResult InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType, const std::uint8_t* Record);
   // Takes the record lock of Ref for C: 0, or 10241 when another cursor holds it.  A lock held

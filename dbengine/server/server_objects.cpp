@@ -279,6 +279,30 @@ TqnIndexHandle TqnSrTable::IndexHandle(int Index) const {
 
 // ---- Cursor -------------------------------------------------------------------------------
 
+std::vector<std::uint8_t> TqnCursorPlace::Bytes() const {
+  std::vector<std::uint8_t> b(12 + Key.size());
+  QNPutI32(b.data(), Index);
+  b[4] = Position;
+  b[5] = CrackOnRecord ? 1 : 0;
+  b[6] = KeyValid ? 1 : 0;
+  b[7] = 0;
+  QNPutI32(b.data() + 8, Reference);
+  if (!Key.empty()) std::memcpy(b.data() + 12, Key.data(), Key.size());
+  return b;
+}
+
+bool TqnCursorPlace::FromBytes(const std::vector<std::uint8_t>& B, TqnCursorPlace& P) {
+  if (B.size() < 12 || B[4] < qcpBOF || B[4] > qcpOnRecord) return false;
+  P.Index = QNGetI32(B.data());
+  P.Position = B[4];
+  P.CrackOnRecord = B[5] != 0;
+  P.KeyValid = B[6] != 0;
+  P.Reference = QNGetI32(B.data() + 8);
+  P.Key.assign(B.begin() + 12, B.end());
+  P.Held = true;
+  return true;
+}
+
 TqnSrCursor::TqnSrCursor(TqnSrTable* T, TqnSrDatabase* D, int IndexNumber, std::uint8_t RW)
     : Table(T), Database(D), SessionId(D->Session()->Id()), ReadWrite(RW) {
   FMaintainLinks = true;

@@ -179,6 +179,23 @@ class TqnSrTable : public TqnSelfListItem {
   std::uint8_t openMode_, shared_;
 };
 
+// Where a cursor stands, as a request that waits for a record lock notes it before its first
+// try: every later try starts from there again (the gap or crack included), so that a try
+// never begins where an earlier one moved the cursor.  Bytes() is the form kept with the
+// waiting message; FromBytes gives false for anything else (an empty note among them).
+struct TqnCursorPlace {
+  bool Held = false;
+  std::int32_t Index = 0;
+  std::uint8_t Position = 0;
+  std::int32_t Reference = 0;
+  bool CrackOnRecord = false;
+  bool KeyValid = false;
+  std::vector<std::uint8_t> Key;
+
+  std::vector<std::uint8_t> Bytes() const;
+  static bool FromBytes(const std::vector<std::uint8_t>& Bytes, TqnCursorPlace& Place);
+};
+
 struct TqnCursorRange {
   bool Active = false;
   bool StartGiven = false, EndGiven = false;

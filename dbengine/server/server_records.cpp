@@ -184,10 +184,11 @@ DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType
 }
 
 DBIResult TqnServerEngine::RecordGet(std::uint32_t CursorID, std::uint8_t LockType, std::uint8_t* Record,
-                                     bool FromGap) {
+                                     bool FromGap, TqnCursorPlace* Start) {
   return Guarded([&]() -> DBIResult {
     TqnSrCursor* c = FindCursor(CursorID);
     if (c == nullptr) return qnresInvalidHandle;
+    StartFrom(c, Start);
     if (c->Position == qcpCrack && FromGap) return ReadRecordAfterGap(c, LockType, Record);
     if (c->Position != qcpOnRecord) return qnresNoCurrentRecord;
     std::uint8_t* into = Record != nullptr ? Record : c->Record.data();

@@ -90,6 +90,7 @@ void TqnDataMessageQueue::FreeEntry(TqnDataMessage* M) {
   M->CanRetry = false;
   M->RetryRequested = false;
   M->InUse = false;
+  M->RetryState.clear();
   FSpare.push_back(M);
 }
 

@@ -34,6 +34,8 @@ class TqnDataMessage : public TqnObject {
   bool CanRetry = false;
   bool RetryRequested = false;
   bool InUse = false;
+  // The handler's own note for the next try of a deferred request; cleared with the message.
+  std::vector<std::uint8_t> RetryState;
 };
 
 class TqnDataMessageQueue : public TqnObject {

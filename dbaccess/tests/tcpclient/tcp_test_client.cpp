@@ -38,7 +38,9 @@
 //                                                as DbiOpenDatabase takes it; port 0: the server
 //                                                inside this process, over <program folder>), and
 //                                                in turns of ten steps adds 1 to the counter of
-//                                                the table Counter under a write lock and inserts
+//                                                the table Counter under a write lock (read as
+//                                                the next, prior or current record or after a
+//                                                key search, by turns at random) and inserts
 //                                                a random key below 200 into the unique index of
 //                                                Keys, until 60 increments were acknowledged; a
 //                                                folder changed by another process answers 10246
@@ -374,12 +376,38 @@ int RawMode(const std::string& Mode, std::uint16_t Port, long Count) {
 constexpr DBIResult kFolderElsewhere = 10246;  // "Directory is locked."
 constexpr DBIResult kKeyViolation = 9729;
 
+// The counter record read under a write lock, in turns by each way a program reaches it: the
+// next record from the start, the prior one from the end, the current one after a step without
+// a lock, and the record after a key search.
+DBIResult ReadCounterLocked(hDBICur Counter, std::vector<std::uint8_t>& Rec, int Way) {
+  DBIResult r = DBIERR_NONE;
+  switch (Way % 4) {
+    case 0:
+      r = DbiSetToBegin(Counter);
+      return r == DBIERR_NONE ? DbiGetNextRecord(Counter, dbiWRITELOCK, Rec.data(), nullptr) : r;
+    case 1:
+      r = DbiSetToEnd(Counter);
+      return r == DBIERR_NONE ? DbiGetPriorRecord(Counter, dbiWRITELOCK, Rec.data(), nullptr) : r;
+    case 2:
+      r = DbiSetToBegin(Counter);
+      if (r == DBIERR_NONE) r = DbiGetNextRecord(Counter, dbiNOLOCK, Rec.data(), nullptr);
+      return r == DBIERR_NONE ? DbiGetRecord(Counter, dbiWRITELOCK, Rec.data(), nullptr) : r;
+    default: {
+      std::vector<std::uint8_t> key(Rec.size(), 0);
+      const std::int32_t id = 1;
+      DbiInitRecord(Counter, key.data());
+      r = DbiPutField(Counter, 1, key.data(), reinterpret_cast<const std::uint8_t*>(&id));
+      if (r == DBIERR_NONE) r = DbiSetToKey(Counter, keySEARCHEQ, false, 0, 0, key.data());
+      return r == DBIERR_NONE ? DbiGetNextRecord(Counter, dbiWRITELOCK, Rec.data(), nullptr) : r;
+    }
+  }
+}
+
 // One step: the counter of Counter goes up by one under a write lock, and a random key goes
 // into Keys.  Counts what was acknowledged; answers the first failure that ends the turn.
 DBIResult BumpStep(hDBICur Counter, hDBICur Keys, std::vector<std::uint8_t>& Rec, std::vector<std::uint8_t>& Key,
                    int& Bumped, int& Inserted) {
-  DBIResult r = DbiSetToBegin(Counter);
-  if (r == DBIERR_NONE) r = DbiGetNextRecord(Counter, dbiWRITELOCK, Rec.data(), nullptr);
+  DBIResult r = ReadCounterLocked(Counter, Rec, std::rand());
   if (r != DBIERR_NONE) return r;
   std::int32_t n = 0;
   bool blank = false;
@@ -409,7 +437,7 @@ int Bump(const std::string& Name) {
     DBIResult r = DbiOpenDatabase(Name.c_str(), nullptr, dbiREADWRITE, dbiOPENSHARED, nullptr, 0, nullptr, nullptr, db);
     if (r == DBIERR_NONE) {
       hDBICur counter = 0, keys = 0;
-      r = DbiOpenTable(db, "Counter", nullptr, nullptr, nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0, false, nullptr,
+      r = DbiOpenTable(db, "Counter", nullptr, "ById", nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0, false, nullptr,
                        counter);
       if (r == DBIERR_NONE)
         r = DbiOpenTable(db, "Keys", nullptr, "ByK", nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0, false, nullptr, keys);

@@ -10,6 +10,16 @@
 namespace tw::dbengine {
 namespace {
 
+// A fresh scratch folder (Prefix and the process id) holding the directory Name and a
+// symbolic link "link" to it.
+std::filesystem::path DirectoryWithLink(const std::string& Prefix, const std::string& Name) {
+  const std::filesystem::path base = std::filesystem::temp_directory_path() / (Prefix + std::to_string(::getpid()));
+  std::filesystem::remove_all(base);
+  std::filesystem::create_directories(base / Name);
+  std::filesystem::create_directory_symlink(base / Name, base / "link");
+  return base;
+}
+
 TEST(ServerConfiguration, StartsWithTheDocumentedSettings) {
   TqnServerConfiguration c;
   const TqnGeneralInfo& g = c.GeneralInfo();
@@ -53,15 +63,45 @@ TEST(ServerConfiguration, UsersAndTheirPasswordHashes) {
   EXPECT_EQ(u->Rights(), 31);
 }
 
-TEST(ServerConfiguration, KeyProceduresAreKeyedByTablePathAndIndex) {
+// A key-procedure entry names its folder as the folder list tells folders apart: every
+// spelling of the entry's directory (a link to it, another case when only it answers, trailing
+// separators) finds the entry, another directory never does, even one whose name differs only
+// in case; the table name is found in any case, the index number exactly.
+TEST(ServerConfiguration, KeyProceduresAreFoundByTheirFoldersDirectoryTableAndIndex) {
+  const std::filesystem::path base = DirectoryWithLink("tw_keyprocs_", "data");
+  const std::string b = base.string();
   TqnServerConfiguration c;
-  EXPECT_TRUE(c.AddKeyProc("/data/x", "Texts", 3, "libkeys.so", "Build", "Compare"));
-  EXPECT_FALSE(c.AddKeyProc("/DATA/X/", "TEXTS", 3, "other.so", "B", "C")) << "same path and table in other case";
-  EXPECT_TRUE(c.KeyProcList().Exists("/data/x", "texts", 3));
-  EXPECT_FALSE(c.KeyProcList().Exists("/data/x", "texts", 4));
+  TqnKeyProcList& l = c.KeyProcList();
+  // Registered under the link: found through the real path, and the other way round.
+  EXPECT_TRUE(c.AddKeyProc(b + "/link", "Texts", 3, "libkeys.so", "Build", "Compare"));
+  for (const std::string& p : {b + "/data", b + "/link", b + "/data/", b + "\\DATA", b + "/./Link//"})
+    EXPECT_TRUE(l.Exists(p, "texts", 3)) << p;
+  EXPECT_FALSE(l.Exists(b + "/data", "texts", 4));
+  EXPECT_FALSE(l.Exists(b + "/data", "Text", 3));
+  EXPECT_FALSE(c.AddKeyProc(b + "/DATA/", "TEXTS", 3, "other.so", "B", "C")) << "the same directory and table";
+  EXPECT_EQ(l.Items(l.IndexOf(b + "/data", "Texts", 3))->DLLName(), "libkeys.so");
+  EXPECT_TRUE(c.AddKeyProc(b + "/data", "Codes", 1, "libcodes.so", "Build", "Compare"));
+  EXPECT_TRUE(l.Exists(b + "/link", "CODES", 1)) << "registered under the real path, found through the link";
+
+  // Another directory whose name differs only in case: entries of its own both ways.
+  std::filesystem::create_directories(base / "DATA");
+  EXPECT_FALSE(l.Exists(b + "/DATA", "Texts", 3)) << "not the entry of data";
+  EXPECT_TRUE(c.AddKeyProc(b + "/DATA", "Texts", 3, "upper.so", "Build", "Compare"));
+  EXPECT_EQ(l.Items(l.IndexOf(b + "/DATA", "Texts", 3))->DLLName(), "upper.so");
+  EXPECT_EQ(l.Items(l.IndexOf(b + "/link", "Texts", 3))->DLLName(), "libkeys.so");
+  l.Delete(b + "/DATA/", "texts", 3);
+  EXPECT_FALSE(l.Exists(b + "/DATA", "Texts", 3));
+  EXPECT_TRUE(l.Exists(b + "/data", "Texts", 3)) << "deleting the other directory's entry leaves this one";
+  l.Delete(b + "/link", "TEXTS", 3);
+  EXPECT_FALSE(l.Exists(b + "/data", "Texts", 3));
+  EXPECT_EQ(l.Count(), 1);
+
+  // A folder that names no directory matches only its own spelling.
+  EXPECT_TRUE(c.AddKeyProc(b + "/missing", "T", 1, "m.so", "B", "C"));
+  EXPECT_TRUE(l.Exists(b + "/missing/", "t", 1));
+  EXPECT_FALSE(l.Exists(b + "/MISSING", "T", 1));
   EXPECT_EQ(TqnKeyProcItem::MakeKey("/data/x", "Texts", 3), "/data/x/Texts.QND|3");
-  c.KeyProcList().Delete("/data/x", "Texts", 3);
-  EXPECT_EQ(c.KeyProcList().Count(), 0);
+  std::filesystem::remove_all(base);
 }
 
 TEST(ServerConfiguration, KeyProcedureLoadsOnlyWithBothRoutines) {
@@ -84,11 +124,7 @@ TEST(ServerConfiguration, KeyProcedureLoadsOnlyWithBothRoutines) {
 // directory answers to it, a symbolic link, ".", trailing separators of either kind) share one
 // folder and its count; two directories whose names differ only in case are two folders.
 TEST(ServerFolders, OneDirectoryIsOneFolderAndTwoAreTwo) {
-  const std::filesystem::path base =
-      std::filesystem::temp_directory_path() / ("tw_folders_" + std::to_string(::getpid()));
-  std::filesystem::remove_all(base);
-  std::filesystem::create_directories(base / "Data");
-  std::filesystem::create_directory_symlink(base / "Data", base / "link");
+  const std::filesystem::path base = DirectoryWithLink("tw_folders_", "Data");
   const std::string b = base.string();
   TqnSrFolderList list;
   TqnSrFolder* a = list.AddFolder(b + "/Data");

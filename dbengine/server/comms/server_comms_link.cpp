@@ -21,6 +21,7 @@ void TqnServerCommsLink::DispatchQueue() {
     r.Length = std::min<std::size_t>(m->Data.size(), m->DataLength);
     r.DataIsStream = m->DataIsStream;
     r.CanRetry = m->CanRetry;
+    r.RetryState = &m->RetryState;
     bool retry = false;
     try {
       retry = handler_.Dispatch(r);

@@ -37,6 +37,15 @@ class Requests : public RequestFixture {
     ASSERT_EQ(ins.MessageID, qnmReplyBundle);
     ASSERT_EQ(QNGetU16(ins.Data.data() + 8), 0) << "insert result";
   }
+  // A cursor of another client (2) on the texts table, on its key index; 0 when that failed.
+  std::uint32_t OpenForClient2() {
+    if (Send(qnmAttachServer, Payload().Name("o").Name(""), false, 2).Result != 0) return 0;
+    const SentReply d = Send(qnmDatabaseOpenNoAlias, Payload().Path(folder.Path()).U8(1).U8(1), false, 2);
+    if (d.Result != 0) return 0;
+    const SentReply o =
+        Send(qnmOpenTable, Payload().U32(U32At(d.Data, 0)).Name("Texts").Name("").U32(1).U8(1).U8(1), false, 2);
+    return o.Result == 0 ? U32At(o.Data, 0) : 0;
+  }
   std::uint32_t Count() {
     const SentReply r = Send(qnmGetTableRecCount, Payload().U32(cursor));
     EXPECT_EQ(r.Result, 0);
@@ -110,13 +119,8 @@ TEST_F(Requests, RecordReadsAnswerWithABundleOfRecordAndBookmark) {
 TEST_F(Requests, LockConflictsWaitWhileTheyMayAndAreAnsweredAfterwards) {
   AddText("ENG", 1, 1, 1, "a");
   // Another client's cursor on the same table.
-  ASSERT_EQ(Send(qnmAttachServer, Payload().Name("o").Name(""), false, 2).Result, 0);
-  const SentReply d2 = Send(qnmDatabaseOpenNoAlias, Payload().Path(folder.Path()).U8(1).U8(1), false, 2);
-  ASSERT_EQ(d2.Result, 0);
-  const SentReply o2 =
-      Send(qnmOpenTable, Payload().U32(U32At(d2.Data, 0)).Name("Texts").Name("").U32(1).U8(1).U8(1), false, 2);
-  ASSERT_EQ(o2.Result, 0);
-  const std::uint32_t other = U32At(o2.Data, 0);
+  const std::uint32_t other = OpenForClient2();
+  ASSERT_NE(other, 0u);
   ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(cursor)).Result, 0);
   Send(qnmRecordGetNext, Payload().U32(cursor).U32(RecLen()).U32(BmSize()).U8(1));
   ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(other), false, 2).Result, 0);
@@ -145,6 +149,192 @@ TEST_F(Requests, LockConflictsWaitWhileTheyMayAndAreAnsweredAfterwards) {
   EXPECT_TRUE(lastRetry);
   EXPECT_EQ(Send(qnmStartTransaction, Payload().U32(db).U8(0)).Result, qnresLockConflict);
   EXPECT_EQ(Send(qnmEndTransaction, Payload().U32(U32At(t.Data, 0)).U8(1)).Result, 0);
+}
+
+// A locked read that waits for another client's record lock is one message tried again and
+// again; each try starts where the first one did, and the read ends as if it had been asked when
+// the lock went: on the record it waited for (changed meanwhile or not), or, when that record
+// was deleted, on the record that now follows its place.
+TEST_F(Requests, ALockedReadThatWaitsStartsEachTryWhereItsFirstTryStarted) {
+  for (int a = 1; a <= 4; ++a) AddText("ENG", 1, 1, a * 10, "t");
+  const std::uint32_t other = OpenForClient2();
+  ASSERT_NE(other, 0u);
+  // The read's result and the record it read (aspect and memo number).
+  struct Read {
+    std::uint16_t Result;
+    int Aspect;
+    std::uint32_t Memo;
+  };
+  auto read = [&](std::uint32_t Cursor, std::uint32_t Id, std::uint8_t Lock, std::uint32_t Client,
+                  std::vector<std::uint8_t>* Kept = nullptr) -> Read {
+    const SentReply r = Send(Id, Payload().U32(Cursor).U32(RecLen()).U32(BmSize()).U8(Lock), Kept != nullptr, Client,
+                             Kept);
+    if (r.MessageID == 0) return {0xFFFF, 0, 0};  // kept for a later try
+    Record rec(Dict());
+    std::memcpy(rec.Data(), r.Data.data() + 12, RecLen());
+    return {QNGetU16(r.Data.data() + 8), rec.GetI16(3), QNGetU32(rec.Data() + Dict().FieldOffset(4))};
+  };
+  auto modifyMemo = [&](std::uint32_t Cursor, std::uint32_t Memo) {
+    const SentReply cur = Send(qnmRecordGet, Payload().U32(Cursor).U32(RecLen()).U32(BmSize()).U8(0));
+    std::vector<std::uint8_t> rec(cur.Data.begin() + 12, cur.Data.begin() + 12 + RecLen());
+    std::uint8_t v[4];
+    QNPutU32(v, Memo);
+    Dict().SetRecordField(4, rec.data(), v);
+    const SentReply m = Send(qnmRecordModify, Payload().U32(Cursor).U32(RecLen()).U32(BmSize()).U8(1).Bytes(rec));
+    ASSERT_EQ(QNGetU16(m.Data.data() + 8), 0);
+  };
+
+  // Changed in place by the lock's holder while the read waits: the read ends on it, as it now is.
+  ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(cursor)).Result, 0);
+  ASSERT_EQ(read(cursor, qnmRecordGetNext, 1, 1).Aspect, 10);
+  ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(other), false, 2).Result, 0);
+  ASSERT_EQ(read(other, qnmRecordGetNext, 0, 2).Aspect, 10);
+  std::vector<std::uint8_t> kept;
+  EXPECT_EQ(read(other, qnmRecordGet, 1, 2, &kept).Result, 0xFFFF);
+  EXPECT_TRUE(lastRetry);
+  EXPECT_NE(read(other, qnmRecordGet, 0, 2).Memo, 0u);
+  modifyMemo(cursor, 0);
+  Read r = read(other, qnmRecordGet, 1, 2, &kept);
+  EXPECT_EQ(r.Result, 0) << "not 8709: the record it waited for is there";
+  EXPECT_EQ(r.Aspect, 10);
+  EXPECT_EQ(r.Memo, 0u) << "as the holder left it";
+  EXPECT_EQ(read(cursor, qnmRecordGet, 1, 1).Result, qnresRecordLocked) << "the waiting read holds the lock now";
+  ASSERT_EQ(Send(qnmRecordRelLock, Payload().U32(other).U8(1), false, 2).Result, 0);
+
+  // Deleted while the read waits: the read ends on the record that followed it.
+  ASSERT_EQ(read(cursor, qnmRecordGet, 1, 1).Result, 0);
+  ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(other), false, 2).Result, 0);
+  ASSERT_EQ(read(other, qnmRecordGetNext, 0, 2).Aspect, 10);
+  kept.clear();
+  EXPECT_EQ(read(other, qnmRecordGet, 1, 2, &kept).Result, 0xFFFF);
+  ASSERT_EQ(Send(qnmRecordDelete, Payload().U32(cursor).U32(RecLen())).Result, 0);
+  r = read(other, qnmRecordGet, 1, 2, &kept);
+  EXPECT_EQ(r.Result, 0);
+  EXPECT_EQ(r.Aspect, 20);
+  ASSERT_EQ(Send(qnmRecordRelLock, Payload().U32(other).U8(1), false, 2).Result, 0);
+
+  // Started on the gap a delete left: every try reads the record after that gap, also one
+  // inserted there meanwhile, not the record the first try met.
+  ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(cursor)).Result, 0);
+  ASSERT_EQ(read(cursor, qnmRecordGetNext, 0, 1).Aspect, 20);
+  ASSERT_EQ(read(cursor, qnmRecordGetNext, 1, 1).Aspect, 30);
+  ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(other), false, 2).Result, 0);
+  ASSERT_EQ(read(other, qnmRecordGetNext, 0, 2).Aspect, 20);
+  ASSERT_EQ(Send(qnmRecordDelete, Payload().U32(other).U32(0), false, 2).Result, 0);
+  kept.clear();
+  EXPECT_EQ(read(other, qnmRecordGet, 1, 2, &kept).Result, 0xFFFF) << "the record after the gap is locked";
+  const SentReply ins =
+      Send(qnmRecordInsert, Payload().U32(cursor).U32(RecLen()).U32(BmSize()).U8(0).Bytes(TextRecord("ENG", 1, 1, 25)));
+  ASSERT_EQ(QNGetU16(ins.Data.data() + 8), 0);
+  r = read(other, qnmRecordGet, 1, 2, &kept);
+  EXPECT_EQ(r.Result, 0) << "30 is still locked, but no longer the record after the gap";
+  EXPECT_EQ(r.Aspect, 25);
+  ASSERT_EQ(Send(qnmRecordRelLock, Payload().U32(other).U8(1), false, 2).Result, 0);
+  ASSERT_EQ(Send(qnmRecordRelLock, Payload().U32(cursor).U8(1)).Result, 0);
+
+  // The last try, past the deadline, too: it answers the lock code from where the first started.
+  ASSERT_EQ(read(other, qnmRecordGetNext, 0, 2).Aspect, 30);
+  ASSERT_EQ(Send(qnmRecordDelete, Payload().U32(other).U32(0), false, 2).Result, 0);
+  ASSERT_EQ(read(cursor, qnmRecordGetNext, 1, 1).Aspect, 40);
+  kept.clear();
+  EXPECT_EQ(read(other, qnmRecordGet, 1, 2, &kept).Result, 0xFFFF);
+  const SentReply locked35 =
+      Send(qnmRecordInsert, Payload().U32(cursor).U32(RecLen()).U32(BmSize()).U8(1).Bytes(TextRecord("ENG", 1, 1, 35)));
+  ASSERT_EQ(QNGetU16(locked35.Data.data() + 8), 0);
+  const SentReply late = Send(qnmRecordGet, Payload().U32(other).U32(RecLen()).U32(BmSize()).U8(1), false, 2, &kept);
+  EXPECT_EQ(QNGetU16(late.Data.data() + 8), qnresRecordLocked);
+  Record lateRec(Dict());
+  std::memcpy(lateRec.Data(), late.Data.data() + 12, RecLen());
+  EXPECT_EQ(lateRec.GetI16(3), 35) << "the record now after the gap, read all the same";
+  ASSERT_EQ(Send(qnmRecordRelLock, Payload().U32(cursor).U8(1)).Result, 0);
+  EXPECT_EQ(Count(), 3u);
+  EXPECT_EQ(Joined(QNCheckTableFile(folder.File("Texts.QND"))), "");
+}
+
+// A locked step that meets another client's lock waits the same way: each try steps again from
+// where the first one started, so the wait ends on the record the step reached (not the one
+// after it), or on the record now next to the start when that one was deleted meanwhile.
+TEST_F(Requests, ALockedStepThatWaitsStepsAgainFromWhereItStarted) {
+  for (int a = 1; a <= 5; ++a) AddText("ENG", 1, 1, a * 10, "t");
+  const std::uint32_t other = OpenForClient2();
+  ASSERT_NE(other, 0u);
+  auto step = [&](std::uint32_t Cursor, std::uint32_t Id, std::uint8_t Lock, std::uint32_t Client,
+                  std::vector<std::uint8_t>* Kept = nullptr) -> std::pair<int, int> {
+    const SentReply r = Send(Id, Payload().U32(Cursor).U32(RecLen()).U32(BmSize()).U8(Lock), Kept != nullptr, Client,
+                             Kept);
+    if (r.MessageID == 0) return {-1, 0};
+    Record rec(Dict());
+    std::memcpy(rec.Data(), r.Data.data() + 12, RecLen());
+    return {QNGetU16(r.Data.data() + 8), rec.GetI16(3)};
+  };
+  using Step = std::pair<int, int>;
+  // Forwards: other on 10 steps with a lock onto 20, which the first client holds.
+  ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(cursor)).Result, 0);
+  ASSERT_EQ(step(cursor, qnmRecordGetNext, 0, 1), Step(0, 10));
+  ASSERT_EQ(step(cursor, qnmRecordGetNext, 1, 1), Step(0, 20));
+  ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(other), false, 2).Result, 0);
+  ASSERT_EQ(step(other, qnmRecordGetNext, 0, 2), Step(0, 10));
+  std::vector<std::uint8_t> kept;
+  EXPECT_EQ(step(other, qnmRecordGetNext, 1, 2, &kept), Step(-1, 0));
+  EXPECT_EQ(step(other, qnmRecordGetNext, 1, 2, &kept), Step(-1, 0)) << "still locked";
+  ASSERT_EQ(Send(qnmRecordRelLock, Payload().U32(cursor).U8(1)).Result, 0);
+  EXPECT_EQ(step(other, qnmRecordGetNext, 1, 2, &kept), Step(0, 20)) << "the record it waited for, not 30";
+  EXPECT_EQ(step(cursor, qnmRecordGet, 1, 1).first, qnresRecordLocked) << "and its lock";
+  ASSERT_EQ(Send(qnmRecordRelLock, Payload().U32(other).U8(1), false, 2).Result, 0);
+
+  // Backwards: other on 50 steps with a lock onto 40, which is deleted while it waits: it ends
+  // on 30, the record now before 50.
+  ASSERT_EQ(Send(qnmSetToEnd, Payload().U32(cursor)).Result, 0);
+  ASSERT_EQ(step(cursor, qnmRecordGetPrev, 0, 1), Step(0, 50));
+  ASSERT_EQ(step(cursor, qnmRecordGetPrev, 1, 1), Step(0, 40));
+  ASSERT_EQ(Send(qnmSetToEnd, Payload().U32(other), false, 2).Result, 0);
+  ASSERT_EQ(step(other, qnmRecordGetPrev, 0, 2), Step(0, 50));
+  kept.clear();
+  EXPECT_EQ(step(other, qnmRecordGetPrev, 1, 2, &kept), Step(-1, 0));
+  ASSERT_EQ(Send(qnmRecordDelete, Payload().U32(cursor).U32(0)).Result, 0);
+  EXPECT_EQ(step(other, qnmRecordGetPrev, 1, 2, &kept), Step(0, 30));
+  ASSERT_EQ(Send(qnmRecordRelLock, Payload().U32(other).U8(1), false, 2).Result, 0);
+
+  // Past the deadline the last try answers the lock code, standing on the locked record read.
+  ASSERT_EQ(step(cursor, qnmRecordGet, 1, 1), Step(0, 50));
+  ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(other), false, 2).Result, 0);
+  ASSERT_EQ(step(other, qnmRecordGetNext, 0, 2), Step(0, 10));
+  ASSERT_EQ(step(other, qnmRecordGetNext, 0, 2), Step(0, 20));
+  ASSERT_EQ(step(other, qnmRecordGetNext, 0, 2), Step(0, 30));
+  kept.clear();
+  EXPECT_EQ(step(other, qnmRecordGetNext, 1, 2, &kept), Step(-1, 0));
+  const SentReply late = Send(qnmRecordGetNext, Payload().U32(other).U32(RecLen()).U32(BmSize()).U8(1), false, 2, &kept);
+  EXPECT_EQ(QNGetU16(late.Data.data() + 8), qnresRecordLocked);
+  EXPECT_EQ(step(other, qnmRecordGet, 0, 2), Step(0, 50)) << "one step from 30, not two";
+  ASSERT_EQ(Send(qnmRecordRelLock, Payload().U32(cursor).U8(1)).Result, 0);
+}
+
+// Without a wait, too: a locked read of a record that another client changed in place since the
+// cursor reached it takes that record as it now is (a read without a lock says 8709 there).
+TEST_F(Requests, ALockedReadOfARecordChangedInPlaceTakesItAsItIsNow) {
+  for (int a = 1; a <= 2; ++a) AddText("ENG", 1, 1, a, "t");
+  const std::uint32_t other = OpenTexts(1);
+  ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(cursor)).Result, 0);
+  ASSERT_EQ(Send(qnmSetToBegin, Payload().U32(other)).Result, 0);
+  const std::uint32_t rl = RecLen(), bm = BmSize();
+  Send(qnmRecordGetNext, Payload().U32(cursor).U32(rl).U32(bm).U8(0));
+  const SentReply step = Send(qnmRecordGetNext, Payload().U32(other).U32(rl).U32(bm).U8(0));
+  std::vector<std::uint8_t> rec(step.Data.begin() + 12, step.Data.begin() + 12 + rl);
+  std::uint8_t v[4];
+  QNPutU32(v, 55);
+  Dict().SetRecordField(4, rec.data(), v);
+  const SentReply m = Send(qnmRecordModify, Payload().U32(cursor).U32(rl).U32(bm).U8(1).Bytes(rec));
+  ASSERT_EQ(QNGetU16(m.Data.data() + 8), 0);
+  const SentReply plain = Send(qnmRecordGet, Payload().U32(other).U32(rl).U32(bm).U8(0));
+  EXPECT_EQ(QNGetU16(plain.Data.data() + 8), qnresNoCurrentRecord);
+  const SentReply locked = Send(qnmRecordGet, Payload().U32(other).U32(rl).U32(bm).U8(1));
+  ASSERT_EQ(QNGetU16(locked.Data.data() + 8), 0);
+  EXPECT_EQ(QNGetU32(locked.Data.data() + 12 + Dict().FieldOffset(4)), 55u);
+  EXPECT_EQ(QNGetU16(locked.Data.data() + 12 + rl + 8), 0) << "its bookmark";
+  const SentReply next = Send(qnmRecordGetNext, Payload().U32(other).U32(rl).U32(bm).U8(0));
+  Record after(Dict());
+  std::memcpy(after.Data(), next.Data.data() + 12, rl);
+  EXPECT_EQ(after.GetI16(3), 2) << "the cursor goes on from that record";
 }
 
 TEST_F(Requests, RightsAreCheckedBeforeAnythingRuns) {

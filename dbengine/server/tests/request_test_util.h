@@ -75,7 +75,10 @@ class RequestFixture : public ::testing::Test {
 
   // Sends a request and returns its reply (the last one sent); a request that got no reply
   // gives message id 0.
-  SentReply Send(std::uint32_t Id, const Payload& P, bool CanRetry = false, std::uint32_t Client = 1) {
+  // With Kept, the request is one message tried again and again: what the handler keeps with it
+  // for its next try stays in Kept, as the queue keeps it with a deferred message.
+  SentReply Send(std::uint32_t Id, const Payload& P, bool CanRetry = false, std::uint32_t Client = 1,
+                 std::vector<std::uint8_t>* Kept = nullptr) {
     const std::size_t before = sink.Replies.size();
     TqnServerRequest r;
     r.MessageID = Id;
@@ -83,6 +86,7 @@ class RequestFixture : public ::testing::Test {
     r.Data = P.Data().data();
     r.Length = P.Data().size();
     r.CanRetry = CanRetry;
+    r.RetryState = Kept;
     lastRetry = handler.Dispatch(r);
     if (sink.Replies.size() == before) return SentReply{0, 0, 0, {}, false};
     return sink.Replies.back();

@@ -3,6 +3,8 @@
 // the rebuilds that must carry the routines over to a temporary table.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "dbengine/server/server_engine.h"
 #include "server_test_util.h"
 
@@ -53,6 +55,47 @@ TEST_F(UserKeys, ATableNeedsItsRoutinesToOpen) {
   engine->Configuration().AddKeyProc(folder.Path() + "/", "CODES", 1, TW_TEST_KEY_ROUTINES, "TestBuildKey",
                                      "TestCompareKey");
   EXPECT_EQ(engine->OpenTable(db, "Codes", "ByCode", 0, 1, 1, c, nullptr), 0);
+}
+
+// The entry is found by the directory its folder names: one registered through a link serves
+// the table opened through the real path and the other way round; of two directories whose
+// names differ only in case, each has entries of its own.
+TEST_F(UserKeys, TheEntryIsFoundThroughAnySpellingOfItsDirectoryAndNoOther) {
+  const std::string link = folder.Path() + "_link";
+  std::filesystem::remove(link);
+  std::filesystem::create_directory_symlink(folder.Path(), link);
+  engine->Configuration().AddKeyProc(link, "codes", 1, TW_TEST_KEY_ROUTINES, "TestBuildKey", "TestCompareKey");
+  std::uint32_t c = 0;
+  EXPECT_EQ(engine->OpenTable(db, "Codes", "ByCode", 0, 1, 1, c, nullptr), 0) << "registered through the link";
+  ASSERT_EQ(engine->DatabaseClose(db), 0);
+  engine->Configuration().KeyProcList().Delete(folder.Path() + "/", "CODES", 1);
+  EXPECT_EQ(engine->Configuration().KeyProcList().Count(), 0) << "deleted through the real path";
+  Configure();
+  std::uint32_t viaLink = 0;
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(1, link + "/", 1, 1, viaLink), 0);
+  EXPECT_EQ(engine->OpenTable(viaLink, "Codes", "ByCode", 0, 1, 1, c, nullptr), 0) << "opened through the link";
+  ASSERT_EQ(engine->DatabaseClose(viaLink), 0);
+
+  std::uint32_t lower = 0, upper = 0;
+  for (const char* sub : {"/sub", "/SUB"}) {
+    std::filesystem::create_directories(folder.Path() + sub);
+    std::uint32_t d = 0;
+    ASSERT_EQ(engine->DatabaseOpenNoAlias(1, folder.Path() + sub, 1, 1, d), 0);
+    TqnDataDictionary dict(4096);
+    CodesDictionary(dict);
+    ASSERT_EQ(engine->BuildTable(d, false, "Codes", dict), 0);
+    (sub[1] == 's' ? lower : upper) = d;
+  }
+  engine->Configuration().AddKeyProc(folder.Path() + "/sub", "Codes", 1, TW_TEST_KEY_ROUTINES, "TestBuildKey",
+                                     "TestCompareKey");
+  EXPECT_EQ(engine->OpenTable(upper, "Codes", "ByCode", 0, 1, 1, c, nullptr), kRoutinesMissing)
+      << "the entry of sub is not SUB's";
+  EXPECT_EQ(engine->OpenTable(lower, "Codes", "ByCode", 0, 1, 1, c, nullptr), 0);
+  engine->Configuration().AddKeyProc(folder.Path() + "/SUB", "Codes", 1, TW_TEST_KEY_ROUTINES, "TestBuildKey",
+                                     "TestCompareKey");
+  EXPECT_EQ(engine->OpenTable(upper, "Codes", "ByCode", 0, 1, 1, c, nullptr), 0);
+  EXPECT_EQ(engine->Configuration().KeyProcList().Count(), 3);
+  std::filesystem::remove(link);
 }
 
 TEST_F(UserKeys, TheRoutinesBuildAndOrderTheKeys) {
