@@ -504,7 +504,7 @@ void CollectMenu(const TMenuItem* item, std::set<std::string>& out) {
 
 // Every window and box a German session can reach, walked in English and then in German: no
 // German window shows a text of the English set (texts that are the same words in both
-// languages aside).  The calendar pop-up is walked where its own work puts its German texts.
+// languages aside).
 TEST_F(LanguageTest, EveryWindowAndBoxOfAGermanSessionShowsNoEnglishText) {
   CopyLanguageFile();
   MakeWindows();
@@ -550,8 +550,7 @@ TEST_F(LanguageTest, EveryWindowAndBoxOfAGermanSessionShowsNoEnglishText) {
     modal(texts, "page setup", [&] { main->mnuPageSetupClick(nullptr); });
     modal(texts, "language editor", [&] { main->LangSwitch1->Browse(); }, "HelpBtn");
     modal(texts, "language editor", [&] { main->LangSwitch1->Browse(); }, "CopyFromBtn");
-    // PLACE FOR THE CALENDAR POP-UP (TfrmCal, opened by dfTransBtn and the options' birth-date
-    // button): walk it here with modal(texts, "calendar", ...) once its German texts are in.
+    modal(texts, "calendar", [&] { main->dfTransBtnClick(nullptr); });
     main->mnuHelpContentsClick(nullptr);
     main->rtextHyperLinkEvent(nullptr, "20001");
     for (const std::string& box : boxes) texts["boxes"].insert(box);
@@ -583,7 +582,8 @@ TEST_F(LanguageTest, EveryWindowAndBoxOfAGermanSessionShowsNoEnglishText) {
     }
   }
   EXPECT_EQ(german["boxes"].size(), 2u) << "the language editor's help and the program's";
-  for (const char* window : {"main", "options", "about", "page setup", "language editor", "language editor / TCopyFromForm"})
+  for (const char* window :
+       {"main", "options", "about", "page setup", "language editor", "language editor / TCopyFromForm", "calendar"})
     EXPECT_EQ(german.count(window), 1u) << window << " was not walked";
 }
 
