@@ -2,6 +2,8 @@
 // there is one instance for the process; it is used from the user-interface thread only.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <string>
 
 #include "horoscope/ephemeris.h"
@@ -30,8 +32,32 @@ class TSwissEphemeris final : public TEphemeris {
  private:
   TSwissEphemeris();
   ~TSwissEphemeris() override;
+  void ForgetResults();
 
   std::string path_;
+  // The last answers of Calc and Houses.  The library's answer depends on nothing but the
+  // arguments and the files in the path, so a question asked again (the same birth chart at
+  // every recalculation of the list) is answered from here; that also spares the library
+  // loading the file sections of that moment again, which would push out the ones of the
+  // moment asked next.  A new path forgets them.
+  struct TCalcAnswer {
+    bool Used = false;
+    double TjdET = 0;
+    int Body = 0, Flags = 0, Result = 0;
+    TBodyValues Values{};
+    std::string Error;
+  };
+  struct THousesAnswer {
+    bool Used = false;
+    double TjdUT = 0, Lat = 0, Lon = 0;
+    char System = 0;
+    int Result = 0;
+    THouseCusps Cusps{};
+    TAscMc AscMc{};
+  };
+  std::array<TCalcAnswer, 64> calcAnswers_{};
+  std::array<THousesAnswer, 4> housesAnswers_{};
+  std::size_t nextCalc_ = 0, nextHouses_ = 0;
   // Set once the library has reported that no JPL file lies in the path: from then on a request
   // for the JPL ephemeris goes straight to the Swiss Ephemeris files instead of searching the
   // folders again for every body.

@@ -135,6 +135,44 @@ std::unique_ptr<THoroscope> CastUT(double date, double hours) {
   return chart;
 }
 
+// Charts cast again (the birth chart at every recalculation, between other moments) get the
+// answers of their first cast to the last bit, whether from the library or from its memory;
+// a question differing in latitude, flags or body only gets its own answer.
+TEST(SwissEphemeris, AChartCastAgainGetsTheSameAnswers) {
+  const auto same = [](const THoroscope& a, const THoroscope& b) {
+    EXPECT_EQ(a.HorLongitude, b.HorLongitude);
+    EXPECT_EQ(a.HorLatitude, b.HorLatitude);
+    EXPECT_EQ(a.HorDistanceSpeed, b.HorDistanceSpeed);
+    EXPECT_EQ(a.HorHouseCusp, b.HorHouseCusp);
+    EXPECT_EQ(a.HorAscendant, b.HorAscendant);
+    EXPECT_EQ(a.HorBodyEnabled, b.HorBodyEnabled);
+  };
+  const auto birth = CastUT(25569.0, 6.5);
+  const auto transit = CastUT(46188.0, 10.25);
+  same(*CastUT(25569.0, 6.5), *birth);
+  same(*CastUT(46188.0, 10.25), *transit);
+  // More questions between than the memory holds.
+  for (int k = 0; k < 8; ++k) CastUT(30000.0 + 400.0 * k, 3.0);
+  same(*CastUT(25569.0, 6.5), *birth);
+
+  auto north = std::make_unique<THoroscope>(nullptr);
+  north->HorDate = 25569.0;
+  north->HorTime = 6.5 / 24.0;
+  north->HorPlaceLatitude = 60;
+  north->HorBodyEnabled[15] = 1;
+  north->Calculate();
+  EXPECT_EQ(north->HorLongitude, birth->HorLongitude);
+  EXPECT_GT(ArcDiff(north->HorAscendant, birth->HorAscendant), 1.0);
+
+  TBodyValues geo{}, helio{}, moon{};
+  std::string error;
+  ASSERT_GE(Eph().Calc(2440000.5, 4, CalcFlagWord, geo, error), 0) << error;
+  ASSERT_GE(Eph().Calc(2440000.5, 4, CalcFlagWord | 8 /* heliocentric */, helio, error), 0) << error;
+  ASSERT_GE(Eph().Calc(2440000.5, 1, CalcFlagWord, moon, error), 0) << error;
+  EXPECT_GT(ArcDiff(geo[0], helio[0]), 1.0);
+  EXPECT_GT(ArcDiff(geo[0], moon[0]), 1.0);
+}
+
 TEST(SwissEphemeris, AspectsOfChartsAtKnownEvents) {
   const auto savedEnabled = AspectEnabled;
   const auto savedOrbs = AspectOrbs;
