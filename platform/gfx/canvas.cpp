@@ -623,7 +623,11 @@ void TCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* rect, std:
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     SetColor(cr, brush_->Color());
     if (opaqueRect) cairo_rectangle(cr, rect->Left, rect->Top, std::max(0, rect->Width()), std::max(0, rect->Height()));
-    if (brush_->Style() != TBrushStyle::bsClear || (options & ETO_OPAQUE))
+    // The text's box adds nothing when the opaque rectangle holds it (the common case of a run
+    // drawn into its cell), and two overlapping boxes cost the rasteriser far more than one.
+    const bool boxInRect = opaqueRect && left >= rect->Left && left + width <= rect->Right &&
+                           baseline - tm.tmAscent >= rect->Top && baseline - tm.tmAscent + tm.tmHeight <= rect->Bottom;
+    if ((brush_->Style() != TBrushStyle::bsClear || (options & ETO_OPAQUE)) && !boxInRect)
       cairo_rectangle(cr, left, baseline - tm.tmAscent, width, tm.tmHeight);
     cairo_fill(cr);
   }

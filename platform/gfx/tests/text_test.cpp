@@ -271,6 +271,32 @@ TEST(TextDraw, ExtTextOutPlacesGlyphsAtTheGivenAdvances) {
   EXPECT_EQ(starts[3] - starts[2], 40);
 }
 
+// An opaque ExtTextOut fills its rectangle and the text's own box in the brush colour, then
+// draws the glyphs: the same pixels as the two fills and transparent text, whether the box lies
+// inside the rectangle, sticks out of it or the rectangle is empty.
+TEST(TextDraw, OpaqueTextFillsItsRectangleAndItsBox) {
+  for (const TRect cell : {Rect(5, 2, 90, 40), Rect(20, 12, 60, 20), Rect(30, 10, 30, 30), Rect(0, 0, 40, 45)}) {
+    SCOPED_TRACE(std::to_string(cell.Left) + "," + std::to_string(cell.Top) + "," + std::to_string(cell.Right));
+    Surface opaque(100, 50), twoSteps(100, 50);
+    for (Surface* s : {&opaque, &twoSteps}) {
+      s->Canvas().Font()->SetName("Arial");
+      s->Canvas().Font()->SetSize(14);
+      s->Canvas().Font()->SetColor(clNavy);
+      s->Canvas().Brush()->SetColor(clYellow);
+    }
+    const int dx[3] = {11, 12, 13};
+    opaque.Canvas().ExtTextOut(10, 8, ETO_OPAQUE, &cell, "Wgj", dx);
+    TCanvas& c = twoSteps.Canvas();
+    const TTextMetric tm = c.GetTextMetrics();
+    c.FillRect(cell);
+    c.FillRect(Rect(10, 8, 10 + 36, 8 + tm.tmHeight));
+    c.Brush()->SetStyle(TBrushStyle::bsClear);
+    c.ExtTextOut(10, 8, 0, nullptr, "Wgj", dx);
+    for (int y = 0; y < 50; ++y)
+      for (int x = 0; x < 100; ++x) ASSERT_EQ(opaque.At(x, y), twoSteps.At(x, y)) << x << "," << y;
+  }
+}
+
 TEST(TextDraw, BaselineAlignmentAndCurrentPositionUpdate) {
   Surface s(200, 60);
   TCanvas& c = s.Canvas();
