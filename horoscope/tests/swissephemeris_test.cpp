@@ -123,9 +123,9 @@ TEST(SwissEphemeris, ARealChartHasEveryEnabledBody) {
   delete chart;
 }
 
-// A chart cast in universal time at longitude 0 and latitude 45, bodies 0 to 10 and 15.
-std::unique_ptr<THoroscope> CastUT(double date, double hours) {
-  Eph();
+// A chart cast in universal time at longitude 0 and latitude 45, bodies 0 to 10 and 15, with
+// the ephemeris as it is.
+std::unique_ptr<THoroscope> Cast(double date, double hours) {
   auto chart = std::make_unique<THoroscope>(nullptr);
   chart->HorDate = date;
   chart->HorTime = hours / 24.0;
@@ -133,6 +133,12 @@ std::unique_ptr<THoroscope> CastUT(double date, double hours) {
   chart->HorBodyEnabled[15] = 1;
   chart->Calculate();
   return chart;
+}
+
+// The same with the program's ephemeris path set first.
+std::unique_ptr<THoroscope> CastUT(double date, double hours) {
+  Eph();
+  return Cast(date, hours);
 }
 
 // Charts cast again (the birth chart at every recalculation, between other moments) get the
@@ -154,6 +160,16 @@ TEST(SwissEphemeris, AChartCastAgainGetsTheSameAnswers) {
   // More questions between than the memory holds.
   for (int k = 0; k < 8; ++k) CastUT(30000.0 + 400.0 * k, 3.0);
   same(*CastUT(25569.0, 6.5), *birth);
+  // The birth chart between transit charts of ever new moments (a recalculation now and then)
+  // stays in memory: only the transit charts' twelve bodies go to the library (once the first
+  // question since the path was set has found that no JPL file lies in it).
+  Cast(25569.0, 6.5);
+  const std::uint64_t before = TSwissEphemeris::Instance().LibraryCalcs();
+  for (int k = 1; k <= 10; ++k) {
+    Cast(46188.0, 10.25 + k * 0.1);
+    same(*Cast(25569.0, 6.5), *birth);
+  }
+  EXPECT_EQ(TSwissEphemeris::Instance().LibraryCalcs() - before, 10u * 12u);
 
   auto north = std::make_unique<THoroscope>(nullptr);
   north->HorDate = 25569.0;
