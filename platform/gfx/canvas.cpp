@@ -552,6 +552,10 @@ int TCanvas::AdvanceSum(std::string_view text, const int* dx) const {
 void TCanvas::DrawGlyphs(cairo_t* cr, double x, double baseline, std::string_view text, const int* dx,
                          int totalWidth) const {
   const gfxdetail::SizedFont& f = SizedOf(font_.get());
+  const TFontStyles style = font_->Style();
+  const bool lines = totalWidth > 0 && (style.Contains(TFontStyle::fsUnderline) || style.Contains(TFontStyle::fsStrikeOut));
+  if (!lines && std::all_of(text.begin(), text.end(), [&](char c) { return f.blank[static_cast<unsigned char>(c)]; }))
+    return;  // nothing but blanks: no pixel changes
   Saved saved(cr);
   cairo_set_font_face(cr, f.face);
   cairo_set_font_size(cr, f.emSize);
@@ -563,19 +567,20 @@ void TCanvas::DrawGlyphs(cairo_t* cr, double x, double baseline, std::string_vie
   std::size_t n = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
+    const double at = pos;
+    pos += dx ? dx[i] : f.widths[c];
+    if (f.blank[c]) continue;  // no ink to draw
     glyphs[n].index = f.glyphs[c];
-    glyphs[n].x = pos;
+    glyphs[n].x = at;
     glyphs[n].y = baseline;
     ++n;
-    pos += dx ? dx[i] : f.widths[c];
     if (n == kChunk) {
       cairo_show_glyphs(cr, glyphs, static_cast<int>(n));
       n = 0;
     }
   }
   if (n > 0) cairo_show_glyphs(cr, glyphs, static_cast<int>(n));
-  TFontStyles style = font_->Style();
-  if (totalWidth > 0 && (style.Contains(TFontStyle::fsUnderline) || style.Contains(TFontStyle::fsStrikeOut))) {
+  if (lines) {
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     if (style.Contains(TFontStyle::fsUnderline)) {
       double t = std::round(f.underlineThickness);
@@ -622,14 +627,22 @@ void TCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* rect, std:
   if (opaqueRect || brush_->Style() != TBrushStyle::bsClear) {
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     SetColor(cr, brush_->Color());
-    if (opaqueRect) cairo_rectangle(cr, rect->Left, rect->Top, std::max(0, rect->Width()), std::max(0, rect->Height()));
+    // Rectangles without area are left out, and with them a fill of nothing.
+    bool any = false;
+    if (opaqueRect && rect->Width() > 0 && rect->Height() > 0) {
+      cairo_rectangle(cr, rect->Left, rect->Top, rect->Width(), rect->Height());
+      any = true;
+    }
     // The text's box adds nothing when the opaque rectangle holds it (the common case of a run
     // drawn into its cell), and two overlapping boxes cost the rasteriser far more than one.
-    const bool boxInRect = opaqueRect && left >= rect->Left && left + width <= rect->Right &&
+    const bool boxInRect = opaqueRect && width >= 0 && left >= rect->Left && left + width <= rect->Right &&
                            baseline - tm.tmAscent >= rect->Top && baseline - tm.tmAscent + tm.tmHeight <= rect->Bottom;
-    if ((brush_->Style() != TBrushStyle::bsClear || (options & ETO_OPAQUE)) && !boxInRect)
+    if ((brush_->Style() != TBrushStyle::bsClear || (options & ETO_OPAQUE)) && !boxInRect && width != 0 &&
+        tm.tmHeight != 0) {
       cairo_rectangle(cr, left, baseline - tm.tmAscent, width, tm.tmHeight);
-    cairo_fill(cr);
+      any = true;
+    }
+    if (any) cairo_fill(cr);
   }
   if (!text.empty()) DrawGlyphs(cr, left, baseline, text, dx, width);
   if (align & TA_UPDATECP) {

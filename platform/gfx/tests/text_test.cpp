@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/gfx/fontengine.h"
 #include "platform/gfx/tests/gfx_test_util.h"
 #include "platform/rtl/win1252.h"
 
@@ -294,6 +295,39 @@ TEST(TextDraw, OpaqueTextFillsItsRectangleAndItsBox) {
     c.ExtTextOut(10, 8, 0, nullptr, "Wgj", dx);
     for (int y = 0; y < 50; ++y)
       for (int x = 0; x < 100; ++x) ASSERT_EQ(opaque.At(x, y), twoSteps.At(x, y)) << x << "," << y;
+  }
+}
+
+// Blanks and control characters are left out of the glyphs handed to the rasteriser (they
+// have no outline); the letters around them land where they would, in every face and style.
+TEST(TextDraw, BlanksDrawNothingAndKeepTheLettersPlaces) {
+  for (const char* face : {"Arial", "Times New Roman", "Courier New", "Symbol"}) {
+    for (const bool italic : {false, true}) {
+      SCOPED_TRACE(std::string(face) + (italic ? " italic" : ""));
+      const gfxdetail::SizedFont& f = gfxdetail::GetSizedFont(Arial(-16, false, italic));
+      EXPECT_TRUE(f.blank[' ']);
+      EXPECT_TRUE(f.blank[1]);
+      EXPECT_FALSE(f.blank['a']);
+      EXPECT_FALSE(f.blank['.']);
+      Surface whole(180, 30), pieces(180, 30);
+      for (Surface* s : {&whole, &pieces}) {
+        s->Canvas().Font()->SetName(face);
+        s->Canvas().Font()->SetSize(12);
+        s->Canvas().Font()->SetStyle(italic ? TFontStyles{TFontStyle::fsItalic} : TFontStyles{});
+        s->Canvas().Brush()->SetStyle(TBrushStyle::bsClear);
+      }
+      const int dx[9] = {20, 9, 20, 20, 0, 20, 9, 9, 20};  // no two letters touch
+      whole.Canvas().ExtTextOut(4, 4, 0, nullptr, "W Wx\x01W  M", dx);
+      // The same letters one by one at their places.
+      int x = 4;
+      const std::string text = "W Wx\x01W  M";
+      for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != ' ' && text[i] != '\x01') pieces.Canvas().ExtTextOut(x, 4, 0, nullptr, text.substr(i, 1), &dx[i]);
+        x += dx[i];
+      }
+      for (int y = 0; y < 30; ++y)
+        for (int px = 0; px < 180; ++px) ASSERT_EQ(whole.At(px, y), pieces.At(px, y)) << px << "," << y;
+    }
   }
 }
 
