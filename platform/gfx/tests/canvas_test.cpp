@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <cstring>
 
 #include "platform/gfx/tests/gfx_test_util.h"
@@ -220,6 +222,51 @@ TEST(CanvasClip, IntersectExcludeAndReset) {
   EXPECT_EQ(s.At(1, 1), clBlue);
   EXPECT_EQ(s.At(19, 19), clBlue);
   EXPECT_EQ(s.At(10, 10), clRed);
+}
+
+// Solid fills and opaque text backgrounds, under random clips (several rectangles, none, all
+// clipped), shifts (whole and part pixels) and rectangles reaching out of the surface, give
+// the bytes cairo's own fill gives.
+TEST(CanvasFill, SolidFillsGiveTheBytesOfCairosFill) {
+  std::mt19937 rnd(7);
+  const auto pick = [&](int n) { return static_cast<int>(rnd() % static_cast<unsigned>(n)); };
+  const TColor colours[] = {clRed, clBtnFace, clWindow, clHighlight, TColor(0x123456), clBlack};
+  const auto bytes = [](Surface& s) {
+    cairo_surface_flush(cairo_get_target(s.Cairo()));
+    const auto* data = cairo_image_surface_get_data(cairo_get_target(s.Cairo()));
+    return std::string(reinterpret_cast<const char*>(data), 60 * 4 * 40);
+  };
+  for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(round);
+    Surface ours(60, 40), cairos(60, 40);
+    const double shift = pick(4) == 0 ? 0.5 : pick(3) - 1;
+    for (Surface* s : {&ours, &cairos}) cairo_translate(DCCairo(s->DC()), shift, -shift);
+    const int clips = pick(4);
+    std::vector<TRect> rects;
+    for (int k = 0; k < clips; ++k) rects.push_back(Rect(pick(50) - 5, pick(40) - 5, pick(70), pick(50)));
+    const bool exclude = pick(3) == 0;
+    for (Surface* s : {&ours, &cairos}) {
+      if (!rects.empty()) s->Canvas().IntersectClipRect(rects[0]);
+      if (exclude) s->Canvas().ExcludeClipRect(Rect(10, 10, 20, 30));
+    }
+    const TRect r = Rect(pick(70) - 10, pick(50) - 10, pick(80) - 10, pick(60) - 10);
+    const TColor colour = colours[pick(6)];
+    const bool text = pick(2) == 0;
+    ours.Canvas().Brush()->SetColor(colour);
+    if (text) ours.Canvas().ExtTextOut(r.Left, r.Top, ETO_OPAQUE, &r, "", nullptr);
+    else ours.Canvas().FillRect(r);
+    if (!IsRectEmpty(r)) {
+      cairo_t* cr = DCCairo(cairos.DC());
+      cairo_save(cr);
+      const TColor rgb = ColorToRGB(colour);
+      cairo_set_source_rgb(cr, GetRValue(rgb) / 255.0, GetGValue(rgb) / 255.0, GetBValue(rgb) / 255.0);
+      cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+      cairo_rectangle(cr, r.Left, r.Top, r.Width(), r.Height());
+      cairo_fill(cr);
+      cairo_restore(cr);
+    }
+    ASSERT_TRUE(bytes(ours) == bytes(cairos)) << r.Left << "," << r.Top << "," << r.Right << "," << r.Bottom;
+  }
 }
 
 TEST(CanvasCopy, CopyRectAndSelfCopy) {
