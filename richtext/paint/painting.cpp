@@ -1,6 +1,7 @@
 // Painting the laid-out lines onto the reference canvas: background, text runs with the advances
 // the layout used, the selection, underlines and spell marks, pictures, page marks and borders.
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "platform/gfx/devicecontext.h"
@@ -84,7 +85,7 @@ void TRiRTFTextPaint::PaintRect(int x, int y, int h, int w) {
   const TColor back = Has(loWhiteBackground) ? clWhite : BackgroundColor;
   const bool background = !Has(loTransparent) && !Has(loNoBackground);
   // The lines that touch the rectangle.
-  paintLines_.clear();
+  std::vector<std::pair<PTParagraph, PTLine>> paintLines;
   int painted = 0;
   bool stop = false;
   for (PTParagraph p = FirstVisibleCandidate(y); p != nullptr && !stop; p = p->Next) {
@@ -100,7 +101,7 @@ void TRiRTFTextPaint::PaintRect(int x, int y, int h, int w) {
         stop = true;
         break;
       }
-      paintLines_.emplace_back(p, l);
+      paintLines.emplace_back(p, l);
       ++painted;
     }
   }
@@ -109,7 +110,7 @@ void TRiRTFTextPaint::PaintRect(int x, int y, int h, int w) {
     // lines that fill every pixel of their band themselves: those pixels would be filled twice.
     std::vector<std::pair<int, int>> filled;
     if (BackgroundImage == nullptr)
-      for (const auto& [p, l] : paintLines_)
+      for (const auto& [p, l] : paintLines)
         if (LineFillsBand(p, l, x, x + w)) {
           const int top = l->Top - vertOffset_ + TopOffset;
           filled.emplace_back(std::max(top, y), std::min(top + l->Height, y + h));
@@ -132,11 +133,10 @@ void TRiRTFTextPaint::PaintRect(int x, int y, int h, int w) {
     fillTo(y + h);
   }
   int bottom = y;
-  for (const auto& [p, l] : paintLines_) {
+  for (const auto& [p, l] : paintLines) {
     PaintLine(p, l);
     bottom = l->Top - vertOffset_ + TopOffset + l->Height;
   }
-  paintLines_.clear();
   lastBottom_ = bottom;
   if (background && bottom < windowHeight_ + TopOffset) {
     const TRect rest{x, bottom, x + w, windowHeight_ + TopOffset};

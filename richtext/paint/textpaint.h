@@ -12,8 +12,6 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "platform/gfx/canvas.h"
 #include "platform/gfx/geometry.h"
@@ -290,7 +288,6 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   bool pagesStale_ = true;  // the last page pass did not run over the whole document as it is
   bool extending_ = false;
   int lastBottom_ = 0;
-  std::vector<std::pair<PTParagraph, PTLine>> paintLines_;  // the lines PaintRect draws
   TTextMetric metric_{};
   // Look of the run being drawn (set by SelectAttr).
   bool runUnderline_ = false, runSuper_ = false, runSub_ = false, runMisspelled_ = false;
