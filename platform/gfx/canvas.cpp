@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <mutex>
 
 #include "platform/gfx/fontengine.h"
@@ -155,9 +156,12 @@ bool FillOpaqueDirect(cairo_t* cr, const TRect& r, TColor color) {
     const int top = std::max({r.Top, static_cast<int>(c.y)}) + dy, bottom = std::min({r.Bottom, static_cast<int>(c.y + c.height)}) + dy;
     const int x0 = std::max(left, 0), x1 = std::min(right, width), y0 = std::max(top, 0), y1 = std::min(bottom, height);
     if (x0 >= x1 || y0 >= y1) continue;
+    // The C library's wide-character fill writes 32-bit values with the widest stores the
+    // processor has.
+    static_assert(sizeof(wchar_t) == sizeof(std::uint32_t));
     for (int y = y0; y < y1; ++y) {
-      auto* row = reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
-      std::fill(row + x0, row + x1, pixel);
+      auto* row = reinterpret_cast<wchar_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+      std::wmemset(row + x0, static_cast<wchar_t>(pixel), static_cast<std::size_t>(x1 - x0));
     }
     cairo_surface_mark_dirty_rectangle(target, x0, y0, x1 - x0, y1 - y0);
   }
