@@ -105,19 +105,12 @@ class Saved {
 
 const gfxdetail::SizedFont& SizedOf(const TFont* font) { return font->Sized(); }
 
-// Fills the rectangle (user space, whole pixels) with an opaque colour straight into the pixels
-// of an image target: the pixels cairo's own fill would give, without its path, clip and
-// compositor set-up, which cost more than the filling itself for the many small rectangles of
-// text backgrounds.  Only where nothing could make cairo's result differ: an ARGB32 image drawn
-// on directly (no group), over or source, a shift by whole pixels, a clip made of whole-pixel
-// rectangles.  False leaves the fill to cairo.
-bool FillOpaqueDirect(cairo_t* cr, const TRect& r, TColor color) {
+// The shift of a context by whole pixels onto an image surface it draws on directly, and the
+// whole-pixel rectangles of its clip (in user space); false where cairo's own drawing could do
+// something else than put pixels at those places.
+bool WholePixelContext(cairo_t* cr, int& dx, int& dy, cairo_rectangle_list_t*& clips) {
   cairo_surface_t* target = cairo_get_target(cr);
-  if (cairo_get_group_target(cr) != target || cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
-      cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32)
-    return false;
-  const cairo_operator_t op = cairo_get_operator(cr);
-  if (op != CAIRO_OPERATOR_OVER && op != CAIRO_OPERATOR_SOURCE) return false;
+  if (cairo_get_group_target(cr) != target || cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE) return false;
   cairo_matrix_t m;
   cairo_get_matrix(cr, &m);
   if (m.xx != 1 || m.yy != 1 || m.xy != 0 || m.yx != 0 || m.x0 != std::floor(m.x0) || m.y0 != std::floor(m.y0) ||
@@ -127,20 +120,103 @@ bool FillOpaqueDirect(cairo_t* cr, const TRect& r, TColor color) {
   cairo_surface_get_device_offset(target, &ox, &oy);
   cairo_surface_get_device_scale(target, &sx, &sy);
   if (ox != 0 || oy != 0 || sx != 1 || sy != 1) return false;
-  cairo_rectangle_list_t* clips = cairo_copy_clip_rectangle_list(cr);
-  struct TListEnd {
-    cairo_rectangle_list_t* list;
-    ~TListEnd() { cairo_rectangle_list_destroy(list); }
-  } end{clips};
-  if (clips->status != CAIRO_STATUS_SUCCESS) return false;  // no clip, or not rectangles
-  for (int i = 0; i < clips->num_rectangles; ++i) {
+  clips = cairo_copy_clip_rectangle_list(cr);
+  bool whole = clips->status == CAIRO_STATUS_SUCCESS;  // not so without a clip or with a shaped one
+  for (int i = 0; whole && i < clips->num_rectangles; ++i) {
     const cairo_rectangle_t& c = clips->rectangles[i];
-    if (c.x != std::floor(c.x) || c.y != std::floor(c.y) || c.width != std::floor(c.width) ||
-        c.height != std::floor(c.height))
-      return false;
+    whole = c.x == std::floor(c.x) && c.y == std::floor(c.y) && c.width == std::floor(c.width) &&
+            c.height == std::floor(c.height);
   }
-  const int dx = static_cast<int>(m.x0), dy = static_cast<int>(m.y0);
-  const int width = cairo_image_surface_get_width(target), height = cairo_image_surface_get_height(target);
+  if (!whole) {
+    cairo_rectangle_list_destroy(clips);
+    clips = nullptr;
+    return false;
+  }
+  dx = static_cast<int>(m.x0);
+  dy = static_cast<int>(m.y0);
+  return true;
+}
+
+// The device rectangles a fill or copy of `r` (user space) touches under the clip, inside the
+// surface.
+std::vector<TRect> DevicePieces(const cairo_rectangle_list_t* clips, const TRect& r, int dx, int dy, int width,
+                                int height) {
+  std::vector<TRect> pieces;
+  for (int i = 0; i < clips->num_rectangles; ++i) {
+    // The clip's rectangles do not overlap: each pixel is touched once.
+    const cairo_rectangle_t& c = clips->rectangles[i];
+    const int left = std::max({r.Left, static_cast<int>(c.x)}) + dx, right = std::min({r.Right, static_cast<int>(c.x + c.width)}) + dx;
+    const int top = std::max({r.Top, static_cast<int>(c.y)}) + dy, bottom = std::min({r.Bottom, static_cast<int>(c.y + c.height)}) + dy;
+    const TRect piece{std::max(left, 0), std::max(top, 0), std::min(right, width), std::min(bottom, height)};
+    if (piece.Left < piece.Right && piece.Top < piece.Bottom) pieces.push_back(piece);
+  }
+  return pieces;
+}
+
+// Copies the pixels of `from` (an image surface, `fromX`/`fromY` its device place of the
+// rectangle's top-left) into `dest` (user space) unscaled, straight from row to row: the bytes
+// cairo's copy gives, where a copy by cairo could give nothing else (see WholePixelContext; the
+// source wholly inside its surface, an ARGB32 source or formats alike).
+bool CopyDirect(cairo_t* cr, const TRect& dest, cairo_surface_t* from, double fromX, double fromY) {
+  cairo_surface_t* target = cairo_get_target(cr);
+  if (from == target || cairo_surface_get_type(from) != CAIRO_SURFACE_TYPE_IMAGE) return false;
+  if (fromX != std::floor(fromX) || fromY != std::floor(fromY) || std::fabs(fromX) > 1e6 || std::fabs(fromY) > 1e6)
+    return false;
+  const cairo_format_t in = cairo_image_surface_get_format(from), out = cairo_image_surface_get_format(target);
+  if (!(in == out || (in == CAIRO_FORMAT_ARGB32 && out == CAIRO_FORMAT_RGB24)) ||
+      (in != CAIRO_FORMAT_ARGB32 && in != CAIRO_FORMAT_RGB24))
+    return false;
+  double ox = 0, oy = 0, sx = 1, sy = 1;
+  cairo_surface_get_device_offset(from, &ox, &oy);
+  cairo_surface_get_device_scale(from, &sx, &sy);
+  if (ox != 0 || oy != 0 || sx != 1 || sy != 1) return false;
+  int dx = 0, dy = 0;
+  cairo_rectangle_list_t* clips = nullptr;
+  if (!WholePixelContext(cr, dx, dy, clips)) return false;
+  const std::vector<TRect> pieces =
+      DevicePieces(clips, dest, dx, dy, cairo_image_surface_get_width(target), cairo_image_surface_get_height(target));
+  cairo_rectangle_list_destroy(clips);
+  // Device place in the source of a device place in the target.
+  const int shiftX = static_cast<int>(fromX) - (dest.Left + dx), shiftY = static_cast<int>(fromY) - (dest.Top + dy);
+  const int fromWidth = cairo_image_surface_get_width(from), fromHeight = cairo_image_surface_get_height(from);
+  for (const TRect& p : pieces)
+    if (p.Left + shiftX < 0 || p.Top + shiftY < 0 || p.Right + shiftX > fromWidth || p.Bottom + shiftY > fromHeight)
+      return false;  // outside the source cairo reads nothing there
+  cairo_surface_flush(from);
+  cairo_surface_flush(target);
+  const unsigned char* src = cairo_image_surface_get_data(from);
+  unsigned char* dst = cairo_image_surface_get_data(target);
+  if (src == nullptr || dst == nullptr) return false;
+  const int srcStride = cairo_image_surface_get_stride(from), dstStride = cairo_image_surface_get_stride(target);
+  for (const TRect& p : pieces) {
+    for (int y = p.Top; y < p.Bottom; ++y)
+      std::memcpy(dst + static_cast<std::ptrdiff_t>(y) * dstStride + static_cast<std::ptrdiff_t>(p.Left) * 4,
+                  src + static_cast<std::ptrdiff_t>(y + shiftY) * srcStride + static_cast<std::ptrdiff_t>(p.Left + shiftX) * 4,
+                  static_cast<std::size_t>(p.Width()) * 4);
+    cairo_surface_mark_dirty_rectangle(target, p.Left, p.Top, p.Width(), p.Height());
+  }
+  return true;
+}
+
+// Fills the rectangle (user space, whole pixels) with an opaque colour straight into the pixels
+// of an image target: the pixels cairo's own fill would give, without its path, clip and
+// compositor set-up, which cost more than the filling itself for the many small rectangles of
+// text backgrounds.  Only where nothing could make cairo's result differ: an ARGB32 image drawn
+// on directly (no group), over or source, a shift by whole pixels, a clip made of whole-pixel
+// rectangles.  False leaves the fill to cairo.
+bool FillOpaqueDirect(cairo_t* cr, const TRect& r, TColor color) {
+  cairo_surface_t* target = cairo_get_target(cr);
+  if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
+      cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32)
+    return false;
+  const cairo_operator_t op = cairo_get_operator(cr);
+  if (op != CAIRO_OPERATOR_OVER && op != CAIRO_OPERATOR_SOURCE) return false;
+  int dx = 0, dy = 0;
+  cairo_rectangle_list_t* clips = nullptr;
+  if (!WholePixelContext(cr, dx, dy, clips)) return false;
+  const std::vector<TRect> pieces =
+      DevicePieces(clips, r, dx, dy, cairo_image_surface_get_width(target), cairo_image_surface_get_height(target));
+  cairo_rectangle_list_destroy(clips);
   const TColor rgb = ColorToRGB(color);
   const auto channel = [](int v) { return static_cast<std::uint32_t>(v) & 0xFFu; };
   const std::uint32_t pixel =
@@ -149,21 +225,15 @@ bool FillOpaqueDirect(cairo_t* cr, const TRect& r, TColor color) {
   unsigned char* data = cairo_image_surface_get_data(target);
   const int stride = cairo_image_surface_get_stride(target);
   if (data == nullptr) return false;
-  for (int i = 0; i < clips->num_rectangles; ++i) {
-    const cairo_rectangle_t& c = clips->rectangles[i];
-    // The clip's rectangles do not overlap: each pixel is filled once.
-    const int left = std::max({r.Left, static_cast<int>(c.x)}) + dx, right = std::min({r.Right, static_cast<int>(c.x + c.width)}) + dx;
-    const int top = std::max({r.Top, static_cast<int>(c.y)}) + dy, bottom = std::min({r.Bottom, static_cast<int>(c.y + c.height)}) + dy;
-    const int x0 = std::max(left, 0), x1 = std::min(right, width), y0 = std::max(top, 0), y1 = std::min(bottom, height);
-    if (x0 >= x1 || y0 >= y1) continue;
-    // The C library's wide-character fill writes 32-bit values with the widest stores the
-    // processor has.
-    static_assert(sizeof(wchar_t) == sizeof(std::uint32_t));
-    for (int y = y0; y < y1; ++y) {
+  // The C library's wide-character fill writes 32-bit values with the widest stores the
+  // processor has.
+  static_assert(sizeof(wchar_t) == sizeof(std::uint32_t));
+  for (const TRect& p : pieces) {
+    for (int y = p.Top; y < p.Bottom; ++y) {
       auto* row = reinterpret_cast<wchar_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
-      std::wmemset(row + x0, static_cast<wchar_t>(pixel), static_cast<std::size_t>(x1 - x0));
+      std::wmemset(row + p.Left, static_cast<wchar_t>(pixel), static_cast<std::size_t>(p.Width()));
     }
-    cairo_surface_mark_dirty_rectangle(target, x0, y0, x1 - x0, y1 - y0);
+    cairo_surface_mark_dirty_rectangle(target, p.Left, p.Top, p.Width(), p.Height());
   }
   return true;
 }
@@ -899,6 +969,12 @@ void TCanvas::CopyRect(const TRect& dest, const TCanvas* source, const TRect& so
   double sx = sourceRect.Left, sy = sourceRect.Top;
   cairo_user_to_device(src, &sx, &sy);
   cairo_surface_t* target = cairo_get_target(src);
+  // A plain copy of whole pixels between two images goes from row to row.
+  if (copyMode_ == TCopyMode::cmSrcCopy && dest.Width() == sourceRect.Width() && dest.Height() == sourceRect.Height() &&
+      CopyDirect(cr, dest, target, sx, sy)) {
+    Changed();
+    return;
+  }
   // A canvas copying onto itself (scrolling) reads from a copy of the source first; any other
   // source is read in place, which spares a temporary surface the size of the rectangle.
   cairo_surface_t* copy = nullptr;
