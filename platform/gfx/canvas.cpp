@@ -105,10 +105,13 @@ class Saved {
 
 const gfxdetail::SizedFont& SizedOf(const TFont* font) { return font->Sized(); }
 
-// The shift of a context by whole pixels onto an image surface it draws on directly, and the
-// whole-pixel rectangles of its clip (in user space); false where cairo's own drawing could do
-// something else than put pixels at those places.
-bool WholePixelContext(cairo_t* cr, int& dx, int& dy, cairo_rectangle_list_t*& clips) {
+// The device rectangles a fill or copy of `r` (user space) touches on the image surface a
+// context draws on directly (inside the surface, under the clip; the clip's rectangles do not
+// overlap, so each pixel once), and the context's shift; false where cairo's own drawing could
+// do something else than put whole pixels at those places: a group, a transform other than a
+// shift by whole pixels, a device offset or scale, no clip or one not made of whole-pixel
+// rectangles.
+bool WholePixelPieces(cairo_t* cr, const TRect& r, std::vector<TRect>& pieces, int& dx, int& dy) {
   cairo_surface_t* target = cairo_get_target(cr);
   if (cairo_get_group_target(cr) != target || cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE) return false;
   cairo_matrix_t m;
@@ -120,42 +123,35 @@ bool WholePixelContext(cairo_t* cr, int& dx, int& dy, cairo_rectangle_list_t*& c
   cairo_surface_get_device_offset(target, &ox, &oy);
   cairo_surface_get_device_scale(target, &sx, &sy);
   if (ox != 0 || oy != 0 || sx != 1 || sy != 1) return false;
-  clips = cairo_copy_clip_rectangle_list(cr);
-  bool whole = clips->status == CAIRO_STATUS_SUCCESS;  // not so without a clip or with a shaped one
-  for (int i = 0; whole && i < clips->num_rectangles; ++i) {
+  cairo_rectangle_list_t* clips = cairo_copy_clip_rectangle_list(cr);
+  struct TListEnd {
+    cairo_rectangle_list_t* list;
+    ~TListEnd() { cairo_rectangle_list_destroy(list); }
+  } end{clips};
+  if (clips->status != CAIRO_STATUS_SUCCESS) return false;
+  for (int i = 0; i < clips->num_rectangles; ++i) {
     const cairo_rectangle_t& c = clips->rectangles[i];
-    whole = c.x == std::floor(c.x) && c.y == std::floor(c.y) && c.width == std::floor(c.width) &&
-            c.height == std::floor(c.height);
-  }
-  if (!whole) {
-    cairo_rectangle_list_destroy(clips);
-    clips = nullptr;
-    return false;
+    if (c.x != std::floor(c.x) || c.y != std::floor(c.y) || c.width != std::floor(c.width) ||
+        c.height != std::floor(c.height))
+      return false;
   }
   dx = static_cast<int>(m.x0);
   dy = static_cast<int>(m.y0);
-  return true;
-}
-
-// The device rectangles a fill or copy of `r` (user space) touches under the clip, inside the
-// surface.
-std::vector<TRect> DevicePieces(const cairo_rectangle_list_t* clips, const TRect& r, int dx, int dy, int width,
-                                int height) {
-  std::vector<TRect> pieces;
+  const int width = cairo_image_surface_get_width(target), height = cairo_image_surface_get_height(target);
+  pieces.clear();
   for (int i = 0; i < clips->num_rectangles; ++i) {
-    // The clip's rectangles do not overlap: each pixel is touched once.
     const cairo_rectangle_t& c = clips->rectangles[i];
-    const int left = std::max({r.Left, static_cast<int>(c.x)}) + dx, right = std::min({r.Right, static_cast<int>(c.x + c.width)}) + dx;
-    const int top = std::max({r.Top, static_cast<int>(c.y)}) + dy, bottom = std::min({r.Bottom, static_cast<int>(c.y + c.height)}) + dy;
+    const int left = std::max(r.Left, static_cast<int>(c.x)) + dx, right = std::min(r.Right, static_cast<int>(c.x + c.width)) + dx;
+    const int top = std::max(r.Top, static_cast<int>(c.y)) + dy, bottom = std::min(r.Bottom, static_cast<int>(c.y + c.height)) + dy;
     const TRect piece{std::max(left, 0), std::max(top, 0), std::min(right, width), std::min(bottom, height)};
     if (piece.Left < piece.Right && piece.Top < piece.Bottom) pieces.push_back(piece);
   }
-  return pieces;
+  return true;
 }
 
 // Copies the pixels of `from` (an image surface, `fromX`/`fromY` its device place of the
 // rectangle's top-left) into `dest` (user space) unscaled, straight from row to row: the bytes
-// cairo's copy gives, where a copy by cairo could give nothing else (see WholePixelContext; the
+// cairo's copy gives, where a copy by cairo could give nothing else (see WholePixelPieces; the
 // source wholly inside its surface, an ARGB32 source or formats alike).
 bool CopyDirect(cairo_t* cr, const TRect& dest, cairo_surface_t* from, double fromX, double fromY) {
   cairo_surface_t* target = cairo_get_target(cr);
@@ -171,11 +167,8 @@ bool CopyDirect(cairo_t* cr, const TRect& dest, cairo_surface_t* from, double fr
   cairo_surface_get_device_scale(from, &sx, &sy);
   if (ox != 0 || oy != 0 || sx != 1 || sy != 1) return false;
   int dx = 0, dy = 0;
-  cairo_rectangle_list_t* clips = nullptr;
-  if (!WholePixelContext(cr, dx, dy, clips)) return false;
-  const std::vector<TRect> pieces =
-      DevicePieces(clips, dest, dx, dy, cairo_image_surface_get_width(target), cairo_image_surface_get_height(target));
-  cairo_rectangle_list_destroy(clips);
+  std::vector<TRect> pieces;
+  if (!WholePixelPieces(cr, dest, pieces, dx, dy)) return false;
   // Device place in the source of a device place in the target.
   const int shiftX = static_cast<int>(fromX) - (dest.Left + dx), shiftY = static_cast<int>(fromY) - (dest.Top + dy);
   const int fromWidth = cairo_image_surface_get_width(from), fromHeight = cairo_image_surface_get_height(from);
@@ -212,11 +205,8 @@ bool FillOpaqueDirect(cairo_t* cr, const TRect& r, TColor color) {
   const cairo_operator_t op = cairo_get_operator(cr);
   if (op != CAIRO_OPERATOR_OVER && op != CAIRO_OPERATOR_SOURCE) return false;
   int dx = 0, dy = 0;
-  cairo_rectangle_list_t* clips = nullptr;
-  if (!WholePixelContext(cr, dx, dy, clips)) return false;
-  const std::vector<TRect> pieces =
-      DevicePieces(clips, r, dx, dy, cairo_image_surface_get_width(target), cairo_image_surface_get_height(target));
-  cairo_rectangle_list_destroy(clips);
+  std::vector<TRect> pieces;
+  if (!WholePixelPieces(cr, r, pieces, dx, dy)) return false;
   const TColor rgb = ColorToRGB(color);
   const auto channel = [](int v) { return static_cast<std::uint32_t>(v) & 0xFFu; };
   const std::uint32_t pixel =
