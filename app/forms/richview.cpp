@@ -2,6 +2,7 @@
 #include "app/forms/richview.h"
 
 #include "app/lib/appsupport.h"
+#include "platform/win/winapi.h"
 #include "richtext/controls/richtext.h"
 
 namespace tw::app {
@@ -46,7 +47,18 @@ void TRichTransitView::SetFonts(const TFont* header, const TFont* title, const T
 void TRichTransitView::Begin() {
   if (View == nullptr) return;
   View->SetReadOnly(false);
+  const bool shown = View->Visible();
   View->SetVisible(false);
+  // The view comes back over the same place at End, and the screen is brought up to date only
+  // when the program waits for input: the window under it would paint the place in its own
+  // colour (between the entries of the list) only for the list to cover it again.  Should the
+  // screen be brought up to date meanwhile (a window opened while the list is written), the
+  // place shows the list before until the new one is shown.
+  TWinControl* parent = View->Parent();
+  if (shown && parent != nullptr && parent->HandleAllocated()) {
+    const TRect place = View->BoundsRect();
+    ValidateRect(parent->Handle(), &place);
+  }
   View->Clear();
   // The hidden list is laid out once, when it is complete (End reformats every paragraph): the
   // single characters written meanwhile (a blank, a paragraph end) wait for that as well.

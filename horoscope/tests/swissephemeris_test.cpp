@@ -123,9 +123,9 @@ TEST(SwissEphemeris, ARealChartHasEveryEnabledBody) {
   delete chart;
 }
 
-// A chart cast in universal time at longitude 0 and latitude 45, bodies 0 to 10 and 15.
-std::unique_ptr<THoroscope> CastUT(double date, double hours) {
-  Eph();
+// A chart cast in universal time at longitude 0 and latitude 45, bodies 0 to 10 and 15, with
+// the ephemeris as it is.
+std::unique_ptr<THoroscope> Cast(double date, double hours) {
   auto chart = std::make_unique<THoroscope>(nullptr);
   chart->HorDate = date;
   chart->HorTime = hours / 24.0;
@@ -133,6 +133,60 @@ std::unique_ptr<THoroscope> CastUT(double date, double hours) {
   chart->HorBodyEnabled[15] = 1;
   chart->Calculate();
   return chart;
+}
+
+// The same with the program's ephemeris path set first.
+std::unique_ptr<THoroscope> CastUT(double date, double hours) {
+  Eph();
+  return Cast(date, hours);
+}
+
+// Charts cast again (the birth chart at every recalculation, between other moments) get the
+// answers of their first cast to the last bit, whether from the library or from its memory;
+// a question differing in latitude, flags or body only gets its own answer.
+TEST(SwissEphemeris, AChartCastAgainGetsTheSameAnswers) {
+  const auto same = [](const THoroscope& a, const THoroscope& b) {
+    EXPECT_EQ(a.HorLongitude, b.HorLongitude);
+    EXPECT_EQ(a.HorLatitude, b.HorLatitude);
+    EXPECT_EQ(a.HorDistanceSpeed, b.HorDistanceSpeed);
+    EXPECT_EQ(a.HorHouseCusp, b.HorHouseCusp);
+    EXPECT_EQ(a.HorAscendant, b.HorAscendant);
+    EXPECT_EQ(a.HorBodyEnabled, b.HorBodyEnabled);
+  };
+  const auto birth = CastUT(25569.0, 6.5);
+  const auto transit = CastUT(46188.0, 10.25);
+  same(*CastUT(25569.0, 6.5), *birth);
+  same(*CastUT(46188.0, 10.25), *transit);
+  // More questions between than the memory holds.
+  for (int k = 0; k < 8; ++k) CastUT(30000.0 + 400.0 * k, 3.0);
+  same(*CastUT(25569.0, 6.5), *birth);
+  // The birth chart between transit charts of ever new moments (a recalculation now and then)
+  // stays in memory: only the transit charts' twelve bodies go to the library (once the first
+  // question since the path was set has found that no JPL file lies in it).
+  Cast(25569.0, 6.5);
+  const std::uint64_t before = TSwissEphemeris::Instance().LibraryCalcs();
+  for (int k = 1; k <= 10; ++k) {
+    Cast(46188.0, 10.25 + k * 0.1);
+    same(*Cast(25569.0, 6.5), *birth);
+  }
+  EXPECT_EQ(TSwissEphemeris::Instance().LibraryCalcs() - before, 10u * 12u);
+
+  auto north = std::make_unique<THoroscope>(nullptr);
+  north->HorDate = 25569.0;
+  north->HorTime = 6.5 / 24.0;
+  north->HorPlaceLatitude = 60;
+  north->HorBodyEnabled[15] = 1;
+  north->Calculate();
+  EXPECT_EQ(north->HorLongitude, birth->HorLongitude);
+  EXPECT_GT(ArcDiff(north->HorAscendant, birth->HorAscendant), 1.0);
+
+  TBodyValues geo{}, helio{}, moon{};
+  std::string error;
+  ASSERT_GE(Eph().Calc(2440000.5, 4, CalcFlagWord, geo, error), 0) << error;
+  ASSERT_GE(Eph().Calc(2440000.5, 4, CalcFlagWord | 8 /* heliocentric */, helio, error), 0) << error;
+  ASSERT_GE(Eph().Calc(2440000.5, 1, CalcFlagWord, moon, error), 0) << error;
+  EXPECT_GT(ArcDiff(geo[0], helio[0]), 1.0);
+  EXPECT_GT(ArcDiff(geo[0], moon[0]), 1.0);
 }
 
 TEST(SwissEphemeris, AspectsOfChartsAtKnownEvents) {

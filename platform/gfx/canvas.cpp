@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <mutex>
 
 #include "platform/gfx/fontengine.h"
@@ -103,6 +104,129 @@ class Saved {
 };
 
 const gfxdetail::SizedFont& SizedOf(const TFont* font) { return font->Sized(); }
+
+// The device rectangles a fill or copy of `r` (user space) touches on the image surface a
+// context draws on directly (inside the surface, under the clip; the clip's rectangles do not
+// overlap, so each pixel once), and the context's shift; false where cairo's own drawing could
+// do something else than put whole pixels at those places: a group, a transform other than a
+// shift by whole pixels, a device offset or scale, no clip or one not made of whole-pixel
+// rectangles.
+bool WholePixelPieces(cairo_t* cr, const TRect& r, std::vector<TRect>& pieces, int& dx, int& dy) {
+  cairo_surface_t* target = cairo_get_target(cr);
+  if (cairo_get_group_target(cr) != target || cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE) return false;
+  cairo_matrix_t m;
+  cairo_get_matrix(cr, &m);
+  if (m.xx != 1 || m.yy != 1 || m.xy != 0 || m.yx != 0 || m.x0 != std::floor(m.x0) || m.y0 != std::floor(m.y0) ||
+      std::fabs(m.x0) > 1e6 || std::fabs(m.y0) > 1e6)
+    return false;
+  double ox = 0, oy = 0, sx = 1, sy = 1;
+  cairo_surface_get_device_offset(target, &ox, &oy);
+  cairo_surface_get_device_scale(target, &sx, &sy);
+  if (ox != 0 || oy != 0 || sx != 1 || sy != 1) return false;
+  cairo_rectangle_list_t* clips = cairo_copy_clip_rectangle_list(cr);
+  struct TListEnd {
+    cairo_rectangle_list_t* list;
+    ~TListEnd() { cairo_rectangle_list_destroy(list); }
+  } end{clips};
+  if (clips->status != CAIRO_STATUS_SUCCESS) return false;
+  for (int i = 0; i < clips->num_rectangles; ++i) {
+    const cairo_rectangle_t& c = clips->rectangles[i];
+    if (c.x != std::floor(c.x) || c.y != std::floor(c.y) || c.width != std::floor(c.width) ||
+        c.height != std::floor(c.height))
+      return false;
+  }
+  dx = static_cast<int>(m.x0);
+  dy = static_cast<int>(m.y0);
+  const int width = cairo_image_surface_get_width(target), height = cairo_image_surface_get_height(target);
+  pieces.clear();
+  for (int i = 0; i < clips->num_rectangles; ++i) {
+    const cairo_rectangle_t& c = clips->rectangles[i];
+    const int left = std::max(r.Left, static_cast<int>(c.x)) + dx, right = std::min(r.Right, static_cast<int>(c.x + c.width)) + dx;
+    const int top = std::max(r.Top, static_cast<int>(c.y)) + dy, bottom = std::min(r.Bottom, static_cast<int>(c.y + c.height)) + dy;
+    const TRect piece{std::max(left, 0), std::max(top, 0), std::min(right, width), std::min(bottom, height)};
+    if (piece.Left < piece.Right && piece.Top < piece.Bottom) pieces.push_back(piece);
+  }
+  return true;
+}
+
+// Copies the pixels of `from` (an image surface, `fromX`/`fromY` its device place of the
+// rectangle's top-left) into `dest` (user space) unscaled, straight from row to row: the bytes
+// cairo's copy gives, where a copy by cairo could give nothing else (see WholePixelPieces; the
+// source wholly inside its surface, an ARGB32 source or formats alike).
+bool CopyDirect(cairo_t* cr, const TRect& dest, cairo_surface_t* from, double fromX, double fromY) {
+  cairo_surface_t* target = cairo_get_target(cr);
+  if (from == target || cairo_surface_get_type(from) != CAIRO_SURFACE_TYPE_IMAGE) return false;
+  if (fromX != std::floor(fromX) || fromY != std::floor(fromY) || std::fabs(fromX) > 1e6 || std::fabs(fromY) > 1e6)
+    return false;
+  const cairo_format_t in = cairo_image_surface_get_format(from), out = cairo_image_surface_get_format(target);
+  if (!(in == out || (in == CAIRO_FORMAT_ARGB32 && out == CAIRO_FORMAT_RGB24)) ||
+      (in != CAIRO_FORMAT_ARGB32 && in != CAIRO_FORMAT_RGB24))
+    return false;
+  double ox = 0, oy = 0, sx = 1, sy = 1;
+  cairo_surface_get_device_offset(from, &ox, &oy);
+  cairo_surface_get_device_scale(from, &sx, &sy);
+  if (ox != 0 || oy != 0 || sx != 1 || sy != 1) return false;
+  int dx = 0, dy = 0;
+  std::vector<TRect> pieces;
+  if (!WholePixelPieces(cr, dest, pieces, dx, dy)) return false;
+  // Device place in the source of a device place in the target.
+  const int shiftX = static_cast<int>(fromX) - (dest.Left + dx), shiftY = static_cast<int>(fromY) - (dest.Top + dy);
+  const int fromWidth = cairo_image_surface_get_width(from), fromHeight = cairo_image_surface_get_height(from);
+  for (const TRect& p : pieces)
+    if (p.Left + shiftX < 0 || p.Top + shiftY < 0 || p.Right + shiftX > fromWidth || p.Bottom + shiftY > fromHeight)
+      return false;  // outside the source cairo reads nothing there
+  cairo_surface_flush(from);
+  cairo_surface_flush(target);
+  const unsigned char* src = cairo_image_surface_get_data(from);
+  unsigned char* dst = cairo_image_surface_get_data(target);
+  if (src == nullptr || dst == nullptr) return false;
+  const int srcStride = cairo_image_surface_get_stride(from), dstStride = cairo_image_surface_get_stride(target);
+  for (const TRect& p : pieces) {
+    for (int y = p.Top; y < p.Bottom; ++y)
+      std::memcpy(dst + static_cast<std::ptrdiff_t>(y) * dstStride + static_cast<std::ptrdiff_t>(p.Left) * 4,
+                  src + static_cast<std::ptrdiff_t>(y + shiftY) * srcStride + static_cast<std::ptrdiff_t>(p.Left + shiftX) * 4,
+                  static_cast<std::size_t>(p.Width()) * 4);
+    cairo_surface_mark_dirty_rectangle(target, p.Left, p.Top, p.Width(), p.Height());
+  }
+  return true;
+}
+
+// Fills the rectangle (user space, whole pixels) with an opaque colour straight into the pixels
+// of an image target: the pixels cairo's own fill would give, without its path, clip and
+// compositor set-up, which cost more than the filling itself for the many small rectangles of
+// text backgrounds.  Only where nothing could make cairo's result differ: an ARGB32 image drawn
+// on directly (no group), over or source, a shift by whole pixels, a clip made of whole-pixel
+// rectangles.  False leaves the fill to cairo.
+bool FillOpaqueDirect(cairo_t* cr, const TRect& r, TColor color) {
+  cairo_surface_t* target = cairo_get_target(cr);
+  if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
+      cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32)
+    return false;
+  const cairo_operator_t op = cairo_get_operator(cr);
+  if (op != CAIRO_OPERATOR_OVER && op != CAIRO_OPERATOR_SOURCE) return false;
+  int dx = 0, dy = 0;
+  std::vector<TRect> pieces;
+  if (!WholePixelPieces(cr, r, pieces, dx, dy)) return false;
+  const TColor rgb = ColorToRGB(color);
+  const auto channel = [](int v) { return static_cast<std::uint32_t>(v) & 0xFFu; };
+  const std::uint32_t pixel =
+      0xFF000000u | (channel(GetRValue(rgb)) << 16) | (channel(GetGValue(rgb)) << 8) | channel(GetBValue(rgb));
+  cairo_surface_flush(target);
+  unsigned char* data = cairo_image_surface_get_data(target);
+  const int stride = cairo_image_surface_get_stride(target);
+  if (data == nullptr) return false;
+  // The C library's wide-character fill writes 32-bit values with the widest stores the
+  // processor has.
+  static_assert(sizeof(wchar_t) == sizeof(std::uint32_t));
+  for (const TRect& p : pieces) {
+    for (int y = p.Top; y < p.Bottom; ++y) {
+      auto* row = reinterpret_cast<wchar_t*>(data + static_cast<std::ptrdiff_t>(y) * stride);
+      std::wmemset(row + p.Left, static_cast<wchar_t>(pixel), static_cast<std::size_t>(p.Width()));
+    }
+    cairo_surface_mark_dirty_rectangle(target, p.Left, p.Top, p.Width(), p.Height());
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -390,6 +514,13 @@ void TCanvas::FillRect(const TRect& r) {
   cairo_t* cr = Cairo();
   if (IsRectEmpty(r)) return;
   Changing();
+  if (brush_->Style() == TBrushStyle::bsSolid && FillOpaqueDirect(cr, r, brush_->Color())) {
+    // The rectangle stays the current path, as after cairo's fill.
+    cairo_new_path(cr);
+    cairo_rectangle(cr, r.Left, r.Top, r.Width(), r.Height());
+    Changed();
+    return;
+  }
   Saved saved(cr);
   cairo_rectangle(cr, r.Left, r.Top, r.Width(), r.Height());
   FillBrushPath(cr);
@@ -552,6 +683,10 @@ int TCanvas::AdvanceSum(std::string_view text, const int* dx) const {
 void TCanvas::DrawGlyphs(cairo_t* cr, double x, double baseline, std::string_view text, const int* dx,
                          int totalWidth) const {
   const gfxdetail::SizedFont& f = SizedOf(font_.get());
+  const TFontStyles style = font_->Style();
+  const bool lines = totalWidth > 0 && (style.Contains(TFontStyle::fsUnderline) || style.Contains(TFontStyle::fsStrikeOut));
+  if (!lines && std::all_of(text.begin(), text.end(), [&](char c) { return f.blank[static_cast<unsigned char>(c)]; }))
+    return;  // nothing but blanks: no pixel changes
   Saved saved(cr);
   cairo_set_font_face(cr, f.face);
   cairo_set_font_size(cr, f.emSize);
@@ -563,19 +698,20 @@ void TCanvas::DrawGlyphs(cairo_t* cr, double x, double baseline, std::string_vie
   std::size_t n = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
+    const double at = pos;
+    pos += dx ? dx[i] : f.widths[c];
+    if (f.blank[c]) continue;  // no ink to draw
     glyphs[n].index = f.glyphs[c];
-    glyphs[n].x = pos;
+    glyphs[n].x = at;
     glyphs[n].y = baseline;
     ++n;
-    pos += dx ? dx[i] : f.widths[c];
     if (n == kChunk) {
       cairo_show_glyphs(cr, glyphs, static_cast<int>(n));
       n = 0;
     }
   }
   if (n > 0) cairo_show_glyphs(cr, glyphs, static_cast<int>(n));
-  TFontStyles style = font_->Style();
-  if (totalWidth > 0 && (style.Contains(TFontStyle::fsUnderline) || style.Contains(TFontStyle::fsStrikeOut))) {
+  if (lines) {
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     if (style.Contains(TFontStyle::fsUnderline)) {
       double t = std::round(f.underlineThickness);
@@ -622,10 +758,21 @@ void TCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* rect, std:
   if (opaqueRect || brush_->Style() != TBrushStyle::bsClear) {
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     SetColor(cr, brush_->Color());
-    if (opaqueRect) cairo_rectangle(cr, rect->Left, rect->Top, std::max(0, rect->Width()), std::max(0, rect->Height()));
-    if (brush_->Style() != TBrushStyle::bsClear || (options & ETO_OPAQUE))
-      cairo_rectangle(cr, left, baseline - tm.tmAscent, width, tm.tmHeight);
-    cairo_fill(cr);
+    // Rectangles without area are left out, and with them a fill of nothing.
+    const bool cell = opaqueRect && rect->Width() > 0 && rect->Height() > 0;
+    // The text's box adds nothing when the opaque rectangle holds it (the common case of a run
+    // drawn into its cell), and two overlapping boxes cost the rasteriser far more than one.
+    const bool boxInRect = opaqueRect && width >= 0 && left >= rect->Left && left + width <= rect->Right &&
+                           baseline - tm.tmAscent >= rect->Top && baseline - tm.tmAscent + tm.tmHeight <= rect->Bottom;
+    const bool box = (brush_->Style() != TBrushStyle::bsClear || (options & ETO_OPAQUE)) && !boxInRect && width != 0 &&
+                     tm.tmHeight != 0;
+    if (cell && !box && FillOpaqueDirect(cr, *rect, brush_->Color())) {
+      // filled
+    } else if (cell || box) {
+      if (cell) cairo_rectangle(cr, rect->Left, rect->Top, rect->Width(), rect->Height());
+      if (box) cairo_rectangle(cr, left, baseline - tm.tmAscent, width, tm.tmHeight);
+      cairo_fill(cr);
+    }
   }
   if (!text.empty()) DrawGlyphs(cr, left, baseline, text, dx, width);
   if (align & TA_UPDATECP) {
@@ -812,6 +959,12 @@ void TCanvas::CopyRect(const TRect& dest, const TCanvas* source, const TRect& so
   double sx = sourceRect.Left, sy = sourceRect.Top;
   cairo_user_to_device(src, &sx, &sy);
   cairo_surface_t* target = cairo_get_target(src);
+  // A plain copy of whole pixels between two images goes from row to row.
+  if (copyMode_ == TCopyMode::cmSrcCopy && dest.Width() == sourceRect.Width() && dest.Height() == sourceRect.Height() &&
+      CopyDirect(cr, dest, target, sx, sy)) {
+    Changed();
+    return;
+  }
   // A canvas copying onto itself (scrolling) reads from a copy of the source first; any other
   // source is read in place, which spares a temporary surface the size of the rectangle.
   cairo_surface_t* copy = nullptr;

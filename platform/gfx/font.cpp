@@ -282,6 +282,12 @@ class FontEngine {
       s->glyphs[static_cast<std::size_t>(c)] = glyph;
       s->widths[static_cast<std::size_t>(c)] = static_cast<int>(std::lround(static_cast<double>(advance) * scale));
     }
+    // The codes drawn with the blank's glyph, when that glyph has no outline: drawing them
+    // leaves every pixel as it is, so the text drawing leaves them out.
+    const FT_UInt space = FT_Get_Char_Index(face.ft, U' ');
+    if (space != 0 && FT_Load_Glyph(face.ft, space, FT_LOAD_NO_SCALE | FT_LOAD_NO_HINTING) == 0 &&
+        face.ft->glyph->format == FT_GLYPH_FORMAT_OUTLINE && face.ft->glyph->outline.n_points == 0)
+      for (int c = 0; c < 256; ++c) s->blank[static_cast<std::size_t>(c)] = s->glyphs[static_cast<std::size_t>(c)] == space;
     // A synthesised bold face is drawn one pixel wider per glyph; count that in the advances.
     if (request.Bold && face.weight < 600)
       for (int& w : s->widths)

@@ -14,6 +14,7 @@ struct SizedFont {
   TTextMetric metrics;
   TCharWidths widths{};
   std::array<unsigned long, 256> glyphs{};  // glyph index of each code in the face
+  std::array<bool, 256> blank{};            // the code's glyph draws nothing (the blank's, when empty)
   double emSize = 0;                         // pixels per em
   cairo_font_face_t* face = nullptr;         // owned by the cache
   double underlinePosition = 0;              // pixels below the base line (positive down)

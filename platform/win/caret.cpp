@@ -105,14 +105,34 @@ bool NewCaret(HWND hwnd, int width, int height, std::shared_ptr<cairo_surface_t>
 
 }  // namespace
 
-void CaretHideForPaint(HWND hwnd) {
+namespace {
+
+// Whether painting `hwnd` (its whole window, frame included) can touch the drawn caret's pixels
+// in the backing store they share.
+bool PaintReachesCaret(HWND hwnd) {
   Caret& c = S().caret;
-  if (c.hwnd && TopLevelOf(c.hwnd) == TopLevelOf(hwnd)) {
-    Undraw();
-    ++paintHides;
-  } else {
-    ++paintHides;
-  }
+  if (!c.hwnd || TopLevelOf(c.hwnd) != TopLevelOf(hwnd)) return false;
+  const Window* cw = Find(c.hwnd);
+  const Window* pw = Find(hwnd);
+  if (cw == nullptr || pw == nullptr) return true;
+  POINT co = OffsetInTop(*cw);
+  RECT caret = Bounds(co.X + cw->client.Left + c.pos.X, co.Y + cw->client.Top + c.pos.Y, c.width, c.height);
+  // A caret of no size still takes one pixel's care.
+  caret.Right = std::max(caret.Right, caret.Left + 1);
+  caret.Bottom = std::max(caret.Bottom, caret.Top + 1);
+  const POINT po = OffsetInTop(*pw);
+  const RECT painted = Bounds(po.X, po.Y, pw->rect.Width(), pw->rect.Height());
+  RECT both;
+  return IntersectRect(both, caret, painted);
+}
+
+}  // namespace
+
+void CaretHideForPaint(HWND hwnd) {
+  // Only a paint over the caret's place takes it away (and puts it back after); others leave
+  // its pixels alone.
+  if (PaintReachesCaret(hwnd)) Undraw();
+  ++paintHides;
 }
 
 void CaretRestoreAfterPaint(HWND) {

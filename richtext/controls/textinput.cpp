@@ -295,6 +295,13 @@ int TRiRTFTextInput::InsertRun(const char* text, int count, int& scope) {
     };
     TAttr passed;
     bool passedValid = false;
+    // Whether a record is like the one that passed, read in place (a copy made for the
+    // comparison would be read back before its bytes are stored).
+    auto likePassed = [&passed](const TAttr& a) {
+      return (a.Width == 0) == (passed.Width == 0) &&
+             std::memcmp(reinterpret_cast<const char*>(&a) + sizeof a.Width,
+                         reinterpret_cast<const char*>(&passed) + sizeof passed.Width, sizeof(TAttr) - sizeof a.Width) == 0;
+    };
     const int room = std::max(0, std::min(count, MaxLineCapacity - 16 - line->Length));
     const int startCapacity = line->Capacity, startLength = line->Length;
     const bool grown = line->HasAttrs();
@@ -304,15 +311,14 @@ int TRiRTFTextInput::InsertRun(const char* text, int count, int& scope) {
       const int pos = line->Length;
       if (mayRefuse) {
         const TAttr* before = pos > 0 && line->HasAttrs() ? &line->Attrs[static_cast<std::size_t>(pos - 1)] : nullptr;
-        const TAttr tested = before != nullptr ? testedPart(*before) : TAttr{};
-        if (!passedValid || before == nullptr || std::memcmp(&tested, &passed, sizeof(TAttr)) != 0) {
+        if (!passedValid || before == nullptr || !likePassed(*before)) {
           if (IsProtected(par, line, pos, false)) {
             memo.Valid = false;
             passedValid = false;
             continue;
           }
           if (before != nullptr) {
-            passed = tested;
+            passed = testedPart(*before);
             passedValid = true;
           }
         }

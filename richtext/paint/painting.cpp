@@ -1,6 +1,7 @@
 // Painting the laid-out lines onto the reference canvas: background, text runs with the advances
 // the layout used, the selection, underlines and spell marks, pictures, page marks and borders.
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "platform/gfx/devicecontext.h"
@@ -85,12 +86,9 @@ void TRiRTFTextPaint::PaintRect(int x, int y, int h, int w) {
   if (!Has(loNoClipping)) canvas_->IntersectClipRect(TRect{x - 1, y - 1, x + w + 2, y + h + 2});
   const TColor back = Has(loWhiteBackground) ? clWhite : BackgroundColor;
   const bool background = !Has(loTransparent) && !Has(loNoBackground);
-  if (background && !PaintBackground(canvas_, TRect{x, y, x + w, y + h})) {
-    canvas_->Brush()->SetColor(back);
-    canvas_->FillRect(TRect{x, y, x + w, y + h});
-  }
+  // The lines that touch the rectangle.
+  std::vector<std::pair<PTParagraph, PTLine>> paintLines;
   int painted = 0;
-  int bottom = y;
   bool stop = false;
   // The pending part of the page pass lies below the rectangle.
   for (PTParagraph p = FirstVisibleCandidate(y); p != nullptr && p != PendingParagraph() && !stop; p = p->Next) {
@@ -106,10 +104,41 @@ void TRiRTFTextPaint::PaintRect(int x, int y, int h, int w) {
         stop = true;
         break;
       }
-      PaintLine(p, l);
+      paintLines.emplace_back(p, l);
       ++painted;
-      bottom = lineTop + TopOffset + l->Height;
     }
+  }
+  if (background) {
+    // The background goes under the rectangle before any line is drawn, except in the bands of
+    // lines that fill every pixel of their band themselves: those pixels would be filled twice.
+    std::vector<std::pair<int, int>> filled;
+    if (BackgroundImage == nullptr)
+      for (const auto& [p, l] : paintLines)
+        if (LineFillsBand(p, l, x, x + w)) {
+          const int top = l->Top - vertOffset_ + TopOffset;
+          filled.emplace_back(std::max(top, y), std::min(top + l->Height, y + h));
+        }
+    std::sort(filled.begin(), filled.end());
+    int from = y;
+    const auto fillTo = [&](int to) {
+      if (to <= from) return;
+      const TRect band{x, from, x + w, to};
+      if (!PaintBackground(canvas_, band)) {
+        canvas_->Brush()->SetColor(back);
+        canvas_->FillRect(band);
+      }
+    };
+    for (const auto& [top, bottom] : filled) {
+      if (bottom <= top) continue;
+      fillTo(top);
+      from = std::max(from, bottom);
+    }
+    fillTo(y + h);
+  }
+  int bottom = y;
+  for (const auto& [p, l] : paintLines) {
+    PaintLine(p, l);
+    bottom = l->Top - vertOffset_ + TopOffset + l->Height;
   }
   lastBottom_ = bottom;
   if (background && bottom < windowHeight_ + TopOffset) {
@@ -121,6 +150,24 @@ void TRiRTFTextPaint::PaintRect(int x, int y, int h, int w) {
   }
   if (!Has(loNoClipping)) canvas_->ResetClip();
   if (Host.AfterPaint) Host.AfterPaint();
+}
+
+bool TRiRTFTextPaint::LineFillsBand(PTParagraph par, PTLine line, int left, int right) const {
+  // Only plain colour fills and opaque runs cover their places whole; a cell starts right of
+  // the margin, and an italic end leaves a gap before the rest of the line.
+  if (BackgroundImage != nullptr || Has(loTransparent) || Has(loNoBackground) || par->IsCell()) return false;
+  if (canvas_->Brush()->Style() != TBrushStyle::bsSolid) return false;
+  const int top = line->Top - vertOffset_ + TopOffset;
+  const int bottom = top + line->Height;
+  if (Has(loCompleteLines) && bottom > TopOffset + windowHeight_) return false;
+  if (!Has(loPaintOutside) && (bottom < TopOffset || top > TopOffset + windowHeight_)) return false;
+  if (line->Length > 0) {
+    const TAttr& last = line->HasAttrs() && !PlainMode ? line->Attrs[static_cast<std::size_t>(line->Length - 1)] : CurAttr;
+    if (DrawsItalic(last)) return false;
+  }
+  const int hx = Has(loIgnoreHorzScroll) ? 0 : horzOffset_;
+  const int textStart = LeftOffset + hx + CharX(par, line, 0);
+  return std::min(LeftOffset, textStart) <= left && LeftOffset + windowWidth_ >= right;
 }
 
 PTParagraph TRiRTFTextPaint::FirstVisibleCandidate(int y) const {

@@ -163,18 +163,24 @@ void TRiRTFTextPaint::CheckFont(const TAttr& a) const {
   if (a.Font > 99) throw Exception("RIVided -\tSystem Error");
 }
 
+const TCharacterAttr* TRiRTFTextPaint::LookOf(const TAttr& a) const {
+  if (a.Extra & fxInsertPoint) return &InsertPointAttr;
+  if (a.Style & fsLink) return &LinkAttr;
+  if (a.Extra & fxAutomatic) return &AutomaticAttr;
+  if (a.Extra & fxProtected) return &ProtectedAttr;
+  return nullptr;
+}
+
+bool TRiRTFTextPaint::DrawsItalic(const TAttr& a) const {
+  const TCharacterAttr* set = LookOf(a);
+  if (set != nullptr && set->Italic() != TThreeState::tsIgnore) return set->Italic() == TThreeState::tsTRUE;
+  return (a.Style & fsItalic) != 0;
+}
+
 void TRiRTFTextPaint::SelectAttr(const TAttr* attr) {
   const TAttr& a = attr != nullptr ? *attr : CurAttr;
   if (canvas_ == nullptr) return;
-  const TCharacterAttr* set = nullptr;
-  if (a.Extra & fxInsertPoint)
-    set = &InsertPointAttr;
-  else if (a.Style & fsLink)
-    set = &LinkAttr;
-  else if (a.Extra & fxAutomatic)
-    set = &AutomaticAttr;
-  else if (a.Extra & fxProtected)
-    set = &ProtectedAttr;
+  const TCharacterAttr* set = LookOf(a);
   TFont* font = canvas_->Font();
   if (!(a.Style & fsSelected)) {
     TColor fc = GetColor(a.TextColor());
@@ -187,7 +193,7 @@ void TRiRTFTextPaint::SelectAttr(const TAttr* attr) {
   CheckFont(a);
   const std::string& name = Header().FontName(a.Font);
   if (!name.empty() && name != font->Name() && !AnsiSameText(name, font->Name())) font->SetName(name);
-  bool bold = a.Style & fsBold, italic = a.Style & fsItalic, strike = a.Style & fsStrikeOut;
+  bool bold = a.Style & fsBold, italic = DrawsItalic(a), strike = a.Style & fsStrikeOut;
   runUnderline_ = a.Style & fsUnderline;
   runSuper_ = (a.Style & fsSuper) || (a.Extra & fxFootnote);
   runSub_ = a.Style & fsSub;
@@ -199,7 +205,6 @@ void TRiRTFTextPaint::SelectAttr(const TAttr* attr) {
       if (s == TThreeState::tsFALSE) v = false;
     };
     force(set->Bold(), bold);
-    force(set->Italic(), italic);
     force(set->StrikeOut(), strike);
     force(set->Underline(), runUnderline_);
     force(set->SuperScript(), runSuper_);

@@ -173,6 +173,14 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   void PaintLine(PTParagraph par, PTLine line);
   // The paragraph the walk over the lines that touch a rectangle from window y on starts with.
   PTParagraph FirstVisibleCandidate(int y) const;
+  // Whether PaintLine fills every pixel of the line's band across window x from `left` to
+  // `right` itself (margin, opaque runs, the rest of the line), so that nothing need be filled
+  // under it first.
+  bool LineFillsBand(PTParagraph par, PTLine line, int left, int right) const;
+  // The set of looks that overrides a character's own (link, insert point, ...), if any, and
+  // whether the character is drawn in italics.
+  const TCharacterAttr* LookOf(const TAttr& a) const;
+  bool DrawsItalic(const TAttr& a) const;
   bool PaintBackground(TCanvas* canvas, const TRect& r);
   void PaintObject(TRiObject* object, int width, int ascent, int x, int baseline);
   TGraphic* BackgroundImage = nullptr;  // not owned

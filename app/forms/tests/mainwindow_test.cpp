@@ -427,6 +427,61 @@ TEST_F(RichViewTest, TheMouseWheelScrollsTheShownList) {
   EXPECT_EQ(main->rtext->Text().substr(0, 6), "Line 0") << "the read-only list is unchanged";
 }
 
+// The pixels of the view's place in the window's backing store.
+std::string PixelsOfThePlace(TfrmMain* main) {
+  cairo_surface_t* surface = WindowSurface(main->Handle());
+  cairo_surface_flush(surface);
+  RECT top{}, view{};
+  GetWindowRect(main->Handle(), &top);
+  GetWindowRect(main->rtext->Handle(), &view);
+  const int stride = cairo_image_surface_get_stride(surface);
+  const unsigned char* data = cairo_image_surface_get_data(surface);
+  std::string out;
+  for (int y = view.Top; y < view.Bottom; ++y)
+    out.append(reinterpret_cast<const char*>(data) + static_cast<std::ptrdiff_t>(y - top.Top) * stride +
+                   (view.Left - top.Left) * 4,
+               static_cast<std::size_t>(view.Width()) * 4);
+  return out;
+}
+
+// While a list is written the form does not paint the hidden view's place (the list covers it
+// again before the screen is brought up to date); the list shown then looks as the whole
+// window painted anew, also when the window grew meanwhile.
+TEST_F(RichViewTest, TheHiddenListsPlaceIsNotPaintedAndTheShownListIsAsPaintedAnew) {
+  main->Show();
+  ShowPlainList(main, 60);
+  Application()->ProcessMessages();
+  auto& view = static_cast<TRichTransitView&>(main->View());
+  const auto repaintedWhole = [&] {
+    RedrawWindow(main->Handle(), nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    return PixelsOfThePlace(main);
+  };
+  const auto writeList = [&](const std::string& first) {
+    view.SetFonts(nullptr, nullptr, nullptr);
+    view.InputString(first + "\r");
+    for (int i = 0; i < 30; ++i) view.InputString("Entry " + std::to_string(i) + " of the new list.\r");
+    view.End();
+    Application()->ProcessMessages();
+  };
+
+  const std::string before = PixelsOfThePlace(main);
+  view.Begin();
+  Application()->ProcessMessages();  // as between the entries
+  EXPECT_TRUE(PixelsOfThePlace(main) == before) << "the form painted the hidden view's place";
+  writeList("A new list");
+  std::string shown = PixelsOfThePlace(main);
+  EXPECT_FALSE(shown == before);
+  EXPECT_TRUE(repaintedWhole() == shown);
+
+  view.Begin();
+  Application()->ProcessMessages();
+  main->SetBounds(main->Left(), main->Top(), main->Width() + 90, main->Height() + 70);
+  Application()->ProcessMessages();
+  writeList("A list in a bigger window");
+  shown = PixelsOfThePlace(main);
+  EXPECT_TRUE(repaintedWhole() == shown);
+}
+
 TEST_F(RichViewTest, LinkClicksOpenHelpAtTheHiddenNumber) {
   Application()->SetHelpFile("TW_ENG.hlp");
   std::vector<std::uint32_t> contexts;

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include <cstring>
 
+#include "platform/gfx/devicecontext.h"
 #include "platform/gfx/tests/gfx_test_util.h"
 
 namespace tw {
@@ -220,6 +223,145 @@ TEST(CanvasClip, IntersectExcludeAndReset) {
   EXPECT_EQ(s.At(1, 1), clBlue);
   EXPECT_EQ(s.At(19, 19), clBlue);
   EXPECT_EQ(s.At(10, 10), clRed);
+}
+
+// Solid fills and opaque text backgrounds, under random clips (several rectangles, none, all
+// clipped), shifts (whole and part pixels) and rectangles reaching out of the surface, give
+// the bytes cairo's own fill gives.
+TEST(CanvasFill, SolidFillsGiveTheBytesOfCairosFill) {
+  std::mt19937 rnd(7);
+  const auto pick = [&](int n) { return static_cast<int>(rnd() % static_cast<unsigned>(n)); };
+  const TColor colours[] = {clRed, clBtnFace, clWindow, clHighlight, TColor(0x123456), clBlack};
+  const auto bytes = [](Surface& s) {
+    cairo_surface_flush(cairo_get_target(s.Cairo()));
+    const auto* data = cairo_image_surface_get_data(cairo_get_target(s.Cairo()));
+    return std::string(reinterpret_cast<const char*>(data), 60 * 4 * 40);
+  };
+  for (int round = 0; round < 300; ++round) {
+    SCOPED_TRACE(round);
+    Surface ours(60, 40), cairos(60, 40);
+    const double shift = pick(4) == 0 ? 0.5 : pick(3) - 1;
+    for (Surface* s : {&ours, &cairos}) cairo_translate(DCCairo(s->DC()), shift, -shift);
+    const int clips = pick(4);
+    std::vector<TRect> rects;
+    for (int k = 0; k < clips; ++k) rects.push_back(Rect(pick(50) - 5, pick(40) - 5, pick(70), pick(50)));
+    const bool exclude = pick(3) == 0;
+    for (Surface* s : {&ours, &cairos}) {
+      if (!rects.empty()) s->Canvas().IntersectClipRect(rects[0]);
+      if (exclude) s->Canvas().ExcludeClipRect(Rect(10, 10, 20, 30));
+    }
+    const TRect r = Rect(pick(70) - 10, pick(50) - 10, pick(80) - 10, pick(60) - 10);
+    const TColor colour = colours[pick(6)];
+    const bool text = pick(2) == 0;
+    ours.Canvas().Brush()->SetColor(colour);
+    if (text) ours.Canvas().ExtTextOut(r.Left, r.Top, ETO_OPAQUE, &r, "", nullptr);
+    else ours.Canvas().FillRect(r);
+    if (!IsRectEmpty(r)) {
+      cairo_t* cr = DCCairo(cairos.DC());
+      cairo_save(cr);
+      const TColor rgb = ColorToRGB(colour);
+      cairo_set_source_rgb(cr, GetRValue(rgb) / 255.0, GetGValue(rgb) / 255.0, GetBValue(rgb) / 255.0);
+      cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
+      cairo_rectangle(cr, r.Left, r.Top, r.Width(), r.Height());
+      cairo_fill(cr);
+      cairo_restore(cr);
+    }
+    ASSERT_TRUE(bytes(ours) == bytes(cairos)) << r.Left << "," << r.Top << "," << r.Right << "," << r.Bottom;
+  }
+}
+
+// A canvas on an image of a given format, filled with noise (ARGB32 also with see-through
+// pixels).
+struct ImageCanvas {
+  ImageCanvas(cairo_format_t format, int width, int height, std::mt19937& rnd) {
+    surface = cairo_image_surface_create(format, width, height);
+    cairo_surface_flush(surface);
+    unsigned char* data = cairo_image_surface_get_data(surface);
+    const int stride = cairo_image_surface_get_stride(surface);
+    for (int y = 0; y < height; ++y)
+      for (int x = 0; x < width; ++x) {
+        std::uint32_t a = rnd() % 3 == 0 ? rnd() % 256 : 255, v = rnd();
+        if (format == CAIRO_FORMAT_RGB24) a = 0;
+        // Premultiplied: no channel above the alpha.
+        const auto ch = [&](int shift) { return std::min<std::uint32_t>((v >> shift) & 0xFF, format == CAIRO_FORMAT_RGB24 ? 255 : a); };
+        reinterpret_cast<std::uint32_t*>(data + y * stride)[x] = a << 24 | ch(16) << 16 | ch(8) << 8 | ch(0);
+      }
+    cairo_surface_mark_dirty(surface);
+    own = cairo_create(surface);
+    dc = CreateCairoDC(own, 96, 96);
+    canvas.SetHandle(dc);
+    cr = DCCairo(dc);  // the context the canvas draws with
+  }
+  ~ImageCanvas() {
+    canvas.SetHandle(0);
+    DeleteDC(dc);
+    cairo_destroy(own);
+    cairo_surface_destroy(surface);
+  }
+  std::string Bytes() const {
+    cairo_surface_flush(surface);
+    return std::string(reinterpret_cast<const char*>(cairo_image_surface_get_data(surface)),
+                       static_cast<std::size_t>(cairo_image_surface_get_stride(surface) * cairo_image_surface_get_height(surface)));
+  }
+  cairo_surface_t* surface;
+  cairo_t* own;
+  cairo_t* cr;
+  HDC dc;
+  TCanvas canvas;
+};
+
+// Copies between canvases, across formats, shifts, clips and rectangles reaching out of either
+// image, give the bytes of cairo's own copy.
+TEST(CanvasCopy, CopiesGiveTheBytesOfCairosCopy) {
+  std::mt19937 rnd(11);
+  const auto pick = [&](int n) { return static_cast<int>(rnd() % static_cast<unsigned>(n)); };
+  const std::pair<cairo_format_t, cairo_format_t> formats[] = {{CAIRO_FORMAT_ARGB32, CAIRO_FORMAT_ARGB32},
+                                                              {CAIRO_FORMAT_ARGB32, CAIRO_FORMAT_RGB24},
+                                                              {CAIRO_FORMAT_RGB24, CAIRO_FORMAT_RGB24},
+                                                              {CAIRO_FORMAT_RGB24, CAIRO_FORMAT_ARGB32}};
+  for (int round = 0; round < 400; ++round) {
+    SCOPED_TRACE(round);
+    const auto [in, out] = formats[pick(4)];
+    std::mt19937 noise(static_cast<unsigned>(round));
+    ImageCanvas from(in, 50, 40, noise);
+    std::mt19937 noise2(static_cast<unsigned>(round) + 1000);
+    ImageCanvas ours(out, 60, 45, noise2), cairos(out, 60, 45, noise2 = std::mt19937(static_cast<unsigned>(round) + 1000));
+    const int shift = pick(3) - 1;
+    const TRect clip = pick(2) == 0 ? Rect(pick(30), pick(20), 30 + pick(40), 20 + pick(30)) : Rect(-5, -5, 100, 100);
+    for (ImageCanvas* c : {&ours, &cairos}) {
+      cairo_translate(c->cr, shift, -shift);
+      c->canvas.IntersectClipRect(clip);
+    }
+    if (pick(4) == 0) cairo_translate(from.cr, 2, 3);
+    const int w = 1 + pick(45), h = 1 + pick(35);
+    const TRect src = Bounds(pick(20) - 3, pick(15) - 3, w, h);
+    const TRect dest = Bounds(pick(40) - 5, pick(30) - 5, w, h);
+    ours.canvas.CopyRect(dest, &from.canvas, src);
+    // Cairo's copy, as the canvas made it before.
+    double sx = src.Left, sy = src.Top;
+    cairo_user_to_device(from.cr, &sx, &sy);
+    cairo_save(cairos.cr);
+    cairo_rectangle(cairos.cr, dest.Left, dest.Top, dest.Width(), dest.Height());
+    cairo_clip(cairos.cr);
+    cairo_translate(cairos.cr, dest.Left, dest.Top);
+    cairo_set_source_surface(cairos.cr, from.surface, -sx, -sy);
+    cairo_pattern_set_filter(cairo_get_source(cairos.cr), CAIRO_FILTER_NEAREST);
+    cairo_set_operator(cairos.cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cairos.cr);
+    cairo_restore(cairos.cr);
+    const std::string a = ours.Bytes(), b = cairos.Bytes();
+    std::size_t at = 0;
+    while (at < a.size() && a[at] == b[at]) ++at;
+    if (at < a.size()) {
+      std::uint32_t pa, pb;
+      std::memcpy(&pa, a.data() + at / 4 * 4, 4);
+      std::memcpy(&pb, b.data() + at / 4 * 4, 4);
+      const int stride = cairo_image_surface_get_stride(ours.surface);
+      ADD_FAILURE() << std::hex << pa << " vs " << pb << std::dec << " at " << (at % stride) / 4 << "," << at / stride;
+    }
+    ASSERT_TRUE(ours.Bytes() == cairos.Bytes()) << in << "->" << out << " " << dest.Left << "," << dest.Top << " from "
+                                                << src.Left << "," << src.Top << " " << w << "x" << h;
+  }
 }
 
 TEST(CanvasCopy, CopyRectAndSelfCopy) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "platform/gfx/fontengine.h"
 #include "platform/gfx/tests/gfx_test_util.h"
 #include "platform/rtl/win1252.h"
 
@@ -269,6 +270,65 @@ TEST(TextDraw, ExtTextOutPlacesGlyphsAtTheGivenAdvances) {
   EXPECT_EQ(starts[1] - starts[0], 40);
   EXPECT_EQ(starts[2] - starts[1], 40);
   EXPECT_EQ(starts[3] - starts[2], 40);
+}
+
+// An opaque ExtTextOut fills its rectangle and the text's own box in the brush colour, then
+// draws the glyphs: the same pixels as the two fills and transparent text, whether the box lies
+// inside the rectangle, sticks out of it or the rectangle is empty.
+TEST(TextDraw, OpaqueTextFillsItsRectangleAndItsBox) {
+  for (const TRect cell : {Rect(5, 2, 90, 40), Rect(20, 12, 60, 20), Rect(30, 10, 30, 30), Rect(0, 0, 40, 45)}) {
+    SCOPED_TRACE(std::to_string(cell.Left) + "," + std::to_string(cell.Top) + "," + std::to_string(cell.Right));
+    Surface opaque(100, 50), twoSteps(100, 50);
+    for (Surface* s : {&opaque, &twoSteps}) {
+      s->Canvas().Font()->SetName("Arial");
+      s->Canvas().Font()->SetSize(14);
+      s->Canvas().Font()->SetColor(clNavy);
+      s->Canvas().Brush()->SetColor(clYellow);
+    }
+    const int dx[3] = {11, 12, 13};
+    opaque.Canvas().ExtTextOut(10, 8, ETO_OPAQUE, &cell, "Wgj", dx);
+    TCanvas& c = twoSteps.Canvas();
+    const TTextMetric tm = c.GetTextMetrics();
+    c.FillRect(cell);
+    c.FillRect(Rect(10, 8, 10 + 36, 8 + tm.tmHeight));
+    c.Brush()->SetStyle(TBrushStyle::bsClear);
+    c.ExtTextOut(10, 8, 0, nullptr, "Wgj", dx);
+    for (int y = 0; y < 50; ++y)
+      for (int x = 0; x < 100; ++x) ASSERT_EQ(opaque.At(x, y), twoSteps.At(x, y)) << x << "," << y;
+  }
+}
+
+// Blanks and control characters are left out of the glyphs handed to the rasteriser (they
+// have no outline); the letters around them land where they would, in every face and style.
+TEST(TextDraw, BlanksDrawNothingAndKeepTheLettersPlaces) {
+  for (const char* face : {"Arial", "Times New Roman", "Courier New", "Symbol"}) {
+    for (const bool italic : {false, true}) {
+      SCOPED_TRACE(std::string(face) + (italic ? " italic" : ""));
+      const gfxdetail::SizedFont& f = gfxdetail::GetSizedFont(Arial(-16, false, italic));
+      EXPECT_TRUE(f.blank[' ']);
+      EXPECT_TRUE(f.blank[1]);
+      EXPECT_FALSE(f.blank['a']);
+      EXPECT_FALSE(f.blank['.']);
+      Surface whole(180, 30), pieces(180, 30);
+      for (Surface* s : {&whole, &pieces}) {
+        s->Canvas().Font()->SetName(face);
+        s->Canvas().Font()->SetSize(12);
+        s->Canvas().Font()->SetStyle(italic ? TFontStyles{TFontStyle::fsItalic} : TFontStyles{});
+        s->Canvas().Brush()->SetStyle(TBrushStyle::bsClear);
+      }
+      const int dx[9] = {20, 9, 20, 20, 0, 20, 9, 9, 20};  // no two letters touch
+      whole.Canvas().ExtTextOut(4, 4, 0, nullptr, "W Wx\x01W  M", dx);
+      // The same letters one by one at their places.
+      int x = 4;
+      const std::string text = "W Wx\x01W  M";
+      for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != ' ' && text[i] != '\x01') pieces.Canvas().ExtTextOut(x, 4, 0, nullptr, text.substr(i, 1), &dx[i]);
+        x += dx[i];
+      }
+      for (int y = 0; y < 30; ++y)
+        for (int px = 0; px < 180; ++px) ASSERT_EQ(whole.At(px, y), pieces.At(px, y)) << px << "," << y;
+    }
+  }
 }
 
 TEST(TextDraw, BaselineAlignmentAndCurrentPositionUpdate) {

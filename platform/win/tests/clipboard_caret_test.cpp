@@ -180,5 +180,52 @@ TEST_F(CaretTest, PaintingDoesNotLeaveOrLoseTheCaret) {
   EXPECT_FALSE(SetCaretPos(1, 1));
 }
 
+// A window painted beside the caret leaves it drawn all the while; one painted over its place,
+// its own frame included, takes it away for the paint and draws it again on the new pixels.
+TEST_F(CaretTest, OnlyAPaintOverTheCaretsPlaceTakesItAway) {
+  HWND top = Top(0, 0, 300, 120);
+  HWND field = Child(top, 10, 10, 100, 30);
+  HWND beside = Child(top, 10, 50, 280, 60);
+  HWND framed = Child(top, 105, 10, 60, 30, WS_CHILD | WS_VISIBLE | WS_BORDER);  // over the field's right end
+  ProcessMessages();
+  CreateCaret(field, 0, 2, 12);
+  SetCaretPos(80, 4);
+  ShowCaret(field);
+  ASSERT_TRUE(CaretDrawn());
+  std::vector<std::pair<HWND, bool>> painted;
+  handler = [&](HWND h, UINT m, WPARAM, LPARAM, LRESULT&) {
+    if (m != WM_PAINT) return false;
+    PAINTSTRUCT ps;
+    BeginPaint(h, &ps);
+    painted.emplace_back(h, CaretDrawn());
+    EndPaint(h, &ps);
+    return true;
+  };
+  InvalidateRect(beside, nullptr, true);
+  ProcessMessages();
+  ASSERT_EQ(painted.size(), 1u);
+  EXPECT_TRUE(painted[0].second) << "a paint beside the caret took it away";
+  EXPECT_TRUE(CaretDrawn());
+  EXPECT_EQ(GetWindowPixel(field, 80, 8), 0xFF000000u);
+
+  painted.clear();
+  InvalidateRect(field, nullptr, true);
+  ProcessMessages();
+  ASSERT_EQ(painted.size(), 1u);
+  EXPECT_FALSE(painted[0].second);
+  EXPECT_TRUE(CaretDrawn());
+  EXPECT_EQ(GetWindowPixel(field, 80, 8), 0xFF000000u);  // erased to white, caret inverted on top
+  EXPECT_EQ(GetWindowPixel(field, 78, 8), 0xFFFFFFFFu);
+  // Moved so that its second column lies under the framed window's border.
+  SetCaretPos(94, 4);
+  ASSERT_TRUE(CaretDrawn());
+  painted.clear();
+  RedrawWindow(framed, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME);
+  ProcessMessages();
+  ASSERT_FALSE(painted.empty());
+  EXPECT_FALSE(painted[0].second) << "the framed window's paint reaches the caret";
+  EXPECT_TRUE(CaretDrawn());
+}
+
 }  // namespace
 }  // namespace tw::wintest
