@@ -64,10 +64,14 @@ void QNFieldStorage(int FieldType, std::int32_t& Units, std::int32_t& Decimals, 
     case qftWideZString: {
       // A length that is negative, or that no block could hold, would make every offset after
       // it meaningless; a short string holds at most 255 characters behind its length byte.
+      // A byte array holds at least one byte: a field of no bytes would store nothing, and
+      // fields of a byte at least bound how many a record holds (and so how long a dictionary
+      // and the requests that carry one can be, dbengine/base/requestlimits.h).
       const std::int32_t max = (FieldType == qftShortString || FieldType == qftShortStringLocale) ? 255
                                : FieldType == qftWideZString ? kMaxUnits / 2 - 1
                                                               : kMaxUnits - 1;
-      if (Units < 0 || Units > max) QNStorageError(qnerrInvalidParameter, {"AddField", 4});
+      const std::int32_t min = FieldType == qftByteArray ? 1 : 0;
+      if (Units < min || Units > max) QNStorageError(qnerrInvalidParameter, {"AddField", 4});
       Decimals = 0;
       Length = FieldType == qftByteArray ? Units : FieldType == qftWideZString ? (Units + 1) * 2 : Units + 1;
       break;

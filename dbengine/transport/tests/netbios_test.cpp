@@ -149,6 +149,9 @@ TEST_F(NetBIOSTest, ReplyToAClientThatNeverAcknowledgesGivesUpInsteadOfHanging) 
   ASSERT_TRUE(client->Connect("QNSERVER"));
   ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
   const std::uint32_t id = server->Transport().ConnectionAt(0)->Id();
+  TqnCommsLimits limits;
+  limits.AttachTimeOut = 0xFFFFFFFFu;  // the client never attaches; what is looked at is the wait
+  server->SetLimits(limits);
   std::uint32_t now = 0;
   SetTickSource([&] { return now += 250; });  // every look at the clock moves it on
   auto reply = TestBytes(5000);
