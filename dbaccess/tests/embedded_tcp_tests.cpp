@@ -128,6 +128,14 @@ class TcpServer : public ::testing::Test {
     comms->SetLimits(config.GeneralInfo().Comms);
   }
 
+  // The server's limits as Options gives them, and the table of ten rows the clients read.
+  void LimitsAndSmallTable(const std::string& Options) {
+    ApplyOptions(Options);
+    int code = -1;
+    RunToEnd("small", code);
+    ASSERT_EQ(code, 0);
+  }
+
   Child Start(const std::string& Mode) { return Start(Mode, std::to_string(port), folder.string()); }
   Child Start(const std::string& Mode, const std::string& Port, const std::string& Arg) {
     int fds[2];
@@ -281,10 +289,8 @@ TEST_F(TcpServer, SlowIdleAndGreedyClientsHoldUpNobodyButThemselves) {
 
 TEST_F(TcpServer, ClientsBeyondTheLimitsAreRefusedAndTheServedOnesGoOn) {
   const std::size_t memory = 4000000;
-  ApplyOptions("MAXCONNECTIONS=140\nCOMMSMEMORY=" + std::to_string(memory) + "\n");
+  LimitsAndSmallTable("MAXCONNECTIONS=140\nCOMMSMEMORY=" + std::to_string(memory) + "\n");
   int code = -1;
-  RunToEnd("small", code);
-  ASSERT_EQ(code, 0);
 
   // Eight greedy processes of 16 connections, each starting four messages of 128 KiB and never
   // finishing them: 64 MB asked for, 4 MB granted.
@@ -359,10 +365,8 @@ TEST_F(TcpServer, TheLargestDictionaryIsBuiltRestructuredAndOpened) {
 // they are hung up when their time to attach is over.
 TEST_F(TcpServer, SilentConnectionsKeepNoClientOutAndAreHungUpInTime) {
   const std::uint32_t deadline = 3000;
-  ApplyOptions("ATTACHTIMEOUT=" + std::to_string(deadline) + "\n");
+  LimitsAndSmallTable("ATTACHTIMEOUT=" + std::to_string(deadline) + "\n");
   int code = -1;
-  RunToEnd("small", code);
-  ASSERT_EQ(code, 0);
   Child idle = Start("idle", std::to_string(port), "300");
   ASSERT_TRUE(Serve(idle, [&] { return Printed(idle, "idle"); }));
   EXPECT_TRUE(Printed(idle, "idle 300")) << idle.Output;
