@@ -104,6 +104,14 @@ DBIResult TBaseTable::GetFieldCacheEntry(std::uint16_t FieldNumber, TFieldCacheI
 }
 
 DBIResult TBaseTable::PutFieldCacheItem(TFieldCacheItem* Item) {
+  // The cache is kept in field-number order and filled from field 1 up: a field beyond the
+  // last one goes to the end without a search (a table may have tens of thousands).
+  const int count = FFieldCache.Count();
+  if (count == 0 || static_cast<TFieldCacheItem*>(FFieldCache.At(count - 1))->FieldNumber < Item->FieldNumber) {
+    FFieldCache.AtInsert(count, Item);
+    FRecordSize = 0;
+    return SetResult(DBIERR_NONE);
+  }
   for (int i = 0; i < FFieldCache.Count(); ++i) {
     auto* f = static_cast<TFieldCacheItem*>(FFieldCache.At(i));
     if (f->FieldNumber == Item->FieldNumber) {

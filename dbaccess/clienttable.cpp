@@ -458,7 +458,8 @@ DBIResult TQNClientTable::GetCursorProps(CURProps& Props) {
   Props.iKeySize = static_cast<std::uint16_t>(KeyLength());
   Props.iIndexes = static_cast<std::uint16_t>(FDict.IndexCount());
   int vchk = 0;
-  while (VChkField(vchk + 1) >= 0) ++vchk;
+  for (int i = 0; i < FDict.FieldCount(); ++i)
+    if (FDict.FieldRequired(i) || FDict.FieldVCheck(i)) ++vchk;
   Props.iValChecks = static_cast<std::uint16_t>(vchk);
   Props.iBookMarkSize = static_cast<std::uint16_t>(GetBookmarkSize());
   Props.bBookMarkStable = 1;

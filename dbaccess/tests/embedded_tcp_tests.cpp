@@ -30,6 +30,7 @@
 #include "dbengine/transport/commswindow.h"
 #include "dbengine/transport/servercomms.h"
 #include "dbengine/transport/winsock.h"
+#include "largest_table.h"
 #include "platform/win/display.h"
 
 namespace tw::dbaccess::test {
@@ -125,6 +126,14 @@ class TcpServer : public ::testing::Test {
     TqnServerConfiguration config;
     ApplyOptionsText(config, Text);
     comms->SetLimits(config.GeneralInfo().Comms);
+  }
+
+  // The server's limits as Options gives them, and the table of ten rows the clients read.
+  void LimitsAndSmallTable(const std::string& Options) {
+    ApplyOptions(Options);
+    int code = -1;
+    RunToEnd("small", code);
+    ASSERT_EQ(code, 0);
   }
 
   Child Start(const std::string& Mode) { return Start(Mode, std::to_string(port), folder.string()); }
@@ -252,7 +261,9 @@ TEST_F(TcpServer, MasksStayInTheFolderAndEngineFilesAreNoBlobSources) {
 }
 
 TEST_F(TcpServer, SlowIdleAndGreedyClientsHoldUpNobodyButThemselves) {
-  ApplyOptions("REPLYTIMEOUT=2000\n");
+  // Idle connections are given all the time they want to attach: what is looked at is that
+  // they hold up nobody.
+  ApplyOptions("REPLYTIMEOUT=2000\nATTACHTIMEOUT=600000\n");
   int code = -1;
   RunToEnd("small", code);
   ASSERT_EQ(code, 0);
@@ -270,7 +281,7 @@ TEST_F(TcpServer, SlowIdleAndGreedyClientsHoldUpNobodyButThemselves) {
             << "benign client beside a stalled client and 50 idle connections: " << benign.Output;
   EXPECT_TRUE(WIFEXITED(benign.Status) && WEXITSTATUS(benign.Status) == 0) << benign.Output;
   EXPECT_TRUE(Printed(benign, "locks 1000 failed 0")) << benign.Output;
-  EXPECT_TRUE(Printed(idle, "closed 0")) << idle.Output;  // idle connections stay served
+  EXPECT_TRUE(Printed(idle, "closed 0")) << idle.Output;  // idle connections stay, until their time to attach is over
   Stop(stall);
   Stop(idle);
   close(benign.Out);
@@ -278,10 +289,8 @@ TEST_F(TcpServer, SlowIdleAndGreedyClientsHoldUpNobodyButThemselves) {
 
 TEST_F(TcpServer, ClientsBeyondTheLimitsAreRefusedAndTheServedOnesGoOn) {
   const std::size_t memory = 4000000;
-  ApplyOptions("MAXCONNECTIONS=140\nCOMMSMEMORY=" + std::to_string(memory) + "\n");
+  LimitsAndSmallTable("MAXCONNECTIONS=140\nCOMMSMEMORY=" + std::to_string(memory) + "\n");
   int code = -1;
-  RunToEnd("small", code);
-  ASSERT_EQ(code, 0);
 
   // Eight greedy processes of 16 connections, each starting four messages of 128 KiB and never
   // finishing them: 64 MB asked for, 4 MB granted.
@@ -355,6 +364,43 @@ TEST_F(TcpServer, AnotherCaseOfAnOpenTablesNameIsThatTable) {
   EXPECT_FALSE(std::filesystem::exists(folder / "Moved.QND"));
   const std::string stored = RunToEnd("check", code);
   EXPECT_NE(stored.find("rows 30 first 1 last 1020"), std::string::npos) << stored;
+}
+
+// The largest dictionary a table can have travels over TCP in both directions: built,
+// opened, restructured and opened again by a client in a process of its own.
+TEST_F(TcpServer, TheLargestDictionaryIsBuiltRestructuredAndOpened) {
+  int code = -1;
+  EXPECT_EQ(RunToEnd("widest", code), WidestTableExpected() + "\n");
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(engine->ClientCount(), 0);
+}
+
+// Three hundred connections that never attach: a real client gets in beside them at once, and
+// they are hung up when their time to attach is over.
+TEST_F(TcpServer, SilentConnectionsKeepNoClientOutAndAreHungUpInTime) {
+  const std::uint32_t deadline = 3000;
+  LimitsAndSmallTable("ATTACHTIMEOUT=" + std::to_string(deadline) + "\n");
+  int code = -1;
+  Child idle = Start("idle", std::to_string(port), "300");
+  ASSERT_TRUE(Serve(idle, [&] { return Printed(idle, "idle"); }));
+  EXPECT_TRUE(Printed(idle, "idle 300")) << idle.Output;
+  // The silent connections hold every slot (each beyond the limit took an older one's place).
+  EXPECT_EQ(comms->Transport().ConnectionCount(), 256);
+  const auto start = std::chrono::steady_clock::now();
+  const std::string served = RunToEnd("check", code);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_EQ(served, "rows 10 first 1 last 10 ordered 1\n");
+  EXPECT_EQ(code, 0);
+  std::cout << "a client beside 300 silent connections was served in "
+            << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms\n";
+  EXPECT_LT(took, std::chrono::milliseconds(deadline) + std::chrono::seconds(5));
+  // Every silent connection is gone once its time is over.
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(deadline) + std::chrono::seconds(2);
+  ASSERT_TRUE(Serve(idle, [&] {
+    return comms->Transport().ConnectionCount() == 0 || std::chrono::steady_clock::now() > until;
+  }));
+  EXPECT_EQ(comms->Transport().ConnectionCount(), 0);
+  Stop(idle);
 }
 
 TEST_F(TcpServer, ClientsThatEndWithoutDbiExitEndCleanly) {

@@ -11,6 +11,7 @@
 #include "dbengine/base/padlock.h"
 #include "dbengine/base/qnlist.h"
 #include "dbengine/base/qnobject.h"
+#include "dbengine/base/requestlimits.h"
 #include "dbengine/base/shortstring.h"
 
 namespace tw::dbengine {
@@ -23,16 +24,19 @@ enum class TqnProtocolKind : std::uint8_t { SingleUser, NetBIOS, TCPIP, IPXSPX }
 enum : std::uint8_t { qnrightBase = 1, qnrightRead = 2, qnrightInsert = 4, qnrightUpdate = 8, qnrightDelete = 16 };
 
 // What a server grants the clients it serves (options file only): open connections; the bytes
-// one request may announce (a record of the largest block, a BLOB piece of 64 KiB, a
-// dictionary); the bytes held for unfinished requests and untaken replies of all connections
-// together; the bytes one connection may leave untaken, and how long (ms) its replies may wait
-// untaken, before it is hung up.
+// one request may announce (by default the largest request a valid client sends, worked out in
+// requestlimits.h; a longer one is answered 9473 and its bytes passed over); the bytes held for
+// unfinished requests and untaken replies of all connections together; the bytes one
+// connection may leave untaken beside the reply it is being sent, and how long (ms) its
+// replies may wait untaken, before it is hung up; how long (ms) a connection may stay open
+// without its client attaching.
 struct TqnCommsLimits {
   int MaxConnections = 256;
-  std::uint32_t MaxMessageSize = 128u * 1024u;
+  std::uint32_t MaxMessageSize = kQnLargestRequest;
   std::size_t Memory = 64u * 1024u * 1024u;
   std::size_t ReplyQueueSize = 1024u * 1024u;
   std::uint32_t ReplyTimeOut = 30000;
+  std::uint32_t AttachTimeOut = 5000;
 };
 
 struct TqnGeneralInfo {

@@ -293,7 +293,8 @@ namespace {
 const char* const kOptionKeys[] = {"SERVERNAME",    "MAXRAMPAGES",   "PROTOCOL",     "USELOGIN",
                                    "AUTOUPSERVER",  "AUTOMINIMIZE",  "USEBROADCASTS", "ALLOWENCRYPT",
                                    "NOAUTOSAVECFG", "DEBUGLOG",      "DEBUGLOGDATA", "MAXCONNECTIONS",
-                                   "MAXMESSAGESIZE", "COMMSMEMORY", "REPLYQUEUESIZE", "REPLYTIMEOUT"};
+                                   "MAXMESSAGESIZE", "COMMSMEMORY", "REPLYQUEUESIZE", "REPLYTIMEOUT",
+                                   "ATTACHTIMEOUT"};
 constexpr int kOptionKeyCount = static_cast<int>(sizeof kOptionKeys / sizeof kOptionKeys[0]);
 const char* const kProtocolNames[] = {"SINGLEUSER", "NETBIOS", "TCP/IP", "IPX/SPX"};
 
@@ -361,7 +362,7 @@ void ApplyServerOption(TqnServerConfiguration& Config, std::string_view Key, std
     case 8: if (ParseOptionBoolean(Value, b)) g.ReadOnly = b; break;
     case 9: if (ParseOptionBoolean(Value, b)) g.DebugLog = b; break;
     case 10: if (ParseOptionBoolean(Value, b)) g.DebugLogData = b; break;
-    case 11: case 12: case 13: case 14: case 15: {
+    case 11: case 12: case 13: case 14: case 15: case 16: {
       // Limits of the network server: whole positive numbers; anything else keeps the default.
       long v = 0;
       if (!ParseWholeDecimal(Value, v) || v <= 0) break;
@@ -370,7 +371,8 @@ void ApplyServerOption(TqnServerConfiguration& Config, std::string_view Key, std
       else if (option == 12) g.Comms.MaxMessageSize = u;
       else if (option == 13) g.Comms.Memory = u;
       else if (option == 14) g.Comms.ReplyQueueSize = u;
-      else g.Comms.ReplyTimeOut = u;
+      else if (option == 15) g.Comms.ReplyTimeOut = u;
+      else g.Comms.AttachTimeOut = u;
       break;
     }
     default:

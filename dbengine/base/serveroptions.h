@@ -90,11 +90,11 @@ std::uint32_t QNDefaultUserPwdHash();
 // Adds the default user and saves the user table.
 void AddDefaultUser(TqnServerConfiguration& Config, TqnSystemTableStore& Store);
 
-// Index 0 to 15 of an upper-cased key in the option table ("SERVERNAME", "MAXRAMPAGES",
+// Index 0 to 16 of an upper-cased key in the option table ("SERVERNAME", "MAXRAMPAGES",
 // "PROTOCOL", "USELOGIN", "AUTOUPSERVER", "AUTOMINIMIZE", "USEBROADCASTS", "ALLOWENCRYPT",
 // "NOAUTOSAVECFG", "DEBUGLOG", "DEBUGLOGDATA", then the network server's limits
-// "MAXCONNECTIONS", "MAXMESSAGESIZE", "COMMSMEMORY", "REPLYQUEUESIZE", "REPLYTIMEOUT"), -1 when
-// absent.
+// "MAXCONNECTIONS", "MAXMESSAGESIZE", "COMMSMEMORY", "REPLYQUEUESIZE", "REPLYTIMEOUT",
+// "ATTACHTIMEOUT"), -1 when absent.
 int FindOptionKey(std::string_view Key);
 // 0 to 3 for "SINGLEUSER", "NETBIOS", "TCP/IP", "IPX/SPX"; -1 when absent.
 int FindProtocolName(std::string_view Value);

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dbengine/base/errors.h"
@@ -284,16 +285,9 @@ class TqnServerEngine : public TqnObject {
   // Runs a change request's Work inside the client's transaction: a failure (an exception or
   // any result but success and AlsoCommit) puts back what Work changed.
   DBIResult InSavepoint(TqnSrCursor* C, const std::function<DBIResult()>& Work, DBIResult AlsoCommit);
-  // Where a cursor stood before a request, to be put back when the request fails.
-  struct TqnCursorPlace {
-    TqnSrCursor* Cursor;
-    std::uint8_t Position;
-    std::int32_t Reference;
-    bool KeyValid;
-    bool CrackOnRecord;
-    std::vector<std::uint8_t> Key;
-  };
-  void RestoreCursors(const std::vector<TqnCursorPlace>& Places);
+  // Puts every cursor back where it stood before a failed request (found again by its key when
+  // next used).
+  void RestoreCursors(const std::vector<std::pair<TqnSrCursor*, TqnCursorPlace>>& Places);
   DBIResult CopyBLOBParts(std::uint32_t SrcCursorID, std::uint32_t SrcBLOBNr, std::uint32_t DestCursorID,
                           std::uint32_t DestBLOBNr);
   void ReadRecordKey(TqnSrCursor* C, std::int32_t Ref, std::uint8_t* Key);

@@ -65,12 +65,12 @@ DBIResult TqnServerEngine::InSavepoint(TqnSrCursor* C, const std::function<DBIRe
   // before it failed (a record without all its keys, half a split, part of a BLOB) is put back
   // from the savepoint, and every cursor of the table stands where it stood (on its record, or
   // on the gap a delete left).
-  std::vector<TqnCursorPlace> places;
+  std::vector<std::pair<TqnSrCursor*, TqnCursorPlace>> places;
   TqnList& cursors = C->Table->Cursors();
   places.reserve(static_cast<std::size_t>(cursors.Count()));
   for (int i = 0; i < cursors.Count(); ++i) {
     auto* o = cursors.ItemAs<TqnSrCursor>(i);
-    places.push_back({o, o->Position, o->Reference, o->KeyValid, o->CrackOnRecord, o->Key});
+    places.emplace_back(o, PlaceOf(o));
   }
   bm_->BeginSavepoint();
   DBIResult r = qnresSuccess;
@@ -90,16 +90,16 @@ DBIResult TqnServerEngine::InSavepoint(TqnSrCursor* C, const std::function<DBIRe
   return r;
 }
 
-void TqnServerEngine::RestoreCursors(const std::vector<TqnCursorPlace>& Places) {
+void TqnServerEngine::RestoreCursors(const std::vector<std::pair<TqnSrCursor*, TqnCursorPlace>>& Places) {
   // Key paths name blocks as the failed request left them: every cursor finds its place again
   // by its key.
-  for (const TqnCursorPlace& p : Places) {
-    p.Cursor->Position = p.Position;
-    p.Cursor->Reference = p.Reference;
-    p.Cursor->KeyValid = p.KeyValid;
-    p.Cursor->CrackOnRecord = p.CrackOnRecord;
-    p.Cursor->Key = p.Key;
-    QNInitKeyPath(p.Cursor->Path);
+  for (const auto& [c, p] : Places) {
+    c->Position = p.Position;
+    c->Reference = p.Reference;
+    c->KeyValid = p.KeyValid;
+    c->CrackOnRecord = p.CrackOnRecord;
+    c->Key = p.Key;
+    QNInitKeyPath(c->Path);
   }
 }
 

@@ -22,6 +22,14 @@ std::string Cut(const std::string& s, std::size_t n) { return s.size() > n ? s.s
 
 bool SameName(const std::string& a, const std::string& b) { return QNCmpShStrUC(a, b, 255) == 0; }
 
+// What SameName compares: the first 255 characters, ASCII letters in capitals.
+std::string NameKey(const std::string& s) {
+  std::string k = s.substr(0, 255);
+  for (char& c : k)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
+  return k;
+}
+
 std::string Label(int id, const char* fallback) {
   std::string s = QNErrorText(qnGeneralStrings(), id);
   return s.empty() ? std::string(fallback) : s;
@@ -64,10 +72,14 @@ void QNFieldStorage(int FieldType, std::int32_t& Units, std::int32_t& Decimals, 
     case qftWideZString: {
       // A length that is negative, or that no block could hold, would make every offset after
       // it meaningless; a short string holds at most 255 characters behind its length byte.
+      // A byte array holds at least one byte: a field of no bytes would store nothing, and
+      // fields of a byte at least bound how many a record holds (and so how long a dictionary
+      // and the requests that carry one can be, dbengine/base/requestlimits.h).
       const std::int32_t max = (FieldType == qftShortString || FieldType == qftShortStringLocale) ? 255
                                : FieldType == qftWideZString ? kMaxUnits / 2 - 1
                                                               : kMaxUnits - 1;
-      if (Units < 0 || Units > max) QNStorageError(qnerrInvalidParameter, {"AddField", 4});
+      const std::int32_t min = FieldType == qftByteArray ? 1 : 0;
+      if (Units < min || Units > max) QNStorageError(qnerrInvalidParameter, {"AddField", 4});
       Decimals = 0;
       Length = FieldType == qftByteArray ? Units : FieldType == qftWideZString ? (Units + 1) * 2 : Units + 1;
       break;
@@ -108,6 +120,7 @@ void TqnDataDictionary::Clear(bool IncludingFile0) {
   files_.resize(IncludingFile0 ? 0 : std::min<std::size_t>(files_.size(), 1));
   blobFile_ = 0;
   fields_.clear();
+  fieldNumbers_.clear();
   logicalRecordLength_ = 0;
   if (indexes_.empty()) AddIndex0();
   indexes_.resize(1);
@@ -164,6 +177,7 @@ int TqnDataDictionary::AddField(const std::string& Name, const std::string& Desc
     f->VCheck->Picture = Cut(f->VCheck->Picture, kQnMaxPictureLength);
   }
   logicalRecordLength_ = f->Offset + length;
+  fieldNumbers_.emplace(NameKey(f->Name), f->Number);
   fields_.push_back(std::move(f));
   return FieldCount() - 1;
 }
@@ -280,9 +294,8 @@ const TqnIndexDescriptor& TqnDataDictionary::IndexDescriptor(int I) const {
 }
 
 int TqnDataDictionary::GetFieldFromName(const std::string& Name) const {
-  for (int i = 0; i < FieldCount(); ++i)
-    if (SameName(fields_[static_cast<std::size_t>(i)]->Name, Name)) return i;
-  return -1;
+  const auto it = fieldNumbers_.find(NameKey(Name));
+  return it == fieldNumbers_.end() ? -1 : it->second;
 }
 
 int TqnDataDictionary::GetIndexFromName(const std::string& Name) const {

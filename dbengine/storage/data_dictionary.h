@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/classes/component.h"
@@ -212,6 +213,9 @@ class TqnDataDictionary : public TPersistent {
 
   std::vector<std::unique_ptr<TqnFileDescriptor>> files_;
   std::vector<std::unique_ptr<TqnFieldDescriptor>> fields_;
+  // The number of the first field of each name, by the name with its ASCII letters in capitals:
+  // a dictionary may hold tens of thousands of fields, each added and checked by its name.
+  std::unordered_map<std::string, int> fieldNumbers_;
   std::vector<std::unique_ptr<TqnIndexDescriptor>> indexes_;
   std::string tableName_;
   std::int32_t logicalRecordLength_ = 0;

@@ -140,11 +140,17 @@ void TqnDataMessageQueue::AddMessage(std::uint32_t MessageID, std::uint32_t Clie
   FIncompleteBytes += m->Data.capacity();
 }
 
-int TqnDataMessageQueue::DropIncomplete(std::uint32_t ClientID) {
+int TqnDataMessageQueue::DropIncomplete(std::uint32_t ClientID) { return DropIncomplete(ClientID, nullptr); }
+
+int TqnDataMessageQueue::DropIncomplete(std::uint32_t ClientID, std::uint32_t MessageID) {
+  return DropIncomplete(ClientID, &MessageID);
+}
+
+int TqnDataMessageQueue::DropIncomplete(std::uint32_t ClientID, const std::uint32_t* MessageID) {
   TqnPadLockGuard g(FPadLock);
   int dropped = 0;
   for (auto it = FIncomplete.begin(); it != FIncomplete.end();) {
-    if ((*it)->ClientID != ClientID) {
+    if ((*it)->ClientID != ClientID || (MessageID && (*it)->MessageID != *MessageID)) {
       ++it;
       continue;
     }

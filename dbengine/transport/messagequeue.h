@@ -58,6 +58,8 @@ class TqnDataMessageQueue : public TqnObject {
   // Frees the unfinished messages of a connection that is gone; their parts can no longer
   // come.  Returns how many were freed.
   int DropIncomplete(std::uint32_t ClientID);
+  // Frees the unfinished message MessageID of a client (one that will not be taken after all).
+  int DropIncomplete(std::uint32_t ClientID, std::uint32_t MessageID);
 
   // The first complete message, marked in use; nullptr when there is none or the first one is
   // still being handled.
@@ -87,6 +89,7 @@ class TqnDataMessageQueue : public TqnObject {
   void PollRetryTimer();
 
  private:
+  int DropIncomplete(std::uint32_t ClientID, const std::uint32_t* MessageID);
   void RequeueDeferred();
   void AppendReady(TqnDataMessage* M);
   void SplitReplyBundle();

@@ -69,6 +69,13 @@ void TqnServerCommsEngine::SendReply(std::uint32_t MessageID, std::uint32_t Clie
   m.IsStream = IsStream;
   m.Data = Data;
   m.DataLength = DataLength;
+  // A client that does not take its replies keeps them in a queue of its own; past its share
+  // it is hung up, alone.  What it left untaken is looked at before each reply, so that one
+  // reply of any length (the longest carries a whole dictionary) always goes out whole.
+  if (FTransport->UnsentBytes(ClientID) > FLimits.ReplyQueueSize || HeldBytes() > FLimits.Memory) {
+    RefusePart(ClientID, "Hanging up: a client that does not take its replies");
+    return;
+  }
   const bool acks = FTransport->NeedsAcknowledge();
   bool lastAcknowledged = true;
   bool lastWasNonFinal = false;
@@ -86,12 +93,10 @@ void TqnServerCommsEngine::SendReply(std::uint32_t MessageID, std::uint32_t Clie
         if (acks && lastAcknowledged) lastAcknowledged = WaitForAcknowledge(ClientID);
       });
   FAwaitedConnection = 0;
-  if (MessageID == qnmsgAttachServer && ResultCode == 0 && FTransport->FindConnection(ClientID) != nullptr)
+  if (MessageID == qnmsgAttachServer && ResultCode == 0 && FTransport->FindConnection(ClientID) != nullptr) {
     FLoggedIn.insert(ClientID);
-  // A client that does not take its replies keeps them in a queue of its own; past its share
-  // it is hung up, alone.
-  if (FTransport->UnsentBytes(ClientID) > FLimits.ReplyQueueSize || HeldBytes() > FLimits.Memory)
-    RefusePart(ClientID, "Hanging up: a client that does not take its replies");
+    FUnattached.erase(ClientID);
+  }
 }
 
 std::size_t TqnServerCommsEngine::HeldBytes() const {
@@ -99,13 +104,66 @@ std::size_t TqnServerCommsEngine::HeldBytes() const {
 }
 
 void TqnServerCommsEngine::ConnectionOpened(std::uint32_t ConnectionID) {
-  const int count = FTransport->ConnectionCount();
-  if (count <= FLimits.MaxConnections) return;
-  if (count > FLimits.MaxConnections + kQnTurnAwaySlack) {
+  const std::uint32_t now = QNTickCount();
+  FUnattached[ConnectionID] = now;
+  FUnattachedOrder.emplace_back(now, ConnectionID);
+  HangUpUnattached();
+  if (FTransport->ConnectionCount() <= FLimits.MaxConnections) return;
+  // Connections that have not attached give way to the new one: a client attaches as soon as
+  // it is connected, so the one that has waited longest is the likeliest never to, and a crowd
+  // of silent connections cannot keep clients out even for the time they are given.
+  if (const std::uint32_t oldest = OldestUnattached(ConnectionID)) {
+    RefusePart(oldest, "Hanging up: a connection that did not attach, to make room");
+    return;
+  }
+  if (FTransport->ConnectionCount() > FLimits.MaxConnections + kQnTurnAwaySlack) {
     RefusePart(ConnectionID, "Hanging up: too many connections");
     return;
   }
   FTurnedAway.insert(ConnectionID);
+}
+
+std::uint32_t TqnServerCommsEngine::OldestUnattached(std::uint32_t Except) {
+  for (const auto& [opened, id] : FUnattachedOrder) {
+    if (id == Except || FTurnedAway.count(id)) continue;
+    auto it = FUnattached.find(id);
+    if (it != FUnattached.end() && it->second == opened) return id;
+  }
+  return 0;
+}
+
+void TqnServerCommsEngine::HangUpUnattached() {
+  const std::uint32_t now = QNTickCount();
+  while (!FUnattachedOrder.empty()) {
+    const auto [opened, id] = FUnattachedOrder.front();
+    auto it = FUnattached.find(id);
+    if (it == FUnattached.end() || it->second != opened) {
+      FUnattachedOrder.pop_front();  // attached, or gone
+      continue;
+    }
+    if (TickElapsed(opened, now) < FLimits.AttachTimeOut) return;
+    FUnattachedOrder.pop_front();
+    FUnattached.erase(it);
+    RefusePart(id, "Hanging up: no attach in time");
+  }
+}
+
+int TqnServerCommsEngine::UnfinishedOf(std::uint32_t ConnectionID) const {
+  const auto from = FPassedOver.lower_bound({ConnectionID, 0});
+  int passed = 0;
+  for (auto it = from; it != FPassedOver.end() && it->first == ConnectionID; ++it) ++passed;
+  return FQueue->IncompleteCountOf(ConnectionID) + passed;
+}
+
+bool TqnServerCommsEngine::PassOver(std::uint32_t ConnectionID, const TqnMessageHeader& H) {
+  if (H.LastPart) {
+    FPassedOver.erase({ConnectionID, H.MessageID});
+    SendReply(H.MessageID, ConnectionID, kQnResRequestTooLarge, nullptr, 0, false);
+    return FTransport->FindConnection(ConnectionID) != nullptr;
+  }
+  FPassedOver.insert({ConnectionID, H.MessageID});
+  if (FTransport->NeedsAcknowledge()) FTransport->SendMessage(ConnectionID, FAcknowledge.data(), FAcknowledge.size());
+  return true;
 }
 
 void TqnServerCommsEngine::HangUpStalled() {
@@ -163,25 +221,34 @@ bool TqnServerCommsEngine::ReceivePart(TqnBaseCommsProtocol*, std::uint32_t Conn
   const std::uint8_t* data = Part + kQnHeaderSize;
   const std::uint32_t n = h.PartLength - static_cast<std::uint32_t>(kQnHeaderSize);
   if (h.FirstPart) {
+    // A message started again replaces the one of that id that was being passed over.
+    FPassedOver.erase({ConnectionID, h.MessageID});
     // Before its client has attached a connection can send little; after that it can still
     // keep only a few messages unfinished at a time.
     if (h.TotalDataLength > kQnMaxDataBeforeLogin && FLoggedIn.count(ConnectionID) == 0) {
       RefusePart(ConnectionID, "Hanging up: a long message before login");
       return false;
     }
-    if (h.TotalDataLength > FLimits.MaxMessageSize) {
-      RefusePart(ConnectionID, "Hanging up: a message larger than the server takes");
-      return false;
-    }
-    if (h.TotalDataLength > n && FQueue->IncompleteCountOf(ConnectionID) >= kQnMaxUnfinishedPerConnection) {
+    if (h.TotalDataLength > n && UnfinishedOf(ConnectionID) >= kQnMaxUnfinishedPerConnection) {
       RefusePart(ConnectionID, "Hanging up: too many unfinished messages");
       return false;
     }
+    // Longer than the server takes (by default longer than any valid request): the client is
+    // told so, and its session goes on.
+    if (h.TotalDataLength > FLimits.MaxMessageSize) return PassOver(ConnectionID, h);
+  } else if (FPassedOver.count({ConnectionID, h.MessageID})) {
+    return PassOver(ConnectionID, h);
   }
   // What is kept of unfinished messages and untaken replies stays within the server's share.
+  // A client waits for each answer before its next request, so a connection with one message
+  // under way is told there is no room for it; one that keeps several going is hung up.
   if (!(h.FirstPart && h.LastPart) && HeldBytes() + n > FLimits.Memory) {
-    RefusePart(ConnectionID, "Hanging up: no memory left for messages");
-    return false;
+    if (UnfinishedOf(ConnectionID) - (h.FirstPart ? 0 : 1) > 0) {
+      RefusePart(ConnectionID, "Hanging up: no memory left for messages");
+      return false;
+    }
+    FQueue->DropIncomplete(ConnectionID, h.MessageID);
+    return PassOver(ConnectionID, h);
   }
   try {
     if (h.FirstPart)
@@ -213,6 +280,9 @@ void TqnServerCommsEngine::RefusePart(std::uint32_t ConnectionID, const char* Wh
 void TqnServerCommsEngine::HangingUp(std::uint32_t ConnectionID) {
   if (ConnectionID == FAwaitedConnection) FAwaitedConnection = 0;
   FLoggedIn.erase(ConnectionID);
+  FUnattached.erase(ConnectionID);
+  for (auto it = FPassedOver.lower_bound({ConnectionID, 0}); it != FPassedOver.end() && it->first == ConnectionID;)
+    it = FPassedOver.erase(it);
   if (FTurnedAway.erase(ConnectionID)) return;  // never attached: nothing to detach
   // Parts still missing from that connection can no longer come.
   FQueue->DropIncomplete(ConnectionID);
@@ -225,6 +295,7 @@ void TqnServerCommsEngine::Idle() {
   // a server whose loop only pumps (and whose display keeps a clock of its own) still retries.
   FQueue->PollRetryTimer();
   HangUpStalled();
+  HangUpUnattached();
   if (FHandlerWindow) QNPumpOneMessage(FHandlerWindow);
 }
 

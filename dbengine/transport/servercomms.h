@@ -5,9 +5,12 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
+#include <map>
 #include <memory>
 #include <set>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "dbengine/base/serverconfig.h"
@@ -28,6 +31,9 @@ constexpr int kQnMaxUnfinishedPerConnection = 4;
 // The result code that turns away a client beyond the connection limit ("Network user limit
 // exceeded.").
 constexpr std::uint16_t kQnResUserLimit = 11266;
+// The answer to a request longer than the server takes, or one it has no room left for
+// ("Insufficient memory for this operation."); the connection goes on.
+constexpr std::uint16_t kQnResRequestTooLarge = 9473;
 
 class TqnServerCommsEngine : public TqnObject {
   TW_CLASS(TqnServerCommsEngine, TqnObject)
@@ -62,6 +68,16 @@ class TqnServerCommsEngine : public TqnObject {
   void Wire();
   void HangingUp(std::uint32_t ConnectionID);
   void ConnectionOpened(std::uint32_t ConnectionID);
+  // Hangs up the connections whose client has not attached within the limit's time.
+  void HangUpUnattached();
+  // The connection that has waited longest for its client's attach, not counting Except and
+  // those already turned away; 0 when there is none.
+  std::uint32_t OldestUnattached(std::uint32_t Except);
+  // Messages of a connection still waiting for parts, those being passed over included.
+  int UnfinishedOf(std::uint32_t ConnectionID) const;
+  // Passes a message over (its bytes are not kept) and answers it with kQnResRequestTooLarge
+  // once its last part came; until then its parts are acknowledged as usual.
+  bool PassOver(std::uint32_t ConnectionID, const TqnMessageHeader& H);
   // Hangs up the connections that leave their replies untaken too long or hold too much.
   void HangUpStalled();
   void Datagram(const std::string& Address, const std::uint8_t* Data, std::size_t Length);
@@ -82,6 +98,13 @@ class TqnServerCommsEngine : public TqnObject {
   std::set<std::uint32_t> FTurnedAway;
   TqnCommsLimits FLimits;
   std::vector<std::uint32_t> FStalled;
+  // Messages (connection, message id) refused for their length or for want of room: their
+  // further parts are passed over and the last one is answered with an error.
+  std::set<std::pair<std::uint32_t, std::uint32_t>> FPassedOver;
+  // Connections whose client has not attached yet, with the tick they opened at, and the same
+  // in the order they opened (entries of connections that attached or went are skipped).
+  std::map<std::uint32_t, std::uint32_t> FUnattached;
+  std::deque<std::pair<std::uint32_t, std::uint32_t>> FUnattachedOrder;
 };
 
 }  // namespace tw::dbengine

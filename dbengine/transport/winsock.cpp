@@ -147,7 +147,7 @@ void TqnWinsockProtocol::StartListening() {
   if (FListening) return;
   PrepareStationOnce();
   if (FListenSocket < 0) QNRaiseError<EqnCommsException>(qnGeneralStrings(), qnerrWinsockNoSocket);
-  if (Api().Listen(FListenSocket, 5) < 0) RaiseWinsock(Api().LastError());
+  if (Api().Listen(FListenSocket, kQnListenBacklog) < 0) RaiseWinsock(Api().LastError());
   Select(FListenSocket, qnfdAccept);
   FListening = true;
 }
@@ -381,19 +381,24 @@ void TqnWinsockProtocol::HandleEvent(int Socket, long Event, int Error) {
   switch (Event) {
     case qnfdAccept: {
       if (Error || Socket != FListenSocket) return;
-      TqnSockAddr peer;
-      const int s = Api().Accept(FListenSocket, peer);
-      if (s < 0) {
-        // Out of descriptors: the waiting client is turned away; the served ones go on.
-        if (Api().LastError() == qnwsaEMFile) Api().ShedPendingConnection(FListenSocket);
-        return;
+      // Every connection waiting is taken (up to a bound, so that a flood of them leaves the
+      // others their turn): the listening queue is short, and a client whose connection finds
+      // it full waits a second or more before the system tries again.
+      for (int taken = 0; taken < kQnAcceptsPerEvent; ++taken) {
+        TqnSockAddr peer;
+        const int s = Api().Accept(FListenSocket, peer);
+        if (s < 0) {
+          // Out of descriptors: the waiting client is turned away; the served ones go on.
+          if (Api().LastError() == qnwsaEMFile) Api().ShedPendingConnection(FListenSocket);
+          return;
+        }
+        auto* c = new TqnWinsockConnection(this, Api(), s, QNSockAddrText(peer));
+        const std::uint32_t id = c->Id();
+        Select(s, qnfdRead | qnfdClose);
+        AddConnection(c);
+        FBySocket[s] = c;
+        DoConnectionOpened(id);
       }
-      auto* c = new TqnWinsockConnection(this, Api(), s, QNSockAddrText(peer));
-      const std::uint32_t id = c->Id();
-      Select(s, qnfdRead | qnfdClose);
-      AddConnection(c);
-      FBySocket[s] = c;
-      DoConnectionOpened(id);
       return;
     }
     case qnfdConnect:

@@ -23,6 +23,11 @@ constexpr std::uint16_t kQnDatagramServerPort = 24677;
 constexpr std::uint16_t kQnDatagramClientPort = 24933;
 constexpr std::uint16_t kQnSpxPort = 25189;
 constexpr std::uint32_t kQnConnectWait = 30000;      // ms
+constexpr int kQnAcceptsPerEvent = 64;               // connections taken at one accept event
+// Connections the system keeps waiting for their accept.  Five (the old Winsock's most) makes
+// every client beyond the fifth of a burst wait a second or more for the system to try again;
+// this many lets a server's whole share of clients, and a crowd beside them, arrive at once.
+constexpr int kQnListenBacklog = 1024;
 constexpr std::size_t kQnDatagramSize = 128;
 
 // Cuts a byte stream into parts by the length in bytes 4 to 7 of each (which travel in plain).

@@ -16,6 +16,9 @@
 //   tw_tcp_test_client locks   <port> <folder>  1,000 times: a transaction that reads a row
 //                                                with a write lock, changes it and commits;
 //                                                prints "locks <done> failed <n> ms <elapsed>"
+//   tw_tcp_test_client widest  <port> <folder>  builds, opens, restructures and opens again the
+//                                                table of the largest dictionary; prints what
+//                                                each step gave (largest_table.h)
 //   tw_tcp_test_client noexit  <port> <folder>  reads the table and returns from main without
 //                                                DbiExit (port 0: the server inside this process)
 //   tw_tcp_test_client stall   <port> <folder>  raw: attaches, sends requests and never reads a
@@ -59,6 +62,7 @@
 
 #include <chrono>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -83,6 +87,7 @@
 #include "dbengine/transport/winsock.h"
 #include "platform/classes/streams.h"
 #include "platform/win/display.h"
+#include "../largest_table.h"
 
 using namespace tw;
 using namespace tw::dbaccess;
@@ -310,11 +315,38 @@ int RawMode(const std::string& Mode, std::uint16_t Port, long Count) {
     }
   }
   if (Mode == "idle") {
-    std::vector<int> open;
+    // All connections are started at once and then waited for: the server's listening queue
+    // is short, and connections made one after another would each wait a second whenever it is
+    // full.
+    std::vector<int> started;
     for (long i = 0; i < Count; ++i) {
-      const int s = dbengine::testing::LoopbackConnect(Port);
-      if (s >= 0) open.push_back(s);
+      const int s = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+      sockaddr_in a{};
+      a.sin_family = AF_INET;
+      a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+      a.sin_port = htons(Port);
+      if (s >= 0 && (connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 || errno == EINPROGRESS))
+        started.push_back(s);
+      else if (s >= 0)
+        close(s);
     }
+    std::vector<int> open;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!started.empty() && std::chrono::steady_clock::now() < until) {
+      std::vector<pollfd> p;
+      for (int s : started) p.push_back({s, POLLOUT, 0});
+      poll(p.data(), p.size(), 100);
+      std::vector<int> waiting;
+      for (const pollfd& f : p) {
+        int error = 0;
+        socklen_t n = sizeof error;
+        if (!(f.revents & (POLLOUT | POLLERR | POLLHUP))) waiting.push_back(f.fd);
+        else if (getsockopt(f.fd, SOL_SOCKET, SO_ERROR, &error, &n) == 0 && error == 0) open.push_back(f.fd);
+        else close(f.fd);
+      }
+      started.swap(waiting);
+    }
+    for (int s : started) close(s);
     int closed = 0;
     for (int s : open) closed += ClosedByServer(s, 1000 / static_cast<int>(open.size() + 1)) ? 1 : 0;
     std::printf("idle %zu closed %d\n", open.size(), closed);
@@ -549,6 +581,12 @@ int main(int argc, char** argv) {
   r = DbiOpenDatabase(path.c_str(), nullptr, 0, 0, nullptr, 0, nullptr, nullptr, db);
   if (r != DBIERR_NONE) return Fail("open database", r);
   auto* database = TBapiListItem::Resolve<TQNClientDatabase>(db);
+  if (mode == "widest") {
+    std::printf("%s\n", test::WidestTableRoundTrip(db).c_str());
+    DbiCloseDatabase(db);
+    DbiExit();
+    return 0;
+  }
   if (mode == "doors") {
     const int rc = Doors(*database);
     DbiCloseDatabase(db);

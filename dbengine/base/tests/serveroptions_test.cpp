@@ -217,6 +217,20 @@ TEST_F(OptionsTest, RequestLoggingIsSwitchedOnlyByTheOptionsFile) {
   EXPECT_FALSE(next.GeneralInfo().DebugLogData);
 }
 
+// The network server's limits: the largest valid request by default, and a few seconds for a
+// connection to attach; whole positive numbers set them, anything else keeps what was there.
+TEST_F(OptionsTest, ServerLimitsTakeWholePositiveNumbers) {
+  const TqnCommsLimits& l = c.GeneralInfo().Comms;
+  EXPECT_EQ(l.MaxMessageSize, kQnLargestRequest);
+  EXPECT_EQ(l.AttachTimeOut, 5000u);
+  ApplyOptionsText(c, "ATTACHTIMEOUT=1500\nMAXMESSAGESIZE=20000\n");
+  EXPECT_EQ(l.AttachTimeOut, 1500u);
+  EXPECT_EQ(l.MaxMessageSize, 20000u);
+  ApplyOptionsText(c, "ATTACHTIMEOUT=0\nattachtimeout=-3\nATTACHTIMEOUT=2s\n");
+  EXPECT_EQ(l.AttachTimeOut, 1500u);
+  EXPECT_EQ(FindOptionKey("ATTACHTIMEOUT"), 16);
+}
+
 TEST_F(OptionsTest, MissingOrDamagedTablesLeaveTheConfigurationAsItWas) {
   c.AddAlias("Keep", A());
   LoadAliasTable(c, store);  // missing: the list stays

@@ -1,6 +1,7 @@
 // The dictionary's byte stream: exact encodings, round trips, and damaged streams.
 #include <gtest/gtest.h>
 
+#include "dbengine/storage/tests/largest_dictionary.h"
 #include "dbengine/storage/tests/storage_test_util.h"
 #include "platform/classes/filer.h"
 #include "platform/classes/streams.h"
@@ -275,6 +276,30 @@ TEST(DictionaryStream, WrongTagIsAReadError) {
   TqnDataDictionary r;
   EXPECT_THROW(ReadBytes(r, std::string("\x02\x01", 2)), EReadError);
   EXPECT_EQ(r.FileCount(), 0);
+}
+
+// The largest dictionary a table can have streams within the bound the server's request limit
+// is worked out from, and close to it; it reads back whole, and no field more fits its record.
+TEST(DictionaryStream, TheLargestDictionaryStaysWithinTheWorkedOutBound) {
+  auto d = testing::LargestDictionary();
+  EXPECT_EQ(d->RecordLength(), static_cast<std::int32_t>(kQnLargestRecord));
+  const std::string bytes = Bytes(*d);
+  EXPECT_LE(bytes.size(), kQnLargestDictionary);
+  EXPECT_GE(bytes.size(), kQnLargestDictionary / 100 * 95);
+  TqnDataDictionary back;
+  ReadBytes(back, bytes);
+  EXPECT_EQ(back.FieldCount(), static_cast<int>(kQnMostFields));
+  EXPECT_EQ(back.FileCount(), static_cast<int>(kQnMostFiles));
+  EXPECT_EQ(back.IndexCount(), static_cast<int>(kQnMostStreamedIndexes) + 1);
+  EXPECT_EQ(Bytes(back), bytes);
+  EXPECT_EQ(back.GetFieldFromName(testing::LongName('f', 29094, 31)), 29094);
+  d->AddField("OneMore", "", qftBoolean, 0, 0, false);
+  EXPECT_EQ(ErrorOf([&] { Bytes(*d); }), 23638);
+  // A field of no bytes would let a record hold eight times as many fields.
+  TqnDataDictionary z;
+  EXPECT_EQ(ErrorOf([&] { z.AddField("Z", "", qftByteArray, 0, 0, false); }), 23650);
+  z.AddField("One", "", qftByteArray, 1, 0, false);
+  EXPECT_EQ(z.FieldLength(0), 1);
 }
 
 }  // namespace

@@ -145,10 +145,30 @@ TEST_F(NetBIOSTest, ServerQueryByBroadcastAndDatagramsCutTo128Bytes) {
   ASSERT_TRUE(PumpUntil([&] { return lastLength == 128; }));
 }
 
+// A session that never attaches is hung up at both ends when its time to attach is over.
+TEST_F(NetBIOSTest, ASessionThatDoesNotAttachInTimeIsHungUp) {
+  TqnCommsLimits limits;
+  limits.AttachTimeOut = 2000;
+  server->SetLimits(limits);
+  std::uint32_t now = 1000;
+  SetTickSource([&] { return now; });
+  ASSERT_TRUE(client->Connect("QNSERVER"));
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
+  now += 1999;
+  server->Transport().PumpMessages();
+  EXPECT_EQ(server->Transport().ConnectionCount(), 1);
+  now += 1;
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 0 && client->hangUps == 1; }));
+  SetTickSource({});
+}
+
 TEST_F(NetBIOSTest, ReplyToAClientThatNeverAcknowledgesGivesUpInsteadOfHanging) {
   ASSERT_TRUE(client->Connect("QNSERVER"));
   ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
   const std::uint32_t id = server->Transport().ConnectionAt(0)->Id();
+  TqnCommsLimits limits;
+  limits.AttachTimeOut = 0xFFFFFFFFu;  // the client never attaches; what is looked at is the wait
+  server->SetLimits(limits);
   std::uint32_t now = 0;
   SetTickSource([&] { return now += 250; });  // every look at the clock moves it on
   auto reply = TestBytes(5000);

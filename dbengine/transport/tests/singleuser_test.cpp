@@ -137,6 +137,73 @@ TEST_F(SingleUserTest, RequestAndReplyTravelInAcknowledgedScrambledParts) {
   EXPECT_TRUE(r->DataIsStream);
 }
 
+// The program's own connection: the largest request a valid client sends is taken whole; one
+// beyond the size limit, or one the server has no room for, is answered "Insufficient memory"
+// after its last part, and the connection goes on.
+TEST_F(SingleUserTest, LargestRequestIsTakenAndLongerOnesAreAnsweredNotHungUp) {
+  ASSERT_TRUE(client->Connect());
+  LogIn(*client, *server, [] { ProcessMessages(); });
+  ProcessMessages();
+  while (server->Queue().Head()) server->Queue().RemoveHead();
+  const auto largest = TestBytes(kQnLargestRequest, 7);
+  client->Send(770, largest);
+  ProcessMessages();
+  TqnDataMessage* m = server->Queue().Head();
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->MessageID, 770u);
+  EXPECT_TRUE(m->Data == largest);
+  server->Queue().RemoveHead();
+
+  TqnCommsLimits limits;
+  limits.MaxMessageSize = 10000;
+  limits.Memory = 6000;
+  server->SetLimits(limits);
+  for (std::size_t size : {std::size_t{10001}, std::size_t{8000}}) {
+    client->Send(1541, TestBytes(size, 3));
+    ProcessMessages();
+    EXPECT_EQ(server->Queue().Head(), nullptr) << size;
+    EXPECT_EQ(server->Queue().IncompleteBytes(), 0u) << size;
+    TqnDataMessage* r = client->replies.Head();
+    ASSERT_NE(r, nullptr) << size;
+    EXPECT_EQ(r->MessageID, 1541u);
+    EXPECT_EQ(r->ResultCode, kQnResRequestTooLarge);
+    EXPECT_EQ(r->DataLength, 0u);
+    client->replies.RemoveHead();
+    EXPECT_EQ(server->Transport().ConnectionCount(), 1);
+  }
+  client->Send(1541, TestBytes(5000, 4));
+  ProcessMessages();
+  m = server->Queue().Head();
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->Data, TestBytes(5000, 4));
+}
+
+// A window that connects and never attaches is hung up when the attach time is over; the
+// program's client, attached, stays.
+TEST_F(SingleUserTest, AConnectionThatDoesNotAttachInTimeIsHungUp) {
+  TqnCommsLimits limits;
+  limits.AttachTimeOut = 3000;
+  server->SetLimits(limits);
+  std::uint32_t now = 5000;
+  SetTickSource([&] { return now; });
+  TqnSingleUserProtocol silent("", false);
+  ASSERT_NE(silent.Connect(""), 0u);
+  ASSERT_TRUE(client->Connect());
+  LogIn(*client, *server, [] { ProcessMessages(); });
+  now += 2999;
+  server->Transport().PumpMessages();
+  EXPECT_EQ(server->Transport().ConnectionCount(), 2);
+  now += 1;
+  server->Transport().PumpMessages();
+  EXPECT_EQ(server->Transport().ConnectionCount(), 1);
+  EXPECT_EQ(silent.ConnectionCount(), 0) << "the hang-up reaches the silent window";
+  EXPECT_EQ(clientTransport->ConnectionCount(), 1);
+  now += 600000;
+  server->Transport().PumpMessages();
+  EXPECT_EQ(server->Transport().ConnectionCount(), 1);
+  SetTickSource({});
+}
+
 TEST_F(SingleUserTest, APartSentFromAnotherThreadArrivesThroughTheWindowsThread) {
   ASSERT_TRUE(client->Connect());
   LogIn(*client, *server, [] { ProcessMessages(); });
@@ -321,6 +388,9 @@ TEST_F(SingleUserTest, ReplyWaitsForTheAcknowledgementOfItsOwnConnectionOnly) {
       true);
   server->SetHandlerWindow(pump);  // the server's idle pump runs this window's messages
   PostMessage(pump, kSendForeignAck, 0, 0);
+  TqnCommsLimits limits;
+  limits.AttachTimeOut = 0xFFFFFFFFu;  // neither client attaches; what is looked at is the wait
+  server->SetLimits(limits);
   std::uint32_t now = 5000;
   SetTickSource([&] { return now += 250; });
   std::vector<std::uint8_t> reply(5000, 0x21);

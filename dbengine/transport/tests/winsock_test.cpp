@@ -7,6 +7,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <functional>
 #include <memory>
 
@@ -83,6 +85,44 @@ class SocketTest : public ::testing::Test {
     server->Queue().RemoveHead();
     ASSERT_TRUE(PumpUntil([&] { return !client->replies.IsEmpty(); }));
     EXPECT_EQ(client->replies.Head()->Data, reply);
+  }
+
+  // Pumps both ends, without pausing while they have work, until Done answers true.
+  bool PumpFastUntil(const std::function<bool()>& Done) {
+    for (int i = 0; i < 2000000; ++i) {
+      if (Done()) return true;
+      server->Transport().PumpMessages();
+      clientTransport->PumpMessages();
+      if (i % 1000 == 999) tw::Sleep(0);
+    }
+    return Done();
+  }
+
+  // Sends a whole message that the server must pass over: it is answered with
+  // kQnResRequestTooLarge, nothing of it stays in the queue, and the connection stays.
+  void ExpectPassedOver(std::uint32_t MessageID, const std::vector<std::uint8_t>& Data) {
+    client->Send(MessageID, Data);
+    ASSERT_TRUE(PumpUntil([&] { return !client->replies.IsEmpty(); }));
+    TqnDataMessage* r = client->replies.Head();
+    EXPECT_EQ(r->MessageID, MessageID);
+    EXPECT_EQ(r->ResultCode, kQnResRequestTooLarge);
+    EXPECT_EQ(r->DataLength, 0u);
+    client->replies.RemoveHead();
+    EXPECT_TRUE(server->Queue().IsEmpty());
+    EXPECT_EQ(server->Queue().IncompleteCount(), 0);
+    EXPECT_EQ(server->Queue().IncompleteBytes(), 0u);
+    EXPECT_EQ(server->Transport().ConnectionCount(), 1);
+  }
+
+  // How many of the sockets the server has closed.
+  static int ClosedCount(const std::vector<int>& Sockets) {
+    int closed = 0;
+    for (int s : Sockets) {
+      char c;
+      const ssize_t n = recv(s, &c, 1, MSG_DONTWAIT | MSG_PEEK);
+      if (n == 0 || (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)) ++closed;
+    }
+    return closed;
   }
 
   void LogIn() {
@@ -266,19 +306,82 @@ TEST_F(SocketTest, ConnectionsAndMessagesBeyondTheServersLimitsAreRefused) {
   close(raw);
   ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
 
-  // Unfinished messages beyond the memory share, then one announced beyond the size limit.
+  // A message announced beyond the size limit, and one the memory share has no room for, are
+  // answered "Insufficient memory" once their last part came; their bytes are not kept and the
+  // client goes on.
+  ExpectPassedOver(1538, TestBytes(limits.MaxMessageSize + 1, 3));
+  ExpectPassedOver(1539, TestBytes(8000, 4));
+  client->Send(1540, TestBytes(2500, 5));
+  ASSERT_TRUE(PumpUntil([&] { return !server->Queue().IsEmpty(); }));
+  EXPECT_EQ(server->Queue().Head()->Data, TestBytes(2500, 5));
+  server->Queue().RemoveHead();
+
+  // Several unfinished messages beyond the memory share hang their connection up.
   client->SendFirstPartOnly(1536, TestBytes(8000, 1));
   client->SendFirstPartOnly(1537, TestBytes(8000, 2));
   ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 0; }));
   EXPECT_EQ(server->Queue().IncompleteCount(), 0);
   EXPECT_EQ(server->Queue().IncompleteBytes(), 0u);
-  while (server->Queue().Head()) server->Queue().RemoveHead();  // the detach notices
+}
+
+TEST_F(SocketTest, TheLargestValidRequestAndReplyTravelWhole) {
+  Start<TqnTCPIPProtocol>("Server@127.0.0.1");
   ASSERT_TRUE(client->Connect("127.0.0.1"));
   ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
   LogIn();
-  client->SendFirstPartOnly(1538, TestBytes(limits.MaxMessageSize + 1, 3));
-  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 0; }));
-  EXPECT_EQ(server->Queue().IncompleteCount(), 0);
+  const auto request = TestBytes(kQnLargestRequest, 7);
+  client->Send(770, request);
+  ASSERT_TRUE(PumpFastUntil([&] { return !server->Queue().IsEmpty(); }));
+  TqnDataMessage* m = server->Queue().Head();
+  ASSERT_EQ(m->MessageID, 770u);
+  EXPECT_TRUE(m->Data == request);
+  const auto reply = TestBytes(kQnLargestReply, 8);
+  server->SendReply(1280, m->ClientID, 0, reply.data(), reply.size(), true);
+  server->Queue().RemoveHead();
+  ASSERT_TRUE(PumpFastUntil([&] { return !client->replies.IsEmpty(); }));
+  EXPECT_TRUE(client->replies.Head()->Data == reply);
+  EXPECT_EQ(server->Transport().ConnectionCount(), 1);
+}
+
+TEST_F(SocketTest, ConnectionsThatDoNotAttachInTimeAreHungUpAndGiveWayToClients) {
+  Start<TqnTCPIPProtocol>("Server@127.0.0.1");
+  TqnCommsLimits limits;
+  limits.MaxConnections = 4;
+  limits.AttachTimeOut = 2000;
+  server->SetLimits(limits);
+  std::uint32_t now = 1000;
+  SetTickSource([&] { return now; });
+  // Six connections that never say a word: each beyond the fourth takes the place of the oldest.
+  std::vector<int> silent;
+  for (int i = 0; i < 6; ++i) {
+    silent.push_back(LoopbackConnect(TestPort(0)));
+    ASSERT_GE(silent.back(), 0);
+    ASSERT_TRUE(PumpUntil([&] {
+      return server->Transport().ConnectionCount() == std::min(i + 1, 4) && ClosedCount(silent) == std::max(i - 3, 0);
+    }));
+  }
+  now += 500;
+  // A client still gets in, at once, in place of the oldest of them.
+  ASSERT_TRUE(client->Connect("127.0.0.1"));
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 4 && ClosedCount(silent) == 3; }));
+  while (server->Queue().Head()) server->Queue().RemoveHead();  // the detach notices
+  LogIn();
+  const std::uint32_t attached = client->clientId;
+  // Just before the deadline they stay; past it the silent ones go and the client stays.
+  now += 1499;
+  for (int i = 0; i < 50; ++i) server->Transport().PumpMessages();
+  EXPECT_EQ(server->Transport().ConnectionCount(), 4);
+  now += 1;
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1 && ClosedCount(silent) == 6; }));
+  EXPECT_EQ(server->Transport().ConnectionAt(0)->Id(), attached);
+  while (server->Queue().Head()) server->Queue().RemoveHead();  // the detach notices
+  now += 60000;
+  client->Send(1280, TestBytes(3000, 2));
+  ASSERT_TRUE(PumpUntil([&] { return !server->Queue().IsEmpty(); }));
+  EXPECT_EQ(server->Queue().Head()->MessageID, 1280u);
+  EXPECT_EQ(server->Transport().ConnectionCount(), 1);
+  for (int s : silent) close(s);
+  SetTickSource({});
 }
 
 TEST_F(SocketTest, ClosingTheClientHangsTheServerSideUp) {
