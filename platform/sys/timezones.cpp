@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -281,7 +282,10 @@ std::string LocalTimeZoneNameFrom(const char* tzVariable, const std::string& loc
     // A path: the C library reads that file.
     if (tz.front() == '/') return ZoneOfFile(tz, {AfterZoneinfo(tz)});
     if (TimeZoneExists(tz)) return tz;
-    // A rule such as "EST5EDT,M3.2.0,M11.1.0" that is no zone of the database.
+    // A rule such as "EST5EDT,M3.2.0,M11.1.0" that is no zone of the database: it starts with
+    // its zone's letters, or with "<" around them.  Anything else the C library reads as UTC.
+    const unsigned char first = static_cast<unsigned char>(tz.front());
+    if (!std::isalpha(first) && first != '<') return "UTC";
     return tz;
   }
   // Without TZ the C library reads /etc/localtime, a link or a copied file alike; the link's

@@ -161,6 +161,13 @@ TEST_F(LocalZoneTest, TheTzVariableComesFirstInItsSeveralForms) {
   EXPECT_EQ(LocalTimeZoneNameFrom("/usr/share/zoneinfo/America/New_York", none, none), "America/New_York");
   EXPECT_EQ(LocalTimeZoneNameFrom("", none, none), "UTC");
   EXPECT_EQ(LocalTimeZoneNameFrom("XYZ-3", none, none), "XYZ-3");
+  EXPECT_EQ(LocalTimeZoneNameFrom("<+0330>-3:30", none, none), "<+0330>-3:30");
+  // What is neither a zone, a path nor a rule (a rule starts with its zone's letters) the C
+  // library reads as UTC; a second ':' never makes a zone file's name.
+  EXPECT_EQ(LocalTimeZoneNameFrom("::/\x01", none, none), "UTC");
+  EXPECT_EQ(LocalTimeZoneNameFrom("::/usr/share/zoneinfo/Asia/Kolkata", none, none), "UTC");
+  EXPECT_EQ(LocalTimeZoneNameFrom("3abc", none, none), "UTC");
+  EXPECT_NO_THROW(TimeZoneDisplayName(LocalTimeZoneNameFrom("::/", none, none)));
 }
 
 // Without TZ the C library reads the file /etc/localtime and nothing else: a dangling link or
