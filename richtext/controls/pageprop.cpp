@@ -144,6 +144,10 @@ std::string TRiPageProp::Unit() const {
 }
 
 void TRiPageProp::FormActivate(TObject*) {
+  // Filled once per showing: the window is activated again whenever a box it raised closes
+  // (a refused OK), and must then show what the user typed, not the document's page again.
+  if (filled_) return;
+  filled_ = true;
   const TRiLayout& l = engine_->Header().Layout;
   values_ = {0, l.PageWidth, l.PageHeight, l.TopMargin, l.BottomMargin, l.LeftMargin, l.RightMargin};
   int index = 0;
