@@ -134,6 +134,15 @@ TEST_F(PageDialog, SpeaksTheProgramsLanguageWithTheSameUnits) {
                  w->GroupBox2->Caption(), w->Label3->Caption(),    w->Label4->Caption(), w->Label5->Caption(),
                  w->Label6->Caption(),    w->Label7->Caption(),    w->BitBtn2->Caption(), w->BitBtn1->Caption()};
         for (int i = 0; i < w->ComboBox1->Items()->Count(); ++i) units.push_back(w->ComboBox1->Items()->Get(i));
+        // Each button holds its glyph (18 pixels), the gap and its German caption within its bevels.
+        for (TBitBtn* button : {w->BitBtn1, w->BitBtn2}) {
+          TBitmap measure;
+          measure.Canvas()->Font()->Assign(button->Font());
+          EXPECT_LE(18 + button->Spacing() + measure.Canvas()->TextWidth(button->Caption()) + 8, button->Width())
+              << button->Caption() << " is cut";
+        }
+        EXPECT_LE(w->BitBtn2->BoundsRect().Right, w->BitBtn1->Left());
+        EXPECT_LE(w->BitBtn1->BoundsRect().Right, w->ClientWidth());
         w->ComboBox1->SetFocus();
       },
       [&] { InjectKey(VK_DOWN, kNoCharacter); },
