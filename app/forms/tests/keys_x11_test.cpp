@@ -13,8 +13,7 @@ class KeysX11Test : public WindowManagerFormsTest {
   void SetUp() override {
     WindowManagerFormsTest::SetUp();
     if (IsSkipped()) return;
-    StartCalendarRun(folder, main, options, cal);
-    ASSERT_TRUE(PumpUntil([&] { return Viewable(main->Handle()) && wm->FocusedWindow() == X(main->Handle()); }));
+    StartWithKeyboard(main, options, cal);
     // Whenever the language editor shows, it is noted and closed.
     auto* watch = new TTimer(Application());
     watch->SetInterval(30);
