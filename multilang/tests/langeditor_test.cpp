@@ -843,8 +843,9 @@ void ExpectLaidOut(TCustomForm* window, const std::vector<TControl*>& controls) 
     else if (dynamic_cast<TCheckBox*>(c) != nullptr || dynamic_cast<TRadioButton*>(c) != nullptr) room = r.Width() - 18;
     else if (dynamic_cast<TLabel*>(c) != nullptr) room = r.Width();
     else if (dynamic_cast<TGroupBox*>(c) != nullptr) room = r.Width() - 16;
-    if (room >= 0 && !caption.empty())
+    if (room >= 0 && !caption.empty()) {
       EXPECT_LE(FontTextWidth(c->Font()->Request(), caption), room) << c->Name() << " cuts \"" << caption << "\"";
+    }
     for (TControl* o : controls)
       if (o != c && o->Parent() == c->Parent()) {
         const TRect q = o->BoundsRect();
