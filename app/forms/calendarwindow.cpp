@@ -1,6 +1,8 @@
 // The calendar pop-up and the about window.
 #include "app/forms/calendarwindow.h"
 
+#include <algorithm>
+
 #include "app/forms/mainwindow.h"
 #include "entry/date/dayarith.h"
 #include "entry/fkcalendar.h"
@@ -97,6 +99,10 @@ void TfrmCal::ShowLanguage() {
 }
 
 bool TfrmCal::PickDate(entry::TFkPictureField& field, int left, int top) {
+  // Whole on the screen, whatever edge the button sits at (a date bar docked at the right, a
+  // window at the bottom): the calendar has no frame the user could move it by.
+  left = std::max(0, std::min(left, Screen()->Width() - Width()));
+  top = std::max(0, std::min(top, Screen()->Height() - Height()));
   SetBounds(left, top, Width(), Height());
   ShowLanguage();
   // Always the field's day (never the one shown last): a day in the first or last month of the

@@ -705,11 +705,15 @@ class X11Display final : public DisplayBackend {
     applyingConfigure_ = 0;
   }
 
-  // Handles every queued event; true when there was one.
+  // Handles every queued event up to and including the first key; true when there was one.
+  // The events after a key wait until its message has been handled: the key state that the
+  // handler reads (Ctrl and Alt held with E) is the one of its own moment, however quickly the
+  // next keys came.
   bool ProcessEvents() {
     bool any = false;
     bool focusLeft = false;
-    while (XPending(dpy_)) {
+    bool key = false;
+    while (!key && XPending(dpy_)) {
       any = true;
       XEvent ev;
       XNextEvent(dpy_, &ev);
@@ -722,6 +726,7 @@ class X11Display final : public DisplayBackend {
         case KeyPress:
           lastTime_ = ev.xkey.time;
           Key(ev.xkey, true);
+          key = true;
           break;
         case KeyRelease: {
           lastTime_ = ev.xkey.time;
@@ -732,6 +737,7 @@ class X11Display final : public DisplayBackend {
             if (next.type == KeyPress && next.xkey.time == ev.xkey.time && next.xkey.keycode == ev.xkey.keycode) break;
           }
           Key(ev.xkey, false);
+          key = true;
           break;
         }
         case ButtonPress:

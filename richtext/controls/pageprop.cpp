@@ -127,13 +127,14 @@ TRiPageProp::TRiPageProp(TComponent* owner, TRiRTFTextPaint* engine) : TForm(own
   BitBtn2->SetKind(TBitBtnKind::bkOK);
   BitBtn2->SetModalResult(mrNone);
   BitBtn2->SetDefault(true);
-  BitBtn2->SetBounds(120, 190, 75, 25);
+  // Wide enough for the glyph and the longest caption of the languages ("Abbrechen").
+  BitBtn2->SetBounds(100, 190, 88, 25);
   BitBtn2->OnClick = [this](TObject* s) { BitBtn2Click(s); };
   BitBtn1 = new TBitBtn(this);
   BitBtn1->SetName("BitBtn1");
   BitBtn1->SetParent(this);
   BitBtn1->SetKind(TBitBtnKind::bkCancel);
-  BitBtn1->SetBounds(205, 190, 75, 25);
+  BitBtn1->SetBounds(194, 190, 88, 25);
   SetActiveControl(Edits[1]);
   OnActivate = [this](TObject* s) { FormActivate(s); };
 }
@@ -144,6 +145,10 @@ std::string TRiPageProp::Unit() const {
 }
 
 void TRiPageProp::FormActivate(TObject*) {
+  // Filled once per showing: the window is activated again whenever a box it raised closes
+  // (a refused OK), and must then show what the user typed, not the document's page again.
+  if (filled_) return;
+  filled_ = true;
   const TRiLayout& l = engine_->Header().Layout;
   values_ = {0, l.PageWidth, l.PageHeight, l.TopMargin, l.BottomMargin, l.LeftMargin, l.RightMargin};
   int index = 0;

@@ -56,6 +56,7 @@ class TRiPageProp : public TForm {
   TRiRTFTextPaint* engine_;
   std::array<int, 7> values_{};
   bool filling_ = false;
+  bool filled_ = false;
 };
 
 class TRiPagePropDlg : public TComponent {

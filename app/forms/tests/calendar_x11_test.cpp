@@ -19,8 +19,7 @@ class CalendarX11Test : public WindowManagerFormsTest {
   void SetUp() override {
     WindowManagerFormsTest::SetUp();
     if (IsSkipped()) return;
-    StartCalendarRun(folder, main, options, cal);
-    ASSERT_TRUE(PumpUntil([&] { return Viewable(main->Handle()) && wm->FocusedWindow() == X(main->Handle()); }));
+    StartWithKeyboard(main, options, cal);
   }
   static entry::DayNumber Day(int d, int m, int y) { return entry::DMYToDayNumber(d, m, y, 0); }
   entry::DayNumber Shown() const { return cal->Calendar->GetDate(); }

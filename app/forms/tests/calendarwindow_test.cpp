@@ -126,6 +126,59 @@ TEST_F(CalendarPickTest, OpensOnTheFieldsDayOrSaysWhyAndNeverWritesAStaleDay) {
   EXPECT_TRUE(boxes.empty());
 }
 
+// A "..." button near an edge of the screen (the main window moved there, its date bar docked at
+// the right, the options window at the left edge): the calendar shows whole on the screen.
+TEST_F(CalendarPickTest, TheCalendarShowsWholeOnTheScreenFromAButtonAtItsEdge) {
+  std::vector<TRect> shown;
+  cal->OnShow = [&](TObject*) {
+    shown.push_back(cal->BoundsRect());
+    cal->SetModalResult(mrCancel);
+  };
+  const int screenWidth = Screen()->Width(), screenHeight = Screen()->Height();
+  const TPoint button = main->dfTransBtn->ClientToScreen(Point(0, 0));
+  // The button at the right edge, then at the bottom edge, then both.
+  main->SetBounds(main->Left() + screenWidth - 4 - (button.X + main->dfTransBtn->Width()), main->Top(), main->Width(),
+                  main->Height());
+  Pump();
+  main->dfTransBtnClick(main->dfTransBtn);
+  main->SetBounds(0, main->Top() + screenHeight - 4 - (button.Y + main->dfTransBtn->Height()), main->Width(),
+                  main->Height());
+  Pump();
+  main->dfTransBtnClick(main->dfTransBtn);
+  main->SetBounds(main->Left() + screenWidth - 4 - main->dfTransBtn->ClientToScreen(Point(main->dfTransBtn->Width(), 0)).X,
+                  main->Top(), main->Width(), main->Height());
+  Pump();
+  main->dfTransBtnClick(main->dfTransBtn);
+  // The birth date's button at the left edge: the calendar, right-aligned with it, would start
+  // left of the screen.
+  options->SetBounds(-options->ABtn->ClientToScreen(Point(0, 0)).X + options->Left() + 4, 0, options->Width(),
+                     options->Height());
+  options->Show();
+  Pump();
+  options->ABtnClick(options->ABtn);
+  options->Hide();
+  cal->OnShow = nullptr;
+  ASSERT_EQ(shown.size(), 4u);
+  for (const TRect& r : shown) {
+    EXPECT_GE(r.Left, 0) << r.Left << "," << r.Top;
+    EXPECT_GE(r.Top, 0) << r.Left << "," << r.Top;
+    EXPECT_LE(r.Right, screenWidth) << r.Left << "," << r.Top;
+    EXPECT_LE(r.Bottom, screenHeight) << r.Left << "," << r.Top;
+  }
+  // Away from the edges it stays where it is placed: centred below the transit date's button.
+  main->SetBounds(100, 100, main->Width(), main->Height());
+  Pump();
+  cal->OnShow = [&](TObject*) {
+    shown.push_back(cal->BoundsRect());
+    cal->SetModalResult(mrCancel);
+  };
+  main->dfTransBtnClick(main->dfTransBtn);
+  cal->OnShow = nullptr;
+  const TPoint below = main->dfTransBtn->ClientToScreen(Point(main->dfTransBtn->Width(), main->dfTransBtn->Height()));
+  EXPECT_EQ(shown.back().Left, below.X - cal->Width() / 2);
+  EXPECT_EQ(shown.back().Top, below.Y);
+}
+
 // The keys as the window system delivers them, while the calendar runs: the cursor and page
 // keys move the day, Enter takes it; Escape, Alt+F4 and a digit close it with nothing changed;
 // a click on the main window below leaves it open with the keys.

@@ -53,6 +53,12 @@ class WindowManagerFormsTest : public AppFormsTest {
     };
     timer->SetEnabled(true);
   }
+  // The program's main, options and calendar windows made and the main window shown with the
+  // keyboard.
+  void StartWithKeyboard(TfrmMain*& main, TfrmOptions*& options, TfrmCal*& cal) {
+    StartCalendarRun(folder, main, options, cal);
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(main->Handle()) && wm->FocusedWindow() == X(main->Handle()); }));
+  }
   bool Viewable(HWND h) {
     XWindowAttributes a;
     return XGetWindowAttributes(wm->X(), X(h), &a) && a.map_state == IsViewable;

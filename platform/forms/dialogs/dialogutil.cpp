@@ -1,5 +1,7 @@
 #include "platform/forms/dialogs/dialogutil.h"
 
+#include <algorithm>
+
 #include "platform/gfx/canvas.h"
 
 namespace tw::dialogs {
@@ -21,5 +23,16 @@ TSize MeasureText(const TFont* font, const std::string& text, int maxWidth) {
 }
 
 int TextWidthOf(const TFont* font, const std::string& text) { return Measure(font).TextWidth(text); }
+
+int TitleRoom(const TFont* font, const std::string& title) {
+  // Window managers draw titles in a bold face of about 10 points, with an icon and up to three
+  // buttons beside them.
+  constexpr int kWindowManagerChrome = 120;
+  TFont bold;
+  bold.Assign(font);
+  bold.SetStyle({TFontStyle::fsBold});
+  if (bold.Size() < 10) bold.SetSize(10);
+  return std::min(FontTextWidth(bold.Request(), title) + kWindowManagerChrome, 700);
+}
 
 }  // namespace tw::dialogs

@@ -12,5 +12,8 @@ namespace tw::dialogs {
 TSize MeasureText(const TFont* font, const std::string& text, int maxWidth);
 // Width of a one-line text in a font.
 int TextWidthOf(const TFont* font, const std::string& text);
+// The width a window manager needs to show the whole title: the title in a bold caption font,
+// beside its window icon and its buttons (window managers cut a title that does not fit).
+int TitleRoom(const TFont* font, const std::string& title);
 
 }  // namespace tw::dialogs

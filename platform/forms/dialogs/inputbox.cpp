@@ -18,7 +18,8 @@ bool InputQuery(const std::string& caption, const std::string& prompt, std::stri
   form->SetPosition(TPosition::poScreenCenter);
   const int margin = 8;
   const TSize promptSize = dialogs::MeasureText(form->Font(), prompt, 360);
-  const int width = std::max(promptSize.cx, 240) + 2 * margin;
+  // Wide enough for the prompt and for the whole title beside the window manager's buttons.
+  const int width = std::max({promptSize.cx + 2 * margin, 240 + 2 * margin, dialogs::TitleRoom(form->Font(), caption)});
 
   auto* label = new TLabel(form.get());
   label->SetParent(form.get());

@@ -126,19 +126,6 @@ struct BoxSpec {
   int y = -1;
 };
 
-// The width a window manager needs to show the whole title: the title in a bold caption font,
-// beside its window icon and its buttons (window managers cut a title that does not fit).
-int TitleRoom(const TFont* font, const std::string& title) {
-  // Window managers draw titles in a bold face of about 10 points, with an icon and up to three
-  // buttons beside them.
-  constexpr int kWindowManagerChrome = 120;
-  TFont bold;
-  bold.Assign(font);
-  bold.SetStyle({TFontStyle::fsBold});
-  if (bold.Size() < 10) bold.SetSize(10);
-  return std::min(FontTextWidth(bold.Request(), title) + kWindowManagerChrome, 700);
-}
-
 int RunBox(const BoxSpec& spec) {
   std::unique_ptr<TForm> form(new TForm(nullptr));
   form->SetBorderStyle(TFormBorderStyle::bsDialog);
@@ -170,7 +157,7 @@ int RunBox(const BoxSpec& spec) {
   const int n = static_cast<int>(spec.buttons.size());
   const int rowWidth = n * bw + (n - 1) * gap;
   const int clientWidth = std::max({textLeft + textSize.cx + 4 + margin, rowWidth + 2 * margin, 160,
-                                    TitleRoom(form->Font(), spec.caption)});
+                                    dialogs::TitleRoom(form->Font(), spec.caption)});
   const int rowTop = std::max(textTop + textSize.cy, icon != nullptr ? margin + 32 : 0) + 14;
   int x = (clientWidth - rowWidth) / 2;
   TButton* defaultButton = nullptr;

@@ -134,6 +134,15 @@ TEST_F(PageDialog, SpeaksTheProgramsLanguageWithTheSameUnits) {
                  w->GroupBox2->Caption(), w->Label3->Caption(),    w->Label4->Caption(), w->Label5->Caption(),
                  w->Label6->Caption(),    w->Label7->Caption(),    w->BitBtn2->Caption(), w->BitBtn1->Caption()};
         for (int i = 0; i < w->ComboBox1->Items()->Count(); ++i) units.push_back(w->ComboBox1->Items()->Get(i));
+        // Each button holds its glyph (18 pixels), the gap and its German caption within its bevels.
+        for (TBitBtn* button : {w->BitBtn1, w->BitBtn2}) {
+          TBitmap measure;
+          measure.Canvas()->Font()->Assign(button->Font());
+          EXPECT_LE(18 + button->Spacing() + measure.Canvas()->TextWidth(button->Caption()) + 8, button->Width())
+              << button->Caption() << " is cut";
+        }
+        EXPECT_LE(w->BitBtn2->BoundsRect().Right, w->BitBtn1->Left());
+        EXPECT_LE(w->BitBtn1->BoundsRect().Right, w->ClientWidth());
         w->ComboBox1->SetFocus();
       },
       [&] { InjectKey(VK_DOWN, kNoCharacter); },
@@ -175,6 +184,55 @@ TEST_F(PageDialog, CancelAndBadNumbersChangeNothing) {
   EXPECT_FALSE(boxes.empty());
   EXPECT_EQ(E().Header().Layout.PageHeight, 15840);
   EXPECT_TRUE(TRiPagePropDlg::RememberedUnit().empty());
+}
+
+// On a desktop the box that refuses OK takes the activation and gives it back to the dialog when
+// it closes: the dialog comes back as the user left it (unit, typed texts), to be mended there.
+TEST_F(PageDialog, ARefusedOkKeepsWhatTheUserTypedWhenTheBoxGivesTheDialogBack) {
+  auto boxTakesTheWindowAndGivesItBack = [&] {
+    auto* box = new TForm(Application());
+    box->SetBounds(10, 10, 100, 60);
+    box->Show();
+    Pump();
+    EXPECT_NE(GetActiveWindow(), dlg->Window()->Handle());
+    delete box;
+    SetActiveWindow(dlg->Window()->Handle());
+    Pump();
+  };
+  std::vector<std::string> after;
+  std::string unit;
+  const bool ok = Run({
+      [&] { dlg->Window()->ComboBox1->SetFocus(); },
+      [&] { InjectKey(VK_DOWN, kNoCharacter); },  // centimetres
+      [&] { Retype(3, "2"); },
+      [&] { Retype(5, "abc"); },
+      [&] { InjectKey(VK_RETURN); },
+      boxTakesTheWindowAndGivesItBack,
+      [&] {
+        unit = dlg->Window()->Unit();
+        for (int tag = 1; tag <= 6; ++tag) after.push_back(Field(tag)->GetText());
+        Retype(5, "3");
+      },
+      [&] { Retype(6, "30"); },  // no room for text now
+      [&] { InjectKey(VK_RETURN); },
+      boxTakesTheWindowAndGivesItBack,
+      [&] {
+        EXPECT_EQ(Field(6)->GetText(), "30");
+        EXPECT_EQ(Field(5)->GetText(), "3");
+        Retype(6, "2");
+      },
+      [&] { InjectKey(VK_RETURN); },
+  });
+  EXPECT_TRUE(ok);
+  EXPECT_FALSE(exhausted);
+  EXPECT_EQ(boxes.size(), 2u) << ::testing::PrintToString(boxes);
+  EXPECT_EQ(unit, "Cm");
+  EXPECT_EQ(after, (std::vector<std::string>{"21.59", "27.94", "2", "2.54", "abc", "3.32"}));
+  const TRiLayout& l = E().Header().Layout;
+  EXPECT_EQ(l.TopMargin, UnitToTwips(2, "Cm"));
+  EXPECT_EQ(l.LeftMargin, UnitToTwips(3, "Cm"));
+  EXPECT_EQ(l.RightMargin, UnitToTwips(2, "Cm"));
+  EXPECT_EQ(l.PageWidth, 12240);
 }
 
 TEST_F(PageDialog, APageWithoutRoomForTextIsRefusedUntilMended) {

@@ -258,6 +258,26 @@ TEST_F(DialogsTest, InputBoxGivesTheTypedTextOrTheDefault) {
   Drive({[] { InjectKey(VK_ESCAPE); }});
   EXPECT_FALSE(InputQuery("Rename", "New name:", value));
   EXPECT_EQ(value, "keeper");
+
+  // A short prompt under a long title (the language editor's German "Neue Sprache
+  // hinzuf\xFCgen"): the box is wide enough for the title beside the window manager's icon and
+  // buttons, as a message box is.
+  for (const std::string& title : {std::string("Neue Sprache hinzuf\xFCgen"), std::string("Rename language Deutsch")}) {
+    int width = 0, titleWidth = 0;
+    Drive({[&] {
+      TCustomForm* box = Screen()->ActiveForm();
+      ASSERT_NE(box, nullptr);
+      width = box->ClientWidth();
+      TFont bold;
+      bold.Assign(box->Font());
+      bold.SetStyle({TFontStyle::fsBold});
+      bold.SetSize(10);
+      titleWidth = FontTextWidth(bold.Request(), title);
+      InjectKey(VK_ESCAPE);
+    }});
+    InputBox(title, "Name:", "");
+    EXPECT_GE(width, titleWidth + 120) << title;
+  }
 }
 
 // --- help
