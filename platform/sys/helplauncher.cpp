@@ -26,7 +26,10 @@ constexpr const char* kNotInstalled = "The program %s that opens help pages is n
 constexpr const char* kNotStarted = "The program %s could not be started: %s";
 constexpr const char* kFailed = "The program %s failed";
 constexpr const char* kFailedWithStatus = "The program %s failed with exit status %d";
+// xdg-open's status 3: it found no program that shows the page (no browser installed).
+constexpr const char* kNoBrowser = "The program %s found no program that shows web pages (exit status %d)";
 constexpr TUiTextPair kGerman[] = {
+    {kNoBrowser, "Das Programm %s hat kein Programm gefunden, das Webseiten anzeigt (Status %d)"},
     {kNotInstalled, "Das Programm %s, das Hilfeseiten \xF6" "ffnet, ist nicht installiert"},
     {kNotStarted, "Das Programm %s konnte nicht gestartet werden: %s"},
     {kFailed, "Das Programm %s ist gescheitert"},
@@ -126,8 +129,10 @@ bool ProcessHelpLauncher::Await(int pid, const std::string& path, HelpFailure& f
   }
   if (waited != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     failure = HelpFailure::LaunchFailed;
-    error = waited == pid && WIFEXITED(status) ? Format(UiText(kFailedWithStatus, kGerman), {path, WEXITSTATUS(status)})
-                                               : Format(UiText(kFailed, kGerman), {path});
+    if (waited == pid && WIFEXITED(status))
+      error = Format(UiText(WEXITSTATUS(status) == 3 ? kNoBrowser : kFailedWithStatus, kGerman), {path, WEXITSTATUS(status)});
+    else
+      error = Format(UiText(kFailed, kGerman), {path});
     return false;
   }
   return true;
