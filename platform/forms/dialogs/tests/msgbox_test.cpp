@@ -56,6 +56,19 @@ class DialogsTest : public FormsTest {
 
 // --- results by key
 
+// The active box's client width, and the width of Title in the bold 10-point face a window
+// manager draws titles in.
+void MeasureActiveBox(const std::string& Title, int& Width, int& TitleWidth) {
+  TCustomForm* box = Screen()->ActiveForm();
+  ASSERT_NE(box, nullptr);
+  Width = box->ClientWidth();
+  TFont bold;
+  bold.Assign(box->Font());
+  bold.SetStyle({TFontStyle::fsBold});
+  bold.SetSize(10);
+  TitleWidth = FontTextWidth(bold.Request(), Title);
+}
+
 TEST_F(DialogsTest, MessageDlgAnswersTheButtonChosenByKey) {
   Drive({[] { InjectKey('N'); }});
   EXPECT_EQ(MessageDlg("Save changes?", mtConfirmation, {mbYes, mbNo}, 0), mrNo) << "N is the accelerator of &No";
@@ -119,14 +132,7 @@ TEST_F(DialogsTest, TheApplicationsMessageBoxShowsARealBoxOnceInstalled) {
   const std::string title = "Corvane - Tidewell: a long title";
   int width = 0, titleWidth = 0;
   Drive({[&] {
-    TCustomForm* box = Screen()->ActiveForm();
-    ASSERT_NE(box, nullptr);
-    width = box->ClientWidth();
-    TFont bold;
-    bold.Assign(box->Font());
-    bold.SetStyle({TFontStyle::fsBold});
-    bold.SetSize(10);
-    titleWidth = FontTextWidth(bold.Request(), title);
+    MeasureActiveBox(title, width, titleWidth);
     InjectKey(VK_RETURN);
   }});
   Application()->MessageBox("OK?", title, MB_OK);
@@ -265,14 +271,7 @@ TEST_F(DialogsTest, InputBoxGivesTheTypedTextOrTheDefault) {
   for (const std::string& title : {std::string("Neue Sprache hinzuf\xFCgen"), std::string("Rename language Deutsch")}) {
     int width = 0, titleWidth = 0;
     Drive({[&] {
-      TCustomForm* box = Screen()->ActiveForm();
-      ASSERT_NE(box, nullptr);
-      width = box->ClientWidth();
-      TFont bold;
-      bold.Assign(box->Font());
-      bold.SetStyle({TFontStyle::fsBold});
-      bold.SetSize(10);
-      titleWidth = FontTextWidth(bold.Request(), title);
+      MeasureActiveBox(title, width, titleWidth);
       InjectKey(VK_ESCAPE);
     }});
     InputBox(title, "Name:", "");
