@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -293,6 +294,11 @@ class TqnServerEngine : public TqnObject {
   TqnBufferManager* bm_;
   // The spelling under which each folder in use was claimed for this process (folder ids).
   std::map<std::uint32_t, std::string> folderClaims_;
+  // The cursor places kept by the savepoints open now, one list per depth (a BLOB copy's
+  // savepoint holds its writes' ones); kept between requests so that taking them allocates
+  // nothing.  A deque: an inner savepoint's list never moves an outer one's.
+  std::deque<std::vector<TqnCursorPlace>> places_;
+  std::size_t placesDepth_ = 0;
   int runningThreads_ = 0;
   std::mutex threadMutex_;
   std::condition_variable threadDone_;

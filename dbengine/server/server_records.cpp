@@ -65,12 +65,25 @@ DBIResult TqnServerEngine::InSavepoint(TqnSrCursor* C, const std::function<DBIRe
   // before it failed (a record without all its keys, half a split, part of a BLOB) is put back
   // from the savepoint, and every cursor of the table stands where it stood (on its record, or
   // on the gap a delete left).
-  std::vector<TqnCursorPlace> places;
+  if (placesDepth_ == places_.size()) places_.emplace_back();
+  std::vector<TqnCursorPlace>& places = places_[placesDepth_];
+  struct TDepth {
+    std::size_t& Depth;
+    explicit TDepth(std::size_t& D) : Depth(D) { ++Depth; }
+    ~TDepth() { --Depth; }
+  } depth(placesDepth_);
   TqnList& cursors = C->Table->Cursors();
-  places.reserve(static_cast<std::size_t>(cursors.Count()));
-  for (int i = 0; i < cursors.Count(); ++i) {
-    auto* o = cursors.ItemAs<TqnSrCursor>(i);
-    places.push_back({o, o->Position, o->Reference, o->KeyValid, o->CrackOnRecord, o->Key});
+  const auto count = static_cast<std::size_t>(cursors.Count());
+  places.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    auto* o = cursors.ItemAs<TqnSrCursor>(static_cast<int>(i));
+    TqnCursorPlace& p = places[i];
+    p.Cursor = o;
+    p.Position = o->Position;
+    p.Reference = o->Reference;
+    p.KeyValid = o->KeyValid;
+    p.CrackOnRecord = o->CrackOnRecord;
+    p.Key.assign(o->Key.begin(), o->Key.end());  // into the capacity kept from earlier requests
   }
   bm_->BeginSavepoint();
   DBIResult r = qnresSuccess;

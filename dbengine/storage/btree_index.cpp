@@ -69,10 +69,11 @@ void CheckIndexNumber(int Index) {
 // One index of a file during one operation.
 class Tree {
  public:
-  Tree(const TqnIndexHandle& H, bool ForUpdate)
+  // The index header is taken for update word by word as its counts change (DirtyWord).
+  explicit Tree(const TqnIndexHandle& H)
       : f_(H.File), bm_(QNManagerOf(H.File)), idx_(H.Index), cmp_(H.Compare), params_(H.Params) {
     CheckIndexNumber(idx_);
-    ih_ = ReadIndexHeader(f_, ForUpdate, false, &fh_);
+    ih_ = ReadIndexHeader(f_, false, false, &fh_);
     ihBlock_ = QNGetDword(ih_, qbhNumber);
     used_ = QNBlocksUsed(f_, fh_);
     const std::uint8_t flags = ih_[kIhFlags + idx_];
@@ -90,20 +91,25 @@ class Tree {
   bool Seq() const { return seq_; }
   std::int32_t K() const { return K_; }
   std::int32_t Root() const { return QNGetI32(ih_ + kIhRoot + 4 * idx_); }
-  void SetRoot(std::int32_t v) {
-    Dirty(ihBlock_);
-    QNPutI32(ih_ + kIhRoot + 4 * idx_, v);
-  }
+  void SetRoot(std::int32_t v) { QNPutI32(DirtyWord(kIhRoot), v); }
   void AddKeyCount(std::int32_t d) {
-    Dirty(ihBlock_);
-    QNPutI32(ih_ + kIhKeyCount + 4 * idx_, QNGetI32(ih_ + kIhKeyCount + 4 * idx_) + d);
+    std::uint8_t* w = DirtyWord(kIhKeyCount);
+    QNPutI32(w, QNGetI32(w) + d);
   }
   void AddNodeCount(std::int32_t d) {
-    Dirty(ihBlock_);
-    QNPutI32(ih_ + kIhNodeCount + 4 * idx_, QNGetI32(ih_ + kIhNodeCount + 4 * idx_) + d);
+    std::uint8_t* w = DirtyWord(kIhNodeCount);
+    QNPutI32(w, QNGetI32(w) + d);
   }
   void Dirty(std::int32_t Block) { bm_.DirtyBlock(f_, Block); }
   void Dirty(const TqnNodeView& n) { Dirty(n.block); }
+  // A leaf about to have an entry inserted at Pos (Grow) or removed from Pos: its count and its
+  // entries from Pos to the end change, nothing else of it.
+  void DirtyLeafFrom(const TqnNodeView& n, std::int32_t pos, bool grow) {
+    const std::int32_t end = n.Count() + (grow ? 1 : 0);
+    bm_.DirtyRange(f_, n.block, 4 * 5, 4);
+    bm_.DirtyRange(f_, n.block, static_cast<std::int32_t>(n.RefPtr(pos) - n.b), 4 * (end - pos));
+    if (!seq_) bm_.DirtyRange(f_, n.block, static_cast<std::int32_t>(n.KeyPtr(pos) - n.b), K_ * (end - pos));
+  }
 
   int Compare(const std::uint8_t* a, const std::uint8_t* b) const { return cmp_(a, b, params_); }
   const TqnKeyCompareParams& Params() const { return params_; }
@@ -197,6 +203,13 @@ class Tree {
   std::int32_t K_ = 0;
   std::int32_t mLeaf_ = 0;
   std::int32_t mInner_ = 0;
+
+  // This index's word of one array of the index header, taken for update.
+  std::uint8_t* DirtyWord(int Array) {
+    const std::int32_t at = Array + 4 * idx_;
+    bm_.DirtyRange(f_, ihBlock_, at, 4);
+    return ih_ + at;
+  }
 };
 
 // One entry (reference and key) held outside any node.
@@ -404,7 +417,7 @@ void QNTblClearIndex(TqnFileInfo* File, int Index) {
     h.Index = Index;
     h.Compare = QNKeyCompareRefNr;
     h.Params.KeyLength = QNGetU16(ih + kIhKeyLength + 2 * Index);
-    Tree t(h, true);
+    Tree t(h);
     std::vector<std::pair<std::int32_t, int>> stack{{root, 0}};
     std::set<std::int32_t> seen;
     while (!stack.empty()) {
@@ -445,7 +458,7 @@ void QNTblDeleteIndex(TqnFileInfo* File, int Index) {
 
 bool QNTblAddKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::uint8_t* Key) {
   TqnBufferManager::TRequest request(QNManagerOf(Index.File));
-  Tree t(Index, true);
+  Tree t(Index);
   Entry e;
   e.ref = RefNr;
   if (t.Seq())
@@ -475,7 +488,7 @@ bool QNTblAddKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::uin
     const std::int32_t pos = t.Search(node, e.key, RefNr, t.Dups(), found);
     if (found) return false;
     if (node.Leaf()) {
-      t.Dirty(node);
+      t.DirtyLeafFrom(node, pos, true);
       InsertAt(node, pos, e, -1);
       t.AddKeyCount(1);
       return true;
@@ -513,7 +526,7 @@ bool QNTblAddKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::uin
 
 bool QNTblDeleteKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::uint8_t* Key) {
   TqnBufferManager::TRequest request(QNManagerOf(Index.File));
-  Tree t(Index, true);
+  Tree t(Index);
   std::uint8_t key[kQnMaxKeyLength];
   if (t.Seq())
     QNPutI32(key, RefNr);
@@ -529,7 +542,7 @@ bool QNTblDeleteKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::
     const std::int32_t pos = t.Search(node, key, RefNr, t.Dups(), found);
     if (node.Leaf()) {
       if (!found) return false;
-      t.Dirty(node);
+      t.DirtyLeafFrom(node, pos, false);
       RemoveAt(node, pos);
       t.AddKeyCount(-1);
       if (isRoot) CollapseRoot(t, node);
@@ -716,20 +729,20 @@ const std::uint8_t* CurrentKey(Tree& t, const TqnKeyPath& p) {
 
 bool QNTblNextKey(const TqnIndexHandle& Index, std::int32_t& RefNr, std::uint8_t* KeyBuffer, TqnKeyPath& Path) {
   TqnBufferManager::TRequest request(QNManagerOf(Index.File));
-  Tree t(Index, false);
+  Tree t(Index);
   return Step(t, true, RefNr, KeyBuffer, Path);
 }
 
 bool QNTblPrevKey(const TqnIndexHandle& Index, std::int32_t& RefNr, std::uint8_t* KeyBuffer, TqnKeyPath& Path) {
   TqnBufferManager::TRequest request(QNManagerOf(Index.File));
-  Tree t(Index, false);
+  Tree t(Index);
   return Step(t, false, RefNr, KeyBuffer, Path);
 }
 
 bool QNTblFindKey(const TqnIndexHandle& Index, std::int32_t& RefNr, const std::uint8_t* Key, int Action,
                   TqnKeyPath& Path) {
   TqnBufferManager::TRequest request(QNManagerOf(Index.File));
-  Tree t(Index, false);
+  Tree t(Index);
   std::uint8_t key[kQnMaxKeyLength];
   if (t.Seq())
     QNPutI32(key, Key != nullptr ? QNGetI32(Key) : RefNr);

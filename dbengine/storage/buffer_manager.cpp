@@ -281,9 +281,9 @@ void TqnBufferManager::ReadHeader(TqnFileInfo* File, TqnbmRAMPage*& Page) {
   std::memcpy(Page->Buffer.data(), block.data(), block.size());
 }
 
-void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended) {
+void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended, std::int32_t Offset, std::int32_t Length) {
   // Inside a savepoint the page's contents are kept first: the caller changes them next.
-  if (saveDepth_ > 0 && Page->SaveGen != saveGen_) SavePage(Page);
+  if (saveDepth_ > 0 && Page->SaveGen != saveGen_) SavePage(Page, Offset, Length);
   // A page already dirty stays with the transaction that dirtied it.
   if (Page->Dirty) return;
   const std::uint32_t tid = Page->File->TransactionId;
@@ -304,14 +304,32 @@ void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended) {
   MarkDirty(Page, *t);
 }
 
-void TqnBufferManager::SavePage(TqnbmRAMPage* Page) {
+void TqnBufferManager::SavePage(TqnbmRAMPage* Page, std::int32_t Offset, std::int32_t Length) {
   if (savedCount_ == saved_.size()) saved_.emplace_back();
   TSavedPage& s = saved_[savedCount_++];
   s.File = Page->File;
   s.Block = Page->Block;
   s.WasDirty = Page->Dirty;
-  if (s.WasDirty) s.Bytes.assign(Page->Buffer.begin(), Page->Buffer.end());
-  Page->SaveGen = saveGen_;
+  s.Offset = 0;
+  if (!s.WasDirty) {
+    // Dropped whole on a rollback: nothing more of it needs keeping in this savepoint.
+    s.Bytes.clear();
+    Page->SaveGen = saveGen_;
+    return;
+  }
+  const auto size = static_cast<std::int32_t>(Page->Buffer.size());
+  if (Length < 0) {
+    // The whole block may change from here: it is kept whole (block 0: its defined values), and
+    // later changes in this savepoint need no copy.
+    Offset = 0;
+    Length = Page->Block == 0 ? std::min(size, kQnFileHeaderBytes) : size;
+    Page->SaveGen = saveGen_;
+  } else {
+    Offset = std::clamp(Offset, 0, size);
+    Length = std::clamp(Length, 0, size - Offset);
+  }
+  s.Offset = Offset;
+  s.Bytes.assign(Page->Buffer.begin() + Offset, Page->Buffer.begin() + Offset + Length);
 }
 
 void TqnBufferManager::BeginSavepoint() {
@@ -334,7 +352,8 @@ void TqnBufferManager::EndSavepoint() {
 void TqnBufferManager::RollbackToSavepoint() {
   TqnPadLockGuard g(lock_);
   if (saveDepth_ == 0 || --saveDepth_ > 0) return;
-  for (std::size_t i = 0; i < savedCount_; ++i) {
+  // Newest first: a block kept in parts and then whole gets the parts' older bytes last.
+  for (std::size_t i = savedCount_; i-- > 0;) {
     const TSavedPage& s = saved_[i];
     TqnbmRAMPage* p = Lookup(s.File, s.Block);
     if (p == nullptr) {
@@ -352,7 +371,8 @@ void TqnBufferManager::RollbackToSavepoint() {
       continue;
     }
     if (s.WasDirty) {
-      std::memcpy(p->Buffer.data(), s.Bytes.data(), std::min(p->Buffer.size(), s.Bytes.size()));
+      const std::size_t at = std::min(p->Buffer.size(), static_cast<std::size_t>(s.Offset));
+      std::memcpy(p->Buffer.data() + at, s.Bytes.data(), std::min(p->Buffer.size() - at, s.Bytes.size()));
     } else {
       // What the disk holds (or, for a block appended by the request, nothing the file counts).
       Unassign(p);
@@ -472,6 +492,12 @@ void TqnBufferManager::DirtyBlock(TqnFileInfo* File, std::int32_t Block) {
   TqnPadLockGuard g(lock_);
   if (!held_.empty()) CheckHeld(File);
   if (TqnbmRAMPage* page = Lookup(File, Block)) MarkForUpdate(page, false);
+}
+
+void TqnBufferManager::DirtyRange(TqnFileInfo* File, std::int32_t Block, std::int32_t Offset, std::int32_t Length) {
+  TqnPadLockGuard g(lock_);
+  if (!held_.empty()) CheckHeld(File);
+  if (TqnbmRAMPage* page = Lookup(File, Block)) MarkForUpdate(page, false, Offset, std::max(Length, 0));
 }
 
 void TqnBufferManager::RemoveFile(TqnFileInfo* File) {

@@ -100,6 +100,10 @@ class TqnBufferManager : public TObject {
   std::uint8_t* GetFileHeader(TqnFileInfo* File, bool ForUpdate);
   // Marks a cached block for update; a block that is not cached is left alone.
   void DirtyBlock(TqnFileInfo* File, std::int32_t Block);
+  // DirtyBlock for a change of bytes [Offset, Offset + Length) of the block only: the caller
+  // changes nothing else of it before it next takes the block for update.  Inside a savepoint
+  // only those bytes are kept, which spares copying a whole block for a change of a few bytes.
+  void DirtyRange(TqnFileInfo* File, std::int32_t Block, std::int32_t Offset, std::int32_t Length);
   // Every cached page of File, dirty or not, is dropped.
   void RemoveFile(TqnFileInfo* File);
 
@@ -160,9 +164,11 @@ class TqnBufferManager : public TObject {
   // fails half-way (an early write or a journal append refused, a damaged block found) leaves
   // nothing of itself.  Blocks used in a request stay cached until it ends, so the copies are
   // taken in RAM only: a block already changed in the transaction is copied when the request
-  // first takes it for update; a block the request is the first to change is dropped instead
-  // (the disk, or the journal of the early writes, holds what it was).  A savepoint begun
-  // inside another one is counted and does nothing: the outermost one decides.
+  // first takes it for update (of block 0 the header's defined values only, the rest of it
+  // being never read or written; with DirtyRange, the bytes named only); a block the request
+  // is the first to change is dropped instead (the disk, or the journal of the early writes,
+  // holds what it was).  The copies are put back newest first.  A savepoint begun inside
+  // another one is counted and does nothing: the outermost one decides.
   void BeginSavepoint();
   void EndSavepoint();
   void RollbackToSavepoint();
@@ -190,8 +196,9 @@ class TqnBufferManager : public TObject {
   void ReadHeader(TqnFileInfo* File, TqnbmRAMPage*& Page);
   // The checks before a block page is taken: held journals, the header page, the block number.
   void PrepareBlockRead(TqnFileInfo* File, std::int32_t Block);
-  void MarkForUpdate(TqnbmRAMPage* Page, bool Appended);
-  void SavePage(TqnbmRAMPage* Page);
+  // Length < 0: the whole block may change.
+  void MarkForUpdate(TqnbmRAMPage* Page, bool Appended, std::int32_t Offset = 0, std::int32_t Length = -1);
+  void SavePage(TqnbmRAMPage* Page, std::int32_t Offset, std::int32_t Length);
   void Stamp(TqnbmRAMPage* Page);
   void Unassign(TqnbmRAMPage* Page);
   // The pages by file and block: chains of a bucket table that grows with the page count.
@@ -278,6 +285,7 @@ class TqnBufferManager : public TObject {
     TqnFileInfo* File = nullptr;
     std::int32_t Block = 0;
     bool WasDirty = false;
+    std::int32_t Offset = 0;          // where Bytes belong in the block
     std::vector<std::uint8_t> Bytes;  // the contents of a page that was dirty already
   };
   int saveDepth_ = 0;

@@ -370,6 +370,75 @@ TEST(BufferManager, ASavepointPutsBackWhatTheRequestChanged) {
   EXPECT_EQ(QNGetDword(bytes.data() + 4 * 4096, 25), 104);
 }
 
+// Changes in parts (DirtyRange), whole blocks and block 0's words, in random order over blocks
+// already changed in the transaction: a rolled-back savepoint leaves every byte as it was, and
+// a kept one every change.
+TEST(BufferManager, ASavepointOfPartsPutsBackEveryByte) {
+  ScratchFolder dir;
+  TableFixture t;
+  MakeBlocks(t, dir.File("T"), 6);
+  t.Begin(8);
+  const auto snapshot = [&t] {
+    std::vector<std::vector<std::uint8_t>> s;
+    TqnBufferManager::TRequest r(t.bm);
+    const std::uint8_t* h = t.bm.GetFileHeader(t.file, false);
+    s.emplace_back(h, h + kQnFileHeaderBytes);
+    for (std::int32_t b = 1; b <= 6; ++b) {
+      const std::uint8_t* p = t.bm.GetBlock(t.file, b, false);
+      s.emplace_back(p, p + 4096);
+    }
+    return s;
+  };
+  std::uint32_t seed = 12345;
+  const auto next = [&seed](std::uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 8) % n;
+  };
+  for (int round = 0; round < 40; ++round) {
+    const bool keep = round % 3 == 0;
+    {
+      // Every block is dirty already in the transaction, as in a bulk insert.
+      TqnBufferManager::TRequest r(t.bm);
+      for (std::int32_t b = 1; b <= 6; ++b) QNSetDword(t.bm.GetBlock(t.file, b, true), 30, round);
+    }
+    const auto before = snapshot();
+    {
+      TqnBufferManager::TRequest r(t.bm);
+      t.bm.BeginSavepoint();
+      for (int step = 0; step < 12; ++step) {
+        const auto b = static_cast<std::int32_t>(1 + next(6));
+        switch (next(3)) {
+          case 0: {
+            const auto off = static_cast<std::int32_t>(32 + next(4000));
+            const auto len = static_cast<std::int32_t>(next(4096 - off + 1));
+            std::uint8_t* p = t.bm.GetBlock(t.file, b, false);
+            t.bm.DirtyRange(t.file, b, off, len);
+            for (std::int32_t i = 0; i < len; ++i) p[off + i] = static_cast<std::uint8_t>(next(256));
+            break;
+          }
+          case 1: {
+            std::uint8_t* p = t.bm.GetBlock(t.file, b, true);
+            for (int i = 0; i < 64; ++i) p[32 + next(4064)] = static_cast<std::uint8_t>(next(256));
+            break;
+          }
+          default:
+            QNSetDword(t.bm.GetFileHeader(t.file, true), qfhRecordCount, static_cast<std::int32_t>(next(1000)));
+        }
+      }
+      if (keep)
+        t.bm.EndSavepoint();
+      else
+        t.bm.RollbackToSavepoint();
+    }
+    const auto after = snapshot();
+    if (keep)
+      EXPECT_NE(after, before) << round;
+    else
+      EXPECT_EQ(after, before) << round;
+  }
+  t.bm.Rollback(8);
+}
+
 TEST(FileRecord, ChecksAndShortReads) {
   ScratchFolder dir;
   TableFixture t;
