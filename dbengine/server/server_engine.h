@@ -299,6 +299,10 @@ class TqnServerEngine : public TqnObject {
   // nothing.  A deque: an inner savepoint's list never moves an outer one's.
   std::deque<std::vector<TqnCursorPlace>> places_;
   std::size_t placesDepth_ = 0;
+  // The cursor found last, by FindCursor (under the request lock).
+  mutable std::uint32_t lastCursorId_ = 0;
+  mutable TqnSrCursor* lastCursor_ = nullptr;
+  mutable std::uint64_t lastCursorEndings_ = 0;
   int runningThreads_ = 0;
   std::mutex threadMutex_;
   std::condition_variable threadDone_;

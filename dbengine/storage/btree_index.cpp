@@ -66,6 +66,22 @@ void CheckIndexNumber(int Index) {
   if (Index < 0 || Index >= kQnMaxIndexSlots) QNStorageError(qnerrIndexOutOfRange, {Index});
 }
 
+// The node capacities of an index; those of the index used last are kept, as a tree is made
+// for every step of a cursor.
+void Capacities(std::int32_t BlockSize, std::int32_t K, bool Seq, std::int32_t& Leaf, std::int32_t& Inner) {
+  thread_local std::int32_t lastBlockSize = 0, lastK = 0, lastLeaf = 0, lastInner = 0;
+  thread_local bool lastSeq = false;
+  if (BlockSize != lastBlockSize || K != lastK || Seq != lastSeq) {
+    lastLeaf = QNIndexNodeCapacity(BlockSize, K, true, Seq);
+    lastInner = QNIndexNodeCapacity(BlockSize, K, false, Seq);
+    lastBlockSize = BlockSize;
+    lastK = K;
+    lastSeq = Seq;
+  }
+  Leaf = lastLeaf;
+  Inner = lastInner;
+}
+
 // One index of a file during one operation.
 class Tree {
  public:
@@ -82,8 +98,7 @@ class Tree {
     K_ = QNGetU16(ih_ + kIhKeyLength + 2 * idx_);
     if (K_ < 1 || K_ > kQnMaxKeyLength || (seq_ && K_ != 4) || (!seq_ && params_.KeyLength != K_) || cmp_ == nullptr)
       QNStorageError(qnerrNotIndexBlock, {f_->Name, ihBlock_});
-    mLeaf_ = QNIndexNodeCapacity(f_->BlockSize, K_, true, seq_);
-    mInner_ = QNIndexNodeCapacity(f_->BlockSize, K_, false, seq_);
+    Capacities(f_->BlockSize, K_, seq_, mLeaf_, mInner_);
     if (mLeaf_ < 3 || mInner_ < 3) QNStorageError(qnerrNotIndexBlock, {f_->Name, ihBlock_});
   }
 

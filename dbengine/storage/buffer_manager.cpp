@@ -91,16 +91,22 @@ void TqnBufferManager::HashRemove(TqnbmRAMPage* Page) {
 
 void TqnBufferManager::Stamp(TqnbmRAMPage* Page) {
   if (++useCounter_ == 0) {
-    for (auto& p : all_) p->Stamp = 1;
+    for (auto& p : all_) p->Stamp = p->LinkedAt = 1;
     threshold_ = depth_ > 0 ? 1 : kNoThreshold;
     useCounter_ = 2;
   }
   Page->Stamp = useCounter_;
   // The orders of use follow the stamps: the page just used goes to the newest end of the
-  // order of its kind (a block becomes an index block once its node is written).
+  // order of its kind (a block becomes an index block once its node is written).  A page moved
+  // there within the last eighth of its order's count of stamps stays where it is: no more
+  // pages than that have been moved past it since, so it is among the newest eighth of its
+  // order anyway, and pages used over and over (the index header, a leaf read key after key)
+  // are not moved at every use.
   if (Page->UseOrder < 0) return;
   const int order = QNHasSignature(Page->Buffer.data(), kQnSigIndex) ? kIndexOrder : kOtherOrder;
-  if (Page->UseOrder != order || Page != orders_[order].Newest) {
+  if (Page->UseOrder != order ||
+      (Page != orders_[order].Newest &&
+       useCounter_ - Page->LinkedAt > static_cast<std::uint32_t>(orders_[order].Count / 8))) {
     Unlink(Page);
     LinkNewest(Page, order);
   }
@@ -110,6 +116,7 @@ void TqnBufferManager::LinkNewest(TqnbmRAMPage* Page, int Order) {
   TUseOrder& o = orders_[Order];
   Page->Older = o.Newest;
   Page->Newer = nullptr;
+  Page->LinkedAt = useCounter_;
   if (o.Newest != nullptr)
     o.Newest->Newer = Page;
   else

@@ -39,6 +39,7 @@ struct TqnbmRAMPage {
   TqnbmRAMPage* Older = nullptr;
   TqnbmRAMPage* Newer = nullptr;
   int UseOrder = -1;  // -1: in none
+  std::uint32_t LinkedAt = 0;  // the use counter when it was last moved to the newest end
   std::size_t DirtySlot = 0;
   std::uint32_t SaveGen = 0;  // the savepoint that holds this page's contents from before it
 };

@@ -45,7 +45,10 @@ void QNTblCheckRecordLayout(const TqnFileInfo* File, const std::uint8_t* Header)
   const std::int32_t rl = QNGetDword(Header, qfhRecordLength);
   const std::int32_t sl = QNGetDword(Header, qfhSlotLength);
   const std::int32_t per = QNGetDword(Header, qfhRecordsPerBlock);
-  if (rl < 1 || rl > File->BlockSize - 36 || sl != rl + 4 || per != (File->BlockSize - 32) / sl)
+  // per == (block size - 32) div slot length, without a division: this runs for every record read.
+  const std::int64_t room = File->BlockSize - 32;
+  if (rl < 1 || rl > File->BlockSize - 36 || sl != rl + 4 || per < 1 || static_cast<std::int64_t>(per) * sl > room ||
+      static_cast<std::int64_t>(per + 1) * sl <= room)
     QNStorageError(qnerrNotQuarnelFile, {File->Name});
 }
 
