@@ -229,15 +229,17 @@ void TqnBufferManager::SetMaxPageCount(int Count) {
   Shrink(false);
 }
 
-TqnbmRAMPage* TqnBufferManager::ObtainPage(TqnFileInfo* File, std::int32_t Block, std::int32_t BlockSize) {
+TqnbmRAMPage* TqnBufferManager::ObtainPage(TqnFileInfo* File, std::int32_t Block, std::int32_t BlockSize,
+                                           bool Spare) {
   TqnbmRAMPage* page = nullptr;
-  if (PageCount() > maxPages_) Shrink(true);
+  if (PageCount() > maxPages_) Shrink(!Spare);
   if (!recycled_.empty()) {
     page = recycled_.back();
     recycled_.pop_back();
   } else if (PageCount() >= maxPages_) {
     // The least recently used block page that the current request has not touched.
-    page = Evict(true);
+    page = Evict(!Spare);
+    if (page == nullptr && Spare) return nullptr;
   }
   if (page == nullptr) {
     // Every page belongs to the current request (or the cache is not full yet).
@@ -449,9 +451,13 @@ std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, 
   if (page == nullptr) {
     ++misses_;
     page = ObtainPage(File, Block, File->BlockSize);
+    const bool onward = File == lastMissFile_ && Block == lastMissBlock_ + 1;
+    lastMissFile_ = File;
+    lastMissBlock_ = Block;
     try {
-      QNReadFileExactAt(File, static_cast<std::int64_t>(Block) * File->BlockSize, page->Buffer.size(),
-                        page->Buffer.data());
+      if (!onward || !ReadOnward(File, page))
+        QNReadFileExactAt(File, static_cast<std::int64_t>(Block) * File->BlockSize, page->Buffer.size(),
+                          page->Buffer.data());
     } catch (...) {
       Unassign(page);
       throw;
@@ -462,6 +468,37 @@ std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, 
   if (ForUpdate) MarkForUpdate(page, false);
   Stamp(page);
   return page->Buffer.data();
+}
+
+bool TqnBufferManager::ReadOnward(TqnFileInfo* File, TqnbmRAMPage* Page) {
+  // Only inside a request, where the page asked for cannot be taken for the ones that follow.
+  if (depth_ == 0) return false;
+  const TqnbmRAMPage* header = HeaderOf(File);
+  if (header == nullptr) return false;
+  const std::int32_t used = QNGetDword(header->Buffer.data(), qfhBlocksUsed);
+  const std::int32_t bs = File->BlockSize;
+  // The blocks that follow up to the first one cached (which may be newer than the disk).
+  // A small cache reads less on (none below 16 pages): what is read on must stay until used.
+  const std::int32_t most = std::min(kReadOnward, maxPages_ / 8);
+  std::int32_t n = 1;
+  while (n < most && Page->Block + n < used && Lookup(File, Page->Block + n) == nullptr) ++n;
+  if (n == 1) return false;
+  Stamp(Page);
+  const std::size_t want = static_cast<std::size_t>(n) * static_cast<std::size_t>(bs);
+  if (scratch_.size() < want) scratch_.resize(want);
+  QNPositionFile(File, static_cast<std::int64_t>(Page->Block) * bs);
+  const std::size_t got = QNReadFile(File, want, scratch_.data());
+  if (got < static_cast<std::size_t>(bs)) QNStorageError(qnerrFileReadExact, {File->Name, static_cast<long long>(bs)});
+  std::memcpy(Page->Buffer.data(), scratch_.data(), static_cast<std::size_t>(bs));
+  for (std::int32_t k = 1; k < n && static_cast<std::size_t>(k + 1) * static_cast<std::size_t>(bs) <= got; ++k) {
+    // Pages that can be had without writing anything; none left ends the reading on.
+    TqnbmRAMPage* p = ObtainPage(File, Page->Block + k, bs, true);
+    if (p == nullptr) break;
+    ++misses_;
+    std::memcpy(p->Buffer.data(), scratch_.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(bs),
+                static_cast<std::size_t>(bs));
+  }
+  return true;
 }
 
 std::uint8_t* TqnBufferManager::AddBlock(TqnFileInfo* File, std::int32_t Block) {

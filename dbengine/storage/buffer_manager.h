@@ -193,7 +193,14 @@ class TqnBufferManager : public TObject {
   TqnbmRAMPage* Lookup(const TqnFileInfo* File, std::int32_t Block) const;
   // The file's header page: every block access needs it, and mostly of the same file.
   TqnbmRAMPage* HeaderOf(const TqnFileInfo* File) const;
-  TqnbmRAMPage* ObtainPage(TqnFileInfo* File, std::int32_t Block, std::int32_t BlockSize);
+  // Spare: only a page that can be had without writing anything and without growing the cache
+  // past its limit (nullptr when there is none).
+  TqnbmRAMPage* ObtainPage(TqnFileInfo* File, std::int32_t Block, std::int32_t BlockSize, bool Spare = false);
+  // A block missed right after the block before it of the same file (a scan in physical order):
+  // it is read in one read with up to kReadOnward - 1 blocks that follow it (fewer in a cache
+  // of less than 8 x kReadOnward pages), which go into spare pages.  False when nothing follows to be read (Page is then not read either).
+  bool ReadOnward(TqnFileInfo* File, TqnbmRAMPage* Page);
+  static constexpr std::int32_t kReadOnward = 8;
   void ReadHeader(TqnFileInfo* File, TqnbmRAMPage*& Page);
   // The checks before a block page is taken: held journals, the header page, the block number.
   void PrepareBlockRead(TqnFileInfo* File, std::int32_t Block);
@@ -276,7 +283,10 @@ class TqnBufferManager : public TObject {
   };
   std::map<std::string, THeldJournal> held_;  // by journal name
   mutable TqnbmRAMPage* lastHeader_ = nullptr;  // the header page found last (freed: nullptr)
-  std::vector<std::uint8_t> scratch_;  // ReadBlockParts' bytes read from a file
+  std::vector<std::uint8_t> scratch_;  // bytes read from a file by ReadBlockParts and ReadOnward
+  // The block missed last: the next one missed right after it is read with those that follow.
+  const TqnFileInfo* lastMissFile_ = nullptr;
+  std::int32_t lastMissBlock_ = -1;
   int maxPages_ = 500;
   std::uint32_t useCounter_ = 0;
   std::uint32_t threshold_ = 0xFFFFFFFFu;

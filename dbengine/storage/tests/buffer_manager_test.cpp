@@ -439,6 +439,40 @@ TEST(BufferManager, ASavepointOfPartsPutsBackEveryByte) {
   t.bm.Rollback(8);
 }
 
+// A scan in physical order reads the blocks that follow with the one missed, into pages that
+// need no writing: blocks changed in RAM (cached, newer than the disk) are never read over, the
+// blocks read on are hits afterwards, and the cache stays within its limit between requests.
+TEST(BufferManager, AScanReadsOnButNeverOverAChangedBlock) {
+  ScratchFolder dir;
+  { TableFixture maker; MakeBlocks(maker, dir.File("T"), 200); }
+  TableFixture t;
+  t.Open(dir.File("T"));
+  t.bm.SetMaxPageCount(64);
+  t.Begin(5);
+  {
+    TqnBufferManager::TRequest r(t.bm);
+    QNSetDword(t.bm.GetBlock(t.file, 6, true), 25, 606);
+  }
+  for (int round = 0; round < 2; ++round) {
+    const std::uint64_t misses = t.bm.Misses();
+    const std::uint64_t hits = t.bm.Hits();
+    for (std::int32_t b = 2; b <= 200; ++b) {
+      TqnBufferManager::TRequest r(t.bm);
+      EXPECT_EQ(QNGetDword(t.bm.GetBlock(t.file, b, false), 25), b == 6 ? 606 : b) << b;
+      EXPECT_LE(t.bm.PageCount(), 64 + 8);
+    }
+    EXPECT_LE(t.bm.PageCount(), 64);
+    // Every block is read from the file once (block 6 not while it is cached, in the first
+    // round at least), most of them on with another, which are hits then.
+    EXPECT_GE(t.bm.Misses() - misses, 198u) << round;
+    EXPECT_LE(t.bm.Misses() - misses, 199u) << round;
+    EXPECT_GT(t.bm.Hits() - hits, 150u) << round;
+  }
+  t.bm.Rollback(5);
+  TqnBufferManager::TRequest r(t.bm);
+  EXPECT_EQ(QNGetDword(t.bm.GetBlock(t.file, 6, false), 25), 6);
+}
+
 TEST(FileRecord, ChecksAndShortReads) {
   ScratchFolder dir;
   TableFixture t;
