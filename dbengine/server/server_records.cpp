@@ -147,7 +147,10 @@ static bool KeyFor(TqnSrCursor* C, int I, const std::uint8_t* Record, std::int32
 DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType, const std::uint8_t* Record) {
   TqnSrTable* t = C->Table;
   const TqnDataDictionary& d = t->Dictionary();
-  std::vector<std::uint8_t> rec(Record, Record + d.RecordLength());
+  // The record's copy and the keys built from it reuse their storage: this runs for every
+  // record of a bulk insert.
+  thread_local std::vector<std::uint8_t> rec;
+  rec.assign(Record, Record + d.RecordLength());
   if (!d.CheckRequiredFields(rec.data())) return qnresRequiredMissing;
   int autoField = -1;
   if (d.HasAutoIncField(autoField)) {
@@ -163,7 +166,7 @@ DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType
   QNTblAddRecord(t->DataFile(), ref, rec.data());
   DBIResult r = qnresSuccess;
   int added = 0;
-  std::vector<std::uint8_t> key;
+  thread_local std::vector<std::uint8_t> key;
   try {
     for (int i = 0; i < d.IndexCount(); ++i) {
       if (!KeyFor(C, i, rec.data(), ref, key) || !QNTblAddKey(t->IndexHandle(i), ref, key.data())) {
