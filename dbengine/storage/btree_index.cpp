@@ -269,32 +269,66 @@ void RemoveAt(TqnNodeView& n, std::int32_t pos) {
   n.SetCount(cnt - 1);
 }
 
-// Moves N entries from the end of L through separator Sep of P to the front of R.
-void ShiftRight(TqnNodeView& p, std::int32_t sep, TqnNodeView& l, TqnNodeView& r, std::int32_t count) {
-  Entry e;
-  for (std::int32_t i = 0; i < count; ++i) {
-    GetEntry(p, sep, e);
-    const std::int32_t oldChild0 = r.Leaf() ? -1 : r.Child(0);
-    InsertAt(r, 0, e, oldChild0);
-    const std::int32_t last = l.Count() - 1;
-    if (!r.Leaf()) r.SetChild(0, l.Child(last + 1));
-    GetEntry(l, last, e);
-    SetEntry(p, sep, e);
-    RemoveAt(l, last);
-  }
+// Copies N entries (references and keys) from entry First of From to entry At of To; the two
+// may be one node.
+void MoveEntries(TqnNodeView& to, std::int32_t at, const TqnNodeView& from, std::int32_t first, std::int32_t n) {
+  if (n <= 0) return;
+  std::memmove(to.RefPtr(at), from.RefPtr(first), 4 * static_cast<std::size_t>(n));
+  if (!to.seq) std::memmove(to.KeyPtr(at), from.KeyPtr(first), static_cast<std::size_t>(to.K) * n);
 }
 
-// Moves N entries from the front of R through separator Sep of P to the end of L.
-void ShiftLeft(TqnNodeView& p, std::int32_t sep, TqnNodeView& l, TqnNodeView& r, std::int32_t count) {
-  Entry e;
-  for (std::int32_t i = 0; i < count; ++i) {
-    GetEntry(p, sep, e);
-    InsertAt(l, l.Count(), e, r.Leaf() ? -1 : r.Child(0));
-    GetEntry(r, 0, e);
-    SetEntry(p, sep, e);
-    if (!r.Leaf()) r.SetChild(0, r.Child(1));
-    RemoveAt(r, 0);
+// Moves N entries from the end of L through separator Sep of P to the front of R: R begins
+// with L's last N - 1 entries and the separator, the separator becomes L's entry N from the
+// end, and in inner nodes L's last N children go before R's.  In one go: entry by entry, R
+// would be shifted N times.
+void ShiftRight(TqnNodeView& p, std::int32_t sep, TqnNodeView& l, TqnNodeView& r, std::int32_t count) {
+  const std::int32_t lc = l.Count();
+  const std::int32_t rc = r.Count();
+  const bool inner = !r.Leaf();
+  const std::int32_t oldChild0 = inner ? r.Child(0) : -1;
+  MoveEntries(r, count, r, 0, rc);
+  if (inner) {
+    std::uint8_t* c = r.b + 32;  // children 1.. of R
+    std::memmove(c + 4 * count, c, 4 * static_cast<std::size_t>(rc));
   }
+  MoveEntries(r, 0, l, lc - count + 1, count - 1);
+  Entry e;
+  GetEntry(p, sep, e);
+  SetEntry(r, count - 1, e);
+  if (inner) {
+    for (std::int32_t j = 0; j < count; ++j) r.SetChild(j, l.Child(lc - count + 1 + j));
+    r.SetChild(count, oldChild0);
+  }
+  GetEntry(l, lc - count, e);
+  SetEntry(p, sep, e);
+  r.SetCount(rc + count);
+  l.SetCount(lc - count);
+}
+
+// Moves N entries from the front of R through separator Sep of P to the end of L: L gains the
+// separator and R's first N - 1 entries, the separator becomes R's entry N, and in inner nodes
+// R's first N children go after L's.
+void ShiftLeft(TqnNodeView& p, std::int32_t sep, TqnNodeView& l, TqnNodeView& r, std::int32_t count) {
+  const std::int32_t lc = l.Count();
+  const std::int32_t rc = r.Count();
+  const bool inner = !r.Leaf();
+  Entry e;
+  GetEntry(p, sep, e);
+  SetEntry(l, lc, e);
+  MoveEntries(l, lc + 1, r, 0, count - 1);
+  if (inner)
+    for (std::int32_t j = 0; j < count; ++j) l.SetChild(lc + 1 + j, r.Child(j));
+  GetEntry(r, count - 1, e);
+  SetEntry(p, sep, e);
+  const std::int32_t newChild0 = inner ? r.Child(count) : -1;
+  MoveEntries(r, 0, r, count, rc - count);
+  if (inner) {
+    std::uint8_t* c = r.b + 32;
+    std::memmove(c, c + 4 * count, 4 * static_cast<std::size_t>(rc - count));
+    r.SetChild(0, newChild0);
+  }
+  l.SetCount(lc + count);
+  r.SetCount(rc - count);
 }
 
 // Splits the full child C at position Pos of P: its middle entry moves up, its upper half
