@@ -120,10 +120,16 @@ class Tree {
   // A leaf about to have an entry inserted at Pos (Grow) or removed from Pos: its count and its
   // entries from Pos to the end change, nothing else of it.
   void DirtyLeafFrom(const TqnNodeView& n, std::int32_t pos, bool grow) {
-    const std::int32_t end = n.Count() + (grow ? 1 : 0);
+    // The entries after Pos move one place up (an insert, which then writes entry Pos) or down
+    // onto it (a removal).
+    const std::int32_t cnt = n.Count();
+    const std::int32_t first = grow ? pos : pos + 1;
+    const std::int32_t moved = cnt - first;
+    const std::int32_t to = grow ? pos + 1 : pos;
     bm_.DirtyRange(f_, n.block, 4 * 5, 4);
-    bm_.DirtyRange(f_, n.block, static_cast<std::int32_t>(n.RefPtr(pos) - n.b), 4 * (end - pos));
-    if (!seq_) bm_.DirtyRange(f_, n.block, static_cast<std::int32_t>(n.KeyPtr(pos) - n.b), K_ * (end - pos));
+    const auto at = [&n](const std::uint8_t* p) { return static_cast<std::int32_t>(p - n.b); };
+    bm_.DirtyMove(f_, n.block, at(n.RefPtr(first)), 4 * moved, at(n.RefPtr(to)));
+    if (!seq_) bm_.DirtyMove(f_, n.block, at(n.KeyPtr(first)), K_ * moved, at(n.KeyPtr(to)));
   }
 
   int Compare(const std::uint8_t* a, const std::uint8_t* b) const { return cmp_(a, b, params_); }

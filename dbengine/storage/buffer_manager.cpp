@@ -320,6 +320,7 @@ void TqnBufferManager::SavePage(TqnbmRAMPage* Page, std::int32_t Offset, std::in
   s.Block = Page->Block;
   s.WasDirty = Page->Dirty;
   s.Offset = 0;
+  s.MoveLength = -1;
   if (!s.WasDirty) {
     // Dropped whole on a rollback: nothing more of it needs keeping in this savepoint.
     s.Bytes.clear();
@@ -380,6 +381,8 @@ void TqnBufferManager::RollbackToSavepoint() {
       continue;
     }
     if (s.WasDirty) {
+      if (s.MoveLength > 0)
+        std::memmove(p->Buffer.data() + s.MoveFrom, p->Buffer.data() + s.MoveTo, static_cast<std::size_t>(s.MoveLength));
       const std::size_t at = std::min(p->Buffer.size(), static_cast<std::size_t>(s.Offset));
       std::memcpy(p->Buffer.data() + at, s.Bytes.data(), std::min(p->Buffer.size() - at, s.Bytes.size()));
     } else {
@@ -536,6 +539,34 @@ void TqnBufferManager::DirtyBlock(TqnFileInfo* File, std::int32_t Block) {
   TqnPadLockGuard g(lock_);
   if (!held_.empty()) CheckHeld(File);
   if (TqnbmRAMPage* page = Lookup(File, Block)) MarkForUpdate(page, false);
+}
+
+void TqnBufferManager::DirtyMove(TqnFileInfo* File, std::int32_t Block, std::int32_t From, std::int32_t Length,
+                                 std::int32_t To) {
+  TqnPadLockGuard g(lock_);
+  if (!held_.empty()) CheckHeld(File);
+  TqnbmRAMPage* page = Lookup(File, Block);
+  if (page == nullptr) return;
+  const auto size = static_cast<std::int32_t>(page->Buffer.size());
+  if (saveDepth_ == 0 || !page->Dirty || page->SaveGen == saveGen_ || From < 0 || To < 0 || Length < 0 ||
+      From > size - Length || To > size - Length || From == To) {
+    MarkForUpdate(page, false, 0, From == To && Length >= 0 ? 0 : -1);
+    return;
+  }
+  // What the move back cannot give back: the bytes past the source it writes over (moving up),
+  // or those before it (moving down), gaps between included.
+  const std::int32_t lo = To > From ? From + Length : To;
+  const std::int32_t hi = To > From ? To + Length : From;
+  if (savedCount_ == saved_.size()) saved_.emplace_back();
+  TSavedPage& s = saved_[savedCount_++];
+  s.File = page->File;
+  s.Block = page->Block;
+  s.WasDirty = true;
+  s.Offset = lo;
+  s.Bytes.assign(page->Buffer.begin() + lo, page->Buffer.begin() + hi);
+  s.MoveFrom = From;
+  s.MoveTo = To;
+  s.MoveLength = Length;
 }
 
 void TqnBufferManager::DirtyRange(TqnFileInfo* File, std::int32_t Block, std::int32_t Offset, std::int32_t Length) {

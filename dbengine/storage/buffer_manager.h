@@ -105,6 +105,11 @@ class TqnBufferManager : public TObject {
   // changes nothing else of it before it next takes the block for update.  Inside a savepoint
   // only those bytes are kept, which spares copying a whole block for a change of a few bytes.
   void DirtyRange(TqnFileInfo* File, std::int32_t Block, std::int32_t Offset, std::int32_t Length);
+  // DirtyBlock for moving bytes [From, From + Length) of the block to To, after which the caller
+  // may write the bytes between the two places (an entry inserted into or removed from an
+  // array): inside a savepoint only the bytes the move cannot give back are kept, and the move
+  // is undone by moving them back.
+  void DirtyMove(TqnFileInfo* File, std::int32_t Block, std::int32_t From, std::int32_t Length, std::int32_t To);
   // Every cached page of File, dirty or not, is dropped.
   void RemoveFile(TqnFileInfo* File);
 
@@ -298,6 +303,8 @@ class TqnBufferManager : public TObject {
     bool WasDirty = false;
     std::int32_t Offset = 0;          // where Bytes belong in the block
     std::vector<std::uint8_t> Bytes;  // the contents of a page that was dirty already
+    // A move to undo before Bytes go back: [MoveTo, MoveTo + MoveLength) back to MoveFrom.
+    std::int32_t MoveFrom = 0, MoveTo = 0, MoveLength = -1;
   };
   int saveDepth_ = 0;
   std::uint32_t saveGen_ = 0;

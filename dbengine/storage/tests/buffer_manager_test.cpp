@@ -370,9 +370,9 @@ TEST(BufferManager, ASavepointPutsBackWhatTheRequestChanged) {
   EXPECT_EQ(QNGetDword(bytes.data() + 4 * 4096, 25), 104);
 }
 
-// Changes in parts (DirtyRange), whole blocks and block 0's words, in random order over blocks
-// already changed in the transaction: a rolled-back savepoint leaves every byte as it was, and
-// a kept one every change.
+// Changes in parts (DirtyRange), moves (DirtyMove), whole blocks and block 0's words, in random
+// order over blocks already changed in the transaction: a rolled-back savepoint leaves every
+// byte as it was, and a kept one every change.
 TEST(BufferManager, ASavepointOfPartsPutsBackEveryByte) {
   ScratchFolder dir;
   TableFixture t;
@@ -407,7 +407,20 @@ TEST(BufferManager, ASavepointOfPartsPutsBackEveryByte) {
       t.bm.BeginSavepoint();
       for (int step = 0; step < 12; ++step) {
         const auto b = static_cast<std::int32_t>(1 + next(6));
-        switch (next(3)) {
+        switch (next(4)) {
+          case 3: {
+            // Entries moved within the block, then the places they left written (DirtyMove).
+            const auto from = static_cast<std::int32_t>(32 + next(2000));
+            const auto to = static_cast<std::int32_t>(32 + next(2000));
+            const auto len = static_cast<std::int32_t>(next(2000));
+            std::uint8_t* p = t.bm.GetBlock(t.file, b, false);
+            t.bm.DirtyMove(t.file, b, from, len, to);
+            std::memmove(p + to, p + from, static_cast<std::size_t>(len));
+            const std::int32_t lo = to > from ? from : to + len;
+            const std::int32_t hi = to > from ? to : from + len;
+            for (std::int32_t i = lo; i < hi; ++i) p[i] = static_cast<std::uint8_t>(next(256));
+            break;
+          }
           case 0: {
             const auto off = static_cast<std::int32_t>(32 + next(4000));
             const auto len = static_cast<std::int32_t>(next(4096 - off + 1));
