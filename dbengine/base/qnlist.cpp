@@ -1,6 +1,7 @@
 #include "dbengine/base/qnlist.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <unordered_map>
 
@@ -61,6 +62,7 @@ struct IdRegistry {
   std::mutex lock;
   std::unordered_map<std::uint32_t, TqnSelfListItem*> live;
   std::uint32_t next = 0;
+  std::atomic<std::uint64_t> endings{0};
 };
 IdRegistry& Registry() {
   static IdRegistry* registry = new IdRegistry;  // lives for the whole run
@@ -83,7 +85,10 @@ TqnSelfListItem::~TqnSelfListItem() {
   IdRegistry& r = Registry();
   std::lock_guard<std::mutex> guard(r.lock);
   r.live.erase(Id());
+  r.endings.fetch_add(1, std::memory_order_release);
 }
+
+std::uint64_t TqnSelfListItem::Endings() { return Registry().endings.load(std::memory_order_acquire); }
 
 TqnSelfListItem* TqnSelfListItem::FindById(std::uint32_t Id) {
   if (Id == 0) return nullptr;

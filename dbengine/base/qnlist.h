@@ -99,6 +99,8 @@ class TqnSelfListItem : public TqnIntListItem {
   std::uint32_t Id() const { return static_cast<std::uint32_t>(FKey); }
   // The living item with this id, nullptr when there is none.
   static TqnSelfListItem* FindById(std::uint32_t Id);
+  // Counts the items ended so far: an item found earlier is still alive while it is unchanged.
+  static std::uint64_t Endings();
 };
 
 // Key pointers for lookups.

@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <map>
 #include <mutex>
@@ -47,9 +48,26 @@ std::mutex& ClaimMutex() {
   return m;
 }
 
+// This process's id, asked once (getpid is a system call, and every change request asks) and
+// again in a child made by fork.
+std::atomic<pid_t>& OwnProcessSlot() {
+  static std::atomic<pid_t> pid{0};
+  return pid;
+}
+pid_t OwnProcess() {
+  (void)ClaimMutex();  // the fork handlers are in place before the id is kept
+  pid_t p = OwnProcessSlot().load(std::memory_order_relaxed);
+  if (p == 0) {
+    p = ::getpid();
+    OwnProcessSlot().store(p, std::memory_order_relaxed);
+  }
+  return p;
+}
+
 void LockClaimsForFork() { ClaimMutex().lock(); }
 void UnlockClaimsAfterFork() { ClaimMutex().unlock(); }
 void ForgetClaimsInChild() {
+  OwnProcessSlot().store(0, std::memory_order_relaxed);
   for (auto& entry : Claims()) {
     if (entry.second.Fd >= 0) ::close(entry.second.Fd);
     entry.second.Fd = -1;
@@ -68,7 +86,7 @@ Claim* ClaimOf(const std::string& Folder) {
   auto spelling = Spellings().find(Folder);
   if (spelling == Spellings().end()) return nullptr;
   auto it = Claims().find(spelling->second);
-  if (it == Claims().end() || it->second.Count <= 0 || it->second.Process != ::getpid()) return nullptr;
+  if (it == Claims().end() || it->second.Count <= 0 || it->second.Process != OwnProcess()) return nullptr;
   return &it->second;
 }
 
@@ -123,7 +141,7 @@ TqnFolderClaim QNClaimFolder(const std::string& Folder) {
   FolderKey key;
   if (!QNDirectoryKeyOf(Folder, key)) return TqnFolderClaim::Unreadable;
   Claim& c = Claims()[key];
-  if (c.Count > 0 && c.Process != ::getpid()) c = Claim{};
+  if (c.Count > 0 && c.Process != OwnProcess()) c = Claim{};
   if (c.Count > 0) {
     ++c.Count;
     Spellings().emplace(Folder, key);
@@ -145,7 +163,7 @@ TqnFolderClaim QNClaimFolder(const std::string& Folder) {
   }
   c.Fd = fd;
   c.Count = 1;
-  c.Process = ::getpid();
+  c.Process = OwnProcess();
   Spellings().emplace(Folder, key);
   return TqnFolderClaim::Claimed;
 }
@@ -173,7 +191,7 @@ void QNReleaseFolder(const std::string& Folder) {
   Spellings().erase(spelling);
   auto it = Claims().find(key);
   if (it == Claims().end()) return;
-  if (it->second.Process != ::getpid()) {
+  if (it->second.Process != OwnProcess()) {
     Claims().erase(it);
     return;
   }

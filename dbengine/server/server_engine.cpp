@@ -83,7 +83,18 @@ static T* FindInList(const TqnList& L, std::uint32_t Id) {
 }
 
 TqnSrDatabase* TqnServerEngine::FindDatabase(std::uint32_t Id) const { return FindInList<TqnSrDatabase>(databases_, Id); }
-TqnSrCursor* TqnServerEngine::FindCursor(std::uint32_t Id) const { return FindInList<TqnSrCursor>(cursors_, Id); }
+TqnSrCursor* TqnServerEngine::FindCursor(std::uint32_t Id) const {
+  // Mostly the cursor of the request before (a client reads record after record through one):
+  // it is taken again without the registry while no item has ended since it was found.
+  const std::uint64_t endings = TqnSelfListItem::Endings();
+  if (Id != 0 && Id == lastCursorId_ && endings == lastCursorEndings_ && lastCursor_->HasOwner(&cursors_))
+    return lastCursor_;
+  TqnSrCursor* c = FindInList<TqnSrCursor>(cursors_, Id);
+  lastCursorId_ = c != nullptr ? Id : 0;
+  lastCursor_ = c;
+  lastCursorEndings_ = endings;
+  return c;
+}
 
 namespace {
 thread_local bool conflictWithinClient = false;

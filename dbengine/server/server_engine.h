@@ -6,6 +6,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -303,6 +304,15 @@ class TqnServerEngine : public TqnObject {
   TqnBufferManager* bm_;
   // The spelling under which each folder in use was claimed for this process (folder ids).
   std::map<std::uint32_t, std::string> folderClaims_;
+  // The cursor places kept by the savepoints open now, one list per depth (a BLOB copy's
+  // savepoint holds its writes' ones); kept between requests so that taking them allocates
+  // nothing.  A deque: an inner savepoint's list never moves an outer one's.
+  std::deque<std::vector<std::pair<TqnSrCursor*, TqnCursorPlace>>> places_;
+  std::size_t placesDepth_ = 0;
+  // The cursor found last, by FindCursor (under the request lock).
+  mutable std::uint32_t lastCursorId_ = 0;
+  mutable TqnSrCursor* lastCursor_ = nullptr;
+  mutable std::uint64_t lastCursorEndings_ = 0;
   int runningThreads_ = 0;
   std::mutex threadMutex_;
   std::condition_variable threadDone_;

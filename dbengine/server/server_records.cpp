@@ -65,12 +65,27 @@ DBIResult TqnServerEngine::InSavepoint(TqnSrCursor* C, const std::function<DBIRe
   // before it failed (a record without all its keys, half a split, part of a BLOB) is put back
   // from the savepoint, and every cursor of the table stands where it stood (on its record, or
   // on the gap a delete left).
-  std::vector<std::pair<TqnSrCursor*, TqnCursorPlace>> places;
+  if (placesDepth_ == places_.size()) places_.emplace_back();
+  std::vector<std::pair<TqnSrCursor*, TqnCursorPlace>>& places = places_[placesDepth_];
+  struct TDepth {
+    std::size_t& Depth;
+    explicit TDepth(std::size_t& D) : Depth(D) { ++Depth; }
+    ~TDepth() { --Depth; }
+  } depth(placesDepth_);
   TqnList& cursors = C->Table->Cursors();
-  places.reserve(static_cast<std::size_t>(cursors.Count()));
-  for (int i = 0; i < cursors.Count(); ++i) {
-    auto* o = cursors.ItemAs<TqnSrCursor>(i);
-    places.emplace_back(o, PlaceOf(o));
+  const auto count = static_cast<std::size_t>(cursors.Count());
+  places.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    auto* o = cursors.ItemAs<TqnSrCursor>(static_cast<int>(i));
+    places[i].first = o;
+    TqnCursorPlace& p = places[i].second;
+    p.Held = true;
+    p.Index = o->Index;
+    p.Position = o->Position;
+    p.Reference = o->Reference;
+    p.KeyValid = o->KeyValid;
+    p.CrackOnRecord = o->CrackOnRecord;
+    p.Key.assign(o->Key.begin(), o->Key.end());  // into the capacity kept from earlier requests
   }
   bm_->BeginSavepoint();
   DBIResult r = qnresSuccess;
@@ -134,7 +149,10 @@ static bool KeyFor(TqnSrCursor* C, int I, const std::uint8_t* Record, std::int32
 DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType, const std::uint8_t* Record) {
   TqnSrTable* t = C->Table;
   const TqnDataDictionary& d = t->Dictionary();
-  std::vector<std::uint8_t> rec(Record, Record + d.RecordLength());
+  // The record's copy and the keys built from it reuse their storage: this runs for every
+  // record of a bulk insert.
+  thread_local std::vector<std::uint8_t> rec;
+  rec.assign(Record, Record + d.RecordLength());
   if (!d.CheckRequiredFields(rec.data())) return qnresRequiredMissing;
   int autoField = -1;
   if (d.HasAutoIncField(autoField)) {
@@ -150,7 +168,7 @@ DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType
   QNTblAddRecord(t->DataFile(), ref, rec.data());
   DBIResult r = qnresSuccess;
   int added = 0;
-  std::vector<std::uint8_t> key;
+  thread_local std::vector<std::uint8_t> key;
   try {
     for (int i = 0; i < d.IndexCount(); ++i) {
       if (!KeyFor(C, i, rec.data(), ref, key) || !QNTblAddKey(t->IndexHandle(i), ref, key.data())) {

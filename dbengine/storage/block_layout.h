@@ -74,6 +74,8 @@ enum : int {
   qfhFieldCount = 24,
   qfhDictionaryBlock = 25,
 };
+// The bytes of block 0 that hold its defined words; the rest of block 0 is never read or written.
+constexpr std::int32_t kQnFileHeaderBytes = 4 * (qfhDictionaryBlock + 1);
 
 // Words of a stream block.
 enum : int { qsbNextInStream = 3, qsbType = 4, qsbTotalLength = 5, qsbFirstBlock = 6, qsbZero = 7 };

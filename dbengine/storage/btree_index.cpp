@@ -66,13 +66,30 @@ void CheckIndexNumber(int Index) {
   if (Index < 0 || Index >= kQnMaxIndexSlots) QNStorageError(qnerrIndexOutOfRange, {Index});
 }
 
+// The node capacities of an index; those of the index used last are kept, as a tree is made
+// for every step of a cursor.
+void Capacities(std::int32_t BlockSize, std::int32_t K, bool Seq, std::int32_t& Leaf, std::int32_t& Inner) {
+  thread_local std::int32_t lastBlockSize = 0, lastK = 0, lastLeaf = 0, lastInner = 0;
+  thread_local bool lastSeq = false;
+  if (BlockSize != lastBlockSize || K != lastK || Seq != lastSeq) {
+    lastLeaf = QNIndexNodeCapacity(BlockSize, K, true, Seq);
+    lastInner = QNIndexNodeCapacity(BlockSize, K, false, Seq);
+    lastBlockSize = BlockSize;
+    lastK = K;
+    lastSeq = Seq;
+  }
+  Leaf = lastLeaf;
+  Inner = lastInner;
+}
+
 // One index of a file during one operation.
 class Tree {
  public:
-  Tree(const TqnIndexHandle& H, bool ForUpdate)
+  // The index header is taken for update word by word as its counts change (DirtyWord).
+  explicit Tree(const TqnIndexHandle& H)
       : f_(H.File), bm_(QNManagerOf(H.File)), idx_(H.Index), cmp_(H.Compare), params_(H.Params) {
     CheckIndexNumber(idx_);
-    ih_ = ReadIndexHeader(f_, ForUpdate, false, &fh_);
+    ih_ = ReadIndexHeader(f_, false, false, &fh_);
     ihBlock_ = QNGetDword(ih_, qbhNumber);
     used_ = QNBlocksUsed(f_, fh_);
     const std::uint8_t flags = ih_[kIhFlags + idx_];
@@ -81,8 +98,7 @@ class Tree {
     K_ = QNGetU16(ih_ + kIhKeyLength + 2 * idx_);
     if (K_ < 1 || K_ > kQnMaxKeyLength || (seq_ && K_ != 4) || (!seq_ && params_.KeyLength != K_) || cmp_ == nullptr)
       QNStorageError(qnerrNotIndexBlock, {f_->Name, ihBlock_});
-    mLeaf_ = QNIndexNodeCapacity(f_->BlockSize, K_, true, seq_);
-    mInner_ = QNIndexNodeCapacity(f_->BlockSize, K_, false, seq_);
+    Capacities(f_->BlockSize, K_, seq_, mLeaf_, mInner_);
     if (mLeaf_ < 3 || mInner_ < 3) QNStorageError(qnerrNotIndexBlock, {f_->Name, ihBlock_});
   }
 
@@ -90,20 +106,31 @@ class Tree {
   bool Seq() const { return seq_; }
   std::int32_t K() const { return K_; }
   std::int32_t Root() const { return QNGetI32(ih_ + kIhRoot + 4 * idx_); }
-  void SetRoot(std::int32_t v) {
-    Dirty(ihBlock_);
-    QNPutI32(ih_ + kIhRoot + 4 * idx_, v);
-  }
+  void SetRoot(std::int32_t v) { QNPutI32(DirtyWord(kIhRoot), v); }
   void AddKeyCount(std::int32_t d) {
-    Dirty(ihBlock_);
-    QNPutI32(ih_ + kIhKeyCount + 4 * idx_, QNGetI32(ih_ + kIhKeyCount + 4 * idx_) + d);
+    std::uint8_t* w = DirtyWord(kIhKeyCount);
+    QNPutI32(w, QNGetI32(w) + d);
   }
   void AddNodeCount(std::int32_t d) {
-    Dirty(ihBlock_);
-    QNPutI32(ih_ + kIhNodeCount + 4 * idx_, QNGetI32(ih_ + kIhNodeCount + 4 * idx_) + d);
+    std::uint8_t* w = DirtyWord(kIhNodeCount);
+    QNPutI32(w, QNGetI32(w) + d);
   }
   void Dirty(std::int32_t Block) { bm_.DirtyBlock(f_, Block); }
   void Dirty(const TqnNodeView& n) { Dirty(n.block); }
+  // A leaf about to have an entry inserted at Pos (Grow) or removed from Pos: its count and its
+  // entries from Pos to the end change, nothing else of it.
+  void DirtyLeafFrom(const TqnNodeView& n, std::int32_t pos, bool grow) {
+    // The entries after Pos move one place up (an insert, which then writes entry Pos) or down
+    // onto it (a removal).
+    const std::int32_t cnt = n.Count();
+    const std::int32_t first = grow ? pos : pos + 1;
+    const std::int32_t moved = cnt - first;
+    const std::int32_t to = grow ? pos + 1 : pos;
+    bm_.DirtyRange(f_, n.block, 4 * 5, 4);
+    const auto at = [&n](const std::uint8_t* p) { return static_cast<std::int32_t>(p - n.b); };
+    bm_.DirtyMove(f_, n.block, at(n.RefPtr(first)), 4 * moved, at(n.RefPtr(to)));
+    if (!seq_) bm_.DirtyMove(f_, n.block, at(n.KeyPtr(first)), K_ * moved, at(n.KeyPtr(to)));
+  }
 
   int Compare(const std::uint8_t* a, const std::uint8_t* b) const { return cmp_(a, b, params_); }
   const TqnKeyCompareParams& Params() const { return params_; }
@@ -197,6 +224,13 @@ class Tree {
   std::int32_t K_ = 0;
   std::int32_t mLeaf_ = 0;
   std::int32_t mInner_ = 0;
+
+  // This index's word of one array of the index header, taken for update.
+  std::uint8_t* DirtyWord(int Array) {
+    const std::int32_t at = Array + 4 * idx_;
+    bm_.DirtyRange(f_, ihBlock_, at, 4);
+    return ih_ + at;
+  }
 };
 
 // One entry (reference and key) held outside any node.
@@ -241,32 +275,66 @@ void RemoveAt(TqnNodeView& n, std::int32_t pos) {
   n.SetCount(cnt - 1);
 }
 
-// Moves N entries from the end of L through separator Sep of P to the front of R.
-void ShiftRight(TqnNodeView& p, std::int32_t sep, TqnNodeView& l, TqnNodeView& r, std::int32_t count) {
-  Entry e;
-  for (std::int32_t i = 0; i < count; ++i) {
-    GetEntry(p, sep, e);
-    const std::int32_t oldChild0 = r.Leaf() ? -1 : r.Child(0);
-    InsertAt(r, 0, e, oldChild0);
-    const std::int32_t last = l.Count() - 1;
-    if (!r.Leaf()) r.SetChild(0, l.Child(last + 1));
-    GetEntry(l, last, e);
-    SetEntry(p, sep, e);
-    RemoveAt(l, last);
-  }
+// Copies N entries (references and keys) from entry First of From to entry At of To; the two
+// may be one node.
+void MoveEntries(TqnNodeView& to, std::int32_t at, const TqnNodeView& from, std::int32_t first, std::int32_t n) {
+  if (n <= 0) return;
+  std::memmove(to.RefPtr(at), from.RefPtr(first), 4 * static_cast<std::size_t>(n));
+  if (!to.seq) std::memmove(to.KeyPtr(at), from.KeyPtr(first), static_cast<std::size_t>(to.K) * n);
 }
 
-// Moves N entries from the front of R through separator Sep of P to the end of L.
-void ShiftLeft(TqnNodeView& p, std::int32_t sep, TqnNodeView& l, TqnNodeView& r, std::int32_t count) {
-  Entry e;
-  for (std::int32_t i = 0; i < count; ++i) {
-    GetEntry(p, sep, e);
-    InsertAt(l, l.Count(), e, r.Leaf() ? -1 : r.Child(0));
-    GetEntry(r, 0, e);
-    SetEntry(p, sep, e);
-    if (!r.Leaf()) r.SetChild(0, r.Child(1));
-    RemoveAt(r, 0);
+// Moves N entries from the end of L through separator Sep of P to the front of R: R begins
+// with L's last N - 1 entries and the separator, the separator becomes L's entry N from the
+// end, and in inner nodes L's last N children go before R's.  In one go: entry by entry, R
+// would be shifted N times.
+void ShiftRight(TqnNodeView& p, std::int32_t sep, TqnNodeView& l, TqnNodeView& r, std::int32_t count) {
+  const std::int32_t lc = l.Count();
+  const std::int32_t rc = r.Count();
+  const bool inner = !r.Leaf();
+  const std::int32_t oldChild0 = inner ? r.Child(0) : -1;
+  MoveEntries(r, count, r, 0, rc);
+  if (inner) {
+    std::uint8_t* c = r.b + 32;  // children 1.. of R
+    std::memmove(c + 4 * count, c, 4 * static_cast<std::size_t>(rc));
   }
+  MoveEntries(r, 0, l, lc - count + 1, count - 1);
+  Entry e;
+  GetEntry(p, sep, e);
+  SetEntry(r, count - 1, e);
+  if (inner) {
+    for (std::int32_t j = 0; j < count; ++j) r.SetChild(j, l.Child(lc - count + 1 + j));
+    r.SetChild(count, oldChild0);
+  }
+  GetEntry(l, lc - count, e);
+  SetEntry(p, sep, e);
+  r.SetCount(rc + count);
+  l.SetCount(lc - count);
+}
+
+// Moves N entries from the front of R through separator Sep of P to the end of L: L gains the
+// separator and R's first N - 1 entries, the separator becomes R's entry N, and in inner nodes
+// R's first N children go after L's.
+void ShiftLeft(TqnNodeView& p, std::int32_t sep, TqnNodeView& l, TqnNodeView& r, std::int32_t count) {
+  const std::int32_t lc = l.Count();
+  const std::int32_t rc = r.Count();
+  const bool inner = !r.Leaf();
+  Entry e;
+  GetEntry(p, sep, e);
+  SetEntry(l, lc, e);
+  MoveEntries(l, lc + 1, r, 0, count - 1);
+  if (inner)
+    for (std::int32_t j = 0; j < count; ++j) l.SetChild(lc + 1 + j, r.Child(j));
+  GetEntry(r, count - 1, e);
+  SetEntry(p, sep, e);
+  const std::int32_t newChild0 = inner ? r.Child(count) : -1;
+  MoveEntries(r, 0, r, count, rc - count);
+  if (inner) {
+    std::uint8_t* c = r.b + 32;
+    std::memmove(c, c + 4 * count, 4 * static_cast<std::size_t>(rc - count));
+    r.SetChild(0, newChild0);
+  }
+  l.SetCount(lc + count);
+  r.SetCount(rc - count);
 }
 
 // Splits the full child C at position Pos of P: its middle entry moves up, its upper half
@@ -404,7 +472,7 @@ void QNTblClearIndex(TqnFileInfo* File, int Index) {
     h.Index = Index;
     h.Compare = QNKeyCompareRefNr;
     h.Params.KeyLength = QNGetU16(ih + kIhKeyLength + 2 * Index);
-    Tree t(h, true);
+    Tree t(h);
     std::vector<std::pair<std::int32_t, int>> stack{{root, 0}};
     std::set<std::int32_t> seen;
     while (!stack.empty()) {
@@ -445,7 +513,7 @@ void QNTblDeleteIndex(TqnFileInfo* File, int Index) {
 
 bool QNTblAddKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::uint8_t* Key) {
   TqnBufferManager::TRequest request(QNManagerOf(Index.File));
-  Tree t(Index, true);
+  Tree t(Index);
   Entry e;
   e.ref = RefNr;
   if (t.Seq())
@@ -475,7 +543,7 @@ bool QNTblAddKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::uin
     const std::int32_t pos = t.Search(node, e.key, RefNr, t.Dups(), found);
     if (found) return false;
     if (node.Leaf()) {
-      t.Dirty(node);
+      t.DirtyLeafFrom(node, pos, true);
       InsertAt(node, pos, e, -1);
       t.AddKeyCount(1);
       return true;
@@ -513,7 +581,7 @@ bool QNTblAddKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::uin
 
 bool QNTblDeleteKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::uint8_t* Key) {
   TqnBufferManager::TRequest request(QNManagerOf(Index.File));
-  Tree t(Index, true);
+  Tree t(Index);
   std::uint8_t key[kQnMaxKeyLength];
   if (t.Seq())
     QNPutI32(key, RefNr);
@@ -529,7 +597,7 @@ bool QNTblDeleteKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::
     const std::int32_t pos = t.Search(node, key, RefNr, t.Dups(), found);
     if (node.Leaf()) {
       if (!found) return false;
-      t.Dirty(node);
+      t.DirtyLeafFrom(node, pos, false);
       RemoveAt(node, pos);
       t.AddKeyCount(-1);
       if (isRoot) CollapseRoot(t, node);
@@ -716,20 +784,20 @@ const std::uint8_t* CurrentKey(Tree& t, const TqnKeyPath& p) {
 
 bool QNTblNextKey(const TqnIndexHandle& Index, std::int32_t& RefNr, std::uint8_t* KeyBuffer, TqnKeyPath& Path) {
   TqnBufferManager::TRequest request(QNManagerOf(Index.File));
-  Tree t(Index, false);
+  Tree t(Index);
   return Step(t, true, RefNr, KeyBuffer, Path);
 }
 
 bool QNTblPrevKey(const TqnIndexHandle& Index, std::int32_t& RefNr, std::uint8_t* KeyBuffer, TqnKeyPath& Path) {
   TqnBufferManager::TRequest request(QNManagerOf(Index.File));
-  Tree t(Index, false);
+  Tree t(Index);
   return Step(t, false, RefNr, KeyBuffer, Path);
 }
 
 bool QNTblFindKey(const TqnIndexHandle& Index, std::int32_t& RefNr, const std::uint8_t* Key, int Action,
                   TqnKeyPath& Path) {
   TqnBufferManager::TRequest request(QNManagerOf(Index.File));
-  Tree t(Index, false);
+  Tree t(Index);
   std::uint8_t key[kQnMaxKeyLength];
   if (t.Seq())
     QNPutI32(key, Key != nullptr ? QNGetI32(Key) : RefNr);

@@ -91,16 +91,22 @@ void TqnBufferManager::HashRemove(TqnbmRAMPage* Page) {
 
 void TqnBufferManager::Stamp(TqnbmRAMPage* Page) {
   if (++useCounter_ == 0) {
-    for (auto& p : all_) p->Stamp = 1;
+    for (auto& p : all_) p->Stamp = p->LinkedAt = 1;
     threshold_ = depth_ > 0 ? 1 : kNoThreshold;
     useCounter_ = 2;
   }
   Page->Stamp = useCounter_;
   // The orders of use follow the stamps: the page just used goes to the newest end of the
-  // order of its kind (a block becomes an index block once its node is written).
+  // order of its kind (a block becomes an index block once its node is written).  A page moved
+  // there within the last eighth of its order's count of stamps stays where it is: no more
+  // pages than that have been moved past it since, so it is among the newest eighth of its
+  // order anyway, and pages used over and over (the index header, a leaf read key after key)
+  // are not moved at every use.
   if (Page->UseOrder < 0) return;
   const int order = QNHasSignature(Page->Buffer.data(), kQnSigIndex) ? kIndexOrder : kOtherOrder;
-  if (Page->UseOrder != order || Page != orders_[order].Newest) {
+  if (Page->UseOrder != order ||
+      (Page != orders_[order].Newest &&
+       useCounter_ - Page->LinkedAt > static_cast<std::uint32_t>(orders_[order].Count / 8))) {
     Unlink(Page);
     LinkNewest(Page, order);
   }
@@ -110,6 +116,7 @@ void TqnBufferManager::LinkNewest(TqnbmRAMPage* Page, int Order) {
   TUseOrder& o = orders_[Order];
   Page->Older = o.Newest;
   Page->Newer = nullptr;
+  Page->LinkedAt = useCounter_;
   if (o.Newest != nullptr)
     o.Newest->Newer = Page;
   else
@@ -222,15 +229,17 @@ void TqnBufferManager::SetMaxPageCount(int Count) {
   Shrink(false);
 }
 
-TqnbmRAMPage* TqnBufferManager::ObtainPage(TqnFileInfo* File, std::int32_t Block, std::int32_t BlockSize) {
+TqnbmRAMPage* TqnBufferManager::ObtainPage(TqnFileInfo* File, std::int32_t Block, std::int32_t BlockSize,
+                                           bool Spare) {
   TqnbmRAMPage* page = nullptr;
-  if (PageCount() > maxPages_) Shrink(true);
+  if (PageCount() > maxPages_) Shrink(!Spare);
   if (!recycled_.empty()) {
     page = recycled_.back();
     recycled_.pop_back();
   } else if (PageCount() >= maxPages_) {
     // The least recently used block page that the current request has not touched.
-    page = Evict(true);
+    page = Evict(!Spare);
+    if (page == nullptr && Spare) return nullptr;
   }
   if (page == nullptr) {
     // Every page belongs to the current request (or the cache is not full yet).
@@ -281,9 +290,9 @@ void TqnBufferManager::ReadHeader(TqnFileInfo* File, TqnbmRAMPage*& Page) {
   std::memcpy(Page->Buffer.data(), block.data(), block.size());
 }
 
-void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended) {
+void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended, std::int32_t Offset, std::int32_t Length) {
   // Inside a savepoint the page's contents are kept first: the caller changes them next.
-  if (saveDepth_ > 0 && Page->SaveGen != saveGen_) SavePage(Page);
+  if (saveDepth_ > 0 && Page->SaveGen != saveGen_) SavePage(Page, Offset, Length);
   // A page already dirty stays with the transaction that dirtied it.
   if (Page->Dirty) return;
   const std::uint32_t tid = Page->File->TransactionId;
@@ -304,14 +313,33 @@ void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended) {
   MarkDirty(Page, *t);
 }
 
-void TqnBufferManager::SavePage(TqnbmRAMPage* Page) {
+void TqnBufferManager::SavePage(TqnbmRAMPage* Page, std::int32_t Offset, std::int32_t Length) {
   if (savedCount_ == saved_.size()) saved_.emplace_back();
   TSavedPage& s = saved_[savedCount_++];
   s.File = Page->File;
   s.Block = Page->Block;
   s.WasDirty = Page->Dirty;
-  if (s.WasDirty) s.Bytes.assign(Page->Buffer.begin(), Page->Buffer.end());
-  Page->SaveGen = saveGen_;
+  s.Offset = 0;
+  s.MoveLength = -1;
+  if (!s.WasDirty) {
+    // Dropped whole on a rollback: nothing more of it needs keeping in this savepoint.
+    s.Bytes.clear();
+    Page->SaveGen = saveGen_;
+    return;
+  }
+  const auto size = static_cast<std::int32_t>(Page->Buffer.size());
+  if (Length < 0) {
+    // The whole block may change from here: it is kept whole (block 0: its defined values), and
+    // later changes in this savepoint need no copy.
+    Offset = 0;
+    Length = Page->Block == 0 ? std::min(size, kQnFileHeaderBytes) : size;
+    Page->SaveGen = saveGen_;
+  } else {
+    Offset = std::clamp(Offset, 0, size);
+    Length = std::clamp(Length, 0, size - Offset);
+  }
+  s.Offset = Offset;
+  s.Bytes.assign(Page->Buffer.begin() + Offset, Page->Buffer.begin() + Offset + Length);
 }
 
 void TqnBufferManager::BeginSavepoint() {
@@ -334,7 +362,8 @@ void TqnBufferManager::EndSavepoint() {
 void TqnBufferManager::RollbackToSavepoint() {
   TqnPadLockGuard g(lock_);
   if (saveDepth_ == 0 || --saveDepth_ > 0) return;
-  for (std::size_t i = 0; i < savedCount_; ++i) {
+  // Newest first: a block kept in parts and then whole gets the parts' older bytes last.
+  for (std::size_t i = savedCount_; i-- > 0;) {
     const TSavedPage& s = saved_[i];
     TqnbmRAMPage* p = Lookup(s.File, s.Block);
     if (p == nullptr) {
@@ -352,7 +381,10 @@ void TqnBufferManager::RollbackToSavepoint() {
       continue;
     }
     if (s.WasDirty) {
-      std::memcpy(p->Buffer.data(), s.Bytes.data(), std::min(p->Buffer.size(), s.Bytes.size()));
+      if (s.MoveLength > 0)
+        std::memmove(p->Buffer.data() + s.MoveFrom, p->Buffer.data() + s.MoveTo, static_cast<std::size_t>(s.MoveLength));
+      const std::size_t at = std::min(p->Buffer.size(), static_cast<std::size_t>(s.Offset));
+      std::memcpy(p->Buffer.data() + at, s.Bytes.data(), std::min(p->Buffer.size() - at, s.Bytes.size()));
     } else {
       // What the disk holds (or, for a block appended by the request, nothing the file counts).
       Unassign(p);
@@ -422,9 +454,13 @@ std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, 
   if (page == nullptr) {
     ++misses_;
     page = ObtainPage(File, Block, File->BlockSize);
+    const bool onward = File == lastMissFile_ && Block == lastMissBlock_ + 1;
+    lastMissFile_ = File;
+    lastMissBlock_ = Block;
     try {
-      QNReadFileExactAt(File, static_cast<std::int64_t>(Block) * File->BlockSize, page->Buffer.size(),
-                        page->Buffer.data());
+      if (!onward || !ReadOnward(File, page))
+        QNReadFileExactAt(File, static_cast<std::int64_t>(Block) * File->BlockSize, page->Buffer.size(),
+                          page->Buffer.data());
     } catch (...) {
       Unassign(page);
       throw;
@@ -435,6 +471,37 @@ std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, 
   if (ForUpdate) MarkForUpdate(page, false);
   Stamp(page);
   return page->Buffer.data();
+}
+
+bool TqnBufferManager::ReadOnward(TqnFileInfo* File, TqnbmRAMPage* Page) {
+  // Only inside a request, where the page asked for cannot be taken for the ones that follow.
+  if (depth_ == 0) return false;
+  const TqnbmRAMPage* header = HeaderOf(File);
+  if (header == nullptr) return false;
+  const std::int32_t used = QNGetDword(header->Buffer.data(), qfhBlocksUsed);
+  const std::int32_t bs = File->BlockSize;
+  // The blocks that follow up to the first one cached (which may be newer than the disk).
+  // A small cache reads less on (none below 16 pages): what is read on must stay until used.
+  const std::int32_t most = std::min(kReadOnward, maxPages_ / 8);
+  std::int32_t n = 1;
+  while (n < most && Page->Block + n < used && Lookup(File, Page->Block + n) == nullptr) ++n;
+  if (n == 1) return false;
+  Stamp(Page);
+  const std::size_t want = static_cast<std::size_t>(n) * static_cast<std::size_t>(bs);
+  if (scratch_.size() < want) scratch_.resize(want);
+  QNPositionFile(File, static_cast<std::int64_t>(Page->Block) * bs);
+  const std::size_t got = QNReadFile(File, want, scratch_.data());
+  if (got < static_cast<std::size_t>(bs)) QNStorageError(qnerrFileReadExact, {File->Name, static_cast<long long>(bs)});
+  std::memcpy(Page->Buffer.data(), scratch_.data(), static_cast<std::size_t>(bs));
+  for (std::int32_t k = 1; k < n && static_cast<std::size_t>(k + 1) * static_cast<std::size_t>(bs) <= got; ++k) {
+    // Pages that can be had without writing anything; none left ends the reading on.
+    TqnbmRAMPage* p = ObtainPage(File, Page->Block + k, bs, true);
+    if (p == nullptr) break;
+    ++misses_;
+    std::memcpy(p->Buffer.data(), scratch_.data() + static_cast<std::size_t>(k) * static_cast<std::size_t>(bs),
+                static_cast<std::size_t>(bs));
+  }
+  return true;
 }
 
 std::uint8_t* TqnBufferManager::AddBlock(TqnFileInfo* File, std::int32_t Block) {
@@ -472,6 +539,40 @@ void TqnBufferManager::DirtyBlock(TqnFileInfo* File, std::int32_t Block) {
   TqnPadLockGuard g(lock_);
   if (!held_.empty()) CheckHeld(File);
   if (TqnbmRAMPage* page = Lookup(File, Block)) MarkForUpdate(page, false);
+}
+
+void TqnBufferManager::DirtyMove(TqnFileInfo* File, std::int32_t Block, std::int32_t From, std::int32_t Length,
+                                 std::int32_t To) {
+  TqnPadLockGuard g(lock_);
+  if (!held_.empty()) CheckHeld(File);
+  TqnbmRAMPage* page = Lookup(File, Block);
+  if (page == nullptr) return;
+  const auto size = static_cast<std::int32_t>(page->Buffer.size());
+  if (saveDepth_ == 0 || !page->Dirty || page->SaveGen == saveGen_ || From < 0 || To < 0 || Length < 0 ||
+      From > size - Length || To > size - Length || From == To) {
+    MarkForUpdate(page, false, 0, From == To && Length >= 0 ? 0 : -1);
+    return;
+  }
+  // What the move back cannot give back: the bytes past the source it writes over (moving up),
+  // or those before it (moving down), gaps between included.
+  const std::int32_t lo = To > From ? From + Length : To;
+  const std::int32_t hi = To > From ? To + Length : From;
+  if (savedCount_ == saved_.size()) saved_.emplace_back();
+  TSavedPage& s = saved_[savedCount_++];
+  s.File = page->File;
+  s.Block = page->Block;
+  s.WasDirty = true;
+  s.Offset = lo;
+  s.Bytes.assign(page->Buffer.begin() + lo, page->Buffer.begin() + hi);
+  s.MoveFrom = From;
+  s.MoveTo = To;
+  s.MoveLength = Length;
+}
+
+void TqnBufferManager::DirtyRange(TqnFileInfo* File, std::int32_t Block, std::int32_t Offset, std::int32_t Length) {
+  TqnPadLockGuard g(lock_);
+  if (!held_.empty()) CheckHeld(File);
+  if (TqnbmRAMPage* page = Lookup(File, Block)) MarkForUpdate(page, false, Offset, std::max(Length, 0));
 }
 
 void TqnBufferManager::RemoveFile(TqnFileInfo* File) {

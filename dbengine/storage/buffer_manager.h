@@ -39,6 +39,7 @@ struct TqnbmRAMPage {
   TqnbmRAMPage* Older = nullptr;
   TqnbmRAMPage* Newer = nullptr;
   int UseOrder = -1;  // -1: in none
+  std::uint32_t LinkedAt = 0;  // the use counter when it was last moved to the newest end
   std::size_t DirtySlot = 0;
   std::uint32_t SaveGen = 0;  // the savepoint that holds this page's contents from before it
 };
@@ -100,6 +101,15 @@ class TqnBufferManager : public TObject {
   std::uint8_t* GetFileHeader(TqnFileInfo* File, bool ForUpdate);
   // Marks a cached block for update; a block that is not cached is left alone.
   void DirtyBlock(TqnFileInfo* File, std::int32_t Block);
+  // DirtyBlock for a change of bytes [Offset, Offset + Length) of the block only: the caller
+  // changes nothing else of it before it next takes the block for update.  Inside a savepoint
+  // only those bytes are kept, which spares copying a whole block for a change of a few bytes.
+  void DirtyRange(TqnFileInfo* File, std::int32_t Block, std::int32_t Offset, std::int32_t Length);
+  // DirtyBlock for moving bytes [From, From + Length) of the block to To, after which the caller
+  // may write the bytes between the two places (an entry inserted into or removed from an
+  // array): inside a savepoint only the bytes the move cannot give back are kept, and the move
+  // is undone by moving them back.
+  void DirtyMove(TqnFileInfo* File, std::int32_t Block, std::int32_t From, std::int32_t Length, std::int32_t To);
   // Every cached page of File, dirty or not, is dropped.
   void RemoveFile(TqnFileInfo* File);
 
@@ -160,9 +170,11 @@ class TqnBufferManager : public TObject {
   // fails half-way (an early write or a journal append refused, a damaged block found) leaves
   // nothing of itself.  Blocks used in a request stay cached until it ends, so the copies are
   // taken in RAM only: a block already changed in the transaction is copied when the request
-  // first takes it for update; a block the request is the first to change is dropped instead
-  // (the disk, or the journal of the early writes, holds what it was).  A savepoint begun
-  // inside another one is counted and does nothing: the outermost one decides.
+  // first takes it for update (of block 0 the header's defined values only, the rest of it
+  // being never read or written; with DirtyRange, the bytes named only); a block the request
+  // is the first to change is dropped instead (the disk, or the journal of the early writes,
+  // holds what it was).  The copies are put back newest first.  A savepoint begun inside
+  // another one is counted and does nothing: the outermost one decides.
   void BeginSavepoint();
   void EndSavepoint();
   void RollbackToSavepoint();
@@ -186,12 +198,20 @@ class TqnBufferManager : public TObject {
   TqnbmRAMPage* Lookup(const TqnFileInfo* File, std::int32_t Block) const;
   // The file's header page: every block access needs it, and mostly of the same file.
   TqnbmRAMPage* HeaderOf(const TqnFileInfo* File) const;
-  TqnbmRAMPage* ObtainPage(TqnFileInfo* File, std::int32_t Block, std::int32_t BlockSize);
+  // Spare: only a page that can be had without writing anything and without growing the cache
+  // past its limit (nullptr when there is none).
+  TqnbmRAMPage* ObtainPage(TqnFileInfo* File, std::int32_t Block, std::int32_t BlockSize, bool Spare = false);
+  // A block missed right after the block before it of the same file (a scan in physical order):
+  // it is read in one read with up to kReadOnward - 1 blocks that follow it (fewer in a cache
+  // of less than 8 x kReadOnward pages), which go into spare pages.  False when nothing follows to be read (Page is then not read either).
+  bool ReadOnward(TqnFileInfo* File, TqnbmRAMPage* Page);
+  static constexpr std::int32_t kReadOnward = 8;
   void ReadHeader(TqnFileInfo* File, TqnbmRAMPage*& Page);
   // The checks before a block page is taken: held journals, the header page, the block number.
   void PrepareBlockRead(TqnFileInfo* File, std::int32_t Block);
-  void MarkForUpdate(TqnbmRAMPage* Page, bool Appended);
-  void SavePage(TqnbmRAMPage* Page);
+  // Length < 0: the whole block may change.
+  void MarkForUpdate(TqnbmRAMPage* Page, bool Appended, std::int32_t Offset = 0, std::int32_t Length = -1);
+  void SavePage(TqnbmRAMPage* Page, std::int32_t Offset, std::int32_t Length);
   void Stamp(TqnbmRAMPage* Page);
   void Unassign(TqnbmRAMPage* Page);
   // The pages by file and block: chains of a bucket table that grows with the page count.
@@ -268,7 +288,10 @@ class TqnBufferManager : public TObject {
   };
   std::map<std::string, THeldJournal> held_;  // by journal name
   mutable TqnbmRAMPage* lastHeader_ = nullptr;  // the header page found last (freed: nullptr)
-  std::vector<std::uint8_t> scratch_;  // ReadBlockParts' bytes read from a file
+  std::vector<std::uint8_t> scratch_;  // bytes read from a file by ReadBlockParts and ReadOnward
+  // The block missed last: the next one missed right after it is read with those that follow.
+  const TqnFileInfo* lastMissFile_ = nullptr;
+  std::int32_t lastMissBlock_ = -1;
   int maxPages_ = 500;
   std::uint32_t useCounter_ = 0;
   std::uint32_t threshold_ = 0xFFFFFFFFu;
@@ -278,7 +301,10 @@ class TqnBufferManager : public TObject {
     TqnFileInfo* File = nullptr;
     std::int32_t Block = 0;
     bool WasDirty = false;
+    std::int32_t Offset = 0;          // where Bytes belong in the block
     std::vector<std::uint8_t> Bytes;  // the contents of a page that was dirty already
+    // A move to undo before Bytes go back: [MoveTo, MoveTo + MoveLength) back to MoveFrom.
+    std::int32_t MoveFrom = 0, MoveTo = 0, MoveLength = -1;
   };
   int saveDepth_ = 0;
   std::uint32_t saveGen_ = 0;

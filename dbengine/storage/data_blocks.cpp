@@ -45,7 +45,10 @@ void QNTblCheckRecordLayout(const TqnFileInfo* File, const std::uint8_t* Header)
   const std::int32_t rl = QNGetDword(Header, qfhRecordLength);
   const std::int32_t sl = QNGetDword(Header, qfhSlotLength);
   const std::int32_t per = QNGetDword(Header, qfhRecordsPerBlock);
-  if (rl < 1 || rl > File->BlockSize - 36 || sl != rl + 4 || per != (File->BlockSize - 32) / sl)
+  // per == (block size - 32) div slot length, without a division: this runs for every record read.
+  const std::int64_t room = File->BlockSize - 32;
+  if (rl < 1 || rl > File->BlockSize - 36 || sl != rl + 4 || per < 1 || static_cast<std::int64_t>(per) * sl > room ||
+      static_cast<std::int64_t>(per + 1) * sl <= room)
     QNStorageError(qnerrNotQuarnelFile, {File->Name});
 }
 
@@ -102,7 +105,9 @@ void QNTblAddRecord(TqnFileInfo* File, std::int32_t& RefNr, const std::uint8_t* 
     QNSetDword(h, qfhLastDataBlock, n);
     off = 32;
   } else {
-    blk = QNTblHlpReadDataBlock(File, h, true, QNGetDword(h, qfhFirstDeleted), off);
+    // Only the slot changes.
+    blk = QNTblHlpReadDataBlock(File, h, false, QNGetDword(h, qfhFirstDeleted), off);
+    bm.DirtyRange(File, QNGetDword(blk, qbhNumber), off, L.slotLength);
   }
   const std::int32_t ref = QNGetDword(h, qfhFirstDeleted);
   const std::int32_t link = QNGetDword(blk + off, 0);
@@ -154,8 +159,9 @@ void QNTblUpdateRecord(TqnFileInfo* File, std::int32_t RefNr, const std::uint8_t
   std::int32_t off;
   std::uint8_t* blk = QNTblHlpReadDataBlock(File, h, false, RefNr, off);
   if (QNGetDword(blk + off, 0) != 0) QNStorageError(qnerrRecordDeleted, {File->Name, RefNr});
-  bm.DirtyBlock(File, RefNr >> QNLog2Of(File, h));
-  std::memcpy(blk + off + 4, Data, static_cast<std::size_t>(QNGetDword(h, qfhRecordLength)));
+  const std::int32_t length = QNGetDword(h, qfhRecordLength);
+  bm.DirtyRange(File, RefNr >> QNLog2Of(File, h), off + 4, length);
+  std::memcpy(blk + off + 4, Data, static_cast<std::size_t>(length));
 }
 
 void QNTblDeleteRecord(TqnFileInfo* File, std::int32_t RefNr) {
@@ -163,8 +169,9 @@ void QNTblDeleteRecord(TqnFileInfo* File, std::int32_t RefNr) {
   TqnBufferManager::TRequest request(bm);
   std::uint8_t* h = bm.GetFileHeader(File, true);
   std::int32_t off;
-  std::uint8_t* blk = QNTblHlpReadDataBlock(File, h, true, RefNr, off);
+  std::uint8_t* blk = QNTblHlpReadDataBlock(File, h, false, RefNr, off);
   if (QNGetDword(blk + off, 0) != 0) QNStorageError(qnerrRecordDeleted, {File->Name, RefNr});
+  bm.DirtyRange(File, RefNr >> QNLog2Of(File, h), off, 4);
   QNSetDword(blk + off, 0, QNGetDword(h, qfhFirstDeleted));
   QNSetDword(h, qfhFirstDeleted, RefNr);
   QNSetDword(h, qfhDeletedCount, QNGetDword(h, qfhDeletedCount) + 1);
