@@ -168,14 +168,18 @@ void TqnServerEngine::PlaceOnChangedRecord(TqnSrCursor* C, std::int32_t Ref, con
 
 TqnCursorPlace TqnServerEngine::PlaceOf(const TqnSrCursor* C) {
   TqnCursorPlace p;
-  p.Held = true;
-  p.Index = C->Index;
-  p.Position = C->Position;
-  p.Reference = C->Reference;
-  p.CrackOnRecord = C->CrackOnRecord;
-  p.KeyValid = C->KeyValid;
-  p.Key = C->Key;
+  NotePlace(C, p);
   return p;
+}
+
+void TqnServerEngine::NotePlace(const TqnSrCursor* C, TqnCursorPlace& P) {
+  P.Held = true;
+  P.Index = C->Index;
+  P.Position = C->Position;
+  P.Reference = C->Reference;
+  P.CrackOnRecord = C->CrackOnRecord;
+  P.KeyValid = C->KeyValid;
+  P.Key.assign(C->Key.begin(), C->Key.end());  // into the capacity P already has
 }
 
 void TqnServerEngine::PutBack(TqnSrCursor* C, const TqnCursorPlace& P) {

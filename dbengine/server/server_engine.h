@@ -251,6 +251,8 @@ class TqnServerEngine : public TqnObject {
   void PlaceOnChangedRecord(TqnSrCursor* C, std::int32_t Ref, const std::uint8_t* Old, const std::uint8_t* New);
   // Where C stands, and C put back there (repositioned: what others changed meanwhile counts).
   static TqnCursorPlace PlaceOf(const TqnSrCursor* C);
+  // The same into P, whose storage is reused.
+  static void NotePlace(const TqnSrCursor* C, TqnCursorPlace& P);
   void PutBack(TqnSrCursor* C, const TqnCursorPlace& Place);
   // Before a try of a request that may be tried again: puts C back where Start holds, or notes
   // in an empty Start where C stands.  Nothing without Start.

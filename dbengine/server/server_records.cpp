@@ -78,14 +78,7 @@ DBIResult TqnServerEngine::InSavepoint(TqnSrCursor* C, const std::function<DBIRe
   for (std::size_t i = 0; i < count; ++i) {
     auto* o = cursors.ItemAs<TqnSrCursor>(static_cast<int>(i));
     places[i].first = o;
-    TqnCursorPlace& p = places[i].second;
-    p.Held = true;
-    p.Index = o->Index;
-    p.Position = o->Position;
-    p.Reference = o->Reference;
-    p.KeyValid = o->KeyValid;
-    p.CrackOnRecord = o->CrackOnRecord;
-    p.Key.assign(o->Key.begin(), o->Key.end());  // into the capacity kept from earlier requests
+    NotePlace(o, places[i].second);  // into the storage kept from earlier requests
   }
   bm_->BeginSavepoint();
   DBIResult r = qnresSuccess;
