@@ -14,6 +14,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <functional>
 #include <thread>
 #include <vector>
 
