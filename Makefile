@@ -44,7 +44,7 @@ unit: deps build/test/build.ninja
 	cmake --build build/test -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/cmake/lsan-suppressions.txt \
-	  xvfb-run -a -s "-screen 0 1280x1024x24" \
+	  xvfb-run -a -s "-screen 0 1280x1024x24 -s 0" \
 	  ctest --test-dir build/test --output-on-failure -j $(JOBS) --timeout 600
 
 build/fuzz/build.ninja: | deps

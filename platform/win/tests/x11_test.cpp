@@ -12,6 +12,8 @@
 
 #include <atomic>
 #include <cctype>
+#include <chrono>
+#include <cstdio>
 #include <cerrno>
 #include <cstdlib>
 #include <functional>
@@ -66,7 +68,6 @@ class X11Test : public ::testing::Test {
     if (proc_) FreeObjectInstance(proc_);
   }
 
-  // Runs the loop until `done` (at most about five seconds of real time).
   // Sends a key press or release of `keycode` to the window, as another client does.
   void SendKey(::Window xw, unsigned keycode, bool press) {
     XKeyEvent key{};
@@ -81,9 +82,12 @@ class X11Test : public ::testing::Test {
     key.keycode = keycode;
     XSendEvent(x_, xw, True, press ? KeyPressMask : KeyReleaseMask, reinterpret_cast<XEvent*>(&key));
   }
+  // Runs the loop until `done`, for at most 30 seconds of real time (a loaded machine can keep
+  // the server waiting for seconds).
   template <typename F>
   bool PumpUntil(F done) {
-    for (int i = 0; i < 500; ++i) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < end) {
       ProcessMessages();
       Display().Flush();
       XSync(x_, False);
@@ -91,6 +95,20 @@ class X11Test : public ::testing::Test {
       Display().Wait(10, -1);
     }
     return done();
+  }
+
+  // What the program and the server hold when a step fails.
+  std::string State(HWND h, ::Window xw) {
+    ::Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(x_, &focus, &revert);
+    XWindowAttributes a{};
+    XGetWindowAttributes(x_, xw, &a);
+    char text[200];
+    std::snprintf(text, sizeof text, "chars \"%s\", paints %d, active %s, focus %s, X focus 0x%lx (window 0x%lx), map state %d",
+                  chars_.c_str(), paints_, GetActiveWindow() == h ? "yes" : "no", GetFocus() == h ? "yes" : "no",
+                  static_cast<unsigned long>(focus), static_cast<unsigned long>(xw), a.map_state);
+    return text;
   }
 
   unsigned long PixelAt(::Window w, int x, int y) {
@@ -132,7 +150,7 @@ TEST_F(X11Test, RealWindowShowsItsPaintingAndTakesKeysFromTheServer) {
   ASSERT_TRUE(PumpUntil([&] {
     XWindowAttributes a;
     return XGetWindowAttributes(x_, xw, &a) && a.map_state == IsViewable && paints_ > 0;
-  }));
+  })) << State(h, xw);
   // The title reaches the server as UTF-8.
   Atom netName = XInternAtom(x_, "_NET_WM_NAME", False), utf8 = XInternAtom(x_, "UTF8_STRING", False);
   Atom type;
@@ -144,24 +162,29 @@ TEST_F(X11Test, RealWindowShowsItsPaintingAndTakesKeysFromTheServer) {
   EXPECT_EQ(std::string(reinterpret_cast<char*>(data), count), "Tidewell \xE2\x82\xAC test");
   XFree(data);
 
-  ASSERT_TRUE(PumpUntil([&] { return PixelAt(xw, 10, 10) == 0x0000FF; }));
+  ASSERT_TRUE(PumpUntil([&] { return PixelAt(xw, 10, 10) == 0x0000FF; }))
+      << State(h, xw) << ", pixel 0x" << std::hex << PixelAt(xw, 10, 10);
 
+  // The window holds the keyboard before keys come.
+  SetFocus(h);
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == h; })) << State(h, xw);
   SendKey(xw, XKeysymToKeycode(x_, XK_r), true);
   SendKey(xw, XKeysymToKeycode(x_, XK_r), false);
   XFlush(x_);
-  SetFocus(h);
-  ASSERT_TRUE(PumpUntil([&] { return chars_ == "r"; }));
-  EXPECT_TRUE(PumpUntil([&] { return PixelAt(xw, 10, 10) == 0xFF0000; }));
+  ASSERT_TRUE(PumpUntil([&] { return chars_ == "r"; })) << State(h, xw);
+  EXPECT_TRUE(PumpUntil([&] { return PixelAt(xw, 10, 10) == 0xFF0000; }))
+      << State(h, xw) << ", pixel 0x" << std::hex << PixelAt(xw, 10, 10);
 
   // A busy loop that only looks at the queue (as a long computation does between steps) still
   // receives keys.
   SendKey(xw, XKeysymToKeycode(x_, XK_x), true);
   XFlush(x_);
-  for (int i = 0; i < 500 && chars_ != "rx"; ++i) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (chars_ != "rx" && std::chrono::steady_clock::now() < end) {
     ProcessMessages();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  EXPECT_EQ(chars_, "rx");
+  EXPECT_EQ(chars_, "rx") << State(h, xw);
   DestroyWindow(h);
 }
 
@@ -339,8 +362,11 @@ TEST_F(X11Test, MaximisedWindowsAreMaximisedForTheWindowManagerAndKeepTheirNorma
                               nullptr);
   Display().Flush();
   XSync(x_, False);
-  PumpUntil([] { return false; });
   const auto otherX = static_cast<::Window>(Display().NativeWindow(other));
+  ASSERT_TRUE(PumpUntil([&] {
+    XWindowAttributes a;
+    return XGetWindowAttributes(x_, otherX, &a) && a.map_state == IsViewable;
+  }));
   Atom both[2] = {vert, horz};
   XMoveResizeWindow(x_, otherX, 0, 0, 640, 480);
   XChangeProperty(x_, otherX, XInternAtom(x_, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
