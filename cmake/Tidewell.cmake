@@ -52,6 +52,9 @@ endfunction()
 # One GoogleTest executable per module; CTest lists every test case on its own.  Cases of a
 # target with a LOCK never run beside another case holding the same lock (the shared X server:
 # windows of two test processes on one display take each other's focus).
+# The environment and the lock are set by a file of our own that CTest reads after the list of
+# discovered cases: properties handed to the discovery are flattened into one list, which splits
+# a two-variable ENVIRONMENT and loses everything after it.
 function(tidewell_tests target)
   if(NOT TIDEWELL_TESTS)
     return()
@@ -59,7 +62,7 @@ function(tidewell_tests target)
   cmake_parse_arguments(ARG "" "LOCK" "SOURCES;DEPS" ${ARGN})
   set(lock)
   if(ARG_LOCK)
-    set(lock RESOURCE_LOCK ${ARG_LOCK})
+    set(lock " RESOURCE_LOCK ${ARG_LOCK}")
   endif()
   add_executable(${target} ${ARG_SOURCES})
   target_compile_options(${target} PRIVATE ${TIDEWELL_WARNINGS})
@@ -68,7 +71,14 @@ function(tidewell_tests target)
   include(GoogleTest)
   gtest_discover_tests(${target} DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests
-    PROPERTIES ENVIRONMENT "TIDEWELL_SOURCE_DIR=${PROJECT_SOURCE_DIR};TIDEWELL_PROGRAM_DIR=${TIDEWELL_PROGRAM_DIR}" ${lock})
+    TEST_LIST ${target}_TESTS)
+  set(properties "${CMAKE_CURRENT_BINARY_DIR}/${target}_properties.cmake")
+  file(WRITE "${properties}"
+    "if(DEFINED ${target}_TESTS)\n"
+    "  set_tests_properties(\${${target}_TESTS} PROPERTIES\n"
+    "    ENVIRONMENT \"TIDEWELL_SOURCE_DIR=${PROJECT_SOURCE_DIR};TIDEWELL_PROGRAM_DIR=${TIDEWELL_PROGRAM_DIR}\"${lock})\n"
+    "endif()\n")
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${properties}")
 endfunction()
 
 # tidewell_bench(<target> SOURCES <files...> DEPS <targets...>)

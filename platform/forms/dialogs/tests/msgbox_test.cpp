@@ -391,11 +391,12 @@ TEST_F(HelpTest, F1OfAMenuItemIsTheMenusAndHelpCallsCanBeIntercepted) {
   Pump();
   EXPECT_EQ(asked, 1);
   EXPECT_TRUE(Calls().empty()) << "the handler kept the help service out";
-  // There is no help folder for the file here: the calls are made and logged, and fail.
+  // A help file with no folder beside the program: the calls are made and logged, and fail.
+  Application()->SetHelpFile("NOFOLDER.hlp");
   EXPECT_FALSE(HelpContextCall(22014));
   EXPECT_FALSE(HelpCommandCall(HELP_CONTENTS, 0));
   EXPECT_EQ(ProgramHelp().Log().back().Result.Failure, HelpFailure::HelpFolderMissing);
-  EXPECT_EQ(Calls(), (std::vector<std::string>{"TW_ENG.hlp 1 22014", "TW_ENG.hlp 3 0"}));
+  EXPECT_EQ(Calls(), (std::vector<std::string>{"NOFOLDER.hlp 1 22014", "NOFOLDER.hlp 3 0"}));
   Application()->SetHelpFile("");
   SetOnHelp(nullptr);
   boxes.clear();
