@@ -301,6 +301,7 @@ void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended, std::int
   const auto key = std::make_pair(static_cast<const TqnFileInfo*>(Page->File), Page->Block);
   if (Appended) {
     t->Journaled.insert(key);  // a new block has no old contents to put back
+    t->Appended.insert(key);
   } else if ((t->Mode == kQnTransFailSafe || t->UndoJournal) && t->Journal && !t->Decided &&
              t->Journaled.count(key) == 0) {
     // The block counts as journaled only once its before-image is in the journal: when the
@@ -581,8 +582,9 @@ void TqnBufferManager::RemoveFile(TqnFileInfo* File) {
     if (p->File == File) Unassign(p.get());
   for (auto& [id, t] : transactions_) {
     t->ToFlush.erase(File);
-    for (auto it = t->Journaled.begin(); it != t->Journaled.end();)
-      it = it->first == File ? t->Journaled.erase(it) : std::next(it);
+    for (auto* blocks : {&t->Journaled, &t->Appended})
+      for (auto it = blocks->begin(); it != blocks->end();)
+        it = it->first == File ? blocks->erase(it) : std::next(it);
     for (auto it = t->Written.begin(); it != t->Written.end();)
       it = it->second == File ? t->Written.erase(it) : std::next(it);
   }
@@ -803,9 +805,14 @@ void TqnBufferManager::EndCommitJournal(TqnTransactionItem& T) {
 void TqnBufferManager::CheckOneFolder(const TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) const {
   if (!T.Journal || Pages.empty()) return;
   const std::string folder = FolderOf(QNJournalPath(T.Journal->Name()));
-  for (const TqnbmRAMPage* p : Pages)
+  // The pages come sorted by file (DirtyPages): each file's folder is worked out once.
+  const TqnFileInfo* checked = nullptr;
+  for (const TqnbmRAMPage* p : Pages) {
+    if (p->File == checked) continue;
     if (FolderOf(QNJournalPath(p->File->Name)) != folder)
       QNStorageError(qnerrInvalidParameter, {"Commit", static_cast<long long>(T.Id)});
+    checked = p->File;
+  }
 }
 
 void TqnBufferManager::JournalDiskImages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) {
@@ -868,11 +875,19 @@ void TqnBufferManager::FlushWritten(TqnTransactionItem& T) {
       // Blocks written early since the table's last flush may be lost, and nothing in RAM or
       // in the journal holds them any more: the transaction can only be rolled back.  (After
       // the decision the journal holds every block written, and the commit is replayed.)
-      if (!T.Decided) T.Broken = std::current_exception();
+      // Blocks a commit wrote in place are still dirty in RAM: a retry writes them again.
+      if (!T.Decided && T.ChangesWritten) T.Broken = std::current_exception();
       throw;
     }
     T.ToFlush.erase(T.ToFlush.begin());
   }
+}
+
+bool TqnBufferManager::InPlace(const TqnTransactionItem& T, const TqnbmRAMPage* Page) const {
+  // Not in a file the transaction created: its header is written by the journal only, and
+  // recovery writes no image into a file that has bytes but no header.
+  return Page->Block != 0 && T.Appended.count({Page->File, Page->Block}) != 0 &&
+         T.Appended.count({Page->File, 0}) == 0;
 }
 
 void TqnBufferManager::DropPages(std::uint32_t TransId) {
@@ -897,10 +912,27 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
       t->Reusable = true;
     }
     CheckOneFolder(*t, pages);
-    // Blocks written early to make room were not flushed then: they must be on disk before the
-    // journal says the transaction is committed (its after-images do not hold them).
+    // Blocks appended by the transaction go to the table files in place: the end of each file
+    // that its committed header counts lies before them, so until the journal says the
+    // transaction is committed nothing reads them, and after a crash before that they lie
+    // past the end the restored header counts.  Their pages stay dirty until the commit is
+    // decided: a commit that fails before that writes them again or drops them.
+    std::vector<TqnbmRAMPage*> journaled;
+    journaled.reserve(pages.size());
+    for (TqnbmRAMPage* p : pages) {
+      if (!InPlace(*t, p)) {
+        journaled.push_back(p);
+        continue;
+      }
+      QNWriteFileExactAt(p->File, static_cast<std::int64_t>(p->Block) * p->BlockSize, p->Buffer.size(),
+                         p->Buffer.data());
+      t->ToFlush.insert(p->File);
+    }
+    // Blocks written early to make room, and the appended ones just written, must be on disk
+    // before the journal says the transaction is committed (its after-images do not hold them).
     FlushWritten(*t);
-    for (TqnbmRAMPage* p : pages) t->Journal->Append(p->File->Name, p->Block, p->Buffer.data(), p->BlockSize, false);
+    for (TqnbmRAMPage* p : journaled)
+      t->Journal->Append(p->File->Name, p->Block, p->Buffer.data(), p->BlockSize, false);
     try {
       t->Journal->MarkComplete();
     } catch (...) {
@@ -910,8 +942,17 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
     t->Unflushed.clear();
     t->Decided = true;
   }
-  // From here the transaction is committed: a failure leaves the journal to be replayed.
-  WritePages(*t, pages);
+  // From here the transaction is committed: a failure leaves the journal to be replayed.  The
+  // appended blocks are on disk already.
+  std::vector<TqnbmRAMPage*> rest;
+  rest.reserve(pages.size());
+  for (TqnbmRAMPage* p : pages) {
+    if (InPlace(*t, p))
+      MarkClean(p);
+    else
+      rest.push_back(p);
+  }
+  WritePages(*t, rest);
   EndCommitJournal(*t);
   transactions_.erase(TransId);
 }

@@ -66,6 +66,11 @@ struct TqnTransactionItem {
   // Blocks whose old contents the journal holds already, or that need none (appended in this
   // transaction): a block changed again after an early write is not journaled twice.
   std::set<std::pair<const TqnFileInfo*, std::int32_t>> Journaled;
+  // Blocks appended in this transaction (past the end of their file that the committed header
+  // counts): nothing committed lives there, so at the commit they are written in place and
+  // flushed before the journal is marked complete, without after-images.  A crash before the
+  // mark leaves them past the end the restored header counts, where nothing reads them.
+  std::set<std::pair<const TqnFileInfo*, std::int32_t>> Appended;
   bool JournalUnflushed = false;  // before-images appended since the journal was last flushed
   // The blocks whose before-images were appended since the journal's last flush: a flush that
   // fails may lose them, and they are journaled again before they are written early.
@@ -250,6 +255,8 @@ class TqnBufferManager : public TObject {
   void WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages, bool Flush = true);
   void FlushWritten(TqnTransactionItem& T);
   void DropPages(std::uint32_t TransId);
+  // Whether the commit writes Page in place before it is decided, without an after-image.
+  bool InPlace(const TqnTransactionItem& T, const TqnbmRAMPage* Page) const;
   void UndoWrittenChanges(TqnTransactionItem& T);
   void JournalDiskImages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages);
   // Flushes the journal; when that fails, the before-images appended since the last flush no
