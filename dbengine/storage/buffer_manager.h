@@ -253,6 +253,10 @@ class TqnBufferManager : public TObject {
   // Writes the pages and makes them clean; Flush flushes every file the transaction wrote so far
   // (early writes made to make room leave that to the commit).
   void WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages, bool Flush = true);
+  // Writes the pages (sorted by file and block) into their files; Written(page) runs for each
+  // page once its bytes are written.
+  template <class Fn>
+  void WriteBlocks(const std::vector<TqnbmRAMPage*>& Pages, Fn&& Written);
   void FlushWritten(TqnTransactionItem& T);
   void DropPages(std::uint32_t TransId);
   // Whether the commit writes Page in place before it is decided, without an after-image.
@@ -296,6 +300,7 @@ class TqnBufferManager : public TObject {
   std::map<std::string, THeldJournal> held_;  // by journal name
   mutable TqnbmRAMPage* lastHeader_ = nullptr;  // the header page found last (freed: nullptr)
   std::vector<std::uint8_t> scratch_;  // bytes read from a file by ReadBlockParts and ReadOnward
+  std::vector<std::uint8_t> run_;      // blocks that follow each other, written in one write
   // The block missed last: the next one missed right after it is read with those that follow.
   const TqnFileInfo* lastMissFile_ = nullptr;
   std::int32_t lastMissBlock_ = -1;
