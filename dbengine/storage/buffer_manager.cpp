@@ -778,7 +778,10 @@ std::string TqnBufferManager::CommitJournalName(std::uint32_t TransId, const std
 std::unique_ptr<TqnJournal> TqnBufferManager::TakeCommitJournal(std::uint32_t TransId,
                                                                  const std::vector<TqnbmRAMPage*>& Pages) {
   auto spare = spareJournals_.find(FolderOf(QNJournalPath(Pages.front()->File->Name)));
-  if (spare == spareJournals_.end()) return std::make_unique<TqnJournal>(CommitJournalName(TransId, Pages), *routines_);
+  // Nothing relies on the journal before its records are flushed (MarkComplete does that, and
+  // makes its name durable): it is made without a flush of its own.
+  if (spare == spareJournals_.end())
+    return std::make_unique<TqnJournal>(CommitJournalName(TransId, Pages), *routines_, false);
   std::unique_ptr<TqnJournal> j = std::move(spare->second);
   spareJournals_.erase(spare);
   return j;
