@@ -300,10 +300,14 @@ void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended, std::int
   if (t == nullptr) QNStorageError(qnerrUnknownTransaction, {static_cast<long long>(tid)});
   const auto key = std::make_pair(static_cast<const TqnFileInfo*>(Page->File), Page->Block);
   if (Appended) {
-    t->Journaled.insert(key);  // a new block has no old contents to put back
-    t->Appended.insert(key);
+    // A new block has no old contents to put back.
+    auto at = std::find_if(t->Appended.begin(), t->Appended.end(), [&](const auto& a) { return a.first == Page->File; });
+    if (at == t->Appended.end())
+      t->Appended.emplace_back(Page->File, Page->Block);
+    else
+      at->second = std::min(at->second, Page->Block);
   } else if ((t->Mode == kQnTransFailSafe || t->UndoJournal) && t->Journal && !t->Decided &&
-             t->Journaled.count(key) == 0) {
+             !t->IsAppended(Page->File, Page->Block) && t->Journaled.count(key) == 0) {
     // The block counts as journaled only once its before-image is in the journal: when the
     // append fails (the disk full), the page stays clean and the next change journals it again.
     t->Journal->Append(Page->File->Name, Page->Block, Page->Buffer.data(), Page->BlockSize, true);
@@ -582,9 +586,9 @@ void TqnBufferManager::RemoveFile(TqnFileInfo* File) {
     if (p->File == File) Unassign(p.get());
   for (auto& [id, t] : transactions_) {
     t->ToFlush.erase(File);
-    for (auto* blocks : {&t->Journaled, &t->Appended})
-      for (auto it = blocks->begin(); it != blocks->end();)
-        it = it->first == File ? blocks->erase(it) : std::next(it);
+    for (auto it = t->Journaled.begin(); it != t->Journaled.end();)
+      it = it->first == File ? t->Journaled.erase(it) : std::next(it);
+    std::erase_if(t->Appended, [File](const auto& a) { return a.first == File; });
     for (auto it = t->Written.begin(); it != t->Written.end();)
       it = it->second == File ? t->Written.erase(it) : std::next(it);
   }
@@ -824,7 +828,7 @@ void TqnBufferManager::JournalDiskImages(TqnTransactionItem& T, const std::vecto
   std::vector<std::uint8_t> disk;
   for (const TqnbmRAMPage* p : Pages) {
     const auto key = std::make_pair(static_cast<const TqnFileInfo*>(p->File), p->Block);
-    if (T.Journaled.count(key) != 0) continue;
+    if (T.IsAppended(p->File, p->Block) || T.Journaled.count(key) != 0) continue;
     disk.resize(static_cast<std::size_t>(p->BlockSize));
     std::size_t done = 0;
     const int e = p->File->Routines->ReadAt(p->File->Handle, static_cast<std::int64_t>(p->Block) * p->BlockSize,
@@ -913,8 +917,8 @@ void TqnBufferManager::FlushWritten(TqnTransactionItem& T) {
 bool TqnBufferManager::InPlace(const TqnTransactionItem& T, const TqnbmRAMPage* Page) const {
   // Not in a file the transaction created: its header is written by the journal only, and
   // recovery writes no image into a file that has bytes but no header.
-  return Page->Block != 0 && T.Appended.count({Page->File, Page->Block}) != 0 &&
-         T.Appended.count({Page->File, 0}) == 0;
+  const std::int32_t first = T.FirstAppended(Page->File);
+  return first > 0 && Page->Block >= first;
 }
 
 void TqnBufferManager::DropPages(std::uint32_t TransId) {

@@ -63,14 +63,25 @@ struct TqnTransactionItem {
   std::map<std::string, TqnFileInfo*> Written;  // files written early, by journal path
   std::set<TqnFileInfo*> ToFlush;
   std::vector<TqnbmRAMPage*> Dirty;  // the pages dirty for this transaction, in no order
-  // Blocks whose old contents the journal holds already, or that need none (appended in this
-  // transaction): a block changed again after an early write is not journaled twice.
+  // Blocks whose old contents the journal holds already: a block changed again after an early
+  // write is not journaled twice.
   std::set<std::pair<const TqnFileInfo*, std::int32_t>> Journaled;
-  // Blocks appended in this transaction (past the end of their file that the committed header
-  // counts): nothing committed lives there, so at the commit they are written in place and
-  // flushed before the journal is marked complete, without after-images.  A crash before the
-  // mark leaves them past the end the restored header counts, where nothing reads them.
-  std::set<std::pair<const TqnFileInfo*, std::int32_t>> Appended;
+  // Per file, the first block appended in this transaction: the end of the file that its
+  // committed header counts (0: the transaction made the file).  Every block from there on is
+  // new: it has no old contents to put back, and nothing committed lives there, so a commit
+  // writes it in place and flushes it before the journal is marked complete, without an
+  // after-image.  A crash before the mark leaves it past the end the restored header counts,
+  // where nothing reads it.
+  std::vector<std::pair<const TqnFileInfo*, std::int32_t>> Appended;
+  std::int32_t FirstAppended(const TqnFileInfo* File) const {
+    for (const auto& [f, b] : Appended)
+      if (f == File) return b;
+    return -1;
+  }
+  bool IsAppended(const TqnFileInfo* File, std::int32_t Block) const {
+    const std::int32_t first = FirstAppended(File);
+    return first >= 0 && Block >= first;
+  }
   bool JournalUnflushed = false;  // before-images appended since the journal was last flushed
   // The blocks whose before-images were appended since the journal's last flush: a flush that
   // fails may lose them, and they are journaled again before they are written early.
