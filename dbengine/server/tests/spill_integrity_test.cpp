@@ -425,6 +425,8 @@ class SpillingTransaction : public ::testing::Test {
     }
   }
 
+  void ExitAtWrites(int CachePages, int Step);
+
   ScratchFolder base;
   Rows committed;
 };
@@ -480,11 +482,11 @@ TEST_F(SpillingTransaction, AFailedDeleteLeavesTheOtherCursorsWhereTheyStood) {
 
 // A commit of blocks the transaction appended (data blocks, memo blocks, index nodes: written
 // in place before the commit is decided) and of blocks it changed (written through the
-// journal), in a cache that holds the whole transaction.  The process ends in the middle of its
-// Nth write, for every N up to the commit's last.  After recovery the table holds exactly the
-// records committed before or exactly those of the transaction, the checker finds it sound,
-// no journal is left, and both outcomes occur.
-TEST_F(SpillingTransaction, ACommitOfNewAndChangedBlocksSurvivesAnExitAtEveryWrite) {
+// journal).  The process ends in the middle of its Nth write, for every Step-th N and every
+// one of the commit's last.  After recovery the table holds exactly the records committed before or
+// exactly those of the transaction, the checker finds it sound, no journal is left, and both
+// outcomes occur.
+void SpillingTransaction::ExitAtWrites(int CachePages, int Step) {
   for (const bool failSafe : {false, true}) {
     // What the transaction leaves, and how many writes it makes.
     Rows after = committed;
@@ -496,19 +498,22 @@ TEST_F(SpillingTransaction, ACommitOfNewAndChangedBlocksSurvivesAnExitAtEveryWri
       TqnFaultyFileRoutines counting;
       Installed installed(counting);
       Client c(f.Path());
+      c.engine.BufferManager().SetMaxPageCount(CachePages);
       ASSERT_TRUE(c.Open());
       std::uint32_t t = 0;
       ASSERT_EQ(c.engine.TransactionStart(c.db, failSafe, t), 0);
       counting.Arm(TFault::None, 0);
       RunSteps(c, after, [] { ADD_FAILURE() << "a request failed without a fault"; });
       ASSERT_EQ(c.engine.TransactionCommit(t), 0);
-      EXPECT_EQ(c.engine.BufferManager().Spills(), 0u);
+      EXPECT_EQ(c.engine.BufferManager().Spills() > 0, CachePages == kCachePages);
       writes = counting.Writes();
     }
     ASSERT_GT(writes, 20);
     int before = 0, done = 0;
-    for (int n = 1; n <= writes + 1 && !HasFailure(); ++n) {
-      const std::string label = std::string(failSafe ? "fail-safe" : "normal") + ", exit at write " + std::to_string(n);
+    // The commit's last writes (the decision and what follows it) each, the others by Step.
+    for (int n = 1; n <= writes + 1 && !HasFailure(); n += n < writes - 2 * Step ? Step : 1) {
+      const std::string label = std::string(failSafe ? "fail-safe" : "normal") + ", cache of " +
+                                std::to_string(CachePages) + ", exit at write " + std::to_string(n);
       ScratchFolder f;
       std::filesystem::remove_all(f.Path());
       std::filesystem::copy(base.Path(), f.Path());
@@ -517,7 +522,8 @@ TEST_F(SpillingTransaction, ACommitOfNewAndChangedBlocksSurvivesAnExitAtEveryWri
       if (pid == 0) {
         TqnFaultyFileRoutines faulty;
         Installed installed(faulty);
-        auto* c = new Client(f.Path());
+        auto* c = new Client(f.Path());  // never freed: the process ends without cleaning up
+        c->engine.BufferManager().SetMaxPageCount(CachePages);
         std::uint32_t t = 0;
         if (!c->Open() || c->engine.TransactionStart(c->db, failSafe, t) != 0) ::_exit(1);
         faulty.Arm(TFault::Exit, n);
@@ -554,6 +560,13 @@ TEST_F(SpillingTransaction, ACommitOfNewAndChangedBlocksSurvivesAnExitAtEveryWri
     EXPECT_GT(done, 0);
   }
 }
+
+// Every write, in a cache that holds the whole transaction (all its writes are its commit's).
+TEST_F(SpillingTransaction, ACommitOfNewAndChangedBlocksSurvivesAnExitAtEveryWrite) { ExitAtWrites(500, 1); }
+
+// Every ninth write of a transaction far larger than the cache (its early writes and its
+// commit's), and each of the commit's last.
+TEST_F(SpillingTransaction, ATransactionLargerThanTheCacheSurvivesAnExitAtItsWrites) { ExitAtWrites(kCachePages, 9); }
 
 TEST_F(SpillingTransaction, DiskFullAtWritesOfATransactionLargerThanTheCache) { Sweep(TFault::DiskFull, 96); }
 
