@@ -346,8 +346,7 @@ class SpillingTransaction : public ::testing::Test {
 
   void RunAndVerify(const Scenario& S) {
     ScratchFolder f;
-    std::filesystem::remove_all(f.Path());
-    std::filesystem::copy(base.Path(), f.Path());
+    CopyBase(f);
     Rows expected;
     if (S.end == TEnd::Crash) {
       const std::string saved = f.Path() + ".expected";
@@ -371,10 +370,10 @@ class SpillingTransaction : public ::testing::Test {
   }
 
   // The writes (or flushes) the transaction and its commit make without a fault.
-  int Points(TFault Fault, bool FailSafe, int CachePages) {
+  // After, when given, receives what the transaction leaves.
+  int Points(TFault Fault, bool FailSafe, int CachePages, Rows* After = nullptr) {
     ScratchFolder f;
-    std::filesystem::remove_all(f.Path());
-    std::filesystem::copy(base.Path(), f.Path());
+    CopyBase(f);
     TqnFaultyFileRoutines counting;
     Installed installed(counting);
     int n = 0;
@@ -388,6 +387,7 @@ class SpillingTransaction : public ::testing::Test {
       Rows after = committed;
       RunSteps(c, after, [] { ADD_FAILURE() << "a request failed without a fault"; });
       EXPECT_EQ(c.engine.TransactionCommit(t), 0);
+      if (After != nullptr) *After = after;
       if (CachePages == kCachePages) {
         // The transaction is far larger than the cache.
         EXPECT_GT(c.engine.BufferManager().Spills(), 20u);
@@ -426,6 +426,11 @@ class SpillingTransaction : public ::testing::Test {
   }
 
   void ExitAtWrites(int CachePages, int Step);
+  // F holds the committed table.
+  void CopyBase(const ScratchFolder& F) {
+    std::filesystem::remove_all(F.Path());
+    std::filesystem::copy(base.Path(), F.Path());
+  }
 
   ScratchFolder base;
   Rows committed;
@@ -439,8 +444,7 @@ TEST_F(SpillingTransaction, AFailedDeleteLeavesTheOtherCursorsWhereTheyStood) {
   int failed = 0;
   for (int n = 1; n <= 10 && !HasFailure(); ++n) {
     ScratchFolder f;
-    std::filesystem::remove_all(f.Path());
-    std::filesystem::copy(base.Path(), f.Path());
+    CopyBase(f);
     TqnFaultyFileRoutines faulty;
     Installed installed(faulty);
     Client c(f.Path());
@@ -489,25 +493,8 @@ TEST_F(SpillingTransaction, AFailedDeleteLeavesTheOtherCursorsWhereTheyStood) {
 void SpillingTransaction::ExitAtWrites(int CachePages, int Step) {
   for (const bool failSafe : {false, true}) {
     // What the transaction leaves, and how many writes it makes.
-    Rows after = committed;
-    int writes = 0;
-    {
-      ScratchFolder f;
-      std::filesystem::remove_all(f.Path());
-      std::filesystem::copy(base.Path(), f.Path());
-      TqnFaultyFileRoutines counting;
-      Installed installed(counting);
-      Client c(f.Path());
-      c.engine.BufferManager().SetMaxPageCount(CachePages);
-      ASSERT_TRUE(c.Open());
-      std::uint32_t t = 0;
-      ASSERT_EQ(c.engine.TransactionStart(c.db, failSafe, t), 0);
-      counting.Arm(TFault::None, 0);
-      RunSteps(c, after, [] { ADD_FAILURE() << "a request failed without a fault"; });
-      ASSERT_EQ(c.engine.TransactionCommit(t), 0);
-      EXPECT_EQ(c.engine.BufferManager().Spills() > 0, CachePages == kCachePages);
-      writes = counting.Writes();
-    }
+    Rows after;
+    const int writes = Points(TFault::Exit, failSafe, CachePages, &after);
     ASSERT_GT(writes, 20);
     int before = 0, done = 0;
     // The commit's last writes (the decision and what follows it) each, the others by Step.
@@ -515,8 +502,7 @@ void SpillingTransaction::ExitAtWrites(int CachePages, int Step) {
       const std::string label = std::string(failSafe ? "fail-safe" : "normal") + ", cache of " +
                                 std::to_string(CachePages) + ", exit at write " + std::to_string(n);
       ScratchFolder f;
-      std::filesystem::remove_all(f.Path());
-      std::filesystem::copy(base.Path(), f.Path());
+      CopyBase(f);
       std::fflush(nullptr);
       const pid_t pid = ::fork();
       if (pid == 0) {
