@@ -114,9 +114,20 @@ void TqnServerEngine::RestoreCursors(const std::vector<std::pair<TqnSrCursor*, T
 void TqnServerEngine::NotifyOthers(TqnSrCursor* Changer, std::int32_t Ref, const std::uint8_t* Old,
                                    const std::uint8_t* New) {
   TqnList& cursors = Changer->Table->Cursors();
-  for (int i = 0; i < cursors.Count(); ++i) {
+  const int count = cursors.Count();
+  for (int i = 0; i < count; ++i) {
     auto* o = cursors.ItemAs<TqnSrCursor>(i);
     if (o == Changer) continue;
+    // A cursor before the first record or after the last stays there (what Reposition makes
+    // of it): this runs for every record of a bulk insert.
+    if (o->Position == qcpBOF) {
+      QNSetBOF(o->Path);
+      continue;
+    }
+    if (o->Position == qcpEOF) {
+      QNSetEOF(o->Path);
+      continue;
+    }
     const bool onIt =
         o->Reference == Ref && (o->Position == qcpOnRecord || (o->Position == qcpCrack && o->CrackOnRecord));
     if (Old != nullptr && onIt) PlaceOnChangedRecord(o, Ref, Old, New);

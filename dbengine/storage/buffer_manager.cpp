@@ -300,9 +300,14 @@ void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended, std::int
   if (t == nullptr) QNStorageError(qnerrUnknownTransaction, {static_cast<long long>(tid)});
   const auto key = std::make_pair(static_cast<const TqnFileInfo*>(Page->File), Page->Block);
   if (Appended) {
-    t->Journaled.insert(key);  // a new block has no old contents to put back
+    // A new block has no old contents to put back.
+    auto at = std::find_if(t->Appended.begin(), t->Appended.end(), [&](const auto& a) { return a.first == Page->File; });
+    if (at == t->Appended.end())
+      t->Appended.emplace_back(Page->File, Page->Block);
+    else
+      at->second = std::min(at->second, Page->Block);
   } else if ((t->Mode == kQnTransFailSafe || t->UndoJournal) && t->Journal && !t->Decided &&
-             t->Journaled.count(key) == 0) {
+             !t->IsAppended(Page->File, Page->Block) && t->Journaled.count(key) == 0) {
     // The block counts as journaled only once its before-image is in the journal: when the
     // append fails (the disk full), the page stays clean and the next change journals it again.
     t->Journal->Append(Page->File->Name, Page->Block, Page->Buffer.data(), Page->BlockSize, true);
@@ -583,6 +588,7 @@ void TqnBufferManager::RemoveFile(TqnFileInfo* File) {
     t->ToFlush.erase(File);
     for (auto it = t->Journaled.begin(); it != t->Journaled.end();)
       it = it->first == File ? t->Journaled.erase(it) : std::next(it);
+    std::erase_if(t->Appended, [File](const auto& a) { return a.first == File; });
     for (auto it = t->Written.begin(); it != t->Written.end();)
       it = it->second == File ? t->Written.erase(it) : std::next(it);
   }
@@ -776,7 +782,10 @@ std::string TqnBufferManager::CommitJournalName(std::uint32_t TransId, const std
 std::unique_ptr<TqnJournal> TqnBufferManager::TakeCommitJournal(std::uint32_t TransId,
                                                                  const std::vector<TqnbmRAMPage*>& Pages) {
   auto spare = spareJournals_.find(FolderOf(QNJournalPath(Pages.front()->File->Name)));
-  if (spare == spareJournals_.end()) return std::make_unique<TqnJournal>(CommitJournalName(TransId, Pages), *routines_);
+  // Nothing relies on the journal before its records are flushed (MarkComplete does that, and
+  // makes its name durable): it is made without a flush of its own.
+  if (spare == spareJournals_.end())
+    return std::make_unique<TqnJournal>(CommitJournalName(TransId, Pages), *routines_, false);
   std::unique_ptr<TqnJournal> j = std::move(spare->second);
   spareJournals_.erase(spare);
   return j;
@@ -803,9 +812,14 @@ void TqnBufferManager::EndCommitJournal(TqnTransactionItem& T) {
 void TqnBufferManager::CheckOneFolder(const TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) const {
   if (!T.Journal || Pages.empty()) return;
   const std::string folder = FolderOf(QNJournalPath(T.Journal->Name()));
-  for (const TqnbmRAMPage* p : Pages)
+  // The pages come sorted by file (DirtyPages): each file's folder is worked out once.
+  const TqnFileInfo* checked = nullptr;
+  for (const TqnbmRAMPage* p : Pages) {
+    if (p->File == checked) continue;
     if (FolderOf(QNJournalPath(p->File->Name)) != folder)
       QNStorageError(qnerrInvalidParameter, {"Commit", static_cast<long long>(T.Id)});
+    checked = p->File;
+  }
 }
 
 void TqnBufferManager::JournalDiskImages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) {
@@ -814,7 +828,7 @@ void TqnBufferManager::JournalDiskImages(TqnTransactionItem& T, const std::vecto
   std::vector<std::uint8_t> disk;
   for (const TqnbmRAMPage* p : Pages) {
     const auto key = std::make_pair(static_cast<const TqnFileInfo*>(p->File), p->Block);
-    if (T.Journaled.count(key) != 0) continue;
+    if (T.IsAppended(p->File, p->Block) || T.Journaled.count(key) != 0) continue;
     disk.resize(static_cast<std::size_t>(p->BlockSize));
     std::size_t done = 0;
     const int e = p->File->Routines->ReadAt(p->File->Handle, static_cast<std::int64_t>(p->Block) * p->BlockSize,
@@ -850,13 +864,37 @@ void TqnBufferManager::FlushJournal(TqnTransactionItem& T) {
   T.JournalUnflushed = false;
 }
 
+template <class Fn>
+void TqnBufferManager::WriteBlocks(const std::vector<TqnbmRAMPage*>& Pages, Fn&& Written) {
+  // Blocks that follow each other in a file go in one write (the pages come sorted by file and
+  // block): a write call costs far more than the copy into one buffer.
+  constexpr std::size_t kMostBytes = 256 * 1024;
+  std::size_t i = 0;
+  while (i < Pages.size()) {
+    TqnbmRAMPage* first = Pages[i];
+    const std::size_t bs = first->Buffer.size();
+    std::size_t j = i + 1;
+    while (j < Pages.size() && (j - i + 1) * bs <= kMostBytes && Pages[j]->File == first->File &&
+           Pages[j]->Block == Pages[j - 1]->Block + 1 && Pages[j]->Buffer.size() == bs)
+      ++j;
+    const std::int64_t at = static_cast<std::int64_t>(first->Block) * first->BlockSize;
+    if (j - i == 1) {
+      QNWriteFileExactAt(first->File, at, bs, first->Buffer.data());
+    } else {
+      run_.resize((j - i) * bs);
+      for (std::size_t k = i; k < j; ++k) std::memcpy(run_.data() + (k - i) * bs, Pages[k]->Buffer.data(), bs);
+      QNWriteFileExactAt(first->File, at, run_.size(), run_.data());
+    }
+    for (std::size_t k = i; k < j; ++k) Written(Pages[k]);
+    i = j;
+  }
+}
+
 void TqnBufferManager::WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages, bool Flush) {
-  for (TqnbmRAMPage* p : Pages) {
-    QNWriteFileExactAt(p->File, static_cast<std::int64_t>(p->Block) * p->BlockSize, p->Buffer.size(),
-                       p->Buffer.data());
+  WriteBlocks(Pages, [&](TqnbmRAMPage* p) {
     T.ToFlush.insert(p->File);
     MarkClean(p);
-  }
+  });
   if (Flush) FlushWritten(T);
 }
 
@@ -868,11 +906,19 @@ void TqnBufferManager::FlushWritten(TqnTransactionItem& T) {
       // Blocks written early since the table's last flush may be lost, and nothing in RAM or
       // in the journal holds them any more: the transaction can only be rolled back.  (After
       // the decision the journal holds every block written, and the commit is replayed.)
-      if (!T.Decided) T.Broken = std::current_exception();
+      // Blocks a commit wrote in place are still dirty in RAM: a retry writes them again.
+      if (!T.Decided && T.ChangesWritten) T.Broken = std::current_exception();
       throw;
     }
     T.ToFlush.erase(T.ToFlush.begin());
   }
+}
+
+bool TqnBufferManager::InPlace(const TqnTransactionItem& T, const TqnbmRAMPage* Page) const {
+  // Not in a file the transaction created: its header is written by the journal only, and
+  // recovery writes no image into a file that has bytes but no header.
+  const std::int32_t first = T.FirstAppended(Page->File);
+  return first > 0 && Page->Block >= first;
 }
 
 void TqnBufferManager::DropPages(std::uint32_t TransId) {
@@ -897,10 +943,20 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
       t->Reusable = true;
     }
     CheckOneFolder(*t, pages);
-    // Blocks written early to make room were not flushed then: they must be on disk before the
-    // journal says the transaction is committed (its after-images do not hold them).
+    // Blocks appended by the transaction go to the table files in place: the end of each file
+    // that its committed header counts lies before them, so until the journal says the
+    // transaction is committed nothing reads them, and after a crash before that they lie
+    // past the end the restored header counts.  Their pages stay dirty until the commit is
+    // decided: a commit that fails before that writes them again or drops them.
+    std::vector<TqnbmRAMPage*> journaled, inPlace;
+    journaled.reserve(pages.size());
+    for (TqnbmRAMPage* p : pages) (InPlace(*t, p) ? inPlace : journaled).push_back(p);
+    WriteBlocks(inPlace, [t](TqnbmRAMPage* p) { t->ToFlush.insert(p->File); });
+    // Blocks written early to make room, and the appended ones just written, must be on disk
+    // before the journal says the transaction is committed (its after-images do not hold them).
     FlushWritten(*t);
-    for (TqnbmRAMPage* p : pages) t->Journal->Append(p->File->Name, p->Block, p->Buffer.data(), p->BlockSize, false);
+    for (TqnbmRAMPage* p : journaled)
+      t->Journal->Append(p->File->Name, p->Block, p->Buffer.data(), p->BlockSize, false);
     try {
       t->Journal->MarkComplete();
     } catch (...) {
@@ -910,8 +966,17 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
     t->Unflushed.clear();
     t->Decided = true;
   }
-  // From here the transaction is committed: a failure leaves the journal to be replayed.
-  WritePages(*t, pages);
+  // From here the transaction is committed: a failure leaves the journal to be replayed.  The
+  // appended blocks are on disk already.
+  std::vector<TqnbmRAMPage*> rest;
+  rest.reserve(pages.size());
+  for (TqnbmRAMPage* p : pages) {
+    if (InPlace(*t, p))
+      MarkClean(p);
+    else
+      rest.push_back(p);
+  }
+  WritePages(*t, rest);
   EndCommitJournal(*t);
   transactions_.erase(TransId);
 }

@@ -63,9 +63,25 @@ struct TqnTransactionItem {
   std::map<std::string, TqnFileInfo*> Written;  // files written early, by journal path
   std::set<TqnFileInfo*> ToFlush;
   std::vector<TqnbmRAMPage*> Dirty;  // the pages dirty for this transaction, in no order
-  // Blocks whose old contents the journal holds already, or that need none (appended in this
-  // transaction): a block changed again after an early write is not journaled twice.
+  // Blocks whose old contents the journal holds already: a block changed again after an early
+  // write is not journaled twice.
   std::set<std::pair<const TqnFileInfo*, std::int32_t>> Journaled;
+  // Per file, the first block appended in this transaction: the end of the file that its
+  // committed header counts (0: the transaction made the file).  Every block from there on is
+  // new: it has no old contents to put back, and nothing committed lives there, so a commit
+  // writes it in place and flushes it before the journal is marked complete, without an
+  // after-image.  A crash before the mark leaves it past the end the restored header counts,
+  // where nothing reads it.
+  std::vector<std::pair<const TqnFileInfo*, std::int32_t>> Appended;
+  std::int32_t FirstAppended(const TqnFileInfo* File) const {
+    for (const auto& [f, b] : Appended)
+      if (f == File) return b;
+    return -1;
+  }
+  bool IsAppended(const TqnFileInfo* File, std::int32_t Block) const {
+    const std::int32_t first = FirstAppended(File);
+    return first >= 0 && Block >= first;
+  }
   bool JournalUnflushed = false;  // before-images appended since the journal was last flushed
   // The blocks whose before-images were appended since the journal's last flush: a flush that
   // fails may lose them, and they are journaled again before they are written early.
@@ -248,8 +264,14 @@ class TqnBufferManager : public TObject {
   // Writes the pages and makes them clean; Flush flushes every file the transaction wrote so far
   // (early writes made to make room leave that to the commit).
   void WritePages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages, bool Flush = true);
+  // Writes the pages (sorted by file and block) into their files; Written(page) runs for each
+  // page once its bytes are written.
+  template <class Fn>
+  void WriteBlocks(const std::vector<TqnbmRAMPage*>& Pages, Fn&& Written);
   void FlushWritten(TqnTransactionItem& T);
   void DropPages(std::uint32_t TransId);
+  // Whether the commit writes Page in place before it is decided, without an after-image.
+  bool InPlace(const TqnTransactionItem& T, const TqnbmRAMPage* Page) const;
   void UndoWrittenChanges(TqnTransactionItem& T);
   void JournalDiskImages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages);
   // Flushes the journal; when that fails, the before-images appended since the last flush no
@@ -289,6 +311,7 @@ class TqnBufferManager : public TObject {
   std::map<std::string, THeldJournal> held_;  // by journal name
   mutable TqnbmRAMPage* lastHeader_ = nullptr;  // the header page found last (freed: nullptr)
   std::vector<std::uint8_t> scratch_;  // bytes read from a file by ReadBlockParts and ReadOnward
+  std::vector<std::uint8_t> run_;      // blocks that follow each other, written in one write
   // The block missed last: the next one missed right after it is read with those that follow.
   const TqnFileInfo* lastMissFile_ = nullptr;
   std::int32_t lastMissBlock_ = -1;

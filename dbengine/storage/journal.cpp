@@ -300,7 +300,7 @@ std::string QNFreshJournalName(const std::string& Name, TqnFileRoutines& Routine
   }
 }
 
-TqnJournal::TqnJournal(const std::string& Name, TqnFileRoutines& Routines) {
+TqnJournal::TqnJournal(const std::string& Name, TqnFileRoutines& Routines, bool Durable) {
   file_ = QNAllocFileInfo(QNFreshJournalName(Name, Routines), "", nullptr);
   file_->Routines = &Routines;
   try {
@@ -309,8 +309,11 @@ TqnJournal::TqnJournal(const std::string& Name, TqnFileRoutines& Routines) {
     std::memcpy(header, kHeaderSig, 4);
     QNPutU32(header + 4, 0);
     QNWriteFileExactAt(file_, 0, sizeof header, header);
-    QNFlushFile(file_);
-    SyncFolderOf(file_);
+    if (Durable) {
+      QNFlushFile(file_);
+      SyncFolderOf(file_);
+    }
+    named_ = Durable;
     end_ = size_ = flushedEnd_ = kQnJournalHeaderSize;
   } catch (...) {
     // A journal whose header could not be written holds nothing: it goes at once.
@@ -351,6 +354,12 @@ void TqnJournal::Append(const std::string& TableFile, std::int32_t Block, const 
 void TqnJournal::Flush() {
   try {
     QNFlushFile(file_);
+    // A journal made without a flush: its name becomes durable with its first records, before
+    // anything can rely on them.
+    if (!named_) {
+      SyncFolderOf(file_);
+      named_ = true;
+    }
   } catch (...) {
     size_ = std::max(size_, end_);
     end_ = flushedEnd_;

@@ -44,8 +44,10 @@ class TqnJournal {
  public:
   // Creates the journal, exclusive, through Routines, under Name or (when a file of that name
   // exists, which is left alone) the fresh name QNFreshJournalName gives, and writes and
-  // flushes the header in state 0.
-  TqnJournal(const std::string& Name, TqnFileRoutines& Routines);
+  // flushes the header in state 0.  A journal made not Durable is flushed, and its name made
+  // durable, by its first Flush only: for a commit's journal of after-images, which nothing
+  // relies on before that flush.
+  TqnJournal(const std::string& Name, TqnFileRoutines& Routines, bool Durable = true);
   ~TqnJournal();
   TqnJournal(const TqnJournal&) = delete;
   TqnJournal& operator=(const TqnJournal&) = delete;
@@ -85,6 +87,7 @@ class TqnJournal {
   std::int64_t size_ = 0;  // the file's length: records of an earlier use may lie past end_
   std::int64_t flushedEnd_ = 0;  // end_ at the last flush that succeeded
   bool complete_ = false;
+  bool named_ = true;  // the journal's name is durable in its folder
   int records_ = 0;
 };
 

@@ -252,6 +252,7 @@ struct Scenario {
   TEnd end = TEnd::Commit;
   bool failSafe = false;
   bool brief = false;  // disk full: space comes back after the first failed request
+  int cachePages = kCachePages;
   std::string Name() const {
     const char* f = fault == TFault::DiskFull    ? "disk full"
                     : fault == TFault::FailWrite ? "failed write"
@@ -259,7 +260,7 @@ struct Scenario {
                                                  : "failed flush losing the writes since the last one";
     const char* e = end == TEnd::Commit ? "commit" : end == TEnd::Rollback ? "rollback" : "crash";
     return std::string(f) + " at " + std::to_string(n) + (brief ? " (brief)" : "") + ", " +
-           (failSafe ? "fail-safe" : "normal") + ", then " + e;
+           (failSafe ? "fail-safe" : "normal") + ", then " + e + ", cache of " + std::to_string(cachePages);
   }
 };
 
@@ -289,7 +290,7 @@ class SpillingTransaction : public ::testing::Test {
     Installed installed(faulty);
     {
       auto* c = new Client(Folder);
-      c->engine.BufferManager().SetMaxPageCount(kCachePages);
+      c->engine.BufferManager().SetMaxPageCount(S.cachePages);
       ASSERT_TRUE(c->Open()) << S.Name();
       std::uint32_t t = 0;
       ASSERT_EQ(c->engine.TransactionStart(c->db, S.failSafe, t), 0) << S.Name();
@@ -345,8 +346,7 @@ class SpillingTransaction : public ::testing::Test {
 
   void RunAndVerify(const Scenario& S) {
     ScratchFolder f;
-    std::filesystem::remove_all(f.Path());
-    std::filesystem::copy(base.Path(), f.Path());
+    CopyBase(f);
     Rows expected;
     if (S.end == TEnd::Crash) {
       const std::string saved = f.Path() + ".expected";
@@ -370,16 +370,16 @@ class SpillingTransaction : public ::testing::Test {
   }
 
   // The writes (or flushes) the transaction and its commit make without a fault.
-  int Points(TFault Fault, bool FailSafe) {
+  // After, when given, receives what the transaction leaves.
+  int Points(TFault Fault, bool FailSafe, int CachePages, Rows* After = nullptr) {
     ScratchFolder f;
-    std::filesystem::remove_all(f.Path());
-    std::filesystem::copy(base.Path(), f.Path());
+    CopyBase(f);
     TqnFaultyFileRoutines counting;
     Installed installed(counting);
     int n = 0;
     {
       Client c(f.Path());
-      c.engine.BufferManager().SetMaxPageCount(kCachePages);
+      c.engine.BufferManager().SetMaxPageCount(CachePages);
       EXPECT_TRUE(c.Open());
       std::uint32_t t = 0;
       EXPECT_EQ(c.engine.TransactionStart(c.db, FailSafe, t), 0);
@@ -387,9 +387,15 @@ class SpillingTransaction : public ::testing::Test {
       Rows after = committed;
       RunSteps(c, after, [] { ADD_FAILURE() << "a request failed without a fault"; });
       EXPECT_EQ(c.engine.TransactionCommit(t), 0);
-      // The transaction is far larger than the cache.
-      EXPECT_GT(c.engine.BufferManager().Spills(), 20u);
-      EXPECT_LE(c.engine.BufferManager().PeakPageCount(), 40);
+      if (After != nullptr) *After = after;
+      if (CachePages == kCachePages) {
+        // The transaction is far larger than the cache.
+        EXPECT_GT(c.engine.BufferManager().Spills(), 20u);
+        EXPECT_LE(c.engine.BufferManager().PeakPageCount(), 40);
+      } else {
+        // The cache holds it whole: its blocks are all written by the commit.
+        EXPECT_EQ(c.engine.BufferManager().Spills(), 0u);
+      }
       n = Fault == TFault::FailFlush || Fault == TFault::LosingFlush ? counting.Flushes() : counting.Writes();
       std::printf("%s transaction: %d writes, %d flushes, %llu early writes\n", FailSafe ? "fail-safe" : "normal",
                   counting.Writes(), counting.Flushes(),
@@ -401,10 +407,10 @@ class SpillingTransaction : public ::testing::Test {
   // Every write point would take minutes under the sanitizers: Samples points spread evenly
   // over the transaction's writes (its first ones and its commit's included), each ending in
   // turn with a commit, a rollback and a crash, fail-safe and normal alternately.
-  void Sweep(TFault Fault, int Samples) {
-    const int normal = Points(Fault, false);
-    const int failSafe = Points(Fault, true);
-    ASSERT_GT(normal, 10);
+  void Sweep(TFault Fault, int Samples, int CachePages = kCachePages) {
+    const int normal = Points(Fault, false, CachePages);
+    const int failSafe = Points(Fault, true, CachePages);
+    ASSERT_GT(normal, CachePages == kCachePages ? 10 : 3);
     Samples = std::min(Samples, std::min(normal, failSafe));
     for (int i = 0; i < Samples && !HasFailure(); ++i) {
       Scenario s;
@@ -414,8 +420,16 @@ class SpillingTransaction : public ::testing::Test {
       s.n = 1 + static_cast<int>(static_cast<long long>(i) * (points - 1) / (Samples - 1));
       s.end = i % 3 == 0 ? TEnd::Commit : i % 3 == 1 ? TEnd::Rollback : TEnd::Crash;
       s.brief = Fault == TFault::DiskFull && i % 2 == 0;
+      s.cachePages = CachePages;
       RunAndVerify(s);
     }
+  }
+
+  void ExitAtWrites(int CachePages, int Step);
+  // F holds the committed table.
+  void CopyBase(const ScratchFolder& F) {
+    std::filesystem::remove_all(F.Path());
+    std::filesystem::copy(base.Path(), F.Path());
   }
 
   ScratchFolder base;
@@ -430,8 +444,7 @@ TEST_F(SpillingTransaction, AFailedDeleteLeavesTheOtherCursorsWhereTheyStood) {
   int failed = 0;
   for (int n = 1; n <= 10 && !HasFailure(); ++n) {
     ScratchFolder f;
-    std::filesystem::remove_all(f.Path());
-    std::filesystem::copy(base.Path(), f.Path());
+    CopyBase(f);
     TqnFaultyFileRoutines faulty;
     Installed installed(faulty);
     Client c(f.Path());
@@ -471,7 +484,100 @@ TEST_F(SpillingTransaction, AFailedDeleteLeavesTheOtherCursorsWhereTheyStood) {
   EXPECT_GT(failed, 0) << "no delete met its fault";
 }
 
+// A commit of blocks the transaction appended (data blocks, memo blocks, index nodes: written
+// in place before the commit is decided) and of blocks it changed (written through the
+// journal).  The process ends in the middle of its Nth write, for every Step-th N and every
+// one of the commit's last.  After recovery the table holds exactly the records committed before or
+// exactly those of the transaction, the checker finds it sound, no journal is left, and both
+// outcomes occur.
+void SpillingTransaction::ExitAtWrites(int CachePages, int Step) {
+  for (const bool failSafe : {false, true}) {
+    // What the transaction leaves, and how many writes it makes.
+    Rows after;
+    const int writes = Points(TFault::Exit, failSafe, CachePages, &after);
+    ASSERT_GT(writes, 20);
+    int before = 0, done = 0;
+    // The commit's last writes (the decision and what follows it) each, the others by Step.
+    for (int n = 1; n <= writes + 1 && !HasFailure(); n += n < writes - 2 * Step ? Step : 1) {
+      const std::string label = std::string(failSafe ? "fail-safe" : "normal") + ", cache of " +
+                                std::to_string(CachePages) + ", exit at write " + std::to_string(n);
+      ScratchFolder f;
+      CopyBase(f);
+      std::fflush(nullptr);
+      const pid_t pid = ::fork();
+      if (pid == 0) {
+        TqnFaultyFileRoutines faulty;
+        Installed installed(faulty);
+        auto* c = new Client(f.Path());  // never freed: the process ends without cleaning up
+        c->engine.BufferManager().SetMaxPageCount(CachePages);
+        std::uint32_t t = 0;
+        if (!c->Open() || c->engine.TransactionStart(c->db, failSafe, t) != 0) ::_exit(1);
+        faulty.Arm(TFault::Exit, n);
+        Rows rows = committed;
+        RunSteps(*c, rows, [] { ::_exit(1); });
+        ::_exit(c->engine.TransactionCommit(t) == 0 ? 3 : 1);
+      }
+      int status = 0;
+      ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+      ASSERT_TRUE(WIFEXITED(status)) << label;
+      ASSERT_NE(WEXITSTATUS(status), 1) << label;
+      Rows got;
+      {
+        Client c(f.Path());
+        ASSERT_TRUE(c.Open()) << label;
+        EXPECT_TRUE(c.ReadAll(got)) << label;
+      }
+      EXPECT_EQ(Joined(QNCheckTableFile(f.Path() + "/Ledger.QND")), "") << label;
+      for (const auto& e : std::filesystem::directory_iterator(f.Path()))
+        EXPECT_EQ(e.path().extension(), ".QND") << label << ": " << e.path().filename() << " left behind";
+      if (WEXITSTATUS(status) == 3) {
+        // No write was left to end at: the commit went through.
+        EXPECT_EQ(Differences(got, after), "") << label;
+        break;
+      }
+      if (got == after) {
+        ++done;
+      } else {
+        EXPECT_EQ(Differences(got, committed), "") << label << ": neither the old records nor the new";
+        ++before;
+      }
+    }
+    EXPECT_GT(before, 0);
+    EXPECT_GT(done, 0);
+  }
+}
+
+// Every write, in a cache that holds the whole transaction (all its writes are its commit's).
+TEST_F(SpillingTransaction, ACommitOfNewAndChangedBlocksSurvivesAnExitAtEveryWrite) { ExitAtWrites(500, 1); }
+
+// Every ninth write of a transaction far larger than the cache (its early writes and its
+// commit's), and each of the commit's last.
+TEST_F(SpillingTransaction, ATransactionLargerThanTheCacheSurvivesAnExitAtItsWrites) { ExitAtWrites(kCachePages, 9); }
+
 TEST_F(SpillingTransaction, DiskFullAtWritesOfATransactionLargerThanTheCache) { Sweep(TFault::DiskFull, 96); }
+
+// The same faults at the writes and flushes of a commit that writes every block of the
+// transaction, its appended blocks in place and its changed ones through the journal.
+// Every flush, and every twelfth write, each ending in a commit, a rollback and a crash.
+TEST_F(SpillingTransaction, FaultsAtTheWritesOfACommitOfNewAndChangedBlocks) {
+  constexpr int kWholeCache = 500;
+  for (TFault fault : {TFault::FailFlush, TFault::LosingFlush, TFault::DiskFull, TFault::FailWrite})
+    for (const bool failSafe : {false, true}) {
+      const int points = Points(fault, failSafe, kWholeCache);
+      const bool flushes = fault == TFault::FailFlush || fault == TFault::LosingFlush;
+      for (int n = 1; n <= points && !HasFailure(); n += flushes ? 1 : 12)
+        for (TEnd end : {TEnd::Commit, TEnd::Rollback, TEnd::Crash}) {
+          Scenario s;
+          s.fault = fault;
+          s.n = n;
+          s.end = end;
+          s.failSafe = failSafe;
+          s.brief = fault == TFault::DiskFull && n % 2 == 0;
+          s.cachePages = kWholeCache;
+          RunAndVerify(s);
+        }
+    }
+}
 
 TEST_F(SpillingTransaction, AFailedWriteOfATransactionLargerThanTheCache) { Sweep(TFault::FailWrite, 64); }
 
