@@ -201,6 +201,10 @@ DBIResult TqnClientCommsEngine::WaitForReply() {
   const bool windowDriven = FWindowDriven;
   bool timerSet = false;
   while (FQueue->ReadyCount() == 0 && FConnectionId != 0) {
+    // The embedded server's request notice waits on this engine's window: handled first, it
+    // usually brings the reply, and the transport's window (whose only traffic while a reply is
+    // awaited is its keep-alive timer) is looked at only when it did not.
+    if (FDispatch && QNPumpOneMessage(FWindow) && (FQueue->ReadyCount() != 0 || FConnectionId == 0)) break;
     FTransport->PumpMessages();
     if (FQueue->ReadyCount() != 0 || FConnectionId == 0) break;
     if (QNPumpOneMessage(FWindow)) {
