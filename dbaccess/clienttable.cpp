@@ -349,7 +349,8 @@ DBIResult TQNClientTable::GetRecordForKey(bool KeyIsKey, std::uint16_t FieldCoun
   std::uint32_t n = KeyIsKey ? KeyLength() : RecordLength();
   // Built in a buffer the cursor keeps: a search is made for every lookup.
   std::vector<std::uint8_t>& request = FRequestBuffer;
-  request.assign(25 + static_cast<std::size_t>(n), 0);
+  // Every byte is written below: the buffer is only sized, not cleared.
+  request.resize(25 + static_cast<std::size_t>(n));
   PutU32(request.data(), 0, static_cast<std::uint32_t>(FServerId));
   request[4] = KeyIsKey ? 1 : 0;
   PutU32(request.data(), 5, FieldCount);
