@@ -197,6 +197,13 @@ class ClientSession : public AccessTest {
     ASSERT_EQ(DbiOpenDatabase("/data/", nullptr, 0, 0, nullptr, 0, nullptr, nullptr, Db), DBIERR_NONE);
     ASSERT_EQ(DbiOpenTable(Db, Table, nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, Cursor), DBIERR_NONE);
   }
+  // The interpretation table of the folder database, with its cursor's properties.
+  CURProps OpenTexts(hDBIDb& Db, hDBICur& Cursor) {
+    CURProps props;
+    OpenFolderTable("Interprt", Db, Cursor);
+    EXPECT_EQ(DbiGetCursorProps(Cursor, props), DBIERR_NONE);
+    return props;
+  }
   StandInServer* owned = nullptr;
 };
 
@@ -366,9 +373,7 @@ TEST_F(ClientSession, AMemoReplyThatClaimsMoreThanItCarriesIsRefused) {
   StandInServer* server = Install();
   hDBIDb db = 0;
   hDBICur cur = 0;
-  OpenFolderTable("Interprt", db, cur);
-  CURProps props;
-  ASSERT_EQ(DbiGetCursorProps(cur, props), DBIERR_NONE);
+  const CURProps props = OpenTexts(db, cur);
   const std::string longText(600, 'L'), shortText = "short";
   std::vector<std::vector<std::uint8_t>> records;
   for (const std::string* text : {&longText, &shortText}) {
@@ -460,9 +465,7 @@ TEST_F(ClientSession, AStepReadsTheRecordOnceAndTakesALockAskedForWithIt) {
   StandInServer* server = Install();
   hDBIDb db = 0;
   hDBICur cur = 0;
-  OpenFolderTable("Interprt", db, cur);
-  CURProps props;
-  DbiGetCursorProps(cur, props);
+  const CURProps props = OpenTexts(db, cur);
   std::vector<std::uint8_t> record(props.iRecBufSize);
   for (const char* lang : {"ENG", "DEU"}) {
     DbiInitRecord(cur, record.data());
