@@ -30,6 +30,8 @@ std::int64_t BlobSizeOrZero(const TField* f);
 
 bool SameFieldName(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
+  // A name is mostly asked for as it was defined: the same bytes need no case folding.
+  if (a == b) return true;
   for (std::size_t i = 0; i < a.size(); ++i)
     if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i]))) return false;
   return true;

@@ -57,10 +57,11 @@ DBIResult TQNClientTable::Request(std::uint32_t MessageId, const std::vector<std
 }
 
 DBIResult TQNClientTable::Request(std::uint32_t MessageId, const std::uint8_t* Data, std::uint32_t Length, void* Reply,
-                                  std::uint32_t ReplyCapacity) {
+                                  std::uint32_t ReplyCapacity, std::uint32_t* ReplyLength) {
+  if (ReplyLength) *ReplyLength = 0;
   TQNClientDatabase* db = Database();
   if (!db) return SetResult(DBIERR_INVALIDHNDL);
-  return SetResult(db->Request(MessageId, Data, Length, false, Reply, ReplyCapacity));
+  return SetResult(db->Request(MessageId, Data, Length, false, Reply, ReplyCapacity, ReplyLength));
 }
 
 std::vector<std::uint8_t> TQNClientTable::Head(std::size_t Size) const {
@@ -349,7 +350,8 @@ DBIResult TQNClientTable::GetRecordForKey(bool KeyIsKey, std::uint16_t FieldCoun
   std::uint32_t n = KeyIsKey ? KeyLength() : RecordLength();
   // Built in a buffer the cursor keeps: a search is made for every lookup.
   std::vector<std::uint8_t>& request = FRequestBuffer;
-  request.assign(25 + static_cast<std::size_t>(n), 0);
+  // Every byte is written below: the buffer is only sized, not cleared.
+  request.resize(25 + static_cast<std::size_t>(n));
   PutU32(request.data(), 0, static_cast<std::uint32_t>(FServerId));
   request[4] = KeyIsKey ? 1 : 0;
   PutU32(request.data(), 5, FieldCount);
@@ -656,15 +658,23 @@ DBIResult TQNClientTable::GetBlob(const std::uint8_t* Record, std::uint16_t Fiel
   PutU32(request, 4, number);
   PutU32(request, 8, Offset);
   PutU32(request, 12, Length);
-  // The reply (count, then the bytes) lands in a buffer the cursor keeps; only what the server
-  // sent is read from it.
+  // The reply (count, then the bytes) lands in a buffer the cursor keeps, which is only sized:
+  // what is read from it is what the server sent.
   std::vector<std::uint8_t>& reply = FBlobReply;
-  reply.assign(Length + 4u, 0);
-  r = Request(1538, request, sizeof request, reply.data(), Length + 4u);
+  reply.resize(Length + 4u);
+  std::uint32_t replied = 0;
+  r = Request(1538, request, sizeof request, reply.data(), Length + 4u, &replied);
   if (r == DBIERR_NONE) {
-    // The count the server claims never exceeds what was asked for.
-    Read = std::min(GetU32(reply.data(), 0), Length);
-    std::memcpy(Buffer, reply.data() + 4, Read);
+    replied = std::min(replied, Length + 4u);
+    // The count never exceeds what was asked for, nor what the reply carries: a reply that
+    // claims more bytes than it holds is damaged.
+    const std::uint32_t count = replied >= 4 ? GetU32(reply.data(), 0) : 0;
+    if (replied < 4 || count > replied - 4) {
+      r = SetResult(DBIERR_BADREPLY);
+    } else {
+      Read = std::min(count, Length);
+      std::memcpy(Buffer, reply.data() + 4, Read);
+    }
   }
   if (reply.size() > kKeptBlobReply) std::vector<std::uint8_t>().swap(reply);
   return r;

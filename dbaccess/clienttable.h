@@ -105,7 +105,7 @@ class TQNClientTable : public TBaseTable {
   DBIResult Request(std::uint32_t MessageId, const std::vector<std::uint8_t>& Data, void* Reply = nullptr,
                     std::uint32_t ReplyCapacity = 0);
   DBIResult Request(std::uint32_t MessageId, const std::uint8_t* Data, std::uint32_t Length, void* Reply,
-                    std::uint32_t ReplyCapacity);
+                    std::uint32_t ReplyCapacity, std::uint32_t* ReplyLength = nullptr);
   std::vector<std::uint8_t> Head(std::size_t Size) const;
   DBIResult RawRead(std::uint32_t MessageId);
   DBIResult BlobNumber(const std::uint8_t* Record, std::uint16_t Field, std::uint32_t& Number, bool& IsNull);

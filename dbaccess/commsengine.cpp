@@ -190,6 +190,12 @@ void TqnClientCommsEngine::Detach() {
 }
 
 DBIResult TqnClientCommsEngine::WaitForReply() {
+  // The embedded server's request notice waits on this engine's window: handled first, it
+  // brings the reply of every request the server answers at once, and the wait ends without a
+  // look at the clock or at the transport's window (whose only traffic while a reply is awaited
+  // is its keep-alive timer).  The time-out counts from here on.
+  if (FDispatch && FConnectionId != 0 && FQueue->ReadyCount() == 0) QNPumpOneMessage(FWindow);
+  if (FConnectionId != 0 && FQueue->ReadyCount() != 0) return DBIERR_NONE;
   std::uint32_t timeOut = std::clamp<std::uint32_t>(ReplyTimeOut, 1, 30000);
   std::uint32_t start = GetTickCount();
   // Over the single-user transport everything that can end the wait comes through this
@@ -261,7 +267,9 @@ bool TqnClientCommsEngine::LeftoverAnswers(std::uint32_t MessageId, const void* 
 }
 
 void TqnClientCommsEngine::DropLeftovers() {
-  while (FQueue->Head()) FQueue->RemoveHead();
+  // Usually nothing waits: the count says so without taking the queue's lock.
+  if (FQueue->ReadyCount() != 0)
+    while (FQueue->Head()) FQueue->RemoveHead();
   FLeftoverOwner = TBundleOwner{};
 }
 

@@ -202,10 +202,12 @@ TQNClientDatabase::~TQNClientDatabase() {
 TQNClientSession* TQNClientDatabase::ClientSession() const { return FClientSession; }
 
 DBIResult TQNClientDatabase::Request(std::uint32_t MessageId, const void* Data, std::uint32_t Length,
-                                     bool DataIsStream, void* Reply, std::uint32_t ReplyCapacity) {
+                                     bool DataIsStream, void* Reply, std::uint32_t ReplyCapacity,
+                                     std::uint32_t* ReplyLength) {
+  if (ReplyLength) *ReplyLength = 0;
   TQNClientSession* s = ClientSession();
   if (!s || !s->Connected()) return DBIERR_INVALIDHNDL;
-  return s->Request(MessageId, Data, Length, DataIsStream, Reply, ReplyCapacity);
+  return s->Request(MessageId, Data, Length, DataIsStream, Reply, ReplyCapacity, ReplyLength);
 }
 
 DBIResult TQNClientDatabase::RequestToStream(std::uint32_t MessageId, const void* Data, std::uint32_t Length,

@@ -162,8 +162,9 @@ class TQNClientDatabase : public TBaseDatabase {
   // The dictionary of a table: from an open cursor unless AskServer, else request 1299.
   DBIResult FetchDictionary(const std::string& Table, bool AskServer, dbengine::TqnDataDictionary& Dictionary);
 
+  // The count of reply bytes copied goes into ReplyLength when given.
   DBIResult Request(std::uint32_t MessageId, const void* Data, std::uint32_t Length, bool DataIsStream, void* Reply,
-                    std::uint32_t ReplyCapacity);
+                    std::uint32_t ReplyCapacity, std::uint32_t* ReplyLength = nullptr);
   DBIResult RequestToStream(std::uint32_t MessageId, const void* Data, std::uint32_t Length, bool DataIsStream,
                             TStream& Reply);
 

@@ -374,9 +374,11 @@ void TQNClientSession::Connect() {
 }
 
 DBIResult TQNClientSession::Request(std::uint32_t MessageId, const void* Data, std::uint32_t Length,
-                                    bool DataIsStream, void* Reply, std::uint32_t ReplyCapacity) {
+                                    bool DataIsStream, void* Reply, std::uint32_t ReplyCapacity,
+                                    std::uint32_t* ReplyLength) {
+  if (ReplyLength) *ReplyLength = 0;
   if (!FComms) return DBIERR_INVALIDHNDL;
-  return FComms->SendRequest(MessageId, Data, Length, DataIsStream, Reply, ReplyCapacity);
+  return FComms->SendRequest(MessageId, Data, Length, DataIsStream, Reply, ReplyCapacity, ReplyLength);
 }
 
 DBIResult TQNClientSession::RequestToStream(std::uint32_t MessageId, const void* Data, std::uint32_t Length,

@@ -169,8 +169,9 @@ class TQNClientSession : public TBaseSession {
   DBIResult GetLdObj(hDBIObj& Obj) override { Obj = 0; return SetResult(DBIERR_NONE); }
   DBIResult AddAlias(const std::string& Alias, const std::string& Type, const std::string& Params) override;
 
+  // The count of reply bytes copied goes into ReplyLength when given.
   DBIResult Request(std::uint32_t MessageId, const void* Data, std::uint32_t Length, bool DataIsStream, void* Reply,
-                    std::uint32_t ReplyCapacity);
+                    std::uint32_t ReplyCapacity, std::uint32_t* ReplyLength = nullptr);
   DBIResult RequestToStream(std::uint32_t MessageId, const void* Data, std::uint32_t Length, bool DataIsStream,
                             TStream& Reply);
 

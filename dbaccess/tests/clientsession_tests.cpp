@@ -130,7 +130,7 @@ class StandInServer : public TClientComms {
         const auto& b = blobs[n - 1];
         std::uint32_t got = off >= b.size() ? 0 : std::min<std::uint32_t>(len, static_cast<std::uint32_t>(b.size() - off));
         Out.assign(4 + got, 0);
-        PutU32(Out.data(), 0, got);
+        PutU32(Out.data(), 0, got + blobCountBeyondData);
         if (got) std::memcpy(Out.data() + 4, b.data() + off, got);
         return DBIERR_NONE;
       }
@@ -176,6 +176,7 @@ class StandInServer : public TClientComms {
   std::string lastAliasPath;
   std::string lastTableName;
   int lastCommitByte = -1;
+  std::uint32_t blobCountBeyondData = 0;  // a damaged ReadBLOB reply claims this many bytes more
   bool attached = false;
   int openCount = 0;
   int position = -1;
@@ -195,6 +196,13 @@ class ClientSession : public AccessTest {
     ASSERT_EQ(DbiInit(nullptr), DBIERR_NONE);
     ASSERT_EQ(DbiOpenDatabase("/data/", nullptr, 0, 0, nullptr, 0, nullptr, nullptr, Db), DBIERR_NONE);
     ASSERT_EQ(DbiOpenTable(Db, Table, nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, Cursor), DBIERR_NONE);
+  }
+  // The interpretation table of the folder database, with its cursor's properties.
+  CURProps OpenTexts(hDBIDb& Db, hDBICur& Cursor) {
+    CURProps props;
+    OpenFolderTable("Interprt", Db, Cursor);
+    EXPECT_EQ(DbiGetCursorProps(Cursor, props), DBIERR_NONE);
+    return props;
   }
   StandInServer* owned = nullptr;
 };
@@ -359,6 +367,46 @@ TEST_F(ClientSession, TransitLookupFindsTheRecordByKeyAndReadsItsMemo) {
   EXPECT_EQ(DbiCloseDatabase(db), DBIERR_INVALIDHNDL);
 }
 
+// The memo reads share one reply buffer: a damaged reply that claims more bytes than it carries
+// is refused, and never fills the missing bytes from an earlier, longer memo.
+TEST_F(ClientSession, AMemoReplyThatClaimsMoreThanItCarriesIsRefused) {
+  StandInServer* server = Install();
+  hDBIDb db = 0;
+  hDBICur cur = 0;
+  const CURProps props = OpenTexts(db, cur);
+  const std::string longText(600, 'L'), shortText = "short";
+  std::vector<std::vector<std::uint8_t>> records;
+  for (const std::string* text : {&longText, &shortText}) {
+    std::vector<std::uint8_t> record(props.iRecBufSize);
+    DbiInitRecord(cur, record.data());
+    PutText(cur, record.data(), 1, "ENG");
+    PutInt(cur, record.data(), 2, static_cast<std::int16_t>(records.size()));
+    ASSERT_EQ(DbiOpenBlob(cur, record.data(), 5, 0), DBIERR_NONE);
+    ASSERT_EQ(DbiPutBlob(cur, record.data(), 5, 0, static_cast<std::uint32_t>(text->size()),
+                         reinterpret_cast<const std::uint8_t*>(text->data())),
+              DBIERR_NONE);
+    records.push_back(record);
+  }
+  std::string memo(1024, '\0');
+  std::uint32_t read = 0;
+  auto readMemo = [&](const std::vector<std::uint8_t>& record) {
+    return DbiGetBlob(cur, record.data(), 5, 0, static_cast<std::uint32_t>(memo.size()),
+                      reinterpret_cast<std::uint8_t*>(memo.data()), read);
+  };
+  ASSERT_EQ(readMemo(records[0]), DBIERR_NONE);
+  EXPECT_EQ(memo.substr(0, read), longText);
+
+  server->blobCountBeyondData = 100;
+  memo.assign(memo.size(), '\0');
+  EXPECT_EQ(readMemo(records[1]), DBIERR_BADREPLY);
+  EXPECT_EQ(read, 0u);
+  EXPECT_EQ(memo.find('L'), std::string::npos);
+
+  server->blobCountBeyondData = 0;
+  ASSERT_EQ(readMemo(records[1]), DBIERR_NONE);
+  EXPECT_EQ(memo.substr(0, read), shortText);
+}
+
 TEST_F(ClientSession, StateChecksAnswerWithoutRequests) {
   StandInServer* server = Install();
   hDBIDb db = 0;
@@ -417,9 +465,7 @@ TEST_F(ClientSession, AStepReadsTheRecordOnceAndTakesALockAskedForWithIt) {
   StandInServer* server = Install();
   hDBIDb db = 0;
   hDBICur cur = 0;
-  OpenFolderTable("Interprt", db, cur);
-  CURProps props;
-  DbiGetCursorProps(cur, props);
+  const CURProps props = OpenTexts(db, cur);
   std::vector<std::uint8_t> record(props.iRecBufSize);
   for (const char* lang : {"ENG", "DEU"}) {
     DbiInitRecord(cur, record.data());
