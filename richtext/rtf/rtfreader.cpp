@@ -473,7 +473,11 @@ int TRiRtfReader::UnicodeChar(int v) {
     highSurrogateAt_ = charsSeen_;
     return r;
   }
-  const int b = CodePointToWin1252(static_cast<char32_t>(cp));
+  int b = CodePointToWin1252(static_cast<char32_t>(cp));
+  // Word writes a symbol font's characters as U+F020..U+F0FF: the low byte is the font's own.
+  if (b < 0 && cp >= 0xF020 && cp <= 0xF0FF && CurAttr.Font < MaxFonts &&
+      Owner->FontCharsets[CurAttr.Font] == SYMBOL_CHARSET)
+    b = static_cast<int>(cp - 0xF000);
   if (b < 0) return CharStep('?');
   // Control codes are no text; 1 and 2 would stand for objects.
   if (b < 32 && b != 9) return 0;

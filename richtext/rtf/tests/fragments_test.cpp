@@ -242,6 +242,24 @@ TEST(PartialRowCopies, EveryRowWrittenIsWholeAndItsCellsKeepTheirPlaces) {
   }
 }
 
+// Word writes a symbol font's characters as the private-use code points U+F020 to U+F0FF (its
+// bullet in the Symbol font is "\u-3913\'b7"): the font's own byte is read, not a "?".  The same
+// code points in a text font have no character of their own.
+TEST(SymbolFontBullets, WordsPrivateUseCodesReadAsTheSymbolFontsBytes) {
+  TRiRTFTextIo e;
+  LoadRtf(e, "{\\rtf1\\ansi\\uc1{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}{\\f1\\froman\\fcharset2 Symbol;}"
+             "{\\f2\\fnil\\fcharset2 Wingdings;}}"
+             "\\pard{\\f1 \\u-3913\\'b7}\\tab item\\par\\pard{\\f2 \\u-4063\\'21\\u61692?}\\tab more\\par"
+             "\\pard\\f0 \\u-3913\\'b7 plain\\par}");
+  EXPECT_EQ(e.ParagraphText(0), "\xB7\titem");
+  EXPECT_EQ(e.ParagraphText(1), "\x21\xFC\tmore");
+  EXPECT_EQ(e.ParagraphText(2), "? plain");
+  // Saved and read again, the Symbol bullet stays the font's byte.
+  TRiRTFTextIo again;
+  LoadRtf(again, Saved(e));
+  EXPECT_EQ(again.ParagraphText(0), "\xB7\titem");
+}
+
 TEST(SymbolFontBullets, ABulletReadFromUnicodeIsWrittenSoOtherReadersSeeABullet) {
   TRiRTFTextIo e;
   LoadRtf(e, "{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss\\fcharset0 Arial;}{\\f1\\fnil\\fcharset2 OpenSymbol;}"
