@@ -39,6 +39,20 @@ const cairo_font_options_t* TextOptions() {
   return options;
 }
 
+// The pixels of a straight one-pixel line from its start up to, not including, its end point;
+// false for a diagonal line or one of no length.
+bool StraightPixels(int x0, int y0, int x1, int y1, TRect& r) {
+  if ((x0 == x1) == (y0 == y1)) return false;
+  if (y0 == y1) {
+    const int a = std::min(x0, x1 + (x1 < x0 ? 1 : 0)), b = std::max(x0 + 1, x1 + (x1 < x0 ? 1 : 0));
+    r = TRect{a, y0, b, y0 + 1};
+  } else {
+    const int a = std::min(y0, y1 + (y1 < y0 ? 1 : 0)), b = std::max(y0 + 1, y1 + (y1 < y0 ? 1 : 0));
+    r = TRect{x0, a, x0 + 1, b};
+  }
+  return true;
+}
+
 // On/off lengths of the one-pixel pen styles, in pixels.
 const std::vector<int>& DashPattern(TPenStyle style) {
   static const std::vector<int> solid, dash{18, 6}, dot{3, 3}, dashDot{9, 6, 3, 6}, dashDotDot{9, 3, 3, 3, 3, 3};
@@ -59,14 +73,8 @@ class PixelLine {
 
   void Segment(int x0, int y0, int x1, int y1) {
     if (pattern_.empty() && (x0 == x1 || y0 == y1)) {  // fast path for straight solid lines
-      if (x0 == x1 && y0 == y1) return;
-      if (y0 == y1) {
-        int a = std::min(x0, x1 + (x1 < x0 ? 1 : 0)), b = std::max(x0 + 1, x1 + (x1 < x0 ? 1 : 0));
-        cairo_rectangle(cr_, a, y0, b - a, 1);
-      } else {
-        int a = std::min(y0, y1 + (y1 < y0 ? 1 : 0)), b = std::max(y0 + 1, y1 + (y1 < y0 ? 1 : 0));
-        cairo_rectangle(cr_, x0, a, 1, b - a);
-      }
+      TRect r;
+      if (StraightPixels(x0, y0, x1, y1, r)) cairo_rectangle(cr_, r.Left, r.Top, r.Width(), r.Height());
       return;
     }
     int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
@@ -213,7 +221,7 @@ bool FillOpaqueDirect(cairo_t* cr, const TRect& r, TColor color) {
   const cairo_operator_t op = cairo_get_operator(cr);
   if (op != CAIRO_OPERATOR_OVER && op != CAIRO_OPERATOR_SOURCE) return false;
   int dx = 0, dy = 0;
-  std::vector<TRect> pieces;
+  thread_local std::vector<TRect> pieces;
   if (!WholePixelPieces(cr, r, pieces, dx, dy)) return false;
   const TColor rgb = ColorToRGB(color);
   const auto channel = [](int v) { return static_cast<std::uint32_t>(v) & 0xFFu; };
@@ -404,8 +412,8 @@ bool ShowGlyphsDirect(cairo_t* cr, const gfxdetail::SizedFont& f, const cairo_gl
       cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32)
     return false;
   std::lock_guard lock(glyphMaskMutex);
-  std::vector<TPlacedGlyph> placed;
-  placed.reserve(static_cast<std::size_t>(n));
+  thread_local std::vector<TPlacedGlyph> placed;
+  placed.clear();
   TRect run{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
   for (int i = 0; i < n; ++i) {
     const double gx = glyphs[i].x, gy = glyphs[i].y;
@@ -423,7 +431,7 @@ bool ShowGlyphsDirect(cairo_t* cr, const gfxdetail::SizedFont& f, const cairo_gl
   }
   if (run.Left >= run.Right) return true;  // no glyph has ink
   int dx = 0, dy = 0;
-  std::vector<TRect> pieces;
+  thread_local std::vector<TRect> pieces;
   if (!WholePixelPieces(cr, run, pieces, dx, dy)) return false;
   // cairo leaves out glyphs whose origin lies more than ten ems outside the clip; such a run
   // stays with it, since leaving them out may change how the rest is put together.
@@ -659,6 +667,22 @@ void TCanvas::Polyline(const TPoint* points, int count) {
   cairo_t* cr = Cairo();
   if (pen_->Style() == TPenStyle::psClear || pen_->Mode() == TPenMode::pmNop) return;
   Changing();
+  // One straight solid line of one pixel in a plain colour (an underline, a rule): its pixels
+  // are filled directly where they can be.
+  const TPenMode mode = pen_->Mode();
+  TRect straight;
+  if (count == 2 && pen_->Width() <= 1 && DashPattern(pen_->Style()).empty() && mode != TPenMode::pmNot &&
+      mode != TPenMode::pmXor && mode != TPenMode::pmNotXor &&
+      StraightPixels(points[0].X, points[0].Y, points[1].X, points[1].Y, straight)) {
+    const TColor color = mode == TPenMode::pmBlack   ? clBlack
+                         : mode == TPenMode::pmWhite ? clWhite
+                         : mode == TPenMode::pmNotCopy ? static_cast<TColor>(~ColorToRGB(pen_->Color()) & 0xFFFFFF)
+                                                       : pen_->Color();
+    if (FillOpaqueDirect(cr, straight, color)) {
+      Changed();
+      return;
+    }
+  }
   Saved saved(cr);
   if (pen_->Width() <= 1) {
     PixelLine line(cr, DashPattern(pen_->Style()));
