@@ -12,6 +12,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 #include <mutex>
 #include <optional>
 
@@ -324,7 +327,7 @@ std::unique_ptr<gfxdetail::GlyphMask> MakeGlyphMask(const gfxdetail::SizedFont& 
       mask->top = y0 - oy;
       mask->width = x1 - x0;
       mask->height = y1 - y0;
-      mask->stride = (mask->width + 15) / 16 * 16;
+      mask->stride = (mask->width + 7 + 15) / 16 * 16;
       mask->alpha.assign(static_cast<std::size_t>(mask->stride) * static_cast<std::size_t>(mask->height), 0);
       for (int y = y0; y < y1; ++y)
         std::memcpy(mask->alpha.data() + static_cast<std::size_t>(y - y0) * static_cast<std::size_t>(mask->stride),
@@ -382,6 +385,53 @@ inline void CoverRow(std::uint32_t* d, const std::uint8_t* m, int n, std::uint32
     d[i] = a == 255 ? pixel : in[a] + MulChannels(d[i], 255 - a);
   }
 }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define TW_HAVE_AVX2_COVER 1
+// a times b / 255 in each 16-bit lane, rounded as the compositor rounds.
+__attribute__((target("avx2"), always_inline)) inline __m256i MulLanesAvx2(__m256i a, __m256i b) {
+  return _mm256_mulhi_epu16(_mm256_add_epi16(_mm256_mullo_epi16(a, b), _mm256_set1_epi16(0x80)),
+                            _mm256_set1_epi16(0x101));
+}
+
+// CoverRow eight pixels at a time, for processors with AVX2 (the same arithmetic).
+__attribute__((target("avx2"))) void CoverRowAvx2(std::uint32_t* d, const std::uint8_t* m, int n, std::uint32_t pixel,
+                                                  const std::uint32_t* in) {
+  int i = 0;
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i colour = _mm256_unpacklo_epi8(_mm256_set1_epi32(static_cast<int>(pixel)), zero);
+  const __m256i ones = _mm256_set1_epi8(-1);
+  const __m256i solid = _mm256_set1_epi32(static_cast<int>(pixel));
+  // Each of the eight coverages into the four channels of its pixel.
+  const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3,
+                                          4, 4, 4, 4, 5, 5, 5, 5, 6, 6, 6, 6, 7, 7, 7, 7);
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, m + i, 8);
+    if (w == 0) continue;
+    if (w == ~std::uint64_t{0}) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), solid);
+      continue;
+    }
+    const __m256i cover = _mm256_shuffle_epi8(_mm256_set1_epi64x(static_cast<long long>(w)), spread);
+    const __m256i rest = _mm256_xor_si256(cover, ones);
+    const __m256i dst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+    const __m256i lo =
+        _mm256_add_epi16(MulLanesAvx2(colour, _mm256_unpacklo_epi8(cover, zero)),
+                         MulLanesAvx2(_mm256_unpacklo_epi8(dst, zero), _mm256_unpacklo_epi8(rest, zero)));
+    const __m256i hi =
+        _mm256_add_epi16(MulLanesAvx2(colour, _mm256_unpackhi_epi8(cover, zero)),
+                         MulLanesAvx2(_mm256_unpackhi_epi8(dst, zero), _mm256_unpackhi_epi8(rest, zero)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), _mm256_packus_epi16(lo, hi));
+  }
+  CoverRow(d + i, m + i, n - i, pixel, in);
+}
+
+bool HaveAvx2() {
+  static const bool have = __builtin_cpu_supports("avx2");
+  return have;
+}
+#endif
 
 // Adds `n` coverages into `to`, saturating at 255; both may be read and written up to the next
 // multiple of 16 (rows padded with zeros).
@@ -468,14 +518,22 @@ bool ShowGlyphsDirect(cairo_t* cr, const gfxdetail::SizedFont& f, const cairo_gl
   if (data == nullptr) return false;
   const int stride = cairo_image_surface_get_stride(target);
   const auto row = [&](int y) { return reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride); };
-  // Puts `m` (w x h, rows `stride` apart, its top-left at device place left/top) over the target
-  // inside the pieces.
+  const int surfaceWidth = cairo_image_surface_get_width(target);
+  auto coverRow = &CoverRow;
+#if defined(TW_HAVE_AVX2_COVER)
+  if (HaveAvx2()) coverRow = &CoverRowAvx2;
+#endif
+  // Puts `m` (w x h, rows `stride` apart with at least 7 zeros after each, its top-left at device
+  // place left/top) over the target inside the pieces.  A row is taken up to a multiple of 8
+  // where the surface goes on: the zeros there give every pixel back as it was.
   const auto cover = [&](const std::uint8_t* m, int stride, int left, int top, int w, int h) {
     for (const TRect& p : pieces) {
       const int l = std::max(left, p.Left), r = std::min(left + w, p.Right);
       const int t = std::max(top, p.Top), b = std::min(top + h, p.Bottom);
+      if (l >= r) continue;
+      const int whole = (r - l + 7) / 8 * 8, n = l + whole <= surfaceWidth && r == left + w ? whole : r - l;
       for (int y = t; y < b; ++y)
-        CoverRow(row(y) + l, m + static_cast<std::ptrdiff_t>(y - top) * stride + (l - left), r - l, pixel, in.data());
+        coverRow(row(y) + l, m + static_cast<std::ptrdiff_t>(y - top) * stride + (l - left), n, pixel, in.data());
     }
   };
   if (!overlap) {
