@@ -124,13 +124,33 @@ class Saved {
 
 const gfxdetail::SizedFont& SizedOf(const TFont* font) { return font->Sized(); }
 
-// The device rectangles a fill or copy of `r` (user space) touches on the image surface a
-// context draws on directly (inside the surface, under the clip; the clip's rectangles do not
-// overlap, so each pixel once), and the context's shift; false where cairo's own drawing could
-// do something else than put whole pixels at those places: a group, a transform other than a
-// shift by whole pixels, a device offset or scale, no clip or one not made of whole-pixel
-// rectangles.
-bool WholePixelPieces(cairo_t* cr, const TRect& r, std::vector<TRect>& pieces, int& dx, int& dy) {
+// The clip of one drawing step that makes several fills and glyph runs under one clip and
+// transform (a text run's cell and its glyphs): WholePixelPieces reads it from cairo once.
+struct TClipMemo {
+  cairo_t* cr = nullptr;
+  bool known = false, ok = false;
+  int dx = 0, dy = 0;
+  std::vector<TRect> clips;  // user space
+};
+thread_local TClipMemo* clipMemo = nullptr;
+
+class TClipScope {
+ public:
+  explicit TClipScope(cairo_t* cr) : previous_(clipMemo) {
+    memo_.cr = cr;
+    clipMemo = &memo_;
+  }
+  ~TClipScope() { clipMemo = previous_; }
+  TClipScope(const TClipScope&) = delete;
+  TClipScope& operator=(const TClipScope&) = delete;
+
+ private:
+  TClipMemo memo_;
+  TClipMemo* previous_;
+};
+
+// The clip rectangles and shift WholePixelPieces works with; false as there.
+bool ReadWholePixelClip(cairo_t* cr, TClipMemo& out) {
   cairo_surface_t* target = cairo_get_target(cr);
   if (cairo_get_group_target(cr) != target || cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE) return false;
   cairo_matrix_t m;
@@ -148,20 +168,43 @@ bool WholePixelPieces(cairo_t* cr, const TRect& r, std::vector<TRect>& pieces, i
     ~TListEnd() { cairo_rectangle_list_destroy(list); }
   } end{clips};
   if (clips->status != CAIRO_STATUS_SUCCESS) return false;
+  out.clips.clear();
   for (int i = 0; i < clips->num_rectangles; ++i) {
     const cairo_rectangle_t& c = clips->rectangles[i];
     if (c.x != std::floor(c.x) || c.y != std::floor(c.y) || c.width != std::floor(c.width) ||
-        c.height != std::floor(c.height))
+        c.height != std::floor(c.height) || std::fabs(c.x) > 1e8 || std::fabs(c.y) > 1e8 || c.width > 1e8 ||
+        c.height > 1e8)
       return false;
+    out.clips.push_back(TRect{static_cast<int>(c.x), static_cast<int>(c.y), static_cast<int>(c.x + c.width),
+                              static_cast<int>(c.y + c.height)});
   }
-  dx = static_cast<int>(m.x0);
-  dy = static_cast<int>(m.y0);
+  out.dx = static_cast<int>(m.x0);
+  out.dy = static_cast<int>(m.y0);
+  return true;
+}
+
+// The device rectangles a fill or copy of `r` (user space) touches on the image surface a
+// context draws on directly (inside the surface, under the clip; the clip's rectangles do not
+// overlap, so each pixel once), and the context's shift; false where cairo's own drawing could
+// do something else than put whole pixels at those places: a group, a transform other than a
+// shift by whole pixels, a device offset or scale, no clip or one not made of whole-pixel
+// rectangles.
+bool WholePixelPieces(cairo_t* cr, const TRect& r, std::vector<TRect>& pieces, int& dx, int& dy) {
+  TClipMemo local;
+  TClipMemo& clip = clipMemo != nullptr && clipMemo->cr == cr ? *clipMemo : local;
+  if (!clip.known) {
+    clip.ok = ReadWholePixelClip(cr, clip);
+    clip.known = true;
+  }
+  if (!clip.ok) return false;
+  dx = clip.dx;
+  dy = clip.dy;
+  cairo_surface_t* target = cairo_get_target(cr);
   const int width = cairo_image_surface_get_width(target), height = cairo_image_surface_get_height(target);
   pieces.clear();
-  for (int i = 0; i < clips->num_rectangles; ++i) {
-    const cairo_rectangle_t& c = clips->rectangles[i];
-    const int left = std::max(r.Left, static_cast<int>(c.x)) + dx, right = std::min(r.Right, static_cast<int>(c.x + c.width)) + dx;
-    const int top = std::max(r.Top, static_cast<int>(c.y)) + dy, bottom = std::min(r.Bottom, static_cast<int>(c.y + c.height)) + dy;
+  for (const TRect& c : clip.clips) {
+    const int left = std::max(r.Left, c.Left) + dx, right = std::min(r.Right, c.Right) + dx;
+    const int top = std::max(r.Top, c.Top) + dy, bottom = std::min(r.Bottom, c.Bottom) + dy;
     const TRect piece{std::max(left, 0), std::max(top, 0), std::min(right, width), std::min(bottom, height)};
     if (piece.Left < piece.Right && piece.Top < piece.Bottom) pieces.push_back(piece);
   }
@@ -1117,6 +1160,8 @@ void TCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* rect, std:
     cairo_rectangle(cr, rect->Left, rect->Top, std::max(0, rect->Width()), std::max(0, rect->Height()));
     cairo_clip(cr);
   }
+  // The cell and the glyphs below are drawn under this clip and transform.
+  TClipScope clipScope(cr);
   const bool opaqueRect = rect && (options & ETO_OPAQUE);
   if (opaqueRect || brush_->Style() != TBrushStyle::bsClear) {
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
