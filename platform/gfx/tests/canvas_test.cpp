@@ -225,6 +225,13 @@ TEST(CanvasClip, IntersectExcludeAndReset) {
   EXPECT_EQ(s.At(10, 10), clRed);
 }
 
+// The bytes of a 60 x 40 test surface.
+std::string Bytes60x40(Surface& s) {
+  cairo_surface_flush(cairo_get_target(s.Cairo()));
+  const auto* data = cairo_image_surface_get_data(cairo_get_target(s.Cairo()));
+  return std::string(reinterpret_cast<const char*>(data), 60 * 4 * 40);
+}
+
 // Solid fills and opaque text backgrounds, under random clips (several rectangles, none, all
 // clipped), shifts (whole and part pixels) and rectangles reaching out of the surface, give
 // the bytes cairo's own fill gives.
@@ -232,11 +239,6 @@ TEST(CanvasFill, SolidFillsGiveTheBytesOfCairosFill) {
   std::mt19937 rnd(7);
   const auto pick = [&](int n) { return static_cast<int>(rnd() % static_cast<unsigned>(n)); };
   const TColor colours[] = {clRed, clBtnFace, clWindow, clHighlight, TColor(0x123456), clBlack};
-  const auto bytes = [](Surface& s) {
-    cairo_surface_flush(cairo_get_target(s.Cairo()));
-    const auto* data = cairo_image_surface_get_data(cairo_get_target(s.Cairo()));
-    return std::string(reinterpret_cast<const char*>(data), 60 * 4 * 40);
-  };
   for (int round = 0; round < 300; ++round) {
     SCOPED_TRACE(round);
     Surface ours(60, 40), cairos(60, 40);
@@ -266,7 +268,7 @@ TEST(CanvasFill, SolidFillsGiveTheBytesOfCairosFill) {
       cairo_fill(cr);
       cairo_restore(cr);
     }
-    ASSERT_TRUE(bytes(ours) == bytes(cairos)) << r.Left << "," << r.Top << "," << r.Right << "," << r.Bottom;
+    ASSERT_TRUE(Bytes60x40(ours) == Bytes60x40(cairos)) << r.Left << "," << r.Top << "," << r.Right << "," << r.Bottom;
   }
 }
 
@@ -280,11 +282,6 @@ TEST(CanvasShapes, OnePixelLinesGiveTheBytesOfCairosFill) {
   const TPenMode modes[] = {TPenMode::pmCopy, TPenMode::pmBlack, TPenMode::pmWhite, TPenMode::pmNotCopy,
                             TPenMode::pmCopy};
   const TPenStyle styles[] = {TPenStyle::psSolid, TPenStyle::psSolid, TPenStyle::psDot, TPenStyle::psInsideFrame};
-  const auto bytes = [](Surface& s) {
-    cairo_surface_flush(cairo_get_target(s.Cairo()));
-    const auto* data = cairo_image_surface_get_data(cairo_get_target(s.Cairo()));
-    return std::string(reinterpret_cast<const char*>(data), 60 * 4 * 40);
-  };
   for (int round = 0; round < 400; ++round) {
     SCOPED_TRACE(round);
     Surface ours(60, 40), cairos(60, 40);
@@ -314,7 +311,7 @@ TEST(CanvasShapes, OnePixelLinesGiveTheBytesOfCairosFill) {
     ours.Canvas().LineTo(to.X, to.Y);
     const TPoint path[3] = {from, to, to};  // the same pixels as a path of two lines
     cairos.Canvas().Polyline(path, 3);
-    ASSERT_TRUE(bytes(ours) == bytes(cairos)) << from.X << "," << from.Y << " to " << to.X << "," << to.Y;
+    ASSERT_TRUE(Bytes60x40(ours) == Bytes60x40(cairos)) << from.X << "," << from.Y << " to " << to.X << "," << to.Y;
     EXPECT_EQ(ours.Canvas().PenPos().X, to.X);
   }
 }
