@@ -780,6 +780,7 @@ void TCanvas::Polyline(const TPoint* points, int count) {
                          : mode == TPenMode::pmNotCopy ? static_cast<TColor>(~ColorToRGB(pen_->Color()) & 0xFFFFFF)
                                                        : pen_->Color();
     if (FillOpaqueDirect(cr, straight, color)) {
+      cairo_new_path(cr);  // no path left behind, as after cairo's fill
       Changed();
       return;
     }
