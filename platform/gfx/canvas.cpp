@@ -1,11 +1,22 @@
 #include "platform/gfx/canvas.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <climits>
+#include <cstdint>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 #include <mutex>
+#include <optional>
 
 #include "platform/gfx/fontengine.h"
 #include "platform/gfx/graphic.h"
@@ -31,6 +42,20 @@ const cairo_font_options_t* TextOptions() {
   return options;
 }
 
+// The pixels of a straight one-pixel line from its start up to, not including, its end point;
+// false for a diagonal line or one of no length.
+bool StraightPixels(int x0, int y0, int x1, int y1, TRect& r) {
+  if ((x0 == x1) == (y0 == y1)) return false;
+  if (y0 == y1) {
+    const int a = std::min(x0, x1 + (x1 < x0 ? 1 : 0)), b = std::max(x0 + 1, x1 + (x1 < x0 ? 1 : 0));
+    r = TRect{a, y0, b, y0 + 1};
+  } else {
+    const int a = std::min(y0, y1 + (y1 < y0 ? 1 : 0)), b = std::max(y0 + 1, y1 + (y1 < y0 ? 1 : 0));
+    r = TRect{x0, a, x0 + 1, b};
+  }
+  return true;
+}
+
 // On/off lengths of the one-pixel pen styles, in pixels.
 const std::vector<int>& DashPattern(TPenStyle style) {
   static const std::vector<int> solid, dash{18, 6}, dot{3, 3}, dashDot{9, 6, 3, 6}, dashDotDot{9, 3, 3, 3, 3, 3};
@@ -51,14 +76,8 @@ class PixelLine {
 
   void Segment(int x0, int y0, int x1, int y1) {
     if (pattern_.empty() && (x0 == x1 || y0 == y1)) {  // fast path for straight solid lines
-      if (x0 == x1 && y0 == y1) return;
-      if (y0 == y1) {
-        int a = std::min(x0, x1 + (x1 < x0 ? 1 : 0)), b = std::max(x0 + 1, x1 + (x1 < x0 ? 1 : 0));
-        cairo_rectangle(cr_, a, y0, b - a, 1);
-      } else {
-        int a = std::min(y0, y1 + (y1 < y0 ? 1 : 0)), b = std::max(y0 + 1, y1 + (y1 < y0 ? 1 : 0));
-        cairo_rectangle(cr_, x0, a, 1, b - a);
-      }
+      TRect r;
+      if (StraightPixels(x0, y0, x1, y1, r)) cairo_rectangle(cr_, r.Left, r.Top, r.Width(), r.Height());
       return;
     }
     int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
@@ -105,13 +124,33 @@ class Saved {
 
 const gfxdetail::SizedFont& SizedOf(const TFont* font) { return font->Sized(); }
 
-// The device rectangles a fill or copy of `r` (user space) touches on the image surface a
-// context draws on directly (inside the surface, under the clip; the clip's rectangles do not
-// overlap, so each pixel once), and the context's shift; false where cairo's own drawing could
-// do something else than put whole pixels at those places: a group, a transform other than a
-// shift by whole pixels, a device offset or scale, no clip or one not made of whole-pixel
-// rectangles.
-bool WholePixelPieces(cairo_t* cr, const TRect& r, std::vector<TRect>& pieces, int& dx, int& dy) {
+// The clip of one drawing step that makes several fills and glyph runs under one clip and
+// transform (a text run's cell and its glyphs): WholePixelPieces reads it from cairo once.
+struct TClipMemo {
+  cairo_t* cr = nullptr;
+  bool known = false, ok = false;
+  int dx = 0, dy = 0;
+  std::vector<TRect> clips;  // user space
+};
+thread_local TClipMemo* clipMemo = nullptr;
+
+class TClipScope {
+ public:
+  explicit TClipScope(cairo_t* cr) : previous_(clipMemo) {
+    memo_.cr = cr;
+    clipMemo = &memo_;
+  }
+  ~TClipScope() { clipMemo = previous_; }
+  TClipScope(const TClipScope&) = delete;
+  TClipScope& operator=(const TClipScope&) = delete;
+
+ private:
+  TClipMemo memo_;
+  TClipMemo* previous_;
+};
+
+// The clip rectangles and shift WholePixelPieces works with; false as there.
+bool ReadWholePixelClip(cairo_t* cr, TClipMemo& out) {
   cairo_surface_t* target = cairo_get_target(cr);
   if (cairo_get_group_target(cr) != target || cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE) return false;
   cairo_matrix_t m;
@@ -129,20 +168,43 @@ bool WholePixelPieces(cairo_t* cr, const TRect& r, std::vector<TRect>& pieces, i
     ~TListEnd() { cairo_rectangle_list_destroy(list); }
   } end{clips};
   if (clips->status != CAIRO_STATUS_SUCCESS) return false;
+  out.clips.clear();
   for (int i = 0; i < clips->num_rectangles; ++i) {
     const cairo_rectangle_t& c = clips->rectangles[i];
     if (c.x != std::floor(c.x) || c.y != std::floor(c.y) || c.width != std::floor(c.width) ||
-        c.height != std::floor(c.height))
+        c.height != std::floor(c.height) || std::fabs(c.x) > 1e8 || std::fabs(c.y) > 1e8 || c.width > 1e8 ||
+        c.height > 1e8)
       return false;
+    out.clips.push_back(TRect{static_cast<int>(c.x), static_cast<int>(c.y), static_cast<int>(c.x + c.width),
+                              static_cast<int>(c.y + c.height)});
   }
-  dx = static_cast<int>(m.x0);
-  dy = static_cast<int>(m.y0);
+  out.dx = static_cast<int>(m.x0);
+  out.dy = static_cast<int>(m.y0);
+  return true;
+}
+
+// The device rectangles a fill or copy of `r` (user space) touches on the image surface a
+// context draws on directly (inside the surface, under the clip; the clip's rectangles do not
+// overlap, so each pixel once), and the context's shift; false where cairo's own drawing could
+// do something else than put whole pixels at those places: a group, a transform other than a
+// shift by whole pixels, a device offset or scale, no clip or one not made of whole-pixel
+// rectangles.
+bool WholePixelPieces(cairo_t* cr, const TRect& r, std::vector<TRect>& pieces, int& dx, int& dy) {
+  TClipMemo local;
+  TClipMemo& clip = clipMemo != nullptr && clipMemo->cr == cr ? *clipMemo : local;
+  if (!clip.known) {
+    clip.ok = ReadWholePixelClip(cr, clip);
+    clip.known = true;
+  }
+  if (!clip.ok) return false;
+  dx = clip.dx;
+  dy = clip.dy;
+  cairo_surface_t* target = cairo_get_target(cr);
   const int width = cairo_image_surface_get_width(target), height = cairo_image_surface_get_height(target);
   pieces.clear();
-  for (int i = 0; i < clips->num_rectangles; ++i) {
-    const cairo_rectangle_t& c = clips->rectangles[i];
-    const int left = std::max(r.Left, static_cast<int>(c.x)) + dx, right = std::min(r.Right, static_cast<int>(c.x + c.width)) + dx;
-    const int top = std::max(r.Top, static_cast<int>(c.y)) + dy, bottom = std::min(r.Bottom, static_cast<int>(c.y + c.height)) + dy;
+  for (const TRect& c : clip.clips) {
+    const int left = std::max(r.Left, c.Left) + dx, right = std::min(r.Right, c.Right) + dx;
+    const int top = std::max(r.Top, c.Top) + dy, bottom = std::min(r.Bottom, c.Bottom) + dy;
     const TRect piece{std::max(left, 0), std::max(top, 0), std::min(right, width), std::min(bottom, height)};
     if (piece.Left < piece.Right && piece.Top < piece.Bottom) pieces.push_back(piece);
   }
@@ -205,7 +267,7 @@ bool FillOpaqueDirect(cairo_t* cr, const TRect& r, TColor color) {
   const cairo_operator_t op = cairo_get_operator(cr);
   if (op != CAIRO_OPERATOR_OVER && op != CAIRO_OPERATOR_SOURCE) return false;
   int dx = 0, dy = 0;
-  std::vector<TRect> pieces;
+  thread_local std::vector<TRect> pieces;
   if (!WholePixelPieces(cr, r, pieces, dx, dy)) return false;
   const TColor rgb = ColorToRGB(color);
   const auto channel = [](int v) { return static_cast<std::uint32_t>(v) & 0xFFu; };
@@ -225,6 +287,317 @@ bool FillOpaqueDirect(cairo_t* cr, const TRect& r, TColor color) {
     }
     cairo_surface_mark_dirty_rectangle(target, p.Left, p.Top, p.Width(), p.Height());
   }
+  return true;
+}
+
+
+// --- Text drawn straight into the pixels
+//
+// cairo draws a glyph run on an image surface by putting each glyph's coverage mask (taken from
+// its rasteriser at whole-pixel positions) over the target with the text colour; where the ink
+// boxes of a run overlap, it first adds the masks of the whole run (saturating at 255) and puts
+// the sum over the target once.  For the many short runs of a text view the set-up of that work
+// (font, pattern, compositor, clip) costs as much as the pixels.  The same arithmetic done here,
+// with the masks taken from cairo itself once per font and code, gives the same pixels; anything
+// outside the plain case (a transform other than a whole-pixel shift, a group, a clip that is no
+// set of whole-pixel rectangles, another operator or format, a glyph far outside the clip) is
+// left to cairo.
+
+std::atomic<bool> directGlyphs{true};
+std::atomic<std::uint64_t> directGlyphRuns{0};
+std::mutex glyphMaskMutex;
+
+// cairo's fixed-point value of a length (24.8, rounded to the nearest, halves to even).
+std::int64_t ToFixed(double v) { return static_cast<std::int64_t>(std::nearbyint(v * 256.0)); }
+
+void SetTextFont(cairo_t* cr, const gfxdetail::SizedFont& f) {
+  cairo_set_font_face(cr, f.face);
+  cairo_set_font_size(cr, f.emSize);
+  cairo_set_font_options(cr, TextOptions());
+}
+
+// The glyph as cairo draws it: its ink box from cairo's metrics and its coverage, drawn alone
+// onto an empty alpha surface (where the coverage is the pixel's value) with room around it.
+std::unique_ptr<gfxdetail::GlyphMask> MakeGlyphMask(const gfxdetail::SizedFont& f, unsigned long index) {
+  auto mask = std::make_unique<gfxdetail::GlyphMask>();
+  cairo_glyph_t glyph{index, 0.0, 0.0};
+  cairo_text_extents_t e{};
+  {
+    cairo_surface_t* probe = cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1);
+    cairo_t* cr = cairo_create(probe);
+    SetTextFont(cr, f);
+    cairo_glyph_extents(cr, &glyph, 1, &e);
+    const bool ok = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+    cairo_destroy(cr);
+    cairo_surface_destroy(probe);
+    if (!ok) return mask;
+  }
+  for (double v : {e.x_bearing, e.y_bearing, e.width, e.height})
+    if (!std::isfinite(v) || std::fabs(v) > 2048) return mask;
+  mask->inkLeft = ToFixed(e.x_bearing);
+  mask->inkTop = ToFixed(e.y_bearing);
+  mask->inkRight = ToFixed(e.x_bearing + e.width);
+  mask->inkBottom = ToFixed(e.y_bearing + e.height);
+  const int pad = 4 + static_cast<int>(std::ceil(f.emSize / 2));
+  const int ox = pad - static_cast<int>(std::floor(e.x_bearing)), oy = pad - static_cast<int>(std::floor(e.y_bearing));
+  const int w = static_cast<int>(std::ceil(e.width)) + 2 * pad + 2, h = static_cast<int>(std::ceil(e.height)) + 2 * pad + 2;
+  cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
+  cairo_t* cr = cairo_create(s);
+  SetTextFont(cr, f);
+  cairo_set_source_rgb(cr, 0, 0, 0);
+  glyph.x = ox;
+  glyph.y = oy;
+  cairo_show_glyphs(cr, &glyph, 1);
+  const bool ok = cairo_status(cr) == CAIRO_STATUS_SUCCESS;
+  cairo_destroy(cr);
+  cairo_surface_flush(s);
+  const unsigned char* data = cairo_image_surface_get_data(s);
+  const int stride = cairo_image_surface_get_stride(s);
+  int x0 = w, y0 = h, x1 = 0, y1 = 0;
+  if (ok && data != nullptr)
+    for (int y = 0; y < h; ++y)
+      for (int x = 0; x < w; ++x)
+        if (data[static_cast<std::ptrdiff_t>(y) * stride + x] != 0) {
+          x0 = std::min(x0, x);
+          y0 = std::min(y0, y);
+          x1 = std::max(x1, x + 1);
+          y1 = std::max(y1, y + 1);
+        }
+  // Ink at the edge of the surface may go on beyond it: such a glyph stays with cairo.
+  if (ok && data != nullptr && !(x0 < x1 && (x0 == 0 || y0 == 0 || x1 == w || y1 == h))) {
+    if (x0 < x1) {
+      mask->left = x0 - ox;
+      mask->top = y0 - oy;
+      mask->width = x1 - x0;
+      mask->height = y1 - y0;
+      mask->stride = (mask->width + 7 + 15) / 16 * 16;
+      mask->alpha.assign(static_cast<std::size_t>(mask->stride) * static_cast<std::size_t>(mask->height), 0);
+      for (int y = y0; y < y1; ++y)
+        std::memcpy(mask->alpha.data() + static_cast<std::size_t>(y - y0) * static_cast<std::size_t>(mask->stride),
+                    data + static_cast<std::ptrdiff_t>(y) * stride + x0, static_cast<std::size_t>(mask->width));
+    }
+    mask->direct = true;
+  }
+  cairo_surface_destroy(s);
+  return mask;
+}
+
+// The four 8-bit channels of `x` times `a` / 255, rounded as the compositor rounds.
+inline std::uint32_t MulChannels(std::uint32_t x, std::uint32_t a) {
+  std::uint32_t t = (x & 0xFF00FFu) * a + 0x800080u;
+  t = ((t + ((t >> 8) & 0xFF00FFu)) >> 8) & 0xFF00FFu;
+  x = ((x >> 8) & 0xFF00FFu) * a + 0x800080u;
+  x = (x + ((x >> 8) & 0xFF00FFu)) & 0xFF00FF00u;
+  return x + t;
+}
+
+// The opaque colour `pixel` put over `n` pixels through their coverage.  `in` holds the colour
+// times each coverage; the sum never passes 255 in a channel, so it needs no saturation.  With
+// SSE2, four pixels at a time by the same arithmetic (a coverage of 0 gives the pixel back, one
+// of 255 the colour).
+inline void CoverRow(std::uint32_t* d, const std::uint8_t* m, int n, std::uint32_t pixel, const std::uint32_t* in) {
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i colour = _mm_unpacklo_epi8(_mm_set1_epi32(static_cast<int>(pixel)), zero);
+  const __m128i half = _mm_set1_epi16(0x80), by257 = _mm_set1_epi16(0x101), ones = _mm_set1_epi8(-1);
+  const auto mul = [&](__m128i a, __m128i b) { return _mm_mulhi_epu16(_mm_add_epi16(_mm_mullo_epi16(a, b), half), by257); };
+  for (; i + 4 <= n; i += 4) {
+    std::uint32_t w;
+    std::memcpy(&w, m + i, 4);
+    if (w == 0) continue;
+    if (w == 0xFFFFFFFFu) {
+      d[i] = d[i + 1] = d[i + 2] = d[i + 3] = pixel;
+      continue;
+    }
+    __m128i cover = _mm_cvtsi32_si128(static_cast<int>(w));
+    cover = _mm_unpacklo_epi8(cover, cover);
+    cover = _mm_unpacklo_epi16(cover, cover);  // each coverage in the four channels of its pixel
+    const __m128i rest = _mm_xor_si128(cover, ones);
+    const __m128i dst = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+    const __m128i lo = _mm_add_epi16(mul(colour, _mm_unpacklo_epi8(cover, zero)),
+                                     mul(_mm_unpacklo_epi8(dst, zero), _mm_unpacklo_epi8(rest, zero)));
+    const __m128i hi = _mm_add_epi16(mul(colour, _mm_unpackhi_epi8(cover, zero)),
+                                     mul(_mm_unpackhi_epi8(dst, zero), _mm_unpackhi_epi8(rest, zero)));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), _mm_packus_epi16(lo, hi));
+  }
+#endif
+  for (; i < n; ++i) {
+    const std::uint32_t a = m[i];
+    if (a == 0) continue;
+    d[i] = a == 255 ? pixel : in[a] + MulChannels(d[i], 255 - a);
+  }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#define TW_HAVE_AVX2_COVER 1
+// a times b / 255 in each 16-bit lane, rounded as the compositor rounds.
+__attribute__((target("avx2"), always_inline)) inline __m256i MulLanesAvx2(__m256i a, __m256i b) {
+  return _mm256_mulhi_epu16(_mm256_add_epi16(_mm256_mullo_epi16(a, b), _mm256_set1_epi16(0x80)),
+                            _mm256_set1_epi16(0x101));
+}
+
+// CoverRow eight pixels at a time, for processors with AVX2 (the same arithmetic).
+__attribute__((target("avx2"))) void CoverRowAvx2(std::uint32_t* d, const std::uint8_t* m, int n, std::uint32_t pixel,
+                                                  const std::uint32_t* in) {
+  int i = 0;
+  const __m256i zero = _mm256_setzero_si256();
+  const __m256i colour = _mm256_unpacklo_epi8(_mm256_set1_epi32(static_cast<int>(pixel)), zero);
+  const __m256i ones = _mm256_set1_epi8(-1);
+  const __m256i solid = _mm256_set1_epi32(static_cast<int>(pixel));
+  // Each of the eight coverages into the four channels of its pixel.
+  const __m256i spread = _mm256_setr_epi8(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3,
+                                          4, 4, 4, 4, 5, 5, 5, 5, 6, 6, 6, 6, 7, 7, 7, 7);
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, m + i, 8);
+    if (w == 0) continue;
+    if (w == ~std::uint64_t{0}) {
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), solid);
+      continue;
+    }
+    const __m256i cover = _mm256_shuffle_epi8(_mm256_set1_epi64x(static_cast<long long>(w)), spread);
+    const __m256i rest = _mm256_xor_si256(cover, ones);
+    const __m256i dst = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + i));
+    const __m256i lo =
+        _mm256_add_epi16(MulLanesAvx2(colour, _mm256_unpacklo_epi8(cover, zero)),
+                         MulLanesAvx2(_mm256_unpacklo_epi8(dst, zero), _mm256_unpacklo_epi8(rest, zero)));
+    const __m256i hi =
+        _mm256_add_epi16(MulLanesAvx2(colour, _mm256_unpackhi_epi8(cover, zero)),
+                         MulLanesAvx2(_mm256_unpackhi_epi8(dst, zero), _mm256_unpackhi_epi8(rest, zero)));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + i), _mm256_packus_epi16(lo, hi));
+  }
+  CoverRow(d + i, m + i, n - i, pixel, in);
+}
+
+bool HaveAvx2() {
+  static const bool have = __builtin_cpu_supports("avx2");
+  return have;
+}
+#endif
+
+// Adds `n` coverages into `to`, saturating at 255; both may be read and written up to the next
+// multiple of 16 (rows padded with zeros).
+inline void AddCoverage(std::uint8_t* to, const std::uint8_t* from, int n) {
+#if defined(__SSE2__)
+  for (int x = 0; x < n; x += 16) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(to + x));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + x));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + x), _mm_adds_epu8(a, b));
+  }
+#else
+  for (int x = 0; x < n; ++x) to[x] = static_cast<std::uint8_t>(std::min(255, to[x] + from[x]));
+#endif
+}
+
+struct TPlacedGlyph {
+  const gfxdetail::GlyphMask* mask;
+  int x, y;  // origin, user space
+};
+
+// Draws the glyphs as cairo_show_glyphs would (see above); false where that cannot be promised,
+// with nothing drawn.
+bool ShowGlyphsDirect(cairo_t* cr, const gfxdetail::SizedFont& f, const cairo_glyph_t* glyphs, const unsigned char* codes,
+                      int n, TColor color) {
+  if (n <= 0 || f.face == nullptr || f.emSize > 512 || cairo_get_operator(cr) != CAIRO_OPERATOR_OVER) return false;
+  cairo_surface_t* target = cairo_get_target(cr);
+  if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
+      cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32)
+    return false;
+  std::lock_guard lock(glyphMaskMutex);
+  thread_local std::vector<TPlacedGlyph> placed;
+  placed.clear();
+  TRect run{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+  for (int i = 0; i < n; ++i) {
+    const double gx = glyphs[i].x, gy = glyphs[i].y;
+    if (gx != std::floor(gx) || gy != std::floor(gy) || std::fabs(gx) > 1e6 || std::fabs(gy) > 1e6) return false;
+    auto& slot = f.masks[codes[i]];
+    if (!slot) slot = MakeGlyphMask(f, glyphs[i].index);
+    if (!slot->direct) return false;
+    const TPlacedGlyph g{slot.get(), static_cast<int>(gx), static_cast<int>(gy)};
+    placed.push_back(g);
+    if (g.mask->width == 0) continue;
+    run.Left = std::min(run.Left, g.x + g.mask->left);
+    run.Top = std::min(run.Top, g.y + g.mask->top);
+    run.Right = std::max(run.Right, g.x + g.mask->left + g.mask->width);
+    run.Bottom = std::max(run.Bottom, g.y + g.mask->top + g.mask->height);
+  }
+  if (run.Left >= run.Right) return true;  // no glyph has ink
+  int dx = 0, dy = 0;
+  thread_local std::vector<TRect> pieces;
+  if (!WholePixelPieces(cr, run, pieces, dx, dy)) return false;
+  // cairo leaves out glyphs whose origin lies more than ten ems outside the clip; such a run
+  // stays with it, since leaving them out may change how the rest is put together.
+  double cx1 = 0, cy1 = 0, cx2 = 0, cy2 = 0;
+  cairo_clip_extents(cr, &cx1, &cy1, &cx2, &cy2);
+  const double margin = 9 * std::max(1.0, f.emSize);
+  for (const TPlacedGlyph& g : placed)
+    if (g.x < cx1 - margin || g.x > cx2 + margin || g.y < cy1 - margin || g.y > cy2 + margin) return false;
+  if (pieces.empty()) return true;
+  // Whether any glyph's ink box reaches into the box of those before it (cairo's test).
+  bool overlap = false;
+  std::int64_t bx1 = INT64_MAX, by1 = INT64_MAX, bx2 = INT64_MIN, by2 = INT64_MIN;
+  for (const TPlacedGlyph& g : placed) {
+    const std::int64_t x1 = std::int64_t{g.x} * 256 + g.mask->inkLeft, x2 = std::int64_t{g.x} * 256 + g.mask->inkRight;
+    const std::int64_t y1 = std::int64_t{g.y} * 256 + g.mask->inkTop, y2 = std::int64_t{g.y} * 256 + g.mask->inkBottom;
+    if (!overlap && x1 != x2 && y1 != y2 && x2 > bx1 && x1 < bx2 && y2 > by1 && y1 < by2) overlap = true;
+    bx1 = std::min(bx1, x1);
+    by1 = std::min(by1, y1);
+    bx2 = std::max(bx2, x2);
+    by2 = std::max(by2, y2);
+  }
+  const TColor rgb = ColorToRGB(color);
+  const std::uint32_t pixel = 0xFF000000u | ((static_cast<std::uint32_t>(GetRValue(rgb)) & 0xFFu) << 16) |
+                              ((static_cast<std::uint32_t>(GetGValue(rgb)) & 0xFFu) << 8) |
+                              (static_cast<std::uint32_t>(GetBValue(rgb)) & 0xFFu);
+  static thread_local std::uint32_t inPixel = 0;
+  static thread_local std::array<std::uint32_t, 256> in{};
+  if (inPixel != pixel || in[255] != pixel) {
+    for (std::uint32_t a = 0; a < 256; ++a) in[a] = MulChannels(pixel, a);
+    inPixel = pixel;
+  }
+  cairo_surface_flush(target);
+  unsigned char* data = cairo_image_surface_get_data(target);
+  if (data == nullptr) return false;
+  const int stride = cairo_image_surface_get_stride(target);
+  const auto row = [&](int y) { return reinterpret_cast<std::uint32_t*>(data + static_cast<std::ptrdiff_t>(y) * stride); };
+  const int surfaceWidth = cairo_image_surface_get_width(target);
+  auto coverRow = &CoverRow;
+#if defined(TW_HAVE_AVX2_COVER)
+  if (HaveAvx2()) coverRow = &CoverRowAvx2;
+#endif
+  // Puts `m` (w x h, rows `stride` apart with at least 7 zeros after each, its top-left at device
+  // place left/top) over the target inside the pieces.  A row is taken up to a multiple of 8
+  // where the surface goes on: the zeros there give every pixel back as it was.
+  const auto cover = [&](const std::uint8_t* m, int stride, int left, int top, int w, int h) {
+    for (const TRect& p : pieces) {
+      const int l = std::max(left, p.Left), r = std::min(left + w, p.Right);
+      const int t = std::max(top, p.Top), b = std::min(top + h, p.Bottom);
+      if (l >= r) continue;
+      const int whole = (r - l + 7) / 8 * 8, n = l + whole <= surfaceWidth && r == left + w ? whole : r - l;
+      for (int y = t; y < b; ++y)
+        coverRow(row(y) + l, m + static_cast<std::ptrdiff_t>(y - top) * stride + (l - left), n, pixel, in.data());
+    }
+  };
+  if (!overlap) {
+    for (const TPlacedGlyph& g : placed)
+      if (g.mask->width > 0)
+        cover(g.mask->alpha.data(), g.mask->stride, g.x + dx + g.mask->left, g.y + dy + g.mask->top, g.mask->width,
+              g.mask->height);
+  } else {
+    // The sum of the run's coverages; its rows have room for the padded rows of the masks.
+    const int w = run.Width(), h = run.Height(), stride = w + 16;
+    thread_local std::vector<std::uint8_t> sum;
+    sum.assign(static_cast<std::size_t>(stride) * static_cast<std::size_t>(h), 0);
+    for (const TPlacedGlyph& g : placed)
+      for (int y = 0; y < g.mask->height; ++y)
+        AddCoverage(sum.data() + static_cast<std::ptrdiff_t>(g.y + g.mask->top - run.Top + y) * stride +
+                        (g.x + g.mask->left - run.Left),
+                    g.mask->alpha.data() + static_cast<std::ptrdiff_t>(y) * g.mask->stride, g.mask->width);
+    cover(sum.data(), stride, run.Left + dx, run.Top + dy, w, h);
+  }
+  for (const TRect& p : pieces) cairo_surface_mark_dirty_rectangle(target, p.Left, p.Top, p.Width(), p.Height());
+  directGlyphRuns.fetch_add(1, std::memory_order_relaxed);
   return true;
 }
 
@@ -395,6 +768,23 @@ void TCanvas::Polyline(const TPoint* points, int count) {
   cairo_t* cr = Cairo();
   if (pen_->Style() == TPenStyle::psClear || pen_->Mode() == TPenMode::pmNop) return;
   Changing();
+  // One straight solid line of one pixel in a plain colour (an underline, a rule): its pixels
+  // are filled directly where they can be.
+  const TPenMode mode = pen_->Mode();
+  TRect straight;
+  if (count == 2 && pen_->Width() <= 1 && DashPattern(pen_->Style()).empty() && mode != TPenMode::pmNot &&
+      mode != TPenMode::pmXor && mode != TPenMode::pmNotXor &&
+      StraightPixels(points[0].X, points[0].Y, points[1].X, points[1].Y, straight)) {
+    const TColor color = mode == TPenMode::pmBlack   ? clBlack
+                         : mode == TPenMode::pmWhite ? clWhite
+                         : mode == TPenMode::pmNotCopy ? static_cast<TColor>(~ColorToRGB(pen_->Color()) & 0xFFFFFF)
+                                                       : pen_->Color();
+    if (FillOpaqueDirect(cr, straight, color)) {
+      cairo_new_path(cr);  // no path left behind, as after cairo's fill
+      Changed();
+      return;
+    }
+  }
   Saved saved(cr);
   if (pen_->Width() <= 1) {
     PixelLine line(cr, DashPattern(pen_->Style()));
@@ -687,13 +1077,23 @@ void TCanvas::DrawGlyphs(cairo_t* cr, double x, double baseline, std::string_vie
   const bool lines = totalWidth > 0 && (style.Contains(TFontStyle::fsUnderline) || style.Contains(TFontStyle::fsStrikeOut));
   if (!lines && std::all_of(text.begin(), text.end(), [&](char c) { return f.blank[static_cast<unsigned char>(c)]; }))
     return;  // nothing but blanks: no pixel changes
-  Saved saved(cr);
-  cairo_set_font_face(cr, f.face);
-  cairo_set_font_size(cr, f.emSize);
-  cairo_set_font_options(cr, TextOptions());
-  SetColor(cr, font_->Color());
+  // cairo's state for text is set up only when cairo draws something.
+  std::optional<Saved> saved;
+  const auto prepare = [&] {
+    if (saved) return;
+    saved.emplace(cr);
+    SetTextFont(cr, f);
+    SetColor(cr, font_->Color());
+  };
+  const bool direct = directGlyphs.load(std::memory_order_relaxed);
   constexpr std::size_t kChunk = 256;
   cairo_glyph_t glyphs[kChunk];
+  unsigned char codes[kChunk];
+  const auto show = [&](std::size_t n) {
+    if (direct && ShowGlyphsDirect(cr, f, glyphs, codes, static_cast<int>(n), font_->Color())) return;
+    prepare();
+    cairo_show_glyphs(cr, glyphs, static_cast<int>(n));
+  };
   double pos = x;
   std::size_t n = 0;
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -704,14 +1104,16 @@ void TCanvas::DrawGlyphs(cairo_t* cr, double x, double baseline, std::string_vie
     glyphs[n].index = f.glyphs[c];
     glyphs[n].x = at;
     glyphs[n].y = baseline;
+    codes[n] = c;
     ++n;
     if (n == kChunk) {
-      cairo_show_glyphs(cr, glyphs, static_cast<int>(n));
+      show(n);
       n = 0;
     }
   }
-  if (n > 0) cairo_show_glyphs(cr, glyphs, static_cast<int>(n));
+  if (n > 0) show(n);
   if (lines) {
+    prepare();
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     if (style.Contains(TFontStyle::fsUnderline)) {
       double t = std::round(f.underlineThickness);
@@ -724,6 +1126,11 @@ void TCanvas::DrawGlyphs(cairo_t* cr, double x, double baseline, std::string_vie
     cairo_fill(cr);
   }
 }
+
+namespace gfxdetail {
+void SetDirectGlyphs(bool on) { directGlyphs.store(on); }
+std::uint64_t DirectGlyphRuns() { return directGlyphRuns.load(); }
+}  // namespace gfxdetail
 
 void TCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* rect, std::string_view text, const int* dx) {
   cairo_t* cr = Cairo();
@@ -754,6 +1161,8 @@ void TCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* rect, std:
     cairo_rectangle(cr, rect->Left, rect->Top, std::max(0, rect->Width()), std::max(0, rect->Height()));
     cairo_clip(cr);
   }
+  // The cell and the glyphs below are drawn under this clip and transform.
+  TClipScope clipScope(cr);
   const bool opaqueRect = rect && (options & ETO_OPAQUE);
   if (opaqueRect || brush_->Style() != TBrushStyle::bsClear) {
     cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);

@@ -3,9 +3,11 @@
 #include <absl/time/civil_time.h>
 #include <absl/time/time.h>
 #include <date/tz.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -297,8 +299,87 @@ std::string LocalTimeZoneNameFrom(const char* tzVariable, const std::string& loc
   return ZoneOfFile(localtimeFile, {linked, FirstLine(timezoneFile)});
 }
 
+namespace {
+
+// What stat tells of a file (or of a link itself): a file whose stamp is unchanged has not been
+// written, replaced or removed since, unless within the file system's clock tick.
+struct TFileStamp {
+  bool exists = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  mode_t mode = 0;
+  off_t size = 0;
+  long long modifiedSec = 0, modifiedNsec = 0, changedSec = 0, changedNsec = 0;
+  bool operator==(const TFileStamp&) const = default;
+};
+
+TFileStamp StampOf(const std::string& path, bool followLink) {
+  struct stat st {};
+  if ((followLink ? ::stat(path.c_str(), &st) : ::lstat(path.c_str(), &st)) != 0) return {};
+  return TFileStamp{true, st.st_dev, st.st_ino, st.st_mode, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec,
+                    st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+}
+
+}  // namespace
+
+std::string CachedLocalTimeZoneNameFrom(const char* tzVariable, const std::string& localtimeFile,
+                                        const std::string& timezoneFile, int settledSeconds) {
+  // A zone or a rule named in TZ reads no file: answered as it stands.
+  std::string tz;
+  if (tzVariable != nullptr) {
+    tz = tzVariable;
+    if (!tz.empty() && tz.front() == ':') tz.erase(0, 1);
+    if (tz.empty() || tz.front() != '/') return LocalTimeZoneNameFrom(tzVariable, localtimeFile, timezoneFile);
+  }
+  struct TMemo {
+    bool valid = false;
+    bool fromTz = false;
+    std::string tz, localtime, timezone, answer;
+    std::vector<std::pair<std::string, bool>> files;  // path, follow a link
+    std::vector<TFileStamp> stamps;
+  };
+  static std::mutex lock;
+  static TMemo memo;
+  const bool fromTz = tzVariable != nullptr;
+  std::lock_guard<std::mutex> guard(lock);
+  if (memo.valid && memo.fromTz == fromTz && memo.tz == tz && memo.localtime == localtimeFile &&
+      memo.timezone == timezoneFile) {
+    bool same = true;
+    for (std::size_t i = 0; i < memo.files.size() && same; ++i)
+      same = StampOf(memo.files[i].first, memo.files[i].second) == memo.stamps[i];
+    if (same) return memo.answer;
+  }
+  memo.valid = false;
+  // The files the answer rests on, stamped before they are read: a change after the stamp shows
+  // at the next call.  The zone files compared are named by the link and the name file, whose
+  // stamps cover them.
+  const auto readAt = std::chrono::system_clock::now();
+  std::vector<std::pair<std::string, bool>> files;
+  if (fromTz) {
+    files = {{tz, true}, {kZoneFolder + AfterZoneinfo(tz), true}};
+  } else {
+    files = {{localtimeFile, false}, {localtimeFile, true}, {timezoneFile, true}};
+    char target[4096];
+    const ssize_t n = ::readlink(localtimeFile.c_str(), target, sizeof target - 1);
+    if (n > 0) files.emplace_back(kZoneFolder + AfterZoneinfo(std::string(target, static_cast<std::size_t>(n))), true);
+    files.emplace_back(kZoneFolder + FirstLine(timezoneFile), true);
+  }
+  std::vector<TFileStamp> stamps;
+  for (const auto& [path, follow] : files) stamps.push_back(StampOf(path, follow));
+  const std::string answer = LocalTimeZoneNameFrom(tzVariable, localtimeFile, timezoneFile);
+  // A file changed within the last moments could change again within the same clock tick
+  // unseen: its answer is not kept.
+  const long long settled =
+      std::chrono::duration_cast<seconds>(readAt.time_since_epoch()).count() - settledSeconds;
+  for (const TFileStamp& st : stamps)
+    if (st.exists && (st.changedSec >= settled || st.modifiedSec >= settled)) return answer;
+  memo = TMemo{true, fromTz, tz, localtimeFile, timezoneFile, answer, std::move(files), std::move(stamps)};
+  return answer;
+}
+
 std::string LocalTimeZoneName() {
-  return LocalTimeZoneNameFrom(std::getenv("TZ"), "/etc/localtime", "/etc/timezone");
+  // Asked at every recalculation: the files are read again only when one of them changed.
+  return CachedLocalTimeZoneNameFrom(std::getenv("TZ"), "/etc/localtime", "/etc/timezone");
 }
 
 int LocalStandardOffsetMinutes(ZoneInstant at) {

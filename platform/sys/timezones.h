@@ -98,6 +98,11 @@ std::string LocalTimeZoneName();
 // library reads without TZ, and the name file.
 std::string LocalTimeZoneNameFrom(const char* tzVariable, const std::string& localtimeFile,
                                   const std::string& timezoneFile);
+// The same, answered from the last answer while none of the files it rests on has changed
+// (LocalTimeZoneName reads so).  An answer from a file changed less than `settledSeconds` before
+// is not kept, as a change within the file system's clock tick would not show.
+std::string CachedLocalTimeZoneNameFrom(const char* tzVariable, const std::string& localtimeFile,
+                                        const std::string& timezoneFile, int settledSeconds = 2);
 
 // The machine's standard offset (east positive) and bias (west positive), of the zone
 // LocalTimeZoneName gives.

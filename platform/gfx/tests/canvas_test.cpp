@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <random>
-
+#include <cmath>
 #include <cstring>
+#include <random>
 
 #include "platform/gfx/devicecontext.h"
 #include "platform/gfx/tests/gfx_test_util.h"
@@ -225,6 +225,13 @@ TEST(CanvasClip, IntersectExcludeAndReset) {
   EXPECT_EQ(s.At(10, 10), clRed);
 }
 
+// The bytes of a 60 x 40 test surface.
+std::string Bytes60x40(Surface& s) {
+  cairo_surface_flush(cairo_get_target(s.Cairo()));
+  const auto* data = cairo_image_surface_get_data(cairo_get_target(s.Cairo()));
+  return std::string(reinterpret_cast<const char*>(data), 60 * 4 * 40);
+}
+
 // Solid fills and opaque text backgrounds, under random clips (several rectangles, none, all
 // clipped), shifts (whole and part pixels) and rectangles reaching out of the surface, give
 // the bytes cairo's own fill gives.
@@ -232,11 +239,6 @@ TEST(CanvasFill, SolidFillsGiveTheBytesOfCairosFill) {
   std::mt19937 rnd(7);
   const auto pick = [&](int n) { return static_cast<int>(rnd() % static_cast<unsigned>(n)); };
   const TColor colours[] = {clRed, clBtnFace, clWindow, clHighlight, TColor(0x123456), clBlack};
-  const auto bytes = [](Surface& s) {
-    cairo_surface_flush(cairo_get_target(s.Cairo()));
-    const auto* data = cairo_image_surface_get_data(cairo_get_target(s.Cairo()));
-    return std::string(reinterpret_cast<const char*>(data), 60 * 4 * 40);
-  };
   for (int round = 0; round < 300; ++round) {
     SCOPED_TRACE(round);
     Surface ours(60, 40), cairos(60, 40);
@@ -266,7 +268,51 @@ TEST(CanvasFill, SolidFillsGiveTheBytesOfCairosFill) {
       cairo_fill(cr);
       cairo_restore(cr);
     }
-    ASSERT_TRUE(bytes(ours) == bytes(cairos)) << r.Left << "," << r.Top << "," << r.Right << "," << r.Bottom;
+    ASSERT_TRUE(Bytes60x40(ours) == Bytes60x40(cairos)) << r.Left << "," << r.Top << "," << r.Right << "," << r.Bottom;
+  }
+}
+
+// One-pixel lines in a plain colour, straight or not, in every pen mode that paints a colour,
+// under random clips and shifts, give the bytes cairo gives for the same line (as a path of
+// more than one line, which the canvas leaves to cairo).
+TEST(CanvasShapes, OnePixelLinesGiveTheBytesOfCairosFill) {
+  std::mt19937 rnd(11);
+  const auto pick = [&](int n) { return static_cast<int>(rnd() % static_cast<unsigned>(n)); };
+  const TColor colours[] = {clRed, clBtnFace, clWindowText, TColor(0x123456), clBlack};
+  const TPenMode modes[] = {TPenMode::pmCopy, TPenMode::pmBlack, TPenMode::pmWhite, TPenMode::pmNotCopy,
+                            TPenMode::pmCopy};
+  const TPenStyle styles[] = {TPenStyle::psSolid, TPenStyle::psSolid, TPenStyle::psDot, TPenStyle::psInsideFrame};
+  for (int round = 0; round < 400; ++round) {
+    SCOPED_TRACE(round);
+    Surface ours(60, 40), cairos(60, 40);
+    const double shift = pick(5) == 0 ? 0.5 : pick(3) - 1;
+    const bool clipped = pick(2) == 0, exclude = shift == std::floor(shift) && pick(3) == 0;
+    const TRect clip = Rect(pick(50) - 5, pick(40) - 5, pick(70), pick(50));
+    const TPoint from{pick(80) - 10, pick(60) - 10};
+    TPoint to = from;
+    switch (pick(4)) {
+      case 0: to.X = pick(80) - 10; break;
+      case 1: to.Y = pick(60) - 10; break;
+      case 2: to = TPoint{pick(80) - 10, pick(60) - 10}; break;
+      default: break;  // no length
+    }
+    const TColor colour = colours[pick(5)];
+    const TPenMode mode = modes[pick(5)];
+    const TPenStyle style = styles[pick(4)];
+    for (Surface* s : {&ours, &cairos}) {
+      cairo_translate(DCCairo(s->DC()), shift, -shift);
+      if (clipped) s->Canvas().IntersectClipRect(clip);
+      if (exclude) s->Canvas().ExcludeClipRect(Rect(10, 10, 20, 30));
+      s->Canvas().Pen()->SetColor(colour);
+      s->Canvas().Pen()->SetMode(mode);
+      s->Canvas().Pen()->SetStyle(style);
+    }
+    ours.Canvas().MoveTo(from.X, from.Y);
+    ours.Canvas().LineTo(to.X, to.Y);
+    const TPoint path[3] = {from, to, to};  // the same pixels as a path of two lines
+    cairos.Canvas().Polyline(path, 3);
+    ASSERT_TRUE(Bytes60x40(ours) == Bytes60x40(cairos)) << from.X << "," << from.Y << " to " << to.X << "," << to.Y;
+    EXPECT_EQ(ours.Canvas().PenPos().X, to.X);
   }
 }
 

@@ -198,6 +198,59 @@ TEST_F(LocalZoneTest, WithoutTzTheLocaltimeFileDecidesAndTheNameFileOnlyNamesIt)
   EXPECT_EQ(LocalTimeZoneNameFrom(nullptr, broken, file), "UTC");
 }
 
+// The remembered answer follows every change of the files it rests on: a link pointed
+// elsewhere, a link replaced by a copied file, the name file rewritten, the file removed, TZ
+// set to a file and unset again.  Here every answer is kept (the files count as settled).
+TEST_F(LocalZoneTest, TheRememberedMachineZoneFollowsEveryChangeOfItsFiles) {
+  const std::string localtime = dir_ + "/localtime";
+  const std::string names = dir_ + "/timezone";
+  const auto cached = [&](const char* tz) { return CachedLocalTimeZoneNameFrom(tz, localtime, names, -3600); };
+  fs::create_symlink("/usr/share/zoneinfo/Asia/Kolkata", localtime);
+  std::ofstream(names) << "America/New_York\n";
+  EXPECT_EQ(cached(nullptr), "Asia/Kolkata");
+  EXPECT_EQ(cached(nullptr), "Asia/Kolkata");
+  fs::remove(localtime);
+  fs::create_symlink("/usr/share/zoneinfo/Europe/Berlin", localtime);
+  EXPECT_EQ(cached(nullptr), "Europe/Berlin");
+  fs::remove(localtime);
+  fs::copy_file("/usr/share/zoneinfo/America/New_York", localtime);
+  EXPECT_EQ(cached(nullptr), "America/New_York");
+  std::ofstream(names) << "Europe/Berlin\n";
+  EXPECT_EQ(cached(nullptr), ":" + localtime);
+  std::ofstream(names) << "America/New_York\n";
+  EXPECT_EQ(cached(nullptr), "America/New_York");
+  const std::string other = dir_ + "/other";
+  fs::copy_file("/usr/share/zoneinfo/Asia/Kolkata", other);
+  EXPECT_EQ(cached(other.c_str()), ":" + other) << "TZ holding a file's path";
+  EXPECT_EQ(cached("/usr/share/zoneinfo/Asia/Tokyo"), "Asia/Tokyo");
+  EXPECT_EQ(cached("Europe/Paris"), "Europe/Paris");
+  EXPECT_EQ(cached(nullptr), "America/New_York") << "TZ unset again";
+  fs::remove(localtime);
+  EXPECT_EQ(cached(nullptr), "UTC");
+  EXPECT_EQ(CachedLocalTimeZoneNameFrom(nullptr, other, names, -3600), ":" + other) << "another file";
+}
+
+// Files written just now are read at every call: a change within the clock tick, of the same
+// size, shows at once.
+TEST_F(LocalZoneTest, FreshlyWrittenZoneFilesAreReadEveryTime) {
+  const std::string localtime = dir_ + "/localtime";
+  const std::string names = dir_ + "/timezone";
+  fs::copy_file("/usr/share/zoneinfo/Asia/Tokyo", localtime);
+  for (int round = 0; round < 3; ++round) {
+    {
+      std::ofstream out(names, std::ios::trunc);
+      out << "Asia/Tokyo\n";
+    }
+    EXPECT_EQ(CachedLocalTimeZoneNameFrom(nullptr, localtime, names), "Asia/Tokyo");
+    {
+      std::ofstream out(names, std::ios::trunc);
+      out << "Asia/Dhaka\n";  // the same length
+    }
+    EXPECT_EQ(CachedLocalTimeZoneNameFrom(nullptr, localtime, names), ":" + localtime);
+  }
+  EXPECT_EQ(CachedLocalTimeZoneNameFrom(nullptr, localtime, names), LocalTimeZoneNameFrom(nullptr, localtime, names));
+}
+
 // The offset the C library gives for the process's TZ at an instant: the machine's clock.
 int ClockOffsetSeconds(ZoneInstant at) {
   ::tzset();
