@@ -433,15 +433,21 @@ void TqnBufferManager::ReadBlockParts(TqnFileInfo* File, std::int32_t Block, std
   if (TqnbmRAMPage* page = Lookup(File, Block)) {
     ++hits_;
     Stamp(page);
-    std::memcpy(Head, page->Buffer.data(), static_cast<std::size_t>(HeadLength));
+    if (HeadLength > 0) std::memcpy(Head, page->Buffer.data(), static_cast<std::size_t>(HeadLength));
     std::memcpy(Part, page->Buffer.data() + Offset, static_cast<std::size_t>(Length));
     return;
   }
   ++misses_;
+  const std::int64_t at = static_cast<std::int64_t>(Block) * bs;
+  if (HeadLength == 0) {
+    // The part alone, straight into the caller's buffer.
+    QNReadFileExactAt(File, at + Offset, static_cast<std::size_t>(Length), Part);
+    return;
+  }
   // One read from the block's start: a second read costs more than the bytes between.
   const std::int32_t n = std::max(HeadLength, Offset + Length);
   if (scratch_.size() < static_cast<std::size_t>(n)) scratch_.resize(static_cast<std::size_t>(n));
-  QNReadFileExactAt(File, static_cast<std::int64_t>(Block) * bs, static_cast<std::size_t>(n), scratch_.data());
+  QNReadFileExactAt(File, at, static_cast<std::size_t>(n), scratch_.data());
   std::memcpy(Head, scratch_.data(), static_cast<std::size_t>(HeadLength));
   std::memcpy(Part, scratch_.data() + Offset, static_cast<std::size_t>(Length));
 }

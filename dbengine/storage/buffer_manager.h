@@ -94,7 +94,8 @@ class TqnBufferManager : public TObject {
   // cached block is copied from its page (which counts as used); any other is read from the
   // table file without taking a page: a record found by its key seldom has its block read again
   // soon, while the index blocks that found it are read by every search.  Only the block's
-  // bytes up to the end of the part are read.
+  // bytes up to the end of the part are read; with HeadLength 0 (Head may then be nullptr), the
+  // part's bytes alone.
   void ReadBlockParts(TqnFileInfo* File, std::int32_t Block, std::uint8_t* Head, std::int32_t HeadLength,
                       std::int32_t Offset, std::int32_t Length, std::uint8_t* Part);
   // Block 0; its first read checks the file header and sets the file's block size.

@@ -132,7 +132,7 @@ void QNTblReadRecord(TqnFileInfo* File, std::int32_t RefNr, std::uint8_t* Data) 
   std::memcpy(Data, blk + off + 4, static_cast<std::size_t>(QNGetDword(h, qfhRecordLength)));
 }
 
-void QNTblReadSingleRecord(TqnFileInfo* File, std::int32_t RefNr, std::uint8_t* Data) {
+void QNTblReadSingleRecord(TqnFileInfo* File, std::int32_t RefNr, std::uint8_t* Data, bool CheckBlock) {
   TqnBufferManager& bm = QNManagerOf(File);
   TqnBufferManager::TRequest request(bm);
   const std::uint8_t* h = bm.GetFileHeader(File, false);
@@ -143,10 +143,12 @@ void QNTblReadSingleRecord(TqnFileInfo* File, std::int32_t RefNr, std::uint8_t* 
   const std::int32_t block = RefNr >> L.log2;
   if (block < 1 || block >= QNBlocksUsed(File, h)) QNStorageError(qnerrBadBlockNumber, {File->Name, block});
   std::uint8_t head[32];
-  bm.ReadBlockParts(File, block, head, sizeof head, RefNr & (File->BlockSize - 1), L.slotLength, slot);
+  const std::int32_t headLength = CheckBlock ? sizeof head : 0;
+  bm.ReadBlockParts(File, block, head, headLength, RefNr & (File->BlockSize - 1), L.slotLength, slot);
   // The same checks as a whole data block gets.
-  if (!QNHasSignature(head, kQnSigData) || QNGetDword(head, qbhNumber) != block ||
-      QNGetDword(head, qdbRecordsPerBlock) != L.perBlock || QNGetDword(head, qdbRecordLength) != L.recordLength)
+  if (headLength > 0 &&
+      (!QNHasSignature(head, kQnSigData) || QNGetDword(head, qbhNumber) != block ||
+       QNGetDword(head, qdbRecordsPerBlock) != L.perBlock || QNGetDword(head, qdbRecordLength) != L.recordLength))
     QNStorageError(qnerrNotDataBlock, {File->Name, block});
   if (QNGetDword(slot, 0) != 0) QNStorageError(qnerrRecordDeleted, {File->Name, RefNr});
   std::memcpy(Data, slot + 4, static_cast<std::size_t>(L.recordLength));

@@ -122,6 +122,9 @@ TqnKeyCompareParams QNMakeKeyCompareParams(const TqnDataDictionary& Dictionary, 
     off += kf.Length;
     p.Fields.push_back(kf);
   }
+  p.SingleInt32 = p.Fields.size() == 1 && p.Fields[0].Length == 4 && p.KeyLength == 5 &&
+                  (p.Fields[0].FieldType == qftInt32 || p.Fields[0].FieldType == qftDate ||
+                   p.Fields[0].FieldType == qftTime);
   return p;
 }
 
@@ -175,6 +178,14 @@ int QNComparePartialString(const std::uint8_t* Value1, const std::uint8_t* Value
 }
 
 int QNKeyCompareComposite(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& P) {
+  if (P.SingleInt32) {
+    // As below for one field: a part of a field applies to text only, so the keys then agree.
+    if (P.PartialLength > 0) return 0;
+    const bool null1 = (Key1[4] & 1) != 0;
+    const bool null2 = (Key2[4] & 1) != 0;
+    if (null1 || null2) return null1 == null2 ? 0 : (null1 ? -1 : 1);  // nulls first either way
+    return QNApplyDirection(P.Ascending, QNCmpI32(Load<std::int32_t>(Key1), Load<std::int32_t>(Key2)));
+  }
   const int total = static_cast<int>(P.Fields.size());
   int n;
   if (P.FieldCount > 0)

@@ -30,6 +30,9 @@ struct TqnKeyCompareParams {
   bool CaseInsensitive = false;
   // The index's fields in key order, filled by QNMakeKeyCompareParams.
   std::vector<TqnKeyField> Fields;
+  // Set by QNMakeKeyCompareParams: the key is one field of 32-bit integers (its value and its
+  // null byte), which QNKeyCompareComposite compares without going through the field list.
+  bool SingleInt32 = false;
   // The compare routine of an index of user key routines (QNKeyCompareUser calls it).
   TqnUserCompareKeyProc UserCompare = nullptr;
 };
