@@ -103,7 +103,11 @@ void TqnBufferManager::Stamp(TqnbmRAMPage* Page) {
   // order anyway, and pages used over and over (the index header, a leaf read key after key)
   // are not moved at every use.
   if (Page->UseOrder < 0) return;
-  const int order = QNHasSignature(Page->Buffer.data(), kQnSigIndex) ? kIndexOrder : kOtherOrder;
+  int order = Page->UseOrder;
+  if (Page->Dirty || !Page->KindKnown) {
+    order = QNHasSignature(Page->Buffer.data(), kQnSigIndex) ? kIndexOrder : kOtherOrder;
+    Page->KindKnown = !Page->Dirty;
+  }
   if (Page->UseOrder != order ||
       (Page != orders_[order].Newest &&
        useCounter_ - Page->LinkedAt > static_cast<std::uint32_t>(orders_[order].Count / 8))) {
@@ -138,6 +142,7 @@ void TqnBufferManager::Unlink(TqnbmRAMPage* Page) {
 
 void TqnBufferManager::MarkDirty(TqnbmRAMPage* Page, TqnTransactionItem& T) {
   Page->Dirty = true;
+  Page->KindKnown = false;
   Page->TransactionId = T.Id;
   Page->DirtySlot = T.Dirty.size();
   T.Dirty.push_back(Page);
@@ -201,6 +206,7 @@ TqnbmRAMPage* TqnBufferManager::HeaderOf(const TqnFileInfo* File) const {
 
 void TqnBufferManager::FreePage(TqnbmRAMPage* Page) {
   if (Page == lastHeader_) lastHeader_ = nullptr;
+  ++freedPages_;
   const std::size_t at = Page->Slot;
   if (at + 1 != all_.size()) {
     all_[at] = std::move(all_.back());
@@ -253,6 +259,7 @@ TqnbmRAMPage* TqnBufferManager::ObtainPage(TqnFileInfo* File, std::int32_t Block
   page->BlockSize = BlockSize;
   page->Buffer.resize(static_cast<std::size_t>(BlockSize));
   page->Dirty = false;
+  page->KindKnown = false;
   page->TransactionId = 0;
   page->Stamp = 0;
   page->SaveGen = 0;
@@ -455,6 +462,10 @@ void TqnBufferManager::ReadBlockParts(TqnFileInfo* File, std::int32_t Block, std
 std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, bool ForUpdate) {
   if (Block == 0) return GetFileHeader(File, ForUpdate);
   TqnPadLockGuard g(lock_);
+  return BlockPage(File, Block, ForUpdate)->Buffer.data();
+}
+
+TqnbmRAMPage* TqnBufferManager::BlockPage(TqnFileInfo* File, std::int32_t Block, bool ForUpdate) {
   PrepareBlockRead(File, Block);
   TqnbmRAMPage* page = Lookup(File, Block);
   if (page == nullptr) {
@@ -476,6 +487,24 @@ std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, 
   }
   if (ForUpdate) MarkForUpdate(page, false);
   Stamp(page);
+  return page;
+}
+
+std::uint8_t* TqnBufferManager::GetBlockHinted(TqnFileInfo* File, std::int32_t Block, TqnBlockHint& Hint) {
+  TqnPadLockGuard g(lock_);
+  // A page is never moved: one not freed since the hint was taken is the block's page while it
+  // names the block (a page given to another block, or dropped, names that one or none).
+  auto* page = static_cast<TqnbmRAMPage*>(Hint.Page);
+  if (page != nullptr && Hint.Generation == freedPages_ && page->File == File && page->Block == Block &&
+      held_.empty()) {
+    ++hits_;
+    Stamp(page);
+    return page->Buffer.data();
+  }
+  if (Block == 0) return GetFileHeader(File, false);
+  page = BlockPage(File, Block, false);
+  Hint.Page = page;
+  Hint.Generation = freedPages_;
   return page->Buffer.data();
 }
 
