@@ -99,6 +99,7 @@ class Tree {
     if (K_ < 1 || K_ > kQnMaxKeyLength || (seq_ && K_ != 4) || (!seq_ && params_.KeyLength != K_) || cmp_ == nullptr)
       QNStorageError(qnerrNotIndexBlock, {f_->Name, ihBlock_});
     Capacities(f_->BlockSize, K_, seq_, mLeaf_, mInner_);
+    int32Key_ = cmp_ == QNKeyCompareComposite && params_.SingleInt32 && K_ == 5;
     if (mLeaf_ < 3 || mInner_ < 3) QNStorageError(qnerrNotIndexBlock, {f_->Name, ihBlock_});
   }
 
@@ -132,7 +133,10 @@ class Tree {
     if (!seq_) bm_.DirtyMove(f_, n.block, at(n.KeyPtr(first)), K_ * moved, at(n.KeyPtr(to)));
   }
 
-  int Compare(const std::uint8_t* a, const std::uint8_t* b) const { return cmp_(a, b, params_); }
+  int Compare(const std::uint8_t* a, const std::uint8_t* b) const {
+    // The commonest key compared in line: one 32-bit integer.
+    return int32Key_ ? QNKeyCompareSingleInt32(a, b, params_) : cmp_(a, b, params_);
+  }
   const TqnKeyCompareParams& Params() const { return params_; }
 
   // Hint: for a node read over and over (the one a walk stands in).
@@ -225,6 +229,7 @@ class Tree {
   std::int32_t K_ = 0;
   std::int32_t mLeaf_ = 0;
   std::int32_t mInner_ = 0;
+  bool int32Key_ = false;
 
   // This index's word of one array of the index header, taken for update.
   std::uint8_t* DirtyWord(int Array) {

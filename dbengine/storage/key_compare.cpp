@@ -178,14 +178,7 @@ int QNComparePartialString(const std::uint8_t* Value1, const std::uint8_t* Value
 }
 
 int QNKeyCompareComposite(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& P) {
-  if (P.SingleInt32) {
-    // As below for one field: a part of a field applies to text only, so the keys then agree.
-    if (P.PartialLength > 0) return 0;
-    const bool null1 = (Key1[4] & 1) != 0;
-    const bool null2 = (Key2[4] & 1) != 0;
-    if (null1 || null2) return null1 == null2 ? 0 : (null1 ? -1 : 1);  // nulls first either way
-    return QNApplyDirection(P.Ascending, QNCmpI32(Load<std::int32_t>(Key1), Load<std::int32_t>(Key2)));
-  }
+  if (P.SingleInt32) return QNKeyCompareSingleInt32(Key1, Key2, P);
   const int total = static_cast<int>(P.Fields.size());
   int n;
   if (P.FieldCount > 0)

@@ -28,6 +28,17 @@ void MakeBlocks(TableFixture& t, const std::string& base, int blocks) {
   t.file->TransactionId = 0;
 }
 
+// A table of Blocks blocks made in Dir and opened again in T (read-write unless ReadOnly) with a
+// cache of Pages pages.
+void OpenBlocks(TableFixture& T, const ScratchFolder& Dir, int Blocks, int Pages, bool ReadOnly = false) {
+  {
+    TableFixture maker;
+    MakeBlocks(maker, Dir.File("T"), Blocks);
+  }
+  T.Open(Dir.File("T"), !ReadOnly);
+  T.bm.SetMaxPageCount(Pages);
+}
+
 TEST(BufferManager, CachedBlocksAreHitsAndChangesStayInRam) {
   ScratchFolder dir;
   TableFixture t;
@@ -162,10 +173,8 @@ TEST(BufferManager, NewBlocksAreZeroedEvenOnReusedPages) {
 
 TEST(BufferManager, EvictionSparesPagesOfTheCurrentRequest) {
   ScratchFolder dir;
-  { TableFixture maker; MakeBlocks(maker, dir.File("T"), 40); }
   TableFixture t;
-  t.Open(dir.File("T"), false);
-  t.bm.SetMaxPageCount(10);
+  OpenBlocks(t, dir, 40, 10, true);
   t.bm.BeginRequest();
   std::vector<const std::uint8_t*> buffers;
   for (int b = 2; b < 32; ++b) buffers.push_back(t.bm.GetBlock(t.file, b, false));
@@ -240,10 +249,8 @@ TEST(BufferManager, IndexBlocksOutlastOtherBlocksWithinTheLimit) {
 // signed and committed) is kept as one from its next use on.
 TEST(BufferManager, ABlockSignedAsAnIndexBlockInTheCacheIsKeptAsOne) {
   ScratchFolder dir;
-  { TableFixture maker; MakeBlocks(maker, dir.File("T"), 40); }
   TableFixture t;
-  t.Open(dir.File("T"));
-  t.bm.SetMaxPageCount(16);
+  OpenBlocks(t, dir, 40, 16);
   for (std::int32_t b = 2; b <= 4; ++b) {
     TqnBufferManager::TRequest r(t.bm);
     t.bm.GetBlock(t.file, b, false);
@@ -276,10 +283,8 @@ TEST(BufferManager, ABlockSignedAsAnIndexBlockInTheCacheIsKeptAsOne) {
 
 TEST(BufferManager, NestedRequestsProtectTheOuterRequestsPages) {
   ScratchFolder dir;
-  { TableFixture maker; MakeBlocks(maker, dir.File("T"), 20); }
   TableFixture t;
-  t.Open(dir.File("T"), false);
-  t.bm.SetMaxPageCount(4);
+  OpenBlocks(t, dir, 20, 4, true);
   t.bm.BeginRequest();
   const std::uint8_t* outer = t.bm.GetBlock(t.file, 2, false);
   t.bm.BeginRequest();  // nested: must not make block 2 evictable
@@ -495,10 +500,8 @@ TEST(BufferManager, ASavepointOfPartsPutsBackEveryByte) {
 // blocks read on are hits afterwards, and the cache stays within its limit between requests.
 TEST(BufferManager, AScanReadsOnButNeverOverAChangedBlock) {
   ScratchFolder dir;
-  { TableFixture maker; MakeBlocks(maker, dir.File("T"), 200); }
   TableFixture t;
-  t.Open(dir.File("T"));
-  t.bm.SetMaxPageCount(64);
+  OpenBlocks(t, dir, 200, 64);
   t.Begin(5);
   {
     TqnBufferManager::TRequest r(t.bm);
@@ -529,10 +532,8 @@ TEST(BufferManager, AScanReadsOnButNeverOverAChangedBlock) {
 // its file's pages, freed when the cache shrank.  A fitting hint spares the look-up only.
 TEST(BufferManager, AHintNeverOutlivesItsPage) {
   ScratchFolder dir;
-  { TableFixture maker; MakeBlocks(maker, dir.File("T"), 40); }
   TableFixture t;
-  t.Open(dir.File("T"));
-  t.bm.SetMaxPageCount(8);
+  OpenBlocks(t, dir, 40, 8);
   TqnBlockHint hint;
   const auto read = [&](std::int32_t b) {
     TqnBufferManager::TRequest r(t.bm);
