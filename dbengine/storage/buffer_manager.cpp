@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -37,7 +38,12 @@ std::string FolderOf(const std::string& name) {
 
 TqnTransactionItem::~TqnTransactionItem() = default;
 
-TqnBufferManager::TqnBufferManager() : routines_(&QNFileAccessTable()) {}
+// Each manager counts its freed pages from a base of its own, so that a hint taken from another
+// manager (one since destroyed, say) never fits.
+TqnBufferManager::TqnBufferManager() : routines_(&QNFileAccessTable()) {
+  static std::atomic<std::uint64_t> managers{0};
+  freedPages_ = (managers.fetch_add(1) + 1) << 40;
+}
 
 TqnBufferManager::~TqnBufferManager() {
   TqnPadLockGuard g(lock_);

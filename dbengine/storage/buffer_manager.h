@@ -324,7 +324,8 @@ class TqnBufferManager : public TObject {
   std::uint64_t hits_ = 0;
   std::uint64_t misses_ = 0;
   std::uint64_t spills_ = 0;
-  // Pages freed so far: a hint taken before a page was freed may name freed memory.
+  // Pages freed so far (from a base of this manager's own): a hint taken before a page was
+  // freed may name freed memory.
   std::uint64_t freedPages_ = 0;
   int peakPages_ = 0;
 };
