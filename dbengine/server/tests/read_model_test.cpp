@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <map>
 #include <random>
 #include <set>
@@ -218,6 +219,88 @@ TEST_F(ReadModel, AnswersStayTheModelsThroughASmallCache) {
     EXPECT_LE(bm.PageCount(), bm.MaxPageCount());
   }
   EXPECT_GT(model.size(), 600u) << "the table is many times the cache";
+  EXPECT_EQ(Joined(Check("Rows")), "");
+}
+
+// Another client changes the table between this client's reads, and the table is packed (its
+// records get new places) and given an index and rid of one (its index header changes): the
+// reads that follow see the table as it now is.
+TEST_F(ReadModel, AnswersFollowOtherClientsAndRestructures) {
+  TqnBufferManager& bm = engine->BufferManager();
+  bm.SetMaxPageCount(16);
+  for (int i = 0; i < 900; ++i) {
+    Insert();
+    if (HasFatalFailure()) return;
+  }
+  std::uint32_t hash = 0, otherDb = 0, other = 0;
+  ASSERT_EQ(engine->ClientAdd(2, "other", "", hash), 0);
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(2, folder.Path(), 1, 1, otherDb), 0);
+  ASSERT_EQ(engine->OpenTable(otherDb, "Rows", "", 1, 1, 1, other, nullptr), 0);
+  for (int round = 0; round < 6; ++round) {
+    Lookups(20);
+    if (HasFatalFailure()) return;
+    ExpectWalk(physical, true);
+    if (HasFatalFailure()) return;
+    // The other client deletes and changes rows this one has just read.
+    for (int i = 0; i < 60; ++i) {
+      const std::int32_t id = AnyId();
+      Record probe = Make(id, {}), out(Dict(other));
+      ASSERT_EQ(engine->RecordGetForKey(other, false, 0, 0, probe.Data(), out.Data()), 0);
+      if (i % 2 == 0) {
+        ASSERT_EQ(engine->RecordDelete(other, nullptr), 0);
+        model.erase(id);
+      } else {
+        Row row = RandomRow();
+        row.Name = "o" + row.Name;  // never taken yet
+        ASSERT_EQ(engine->RecordModify(other, true, Make(id, row).Data()), 0);
+        model[id] = row;
+      }
+    }
+    Lookups(20);
+    if (HasFatalFailure()) return;
+    ExpectWalk(byId, round % 2 == 0);
+    if (HasFatalFailure()) return;
+  }
+  ASSERT_EQ(engine->CursorClose(other), 0);
+  ASSERT_EQ(engine->DatabaseClose(otherDb), 0);
+  // Restructured with this client's cursors closed, then read through new ones.
+  for (std::uint32_t c : {byId, byAmount, physical, walker}) ASSERT_EQ(engine->CursorClose(c), 0);
+  std::int32_t rebuild = -1;
+  ASSERT_EQ(engine->PackTable(db, "Rows", rebuild), 0);
+  engine->WaitForRebuilds();
+  TqnIndexDescriptor d;
+  d.Name = "ByAmount";
+  d.FieldCount = 1;
+  d.FieldNumbers[0] = 2;
+  d.AllowDups = true;
+  std::uint32_t outDb = 0;
+  std::string outName;
+  ASSERT_EQ(engine->AddIndex(db, 0, "Rows", d, outDb, outName), 0);
+  ASSERT_EQ(engine->DropIndex(db, 0, "Rows", "ByAmountName", 0), 0);
+  byId = Open("Rows", 1);
+  physical = Open("Rows", 0);
+  ASSERT_EQ(Dict(byId).GetIndexFromName("ByAmount"), 2);
+  byAmount = Open("Rows", 2);
+  for (int i = 0; i < 200; ++i) {
+    ExpectById(static_cast<std::int32_t>(rng() % 20000) - 10000);
+    if (HasFatalFailure()) return;
+  }
+  ExpectWalk(physical, true);
+  if (HasFatalFailure()) return;
+  ExpectWalk(byId, false);
+  if (HasFatalFailure()) return;
+  // The new index walks the rows by amount.
+  Record out(Dict(byAmount));
+  std::int32_t last = std::numeric_limits<std::int32_t>::min();
+  std::size_t n = 0;
+  ASSERT_EQ(engine->SetToBegin(byAmount), 0);
+  while (engine->RecordGetNext(byAmount, 0, out.Data()) == 0) {
+    EXPECT_LE(last, out.GetI32(2));
+    last = out.GetI32(2);
+    ++n;
+  }
+  EXPECT_EQ(n, model.size());
+  EXPECT_LE(bm.PageCount(), bm.MaxPageCount());
   EXPECT_EQ(Joined(Check("Rows")), "");
 }
 

@@ -580,6 +580,36 @@ TEST(BufferManager, AHintNeverOutlivesItsPage) {
   t.bm.SetMaxPageCount(8);
   EXPECT_EQ(read(12), 1414);
   EXPECT_LE(t.bm.PageCount(), 8);
+  // The page given to the block of the same number of another file of the manager.
+  ScratchFolder dir2;
+  {
+    TableFixture maker;
+    MakeBlocks(maker, dir2.File("U"), 40);
+  }
+  bytes = testing::ReadAll(dir2.File("U.QND"));
+  QNSetDword(bytes.data() + 12 * 4096, 25, -12);
+  testing::WriteAll(dir2.File("U.QND"), bytes);
+  TqnFileInfo* other = QNAllocFileInfo(dir2.File("U"), "QND", &t.bm);
+  QNOpenFile(other, false, false, false, false);
+  // Room for the two headers and one block: the page of the first file's block 12 (noted
+  // by the hint) is taken over by the other file's block 12.
+  t.bm.SetMaxPageCount(3);
+  t.bm.GetFileHeader(other, false);
+  EXPECT_EQ(read(12), 1414);
+  {
+    TqnBufferManager::TRequest r(t.bm);
+    EXPECT_EQ(QNGetDword(t.bm.GetBlock(other, 12, false), 25), -12);
+  }
+  ASSERT_FALSE(t.bm.IsCached(t.file, 12));
+  EXPECT_EQ(read(12), 1414);
+  TqnBlockHint otherHint;
+  {
+    TqnBufferManager::TRequest r(t.bm);
+    EXPECT_EQ(QNGetDword(t.bm.GetBlockHinted(other, 12, otherHint), 25), -12);
+  }
+  EXPECT_EQ(read(12), 1414);
+  t.bm.RemoveFile(other);
+  QNFreeFileInfo(other);
 }
 
 TEST(FileRecord, ChecksAndShortReads) {
