@@ -301,14 +301,9 @@ TEST_F(SharedFolder, IsReadByServersOfManyProcessesAndChangedByOneAlone) {
       {"rename", [](Far& f) { return f.E.RenameTable(f.Db, "People", "Moved"); }},
       {"empty", [](Far& f) { return f.E.EmptyTable(f.Db, 0, "People"); }},
       {"add index", [](Far& f) {
-         TqnIndexDescriptor d;
-         d.Name = "ByGrp";
-         d.FieldCount = 1;
-         d.FieldNumbers[0] = 2;
-         d.AllowDups = true;
          std::uint32_t db = 0;
          std::string name;
-         return f.E.AddIndex(f.Db, 0, "People", d, db, name);
+         return f.E.AddIndex(f.Db, 0, "People", OneFieldIndex("ByGrp", 2, true), db, name);
        }},
       {"drop index", [](Far& f) { return f.E.DropIndex(f.Db, 0, "People", "ByGroup", 0); }},
       {"reindex", [](Far& f) {
@@ -1244,11 +1239,7 @@ TEST_F(People, EmptyTableThroughACursor) {
 TEST_F(People, IndexesAreAddedAndDropped) {
   for (const char* n : {"B", "A"}) ASSERT_EQ(Add(n, 1), 0);
   ASSERT_EQ(engine->CursorClose(cur), 0);
-  TqnIndexDescriptor d;
-  d.Name = "ByGroupOnly";
-  d.FieldCount = 1;
-  d.FieldNumbers[0] = 2;
-  d.AllowDups = true;
+  const TqnIndexDescriptor d = OneFieldIndex("ByGroupOnly", 2, true);
   std::uint32_t outDb = 0;
   std::string outName;
   ASSERT_EQ(engine->AddIndex(db, 0, "People", d, outDb, outName), 0);

@@ -268,14 +268,9 @@ TEST_F(ReadModel, AnswersFollowOtherClientsAndRestructures) {
   std::int32_t rebuild = -1;
   ASSERT_EQ(engine->PackTable(db, "Rows", rebuild), 0);
   engine->WaitForRebuilds();
-  TqnIndexDescriptor d;
-  d.Name = "ByAmount";
-  d.FieldCount = 1;
-  d.FieldNumbers[0] = 2;
-  d.AllowDups = true;
   std::uint32_t outDb = 0;
   std::string outName;
-  ASSERT_EQ(engine->AddIndex(db, 0, "Rows", d, outDb, outName), 0);
+  ASSERT_EQ(engine->AddIndex(db, 0, "Rows", OneFieldIndex("ByAmount", 2, true), outDb, outName), 0);
   ASSERT_EQ(engine->DropIndex(db, 0, "Rows", "ByAmountName", 0), 0);
   byId = Open("Rows", 1);
   physical = Open("Rows", 0);
