@@ -417,10 +417,20 @@ DBIResult TqnServerEngine::RecordGetForKey(std::uint32_t CursorID, bool DirectKe
     c->Reference = ref;
     c->Position = qcpOnRecord;
     // The record is read once: the cursor's whole key (the search may have compared a part
-    // of it only) is built from what was read.
+    // of it only) is built from what was read.  A record found through a composite index must
+    // hold the key it was found by: that check stands in for the one of its data block's
+    // header, which is then not read (a wrong reference, into another record or into a block
+    // that holds no records, is found either way).
     std::uint8_t* into = Record != nullptr ? Record : c->Record.data();
-    QNTblReadSingleRecord(c->Table->DataFile(), ref, into);
+    const bool keyChecked = c->Handle.Compare == QNKeyCompareComposite;
+    QNTblReadSingleRecord(c->Table->DataFile(), ref, into, !keyChecked);
     if (!c->Table->BuildIndexKey(c->Index, into, ref, c->Key.data())) QNStorageError(qnerrKeyNotFound);
+    if (keyChecked) {
+      c->SetCompareScope(F, P);
+      const int differs = c->Handle.Compare(key, c->Key.data(), c->Handle.Params);
+      c->SetCompareScope(0, 0);
+      if (differs != 0) QNStorageError(qnerrBadRecordRef, {c->Table->DataFile()->Name, ref});
+    }
     c->KeyValid = true;
     return qnresSuccess;
   });

@@ -56,7 +56,7 @@ std::uint8_t* ReadIndexHeader(TqnFileInfo* File, bool ForUpdate, bool MayBeMissi
   const std::int32_t blk = QNGetDword(fh, qfhIndexHeaderBlock);
   if (blk == -1 && MayBeMissing) return nullptr;
   if (blk < 1 || blk >= QNBlocksUsed(File, fh)) QNStorageError(qnerrBadBlockNumber, {File->Name, blk});
-  std::uint8_t* b = bm.GetBlock(File, blk, ForUpdate);
+  std::uint8_t* b = ForUpdate ? bm.GetBlock(File, blk, true) : bm.GetBlockHinted(File, blk, File->IndexHeaderHint);
   if (!QNHasSignature(b, kQnSigIndex) || QNGetDword(b, qbhNumber) != blk || b[12] != 0)
     QNStorageError(qnerrNotIndexBlock, {File->Name, blk});
   return b;
@@ -99,6 +99,7 @@ class Tree {
     if (K_ < 1 || K_ > kQnMaxKeyLength || (seq_ && K_ != 4) || (!seq_ && params_.KeyLength != K_) || cmp_ == nullptr)
       QNStorageError(qnerrNotIndexBlock, {f_->Name, ihBlock_});
     Capacities(f_->BlockSize, K_, seq_, mLeaf_, mInner_);
+    int32Key_ = cmp_ == QNKeyCompareComposite && params_.SingleInt32 && K_ == 5;
     if (mLeaf_ < 3 || mInner_ < 3) QNStorageError(qnerrNotIndexBlock, {f_->Name, ihBlock_});
   }
 
@@ -132,13 +133,17 @@ class Tree {
     if (!seq_) bm_.DirtyMove(f_, n.block, at(n.KeyPtr(first)), K_ * moved, at(n.KeyPtr(to)));
   }
 
-  int Compare(const std::uint8_t* a, const std::uint8_t* b) const { return cmp_(a, b, params_); }
+  int Compare(const std::uint8_t* a, const std::uint8_t* b) const {
+    // The commonest key compared in line: one 32-bit integer.
+    return int32Key_ ? QNKeyCompareSingleInt32(a, b, params_) : cmp_(a, b, params_);
+  }
   const TqnKeyCompareParams& Params() const { return params_; }
 
-  TqnNodeView Read(std::int32_t Block, int Level = 0) {
+  // Hint: for a node read over and over (the one a walk stands in).
+  TqnNodeView Read(std::int32_t Block, int Level = 0, TqnBlockHint* Hint = nullptr) {
     if (Block < 1 || Block >= used_) QNStorageError(qnerrBadBlockNumber, {f_->Name, Block});
     TqnNodeView n;
-    n.b = bm_.GetBlock(f_, Block, false);
+    n.b = Hint != nullptr ? bm_.GetBlockHinted(f_, Block, *Hint) : bm_.GetBlock(f_, Block, false);
     n.block = Block;
     n.K = K_;
     n.seq = seq_;
@@ -224,6 +229,7 @@ class Tree {
   std::int32_t K_ = 0;
   std::int32_t mLeaf_ = 0;
   std::int32_t mInner_ = 0;
+  bool int32Key_ = false;
 
   // This index's word of one array of the index header, taken for update.
   std::uint8_t* DirtyWord(int Array) {
@@ -730,7 +736,7 @@ bool Step(Tree& t, bool forward, std::int32_t& RefNr, std::uint8_t* KeyBuffer, T
     return true;
   }
   const std::size_t last = static_cast<std::size_t>(p.Depth - 1);
-  TqnNodeView n = t.Read(p.Block[last]);
+  TqnNodeView n = t.Read(p.Block[last], 0, &p.LeafHint);
   std::int32_t pos = p.Position[last];
   // A crack next to a key: the key itself is the next one in that direction.
   if ((forward && state == kpsBeforeKey) || (!forward && state == kpsAfterKey)) {

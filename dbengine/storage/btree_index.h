@@ -39,6 +39,7 @@ struct TqnKeyPath {
   std::array<std::int32_t, kQnMaxKeyPathDepth> Block{};
   std::array<std::int32_t, kQnMaxKeyPathDepth> Position{};
   std::uint8_t State = kpsUnpositioned;
+  TqnBlockHint LeafHint;  // the page of the node the path ends in, as a step last found it
 };
 void QNInitKeyPath(TqnKeyPath& Path);
 void QNSetBOF(TqnKeyPath& Path);

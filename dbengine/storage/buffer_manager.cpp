@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -37,7 +38,12 @@ std::string FolderOf(const std::string& name) {
 
 TqnTransactionItem::~TqnTransactionItem() = default;
 
-TqnBufferManager::TqnBufferManager() : routines_(&QNFileAccessTable()) {}
+// Each manager counts its freed pages from a base of its own, so that a hint taken from another
+// manager (one since destroyed, say) never fits.
+TqnBufferManager::TqnBufferManager() : routines_(&QNFileAccessTable()) {
+  static std::atomic<std::uint64_t> managers{0};
+  freedPages_ = (managers.fetch_add(1) + 1) << 40;
+}
 
 TqnBufferManager::~TqnBufferManager() {
   TqnPadLockGuard g(lock_);
@@ -103,7 +109,11 @@ void TqnBufferManager::Stamp(TqnbmRAMPage* Page) {
   // order anyway, and pages used over and over (the index header, a leaf read key after key)
   // are not moved at every use.
   if (Page->UseOrder < 0) return;
-  const int order = QNHasSignature(Page->Buffer.data(), kQnSigIndex) ? kIndexOrder : kOtherOrder;
+  int order = Page->UseOrder;
+  if (Page->Dirty || !Page->KindKnown) {
+    order = QNHasSignature(Page->Buffer.data(), kQnSigIndex) ? kIndexOrder : kOtherOrder;
+    Page->KindKnown = !Page->Dirty;
+  }
   if (Page->UseOrder != order ||
       (Page != orders_[order].Newest &&
        useCounter_ - Page->LinkedAt > static_cast<std::uint32_t>(orders_[order].Count / 8))) {
@@ -138,6 +148,7 @@ void TqnBufferManager::Unlink(TqnbmRAMPage* Page) {
 
 void TqnBufferManager::MarkDirty(TqnbmRAMPage* Page, TqnTransactionItem& T) {
   Page->Dirty = true;
+  Page->KindKnown = false;
   Page->TransactionId = T.Id;
   Page->DirtySlot = T.Dirty.size();
   T.Dirty.push_back(Page);
@@ -201,6 +212,7 @@ TqnbmRAMPage* TqnBufferManager::HeaderOf(const TqnFileInfo* File) const {
 
 void TqnBufferManager::FreePage(TqnbmRAMPage* Page) {
   if (Page == lastHeader_) lastHeader_ = nullptr;
+  ++freedPages_;
   const std::size_t at = Page->Slot;
   if (at + 1 != all_.size()) {
     all_[at] = std::move(all_.back());
@@ -253,6 +265,7 @@ TqnbmRAMPage* TqnBufferManager::ObtainPage(TqnFileInfo* File, std::int32_t Block
   page->BlockSize = BlockSize;
   page->Buffer.resize(static_cast<std::size_t>(BlockSize));
   page->Dirty = false;
+  page->KindKnown = false;
   page->TransactionId = 0;
   page->Stamp = 0;
   page->SaveGen = 0;
@@ -438,15 +451,21 @@ void TqnBufferManager::ReadBlockParts(TqnFileInfo* File, std::int32_t Block, std
   if (TqnbmRAMPage* page = Lookup(File, Block)) {
     ++hits_;
     Stamp(page);
-    std::memcpy(Head, page->Buffer.data(), static_cast<std::size_t>(HeadLength));
+    if (HeadLength > 0) std::memcpy(Head, page->Buffer.data(), static_cast<std::size_t>(HeadLength));
     std::memcpy(Part, page->Buffer.data() + Offset, static_cast<std::size_t>(Length));
     return;
   }
   ++misses_;
+  const std::int64_t at = static_cast<std::int64_t>(Block) * bs;
+  if (HeadLength == 0) {
+    // The part alone, straight into the caller's buffer.
+    QNReadFileExactAt(File, at + Offset, static_cast<std::size_t>(Length), Part);
+    return;
+  }
   // One read from the block's start: a second read costs more than the bytes between.
   const std::int32_t n = std::max(HeadLength, Offset + Length);
   if (scratch_.size() < static_cast<std::size_t>(n)) scratch_.resize(static_cast<std::size_t>(n));
-  QNReadFileExactAt(File, static_cast<std::int64_t>(Block) * bs, static_cast<std::size_t>(n), scratch_.data());
+  QNReadFileExactAt(File, at, static_cast<std::size_t>(n), scratch_.data());
   std::memcpy(Head, scratch_.data(), static_cast<std::size_t>(HeadLength));
   std::memcpy(Part, scratch_.data() + Offset, static_cast<std::size_t>(Length));
 }
@@ -454,6 +473,10 @@ void TqnBufferManager::ReadBlockParts(TqnFileInfo* File, std::int32_t Block, std
 std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, bool ForUpdate) {
   if (Block == 0) return GetFileHeader(File, ForUpdate);
   TqnPadLockGuard g(lock_);
+  return BlockPage(File, Block, ForUpdate)->Buffer.data();
+}
+
+TqnbmRAMPage* TqnBufferManager::BlockPage(TqnFileInfo* File, std::int32_t Block, bool ForUpdate) {
   PrepareBlockRead(File, Block);
   TqnbmRAMPage* page = Lookup(File, Block);
   if (page == nullptr) {
@@ -475,6 +498,24 @@ std::uint8_t* TqnBufferManager::GetBlock(TqnFileInfo* File, std::int32_t Block, 
   }
   if (ForUpdate) MarkForUpdate(page, false);
   Stamp(page);
+  return page;
+}
+
+std::uint8_t* TqnBufferManager::GetBlockHinted(TqnFileInfo* File, std::int32_t Block, TqnBlockHint& Hint) {
+  TqnPadLockGuard g(lock_);
+  // A page is never moved: one not freed since the hint was taken is the block's page while it
+  // names the block (a page given to another block, or dropped, names that one or none).
+  auto* page = static_cast<TqnbmRAMPage*>(Hint.Page);
+  if (page != nullptr && Hint.Generation == freedPages_ && page->File == File && page->Block == Block &&
+      held_.empty()) {
+    ++hits_;
+    Stamp(page);
+    return page->Buffer.data();
+  }
+  if (Block == 0) return GetFileHeader(File, false);
+  page = BlockPage(File, Block, false);
+  Hint.Page = page;
+  Hint.Generation = freedPages_;
   return page->Buffer.data();
 }
 

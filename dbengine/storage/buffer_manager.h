@@ -31,6 +31,9 @@ struct TqnbmRAMPage {
   std::uint32_t TransactionId = 0;
   std::uint32_t Stamp = 0;
   bool Dirty = false;
+  // The order of use of a clean page was found from its contents since it was last filled or
+  // dirtied: a clean page's contents do not change, so its kind need not be looked at again.
+  bool KindKnown = false;
   // Bookkeeping of the manager: the place in its page list, the next page of its hash chain,
   // the order of use it is in and its neighbours there (block pages only: header pages are
   // never evicted), the place in the dirty list of its transaction.
@@ -110,9 +113,15 @@ class TqnBufferManager : public TObject {
   // cached block is copied from its page (which counts as used); any other is read from the
   // table file without taking a page: a record found by its key seldom has its block read again
   // soon, while the index blocks that found it are read by every search.  Only the block's
-  // bytes up to the end of the part are read.
+  // bytes up to the end of the part are read; with HeadLength 0 (Head may then be nullptr), the
+  // part's bytes alone.
   void ReadBlockParts(TqnFileInfo* File, std::int32_t Block, std::uint8_t* Head, std::int32_t HeadLength,
                       std::int32_t Offset, std::int32_t Length, std::uint8_t* Part);
+  // GetBlock(File, Block, false) for a block read over and over (an index's header block, read
+  // by every search and every step; the leaf and the data block of a walk, read record after
+  // record): Hint notes the page that holds the block, and while that page still holds it (and
+  // no page has been freed since) it is taken without a look-up.
+  std::uint8_t* GetBlockHinted(TqnFileInfo* File, std::int32_t Block, TqnBlockHint& Hint);
   // Block 0; its first read checks the file header and sets the file's block size.
   std::uint8_t* GetFileHeader(TqnFileInfo* File, bool ForUpdate);
   // Marks a cached block for update; a block that is not cached is left alone.
@@ -212,6 +221,8 @@ class TqnBufferManager : public TObject {
 
  private:
   TqnbmRAMPage* Lookup(const TqnFileInfo* File, std::int32_t Block) const;
+  // GetBlock of a block other than 0: its page.
+  TqnbmRAMPage* BlockPage(TqnFileInfo* File, std::int32_t Block, bool ForUpdate);
   // The file's header page: every block access needs it, and mostly of the same file.
   TqnbmRAMPage* HeaderOf(const TqnFileInfo* File) const;
   // Spare: only a page that can be had without writing anything and without growing the cache
@@ -336,6 +347,9 @@ class TqnBufferManager : public TObject {
   std::uint64_t hits_ = 0;
   std::uint64_t misses_ = 0;
   std::uint64_t spills_ = 0;
+  // Pages freed so far (from a base of this manager's own): a hint taken before a page was
+  // freed may name freed memory.
+  std::uint64_t freedPages_ = 0;
   int peakPages_ = 0;
 };
 

@@ -52,15 +52,26 @@ void QNTblCheckRecordLayout(const TqnFileInfo* File, const std::uint8_t* Header)
     QNStorageError(qnerrNotQuarnelFile, {File->Name});
 }
 
-std::uint8_t* QNTblHlpReadDataBlockByNumber(TqnFileInfo* File, const std::uint8_t* Header, bool ForUpdate,
-                                            std::int32_t Block) {
+namespace {
+
+// Data block Block, taken for update or through a hint (nullptr: neither).
+std::uint8_t* ReadDataBlock(TqnFileInfo* File, const std::uint8_t* Header, std::int32_t Block, TqnBlockHint* Hint,
+                            bool ForUpdate = false) {
   if (Block < 1 || Block >= QNBlocksUsed(File, Header)) QNStorageError(qnerrBadBlockNumber, {File->Name, Block});
-  std::uint8_t* b = QNManagerOf(File).GetBlock(File, Block, ForUpdate);
+  TqnBufferManager& bm = QNManagerOf(File);
+  std::uint8_t* b = Hint != nullptr ? bm.GetBlockHinted(File, Block, *Hint) : bm.GetBlock(File, Block, ForUpdate);
   if (!QNHasSignature(b, kQnSigData) || QNGetDword(b, qbhNumber) != Block ||
       QNGetDword(b, qdbRecordsPerBlock) != QNGetDword(Header, qfhRecordsPerBlock) ||
       QNGetDword(b, qdbRecordLength) != QNGetDword(Header, qfhRecordLength))
     QNStorageError(qnerrNotDataBlock, {File->Name, Block});
   return b;
+}
+
+}  // namespace
+
+std::uint8_t* QNTblHlpReadDataBlockByNumber(TqnFileInfo* File, const std::uint8_t* Header, bool ForUpdate,
+                                            std::int32_t Block) {
+  return ReadDataBlock(File, Header, Block, nullptr, ForUpdate);
 }
 
 std::uint8_t* QNTblHlpReadDataBlock(TqnFileInfo* File, const std::uint8_t* Header, bool ForUpdate,
@@ -126,13 +137,16 @@ void QNTblReadRecord(TqnFileInfo* File, std::int32_t RefNr, std::uint8_t* Data) 
   TqnBufferManager& bm = QNManagerOf(File);
   TqnBufferManager::TRequest request(bm);
   const std::uint8_t* h = bm.GetFileHeader(File, false);
-  std::int32_t off;
-  const std::uint8_t* blk = QNTblHlpReadDataBlock(File, h, false, RefNr, off);
+  const Layout L = LayoutOf(File, h);
+  CheckRef(File, L, RefNr);
+  const std::int32_t off = RefNr & (File->BlockSize - 1);
+  // Records are mostly read one after the other from one block: its page is taken by the hint.
+  const std::uint8_t* blk = ReadDataBlock(File, h, RefNr >> L.log2, &File->DataBlockHint);
   if (QNGetDword(blk + off, 0) != 0) QNStorageError(qnerrRecordDeleted, {File->Name, RefNr});
   std::memcpy(Data, blk + off + 4, static_cast<std::size_t>(QNGetDword(h, qfhRecordLength)));
 }
 
-void QNTblReadSingleRecord(TqnFileInfo* File, std::int32_t RefNr, std::uint8_t* Data) {
+void QNTblReadSingleRecord(TqnFileInfo* File, std::int32_t RefNr, std::uint8_t* Data, bool CheckBlock) {
   TqnBufferManager& bm = QNManagerOf(File);
   TqnBufferManager::TRequest request(bm);
   const std::uint8_t* h = bm.GetFileHeader(File, false);
@@ -143,10 +157,12 @@ void QNTblReadSingleRecord(TqnFileInfo* File, std::int32_t RefNr, std::uint8_t* 
   const std::int32_t block = RefNr >> L.log2;
   if (block < 1 || block >= QNBlocksUsed(File, h)) QNStorageError(qnerrBadBlockNumber, {File->Name, block});
   std::uint8_t head[32];
-  bm.ReadBlockParts(File, block, head, sizeof head, RefNr & (File->BlockSize - 1), L.slotLength, slot);
+  const std::int32_t headLength = CheckBlock ? sizeof head : 0;
+  bm.ReadBlockParts(File, block, head, headLength, RefNr & (File->BlockSize - 1), L.slotLength, slot);
   // The same checks as a whole data block gets.
-  if (!QNHasSignature(head, kQnSigData) || QNGetDword(head, qbhNumber) != block ||
-      QNGetDword(head, qdbRecordsPerBlock) != L.perBlock || QNGetDword(head, qdbRecordLength) != L.recordLength)
+  if (headLength > 0 &&
+      (!QNHasSignature(head, kQnSigData) || QNGetDword(head, qbhNumber) != block ||
+       QNGetDword(head, qdbRecordsPerBlock) != L.perBlock || QNGetDword(head, qdbRecordLength) != L.recordLength))
     QNStorageError(qnerrNotDataBlock, {File->Name, block});
   if (QNGetDword(slot, 0) != 0) QNStorageError(qnerrRecordDeleted, {File->Name, RefNr});
   std::memcpy(Data, slot + 4, static_cast<std::size_t>(L.recordLength));

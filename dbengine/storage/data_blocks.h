@@ -24,7 +24,9 @@ void QNTblAddRecord(TqnFileInfo* File, std::int32_t& RefNr, const std::uint8_t* 
 void QNTblReadRecord(TqnFileInfo* File, std::int32_t RefNr, std::uint8_t* Data);
 // As QNTblReadRecord, for a record read on its own (found by its key): a block that is not
 // cached is not taken into the cache, and only its header and the record's slot are read.
-void QNTblReadSingleRecord(TqnFileInfo* File, std::int32_t RefNr, std::uint8_t* Data);
+// Without CheckBlock, the slot alone is read, and the block's header is not checked: for a caller that checks the record itself (a record found by its key
+// must hold that key), which spares reading the bytes between the header and the slot.
+void QNTblReadSingleRecord(TqnFileInfo* File, std::int32_t RefNr, std::uint8_t* Data, bool CheckBlock = true);
 void QNTblUpdateRecord(TqnFileInfo* File, std::int32_t RefNr, const std::uint8_t* Data);
 void QNTblDeleteRecord(TqnFileInfo* File, std::int32_t RefNr);
 // The live record after RefNr in physical order (RefNr 0 starts at the beginning).  False, with

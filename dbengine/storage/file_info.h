@@ -14,6 +14,13 @@ class TqnBufferManager;
 
 constexpr std::uint32_t kQnFileInfoSignature = 0xFF15FABBu;
 
+// The buffer manager's note of the page that held a block read over and over (see
+// TqnBufferManager::GetBlockHinted); it checks the note before it trusts it.
+struct TqnBlockHint {
+  void* Page = nullptr;
+  std::uint64_t Generation = 0;
+};
+
 struct TqnFileInfo {
   std::uint32_t Signature = kQnFileInfoSignature;
   TqnFileHandle Handle = kQnNoHandle;
@@ -27,6 +34,8 @@ struct TqnFileInfo {
   bool Encrypted = false;
   std::int64_t Position = 0;
   TqnFileRoutines* Routines = nullptr;  // the table installed when the record was made
+  TqnBlockHint IndexHeaderHint;  // the page of the index header block, as last found
+  TqnBlockHint DataBlockHint;    // the page of the data block a record was last read from
 };
 
 // A record for Path + "." + Extension (Path alone when Extension is empty), closed.

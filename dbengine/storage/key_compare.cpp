@@ -122,6 +122,9 @@ TqnKeyCompareParams QNMakeKeyCompareParams(const TqnDataDictionary& Dictionary, 
     off += kf.Length;
     p.Fields.push_back(kf);
   }
+  p.SingleInt32 = p.Fields.size() == 1 && p.Fields[0].Length == 4 && p.KeyLength == 5 &&
+                  (p.Fields[0].FieldType == qftInt32 || p.Fields[0].FieldType == qftDate ||
+                   p.Fields[0].FieldType == qftTime);
   return p;
 }
 
@@ -175,6 +178,7 @@ int QNComparePartialString(const std::uint8_t* Value1, const std::uint8_t* Value
 }
 
 int QNKeyCompareComposite(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& P) {
+  if (P.SingleInt32) return QNKeyCompareSingleInt32(Key1, Key2, P);
   const int total = static_cast<int>(P.Fields.size());
   int n;
   if (P.FieldCount > 0)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "dbengine/storage/user_key_routines.h"
@@ -30,6 +31,9 @@ struct TqnKeyCompareParams {
   bool CaseInsensitive = false;
   // The index's fields in key order, filled by QNMakeKeyCompareParams.
   std::vector<TqnKeyField> Fields;
+  // Set by QNMakeKeyCompareParams: the key is one field of 32-bit integers (its value and its
+  // null byte), which QNKeyCompareComposite compares without going through the field list.
+  bool SingleInt32 = false;
   // The compare routine of an index of user key routines (QNKeyCompareUser calls it).
   TqnUserCompareKeyProc UserCompare = nullptr;
 };
@@ -39,6 +43,22 @@ using TqnKeyCompareFunc = int (*)(const std::uint8_t* Key1, const std::uint8_t* 
 
 // The parameters of composite index IndexNumber of Dictionary, comparing all fields.
 TqnKeyCompareParams QNMakeKeyCompareParams(const TqnDataDictionary& Dictionary, int IndexNumber);
+
+// QNKeyCompareComposite of a key of one 32-bit integer field (Parameters.SingleInt32): its
+// value, then its null byte.  For the searches, which compare a key at every step.
+inline int QNKeyCompareSingleInt32(const std::uint8_t* Key1, const std::uint8_t* Key2,
+                                   const TqnKeyCompareParams& Parameters) {
+  // A part of a field applies to text only: the keys then agree.
+  if (Parameters.PartialLength > 0) return 0;
+  const bool null1 = (Key1[4] & 1) != 0;
+  const bool null2 = (Key2[4] & 1) != 0;
+  if (null1 || null2) return null1 == null2 ? 0 : (null1 ? -1 : 1);  // nulls first either way
+  std::int32_t a, b;
+  std::memcpy(&a, Key1, 4);
+  std::memcpy(&b, Key2, 4);
+  const int r = a < b ? -1 : (a > b ? 1 : 0);
+  return Parameters.Ascending ? r : -r;
+}
 
 // Composite keys: nulls first (in both directions), then field by field.  -1, 0 or 1.
 int QNKeyCompareComposite(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& Parameters);

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -300,14 +301,9 @@ TEST_F(SharedFolder, IsReadByServersOfManyProcessesAndChangedByOneAlone) {
       {"rename", [](Far& f) { return f.E.RenameTable(f.Db, "People", "Moved"); }},
       {"empty", [](Far& f) { return f.E.EmptyTable(f.Db, 0, "People"); }},
       {"add index", [](Far& f) {
-         TqnIndexDescriptor d;
-         d.Name = "ByGrp";
-         d.FieldCount = 1;
-         d.FieldNumbers[0] = 2;
-         d.AllowDups = true;
          std::uint32_t db = 0;
          std::string name;
-         return f.E.AddIndex(f.Db, 0, "People", d, db, name);
+         return f.E.AddIndex(f.Db, 0, "People", OneFieldIndex("ByGrp", 2, true), db, name);
        }},
       {"drop index", [](Far& f) { return f.E.DropIndex(f.Db, 0, "People", "ByGroup", 0); }},
       {"reindex", [](Far& f) {
@@ -953,6 +949,53 @@ TEST_F(People, KeySearchesFullAndPartial) {
   EXPECT_EQ(engine->RecordGetForKey(seq, false, 0, 0, probe.Data(), out.Data()), 10048);
 }
 
+// A record found by its key must hold that key: an index entry that names another record (a
+// damaged index) is reported, not answered with that record, its data block cached or not.
+TEST_F(People, AKeyWhoseEntryNamesAnotherRecordIsReportedAsDamage) {
+  for (const char* n : {"Anna", "Bert", "Carla"}) ASSERT_EQ(Add(n, 7), 0);
+  TqnSrCursor* c = engine->FindCursor(cur);
+  TqnFileInfo* file = c->Handle.File;
+  // Where the entries of Anna and Carla stand in the index (one leaf, the root).
+  TqnKeyPath a, b;
+  std::int32_t refA = 0, refC = 0;
+  ASSERT_TRUE(QNTblFindKey(c->Handle, refA, KeyOfName("Anna").data(), kQnFindEqual, a));
+  ASSERT_TRUE(QNTblFindKey(c->Handle, refC, KeyOfName("Carla").data(), kQnFindEqual, b));
+  ASSERT_EQ(a.Depth, 1);
+  ASSERT_EQ(a.Block[0], b.Block[0]);
+  // Their references swapped on disk.
+  const auto refAt = [&](const TqnKeyPath& P) { return std::int64_t(P.Block[0]) * 4096 + 32 + 4 * P.Position[0]; };
+  const int fd = ::open(file->Name.c_str(), O_RDWR);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::pwrite(fd, &refC, 4, refAt(a)), 4);
+  ASSERT_EQ(::pwrite(fd, &refA, 4, refAt(b)), 4);
+  ::close(fd);
+  Record probe(Dict(cur)), out(Dict(cur));
+  const std::uint32_t physical = Open("People", 0);
+  const DBIResult damaged = QNResultOfErrorCode(qnerrBadRecordRef);
+  for (bool cached : {false, true}) {
+    engine->BufferManager().RemoveFile(file);
+    if (cached) {
+      ASSERT_EQ(engine->SetToBegin(physical), 0);
+      ASSERT_EQ(engine->RecordGetNext(physical, 0, out.Data()), 0);
+      ASSERT_TRUE(engine->BufferManager().IsCached(file, refA >> 12));
+    }
+    probe.Str(1, "Anna");
+    out.Str(1, "-");
+    EXPECT_EQ(engine->RecordGetForKey(cur, false, 0, 0, probe.Data(), out.Data()), damaged) << cached;
+    probe.Str(1, "Carla");
+    EXPECT_EQ(engine->RecordGetForKey(cur, false, 0, 0, probe.Data(), out.Data()), damaged) << cached;
+    probe.Str(1, "Bert");
+    ASSERT_EQ(engine->RecordGetForKey(cur, false, 0, 0, probe.Data(), out.Data()), 0) << cached;
+    EXPECT_EQ(out.GetStr(1), "Bert");
+    // Through the other indexes the records are found as they are.
+    const std::uint32_t byGroup = Open("People", 2);
+    probe.Str(1, "Anna").I32(2, 7);
+    ASSERT_EQ(engine->RecordGetForKey(byGroup, false, 0, 0, probe.Data(), out.Data()), 0) << cached;
+    EXPECT_EQ(out.GetStr(1), "Anna");
+    ASSERT_EQ(engine->CursorClose(byGroup), 0);
+  }
+}
+
 TEST_F(People, RangesLimitTheWalkInBothDirections) {
   for (const char* n : {"A", "B", "B2", "C", "D"}) ASSERT_EQ(Add(n, 1), 0);
   const auto b = KeyOfName("B"), c = KeyOfName("C");
@@ -1196,11 +1239,7 @@ TEST_F(People, EmptyTableThroughACursor) {
 TEST_F(People, IndexesAreAddedAndDropped) {
   for (const char* n : {"B", "A"}) ASSERT_EQ(Add(n, 1), 0);
   ASSERT_EQ(engine->CursorClose(cur), 0);
-  TqnIndexDescriptor d;
-  d.Name = "ByGroupOnly";
-  d.FieldCount = 1;
-  d.FieldNumbers[0] = 2;
-  d.AllowDups = true;
+  const TqnIndexDescriptor d = OneFieldIndex("ByGroupOnly", 2, true);
   std::uint32_t outDb = 0;
   std::string outName;
   ASSERT_EQ(engine->AddIndex(db, 0, "People", d, outDb, outName), 0);

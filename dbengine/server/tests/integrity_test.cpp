@@ -195,14 +195,7 @@ DBIResult InTransaction(Session& S, bool FailSafe, bool Early) {
 }
 
 // An index over the group field alone.
-TqnIndexDescriptor GroupIndex(const std::string& Name, bool AllowDups) {
-  TqnIndexDescriptor d;
-  d.Name = Name;
-  d.FieldCount = 1;
-  d.FieldNumbers[0] = 2;
-  d.AllowDups = AllowDups;
-  return d;
-}
+TqnIndexDescriptor GroupIndex(const std::string& Name, bool AllowDups) { return OneFieldIndex(Name, 2, AllowDups); }
 
 std::vector<Request> Requests() {
   const TqnIndexDescriptor byGroup = GroupIndex("ByGrpOnly", true);

@@ -147,6 +147,16 @@ inline TqnRebuildStatusRecord Reindexed(TqnServerEngine& E, std::uint32_t Db, co
   return id < 0 ? TqnRebuildStatusRecord{} : Finish(E, id);
 }
 
+// An index over field Field alone.
+inline TqnIndexDescriptor OneFieldIndex(const std::string& Name, int Field, bool AllowDups) {
+  TqnIndexDescriptor d;
+  d.Name = Name;
+  d.FieldCount = 1;
+  d.FieldNumbers[0] = Field;
+  d.AllowDups = AllowDups;
+  return d;
+}
+
 inline std::string Joined(const std::vector<std::string>& V) {
   std::string s;
   for (const auto& x : V) s += x + "\n";

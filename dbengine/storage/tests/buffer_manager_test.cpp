@@ -28,6 +28,17 @@ void MakeBlocks(TableFixture& t, const std::string& base, int blocks) {
   t.file->TransactionId = 0;
 }
 
+// A table of Blocks blocks made in Dir and opened again in T (read-write unless ReadOnly) with a
+// cache of Pages pages.
+void OpenBlocks(TableFixture& T, const ScratchFolder& Dir, int Blocks, int Pages, bool ReadOnly = false) {
+  {
+    TableFixture maker;
+    MakeBlocks(maker, Dir.File("T"), Blocks);
+  }
+  T.Open(Dir.File("T"), !ReadOnly);
+  T.bm.SetMaxPageCount(Pages);
+}
+
 TEST(BufferManager, CachedBlocksAreHitsAndChangesStayInRam) {
   ScratchFolder dir;
   TableFixture t;
@@ -162,10 +173,8 @@ TEST(BufferManager, NewBlocksAreZeroedEvenOnReusedPages) {
 
 TEST(BufferManager, EvictionSparesPagesOfTheCurrentRequest) {
   ScratchFolder dir;
-  { TableFixture maker; MakeBlocks(maker, dir.File("T"), 40); }
   TableFixture t;
-  t.Open(dir.File("T"), false);
-  t.bm.SetMaxPageCount(10);
+  OpenBlocks(t, dir, 40, 10, true);
   t.bm.BeginRequest();
   std::vector<const std::uint8_t*> buffers;
   for (int b = 2; b < 32; ++b) buffers.push_back(t.bm.GetBlock(t.file, b, false));
@@ -236,12 +245,46 @@ TEST(BufferManager, IndexBlocksOutlastOtherBlocksWithinTheLimit) {
   for (int b = 4; b <= 6; ++b) EXPECT_TRUE(t.bm.IsCached(t.file, b)) << b;
 }
 
+// A cached block that becomes an index block (marked for update after it was read, then
+// signed and committed) is kept as one from its next use on.
+TEST(BufferManager, ABlockSignedAsAnIndexBlockInTheCacheIsKeptAsOne) {
+  ScratchFolder dir;
+  TableFixture t;
+  OpenBlocks(t, dir, 40, 16);
+  for (std::int32_t b = 2; b <= 4; ++b) {
+    TqnBufferManager::TRequest r(t.bm);
+    t.bm.GetBlock(t.file, b, false);
+    t.bm.GetBlock(t.file, b, false);  // used again while clean
+  }
+  t.Begin(5);
+  for (std::int32_t b = 2; b <= 4; ++b) {
+    TqnBufferManager::TRequest r(t.bm);
+    std::uint8_t* p = t.bm.GetBlock(t.file, b, false);
+    if (b == 2)
+      t.bm.DirtyBlock(t.file, b);
+    else
+      t.bm.DirtyRange(t.file, b, 0, 4);
+    if (b != 4) QNSetSignature(p, kQnSigIndex);
+  }
+  t.bm.Commit(5);
+  // Read once more, and then thirty other blocks.
+  for (std::int32_t b = 2; b <= 4; ++b) {
+    TqnBufferManager::TRequest r(t.bm);
+    t.bm.GetBlock(t.file, b, false);
+  }
+  for (std::int32_t b = 10; b < 40; ++b) {
+    TqnBufferManager::TRequest r(t.bm);
+    t.bm.GetBlock(t.file, b, false);
+  }
+  EXPECT_TRUE(t.bm.IsCached(t.file, 2));
+  EXPECT_TRUE(t.bm.IsCached(t.file, 3));
+  EXPECT_FALSE(t.bm.IsCached(t.file, 4));
+}
+
 TEST(BufferManager, NestedRequestsProtectTheOuterRequestsPages) {
   ScratchFolder dir;
-  { TableFixture maker; MakeBlocks(maker, dir.File("T"), 20); }
   TableFixture t;
-  t.Open(dir.File("T"), false);
-  t.bm.SetMaxPageCount(4);
+  OpenBlocks(t, dir, 20, 4, true);
   t.bm.BeginRequest();
   const std::uint8_t* outer = t.bm.GetBlock(t.file, 2, false);
   t.bm.BeginRequest();  // nested: must not make block 2 evictable
@@ -457,10 +500,8 @@ TEST(BufferManager, ASavepointOfPartsPutsBackEveryByte) {
 // blocks read on are hits afterwards, and the cache stays within its limit between requests.
 TEST(BufferManager, AScanReadsOnButNeverOverAChangedBlock) {
   ScratchFolder dir;
-  { TableFixture maker; MakeBlocks(maker, dir.File("T"), 200); }
   TableFixture t;
-  t.Open(dir.File("T"));
-  t.bm.SetMaxPageCount(64);
+  OpenBlocks(t, dir, 200, 64);
   t.Begin(5);
   {
     TqnBufferManager::TRequest r(t.bm);
@@ -484,6 +525,91 @@ TEST(BufferManager, AScanReadsOnButNeverOverAChangedBlock) {
   t.bm.Rollback(5);
   TqnBufferManager::TRequest r(t.bm);
   EXPECT_EQ(QNGetDword(t.bm.GetBlock(t.file, 6, false), 25), 6);
+}
+
+// A block read through a hint is the block as the cache or the file holds it now, whatever
+// became of the page the hint noted: given to another block, dropped with a rollback or with
+// its file's pages, freed when the cache shrank.  A fitting hint spares the look-up only.
+TEST(BufferManager, AHintNeverOutlivesItsPage) {
+  ScratchFolder dir;
+  TableFixture t;
+  OpenBlocks(t, dir, 40, 8);
+  TqnBlockHint hint;
+  const auto read = [&](std::int32_t b) {
+    TqnBufferManager::TRequest r(t.bm);
+    return QNGetDword(t.bm.GetBlockHinted(t.file, b, hint), 25);
+  };
+  EXPECT_EQ(read(3), 3);
+  const std::uint64_t hits = t.bm.Hits(), misses = t.bm.Misses();
+  EXPECT_EQ(read(3), 3);
+  EXPECT_EQ(t.bm.Hits(), hits + 1);
+  EXPECT_EQ(t.bm.Misses(), misses);
+  // Another block through the same hint, and back.
+  EXPECT_EQ(read(4), 4);
+  EXPECT_EQ(read(3), 3);
+  // The page given to other blocks: the block is read again.
+  for (std::int32_t b = 10; b < 30; ++b) t.bm.GetBlock(t.file, b, false);
+  ASSERT_FALSE(t.bm.IsCached(t.file, 3));
+  EXPECT_EQ(read(3), 3);
+  EXPECT_EQ(read(12), 12);
+  // Changed and rolled back: the page goes with the change, the block is what the file holds.
+  t.Begin(5);
+  {
+    TqnBufferManager::TRequest r(t.bm);
+    QNSetDword(t.bm.GetBlock(t.file, 12, true), 25, 1212);
+  }
+  EXPECT_EQ(read(12), 1212);
+  t.bm.Rollback(5);
+  EXPECT_EQ(read(12), 12);
+  // Committed: the hint's page holds the new contents.
+  t.Begin(6);
+  {
+    TqnBufferManager::TRequest r(t.bm);
+    QNSetDword(t.bm.GetBlock(t.file, 12, true), 25, 1313);
+  }
+  t.bm.Commit(6);
+  EXPECT_EQ(read(12), 1313);
+  // The file's pages dropped, and the block changed on disk behind them.
+  t.bm.RemoveFile(t.file);
+  std::vector<std::uint8_t> bytes = testing::ReadAll(dir.File("T.QND"));
+  QNSetDword(bytes.data() + 12 * 4096, 25, 1414);
+  testing::WriteAll(dir.File("T.QND"), bytes);
+  EXPECT_EQ(read(12), 1414);
+  // The cache shrunk to one page and grown again: the noted page was freed.
+  t.bm.SetMaxPageCount(1);
+  t.bm.SetMaxPageCount(8);
+  EXPECT_EQ(read(12), 1414);
+  EXPECT_LE(t.bm.PageCount(), 8);
+  // The page given to the block of the same number of another file of the manager.
+  ScratchFolder dir2;
+  {
+    TableFixture maker;
+    MakeBlocks(maker, dir2.File("U"), 40);
+  }
+  bytes = testing::ReadAll(dir2.File("U.QND"));
+  QNSetDword(bytes.data() + 12 * 4096, 25, -12);
+  testing::WriteAll(dir2.File("U.QND"), bytes);
+  TqnFileInfo* other = QNAllocFileInfo(dir2.File("U"), "QND", &t.bm);
+  QNOpenFile(other, false, false, false, false);
+  // Room for the two headers and one block: the page of the first file's block 12 (noted
+  // by the hint) is taken over by the other file's block 12.
+  t.bm.SetMaxPageCount(3);
+  t.bm.GetFileHeader(other, false);
+  EXPECT_EQ(read(12), 1414);
+  {
+    TqnBufferManager::TRequest r(t.bm);
+    EXPECT_EQ(QNGetDword(t.bm.GetBlock(other, 12, false), 25), -12);
+  }
+  ASSERT_FALSE(t.bm.IsCached(t.file, 12));
+  EXPECT_EQ(read(12), 1414);
+  TqnBlockHint otherHint;
+  {
+    TqnBufferManager::TRequest r(t.bm);
+    EXPECT_EQ(QNGetDword(t.bm.GetBlockHinted(other, 12, otherHint), 25), -12);
+  }
+  EXPECT_EQ(read(12), 1414);
+  t.bm.RemoveFile(other);
+  QNFreeFileInfo(other);
 }
 
 TEST(FileRecord, ChecksAndShortReads) {

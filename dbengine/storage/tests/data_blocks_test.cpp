@@ -93,7 +93,9 @@ TEST_F(DataBlocks, DeletedAndInvalidReferencesAreRefused) {
   EXPECT_EQ(ErrorOf([&] { QNTblUpdateRecord(t.fx.file, a, r.data()); }), qnerrRecordDeleted);
   EXPECT_EQ(ErrorOf([&] { QNTblDeleteRecord(t.fx.file, a); }), qnerrRecordDeleted);
   // A record read alone is refused alike, its block cached or not.
-  for (auto read : {&QNTblReadRecord, &QNTblReadSingleRecord})
+  using Read = void (*)(TqnFileInfo*, std::int32_t, std::uint8_t*);
+  const Read single = [](TqnFileInfo* f, std::int32_t ref, std::uint8_t* d) { QNTblReadSingleRecord(f, ref, d); };
+  for (Read read : {Read(&QNTblReadRecord), single})
     for (bool cached : {true, false}) {
       if (!cached) {
         t.Commit();
@@ -108,6 +110,19 @@ TEST_F(DataBlocks, DeletedAndInvalidReferencesAreRefused) {
       // Block 2 is the index header: no data block.
       EXPECT_EQ(ErrorOf([&] { read(t.fx.file, (2 << 12) + 32, r.data()); }), qnerrNotDataBlock);
     }
+  // Read without the block's check (the caller checks the record): the slot's own checks stay.
+  for (bool cached : {true, false}) {
+    if (!cached) {
+      t.Commit();
+      t.fx.bm.RemoveFile(t.fx.file);
+      t.Begin();
+    }
+    const auto unchecked = [&](std::int32_t ref) { QNTblReadSingleRecord(t.fx.file, ref, r.data(), false); };
+    EXPECT_EQ(ErrorOf([&] { unchecked(a); }), qnerrRecordDeleted);
+    EXPECT_EQ(ErrorOf([&] { unchecked(a + 2); }), qnerrBadRecordRef);
+    EXPECT_EQ(ErrorOf([&] { unchecked(0); }), qnerrBadRecordRef);
+    EXPECT_EQ(ErrorOf([&] { unchecked((900 << 12) + 32); }), qnerrBadBlockNumber);
+  }
   t.Rollback();
 }
 
@@ -121,21 +136,25 @@ TEST_F(DataBlocks, ARecordReadAloneLeavesItsBlockOutOfTheCache) {
   t.Commit();
   t.fx.bm.RemoveFile(t.fx.file);
   auto r = t.NewRecord();
-  for (int i = 0; i < 100; ++i) {
-    const std::int32_t ref = refs[static_cast<std::size_t>(i)];
-    QNTblReadSingleRecord(t.fx.file, ref, r.data());
-    ASSERT_EQ(r, Rec(i)) << i;
-    EXPECT_FALSE(t.fx.bm.IsCached(t.fx.file, ref >> 12)) << i;
+  // With the block's check and without it (the slot alone read).
+  for (bool check : {true, false}) {
+    for (int i = 0; i < 100; ++i) {
+      const std::int32_t ref = refs[static_cast<std::size_t>(i)];
+      std::fill(r.begin(), r.end(), std::uint8_t(0xEE));
+      QNTblReadSingleRecord(t.fx.file, ref, r.data(), check);
+      ASSERT_EQ(r, Rec(i)) << i << check;
+      EXPECT_FALSE(t.fx.bm.IsCached(t.fx.file, ref >> 12)) << i;
+    }
+    t.Begin();
+    QNTblUpdateRecord(t.fx.file, refs[45], Rec(4500).data());
+    QNTblReadSingleRecord(t.fx.file, refs[45], r.data(), check);
+    EXPECT_EQ(r, Rec(4500));
+    QNTblReadSingleRecord(t.fx.file, refs[44], r.data(), check);
+    EXPECT_EQ(r, Rec(44));
+    t.Rollback();
+    QNTblReadSingleRecord(t.fx.file, refs[45], r.data(), check);
+    EXPECT_EQ(r, Rec(45));
   }
-  t.Begin();
-  QNTblUpdateRecord(t.fx.file, refs[45], Rec(4500).data());
-  QNTblReadSingleRecord(t.fx.file, refs[45], r.data());
-  EXPECT_EQ(r, Rec(4500));
-  QNTblReadSingleRecord(t.fx.file, refs[44], r.data());
-  EXPECT_EQ(r, Rec(44));
-  t.Rollback();
-  QNTblReadSingleRecord(t.fx.file, refs[45], r.data());
-  EXPECT_EQ(r, Rec(45));
 }
 
 TEST(RecordReferences, ASlotMustLieWhollyInsideItsBlock) {

@@ -2,10 +2,13 @@
 // empties a file held by another handle, region locks, renames that never replace, and
 // names given with backslashes or in another case.
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <ctime>
 
 #include "dbengine/storage/faulty_file_routines.h"
 #include "dbengine/storage/tests/storage_test_util.h"
@@ -83,6 +86,30 @@ TEST(FileRoutines, PositionedTransfersFlushAndEndOfFile) {
   EXPECT_EQ(a.r.Truncate(a.h, 4), 0);
   EXPECT_EQ(a.r.Size(a.h, size), 0);
   EXPECT_EQ(size, 4);
+}
+
+// Reading a table leaves its access time as it was (each read would otherwise look at it), for
+// the files a process owns.
+TEST(FileRoutines, ReadsLeaveTheAccessTime) {
+  ScratchFolder dir;
+  const std::string f = dir.File("t.bin");
+  testing::WriteAll(f, {1, 2, 3});
+  // Two days back, which a file system mounted with relatime brings forward at the next read.
+  struct timespec times[2] = {{::time(nullptr) - 2 * 86400, 0}, {0, UTIME_OMIT}};
+  ASSERT_EQ(::utimensat(AT_FDCWD, f.c_str(), times, 0), 0);
+  struct stat before {};
+  ASSERT_EQ(::stat(f.c_str(), &before), 0);
+  for (bool rw : {false, true}) {
+    Handle a;
+    ASSERT_EQ(a.Open(f, rw, true), 0);
+    char buf[3] = {};
+    std::size_t done = 0;
+    ASSERT_EQ(a.r.ReadAt(a.h, 0, buf, 3, done), 0);
+    EXPECT_EQ(done, 3u);
+  }
+  struct stat after {};
+  ASSERT_EQ(::stat(f.c_str(), &after), 0);
+  EXPECT_EQ(after.st_atim.tv_sec, before.st_atim.tv_sec);
 }
 
 TEST(FileRoutines, RegionLocksExcludeOtherHandles) {

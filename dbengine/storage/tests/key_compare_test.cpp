@@ -159,6 +159,50 @@ TEST_F(CompositeKeys, LeadingFieldsAndPartialLengthsCompareLess) {
   EXPECT_EQ(QNKeyCompareComposite(Key(1, "aX", 1).data(), Key(1, "ab", 2).data(), p), 1);
 }
 
+// A key of one 32-bit integer field is compared without the field list: its answers are the
+// field list's, in both directions, with nulls, leading-field counts and partial lengths.
+TEST(SingleIntegerKeys, AnswerAsTheFieldListDoes) {
+  for (int type : {qftInt32, qftDate, qftTime}) {
+    TqnDataDictionary d;
+    d.AddField("N", "", type, 0, 0, false);
+    d.AddField("M", "", qftInt32, 0, 0, false);
+    d.AddIndex("UP", "", 0, {0}, true, true, false);
+    d.AddIndex("DOWN", "", 0, {0}, true, false, false);
+    d.AddIndex("TWO", "", 0, {0, 1}, true, true, false);
+    EXPECT_FALSE(QNMakeKeyCompareParams(d, 3).SingleInt32) << "two fields";
+    const std::vector<std::int32_t> values = {std::numeric_limits<std::int32_t>::min(), -70000, -1, 0, 1, 255, 256,
+                                              65536, std::numeric_limits<std::int32_t>::max()};
+    for (int index : {1, 2}) {
+      auto fast = QNMakeKeyCompareParams(d, index);
+      ASSERT_TRUE(fast.SingleInt32);
+      auto slow = fast;
+      slow.SingleInt32 = false;
+      std::vector<std::vector<std::uint8_t>> keys;
+      std::vector<std::uint8_t> rec(static_cast<std::size_t>(d.RecordLength()));
+      d.InitRecord(rec.data());
+      keys.emplace_back(static_cast<std::size_t>(d.IndexKeyLength(index)));
+      d.ExtractKey(index, rec.data(), keys.back().data());  // null
+      for (std::int32_t v : values) {
+        d.SetRecordField(0, rec.data(), reinterpret_cast<const std::uint8_t*>(&v));
+        keys.emplace_back(static_cast<std::size_t>(d.IndexKeyLength(index)));
+        d.ExtractKey(index, rec.data(), keys.back().data());
+      }
+      for (auto [fields, partial] : {std::pair{0, 0}, {1, 0}, {0, 3}, {1, 2}})
+        for (const auto& a : keys)
+          for (const auto& b : keys) {
+            fast.FieldCount = slow.FieldCount = fields;
+            fast.PartialLength = slow.PartialLength = partial;
+            ASSERT_EQ(QNKeyCompareComposite(a.data(), b.data(), fast), QNKeyCompareComposite(a.data(), b.data(), slow))
+                << type << " " << index << " " << fields << " " << partial;
+          }
+      // Nulls first, then the values in the index's direction.
+      fast.FieldCount = fast.PartialLength = 0;
+      EXPECT_EQ(QNKeyCompareComposite(keys[0].data(), keys[1].data(), fast), -1);
+      EXPECT_EQ(QNKeyCompareComposite(keys[1].data(), keys[2].data(), fast), index == 1 ? -1 : 1);
+    }
+  }
+}
+
 TEST(RefNrKeys, CompareAsSignedValuesInTheIndexDirection) {
   TqnKeyCompareParams p;
   std::int32_t a = -1;
