@@ -90,11 +90,14 @@ TEST_F(CalendarX11Test, TheTransitDateIsChosenByKeyboardAlone) {
     EXPECT_TRUE(Key(XK_Home, Day(1, 4, 2024)));
     EXPECT_TRUE(Key(XK_Prior, Day(1, 3, 2024))) << "Page Up: a month back";
     // A click on the main window below: the calendar stays above it and keeps the keys.
+    // The press is awaited (the blocked window beeps): a window manager may hand it on late,
+    // and it must not arrive after the calendar has closed.
     const TPoint below = main->ClientToScreen(Point(main->ClientWidth() - 20, main->ClientHeight() - 20));
+    const unsigned beeps = MessageBeepCount();
     wm->ClickOnScreen(below.X, below.Y);
     EXPECT_TRUE(PumpUntil([&] {
-      return CalendarHasKeyboard() && wm->ShownAbove(X(cal->Handle()), X(main->Handle()));
-    })) << "the calendar went under the main window or lost the keys";
+      return MessageBeepCount() != beeps && CalendarHasKeyboard() && wm->ShownAbove(X(cal->Handle()), X(main->Handle()));
+    })) << "the click did not reach the blocked window, or the calendar went under it or lost the keys";
     EXPECT_TRUE(Key(XK_Right, Day(2, 3, 2024)));
     wm->PressKey(XK_Return);
   }));
@@ -138,8 +141,10 @@ TEST_F(CalendarX11Test, AnotherProgramGetsTheKeysUntilTheUserComesBack) {
     PumpUntil([] { return false; }, 30);
     EXPECT_EQ(Shown(), Day(4, 3, 2024)) << "a key meant for the other program moved the calendar";
     EXPECT_TRUE(Viewable(cal->Handle()));
+    const unsigned beeps = MessageBeepCount();
     wm->ClickOnScreen(below.X, below.Y);
-    EXPECT_TRUE(PumpUntil([&] { return CalendarHasKeyboard(); })) << "back in the program, the calendar has no keys";
+    EXPECT_TRUE(PumpUntil([&] { return MessageBeepCount() != beeps && CalendarHasKeyboard(); }))
+        << "back in the program, the calendar has no keys";
     EXPECT_TRUE(Key(XK_Right, Day(5, 3, 2024)));
     wm->PressKey(XK_Return);
   });
