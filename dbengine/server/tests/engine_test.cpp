@@ -3,7 +3,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "dbengine/server/folder_claim.h"
+#include "dbengine/storage/tests/fork_alone.h"
+#include "dbengine//server/folder_claim.h"
 #include "dbengine/server/server_engine.h"
 #include "dbengine/storage/faulty_file_routines.h"
 #include "dbengine/storage/file_routines.h"
@@ -130,7 +131,7 @@ class ServerProcess {
       return;
     }
     std::fflush(nullptr);
-    pid_ = ::fork();
+    pid_ = ForkAlone();
     if (pid_ == 0) {
       ::close(down[1]);
       ::close(up[0]);
@@ -407,7 +408,7 @@ TEST_F(SharedFolder, IncrementsOfTwoProcessesInOneTableAreNeverLost) {
   constexpr int kEach = 40;
   auto incrementer = [&]() {
     std::fflush(nullptr);
-    const pid_t pid = ::fork();
+    const pid_t pid = ForkAlone();
     if (pid != 0) return pid;
     int done = 0;
     {

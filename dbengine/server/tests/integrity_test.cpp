@@ -23,7 +23,8 @@
 #include <string>
 #include <vector>
 
-#include "dbengine/server/tests/server_test_util.h"
+#include "dbengine/storage/tests/fork_alone.h"
+#include "dbengine//server/tests/server_test_util.h"
 #include "dbengine/storage/faulty_file_routines.h"
 #include "dbengine/storage/journal.h"
 #include "platform/classes/streams.h"
@@ -422,7 +423,7 @@ void Sweep(const std::vector<Request>& Reqs, bool TwoFiles) {
       ScratchFolder f;
       CopyFolder(base.Path(), f.Path());
       std::fflush(nullptr);
-      const pid_t pid = ::fork();
+      const pid_t pid = ForkAlone();
       if (pid == 0) {
         TqnFaultyFileRoutines faulty;
         RunWith(faulty, f.Path(), req, TFault::Exit, n);
@@ -899,7 +900,7 @@ std::unique_ptr<Session> CacheSession(const std::string& Folder, bool Small) {
 // reached there (its model travels through the file Saved).
 void RunKilled(NotesWorkload& W, const std::string& Saved, const std::function<void()>& Work, const std::string& Point) {
   std::fflush(nullptr);
-  const pid_t pid = ::fork();
+  const pid_t pid = ForkAlone();
   if (pid == 0) {
     Work();
     SaveWorkload(W, Saved);

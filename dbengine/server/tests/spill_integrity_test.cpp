@@ -18,7 +18,8 @@
 #include <string>
 #include <vector>
 
-#include "dbengine/server/tests/server_test_util.h"
+#include "dbengine/storage/tests/fork_alone.h"
+#include "dbengine//server/tests/server_test_util.h"
 #include "dbengine/storage/faulty_file_routines.h"
 
 namespace tw::dbengine::testing {
@@ -351,7 +352,7 @@ class SpillingTransaction : public ::testing::Test {
     if (S.end == TEnd::Crash) {
       const std::string saved = f.Path() + ".expected";
       std::fflush(nullptr);
-      const pid_t pid = ::fork();
+      const pid_t pid = ForkAlone();
       if (pid == 0) {
         Run(S, f.Path(), expected);
         SaveRows(expected, saved);
@@ -504,7 +505,7 @@ void SpillingTransaction::ExitAtWrites(int CachePages, int Step) {
       ScratchFolder f;
       CopyBase(f);
       std::fflush(nullptr);
-      const pid_t pid = ::fork();
+      const pid_t pid = ForkAlone();
       if (pid == 0) {
         TqnFaultyFileRoutines faulty;
         Installed installed(faulty);

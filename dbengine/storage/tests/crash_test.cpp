@@ -11,7 +11,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "dbengine/storage/faulty_file_routines.h"
+#include "dbengine/storage/tests/fork_alone.h"
+#include "dbengine//storage/faulty_file_routines.h"
 #include "dbengine/storage/journal.h"
 #include "dbengine/storage/tests/storage_test_util.h"
 
@@ -272,7 +273,7 @@ void ExitAtEveryWrite(bool failSafe, bool early = false, int cachePages = 0) {
   for (; n < 200; ++n) {
     ScratchFolder dir;
     Build(dir.Path());
-    const pid_t pid = ::fork();
+    const pid_t pid = ForkAlone();
     if (pid == 0) {
       RunWithFault(dir.Path(), TFault::Exit, n, failSafe, early, cachePages);
       ::_exit(3);  // the commit ended without reaching the Nth write
@@ -311,7 +312,7 @@ TEST(CrashSafety, AFileMadeByTheTransactionIsWholeOnceItsCommitIsDecided) {
   int n = 1;
   for (; n < 100; ++n) {
     ScratchFolder dir;
-    const pid_t pid = ::fork();
+    const pid_t pid = ForkAlone();
     if (pid == 0) {
       TqnFaultyFileRoutines faulty;
       TqnFileRoutines* previous = QNInstallFileAccessTable(&faulty);

@@ -10,7 +10,8 @@
 #include <cerrno>
 #include <ctime>
 
-#include "dbengine/storage/faulty_file_routines.h"
+#include "dbengine/storage/tests/fork_alone.h"
+#include "dbengine//storage/faulty_file_routines.h"
 #include "dbengine/storage/tests/storage_test_util.h"
 
 namespace tw::dbengine {
@@ -57,7 +58,7 @@ TEST(FileRoutines, ShareModesBetweenProcesses) {
   testing::WriteAll(f, {1});
   Handle a;
   ASSERT_EQ(a.Open(f, true, false), 0);
-  const pid_t pid = ::fork();
+  const pid_t pid = ForkAlone();
   if (pid == 0) {
     TqnFileHandle h = kQnNoHandle;
     const int e = QNPosixFileRoutines().Open(f, false, true, false, false, h);
