@@ -9,7 +9,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <cstdlib>
 #include <thread>
 
 namespace tw::dbengine {
