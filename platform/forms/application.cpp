@@ -7,6 +7,7 @@
 #include <limits.h>
 
 #include "platform/forms/controlsinternal.h"
+#include "platform/forms/hintwindow.h"
 #include "platform/forms/forms.h"
 #include "platform/rtl/exceptions.h"
 
@@ -45,6 +46,7 @@ void HandleWindowException(TObject* sender) {
 }
 
 void ControlDestroying(TControl* control) {
+  HintControlGone(control);
   if (TApplication* app = g_application) {
     if (static_cast<TControl*>(app->mainForm_) == control) app->mainForm_ = nullptr;
     if (app->mouseControl_ == control) app->mouseControl_ = nullptr;
@@ -64,6 +66,7 @@ void ControlMouseMoved(TControl* control) {
   if (app->mouseControl_ != control) return;  // the leave handler moved on
   control->Perform(CM_MOUSEENTER, 0, 0);
   app->SetHint(control->Hint());
+  HintMouseOver(control);
 }
 
 TApplication::TApplication(TComponent* owner) : TComponent(owner) {
@@ -176,6 +179,22 @@ bool TApplication::ProcessMessage(MSG& msg) {
   if (msg.message == WM_QUIT) {
     terminated_ = true;
     return true;
+  }
+  // A press of a key or a mouse button ends the hint that shows.
+  switch (msg.message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_NCLBUTTONDOWN:
+    case WM_NCRBUTTONDOWN:
+    case WM_NCMBUTTONDOWN:
+    case WM_MOUSEWHEEL:
+      CancelHint();
+      break;
+    default:
+      break;
   }
   try {
     bool handled = false;

@@ -6,6 +6,7 @@
 
 #include "app/forms/calendarwindow.h"
 #include "app/forms/tests/wmforms_test_util.h"
+#include "platform/forms/hintwindow.h"
 #include "entry/date/dayarith.h"
 #include "entry/fkattachedbutton.h"
 #include "entry/fkcalendar.h"
@@ -118,6 +119,33 @@ TEST_F(CalendarX11Test, TheTransitDateIsChosenByKeyboardAlone) {
     EXPECT_TRUE(Viewable(main->Handle()));
     ExpectKeyboardBackAt(main);
   }
+}
+
+// The mouse rests on a spinner of the open calendar: its hint shows below the pointer, above
+// the calendar, without taking the keyboard; a key ends it and reaches the calendar.
+TEST_F(CalendarX11Test, ASpinnersHintShowsAboveTheCalendarAndAKeyEndsIt) {
+  entry::TFkPictureField& field = *main->dfTransDate;
+  field.SetAsDayNumber(Day(4, 3, 2024));
+  ASSERT_TRUE(OpenFrom(field, [&] {
+    const TPoint at = cal->SpinnerMonth->ClientToScreen(Point(cal->SpinnerMonth->Width() / 4, 5));
+    XTestFakeMotionEvent(wm->X(), -1, at.X, at.Y, CurrentTime);
+    XFlush(wm->X());
+    EXPECT_TRUE(PumpUntil([&] { return HintWindowHandle() != 0 && Viewable(HintWindowHandle()); }))
+        << "no hint over the spinner";
+    if (const HWND hint = HintWindowHandle(); hint != 0) {
+      char text[100] = {};
+      GetWindowText(hint, text, sizeof text);
+      EXPECT_STREQ(text, "Change the month");
+      EXPECT_TRUE(wm->ShownAbove(X(hint), X(cal->Handle()))) << "the hint is under the calendar";
+      RECT r;
+      GetWindowRect(hint, &r);
+      EXPECT_GT(r.Top, at.Y);
+    }
+    EXPECT_TRUE(CalendarHasKeyboard()) << "the hint took the keyboard";
+    EXPECT_TRUE(Key(XK_Right, Day(5, 3, 2024)));
+    EXPECT_TRUE(PumpUntil([&] { return HintWindowHandle() == 0; })) << "the key left the hint showing";
+    wm->PressKey(XK_Escape);
+  }));
 }
 
 // The user turns to another program while the calendar is open: the keys go there, and the

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "forms_test_util.h"
+#include "platform/forms/hintwindow.h"
 #include "platform/forms/timer.h"
 
 namespace tw::test {
@@ -234,6 +235,89 @@ TEST_F(ApplicationTest, HintFollowsTheControlUnderTheMouse) {
   Pump();
   EXPECT_EQ(Application()->Hint(), "Form hint");
   EXPECT_EQ(hints, 2);
+}
+
+// The hint window: the short hint of a control that shows hints, after the mouse rested on it
+// for the hint pause, below the pointer; gone on a press, after the hide pause, on another
+// control and when the control goes.
+TEST_F(ApplicationTest, TheHintWindowShowsTheShortHintAfterThePauseAndGoesOnAPress) {
+  TForm* form = NewForm();
+  auto* spinner = new TTestPanel(form);
+  spinner->SetParent(form);
+  spinner->SetBounds(10, 10, 40, 24);
+  spinner->SetHint("Change the month|Moves the calendar by a month");
+  spinner->SetShowHint(true);
+  auto* quiet = new TTestPanel(form);
+  quiet->SetParent(form);
+  quiet->SetBounds(80, 10, 40, 24);
+  quiet->SetHint("Not shown");  // ShowHint off
+  form->Show();
+  Pump();
+  auto text = [](HWND w) {
+    char buffer[100] = {};
+    GetWindowText(w, buffer, sizeof buffer);
+    return std::string(buffer);
+  };
+  const TPoint p = spinner->ClientToScreen(Point(5, 5));
+  InjectMouseMove(p.X, p.Y);
+  Pump();
+  AdvanceTime(499);
+  Pump();
+  EXPECT_EQ(HintWindowHandle(), 0u) << "not before the pause";
+  AdvanceTime(1);
+  Pump();
+  HWND hint = HintWindowHandle();
+  ASSERT_NE(hint, 0u);
+  EXPECT_TRUE(IsWindowVisible(hint));
+  EXPECT_EQ(text(hint), "Change the month");
+  RECT r;
+  GetWindowRect(hint, &r);
+  EXPECT_GT(r.Top, p.Y);
+  EXPECT_GT(r.Right - r.Left, 20);
+  EXPECT_NE(GetActiveWindow(), hint) << "a hint never takes the activation";
+  // A press ends it.
+  InjectMouseDown(p.X, p.Y, MouseButton::Left);
+  InjectMouseUp(p.X, p.Y, MouseButton::Left);
+  Pump();
+  EXPECT_EQ(HintWindowHandle(), 0u);
+  EXPECT_FALSE(IsWindowVisible(hint));
+
+  // Over a control that shows no hints nothing comes; back on the first, it comes again and
+  // goes after the hide pause.
+  const TPoint q = quiet->ClientToScreen(Point(5, 5));
+  InjectMouseMove(q.X, q.Y);
+  Pump();
+  AdvanceTime(1000);
+  Pump();
+  EXPECT_EQ(HintWindowHandle(), 0u);
+  InjectMouseMove(p.X, p.Y);
+  Pump();
+  AdvanceTime(500);
+  Pump();
+  ASSERT_NE(HintWindowHandle(), 0u);
+  InjectKey(VK_SHIFT);
+  Pump();
+  EXPECT_EQ(HintWindowHandle(), 0u) << "a key ends it";
+  InjectMouseMove(q.X, q.Y);
+  Pump();
+  InjectMouseMove(p.X + 1, p.Y);
+  Pump();
+  AdvanceTime(500);
+  Pump();
+  ASSERT_NE(HintWindowHandle(), 0u);
+  AdvanceTime(2500);
+  Pump();
+  EXPECT_EQ(HintWindowHandle(), 0u) << "the hide pause ends it";
+
+  // The control goes while its hint waits: nothing shows, nothing breaks.
+  InjectMouseMove(q.X, q.Y);
+  Pump();
+  InjectMouseMove(p.X, p.Y);
+  Pump();
+  delete spinner;
+  AdvanceTime(1000);
+  Pump();
+  EXPECT_EQ(HintWindowHandle(), 0u);
 }
 
 }  // namespace
