@@ -23,12 +23,10 @@ constexpr int kMargin = 2;
 struct HintState {
   HWND window = 0;
   TControl* control = nullptr;  // the control whose hint is pending or shown
-  std::string text;
-  bool shown = false;
   std::unique_ptr<TCanvas> canvas;
 };
 
-HintState& Hint() {
+HintState& Shared() {
   static HintState state;
   return state;
 }
@@ -36,34 +34,37 @@ HintState& Hint() {
 // The part of a hint before "|" (the part after it is the long hint for a status line).
 std::string ShortHint(const std::string& hint) { return hint.substr(0, hint.find('|')); }
 
-void Measure(HDC dc, const std::string& text, int& width, int& height) {
-  HintState& s = Hint();
+// The window's text: the hint it shows.
+std::string TextOf(HWND wnd) {
+  std::string text(static_cast<std::size_t>(std::max(0, GetWindowTextLength(wnd))) + 1, '\0');
+  text.resize(static_cast<std::size_t>(std::max(0, GetWindowText(wnd, text.data(), static_cast<int>(text.size())))));
+  return text;
+}
+
+// The one canvas of the hint window, lent the DC `dc` (0 takes it back).
+TCanvas& HintCanvas(HDC dc) {
+  HintState& s = Shared();
   if (!s.canvas) s.canvas = std::make_unique<TCanvas>();
   s.canvas->SetHandle(dc);
-  width = s.canvas->TextWidth(text);
-  height = s.canvas->TextHeight(text.empty() ? std::string("X") : text);
-  s.canvas->SetHandle(0);
+  return *s.canvas;
 }
 
 LRESULT HintProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  HintState& s = Hint();
   switch (msg) {
     case WM_MOUSEACTIVATE: return MA_NOACTIVATE;
     case WM_ERASEBKGND: return 1;
     case WM_PAINT: {
       PAINTSTRUCT ps;
-      HDC dc = BeginPaint(wnd, &ps);
-      if (!s.canvas) s.canvas = std::make_unique<TCanvas>();
-      s.canvas->SetHandle(dc);
+      TCanvas& canvas = HintCanvas(BeginPaint(wnd, &ps));
       RECT r;
       GetClientRect(wnd, &r);
-      s.canvas->Brush()->SetColor(clInfoBk);
-      s.canvas->FillRect(r);
-      s.canvas->Brush()->SetStyle(TBrushStyle::bsClear);
-      s.canvas->Font()->SetColor(clInfoText);
-      s.canvas->TextOut(kMargin, kMargin - 1, s.text);
-      s.canvas->Brush()->SetStyle(TBrushStyle::bsSolid);
-      s.canvas->SetHandle(0);
+      canvas.Brush()->SetColor(clInfoBk);
+      canvas.FillRect(r);
+      canvas.Brush()->SetStyle(TBrushStyle::bsClear);
+      canvas.Font()->SetColor(clInfoText);
+      canvas.TextOut(kMargin, kMargin - 1, TextOf(wnd));
+      canvas.Brush()->SetStyle(TBrushStyle::bsSolid);
+      HintCanvas(0);
       EndPaint(wnd, &ps);
       return 0;
     }
@@ -80,7 +81,7 @@ LRESULT HintProc(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 bool Alive(HWND wnd) { return wnd != 0 && IsWindow(wnd) && IsWindowOfClass(wnd, kHintClass); }
 
 HWND HintWindowMade() {
-  HintState& s = Hint();
+  HintState& s = Shared();
   if (Alive(s.window)) return s.window;
   WNDCLASS wc;
   if (!GetClassInfo(0, kHintClass, &wc)) {
@@ -105,7 +106,7 @@ bool WantsHint(TControl* control) {
 }  // namespace
 
 void HintMouseOver(TControl* control) {
-  HintState& s = Hint();
+  HintState& s = Shared();
   if (control == s.control) return;
   CancelHint();
   if (!WantsHint(control)) return;
@@ -116,18 +117,18 @@ void HintMouseOver(TControl* control) {
 }
 
 void ShowPendingHint() {
-  HintState& s = Hint();
+  HintState& s = Shared();
   if (s.control == nullptr || !WantsHint(s.control) || !Alive(s.window)) {
     CancelHint();
     return;
   }
-  s.text = ShortHint(s.control->Hint());
-  int width = 0, height = 0;
+  const std::string text = ShortHint(s.control->Hint());
   HDC dc = GetDC(s.window);
-  Measure(dc, s.text, width, height);
+  TCanvas& canvas = HintCanvas(dc);
+  const int width = canvas.TextWidth(text) + 2 * kMargin + 2;
+  const int height = canvas.TextHeight(text) + 2 * kMargin;
+  HintCanvas(0);
   ReleaseDC(s.window, dc);
-  width += 2 * kMargin + 2;
-  height += 2 * kMargin;
   // Below the mouse pointer, kept on the screen.
   POINT at{};
   GetCursorPos(&at);
@@ -135,34 +136,31 @@ void ShowPendingHint() {
   int x = std::clamp(static_cast<int>(at.X), 0, std::max(0, screenW - width));
   int y = at.Y + 20;
   if (y + height > screenH) y = std::max(0, static_cast<int>(at.Y) - height - 2);
-  SetWindowText(s.window, s.text.c_str());
+  SetWindowText(s.window, text.c_str());
   SetWindowPos(s.window, HWND_TOPMOST, x, y, width, height, SWP_NOACTIVATE | SWP_SHOWWINDOW);
   InvalidateRect(s.window, nullptr, false);
-  s.shown = true;
   SetTimer(s.window, kHideTimer, kHintHidePauseMs, nullptr);
 }
 
 void CancelHint() {
-  HintState& s = Hint();
+  HintState& s = Shared();
   s.control = nullptr;
   if (!Alive(s.window)) {
     s.window = 0;
-    s.shown = false;
     return;
   }
   KillTimer(s.window, kShowTimer);
   KillTimer(s.window, kHideTimer);
-  if (s.shown) ShowWindow(s.window, SW_HIDE);
-  s.shown = false;
+  if (IsWindowVisible(s.window)) ShowWindow(s.window, SW_HIDE);
 }
 
 void HintControlGone(TControl* control) {
-  if (Hint().control == control) CancelHint();
+  if (Shared().control == control) CancelHint();
 }
 
 HWND HintWindowHandle() {
-  HintState& s = Hint();
-  return s.shown && Alive(s.window) ? s.window : 0;
+  HintState& s = Shared();
+  return Alive(s.window) && IsWindowVisible(s.window) ? s.window : 0;
 }
 
 }  // namespace tw
