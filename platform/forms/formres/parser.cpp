@@ -1,6 +1,7 @@
 #include "platform/forms/formres/parser.h"
 
 #include <charconv>
+#include <cmath>
 
 #include "platform/rtl/win1252.h"
 
@@ -180,7 +181,14 @@ void TParser::ReadNumber() {
   if (isFloat) {
     kind_ = TTokenKind::tkFloat;
     auto r = std::from_chars(text_.data(), text_.data() + text_.size(), float_);
-    if (r.ec != std::errc() || r.ptr != text_.data() + text_.size()) Error("Invalid floating-point number '" + text_ + "'");
+    // A single or a currency value its type cannot hold would be stored as infinity or as a
+    // wrapped amount: it is refused like a number out of a double's range.
+    // (A single takes every value that rounds to its largest one: up to half a step above it.)
+    const bool fits = floatType_ == 's'   ? std::fabs(float_) < std::ldexp(1.0, 128) - std::ldexp(1.0, 103)
+                      : floatType_ == 'c' ? std::fabs(float_ * 10000.0) < 9223372036854775808.0  // 2^63
+                                          : true;
+    if (r.ec != std::errc() || r.ptr != text_.data() + text_.size() || !fits)
+      Error("Invalid floating-point number '" + text_ + "'");
     return;
   }
   kind_ = TTokenKind::tkInteger;

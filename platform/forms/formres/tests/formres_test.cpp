@@ -193,6 +193,20 @@ TEST_F(FormResTest, MalformedTextNamesTheLine) {
   EXPECT_EQ(message("thing A: T\nend\n"), "'object' expected on line 1");
   EXPECT_EQ(message("object A: T\n  X = 99999999999999999999\nend\n"), "Integer out of range: 99999999999999999999 on line 2");
   EXPECT_EQ(message("object A: T\n  X = 'a' +\nend\n"), "String expected on line 3");
+  // A value its type cannot hold is refused, not stored as infinity or as a wrapped amount.
+  EXPECT_EQ(message("object A: T\n  X = 1e39s\nend\n"), "Invalid floating-point number '1e39' on line 2");
+  EXPECT_EQ(message("object A: T\n  X = -81" + std::string(60, '0') + "s\nend\n"),
+            "Invalid floating-point number '-81" + std::string(60, '0') + "' on line 2");
+  EXPECT_EQ(message("object A: T\n  X = 1e15c\nend\n"), "Invalid floating-point number '1e15' on line 2");
+  EXPECT_EQ(message("object A: T\n  X = -922337203685478c\nend\n"),
+            "Invalid floating-point number '-922337203685478' on line 2");
+  EXPECT_EQ(message("object A: T\n  X = 1e400\nend\n"), "Invalid floating-point number '1e400' on line 2");
+  // The largest values of each type still convert, both ways.
+  for (const char* v : {"3.4028235e+38s", "-3.4028235e+38s", "922337203685477.5c", "-922337203685477.5c", "1e-50s"}) {
+    const std::string text = std::string("object A: T\n  X = ") + v + "\nend\n";
+    const std::string binary = ObjectTextToBinary(text);
+    EXPECT_EQ(ObjectTextToBinary(ObjectBinaryToText(binary)), binary) << v;
+  }
 }
 
 TEST_F(FormResTest, DamagedBinaryRaisesReadErrors) {
