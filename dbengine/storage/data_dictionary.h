@@ -143,6 +143,9 @@ class TqnDataDictionary : public TPersistent {
   // Set once the dictionary was read from a table file: no more changes.
   bool Built() const { return built_; }
   void SetBuilt(bool Built) { built_ = Built; }
+  // Counts the changes of the files, fields and indexes: whatever was made from the dictionary
+  // (the index handles of an open table) is out of date once the count moved on.
+  std::uint64_t Changes() const { return changes_; }
 
   int FieldCount() const { return static_cast<int>(fields_.size()); }
   int IndexCount() const { return static_cast<int>(indexes_.size()); }
@@ -222,6 +225,7 @@ class TqnDataDictionary : public TPersistent {
   int blobFile_ = 0;
   bool encrypted_ = false;
   bool built_ = false;
+  std::uint64_t changes_ = 0;
 };
 
 // Length, units and decimals of a field as stored; raises 23637 for an unknown type.
