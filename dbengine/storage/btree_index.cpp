@@ -100,6 +100,7 @@ class Tree {
       QNStorageError(qnerrNotIndexBlock, {f_->Name, ihBlock_});
     Capacities(f_->BlockSize, K_, seq_, mLeaf_, mInner_);
     int32Key_ = cmp_ == QNKeyCompareComposite && params_.SingleInt32 && K_ == 5;
+    refKey_ = cmp_ == QNKeyCompareRefNr;
     if (mLeaf_ < 3 || mInner_ < 3) QNStorageError(qnerrNotIndexBlock, {f_->Name, ihBlock_});
   }
 
@@ -134,8 +135,10 @@ class Tree {
   }
 
   int Compare(const std::uint8_t* a, const std::uint8_t* b) const {
-    // The commonest key compared in line: one 32-bit integer.
-    return int32Key_ ? QNKeyCompareSingleInt32(a, b, params_) : cmp_(a, b, params_);
+    // The commonest keys compared in line: one 32-bit integer, a record reference.
+    if (int32Key_) return QNKeyCompareSingleInt32(a, b, params_);
+    if (refKey_) return QNCompareRefNrKeys(a, b, params_.Ascending);
+    return cmp_(a, b, params_);
   }
   const TqnKeyCompareParams& Params() const { return params_; }
 
@@ -230,6 +233,7 @@ class Tree {
   std::int32_t mLeaf_ = 0;
   std::int32_t mInner_ = 0;
   bool int32Key_ = false;
+  bool refKey_ = false;
 
   // This index's word of one array of the index header, taken for update.
   std::uint8_t* DirtyWord(int Array) {

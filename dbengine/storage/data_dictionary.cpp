@@ -286,21 +286,6 @@ std::int32_t TqnDataDictionary::RecordLength() const { return logicalRecordLengt
 
 std::int32_t TqnDataDictionary::BlockSize() const { return files_.empty() ? 4096 : files_[0]->BlockSize; }
 
-const TqnFieldDescriptor& TqnDataDictionary::FieldDescriptor(int I) const {
-  if (I < 0 || I >= FieldCount()) ItemMissing(I);
-  return *fields_[static_cast<std::size_t>(I)];
-}
-
-const TqnFileDescriptor& TqnDataDictionary::FileDescriptor(int I) const {
-  if (I < 0 || I >= FileCount()) ItemMissing(I);
-  return *files_[static_cast<std::size_t>(I)];
-}
-
-const TqnIndexDescriptor& TqnDataDictionary::IndexDescriptor(int I) const {
-  if (I < 0 || I >= IndexCount()) ItemMissing(I);
-  return *indexes_[static_cast<std::size_t>(I)];
-}
-
 int TqnDataDictionary::GetFieldFromName(const std::string& Name) const {
   const auto it = fieldNumbers_.find(NameKey(Name));
   return it == fieldNumbers_.end() ? -1 : it->second;

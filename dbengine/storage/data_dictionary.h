@@ -157,16 +157,27 @@ class TqnDataDictionary : public TPersistent {
   // Block size of file 0 (4096 without files).
   std::int32_t BlockSize() const;
 
-  const TqnFieldDescriptor& FieldDescriptor(int I) const;
+  // The descriptors (23632 for a number out of range); in line, as every record and key
+  // operation asks for them.
+  const TqnFieldDescriptor& FieldDescriptor(int I) const {
+    if (I < 0 || I >= FieldCount()) ItemMissing(I);
+    return *fields_[static_cast<std::size_t>(I)];
+  }
   std::int32_t FieldLength(int I) const { return FieldDescriptor(I).Length; }
   std::int32_t FieldOffset(int I) const { return FieldDescriptor(I).Offset; }
   bool FieldRequired(int I) const { return FieldDescriptor(I).Required; }
   int FieldType(int I) const { return FieldDescriptor(I).FieldType; }
   const TqnVCheckDescriptor* FieldVCheck(int I) const { return FieldDescriptor(I).VCheck.get(); }
-  const TqnFileDescriptor& FileDescriptor(int I) const;
+  const TqnFileDescriptor& FileDescriptor(int I) const {
+    if (I < 0 || I >= FileCount()) ItemMissing(I);
+    return *files_[static_cast<std::size_t>(I)];
+  }
   std::int32_t FileBlockSize(int I) const { return FileDescriptor(I).BlockSize; }
   const std::string& FileExtension(int I) const { return FileDescriptor(I).Extension; }
-  const TqnIndexDescriptor& IndexDescriptor(int I) const;
+  const TqnIndexDescriptor& IndexDescriptor(int I) const {
+    if (I < 0 || I >= IndexCount()) ItemMissing(I);
+    return *indexes_[static_cast<std::size_t>(I)];
+  }
   int IndexFileNumber(int I) const { return IndexDescriptor(I).FileNumber; }
   int IndexKeyLength(int I) const { return IndexDescriptor(I).KeyLength; }
   bool IndexAllowDups(int I) const { return IndexDescriptor(I).AllowDups; }

@@ -284,7 +284,7 @@ int QNKeyCompareComposite(const std::uint8_t* Key1, const std::uint8_t* Key2, co
 }
 
 int QNKeyCompareRefNr(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& P) {
-  return QNApplyDirection(P.Ascending, QNCmpI32(Load<std::int32_t>(Key1), Load<std::int32_t>(Key2)));
+  return QNCompareRefNrKeys(Key1, Key2, P.Ascending);
 }
 
 int QNKeyCompareUser(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& P) {

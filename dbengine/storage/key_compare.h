@@ -95,6 +95,15 @@ inline int QNKeyCompareSingleInt32(const std::uint8_t* Key1, const std::uint8_t*
   return Parameters.Ascending ? r : -r;
 }
 
+// Two record-reference keys: signed 32-bit, negated when not Ascending (QNKeyCompareRefNr).
+inline int QNCompareRefNrKeys(const std::uint8_t* Key1, const std::uint8_t* Key2, bool Ascending) {
+  std::int32_t a, b;
+  std::memcpy(&a, Key1, 4);
+  std::memcpy(&b, Key2, 4);
+  const int r = a < b ? -1 : (a > b ? 1 : 0);
+  return Ascending ? r : -r;
+}
+
 // Composite keys: nulls first (in both directions), then field by field.  -1, 0 or 1.
 int QNKeyCompareComposite(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& Parameters);
 // Keys that are record references: signed 32-bit, negated when not ascending.
