@@ -256,8 +256,11 @@ inline int CompareKeyField(const std::uint8_t* Key1, const std::uint8_t* Key2, c
 
 }  // namespace
 
-int QNKeyCompareComposite(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& P) {
-  if (P.SingleInt32) return QNKeyCompareSingleInt32(Key1, Key2, P);
+namespace {
+
+// QNKeyCompareComposite in general: any leading-field count and partial length, nulls anywhere.
+[[gnu::noinline]] int CompareCompositeKeys(const std::uint8_t* Key1, const std::uint8_t* Key2,
+                                           const TqnKeyCompareParams& P) {
   const int total = static_cast<int>(P.Fields.size());
   int n;
   if (P.FieldCount > 0)
@@ -265,22 +268,34 @@ int QNKeyCompareComposite(const std::uint8_t* Key1, const std::uint8_t* Key2, co
   else
     n = P.PartialLength > 0 ? 0 : total;
   if (n < 0) n = 0;
-  // The null bits of the key's fields, in its last bytes (a set bit: the field is null).  Keys
-  // of up to eight fields whose fields' bits are 0 on both sides have no null field to look for.
+  // The null bits of the key's fields, in its last bytes (a set bit: the field is null).
   const int nullBytes = (total + 7) / 8;
   const std::uint8_t* nulls1 = Key1 + (P.KeyLength - nullBytes);
   const std::uint8_t* nulls2 = Key2 + (P.KeyLength - nullBytes);
-  const unsigned fieldBits = (1u << (total < 8 ? total : 8)) - 1;
-  if (nullBytes == 1 && ((nulls1[0] | nulls2[0]) & fieldBits) == 0) {
-    for (int k = 0; k < n; ++k)
-      if (const int r = CompareKeyValues(Key1, Key2, P, k, false); r != 0) return r;
-  } else {
-    for (int k = 0; k < n; ++k)
-      if (const int r = CompareKeyField(Key1, Key2, nulls1, nulls2, P, k, false); r != 0) return r;
-  }
+  for (int k = 0; k < n; ++k)
+    if (const int r = CompareKeyField(Key1, Key2, nulls1, nulls2, P, k, false); r != 0) return r;
   if (P.PartialLength > 0 && n < total && IsStringType(P.Fields[static_cast<std::size_t>(n)].FieldType))
     return CompareKeyField(Key1, Key2, nulls1, nulls2, P, n, true);
   return 0;
+}
+
+}  // namespace
+
+int QNKeyCompareComposite(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& P) {
+  if (P.SingleInt32) return QNKeyCompareSingleInt32(Key1, Key2, P);
+  // What the searches of inserts and lookups mostly compare: whole keys of up to eight fields
+  // (one null byte, the key's last) with no null field on either side.
+  const std::size_t total = P.Fields.size();
+  if (P.FieldCount == 0 && P.PartialLength == 0 && total >= 1 && total <= 8 && P.KeyLength >= 1) {
+    const unsigned fieldBits = (1u << total) - 1;
+    const std::size_t last = static_cast<std::size_t>(P.KeyLength - 1);
+    if (((Key1[last] | Key2[last]) & fieldBits) == 0) {
+      for (std::size_t k = 0; k < total; ++k)
+        if (const int r = CompareKeyValues(Key1, Key2, P, static_cast<int>(k), false); r != 0) return r;
+      return 0;
+    }
+  }
+  return CompareCompositeKeys(Key1, Key2, P);
 }
 
 int QNKeyCompareRefNr(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& P) {
