@@ -14,7 +14,13 @@
 
 namespace tw::dbengine {
 
-void QNInitKeyPath(TqnKeyPath& Path) { Path = TqnKeyPath{}; }
+// Only the nodes up to Depth are ever read from a path: the rest of it is left as it is (a
+// path is reset for every record inserted and for every cursor the insert moves).
+void QNInitKeyPath(TqnKeyPath& Path) {
+  Path.Depth = 0;
+  Path.State = kpsUnpositioned;
+  Path.LeafHint = TqnBlockHint{};
+}
 void QNSetBOF(TqnKeyPath& Path) {
   QNInitKeyPath(Path);
   Path.State = kpsBOF;

@@ -33,7 +33,8 @@ enum TqnKeyPathState : std::uint8_t {
 };
 
 // A cursor's place in an index: the nodes from the root down, with the position in each (in an
-// inner node above the last, the child followed; in the last node, the key).
+// inner node above the last, the child followed; in the last node, the key).  Only the first
+// Depth entries of Block and Position hold anything.
 struct TqnKeyPath {
   std::int32_t Depth = 0;
   std::array<std::int32_t, kQnMaxKeyPathDepth> Block{};
