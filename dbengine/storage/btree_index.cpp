@@ -93,7 +93,7 @@ class Tree {
  public:
   // The index header is taken for update word by word as its counts change (DirtyWord).
   explicit Tree(const TqnIndexHandle& H)
-      : f_(H.File), bm_(QNManagerOf(H.File)), idx_(H.Index), cmp_(H.Compare), params_(H.Params) {
+      : f_(H.File), bm_(QNManagerOf(H.File)), idx_(H.Index), cmp_(H.Compare), params_(H.Params), rootHint_(H.RootHint) {
     CheckIndexNumber(idx_);
     ih_ = ReadIndexHeader(f_, false, false, &fh_);
     ihBlock_ = QNGetDword(ih_, qbhNumber);
@@ -147,6 +147,8 @@ class Tree {
     return cmp_(a, b, params_);
   }
   const TqnKeyCompareParams& Params() const { return params_; }
+  // The root node, through the handle's hint of its page.
+  TqnNodeView ReadRoot(std::int32_t Root) { return Read(Root, 0, &rootHint_); }
 
   // Hint: for a node read over and over (the one a walk stands in).
   TqnNodeView Read(std::int32_t Block, int Level = 0, TqnBlockHint* Hint = nullptr) {
@@ -229,6 +231,7 @@ class Tree {
   int idx_;
   TqnKeyCompareFunc cmp_;
   const TqnKeyCompareParams& params_;
+  TqnBlockHint& rootHint_;
   std::uint8_t* ih_ = nullptr;
   std::int32_t ihBlock_ = -1;
   const std::uint8_t* fh_ = nullptr;
@@ -544,7 +547,7 @@ bool QNTblAddKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::uin
     t.AddKeyCount(1);
     return true;
   }
-  TqnNodeView node = t.Read(root);
+  TqnNodeView node = t.ReadRoot(root);
   if (node.Count() >= node.M) {
     if (node.Level() >= kQnMaxKeyPathDepth) t.Damaged(root);
     TqnNodeView top = t.New(node.Level() + 1, false);
@@ -831,7 +834,7 @@ bool QNTblFindKey(const TqnIndexHandle& Index, std::int32_t& RefNr, const std::u
   int level = 0;
   bool match = false;
   for (;;) {
-    TqnNodeView n = t.Read(block, level);
+    TqnNodeView n = level == 0 ? t.ReadRoot(block) : t.Read(block, level);
     bool found = false;
     const std::int32_t pos = t.Search(n, key, RefNr, useRef, found);
     if (found) {

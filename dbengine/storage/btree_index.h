@@ -52,6 +52,9 @@ struct TqnIndexHandle {
   int Index = 0;
   TqnKeyCompareFunc Compare = nullptr;
   TqnKeyCompareParams Params;
+  // The page of the index's root as the last insert or search through this handle found it:
+  // every insert and search starts there.
+  mutable TqnBlockHint RootHint;
 };
 // The handle of index Index of Dictionary over File: the sequential-access comparison for
 // index 0, the composite comparison for the others (a user key index needs a handle made by
