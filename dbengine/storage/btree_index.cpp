@@ -125,6 +125,14 @@ class Tree {
   }
   void Dirty(std::int32_t Block) { bm_.DirtyBlock(f_, Block); }
   void Dirty(const TqnNodeView& n) { Dirty(n.block); }
+  // A node whose count alone changes (one that gives up its upper entries).
+  void DirtyCount(const TqnNodeView& n) { bm_.DirtyRange(f_, n.block, 4 * 5, 4); }
+  // A node whose entry K alone changes (the separator a rotation replaces).
+  void DirtyEntry(const TqnNodeView& n, std::int32_t k) {
+    const auto at = [&n](const std::uint8_t* p) { return static_cast<std::int32_t>(p - n.b); };
+    bm_.DirtyRange(f_, n.block, at(n.RefPtr(k)), 4);
+    if (!seq_) bm_.DirtyRange(f_, n.block, at(n.KeyPtr(k)), K_);
+  }
   // A leaf about to have an entry inserted at Pos (Grow) or removed from Pos: its count and its
   // entries from Pos to the end change, nothing else of it.
   void DirtyLeafFrom(const TqnNodeView& n, std::int32_t pos, bool grow) {
@@ -360,7 +368,7 @@ void ShiftLeft(TqnNodeView& p, std::int32_t sep, TqnNodeView& l, TqnNodeView& r,
 // goes to a new node placed as child Pos + 1.
 void SplitChild(Tree& t, TqnNodeView& p, std::int32_t pos, TqnNodeView& c) {
   t.Dirty(p);
-  t.Dirty(c);
+  t.DirtyCount(c);  // its upper half is copied out and left behind its new count
   const std::int32_t mid = c.M / 2;
   TqnNodeView r = t.New(c.Level(), c.Leaf());
   Entry e;
@@ -577,8 +585,10 @@ bool QNTblAddKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::uin
     if (pos < node.Count()) {
       TqnNodeView right = t.Read(node.Child(pos + 1), child.Level());
       if (right.Count() < right.M - 1) {
-        t.Dirty(node);
-        t.Dirty(child);
+        // The separator, the count of the child (its last entries are copied out) and the
+        // whole right sibling change.
+        t.DirtyEntry(node, pos);
+        t.DirtyCount(child);
         t.Dirty(right);
         ShiftRight(node, pos, child, right, std::max<std::int32_t>(1, (child.Count() - right.Count()) / 2));
         continue;
@@ -587,7 +597,7 @@ bool QNTblAddKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::uin
     if (pos > 0) {
       TqnNodeView left = t.Read(node.Child(pos - 1), child.Level());
       if (left.Count() < left.M - 1) {
-        t.Dirty(node);
+        t.DirtyEntry(node, pos - 1);
         t.Dirty(child);
         t.Dirty(left);
         ShiftLeft(node, pos - 1, left, child, std::max<std::int32_t>(1, (child.Count() - left.Count()) / 2));
