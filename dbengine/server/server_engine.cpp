@@ -49,7 +49,7 @@ TqnServerEngine::~TqnServerEngine() {
   transactions_ = nullptr;
   delete folders_;
   folders_ = nullptr;
-  for (const auto& claim : folderClaims_) QNReleaseFolder(claim.second);
+  for (const auto& claim : folderClaims_) QNReleaseFolder(claim.second.Path);
   folderClaims_.clear();
   delete config_;
   lock_.Unlock();
@@ -150,7 +150,7 @@ void TqnServerEngine::ReleaseFolder(std::uint32_t FolderID) {
   if (item != nullptr && item->Is<TqnSrFolder>() && static_cast<TqnSrFolder*>(item)->RefCount() <= 1) {
     auto claim = folderClaims_.find(FolderID);
     if (claim != folderClaims_.end()) {
-      QNReleaseFolder(claim->second);
+      QNReleaseFolder(claim->second.Path);
       folderClaims_.erase(claim);
     }
   }
@@ -159,17 +159,23 @@ void TqnServerEngine::ReleaseFolder(std::uint32_t FolderID) {
 
 DBIResult TqnServerEngine::ClaimForWriting(const TqnSrDatabase* D) {
   auto claim = folderClaims_.find(D->FolderId());
-  if (claim == folderClaims_.end() || QNClaimFolderForWriting(claim->second)) return qnresSuccess;
+  if (claim == folderClaims_.end()) return qnresSuccess;
+  // Every change asks: a claim made exclusive for writing stays so while this server holds it.
+  if (claim->second.ForWriting) return qnresSuccess;
+  if (QNClaimFolderForWriting(claim->second.Path)) {
+    claim->second.ForWriting = true;
+    return qnresSuccess;
+  }
   QNLogWrite("Folder [" + D->FolderPath() + "] is used by a server of another process: not changed");
   return qnresFolderServedElsewhere;
 }
 
 DBIResult TqnServerEngine::ReadyToRead(const TqnSrDatabase* D, TqnFolderWriteMoment& Moment) {
   auto claim = folderClaims_.find(D->FolderId());
-  if (claim == folderClaims_.end() || QNFolderHeldForWriting(claim->second)) return qnresSuccess;
+  if (claim == folderClaims_.end() || QNFolderHeldForWriting(claim->second.Path)) return qnresSuccess;
   // Held shared, no server of this process has changed anything here: a journal is what an
   // interrupted change left behind, and finishing it must not happen under another reader.
-  if (!QNFolderHasJournals(D->FolderPath(), QNFileAccessTable()) || Moment.Begin(claim->second)) return qnresSuccess;
+  if (!QNFolderHasJournals(D->FolderPath(), QNFileAccessTable()) || Moment.Begin(claim->second.Path)) return qnresSuccess;
   QNLogWrite("Folder [" + D->FolderPath() + "] needs recovery and is used by a server of another process");
   return qnresFolderServedElsewhere;
 }
@@ -288,7 +294,7 @@ DBIResult TqnServerEngine::OpenDatabase(TqnSrClient* Client, std::string_view Pa
       QNLogWrite("Folder [" + path + "] cannot be looked at: not served");
       return qnresInvalidDirectory;
     }
-    folderClaims_[folder->Id()] = path;
+    folderClaims_[folder->Id()] = TFolderClaimNote{path, false};
   }
   // Every database of the folder is asked, not only the first: an exclusive open must not
   // stand beside another session's database, and no other session may join an exclusive one.

@@ -304,8 +304,13 @@ class TqnServerEngine : public TqnObject {
   TqnSrFolderList* folders_;
   TqnSrRebuildStatusList* rebuilds_;
   TqnBufferManager* bm_;
-  // The spelling under which each folder in use was claimed for this process (folder ids).
-  std::map<std::uint32_t, std::string> folderClaims_;
+  // The spelling under which each folder in use was claimed for this process (folder ids), and
+  // whether the claim was made exclusive for writing: it then stays so until it is given back.
+  struct TFolderClaimNote {
+    std::string Path;
+    bool ForWriting = false;
+  };
+  std::map<std::uint32_t, TFolderClaimNote> folderClaims_;
   // The cursor places kept by the savepoints open now, one list per depth (a BLOB copy's
   // savepoint holds its writes' ones); kept between requests so that taking them allocates
   // nothing.  A deque: an inner savepoint's list never moves an outer one's.

@@ -135,6 +135,7 @@ bool QNTableFileKey(std::string_view Folder, std::string_view Name, TqnFileKey& 
 }
 
 void TqnSrTable::CloseFiles() {
+  ++changes_;
   fileKnown_ = false;
   for (auto*& f : files_) {
     if (f == nullptr) continue;
@@ -150,6 +151,7 @@ void TqnSrTable::JoinTransaction(std::uint32_t TransId) {
 }
 
 void TqnSrTable::OpenFiles() {
+  ++changes_;
   const std::string base = QNMakeFullPath(folderPath_, name_);
   const bool rw = openMode_ != 0;
   try {
@@ -174,6 +176,7 @@ void TqnSrTable::OpenFiles() {
 }
 
 void TqnSrTable::CreateFiles(const TqnDataDictionary& Dictionary, std::uint32_t TransId, bool Encrypt) {
+  ++changes_;
   const std::string base = QNMakeFullPath(folderPath_, name_);
   TqnDataDictionary& d = *dict_;
   {
@@ -205,6 +208,7 @@ void TqnSrTable::CreateFiles(const TqnDataDictionary& Dictionary, std::uint32_t 
 }
 
 void TqnSrTable::LoadUserRoutines(TqnServerConfiguration& Config) {
+  ++changes_;
   ReleaseUserRoutines();
   routines_.resize(static_cast<std::size_t>(std::max(dict_->IndexCount(), 0)));
   try {
@@ -231,12 +235,14 @@ void TqnSrTable::LoadUserRoutines(TqnServerConfiguration& Config) {
 }
 
 void TqnSrTable::ReleaseUserRoutines() {
+  ++changes_;
   for (auto& r : routines_)
     if (r.Library != nullptr) dlclose(r.Library);
   routines_.clear();
 }
 
 void TqnSrTable::IndexRemoved(int Index) {
+  ++changes_;
   if (Index < 0 || Index >= static_cast<int>(routines_.size())) return;
   auto it = routines_.begin() + Index;
   if (it->Library != nullptr) dlclose(it->Library);
@@ -265,7 +271,32 @@ bool TqnSrTable::BuildIndexKey(int Index, const std::uint8_t* Record, std::int32
   return true;
 }
 
-TqnIndexHandle TqnSrTable::IndexHandle(int Index) const {
+const TqnIndexHandle& TqnSrTable::IndexHandle(int Index) const {
+  if (!handlesKept_ || handlesDictChanges_ != dict_->Changes() || handlesChanges_ != changes_) {
+    // Made again, each when it is first asked for: the number of indexes stays as it is until
+    // the counts move on, and with it the places of the handles.
+    const auto count = static_cast<std::size_t>(std::max(dict_->IndexCount(), 0));
+    handles_.assign(count, TqnIndexHandle{});
+    handleMade_.assign(count, false);
+    handlesDictChanges_ = dict_->Changes();
+    handlesChanges_ = changes_;
+    handlesKept_ = true;
+  }
+  if (Index < 0 || static_cast<std::size_t>(Index) >= handles_.size()) {
+    // Not an index of the dictionary: raises as making its handle does.
+    thread_local TqnIndexHandle none;
+    none = MakeIndexHandle(Index);
+    return none;
+  }
+  const auto at = static_cast<std::size_t>(Index);
+  if (!handleMade_[at]) {
+    handles_[at] = MakeIndexHandle(Index);
+    handleMade_[at] = true;
+  }
+  return handles_[at];
+}
+
+TqnIndexHandle TqnSrTable::MakeIndexHandle(int Index) const {
   TqnIndexHandle h = QNMakeIndexHandle(File(dict_->IndexFileNumber(Index)), *dict_, Index);
   if (Index > 0 && dict_->IsUserKeyIndex(Index)) {
     // The order of the index is its compare routine's; a table without it cannot use the

@@ -141,7 +141,10 @@ class TqnSrTable : public TqnSelfListItem {
   // The routines of index Index, nullptr for an index without user routines.
   const TqnUserKeyRoutines* UserRoutines(int Index) const;
   // Keeps the routine list in step with the dictionary's indexes.
-  void IndexAdded() { routines_.emplace_back(); }
+  void IndexAdded() {
+    routines_.emplace_back();
+    ++changes_;
+  }
   void IndexRemoved(int Index);
   // The whole key of index Index for Record (index 0: Ref).  False when the index's build-key
   // routine refuses the record.
@@ -156,7 +159,10 @@ class TqnSrTable : public TqnSelfListItem {
   int OpenFileCount() const { return static_cast<int>(files_.size()); }
   TqnFileInfo* DataFile() const { return File(0); }
   TqnFileInfo* BlobFile() const { return File(dict_->BlobFileNumber()); }
-  TqnIndexHandle IndexHandle(int Index) const;
+  // The handle of index Index over its file, with the index's compare routine.  Kept from one
+  // call to the next (every insert asks for the handle of every index): it stays valid until
+  // the dictionary, the files or the user key routines of the table change.
+  const TqnIndexHandle& IndexHandle(int Index) const;
   TqnLockContainer& Locks() { return *locks_; }
   TqnList& Cursors() { return cursors_; }
   std::uint8_t OpenMode() const { return openMode_; }
@@ -174,6 +180,14 @@ class TqnSrTable : public TqnSelfListItem {
   TqnDataDictionary* dict_;
   std::vector<TqnFileInfo*> files_;
   std::vector<TqnUserKeyRoutines> routines_;
+  // Counts the changes of files_ and routines_; with the dictionary's count of changes it
+  // tells whether the kept index handles still hold.
+  std::uint64_t changes_ = 0;
+  mutable std::vector<TqnIndexHandle> handles_;
+  mutable std::vector<bool> handleMade_;
+  mutable std::uint64_t handlesDictChanges_ = 0, handlesChanges_ = 0;
+  mutable bool handlesKept_ = false;
+  TqnIndexHandle MakeIndexHandle(int Index) const;
   TqnLockContainer* locks_;
   TqnList cursors_;
   std::uint8_t openMode_, shared_;

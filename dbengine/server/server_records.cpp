@@ -73,12 +73,16 @@ DBIResult TqnServerEngine::InSavepoint(TqnSrCursor* C, const std::function<DBIRe
     ~TDepth() { --Depth; }
   } depth(placesDepth_);
   TqnList& cursors = C->Table->Cursors();
-  const auto count = static_cast<std::size_t>(cursors.Count());
-  places.resize(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    auto* o = cursors.ItemAs<TqnSrCursor>(static_cast<int>(i));
-    places[i].first = o;
-    NotePlace(o, places[i].second);  // into the storage kept from earlier requests
+  {
+    // The list's lock taken once for the whole walk, not once per item.
+    TqnPadLockGuard hold(cursors.PadLock());
+    const auto count = static_cast<std::size_t>(cursors.Count());
+    places.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      auto* o = cursors.ItemAs<TqnSrCursor>(static_cast<int>(i));
+      places[i].first = o;
+      NotePlace(o, places[i].second);  // into the storage kept from earlier requests
+    }
   }
   bm_->BeginSavepoint();
   DBIResult r = qnresSuccess;
@@ -114,6 +118,9 @@ void TqnServerEngine::RestoreCursors(const std::vector<std::pair<TqnSrCursor*, T
 void TqnServerEngine::NotifyOthers(TqnSrCursor* Changer, std::int32_t Ref, const std::uint8_t* Old,
                                    const std::uint8_t* New) {
   TqnList& cursors = Changer->Table->Cursors();
+  // The list's lock taken once for the whole walk, not once per item (every request of the
+  // engine holds the engine's lock before any list's).
+  TqnPadLockGuard hold(cursors.PadLock());
   const int count = cursors.Count();
   for (int i = 0; i < count; ++i) {
     auto* o = cursors.ItemAs<TqnSrCursor>(i);
@@ -172,12 +179,18 @@ DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType
   QNTblAddRecord(t->DataFile(), ref, rec.data());
   DBIResult r = qnresSuccess;
   int added = 0;
-  thread_local std::vector<std::uint8_t> key;
+  thread_local std::vector<std::uint8_t> key, cursorKey;
+  bool cursorKeyMade = false;
   try {
     for (int i = 0; i < d.IndexCount(); ++i) {
       if (!KeyFor(C, i, rec.data(), ref, key) || !QNTblAddKey(t->IndexHandle(i), ref, key.data())) {
         r = qnresKeyViolation;
         break;
+      }
+      // The cursor's key, kept for when the record stands.
+      if (i == C->Index) {
+        cursorKey.assign(key.begin(), key.end());
+        cursorKeyMade = true;
       }
       ++added;
     }
@@ -198,7 +211,10 @@ DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType
   }
   C->Reference = ref;
   C->Position = qcpOnRecord;
-  KeyFor(C, C->Index, rec.data(), ref, C->Key);
+  if (cursorKeyMade)
+    C->Key.assign(cursorKey.begin(), cursorKey.end());
+  else
+    KeyFor(C, C->Index, rec.data(), ref, C->Key);
   C->KeyValid = true;
   QNInitKeyPath(C->Path);
   NotifyOthers(C, ref, nullptr, nullptr);

@@ -14,7 +14,13 @@
 
 namespace tw::dbengine {
 
-void QNInitKeyPath(TqnKeyPath& Path) { Path = TqnKeyPath{}; }
+// Only the nodes up to Depth are ever read from a path: the rest of it is left as it is (a
+// path is reset for every record inserted and for every cursor the insert moves).
+void QNInitKeyPath(TqnKeyPath& Path) {
+  Path.Depth = 0;
+  Path.State = kpsUnpositioned;
+  Path.LeafHint = TqnBlockHint{};
+}
 void QNSetBOF(TqnKeyPath& Path) {
   QNInitKeyPath(Path);
   Path.State = kpsBOF;
@@ -87,7 +93,7 @@ class Tree {
  public:
   // The index header is taken for update word by word as its counts change (DirtyWord).
   explicit Tree(const TqnIndexHandle& H)
-      : f_(H.File), bm_(QNManagerOf(H.File)), idx_(H.Index), cmp_(H.Compare), params_(H.Params) {
+      : f_(H.File), bm_(QNManagerOf(H.File)), idx_(H.Index), cmp_(H.Compare), params_(H.Params), rootHint_(H.RootHint) {
     CheckIndexNumber(idx_);
     ih_ = ReadIndexHeader(f_, false, false, &fh_);
     ihBlock_ = QNGetDword(ih_, qbhNumber);
@@ -100,6 +106,7 @@ class Tree {
       QNStorageError(qnerrNotIndexBlock, {f_->Name, ihBlock_});
     Capacities(f_->BlockSize, K_, seq_, mLeaf_, mInner_);
     int32Key_ = cmp_ == QNKeyCompareComposite && params_.SingleInt32 && K_ == 5;
+    refKey_ = cmp_ == QNKeyCompareRefNr;
     if (mLeaf_ < 3 || mInner_ < 3) QNStorageError(qnerrNotIndexBlock, {f_->Name, ihBlock_});
   }
 
@@ -118,6 +125,14 @@ class Tree {
   }
   void Dirty(std::int32_t Block) { bm_.DirtyBlock(f_, Block); }
   void Dirty(const TqnNodeView& n) { Dirty(n.block); }
+  // A node whose count alone changes (one that gives up its upper entries).
+  void DirtyCount(const TqnNodeView& n) { bm_.DirtyRange(f_, n.block, 4 * 5, 4); }
+  // A node whose entry K alone changes (the separator a rotation replaces).
+  void DirtyEntry(const TqnNodeView& n, std::int32_t k) {
+    const auto at = [&n](const std::uint8_t* p) { return static_cast<std::int32_t>(p - n.b); };
+    bm_.DirtyRange(f_, n.block, at(n.RefPtr(k)), 4);
+    if (!seq_) bm_.DirtyRange(f_, n.block, at(n.KeyPtr(k)), K_);
+  }
   // A leaf about to have an entry inserted at Pos (Grow) or removed from Pos: its count and its
   // entries from Pos to the end change, nothing else of it.
   void DirtyLeafFrom(const TqnNodeView& n, std::int32_t pos, bool grow) {
@@ -134,10 +149,14 @@ class Tree {
   }
 
   int Compare(const std::uint8_t* a, const std::uint8_t* b) const {
-    // The commonest key compared in line: one 32-bit integer.
-    return int32Key_ ? QNKeyCompareSingleInt32(a, b, params_) : cmp_(a, b, params_);
+    // The commonest keys compared in line: one 32-bit integer, a record reference.
+    if (int32Key_) return QNKeyCompareSingleInt32(a, b, params_);
+    if (refKey_) return QNCompareRefNrKeys(a, b, params_.Ascending);
+    return cmp_(a, b, params_);
   }
   const TqnKeyCompareParams& Params() const { return params_; }
+  // The root node, through the handle's hint of its page.
+  TqnNodeView ReadRoot(std::int32_t Root) { return Read(Root, 0, &rootHint_); }
 
   // Hint: for a node read over and over (the one a walk stands in).
   TqnNodeView Read(std::int32_t Block, int Level = 0, TqnBlockHint* Hint = nullptr) {
@@ -220,6 +239,7 @@ class Tree {
   int idx_;
   TqnKeyCompareFunc cmp_;
   const TqnKeyCompareParams& params_;
+  TqnBlockHint& rootHint_;
   std::uint8_t* ih_ = nullptr;
   std::int32_t ihBlock_ = -1;
   const std::uint8_t* fh_ = nullptr;
@@ -230,6 +250,7 @@ class Tree {
   std::int32_t mLeaf_ = 0;
   std::int32_t mInner_ = 0;
   bool int32Key_ = false;
+  bool refKey_ = false;
 
   // This index's word of one array of the index header, taken for update.
   std::uint8_t* DirtyWord(int Array) {
@@ -347,7 +368,7 @@ void ShiftLeft(TqnNodeView& p, std::int32_t sep, TqnNodeView& l, TqnNodeView& r,
 // goes to a new node placed as child Pos + 1.
 void SplitChild(Tree& t, TqnNodeView& p, std::int32_t pos, TqnNodeView& c) {
   t.Dirty(p);
-  t.Dirty(c);
+  t.DirtyCount(c);  // its upper half is copied out and left behind its new count
   const std::int32_t mid = c.M / 2;
   TqnNodeView r = t.New(c.Level(), c.Leaf());
   Entry e;
@@ -534,7 +555,7 @@ bool QNTblAddKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::uin
     t.AddKeyCount(1);
     return true;
   }
-  TqnNodeView node = t.Read(root);
+  TqnNodeView node = t.ReadRoot(root);
   if (node.Count() >= node.M) {
     if (node.Level() >= kQnMaxKeyPathDepth) t.Damaged(root);
     TqnNodeView top = t.New(node.Level() + 1, false);
@@ -564,8 +585,10 @@ bool QNTblAddKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::uin
     if (pos < node.Count()) {
       TqnNodeView right = t.Read(node.Child(pos + 1), child.Level());
       if (right.Count() < right.M - 1) {
-        t.Dirty(node);
-        t.Dirty(child);
+        // The separator, the count of the child (its last entries are copied out) and the
+        // whole right sibling change.
+        t.DirtyEntry(node, pos);
+        t.DirtyCount(child);
         t.Dirty(right);
         ShiftRight(node, pos, child, right, std::max<std::int32_t>(1, (child.Count() - right.Count()) / 2));
         continue;
@@ -574,7 +597,7 @@ bool QNTblAddKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::uin
     if (pos > 0) {
       TqnNodeView left = t.Read(node.Child(pos - 1), child.Level());
       if (left.Count() < left.M - 1) {
-        t.Dirty(node);
+        t.DirtyEntry(node, pos - 1);
         t.Dirty(child);
         t.Dirty(left);
         ShiftLeft(node, pos - 1, left, child, std::max<std::int32_t>(1, (child.Count() - left.Count()) / 2));
@@ -821,7 +844,7 @@ bool QNTblFindKey(const TqnIndexHandle& Index, std::int32_t& RefNr, const std::u
   int level = 0;
   bool match = false;
   for (;;) {
-    TqnNodeView n = t.Read(block, level);
+    TqnNodeView n = level == 0 ? t.ReadRoot(block) : t.Read(block, level);
     bool found = false;
     const std::int32_t pos = t.Search(n, key, RefNr, useRef, found);
     if (found) {

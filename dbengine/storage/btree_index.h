@@ -33,7 +33,8 @@ enum TqnKeyPathState : std::uint8_t {
 };
 
 // A cursor's place in an index: the nodes from the root down, with the position in each (in an
-// inner node above the last, the child followed; in the last node, the key).
+// inner node above the last, the child followed; in the last node, the key).  Only the first
+// Depth entries of Block and Position hold anything.
 struct TqnKeyPath {
   std::int32_t Depth = 0;
   std::array<std::int32_t, kQnMaxKeyPathDepth> Block{};
@@ -51,6 +52,9 @@ struct TqnIndexHandle {
   int Index = 0;
   TqnKeyCompareFunc Compare = nullptr;
   TqnKeyCompareParams Params;
+  // The page of the index's root as the last insert or search through this handle found it:
+  // every insert and search starts there.
+  mutable TqnBlockHint RootHint;
 };
 // The handle of index Index of Dictionary over File: the sequential-access comparison for
 // index 0, the composite comparison for the others (a user key index needs a handle made by

@@ -789,12 +789,26 @@ std::vector<TqnbmRAMPage*> TqnBufferManager::DirtyPages(std::uint32_t TransId) c
   // Header pages first, then the other blocks in file and block order.
   const TqnTransactionItem* t = Find(TransId);
   if (t == nullptr) return {};
-  std::vector<TqnbmRAMPage*> out = t->Dirty;
-  std::sort(out.begin(), out.end(), [](const TqnbmRAMPage* a, const TqnbmRAMPage* b) {
-    if ((a->Block == 0) != (b->Block == 0)) return a->Block == 0;
-    if (a->File != b->File) return std::less<const TqnFileInfo*>()(a->File, b->File);
-    return a->Block < b->Block;
+  // Sorted by keys taken once from the pages, so that the sort does not go to every page's
+  // bookkeeping at every comparison (a file's block appears once: the order is total).
+  struct TKey {
+    bool NotHeader;
+    std::uintptr_t File;
+    std::int32_t Block;
+    TqnbmRAMPage* Page;
+  };
+  std::vector<TKey> keys;
+  keys.reserve(t->Dirty.size());
+  for (TqnbmRAMPage* p : t->Dirty)
+    keys.push_back({p->Block != 0, reinterpret_cast<std::uintptr_t>(p->File), p->Block, p});
+  std::sort(keys.begin(), keys.end(), [](const TKey& a, const TKey& b) {
+    if (a.NotHeader != b.NotHeader) return !a.NotHeader;
+    if (a.File != b.File) return a.File < b.File;
+    return a.Block < b.Block;
   });
+  std::vector<TqnbmRAMPage*> out;
+  out.reserve(keys.size());
+  for (const TKey& k : keys) out.push_back(k.Page);
   return out;
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <map>
@@ -23,29 +24,33 @@ namespace tw::dbengine {
 
 class TqnJournal;
 
-struct TqnbmRAMPage {
+// The members a look-up and a use of the page read (file, block, hash chain, order of use,
+// dirtiness and the buffer's address) lie in its first 64 bytes, the page aligned to them: a
+// block access then touches one cache line of its page's bookkeeping.
+struct alignas(64) TqnbmRAMPage {
   TqnFileInfo* File = nullptr;  // nullptr: unassigned (recycled)
+  // Bookkeeping of the manager: the next page of its hash chain, the order of use it is in and
+  // its neighbours there (block pages only: header pages are never evicted).
+  TqnbmRAMPage* HashNext = nullptr;
   std::int32_t Block = -1;
-  std::int32_t BlockSize = 0;
-  std::vector<std::uint8_t> Buffer;
-  std::uint32_t TransactionId = 0;
   std::uint32_t Stamp = 0;
+  int UseOrder = -1;  // -1: in none
+  std::uint32_t LinkedAt = 0;  // the use counter when it was last moved to the newest end
+  TqnbmRAMPage* Older = nullptr;
+  TqnbmRAMPage* Newer = nullptr;
   bool Dirty = false;
   // The order of use of a clean page was found from its contents since it was last filled or
   // dirtied: a clean page's contents do not change, so its kind need not be looked at again.
   bool KindKnown = false;
-  // Bookkeeping of the manager: the place in its page list, the next page of its hash chain,
-  // the order of use it is in and its neighbours there (block pages only: header pages are
-  // never evicted), the place in the dirty list of its transaction.
+  std::vector<std::uint8_t> Buffer;
+  std::int32_t BlockSize = 0;
+  std::uint32_t TransactionId = 0;
+  // The place in the manager's page list and in the dirty list of its transaction.
   std::size_t Slot = 0;
-  TqnbmRAMPage* HashNext = nullptr;
-  TqnbmRAMPage* Older = nullptr;
-  TqnbmRAMPage* Newer = nullptr;
-  int UseOrder = -1;  // -1: in none
-  std::uint32_t LinkedAt = 0;  // the use counter when it was last moved to the newest end
   std::size_t DirtySlot = 0;
   std::uint32_t SaveGen = 0;  // the savepoint that holds this page's contents from before it
 };
+static_assert(offsetof(TqnbmRAMPage, Buffer) + sizeof(void*) <= 64, "the hot members fit one cache line");
 
 // Transaction modes.
 constexpr int kQnTransNormal = 1;

@@ -104,6 +104,7 @@ TqnDataDictionary::TqnDataDictionary(std::int32_t BlockSize) {
 TqnDataDictionary::~TqnDataDictionary() = default;
 
 void TqnDataDictionary::AddIndex0() {
+  ++changes_;
   auto d = std::make_unique<TqnIndexDescriptor>();
   d->Number = 0;
   d->Name = d->Description = Label(qnstrSeqAccessIndex, "Seq. Access Index");
@@ -117,6 +118,7 @@ void TqnDataDictionary::AddIndex0() {
 }
 
 void TqnDataDictionary::Clear(bool IncludingFile0) {
+  ++changes_;
   files_.resize(IncludingFile0 ? 0 : std::min<std::size_t>(files_.size(), 1));
   blobFile_ = 0;
   fields_.clear();
@@ -134,6 +136,7 @@ void TqnDataDictionary::ItemMissing(int I) const { QNStorageError(qnerrDictItemM
 
 int TqnDataDictionary::AddFile(const std::string& Description, const std::string& Extension,
                                std::int32_t BlockSize, std::uint8_t FileType) {
+  ++changes_;
   CheckNotBuilt();
   if (Extension.empty() || Extension.size() > 3 || !QNIsValidName(Extension, 3))
     QNStorageError(qnerrInvalidExtension, {tableName_, Extension});
@@ -156,6 +159,7 @@ int TqnDataDictionary::AddFile(const std::string& Description, const std::string
 int TqnDataDictionary::AddField(const std::string& Name, const std::string& Description, int Type,
                                 std::int32_t Units, std::int32_t Decimals, bool Required,
                                 const TqnVCheckDescriptor* VCheck) {
+  ++changes_;
   CheckNotBuilt();
   const std::string name = Cut(Name, kQnMaxNameLength);
   if (GetFieldFromName(name) >= 0) QNStorageError(qnerrDuplicateFieldName, {tableName_, name});
@@ -183,6 +187,7 @@ int TqnDataDictionary::AddField(const std::string& Name, const std::string& Desc
 }
 
 int TqnDataDictionary::AddIndexChecked(std::unique_ptr<TqnIndexDescriptor> d) {
+  ++changes_;
   if (IndexCount() >= kQnMaxIndexes) QNStorageError(qnerrTooManyIndexes, {tableName_});
   d->Number = IndexCount();
   indexes_.push_back(std::move(d));
@@ -239,12 +244,14 @@ int TqnDataDictionary::AddUserIndex(const std::string& Name, const std::string& 
 }
 
 void TqnDataDictionary::RemoveIndex(int I) {
+  ++changes_;
   if (I < 0 || I >= IndexCount()) return;
   indexes_.erase(indexes_.begin() + I);
   for (int k = I; k < IndexCount(); ++k) indexes_[static_cast<std::size_t>(k)]->Number = k;
 }
 
 void TqnDataDictionary::Assign(const TPersistent* Source) {
+  ++changes_;
   CheckNotBuilt();
   const auto* src = dynamic_cast<const TqnDataDictionary*>(Source);
   if (src == nullptr) QNStorageError(qnerrDictAssignNotDict, {tableName_});
@@ -270,6 +277,7 @@ void TqnDataDictionary::Assign(const TPersistent* Source) {
 void TqnDataDictionary::SetTableName(const std::string& Name) { tableName_ = Cut(Name, kQnMaxNameLength); }
 
 void TqnDataDictionary::SetIsEncrypted(bool Flag) {
+  ++changes_;
   CheckNotBuilt();
   encrypted_ = Flag;
 }
@@ -277,21 +285,6 @@ void TqnDataDictionary::SetIsEncrypted(bool Flag) {
 std::int32_t TqnDataDictionary::RecordLength() const { return logicalRecordLength_ + NullBytes(FieldCount()); }
 
 std::int32_t TqnDataDictionary::BlockSize() const { return files_.empty() ? 4096 : files_[0]->BlockSize; }
-
-const TqnFieldDescriptor& TqnDataDictionary::FieldDescriptor(int I) const {
-  if (I < 0 || I >= FieldCount()) ItemMissing(I);
-  return *fields_[static_cast<std::size_t>(I)];
-}
-
-const TqnFileDescriptor& TqnDataDictionary::FileDescriptor(int I) const {
-  if (I < 0 || I >= FileCount()) ItemMissing(I);
-  return *files_[static_cast<std::size_t>(I)];
-}
-
-const TqnIndexDescriptor& TqnDataDictionary::IndexDescriptor(int I) const {
-  if (I < 0 || I >= IndexCount()) ItemMissing(I);
-  return *indexes_[static_cast<std::size_t>(I)];
-}
 
 int TqnDataDictionary::GetFieldFromName(const std::string& Name) const {
   const auto it = fieldNumbers_.find(NameKey(Name));
@@ -401,6 +394,7 @@ void TqnDataDictionary::SetKeyFieldNonNull(std::uint8_t* Key, int KeyLength, int
 }
 
 void TqnDataDictionary::CheckValid() {
+  ++changes_;
   if (fields_.empty()) QNStorageError(qnerrDictNoFields, {tableName_});
   if (RecordLength() > BlockSize() - 36) QNStorageError(qnerrDictRecordTooLong, {tableName_});
   if (IndexCount() > kQnMaxIndexes) QNStorageError(qnerrTooManyIndexes, {tableName_});

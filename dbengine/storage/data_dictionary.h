@@ -143,6 +143,9 @@ class TqnDataDictionary : public TPersistent {
   // Set once the dictionary was read from a table file: no more changes.
   bool Built() const { return built_; }
   void SetBuilt(bool Built) { built_ = Built; }
+  // Counts the changes of the files, fields and indexes: whatever was made from the dictionary
+  // (the index handles of an open table) is out of date once the count moved on.
+  std::uint64_t Changes() const { return changes_; }
 
   int FieldCount() const { return static_cast<int>(fields_.size()); }
   int IndexCount() const { return static_cast<int>(indexes_.size()); }
@@ -154,16 +157,27 @@ class TqnDataDictionary : public TPersistent {
   // Block size of file 0 (4096 without files).
   std::int32_t BlockSize() const;
 
-  const TqnFieldDescriptor& FieldDescriptor(int I) const;
+  // The descriptors (23632 for a number out of range); in line, as every record and key
+  // operation asks for them.
+  const TqnFieldDescriptor& FieldDescriptor(int I) const {
+    if (I < 0 || I >= FieldCount()) ItemMissing(I);
+    return *fields_[static_cast<std::size_t>(I)];
+  }
   std::int32_t FieldLength(int I) const { return FieldDescriptor(I).Length; }
   std::int32_t FieldOffset(int I) const { return FieldDescriptor(I).Offset; }
   bool FieldRequired(int I) const { return FieldDescriptor(I).Required; }
   int FieldType(int I) const { return FieldDescriptor(I).FieldType; }
   const TqnVCheckDescriptor* FieldVCheck(int I) const { return FieldDescriptor(I).VCheck.get(); }
-  const TqnFileDescriptor& FileDescriptor(int I) const;
+  const TqnFileDescriptor& FileDescriptor(int I) const {
+    if (I < 0 || I >= FileCount()) ItemMissing(I);
+    return *files_[static_cast<std::size_t>(I)];
+  }
   std::int32_t FileBlockSize(int I) const { return FileDescriptor(I).BlockSize; }
   const std::string& FileExtension(int I) const { return FileDescriptor(I).Extension; }
-  const TqnIndexDescriptor& IndexDescriptor(int I) const;
+  const TqnIndexDescriptor& IndexDescriptor(int I) const {
+    if (I < 0 || I >= IndexCount()) ItemMissing(I);
+    return *indexes_[static_cast<std::size_t>(I)];
+  }
   int IndexFileNumber(int I) const { return IndexDescriptor(I).FileNumber; }
   int IndexKeyLength(int I) const { return IndexDescriptor(I).KeyLength; }
   bool IndexAllowDups(int I) const { return IndexDescriptor(I).AllowDups; }
@@ -222,6 +236,7 @@ class TqnDataDictionary : public TPersistent {
   int blobFile_ = 0;
   bool encrypted_ = false;
   bool built_ = false;
+  std::uint64_t changes_ = 0;
 };
 
 // Length, units and decimals of a field as stored; raises 23637 for an unknown type.

@@ -91,12 +91,14 @@ void TqnDataDictionary::WriteToStream(TStream& Stream) {
 
 void TqnDataDictionary::ReadFromStream(TStream& Stream) {
   CheckNotBuilt();
+  ++changes_;
   try {
     ReadFromStreamPrim(Stream);
   } catch (...) {
     Clear(true);
     throw;
   }
+  ++changes_;
 }
 
 void TqnDataDictionary::ReadFromStreamPrim(TStream& Stream) {

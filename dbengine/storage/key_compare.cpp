@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <string_view>
+#include <vector>
 
 #include "dbengine/base/compare.h"
 #include "dbengine/base/errors.h"
@@ -96,13 +97,9 @@ int CompareStrings(const std::uint8_t* v1, const std::uint8_t* v2, int type, boo
 
 bool IsStringType(int t) { return t >= qftShortString && t <= qftWideZString; }
 
-bool IsKeyNull(const std::uint8_t* key, std::int32_t keyLength, int fieldCount, int k) {
-  const int nullBytes = (fieldCount + 7) / 8;
-  const std::uint8_t* area = key + keyLength - nullBytes;
-  return (area[k >> 3] >> (k & 7)) & 1;
-}
-
 }  // namespace
+
+static_assert(TqnKeyFieldList::kCapacity == kQnMaxIndexFields, "a key field list holds every field of an index");
 
 TqnKeyCompareParams QNMakeKeyCompareParams(const TqnDataDictionary& Dictionary, int IndexNumber) {
   const TqnIndexDescriptor& d = Dictionary.IndexDescriptor(IndexNumber);
@@ -119,6 +116,10 @@ TqnKeyCompareParams QNMakeKeyCompareParams(const TqnDataDictionary& Dictionary, 
     kf.Offset = off;
     kf.Length = Dictionary.FieldLength(f);
     kf.FieldType = Dictionary.FieldType(f);
+    if (kf.FieldType == qftInt32 || kf.FieldType == qftDate || kf.FieldType == qftTime)
+      kf.Kind = kfkInt32;
+    else if (kf.FieldType == qftShortString)
+      kf.Kind = kfkShortString;
     off += kf.Length;
     p.Fields.push_back(kf);
   }
@@ -177,8 +178,89 @@ int QNComparePartialString(const std::uint8_t* Value1, const std::uint8_t* Value
                         PartialLength > 0 ? static_cast<std::size_t>(PartialLength) : 0);
 }
 
-int QNKeyCompareComposite(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& P) {
-  if (P.SingleInt32) return QNKeyCompareSingleInt32(Key1, Key2, P);
+namespace {
+
+// Eight bytes as one number whose order is theirs as unsigned bytes, the first the highest.
+std::uint64_t BigEndian64(const std::uint8_t* p) {
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  return __builtin_bswap64(v);
+}
+
+// CompareStrings of two short strings compared by bytes (qftShortString), in line: the lengths
+// capped at the field's capacity and at MaxChars, the common part as unsigned bytes (ASCII
+// letters upper-cased when CaseInsensitive), then the shorter is the lesser.
+inline int CompareShortStrings(const std::uint8_t* v1, const std::uint8_t* v2, std::int32_t Length, bool CaseInsensitive,
+                        std::size_t MaxChars) {
+  const std::size_t cap = std::min(Length > 1 ? static_cast<std::size_t>(Length - 1) : std::size_t{0}, MaxChars);
+  const std::size_t l1 = std::min<std::size_t>(v1[0], cap);
+  const std::size_t l2 = std::min<std::size_t>(v2[0], cap);
+  const std::size_t n = std::min(l1, l2);
+  const std::uint8_t* a = v1 + 1;
+  const std::uint8_t* b = v2 + 1;
+  std::size_t i = 0;
+  if (!CaseInsensitive) {
+    // Eight bytes at a time while they lie inside both texts (and so inside the field).
+    for (; i + 8 <= n; i += 8) {
+      const std::uint64_t x = BigEndian64(a + i);
+      const std::uint64_t y = BigEndian64(b + i);
+      if (x != y) return x < y ? -1 : 1;
+    }
+    for (; i < n; ++i)
+      if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
+  } else {
+    for (; i < n; ++i) {
+      std::uint8_t x = a[i];
+      std::uint8_t y = b[i];
+      if (x >= 'a' && x <= 'z') x = static_cast<std::uint8_t>(x - ('a' - 'A'));
+      if (y >= 'a' && y <= 'z') y = static_cast<std::uint8_t>(y - ('a' - 'A'));
+      if (x != y) return x < y ? -1 : 1;
+    }
+  }
+  return l1 < l2 ? -1 : (l1 > l2 ? 1 : 0);
+}
+
+// Field K of two composite keys, neither of them null there, in the index's direction; Partial
+// compares PartialLength (> 0) characters of a string.  A field's Kind must be the one
+// QNMakeKeyCompareParams gives its type.
+inline int CompareKeyValues(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& P, int K,
+                            bool Partial) {
+  const TqnKeyField& f = P.Fields[static_cast<std::size_t>(K)];
+  const std::uint8_t* v1 = Key1 + f.Offset;
+  const std::uint8_t* v2 = Key2 + f.Offset;
+  int r;
+  // The commonest key fields are compared here: every step of a search compares keys.
+  if (Partial)
+    r = f.Kind == kfkShortString
+            ? CompareShortStrings(v1, v2, f.Length, P.CaseInsensitive, static_cast<std::size_t>(P.PartialLength))
+            : QNComparePartialString(v1, v2, f.FieldType, P.CaseInsensitive, f.Length, P.PartialLength);
+  else if (f.Kind == kfkInt32)
+    r = QNCmpI32(Load<std::int32_t>(v1), Load<std::int32_t>(v2));
+  else if (f.Kind == kfkShortString)
+    r = CompareShortStrings(v1, v2, f.Length, P.CaseInsensitive, std::numeric_limits<std::size_t>::max());
+  else
+    r = QNCompareFieldValues(v1, v2, f.FieldType, P.CaseInsensitive, f.Length);
+  return QNApplyDirection(P.Ascending, r);
+}
+
+// Field K of two composite keys whose null bits lie at Nulls1 and Nulls2: nulls first (in both
+// directions), then the values.
+inline int CompareKeyField(const std::uint8_t* Key1, const std::uint8_t* Key2, const std::uint8_t* Nulls1,
+                           const std::uint8_t* Nulls2, const TqnKeyCompareParams& P, int K, bool Partial) {
+  const bool null1 = (Nulls1[K >> 3] >> (K & 7)) & 1;
+  const bool null2 = (Nulls2[K >> 3] >> (K & 7)) & 1;
+  if (null1) return null2 ? 0 : -1;
+  if (null2) return 1;
+  return CompareKeyValues(Key1, Key2, P, K, Partial);
+}
+
+}  // namespace
+
+namespace {
+
+// QNKeyCompareComposite in general: any leading-field count and partial length, nulls anywhere.
+[[gnu::noinline]] int CompareCompositeKeys(const std::uint8_t* Key1, const std::uint8_t* Key2,
+                                           const TqnKeyCompareParams& P) {
   const int total = static_cast<int>(P.Fields.size());
   int n;
   if (P.FieldCount > 0)
@@ -186,34 +268,38 @@ int QNKeyCompareComposite(const std::uint8_t* Key1, const std::uint8_t* Key2, co
   else
     n = P.PartialLength > 0 ? 0 : total;
   if (n < 0) n = 0;
-  auto one = [&](int k, bool partial) {
-    const bool null1 = IsKeyNull(Key1, P.KeyLength, total, k);
-    const bool null2 = IsKeyNull(Key2, P.KeyLength, total, k);
-    if (null1) return null2 ? 0 : -1;
-    if (null2) return 1;
-    const TqnKeyField& f = P.Fields[static_cast<std::size_t>(k)];
-    int r;
-    if (partial)
-      r = QNComparePartialString(Key1 + f.Offset, Key2 + f.Offset, f.FieldType, P.CaseInsensitive, f.Length,
-                                 P.PartialLength);
-    else if (f.FieldType == qftInt32 || f.FieldType == qftDate || f.FieldType == qftTime)
-      // The commonest key field, compared here: every step of a search compares keys.
-      r = QNCmpI32(Load<std::int32_t>(Key1 + f.Offset), Load<std::int32_t>(Key2 + f.Offset));
-    else
-      r = QNCompareFieldValues(Key1 + f.Offset, Key2 + f.Offset, f.FieldType, P.CaseInsensitive, f.Length);
-    return QNApplyDirection(P.Ascending, r);
-  };
-  for (int k = 0; k < n; ++k) {
-    const int r = one(k, false);
-    if (r != 0) return r;
-  }
+  // The null bits of the key's fields, in its last bytes (a set bit: the field is null).
+  const int nullBytes = (total + 7) / 8;
+  const std::uint8_t* nulls1 = Key1 + (P.KeyLength - nullBytes);
+  const std::uint8_t* nulls2 = Key2 + (P.KeyLength - nullBytes);
+  for (int k = 0; k < n; ++k)
+    if (const int r = CompareKeyField(Key1, Key2, nulls1, nulls2, P, k, false); r != 0) return r;
   if (P.PartialLength > 0 && n < total && IsStringType(P.Fields[static_cast<std::size_t>(n)].FieldType))
-    return one(n, true);
+    return CompareKeyField(Key1, Key2, nulls1, nulls2, P, n, true);
   return 0;
 }
 
+}  // namespace
+
+int QNKeyCompareComposite(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& P) {
+  if (P.SingleInt32) return QNKeyCompareSingleInt32(Key1, Key2, P);
+  // What the searches of inserts and lookups mostly compare: whole keys of up to eight fields
+  // (one null byte, the key's last) with no null field on either side.
+  const std::size_t total = P.Fields.size();
+  if (P.FieldCount == 0 && P.PartialLength == 0 && total >= 1 && total <= 8 && P.KeyLength >= 1) {
+    const unsigned fieldBits = (1u << total) - 1;
+    const std::size_t last = static_cast<std::size_t>(P.KeyLength - 1);
+    if (((Key1[last] | Key2[last]) & fieldBits) == 0) {
+      for (std::size_t k = 0; k < total; ++k)
+        if (const int r = CompareKeyValues(Key1, Key2, P, static_cast<int>(k), false); r != 0) return r;
+      return 0;
+    }
+  }
+  return CompareCompositeKeys(Key1, Key2, P);
+}
+
 int QNKeyCompareRefNr(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& P) {
-  return QNApplyDirection(P.Ascending, QNCmpI32(Load<std::int32_t>(Key1), Load<std::int32_t>(Key2)));
+  return QNCompareRefNrKeys(Key1, Key2, P.Ascending);
 }
 
 int QNKeyCompareUser(const std::uint8_t* Key1, const std::uint8_t* Key2, const TqnKeyCompareParams& P) {

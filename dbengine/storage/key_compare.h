@@ -4,8 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstddef>
 #include <cstring>
-#include <vector>
 
 #include "dbengine/storage/user_key_routines.h"
 
@@ -13,11 +13,46 @@ namespace tw::dbengine {
 
 class TqnDataDictionary;
 
+// How QNKeyCompareComposite compares one key field: through QNCompareFieldValues, or in line
+// for the commonest key fields (with the same answers).
+enum TqnKeyFieldKind : std::uint8_t {
+  kfkGeneral = 0,
+  kfkInt32 = 1,        // a 32-bit integer, a date or a time
+  kfkShortString = 2,  // a short string compared by bytes (upper-cased when case-insensitive)
+};
+
 // Where one field of a composite key lies in the key.
 struct TqnKeyField {
   std::int32_t Offset = 0;
   std::int32_t Length = 0;
   int FieldType = 0;
+  // Set by QNMakeKeyCompareParams from FieldType; a field left at kfkGeneral is compared the
+  // general way.
+  TqnKeyFieldKind Kind = kfkGeneral;
+};
+
+// The fields of a key in key order: at most as many as an index has (16), held in place, so
+// that making the parameters of an index allocates nothing.
+class TqnKeyFieldList {
+ public:
+  static constexpr int kCapacity = 16;
+  std::size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
+  // A field past the capacity is not taken (no index has more).
+  void push_back(const TqnKeyField& F) {
+    if (count_ < static_cast<std::size_t>(kCapacity)) fields_[count_++] = F;
+  }
+  void clear() { count_ = 0; }
+  TqnKeyField& operator[](std::size_t I) { return fields_[I]; }
+  const TqnKeyField& operator[](std::size_t I) const { return fields_[I]; }
+  TqnKeyField* begin() { return fields_; }
+  TqnKeyField* end() { return fields_ + count_; }
+  const TqnKeyField* begin() const { return fields_; }
+  const TqnKeyField* end() const { return fields_ + count_; }
+
+ private:
+  TqnKeyField fields_[kCapacity];
+  std::size_t count_ = 0;
 };
 
 // How the keys of one index (or one cursor on it) are compared.
@@ -30,7 +65,7 @@ struct TqnKeyCompareParams {
   bool Ascending = true;
   bool CaseInsensitive = false;
   // The index's fields in key order, filled by QNMakeKeyCompareParams.
-  std::vector<TqnKeyField> Fields;
+  TqnKeyFieldList Fields;
   // Set by QNMakeKeyCompareParams: the key is one field of 32-bit integers (its value and its
   // null byte), which QNKeyCompareComposite compares without going through the field list.
   bool SingleInt32 = false;
@@ -58,6 +93,15 @@ inline int QNKeyCompareSingleInt32(const std::uint8_t* Key1, const std::uint8_t*
   std::memcpy(&b, Key2, 4);
   const int r = a < b ? -1 : (a > b ? 1 : 0);
   return Parameters.Ascending ? r : -r;
+}
+
+// Two record-reference keys: signed 32-bit, negated when not Ascending (QNKeyCompareRefNr).
+inline int QNCompareRefNrKeys(const std::uint8_t* Key1, const std::uint8_t* Key2, bool Ascending) {
+  std::int32_t a, b;
+  std::memcpy(&a, Key1, 4);
+  std::memcpy(&b, Key2, 4);
+  const int r = a < b ? -1 : (a > b ? 1 : 0);
+  return Ascending ? r : -r;
 }
 
 // Composite keys: nulls first (in both directions), then field by field.  -1, 0 or 1.

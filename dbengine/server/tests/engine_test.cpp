@@ -1257,6 +1257,83 @@ TEST_F(People, IndexesAreAddedAndDropped) {
   EXPECT_EQ(Joined(Check("People")), "");
 }
 
+// The table keeps the handles of its indexes from one insert or lookup to the next: an index
+// added or dropped, an index change that fails, the files emptied and opened again under the
+// open table, and a restructure are all seen by the very next insert and lookup.
+TEST_F(People, TheNextInsertAndLookupSeeEveryChangeOfTheTablesIndexesAndFiles) {
+  ASSERT_EQ(engine->CursorClose(cur), 0);
+  const std::uint32_t c = Open("People", 0, 1, 0);
+  const std::uint32_t byGroup = Open("People", 2, 1, 0);
+  const auto add = [&](const std::string& Name, std::int32_t Group) {
+    Record r(Dict(c));
+    r.Str(1, Name).I32(2, Group);
+    return engine->RecordInsert(c, 0, r.Data());
+  };
+  const auto find = [&](std::uint32_t Cursor, const std::string& Name, std::int32_t Group) {
+    Record probe(Dict(Cursor)), out(Dict(Cursor));
+    probe.Str(1, Name).I32(2, Group);
+    if (engine->RecordGetForKey(Cursor, false, 0, 0, probe.Data(), out.Data()) != 0) return std::string("-");
+    return out.GetStr(1);
+  };
+  ASSERT_EQ(add("B", 2), 0);
+  ASSERT_EQ(add("A", 1), 0);
+  EXPECT_EQ(find(byGroup, "A", 1), "A");
+  std::uint32_t outDb = 0;
+  std::string outName;
+  TqnIndexDescriptor down = OneFieldIndex("Down", 2, true);
+  down.Ascending = false;
+  ASSERT_EQ(engine->AddIndex(0, c, "", down, outDb, outName), 0);
+  ASSERT_EQ(add("C", 3), 0);
+  const std::uint32_t byDown = Open("People", 4, 1, 0);
+  EXPECT_EQ(Walk(byDown), (std::vector<std::string>{"C", "B", "A"}));
+  EXPECT_EQ(find(byGroup, "C", 3), "C");
+
+  // A unique index over groups that repeat is refused, and the dictionary read again.
+  ASSERT_EQ(add("D", 3), 0);
+  EXPECT_EQ(engine->AddIndex(0, c, "", OneFieldIndex("Once", 2, false), outDb, outName), qnresKeyViolation);
+  ASSERT_EQ(add("E", 5), 0);
+  EXPECT_EQ(Walk(byDown), (std::vector<std::string>{"E", "C", "D", "B", "A"}));
+  EXPECT_EQ(find(byGroup, "E", 5), "E");
+  EXPECT_EQ(Walk(byGroup), (std::vector<std::string>{"A", "B", "C", "D", "E"}));
+
+  // The indexes above a dropped one move down.
+  ASSERT_EQ(engine->DropIndex(0, c, "", "ByName", 0), 0);
+  ASSERT_EQ(add("F", 6), 0);
+  EXPECT_EQ(engine->FindCursor(byGroup)->Index, 1);
+  EXPECT_EQ(find(byGroup, "F", 6), "F");
+  EXPECT_EQ(Walk(byDown), (std::vector<std::string>{"F", "E", "C", "D", "B", "A"}));
+  EXPECT_EQ(Walk(byGroup), (std::vector<std::string>{"A", "B", "C", "D", "E", "F"}));
+
+  // Emptied: the table's files are closed and made again while it stays open.
+  ASSERT_EQ(engine->EmptyTable(db, c, "People"), 0);
+  ASSERT_EQ(add("G", 7), 0);
+  ASSERT_EQ(add("H", 4), 0);
+  EXPECT_EQ(find(byGroup, "G", 7), "G");
+  EXPECT_EQ(Walk(byDown), (std::vector<std::string>{"G", "H"}));
+  EXPECT_EQ(Walk(byGroup), (std::vector<std::string>{"H", "G"}));
+  // The checker reads the files once the table is no longer held exclusively.
+  for (const std::uint32_t x : {c, byGroup, byDown}) ASSERT_EQ(engine->CursorClose(x), 0);
+  EXPECT_EQ(Joined(Check("People")), "");
+
+  // Restructured: the table comes back with other indexes.
+  TqnDataDictionary d(4096);
+  d.AddField("ID", "", qftAutoInc, 0, 0, false);
+  d.AddField("Name", "", qftShortString, 20, 0, false);
+  d.AddField("Grp", "", qftInt32, 0, 0, false);
+  d.AddIndex("NameDown", "", 0, {1}, true, false, true);
+  std::int32_t id = -1;
+  ASSERT_EQ(engine->RestructureTable(db, "People", d, nullptr, id), 0);
+  const std::uint32_t byNameDown = Open("People", 1);
+  for (const char* n : {"x", "Y", "z"}) {
+    Record r(Dict(byNameDown));
+    r.Str(1, n);
+    ASSERT_EQ(engine->RecordInsert(byNameDown, 0, r.Data()), 0);
+  }
+  EXPECT_EQ(Walk(byNameDown), (std::vector<std::string>{"z", "Y", "x"}));
+  EXPECT_EQ(find(byNameDown, "Y", 0), "Y");
+  EXPECT_EQ(Joined(Check("People")), "");
+}
+
 TEST_F(People, AnIndexChangeWhoseCommitFailsLeavesDictionaryAndCursorsAsTheFileHasIt) {
   ASSERT_EQ(Add("A", 1), 0);
   ASSERT_EQ(Add("B", 2), 0);

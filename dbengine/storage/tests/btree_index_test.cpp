@@ -2,7 +2,11 @@
 // every state, clearing and deleting indexes inside a transaction.
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <random>
+
 #include "blocks_test_util.h"
+#include "dbengine/storage/block_access.h"
 
 namespace tw::dbengine::testing {
 namespace {
@@ -156,6 +160,74 @@ TEST_F(Indexes, RedefiningAnIndexGivesItsOldNodesBack) {
   EXPECT_EQ(t.fx.Dword(qfhFreedCount), freed + nodes);
   EXPECT_EQ(QNTblGetIndexInfo(t.fx.file, 2).Root, -1);
   t.Rollback();
+}
+
+}  // namespace
+}  // namespace tw::dbengine::testing
+
+namespace tw::dbengine::testing {
+namespace {
+
+// Inserts into nodes already changed in the transaction, rotating keys into siblings and
+// splitting nodes at every level, then put back to the savepoint before them: every block is
+// as it was, byte for byte (an insert names exactly the bytes of each node it changes).
+TEST(BTreeSavepoints, InsertsPutBackToTheirSavepointLeaveEveryBlockAsItWas) {
+  ScratchFolder folder;
+  // Long keys: nodes of 19 keys, a deep tree after a few hundred records.
+  IndexedTable t(folder, [](TqnDataDictionary& d) {
+    d.AddField("ID", "", qftInt32, 0, 0, false);
+    d.AddField("NAME", "", qftShortString, 200, 0, false);
+    d.AddIndex("BYNAME", "", 0, {1, 0}, false, true, false);
+    d.AddIndex("BYID", "", 0, {0}, true, false, false);
+  });
+  std::mt19937 rng(4711);
+  const auto add = [&t, &rng] {
+    auto r = t.NewRecord();
+    const std::int32_t id = static_cast<std::int32_t>(rng() % 100000);
+    std::uint8_t name[201] = {};
+    const std::string s = "n" + std::to_string(rng() % 5000);
+    name[0] = static_cast<std::uint8_t>(s.size());
+    std::memcpy(name + 1, s.data(), s.size());
+    t.dict.SetRecordField(0, r.data(), reinterpret_cast<const std::uint8_t*>(&id));
+    t.dict.SetRecordField(1, r.data(), name);
+    t.Insert(r);
+  };
+  TqnBufferManager& bm = t.fx.bm;
+  const auto snapshot = [&] {
+    std::vector<std::vector<std::uint8_t>> s;
+    TqnBufferManager::TRequest r(bm);
+    const std::uint8_t* h = bm.GetFileHeader(t.fx.file, false);
+    s.emplace_back(h, h + kQnFileHeaderBytes);
+    const std::int32_t used = QNBlocksUsed(t.fx.file, h);
+    for (std::int32_t b = 1; b < used; ++b) {
+      const std::uint8_t* p = bm.GetBlock(t.fx.file, b, false);
+      s.emplace_back(p, p + 4096);
+    }
+    return s;
+  };
+  t.Begin();
+  for (int i = 0; i < 400; ++i) add();
+  for (int round = 0; round < 60; ++round) {
+    const bool keep = round % 4 == 0;
+    const auto before = snapshot();
+    {
+      TqnBufferManager::TRequest r(bm);
+      bm.BeginSavepoint();
+      for (int i = 0; i < 6; ++i) add();
+      if (keep)
+        bm.EndSavepoint();
+      else
+        bm.RollbackToSavepoint();
+    }
+    const auto after = snapshot();
+    if (keep)
+      EXPECT_NE(after, before) << round;
+    else
+      ASSERT_EQ(after, before) << round;
+  }
+  EXPECT_GE(QNTblGetIndexInfo(t.fx.file, 1).NodeCount, 30);
+  t.Commit();
+  EXPECT_TRUE(t.Check().empty()) << Faults(t.Check());
 }
 
 }  // namespace

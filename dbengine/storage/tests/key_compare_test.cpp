@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
+#include <random>
 
 #include "dbengine/storage/data_dictionary.h"
 #include "dbengine/storage/key_collation.h"
@@ -199,6 +201,86 @@ TEST(SingleIntegerKeys, AnswerAsTheFieldListDoes) {
       fast.FieldCount = fast.PartialLength = 0;
       EXPECT_EQ(QNKeyCompareComposite(keys[0].data(), keys[1].data(), fast), -1);
       EXPECT_EQ(QNKeyCompareComposite(keys[1].data(), keys[2].data(), fast), index == 1 ? -1 : 1);
+    }
+  }
+}
+
+// Integer and short-string fields are compared in line; the answers are those of the general
+// field-by-field comparison for random keys: nulls, equal prefixes, trailing blanks, bytes
+// above 127, length bytes past the field, letters of both cases, both directions, case-blind
+// indexes, leading-field counts and partial lengths, keys of one and of two null bytes.
+TEST(CompositeKeysInLine, AnswerAsTheGeneralComparison) {
+  std::mt19937 rng(2024);
+  const auto pick = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  // Field lists by type and units; strings of 1 to 31 characters (a field of 1 holds at most
+  // one, of 8 and 9 they straddle the eight-byte steps).
+  const std::vector<std::vector<std::pair<int, int>>> shapes = {
+      {{qftInt32, 0}, {qftShortString, 31}},
+      {{qftShortString, 9}, {qftInt32, 0}, {qftInt16, 0}},
+      {{qftShortString, 1}},
+      {{qftShortString, 8}, {qftShortString, 17}},
+      {{qftDate, 0}, {qftShortStringLocale, 6}, {qftShortString, 5}},
+      {{qftShortString, 3}, {qftInt32, 0}, {qftTime, 0}, {qftShortString, 2}, {qftInt32, 0},
+       {qftShortString, 4}, {qftInt8, 0}, {qftShortString, 12}, {qftInt32, 0}},  // two null bytes
+  };
+  const std::string letters = std::string("aAbBzZ `{@[ ") + "\x80\xE9\xC9\xFF" + std::string(1, '\0');
+  for (std::size_t shape = 0; shape < shapes.size(); ++shape) {
+    TqnDataDictionary d;
+    std::vector<std::int32_t> fields;
+    for (const auto& [type, units] : shapes[shape]) {
+      fields.push_back(d.AddField("F" + std::to_string(fields.size()), "", type, units, 0, false));
+    }
+    for (int ci = 0; ci < 2; ++ci)
+      for (int asc = 0; asc < 2; ++asc) d.AddIndex("I" + std::to_string(ci * 2 + asc), "", 0, fields, true, asc != 0, ci != 0);
+    for (int index = 1; index < d.IndexCount(); ++index) {
+      const TqnKeyCompareParams fast = QNMakeKeyCompareParams(d, index);
+      TqnKeyCompareParams general = fast;
+      for (TqnKeyField& f : general.Fields) f.Kind = kfkGeneral;
+      const int count = static_cast<int>(fast.Fields.size());
+      ASSERT_EQ(count, static_cast<int>(shapes[shape].size()));
+      for (int f = 0; f < count; ++f) {
+        const int type = fast.Fields[static_cast<std::size_t>(f)].FieldType;
+        EXPECT_EQ(fast.Fields[static_cast<std::size_t>(f)].Kind,
+                  type == qftShortString ? kfkShortString : (type == qftInt32 || type == qftDate || type == qftTime) ? kfkInt32 : kfkGeneral);
+      }
+      std::vector<std::vector<std::uint8_t>> keys;
+      for (int n = 0; n < 60; ++n) {
+        std::vector<std::uint8_t> k(static_cast<std::size_t>(fast.KeyLength));
+        TqnDataDictionary::InitKey(k.data(), fast.KeyLength, count);
+        for (int f = 0; f < count; ++f) {
+          if (pick(6) == 0) continue;  // null
+          const TqnKeyField& kf = fast.Fields[static_cast<std::size_t>(f)];
+          std::uint8_t* v = k.data() + kf.Offset;
+          if (kf.FieldType == qftShortString || kf.FieldType == qftShortStringLocale) {
+            // A few shared texts, so that keys agree on long prefixes.
+            static const char* const base[] = {"", "a", "ab", "abc ", "Name 12", "Name 123456", "NAME 123456  "};
+            std::string t = base[pick(7)];
+            for (int extra = pick(4); extra > 0; --extra) t += letters[static_cast<std::size_t>(pick(static_cast<int>(letters.size())))];
+            const std::size_t cap = static_cast<std::size_t>(kf.Length - 1);
+            std::memcpy(v + 1, t.data(), std::min(t.size(), cap));
+            // Bytes after the text are not part of it.
+            for (std::size_t i = std::min(t.size(), cap); i < cap; ++i) v[1 + i] = static_cast<std::uint8_t>(pick(2) ? rng() : 0);
+            v[0] = static_cast<std::uint8_t>(pick(10) == 0 ? cap + 1 + static_cast<std::size_t>(pick(100)) : t.size());
+          } else {
+            const std::int32_t x = std::array<std::int32_t, 6>{std::numeric_limits<std::int32_t>::min(), -1, 0, 1, 7, 0x01000000}[static_cast<std::size_t>(pick(6))];
+            std::memcpy(v, &x, static_cast<std::size_t>(std::min(kf.Length, 4)));
+          }
+          TqnDataDictionary::SetKeyFieldNonNull(k.data(), fast.KeyLength, count, f);
+        }
+        keys.push_back(std::move(k));
+      }
+      keys.push_back(keys.front());  // an equal pair
+      for (int fieldCount = 0; fieldCount <= count + 1; ++fieldCount)
+        for (int partial : {0, 1, 2, 5, 8, 9, 12, 40}) {
+          TqnKeyCompareParams a = fast;
+          TqnKeyCompareParams b = general;
+          a.FieldCount = b.FieldCount = fieldCount;
+          a.PartialLength = b.PartialLength = partial;
+          for (const auto& x : keys)
+            for (const auto& y : keys)
+              ASSERT_EQ(QNKeyCompareComposite(x.data(), y.data(), a), QNKeyCompareComposite(x.data(), y.data(), b))
+                  << "shape " << shape << " index " << index << " fields " << fieldCount << " partial " << partial;
+        }
     }
   }
 }
