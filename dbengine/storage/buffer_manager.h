@@ -268,7 +268,12 @@ class TqnBufferManager : public TObject {
   // blocks while they hold more than a reserve of the cache: every search goes through the
   // index blocks, while a data block is seldom read again soon.
   TqnbmRAMPage* Evict(bool MayWrite);
-  int OtherReserve() const { return std::max(1, maxPages_ / 8); }
+  // The reserve: a thirty-second of the cache, and never less than the blocks one read-on
+  // brings in with the one asked for (so they stay until used).  More kept only crowds out index
+  // blocks when a transaction outgrows the cache: the data blocks it filled are not read again.
+  int OtherReserve() const {
+    return std::max({1, maxPages_ / 32, std::min(kReadOnward + 1, maxPages_ / 8)});
+  }
   // Pages beyond the limit are freed, as far as pages outside the current request allow.
   void Shrink(bool MayWrite);
   void FreePage(TqnbmRAMPage* Page);

@@ -201,7 +201,8 @@ TEST(BufferManager, EvictionSparesPagesOfTheCurrentRequest) {
 
 // Every search goes through the index blocks, while a data block is seldom read again soon:
 // when the cache is full, other blocks are evicted before index blocks as long as they hold
-// more than an eighth of the cache, and the cache stays within its limit throughout.
+// more than their reserve (here an eighth of the cache: what one read-on brings in), and the
+// cache stays within its limit throughout.
 TEST(BufferManager, IndexBlocksOutlastOtherBlocksWithinTheLimit) {
   ScratchFolder dir;
   {
