@@ -43,7 +43,7 @@ int CompareFloat(F a, F b) {
 char AsciiUpper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c; }
 
 // Text of a short string field: its length byte capped at the field's capacity.
-std::string_view ShortText(const std::uint8_t* p, std::int32_t Length) {
+inline std::string_view ShortText(const std::uint8_t* p, std::int32_t Length) {
   std::size_t n = p[0];
   const std::size_t cap = Length > 1 ? static_cast<std::size_t>(Length - 1) : 0;
   if (n > cap) n = cap;
@@ -70,17 +70,27 @@ std::vector<std::uint16_t> WideText(const std::uint8_t* p, std::int32_t Length, 
   return out;
 }
 
-int Bytewise(std::string_view a, std::string_view b, bool ci) {
+inline int Bytewise(std::string_view a, std::string_view b, bool ci) {
   return ci ? QNCmpShStrUC(a, b, 255 * 255) : QNCmpShStr(a, b, 255 * 255);
 }
 
-std::string_view Cut(std::string_view s, std::size_t n) { return s.size() > n ? s.substr(0, n) : s; }
+inline std::string_view Cut(std::string_view s, std::size_t n) { return s.size() > n ? std::string_view(s.data(), n) : s; }
+
+// Two short strings compared by bytes (qftShortString): each capped at the field's capacity and
+// at MaxChars.
+inline int CompareShortStrings(const std::uint8_t* v1, const std::uint8_t* v2, std::int32_t Length, bool CaseInsensitive,
+                               std::size_t MaxChars) {
+  const std::size_t cap = std::min(Length > 1 ? static_cast<std::size_t>(Length - 1) : std::size_t{0}, MaxChars);
+  const std::string_view a(reinterpret_cast<const char*>(v1 + 1), std::min<std::size_t>(v1[0], cap));
+  const std::string_view b(reinterpret_cast<const char*>(v2 + 1), std::min<std::size_t>(v2[0], cap));
+  return CaseInsensitive ? QNCmpShStrUC(a, b, cap) : QNCmpShStr(a, b, cap);
+}
 
 int CompareStrings(const std::uint8_t* v1, const std::uint8_t* v2, int type, bool ci, std::int32_t len,
                    std::size_t maxChars) {
   switch (type) {
     case qftShortString:
-      return Bytewise(Cut(ShortText(v1, len), maxChars), Cut(ShortText(v2, len), maxChars), ci);
+      return CompareShortStrings(v1, v2, len, ci, maxChars);
     case qftShortStringLocale:
       return QNCollateText(Cut(ShortText(v1, len), maxChars), Cut(ShortText(v2, len), maxChars), ci);
     case qftZString:
@@ -180,46 +190,6 @@ int QNComparePartialString(const std::uint8_t* Value1, const std::uint8_t* Value
 
 namespace {
 
-// Eight bytes as one number whose order is theirs as unsigned bytes, the first the highest.
-std::uint64_t BigEndian64(const std::uint8_t* p) {
-  std::uint64_t v;
-  std::memcpy(&v, p, 8);
-  return __builtin_bswap64(v);
-}
-
-// CompareStrings of two short strings compared by bytes (qftShortString), in line: the lengths
-// capped at the field's capacity and at MaxChars, the common part as unsigned bytes (ASCII
-// letters upper-cased when CaseInsensitive), then the shorter is the lesser.
-inline int CompareShortStrings(const std::uint8_t* v1, const std::uint8_t* v2, std::int32_t Length, bool CaseInsensitive,
-                        std::size_t MaxChars) {
-  const std::size_t cap = std::min(Length > 1 ? static_cast<std::size_t>(Length - 1) : std::size_t{0}, MaxChars);
-  const std::size_t l1 = std::min<std::size_t>(v1[0], cap);
-  const std::size_t l2 = std::min<std::size_t>(v2[0], cap);
-  const std::size_t n = std::min(l1, l2);
-  const std::uint8_t* a = v1 + 1;
-  const std::uint8_t* b = v2 + 1;
-  std::size_t i = 0;
-  if (!CaseInsensitive) {
-    // Eight bytes at a time while they lie inside both texts (and so inside the field).
-    for (; i + 8 <= n; i += 8) {
-      const std::uint64_t x = BigEndian64(a + i);
-      const std::uint64_t y = BigEndian64(b + i);
-      if (x != y) return x < y ? -1 : 1;
-    }
-    for (; i < n; ++i)
-      if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
-  } else {
-    for (; i < n; ++i) {
-      std::uint8_t x = a[i];
-      std::uint8_t y = b[i];
-      if (x >= 'a' && x <= 'z') x = static_cast<std::uint8_t>(x - ('a' - 'A'));
-      if (y >= 'a' && y <= 'z') y = static_cast<std::uint8_t>(y - ('a' - 'A'));
-      if (x != y) return x < y ? -1 : 1;
-    }
-  }
-  return l1 < l2 ? -1 : (l1 > l2 ? 1 : 0);
-}
-
 // Field K of two composite keys, neither of them null there, in the index's direction; Partial
 // compares PartialLength (> 0) characters of a string.  A field's Kind must be the one
 // QNMakeKeyCompareParams gives its type.
@@ -253,10 +223,6 @@ inline int CompareKeyField(const std::uint8_t* Key1, const std::uint8_t* Key2, c
   if (null2) return 1;
   return CompareKeyValues(Key1, Key2, P, K, Partial);
 }
-
-}  // namespace
-
-namespace {
 
 // QNKeyCompareComposite in general: any leading-field count and partial length, nulls anywhere.
 [[gnu::noinline]] int CompareCompositeKeys(const std::uint8_t* Key1, const std::uint8_t* Key2,
