@@ -332,7 +332,7 @@ class TqnBufferManager : public TObject {
   std::map<std::string, THeldJournal> held_;  // by journal name
   mutable TqnbmRAMPage* lastHeader_ = nullptr;  // the header page found last (freed: nullptr)
   std::vector<std::uint8_t> scratch_;  // bytes read from a file by ReadBlockParts and ReadOnward
-  std::vector<std::uint8_t> run_;      // blocks that follow each other, written in one write
+  std::vector<TqnIoPiece> run_;        // blocks that follow each other, written in one write
   // The block missed last: the next one missed right after it is read with those that follow.
   const TqnFileInfo* lastMissFile_ = nullptr;
   std::int32_t lastMissBlock_ = -1;

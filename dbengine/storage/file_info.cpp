@@ -144,6 +144,18 @@ void QNWriteFileExactAt(TqnFileInfo* File, std::int64_t Offset, std::size_t Coun
   QNWriteFileExact(File, Count, Buffer);
 }
 
+void QNWriteFileGatherAt(TqnFileInfo* File, std::int64_t Offset, const TqnIoPiece* Pieces, std::size_t Count) {
+  QNPositionFile(File, Offset);
+  Check(File, true);
+  std::size_t total = 0;
+  for (std::size_t i = 0; i < Count; ++i) total += Pieces[i].Count;
+  std::size_t done = 0;
+  const int e = File->Routines->WriteGatherAt(File->Handle, File->Position, Pieces, Count, done);
+  File->Position += static_cast<std::int64_t>(done);
+  if (e != 0) QNStorageError(qnerrFileWrite, {File->Name, e});
+  if (done != total) QNStorageError(qnerrFileWriteExact, {File->Name, total});
+}
+
 void QNTruncateFile(TqnFileInfo* File, std::int64_t Size) {
   Check(File, true);
   const int e = File->Routines->Truncate(File->Handle, Size);

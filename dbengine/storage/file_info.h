@@ -63,6 +63,8 @@ void QNReadFileExact(TqnFileInfo* File, std::size_t Count, void* Buffer);
 void QNReadFileExactAt(TqnFileInfo* File, std::int64_t Offset, std::size_t Count, void* Buffer);
 void QNWriteFileExact(TqnFileInfo* File, std::size_t Count, const void* Buffer);
 void QNWriteFileExactAt(TqnFileInfo* File, std::int64_t Offset, std::size_t Count, const void* Buffer);
+// The pieces one after the other from Offset, in one write.
+void QNWriteFileGatherAt(TqnFileInfo* File, std::int64_t Offset, const TqnIoPiece* Pieces, std::size_t Count);
 void QNTruncateFile(TqnFileInfo* File, std::int64_t Size);
 void QNLockFileRegion(TqnFileInfo* File, std::int64_t Offset, std::int64_t Length);
 void QNUnlockFileRegion(TqnFileInfo* File, std::int64_t Offset, std::int64_t Length);

@@ -19,6 +19,12 @@ constexpr TqnFileHandle kQnNoHandle = -1;
 // one) is reported as kQnSharingViolation.
 constexpr int kQnSharingViolation = 32;
 
+// One buffer of a gathered write.
+struct TqnIoPiece {
+  const void* Buffer;
+  std::size_t Count;
+};
+
 class TqnFileRoutines {
  public:
   virtual ~TqnFileRoutines() = default;
@@ -38,6 +44,10 @@ class TqnFileRoutines {
                      std::size_t& done) = 0;
   virtual int WriteAt(TqnFileHandle handle, std::int64_t offset, const void* buffer, std::size_t count,
                       std::size_t& done) = 0;
+  // Writes the pieces one after the other from Offset, as one write (Done counts their bytes).
+  // This table's WriteAt of the pieces gathered into one buffer, unless a table does better.
+  virtual int WriteGatherAt(TqnFileHandle handle, std::int64_t offset, const TqnIoPiece* pieces, std::size_t count,
+                            std::size_t& done);
   virtual int Size(TqnFileHandle handle, std::int64_t& size) = 0;
   // Sets the end of the file at Size.
   virtual int Truncate(TqnFileHandle handle, std::int64_t size) = 0;

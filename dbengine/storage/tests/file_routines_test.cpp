@@ -3,11 +3,13 @@
 // names given with backslashes or in another case.
 #include <gtest/gtest.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <ctime>
 
 #include "dbengine/storage/tests/fork_alone.h"
@@ -87,6 +89,77 @@ TEST(FileRoutines, PositionedTransfersFlushAndEndOfFile) {
   EXPECT_EQ(a.r.Truncate(a.h, 4), 0);
   EXPECT_EQ(a.r.Size(a.h, size), 0);
   EXPECT_EQ(size, 4);
+}
+
+// Pieces of every size, empty ones among them, land one after the other from the offset.
+std::vector<std::vector<std::uint8_t>> SomePieces() {
+  std::vector<std::vector<std::uint8_t>> pieces;
+  std::uint8_t next = 1;
+  for (std::size_t n : {4096u, 0u, 1u, 4095u, 8192u, 0u, 3u}) {
+    pieces.emplace_back(n);
+    for (auto& b : pieces.back()) b = next++;
+  }
+  return pieces;
+}
+
+std::vector<TqnIoPiece> PiecesOf(const std::vector<std::vector<std::uint8_t>>& p) {
+  std::vector<TqnIoPiece> out;
+  for (const auto& v : p) out.push_back({v.data(), v.size()});
+  return out;
+}
+
+TEST(FileRoutines, GatheredWritesLandAsOneRunOfTheirPieces) {
+  const auto pieces = SomePieces();
+  std::vector<std::uint8_t> expected(100, 0xEE);
+  for (const auto& v : pieces) expected.insert(expected.end(), v.begin(), v.end());
+  // The POSIX table, and a table that gathers them through its own WriteAt (the faulty one
+  // counts that as one write).
+  TqnFaultyFileRoutines faulty;
+  for (TqnFileRoutines* r : {&QNPosixFileRoutines(), static_cast<TqnFileRoutines*>(&faulty)}) {
+    ScratchFolder dir;
+    TqnFileHandle h = kQnNoHandle;
+    ASSERT_EQ(r->Open(dir.File("t.bin"), true, false, true, false, h), 0);
+    std::size_t done = 0;
+    ASSERT_EQ(r->WriteAt(h, 0, std::vector<std::uint8_t>(120, 0xEE).data(), 120, done), 0);
+    const int writesBefore = faulty.Writes();
+    const auto io = PiecesOf(pieces);
+    ASSERT_EQ(r->WriteGatherAt(h, 100, io.data(), io.size(), done), 0);
+    EXPECT_EQ(done, expected.size() - 100);
+    if (r == &faulty) {
+      EXPECT_EQ(faulty.Writes(), writesBefore + 1);
+    }
+    r->Close(h);
+    EXPECT_EQ(testing::ReadAll(dir.File("t.bin")), expected);
+  }
+}
+
+// A write the system cuts short (here at the file size limit) goes on from where it stopped,
+// in the middle of a piece, and the error that stops it is reported with the bytes written.
+TEST(FileRoutines, AGatheredWriteCutShortGoesOnAndReportsWhatStopsIt) {
+  ScratchFolder dir;
+  const std::string f = dir.File("t.bin");
+  const auto pieces = SomePieces();
+  const pid_t pid = ForkAlone();
+  if (pid == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{10000, 10000};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(2);
+    TqnFileRoutines& r = QNPosixFileRoutines();
+    TqnFileHandle h = kQnNoHandle;
+    if (r.Open(f, true, false, true, false, h) != 0) ::_exit(3);
+    const auto io = PiecesOf(pieces);
+    std::size_t done = 0;
+    const int e = r.WriteGatherAt(h, 100, io.data(), io.size(), done);
+    ::_exit(e == EFBIG && done == 9900 ? 0 : 4);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  std::vector<std::uint8_t> expected(100, 0);
+  for (const auto& v : pieces) expected.insert(expected.end(), v.begin(), v.end());
+  expected.resize(10000);
+  EXPECT_EQ(testing::ReadAll(f), expected);
 }
 
 // Reading a table leaves its access time as it was (each read would otherwise look at it), for
