@@ -215,6 +215,10 @@ class Tree {
     found = false;
     while (lo <= hi) {
       const std::int32_t mid = (lo + hi) / 2;
+      // The key the step after this one compares is one of two: both are asked for now, so
+      // that a node not in the processor's cache costs one wait per two steps.
+      __builtin_prefetch(n.KeyPtr((lo + mid - 1) / 2));
+      __builtin_prefetch(n.KeyPtr((mid + 1 + hi) / 2));
       int r = Compare(key, n.KeyPtr(mid));
       if (r == 0 && useRef)
         r = QNCmpDW(static_cast<std::uint32_t>(ref), static_cast<std::uint32_t>(n.Ref(mid)));
