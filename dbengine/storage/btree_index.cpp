@@ -126,12 +126,33 @@ class Tree {
   void Dirty(std::int32_t Block) { bm_.DirtyBlock(f_, Block); }
   void Dirty(const TqnNodeView& n) { Dirty(n.block); }
   // A node whose count alone changes (one that gives up its upper entries).
-  void DirtyCount(const TqnNodeView& n) { bm_.DirtyRange(f_, n.block, 4 * 5, 4); }
+  void DirtyCount(const TqnNodeView& n) { bm_.DirtyRange(f_, n.block, kNodeCountAt, 4); }
   // A node whose entry K alone changes (the separator a rotation replaces).
   void DirtyEntry(const TqnNodeView& n, std::int32_t k) {
     const auto at = [&n](const std::uint8_t* p) { return static_cast<std::int32_t>(p - n.b); };
     bm_.DirtyRange(f_, n.block, at(n.RefPtr(k)), 4);
     if (!seq_) bm_.DirtyRange(f_, n.block, at(n.KeyPtr(k)), K_);
+  }
+  // Entries [First, First + Count) of N are written, in an inner node with the children after
+  // them (children First + 1 to First + Count).
+  void DirtyEntries(const TqnNodeView& n, std::int32_t first, std::int32_t count) {
+    if (count <= 0) return;
+    const auto at = [&n](const std::uint8_t* p) { return static_cast<std::int32_t>(p - n.b); };
+    bm_.DirtyRange(f_, n.block, at(n.RefPtr(first)), 4 * count);
+    if (!seq_) bm_.DirtyRange(f_, n.block, at(n.KeyPtr(first)), K_ * count);
+    if (!n.Leaf()) bm_.DirtyRange(f_, n.block, kChildrenAt + 4 * first, 4 * count);
+  }
+  // Entries [From, From + Count) of N move to To, in an inner node with the children after
+  // them; the caller may then write the entries (and children) the move leaves behind.
+  void DirtyEntriesMove(const TqnNodeView& n, std::int32_t from, std::int32_t count, std::int32_t to) {
+    const auto at = [&n](const std::uint8_t* p) { return static_cast<std::int32_t>(p - n.b); };
+    bm_.DirtyMove(f_, n.block, at(n.RefPtr(from)), 4 * count, at(n.RefPtr(to)));
+    if (!seq_) bm_.DirtyMove(f_, n.block, at(n.KeyPtr(from)), K_ * count, at(n.KeyPtr(to)));
+    if (!n.Leaf()) bm_.DirtyMove(f_, n.block, kChildrenAt + 4 * from, 4 * count, kChildrenAt + 4 * to);
+  }
+  // Child 0 of an inner node, which lives in the node's head.
+  void DirtyChild0(const TqnNodeView& n) {
+    if (!n.Leaf()) bm_.DirtyRange(f_, n.block, kChild0At, 4);
   }
   // A leaf about to have an entry inserted at Pos (Grow) or removed from Pos: its count and its
   // entries from Pos to the end change, nothing else of it.
@@ -142,7 +163,7 @@ class Tree {
     const std::int32_t first = grow ? pos : pos + 1;
     const std::int32_t moved = cnt - first;
     const std::int32_t to = grow ? pos + 1 : pos;
-    bm_.DirtyRange(f_, n.block, 4 * 5, 4);
+    bm_.DirtyRange(f_, n.block, kNodeCountAt, 4);
     const auto at = [&n](const std::uint8_t* p) { return static_cast<std::int32_t>(p - n.b); };
     bm_.DirtyMove(f_, n.block, at(n.RefPtr(first)), 4 * moved, at(n.RefPtr(to)));
     if (!seq_) bm_.DirtyMove(f_, n.block, at(n.KeyPtr(first)), K_ * moved, at(n.KeyPtr(to)));
@@ -286,7 +307,7 @@ void InsertAt(TqnNodeView& n, std::int32_t pos, const Entry& e, std::int32_t rig
   std::memmove(n.RefPtr(pos + 1), n.RefPtr(pos), 4 * static_cast<std::size_t>(cnt - pos));
   if (!n.seq) std::memmove(n.KeyPtr(pos + 1), n.KeyPtr(pos), static_cast<std::size_t>(n.K) * (cnt - pos));
   if (!n.Leaf()) {
-    std::uint8_t* c = n.b + 32;
+    std::uint8_t* c = n.b + kChildrenAt;
     std::memmove(c + 4 * (pos + 1), c + 4 * pos, 4 * static_cast<std::size_t>(cnt - pos));
   }
   n.SetCount(cnt + 1);
@@ -300,7 +321,7 @@ void RemoveAt(TqnNodeView& n, std::int32_t pos) {
   std::memmove(n.RefPtr(pos), n.RefPtr(pos + 1), 4 * static_cast<std::size_t>(cnt - pos - 1));
   if (!n.seq) std::memmove(n.KeyPtr(pos), n.KeyPtr(pos + 1), static_cast<std::size_t>(n.K) * (cnt - pos - 1));
   if (!n.Leaf()) {
-    std::uint8_t* c = n.b + 32;
+    std::uint8_t* c = n.b + kChildrenAt;
     std::memmove(c + 4 * pos, c + 4 * (pos + 1), 4 * static_cast<std::size_t>(cnt - pos - 1));
   }
   n.SetCount(cnt - 1);
@@ -325,7 +346,7 @@ void ShiftRight(TqnNodeView& p, std::int32_t sep, TqnNodeView& l, TqnNodeView& r
   const std::int32_t oldChild0 = inner ? r.Child(0) : -1;
   MoveEntries(r, count, r, 0, rc);
   if (inner) {
-    std::uint8_t* c = r.b + 32;  // children 1.. of R
+    std::uint8_t* c = r.b + kChildrenAt;  // children 1.. of R
     std::memmove(c + 4 * count, c, 4 * static_cast<std::size_t>(rc));
   }
   MoveEntries(r, 0, l, lc - count + 1, count - 1);
@@ -360,7 +381,7 @@ void ShiftLeft(TqnNodeView& p, std::int32_t sep, TqnNodeView& l, TqnNodeView& r,
   const std::int32_t newChild0 = inner ? r.Child(count) : -1;
   MoveEntries(r, 0, r, count, rc - count);
   if (inner) {
-    std::uint8_t* c = r.b + 32;
+    std::uint8_t* c = r.b + kChildrenAt;
     std::memmove(c, c + 4 * count, 4 * static_cast<std::size_t>(rc - count));
     r.SetChild(0, newChild0);
   }
@@ -589,22 +610,32 @@ bool QNTblAddKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::uin
     if (pos < node.Count()) {
       TqnNodeView right = t.Read(node.Child(pos + 1), child.Level());
       if (right.Count() < right.M - 1) {
-        // The separator, the count of the child (its last entries are copied out) and the
-        // whole right sibling change.
+        // The separator, the count of the child (its last entries are copied out), and of the
+        // right sibling its count, its first child and its entries, which move up to make room
+        // at its front.
+        const std::int32_t n = std::max<std::int32_t>(1, (child.Count() - right.Count()) / 2);
         t.DirtyEntry(node, pos);
         t.DirtyCount(child);
-        t.Dirty(right);
-        ShiftRight(node, pos, child, right, std::max<std::int32_t>(1, (child.Count() - right.Count()) / 2));
+        t.DirtyCount(right);
+        t.DirtyChild0(right);
+        t.DirtyEntriesMove(right, 0, right.Count(), n);
+        ShiftRight(node, pos, child, right, n);
         continue;
       }
     }
     if (pos > 0) {
       TqnNodeView left = t.Read(node.Child(pos - 1), child.Level());
       if (left.Count() < left.M - 1) {
+        // The separator; the left sibling gains entries at its end; the child's entries move
+        // down over the ones it gives up, and its first child changes.
+        const std::int32_t n = std::max<std::int32_t>(1, (child.Count() - left.Count()) / 2);
         t.DirtyEntry(node, pos - 1);
-        t.Dirty(child);
-        t.Dirty(left);
-        ShiftLeft(node, pos - 1, left, child, std::max<std::int32_t>(1, (child.Count() - left.Count()) / 2));
+        t.DirtyCount(left);
+        t.DirtyEntries(left, left.Count(), n);
+        t.DirtyCount(child);
+        t.DirtyChild0(child);
+        t.DirtyEntriesMove(child, n, child.Count() - n, 0);
+        ShiftLeft(node, pos - 1, left, child, n);
         continue;
       }
     }

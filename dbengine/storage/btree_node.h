@@ -23,6 +23,12 @@ inline void QNPutU16(std::uint8_t* p, std::uint16_t v) {
   p[1] = std::uint8_t(v >> 8);
 }
 
+// Node head: the entry count in its 6th word, child 0 of an inner node in its 8th; children 1..
+// of an inner node from byte 32 on.
+constexpr int kNodeCountAt = 4 * 5;
+constexpr int kChild0At = 4 * 7;
+constexpr int kChildrenAt = 32;
+
 // A view of one B-tree node in its block.
 struct TqnNodeView {
   std::uint8_t* b = nullptr;
@@ -43,12 +49,12 @@ struct TqnNodeView {
   }
   // Child i (0..Count) of an inner node: child 0 holds the keys below key 0, child i + 1 those
   // above key i.
-  std::int32_t Child(std::int32_t i) const { return i == 0 ? QNGetDword(b, 7) : QNGetI32(b + 32 + 4 * (i - 1)); }
+  std::int32_t Child(std::int32_t i) const { return i == 0 ? QNGetDword(b, 7) : QNGetI32(b + kChildrenAt + 4 * (i - 1)); }
   void SetChild(std::int32_t i, std::int32_t v) {
     if (i == 0)
       QNSetDword(b, 7, v);
     else
-      QNPutI32(b + 32 + 4 * (i - 1), v);
+      QNPutI32(b + kChildrenAt + 4 * (i - 1), v);
   }
 };
 

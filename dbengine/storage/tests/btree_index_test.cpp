@@ -171,12 +171,13 @@ namespace {
 // Inserts into nodes already changed in the transaction, rotating keys into siblings and
 // splitting nodes at every level, then put back to the savepoint before them: every block is
 // as it was, byte for byte (an insert names exactly the bytes of each node it changes).
-TEST(BTreeSavepoints, InsertsPutBackToTheirSavepointLeaveEveryBlockAsItWas) {
+// NameLength sets the key length and so the nodes' capacity; Prefill records come first, then
+// Rounds of PerRound inserts, of which every fourth round is kept.
+void InsertsPutBackToTheirSavepoint(int NameLength, int Prefill, int PerRound, int Rounds, std::int32_t MinNodes) {
   ScratchFolder folder;
-  // Long keys: nodes of 19 keys, a deep tree after a few hundred records.
-  IndexedTable t(folder, [](TqnDataDictionary& d) {
+  IndexedTable t(folder, [NameLength](TqnDataDictionary& d) {
     d.AddField("ID", "", qftInt32, 0, 0, false);
-    d.AddField("NAME", "", qftShortString, 200, 0, false);
+    d.AddField("NAME", "", qftShortString, NameLength, 0, false);
     d.AddIndex("BYNAME", "", 0, {1, 0}, false, true, false);
     d.AddIndex("BYID", "", 0, {0}, true, false, false);
   });
@@ -184,7 +185,7 @@ TEST(BTreeSavepoints, InsertsPutBackToTheirSavepointLeaveEveryBlockAsItWas) {
   const auto add = [&t, &rng] {
     auto r = t.NewRecord();
     const std::int32_t id = static_cast<std::int32_t>(rng() % 100000);
-    std::uint8_t name[201] = {};
+    std::uint8_t name[256] = {};
     const std::string s = "n" + std::to_string(rng() % 5000);
     name[0] = static_cast<std::uint8_t>(s.size());
     std::memcpy(name + 1, s.data(), s.size());
@@ -206,14 +207,14 @@ TEST(BTreeSavepoints, InsertsPutBackToTheirSavepointLeaveEveryBlockAsItWas) {
     return s;
   };
   t.Begin();
-  for (int i = 0; i < 400; ++i) add();
-  for (int round = 0; round < 60; ++round) {
+  for (int i = 0; i < Prefill; ++i) add();
+  for (int round = 0; round < Rounds; ++round) {
     const bool keep = round % 4 == 0;
     const auto before = snapshot();
     {
       TqnBufferManager::TRequest r(bm);
       bm.BeginSavepoint();
-      for (int i = 0; i < 6; ++i) add();
+      for (int i = 0; i < PerRound; ++i) add();
       if (keep)
         bm.EndSavepoint();
       else
@@ -225,9 +226,20 @@ TEST(BTreeSavepoints, InsertsPutBackToTheirSavepointLeaveEveryBlockAsItWas) {
     else
       ASSERT_EQ(after, before) << round;
   }
-  EXPECT_GE(QNTblGetIndexInfo(t.fx.file, 1).NodeCount, 30);
+  EXPECT_GE(QNTblGetIndexInfo(t.fx.file, 1).NodeCount, MinNodes);
   t.Commit();
   EXPECT_TRUE(t.Check().empty()) << Faults(t.Check());
+}
+
+TEST(BTreeSavepoints, InsertsPutBackToTheirSavepointLeaveEveryBlockAsItWas) {
+  // Nodes of 19 keys, a deep tree after a few hundred records.
+  InsertsPutBackToTheirSavepoint(200, 400, 6, 60, 30);
+}
+
+// A tree of three levels whose inner nodes fill up: keys rotate between inner nodes too (their
+// children move with them) within the inserts that are put back.
+TEST(BTreeSavepoints, RotationsBetweenInnerNodesArePutBackToo) {
+  InsertsPutBackToTheirSavepoint(255, 2000, 12, 160, 150);
 }
 
 }  // namespace
