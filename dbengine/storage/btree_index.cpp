@@ -123,8 +123,6 @@ class Tree {
     std::uint8_t* w = DirtyWord(kIhNodeCount);
     QNPutI32(w, QNGetI32(w) + d);
   }
-  void Dirty(std::int32_t Block) { bm_.DirtyBlock(f_, Block); }
-  void Dirty(const TqnNodeView& n) { Dirty(n.block); }
   // A node whose count alone changes (one that gives up its upper entries).
   void DirtyCount(const TqnNodeView& n) { bm_.DirtyRange(f_, n.block, kNodeCountAt, 4); }
   // A node whose entry K alone changes (the separator a rotation replaces).
@@ -389,10 +387,34 @@ void ShiftLeft(TqnNodeView& p, std::int32_t sep, TqnNodeView& l, TqnNodeView& r,
   r.SetCount(rc - count);
 }
 
+// ShiftRight and ShiftLeft with the bytes they change named first: the separator of P, the
+// counts of both nodes, the entries (and children) the node that takes keys moves to make room
+// or gains at its end, and its first child.
+void RotateRight(Tree& t, TqnNodeView& p, std::int32_t sep, TqnNodeView& l, TqnNodeView& r, std::int32_t count) {
+  t.DirtyEntry(p, sep);
+  t.DirtyCount(l);
+  t.DirtyCount(r);
+  t.DirtyChild0(r);
+  t.DirtyEntriesMove(r, 0, r.Count(), count);
+  ShiftRight(p, sep, l, r, count);
+}
+
+void RotateLeft(Tree& t, TqnNodeView& p, std::int32_t sep, TqnNodeView& l, TqnNodeView& r, std::int32_t count) {
+  t.DirtyEntry(p, sep);
+  t.DirtyCount(l);
+  t.DirtyEntries(l, l.Count(), count);
+  t.DirtyCount(r);
+  t.DirtyChild0(r);
+  t.DirtyEntriesMove(r, count, r.Count() - count, 0);
+  ShiftLeft(p, sep, l, r, count);
+}
+
 // Splits the full child C at position Pos of P: its middle entry moves up, its upper half
 // goes to a new node placed as child Pos + 1.
 void SplitChild(Tree& t, TqnNodeView& p, std::int32_t pos, TqnNodeView& c) {
-  t.Dirty(p);
+  // P gains the middle entry and the new child at Pos (the entries after it move up).
+  t.DirtyCount(p);
+  t.DirtyEntriesMove(p, pos, p.Count() - pos, pos + 1);
   t.DirtyCount(c);  // its upper half is copied out and left behind its new count
   const std::int32_t mid = c.M / 2;
   TqnNodeView r = t.New(c.Level(), c.Leaf());
@@ -411,8 +433,12 @@ void SplitChild(Tree& t, TqnNodeView& p, std::int32_t pos, TqnNodeView& c) {
 void Merge(Tree& t, TqnNodeView& p, std::int32_t pos, TqnNodeView& l, TqnNodeView& r) {
   const std::int32_t half = l.M / 2;
   if (l.Count() != half || r.Count() != half) QNStorageError(qnerrMergeChildren, {t.Name(), l.block, r.block});
-  t.Dirty(p);
-  t.Dirty(l);
+  // P loses the separator and the right child (the entries after them move down); L gains the
+  // separator and R's entries (and children) at its end.
+  t.DirtyCount(p);
+  t.DirtyEntriesMove(p, pos + 1, p.Count() - pos - 1, pos);
+  t.DirtyCount(l);
+  t.DirtyEntries(l, l.Count(), 1 + r.Count());
   Entry e;
   GetEntry(p, pos, e);
   InsertAt(l, l.Count(), e, l.Leaf() ? -1 : r.Child(0));
@@ -434,8 +460,8 @@ bool CollapseRoot(Tree& t, TqnNodeView& root) {
 }
 
 void SwapEntries(Tree& t, TqnNodeView& a, std::int32_t i, TqnNodeView& b, std::int32_t j) {
-  t.Dirty(a);
-  t.Dirty(b);
+  t.DirtyEntry(a, i);
+  t.DirtyEntry(b, j);
   Entry ea;
   Entry eb;
   GetEntry(a, i, ea);
@@ -610,32 +636,14 @@ bool QNTblAddKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::uin
     if (pos < node.Count()) {
       TqnNodeView right = t.Read(node.Child(pos + 1), child.Level());
       if (right.Count() < right.M - 1) {
-        // The separator, the count of the child (its last entries are copied out), and of the
-        // right sibling its count, its first child and its entries, which move up to make room
-        // at its front.
-        const std::int32_t n = std::max<std::int32_t>(1, (child.Count() - right.Count()) / 2);
-        t.DirtyEntry(node, pos);
-        t.DirtyCount(child);
-        t.DirtyCount(right);
-        t.DirtyChild0(right);
-        t.DirtyEntriesMove(right, 0, right.Count(), n);
-        ShiftRight(node, pos, child, right, n);
+        RotateRight(t, node, pos, child, right, std::max<std::int32_t>(1, (child.Count() - right.Count()) / 2));
         continue;
       }
     }
     if (pos > 0) {
       TqnNodeView left = t.Read(node.Child(pos - 1), child.Level());
       if (left.Count() < left.M - 1) {
-        // The separator; the left sibling gains entries at its end; the child's entries move
-        // down over the ones it gives up, and its first child changes.
-        const std::int32_t n = std::max<std::int32_t>(1, (child.Count() - left.Count()) / 2);
-        t.DirtyEntry(node, pos - 1);
-        t.DirtyCount(left);
-        t.DirtyEntries(left, left.Count(), n);
-        t.DirtyCount(child);
-        t.DirtyChild0(child);
-        t.DirtyEntriesMove(child, n, child.Count() - n, 0);
-        ShiftLeft(node, pos - 1, left, child, n);
+        RotateLeft(t, node, pos - 1, left, child, std::max<std::int32_t>(1, (child.Count() - left.Count()) / 2));
         continue;
       }
     }
@@ -710,10 +718,7 @@ bool QNTblDeleteKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::
       right = t.Read(node.Child(pos + 1), child.Level());
       rightCount = right.Count();
       if (rightCount > h) {
-        t.Dirty(node);
-        t.Dirty(child);
-        t.Dirty(right);
-        ShiftLeft(node, pos, child, right, std::max<std::int32_t>(1, (rightCount - child.Count()) / 2));
+        RotateLeft(t, node, pos, child, right, std::max<std::int32_t>(1, (rightCount - child.Count()) / 2));
         continue;
       }
     }
@@ -721,10 +726,7 @@ bool QNTblDeleteKey(const TqnIndexHandle& Index, std::int32_t RefNr, const std::
     if (pos > 0) {
       left = t.Read(node.Child(pos - 1), child.Level());
       if (left.Count() > h) {
-        t.Dirty(node);
-        t.Dirty(child);
-        t.Dirty(left);
-        ShiftRight(node, pos - 1, left, child, std::max<std::int32_t>(1, (left.Count() - child.Count()) / 2));
+        RotateRight(t, node, pos - 1, left, child, std::max<std::int32_t>(1, (left.Count() - child.Count()) / 2));
         continue;
       }
     }

@@ -172,8 +172,10 @@ namespace {
 // splitting nodes at every level, then put back to the savepoint before them: every block is
 // as it was, byte for byte (an insert names exactly the bytes of each node it changes).
 // NameLength sets the key length and so the nodes' capacity; Prefill records come first, then
-// Rounds of PerRound inserts, of which every fourth round is kept.
-void InsertsPutBackToTheirSavepoint(int NameLength, int Prefill, int PerRound, int Rounds, std::int32_t MinNodes) {
+// Rounds of PerRound inserts and Removals removals of records picked at random (borrowing keys
+// from siblings and merging nodes), of which every fourth round is kept.
+void ChangesPutBackToTheirSavepoint(int NameLength, int Prefill, int PerRound, int Removals, int Rounds,
+                                    std::int32_t MinNodes) {
   ScratchFolder folder;
   IndexedTable t(folder, [NameLength](TqnDataDictionary& d) {
     d.AddField("ID", "", qftInt32, 0, 0, false);
@@ -182,7 +184,8 @@ void InsertsPutBackToTheirSavepoint(int NameLength, int Prefill, int PerRound, i
     d.AddIndex("BYID", "", 0, {0}, true, false, false);
   });
   std::mt19937 rng(4711);
-  const auto add = [&t, &rng] {
+  std::vector<std::int32_t> refs;
+  const auto add = [&t, &rng, &refs] {
     auto r = t.NewRecord();
     const std::int32_t id = static_cast<std::int32_t>(rng() % 100000);
     std::uint8_t name[256] = {};
@@ -191,7 +194,15 @@ void InsertsPutBackToTheirSavepoint(int NameLength, int Prefill, int PerRound, i
     std::memcpy(name + 1, s.data(), s.size());
     t.dict.SetRecordField(0, r.data(), reinterpret_cast<const std::uint8_t*>(&id));
     t.dict.SetRecordField(1, r.data(), name);
-    t.Insert(r);
+    const std::int32_t ref = t.Insert(r);
+    if (ref >= 0) refs.push_back(ref);
+  };
+  const auto remove = [&t, &rng, &refs] {
+    if (refs.empty()) return;
+    const std::size_t at = rng() % refs.size();
+    t.Remove(refs[at]);
+    refs[at] = refs.back();
+    refs.pop_back();
   };
   TqnBufferManager& bm = t.fx.bm;
   const auto snapshot = [&] {
@@ -211,14 +222,18 @@ void InsertsPutBackToTheirSavepoint(int NameLength, int Prefill, int PerRound, i
   for (int round = 0; round < Rounds; ++round) {
     const bool keep = round % 4 == 0;
     const auto before = snapshot();
+    const auto refsBefore = refs;
     {
       TqnBufferManager::TRequest r(bm);
       bm.BeginSavepoint();
       for (int i = 0; i < PerRound; ++i) add();
-      if (keep)
+      for (int i = 0; i < Removals; ++i) remove();
+      if (keep) {
         bm.EndSavepoint();
-      else
+      } else {
         bm.RollbackToSavepoint();
+        refs = refsBefore;
+      }
     }
     const auto after = snapshot();
     if (keep)
@@ -233,13 +248,19 @@ void InsertsPutBackToTheirSavepoint(int NameLength, int Prefill, int PerRound, i
 
 TEST(BTreeSavepoints, InsertsPutBackToTheirSavepointLeaveEveryBlockAsItWas) {
   // Nodes of 19 keys, a deep tree after a few hundred records.
-  InsertsPutBackToTheirSavepoint(200, 400, 6, 60, 30);
+  ChangesPutBackToTheirSavepoint(200, 400, 6, 0, 60, 30);
 }
 
 // A tree of three levels whose inner nodes fill up: keys rotate between inner nodes too (their
 // children move with them) within the inserts that are put back.
 TEST(BTreeSavepoints, RotationsBetweenInnerNodesArePutBackToo) {
-  InsertsPutBackToTheirSavepoint(255, 2000, 12, 160, 150);
+  ChangesPutBackToTheirSavepoint(255, 2000, 12, 0, 160, 150);
+}
+
+// Removals borrow keys from siblings and merge nodes, leaves and inner nodes, and exchange a key
+// of an inner node with one of a leaf: put back to the savepoint, every block is as it was.
+TEST(BTreeSavepoints, RemovalsArePutBackToo) {
+  ChangesPutBackToTheirSavepoint(255, 2000, 4, 24, 200, 60);
 }
 
 }  // namespace
