@@ -127,25 +127,22 @@ class Tree {
   void DirtyCount(const TqnNodeView& n) { bm_.DirtyRange(f_, n.block, kNodeCountAt, 4); }
   // A node whose entry K alone changes (the separator a rotation replaces).
   void DirtyEntry(const TqnNodeView& n, std::int32_t k) {
-    const auto at = [&n](const std::uint8_t* p) { return static_cast<std::int32_t>(p - n.b); };
-    bm_.DirtyRange(f_, n.block, at(n.RefPtr(k)), 4);
-    if (!seq_) bm_.DirtyRange(f_, n.block, at(n.KeyPtr(k)), K_);
+    bm_.DirtyRange(f_, n.block, n.OffsetOf(n.RefPtr(k)), 4);
+    if (!seq_) bm_.DirtyRange(f_, n.block, n.OffsetOf(n.KeyPtr(k)), K_);
   }
   // Entries [First, First + Count) of N are written, in an inner node with the children after
   // them (children First + 1 to First + Count).
   void DirtyEntries(const TqnNodeView& n, std::int32_t first, std::int32_t count) {
     if (count <= 0) return;
-    const auto at = [&n](const std::uint8_t* p) { return static_cast<std::int32_t>(p - n.b); };
-    bm_.DirtyRange(f_, n.block, at(n.RefPtr(first)), 4 * count);
-    if (!seq_) bm_.DirtyRange(f_, n.block, at(n.KeyPtr(first)), K_ * count);
+    bm_.DirtyRange(f_, n.block, n.OffsetOf(n.RefPtr(first)), 4 * count);
+    if (!seq_) bm_.DirtyRange(f_, n.block, n.OffsetOf(n.KeyPtr(first)), K_ * count);
     if (!n.Leaf()) bm_.DirtyRange(f_, n.block, kChildrenAt + 4 * first, 4 * count);
   }
   // Entries [From, From + Count) of N move to To, in an inner node with the children after
   // them; the caller may then write the entries (and children) the move leaves behind.
   void DirtyEntriesMove(const TqnNodeView& n, std::int32_t from, std::int32_t count, std::int32_t to) {
-    const auto at = [&n](const std::uint8_t* p) { return static_cast<std::int32_t>(p - n.b); };
-    bm_.DirtyMove(f_, n.block, at(n.RefPtr(from)), 4 * count, at(n.RefPtr(to)));
-    if (!seq_) bm_.DirtyMove(f_, n.block, at(n.KeyPtr(from)), K_ * count, at(n.KeyPtr(to)));
+    bm_.DirtyMove(f_, n.block, n.OffsetOf(n.RefPtr(from)), 4 * count, n.OffsetOf(n.RefPtr(to)));
+    if (!seq_) bm_.DirtyMove(f_, n.block, n.OffsetOf(n.KeyPtr(from)), K_ * count, n.OffsetOf(n.KeyPtr(to)));
     if (!n.Leaf()) bm_.DirtyMove(f_, n.block, kChildrenAt + 4 * from, 4 * count, kChildrenAt + 4 * to);
   }
   // Child 0 of an inner node, which lives in the node's head.
@@ -157,14 +154,9 @@ class Tree {
   void DirtyLeafFrom(const TqnNodeView& n, std::int32_t pos, bool grow) {
     // The entries after Pos move one place up (an insert, which then writes entry Pos) or down
     // onto it (a removal).
-    const std::int32_t cnt = n.Count();
     const std::int32_t first = grow ? pos : pos + 1;
-    const std::int32_t moved = cnt - first;
-    const std::int32_t to = grow ? pos + 1 : pos;
-    bm_.DirtyRange(f_, n.block, kNodeCountAt, 4);
-    const auto at = [&n](const std::uint8_t* p) { return static_cast<std::int32_t>(p - n.b); };
-    bm_.DirtyMove(f_, n.block, at(n.RefPtr(first)), 4 * moved, at(n.RefPtr(to)));
-    if (!seq_) bm_.DirtyMove(f_, n.block, at(n.KeyPtr(first)), K_ * moved, at(n.KeyPtr(to)));
+    DirtyCount(n);
+    DirtyEntriesMove(n, first, n.Count() - first, grow ? pos + 1 : pos);
   }
 
   int Compare(const std::uint8_t* a, const std::uint8_t* b) const {

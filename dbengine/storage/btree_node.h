@@ -38,6 +38,8 @@ struct TqnNodeView {
   bool seq = false;    // keys are the references
 
   bool Leaf() const { return b[13] == 1; }
+  // The place of P in the node's block.
+  std::int32_t OffsetOf(const std::uint8_t* p) const { return static_cast<std::int32_t>(p - b); }
   int Level() const { return b[14]; }
   std::int32_t Count() const { return QNGetDword(b, 5); }
   void SetCount(std::int32_t v) { QNSetDword(b, 5, v); }
