@@ -458,12 +458,19 @@ bool TFkIntlSup::TextToHMS(const std::string& mask, const std::string& text, int
   m = mr.found() ? RunNumber(text, mr) : 0;
   s = sr.found() ? RunNumber(text, sr) : 0;
   if (tr.found() && !AMText.empty() && !PMText.empty() && h >= 0) {
-    std::string t = text.substr(tr.pos, tr.len);
-    std::string trimmed = t;
-    while (!trimmed.empty() && trimmed.back() == ' ') trimmed.pop_back();
-    while (!trimmed.empty() && trimmed.front() == ' ') trimmed.erase(0, 1);
-    bool pm = !trimmed.empty() && AnsiUpperCase(trimmed) == AnsiUpperCase(PMText);
-    bool am = !trimmed.empty() && AnsiUpperCase(trimmed) == AnsiUpperCase(AMText);
+    auto trim = [](std::string t) {
+      while (!t.empty() && t.back() == ' ') t.pop_back();
+      while (!t.empty() && t.front() == ' ') t.erase(0, 1);
+      return AnsiUpperCase(t);
+    };
+    const std::string trimmed = trim(text.substr(tr.pos, tr.len));
+    bool pm = !trimmed.empty() && trimmed == AnsiUpperCase(PMText);
+    bool am = !trimmed.empty() && trimmed == AnsiUpperCase(AMText);
+    // A run shorter than the texts holds their first characters (as SecondsToText writes them).
+    if (!am && !pm && !trimmed.empty()) {
+      pm = tr.len < PMText.size() && trimmed == trim(PMText.substr(0, tr.len));
+      am = !pm && tr.len < AMText.size() && trimmed == trim(AMText.substr(0, tr.len));
+    }
     if ((!am && !pm) || h < 1 || h > 12) {
       h = -1;
     } else if (am && h == 12) {

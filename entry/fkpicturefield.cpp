@@ -122,6 +122,21 @@ std::string TFkCustomPictureField::MaskText() const {
 
 bool TFkCustomPictureField::HasFourDigitYear() const { return mask_.find("yyyy") != std::string::npos || mask_.find("YYYY") != std::string::npos; }
 
+bool TFkCustomPictureField::TwoDigitYearWindow(DayNumber& lo, DayNumber& hi) const {
+  if (HasFourDigitYear() || GetEpoch() == 0) return false;
+  if (mask_.find('y') == std::string::npos && mask_.find('Y') == std::string::npos) return false;
+  lo = DMYToDayNumber(1, 1, std::clamp(GetEpoch(), MinYear, MaxYear), 0);
+  hi = DMYToDayNumber(31, 12, std::clamp(GetEpoch() + 99, MinYear, MaxYear), 0);
+  return true;
+}
+
+DayNumber TFkCustomPictureField::TodayForMask() const {
+  const DayNumber today = CurrentDayNumber();
+  DayNumber lo, hi;
+  if (TwoDigitYearWindow(lo, hi) && (today < lo || today > hi)) return BadDate;
+  return today;
+}
+
 void TFkCustomPictureField::SetDataType(T type) {
   if (static_cast<int>(type) > 15) throw EFkException(FkResString(34188));
   if (type == dataType_ && dataTypeByte_ == 64 + static_cast<int>(type) && windowReady_) return;
@@ -173,7 +188,7 @@ void TFkCustomPictureField::SetInitDateTime(bool value) {
   initDateTime_ = value;
   if (Loading()) return;
   if (value) {
-    if (dataType_ == T::pftDate) SetAsDayNumber(CurrentDayNumber());
+    if (dataType_ == T::pftDate) SetAsDayNumber(TodayForMask());
     else if (dataType_ == T::pftTime) SetAsSeconds(CurrentSeconds());
   } else if (dataType_ == T::pftDate || dataType_ == T::pftTime) {
     ClearValue();
@@ -230,7 +245,7 @@ void TFkCustomPictureField::CreateWnd() {
   } else if (initDateTime_) {
     TFkValue v;
     if (dataType_ == T::pftDate) {
-      v.Int = CurrentDayNumber();
+      v.Int = TodayForMask();
       Transfer(v, 2);
     } else if (dataType_ == T::pftTime) {
       v.Int = CurrentSeconds();
@@ -305,13 +320,10 @@ std::uint16_t TFkCustomPictureField::Transfer(TFkValue& value, int flag) {
     case T::pftDate: {
       auto d = static_cast<DayNumber>(value.Int);
       if (d < 0 || d > MaxDayNumber) d = BadDate;
-      if (d != BadDate && !HasFourDigitYear() && GetEpoch() != 0) {
-        int dd, mm, yy;
-        DayNumberToDMY(d, dd, mm, yy);
-        if (yy < GetEpoch() || yy > GetEpoch() + 99) {
-          if (d == 0 || d == DateTimeDelta) d = BadDate;
-          else throw EInvalidDateForMask();
-        }
+      DayNumber lo, hi;
+      if (d != BadDate && TwoDigitYearWindow(lo, hi) && (d < lo || d > hi)) {
+        if (d == 0 || d == DateTimeDelta) d = BadDate;
+        else throw EInvalidDateForMask();
       }
       editText_ = intl_->DayNumberToText(mask, d, false);
       break;
@@ -564,6 +576,16 @@ void TFkCustomPictureField::ExtendSelection(int oldAnchor) {
 
 void TFkCustomPictureField::CompleteDateTime(bool date) {
   const std::string mask = MaskText();
+  if (date && TodayForMask() == BadDate) {
+    // Today's year would be read back in another century: only its day and month runs complete.
+    const bool whole = selStart_ == 0 && selEnd_ >= maxLength_;
+    int at = std::max(selStart_, FirstEditPosition());
+    while (at <= LastEditPosition() && IsLiteral(at)) ++at;
+    if (whole || at >= static_cast<int>(mask.size()) || CharLower(mask[static_cast<std::size_t>(at)]) == 'y') {
+      Beep();
+      return;
+    }
+  }
   std::string full = date ? intl_->DayNumberToText(mask, CurrentDayNumber(), false)
                           : intl_->SecondsToText(mask, CurrentSeconds(), false);
   if (selStart_ == 0 && selEnd_ >= maxLength_) {
@@ -1068,6 +1090,12 @@ void TFkCustomPictureField::IncDecValue(bool wrap, double delta) {
       if (hi == 0) {
         lo = 0;
         hi = MaxDayNumber;
+      }
+      DayNumber windowLo, windowHi;
+      if (TwoDigitYearWindow(windowLo, windowHi)) {
+        lo = std::max(lo, windowLo);
+        hi = std::min(hi, windowHi);
+        if (lo > hi) return;
       }
       DayNumber r;
       if (unit == 'd') r = d + step;

@@ -57,6 +57,11 @@ class TFkCustomPictureField : public TFkPictureBase {
   void CompleteDateTime(bool date);
   void PasteText(const std::string& text);
   bool HasFourDigitYear() const;
+  // The days a mask with a two-digit year shows without changing their century: the hundred
+  // years from the epoch. False when the mask's year runs are not two digits of an epoch.
+  bool TwoDigitYearWindow(DayNumber& lo, DayNumber& hi) const;
+  // Today, or a blank date when the mask cannot show today.
+  DayNumber TodayForMask() const;
   std::string MaskText() const;
   // The number text merged into the mask; EEntryFieldError when the mask cannot show it whole.
   std::string MergedNumber(const std::string& text) const;

@@ -68,7 +68,9 @@ TEST_F(CalendarTest, SetDateRulesAndEvents) {
     EXPECT_EQ(TFkCustomCalendar::Shows(day), day == nearest && day != BadDate) << day;
     EXPECT_EQ(TFkCustomCalendar::NearestShown(day), nearest) << day;
     cal->SetDate(nearest);
-    if (nearest != BadDate) EXPECT_EQ(cal->GetDate(), nearest);
+    if (nearest != BadDate) {
+      EXPECT_EQ(cal->GetDate(), nearest);
+    }
   }
   cal->SetDate(Date(10, 2, 2000));
   changes = 1;

@@ -177,6 +177,76 @@ TEST_F(PictureFieldTest, TwoDigitYearMasksKeepToTheEpochWindow) {
   EXPECT_EQ(wide->GetAsDayNumber(), Date(1, 1, 1601));
 }
 
+// A two-digit year shows only the hundred years from the epoch: a date outside them would be
+// read back a century away, so no road writes one there.
+TEST_F(PictureFieldTest, TwoDigitYearFieldsNeverShowADateOutsideTheEpochWindow) {
+  SetClock([] { return DayNumberToDateTime(Date(6, 12, 2026)); });
+  controller->EntryCommands()->AddRowToTable("Default", {'T', ksCtrl, 0, 0, ccCompleteDate});
+  auto* f = AddField(T::pftDate, "mm/dd/yy");
+  f->SetEpoch(1910);
+  ShowAndFocus(f);
+  struct Step {
+    DayNumber from;
+    int rights;  // Right presses from Home: 0 to the month, 2 to the day, 4 to the year
+    double delta;
+  };
+  const Step steps[] = {{Date(31, 12, 2009), 2, 1}, {Date(15, 12, 2009), 0, 1}, {Date(15, 6, 2009), 4, 1},
+                        {Date(1, 1, 1910), 2, -1},  {Date(15, 1, 1910), 0, -1}, {Date(15, 6, 1910), 4, -1}};
+  for (const Step& s : steps) {
+    SCOPED_TRACE(testing::Message() << s.from << " after " << s.rights << " by " << s.delta);
+    f->SetAsDayNumber(s.from);
+    const std::string shown = f->EditText();
+    Press(VK_HOME);
+    for (int i = 0; i < s.rights; ++i) Press(VK_RIGHT);
+    // The spinner's step without wrapping: the date stays.
+    f->IncreaseValue(false, s.delta);
+    EXPECT_EQ(f->EditText(), shown);
+    EXPECT_EQ(f->GetAsDayNumber(), s.from);
+    // The arrow keys wrap to the other end of the hundred years.
+    f->IncreaseValue(true, s.delta);
+    const DayNumber wrapped = f->GetAsDayNumber();
+    EXPECT_GE(wrapped, Date(1, 1, 1910));
+    EXPECT_LE(wrapped, Date(31, 12, 2009));
+    EXPECT_EQ(f->EditText(), DefaultIntlSup().DayNumberToText("mm/dd/yy", wrapped, false));
+  }
+  // Today (2026) lies outside 1910..2009: completing the date or its year refuses, the rest of
+  // a date takes today's day and month.
+  f->SetAsDayNumber(Date(2, 3, 1995));
+  f->SelectAll();
+  Press('T', true);
+  EXPECT_EQ(f->EditText(), "03/02/95");
+  EXPECT_EQ(f->GetAsDayNumber(), Date(2, 3, 1995));
+  Press(VK_END);
+  Press(VK_LEFT);
+  Press('T', true);
+  EXPECT_EQ(f->EditText(), "03/02/95");
+  Press(VK_HOME);
+  Press('T', true);
+  EXPECT_EQ(f->EditText(), "12/02/95");
+  EXPECT_EQ(f->GetAsDayNumber(), Date(2, 12, 1995));
+  // A field that starts at today shows a blank date when today does not fit, instead of
+  // failing while its window is made; one whose epoch takes today shows it.
+  TForm* other = NewFieldForm(200, 100);
+  auto* late = new TFkPictureField(other);
+  late->SetParent(other);
+  late->SetDataType(T::pftDate);
+  late->SetPictureMask("dd/mm/yy");
+  late->SetEpoch(1910);
+  late->SetComponentState(TComponentStateFlag::csLoading, true);
+  late->SetInitDateTime(true);
+  late->SetComponentState(TComponentStateFlag::csLoading, false);
+  EXPECT_NO_THROW(other->Show());
+  Pump();
+  EXPECT_EQ(late->EditText(), "  /  /  ");
+  EXPECT_NO_THROW(late->SetInitDateTime(true));
+  EXPECT_EQ(late->EditText(), "  /  /  ");
+  late->SetEpoch(1950);
+  late->SetInitDateTime(true);
+  EXPECT_EQ(late->EditText(), "06/12/26");
+  EXPECT_EQ(late->GetAsDayNumber(), Date(6, 12, 2026));
+  SetClock(nullptr);
+}
+
 TEST_F(PictureFieldTest, ArrowKeysStepTheDatePartUnderTheCaret) {
   auto* f = AddField(T::pftDate, "mm/dd/yyyy");
   f->SetArrowIncDec(true);

@@ -34,6 +34,27 @@ TEST(IntlTimeRuns, MixedCaseHourRunIsOneBlankPaddedField) {
   EXPECT_EQ(intl.TextToSeconds("Hh:mm tt", " 0:30 AM"), BadTime);
 }
 
+// An am/pm run shorter than the texts holds their first characters; what is written there is
+// read back as the same time, in the settings' own texts too.
+TEST(IntlTimeRuns, AShortAmPmRunReadsBackWhatItShows) {
+  test::IntlScope scope({{"s1159", "a.m."}, {"s2359", "p.m."}});
+  TFkIntlSup& intl = DefaultIntlSup();
+  for (const char* mask : {"hh:mm t", "hh:mm:ss tt", "Hh:mm ttt", "hh:mm tttt", "hh:mm tttttt"}) {
+    SCOPED_TRACE(mask);
+    for (SecondsOfDay t : {0, HM(0, 30), HM(11, 59, 59), HM(12, 0), HM(13, 5), HM(23, 59, 59)}) {
+      SCOPED_TRACE(t);
+      const SecondsOfDay shown = std::string(mask).find('s') == std::string::npos ? t - t % 60 : t;
+      EXPECT_EQ(intl.TextToSeconds(mask, intl.SecondsToText(mask, t, false)), shown);
+    }
+  }
+  EXPECT_EQ(intl.TextToSeconds("hh:mm t", "01:00 p"), HM(13, 0));
+  EXPECT_EQ(intl.TextToSeconds("hh:mm t", "01:00 A"), HM(1, 0));
+  EXPECT_EQ(intl.TextToSeconds("hh:mm t", "01:00 x"), BadTime);
+  EXPECT_EQ(intl.TextToSeconds("hh:mm tt", "01:00 pm"), BadTime) << "not the start of a text";
+  EXPECT_EQ(intl.TextToSeconds("hh:mm tttt", "01:00 p.m."), HM(13, 0));
+  EXPECT_EQ(intl.TextToSeconds("hh:mm tttt", "01:00 p.  "), BadTime) << "a run that holds the whole text";
+}
+
 TEST(IntlTimeRuns, FreeTextReadsHoursMinutesSecondsAndAmPm) {
   test::IntlScope scope;
   TFkIntlSup& intl = DefaultIntlSup();
