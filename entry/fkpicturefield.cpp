@@ -850,8 +850,11 @@ void TFkCustomPictureField::TextEditor(TMessage& msg, std::uint16_t command) {
       acceptNextChar_ = false;
       char ch = static_cast<char>(msg.WParam & 0xFF);
       if (hadSelection) {
+        // Tested where it will stand: the selection's start, or the next editable position
+        // when the selection starts on a literal.
         char test = ch;
         int pos = std::max(selStart_, first);
+        while (pos < last && IsLiteral(pos)) ++pos;
         if (TestChar(test, pos)) DeleteSelection();
       }
       if (point >= 0 && ch == intl_->DecimalChar) {
