@@ -101,6 +101,20 @@ struct EditModel {
     }
     Collapse();
   }
+  // Pasting inserts every character the position takes, as typing in insert mode, until the
+  // text or the field ends; the others are dropped without a beep.
+  void Paste(const std::string& clip) {
+    if (selStart != selEnd) DeleteSelection();
+    for (std::size_t k = 0; k < clip.size() && caret <= last; ++k) {
+      const char c = clip[k];
+      if (c != ' ' && (c < '0' || c > '9')) continue;
+      const bool saved = insert;
+      insert = true;
+      Type(c);
+      insert = saved;
+    }
+    Collapse();
+  }
   void Back() {
     if (selStart != selEnd) {
       DeleteSelection();
@@ -193,6 +207,8 @@ TEST_F(EditModelTest, RandomKeysOnDateTimeAndDigitFieldsFollowTheModel) {
                {T::pftTime, "hh:mm:ss", false},    {T::pftTime, "hh:mm", true},       {T::pftString, "(999) 999-9999", false},
                {T::pftDate, "mm/dd/yy", false}};
   const std::string typed = "0123456789 0123456789x";
+  const std::string pastes[] = {"", "12/31/1999", "31.12.2024", "7", "2024", "1/5/2024", "ab-12", "123456789012345678",
+                                "23:59:59", " 4 ", "(555) 123-4567"};
   int steps = 0;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.mask);
@@ -222,7 +238,7 @@ TEST_F(EditModelTest, RandomKeysOnDateTimeAndDigitFieldsFollowTheModel) {
     std::mt19937 random(static_cast<unsigned>(97 + c.mask[1] + 7 * static_cast<int>(c.german)));
     std::string log;
     for (int i = 0; i < 1500; ++i, ++steps) {
-      const int kind = static_cast<int>(random() % 16);
+      const int kind = static_cast<int>(random() % 17);
       if (kind < 6) {
         const char ch = typed[random() % typed.size()];
         log += ch;
@@ -239,7 +255,17 @@ TEST_F(EditModelTest, RandomKeysOnDateTimeAndDigitFieldsFollowTheModel) {
           case 12: log += "<INS>"; Press(VK_INSERT); m.insert = !m.insert; m.Collapse(); break;
           case 13: log += "<SL>"; Press(VK_LEFT, false, true); m.ExtendBy(-1); break;
           case 14: log += "<SR>"; Press(VK_RIGHT, false, true); m.ExtendBy(1); break;
-          default: log += "<SHOME>"; Press(VK_HOME, false, true); m.ExtendHome(); break;
+          case 15: log += "<SHOME>"; Press(VK_HOME, false, true); m.ExtendHome(); break;
+          default: {
+            const std::string& clip = pastes[random() % std::size(pastes)];
+            log += "<PASTE " + clip + ">";
+            ASSERT_TRUE(OpenClipboard(0));
+            EmptyClipboard();
+            SetClipboardData(CF_TEXT, clip);
+            CloseClipboard();
+            Press('V', true);
+            m.Paste(clip);
+          }
         }
       }
       if (log.size() > 120) log.erase(0, log.size() - 120);
