@@ -1042,7 +1042,9 @@ void TFkCustomPictureField::CharEditor(TMessage& msg, std::uint16_t command) {
 // ---- stepping values
 
 void TFkCustomPictureField::IncDecValue(bool wrap, double delta) {
-  if (!focused_) return;
+  // A step that is no number changes nothing; one beyond every range is cut where it still
+  // leaves the range (the integer and date types) or keeps its remainder of whole days (times).
+  if (!focused_ || !std::isfinite(delta)) return;
   const std::string mask = MaskText();
   const std::string before = editText_;
   switch (dataType_) {
@@ -1088,7 +1090,7 @@ void TFkCustomPictureField::IncDecValue(bool wrap, double delta) {
       int pos = std::min(caret_, static_cast<int>(mask.size()) - 1);
       if (pos > 0 && IsLiteral(pos)) --pos;
       char unit = CharLower(mask[static_cast<std::size_t>(std::max(pos, 0))]);
-      int step = static_cast<int>(std::trunc(delta));
+      const int step = static_cast<int>(std::clamp(std::trunc(delta), -1e7, 1e7));
       DayNumber lo = static_cast<DayNumber>(rangeLo_.Int), hi = static_cast<DayNumber>(rangeHi_.Int);
       if (hi == 0) {
         lo = 0;
@@ -1137,7 +1139,9 @@ void TFkCustomPictureField::IncDecValue(bool wrap, double delta) {
       int pos = std::min(caret_, static_cast<int>(mask.size()) - 1);
       if (pos > 0 && IsLiteral(pos)) --pos;
       char unit = CharLower(mask[static_cast<std::size_t>(std::max(pos, 0))]);
-      int step = static_cast<int>(std::trunc(std::fabs(delta)));
+      const double whole = std::trunc(std::fabs(delta));
+      const bool days = whole >= 86400;  // at least a whole day in any unit
+      const int step = static_cast<int>(days ? std::fmod(whole, 86400) : whole);
       int h = 0, m = 0, s = 0;
       if (unit == 'h') h = step;
       else if (unit == 'm') m = step;
@@ -1150,7 +1154,7 @@ void TFkCustomPictureField::IncDecValue(bool wrap, double delta) {
         hi = 86399;
       }
       long long raw = t + (delta < 0 ? -1LL : 1LL) * (h * 3600LL + m * 60LL + s);
-      bool passed = raw < 0 || raw > 86399;
+      bool passed = days || raw < 0 || raw > 86399;
       SecondsOfDay r = static_cast<SecondsOfDay>(((raw % 86400) + 86400) % 86400);
       if ((passed || r < lo || r > hi) && !wrap) return;
       editText_ = intl_->SecondsToText(mask, r, false);
@@ -1162,7 +1166,7 @@ void TFkCustomPictureField::IncDecValue(bool wrap, double delta) {
         int radix = MaskRadix();
         std::int64_t v;
         if (!ParseInRadix(stripped, radix, v)) return;
-        auto step = static_cast<std::int64_t>(std::trunc(delta));
+        const auto step = static_cast<std::int64_t>(std::clamp(std::trunc(delta), -1e10, 1e10));
         if (delta < 0 && v <= rangeLo_.Int) {
           if (!wrap) return;
           v = rangeHi_.Int;

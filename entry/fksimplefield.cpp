@@ -594,7 +594,8 @@ void TFkCustomSimpleField::CharEditor(TMessage& msg, std::uint16_t command) {
 }
 
 void TFkCustomSimpleField::IncDecValue(bool wrap, double delta) {
-  if (!focused_) return;
+  // A step that is no number changes nothing.
+  if (!focused_ || !std::isfinite(delta)) return;
   T t = DataTypeCode();
   TFkValue v;
   Transfer(v, 1);
@@ -632,7 +633,9 @@ void TFkCustomSimpleField::IncDecValue(bool wrap, double delta) {
         if (!wrap) return;
         v.Int = rangeLo_.Int;
       } else {
-        v.Int = std::clamp(v.Int + static_cast<std::int64_t>(std::llround(delta)), rangeLo_.Int, rangeHi_.Int);
+        // A step beyond every range is cut where it still leaves it.
+        const auto step = static_cast<std::int64_t>(std::llround(std::clamp(delta, -1e10, 1e10)));
+        v.Int = std::clamp(v.Int + step, rangeLo_.Int, rangeHi_.Int);
       }
     } else {
       if (delta < 0 && v.Real <= rangeLo_.Real) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "entry/fkpicturefield.h"
@@ -259,6 +260,72 @@ TEST_F(PictureFieldTest, ArrowKeysStepTheDatePartUnderTheCaret) {
   Press(VK_LEFT);
   Press(VK_DOWN);
   EXPECT_EQ(f->GetAsDayNumber(), Date(28, 2, 2023));
+}
+
+// A spinner's Delta is any double: a step of any size stays within the type's range, and a
+// step that is no number changes nothing.
+TEST_F(PictureFieldTest, StepsOfAnySizeKeepTheValueInItsRange) {
+  auto* d = AddField(T::pftDate, "mm/dd/yyyy");
+  auto* t = AddField(T::pftTime, "hh:mm", 30);
+  auto* n = AddField(T::pftLongInt, "", 60);
+  const double huge[] = {1e12, -1e12, 9.3e18, -9.3e18, 1e300, -1e300};
+  const double nonNumbers[] = {std::nan(""), HUGE_VAL, -HUGE_VAL};
+  ShowAndFocus(d);
+  for (double delta : huge) {
+    SCOPED_TRACE(delta);
+    d->SetAsDayNumber(Date(1, 1, 2000));
+    Press(VK_HOME);
+    Press(VK_RIGHT);
+    Press(VK_RIGHT);  // the day run
+    d->IncreaseValue(false, delta);
+    EXPECT_EQ(d->GetAsDayNumber(), Date(1, 1, 2000));
+    d->IncreaseValue(true, delta);
+    EXPECT_EQ(d->GetAsDayNumber(), delta > 0 ? 0 : MaxDayNumber) << "wrapped to the other end";
+  }
+  for (double delta : nonNumbers) {
+    d->SetAsDayNumber(Date(1, 1, 2000));
+    d->IncreaseValue(true, delta);
+    EXPECT_EQ(d->GetAsDayNumber(), Date(1, 1, 2000));
+  }
+  t->SetFocus();
+  Pump();
+  for (double delta : huge) {
+    SCOPED_TRACE(delta);
+    t->SetAsSeconds(3600);
+    Press(VK_HOME);  // the hours
+    t->IncreaseValue(false, delta);
+    EXPECT_EQ(t->EditText(), "01:00") << "a step past midnight is dropped without wrapping";
+    t->IncreaseValue(true, delta);
+    EXPECT_EQ(t->EditText().size(), 5u);
+    EXPECT_NE(t->EditText(), "  :  ");
+  }
+  t->SetAsSeconds(3600);
+  Press(VK_HOME);
+  t->IncreaseValue(true, 1e12);
+  EXPECT_EQ(t->EditText(), "17:00") << "10^12 hours are 16 hours past whole days";
+  for (double delta : nonNumbers) {
+    t->SetAsSeconds(3600);
+    t->IncreaseValue(true, delta);
+    EXPECT_EQ(t->EditText(), "01:00");
+  }
+  n->SetFocus();
+  Pump();
+  for (double delta : huge) {
+    SCOPED_TRACE(delta);
+    n->SetAsString("5");
+    n->IncreaseValue(false, delta);
+    TFkValue v;
+    EXPECT_EQ(n->GetValue(v), 0);
+    // The low limit needs 11 places; the mask has 10, so that step beeps and keeps the value.
+    EXPECT_EQ(v.Int, delta > 0 ? 2147483647 : 5) << "held within the range";
+  }
+  for (double delta : nonNumbers) {
+    n->SetAsString("5");
+    n->IncreaseValue(true, delta);
+    TFkValue v;
+    EXPECT_EQ(n->GetValue(v), 0);
+    EXPECT_EQ(v.Int, 5);
+  }
 }
 
 TEST_F(PictureFieldTest, TimeStepsWrapAtMidnight) {

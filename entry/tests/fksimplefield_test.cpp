@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "entry/fkexcept.h"
 #include "entry/fksimplefield.h"
 #include "entry/tests/entry_test_util.h"
@@ -205,6 +207,36 @@ TEST_F(SimpleFieldTest, ArrowDownAtTheLowLimitWraps) {
   EXPECT_EQ(f->EditText(), "10");
   Press(VK_UP);
   EXPECT_EQ(f->EditText(), "11");
+}
+
+// A step of any size moves the number toward its own side of the range; a step that is no
+// number changes nothing.
+TEST_F(SimpleFieldTest, StepsOfAnySizeGoTheirWayAndNonNumbersDoNothing) {
+  auto* n = Add(T::pftInteger);
+  n->SetRangeLo("-100");
+  n->SetRangeHi("100");
+  auto* r = Add(T::pftDouble, 40);
+  r->SetRangeLo("-100");
+  r->SetRangeHi("100");
+  ShowAndFocus(n);
+  for (double delta : {1e12, 9.3e18, 1e300, -1e12, -9.3e18, -1e300}) {
+    SCOPED_TRACE(delta);
+    n->SetAsString("5");
+    n->IncreaseValue(false, delta);
+    EXPECT_EQ(n->GetAsString(), delta > 0 ? "100" : "-100");
+  }
+  for (double delta : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+    n->SetAsString("5");
+    n->IncreaseValue(true, delta);
+    EXPECT_EQ(n->GetAsString(), "5");
+  }
+  r->SetFocus();
+  Pump();
+  for (double delta : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+    r->SetAsString("5");
+    r->IncreaseValue(true, delta);
+    EXPECT_EQ(r->GetAsString(), "5");
+  }
 }
 
 TEST_F(SimpleFieldTest, CaseForcingAndUninitializedDisplay) {
