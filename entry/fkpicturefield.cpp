@@ -497,6 +497,9 @@ bool TFkCustomPictureField::TestChar(char& ch, int pos) const {
     char dot = '.';
     return AcceptChar(mc, dot, before);
   }
+  // A dot that is not the decimal character (the thousands separator of German settings) would
+  // be read as the point: a number takes it only as its decimal character.
+  if (IsNumericType(dataType_) && ch == '.') return false;
   if (static_cast<unsigned char>(ch) < 32) return true;
   return AcceptChar(mc, ch, before);
 }

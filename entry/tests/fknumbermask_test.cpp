@@ -125,6 +125,27 @@ TEST_F(NumberMaskTest, GermanSettingsShowDotsAndReadTheDecimalComma) {
   EXPECT_EQ(n->EditText(), "-12.345");
 }
 
+// In German settings the dot writes thousands, not the decimal point: a typed dot is refused in
+// a number field (as pasting drops it), so "1.500" never reads as one and a half.
+TEST_F(NumberMaskTest, GermanDotTypedIntoANumberIsRefused) {
+  UseGerman();
+  auto* plain = AddField(T::pftDouble);
+  auto* pointed = AddField(T::pftDouble, "#####.##", 40);
+  ShowAndFocus(plain);
+  unsigned beeps = MessageBeepCount();
+  Type("1.500");
+  EXPECT_EQ(MessageBeepCount(), beeps + 1);
+  EXPECT_DOUBLE_EQ(Value(plain), 1500);
+  Type(",25");
+  EXPECT_DOUBLE_EQ(Value(plain), 1500.25);
+  pointed->SetFocus();
+  Pump();
+  beeps = MessageBeepCount();
+  Type("12.3");
+  EXPECT_EQ(MessageBeepCount(), beeps + 1);
+  EXPECT_DOUBLE_EQ(Value(pointed), 123);
+}
+
 // A number the mask cannot show whole (a digit, a decimal or the sign without a position that
 // takes it) is refused with the library's range text; the field keeps what it showed.
 TEST_F(NumberMaskTest, AValueTheMaskCannotShowWholeIsRefusedAndTheFieldKeepsItsText) {
