@@ -165,6 +165,15 @@ struct EditModel {
     Extend(oldAnchor);
     SkipRight();
   }
+  void ExtendEnd() {
+    const int oldAnchor = anchor;
+    caret = EndOfText();
+    while (caret < last && Lit(caret)) ++caret;
+    anchor = static_cast<int>(text.size()) + 1;
+    Extend(oldAnchor);
+    caret = std::clamp(caret, first, last + 1);
+    SkipRight();
+  }
   void ExtendHome() {
     const int oldAnchor = anchor;
     anchor = 0;
@@ -238,7 +247,7 @@ TEST_F(EditModelTest, RandomKeysOnDateTimeAndDigitFieldsFollowTheModel) {
     std::mt19937 random(static_cast<unsigned>(97 + c.mask[1] + 7 * static_cast<int>(c.german)));
     std::string log;
     for (int i = 0; i < 1500; ++i, ++steps) {
-      const int kind = static_cast<int>(random() % 17);
+      const int kind = static_cast<int>(random() % 18);
       if (kind < 6) {
         const char ch = typed[random() % typed.size()];
         log += ch;
@@ -256,6 +265,7 @@ TEST_F(EditModelTest, RandomKeysOnDateTimeAndDigitFieldsFollowTheModel) {
           case 13: log += "<SL>"; Press(VK_LEFT, false, true); m.ExtendBy(-1); break;
           case 14: log += "<SR>"; Press(VK_RIGHT, false, true); m.ExtendBy(1); break;
           case 15: log += "<SHOME>"; Press(VK_HOME, false, true); m.ExtendHome(); break;
+          case 16: log += "<SEND>"; Press(VK_END, false, true); m.ExtendEnd(); break;
           default: {
             const std::string& clip = pastes[random() % std::size(pastes)];
             log += "<PASTE " + clip + ">";
