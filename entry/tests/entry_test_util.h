@@ -6,6 +6,7 @@
 
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "platform/forms/tests/forms_test_util.h"
 #include "platform/rtl/formatsettings.h"
 #include "platform/win/display.h"
+#include "platform/win/winapi.h"
 
 namespace tw::entry::test {
 
@@ -72,6 +74,76 @@ class EntryGuiTest : public tw::test::FormsTest {
     if (shift) InjectKeyUp(0x10);
     if (ctrl) InjectKeyUp(0x11);
     Pump();
+  }
+
+  // Puts a text on the clipboard and pastes it with Ctrl+V.
+  static void PasteWithKeys(const std::string& text) {
+    ASSERT_TRUE(OpenClipboard(0));
+    EmptyClipboard();
+    SetClipboardData(CF_TEXT, text);
+    CloseClipboard();
+    Press('V', true);
+  }
+  // One random editing step of a model test: a typed character, a key or a paste.
+  enum class EditKey { Type, Back, Delete, Left, Right, Home, End, Insert, ExtendLeft, ExtendRight, ExtendHome, ExtendEnd, Paste };
+  struct EditStep {
+    EditKey key = EditKey::Type;
+    char ch = 0;
+    std::string clip;
+  };
+  // Picks a step (typing six times as often as each key), performs it on the focused field and
+  // adds it to the log, which keeps its last 120 characters.
+  static EditStep RandomEditStep(std::mt19937& random, const std::string& typed, const std::vector<std::string>& pastes,
+                                 const std::vector<EditKey>& keys, std::string& log) {
+    static const char* const names[] = {"", "<BS>", "<DEL>", "<L>", "<R>", "<HOME>", "<END>", "<INS>",
+                                        "<SL>", "<SR>", "<SHOME>", "<SEND>", "<PASTE "};
+    const std::size_t pick = random() % (keys.size() + 6);
+    EditStep step;
+    step.key = pick < 6 ? EditKey::Type : keys[pick - 6];
+    switch (step.key) {
+      case EditKey::Type:
+        step.ch = typed[random() % typed.size()];
+        Type(std::string(1, step.ch));
+        break;
+      case EditKey::Back: Press(VK_BACK); break;
+      case EditKey::Delete: Press(VK_DELETE); break;
+      case EditKey::Left: Press(VK_LEFT); break;
+      case EditKey::Right: Press(VK_RIGHT); break;
+      case EditKey::Home: Press(VK_HOME); break;
+      case EditKey::End: Press(VK_END); break;
+      case EditKey::Insert: Press(VK_INSERT); break;
+      case EditKey::ExtendLeft: Press(VK_LEFT, false, true); break;
+      case EditKey::ExtendRight: Press(VK_RIGHT, false, true); break;
+      case EditKey::ExtendHome: Press(VK_HOME, false, true); break;
+      case EditKey::ExtendEnd: Press(VK_END, false, true); break;
+      case EditKey::Paste:
+        step.clip = pastes[random() % pastes.size()];
+        PasteWithKeys(step.clip);
+        break;
+    }
+    if (step.key == EditKey::Type) log += step.ch;
+    else if (step.key == EditKey::Paste) log += names[static_cast<int>(step.key)] + step.clip + ">";
+    else log += names[static_cast<int>(step.key)];
+    if (log.size() > 120) log.erase(0, log.size() - 120);
+    return step;
+  }
+  // What a model of an edit says the focused field shows: text, caret, selection and beeps.
+  struct Shown {
+    std::string text;
+    int caret, selStart, selEnd;
+    unsigned beeps;
+  };
+  static ::testing::AssertionResult Shows(TFkBaseEntryField* f, const Shown& want, unsigned beepsBefore) {
+    const Shown got{f->EditText(), f->CaretPosition(), f->SelStart(), f->SelEnd(), MessageBeepCount() - beepsBefore};
+    if (f->Focused() && got.text == want.text && got.caret == want.caret && got.selStart == want.selStart &&
+        got.selEnd == want.selEnd && got.beeps == want.beeps)
+      return ::testing::AssertionSuccess();
+    auto line = [](const Shown& s) {
+      return "\"" + s.text + "\" caret " + std::to_string(s.caret) + " selection " + std::to_string(s.selStart) + "-" +
+             std::to_string(s.selEnd) + " beeps " + std::to_string(s.beeps);
+    };
+    return ::testing::AssertionFailure() << (f->Focused() ? "" : "not focused; ") << "shows " << line(got)
+                                         << ", model " << line(want);
   }
 
   // A form of the given client size with a controller whose error reports are silent.

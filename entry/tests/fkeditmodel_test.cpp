@@ -216,7 +216,10 @@ TEST_F(EditModelTest, RandomKeysOnDateTimeAndDigitFieldsFollowTheModel) {
                {T::pftTime, "hh:mm:ss", false},    {T::pftTime, "hh:mm", true},       {T::pftString, "(999) 999-9999", false},
                {T::pftDate, "mm/dd/yy", false}};
   const std::string typed = "0123456789 0123456789x";
-  const std::string pastes[] = {"", "12/31/1999", "31.12.2024", "7", "2024", "1/5/2024", "ab-12", "123456789012345678",
+  const std::vector<EditKey> keys = {EditKey::Back,       EditKey::Delete,      EditKey::Left,       EditKey::Right,
+                                     EditKey::Home,       EditKey::End,         EditKey::Insert,     EditKey::ExtendLeft,
+                                     EditKey::ExtendRight, EditKey::ExtendHome, EditKey::ExtendEnd,  EditKey::Paste};
+  const std::vector<std::string> pastes = {"", "12/31/1999", "31.12.2024", "7", "2024", "1/5/2024", "ab-12", "123456789012345678",
                                 "23:59:59", " 4 ", "(555) 123-4567"};
   int steps = 0;
   for (const auto& c : cases) {
@@ -247,44 +250,23 @@ TEST_F(EditModelTest, RandomKeysOnDateTimeAndDigitFieldsFollowTheModel) {
     std::mt19937 random(static_cast<unsigned>(97 + c.mask[1] + 7 * static_cast<int>(c.german)));
     std::string log;
     for (int i = 0; i < 1500; ++i, ++steps) {
-      const int kind = static_cast<int>(random() % 18);
-      if (kind < 6) {
-        const char ch = typed[random() % typed.size()];
-        log += ch;
-        Type(std::string(1, ch));
-        m.Type(ch);
-      } else {
-        switch (kind) {
-          case 6: log += "<BS>"; Press(VK_BACK); m.Back(); break;
-          case 7: log += "<DEL>"; Press(VK_DELETE); m.Delete(); break;
-          case 8: log += "<L>"; Press(VK_LEFT); m.Left(); break;
-          case 9: log += "<R>"; Press(VK_RIGHT); m.Right(); break;
-          case 10: log += "<HOME>"; Press(VK_HOME); m.Home(); break;
-          case 11: log += "<END>"; Press(VK_END); m.End(); break;
-          case 12: log += "<INS>"; Press(VK_INSERT); m.insert = !m.insert; m.Collapse(); break;
-          case 13: log += "<SL>"; Press(VK_LEFT, false, true); m.ExtendBy(-1); break;
-          case 14: log += "<SR>"; Press(VK_RIGHT, false, true); m.ExtendBy(1); break;
-          case 15: log += "<SHOME>"; Press(VK_HOME, false, true); m.ExtendHome(); break;
-          case 16: log += "<SEND>"; Press(VK_END, false, true); m.ExtendEnd(); break;
-          default: {
-            const std::string& clip = pastes[random() % std::size(pastes)];
-            log += "<PASTE " + clip + ">";
-            ASSERT_TRUE(OpenClipboard(0));
-            EmptyClipboard();
-            SetClipboardData(CF_TEXT, clip);
-            CloseClipboard();
-            Press('V', true);
-            m.Paste(clip);
-          }
-        }
+      const EditStep step = RandomEditStep(random, typed, pastes, keys, log);
+      switch (step.key) {
+        case EditKey::Type: m.Type(step.ch); break;
+        case EditKey::Back: m.Back(); break;
+        case EditKey::Delete: m.Delete(); break;
+        case EditKey::Left: m.Left(); break;
+        case EditKey::Right: m.Right(); break;
+        case EditKey::Home: m.Home(); break;
+        case EditKey::End: m.End(); break;
+        case EditKey::Insert: m.insert = !m.insert; m.Collapse(); break;
+        case EditKey::ExtendLeft: m.ExtendBy(-1); break;
+        case EditKey::ExtendRight: m.ExtendBy(1); break;
+        case EditKey::ExtendHome: m.ExtendHome(); break;
+        case EditKey::ExtendEnd: m.ExtendEnd(); break;
+        case EditKey::Paste: m.Paste(step.clip); break;
       }
-      if (log.size() > 120) log.erase(0, log.size() - 120);
-      ASSERT_TRUE(f->Focused());
-      ASSERT_EQ(f->EditText(), m.text) << "step " << i << " after ..." << log;
-      ASSERT_EQ(f->CaretPosition(), m.caret) << "step " << i << " \"" << m.text << "\" after ..." << log;
-      ASSERT_EQ(f->SelStart(), m.selStart) << "step " << i << " after ..." << log;
-      ASSERT_EQ(f->SelEnd(), m.selEnd) << "step " << i << " after ..." << log;
-      ASSERT_EQ(MessageBeepCount() - beeps, m.beeps) << "step " << i << " after ..." << log;
+      ASSERT_TRUE(Shows(f, {m.text, m.caret, m.selStart, m.selEnd, m.beeps}, beeps)) << "step " << i << " after ..." << log;
     }
     delete form;
     Pump();

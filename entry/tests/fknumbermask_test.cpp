@@ -33,13 +33,6 @@ class NumberMaskTest : public test::PictureFormTest {
     german_.reset();
     PictureFormTest::TearDown();
   }
-  static void Paste(const std::string& text) {
-    ASSERT_TRUE(OpenClipboard(0));
-    EmptyClipboard();
-    SetClipboardData(CF_TEXT, text);
-    CloseClipboard();
-    Press('V', true);
-  }
   static double Value(TFkPictureField* f) {
     TFkValue v;
     EXPECT_EQ(f->GetValue(v), 0) << "[" << f->EditText() << "]";
@@ -374,7 +367,7 @@ TEST_P(NumberMaskModel, RandomKeysReadBackTheShownNumber) {
         } else if (pick == 17) {
           const std::string& p = pastes[rng() % pastes.size()];
           log << " paste[" << p << "]";
-          Paste(p);
+          PasteWithKeys(p);
         } else if (pick >= 23) {
           SetRandomNumber(f, c.mask, rng, log);
         } else if (pick == 22) {

@@ -79,7 +79,10 @@ class SimpleModelTest : public test::EntryGuiTest {};
 
 TEST_F(SimpleModelTest, RandomKeysOnAShortStringFieldFollowTheModel) {
   const std::string typed = "abcXYZ 019-";
-  const std::string pastes[] = {"", "q", "hello", "a much longer text than the field"};
+  const std::vector<std::string> pastes = {"", "q", "hello", "a much longer text than the field"};
+  const std::vector<EditKey> keys = {EditKey::Back,       EditKey::Delete,      EditKey::Left,       EditKey::Right,
+                                     EditKey::Home,       EditKey::End,         EditKey::Insert,     EditKey::ExtendLeft,
+                                     EditKey::ExtendRight, EditKey::ExtendHome, EditKey::ExtendEnd,  EditKey::Paste};
   int steps = 0;
   for (const bool pushes : {true, false}) {
     SCOPED_TRACE(pushes ? "InsertPushes" : "no InsertPushes");
@@ -102,43 +105,24 @@ TEST_F(SimpleModelTest, RandomKeysOnAShortStringFieldFollowTheModel) {
     std::mt19937 random(pushes ? 31u : 77u);
     std::string log;
     for (int i = 0; i < 2500; ++i, ++steps) {
-      const int kind = static_cast<int>(random() % 16);
-      if (kind < 6) {
-        const char ch = typed[random() % typed.size()];
-        log += ch;
-        Type(std::string(1, ch));
-        m.Type(ch);
-      } else {
-        const int len = static_cast<int>(m.text.size());
-        switch (kind) {
-          case 6: log += "<BS>"; Press(VK_BACK); m.Back(); break;
-          case 7: log += "<DEL>"; Press(VK_DELETE); m.Delete(); break;
-          case 8: log += "<L>"; Press(VK_LEFT); m.Move(m.caret - 1); break;
-          case 9: log += "<R>"; Press(VK_RIGHT); m.Move(m.caret + 1); break;
-          case 10: log += "<HOME>"; Press(VK_HOME); m.Move(0); break;
-          case 11: log += "<END>"; Press(VK_END); m.Move(len); break;
-          case 12: log += "<INS>"; Press(VK_INSERT); m.insert = !m.insert; m.Collapse(); break;
-          case 13: log += "<SL>"; Press(VK_LEFT, false, true); m.Extend(m.caret - 1); break;
-          case 14: log += "<SR>"; Press(VK_RIGHT, false, true); m.Extend(m.caret + 1); break;
-          default: {
-            const std::string& clip = pastes[random() % std::size(pastes)];
-            log += "<PASTE " + clip + ">";
-            ASSERT_TRUE(OpenClipboard(0));
-            EmptyClipboard();
-            SetClipboardData(CF_TEXT, clip);
-            CloseClipboard();
-            Press('V', true);
-            m.Paste(clip);
-          }
-        }
+      const int len = static_cast<int>(m.text.size());
+      const EditStep step = RandomEditStep(random, typed, pastes, keys, log);
+      switch (step.key) {
+        case EditKey::Type: m.Type(step.ch); break;
+        case EditKey::Back: m.Back(); break;
+        case EditKey::Delete: m.Delete(); break;
+        case EditKey::Left: m.Move(m.caret - 1); break;
+        case EditKey::Right: m.Move(m.caret + 1); break;
+        case EditKey::Home: m.Move(0); break;
+        case EditKey::End: m.Move(len); break;
+        case EditKey::Insert: m.insert = !m.insert; m.Collapse(); break;
+        case EditKey::ExtendLeft: m.Extend(m.caret - 1); break;
+        case EditKey::ExtendRight: m.Extend(m.caret + 1); break;
+        case EditKey::ExtendHome: m.Extend(0); break;
+        case EditKey::ExtendEnd: m.Extend(len); break;
+        case EditKey::Paste: m.Paste(step.clip); break;
       }
-      if (log.size() > 120) log.erase(0, log.size() - 120);
-      ASSERT_TRUE(f->Focused());
-      ASSERT_EQ(f->EditText(), m.text) << "step " << i << " after ..." << log;
-      ASSERT_EQ(f->CaretPosition(), m.caret) << "step " << i << " \"" << m.text << "\" after ..." << log;
-      ASSERT_EQ(f->SelStart(), m.selStart) << "step " << i << " after ..." << log;
-      ASSERT_EQ(f->SelEnd(), m.selEnd) << "step " << i << " after ..." << log;
-      ASSERT_EQ(MessageBeepCount() - beeps, m.beeps) << "step " << i << " after ..." << log;
+      ASSERT_TRUE(Shows(f, {m.text, m.caret, m.selStart, m.selEnd, m.beeps}, beeps)) << "step " << i << " after ..." << log;
     }
     delete form;
     Pump();
