@@ -83,6 +83,8 @@ int RunNumber(const std::string& text, const Run& r) {
   if (s.empty()) return -1;
   for (char c : s)
     if (c < '0' || c > '9') return -1;
+  // Leading zeros pad a wide run; only the digits after them can overflow.
+  s.erase(0, std::min(s.find_first_not_of('0'), s.size() - 1));
   if (s.size() > 9) return -1;
   return std::stoi(s);
 }

@@ -101,6 +101,21 @@ TEST(IntlDates, ReadBackThroughTheMaskAndEpoch) {
   EXPECT_EQ(intl.MonthFromName("Sepx", 4), 0);
 }
 
+// A run wider than its number (a mask repeated to a longer MaxLength) is padded with zeros;
+// those zeros read as nothing, however many there are.
+TEST(IntlDates, WideZeroPaddedRunsReadBackWhatTheyShow) {
+  IntlScope scope;
+  TFkIntlSup& intl = DefaultIntlSup();
+  const std::string mask = "mm/dd/yyyyyyyyyyyyyy";
+  const std::string shown = intl.DayNumberToText(mask, Date(1, 2, 2024), false);
+  EXPECT_EQ(shown, "02/01/00000000002024");
+  EXPECT_EQ(intl.TextToDayNumber(mask, shown, 0), Date(1, 2, 2024));
+  EXPECT_EQ(intl.TextToDayNumber(mask, "02/01/00000000000000", 0), BadDate) << "year 0";
+  EXPECT_EQ(intl.TextToDayNumber(mask, "02/01/99999999992024", 0), BadDate) << "too large, not cut";
+  const std::string time = "hh:mm:ssssssssssss";
+  EXPECT_EQ(intl.TextToSeconds(time, intl.SecondsToText(time, 3725, false)), 3725);
+}
+
 TEST(IntlTimes, TwelveHourTextsOnBothWays) {
   IntlScope scope;
   TFkIntlSup& intl = DefaultIntlSup();

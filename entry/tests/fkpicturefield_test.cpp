@@ -248,6 +248,16 @@ TEST_F(PictureFieldTest, TwoDigitYearFieldsNeverShowADateOutsideTheEpochWindow) 
   SetClock(nullptr);
 }
 
+TEST_F(PictureFieldTest, ADateFieldLongerThanItsMaskKeepsItsValue) {
+  auto* f = AddField(T::pftDate, "mm/dd/yyyy");
+  f->SetMaxLength(20);
+  ShowAndFocus(f);
+  f->SetAsDayNumber(Date(1, 2, 2024));
+  EXPECT_EQ(f->EditText(), "02/01/00000000002024");
+  EXPECT_EQ(f->GetAsDayNumber(), Date(1, 2, 2024));
+  EXPECT_TRUE(f->ValidateField(false));
+}
+
 TEST_F(PictureFieldTest, ArrowKeysStepTheDatePartUnderTheCaret) {
   auto* f = AddField(T::pftDate, "mm/dd/yyyy");
   f->SetArrowIncDec(true);
