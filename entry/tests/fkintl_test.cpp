@@ -116,6 +116,40 @@ TEST(IntlDates, WideZeroPaddedRunsReadBackWhatTheyShow) {
   EXPECT_EQ(intl.TextToSeconds(time, intl.SecondsToText(time, 3725, false)), 3725);
 }
 
+// Every date written into a mask reads back as itself, in the C settings and in German ones
+// (names with umlauts, "." between the parts), two-digit years within their epoch's window.
+TEST(IntlDates, WrittenDatesReadBackInEveryMask) {
+  for (const bool german : {false, true}) {
+    SCOPED_TRACE(german ? "German" : "C");
+    TFormatSettings fs = DefaultFormatSettings();
+    if (german) {
+      fs.LongMonthNames = {"Januar", "Februar", "M\xE4rz", "April", "Mai", "Juni", "Juli", "August", "September",
+                           "Oktober", "November", "Dezember"};
+      fs.LongDayNames = {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"};
+    }
+    ScopedFormatSettings settings(fs);
+    IntlScope scope({{"sDate", german ? "." : "/"}});
+    TFkIntlSup& intl = DefaultIntlSup();
+    const struct {
+      const char* mask;
+      int epoch;
+    } masks[] = {{"dd/mm/yyyy", 0}, {"DD/MM/yyyy", 0}, {"yyyy-mm-dd", 0},      {"dd-nnn-yyyy", 0},
+                 {"NNNNNNNNN DD, yyyy", 0}, {"www dd/mm/yy", 1950}, {"mm/dd/yy", 1910}, {"DD.MM.YYYY", 0}};
+    for (const auto& m : masks) {
+      SCOPED_TRACE(m.mask);
+      const bool twoDigits = std::string(m.mask).find("yyyy") == std::string::npos &&
+                             std::string(m.mask).find("YYYY") == std::string::npos;
+      const DayNumber lo = twoDigits ? Date(1, 1, m.epoch) : 0;
+      const DayNumber hi = twoDigits ? Date(31, 12, m.epoch + 99) : MaxDayNumber;
+      for (DayNumber d = lo; d <= hi; d += twoDigits ? 13 : 151) {
+        const std::string text = intl.DayNumberToText(m.mask, d, false);
+        ASSERT_EQ(intl.TextToDayNumber(m.mask, text, m.epoch), d) << "\"" << text << "\"";
+      }
+      ASSERT_EQ(intl.TextToDayNumber(m.mask, intl.DayNumberToText(m.mask, hi, false), m.epoch), hi);
+    }
+  }
+}
+
 TEST(IntlTimes, TwelveHourTextsOnBothWays) {
   IntlScope scope;
   TFkIntlSup& intl = DefaultIntlSup();
