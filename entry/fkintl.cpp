@@ -153,6 +153,24 @@ void SetRunLength(std::string& mask, char letter, std::size_t minLen, std::size_
   mask.replace(r.pos, r.len, std::string(len, c));
 }
 
+std::string TrimmedUpper(std::string t) {
+  while (!t.empty() && t.back() == ' ') t.pop_back();
+  while (!t.empty() && t.front() == ' ') t.erase(0, 1);
+  return AnsiUpperCase(t);
+}
+
+// Which text a trimmed am/pm field names: 1 the am text, 2 the pm text, 0 neither. A field of
+// `width` characters, fewer than a text has, holds that text's first characters.
+int AmPmOf(const std::string& field, const std::string& am, const std::string& pm, std::size_t width) {
+  const std::string t = TrimmedUpper(field);
+  if (t.empty()) return 0;
+  if (t == TrimmedUpper(pm)) return 2;
+  if (t == TrimmedUpper(am)) return 1;
+  if (width < pm.size() && t == TrimmedUpper(pm.substr(0, width))) return 2;
+  if (width < am.size() && t == TrimmedUpper(am.substr(0, width))) return 1;
+  return 0;
+}
+
 }  // namespace
 
 void SetIntlProfile(TIntlProfile profile) { Profile() = std::move(profile); }
@@ -460,19 +478,9 @@ bool TFkIntlSup::TextToHMS(const std::string& mask, const std::string& text, int
   m = mr.found() ? RunNumber(text, mr) : 0;
   s = sr.found() ? RunNumber(text, sr) : 0;
   if (tr.found() && !AMText.empty() && !PMText.empty() && h >= 0) {
-    auto trim = [](std::string t) {
-      while (!t.empty() && t.back() == ' ') t.pop_back();
-      while (!t.empty() && t.front() == ' ') t.erase(0, 1);
-      return AnsiUpperCase(t);
-    };
-    const std::string trimmed = trim(text.substr(tr.pos, tr.len));
-    bool pm = !trimmed.empty() && trimmed == AnsiUpperCase(PMText);
-    bool am = !trimmed.empty() && trimmed == AnsiUpperCase(AMText);
     // A run shorter than the texts holds their first characters (as SecondsToText writes them).
-    if (!am && !pm && !trimmed.empty()) {
-      pm = tr.len < PMText.size() && trimmed == trim(PMText.substr(0, tr.len));
-      am = !pm && tr.len < AMText.size() && trimmed == trim(AMText.substr(0, tr.len));
-    }
+    const int which = AmPmOf(text.substr(tr.pos, tr.len), AMText, PMText, tr.len);
+    const bool am = which == 1, pm = which == 2;
     if ((!am && !pm) || h < 1 || h > 12) {
       h = -1;
     } else if (am && h == 12) {
@@ -511,8 +519,9 @@ SecondsOfDay TFkIntlSup::FreeTextToSeconds(const std::string& text) const {
   int h = parts[0];
   if (i < end) {
     if (AMText.empty() || PMText.empty()) return BadTime;
-    const std::string rest = AnsiUpperCase(text.substr(i, end - i));
-    const bool pm = rest == AnsiUpperCase(PMText), am = rest == AnsiUpperCase(AMText);
+    // The texts in full, or their first characters as a short am/pm run of a field shows them.
+    const int which = AmPmOf(text.substr(i, end - i), AMText, PMText, end - i);
+    const bool am = which == 1, pm = which == 2;
     if ((!am && !pm) || h < 1 || h > 12) return BadTime;
     if (am && h == 12) h = 0;
     else if (pm && h < 12) h += 12;

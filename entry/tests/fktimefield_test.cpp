@@ -53,6 +53,12 @@ TEST(IntlTimeRuns, AShortAmPmRunReadsBackWhatItShows) {
   EXPECT_EQ(intl.TextToSeconds("hh:mm tt", "01:00 pm"), BadTime) << "not the start of a text";
   EXPECT_EQ(intl.TextToSeconds("hh:mm tttt", "01:00 p.m."), HM(13, 0));
   EXPECT_EQ(intl.TextToSeconds("hh:mm tttt", "01:00 p.  "), BadTime) << "a run that holds the whole text";
+  // The text a field with such a run gives (GetAsString) is taken back by SetAsString's reader.
+  EXPECT_EQ(intl.FreeTextToSeconds(intl.SecondsToText("hh:mm:ss t", HM(0, 0, 7), true)), 7);
+  EXPECT_EQ(intl.FreeTextToSeconds("1:05 p"), HM(13, 5));
+  EXPECT_EQ(intl.FreeTextToSeconds("1:05 P.M."), HM(13, 5));
+  EXPECT_EQ(intl.FreeTextToSeconds("1:05 x"), BadTime);
+  EXPECT_EQ(intl.FreeTextToSeconds("1:05 p.m.x"), BadTime);
 }
 
 TEST(IntlTimeRuns, FreeTextReadsHoursMinutesSecondsAndAmPm) {
