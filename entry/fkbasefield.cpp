@@ -769,6 +769,7 @@ void TFkBaseEntryField::PerformCommand(TMessage& msg, std::uint16_t command) {
     switch (command) {
       case ccBack: case ccCtrlChar: case ccCut: case ccDec: case ccDel: case ccDelBol: case ccDelEol:
       case ccDelLine: case ccDelWord: case ccInc: case ccIns: case ccPaste: case ccRestore: case ccTypedChar:
+      case ccCompleteDate: case ccCompleteTime:
         Beep();
         return;
       default: break;
@@ -1123,12 +1124,21 @@ void TFkBaseEntryField::FKFocusMove(TMessage& msg) {
 }
 
 void TFkBaseEntryField::IncreaseValue(bool wrap, double delta) {
+  // The arrow keys and a spinner step the value: not that of a read-only field.
+  if (IsReadOnly()) {
+    Beep();
+    return;
+  }
   IncDecValue(wrap, delta);
   selStart_ = selEnd_ = caret_;
   Invalidate();
 }
 
 void TFkBaseEntryField::DecreaseValue(bool wrap, double delta) {
+  if (IsReadOnly()) {
+    Beep();
+    return;
+  }
   IncDecValue(wrap, -delta);
   selStart_ = selEnd_ = caret_;
   Invalidate();

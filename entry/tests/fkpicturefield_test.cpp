@@ -491,6 +491,44 @@ TEST_F(PictureFieldTest, ReadOnlyFieldCopiesButRefusesPaste) {
   EXPECT_EQ(MessageBeepCount(), beeps + 2);
 }
 
+// Nothing the user does changes a read-only field's value: not the arrow keys that step it, not
+// its spinner, not completing the date or time.
+TEST_F(PictureFieldTest, ReadOnlyFieldsRefuseStepsAndCompletion) {
+  SetClock([] { return DayNumberToDateTime(Date(6, 12, 2026)) + 0.5; });
+  controller->EntryCommands()->AddRowToTable("Default", {'T', ksCtrl, 0, 0, ccCompleteDate});
+  controller->EntryCommands()->AddRowToTable("Default", {'N', ksCtrl, 0, 0, ccCompleteTime});
+  auto* d = AddField(T::pftDate, "mm/dd/yyyy");
+  auto* t = AddField(T::pftTime, "hh:mm", 30);
+  auto* n = AddField(T::pftInteger, "iiiii", 60);
+  for (TFkPictureField* f : {d, t, n}) {
+    f->SetArrowIncDec(true);
+    f->ReadOnly = true;
+  }
+  d->SetAsDayNumber(Date(31, 1, 2024));
+  t->SetAsSeconds(3600);
+  n->SetAsString("5");
+  ShowAndFocus(d);
+  for (TFkPictureField* f : {d, t, n}) {
+    f->SetFocus();
+    Pump();
+    SCOPED_TRACE(f->EditText());
+    const std::string shown = f->EditText();
+    const unsigned beeps = MessageBeepCount();
+    Press(VK_HOME);
+    Press(VK_UP);
+    Press(VK_DOWN);
+    f->IncreaseValue(true, 1.0);  // what the spinner does
+    f->DecreaseValue(false, 1.0);
+    f->SelectAll();
+    Press('T', true);
+    Press('N', true);
+    EXPECT_EQ(f->EditText(), shown);
+    EXPECT_FALSE(f->Modified());
+    EXPECT_GE(MessageBeepCount(), beeps + 4);
+  }
+  SetClock(nullptr);
+}
+
 TEST_F(PictureFieldTest, InitDateTimeShowsTodayAndSurvivesRecreation) {
   SetClock([] { return DayNumberToDateTime(Date(6, 12, 2026)) + 0.5; });
   auto* f = AddField(T::pftDate, "mm/dd/yyyy");
