@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "entry/fkcalendar.h"
 #include "entry/tests/entry_test_util.h"
 
@@ -153,6 +155,74 @@ TEST_F(CalendarTest, BorderFramesTheGridAndDoubleClicksCanBeRefused) {
   cal->SetWantDblClicks(false);
   doubleClick();
   EXPECT_EQ(doubles, 1);
+}
+
+}  // namespace
+}  // namespace tw::entry
+
+namespace tw::entry {
+namespace {
+
+// Random keys, clicks and week starts from dates all over the range, its ends included: the
+// selection follows the day-number arithmetic, stays where a month can still be paged from, and
+// the grid always shows the selected month from the cell of the week day its 1st falls on.
+TEST_F(CalendarTest, RandomKeysAndClicksFollowTheDateArithmetic) {
+  ShowAndFocus();
+  std::mt19937 random(2026);
+  const DayNumber starts[] = {Date(15, 2, 1600), Date(28, 2, 1600), Date(31, 12, 1999), Date(29, 2, 2000),
+                              Date(31, 1, 2001), Date(1, 12, 3999) - 1, Date(30, 11, 3999)};
+  int steps = 0;
+  for (DayNumber start : starts) {
+    cal->SetDate(start);
+    ASSERT_EQ(cal->GetDate(), start);
+    for (int i = 0; i < 300; ++i, ++steps) {
+      const DayNumber d = cal->GetDate();
+      int day, month, year;
+      DayNumberToDMY(d, day, month, year);
+      DayNumber want = d;
+      auto to = [&](DayNumber target) {
+        if (TFkCustomCalendar::Shows(target)) want = target;
+      };
+      std::string what;
+      switch (random() % 11) {
+        case 0: what = "Left"; Press(VK_LEFT); to(d - 1); break;
+        case 1: what = "Right"; Press(VK_RIGHT); to(d + 1); break;
+        case 2: what = "Up"; Press(VK_UP); to(d - 7); break;
+        case 3: what = "Down"; Press(VK_DOWN); to(d + 7); break;
+        case 4: what = "Home"; Press(VK_HOME); to(Date(1, month, year)); break;
+        case 5: what = "End"; Press(VK_END); to(Date(DaysInMonth(month, year, 0), month, year)); break;
+        case 6: what = "PgUp"; Press(VK_PRIOR); to(AddMonthsYears(d, -1, 0)); break;
+        case 7: what = "PgDn"; Press(VK_NEXT); to(AddMonthsYears(d, 1, 0)); break;
+        case 8: what = "Ctrl+End"; Press(VK_END, true); to(AddMonthsYears(d, 0, 1)); break;
+        case 9: {
+          const auto ws = static_cast<TStDayType>(random() % 7);
+          what = "week starts " + std::to_string(static_cast<int>(ws));
+          cal->SetWeekStarts(ws);
+          break;
+        }
+        default: {
+          const int cell = 1 + static_cast<int>(random() % 42);
+          what = "click " + std::to_string(cell);
+          const int selected = cal->FirstCell() + day - 1;
+          Click(cell);
+          to(d + cell - selected);
+        }
+      }
+      SCOPED_TRACE(testing::Message() << "step " << i << " from " << d << ": " << what);
+      ASSERT_EQ(cal->GetDate(), want);
+      DayNumberToDMY(want, day, month, year);
+      const int first = cal->FirstCell();
+      ASSERT_EQ((static_cast<int>(cal->WeekStarts()) + first - 1) % 7, static_cast<int>(DMYWeekDay(1, month, year, 0)));
+      const int days = DaysInMonth(month, year, 0);
+      const int before = DaysInMonth(month == 1 ? 12 : month - 1, month == 1 ? year - 1 : year, 0);
+      for (int cell = 1; cell <= 42; ++cell) {
+        const int shown = cell < first ? before - (first - cell) + 1 : cell < first + days ? cell - first + 1
+                                                                                          : cell - first - days + 1;
+        ASSERT_EQ(cal->CellDay(cell), shown) << "cell " << cell;
+      }
+    }
+  }
+  EXPECT_GE(steps, 2000);
 }
 
 }  // namespace
