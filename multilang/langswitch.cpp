@@ -615,6 +615,9 @@ void TLangSwitch::Browse(TObject* data) {
   RecheckEntries();
   ResolveEntries();
   CaptureDefaults();
+  // The editor changes the entries in place; Cancel puts back these.
+  TLanguageEntries before;
+  for (const auto& e : entries_) before.push_back(std::make_unique<TLanguageEntry>(*e));
   wait.reset();
   TModalResult result = mrCancel;
   try {
@@ -627,6 +630,13 @@ void TLangSwitch::Browse(TObject* data) {
   SetUiLanguage(windowsLanguage);
   if (result == mrOk && !languageFile_.empty()) SaveLanguageFile();
   delete editor;
+  if (result != mrOk) {
+    // Cancel: the window's languages and texts are those of before.  The editor may have
+    // written other forms' sections (and with them the languages) meanwhile: the file, when
+    // there is one, is what the windows read.
+    entries_ = std::move(before);
+    if (!languageFile_.empty() && FileExists(ExpandedFileName(languageFile_))) LoadLanguageFile();
+  }
   RefreshLanguageList(true);
   // The language shown before comes back by its ID: the editor may have renamed it (or deleted
   // it, and then the form keeps the default language).
@@ -638,6 +648,10 @@ void TLangSwitch::Browse(TObject* data) {
         if (e != nullptr && e->ID == rememberedID) SetItemIndex(i);
       }
     }
+  } else if (!designing && rememberedID > 0) {
+    // The language the windows showed is gone: this one shows the default language now, and
+    // so do the others.
+    Broadcast();
   }
 }
 
