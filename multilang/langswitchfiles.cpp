@@ -32,8 +32,9 @@ bool ReadWhole(const std::string& name, std::string& bytes, int& code) {
   }
 }
 
+// The names are kept apart: "OK" + "ShowHint" and "OKShow" + "Hint" are two keys.
 std::string ValueKey(std::int32_t id, const std::string& comp, const std::string& prop, std::int32_t valueID) {
-  return std::to_string(id) + comp + prop + std::to_string(valueID);
+  return std::to_string(id) + '\n' + comp + '\n' + prop + '\n' + std::to_string(valueID);
 }
 
 }  // namespace

@@ -122,6 +122,24 @@ TEST_F(StoresTest, AFileWithADamagedSectionOffsetIsNeverWrittenOver) {
   EXPECT_TRUE(ParseLanFile(ReadFileBytes(file)).Whole);
 }
 
+TEST_F(StoresTest, ValuesWhoseNamesRunTogetherAlikeAreReadAsTwo) {
+  TLanFile f = Sample();
+  f.Sections[0].Body = BuildFormBody({V(1, "Hallo", "Label1", "Caption"), V(1, "Zeigen", "OK", "ShowHint"),
+                                      V(1, "Tipp", "OKShow", "Hint"), V(1, "Erste", "ComboBox1", "Items", 1),
+                                      V(1, "Zweite", "ComboBox1", "Items", 11), V(1, "Hallo!", "Label1", "Caption")});
+  AtomicWriteFile(file, BuildLanFile(f));
+  TLangSwitch* sw = MakeMain()->LangSwitch1;
+  std::vector<std::string> read;
+  for (const auto& e : sw->Languages())
+    if (e->Kind != ekLanguage && e->ID == 1)
+      read.push_back(e->Component + "." + e->Property + "%" + std::to_string(e->ValueID) + "=" + e->Text);
+  std::sort(read.begin(), read.end());
+  EXPECT_EQ(read, (std::vector<std::string>{"ComboBox1.Items%11=Zweite", "ComboBox1.Items%1=Erste",
+                                            "Label1.Caption%-1=Hallo!", "OK.ShowHint%-1=Zeigen",
+                                            "OKShow.Hint%-1=Tipp"}))
+      << "the last of two records of one key wins";
+}
+
 TEST_F(StoresTest, ANamedStringChosenTwiceInThePropertyBrowserKeepsOneValue) {
   WriteSample();
   TTestMainForm* f = MakeMain();
