@@ -519,7 +519,9 @@ void TLangSwitch::Loaded() {
     RefreshLanguageList(true);
     CaptureDefaults();
   }
-  if (Items()->Count() > 0 && Items()->Objects(0) != 0) current_ = Items()->Strings(0);
+  // The form shows its design texts, which are the default language's, whether or not the
+  // chooser lists it (its filter may leave it out, and then the first item is another one).
+  current_ = entries_[0]->Text;
   if (ComponentState().Contains(TComponentStateFlag::csDesigning)) return;
   std::string start;
   TComponent* app = Application();

@@ -180,3 +180,28 @@ TEST_F(SwitchModelTest, EveryPropertyShowsTheCurrentLanguageAfterAnySequenceOfSw
 
 }  // namespace
 }  // namespace tw::multilang
+
+namespace tw::multilang {
+namespace {
+
+TEST_F(SwitchModelTest, AWindowWhoseChooserLeavesOutTheDefaultLanguageShowsTheLanguageItOffers) {
+  WriteSample();
+  auto* f = new TTestMainForm(Application());
+  TLangSwitch* sw = f->LangSwitch1;
+  sw->LanguageFilter()->Add("English");
+  sw->SetLanguageFile(file);
+  sw->Loaded();
+  ASSERT_EQ(sw->Items()->Count(), 2);
+  ASSERT_EQ(sw->ItemIndex(), 0);
+  EXPECT_EQ(sw->Items()->Strings(0), "Deutsch");
+  EXPECT_EQ(sw->CurrentLanguage(), "Deutsch");
+  EXPECT_EQ(f->Label1->Caption(), "Hallo") << "the window shows the language its chooser shows";
+  // The default language is still there by name.
+  EXPECT_TRUE(sw->SelectLanguage("English", false));
+  EXPECT_EQ(f->Label1->Caption(), "Hello");
+  EXPECT_TRUE(sw->SelectLanguage("Deutsch", false));
+  EXPECT_EQ(f->Label1->Caption(), "Hallo");
+}
+
+}  // namespace
+}  // namespace tw::multilang
