@@ -194,3 +194,58 @@ TEST_F(StoresTest, TakingANamedStringFromTheOnlyLanguageThatHadItDropsItsDefault
 
 }  // namespace
 }  // namespace tw::multilang
+
+namespace tw::multilang {
+namespace {
+
+// Texts that a line-based or length-prefixed store could bend: blanks at the edges, quotes,
+// separators, characters beyond ASCII (Windows-1252), 255 characters and more, empty texts;
+// many languages with names beyond ASCII.  Written by one window and read by a new one, in both
+// forms of the file.
+TEST_F(StoresTest, EveryTextAndLanguageComesBackFromBothFileForms) {
+  const std::vector<std::string> texts = {" lead",        "trail ",         "\"quoted\"",  "'single'",
+                                          "a=b;c",        ";starts",        "[bracket]",   "Gr\xFC\xDF" "e \x80",
+                                          std::string(255, 'y'), std::string(4000, 'z'), "",  "%1 & &Name& 100%"};
+  for (const std::string ext : {".LAN", ".ini"}) {
+    std::string name = (dir / ("ROUND" + ext)).string();
+    auto* f = new TTestMainForm(Application());
+    f->SetName("Writer" + ext.substr(1));
+    TLangSwitch* sw = f->LangSwitch1;
+    std::vector<std::string> languages;
+    for (int i = 0; i < 40; ++i) {
+      languages.push_back("Langue \xE9" + std::to_string(i));
+      ASSERT_EQ(sw->AddLanguage(languages.back()), i + 1);
+    }
+    for (std::size_t i = 0; i < texts.size(); ++i)
+      sw->AddValue(static_cast<int>(1 + i % 40), "Label1", "Caption", -1, texts[i]);
+    for (std::size_t i = 0; i < texts.size(); ++i)
+      sw->AddValue(static_cast<int>(1 + i), "ComboBox1", "Items", 2, texts[i]);
+    boxes.clear();
+    ASSERT_TRUE(ext == ".LAN" ? sw->SaveLanFile(name, "TTestMainFormLangSwitch1")
+                              : sw->SaveIniFile(name, "TTestMainFormLangSwitch1"))
+        << (boxes.empty() ? "" : boxes[0]);
+
+    auto* g = new TTestMainForm(Application());
+    g->SetName("Reader" + ext.substr(1));
+    g->LangSwitch1->SetLanguageFile(name);
+    g->LangSwitch1->Loaded();
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      ASSERT_TRUE(g->LangSwitch1->SelectLanguage(languages[i], false) || i == 0) << ext << " " << i;
+      EXPECT_EQ(g->Label1->Caption(), texts[i].empty() ? std::string() : texts[i]) << ext << " text " << i;
+      EXPECT_EQ(g->ComboBox1->Items()->Strings(2), texts[i]) << ext << " line, text " << i;
+    }
+    std::vector<std::string> read;
+    for (const auto& e : g->LangSwitch1->Languages())
+      if (e->Kind == ekLanguage && e->ID != 0) read.push_back(e->Text);
+    if (ext == ".ini") {
+      // An INI file lists a language by its sections only: the languages with values.
+      languages.resize(texts.size());
+      std::sort(read.begin(), read.end());
+      std::sort(languages.begin(), languages.end());
+    }
+    EXPECT_EQ(read, languages) << ext;
+  }
+}
+
+}  // namespace
+}  // namespace tw::multilang
