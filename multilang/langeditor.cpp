@@ -323,8 +323,7 @@ void TLangEditorForm::CopyLanguages(TLangSwitch& from, TLangSwitch& to) {
 
 void TLangEditorForm::FillLanguages(int selectID) {
   LanguageListBox->Items()->Clear();
-  while (LanguageListBox->IconSlotCount() > 0 && LanguageListBox->DeleteItemIcon(LanguageListBox->IconSlotCount() - 1)) {
-  }
+  LanguageListBox->ClearItemIcons();
   int pick = -1, current = -1, fallback = -1;
   for (const auto& e : work_->Languages()) {
     if (e->Kind != ekLanguage) continue;

@@ -394,8 +394,7 @@ void TLangSwitch::RefreshLanguageList(bool translate) {
     if (const TLanguageEntry* e = ItemEntry(sel)) selectedID = e->ID;
   }
   Items()->Clear();
-  while (IconSlotCount() > 0 && DeleteItemIcon(IconSlotCount() - 1)) {
-  }
+  ClearItemIcons();
   for (auto& e : entries_) {
     if (e->Kind != ekLanguage || filter_->IndexOf(e->Text) >= 0) continue;
     int index = Items()->AddObject(e->Text, reinterpret_cast<std::intptr_t>(e.get()));

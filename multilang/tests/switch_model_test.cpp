@@ -2,7 +2,8 @@
 // each translated property shows the text of the current language, or the design text where
 // that language has none.  The steps are the routes the program takes: a switch on the window,
 // the chooser, a switch broadcast from the other window, a name that is no language, and the
-// language file changed on disk (read again at the next switch).
+// language file changed on disk (read again at the next switch).  Also the chooser itself: the
+// language it starts with when it leaves out the default one, and its items' icons.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -11,6 +12,8 @@
 #include <map>
 #include <random>
 
+#include "multilang/iconfile.h"
+#include "multilang/langeditor.h"
 #include "multilang/tests/multilang_fixture.h"
 #include "platform/rtl/formatsettings.h"
 
@@ -201,6 +204,55 @@ TEST_F(SwitchModelTest, AWindowWhoseChooserLeavesOutTheDefaultLanguageShowsTheLa
   EXPECT_EQ(f->Label1->Caption(), "Hello");
   EXPECT_TRUE(sw->SelectLanguage("Deutsch", false));
   EXPECT_EQ(f->Label1->Caption(), "Hallo");
+}
+
+}  // namespace
+}  // namespace tw::multilang
+
+namespace tw::multilang {
+namespace {
+
+// The chooser is filled again after every change of the languages: each item shows its own
+// language's icon, and an item whose language has none shows none, whatever stood there before.
+TEST_F(SwitchModelTest, EveryChooserItemShowsItsOwnLanguagesIconAfterTheLanguagesChange) {
+  const std::string flag = SmallIconFile();
+  TLanFile f = Sample();
+  f.Languages.Languages = {{0, 0, "English", ""}, {0, 1, "Deutsch", flag}, {0, 2, "Svenska", ""}, {0, 3, "Dansk", flag}};
+  AtomicWriteFile(file, BuildLanFile(f));
+  TLangSwitch* sw = MakeMain()->LangSwitch1;
+  auto icons = [&] {
+    std::string out;
+    for (int i = 0; i < sw->Items()->Count(); ++i) out += sw->GetItemIcon(i) != nullptr ? 'I' : '-';
+    return out;
+  };
+  ASSERT_EQ(icons(), "-I-I");
+  ASSERT_TRUE(sw->DeleteLanguage("Deutsch"));  // Svenska moves up into Deutsch's row
+  sw->RefreshLanguageList(false);
+  EXPECT_EQ(icons(), "--I");
+  ASSERT_TRUE(sw->SetLanguageIcon("Dansk", {}));
+  ASSERT_TRUE(sw->SetLanguageIcon("Svenska", FirstIconImage(flag)));
+  sw->RefreshLanguageList(false);
+  EXPECT_EQ(icons(), "-I-");
+  ASSERT_TRUE(sw->SetLanguageIcon("Svenska", {}));
+  sw->RefreshLanguageList(false);
+  EXPECT_EQ(icons(), "---");
+
+  // The editor's language list, filled again when an icon is cleared there.
+  ASSERT_TRUE(sw->SetLanguageIcon("Svenska", FirstIconImage(flag)));
+  ASSERT_TRUE(sw->SetLanguageIcon("Dansk", FirstIconImage(flag)));
+  auto* editor = new TLangEditorForm(Application());
+  editor->SetEdited(sw, nullptr);
+  auto listed = [&] {
+    std::string out;
+    for (int i = 0; i < editor->LanguageListBox->Items()->Count(); ++i)
+      out += editor->LanguageListBox->GetItemIcon(i) != nullptr ? 'I' : '-';
+    return out;
+  };
+  ASSERT_EQ(listed(), "-II");
+  ASSERT_TRUE(editor->ChooseLanguage("Svenska"));
+  editor->LangImageClear->Click();
+  EXPECT_EQ(listed(), "--I");
+  delete editor;
 }
 
 }  // namespace
