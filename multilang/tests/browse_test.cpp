@@ -8,6 +8,8 @@
 
 #include "multilang/langeditor.h"
 #include "multilang/tests/multilang_fixture.h"
+#include "platform/forms/comctrls/grids.h"
+#include "platform/rtl/formatsettings.h"
 
 namespace tw::multilang {
 namespace {
@@ -142,6 +144,52 @@ TEST_F(BrowseTest, DeletingTheLanguageShownTakesEveryWindowToTheDefaultLanguage)
   EXPECT_EQ(other->LangSwitch1->CurrentLanguage(), "English") << "the other window follows";
   EXPECT_EQ(other->OKBtn->Caption(), "OK");
   EXPECT_EQ(Names(other->LangSwitch1), (std::vector<std::string>{"English", "Svenska"}));
+}
+
+}  // namespace
+}  // namespace tw::multilang
+
+namespace tw::multilang {
+namespace {
+
+// The value editor refuses a text that its property cannot take: a number of the format
+// settings (the language component's own pseudo-properties) as well as a published property.
+TEST_F(BrowseTest, TheValueEditorRefusesAFormatNumberThatIsNoNumber) {
+  ScopedFormatSettings keep;
+  TLanFile f = Sample();
+  f.Sections[0].Body = BuildFormBody({V(1, "Hallo", "Label1", "Caption"), V(1, "2", "LangSwitch1", "CurrencyDecimals"),
+                                      V(1, ",", "LangSwitch1", "DecimalSeparator"),
+                                      V(1, "1", "LangSwitch1", "UpdateWindowsINI")});
+  AtomicWriteFile(file, BuildLanFile(f));
+  TTestMainForm* form = MakeMain();
+  TLangSwitch* sw = form->LangSwitch1;
+  const TFormatSettings before = FormatSettings();
+  auto* ed = new TLangEditorForm(Application());
+  ed->SetEdited(sw, nullptr);
+  auto choose = [&](const std::string& key) {
+    for (int i = 0; i < ed->PropertyCount(); ++i)
+      if (ed->PropertyText(i) == key) ed->ChooseProperty(i);
+    ASSERT_EQ(ed->PropertyText(ed->ChosenProperty()), key);
+  };
+  ASSERT_TRUE(ed->ChooseLanguage("Deutsch"));
+  choose("LangSwitch1.CurrencyDecimals");
+  boxes.clear();
+  EXPECT_FALSE(ed->StoreValue("zwei"));
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("'zwei' is an invalid value"), std::string::npos) << boxes[0];
+  EXPECT_TRUE(ed->StoreValue("3"));
+  EXPECT_EQ(ed->GridValues->Cells(1, 1), "3");
+  choose("LangSwitch1.DecimalSeparator");
+  EXPECT_TRUE(ed->StoreValue(";"));
+  choose("LangSwitch1.UpdateWindowsINI");
+  EXPECT_TRUE(ed->StoreValue("yes"));
+  EXPECT_FALSE(sw->UpdateWindowsIni()) << "trying a text does not switch on the WIN.INI update";
+  delete ed;
+  EXPECT_EQ(FormatSettings().CurrencyDecimals, before.CurrencyDecimals) << "the form keeps its own settings";
+  EXPECT_EQ(FormatSettings().DecimalSeparator, before.DecimalSeparator);
+  EXPECT_TRUE(sw->SelectLanguage("Deutsch", false)) << "every value of the language can be applied";
+  EXPECT_EQ(FormatSettings().CurrencyDecimals, 3);
+  EXPECT_EQ(FormatSettings().DecimalSeparator, ';');
 }
 
 }  // namespace
