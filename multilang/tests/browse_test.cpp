@@ -6,6 +6,9 @@
 #include <sys/stat.h>
 #include <utime.h>
 
+#include <memory>
+#include <random>
+
 #include "multilang/langeditor.h"
 #include "multilang/tests/multilang_fixture.h"
 #include "platform/forms/comctrls/grids.h"
@@ -27,11 +30,13 @@ class BrowseTest : public LangSwitchTest {
   // Runs Browse on `sw` with `steps` done in the editor; the last step ends it.
   void Browse(TLangSwitch* sw, std::vector<std::function<void(TLangEditorForm*)>> steps) {
     std::vector<std::function<void()>> run;
+    // The editor, as the step that found it active left it (a step may answer a box of its).
+    auto editor = std::make_shared<TLangEditorForm*>(nullptr);
     for (auto& s : steps)
-      run.push_back([s] {
-        auto* ed = dynamic_cast<TLangEditorForm*>(Screen()->ActiveForm());
-        ASSERT_NE(ed, nullptr) << "the editor is not shown";
-        s(ed);
+      run.push_back([s, editor] {
+        if (auto* ed = dynamic_cast<TLangEditorForm*>(Screen()->ActiveForm())) *editor = ed;
+        ASSERT_NE(*editor, nullptr) << "the editor is not shown";
+        s(*editor);
       });
     DriveIdle(std::move(run), [] {
       ADD_FAILURE() << "the editor did not end";
@@ -190,6 +195,115 @@ TEST_F(BrowseTest, TheValueEditorRefusesAFormatNumberThatIsNoNumber) {
   EXPECT_TRUE(sw->SelectLanguage("Deutsch", false)) << "every value of the language can be applied";
   EXPECT_EQ(FormatSettings().CurrencyDecimals, 3);
   EXPECT_EQ(FormatSettings().DecimalSeparator, ';');
+}
+
+}  // namespace
+}  // namespace tw::multilang
+
+namespace tw::multilang {
+namespace {
+
+// Random editor sessions ended with OK or Cancel: languages added and deleted, texts stored in
+// the edited form and in another form of the file.  After every session the window holds what
+// the language file holds (a new window reading the file gets the same languages and texts),
+// and a cancelled session that stayed on the edited form leaves the file as it was.
+TEST_F(BrowseTest, AfterEverySessionTheWindowHoldsWhatTheFileHolds) {
+  WriteSample();
+  TTestMainForm* f = MakeMain();
+  TLangSwitch* sw = f->LangSwitch1;
+  f->Show();
+  Pump();
+  auto state = [](TLangSwitch* s) {
+    std::vector<std::string> out;
+    for (const auto& e : s->Languages())
+      if (e->Kind == ekLanguage) out.push_back("L " + std::to_string(e->ID) + " " + e->Text);
+      else if (e->Kind == ekValue && e->ID != 0)
+        out.push_back("V " + std::to_string(e->ID) + " " + e->Component + "." + e->Property + "%" +
+                      std::to_string(e->ValueID) + "=" + e->Text);
+    std::sort(out.begin(), out.end());
+    return out;
+  };
+  std::mt19937 rng(31);
+  const std::vector<std::string> pool{"Norsk", "Suomi", "Dansk", "Eesti", "Latina"};
+  int text = 0, oks = 0, cancels = 0;
+  for (int session = 0; session < 24; ++session) {
+    const std::string before = ReadFileBytes(file);
+    const auto memory = state(sw);
+    bool visited = false;
+    std::vector<std::function<void(TLangEditorForm*)>> steps;
+    for (int n = 0; n < 6; ++n) {
+      switch (rng() % 4) {
+        case 0: {  // a text stored in a language of the form shown
+          const unsigned pick = rng(), row = rng();
+          steps.push_back([pick, row, &text](TLangEditorForm* ed) {
+            const int count = ed->LanguageListBox->Items()->Count();
+            if (count < 2 || ed->PropertyCount() == 0) return;
+            ed->LanguageListBox->SetItemIndex(1 + static_cast<int>(row % static_cast<unsigned>(count - 1)));
+            FireEvent(ed->LanguageListBox->OnChange, ed->LanguageListBox);
+            ed->ChooseProperty(static_cast<int>(pick % static_cast<unsigned>(ed->PropertyCount())));
+            const std::string key = ed->PropertyText(ed->ChosenProperty());
+            if (key.find("Items") != std::string::npos || key.find('#') != std::string::npos) return;
+            ASSERT_TRUE(ed->StoreValue("t" + std::to_string(++text))) << key;
+          });
+          break;
+        }
+        case 1: {  // a language deleted
+          const unsigned row = rng();
+          steps.push_back([row](TLangEditorForm* ed) {
+            const int count = ed->LanguageListBox->Items()->Count();
+            if (count < 3) return;
+            ed->LanguageListBox->SetItemIndex(1 + static_cast<int>(row % static_cast<unsigned>(count - 1)));
+            FireEvent(ed->LanguageListBox->OnChange, ed->LanguageListBox);
+            ed->LangDeleteBtn->Click();
+          });
+          break;
+        }
+        case 2: {  // a language added: the name is asked in a box of its own
+          const std::string name = pool[rng() % pool.size()];
+          steps.push_back([](TLangEditorForm* ed) {
+            InjectClick(ed->LangAddBtn->Handle(), ed->LangAddBtn->Width() / 2, ed->LangAddBtn->Height() / 2);
+          });
+          steps.push_back([name](TLangEditorForm*) {
+            InjectText(name);
+            InjectKey(VK_RETURN);
+          });
+          break;
+        }
+        default: {  // the other form of the file, a text there, and back
+          visited = true;
+          steps.push_back([&text](TLangEditorForm* ed) {
+            ed->ChooseForm(1);
+            ASSERT_NE(ed->Working(), ed->Edited());
+            if (ed->LanguageListBox->Items()->Count() < 2 || ed->PropertyCount() == 0) return;
+            ed->LanguageListBox->SetItemIndex(ed->LanguageListBox->Items()->Count() - 1);
+            FireEvent(ed->LanguageListBox->OnChange, ed->LanguageListBox);
+            ed->ChooseProperty(0);
+            ASSERT_TRUE(ed->StoreValue("o" + std::to_string(++text)));
+            if (text % 2 == 0) ed->ChooseForm(0);
+          });
+          break;
+        }
+      }
+    }
+    const bool ok = rng() % 2 == 0;
+    (ok ? oks : cancels)++;
+    steps.push_back([ok](TLangEditorForm* ed) { (ok ? ed->OKBtn : ed->CancelBtn)->Click(); });
+    Browse(sw, steps);
+    Pump();
+    const std::string what = "session " + std::to_string(session) + (ok ? " (OK)" : " (Cancel)");
+    if (!ok && !visited) {
+      EXPECT_EQ(ReadFileBytes(file), before) << what;
+      EXPECT_EQ(state(sw), memory) << what;
+    }
+    auto* reader = new TTestMainForm(Application());
+    reader->SetName("Reader" + std::to_string(session));
+    reader->LangSwitch1->SetLanguageFile(file);
+    reader->LangSwitch1->Loaded();
+    ASSERT_EQ(state(sw), state(reader->LangSwitch1)) << what;
+    delete reader;
+  }
+  EXPECT_GT(oks, 5);
+  EXPECT_GT(cancels, 5);
 }
 
 }  // namespace
