@@ -58,6 +58,14 @@ class BrowseTest : public LangSwitchTest {
       if (e->Kind == ekLanguage) out.push_back(e->Text);
     return out;
   }
+  // The sample file's main window, shown.
+  TTestMainForm* ShownMain() {
+    WriteSample();
+    TTestMainForm* f = MakeMain();
+    f->Show();
+    Pump();
+    return f;
+  }
   static int Values(TLangSwitch* sw) {
     int n = 0;
     for (const auto& e : sw->Languages()) n += e->Kind == ekValue;
@@ -66,11 +74,8 @@ class BrowseTest : public LangSwitchTest {
 };
 
 TEST_F(BrowseTest, CancelKeepsTheTextsAndLanguagesOfBeforeTheEditorOpened) {
-  WriteSample();
-  TTestMainForm* f = MakeMain();
+  TTestMainForm* f = ShownMain();
   TLangSwitch* sw = f->LangSwitch1;
-  f->Show();
-  Pump();
   sw->SelectLanguage("Deutsch", false);
   const std::string before = ReadFileBytes(file);
   const int values = Values(sw);
@@ -151,11 +156,6 @@ TEST_F(BrowseTest, DeletingTheLanguageShownTakesEveryWindowToTheDefaultLanguage)
   EXPECT_EQ(Names(other->LangSwitch1), (std::vector<std::string>{"English", "Svenska"}));
 }
 
-}  // namespace
-}  // namespace tw::multilang
-
-namespace tw::multilang {
-namespace {
 
 // The value editor refuses a text that its property cannot take: a number of the format
 // settings (the language component's own pseudo-properties) as well as a published property.
@@ -197,22 +197,14 @@ TEST_F(BrowseTest, TheValueEditorRefusesAFormatNumberThatIsNoNumber) {
   EXPECT_EQ(FormatSettings().DecimalSeparator, ';');
 }
 
-}  // namespace
-}  // namespace tw::multilang
-
-namespace tw::multilang {
-namespace {
 
 // Random editor sessions ended with OK or Cancel: languages added and deleted, texts stored in
 // the edited form and in another form of the file.  After every session the window holds what
 // the language file holds (a new window reading the file gets the same languages and texts),
 // and a cancelled session that stayed on the edited form leaves the file as it was.
 TEST_F(BrowseTest, AfterEverySessionTheWindowHoldsWhatTheFileHolds) {
-  WriteSample();
-  TTestMainForm* f = MakeMain();
+  TTestMainForm* f = ShownMain();
   TLangSwitch* sw = f->LangSwitch1;
-  f->Show();
-  Pump();
   auto state = [](TLangSwitch* s) {
     std::vector<std::string> out;
     for (const auto& e : s->Languages())

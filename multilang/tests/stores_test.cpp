@@ -192,11 +192,6 @@ TEST_F(StoresTest, TakingANamedStringFromTheOnlyLanguageThatHadItDropsItsDefault
   EXPECT_EQ(sw->GetString("Name"), "Varlden");
 }
 
-}  // namespace
-}  // namespace tw::multilang
-
-namespace tw::multilang {
-namespace {
 
 // Texts that a line-based or length-prefixed store could bend: blanks at the edges, quotes,
 // separators, characters beyond ASCII (Windows-1252), 255 characters and more, empty texts;

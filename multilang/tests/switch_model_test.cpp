@@ -181,11 +181,6 @@ TEST_F(SwitchModelTest, EveryPropertyShowsTheCurrentLanguageAfterAnySequenceOfSw
   }
 }
 
-}  // namespace
-}  // namespace tw::multilang
-
-namespace tw::multilang {
-namespace {
 
 TEST_F(SwitchModelTest, AWindowWhoseChooserLeavesOutTheDefaultLanguageShowsTheLanguageItOffers) {
   WriteSample();
@@ -206,11 +201,6 @@ TEST_F(SwitchModelTest, AWindowWhoseChooserLeavesOutTheDefaultLanguageShowsTheLa
   EXPECT_EQ(f->Label1->Caption(), "Hallo");
 }
 
-}  // namespace
-}  // namespace tw::multilang
-
-namespace tw::multilang {
-namespace {
 
 // The chooser is filled again after every change of the languages: each item shows its own
 // language's icon, and an item whose language has none shows none, whatever stood there before.
