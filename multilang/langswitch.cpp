@@ -543,12 +543,13 @@ void TLangSwitch::Loaded() {
 
 void TLangSwitch::Notification(TComponent* component, TOperation operation) {
   TMComboBox::Notification(component, operation);
+  // The adopted control is forgotten whatever its name: it may have none.
+  if (operation == TOperation::opRemove && component == adoptOn_) adoptOn_ = nullptr;
   if (component == this || component->Name().empty() ||
       ComponentState().Contains(TComponentStateFlag::csDestroying))
     return;
   bool changed = false;
   if (operation == TOperation::opRemove) {
-    if (component == adoptOn_) adoptOn_ = nullptr;
     for (std::size_t i = 1; i < entries_.size(); ++i) {
       auto& e = entries_[i];
       if (e->ComponentRef == component || (e->Kind == ekValue && e->Component == component->Name())) {

@@ -245,5 +245,25 @@ TEST_F(SwitchModelTest, EveryChooserItemShowsItsOwnLanguagesIconAfterTheLanguage
   delete editor;
 }
 
+
+// A control that offers the languages instead of the chooser may be freed before the
+// component, named or not: the component forgets it and goes on switching.
+TEST_F(SwitchModelTest, AnAdoptedControlFreedFirstIsForgottenWhetherNamedOrNot) {
+  WriteSample();
+  TTestMainForm* f = MakeMain();
+  TLangSwitch* sw = f->LangSwitch1;
+  for (const std::string name : {"", "Languages1"}) {
+    auto* menu = new TPopupMenu(f);
+    if (!name.empty()) menu->SetName(name);
+    sw->SetAdoptOn(menu);
+    ASSERT_EQ(menu->Items()->Count(), 3);
+    delete menu;
+    EXPECT_EQ(sw->AdoptOn(), nullptr) << "adopted control named '" << name << "'";
+    EXPECT_TRUE(sw->SelectLanguage("Deutsch", false));
+    EXPECT_TRUE(sw->SelectLanguage("English", false));
+    EXPECT_EQ(f->Label1->Caption(), "Hello");
+  }
+}
+
 }  // namespace
 }  // namespace tw::multilang
