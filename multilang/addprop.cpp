@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <set>
 
 #include "multilang/editortexts.h"
 #include "multilang/hourglass.h"
@@ -92,7 +93,10 @@ void SetTranslatedProperties(TLangSwitch& sw, int languageID, const std::vector<
     sw.DeleteLanguageValues(languageID);
   }
   if (languageID > 0) {
+    std::vector<TPropertyKey> made;
     for (const auto& k : keys) {
+      if (std::find(made.begin(), made.end(), k) != made.end()) continue;  // one value per key
+      made.push_back(k);
       auto old = std::find_if(kept.begin(), kept.end(), [&](const auto& p) { return p.first == k; });
       TLanguageEntry& added = sw.AddValue(languageID, k.Component, k.Property, k.ValueID, {});
       if (old != kept.end()) {
@@ -104,12 +108,13 @@ void SetTranslatedProperties(TLangSwitch& sw, int languageID, const std::vector<
     }
   }
   sw.CaptureDefaults();
-  // Default named strings that no other language has any more are dropped.
+  // Default named strings that no other language has any more are dropped.  The strings other
+  // languages have are noted first: the list cannot be read while entries are taken out of it.
+  std::set<std::pair<std::string, std::string>> translated;
+  for (const auto& o : entries)
+    if (o->Kind != ekLanguage && o->ID != 0 && o->IsNamedString()) translated.insert({o->Component, o->Property});
   std::erase_if(entries, [&](const auto& e) {
-    if (e->Kind == ekLanguage || e->ID != 0 || !e->IsNamedString()) return false;
-    return std::none_of(entries.begin(), entries.end(), [&](const auto& o) {
-      return o->Kind != ekLanguage && o->ID != 0 && o->Component == e->Component && o->Property == e->Property;
-    });
+    return e->Kind != ekLanguage && e->ID == 0 && e->IsNamedString() && !translated.contains({e->Component, e->Property});
   });
 }
 
@@ -335,7 +340,11 @@ void TAddPropertiesForm::ExcludeSelected() {
 
 void TAddPropertiesForm::AddNamedString(const std::string& identifier) {
   if (identifier.empty() || edited_ == nullptr) return;
-  dst_.push_back({edited_->Name(), "#" + identifier, -1});
+  // A string chosen already keeps its one entry: a second one of the same name would hide
+  // the texts given to the other.
+  const TPropertyKey key{edited_->Name(), "#" + identifier, -1};
+  if (std::find(dst_.begin(), dst_.end(), key) != dst_.end()) return;
+  dst_.push_back(key);
   Rebuild();
 }
 

@@ -323,8 +323,7 @@ void TLangEditorForm::CopyLanguages(TLangSwitch& from, TLangSwitch& to) {
 
 void TLangEditorForm::FillLanguages(int selectID) {
   LanguageListBox->Items()->Clear();
-  while (LanguageListBox->IconSlotCount() > 0 && LanguageListBox->DeleteItemIcon(LanguageListBox->IconSlotCount() - 1)) {
-  }
+  LanguageListBox->ClearItemIcons();
   int pick = -1, current = -1, fallback = -1;
   for (const auto& e : work_->Languages()) {
     if (e->Kind != ekLanguage) continue;
@@ -579,7 +578,10 @@ bool TLangEditorForm::StoreValue(const std::string& text) {
   }
   if (model == nullptr) return false;
   // The text must suit the property: it is tried on the form and the design value put back.
-  if (!model->IsNamedString() && model->Kind == ekValue && model->PropInfo != nullptr &&
+  // The language component's own format settings are tried the same way (the WIN.INI switch
+  // takes any text, and trying it would switch it on).
+  const bool pseudo = model->PropInfo == nullptr && model->ComponentRef == work_ && model->Property != "UpdateWindowsINI";
+  if (!model->IsNamedString() && model->Kind == ekValue && (model->PropInfo != nullptr || pseudo) &&
       model->ComponentRef != nullptr) {
     TLanguageEntry probe = *model;
     std::string saved = work_->ReadValue(probe);

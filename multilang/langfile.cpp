@@ -188,12 +188,18 @@ TLanFile ParseLanFile(std::string_view bytes) {
   std::size_t lastStart = 0;
   while (r.I16() == 1) {
     std::size_t start = r.Pos();
-    if (start <= lastStart) break;
+    if (start <= lastStart) {
+      file.Whole = false;
+      break;
+    }
     lastStart = start;
     std::int32_t offset = r.I32();
     std::string name = r.Str();
     // A section that ends before its own body starts is a damaged offset: reading stops there.
-    if (offset < 0 || static_cast<std::size_t>(offset) < r.Pos()) break;
+    if (offset < 0 || static_cast<std::size_t>(offset) < r.Pos()) {
+      file.Whole = false;
+      break;
+    }
     std::size_t end = static_cast<std::size_t>(offset);
     if (end > bytes.size()) throw ELangFileError(kDamaged);
     std::string_view body = bytes.substr(r.Pos(), end - r.Pos());

@@ -54,6 +54,9 @@ struct TLanSection {
 
 struct TLanFile {
   bool HasLanguages = false;
+  // False when the reading stopped at a section whose end offset does not lie after its start:
+  // the sections after it were not read, so the file must not be written again from this.
+  bool Whole = true;
   TLanguagesBody Languages;
   std::vector<TLanSection> Sections;  // the form sections, in file order
   // The section of that name, nullptr when none.

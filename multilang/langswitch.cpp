@@ -394,8 +394,7 @@ void TLangSwitch::RefreshLanguageList(bool translate) {
     if (const TLanguageEntry* e = ItemEntry(sel)) selectedID = e->ID;
   }
   Items()->Clear();
-  while (IconSlotCount() > 0 && DeleteItemIcon(IconSlotCount() - 1)) {
-  }
+  ClearItemIcons();
   for (auto& e : entries_) {
     if (e->Kind != ekLanguage || filter_->IndexOf(e->Text) >= 0) continue;
     int index = Items()->AddObject(e->Text, reinterpret_cast<std::intptr_t>(e.get()));
@@ -519,7 +518,9 @@ void TLangSwitch::Loaded() {
     RefreshLanguageList(true);
     CaptureDefaults();
   }
-  if (Items()->Count() > 0 && Items()->Objects(0) != 0) current_ = Items()->Strings(0);
+  // The form shows its design texts, which are the default language's, whether or not the
+  // chooser lists it (its filter may leave it out, and then the first item is another one).
+  current_ = entries_[0]->Text;
   if (ComponentState().Contains(TComponentStateFlag::csDesigning)) return;
   std::string start;
   TComponent* app = Application();
@@ -542,12 +543,13 @@ void TLangSwitch::Loaded() {
 
 void TLangSwitch::Notification(TComponent* component, TOperation operation) {
   TMComboBox::Notification(component, operation);
+  // The adopted control is forgotten whatever its name: it may have none.
+  if (operation == TOperation::opRemove && component == adoptOn_) adoptOn_ = nullptr;
   if (component == this || component->Name().empty() ||
       ComponentState().Contains(TComponentStateFlag::csDestroying))
     return;
   bool changed = false;
   if (operation == TOperation::opRemove) {
-    if (component == adoptOn_) adoptOn_ = nullptr;
     for (std::size_t i = 1; i < entries_.size(); ++i) {
       auto& e = entries_[i];
       if (e->ComponentRef == component || (e->Kind == ekValue && e->Component == component->Name())) {
@@ -615,6 +617,9 @@ void TLangSwitch::Browse(TObject* data) {
   RecheckEntries();
   ResolveEntries();
   CaptureDefaults();
+  // The editor changes the entries in place; Cancel puts back these.
+  TLanguageEntries before;
+  for (const auto& e : entries_) before.push_back(std::make_unique<TLanguageEntry>(*e));
   wait.reset();
   TModalResult result = mrCancel;
   try {
@@ -627,6 +632,13 @@ void TLangSwitch::Browse(TObject* data) {
   SetUiLanguage(windowsLanguage);
   if (result == mrOk && !languageFile_.empty()) SaveLanguageFile();
   delete editor;
+  if (result != mrOk) {
+    // Cancel: the window's languages and texts are those of before.  The editor may have
+    // written other forms' sections (and with them the languages) meanwhile: the file, when
+    // there is one, is what the windows read.
+    entries_ = std::move(before);
+    if (!languageFile_.empty() && FileExists(ExpandedFileName(languageFile_))) LoadLanguageFile();
+  }
   RefreshLanguageList(true);
   // The language shown before comes back by its ID: the editor may have renamed it (or deleted
   // it, and then the form keeps the default language).
@@ -638,6 +650,10 @@ void TLangSwitch::Browse(TObject* data) {
         if (e != nullptr && e->ID == rememberedID) SetItemIndex(i);
       }
     }
+  } else if (!designing && rememberedID > 0) {
+    // The language the windows showed is gone: this one shows the default language now, and
+    // so do the others.
+    Broadcast();
   }
 }
 

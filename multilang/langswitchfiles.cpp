@@ -32,8 +32,9 @@ bool ReadWhole(const std::string& name, std::string& bytes, int& code) {
   }
 }
 
+// The names are kept apart: "OK" + "ShowHint" and "OKShow" + "Hint" are two keys.
 std::string ValueKey(std::int32_t id, const std::string& comp, const std::string& prop, std::int32_t valueID) {
-  return std::to_string(id) + comp + prop + std::to_string(valueID);
+  return std::to_string(id) + '\n' + comp + '\n' + prop + '\n' + std::to_string(valueID);
 }
 
 }  // namespace
@@ -213,6 +214,7 @@ bool TLangSwitch::SaveLanFile(const std::string& fileName, const std::string& se
     if (HasLanHeader(old)) {
       try {
         TLanFile previous = ParseLanFile(old);
+        if (!previous.Whole) throw ELangFileError("Damaged section offset");
         for (auto& s : previous.Sections)
           if (s.Name != section) out.Sections.push_back(DropDeletedLanguages(std::move(s)));
       } catch (const ELangFileError&) {
@@ -245,6 +247,8 @@ bool TLangSwitch::DeleteLanSection(const std::string& fileName, const std::strin
   }
   try {
     TLanFile file = ParseLanFile(old);
+    // Sections after a damaged offset were not read: writing would drop them.
+    if (!file.Whole) throw ELangFileError("Damaged section offset");
     file.HasLanguages = true;
     file.Languages = MakeLanguagesBody();
     std::erase_if(file.Sections, [&](const TLanSection& s) { return s.Name == section; });
@@ -265,6 +269,9 @@ bool TLangSwitch::LoadIniFile(const std::string& fileName, const std::string& se
   HourGlass wait;
   std::string name = ExpandedFileName(fileName);
   if (!FileExists(name)) return false;
+  // The form shows its default texts while the file is read, so that the values captured
+  // afterwards are its design texts and not those of the language it showed.
+  SwitchToDefault();
   bool read = false;
   try {
     TMemIniFile ini(name);
@@ -319,6 +326,15 @@ bool TLangSwitch::SaveIniFile(const std::string& fileName, const std::string& se
   std::string name = ExpandedFileName(fileName);
   try {
     TMemIniFile ini(name);
+    // This form's sections are written anew: a language deleted or renamed, or a value
+    // removed, must not come back from the old sections when the file is read again.
+    TStringList sections;
+    ini.ReadSections(sections);
+    for (int i = 0; i < sections.Count(); ++i) {
+      const std::string& s = sections.Strings(i);
+      auto dot = s.find('.');
+      if (dot != std::string::npos && s.substr(0, dot) == section) ini.EraseSection(s);
+    }
     for (const auto& e : entries_) {
       if (e->Kind != ekValue) continue;
       std::string language = LanguageName(e->ID);

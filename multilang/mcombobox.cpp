@@ -62,6 +62,12 @@ bool TMComboBox::DeleteItemIcon(int index) {
   return true;
 }
 
+void TMComboBox::ClearItemIcons() {
+  if (icons_.empty()) return;
+  icons_.clear();
+  Invalidate();
+}
+
 TIcon* TMComboBox::GetItemIcon(int index) const {
   if (index < 0 || static_cast<std::size_t>(index) >= icons_.size()) return nullptr;
   return icons_[static_cast<std::size_t>(index)].get();

@@ -41,6 +41,8 @@ class TMComboBox : public TCustomComboBox {
   bool SetItemIcon(int index, const TIcon* icon);
   // Frees the item's icon; false when it has none.
   bool DeleteItemIcon(int index);
+  // Frees every item's icon (before the items are filled anew).
+  void ClearItemIcons();
   // The item's icon, nullptr when none.
   TIcon* GetItemIcon(int index) const;
   int IconSlotCount() const { return static_cast<int>(icons_.size()); }

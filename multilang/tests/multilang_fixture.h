@@ -76,6 +76,32 @@ TLanValue V(int id, const std::string& text, const std::string& comp, const std:
   return TLanValue{1, static_cast<std::int16_t>(id), text, comp, prop, static_cast<std::int16_t>(valueID)};
 }
 
+// A 2x2 icon of 32-bit pixels, with its mask, as an .ICO file.
+inline std::string SmallIconFile(int pixelBytes = 16) {
+  auto le = [](std::string& s, std::uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  };
+  std::string image;
+  le(image, 40, 4);
+  le(image, 2, 4);
+  le(image, 4, 4);
+  le(image, 1, 2);
+  le(image, 32, 2);
+  for (int i = 0; i < 6; ++i) le(image, 0, 4);
+  image += std::string(static_cast<std::size_t>(pixelBytes), '\x7F');
+  image += std::string(8, '\0');
+  std::string file;
+  le(file, 0, 2);
+  le(file, 1, 2);
+  le(file, 1, 2);
+  file += std::string{2, 2, 0, 0};
+  le(file, 1, 2);
+  le(file, 32, 2);
+  le(file, static_cast<std::uint32_t>(image.size()), 4);
+  le(file, 22, 4);
+  return file + image;
+}
+
 // A fresh folder per case for the language file and the private settings files.
 class MultiLangTest : public test::FormsTest {
  protected:

@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <random>
 
 #include "platform/classes/registry.h"
 #include "toolbars/toolbarpos.h"
@@ -165,6 +166,81 @@ TEST_F(PositionTest, AbsurdOrOffScreenFloatingPlacesStayReachable) {
   EXPECT_LT(w.Width(), 1000);
   EXPECT_GE(w.Left, 0);
   EXPECT_LE(w.Right, screen.cx);
+}
+
+// Random places of the two bars (docked on each edge in any row and position, floating
+// anywhere on the screen, hidden), kept over a restart of the form the way the program keeps
+// them: saved when the form goes, loaded into a new form with its docks held, so that they
+// arrange once.  Each bar comes back where it was: its dock, row and position, or its
+// floating window's rectangle, and whether it shows.
+TEST_F(PositionTest, RandomPlacesComeBackAfterARestart) {
+  std::mt19937 rng(7122026);
+  const TSize screen = Display().ScreenSize();
+  Build();
+  for (int round = 0; round < 40; ++round) {
+    for (TToolbarX* bar : {time, tools}) {
+      switch (rng() % 4) {
+        case 0:
+        case 1: {
+          TDockX* docks[] = {top, bottom, left, right};
+          bar->SetDockRow(static_cast<int>(rng() % 3));
+          bar->SetDockPos(static_cast<int>(rng() % 500));
+          bar->SetDockedTo(docks[rng() % 4]);
+          break;
+        }
+        case 2:
+          // Floating, wrapped at a width of one to four buttons now and then.
+          if (bar->DockedTo() == nullptr) bar->SetDockedTo(top);
+          bar->SetFloatRightX(rng() % 2 == 0 ? 0 : static_cast<int>(40 + rng() % 70));
+          bar->SetDockedTo(nullptr);
+          bar->FloatParent()->SetBounds(static_cast<int>(rng() % static_cast<unsigned>(screen.cx - 200)),
+                                        static_cast<int>(rng() % static_cast<unsigned>(screen.cy - 100)),
+                                        bar->FloatParent()->Width(), bar->FloatParent()->Height());
+          break;
+        default: bar->SetVisible(!bar->Visible()); break;
+      }
+      Pump();
+    }
+    struct Place {
+      bool visible;
+      std::string dock;
+      int row, pos;
+      TRect window;
+    };
+    auto place = [](TToolbarX* bar) {
+      Place p{bar->Visible(), bar->DockedTo() != nullptr ? bar->DockedTo()->Name() : "nil", -1, -1, {}};
+      if (bar->DockedTo() != nullptr && bar->Visible()) {
+        p.row = bar->DockRow();
+        p.pos = bar->DockPos();
+      }
+      if (bar->DockedTo() == nullptr) p.window = bar->FloatParent()->BoundsRect();
+      return p;
+    };
+    const Place before[] = {place(time), place(tools)};
+    const TRect timeBounds = time->BoundsRect(), toolsBounds = tools->BoundsRect();
+    SaveAndDestroy();
+    Build();
+    for (TDockX* dock : {top, bottom, left, right}) dock->BeginUpdate();
+    LoadToolbarPosition(time, kKey);
+    LoadToolbarPosition(tools, kKey);
+    for (TDockX* dock : {top, bottom, left, right}) dock->EndUpdate();
+    Pump();
+    const Place after[] = {place(time), place(tools)};
+    for (int i = 0; i < 2; ++i) {
+      const std::string what = "round " + std::to_string(round) + (i == 0 ? " time" : " tools");
+      ASSERT_EQ(after[i].visible, before[i].visible) << what;
+      ASSERT_EQ(after[i].dock, before[i].dock) << what;
+      ASSERT_EQ(after[i].row, before[i].row) << what;
+      ASSERT_EQ(after[i].pos, before[i].pos) << what;
+      ASSERT_EQ(after[i].window, before[i].window) << what;
+    }
+    if (time->Visible()) {
+      ASSERT_EQ(time->BoundsRect(), timeBounds) << round;
+    }
+    if (tools->Visible()) {
+      ASSERT_EQ(tools->BoundsRect(), toolsBounds) << round;
+    }
+  }
 }
 
 TEST_F(PositionTest, UnnamedDockRaisesAndWritesNothing) {
