@@ -336,6 +336,9 @@ DBIResult TMemTable::ApplyCachedUpdates() {
   DBIResult overall = DBIERR_NONE;
   for (int i = Count() - 1; i >= 0; --i) {
     TMemTableRecord* rec = RecordAt(i);
+    // A change applied by an earlier call is in the source already: applying it again would
+    // insert its record twice or delete a neighbour's place.
+    if (rec->Applied) continue;
     DBIResult r = DBIERR_NONE;
     switch (rec->ChangeKind) {
       case ckModified:
