@@ -2,6 +2,8 @@
 #include <cmath>
 
 #include "dataset/tests/dbtestsupport.h"
+#include "dbaccess/dbientry.h"
+#include "platform/rtl/datetime.h"
 
 namespace tw::test {
 namespace {
@@ -133,6 +135,53 @@ TEST_F(FieldTest, DateTimesKeepDateAndTime) {
   EXPECT_DOUBLE_EQ(raw, std::round((v + 693594.0) * 86400000.0));
   EXPECT_NEAR(F("DT")->AsDateTime(), v, 1e-8);
   EXPECT_THROW(F("DT")->SetAsDateTime(-700000), EDatabaseError);  // before year 1
+}
+
+TEST_F(FieldTest, DatesAndTimesBeforeTheCalendarsDayZeroKeepTheirDayAndTime) {
+  // Before 30 December 1899 the day is the value's whole part and the time its fraction taken
+  // positive, as everywhere in the run-time library: -1.25 is 29 December 1899, 6:00.
+  const TDateTime day = EncodeDate(1850, 3, 1);
+  const TDateTime v = ComposeDateTime(day, EncodeTime(6, 30, 0, 0));
+  ASSERT_LT(v, 0);
+  std::int32_t stored = 0;
+  ASSERT_EQ(dbaccess::DbiDateEncode(3, 1, 1850, stored), 0);
+
+  F("D")->SetAsDateTime(v);
+  std::int32_t raw = 0;
+  ASSERT_TRUE(F("D")->GetData(&raw));
+  EXPECT_EQ(raw, stored);
+  EXPECT_DOUBLE_EQ(F("D")->AsDateTime(), day);
+
+  F("DT")->SetAsDateTime(v);
+  double stamp = 0;
+  ASSERT_TRUE(F("DT")->GetData(&stamp));
+  std::int32_t date = 0, time = 0;
+  dbaccess::DbiTimeStampDecode(stamp, date, time);
+  EXPECT_EQ(date, stored);
+  EXPECT_EQ(time, (6 * 60 + 30) * 60000);
+  EXPECT_NEAR(F("DT")->AsDateTime(), v, 1e-8);
+  std::uint16_t y = 0, m = 0, d = 0, h = 0, n = 0, sec = 0, ms = 0;
+  DecodeDate(F("DT")->AsDateTime(), y, m, d);
+  DecodeTime(F("DT")->AsDateTime(), h, n, sec, ms);
+  EXPECT_EQ((std::vector<int>{y, m, d, h, n}), (std::vector<int>{1850, 3, 1, 6, 30}));
+
+  // The first and the last day the engine stores, at the day's first and last millisecond.
+  const TDateTime first = ComposeDateTime(EncodeDate(1, 1, 1), EncodeTime(23, 59, 59, 999));
+  F("DT")->SetAsDateTime(first);
+  ASSERT_TRUE(F("DT")->GetData(&stamp));
+  dbaccess::DbiTimeStampDecode(stamp, date, time);
+  EXPECT_EQ(date, 1);
+  EXPECT_EQ(time, 86399999);
+  EXPECT_NEAR(F("DT")->AsDateTime(), first, 1e-9 * 700000);
+  F("D")->SetAsDateTime(first);
+  ASSERT_TRUE(F("D")->GetData(&raw));
+  EXPECT_EQ(raw, 1);
+  const TDateTime last = ComposeDateTime(EncodeDate(9999, 12, 31), EncodeTime(23, 59, 59, 999));
+  F("DT")->SetAsDateTime(last);
+  ASSERT_TRUE(F("DT")->GetData(&stamp));
+  dbaccess::DbiTimeStampDecode(stamp, date, time);
+  EXPECT_EQ(date, 3652059);
+  EXPECT_EQ(time, 86399999);
 }
 
 TEST_F(FieldTest, ValueAssignmentPicksTheConversion) {
