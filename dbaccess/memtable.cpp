@@ -167,10 +167,16 @@ DBIResult TMemTable::GetBookmark(std::uint8_t* Bookmark) {
 }
 
 TMemTableRecord* TMemTable::FindByBookmark(const std::uint8_t* Bookmark) {
+  // The change of a source record is found by that record's own bookmark, byte for byte. The
+  // server ranks two bookmarks of one storage place as equal even when the record there is a
+  // new one that took the place of a record deleted since; such a record is no record this
+  // cache changed (and the server puts a cursor on the gap for the old bookmark, too).
+  if (!Bookmark) return nullptr;
   for (int i = 0; i < Count(); ++i) {
-    if (RecordAt(i)->ChangeKind == ckInserted) continue;
-    std::int16_t c = 1;
-    if (CompareBookmarks(RecordAt(i)->Bookmark.data(), Bookmark, c) == DBIERR_NONE && c == 0) return RecordAt(i);
+    TMemTableRecord* rec = RecordAt(i);
+    if (rec->ChangeKind == ckInserted) continue;
+    if (std::memcmp(rec->Bookmark.data(), Bookmark, std::min<std::size_t>(FBookmarkSize, rec->Bookmark.size())) == 0)
+      return rec;
   }
   return nullptr;
 }
@@ -306,6 +312,9 @@ DBIResult TMemTable::CacheModify(const std::uint8_t* Record, const std::uint8_t*
     std::memcpy(rec->Data.data(), Record, rec->Data.size());
   }
   rec->ChangeKind = ckModified;
+  // A change made again after an apply has not reached the source yet.
+  rec->Applied = false;
+  rec->ApplyResult = DBIERR_NONE;
   return SetResult(DBIERR_NONE);
 }
 
@@ -314,6 +323,8 @@ DBIResult TMemTable::CacheDelete(const std::uint8_t* Record, const std::uint8_t*
   if (!rec) rec = AddCachedRecord(Record, Bookmark);
   rec->ChangeKind = ckDeleted;
   rec->Undeleted = true;
+  rec->Applied = false;
+  rec->ApplyResult = DBIERR_NONE;
   return SetResult(DBIERR_NONE);
 }
 

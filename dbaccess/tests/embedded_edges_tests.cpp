@@ -1,6 +1,8 @@
 // The entry points at the edges of tables, keys, handles and cached changes, called as the
 // data-set classes call them, over the embedded server.
 #include <cstring>
+#include <map>
+#include <random>
 
 #include "dbaccess/basetable.h"
 #include "dbaccess/dbientry.h"
@@ -46,6 +48,185 @@ TEST_F(Edges, ApplyingTwiceBeforeCommitStoresEveryChangeOnce) {
   ASSERT_EQ(DbiApplyDelayedUpdates(cached, dbiDelayedUpdCommit), DBIERR_NONE);
   ASSERT_EQ(DbiEndDelayedUpdates(cached), DBIERR_NONE);
   EXPECT_EQ(Walk(), (std::vector<std::string>{"Abe", "Cyd", "Dag", "Eve"}));
+}
+
+// Random cached changes, applies, commits and cancels, with another cursor changing and
+// deleting records meanwhile, checked against a model of the table and of the change cache.
+TEST_F(Edges, ModelOfCachedChangesAppliesAndCancels) {
+  struct TChange {
+    enum { Mod, Del, Ins } Kind;
+    std::string Name;
+    bool Applied = false;
+  };
+  std::map<int, std::string> table{{10, "Ada"}, {20, "Ben"}, {30, "Cyd"}, {40, "Dag"}};
+  // Changes of records of the table by their number, and inserted records apart: the cache
+  // knows an insert by no place of the table, so a change of its record once applied is a
+  // change of its own.
+  std::map<int, TChange> changes, inserted;
+  hDBICur other = 0;
+  ASSERT_EQ(DbiOpenTable(db, "Persons", nullptr, "ByNr", nullptr, 0, 0, 0, 0, false, nullptr, other), DBIERR_NONE);
+  hDBICur cached = cur;
+  ASSERT_EQ(DbiBeginDelayedUpdates(cached), DBIERR_NONE);
+  std::mt19937 rng(20261207);
+  int nextNr = 41, nameNo = 0;
+  auto walk = [&](hDBICur c) {
+    std::vector<std::pair<int, std::string>> seen;
+    DbiSetToBegin(c);
+    while (DbiGetNextRecord(c, dbiNOLOCK, record.data(), nullptr) == DBIERR_NONE)
+      seen.emplace_back(NrOf(c, record), NameOf(record));
+    return seen;
+  };
+  auto view = [&] {
+    std::vector<std::pair<int, std::string>> v;
+    for (const auto& [nr, name] : table) {
+      auto c = changes.find(nr);
+      if (c == changes.end()) v.emplace_back(nr, name);
+      else if (c->second.Kind == TChange::Mod) v.emplace_back(nr, c->second.Name);
+    }
+    return v;
+  };
+  // Stands a cursor on the record of that number; false when it does not see it.
+  auto standOn = [&](hDBICur c, int nr) {
+    DbiSetToBegin(c);
+    while (DbiGetNextRecord(c, dbiNOLOCK, record.data(), nullptr) == DBIERR_NONE)
+      if (NrOf(c, record) == nr) return true;
+    return false;
+  };
+  auto pickVisible = [&]() -> int {
+    auto v = view();
+    if (v.empty()) return -1;
+    return v[std::uniform_int_distribution<std::size_t>(0, v.size() - 1)(rng)].first;
+  };
+  for (int step = 0; step < 300; ++step) {
+    const int op = std::uniform_int_distribution<int>(0, 9)(rng);
+    const std::string name = "N" + std::to_string(++nameNo);
+    std::string what = std::to_string(step) + " op " + std::to_string(op);
+    if (op <= 1) {  // change a visible record's name in the cache
+      int nr = pickVisible();
+      if (nr < 0 || !standOn(cached, nr)) continue;
+      Put(cached, record.data(), 1, name.c_str());
+      ASSERT_EQ(DbiModifyRecord(cached, record.data(), false), DBIERR_NONE) << what;
+      auto& c = changes[nr];
+      c = TChange{TChange::Mod, name, false};
+    } else if (op == 2) {  // delete a visible record in the cache
+      int nr = pickVisible();
+      if (nr < 0 || !standOn(cached, nr)) continue;
+      ASSERT_EQ(DbiDeleteRecord(cached, nullptr), DBIERR_NONE) << what;
+      changes[nr] = TChange{TChange::Del, "", false};
+    } else if (op == 3) {  // insert into the cache
+      DbiInitRecord(cached, record.data());
+      Put(cached, record.data(), 1, name.c_str());
+      std::int16_t nr = static_cast<std::int16_t>(nextNr++);
+      Put(cached, record.data(), 3, &nr);
+      ASSERT_EQ(DbiInsertRecord(cached, dbiNOLOCK, record.data()), DBIERR_NONE) << what;
+      inserted[nr] = TChange{TChange::Ins, name, false};
+    } else if (op == 4) {  // cancel the change of the current record
+      int nr = pickVisible();
+      if (nr < 0 || !standOn(cached, nr)) continue;
+      ASSERT_EQ(DbiApplyDelayedUpdates(cached, dbiDelayedUpdCancelCurrent), DBIERR_NONE) << what;
+      changes.erase(nr);
+    } else if (op == 5) {  // apply
+      bool failed = false;
+      for (auto& [nr, c] : inserted)
+        if (!c.Applied) table[nr] = c.Name, c.Applied = true;
+      for (auto& [nr, c] : changes) {
+        if (c.Applied) continue;
+        const bool there = table.count(nr) != 0;
+        if (!there) failed = true;
+        else if (c.Kind == TChange::Mod) table[nr] = c.Name, c.Applied = true;
+        else table.erase(nr), c.Applied = true;
+      }
+      const DBIResult r = DbiApplyDelayedUpdates(cached, dbiDelayedUpdPrepare);
+      EXPECT_EQ(r != DBIERR_NONE, failed) << what << " answered " << r;
+    } else if (op == 6) {  // commit
+      ASSERT_EQ(DbiApplyDelayedUpdates(cached, dbiDelayedUpdCommit), DBIERR_NONE) << what;
+      std::erase_if(changes, [](const auto& c) { return c.second.Applied; });
+      std::erase_if(inserted, [](const auto& c) { return c.second.Applied; });
+    } else if (op == 7) {  // cancel everything
+      ASSERT_EQ(DbiApplyDelayedUpdates(cached, dbiDelayedUpdCancel), DBIERR_NONE) << what;
+      changes.clear();
+      inserted.clear();
+    } else if (op == 8 && !table.empty()) {  // another cursor changes or deletes a record
+      auto it = std::next(table.begin(), std::uniform_int_distribution<long>(0, static_cast<long>(table.size()) - 1)(rng));
+      const int nr = it->first;
+      ASSERT_TRUE(standOn(other, nr)) << what;
+      if (rng() % 2) {
+        ASSERT_EQ(DbiDeleteRecord(other, nullptr), DBIERR_NONE) << what;
+        table.erase(nr);
+      } else {
+        Put(other, record.data(), 1, name.c_str());
+        ASSERT_EQ(DbiModifyRecord(other, record.data(), true), DBIERR_NONE) << what;
+        table[nr] = name;
+      }
+    } else {
+      std::vector<std::pair<int, std::string>> want(table.begin(), table.end());
+      ASSERT_EQ(walk(other), want) << what;
+    }
+    ASSERT_EQ(walk(cached), view()) << what;
+    std::uint32_t pending = 0;
+    std::uint16_t len = 0;
+    ASSERT_EQ(DbiGetProp(cached, curDELAYUPDNUMUPDATES, &pending, 4, len), DBIERR_NONE);
+    ASSERT_EQ(pending, changes.size() + inserted.size()) << what;
+  }
+  ASSERT_EQ(DbiEndDelayedUpdates(cached), DBIERR_NONE);
+  std::vector<std::pair<int, std::string>> want(table.begin(), table.end());
+  EXPECT_EQ(walk(cur), want);
+  DbiCloseCursor(other);
+}
+
+TEST_F(Edges, ACachedChangeStaysWithItsRecordWhenANewRecordTakesItsPlace) {
+  // Ben's change is cached, then another cursor deletes Ben and adds Zed, whose record the
+  // server may keep where Ben's was: Zed is no record the cache changed.
+  hDBICur other = 0;
+  ASSERT_EQ(DbiOpenTable(db, "Persons", nullptr, "ByNr", nullptr, 0, 0, 0, 0, false, nullptr, other), DBIERR_NONE);
+  auto standOn = [&](hDBICur c, const std::string& name) {
+    DbiSetToBegin(c);
+    while (DbiGetNextRecord(c, dbiNOLOCK, record.data(), nullptr) == DBIERR_NONE)
+      if (NameOf(record) == name) return true;
+    return false;
+  };
+  auto walk = [&](hDBICur c) {
+    std::vector<std::string> seen;
+    DbiSetToBegin(c);
+    while (DbiGetNextRecord(c, dbiNOLOCK, record.data(), nullptr) == DBIERR_NONE)
+      seen.push_back(NameOf(record) + ":" + std::to_string(NrOf(c, record)));
+    return seen;
+  };
+  for (bool deleteInCache : {true, false}) {
+    hDBICur cached = cur;
+    ASSERT_EQ(DbiBeginDelayedUpdates(cached), DBIERR_NONE);
+    ASSERT_TRUE(standOn(cached, deleteInCache ? "Ben" : "Cyd"));
+    if (deleteInCache) {
+      ASSERT_EQ(DbiDeleteRecord(cached, nullptr), DBIERR_NONE);
+    } else {
+      Put(cached, record.data(), 1, "Cyx");
+      ASSERT_EQ(DbiModifyRecord(cached, record.data(), false), DBIERR_NONE);
+    }
+    ASSERT_TRUE(standOn(other, deleteInCache ? "Ben" : "Cyd"));
+    ASSERT_EQ(DbiDeleteRecord(other, nullptr), DBIERR_NONE);
+    DbiInitRecord(other, record.data());
+    const char* added = deleteInCache ? "Zed" : "Yul";
+    Put(other, record.data(), 1, added);
+    std::int16_t nr = deleteInCache ? 99 : 98;
+    Put(other, record.data(), 3, &nr);
+    ASSERT_EQ(DbiInsertRecord(other, dbiNOLOCK, record.data()), DBIERR_NONE);
+    const std::vector<std::string> want =
+        deleteInCache ? std::vector<std::string>{"Ada:10", "Cyd:30", "Dag:40", "Zed:99"}
+                      : std::vector<std::string>{"Ada:10", "Dag:40", "Yul:98", "Zoe:99"};
+    EXPECT_EQ(walk(cached), want);
+    // A change of the new record is its own, and is applied to it.
+    ASSERT_TRUE(standOn(cached, added));
+    Put(cached, record.data(), 1, deleteInCache ? "Zoe" : "Yves");
+    ASSERT_EQ(DbiModifyRecord(cached, record.data(), false), DBIERR_NONE);
+    EXPECT_NE(DbiApplyDelayedUpdates(cached, dbiDelayedUpdPrepare), DBIERR_NONE);  // the gone record's change
+    ASSERT_EQ(DbiApplyDelayedUpdates(cached, dbiDelayedUpdCancel), DBIERR_NONE);
+    ASSERT_EQ(DbiEndDelayedUpdates(cached), DBIERR_NONE);
+    const std::vector<std::string> after =
+        deleteInCache ? std::vector<std::string>{"Ada:10", "Cyd:30", "Dag:40", "Zoe:99"}
+                      : std::vector<std::string>{"Ada:10", "Dag:40", "Yves:98", "Zoe:99"};
+    EXPECT_EQ(walk(other), after);
+  }
+  DbiCloseCursor(other);
 }
 
 TEST_F(Edges, EmptyAndOneRecordTables) {
@@ -176,6 +357,38 @@ TEST_F(Edges, ClosedHandlesNullPointersAndWrongFields) {
   EXPECT_EQ(DbiGetField(cur, 1, record.data(), reinterpret_cast<std::uint8_t*>(buf), blank), DBIERR_NONE);
   EXPECT_EQ(std::string(buf), std::string(12, 'Z'));
   EXPECT_EQ(NrOf(cur, record), 0);
+}
+
+TEST_F(Edges, HandlesOfClosedDatabasesSessionsAndEnginesAnswerCodes) {
+  hDBICur clone = 0;
+  ASSERT_EQ(DbiCloneCursor(cur, true, false, clone), DBIERR_NONE);
+  hDBIDb dbCopy = db;
+  ASSERT_EQ(DbiCloseDatabase(db), DBIERR_NONE);
+  EXPECT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_INVALIDHNDL);
+  EXPECT_EQ(DbiGetNextRecord(clone, dbiNOLOCK, record.data(), nullptr), DBIERR_INVALIDHNDL);
+  EXPECT_EQ(DbiCloseCursor(clone), DBIERR_INVALIDHNDL);
+  EXPECT_EQ(DbiCloseDatabase(dbCopy), DBIERR_INVALIDHNDL);
+  hDBICur c = 0;
+  EXPECT_EQ(DbiOpenTable(dbCopy, "Persons", nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, c), DBIERR_INVALIDHNDL);
+  EXPECT_EQ(c, 0u);
+  CURProps props;
+  EXPECT_EQ(DbiGetCursorProps(dbCopy, props), DBIERR_INVALIDHNDL);
+
+  // Again, then the engine ends under an open cursor and a new engine starts.
+  std::string path = folder.string() + "/";
+  ASSERT_EQ(DbiOpenDatabase(path.c_str(), nullptr, 0, 0, nullptr, 0, nullptr, nullptr, db), DBIERR_NONE);
+  EXPECT_EQ(DbiOpenTable(db, "Persons", nullptr, "ByNr", nullptr, 0, 0, 0, 0, false, nullptr, c), DBIERR_NONE);
+  hDBISes ses = 0;
+  ASSERT_EQ(DbiGetCurrSession(ses), DBIERR_NONE);
+  ASSERT_EQ(DbiExit(), DBIERR_NONE);
+  EXPECT_EQ(DbiGetNextRecord(c, dbiNOLOCK, record.data(), nullptr), DBIERR_INVALIDHNDL);
+  EXPECT_EQ(DbiSetCurrSession(ses), DBIERR_INVALIDSESHANDLE);
+  EXPECT_EQ(DbiCloseDatabase(db), DBIERR_INVALIDSESHANDLE);  // no engine, so no session
+  ASSERT_EQ(DbiInit(nullptr), DBIERR_NONE);
+  EXPECT_EQ(DbiGetNextRecord(c, dbiNOLOCK, record.data(), nullptr), DBIERR_INVALIDHNDL);
+  EXPECT_EQ(DbiCloseSession(ses), DBIERR_INVALIDSESHANDLE);
+  db = 0;
+  cur = 0;
 }
 
 TEST_F(Edges, TableNamesAsTheDataSetsSendThem) {
