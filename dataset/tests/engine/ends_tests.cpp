@@ -1,0 +1,103 @@
+// Data sets at the ends of empty and one-record tables, and under ranges that hold nothing,
+// over the real access layer.
+#include "dataset/tests/engine/realengine.h"
+
+namespace tw::test {
+namespace {
+
+class Ends : public RealEngine {
+ protected:
+  void SetUp() override {
+    RealEngine::SetUp();
+    T = NewTable("Persons.QND");
+    T->FieldDefs().Add("Nr", TFieldType::ftInteger, 0, true);
+    T->FieldDefs().Add("Name", TFieldType::ftString, 10);
+    T->IndexDefs().Add("ByNr", "Nr", true, true);
+    T->CreateTable();
+    T->SetIndexName("ByNr");
+    T->Open();
+  }
+  void Add(int Nr, const char* Name) {
+    T->Append();
+    T->FieldByName("Nr")->SetAsInteger(Nr);
+    T->FieldByName("Name")->SetAsString(Name);
+    T->Post();
+  }
+  std::vector<int> Nrs() {
+    std::vector<int> out;
+    for (T->First(); !T->Eof(); T->Next()) out.push_back(T->FieldByName("Nr")->AsInteger());
+    return out;
+  }
+  void ExpectEmpty(const char* Why) {
+    T->First();
+    EXPECT_TRUE(T->Bof() && T->Eof()) << Why;
+    EXPECT_TRUE(T->IsEmpty()) << Why;
+    T->Last();
+    EXPECT_TRUE(T->Bof() && T->Eof()) << Why;
+    T->Next();
+    T->Prior();
+    EXPECT_TRUE(T->Bof() && T->Eof()) << Why;
+    EXPECT_EQ(T->RecordCount(), 0) << Why;
+    EXPECT_TRUE(T->FieldByName("Name")->IsNull()) << Why;
+    EXPECT_EQ(T->MoveBy(3), 0) << Why;
+    EXPECT_FALSE(T->FindKey({std::int64_t{1}})) << Why;
+  }
+  TTable* T = nullptr;
+};
+
+TEST_F(Ends, EmptyAndOneRecordTablesAndTheirLastDelete) {
+  ExpectEmpty("new table");
+  T->FindNearest({std::int64_t{5}});
+  EXPECT_TRUE(T->Eof());
+  // An insert cancelled leaves it empty; one posted is the only record, at both ends.
+  T->Insert();
+  T->FieldByName("Nr")->SetAsInteger(7);
+  T->Cancel();
+  ExpectEmpty("cancelled insert");
+  Add(7, "Solo");
+  T->First();
+  EXPECT_FALSE(T->Eof());
+  EXPECT_EQ(T->FieldByName("Name")->AsString(), "Solo");
+  T->Next();
+  EXPECT_TRUE(T->Eof());
+  EXPECT_EQ(T->FieldByName("Name")->AsString(), "Solo");
+  T->Prior();
+  EXPECT_TRUE(T->Bof());
+  EXPECT_EQ(T->FieldByName("Name")->AsString(), "Solo");
+  EXPECT_EQ(T->RecordCount(), 1);
+  T->FindNearest({std::int64_t{99}});
+  EXPECT_EQ(T->FieldByName("Nr")->AsInteger(), 7);
+  T->FindNearest({std::int64_t{-99}});
+  EXPECT_EQ(T->FieldByName("Nr")->AsInteger(), 7);
+  EXPECT_TRUE(T->FindKey({std::int64_t{7}}));
+  T->Edit();
+  T->FieldByName("Nr")->SetAsInteger(8);
+  T->Post();
+  EXPECT_EQ(Nrs(), std::vector<int>{8});
+  T->Delete();
+  ExpectEmpty("last record deleted");
+}
+
+TEST_F(Ends, RangesThatHoldNothingOrOneRecord) {
+  for (int nr : {10, 20, 30}) Add(nr, "P");
+  for (auto [lo, hi] : {std::pair{11, 19}, std::pair{31, 99}, std::pair{-5, 9}, std::pair{25, 15}}) {
+    T->SetRange({std::int64_t{lo}}, {std::int64_t{hi}});
+    ExpectEmpty(("range " + std::to_string(lo) + ".." + std::to_string(hi)).c_str());
+    T->CancelRange();
+  }
+  T->SetRange({std::int64_t{20}}, {std::int64_t{20}});
+  EXPECT_EQ(Nrs(), std::vector<int>{20});
+  EXPECT_EQ(T->RecordCount(), 1);
+  T->Last();
+  EXPECT_EQ(T->FieldByName("Nr")->AsInteger(), 20);
+  T->FindNearest({std::int64_t{25}});
+  EXPECT_EQ(T->FieldByName("Nr")->AsInteger(), 20);
+  EXPECT_FALSE(T->FindKey({std::int64_t{30}}));
+  T->Delete();
+  ExpectEmpty("range's only record deleted");
+  T->CancelRange();
+  EXPECT_EQ(Nrs(), (std::vector<int>{10, 30}));
+}
+
+}  // namespace
+}  // namespace tw::test
