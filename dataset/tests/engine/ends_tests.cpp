@@ -101,3 +101,67 @@ TEST_F(Ends, RangesThatHoldNothingOrOneRecord) {
 
 }  // namespace
 }  // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+class Memos : public RealEngine {
+ protected:
+  void SetUp() override {
+    RealEngine::SetUp();
+    T = NewTable("Texts.QND");
+    T->FieldDefs().Add("Nr", TFieldType::ftInteger, 0, true);
+    T->FieldDefs().Add("Text", TFieldType::ftMemo);
+    T->IndexDefs().Add("ByNr", "Nr", true, true);
+    T->CreateTable();
+    T->SetIndexName("ByNr");
+    T->Open();
+    for (int nr : {1, 2}) {
+      T->Append();
+      T->FieldByName("Nr")->SetAsInteger(nr);
+      T->FieldByName("Text")->SetAsString("first " + std::to_string(nr));
+      T->Post();
+    }
+  }
+  std::string TextOf(int Nr) {
+    EXPECT_TRUE(T->FindKey({std::int64_t{Nr}}));
+    return T->FieldByName("Text")->AsString();
+  }
+  TTable* T = nullptr;
+};
+
+TEST_F(Memos, AMemoChangedInAnEditThatIsCancelledOrFailsKeepsItsText) {
+  ASSERT_TRUE(T->FindKey({std::int64_t{1}}));
+  T->Edit();
+  T->FieldByName("Text")->SetAsString("changed");
+  EXPECT_EQ(T->FieldByName("Text")->AsString(), "changed");
+  T->Cancel();
+  EXPECT_EQ(T->FieldByName("Text")->AsString(), "first 1");
+  EXPECT_EQ(TextOf(1), "first 1");
+
+  // A Post that fails (the number is taken) writes neither the record nor its memo.
+  ASSERT_TRUE(T->FindKey({std::int64_t{1}}));
+  T->Edit();
+  T->FieldByName("Text")->SetAsString("lost");
+  T->FieldByName("Nr")->SetAsInteger(2);
+  EXPECT_THROW(T->Post(), EDatabaseError);
+  T->Cancel();
+  EXPECT_EQ(TextOf(1), "first 1");
+  EXPECT_EQ(TextOf(2), "first 2");
+
+  // A Post that succeeds keeps the new text; an insert cancelled leaves no text behind.
+  ASSERT_TRUE(T->FindKey({std::int64_t{2}}));
+  T->Edit();
+  T->FieldByName("Text")->SetAsString("second");
+  T->Post();
+  EXPECT_EQ(TextOf(2), "second");
+  T->Insert();
+  T->FieldByName("Nr")->SetAsInteger(3);
+  T->FieldByName("Text")->SetAsString("never");
+  T->Cancel();
+  EXPECT_FALSE(T->FindKey({std::int64_t{3}}));
+  EXPECT_EQ(T->RecordCount(), 2);
+}
+
+}  // namespace
+}  // namespace tw::test
