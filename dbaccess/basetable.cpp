@@ -21,20 +21,20 @@ TBaseTable::~TBaseTable() {
 
 DBIResult TBaseTable::GetProp(std::uint32_t Prop, void* Value, std::uint16_t MaxLen, std::uint16_t& Len) {
   switch (Prop) {
-    case 0:
-      if (Value && MaxLen >= 2) {
-        std::uint16_t v = 11;
-        std::memcpy(Value, &v, 2);
-        Len = 2;
-      }
+    // A buffer that cannot hold the value is refused: nothing read is never answered as read.
+    case 0: {
+      if (!Value || MaxLen < 2) return SetResult(DBIERR_INVALIDPARAM);
+      std::uint16_t v = 11;
+      std::memcpy(Value, &v, 2);
+      Len = 2;
       return SetResult(DBIERR_NONE);
+    }
     case 1:
       return SetResult(DBIERR_NONE);
     case 5:
-      if (Value && MaxLen >= 4) {
-        std::memset(Value, 0, 4);
-        Len = 4;
-      }
+      if (!Value || MaxLen < 4) return SetResult(DBIERR_INVALIDPARAM);
+      std::memset(Value, 0, 4);
+      Len = 4;
       return SetResult(DBIERR_NONE);
     default:
       return TBapiListItem::GetProp(Prop, Value, MaxLen, Len);

@@ -340,6 +340,18 @@ TEST_F(Edges, ClosedHandlesNullPointersAndWrongFields) {
   EXPECT_EQ(DbiGetField(cur, 0, record.data(), reinterpret_cast<std::uint8_t*>(buf), blank), DBIERR_INVALIDFIELD);
   EXPECT_EQ(DbiGetField(cur, 4, record.data(), reinterpret_cast<std::uint8_t*>(buf), blank), DBIERR_INVALIDFIELD);
   EXPECT_EQ(DbiPutField(cur, 4, record.data(), reinterpret_cast<const std::uint8_t*>(buf)), DBIERR_INVALIDFIELD);
+  // Property buffers too small for the value are refused, never answered as read.
+  for (std::uint32_t prop : {0u, 5u}) {
+    std::uint8_t small[1] = {0xEE};
+    std::uint16_t len = 9;
+    EXPECT_EQ(DbiGetProp(cur, prop, small, 1, len), DBIERR_INVALIDPARAM) << prop;
+    EXPECT_EQ(len, 0) << prop;
+    EXPECT_EQ(small[0], 0xEE) << prop;
+    EXPECT_EQ(DbiGetProp(cur, prop, nullptr, 8, len), DBIERR_INVALIDPARAM) << prop;
+    std::uint32_t value = 0xFFFFFFFF;
+    EXPECT_EQ(DbiGetProp(cur, prop, &value, 4, len), DBIERR_NONE) << prop;
+    EXPECT_EQ(value & (prop == 0 ? 0xFFFFu : 0xFFFFFFFFu), prop == 0 ? 11u : 0u);
+  }
   EXPECT_EQ(DbiGetBookMark(cur, nullptr), DBIERR_INVALIDPARAM);
   EXPECT_EQ(DbiSetBookMark(cur, nullptr), DBIERR_INVALIDPARAM);
   EXPECT_NE(DbiInsertRecord(cur, dbiNOLOCK, nullptr), DBIERR_NONE);
