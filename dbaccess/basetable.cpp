@@ -209,6 +209,10 @@ int TBaseTable::CompareFieldValues(std::uint16_t Type, const std::uint8_t* V1, c
         return sign(a, b);
       }
       return 0;
+    // A date is a count of days and a time one of milliseconds: they compare as the numbers
+    // they are (their bytes are stored lowest first, so a byte-wise comparison would not).
+    case fldDATE:
+    case fldTIME:
     case fldINT32: {
       std::int32_t a, b;
       std::memcpy(&a, V1, 4);
