@@ -403,6 +403,67 @@ TEST_F(Edges, HandlesOfClosedDatabasesSessionsAndEnginesAnswerCodes) {
   cur = 0;
 }
 
+TEST_F(Edges, TextKeysWholePartialNearestAndBeyondTheLast) {
+  dbengine::TqnDataDictionary dict(4096);
+  dict.AddField("Name", "", dbengine::qftZString, 12, 0, true);
+  dict.AddField("Nr", "", dbengine::qftInt16, 0, 0, false);
+  dict.AddIndex("ByName", "", 0, {0}, false, true, true);  // unique, case-insensitive
+  auto* database = TBapiListItem::Resolve<TQNClientDatabase>(db);
+  ASSERT_EQ(database->BuildTable("Planets", true, dict), DBIERR_NONE);
+  hDBICur c = 0;
+  ASSERT_EQ(DbiOpenTable(db, "Planets", nullptr, "ByName", nullptr, 0, 0, 0, 0, false, nullptr, c), DBIERR_NONE);
+  CURProps props;
+  DbiGetCursorProps(c, props);
+  std::vector<std::uint8_t> rec(props.iRecBufSize), key(props.iKeySize);
+  for (const char* n : {"Mars", "Mercury", "venus", "Earth"}) {
+    DbiInitRecord(c, rec.data());
+    Put(c, rec.data(), 1, n);
+    ASSERT_EQ(DbiInsertRecord(c, dbiNOLOCK, rec.data()), DBIERR_NONE);
+  }
+  DbiInitRecord(c, rec.data());
+  Put(c, rec.data(), 1, "MARS");
+  EXPECT_NE(DbiInsertRecord(c, dbiNOLOCK, rec.data()), DBIERR_NONE);  // the same key in another case
+  auto name = [&] {
+    char n[16] = {};
+    bool blank = false;
+    DbiGetField(c, 1, rec.data(), reinterpret_cast<std::uint8_t*>(n), blank);
+    return std::string(n);
+  };
+  // Keys made from a record image with ExtractKey, as the data sets make them.
+  auto keyOf = [&](const char* text) {
+    std::vector<std::uint8_t> r(props.iRecBufSize);
+    DbiInitRecord(c, r.data());
+    Put(c, r.data(), 1, text);
+    EXPECT_EQ(DbiExtractKey(c, r.data(), key.data()), DBIERR_NONE);
+    return key.data();
+  };
+  EXPECT_EQ(DbiGetRecordForKey(c, true, 0, 0, keyOf("VENUS"), rec.data()), DBIERR_NONE);
+  EXPECT_EQ(name(), "venus");
+  EXPECT_EQ(DbiGetRecordForKey(c, true, 1, 2, keyOf("me"), rec.data()), DBIERR_NONE);
+  EXPECT_EQ(name(), "Mercury");
+  EXPECT_EQ(DbiGetRecordForKey(c, true, 0, 0, keyOf("Me"), rec.data()), DBIERR_RECNOTFOUND);
+  EXPECT_EQ(DbiGetRecordForKey(c, true, 0, 0, keyOf("Zeus"), rec.data()), DBIERR_RECNOTFOUND);
+  EXPECT_EQ(DbiGetRecordForKey(c, true, 1, 1, keyOf("Z"), rec.data()), DBIERR_RECNOTFOUND);
+  DbiSetToKey(c, keySEARCHGEQ, true, 0, 0, keyOf("Mb"));
+  EXPECT_EQ(DbiGetNextRecord(c, dbiNOLOCK, rec.data(), nullptr), DBIERR_NONE);
+  EXPECT_EQ(name(), "Mercury");
+  DbiSetToKey(c, keySEARCHGEQ, true, 0, 0, keyOf("Zeus"));
+  EXPECT_EQ(DbiGetNextRecord(c, dbiNOLOCK, rec.data(), nullptr), DBIERR_EOF);
+  EXPECT_EQ(DbiGetPriorRecord(c, dbiNOLOCK, rec.data(), nullptr), DBIERR_NONE);
+  EXPECT_EQ(name(), "venus");
+  DbiSetToKey(c, keySEARCHGEQ, true, 0, 0, keyOf(""));
+  EXPECT_EQ(DbiGetNextRecord(c, dbiNOLOCK, rec.data(), nullptr), DBIERR_NONE);
+  EXPECT_EQ(name(), "Earth");
+  // A range over a part of the key.
+  std::vector<std::uint8_t> lo(keyOf("m"), keyOf("m") + key.size());
+  ASSERT_EQ(DbiSetRange(c, true, 1, 1, lo.data(), true, 1, 1, lo.data(), true), DBIERR_NONE);
+  std::vector<std::string> seen;
+  DbiSetToBegin(c);
+  while (DbiGetNextRecord(c, dbiNOLOCK, rec.data(), nullptr) == DBIERR_NONE) seen.push_back(name());
+  EXPECT_EQ(seen, (std::vector<std::string>{"Mars", "Mercury"}));
+  DbiCloseCursor(c);
+}
+
 TEST_F(Edges, TableNamesAsTheDataSetsSendThem) {
   for (const char* name : {"persons", "PERSONS", "Persons.QND", "persons.qnd"}) {
     hDBICur c = 0;
