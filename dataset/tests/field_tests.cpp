@@ -4,6 +4,7 @@
 #include "dataset/tests/dbtestsupport.h"
 #include "dbaccess/dbientry.h"
 #include "platform/rtl/datetime.h"
+#include "platform/rtl/formatsettings.h"
 
 namespace tw::test {
 namespace {
@@ -182,6 +183,39 @@ TEST_F(FieldTest, DatesAndTimesBeforeTheCalendarsDayZeroKeepTheirDayAndTime) {
   dbaccess::DbiTimeStampDecode(stamp, date, time);
   EXPECT_EQ(date, 3652059);
   EXPECT_EQ(time, 86399999);
+}
+
+TEST_F(FieldTest, TextsRoundTripUnderGermanSettings) {
+  TFormatSettings de = DefaultFormatSettings();
+  de.DecimalSeparator = ',';
+  de.ThousandSeparator = '.';
+  de.DateSeparator = '.';
+  de.ShortDateFormat = "dd.mm.yyyy";
+  de.LongTimeFormat = "hh:nn:ss";
+  de.ShortTimeFormat = "hh:nn";
+  ScopedFormatSettings scoped(de);
+  F("F")->SetAsString("-1234,5");
+  EXPECT_DOUBLE_EQ(F("F")->AsFloat(), -1234.5);
+  EXPECT_EQ(F("F")->AsString(), "-1234,5");
+  F("F")->SetAsString(F("F")->AsString());
+  EXPECT_DOUBLE_EQ(F("F")->AsFloat(), -1234.5);
+  EXPECT_THROW(F("F")->SetAsString("2.5.1"), EDatabaseError);
+  F("C")->SetAsString("0,0001");
+  EXPECT_DOUBLE_EQ(F("C")->AsFloat(), 0.0001);
+  F("D")->SetAsString("29.02.2024");
+  EXPECT_EQ(F("D")->AsString(), "29.02.2024");
+  EXPECT_THROW(F("D")->SetAsString("30.02.2024"), EDatabaseError);
+  F("D")->SetAsString("01.01.0001");
+  EXPECT_EQ(F("D")->AsString(), "01.01.0001");
+  F("D")->SetAsString("31.12.9999");
+  EXPECT_EQ(F("D")->AsString(), "31.12.9999");
+  F("Tm")->SetAsString("23:59:59");
+  EXPECT_EQ(F("Tm")->AsString(), "23:59:59");
+  F("DT")->SetAsString("01.03.1850 06:30:00");
+  EXPECT_EQ(F("DT")->AsString(), "01.03.1850 06:30:00");
+  F("S")->SetAsFloat(2.5);
+  EXPECT_EQ(F("S")->AsString(), "2,5");
+  EXPECT_DOUBLE_EQ(F("S")->AsFloat(), 2.5);
 }
 
 TEST_F(FieldTest, ValueAssignmentPicksTheConversion) {
