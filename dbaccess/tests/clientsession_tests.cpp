@@ -447,9 +447,17 @@ TEST_F(ClientSession, TransactionsAliasesAndTableNamesInRequests) {
   EXPECT_EQ(session->AddAlias("Tidewell", "", "PATH:/opt/tw/;EXTRA"), DBIERR_NONE);
   EXPECT_EQ(server->lastAliasPath, "/opt/tw/");
 
+  // The table's name without folder and extension; one longer than a request carries is
+  // refused before any request, never cut to the name of another table.
   hDBICur cur = 0;
-  ASSERT_EQ(DbiOpenTable(db, "C:\\Some.Folder\\AVeryLongTableNameThatGoesOnAndOnForever.QND", nullptr, nullptr,
+  const std::size_t sent = server->requests.size();
+  EXPECT_EQ(DbiOpenTable(db, "C:\\Some.Folder\\AVeryLongTableNameThatGoesOnAndOnForever.QND", nullptr, nullptr,
                          nullptr, 0, 0, 0, 0, false, nullptr, cur),
+            DBIERR_INVALIDTABLENAME);
+  EXPECT_EQ(cur, 0u);
+  EXPECT_EQ(server->requests.size(), sent);
+  ASSERT_EQ(DbiOpenTable(db, "C:\\Some.Folder\\AVeryLongTableNameThatGoesOnAnd.QND", nullptr, nullptr, nullptr, 0, 0,
+                         0, 0, false, nullptr, cur),
             DBIERR_NONE);
   EXPECT_EQ(server->lastTableName, "AVeryLongTableNameThatGoesOnAnd");
 

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "dbaccess/basetable.h"
+#include "dbaccess/database.h"
 #include "dbaccess/dbientry.h"
 #include "embeddedsupport.h"
 
@@ -461,6 +462,46 @@ TEST_F(Edges, TextKeysWholePartialNearestAndBeyondTheLast) {
   DbiSetToBegin(c);
   while (DbiGetNextRecord(c, dbiNOLOCK, rec.data(), nullptr) == DBIERR_NONE) seen.push_back(name());
   EXPECT_EQ(seen, (std::vector<std::string>{"Mars", "Mercury"}));
+  DbiCloseCursor(c);
+}
+
+TEST_F(Edges, TableNamesLongerThanTheServerKeepsAreRefusedNotCut) {
+  constexpr DBIResult kInvalidTableName = 10039;
+  auto create = [&](const std::string& Name, bool Overwrite) {
+    FLDDesc field;
+    std::strcpy(field.szName, "Nr");
+    field.iFldType = fldINT16;
+    CRTblDesc desc;
+    std::strncpy(desc.szTblName, Name.c_str(), sizeof desc.szTblName - 1);
+    desc.iFldCount = 1;
+    desc.pfldDesc = &field;
+    return DbiCreateTable(db, Overwrite, desc);
+  };
+  const std::string fits(31, 'T'), longer = fits + "1", other = fits + "2";
+  ASSERT_EQ(create(fits, false), DBIERR_NONE);
+  hDBICur c = 0;
+  ASSERT_EQ(DbiOpenTable(db, (fits + ".QND").c_str(), nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, c), DBIERR_NONE);
+  std::vector<std::uint8_t> rec(64);
+  DbiInitRecord(c, rec.data());
+  std::int16_t nr = 5;
+  Put(c, rec.data(), 1, &nr);
+  ASSERT_EQ(DbiInsertRecord(c, dbiNOLOCK, rec.data()), DBIERR_NONE);
+  ASSERT_EQ(DbiCloseCursor(c), DBIERR_NONE);
+  // Names that would be cut to the one above: none of them reaches its table.
+  for (const std::string& name : {longer, other + ".QND", folder.string() + "/" + longer}) {
+    EXPECT_EQ(create(name, true), kInvalidTableName) << name;
+    c = 0;
+    EXPECT_EQ(DbiOpenTable(db, name.c_str(), nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, c), kInvalidTableName) << name;
+    EXPECT_EQ(c, 0u);
+    EXPECT_EQ(DbiEmptyTable(db, 0, name.c_str(), nullptr), kInvalidTableName) << name;
+    EXPECT_EQ(DbiDeleteTable(db, name.c_str(), nullptr), kInvalidTableName) << name;
+    auto* database = TBapiListItem::Resolve<TQNClientDatabase>(db);
+    EXPECT_EQ(database->RenameTable(name, "Moved"), kInvalidTableName) << name;
+    EXPECT_EQ(database->RenameTable(fits, name), kInvalidTableName) << name;
+  }
+  ASSERT_EQ(DbiOpenTable(db, fits.c_str(), nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, c), DBIERR_NONE);
+  DbiSetToBegin(c);
+  EXPECT_EQ(DbiGetNextRecord(c, dbiNOLOCK, rec.data(), nullptr), DBIERR_NONE) << "the record is still there";
   DbiCloseCursor(c);
 }
 
