@@ -571,9 +571,29 @@ void TDataSet::Edit() {
   if (!CanModify()) DatabaseError(dbconst::SDataSetReadOnly);
   CheckBrowseMode();
   Fire(BeforeEdit, this);
+  ReadAgainForEdit();
   FOldBuf = FRecBuf;
   SetState(TDataSetState::dsEdit);
   Fire(AfterEdit, this);
+}
+
+void TDataSet::ReadAgainForEdit() {
+  // The edit starts from the record as it is stored now: another data set, cursor or program
+  // may have changed it since it was read, and Post would write the old values of the fields
+  // the edit never touched over that change.  A record gone meanwhile keeps what was read (its
+  // Post then fails); a read on the gap it left takes the next record, so only a read of the
+  // same record (the same bookmark) counts.
+  if (RestoreCurrentPosition() != 0) return;
+  std::vector<std::uint8_t> now(FRecBuf.size());
+  if (ReadCurrent(now) != 0) return;
+  if (FHaveCurrent) {
+    std::vector<std::uint8_t> mark(FBookmark.size());
+    if (DbiLink().GetBookMark(FHandle, mark.data()) != 0 || mark != FBookmark) {
+      RestoreCurrentPosition();
+      return;
+    }
+  }
+  FRecBuf.swap(now);
 }
 
 void TDataSet::Insert() {

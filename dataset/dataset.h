@@ -138,6 +138,7 @@ class TDataSet : public TComponent {
   bool RecordPasses(std::vector<std::uint8_t>& record);
   void ClearBuffers();
   void DropFreshBlobs();
+  void ReadAgainForEdit();
   bool FReadOnlyCursor = false;
 
  private:

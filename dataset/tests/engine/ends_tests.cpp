@@ -165,3 +165,58 @@ TEST_F(Memos, AMemoChangedInAnEditThatIsCancelledOrFailsKeepsItsText) {
 
 }  // namespace
 }  // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+TEST_F(Ends, AnEditStartsFromTheRecordAsItIsNowNotAsItWasRead) {
+  Add(10, "Ada");
+  Add(20, "Ben");
+  TTable* other = NewTable("Persons.QND");
+  other->SetIndexName("ByNr");
+  other->Open();
+  ASSERT_TRUE(T->FindKey({std::int64_t{10}}));
+  ASSERT_TRUE(other->FindKey({std::int64_t{10}}));
+  other->Edit();
+  other->FieldByName("Name")->SetAsString("Abe");
+  other->Post();
+  // This data set still shows what it read; its edit takes the record as the other left it.
+  T->Edit();
+  EXPECT_EQ(T->FieldByName("Name")->AsString(), "Abe");
+  T->FieldByName("Nr")->SetAsInteger(11);
+  T->Post();
+  ASSERT_TRUE(other->FindKey({std::int64_t{11}}));
+  EXPECT_EQ(other->FieldByName("Name")->AsString(), "Abe") << "the other's change is kept";
+
+  // The same for a record reached by steps (its place a bookmark, not its key).
+  T->Last();
+  ASSERT_EQ(T->FieldByName("Name")->AsString(), "Ben");
+  other->Last();
+  other->Edit();
+  other->FieldByName("Name")->SetAsString("Bob");
+  other->Post();
+  T->Edit();
+  EXPECT_EQ(T->FieldByName("Name")->AsString(), "Bob");
+  T->FieldByName("Nr")->SetAsInteger(21);
+  T->Post();
+  EXPECT_EQ(Nrs(), (std::vector<int>{11, 21}));
+  EXPECT_EQ(T->FieldByName("Name")->AsString(), "Bob");
+
+  // A record another deleted is not swapped for its neighbour: the edit keeps what was read,
+  // and its Post fails without touching the neighbour.
+  T->First();
+  ASSERT_EQ(T->FieldByName("Nr")->AsInteger(), 11);
+  other->First();
+  other->Delete();
+  T->Edit();
+  EXPECT_EQ(T->FieldByName("Nr")->AsInteger(), 11);
+  EXPECT_EQ(T->FieldByName("Name")->AsString(), "Abe");
+  T->FieldByName("Name")->SetAsString("Gone");
+  EXPECT_THROW(T->Post(), EDatabaseError);
+  T->Cancel();
+  EXPECT_EQ(Nrs(), std::vector<int>{21});
+  EXPECT_EQ(T->FieldByName("Name")->AsString(), "Bob");
+}
+
+}  // namespace
+}  // namespace tw::test
