@@ -271,21 +271,17 @@ TEST_F(Edges, KeysBeyondTheLastAndRangesThatHoldNothing) {
   EXPECT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
   EXPECT_EQ(NameOf(record), "Ada");
 
-  ASSERT_EQ(DbiSetRange(cur, true, 0, 0, TNrKey(100)(), true, 0, 0, TNrKey(200)(), true),
-            DBIERR_NONE);
-  DbiSetToBegin(cur);
-  EXPECT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_EOF);
-  DbiSetToEnd(cur);
-  EXPECT_EQ(DbiGetPriorRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_BOF);
-  ASSERT_EQ(DbiSetRange(cur, true, 0, 0, TNrKey(11)(), true, 0, 0, TNrKey(19)(), true),
-            DBIERR_NONE);
-  DbiSetToBegin(cur);
-  EXPECT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_EOF);
-  DbiSetToEnd(cur);
-  EXPECT_EQ(DbiGetPriorRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_BOF);
-  std::uint32_t n = 9;
-  EXPECT_EQ(TBapiListItem::Resolve<TBaseTable>(cur)->GetExactRecordCount(n), DBIERR_NONE);
-  EXPECT_EQ(n, 0u);
+  // Ranges beyond the last key and between two keys hold nothing, from either end.
+  for (auto [lo, hi] : {std::pair<std::int16_t, std::int16_t>{100, 200}, {11, 19}}) {
+    ASSERT_EQ(DbiSetRange(cur, true, 0, 0, TNrKey(lo)(), true, 0, 0, TNrKey(hi)(), true), DBIERR_NONE);
+    DbiSetToBegin(cur);
+    EXPECT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_EOF) << lo;
+    DbiSetToEnd(cur);
+    EXPECT_EQ(DbiGetPriorRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_BOF) << lo;
+    std::uint32_t n = 9;
+    EXPECT_EQ(TBapiListItem::Resolve<TBaseTable>(cur)->GetExactRecordCount(n), DBIERR_NONE);
+    EXPECT_EQ(n, 0u) << lo;
+  }
   ASSERT_EQ(DbiSetRange(cur, true, 0, 0, TNrKey(20)(), true, 0, 0, TNrKey(20)(), true),
             DBIERR_NONE);
   DbiSetToEnd(cur);

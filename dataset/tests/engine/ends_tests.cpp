@@ -175,32 +175,26 @@ TEST_F(Ends, AnEditStartsFromTheRecordAsItIsNowNotAsItWasRead) {
   TTable* other = NewTable("Persons.QND");
   other->SetIndexName("ByNr");
   other->Open();
-  ASSERT_TRUE(T->FindKey({std::int64_t{10}}));
+  // The other data set renames the record this one shows; this one then changes its number.
+  auto renameThenRenumber = [&](const char* Name, int Nr) {
+    other->Edit();
+    other->FieldByName("Name")->SetAsString(Name);
+    other->Post();
+    // This data set still shows what it read; its edit takes the record as the other left it.
+    T->Edit();
+    EXPECT_EQ(T->FieldByName("Name")->AsString(), Name);
+    T->FieldByName("Nr")->SetAsInteger(Nr);
+    T->Post();
+    EXPECT_EQ(T->FieldByName("Name")->AsString(), Name) << "the other's change is kept";
+  };
+  ASSERT_TRUE(T->FindKey({std::int64_t{10}}));  // placed by its key
   ASSERT_TRUE(other->FindKey({std::int64_t{10}}));
-  other->Edit();
-  other->FieldByName("Name")->SetAsString("Abe");
-  other->Post();
-  // This data set still shows what it read; its edit takes the record as the other left it.
-  T->Edit();
-  EXPECT_EQ(T->FieldByName("Name")->AsString(), "Abe");
-  T->FieldByName("Nr")->SetAsInteger(11);
-  T->Post();
-  ASSERT_TRUE(other->FindKey({std::int64_t{11}}));
-  EXPECT_EQ(other->FieldByName("Name")->AsString(), "Abe") << "the other's change is kept";
-
-  // The same for a record reached by steps (its place a bookmark, not its key).
-  T->Last();
+  renameThenRenumber("Abe", 11);
+  T->Last();  // placed by a bookmark
   ASSERT_EQ(T->FieldByName("Name")->AsString(), "Ben");
   other->Last();
-  other->Edit();
-  other->FieldByName("Name")->SetAsString("Bob");
-  other->Post();
-  T->Edit();
-  EXPECT_EQ(T->FieldByName("Name")->AsString(), "Bob");
-  T->FieldByName("Nr")->SetAsInteger(21);
-  T->Post();
+  renameThenRenumber("Bob", 21);
   EXPECT_EQ(Nrs(), (std::vector<int>{11, 21}));
-  EXPECT_EQ(T->FieldByName("Name")->AsString(), "Bob");
 
   // A record another deleted is not swapped for its neighbour: the edit keeps what was read,
   // and its Post fails without touching the neighbour.
