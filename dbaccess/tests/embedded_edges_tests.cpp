@@ -501,6 +501,89 @@ TEST_F(Edges, TableNamesLongerThanTheServerKeepsAreRefusedNotCut) {
   DbiCloseCursor(c);
 }
 
+TEST_F(Edges, EmptyingThroughAFilteredOrRangedCursorEmptiesTheWholeTable) {
+  for (bool filtered : {true, false}) {
+    hDBIFilter f = 0;
+    if (filtered) {
+      ASSERT_EQ(DbiAddFilter(cur, 0, 0, false, nullptr,
+                             [](std::uint32_t, std::uint8_t* rec, std::int32_t) -> std::int16_t { return rec[0] != 'B'; }, f),
+                DBIERR_NONE);
+      ASSERT_EQ(DbiActivateFilter(cur, f), DBIERR_NONE);
+    } else {
+      ASSERT_EQ(DbiSetRange(cur, true, 0, 0, TNrKey(20)(), true, 0, 0, TNrKey(30)(), true), DBIERR_NONE);
+    }
+    EXPECT_EQ(DbiEmptyTable(db, cur, "Persons", nullptr), DBIERR_NONE);
+    if (filtered) DbiDropFilter(cur, f);
+    else DbiResetRange(cur);
+    EXPECT_TRUE(Walk().empty()) << (filtered ? "filtered" : "ranged");
+    std::uint32_t n = 9;
+    EXPECT_EQ(TBapiListItem::Resolve<TBaseTable>(cur)->GetRecordCount(n), DBIERR_NONE);
+    EXPECT_EQ(n, 0u);
+    for (std::int16_t nr : {10, 20, 30}) {
+      DbiInitRecord(cur, record.data());
+      Put(cur, record.data(), 1, nr == 20 ? "Ben" : "Ann");
+      Put(cur, record.data(), 3, &nr);
+      ASSERT_EQ(DbiInsertRecord(cur, dbiNOLOCK, record.data()), DBIERR_NONE);
+    }
+  }
+}
+
+// Random inserts and deletes of numbers, and key searches of every kind for keys below, among,
+// between and beyond them, checked against a set of the numbers.
+TEST_F(Edges, ModelOfKeySearches) {
+  std::map<int, std::string> model{{10, "Ada"}, {20, "Ben"}, {30, "Cyd"}, {40, "Dag"}};
+  std::mt19937 rng(7);
+  auto nrRead = [&](DBIResult r) { return r == DBIERR_NONE ? NrOf(cur, record) : -static_cast<int>(r); };
+  for (int step = 0; step < 400; ++step) {
+    const int k = std::uniform_int_distribution<int>(-3, 63)(rng);
+    const std::string what = "step " + std::to_string(step) + " key " + std::to_string(k);
+    switch (std::uniform_int_distribution<int>(0, 5)(rng)) {
+      case 0:
+        if (k >= 0 && !model.count(k)) {
+          DbiInitRecord(cur, record.data());
+          Put(cur, record.data(), 1, "K");
+          std::int16_t nr = static_cast<std::int16_t>(k);
+          Put(cur, record.data(), 3, &nr);
+          ASSERT_EQ(DbiInsertRecord(cur, dbiNOLOCK, record.data()), DBIERR_NONE) << what;
+          model[k] = "K";
+        }
+        break;
+      case 1:
+        if (model.count(k)) {
+          ASSERT_EQ(DbiGetRecordForKey(cur, true, 0, 0, TNrKey(static_cast<std::int16_t>(k))(), record.data()), DBIERR_NONE);
+          ASSERT_EQ(DbiDeleteRecord(cur, nullptr), DBIERR_NONE) << what;
+          model.erase(k);
+        }
+        break;
+      case 2: {
+        const DBIResult r = DbiGetRecordForKey(cur, true, 0, 0, TNrKey(static_cast<std::int16_t>(k))(), record.data());
+        ASSERT_EQ(nrRead(r), model.count(k) ? k : -DBIERR_RECNOTFOUND) << what;
+        if (r == DBIERR_NONE) {
+          auto next = model.upper_bound(k);
+          ASSERT_EQ(nrRead(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr)),
+                    next == model.end() ? -DBIERR_EOF : next->first) << what;
+        }
+        break;
+      }
+      default: {
+        const bool greater = std::uniform_int_distribution<int>(0, 1)(rng) == 1;
+        DbiSetToKey(cur, greater ? keySEARCHGT : keySEARCHGEQ, true, 0, 0, TNrKey(static_cast<std::int16_t>(k))());
+        auto at = greater ? model.upper_bound(k) : model.lower_bound(k);
+        if (std::uniform_int_distribution<int>(0, 1)(rng)) {
+          ASSERT_EQ(nrRead(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr)),
+                    at == model.end() ? -DBIERR_EOF : at->first) << what << (greater ? " >" : " >=");
+        } else {
+          ASSERT_EQ(nrRead(DbiGetPriorRecord(cur, dbiNOLOCK, record.data(), nullptr)),
+                    at == model.begin() ? -DBIERR_BOF : std::prev(at)->first) << what << (greater ? " >" : " >=");
+        }
+      }
+    }
+  }
+  std::vector<std::string> want;
+  for (const auto& [nr, name] : model) want.push_back(name);
+  EXPECT_EQ(Walk(), want);
+}
+
 TEST_F(Edges, TableNamesAsTheDataSetsSendThem) {
   for (const char* name : {"persons", "PERSONS", "Persons.QND", "persons.qnd"}) {
     hDBICur c = 0;
