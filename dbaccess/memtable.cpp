@@ -65,9 +65,13 @@ TMemTable::TMemTable(TBaseTable* Source, std::uint16_t BookmarkSize, std::uint16
   std::uint16_t count = 0;
   std::uint32_t size = 0;
   GetRecordSizes(count, size);
-  // A cached record holds the source's whole record buffer, whatever follows the fields
-  // (a client table keeps its null bits there).
-  FRecordBufferSize = std::max<std::uint32_t>(size, Source ? Source->GetRecordBufferSize() : 0);
+  // A cached record is the source's whole record buffer, whatever follows the fields (a client
+  // table keeps its null bits there) and no more: the descriptors give the lengths of values
+  // as the interface hands them out, which may be longer than the fields in the record (a
+  // single is a double there), and records are copied to and from the caller's buffers of
+  // the source's size.
+  const std::uint32_t sourceSize = Source ? Source->GetRecordBufferSize() : 0;
+  FRecordBufferSize = sourceSize ? sourceSize : size;
   FRecords = new TCacheCollection(this);
   FState = csOpened;
 }
@@ -123,6 +127,9 @@ DBIResult TMemTable::PriorRawRecord() {
 DBIResult TMemTable::GetFieldValue(TFieldCacheItem* Field, const std::uint8_t* Record, bool& Blank, std::uint8_t* Value) {
   Blank = true;
   if (!Record || !Field) return SetResult(DBIERR_INVALIDPARAM);
+  // A value longer in the interface than in the source's record (the change cache of a client
+  // table) is not read past the record.
+  if (std::uint32_t{Field->Desc.iOffset} + Field->Desc.iLen > FRecordBufferSize) return SetResult(DBIERR_INVALIDFIELD);
   const std::uint8_t* p = Record + Field->Desc.iOffset;
   Blank = Field->Desc.iFldType != fldBOOL && AllZero(p, Field->Desc.iLen);
   if (Value) {
@@ -134,6 +141,7 @@ DBIResult TMemTable::GetFieldValue(TFieldCacheItem* Field, const std::uint8_t* R
 
 DBIResult TMemTable::PutFieldValue(TFieldCacheItem* Field, std::uint8_t* Record, const std::uint8_t* Value) {
   if (!Record || !Field) return SetResult(DBIERR_INVALIDPARAM);
+  if (std::uint32_t{Field->Desc.iOffset} + Field->Desc.iLen > FRecordBufferSize) return SetResult(DBIERR_INVALIDFIELD);
   std::uint8_t* p = Record + Field->Desc.iOffset;
   if (Value) std::memcpy(p, Value, Field->Desc.iLen);
   else std::memset(p, 0, Field->Desc.iLen);

@@ -2,6 +2,7 @@
 // data-set classes call them, over the embedded server.
 #include <cstring>
 #include <map>
+#include <memory>
 #include <random>
 
 #include "dbaccess/basetable.h"
@@ -582,6 +583,76 @@ TEST_F(Edges, ModelOfKeySearches) {
   std::vector<std::string> want;
   for (const auto& [nr, name] : model) want.push_back(name);
   EXPECT_EQ(Walk(), want);
+}
+
+// Cached changes of a table whose last fields are shorter in the record than their values are
+// in the interface (a single is a double there, a Boolean a 16-bit word).
+TEST_F(Edges, CachedChangesStayInsideTheRecordBuffers) {
+  dbengine::TqnDataDictionary dict(4096);
+  dict.AddField("Nr", "", dbengine::qftInt16, 0, 0, true);
+  dict.AddField("Flag", "", dbengine::qftBoolean, 0, 0, false);
+  dict.AddField("Val", "", dbengine::qftSingle, 0, 0, false);
+  dict.AddIndex("ByNr", "", 0, {0}, false, true, false);
+  auto* database = TBapiListItem::Resolve<TQNClientDatabase>(db);
+  ASSERT_EQ(database->BuildTable("Values", true, dict), DBIERR_NONE);
+  hDBICur c = 0;
+  ASSERT_EQ(DbiOpenTable(db, "Values", nullptr, "ByNr", nullptr, 0, 0, 0, 0, false, nullptr, c), DBIERR_NONE);
+  CURProps props;
+  DbiGetCursorProps(c, props);
+  // Buffers of exactly the size the cursor gives, so that a byte beyond them is seen.
+  auto rec = std::make_unique<std::uint8_t[]>(props.iRecBufSize);
+  for (std::int16_t nr : {1, 2, 3}) {
+    DbiInitRecord(c, rec.get());
+    Put(c, rec.get(), 1, &nr);
+    std::int16_t yes = 1;
+    Put(c, rec.get(), 2, &yes);
+    double v = nr * 1.5;
+    Put(c, rec.get(), 3, &v);
+    ASSERT_EQ(DbiInsertRecord(c, dbiNOLOCK, rec.get()), DBIERR_NONE);
+  }
+  hDBICur cached = c;
+  ASSERT_EQ(DbiBeginDelayedUpdates(cached), DBIERR_NONE);
+  DbiSetToBegin(cached);
+  ASSERT_EQ(DbiGetNextRecord(cached, dbiNOLOCK, rec.get(), nullptr), DBIERR_NONE);
+  double v = 9.25;
+  Put(cached, rec.get(), 3, &v);
+  ASSERT_EQ(DbiModifyRecord(cached, rec.get(), false), DBIERR_NONE);
+  ASSERT_EQ(DbiGetNextRecord(cached, dbiNOLOCK, rec.get(), nullptr), DBIERR_NONE);
+  ASSERT_EQ(DbiDeleteRecord(cached, rec.get()), DBIERR_NONE);
+  DbiInitRecord(cached, rec.get());
+  std::int16_t four = 4;
+  Put(cached, rec.get(), 1, &four);
+  ASSERT_EQ(DbiInsertRecord(cached, dbiNOLOCK, rec.get()), DBIERR_NONE);
+  std::vector<double> seen;
+  DbiSetToBegin(cached);
+  while (DbiGetNextRecord(cached, dbiNOLOCK, rec.get(), nullptr) == DBIERR_NONE) {
+    double got = 0;
+    bool blank = false;
+    DbiGetField(cached, 3, rec.get(), reinterpret_cast<std::uint8_t*>(&got), blank);
+    seen.push_back(got);
+  }
+  EXPECT_EQ(seen, (std::vector<double>{9.25, 4.5}));
+  // The change cache itself holds records in the source's layout: a value it cannot hold whole
+  // is refused, never read or written past the record.
+  TBaseTable* changes = nullptr;
+  ASSERT_EQ(TBapiListItem::Resolve<TBaseTable>(cached)->GetDelayedUpdates(changes), DBIERR_NONE);
+  bool blank = false;
+  double wide = 0;
+  EXPECT_EQ(changes->GetField(3, rec.get(), reinterpret_cast<std::uint8_t*>(&wide), blank), DBIERR_INVALIDFIELD);
+  EXPECT_EQ(changes->PutField(3, rec.get(), reinterpret_cast<const std::uint8_t*>(&wide)), DBIERR_INVALIDFIELD);
+  ASSERT_EQ(DbiApplyDelayedUpdates(cached, dbiDelayedUpdPrepare), DBIERR_NONE);
+  ASSERT_EQ(DbiApplyDelayedUpdates(cached, dbiDelayedUpdCommit), DBIERR_NONE);
+  ASSERT_EQ(DbiEndDelayedUpdates(cached), DBIERR_NONE);
+  std::vector<int> nrs;
+  DbiSetToBegin(c);
+  while (DbiGetNextRecord(c, dbiNOLOCK, rec.get(), nullptr) == DBIERR_NONE) {
+    std::int16_t nr = 0;
+    bool blank = false;
+    DbiGetField(c, 1, rec.get(), reinterpret_cast<std::uint8_t*>(&nr), blank);
+    nrs.push_back(nr);
+  }
+  EXPECT_EQ(nrs, (std::vector<int>{1, 3, 4}));
+  DbiCloseCursor(c);
 }
 
 TEST_F(Edges, TableNamesAsTheDataSetsSendThem) {
