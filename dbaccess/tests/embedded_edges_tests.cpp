@@ -655,6 +655,33 @@ TEST_F(Edges, CachedChangesStayInsideTheRecordBuffers) {
   DbiCloseCursor(c);
 }
 
+TEST_F(Edges, NullBuffersAreRefusedByEveryCallThatFillsOne) {
+  EXPECT_EQ(DbiGetFieldDescs(cur, nullptr), DBIERR_INVALIDPARAM);
+  EXPECT_EQ(DbiGetIndexDescs(cur, nullptr), DBIERR_INVALIDPARAM);
+  EXPECT_NE(DbiGetErrorString(DBIERR_EOF, nullptr), DBIERR_NONE);
+  EXPECT_NE(DbiFormFullName(db, "Persons", nullptr, nullptr), DBIERR_NONE);
+  EXPECT_NE(DbiGetLdName(nullptr, "Persons", nullptr), DBIERR_NONE);
+  EXPECT_NE(DbiGetLdNameFromDB(db, "Persons", nullptr), DBIERR_NONE);
+  EXPECT_EQ(DbiExtractKey(cur, record.data(), nullptr), DBIERR_INVALIDPARAM);
+  EXPECT_NE(DbiInitRecord(cur, nullptr), DBIERR_NONE);
+  std::uint32_t size = 0, read = 0;
+  EXPECT_NE(DbiGetBlobSize(cur, nullptr, 1, size), DBIERR_NONE);
+  EXPECT_NE(DbiGetBlob(cur, record.data(), 1, 0, 4, nullptr, read), DBIERR_NONE);
+  EXPECT_NE(DbiPutBlob(cur, nullptr, 1, 0, 4, nullptr), DBIERR_NONE);
+  EXPECT_NE(DbiOpenBlob(cur, nullptr, 1, dbiREADWRITE), DBIERR_NONE);
+  EXPECT_NE(DbiGetRecordForKey(cur, true, 0, 0, nullptr, record.data()), DBIERR_NONE);
+  EXPECT_NE(DbiSetToKey(cur, keySEARCHGEQ, true, 0, 0, nullptr), DBIERR_NONE);
+  std::int16_t cmp = 0;
+  EXPECT_NE(DbiCompareBookMarks(cur, nullptr, nullptr, cmp), DBIERR_NONE);
+  EXPECT_NE(DbiSetToCursor(cur, 0), DBIERR_NONE);
+  EXPECT_NE(DbiSetToCursor(0, cur), DBIERR_NONE);
+  hDBICur none = 0;
+  EXPECT_NE(DbiOpenFieldList(db, nullptr, nullptr, false, none), DBIERR_NONE);
+  EXPECT_NE(DbiOpenFieldList(db, "Nosuch", nullptr, false, none), DBIERR_NONE);
+  EXPECT_NE(DbiOpenVchkList(db, nullptr, nullptr, none), DBIERR_NONE);
+  EXPECT_EQ(Walk().size(), 4u);
+}
+
 TEST_F(Edges, TableNamesAsTheDataSetsSendThem) {
   for (const char* name : {"persons", "PERSONS", "Persons.QND", "persons.qnd"}) {
     hDBICur c = 0;
