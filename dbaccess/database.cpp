@@ -327,7 +327,13 @@ DBIResult TQNClientDatabase::BuildTable(const std::string& Name, bool Overwrite,
   head[4] = Overwrite ? 1 : 0;
   PutShortString(head, 5, 32, TableBaseName(Name));
   stream.Write(head, sizeof head);
-  Dictionary.WriteToStream(stream);
+  try {
+    // Writing checks the dictionary: one without fields, or with records longer than a block,
+    // is refused here with a code, as the entry points answer every failure.
+    Dictionary.WriteToStream(stream);
+  } catch (const dbengine::EqnException&) {
+    return SetResult(DBIERR_INVALIDPARAM);
+  }
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(stream.Size()));
   stream.SetPosition(0);
   stream.Read(bytes.data(), static_cast<std::int64_t>(bytes.size()));

@@ -1,5 +1,6 @@
 // The entry points at the edges of tables, keys, handles and cached changes, called as the
 // data-set classes call them, over the embedded server.
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -680,6 +681,31 @@ TEST_F(Edges, NullBuffersAreRefusedByEveryCallThatFillsOne) {
   EXPECT_NE(DbiOpenFieldList(db, "Nosuch", nullptr, false, none), DBIERR_NONE);
   EXPECT_NE(DbiOpenVchkList(db, nullptr, nullptr, none), DBIERR_NONE);
   EXPECT_EQ(Walk().size(), 4u);
+}
+
+TEST_F(Edges, TablesTheEngineCannotKeepAreRefusedWithACode) {
+  auto create = [&](std::uint16_t Fields, std::int16_t Units) {
+    std::vector<FLDDesc> fields(Fields);
+    for (std::uint16_t i = 0; i < Fields; ++i) {
+      std::snprintf(fields[i].szName, sizeof fields[i].szName, "F%u", static_cast<unsigned>(i));
+      fields[i].iFldType = fldZSTRING;
+      fields[i].iUnits1 = Units;
+    }
+    CRTblDesc desc;
+    std::strcpy(desc.szTblName, "Wide");
+    desc.iFldCount = Fields;
+    desc.pfldDesc = fields.data();
+    return DbiCreateTable(db, true, desc);
+  };
+  DBIResult r = DBIERR_NONE;
+  EXPECT_NO_THROW(r = create(0, 10));  // no fields
+  EXPECT_EQ(r, DBIERR_INVALIDPARAM);
+  EXPECT_NO_THROW(r = create(1, 5000));  // a record longer than a block
+  EXPECT_EQ(r, DBIERR_INVALIDPARAM);
+  EXPECT_NO_THROW(r = create(3, 1500));
+  EXPECT_EQ(r, DBIERR_INVALIDPARAM);
+  EXPECT_EQ(create(3, 1000), DBIERR_NONE);
+  EXPECT_TRUE(std::filesystem::exists(folder / "Wide.QND"));
 }
 
 TEST_F(Edges, TableNamesAsTheDataSetsSendThem) {
