@@ -214,3 +214,33 @@ TEST_F(Ends, AnEditStartsFromTheRecordAsItIsNowNotAsItWasRead) {
 
 }  // namespace
 }  // namespace tw::test
+
+namespace tw::test {
+namespace {
+
+TEST_F(Memos, TextFieldsOfEveryLengthReadBackWhatWasWritten) {
+  for (int size : {1, 255, 8191, 8192, 8193, 9000}) {
+    TTable* t = NewTable("Long" + std::to_string(size) + ".QND");
+    t->FieldDefs().Add("Nr", TFieldType::ftInteger, 0, true);
+    t->FieldDefs().Add("S", TFieldType::ftString, size);
+    try {
+      t->CreateTable();
+    } catch (const EDatabaseError&) {
+      continue;  // a length the engine cannot keep as text is refused when the table is made
+    }
+    t->Open();
+    const std::string text(static_cast<std::size_t>(size) + 5, 'x');
+    t->Append();
+    t->FieldByName("Nr")->SetAsInteger(1);
+    t->FieldByName("S")->SetAsString(text);
+    t->Post();
+    t->Close();
+    t->Open();
+    t->First();
+    EXPECT_EQ(t->FieldByName("S")->AsString(), text.substr(0, static_cast<std::size_t>(size))) << size;
+    t->Close();
+  }
+}
+
+}  // namespace
+}  // namespace tw::test
