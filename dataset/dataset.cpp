@@ -583,6 +583,7 @@ void TDataSet::ReadAgainForEdit() {
   // the edit never touched over that change.  A record gone meanwhile keeps what was read (its
   // Post then fails); a read on the gap it left takes the next record, so only a read of the
   // same record (the same bookmark) counts.
+  if (!FHaveCurrent && !FPositionByKey) return;  // no place to read it from
   if (RestoreCurrentPosition() != 0) return;
   std::vector<std::uint8_t> now(FRecBuf.size());
   if (ReadCurrent(now) != 0) return;
