@@ -236,7 +236,9 @@ DBIResult TMemTable::GetRecord(std::uint32_t Lock, std::uint8_t* Record) {
 
 DBIResult TMemTable::InsertRecord(std::uint32_t, const std::uint8_t* Record) {
   if (!Record) return SetResult(DBIERR_INVALIDPARAM);
-  auto* rec = new TMemTableRecord(FRecords, Record, static_cast<std::uint16_t>(FRecordBufferSize), nullptr, FBookmarkSize);
+  const std::vector<std::uint8_t> bookmark = NewBookmark();
+  auto* rec = new TMemTableRecord(FRecords, Record, static_cast<std::uint16_t>(FRecordBufferSize), bookmark.data(),
+                                  FBookmarkSize);
   rec->Data.resize(FRecordBufferSize);
   std::memcpy(rec->Props, &FNextSeqNo, 4);
   ++FNextSeqNo;
@@ -305,7 +307,20 @@ bool TMemTable::IsRecordVisible(std::uint8_t Mask, const std::uint8_t* SourceBoo
   return visible;
 }
 
+std::vector<std::uint8_t> TMemTable::NewBookmark() {
+  std::vector<std::uint8_t> b(std::max<std::uint16_t>(FBookmarkSize, 4), 0);
+  const std::uint32_t n = std::max<std::uint32_t>(FNextBookmark, static_cast<std::uint32_t>(Count()) + 1);
+  FNextBookmark = n + 1;
+  std::memcpy(b.data(), &n, 4);
+  return b;
+}
+
 TMemTableRecord* TMemTable::AddCachedRecord(const std::uint8_t* Record, const std::uint8_t* Bookmark) {
+  std::vector<std::uint8_t> own;
+  if (!Bookmark) {
+    own = NewBookmark();
+    Bookmark = own.data();
+  }
   auto* rec = new TMemTableRecord(FRecords, Record, static_cast<std::uint16_t>(FRecordBufferSize), Bookmark, FBookmarkSize);
   rec->Data.resize(FRecordBufferSize);
   LastRecord();
