@@ -708,6 +708,48 @@ TEST_F(Edges, TablesTheEngineCannotKeepAreRefusedWithACode) {
   EXPECT_TRUE(std::filesystem::exists(folder / "Wide.QND"));
 }
 
+TEST_F(Edges, BlobOffsetsAndLengthsAtTheirLimits) {
+  dbengine::TqnDataDictionary dict(4096);
+  dict.AddField("Nr", "", dbengine::qftInt16, 0, 0, true);
+  dict.AddField("Text", "", dbengine::qftBlobMemo, 0, 0, false);
+  auto* database = TBapiListItem::Resolve<TQNClientDatabase>(db);
+  ASSERT_EQ(database->BuildTable("Memos", true, dict), DBIERR_NONE);
+  hDBICur c = 0;
+  ASSERT_EQ(DbiOpenTable(db, "Memos", nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, c), DBIERR_NONE);
+  CURProps props;
+  DbiGetCursorProps(c, props);
+  std::vector<std::uint8_t> rec(props.iRecBufSize);
+  DbiInitRecord(c, rec.data());
+  std::int16_t nr = 1;
+  Put(c, rec.data(), 1, &nr);
+  ASSERT_EQ(DbiOpenBlob(c, rec.data(), 2, dbiREADWRITE), DBIERR_NONE);
+  const std::string text(65517, 'm');
+  ASSERT_EQ(DbiPutBlob(c, rec.data(), 2, 0, 65517, reinterpret_cast<const std::uint8_t*>(text.data())), DBIERR_NONE);
+  std::vector<std::uint8_t> big(65518 + 8, 0);
+  EXPECT_EQ(DbiPutBlob(c, rec.data(), 2, 0, 65518, big.data()), DBIERR_INVALIDBLOBLEN);
+  // Past the end: refused, the BLOB stays as it is.
+  EXPECT_NE(DbiPutBlob(c, rec.data(), 2, 70000, 3, reinterpret_cast<const std::uint8_t*>("abc")), DBIERR_NONE);
+  ASSERT_EQ(DbiPutBlob(c, rec.data(), 2, 65517, 3, reinterpret_cast<const std::uint8_t*>("end")), DBIERR_NONE);  // appends
+  ASSERT_EQ(DbiInsertRecord(c, dbiNOLOCK, rec.data()), DBIERR_NONE);
+  DbiSetToBegin(c);
+  ASSERT_EQ(DbiGetNextRecord(c, dbiNOLOCK, rec.data(), nullptr), DBIERR_NONE);
+  ASSERT_EQ(DbiOpenBlob(c, rec.data(), 2, dbiREADONLY), DBIERR_NONE);
+  std::uint32_t size = 0, read = 0;
+  ASSERT_EQ(DbiGetBlobSize(c, rec.data(), 2, size), DBIERR_NONE);
+  EXPECT_EQ(size, 65520u);
+  EXPECT_EQ(DbiGetBlob(c, rec.data(), 2, 0, 65517, big.data(), read), DBIERR_NONE);
+  EXPECT_EQ(read, 65517u);
+  EXPECT_EQ(DbiGetBlob(c, rec.data(), 2, 0, 65518, big.data(), read), DBIERR_INVALIDBLOBLEN);
+  EXPECT_EQ(DbiGetBlob(c, rec.data(), 2, 65517, 100, big.data(), read), DBIERR_NONE);
+  EXPECT_EQ(read, 3u);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(big.data()), 3), "end");
+  read = 9;
+  EXPECT_EQ(DbiGetBlob(c, rec.data(), 2, 70000, 10, big.data(), read), DBIERR_NONE);  // past the end: nothing
+  EXPECT_EQ(read, 0u);
+  EXPECT_EQ(DbiFreeBlob(c, rec.data(), 2), DBIERR_NONE);
+  DbiCloseCursor(c);
+}
+
 TEST_F(Edges, TableNamesAsTheDataSetsSendThem) {
   for (const char* name : {"persons", "PERSONS", "Persons.QND", "persons.qnd"}) {
     hDBICur c = 0;
