@@ -99,7 +99,7 @@ class TAccessLayerLink : public TDbiLink {
                             exclusive ? da::dbiOPENEXCL : da::dbiOPENSHARED, 0, false, nullptr, cur);
   }
   // The creation record of the interface, built from the data set's field and index
-  // definitions; a text field gets room for its terminator.
+  // definitions.
   DBIResult CreateTable(hDBIDb db, const std::string& table, bool overwrite, const std::vector<TCreateFieldDesc>& fields,
                         const std::vector<TCreateIndexDesc>& indexes) override {
     std::vector<FLDDesc> fieldDescs(fields.size());
@@ -111,7 +111,9 @@ class TAccessLayerLink : public TDbiLink {
       CopyName(d.szName, sizeof d.szName, f.Name);
       d.iFldType = f.FldType;
       d.iSubType = f.SubType;
-      d.iUnits1 = f.FldType == da::fldZSTRING ? static_cast<std::int16_t>(f.Units1 + 1) : f.Units1;
+      // A text field's units are its characters: the engine adds the terminator's byte itself,
+      // and hands the same units back when the table is opened.
+      d.iUnits1 = f.Units1;
       d.iUnits2 = f.Units2;
       if (f.Required) {
         VCHKDesc& v = checks.emplace_back();

@@ -180,6 +180,7 @@ void TDataSet::ClearBuffers() {
   FFieldLengths.clear();
   FRecBuf.clear();
   FOldBuf.clear();
+  FFreshBlobs.clear();
   FKeyBuf.clear();
   FBookmark.clear();
   ForgetPosition();
@@ -526,6 +527,14 @@ void TDataSet::WriteBlob(TField* field, const std::string& data) {
   const std::uint16_t no = field->FieldNo();
   if (data.size() > 0xFFFFFFF0u) DatabaseErrorFmt(dbconst::SFieldRangeError, "BLOB");
   const auto length = static_cast<std::uint32_t>(data.size());
+  // The first write of a field in an edit goes to a new BLOB, not into the one the stored
+  // record holds: the server writes BLOBs at once, and the old text must stay until Post (a
+  // Cancel or a failed Post changes nothing). A field left blank makes the access layer
+  // create one.
+  if (std::find(FFreshBlobs.begin(), FFreshBlobs.end(), no) == FFreshBlobs.end()) {
+    if (FState == TDataSetState::dsEdit) Check(DbiLink().PutField(FHandle, no, rec, nullptr));
+    FFreshBlobs.push_back(no);
+  }
   Check(DbiLink().OpenBlob(FHandle, rec, no, false));
   DBIResult r = 0;
   // Written in pieces below the transport's limit for one request.
@@ -562,9 +571,30 @@ void TDataSet::Edit() {
   if (!CanModify()) DatabaseError(dbconst::SDataSetReadOnly);
   CheckBrowseMode();
   Fire(BeforeEdit, this);
+  ReadAgainForEdit();
   FOldBuf = FRecBuf;
   SetState(TDataSetState::dsEdit);
   Fire(AfterEdit, this);
+}
+
+void TDataSet::ReadAgainForEdit() {
+  // The edit starts from the record as it is stored now: another data set, cursor or program
+  // may have changed it since it was read, and Post would write the old values of the fields
+  // the edit never touched over that change.  A record gone meanwhile keeps what was read (its
+  // Post then fails); a read on the gap it left takes the next record, so only a read of the
+  // same record (the same bookmark) counts.
+  if (!FHaveCurrent && !FPositionByKey) return;  // no place to read it from
+  if (RestoreCurrentPosition() != 0) return;
+  std::vector<std::uint8_t> now(FRecBuf.size());
+  if (ReadCurrent(now) != 0) return;
+  if (FHaveCurrent) {
+    std::vector<std::uint8_t> mark(FBookmark.size());
+    if (DbiLink().GetBookMark(FHandle, mark.data()) != 0 || mark != FBookmark) {
+      RestoreCurrentPosition();
+      return;
+    }
+  }
+  FRecBuf.swap(now);
 }
 
 void TDataSet::Insert() {
@@ -601,6 +631,7 @@ void TDataSet::Post() {
   }
   ResyncCurrent();
   FOldBuf.clear();
+  FFreshBlobs.clear();
   SetState(TDataSetState::dsBrowse);
   Fire(AfterPost, this);
 }
@@ -636,11 +667,23 @@ void TDataSet::Cancel() {
   }
   if (FState != TDataSetState::dsEdit && FState != TDataSetState::dsInsert) return;
   Fire(BeforeCancel, this);
+  DropFreshBlobs();
   if (!FOldBuf.empty()) FRecBuf = FOldBuf;
   FOldBuf.clear();
   RestoreCurrentPosition();
   SetState(TDataSetState::dsBrowse);
   Fire(AfterCancel, this);
+}
+
+void TDataSet::DropFreshBlobs() {
+  // No stored record holds them: their bytes are given back (a failure leaves an unused BLOB,
+  // nothing more).
+  for (std::uint16_t no : FFreshBlobs) {
+    std::uint32_t size = 0;
+    if (DbiLink().GetBlobSize(FHandle, FRecBuf.data(), no, size) == 0 && size > 0)
+      DbiLink().TruncateBlob(FHandle, FRecBuf.data(), no, 0);
+  }
+  FFreshBlobs.clear();
 }
 
 void TDataSet::Delete() {

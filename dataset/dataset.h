@@ -137,6 +137,8 @@ class TDataSet : public TComponent {
   // filter text and OnFilterRecord.
   bool RecordPasses(std::vector<std::uint8_t>& record);
   void ClearBuffers();
+  void DropFreshBlobs();
+  void ReadAgainForEdit();
   bool FReadOnlyCursor = false;
 
  private:
@@ -169,6 +171,9 @@ class TDataSet : public TComponent {
   CURProps FProps;
   std::vector<std::uint8_t> FRecBuf;
   std::vector<std::uint8_t> FOldBuf;
+  // BLOB fields written in the edit or insert in progress: each got a BLOB of its own, which
+  // the stored record takes only when the record is posted.
+  std::vector<std::uint16_t> FFreshBlobs;
   std::vector<std::uint8_t> FKeyBuf;
   std::vector<std::uint8_t> FBookmark;
   bool FHaveCurrent = false;

@@ -395,9 +395,17 @@ TDateTime TDateTimeField::AsDateTime() const {
       return ms / kMsPerDay;
     }
     default: {
+      // The stored count of milliseconds since 1 January of year 1 is a day and a time of
+      // that day; before 30 December 1899 a TDateTime holds the time as a positive fraction
+      // behind a negative day, so the two are composed, not subtracted.
       double ms;
       std::memcpy(&ms, buf, 8);
-      return ms / kMsPerDay - kDateDelta;
+      if (!std::isfinite(ms)) return 0;
+      const double day = std::floor(ms / kMsPerDay);
+      TTimeStamp ts;
+      ts.Date = static_cast<std::int32_t>(std::clamp(day, -2147483647.0, 2147483647.0));
+      ts.Time = static_cast<std::int32_t>(std::clamp(ms - day * kMsPerDay, 0.0, kMsPerDay - 1));
+      return TimeStampToDateTime(ts);
     }
   }
 }
@@ -407,10 +415,11 @@ void TDateTimeField::SetAsDateTime(TDateTime value) {
   std::uint8_t buf[8] = {};
   switch (DataType()) {
     case TFieldType::ftDate: {
-      double d = std::floor(value) + kDateDelta;
-      if (d < 1 || d > 3652059) DatabaseErrorFmt(dbconst::SFieldRangeError, FloatToStr(value));
-      std::int32_t v = static_cast<std::int32_t>(d);
-      std::memcpy(buf, &v, 4);
+      // The day of a value is its whole part (before 30 December 1899 too: -1.25 is
+      // 29 December 1899, 6:00), as the run-time library's time stamp counts it.
+      const TTimeStamp ts = DateTimeToTimeStamp(value);
+      if (ts.Date < 1 || ts.Date > 3652059) DatabaseErrorFmt(dbconst::SFieldRangeError, FloatToStr(value));
+      std::memcpy(buf, &ts.Date, 4);
       break;
     }
     case TFieldType::ftTime: {
@@ -421,9 +430,9 @@ void TDateTimeField::SetAsDateTime(TDateTime value) {
       break;
     }
     default: {
-      double days = value + kDateDelta;
-      if (days < 1 || days >= 3652060) DatabaseErrorFmt(dbconst::SFieldRangeError, FloatToStr(value));
-      double ms = std::round(days * kMsPerDay);
+      const TTimeStamp ts = DateTimeToTimeStamp(value);
+      if (ts.Date < 1 || ts.Date > 3652059) DatabaseErrorFmt(dbconst::SFieldRangeError, FloatToStr(value));
+      const double ms = static_cast<double>(ts.Date) * kMsPerDay + ts.Time;
       std::memcpy(buf, &ms, 8);
       break;
     }

@@ -1,9 +1,11 @@
 #include "dataset/filterexpr.h"
 
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 
 #include "dataset/dberrors.h"
+#include "platform/rtl/datetime.h"
 
 namespace tw {
 
@@ -165,6 +167,20 @@ bool AsNumber(const TFieldValue& v, double& out) {
   return false;
 }
 
+// A value as a point in time, counted on: a number is a date-time value (before 30 December
+// 1899 its fraction is the time of its day, taken positive), a text is read as a date and time.
+bool AsMoment(const TFieldValue& v, double& out) {
+  double d = 0;
+  if (auto p = std::get_if<std::string>(&v)) {
+    if (!TryStrToDateTime(*p, d)) return false;
+  } else if (!AsNumber(v, d)) {
+    return false;
+  }
+  const double day = std::trunc(d);
+  out = day + std::fabs(d - day);
+  return true;
+}
+
 bool Compare(const std::string& op, int cmp) {
   if (op == "=") return cmp == 0;
   if (op == "<>") return cmp != 0;
@@ -186,6 +202,9 @@ bool Eval(const Node& n, const std::function<TFieldValue(const std::string&)>& l
       bool textCompare = std::holds_alternative<std::string>(a) && std::holds_alternative<std::string>(b);
       double x = 0, y = 0;
       if (!textCompare && AsNumber(a, x) && AsNumber(b, y)) return Compare(n.op, x < y ? -1 : (x > y ? 1 : 0));
+      // A date or time field against a text: the text is read as a date or time (the user's
+      // settings), and both compare as moments.
+      if (!textCompare && AsMoment(a, x) && AsMoment(b, y)) return Compare(n.op, x < y ? -1 : (x > y ? 1 : 0));
       auto text = [](const TFieldValue& v) -> std::string {
         if (auto p = std::get_if<std::string>(&v)) return *p;
         double d = 0;

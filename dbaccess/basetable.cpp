@@ -21,20 +21,20 @@ TBaseTable::~TBaseTable() {
 
 DBIResult TBaseTable::GetProp(std::uint32_t Prop, void* Value, std::uint16_t MaxLen, std::uint16_t& Len) {
   switch (Prop) {
-    case 0:
-      if (Value && MaxLen >= 2) {
-        std::uint16_t v = 11;
-        std::memcpy(Value, &v, 2);
-        Len = 2;
-      }
+    // A buffer that cannot hold the value is refused: nothing read is never answered as read.
+    case 0: {
+      if (!Value || MaxLen < 2) return SetResult(DBIERR_INVALIDPARAM);
+      std::uint16_t v = 11;
+      std::memcpy(Value, &v, 2);
+      Len = 2;
       return SetResult(DBIERR_NONE);
+    }
     case 1:
       return SetResult(DBIERR_NONE);
     case 5:
-      if (Value && MaxLen >= 4) {
-        std::memset(Value, 0, 4);
-        Len = 4;
-      }
+      if (!Value || MaxLen < 4) return SetResult(DBIERR_INVALIDPARAM);
+      std::memset(Value, 0, 4);
+      Len = 4;
       return SetResult(DBIERR_NONE);
     default:
       return TBapiListItem::GetProp(Prop, Value, MaxLen, Len);
@@ -209,6 +209,10 @@ int TBaseTable::CompareFieldValues(std::uint16_t Type, const std::uint8_t* V1, c
         return sign(a, b);
       }
       return 0;
+    // A date is a count of days and a time one of milliseconds: they compare as the numbers
+    // they are (their bytes are stored lowest first, so a byte-wise comparison would not).
+    case fldDATE:
+    case fldTIME:
     case fldINT32: {
       std::int32_t a, b;
       std::memcpy(&a, V1, 4);

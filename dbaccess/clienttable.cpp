@@ -84,6 +84,7 @@ void TQNClientTable::FillFieldCache() {
 DBIResult TQNClientTable::Open() {
   TQNClientDatabase* db = Database();
   if (!db) return SetResult(DBIERR_INVALIDHNDL);
+  if (!TableNameFits(GetFullName())) return SetResult(DBIERR_INVALIDTABLENAME);
   std::vector<std::uint8_t> request(74, 0);
   PutU32(request.data(), 0, static_cast<std::uint32_t>(db->ServerId()));
   PutShortString(request.data(), 4, 32, TableBaseName(GetFullName()));

@@ -17,13 +17,19 @@
 
 namespace tw::dbaccess {
 
-std::string TableBaseName(const std::string& Path) {
+namespace {
+std::string UncutBaseName(const std::string& Path) {
   std::size_t slash = Path.find_last_of("\\/:");
   std::size_t start = slash == std::string::npos ? 0 : slash + 1;
   std::size_t dot = Path.find_last_of('.');
   std::size_t end = dot == std::string::npos || dot < start ? Path.size() : dot;
-  return Path.substr(start, std::min<std::size_t>(end - start, 31));
+  return Path.substr(start, end - start);
 }
+}  // namespace
+
+std::string TableBaseName(const std::string& Path) { return UncutBaseName(Path).substr(0, 31); }
+
+bool TableNameFits(const std::string& Path) { return UncutBaseName(Path).size() <= 31; }
 
 TBaseDatabase::TBaseDatabase(TTitanCollection* Owner, TBaseSession* Session, const DBDesc& Desc,
                              std::uint32_t OpenMode, std::uint32_t ShareMode, const std::string& Password,
@@ -297,6 +303,7 @@ DBIResult TQNClientDatabase::EndTran(std::uint32_t, std::uint32_t EndType) {
 }
 
 DBIResult TQNClientDatabase::DeleteTable(const std::string& Name) {
+  if (!TableNameFits(Name)) return SetResult(DBIERR_INVALIDTABLENAME);
   std::uint8_t request[36] = {};
   PutU32(request, 0, static_cast<std::uint32_t>(FServerId));
   PutShortString(request, 4, 32, TableBaseName(Name));
@@ -304,6 +311,7 @@ DBIResult TQNClientDatabase::DeleteTable(const std::string& Name) {
 }
 
 DBIResult TQNClientDatabase::RenameTable(const std::string& Old, const std::string& New) {
+  if (!TableNameFits(Old) || !TableNameFits(New)) return SetResult(DBIERR_INVALIDTABLENAME);
   std::uint8_t request[68] = {};
   PutU32(request, 0, static_cast<std::uint32_t>(FServerId));
   PutShortString(request, 4, 32, TableBaseName(Old));
@@ -312,13 +320,20 @@ DBIResult TQNClientDatabase::RenameTable(const std::string& Old, const std::stri
 }
 
 DBIResult TQNClientDatabase::BuildTable(const std::string& Name, bool Overwrite, dbengine::TqnDataDictionary& Dictionary) {
+  if (!TableNameFits(Name)) return SetResult(DBIERR_INVALIDTABLENAME);
   TMemoryStream stream;
   std::uint8_t head[37] = {};
   PutU32(head, 0, static_cast<std::uint32_t>(FServerId));
   head[4] = Overwrite ? 1 : 0;
   PutShortString(head, 5, 32, TableBaseName(Name));
   stream.Write(head, sizeof head);
-  Dictionary.WriteToStream(stream);
+  try {
+    // Writing checks the dictionary: one without fields, or with records longer than a block,
+    // is refused here with a code, as the entry points answer every failure.
+    Dictionary.WriteToStream(stream);
+  } catch (const dbengine::EqnException&) {
+    return SetResult(DBIERR_INVALIDPARAM);
+  }
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(stream.Size()));
   stream.SetPosition(0);
   stream.Read(bytes.data(), static_cast<std::int64_t>(bytes.size()));
@@ -390,6 +405,7 @@ DBIResult TQNClientDatabase::EmptyTable(const std::string& Table, TBaseTable* Cu
   // The server empties a table only through a cursor that holds it exclusively; a shared
   // cursor empties it itself (it takes the table exclusively for the time of the deletes).
   if (Cursor && (!table || table->ShareMode() != dbiOPENEXCL)) return SetResult(Cursor->EmptyTable());
+  if (!TableNameFits(table ? table->GetFullName() : Table)) return SetResult(DBIERR_INVALIDTABLENAME);
   std::uint8_t request[40] = {};
   PutU32(request, 0, static_cast<std::uint32_t>(FServerId));
   PutU32(request, 4, table ? static_cast<std::uint32_t>(table->ServerId()) : 0);
@@ -402,6 +418,7 @@ DBIResult TQNClientDatabase::DeleteIndex(const std::string& Table, TBaseTable* C
   if (IndexName.empty() && IndexId == 0) return SetResult(DBIERR_INDEXREADONLY);
   auto* table = dynamic_cast<TQNClientTable*>(Cursor);
   std::string name = table ? table->GetFullName() : Table;
+  if (!TableNameFits(name)) return SetResult(DBIERR_INVALIDTABLENAME);
   std::uint8_t request[76] = {};
   PutU32(request, 0, static_cast<std::uint32_t>(FServerId));
   PutU32(request, 4, table ? static_cast<std::uint32_t>(table->ServerId()) : 0);

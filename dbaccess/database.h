@@ -177,5 +177,8 @@ class TQNClientDatabase : public TBaseDatabase {
 
 // Base name of a path: without folder and extension, at most 31 characters.
 std::string TableBaseName(const std::string& Path);
+// True when the table's base name (no folder, no extension) fits the 31 characters a request
+// carries. A longer name is refused with 10039, never cut to another table's name.
+bool TableNameFits(const std::string& Path);
 
 }  // namespace tw::dbaccess

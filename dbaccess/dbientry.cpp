@@ -1,5 +1,6 @@
 #include "dbaccess/dbientry.h"
 
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -600,7 +601,13 @@ DBIResult DbiDateDecode(std::int32_t Date, std::uint16_t& Month, std::uint16_t& 
 }
 
 DBIResult DbiTimeEncode(std::uint16_t Hour, std::uint16_t Min, std::uint16_t MilSec, std::int32_t& Time) {
-  Time = (static_cast<std::int32_t>(Hour) * 60 + Min) * 60000 + MilSec;
+  // Counted in 64 bits: parts whose milliseconds do not fit the 32-bit time are refused.
+  const std::int64_t ms = (static_cast<std::int64_t>(Hour) * 60 + Min) * 60000 + MilSec;
+  if (ms > INT32_MAX) {
+    Time = 0;
+    return DBIERR_INVALIDPARAM;
+  }
+  Time = static_cast<std::int32_t>(ms);
   return DBIERR_NONE;
 }
 

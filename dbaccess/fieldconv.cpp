@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <string>
 
 #include "dbaccess/errortext.h"
@@ -224,12 +225,19 @@ int EngineToInterfaceValue(int EngineType, std::int32_t EngineLength, const std:
 int InterfaceToEngineValue(int EngineType, std::int32_t EngineLength, const std::uint8_t* Source,
                            std::uint8_t* Dest) {
   switch (EngineType) {
-    case 0: Dest[0] = Load<std::int16_t>(Source) > 0 ? 1 : 0; return fcDone;
+    // The 16-bit value counts as unsigned: the word form of true (0xFFFF) is true too.
+    case 0: Dest[0] = Load<std::uint16_t>(Source) > 0 ? 1 : 0; return fcDone;
     case 1: case 3: case 6: Dest[0] = Source[0]; return fcDone;
     case 2: Store<std::uint16_t>(Dest, Source[0]); return fcDone;
     case 4: case 7: Store<std::uint16_t>(Dest, Load<std::uint16_t>(Source)); return fcDone;
     case 5: case 8: case 9: Store<std::uint32_t>(Dest, Load<std::uint32_t>(Source)); return fcDone;
-    case 10: Store<float>(Dest, static_cast<float>(Load<double>(Source))); return fcDone;
+    case 10: {
+      // A finite value beyond the single's range would be stored as infinity.
+      const double v = Load<double>(Source);
+      if (std::isfinite(v) && std::fabs(v) > static_cast<double>(std::numeric_limits<float>::max())) return fcInvalid;
+      Store<float>(Dest, static_cast<float>(v));
+      return fcDone;
+    }
     case 11: Store<double>(Dest, Load<double>(Source)); return fcDone;
     case 12: DoubleToExtended(Load<double>(Source), Dest); return fcDone;
     case 13: {

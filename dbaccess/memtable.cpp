@@ -65,9 +65,13 @@ TMemTable::TMemTable(TBaseTable* Source, std::uint16_t BookmarkSize, std::uint16
   std::uint16_t count = 0;
   std::uint32_t size = 0;
   GetRecordSizes(count, size);
-  // A cached record holds the source's whole record buffer, whatever follows the fields
-  // (a client table keeps its null bits there).
-  FRecordBufferSize = std::max<std::uint32_t>(size, Source ? Source->GetRecordBufferSize() : 0);
+  // A cached record is the source's whole record buffer, whatever follows the fields (a client
+  // table keeps its null bits there) and no more: the descriptors give the lengths of values
+  // as the interface hands them out, which may be longer than the fields in the record (a
+  // single is a double there), and records are copied to and from the caller's buffers of
+  // the source's size.
+  const std::uint32_t sourceSize = Source ? Source->GetRecordBufferSize() : 0;
+  FRecordBufferSize = sourceSize ? sourceSize : size;
   FRecords = new TCacheCollection(this);
   FState = csOpened;
 }
@@ -123,6 +127,9 @@ DBIResult TMemTable::PriorRawRecord() {
 DBIResult TMemTable::GetFieldValue(TFieldCacheItem* Field, const std::uint8_t* Record, bool& Blank, std::uint8_t* Value) {
   Blank = true;
   if (!Record || !Field) return SetResult(DBIERR_INVALIDPARAM);
+  // A value longer in the interface than in the source's record (the change cache of a client
+  // table) is not read past the record.
+  if (std::uint32_t{Field->Desc.iOffset} + Field->Desc.iLen > FRecordBufferSize) return SetResult(DBIERR_INVALIDFIELD);
   const std::uint8_t* p = Record + Field->Desc.iOffset;
   Blank = Field->Desc.iFldType != fldBOOL && AllZero(p, Field->Desc.iLen);
   if (Value) {
@@ -134,6 +141,7 @@ DBIResult TMemTable::GetFieldValue(TFieldCacheItem* Field, const std::uint8_t* R
 
 DBIResult TMemTable::PutFieldValue(TFieldCacheItem* Field, std::uint8_t* Record, const std::uint8_t* Value) {
   if (!Record || !Field) return SetResult(DBIERR_INVALIDPARAM);
+  if (std::uint32_t{Field->Desc.iOffset} + Field->Desc.iLen > FRecordBufferSize) return SetResult(DBIERR_INVALIDFIELD);
   std::uint8_t* p = Record + Field->Desc.iOffset;
   if (Value) std::memcpy(p, Value, Field->Desc.iLen);
   else std::memset(p, 0, Field->Desc.iLen);
@@ -167,10 +175,16 @@ DBIResult TMemTable::GetBookmark(std::uint8_t* Bookmark) {
 }
 
 TMemTableRecord* TMemTable::FindByBookmark(const std::uint8_t* Bookmark) {
+  // The change of a source record is found by that record's own bookmark, byte for byte. The
+  // server ranks two bookmarks of one storage place as equal even when the record there is a
+  // new one that took the place of a record deleted since; such a record is no record this
+  // cache changed (and the server puts a cursor on the gap for the old bookmark, too).
+  if (!Bookmark) return nullptr;
   for (int i = 0; i < Count(); ++i) {
-    if (RecordAt(i)->ChangeKind == ckInserted) continue;
-    std::int16_t c = 1;
-    if (CompareBookmarks(RecordAt(i)->Bookmark.data(), Bookmark, c) == DBIERR_NONE && c == 0) return RecordAt(i);
+    TMemTableRecord* rec = RecordAt(i);
+    if (rec->ChangeKind == ckInserted) continue;
+    if (std::memcmp(rec->Bookmark.data(), Bookmark, std::min<std::size_t>(FBookmarkSize, rec->Bookmark.size())) == 0)
+      return rec;
   }
   return nullptr;
 }
@@ -222,7 +236,9 @@ DBIResult TMemTable::GetRecord(std::uint32_t Lock, std::uint8_t* Record) {
 
 DBIResult TMemTable::InsertRecord(std::uint32_t, const std::uint8_t* Record) {
   if (!Record) return SetResult(DBIERR_INVALIDPARAM);
-  auto* rec = new TMemTableRecord(FRecords, Record, static_cast<std::uint16_t>(FRecordBufferSize), nullptr, FBookmarkSize);
+  const std::vector<std::uint8_t> bookmark = NewBookmark();
+  auto* rec = new TMemTableRecord(FRecords, Record, static_cast<std::uint16_t>(FRecordBufferSize), bookmark.data(),
+                                  FBookmarkSize);
   rec->Data.resize(FRecordBufferSize);
   std::memcpy(rec->Props, &FNextSeqNo, 4);
   ++FNextSeqNo;
@@ -291,7 +307,20 @@ bool TMemTable::IsRecordVisible(std::uint8_t Mask, const std::uint8_t* SourceBoo
   return visible;
 }
 
+std::vector<std::uint8_t> TMemTable::NewBookmark() {
+  std::vector<std::uint8_t> b(std::max<std::uint16_t>(FBookmarkSize, 4), 0);
+  const std::uint32_t n = std::max<std::uint32_t>(FNextBookmark, static_cast<std::uint32_t>(Count()) + 1);
+  FNextBookmark = n + 1;
+  std::memcpy(b.data(), &n, 4);
+  return b;
+}
+
 TMemTableRecord* TMemTable::AddCachedRecord(const std::uint8_t* Record, const std::uint8_t* Bookmark) {
+  std::vector<std::uint8_t> own;
+  if (!Bookmark) {
+    own = NewBookmark();
+    Bookmark = own.data();
+  }
   auto* rec = new TMemTableRecord(FRecords, Record, static_cast<std::uint16_t>(FRecordBufferSize), Bookmark, FBookmarkSize);
   rec->Data.resize(FRecordBufferSize);
   LastRecord();
@@ -306,6 +335,9 @@ DBIResult TMemTable::CacheModify(const std::uint8_t* Record, const std::uint8_t*
     std::memcpy(rec->Data.data(), Record, rec->Data.size());
   }
   rec->ChangeKind = ckModified;
+  // A change made again after an apply has not reached the source yet.
+  rec->Applied = false;
+  rec->ApplyResult = DBIERR_NONE;
   return SetResult(DBIERR_NONE);
 }
 
@@ -314,6 +346,8 @@ DBIResult TMemTable::CacheDelete(const std::uint8_t* Record, const std::uint8_t*
   if (!rec) rec = AddCachedRecord(Record, Bookmark);
   rec->ChangeKind = ckDeleted;
   rec->Undeleted = true;
+  rec->Applied = false;
+  rec->ApplyResult = DBIERR_NONE;
   return SetResult(DBIERR_NONE);
 }
 
@@ -336,6 +370,9 @@ DBIResult TMemTable::ApplyCachedUpdates() {
   DBIResult overall = DBIERR_NONE;
   for (int i = Count() - 1; i >= 0; --i) {
     TMemTableRecord* rec = RecordAt(i);
+    // A change applied by an earlier call is in the source already: applying it again would
+    // insert its record twice or delete a neighbour's place.
+    if (rec->Applied) continue;
     DBIResult r = DBIERR_NONE;
     switch (rec->ChangeKind) {
       case ckModified:

@@ -99,6 +99,10 @@ class TMemTable : public TBaseTable {
   std::uint16_t FBookmarkSize;
   TBaseTable* FSource;
   std::uint32_t FNextSeqNo = 1;
+  // The number of the next record made without a bookmark of its own: one more than any
+  // given out before, so that a record added after a delete never shares a bookmark.
+  std::uint32_t FNextBookmark = 1;
+  std::vector<std::uint8_t> NewBookmark();
 };
 
 class TBaseCacheTable : public TBaseTable {

@@ -457,6 +457,10 @@ DBIResult TQNClientSession::AddAlias(const std::string& Alias, const std::string
   auto p = Params.find(key);
   if (p != std::string::npos) path = Params.substr(p + key.size());
   path = CutAt(path, ';');
+  // The request holds 31 characters of name and 219 of folder: longer ones are refused rather
+  // than cut to another alias or folder.
+  if (Alias.size() > 31) return SetResult(DBIERR_INVALIDPARAM);
+  if (path.size() > 219) return SetResult(DBIERR_INVALIDDIR);
   std::uint8_t request[252] = {};
   PutShortString(request, 0, 32, Alias);
   PutShortString(request, 32, 220, path);

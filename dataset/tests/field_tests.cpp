@@ -2,6 +2,9 @@
 #include <cmath>
 
 #include "dataset/tests/dbtestsupport.h"
+#include "dbaccess/dbientry.h"
+#include "platform/rtl/datetime.h"
+#include "platform/rtl/formatsettings.h"
 
 namespace tw::test {
 namespace {
@@ -133,6 +136,82 @@ TEST_F(FieldTest, DateTimesKeepDateAndTime) {
   EXPECT_DOUBLE_EQ(raw, std::round((v + 693594.0) * 86400000.0));
   EXPECT_NEAR(F("DT")->AsDateTime(), v, 1e-8);
   EXPECT_THROW(F("DT")->SetAsDateTime(-700000), EDatabaseError);  // before year 1
+}
+
+TEST_F(FieldTest, DatesAndTimesBeforeTheCalendarsDayZeroKeepTheirDayAndTime) {
+  // Before 30 December 1899 the day is the value's whole part and the time its fraction taken
+  // positive, as everywhere in the run-time library: -1.25 is 29 December 1899, 6:00.
+  const TDateTime day = EncodeDate(1850, 3, 1);
+  const TDateTime v = ComposeDateTime(day, EncodeTime(6, 30, 0, 0));
+  ASSERT_LT(v, 0);
+  std::int32_t stored = 0;
+  ASSERT_EQ(dbaccess::DbiDateEncode(3, 1, 1850, stored), 0);
+
+  F("D")->SetAsDateTime(v);
+  std::int32_t raw = 0;
+  ASSERT_TRUE(F("D")->GetData(&raw));
+  EXPECT_EQ(raw, stored);
+  EXPECT_DOUBLE_EQ(F("D")->AsDateTime(), day);
+
+  F("DT")->SetAsDateTime(v);
+  double stamp = 0;
+  ASSERT_TRUE(F("DT")->GetData(&stamp));
+  std::int32_t date = 0, time = 0;
+  dbaccess::DbiTimeStampDecode(stamp, date, time);
+  EXPECT_EQ(date, stored);
+  EXPECT_EQ(time, (6 * 60 + 30) * 60000);
+  EXPECT_NEAR(F("DT")->AsDateTime(), v, 1e-8);
+  std::uint16_t y = 0, m = 0, d = 0, h = 0, n = 0, sec = 0, ms = 0;
+  DecodeDate(F("DT")->AsDateTime(), y, m, d);
+  DecodeTime(F("DT")->AsDateTime(), h, n, sec, ms);
+  EXPECT_EQ((std::vector<int>{y, m, d, h, n}), (std::vector<int>{1850, 3, 1, 6, 30}));
+
+  // The first and the last day the engine stores, at the day's last millisecond.
+  for (auto [day, stored] : {std::pair{EncodeDate(1, 1, 1), 1}, std::pair{EncodeDate(9999, 12, 31), 3652059}}) {
+    const TDateTime edge = ComposeDateTime(day, EncodeTime(23, 59, 59, 999));
+    F("DT")->SetAsDateTime(edge);
+    ASSERT_TRUE(F("DT")->GetData(&stamp));
+    dbaccess::DbiTimeStampDecode(stamp, date, time);
+    EXPECT_EQ(date, stored);
+    EXPECT_EQ(time, 86399999);
+    EXPECT_NEAR(F("DT")->AsDateTime(), edge, 1e-9 * 3e6);
+    F("D")->SetAsDateTime(edge);
+    ASSERT_TRUE(F("D")->GetData(&raw));
+    EXPECT_EQ(raw, stored);
+  }
+}
+
+TEST_F(FieldTest, TextsRoundTripUnderGermanSettings) {
+  TFormatSettings de = DefaultFormatSettings();
+  de.DecimalSeparator = ',';
+  de.ThousandSeparator = '.';
+  de.DateSeparator = '.';
+  de.ShortDateFormat = "dd.mm.yyyy";
+  de.LongTimeFormat = "hh:nn:ss";
+  de.ShortTimeFormat = "hh:nn";
+  ScopedFormatSettings scoped(de);
+  F("F")->SetAsString("-1234,5");
+  EXPECT_DOUBLE_EQ(F("F")->AsFloat(), -1234.5);
+  EXPECT_EQ(F("F")->AsString(), "-1234,5");
+  F("F")->SetAsString(F("F")->AsString());
+  EXPECT_DOUBLE_EQ(F("F")->AsFloat(), -1234.5);
+  EXPECT_THROW(F("F")->SetAsString("2.5.1"), EDatabaseError);
+  F("C")->SetAsString("0,0001");
+  EXPECT_DOUBLE_EQ(F("C")->AsFloat(), 0.0001);
+  F("D")->SetAsString("29.02.2024");
+  EXPECT_EQ(F("D")->AsString(), "29.02.2024");
+  EXPECT_THROW(F("D")->SetAsString("30.02.2024"), EDatabaseError);
+  F("D")->SetAsString("01.01.0001");
+  EXPECT_EQ(F("D")->AsString(), "01.01.0001");
+  F("D")->SetAsString("31.12.9999");
+  EXPECT_EQ(F("D")->AsString(), "31.12.9999");
+  F("Tm")->SetAsString("23:59:59");
+  EXPECT_EQ(F("Tm")->AsString(), "23:59:59");
+  F("DT")->SetAsString("01.03.1850 06:30:00");
+  EXPECT_EQ(F("DT")->AsString(), "01.03.1850 06:30:00");
+  F("S")->SetAsFloat(2.5);
+  EXPECT_EQ(F("S")->AsString(), "2,5");
+  EXPECT_DOUBLE_EQ(F("S")->AsFloat(), 2.5);
 }
 
 TEST_F(FieldTest, ValueAssignmentPicksTheConversion) {

@@ -3,6 +3,8 @@
 
 #include "dataset/dberrors.h"
 #include "dataset/filterexpr.h"
+#include "platform/rtl/datetime.h"
+#include "platform/rtl/formatsettings.h"
 #include <gtest/gtest.h>
 
 namespace tw {
@@ -36,6 +38,26 @@ TEST(FilterExpression, ComparesNumbersByValue) {
   EXPECT_TRUE(Eval("Nr = 12.0", kRow));
   EXPECT_TRUE(Eval("Rate >= 2.5 and Rate < 3", kRow));
   EXPECT_TRUE(Eval("Nr > -1", kRow));
+}
+
+TEST(FilterExpression, ComparesDatesAndTimesWithTheirTexts) {
+  const std::map<std::string, TFieldValue> row{{"Born", EncodeDate(1990, 5, 17)},
+                                               {"At", EncodeTime(12, 30, 0, 0)},
+                                               {"Old", ComposeDateTime(EncodeDate(1850, 3, 1), EncodeTime(6, 0, 0, 0))}};
+  EXPECT_TRUE(Eval("Born = '5/17/1990'", row));
+  EXPECT_TRUE(Eval("Born > '1/1/1990' and Born < '12/31/1990'", row));
+  EXPECT_FALSE(Eval("Born < '1/1/1990'", row));
+  EXPECT_TRUE(Eval("'1/1/2000' > Born", row));
+  EXPECT_TRUE(Eval("At > '12:00' and At < '13:00'", row));
+  EXPECT_TRUE(Eval("Old > '2/28/1850' and Old < '3/2/1850'", row));
+  EXPECT_TRUE(Eval("Old > '3/1/1850 5:00' and Old < '3/1/1850 7:00'", row));  // within a day before 1900
+  EXPECT_FALSE(Eval("Born = 'tomorrow'", row));
+  TFormatSettings de = DefaultFormatSettings();
+  de.DateSeparator = '.';
+  de.ShortDateFormat = "dd.mm.yyyy";
+  ScopedFormatSettings scoped(de);
+  EXPECT_TRUE(Eval("Born = '17.05.1990'", row));
+  EXPECT_TRUE(Eval("Born < '18.05.1990'", row));
 }
 
 TEST(FilterExpression, JoinsWithPrecedence) {

@@ -446,10 +446,25 @@ TEST_F(ClientSession, TransactionsAliasesAndTableNamesInRequests) {
   ASSERT_NE(session, nullptr);
   EXPECT_EQ(session->AddAlias("Tidewell", "", "PATH:/opt/tw/;EXTRA"), DBIERR_NONE);
   EXPECT_EQ(server->lastAliasPath, "/opt/tw/");
+  // A name or a folder longer than the request carries is refused, never cut to another.
+  const std::size_t aliasRequests = server->requests.size();
+  EXPECT_EQ(session->AddAlias(std::string(32, 'A'), "", "PATH:/opt/tw/"), DBIERR_INVALIDPARAM);
+  EXPECT_EQ(session->AddAlias("Long", "", "PATH:/" + std::string(219, 'd')), DBIERR_INVALIDDIR);
+  EXPECT_EQ(server->requests.size(), aliasRequests);
+  EXPECT_EQ(session->AddAlias(std::string(31, 'A'), "", "PATH:/" + std::string(218, 'd')), DBIERR_NONE);
+  EXPECT_EQ(server->lastAliasPath, "/" + std::string(218, 'd'));
 
+  // The table's name without folder and extension; one longer than a request carries is
+  // refused before any request, never cut to the name of another table.
   hDBICur cur = 0;
-  ASSERT_EQ(DbiOpenTable(db, "C:\\Some.Folder\\AVeryLongTableNameThatGoesOnAndOnForever.QND", nullptr, nullptr,
+  const std::size_t sent = server->requests.size();
+  EXPECT_EQ(DbiOpenTable(db, "C:\\Some.Folder\\AVeryLongTableNameThatGoesOnAndOnForever.QND", nullptr, nullptr,
                          nullptr, 0, 0, 0, 0, false, nullptr, cur),
+            DBIERR_INVALIDTABLENAME);
+  EXPECT_EQ(cur, 0u);
+  EXPECT_EQ(server->requests.size(), sent);
+  ASSERT_EQ(DbiOpenTable(db, "C:\\Some.Folder\\AVeryLongTableNameThatGoesOnAnd.QND", nullptr, nullptr, nullptr, 0, 0,
+                         0, 0, false, nullptr, cur),
             DBIERR_NONE);
   EXPECT_EQ(server->lastTableName, "AVeryLongTableNameThatGoesOnAnd");
 

@@ -137,6 +137,21 @@ TEST(DatesAndTimes, EncodingsRoundTripAndMatchTheKnownValues) {
   EXPECT_EQ(m + d + y, 0);
 }
 
+TEST(DatesAndTimes, TimesAtTheirLimits) {
+  std::int32_t time = -1;
+  EXPECT_EQ(DbiTimeEncode(23, 59, 59999, time), DBIERR_NONE);
+  EXPECT_EQ(time, 86399999);
+  std::uint16_t h = 0, mi = 0, ms = 0;
+  DbiTimeDecode(time, h, mi, ms);
+  EXPECT_EQ((std::vector<int>{h, mi, ms}), (std::vector<int>{23, 59, 59999}));
+  // Parts so large that their milliseconds do not fit 32 bits are refused, never wrapped.
+  for (std::uint16_t hour : {std::uint16_t{597}, std::uint16_t{65535}}) {
+    time = 77;
+    EXPECT_EQ(DbiTimeEncode(hour, 65535, 65535, time), DBIERR_INVALIDPARAM) << hour;
+    EXPECT_EQ(time, 0);
+  }
+}
+
 TEST(DatesAndTimes, DatesThatDoNotExistAreRefused) {
   struct Case {
     std::uint16_t Month, Day;

@@ -66,6 +66,33 @@ TEST(FieldValues, NumbersBothWays) {
   EXPECT_EQ(EngineToInterfaceValue(44, 1, &stored, &stored, 1), fcNotHandled);
 }
 
+TEST(FieldValues, BooleansAndSinglesAtTheirEdges) {
+  // A Boolean true is any nonzero 16-bit value, the word form -1 (0xFFFF) among them.
+  for (std::int16_t v : {1, 3, -1, INT16_MIN}) {
+    std::uint8_t stored = 9;
+    ASSERT_EQ(InterfaceToEngineValue(0, 1, reinterpret_cast<const std::uint8_t*>(&v), &stored), fcDone);
+    EXPECT_EQ(stored, 1) << v;
+  }
+  std::int16_t no = 0;
+  std::uint8_t stored = 9;
+  InterfaceToEngineValue(0, 1, reinterpret_cast<const std::uint8_t*>(&no), &stored);
+  EXPECT_EQ(stored, 0);
+
+  // A value a single cannot hold is refused and leaves the field as it was.
+  for (double v : {1e39, -1e39, 1e300}) {
+    float single = 7.0f;
+    EXPECT_EQ(InterfaceToEngineValue(10, 4, reinterpret_cast<const std::uint8_t*>(&v), reinterpret_cast<std::uint8_t*>(&single)), fcInvalid) << v;
+    EXPECT_EQ(single, 7.0f);
+  }
+  for (double v : {3.4e38, -3.4e38, 1e-40, 0.5}) {
+    float single = 0;
+    double back = 0;
+    ASSERT_EQ(InterfaceToEngineValue(10, 4, reinterpret_cast<const std::uint8_t*>(&v), reinterpret_cast<std::uint8_t*>(&single)), fcDone);
+    EngineToInterfaceValue(10, 4, reinterpret_cast<const std::uint8_t*>(&single), reinterpret_cast<std::uint8_t*>(&back), 8);
+    EXPECT_NEAR(back, v, std::fabs(v) * 1e-6 + 1e-44) << v;
+  }
+}
+
 TEST(FieldValues, DatesTimesAndTheirInvalidValues) {
   std::int32_t date = 0;
   DbiDateEncode(6, 12, 2026, date);

@@ -1,4 +1,5 @@
 // Record filters: callbacks, expression trees, damaged blocks.
+#include "dbaccess/dbientry.h"
 #include "dbaccess/filter.h"
 #include "dbaccess/memtable.h"
 #include "testsupport.h"
@@ -147,6 +148,32 @@ TEST_F(Filters, ComparisonsOnFieldsOfTheirOwnType) {
   const char ma[16] = "Ma";
   ExprBuilder b5;
   EXPECT_TRUE(Passes(b5.Block(b5.Compare(canEQ, false, 2, b5.Field("Name"), b5.Const(fldZSTRING, ma, 16)))));
+}
+
+TEST_F(Filters, DatesAndTimesCompareInTheirOrder) {
+  // Day counts and milliseconds are numbers: 5 July 2024 comes after 31 December 2023,
+  // whatever their lowest bytes say, and 256 ms after 255 ms.
+  FLDDesc f[2] = {Field("Born", fldDATE, 4), Field("At", fldTIME, 4)};
+  TMemTable t(nullptr, 4, 2, f);
+  std::int32_t born = 0, before = 0, at = 256, earlier = 255;
+  ASSERT_EQ(DbiDateEncode(7, 5, 2024, born), DBIERR_NONE);
+  ASSERT_EQ(DbiDateEncode(12, 31, 2023, before), DBIERR_NONE);
+  ASSERT_LT(born & 0xFF, before & 0xFF);
+  std::uint8_t rec[8] = {};
+  std::memcpy(rec, &born, 4);
+  std::memcpy(rec + 4, &at, 4);
+  auto passes = [&](const char* Name, std::uint32_t Op, std::uint16_t Type, std::int32_t V) {
+    ExprBuilder b;
+    auto e = b.Block(b.Binary(Op, b.Field(Name), b.Const(Type, &V, 4)));
+    TFilterListItem filter(&t, nullptr, 0, 1, false, e.data(), nullptr);
+    filter.SetActive(true);
+    return filter.RecordPasses(rec);
+  };
+  EXPECT_TRUE(passes("Born", canGT, fldDATE, before));
+  EXPECT_FALSE(passes("Born", canLT, fldDATE, before));
+  EXPECT_TRUE(passes("Born", canEQ, fldDATE, born));
+  EXPECT_TRUE(passes("At", canGT, fldTIME, earlier));
+  EXPECT_FALSE(passes("At", canLE, fldTIME, earlier));
 }
 
 TEST_F(Filters, OrStopsAtATrueLeftSideAndAndAtAFalseOne) {

@@ -82,6 +82,28 @@ TEST_F(MemTables, DeleteLeavesAGapAndNavigationGoesOnFromIt) {
   EXPECT_EQ(Walk(*t), (std::vector<std::string>{"Sun:1", "Mars:3"}));
 }
 
+TEST_F(MemTables, ARecordInsertedAfterADeleteHasABookmarkOfItsOwn) {
+  auto t = Make({{"Sun", 1}, {"Moon", 2}, {"Mars", 3}});
+  Rec r;
+  t->SetToBegin();
+  ASSERT_EQ(t->GetNextRecord(dbiNOLOCK, r.Bytes), DBIERR_NONE);
+  ASSERT_EQ(t->DeleteRecord(nullptr), DBIERR_NONE);
+  Rec venus("Venus", 4);
+  ASSERT_EQ(t->InsertRecord(dbiNOLOCK, venus.Bytes), DBIERR_NONE);
+  std::uint8_t added[4] = {}, mars[4] = {};
+  ASSERT_EQ(t->GetBookmark(added), DBIERR_NONE);
+  t->SetToEnd();
+  ASSERT_EQ(t->GetPriorRecord(dbiNOLOCK, r.Bytes), DBIERR_NONE);
+  ASSERT_EQ(t->GetPriorRecord(dbiNOLOCK, r.Bytes), DBIERR_NONE);
+  ASSERT_EQ(r.Name(), "Mars");
+  ASSERT_EQ(t->GetBookmark(mars), DBIERR_NONE);
+  EXPECT_NE(std::memcmp(added, mars, 4), 0);
+  ASSERT_EQ(t->SetToBookmark(added), DBIERR_NONE);
+  ASSERT_EQ(t->GetRecord(dbiNOLOCK, r.Bytes), DBIERR_NONE);
+  EXPECT_EQ(r.Name(), "Venus");
+  EXPECT_EQ(Walk(*t), (std::vector<std::string>{"Moon:2", "Mars:3", "Venus:4"}));
+}
+
 TEST_F(MemTables, ActiveFilterSkipsRecordsInBothDirections) {
   auto t = Make({{"Sun", 1}, {"Moon", 2}, {"Mars", 3}, {"Venus", 4}});
   hDBIFilter f = 0;
