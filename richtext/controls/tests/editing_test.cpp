@@ -188,6 +188,48 @@ TEST_F(Editing, ACellMarkedFullRefusesTypingWithABeep) {
   EXPECT_EQ(MessageBeepCount(), beeps + 1);
 }
 
+TEST_F(Editing, DeleteAtTheEndOfARowsLastCellLeavesTheRowWholeLikeBackspaceAfterIt) {
+  auto load = [this] {
+    rt->Clear();
+    TStringStream rtf("{\\rtf1 top\\par\\trowd\\cellx2000\\cellx4000\\cellx6000\\intbl a\\cell b\\cell c\\cell\\row"
+                      "\\pard after\\par end}");
+    rt->LoadFromStream(rtf);
+    rt->Reformat();
+  };
+  auto flags = [this] {
+    std::vector<int> out;
+    for (PTParagraph p = E().FirstPar; p != nullptr; p = p->Next) out.push_back(p->Flags & (pfTableCell | pfLastCell | pfRowGoesOn));
+    return out;
+  };
+  load();
+  const std::vector<std::string> text = Paragraphs();
+  const std::vector<int> cells = flags();
+  ASSERT_EQ(text, (std::vector<std::string>{"top", "a", "b", "c", "after", "end"}));
+  ASSERT_EQ(cells[3], pfTableCell | pfLastCell);
+  // Delete, by key and by count, at the end of the last cell.
+  rt->SetCursorPosition(0, 0, 1, 3);
+  Key(VK_DELETE);
+  EXPECT_EQ(Paragraphs(), text);
+  EXPECT_EQ(flags(), cells);
+  EXPECT_FALSE(E().DeleteForward(3));
+  EXPECT_EQ(Paragraphs(), text);
+  EXPECT_EQ(flags(), cells);
+  // Backspace at the start of the paragraph after the row.
+  rt->SetCursorPosition(0, 0, 0, 4);
+  Type("\b");
+  EXPECT_EQ(Paragraphs(), text);
+  EXPECT_EQ(flags(), cells);
+  // Saved and read back, the row is still whole.
+  TStringStream out("");
+  E().SaveToStream(out);
+  rt->Clear();
+  TStringStream in(out.DataString());
+  rt->LoadFromStream(in);
+  rt->Reformat();
+  EXPECT_EQ(Paragraphs(), text);
+  EXPECT_EQ(flags(), cells);
+}
+
 TEST_F(Editing, ReturnAtTheDocumentStartKeepsTheCursorBeforeTheText) {
   Type("abc");
   Key(VK_HOME, false, true);
