@@ -1,0 +1,461 @@
+// Random editing checked against a plain string: typing, Return, Backspace, Delete, deleting and
+// typing over selections, formatting and cursor moves, and a save to RTF and load back now and then.
+#include <algorithm>
+#include <random>
+
+#include "platform/classes/streams.h"
+#include "richtext/controls/textfinder.h"
+#include "richtext/controls/tests/fixture.h"
+
+namespace tw::richtext::testing {
+namespace {
+
+using EditModel = RichTextTest;
+
+// The document's text with paragraph ends as "\n".
+std::string DocText(TRiRTFTextInput& e) {
+  std::string s;
+  for (int i = 0; i < e.ParagraphCount(); ++i) {
+    if (i > 0) s += '\n';
+    s += e.ParagraphText(i);
+  }
+  return s;
+}
+
+// Broken records: lengths beyond capacities, missing terminators or attribute arrays, bad links.
+std::string Structure(TRiRTFTextInput& e) {
+  PTParagraph prev = nullptr;
+  int n = 0;
+  for (PTParagraph p = e.FirstPar; p != nullptr; prev = p, p = p->Next, ++n) {
+    if (p->Prev != prev) return "paragraph " + std::to_string(n) + " has a wrong back link";
+    if (p->FirstLine == nullptr) return "paragraph " + std::to_string(n) + " has no line";
+    PTLine lprev = nullptr;
+    for (PTLine l = p->FirstLine; l != nullptr; lprev = l, l = l->Next) {
+      if (l->Prev != lprev) return "a line of paragraph " + std::to_string(n) + " has a wrong back link";
+      if (l->Length >= l->Capacity || l->Buffer.size() < l->Capacity) return "line length beyond its capacity";
+      if (l->Buffer[l->Length] != 0) return "line text not terminated";
+      if (e.Header().AttributesInUse && l->Attrs.size() < l->Capacity) return "line without its attributes";
+    }
+  }
+  if (n == 0) return "no paragraph";
+  return "";
+}
+
+// One character's visible attributes.
+std::string AttrKey(const TAttr& a) {
+  return std::to_string(a.Font) + "/" + std::to_string(a.Colors) + "/" +
+         std::to_string(a.Points()) + "/" + std::to_string(a.Style);
+}
+
+// Text, character attributes and paragraph properties, for comparing a document with its reloaded copy.
+std::string Fingerprint(TRiRTFTextInput& e) {
+  std::string s;
+  for (PTParagraph p = e.FirstPar; p != nullptr; p = p->Next) {
+    // A cell's rows carry its left indent only: its first line starts there.
+    s += "[" + std::to_string(p->Alignment) + " " + std::to_string(p->IsCell() ? p->LeftIndent : p->FirstIndent) + " " +
+         std::to_string(p->LeftIndent) + " " + std::to_string(p->RightIndent) + "]";
+    for (PTLine l = p->FirstLine; l != nullptr; l = l->Next)
+      for (int i = 0; i < l->Length; ++i) {
+        s += static_cast<char>(l->Ch(i));
+        if (l->HasAttrs()) s += "{" + AttrKey(l->Attrs[static_cast<std::size_t>(i)]) + "}";
+      }
+    s += "\n";
+  }
+  return s;
+}
+
+TEST_F(EditModel, RandomEditsKeepTheTextOfASimpleModelAndSurviveASaveAndLoad) {
+  rt->Hide();
+  std::mt19937 rng(7117);
+  auto pick = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  static const char chars[] = {'a', 'b', 'X', ' ', ' ', '\t', '1', '\xe4', '\xc4', '\x80', '\xdf', '.', '\\', '{', '}'};
+  static const int moves[] = {cmCharLeft, cmCharRight, cmLineUp,  cmLineDown, cmLineStart,
+                              cmLineEnd,  cmWordLeft,  cmWordRight, cmDocStart, cmDocEnd};
+  std::string model;
+  // Every other document gets few paragraph breaks: long paragraphs over wrapped lines.
+  int returnRarity = 1;
+  for (int step = 0; step < 6000; ++step) {
+    if (step % 1000 == 0) {
+      rt->Clear();
+      model.clear();
+      returnRarity = step % 2000 == 0 ? 1 : 20;
+    }
+    const int len = static_cast<int>(model.size());
+    int pos = E().CursorPosition();
+    ASSERT_GE(pos, 0);
+    ASSERT_LE(pos, len) << "step " << step;
+    const int kind = pick(100);
+    std::string what;
+    if (kind < 30) {
+      const char c = chars[pick(sizeof chars)];
+      what = "type";
+      E().InputString(std::string(1, c));
+      model.insert(static_cast<std::size_t>(pos), 1, c);
+    } else if (kind < 34) {
+      // A longer run given at once, laid out by the caller.
+      std::string run;
+      for (int i = 0, n = 1 + pick(30); i < n; ++i) run += pick(8) == 0 ? '\r' : chars[pick(sizeof chars)];
+      what = "run";
+      rt->InputString(run);
+      rt->Reformat();
+      std::string m = run;
+      for (char& c : m)
+        if (c == '\r') c = '\n';
+      model.insert(static_cast<std::size_t>(pos), m);
+    } else if (kind < 42 && pick(returnRarity) == 0) {
+      what = "Return";
+      E().InputString("\r");
+      model.insert(static_cast<std::size_t>(pos), 1, '\n');
+    } else if (kind < 52) {
+      what = "Backspace";
+      E().InputString("\b");
+      if (pos > 0) model.erase(static_cast<std::size_t>(pos - 1), 1);
+    } else if (kind < 60) {
+      what = "Delete";
+      E().InputString("\x7f");
+      if (pos < len) model.erase(static_cast<std::size_t>(pos), 1);
+    } else if (kind < 64) {
+      const int n = 1 + pick(4);
+      what = "DeleteForward " + std::to_string(n);
+      E().DeleteForward(n);
+      model.erase(static_cast<std::size_t>(pos), static_cast<std::size_t>(std::min(n, len - pos)));
+    } else if (kind < 72 && len > 0) {
+      // A selection, deleted or typed over.
+      const int a = pick(len + 1), b = pick(len + 1);
+      const int from = std::min(a, b), count = std::abs(a - b);
+      E().SelectRange(from, count);
+      if (count > 0) {
+        int s = -1, l = -1;
+        ASSERT_TRUE(E().GetSelection(s, l)) << "step " << step;
+        ASSERT_EQ(s, from) << "step " << step;
+        ASSERT_EQ(l, count) << "step " << step;
+      }
+      if (pick(2) == 0) {
+        what = "delete selection " + std::to_string(from) + "+" + std::to_string(count);
+        rt->DeleteSelection();
+        model.erase(static_cast<std::size_t>(from), static_cast<std::size_t>(count));
+        if (count > 0) {
+          ASSERT_EQ(E().CursorPosition(), from) << "step " << step;
+        }
+      } else {
+        what = "type over " + std::to_string(from) + "+" + std::to_string(count);
+        E().InputString("Z");
+        if (count == 0) {
+          model.insert(static_cast<std::size_t>(pos), 1, 'Z');
+        } else {
+          model.erase(static_cast<std::size_t>(from), static_cast<std::size_t>(count));
+          model.insert(static_cast<std::size_t>(from), 1, 'Z');
+          ASSERT_EQ(E().CursorPosition(), from + 1) << "step " << step;
+        }
+      }
+    } else if (kind < 78 && len > 0) {
+      // Formatting of a selection or the cursor paragraph.
+      const int a = pick(len + 1), b = pick(len + 1);
+      E().SelectRange(std::min(a, b), std::abs(a - b));
+      what = "format";
+      switch (pick(4)) {
+        case 0: {
+          TAttr attr = E().CurAttr;
+          attr.Style = static_cast<std::uint16_t>(pick(2) ? fsBold : fsItalic);
+          E().SetAttr(attr, static_cast<std::uint16_t>(pick(2) ? 16 : 128));
+          break;
+        }
+        case 1: E().SetAlignment(pick(4)); break;
+        case 2: E().SetIndents(false, 20 * pick(40), 20 * pick(40), 20 * pick(20)); break;
+        default: {
+          TAttr attr = E().CurAttr;
+          attr.Size = static_cast<std::uint8_t>(8 + pick(20));
+          E().SetAttr(attr, 2);
+          break;
+        }
+      }
+      E().ClearSelection();
+    } else if (kind < 84) {
+      const int p = pick(len + 1);
+      what = "place " + std::to_string(p);
+      rt->SetCursorPos(p);
+      ASSERT_EQ(E().CursorPosition(), p) << "step " << step;
+    } else if (kind < 96) {
+      const int m = moves[pick(10)];
+      what = "move " + std::to_string(m);
+      E().MoveCursor(m, pick(4) == 0);
+      E().ClearSelection();
+    } else {
+      // Save and load back: the same text, attributes and paragraph properties.
+      what = "save and load";
+      rt->Reformat();
+      const std::string before = Fingerprint(E());
+      TStringStream out("");
+      E().SaveToStream(out);
+      TStringStream in(out.DataString());
+      rt->Clear();
+      E().LoadFromStream(in);
+      rt->Reformat();
+      // An empty document is saved as nothing and comes back with default paragraph properties.
+      if (!model.empty()) {
+        ASSERT_EQ(Fingerprint(E()), before) << "step " << step << "\n" << out.DataString();
+      }
+    }
+    ASSERT_EQ(DocText(E()), model) << "step " << step << " (" << what << ")";
+    ASSERT_EQ(Structure(E()), "") << "step " << step << " (" << what << ")";
+  }
+}
+
+}  // namespace
+}  // namespace tw::richtext::testing
+
+namespace tw::richtext::testing {
+namespace {
+
+// Lower case of the Windows ANSI code page.
+unsigned char AnsiLower(unsigned char c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return static_cast<unsigned char>(c + 32);
+  if (c == 0x8A || c == 0x8C || c == 0x8E) return static_cast<unsigned char>(c + 16);
+  if (c == 0x9F) return 0xFF;
+  return c;
+}
+
+bool WordChar(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 192 || c == 138 || c == 140 || c == 154 ||
+         c == 156 || c == 159;
+}
+
+// The first hit at or after from in the text (paragraph ends as "\n"), or -1.
+int ModelFind(const std::string& text, const std::string& pattern, int from, bool matchCase, bool wholeWord) {
+  const int n = static_cast<int>(text.size()), m = static_cast<int>(pattern.size());
+  for (int at = from; at + m <= n; ++at) {
+    bool ok = true;
+    for (int k = 0; k < m && ok; ++k) {
+      const auto t = static_cast<unsigned char>(text[static_cast<std::size_t>(at + k)]);
+      const auto p = static_cast<unsigned char>(pattern[static_cast<std::size_t>(k)]);
+      ok = t != '\n' && (matchCase ? t == p : AnsiLower(t) == AnsiLower(p));
+    }
+    if (ok && wholeWord) {
+      if (at > 0 && WordChar(static_cast<unsigned char>(text[static_cast<std::size_t>(at - 1)]))) ok = false;
+      if (at + m < n && WordChar(static_cast<unsigned char>(text[static_cast<std::size_t>(at + m)]))) ok = false;
+    }
+    if (ok) return at;
+  }
+  return -1;
+}
+
+using FindModel = RichTextTest;
+
+TEST_F(FindModel, FindNextFindPreviousAndReplaceAllAgreeWithAPlainStringSearch) {
+  rt->Hide();
+  std::mt19937 rng(4242);
+  auto pick = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  static const char chars[] = {'a', 'A', 'b', ' ', '\xe4', '\xc4', '\x8a', '\x9a', '1', '\n'};
+  auto word = [&](int maxLen) {
+    std::string s;
+    for (int i = 0, n = 1 + pick(maxLen); i < n; ++i) s += chars[pick(sizeof chars - 1)];
+    return s;
+  };
+  for (int round = 0; round < 400; ++round) {
+    std::string text;
+    for (int i = 0, n = pick(60); i < n; ++i) text += chars[pick(sizeof chars)];
+    rt->Clear();
+    std::string input = text;
+    for (char& c : input)
+      if (c == '\n') c = '\r';
+    rt->InputString(input);
+    rt->Reformat();
+    ASSERT_EQ(DocText(E()), text);
+    TRiTextFinder f;
+    f.Bind(&E());
+    f.CaseSensitive = pick(2) == 0;
+    f.WholeWord = pick(3) == 0;
+    const std::string pattern = word(3);
+    // Forwards over the whole document.
+    std::vector<int> hits;
+    for (int at = ModelFind(text, pattern, 0, f.CaseSensitive, f.WholeWord); at >= 0;
+         at = ModelFind(text, pattern, at + static_cast<int>(pattern.size()), f.CaseSensitive, f.WholeWord))
+      hits.push_back(at);
+    for (int h : hits) {
+      ASSERT_TRUE(f.FindNext(pattern)) << "round " << round;
+      ASSERT_EQ(f.FoundPosition(), h) << "round " << round;
+      ASSERT_EQ(f.FoundLength(), static_cast<int>(pattern.size()));
+    }
+    ASSERT_FALSE(f.FindNext(pattern)) << "round " << round;
+    // Backwards from the end: every hit start, the last first.
+    std::vector<int> starts;
+    for (int at = ModelFind(text, pattern, 0, f.CaseSensitive, f.WholeWord); at >= 0;
+         at = ModelFind(text, pattern, at + 1, f.CaseSensitive, f.WholeWord))
+      starts.push_back(at);
+    f.SetPosition(static_cast<int>(text.size()));
+    for (auto it = starts.rbegin(); it != starts.rend(); ++it) {
+      ASSERT_TRUE(f.FindPrevious(pattern)) << "round " << round;
+      ASSERT_EQ(f.FoundPosition(), *it) << "round " << round;
+    }
+    ASSERT_FALSE(f.FindPrevious(pattern)) << "round " << round;
+    // Replace all, the replacement now and then holding the pattern.
+    std::string replacement = pick(3) == 0 ? word(2) + pattern : pick(4) == 0 ? std::string() : word(3);
+    replacement.erase(std::remove(replacement.begin(), replacement.end(), '\n'), replacement.end());
+    std::string model = text;
+    int count = 0;
+    for (int at = ModelFind(model, pattern, 0, f.CaseSensitive, f.WholeWord); at >= 0;
+         at = ModelFind(model, pattern, at + static_cast<int>(replacement.size()), f.CaseSensitive, f.WholeWord)) {
+      model.replace(static_cast<std::size_t>(at), pattern.size(), replacement);
+      ++count;
+    }
+    f.SetPosition(0);
+    f.Replacement = replacement;
+    ASSERT_EQ(f.ReplaceAll(pattern), count) << "round " << round << " '" << text << "' " << pattern << " -> "
+                                            << replacement;
+    ASSERT_EQ(DocText(E()), model) << "round " << round;
+    ASSERT_EQ(Structure(E()), "");
+  }
+}
+
+}  // namespace
+}  // namespace tw::richtext::testing
+
+namespace tw::richtext::testing {
+namespace {
+
+// Characters of the document, paragraph ends counting one.
+int CharCount(TRiRTFTextInput& e) { return static_cast<int>(DocText(e).size()); }
+
+int CellCount(TRiRTFTextInput& e) {
+  int n = 0;
+  for (PTParagraph p = e.FirstPar; p != nullptr; p = p->Next) n += p->IsCell();
+  return n;
+}
+
+// Paragraphs with their table flags and the cursor, for failure messages.
+std::string Dump(TRiRTFTextInput& e) {
+  std::string s;
+  for (PTParagraph p = e.FirstPar; p != nullptr; p = p->Next) {
+    s += "flags " + std::to_string(p->Flags) + (p == e.CursorPar ? " cursor " + std::to_string(e.CursorOffset) : "") +
+         ": ";
+    for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) s += l->Str() + "|";
+    s += "\n";
+  }
+  return s;
+}
+
+// Rows of cells end with a last cell; "" when they do.
+std::string Rows(TRiRTFTextInput& e) {
+  for (PTParagraph p = e.FirstPar; p != nullptr; p = p->Next)
+    if (p->IsCell() && (p->Next == nullptr || !p->Next->IsCell()) && !(p->Flags & pfLastCell))
+      return "a row ends without its last cell: " + p->FirstLine->Str();
+  return "";
+}
+
+TEST_F(EditModel, RandomEditsOverTablesListsAndLinksKeepTheCellsAndSaveTheSameTwice) {
+  rt->Hide();
+  std::mt19937 rng(99);
+  auto pick = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  auto fresh = [this] {
+    rt->Clear();
+    TStringStream rtf(
+        "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}{\\f1 Times New Roman;}}{\\colortbl;\\red255\\green0\\blue0;}"
+        "intro {\\b bold} {\\cf1 red \\u8364? euro} \\'e4\\par\\wplist96 one\\par two\\par\\pard "
+        "\\trowd\\cellx2000\\cellx4000\\intbl a1\\cell b1\\cell\\row"
+        "\\trowd\\cellx3000\\cellx4000\\cellx6000\\intbl a2\\cell\\cell c2\\cell\\row\\pard "
+        "\\tx1000\\tqr\\tx3000 tab\\tone\\ttwo\\par\\pard\\qc\\li400 end}");
+    E().LoadFromStream(rtf);
+    UpdateListNumbers(E());
+    rt->Reformat();
+  };
+  static const char chars[] = {'a', 'b', ' ', '\t', '\xe4', '\x80'};
+  static const int moves[] = {cmCharLeft, cmCharRight, cmLineUp,  cmLineDown, cmLineStart,
+                              cmLineEnd,  cmWordLeft,  cmWordRight, cmDocStart, cmDocEnd};
+  int cells = 0;
+  for (int step = 0; step < 4000; ++step) {
+    if (step % 400 == 0) {
+      fresh();
+      cells = CellCount(E());
+      ASSERT_EQ(cells, 5);
+    }
+    const int len = CharCount(E());
+    const int kind = pick(100);
+    std::string what;
+    bool cellsMayGo = false;
+    const std::string was = Dump(E());
+    if (kind < 25) {
+      what = "type";
+      E().InputString(std::string(1, chars[pick(sizeof chars)]));
+    } else if (kind < 33) {
+      what = "Return";
+      E().InputString("\r");
+    } else if (kind < 43) {
+      what = "Backspace";
+      E().InputString("\b");
+    } else if (kind < 53) {
+      what = "Delete";
+      E().InputString("\x7f");
+    } else if (kind < 60) {
+      const int a = pick(len + 1), b = pick(len + 1);
+      what = "delete selection " + std::to_string(std::min(a, b)) + "+" + std::to_string(std::abs(a - b));
+      E().SelectRange(std::min(a, b), std::abs(a - b));
+      cellsMayGo = true;
+      if (pick(2) == 0) {
+        rt->DeleteSelection();
+      } else {
+        E().InputString("Z");
+      }
+    } else if (kind < 66) {
+      const int a = pick(len + 1), b = pick(len + 1);
+      E().SelectRange(std::min(a, b), std::abs(a - b));
+      what = "format";
+      switch (pick(4)) {
+        case 0: {
+          TAttr attr = E().CurAttr;
+          attr.Style = static_cast<std::uint8_t>(pick(2) ? fsBold : fsUnderline);
+          E().SetAttr(attr, static_cast<std::uint16_t>(pick(2) ? 16 : 128));
+          break;
+        }
+        case 1: E().SetAlignment(pick(4)); break;
+        case 2: E().SetIndents(false, 20 * pick(40), 20 * pick(40), 20 * pick(20)); break;
+        default: {
+          TAttr attr = E().CurAttr;
+          attr.Font = static_cast<std::uint8_t>(pick(2));
+          attr.SetTextColor(pick(3));
+          E().SetAttr(attr, 1 | 4);
+          break;
+        }
+      }
+      E().ClearSelection();
+    } else if (kind < 75) {
+      const int p = pick(len + 1);
+      what = "place " + std::to_string(p);
+      rt->SetCursorPos(p);
+      ASSERT_EQ(E().CursorPosition(), p) << "step " << step;
+    } else if (kind < 95) {
+      const int m = moves[pick(10)];
+      what = "move " + std::to_string(m);
+      E().MoveCursor(m, pick(4) == 0);
+      E().ClearSelection();
+    } else {
+      what = "save and load";
+      rt->Reformat();
+      const std::string before = Fingerprint(E());
+      TStringStream out("");
+      E().SaveToStream(out);
+      rt->Clear();
+      TStringStream in(out.DataString());
+      E().LoadFromStream(in);
+      rt->Reformat();
+      if (len > 0) {
+        ASSERT_EQ(Fingerprint(E()), before) << "step " << step << "\n" << out.DataString();
+      }
+      TStringStream again("");
+      E().SaveToStream(again);
+      ASSERT_EQ(again.DataString(), out.DataString()) << "step " << step;
+    }
+    ASSERT_EQ(Structure(E()), "") << "step " << step << " (" << what << ")";
+    ASSERT_EQ(Rows(E()), "") << "step " << step << " (" << what << ")\n" << was << "\n" << Dump(E());
+    const int now = CellCount(E());
+    if (!cellsMayGo) {
+      ASSERT_EQ(now, cells) << "step " << step << " (" << what << ")\n" << was << "\n" << Dump(E());
+    }
+    cells = now;
+    const int pos = E().CursorPosition();
+    ASSERT_GE(pos, 0);
+    ASSERT_LE(pos, CharCount(E())) << "step " << step << " (" << what << ")";
+  }
+}
+
+}  // namespace
+}  // namespace tw::richtext::testing
