@@ -459,3 +459,98 @@ TEST_F(EditModel, RandomEditsOverTablesListsAndLinksKeepTheCellsAndSaveTheSameTw
 
 }  // namespace
 }  // namespace tw::richtext::testing
+
+namespace tw::richtext::testing {
+namespace {
+
+using CaretModel = RichTextTest;
+
+// Absolute position of a place (paragraph ends count one).
+int AbsoluteOf(TRiRTFTextInput& e, PTParagraph par, PTLine line, int offset) {
+  int pos = 0;
+  for (PTParagraph p = e.FirstPar; p != par; p = p->Next) pos += TRiRTFText::ParagraphLength(p) + 1;
+  for (PTLine l = par->FirstLine; l != line; l = l->Next) pos += l->Length;
+  return pos + offset;
+}
+
+TEST_F(CaretModel, ClicksAndCursorKeysReachEveryPlaceOfWrappedEmptyAndLastLines) {
+  std::string long1;
+  for (int i = 0; i < 40; ++i) long1 += "word" + std::to_string(i) + (i % 7 == 6 ? "\t" : " ");
+  rt->InputString("short\r\r" + long1 + "\r\tx\ty\r" + long1 + "end\r");
+  rt->Reformat();
+  ASSERT_NE(E().ParagraphByIndex(2)->FirstLine->Next, nullptr) << "the long paragraph wraps";
+  const int total = static_cast<int>(DocText(E()).size());
+  // A click on every character and line end puts the cursor there, in every alignment.
+  for (int align : {1, 2, 3, 0}) {
+    for (PTParagraph p = E().FirstPar; p != nullptr; p = p->Next) {
+      p->Alignment = static_cast<std::uint8_t>(align);
+      p->Mark();
+    }
+    rt->Reformat();
+    for (PTParagraph p = E().FirstPar; p != nullptr; p = p->Next)
+      for (PTLine l = p->FirstLine; l != nullptr; l = l->Next)
+        for (int i = 0; i <= l->Length; ++i) {
+          const int want = AbsoluteOf(E(), p, l, i);
+          E().SetCursor(want == 0 ? total : 0, 0, 0, 0);  // somewhere else
+          const int x = E().CharX(p, l, i) + E().LeftOffset + E().HorzOffset();
+          const int y = l->Top - E().VertOffset() + E().TopOffset + l->Height / 2;
+          E().MouseToCursor(x, y, false, false);
+          ASSERT_EQ(E().CursorPosition(), want) << "line of paragraph " << E().ParagraphNumber(p) << " index " << i
+                                                << " alignment " << align;
+        }
+  }
+  // Character steps visit every position once, forwards and backwards, and stop at both ends.
+  E().MoveCursor(cmDocStart, false);
+  for (int pos = 0; pos < total; ++pos) {
+    ASSERT_EQ(E().CursorPosition(), pos);
+    E().MoveCursor(cmCharRight, false);
+  }
+  ASSERT_EQ(E().CursorPosition(), total);
+  E().MoveCursor(cmCharRight, false);
+  ASSERT_EQ(E().CursorPosition(), total);
+  for (int pos = total; pos > 0; --pos) {
+    ASSERT_EQ(E().CursorPosition(), pos);
+    E().MoveCursor(cmCharLeft, false);
+  }
+  E().MoveCursor(cmCharLeft, false);
+  ASSERT_EQ(E().CursorPosition(), 0);
+  // Line steps go through every display line once and keep the column where the line has it.
+  int lines = 0;
+  for (PTParagraph p = E().FirstPar; p != nullptr; p = p->Next)
+    for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) ++lines;
+  for (int column : {0, 3}) {
+    E().SetCursor(column, 0, 0, 0);
+    PTLine seen = E().CursorLine;
+    for (int i = 1; i < lines; ++i) {
+      E().MoveCursor(cmLineDown, false);
+      ASSERT_NE(E().CursorLine, seen) << "line " << i;
+      seen = E().CursorLine;
+      ASSERT_LE(E().CursorOffset, E().CursorLine->Length);
+      if (column == 3 && E().CursorLine->Length >= 3 && E().CursorLine->Text()[0] == 'w') {
+        ASSERT_EQ(E().CursorOffset, 3);
+      }
+    }
+    ASSERT_EQ(E().CursorPar, E().LastParagraph());
+    E().MoveCursor(cmLineDown, false);
+    ASSERT_EQ(E().CursorPar, E().LastParagraph());
+    for (int i = 1; i < lines; ++i) E().MoveCursor(cmLineUp, false);
+    ASSERT_EQ(E().CursorLine, E().FirstPar->FirstLine);
+  }
+  // Line end and line start of each display line.
+  for (PTParagraph p = E().FirstPar; p != nullptr; p = p->Next)
+    for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) {
+      E().SetCursor(AbsoluteOf(E(), p, l, 0), 0, 0, 0);
+      if (E().CursorLine != l) continue;  // a wrapped line's start is the line before's end
+      E().MoveCursor(cmLineEnd, false);
+      // A wrapped line ends before the blank it was broken at.
+      const bool blank = l->Next != nullptr && l->Length > 0 && l->Ch(l->Length - 1) == ' ';
+      ASSERT_EQ(E().CursorPosition(), AbsoluteOf(E(), p, l, l->Length - (blank ? 1 : 0)));
+      E().MoveCursor(cmLineStart, false);
+      ASSERT_EQ(E().CursorPosition(), AbsoluteOf(E(), p, l, 0));
+    }
+  E().MoveCursor(cmDocEnd, false);
+  ASSERT_EQ(E().CursorPosition(), total);
+}
+
+}  // namespace
+}  // namespace tw::richtext::testing
