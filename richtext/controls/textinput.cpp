@@ -327,7 +327,10 @@ int TRiRTFTextInput::InsertRun(const char* text, int count, int& scope) {
       char* t = line->Text();
       t[pos] = text[taken];
       ++line->Length;
-      if (line->HasAttrs()) SetRunCharAttr(line, pos, EditorAttrMask, CurAttr, memo);
+      if (line->HasAttrs()) {
+        line->Attrs[static_cast<std::size_t>(pos)] = CurAttr;  // as InsertChar: not a deleted character's record
+        SetRunCharAttr(line, pos, EditorAttrMask, CurAttr, memo);
+      }
       t[line->Length] = 0;
       ++inserted;
       lineFeed = lineFeed || text[taken] == '\n';

@@ -515,7 +515,13 @@ bool TRiRTFText::InsertChar(PTParagraph par, PTLine line, char ch, int pos) {
   } else {
     t[pos] = ch;
     ++line->Length;
-    if (line->HasAttrs()) SetCharAttr(line, pos, EditorAttrMask, CurAttr);
+    if (line->HasAttrs()) {
+      // The entry past the text may still hold a deleted character's record (a picture, a
+      // footnote mark, protected text): the new character starts from the current attributes,
+      // not from that.
+      line->Attrs[static_cast<std::size_t>(pos)] = CurAttr;
+      SetCharAttr(line, pos, EditorAttrMask, CurAttr);
+    }
   }
   t[line->Length] = 0;
   line->Flags |= lfChanged;

@@ -230,6 +230,48 @@ TEST_F(Editing, DeleteAtTheEndOfARowsLastCellLeavesTheRowWholeLikeBackspaceAfter
   EXPECT_EQ(flags(), cells);
 }
 
+TEST_F(Editing, TypingWhereADeletedPictureOrMarkStoodAloneTakesOnlyTheTypingAttributes) {
+  // A paragraph holds only a picture, footnote mark, insertion point, automatic text or list
+  // number; it is deleted (selected, or by Backspace) and a character typed in its place.
+  for (bool backspace : {false, true})
+    for (std::uint8_t bit : {fxObject, fxFootnote, fxInsertPoint, fxAutomatic, fxListNumber}) {
+      SCOPED_TRACE("extra bit " + std::to_string(bit) + (backspace ? " backspace" : " selection"));
+      rt->Clear();
+      Type("ab\r");
+      TBitmap bmp;
+      bmp.SetSize(8, 6);
+      if (bit == fxObject) {
+        ASSERT_TRUE(rt->InsertPicture(&bmp));
+      } else {
+        Type("c");
+        PTLine l = E().ParagraphByIndex(1)->FirstLine;
+        l->Attrs[0].Extra |= bit;
+        l->Attrs[0].Tag = 1;
+      }
+      ASSERT_EQ(E().ParagraphText(1).size(), 1u);
+      if (backspace) {
+        rt->SetCursorPos(4);
+        Type("\b");
+      } else {
+        E().SelectRange(3, 1);
+        rt->DeleteSelection();
+      }
+      ASSERT_EQ(Paragraphs(), (std::vector<std::string>{"ab", ""}));
+      Type("x");
+      ASSERT_EQ(Paragraphs(), (std::vector<std::string>{"ab", "x"}));
+      const TAttr& x = E().ParagraphByIndex(1)->FirstLine->Attrs[0];
+      EXPECT_EQ(x.Extra, E().FirstPar->FirstLine->Attrs[0].Extra);
+      EXPECT_EQ(x.Tag, 0);
+      // Saved and read back, the typed character is still there, as text.
+      TStringStream out("");
+      E().SaveToStream(out);
+      rt->Clear();
+      TStringStream in(out.DataString());
+      rt->LoadFromStream(in);
+      EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"ab", "x"})) << out.DataString();
+    }
+}
+
 TEST_F(Editing, ReturnAtTheDocumentStartKeepsTheCursorBeforeTheText) {
   Type("abc");
   Key(VK_HOME, false, true);

@@ -4,6 +4,7 @@
 #include <random>
 
 #include "platform/classes/streams.h"
+#include "platform/gfx/graphic.h"
 #include "richtext/controls/textfinder.h"
 #include "richtext/controls/tests/fixture.h"
 
@@ -43,8 +44,8 @@ std::string Structure(TRiRTFTextInput& e) {
 
 // One character's visible attributes.
 std::string AttrKey(const TAttr& a) {
-  return std::to_string(a.Font) + "/" + std::to_string(a.Colors) + "/" +
-         std::to_string(a.Points()) + "/" + std::to_string(a.Style);
+  return std::to_string(a.Font) + "/" + std::to_string(a.Colors) + "/" + std::to_string(a.Points()) + "/" +
+         std::to_string(a.Style) + "/" + std::to_string(a.Extra);
 }
 
 // Text, character attributes and paragraph properties, for comparing a document with its reloaded copy.
@@ -252,8 +253,11 @@ TEST_F(FindModel, FindNextFindPreviousAndReplaceAllAgreeWithAPlainStringSearch) 
     return s;
   };
   for (int round = 0; round < 400; ++round) {
+    // Every other document has long paragraphs over several wrapped lines.
     std::string text;
-    for (int i = 0, n = pick(60); i < n; ++i) text += chars[pick(sizeof chars)];
+    const bool longPars = round % 2 == 1;
+    for (int i = 0, n = pick(longPars ? 600 : 60); i < n; ++i)
+      text += chars[pick(longPars && pick(20) != 0 ? sizeof chars - 1 : sizeof chars)];
     rt->Clear();
     std::string input = text;
     for (char& c : input)
@@ -402,7 +406,8 @@ TEST_F(EditModel, RandomEditsOverTablesListsAndLinksKeepTheCellsAndSaveTheSameTw
       switch (pick(4)) {
         case 0: {
           TAttr attr = E().CurAttr;
-          attr.Style = static_cast<std::uint8_t>(pick(2) ? fsBold : fsUnderline);
+          static const std::uint8_t styles[] = {fsBold, fsUnderline, fsLink, fsStrikeOut, fsSuper, fsItalic};
+          attr.Style = styles[pick(6)];
           E().SetAttr(attr, static_cast<std::uint16_t>(pick(2) ? 16 : 128));
           break;
         }
@@ -422,11 +427,16 @@ TEST_F(EditModel, RandomEditsOverTablesListsAndLinksKeepTheCellsAndSaveTheSameTw
       what = "place " + std::to_string(p);
       rt->SetCursorPos(p);
       ASSERT_EQ(E().CursorPosition(), p) << "step " << step;
-    } else if (kind < 95) {
+    } else if (kind < 92) {
       const int m = moves[pick(10)];
       what = "move " + std::to_string(m);
       E().MoveCursor(m, pick(4) == 0);
       E().ClearSelection();
+    } else if (kind < 95) {
+      what = "picture";
+      TBitmap bmp;
+      bmp.SetSize(8 + pick(8), 6);
+      rt->InsertPicture(&bmp);
     } else {
       what = "save and load";
       rt->Reformat();
@@ -446,6 +456,12 @@ TEST_F(EditModel, RandomEditsOverTablesListsAndLinksKeepTheCellsAndSaveTheSameTw
     }
     ASSERT_EQ(Structure(E()), "") << "step " << step << " (" << what << ")";
     ASSERT_EQ(Rows(E()), "") << "step " << step << " (" << what << ")\n" << was << "\n" << Dump(E());
+    ASSERT_EQ(E().CurAttr.Extra & fxObject, 0) << "step " << step << " (" << what << ")";
+    for (PTParagraph p = E().FirstPar; p != nullptr; p = p->Next)
+      for (PTLine l = p->FirstLine; l != nullptr; l = l->Next)
+        for (int i = 0; i < l->Length; ++i)
+          ASSERT_TRUE(l->Ch(i) <= 2 || !(l->Attrs[static_cast<std::size_t>(i)].Extra & fxObject))
+              << "step " << step << " (" << what << ")";
     const int now = CellCount(E());
     if (!cellsMayGo) {
       ASSERT_EQ(now, cells) << "step " << step << " (" << what << ")\n" << was << "\n" << Dump(E());
