@@ -272,6 +272,37 @@ TEST_F(Editing, TypingWhereADeletedPictureOrMarkStoodAloneTakesOnlyTheTypingAttr
     }
 }
 
+TEST_F(Editing, ASelectionDrawnBackIntoTheCellBeforeDeletesOnlyTheCellsOfItsRow) {
+  const std::vector<std::string> text{"top", "a1", "b1", "a2", "b2", "end"};
+  for (bool backwards : {true, false}) {
+    SCOPED_TRACE(backwards ? "Shift+Left" : "Shift+Right");
+    rt->Clear();
+    TStringStream rtf("{\\rtf1 top\\par\\trowd\\cellx2000\\cellx4000\\intbl a1\\cell b1\\cell\\row"
+                      "\\trowd\\cellx2000\\cellx4000\\intbl a2\\cell b2\\cell\\row\\pard end}");
+    rt->LoadFromStream(rtf);
+    rt->Reformat();
+    ASSERT_EQ(Paragraphs(), text);
+    // From the start of b1 one step back into a1, or from the end of a1 one step on into b1.
+    rt->SetCursorPosition(0, 0, backwards ? 0 : 2, backwards ? 2 : 1);
+    Key(backwards ? VK_LEFT : VK_RIGHT, true);
+    int start = 0, length = 0;
+    ASSERT_TRUE(E().GetSelection(start, length));
+    EXPECT_EQ(start, 4);
+    EXPECT_EQ(length, 5);
+    // Bold and an alignment go to the selected cells only.
+    TAttr bold = E().CurAttr;
+    bold.Style = fsBold;
+    E().SetAttr(bold, amAddStyle);
+    E().SetAlignment(2);
+    std::string looks;
+    for (PTParagraph p = E().FirstPar; p != nullptr; p = p->Next)
+      looks += std::to_string(p->Alignment) + ((p->FirstLine->Attrs[0].Style & fsBold) ? "b " : "- ");
+    EXPECT_EQ(looks, "0- 2b 2b 0- 0- 0- ");
+    Key(VK_DELETE);
+    EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"top", "", "", "a2", "b2", "end"}));
+  }
+}
+
 TEST_F(Editing, ReturnAtTheDocumentStartKeepsTheCursorBeforeTheText) {
   Type("abc");
   Key(VK_HOME, false, true);

@@ -171,6 +171,27 @@ TEST_F(EditModel, RandomEditsKeepTheTextOfASimpleModelAndSurviveASaveAndLoad) {
         }
       }
       E().ClearSelection();
+    } else if (kind < 81 && len > 0) {
+      // Copy or cut a range and paste it somewhere.
+      const int a = pick(len + 1), b = pick(len + 1);
+      const int from = std::min(a, b), count = std::abs(a - b);
+      if (count == 0) continue;
+      E().SelectRange(from, count);
+      const std::string piece = model.substr(static_cast<std::size_t>(from), static_cast<std::size_t>(count));
+      const bool cut = pick(2) == 0;
+      if (cut) {
+        rt->CutToClipboard();
+        model.erase(static_cast<std::size_t>(from), static_cast<std::size_t>(count));
+      } else {
+        rt->CopyToClipboard();
+        E().ClearSelection();
+      }
+      const int at = pick(static_cast<int>(model.size()) + 1);
+      rt->SetCursorPos(at);
+      rt->PasteFromClipboard();
+      model.insert(static_cast<std::size_t>(at), piece);
+      what = std::string(cut ? "cut " : "copy ") + std::to_string(from) + "+" + std::to_string(count) + " paste at " +
+             std::to_string(at);
     } else if (kind < 84) {
       const int p = pick(len + 1);
       what = "place " + std::to_string(p);
@@ -566,6 +587,90 @@ TEST_F(CaretModel, ClicksAndCursorKeysReachEveryPlaceOfWrappedEmptyAndLastLines)
     }
   E().MoveCursor(cmDocEnd, false);
   ASSERT_EQ(E().CursorPosition(), total);
+}
+
+}  // namespace
+}  // namespace tw::richtext::testing
+
+namespace tw::richtext::testing {
+namespace {
+
+TEST_F(EditModel, DeletingAnyRangeOverTablesAndListsKeepsTheTextAroundItAndWholeRows) {
+  rt->Hide();
+  const char* source =
+      "{\\rtf1 ab\\par\\wplist96 one\\par two\\par\\pard \\trowd\\cellx2000\\cellx4000\\intbl c1\\cell d1\\cell\\row"
+      "\\trowd\\cellx2000\\cellx4000\\intbl c2\\cell d2\\cell\\row\\pard ef\\par gh}";
+  auto load = [&] {
+    rt->Clear();
+    TStringStream rtf(source);
+    E().LoadFromStream(rtf);
+    UpdateListNumbers(E());
+    rt->Reformat();
+  };
+  load();
+  const std::string whole = DocText(E());
+  const int len = static_cast<int>(whole.size());
+  const int cells = CellCount(E());
+  // Places inside a generated list number ("1.\t"): ranges beginning or ending there are left out.
+  std::vector<bool> inNumber(static_cast<std::size_t>(len) + 1, false);
+  for (int i = 0; i + 2 < len; ++i)
+    if ((i == 0 || whole[static_cast<std::size_t>(i) - 1] == '\n') && whole[static_cast<std::size_t>(i) + 1] == '.' &&
+        whole[static_cast<std::size_t>(i) + 2] == '\t')
+      inNumber[static_cast<std::size_t>(i) + 1] = inNumber[static_cast<std::size_t>(i) + 2] = true;
+  for (int from = 0; from <= len; ++from)
+    for (int to = from + 1; to <= len; ++to) {
+      if (inNumber[static_cast<std::size_t>(from)] || inNumber[static_cast<std::size_t>(to)]) continue;
+      load();
+      // Forwards by position and deleted, or backwards by Shift+Left and deleted by the Delete key.
+      const bool backwards = (from + to) % 2 == 1;
+      if (backwards) {
+        rt->SetCursorPos(to);
+        for (int i = from; i < to; ++i) E().MoveCursor(cmCharLeft, true);
+      } else {
+        E().SelectRange(from, to - from);
+      }
+      // An end inside a cell takes in the whole cell: the range is what was selected.
+      int start = 0, length = 0;
+      if (!E().GetSelection(start, length)) continue;  // a step left out of a cell selects nothing new
+      if (backwards) {
+        E().InputString("\x7f");
+      } else {
+        rt->DeleteSelection();
+      }
+      const std::string what = "deleting " + std::to_string(from) + ".." + std::to_string(to) + " selected " +
+                               std::to_string(start) + "+" + std::to_string(length);
+      if (!backwards) {
+        ASSERT_LE(start, from) << what;
+        ASSERT_GE(start + length, to) << what;
+      }
+      ASSERT_EQ(Structure(E()), "") << what;
+      ASSERT_EQ(Rows(E()), "") << what << "\n" << Dump(E());
+      // What stood before and after the range is still there; in between at most paragraph
+      // ends of emptied cells (and list numbers given anew).
+      const std::string now = DocText(E());
+      const std::string head = whole.substr(0, static_cast<std::size_t>(start));
+      const std::string tail = whole.substr(static_cast<std::size_t>(start + length));
+      ASSERT_GE(now.size(), std::min(head.size() + tail.size(), now.size())) << what;
+      std::string rest = now;
+      auto strip = [](std::string s) {
+        // List numbers ("1.\t") may be given anew; compare without them.
+        std::string out;
+        for (std::size_t i = 0; i < s.size(); ++i) {
+          if ((i == 0 || s[i - 1] == '\n') && i + 2 < s.size() && s[i] >= '1' && s[i] <= '9' && s[i + 1] == '.' &&
+              s[i + 2] == '\t') {
+            i += 2;
+            continue;
+          }
+          out += s[i];
+        }
+        return out;
+      };
+      const std::string plainNow = strip(now), plainHead = strip(head), plainTail = strip(tail);
+      ASSERT_EQ(plainNow.substr(0, std::min(plainNow.size(), plainHead.size())), plainHead.substr(0, std::min(plainNow.size(), plainHead.size()))) << what << "\n" << Dump(E());
+      ASSERT_GE(plainNow.size(), plainTail.size()) << what << "\n" << Dump(E());
+      ASSERT_EQ(plainNow.substr(plainNow.size() - plainTail.size()), plainTail) << what << "\n" << Dump(E());
+      ASSERT_LE(CellCount(E()), cells) << what;
+    }
 }
 
 }  // namespace
