@@ -303,6 +303,44 @@ TEST_F(Editing, ASelectionDrawnBackIntoTheCellBeforeDeletesOnlyTheCellsOfItsRow)
   }
 }
 
+TEST_F(Editing, AListNumberBeforeAPictureOrMarkIsPlainNumberText) {
+  // The first character of a list item is a picture, a footnote mark, an insertion point or
+  // automatic text; the item's number takes its look, not what makes it a picture or mark.
+  for (std::uint8_t bit : {fxObject, fxFootnote, fxInsertPoint, fxAutomatic}) {
+    SCOPED_TRACE("extra bit " + std::to_string(bit));
+    rt->Clear();
+    if (bit == fxObject) {
+      TBitmap bmp;
+      bmp.SetSize(40, 6);
+      ASSERT_TRUE(rt->InsertPicture(&bmp));
+    } else {
+      Type("c");
+      E().FirstPar->FirstLine->Attrs[0].Extra |= bit;
+      E().FirstPar->FirstLine->Attrs[0].Tag = 1;
+      if (bit == fxFootnote) E().FirstPar->FirstLine->Attrs[0].Tag = E().AddFootnote('c', 1, "note")->Id;
+    }
+    Type("x");
+    E().FirstPar->ListByte = 0x60;
+    UpdateListNumbers(E());
+    rt->Reformat();
+    PTLine l = E().FirstPar->FirstLine;
+    ASSERT_EQ(l->Str().substr(0, 3), "1.\t");
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(l->Attrs[static_cast<std::size_t>(i)].Extra & ~(fxListNumber | fxHidden | fxProtected), 0) << i;
+      EXPECT_EQ(l->Attrs[static_cast<std::size_t>(i)].Tag, 0) << i;
+    }
+    EXPECT_LT(l->Attrs[0].Width, 20);  // the digit's width, not the picture's
+    // Saved and read back: the number, the picture or mark and the text are all there.
+    TStringStream out("");
+    E().SaveToStream(out);
+    rt->Clear();
+    TStringStream in(out.DataString());
+    rt->LoadFromStream(in);
+    EXPECT_EQ(E().ParagraphText(0).substr(0, 3), "1.\t") << out.DataString();
+    EXPECT_EQ(E().ParagraphText(0).size(), 5u) << out.DataString();
+  }
+}
+
 TEST_F(Editing, ReturnAtTheDocumentStartKeepsTheCursorBeforeTheText) {
   Type("abc");
   Key(VK_HOME, false, true);
