@@ -465,6 +465,15 @@ TEST_F(EditModel, RandomEditsOverTablesListsAndLinksKeepTheCellsAndSaveTheSameTw
       what = "move " + std::to_string(m);
       E().MoveCursor(m, pick(4) == 0);
       if (pick(2) == 0) E().ClearSelection();
+    } else if (kind < 93) {
+      // A range copied and pasted somewhere: rows come as rows, never into a cell.
+      const int a = pick(len + 1), b = pick(len + 1);
+      E().SelectRange(std::min(a, b), std::abs(a - b));
+      rt->CopyToClipboard();
+      rt->SetCursorPos(pick(len + 1));
+      rt->PasteFromClipboard();
+      what = "copy and paste";
+      cellsMayGo = true;
     } else if (kind < 95) {
       what = "picture";
       TBitmap bmp;
