@@ -54,7 +54,14 @@ std::string Fingerprint(TRiRTFTextInput& e) {
   for (PTParagraph p = e.FirstPar; p != nullptr; p = p->Next) {
     // A cell's rows carry its left indent only: its first line starts there.
     s += "[" + std::to_string(p->Alignment) + " " + std::to_string(p->IsCell() ? p->LeftIndent : p->FirstIndent) + " " +
-         std::to_string(p->LeftIndent) + " " + std::to_string(p->RightIndent) + "]";
+         std::to_string(p->LeftIndent) + " " + std::to_string(p->RightIndent) + " sb" + std::to_string(p->SpaceBefore) +
+         " sa" + std::to_string(p->SpaceAfter) + " shade" + std::to_string(p->Shading) + "/" +
+         std::to_string(p->ShadingPercent) + " tabs";
+    for (int i = 0; i < MaxTabs; ++i)
+      if ((p->Tabs & (TTabSet{1} << i)) && e.Header().TabPos[static_cast<std::size_t>(i)] != 0)
+        s += " " + std::to_string(e.Header().TabPos[static_cast<std::size_t>(i)]) + "/" +
+             std::to_string(static_cast<int>(e.Header().TabKinds[static_cast<std::size_t>(i)]));
+    s += "]";
     for (PTLine l = p->FirstLine; l != nullptr; l = l->Next)
       for (int i = 0; i < l->Length; ++i) {
         s += static_cast<char>(l->Ch(i));
@@ -173,12 +180,18 @@ TEST_F(EditModel, RandomEditsKeepTheTextOfASimpleModelAndSurviveASaveAndLoad) {
         }
         case 1: E().SetAlignment(pick(4)); break;
         case 2: E().SetIndents(false, 20 * pick(40), 20 * pick(40), 20 * pick(20)); break;
-        default: {
+        case 3: {
           TAttr attr = E().CurAttr;
           attr.Size = static_cast<std::uint8_t>(8 + pick(20));
           E().SetAttr(attr, 2);
           break;
         }
+        case 4: {
+          static const TTabKind kinds[] = {TTabKind::tkLeft, TTabKind::tkRight, TTabKind::tkCenter, TTabKind::tkDecimal};
+          E().SetTabs(E().Header().AddTab(360 * (1 + pick(12)), kinds[pick(4)]), pick(3) == 0);
+          break;
+        }
+        default: E().SetShading(pick(3) == 0 ? 0 : 10 * pick(11), pick(256)); break;
       }
       E().ClearSelection();
     } else if (kind < 81 && len > 0) {
