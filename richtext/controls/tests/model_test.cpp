@@ -11,8 +11,6 @@
 namespace tw::richtext::testing {
 namespace {
 
-using EditModel = RichTextTest;
-
 // The document's text with paragraph ends as "\n".
 std::string DocText(TRiRTFTextInput& e) {
   std::string s;
@@ -56,11 +54,14 @@ std::string Fingerprint(TRiRTFTextInput& e) {
     s += "[" + std::to_string(p->Alignment) + " " + std::to_string(p->IsCell() ? p->LeftIndent : p->FirstIndent) + " " +
          std::to_string(p->LeftIndent) + " " + std::to_string(p->RightIndent) + " sb" + std::to_string(p->SpaceBefore) +
          " sa" + std::to_string(p->SpaceAfter) + " shade" + std::to_string(p->Shading) + "/" +
-         std::to_string(p->ShadingPercent) + " tabs";
+         std::to_string(p->Shading == 0 ? 0 : p->ShadingPercent) + " tabs";  // colours 0: no shading
+    std::vector<std::pair<int, int>> tabs;  // in the order of their positions, not of their slots
     for (int i = 0; i < MaxTabs; ++i)
       if ((p->Tabs & (TTabSet{1} << i)) && e.Header().TabPos[static_cast<std::size_t>(i)] != 0)
-        s += " " + std::to_string(e.Header().TabPos[static_cast<std::size_t>(i)]) + "/" +
-             std::to_string(static_cast<int>(e.Header().TabKinds[static_cast<std::size_t>(i)]));
+        tabs.emplace_back(e.Header().TabPos[static_cast<std::size_t>(i)],
+                          static_cast<int>(e.Header().TabKinds[static_cast<std::size_t>(i)]));
+    std::sort(tabs.begin(), tabs.end());
+    for (const auto& [at, kind] : tabs) s += " " + std::to_string(at) + "/" + std::to_string(kind);
     s += "]";
     for (PTLine l = p->FirstLine; l != nullptr; l = l->Next)
       for (int i = 0; i < l->Length; ++i) {
@@ -72,13 +73,50 @@ std::string Fingerprint(TRiRTFTextInput& e) {
   return s;
 }
 
+class EditModel : public RichTextTest {
+ protected:
+  // Saves the document, loads it back into the emptied editor, lays it out and returns what
+  // was saved.
+  std::string SaveAndLoad() {
+    rt->Reformat();
+    TStringStream out("");
+    E().SaveToStream(out);
+    rt->Clear();
+    TStringStream in(out.DataString());
+    E().LoadFromStream(in);
+    rt->Reformat();
+    return out.DataString();
+  }
+  // Selects a random range, perhaps empty, of a document of `len` characters.
+  void SelectRandomRange(std::mt19937& rng, int len) {
+    std::uniform_int_distribution<int> place(0, len);
+    const int a = place(rng), b = place(rng);
+    E().SelectRange(std::min(a, b), std::abs(a - b));
+  }
+  // Places the cursor at a random position or moves it with a random cursor key (extending a
+  // selection now and then, which is kept when `keepSelection`); returns what it did, or ""
+  // when a placed cursor did not land where it was sent.
+  std::string PlaceOrMove(std::mt19937& rng, bool place, bool keepSelection) {
+    static const int moves[] = {cmCharLeft, cmCharRight, cmLineUp,  cmLineDown, cmLineStart,
+                                cmLineEnd,  cmWordLeft,  cmWordRight, cmDocStart, cmDocEnd};
+    auto pick = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    if (place) {
+      const int p = pick(static_cast<int>(DocText(E()).size()) + 1);
+      rt->SetCursorPos(p);
+      return E().CursorPosition() == p ? "place " + std::to_string(p) : "";
+    }
+    const int m = moves[pick(10)];
+    E().MoveCursor(m, pick(4) == 0);
+    if (!keepSelection || pick(2) == 0) E().ClearSelection();
+    return "move " + std::to_string(m);
+  }
+};
+
 TEST_F(EditModel, RandomEditsKeepTheTextOfASimpleModelAndSurviveASaveAndLoad) {
   rt->Hide();
   std::mt19937 rng(7117);
   auto pick = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
   static const char chars[] = {'a', 'b', 'X', ' ', ' ', '\t', '1', '\xe4', '\xc4', '\x80', '\xdf', '.', '\\', '{', '}'};
-  static const int moves[] = {cmCharLeft, cmCharRight, cmLineUp,  cmLineDown, cmLineStart,
-                              cmLineEnd,  cmWordLeft,  cmWordRight, cmDocStart, cmDocEnd};
   std::string model;
   // Every other document gets few paragraph breaks: long paragraphs over wrapped lines.
   int returnRarity = 1;
@@ -168,10 +206,9 @@ TEST_F(EditModel, RandomEditsKeepTheTextOfASimpleModelAndSurviveASaveAndLoad) {
       }
     } else if (kind < 78 && len > 0) {
       // Formatting of a selection or the cursor paragraph.
-      const int a = pick(len + 1), b = pick(len + 1);
-      E().SelectRange(std::min(a, b), std::abs(a - b));
+      SelectRandomRange(rng, len);
       what = "format";
-      switch (pick(4)) {
+      switch (pick(6)) {
         case 0: {
           TAttr attr = E().CurAttr;
           attr.Style = static_cast<std::uint16_t>(pick(2) ? fsBold : fsItalic);
@@ -191,7 +228,14 @@ TEST_F(EditModel, RandomEditsKeepTheTextOfASimpleModelAndSurviveASaveAndLoad) {
           E().SetTabs(E().Header().AddTab(360 * (1 + pick(12)), kinds[pick(4)]), pick(3) == 0);
           break;
         }
-        default: E().SetShading(pick(3) == 0 ? 0 : 10 * pick(11), pick(256)); break;
+        default: {
+          // Shading as RTF holds it: none, a percentage with both colours, or full with the
+          // pattern colour alone.
+          const int kind = pick(3);
+          E().SetShading(kind == 0 ? 0 : kind == 1 ? 10 * (1 + pick(9)) : 100,
+                         kind == 0 ? 0 : kind == 1 ? 1 + pick(255) : 1 + pick(15));
+          break;
+        }
       }
       E().ClearSelection();
     } else if (kind < 81 && len > 0) {
@@ -215,31 +259,19 @@ TEST_F(EditModel, RandomEditsKeepTheTextOfASimpleModelAndSurviveASaveAndLoad) {
       model.insert(static_cast<std::size_t>(at), piece);
       what = std::string(cut ? "cut " : "copy ") + std::to_string(from) + "+" + std::to_string(count) + " paste at " +
              std::to_string(at);
-    } else if (kind < 84) {
-      const int p = pick(len + 1);
-      what = "place " + std::to_string(p);
-      rt->SetCursorPos(p);
-      ASSERT_EQ(E().CursorPosition(), p) << "step " << step;
     } else if (kind < 96) {
-      const int m = moves[pick(10)];
-      what = "move " + std::to_string(m);
-      E().MoveCursor(m, pick(4) == 0);
-      E().ClearSelection();
+      what = PlaceOrMove(rng, kind < 84, false);
+      ASSERT_NE(what, "") << "step " << step;
     } else {
       // Save and load back: the same text, attributes and paragraph properties.
       what = "save and load";
       rt->Reformat();
       const std::string before = Fingerprint(E());
-      TStringStream out("");
-      E().SaveToStream(out);
-      TStringStream in(out.DataString());
-      rt->Clear();
-      E().LoadFromStream(in);
-      rt->Reformat();
+      const std::string saved = SaveAndLoad();
       // An empty document is saved as nothing and comes back with default paragraph properties.
       // Plain text keeps only the text.
       if (!model.empty() && rt->MemoryFormat() == TRiMemoryFormat::fmRichText) {
-        ASSERT_EQ(Fingerprint(E()), before) << "step " << step << "\n" << out.DataString();
+        ASSERT_EQ(Fingerprint(E()), before) << "step " << step << "\n" << saved;
       }
     }
     ASSERT_EQ(DocText(E()), model) << "step " << step << " (" << what << ")";
@@ -408,8 +440,6 @@ TEST_F(EditModel, RandomEditsOverTablesListsAndLinksKeepTheCellsAndSaveTheSameTw
     rt->Reformat();
   };
   static const char chars[] = {'a', 'b', ' ', '\t', '\xe4', '\x80'};
-  static const int moves[] = {cmCharLeft, cmCharRight, cmLineUp,  cmLineDown, cmLineStart,
-                              cmLineEnd,  cmWordLeft,  cmWordRight, cmDocStart, cmDocEnd};
   int cells = 0;
   for (int step = 0; step < 4000; ++step) {
     if (step % 400 == 0) {
@@ -446,8 +476,7 @@ TEST_F(EditModel, RandomEditsOverTablesListsAndLinksKeepTheCellsAndSaveTheSameTw
         E().InputString("Z");
       }
     } else if (kind < 66) {
-      const int a = pick(len + 1), b = pick(len + 1);
-      E().SelectRange(std::min(a, b), std::abs(a - b));
+      SelectRandomRange(rng, len);
       what = "format";
       switch (pick(4)) {
         case 0: {
@@ -468,16 +497,9 @@ TEST_F(EditModel, RandomEditsOverTablesListsAndLinksKeepTheCellsAndSaveTheSameTw
         }
       }
       E().ClearSelection();
-    } else if (kind < 75) {
-      const int p = pick(len + 1);
-      what = "place " + std::to_string(p);
-      rt->SetCursorPos(p);
-      ASSERT_EQ(E().CursorPosition(), p) << "step " << step;
     } else if (kind < 92) {
-      const int m = moves[pick(10)];
-      what = "move " + std::to_string(m);
-      E().MoveCursor(m, pick(4) == 0);
-      if (pick(2) == 0) E().ClearSelection();
+      what = PlaceOrMove(rng, kind < 75, true);
+      ASSERT_NE(what, "") << "step " << step;
     } else if (kind < 93) {
       // A range copied and pasted somewhere: rows come as rows, never into a cell.
       const int a = pick(len + 1), b = pick(len + 1);
@@ -496,18 +518,13 @@ TEST_F(EditModel, RandomEditsOverTablesListsAndLinksKeepTheCellsAndSaveTheSameTw
       what = "save and load";
       rt->Reformat();
       const std::string before = Fingerprint(E());
-      TStringStream out("");
-      E().SaveToStream(out);
-      rt->Clear();
-      TStringStream in(out.DataString());
-      E().LoadFromStream(in);
-      rt->Reformat();
+      const std::string saved = SaveAndLoad();
       if (len > 0) {
-        ASSERT_EQ(Fingerprint(E()), before) << "step " << step << "\n" << out.DataString();
+        ASSERT_EQ(Fingerprint(E()), before) << "step " << step << "\n" << saved;
       }
       TStringStream again("");
       E().SaveToStream(again);
-      ASSERT_EQ(again.DataString(), out.DataString()) << "step " << step;
+      ASSERT_EQ(again.DataString(), saved) << "step " << step;
     }
     ASSERT_EQ(Structure(E()), "") << "step " << step << " (" << what << ")";
     ASSERT_EQ(Rows(E()), "") << "step " << step << " (" << what << ")\n" << was << "\n" << Dump(E());
