@@ -695,6 +695,28 @@ TEST_F(Editing, OverwriteModeReplacesTheCharacterUnderTheCursor) {
   EXPECT_FALSE(rt->Inserting());
   Type("XY");
   EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"XYcd"}));
+  // After a line break and at the end of a wrapped line the character under the cursor is the
+  // next line's first one.
+  rt->Clear();
+  rt->InputString("ab\ncd");
+  rt->Reformat();
+  rt->SetCursorPos(3);
+  Type("X");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"ab\nXd"}));
+  rt->Clear();
+  std::string words;
+  for (int i = 0; i < 30; ++i) words += "word" + std::to_string(i % 10) + " ";
+  rt->InputString(words);
+  rt->Reformat();
+  PTLine first = E().FirstPar->FirstLine;
+  ASSERT_NE(first->Next, nullptr);
+  const int wrap = first->Length;
+  E().CursorLine = first;  // the end of the first line, not the start of the second
+  E().CursorOffset = wrap;
+  Type("X");
+  std::string expected = words;
+  expected[static_cast<std::size_t>(wrap)] = 'X';
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{expected}));
 }
 
 TEST_F(Editing, TabsInsertATabUnlessTheEventsTakeThem) {
