@@ -212,7 +212,15 @@ bool TRiRTFTextInput::InsertOne(char ch, int& scope) {
     PlaceCursor(par, pos);
     if (CursorLine->Length >= MaxLineCapacity - 16) return false;
   }
-  if (!InsertChar(par, CursorLine, ch, CursorOffset)) return false;
+  // Overwriting at the end of a line that another follows (after a line break or a wrap): the
+  // character under the cursor is the next line's first one.
+  PTLine line = CursorLine;
+  int offset = CursorOffset;
+  if (!InsertMode && offset >= line->Length && line->Next != nullptr) {
+    line = line->Next;
+    offset = 0;
+  }
+  if (!InsertChar(par, line, ch, offset)) return false;
   PlaceCursor(par, pos + 1);
   if (!LayoutSuppressed) {
     ParagraphChanged(par);
@@ -327,7 +335,10 @@ int TRiRTFTextInput::InsertRun(const char* text, int count, int& scope) {
       char* t = line->Text();
       t[pos] = text[taken];
       ++line->Length;
-      if (line->HasAttrs()) SetRunCharAttr(line, pos, EditorAttrMask, CurAttr, memo);
+      if (line->HasAttrs()) {
+        line->Attrs[static_cast<std::size_t>(pos)] = CurAttr;  // as InsertChar: not a deleted character's record
+        SetRunCharAttr(line, pos, EditorAttrMask, CurAttr, memo);
+      }
       t[line->Length] = 0;
       ++inserted;
       lineFeed = lineFeed || text[taken] == '\n';

@@ -515,7 +515,13 @@ bool TRiRTFText::InsertChar(PTParagraph par, PTLine line, char ch, int pos) {
   } else {
     t[pos] = ch;
     ++line->Length;
-    if (line->HasAttrs()) SetCharAttr(line, pos, EditorAttrMask, CurAttr);
+    if (line->HasAttrs()) {
+      // The entry past the text may still hold a deleted character's record (a picture, a
+      // footnote mark, protected text): the new character starts from the current attributes,
+      // not from that.
+      line->Attrs[static_cast<std::size_t>(pos)] = CurAttr;
+      SetCharAttr(line, pos, EditorAttrMask, CurAttr);
+    }
   }
   t[line->Length] = 0;
   line->Flags |= lfChanged;
@@ -550,10 +556,12 @@ bool TRiRTFText::DeleteChar(PTParagraph par, PTLine line, int pos) {
     par->Mark();
     return deleteFirst;
   }
-  // End of the paragraph: join the next one.
+  // End of the paragraph: join the next one.  Neither a cell nor what follows a row joins a
+  // cell: taking in the paragraph after its row would turn the row's last cell into plain text
+  // and leave the row's other cells without their end.
   PTParagraph next = par->Next;
-  if (next == nullptr || next->IsCell()) return false;
-  const bool takeProps = par->IsCell() || (pos == 0 && par->FirstLine == line && line->Length == 0);
+  if (next == nullptr || next->IsCell() || par->IsCell()) return false;
+  const bool takeProps = pos == 0 && par->FirstLine == line && line->Length == 0;
   // The generated number of a list item joined behind text is no part of that text.
   if (ParagraphLength(par) > 0) DropListNumbers(next);
   PTLine nl = next->FirstLine;

@@ -88,9 +88,11 @@ void TRiRTFTextPaint::SetSelection(PTParagraph par, PTLine line, bool extend, in
   }
   if (par == nullptr || line == nullptr) return;
   if (SelEndPar == par && SelEndLine == line && SelEndOffset == offset) return;
-  // A selection that reaches into another table cell takes the whole cell.
+  // A selection that reaches into another table cell takes the whole cell; the cell's place in
+  // the document, not its top (the cells of a row share one), says which end comes first.
   if (par != SelStartPar && par->IsCell()) {
     const bool endBefore = ParagraphBefore(FirstPar, par, SelStartPar);
+    SelReversed = endBefore;
     if (endBefore) {
       line = par->FirstLine;
       offset = 0;
@@ -190,10 +192,17 @@ bool TRiRTFTextPaint::DeleteSelection() {
   PTParagraph sp = SelStartPar, ep = SelEndPar;
   PTLine sl = SelStartLine, el = SelEndLine;
   int so = SelStartOffset, eo = SelEndOffset;
-  if (SelReversed) {
-    std::swap(sp, ep);
-    std::swap(sl, el);
-    std::swap(so, eo);
+  // The ends in document order, by their places: the deletion below walks from the first to
+  // the last, and a wrong order would empty everything after the first.
+  {
+    int startAt, endAt, ln, po, pn;
+    CountPosition(sp, sl, so, startAt, ln, po, pn);
+    CountPosition(ep, el, eo, endAt, ln, po, pn);
+    if (startAt > endAt || (startAt == endAt && SelReversed)) {
+      std::swap(sp, ep);
+      std::swap(sl, el);
+      std::swap(so, eo);
+    }
   }
   // Protected text: walk the selection and stop at its first protected character.
   if (!ProtectionOff && Header().AttributesInUse) {

@@ -166,6 +166,7 @@ int TRiRtfReader::ReadDocument(TStream* stream, PTParagraph& first) {
   margR_ = Owner->Layout.RightMargin;
   pendingFi_ = 0;
   restored_ = false;
+  closeRun_ = false;
   inserting_ = CurPar == nullptr;
   insertedColors_.clear();
   colorMap_.clear();
@@ -239,6 +240,14 @@ int TRiRtfReader::ReadDocument(TStream* stream, PTParagraph& first) {
     throw;
   }
   picStream_.reset();
+  // A last paragraph that never got text was ended by the closing braces: it has the
+  // properties in effect before them, not the ones its enclosing groups restored.
+  if (restored_ && closeRun_ && pos_ == 0 && curLine_ == CurPar->FirstLine && !CurPar->IsCell()) {
+    const Template restoredTmpl = tmpl_;
+    tmpl_ = endTmpl_;
+    ApplyTemplateToPar(CurPar, true);
+    tmpl_ = restoredTmpl;
+  }
   FinishPass(first);
   SyncStream();
   return 0;
@@ -291,6 +300,7 @@ int TRiRtfReader::Step(int ch) {
         overflow_ = 1;
         return 0;
       }
+      closeRun_ = false;
       OpenGroup();
       return 0;
     case '}':
@@ -300,6 +310,7 @@ int TRiRtfReader::Step(int ch) {
       }
       return CloseGroup();
     case '\\':
+      closeRun_ = false;
       return ControlWord();
     case 0:
       return 1;
@@ -310,6 +321,7 @@ int TRiRtfReader::Step(int ch) {
     default:
       break;
   }
+  closeRun_ = false;
   if (charMode_ == 0) return CharStep(ch);
   if (charMode_ == 2) {
     const int d = HexDigit(ch);
@@ -332,6 +344,8 @@ void TRiRtfReader::OpenGroup() {
 
 int TRiRtfReader::CloseGroup() {
   if (groups_.empty()) return 1;
+  if (!closeRun_) endTmpl_ = tmpl_;
+  closeRun_ = true;
   const GroupRec g = groups_.back();
   groups_.pop_back();
   if (!(g.Tmpl.Border & bfBordered) && PrevPar() != nullptr && (PrevPar()->BorderFlags & bfBordered))

@@ -138,6 +138,11 @@ class TRiRtfReader : public TRiTextReader {
   // properties when its text begins (at its end it takes them anyway).  A document's last
   // paragraph that never gets text keeps the properties written for it.
   bool restored_ = false;
+  // The paragraph properties in effect before the latest run of closing braces (nothing else
+  // read between them): a last paragraph that never gets text and has no \par takes these,
+  // the ones in effect where the document's text ended, not the ones its groups restore.
+  Template endTmpl_;
+  bool closeRun_ = false;
   // Reading into a new chain of paragraphs that goes in at the cursor: the document's page,
   // information and colours stay as they are.
   bool inserting_ = false;

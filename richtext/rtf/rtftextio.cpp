@@ -913,7 +913,11 @@ void UpdateListNumbers(TRiRTFTextIo& e) {
       TAttr a = e.CurAttr;
       PTLine first = p->FirstLine;
       if (first->HasAttrs() && first->Length > 0) a = first->Attrs[0];
-      a.Extra |= fxListNumber;
+      // The number takes the first character's look only: were that a picture, footnote mark,
+      // insertion point or automatic text, the number would be written and shown as one.
+      a.Extra = static_cast<std::uint8_t>((a.Extra & ~(fxObject | fxFootnote | fxInsertPoint | fxAutomatic | fxRawRtf)) |
+                                          fxListNumber);
+      a.Tag = 0;
       if (style == 1) {
         TAttr bullet = a;
         bullet.Font = bulletFont;

@@ -205,6 +205,7 @@ std::uint8_t TRiRTFWriter::WriteParagraphProps() {
   const TParagraph* prev = prevPar_;
   pending_.clear();
   if (groups_.empty()) OpenGroup(gkBase);
+  const std::size_t depth = groups_.size();
   // 2. The end of a bordered block, or a table after other text, closes the border group.
   {
     const Group& top = groups_.back();
@@ -231,6 +232,11 @@ std::uint8_t TRiRTFWriter::WriteParagraphProps() {
     if (!(top.Tabs != 0 && top.Tabs != p->Tabs) && !((top.Flags & pfKeep) && !(p->Flags & pfKeep))) break;
     CloseDownTo(gkTab);
   }
+  // A last paragraph without text is ended by the closing braces alone: a reader gives it the
+  // properties in effect before them, so after a group closed for it its own are written out
+  // even where they equal the ones the closing brought back.
+  const bool writeAll = groups_.size() < depth && !p->IsCell() && (p->Next == nullptr || p == EndPar) &&
+                        TRiRTFText::ParagraphLength(p) == 0;
   if (Flush() != riOK) return Error = riWriteError;
   if (p->Flags & pfPageBreak) pending_ += "\\page";
   const TTextHeader& h = Engine->Header();
@@ -334,12 +340,12 @@ std::uint8_t TRiRTFWriter::WriteParagraphProps() {
   if (!pending_.empty()) pending_ += ' ';
   if (Flush() != riOK) return Error = riWriteError;
   Group& top = groups_.back();
-  if (p->Alignment != top.Props.Alignment) {
+  if (writeAll || p->Alignment != top.Props.Alignment) {
     static const char* const align[4] = {"\\ql", "\\qr", "\\qc", "\\qj"};
     pending_ += align[p->Alignment & 3];
     top.Props.Alignment = p->Alignment;
   }
-  if (!p->IsCell() && (p->LeftIndent != top.Props.LeftIndent || p->FirstIndent != top.Props.FirstIndent ||
+  if (!p->IsCell() && (writeAll || p->LeftIndent != top.Props.LeftIndent || p->FirstIndent != top.Props.FirstIndent ||
                        p->RightIndent != top.Props.RightIndent)) {
     pending_ += "\\li" + Num(p->LeftIndent) + "\\fi" + Num(static_cast<std::int64_t>(p->FirstIndent) - p->LeftIndent) +
                 "\\ri" + Num(p->RightIndent);
@@ -347,7 +353,7 @@ std::uint8_t TRiRTFWriter::WriteParagraphProps() {
     top.Props.FirstIndent = p->FirstIndent;
     top.Props.RightIndent = p->RightIndent;
   }
-  if (p->IsCell() || p->SpaceBefore != top.Props.SpaceBefore || p->SpaceAfter != top.Props.SpaceAfter ||
+  if (writeAll || p->IsCell() || p->SpaceBefore != top.Props.SpaceBefore || p->SpaceAfter != top.Props.SpaceAfter ||
       p->LineSpacing != top.Props.LineSpacing) {
     pending_ += "\\sb" + Num(p->SpaceBefore);
     if (p->LineSpacing != 0 || top.Props.LineSpacing != 0) pending_ += "\\sl" + Num(p->LineSpacing);
@@ -356,7 +362,7 @@ std::uint8_t TRiRTFWriter::WriteParagraphProps() {
     top.Props.SpaceAfter = p->SpaceAfter;
     top.Props.LineSpacing = p->LineSpacing;
   }
-  if (p->ListByte != top.Props.ListByte) {
+  if (writeAll || p->ListByte != top.Props.ListByte) {
     pending_ += "\\wplist" + Num(p->ListByte);
     top.Props.ListByte = p->ListByte;
   }

@@ -188,6 +188,159 @@ TEST_F(Editing, ACellMarkedFullRefusesTypingWithABeep) {
   EXPECT_EQ(MessageBeepCount(), beeps + 1);
 }
 
+TEST_F(Editing, DeleteAtTheEndOfARowsLastCellLeavesTheRowWholeLikeBackspaceAfterIt) {
+  auto load = [this] {
+    rt->Clear();
+    TStringStream rtf("{\\rtf1 top\\par\\trowd\\cellx2000\\cellx4000\\cellx6000\\intbl a\\cell b\\cell c\\cell\\row"
+                      "\\pard after\\par end}");
+    rt->LoadFromStream(rtf);
+    rt->Reformat();
+  };
+  auto flags = [this] {
+    std::vector<int> out;
+    for (PTParagraph p = E().FirstPar; p != nullptr; p = p->Next) out.push_back(p->Flags & (pfTableCell | pfLastCell | pfRowGoesOn));
+    return out;
+  };
+  load();
+  const std::vector<std::string> text = Paragraphs();
+  const std::vector<int> cells = flags();
+  ASSERT_EQ(text, (std::vector<std::string>{"top", "a", "b", "c", "after", "end"}));
+  ASSERT_EQ(cells[3], pfTableCell | pfLastCell);
+  // Delete, by key and by count, at the end of the last cell.
+  rt->SetCursorPosition(0, 0, 1, 3);
+  Key(VK_DELETE);
+  EXPECT_EQ(Paragraphs(), text);
+  EXPECT_EQ(flags(), cells);
+  EXPECT_FALSE(E().DeleteForward(3));
+  EXPECT_EQ(Paragraphs(), text);
+  EXPECT_EQ(flags(), cells);
+  // Backspace at the start of the paragraph after the row.
+  rt->SetCursorPosition(0, 0, 0, 4);
+  Type("\b");
+  EXPECT_EQ(Paragraphs(), text);
+  EXPECT_EQ(flags(), cells);
+  // Saved and read back, the row is still whole.
+  TStringStream out("");
+  E().SaveToStream(out);
+  rt->Clear();
+  TStringStream in(out.DataString());
+  rt->LoadFromStream(in);
+  rt->Reformat();
+  EXPECT_EQ(Paragraphs(), text);
+  EXPECT_EQ(flags(), cells);
+}
+
+TEST_F(Editing, TypingWhereADeletedPictureOrMarkStoodAloneTakesOnlyTheTypingAttributes) {
+  // A paragraph holds only a picture, footnote mark, insertion point, automatic text or list
+  // number; it is deleted (selected, or by Backspace) and a character typed in its place.
+  for (bool backspace : {false, true})
+    for (std::uint8_t bit : {fxObject, fxFootnote, fxInsertPoint, fxAutomatic, fxListNumber}) {
+      SCOPED_TRACE("extra bit " + std::to_string(bit) + (backspace ? " backspace" : " selection"));
+      rt->Clear();
+      Type("ab\r");
+      TBitmap bmp;
+      bmp.SetSize(8, 6);
+      if (bit == fxObject) {
+        ASSERT_TRUE(rt->InsertPicture(&bmp));
+      } else {
+        Type("c");
+        PTLine l = E().ParagraphByIndex(1)->FirstLine;
+        l->Attrs[0].Extra |= bit;
+        l->Attrs[0].Tag = 1;
+      }
+      ASSERT_EQ(E().ParagraphText(1).size(), 1u);
+      if (backspace) {
+        rt->SetCursorPos(4);
+        Type("\b");
+      } else {
+        E().SelectRange(3, 1);
+        rt->DeleteSelection();
+      }
+      ASSERT_EQ(Paragraphs(), (std::vector<std::string>{"ab", ""}));
+      Type("x");
+      ASSERT_EQ(Paragraphs(), (std::vector<std::string>{"ab", "x"}));
+      const TAttr& x = E().ParagraphByIndex(1)->FirstLine->Attrs[0];
+      EXPECT_EQ(x.Extra, E().FirstPar->FirstLine->Attrs[0].Extra);
+      EXPECT_EQ(x.Tag, 0);
+      // Saved and read back, the typed character is still there, as text.
+      TStringStream out("");
+      E().SaveToStream(out);
+      rt->Clear();
+      TStringStream in(out.DataString());
+      rt->LoadFromStream(in);
+      EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"ab", "x"})) << out.DataString();
+    }
+}
+
+TEST_F(Editing, ASelectionDrawnBackIntoTheCellBeforeDeletesOnlyTheCellsOfItsRow) {
+  const std::vector<std::string> text{"top", "a1", "b1", "a2", "b2", "end"};
+  for (bool backwards : {true, false}) {
+    SCOPED_TRACE(backwards ? "Shift+Left" : "Shift+Right");
+    rt->Clear();
+    TStringStream rtf("{\\rtf1 top\\par\\trowd\\cellx2000\\cellx4000\\intbl a1\\cell b1\\cell\\row"
+                      "\\trowd\\cellx2000\\cellx4000\\intbl a2\\cell b2\\cell\\row\\pard end}");
+    rt->LoadFromStream(rtf);
+    rt->Reformat();
+    ASSERT_EQ(Paragraphs(), text);
+    // From the start of b1 one step back into a1, or from the end of a1 one step on into b1.
+    rt->SetCursorPosition(0, 0, backwards ? 0 : 2, backwards ? 2 : 1);
+    Key(backwards ? VK_LEFT : VK_RIGHT, true);
+    int start = 0, length = 0;
+    ASSERT_TRUE(E().GetSelection(start, length));
+    EXPECT_EQ(start, 4);
+    EXPECT_EQ(length, 5);
+    // Bold and an alignment go to the selected cells only.
+    TAttr bold = E().CurAttr;
+    bold.Style = fsBold;
+    E().SetAttr(bold, amAddStyle);
+    E().SetAlignment(2);
+    std::string looks;
+    for (PTParagraph p = E().FirstPar; p != nullptr; p = p->Next)
+      looks += std::to_string(p->Alignment) + ((p->FirstLine->Attrs[0].Style & fsBold) ? "b " : "- ");
+    EXPECT_EQ(looks, "0- 2b 2b 0- 0- 0- ");
+    Key(VK_DELETE);
+    EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"top", "", "", "a2", "b2", "end"}));
+  }
+}
+
+TEST_F(Editing, AListNumberBeforeAPictureOrMarkIsPlainNumberText) {
+  // The first character of a list item is a picture, a footnote mark, an insertion point or
+  // automatic text; the item's number takes its look, not what makes it a picture or mark.
+  for (std::uint8_t bit : {fxObject, fxFootnote, fxInsertPoint, fxAutomatic}) {
+    SCOPED_TRACE("extra bit " + std::to_string(bit));
+    rt->Clear();
+    if (bit == fxObject) {
+      TBitmap bmp;
+      bmp.SetSize(40, 6);
+      ASSERT_TRUE(rt->InsertPicture(&bmp));
+    } else {
+      Type("c");
+      E().FirstPar->FirstLine->Attrs[0].Extra |= bit;
+      E().FirstPar->FirstLine->Attrs[0].Tag = 1;
+      if (bit == fxFootnote) E().FirstPar->FirstLine->Attrs[0].Tag = E().AddFootnote('c', 1, "note")->Id;
+    }
+    Type("x");
+    E().FirstPar->ListByte = 0x60;
+    UpdateListNumbers(E());
+    rt->Reformat();
+    PTLine l = E().FirstPar->FirstLine;
+    ASSERT_EQ(l->Str().substr(0, 3), "1.\t");
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(l->Attrs[static_cast<std::size_t>(i)].Extra & ~(fxListNumber | fxHidden | fxProtected), 0) << i;
+      EXPECT_EQ(l->Attrs[static_cast<std::size_t>(i)].Tag, 0) << i;
+    }
+    EXPECT_LT(l->Attrs[0].Width, 20);  // the digit's width, not the picture's
+    // Saved and read back: the number, the picture or mark and the text are all there.
+    TStringStream out("");
+    E().SaveToStream(out);
+    rt->Clear();
+    TStringStream in(out.DataString());
+    rt->LoadFromStream(in);
+    EXPECT_EQ(E().ParagraphText(0).substr(0, 3), "1.\t") << out.DataString();
+    EXPECT_EQ(E().ParagraphText(0).size(), 5u) << out.DataString();
+  }
+}
+
 TEST_F(Editing, ReturnAtTheDocumentStartKeepsTheCursorBeforeTheText) {
   Type("abc");
   Key(VK_HOME, false, true);
@@ -542,6 +695,28 @@ TEST_F(Editing, OverwriteModeReplacesTheCharacterUnderTheCursor) {
   EXPECT_FALSE(rt->Inserting());
   Type("XY");
   EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"XYcd"}));
+  // After a line break and at the end of a wrapped line the character under the cursor is the
+  // next line's first one.
+  rt->Clear();
+  rt->InputString("ab\ncd");
+  rt->Reformat();
+  rt->SetCursorPos(3);
+  Type("X");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"ab\nXd"}));
+  rt->Clear();
+  std::string words;
+  for (int i = 0; i < 30; ++i) words += "word" + std::to_string(i % 10) + " ";
+  rt->InputString(words);
+  rt->Reformat();
+  PTLine first = E().FirstPar->FirstLine;
+  ASSERT_NE(first->Next, nullptr);
+  const int wrap = first->Length;
+  E().CursorLine = first;  // the end of the first line, not the start of the second
+  E().CursorOffset = wrap;
+  Type("X");
+  std::string expected = words;
+  expected[static_cast<std::size_t>(wrap)] = 'X';
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{expected}));
 }
 
 TEST_F(Editing, TabsInsertATabUnlessTheEventsTakeThem) {

@@ -149,6 +149,53 @@ TEST(RtfRoundTrip, TabStopsKeepPositionsAndKinds) {
   EXPECT_EQ(b.ParagraphText(0), "a\tb\tc");
 }
 
+TEST(RtfRoundTrip, AnEmptyLastParagraphKeepsItsOwnProperties) {
+  // The last paragraph is empty, so only the closing braces end it; the paragraphs before it
+  // carry tab stops, a list style, a border or a table, which the writer keeps in groups.
+  for (int kind = 0; kind < 6; ++kind) {
+    TRiRTFTextIo a;
+    const TTabSet tabs = a.Header().AddTab(1440, TTabKind::tkRight);
+    PTParagraph p = a.FirstPar;
+    if (kind == 4) {
+      p->Alignment = 2;
+      AddRun(a, "centred", MakeAttr(0, 10, 0));
+      NewPar(a);
+      p = a.LastParagraph();
+      p->Alignment = 0;
+    }
+    if (kind == 5) {
+      TStringStream rtf("{\\rtf1 top\\par\\trowd\\cellx2000\\cellx4000\\intbl a\\cell b\\cell\\row\\pard\\li700\\fi-300 }");
+      a.LoadFromStream(rtf);
+    } else {
+      AddRun(a, "before", MakeAttr(0, 10, 0));
+    }
+    if (kind == 0 || kind == 3 || kind == 4) p->Tabs = tabs;
+    if (kind == 1) p->ListByte = 0x60;
+    if (kind == 2) p->SetBorderValue(bfBordered | bfBox | bfBlockEnd | (1u << 16) | (1u << 28));
+    if (kind == 3) p->Alignment = 1;
+    if (kind != 5) NewPar(a);
+    PTParagraph last = a.LastParagraph();
+    last->Tabs = kind == 3 ? tabs : 0;
+    last->ListByte = 0;
+    last->SetBorderValue(0);
+    last->Alignment = kind == 4 ? 2 : kind == 3 ? 1 : 3;
+    if (kind == 5) last->FirstIndent = 400, last->LeftIndent = 700;
+    const std::string once = a.AsRtf();
+    TRiRTFTextIo b;
+    LoadRtf(b, once);
+    ASSERT_EQ(b.ParagraphCount(), a.ParagraphCount()) << once;
+    PTParagraph read = b.LastParagraph();
+    SCOPED_TRACE("kind " + std::to_string(kind) + "\n" + once);
+    EXPECT_EQ(TabStops(b, read), TabStops(a, last));
+    EXPECT_EQ(read->ListByte, 0);
+    EXPECT_EQ(read->BorderFlags & bfBordered, 0);
+    EXPECT_EQ(read->Alignment, last->Alignment);
+    EXPECT_EQ(read->LeftIndent, last->LeftIndent);
+    EXPECT_EQ(read->FirstIndent, last->FirstIndent);
+    EXPECT_EQ(b.AsRtf(), once);
+  }
+}
+
 TEST(RtfRoundTrip, TableRowsKeepCellsAndWidths) {
   TRiRTFTextIo a;
   LoadRtf(a, "{\\rtf1 before\\par\\trowd\\cellx2000\\cellx4000\\intbl A\\cell B\\cell\\row "
