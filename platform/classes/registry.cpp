@@ -56,17 +56,21 @@ class SettingsStore {
     TFileSignature sig = FileSignatureOf(path);
     if (!loaded_ || sig != signature_ || path != loadedPath_) {
       std::string text;
+      unreadable_.clear();
       if (sig.exists) {
         try {
           text = Utf8ToWin1252(ReadFileBytes(path));
-        } catch (const Exception&) {
-          text.clear();  // unreadable: as empty; a write reports the problem
+        } catch (const Exception& e) {
+          // Unreadable: reads give their defaults, and no write replaces the file by a store
+          // that lacks everything it holds; the next access tries the file again.
+          text.clear();
+          unreadable_ = e.Message();
         }
       }
       data_.Parse(text);
       signature_ = sig;
       loadedPath_ = path;
-      loaded_ = true;
+      loaded_ = unreadable_.empty();
     }
     return data_;
   }
@@ -74,6 +78,10 @@ class SettingsStore {
   // Writes the data; on failure the file keeps its old contents and the cache is dropped.
   void Save(const std::string& what) {
     const std::string path = Path();
+    if (!unreadable_.empty()) {
+      loaded_ = false;
+      throw ERegistryException(Format(ClassesText(classesconst::SRegSetDataFailed), {what}) + ": " + unreadable_);
+    }
     try {
       ForceDirectories(ExtractFileDir(path));
       AtomicWriteFile(path, Win1252ToUtf8(data_.Serialize()));
@@ -90,6 +98,7 @@ class SettingsStore {
   TIniData data_{true};
   TFileSignature signature_;
   bool loaded_ = false;
+  std::string unreadable_;  // why the existing file could not be read; empty when it was
 };
 
 SettingsStore& Store() {
