@@ -1,6 +1,8 @@
 // Birth data the user mistypes, and transit dates that do not read, through the real windows:
 // what is stored, what Cancel puts back, what is computed and which boxes appear.
+#include <array>
 #include <functional>
+#include <random>
 #include <memory>
 #include <string>
 #include <vector>
@@ -270,6 +272,155 @@ TEST_F(BirthDataTest, InvalidBirthDataIsNeverStoredAndCancelPutsBackWhatWasThere
   EXPECT_EQ(options->ReadString("dfPlace1", "absent"), "absent");
   EXPECT_EQ(options->SelectedPerson(), 1) << "the person shown at opening";
   EXPECT_EQ(options->BirthDateText(), shownDate);
+}
+
+// The four stored persons against a model: random edits in the options dialog, each session
+// ended by OK or Cancel, and now and then a restart (a new options window reading the store).
+// OK keeps every edit of the session, Cancel none; the fields, the person buttons and the
+// store agree with the model throughout.
+TEST_F(BirthDataTest, RandomEditsOkCancelAndRestartsKeepTheFourPersonsAsAModel) {
+  MakeWindows();
+  struct Person {
+    std::string name, place, shortcut, zone;
+    std::int32_t day = -1;                  // -1: no date
+    std::int32_t seconds = 23 * 3600 + 59 * 60;  // the default time
+  };
+  using Model = std::array<Person, PersonCount>;
+  Model model;
+  int selected = 1;
+  const std::vector<std::string> zones = {"Europe/Berlin", "Asia/Kolkata", "America/St_Johns", "Pacific/Kiritimati"};
+  // Windows-1252 letters beyond ASCII beside plain ones.
+  const std::string letters = "abcXYZ\xE4\xF6\xFC\xDF\xC4\xD6\xDC\xE9\xE8\xE7\xF1\x80\xD8\xF8\xE5";
+  std::mt19937 random(20261207);
+  auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+  auto text = [&](std::size_t most) {
+    std::size_t length = pick(4) == 0 ? most : 1 + pick(static_cast<int>(most));
+    std::string t;
+    for (std::size_t k = 0; k < length; ++k)
+      t += k > 0 && k + 1 < length && pick(6) == 0 ? ' ' : letters[pick(static_cast<int>(letters.size()))];
+    return t;
+  };
+  auto check = [&](const char* when, int step) {
+    const int keep = options->SelectedPerson();
+    for (int n = 1; n <= PersonCount; ++n) {
+      const Person& p = model[n - 1];
+      const std::string at = std::string(when) + " step " + std::to_string(step) + " person " + std::to_string(n);
+      const std::string suffix = std::to_string(n);
+      EXPECT_EQ(options->ReadString("dfPers" + suffix, ""), p.name) << at;
+      EXPECT_EQ(options->ReadString("dfPlace" + suffix, ""), p.place) << at;
+      EXPECT_EQ(options->ReadString("dfDate" + suffix, ""), BirthDateToStore(p.day)) << at;
+      EXPECT_EQ(options->ReadString("dfTime" + suffix, "23:59"), BirthTimeToStore(p.seconds)) << at;
+      EXPECT_EQ(options->PersonShortcut(n), p.shortcut.empty() ? "Person " + suffix : p.shortcut) << at;
+      options->SelectPerson(n);
+      EXPECT_EQ(options->PersonName(), p.name) << at;
+      EXPECT_EQ(options->PersonPlace(), p.place) << at;
+      EXPECT_EQ(options->SelectedZone(), p.zone) << at;
+      TDateTime value = 0.0;
+      EXPECT_EQ(options->BirthDate(value), p.day >= 0) << at;
+      if (p.day >= 0) {
+        EXPECT_DOUBLE_EQ(value, entry::DayNumberToDateTime(p.day)) << at;
+      }
+      ASSERT_TRUE(options->BirthTime(value)) << at;
+      EXPECT_NEAR(value * 86400.0, p.seconds, 0.5) << at;
+    }
+    options->SelectPerson(keep);
+  };
+  const std::int32_t first = entry::DMYToDayNumber(1, 1, 1600, 0), last = entry::DMYToDayNumber(31, 12, 3999, 0);
+  for (int session = 0; session < 24; ++session) {
+    Model opened = model;
+    const int openedPerson = options->SelectedPerson();
+    std::vector<std::function<void()>> steps;
+    const int edits = 1 + pick(8);
+    for (int e = 0; e < edits; ++e) {
+      steps.push_back([&] {
+        const int action = pick(9);
+        Person& p = model[selected - 1];
+        switch (action) {
+          case 0: {  // another person, through the radio group
+            selected = 1 + pick(PersonCount);
+            options->rbPerson->SetItemIndex(selected - 1);
+            options->rbPersonClick(options->rbPerson);
+            break;
+          }
+          case 1: {
+            p.name = pick(5) == 0 ? std::string() : text(50);
+            options->dfPers->SetAsString(p.name);
+            options->dfPers->OnChange(options->dfPers);
+            options->dfPersExit(options->dfPers);
+            if (!p.name.empty()) p.shortcut = ShortcutFromName(p.name);
+            break;
+          }
+          case 2: {
+            p.place = pick(5) == 0 ? std::string() : text(50);
+            options->dfPlace->SetAsString(p.place);
+            options->dfPlace->OnChange(options->dfPlace);
+            break;
+          }
+          case 3: {  // a day anywhere the field allows, its ends included
+            const int kind = pick(4);
+            p.day = kind == 0 ? first : kind == 1 ? last : first + pick(last - first + 1);
+            options->dfDate->SetAsDayNumber(p.day);
+            options->dfDate->OnChange(options->dfDate);
+            break;
+          }
+          case 4: {  // midnight, noon or any minute
+            const int kind = pick(3);
+            p.seconds = kind == 0 ? 0 : kind == 1 ? 12 * 3600 : pick(1440) * 60;
+            options->dfTime->SetAsSeconds(p.seconds);
+            options->dfTime->OnChange(options->dfTime);
+            break;
+          }
+          case 5: {
+            p.shortcut = pick(4) == 0 ? std::string() : text(10);
+            options->dfShort->SetAsString(p.shortcut);
+            options->dfShort->OnChange(options->dfShort);
+            break;
+          }
+          case 6: {
+            p.zone = pick(5) == 0 ? std::string() : zones[pick(static_cast<int>(zones.size()))];
+            options->cmbTimeZone->SetItemIndex(options->cmbTimeZone->Items()->IndexOf(p.zone));
+            options->cmbTimeZoneChange(options->cmbTimeZone);
+            break;
+          }
+          case 7: {  // the date cleared again
+            p.day = -1;
+            options->dfDate->SetAsString("");
+            options->dfDate->OnChange(options->dfDate);
+            break;
+          }
+          default: {  // the slot emptied again: name and place
+            p.name.clear();
+            p.place.clear();
+            options->dfPers->SetAsString("");
+            options->dfPers->OnChange(options->dfPers);
+            options->dfPlace->SetAsString("");
+            options->dfPlace->OnChange(options->dfPlace);
+            break;
+          }
+        }
+      });
+    }
+    const bool ok = pick(2) == 0;
+    steps.push_back([&, ok] {
+      if (ok) options->OkClick(options->Ok);
+      else options->SetModalResult(mrCancel);
+    });
+    WhileModal(std::move(steps));
+    EXPECT_EQ(options->Execute(), ok) << "session " << session;
+    Application()->OnIdle = nullptr;
+    if (!ok) {
+      model = opened;
+      selected = openedPerson;
+    }
+    check(ok ? "ok" : "cancel", session);
+    if (pick(3) == 0) {  // the next start
+      delete options;
+      options = Application()->CreateForm<TfrmOptions>();
+      selected = 1;
+      check("restart", session);
+    }
+    if (HasFailure()) break;
+  }
 }
 
 TEST_F(BirthDataTest, CancelWhileAFieldIsInvalidClosesWithoutASecondBox) {
