@@ -58,6 +58,8 @@ constexpr int MsgWelcome = 99;
 constexpr int MsgPersonWithoutName = 120;
 // Posted while the window is being shown: the list, once the window shows.
 constexpr UINT MsgFirstList = WM_APP + 0x131;
+// A failure of the first contents, told once the window shows.
+constexpr UINT MsgShowFailure = WM_APP + 0x132;
 constexpr int MsgCaptionFirst = 1;
 constexpr int MsgCaptionSecond = 98;
 
@@ -419,6 +421,23 @@ void TfrmMain::FormCreate(TObject* sender) {
 
 void TfrmMain::FormShow(TObject* sender) {
   TOrvForm::FormShow(sender);
+  try {
+    ShowFirstContents();
+  } catch (const std::exception& e) {
+    // A first list that fails (a damaged table, a listing that cannot be written) must not
+    // keep the window from the screen, or the program runs on with no window at all: the
+    // failure is told in a box once the window shows.
+    HideSplash();
+    showFailure_ = std::make_unique<Exception>(dynamic_cast<const Exception*>(&e) != nullptr
+                                                   ? static_cast<const Exception&>(e).Message()
+                                                   : std::string(e.what()));
+    PostMessage(Handle(), MsgShowFailure, 0, 0);
+  }
+  ApplyPageSetup();
+}
+
+// The language, caption and contents the window shows first.
+void TfrmMain::ShowFirstContents() {
   const std::string stored = ReadString(LanguageValueName, DefaultLanguageName);
   // A stored language the language file does not offer leaves the windows as they are.
   if (LangSwitch1 != nullptr && stored != LangSwitch1->CurrentLanguage() && LangSwitch1->LanguageID(stored) >= 0) {
@@ -445,7 +464,6 @@ void TfrmMain::FormShow(TObject* sender) {
     HideSplash();
     ShowWelcome();
   }
-  ApplyPageSetup();
 }
 
 void TfrmMain::HideSplash() {
@@ -605,6 +623,10 @@ void TfrmMain::mnuHelpContentsClick(TObject*) { HelpContextCall(ContentsHelpCont
 void TfrmMain::mnuHelpCompanyClick(TObject*) { HelpContextCall(CompanyHelpContext); }
 
 void TfrmMain::WndProc(TMessage& msg) {
+  if (msg.Msg == MsgShowFailure) {
+    if (std::unique_ptr<Exception> failure = std::move(showFailure_)) Application()->ShowException(*failure);
+    return;
+  }
   if (msg.Msg == MsgFirstList) {
     listPosted_ = false;
     LastTransitDate = std::numeric_limits<double>::quiet_NaN();

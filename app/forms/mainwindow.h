@@ -206,6 +206,7 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   bool quietList_ = false;
   // A list waits for the window to show (its box must stand over it).
   bool listPosted_ = false;
+  std::unique_ptr<Exception> showFailure_;  // a failure of the first contents, not yet told
   int modalDepth_ = 0;
   // Message 99 while nobody has a name; else the chosen person without a name, named (120).
   void ShowWelcome();
@@ -216,6 +217,7 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   // One text in the view in place of a list.
   void ShowNotice(const std::string& text);
   void HideSplash();
+  void ShowFirstContents();
   // Loads or saves the places of both toolbars under the settings key.  Loaded at creation,
   // and again when the window first shows at its stored size.
   void LoadToolbarPositions();

@@ -631,6 +631,42 @@ TEST_F(BirthDataTest, NoModalWindowOpensUnderTheSplashAtStart) {
   EXPECT_FALSE(splashAtDialog);
 }
 
+// An interpretation table that cannot be read (a damaged file) at the first list: the main
+// window still comes to the screen without the splash picture, and the failure is told in a
+// box over it; the program is never left running without a window.
+TEST_F(BirthDataTest, ATableThatFailsAtTheFirstListLeavesTheWindowOnTheScreen) {
+  struct DamagedTexts : ITransitTexts {
+    bool FindText(const std::string&, int, int, int, std::string&) override {
+      throw Exception("QN SERVER ERROR: Could not read exact number of bytes from file.");
+    }
+  } damaged;
+  MakeWindows();
+  StorePerson(1, "Bob Stone", "1980-05-17", "07:45");
+  options->SelectPerson(1);
+  main->Texts = &damaged;
+  std::vector<bool> windowShown;
+  SetMessageBoxFunc([&](const std::string& text, const std::string&, unsigned) {
+    boxes.push_back(text);
+    windowShown.push_back(main->Showing() && !main->SplashScreen1->Showing());
+    return 1;
+  });
+  try {
+    main->Show();
+  } catch (const Exception& e) {
+    ADD_FAILURE() << "escaped the window's showing: " << e.Message();
+  }
+  for (int i = 0; i < 5; ++i) Pump();
+  EXPECT_TRUE(main->Showing());
+  EXPECT_FALSE(main->SplashScreen1->Showing());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("Could not read exact number of bytes"), std::string::npos) << boxes[0];
+  EXPECT_TRUE(windowShown[0]) << "the box stands over the shown window";
+
+  // A later list that fails the same way passes its failure to the caller; the window stays.
+  EXPECT_THROW(main->ShowTransits(), Exception);
+  EXPECT_TRUE(main->Showing());
+}
+
 TEST_F(BirthDataTest, NoListStaysOnShowForDataThatAreGone) {
   MakeWindows();
   StorePerson(1, "Bob Stone", "1980-05-17", "07:45");
