@@ -65,6 +65,7 @@ constexpr int MsgCaptionSecond = 98;
 
 constexpr char LanguageValueName[] = "Language";
 constexpr char EphemerisMissingText[] = "swedll32.dll not found!";
+constexpr char MessagesUnreadText[] = "Not all message texts could be read from %s:\n%s";
 
 std::function<bool()>& EphemerisProbe() {
   static std::function<bool()> probe;
@@ -145,7 +146,16 @@ void TfrmMain::OpenTables() {
 
 void TfrmMain::LoadMessages() {
   TTableMessageRecords records(*tblMSGS);
-  std::unique_ptr<TStringList> list = LoadLanguageMessages(records, horoscope::LanguageCode);
+  std::string failure;
+  std::unique_ptr<TStringList> list = LoadLanguageMessages(records, horoscope::LanguageCode, &failure);
+  if (!failure.empty() && !messagesFailureTold_) {
+    // The texts that read are used; that others are missing is told once, in the program's
+    // own words (the table's may be among those missing), once the window shows.
+    messagesFailureTold_ = true;
+    constexpr TUiTextPair kGerman[] = {
+        {MessagesUnreadText, "Nicht alle Meldungstexte konnten aus %s gelesen werden:\n%s"}};
+    TellWhenShown(Format(UiText(MessagesUnreadText, kGerman), {std::string(MessageTableName), failure}));
+  }
   if (list == nullptr) return;
   horoscope::MessageList = list.get();
   messages_ = std::move(list);
@@ -421,6 +431,7 @@ void TfrmMain::FormCreate(TObject* sender) {
 
 void TfrmMain::FormShow(TObject* sender) {
   TOrvForm::FormShow(sender);
+  inFormShow_ = true;
   try {
     ShowFirstContents();
   } catch (const std::exception& e) {
@@ -428,12 +439,21 @@ void TfrmMain::FormShow(TObject* sender) {
     // keep the window from the screen, or the program runs on with no window at all: the
     // failure is told in a box once the window shows.
     HideSplash();
-    showFailure_ = std::make_unique<Exception>(dynamic_cast<const Exception*>(&e) != nullptr
-                                                   ? static_cast<const Exception&>(e).Message()
-                                                   : std::string(e.what()));
-    PostMessage(Handle(), MsgShowFailure, 0, 0);
+    const auto* own = dynamic_cast<const Exception*>(&e);
+    TellWhenShown(own != nullptr ? own->Message() : std::string(e.what()));
   }
+  inFormShow_ = false;
+  if (!pendingFailures_.empty()) PostMessage(Handle(), MsgShowFailure, 0, 0);
   ApplyPageSetup();
+}
+
+// A failure told in a box once the window stands on the screen (posted, so that a box asked
+// for while the window is on its way opens over it).
+void TfrmMain::TellWhenShown(const std::string& text) {
+  pendingFailures_.push_back(text);
+  // While the window is on its way (a list inside FormShow lets messages through), FormShow
+  // posts the box at its end.
+  if (pendingFailures_.size() == 1 && !inFormShow_) PostMessage(Handle(), MsgShowFailure, 0, 0);
 }
 
 // The language, caption and contents the window shows first.
@@ -624,7 +644,9 @@ void TfrmMain::mnuHelpCompanyClick(TObject*) { HelpContextCall(CompanyHelpContex
 
 void TfrmMain::WndProc(TMessage& msg) {
   if (msg.Msg == MsgShowFailure) {
-    if (std::unique_ptr<Exception> failure = std::move(showFailure_)) Application()->ShowException(*failure);
+    std::vector<std::string> failures;
+    failures.swap(pendingFailures_);
+    for (const std::string& text : failures) Application()->ShowException(Exception(text));
     return;
   }
   if (msg.Msg == MsgFirstList) {

@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 #include <string>
 
 #include "app/forms/optionswindow.h"
@@ -206,7 +207,9 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   bool quietList_ = false;
   // A list waits for the window to show (its box must stand over it).
   bool listPosted_ = false;
-  std::unique_ptr<Exception> showFailure_;  // a failure of the first contents, not yet told
+  std::vector<std::string> pendingFailures_;  // failures to tell once the window shows
+  bool messagesFailureTold_ = false;
+  bool inFormShow_ = false;
   int modalDepth_ = 0;
   // Message 99 while nobody has a name; else the chosen person without a name, named (120).
   void ShowWelcome();
@@ -218,6 +221,7 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   void ShowNotice(const std::string& text);
   void HideSplash();
   void ShowFirstContents();
+  void TellWhenShown(const std::string& text);
   // Loads or saves the places of both toolbars under the settings key.  Loaded at creation,
   // and again when the window first shows at its stored size.
   void LoadToolbarPositions();

@@ -10,7 +10,9 @@
 
 namespace tw::app {
 
-std::unique_ptr<TStringList> LoadLanguageMessages(TMessageRecords& table, const std::string& languageCode) {
+std::unique_ptr<TStringList> LoadLanguageMessages(TMessageRecords& table, const std::string& languageCode,
+                                                  std::string* failure) {
+  if (failure != nullptr) failure->clear();
   if (!table.Active()) return nullptr;
   table.SelectLanguage(languageCode);
   auto list = std::make_unique<TStringList>();
@@ -25,8 +27,13 @@ std::unique_ptr<TStringList> LoadLanguageMessages(TMessageRecords& table, const 
         const int nr = table.Nr();
         list->AddObject(text, static_cast<std::intptr_t>(nr));
       }
-    } catch (const std::exception&) {
-      // A record that cannot be read is skipped.
+    } catch (const std::exception& e) {
+      // A record that cannot be read is skipped; the caller learns why.
+      if (failure != nullptr && failure->empty()) {
+        const auto* own = dynamic_cast<const Exception*>(&e);
+        *failure = own != nullptr ? own->Message() : std::string(e.what());
+        if (failure->empty()) *failure = "?";
+      }
     }
     table.Next();
   }

@@ -37,8 +37,10 @@ constexpr std::size_t kMaxMessageText = 1024;
 
 // The message texts of `languageCode` (each with its number in the object slot); nullptr when
 // the table is not open, so that the caller keeps the list it has.  Empty texts are left out; a
-// record that cannot be read is skipped.  The table stays limited to that language.
-std::unique_ptr<TStringList> LoadLanguageMessages(TMessageRecords& table, const std::string& languageCode);
+// record that cannot be read is skipped, and the first such failure is put into `failure` (when
+// given; empty when every record read).  The table stays limited to that language.
+std::unique_ptr<TStringList> LoadLanguageMessages(TMessageRecords& table, const std::string& languageCode,
+                                                  std::string* failure = nullptr);
 
 // Index (0..15) of a font colour in the rich-text colour table; 0 for colours it does not name.
 // White gives 0 (black), so that text stays readable on the white view; olive, which the table

@@ -59,6 +59,38 @@ TEST_F(TextTablesTest, MessagesOfEachLanguageComeThroughTheLoader) {
   EXPECT_EQ(LoadLanguageMessages(records, "XXX")->Count(), 0) << "an unknown language has no texts";
 }
 
+// A message table whose texts cannot be read (a damaged file): the texts that do read are
+// used, and the failure is told once in a box over the shown window, in the program's
+// language, naming the table; it is never passed over as a complete load.
+TEST_F(MainWindowTablesTest, MessagesThatCannotBeReadAreToldOnce) {
+  horoscope::LanguageCode = "ENG";
+  std::filesystem::resize_file(folder / MessageTableName, 30000);
+  main->OpenTables();
+  ASSERT_TRUE(main->tblMSGS->Active());
+  // With a person, the first list runs (and lets messages through) while the window is on its
+  // way to the screen.
+  options->SelectPerson(1);
+  options->dfPers->SetAsString("Bob Stone");
+  options->dfPers->OnChange(options->dfPers);
+  options->dfDate->SetAsDayNumber(entry::DateTimeToDayNumber(EncodeDate(1980, 5, 17)));
+  options->dfDate->OnChange(options->dfDate);
+  std::vector<bool> windowShown;
+  SetMessageBoxFunc([&](const std::string& text, const std::string&, unsigned) {
+    boxes.push_back(text);
+    windowShown.push_back(main->Showing());
+    return 1;
+  });
+  main->Show();
+  for (int i = 0; i < 5; ++i) Pump();
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find(MessageTableName), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[0].find("Could not read exact number of bytes"), std::string::npos) << boxes[0];
+  EXPECT_TRUE(windowShown[0]);
+  main->LoadMessages();  // the same table again: told once
+  for (int i = 0; i < 5; ++i) Pump();
+  EXPECT_EQ(boxes.size(), 1u);
+}
+
 TEST_F(MainWindowTablesTest, ShowingTheWindowLoadsTheTextsOfTheLanguage) {
   horoscope::LanguageCode = "ENG";
   main->OpenTables();
