@@ -36,6 +36,7 @@ struct XWin {
   bool mapped = false;
   bool overrideRedirect = false;
   bool dialog = false;  // a dialog to the window manager
+  bool frameRequested = false;  // the window manager was asked for its frame before mapping
   // Maximised as the window manager has it (_NET_WM_STATE), and the last two places the window
   // had while it was not: a maximise told after its new size still finds the normal place.
   bool wmMaximized = false;
@@ -61,6 +62,8 @@ class X11Display final : public DisplayBackend {
     typeUtility_ = atom("_NET_WM_WINDOW_TYPE_UTILITY");
     motifHints_ = atom("_MOTIF_WM_HINTS");
     frameExtents_ = atom("_NET_FRAME_EXTENTS");
+    requestFrameExtents_ = atom("_NET_REQUEST_FRAME_EXTENTS");
+    netSupported_ = atom("_NET_SUPPORTED");
     netWmState_ = atom("_NET_WM_STATE");
     maximizedVert_ = atom("_NET_WM_STATE_MAXIMIZED_VERT");
     maximizedHorz_ = atom("_NET_WM_STATE_MAXIMIZED_HORZ");
@@ -102,18 +105,58 @@ class X11Display final : public DisplayBackend {
   RECT FrameExtents(HWND h) override {
     auto it = wins_.find(h);
     if (it == wins_.end() || it->second.overrideRedirect) return {};
+    XWin& x = it->second;
+    RECT r{};
+    if (ReadFrameExtents(x.xw, r) || x.mapped || x.frameRequested || !WindowManagerEstimatesFrames()) return r;
+    // Not yet mapped, so not yet framed: the window manager is asked for the frame it will
+    // give the window (once), so that a place asked for before the first showing keeps the
+    // framed window on the screen.
+    x.frameRequested = true;
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = x.xw;
+    e.xclient.message_type = requestFrameExtents_;
+    e.xclient.format = 32;
+    XSendEvent(dpy_, root_, False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    for (int i = 0; i < 40; ++i) {
+      XSync(dpy_, False);
+      if (ReadFrameExtents(x.xw, r)) break;
+      ::usleep(5000);
+    }
+    return r;
+  }
+  // The window manager's frame of window `xw` as it has told it; false while it has not.
+  bool ReadFrameExtents(::Window xw, RECT& r) {
     Atom type;
     int format;
     unsigned long count = 0, rest = 0;
     unsigned char* data = nullptr;
-    RECT r{};
-    if (XGetWindowProperty(dpy_, it->second.xw, frameExtents_, 0, 4, False, XA_CARDINAL, &type, &format, &count, &rest,
-                           &data) == Success && data && count == 4 && format == 32) {
+    bool found = false;
+    if (XGetWindowProperty(dpy_, xw, frameExtents_, 0, 4, False, XA_CARDINAL, &type, &format, &count, &rest, &data) ==
+            Success &&
+        data && count == 4 && format == 32) {
       const long* v = reinterpret_cast<const long*>(data);  // left, right, top, bottom
       r = RECT{static_cast<int>(v[0]), static_cast<int>(v[2]), static_cast<int>(v[1]), static_cast<int>(v[3])};
+      found = true;
     }
     if (data) XFree(data);
-    return r;
+    return found;
+  }
+  // True when a window manager runs that tells the frame of a window before mapping it.
+  bool WindowManagerEstimatesFrames() {
+    Atom type;
+    int format;
+    unsigned long count = 0, rest = 0;
+    unsigned char* data = nullptr;
+    bool supported = false;
+    if (XGetWindowProperty(dpy_, root_, netSupported_, 0, 1024, False, XA_ATOM, &type, &format, &count, &rest, &data) ==
+            Success &&
+        data && format == 32) {
+      const Atom* atoms = reinterpret_cast<const Atom*>(data);
+      for (unsigned long k = 0; k < count && !supported; ++k) supported = atoms[k] == requestFrameExtents_;
+    }
+    if (data) XFree(data);
+    return supported;
   }
   std::uintptr_t NativeWindow(HWND h) override {
     auto it = wins_.find(h);
@@ -853,6 +896,7 @@ class X11Display final : public DisplayBackend {
   ::Window selWin_ = 0;
   ::Window leader_ = 0;
   Atom wmProtocols_, wmDelete_, netWmName_, netWmType_, typeNormal_, typeDialog_, typeUtility_, motifHints_, frameExtents_;
+  Atom requestFrameExtents_, netSupported_;
   Atom netWmState_, maximizedVert_, maximizedHorz_;
   Atom utf8_, clipboard_, targets_, text_, rtf_, richtext_, transfer_, incr_;
   std::unordered_map<HWND, XWin> wins_;

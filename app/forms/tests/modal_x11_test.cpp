@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "app/forms/tests/wmforms_test_util.h"
+#include "app/lib/winregistry.h"
 #include "platform/forms/dialogs/msgbox.h"
 #include "platform/rtl/exceptions.h"
 
@@ -85,6 +86,54 @@ TEST_F(ModalX11Test, ModalWindowsStayAboveWhatTheyBlockAndNothingReachesIt) {
   EXPECT_TRUE(IsWindowEnabled(main->Handle()));
   EXPECT_FALSE(std::filesystem::exists(pdf));
   EXPECT_EQ(wm->TransientFor(X(options->Handle())), DefaultRootWindow(wm->X())) << "a dialog of the program's group";
+}
+
+}  // namespace
+}  // namespace tw::app::test
+
+namespace tw::app::test {
+namespace {
+
+using PlaceX11Test = WindowManagerFormsTest;
+
+// A stored place off every screen: the window comes back with its window manager's frame (the
+// title bar the user drags it by) on the screen, on the first showing, before any frame of the
+// program was known.
+TEST_F(PlaceX11Test, AStoredPlaceOffTheScreenKeepsTheFramedWindowOnIt) {
+  TWinRegistry(SettingsKey()).WriteString("frmMain", "WindowPosition", "-3000,9000,640,480");
+  TfrmMain* main = nullptr;
+  TfrmOptions* options = nullptr;
+  TfrmCal* cal = nullptr;
+  StartCalendarRun(folder, main, options, cal);
+  long extents[4] = {0, 0, 0, 0};  // left, right, top, bottom
+  auto frameKnown = [&] {
+    if (!Viewable(main->Handle())) return false;
+    Atom type;
+    int format;
+    unsigned long count = 0, rest = 0;
+    unsigned char* data = nullptr;
+    bool known = false;
+    if (XGetWindowProperty(wm->X(), X(main->Handle()), XInternAtom(wm->X(), "_NET_FRAME_EXTENTS", False), 0, 4, False,
+                           XA_CARDINAL, &type, &format, &count, &rest, &data) == Success &&
+        data != nullptr && count == 4) {
+      for (int k = 0; k < 4; ++k) extents[k] = reinterpret_cast<long*>(data)[k];
+      known = extents[2] > 0;
+    }
+    if (data != nullptr) XFree(data);
+    return known;
+  };
+  ASSERT_TRUE(PumpUntil(frameKnown));
+  int x = 0, y = 0;
+  ::Window child;
+  XTranslateCoordinates(wm->X(), X(main->Handle()), DefaultRootWindow(wm->X()), 0, 0, &x, &y, &child);
+  XWindowAttributes a;
+  ASSERT_TRUE(XGetWindowAttributes(wm->X(), X(main->Handle()), &a));
+  const int screenWidth = DisplayWidth(wm->X(), DefaultScreen(wm->X()));
+  const int screenHeight = DisplayHeight(wm->X(), DefaultScreen(wm->X()));
+  EXPECT_GE(y - extents[2], 0) << "the title bar is on the screen";
+  EXPECT_GE(x - extents[0], 0);
+  EXPECT_LE(x + a.width + extents[1], screenWidth) << "the right edge of the frame is on the screen";
+  EXPECT_LE(y + a.height + extents[3], screenHeight);
 }
 
 }  // namespace
