@@ -9,12 +9,14 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/rtl/win1252.h"
 #include "platform/win/displaybackends.h"
@@ -125,38 +127,33 @@ class X11Display final : public DisplayBackend {
     }
     return r;
   }
-  // The window manager's frame of window `xw` as it has told it; false while it has not.
-  bool ReadFrameExtents(::Window xw, RECT& r) {
-    Atom type;
+  // The 32-bit items of property `property` of window `xw` (at most `most`); none when absent.
+  std::vector<long> ReadProperty32(::Window xw, Atom property, Atom type, long most) {
+    Atom actual;
     int format;
     unsigned long count = 0, rest = 0;
     unsigned char* data = nullptr;
-    bool found = false;
-    if (XGetWindowProperty(dpy_, xw, frameExtents_, 0, 4, False, XA_CARDINAL, &type, &format, &count, &rest, &data) ==
+    std::vector<long> items;
+    if (XGetWindowProperty(dpy_, xw, property, 0, most, False, type, &actual, &format, &count, &rest, &data) ==
             Success &&
-        data && count == 4 && format == 32) {
-      const long* v = reinterpret_cast<const long*>(data);  // left, right, top, bottom
-      r = RECT{static_cast<int>(v[0]), static_cast<int>(v[2]), static_cast<int>(v[1]), static_cast<int>(v[3])};
-      found = true;
+        data && format == 32) {
+      const long* v = reinterpret_cast<const long*>(data);
+      items.assign(v, v + count);
     }
     if (data) XFree(data);
-    return found;
+    return items;
+  }
+  // The window manager's frame of window `xw` as it has told it; false while it has not.
+  bool ReadFrameExtents(::Window xw, RECT& r) {
+    const std::vector<long> v = ReadProperty32(xw, frameExtents_, XA_CARDINAL, 4);  // left, right, top, bottom
+    if (v.size() != 4) return false;
+    r = RECT{static_cast<int>(v[0]), static_cast<int>(v[2]), static_cast<int>(v[1]), static_cast<int>(v[3])};
+    return true;
   }
   // True when a window manager runs that tells the frame of a window before mapping it.
   bool WindowManagerEstimatesFrames() {
-    Atom type;
-    int format;
-    unsigned long count = 0, rest = 0;
-    unsigned char* data = nullptr;
-    bool supported = false;
-    if (XGetWindowProperty(dpy_, root_, netSupported_, 0, 1024, False, XA_ATOM, &type, &format, &count, &rest, &data) ==
-            Success &&
-        data && format == 32) {
-      const Atom* atoms = reinterpret_cast<const Atom*>(data);
-      for (unsigned long k = 0; k < count && !supported; ++k) supported = atoms[k] == requestFrameExtents_;
-    }
-    if (data) XFree(data);
-    return supported;
+    const std::vector<long> atoms = ReadProperty32(root_, netSupported_, XA_ATOM, 1024);
+    return std::find(atoms.begin(), atoms.end(), static_cast<long>(requestFrameExtents_)) != atoms.end();
   }
   std::uintptr_t NativeWindow(HWND h) override {
     auto it = wins_.find(h);
