@@ -1,0 +1,311 @@
+// Cursors of two clients against a model: random inserts, deletions, changes with and without a
+// key change, steps both ways, reads, record locks of the other client, and walks and ranges on a
+// descending, case-insensitive index with repeated keys.  Every answer and every place a cursor
+// stands on must be the model's.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "server_test_util.h"
+
+namespace tw::dbengine::testing {
+namespace {
+
+// Fields: 0 Id (32-bit, unique index 1), 1 Name (text, index 2: descending, case-insensitive,
+// repeated keys allowed).
+void ItemsDictionary(TqnDataDictionary& D) {
+  D.AddField("Id", "", qftInt32, 0, 0, true);
+  D.AddField("Name", "", qftShortString, 5, 0, true);
+  D.AddIndex("ById", "", 0, {0}, false, true, false);
+  D.AddIndex("ByName", "", 0, {1}, true, false, true);
+}
+
+std::string Lower(std::string S) {
+  for (char& c : S) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return S;
+}
+
+// Where a cursor on the Id index stands, by key.
+struct Place {
+  enum Kind { BOF, EOF_, OnRecord, Gap, CrackOnRecord } K = BOF;
+  std::int32_t Id = 0;
+};
+
+class CursorModel : public EngineFixture {
+ protected:
+  void SetUp() override {
+    Build("Items", ItemsDictionary);
+    std::uint32_t hash = 0;
+    ASSERT_EQ(engine->ClientAdd(2, "other", "", hash), 0);
+    ASSERT_EQ(engine->DatabaseOpenNoAlias(2, folder.Path(), 1, 1, db2), 0);
+    cur[0] = Open("Items", 1);
+    ASSERT_EQ(engine->OpenTable(db2, "Items", "", 1, 1, 1, cur[1], nullptr), 0);
+    ASSERT_EQ(engine->OpenTable(db2, "Items", "", 2, 1, 1, byName, nullptr), 0);
+  }
+
+  Record Rec(std::int32_t Id, const std::string& Name) { return Record(Dict(cur[0])).I32(0, Id).Str(1, Name); }
+
+  std::optional<std::int32_t> After(std::int32_t K, bool OrEqual) const {
+    auto it = OrEqual ? rows.lower_bound(K) : rows.upper_bound(K);
+    if (it == rows.end()) return std::nullopt;
+    return it->first;
+  }
+  std::optional<std::int32_t> Before(std::int32_t K) const {
+    auto it = rows.lower_bound(K);
+    if (it == rows.begin()) return std::nullopt;
+    return std::prev(it)->first;
+  }
+
+  // The other cursors of the Id index after the record Id was deleted, or changed (its key to
+  // NewId).
+  void OthersSee(int Changer, std::int32_t Id, std::optional<std::int32_t> NewId) {
+    for (int i = 0; i < 2; ++i) {
+      if (i == Changer) continue;
+      Place& p = at[i];
+      if ((p.K == Place::OnRecord || p.K == Place::CrackOnRecord) && p.Id == Id)
+        p.K = NewId && *NewId == Id ? Place::CrackOnRecord : Place::Gap;
+    }
+  }
+
+  void Step(int I, bool Forward, std::mt19937& R) {
+    Record got(Dict(cur[0]));
+    const std::uint8_t lock = R() % 4 == 0 ? 1 : 0;
+    Place& p = at[I];
+    std::optional<std::int32_t> want;
+    if (Forward) {
+      if (p.K == Place::BOF) want = rows.empty() ? std::nullopt : std::optional(rows.begin()->first);
+      else if (p.K != Place::EOF_) want = After(p.Id, p.K == Place::Gap);
+    } else {
+      if (p.K == Place::EOF_) want = rows.empty() ? std::nullopt : std::optional(rows.rbegin()->first);
+      else if (p.K != Place::BOF) want = Before(p.Id);
+    }
+    const DBIResult r = Forward ? engine->RecordGetNext(cur[I], lock, got.Data())
+                                : engine->RecordGetPrev(cur[I], lock, got.Data());
+    if (!want) {
+      ASSERT_EQ(r, Forward ? 8706 : 8705) << trail;
+      p.K = Forward ? Place::EOF_ : Place::BOF;
+      return;
+    }
+    const bool lockedByOther = lock != 0 && locks.count(*want) != 0 && locks[*want] != I;
+    ASSERT_EQ(r, lockedByOther ? 10241 : 0) << trail;
+    ASSERT_EQ(got.GetI32(0), *want) << trail;
+    ASSERT_EQ(got.GetStr(1), rows[*want]) << trail;
+    p = {Place::OnRecord, *want};
+    if (lock != 0 && !lockedByOther) locks[*want] = I;
+  }
+
+  void Read(int I) {
+    Record got(Dict(cur[0]));
+    Place& p = at[I];
+    const DBIResult r = engine->RecordGet(cur[I], 0, got.Data());
+    std::optional<std::int32_t> want;
+    if (p.K == Place::OnRecord) want = p.Id;
+    else if (p.K == Place::Gap) want = After(p.Id, true);
+    if (!want) {
+      ASSERT_NE(r, 0) << trail;
+      return;
+    }
+    ASSERT_EQ(r, 0) << trail;
+    ASSERT_EQ(got.GetI32(0), *want) << trail;
+    ASSERT_EQ(got.GetStr(1), rows[*want]) << trail;
+    p = {Place::OnRecord, *want};
+  }
+
+  void Insert(int I, std::int32_t Id, const std::string& Name) {
+    Record r = Rec(Id, Name);
+    const DBIResult res = engine->RecordInsert(cur[I], 0, r.Data());
+    if (rows.count(Id) != 0) {
+      ASSERT_EQ(res, 9729) << trail;
+      return;  // where the inserting cursor stands after a refusal is left open
+    }
+    ASSERT_EQ(res, 0) << trail;
+    rows[Id] = Name;
+    at[I] = {Place::OnRecord, Id};
+  }
+
+  void Delete(int I) {
+    Place& p = at[I];
+    const DBIResult res = engine->RecordDelete(cur[I], nullptr);
+    if (p.K != Place::OnRecord) {
+      ASSERT_EQ(res, 8709) << trail;
+      return;
+    }
+    if (locks.count(p.Id) != 0 && locks[p.Id] != I) {
+      ASSERT_EQ(res, 10241) << trail;
+      return;
+    }
+    ASSERT_EQ(res, 0) << trail;
+    rows.erase(p.Id);
+    locks.erase(p.Id);
+    OthersSee(I, p.Id, std::nullopt);
+    p.K = Place::Gap;
+  }
+
+  void Modify(int I, std::int32_t NewId, const std::string& Name) {
+    Place& p = at[I];
+    Record r = Rec(NewId, Name);
+    const DBIResult res = engine->RecordModify(cur[I], false, r.Data());
+    if (p.K != Place::OnRecord) {
+      ASSERT_EQ(res, 8709) << trail;
+      return;
+    }
+    if (locks.count(p.Id) != 0 && locks[p.Id] != I) {
+      ASSERT_EQ(res, 10241) << trail;
+      return;
+    }
+    if (NewId != p.Id && rows.count(NewId) != 0) {
+      ASSERT_EQ(res, 9729) << trail;
+      // The others were told of the change all the same: start them again.
+      for (int j = 0; j < 2; ++j)
+        if (j != I && (at[j].K == Place::OnRecord || at[j].K == Place::CrackOnRecord) && at[j].Id == p.Id) {
+          ASSERT_EQ(engine->SetToBegin(cur[j]), 0);
+          at[j] = {};
+        }
+      return;
+    }
+    ASSERT_EQ(res, 0) << trail;
+    const std::int32_t old = p.Id;
+    rows.erase(old);
+    rows[NewId] = Name;
+    locks.erase(old);
+    OthersSee(I, old, NewId);
+    p = {Place::OnRecord, NewId};
+  }
+
+  // The whole name index, walked from either end, and a range of names on it.
+  void CheckNames(std::mt19937& R, const std::vector<std::string>& Names) {
+    std::vector<std::string> want;
+    for (const auto& [id, n] : rows) want.push_back(Lower(n));
+    std::sort(want.begin(), want.end(), std::greater<>());
+    const bool forward = R() % 2 == 0;
+    ASSERT_EQ(forward ? engine->SetToBegin(byName) : engine->SetToEnd(byName), 0);
+    std::vector<std::string> seen;
+    std::map<std::int32_t, int> ids;
+    Record got(Dict(cur[0]));
+    for (;;) {
+      const DBIResult r = forward ? engine->RecordGetNext(byName, 0, got.Data())
+                                  : engine->RecordGetPrev(byName, 0, got.Data());
+      if (r != 0) {
+        ASSERT_EQ(r, forward ? 8706 : 8705) << trail;
+        break;
+      }
+      ASSERT_EQ(rows.count(got.GetI32(0)), 1u) << trail;
+      ASSERT_EQ(rows[got.GetI32(0)], got.GetStr(1)) << trail;
+      ASSERT_EQ(++ids[got.GetI32(0)], 1) << trail;
+      seen.push_back(Lower(got.GetStr(1)));
+    }
+    if (!forward) std::reverse(seen.begin(), seen.end());
+    ASSERT_EQ(seen, want) << trail;
+
+    // A range from a higher name down to a lower one (descending index), both ends inclusive or
+    // not, read forwards.
+    std::string hi = Names[R() % Names.size()], lo = Names[R() % Names.size()];
+    if (Lower(hi) < Lower(lo)) std::swap(hi, lo);
+    const bool incHi = R() % 2 == 0, incLo = R() % 2 == 0;
+    Record a = Rec(0, hi), b = Rec(0, lo);
+    ASSERT_EQ(engine->SetRange(byName, false, a.Data(), 0, 0, incHi, b.Data(), 0, 0, incLo), 0);
+    std::vector<std::string> inRange, rangeSeen;
+    for (const auto& n : want)
+      if ((n < Lower(hi) || (incHi && n == Lower(hi))) && (n > Lower(lo) || (incLo && n == Lower(lo))))
+        inRange.push_back(n);
+    const bool rfwd = R() % 2 == 0;
+    if (!rfwd) {
+      ASSERT_EQ(engine->SetToEnd(byName), 0);
+    }
+    for (;;) {
+      const DBIResult r = rfwd ? engine->RecordGetNext(byName, 0, got.Data())
+                               : engine->RecordGetPrev(byName, 0, got.Data());
+      if (r != 0) break;
+      rangeSeen.push_back(Lower(got.GetStr(1)));
+    }
+    if (!rfwd) std::reverse(rangeSeen.begin(), rangeSeen.end());
+    ASSERT_EQ(rangeSeen, inRange) << trail << " range [" << hi << (incHi ? "]" : ")") << " .. [" << lo
+                                  << (incLo ? "]" : ")") << (rfwd ? " forwards" : " backwards");
+    ASSERT_EQ(engine->ResetRange(byName), 0);
+
+    // A key sought at or after a name: the first record read is the highest name not above it.
+    const std::string k = Names[R() % Names.size()];
+    Record key = Rec(0, k);
+    const DBIResult s = engine->SetToKey(byName, 2, false, 0, 0, key.Data());
+    std::optional<std::string> first;
+    for (const auto& n : want)
+      if (n <= Lower(k)) {
+        first = n;
+        break;
+      }
+    if (rows.empty()) {
+      ASSERT_NE(s, 0) << trail;
+      return;
+    }
+    ASSERT_EQ(s, 0) << trail;
+    const DBIResult r = engine->RecordGetNext(byName, 0, got.Data());
+    if (!first) {
+      ASSERT_EQ(r, 8706) << trail << " key " << k;
+    } else {
+      ASSERT_EQ(r, 0) << trail << " key " << k;
+      ASSERT_EQ(Lower(got.GetStr(1)), *first) << trail << " key " << k;
+    }
+  }
+
+  std::uint32_t db2 = 0;
+  std::uint32_t cur[2] = {0, 0};
+  std::uint32_t byName = 0;
+  std::map<std::int32_t, std::string> rows;
+  std::map<std::int32_t, int> locks;  // record id -> cursor that holds its lock
+  Place at[2];
+  std::string trail;
+};
+
+TEST_F(CursorModel, TwoClientsChangingAndWalkingOneTable) {
+  const std::vector<std::string> names = {"a", "A", "ab", "aB", "b", "B", "ba", "c", "Cb", "cab", "x"};
+  for (std::uint32_t seed = 1; seed <= 12; ++seed) {
+    std::mt19937 r(seed);
+    trail = "seed " + std::to_string(seed) + ":";
+    for (int step = 0; step < 250; ++step) {
+      const int i = static_cast<int>(r() % 2);
+      const int op = static_cast<int>(r() % 12);
+      const std::int32_t id = static_cast<std::int32_t>(r() % 40);
+      const std::string& name = names[r() % names.size()];
+      trail += " " + std::to_string(i) + ":" + std::to_string(op) + "/" + std::to_string(id) + name;
+      switch (op) {
+        case 0:
+        case 1: Insert(i, id, name); break;
+        case 2: Delete(i); break;
+        case 3: Modify(i, at[i].Id, name); break;  // the key stays
+        case 4: Modify(i, id, name); break;
+        case 5:
+        case 6: Step(i, true, r); break;
+        case 7:
+        case 8: Step(i, false, r); break;
+        case 9: Read(i); break;
+        case 10:
+          ASSERT_EQ(engine->RecordRelLock(cur[i], true), 0);
+          std::erase_if(locks, [&](const auto& e) { return e.second == i; });
+          break;
+        case 11: CheckNames(r, names); break;
+      }
+      if (HasFatalFailure()) return;
+    }
+    // Start the next seed from an empty table.
+    for (int i = 0; i < 2; ++i) ASSERT_EQ(engine->RecordRelLock(cur[i], true), 0);
+    locks.clear();
+    ASSERT_EQ(engine->SetToBegin(cur[0]), 0);
+    Record got(Dict(cur[0]));
+    while (engine->RecordGetNext(cur[0], 0, got.Data()) == 0) ASSERT_EQ(engine->RecordDelete(cur[0], nullptr), 0);
+    rows.clear();
+    for (int i = 0; i < 2; ++i) {
+      ASSERT_EQ(engine->SetToBegin(cur[i]), 0);
+      at[i] = {};
+    }
+    EXPECT_EQ(Joined(Check("Items")), "");
+  }
+}
+
+}  // namespace
+}  // namespace tw::dbengine::testing
