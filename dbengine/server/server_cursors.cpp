@@ -149,6 +149,25 @@ void TqnServerEngine::Reposition(TqnSrCursor* C) {
   }
 }
 
+void TqnServerEngine::RepositionAfresh(TqnSrCursor* C) {
+  QNInitKeyPath(C->Path);
+  try {
+    Reposition(C);
+  } catch (...) {
+    GoBOF(C);
+  }
+}
+
+void TqnServerEngine::RepositionFolderCursors(const std::string& Folder) {
+  for (int i = 0; i < tables_.Count(); ++i) {
+    auto* t = tables_.ItemAs<TqnSrTable>(i);
+    if (t->FolderPath() != Folder) continue;
+    TqnList& cursors = t->Cursors();
+    TqnPadLockGuard hold(cursors.PadLock());
+    for (int j = 0; j < cursors.Count(); ++j) RepositionAfresh(cursors.ItemAs<TqnSrCursor>(j));
+  }
+}
+
 void TqnServerEngine::PlaceOnChangedRecord(TqnSrCursor* C, std::int32_t Ref, const std::uint8_t* Old,
                                            const std::uint8_t* New) {
   C->KeyValid = Old != nullptr && C->Table->BuildIndexKey(C->Index, Old, Ref, C->Key.data());

@@ -260,6 +260,8 @@ class CursorModel : public EngineFixture {
   std::map<std::int32_t, int> locks;  // record id -> cursor that holds its lock
   Place at[2];
   std::string trail;
+  std::optional<std::pair<std::uint32_t, std::map<std::int32_t, std::string>>> trans;
+  int transClient = 0;
 };
 
 TEST_F(CursorModel, TwoClientsChangingAndWalkingOneTable) {
@@ -268,8 +270,10 @@ TEST_F(CursorModel, TwoClientsChangingAndWalkingOneTable) {
     std::mt19937 r(seed);
     trail = "seed " + std::to_string(seed) + ":";
     for (int step = 0; step < 250; ++step) {
-      const int i = static_cast<int>(r() % 2);
-      const int op = static_cast<int>(r() % 12);
+      int i = static_cast<int>(r() % 2);
+      const int op = static_cast<int>(r() % 13);
+      // While a client's transaction runs, only that client changes the table.
+      if (trans && op <= 4) i = transClient;
       const std::int32_t id = static_cast<std::int32_t>(r() % 40);
       const std::string& name = names[r() % names.size()];
       trail += " " + std::to_string(i) + ":" + std::to_string(op) + "/" + std::to_string(id) + name;
@@ -289,8 +293,33 @@ TEST_F(CursorModel, TwoClientsChangingAndWalkingOneTable) {
           std::erase_if(locks, [&](const auto& e) { return e.second == i; });
           break;
         case 11: CheckNames(r, names); break;
+        case 12:
+          if (!trans) {
+            std::uint32_t t = 0;
+            ASSERT_EQ(engine->TransactionStart(i == 0 ? db : db2, false, t), 0) << trail;
+            trans.emplace(t, rows);
+            transClient = i;
+          } else if (r() % 2 == 0) {
+            trail += "commit";
+            ASSERT_EQ(engine->TransactionCommit(trans->first), 0) << trail;
+            trans.reset();
+          } else {
+            trail += "rollback";
+            ASSERT_EQ(engine->TransactionRollback(trans->first), 0) << trail;
+            rows = trans->second;
+            trans.reset();
+            // A cursor on a record the rollback took away stands on its gap.
+            for (auto& p : at)
+              if ((p.K == Place::OnRecord || p.K == Place::CrackOnRecord) && rows.count(p.Id) == 0) p.K = Place::Gap;
+            std::erase_if(locks, [&](const auto& e) { return rows.count(e.first) == 0; });
+          }
+          break;
       }
       if (HasFatalFailure()) return;
+    }
+    if (trans) {
+      ASSERT_EQ(engine->TransactionCommit(trans->first), 0);
+      trans.reset();
     }
     // Start the next seed from an empty table.
     for (int i = 0; i < 2; ++i) ASSERT_EQ(engine->RecordRelLock(cur[i], true), 0);
@@ -305,6 +334,105 @@ TEST_F(CursorModel, TwoClientsChangingAndWalkingOneTable) {
     }
     EXPECT_EQ(Joined(Check("Items")), "");
   }
+}
+
+// Fields as Items; index 1 by name (repeated keys), index 2 by id (unique), so an insert with a
+// repeated id has changed the name index before it is refused.
+void NamesFirstDictionary(TqnDataDictionary& D) {
+  D.AddField("Id", "", qftInt32, 0, 0, true);
+  D.AddField("Name", "", qftShortString, 5, 0, true);
+  D.AddIndex("ByName", "", 0, {1}, true, true, false);
+  D.AddIndex("ById", "", 0, {0}, false, true, false);
+}
+
+class Rollbacks : public EngineFixture {
+ protected:
+  void SetUp() override {
+    Build("Names", NamesFirstDictionary);
+    std::uint32_t hash = 0;
+    ASSERT_EQ(engine->ClientAdd(2, "other", "", hash), 0);
+    ASSERT_EQ(engine->DatabaseOpenNoAlias(2, folder.Path(), 1, 1, db2), 0);
+    reader = Open("Names", 1);
+    ASSERT_EQ(engine->OpenTable(db2, "Names", "", 1, 1, 1, writer, nullptr), 0);
+    for (int i = 1; i <= 6; ++i) ASSERT_EQ(engine->RecordInsert(writer, 0, Rec(i, Name(i)).Data()), 0);
+  }
+  static std::string Name(int I) { return std::string(1, static_cast<char>('a' + 2 * I)); }  // c e g i k m
+  Record Rec(std::int32_t Id, const std::string& N) { return Record(Dict(reader)).I32(0, Id).Str(1, N); }
+  std::string Step(bool Forward) {
+    Record got(Dict(reader));
+    const DBIResult r = Forward ? engine->RecordGetNext(reader, 0, got.Data()) : engine->RecordGetPrev(reader, 0, got.Data());
+    return r == 0 ? got.GetStr(1) : "#" + std::to_string(r);
+  }
+  // The reader on the record of I.
+  void StandOn(int I) {
+    Record key = Rec(0, Name(I));
+    ASSERT_EQ(engine->RecordGetForKey(reader, false, 0, 0, key.Data(), nullptr), 0);
+  }
+
+  std::uint32_t db2 = 0, reader = 0, writer = 0;
+};
+
+TEST_F(Rollbacks, ACursorStepsOverTheRecordsTheTableHasAfterAClientsRollback) {
+  // Records inserted before the reader's, then rolled back.
+  StandOn(3);
+  std::uint32_t t = 0;
+  ASSERT_EQ(engine->TransactionStart(db2, false, t), 0);
+  ASSERT_EQ(engine->RecordInsert(writer, 0, Rec(20, "a").Data()), 0);
+  ASSERT_EQ(engine->RecordInsert(writer, 0, Rec(21, "b").Data()), 0);
+  ASSERT_EQ(engine->TransactionRollback(t), 0);
+  EXPECT_EQ(Step(true), "i");
+  EXPECT_EQ(Step(true), "k");
+  // Records deleted before the reader's, then rolled back.
+  StandOn(4);
+  ASSERT_EQ(engine->TransactionStart(db2, false, t), 0);
+  ASSERT_EQ(engine->SetToBegin(writer), 0);
+  for (int i = 0; i < 2; ++i) {
+    ASSERT_EQ(engine->RecordGetNext(writer, 0, nullptr), 0);
+    ASSERT_EQ(engine->RecordDelete(writer, nullptr), 0);
+  }
+  ASSERT_EQ(engine->TransactionRollback(t), 0);
+  EXPECT_EQ(Step(false), "g");
+  EXPECT_EQ(Step(false), "e");
+  EXPECT_EQ(Step(false), "c");
+  EXPECT_EQ(Step(false), "#8705");
+}
+
+TEST_F(Rollbacks, ACursorStepsOverTheRecordsTheTableHasAfterARefusedInsert) {
+  // The refused insert had put its name into the name index before its id was found taken; its
+  // own transaction is rolled back.
+  StandOn(3);
+  EXPECT_EQ(engine->RecordInsert(writer, 0, Rec(2, "a").Data()), 9729);
+  EXPECT_EQ(Step(true), "i");
+  EXPECT_EQ(Step(true), "k");
+  StandOn(3);
+  EXPECT_EQ(engine->RecordInsert(writer, 0, Rec(2, "a").Data()), 9729);
+  EXPECT_EQ(Step(false), "e");
+  EXPECT_EQ(Step(false), "c");
+  EXPECT_EQ(Joined(Check("Names")), "");
+}
+
+TEST_F(Rollbacks, ACursorStepsOverTheRecordsTheTableHasAfterABatchWithRefusedRecords) {
+  // The second and third records of the batch are refused after their names went into the name
+  // index; their changes are discarded, the first and last stay.
+  StandOn(3);
+  std::vector<std::uint8_t> batch;
+  for (const auto& [id, name] : std::vector<std::pair<int, std::string>>{{7, "a"}, {2, "b"}, {3, "b"}, {8, "n"}}) {
+    const Record r = Rec(id, name);
+    batch.insert(batch.end(), r.Bytes.begin(), r.Bytes.end());
+  }
+  std::vector<DBIResult> results;
+  const auto len = static_cast<std::uint32_t>(Dict(reader).RecordLength());
+  ASSERT_EQ(engine->RecordInsertBatch(writer, 4, len, batch.data(), results), 0);
+  EXPECT_EQ(results, (std::vector<DBIResult>{0, 9729, 9729, 0}));
+  EXPECT_EQ(Step(true), "i");
+  EXPECT_EQ(Step(true), "k");
+  EXPECT_EQ(Step(true), "m");
+  EXPECT_EQ(Step(true), "n");
+  StandOn(3);
+  EXPECT_EQ(Step(false), "e");
+  EXPECT_EQ(Step(false), "c");
+  EXPECT_EQ(Step(false), "a");
+  EXPECT_EQ(Joined(Check("Names")), "");
 }
 
 }  // namespace
