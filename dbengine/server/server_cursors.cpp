@@ -162,6 +162,22 @@ void TqnServerEngine::RepositionFolderCursors(const std::string& Folder) {
   for (int i = 0; i < tables_.Count(); ++i) {
     auto* t = tables_.ItemAs<TqnSrTable>(i);
     if (t->FolderPath() != Folder) continue;
+    // A lock on a record the rollback took away would lock whatever record is stored in its
+    // slot next: it goes with its record.
+    std::vector<TqnLockContainer::RecordLock> gone;
+    for (const auto& l : t->Locks().RecordLocks()) {
+      std::int32_t ref = l.RefNr;
+      std::uint8_t key[4];
+      QNPutI32(key, l.RefNr);
+      TqnKeyPath path;
+      bool live = false;
+      try {
+        live = QNTblFindKey(t->IndexHandle(0), ref, key, kQnFindEqual, path) && ref == l.RefNr;
+      } catch (...) {
+      }
+      if (!live) gone.push_back(l);
+    }
+    for (const auto& l : gone) t->Locks().RemoveRecordLock(l.Holder, l.RefNr);
     TqnList& cursors = t->Cursors();
     TqnPadLockGuard hold(cursors.PadLock());
     for (int j = 0; j < cursors.Count(); ++j) RepositionAfresh(cursors.ItemAs<TqnSrCursor>(j));

@@ -10,6 +10,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "server_test_util.h"
@@ -47,6 +48,87 @@ class CursorModel : public EngineFixture {
     cur[0] = Open("Items", 1);
     ASSERT_EQ(engine->OpenTable(db2, "Items", "", 1, 1, 1, cur[1], nullptr), 0);
     ASSERT_EQ(engine->OpenTable(db2, "Items", "", 2, 1, 1, byName, nullptr), 0);
+    walker = Open("Items", 2);
+  }
+
+  // The reference of the record C stands on, from its bookmark.
+  std::int32_t RefOf(std::uint32_t C) {
+    std::vector<std::uint8_t> b(static_cast<std::size_t>(engine->BookmarkSize(C)));
+    EXPECT_EQ(engine->GetBookmark(C, b.data()), 0);
+    return QNGetI32(b.data() + 12);
+  }
+
+  // A place on the name index: the name (without regard to case) descending, then the reference.
+  struct NamePlace {
+    Place::Kind K = Place::BOF;
+    std::string Key;
+    std::int32_t Ref = 0;
+  };
+  static bool NameBefore(const std::string& K1, std::int32_t R1, const std::string& K2, std::int32_t R2) {
+    return K1 != K2 ? K1 > K2 : R1 < R2;
+  }
+  // The records of the name index in its order: (key, reference, id).
+  std::vector<std::tuple<std::string, std::int32_t, std::int32_t>> NameOrder() const {
+    std::vector<std::tuple<std::string, std::int32_t, std::int32_t>> v;
+    for (const auto& [id, n] : rows) v.emplace_back(Lower(n), refs.at(id), id);
+    std::sort(v.begin(), v.end(), [](const auto& a, const auto& b) {
+      return NameBefore(std::get<0>(a), std::get<1>(a), std::get<0>(b), std::get<1>(b));
+    });
+    return v;
+  }
+
+  // The walker after the record Ref was deleted, or changed to the name NewName.
+  void WalkerSees(std::int32_t Ref, const std::optional<std::string>& NewName) {
+    if ((wp.K == Place::OnRecord || wp.K == Place::CrackOnRecord) && wp.Ref == Ref)
+      wp.K = NewName && Lower(*NewName) == wp.Key ? Place::CrackOnRecord : Place::Gap;
+  }
+
+  void WalkerStep(bool Forward) {
+    const auto order = NameOrder();
+    std::optional<std::size_t> want;
+    if (Forward) {
+      for (std::size_t j = 0; j < order.size() && !want; ++j) {
+        const auto& [k, r, id] = order[j];
+        if (wp.K == Place::BOF || (wp.K == Place::Gap && !NameBefore(k, r, wp.Key, wp.Ref)) ||
+            ((wp.K == Place::OnRecord || wp.K == Place::CrackOnRecord) && NameBefore(wp.Key, wp.Ref, k, r)))
+          want = j;
+      }
+      if (wp.K == Place::EOF_) want.reset();
+    } else {
+      for (std::size_t j = order.size(); j-- > 0 && !want;) {
+        const auto& [k, r, id] = order[j];
+        if (wp.K == Place::EOF_ || (wp.K != Place::BOF && NameBefore(k, r, wp.Key, wp.Ref))) want = j;
+      }
+    }
+    Record got(Dict(cur[0]));
+    const DBIResult r = Forward ? engine->RecordGetNext(walker, 0, got.Data()) : engine->RecordGetPrev(walker, 0, got.Data());
+    if (!want) {
+      ASSERT_EQ(r, Forward ? 8706 : 8705) << trail << " walker";
+      wp = {Forward ? Place::EOF_ : Place::BOF, "", 0};
+      return;
+    }
+    ASSERT_EQ(r, 0) << trail << " walker";
+    const auto& [k, ref, id] = order[*want];
+    ASSERT_EQ(got.GetI32(0), id) << trail << " walker";
+    wp = {Place::OnRecord, k, ref};
+  }
+
+  void WalkerRead() {
+    Record got(Dict(cur[0]));
+    const DBIResult r = engine->RecordGet(walker, 0, got.Data());
+    if (wp.K == Place::OnRecord) {
+      ASSERT_EQ(r, 0) << trail << " walker";
+      ASSERT_EQ(refs.at(got.GetI32(0)), wp.Ref) << trail << " walker";
+      ASSERT_EQ(Lower(got.GetStr(1)), wp.Key) << trail << " walker";
+    } else if (wp.K == Place::CrackOnRecord || wp.K == Place::BOF || wp.K == Place::EOF_) {
+      ASSERT_EQ(r, 8709) << trail << " walker";
+    }
+    // A read on a gap takes the record after it: a step forwards from the gap.
+    if (wp.K == Place::Gap && r == 0) {
+      const std::int32_t ref = refs.at(got.GetI32(0));
+      ASSERT_FALSE(NameBefore(Lower(got.GetStr(1)), ref, wp.Key, wp.Ref)) << trail << " walker";
+      wp = {Place::OnRecord, Lower(got.GetStr(1)), ref};
+    }
   }
 
   Record Rec(std::int32_t Id, const std::string& Name) { return Record(Dict(cur[0])).I32(0, Id).Str(1, Name); }
@@ -92,12 +174,13 @@ class CursorModel : public EngineFixture {
       p.K = Forward ? Place::EOF_ : Place::BOF;
       return;
     }
-    const bool lockedByOther = lock != 0 && locks.count(*want) != 0 && locks[*want] != I;
+    const std::int32_t ref = refs.at(*want);
+    const bool lockedByOther = lock != 0 && locks.count(ref) != 0 && locks[ref] != I;
     ASSERT_EQ(r, lockedByOther ? 10241 : 0) << trail;
     ASSERT_EQ(got.GetI32(0), *want) << trail;
     ASSERT_EQ(got.GetStr(1), rows[*want]) << trail;
     p = {Place::OnRecord, *want};
-    if (lock != 0 && !lockedByOther) locks[*want] = I;
+    if (lock != 0 && !lockedByOther) locks[ref] = I;
   }
 
   void Read(int I) {
@@ -126,6 +209,7 @@ class CursorModel : public EngineFixture {
     }
     ASSERT_EQ(res, 0) << trail;
     rows[Id] = Name;
+    refs[Id] = RefOf(cur[I]);
     at[I] = {Place::OnRecord, Id};
   }
 
@@ -136,13 +220,15 @@ class CursorModel : public EngineFixture {
       ASSERT_EQ(res, 8709) << trail;
       return;
     }
-    if (locks.count(p.Id) != 0 && locks[p.Id] != I) {
+    if (locks.count(refs[p.Id]) != 0 && locks[refs[p.Id]] != I) {
       ASSERT_EQ(res, 10241) << trail;
       return;
     }
     ASSERT_EQ(res, 0) << trail;
+    WalkerSees(refs[p.Id], std::nullopt);
+    locks.erase(refs[p.Id]);
     rows.erase(p.Id);
-    locks.erase(p.Id);
+    refs.erase(p.Id);
     OthersSee(I, p.Id, std::nullopt);
     p.K = Place::Gap;
   }
@@ -155,25 +241,35 @@ class CursorModel : public EngineFixture {
       ASSERT_EQ(res, 8709) << trail;
       return;
     }
-    if (locks.count(p.Id) != 0 && locks[p.Id] != I) {
+    if (locks.count(refs[p.Id]) != 0 && locks[refs[p.Id]] != I) {
       ASSERT_EQ(res, 10241) << trail;
       return;
     }
     if (NewId != p.Id && rows.count(NewId) != 0) {
       ASSERT_EQ(res, 9729) << trail;
+      // The cursor's lock on the record ends with the change, refused or not.
+      if (locks.count(refs[p.Id]) != 0 && locks[refs[p.Id]] == I) locks.erase(refs[p.Id]);
       // The others were told of the change all the same: start them again.
       for (int j = 0; j < 2; ++j)
         if (j != I && (at[j].K == Place::OnRecord || at[j].K == Place::CrackOnRecord) && at[j].Id == p.Id) {
           ASSERT_EQ(engine->SetToBegin(cur[j]), 0);
           at[j] = {};
         }
+      if ((wp.K == Place::OnRecord || wp.K == Place::CrackOnRecord) && wp.Ref == refs[p.Id]) {
+        ASSERT_EQ(engine->SetToBegin(walker), 0);
+        wp = {};
+      }
       return;
     }
     ASSERT_EQ(res, 0) << trail;
     const std::int32_t old = p.Id;
+    const std::int32_t ref = refs[old];
+    WalkerSees(ref, Name);
     rows.erase(old);
+    refs.erase(old);
     rows[NewId] = Name;
-    locks.erase(old);
+    refs[NewId] = ref;
+    locks.erase(ref);
     OthersSee(I, old, NewId);
     p = {Place::OnRecord, NewId};
   }
@@ -255,12 +351,15 @@ class CursorModel : public EngineFixture {
 
   std::uint32_t db2 = 0;
   std::uint32_t cur[2] = {0, 0};
-  std::uint32_t byName = 0;
+  std::uint32_t byName = 0, walker = 0;
   std::map<std::int32_t, std::string> rows;
-  std::map<std::int32_t, int> locks;  // record id -> cursor that holds its lock
+  std::map<std::int32_t, std::int32_t> refs;  // record id -> reference
+  NamePlace wp;
+  std::map<std::int32_t, int> locks;  // record reference -> cursor that holds its lock
   Place at[2];
   std::string trail;
   std::optional<std::pair<std::uint32_t, std::map<std::int32_t, std::string>>> trans;
+  std::map<std::int32_t, std::int32_t> transRefs;
   int transClient = 0;
 };
 
@@ -271,7 +370,7 @@ TEST_F(CursorModel, TwoClientsChangingAndWalkingOneTable) {
     trail = "seed " + std::to_string(seed) + ":";
     for (int step = 0; step < 250; ++step) {
       int i = static_cast<int>(r() % 2);
-      const int op = static_cast<int>(r() % 13);
+      const int op = static_cast<int>(r() % 16);
       // While a client's transaction runs, only that client changes the table.
       if (trans && op <= 4) i = transClient;
       const std::int32_t id = static_cast<std::int32_t>(r() % 40);
@@ -293,11 +392,15 @@ TEST_F(CursorModel, TwoClientsChangingAndWalkingOneTable) {
           std::erase_if(locks, [&](const auto& e) { return e.second == i; });
           break;
         case 11: CheckNames(r, names); break;
+        case 13: WalkerStep(true); break;
+        case 14: WalkerStep(false); break;
+        case 15: WalkerRead(); break;
         case 12:
           if (!trans) {
             std::uint32_t t = 0;
             ASSERT_EQ(engine->TransactionStart(i == 0 ? db : db2, false, t), 0) << trail;
             trans.emplace(t, rows);
+            transRefs = refs;
             transClient = i;
           } else if (r() % 2 == 0) {
             trail += "commit";
@@ -307,11 +410,20 @@ TEST_F(CursorModel, TwoClientsChangingAndWalkingOneTable) {
             trail += "rollback";
             ASSERT_EQ(engine->TransactionRollback(trans->first), 0) << trail;
             rows = trans->second;
+            refs = transRefs;
             trans.reset();
+            if (wp.K == Place::OnRecord || wp.K == Place::CrackOnRecord) {
+              bool there = false;
+              for (const auto& [id, n] : rows) there = there || (refs[id] == wp.Ref && Lower(n) == wp.Key);
+              if (!there) wp.K = Place::Gap;
+            }
             // A cursor on a record the rollback took away stands on its gap.
             for (auto& p : at)
               if ((p.K == Place::OnRecord || p.K == Place::CrackOnRecord) && rows.count(p.Id) == 0) p.K = Place::Gap;
-            std::erase_if(locks, [&](const auto& e) { return rows.count(e.first) == 0; });
+            // Locks go with the records the rollback took away.
+            std::erase_if(locks, [&](const auto& e) {
+              return std::none_of(refs.begin(), refs.end(), [&](const auto& x) { return x.second == e.first; });
+            });
           }
           break;
       }
@@ -328,6 +440,9 @@ TEST_F(CursorModel, TwoClientsChangingAndWalkingOneTable) {
     Record got(Dict(cur[0]));
     while (engine->RecordGetNext(cur[0], 0, got.Data()) == 0) ASSERT_EQ(engine->RecordDelete(cur[0], nullptr), 0);
     rows.clear();
+    refs.clear();
+    ASSERT_EQ(engine->SetToBegin(walker), 0);
+    wp = {};
     for (int i = 0; i < 2; ++i) {
       ASSERT_EQ(engine->SetToBegin(cur[i]), 0);
       at[i] = {};
@@ -395,6 +510,31 @@ TEST_F(Rollbacks, ACursorStepsOverTheRecordsTheTableHasAfterAClientsRollback) {
   EXPECT_EQ(Step(false), "e");
   EXPECT_EQ(Step(false), "c");
   EXPECT_EQ(Step(false), "#8705");
+}
+
+TEST_F(Rollbacks, ALockOnARecordTheRollbackTookAwayLocksNoRecordThatTakesItsPlace) {
+  for (const bool lockedByInserter : {false, true}) {
+    std::uint32_t t = 0;
+    ASSERT_EQ(engine->TransactionStart(db2, false, t), 0);
+    if (lockedByInserter) {
+      // The insert itself takes the lock.
+      ASSERT_EQ(engine->RecordInsert(writer, 1, Rec(20, "a").Data()), 0);
+    } else {
+      // Another client's locked read takes it.
+      ASSERT_EQ(engine->RecordInsert(writer, 0, Rec(20, "a").Data()), 0);
+      ASSERT_EQ(engine->SetToBegin(reader), 0);
+      ASSERT_EQ(engine->RecordGetNext(reader, 1, nullptr), 0);
+    }
+    ASSERT_EQ(engine->TransactionRollback(t), 0);
+    // A new record in the slot the rolled-back one had: nobody holds its lock.
+    const std::uint32_t other = lockedByInserter ? reader : writer;
+    ASSERT_EQ(engine->RecordInsert(other, 0, Rec(30, "b").Data()), 0);
+    EXPECT_EQ(engine->RecordGet(other, 1, nullptr), 0) << lockedByInserter;
+    EXPECT_EQ(engine->RecordModify(other, false, Rec(30, "bb").Data()), 0) << lockedByInserter;
+    EXPECT_EQ(engine->RecordDelete(other, nullptr), 0) << lockedByInserter;
+    ASSERT_EQ(engine->RecordRelLock(reader, true), 0);
+    ASSERT_EQ(engine->RecordRelLock(writer, true), 0);
+  }
 }
 
 TEST_F(Rollbacks, ACursorStepsOverTheRecordsTheTableHasAfterARefusedInsert) {
