@@ -150,6 +150,58 @@ TEST_F(Texts, ReindexRebuildsAnIndexAndReportsADuplicate) {
   EXPECT_EQ(engine->OpenTable(db, "Texts", "", 0, 1, 1, c, nullptr), 0) << "a failed start leaves no lock";
 }
 
+TEST_F(Texts, ACursorOfTheSessionThatReindexesStepsOnFromItsRecord) {
+  // Records added in an order the index does not have, so the rebuilt index's blocks differ.
+  for (int i = 0; i < 400; ++i) Add("ENG", (i * 37) % 400, 1, 1, "t");
+  ASSERT_EQ(engine->CursorClose(cur), 0);
+  cur = Open("Texts", 1, 1, 0);  // exclusive: the reindex runs in the same session
+  Record r(Dict(cur));
+  for (int i = 0; i < 150; ++i) ASSERT_EQ(engine->RecordGetNext(cur, 0, r.Data()), 0);
+  ASSERT_EQ(r.GetI16(1), 149);
+  std::uint8_t bm[64];
+  ASSERT_LE(engine->BookmarkSize(cur), 64);
+  ASSERT_EQ(engine->GetBookmark(cur, bm), 0);
+  const auto s = Reindexed(*engine, db, "Texts", "Key");
+  ASSERT_EQ(s[rsStatusCode], 0u);
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, r.Data()), 0);
+  EXPECT_EQ(r.GetI16(1), 150);
+  ASSERT_EQ(engine->RecordGetPrev(cur, 0, r.Data()), 0);
+  ASSERT_EQ(engine->RecordGetPrev(cur, 0, r.Data()), 0);
+  EXPECT_EQ(r.GetI16(1), 148);
+  ASSERT_EQ(engine->SetToBookmark(cur, bm), 0);
+  ASSERT_EQ(engine->RecordGet(cur, 0, r.Data()), 0);
+  EXPECT_EQ(r.GetI16(1), 149);
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, r.Data()), 0);
+  EXPECT_EQ(r.GetI16(1), 150);
+  ASSERT_EQ(engine->CursorClose(cur), 0);
+  EXPECT_EQ(Joined(Check("Texts")), "");
+}
+
+TEST_F(Texts, APackWhileTheSessionHoldsTheTableOpenLosesNothing) {
+  for (int i = 0; i < 30; ++i) Add("ENG", i, 1, 1, "text " + std::to_string(i));
+  ASSERT_EQ(engine->CursorClose(cur), 0);
+  cur = Open("Texts", 1, 1, 0);
+  Record r(Dict(cur));
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, r.Data()), 0);
+  ASSERT_EQ(engine->RecordDelete(cur, nullptr), 0);
+  std::int32_t id = -1;
+  const DBIResult started = engine->PackTable(db, "Texts", id);
+  if (started == 0) {
+    const auto s = Finish(*engine, id);
+    EXPECT_EQ(s[rsFinished], 1u);
+  }
+  ASSERT_EQ(engine->CursorClose(cur), 0);
+  EXPECT_FALSE(folder.Exists("Texts1.QND")) << "no temporary table is left behind";
+  EXPECT_EQ(Joined(Check("Texts")), "");
+  cur = Open("Texts", 1);
+  std::uint32_t n = 0;
+  ASSERT_EQ(engine->GetTableRecCount(cur, n), 0);
+  EXPECT_EQ(n, 29u);
+  std::string text;
+  ASSERT_EQ(Lookup("ENG", 7, 1, 1, text), 0);
+  EXPECT_EQ(text, "text 7");
+}
+
 TEST_F(Texts, RestructureWithoutAMapLeavesAnEmptyTableWithTheNewDictionary) {
   Add("ENG", 1, 1, 1, "x");
   ASSERT_EQ(engine->CursorClose(cur), 0);
