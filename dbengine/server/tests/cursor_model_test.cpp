@@ -325,6 +325,34 @@ class CursorModel : public EngineFixture {
                                   << (incLo ? "]" : ")") << (rfwd ? " forwards" : " backwards");
     ASSERT_EQ(engine->ResetRange(byName), 0);
 
+    // Names beginning with one letter (any case): a range of a partial key at both ends, and an
+    // exact search of the partial key.
+    const std::string letter(1, "abcx"[R() % 4]);
+    Record pk = Rec(0, R() % 2 == 0 ? letter : std::string(1, static_cast<char>(std::toupper(letter[0]))) + "zz");
+    ASSERT_EQ(engine->SetRange(byName, false, pk.Data(), 0, 1, true, pk.Data(), 0, 1, true), 0);
+    std::vector<std::string> withLetter, letterSeen;
+    for (const auto& n : want)
+      if (n[0] == letter[0]) withLetter.push_back(n);
+    const bool pfwd = R() % 2 == 0;
+    if (!pfwd) {
+      ASSERT_EQ(engine->SetToEnd(byName), 0);
+    }
+    for (;;) {
+      const DBIResult r = pfwd ? engine->RecordGetNext(byName, 0, got.Data()) : engine->RecordGetPrev(byName, 0, got.Data());
+      if (r != 0) break;
+      letterSeen.push_back(Lower(got.GetStr(1)));
+    }
+    if (!pfwd) std::reverse(letterSeen.begin(), letterSeen.end());
+    ASSERT_EQ(letterSeen, withLetter) << trail << " names beginning with " << letter;
+    ASSERT_EQ(engine->ResetRange(byName), 0);
+    const DBIResult found = engine->RecordGetForKey(byName, false, 0, 1, pk.Data(), got.Data());
+    if (withLetter.empty()) {
+      ASSERT_EQ(found, 8710) << trail;
+    } else {
+      ASSERT_EQ(found, 0) << trail;
+      ASSERT_EQ(Lower(got.GetStr(1))[0], letter[0]) << trail;
+    }
+
     // A key sought at or after a name: the first record read is the highest name not above it.
     const std::string k = Names[R() % Names.size()];
     Record key = Rec(0, k);
