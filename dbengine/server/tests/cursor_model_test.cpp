@@ -565,6 +565,37 @@ TEST_F(Rollbacks, ALockOnARecordTheRollbackTookAwayLocksNoRecordThatTakesItsPlac
   }
 }
 
+TEST_F(Rollbacks, LocksOfAClientEndWithItsCursorItsDatabaseOrItself) {
+  for (int how = 0; how < 3; ++how) {
+    StandOn(3);
+    std::uint32_t locker = 0, lockerDb = db2;
+    if (how == 2) {
+      std::uint32_t hash = 0;
+      ASSERT_EQ(engine->ClientAdd(3, "third", "", hash), 0);
+      ASSERT_EQ(engine->DatabaseOpenNoAlias(3, folder.Path(), 1, 1, lockerDb), 0);
+    }
+    ASSERT_EQ(engine->OpenTable(lockerDb, "Names", "", 2, 1, 1, locker, nullptr), 0);
+    ASSERT_EQ(engine->RecordGetForKey(locker, false, 0, 0, Rec(3, "x").Data(), nullptr), 0);
+    ASSERT_EQ(engine->RecordGet(locker, 1, nullptr), 0);
+    EXPECT_EQ(engine->RecordGet(reader, 1, nullptr), 10241);
+    EXPECT_EQ(engine->RecordModify(reader, false, Rec(3, Name(3)).Data()), 10241);
+    EXPECT_EQ(engine->RecordDelete(reader, nullptr), 10241);
+    if (how == 0) {
+      ASSERT_EQ(engine->CursorClose(locker), 0);
+    }
+    if (how == 1) {
+      // The database closes with its cursors; the test's other cursor opens again.
+      ASSERT_EQ(engine->DatabaseClose(db2), 0);
+      ASSERT_EQ(engine->DatabaseOpenNoAlias(2, folder.Path(), 1, 1, db2), 0);
+      ASSERT_EQ(engine->OpenTable(db2, "Names", "", 1, 1, 1, writer, nullptr), 0);
+    }
+    if (how == 2) engine->ClientRemove(3);
+    EXPECT_EQ(engine->RecordGet(reader, 1, nullptr), 0) << how;
+    EXPECT_EQ(engine->RecordModify(reader, false, Rec(3, Name(3)).Data()), 0) << how;
+    ASSERT_EQ(engine->RecordRelLock(reader, true), 0);
+  }
+}
+
 TEST_F(Rollbacks, ACursorStepsOverTheRecordsTheTableHasAfterARefusedInsert) {
   // The refused insert had put its name into the name index before its id was found taken; its
   // own transaction is rolled back.
