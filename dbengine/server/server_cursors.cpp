@@ -599,7 +599,9 @@ DBIResult TqnServerEngine::CompareBookmarks(std::uint32_t CursorID, const std::u
     else if (p1 == qcpEOF) Compare = p2 == qcpEOF ? 0 : 1;
     else if (p2 == qcpBOF) Compare = 1;
     else if (p2 == qcpEOF) Compare = -1;
-    else if (QNGetI32(B1 + 12) == QNGetI32(B2 + 12)) Compare = 0;
+    // One record (the reference 0 of a crack before a key sought names none: such places
+    // compare by their keys).
+    else if (QNGetI32(B1 + 12) == QNGetI32(B2 + 12) && QNGetI32(B1 + 12) != 0) Compare = 0;
     else {
       c->SetCompareScope(0, 0);
       const int k = c->CompareKeys(B1 + kQnBookmarkHead, B2 + kQnBookmarkHead);

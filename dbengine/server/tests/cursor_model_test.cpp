@@ -488,7 +488,7 @@ void NamesFirstDictionary(TqnDataDictionary& D) {
   D.AddIndex("ById", "", 0, {0}, false, true, false);
 }
 
-class Rollbacks : public EngineFixture {
+class NamesTable : public EngineFixture {
  protected:
   void SetUp() override {
     Build("Names", NamesFirstDictionary);
@@ -515,7 +515,7 @@ class Rollbacks : public EngineFixture {
   std::uint32_t db2 = 0, reader = 0, writer = 0;
 };
 
-TEST_F(Rollbacks, ACursorStepsOverTheRecordsTheTableHasAfterAClientsRollback) {
+TEST_F(NamesTable, ACursorStepsOverTheRecordsTheTableHasAfterAClientsRollback) {
   // Records inserted before the reader's, then rolled back.
   StandOn(3);
   std::uint32_t t = 0;
@@ -540,7 +540,7 @@ TEST_F(Rollbacks, ACursorStepsOverTheRecordsTheTableHasAfterAClientsRollback) {
   EXPECT_EQ(Step(false), "#8705");
 }
 
-TEST_F(Rollbacks, ALockOnARecordTheRollbackTookAwayLocksNoRecordThatTakesItsPlace) {
+TEST_F(NamesTable, ALockOnARecordTheRollbackTookAwayLocksNoRecordThatTakesItsPlace) {
   for (const bool lockedByInserter : {false, true}) {
     std::uint32_t t = 0;
     ASSERT_EQ(engine->TransactionStart(db2, false, t), 0);
@@ -565,7 +565,7 @@ TEST_F(Rollbacks, ALockOnARecordTheRollbackTookAwayLocksNoRecordThatTakesItsPlac
   }
 }
 
-TEST_F(Rollbacks, LocksOfAClientEndWithItsCursorItsDatabaseOrItself) {
+TEST_F(NamesTable, LocksOfAClientEndWithItsCursorItsDatabaseOrItself) {
   for (int how = 0; how < 3; ++how) {
     StandOn(3);
     std::uint32_t locker = 0, lockerDb = db2;
@@ -596,7 +596,34 @@ TEST_F(Rollbacks, LocksOfAClientEndWithItsCursorItsDatabaseOrItself) {
   }
 }
 
-TEST_F(Rollbacks, ACursorStepsOverTheRecordsTheTableHasAfterARefusedInsert) {
+TEST_F(NamesTable, BookmarksOfKeysSoughtCompareByTheirKeys) {
+  // Bookmarks taken after searches for names no record has: places between records.
+  const int size = engine->BookmarkSize(reader);
+  std::vector<std::uint8_t> b1(static_cast<std::size_t>(size)), b2(b1.size()), b3(b1.size());
+  ASSERT_EQ(engine->SetToKey(reader, 2, false, 0, 0, Rec(0, "d").Data()), 0);
+  ASSERT_EQ(engine->GetBookmark(reader, b1.data()), 0);
+  ASSERT_EQ(engine->SetToKey(reader, 2, false, 0, 0, Rec(0, "h").Data()), 0);
+  ASSERT_EQ(engine->GetBookmark(reader, b2.data()), 0);
+  ASSERT_EQ(engine->SetToKey(reader, 2, false, 0, 0, Rec(0, "d").Data()), 0);
+  ASSERT_EQ(engine->GetBookmark(reader, b3.data()), 0);
+  std::int32_t cmp = 5;
+  ASSERT_EQ(engine->CompareBookmarks(reader, b1.data(), b2.data(), cmp), 0);
+  EXPECT_EQ(cmp, -1);
+  ASSERT_EQ(engine->CompareBookmarks(reader, b2.data(), b1.data(), cmp), 0);
+  EXPECT_EQ(cmp, 1);
+  ASSERT_EQ(engine->CompareBookmarks(reader, b1.data(), b3.data(), cmp), 0);
+  EXPECT_EQ(cmp, 0);
+  // A place between records and a record.
+  StandOn(3);  // g
+  std::vector<std::uint8_t> onG(b1.size());
+  ASSERT_EQ(engine->GetBookmark(reader, onG.data()), 0);
+  ASSERT_EQ(engine->CompareBookmarks(reader, b2.data(), onG.data(), cmp), 0);
+  EXPECT_EQ(cmp, 1);
+  ASSERT_EQ(engine->CompareBookmarks(reader, b1.data(), onG.data(), cmp), 0);
+  EXPECT_EQ(cmp, -1);
+}
+
+TEST_F(NamesTable, ACursorStepsOverTheRecordsTheTableHasAfterARefusedInsert) {
   // The refused insert had put its name into the name index before its id was found taken; its
   // own transaction is rolled back.
   StandOn(3);
@@ -610,7 +637,7 @@ TEST_F(Rollbacks, ACursorStepsOverTheRecordsTheTableHasAfterARefusedInsert) {
   EXPECT_EQ(Joined(Check("Names")), "");
 }
 
-TEST_F(Rollbacks, ACursorStepsOverTheRecordsTheTableHasAfterABatchWithRefusedRecords) {
+TEST_F(NamesTable, ACursorStepsOverTheRecordsTheTableHasAfterABatchWithRefusedRecords) {
   // The second and third records of the batch are refused after their names went into the name
   // index; their changes are discarded, the first and last stay.
   StandOn(3);
