@@ -202,6 +202,37 @@ TEST_F(Texts, APackWhileTheSessionHoldsTheTableOpenLosesNothing) {
   EXPECT_EQ(text, "text 7");
 }
 
+TEST_F(Texts, APackCarriesLargeShortenedAndEmptyMemosOverWhole) {
+  std::string big(1'500'000, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + (i * 7 + i / 4093) % 26);
+  Add("ENG", 1, 1, 1, big);
+  Add("ENG", 2, 1, 1, big.substr(0, 4000));
+  Add("ENG", 3, 1, 1, "");
+  Add("ENG", 4, 1, 1, big.substr(0, 256));
+  // The second memo shortened to 300 bytes after it was written.
+  Record r(Dict(cur));
+  ASSERT_EQ(engine->RecordGetForKey(cur, false, 0, 0, Record(Dict(cur)).Str(0, "ENG").I16(1, 2).I16(2, 1).I16(3, 1).Data(),
+                                    r.Data()),
+            0);
+  ASSERT_EQ(engine->TruncateBLOB(cur, static_cast<std::uint32_t>(r.GetI32(4)), 300), 0);
+  ASSERT_EQ(engine->CursorClose(cur), 0);
+  std::int32_t id = -1;
+  ASSERT_EQ(engine->PackTable(db, "Texts", id), 0);
+  const auto s = Finish(*engine, id);
+  ASSERT_EQ(s[rsStatusCode], 0u);
+  EXPECT_EQ(Joined(Check("Texts")), "");
+  cur = Open("Texts", 1);
+  std::string text;
+  ASSERT_EQ(Lookup("ENG", 1, 1, 1, text), 0);
+  EXPECT_TRUE(text == big);
+  ASSERT_EQ(Lookup("ENG", 2, 1, 1, text), 0);
+  EXPECT_EQ(text, big.substr(0, 300));
+  ASSERT_EQ(Lookup("ENG", 3, 1, 1, text), 0);
+  EXPECT_EQ(text, "");
+  ASSERT_EQ(Lookup("ENG", 4, 1, 1, text), 0);
+  EXPECT_EQ(text, big.substr(0, 256));
+}
+
 TEST_F(Texts, RestructureWithoutAMapLeavesAnEmptyTableWithTheNewDictionary) {
   Add("ENG", 1, 1, 1, "x");
   ASSERT_EQ(engine->CursorClose(cur), 0);
