@@ -19,11 +19,9 @@ class BlobModel : public EngineFixture {
  protected:
   void SetUp() override {
     Build("Texts", TextsDictionary);
-    std::uint32_t hash = 0;
-    ASSERT_EQ(engine->ClientAdd(2, "other", "", hash), 0);
-    ASSERT_EQ(engine->DatabaseOpenNoAlias(2, folder.Path(), 1, 1, db2), 0);
+    db2 = SecondClient();
     cur[0] = Open("Texts");
-    ASSERT_EQ(engine->OpenTable(db2, "Texts", "", 0, 1, 1, cur[1], nullptr), 0);
+    cur[1] = OpenIn(db2, "Texts", 0);
   }
 
   std::uint32_t Length(std::mt19937& R, std::uint32_t Max) {
@@ -67,6 +65,10 @@ TEST_F(BlobModel, TwoClientsWritingTruncatingAndReadingLargeBlobs) {
       // While a client's transaction runs, the other client's changes wait (10256); only the
       // client that runs it changes BLOBs.
       if (trans && op <= 5) i = transClient;
+      // An offset up to Size, or past it by up to Spread.
+      auto spot = [&](std::size_t Size, bool Past, std::uint32_t Spread) {
+        return Past ? static_cast<std::uint32_t>(Size) + 1 + r() % Spread : static_cast<std::uint32_t>(r() % (Size + 1));
+      };
       auto pick = [&]() -> std::uint32_t {
         auto it = model.begin();
         std::advance(it, static_cast<long>(r() % model.size()));
@@ -88,8 +90,7 @@ TEST_F(BlobModel, TwoClientsWritingTruncatingAndReadingLargeBlobs) {
           const std::uint32_t nr = pick();
           auto& b = model[nr];
           const bool past = r() % 8 == 0;
-          const std::uint32_t off = past ? static_cast<std::uint32_t>(b.size()) + 1 + r() % 5000
-                                         : static_cast<std::uint32_t>(r() % (b.size() + 1));
+          const std::uint32_t off = spot(b.size(), past, 5000);
           const std::uint32_t len = step % 40 == 7 ? 3'000'000 : Length(r, 200000);
           std::vector<std::uint8_t> data(len);
           for (auto& x : data) x = static_cast<std::uint8_t>(r());
@@ -109,8 +110,7 @@ TEST_F(BlobModel, TwoClientsWritingTruncatingAndReadingLargeBlobs) {
           const std::uint32_t nr = pick();
           auto& b = model[nr];
           const bool past = r() % 6 == 0;
-          const std::uint32_t to = past ? static_cast<std::uint32_t>(b.size()) + 1 + r() % 300
-                                        : static_cast<std::uint32_t>(r() % (b.size() + 1));
+          const std::uint32_t to = spot(b.size(), past, 300);
           trail += "t" + std::to_string(nr) + "=" + std::to_string(to);
           const DBIResult res = engine->TruncateBLOB(cur[i], nr, to);
           if (past) {

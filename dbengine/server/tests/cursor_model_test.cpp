@@ -42,12 +42,10 @@ class CursorModel : public EngineFixture {
  protected:
   void SetUp() override {
     Build("Items", ItemsDictionary);
-    std::uint32_t hash = 0;
-    ASSERT_EQ(engine->ClientAdd(2, "other", "", hash), 0);
-    ASSERT_EQ(engine->DatabaseOpenNoAlias(2, folder.Path(), 1, 1, db2), 0);
+    db2 = SecondClient();
     cur[0] = Open("Items", 1);
-    ASSERT_EQ(engine->OpenTable(db2, "Items", "", 1, 1, 1, cur[1], nullptr), 0);
-    ASSERT_EQ(engine->OpenTable(db2, "Items", "", 2, 1, 1, byName, nullptr), 0);
+    cur[1] = OpenIn(db2, "Items", 1);
+    byName = OpenIn(db2, "Items", 2);
     walker = Open("Items", 2);
   }
 
@@ -492,11 +490,9 @@ class NamesTable : public EngineFixture {
  protected:
   void SetUp() override {
     Build("Names", NamesFirstDictionary);
-    std::uint32_t hash = 0;
-    ASSERT_EQ(engine->ClientAdd(2, "other", "", hash), 0);
-    ASSERT_EQ(engine->DatabaseOpenNoAlias(2, folder.Path(), 1, 1, db2), 0);
+    db2 = SecondClient();
     reader = Open("Names", 1);
-    ASSERT_EQ(engine->OpenTable(db2, "Names", "", 1, 1, 1, writer, nullptr), 0);
+    writer = OpenIn(db2, "Names", 1);
     for (int i = 1; i <= 6; ++i) ASSERT_EQ(engine->RecordInsert(writer, 0, Rec(i, Name(i)).Data()), 0);
   }
   static std::string Name(int I) { return std::string(1, static_cast<char>('a' + 2 * I)); }  // c e g i k m
@@ -587,7 +583,7 @@ TEST_F(NamesTable, LocksOfAClientEndWithItsCursorItsDatabaseOrItself) {
       // The database closes with its cursors; the test's other cursor opens again.
       ASSERT_EQ(engine->DatabaseClose(db2), 0);
       ASSERT_EQ(engine->DatabaseOpenNoAlias(2, folder.Path(), 1, 1, db2), 0);
-      ASSERT_EQ(engine->OpenTable(db2, "Names", "", 1, 1, 1, writer, nullptr), 0);
+      writer = OpenIn(db2, "Names", 1);
     }
     if (how == 2) engine->ClientRemove(3);
     EXPECT_EQ(engine->RecordGet(reader, 1, nullptr), 0) << how;
