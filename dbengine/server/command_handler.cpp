@@ -479,7 +479,9 @@ bool TqnServerCommandHandler::Handle(Context& C) {
       const bool overwrite = in.Bool();
       const std::string table = in.Name();
       TMemoryStream s;
-      s.WriteBuffer(in.Take(in.Left()), static_cast<std::int64_t>(in.Left()));
+      // The count first: the bytes taken leave nothing behind.
+      const std::size_t rest = in.Left();
+      s.WriteBuffer(in.Take(rest), static_cast<std::int64_t>(rest));
       s.SetPosition(0);
       TqnDataDictionary dict(4096);
       dict.ReadFromStream(s);
@@ -564,7 +566,9 @@ bool TqnServerCommandHandler::Handle(Context& C) {
       const std::uint32_t db = in.U32();
       const std::string table = in.Name();
       TMemoryStream s;
-      s.WriteBuffer(in.Take(in.Left()), static_cast<std::int64_t>(in.Left()));
+      // The count first: the bytes taken leave nothing behind.
+      const std::size_t rest = in.Left();
+      s.WriteBuffer(in.Take(rest), static_cast<std::int64_t>(rest));
       s.SetPosition(0);
       TqnDataDictionary dict(4096);
       dict.ReadFromStream(s);

@@ -149,6 +149,41 @@ void TqnServerEngine::Reposition(TqnSrCursor* C) {
   }
 }
 
+void TqnServerEngine::RepositionAfresh(TqnSrCursor* C) {
+  QNInitKeyPath(C->Path);
+  try {
+    Reposition(C);
+  } catch (...) {
+    GoBOF(C);
+  }
+}
+
+void TqnServerEngine::RepositionFolderCursors(const std::string& Folder) {
+  for (int i = 0; i < tables_.Count(); ++i) {
+    auto* t = tables_.ItemAs<TqnSrTable>(i);
+    if (t->FolderPath() != Folder) continue;
+    // A lock on a record the rollback took away would lock whatever record is stored in its
+    // slot next: it goes with its record.
+    std::vector<TqnLockContainer::RecordLock> gone;
+    for (const auto& l : t->Locks().RecordLocks()) {
+      std::int32_t ref = l.RefNr;
+      std::uint8_t key[4];
+      QNPutI32(key, l.RefNr);
+      TqnKeyPath path;
+      bool live = false;
+      try {
+        live = QNTblFindKey(t->IndexHandle(0), ref, key, kQnFindEqual, path) && ref == l.RefNr;
+      } catch (...) {
+      }
+      if (!live) gone.push_back(l);
+    }
+    for (const auto& l : gone) t->Locks().RemoveRecordLock(l.Holder, l.RefNr);
+    TqnList& cursors = t->Cursors();
+    TqnPadLockGuard hold(cursors.PadLock());
+    for (int j = 0; j < cursors.Count(); ++j) RepositionAfresh(cursors.ItemAs<TqnSrCursor>(j));
+  }
+}
+
 void TqnServerEngine::PlaceOnChangedRecord(TqnSrCursor* C, std::int32_t Ref, const std::uint8_t* Old,
                                            const std::uint8_t* New) {
   C->KeyValid = Old != nullptr && C->Table->BuildIndexKey(C->Index, Old, Ref, C->Key.data());
@@ -564,7 +599,9 @@ DBIResult TqnServerEngine::CompareBookmarks(std::uint32_t CursorID, const std::u
     else if (p1 == qcpEOF) Compare = p2 == qcpEOF ? 0 : 1;
     else if (p2 == qcpBOF) Compare = 1;
     else if (p2 == qcpEOF) Compare = -1;
-    else if (QNGetI32(B1 + 12) == QNGetI32(B2 + 12)) Compare = 0;
+    // One record (the reference 0 of a crack before a key sought names none: such places
+    // compare by their keys).
+    else if (QNGetI32(B1 + 12) == QNGetI32(B2 + 12) && QNGetI32(B1 + 12) != 0) Compare = 0;
     else {
       c->SetCompareScope(0, 0);
       const int k = c->CompareKeys(B1 + kQnBookmarkHead, B2 + kQnBookmarkHead);

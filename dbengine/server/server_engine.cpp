@@ -529,10 +529,12 @@ DBIResult TqnServerEngine::TransactionRollback(std::uint32_t TransactionID) {
     } catch (...) {
       JoinFolderTables(tables_, folder, 0);
       transactions_->Delete(TransactionID);
+      RepositionFolderCursors(folder);
       throw;
     }
     JoinFolderTables(tables_, folder, 0);
     transactions_->Delete(TransactionID);
+    RepositionFolderCursors(folder);
     FreeTablesWithoutCursors();
     return qnresSuccess;
   });
@@ -558,6 +560,7 @@ DBIResult TqnServerEngine::CommitOwnTransaction(std::uint32_t TransactionID) {
     }
     JoinFolderTables(tables_, folder, 0);
     transactions_->Delete(TransactionID);
+    if (r != qnresSuccess) RepositionFolderCursors(folder);
     FreeTablesWithoutCursors();
     return r;
   });
@@ -583,6 +586,7 @@ DBIResult TqnServerEngine::TransactionDiscardChanges(std::uint32_t TransactionID
   return Guarded([&]() -> DBIResult {
     if (transactions_->GetById(TransactionID) == nullptr) return qnresInvalidHandle;
     bm_->DiscardChanges(TransactionID);
+    RepositionFolderCursors(FolderOfTransaction(transactions_->GetById(TransactionID)));
     return qnresSuccess;
   });
 }

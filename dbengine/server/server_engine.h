@@ -235,6 +235,11 @@ class TqnServerEngine : public TqnObject {
 
   // Cursor internals shared by the cursor, record and rebuild code (all under the lock).
   void Reposition(TqnSrCursor* C);
+  // Forgets C's key path and finds its place again by its key (BOF when that fails).
+  void RepositionAfresh(TqnSrCursor* C);
+  // Every cursor on a table of Folder finds its place again after the blocks of its index were
+  // put back (a rollback or discarded changes): key paths name blocks as they were before.
+  void RepositionFolderCursors(const std::string& Folder);
   // Builds C's index key from Record with FieldCount/PartialLen; a result code.
   DBIResult BuildKey(TqnSrCursor* C, const std::uint8_t* Record, int FieldCount, int PartialLen, std::uint8_t* Key);
   DBIResult UpdateCheck(TqnSrCursor* C, bool NeedRecord);

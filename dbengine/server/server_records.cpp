@@ -138,15 +138,7 @@ void TqnServerEngine::NotifyOthers(TqnSrCursor* Changer, std::int32_t Ref, const
     const bool onIt =
         o->Reference == Ref && (o->Position == qcpOnRecord || (o->Position == qcpCrack && o->CrackOnRecord));
     if (Old != nullptr && onIt) PlaceOnChangedRecord(o, Ref, Old, New);
-    QNInitKeyPath(o->Path);
-    try {
-      Reposition(o);
-    } catch (...) {
-      o->Position = qcpBOF;
-      o->Reference = 0;
-      o->KeyValid = false;
-      QNSetBOF(o->Path);
-    }
+    RepositionAfresh(o);
   }
 }
 
@@ -359,8 +351,12 @@ DBIResult TqnServerEngine::RecordInsertBatch(std::uint32_t CursorID, std::uint32
           one = ConvertServerException(e);
         }
         Results.push_back(one);
-        if (one == qnresSuccess) bm_->CommitChanges(own);
-        else bm_->DiscardChanges(own);
+        if (one == qnresSuccess) {
+          bm_->CommitChanges(own);
+        } else {
+          bm_->DiscardChanges(own);
+          RepositionFolderCursors(c->Database->FolderPath());
+        }
       }
     } catch (...) {
       TransactionRollback(own);

@@ -150,6 +150,89 @@ TEST_F(Texts, ReindexRebuildsAnIndexAndReportsADuplicate) {
   EXPECT_EQ(engine->OpenTable(db, "Texts", "", 0, 1, 1, c, nullptr), 0) << "a failed start leaves no lock";
 }
 
+TEST_F(Texts, ACursorOfTheSessionThatReindexesStepsOnFromItsRecord) {
+  // Records added in an order the index does not have, so the rebuilt index's blocks differ.
+  for (int i = 0; i < 400; ++i) Add("ENG", (i * 37) % 400, 1, 1, "t");
+  ASSERT_EQ(engine->CursorClose(cur), 0);
+  cur = Open("Texts", 1, 1, 0);  // exclusive: the reindex runs in the same session
+  Record r(Dict(cur));
+  for (int i = 0; i < 150; ++i) ASSERT_EQ(engine->RecordGetNext(cur, 0, r.Data()), 0);
+  ASSERT_EQ(r.GetI16(1), 149);
+  std::uint8_t bm[64];
+  ASSERT_LE(engine->BookmarkSize(cur), 64);
+  ASSERT_EQ(engine->GetBookmark(cur, bm), 0);
+  const auto s = Reindexed(*engine, db, "Texts", "Key");
+  ASSERT_EQ(s[rsStatusCode], 0u);
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, r.Data()), 0);
+  EXPECT_EQ(r.GetI16(1), 150);
+  ASSERT_EQ(engine->RecordGetPrev(cur, 0, r.Data()), 0);
+  ASSERT_EQ(engine->RecordGetPrev(cur, 0, r.Data()), 0);
+  EXPECT_EQ(r.GetI16(1), 148);
+  ASSERT_EQ(engine->SetToBookmark(cur, bm), 0);
+  ASSERT_EQ(engine->RecordGet(cur, 0, r.Data()), 0);
+  EXPECT_EQ(r.GetI16(1), 149);
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, r.Data()), 0);
+  EXPECT_EQ(r.GetI16(1), 150);
+  ASSERT_EQ(engine->CursorClose(cur), 0);
+  EXPECT_EQ(Joined(Check("Texts")), "");
+}
+
+TEST_F(Texts, APackWhileTheSessionHoldsTheTableOpenLosesNothing) {
+  for (int i = 0; i < 30; ++i) Add("ENG", i, 1, 1, "text " + std::to_string(i));
+  ASSERT_EQ(engine->CursorClose(cur), 0);
+  cur = Open("Texts", 1, 1, 0);
+  Record r(Dict(cur));
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, r.Data()), 0);
+  ASSERT_EQ(engine->RecordDelete(cur, nullptr), 0);
+  std::int32_t id = -1;
+  const DBIResult started = engine->PackTable(db, "Texts", id);
+  if (started == 0) {
+    const auto s = Finish(*engine, id);
+    EXPECT_EQ(s[rsFinished], 1u);
+  }
+  ASSERT_EQ(engine->CursorClose(cur), 0);
+  EXPECT_FALSE(folder.Exists("Texts1.QND")) << "no temporary table is left behind";
+  EXPECT_EQ(Joined(Check("Texts")), "");
+  cur = Open("Texts", 1);
+  std::uint32_t n = 0;
+  ASSERT_EQ(engine->GetTableRecCount(cur, n), 0);
+  EXPECT_EQ(n, 29u);
+  std::string text;
+  ASSERT_EQ(Lookup("ENG", 7, 1, 1, text), 0);
+  EXPECT_EQ(text, "text 7");
+}
+
+TEST_F(Texts, APackCarriesLargeShortenedAndEmptyMemosOverWhole) {
+  std::string big(1'500'000, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + (i * 7 + i / 4093) % 26);
+  Add("ENG", 1, 1, 1, big);
+  Add("ENG", 2, 1, 1, big.substr(0, 4000));
+  Add("ENG", 3, 1, 1, "");
+  Add("ENG", 4, 1, 1, big.substr(0, 256));
+  // The second memo shortened to 300 bytes after it was written.
+  Record r(Dict(cur));
+  ASSERT_EQ(engine->RecordGetForKey(cur, false, 0, 0, Record(Dict(cur)).Str(0, "ENG").I16(1, 2).I16(2, 1).I16(3, 1).Data(),
+                                    r.Data()),
+            0);
+  ASSERT_EQ(engine->TruncateBLOB(cur, static_cast<std::uint32_t>(r.GetI32(4)), 300), 0);
+  ASSERT_EQ(engine->CursorClose(cur), 0);
+  std::int32_t id = -1;
+  ASSERT_EQ(engine->PackTable(db, "Texts", id), 0);
+  const auto s = Finish(*engine, id);
+  ASSERT_EQ(s[rsStatusCode], 0u);
+  EXPECT_EQ(Joined(Check("Texts")), "");
+  cur = Open("Texts", 1);
+  std::string text;
+  ASSERT_EQ(Lookup("ENG", 1, 1, 1, text), 0);
+  EXPECT_TRUE(text == big);
+  ASSERT_EQ(Lookup("ENG", 2, 1, 1, text), 0);
+  EXPECT_EQ(text, big.substr(0, 300));
+  ASSERT_EQ(Lookup("ENG", 3, 1, 1, text), 0);
+  EXPECT_EQ(text, "");
+  ASSERT_EQ(Lookup("ENG", 4, 1, 1, text), 0);
+  EXPECT_EQ(text, big.substr(0, 256));
+}
+
 TEST_F(Texts, RestructureWithoutAMapLeavesAnEmptyTableWithTheNewDictionary) {
   Add("ENG", 1, 1, 1, "x");
   ASSERT_EQ(engine->CursorClose(cur), 0);

@@ -116,6 +116,19 @@ class EngineFixture : public ::testing::Test {
     EXPECT_EQ(engine->OpenTable(db, Name, "", Index, ReadWrite, Share, c, nullptr), 0);
     return c;
   }
+  // A second client attached with a read-write shared database on the same folder; its id.
+  std::uint32_t SecondClient(std::int32_t ClientID = 2) {
+    std::uint32_t hash = 0, d = 0;
+    EXPECT_EQ(engine->ClientAdd(ClientID, "other", "", hash), 0);
+    EXPECT_EQ(engine->DatabaseOpenNoAlias(ClientID, folder.Path(), 1, 1, d), 0);
+    return d;
+  }
+  // A cursor of the database Database on Table along index Index (read-write, shared).
+  std::uint32_t OpenIn(std::uint32_t Database, const std::string& Table, int Index) {
+    std::uint32_t c = 0;
+    EXPECT_EQ(engine->OpenTable(Database, Table, "", Index, 1, 1, c, nullptr), 0);
+    return c;
+  }
   TqnDataDictionary& Dict(std::uint32_t Cursor) { return engine->FindCursor(Cursor)->Table->Dictionary(); }
   std::vector<std::string> Check(const std::string& Name) {
     return QNCheckTableFile(folder.File(Name + ".QND"));
