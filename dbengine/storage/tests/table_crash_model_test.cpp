@@ -185,7 +185,7 @@ class TableCrash : public ::testing::Test {
     return faulty.Fired();
   }
 
-  void CrashAtEveryWrite(TFault fault, bool failSafe) {
+  void CrashAtEveryWrite(TFault fault, bool failSafe, int atLeast = 20) {
     std::string after;
     {
       ScratchFolder folder;
@@ -213,7 +213,7 @@ class TableCrash : public ::testing::Test {
       for (const std::string& name : folder.Names()) EXPECT_EQ(name.find(".QN$"), std::string::npos) << label << " " << name;
       if (!fired || HasFailure()) break;
     }
-    EXPECT_GT(n, 20);
+    EXPECT_GT(n, atLeast);
     EXPECT_TRUE(sawBefore);
     EXPECT_TRUE(sawAfter);
   }
@@ -226,6 +226,9 @@ TEST_F(TableCrash, AStopAtAnyWriteLeavesTheTableBeforeOrAfterTheTransaction) { C
 TEST_F(TableCrash, AFailedWriteLeavesTheTableBeforeOrAfterTheTransaction) { CrashAtEveryWrite(TFault::FailWrite, false); }
 TEST_F(TableCrash, ATornWriteOfAFailSafeTransactionLeavesTheTableBeforeOrAfterIt) {
   CrashAtEveryWrite(TFault::StopTorn, true);
+}
+TEST_F(TableCrash, AFlushThatLosesItsWritesLeavesTheTableBeforeOrAfterTheTransaction) {
+  CrashAtEveryWrite(TFault::LosingFlush, true, 10);
 }
 
 }  // namespace
