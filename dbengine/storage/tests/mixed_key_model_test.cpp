@@ -318,3 +318,118 @@ TEST_F(MixedKeys, EveryKeyFieldTypeOrdersAsItsValuesThroughASmallCache) {
 
 }  // namespace
 }  // namespace tw::dbengine::testing
+
+namespace tw::dbengine::testing {
+namespace {
+
+// Keys of the largest length (1024 bytes: nodes of three keys), nulls among them, through a
+// cache of five pages, against the order of their bytes; every fourth batch is rolled back.
+TEST(LargestKeys, KeepTheirOrderThroughSplitsMergesAndRollbacks) {
+  for (std::int32_t blockSize : {4096, 8192}) {
+    ScratchFolder folder;
+    IndexedTable t(folder, [](TqnDataDictionary& d) {
+      d.AddField("B", "", qftByteArray, 1023, 0, false);
+      d.AddIndex("BYB", "", 0, {0}, true, true, false);
+    }, blockSize);
+    ASSERT_EQ(t.dict.IndexKeyLength(1), 1024);
+    t.fx.bm.SetMaxPageCount(5);
+    std::vector<std::pair<std::vector<std::uint8_t>, std::int32_t>> model;  // key, reference
+    std::mt19937 rng(2);
+    for (int batch = 0; batch < 6; ++batch) {
+      t.Begin();
+      const auto saved = model;
+      for (int i = 0; i < 150; ++i) {
+        if (rng() % 3 != 0 || model.empty()) {
+          auto r = t.NewRecord();
+          std::vector<std::uint8_t> b(1023, 0);
+          b[0] = static_cast<std::uint8_t>(rng() % 4);
+          b[1022] = static_cast<std::uint8_t>(rng() % 3);
+          if (rng() % 9 != 0) t.dict.SetRecordField(0, r.data(), b.data());
+          model.emplace_back(t.KeyOf(1, r), t.Insert(r));
+        } else {
+          const auto it = model.begin() + static_cast<long>(rng() % model.size());
+          t.Remove(it->second);
+          model.erase(it);
+        }
+      }
+      if (batch % 4 == 3) {
+        t.Rollback();
+        model = saved;
+      } else {
+        t.Commit();
+      }
+      const auto faults = t.Check();
+      ASSERT_TRUE(faults.empty()) << Faults(faults);
+      auto expected = model;
+      std::sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+        const bool na = a.first[1023] & 1, nb = b.first[1023] & 1;  // null keys first
+        if (na != nb) return na;
+        if (!na)
+          if (const int r = std::memcmp(a.first.data(), b.first.data(), 1023); r != 0) return r < 0;
+        return static_cast<std::uint32_t>(a.second) < static_cast<std::uint32_t>(b.second);
+      });
+      TqnKeyPath path;
+      QNInitKeyPath(path);
+      std::int32_t ref = 0;
+      std::vector<std::uint8_t> key(1024);
+      std::size_t n = 0;
+      while (QNTblNextKey(t.handles[1], ref, key.data(), path)) {
+        ASSERT_LT(n, expected.size());
+        ASSERT_EQ(ref, expected[n].second) << "forward at " << n;
+        ASSERT_EQ(key, expected[n].first);
+        ++n;
+      }
+      ASSERT_EQ(n, expected.size());
+      QNInitKeyPath(path);
+      while (QNTblPrevKey(t.handles[1], ref, nullptr, path)) {
+        ASSERT_GT(n, 0u);
+        --n;
+        ASSERT_EQ(ref, expected[n].second) << "backward at " << n;
+      }
+      ASSERT_EQ(n, 0u);
+    }
+  }
+}
+
+// Records of the largest length (one to a block) for every block size: stored, deleted and
+// reused without touching a neighbour.
+TEST(LargestRecords, FillABlockEachAndReadBackWhole) {
+  for (std::int32_t blockSize : {4096, 8192, 32768}) {
+    ScratchFolder folder;
+    IndexedTable t(folder, [blockSize](TqnDataDictionary& d) {
+      d.AddField("ID", "", qftInt32, 0, 0, false);
+      d.AddField("B", "", qftByteArray, blockSize - 36 - 4 - 1, 0, false);
+      d.AddIndex("BYID", "", 0, {0}, true, false, false);
+    }, blockSize);
+    ASSERT_EQ(t.dict.RecordLength(), blockSize - 36);
+    std::map<std::int32_t, std::vector<std::uint8_t>> records;
+    std::mt19937 rng(1);
+    t.Begin();
+    for (int i = 0; i < 60; ++i) {
+      auto r = t.NewRecord();
+      const std::int32_t id = static_cast<std::int32_t>(rng() % 10);
+      t.dict.SetRecordField(0, r.data(), reinterpret_cast<const std::uint8_t*>(&id));
+      std::vector<std::uint8_t> b(static_cast<std::size_t>(t.dict.FieldLength(1)));
+      for (auto& x : b) x = static_cast<std::uint8_t>(rng());
+      t.dict.SetRecordField(1, r.data(), b.data());
+      records[t.Insert(r)] = r;
+      if (i % 3 == 2) {
+        auto it = records.begin();
+        std::advance(it, static_cast<long>(rng() % records.size()));
+        t.Remove(it->first);
+        records.erase(it);
+      }
+    }
+    t.Commit();
+    const auto faults = t.Check();
+    ASSERT_TRUE(faults.empty()) << Faults(faults);
+    for (const auto& [ref, r] : records) {
+      auto back = t.NewRecord();
+      QNTblReadRecord(t.fx.file, ref, back.data());
+      EXPECT_EQ(back, r);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace tw::dbengine::testing
