@@ -118,9 +118,12 @@ class MixedKeys : public ::testing::Test {
   }
 
   // Record order in index I: nulls first in either direction, the values, then the reference.
-  int CompareRecords(int I, const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b) const {
+  // Leading: compare that many leading fields only (0: all).
+  int CompareRecords(int I, const std::vector<std::uint8_t>& a, const std::vector<std::uint8_t>& b, int Leading = 0) const {
     const IndexDef& x = kIndexes[I - 1];
-    for (int f : x.fields) {
+    const std::size_t n = Leading > 0 ? static_cast<std::size_t>(Leading) : x.fields.size();
+    for (std::size_t k = 0; k < n; ++k) {
+      const int f = x.fields[k];
       const bool na = table->dict.IsRecordFieldNull(f, a.data());
       const bool nb = table->dict.IsRecordFieldNull(f, b.data());
       if (na || nb) {
@@ -232,22 +235,36 @@ class MixedKeys : public ::testing::Test {
       ASSERT_EQ(ref, expected[n].second) << "index " << I << " backward at " << n;
     }
     ASSERT_EQ(n, 0u);
-    // Searches for keys of random records land on the first key not below them.
+    // Searches for keys of random records, by all fields or by some leading ones, land on the
+    // first key not below them.
     for (int s = 0; s < 20; ++s) {
       const auto probe = RandomRecord();
+      const int leading = static_cast<int>(rng() % kIndexes[I - 1].fields.size());
+      TqnIndexHandle hs = h;
+      hs.Params.FieldCount = leading;
       const auto at = std::find_if(expected.begin(), expected.end(),
-                                   [&](const auto& e) { return CompareRecords(I, probe, e.first) <= 0; });
+                                   [&](const auto& e) { return CompareRecords(I, probe, e.first, leading) <= 0; });
       std::int32_t found = 0;
       const auto probeKey = table->KeyOf(I, probe);
-      ASSERT_EQ(QNTblFindKey(h, found, probeKey.data(), kQnFindGreaterOrEqual, path), !expected.empty());
+      ASSERT_EQ(QNTblFindKey(hs, found, probeKey.data(), kQnFindGreaterOrEqual, path), !expected.empty());
       if (at == expected.end()) {
         EXPECT_EQ(path.State, kpsEOF) << "index " << I;
       } else {
-        EXPECT_EQ(found, at->second) << "index " << I << " search " << s;
+        EXPECT_EQ(found, at->second) << "index " << I << " search " << s << " leading " << leading;
       }
       found = 0;
-      const bool equal = at != expected.end() && CompareRecords(I, probe, at->first) == 0;
-      EXPECT_EQ(QNTblFindKey(h, found, probeKey.data(), kQnFindEqual, path), equal) << "index " << I;
+      const auto above = std::find_if(expected.begin(), expected.end(),
+                                      [&](const auto& e) { return CompareRecords(I, probe, e.first, leading) < 0; });
+      found = 0;
+      ASSERT_EQ(QNTblFindKey(hs, found, probeKey.data(), kQnFindGreater, path), !expected.empty());
+      if (above == expected.end()) {
+        EXPECT_EQ(path.State, kpsEOF) << "index " << I;
+      } else {
+        EXPECT_EQ(found, above->second) << "index " << I << " search above " << s << " leading " << leading;
+      }
+      found = 0;
+      const bool equal = at != expected.end() && CompareRecords(I, probe, at->first, leading) == 0;
+      EXPECT_EQ(QNTblFindKey(hs, found, probeKey.data(), kQnFindEqual, path), equal) << "index " << I;
       if (equal) {
         EXPECT_EQ(found, at->second);
       }
