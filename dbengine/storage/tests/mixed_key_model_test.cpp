@@ -333,6 +333,55 @@ TEST_F(MixedKeys, EveryKeyFieldTypeOrdersAsItsValuesThroughASmallCache) {
   EXPECT_GE(QNTblGetIndexInfo(table->fx.file, 2).NodeCount, 9);  // the tree is deeper than one level
 }
 
+// Requests of one long transaction put back to their savepoints at random: what a rolled-back
+// request changed (records, keys of every index) is gone, what the others changed stays,
+// through a cache that writes the transaction's changes early.
+TEST_F(MixedKeys, RequestsPutBackToTheirSavepointsLeaveNothingOfThemselves) {
+  table->Begin();
+  for (int i = 0; i < 900; ++i) {
+    TqnBufferManager::TRequest request(table->fx.bm);
+    table->fx.bm.BeginSavepoint();
+    const bool putBack = rng() % 4 == 0;
+    std::int32_t changedRef = 0;
+    std::vector<std::uint8_t> changed;
+    bool removed = false;
+    if (rng() % 3 != 0 || records.empty()) {
+      const auto rec = RandomRecord();
+      changedRef = table->Insert(rec);
+      if (changedRef != -1) changed = rec;
+    } else {
+      auto it = records.begin();
+      std::advance(it, static_cast<long>(rng() % records.size()));
+      changedRef = it->first;
+      table->Remove(changedRef);
+      removed = true;
+    }
+    if (putBack) {
+      table->fx.bm.RollbackToSavepoint();
+      continue;
+    }
+    table->fx.bm.EndSavepoint();
+    if (removed)
+      records.erase(changedRef);
+    else if (changedRef != -1)
+      records[changedRef] = changed;
+  }
+  EXPECT_GT(table->fx.bm.Spills(), 0u);
+  EXPECT_GT(records.size(), 150u);
+  table->Commit();
+  const auto faults = table->Check();
+  ASSERT_TRUE(faults.empty()) << Faults(faults);
+  for (int x = 1; x < table->dict.IndexCount(); ++x) {
+    ExpectIndexMatches(x);
+    if (HasFatalFailure()) return;
+  }
+  for (const auto& [ref, rec] : records) {
+    auto back = table->NewRecord();
+    QNTblReadRecord(table->fx.file, ref, back.data());
+    EXPECT_EQ(back, rec);
+  }
+}
+
 }  // namespace
 }  // namespace tw::dbengine::testing
 
