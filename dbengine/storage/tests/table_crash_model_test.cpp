@@ -9,6 +9,8 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <cstring>
+#include <set>
 
 #include "blocks_test_util.h"
 #include "dbengine/storage/faulty_file_routines.h"
@@ -95,8 +97,9 @@ struct OpenTable {
     std::vector<std::uint8_t> rec(static_cast<std::size_t>(dict.RecordLength()));
     while (QNTblNextKey(handles[1], ref, nullptr, path)) {
       QNTblReadRecord(file, ref, rec.data());
-      out += std::to_string(ref) + ":" + std::to_string(QNGetI32(rec.data())) + ":" +
-             reinterpret_cast<const char*>(rec.data() + dict.FieldOffset(1));
+      const char* name = reinterpret_cast<const char*>(rec.data() + dict.FieldOffset(1));
+      out += std::to_string(ref) + ":" + std::to_string(QNGetI32(rec.data())) + ":" + name[0] +
+             std::to_string(std::strlen(name));
       if (!dict.IsRecordFieldNull(2, rec.data())) {
         const std::int32_t blob = QNGetI32(rec.data() + dict.FieldOffset(2));
         int error = 0;
@@ -131,6 +134,37 @@ void Change(OpenTable& t) {
       t.Insert(1000 + i, rng);
     }
   }
+}
+
+// The same changes, each in a request with a savepoint: a request that fails (or is named in
+// PutBack) is put back to its savepoint and the transaction goes on.  Returns the requests put
+// back.
+std::set<int> ChangeInRequests(OpenTable& t, const std::set<int>& PutBack = {}) {
+  std::set<int> putBack;
+  std::mt19937 rng(77);
+  for (int i = 0; i < 24; ++i) {
+    TqnBufferManager::TRequest request(t.bm);
+    t.bm.BeginSavepoint();
+    bool failed = false;
+    try {
+      if (i % 3 == 2) {
+        std::int32_t ref = 0, next = 0;
+        for (unsigned k = rng() % 30; QNTblNextRecord(t.file, ref, next, nullptr) && k > 0; --k) ref = next;
+        if (ref != 0) t.Remove(ref);
+      } else {
+        t.Insert(1000 + i, rng);
+      }
+    } catch (const EqnException&) {
+      failed = true;
+    }
+    if (failed || PutBack.count(i) != 0) {
+      t.bm.RollbackToSavepoint();
+      putBack.insert(i);
+    } else {
+      t.bm.EndSavepoint();
+    }
+  }
+  return putBack;
 }
 
 class TableCrash : public ::testing::Test {
@@ -221,9 +255,66 @@ class TableCrash : public ::testing::Test {
     EXPECT_TRUE(sawAfter || rollBack);
   }
 
+  // A copy of the table opened through Faulty (when given) with a cache of six pages.
+  std::unique_ptr<OpenTable> OpenCopy(const ScratchFolder& folder, TqnFaultyFileRoutines* faulty) {
+    for (const std::string& name : base.Names()) std::filesystem::copy_file(base.File(name), folder.File(name));
+    TqnFileRoutines* previous = faulty != nullptr ? QNInstallFileAccessTable(faulty) : nullptr;
+    auto t = std::make_unique<OpenTable>(folder.File("T"), 6);
+    if (faulty != nullptr) QNInstallFileAccessTable(previous);
+    return t;
+  }
+
   ScratchFolder base;
   std::string before;
 };
+
+// The Nth write of a long transaction fails inside a request: that request is put back to its
+// savepoint, the transaction goes on and commits, and the table then holds every other request
+// and nothing of the failed one; or the commit fails and the table is as before.
+TEST_F(TableCrash, ARequestWhoseWriteFailsIsPutBackAndTheTransactionGoesOn) {
+  int sawPutBack = 0;
+  // Every third write: the writes of one kind come in runs.
+  for (int n = 1; n < 400; n += 3) {
+    const std::string label = "write " + std::to_string(n);
+    ScratchFolder folder;
+    TqnFaultyFileRoutines faulty;
+    std::set<int> putBack;
+    bool committed = false;
+    {
+      auto t = OpenCopy(folder, &faulty);
+      faulty.Arm(TFault::FailWrite, n);
+      t->file->TransactionId = 9;
+      t->bm.StartTransaction(9, false, "");
+      putBack = ChangeInRequests(*t);
+      try {
+        t->bm.Commit(9);
+        committed = true;
+      } catch (const EqnException&) {
+        // A commit that failed after it was decided is done (the server answers so).
+        committed = t->bm.IsDecided(9);
+        if (!committed) t->bm.Rollback(9);
+      }
+    }
+    std::string expected = before;
+    if (committed) {
+      ScratchFolder replay;
+      auto t = OpenCopy(replay, nullptr);
+      t->file->TransactionId = 9;
+      t->bm.StartTransaction(9, false, "");
+      EXPECT_EQ(ChangeInRequests(*t, putBack), putBack) << label;
+      t->bm.Commit(9);
+      t.reset();
+      expected = OpenTable(replay.File("T")).State();
+    }
+    OpenTable t(folder.File("T"));
+    const auto faults = QNCheckTable(t.file, t.dict);
+    ASSERT_TRUE(faults.empty()) << label << ":\n" << Faults(faults);
+    ASSERT_EQ(t.State(), expected) << label << (committed ? ", committed" : ", rolled back");
+    if (committed && !putBack.empty()) ++sawPutBack;
+    if (!faulty.Fired()) break;
+  }
+  EXPECT_GT(sawPutBack, 5);
+}
 
 TEST_F(TableCrash, AStopAtAnyWriteLeavesTheTableBeforeOrAfterTheTransaction) { CrashAtEveryWrite(TFault::Stop, false); }
 TEST_F(TableCrash, AFailedWriteLeavesTheTableBeforeOrAfterTheTransaction) { CrashAtEveryWrite(TFault::FailWrite, false); }
