@@ -39,7 +39,9 @@ std::string BlobText(std::int32_t id) {
 // The table open in one buffer manager, with the file routines that were installed when it
 // was opened.
 struct OpenTable {
-  explicit OpenTable(const std::string& base, int cachePages = 0) {
+  // Shared: a buffer manager that other tables use too (else the table has its own).
+  explicit OpenTable(const std::string& base, int cachePages = 0, TqnBufferManager* shared = nullptr)
+      : bm(shared != nullptr ? *shared : ownBm) {
     if (cachePages > 0) bm.SetMaxPageCount(cachePages);
     file = QNAllocFileInfo(base, "QND", &bm);
     QNOpenFile(file, true, false, false, false);
@@ -114,25 +116,31 @@ struct OpenTable {
     return out;
   }
 
-  TqnBufferManager bm;
+  TqnBufferManager ownBm;
+  TqnBufferManager& bm;
   TqnFileInfo* file = nullptr;
   TqnDataDictionary dict;
   std::vector<TqnIndexHandle> handles;
 };
 
+// Change I of the transaction: an insert, or every third time the deletion of a record.
+void ChangeStep(OpenTable& t, int i, std::mt19937& rng) {
+  if (i % 3 == 2) {
+    // The Kth live record in physical order.
+    std::int32_t ref = 0, next = 0;
+    for (unsigned k = rng() % 30; QNTblNextRecord(t.file, ref, next, nullptr) && k > 0; --k) ref = next;
+    if (ref != 0) t.Remove(ref);
+  } else {
+    t.Insert(1000 + i, rng);
+  }
+}
+
 // The transaction: inserts and deletes enough to split and merge nodes on every level.
-void Change(OpenTable& t) {
-  std::mt19937 rng(77);
+void Change(OpenTable& t, std::uint32_t seed = 77) {
+  std::mt19937 rng(seed);
   for (int i = 0; i < 24; ++i) {
     TqnBufferManager::TRequest request(t.bm);
-    if (i % 3 == 2) {
-      // The Kth live record in physical order.
-      std::int32_t ref = 0, next = 0;
-      for (unsigned k = rng() % 30; QNTblNextRecord(t.file, ref, next, nullptr) && k > 0; --k) ref = next;
-      if (ref != 0) t.Remove(ref);
-    } else {
-      t.Insert(1000 + i, rng);
-    }
+    ChangeStep(t, i, rng);
   }
 }
 
@@ -147,13 +155,7 @@ std::set<int> ChangeInRequests(OpenTable& t, const std::set<int>& PutBack = {}) 
     t.bm.BeginSavepoint();
     bool failed = false;
     try {
-      if (i % 3 == 2) {
-        std::int32_t ref = 0, next = 0;
-        for (unsigned k = rng() % 30; QNTblNextRecord(t.file, ref, next, nullptr) && k > 0; --k) ref = next;
-        if (ref != 0) t.Remove(ref);
-      } else {
-        t.Insert(1000 + i, rng);
-      }
+      ChangeStep(t, i, rng);
     } catch (const EqnException&) {
       failed = true;
     }
@@ -341,6 +343,64 @@ TEST_F(TableCrash, AStopWhileARollbackUndoesEarlyWritesLeavesTheTableAsBefore) {
 }
 TEST_F(TableCrash, AFlushThatLosesItsWritesLeavesTheTableBeforeOrAfterTheTransaction) {
   CrashAtEveryWrite(TFault::LosingFlush, true, 10);
+}
+
+}  // namespace
+}  // namespace tw::dbengine::testing
+
+namespace tw::dbengine::testing {
+namespace {
+
+// Two transactions of two clients on two tables through one small cache, their requests
+// interleaved: the cache writes either one's changes early to make room for the other.  Each
+// table then holds its own transaction exactly when that one committed.
+TEST_F(TableCrash, TwoTransactionsSharingASmallCacheEndEachOnItsOwn) {
+  for (int ending = 0; ending < 4; ++ending) {
+    ScratchFolder folder;
+    for (const char* name : {"A", "B"}) std::filesystem::copy_file(base.File("T.QND"), folder.File(std::string(name) + ".QND"));
+    const bool commitA = (ending & 1) != 0, commitB = (ending & 2) != 0;
+    {
+      TqnBufferManager bm;
+      OpenTable a(folder.File("A"), 6, &bm);
+      OpenTable b(folder.File("B"), 6, &bm);
+      a.file->TransactionId = 11;
+      bm.StartTransaction(11, false, "");
+      b.file->TransactionId = 12;
+      bm.StartTransaction(12, false, "");
+      std::mt19937 rngA(77), rngB(78);
+      for (int i = 0; i < 24; ++i) {
+        for (OpenTable* t : {&a, &b}) {
+          std::mt19937& rng = t == &a ? rngA : rngB;
+          TqnBufferManager::TRequest request(bm);
+          ChangeStep(*t, i, rng);
+        }
+      }
+      EXPECT_GT(bm.Spills(), 0u);
+      if (commitA) bm.Commit(11); else bm.Rollback(11);
+      if (commitB) bm.Commit(12); else bm.Rollback(12);
+    }
+    for (const char* name : {"A", "B"}) {
+      // The same changes alone, for the expected state.
+      std::string expected = before;
+      const bool isA = name[0] == 'A';
+      if (isA ? commitA : commitB) {
+        ScratchFolder alone;
+        std::filesystem::copy_file(base.File("T.QND"), alone.File("T.QND"));
+        {
+          OpenTable t(alone.File("T"), 6);
+          t.file->TransactionId = 5;
+          t.bm.StartTransaction(5, false, "");
+          Change(t, isA ? 77 : 78);
+          t.bm.Commit(5);
+        }
+        expected = OpenTable(alone.File("T")).State();
+      }
+      OpenTable t(folder.File(name));
+      const auto faults = QNCheckTable(t.file, t.dict);
+      ASSERT_TRUE(faults.empty()) << name << " ending " << ending << ":\n" << Faults(faults);
+      EXPECT_EQ(t.State(), expected) << name << " ending " << ending;
+    }
+  }
 }
 
 }  // namespace
