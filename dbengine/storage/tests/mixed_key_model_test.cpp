@@ -242,27 +242,25 @@ class MixedKeys : public ::testing::Test {
       const int leading = static_cast<int>(rng() % kIndexes[I - 1].fields.size());
       TqnIndexHandle hs = h;
       hs.Params.FieldCount = leading;
-      const auto at = std::find_if(expected.begin(), expected.end(),
-                                   [&](const auto& e) { return CompareRecords(I, probe, e.first, leading) <= 0; });
-      std::int32_t found = 0;
       const auto probeKey = table->KeyOf(I, probe);
-      ASSERT_EQ(QNTblFindKey(hs, found, probeKey.data(), kQnFindGreaterOrEqual, path), !expected.empty());
-      if (at == expected.end()) {
-        EXPECT_EQ(path.State, kpsEOF) << "index " << I;
-      } else {
-        EXPECT_EQ(found, at->second) << "index " << I << " search " << s << " leading " << leading;
-      }
-      found = 0;
-      const auto above = std::find_if(expected.begin(), expected.end(),
-                                      [&](const auto& e) { return CompareRecords(I, probe, e.first, leading) < 0; });
-      found = 0;
-      ASSERT_EQ(QNTblFindKey(hs, found, probeKey.data(), kQnFindGreater, path), !expected.empty());
-      if (above == expected.end()) {
-        EXPECT_EQ(path.State, kpsEOF) << "index " << I;
-      } else {
-        EXPECT_EQ(found, above->second) << "index " << I << " search above " << s << " leading " << leading;
-      }
-      found = 0;
+      // The first key above the probe (or not below it) is where the search lands, else EOF.
+      auto expectLanding = [&](int action, bool above) {
+        const auto want = std::find_if(expected.begin(), expected.end(), [&](const auto& e) {
+          const int r = CompareRecords(I, probe, e.first, leading);
+          return above ? r < 0 : r <= 0;
+        });
+        std::int32_t found = 0;
+        EXPECT_EQ(QNTblFindKey(hs, found, probeKey.data(), action, path), !expected.empty());
+        if (want == expected.end()) {
+          EXPECT_EQ(path.State, kpsEOF) << "index " << I;
+        } else {
+          EXPECT_EQ(found, want->second) << "index " << I << " action " << action << " leading " << leading;
+        }
+        return want;
+      };
+      const auto at = expectLanding(kQnFindGreaterOrEqual, false);
+      expectLanding(kQnFindGreater, true);
+      std::int32_t found = 0;
       const bool equal = at != expected.end() && CompareRecords(I, probe, at->first, leading) == 0;
       EXPECT_EQ(QNTblFindKey(hs, found, probeKey.data(), kQnFindEqual, path), equal) << "index " << I;
       if (equal) {
