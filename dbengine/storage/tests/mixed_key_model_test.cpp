@@ -29,10 +29,11 @@ struct IndexDef {
   bool caseInsensitive;
 };
 
-// Ten fields (two null bytes), eleven fields the other way round, and a unique pair.
+// Ten fields (two null bytes), the most fields an index takes the other way round, and a
+// unique pair.
 const IndexDef kIndexes[] = {
     {{fB, fC, fU8, fI16, fU32, fF, fD, fX, fCY, fDT}, true, true, false},
-    {{fSS, fTS, fBA, fW, fZS, fI8, fI32, fU16, fCO, fTM, fC}, true, false, true},
+    {{fSS, fTS, fBA, fW, fZS, fI8, fI32, fU16, fCO, fTM, fC, fB, fU8, fI16, fF, fD}, true, false, true},
     {{fI32, fU8}, false, true, false},
 };
 
