@@ -249,3 +249,38 @@ TEST_F(Blobs, RandomWritesAndTruncationsMatchAByteVector) {
 
 }  // namespace
 }  // namespace tw::dbengine::testing
+namespace tw::dbengine::testing {
+namespace {
+// A BLOB of the largest length, written through a cache of eight pages: nothing can be added
+// past the limit, its end reads back, and a truncation rolled back leaves it whole.
+TEST_F(Blobs, TheLargestBlobRoundTripsThroughASmallCache) {
+  t.fx.bm.SetMaxPageCount(8);
+  t.Begin();
+  std::int32_t nr = 0;
+  QNTblAddBLOB(t.fx.file, nr);
+  const auto big = Bytes(kQnBlobMaxLength, 4);
+  QNTblWriteBLOB(t.fx.file, nr, 0, kQnBlobMaxLength, big.data());
+  std::uint8_t one = 1;
+  EXPECT_NE(ErrorOf([&] { QNTblWriteBLOB(t.fx.file, nr, kQnBlobMaxLength, 1, &one); }), 0);
+  EXPECT_EQ(ErrorOf([&] { QNTblWriteBLOB(t.fx.file, nr, kQnBlobMaxLength, 0, &one); }), 0);
+  int err = 0;
+  EXPECT_EQ(QNTblGetBLOBLength(t.fx.file, nr, err), kQnBlobMaxLength);
+  EXPECT_EQ(ReadAllOf(nr, kQnBlobMaxLength - 5000, 6000), std::vector<std::uint8_t>(big.end() - 5000, big.end()));
+  EXPECT_EQ(ReadAllOf(nr, kQnBlobMaxLength, 10).size(), 0u);
+  t.Commit();
+  const auto faults = Check();
+  EXPECT_TRUE(faults.empty()) << Faults(faults);
+  t.Begin();
+  QNTblTruncateBLOB(t.fx.file, nr, 257);
+  t.Rollback();
+  EXPECT_EQ(ReadAllOf(nr), big);
+  t.Begin();
+  QNTblTruncateBLOB(t.fx.file, nr, 257);
+  t.Commit();
+  EXPECT_EQ(ReadAllOf(nr), std::vector<std::uint8_t>(big.begin(), big.begin() + 257));
+  EXPECT_EQ(Segments(nr), 1);
+  EXPECT_TRUE(Check().empty());
+}
+
+}  // namespace
+}  // namespace tw::dbengine::testing

@@ -133,6 +133,34 @@ TEST_F(Indexes, DeletingAnIndexFreesItsNodesAndMovesTheOthersDown) {
   EXPECT_EQ(moved.Flags, kQnIndexAllowDups);
   EXPECT_EQ(QNTblGetIndexInfo(t.fx.file, 255).Root, -1);
   EXPECT_EQ(ErrorOf([&] { QNTblGetIndexInfo(t.fx.file, 256); }), qnerrIndexOutOfRange);
+  // The moved index is used under its new number: keys added and removed, walked in order.
+  TqnIndexHandle moved1 = t.handles[2];
+  moved1.Index = 1;
+  for (std::int32_t i = 0; i < 300; ++i) {
+    const std::int32_t ref = 1000000 + i * 16;
+    const std::int32_t group = i % 5;
+    std::uint8_t k[5] = {};  // the group and its null byte (not null)
+    std::memcpy(k, &group, 4);
+    EXPECT_TRUE(QNTblAddKey(moved1, ref, k));
+    if (i % 2 == 0) {
+      EXPECT_TRUE(QNTblDeleteKey(moved1, ref, k));
+    }
+  }
+  EXPECT_EQ(QNTblGetIndexInfo(t.fx.file, 1).KeyCount, 650);
+  TqnKeyPath path;
+  QNInitKeyPath(path);
+  std::int32_t ref = 0;
+  std::uint8_t key[5];
+  std::int32_t walked = 0;
+  std::int32_t last = -1;
+  while (QNTblNextKey(moved1, ref, key, path)) {
+    std::int32_t group = 0;
+    std::memcpy(&group, key, 4);
+    EXPECT_GE(group, last);
+    last = group;
+    ++walked;
+  }
+  EXPECT_EQ(walked, 650);
   t.Rollback();
 }
 

@@ -3,7 +3,10 @@
 
 #include <cmath>
 #include <cstring>
+#include <algorithm>
 #include <limits>
+#include <map>
+#include <random>
 #include <vector>
 
 #include "dbengine/storage/field_convert.h"
@@ -132,6 +135,98 @@ TEST(FieldConversion, OnlyTheListedPairsAreSupported) {
   EXPECT_TRUE(QNIsFieldConversionSupported(qftUInt8, qftInt16));
   EXPECT_FALSE(QNIsFieldConversionSupported(qftInt16, qftUInt32));
   EXPECT_FALSE(QNIsFieldConversionSupported(qftByteArray, qftShortString));
+}
+
+// Every pair of type values against the conversion table written out here; each supported pair
+// converts random values of every length the types take into a target of exactly its length
+// (a byte written past it is caught), with the same answer without a target.
+TEST(FieldConversion, EveryPairOfTypesAnswersByTheTableAndStaysInsideItsTarget) {
+  const std::vector<int> text = {1, 2, 46, 47, 48, 49, 50};
+  const std::vector<int> numbers = {10, 11, 12, 13, 14};
+  std::map<int, std::vector<int>> table = {
+      {0, {0, 1, 2, 3, 6, 4, 7, 5, 8, 46, 47, 48, 49, 50}},
+      {3, {3, 4, 7, 5, 8, 9}}, {4, {4, 5, 8, 9}}, {5, {5, 9}}, {9, {5, 9}},
+      {6, {6, 7, 8}}, {7, {7, 8}}, {8, {8}},
+      {10, {10, 11, 12, 14}}, {11, {11, 12, 14}}, {12, {12, 14}}, {13, {13}}, {14, {14, 12}},
+      {15, {15, 17}}, {16, {16, 17}}, {17, {15, 16, 17}}, {45, {45}}};
+  for (int t : {3, 4, 5, 9, 6, 7, 8})
+    table[t].insert(table[t].end(), numbers.begin(), numbers.end());
+  for (int t : text) table[t] = text;
+  for (int t = 18; t <= 24; ++t) table[t] = {18, 19, 20, 21, 22, 23, 24};
+  auto lengths = [](int type) -> std::vector<std::int32_t> {
+    if (type == 45) return {1, 7, 256};
+    if (type >= 46 && type <= 49) return {2, 6, 256};
+    if (type == 50) return {4, 12, 512};
+    std::int32_t u = 0, d = 0, len = 0;
+    QNFieldStorage(type, u, d, len);
+    return {len};
+  };
+  std::mt19937 rng(3);
+  for (int st = 0; st < 256; ++st) {
+    for (int tt = 0; tt < 256; ++tt) {
+      const auto row = table.find(st);
+      const bool listed = row != table.end() && std::find(row->second.begin(), row->second.end(), tt) != row->second.end();
+      ASSERT_EQ(QNIsFieldConversionSupported(st, tt), listed) << st << " to " << tt;
+      if (!listed) {
+        std::uint8_t any[16] = {};
+        EXPECT_EQ(QNConvertFieldValue(any, nullptr, st, 16, tt, 16), kQnResInvalidFieldTransformation);
+        continue;
+      }
+      for (std::int32_t sl : lengths(st))
+        for (std::int32_t tl : lengths(tt))
+          for (int round = 0; round < 4; ++round) {
+            std::vector<std::uint8_t> source(static_cast<std::size_t>(sl));
+            for (auto& b : source) b = static_cast<std::uint8_t>(rng());
+            if (round == 0) std::fill(source.begin(), source.end(), 0xFF);
+            std::vector<std::uint8_t> target(static_cast<std::size_t>(tl));
+            const int r = QNConvertFieldValue(source.data(), target.data(), st, sl, tt, tl);
+            EXPECT_EQ(QNConvertFieldValue(source.data(), nullptr, st, sl, tt, tl), r) << st << " to " << tt;
+            EXPECT_TRUE(r == 0 || r == kQnResInvalidFieldTransformation) << r;
+          }
+    }
+  }
+}
+
+// Values that every target can hold come back unchanged from a conversion and its way back.
+TEST(FieldConversion, ValuesSurviveTheWayThereAndBack) {
+  for (std::int32_t day : {1, 693594, 700000, 2958465}) {
+    double dt = 0;
+    ASSERT_EQ(Convert(day, qftDate, qftDateTime, dt), 0);
+    std::int32_t back = 0;
+    ASSERT_EQ(Convert(dt, qftDateTime, qftDate, back), 0);
+    EXPECT_EQ(back, day);
+  }
+  for (std::int32_t ms : {0, 1, 43200000, 86399999}) {
+    double dt = 0;
+    ASSERT_EQ(Convert(ms, qftTime, qftDateTime, dt), 0);
+    std::int32_t back = -1;
+    ASSERT_EQ(Convert(dt, qftDateTime, qftTime, back), 0);
+    EXPECT_EQ(back, ms);
+  }
+  for (std::int64_t cy : {std::int64_t{-92233720368547758}, std::int64_t{-1}, std::int64_t{15000}, std::int64_t{92233720368547758}}) {
+    long double x = 0;
+    std::uint8_t ext[16] = {};
+    std::uint8_t src[8];
+    std::memcpy(src, &cy, 8);
+    ASSERT_EQ(QNConvertFieldValue(src, ext, qftCurrency, 8, qftExtended, 10), 0);
+    std::memcpy(&x, ext, 10);
+    std::int64_t back = 0;
+    std::uint8_t out[8] = {};
+    ASSERT_EQ(QNConvertFieldValue(ext, out, qftExtended, 10, qftCurrency, 8), 0);
+    std::memcpy(&back, out, 8);
+    EXPECT_EQ(back, cy);
+  }
+  // Text through every other text type of room enough, Windows-1252 letters included.
+  const std::string word = "Gr\xFC\xDF" "e \x80";
+  for (int via : {46, 47, 48, 49, 50}) {
+    std::uint8_t src[32] = {static_cast<std::uint8_t>(word.size())};
+    std::memcpy(src + 1, word.data(), word.size());
+    std::uint8_t mid[64] = {};
+    std::uint8_t back[32] = {};
+    ASSERT_EQ(QNConvertFieldValue(src, mid, qftShortString, 21, via, via == 50 ? 42 : 21), 0);
+    ASSERT_EQ(QNConvertFieldValue(mid, back, via, via == 50 ? 42 : 21, qftShortString, 21), 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(back + 1), back[0]), word) << "via " << via;
+  }
 }
 
 class FieldMaps : public ::testing::Test {
