@@ -602,8 +602,11 @@ void TRiCustomRtfEdit::SetResizing(int value) {
 }
 
 void TRiCustomRtfEdit::SetInserting(bool value) {
+  const bool changed = engine_->InsertMode != value;
   engine_->InsertMode = value;
   engine_->UpdateCaret();
+  // The mode changes without a cursor move: what shows it (the status bar) is told here.
+  if (changed) CursorShown();
 }
 
 void TRiCustomRtfEdit::SetCaretDisabled(bool value) {

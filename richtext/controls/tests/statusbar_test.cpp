@@ -84,6 +84,28 @@ TEST_F(StatusBar, ThePositionFollowsTheCursor) {
   EXPECT_EQ(bar->ItemText(TRiStatusItem::stXPos), "0,00 in");
 }
 
+TEST_F(StatusBar, InsertAndOverwriteShowAsSoonAsTheModeChanges) {
+  bar->Items()->SetText("stStatus\n60stLine\n40stInsert");
+  Type("one\rtwo");
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stInsert), "INS");
+  // The Insert key switches the mode without moving the cursor: the bar follows at once.
+  Key(VK_INSERT);
+  ASSERT_FALSE(rt->Inserting());
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stInsert), "OVR");
+  Key(VK_INSERT);
+  ASSERT_TRUE(rt->Inserting());
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stInsert), "INS");
+  // So does the property, and the mode stays shown after moves and typing.
+  rt->SetInserting(false);
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stInsert), "OVR");
+  Key(VK_HOME, false, true);
+  Type("X");
+  EXPECT_EQ(rt->Text(), "Xne\r\ntwo");
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stInsert), "OVR");
+  rt->SetInserting(true);
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stInsert), "INS");
+}
+
 // Typing into a document of many pages: the page pass after a keystroke lays out only what the
 // view may show, yet the line, page and place the bar shows, the document's height and the page
 // starts are what a whole pass gives, at the document's start, end and middle.
