@@ -56,11 +56,21 @@ void TRiPagePrinter::Restore(const Saved& s, bool layout) {
 
 void TRiPagePrinter::PrintPages(TPrinter& printer, int from, int to) {
   TRiRTFTextPaint& e = engine_;
-  const double screenSum = !NoPageMatching && e.Header().ResolutionY > 0 ? HeightInCentimetres(e) : 0;
-  printer.BeginDoc();
   Saved saved;
   Save(saved);
   try {
+    double screenSum = 0;
+    if (!NoPageMatching && e.Header().ResolutionY > 0) {
+      // The printed pages are matched with the screen's lines broken at the page's text width:
+      // a view that wraps at a window narrower than that shows more lines than the page holds,
+      // and matching those would leave most of each sheet empty.  Such a view is laid out at
+      // the page's width for the count (the end of printing lays it out as it was).
+      if (e.WordWrap() && !e.Has(loPageWidth) && e.Header().TextWidthPixels < e.Header().Layout.PrintableWidth) {
+        e.SetWordWrap(false);
+      }
+      screenSum = HeightInCentimetres(e);
+    }
+    printer.BeginDoc();
     TCanvas* canvas = printer.Canvas();
     const HDC dc = canvas->Handle();
     canvas->Font()->SetPixelsPerInch(GetDeviceCaps(dc, LOGPIXELSY));
