@@ -305,6 +305,7 @@ void TRiCustomRtfEdit::Reformat() {
 
 bool PageLeavesText(int left, int right, int top, int bottom, int width, int height) {
   if (left < 0 || right < 0 || top < 0 || bottom < 0) return false;
+  if (width > MaxPageTwips || height > MaxPageTwips) return false;
   return std::int64_t{width} - left - right >= MinPageText && std::int64_t{height} - top - bottom >= MinPageText;
 }
 

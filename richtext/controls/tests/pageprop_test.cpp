@@ -309,6 +309,38 @@ TEST_F(PageDialog, APageWithoutRoomForTextIsRefusedUntilMended) {
   EXPECT_FALSE(rt->Modified);
 }
 
+// 200 inches (288000 twips) either way is the largest paper a page may have: the program keeps
+// no larger page setup, so the dialog does not take one either.
+TEST_F(PageDialog, APageLargerThanAnyPaperIsRefusedUntilMended) {
+  const bool ok = Run({
+      [&] { Retype(1, "250"); },
+      [&] { InjectKey(VK_RETURN); },
+      [&] {
+        EXPECT_NE(dlg->Window(), nullptr);
+        Retype(1, "200");
+      },
+      [&] { Retype(2, "200.01"); },
+      [&] { InjectKey(VK_RETURN); },
+      [&] {
+        EXPECT_NE(dlg->Window(), nullptr);
+        Retype(2, "200");
+      },
+      [&] { InjectKey(VK_RETURN); },
+  });
+  EXPECT_TRUE(ok);
+  EXPECT_FALSE(exhausted);
+  ASSERT_EQ(boxes.size(), 2u) << ::testing::PrintToString(boxes);
+  EXPECT_NE(boxes[0].find("The paper cannot be larger than 200.00"), std::string::npos) << boxes[0];
+  const TRiLayout& l = E().Header().Layout;
+  EXPECT_EQ(l.PageWidth, MaxPageTwips);
+  EXPECT_EQ(l.PageHeight, MaxPageTwips);
+  // The editor keeps its page when given a larger one.
+  rt->SetPageSize(riKeep, riKeep, riKeep, riKeep, MaxPageTwips + 1, riKeep);
+  rt->SetPageSize(riKeep, riKeep, riKeep, riKeep, riKeep, 1 << 30);
+  EXPECT_EQ(l.PageWidth, MaxPageTwips);
+  EXPECT_EQ(l.PageHeight, MaxPageTwips);
+}
+
 TEST_F(PageDialog, WorksOnAReadOnlyViewAndWithoutAnEditorDoesNothing) {
   rt->SetReadOnly(true);
   Run({[&] { Retype(5, "2"); }, [&] { InjectKey(VK_RETURN); }});
