@@ -712,6 +712,7 @@ void TRiCustomRichText::ToolPanelField(int kind, const std::string& value, int e
   if (kind == tfParagraph) {
     int v = 0;
     if (ParseInt(value, v)) SetParagraphValue(v, static_cast<std::uint8_t>(extra));
+    ShowParagraph();  // the ruler and the alignment buttons show the paragraph as it is now
     return;
   }
   TAttr a = engine_->CurAttr;
@@ -746,6 +747,7 @@ void TRiCustomRichText::ToolPanelField(int kind, const std::string& value, int e
   engine_->SetAttr(a, mask);
   Change();
   engine_->Redraw();
+  ShowAttributes();  // the fields show what the next typed character takes
 }
 
 void TRiCustomRichText::RulerChanged(int typ, int, int num, bool changing) {
