@@ -164,7 +164,9 @@ void TRiPagePrinter::PrintPages(TPrinter& printer, int from, int to) {
 void TRiPagePrinter::BeginPages(TCanvas* canvas, int x, int y, int width, int height, std::uint32_t suspendOptions,
                                 bool setTextWidth) {
   TRiRTFTextPaint& e = engine_;
-  Save(series_);
+  // A series begun again keeps the view saved when it first began: that is what its end gives
+  // back, not the page painted last.
+  if (!series_.Active) Save(series_);
   e.SetLayoutOptions(suspendOptions);
   e.SetReferenceCanvas(canvas);
   e.SetWordWrap(false);

@@ -229,5 +229,32 @@ TEST_F(PagePainting, ASeriesKeepsTheTargetLayoutUntilItEnds) {
   EXPECT_EQ(e_->ReferenceCanvas(), bmp_.Canvas());
 }
 
+// A series begun again before it ended (a preview opened anew) takes the new target; its end
+// still gives the engine its own view back, never the page it painted on last.
+TEST_F(PagePainting, ASeriesBegunTwiceEndsOnTheEnginesOwnView) {
+  Build(std::vector<std::string>(12, "Series line"));
+  const int width = e_->WindowWidth(), height = e_->WindowHeight(), textWidth = e_->TextWidth();
+  TRiPagePrinter pp(*e_);
+  {
+    auto first = std::make_unique<TBitmap>();
+    first->SetSize(200, 100);
+    auto second = std::make_unique<TBitmap>();
+    second->SetSize(300, 150);
+    pp.PaintPage(first->Canvas(), 0, 0, 200, 100, 0, pmBeginSeries);
+    pp.PaintPage(second->Canvas(), 5, 5, 290, 140, 0, pmBeginSeries);
+    EXPECT_EQ(e_->ReferenceCanvas(), second->Canvas());
+    EXPECT_GT(pp.PaintPage(second->Canvas(), 5, 5, 290, 140, 0, pmPaint), 0);
+    pp.PaintPage(nullptr, 0, 0, 0, 0, 0, pmEndSeries);
+  }
+  EXPECT_FALSE(pp.SeriesActive());
+  EXPECT_EQ(e_->ReferenceCanvas(), bmp_.Canvas());
+  EXPECT_EQ(e_->WindowWidth(), width);
+  EXPECT_EQ(e_->WindowHeight(), height);
+  EXPECT_EQ(e_->TextWidth(), textWidth);
+  // The pages are gone; the engine paints on its own canvas.
+  e_->Redraw();
+  EXPECT_GT(CountColour(bmp_.Canvas(), TRect{0, 0, 100, 15}, clBlack), 0);
+}
+
 }  // namespace
 }  // namespace tw::richtext::testing
