@@ -1,6 +1,7 @@
 // Printing through the printer and painting single pages.
 #include "richtext/paint/pages.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/gfx/devicecontext.h"
@@ -24,6 +25,35 @@ double HeightInCentimetres(const TRiRTFTextPaint& e) {
     for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) sum += static_cast<double>(l->Height) / resY * 2.54;
   return sum;
 }
+
+// A page larger than the printer's sheet either way would lose the text beyond the sheet's
+// edge: the sheet takes the page's size for this document.  Answers whether it changed.
+bool FitSheetToPage(TPrinter& printer, const TRiLayout& l) {
+  const bool landscape = printer.Orientation() == TPrinterOrientation::poLandscape;
+  const TPaperSize& paper = printer.PaperSize();
+  const int sheetW = landscape ? paper.Height : paper.Width, sheetH = landscape ? paper.Width : paper.Height;
+  const auto tenths = [](int twips) { return MulDiv(twips, 254, TwipsPerInch); };  // tenths of a millimetre
+  const int pageW = tenths(l.PageWidth), pageH = tenths(l.PageHeight);
+  if (pageW <= sheetW + 5 && pageH <= sheetH + 5) return false;
+  constexpr int kLargestSheet = 5000;  // millimetres, the largest sheet a printer takes
+  const int w = std::clamp((pageW + 5) / 10, 1, kLargestSheet), h = std::clamp((pageH + 5) / 10, 1, kLargestSheet);
+  printer.SetPaperSize(landscape ? PaperSizeFromMillimetres(h, w) : PaperSizeFromMillimetres(w, h));
+  return true;
+}
+
+// Gives the printer its sheet back when the document is done, however it ends.
+struct SheetRestore {
+  TPrinter& Printer;
+  TPaperSize Paper;
+  bool Changed = false;
+  ~SheetRestore() {
+    if (!Changed || Printer.Printing()) return;
+    try {
+      Printer.SetPaperSize(Paper);
+    } catch (...) {
+    }
+  }
+};
 
 }  // namespace
 
@@ -56,6 +86,8 @@ void TRiPagePrinter::Restore(const Saved& s, bool layout) {
 
 void TRiPagePrinter::PrintPages(TPrinter& printer, int from, int to) {
   TRiRTFTextPaint& e = engine_;
+  SheetRestore sheet{printer, printer.PaperSize()};
+  sheet.Changed = FitSheetToPage(printer, e.Header().Layout);
   Saved saved;
   Save(saved);
   try {
