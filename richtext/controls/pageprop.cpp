@@ -27,6 +27,7 @@ constexpr TUiTextPair kGerman[] = {
     {"'%s' is not a valid page value", "'%s' ist kein g\xFCltiger Seitenwert"},
     {"The margins leave no room for the text on this page", "Die R\xE4nder lassen auf dieser Seite keinen Platz f\xFCr den Text"},
     {"A margin cannot be negative", "Ein Rand kann nicht negativ sein"},
+    {"The paper cannot be larger than %s", "Das Papier kann nicht gr\xF6\xDF" "er als %s sein"},
     // The window.
     {"Page Properties", "Seiteneigenschaften"},
     {" Paper Size ", " Papiergr\xF6\xDF" "e "},
@@ -204,8 +205,10 @@ void TRiPageProp::BitBtn2Click(TObject*) {
   const int bad = BadPageField();
   if (bad != 0) {
     Edits[static_cast<std::size_t>(bad)]->SetFocus();
-    throw EConvertError(bad <= 2 ? PageText("The margins leave no room for the text on this page")
-                                 : PageText("A margin cannot be negative"));
+    if (bad > 2) throw EConvertError(PageText("A margin cannot be negative"));
+    if (Value(bad) > MaxPageTwips)
+      throw EConvertError(Format(PageText("The paper cannot be larger than %s"), {TwipsToUnitText(MaxPageTwips, Unit())}));
+    throw EConvertError(PageText("The margins leave no room for the text on this page"));
   }
   engine_->SetPageSize(Value(5), Value(6), Value(3), Value(4), Value(1), Value(2));
   engine_->ReformatAll();
@@ -217,7 +220,7 @@ void TRiPageProp::BitBtn2Click(TObject*) {
 int TRiPageProp::BadPageField() const {
   for (int tag = 3; tag <= 6; ++tag)
     if (Value(tag) < 0) return tag;
-  if (!PageLeavesText(Value(5), Value(6), Value(3), Value(4), Value(1), 1 << 30)) return 1;
+  if (!PageLeavesText(Value(5), Value(6), Value(3), Value(4), Value(1), MaxPageTwips)) return 1;
   if (!PageLeavesText(Value(5), Value(6), Value(3), Value(4), Value(1), Value(2))) return 2;
   return 0;
 }

@@ -305,6 +305,7 @@ void TRiCustomRtfEdit::Reformat() {
 
 bool PageLeavesText(int left, int right, int top, int bottom, int width, int height) {
   if (left < 0 || right < 0 || top < 0 || bottom < 0) return false;
+  if (width > MaxPageTwips || height > MaxPageTwips) return false;
   return std::int64_t{width} - left - right >= MinPageText && std::int64_t{height} - top - bottom >= MinPageText;
 }
 
@@ -602,8 +603,11 @@ void TRiCustomRtfEdit::SetResizing(int value) {
 }
 
 void TRiCustomRtfEdit::SetInserting(bool value) {
+  const bool changed = engine_->InsertMode != value;
   engine_->InsertMode = value;
   engine_->UpdateCaret();
+  // The mode changes without a cursor move: what shows it (the status bar) is told here.
+  if (changed) CursorShown();
 }
 
 void TRiCustomRtfEdit::SetCaretDisabled(bool value) {

@@ -55,9 +55,12 @@ using TProvideObjectEvent = std::function<void(TObject* sender, int number, TRiO
 // The name under which the clipboard holds rich text.
 constexpr const char* RtfClipboardFormatName = "Rich Text Format";
 
-// Whether a page (twips) can hold text: no margin is negative and the text area keeps at least
-// MinPageText twips each way.  Pages that fail it are refused rather than laid out.
+// Whether a page (twips) can hold text: no margin is negative, the text area keeps at least
+// MinPageText twips each way, and the paper is at most MaxPageTwips either way (200 inches: the
+// program's stored page setup keeps nothing larger).  Pages that fail it are refused rather
+// than laid out.
 constexpr int MinPageText = 144;
+constexpr int MaxPageTwips = 288000;
 bool PageLeavesText(int left, int right, int top, int bottom, int width, int height);
 
 // Attribute mask of SetCurrentAttr.

@@ -170,28 +170,36 @@ void TRiCustomRichText::LoadFromFile(const std::string& fileName) {
   // The file is opened before the document is cleared: a file that cannot be read leaves the
   // text as it was.
   TFileStream in(fileName, fmOpenRead | fmShareDenyWrite);
-  TRiCustomRtfEdit::Clear();
+  ClearForNewDocument();
   engine_->Header().LastFormat = static_cast<int>(engine_->LoadFromStream(in));
   FileName = fileName;
   engine_->SetCursor(0, 0, 0, 0);
   Reformat();
   Modified = false;
-  if (statusBar_ != nullptr) statusBar_->SetItemText(TRiStatusItem::stFileName, FileName);
+  StatusBarUpdate();
 }
 
 void TRiCustomRichText::SaveToFile(const std::string& fileName) {
   engine_->SaveToFile(fileName);
   FileName = fileName;
   Modified = false;
-  if (statusBar_ != nullptr) statusBar_->SetItemText(TRiStatusItem::stFileName, FileName);
+  StatusBarUpdate();
 }
 
 void TRiCustomRichText::LoadFromStream(TStream& stream) {
-  TRiCustomRtfEdit::Clear();
+  ClearForNewDocument();
   engine_->LoadFromStream(stream);
   engine_->SetCursor(0, 0, 0, 0);
   Reformat();
   Modified = false;
+  StatusBarUpdate();
+}
+
+void TRiCustomRichText::ClearForNewDocument() {
+  TRiCustomRtfEdit::Clear();
+  // A large plain text read before left the engine without attributes: the new document is
+  // read in the editor's own memory format (a large plain text switches it again).
+  if (engine_->MemoryFormat() != MemoryFormat()) engine_->SetMemoryFormat(MemoryFormat());
 }
 
 void TRiCustomRichText::SaveToStream(TStream& stream) {
@@ -203,7 +211,7 @@ void TRiCustomRichText::Clear() {
   TRiCustomRtfEdit::Clear();
   Modified = false;
   FileName.clear();
-  if (statusBar_ != nullptr) statusBar_->SetItemText(TRiStatusItem::stFileName, " ");
+  StatusBarUpdate();
 }
 
 bool TRiCustomRichText::SaveSelectionToStream(TStream& stream) {
@@ -712,6 +720,7 @@ void TRiCustomRichText::ToolPanelField(int kind, const std::string& value, int e
   if (kind == tfParagraph) {
     int v = 0;
     if (ParseInt(value, v)) SetParagraphValue(v, static_cast<std::uint8_t>(extra));
+    ShowParagraph();  // the ruler and the alignment buttons show the paragraph as it is now
     return;
   }
   TAttr a = engine_->CurAttr;
@@ -746,6 +755,7 @@ void TRiCustomRichText::ToolPanelField(int kind, const std::string& value, int e
   engine_->SetAttr(a, mask);
   Change();
   engine_->Redraw();
+  ShowAttributes();  // the fields show what the next typed character takes
 }
 
 void TRiCustomRichText::RulerChanged(int typ, int, int num, bool changing) {

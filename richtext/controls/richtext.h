@@ -144,6 +144,8 @@ class TRiCustomRichText : public TRiCustomRtfEdit {
   void ShowEditState();
   // Applies a style command to the selection or the current attributes.
   void ApplyStyle(std::uint16_t add, std::uint16_t remove);
+  // Empties the document for one read from a file or stream.
+  void ClearForNewDocument();
   void FileCommand(int number);
 
  private:

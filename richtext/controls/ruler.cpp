@@ -104,8 +104,21 @@ int TRiRuler::UnitStep() const {
   return std::max(1, step);
 }
 
-int TRiRuler::PageWidthPixels() const { return header_ != nullptr ? std::max(0, header_->TextWidthPixels) : 0; }
-int TRiRuler::PageWidthTwips() const { return header_ != nullptr ? std::max(0, header_->TextWidthTwips) : 0; }
+// The width of the page's text: the layout measures right indents from it (a view wrapped at a
+// window wider than the page still ends its lines there), and tabs end there too.
+int TRiRuler::PageWidthTwips() const {
+  if (header_ == nullptr) return 0;
+  const TRiLayout& l = header_->Layout;
+  const std::int64_t page = std::int64_t{l.PageWidth} - l.LeftMargin - l.RightMargin;
+  return page > 0 ? static_cast<int>(std::min<std::int64_t>(page, INT32_MAX)) : std::max(0, header_->TextWidthTwips);
+}
+
+// The part of the page's text the view shows: a view wrapped at a narrower window ends its
+// lines at the window.
+int TRiRuler::PageWidthPixels() const {
+  if (header_ == nullptr) return 0;
+  return std::max(0, std::min(MulDiv(PageWidthTwips(), Resolution(), TwipsPerInch), header_->TextWidthPixels));
+}
 
 int TRiRuler::TwipsToX(int twips) const { return Origin() + MulDiv(twips, Resolution(), TwipsPerInch); }
 

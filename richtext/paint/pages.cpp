@@ -1,6 +1,7 @@
 // Printing through the printer and painting single pages.
 #include "richtext/paint/pages.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/gfx/devicecontext.h"
@@ -24,6 +25,35 @@ double HeightInCentimetres(const TRiRTFTextPaint& e) {
     for (PTLine l = p->FirstLine; l != nullptr; l = l->Next) sum += static_cast<double>(l->Height) / resY * 2.54;
   return sum;
 }
+
+// A page larger than the printer's sheet either way would lose the text beyond the sheet's
+// edge: the sheet takes the page's size for this document.  Answers whether it changed.
+bool FitSheetToPage(TPrinter& printer, const TRiLayout& l) {
+  const bool landscape = printer.Orientation() == TPrinterOrientation::poLandscape;
+  const TPaperSize& paper = printer.PaperSize();
+  const int sheetW = landscape ? paper.Height : paper.Width, sheetH = landscape ? paper.Width : paper.Height;
+  const auto tenths = [](int twips) { return MulDiv(twips, 254, TwipsPerInch); };  // tenths of a millimetre
+  const int pageW = tenths(l.PageWidth), pageH = tenths(l.PageHeight);
+  if (pageW <= sheetW + 5 && pageH <= sheetH + 5) return false;
+  constexpr int kLargestSheet = 5000;  // millimetres, the largest sheet a printer takes
+  const int w = std::clamp((pageW + 5) / 10, 1, kLargestSheet), h = std::clamp((pageH + 5) / 10, 1, kLargestSheet);
+  printer.SetPaperSize(landscape ? PaperSizeFromMillimetres(h, w) : PaperSizeFromMillimetres(w, h));
+  return true;
+}
+
+// Gives the printer its sheet back when the document is done, however it ends.
+struct SheetRestore {
+  TPrinter& Printer;
+  TPaperSize Paper;
+  bool Changed = false;
+  ~SheetRestore() {
+    if (!Changed || Printer.Printing()) return;
+    try {
+      Printer.SetPaperSize(Paper);
+    } catch (...) {
+    }
+  }
+};
 
 }  // namespace
 
@@ -56,11 +86,23 @@ void TRiPagePrinter::Restore(const Saved& s, bool layout) {
 
 void TRiPagePrinter::PrintPages(TPrinter& printer, int from, int to) {
   TRiRTFTextPaint& e = engine_;
-  const double screenSum = !NoPageMatching && e.Header().ResolutionY > 0 ? HeightInCentimetres(e) : 0;
-  printer.BeginDoc();
+  SheetRestore sheet{printer, printer.PaperSize()};
+  sheet.Changed = FitSheetToPage(printer, e.Header().Layout);
   Saved saved;
   Save(saved);
   try {
+    double screenSum = 0;
+    if (!NoPageMatching && e.Header().ResolutionY > 0) {
+      // The printed pages are matched with the screen's lines broken at the page's text width:
+      // a view that wraps at a window narrower than that shows more lines than the page holds,
+      // and matching those would leave most of each sheet empty.  Such a view is laid out at
+      // the page's width for the count (the end of printing lays it out as it was).
+      if (e.WordWrap() && !e.Has(loPageWidth) && e.Header().TextWidthPixels < e.Header().Layout.PrintableWidth) {
+        e.SetWordWrap(false);
+      }
+      screenSum = HeightInCentimetres(e);
+    }
+    printer.BeginDoc();
     TCanvas* canvas = printer.Canvas();
     const HDC dc = canvas->Handle();
     canvas->Font()->SetPixelsPerInch(GetDeviceCaps(dc, LOGPIXELSY));
@@ -154,7 +196,9 @@ void TRiPagePrinter::PrintPages(TPrinter& printer, int from, int to) {
 void TRiPagePrinter::BeginPages(TCanvas* canvas, int x, int y, int width, int height, std::uint32_t suspendOptions,
                                 bool setTextWidth) {
   TRiRTFTextPaint& e = engine_;
-  Save(series_);
+  // A series begun again keeps the view saved when it first began: that is what its end gives
+  // back, not the page painted last.
+  if (!series_.Active) Save(series_);
   e.SetLayoutOptions(suspendOptions);
   e.SetReferenceCanvas(canvas);
   e.SetWordWrap(false);

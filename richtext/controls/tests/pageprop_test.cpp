@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "platform/gfx/printer.h"
+#include "platform/rtl/formatsettings.h"
 #include "platform/rtl/uilanguage.h"
 #include "richtext/controls/pageprop.h"
 #include "richtext/controls/tests/fixture.h"
@@ -170,6 +171,39 @@ TEST_F(PageDialog, SpeaksTheProgramsLanguageWithTheSameUnits) {
   EXPECT_EQ(shownUnit, "Cm");
 }
 
+// Where the locale writes a decimal comma, the fields show it and take it; a point is no
+// decimal there and is refused.
+TEST_F(PageDialog, ADecimalCommaIsShownAndTakenWhereTheLocaleUsesIt) {
+  const TFormatSettings saved = FormatSettings();
+  FormatSettings().DecimalSeparator = ',';
+  FormatSettings().ThousandSeparator = '.';
+  std::vector<std::string> shown;
+  const bool ok = Run({
+      [&] { dlg->Window()->ComboBox1->SetFocus(); },
+      [&] { InjectKey(VK_DOWN, kNoCharacter); },  // centimetres
+      [&] {
+        for (int tag = 1; tag <= 6; ++tag) shown.push_back(Field(tag)->GetText());
+        Retype(1, "21,5");
+      },
+      [&] { Retype(5, "2.5"); },
+      [&] { InjectKey(VK_RETURN); },
+      [&] {
+        EXPECT_NE(dlg->Window(), nullptr);  // "2.5" is no number here
+        Retype(5, "2,5");
+      },
+      [&] { InjectKey(VK_RETURN); },
+  });
+  FormatSettings() = saved;
+  EXPECT_TRUE(ok);
+  EXPECT_FALSE(exhausted);
+  EXPECT_EQ(shown, (std::vector<std::string>{"21,59", "27,94", "2,54", "2,54", "3,32", "3,32"}));
+  EXPECT_EQ(boxes.size(), 1u) << ::testing::PrintToString(boxes);
+  const TRiLayout& l = E().Header().Layout;
+  EXPECT_EQ(l.PageWidth, UnitToTwips(21.5, "Cm"));
+  EXPECT_EQ(l.LeftMargin, UnitToTwips(2.5, "Cm"));
+  EXPECT_EQ(l.RightMargin, 1880);
+}
+
 TEST_F(PageDialog, CancelAndBadNumbersChangeNothing) {
   const bool ok = Run({
       [&] { Retype(2, "abc"); },
@@ -275,6 +309,38 @@ TEST_F(PageDialog, APageWithoutRoomForTextIsRefusedUntilMended) {
   EXPECT_FALSE(rt->Modified);
 }
 
+// 200 inches (288000 twips) either way is the largest paper a page may have: the program keeps
+// no larger page setup, so the dialog does not take one either.
+TEST_F(PageDialog, APageLargerThanAnyPaperIsRefusedUntilMended) {
+  const bool ok = Run({
+      [&] { Retype(1, "250"); },
+      [&] { InjectKey(VK_RETURN); },
+      [&] {
+        EXPECT_NE(dlg->Window(), nullptr);
+        Retype(1, "200");
+      },
+      [&] { Retype(2, "200.01"); },
+      [&] { InjectKey(VK_RETURN); },
+      [&] {
+        EXPECT_NE(dlg->Window(), nullptr);
+        Retype(2, "200");
+      },
+      [&] { InjectKey(VK_RETURN); },
+  });
+  EXPECT_TRUE(ok);
+  EXPECT_FALSE(exhausted);
+  ASSERT_EQ(boxes.size(), 2u) << ::testing::PrintToString(boxes);
+  EXPECT_NE(boxes[0].find("The paper cannot be larger than 200.00"), std::string::npos) << boxes[0];
+  const TRiLayout& l = E().Header().Layout;
+  EXPECT_EQ(l.PageWidth, MaxPageTwips);
+  EXPECT_EQ(l.PageHeight, MaxPageTwips);
+  // The editor keeps its page when given a larger one.
+  rt->SetPageSize(riKeep, riKeep, riKeep, riKeep, MaxPageTwips + 1, riKeep);
+  rt->SetPageSize(riKeep, riKeep, riKeep, riKeep, riKeep, 1 << 30);
+  EXPECT_EQ(l.PageWidth, MaxPageTwips);
+  EXPECT_EQ(l.PageHeight, MaxPageTwips);
+}
+
 TEST_F(PageDialog, WorksOnAReadOnlyViewAndWithoutAnEditorDoesNothing) {
   rt->SetReadOnly(true);
   Run({[&] { Retype(5, "2"); }, [&] { InjectKey(VK_RETURN); }});
@@ -331,6 +397,49 @@ TEST_F(Printing, PrintsThePagesOfTheSizeSetInTheDialog) {
   // The view is back on the screen after printing.
   EXPECT_EQ(E().ReferenceCanvas(), rt->Picture().Canvas());
   EXPECT_EQ(E().ParagraphText(39), "Transit line number 39");
+}
+
+// A view that wraps its lines at the window shows more lines than the page holds when the
+// window is narrower than the page's text; the printout is the page's all the same, whatever
+// the window's width or the zoom.
+TEST_F(Printing, TheWindowsWidthAndTheZoomDoNotChangeThePrintedPages) {
+  rt->SetWordWrap(true);
+  for (int i = 0; i < 120; ++i)
+    rt->InputString("Transit line number " + std::to_string(i) + " with more words that wrap in a narrow window\r");
+  rt->Reformat();
+  rt->SetReadOnly(true);
+  auto print = [&] {
+    std::remove(pdf_.c_str());
+    rt->Print();
+    return PdfPages();
+  };
+  const int pages = print();
+  ASSERT_GE(pages, 2);
+  for (int width : {300, 150}) {
+    SCOPED_TRACE(width);
+    rt->SetBounds(0, 0, width, 360);
+    Pump();
+    const int shownHeight = E().DocumentHeight;
+    EXPECT_EQ(print(), pages);
+    // The view shows the document as before, wrapped at its window.
+    EXPECT_EQ(E().TextWidth(), E().WindowWidth());
+    EXPECT_EQ(E().DocumentHeight, shownHeight);
+  }
+  rt->SetBounds(0, 0, 480, 360);
+  for (int zoom : {200, 300}) {
+    SCOPED_TRACE(zoom);
+    rt->SetZooming(zoom);
+    EXPECT_EQ(print(), pages);
+  }
+  // A print that fails gives the narrow view back wrapped at its window too.
+  rt->SetBounds(0, 0, 150, 360);
+  Pump();
+  const int shownHeight = E().DocumentHeight;
+  unsetenv("TIDEWELL_PRINT_TO");
+  EXPECT_THROW(rt->Print(), Exception);
+  EXPECT_TRUE(rt->WordWrap());
+  EXPECT_EQ(E().TextWidth(), E().WindowWidth());
+  EXPECT_EQ(E().DocumentHeight, shownHeight);
 }
 
 TEST_F(Printing, APageRangeGivesHeadersAndFootersOfItsPagesOnly) {

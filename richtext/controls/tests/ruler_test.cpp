@@ -81,6 +81,48 @@ TEST_F(Ruler, ARightIndentDraggedPastTheLeftIndentIsRefused) {
   EXPECT_NEAR(P(0)->RightIndent, 1440, 72);  // the position is on the grid, not the indent
 }
 
+// A view that wraps at its window lays its text out to the page's width all the same when the
+// window is wider: the right marker stands where the lines end, and a drag puts the edge of the
+// text where the marker is dropped.
+TEST_F(Ruler, TheRightMarkerStandsWhereTheWrappedLinesEnd) {
+  rt->SetWordWrap(true);
+  Type(" and many more words that run on and wrap at the right edge of the text again and again");
+  Key(VK_HOME, false, true);
+  const TRiLayout& page = E().Header().Layout;
+  const int pageText = page.PageWidth - page.LeftMargin - page.RightMargin;
+  ASSERT_GT(E().WindowWidth(), MulDiv(pageText, res, 1440));  // the window is wider than the page
+  const int origin = ruler->TwipsToX(0);
+  // Where the text of the paragraph ends, in ruler pixels.
+  auto textEdge = [&] { return origin + E().TextWidth() - E().RightIndent(P(0)); };
+  const TRect r = ruler->MarkerRect(rmRight);
+  const TPoint grip = Center(r);
+  EXPECT_EQ(grip.X, textEdge());
+  EXPECT_EQ(grip.X, ruler->TwipsToX(pageText));
+  DragRuler(grip, TPoint{grip.X - res, grip.Y});
+  EXPECT_NEAR(P(0)->RightIndent, 1440, 72);
+  const TPoint dropped = Center(ruler->MarkerRect(rmRight));
+  EXPECT_NEAR(dropped.X, grip.X - res, res / 16);  // on the grid
+  EXPECT_EQ(dropped.X, textEdge());
+  int widest = 0;
+  for (PTLine l = P(0)->FirstLine; l != nullptr; l = l->Next) widest = std::max(widest, E().LineWidth(l));
+  EXPECT_LE(origin + widest, dropped.X);
+  EXPECT_GT(origin + widest, dropped.X - res);
+  // Tabs stop at the page's text as the lines do.
+  const int tabsBefore = __builtin_popcountll(ruler->Tabs());
+  ClickRuler(ruler->TwipsToX(pageText + 720));
+  EXPECT_EQ(__builtin_popcountll(ruler->Tabs()), tabsBefore);
+  // In a window narrower than the indented text the lines end at the window, and so does the
+  // marker; a drag from there still puts the edge where the marker is dropped.
+  rt->SetBounds(0, 50, 420, 288);
+  Pump();
+  ASSERT_LT(E().WindowWidth(), MulDiv(pageText, res, 1440) - res);
+  const TPoint narrow = Center(ruler->MarkerRect(rmRight));
+  EXPECT_EQ(narrow.X, textEdge());
+  DragRuler(narrow, TPoint{narrow.X - res, narrow.Y});
+  EXPECT_EQ(Center(ruler->MarkerRect(rmRight)).X, textEdge());
+  EXPECT_NEAR(textEdge(), narrow.X - res, res / 16);
+}
+
 TEST_F(Ruler, ClicksInTheScaleAddATabAndCycleItsKind) {
   const int x = ruler->TwipsToX(2880);
   ClickRuler(x);

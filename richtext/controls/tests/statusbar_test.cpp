@@ -3,7 +3,9 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
+#include "platform/classes/streams.h"
 #include "richtext/controls/tests/tools_fixture.h"
 
 namespace tw::richtext::testing {
@@ -82,6 +84,28 @@ TEST_F(StatusBar, ThePositionFollowsTheCursor) {
   SetRichTextLanguage(TRiToolLanguage::twpGerman);
   Key(VK_HOME);
   EXPECT_EQ(bar->ItemText(TRiStatusItem::stXPos), "0,00 in");
+}
+
+TEST_F(StatusBar, InsertAndOverwriteShowAsSoonAsTheModeChanges) {
+  bar->Items()->SetText("stStatus\n60stLine\n40stInsert");
+  Type("one\rtwo");
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stInsert), "INS");
+  // The Insert key switches the mode without moving the cursor: the bar follows at once.
+  Key(VK_INSERT);
+  ASSERT_FALSE(rt->Inserting());
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stInsert), "OVR");
+  Key(VK_INSERT);
+  ASSERT_TRUE(rt->Inserting());
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stInsert), "INS");
+  // So does the property, and the mode stays shown after moves and typing.
+  rt->SetInserting(false);
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stInsert), "OVR");
+  Key(VK_HOME, false, true);
+  Type("X");
+  EXPECT_EQ(rt->Text(), "Xne\r\ntwo");
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stInsert), "OVR");
+  rt->SetInserting(true);
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stInsert), "INS");
 }
 
 // Typing into a document of many pages: the page pass after a keystroke lays out only what the
@@ -167,6 +191,40 @@ TEST_F(StatusBar, SavingKeepsTheTextAndAFailedOpenKeepsItToo) {
   rt->LoadFromFile(name);
   EXPECT_EQ(rt->Text(), "keep me");
   std::filesystem::remove(name);
+}
+
+// A large plain text is kept without attributes; the next file opened is a document of its own
+// and keeps its formatting (saved again, it still has it), and the bar tells which it is.
+TEST_F(StatusBar, AFileOpenedAfterALargePlainTextKeepsItsFormatting) {
+  const std::string base =
+      (std::filesystem::temp_directory_path() / ("richctl_fmt_" + std::to_string(::getpid()))).string();
+  const std::string text = base + ".txt", rtf = base + ".rtf", saved = base + "_saved.rtf";
+  {
+    std::ofstream out(text, std::ios::binary);
+    for (int i = 0; i < 20000; ++i) out << "a line of plain text for the test\r\n";
+  }
+  std::ofstream(rtf, std::ios::binary) << "{\\rtf1 plain {\\b bold} text\\par}";
+  rt->LoadFromFile(text);
+  EXPECT_EQ(rt->RtfText()->MemoryFormat(), TRiMemoryFormat::fmPlainText);
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stTxtFmt), "PLAIN");
+  rt->LoadFromFile(rtf);
+  EXPECT_EQ(rt->RtfText()->MemoryFormat(), TRiMemoryFormat::fmRichText);
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stTxtFmt), "RICH");
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stFileName), rtf);
+  ASSERT_TRUE(E().FirstPar->FirstLine->HasAttrs());
+  EXPECT_TRUE(E().FirstPar->FirstLine->Attrs[7].Style & fsBold);  // "bold"
+  rt->SaveToFile(saved);
+  std::ifstream in(saved, std::ios::binary);
+  const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(written.find("\\b"), std::string::npos) << written;
+  // The same through a stream.
+  rt->LoadFromFile(text);
+  TStringStream stream("{\\rtf1 {\\i slanted}\\par}");
+  rt->LoadFromStream(stream);
+  ASSERT_TRUE(E().FirstPar->FirstLine->HasAttrs());
+  EXPECT_TRUE(E().FirstPar->FirstLine->Attrs[0].Style & fsItalic);
+  EXPECT_EQ(bar->ItemText(TRiStatusItem::stTxtFmt), "RICH");
+  for (const std::string& f : {text, rtf, saved}) std::filesystem::remove(f);
 }
 
 TEST_F(StatusBar, RemovingTheBarLeavesTheEditorSilent) {

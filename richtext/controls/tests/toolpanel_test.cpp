@@ -1,5 +1,7 @@
 // The tool panel: its buttons change the selection's attributes and the paragraph's alignment,
 // its buttons follow the text at the cursor, and chains of panels pass reports on once.
+#include <map>
+
 #include "richtext/controls/tests/tools_fixture.h"
 
 namespace tw::richtext::testing {
@@ -85,6 +87,61 @@ TEST_F(ToolPanel, FieldValuesChangeTheSelectionAndBadValuesAreIgnored) {
   EXPECT_EQ(a(0).TextColor(), 3);
   rt->ToolPanelField(tfParagraph, "720", 2);  // left indent
   EXPECT_EQ(E().FirstPar->LeftIndent, 720);
+}
+
+// A panel with the font, size and colour fields: it keeps what the editor shows in them.
+class FieldPanel : public TRiToolPanel {
+ public:
+  using TRiToolPanel::TRiToolPanel;
+  std::map<int, std::string> Fields;
+
+ protected:
+  void DoSetField(int kind, const std::string& value, int) override { Fields[kind] = value; }
+};
+
+// The fields show the look of the text at the cursor, also right after a field changed it: the
+// font chosen with no selection is the one the next typed character takes.
+TEST_F(ToolPanel, TheFieldsShowWhatTheirOwnChangesMade) {
+  auto* fields = new FieldPanel(form);
+  fields->SetParent(form);
+  panel->SetNextToolBar(fields);
+  TAttr a = E().CurAttr;
+  a.Size = 10;
+  rt->SetCurrentAttr(a);
+  rt->InputString("small ");
+  a.Size = 20;
+  a.SetTextColor(3);
+  rt->SetCurrentAttr(a);
+  rt->InputString("large");
+  rt->Reformat();
+  Key(VK_HOME);
+  EXPECT_EQ(fields->Fields[tfSize], "10");
+  Key(VK_END);
+  EXPECT_EQ(fields->Fields[tfSize], "20");
+  EXPECT_EQ(fields->Fields[tfTextColor], "3");
+  // A selection changed through a field.
+  Key(VK_HOME);
+  for (int i = 0; i < 5; ++i) Key(VK_RIGHT, true);
+  rt->ToolPanelField(tfSize, "14", 0);
+  EXPECT_EQ(E().FirstPar->FirstLine->Attrs[0].Size, 14);
+  EXPECT_EQ(fields->Fields[tfSize], "14");
+  rt->ToolPanelField(tfTextColor, "2", 0);
+  EXPECT_EQ(fields->Fields[tfTextColor], "2");
+  // The typing attributes changed through a field, with nothing selected.
+  Key(VK_END);
+  rt->ToolPanelField(tfFontName, "Courier New", 0);
+  EXPECT_EQ(fields->Fields[tfFontName], "Courier New");
+  rt->ToolPanelField(tfBackColor, "4", 0);
+  EXPECT_EQ(fields->Fields[tfBackColor], "4");
+  Type("x");
+  const TAttr typed = E().FirstPar->FirstLine->Attrs[11];
+  EXPECT_EQ(E().Header().FontName(typed.Font), "Courier New");
+  EXPECT_EQ(typed.BackColor(), 4);
+  EXPECT_EQ(fields->Fields[tfFontName], "Courier New");
+  // A paragraph value set through a field shows on the ruler.
+  rt->ToolPanelField(tfParagraph, "720", 2);
+  EXPECT_EQ(E().FirstPar->LeftIndent, 720);
+  EXPECT_EQ(ruler->LeftIndent(), 720);
 }
 
 TEST_F(ToolPanel, AReadOnlyEditorRefusesTheButtonsCommands) {

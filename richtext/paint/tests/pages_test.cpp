@@ -127,12 +127,51 @@ TEST_F(Printing, HardPageBreaksStartANewSheet) {
   EXPECT_EQ(Pages().size(), 3u);
 }
 
+// A page larger than the printer's sheet (a Legal page on a Letter printer) is printed on a sheet
+// of its own size: nothing below the Letter sheet's edge is lost.  The printer keeps its sheet
+// for everything else.
+TEST_F(Printing, APageLargerThanTheSheetIsPrintedOnASheetOfItsSize) {
+  std::vector<std::string> lines;
+  for (int i = 0; i < 70; ++i) lines.push_back("Numbered line " + std::to_string(i));
+  Build(lines);
+  e_->SetPageSize(1440, 1440, 1440, 1440, 12240, 20160);
+  e_->ReformatAll();
+  TRiPagePrinter pp(*e_);
+  pp.Print(*printer_);
+  const auto pages = Pages();
+  ASSERT_EQ(pages.size(), 1u);
+  EXPECT_NEAR(pages[0].first, 612, 1);
+  EXPECT_NEAR(pages[0].second, 1008, 1);
+  std::string text;
+  {
+    FILE* f = popen(("pdftotext -layout '" + pdf_ + "' -").c_str(), "r");
+    ASSERT_NE(f, nullptr);
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    pclose(f);
+  }
+  if (!text.empty()) {  // pdftotext present
+    EXPECT_NE(text.find("Numbered line 0\n"), std::string::npos);
+    EXPECT_NE(text.find("Numbered line 69"), std::string::npos) << text;
+  }
+  EXPECT_EQ(printer_->PaperSize().Name, PaperLetter().Name);
+  // A page that fits stays on the printer's sheet.
+  e_->SetPageSize(1440, 1440, 1440, 1440, 11906, 14000);
+  e_->ReformatAll();
+  pp.Print(*printer_);
+  ASSERT_FALSE(Pages().empty());
+  for (const auto& page : Pages()) EXPECT_NEAR(page.second, 792, 1);
+}
+
 TEST_F(Printing, WithoutADestinationPrintingFailsAndTheViewIsRestored) {
   unsetenv("TIDEWELL_PRINT_TO");
   Build({"nothing printed"});
   TRiPagePrinter pp(*e_);
+  e_->SetPageSize(riKeep, riKeep, riKeep, riKeep, riKeep, 20160);  // larger than the sheet
   EXPECT_THROW(pp.Print(*printer_), Exception);
   EXPECT_FALSE(printer_->Printing());
+  EXPECT_EQ(printer_->PaperSize().Name, PaperLetter().Name);
   EXPECT_EQ(e_->Header().ResolutionX, 96);
   EXPECT_EQ(e_->ReferenceCanvas(), bmp_.Canvas());
 }
@@ -227,6 +266,33 @@ TEST_F(PagePainting, ASeriesKeepsTheTargetLayoutUntilItEnds) {
   pp.PaintPage(nullptr, 0, 0, 0, 0, 0, pmEndSeries);
   EXPECT_FALSE(pp.SeriesActive());
   EXPECT_EQ(e_->ReferenceCanvas(), bmp_.Canvas());
+}
+
+// A series begun again before it ended (a preview opened anew) takes the new target; its end
+// still gives the engine its own view back, never the page it painted on last.
+TEST_F(PagePainting, ASeriesBegunTwiceEndsOnTheEnginesOwnView) {
+  Build(std::vector<std::string>(12, "Series line"));
+  const int width = e_->WindowWidth(), height = e_->WindowHeight(), textWidth = e_->TextWidth();
+  TRiPagePrinter pp(*e_);
+  {
+    auto first = std::make_unique<TBitmap>();
+    first->SetSize(200, 100);
+    auto second = std::make_unique<TBitmap>();
+    second->SetSize(300, 150);
+    pp.PaintPage(first->Canvas(), 0, 0, 200, 100, 0, pmBeginSeries);
+    pp.PaintPage(second->Canvas(), 5, 5, 290, 140, 0, pmBeginSeries);
+    EXPECT_EQ(e_->ReferenceCanvas(), second->Canvas());
+    EXPECT_GT(pp.PaintPage(second->Canvas(), 5, 5, 290, 140, 0, pmPaint), 0);
+    pp.PaintPage(nullptr, 0, 0, 0, 0, 0, pmEndSeries);
+  }
+  EXPECT_FALSE(pp.SeriesActive());
+  EXPECT_EQ(e_->ReferenceCanvas(), bmp_.Canvas());
+  EXPECT_EQ(e_->WindowWidth(), width);
+  EXPECT_EQ(e_->WindowHeight(), height);
+  EXPECT_EQ(e_->TextWidth(), textWidth);
+  // The pages are gone; the engine paints on its own canvas.
+  e_->Redraw();
+  EXPECT_GT(CountColour(bmp_.Canvas(), TRect{0, 0, 100, 15}, clBlack), 0);
 }
 
 }  // namespace
