@@ -37,7 +37,8 @@ TW_MESSAGE_MAP(TFkSpinner, tw::OnMessage<TFkSpinner, &TFkSpinner::WMGetDlgCode>(
                tw::OnMessage<TFkSpinner, &TFkSpinner::WMLButtonDown>(WM_LBUTTONDOWN),
                tw::OnMessage<TFkSpinner, &TFkSpinner::WMLButtonDown>(WM_LBUTTONDBLCLK),
                tw::OnMessage<TFkSpinner, &TFkSpinner::WMLButtonUp>(WM_LBUTTONUP),
-               tw::OnMessage<TFkSpinner, &TFkSpinner::WMTimer>(WM_TIMER));
+               tw::OnMessage<TFkSpinner, &TFkSpinner::WMTimer>(WM_TIMER),
+               tw::OnMessage<TFkSpinner, &TFkSpinner::WMCaptureChanged>(WM_CAPTURECHANGED));
 
 TFkSpinner::TFkSpinner(TComponent* owner) : TFkBase(owner) {
   controlStyle_.Include(TControlStyleFlag::csOpaque);
@@ -215,6 +216,13 @@ void TFkSpinner::WMTimer(TMessage& msg) {
     Invalidate();
   }
   DoClick(state_);
+}
+
+// Another window took the mouse while a half was held (a dialog, another control): the
+// release goes there, so the repeat ends now rather than clicking on until some later release.
+void TFkSpinner::WMCaptureChanged(TMessage& msg) {
+  InheritedMessage(TFkSpinner::StaticClass(), msg);
+  if (repeating_ && static_cast<HWND>(msg.LParam) != Handle()) DoMouseUp();
 }
 
 void TFkSpinner::StopRepeat() {

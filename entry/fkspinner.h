@@ -72,6 +72,7 @@ class TFkSpinner : public TFkBase {
   void WMLButtonDown(TMessage& msg);
   void WMLButtonUp(TMessage& msg);
   void WMTimer(TMessage& msg);
+  void WMCaptureChanged(TMessage& msg);
 
  private:
   void DoMouseDown(int x, int y);

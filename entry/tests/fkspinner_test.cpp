@@ -165,5 +165,31 @@ TEST_F(SpinnerTest, PressOnTheMiddleLineStaysOnOneSide) {
   for (TSpinState s : states) EXPECT_EQ(s, TSpinState::ssRight);
 }
 
+TEST_F(SpinnerTest, LosingTheMouseStopsTheRepeat) {
+  // Another window takes the mouse while the button is held (its release goes there):
+  // the spinner stops clicking at once instead of repeating until some later release.
+  const TPoint up = Screen(8, 5);
+  InjectMouseDown(up.X, up.Y);
+  Pump();
+  Run(600);
+  ASSERT_EQ(states.size(), 2u);
+  form->SetMouseCapture(true);
+  Pump();
+  Run(2000);
+  EXPECT_EQ(states.size(), 2u) << "no clicks after the mouse went to another window";
+  EXPECT_EQ(spin->State(), TSpinState::ssIdle);
+  form->SetMouseCapture(false);
+  InjectMouseUp(up.X, up.Y);
+  Pump();
+  // The next press repeats again.
+  states.clear();
+  InjectMouseDown(up.X, up.Y);
+  Pump();
+  Run(600);
+  EXPECT_EQ(states.size(), 2u);
+  InjectMouseUp(up.X, up.Y);
+  Pump();
+}
+
 }  // namespace
 }  // namespace tw::entry
