@@ -118,12 +118,19 @@ void TFkController::WndProc(TMessage& msg) {
       // The posted control may have gone meanwhile: only a live window of this program counts.
       auto* target = reinterpret_cast<TWinControl*>(msg.LParam);
       HWND w = static_cast<HWND>(msg.WParam);
-      if (w == 0 || TWinControl::FindControl(w) != target) return;
+      // A failed field that cannot take the focus back (gone or disabled meanwhile) would
+      // hold the error latch for good, and every field entered later would skip its checks.
+      if (w == 0 || TWinControl::FindControl(w) != target) {
+        ErrorPending = false;
+        return;
+      }
       try {
         if (target->Parent() != nullptr) target->Parent()->Show();
         target->Show();
         if (target->CanFocus()) target->SetFocus();
+        else ErrorPending = false;
       } catch (...) {
+        ErrorPending = false;
         Application()->HandleException(this);
       }
       return;

@@ -192,5 +192,37 @@ TEST_F(FieldApiTest, StartUpStopsWhenTheTextsAreMissing) {
   EXPECT_EQ(FieldkitStrings().ResourceName(), "FIELDKIT_STRINGS_ENGLISH");
 }
 
+TEST_F(FieldApiTest, AFailedFieldThatCannotTakeTheFocusBackLeavesNoErrorOutstanding) {
+  // The field that failed on exit is freed, or disabled, before the focus could go back to it:
+  // the fields entered afterwards validate again instead of skipping it for good.
+  for (bool freeIt : {true, false}) {
+    SCOPED_TRACE(freeIt ? "freed" : "disabled");
+    errors.clear();
+    auto* a = Add(T::pftLongInt, "");
+    auto* b = Add(T::pftLongInt, "", 40);
+    auto* c = Add(T::pftLongInt, "", 80);
+    for (auto* f : {a, b, c}) f->SetRangeHi("10");
+    ShowAndFocus(a);
+    Type("50");
+    b->SetFocus();  // a fails and asks for the focus back
+    if (freeIt) delete a;
+    else a->SetEnabled(false);
+    Pump();
+    c->SetFocus();
+    Pump();
+    Type("99");
+    b->SetFocus();
+    Pump();
+    EXPECT_TRUE(c->Focused()) << "c failed and kept the focus";
+    ASSERT_EQ(errors.size(), freeIt ? 1u : 2u);
+    EXPECT_EQ(errors.back(), ecOutOfRange);
+    EXPECT_FALSE(controller->ErrorPending && c->LastError == 0);
+    controller->ErrorPending = false;
+    if (!freeIt) delete a;
+    delete b;
+    delete c;
+  }
+}
+
 }  // namespace
 }  // namespace tw::entry
