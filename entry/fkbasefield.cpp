@@ -814,7 +814,9 @@ void TFkBaseEntryField::WMSysKeyDown(TMessage& msg) {
 
 void TFkBaseEntryField::WMChar(TMessage& msg) {
   InheritedMessage(TFkBaseEntryField::StaticClass(), msg);
-  if (acceptNextChar_ && (msg.WParam & 0xFF) != 0) PerformCommand(msg, ccTypedChar);
+  // Ctrl+Backspace types DEL (127): a key stroke, not a character of the value.
+  const auto ch = static_cast<unsigned char>(msg.WParam & 0xFF);
+  if (acceptNextChar_ && ch != 0 && ch != 127) PerformCommand(msg, ccTypedChar);
 }
 
 void TFkBaseEntryField::WMGetDlgCode(TMessage& msg) {

@@ -300,3 +300,52 @@ TEST_F(SimpleFieldTest, AssignCopiesTypeMaskAndOptions) {
 
 }  // namespace
 }  // namespace tw::entry
+
+namespace tw::entry {
+namespace {
+
+TEST_F(SimpleFieldTest, CtrlKeysOnWordsAndSelections) {
+  auto* f = Add(T::pftString);
+  f->SetMaxLength(20);
+  ShowAndFocus(f);
+  Type("ab  cd ef");
+  Press(VK_LEFT, true);
+  EXPECT_EQ(f->SelStart(), 7);
+  Press(VK_LEFT, true);
+  EXPECT_EQ(f->SelStart(), 4);
+  Press(VK_RIGHT, true);
+  EXPECT_EQ(f->SelStart(), 7);
+  Press(VK_HOME);
+  Press(VK_RIGHT, true, true);
+  EXPECT_EQ(f->SelStart(), 0);
+  EXPECT_EQ(f->SelEnd(), 4);
+  Press(VK_END);
+  EXPECT_EQ(f->SelStart(), f->SelEnd()) << "End drops the selection";
+  // Ctrl+Backspace and Ctrl+Delete with the characters the keyboard types for them.
+  for (UINT vk : {VK_BACK, VK_DELETE}) {
+    InjectKeyDown(VK_CONTROL);
+    InjectKey(vk, 0);
+    Pump();
+    InjectKeyUp(VK_CONTROL);
+    Pump();
+    EXPECT_EQ(f->EditText(), "ab  cd ef") << "no DEL character in the text";
+  }
+  // The same in a picture field.
+  auto* p = new TFkPictureField(form);
+  p->SetParent(form);
+  p->SetTop(40);
+  p->SetDataType(T::pftString);
+  p->SetPictureMask("XXXX");
+  p->SetFocus();
+  Pump();
+  Type("ab");
+  InjectKeyDown(VK_CONTROL);
+  InjectKey(VK_BACK, 0);
+  Pump();
+  InjectKeyUp(VK_CONTROL);
+  Pump();
+  EXPECT_EQ(p->EditText().find('\x7F'), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tw::entry
