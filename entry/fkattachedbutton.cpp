@@ -94,6 +94,11 @@ void TFkAttachedButton::CreateWnd() {
 
 void TFkAttachedButton::Hook() {
   if (attached_ == nullptr || hooked_) return;
+  // Another button already hooks the control (two buttons given the control before it had a
+  // window, or read so from a stored form):
+  // chaining a second hook would leave a dangling one behind when they are freed.
+  if (LRESULT other = attached_->Perform(FK_ATTACHQUERY, 0, 0); other != 0 && other != reinterpret_cast<LRESULT>(this))
+    return;
   attached_->HandleNeeded();
   saved_ = attached_->WindowProc;
   attached_->WindowProc = [this](TMessage& m) { HookProc(m); };

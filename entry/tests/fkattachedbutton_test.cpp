@@ -142,3 +142,39 @@ TEST_F(AttachedButtonTest, SpaceAndEnterClickTheFocusedButton) {
 
 }  // namespace
 }  // namespace tw::entry
+
+namespace tw::entry {
+namespace {
+
+TEST_F(AttachedButtonTest, TwoButtonsGivenOneControlBeforeItHasAWindow) {
+  // Both attachments are taken before there is a window to ask; only the first hooks the
+  // control, so freeing them in any order leaves the control a working message procedure.
+  TForm* other = NewForm(300, 200);
+  new TFkController(other);
+  auto* f = new TFkPictureField(other);
+  f->SetParent(other);
+  auto* b1 = new TFkAttachedButton(other);
+  b1->SetName("first");
+  b1->SetParent(other);
+  auto* b2 = new TFkAttachedButton(other);
+  b2->SetParent(other);
+  ASSERT_FALSE(f->HandleAllocated());
+  b1->SetAttachedControl(f);
+  b2->SetAttachedControl(f);
+  other->Show();
+  Pump();
+  EXPECT_EQ(f->Perform(FK_ATTACHQUERY, 0, 0), reinterpret_cast<LRESULT>(b1));
+  delete b1;
+  f->SetBounds(10, 10, 90, 25);
+  f->SetFocus();
+  Pump();
+  delete b2;
+  f->SetBounds(10, 40, 90, 25);
+  Type("ab");
+  EXPECT_EQ(f->Left(), 10);
+  delete other;
+  Pump();
+}
+
+}  // namespace
+}  // namespace tw::entry
