@@ -245,6 +245,8 @@ void TFkSpinner::DoClick(TSpinState state) {
   const std::uint32_t now = GetTickCount();
   if (!TickReached(now, nextClick_)) return;
   FireEvent(OnClick, this, state, Delta, WrapMode);
+  // The handler may have freed the field or given the spinner another one.
+  field = dynamic_cast<TFkBaseEntryField*>(focusedControl_);
   if (field != nullptr) {
     switch (state) {
       case TSpinState::ssUp: field->IncreaseValue(WrapMode, Delta); break;

@@ -128,6 +128,27 @@ TEST_F(SpinnerTest, StepsTheFieldItServes) {
   EXPECT_EQ(spin->AttachedControl(), nullptr);
 }
 
+TEST_F(SpinnerTest, AFieldFreedByTheClickHandlerIsNotStepped) {
+  auto* field = new TFkPictureField(form);
+  field->SetParent(form);
+  field->SetBounds(10, 10, 100, 25);
+  field->SetDataType(TPictureDataType::pftLongInt);
+  spin->SetFocusedControl(field);
+  field->SetFocus();
+  Pump();
+  spin->OnClick = [&](TObject*, TSpinState s, double, bool) {
+    states.push_back(s);
+    delete field;
+    field = nullptr;
+  };
+  const TPoint up = Screen(4, 3);
+  InjectMouseDown(up.X, up.Y);
+  InjectMouseUp(up.X, up.Y);
+  Pump();
+  EXPECT_EQ(states.size(), 1u);
+  EXPECT_EQ(spin->FocusedControl(), nullptr);
+}
+
 TEST_F(SpinnerTest, StyleChoosesTheButtonFace) {
   auto pixel = [this](int x, int y) { return Pixel(spin, x, y); };
   const auto rgb = Rgb;
