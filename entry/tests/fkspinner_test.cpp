@@ -149,6 +149,30 @@ TEST_F(SpinnerTest, AFieldFreedByTheClickHandlerIsNotStepped) {
   EXPECT_EQ(spin->FocusedControl(), nullptr);
 }
 
+TEST_F(SpinnerTest, ASpinnerDisabledOrHiddenByItsClickStopsRepeating) {
+  for (bool hide : {false, true}) {
+    SCOPED_TRACE(hide ? "hidden" : "disabled");
+    states.clear();
+    spin->OnClick = [&](TObject*, TSpinState s, double, bool) {
+      states.push_back(s);
+      if (states.size() == 2) {
+        if (hide) spin->SetVisible(false);
+        else spin->SetEnabled(false);
+      }
+    };
+    const TPoint up = Screen(8, 5);
+    InjectMouseDown(up.X, up.Y);
+    Pump();
+    Run(2000);
+    EXPECT_EQ(states.size(), 2u) << "no clicks after the spinner was switched off";
+    InjectMouseUp(up.X, up.Y);
+    Pump();
+    spin->SetEnabled(true);
+    spin->SetVisible(true);
+    Pump();
+  }
+}
+
 TEST_F(SpinnerTest, StyleChoosesTheButtonFace) {
   auto pixel = [this](int x, int y) { return Pixel(spin, x, y); };
   const auto rgb = Rgb;
