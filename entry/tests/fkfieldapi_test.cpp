@@ -226,3 +226,50 @@ TEST_F(FieldApiTest, AFailedFieldThatCannotTakeTheFocusBackLeavesNoErrorOutstand
 
 }  // namespace
 }  // namespace tw::entry
+
+namespace tw::entry {
+namespace {
+
+TEST_F(FieldApiTest, FocusMovesBetweenInvalidFieldsUnderHardAndSoftValidation) {
+  auto* a = Add(T::pftLongInt, "");
+  auto* b = Add(T::pftLongInt, "", 40);
+  auto* s = Add(T::pftLongInt, "", 80);
+  for (auto* f : {a, b, s}) f->SetRangeHi("10");
+  s->SoftValidation = true;
+  std::vector<std::string> pre;
+  controller->OnPreEdit = [&](TObject* o, TWinControl*) { pre.push_back(o == a ? "a" : o == b ? "b" : "s"); };
+  ShowAndFocus(a);
+  Type("50");
+  Press(VK_TAB);
+  Pump();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_TRUE(a->Focused()) << "the focus came back to the failed field";
+  EXPECT_EQ(a->EditText().substr(0, 2), "50");
+  // Mended, the field lets the focus go and the next field works normally.
+  Press(VK_BACK);
+  Press(VK_BACK);
+  Type("5");
+  pre.clear();
+  Press(VK_TAB);
+  Pump();
+  EXPECT_TRUE(b->Focused());
+  EXPECT_EQ(pre, std::vector<std::string>{"b"});
+  Type("77");
+  Press(VK_TAB);
+  Pump();
+  ASSERT_EQ(errors.size(), 2u) << "b is checked in turn";
+  EXPECT_TRUE(b->Focused());
+  b->SetAsString("3");
+  s->SetFocus();
+  Pump();
+  Type("99");
+  a->SetFocus();
+  Pump();
+  EXPECT_TRUE(a->Focused()) << "soft validation lets the focus go";
+  EXPECT_EQ(errors.size(), 2u);
+  EXPECT_FALSE(s->IsValid());
+  EXPECT_TRUE(a->IsValid());
+}
+
+}  // namespace
+}  // namespace tw::entry
