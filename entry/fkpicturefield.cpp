@@ -634,7 +634,8 @@ void TFkCustomPictureField::PasteText(const std::string& text) {
     char before = caret_ > oldRunStart ? editText_[static_cast<std::size_t>(caret_ - 1)] : ' ';
     char mc = MaskCharAt(caret_);
     if (mc == '$' || mc == ',') mc = MaskCharAt(last);
-    if (static_cast<unsigned char>(ch) < 32 || !AcceptChar(mc, ch, before)) continue;
+    // Control characters and DEL are dropped from pasted text.
+    if (static_cast<unsigned char>(ch) < 32 || ch == '\x7F' || !AcceptChar(mc, ch, before)) continue;
     InsertAtCaret(ch, false);
     while (k < text.size() && caret_ < static_cast<int>(editText_.size()) && IsLiteral(caret_) &&
            editText_[static_cast<std::size_t>(caret_)] == text[k])

@@ -452,7 +452,8 @@ void TFkCustomSimpleField::TextEditor(TMessage& msg, std::uint16_t command) {
       for (char c : *text) {
         if (static_cast<int>(editText_.size()) >= maxLength_ && !(insertPushes_ && insertMode_)) break;
         if (numeric && (c == ' ' || (c == '.' && intl_->DecimalChar != '.'))) continue;
-        if (static_cast<unsigned char>(c) < 32 || !CheckChar(c, caret_)) continue;
+        // Control characters and DEL are dropped from pasted text.
+        if (static_cast<unsigned char>(c) < 32 || c == '\x7F' || !CheckChar(c, caret_)) continue;
         if (!InsertChar(c)) break;
       }
       break;

@@ -345,6 +345,14 @@ TEST_F(SimpleFieldTest, CtrlKeysOnWordsAndSelections) {
   InjectKeyUp(VK_CONTROL);
   Pump();
   EXPECT_EQ(p->EditText().find('\x7F'), std::string::npos);
+  // Nor does a pasted DEL, in either field.
+  PasteWithKeys("c\x7F");
+  EXPECT_EQ(p->EditText().find('\x7F'), std::string::npos);
+  f->SetFocus();
+  Pump();
+  Press(VK_END);
+  PasteWithKeys("g\x7Fh");
+  EXPECT_EQ(f->EditText(), "ab  cd efgh");
 }
 
 }  // namespace
