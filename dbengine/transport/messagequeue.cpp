@@ -168,6 +168,16 @@ int TqnDataMessageQueue::IncompleteCountOf(std::uint32_t ClientID) const {
                                         [&](const TqnDataMessage* m) { return m->ClientID == ClientID; }));
 }
 
+bool TqnDataMessageQueue::MissingOf(std::uint32_t ClientID, std::uint32_t MessageID, std::uint32_t& Missing) const {
+  TqnPadLockGuard g(FPadLock);
+  auto it = std::find_if(FIncomplete.begin(), FIncomplete.end(), [&](const TqnDataMessage* m) {
+    return m->MessageID == MessageID && m->ClientID == ClientID;
+  });
+  if (it == FIncomplete.end()) return false;
+  Missing = (*it)->DataLength - (*it)->Received;
+  return true;
+}
+
 bool TqnDataMessageQueue::AppendPart(std::uint32_t MessageID, std::uint32_t ClientID, const std::uint8_t* Data,
                                      std::uint32_t PartLength) {
   TqnPadLockGuard g(FPadLock);

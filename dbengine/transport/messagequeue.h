@@ -74,6 +74,9 @@ class TqnDataMessageQueue : public TqnObject {
   std::size_t IncompleteBytes() const { return FIncompleteBytes; }
   // The unfinished messages of one client (connection).
   int IncompleteCountOf(std::uint32_t ClientID) const;
+  // False when no unfinished message MessageID of the client waits; else Missing is set to the
+  // data bytes it still lacks.
+  bool MissingOf(std::uint32_t ClientID, std::uint32_t MessageID, std::uint32_t& Missing) const;
   int DeferredCount() const { return static_cast<int>(FDeferred.size()); }
 
   // The window told of requeued requests (0: none).  While one is set the 100 ms retry timer
