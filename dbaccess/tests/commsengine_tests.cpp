@@ -9,6 +9,7 @@
 #include "dbengine/base/serverlog.h"
 #include "dbengine/transport/servercomms.h"
 #include "platform/classes/streams.h"
+#include "platform/rtl/tickclock.h"
 #include "platform/win/display.h"
 #include "testsupport.h"
 
@@ -57,6 +58,29 @@ class CommsEngine : public ::testing::Test {
           server->SendReply(m->MessageID, m->ClientID, 0, data.data(), data.size(), false);
           break;
         case 101: server->SendReply(m->MessageID, m->ClientID, 10024, nullptr, 0, false); break;
+        case 102: case 103: case 104: {
+          // Replies whose parts contradict the total they announce: one part short of it, a
+          // last part short of it, a part carrying more than it.
+          struct TPart { std::uint32_t Total, Data; bool First, Last; };
+          std::vector<TPart> parts;
+          if (m->MessageID == 102) parts = {{100, 10, true, true}};
+          if (m->MessageID == 103) parts = {{3000, 2024, true, false}, {3000, 100, false, true}};
+          if (m->MessageID == 104) parts = {{10, 50, true, true}};
+          for (const TPart& p : parts) {
+            TqnMessageHeader h;
+            h.MessageID = m->MessageID;
+            h.PartLength = static_cast<std::uint32_t>(kQnHeaderSize) + p.Data;
+            h.TotalDataLength = p.Total;
+            h.ClientID = m->ClientID;
+            h.FirstPart = p.First;
+            h.LastPart = p.Last;
+            h.Reserved = 255;
+            std::vector<std::uint8_t> part(h.PartLength, 0x5A);
+            h.WriteTo(part.data());
+            server->Transport().SendMessage(m->ClientID, part.data(), part.size());
+          }
+          break;
+        }
         case 2048: case 2049: case 2053: {
           // A stand-in reply bundle: the record ("R" and the cursor id; after an insert also
           // a record read "I") and the bookmark ("B" and the cursor id).
@@ -148,6 +172,24 @@ TEST_F(CommsEngine, ServerHangUpEndsTheConnection) {
   // Attaching again works.
   EXPECT_EQ(client->AttachToServer("", "admin", ""), DBIERR_NONE);
   EXPECT_EQ(client->SendRequest(100, b, 4, false, b, 4), DBIERR_NONE);
+}
+
+// A reply whose parts contradict the length it announces fails its request at once instead of
+// leaving the client waiting out its whole reply time; the client can attach again afterwards.
+TEST_F(CommsEngine, RepliesThatContradictTheirLengthFailAtOnce) {
+  client->ReplyTimeOut = 30000;
+  for (std::uint32_t id : {102u, 103u, 104u}) {
+    SCOPED_TRACE(id);
+    ASSERT_EQ(client->AttachToServer("", "admin", ""), DBIERR_NONE);
+    std::uint8_t b[4] = {1, 2, 3, 4};
+    const std::uint32_t start = GetTickCount();
+    EXPECT_NE(client->SendRequest(id, b, 4, false, b, 4), DBIERR_NONE);
+    EXPECT_LT(GetTickCount() - start, 5000u);
+    EXPECT_FALSE(client->IsConnected());
+    ASSERT_EQ(client->AttachToServer("", "admin", ""), DBIERR_NONE);
+    EXPECT_EQ(client->SendRequest(100, b, 4, false, b, 4), DBIERR_NONE);
+    EXPECT_EQ(b[0], 4);
+  }
 }
 
 }  // namespace

@@ -168,14 +168,19 @@ int TqnDataMessageQueue::IncompleteCountOf(std::uint32_t ClientID) const {
                                         [&](const TqnDataMessage* m) { return m->ClientID == ClientID; }));
 }
 
-bool TqnDataMessageQueue::MissingOf(std::uint32_t ClientID, std::uint32_t MessageID, std::uint32_t& Missing) const {
-  TqnPadLockGuard g(FPadLock);
-  auto it = std::find_if(FIncomplete.begin(), FIncomplete.end(), [&](const TqnDataMessage* m) {
-    return m->MessageID == MessageID && m->ClientID == ClientID;
-  });
-  if (it == FIncomplete.end()) return false;
-  Missing = (*it)->DataLength - (*it)->Received;
-  return true;
+bool TqnDataMessageQueue::PartFits(std::uint32_t ClientID, const TqnMessageHeader& H) const {
+  if (H.PartLength < kQnHeaderSize) return false;
+  const std::uint32_t n = H.PartLength - static_cast<std::uint32_t>(kQnHeaderSize);
+  std::uint32_t missing = H.TotalDataLength;
+  if (!H.FirstPart) {
+    TqnPadLockGuard g(FPadLock);
+    auto it = std::find_if(FIncomplete.begin(), FIncomplete.end(), [&](const TqnDataMessage* m) {
+      return m->MessageID == H.MessageID && m->ClientID == ClientID;
+    });
+    if (it == FIncomplete.end()) return true;
+    missing = (*it)->DataLength - (*it)->Received;
+  }
+  return n <= missing && (H.LastPart != 0) == (n == missing);
 }
 
 bool TqnDataMessageQueue::AppendPart(std::uint32_t MessageID, std::uint32_t ClientID, const std::uint8_t* Data,

@@ -253,10 +253,7 @@ bool TqnServerCommsEngine::ReceivePart(TqnBaseCommsProtocol*, std::uint32_t Conn
   // The parts must end exactly where the first one said: a message that the last part leaves
   // short would never be handed on (its client waiting in vain), one that ends before its last
   // part or runs past it would be handed on cut or with parts of it dropped.
-  // A following part with nothing to join is dropped below, as ever.
-  std::uint32_t missing = h.TotalDataLength;
-  const bool joins = h.FirstPart || FQueue->MissingOf(ConnectionID, h.MessageID, missing);
-  if (joins && (n > missing || (h.LastPart != 0) != (n == missing))) {
+  if (!FQueue->PartFits(ConnectionID, h)) {
     RefusePart(ConnectionID, "Hanging up due to a malformed message part");
     return false;
   }
