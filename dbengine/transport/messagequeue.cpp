@@ -124,10 +124,7 @@ void TqnDataMessageQueue::AddMessage(std::uint32_t MessageID, std::uint32_t Clie
     FreeEntry(m);
     throw;
   }
-  if (m->Received >= m->DataLength) {
-    AppendReady(m);
-    return;
-  }
+  // The unfinished copy goes also when the message comes again whole in one part.
   auto stale = std::find_if(FIncomplete.begin(), FIncomplete.end(), [&](const TqnDataMessage* e) {
     return e->MessageID == MessageID && e->ClientID == ClientID;
   });
@@ -135,6 +132,10 @@ void TqnDataMessageQueue::AddMessage(std::uint32_t MessageID, std::uint32_t Clie
     FIncompleteBytes -= (*stale)->Data.capacity();
     delete *stale;
     FIncomplete.erase(stale);
+  }
+  if (m->Received >= m->DataLength) {
+    AppendReady(m);
+    return;
   }
   FIncomplete.push_front(m);
   FIncompleteBytes += m->Data.capacity();
