@@ -319,6 +319,9 @@ DBIResult TqnClientCommsEngine::Transact(std::uint32_t MessageId, const void* Da
             if (failure == DBIERR_NONE && FQueue->Head()) FQueue->RemoveHead();
           });
     } catch (const std::exception&) {
+      // A part the transport could not send (the server went away: the transport has hung the
+      // connection up) is a lost connection; otherwise the request was too large to send.
+      if (FConnectionId == 0) return DBIERR_NETTIMEOUT;
       return DBIERR_INVALIDPARAM;
     }
     if (failure != DBIERR_NONE) return failure;
