@@ -207,6 +207,8 @@ TEST_F(SocketTest, PartsThatContradictTheAnnouncedLengthHangTheConnectionUp) {
       {"a middle part runs past the total", 2030, {{2024, true, false}, {100, false, false}, {1, false, true}}},
       {"the total is reached before the last part", 10, {{10, true, false}, {5, false, true}}},
       {"the total is reached by a middle part", 2030, {{2024, true, false}, {6, false, false}, {1, false, true}}},
+      {"a middle part arrives twice", 4148,
+       {{2024, true, false}, {2024, false, false}, {2024, false, false}, {100, false, true}}},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.What);
