@@ -75,9 +75,18 @@ LRESULT TqnClientCommsEngine::EngineWindowProc(HWND Window, UINT Msg, WPARAM WPa
 bool TqnClientCommsEngine::ReceivePart(std::uint32_t, std::uint8_t* Part, std::size_t Length) {
   TqnPadLockGuard guard(FLock);
   if (Length == 0) return true;
+  // A part that cannot be taken leaves its reply unfinishable, and the client would wait out its
+  // whole reply time for it: the connection is hung up instead, which ends the wait at once.
+  auto refuse = [this] {
+    if (FConnectionId) FTransport->HangUp(FConnectionId);
+    FConnectionId = 0;
+    return false;
+  };
   TqnMessageHeader h;
-  if (QNCheckPart(Part, Length) != TqnPartCheck::Ok || !TqnMessageHeader::ReadFrom(Part, Length, h)) return false;
+  if (QNCheckPart(Part, Length) != TqnPartCheck::Ok || !TqnMessageHeader::ReadFrom(Part, Length, h)) return refuse();
   const std::uint32_t len = h.PartLength - static_cast<std::uint32_t>(kQnHeaderSize);
+  // The parts must end exactly where the first one said.
+  if (!FQueue->PartFits(h.ClientID, h)) return refuse();
   try {
     if (h.FirstPart) {
       FQueue->AddMessage(h.MessageID, h.ClientID, h.TimeOut, h.ResultCode, Part + kQnHeaderSize, h.TotalDataLength,
@@ -86,7 +95,7 @@ bool TqnClientCommsEngine::ReceivePart(std::uint32_t, std::uint8_t* Part, std::s
       FQueue->AppendPart(h.MessageID, h.ClientID, Part + kQnHeaderSize, len);
     }
   } catch (const std::exception&) {
-    return false;
+    return refuse();
   }
   if (!h.LastPart && FTransport->NeedsAcknowledge() && FConnectionId) {
     auto ack = QNMakeAcknowledge(FClientId);
@@ -310,6 +319,9 @@ DBIResult TqnClientCommsEngine::Transact(std::uint32_t MessageId, const void* Da
             if (failure == DBIERR_NONE && FQueue->Head()) FQueue->RemoveHead();
           });
     } catch (const std::exception&) {
+      // A part the transport could not send (the server went away: the transport has hung the
+      // connection up) is a lost connection; otherwise the request was too large to send.
+      if (FConnectionId == 0) return DBIERR_NETTIMEOUT;
       return DBIERR_INVALIDPARAM;
     }
     if (failure != DBIERR_NONE) return failure;

@@ -1,14 +1,20 @@
 // The client comms engine against a server comms engine in the same process, on the offscreen
 // display: attach, requests and replies in acknowledged parts, cut replies, lost connections.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <thread>
 
 #include "dbaccess/commsengine.h"
 #include "dbaccess/session.h"
 #include "dbengine/base/serverlog.h"
 #include "dbengine/transport/servercomms.h"
+#include "dbengine/transport/winsock.h"
 #include "platform/classes/streams.h"
+#include "platform/rtl/tickclock.h"
 #include "platform/win/display.h"
 #include "testsupport.h"
 
@@ -57,6 +63,29 @@ class CommsEngine : public ::testing::Test {
           server->SendReply(m->MessageID, m->ClientID, 0, data.data(), data.size(), false);
           break;
         case 101: server->SendReply(m->MessageID, m->ClientID, 10024, nullptr, 0, false); break;
+        case 102: case 103: case 104: {
+          // Replies whose parts contradict the total they announce: one part short of it, a
+          // last part short of it, a part carrying more than it.
+          struct TPart { std::uint32_t Total, Data; bool First, Last; };
+          std::vector<TPart> parts;
+          if (m->MessageID == 102) parts = {{100, 10, true, true}};
+          if (m->MessageID == 103) parts = {{3000, 2024, true, false}, {3000, 100, false, true}};
+          if (m->MessageID == 104) parts = {{10, 50, true, true}};
+          for (const TPart& p : parts) {
+            TqnMessageHeader h;
+            h.MessageID = m->MessageID;
+            h.PartLength = static_cast<std::uint32_t>(kQnHeaderSize) + p.Data;
+            h.TotalDataLength = p.Total;
+            h.ClientID = m->ClientID;
+            h.FirstPart = p.First;
+            h.LastPart = p.Last;
+            h.Reserved = 255;
+            std::vector<std::uint8_t> part(h.PartLength, 0x5A);
+            h.WriteTo(part.data());
+            server->Transport().SendMessage(m->ClientID, part.data(), part.size());
+          }
+          break;
+        }
         case 2048: case 2049: case 2053: {
           // A stand-in reply bundle: the record ("R" and the cursor id; after an insert also
           // a record read "I") and the bookmark ("B" and the cursor id).
@@ -148,6 +177,105 @@ TEST_F(CommsEngine, ServerHangUpEndsTheConnection) {
   // Attaching again works.
   EXPECT_EQ(client->AttachToServer("", "admin", ""), DBIERR_NONE);
   EXPECT_EQ(client->SendRequest(100, b, 4, false, b, 4), DBIERR_NONE);
+}
+
+// A reply whose parts contradict the length it announces fails its request at once instead of
+// leaving the client waiting out its whole reply time; the client can attach again afterwards.
+TEST_F(CommsEngine, RepliesThatContradictTheirLengthFailAtOnce) {
+  client->ReplyTimeOut = 30000;
+  for (std::uint32_t id : {102u, 103u, 104u}) {
+    SCOPED_TRACE(id);
+    ASSERT_EQ(client->AttachToServer("", "admin", ""), DBIERR_NONE);
+    std::uint8_t b[4] = {1, 2, 3, 4};
+    const std::uint32_t start = GetTickCount();
+    EXPECT_NE(client->SendRequest(id, b, 4, false, b, 4), DBIERR_NONE);
+    EXPECT_LT(GetTickCount() - start, 5000u);
+    EXPECT_FALSE(client->IsConnected());
+    ASSERT_EQ(client->AttachToServer("", "admin", ""), DBIERR_NONE);
+    EXPECT_EQ(client->SendRequest(100, b, 4, false, b, 4), DBIERR_NONE);
+    EXPECT_EQ(b[0], 4);
+  }
+}
+
+// A server that goes away between two requests: a request of several parts, whose later parts
+// meet the closed connection, fails as a lost connection (not as a fault of the caller's), and
+// the client knows it is no longer connected.
+TEST(CommsEngineTcp, ARequestToAServerThatWentAwayFailsAsALostConnection) {
+  SelectDisplay("offscreen");
+  ResetWindowSystem();
+  const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+  ASSERT_GE(listener, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t len = sizeof a;
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+  ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&a), &len), 0);
+  ASSERT_EQ(::listen(listener, 1), 0);
+  const std::uint16_t port = ntohs(a.sin_port);
+
+  // The server by hand: it answers the attach and the secure check, then closes.
+  constexpr std::uint32_t kSeed = 12345, kClient = 7;
+  std::thread server([&] {
+    const int s = ::accept(listener, nullptr, nullptr);
+    if (s < 0) return;
+    auto readPart = [&] {
+      std::uint8_t h[kQnHeaderSize];
+      std::size_t got = 0;
+      while (got < sizeof h) {
+        const ssize_t n = ::recv(s, h + got, sizeof h - got, 0);
+        if (n <= 0) return;
+        got += static_cast<std::size_t>(n);
+      }
+      std::vector<std::uint8_t> rest(QNGetU32(h + 4) - kQnHeaderSize);
+      got = 0;
+      while (got < rest.size()) {
+        const ssize_t n = ::recv(s, rest.data() + got, rest.size() - got, 0);
+        if (n <= 0) return;
+        got += static_cast<std::size_t>(n);
+      }
+    };
+    auto reply = [&](std::uint32_t Id, const std::vector<std::uint8_t>& Data) {
+      std::vector<std::uint8_t> part(kQnHeaderSize + Data.size());
+      TqnMessageHeader h;
+      h.MessageID = Id;
+      h.PartLength = static_cast<std::uint32_t>(part.size());
+      h.TotalDataLength = static_cast<std::uint32_t>(Data.size());
+      h.ClientID = kClient;
+      h.FirstPart = h.LastPart = 1;
+      h.Reserved = 255;
+      h.WriteTo(part.data());
+      std::copy(Data.begin(), Data.end(), part.begin() + kQnHeaderSize);
+      TqnScramblePad pad;
+      BuildScramblePad(static_cast<std::int32_t>(kSeed), pad);
+      ScrambleMessage(pad, part.data(), part.size());
+      ::send(s, part.data(), part.size(), MSG_NOSIGNAL);
+    };
+    readPart();
+    std::vector<std::uint8_t> attach(13, 0);
+    PutU32(attach.data(), 0, kClient);
+    PutU32(attach.data(), 4, kServerVersion);
+    PutU32(attach.data(), 8, kSeed);
+    reply(qnmsgAttachServer, attach);
+    readPart();
+    reply(qnmsgCheckSecureComms, {});
+    ::close(s);
+  });
+
+  {
+    TqnClientCommsEngine client("tester", TqnProtocolKind::TCPIP);
+    static_cast<TqnWinsockProtocol&>(client.Transport()).SetPorts(port, port, port);
+    client.ReplyTimeOut = 5000;
+    ASSERT_EQ(client.AttachToServer("Server@127.0.0.1", "admin", ""), DBIERR_NONE);
+    server.join();
+    std::vector<std::uint8_t> request(3 * kQnMaxPartData, 0x33);
+    std::uint8_t b[4] = {};
+    EXPECT_EQ(client.SendRequest(100, request.data(), static_cast<std::uint32_t>(request.size()), false, b, 4),
+              DBIERR_NETTIMEOUT);
+    EXPECT_FALSE(client.IsConnected());
+  }
+  if (server.joinable()) server.join();
+  ::close(listener);
 }
 
 }  // namespace

@@ -124,10 +124,7 @@ void TqnDataMessageQueue::AddMessage(std::uint32_t MessageID, std::uint32_t Clie
     FreeEntry(m);
     throw;
   }
-  if (m->Received >= m->DataLength) {
-    AppendReady(m);
-    return;
-  }
+  // The unfinished copy goes also when the message comes again whole in one part.
   auto stale = std::find_if(FIncomplete.begin(), FIncomplete.end(), [&](const TqnDataMessage* e) {
     return e->MessageID == MessageID && e->ClientID == ClientID;
   });
@@ -135,6 +132,10 @@ void TqnDataMessageQueue::AddMessage(std::uint32_t MessageID, std::uint32_t Clie
     FIncompleteBytes -= (*stale)->Data.capacity();
     delete *stale;
     FIncomplete.erase(stale);
+  }
+  if (m->Received >= m->DataLength) {
+    AppendReady(m);
+    return;
   }
   FIncomplete.push_front(m);
   FIncompleteBytes += m->Data.capacity();
@@ -166,6 +167,21 @@ int TqnDataMessageQueue::IncompleteCountOf(std::uint32_t ClientID) const {
   TqnPadLockGuard g(FPadLock);
   return static_cast<int>(std::count_if(FIncomplete.begin(), FIncomplete.end(),
                                         [&](const TqnDataMessage* m) { return m->ClientID == ClientID; }));
+}
+
+bool TqnDataMessageQueue::PartFits(std::uint32_t ClientID, const TqnMessageHeader& H) const {
+  if (H.PartLength < kQnHeaderSize) return false;
+  const std::uint32_t n = H.PartLength - static_cast<std::uint32_t>(kQnHeaderSize);
+  std::uint32_t missing = H.TotalDataLength;
+  if (!H.FirstPart) {
+    TqnPadLockGuard g(FPadLock);
+    auto it = std::find_if(FIncomplete.begin(), FIncomplete.end(), [&](const TqnDataMessage* m) {
+      return m->MessageID == H.MessageID && m->ClientID == ClientID;
+    });
+    if (it == FIncomplete.end()) return true;
+    missing = (*it)->DataLength - (*it)->Received;
+  }
+  return n <= missing && (H.LastPart != 0) == (n == missing);
 }
 
 bool TqnDataMessageQueue::AppendPart(std::uint32_t MessageID, std::uint32_t ClientID, const std::uint8_t* Data,

@@ -15,6 +15,8 @@ namespace tw::dbengine {
 
 constexpr UINT kQnRetryInterval = 100;
 
+struct TqnMessageHeader;
+
 // One message.  Its data is a plain buffer; DataIsStream tells the handler that the sender
 // meant it as a stream.  Data holds the bytes received so far (it grows part by part, so a
 // header that announces a large message costs nothing until the bytes are there); a complete
@@ -74,6 +76,11 @@ class TqnDataMessageQueue : public TqnObject {
   std::size_t IncompleteBytes() const { return FIncompleteBytes; }
   // The unfinished messages of one client (connection).
   int IncompleteCountOf(std::uint32_t ClientID) const;
+  // False when a part (its header H, arriving from ClientID) contradicts the total its message
+  // announced: it carries more than is missing, is the last part without completing the
+  // message, or completes it without being the last.  A following part with no unfinished
+  // message to join is no contradiction (AppendPart drops it).
+  bool PartFits(std::uint32_t ClientID, const TqnMessageHeader& H) const;
   int DeferredCount() const { return static_cast<int>(FDeferred.size()); }
 
   // The window told of requeued requests (0: none).  While one is set the 100 ms retry timer

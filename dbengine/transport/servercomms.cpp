@@ -250,6 +250,13 @@ bool TqnServerCommsEngine::ReceivePart(TqnBaseCommsProtocol*, std::uint32_t Conn
     FQueue->DropIncomplete(ConnectionID, h.MessageID);
     return PassOver(ConnectionID, h);
   }
+  // The parts must end exactly where the first one said: a message that the last part leaves
+  // short would never be handed on (its client waiting in vain), one that ends before its last
+  // part or runs past it would be handed on cut or with parts of it dropped.
+  if (!FQueue->PartFits(ConnectionID, h)) {
+    RefusePart(ConnectionID, "Hanging up due to a malformed message part");
+    return false;
+  }
   try {
     if (h.FirstPart)
       FQueue->AddMessage(h.MessageID, ConnectionID, h.TimeOut, 0, data, h.TotalDataLength, n, h.DataIsStream != 0);

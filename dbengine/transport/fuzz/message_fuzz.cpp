@@ -1,6 +1,7 @@
 // Message parts as a receiver sees them: each chunk of the input (a 16-bit length, then the
 // bytes) is checked, and sound parts are assembled in a queue; complete messages are handed
-// out (reply bundles split on the way); a one-byte chunk hangs a connection up.  Also the
+// out (reply bundles split on the way); a one-byte chunk, or a part that contradicts its
+// message's length, hangs a connection up.  Also the
 // reply-bundle reader on the raw input.
 #include <cstddef>
 #include <cstdint>
@@ -32,6 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* Data, std::size_t Size
     if (QNCheckPart(part, n) != TqnPartCheck::Ok) continue;
     TqnMessageHeader h;
     TqnMessageHeader::ReadFrom(part, n, h);
+    // A part that contradicts its message's length hangs its connection up, as the receivers do.
+    if (!queue.PartFits(h.ClientID, h)) {
+      queue.DropIncomplete(h.ClientID);
+      continue;
+    }
     const std::uint32_t len = h.PartLength - static_cast<std::uint32_t>(kQnHeaderSize);
     // The queue keeps only the bytes that arrived, so a header announcing the largest message
     // costs no more than its part.

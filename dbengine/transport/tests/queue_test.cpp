@@ -96,6 +96,17 @@ TEST_F(MessageQueueTest, UnfinishedMessagesOfAGoneOrRestartingSenderAreFreed) {
   EXPECT_EQ(m->Data, a) << "the restarted message, not a mix of both";
   q.RemoveHead();
   EXPECT_EQ(q.IncompleteCount(), 0);
+  // Started again as a message of one part: the unfinished copy goes as well, and a stray part
+  // of the old one finds nothing to join.
+  q.AddMessage(1282, 8, 10000, 0, a.data(), 5000, 2024, false);
+  q.AddMessage(1282, 8, 10000, 0, b.data(), 10, 10, false);
+  EXPECT_EQ(q.IncompleteCount(), 0);
+  EXPECT_EQ(q.IncompleteBytes(), 0u);
+  EXPECT_FALSE(q.AppendPart(1282, 8, a.data() + 2024, 2024));
+  m = q.Head();
+  ASSERT_NE(m, nullptr);
+  EXPECT_EQ(m->Data, std::vector<std::uint8_t>(b.begin(), b.begin() + 10));
+  q.RemoveHead();
 }
 
 TEST_F(MessageQueueTest, LargeAnnouncedMessageHoldsOnlyWhatArrived) {

@@ -187,6 +187,62 @@ TEST_F(SocketTest, UnfinishedMessagesOfAConnectionAreCapped) {
   EXPECT_EQ(server->Queue().IncompleteCount(), 0);
 }
 
+// Parts whose flags and lengths disagree with the total their first part announced: the
+// message is never handed on (neither cut short nor stretched), and the connection is hung up
+// at once instead of leaving its client waiting for an answer that cannot come.
+TEST_F(SocketTest, PartsThatContradictTheAnnouncedLengthHangTheConnectionUp) {
+  struct TPart {
+    std::uint32_t Data;
+    bool First, Last;
+  };
+  struct TCase {
+    const char* What;
+    std::uint32_t Total;
+    std::vector<TPart> Parts;
+  };
+  const std::vector<TCase> cases = {
+      {"a single part shorter than the total", 100, {{10, true, true}}},
+      {"the last part ends short of the total", 3000, {{2024, true, false}, {100, false, true}}},
+      {"the last part runs past the total", 2030, {{2024, true, false}, {100, false, true}}},
+      {"a middle part runs past the total", 2030, {{2024, true, false}, {100, false, false}, {1, false, true}}},
+      {"the total is reached before the last part", 10, {{10, true, false}, {5, false, true}}},
+      {"the total is reached by a middle part", 2030, {{2024, true, false}, {6, false, false}, {1, false, true}}},
+      {"a middle part arrives twice", 4148,
+       {{2024, true, false}, {2024, false, false}, {2024, false, false}, {100, false, true}}},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.What);
+    client.reset();
+    delete clientTransport;
+    clientTransport = nullptr;
+    server.reset();
+    Start<TqnTCPIPProtocol>("Server@127.0.0.1");
+    ASSERT_TRUE(client->Connect("127.0.0.1"));
+    ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
+    LogIn();
+    for (const TPart& p : c.Parts) {
+      TqnMessageHeader h;
+      h.MessageID = 1280;
+      h.PartLength = static_cast<std::uint32_t>(kQnHeaderSize) + p.Data;
+      h.TotalDataLength = c.Total;
+      h.ClientID = client->clientId;
+      h.TimeOut = kQnRequestTimeOut;
+      h.FirstPart = p.First;
+      h.LastPart = p.Last;
+      std::vector<std::uint8_t> part = TestBytes(h.PartLength, 9);
+      h.WriteTo(part.data());
+      clientTransport->SendMessage(client->connection, part.data(), part.size());
+    }
+    ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 0; }));
+    EXPECT_EQ(server->Queue().IncompleteCount(), 0);
+    TqnDataMessage* m = server->Queue().Head();
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->MessageID, qnmsgDetachJustInCase);
+    server->Queue().RemoveHead();
+    EXPECT_EQ(server->Queue().Head(), nullptr);
+  }
+}
+
 TEST_F(SocketTest, AClientThatTakesNoRepliesHoldsUpNobodyAndIsHungUpAlone) {
   Start<TqnTCPIPProtocol>("Server@127.0.0.1");
   TqnCommsLimits limits;
