@@ -1125,23 +1125,17 @@ void TFkBaseEntryField::FKFocusMove(TMessage& msg) {
   if (TCustomForm* f = GetParentForm(this)) f->SelectNext(this, msg.WParam == 0, true);
 }
 
-void TFkBaseEntryField::IncreaseValue(bool wrap, double delta) {
+void TFkBaseEntryField::IncreaseValue(bool wrap, double delta) { StepValue(wrap, delta); }
+
+void TFkBaseEntryField::DecreaseValue(bool wrap, double delta) { StepValue(wrap, -delta); }
+
+void TFkBaseEntryField::StepValue(bool wrap, double delta) {
   // The arrow keys and a spinner step the value: not that of a read-only field.
   if (IsReadOnly()) {
     Beep();
     return;
   }
   IncDecValue(wrap, delta);
-  selStart_ = selEnd_ = caret_;
-  Invalidate();
-}
-
-void TFkBaseEntryField::DecreaseValue(bool wrap, double delta) {
-  if (IsReadOnly()) {
-    Beep();
-    return;
-  }
-  IncDecValue(wrap, -delta);
   selStart_ = selEnd_ = caret_;
   Invalidate();
 }

@@ -200,6 +200,8 @@ class TFkBaseEntryField : public TFkBase {
   void FocusPreviousControl();
   void IncreaseValue(bool wrap, double delta);
   void DecreaseValue(bool wrap, double delta);
+  // One step of Delta (either sign) for both of the above.
+  void StepValue(bool wrap, double delta);
   // The edit-text position under a client x coordinate.  Left of the text area a scrolled
   // field first scrolls back by the distance in average character widths.
   int PositionAt(int x);

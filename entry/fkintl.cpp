@@ -153,11 +153,7 @@ void SetRunLength(std::string& mask, char letter, std::size_t minLen, std::size_
   mask.replace(r.pos, r.len, std::string(len, c));
 }
 
-std::string TrimmedUpper(std::string t) {
-  while (!t.empty() && t.back() == ' ') t.pop_back();
-  while (!t.empty() && t.front() == ' ') t.erase(0, 1);
-  return AnsiUpperCase(t);
-}
+std::string TrimmedUpper(const std::string& t) { return AnsiUpperCase(Trim(t)); }
 
 // Which text a trimmed am/pm field names: 1 the am text, 2 the pm text, 0 neither. A field of
 // `width` characters, fewer than a text has, holds that text's first characters.

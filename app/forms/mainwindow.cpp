@@ -439,8 +439,7 @@ void TfrmMain::FormShow(TObject* sender) {
     // keep the window from the screen, or the program runs on with no window at all: the
     // failure is told in a box once the window shows.
     HideSplash();
-    const auto* own = dynamic_cast<const Exception*>(&e);
-    TellWhenShown(own != nullptr ? own->Message() : std::string(e.what()));
+    TellWhenShown(ExceptionMessage(e));
   }
   inFormShow_ = false;
   if (!pendingFailures_.empty()) PostMessage(Handle(), MsgShowFailure, 0, 0);

@@ -30,8 +30,7 @@ std::unique_ptr<TStringList> LoadLanguageMessages(TMessageRecords& table, const 
     } catch (const std::exception& e) {
       // A record that cannot be read is skipped; the caller learns why.
       if (failure != nullptr && failure->empty()) {
-        const auto* own = dynamic_cast<const Exception*>(&e);
-        *failure = own != nullptr ? own->Message() : std::string(e.what());
+        *failure = ExceptionMessage(e);
         if (failure->empty()) *failure = "?";
       }
     }

@@ -280,8 +280,7 @@ void TApplication::HandleException(TObject* sender) {
 }
 
 void TApplication::ShowException(const std::exception& e) {
-  const auto* own = dynamic_cast<const Exception*>(&e);
-  std::string text = own != nullptr ? own->Message() : std::string(e.what());
+  std::string text = ExceptionMessage(e);
   if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
   MessageBox(text, title_, MB_OK | MB_ICONHAND);
 }

@@ -24,6 +24,12 @@ class Exception : public std::exception {
   int helpContext_ = 0;
 };
 
+// The text an exception tells the user: an Exception's message, else what() says.
+inline std::string ExceptionMessage(const std::exception& e) {
+  const auto* own = dynamic_cast<const Exception*>(&e);
+  return own != nullptr ? own->Message() : std::string(e.what());
+}
+
 #define TW_DECLARE_EXCEPTION(Name, Base)   \
   class Name : public Base {               \
    public:                                 \
