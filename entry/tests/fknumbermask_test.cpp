@@ -236,7 +236,7 @@ TEST_F(NumberMaskTest, CurrencyTextsOfOneToFourCharactersReadBackInEverySetting)
   const std::tuple<T, const char*, const char*, const char*> cases[] = {
       {T::pftDouble, "$##,###.##", "1234.5", "$1,234.50"},      {T::pftDouble, "$##,###.##", "-12.25", "-$12.25"},
       {T::pftDouble, "$##,###.##", "-1234.5", "-$1,234.50"},    {T::pftDouble, "$##,###.##", "99999.99", "$99,999.99"},
-      {T::pftDouble, "$$$$$##,###.##", "-1234.5", "-$1,234.50"}, {T::pftDouble, "##,###.## CCCC", "1234.5", "1,234.50 C"},
+      {T::pftDouble, "$$$$$##,###.##", "-1234.5", "-$1,234.50"}, {T::pftDouble, "$#,###.## CCCC", "9999.99", "$9,999.99 C"},
       {T::pftLongInt, "$i,iii,iii", "1234567", "$1,234,567"},   {T::pftLongInt, "$i,iii,iii", "-12", "-$12"}};
   auto* next = AddField(T::pftString, "XXXX", 150);
   for (const auto& [decimal, thousands] : settings) {
