@@ -279,15 +279,18 @@ std::string TFkPictureBase::MergeWithPicture(const std::string& source, bool* wh
     if (whole != nullptr) *whole = !lost;
     return r;
   }
-  // Number masks.
+  // Number masks.  The "$" run ends at F, the float limit: digits stand right of it.  The
+  // currency text floats to stand just before the number and is shown whole or not at all,
+  // so that stripping can find it; the run reserves room for as much of it as the run holds,
+  // so a sign fits beside a currency text exactly as it does beside a one-character one.
   int F = -1;
-  int curCount = 0;
-  const std::string& cur = intl_->CurrencyLtStr;
+  std::size_t curReserved = 0;
+  const std::string cur = mask_.find('$') != std::string::npos ? intl_->CurrencyLtStr : std::string();
   if (auto d = mask_.find('$'); d != std::string::npos) {
     int end = static_cast<int>(d);
     while (end + 1 < n && MaskCharAt(end + 1) == '$') ++end;
     F = end;
-    curCount = std::min(end - static_cast<int>(d) + 1, static_cast<int>(cur.size()));
+    curReserved = std::min(static_cast<std::size_t>(end - static_cast<int>(d) + 1), cur.size());
   }
   std::string t = s;
   std::size_t a = t.find_first_not_of(' ');
@@ -316,20 +319,10 @@ std::string TFkPictureBase::MergeWithPicture(const std::string& source, bool* wh
   }
   // Decimals without a position: only trailing zeros leave the number as it is.
   if (decPart.find_first_not_of('0') != std::string::npos) lost = true;
-  int curLeft = static_cast<int>(cur.size());
   int k = static_cast<int>(intPart.size()) - 1;
   std::vector<int> removed;
-  auto fill = [&](int i) {
-    if (curCount > 0 && curLeft > 0) {
-      at(i) = cur[static_cast<std::size_t>(--curLeft)];
-      --curCount;
-    } else if (minus) {
-      place(i, '-');
-      minus = false;
-    } else {
-      at(i) = zeroFill ? '0' : ' ';
-    }
-  };
+  std::vector<int> fills;  // the positions the number leaves free, right to left
+  auto fill = [&](int i) { fills.push_back(i); };
   for (int i = (hasDot ? P : n) - 1; i >= 0; --i) {
     char mc = MaskCharAt(i);
     if (kind(i) == pkLiteral) {
@@ -349,6 +342,16 @@ std::string TFkPictureBase::MergeWithPicture(const std::string& source, bool* wh
     if (k >= 0 && i > F) place(i, intPart[static_cast<std::size_t>(k--)]);
     else fill(i);
   }
+  // The free positions take the currency text (from its end), the sign, then the fill.
+  std::size_t j = 0;
+  const std::size_t sign = minus ? 1 : 0;
+  if (!cur.empty() && fills.size() >= cur.size() + sign)
+    for (auto c = cur.rbegin(); c != cur.rend(); ++c) at(fills[j++]) = *c;
+  if (minus && fills.size() >= std::max(j, curReserved) + 1) {
+    place(fills[j++], '-');
+    minus = false;
+  }
+  for (; j < fills.size(); ++j) at(fills[j]) = zeroFill ? '0' : ' ';
   // Digits left over (leading zeros aside) and a sign without a position are lost.
   if (minus || intPart.find_first_not_of('0') < static_cast<std::size_t>(k + 1)) lost = true;
   if (hasDot && P > 0 && at(P - 1) == ' ') at(P - 1) = '0';
@@ -365,13 +368,9 @@ std::string TFkPictureBase::StripPicture(const std::string& text) const {
     bool nonLiteral = allEditable_ || IsEditableMaskChar(MaskCharAt(i)) || MaskCharAt(i) == '$' || MaskCharAt(i) == ',';
     if (nonLiteral || static_cast<std::size_t>(i) == dotPos) r += text[static_cast<std::size_t>(i)];
   }
-  if (auto d = mask_.find('$'); d != std::string::npos) {
-    std::size_t e = d;
-    while (e < mask_.size() && mask_[e] == '$') ++e;
-    std::string cur = intl_->CurrencyLtStr.substr(0, e - d);
-    if (!cur.empty())
-      if (auto p = r.find(cur); p != std::string::npos) r.erase(p, cur.size());
-  }
+  // The merge shows the currency text whole or not at all.
+  if (const std::string& cur = intl_->CurrencyLtStr; Has(mask_, '$') && !cur.empty())
+    if (auto p = r.find(cur); p != std::string::npos) r.erase(p, cur.size());
   if (Has(mask_, ',') && intl_->CommaChar != 0) r.erase(std::remove(r.begin(), r.end(), intl_->CommaChar), r.end());
   if (dotPos != std::string::npos)
     if (auto p = r.find(intl_->DecimalChar); p != std::string::npos) r[p] = '.';
@@ -414,8 +413,10 @@ void TFkPictureBase::RemoveNumberDecorations() {
     decorationsRemoved_ = true;
     int first = std::max(0, FirstEditPosition() - semiLiterals_);
     if (Has(mask_, '$') && !intl_->CurrencyLtStr.empty()) {
-      std::string cur = intl_->CurrencyLtStr;
-      if (auto p = editText_.find(cur); p != std::string::npos) {
+      // Only where the number stands: a currency text after it ("C") is a literal.
+      const std::string& cur = intl_->CurrencyLtStr;
+      const std::size_t p = editText_.find(cur, static_cast<std::size_t>(first));
+      if (p != std::string::npos && p + cur.size() <= static_cast<std::size_t>(LastEditPosition()) + 1) {
         editText_.erase(p, cur.size());
         editText_.insert(static_cast<std::size_t>(first), cur.size(), ' ');
       }

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <random>
 #include <sstream>
+#include <tuple>
 
 #include "entry/fkpicturefield.h"
 #include "entry/tests/entry_test_util.h"
@@ -20,13 +23,17 @@ using T = TPictureDataType;
 class NumberMaskTest : public test::PictureFormTest {
  protected:
   // German number settings for the class library and the "intl" profile alike.
-  void UseGerman() {
+  void UseGerman() { UseSettings(',', '.'); }
+  // Number settings with a currency text and form ("iCurrency"; empty: the defaults).
+  void UseSettings(char decimal, char thousands, const std::string& currency = "", const std::string& form = "") {
+    german_.reset();
     intl_.reset();
-    intl_ = std::make_unique<test::IntlScope>(
-        std::initializer_list<std::pair<const std::string, std::string>>{{"sDecimal", ","}, {"sThousand", "."}});
+    intl_ = std::make_unique<test::IntlScope>(std::initializer_list<std::pair<const std::string, std::string>>{
+        {"sDecimal", std::string(1, decimal)}, {"sThousand", std::string(1, thousands)}, {"sCurrency", currency},
+        {"iCurrency", form}});
     TFormatSettings g = DefaultFormatSettings();
-    g.DecimalSeparator = ',';
-    g.ThousandSeparator = '.';
+    g.DecimalSeparator = decimal;
+    g.ThousandSeparator = thousands;
     german_ = std::make_unique<ScopedFormatSettings>(g);
   }
   void TearDown() override {
@@ -214,6 +221,74 @@ TEST_F(NumberMaskTest, AValueTheMaskCannotShowWholeIsRefusedAndTheFieldKeepsItsT
   n->SetAsString("123456");
   n->SetPictureMask("i,iii");
   EXPECT_EQ(n->EditText(), "     ");
+}
+
+// Currency texts shorter or longer than the mask's "$" run, and after the number ("C"): the
+// field shows the text whole or, without room for it, not at all, and reads back the number it
+// was given or typed, in the C, German, Swiss (right single quote) and Swedish (no-break space)
+// settings.
+TEST_F(NumberMaskTest, CurrencyTextsOfOneToFourCharactersReadBackInEverySetting) {
+  const std::pair<char, char> settings[] = {{'.', ','}, {',', '.'}, {'.', '\x92'}, {',', '\xA0'}};
+  // Left texts "€", "kr", "CHF" and "CHF " (form 2); right texts " €", " kr", "CHF", "CHF".
+  const std::pair<const char*, const char*> currencies[] = {{"\x80", "3"}, {"kr", "3"}, {"CHF", "0"}, {"CHF", "2"}};
+  // Mask, value as typed, and what is shown: "$" the left currency text, "C" the right one in
+  // four places, "," the thousands and "." the decimal character, right-aligned.
+  const std::tuple<T, const char*, const char*, const char*> cases[] = {
+      {T::pftDouble, "$##,###.##", "1234.5", "$1,234.50"},      {T::pftDouble, "$##,###.##", "-12.25", "-$12.25"},
+      {T::pftDouble, "$##,###.##", "-1234.5", "-$1,234.50"},    {T::pftDouble, "$##,###.##", "99999.99", "$99,999.99"},
+      {T::pftDouble, "$$$$$##,###.##", "-1234.5", "-$1,234.50"}, {T::pftDouble, "$#,###.## CCCC", "9999.99", "$9,999.99 C"},
+      {T::pftLongInt, "$i,iii,iii", "1234567", "$1,234,567"},   {T::pftLongInt, "$i,iii,iii", "-12", "-$12"}};
+  auto* next = AddField(T::pftString, "XXXX", 150);
+  for (const auto& [decimal, thousands] : settings) {
+    for (const auto& [currency, form] : currencies) {
+      UseSettings(decimal, thousands, currency, form);
+      const TFkIntlSup& intl = DefaultIntlSup();
+      for (const auto& [type, mask, typedC, shownC] : cases) {
+        auto text = [&](const std::string& pattern, const std::string& left) {
+          std::string t;
+          for (char ch : pattern)
+            t += ch == '$' ? left : ch == 'C' ? (intl.CurrencyRtStr + "    ").substr(0, 4)
+                 : std::string(1, ch == ',' ? thousands : ch == '.' ? decimal : ch);
+          return t;
+        };
+        const std::string typed = text(typedC, "");
+        std::string shown = text(shownC, intl.CurrencyLtStr);
+        if (shown.size() > std::strlen(mask)) shown = text(shownC, "");  // no room for the currency
+        shown.insert(0, std::strlen(mask) - shown.size(), ' ');
+        SCOPED_TRACE(std::string(mask) + " [" + intl.CurrencyLtStr + "] " + typed + " shows [" + shown + "]");
+        const double value = std::strtod(typedC, nullptr);
+        auto* f = AddField(type, mask);
+        auto readsBack = [&] {
+          EXPECT_TRUE(errors.empty());
+          EXPECT_EQ(f->EditText(), shown);
+          EXPECT_DOUBLE_EQ(Value(f), value);
+        };
+        TFkValue v;
+        v.Int = static_cast<std::int64_t>(value);
+        v.Real = value;
+        f->SetValue(v);
+        readsBack();
+        f->SetValue(TFkValue());
+        ShowAndFocus(f);
+        Type(typed);
+        Press(VK_TAB);
+        EXPECT_TRUE(next->Focused());
+        readsBack();
+        // Editing and stepping the shown number take the currency text out and put it back.
+        f->SetArrowIncDec(true);
+        f->SetFocus();
+        Pump();
+        Press(VK_END);
+        Press(VK_BACK);
+        Type(std::string(1, shown[shown.find_last_of("0123456789")]));
+        Press(VK_DOWN);
+        Press(VK_UP);
+        Press(VK_TAB);
+        readsBack();
+        delete f;
+      }
+    }
+  }
 }
 
 // --- the model: random keys against the number the field shows
