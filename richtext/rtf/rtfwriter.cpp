@@ -164,6 +164,7 @@ void TRiRTFWriter::ParagraphDefaults(TParagraph& props) {
   props.ListByte = 0;
   props.Tabs = 0;
   props.Flags = 0;
+  props.SpaceBefore = props.SpaceAfter = props.LineSpacing = 0;
 }
 
 bool TRiRTFWriter::StartsRow(const TParagraph* p) const {

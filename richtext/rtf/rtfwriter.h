@@ -63,7 +63,7 @@ class TRiRTFWriter : public TRiTextWriter {
   // (with the byte as the fallback), as other readers take such a byte for a symbol.
   void AppendRunText(std::string& out, const char* text, std::size_t count) const;
   bool StartsRow(const TParagraph* p) const;
-  // Forgets what "\pard" resets: alignment, list byte, tab stops and keep-together.
+  // Forgets what "\pard" resets: alignment, list byte, tab stops, keep-together and spacing.
   static void ParagraphDefaults(TParagraph& props);
 
   std::vector<Group> groups_;
