@@ -71,7 +71,10 @@ class TRiRTFWriter : public TRiTextWriter {
   std::int32_t tableWidth_ = 0;
   std::string pending_;
   bool rawOpen_ = false;
-  bool hiddenOpen_ = false;
+  bool hiddenOpen_ = false;   // hidden text is in effect outside a script group
+  bool scriptOpen_ = false;   // a superscript or subscript run's group is open
+  // Ends raw RTF and then the script group, whichever is open.
+  void CloseRun(std::string& s);
 };
 
 }  // namespace tw::richtext

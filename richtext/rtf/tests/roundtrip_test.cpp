@@ -272,6 +272,33 @@ TEST(RtfWriterOutput, HeaderRunsAndParagraphWordsAreExact) {
   EXPECT_EQ(rtf.substr(rtf.size() - 4), "}\r\n}");
 }
 
+// Superscript and subscript runs stand in groups of their own, raw RTF and hidden text around
+// them included, and a saved file reads back as it was.
+TEST(RtfWriterOutput, SuperscriptAndSubscriptRunsAreGroups) {
+  TRiRTFTextIo e;
+  AddRun(e, "E=mc", MakeAttr(0, 10, 0));
+  AddRun(e, "2", MakeAttr(0, 10, 0, fsSuper));
+  AddRun(e, " H", MakeAttr(0, 10, 0, 0, fxHidden));
+  AddRun(e, "2", MakeAttr(0, 10, 0, fsSub));
+  NewPar(e);
+  AddRun(e, "{x}", MakeAttr(0, 10, 0, fsSub, fxRawRtf));
+  AddRun(e, "y", MakeAttr(0, 10, 0, fsSuper, fxHidden));
+  const std::string name = "richtext_scripts_" + std::to_string(getpid()) + ".rtf";
+  e.SaveToFile(name);
+  std::ifstream in(name, std::ios::binary);
+  const std::string rtf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(rtf.find("E=mc{\\plain\\f0\\fs20\\cf0\\super 2}\\plain\\f0\\fs20\\cf0\\v  H{\\plain\\f0\\fs20\\cf0\\sub 2}"
+                     "\\plain\\par"),
+            std::string::npos)
+      << rtf;
+  EXPECT_NE(rtf.find("{\\plain\\f0\\fs20\\cf0\\sub\\wprtf1 {x}\\wprtf0}{\\plain\\f0\\fs20\\cf0\\super\\v y}}"), std::string::npos)
+      << rtf;
+  TRiRTFTextIo back;
+  back.LoadFromFile(name);
+  ExpectSameDocument(e, back);
+  std::remove(name.c_str());
+}
+
 TEST(RtfWriterOutput, InformationGoesInTheInfoGroupAndReadsBack) {
   TRiRTFTextIo e;
   e.Header().Title = "T";
