@@ -507,12 +507,25 @@ void TRiCustomRtfEdit::PasteFromClipboard() {
   bool doIt = true;
   FireEvent(OnBeforePasteEvent, this, doIt);
   if (!doIt) return;
+  // A place that refuses the text (a table cell, protected text) keeps what is selected there.
+  PTParagraph par = engine_->CursorPar;
+  PTLine line = engine_->CursorLine;
+  int offset = engine_->CursorOffset;
+  int start = 0, length = 0;
+  if (engine_->GetSelection(start, length)) engine_->LocatePosition(start, 0, 0, 0, par, line, offset);
+  if (!engine_->TakesTextAt(par, line, offset)) return;
   if (engine_->SaveForUNDO) engine_->SaveForUNDO();
   if (engine_->HasSelection()) engine_->DeleteSelection();
   InsertAtCursor(data, rtf);
 }
 
-void TRiCustomRtfEdit::InsertAtCursor(const std::string& data, bool rtf) {
+int TRiCustomRtfEdit::DocumentLength() const {
+  int length = -1;
+  for (PTParagraph p = engine_->FirstPar; p != nullptr; p = p->Next) length += TRiRTFText::ParagraphLength(p) + 1;
+  return length;
+}
+
+int TRiCustomRtfEdit::InsertAtCursor(const std::string& data, bool rtf) {
   TMemoryStream s;
   s.WriteBuffer(data.data(), static_cast<std::int64_t>(data.size()));
   const char nul = 0;
@@ -522,12 +535,7 @@ void TRiCustomRtfEdit::InsertAtCursor(const std::string& data, bool rtf) {
   // as its whole contents.
   const bool wasEmpty = engine_->IsEmpty();
   const int before = engine_->CursorPosition();
-  auto documentLength = [this] {
-    int length = -1;
-    for (PTParagraph p = engine_->FirstPar; p != nullptr; p = p->Next) length += TRiRTFText::ParagraphLength(p) + 1;
-    return length;
-  };
-  const int lengthBefore = documentLength();
+  const int lengthBefore = DocumentLength();
   if (rtf) {
     TRiRtfReader reader;
     reader.BaseFolder = engine_->BaseFolder;
@@ -537,6 +545,7 @@ void TRiCustomRtfEdit::InsertAtCursor(const std::string& data, bool rtf) {
     engine_->ReadWithReader(s, &reader);
   }
   engine_->ReformatAll();
+  const int inserted = std::max(0, DocumentLength() - lengthBefore);
   if (wasEmpty) {
     engine_->SetCursor(0, 0, 0, 0);
     PTParagraph last = engine_->LastParagraph();
@@ -544,12 +553,12 @@ void TRiCustomRtfEdit::InsertAtCursor(const std::string& data, bool rtf) {
     engine_->CursorLine = TRiRTFText::Get_LastLine(last);
     engine_->CursorOffset = engine_->CursorLine->Length;
   } else {
-    const int inserted = documentLength() - lengthBefore;
-    engine_->SetCursor(before + std::max(0, inserted), 0, 0, 0);
+    engine_->SetCursor(before + inserted, 0, 0, 0);
   }
   engine_->ScrollToCursor();
   engine_->Redraw();
   engine_->UpdateCaret();
+  return inserted;
 }
 
 bool TRiCustomRtfEdit::InsertPicture(const TPicture* picture) {
@@ -1300,13 +1309,39 @@ void TRiCustomRtfEdit::MoveSelectionTo(int start, int length, int drop) {
   e.SelectRange(start, length);
   const std::string rtf = SelectionAsRtf();
   if (rtf.empty()) return;
-  if (e.SaveForUNDO) e.SaveForUNDO();
-  // Protected text refuses the deletion; then nothing moves.
-  if (!e.DeleteSelection()) return;
-  if (drop > start) drop -= length;
+  e.SetSelection(nullptr, nullptr, false, 0);
   e.SetCursor(drop, 0, 0, 0);
-  InsertAtCursor(rtf, true);
+  if (!e.TakesTextAt(e.CursorPar, e.CursorLine, e.CursorOffset)) {
+    e.SelectRange(start, length);
+    return;
+  }
+  if (e.SaveForUNDO) e.SaveForUNDO();
+  const int inserted = InsertAtCursor(rtf, true);
+  if (inserted == 0) {
+    e.SelectRange(start, length);
+    return;
+  }
+  // The copy stands before or after the selection, which moved by the copy's length or not.
+  const int from = drop < start ? start + inserted : start;
+  e.SelectRange(from, length);
+  if (!e.DeleteSelection()) {
+    // Protected text stays where it was: the copy goes again, protection or not.
+    const bool off = e.ProtectionOff;
+    e.ProtectionOff = true;
+    e.SelectRange(drop, inserted);
+    e.DeleteSelection();
+    e.ProtectionOff = off;
+    e.SelectRange(start, length);
+    return;
+  }
+  e.SetCursor(drop < start ? drop + inserted : drop - length + inserted, 0, 0, 0);
+  e.ScrollToCursor();
   Change();
+}
+
+bool TRiCustomRtfEdit::DropsRtf(TObject* source) const {
+  auto* editor = dynamic_cast<TRiCustomRtfEdit*>(source);
+  return editor != nullptr && (editor != this || selectionDrag_);
 }
 
 void TRiCustomRtfEdit::DragOver(TObject* source, int x, int y, TDragState state, bool& accept) {
@@ -1318,6 +1353,7 @@ void TRiCustomRtfEdit::DragOver(TObject* source, int x, int y, TDragState state,
   if (accept && state != TDragState::dsDragLeave) {
     engine_->MouseToCursor(x, y, true, false);
     engine_->UpdateCaret();
+    if (DropsRtf(source)) accept = engine_->TakesTextAt(engine_->CursorPar, engine_->CursorLine, engine_->CursorOffset);
   }
   FireEvent(OnDragOver, this, source, x, y, state, accept);
 }
@@ -1340,10 +1376,9 @@ void TRiCustomRtfEdit::DragDrop(TObject* source, int x, int y) {
   } else if (editor != nullptr && editor != this) {
     // A copy of the other editor's selection; the source keeps its text.
     const std::string rtf = editor->SelectionAsRtf();
-    if (!rtf.empty() && CanEdit()) {
+    if (!rtf.empty() && e.TakesTextAt(e.CursorPar, e.CursorLine, e.CursorOffset) && CanEdit()) {
       if (e.SaveForUNDO) e.SaveForUNDO();
-      InsertAtCursor(rtf, true);
-      Change();
+      if (InsertAtCursor(rtf, true) > 0) Change();
     }
   } else if (edit != nullptr) {
     // Line ends of a memo (CR LF, or a lone LF) become paragraph ends.

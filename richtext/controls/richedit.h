@@ -251,8 +251,9 @@ class TRiCustomRtfEdit : public TCustomControl {
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
   void MouseMove(TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
-  // With DragAndDropSupport an editable control accepts every drag and follows the pointer with
-  // its cursor; OnDragOver may then refuse.
+  // With DragAndDropSupport an editable control accepts a drag and follows the pointer with its
+  // cursor; a selection is refused where the document takes no text (a table cell, protected
+  // text).  OnDragOver may then refuse.
   void DragOver(TObject* source, int x, int y, TDragState state, bool& accept) override;
   // A cancelled drag of the selection gives the selection back.
   void DoEndDrag(TObject* target, int x, int y) override;
@@ -301,12 +302,20 @@ class TRiCustomRtfEdit : public TCustomControl {
   bool CopySelection();
   // Copies the selection and deletes it where the text may be edited; true when text went.
   bool CutSelection();
-  // Reads RTF or plain text into the document at the cursor and leaves the cursor after it.
-  void InsertAtCursor(const std::string& data, bool rtf);
+  // Reads RTF or plain text into the document at the cursor and leaves the cursor after it;
+  // answers the number of characters that went in (0 where the place refused the text).
+  int InsertAtCursor(const std::string& data, bool rtf);
+  // Characters of the document, a paragraph end counting as one.
+  int DocumentLength() const;
   // The absolute character position under a window point; false off the text.
   bool PositionAt(int x, int y, int& position) const;
-  // Moves the selection [start, start + length) to the drop position.
+  // Moves the selection [start, start + length) to the drop position.  The copy goes in first
+  // and the selection goes only after it: a place that refuses the text (a table cell, protected
+  // text) leaves the document as it was, and so does a selection that may not be deleted.
   void MoveSelectionTo(int start, int length, int drop);
+  // Whether a drag from `source` ends in RTF read at the cursor (a selection of this editor or
+  // of another), which the cursor's place may refuse.
+  bool DropsRtf(TObject* source) const;
   // The selection as RTF (empty when none); a selection being dragged is taken as it was when
   // the drag began, even when the pointer has since moved the cursor.
   std::string SelectionAsRtf();

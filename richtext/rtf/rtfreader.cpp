@@ -1026,7 +1026,8 @@ int TRiRtfReader::PropertyStep(int code, int v) {
       tmpl_.Alignment = 0;
       CurPar->Alignment = 0;
       // Every paragraph property goes back to its default, for the paragraph being read as for
-      // the ones after it: tab stops and keep-together included.
+      // the ones after it: tab stops, keep-together and spacing included (another word
+      // processor's heading does not lend its spacing to the paragraphs after it).
       tmpl_.Tabs = 0;
       CurPar->Tabs = 0;
       CurPar->Flags &= static_cast<std::uint8_t>(~pfKeep);
@@ -1036,6 +1037,9 @@ int TRiRtfReader::PropertyStep(int code, int v) {
       CurPar->FirstIndent = tmpl_.FirstIndent = 0;
       CurPar->LeftIndent = tmpl_.LeftIndent = 0;
       CurPar->RightIndent = tmpl_.RightIndent = 0;
+      CurPar->SpaceBefore = tmpl_.SpaceBefore = 0;
+      CurPar->SpaceAfter = tmpl_.SpaceAfter = 0;
+      CurPar->LineSpacing = tmpl_.LineSpacing = 0;
       break;
     }
     case pPar: ParagraphEnd(false); break;
@@ -1165,7 +1169,8 @@ int TRiRtfReader::PropertyStep(int code, int v) {
       // stand where the row's \trleft put them.
       CurPar->LeftIndent = tmpl_.LeftIndent = rowLeft_;
       CurPar->SetBorderValue(tmpl_.Border);
-      CurPar->SpaceBefore = tmpl_.SpaceBefore = static_cast<std::int32_t>((c.Border >> 28) & 15) * 56;
+      // The cell's spacing is its paragraph's own (\sb, before or after this word), not its
+      // border spacing.
       CurPar->Shading = tmpl_.Shading;
       CurPar->ShadingPercent = tmpl_.ShadingPercent;
       break;

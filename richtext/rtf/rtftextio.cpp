@@ -329,6 +329,17 @@ void TRiRTFTextIo::ReadWithReader(TStream& stream, TRiTextReader* reader) {
   ParagraphChanged(nullptr);
 }
 
+bool TRiRTFTextIo::TakesTextAt(PTParagraph par, PTLine line, int pos) {
+  if (!Ready) return false;
+  if (IsEmpty()) return true;
+  if (par == nullptr || par->IsCell()) return false;
+  const bool silent = ProtectionSilent;
+  ProtectionSilent = true;
+  const bool refused = IsProtected(par, line, pos, false);
+  ProtectionSilent = silent;
+  return !refused;
+}
+
 void TRiRTFTextIo::LoadFromFile(const std::string& fileName) {
   TFileStream in(fileName, fmOpenRead | fmShareDenyWrite);
   const TRiLoadFormat format = LoadFromStream(in);

@@ -41,6 +41,10 @@ class TRiRTFTextIo : public TRiRTFText {
   virtual std::uint8_t WriteDocument(TStream& stream, TRiTextWriter* writer);
   virtual std::uint8_t WriteSelection(TStream& stream, TRiTextWriter* writer);
   virtual void ReadWithReader(TStream& stream, TRiTextReader* reader);
+  // Whether text read at a place (as ReadWithReader reads it at the cursor) goes in: a document
+  // of one empty paragraph takes any; a table cell takes no paragraphs, a protected place
+  // nothing.  Asks silently, so that a drop or a paste can ask before it deletes anything.
+  bool TakesTextAt(PTParagraph par, PTLine line, int pos);
   virtual TRiLoadFormat LoadFromStream(TStream& stream);
   virtual void SaveToStream(TStream& stream);
   virtual void SaveSelectionToStream(TStream& stream);

@@ -64,7 +64,7 @@ void TRiRTFWriter::AppendRunText(std::string& out, const char* text, std::size_t
 
 std::uint8_t TRiRTFWriter::WriteHeader(TStream* stream) {
   stream_ = stream;
-  rawOpen_ = hiddenOpen_ = false;
+  rawOpen_ = hiddenOpen_ = scriptOpen_ = false;
   groups_.clear();
   cells_.clear();
   const TTextHeader& h = Engine->Header();
@@ -164,6 +164,7 @@ void TRiRTFWriter::ParagraphDefaults(TParagraph& props) {
   props.ListByte = 0;
   props.Tabs = 0;
   props.Flags = 0;
+  props.SpaceBefore = props.SpaceAfter = props.LineSpacing = 0;
 }
 
 bool TRiRTFWriter::StartsRow(const TParagraph* p) const {
@@ -370,13 +371,29 @@ std::uint8_t TRiRTFWriter::WriteParagraphProps() {
   return Error = Flush();
 }
 
+void TRiRTFWriter::CloseRun(std::string& s) {
+  // Inside raw RTF a brace would be text: the raw section ends first.
+  if (rawOpen_) {
+    s += "\\wprtf0";
+    rawOpen_ = false;
+  }
+  if (scriptOpen_) {
+    s += '}';
+    scriptOpen_ = false;
+  }
+}
+
 std::uint8_t TRiRTFWriter::WriteCharAttr() {
   const TAttr& a = *attrPtr_;
   std::string s;
-  if (rawOpen_) {
-    if (a.Extra & fxRawRtf) return riOK;
-    s += "\\wprtf0";
-    rawOpen_ = false;
+  if (rawOpen_ && (a.Extra & fxRawRtf)) return riOK;
+  CloseRun(s);
+  // A superscript or subscript run stands in a group of its own: after an ungrouped one other
+  // word processors (LibreOffice) lose the text before it when a table follows the paragraph.
+  const bool script = (a.Style & (fsSuper | fsSub)) != 0;
+  if (script) {
+    s += '{';
+    scriptOpen_ = true;
   }
   s += "\\plain\\f" + Num(a.Font) + "\\fs" + Num(a.Points() * 2) + "\\cf" + Num(a.TextColor());
   if (a.BackColor() != 0) s += "\\cb" + Num(a.BackColor());
@@ -388,8 +405,9 @@ std::uint8_t TRiRTFWriter::WriteCharAttr() {
   if (a.Style & fsItalic) s += "\\i";
   if (a.Style & fsStrikeOut) s += "\\strike";
   if ((a.Extra & fxProtected) && !NoProtectionMarks) s += "\\shad";
-  hiddenOpen_ = (a.Extra & fxHidden) != 0;
-  if (hiddenOpen_) s += "\\v";
+  const bool hidden = (a.Extra & fxHidden) != 0;
+  if (!script) hiddenOpen_ = hidden;  // a group's attributes end with the group
+  if (hidden) s += "\\v";
   if ((a.Extra & fxInsertPoint) && !SkipInsertPoints) s += "\\inspnt" + Num(a.Tag);
   if ((a.Extra & fxAutomatic) && !SkipAutomatic) s += "\\inaut";
   if (a.Extra & fxListNumber) s += "\\wplnum";
@@ -416,10 +434,7 @@ std::uint8_t TRiRTFWriter::WriteChars(int count) {
 
 std::uint8_t TRiRTFWriter::ParagraphEnd() {
   std::string s;
-  if (rawOpen_) {
-    s += "\\wprtf0";
-    rawOpen_ = false;
-  }
+  CloseRun(s);
   PTParagraph p = curPar_;
   if (CellAsText(p)) {
     // the last paragraph written: nothing
@@ -505,10 +520,7 @@ std::uint8_t TRiRTFWriter::WriteFootnote(int id) {
 
 std::uint8_t TRiRTFWriter::WriteTrailer() {
   std::string s;
-  if (rawOpen_) {
-    s += "\\wprtf0";
-    rawOpen_ = false;
-  }
+  CloseRun(s);
   for (std::size_t i = 0; i < groups_.size(); ++i) s += '}';
   groups_.clear();
   s += "\r\n}";

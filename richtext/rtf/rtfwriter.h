@@ -63,7 +63,7 @@ class TRiRTFWriter : public TRiTextWriter {
   // (with the byte as the fallback), as other readers take such a byte for a symbol.
   void AppendRunText(std::string& out, const char* text, std::size_t count) const;
   bool StartsRow(const TParagraph* p) const;
-  // Forgets what "\pard" resets: alignment, list byte, tab stops and keep-together.
+  // Forgets what "\pard" resets: alignment, list byte, tab stops, keep-together and spacing.
   static void ParagraphDefaults(TParagraph& props);
 
   std::vector<Group> groups_;
@@ -71,7 +71,10 @@ class TRiRTFWriter : public TRiTextWriter {
   std::int32_t tableWidth_ = 0;
   std::string pending_;
   bool rawOpen_ = false;
-  bool hiddenOpen_ = false;
+  bool hiddenOpen_ = false;   // hidden text is in effect outside a script group
+  bool scriptOpen_ = false;   // a superscript or subscript run's group is open
+  // Ends raw RTF and then the script group, whichever is open.
+  void CloseRun(std::string& s);
 };
 
 }  // namespace tw::richtext

@@ -57,6 +57,22 @@ TEST_F(DragDrop, ADropOntoTheSelectionItselfChangesNothing) {
   EXPECT_EQ(changes, 0);
 }
 
+TEST_F(DragDrop, ProtectedTextStaysWhereItIsAndTakesNoDrop) {
+  E().SelectRange(6, 4);
+  TAttr prot{};
+  prot.Extra = fxProtected;
+  E().SetAttr(prot, amAddStyle);
+  E().Protection = TProtectProps{TProtectProp::ppProtected, TProtectProp::ppProtectSelectedTextToo};
+  // The protected word may not go from its place: no copy of it stays at the drop point either.
+  E().SelectRange(6, 5);
+  Drag(PointOf(0, 0, 7), PointOf(0, 0, 16));
+  // Nor does text go into it.
+  E().SelectRange(11, 5);
+  Drag(PointOf(0, 0, 12), PointOf(0, 0, 8));
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"alpha beta gamma"}));
+  EXPECT_EQ(changes, 0);
+}
+
 TEST_F(DragDrop, WithoutSupportOrInAReadOnlyEditorTheDragSelectsInstead) {
   rt->DragAndDropSupport = false;
   Drag(PointOf(0, 0, 7), PointOf(0, 0, 16));
@@ -182,6 +198,52 @@ TEST_F(DragBetweenControls, EscCancelsTheDragAndLeavesBothEditorsAlone) {
   int start = 0, length = 0;
   EXPECT_TRUE(E().GetSelection(start, length));
   EXPECT_EQ(start, 6);
+}
+
+// A table cell takes no dropped paragraphs: such a drop is refused, whether the selection comes
+// from this editor or is copied from another, and no text goes; elsewhere a selection of two
+// paragraphs arrives whole.
+TEST_F(DragBetweenControls, ADropIntoATableCellIsRefusedAndNoTextIsLost) {
+  const std::string table = "\\trowd\\cellx1500\\cellx3000\\intbl alpha beta\\cell gamma\\cell\\row\\pard ";
+  auto load = [&](TRiRichText* editor, const std::string& rtf) {
+    editor->Clear();
+    TStringStream s(rtf);
+    editor->LoadFromStream(s);
+    editor->Reformat();
+  };
+  load(rt, "{\\rtf1 Before text\\par" + table + "end one\\par end two}");
+  load(other, "{\\rtf1 one two\\par" + table + "x}");
+  const std::vector<std::string> mine = {"Before text", "alpha beta", "gamma", "end one", "end two"};
+  const std::vector<std::string> theirs = {"one two", "alpha beta", "gamma", "x"};
+  ASSERT_EQ(Paragraphs(), mine);
+  changes = otherChanges = endDrags = 0;
+  // "Before " into the first cell; "beta" to the front of its own cell; "one" and "end" of the
+  // last two paragraphs into the second cell.
+  E().SelectRange(0, 7);
+  Drag(PointOf(0, 0, 1), PointOf(1, 0, 3));
+  E().SelectRange(18, 4);
+  Drag(PointOf(1, 0, 7), PointOf(1, 0, 0));
+  E().SelectRange(33, 7);
+  Drag(PointOf(3, 0, 5), PointOf(2, 0, 2));
+  EXPECT_EQ(Paragraphs(), mine);
+  EXPECT_EQ(changes, 0);
+  EXPECT_EQ(endDrags, 3);
+  EXPECT_EQ(endTarget, nullptr);
+  // Copied into the other editor's cell: refused there, kept here.
+  E().SelectRange(0, 7);
+  DragBetween(rt, PointOf(0, 0, 1), other, PointIn(O(), 1, 0, 2));
+  EXPECT_EQ(OtherParagraphs(), theirs);
+  EXPECT_EQ(Paragraphs(), mine);
+  EXPECT_EQ(otherChanges, 0);
+  EXPECT_EQ(endTarget, nullptr);
+  // Out of the table the two paragraphs' text moves whole, and so does a copy of it.
+  E().SelectRange(33, 7);
+  Drag(PointOf(3, 0, 5), PointOf(0, 0, 7));
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"Before one", "endtext", "alpha beta", "gamma", "end  two"}));
+  EXPECT_EQ(changes, 1);
+  E().SelectRange(7, 7);
+  DragBetween(rt, PointOf(0, 0, 8), other, PointIn(O(), 0, 0, 3));
+  EXPECT_EQ(OtherParagraphs(), (std::vector<std::string>{"oneone", "end two", "alpha beta", "gamma", "x"}));
 }
 
 TEST_F(DragBetweenControls, TheTextOfAnEditOrAMemoIsTypedAtTheDropPoint) {

@@ -523,6 +523,20 @@ TEST_F(Editing, PlainTextFromTheClipboardIsPastedAtTheCursorAndCutRemovesTheSele
   EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"[pasted", "]"}));
 }
 
+TEST_F(Editing, APasteThatATableCellRefusesLeavesTheSelectionInTheCell) {
+  TStringStream rtf("{\\rtf1\\trowd\\cellx2000\\cellx4000\\intbl alpha beta\\cell gamma\\cell\\row\\pard end}");
+  rt->LoadFromStream(rtf);
+  rt->Reformat();
+  ASSERT_TRUE(OpenClipboard(0));
+  EmptyClipboard();
+  SetClipboardData(CF_TEXT, "pasted");
+  CloseClipboard();
+  E().SelectRange(6, 4);  // "beta"
+  Type("\x16");           // Ctrl+V
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"alpha beta", "gamma", "end"}));
+  EXPECT_TRUE(E().HasSelection());
+}
+
 TEST_F(Editing, AVetoedCopyLeavesTheClipboardAndACutKeepsTheText) {
   Type("keep me");
   ASSERT_TRUE(OpenClipboard(0));

@@ -532,6 +532,14 @@ std::vector<WrittenFile> FilesForWordProcessors() {
     files.push_back(Describe("empty_last", e));
   }
   {
+    // Superscript and subscript runs in paragraphs that a table follows.
+    TRiRTFTextIo e;
+    const std::string row = "\\trowd\\cellx2000\\cellx4000\\intbl Aone\\cell Btwo\\cell\\row\\pard ";
+    LoadRtf(e, "{\\rtf1 Energy E=mc{\\super 2}\\par" + row + "Water H{\\sub 2}O and CO{\\sub 2}\\par" + row +
+                   "x{\\super 3} then y{\\sub 4}\\par" + row + "after}");
+    files.push_back(Describe("scripts_table", e));
+  }
+  {
     // A bitmap and a metafile.
     TRiRTFTextIo e;
     AddRun(e, "before ", MakeAttr(0, 10, 0));

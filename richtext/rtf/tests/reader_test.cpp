@@ -90,11 +90,12 @@ TEST(RtfReader, ParagraphWordsIndentsSpacingAndPard) {
   EXPECT_EQ(a->LineSpacing, -280);
   EXPECT_EQ(a->Alignment, 2);
   EXPECT_EQ(a->Flags & (pfKeep | pfPageBreak), pfKeep | pfPageBreak);
-  // \pard keeps the spacing but clears indents and alignment.
+  // \pard clears indents, alignment and spacing.
   EXPECT_EQ(b->LeftIndent, 0);
   EXPECT_EQ(b->Alignment, 0);
-  EXPECT_EQ(b->SpaceBefore, 60);
-  EXPECT_EQ(b->LineSpacing, -280);
+  EXPECT_EQ(b->SpaceBefore, 0);
+  EXPECT_EQ(b->SpaceAfter, 0);
+  EXPECT_EQ(b->LineSpacing, 0);
   EXPECT_EQ(c->Alignment, 1);
   EXPECT_EQ(c->LeftIndent, 0);
 }

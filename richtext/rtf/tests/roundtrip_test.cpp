@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdio>
+#include <fstream>
 #include <cctype>
 #include <random>
 
@@ -270,6 +272,33 @@ TEST(RtfWriterOutput, HeaderRunsAndParagraphWordsAreExact) {
   EXPECT_EQ(rtf.substr(rtf.size() - 4), "}\r\n}");
 }
 
+// Superscript and subscript runs stand in groups of their own, raw RTF and hidden text around
+// them included, and a saved file reads back as it was.
+TEST(RtfWriterOutput, SuperscriptAndSubscriptRunsAreGroups) {
+  TRiRTFTextIo e;
+  AddRun(e, "E=mc", MakeAttr(0, 10, 0));
+  AddRun(e, "2", MakeAttr(0, 10, 0, fsSuper));
+  AddRun(e, " H", MakeAttr(0, 10, 0, 0, fxHidden));
+  AddRun(e, "2", MakeAttr(0, 10, 0, fsSub));
+  NewPar(e);
+  AddRun(e, "{x}", MakeAttr(0, 10, 0, fsSub, fxRawRtf));
+  AddRun(e, "y", MakeAttr(0, 10, 0, fsSuper, fxHidden));
+  const std::string name = "richtext_scripts_" + std::to_string(getpid()) + ".rtf";
+  e.SaveToFile(name);
+  std::ifstream in(name, std::ios::binary);
+  const std::string rtf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(rtf.find("E=mc{\\plain\\f0\\fs20\\cf0\\super 2}\\plain\\f0\\fs20\\cf0\\v  H{\\plain\\f0\\fs20\\cf0\\sub 2}"
+                     "\\plain\\par"),
+            std::string::npos)
+      << rtf;
+  EXPECT_NE(rtf.find("{\\plain\\f0\\fs20\\cf0\\sub\\wprtf1 {x}\\wprtf0}{\\plain\\f0\\fs20\\cf0\\super\\v y}}"), std::string::npos)
+      << rtf;
+  TRiRTFTextIo back;
+  back.LoadFromFile(name);
+  ExpectSameDocument(e, back);
+  std::remove(name.c_str());
+}
+
 TEST(RtfWriterOutput, InformationGoesInTheInfoGroupAndReadsBack) {
   TRiRTFTextIo e;
   e.Header().Title = "T";
@@ -482,6 +511,56 @@ TEST(RtfReading, EveryCellOfARowStartsFromTheParagraphDefaults) {
   TRiRTFTextIo k;
   LoadRtf(k, "{\\rtf1\\keep\\pard loose\\par}");
   EXPECT_FALSE(k.FirstPar->Flags & pfKeep);
+}
+
+// "\pard" returns a paragraph's spacing to none: a heading's spacing stays with the heading in
+// a file of another word processor, a cell's with the cell, and the program's files, older ones
+// included, read back as they were saved.
+TEST(RtfReading, ParagraphSpacingIsEachParagraphsOwn) {
+  auto spacing = [](const TRiRTFTextIo& e) {
+    std::vector<std::array<int, 3>> out;
+    for (PTParagraph p = e.FirstPar; p != nullptr; p = p->Next) out.push_back({p->SpaceBefore, p->SpaceAfter, p->LineSpacing});
+    return out;
+  };
+  const std::string name = "richtext_spacing_" + std::to_string(getpid()) + ".rtf";
+  auto load = [&](TRiRTFTextIo& e, const std::string& rtf) {
+    std::ofstream(name, std::ios::binary) << rtf;
+    e.LoadFromFile(name);
+    ASSERT_EQ(e.LastResult, riOK);
+  };
+  const std::string cell = "\\clbrdrt\\brdrs\\brdrw10\\clbrdrl\\brdrs\\brdrw10\\clbrdrb\\brdrs\\brdrw10\\clbrdrr\\brdrs\\brdrw10";
+  TRiRTFTextIo other;
+  load(other, "{\\rtf1\\ansi\\deff0{\\fonttbl{\\f0\\froman Liberation Serif;}}\n"
+              "\\pard\\plain \\s1\\sb283\\sa283\\keepn\\f0\\fs32{\\loch Heading one}\\par\n"
+              "\\pard\\plain \\s0\\f0\\fs24{\\loch Plain paragraph one (no spacing)}\\par\n"
+              "\\pard\\plain \\s0\\sa140\\sl276\\f0\\fs24{\\loch Body}\\par\n"
+              "\\trowd\\trql\\trleft0\\trpaddl55\\trpaddr55" + cell + "\\cellx4819" + cell + "\\cellx9638\n"
+              "\\pard\\plain \\s0\\intbl{\\loch Cell one}\\cell\\pard\\plain \\s0\\sb120\\intbl{\\loch Cell two}\\cell\\row\n"
+              "\\pard\\plain \\s0\\f0\\fs24{\\loch Plain paragraph two (no spacing)}\\par}");
+  ASSERT_EQ(other.ParagraphText(1), "Plain paragraph one (no spacing)");
+  using S = std::vector<std::array<int, 3>>;
+  EXPECT_EQ(spacing(other), (S{{283, 283, 0}, {0, 0, 0}, {0, 140, 276}, {0, 0, 0}, {120, 0, 0}, {0, 0, 0}, {0, 0, 0}}));
+  // Saved by the program and read again.
+  other.SaveToFile(name);
+  TRiRTFTextIo again;
+  again.LoadFromFile(name);
+  ExpectSameDocument(other, again);
+  // A file as the program wrote it before: spacing carried from paragraph to paragraph, a
+  // table's own in its group.
+  TRiRTFTextIo older;
+  load(older, "{\\rtf1\\ansi\\deff0\\deftab720{\\fonttbl{\\f0\\fnil\\fcharset0 Arial;}}\\paperw12240\\paperh15840"
+              "\\margl1880\\margr1880\\margt1440\\margb1440{\\sb283\\sa120 \\plain\\f0\\fs20\\cf0 Heading\\par\n\r"
+              "\\plain\\f0\\fs20\\cf0 Same\\par\n\r\\sb0\\sa0 \\plain\\f0\\fs20\\cf0 None\\par\n\r"
+              "{\\pard\\trowd\\trgaph0\\trleft0\\cellx2008\\cellx4000\\intbl \\sb100\\sa0 \\plain\\f0\\fs20\\cf0 A\\cell\n\r"
+              "\\intbl \\sb0\\sa40 \\plain\\f0\\fs20\\cf0 B\\cell\\row\n\r"
+              "}\\sb60\\sl-300\\sa0 \\plain\\f0\\fs20\\cf0 After\\par\n\r\\plain\\f0\\fs20\\cf0 Last}\r\n}");
+  EXPECT_EQ(spacing(older),
+            (S{{283, 120, 0}, {283, 120, 0}, {0, 0, 0}, {100, 0, 0}, {0, 40, 0}, {60, 0, -300}, {60, 0, -300}}));
+  older.SaveToFile(name);
+  TRiRTFTextIo newer;
+  newer.LoadFromFile(name);
+  ExpectSameDocument(older, newer);
+  std::remove(name.c_str());
 }
 
 TEST(RtfReading, CellBoundariesCountFromTheRowsLeftEdge) {
