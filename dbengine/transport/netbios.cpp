@@ -332,6 +332,13 @@ void TqnNetBIOSProtocol::PumpMessages() {
   TqnBaseCommsProtocol::PumpMessages();
 }
 
+bool TqnNetBIOSProtocol::InputWaiting(std::uint32_t ConnectionID) const {
+  auto* c = static_cast<TqnNetBIOSConnection*>(FindConnection(ConnectionID));
+  if (c == nullptr) return false;
+  const TqnNCB& r = c->ReceiveNcb();
+  return r.Id != 0 && r.RetCode == qnnrcOk && !r.Done;
+}
+
 void TqnNetBIOSProtocol::Completed(TqnNCB* N) {
   const std::uint8_t cmd = N->Command & 0x7F;
   const std::uint8_t code = N->RetCode;

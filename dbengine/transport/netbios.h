@@ -63,6 +63,8 @@ class TqnNetBIOSProtocol : public TqnBaseCommsProtocol {
   void SendDatagram(std::string_view Address, const std::uint8_t* Data, std::size_t Length) override;
   void CloseDatagramChannel() override;
   void PumpMessages() override;
+  // The connection's receive has completed and its completion message is not handled yet.
+  bool InputWaiting(std::uint32_t ConnectionID) const override;
 
   const std::vector<std::uint8_t>& Lanas() const { return FLanas; }
   std::string LocalName() const { return FLocalName; }

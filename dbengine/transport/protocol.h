@@ -81,6 +81,9 @@ class TqnBaseCommsProtocol : public TObject {
   virtual std::size_t UnsentBytesTotal() const { return 0; }
   // The connections whose unsent bytes have not moved for StallMs or longer.
   virtual void StalledConnections(std::uint32_t /*StallMs*/, std::vector<std::uint32_t>& /*Out*/) const {}
+  // True while something the connection sent has come in and waits to be handed on (a
+  // transport that hands every part on as it arrives has nothing waiting).
+  virtual bool InputWaiting(std::uint32_t /*ConnectionID*/) const { return false; }
 
   void PrepareStationOnce();
   void AddConnection(TqnConnection* Connection);

@@ -93,20 +93,41 @@ void TqnServerCommsEngine::SendReply(std::uint32_t MessageID, std::uint32_t Clie
         if (acks && lastAcknowledged) lastAcknowledged = WaitForAcknowledge(ClientID);
       });
   FAwaitedConnection = 0;
-  if (MessageID == qnmsgAttachServer && ResultCode == 0 && FTransport->FindConnection(ClientID) != nullptr) {
-    FLoggedIn.insert(ClientID);
-    FUnattached.erase(ClientID);
-  }
+  if (FTransport->FindConnection(ClientID) != nullptr) NoteReply(MessageID, ClientID, ResultCode);
 }
 
 std::size_t TqnServerCommsEngine::HeldBytes() const {
   return FQueue->IncompleteBytes() + FTransport->UnsentBytesTotal();
 }
 
-void TqnServerCommsEngine::ConnectionOpened(std::uint32_t ConnectionID) {
+void TqnServerCommsEngine::NoteReply(std::uint32_t MessageID, std::uint32_t ConnectionID, std::uint16_t ResultCode) {
+  if (MessageID == qnmsgAttachServer) {
+    const bool awaited = FAttaching.erase(ConnectionID) != 0;
+    if (ResultCode == 0) {
+      FLoggedIn.insert(ConnectionID);
+      FUnattached.erase(ConnectionID);
+    } else if (awaited) {
+      AwaitAttach(ConnectionID);  // refused: it may try again, within the time given
+    }
+  } else if (MessageID == qnmsgDetachServer && FLoggedIn.erase(ConnectionID) != 0) {
+    // Its client is gone from the engine: an open connection without one holds a place that a
+    // client may need, so it is given the time to attach again like a new one.
+    AwaitAttach(ConnectionID);
+  }
+}
+
+void TqnServerCommsEngine::AttachArrived(std::uint32_t ConnectionID) {
+  if (FUnattached.erase(ConnectionID) != 0) FAttaching.insert(ConnectionID);
+}
+
+void TqnServerCommsEngine::AwaitAttach(std::uint32_t ConnectionID) {
   const std::uint32_t now = QNTickCount();
   FUnattached[ConnectionID] = now;
   FUnattachedOrder.emplace_back(now, ConnectionID);
+}
+
+void TqnServerCommsEngine::ConnectionOpened(std::uint32_t ConnectionID) {
+  AwaitAttach(ConnectionID);
   HangUpUnattached();
   if (FTransport->ConnectionCount() <= FLimits.MaxConnections) return;
   // Connections that have not attached give way to the new one: a client attaches as soon as
@@ -125,7 +146,7 @@ void TqnServerCommsEngine::ConnectionOpened(std::uint32_t ConnectionID) {
 
 std::uint32_t TqnServerCommsEngine::OldestUnattached(std::uint32_t Except) {
   for (const auto& [opened, id] : FUnattachedOrder) {
-    if (id == Except || FTurnedAway.count(id)) continue;
+    if (id == Except || FTurnedAway.count(id) || FTransport->InputWaiting(id)) continue;
     auto it = FUnattached.find(id);
     if (it != FUnattached.end() && it->second == opened) return id;
   }
@@ -134,18 +155,25 @@ std::uint32_t TqnServerCommsEngine::OldestUnattached(std::uint32_t Except) {
 
 void TqnServerCommsEngine::HangUpUnattached() {
   const std::uint32_t now = QNTickCount();
-  while (!FUnattachedOrder.empty()) {
-    const auto [opened, id] = FUnattachedOrder.front();
+  std::vector<std::uint32_t> late;
+  for (auto at = FUnattachedOrder.begin(); at != FUnattachedOrder.end();) {
+    const auto [since, id] = *at;
     auto it = FUnattached.find(id);
-    if (it == FUnattached.end() || it->second != opened) {
-      FUnattachedOrder.pop_front();  // attached, or gone
+    if (it == FUnattached.end() || it->second != since) {
+      at = FUnattachedOrder.erase(at);  // attached, gone, or its time started again
       continue;
     }
-    if (TickElapsed(opened, now) < FLimits.AttachTimeOut) return;
-    FUnattachedOrder.pop_front();
+    if (TickElapsed(since, now) < FLimits.AttachTimeOut) break;
+    // What a connection sent while the server was busy is looked at before its time is judged.
+    if (FTransport->InputWaiting(id)) {
+      ++at;
+      continue;
+    }
+    at = FUnattachedOrder.erase(at);
     FUnattached.erase(it);
-    RefusePart(id, "Hanging up: no attach in time");
+    late.push_back(id);
   }
+  for (std::uint32_t id : late) RefusePart(id, "Hanging up: no attach in time");
 }
 
 int TqnServerCommsEngine::UnfinishedOf(std::uint32_t ConnectionID) const {
@@ -257,11 +285,12 @@ bool TqnServerCommsEngine::ReceivePart(TqnBaseCommsProtocol*, std::uint32_t Conn
     RefusePart(ConnectionID, "Hanging up due to a malformed message part");
     return false;
   }
+  bool kept = true;  // false: a following part that no unfinished message takes
   try {
     if (h.FirstPart)
       FQueue->AddMessage(h.MessageID, ConnectionID, h.TimeOut, 0, data, h.TotalDataLength, n, h.DataIsStream != 0);
     else
-      FQueue->AppendPart(h.MessageID, ConnectionID, data, n);
+      kept = FQueue->AppendPart(h.MessageID, ConnectionID, data, n);
   } catch (const std::exception&) {
     // The message cannot be kept (no memory): the client would wait for a reply that never
     // comes, so the connection is hung up and the client hears of it at once.
@@ -269,6 +298,7 @@ bool TqnServerCommsEngine::ReceivePart(TqnBaseCommsProtocol*, std::uint32_t Conn
     return false;
   }
   if (h.LastPart) {
+    if (h.MessageID == qnmsgAttachServer && kept) AttachArrived(ConnectionID);
     NotifyHandler();
   } else if (FTransport->NeedsAcknowledge()) {
     FTransport->SendMessage(ConnectionID, FAcknowledge.data(), FAcknowledge.size());
@@ -287,6 +317,7 @@ void TqnServerCommsEngine::RefusePart(std::uint32_t ConnectionID, const char* Wh
 void TqnServerCommsEngine::HangingUp(std::uint32_t ConnectionID) {
   if (ConnectionID == FAwaitedConnection) FAwaitedConnection = 0;
   FLoggedIn.erase(ConnectionID);
+  FAttaching.erase(ConnectionID);
   FUnattached.erase(ConnectionID);
   for (auto it = FPassedOver.lower_bound({ConnectionID, 0}); it != FPassedOver.end() && it->first == ConnectionID;)
     it = FPassedOver.erase(it);

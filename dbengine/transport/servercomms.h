@@ -68,11 +68,18 @@ class TqnServerCommsEngine : public TqnObject {
   void Wire();
   void HangingUp(std::uint32_t ConnectionID);
   void ConnectionOpened(std::uint32_t ConnectionID);
-  // Hangs up the connections whose client has not attached within the limit's time.
+  // Hangs up the connections whose client has not attached within the limit's time (not one
+  // whose input waits to be taken: its attach may be in it).
   void HangUpUnattached();
-  // The connection that has waited longest for its client's attach, not counting Except and
-  // those already turned away; 0 when there is none.
+  // The connection that has waited longest for its client's attach, not counting Except, those
+  // already turned away and those whose input waits to be taken; 0 when there is none.
   std::uint32_t OldestUnattached(std::uint32_t Except);
+  // Starts a connection's time to attach now.
+  void AwaitAttach(std::uint32_t ConnectionID);
+  // Follows a connection's attachment through the attach requests that arrive whole and the
+  // attach and detach replies it is sent.
+  void AttachArrived(std::uint32_t ConnectionID);
+  void NoteReply(std::uint32_t MessageID, std::uint32_t ConnectionID, std::uint16_t ResultCode);
   // Messages of a connection still waiting for parts, those being passed over included.
   int UnfinishedOf(std::uint32_t ConnectionID) const;
   // Passes a message over (its bytes are not kept) and answers it with kQnResRequestTooLarge
@@ -92,8 +99,12 @@ class TqnServerCommsEngine : public TqnObject {
   // connection's acknowledgement or hang-up ends the wait.
   std::uint32_t FAwaitedConnection = 0;
   std::array<std::uint8_t, kQnHeaderSize> FAcknowledge{};
-  // Connections whose client has attached (an attach reply with result 0 went to them).
+  // Connections whose client has attached (an attach reply with result 0 went to them, and no
+  // detach reply since).
   std::set<std::uint32_t> FLoggedIn;
+  // Connections whose attach request has arrived whole and waits for its answer: their time to
+  // attach is over, however long the answer takes.
+  std::set<std::uint32_t> FAttaching;
   // Connections beyond the limit: their attach request is answered with kQnResUserLimit.
   std::set<std::uint32_t> FTurnedAway;
   TqnCommsLimits FLimits;
@@ -101,8 +112,9 @@ class TqnServerCommsEngine : public TqnObject {
   // Messages (connection, message id) refused for their length or for want of room: their
   // further parts are passed over and the last one is answered with an error.
   std::set<std::pair<std::uint32_t, std::uint32_t>> FPassedOver;
-  // Connections whose client has not attached yet, with the tick they opened at, and the same
-  // in the order they opened (entries of connections that attached or went are skipped).
+  // Connections whose client has not attached (yet, or since its attach was refused or it
+  // detached), with the tick their time to attach started at, and the same in the order they
+  // started (entries of connections that attached, went or started again are skipped).
   std::map<std::uint32_t, std::uint32_t> FUnattached;
   std::deque<std::pair<std::uint32_t, std::uint32_t>> FUnattachedOrder;
 };

@@ -225,6 +225,13 @@ void TqnWinsockProtocol::StalledConnections(std::uint32_t StallMs, std::vector<s
     if (c->UnsentBytes() && TickElapsed(c->UnsentSince, now) >= StallMs) Out.push_back(c->Id());
 }
 
+bool TqnWinsockProtocol::InputWaiting(std::uint32_t ConnectionID) const {
+  const auto* c = static_cast<const TqnWinsockConnection*>(FindConnection(ConnectionID));
+  if (c == nullptr) return false;
+  auto it = FSelected.find(c->Socket());
+  return it != FSelected.end() && (it->second.Posted & qnfdRead) != 0;
+}
+
 void TqnWinsockProtocol::KeepUnsent(TqnWinsockConnection* C, const std::uint8_t* Data, std::size_t Length) {
   if (C->UnsentBytes() == 0) {
     C->Unsent.clear();

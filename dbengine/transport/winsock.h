@@ -88,6 +88,8 @@ class TqnWinsockProtocol : public TqnBaseCommsProtocol {
   std::size_t UnsentBytes(std::uint32_t ConnectionID) const override;
   std::size_t UnsentBytesTotal() const override { return FUnsentTotal; }
   void StalledConnections(std::uint32_t StallMs, std::vector<std::uint32_t>& Out) const override;
+  // A read event of the connection's socket has been posted and not handled yet.
+  bool InputWaiting(std::uint32_t ConnectionID) const override;
 
   // Ports other than the defaults (tests run side by side).
   void SetPorts(std::uint16_t Stream, std::uint16_t DatagramServer, std::uint16_t DatagramClient);

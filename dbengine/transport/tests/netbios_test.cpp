@@ -162,6 +162,28 @@ TEST_F(NetBIOSTest, ASessionThatDoesNotAttachInTimeIsHungUp) {
   SetTickSource({});
 }
 
+// Sessions whose attaches came in while the server was busy past their time are not hung up
+// before the server has taken what came.
+TEST_F(NetBIOSTest, AttachesThatCameInWhileTheServerWasBusyAreTaken) {
+  TqnCommsLimits limits;
+  limits.AttachTimeOut = 2000;
+  server->SetLimits(limits);
+  std::uint32_t now = 1000;
+  SetTickSource([&] { return now; });
+  TqnNetBIOSProtocol otherTransport("", false);
+  TestClient other(&otherTransport);
+  otherTransport.SetConnectionCode(server->GetConnectionCode());
+  ASSERT_TRUE(client->Connect("QNSERVER") && other.Connect("QNSERVER"));
+  ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 2; }));
+  now += 3000;
+  client->Send(qnmsgAttachServer, std::vector<std::uint8_t>(64, 0));
+  other.Send(qnmsgAttachServer, std::vector<std::uint8_t>(64, 0));
+  for (int i = 0; i < 50; ++i) server->Transport().PumpMessages();
+  EXPECT_EQ(server->Transport().ConnectionCount(), 2);
+  EXPECT_EQ(server->Queue().ReadyCount(), 2u);
+  SetTickSource({});
+}
+
 TEST_F(NetBIOSTest, ReplyToAClientThatNeverAcknowledgesGivesUpInsteadOfHanging) {
   ASSERT_TRUE(client->Connect("QNSERVER"));
   ASSERT_TRUE(PumpUntil([&] { return server->Transport().ConnectionCount() == 1; }));
