@@ -305,7 +305,8 @@ TEST_F(TcpServer, ClientsBeyondTheLimitsAreRefusedAndTheServedOnesGoOn) {
     return true;
   }));
   EXPECT_LE(comms->HeldBytes(), memory);
-  const std::size_t grown = ResidentBytes() - std::min(before, ResidentBytes());
+  const std::size_t after = ResidentBytes();
+  const std::size_t grown = after - std::min(before, after);
   std::cout << "server memory grew by " << grown / 1024 << " KiB for 64 MB of unfinished messages\n";
   // What the server keeps is within its share; what the process grew by also holds the
   // sanitizer's 8 MB of freed memory and the connections themselves, far below what was asked.
