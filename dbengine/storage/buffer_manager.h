@@ -217,7 +217,8 @@ class TqnBufferManager : public TObject {
   void DiscardChanges(std::uint32_t TransId);
   bool IsTransactionKnown(std::uint32_t TransId) const;
   // Journals left on disk while this process goes on: a decided commit that could be neither
-  // finished nor replayed (the disk full, say), early writes that could not be undone.  Until
+  // finished nor replayed (the disk full, say), early writes that could not be undone, a
+  // journal with records that could be neither marked spent nor deleted.  Until
   // such a journal has been recovered, the table files it names are neither read nor written:
   // every access to them tries the recovery again first and, while it still fails, raises
   // 23537 (as opening a table whose journal waits does).  Nothing can then be written over a
