@@ -270,9 +270,10 @@ TqnbmRAMPage* TqnBufferManager::ObtainPage(TqnFileInfo* File, std::int32_t Block
   page->Stamp = 0;
   page->SaveGen = 0;
   HashInsert(page);
-  if (Block == 0)
+  if (Block == 0) {
     headerPages_[File] = page;
-  else
+    knownFiles_.insert(File);
+  } else
     LinkNewest(page, kOtherOrder);
   return page;
 }
@@ -623,6 +624,7 @@ void TqnBufferManager::DirtyRange(TqnFileInfo* File, std::int32_t Block, std::in
 
 void TqnBufferManager::RemoveFile(TqnFileInfo* File) {
   TqnPadLockGuard g(lock_);
+  knownFiles_.erase(File);
   for (auto& p : all_)
     if (p->File == File) Unassign(p.get());
   for (auto& [id, t] : transactions_) {
@@ -630,8 +632,6 @@ void TqnBufferManager::RemoveFile(TqnFileInfo* File) {
     for (auto it = t->Journaled.begin(); it != t->Journaled.end();)
       it = it->first == File ? t->Journaled.erase(it) : std::next(it);
     std::erase_if(t->Appended, [File](const auto& a) { return a.first == File; });
-    for (auto it = t->Written.begin(); it != t->Written.end();)
-      it = it->second == File ? t->Written.erase(it) : std::next(it);
   }
   // The folder's spare commit journal goes with the last file of the folder that is cached.
   if (spareJournals_.empty()) return;
@@ -655,36 +655,47 @@ void TqnBufferManager::Hold(const std::string& Journal) {
   held_[Journal] = std::move(h);
 }
 
+bool TqnBufferManager::THeldJournal::Names(const std::string& Path) const {
+  return Files.empty() ? FolderOf(Path) == Folder : std::find(Files.begin(), Files.end(), Path) != Files.end();
+}
+
 void TqnBufferManager::CheckHeld(const TqnFileInfo* File) {
   const std::string path = QNJournalPath(File->Name);
   for (auto it = held_.begin(); it != held_.end();) {
-    const THeldJournal& h = it->second;
-    const auto names = [&h](const std::string& p) {
-      return h.Files.empty() ? FolderOf(p) == h.Folder : std::find(h.Files.begin(), h.Files.end(), p) != h.Files.end();
-    };
-    if (!names(path)) {
+    if (!it->second.Names(path)) {
       ++it;
       continue;
     }
     // Space may have come back: the recovery is tried again, and until it succeeds nobody
     // reads or writes the files it would put right.
-    if (!RecoverHeld(it->first)) QNStorageError(qnerrFileOpen, {File->Name, kQnSharingViolation});
-    // What the cache still holds of those files may predate the recovery.
-    for (auto& p : all_)
-      if (p->File != nullptr && !p->Dirty && names(QNJournalPath(p->File->Name))) Unassign(p.get());
-    it = held_.erase(it);
+    const std::string journal = (it++)->first;
+    if (!ReleaseHeld(journal)) QNStorageError(qnerrFileOpen, {File->Name, kQnSharingViolation});
   }
+}
+
+bool TqnBufferManager::ReleaseHeld(const std::string& Journal) {
+  auto it = held_.find(Journal);
+  if (it == held_.end()) return true;
+  if (!RecoverHeld(Journal)) return false;
+  // What the cache still holds of those files may predate the recovery (blocks written early
+  // and then rolled back stay cached, clean).
+  for (auto& p : all_)
+    if (p->File != nullptr && !p->Dirty && it->second.Names(QNJournalPath(p->File->Name))) Unassign(p.get());
+  held_.erase(it);
+  return true;
 }
 
 bool TqnBufferManager::RecoverHeld(const std::string& Journal) {
   // Recovery as at the next open, but through this cache's own records of the files that are
-  // open here (a second handle of a table file that this process holds open is refused).
+  // open here (a second handle of a table file that this process holds open is refused), also
+  // of those whose pages a rollback dropped.
   if (!routines_->Exists(Journal)) return true;
   std::vector<TqnJournalImage> images;
   if (!QNJournalImagesToApply(Journal, *routines_, images)) return false;
   const std::string folder = FolderOf(QNJournalPath(Journal));
   std::map<std::string, TqnFileInfo*> open;
-  for (const auto& [f, p] : headerPages_) open[QNJournalPath(p->File->Name)] = p->File;
+  for (TqnFileInfo* f : knownFiles_)
+    if (f->ReadWrite && QNIsFileOpen(f)) open[QNJournalPath(f->Name)] = f;
   std::map<std::string, TqnFileHandle> opened;
   std::set<TqnFileInfo*> touched;
   bool ok = true;
@@ -739,9 +750,7 @@ bool TqnBufferManager::RecoverHeld(const std::string& Journal) {
     ok = false;
   }
   for (auto& [path, h] : opened) routines_->Close(h);
-  if (!ok || routines_->Delete(Journal) != 0) return false;
-  routines_->SyncFolder(folder);
-  return true;
+  return ok && QNRetireJournal(Journal, *routines_);
 }
 
 int TqnBufferManager::HeldJournalCount() const {
@@ -848,7 +857,8 @@ std::unique_ptr<TqnJournal> TqnBufferManager::TakeCommitJournal(std::uint32_t Tr
 
 void TqnBufferManager::EndCommitJournal(TqnTransactionItem& T) {
   if (!T.Reusable) {
-    T.Journal->Delete();
+    // It holds before-images too: spent before it is deleted, it never undoes this commit.
+    T.Journal->Retire();
     return;
   }
   // The tables are written and flushed: state 0 makes the journal's after-images inert, and
@@ -1070,12 +1080,6 @@ void TqnBufferManager::WriteEarly(TqnTransactionItem& T, bool OutsideRequest) {
     if (t->JournalUnflushed || !OutsideRequest) FlushJournal(*t);
   }
   t->ChangesWritten = true;
-  const TqnFileInfo* last = nullptr;
-  for (TqnbmRAMPage* p : pages)
-    if (p->File != last) {
-      last = p->File;
-      t->Written[QNJournalPath(p->File->Name)] = p->File;
-    }
   WritePages(*t, pages, !OutsideRequest);
 }
 
@@ -1088,43 +1092,6 @@ bool TqnBufferManager::IsDecided(std::uint32_t TransId) const {
 void TqnBufferManager::DiscardChanges(std::uint32_t TransId) {
   TqnPadLockGuard g(lock_);
   DropPages(TransId);
-}
-
-void TqnBufferManager::UndoWrittenChanges(TqnTransactionItem& T) {
-  // Blocks written early by CommitChanges: put back what the tables held before, through the
-  // transaction's own handles (a file closed since is opened again for it).
-  std::map<std::string, TqnFileHandle> opened;
-  std::set<TqnFileInfo*> touched;
-  std::exception_ptr failure;
-  try {
-    for (const TqnJournalImage& im : T.Journal->FirstBeforeImages()) {
-      const std::int64_t at = static_cast<std::int64_t>(im.Block) * static_cast<std::int64_t>(im.Bytes.size());
-      auto it = T.Written.find(im.Path);
-      if (it != T.Written.end()) {
-        QNWriteFileExactAt(it->second, at, im.Bytes.size(), im.Bytes.data());
-        touched.insert(it->second);
-        if (TqnbmRAMPage* p = Lookup(it->second, im.Block)) Unassign(p);
-        continue;
-      }
-      auto h = opened.find(im.Path);
-      if (h == opened.end()) {
-        TqnFileHandle fh = kQnNoHandle;
-        const int e = routines_->Open(im.Path, true, false, false, false, fh);
-        if (e != 0) QNStorageError(qnerrFileOpen, {im.Path, e});
-        h = opened.emplace(im.Path, fh).first;
-      }
-      std::size_t done = 0;
-      const int e = routines_->WriteAt(h->second, at, im.Bytes.data(), im.Bytes.size(), done);
-      if (e != 0 || done != im.Bytes.size()) QNStorageError(qnerrFileWrite, {im.Path, e});
-    }
-    for (TqnFileInfo* f : touched) QNFlushFile(f);
-    for (auto& [path, h] : opened)
-      if (const int e = routines_->Flush(h); e != 0) QNStorageError(qnerrFileFlush, {path, e});
-  } catch (...) {
-    failure = std::current_exception();
-  }
-  for (auto& [path, h] : opened) routines_->Close(h);
-  if (failure) std::rethrow_exception(failure);
 }
 
 bool TqnBufferManager::Rollback(std::uint32_t TransId) {
@@ -1155,27 +1122,28 @@ bool TqnBufferManager::Rollback(std::uint32_t TransId) {
   }
   DropPages(TransId);
   if (t->Journal) {
-    bool undone = true;
-    if (t->ChangesWritten) {
+    // A journal whose tables were never written goes (spent first, so that it can never be
+    // applied over a later commit).  Blocks written early are put back from the journal's
+    // before-images by the recovery of a held journal, through this cache's records of the
+    // open files; a journal that cannot be undone, or neither spent nor deleted, stays held:
+    // its files are neither read nor written until it has been recovered (tried again at their
+    // next access, and by the next open after a crash).  Either way the rollback stands.
+    bool done = false;
+    if (!t->ChangesWritten) {
       try {
-        UndoWrittenChanges(*t);
+        t->Journal->Retire();
+        done = true;
       } catch (...) {
-        undone = false;
       }
     }
-    if (undone) {
-      try {
-        t->Journal->Delete();
-      } catch (...) {
-      }
-    } else {
-      // The journal stays: the next open rolls it back, and until then the blocks written
-      // early are neither read nor written.
+    if (!done) {
+      const std::string name = t->Journal->Name();
       try {
         t->Journal->Close();
       } catch (...) {
       }
-      Hold(t->Journal->Name());
+      Hold(name);
+      ReleaseHeld(name);
     }
   }
   transactions_.erase(TransId);

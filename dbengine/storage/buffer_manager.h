@@ -68,7 +68,6 @@ struct TqnTransactionItem {
   // The journal was made (or taken from the spare journals) by the commit itself and holds
   // after-images only: once the commit is done it is kept for the folder's next commit.
   bool Reusable = false;
-  std::map<std::string, TqnFileInfo*> Written;  // files written early, by journal path
   std::set<TqnFileInfo*> ToFlush;
   std::vector<TqnbmRAMPage*> Dirty;  // the pages dirty for this transaction, in no order
   // Blocks whose old contents the journal holds already: a block changed again after an early
@@ -184,7 +183,10 @@ class TqnBufferManager : public TObject {
   // journals in its own folder only, so a commit over several folders is refused.
   void StartTransaction(std::uint32_t TransId, bool FailSafe, const std::string& JournalName);
   void Commit(std::uint32_t TransId);
-  // Ends the transaction without its changes, putting back blocks written early.  A
+  // Ends the transaction without its changes, putting back blocks written early; its journal
+  // is marked spent before it is deleted.  When the blocks cannot be put back, or the journal
+  // can be neither spent nor deleted, the journal is held (HeldJournalCount) and recovered at
+  // the next access of a file it names: the rollback stands all the same.  A
   // transaction whose commit failed after it was decided is finished instead (true is then
   // returned: its changes stand, written now or replayed from its journal); when neither
   // works, the transaction ends all the same, its journal is held (HeldJournalCount) and the
@@ -215,7 +217,8 @@ class TqnBufferManager : public TObject {
   void DiscardChanges(std::uint32_t TransId);
   bool IsTransactionKnown(std::uint32_t TransId) const;
   // Journals left on disk while this process goes on: a decided commit that could be neither
-  // finished nor replayed (the disk full, say), early writes that could not be undone.  Until
+  // finished nor replayed (the disk full, say), early writes that could not be undone, a
+  // journal with records that could be neither marked spent nor deleted.  Until
   // such a journal has been recovered, the table files it names are neither read nor written:
   // every access to them tries the recovery again first and, while it still fails, raises
   // 23537 (as opening a table whose journal waits does).  Nothing can then be written over a
@@ -293,7 +296,6 @@ class TqnBufferManager : public TObject {
   void DropPages(std::uint32_t TransId);
   // Whether the commit writes Page in place before it is decided, without an after-image.
   bool InPlace(const TqnTransactionItem& T, const TqnbmRAMPage* Page) const;
-  void UndoWrittenChanges(TqnTransactionItem& T);
   void JournalDiskImages(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages);
   // Flushes the journal; when that fails, the before-images appended since the last flush no
   // longer count.
@@ -305,6 +307,9 @@ class TqnBufferManager : public TObject {
   void EndCommitJournal(TqnTransactionItem& T);
   void Hold(const std::string& Journal);
   void CheckHeld(const TqnFileInfo* File);
+  // Recovers a held journal and, when that succeeds, drops the cached pages of its files and
+  // lets them go; false while it still fails.
+  bool ReleaseHeld(const std::string& Journal);
   bool RecoverHeld(const std::string& Journal);
 
   mutable TqnPadLock lock_;
@@ -320,6 +325,9 @@ class TqnBufferManager : public TObject {
   static constexpr int kOtherOrder = 1;
   TUseOrder orders_[2];
   std::map<const TqnFileInfo*, TqnbmRAMPage*> headerPages_;
+  // Every file whose header this cache has held, until RemoveFile: the recovery of a held
+  // journal writes through their records, even after a rollback dropped their pages.
+  std::set<TqnFileInfo*> knownFiles_;
   std::vector<TqnbmRAMPage*> recycled_;
   std::map<std::uint32_t, std::unique_ptr<TqnTransactionItem>> transactions_;
   // Commit journals kept open between the commits of normal transactions, by folder: reusing
@@ -328,6 +336,7 @@ class TqnBufferManager : public TObject {
   struct THeldJournal {
     std::vector<std::string> Files;  // journal paths; empty: every file of Folder
     std::string Folder;
+    bool Names(const std::string& Path) const;
   };
   std::map<std::string, THeldJournal> held_;  // by journal name
   mutable TqnbmRAMPage* lastHeader_ = nullptr;  // the header page found last (freed: nullptr)

@@ -21,6 +21,9 @@ namespace {
 
 constexpr char kHeaderSig[4] = {'J', 'Q', 'N', 'H'};
 constexpr char kRecordSig[4] = {'J', 'F', 'R', 'H'};
+// The journal's state, the 32-bit value after its signature.
+constexpr std::uint32_t kStateComplete = 1;
+constexpr std::uint32_t kStateSpent = 2;
 
 bool AnyMarkIn(const std::vector<std::string>& Names);
 
@@ -273,6 +276,15 @@ void SyncFolderOf(TqnFileInfo* f) {
   if (e != 0) QNStorageError(qnerrFileFlush, {folder, e});
 }
 
+// Writes state 2 into the journal open as h and flushes it: from then on nothing of it is ever
+// applied.  False when that failed.
+bool MarkSpent(TqnFileRoutines& r, TqnFileHandle h) {
+  std::uint8_t state[4];
+  QNPutU32(state, kStateSpent);
+  std::size_t done = 0;
+  return r.WriteAt(h, 4, state, sizeof state, done) == 0 && done == sizeof state && r.Flush(h) == 0;
+}
+
 }  // namespace
 
 std::string QNJournalPath(const std::string& Name) {
@@ -376,7 +388,7 @@ void TqnJournal::MarkComplete() {
   }
   Flush();
   std::uint8_t state[4];
-  QNPutU32(state, 1);
+  QNPutU32(state, kStateComplete);
   try {
     QNWriteFileExactAt(file_, 4, sizeof state, state);
     QNFlushFile(file_);
@@ -396,22 +408,6 @@ void TqnJournal::MarkComplete() {
   complete_ = true;
 }
 
-std::vector<TqnJournalImage> TqnJournal::FirstBeforeImages() {
-  std::vector<TqnJournalImage> out;
-  const Parsed p = Parse(*file_->Routines, file_->Handle);
-  std::map<std::pair<std::string, std::int32_t>, bool> seen;
-  for (const Image& im : p.images[1]) {
-    if (!seen.emplace(std::make_pair(im.path, im.block), true).second) continue;
-    TqnJournalImage j;
-    j.Path = im.path;
-    j.Block = im.block;
-    j.Bytes.resize(static_cast<std::size_t>(im.size));
-    QNReadFileExactAt(file_, im.offset, j.Bytes.size(), j.Bytes.data());
-    out.push_back(std::move(j));
-  }
-  return out;
-}
-
 void TqnJournal::Delete() {
   const std::string name = file_->Name;
   TqnFileRoutines* r = file_->Routines;
@@ -422,6 +418,18 @@ void TqnJournal::Delete() {
   // transactions.
   const int s = r->SyncFolder(FolderOf(name));
   if (s != 0) QNStorageError(qnerrFileFlush, {FolderOf(name), s});
+}
+
+void TqnJournal::Retire() {
+  // A journal without records applies nothing, whatever its state.
+  const bool matters = records_ > 0;
+  bool spent = false;
+  if (matters && QNIsFileOpen(file_)) spent = MarkSpent(*file_->Routines, file_->Handle);
+  try {
+    Delete();
+  } catch (...) {
+    if (matters && !spent) throw;
+  }
 }
 
 void TqnJournal::Reset() {
@@ -456,9 +464,16 @@ TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& r)
     r.Close(h);
     return TqnRecovery::NoJournal;
   }
+  if (p.state == kStateSpent) {
+    // Its work was done; only its deletion failed.
+    r.Close(h);
+    if (r.Delete(JournalName) == 0) r.SyncFolder(FolderOf(JournalName));
+    return TqnRecovery::Spent;
+  }
   TqnRecovery result;
   bool ok;
-  if (p.state == 1) {
+  bool applies = false;
+  if (p.state == kStateComplete) {
     // State 1 is written only after every record was flushed: damage here is not a torn
     // write but corruption, and replaying part of it could tear the tables.
     if (p.torn) {
@@ -466,6 +481,7 @@ TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& r)
       return TqnRecovery::Corrupt;
     }
     ok = Apply(r, JournalName, h, p.images[0]);
+    applies = !p.images[0].empty();
     result = TqnRecovery::Replayed;
   } else {
     // Undo: the first before-image of each block is what the table held before the
@@ -475,13 +491,40 @@ TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& r)
     for (const Image& im : p.images[1])
       if (seen.emplace(std::make_pair(im.path, im.block), true).second) first.push_back(im);
     ok = Apply(r, JournalName, h, first);
+    applies = !first.empty();
     result = TqnRecovery::RolledBack;
+  }
+  // Applied and flushed: the journal is spent before it is deleted, so that it is never applied
+  // again over what comes later, whatever becomes of its deletion.
+  bool inert = ok && !applies;
+  try {
+    inert = inert || (ok && MarkSpent(r, h));
+  } catch (...) {
+    r.Close(h);
+    throw;
   }
   r.Close(h);
   if (!ok) return TqnRecovery::Blocked;
-  if (r.Delete(JournalName) != 0) return TqnRecovery::Blocked;
+  if (r.Delete(JournalName) != 0) return inert ? result : TqnRecovery::Blocked;
   r.SyncFolder(FolderOf(JournalName));
   return result;
+}
+
+bool QNRetireJournal(const std::string& JournalName, TqnFileRoutines& r) {
+  TqnFileHandle h = kQnNoHandle;
+  bool spent = false;
+  if (r.Open(JournalName, true, false, false, false, h) == 0) {
+    try {
+      spent = MarkSpent(r, h);
+    } catch (...) {
+      r.Close(h);
+      throw;
+    }
+    r.Close(h);
+  }
+  if (r.Delete(JournalName) != 0) return spent || !r.Exists(JournalName);
+  r.SyncFolder(FolderOf(JournalName));
+  return true;
 }
 
 bool QNJournalImagesToApply(const std::string& JournalName, TqnFileRoutines& r, std::vector<TqnJournalImage>& Images) {
@@ -489,11 +532,11 @@ bool QNJournalImagesToApply(const std::string& JournalName, TqnFileRoutines& r, 
   TqnFileHandle h = kQnNoHandle;
   if (r.Open(JournalName, false, true, false, false, h) != 0) return false;
   const Parsed p = Parse(r, h);
-  bool ok = p.isJournal && !(p.state == 1 && p.torn) && !IsSwapJournal(r, h);
+  bool ok = p.isJournal && !(p.state == kStateComplete && p.torn) && !IsSwapJournal(r, h);
   std::vector<Image> chosen;
-  if (ok && p.state == 1) {
+  if (ok && p.state == kStateComplete) {
     chosen = p.images[0];
-  } else if (ok) {
+  } else if (ok && p.state != kStateSpent) {
     std::map<std::pair<std::string, std::int32_t>, bool> seen;
     for (const Image& im : p.images[1])
       if (seen.emplace(std::make_pair(im.path, im.block), true).second) chosen.push_back(im);

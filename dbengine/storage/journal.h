@@ -2,14 +2,19 @@
 // opened.
 //
 // File layout (little-endian): an 8-byte header "JQNH" + state (0 while the transaction runs,
-// 1 once every after-image is written and flushed), then records of a 276-byte header
+// 1 once every after-image is written and flushed, 2 once its work is done and it is spent),
+// then records of a 276-byte header
 // {"JFRH", block number, block size, 1 before-image / 0 after-image, full path of the table
 // file zero-terminated in 260 bytes} followed by the block's bytes.
 //
 // Recovery rule: a journal in state 1 is replayed (its after-images written into the table
 // files, later images of a block winning) and then deleted; a journal in state 0 has its
 // first before-image of every block written back (which undoes whatever reached the table
-// files early) and is deleted.  A journal held open by a running transaction is left alone.
+// files early) and is deleted.  A journal in state 2 is spent: nothing of it is ever applied,
+// it is only deleted.  A journal whose work is done (its commit written, its rollback undone,
+// its recovery applied) is marked spent before it is deleted, so that neither a deletion that
+// fails nor one that a power cut undoes lets it be applied over later work.  A journal held
+// open by a running transaction is left alone.
 // Images are written only into table files (header "QNFH" of the image's block size, or a file
 // still shorter than its header) of the journal's own folder; a journal naming anything else
 // is left in place untouched and nothing of it is written.  Recovery never looks at another
@@ -71,10 +76,12 @@ class TqnJournal {
   void Reset();
   bool Complete() const { return complete_; }
   int Records() const { return records_; }
-  // The first before-image of every block, in journal order: what the tables held before.
-  std::vector<TqnJournalImage> FirstBeforeImages();
   // Closes the journal and deletes its file.
   void Delete();
+  // The journal's work is done (its commit written and flushed, or its transaction rolled back
+  // and undone): it is marked spent (state 2) and deleted.  Raises only when it may still be
+  // applied: it holds records, and could be neither marked nor deleted.
+  void Retire();
   // Closes the journal, leaving its file for recovery.
   void Close();
   // Closes and deletes a journal that was Reset: nothing in it is ever applied, so its deletion
@@ -94,8 +101,9 @@ class TqnJournal {
 enum class TqnRecovery {
   NoJournal,   // missing, or not a journal of this engine
   InUse,       // held by a running transaction
-  Replayed,    // state 1: after-images written, journal deleted
-  RolledBack,  // state 0: before-images written back, journal deleted
+  Replayed,    // state 1: after-images written, journal deleted (or at least spent)
+  RolledBack,  // state 0: before-images written back, journal deleted (or at least spent)
+  Spent,       // state 2: nothing applied, journal deleted when possible
   Blocked,     // a table file it names could not be opened; left in place
   Corrupt,     // state 1 but damaged; left in place
 };
@@ -103,10 +111,13 @@ enum class TqnRecovery {
 // Recovers one journal file with the given file routines.
 TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& Routines);
 // What recovering a block journal writes, in order: its after-images when it is complete
-// (state 1), else the first before-image of every block.  False when the journal cannot be
-// read, is no block journal, or is complete but damaged.
+// (state 1), nothing when it is spent (state 2), else the first before-image of every block.
+// False when the journal cannot be read, is no block journal, or is complete but damaged.
 bool QNJournalImagesToApply(const std::string& JournalName, TqnFileRoutines& Routines,
                             std::vector<TqnJournalImage>& Images);
+// Marks a block journal whose images have been applied spent, then deletes it; true when it is
+// gone or at least spent (it is never applied again).
+bool QNRetireJournal(const std::string& JournalName, TqnFileRoutines& Routines);
 // The table files (as journals store their paths) that a block journal holds images of; false
 // when the journal cannot be read.
 bool QNJournalTableFiles(const std::string& JournalName, TqnFileRoutines& Routines, std::vector<std::string>& Files);

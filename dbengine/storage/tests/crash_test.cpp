@@ -682,26 +682,55 @@ TEST(Journal, ImagesNeverReachFilesThatAreNoTablesOfTheJournalsFolder) {
   EXPECT_NE(testing::ErrorOf([&] { b.Open(dir.File("B")); }), 0);
 }
 
-TEST(Journal, CompleteJournalIsReplayedAtOpen) {
-  ScratchFolder dir;
-  Build(dir.Path());
+// A journal in State with one image (After: an after-image, else a before-image) of block 3 of
+// B, filled with 0x44.
+void WriteJournalOfB(const ScratchFolder& dir, const std::string& Name, std::uint32_t State, bool After) {
   std::vector<std::uint8_t> j(8 + 276 + 4096, 0);
   std::memcpy(j.data(), "JQNH", 4);
-  QNPutU32(j.data() + 4, 1);
+  QNPutU32(j.data() + 4, State);
   std::memcpy(j.data() + 8, "JFRH", 4);
   QNPutI32(j.data() + 12, 3);
   QNPutI32(j.data() + 16, 4096);
+  QNPutU32(j.data() + 20, After ? 0 : 1);
   const std::string path = QNJournalPath(dir.File("B.QND"));
   std::memcpy(j.data() + 24, path.data(), path.size());
   auto block = testing::ReadAll(dir.File("B.QND"));
   std::copy(block.begin() + 3 * 4096, block.begin() + 4 * 4096, j.begin() + 8 + 276);
   std::memset(j.data() + 8 + 276 + 32, 0x44, 4096 - 32);
-  testing::WriteAll(dir.File("QNC1_1.QN$"), j);
+  testing::WriteAll(dir.File(Name), j);
+}
+
+TEST(Journal, CompleteJournalIsReplayedAtOpen) {
+  ScratchFolder dir;
+  Build(dir.Path());
+  WriteJournalOfB(dir, "QNC1_1.QN$", 1, true);
   // Opening A recovers every journal of the folder, the one of B included.
   TableFixture t;
   t.Open(dir.File("A"));
   EXPECT_EQ(testing::ReadAll(dir.File("B.QND"))[3 * 4096 + 100], 0x44);
   EXPECT_EQ(SizeOf(dir.File("QNC1_1.QN$")), -1);
+}
+
+// A journal that recovery applied but could not delete is spent: it never undoes a later commit.
+TEST(Journal, ARecoveredJournalThatCannotBeDeletedIsNeverAppliedAgain) {
+  ScratchFolder dir;
+  Build(dir.Path());
+  WriteJournalOfB(dir, "1.QN$", 0, false);
+  TqnFaultyFileRoutines faulty;
+  faulty.Arm(TFault::FailWrite, 3);  // the image, the spent mark, the deletion
+  EXPECT_EQ(QNRecoverJournal(dir.File("1.QN$"), faulty), TqnRecovery::RolledBack);
+  EXPECT_TRUE(faulty.Fired());
+  {
+    TableFixture t;
+    t.Open(dir.File("B"));
+    t.Begin(7);
+    Fill(t.bm.GetBlock(t.file, 3, true), 0x55);
+    t.bm.Commit(7);
+  }
+  TableFixture t;
+  t.Open(dir.File("B"));
+  EXPECT_EQ(testing::ReadAll(dir.File("B.QND"))[3 * 4096 + 100], 0x55);
+  EXPECT_EQ(SizeOf(dir.File("1.QN$")), -1);
 }
 
 }  // namespace
