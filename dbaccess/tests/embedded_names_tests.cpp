@@ -162,7 +162,8 @@ TEST_F(TableNames, AFolderMadeAgainAtItsPathIsAnotherFolder) {
 
   EXPECT_EQ(Walk(), (std::vector<std::string>{"Ada", "Ben", "Cyd", "Dag"}));
   EXPECT_EQ(Insert(cur, "Aold", 60), DBIERR_INVALIDDIR);
-  EXPECT_EQ(Database()->EndTran(oldTran, 0), DBIERR_NONE);
+  EXPECT_EQ(Database()->EndTran(oldTran, 0), DBIERR_INVALIDDIR) << "a commit would write by path";
+  EXPECT_EQ(Database()->EndTran(oldTran, 2), DBIERR_NONE);
   EXPECT_FALSE(FileHolds(folder / "Persons.QND", "Aold"));
   EXPECT_FALSE(FileHolds(old / "Persons.QND", "Aold"));
 

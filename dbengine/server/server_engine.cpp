@@ -505,18 +505,31 @@ DBIResult TqnServerEngine::TransactionStart(std::uint32_t DatabaseID, bool FailS
   });
 }
 
-// The folder of the database that owns T; the database may be in the middle of closing.  An
-// empty key (no directory has it) when the database is gone.
-static TqnFileKey FolderOfTransaction(TqnSrTransaction* T) {
+// The database that owns T, nullptr when it is gone; it may be in the middle of closing.
+static TqnSrDatabase* DatabaseOfTransaction(TqnSrTransaction* T) {
   TqnSelfListItem* item = TqnSelfListItem::FindById(T->DatabaseId());
-  if (item == nullptr || !item->Is<TqnSrDatabase>()) return TqnFileKey{};
-  return static_cast<TqnSrDatabase*>(item)->FolderKey();
+  return item != nullptr && item->Is<TqnSrDatabase>() ? static_cast<TqnSrDatabase*>(item) : nullptr;
+}
+
+// The folder of the database that owns T; an empty key (no directory has it) when it is gone.
+static TqnFileKey FolderOfTransaction(TqnSrTransaction* T) {
+  const TqnSrDatabase* d = DatabaseOfTransaction(T);
+  return d != nullptr ? d->FolderKey() : TqnFileKey{};
+}
+
+// Writing out a transaction names its journal by the folder's path: a folder that has left its
+// path has its transactions rolled back only.
+DBIResult TqnServerEngine::CheckTransactionFolder(TqnSrTransaction* T) const {
+  const TqnSrDatabase* d = DatabaseOfTransaction(T);
+  return d != nullptr ? CheckFolderAtPath(d) : qnresSuccess;
 }
 
 DBIResult TqnServerEngine::TransactionCommit(std::uint32_t TransactionID) {
   return Guarded([&]() -> DBIResult {
     TqnSrTransaction* t = transactions_->GetById(TransactionID);
     if (t == nullptr) return qnresInvalidHandle;
+    // Refused, the transaction stays open for the client to roll back.
+    if (const DBIResult r = CheckTransactionFolder(t); r != qnresSuccess) return r;
     try {
       bm_->Commit(TransactionID);
     } catch (...) {
@@ -565,18 +578,25 @@ DBIResult TqnServerEngine::CommitOwnTransaction(std::uint32_t TransactionID) {
     TqnSrTransaction* t = transactions_->GetById(TransactionID);
     if (t == nullptr) return qnresInvalidHandle;
     const TqnFileKey folder = FolderOfTransaction(t);
-    DBIResult r = qnresSuccess;
-    try {
-      bm_->Commit(TransactionID);
-    } catch (const std::exception& e) {
-      r = ConvertServerException(e);
-      // A decided commit stands whether it is finished now or replayed from its held journal.
-      bool committed = bm_->IsDecided(TransactionID);
+    DBIResult r = CheckTransactionFolder(t);
+    if (r != qnresSuccess) {
       try {
-        committed = bm_->Rollback(TransactionID) || committed;
+        bm_->Rollback(TransactionID);
       } catch (...) {
       }
-      if (committed) r = qnresSuccess;
+    } else {
+      try {
+        bm_->Commit(TransactionID);
+      } catch (const std::exception& e) {
+        r = ConvertServerException(e);
+        // A decided commit stands whether it is finished now or replayed from its held journal.
+        bool committed = bm_->IsDecided(TransactionID);
+        try {
+          committed = bm_->Rollback(TransactionID) || committed;
+        } catch (...) {
+        }
+        if (committed) r = qnresSuccess;
+      }
     }
     JoinFolderTables(tables_, folder, 0);
     transactions_->Delete(TransactionID);
@@ -596,7 +616,9 @@ void TqnServerEngine::AbandonTransaction(std::uint32_t TransactionID) {
 
 DBIResult TqnServerEngine::TransactionCommitChanges(std::uint32_t TransactionID) {
   return Guarded([&]() -> DBIResult {
-    if (transactions_->GetById(TransactionID) == nullptr) return qnresInvalidHandle;
+    TqnSrTransaction* t = transactions_->GetById(TransactionID);
+    if (t == nullptr) return qnresInvalidHandle;
+    if (const DBIResult r = CheckTransactionFolder(t); r != qnresSuccess) return r;
     bm_->CommitChanges(TransactionID);
     return qnresSuccess;
   });

@@ -237,6 +237,9 @@ class TqnServerEngine : public TqnObject {
   // nothing that goes by path: its open tables are read through the files they hold open, and
   // nothing of it is changed, since the journals of a change are named by path.
   DBIResult CheckFolderAtPath(const TqnSrDatabase* D) const;
+  // The same for the folder of T's database (0 when the database is gone): asked before a
+  // transaction's changes are written out, which only a rollback may do then.
+  DBIResult CheckTransactionFolder(TqnSrTransaction* T) const;
   void RegisterCursor(TqnSrCursor* C) { cursors_.Insert(C); }
   TqnSrRebuildStatusList& RebuildStatuses() { return *rebuilds_; }
   void ThreadStarted();
