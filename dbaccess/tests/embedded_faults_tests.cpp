@@ -196,13 +196,10 @@ TEST_F(NullMemos, FreeingABlobChangesOnlyTheCallersBuffer) {
   auto numbers = [&] {
     std::vector<int> nrs;
     std::vector<std::uint8_t> rec(record.size());
-    DbiSetToBegin(cur);
-    while (DbiGetNextRecord(cur, dbiNOLOCK, rec.data(), nullptr) == DBIERR_NONE) {
-      std::int16_t nr = 0;
-      bool blank = false;
+    std::int16_t nr = 0;
+    bool blank = false;
+    for (DbiSetToBegin(cur); DbiGetNextRecord(cur, dbiNOLOCK, rec.data(), nullptr) == DBIERR_NONE; nrs.push_back(nr))
       DbiGetField(cur, 1, rec.data(), reinterpret_cast<std::uint8_t*>(&nr), blank);
-      nrs.push_back(nr);
-    }
     return nrs;
   };
   // A new record while the cursor stands on record 1.

@@ -132,7 +132,6 @@ TEST_F(TableNames, OneFolderUnderEverySpellingIsOneFolder) {
   std::filesystem::remove(link);
 }
 
-
 // A folder renamed while a table of it is open, and made again at its path with a copy of the
 // table's file, is another folder: a database opened on the path reaches the new folder's
 // table, transaction and claim.  The old table keeps reading its own files and takes no more
@@ -145,15 +144,16 @@ TEST_F(TableNames, AFolderMadeAgainAtItsPathIsAnotherFolder) {
   std::filesystem::rename(folder, old);
   std::filesystem::create_directory(folder);
   std::filesystem::copy_file(old / "Persons.QND", folder / "Persons.QND");
-
   hDBIDb again = 0;
   hDBICur fresh = 0;
-  ASSERT_EQ(DbiOpenDatabase((folder.string() + "/").c_str(), nullptr, 0, 0, nullptr, 0, nullptr, nullptr, again),
-            DBIERR_NONE);
+  auto openPersons = [&] {
+    ASSERT_EQ(DbiOpenDatabase((folder.string() + "/").c_str(), nullptr, 0, 0, nullptr, 0, nullptr, nullptr, again), 0);
+    ASSERT_EQ(DbiOpenTable(again, "Persons", nullptr, "ByNr", nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0, false,
+                           nullptr, fresh),
+              DBIERR_NONE);
+  };
+  openPersons();
   EXPECT_EQ(TBapiListItem::Resolve<TQNClientDatabase>(again)->BeginTran(0, newTran), DBIERR_NONE);
-  ASSERT_EQ(DbiOpenTable(again, "Persons", nullptr, "ByNr", nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0, false,
-                         nullptr, fresh),
-            DBIERR_NONE);
   EXPECT_EQ(Insert(fresh, "Bnew", 50), DBIERR_NONE);
   EXPECT_EQ(TBapiListItem::Resolve<TQNClientDatabase>(again)->EndTran(newTran, 0), DBIERR_NONE);
   EXPECT_TRUE(FileHolds(folder / "Persons.QND", "Bnew"));
@@ -174,11 +174,7 @@ TEST_F(TableNames, AFolderMadeAgainAtItsPathIsAnotherFolder) {
   EXPECT_TRUE(Claimed(old, LOCK_EX));
 
   // A table open in a folder that is deleted.
-  ASSERT_EQ(DbiOpenDatabase((folder.string() + "/").c_str(), nullptr, 0, 0, nullptr, 0, nullptr, nullptr, again),
-            DBIERR_NONE);
-  ASSERT_EQ(DbiOpenTable(again, "Persons", nullptr, "ByNr", nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0, false,
-                         nullptr, fresh),
-            DBIERR_NONE);
+  openPersons();
   std::filesystem::remove_all(folder);
   EXPECT_EQ(Insert(fresh, "Lost", 70), DBIERR_INVALIDDIR);
   DbiCloseCursor(fresh);
@@ -208,12 +204,11 @@ TEST_F(TableNames, FoldersDifferingInCaseAreDescribedApart) {
   EXPECT_TRUE(std::filesystem::exists(folder / "DATA" / "Made.QND"));
   EXPECT_FALSE(std::filesystem::exists(folder / "data" / "Made.QND"));
 
-  hDBISes handle = 0;
-  ASSERT_EQ(DbiGetCurrSession(handle), DBIERR_NONE);
-  auto* session = TBapiListItem::Resolve<TBaseSession>(handle);
+  TBaseSession* session = Database()->Session();
   ASSERT_EQ(session->AddAlias("Stars", "", "PATH:" + upper), DBIERR_NONE);
   const int before = session->CachedDescriptionCount();
-  for (const char* alias : {"Stars", "STARS", "stars"}) EXPECT_EQ(DbiGetDatabaseDesc(alias, desc), DBIERR_NONE) << alias;
+  for (const char* alias : {"Stars", "STARS", "stars"})
+    EXPECT_EQ(DbiGetDatabaseDesc(alias, desc), DBIERR_NONE) << alias;
   EXPECT_EQ(session->CachedDescriptionCount(), before + 1);
 }
 

@@ -187,7 +187,8 @@ DBIResult TqnServerEngine::ReadyToRead(const TqnSrDatabase* D, TqnFolderWriteMom
   if (claim == folderClaims_.end() || QNFolderHeldForWriting(claim->second.Key)) return qnresSuccess;
   // Held shared, no server of this process has changed anything here: a journal is what an
   // interrupted change left behind, and finishing it must not happen under another reader.
-  if (!QNFolderHasJournals(D->FolderPath(), QNFileAccessTable()) || Moment.Begin(claim->second.Key)) return qnresSuccess;
+  if (!QNFolderHasJournals(D->FolderPath(), QNFileAccessTable()) || Moment.Begin(claim->second.Key))
+    return qnresSuccess;
   QNLogWrite("Folder [" + D->FolderPath() + "] needs recovery and is used by a server of another process");
   return qnresFolderServedElsewhere;
 }

@@ -149,7 +149,8 @@ DBIResult TqnServerEngine::OpenTable(std::uint32_t DatabaseID, std::string_view 
     }
     if (t == nullptr) {
       if (!TableExists(d->FolderPath(), TableName)) return qnresNoSuchTable;
-      t = new TqnSrTable(TableName, bm_, d->FolderPath(), d->FolderKey(), OpenMode != 0 ? 1 : 0, ShareMode != 0 ? 1 : 0);
+      t = new TqnSrTable(TableName, bm_, d->FolderPath(), d->FolderKey(), OpenMode != 0 ? 1 : 0,
+                         ShareMode != 0 ? 1 : 0);
       try {
         t->OpenFiles();
         t->LoadUserRoutines(*config_);
