@@ -428,7 +428,10 @@ DBIResult TQNClientTable::InsertRecord(std::uint32_t Lock, const std::uint8_t* R
   request[12] = LockByte(Lock);
   std::memcpy(request.data() + 13, Record, RecordLength());
   DBIResult r = Request(2053, request);
-  if (r == DBIERR_NONE) FState = csOnRecord;
+  if (r == DBIERR_NONE) {
+    FState = csOnRecord;
+    ForgetPostedBlobs(Record);
+  }
   return r;
 }
 
@@ -439,7 +442,9 @@ DBIResult TQNClientTable::ModifyRecord(const std::uint8_t* Record, bool FreeLock
   PutU32(request.data(), 8, GetBookmarkSize());
   request[12] = FreeLock ? 1 : 0;
   std::memcpy(request.data() + 13, Record, RecordLength());
-  return Request(2054, request);
+  DBIResult r = Request(2054, request);
+  if (r == DBIERR_NONE) ForgetPostedBlobs(Record);
+  return r;
 }
 
 DBIResult TQNClientTable::DeleteRecord(std::uint8_t* Record) {
@@ -588,6 +593,17 @@ DBIResult TQNClientTable::BlobNumber(const std::uint8_t* Record, std::uint16_t F
   return DBIERR_NONE;
 }
 
+void TQNClientTable::ForgetPostedBlobs(const std::uint8_t* Record) {
+  if (FNewBlobs.empty()) return;
+  for (int i = 0; i < FDict.FieldCount(); ++i) {
+    if (!dbengine::QNIsBlobFieldType(FDict.FieldType(i)) || FDict.FieldLength(i) != 4) continue;
+    std::uint8_t value[4] = {};
+    bool isNull = true;
+    FDict.GetRecordField(i, Record, value, isNull);
+    if (!isNull) std::erase(FNewBlobs, GetU32(value, 0));
+  }
+}
+
 DBIResult TQNClientTable::MemoFieldValue(std::uint32_t Number, bool& Blank, std::uint8_t* Dest, std::uint32_t Room) {
   Blank = true;
   if (Room == 0) return DBIERR_NONE;
@@ -623,7 +639,10 @@ DBIResult TQNClientTable::OpenBlob(std::uint8_t* Record, std::uint16_t Field, st
   if (!isNull) return SetResult(DBIERR_NONE);
   std::uint8_t reply[4] = {};
   r = Request(1536, Head(4), reply, 4);
-  if (r == DBIERR_NONE) FDict.SetRecordField(Field - 1, Record, reply);
+  if (r == DBIERR_NONE) {
+    FDict.SetRecordField(Field - 1, Record, reply);
+    FNewBlobs.push_back(GetU32(reply, 0));
+  }
   return r;
 }
 
@@ -721,12 +740,18 @@ DBIResult TQNClientTable::FreeBlob(std::uint8_t* Record, std::uint16_t Field) {
     FReadOnlyBlobs.erase(known);
     return SetResult(DBIERR_NONE);
   }
+  // A stored record's BLOB stays, emptied or not, until its record changes.
+  auto created = std::find(FNewBlobs.begin(), FNewBlobs.end(), number);
+  if (created == FNewBlobs.end()) return SetResult(DBIERR_NONE);
   std::vector<std::uint8_t> request = Head(8);
   PutU32(request.data(), 4, number);
   r = Request(1542, request);
+  // An empty BLOB is gone: the caller's record no longer names it.  No stored record changes
+  // here; the caller's post takes the record as it is.
   if (r == DBIERR_BLOBFREED) {
+    FNewBlobs.erase(created);
     FDict.SetRecordField(Field - 1, Record, nullptr);
-    r = ModifyRecord(Record, false);
+    r = DBIERR_NONE;
   }
   return SetResult(r);
 }

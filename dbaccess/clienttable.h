@@ -109,6 +109,8 @@ class TQNClientTable : public TBaseTable {
   std::vector<std::uint8_t> Head(std::size_t Size) const;
   DBIResult RawRead(std::uint32_t MessageId);
   DBIResult BlobNumber(const std::uint8_t* Record, std::uint16_t Field, std::uint32_t& Number, bool& IsNull);
+  // The BLOBs of a record just posted are stored ones from now on.
+  void ForgetPostedBlobs(const std::uint8_t* Record);
   int VChkField(int N) const;
   // The first characters of the memo numbered Number, zero-terminated in Dest, which holds Room
   // bytes (at most 255 characters, and never more than Room - 1).
@@ -121,6 +123,10 @@ class TQNClientTable : public TBaseTable {
   std::array<std::uint8_t, 1024> FLastKey{};
   // BLOBs opened for reading only: freeing them is only the end of the read, sent to nobody.
   std::vector<std::uint32_t> FReadOnlyBlobs;
+  // BLOBs this cursor created in a caller's record that no record posted through it holds yet.
+  // Only these are freed on the server: a stored record's BLOB, freed, would leave the record
+  // naming a slot that the next new BLOB takes.
+  std::vector<std::uint32_t> FNewBlobs;
   std::vector<std::uint8_t> FStoredValue;  // scratch of PutFieldValue
   std::vector<std::uint8_t> FRequestBuffer;  // scratch of the key search request
   std::vector<std::uint8_t> FBlobReply;      // scratch of GetBlob's reply

@@ -183,9 +183,12 @@ DBIResult TBaseSession::DescriptionLookup(const std::string& Name, DBDesc& Desc)
 }
 
 DBIResult TBaseSession::GetDatabaseDesc(const std::string& Name, DBDesc& Desc) {
+  // A folder's description is made from its path, which names folders as the file system does:
+  // "data/" and "DATA/" are two.  Alias names are found in any case.
+  const bool byPath = IsPathName(Name, false);
   for (int i = 0; i < FDescCache.Count(); ++i) {
     auto* c = static_cast<TDatabaseDescCache*>(FDescCache.At(i));
-    if (AnsiSameText(c->Name, Name)) {
+    if (byPath ? c->Name == Name : !IsPathName(c->Name, false) && AnsiSameText(c->Name, Name)) {
       Desc = c->Desc;
       return SetResult(DBIERR_NONE);
     }

@@ -188,5 +188,57 @@ TEST_F(NullMemos, AFieldReadOfAMemoStaysInsideTheLengthItsDescriptorGives) {
   DbiCloseCursor(cur);
 }
 
+// Freeing a BLOB changes the caller's record buffer only: neither the record the cursor stands
+// on nor the one in an edit is written before the caller posts, and a stored record's emptied
+// BLOB stays its own (a new memo never takes its place).
+TEST_F(NullMemos, FreeingABlobChangesOnlyTheCallersBuffer) {
+  hDBICur cur = Open(dbiREADWRITE);
+  auto numbers = [&] {
+    std::vector<int> nrs;
+    std::vector<std::uint8_t> rec(record.size());
+    std::int16_t nr = 0;
+    bool blank = false;
+    for (DbiSetToBegin(cur); DbiGetNextRecord(cur, dbiNOLOCK, rec.data(), nullptr) == DBIERR_NONE; nrs.push_back(nr))
+      DbiGetField(cur, 1, rec.data(), reinterpret_cast<std::uint8_t*>(&nr), blank);
+    return nrs;
+  };
+  // A new record while the cursor stands on record 1.
+  std::vector<std::uint8_t> fresh(record.size());
+  DbiSetToBegin(cur);
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, nullptr, nullptr), DBIERR_NONE);
+  DbiInitRecord(cur, fresh.data());
+  const std::int16_t four = 4, seven = 7;
+  Put(cur, fresh.data(), 1, &four);
+  ASSERT_EQ(DbiOpenBlob(cur, fresh.data(), 2, dbiREADWRITE), DBIERR_NONE);
+  EXPECT_EQ(DbiFreeBlob(cur, fresh.data(), 2), DBIERR_NONE);
+  bool blank = false;
+  EXPECT_EQ(DbiGetField(cur, 2, fresh.data(), nullptr, blank), DBIERR_NONE);
+  EXPECT_TRUE(blank);
+  EXPECT_EQ(numbers(), (std::vector<int>{1, 2, 3}));
+  // An edit of record 1, not posted.
+  DbiSetToBegin(cur);
+  ASSERT_EQ(DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
+  Put(cur, record.data(), 1, &seven);
+  ASSERT_EQ(DbiOpenBlob(cur, record.data(), 2, dbiREADWRITE), DBIERR_NONE);
+  EXPECT_EQ(DbiFreeBlob(cur, record.data(), 2), DBIERR_NONE);
+  EXPECT_EQ(numbers(), (std::vector<int>{1, 2, 3}));
+  // Record 3's memo emptied in place and freed, then a new record with a memo, then 3 deleted.
+  DbiSetToEnd(cur);
+  ASSERT_EQ(DbiGetPriorRecord(cur, dbiNOLOCK, record.data(), nullptr), DBIERR_NONE);
+  ASSERT_EQ(DbiOpenBlob(cur, record.data(), 2, dbiREADWRITE), DBIERR_NONE);
+  ASSERT_EQ(DbiTruncateBlob(cur, record.data(), 2, 0), DBIERR_NONE);
+  EXPECT_EQ(DbiFreeBlob(cur, record.data(), 2), DBIERR_NONE);
+  ASSERT_EQ(DbiOpenBlob(cur, fresh.data(), 2, dbiREADWRITE), DBIERR_NONE);
+  ASSERT_EQ(DbiPutBlob(cur, fresh.data(), 2, 0, 4, reinterpret_cast<const std::uint8_t*>("four")), DBIERR_NONE);
+  ASSERT_EQ(DbiInsertRecord(cur, dbiNOLOCK, fresh.data()), DBIERR_NONE);
+  EXPECT_EQ(numbers(), (std::vector<int>{1, 2, 3, 4}));
+  DbiSetToEnd(cur);
+  DbiGetPriorRecord(cur, dbiNOLOCK, nullptr, nullptr);
+  ASSERT_EQ(DbiGetPriorRecord(cur, dbiNOLOCK, nullptr, nullptr), DBIERR_NONE);
+  ASSERT_EQ(DbiDeleteRecord(cur, nullptr), DBIERR_NONE);
+  EXPECT_EQ(ReadAll(cur, dbiREADONLY), (std::vector<std::string>{"", "", "four"}));
+  DbiCloseCursor(cur);
+}
+
 }  // namespace
 }  // namespace tw::dbaccess::test

@@ -1,13 +1,20 @@
 // Names of tables and folders as the access layer sends them to the embedded server: a table
 // named in another case is the open table of the same file, and a folder named with the
 // separator the access layer appends, or through a link, is the same folder.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
 #include "dbaccess/database.h"
 #include "dbaccess/dbientry.h"
+#include "dbaccess/session.h"
 #include "embeddedsupport.h"
 #include "platform/rtl/tickclock.h"
 
@@ -15,6 +22,23 @@ namespace tw::dbaccess::test {
 namespace {
 
 constexpr DBIResult kTableOpen = 10031;
+
+// Whether the file at Path holds Text (a record's name stands in its data block as it is).
+bool FileHolds(const std::filesystem::path& Path, const std::string& Text) {
+  std::ifstream in(Path, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), {});
+  return bytes.find(Text) != std::string::npos;
+}
+
+// Whether a server holds a claim on the directory that a lock of kind Op (LOCK_SH, LOCK_EX)
+// would meet: a shared claim stops LOCK_EX, one made exclusive for writing stops LOCK_SH too.
+bool Claimed(const std::filesystem::path& Dir, int Op) {
+  const int fd = ::open(Dir.c_str(), O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return false;
+  const bool held = ::flock(fd, Op | LOCK_NB) != 0;
+  ::close(fd);
+  return held;
+}
 
 class TableNames : public EmbeddedTable {
  protected:
@@ -106,6 +130,86 @@ TEST_F(TableNames, OneFolderUnderEverySpellingIsOneFolder) {
   }
   ASSERT_EQ(Database()->EndTran(tran, 0), DBIERR_NONE);
   std::filesystem::remove(link);
+}
+
+// A folder renamed while a table of it is open, and made again at its path with a copy of the
+// table's file, is another folder: a database opened on the path reaches the new folder's
+// table, transaction and claim.  The old table keeps reading its own files and takes no more
+// changes, as does a table whose folder was deleted: nothing of theirs is acknowledged and lost.
+TEST_F(TableNames, AFolderMadeAgainAtItsPathIsAnotherFolder) {
+  SetTickSource([] { return static_cast<std::uint32_t>(Display().NowMs()); });
+  std::uint32_t oldTran = 0, newTran = 0;
+  ASSERT_EQ(Database()->BeginTran(0, oldTran), DBIERR_NONE);
+  const std::filesystem::path old = folder.string() + "_old";
+  std::filesystem::rename(folder, old);
+  std::filesystem::create_directory(folder);
+  std::filesystem::copy_file(old / "Persons.QND", folder / "Persons.QND");
+  hDBIDb again = 0;
+  hDBICur fresh = 0;
+  auto openPersons = [&] {
+    ASSERT_EQ(DbiOpenDatabase((folder.string() + "/").c_str(), nullptr, 0, 0, nullptr, 0, nullptr, nullptr, again), 0);
+    ASSERT_EQ(DbiOpenTable(again, "Persons", nullptr, "ByNr", nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0, false,
+                           nullptr, fresh),
+              DBIERR_NONE);
+  };
+  openPersons();
+  EXPECT_EQ(TBapiListItem::Resolve<TQNClientDatabase>(again)->BeginTran(0, newTran), DBIERR_NONE);
+  EXPECT_EQ(Insert(fresh, "Bnew", 50), DBIERR_NONE);
+  EXPECT_EQ(TBapiListItem::Resolve<TQNClientDatabase>(again)->EndTran(newTran, 0), DBIERR_NONE);
+  EXPECT_TRUE(FileHolds(folder / "Persons.QND", "Bnew"));
+  EXPECT_FALSE(FileHolds(old / "Persons.QND", "Bnew"));
+  EXPECT_TRUE(Claimed(folder, LOCK_SH)) << "the new folder is held for writing";
+
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"Ada", "Ben", "Cyd", "Dag"}));
+  EXPECT_EQ(Insert(cur, "Aold", 60), DBIERR_INVALIDDIR);
+  EXPECT_EQ(Database()->EndTran(oldTran, 0), DBIERR_INVALIDDIR) << "a commit would write by path";
+  EXPECT_EQ(Database()->EndTran(oldTran, 2), DBIERR_NONE);
+  EXPECT_FALSE(FileHolds(folder / "Persons.QND", "Aold"));
+  EXPECT_FALSE(FileHolds(old / "Persons.QND", "Aold"));
+
+  // Each database gives back the claim of its own folder.
+  ASSERT_EQ(DbiCloseCursor(fresh), DBIERR_NONE);
+  ASSERT_EQ(DbiCloseDatabase(again), DBIERR_NONE);
+  EXPECT_FALSE(Claimed(folder, LOCK_EX));
+  EXPECT_TRUE(Claimed(old, LOCK_EX));
+
+  // A table open in a folder that is deleted.
+  openPersons();
+  std::filesystem::remove_all(folder);
+  EXPECT_EQ(Insert(fresh, "Lost", 70), DBIERR_INVALIDDIR);
+  DbiCloseCursor(fresh);
+  DbiCloseDatabase(again);
+  DbiCloseCursor(cur);
+  ASSERT_EQ(DbiCloseDatabase(db), DBIERR_NONE);
+  EXPECT_FALSE(Claimed(old, LOCK_EX));
+  std::filesystem::remove_all(old);
+}
+
+// Two folders whose names differ only in case are two databases with a description each; an
+// alias is found in any case under one description.
+TEST_F(TableNames, FoldersDifferingInCaseAreDescribedApart) {
+  const std::string lower = (folder / "data").string() + "/", upper = (folder / "DATA").string() + "/";
+  std::filesystem::create_directory(folder / "data");
+  std::filesystem::create_directory(folder / "DATA");
+  hDBIDb a = 0, b = 0;
+  ASSERT_EQ(DbiOpenDatabase(lower.c_str(), nullptr, 0, 0, nullptr, 0, nullptr, nullptr, a), DBIERR_NONE);
+  ASSERT_EQ(DbiOpenDatabase(upper.c_str(), nullptr, 0, 0, nullptr, 0, nullptr, nullptr, b), DBIERR_NONE);
+  DBDesc desc;
+  ASSERT_EQ(DbiGetDatabaseDesc(upper.c_str(), desc), DBIERR_NONE);
+  EXPECT_EQ(std::string(desc.szPhyName), upper);
+  ASSERT_EQ(DbiGetDatabaseDesc(lower.c_str(), desc), DBIERR_NONE);
+  EXPECT_EQ(std::string(desc.szPhyName), lower);
+  db = b;
+  ASSERT_EQ(Create("Made", false), DBIERR_NONE);
+  EXPECT_TRUE(std::filesystem::exists(folder / "DATA" / "Made.QND"));
+  EXPECT_FALSE(std::filesystem::exists(folder / "data" / "Made.QND"));
+
+  TBaseSession* session = Database()->Session();
+  ASSERT_EQ(session->AddAlias("Stars", "", "PATH:" + upper), DBIERR_NONE);
+  const int before = session->CachedDescriptionCount();
+  for (const char* alias : {"Stars", "STARS", "stars"})
+    EXPECT_EQ(DbiGetDatabaseDesc(alias, desc), DBIERR_NONE) << alias;
+  EXPECT_EQ(session->CachedDescriptionCount(), before + 1);
 }
 
 }  // namespace

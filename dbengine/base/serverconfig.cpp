@@ -11,10 +11,13 @@ namespace {
 // What tells folders apart: the directory a path names (device and inode), so that every
 // spelling of one directory meets and two directories never do; a path that names no directory
 // matches only its own expanded spelling.
+std::string FolderMatchKey(std::string_view Resolved, const TqnFileKey* Directory) {
+  if (Directory != nullptr) return "dir " + std::to_string(Directory->Device) + " " + std::to_string(Directory->Inode);
+  return "path " + std::string(Resolved);
+}
 std::string FolderMatchKey(std::string_view Resolved) {
   TqnFileKey key;
-  if (QNDirectoryKeyOf(Resolved, key)) return "dir " + std::to_string(key.Device) + " " + std::to_string(key.Inode);
-  return "path " + std::string(Resolved);
+  return FolderMatchKey(Resolved, QNDirectoryKeyOf(Resolved, key) ? &key : nullptr);
 }
 
 // The table's file name as the key-procedure entries compare it: ASCII letters in upper case.
@@ -189,9 +192,11 @@ bool TqnServerConfiguration::AddKeyProc(std::string_view Path, std::string_view 
 // ---- Folders --------------------------------------------------------------------------------
 
 TqnSrFolder::TqnSrFolder(std::string_view Path)
-    : FKey(FolderMatchKey(QNResolveFolder(Path))),
-      FPathHash(ElfHashShortString(FKey)),
-      FPath(QNShStrAlloc(TqnPath(QNResolveFolder(Path)).View())) {}
+    : FIsDirectory(QNDirectoryKeyOf(Path, FDirectory)),
+      FPath(QNShStrAlloc(TqnPath(QNResolveFolder(Path)).View())) {
+  FKey = FolderMatchKey(QNResolveFolder(Path), FIsDirectory ? &FDirectory : nullptr);
+  FPathHash = ElfHashShortString(FKey);
+}
 
 TqnSrFolder::~TqnSrFolder() { QNShStrFree(FPath); }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "dbengine/base/names.h"
 #include "dbengine/base/padlock.h"
 #include "dbengine/base/qnlist.h"
 #include "dbengine/base/qnobject.h"
@@ -222,14 +223,22 @@ class TqnSrFolder : public TqnSelfListItem {
   // The directory's spelling when it was first named, found as the file routines find names.
   std::string Path() const { return TqnPath(QNShStrView(FPath)).Str(); }
   std::uint32_t PathHash() const { return FPathHash; }
+  // The directory's device and inode when the folder was first named; false (and no key) for
+  // a path that named no directory.
+  bool DirectoryKey(TqnFileKey& Key) const {
+    Key = FDirectory;
+    return FIsDirectory;
+  }
   int RefCount() const { return FRefCount; }
   void IncRefCount() { ++FRefCount; }
   bool DecRefCount() { return --FRefCount <= 0; }
 
  private:
   friend class TqnSrFolderList;
+  TqnFileKey FDirectory;
+  bool FIsDirectory;
   std::string FKey;  // the directory's device and inode (or, for no directory, the path)
-  std::uint32_t FPathHash;
+  std::uint32_t FPathHash = 0;
   const std::uint8_t* FPath;
   int FRefCount = 0;
 };

@@ -74,18 +74,9 @@ void ForgetClaimsInChild() {
   }
   ClaimMutex().unlock();
 }
-// The folder each claimed spelling stood for when it was claimed (a folder renamed or removed
-// meanwhile is still given back).
-std::multimap<std::string, FolderKey>& Spellings() {
-  static auto* spellings = new std::multimap<std::string, FolderKey>;
-  return *spellings;
-}
-
-// This process's claim on the folder claimed under Folder, nullptr when it holds none.
-Claim* ClaimOf(const std::string& Folder) {
-  auto spelling = Spellings().find(Folder);
-  if (spelling == Spellings().end()) return nullptr;
-  auto it = Claims().find(spelling->second);
+// This process's claim on the directory Key, nullptr when it holds none.
+Claim* ClaimOf(const FolderKey& Key) {
+  auto it = Claims().find(Key);
   if (it == Claims().end() || it->second.Count <= 0 || it->second.Process != OwnProcess()) return nullptr;
   return &it->second;
 }
@@ -136,21 +127,26 @@ bool MakeExclusive(Claim& C) {
 }
 }  // namespace
 
-TqnFolderClaim QNClaimFolder(const std::string& Folder) {
+TqnFolderClaim QNClaimFolder(const std::string& Folder, TqnFileKey& Key) {
   std::lock_guard<std::mutex> g(ClaimMutex());
-  FolderKey key;
-  if (!QNDirectoryKeyOf(Folder, key)) return TqnFolderClaim::Unreadable;
+  Key = FolderKey{};
+  // The directory is known by what its descriptor shows, not by a look at the path before or
+  // after: the claim is on the directory that was opened.
+  const int fd = ::open(QNResolveFolder(Folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return TqnFolderClaim::Unreadable;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    ::close(fd);
+    return TqnFolderClaim::Unreadable;
+  }
+  const FolderKey key{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
   Claim& c = Claims()[key];
   if (c.Count > 0 && c.Process != OwnProcess()) c = Claim{};
   if (c.Count > 0) {
+    ::close(fd);
     ++c.Count;
-    Spellings().emplace(Folder, key);
+    Key = key;
     return TqnFolderClaim::Claimed;
-  }
-  const int fd = ::open(QNResolveFolder(Folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    Claims().erase(key);
-    return TqnFolderClaim::Unreadable;
   }
   // Locks on the folder's own descriptor: they make no file in the user's folder, and they go
   // with the process, however the process ends.  Presence first: a writer that got its
@@ -164,32 +160,28 @@ TqnFolderClaim QNClaimFolder(const std::string& Folder) {
   c.Fd = fd;
   c.Count = 1;
   c.Process = OwnProcess();
-  Spellings().emplace(Folder, key);
+  Key = key;
   return TqnFolderClaim::Claimed;
 }
 
-bool QNClaimFolderForWriting(const std::string& Folder) {
+bool QNClaimFolderForWriting(const TqnFileKey& Key) {
   std::lock_guard<std::mutex> g(ClaimMutex());
-  Claim* c = ClaimOf(Folder);
+  Claim* c = ClaimOf(Key);
   if (c == nullptr) return true;
   if (!MakeExclusive(*c)) return false;
   c->ForGood = true;
   return true;
 }
 
-bool QNFolderHeldForWriting(const std::string& Folder) {
+bool QNFolderHeldForWriting(const TqnFileKey& Key) {
   std::lock_guard<std::mutex> g(ClaimMutex());
-  const Claim* c = ClaimOf(Folder);
+  const Claim* c = ClaimOf(Key);
   return c == nullptr || c->Exclusive;
 }
 
-void QNReleaseFolder(const std::string& Folder) {
+void QNReleaseFolder(const TqnFileKey& Key) {
   std::lock_guard<std::mutex> g(ClaimMutex());
-  auto spelling = Spellings().find(Folder);
-  if (spelling == Spellings().end()) return;
-  const FolderKey key = spelling->second;
-  Spellings().erase(spelling);
-  auto it = Claims().find(key);
+  auto it = Claims().find(Key);
   if (it == Claims().end()) return;
   if (it->second.Process != OwnProcess()) {
     Claims().erase(it);
@@ -203,19 +195,19 @@ void QNReleaseFolder(const std::string& Folder) {
 TqnFolderWriteMoment::~TqnFolderWriteMoment() {
   if (!begun_) return;
   std::lock_guard<std::mutex> g(ClaimMutex());
-  Claim* c = ClaimOf(folder_);
+  Claim* c = ClaimOf(key_);
   if (c == nullptr || --c->Moments > 0 || c->ForGood || !c->Exclusive) return;
   BackToShared(c->Fd);
   c->Exclusive = false;
 }
 
-bool TqnFolderWriteMoment::Begin(const std::string& Folder) {
+bool TqnFolderWriteMoment::Begin(const TqnFileKey& Key) {
   std::lock_guard<std::mutex> g(ClaimMutex());
-  Claim* c = ClaimOf(Folder);
+  Claim* c = ClaimOf(Key);
   if (c == nullptr) return true;
   if (!MakeExclusive(*c)) return false;
   ++c->Moments;
-  folder_ = Folder;
+  key_ = Key;
   begun_ = true;
   return true;
 }

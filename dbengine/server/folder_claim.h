@@ -17,6 +17,8 @@
 
 #include <string>
 
+#include "dbengine/base/names.h"
+
 namespace tw::dbengine {
 
 enum class TqnFolderClaim {
@@ -25,23 +27,25 @@ enum class TqnFolderClaim {
   Unreadable,       // the folder cannot be looked at (missing, no directory, no access)
 };
 
-// Claims Folder for this process to read (claims are counted; every server of the process
-// shares them).  The claim belongs to the directory, however Folder spells it: another case, a
-// symbolic link, trailing separators of either kind.  A folder that cannot be looked at is
-// claimed by nobody and must not be served.
-TqnFolderClaim QNClaimFolder(const std::string& Folder);
+// Claims the directory Folder names for this process to read (claims are counted; every server
+// of the process shares them).  The claim belongs to the directory, however Folder spells it
+// (another case, a symbolic link, trailing separators of either kind), and is known from here
+// on by Key, the directory's device and inode: a folder renamed or removed later, and another
+// made at its path, are two claims.  A folder that cannot be looked at is claimed by nobody and
+// must not be served.
+TqnFolderClaim QNClaimFolder(const std::string& Folder, TqnFileKey& Key);
 
-// Makes this process's claim on Folder (claimed before under that spelling) exclusive for
-// good: it stays exclusive until the last claim is given back.  True when it is exclusive (or
-// when this process holds no claim under that spelling); false when a server of another process
-// holds the folder too, and the claim then stays shared.
-bool QNClaimFolderForWriting(const std::string& Folder);
+// Makes this process's claim on the directory Key exclusive for good: it stays exclusive until
+// the last claim is given back.  True when it is exclusive (or when this process holds no claim
+// on it); false when a server of another process holds the folder too, and the claim then stays
+// shared.
+bool QNClaimFolderForWriting(const TqnFileKey& Key);
 
-// Whether this process holds Folder alone (true, too, for a folder that could not be claimed).
-bool QNFolderHeldForWriting(const std::string& Folder);
+// Whether this process holds the directory Key alone (true, too, for one it holds no claim on).
+bool QNFolderHeldForWriting(const TqnFileKey& Key);
 
 // Gives one claim back; the locks go with the last one.
-void QNReleaseFolder(const std::string& Folder);
+void QNReleaseFolder(const TqnFileKey& Key);
 
 // Holds a shared claim exclusive for a moment: a reader that must write once (finishing a
 // journal that an interrupted change left behind) before it reads.  The claim returns to shared
@@ -53,10 +57,10 @@ class TqnFolderWriteMoment {
   TqnFolderWriteMoment(const TqnFolderWriteMoment&) = delete;
   TqnFolderWriteMoment& operator=(const TqnFolderWriteMoment&) = delete;
   // False when a server of another process holds the folder too.
-  bool Begin(const std::string& Folder);
+  bool Begin(const TqnFileKey& Key);
 
  private:
-  std::string folder_;
+  TqnFileKey key_;
   bool begun_ = false;
 };
 

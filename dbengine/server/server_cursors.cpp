@@ -158,10 +158,10 @@ void TqnServerEngine::RepositionAfresh(TqnSrCursor* C) {
   }
 }
 
-void TqnServerEngine::RepositionFolderCursors(const std::string& Folder) {
+void TqnServerEngine::RepositionFolderCursors(const TqnFileKey& Folder) {
   for (int i = 0; i < tables_.Count(); ++i) {
     auto* t = tables_.ItemAs<TqnSrTable>(i);
-    if (t->FolderPath() != Folder) continue;
+    if (t->FolderKey() != Folder) continue;
     // A lock on a record the rollback took away would lock whatever record is stored in its
     // slot next: it goes with its record.
     std::vector<TqnLockContainer::RecordLock> gone;

@@ -49,7 +49,7 @@ TqnServerEngine::~TqnServerEngine() {
   transactions_ = nullptr;
   delete folders_;
   folders_ = nullptr;
-  for (const auto& claim : folderClaims_) QNReleaseFolder(claim.second.Path);
+  for (const auto& claim : folderClaims_) QNReleaseFolder(claim.second.Key);
   folderClaims_.clear();
   delete config_;
   lock_.Unlock();
@@ -119,12 +119,14 @@ DBIResult TqnServerEngine::TakeRecordLock(TqnSrCursor* C, std::int32_t Ref) {
 }
 
 
-// The open table that table Name of the folder names: the one of that name, or the one whose
+// The open table that table Name of the folder names: the one of that name in that folder (by
+// its directory: a folder made again at the path of a renamed one is another), or the one whose
 // file the name reaches (the file routines find names in any case).
-TqnSrTable* TqnServerEngine::FindOpenTable(std::string_view FolderPath, std::string_view Name) const {
+TqnSrTable* TqnServerEngine::FindOpenTable(const TqnFileKey& Folder, std::string_view FolderPath,
+                                           std::string_view Name) const {
   for (int i = 0; i < tables_.Count(); ++i) {
     auto* t = tables_.ItemAs<TqnSrTable>(i);
-    if (t->FolderPath() == FolderPath && t->Name() == Name) return t;
+    if (t->FolderKey() == Folder && t->Name() == Name) return t;
   }
   TqnFileKey key;
   if (tables_.Count() == 0 || !QNTableFileKey(FolderPath, Name, key)) return nullptr;
@@ -140,7 +142,7 @@ TqnSrTable* TqnServerEngine::FindOpenTable(std::string_view FolderPath, std::str
 void TqnServerEngine::FreeTablesWithoutCursors() {
   for (int i = tables_.Count() - 1; i >= 0; --i) {
     auto* t = tables_.ItemAs<TqnSrTable>(i);
-    if (t->Cursors().Count() == 0 && FolderTransaction(t->FolderPath()) == 0) tables_.DeleteAt(i);
+    if (t->Cursors().Count() == 0 && FolderTransaction(t->FolderKey()) == 0) tables_.DeleteAt(i);
   }
 }
 
@@ -150,19 +152,28 @@ void TqnServerEngine::ReleaseFolder(std::uint32_t FolderID) {
   if (item != nullptr && item->Is<TqnSrFolder>() && static_cast<TqnSrFolder*>(item)->RefCount() <= 1) {
     auto claim = folderClaims_.find(FolderID);
     if (claim != folderClaims_.end()) {
-      QNReleaseFolder(claim->second.Path);
+      QNReleaseFolder(claim->second.Key);
       folderClaims_.erase(claim);
     }
   }
   folders_->RemoveFolder(FolderID);
 }
 
+DBIResult TqnServerEngine::CheckFolderAtPath(const TqnSrDatabase* D) const {
+  TqnFileKey here;
+  if (QNDirectoryKeyOf(D->FolderPath(), here) && here == D->FolderKey()) return qnresSuccess;
+  QNLogWrite("Folder [" + D->FolderPath() + "] is no longer at its path: not used");
+  return qnresInvalidDirectory;
+}
+
 DBIResult TqnServerEngine::ClaimForWriting(const TqnSrDatabase* D) {
+  // Every change asks, also in a folder held for writing already: it may have moved meanwhile.
+  if (const DBIResult r = CheckFolderAtPath(D); r != qnresSuccess) return r;
   auto claim = folderClaims_.find(D->FolderId());
   if (claim == folderClaims_.end()) return qnresSuccess;
-  // Every change asks: a claim made exclusive for writing stays so while this server holds it.
+  // A claim made exclusive for writing stays so while this server holds it.
   if (claim->second.ForWriting) return qnresSuccess;
-  if (QNClaimFolderForWriting(claim->second.Path)) {
+  if (QNClaimFolderForWriting(claim->second.Key)) {
     claim->second.ForWriting = true;
     return qnresSuccess;
   }
@@ -171,11 +182,13 @@ DBIResult TqnServerEngine::ClaimForWriting(const TqnSrDatabase* D) {
 }
 
 DBIResult TqnServerEngine::ReadyToRead(const TqnSrDatabase* D, TqnFolderWriteMoment& Moment) {
+  if (const DBIResult r = CheckFolderAtPath(D); r != qnresSuccess) return r;
   auto claim = folderClaims_.find(D->FolderId());
-  if (claim == folderClaims_.end() || QNFolderHeldForWriting(claim->second.Path)) return qnresSuccess;
+  if (claim == folderClaims_.end() || QNFolderHeldForWriting(claim->second.Key)) return qnresSuccess;
   // Held shared, no server of this process has changed anything here: a journal is what an
   // interrupted change left behind, and finishing it must not happen under another reader.
-  if (!QNFolderHasJournals(D->FolderPath(), QNFileAccessTable()) || Moment.Begin(claim->second.Path)) return qnresSuccess;
+  if (!QNFolderHasJournals(D->FolderPath(), QNFileAccessTable()) || Moment.Begin(claim->second.Key))
+    return qnresSuccess;
   QNLogWrite("Folder [" + D->FolderPath() + "] needs recovery and is used by a server of another process");
   return qnresFolderServedElsewhere;
 }
@@ -282,9 +295,15 @@ DBIResult TqnServerEngine::OpenDatabase(TqnSrClient* Client, std::string_view Pa
   // A folder new to this server is claimed for the process, shared: servers of other processes
   // may read it too, but none may change it (their caches would go stale, and two writers would
   // lose updates).  The claim becomes exclusive before this process changes anything there.
-  // It is taken on the directory the folder's own path names, whatever spelling the open used.
+  // It is taken on the directory the folder's own path names, whatever spelling the open used,
+  // and must be the folder's own directory (not one made at its path since).
   if (folderClaims_.count(folder->Id()) == 0) {
-    const TqnFolderClaim claim = QNClaimFolder(path);
+    TqnFileKey directory, claimed;
+    TqnFolderClaim claim = QNClaimFolder(path, claimed);
+    if (claim == TqnFolderClaim::Claimed && (!folder->DirectoryKey(directory) || directory != claimed)) {
+      QNReleaseFolder(claimed);
+      claim = TqnFolderClaim::Unreadable;
+    }
     if (claim != TqnFolderClaim::Claimed) {
       folders_->RemoveFolder(folder->Id());
       if (claim == TqnFolderClaim::ServedElsewhere) {
@@ -294,7 +313,7 @@ DBIResult TqnServerEngine::OpenDatabase(TqnSrClient* Client, std::string_view Pa
       QNLogWrite("Folder [" + path + "] cannot be looked at: not served");
       return qnresInvalidDirectory;
     }
-    folderClaims_[folder->Id()] = TFolderClaimNote{path, false};
+    folderClaims_[folder->Id()] = TFolderClaimNote{claimed, false};
   }
   // Every database of the folder is asked, not only the first: an exclusive open must not
   // stand beside another session's database, and no other session may join an exclusive one.
@@ -371,6 +390,7 @@ DBIResult TqnServerEngine::DatabaseTableList(std::uint32_t DatabaseID, std::stri
     const bool elsewhere = Mask.find_first_of("/\\:") != std::string_view::npos ||
                            Mask.find("..") != std::string_view::npos;
     if (elsewhere) return qnresInvalidParameter;
+    if (const DBIResult r = CheckFolderAtPath(d); r != qnresSuccess) return r;
     const std::string pattern = QNMakeFullPath(d->FolderPath(), Mask.empty() ? std::string("*.QND") : std::string(Mask));
     QNSearchRec sr;
     for (int rc = QNFindFirst(pattern, qnftFile, qnfaAll, sr); rc == 0; rc = QNFindNext(sr)) {
@@ -448,18 +468,18 @@ DBIResult TqnServerEngine::DatabaseDeleteAlias(std::string_view Alias) {
 
 // ---- Transactions -------------------------------------------------------------------------
 
-std::uint32_t TqnServerEngine::FolderTransaction(std::string_view FolderPath) const {
+std::uint32_t TqnServerEngine::FolderTransaction(const TqnFileKey& Folder) const {
   for (int i = 0; i < databases_.Count(); ++i) {
     auto* d = databases_.ItemAs<TqnSrDatabase>(i);
-    if (d->Transaction != 0 && d->FolderPath() == FolderPath) return d->Transaction;
+    if (d->Transaction != 0 && d->FolderKey() == Folder) return d->Transaction;
   }
   return 0;
 }
 
-static void JoinFolderTables(const TqnList& Tables, const std::string& Folder, std::uint32_t TransId) {
+static void JoinFolderTables(const TqnList& Tables, const TqnFileKey& Folder, std::uint32_t TransId) {
   for (int i = 0; i < Tables.Count(); ++i) {
     auto* t = Tables.ItemAs<TqnSrTable>(i);
-    if (t->FolderPath() == Folder) t->JoinTransaction(TransId);
+    if (t->FolderKey() == Folder) t->JoinTransaction(TransId);
   }
 }
 
@@ -468,7 +488,7 @@ DBIResult TqnServerEngine::TransactionStart(std::uint32_t DatabaseID, bool FailS
     TransactionID = 0;
     TqnSrDatabase* d = FindDatabase(DatabaseID);
     if (d == nullptr) return qnresInvalidHandle;
-    if (FolderTransaction(d->FolderPath()) != 0) return qnresLockConflict;
+    if (FolderTransaction(d->FolderKey()) != 0) return qnresLockConflict;
     if (const DBIResult r = ClaimForWriting(d); r != qnresSuccess) return r;
     auto* t = new TqnSrTransaction(d->Id(), &d->Transaction);
     transactions_->Add(t);
@@ -480,23 +500,37 @@ DBIResult TqnServerEngine::TransactionStart(std::uint32_t DatabaseID, bool FailS
       transactions_->Delete(t->Id());
       throw;
     }
-    JoinFolderTables(tables_, d->FolderPath(), t->Id());
+    JoinFolderTables(tables_, d->FolderKey(), t->Id());
     TransactionID = t->Id();
     return qnresSuccess;
   });
 }
 
-// The folder of the database that owns T; the database may be in the middle of closing.
-static std::string FolderOfTransaction(TqnSrTransaction* T) {
+// The database that owns T, nullptr when it is gone; it may be in the middle of closing.
+static TqnSrDatabase* DatabaseOfTransaction(TqnSrTransaction* T) {
   TqnSelfListItem* item = TqnSelfListItem::FindById(T->DatabaseId());
-  if (item == nullptr || !item->Is<TqnSrDatabase>()) return std::string();
-  return static_cast<TqnSrDatabase*>(item)->FolderPath();
+  return item != nullptr && item->Is<TqnSrDatabase>() ? static_cast<TqnSrDatabase*>(item) : nullptr;
+}
+
+// The folder of the database that owns T; an empty key (no directory has it) when it is gone.
+static TqnFileKey FolderOfTransaction(TqnSrTransaction* T) {
+  const TqnSrDatabase* d = DatabaseOfTransaction(T);
+  return d != nullptr ? d->FolderKey() : TqnFileKey{};
+}
+
+// Writing out a transaction names its journal by the folder's path: a folder that has left its
+// path has its transactions rolled back only.
+DBIResult TqnServerEngine::CheckTransactionFolder(TqnSrTransaction* T) const {
+  const TqnSrDatabase* d = DatabaseOfTransaction(T);
+  return d != nullptr ? CheckFolderAtPath(d) : qnresSuccess;
 }
 
 DBIResult TqnServerEngine::TransactionCommit(std::uint32_t TransactionID) {
   return Guarded([&]() -> DBIResult {
     TqnSrTransaction* t = transactions_->GetById(TransactionID);
     if (t == nullptr) return qnresInvalidHandle;
+    // Refused, the transaction stays open for the client to roll back.
+    if (const DBIResult r = CheckTransactionFolder(t); r != qnresSuccess) return r;
     try {
       bm_->Commit(TransactionID);
     } catch (...) {
@@ -523,7 +557,7 @@ DBIResult TqnServerEngine::TransactionRollback(std::uint32_t TransactionID) {
   return Guarded([&]() -> DBIResult {
     TqnSrTransaction* t = transactions_->GetById(TransactionID);
     if (t == nullptr) return qnresInvalidHandle;
-    const std::string folder = FolderOfTransaction(t);
+    const TqnFileKey folder = FolderOfTransaction(t);
     try {
       bm_->Rollback(TransactionID);
     } catch (...) {
@@ -544,19 +578,26 @@ DBIResult TqnServerEngine::CommitOwnTransaction(std::uint32_t TransactionID) {
   return Guarded([&]() -> DBIResult {
     TqnSrTransaction* t = transactions_->GetById(TransactionID);
     if (t == nullptr) return qnresInvalidHandle;
-    const std::string folder = FolderOfTransaction(t);
-    DBIResult r = qnresSuccess;
-    try {
-      bm_->Commit(TransactionID);
-    } catch (const std::exception& e) {
-      r = ConvertServerException(e);
-      // A decided commit stands whether it is finished now or replayed from its held journal.
-      bool committed = bm_->IsDecided(TransactionID);
+    const TqnFileKey folder = FolderOfTransaction(t);
+    DBIResult r = CheckTransactionFolder(t);
+    if (r != qnresSuccess) {
       try {
-        committed = bm_->Rollback(TransactionID) || committed;
+        bm_->Rollback(TransactionID);
       } catch (...) {
       }
-      if (committed) r = qnresSuccess;
+    } else {
+      try {
+        bm_->Commit(TransactionID);
+      } catch (const std::exception& e) {
+        r = ConvertServerException(e);
+        // A decided commit stands whether it is finished now or replayed from its held journal.
+        bool committed = bm_->IsDecided(TransactionID);
+        try {
+          committed = bm_->Rollback(TransactionID) || committed;
+        } catch (...) {
+        }
+        if (committed) r = qnresSuccess;
+      }
     }
     JoinFolderTables(tables_, folder, 0);
     transactions_->Delete(TransactionID);
@@ -576,7 +617,9 @@ void TqnServerEngine::AbandonTransaction(std::uint32_t TransactionID) {
 
 DBIResult TqnServerEngine::TransactionCommitChanges(std::uint32_t TransactionID) {
   return Guarded([&]() -> DBIResult {
-    if (transactions_->GetById(TransactionID) == nullptr) return qnresInvalidHandle;
+    TqnSrTransaction* t = transactions_->GetById(TransactionID);
+    if (t == nullptr) return qnresInvalidHandle;
+    if (const DBIResult r = CheckTransactionFolder(t); r != qnresSuccess) return r;
     bm_->CommitChanges(TransactionID);
     return qnresSuccess;
   });

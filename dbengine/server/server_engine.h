@@ -206,9 +206,11 @@ class TqnServerEngine : public TqnObject {
   TqnSrClient* FindClient(std::int32_t ClientID) const;
   TqnSrDatabase* FindDatabase(std::uint32_t Id) const;
   TqnSrCursor* FindCursor(std::uint32_t Id) const;
-  TqnSrTable* FindOpenTable(std::string_view FolderPath, std::string_view Name) const;
+  // The open table Name of the folder Folder (a directory's device and inode) whose files are
+  // reached through FolderPath: the one of that name, or the one whose file the name reaches.
+  TqnSrTable* FindOpenTable(const TqnFileKey& Folder, std::string_view FolderPath, std::string_view Name) const;
   // The running transaction of a folder, 0 when none.
-  std::uint32_t FolderTransaction(std::string_view FolderPath) const;
+  std::uint32_t FolderTransaction(const TqnFileKey& Folder) const;
   // Rolls a database's transaction back (database closing).
   void AbandonTransaction(std::uint32_t TransactionID);
   // Commits a transaction that the engine started itself (around a record change, a batch, a
@@ -222,12 +224,22 @@ class TqnServerEngine : public TqnObject {
   void ReleaseFolder(std::uint32_t FolderID);
   // Before the first change to files of D's folder: the process's claim on the folder becomes
   // exclusive (and stays so while the process uses the folder).  10246 when a server of another
-  // process uses the folder too; nothing is changed then.
+  // process uses the folder too; 10018 when the folder no longer lies at its path (see
+  // `FolderInPlace`); nothing is changed then.
   DBIResult ClaimForWriting(const TqnSrDatabase* D);
   // Before a table of D's folder is opened to be read: the recovery that runs first writes when
   // an interrupted change left a journal there, so then the folder is held alone for the
-  // Moment (10246 when a server of another process uses it too, and nothing is read).
+  // Moment (10246 when a server of another process uses it too, 10018 when the folder no longer
+  // lies at its path, and nothing is read).
   DBIResult ReadyToRead(const TqnSrDatabase* D, TqnFolderWriteMoment& Moment);
+  // 0 while D's path still names D's folder; 10018 (and a log line) once the folder was renamed
+  // or removed (another one may have been made at its path).  Such a folder is reached by
+  // nothing that goes by path: its open tables are read through the files they hold open, and
+  // nothing of it is changed, since the journals of a change are named by path.
+  DBIResult CheckFolderAtPath(const TqnSrDatabase* D) const;
+  // The same for the folder of T's database (0 when the database is gone): asked before a
+  // transaction's changes are written out, which only a rollback may do then.
+  DBIResult CheckTransactionFolder(TqnSrTransaction* T) const;
   void RegisterCursor(TqnSrCursor* C) { cursors_.Insert(C); }
   TqnSrRebuildStatusList& RebuildStatuses() { return *rebuilds_; }
   void ThreadStarted();
@@ -239,7 +251,7 @@ class TqnServerEngine : public TqnObject {
   void RepositionAfresh(TqnSrCursor* C);
   // Every cursor on a table of Folder finds its place again after the blocks of its index were
   // put back (a rollback or discarded changes): key paths name blocks as they were before.
-  void RepositionFolderCursors(const std::string& Folder);
+  void RepositionFolderCursors(const TqnFileKey& Folder);
   // Builds C's index key from Record with FieldCount/PartialLen; a result code.
   DBIResult BuildKey(TqnSrCursor* C, const std::uint8_t* Record, int FieldCount, int PartialLen, std::uint8_t* Key);
   DBIResult UpdateCheck(TqnSrCursor* C, bool NeedRecord);
@@ -309,10 +321,10 @@ class TqnServerEngine : public TqnObject {
   TqnSrFolderList* folders_;
   TqnSrRebuildStatusList* rebuilds_;
   TqnBufferManager* bm_;
-  // The spelling under which each folder in use was claimed for this process (folder ids), and
-  // whether the claim was made exclusive for writing: it then stays so until it is given back.
+  // The directory claimed for this process for each folder in use (folder ids), and whether
+  // the claim was made exclusive for writing: it then stays so until it is given back.
   struct TFolderClaimNote {
-    std::string Path;
+    TqnFileKey Key;
     bool ForWriting = false;
   };
   std::map<std::uint32_t, TFolderClaimNote> folderClaims_;

@@ -88,6 +88,7 @@ TqnSrDatabase::TqnSrDatabase(TqnSrSession* Session, TqnSrFolder* Folder, std::ui
       folderPath_(Folder->Path()),
       openMode_(OpenMode),
       shareMode_(ShareMode) {
+  Folder->DirectoryKey(folderKey_);
   FMaintainLinks = true;
   cursors_.SetSorted(false);
   session_->Databases().Insert(this);
@@ -103,9 +104,10 @@ TqnSrDatabase::~TqnSrDatabase() {
 // ---- Table --------------------------------------------------------------------------------
 
 TqnSrTable::TqnSrTable(std::string_view Name, TqnBufferManager* BufferManager, std::string_view FolderPath,
-                       std::uint8_t OpenMode, std::uint8_t Shared)
+                       const TqnFileKey& FolderKey, std::uint8_t OpenMode, std::uint8_t Shared)
     : name_(Name),
       folderPath_(FolderPath),
+      folderKey_(FolderKey),
       bm_(BufferManager),
       dict_(new TqnDataDictionary(4096)),
       locks_(new TqnLockContainer),

@@ -91,6 +91,9 @@ class TqnSrDatabase : public TqnSelfListItem {
   TqnSrSession* Session() const { return session_; }
   TqnSrFolder* Folder() const { return folder_; }
   std::string FolderPath() const { return folderPath_; }
+  // The folder's directory (device and inode): what tells folders, their tables, transactions
+  // and claims apart.  The path reaches the folder's files only while it still names it.
+  const TqnFileKey& FolderKey() const { return folderKey_; }
   std::uint32_t FolderId() const { return folderId_; }
   std::uint8_t OpenMode() const { return openMode_; }
   std::uint8_t ShareMode() const { return shareMode_; }
@@ -102,6 +105,7 @@ class TqnSrDatabase : public TqnSelfListItem {
   TqnSrFolder* folder_;
   std::uint32_t folderId_;
   std::string folderPath_;
+  TqnFileKey folderKey_;
   std::uint8_t openMode_, shareMode_;
   TqnList cursors_;
 };
@@ -122,8 +126,10 @@ bool QNTableFileKey(std::string_view Folder, std::string_view Name, TqnFileKey& 
 class TqnSrTable : public TqnSelfListItem {
   TW_CLASS(TqnSrTable, TqnSelfListItem)
  public:
+  // FolderKey: the directory of the folder (its database's `FolderKey`); a table made only for
+  // one operation and never listed among the open tables may leave it empty.
   TqnSrTable(std::string_view Name, TqnBufferManager* BufferManager, std::string_view FolderPath,
-             std::uint8_t OpenMode, std::uint8_t Shared);
+             const TqnFileKey& FolderKey, std::uint8_t OpenMode, std::uint8_t Shared);
   ~TqnSrTable() override;
 
   // Opens file 0, reads the dictionary, then opens the other files.  Undoes what was done when
@@ -154,6 +160,7 @@ class TqnSrTable : public TqnSelfListItem {
 
   const std::string& Name() const { return name_; }
   const std::string& FolderPath() const { return folderPath_; }
+  const TqnFileKey& FolderKey() const { return folderKey_; }
   TqnDataDictionary& Dictionary() { return *dict_; }
   TqnFileInfo* File(int I) const { return I >= 0 && I < static_cast<int>(files_.size()) ? files_[I] : nullptr; }
   int OpenFileCount() const { return static_cast<int>(files_.size()); }
@@ -176,6 +183,7 @@ class TqnSrTable : public TqnSelfListItem {
   TqnFileKey fileKey_;     // file 0's device and inode, once its files are open
   bool fileKnown_ = false;
   std::string folderPath_;
+  TqnFileKey folderKey_;
   TqnBufferManager* bm_;
   TqnDataDictionary* dict_;
   std::vector<TqnFileInfo*> files_;

@@ -160,9 +160,11 @@ DBIResult TqnServerEngine::ReindexTable(std::uint32_t DatabaseID, std::string_vi
 // Frees the temporary table Temp of Folder when no cursor uses it: a table is otherwise kept
 // open while its folder has a transaction, but nothing of another transaction is in the copy
 // (made exclusive and write-locked), so it goes now, before its files are deleted.
-static void DropCopy(TqnServerEngine& E, TqnList& Tables, const std::string& Folder, const std::string& Temp) {
-  if (TqnSrTable* t = E.FindOpenTable(Folder, Temp); t != nullptr && t->Cursors().Count() == 0) Tables.Remove(t);
-  if (E.FindOpenTable(Folder, Temp) == nullptr) QNTblDeleteFiles(Folder, Temp);
+static void DropCopy(TqnServerEngine& E, TqnList& Tables, const TqnFileKey& FolderKey, const std::string& Folder,
+                     const std::string& Temp) {
+  if (TqnSrTable* t = E.FindOpenTable(FolderKey, Folder, Temp); t != nullptr && t->Cursors().Count() == 0)
+    Tables.Remove(t);
+  if (E.FindOpenTable(FolderKey, Folder, Temp) == nullptr) QNTblDeleteFiles(Folder, Temp);
 }
 
 DBIResult TqnServerEngine::PackTable(std::uint32_t DatabaseID, std::string_view TableName, std::int32_t& RebuildID) {
@@ -181,6 +183,7 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
   RebuildID = -1;
   std::uint32_t src = 0, dst = 0;
   std::string temp, folder;
+  TqnFileKey folderKey;
   std::shared_ptr<TqnSrFieldMapList> map;
   std::shared_ptr<TqnTemporaryTableMark> mark;
   std::uint32_t status = 0;
@@ -189,6 +192,7 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
     if (e != qnresSuccess) return e;
     TqnSrCursor* s = FindCursor(src);
     folder = s->Database->FolderPath();
+    folderKey = s->Database->FolderKey();
     const std::string name = s->Table->Name();
     for (int n = 1;; ++n) {
       std::string candidate = name + std::to_string(n);
@@ -228,7 +232,7 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
     }
     if (Restructure && FieldMap == nullptr) {
       CursorClose(src);
-      if (FindOpenTable(folder, name) != nullptr) {
+      if (FindOpenTable(folderKey, folder, name) != nullptr) {
         DeleteTable(DatabaseID, temp);
         return 10031;
       }
@@ -273,7 +277,7 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
     if (e != qnresSuccess) {
       if (dst != 0) CursorClose(dst);
       CursorClose(src);
-      DropCopy(*this, tables_, folder, temp);
+      DropCopy(*this, tables_, folderKey, folder, temp);
       return e;
     }
     status = rebuilds_->AddRebuild(static_cast<std::uint32_t>(s->Database->Session()->Client()->ClientID()),
@@ -283,7 +287,7 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
   });
   if (r != qnresSuccess || dst == 0) return r;
 
-  auto work = [this, src, dst, temp, folder, map, mark = std::move(mark), status]() mutable {
+  auto work = [this, src, dst, temp, folder, folderKey, map, mark = std::move(mark), status]() mutable {
     std::uint32_t read = 0, written = 0, trans = 0;
     std::int32_t ref = 0;
     std::uint32_t highest = 0;
@@ -402,12 +406,12 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
         // The source stays as it was; its cursor goes too, so the table is not held open (and
         // exclusive) until the database closes.  The copy goes, also when another client's
         // transaction in the folder refused the copy's own (10256).
-        DropCopy(*this, tables_, folder, temp);
+        DropCopy(*this, tables_, folderKey, folder, temp);
         return qnresSuccess;
       }
-      if (FindOpenTable(folder, name) != nullptr || FindOpenTable(folder, temp) != nullptr) {
+      if (FindOpenTable(folderKey, folder, name) != nullptr || FindOpenTable(folderKey, folder, temp) != nullptr) {
         result = 10031;
-        DropCopy(*this, tables_, folder, temp);
+        DropCopy(*this, tables_, folderKey, folder, temp);
         return qnresSuccess;
       }
       ReplaceWithCopy(folder, name, temp);

@@ -355,7 +355,7 @@ DBIResult TqnServerEngine::RecordInsertBatch(std::uint32_t CursorID, std::uint32
           bm_->CommitChanges(own);
         } else {
           bm_->DiscardChanges(own);
-          RepositionFolderCursors(c->Database->FolderPath());
+          RepositionFolderCursors(c->Database->FolderKey());
         }
       }
     } catch (...) {
@@ -395,10 +395,13 @@ DBIResult TqnServerEngine::RecordRelLock(std::uint32_t CursorID, bool AllLocks) 
 namespace {
 
 // False for a file BLOB whose file no longer lies inside its table's folder (swapped for a link
-// that leads out, or named so by a table written elsewhere); such a file is never read.
+// that leads out, or named so by a table written elsewhere, or the folder itself gone from its
+// path, which now leads to another folder's files); such a file is never read.
 bool FileBlobReadable(TqnSrCursor* C, std::uint32_t BLOBNr) {
   std::string name;
   if (!QNTblGetFileBLOBName(C->Table->BlobFile(), static_cast<std::int32_t>(BLOBNr), name)) return true;
+  TqnFileKey folder;
+  if (!QNDirectoryKeyOf(C->Table->FolderPath(), folder) || folder != C->Table->FolderKey()) return false;
   return !QNFileBlobPathInside(C->Table->FolderPath(), name).empty();
 }
 

@@ -92,7 +92,7 @@ void MakeTableFiles(TqnBufferManager* Bm, const std::string& Folder, std::string
   // Held while the files exist under the temporary name: a crash leaves them to recovery.
   const TqnTemporaryTableMark mark(Folder, temp, QNFileAccessTable());
   {
-    TqnSrTable t(temp, Bm, Folder, 1, 0);
+    TqnSrTable t(temp, Bm, Folder, TqnFileKey{}, 1, 0);
     TPrivateTransaction tr(*Bm);
     try {
       t.CreateFiles(Dictionary, tr.Id(), Encrypt);
@@ -124,7 +124,12 @@ DBIResult TqnServerEngine::OpenTable(std::uint32_t DatabaseID, std::string_view 
     if (OpenMode != 0 && d->OpenMode() == 0) return qnresDatabaseReadOnly;
     if (d->ShareMode() == 0) ShareMode = 0;
     const std::uint32_t session = d->Session()->Id();
-    TqnSrTable* t = FindOpenTable(d->FolderPath(), TableName);
+    TqnSrTable* t = FindOpenTable(d->FolderKey(), d->FolderPath(), TableName);
+    // A database whose folder left its path opens only tables of its own that are open already:
+    // its path leads to another folder's files.
+    if (t == nullptr || t->FolderKey() != d->FolderKey()) {
+      if (const DBIResult r = CheckFolderAtPath(d); r != qnresSuccess) return r;
+    }
     bool created = false;
     if (t != nullptr) {
       if (t->Shared() == 0 && t->ExclusiveOwner != session) return qnresRecordLocked;
@@ -144,7 +149,8 @@ DBIResult TqnServerEngine::OpenTable(std::uint32_t DatabaseID, std::string_view 
     }
     if (t == nullptr) {
       if (!TableExists(d->FolderPath(), TableName)) return qnresNoSuchTable;
-      t = new TqnSrTable(TableName, bm_, d->FolderPath(), OpenMode != 0 ? 1 : 0, ShareMode != 0 ? 1 : 0);
+      t = new TqnSrTable(TableName, bm_, d->FolderPath(), d->FolderKey(), OpenMode != 0 ? 1 : 0,
+                         ShareMode != 0 ? 1 : 0);
       try {
         t->OpenFiles();
         t->LoadUserRoutines(*config_);
@@ -163,7 +169,7 @@ DBIResult TqnServerEngine::OpenTable(std::uint32_t DatabaseID, std::string_view 
     if (created) {
       if (t->Shared() == 0) t->ExclusiveOwner = session;
       tables_.Insert(t);
-      t->JoinTransaction(FolderTransaction(d->FolderPath()));
+      t->JoinTransaction(FolderTransaction(d->FolderKey()));
     }
     auto* c = new TqnSrCursor(t, d, index, OpenMode != 0 ? 1 : 0);
     cursors_.Insert(c);
@@ -184,7 +190,7 @@ DBIResult TqnServerEngine::BuildTable(std::uint32_t DatabaseID, bool Overwrite, 
     TqnSrDatabase* d = FindDatabase(DatabaseID);
     if (d == nullptr) return qnresInvalidHandle;
     if (d->OpenMode() == 0) return qnresDatabaseReadOnly;
-    if (FindOpenTable(d->FolderPath(), TableName) != nullptr) return 10031;
+    if (FindOpenTable(d->FolderKey(), d->FolderPath(), TableName) != nullptr) return 10031;
     if (!QNIsValidTableName(TableName)) return 10039;
     if (const DBIResult r = ClaimForWriting(d); r != qnresSuccess) return r;
     if (TableExists(d->FolderPath(), TableName) && !Overwrite) return qnresTableExists;
@@ -197,7 +203,7 @@ DBIResult TqnServerEngine::DeleteTable(std::uint32_t DatabaseID, std::string_vie
   return Guarded([&]() -> DBIResult {
     TqnSrDatabase* d = FindDatabase(DatabaseID);
     if (d == nullptr) return qnresInvalidHandle;
-    if (FindOpenTable(d->FolderPath(), TableName) != nullptr) return 10031;
+    if (FindOpenTable(d->FolderKey(), d->FolderPath(), TableName) != nullptr) return 10031;
     if (!QNIsValidTableName(TableName)) return 10039;
     if (const DBIResult r = ClaimForWriting(d); r != qnresSuccess) return r;
     QNTblDeleteFiles(d->FolderPath(), std::string(TableName));
@@ -210,17 +216,17 @@ DBIResult TqnServerEngine::RenameTable(std::uint32_t DatabaseID, std::string_vie
   return Guarded([&]() -> DBIResult {
     TqnSrDatabase* d = FindDatabase(DatabaseID);
     if (d == nullptr) return qnresInvalidHandle;
-    if (FindOpenTable(d->FolderPath(), OldName) != nullptr) return 10031;
+    if (FindOpenTable(d->FolderKey(), d->FolderPath(), OldName) != nullptr) return 10031;
     if (!QNIsValidTableName(OldName)) return 10039;
     if (const DBIResult r = ClaimForWriting(d); r != qnresSuccess) return r;
     const std::string& folder = d->FolderPath();
     if (!TableExists(folder, OldName)) return qnresNoSuchTable;
-    if (FindOpenTable(folder, NewName) != nullptr) return 10031;
+    if (FindOpenTable(d->FolderKey(), folder, NewName) != nullptr) return 10031;
     // The table's files are file 0 and the extra files its dictionary names; other files that
     // happen to share the base name belong to someone else and stay as they are.
     std::vector<std::string> extensions;
     {
-      TqnSrTable t(OldName, bm_, folder, 0, 1);
+      TqnSrTable t(OldName, bm_, folder, d->FolderKey(), 0, 1);
       t.OpenFiles();
       const TqnDataDictionary& dict = t.Dictionary();
       for (int i = 1; i < dict.FileCount(); ++i) extensions.push_back(dict.FileExtension(i));
@@ -252,7 +258,7 @@ DBIResult TqnServerEngine::EmptyTable(std::uint32_t DatabaseID, std::uint32_t Cu
   return Guarded([&]() -> DBIResult {
     TqnSrCursor* c = FindCursor(CursorID);
     if (c == nullptr) return qnresInvalidHandle;
-    if (FolderTransaction(c->Database->FolderPath()) != 0) return qnresLockConflict;
+    if (FolderTransaction(c->Database->FolderKey()) != 0) return qnresLockConflict;
     if (c->Table->Shared() != 0) return qnresNeedExclusive;
     if (c->ReadWrite == 0) return qnresTableReadOnly;
     if (const DBIResult r = ClaimForWriting(c->Database); r != qnresSuccess) return r;
@@ -283,7 +289,7 @@ DBIResult TqnServerEngine::GetTableDictionary(std::uint32_t DatabaseID, std::str
   return Guarded([&]() -> DBIResult {
     TqnSrDatabase* d = FindDatabase(DatabaseID);
     if (d == nullptr) return qnresInvalidHandle;
-    if (TqnSrTable* t = FindOpenTable(d->FolderPath(), TableName)) {
+    if (TqnSrTable* t = FindOpenTable(d->FolderKey(), d->FolderPath(), TableName)) {
       t->Dictionary().WriteToStream(Stream);
       return qnresSuccess;
     }
@@ -291,7 +297,7 @@ DBIResult TqnServerEngine::GetTableDictionary(std::uint32_t DatabaseID, std::str
     TqnFolderWriteMoment recovery;
     if (const DBIResult r = ReadyToRead(d, recovery); r != qnresSuccess) return r;
     if (!TableExists(d->FolderPath(), TableName)) return qnresNoSuchTable;
-    TqnSrTable t(TableName, bm_, d->FolderPath(), 0, 1);
+    TqnSrTable t(TableName, bm_, d->FolderPath(), d->FolderKey(), 0, 1);
     t.OpenFiles();
     t.Dictionary().WriteToStream(Stream);
     return qnresSuccess;

@@ -497,12 +497,13 @@ TEST_F(SharedFolder, IsClaimedOnTheDirectoryUnderEverySpelling) {
 // A folder that cannot be looked at is claimed by nobody and served to nobody.
 TEST(FolderClaim, AFolderThatCannotBeLookedAtIsRefused) {
   ScratchFolder f;
-  EXPECT_EQ(QNClaimFolder(f.File("missing")), TqnFolderClaim::Unreadable);
+  TqnFileKey key;
+  EXPECT_EQ(QNClaimFolder(f.File("missing"), key), TqnFolderClaim::Unreadable);
   { std::ofstream(f.File("plain")) << "x"; }
-  EXPECT_EQ(QNClaimFolder(f.File("plain")), TqnFolderClaim::Unreadable);
-  ASSERT_EQ(QNClaimFolder(f.Path() + "\\"), TqnFolderClaim::Claimed);
-  EXPECT_TRUE(QNClaimFolderForWriting(f.Path() + "\\"));
-  QNReleaseFolder(f.Path() + "\\");
+  EXPECT_EQ(QNClaimFolder(f.File("plain"), key), TqnFolderClaim::Unreadable);
+  ASSERT_EQ(QNClaimFolder(f.Path() + "\\", key), TqnFolderClaim::Claimed);
+  EXPECT_TRUE(QNClaimFolderForWriting(key));
+  QNReleaseFolder(key);
 }
 
 TEST_F(Engine, ExclusiveDatabasesShutOutOtherClientsOnly) {
