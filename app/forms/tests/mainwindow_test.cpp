@@ -342,7 +342,7 @@ TEST_F(MainWindowTest, TheWindowsGuardTakesOverTheEarlyOneAndAnswersASecondStart
   ASSERT_TRUE(TSingleInstance::AcquireEarly(Application()->Name()));
   main = Application()->CreateForm<TfrmMain>();
   EXPECT_TRUE(main->SingleInstance1->IsFirstInstance());
-  SingleInstance newcomer(Application()->Name(), guardFolder);
+  SingleInstance newcomer(Application()->Name(), guardFolder, DisplayServerName());
   EXPECT_EQ(newcomer.Acquire({"tidewell"}, nullptr), SingleInstance::Role::Secondary);
   Pump();
   EXPECT_TRUE(main->Visible()) << "a second start brings the window up";
