@@ -227,7 +227,8 @@ bool TfrmMain::ReadBirthMoment(TDateTime& date, TDateTime& time, bool quiet) {
     Modal([&] {
       return Application()->MessageBox(FormatMessage(horoscope::GetMessageText(message), text), Application()->Title(), MB_OK);
     });
-    if (!Modal([&] { return options.Execute(); })) break;
+    if (!Modal([&] { return options.Execute(dateReads ? static_cast<TWinControl*>(options.dfTime) : options.dfDate); }))
+      break;
   }
   return options.BirthDate(date) && options.BirthTime(time);
 }

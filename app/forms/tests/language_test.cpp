@@ -248,6 +248,74 @@ TEST_F(LanguageTest, AfterTheSwitchToGermanNoTextTheLanguageFileCoversIsLeftInEn
   EXPECT_EQ(cal->pbCancel->Caption(), "Cancel");
 }
 
+// A window opens with the keyboard where its Tab order begins, in both languages and at every
+// opening, not where the last one ended: the options window on its pages (its buttons come
+// last, so Enter presses OK, not Help), the calendar on its days.  After the box that tells a
+// stored birth date or time does not read, the options window opens on that field.
+TEST_F(LanguageTest, WindowsOpenWhereTheirTabOrderBeginsOrOnTheFieldToMend) {
+  CopyLanguageFile();
+  MakeWindows();
+  MakePerson("Bob Stone", "Bob");
+  main->Show();
+  Pump();
+  const auto focused = [] { return TWinControl::FindControl(GetFocus()); };
+  std::vector<TWinControl*> opened;
+  // Steps run one at a time while a modal window is up.
+  const auto whileModal = [](std::vector<std::function<void()>> steps) {
+    auto pending = std::make_shared<std::vector<std::function<void()>>>(std::move(steps));
+    auto next = std::make_shared<std::size_t>(0);
+    Application()->OnIdle = [pending, next](TObject*, bool& done) {
+      done = false;
+      if (*next < pending->size()) (*pending)[(*next)++]();
+    };
+  };
+  ProgramHelp().ClearLog();
+  for (const char* language : {"Deutsch", "English"}) {
+    SCOPED_TRACE(language);
+    ChooseFromMenu(language);
+    // Left on Help, then opened again: Enter ends it with OK.
+    whileModal({[&] { opened.push_back(focused()); },
+                [&] { options->pbHelp->SetFocus(); },
+                [&] { InjectKey(VK_ESCAPE, kNoCharacter); }});
+    EXPECT_FALSE(options->Execute());
+    whileModal({[&] { opened.push_back(focused()); },
+                [&] { InjectKey(VK_RETURN, kNoCharacter); },
+                [&] { options->SetModalResult(mrCancel); }});
+    EXPECT_TRUE(options->Execute()) << "Enter did not press OK";
+    EXPECT_EQ(opened, (std::vector<TWinControl*>{options->PageControl1, options->PageControl1}));
+    opened.clear();
+    EXPECT_TRUE(ProgramHelp().Log().empty()) << "Enter pressed Help";
+  }
+  // The calendar, left on its Cancel button, opens on its days again.
+  whileModal({[&] { opened.push_back(focused()); },
+              [&] { frmCal->pbCancel->SetFocus(); },
+              [&] { InjectKey(VK_ESCAPE, kNoCharacter); }});
+  main->dfTransBtnClick(main->dfTransBtn);
+  whileModal({[&] { opened.push_back(focused()); }, [&] { InjectKey(VK_ESCAPE, kNoCharacter); }});
+  main->dfTransBtnClick(main->dfTransBtn);
+  EXPECT_EQ(opened, (std::vector<TWinControl*>{frmCal->Calendar, frmCal->Calendar}));
+
+  // A stored date, then a stored time, that does not read: the box, then the field, with the
+  // page that holds it shown.
+  for (const auto& [field, value] : {std::pair<const char*, const char*>{"dfDate1", "1990-02-31"}, {"dfTime1", "25:61"}}) {
+    SCOPED_TRACE(field);
+    options->WriteString(field, value);
+    options->PageControl1->SetActivePage(options->tabDisplay);
+    options->SelectPerson(1);
+    opened.clear();
+    boxes.clear();
+    whileModal({[&] { opened.push_back(focused()); }, [&] { InjectKey(VK_ESCAPE, kNoCharacter); }});
+    main->pbPersClick(main->pbPers1);
+    Application()->OnIdle = nullptr;
+    EXPECT_EQ(boxes.size(), 1u);
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], std::string(field) == "dfDate1" ? static_cast<TWinControl*>(options->dfDate)
+                                                         : static_cast<TWinControl*>(options->dfTime));
+    EXPECT_EQ(options->PageControl1->ActivePage(), options->tabPers);
+    options->WriteString(field, std::string(field) == "dfDate1" ? "1980-05-17" : "07:45");
+  }
+}
+
 TEST_F(LanguageTest, TheStoredLanguageIsShownAtTheNextStart) {
   CopyLanguageFile();
   StartWithStoredLanguage("Deutsch");
