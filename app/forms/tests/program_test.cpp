@@ -169,14 +169,6 @@ class ProgramRunTest : public ::testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
   }
-  // Ends a started program through the window manager's close request (killed when it stays).
-  static void Close(WindowManagerDisplay& wm, ::Window window, pid_t pid) {
-    if (window != 0) wm.RequestClose(window);
-    if (Ended(pid, 30000) == -1) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, nullptr, 0);
-    }
-  }
   // A shown window that the window manager keeps, waited for while a start takes its time.
   static ::Window AwaitWindow(::Display* x) {
     for (int i = 0; i < 1200; ++i) {
@@ -318,8 +310,11 @@ TEST_F(ProgramRunTest, EachDisplayRunsItsOwnCopyAndASecondStartBringsItForward) 
     XSync(one.X(), False);
   }
   EXPECT_EQ(Ended(first, 0), -1);
-  Close(one, firstWindow, first);
-  Close(two, secondWindow, second);
+  one.RequestClose(firstWindow);
+  if (secondWindow != 0) two.RequestClose(secondWindow);
+  for (const pid_t pid : {first, second}) {
+    if (Ended(pid, 30000) == -1 && ::kill(pid, SIGKILL) == 0) ::waitpid(pid, nullptr, 0);
+  }
 }
 
 }  // namespace
