@@ -14,7 +14,8 @@ PACKAGES := g++ cmake ninja-build pkg-config ccache \
   libcairo2-dev libfontconfig-dev libfreetype-dev libx11-dev libxtst-dev fonts-liberation \
   libcups2-dev libhowardhinnant-date-dev libabsl-dev \
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev \
-  xvfb xauth openbox clang-14 libclang-rt-14-dev libreoffice-writer-nogui xdg-utils
+  xvfb xauth openbox clang-14 libclang-rt-14-dev libreoffice-writer-nogui xdg-utils \
+  poppler-utils
 
 .PHONY: all deps run test unit fuzz bench clean
 

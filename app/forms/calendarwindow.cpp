@@ -118,6 +118,8 @@ bool TfrmCal::PickDate(entry::TFkPictureField& field, int left, int top) {
                               Application()->Title(), MB_OK | MB_ICONINFORMATION);
   }
   ShowDay(shown);
+  // Every showing starts on the days, not on the button the last one was left on.
+  if (Calendar != nullptr && Calendar->CanFocus()) SetActiveControl(Calendar);
   if (ShowModal() != mrOk || Calendar == nullptr) return false;
   field.SetAsDayNumber(Calendar->GetDate());
   return true;

@@ -4,6 +4,7 @@
 
 #include <dlfcn.h>
 
+#include <chrono>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -226,7 +227,8 @@ bool TfrmMain::ReadBirthMoment(TDateTime& date, TDateTime& time, bool quiet) {
     Modal([&] {
       return Application()->MessageBox(FormatMessage(horoscope::GetMessageText(message), text), Application()->Title(), MB_OK);
     });
-    if (!Modal([&] { return options.Execute(); })) break;
+    if (!Modal([&] { return options.Execute(dateReads ? static_cast<TWinControl*>(options.dfTime) : options.dfDate); }))
+      break;
   }
   return options.BirthDate(date) && options.BirthTime(time);
 }
@@ -272,13 +274,15 @@ void TfrmMain::PrepareCharts(TDateTime birthDate, TDateTime birthTime, TDateTime
   const TDateTime day = std::trunc(transitDay);
   // The list is made for this date: leaving the field unchanged need not make it again.
   LastTransitDate = transitDay;
-  const TDateTime now = Now();
-  // The computer's clock shows summer time in summer: the chart reads it with the zone's rules
-  // at that moment, so its universal time is the real one.  Only a zone the tz database does
-  // not know falls back to the standard offset.
-  if (!SetChartClock(transit, day, now - std::trunc(now), LocalTimeZoneName())) {
+  // The computer's clock shows summer time in summer: the chart takes the instant the clock
+  // gives and reads it with the zone's rules, so its universal time is the real one, also in
+  // either showing of the hour the clocks show twice.  Only a zone the tz database does not know
+  // falls back to the standard offset.
+  const ZoneInstant now = std::chrono::floor<std::chrono::seconds>(
+      std::chrono::sys_time<std::chrono::milliseconds>{std::chrono::milliseconds{NowUnixMilliseconds()}});
+  if (!SetTransitClock(transit, day, now, LocalTimeZoneName())) {
     transit.HorDate = day;
-    transit.HorTime = now - std::trunc(now);
+    transit.HorTime = TimeOf(Now());
     transit.HorSummertimeCode = horoscope::TSummerTimeType::tzNormal;
     transit.HorPlaceZoneHours = options.MachineZoneHours;
     transit.HorPlaceLongitude = transit.HorPlaceZoneHours * 15.0;

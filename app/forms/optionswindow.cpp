@@ -165,9 +165,14 @@ int TfrmOptions::ShowForm(bool modal) {
   return 0;
 }
 
-bool TfrmOptions::Execute() {
+bool TfrmOptions::Execute(TWinControl* field) {
   const TStoredValues opened = StoredValues();
   const int person = SelectedPerson();
+  // Not where the last opening ended (a button, Enter would press it): where the Tab order
+  // begins, or on the field to mend.
+  if (field != nullptr && PageControl1 != nullptr && tabPers != nullptr) PageControl1->SetActivePage(tabPers);
+  if (field == nullptr || !field->CanFocus()) field = FindNextControl(nullptr, true, true, false);
+  if (field != nullptr) SetActiveControl(field);
   if (ShowForm(true) == mrOk) return true;
   PutBackStoredValues(opened, person);
   return false;

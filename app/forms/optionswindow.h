@@ -112,8 +112,10 @@ class TfrmOptions : public TOrvForm {
   // Shows the window: modal answers the ShowModal result, else 0.
   int ShowForm(bool modal);
   // Runs the dialog; true when it ended with OK.  Any other end puts every value the dialog
-  // stores back as it was when the dialog opened, and the fields with it.
-  bool Execute();
+  // stores back as it was when the dialog opened, and the fields with it.  Every opening starts
+  // where the window's Tab order begins (its pages; the buttons come last), or on `field` (its
+  // page shown) when one is named: the birth date or time whose stored text did not read.
+  bool Execute(TWinControl* field = nullptr);
   // Loads person n (1..4) into the fields; other numbers do nothing.
   void SelectPerson(int n);
   // The selected person (1..4).

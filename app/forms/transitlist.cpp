@@ -13,7 +13,7 @@
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/sysutils.h"
-#include "platform/sys/timezones.h"
+#include "platform/sys/zoneclock.h"
 
 namespace tw::app {
 
@@ -43,72 +43,36 @@ TDateTime MomentOf(const horoscope::THoroscope& chart) {
   return horoscope::ContinuousToDateTime(chart.HorDate + chart.HorTime);
 }
 
-// The zone's state at an instant; nothing for an unknown zone or an unreadable database.
-std::optional<TimeZoneState> StateAt(const std::string& zone, std::int64_t unixSeconds) {
-  try {
-    return FindTimeZone(zone, ZoneInstant{std::chrono::seconds{unixSeconds}});
-  } catch (const Exception&) {
-    return std::nullopt;
-  }
-}
-
-// The zone's offset east of UTC in seconds at an instant.
-std::optional<int> OffsetAt(const std::string& zone, std::int64_t unixSeconds) {
-  const auto state = StateAt(zone, unixSeconds);
-  if (!state) return std::nullopt;
-  return state->OffsetSeconds;
-}
-
 }  // namespace
 
-std::optional<TZoneClock> ZoneClockAt(const std::string& zone, TDateTime local) {
-  // Local moments outside the calendar the zone files cover have no clock.
-  constexpr double FirstDay = -693593.0, LastDay = 2958465.0;  // 1 January 0001, 31 December 9999
-  if (!std::isfinite(local) || local < FirstDay || local > LastDay + 1) return std::nullopt;
-  // The local reading taken as if it were universal time; the instant lies within a day of it.
-  const std::int64_t wall = DateTimeToUnix(local);
-  constexpr std::int64_t Day = 86400;
-  const auto before = OffsetAt(zone, wall - Day), after = OffsetAt(zone, wall + Day);
-  if (!before || !after) return std::nullopt;
-  // An offset fits when the instant it gives has that offset itself.
-  const auto fits = [&](int offset) {
-    const auto at = OffsetAt(zone, wall - std::int64_t{offset});
-    return at && *at == offset;
-  };
-  const bool beforeFits = fits(*before), afterFits = fits(*after);
-  // Neither fits a skipped local time: it reads with the offset before the change.  Both fit a
-  // time the clocks showed twice: the first showing is the one with the larger offset.
-  int offset = *before;
-  if (afterFits && (!beforeFits || *after > *before)) offset = *after;
-  const std::int64_t instant = wall - std::int64_t{offset};
-  const auto state = StateAt(zone, instant);
-  if (!state) return std::nullopt;
-  TZoneClock clock;
-  clock.StandardHours = state->StandardOffsetSeconds / 3600.0;
-  clock.SavingHours = (offset - state->StandardOffsetSeconds) / 3600.0;
-  return clock;
-}
-
-bool SetChartClock(horoscope::THoroscope& chart, TDateTime date, TDateTime timeOfDay, const std::string& zone) {
-  const auto clock = ZoneClockAt(zone, horoscope::ContinuousToDateTime(date + timeOfDay));
+bool SetChartClock(horoscope::THoroscope& chart, TDateTime date, TDateTime timeOfDay, const std::string& zone,
+                   std::optional<int> showingOffsetSeconds) {
+  const auto clock = ZoneClockAtLocal(zone, horoscope::ContinuousToDateTime(date + timeOfDay), showingOffsetSeconds);
   if (!clock) return false;
   using horoscope::TSummerTimeType;
   chart.HorDate = date;
   chart.HorTime = timeOfDay;
-  chart.HorPlaceZoneHours = clock->StandardHours;
-  if (clock->SavingHours == 0.0) {
+  chart.HorPlaceZoneHours = clock->StandardHours();
+  if (clock->SavingHours() == 0.0) {
     chart.HorSummertimeCode = TSummerTimeType::tzNormal;
-  } else if (clock->SavingHours == 1.0) {
+  } else if (clock->SavingHours() == 1.0) {
     chart.HorSummertimeCode = TSummerTimeType::tzSummertime;
-  } else if (clock->SavingHours == 2.0) {
+  } else if (clock->SavingHours() == 2.0) {
     chart.HorSummertimeCode = TSummerTimeType::tzWartime;
   } else {
     chart.HorSummertimeCode = TSummerTimeType::tzNormal;
-    chart.HorPlaceZoneHours += clock->SavingHours;
+    chart.HorPlaceZoneHours += clock->SavingHours();
   }
-  chart.HorPlaceLongitude = clock->StandardHours * 15.0;
+  chart.HorPlaceLongitude = clock->StandardHours() * 15.0;
   chart.HorPlaceLatitude = 45.0;
   return true;
+}
+
+bool SetTransitClock(horoscope::THoroscope& chart, TDateTime date, ZoneInstant now, const std::string& zone) {
+  const auto clock = ZoneClockAt(zone, now);
+  if (!clock) return false;
+  // The showing the clock is in now decides a reading shown twice: today's gives back `now`.
+  return SetChartClock(chart, date, TimeOf(clock->Local()), zone, clock->OffsetSeconds);
 }
 
 std::uint64_t TransitRunCounter() { return RunCounter; }

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "platform/rtl/datetime.h"
+#include "platform/sys/timezones.h"
 
 namespace tw::horoscope {
 class THoroscope;
@@ -91,29 +92,23 @@ std::string BirthLine(const std::string& pattern, const std::string& date, const
 std::string FormatMessage(const std::string& pattern, const std::string& a1, const std::string& a2 = {},
                           const std::string& a3 = {});
 
-// The clock of a time zone at a local moment: the zone's standard offset east of UTC in hours
-// (15 degrees of longitude per hour give its meridian) and the daylight saving its clocks
-// showed then, in hours.
-struct TZoneClock {
-  double StandardHours = 0.0;
-  double SavingHours = 0.0;
-};
+// Sets a chart's moment and place for a local date and time of day as the clocks of the tz zone
+// `zone` showed them (ZoneClockAtLocal, with its rules for skipped readings and readings shown
+// twice; `showingOffsetSeconds` picks the showing): HorDate and HorTime; HorPlaceZoneHours the
+// standard offset; the saving as the summer-time code (one hour tzSummertime, two hours
+// tzWartime, any other amount added to the zone offset under tzNormal); HorPlaceLongitude the
+// zone's meridian (standard hours x 15, east positive) and HorPlaceLatitude 45.  So the chart's
+// universal time is the instant the clocks showed, also in summer and when the local moment lies
+// on the other side of midnight in universal time.  False, and the chart unchanged, for an
+// unknown zone.
+bool SetChartClock(horoscope::THoroscope& chart, TDateTime date, TDateTime timeOfDay, const std::string& zone,
+                   std::optional<int> showingOffsetSeconds = std::nullopt);
 
-// The clock of the tz database zone `zone` at the local date-time `local`, with the rules in
-// force then (historical changes of the standard offset and of daylight saving included).  A
-// local time that the clocks skipped when saving began reads with the offsets before the
-// change; a local time that the clocks showed twice reads as the first of the two.  Nothing
-// for an unknown zone or a moment outside the calendar.
-std::optional<TZoneClock> ZoneClockAt(const std::string& zone, TDateTime local);
-
-// Sets a chart's moment and place for a local date and time of day as the zone's clocks
-// showed them: HorDate and HorTime; HorPlaceZoneHours the standard offset; the saving as the
-// summer-time code (one hour tzSummertime, two hours tzWartime, any other amount added to the
-// zone offset under tzNormal); HorPlaceLongitude the zone's meridian (standard hours x 15,
-// east positive) and HorPlaceLatitude 45.  So the chart's universal time is the instant the
-// clocks showed, also in summer and when the local moment lies on the other side of midnight
-// in universal time.  False, and the chart unchanged, for an unknown zone.
-bool SetChartClock(horoscope::THoroscope& chart, TDateTime date, TDateTime timeOfDay, const std::string& zone);
+// The transit chart's moment: `date` at the time of day the zone's clock shows at the instant
+// `now`.  On the day the clock shows then, the chart is cast for that very instant, in either
+// showing of an hour the clocks show twice; on another day such an hour is read in the showing
+// the clock is in at `now`.  False, and the chart unchanged, for an unknown zone.
+bool SetTransitClock(horoscope::THoroscope& chart, TDateTime date, ZoneInstant now, const std::string& zone);
 
 // One list over two computed charts.
 class TTransitListWriter {

@@ -5,6 +5,7 @@
 #include "platform/forms/forms.h"
 #include "platform/rtl/tickclock.h"
 #include "platform/sys/singleinstance.h"
+#include "platform/win/display.h"
 
 namespace tw::app {
 
@@ -67,7 +68,7 @@ void TSingleInstance::SetRuntimeFolder(const std::string& folder) { RuntimeFolde
 bool TSingleInstance::AcquireEarly(const std::string& appName) {
   ReleaseEarly();
   auto channel = std::make_shared<TSingleInstanceChannel>();
-  auto guard = std::make_unique<SingleInstance>(appName, RuntimeFolder());
+  auto guard = std::make_unique<SingleInstance>(appName, RuntimeFolder(), DisplayServerName());
   if (guard->Acquire({Application()->ExeName()}, HandlerFor(channel)) == SingleInstance::Role::Secondary) return false;
   Early() = EarlyGuard{std::move(guard), std::move(channel), appName};
   return true;
@@ -103,7 +104,7 @@ TSingleInstance::TSingleInstance(TComponent* owner) : TComponent(owner) {
   }
   channel_ = std::make_shared<TSingleInstanceChannel>();
   channel_->Attach(window_, message_, id_);
-  guard_ = std::make_unique<SingleInstance>(appName, RuntimeFolder());
+  guard_ = std::make_unique<SingleInstance>(appName, RuntimeFolder(), DisplayServerName());
   try {
     if (guard_->Acquire({Application()->ExeName()}, HandlerFor(channel_)) == SingleInstance::Role::Secondary) {
       // Another copy runs and has been asked to come to the front: this one ends.

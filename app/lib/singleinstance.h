@@ -1,4 +1,5 @@
-// TSingleInstance: lets only one copy of the program run.  Made by the main form at start-up:
+// TSingleInstance: lets only one copy of the program run on a display (DisplayServerName; a
+// copy on another display runs on its own).  Made by the main form at start-up:
 // the first copy takes the guard and listens; a later copy asks the first to come to the front
 // and terminates its application.  The request travels over the single-instance channel of the
 // operating-system services and reaches a hidden window of the guard as the message registered

@@ -48,23 +48,25 @@ std::mutex& ClockMutex() {
   return m;
 }
 
-std::function<TDateTime()>& ClockSlot() {
-  static std::function<TDateTime()> clock;
+// The installed clock: one that gives local readings or one that gives instants (or none).
+struct TClockSlot {
+  std::function<TDateTime()> local;
+  std::function<std::int64_t()> instant;
+};
+
+TClockSlot& ClockSlot() {
+  static TClockSlot clock;
   return clock;
 }
 
-TDateTime RealNow() {
-  auto now = std::chrono::system_clock::now();
-  auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
-  std::time_t secs = static_cast<std::time_t>(ms / 1000);
-  if (ms % 1000 < 0) --secs;
-  std::tm tm{};
-  localtime_r(&secs, &tm);
-  TDateTime date = 0;
-  TDateTime time = 0;
-  TryEncodeDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, date);
-  TryEncodeTime(tm.tm_hour, tm.tm_min, std::min(tm.tm_sec, 59), static_cast<int>(((ms % 1000) + 1000) % 1000), time);
-  return date + time;
+TClockSlot InstalledClock() {
+  std::lock_guard lock(ClockMutex());
+  return ClockSlot();
+}
+
+std::int64_t RealUnixMilliseconds() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
+      .count();
 }
 
 }  // namespace
@@ -173,21 +175,65 @@ TDateTime TimeOf(TDateTime value) {
   return static_cast<double>(ts.Time) / MSecsPerDay;
 }
 
-TDateTime Now() {
-  std::function<TDateTime()> clock;
-  {
-    std::lock_guard lock(ClockMutex());
-    clock = ClockSlot();
+namespace {
+
+// An instant read on the machine's local clock, to the millisecond.
+TDateTime LocalReading(std::int64_t ms) {
+  std::int64_t secs = ms / 1000;
+  std::int64_t rest = ms % 1000;
+  if (rest < 0) {
+    rest += 1000;
+    --secs;
   }
-  return clock ? clock() : RealNow();
+  const auto t = static_cast<std::time_t>(secs);
+  std::tm tm{};
+  TDateTime date = 0;
+  TDateTime time = 0;
+  if (localtime_r(&t, &tm) == nullptr || !TryEncodeDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, date))
+    return UnixToDateTime(secs) + static_cast<double>(rest) / MSecsPerDay;
+  TryEncodeTime(tm.tm_hour, tm.tm_min, std::min(tm.tm_sec, 59), static_cast<int>(rest), time);
+  return date + time;
+}
+
+}  // namespace
+
+TDateTime Now() {
+  const TClockSlot clock = InstalledClock();
+  if (clock.local) return clock.local();
+  return LocalReading(clock.instant ? clock.instant() : RealUnixMilliseconds());
 }
 
 TDateTime Date() { return DateOf(Now()); }
 TDateTime Time() { return TimeOf(Now()); }
 
+std::int64_t NowUnixMilliseconds() {
+  const TClockSlot clock = InstalledClock();
+  if (clock.instant) return clock.instant();
+  if (!clock.local) return RealUnixMilliseconds();
+  // A fixed local reading: the instant the machine's zone rules give it.
+  std::uint16_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0;
+  const TDateTime local = clock.local();
+  DecodeDate(local, year, month, day);
+  DecodeTime(local, hour, minute, second, msec);
+  std::tm tm{};
+  tm.tm_year = year - 1900;
+  tm.tm_mon = month - 1;
+  tm.tm_mday = day;
+  tm.tm_hour = hour;
+  tm.tm_min = minute;
+  tm.tm_sec = second;
+  tm.tm_isdst = -1;
+  return static_cast<std::int64_t>(std::mktime(&tm)) * 1000 + msec;
+}
+
 void SetClock(std::function<TDateTime()> clock) {
   std::lock_guard lock(ClockMutex());
-  ClockSlot() = std::move(clock);
+  ClockSlot() = TClockSlot{std::move(clock), nullptr};
+}
+
+void SetInstantClock(std::function<std::int64_t()> clock) {
+  std::lock_guard lock(ClockMutex());
+  ClockSlot() = TClockSlot{nullptr, std::move(clock)};
 }
 
 TDateTime UnixToDateTime(std::int64_t unixSeconds) {

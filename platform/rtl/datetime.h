@@ -71,8 +71,15 @@ TDateTime TimeOf(TDateTime value);
 TDateTime Now();
 TDateTime Date();
 TDateTime Time();
-// Replaces the clock (tests fix "now"); an empty function restores the real local clock.
+// The instant the installed clock gives, in milliseconds since the Unix epoch.  A local reading
+// alone cannot tell the two showings of an hour the clocks show twice apart; the instant can.
+std::int64_t NowUnixMilliseconds();
+// Replaces the clock with one that gives local readings (tests fix "now"); the instant is then
+// that reading through the machine's zone rules.  An empty function restores the real clock.
 void SetClock(std::function<TDateTime()> clock);
+// Replaces the clock with one that gives instants (milliseconds since the Unix epoch); Now()
+// reads them on the machine's local clock.  An empty function restores the real clock.
+void SetInstantClock(std::function<std::int64_t()> clock);
 
 // Local time <-> seconds since the Unix epoch, through the system's time-zone rules.
 TDateTime UnixToLocalDateTime(std::int64_t unixSeconds);

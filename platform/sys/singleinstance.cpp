@@ -8,6 +8,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -24,14 +25,18 @@ constexpr int kIoTimeoutMs = 2000;
 // Pause between two connection attempts while the running instance is starting.
 constexpr auto kRetryPause = std::chrono::milliseconds(25);
 
-std::string SafeName(const std::string& appName) {
-  std::string out = appName;
+std::string SafeName(std::string_view name, bool colon = false) {
+  std::string out(name);
   for (char& c : out) {
     const bool ok = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '.' ||
-                    c == '-' || c == '_';
+                    c == '-' || c == '_' || (colon && c == ':');
     if (!ok) c = '_';
   }
   return out;
+}
+
+bool AllDigits(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
 }
 
 bool FitsSocketAddress(const std::string& path) { return path.size() < sizeof(sockaddr_un{}.sun_path); }
@@ -185,26 +190,41 @@ struct SingleInstance::Listener {
   }
 };
 
-SingleInstance::SingleInstance(const std::string& appName, std::string runtimeFolder) {
+std::string GuardDisplayName(std::string_view display) {
+  const std::size_t colon = display.rfind(':');
+  if (colon == std::string_view::npos || display.front() == '/') return std::string(display);
+  std::string_view host = display.substr(0, colon), number = display.substr(colon + 1);
+  if (const std::size_t dot = number.find('.'); dot != std::string_view::npos) {
+    if (!AllDigits(number.substr(dot + 1))) return std::string(display);
+    number = number.substr(0, dot);
+  }
+  if (!AllDigits(number)) return std::string(display);
+  std::string name(host == "unix" ? std::string_view() : host);
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name + ":" + std::string(number);
+}
+
+SingleInstance::SingleInstance(const std::string& appName, std::string runtimeFolder, std::string_view display) {
   if (appName.empty()) throw ESingleInstanceError("The single-instance guard needs an application name");
   messageName_ = SafeName(appName) + "-it_singleInstMsg";
+  const std::string guard = display.empty() ? messageName_ : messageName_ + "-" + SafeName(GuardDisplayName(display), true);
   if (!runtimeFolder.empty()) {
     if (runtimeFolder.back() != '/') runtimeFolder += '/';
-    lockPath_ = runtimeFolder + messageName_ + ".lock";
-    socketPath_ = runtimeFolder + messageName_ + ".sock";
+    lockPath_ = runtimeFolder + guard + ".lock";
+    socketPath_ = runtimeFolder + guard + ".sock";
     return;
   }
   const char* xdg = std::getenv("XDG_RUNTIME_DIR");
   if (IsFolder(xdg)) {
     std::string folder = xdg;
     if (folder.back() != '/') folder += '/';
-    if (FitsSocketAddress(folder + messageName_ + ".sock")) {
-      lockPath_ = folder + messageName_ + ".lock";
-      socketPath_ = folder + messageName_ + ".sock";
+    if (FitsSocketAddress(folder + guard + ".sock")) {
+      lockPath_ = folder + guard + ".lock";
+      socketPath_ = folder + guard + ".sock";
       return;
     }
   }
-  const std::string base = "/tmp/" + messageName_ + "-" + std::to_string(::getuid());
+  const std::string base = "/tmp/" + guard + "-" + std::to_string(::getuid());
   lockPath_ = base + ".lock";
   socketPath_ = base + ".sock";
 }

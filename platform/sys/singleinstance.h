@@ -1,11 +1,14 @@
-// The single-instance guard: the first start of the program holds a lock and listens; a
-// second start hands its command line to the first, which comes to the front, and ends.
+// The single-instance guard: the first start of the program on a display holds a lock and
+// listens; a second start on that display hands its command line to the first, which comes to
+// the front, and ends.  One copy runs per user and display: a start on another display, which
+// could not see the first copy's window, takes a guard of its own.
 //
-// Files, named after the application: "<App>-it_singleInstMsg.lock" and
-// "<App>-it_singleInstMsg.sock" in $XDG_RUNTIME_DIR; without that folder (or when the socket
-// name would not fit an AF_UNIX address there), in /tmp with the user id added to the name
-// ("<App>-it_singleInstMsg-<uid>.lock").  Characters of the application name other than
-// letters, digits, '.', '-' and '_' become '_'.
+// Files, named after the application and the display: "<App>-it_singleInstMsg-<display>.lock"
+// and "...-<display>.sock" in $XDG_RUNTIME_DIR, <display> as GuardDisplayName gives it (no
+// "-<display>" for an empty name); without that folder (or when the socket name would not fit
+// an AF_UNIX address there), in /tmp with the user id added to the name
+// ("<App>-it_singleInstMsg-<display>-<uid>.lock").  Characters of the names other than letters,
+// digits, '.', '-', '_' (and ':' in the display's) become '_'.
 //
 // The first instance holds an exclusive flock on the lock file for its whole life (the kernel
 // drops it when the process ends, however it ends), removes a socket left by an instance that
@@ -23,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/rtl/exceptions.h"
@@ -31,6 +35,14 @@
 namespace tw {
 
 TW_DECLARE_EXCEPTION(ESingleInstanceError, Exception);
+
+// The display as the guard counts displays.  An X display name "[host]:number[.screen]" keeps
+// its host and number: the screen is dropped (the screens of a display are one desk), "unix"
+// (the local socket) is no host, and host names are compared in lower case; so ":99", ":99.0",
+// ":99.1" and "unix:99" are one display.  "localhost:99" stays another: a connection over the
+// network may reach another server (ssh forwards displays as "localhost:10").  Any other name
+// ("offscreen", a socket path) stands as it is.
+std::string GuardDisplayName(std::string_view display);
 
 class SingleInstance {
  public:
@@ -43,8 +55,9 @@ class SingleInstance {
   using RequestHandler = std::function<void(const ActivationRequest&)>;
 
   // Raises ESingleInstanceError for an empty application name.  `runtimeFolder` empty: the
-  // folder chosen as described above; else that folder, names without the user id.
-  explicit SingleInstance(const std::string& appName, std::string runtimeFolder = {});
+  // folder chosen as described above; else that folder, names without the user id.  `display`:
+  // the display the program shows its windows on.
+  explicit SingleInstance(const std::string& appName, std::string runtimeFolder = {}, std::string_view display = {});
   ~SingleInstance();
   SingleInstance(const SingleInstance&) = delete;
   SingleInstance& operator=(const SingleInstance&) = delete;

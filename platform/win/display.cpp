@@ -50,6 +50,7 @@ DisplayBackend& Display() {
 }
 
 std::string DisplayName() { return Display().Name(); }
+std::string DisplayServerName() { return Display().ServerName(); }
 
 cairo_surface_t* WindowSurface(HWND hwnd) {
   Window* top = Find(TopLevelOf(hwnd));

@@ -33,6 +33,9 @@ class DisplayBackend {
  public:
   virtual ~DisplayBackend() = default;
   virtual const char* Name() const = 0;
+  // The display server the windows go to: the X display's name as opened (":0",
+  // "localhost:10.0"); the backend's name where there is no server.
+  virtual std::string ServerName() const { return Name(); }
   // Milliseconds of the display's clock (virtual on the offscreen display).
   virtual std::uint64_t NowMs() = 0;
   // Moves a virtual clock forward; false for a real clock.
@@ -91,6 +94,8 @@ void SelectDisplay(const std::string& name);
 // The current backend, selecting the default on first use.
 DisplayBackend& Display();
 std::string DisplayName();
+// The current backend's ServerName().
+std::string DisplayServerName();
 // Destroys every window, timer, hook and class and clears the queue, focus, capture, caret and
 // clipboard (for tests: a clean window system between cases).  Keeps the display.
 void ResetWindowSystem();

@@ -96,6 +96,7 @@ class X11Display final : public DisplayBackend {
   }
 
   const char* Name() const override { return "x11"; }
+  std::string ServerName() const override { return DisplayString(dpy_); }
 
   std::uint64_t NowMs() override {
     using namespace std::chrono;

@@ -69,6 +69,7 @@ object frmOptions: TfrmOptions
     Width = 460
     Height = 277
     Align = alClient
+    TabOrder = 0
     object tabPers: TTabSheet
       PageControl = PageControl1
       Caption = 'Person'

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/forms/calendarwindow.h"
@@ -98,6 +99,15 @@ class LanguageTest : public TextTablesTest {
     ASSERT_NE(item, nullptr) << language << " is not offered";
     item->Click();
     Pump();
+  }
+  // Steps a user takes while a modal window is up, one each time the window system is idle.
+  static void WhileModal(std::vector<std::function<void()>> steps) {
+    auto pending = std::make_shared<std::vector<std::function<void()>>>(std::move(steps));
+    auto next = std::make_shared<std::size_t>(0);
+    Application()->OnIdle = [pending, next](TObject*, bool& done) {
+      done = false;
+      if (*next < pending->size()) (*pending)[(*next)++]();
+    };
   }
   // A start with `language` stored from the last run.
   void StartWithStoredLanguage(const std::string& language) {
@@ -248,6 +258,63 @@ TEST_F(LanguageTest, AfterTheSwitchToGermanNoTextTheLanguageFileCoversIsLeftInEn
   EXPECT_EQ(cal->pbCancel->Caption(), "Cancel");
 }
 
+// A window opens with the keyboard where its Tab order begins, in both languages and at every
+// opening, not where the last one ended: the options window on its pages (its buttons come
+// last, so Enter presses OK, not Help), the calendar on its days.  After the box that tells a
+// stored birth date or time does not read, the options window opens on that field.
+TEST_F(LanguageTest, WindowsOpenWhereTheirTabOrderBeginsOrOnTheFieldToMend) {
+  CopyLanguageFile();
+  MakeWindows();
+  MakePerson("Bob Stone", "Bob");
+  main->Show();
+  Pump();
+  const auto focused = [] { return TWinControl::FindControl(GetFocus()); };
+  std::vector<TWinControl*> opened;
+  ProgramHelp().ClearLog();
+  for (const char* language : {"Deutsch", "English"}) {
+    SCOPED_TRACE(language);
+    ChooseFromMenu(language);
+    // Left on Help, then opened again: Enter ends it with OK.
+    WhileModal({[&] { opened.push_back(focused()); },
+                [&] { options->pbHelp->SetFocus(); },
+                [&] { InjectKey(VK_ESCAPE, kNoCharacter); }});
+    EXPECT_FALSE(options->Execute());
+    WhileModal({[&] { opened.push_back(focused()); },
+                [&] { InjectKey(VK_RETURN, kNoCharacter); },
+                [&] { options->SetModalResult(mrCancel); }});
+    EXPECT_TRUE(options->Execute()) << "Enter did not press OK";
+    EXPECT_EQ(opened, (std::vector<TWinControl*>{options->PageControl1, options->PageControl1}));
+    opened.clear();
+    EXPECT_TRUE(ProgramHelp().Log().empty()) << "Enter pressed Help";
+  }
+  // The calendar, left on its Cancel button, opens on its days again.
+  WhileModal({[&] { opened.push_back(focused()); },
+              [&] { frmCal->pbCancel->SetFocus(); },
+              [&] { InjectKey(VK_ESCAPE, kNoCharacter); }});
+  main->dfTransBtnClick(main->dfTransBtn);
+  WhileModal({[&] { opened.push_back(focused()); }, [&] { InjectKey(VK_ESCAPE, kNoCharacter); }});
+  main->dfTransBtnClick(main->dfTransBtn);
+  EXPECT_EQ(opened, (std::vector<TWinControl*>{frmCal->Calendar, frmCal->Calendar}));
+
+  // A stored date, then a stored time, that does not read: the box, then the field, its page shown.
+  const std::tuple<const char*, const char*, const char*, TWinControl*> bad[] = {
+      {"dfDate1", "1990-02-31", "1980-05-17", options->dfDate}, {"dfTime1", "25:61", "07:45", options->dfTime}};
+  for (const auto& [field, value, good, control] : bad) {
+    options->WriteString(field, value);
+    options->PageControl1->SetActivePage(options->tabDisplay);
+    options->SelectPerson(1);
+    opened.clear();
+    boxes.clear();
+    WhileModal({[&] { opened.push_back(focused()); }, [&] { InjectKey(VK_ESCAPE, kNoCharacter); }});
+    main->pbPersClick(main->pbPers1);
+    Application()->OnIdle = nullptr;
+    EXPECT_EQ(boxes.size(), 1u) << field;
+    EXPECT_EQ(opened, std::vector<TWinControl*>{control}) << field;
+    EXPECT_EQ(options->PageControl1->ActivePage(), options->tabPers) << field;
+    options->WriteString(field, good);
+  }
+}
+
 TEST_F(LanguageTest, TheStoredLanguageIsShownAtTheNextStart) {
   CopyLanguageFile();
   StartWithStoredLanguage("Deutsch");
@@ -364,19 +431,11 @@ TEST_F(LanguageTest, InGermanNoMessageOrDialogOfTheProgramShowsEnglish) {
       Pump();
     }
   };
-  auto whileModal = [](std::vector<std::function<void()>> steps) {
-    auto pending = std::make_shared<std::vector<std::function<void()>>>(std::move(steps));
-    auto next = std::make_shared<std::size_t>(0);
-    Application()->OnIdle = [pending, next](TObject*, bool& done) {
-      done = false;
-      if (*next < pending->size()) (*pending)[(*next)++]();
-    };
-  };
 
   // The options: a place typed while the store is blocked, then a date that does not read.
   std::string store;
   std::fclose(std::fopen((folder / "blocker").c_str(), "w"));
-  whileModal({[&] {
+  WhileModal({[&] {
                 store = SettingsStorePath();
                 SetSettingsStorePath((folder / "blocker" / "registry.ini").string());
                 options->dfPlace->SetFocus();
@@ -418,7 +477,7 @@ TEST_F(LanguageTest, InGermanNoMessageOrDialogOfTheProgramShowsEnglish) {
   SetPrinter(std::move(savedPrinter));
 
   // The page setup with a margin that does not read.
-  whileModal({[&] {
+  WhileModal({[&] {
                 richtext::TRiPageProp* page = main->RiPagePropDlg1->Window();
                 ASSERT_NE(page, nullptr);
                 page->Edits[1]->SetText("1,5x");
@@ -436,7 +495,7 @@ TEST_F(LanguageTest, InGermanNoMessageOrDialogOfTheProgramShowsEnglish) {
     TIniFile ini(multilang::TLangEditorForm::SettingsFileName());
     ini.WriteString("Default", "Language", "Deutsch");
   }
-  whileModal({[&] {
+  WhileModal({[&] {
                 auto* editor = dynamic_cast<multilang::TLangEditorForm*>(Screen()->ActiveForm());
                 ASSERT_NE(editor, nullptr);
                 InjectClick(editor->LoadBtn->Handle(), 5, 5);

@@ -122,6 +122,44 @@ TEST_F(MainWindowTest, TheTransitChartReadsTheComputersClockWithSummerTime) {
   if (old != nullptr) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
 }
 
+// The transit chart is cast for the instant the computer's clock gives: in both showings of the
+// hour Berlin's clocks show twice (02:00 to 03:00 on the last Sunday of October), and on either
+// side of the hour they skip.  On another day such an hour is read in the showing the clock is in.
+TEST_F(MainWindowTest, TheTransitChartIsCastForTheInstantTheClockGivesInBothShowingsOfAnHour) {
+  const char* old = std::getenv("TZ");
+  const std::string saved = old != nullptr ? old : "";
+  setenv("TZ", "Europe/Berlin", 1);
+  tzset();
+  MakePerson(1, "Bob Stone");
+  const auto utc = [](int y, int mo, int d, int h, int mi) { return EncodeDate(y, mo, d) + EncodeTime(h, mi, 0, 0); };
+  struct Case {
+    TDateTime instant;  // universal time
+    TDateTime day;      // the transit date in the field
+    const char* shown;  // the time of day the title shows
+  } cases[] = {
+      {utc(2026, 10, 25, 0, 30), EncodeDate(2026, 10, 25), "02:30"},  // first showing, summer time
+      {utc(2026, 10, 25, 1, 30), EncodeDate(2026, 10, 25), "02:30"},  // second showing
+      {utc(2026, 3, 29, 0, 59), EncodeDate(2026, 3, 29), "01:59"},    // before the skipped hour
+      {utc(2026, 3, 29, 1, 0), EncodeDate(2026, 3, 29), "03:00"},     // after it
+      {utc(2025, 10, 26, 1, 30), EncodeDate(2026, 10, 25), "02:30"},  // the second showing a year on
+      {utc(2025, 10, 26, 0, 30), EncodeDate(2026, 10, 25), "02:30"},  // the first
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(FormatDateTime("yyyy-mm-dd hh:nn 'UT'", c.instant));
+    SetInstantClock([&c] { return DateTimeToUnix(c.instant) * 1000; });
+    main->dfTransDate->SetAsDayNumber(entry::DateTimeToDayNumber(c.day));
+    main->LastTransitDate = 0.0;
+    main->dfTransDateExit(main->dfTransDate);
+    const horoscope::THoroscope& transit = *main->TransitHoroscope;
+    EXPECT_EQ(FormatDateTime("hh:nn", transit.HorTime), c.shown);
+    // On the clock's own day the instant itself; a year on, the same showing of the same reading.
+    EXPECT_NEAR(transit.HorBirthDateTimeGMT, c.instant + (c.day - DateOf(c.instant)), 0.5 / 86400);
+  }
+  SetClock(nullptr);
+  if (old != nullptr) setenv("TZ", saved.c_str(), 1); else unsetenv("TZ");
+  tzset();
+}
+
 // A machine whose $TZ holds the rule of New York's clocks rather than the zone's name gets the
 // same transit chart as one that names the zone, in summer and in winter.
 TEST_F(MainWindowTest, TheMachinesZoneGivenAsARuleGivesTheSameTransitChart) {
@@ -303,7 +341,7 @@ TEST_F(MainWindowTest, TheWindowsGuardTakesOverTheEarlyOneAndAnswersASecondStart
   ASSERT_TRUE(TSingleInstance::AcquireEarly(Application()->Name()));
   main = Application()->CreateForm<TfrmMain>();
   EXPECT_TRUE(main->SingleInstance1->IsFirstInstance());
-  SingleInstance newcomer(Application()->Name(), guardFolder);
+  SingleInstance newcomer(Application()->Name(), guardFolder, DisplayServerName());
   EXPECT_EQ(newcomer.Acquire({"tidewell"}, nullptr), SingleInstance::Role::Secondary);
   Pump();
   EXPECT_TRUE(main->Visible()) << "a second start brings the window up";

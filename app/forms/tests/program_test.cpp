@@ -148,6 +148,35 @@ class ProgramRunTest : public ::testing::Test {
     if (children) XFree(children);
     return above && !covered;
   }
+  // Starts the program on the X display `display` and leaves it running; its process id.
+  pid_t Start(const std::string& display) {
+    const std::string command = "cd '" + folder.string() + "' && exec env -u TIDEWELL_DISPLAY ASAN_OPTIONS=detect_leaks=0 XDG_RUNTIME_DIR='" +
+                                runtime.string() + "' HOME='" + runtime.string() + "' DISPLAY=" + display +
+                                " ./tidewell 2>> '" + runtime.string() + "/stderr.txt'";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      ::_exit(127);
+    }
+    return pid;
+  }
+  // The exit code of a started program once it has ended, waiting at most `ms`; -1 while it runs.
+  static int Ended(pid_t pid, int ms) {
+    int status = 0;
+    for (int waited = 0;; waited += 50) {
+      if (::waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      if (waited >= ms) return -1;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+  }
+  // A shown window that the window manager keeps, waited for while a start takes its time.
+  static ::Window AwaitWindow(::Display* x) {
+    for (int i = 0; i < 1200; ++i) {
+      if (const ::Window w = FindBox(x)) return w;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return 0;
+  }
   std::filesystem::path folder, runtime;
 };
 
@@ -249,6 +278,43 @@ TEST_F(ProgramRunTest, AFailedStartSpeaksTheUsersLanguageAndNamesTheMissingTable
   EXPECT_NE(err.find("(Dateizugriff verweigert)"), std::string::npos) << err;
   for (const char* wrong : {"program folder", "cannot", "denied", "Permission", "file", "voll"})
     EXPECT_EQ(err.find(wrong), std::string::npos) << wrong << " in " << err;
+}
+
+// One copy runs per user and display: a start on another display shows its own window and runs
+// beside the first (it once ended at once, having asked the copy on the other display to come
+// forward); a second start on the same display, under any name of it, brings the copy there to
+// the front and ends.
+TEST_F(ProgramRunTest, EachDisplayRunsItsOwnCopyAndASecondStartBringsItForward) {
+  std::filesystem::copy_file(BuiltProgramFolder() / InterpretationTableName, folder / InterpretationTableName);
+  std::filesystem::copy_file(BuiltProgramFolder() / MessageTableName, folder / MessageTableName);
+  WindowManagerDisplay one, two;
+  if (!one.Ready() || !two.Ready()) GTEST_SKIP() << "Xvfb and openbox are needed";
+  const pid_t first = Start(one.Name());
+  const ::Window firstWindow = AwaitWindow(one.X());
+  ASSERT_NE(firstWindow, 0u) << "the first copy shows no window";
+  const pid_t second = Start(two.Name());
+  const ::Window secondWindow = AwaitWindow(two.X());
+  EXPECT_NE(secondWindow, 0u) << "the start on the second display shows no window";
+  EXPECT_EQ(Ended(second, 500), -1) << "the copy on the second display ended";
+
+  for (const std::string& name : {one.Name(), one.Name() + ".0", "unix" + one.Name()}) {
+    SCOPED_TRACE(name);
+    const ::Window other = one.ShowOtherProgramWindow(0, 0, 1280, 1024);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    ASSERT_TRUE(one.ShownAbove(other, firstWindow));
+    EXPECT_EQ(Ended(Start(name), 60000), 0);
+    for (int i = 0; i < 40 && !one.ShownAbove(firstWindow, other); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(one.ShownAbove(firstWindow, other)) << "the running copy did not come forward";
+    XDestroyWindow(one.X(), other);
+    XSync(one.X(), False);
+  }
+  EXPECT_EQ(Ended(first, 0), -1);
+  one.RequestClose(firstWindow);
+  if (secondWindow != 0) two.RequestClose(secondWindow);
+  for (const pid_t pid : {first, second}) {
+    if (Ended(pid, 30000) == -1 && ::kill(pid, SIGKILL) == 0) ::waitpid(pid, nullptr, 0);
+  }
 }
 
 }  // namespace

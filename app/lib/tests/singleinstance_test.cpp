@@ -1,7 +1,10 @@
 #include "app/lib/singleinstance.h"
 
+#include <stdlib.h>
+
 #include "app/lib/tests/applib_test_util.h"
 #include "platform/sys/singleinstance.h"
+#include "platform/win/display.h"
 
 namespace tw::app::test {
 namespace {
@@ -10,13 +13,20 @@ class SingleInstanceGuardTest : public AppLibTest {
  protected:
   void SetUp() override {
     AppLibTest::SetUp();
-    TSingleInstance::SetRuntimeFolder(folder.string());
+    // A short folder of its own: socket paths are short.
+    char pattern[] = "/tmp/twsi.XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    guardFolder = pattern;
+    TSingleInstance::SetRuntimeFolder(guardFolder);
   }
   void TearDown() override {
     TSingleInstance::ReleaseEarly();
     TSingleInstance::SetRuntimeFolder("");
+    std::error_code ec;
+    std::filesystem::remove_all(guardFolder, ec);
     AppLibTest::TearDown();
   }
+  std::string guardFolder;
 };
 
 TEST_F(SingleInstanceGuardTest, RefusesAWrongOwnerOrAnUnnamedApplication) {
@@ -79,7 +89,7 @@ TEST_F(SingleInstanceGuardTest, OwnBroadcastsAreIgnoredAndAnswersEndTheCopy) {
 
 TEST_F(SingleInstanceGuardTest, AGuardTakenEarlyIsTakenOverAndKeepsWhatArrivedMeanwhile) {
   ASSERT_TRUE(TSingleInstance::AcquireEarly("Tidewell"));
-  SingleInstance newcomer("Tidewell", folder.string());  // a second start before our windows exist
+  SingleInstance newcomer("Tidewell", guardFolder, DisplayServerName());  // a second start before our windows exist
   EXPECT_EQ(newcomer.Acquire({"tidewell"}, nullptr), SingleInstance::Role::Secondary);
 
   auto* mainForm = Application()->CreateForm<TForm>();

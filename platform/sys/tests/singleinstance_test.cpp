@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -87,6 +88,21 @@ TEST_F(SingleInstanceTest, OtherApplicationNamesDoNotMeet) {
   EXPECT_EQ(b.Acquire({}, Collect()), SingleInstance::Role::Primary);
   EXPECT_EQ(b.MessageName(), "Other_App-it_singleInstMsg");
   EXPECT_EQ(a.LockPath(), dir_ + "/Tidewell-it_singleInstMsg.lock");
+}
+
+// One guard per display: the names of one X display meet, other displays (another host, the
+// network's "localhost" included) do not.
+TEST_F(SingleInstanceTest, EachDisplayHasItsOwnGuard) {
+  std::vector<std::unique_ptr<SingleInstance>> guards;
+  const auto role = [&](const char* display) {
+    guards.push_back(std::make_unique<SingleInstance>("Tidewell", dir_, display));
+    return guards.back()->Acquire({}, Collect());
+  };
+  for (const char* first : {":99", ":9", ":100", "localhost:99", "Desk:99", "offscreen"})
+    EXPECT_EQ(role(first), SingleInstance::Role::Primary) << first;
+  EXPECT_EQ(guards.front()->LockPath(), dir_ + "/Tidewell-it_singleInstMsg-:99.lock");
+  for (const char* same : {":99.0", ":99.1", "unix:99", "desk:99.0"})
+    EXPECT_EQ(role(same), SingleInstance::Role::Secondary) << same;
 }
 
 TEST_F(SingleInstanceTest, AStaleSocketOfACrashedInstanceIsReplaced) {
