@@ -660,10 +660,15 @@ class X11Display final : public DisplayBackend {
       vk = pressedAs_[code];
     }
     if (vk == 0) return;
+    // Shift, Ctrl and Alt as the server had them with this key: a modifier let go while the
+    // window manager held the keyboard (Alt after Alt+Tab between the program's own windows)
+    // is not held any longer.
+    const bool modifier = vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU;
+    if (!modifier) SyncModifiers(ev.state);
     // A key that reaches a window blocked by a modal one does nothing there; only a modifier's
     // release still counts, so that it is not held for ever.
     if (HWND h = WindowOf(ev.window); h != 0 && !IsWindowEnabled(h)) {
-      if (!down && (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU)) InjectKeyUp(vk);
+      if (!down && modifier) InjectKeyUp(vk);
       return;
     }
     if (down) {
@@ -674,19 +679,20 @@ class X11Display final : public DisplayBackend {
     }
   }
 
-  // Shift, Ctrl and Alt as the server saw them, for keys pressed while another program had the
-  // keyboard (the mouse messages report them).
+  // Shift, Ctrl and Alt as the server saw them, for keys pressed or let go while another
+  // program or the window manager had the keyboard (mouse and key events report them).
   static void SyncModifiers(unsigned state) {
     State& s = S();
-    auto set = [&](UINT vk, UINT left, bool down) {
+    auto set = [&](UINT vk, UINT left, UINT right, bool down) {
       if (down == ((s.keys[vk] & 0x80) != 0)) return;
       BYTE bit = down ? 0x80 : 0;
       s.keys[vk] = static_cast<BYTE>((s.keys[vk] & 0x7F) | bit);
       s.keys[left] = static_cast<BYTE>((s.keys[left] & 0x7F) | bit);
+      if (!down) s.keys[right] = static_cast<BYTE>(s.keys[right] & 0x7F);
     };
-    set(VK_SHIFT, VK_LSHIFT, (state & ShiftMask) != 0);
-    set(VK_CONTROL, VK_LCONTROL, (state & ControlMask) != 0);
-    set(VK_MENU, VK_LMENU, (state & Mod1Mask) != 0);
+    set(VK_SHIFT, VK_LSHIFT, VK_RSHIFT, (state & ShiftMask) != 0);
+    set(VK_CONTROL, VK_LCONTROL, VK_RCONTROL, (state & ControlMask) != 0);
+    set(VK_MENU, VK_LMENU, VK_RMENU, (state & Mod1Mask) != 0);
   }
 
   void Button(XButtonEvent& ev, bool down) {

@@ -1,0 +1,86 @@
+// The main window on a real X server under openbox, as a user handles it with the window
+// manager: the date bar floated off the window and reached with Alt+Tab.
+// The program's headers come before the X headers, whose macros (None ...) they would trip on.
+#include "entry/fkattachedbutton.h"
+#include "entry/fkpicturefield.h"
+#include "richtext/controls/richtext.h"
+#include "toolbars/floatparent.h"
+#include "toolbars/toolbar.h"
+#include "app/forms/tests/wmforms_test_util.h"
+
+namespace tw::app::test {
+namespace {
+
+class MainWindowX11Test : public WindowManagerFormsTest {
+ protected:
+  // Alt+Tab as a hand gives it: Alt is let go once the window manager has had a moment to take
+  // Tab (all at once, it would find Alt let go and stay where it was).
+  void AltTab() {
+    ::Display* x = wm->X();
+    XTestFakeKeyEvent(x, XKeysymToKeycode(x, XK_Alt_L), True, CurrentTime);
+    XTestFakeKeyEvent(x, XKeysymToKeycode(x, XK_Tab), True, CurrentTime);
+    XTestFakeKeyEvent(x, XKeysymToKeycode(x, XK_Tab), False, CurrentTime);
+    XFlush(x);
+    PumpUntil([] { return false; }, 10);
+    XTestFakeKeyEvent(x, XKeysymToKeycode(x, XK_Alt_L), False, CurrentTime);
+    XFlush(x);
+  }
+
+  TfrmMain* main = nullptr;
+  TfrmOptions* options = nullptr;
+  TfrmCal* cal = nullptr;
+};
+
+// The date bar dragged off the window floats; Alt+Tab brings the keyboard to it (to the date
+// field first, later to the control it was left on); the date is typed and the calendar opened
+// and closed there by keys alone.
+TEST_F(MainWindowX11Test, TheFloatingDateBarIsReachedAndUsedByKeyboard) {
+  StartWithKeyboard(main, options, cal);
+  main->rtext->SetFocus();  // the user was reading the list
+  toolbars::TToolbarX* bar = main->ToolbarTime;
+  entry::TFkPictureField& field = *main->dfTransDate;
+  const TPoint grip = bar->ClientToScreen(Point(5, bar->Height() / 2));
+  XTestFakeMotionEvent(wm->X(), -1, grip.X, grip.Y, CurrentTime);
+  XTestFakeButtonEvent(wm->X(), Button1, True, CurrentTime);
+  for (int i = 1; i <= 8; ++i) {
+    PumpUntil([] { return false; }, 2);
+    XTestFakeMotionEvent(wm->X(), -1, grip.X + (500 - grip.X) * i / 8, grip.Y + (800 - grip.Y) * i / 8, CurrentTime);
+  }
+  XTestFakeButtonEvent(wm->X(), Button1, False, CurrentTime);
+  ASSERT_TRUE(PumpUntil([&] { return bar->DockedTo() == nullptr && Viewable(bar->FloatParent()->Handle()); }));
+  const HWND floating = bar->FloatParent()->Handle();
+  // The window manager may have focused the new window: the user starts from the main window.
+  wm->ActivateAsUser(X(main->Handle()));
+  ASSERT_TRUE(PumpUntil([&] { return wm->FocusedWindow() == X(main->Handle()); }));
+  auto altTabTo = [&](HWND window, HWND control) {
+    AltTab();
+    return PumpUntil([&] { return wm->FocusedWindow() == X(window) && GetFocus() == control; });
+  };
+  ASSERT_TRUE(altTabTo(floating, field.Handle())) << "Alt+Tab did not bring the keys to the date field";
+  wm->PressKey(XK_Home);
+  const int lists = main->ListsStarted;
+  for (KeySym digit : {XK_0, XK_3, XK_0, XK_4, XK_1, XK_8, XK_1, XK_5}) {
+    wm->PressKey(digit);
+    PumpUntil([] { return true; });
+  }
+  EXPECT_TRUE(PumpUntil([&] { return main->ListsStarted == lists + 1 && GetFocus() == main->dfTransBtn->Handle(); }))
+      << "the typed date made no list or the focus did not move on to the button";
+  EXPECT_EQ(field.GetAsDayNumber(), entry::DMYToDayNumber(4, 3, 1815, 0));
+  bool shown = false;
+  cal->OnShow = [&](TObject*) { Soon([&] { shown = true, wm->PressKey(XK_Escape); }); };
+  wm->PressKey(XK_space);
+  EXPECT_TRUE(PumpUntil([&] { return shown && !IsWindowVisible(cal->Handle()); })) << "Space opened no calendar";
+  cal->OnShow = nullptr;
+  EXPECT_TRUE(PumpUntil([&] { return wm->FocusedWindow() == X(floating); })) << "the keys did not come back";
+  // To the main window and back: the bar's button has the keys again; Shift+Tab, an arrow.
+  AltTab();
+  ASSERT_TRUE(PumpUntil([&] { return wm->FocusedWindow() == X(main->Handle()); }));
+  EXPECT_TRUE(altTabTo(floating, main->dfTransBtn->Handle())) << "Alt+Tab did not go back to the button";
+  wm->PressKey(XK_Tab, {XK_Shift_L});
+  EXPECT_TRUE(PumpUntil([&] { return GetFocus() == field.Handle(); })) << "Shift+Tab did not go back to the field";
+  wm->PressKey(XK_Up);
+  EXPECT_TRUE(PumpUntil([&] { return field.GetAsDayNumber() == entry::DMYToDayNumber(4, 3, 1816, 0); }));
+}
+
+}  // namespace
+}  // namespace tw::app::test
