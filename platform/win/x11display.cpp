@@ -39,11 +39,8 @@ struct XWin {
   bool overrideRedirect = false;
   bool dialog = false;  // a dialog to the window manager
   bool frameRequested = false;  // the window manager was asked for its frame before mapping
-  // Maximised as the window manager has it (_NET_WM_STATE), and the last two places the window
-  // had while it was not: a maximise told after its new size still finds the normal place.
+  // Maximised as the window manager has it (_NET_WM_STATE).
   bool wmMaximized = false;
-  RECT normal{};
-  RECT previousNormal{};
 };
 
 class X11Display final : public DisplayBackend {
@@ -200,7 +197,6 @@ class X11Display final : public DisplayBackend {
     bool tool = (ex & WS_EX_TOOLWINDOW) != 0;
     HWND owner = GetWindow(h, GW_OWNER);
     XWin x;
-    x.normal = r;
     x.width = std::max(1, r.Width());
     x.height = std::max(1, r.Height());
     x.overrideRedirect = (style & WS_POPUP) && !caption && !tool;
@@ -275,20 +271,28 @@ class X11Display final : public DisplayBackend {
     RECT r;
     GetWindowRect(h, &r);
     XWin& x = it->second;
-    x.width = std::max(1, r.Width());
-    x.height = std::max(1, r.Height());
-    SetNormalHints(x.xw, static_cast<DWORD>(GetWindowLongPtr(h, GWL_STYLE)), r);
-    XMoveResizeWindow(dpy_, x.xw, r.Left, r.Top, static_cast<unsigned>(x.width), static_cast<unsigned>(x.height));
-    cairo_xlib_surface_set_size(x.xs, x.width, x.height);
-    x.dirty = Bounds(0, 0, x.width, x.height);
-    if (!IsZoomed(h)) NoteNormalPlace(x, r);
-    TellMaximized(h, x);
+    // Maximised, the window manager gives the window its size (the work area, inside its
+    // frame) and remembers the place it had, which it goes back to on its own restore: the
+    // window keeps that place on the server meanwhile.  Restored, the window manager is told
+    // first, so that the place asked for comes after the window manager's own.
+    const bool zoomed = IsZoomed(h);
+    const bool managerPlaces = zoomed && !x.overrideRedirect && ManagerMaximizes();
+    if (!zoomed) TellMaximized(h, x);
+    if (!managerPlaces) {
+      x.width = std::max(1, r.Width());
+      x.height = std::max(1, r.Height());
+      SetNormalHints(x.xw, static_cast<DWORD>(GetWindowLongPtr(h, GWL_STYLE)), r);
+      XMoveResizeWindow(dpy_, x.xw, r.Left, r.Top, static_cast<unsigned>(x.width), static_cast<unsigned>(x.height));
+      cairo_xlib_surface_set_size(x.xs, x.width, x.height);
+      x.dirty = Bounds(0, 0, x.width, x.height);
+    }
+    if (zoomed) TellMaximized(h, x);
   }
 
-  static void NoteNormalPlace(XWin& x, const RECT& r) {
-    if (r == x.normal) return;
-    x.previousNormal = x.normal;
-    x.normal = r;
+  // True when a window manager runs that maximises windows (_NET_WM_STATE_MAXIMIZED_*).
+  bool ManagerMaximizes() {
+    const std::vector<long> atoms = ReadProperty32(root_, netSupported_, XA_ATOM, 1024);
+    return std::find(atoms.begin(), atoms.end(), static_cast<long>(maximizedVert_)) != atoms.end();
   }
 
   // Tells the window manager that the program maximised or restored a window: before mapping in
@@ -318,7 +322,9 @@ class X11Display final : public DisplayBackend {
   }
 
   // The window manager maximised or restored a window (its maximise button, a double click on
-  // its title): the window system marks it so, keeping the normal place it had.
+  // its title): the window system marks it so, keeping the normal place it had.  Called for the
+  // change of the state and for every new place the window manager gives: whichever of the two
+  // it tells first, the state is taken before the maximised size.
   void MaximizedByWindowManager(::Window xwin) {
     HWND h = WindowOf(xwin);
     auto it = wins_.find(h);
@@ -344,18 +350,15 @@ class X11Display final : public DisplayBackend {
     x.wmMaximized = maximized;
     Window* w = Find(h);
     if (!w || maximized == ((w->style & WS_MAXIMIZE) != 0)) return;
-    RECT now;
-    GetWindowRect(h, &now);
     if (!maximized) {
-      // Back to the normal place the window system keeps: a window maximised before it was
-      // mapped never had another size for the window manager to go back to.
+      // Back to the normal place the window system keeps.
       ShowWindow(h, SW_RESTORE);
       return;
     }
-    // The new size may have come first: the normal place is then the one before it.
-    RECT normal = now == x.normal && !IsRectEmpty(x.previousNormal) ? x.previousNormal : x.normal;
-    if (IsRectEmpty(normal)) normal = now;
-    w->restoreRect = normal;
+    // Not yet resized: the place the window has is its normal place.
+    RECT now;
+    GetWindowRect(h, &now);
+    w->restoreRect = now;
     w->style |= WS_MAXIMIZE;
     SendMessage(h, WM_SIZE, SIZE_MAXIMIZED,
                 MAKELPARAM(static_cast<unsigned>(w->client.Width()), static_cast<unsigned>(w->client.Height())));
@@ -730,24 +733,33 @@ class X11Display final : public DisplayBackend {
 
   void Configure(XConfigureEvent& ev) {
     HWND h = WindowOf(ev.window);
-    auto it = wins_.find(h);
-    if (!h || it == wins_.end()) return;
+    if (!h || wins_.find(h) == wins_.end()) return;
+    // The place the window has now, not the one of the event: a window manager passes through
+    // sizes on its way (restoring, it first gives back the maximised size), and a size already
+    // left behind is not taken for the window's.
+    XWindowAttributes a;
     int x = 0, y = 0;
     ::Window child;
+    if (!XGetWindowAttributes(dpy_, ev.window, &a)) return;
     XTranslateCoordinates(dpy_, ev.window, root_, 0, 0, &x, &y, &child);
+    const bool wasZoomed = IsZoomed(h);
+    if (!ev.override_redirect) MaximizedByWindowManager(ev.window);
+    // Restored just now: the window is on its way back to its normal place.
+    if (wasZoomed && !IsZoomed(h)) return;
+    auto it = wins_.find(h);
+    if (it == wins_.end()) return;
     XWin& xw = it->second;
-    if (!xw.wmMaximized) NoteNormalPlace(xw, Bounds(x, y, ev.width, ev.height));
     RECT r;
     GetWindowRect(h, &r);
-    if (r.Left == x && r.Top == y && r.Width() == ev.width && r.Height() == ev.height) return;
-    if (xw.width != ev.width || xw.height != ev.height) {
-      xw.width = std::max(1, ev.width);
-      xw.height = std::max(1, ev.height);
+    if (r.Left == x && r.Top == y && r.Width() == a.width && r.Height() == a.height) return;
+    if (xw.width != a.width || xw.height != a.height) {
+      xw.width = std::max(1, a.width);
+      xw.height = std::max(1, a.height);
       cairo_xlib_surface_set_size(xw.xs, xw.width, xw.height);
       xw.dirty = Bounds(0, 0, xw.width, xw.height);
     }
     applyingConfigure_ = h;
-    SetWindowPos(h, 0, x, y, ev.width, ev.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(h, 0, x, y, a.width, a.height, SWP_NOZORDER | SWP_NOACTIVATE);
     applyingConfigure_ = 0;
   }
 

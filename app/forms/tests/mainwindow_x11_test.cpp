@@ -1,6 +1,10 @@
 // The main window on a real X server under openbox, as a user handles it with the window
-// manager: the date bar floated off the window and reached with Alt+Tab.
+// manager: the date bar floated off the window and reached with Alt+Tab, the window maximised
+// and restored by its title bar and by the program, and started again.
 // The program's headers come before the X headers, whose macros (None ...) they would trip on.
+#include <algorithm>
+
+#include "app/lib/winregistry.h"
 #include "entry/fkattachedbutton.h"
 #include "entry/fkpicturefield.h"
 #include "richtext/controls/richtext.h"
@@ -13,6 +17,35 @@ namespace {
 
 class MainWindowX11Test : public WindowManagerFormsTest {
  protected:
+  // The program and the server agree that the window is (not) maximised and where it is, and
+  // stay so for a moment.
+  bool Settled(HWND h, bool maximized) {
+    auto agree = [&] {
+      XWindowAttributes a{};
+      int x = 0, y = 0;
+      ::Window child;
+      XGetWindowAttributes(wm->X(), X(h), &a);
+      XTranslateCoordinates(wm->X(), X(h), DefaultRootWindow(wm->X()), 0, 0, &x, &y, &child);
+      Atom type, *states = nullptr;
+      int format;
+      unsigned long count = 0, rest = 0;
+      XGetWindowProperty(wm->X(), X(h), XInternAtom(wm->X(), "_NET_WM_STATE", False), 0, 16, False, XA_ATOM, &type,
+                         &format, &count, &rest, reinterpret_cast<unsigned char**>(&states));
+      const Atom horz = XInternAtom(wm->X(), "_NET_WM_STATE_MAXIMIZED_HORZ", False);
+      const bool managerMaximized = states != nullptr && std::find(states, states + count, horz) != states + count;
+      if (states) XFree(states);
+      RECT r;
+      GetWindowRect(h, &r);
+      return IsZoomed(h) == maximized && managerMaximized == maximized && r == Bounds(x, y, a.width, a.height);
+    };
+    return PumpUntil(agree) && (PumpUntil([] { return false; }, 15), agree());
+  }
+  void DoubleClickTitle(HWND h) {
+    RECT r;
+    GetWindowRect(h, &r);
+    wm->ClickOnScreen(r.Left + r.Width() / 3, r.Top - WindowManagerFrame(h).Top / 2);
+    wm->ClickOnScreen(r.Left + r.Width() / 3, r.Top - WindowManagerFrame(h).Top / 2);
+  }
   // Alt+Tab as a hand gives it: Alt is let go once the window manager has had a moment to take
   // Tab (all at once, it would find Alt let go and stay where it was).
   void AltTab() {
@@ -24,6 +57,30 @@ class MainWindowX11Test : public WindowManagerFormsTest {
     PumpUntil([] { return false; }, 10);
     XTestFakeKeyEvent(x, XKeysymToKeycode(x, XK_Alt_L), False, CurrentTime);
     XFlush(x);
+  }
+
+  // The program's windows made and shown, with a person and a list.
+  void Start() {
+    StartCalendarRun(folder, main, options, cal);
+    ASSERT_TRUE(PumpUntil([&] { return Viewable(main->Handle()); }));
+  }
+  // Ends this run of the program and starts the next on the same settings and display.
+  void Restart() {
+    TSingleInstance::ReleaseEarly();
+    DoneApplication();
+    SelectDisplay("x11");
+    ResetWindowSystem();
+    InstallDialogs();
+    Application()->SetName("Tidewell");
+    Application()->SetTitle("Corvane - Tidewell");
+    Start();
+  }
+  // A maximise or a restore by the title bar or by the program, awaited.
+  ::testing::AssertionResult Change(bool byManager, bool maximize) {
+    if (byManager) DoubleClickTitle(main->Handle());
+    else main->SetWindowState(maximize ? TWindowState::wsMaximized : TWindowState::wsNormal);
+    if (Settled(main->Handle(), maximize)) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << (maximize ? "not maximised" : "not restored");
   }
 
   TfrmMain* main = nullptr;
@@ -80,6 +137,37 @@ TEST_F(MainWindowX11Test, TheFloatingDateBarIsReachedAndUsedByKeyboard) {
   EXPECT_TRUE(PumpUntil([&] { return GetFocus() == field.Handle(); })) << "Shift+Tab did not go back to the field";
   wm->PressKey(XK_Up);
   EXPECT_TRUE(PumpUntil([&] { return field.GetAsDayNumber() == entry::DMYToDayNumber(4, 3, 1816, 0); }));
+}
+
+// Maximised and restored in every order by the window manager's title bar and by the program,
+// and over a restart: the window always comes back to its normal place, on the screen, and that
+// place is stored with the maximised state.
+TEST_F(MainWindowX11Test, TheNormalPlaceSurvivesEveryMaximiseAndRestore) {
+  const TRect normal = Bounds(120, 80, 600, 420);
+  auto step = [&](bool byManager, bool maximize) {
+    SCOPED_TRACE(std::string(maximize ? "maximised" : "restored") + (byManager ? " by the title bar" : " by the program"));
+    ASSERT_TRUE(Change(byManager, maximize));
+    if (!maximize) {
+      EXPECT_EQ(main->BoundsRect(), normal);
+    }
+    EXPECT_LE(main->BoundsRect().Bottom + WindowManagerFrame(main->Handle()).Bottom, Screen()->Height());
+  };
+  Start();
+  main->SetBoundsRect(normal);
+  ASSERT_TRUE(Settled(main->Handle(), false));
+  for (auto [maxBy, restoreBy] : {std::pair{true, true}, {true, true}, {false, false}, {true, false}, {false, true}})
+    for (bool maximize : {true, false}) step(maximize ? maxBy : restoreBy, maximize);
+  step(true, true);
+  const std::string section = FormKeyName(main);
+  main->pbExitClick(main->pbExit);
+  EXPECT_EQ(TWinRegistry(SettingsKey()).ReadString(section, "WindowPosition", ""), "80,120,600,420");
+  EXPECT_EQ(TWinRegistry(SettingsKey()).ReadString(section, "WindowMaximized", ""), "1");
+  Restart();
+  ASSERT_TRUE(Settled(main->Handle(), true)) << "started maximised";
+  for (bool byManager : {true, false, true}) {
+    step(byManager, false);
+    step(true, true);
+  }
 }
 
 }  // namespace
