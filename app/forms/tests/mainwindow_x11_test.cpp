@@ -8,6 +8,7 @@
 #include "entry/fkattachedbutton.h"
 #include "entry/fkpicturefield.h"
 #include "richtext/controls/richtext.h"
+#include "toolbars/dock.h"
 #include "toolbars/floatparent.h"
 #include "toolbars/toolbar.h"
 #include "app/forms/tests/wmforms_test_util.h"
@@ -59,13 +60,24 @@ class MainWindowX11Test : public WindowManagerFormsTest {
     XFlush(x);
   }
 
-  // The program's windows made and shown, with a person and a list.
-  void Start() {
-    StartCalendarRun(folder, main, options, cal);
+  // The program's windows made and shown, with a person whose list has a long interpretation
+  // for every aspect; `sides`: the bars on the left and right docks.
+  void Start(bool sides) {
+    main = Application()->CreateForm<TfrmMain>();
+    main->ListingFolder = folder.string();
+    main->Texts = &texts;
+    options = Application()->CreateForm<TfrmOptions>();
+    cal = Application()->CreateForm<TfrmCal>();
+    EnterPerson(*options, 1, "Bob Stone");
+    options->OkClick(options->Ok);
+    main->Show();
     ASSERT_TRUE(PumpUntil([&] { return Viewable(main->Handle()); }));
+    if (!sides) return;
+    main->ToolbarX->SetDockedTo(main->DockLeft);
+    main->ToolbarTime->SetDockedTo(main->DockRight);
   }
   // Ends this run of the program and starts the next on the same settings and display.
-  void Restart() {
+  void Restart(bool sides) {
     TSingleInstance::ReleaseEarly();
     DoneApplication();
     SelectDisplay("x11");
@@ -73,7 +85,7 @@ class MainWindowX11Test : public WindowManagerFormsTest {
     InstallDialogs();
     Application()->SetName("Tidewell");
     Application()->SetTitle("Corvane - Tidewell");
-    Start();
+    Start(sides);
   }
   // A maximise or a restore by the title bar or by the program, awaited.
   ::testing::AssertionResult Change(bool byManager, bool maximize) {
@@ -83,6 +95,13 @@ class MainWindowX11Test : public WindowManagerFormsTest {
     return ::testing::AssertionFailure() << (maximize ? "not maximised" : "not restored");
   }
 
+  struct LongTexts : ITransitTexts {
+    bool FindText(const std::string&, int, int, int, std::string& text) override {
+      text.clear();
+      for (int w = 0; w < 40; ++w) text += "word" + std::to_string(w) + " ";
+      return true;
+    }
+  } texts;
   TfrmMain* main = nullptr;
   TfrmOptions* options = nullptr;
   TfrmCal* cal = nullptr;
@@ -152,7 +171,7 @@ TEST_F(MainWindowX11Test, TheNormalPlaceSurvivesEveryMaximiseAndRestore) {
     }
     EXPECT_LE(main->BoundsRect().Bottom + WindowManagerFrame(main->Handle()).Bottom, Screen()->Height());
   };
-  Start();
+  Start(false);
   main->SetBoundsRect(normal);
   ASSERT_TRUE(Settled(main->Handle(), false));
   for (auto [maxBy, restoreBy] : {std::pair{true, true}, {true, true}, {false, false}, {true, false}, {false, true}})
@@ -162,11 +181,34 @@ TEST_F(MainWindowX11Test, TheNormalPlaceSurvivesEveryMaximiseAndRestore) {
   main->pbExitClick(main->pbExit);
   EXPECT_EQ(TWinRegistry(SettingsKey()).ReadString(section, "WindowPosition", ""), "80,120,600,420");
   EXPECT_EQ(TWinRegistry(SettingsKey()).ReadString(section, "WindowMaximized", ""), "1");
-  Restart();
+  Restart(false);
   ASSERT_TRUE(Settled(main->Handle(), true)) << "started maximised";
   for (bool byManager : {true, false, true}) {
     step(byManager, false);
     step(true, true);
+  }
+}
+
+// Bars on both side docks, the window started maximised with its list made as it shows: after
+// every restore and maximise the list is laid out in the view it has then (a scroll bar that
+// comes with the new size included), and the view lies between the side docks.
+TEST_F(MainWindowX11Test, TheListFitsItsViewAfterEveryRestoreAndMaximise) {
+  Start(true);
+  main->SetBoundsRect(Bounds(120, 80, 600, 420));
+  ASSERT_TRUE(Change(false, true));
+  main->pbExitClick(main->pbExit);
+  Restart(false);
+  ASSERT_TRUE(Settled(main->Handle(), true));
+  ASSERT_EQ(main->ToolbarTime->DockedTo(), main->DockRight);
+  for (auto [byManager, maximize] : {std::pair{true, false}, {true, true}, {false, false}, {false, true}}) {
+    SCOPED_TRACE(std::string(maximize ? "maximised" : "restored") + (byManager ? " by the title bar" : " by the program"));
+    ASSERT_TRUE(Change(byManager, maximize));
+    auto* engine = main->rtext->RtfText();
+    for (richtext::PTParagraph p = engine->FirstPar; p != nullptr; p = p->Next)
+      for (richtext::PTLine l = p->FirstLine; l != engine->Get_LastLine(p)->Next; l = l->Next)
+        ASSERT_LE(engine->LeftIndent(p, l) + engine->LineWidth(l), main->rtext->ClientWidth()) << "a line runs past the view";
+    EXPECT_EQ(main->rtext->BoundsRect().Right, main->DockRight->Left());
+    EXPECT_EQ(main->DockRight->BoundsRect().Right, main->ClientWidth());
   }
 }
 
