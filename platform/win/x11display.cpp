@@ -39,11 +39,8 @@ struct XWin {
   bool overrideRedirect = false;
   bool dialog = false;  // a dialog to the window manager
   bool frameRequested = false;  // the window manager was asked for its frame before mapping
-  // Maximised as the window manager has it (_NET_WM_STATE), and the last two places the window
-  // had while it was not: a maximise told after its new size still finds the normal place.
+  // Maximised as the window manager has it (_NET_WM_STATE).
   bool wmMaximized = false;
-  RECT normal{};
-  RECT previousNormal{};
 };
 
 class X11Display final : public DisplayBackend {
@@ -201,7 +198,6 @@ class X11Display final : public DisplayBackend {
     bool tool = (ex & WS_EX_TOOLWINDOW) != 0;
     HWND owner = GetWindow(h, GW_OWNER);
     XWin x;
-    x.normal = r;
     x.width = std::max(1, r.Width());
     x.height = std::max(1, r.Height());
     x.overrideRedirect = (style & WS_POPUP) && !caption && !tool;
@@ -276,20 +272,28 @@ class X11Display final : public DisplayBackend {
     RECT r;
     GetWindowRect(h, &r);
     XWin& x = it->second;
-    x.width = std::max(1, r.Width());
-    x.height = std::max(1, r.Height());
-    SetNormalHints(x.xw, static_cast<DWORD>(GetWindowLongPtr(h, GWL_STYLE)), r);
-    XMoveResizeWindow(dpy_, x.xw, r.Left, r.Top, static_cast<unsigned>(x.width), static_cast<unsigned>(x.height));
-    cairo_xlib_surface_set_size(x.xs, x.width, x.height);
-    x.dirty = Bounds(0, 0, x.width, x.height);
-    if (!IsZoomed(h)) NoteNormalPlace(x, r);
-    TellMaximized(h, x);
+    // Maximised, the window manager gives the window its size (the work area, inside its
+    // frame) and remembers the place it had, which it goes back to on its own restore: the
+    // window keeps that place on the server meanwhile.  Restored, the window manager is told
+    // first, so that the place asked for comes after the window manager's own.
+    const bool zoomed = IsZoomed(h);
+    const bool managerPlaces = zoomed && !x.overrideRedirect && ManagerMaximizes();
+    if (!zoomed) TellMaximized(h, x);
+    if (!managerPlaces) {
+      x.width = std::max(1, r.Width());
+      x.height = std::max(1, r.Height());
+      SetNormalHints(x.xw, static_cast<DWORD>(GetWindowLongPtr(h, GWL_STYLE)), r);
+      XMoveResizeWindow(dpy_, x.xw, r.Left, r.Top, static_cast<unsigned>(x.width), static_cast<unsigned>(x.height));
+      cairo_xlib_surface_set_size(x.xs, x.width, x.height);
+      x.dirty = Bounds(0, 0, x.width, x.height);
+    }
+    if (zoomed) TellMaximized(h, x);
   }
 
-  static void NoteNormalPlace(XWin& x, const RECT& r) {
-    if (r == x.normal) return;
-    x.previousNormal = x.normal;
-    x.normal = r;
+  // True when a window manager runs that maximises windows (_NET_WM_STATE_MAXIMIZED_*).
+  bool ManagerMaximizes() {
+    const std::vector<long> atoms = ReadProperty32(root_, netSupported_, XA_ATOM, 1024);
+    return std::find(atoms.begin(), atoms.end(), static_cast<long>(maximizedVert_)) != atoms.end();
   }
 
   // Tells the window manager that the program maximised or restored a window: before mapping in
@@ -319,7 +323,9 @@ class X11Display final : public DisplayBackend {
   }
 
   // The window manager maximised or restored a window (its maximise button, a double click on
-  // its title): the window system marks it so, keeping the normal place it had.
+  // its title): the window system marks it so, keeping the normal place it had.  Called for the
+  // change of the state and for every new place the window manager gives: whichever of the two
+  // it tells first, the state is taken before the maximised size.
   void MaximizedByWindowManager(::Window xwin) {
     HWND h = WindowOf(xwin);
     auto it = wins_.find(h);
@@ -345,18 +351,15 @@ class X11Display final : public DisplayBackend {
     x.wmMaximized = maximized;
     Window* w = Find(h);
     if (!w || maximized == ((w->style & WS_MAXIMIZE) != 0)) return;
-    RECT now;
-    GetWindowRect(h, &now);
     if (!maximized) {
-      // Back to the normal place the window system keeps: a window maximised before it was
-      // mapped never had another size for the window manager to go back to.
+      // Back to the normal place the window system keeps.
       ShowWindow(h, SW_RESTORE);
       return;
     }
-    // The new size may have come first: the normal place is then the one before it.
-    RECT normal = now == x.normal && !IsRectEmpty(x.previousNormal) ? x.previousNormal : x.normal;
-    if (IsRectEmpty(normal)) normal = now;
-    w->restoreRect = normal;
+    // Not yet resized: the place the window has is its normal place.
+    RECT now;
+    GetWindowRect(h, &now);
+    w->restoreRect = now;
     w->style |= WS_MAXIMIZE;
     SendMessage(h, WM_SIZE, SIZE_MAXIMIZED,
                 MAKELPARAM(static_cast<unsigned>(w->client.Width()), static_cast<unsigned>(w->client.Height())));
@@ -661,10 +664,15 @@ class X11Display final : public DisplayBackend {
       vk = pressedAs_[code];
     }
     if (vk == 0) return;
+    // Shift, Ctrl and Alt as the server had them with this key: a modifier let go while the
+    // window manager held the keyboard (Alt after Alt+Tab between the program's own windows)
+    // is not held any longer.
+    const bool modifier = vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU;
+    if (!modifier) SyncModifiers(ev.state);
     // A key that reaches a window blocked by a modal one does nothing there; only a modifier's
     // release still counts, so that it is not held for ever.
     if (HWND h = WindowOf(ev.window); h != 0 && !IsWindowEnabled(h)) {
-      if (!down && (vk == VK_SHIFT || vk == VK_CONTROL || vk == VK_MENU)) InjectKeyUp(vk);
+      if (!down && modifier) InjectKeyUp(vk);
       return;
     }
     if (down) {
@@ -675,19 +683,20 @@ class X11Display final : public DisplayBackend {
     }
   }
 
-  // Shift, Ctrl and Alt as the server saw them, for keys pressed while another program had the
-  // keyboard (the mouse messages report them).
+  // Shift, Ctrl and Alt as the server saw them, for keys pressed or let go while another
+  // program or the window manager had the keyboard (mouse and key events report them).
   static void SyncModifiers(unsigned state) {
     State& s = S();
-    auto set = [&](UINT vk, UINT left, bool down) {
+    auto set = [&](UINT vk, UINT left, UINT right, bool down) {
       if (down == ((s.keys[vk] & 0x80) != 0)) return;
       BYTE bit = down ? 0x80 : 0;
       s.keys[vk] = static_cast<BYTE>((s.keys[vk] & 0x7F) | bit);
       s.keys[left] = static_cast<BYTE>((s.keys[left] & 0x7F) | bit);
+      if (!down) s.keys[right] = static_cast<BYTE>(s.keys[right] & 0x7F);
     };
-    set(VK_SHIFT, VK_LSHIFT, (state & ShiftMask) != 0);
-    set(VK_CONTROL, VK_LCONTROL, (state & ControlMask) != 0);
-    set(VK_MENU, VK_LMENU, (state & Mod1Mask) != 0);
+    set(VK_SHIFT, VK_LSHIFT, VK_RSHIFT, (state & ShiftMask) != 0);
+    set(VK_CONTROL, VK_LCONTROL, VK_RCONTROL, (state & ControlMask) != 0);
+    set(VK_MENU, VK_LMENU, VK_RMENU, (state & Mod1Mask) != 0);
   }
 
   void Button(XButtonEvent& ev, bool down) {
@@ -725,24 +734,33 @@ class X11Display final : public DisplayBackend {
 
   void Configure(XConfigureEvent& ev) {
     HWND h = WindowOf(ev.window);
-    auto it = wins_.find(h);
-    if (!h || it == wins_.end()) return;
+    if (!h || wins_.find(h) == wins_.end()) return;
+    // The place the window has now, not the one of the event: a window manager passes through
+    // sizes on its way (restoring, it first gives back the maximised size), and a size already
+    // left behind is not taken for the window's.
+    XWindowAttributes a;
     int x = 0, y = 0;
     ::Window child;
+    if (!XGetWindowAttributes(dpy_, ev.window, &a)) return;
     XTranslateCoordinates(dpy_, ev.window, root_, 0, 0, &x, &y, &child);
+    const bool wasZoomed = IsZoomed(h);
+    if (!ev.override_redirect) MaximizedByWindowManager(ev.window);
+    // Restored just now: the window is on its way back to its normal place.
+    if (wasZoomed && !IsZoomed(h)) return;
+    auto it = wins_.find(h);
+    if (it == wins_.end()) return;
     XWin& xw = it->second;
-    if (!xw.wmMaximized) NoteNormalPlace(xw, Bounds(x, y, ev.width, ev.height));
     RECT r;
     GetWindowRect(h, &r);
-    if (r.Left == x && r.Top == y && r.Width() == ev.width && r.Height() == ev.height) return;
-    if (xw.width != ev.width || xw.height != ev.height) {
-      xw.width = std::max(1, ev.width);
-      xw.height = std::max(1, ev.height);
+    if (r.Left == x && r.Top == y && r.Width() == a.width && r.Height() == a.height) return;
+    if (xw.width != a.width || xw.height != a.height) {
+      xw.width = std::max(1, a.width);
+      xw.height = std::max(1, a.height);
       cairo_xlib_surface_set_size(xw.xs, xw.width, xw.height);
       xw.dirty = Bounds(0, 0, xw.width, xw.height);
     }
     applyingConfigure_ = h;
-    SetWindowPos(h, 0, x, y, ev.width, ev.height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(h, 0, x, y, a.width, a.height, SWP_NOZORDER | SWP_NOACTIVATE);
     applyingConfigure_ = 0;
   }
 

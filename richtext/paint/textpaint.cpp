@@ -314,28 +314,43 @@ void TRiRTFTextPaint::Reformat() {
     }
     Header().SortTabs();
     for (PTParagraph p = FirstPar; p != nullptr; p = p->Next) p->Mark();
+    layoutAgain_ = false;
     MeasureAll();
     FormatAll();
   }
+  if (layoutAgain_) ReformatAll();
   if (Host.PositionChanged) Host.PositionChanged();
   Redraw();
 }
 
 void TRiRTFTextPaint::ReformatAll() {
-  if (Locked || Has(loSuspended) || LayoutSuppressed || Busy) return;
+  if (Locked || Has(loSuspended) || LayoutSuppressed) return;
+  if (Busy) {
+    // Asked for from inside a layout (a scroll bar that the layout showed or hid changed the
+    // window's width): returns at once, and the layout runs again once the running one ends.
+    layoutAgain_ = true;
+    return;
+  }
   if (UpdateLocked) {
     UpdatePending = true;
     return;
   }
-  lastTextWidth_ = Header().TextWidthPixels;
-  FlagGuard busy(Busy);
-  for (PTParagraph p = FirstPar; p != nullptr; p = p->Next) p->Mark();
-  Header().UpdateGeometry();
-  if (wordWrap_ && !Has(loPageWidth)) Header().SetTextWidthPixels(windowWidth_);
-  MeasureAll();
-  FormatAll();
-  if (Host.AfterLayout) Host.AfterLayout();
-  if (!Has(loOffScreen) && Host.RulerUpdate) Host.RulerUpdate();
+  // Again while the layout changed the width it was made for; a scroll bar comes or goes once
+  // for a change of the width, so a few passes settle it.
+  for (int pass = 0; pass < 3; ++pass) {
+    layoutAgain_ = false;
+    lastTextWidth_ = Header().TextWidthPixels;
+    FlagGuard busy(Busy);
+    for (PTParagraph p = FirstPar; p != nullptr; p = p->Next) p->Mark();
+    Header().UpdateGeometry();
+    if (wordWrap_ && !Has(loPageWidth)) Header().SetTextWidthPixels(windowWidth_);
+    MeasureAll();
+    FormatAll();
+    if (Host.AfterLayout) Host.AfterLayout();
+    if (!Has(loOffScreen) && Host.RulerUpdate) Host.RulerUpdate();
+    if (!layoutAgain_) break;
+  }
+  layoutAgain_ = false;
 }
 
 void TRiRTFTextPaint::EndUpdate() {

@@ -289,6 +289,8 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   int windowHeight_ = 0;
   int windowWidthTwips_ = 0;
   int lastTextWidth_ = 0;
+  // A full layout was asked for while one ran.
+  bool layoutAgain_ = false;
   bool bulkMeasuring_ = false;
   bool measuring_ = false;
   bool formattingAll_ = false;
