@@ -47,6 +47,9 @@ void TRichTransitView::SetFonts(const TFont* header, const TFont* title, const T
 void TRichTransitView::Begin() {
   if (View == nullptr) return;
   View->SetReadOnly(false);
+  // Hiding the view takes the keyboard from it; a list the user was reading gets it back at End.
+  TCustomForm* form = GetParentForm(View);
+  heldKeyboard_ = form != nullptr && form->ActiveControl() == View;
   const bool shown = View->Visible();
   View->SetVisible(false);
   // The view comes back over the same place at End, and the screen is brought up to date only
@@ -72,6 +75,12 @@ void TRichTransitView::End() {
   View->SetCursorPosition(1, 1, 0, 0);
   View->SetReadOnly(true);
   View->SetVisible(true);
+  // Only when nothing else took the keyboard meanwhile; a window that is not active gets the view
+  // back as its active control, which it focuses when it is activated again.
+  TCustomForm* form = GetParentForm(View);
+  if (heldKeyboard_ && form != nullptr && form->ActiveControl() == nullptr && View->CanFocus())
+    form->SetActiveControl(View);
+  heldKeyboard_ = false;
 }
 
 void TRichTransitView::SetCurrentAttr(TTransitAttr attr) {

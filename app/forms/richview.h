@@ -39,6 +39,7 @@ class TRichTransitView : public ITransitView {
  private:
   richtext::TRiRichText*& View;
   std::array<richtext::TAttr, 5> Attrs{};
+  bool heldKeyboard_ = false;  // the view was its window's active control when the list began
 };
 
 }  // namespace tw::app

@@ -276,6 +276,28 @@ TEST_F(MainWindowTest, PeriodDrivesTheTimerAndEscStopsAList) {
   StopFlag = false;
 }
 
+TEST_F(MainWindowTest, AListMadeAgainKeepsTheKeyboardWhereTheUserLeftIt) {
+  MakePerson(1, "Bob Stone");
+  main->Show();
+  Pump();
+  main->rtext->SetFocus();
+  ASSERT_TRUE(main->rtext->Focused());
+  main->TimerRecalcTimer(main->TimerRecalc);
+  EXPECT_TRUE(main->rtext->Focused()) << "the list the user was reading keeps the keyboard";
+
+  // Made while another window is active: the list is the control the window comes back to.
+  options->Show();
+  Pump();
+  main->TimerRecalcTimer(main->TimerRecalc);
+  EXPECT_EQ(main->ActiveControl(), main->rtext);
+
+  // A list made from the date field leaves the keyboard there.
+  options->Hide();
+  main->dfTransDate->SetFocus();
+  main->TimerRecalcTimer(main->TimerRecalc);
+  EXPECT_TRUE(main->dfTransDate->Focused());
+}
+
 TEST_F(MainWindowTest, TheSplashPictureShowsUntilTheWindowIsShown) {
   ASSERT_NE(main->SplashScreen1, nullptr);
   EXPECT_TRUE(main->SplashScreen1->Showing()) << "shown once the window's components are read";
