@@ -211,19 +211,12 @@ std::int64_t NowUnixMilliseconds() {
   if (clock.instant) return clock.instant();
   if (!clock.local) return RealUnixMilliseconds();
   // A fixed local reading: the instant the machine's zone rules give it.
-  std::uint16_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0;
   const TDateTime local = clock.local();
-  DecodeDate(local, year, month, day);
+  std::uint16_t hour = 0, minute = 0, second = 0, msec = 0;
   DecodeTime(local, hour, minute, second, msec);
-  std::tm tm{};
-  tm.tm_year = year - 1900;
-  tm.tm_mon = month - 1;
-  tm.tm_mday = day;
-  tm.tm_hour = hour;
-  tm.tm_min = minute;
-  tm.tm_sec = second;
-  tm.tm_isdst = -1;
-  return static_cast<std::int64_t>(std::mktime(&tm)) * 1000 + msec;
+  std::int64_t seconds = 0;
+  LocalDateTimeToUnix(local, seconds);
+  return seconds * 1000 + msec;
 }
 
 void SetClock(std::function<TDateTime()> clock) {
@@ -255,6 +248,23 @@ TDateTime UnixToLocalDateTime(std::int64_t unixSeconds) {
   if (!TryEncodeDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, date)) return UnixToDateTime(unixSeconds);
   TryEncodeTime(tm.tm_hour, tm.tm_min, std::min(tm.tm_sec, 59), 0, time);
   return ComposeDateTime(date, time);
+}
+
+bool LocalDateTimeToUnix(TDateTime value, std::int64_t& unixSeconds) {
+  std::uint16_t year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0;
+  DecodeDate(value, year, month, day);
+  DecodeTime(value, hour, minute, second, msec);
+  std::tm tm{};
+  tm.tm_year = year - 1900;
+  tm.tm_mon = month - 1;
+  tm.tm_mday = day;
+  tm.tm_hour = hour;
+  tm.tm_min = minute;
+  tm.tm_sec = second;
+  tm.tm_isdst = -1;
+  const std::time_t t = std::mktime(&tm);
+  unixSeconds = static_cast<std::int64_t>(t);
+  return t != static_cast<std::time_t>(-1);
 }
 
 std::int64_t DateTimeToUnix(TDateTime value) {

@@ -83,6 +83,9 @@ void SetInstantClock(std::function<std::int64_t()> clock);
 
 // Local time <-> seconds since the Unix epoch, through the system's time-zone rules.
 TDateTime UnixToLocalDateTime(std::int64_t unixSeconds);
+// A local reading in whole seconds (the first showing of a repeated hour); false where the
+// system cannot place it.
+bool LocalDateTimeToUnix(TDateTime value, std::int64_t& unixSeconds);
 TDateTime UnixToDateTime(std::int64_t unixSeconds);  // no zone applied (UTC)
 std::int64_t DateTimeToUnix(TDateTime value);        // value read as UTC
 

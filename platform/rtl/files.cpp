@@ -345,19 +345,9 @@ std::int32_t DateTimeToFileDate(TDateTime value) {
 bool FileSetDate(std::string_view fileName, std::int32_t dosDateTime) {
   TDateTime dt = FileDateToDateTime(dosDateTime);
   if (dt == 0) return false;
-  std::uint16_t y, m, d, h, n, s, ms;
-  DecodeDate(dt, y, m, d);
-  DecodeTime(dt, h, n, s, ms);
-  std::tm tm{};
-  tm.tm_year = y - 1900;
-  tm.tm_mon = m - 1;
-  tm.tm_mday = d;
-  tm.tm_hour = h;
-  tm.tm_min = n;
-  tm.tm_sec = s;
-  tm.tm_isdst = -1;
-  std::time_t t = std::mktime(&tm);
-  if (t == static_cast<std::time_t>(-1)) return false;
+  std::int64_t seconds = 0;
+  if (!LocalDateTimeToUnix(dt, seconds)) return false;
+  const auto t = static_cast<std::time_t>(seconds);
   timespec times[2];
   times[0].tv_sec = times[1].tv_sec = t;
   times[0].tv_nsec = times[1].tv_nsec = 0;
