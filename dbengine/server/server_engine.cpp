@@ -166,9 +166,10 @@ DBIResult TqnServerEngine::CheckFolderAtPath(const TqnSrDatabase* D) const {
   return qnresInvalidDirectory;
 }
 
-DBIResult TqnServerEngine::ClaimForWriting(const TqnSrDatabase* D) {
+DBIResult TqnServerEngine::ClaimForWriting(const TqnSrDatabase* D, bool ByHandle) {
   // Every change asks, also in a folder held for writing already: it may have moved meanwhile.
-  if (const DBIResult r = CheckFolderAtPath(D); r != qnresSuccess) return r;
+  if (!ByHandle || D->Transaction == 0)
+    if (const DBIResult r = CheckFolderAtPath(D); r != qnresSuccess) return r;
   auto claim = folderClaims_.find(D->FolderId());
   if (claim == folderClaims_.end()) return qnresSuccess;
   // A claim made exclusive for writing stays so while this server holds it.

@@ -225,8 +225,10 @@ class TqnServerEngine : public TqnObject {
   // Before the first change to files of D's folder: the process's claim on the folder becomes
   // exclusive (and stays so while the process uses the folder).  10246 when a server of another
   // process uses the folder too; 10018 when the folder no longer lies at its path (see
-  // `FolderInPlace`); nothing is changed then.
-  DBIResult ClaimForWriting(const TqnSrDatabase* D);
+  // `FolderInPlace`); nothing is changed then.  A record change inside a transaction (ByHandle)
+  // reaches only files that are open already, and stands only once the commit, which asks where
+  // the folder lies, has taken it: the check of every such change is left to the commit.
+  DBIResult ClaimForWriting(const TqnSrDatabase* D, bool ByHandle = false);
   // Before a table of D's folder is opened to be read: the recovery that runs first writes when
   // an interrupted change left a journal there, so then the folder is held alone for the
   // Moment (10246 when a server of another process uses it too, 10018 when the folder no longer

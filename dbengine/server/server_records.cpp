@@ -24,7 +24,7 @@ DBIResult TqnServerEngine::UpdateCheck(TqnSrCursor* C, bool NeedRecord) {
   }
   // A read-write cursor exists only once the folder is this process's alone; asked again here,
   // where every change of records and BLOBs passes, so that none can reach a shared folder.
-  if (const DBIResult r = ClaimForWriting(C->Database); r != qnresSuccess) return r;
+  if (const DBIResult r = ClaimForWriting(C->Database, true); r != qnresSuccess) return r;
   if (C->Database->Transaction == 0) return qnresNoTransaction;
   return qnresSuccess;
 }
