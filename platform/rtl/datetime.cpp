@@ -185,14 +185,7 @@ TDateTime LocalReading(std::int64_t ms) {
     rest += 1000;
     --secs;
   }
-  const auto t = static_cast<std::time_t>(secs);
-  std::tm tm{};
-  TDateTime date = 0;
-  TDateTime time = 0;
-  if (localtime_r(&t, &tm) == nullptr || !TryEncodeDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, date))
-    return UnixToDateTime(secs) + static_cast<double>(rest) / MSecsPerDay;
-  TryEncodeTime(tm.tm_hour, tm.tm_min, std::min(tm.tm_sec, 59), static_cast<int>(rest), time);
-  return date + time;
+  return UnixToLocalDateTime(secs) + static_cast<double>(rest) / MSecsPerDay;
 }
 
 }  // namespace
