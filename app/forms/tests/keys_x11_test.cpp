@@ -16,6 +16,9 @@ class KeysX11Test : public WindowManagerFormsTest {
     WindowManagerFormsTest::SetUp();
     if (IsSkipped()) return;
     StartWithKeyboard(main, options, cal);
+    // What the start set going (the first list, the focus's arrival) has finished, as it has
+    // before a user's first key.
+    PumpUntil([] { return false; }, 20);
     // Whenever the language editor shows, it is noted and closed.
     auto* watch = new TTimer(Application());
     watch->SetInterval(30);
