@@ -124,8 +124,9 @@ class TQNClientTable : public TBaseTable {
   // BLOBs opened for reading only: freeing them is only the end of the read, sent to nobody.
   std::vector<std::uint32_t> FReadOnlyBlobs;
   // BLOBs this cursor created in a caller's record that no record posted through it holds yet.
-  // Only these are freed on the server: a stored record's BLOB, freed, would leave the record
-  // naming a slot that the next new BLOB takes.
+  // Only these are sent to the server to be freed: a stored record's BLOB, freed, would leave
+  // the record naming a slot that the next new BLOB takes (the server, which also sees what
+  // other cursors posted, frees none that a record holds).
   std::vector<std::uint32_t> FNewBlobs;
   std::vector<std::uint8_t> FStoredValue;  // scratch of PutFieldValue
   std::vector<std::uint8_t> FRequestBuffer;  // scratch of the key search request

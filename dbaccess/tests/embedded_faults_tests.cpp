@@ -1,5 +1,6 @@
 // Against the embedded server: failed opens leave nothing behind, null memos are read without
-// writing, a memo's field value is its first characters, cut to the field's described length.
+// writing, a memo's field value is its first characters, cut to the field's described length, and
+// a BLOB that a stored record holds is never freed.
 #include <sys/stat.h>
 
 #include <cstring>
@@ -238,6 +239,68 @@ TEST_F(NullMemos, FreeingABlobChangesOnlyTheCallersBuffer) {
   ASSERT_EQ(DbiDeleteRecord(cur, nullptr), DBIERR_NONE);
   EXPECT_EQ(ReadAll(cur, dbiREADONLY), (std::vector<std::string>{"", "", "four"}));
   DbiCloseCursor(cur);
+}
+
+// A BLOB that one cursor created and another stored belongs to the stored record: freeing it
+// through the cursor that created it, of this session or of another, leaves it (emptied or not,
+// taken by an insert or by a change), so no new memo takes its slot.  A rolled-back insert
+// stores nothing: that BLOB is freed.
+TEST_F(NullMemos, ABlobAnotherCursorStoredIsNotFreed) {
+  hDBICur a = Open(dbiREADWRITE), b = Open(dbiREADWRITE), other = 0;
+  hDBISes second = 0;
+  hDBIDb db2 = 0;
+  ASSERT_EQ(DbiStartSession(nullptr, second, nullptr), DBIERR_NONE);
+  const std::string path = folder.string() + "/";
+  ASSERT_EQ(DbiOpenDatabase(path.c_str(), nullptr, dbiREADWRITE, dbiOPENSHARED, nullptr, 0, nullptr, nullptr, db2),
+            DBIERR_NONE);
+  ASSERT_EQ(DbiOpenTable(db2, "Notes", nullptr, "ByNr", nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0, false, nullptr,
+                         other),
+            DBIERR_NONE);
+  // A record numbered Nr with a new BLOB that Maker created.
+  auto made = [&](hDBICur Maker, std::int16_t Nr) {
+    std::vector<std::uint8_t> rec(record.size());
+    DbiInitRecord(Maker, rec.data());
+    Put(Maker, rec.data(), 1, &Nr);
+    EXPECT_EQ(DbiOpenBlob(Maker, rec.data(), 2, dbiREADWRITE), DBIERR_NONE);
+    return rec;
+  };
+  // A freed BLOB leaves the field null in the caller's record.
+  auto freed = [&](hDBICur Maker, std::vector<std::uint8_t>& Rec) {
+    const std::vector<std::uint8_t> before = Rec;
+    EXPECT_EQ(DbiFreeBlob(Maker, Rec.data(), 2), DBIERR_NONE);
+    return Rec != before;
+  };
+  auto inserted = made(a, 5);
+  ASSERT_EQ(DbiInsertRecord(b, dbiNOLOCK, inserted.data()), DBIERR_NONE);
+  EXPECT_FALSE(freed(a, inserted)) << "inserted through another cursor";
+  auto changed = made(a, 1);
+  DbiSetToBegin(b);
+  ASSERT_EQ(DbiGetNextRecord(b, dbiNOLOCK, nullptr, nullptr), DBIERR_NONE);
+  ASSERT_EQ(DbiModifyRecord(b, changed.data(), false), DBIERR_NONE);
+  EXPECT_FALSE(freed(a, changed)) << "taken by a change through another cursor";
+  auto emptied = made(a, 6);
+  ASSERT_EQ(DbiPutBlob(a, emptied.data(), 2, 0, 1, reinterpret_cast<const std::uint8_t*>("x")), DBIERR_NONE);
+  ASSERT_EQ(DbiInsertRecord(b, dbiNOLOCK, emptied.data()), DBIERR_NONE);
+  ASSERT_EQ(DbiTruncateBlob(b, emptied.data(), 2, 0), DBIERR_NONE);
+  EXPECT_FALSE(freed(a, emptied)) << "emptied after it was stored";
+  auto elsewhere = made(other, 7);
+  ASSERT_EQ(DbiInsertRecord(a, dbiNOLOCK, elsewhere.data()), DBIERR_NONE);
+  EXPECT_FALSE(freed(other, elsewhere)) << "stored by another session";
+  auto undone = made(a, 8);
+  auto* database = TBapiListItem::Resolve<TQNClientDatabase>(db);
+  std::uint32_t tran = 0;
+  ASSERT_EQ(database->BeginTran(0, tran), DBIERR_NONE);
+  ASSERT_EQ(DbiInsertRecord(b, dbiNOLOCK, undone.data()), DBIERR_NONE);
+  ASSERT_EQ(database->EndTran(tran, 2), DBIERR_NONE);
+  EXPECT_TRUE(freed(a, undone)) << "its insert rolled back";
+  auto six = made(a, 9);
+  ASSERT_EQ(DbiPutBlob(a, six.data(), 2, 0, 3, reinterpret_cast<const std::uint8_t*>("six")), DBIERR_NONE);
+  ASSERT_EQ(DbiInsertRecord(a, dbiNOLOCK, six.data()), DBIERR_NONE);
+  std::vector<std::string> texts = ReadAll(a, dbiREADONLY);
+  ASSERT_EQ(texts.size(), 7u);  // records 1, 2, 3, 5, 6, 7, 9
+  texts[2] = texts[2].substr(0, 3);
+  EXPECT_EQ(texts, (std::vector<std::string>{"", "", "Sun", "", "", "", "six"}));
+  for (hDBICur* c : {&a, &b, &other}) DbiCloseCursor(*c);
 }
 
 }  // namespace

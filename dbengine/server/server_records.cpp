@@ -3,6 +3,8 @@
 // method starts and ends itself.
 #include <cstring>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "dbengine/server/file_blob_path.h"
 #include "dbengine/server/server_engine.h"
@@ -406,6 +408,23 @@ bool FileBlobReadable(TqnSrCursor* C, std::uint32_t BLOBNr) {
 }
 
 bool FitsI32(std::uint32_t V) { return V <= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()); }
+
+// True when a record of T, as the table stands now (inside the running transaction), names
+// BLOB BLOBNr in one of its BLOB fields.
+bool BlobHeldByRecord(TqnSrTable* T, std::uint32_t BLOBNr) {
+  const TqnDataDictionary& d = T->Dictionary();
+  std::vector<int> fields;
+  for (int f = 0; f < d.FieldCount(); ++f)
+    if (QNIsBlobFieldType(d.FieldType(f))) fields.push_back(f);
+  if (fields.empty()) return false;
+  std::vector<std::uint8_t> rec(static_cast<std::size_t>(d.RecordLength()));
+  std::int32_t ref = 0, next = 0;
+  for (; QNTblNextRecord(T->DataFile(), ref, next, rec.data()); ref = next) {
+    for (const int f : fields)
+      if (!d.IsRecordFieldNull(f, rec.data()) && QNGetU32(rec.data() + d.FieldOffset(f)) == BLOBNr) return true;
+  }
+  return false;
+}
 }  // namespace
 
 DBIResult TqnServerEngine::BlobChange(std::uint32_t CursorID, const std::function<DBIResult(TqnSrCursor*)>& Work,
@@ -468,8 +487,17 @@ DBIResult TqnServerEngine::DeleteBLOB(std::uint32_t CursorID, std::uint32_t BLOB
 
 DBIResult TqnServerEngine::FreeBLOB(std::uint32_t CursorID, std::uint32_t BLOBNr) {
   return BlobChange(CursorID, [&](TqnSrCursor* c) -> DBIResult {
-    return QNTblFreeBLOBIfEmpty(c->Table->BlobFile(), static_cast<std::int32_t>(BLOBNr)) ? qnresBlobFreed
-                                                                                         : qnresSuccess;
+    TqnFileInfo* file = c->Table->BlobFile();
+    const auto nr = static_cast<std::int32_t>(BLOBNr);
+    // Only an empty BLOB that no record holds is freed: a stored record's BLOB, freed, would
+    // leave the record naming the slot that the next new BLOB takes.  The records as they stand
+    // decide, whichever cursor, session or client created the BLOB or stored it, and whatever a
+    // rollback undid meanwhile; they are walked only for an empty BLOB.
+    std::string name;
+    int fileError = 0;
+    if (QNTblGetFileBLOBName(file, nr, name) || QNTblGetBLOBLength(file, nr, fileError) != 0) return qnresSuccess;
+    if (BlobHeldByRecord(c->Table, BLOBNr)) return qnresSuccess;
+    return QNTblFreeBLOBIfEmpty(file, nr) ? qnresBlobFreed : qnresSuccess;
   }, qnresBlobFreed);
 }
 
