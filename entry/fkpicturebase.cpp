@@ -285,12 +285,12 @@ std::string TFkPictureBase::MergeWithPicture(const std::string& source, bool* wh
   // so a sign fits beside a currency text exactly as it does beside a one-character one.
   int F = -1;
   std::size_t curReserved = 0;
-  const std::string cur = mask_.find('$') != std::string::npos ? intl_->CurrencyLtStr : std::string();
+  const std::string cur = CurrencyBeforeNumber();
   if (auto d = mask_.find('$'); d != std::string::npos) {
     int end = static_cast<int>(d);
     while (end + 1 < n && MaskCharAt(end + 1) == '$') ++end;
     F = end;
-    curReserved = std::min(static_cast<std::size_t>(end - static_cast<int>(d) + 1), cur.size());
+    curReserved = std::min(static_cast<std::size_t>(end - static_cast<int>(d) + 1), intl_->CurrencyLtStr.size());
   }
   std::string t = s;
   std::size_t a = t.find_first_not_of(' ');
@@ -368,8 +368,9 @@ std::string TFkPictureBase::StripPicture(const std::string& text) const {
     bool nonLiteral = allEditable_ || IsEditableMaskChar(MaskCharAt(i)) || MaskCharAt(i) == '$' || MaskCharAt(i) == ',';
     if (nonLiteral || static_cast<std::size_t>(i) == dotPos) r += text[static_cast<std::size_t>(i)];
   }
-  // The merge shows the currency text whole or not at all.
-  if (const std::string& cur = intl_->CurrencyLtStr; Has(mask_, '$') && !cur.empty())
+  // The merge shows the currency text whole just before the number or not at all, and only a
+  // text with a character no number shows: its first occurrence is where the merge put it.
+  if (const std::string cur = CurrencyBeforeNumber(); !cur.empty())
     if (auto p = r.find(cur); p != std::string::npos) r.erase(p, cur.size());
   if (Has(mask_, ',') && intl_->CommaChar != 0) r.erase(std::remove(r.begin(), r.end(), intl_->CommaChar), r.end());
   if (dotPos != std::string::npos)
@@ -408,30 +409,48 @@ void TFkPictureBase::FixDecimalPoint(bool justifyInteger, bool padDecimals) {
   }
 }
 
+std::string TFkPictureBase::CurrencyBeforeNumber() const {
+  if (!Has(mask_, '$')) return {};
+  const std::string& cur = intl_->CurrencyLtStr;
+  auto numberChar = [&](char c) {
+    if (c == ' ' || c == '-' || (c >= '0' && c <= '9')) return true;
+    if ((Has(mask_, '.') && c == intl_->DecimalChar) || (Has(mask_, ',') && c == intl_->CommaChar)) return true;
+    for (char mc : mask_) {
+      char t = c;
+      if (IsEditableMaskChar(mc) && AcceptChar(mc, t, ' ') && t == c) return true;
+    }
+    return false;
+  };
+  return std::all_of(cur.begin(), cur.end(), numberChar) ? std::string() : cur;
+}
+
 void TFkPictureBase::RemoveNumberDecorations() {
   if (semiLiterals_ != 0) {
     decorationsRemoved_ = true;
-    int first = std::max(0, FirstEditPosition() - semiLiterals_);
-    if (Has(mask_, '$') && !intl_->CurrencyLtStr.empty()) {
-      // Only where the number stands: a currency text after it ("C") is a literal.
-      const std::string& cur = intl_->CurrencyLtStr;
-      const std::size_t p = editText_.find(cur, static_cast<std::size_t>(first));
-      if (p != std::string::npos && p + cur.size() <= static_cast<std::size_t>(LastEditPosition()) + 1) {
-        editText_.erase(p, cur.size());
-        editText_.insert(static_cast<std::size_t>(first), cur.size(), ' ');
-      }
+    // One pass over the non-literal positions up to the last edit position: the currency text
+    // and the separators the merge put there go, each once, the rest closes up to the right and
+    // as many blanks come in at the start.  Literals stay where they are.
+    const int first = std::max(0, FirstEditPosition() - semiLiterals_);
+    const int last = std::min(LastEditPosition(), static_cast<int>(editText_.size()) - 1);
+    std::vector<int> positions;
+    std::string chars;
+    for (int i = first; i <= last; ++i) {
+      if (IsLiteral(i)) continue;
+      positions.push_back(i);
+      chars += editText_[static_cast<std::size_t>(i)];
     }
-    if (Has(mask_, ',') && intl_->CommaChar != 0) {
-      int last = LastEditPosition();
-      for (int i = last; i >= first; --i) {
-        if (i < static_cast<int>(editText_.size()) && editText_[static_cast<std::size_t>(i)] == intl_->CommaChar &&
-            MaskCharAt(i) == ',') {
-          editText_.erase(static_cast<std::size_t>(i), 1);
-          editText_.insert(static_cast<std::size_t>(first), 1, ' ');
-          ++i;
-        }
-      }
-    }
+    std::vector<bool> out(chars.size(), false);
+    if (const std::string cur = CurrencyBeforeNumber(); !cur.empty())
+      if (auto p = chars.find(cur); p != std::string::npos)
+        std::fill_n(out.begin() + static_cast<std::ptrdiff_t>(p), cur.size(), true);
+    if (Has(mask_, ',') && intl_->CommaChar != 0)
+      for (std::size_t k = 0; k < chars.size(); ++k)
+        if (chars[k] == intl_->CommaChar && MaskCharAt(positions[k]) == ',') out[k] = true;
+    std::string kept;
+    for (std::size_t k = 0; k < chars.size(); ++k)
+      if (!out[k]) kept += chars[k];
+    kept.insert(0, chars.size() - kept.size(), ' ');
+    for (std::size_t k = 0; k < chars.size(); ++k) editText_[static_cast<std::size_t>(positions[k])] = kept[k];
   }
   if (Has(mask_, 'K') || Has(mask_, 'O') || Has(mask_, 'b')) decorationsRemoved_ = true;
 }
@@ -440,6 +459,9 @@ void TFkPictureBase::RestoreNumberDecorations() {
   if (!decorationsRemoved_) return;
   decorationsRemoved_ = false;
   editText_ = MergeWithPicture(StripPicture(editText_));
+  // A separator of character 0 leaves its positions out of the merge: the field keeps its
+  // length, as after setting a value, so that stripping reads it again.
+  if (editText_.size() < maxLength_) editText_.resize(maxLength_, ' ');
   Invalidate();
 }
 

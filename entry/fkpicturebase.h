@@ -50,6 +50,11 @@ class TFkPictureBase : public TFkBaseEntryField {
   // drop them and show another number).
   std::string MergeWithPicture(const std::string& source, bool* whole = nullptr) const;
   std::string StripPicture(const std::string& text) const;
+  // The left currency text as a "$" run shows it just before the number; empty without "$",
+  // and empty when every character of the text is one a number shows (a digit, the sign, the
+  // decimal or thousands character, a blank, or what the mask's positions take): such a text
+  // would read as part of the number, so it is never shown, stripped or removed.
+  std::string CurrencyBeforeNumber() const;
   // Right-aligns the integer part and/or pads the decimals of a number mask's edit text.
   void FixDecimalPoint(bool justifyInteger, bool padDecimals);
   virtual void RemoveNumberDecorations();

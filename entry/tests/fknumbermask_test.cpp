@@ -291,6 +291,125 @@ TEST_F(NumberMaskTest, CurrencyTextsOfOneToFourCharactersReadBackInEverySetting)
   }
 }
 
+// A thousands separator of the C settings, a blank, a no-break space, an apostrophe or none at all:
+// every key returns, each separator is taken out once for editing, and what is typed or set
+// reads back.
+TEST_F(NumberMaskTest, EveryThousandsSeparatorIsTakenOutOnceAndEveryKeyReturns) {
+  const std::pair<char, char> settings[] = {{'.', ','}, {'.', ' '}, {',', ' '}, {',', '\xA0'}, {'.', '\''}};
+  auto* next = AddField(T::pftString, "XXXX", 150);
+  for (const auto& [decimal, thousands] : settings) {
+    if (thousands != ',') UseSettings(decimal, thousands, "F", "3");  // "F" before a "$" number
+    const TFkIntlSup& intl = DefaultIntlSup();
+    auto text = [&](const std::string& pattern) {
+      std::string t;
+      for (char ch : pattern)
+        t += ch == '$' ? intl.CurrencyLtStr : std::string(1, ch == ',' ? thousands : ch == '.' ? decimal : ch);
+      return t;
+    };
+    SCOPED_TRACE("[" + text("$,.") + "]");
+    auto* f = AddField(T::pftDouble, "##,###.##");
+    ShowAndFocus(f);
+    Type(text("51234"));
+    Press(VK_TAB);
+    EXPECT_TRUE(next->Focused());
+    EXPECT_EQ(f->EditText(), text("51,234.00"));
+    EXPECT_DOUBLE_EQ(Value(f), 51234);
+
+    auto* c = AddField(T::pftDouble, "$##,###.##", 40);
+    TFkValue v;
+    v.Real = 12.5;
+    c->SetValue(v);
+    EXPECT_EQ(c->EditText(), text("    $12.50"));
+    c->SetFocus();
+    Pump();
+    Press(VK_END);
+    Press(VK_BACK);
+    Type("7");
+    Press(VK_TAB);
+    EXPECT_EQ(c->EditText(), text("    $12.57"));
+    EXPECT_DOUBLE_EQ(Value(c), 12.57);
+
+    auto* n = AddField(T::pftLongInt, "$i,iii,iii", 80);
+    v.Int = 1234567;
+    n->SetValue(v);
+    EXPECT_EQ(n->EditText(), text("$1,234,567"));
+    n->SetFocus();
+    Pump();
+    Press(VK_END);
+    EXPECT_EQ(n->EditText(), "   1234567");
+    Press(VK_TAB);
+    EXPECT_EQ(n->EditText(), text("$1,234,567"));
+    EXPECT_EQ(Value(n), 1234567);
+    EXPECT_TRUE(errors.empty());
+    delete f;
+    delete c;
+    delete n;
+  }
+  // No separator (character 0): the number stands without its "," positions, and the field keeps
+  // its length, blanks at the end, after editing as after setting.
+  UseSettings('.', '\0');
+  auto* n = AddField(T::pftLongInt, "$i,iii,iii");
+  TFkValue v;
+  v.Int = 1234567;
+  n->SetValue(v);
+  EXPECT_EQ(n->EditText(), "$1234567  ");
+  ShowAndFocus(n);
+  Press(VK_END);
+  Press(VK_TAB);
+  EXPECT_EQ(n->EditText(), "$1234567  ");
+  EXPECT_EQ(Value(n), 1234567);
+}
+
+// A currency text made of digits would read as part of the number: the field leaves it out, so
+// the number it shows, set, typed or edited, before or after a "C" currency run, negative or
+// not, reads back in every currency form and in the C and German settings.
+TEST_F(NumberMaskTest, ACurrencyTextOfDigitsIsNeverReadAsPartOfTheNumber) {
+  const std::pair<char, char> settings[] = {{'.', ','}, {',', '.'}};
+  auto* next = AddField(T::pftString, "XXXX", 150);
+  for (const auto& [decimal, thousands] : settings) {
+    for (const char* form : {"0", "1", "2", "3"}) {
+      UseSettings(decimal, thousands, "12", form);
+      const TFkIntlSup& intl = DefaultIntlSup();
+      auto text = [&](const std::string& pattern) {
+        std::string t;
+        for (char ch : pattern)
+          t += ch == 'C' ? intl.CurrencyRtStr.substr(0, 1)
+                         : std::string(1, ch == ',' ? thousands : ch == '.' ? decimal : ch);
+        return t;
+      };
+      SCOPED_TRACE(text("[,.] form ") + form);
+      auto* s = AddField(T::pftDouble, "$#####.##");
+      TFkValue v;
+      v.Real = -1234.5;
+      s->SetValue(v);
+      EXPECT_EQ(s->EditText(), text(" -1234.50"));
+      EXPECT_DOUBLE_EQ(Value(s), -1234.5);
+
+      auto* t = AddField(T::pftDouble, "$##,###.## C", 40);
+      ShowAndFocus(t);
+      Type(text("1234.50"));
+      Press(VK_TAB);
+      EXPECT_TRUE(next->Focused());
+      EXPECT_EQ(t->EditText(), text("  1,234.50 C"));
+      EXPECT_DOUBLE_EQ(Value(t), 1234.5);
+      v.Real = 34.5;
+      t->SetValue(v);
+      EXPECT_EQ(t->EditText(), text("     34.50 C"));
+      t->SetFocus();
+      Pump();
+      Press(VK_END);
+      Press(VK_BACK);
+      Type("7");
+      Press(VK_TAB);
+      EXPECT_EQ(t->EditText(), text("     34.57 C"));
+      EXPECT_DOUBLE_EQ(Value(t), 34.57);
+      EXPECT_TRUE(errors.empty());
+      delete s;
+      delete t;
+    }
+  }
+}
+
 // --- the model: random keys against the number the field shows
 
 struct Case {
