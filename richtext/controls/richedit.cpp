@@ -1344,6 +1344,35 @@ bool TRiCustomRtfEdit::DropsRtf(TObject* source) const {
   return editor != nullptr && (editor != this || selectionDrag_);
 }
 
+std::string TRiCustomRtfEdit::DroppedText(const TCustomEdit& edit) {
+  // Line ends of a memo (CR LF, or a lone LF) become paragraph ends.
+  std::string text;
+  for (char c : edit.Text()) {
+    if (c == '\n') {
+      if (text.empty() || text.back() != '\r') text += '\r';
+    } else {
+      text += c;
+    }
+  }
+  return text;
+}
+
+bool TRiCustomRtfEdit::TakesDrop(TObject* source, int x, int y) {
+  TRiRTFTextInput& e = *engine_;
+  if (source == this && selectionDrag_) {
+    // The selection moves onto the text, not onto itself, and only when it may leave its place.
+    int drop = 0;
+    if (!dragMovable_ || !PositionAt(x, y, drop) || (drop >= dragStart_ && drop <= dragStart_ + dragLength_))
+      return false;
+  }
+  if (DropsRtf(source)) return e.TakesTextAt(e.CursorPar, e.CursorLine, e.CursorOffset);
+  if (auto* edit = dynamic_cast<TCustomEdit*>(source)) {
+    const std::string text = DroppedText(*edit);
+    return !text.empty() && e.TakesInput(text.front());
+  }
+  return true;
+}
+
 void TRiCustomRtfEdit::DragOver(TObject* source, int x, int y, TDragState state, bool& accept) {
   if (!DragAndDropSupport) {
     TCustomControl::DragOver(source, x, y, state, accept);
@@ -1353,7 +1382,7 @@ void TRiCustomRtfEdit::DragOver(TObject* source, int x, int y, TDragState state,
   if (accept && state != TDragState::dsDragLeave) {
     engine_->MouseToCursor(x, y, true, false);
     engine_->UpdateCaret();
-    if (DropsRtf(source)) accept = engine_->TakesTextAt(engine_->CursorPar, engine_->CursorLine, engine_->CursorOffset);
+    accept = TakesDrop(source, x, y);
   }
   FireEvent(OnDragOver, this, source, x, y, state, accept);
 }
@@ -1372,27 +1401,30 @@ void TRiCustomRtfEdit::DragDrop(TObject* source, int x, int y) {
   auto* editor = dynamic_cast<TRiCustomRtfEdit*>(source);
   auto* edit = dynamic_cast<TCustomEdit*>(source);
   if (editor == this && selectionDrag_) {
-    if (onText && CanEdit()) MoveSelectionTo(dragStart_, dragLength_, drop);
+    if (onText && TakesDrop(source, x, y) && CanEdit()) MoveSelectionTo(dragStart_, dragLength_, drop);
   } else if (editor != nullptr && editor != this) {
     // A copy of the other editor's selection; the source keeps its text.
     const std::string rtf = editor->SelectionAsRtf();
-    if (!rtf.empty() && e.TakesTextAt(e.CursorPar, e.CursorLine, e.CursorOffset) && CanEdit()) {
+    if (!rtf.empty() && TakesDrop(source, x, y) && CanEdit()) {
       if (e.SaveForUNDO) e.SaveForUNDO();
       if (InsertAtCursor(rtf, true) > 0) Change();
     }
   } else if (edit != nullptr) {
-    // Line ends of a memo (CR LF, or a lone LF) become paragraph ends.
-    std::string text;
-    for (char c : edit->Text()) {
-      if (c == '\n') {
-        if (text.empty() || text.back() != '\r') text += '\r';
-      } else {
-        text += c;
-      }
-    }
-    if (!text.empty() && CanEdit()) {
+    // A place that takes none of the text (protected text, a full table cell) stays as it was.
+    const std::string text = DroppedText(*edit);
+    if (TakesDrop(source, x, y) && CanEdit()) {
+      // The drop is one undo step: the engine's own steps (one for each paragraph typed into)
+      // wait until it is in.
       if (e.SaveForUNDO) e.SaveForUNDO();
-      e.InputString(text);
+      std::function<void()> undo = std::move(e.SaveForUNDO);
+      e.SaveForUNDO = nullptr;
+      try {
+        e.InputString(text);
+      } catch (...) {
+        e.SaveForUNDO = std::move(undo);
+        throw;
+      }
+      e.SaveForUNDO = std::move(undo);
       e.ReformatAll();
       Change();
     }
@@ -1468,6 +1500,7 @@ void TRiCustomRtfEdit::MouseMove(TShiftState shift, int x, int y) {
       dragPending_ = false;
       mouseDown_ = false;
       selectionDrag_ = true;
+      dragMovable_ = engine_->SelectionDeletable();
       BeginDrag(true);
       if (!Dragging()) selectionDrag_ = false;  // another drag goes on
     }

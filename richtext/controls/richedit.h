@@ -252,8 +252,9 @@ class TRiCustomRtfEdit : public TCustomControl {
   void MouseMove(TShiftState shift, int x, int y) override;
   void MouseUp(TMouseButton button, TShiftState shift, int x, int y) override;
   // With DragAndDropSupport an editable control accepts a drag and follows the pointer with its
-  // cursor; a selection is refused where the document takes no text (a table cell, protected
-  // text).  OnDragOver may then refuse.
+  // cursor; a drop that would put no text in is refused (a selection in a table cell, off the
+  // text, on itself or kept in place by protected text; an edit's text on protected text).
+  // OnDragOver may then refuse.
   void DragOver(TObject* source, int x, int y, TDragState state, bool& accept) override;
   // A cancelled drag of the selection gives the selection back.
   void DoEndDrag(TObject* target, int x, int y) override;
@@ -316,6 +317,13 @@ class TRiCustomRtfEdit : public TCustomControl {
   // Whether a drag from `source` ends in RTF read at the cursor (a selection of this editor or
   // of another), which the cursor's place may refuse.
   bool DropsRtf(TObject* source) const;
+  // Whether a drop from `source` at the window point puts text in at the cursor: a selection
+  // where the document takes its RTF (and, this editor's own, on the text and off itself), an
+  // edit's or memo's text where the engine takes typed input; other sources are left to
+  // OnDragOver.
+  bool TakesDrop(TObject* source, int x, int y);
+  // The text of an edit or memo as it is typed in: its line ends become paragraph ends.
+  static std::string DroppedText(const TCustomEdit& edit);
   // The selection as RTF (empty when none); a selection being dragged is taken as it was when
   // the drag began, even when the pointer has since moved the cursor.
   std::string SelectionAsRtf();
@@ -324,6 +332,7 @@ class TRiCustomRtfEdit : public TCustomControl {
   bool dragPending_ = false;
   bool selectionDrag_ = false;
   int dragStart_ = 0, dragLength_ = 0;
+  bool dragMovable_ = false;  // protected text keeps the dragged selection in its place
 
   std::unique_ptr<TRiRTFTextInput> engine_;
   std::unique_ptr<TRiPagePrinter> pagePrinter_;  // keeps the page series of PaintPage

@@ -242,6 +242,36 @@ bool TRiRTFTextInput::CanRefuse() const {
   return false;
 }
 
+bool TRiRTFTextInput::TakesInput(char ch) {
+  if (ReadOnly || Busy || FirstPar == nullptr || CursorPar == nullptr || CursorLine == nullptr) return false;
+  PTParagraph par = CursorPar;
+  PTLine line = CursorLine;
+  int offset = CursorOffset;
+  const int at = ParPos(par, line, offset);
+  if (ch == 12 && at == 0) return true;  // the page-break mark of the paragraph
+  const bool parEnd = (ch == 12 || ch == 13) && !(par->IsCell() && !(par == FirstPar && at == 0));
+  if (parEnd) {
+    // The paragraph splits where the cursor's place lets it, as InputRun splits it.
+    Locate(par, at, line, offset);
+  } else {
+    if (!ProgramInput && (CurAttr.Extra & fxHidden)) return false;
+    if (par->IsCell() && (par->CellFlags >> 4) == 15) return false;
+    // The place InsertOne puts the character: behind a list number, on the next line when
+    // overwriting at a line's end.
+    if (at < LeadingListNumbers(par)) Locate(par, LeadingListNumbers(par), line, offset);
+    if (!InsertMode && offset >= line->Length && line->Next != nullptr) {
+      line = line->Next;
+      offset = 0;
+    }
+  }
+  const bool silent = ProtectionSilent;
+  ProtectionSilent = true;
+  const bool refused = parEnd ? IsProtected(par, line, offset, false) && offset < line->Length
+                              : IsProtected(par, line, offset, !InsertMode);
+  ProtectionSilent = silent;
+  return !refused;
+}
+
 namespace {
 
 // The size of a line after count characters are appended one by one: it grows by 10 places

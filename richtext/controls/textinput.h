@@ -39,6 +39,10 @@ class TRiRTFTextInput : public TRiRTFTextPaint {
   // Inserts the text at the cursor with the current attributes; a single character is laid out
   // and shown at once, longer texts wait for the caller's Reformat.
   void InputString(const std::string& text);
+  // Whether input beginning with `ch` changes the document at the cursor: protected text, a
+  // full table cell, hidden typing attributes and a read-only or busy engine take nothing.
+  // Asks silently, so that a drop can be refused before anything happens.
+  bool TakesInput(char ch);
   // The character loop; returns the repaint scope (rs...).
   int InputRun(const std::string& text);
   // Inserts an embedded object as one placeholder character; raises "No object was defined"

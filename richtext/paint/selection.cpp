@@ -187,54 +187,79 @@ bool TRiRTFTextPaint::SelectObject(std::uint16_t startTag, std::uint16_t endTag)
   return false;
 }
 
+void TRiRTFTextPaint::OrderedSelection(PTParagraph& sp, PTLine& sl, int& so, PTParagraph& ep, PTLine& el,
+                                       int& eo) const {
+  sp = SelStartPar;
+  ep = SelEndPar;
+  sl = SelStartLine;
+  el = SelEndLine;
+  so = SelStartOffset;
+  eo = SelEndOffset;
+  int startAt, endAt, ln, po, pn;
+  CountPosition(sp, sl, so, startAt, ln, po, pn);
+  CountPosition(ep, el, eo, endAt, ln, po, pn);
+  if (startAt > endAt || (startAt == endAt && SelReversed)) {
+    std::swap(sp, ep);
+    std::swap(sl, el);
+    std::swap(so, eo);
+  }
+}
+
+bool TRiRTFTextPaint::ProtectedInSelection(PTParagraph& par, PTLine& line, int& offset) const {
+  if (!HasSelection() || ProtectionOff || !Header().AttributesInUse) return false;
+  PTParagraph sp, ep;
+  PTLine sl, el;
+  int so, eo;
+  OrderedSelection(sp, sl, so, ep, el, eo);
+  auto prot = [](PTLine l, int i) {
+    return l != nullptr && l->HasAttrs() && i >= 0 && i < l->Length &&
+           (l->Attrs[static_cast<std::size_t>(i)].Extra & fxProtected);
+  };
+  // Protected text at both edges, or anywhere with ppProtectSelectedTextToo: the walk stops at
+  // the first protected character.
+  const bool edges = (prot(sl, so) || prot(el, eo - 1)) && (prot(sl, so - 1) || prot(el, eo));
+  if (!edges && !Protection.Contains(TProtectProp::ppProtectSelectedTextToo)) return false;
+  PTParagraph p = sp;
+  PTLine l = sl;
+  int i = so;
+  while (p != nullptr) {
+    const int stop = l == el ? eo : l->Length;
+    for (; i < stop; ++i)
+      if (prot(l, i)) {
+        par = p;
+        line = l;
+        offset = i;
+        return true;
+      }
+    if (l == el) break;
+    if (l->Next != nullptr) {
+      l = l->Next;
+    } else {
+      p = p->Next;
+      l = p != nullptr ? p->FirstLine : nullptr;
+    }
+    i = 0;
+  }
+  return false;
+}
+
+bool TRiRTFTextPaint::SelectionDeletable() const {
+  PTParagraph par;
+  PTLine line;
+  int offset;
+  return HasSelection() && !Busy && !ProtectedInSelection(par, line, offset);
+}
+
 bool TRiRTFTextPaint::DeleteSelection() {
   if (!HasSelection() || Busy) return false;
-  PTParagraph sp = SelStartPar, ep = SelEndPar;
-  PTLine sl = SelStartLine, el = SelEndLine;
-  int so = SelStartOffset, eo = SelEndOffset;
+  // Protected text refuses the deletion; the cursor goes to its first character.
+  if (ProtectedInSelection(CursorPar, CursorLine, CursorOffset)) return false;
   // The ends in document order, by their places: the deletion below walks from the first to
   // the last, and a wrong order would empty everything after the first.
-  {
-    int startAt, endAt, ln, po, pn;
-    CountPosition(sp, sl, so, startAt, ln, po, pn);
-    CountPosition(ep, el, eo, endAt, ln, po, pn);
-    if (startAt > endAt || (startAt == endAt && SelReversed)) {
-      std::swap(sp, ep);
-      std::swap(sl, el);
-      std::swap(so, eo);
-    }
-  }
-  // Protected text: walk the selection and stop at its first protected character.
-  if (!ProtectionOff && Header().AttributesInUse) {
-    auto prot = [](PTLine l, int i) {
-      return l != nullptr && l->HasAttrs() && i >= 0 && i < l->Length &&
-             (l->Attrs[static_cast<std::size_t>(i)].Extra & fxProtected);
-    };
-    const bool edges = (prot(sl, so) || prot(el, eo - 1)) && (prot(sl, so - 1) || prot(el, eo));
-    if (edges || Protection.Contains(TProtectProp::ppProtectSelectedTextToo)) {
-      PTParagraph p = sp;
-      PTLine l = sl;
-      int i = so;
-      while (p != nullptr) {
-        const int stop = l == el ? eo : l->Length;
-        for (; i < stop; ++i)
-          if (prot(l, i)) {
-            CursorPar = p;
-            CursorLine = l;
-            CursorOffset = i;
-            return false;
-          }
-        if (l == el) break;
-        if (l->Next != nullptr) {
-          l = l->Next;
-        } else {
-          p = p->Next;
-          l = p != nullptr ? p->FirstLine : nullptr;
-        }
-        i = 0;
-      }
-    }
-  }
+  PTParagraph sp, ep;
+  PTLine sl, el;
+  int so, eo;
+  OrderedSelection(sp, sl, so, ep, el, eo);
   {
     FlagGuard busy(Busy);
     int a, ln, startInPar, pn, endInPar;

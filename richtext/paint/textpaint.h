@@ -231,6 +231,8 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   bool SelectObject(std::uint16_t startTag, std::uint16_t endTag);
   void ClearSelection();
   bool DeleteSelection();
+  // Whether DeleteSelection would take the selection away (no protected text refuses it).
+  bool SelectionDeletable() const;
   bool SelectionLocked = false;
   void SetCharAttr(PTLine line, int index, std::uint16_t mask, const TAttr& attr) override;
   // What SetRunCharAttr remembers between the characters of one run; Valid false forgets it
@@ -268,6 +270,11 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   int LeftIndentPx(PTParagraph par, bool firstLine) const;
   int Px(int twips) const;
   void ForEachSelectedParagraph(const std::function<void(PTParagraph)>& fn);
+  // The selection's ends in document order.
+  void OrderedSelection(PTParagraph& sp, PTLine& sl, int& so, PTParagraph& ep, PTLine& el, int& eo) const;
+  // The first protected character of a selection that protected text keeps from being deleted;
+  // false when it may go.
+  bool ProtectedInSelection(PTParagraph& par, PTLine& line, int& offset) const;
   void MarkSelectionLines();
   void MoveContents(int dx, int dy);
   int ApplyFreeSpace(PTParagraph par, PTLine line, int x) const;

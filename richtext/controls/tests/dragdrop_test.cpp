@@ -254,6 +254,53 @@ TEST_F(DragBetweenControls, TheTextOfAnEditOrAMemoIsTypedAtTheDropPoint) {
   EXPECT_EQ(OtherParagraphs(), (std::vector<std::string>{"onefirst", "second two"}));
 }
 
+// A drop where no text goes (or a selection that may not leave its place) is refused before it
+// lands: the source hears no target and the editor reports no change.  Text that stops partway
+// (overwriting up to protected text) is one change with one undo step.
+TEST_F(DragBetweenControls, ADropWhereNoTextGoesIsRefusedAndReportsNoChange) {
+  TObject* target = rt;
+  edit->OnEndDrag = memo->OnEndDrag = [&](TObject*, TObject* t, int, int) { target = t; };
+  int saves = 0;
+  E().SaveForUNDO = [&] { ++saves; };
+  // The selection dropped onto itself or below the text.
+  Drag(PointOf(0, 0, 7), PointOf(0, 0, 9));
+  EXPECT_EQ(endTarget, nullptr);
+  E().SelectRange(6, 5);
+  Drag(PointOf(0, 0, 7), TPoint{60, 150});
+  EXPECT_EQ(endTarget, nullptr);
+  // "beta" protected: an edit's and a memo's text dropped into it, and into a read-only editor.
+  E().SelectRange(6, 4);
+  TAttr prot{};
+  prot.Extra = fxProtected;
+  E().SetAttr(prot, amAddStyle);
+  E().Protection = TProtectProps{TProtectProp::ppProtected, TProtectProp::ppProtectSelectedTextToo};
+  rt->Modified = false;
+  E().SelectRange(6, 5);
+  Drag(PointOf(0, 0, 7), PointOf(0, 0, 16));  // it may not leave its place
+  EXPECT_EQ(endTarget, nullptr);
+  DragBetween(edit, TPoint{5, 5}, rt, PointOf(0, 0, 8));
+  EXPECT_EQ(target, nullptr);
+  target = rt;
+  DragBetween(memo, TPoint{5, 5}, rt, PointOf(0, 0, 6));
+  EXPECT_EQ(target, nullptr);
+  rt->SetReadOnly(true);
+  target = rt;
+  DragBetween(edit, TPoint{5, 5}, rt, PointOf(0, 0, 2));
+  EXPECT_EQ(target, nullptr);
+  rt->SetReadOnly(false);
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"alpha beta gamma"}));
+  EXPECT_EQ(changes, 0);
+  EXPECT_FALSE(rt->Modified);
+  EXPECT_EQ(saves, 0);
+  rt->SetInserting(false);
+  DragBetween(edit, TPoint{5, 5}, rt, PointOf(0, 0, 4));
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"alphxybeta gamma"}));
+  EXPECT_EQ(target, rt);
+  EXPECT_EQ(changes, 1);
+  EXPECT_TRUE(rt->Modified);
+  EXPECT_EQ(saves, 1);
+}
+
 TEST_F(DragBetweenControls, AnyOtherSourceGoesToTheEventAndAnEditorSourceReachesOtherControls) {
   auto* panel = new TPanel(form);
   panel->SetParent(form);
