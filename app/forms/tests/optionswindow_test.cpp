@@ -177,5 +177,31 @@ TEST_F(OptionsWindowTest, TheCalendarButtonPutsThePickedDayIntoTheBirthDate) {
   EXPECT_EQ(form->dfDate->GetAsDayNumber(), picked) << "Cancel keeps the date";
 }
 
+// The person group is one Tab stop, its checked button: the Name field is one Tab on from it.
+// The arrows choose another person, whose button is then the group's Tab stop.
+TEST_F(OptionsWindowTest, ThePersonGroupIsOneTabStopWithTheArrowsInside) {
+  auto* form = Make();
+  form->Show();
+  Pump();
+  const auto key = [](UINT vk, bool shift = false) {
+    if (shift) InjectKeyDown(VK_SHIFT);
+    InjectKeyDown(vk, kNoCharacter);
+    Pump();
+    InjectKeyUp(vk);
+    if (shift) InjectKeyUp(VK_SHIFT);
+    Pump();
+    return TWinControl::FindControl(GetFocus());
+  };
+  form->PageControl1->SetFocus();
+  EXPECT_EQ(key(VK_TAB), form->rbPerson->Buttons(0));
+  EXPECT_EQ(key(VK_TAB), form->dfPers);
+  EXPECT_EQ(key(VK_TAB, true), form->rbPerson->Buttons(0));
+  EXPECT_EQ(key(VK_RIGHT), form->rbPerson->Buttons(1));
+  EXPECT_EQ(form->SelectedPerson(), 2);
+  EXPECT_EQ(key(VK_TAB), form->dfPers);
+  EXPECT_EQ(key(VK_TAB, true), form->rbPerson->Buttons(1));
+  EXPECT_EQ(key(VK_TAB, true), form->PageControl1);
+}
+
 }  // namespace
 }  // namespace tw::app::test
