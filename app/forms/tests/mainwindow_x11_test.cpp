@@ -144,7 +144,7 @@ TEST_F(MainWindowX11Test, TheFloatingDateBarIsReachedAndUsedByKeyboard) {
   EXPECT_EQ(field.GetAsDayNumber(), entry::DMYToDayNumber(4, 3, 1815, 0));
   // Closed either way, the calendar hands the keys straight back to the bar: were they dropped
   // to the root window, the window manager would give them to the main window.
-  wm->WatchRootFocus();
+  wm->FocusFellToRoot();
   for (KeySym close : {XK_Escape, XK_Return}) {
     SCOPED_TRACE(XKeysymToString(close));
     bool shown = false;

@@ -184,20 +184,13 @@ class WindowManagerDisplay {
     XSync(x_, False);
     return result == AlreadyGrabbed;
   }
-  // From now on this connection hears where the input focus goes on the root window.
-  void WatchRootFocus() {
+  // Whether the input focus fell to the root window since the last call (the first call starts
+  // the watch): the window manager then hands it to a window of its own choice.
+  bool FocusFellToRoot() {
     XSelectInput(x_, DefaultRootWindow(x_), FocusChangeMask);
     XSync(x_, False);
-  }
-  // True when the input focus fell to the root window (or to none) since the last call: the
-  // window manager then gives it to a window of its own choice.
-  bool FocusFellToRoot() {
-    XSync(x_, False);
     bool fell = false;
-    XEvent e;
-    while (XCheckWindowEvent(x_, DefaultRootWindow(x_), FocusChangeMask, &e))
-      fell = fell || (e.type == FocusIn && (e.xfocus.detail == NotifyInferior || e.xfocus.detail == NotifyPointerRoot ||
-                                            e.xfocus.detail == NotifyDetailNone));
+    for (XEvent e; XCheckWindowEvent(x_, DefaultRootWindow(x_), FocusChangeMask, &e);) fell = fell || e.type == FocusIn;
     return fell;
   }
   ::Window FocusedWindow() {
