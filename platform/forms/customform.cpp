@@ -319,8 +319,10 @@ void TCustomForm::WMActivate(TMessage& msg) {
     const bool was = active_;
     active_ = true;
     Screen()->SetActiveForm(this);
-    SetWindowFocus();
+    // OnActivate runs before the active control is entered, so that what it puts into a field
+    // is there when the field takes the keyboard (and selects its text as AutoSelect says).
     if (!was) Activate();
+    SetWindowFocus();
   } else if (active_) {
     active_ = false;
     Deactivate();

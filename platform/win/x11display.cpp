@@ -242,6 +242,7 @@ class X11Display final : public DisplayBackend {
     auto it = wins_.find(h);
     if (it == wins_.end()) return;
     if (keyboardHolder_ == h) ReleaseKeyboard();
+    GiveBackFocus(h, it->second);
     byX_.erase(it->second.xw);
     DestroyX(it->second);
     wins_.erase(it);
@@ -258,6 +259,7 @@ class X11Display final : public DisplayBackend {
       x.dirty = Bounds(0, 0, x.width, x.height);
     } else if (!visible && x.mapped) {
       if (keyboardHolder_ == h) ReleaseKeyboard();
+      GiveBackFocus(h, x);
       if (IsIconic(h) && !x.overrideRedirect) XIconifyWindow(dpy_, x.xw, screen_);
       else XUnmapWindow(dpy_, x.xw);
     }
@@ -522,12 +524,42 @@ class X11Display final : public DisplayBackend {
     XRaiseWindow(dpy_, x.xw);
     XWindowAttributes attrs;
     if (!XGetWindowAttributes(dpy_, x.xw, &attrs) || attrs.map_state != IsViewable) return;
+    ::Window from = 0;
+    int revert = 0;
+    XGetInputFocus(dpy_, &from, &revert);
+    if (from != x.xw) {
+      focusTaker_ = h;
+      focusFrom_ = WindowOf(from) != 0 ? from : 0;
+    }
     XSetInputFocus(dpy_, x.xw, RevertToParent, CurrentTime);
     if (keyboardHolder_ == h) return;
     // Every key is reported to the pop-up, also while the pointer rests on another window of
     // the program (a blocked one, which would drop it).
     if (XGrabKeyboard(dpy_, x.xw, False, GrabModeAsync, GrabModeAsync, CurrentTime) == GrabSuccess) keyboardHolder_ = h;
     XFlush(dpy_);
+  }
+  // A pop-up that goes while it has the input focus first gives the focus back to the window of
+  // the program it took it from (else to its owner).  Unmapped with the focus, it would drop the
+  // focus to the root window, and the window manager would give it to a window of its own
+  // choice (openbox: the main window, never a floating tool bar) at the same time as the
+  // program gives it to the window it activates: whichever came last would have the keys.
+  void GiveBackFocus(HWND h, const XWin& x) {
+    if (focusTaker_ != h) return;
+    focusTaker_ = 0;
+    const ::Window from = focusFrom_;
+    focusFrom_ = 0;
+    ::Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(dpy_, &focus, &revert);
+    if (focus != x.xw) return;  // the keys went elsewhere meanwhile
+    for (HWND target : {WindowOf(from), GetWindow(h, GW_OWNER)}) {
+      auto it = wins_.find(target);
+      if (target == 0 || target == h || it == wins_.end() || !it->second.mapped) continue;
+      XWindowAttributes attrs;
+      if (!XGetWindowAttributes(dpy_, it->second.xw, &attrs) || attrs.map_state != IsViewable) continue;
+      XSetInputFocus(dpy_, it->second.xw, RevertToParent, CurrentTime);
+      return;
+    }
   }
   void ReleaseKeyboard() {
     keyboardHolder_ = 0;
@@ -925,6 +957,8 @@ class X11Display final : public DisplayBackend {
   HWND applyingConfigure_ = 0;
   HWND focusingFromX_ = 0;
   HWND keyboardHolder_ = 0;  // the pop-up that grabbed the keyboard
+  HWND focusTaker_ = 0;      // the pop-up that took the input focus ...
+  ::Window focusFrom_ = 0;   // ... from this window of the program
   unsigned lastButton_ = 0;
   // The virtual key each keycode was last pressed as.
   std::array<UINT, 256> pressedAs_{};

@@ -5,6 +5,7 @@ object frmMain: TfrmMain
   ClientHeight = 440
   ClientWidth = 660
   HelpContext = 1
+  ActiveControl = rtext
   KeyPreview = True
   Menu = MainMenu
   OnCreate = FormCreate

@@ -17,6 +17,7 @@
 #include "platform/forms/dialogs/dialoghelp.h"
 #include "platform/gfx/font.h"
 #include "platform/sys/singleinstance.h"
+#include "richtext/controls/pageprop.h"
 #include "richtext/controls/richtext.h"
 #include "entry/date/dayarith.h"
 #include "entry/fkcalendar.h"
@@ -296,6 +297,29 @@ TEST_F(MainWindowTest, AListMadeAgainKeepsTheKeyboardWhereTheUserLeftIt) {
   main->dfTransDate->SetFocus();
   main->TimerRecalcTimer(main->TimerRecalc);
   EXPECT_TRUE(main->dfTransDate->Focused());
+}
+
+// The list has the keyboard when the window shows (maximised too): Down scrolls it and leaves
+// the transit date alone.  After the options window and the page setup it has it again.
+TEST_F(MainWindowTest, TheListHasTheKeyboardAtTheStartAndAfterEveryDialog) {
+  MakePerson(1, "Bob Stone");
+  main->SetWindowState(TWindowState::wsMaximized);
+  main->Show();
+  Pump();
+  const entry::DayNumber day = main->dfTransDate->GetAsDayNumber();
+  InjectKey(VK_DOWN, kNoCharacter);
+  Pump();
+  EXPECT_EQ(main->dfTransDate->GetAsDayNumber(), day) << "Down changed the transit date";
+  options->OnShow = [&](TObject*) { options->SetModalResult(mrOk); };
+  main->mnuOptionsClick(nullptr);
+  EXPECT_TRUE(main->rtext->Focused()) << "after the options window";
+  Application()->OnIdle = [&](TObject*, bool& done) {
+    if (auto* page = main->RiPagePropDlg1->Window()) page->SetModalResult(mrCancel);
+    done = false;
+  };
+  main->mnuPageSetupClick(nullptr);
+  Application()->OnIdle = nullptr;
+  EXPECT_TRUE(main->rtext->Focused()) << "after the page setup";
 }
 
 TEST_F(MainWindowTest, TheSplashPictureShowsUntilTheWindowIsShown) {

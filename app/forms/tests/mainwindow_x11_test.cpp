@@ -142,12 +142,20 @@ TEST_F(MainWindowX11Test, TheFloatingDateBarIsReachedAndUsedByKeyboard) {
   EXPECT_TRUE(PumpUntil([&] { return main->ListsStarted == lists + 1 && GetFocus() == main->dfTransBtn->Handle(); }))
       << "the typed date made no list or the focus did not move on to the button";
   EXPECT_EQ(field.GetAsDayNumber(), entry::DMYToDayNumber(4, 3, 1815, 0));
-  bool shown = false;
-  cal->OnShow = [&](TObject*) { Soon([&] { shown = true, wm->PressKey(XK_Escape); }); };
-  wm->PressKey(XK_space);
-  EXPECT_TRUE(PumpUntil([&] { return shown && !IsWindowVisible(cal->Handle()); })) << "Space opened no calendar";
-  cal->OnShow = nullptr;
-  EXPECT_TRUE(PumpUntil([&] { return wm->FocusedWindow() == X(floating); })) << "the keys did not come back";
+  // Closed either way, the calendar hands the keys straight back to the bar: were they dropped
+  // to the root window, the window manager would give them to the main window.
+  wm->FocusFellToRoot();
+  for (KeySym close : {XK_Escape, XK_Return}) {
+    SCOPED_TRACE(XKeysymToString(close));
+    bool shown = false;
+    cal->OnShow = [&](TObject*) { Soon([&] { shown = true, wm->PressKey(close); }); };
+    wm->PressKey(XK_space);
+    EXPECT_TRUE(PumpUntil([&] { return shown && !IsWindowVisible(cal->Handle()); })) << "Space opened no calendar";
+    cal->OnShow = nullptr;
+    EXPECT_TRUE(PumpUntil([&] { return wm->FocusedWindow() == X(floating) && GetFocus() == main->dfTransBtn->Handle(); }))
+        << "the keys did not come back";
+    EXPECT_FALSE(wm->FocusFellToRoot()) << "the keys went by the root window";
+  }
   // To the main window and back: the bar's button has the keys again; Shift+Tab, an arrow.
   AltTab();
   ASSERT_TRUE(PumpUntil([&] { return wm->FocusedWindow() == X(main->Handle()); }));

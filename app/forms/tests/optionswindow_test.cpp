@@ -177,5 +177,19 @@ TEST_F(OptionsWindowTest, TheCalendarButtonPutsThePickedDayIntoTheBirthDate) {
   EXPECT_EQ(form->dfDate->GetAsDayNumber(), picked) << "Cancel keeps the date";
 }
 
+// The person group is one Tab stop, its checked button: the Name field is one Tab on from it.
+TEST_F(OptionsWindowTest, ThePersonGroupIsOneTabStop) {
+  auto* form = Make();
+  form->Show();
+  form->PageControl1->SetFocus();
+  const auto tab = [] {
+    InjectKey(VK_TAB, kNoCharacter);
+    Pump();
+    return TWinControl::FindControl(GetFocus());
+  };
+  EXPECT_EQ(tab(), form->rbPerson->Buttons(0));
+  EXPECT_EQ(tab(), form->dfPers);
+}
+
 }  // namespace
 }  // namespace tw::app::test

@@ -184,6 +184,15 @@ class WindowManagerDisplay {
     XSync(x_, False);
     return result == AlreadyGrabbed;
   }
+  // Whether the input focus fell to the root window since the last call (the first call starts
+  // the watch): the window manager then hands it to a window of its own choice.
+  bool FocusFellToRoot() {
+    XSelectInput(x_, DefaultRootWindow(x_), FocusChangeMask);
+    XSync(x_, False);
+    bool fell = false;
+    for (XEvent e; XCheckWindowEvent(x_, DefaultRootWindow(x_), FocusChangeMask, &e);) fell = fell || e.type == FocusIn;
+    return fell;
+  }
   ::Window FocusedWindow() {
     ::Window focus = 0;
     int revert = 0;

@@ -294,7 +294,6 @@ TRadioButton::TRadioButton(TComponent* owner) : TCustomCheckBox(owner) { SetBoun
 void TRadioButton::SetChecked(bool v) {
   if (v == checked_) return;
   checked_ = v;
-  SetTabStop(v);
   Invalidate();
   if (v && Parent() != nullptr) {
     for (int i = 0; i < Parent()->ControlCount(); ++i) {
@@ -302,7 +301,32 @@ void TRadioButton::SetChecked(bool v) {
       if (other != nullptr && other != this) other->SetChecked(false);
     }
   }
+  UpdateGroupTabStop(Parent());
   if (v && !settingChecked_ && !ComponentState().Contains(TComponentStateFlag::csLoading)) TCustomCheckBox::Click();
+}
+
+void TRadioButton::SetParent(TWinControl* parent) {
+  TWinControl* old = Parent();
+  TCustomCheckBox::SetParent(parent);
+  if (Parent() == old) return;
+  UpdateGroupTabStop(old);
+  UpdateGroupTabStop(Parent());
+}
+
+void TRadioButton::UpdateGroupTabStop(TWinControl* parent) {
+  if (parent == nullptr) return;
+  std::vector<TWinControl*> order;
+  parent->GetTabOrderList(order);
+  std::vector<TRadioButton*> group;
+  TRadioButton* stop = nullptr;
+  for (TWinControl* c : order) {
+    auto* button = c->Parent() == parent ? dynamic_cast<TRadioButton*>(c) : nullptr;
+    if (button == nullptr) continue;
+    group.push_back(button);
+    if (button->checked_ && stop == nullptr) stop = button;
+  }
+  if (stop == nullptr && !group.empty()) stop = group.front();
+  for (TRadioButton* button : group) button->SetTabStop(button == stop);
 }
 
 void TRadioButton::Toggle() {

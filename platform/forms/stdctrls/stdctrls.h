@@ -353,6 +353,7 @@ class TRadioButton : public TCustomCheckBox {
   // Checking one unchecks the other radio buttons of the same parent.
   void SetChecked(bool v);
   void Click() override;
+  void SetParent(TWinControl* parent) override;
 
  protected:
   TRect PaintBox(TCanvas* canvas, TRect box) override;
@@ -361,6 +362,9 @@ class TRadioButton : public TCustomCheckBox {
   void DoEnter() override;
 
  private:
+  // The radio buttons of one parent are one group with one Tab stop: the checked button, else
+  // the first in the Tab order (the arrows move within the group).
+  static void UpdateGroupTabStop(TWinControl* parent);
   bool checked_ = false;
   bool settingChecked_ = false;
 };

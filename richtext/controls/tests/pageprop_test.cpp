@@ -122,6 +122,12 @@ TEST_F(PageDialog, ShowsTheDocumentPageInInchesAndAppliesTypedCentimetres) {
   EXPECT_EQ(unit, "Cm");
 }
 
+// The window opens on the paper width with its text selected: what the user types replaces it.
+TEST_F(PageDialog, OpensOnTheWidthWithItsTextSelected) {
+  EXPECT_TRUE(Run({[&] { InjectText("8.27"); }, [&] { InjectKey(VK_RETURN); }}));
+  EXPECT_EQ(E().Header().Layout.PageWidth, 11909);
+}
+
 // In German the window speaks German, its units among it, while the unit kept between uses
 // stays the same unit whatever the language.
 TEST_F(PageDialog, SpeaksTheProgramsLanguageWithTheSameUnits) {

@@ -345,6 +345,7 @@ TEST_F(StdCtrlsTest, ArrowKeysMoveTheChoiceAmongRadioButtons) {
   auto* b = new TRadioButton(form);
   b->SetParent(group);
   b->SetTop(40);
+  EXPECT_FALSE(b->TabStop()) << "one Tab stop per group, the first while none is checked";
   a->SetChecked(true);
   EXPECT_TRUE(a->TabStop());
   Focus(a);
