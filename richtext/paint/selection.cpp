@@ -35,6 +35,17 @@ bool LineBefore(PTParagraph par, PTLine a, PTLine b) {
   return false;
 }
 
+// The line after `l` in document order: the next line of its paragraph, else the first line of
+// the next paragraph (both nil at the end of the document).
+void StepToNextLine(PTParagraph& p, PTLine& l) {
+  if (l->Next != nullptr) {
+    l = l->Next;
+  } else {
+    p = p->Next;
+    l = p != nullptr ? p->FirstLine : nullptr;
+  }
+}
+
 }  // namespace
 
 void TRiRTFTextPaint::ClearSelection() {
@@ -232,12 +243,7 @@ bool TRiRTFTextPaint::ProtectedInSelection(PTParagraph& par, PTLine& line, int& 
         return true;
       }
     if (l == el) break;
-    if (l->Next != nullptr) {
-      l = l->Next;
-    } else {
-      p = p->Next;
-      l = p != nullptr ? p->FirstLine : nullptr;
-    }
+    StepToNextLine(p, l);
     i = 0;
   }
   return false;
@@ -417,12 +423,7 @@ void TRiRTFTextPaint::SetAttr(const TAttr& attr, std::uint16_t mask) {
       for (; i < stop; ++i) SetCharAttr(l, i, mask, attr);
       p->LayoutFlags |= lyNeedsBreak;
       if (l == el) break;
-      if (l->Next != nullptr) {
-        l = l->Next;
-      } else {
-        p = p->Next;
-        l = p != nullptr ? p->FirstLine : nullptr;
-      }
+      StepToNextLine(p, l);
       i = 0;
     }
     MeasureAll();
