@@ -30,6 +30,7 @@ void OpenHandle(TqnFileInfo* File, bool ReadWrite, bool Shared, bool Create, boo
   File->Shared = Shared;
   File->WriteThrough = WriteThrough;
   File->Position = 0;
+  File->KeyKnown = File->Routines->Identity(h, File->Key) == 0;
 }
 
 }  // namespace
@@ -79,6 +80,12 @@ bool QNIsFileOpen(const TqnFileInfo* File) {
   return File != nullptr && File->Signature == kQnFileInfoSignature && File->Handle != kQnNoHandle;
 }
 
+bool QNFileAtItsPath(const TqnFileInfo* File) {
+  TqnFileKey there;
+  return QNIsFileOpen(File) && File->KeyKnown && File->Routines->IdentityOf(File->Name, there) == 0 &&
+         there == File->Key;
+}
+
 void QNFlushFile(TqnFileInfo* File) {
   Check(File, true);
   const int e = File->Routines->Flush(File->Handle);
@@ -91,6 +98,7 @@ void QNReopenFile(TqnFileInfo* File) {
   const int e = File->Routines->Open(File->Name, File->ReadWrite, File->Shared, false, File->WriteThrough, h);
   if (e != 0) QNStorageError(qnerrFileOpen, {File->Name, e});
   File->Handle = h;
+  File->KeyKnown = File->Routines->Identity(h, File->Key) == 0;
 }
 
 void QNPositionFile(TqnFileInfo* File, std::int64_t Offset) {

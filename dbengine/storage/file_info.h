@@ -34,6 +34,9 @@ struct TqnFileInfo {
   bool Encrypted = false;
   std::int64_t Position = 0;
   TqnFileRoutines* Routines = nullptr;  // the table installed when the record was made
+  // What the open file is (device and inode), whatever names it: known from its opening on.
+  TqnFileKey Key;
+  bool KeyKnown = false;
   TqnBlockHint IndexHeaderHint;  // the page of the index header block, as last found
   TqnBlockHint DataBlockHint;    // the page of the data block a record was last read from
 };
@@ -51,6 +54,9 @@ void QNOpenFile(TqnFileInfo* File, bool ReadWrite, bool Shared, bool Create, boo
 void QNOpenFileAsItStands(TqnFileInfo* File);
 void QNCloseFile(TqnFileInfo* File);
 bool QNIsFileOpen(const TqnFileInfo* File);
+// Whether the file's name still leads to the open file: false once its folder (or the file) has
+// been renamed or removed, when the name may lead to another file or to none.
+bool QNFileAtItsPath(const TqnFileInfo* File);
 void QNFlushFile(TqnFileInfo* File);
 // Closes and opens again with the stored options, never creating.
 void QNReopenFile(TqnFileInfo* File);
