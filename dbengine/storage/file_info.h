@@ -34,11 +34,11 @@ struct TqnFileInfo {
   bool Encrypted = false;
   std::int64_t Position = 0;
   TqnFileRoutines* Routines = nullptr;  // the table installed when the record was made
+  TqnBlockHint IndexHeaderHint;  // the page of the index header block, as last found
+  TqnBlockHint DataBlockHint;    // the page of the data block a record was last read from
   // What the open file is (device and inode), whatever names it: known from its opening on.
   TqnFileKey Key;
   bool KeyKnown = false;
-  TqnBlockHint IndexHeaderHint;  // the page of the index header block, as last found
-  TqnBlockHint DataBlockHint;    // the page of the data block a record was last read from
 };
 
 // A record for Path + "." + Extension (Path alone when Extension is empty), closed.
