@@ -7,6 +7,7 @@
 #include <exception>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <vector>
 
 #include <strings.h>
@@ -643,11 +644,12 @@ void RecoverJournalsIn(const std::string& folder, const std::string& TableFile, 
     // The journal's images name files of this folder, whatever path their writer reached it by:
     // the table is refused when one of them is its file (or when that cannot be told).
     bool names_table = rc == TqnRecovery::Corrupt;
-    const std::string mine = QNResolveFileName(table);
+    std::set<std::string> bases;
     for (const auto& list : p.images)
-      for (const Image& im : list)
-        names_table = names_table ||
-                      QNResolveFileName((folder == "/" ? std::string() : folder) + "/" + BaseName(im.path)) == mine;
+      for (const Image& im : list) bases.insert(BaseName(im.path));
+    const std::string mine = QNResolveFileName(table);
+    for (const std::string& base : bases)
+      names_table = names_table || QNResolveFileName((folder == "/" ? std::string() : folder) + "/" + base) == mine;
     if (!names_table) continue;
     if (rc == TqnRecovery::Corrupt) QNStorageError(qnerrNotQuarnelFile, {journal});
     QNStorageError(qnerrFileOpen, {TableFile, kQnSharingViolation});
