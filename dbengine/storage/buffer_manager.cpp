@@ -653,12 +653,11 @@ void TqnBufferManager::RemoveFile(TqnFileInfo* File) {
     std::erase_if(t->Appended, [File](const auto& a) { return a.first == File; });
   }
   // The folder's spare commit journal goes with the last file of the folder that is cached.
-  if (spareJournals_.empty()) return;
-  const std::string folder = FolderOf(QNJournalPath(File->Name));
-  auto spare = spareJournals_.find(folder);
+  if (spareJournals_.empty() || !File->FolderKnown) return;
+  auto spare = spareJournals_.find(File->FolderKey);
   if (spare == spareJournals_.end()) return;
   for (const auto& [f, p] : headerPages_)
-    if (FolderOf(QNJournalPath(f->Name)) == folder) return;
+    if (f->FolderKnown && f->FolderKey == File->FolderKey) return;
   try {
     spare->second->Discard();
   } catch (...) {
@@ -902,19 +901,15 @@ std::string TqnBufferManager::CommitJournalName(std::uint32_t TransId, const std
 
 std::unique_ptr<TqnJournal> TqnBufferManager::TakeCommitJournal(TqnTransactionItem& T,
                                                                  const std::vector<TqnbmRAMPage*>& Pages) {
-  auto spare = spareJournals_.find(FolderOf(QNJournalPath(Pages.front()->File->Name)));
-  if (spare != spareJournals_.end()) {
+  // Kept open since an earlier commit in the very directory of these files, wherever that lies
+  // now: it is taken without a look at any path.
+  const TqnFileInfo* file = Pages.front()->File;
+  if (auto spare = spareJournals_.find(file->FolderKey); file->FolderKnown && spare != spareJournals_.end()) {
     std::unique_ptr<TqnJournal> j = std::move(spare->second);
     spareJournals_.erase(spare);
-    // Kept open since an earlier commit under that folder's path: it serves while it lies in
-    // the folder of these files, both still at the path (no other folder made there since).
-    if (j->AtItsPath() && QNFileAtItsPath(Pages.front()->File)) return j;
-    try {
-      j->Discard();
-    } catch (...) {
-    }
+    return j;
   }
-  CheckFolder(T, Pages.front()->File);
+  CheckFolder(T, file);
   // Nothing relies on the journal before its records are flushed (MarkComplete does that, and
   // makes its name durable): it is made without a flush of its own.
   return std::make_unique<TqnJournal>(CommitJournalName(T.Id, Pages), *routines_, false);
@@ -940,7 +935,16 @@ void TqnBufferManager::EndCommitJournal(TqnTransactionItem& T) {
   // The tables are written and flushed: state 0 makes the journal's after-images inert, and
   // that is flushed before anything else can change the tables.
   T.Journal->Reset();
-  std::unique_ptr<TqnJournal>& slot = spareJournals_[FolderOf(QNJournalPath(T.Journal->Name()))];
+  TqnFileKey folder;
+  if (!T.Journal->Folder(folder)) {
+    try {
+      T.Journal->Discard();
+    } catch (...) {
+    }
+    T.Journal.reset();
+    return;
+  }
+  std::unique_ptr<TqnJournal>& slot = spareJournals_[folder];
   if (slot) {
     try {
       slot->Discard();

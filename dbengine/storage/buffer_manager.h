@@ -340,9 +340,10 @@ class TqnBufferManager : public TObject {
   std::set<TqnFileInfo*> knownFiles_;
   std::vector<TqnbmRAMPage*> recycled_;
   std::map<std::uint32_t, std::unique_ptr<TqnTransactionItem>> transactions_;
-  // Commit journals kept open between the commits of normal transactions, by folder: reusing
-  // one spares the creation and deletion of a file, and the folder syncs they need, per commit.
-  std::map<std::string, std::unique_ptr<TqnJournal>> spareJournals_;
+  // Commit journals kept open between the commits of normal transactions, by the directory
+  // they lie in: reusing one spares the creation and deletion of a file, and the folder syncs
+  // they need, per commit.
+  std::map<TqnFileKey, std::unique_ptr<TqnJournal>> spareJournals_;
   // A held journal stays open: it is read, marked spent and deleted through its own handle, and
   // its images go to its files through theirs, wherever their folder has gone since.
   struct THeldJournal {

@@ -36,9 +36,13 @@ struct TqnFileInfo {
   TqnFileRoutines* Routines = nullptr;  // the table installed when the record was made
   TqnBlockHint IndexHeaderHint;  // the page of the index header block, as last found
   TqnBlockHint DataBlockHint;    // the page of the data block a record was last read from
-  // What the open file is (device and inode), whatever names it: known from its opening on.
+  // What the open file is (device and inode), whatever names it, and the directory it lies in
+  // (the one its name led to when it was opened: a file stays in its directory when that is
+  // renamed); known from its opening on.
   TqnFileKey Key;
+  TqnFileKey FolderKey;
   bool KeyKnown = false;
+  bool FolderKnown = false;
 };
 
 // A record for Path + "." + Extension (Path alone when Extension is empty), closed.

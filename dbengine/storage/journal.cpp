@@ -503,6 +503,11 @@ void TqnJournal::Retire() {
 
 bool TqnJournal::AtItsPath() const { return QNFileAtItsPath(file_); }
 
+bool TqnJournal::Folder(TqnFileKey& Key) const {
+  Key = file_->FolderKey;
+  return file_->FolderKnown;
+}
+
 bool TqnJournal::NamedFiles(std::vector<std::string>& Paths) {
   Paths.clear();
   if (!QNIsFileOpen(file_)) return false;

@@ -91,6 +91,8 @@ class TqnJournal {
   void Retire();
   // Whether the journal's name still leads to it (its folder has not left its path).
   bool AtItsPath() const;
+  // The directory the journal lies in; false when that is not known.
+  bool Folder(TqnFileKey& Key) const;
   // What recovering the journal would write, read through its handle (see
   // QNRecoverJournal); false when it cannot be read or is complete but damaged.
   bool ImagesToApply(std::vector<TqnJournalImage>& Images);
