@@ -665,7 +665,7 @@ void TqnBufferManager::RemoveFile(TqnFileInfo* File) {
   spareJournals_.erase(spare);
 }
 
-void TqnBufferManager::Hold(TqnTransactionItem& T) {
+std::uint64_t TqnBufferManager::Hold(TqnTransactionItem& T) {
   auto h = std::make_unique<THeldJournal>();
   h->Journal = std::move(T.Journal);
   // The files its images can name: those the transaction changed, and every file of the
@@ -686,31 +686,33 @@ void TqnBufferManager::Hold(TqnTransactionItem& T) {
   for (const std::string& n : named) bases.insert(BaseName(n));
   for (const auto& [base, target] : h->Targets)
     if (!read || bases.count(base) != 0) h->Files.insert(target.Key);
-  held_.push_back(std::move(h));
+  held_[++heldCount_] = std::move(h);
+  return heldCount_;
 }
 
 void TqnBufferManager::CheckHeld(TqnFileInfo* File) {
   if (!File->KeyKnown) return;
-  for (std::size_t i = 0; i < held_.size();) {
-    if (held_[i]->Files.count(File->Key) == 0) {
-      ++i;
+  for (auto it = held_.begin(); it != held_.end();) {
+    if (it->second->Files.count(File->Key) == 0) {
+      ++it;
       continue;
     }
     // Space may have come back: the recovery is tried again (through this record too), and
     // until it succeeds nobody reads or writes the files it would put right.
     knownFiles_.insert(File);
-    if (!ReleaseHeld(i)) QNStorageError(qnerrFileOpen, {File->Name, kQnSharingViolation});
+    const std::uint64_t key = (it++)->first;
+    if (!ReleaseHeld(key)) QNStorageError(qnerrFileOpen, {File->Name, kQnSharingViolation});
   }
 }
 
-bool TqnBufferManager::ReleaseHeld(std::size_t At) {
-  THeldJournal& h = *held_[At];
+bool TqnBufferManager::ReleaseHeld(std::uint64_t Key) {
+  THeldJournal& h = *held_.at(Key);
   if (!RecoverHeld(h)) return false;
   // What the cache still holds of those files may predate the recovery (blocks written early
   // and then rolled back stay cached, clean).
   for (auto& p : all_)
     if (p->File != nullptr && !p->Dirty && p->File->KeyKnown && h.Files.count(p->File->Key) != 0) Unassign(p.get());
-  held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(At));
+  held_.erase(Key);
   return true;
 }
 
@@ -1187,10 +1189,10 @@ bool TqnBufferManager::Rollback(std::uint32_t TransId) {
     // flush).  Failing that, the journal is held: its files wait for it, and the next open
     // replays it.  The replay goes through the handles of the journal and of the files.
     const std::string name = t->Journal->Name();
-    Hold(*t);
+    const std::uint64_t held = Hold(*t);
     DropPages(TransId);
     transactions_.erase(TransId);
-    if (!ReleaseHeld(held_.size() - 1)) QNStorageError(qnerrFileWrite, {name, EIO});
+    if (!ReleaseHeld(held)) QNStorageError(qnerrFileWrite, {name, EIO});
     return true;
   }
   if (t->Journal && (t->ChangesWritten || !t->Journal->Spend())) {
@@ -1203,10 +1205,10 @@ bool TqnBufferManager::Rollback(std::uint32_t TransId) {
     // transaction ends; blocks that could not be put back are answered with the error.
     const bool written = t->ChangesWritten;
     const std::string name = t->Journal->Name();
-    Hold(*t);
+    const std::uint64_t held = Hold(*t);
     DropPages(TransId);
     transactions_.erase(TransId);
-    if (!ReleaseHeld(held_.size() - 1) && written) QNStorageError(qnerrFileWrite, {name, EIO});
+    if (!ReleaseHeld(held) && written) QNStorageError(qnerrFileWrite, {name, EIO});
     return false;
   }
   DropPages(TransId);

@@ -315,12 +315,12 @@ class TqnBufferManager : public TObject {
   std::string CommitJournalName(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages) const;
   std::unique_ptr<TqnJournal> TakeCommitJournal(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages);
   void EndCommitJournal(TqnTransactionItem& T);
-  // Takes T's journal into the held journals, with the files T changed; the last of held_.
-  void Hold(TqnTransactionItem& T);
+  // Takes T's journal into the held journals, with the files T changed; its key in held_.
+  std::uint64_t Hold(TqnTransactionItem& T);
   void CheckHeld(TqnFileInfo* File);
-  // Recovers held journal At and, when that succeeds, drops the cached pages of its files and
+  // Recovers held journal Key and, when that succeeds, drops the cached pages of its files and
   // lets it go; false while it still fails.
-  bool ReleaseHeld(std::size_t At);
+  bool ReleaseHeld(std::uint64_t Key);
 
   mutable TqnPadLock lock_;
   TqnFileRoutines* routines_;
@@ -358,7 +358,7 @@ class TqnBufferManager : public TObject {
     std::set<TqnFileKey> Files;  // what it keeps shut
   };
   bool RecoverHeld(THeldJournal& H);
-  std::vector<std::unique_ptr<THeldJournal>> held_;
+  std::map<std::uint64_t, std::unique_ptr<THeldJournal>> held_;  // in the order they were held
   mutable TqnbmRAMPage* lastHeader_ = nullptr;  // the header page found last (freed: nullptr)
   std::vector<std::uint8_t> scratch_;  // bytes read from a file by ReadBlockParts and ReadOnward
   std::vector<TqnIoPiece> run_;        // blocks that follow each other, written in one write
@@ -390,6 +390,7 @@ class TqnBufferManager : public TObject {
   // freed may name freed memory.
   std::uint64_t freedPages_ = 0;
   int peakPages_ = 0;
+  std::uint64_t heldCount_ = 0;  // journals held so far: the key of the next one
 };
 
 }  // namespace tw::dbengine
