@@ -295,7 +295,9 @@ DBIResult TQNClientDatabase::EndTran(std::uint32_t, std::uint32_t EndType) {
   PutU32(request, 0, static_cast<std::uint32_t>(FTranId));
   request[4] = EndType == 2 ? 0 : 1;
   DBIResult r = Request(1025, request, sizeof request, false, nullptr, 0);
-  if (r == DBIERR_NONE) {
+  // A rollback ends the transaction whatever it answers (an error says that what the
+  // transaction wrote early could not be put back yet); a commit that failed stays open.
+  if (r == DBIERR_NONE || EndType == 2) {
     FTranState = 0;
     FTranId = -1;
   }

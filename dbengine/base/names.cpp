@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 
 #include "platform/rtl/files.h"
 
@@ -101,6 +103,12 @@ std::string QNResolveFolder(std::string_view Path) {
   std::string p = QNExpandUNCFileName(Path);
   while (p.size() > 1 && QNIsPathDelim(p.back())) p.pop_back();
   return tw::ResolvePath(p);
+}
+
+std::string QNRealFolder(std::string_view Path) {
+  const std::string resolved = QNResolveFolder(Path);
+  char real[PATH_MAX];
+  return ::realpath(resolved.c_str(), real) != nullptr ? std::string(real) : resolved;
 }
 
 bool QNDirectoryKeyOf(std::string_view Path, TqnFileKey& Key) {

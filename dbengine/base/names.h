@@ -39,6 +39,9 @@ std::string QNExpandUNCFileName(std::string_view Name);
 // the spelling given does not exist (as the engine's existence checks find it), without
 // trailing separators (the root stays "/").
 std::string QNResolveFolder(std::string_view Path);
+// QNResolveFolder with every symbolic link, "." and ".." resolved: the one spelling of the
+// directory Path names now (QNResolveFolder when it names none).
+std::string QNRealFolder(std::string_view Path);
 // What one file or directory is, however it is spelled (another case, a symbolic link,
 // separators): its device and inode.
 struct TqnFileKey {

@@ -193,7 +193,7 @@ bool TqnServerConfiguration::AddKeyProc(std::string_view Path, std::string_view 
 
 TqnSrFolder::TqnSrFolder(std::string_view Path)
     : FIsDirectory(QNDirectoryKeyOf(Path, FDirectory)),
-      FPath(QNShStrAlloc(TqnPath(QNResolveFolder(Path)).View())) {
+      FPath(QNShStrAlloc(TqnPath(QNRealFolder(Path)).View())) {
   FKey = FolderMatchKey(QNResolveFolder(Path), FIsDirectory ? &FDirectory : nullptr);
   FPathHash = ElfHashShortString(FKey);
 }
@@ -214,9 +214,14 @@ TqnSrFolder* TqnSrFolderList::AddFolder(std::string_view Path) {
   TqnPadLockGuard g(FList.PadLock());
   const int i = IndexOfPath(Path);
   TqnSrFolder* f = i >= 0 ? FList.ItemAs<TqnSrFolder>(i) : nullptr;
+  TqnFileKey there;
   if (f == nullptr) {
     f = new TqnSrFolder(Path);
     FList.Insert(f);
+  } else if (f->FIsDirectory && !(QNDirectoryKeyOf(f->Path(), there) && there == f->FDirectory)) {
+    // Renamed while in use, and named by its new path: that is its path from here on.
+    QNShStrFree(f->FPath);
+    f->FPath = QNShStrAlloc(TqnPath(QNRealFolder(Path)).View());
   }
   f->IncRefCount();
   return f;

@@ -214,13 +214,15 @@ class TqnServerConfiguration : public TqnObject {
 };
 
 // A folder in use by open databases, shared and counted.  Its id is a registry id.  A folder is
-// a directory: every spelling of the directory (case, links, separators) names the same folder.
+// a directory: every spelling of the directory (case, links, separators) names the same folder,
+// and it is reached by one path, the directory's own with every link resolved.
 class TqnSrFolder : public TqnSelfListItem {
   TW_CLASS(TqnSrFolder, TqnSelfListItem)
  public:
   explicit TqnSrFolder(std::string_view Path);
   ~TqnSrFolder() override;
-  // The directory's spelling when it was first named, found as the file routines find names.
+  // The directory's path, its links resolved, as it was first named, or as it was named last
+  // after it had left that path (renamed while in use).
   std::string Path() const { return TqnPath(QNShStrView(FPath)).Str(); }
   std::uint32_t PathHash() const { return FPathHash; }
   // The directory's device and inode when the folder was first named; false (and no key) for
@@ -246,7 +248,8 @@ class TqnSrFolder : public TqnSelfListItem {
 class TqnSrFolderList : public TqnObject {
   TW_CLASS(TqnSrFolderList, TqnObject)
  public:
-  // The folder of the directory Path names, made when missing; its count grows by 1.
+  // The folder of the directory Path names, made when missing; its count grows by 1.  A folder
+  // whose path no longer leads to its directory takes Path's from here on.
   TqnSrFolder* AddFolder(std::string_view Path);
   int IndexOfPath(std::string_view Path) const;
   // Drops one reference; at 0 the folder is freed.  Unknown or stale ids are ignored.

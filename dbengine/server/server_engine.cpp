@@ -289,17 +289,25 @@ DBIResult TqnServerEngine::OpenDatabase(TqnSrClient* Client, std::string_view Pa
   TqnSrSession* session = Client->Sessions().Current();
   if (session == nullptr) return qnresInvalidHandle;
   if (Path.empty() || !QNDirectoryExists(Path)) return qnresInvalidDirectory;
-  // A folder is kept as a path of at most 219 characters; a longer one, cut, would be another.
-  if (QNResolveFolder(Path).size() > kQnMaxPath) return qnresInvalidDirectory;
+  // A folder is kept as a path of at most 219 characters (its links resolved); a longer one,
+  // cut, would be another.
+  if (QNRealFolder(Path).size() > kQnMaxPath) return qnresInvalidDirectory;
   TqnSrFolder* folder = folders_->AddFolder(Path);
   const std::string path = folder->Path();
+  // A folder renamed while in use and named by its new path: its open tables follow it there.
+  TqnFileKey directory;
+  if (folder->DirectoryKey(directory))
+    for (int i = 0; i < tables_.Count(); ++i) {
+      auto* t = tables_.ItemAs<TqnSrTable>(i);
+      if (t->FolderKey() == directory && t->FolderPath() != path) t->FollowFolder(path);
+    }
   // A folder new to this server is claimed for the process, shared: servers of other processes
   // may read it too, but none may change it (their caches would go stale, and two writers would
   // lose updates).  The claim becomes exclusive before this process changes anything there.
   // It is taken on the directory the folder's own path names, whatever spelling the open used,
   // and must be the folder's own directory (not one made at its path since).
   if (folderClaims_.count(folder->Id()) == 0) {
-    TqnFileKey directory, claimed;
+    TqnFileKey claimed;
     TqnFolderClaim claim = QNClaimFolder(path, claimed);
     if (claim == TqnFolderClaim::Claimed && (!folder->DirectoryKey(directory) || directory != claimed)) {
       QNReleaseFolder(claimed);

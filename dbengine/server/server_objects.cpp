@@ -85,7 +85,6 @@ TqnSrDatabase::TqnSrDatabase(TqnSrSession* Session, TqnSrFolder* Folder, std::ui
     : session_(Session),
       folder_(Folder),
       folderId_(Folder->Id()),
-      folderPath_(Folder->Path()),
       openMode_(OpenMode),
       shareMode_(ShareMode) {
   Folder->DirectoryKey(folderKey_);
@@ -150,6 +149,12 @@ void TqnSrTable::CloseFiles() {
 void TqnSrTable::JoinTransaction(std::uint32_t TransId) {
   for (auto* f : files_)
     if (f != nullptr) f->TransactionId = TransId;
+}
+
+void TqnSrTable::FollowFolder(const std::string& Path) {
+  folderPath_ = Path;
+  for (TqnFileInfo* f : files_)
+    if (f != nullptr) f->Name = QNMakeFullPath(Path, f->Name.substr(f->Name.rfind('/') + 1));
 }
 
 void TqnSrTable::OpenFiles() {

@@ -90,7 +90,7 @@ class TqnSrDatabase : public TqnSelfListItem {
   ~TqnSrDatabase() override;
   TqnSrSession* Session() const { return session_; }
   TqnSrFolder* Folder() const { return folder_; }
-  std::string FolderPath() const { return folderPath_; }
+  std::string FolderPath() const { return folder_->Path(); }
   // The folder's directory (device and inode): what tells folders, their tables, transactions
   // and claims apart.  The path reaches the folder's files only while it still names it.
   const TqnFileKey& FolderKey() const { return folderKey_; }
@@ -104,7 +104,6 @@ class TqnSrDatabase : public TqnSelfListItem {
   TqnSrSession* session_;
   TqnSrFolder* folder_;
   std::uint32_t folderId_;
-  std::string folderPath_;
   TqnFileKey folderKey_;
   std::uint8_t openMode_, shareMode_;
   TqnList cursors_;
@@ -157,6 +156,9 @@ class TqnSrTable : public TqnSelfListItem {
   bool BuildIndexKey(int Index, const std::uint8_t* Record, std::int32_t Ref, std::uint8_t* Key) const;
   // Every open file of the table joins transaction TransId (0 leaves).
   void JoinTransaction(std::uint32_t TransId);
+  // The folder was renamed while the table was open and is reached at Path now: the table and
+  // its files are named from there.
+  void FollowFolder(const std::string& Path);
 
   const std::string& Name() const { return name_; }
   const std::string& FolderPath() const { return folderPath_; }

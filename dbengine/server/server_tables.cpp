@@ -206,6 +206,9 @@ DBIResult TqnServerEngine::DeleteTable(std::uint32_t DatabaseID, std::string_vie
     if (FindOpenTable(d->FolderKey(), d->FolderPath(), TableName) != nullptr) return 10031;
     if (!QNIsValidTableName(TableName)) return 10039;
     if (const DBIResult r = ClaimForWriting(d); r != qnresSuccess) return r;
+    // A journal left for the table is finished first: a table made again under the name must
+    // never receive the images of the one deleted.
+    QNRecoverJournalsFor(TableFile0(d->FolderPath(), TableName), QNFileAccessTable());
     QNTblDeleteFiles(d->FolderPath(), std::string(TableName));
     return qnresSuccess;
   });

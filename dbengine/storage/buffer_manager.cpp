@@ -34,6 +34,11 @@ std::string FolderOf(const std::string& name) {
   return slash == 0 ? "/" : name.substr(0, slash);
 }
 
+std::string BaseName(const std::string& name) {
+  const std::size_t slash = name.rfind('/');
+  return slash == std::string::npos ? name : name.substr(slash + 1);
+}
+
 }  // namespace
 
 TqnTransactionItem::~TqnTransactionItem() = default;
@@ -185,13 +190,26 @@ TqnbmRAMPage* TqnBufferManager::Evict(bool MayWrite) {
   TqnbmRAMPage* candidates[2] = {orders_[kOtherOrder].Oldest, orders_[kIndexOrder].Oldest};
   if (orders_[kOtherOrder].Count <= OtherReserve()) std::swap(candidates[0], candidates[1]);
   for (TqnbmRAMPage* page : candidates) {
+    // Pages of a transaction whose folder left its path are never written: passed over.
+    while (page != nullptr && page->Dirty && page->Stamp < threshold_) {
+      const TqnTransactionItem* t = Find(page->TransactionId);
+      if (t == nullptr || !t->FolderLeft) break;
+      page = page->Newer;
+    }
     if (page == nullptr || page->Stamp >= threshold_ || (page->Dirty && !MayWrite)) continue;
     if (page->Dirty) {
       // The transaction is larger than the cache: its changes go to the table files now, behind
       // before-images in its journal, so that its pages can be reused.
       TqnTransactionItem* t = Find(page->TransactionId);
       if (t == nullptr) continue;
-      WriteEarly(*t, true);
+      try {
+        WriteEarly(*t, true);
+      } catch (...) {
+        // Its folder has gone: the request goes on with a page more (that transaction's next
+        // change, or its commit, answers for it).
+        if (!t->FolderLeft) throw;
+        continue;
+      }
       ++spills_;
     }
     Unlink(page);
@@ -312,6 +330,7 @@ void TqnBufferManager::MarkForUpdate(TqnbmRAMPage* Page, bool Appended, std::int
   const std::uint32_t tid = Page->File->TransactionId;
   TqnTransactionItem* t = Find(tid);
   if (t == nullptr) QNStorageError(qnerrUnknownTransaction, {static_cast<long long>(tid)});
+  if (t->FolderLeft) std::rethrow_exception(t->FolderLeft);
   const auto key = std::make_pair(static_cast<const TqnFileInfo*>(Page->File), Page->Block);
   if (Appended) {
     // A new block has no old contents to put back.
@@ -634,12 +653,11 @@ void TqnBufferManager::RemoveFile(TqnFileInfo* File) {
     std::erase_if(t->Appended, [File](const auto& a) { return a.first == File; });
   }
   // The folder's spare commit journal goes with the last file of the folder that is cached.
-  if (spareJournals_.empty()) return;
-  const std::string folder = FolderOf(QNJournalPath(File->Name));
-  auto spare = spareJournals_.find(folder);
+  if (spareJournals_.empty() || !File->FolderKnown) return;
+  auto spare = spareJournals_.find(File->FolderKey);
   if (spare == spareJournals_.end()) return;
   for (const auto& [f, p] : headerPages_)
-    if (FolderOf(QNJournalPath(f->Name)) == folder) return;
+    if (f->FolderKnown && f->FolderKey == File->FolderKey) return;
   try {
     spare->second->Discard();
   } catch (...) {
@@ -647,93 +665,133 @@ void TqnBufferManager::RemoveFile(TqnFileInfo* File) {
   spareJournals_.erase(spare);
 }
 
-void TqnBufferManager::Hold(const std::string& Journal) {
-  THeldJournal h;
-  h.Folder = FolderOf(QNJournalPath(Journal));
-  // A journal that cannot even be read holds every file of its folder.
-  if (!QNJournalTableFiles(Journal, *routines_, h.Files)) h.Files.clear();
-  held_[Journal] = std::move(h);
+std::uint64_t TqnBufferManager::Hold(TqnTransactionItem& T) {
+  auto h = std::make_unique<THeldJournal>();
+  h->Journal = std::move(T.Journal);
+  // The files its images can name: those the transaction changed, and every file of the
+  // journal's folder open here.
+  const std::string folder = FolderOf(QNJournalPath(h->Journal->Name()));
+  std::set<const TqnFileInfo*> files(T.ToFlush.begin(), T.ToFlush.end());
+  for (const auto& [f, b] : T.Journaled) files.insert(f);
+  for (const auto& [f, b] : T.Appended) files.insert(f);
+  for (const TqnbmRAMPage* p : T.Dirty) files.insert(p->File);
+  for (const TqnFileInfo* f : knownFiles_)
+    if (FolderOf(QNJournalPath(f->Name)) == folder) files.insert(f);
+  for (const TqnFileInfo* f : files)
+    if (f->KeyKnown) h->Targets[BaseName(f->Name)] = {f->Key, f->Name};
+  // What it keeps shut: the files its images name (all of those when it cannot be read).
+  std::vector<std::string> named;
+  const bool read = h->Journal->NamedFiles(named);
+  std::set<std::string> bases;
+  for (const std::string& n : named) bases.insert(BaseName(n));
+  for (const auto& [base, target] : h->Targets)
+    if (!read || bases.count(base) != 0) h->Files.insert(target.Key);
+  held_[++heldCount_] = std::move(h);
+  return heldCount_;
 }
 
-bool TqnBufferManager::THeldJournal::Names(const std::string& Path) const {
-  return Files.empty() ? FolderOf(Path) == Folder : std::find(Files.begin(), Files.end(), Path) != Files.end();
-}
-
-void TqnBufferManager::CheckHeld(const TqnFileInfo* File) {
-  const std::string path = QNJournalPath(File->Name);
+void TqnBufferManager::CheckHeld(TqnFileInfo* File) {
+  if (!File->KeyKnown) return;
   for (auto it = held_.begin(); it != held_.end();) {
-    if (!it->second.Names(path)) {
+    if (it->second->Files.count(File->Key) == 0) {
       ++it;
       continue;
     }
-    // Space may have come back: the recovery is tried again, and until it succeeds nobody
-    // reads or writes the files it would put right.
-    const std::string journal = (it++)->first;
-    if (!ReleaseHeld(journal)) QNStorageError(qnerrFileOpen, {File->Name, kQnSharingViolation});
+    // Space may have come back: the recovery is tried again (through this record too), and
+    // until it succeeds nobody reads or writes the files it would put right.
+    knownFiles_.insert(File);
+    const std::uint64_t key = (it++)->first;
+    if (!ReleaseHeld(key)) QNStorageError(qnerrFileOpen, {File->Name, kQnSharingViolation});
   }
 }
 
-bool TqnBufferManager::ReleaseHeld(const std::string& Journal) {
-  auto it = held_.find(Journal);
-  if (it == held_.end()) return true;
-  if (!RecoverHeld(Journal)) return false;
+bool TqnBufferManager::ReleaseHeld(std::uint64_t Key) {
+  THeldJournal& h = *held_.at(Key);
+  if (!RecoverHeld(h)) return false;
   // What the cache still holds of those files may predate the recovery (blocks written early
   // and then rolled back stay cached, clean).
   for (auto& p : all_)
-    if (p->File != nullptr && !p->Dirty && it->second.Names(QNJournalPath(p->File->Name))) Unassign(p.get());
-  held_.erase(it);
+    if (p->File != nullptr && !p->Dirty && p->File->KeyKnown && h.Files.count(p->File->Key) != 0) Unassign(p.get());
+  held_.erase(Key);
   return true;
 }
 
-bool TqnBufferManager::RecoverHeld(const std::string& Journal) {
-  // Recovery as at the next open, but through this cache's own records of the files that are
-  // open here (a second handle of a table file that this process holds open is refused), also
-  // of those whose pages a rollback dropped.
-  if (!routines_->Exists(Journal)) return true;
+bool TqnBufferManager::RecoverHeld(THeldJournal& H) {
+  // Recovery as at the next open, but through the journal's own handle, and through this
+  // cache's records of the files open here (a second handle of a table file that this process
+  // holds open is refused), also of those whose pages a rollback dropped: so it works wherever
+  // the folder has gone since.  A file not open here is opened by a name that still leads to it.
   std::vector<TqnJournalImage> images;
-  if (!QNJournalImagesToApply(Journal, *routines_, images)) return false;
-  const std::string folder = FolderOf(QNJournalPath(Journal));
-  std::map<std::string, TqnFileInfo*> open;
+  if (!H.Journal->ImagesToApply(images)) return false;
+  std::map<TqnFileKey, TqnFileInfo*> open;
   for (TqnFileInfo* f : knownFiles_)
-    if (f->ReadWrite && QNIsFileOpen(f)) open[QNJournalPath(f->Name)] = f;
-  std::map<std::string, TqnFileHandle> opened;
+    if (QNIsFileOpen(f) && f->KeyKnown && (f->ReadWrite || open.count(f->Key) == 0)) open[f->Key] = f;
+  const std::string journalFolder = FolderOf(QNJournalPath(H.Journal->Name()));
+  const bool journalHere = H.Journal->AtItsPath();
+  std::map<std::string, TqnFileHandle> opened;  // by the file's name in the folder
   std::set<TqnFileInfo*> touched;
+  // A name that leads to file Key now: the one it was reached by, its open record's, or its
+  // name in the journal's folder; empty when none does.
+  auto nameOf = [&](const THeldJournal::TTarget& T, const std::string& Base) {
+    std::vector<std::string> names = {T.Name};
+    if (auto f = open.find(T.Key); f != open.end()) names.push_back(f->second->Name);
+    if (journalHere) names.push_back(journalFolder + "/" + Base);
+    for (const std::string& n : names) {
+      TqnFileKey there;
+      if (routines_->IdentityOf(n, there) == 0 && there == T.Key) return n;
+    }
+    return std::string();
+  };
   bool ok = true;
   try {
     for (const TqnJournalImage& im : images) {
-      const std::int64_t at = static_cast<std::int64_t>(im.Block) * static_cast<std::int64_t>(im.Bytes.size());
-      // Only table files of the journal's own folder, of the images' block size.
-      if (FolderOf(im.Path) != folder) {
-        ok = false;
-        break;
-      }
-      if (auto f = open.find(im.Path); f != open.end()) {
-        if (f->second->BlockSize != static_cast<std::int32_t>(im.Bytes.size())) {
-          ok = false;
-          break;
+      const std::string base = BaseName(im.Path);
+      const auto size = static_cast<std::int32_t>(im.Bytes.size());
+      const std::int64_t at = static_cast<std::int64_t>(im.Block) * size;
+      const auto target = H.Targets.find(base);
+      if (target != H.Targets.end()) {
+        if (auto f = open.find(target->second.Key); f != open.end() && f->second->ReadWrite) {
+          if (f->second->BlockSize != size) {
+            ok = false;
+            break;
+          }
+          QNWriteFileExactAt(f->second, at, im.Bytes.size(), im.Bytes.data());
+          touched.insert(f->second);
+          continue;
         }
-        QNWriteFileExactAt(f->second, at, im.Bytes.size(), im.Bytes.data());
-        touched.insert(f->second);
-        continue;
       }
-      // A table deleted since needs nothing.
-      if (!routines_->Exists(im.Path)) continue;
-      auto h = opened.find(im.Path);
+      auto h = opened.find(base);
       if (h == opened.end()) {
+        std::string path = target != H.Targets.end() ? nameOf(target->second, base) : std::string();
+        const std::string inFolder = journalFolder + "/" + base;
+        if (path.empty()) {
+          // A file the journal's folder no longer holds was deleted since: it needs nothing.
+          // Any other file is taken only from the journal's own folder, at its path.
+          if (!journalHere) {
+            ok = false;
+            break;
+          }
+          if (!routines_->Exists(inFolder)) continue;
+          if (target != H.Targets.end()) {
+            ok = false;
+            break;
+          }
+          path = inFolder;
+        }
         TqnFileHandle fh = kQnNoHandle;
-        if (routines_->Open(im.Path, true, false, false, false, fh) != 0) {
+        // Shared: this process alone writes in the folder, and may hold the file open to read.
+        if (routines_->Open(path, true, true, false, false, fh) != 0) {
           ok = false;
           break;
         }
-        h = opened.emplace(im.Path, fh).first;
+        h = opened.emplace(base, fh).first;
         std::uint8_t head[16] = {};
         std::size_t done = 0;
-        std::int64_t size = 0;
-        ok = routines_->Size(fh, size) == 0 &&
-             (size < 4 || (routines_->ReadAt(fh, 0, head, sizeof head, done) == 0 && done >= 4 &&
-                           QNHasSignature(head, kQnSigFileHeader) &&
-                           (done < sizeof head ||
-                            QNGetDword(head, qfhBlockSize) == static_cast<std::int32_t>(im.Bytes.size()))));
+        std::int64_t fileSize = 0;
+        ok = routines_->Size(fh, fileSize) == 0 &&
+             (fileSize < 4 || (routines_->ReadAt(fh, 0, head, sizeof head, done) == 0 && done >= 4 &&
+                               QNHasSignature(head, kQnSigFileHeader) &&
+                               (done < sizeof head || QNGetDword(head, qfhBlockSize) == size)));
         if (!ok) break;
       }
       std::size_t done = 0;
@@ -744,13 +802,13 @@ bool TqnBufferManager::RecoverHeld(const std::string& Journal) {
     }
     for (TqnFileInfo* f : touched)
       if (ok) QNFlushFile(f);
-    for (auto& [path, h] : opened)
+    for (auto& [name, h] : opened)
       if (ok && routines_->Flush(h) != 0) ok = false;
   } catch (...) {
     ok = false;
   }
-  for (auto& [path, h] : opened) routines_->Close(h);
-  return ok && QNRetireJournal(Journal, *routines_);
+  for (auto& [name, h] : opened) routines_->Close(h);
+  return ok && H.Journal->Spend();
 }
 
 int TqnBufferManager::HeldJournalCount() const {
@@ -843,16 +901,31 @@ std::string TqnBufferManager::CommitJournalName(std::uint32_t TransId, const std
          std::to_string(TransId) + "." + kQnJournalExtension;
 }
 
-std::unique_ptr<TqnJournal> TqnBufferManager::TakeCommitJournal(std::uint32_t TransId,
+std::unique_ptr<TqnJournal> TqnBufferManager::TakeCommitJournal(TqnTransactionItem& T,
                                                                  const std::vector<TqnbmRAMPage*>& Pages) {
-  auto spare = spareJournals_.find(FolderOf(QNJournalPath(Pages.front()->File->Name)));
+  // Kept open since an earlier commit in the very directory of these files, wherever that lies
+  // now: it is taken without a look at any path.
+  const TqnFileInfo* file = Pages.front()->File;
+  if (auto spare = spareJournals_.find(file->FolderKey); file->FolderKnown && spare != spareJournals_.end()) {
+    std::unique_ptr<TqnJournal> j = std::move(spare->second);
+    spareJournals_.erase(spare);
+    return j;
+  }
+  CheckFolder(T, file);
   // Nothing relies on the journal before its records are flushed (MarkComplete does that, and
   // makes its name durable): it is made without a flush of its own.
-  if (spare == spareJournals_.end())
-    return std::make_unique<TqnJournal>(CommitJournalName(TransId, Pages), *routines_, false);
-  std::unique_ptr<TqnJournal> j = std::move(spare->second);
-  spareJournals_.erase(spare);
-  return j;
+  return std::make_unique<TqnJournal>(CommitJournalName(T.Id, Pages), *routines_, false);
+}
+
+void TqnBufferManager::CheckFolder(TqnTransactionItem& T, const TqnFileInfo* File) {
+  if (QNFileAtItsPath(File)) return;
+  try {
+    QNStorageError(qnerrPathNotFound, {FolderOf(File->Name)});
+  } catch (...) {
+    T.FolderLeft = std::current_exception();
+    if (!T.Broken) T.Broken = T.FolderLeft;
+    throw;
+  }
 }
 
 void TqnBufferManager::EndCommitJournal(TqnTransactionItem& T) {
@@ -864,7 +937,16 @@ void TqnBufferManager::EndCommitJournal(TqnTransactionItem& T) {
   // The tables are written and flushed: state 0 makes the journal's after-images inert, and
   // that is flushed before anything else can change the tables.
   T.Journal->Reset();
-  std::unique_ptr<TqnJournal>& slot = spareJournals_[FolderOf(QNJournalPath(T.Journal->Name()))];
+  TqnFileKey folder;
+  if (!T.Journal->Folder(folder)) {
+    try {
+      T.Journal->Discard();
+    } catch (...) {
+    }
+    T.Journal.reset();
+    return;
+  }
+  std::unique_ptr<TqnJournal>& slot = spareJournals_[folder];
   if (slot) {
     try {
       slot->Discard();
@@ -1004,7 +1086,7 @@ void TqnBufferManager::Commit(std::uint32_t TransId) {
     // Even with nothing left to write the journal is marked complete first: a journal of
     // before-images left behind by a failed deletion would undo the committed early writes.
     if (!t->Journal) {
-      t->Journal = TakeCommitJournal(TransId, pages);
+      t->Journal = TakeCommitJournal(*t, pages);
       t->Reusable = true;
     }
     CheckOneFolder(*t, pages);
@@ -1064,6 +1146,9 @@ void TqnBufferManager::WriteEarly(TqnTransactionItem& T, bool OutsideRequest) {
     pages = dirty;
   }
   if (pages.empty()) return;
+  // Written early, blocks are undone from the journal of the folder their names give: it must
+  // still be theirs.
+  CheckFolder(T, pages.front()->File);
   if (!t->Decided) {
     if (t->Mode == kQnTransNormal && !t->UndoJournal) {
       if (!t->Journal) t->Journal = std::make_unique<TqnJournal>(CommitJournalName(T.Id, pages), *routines_);
@@ -1102,50 +1187,31 @@ bool TqnBufferManager::Rollback(std::uint32_t TransId) {
     // The journal already says "committed": the commit is finished instead, by replaying the
     // journal (a write of the commit that seemed done may have been lost with a failed
     // flush).  Failing that, the journal is held: its files wait for it, and the next open
-    // replays it.
-    // The replay goes through the records of the files still cached here (their header
-    // pages stay until the pages are dropped).
+    // replays it.  The replay goes through the handles of the journal and of the files.
     const std::string name = t->Journal->Name();
-    try {
-      t->Journal->Close();
-    } catch (...) {
-    }
-    const bool replayed = RecoverHeld(name);
+    const std::uint64_t held = Hold(*t);
     DropPages(TransId);
-    if (!replayed) {
-      Hold(name);
-      transactions_.erase(TransId);
-      QNStorageError(qnerrFileWrite, {name, EIO});
-    }
     transactions_.erase(TransId);
+    if (!ReleaseHeld(held)) QNStorageError(qnerrFileWrite, {name, EIO});
     return true;
   }
-  DropPages(TransId);
-  if (t->Journal) {
-    // A journal whose tables were never written goes (spent first, so that it can never be
-    // applied over a later commit).  Blocks written early are put back from the journal's
-    // before-images by the recovery of a held journal, through this cache's records of the
-    // open files; a journal that cannot be undone, or neither spent nor deleted, stays held:
-    // its files are neither read nor written until it has been recovered (tried again at their
-    // next access, and by the next open after a crash).  Either way the rollback stands.
-    bool done = false;
-    if (!t->ChangesWritten) {
-      try {
-        t->Journal->Retire();
-        done = true;
-      } catch (...) {
-      }
-    }
-    if (!done) {
-      const std::string name = t->Journal->Name();
-      try {
-        t->Journal->Close();
-      } catch (...) {
-      }
-      Hold(name);
-      ReleaseHeld(name);
-    }
+  if (t->Journal && (t->ChangesWritten || !t->Journal->Spend())) {
+    // Blocks written early are put back from the journal's before-images, read through its
+    // handle and written through the files' (so wherever their folder has gone since).  A
+    // journal whose tables were never written goes (spent first, so that it can never be
+    // applied over a later commit).  A journal that cannot be undone, or neither spent nor
+    // deleted, stays held: its files are neither read nor written until it has been recovered
+    // (tried again at their next access, and by the next open after a crash).  Either way the
+    // transaction ends; blocks that could not be put back are answered with the error.
+    const bool written = t->ChangesWritten;
+    const std::string name = t->Journal->Name();
+    const std::uint64_t held = Hold(*t);
+    DropPages(TransId);
+    transactions_.erase(TransId);
+    if (!ReleaseHeld(held) && written) QNStorageError(qnerrFileWrite, {name, EIO});
+    return false;
   }
+  DropPages(TransId);
   transactions_.erase(TransId);
   return false;
 }

@@ -94,8 +94,13 @@ struct TqnTransactionItem {
   // fails may lose them, and they are journaled again before they are written early.
   std::vector<std::pair<const TqnFileInfo*, std::int32_t>> Unflushed;
   // Why the transaction may no longer be committed, only rolled back: blocks written early were
-  // lost with a failed flush of their table, or a savepoint could not put back a block.
+  // lost with a failed flush of their table, a savepoint could not put back a block, or its
+  // folder left its path.
   std::exception_ptr Broken;
+  // The folder of its files left the path they are named by: nothing of it may be written by
+  // path (a journal made there would lie in another folder) nor early, and it takes no more
+  // changes (each raises this).  Its pages are never written to make room.
+  std::exception_ptr FolderLeft;
   ~TqnTransactionItem();
 };
 
@@ -183,10 +188,12 @@ class TqnBufferManager : public TObject {
   // journals in its own folder only, so a commit over several folders is refused.
   void StartTransaction(std::uint32_t TransId, bool FailSafe, const std::string& JournalName);
   void Commit(std::uint32_t TransId);
-  // Ends the transaction without its changes, putting back blocks written early; its journal
-  // is marked spent before it is deleted.  When the blocks cannot be put back, or the journal
-  // can be neither spent nor deleted, the journal is held (HeldJournalCount) and recovered at
-  // the next access of a file it names: the rollback stands all the same.  A
+  // Ends the transaction without its changes, putting back blocks written early (through the
+  // handles of the journal and of the table files, wherever their folder has gone meanwhile);
+  // its journal is marked spent before it is deleted.  When the blocks cannot be put back, or
+  // the journal can be neither spent nor deleted, the journal is held (HeldJournalCount) and
+  // recovered at the next access of a file it names; the transaction ends all the same, and
+  // blocks that could not be put back raise the error.  A
   // transaction whose commit failed after it was decided is finished instead (true is then
   // returned: its changes stand, written now or replayed from its journal); when neither
   // works, the transaction ends all the same, its journal is held (HeldJournalCount) and the
@@ -302,15 +309,18 @@ class TqnBufferManager : public TObject {
   void FlushJournal(TqnTransactionItem& T);
   void ForgetUnflushed(TqnTransactionItem& T);
   void CheckOneFolder(const TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) const;
+  // Raises 23683 (and notes it in T.FolderLeft) when File's name no longer leads to it: its
+  // folder has left its path, which now leads elsewhere or nowhere.
+  void CheckFolder(TqnTransactionItem& T, const TqnFileInfo* File);
   std::string CommitJournalName(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages) const;
-  std::unique_ptr<TqnJournal> TakeCommitJournal(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages);
+  std::unique_ptr<TqnJournal> TakeCommitJournal(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages);
   void EndCommitJournal(TqnTransactionItem& T);
-  void Hold(const std::string& Journal);
-  void CheckHeld(const TqnFileInfo* File);
-  // Recovers a held journal and, when that succeeds, drops the cached pages of its files and
-  // lets them go; false while it still fails.
-  bool ReleaseHeld(const std::string& Journal);
-  bool RecoverHeld(const std::string& Journal);
+  // Takes T's journal into the held journals, with the files T changed; its key in held_.
+  std::uint64_t Hold(TqnTransactionItem& T);
+  void CheckHeld(TqnFileInfo* File);
+  // Recovers held journal Key and, when that succeeds, drops the cached pages of its files and
+  // lets it go; false while it still fails.
+  bool ReleaseHeld(std::uint64_t Key);
 
   mutable TqnPadLock lock_;
   TqnFileRoutines* routines_;
@@ -330,15 +340,25 @@ class TqnBufferManager : public TObject {
   std::set<TqnFileInfo*> knownFiles_;
   std::vector<TqnbmRAMPage*> recycled_;
   std::map<std::uint32_t, std::unique_ptr<TqnTransactionItem>> transactions_;
-  // Commit journals kept open between the commits of normal transactions, by folder: reusing
-  // one spares the creation and deletion of a file, and the folder syncs they need, per commit.
-  std::map<std::string, std::unique_ptr<TqnJournal>> spareJournals_;
+  // Commit journals kept open between the commits of normal transactions, by the directory
+  // they lie in: reusing one spares the creation and deletion of a file, and the folder syncs
+  // they need, per commit.
+  std::map<TqnFileKey, std::unique_ptr<TqnJournal>> spareJournals_;
+  // A held journal stays open: it is read, marked spent and deleted through its own handle, and
+  // its images go to its files through theirs, wherever their folder has gone since.
   struct THeldJournal {
-    std::vector<std::string> Files;  // journal paths; empty: every file of Folder
-    std::string Folder;
-    bool Names(const std::string& Path) const;
+    std::unique_ptr<TqnJournal> Journal;
+    // The files of its transaction by their names in the folder (the images name files by
+    // them): what each is, and the name it was reached by when the journal was held.
+    struct TTarget {
+      TqnFileKey Key;
+      std::string Name;
+    };
+    std::map<std::string, TTarget> Targets;
+    std::set<TqnFileKey> Files;  // what it keeps shut
   };
-  std::map<std::string, THeldJournal> held_;  // by journal name
+  bool RecoverHeld(THeldJournal& H);
+  std::map<std::uint64_t, std::unique_ptr<THeldJournal>> held_;  // in the order they were held
   mutable TqnbmRAMPage* lastHeader_ = nullptr;  // the header page found last (freed: nullptr)
   std::vector<std::uint8_t> scratch_;  // bytes read from a file by ReadBlockParts and ReadOnward
   std::vector<TqnIoPiece> run_;        // blocks that follow each other, written in one write
@@ -370,6 +390,7 @@ class TqnBufferManager : public TObject {
   // freed may name freed memory.
   std::uint64_t freedPages_ = 0;
   int peakPages_ = 0;
+  std::uint64_t heldCount_ = 0;  // journals held so far: the key of the next one
 };
 
 }  // namespace tw::dbengine

@@ -203,4 +203,12 @@ int TqnFaultyFileRoutines::ListFolder(const std::string& folder, std::vector<std
 
 bool TqnFaultyFileRoutines::Exists(const std::string& name) { return !stopped_ && inner_.Exists(name); }
 
+int TqnFaultyFileRoutines::Identity(TqnFileHandle handle, TqnFileKey& key) {
+  return stopped_ ? EIO : inner_.Identity(handle, key);
+}
+
+int TqnFaultyFileRoutines::IdentityOf(const std::string& name, TqnFileKey& key) {
+  return stopped_ ? EIO : inner_.IdentityOf(name, key);
+}
+
 }  // namespace tw::dbengine

@@ -66,6 +66,8 @@ class TqnFaultyFileRoutines final : public TqnFileRoutines {
   int SyncFolder(const std::string& folder) override;
   int ListFolder(const std::string& folder, std::vector<std::string>& names) override;
   bool Exists(const std::string& name) override;
+  int Identity(TqnFileHandle handle, TqnFileKey& key) override;
+  int IdentityOf(const std::string& name, TqnFileKey& key) override;
 
  private:
   [[noreturn]] void StopNow();

@@ -21,6 +21,16 @@ void Check(const TqnFileInfo* f, bool mustBeOpen) {
 
 long long Clip(std::int64_t v) { return static_cast<long long>(v); }
 
+void Identify(TqnFileInfo* File) {
+  File->KeyKnown = File->Routines->Identity(File->Handle, File->Key) == 0;
+  const std::size_t slash = File->Name.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : File->Name.substr(0, slash);
+  // The file's name still leading to it after the folder was looked at: that was its folder.
+  TqnFileKey named;
+  File->FolderKnown = File->KeyKnown && File->Routines->IdentityOf(folder, File->FolderKey) == 0 &&
+                      File->Routines->IdentityOf(File->Name, named) == 0 && named == File->Key;
+}
+
 void OpenHandle(TqnFileInfo* File, bool ReadWrite, bool Shared, bool Create, bool WriteThrough) {
   TqnFileHandle h = kQnNoHandle;
   const int e = File->Routines->Open(File->Name, ReadWrite, Shared, Create, WriteThrough, h);
@@ -30,6 +40,7 @@ void OpenHandle(TqnFileInfo* File, bool ReadWrite, bool Shared, bool Create, boo
   File->Shared = Shared;
   File->WriteThrough = WriteThrough;
   File->Position = 0;
+  Identify(File);
 }
 
 }  // namespace
@@ -79,6 +90,12 @@ bool QNIsFileOpen(const TqnFileInfo* File) {
   return File != nullptr && File->Signature == kQnFileInfoSignature && File->Handle != kQnNoHandle;
 }
 
+bool QNFileAtItsPath(const TqnFileInfo* File) {
+  TqnFileKey there;
+  return QNIsFileOpen(File) && File->KeyKnown && File->Routines->IdentityOf(File->Name, there) == 0 &&
+         there == File->Key;
+}
+
 void QNFlushFile(TqnFileInfo* File) {
   Check(File, true);
   const int e = File->Routines->Flush(File->Handle);
@@ -91,6 +108,7 @@ void QNReopenFile(TqnFileInfo* File) {
   const int e = File->Routines->Open(File->Name, File->ReadWrite, File->Shared, false, File->WriteThrough, h);
   if (e != 0) QNStorageError(qnerrFileOpen, {File->Name, e});
   File->Handle = h;
+  Identify(File);
 }
 
 void QNPositionFile(TqnFileInfo* File, std::int64_t Offset) {

@@ -36,6 +36,13 @@ struct TqnFileInfo {
   TqnFileRoutines* Routines = nullptr;  // the table installed when the record was made
   TqnBlockHint IndexHeaderHint;  // the page of the index header block, as last found
   TqnBlockHint DataBlockHint;    // the page of the data block a record was last read from
+  // What the open file is (device and inode), whatever names it, and the directory it lies in
+  // (the one its name led to when it was opened: a file stays in its directory when that is
+  // renamed); known from its opening on.
+  TqnFileKey Key;
+  TqnFileKey FolderKey;
+  bool KeyKnown = false;
+  bool FolderKnown = false;
 };
 
 // A record for Path + "." + Extension (Path alone when Extension is empty), closed.
@@ -51,6 +58,9 @@ void QNOpenFile(TqnFileInfo* File, bool ReadWrite, bool Shared, bool Create, boo
 void QNOpenFileAsItStands(TqnFileInfo* File);
 void QNCloseFile(TqnFileInfo* File);
 bool QNIsFileOpen(const TqnFileInfo* File);
+// Whether the file's name still leads to the open file: false once its folder (or the file) has
+// been renamed or removed, when the name may lead to another file or to none.
+bool QNFileAtItsPath(const TqnFileInfo* File);
 void QNFlushFile(TqnFileInfo* File);
 // Closes and opens again with the stored options, never creating.
 void QNReopenFile(TqnFileInfo* File);

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "dbengine/base/names.h"
+
 namespace tw::dbengine {
 
 using TqnFileHandle = int;
@@ -67,6 +69,10 @@ class TqnFileRoutines {
   virtual int SyncFolder(const std::string& folder) = 0;
   virtual int ListFolder(const std::string& folder, std::vector<std::string>& names) = 0;
   virtual bool Exists(const std::string& name) = 0;
+  // What a file is, however it is named: the device and inode of the file open as Handle, or of
+  // the file or folder Name leads to now.
+  virtual int Identity(TqnFileHandle handle, TqnFileKey& key) = 0;
+  virtual int IdentityOf(const std::string& name, TqnFileKey& key) = 0;
 };
 
 // The POSIX table.  Share modes are kept between the handles of this process in a registry of

@@ -227,6 +227,21 @@ class PosixFileRoutines final : public TqnFileRoutines {
     return ::stat(QNResolveFileName(name).c_str(), &st) == 0;
   }
 
+  int Identity(TqnFileHandle handle, TqnFileKey& key) override {
+    struct stat st {};
+    if (::fstat(handle, &st) != 0) return errno;
+    key = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return 0;
+  }
+
+  int IdentityOf(const std::string& name, TqnFileKey& key) override {
+    // The name as spelled first: one look-up in the common case.
+    struct stat st {};
+    if (::stat(Slashes(name).c_str(), &st) != 0 && ::stat(QNResolveFileName(name).c_str(), &st) != 0) return errno;
+    key = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    return 0;
+  }
+
  private:
   using Key = std::pair<dev_t, ino_t>;
 

@@ -7,6 +7,7 @@
 #include <exception>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <vector>
 
 #include <strings.h>
@@ -26,6 +27,7 @@ constexpr std::uint32_t kStateComplete = 1;
 constexpr std::uint32_t kStateSpent = 2;
 
 bool AnyMarkIn(const std::vector<std::string>& Names);
+bool IsSwapJournal(TqnFileRoutines& r, TqnFileHandle h);
 
 bool EndsWithJournalExtension(const std::string& n) {
   if (n.size() < 4) return false;
@@ -94,14 +96,19 @@ Parsed Parse(TqnFileRoutines& r, TqnFileHandle h) {
   return p;
 }
 
-// True when Path may take the images of a journal in JournalFolder: it is a file of that very
-// folder (never of a folder above or below it), and it is a table file of this block size (or
-// one whose creation was cut short before its header reached the disk).  A journal is a file
-// on disk like any other; its paths must never let it overwrite files that are not the tables
-// it was written for.
-bool MayReceiveImages(TqnFileRoutines& r, const std::string& JournalFolder, const std::string& Path,
-                      std::int32_t BlockSize) {
-  if (FolderOf(Path) != JournalFolder) return false;
+// The file name of a path, without its folder.
+std::string BaseName(const std::string& Path) {
+  const std::size_t slash = Path.rfind('/');
+  return slash == std::string::npos ? Path : Path.substr(slash + 1);
+}
+
+bool PlainName(const std::string& n);
+
+// True when Path, a file of the journal's own folder, may take images of BlockSize: it is a
+// table file of this block size (or one whose creation was cut short before its header reached
+// the disk).  A journal is a file on disk like any other; its images must never overwrite files
+// that are not the tables it was written for.
+bool MayReceiveImages(TqnFileRoutines& r, const std::string& Path, std::int32_t BlockSize) {
   TqnFileHandle h = kQnNoHandle;
   if (r.Open(Path, false, true, false, false, h) != 0) return false;
   std::int64_t size = 0;
@@ -116,23 +123,38 @@ bool MayReceiveImages(TqnFileRoutines& r, const std::string& JournalFolder, cons
   return ok;
 }
 
-// Writes the chosen images into their table files; false when a table file could not be
-// opened or written, or when an image names a file that is no table of the journal's folder
-// (then nothing is written).
+// The files of Folder that the images go to, by the images' paths: a journal belongs to the
+// folder where it lies, whatever path its writer reached that folder by (a symbolic link, a path
+// the folder has left since), so an image goes to the file of its name in that folder.  False
+// when the images name files of more than one folder, or a name that is no plain file name.
+bool TargetsIn(const std::string& Folder, const std::vector<Image>& Images, std::map<std::string, std::string>& Targets) {
+  Targets.clear();
+  for (const Image& im : Images) {
+    if (Targets.count(im.path) != 0) continue;
+    if (FolderOf(im.path) != FolderOf(Images.front().path) || !PlainName(BaseName(im.path))) return false;
+    Targets[im.path] = (Folder == "/" ? std::string() : Folder) + "/" + BaseName(im.path);
+  }
+  return true;
+}
+
+// Writes the chosen images into the table files of the journal's folder; false when a table
+// file could not be opened or written, or when an image names a file that is no table of the
+// folder (then nothing is written).
 bool Apply(TqnFileRoutines& r, const std::string& JournalName, TqnFileHandle journal,
            const std::vector<Image>& images) {
+  std::map<std::string, std::string> targets;
+  if (!TargetsIn(QNJournalPath(FolderOf(QNJournalPath(JournalName))), images, targets)) return false;
   std::map<std::string, std::vector<const Image*>> byFile;
-  for (const Image& im : images) byFile[im.path].push_back(&im);
-  const std::string folder = QNJournalPath(FolderOf(QNJournalPath(JournalName)));
+  for (const Image& im : images) byFile[targets[im.path]].push_back(&im);
   for (const auto& [path, list] : byFile) {
     if (!r.Exists(path)) continue;
     for (const Image* im : list)
       if (im->size != list.front()->size) return false;
-    if (!MayReceiveImages(r, folder, path, list.front()->size)) return false;
+    if (!MayReceiveImages(r, path, list.front()->size)) return false;
   }
   std::vector<std::uint8_t> buf;
   for (const auto& [path, list] : byFile) {
-    // The table's files were deleted since: nothing to repair.
+    // The table's files were deleted from the folder since: nothing to repair.
     if (!r.Exists(path)) continue;
     TqnFileHandle h = kQnNoHandle;
     if (r.Open(path, true, false, false, false, h) != 0) return false;
@@ -155,6 +177,35 @@ bool Apply(TqnFileRoutines& r, const std::string& JournalName, TqnFileHandle jou
     if (!ok) return false;
   }
   return true;
+}
+
+// What recovering the block journal open as h writes, in order: its after-images when it is
+// complete (state 1), nothing when it is spent (state 2), else the first before-image of every
+// block.  False when it cannot be read, is no block journal, or is complete but damaged.
+bool ImagesToApply(TqnFileRoutines& r, TqnFileHandle h, std::vector<TqnJournalImage>& Images) {
+  Images.clear();
+  const Parsed p = Parse(r, h);
+  bool ok = p.isJournal && !(p.state == kStateComplete && p.torn) && !IsSwapJournal(r, h);
+  std::vector<Image> chosen;
+  if (ok && p.state == kStateComplete) {
+    chosen = p.images[0];
+  } else if (ok && p.state != kStateSpent) {
+    std::map<std::pair<std::string, std::int32_t>, bool> seen;
+    for (const Image& im : p.images[1])
+      if (seen.emplace(std::make_pair(im.path, im.block), true).second) chosen.push_back(im);
+  }
+  for (const Image& im : chosen) {
+    if (!ok) break;
+    TqnJournalImage j;
+    j.Path = im.path;
+    j.Block = im.block;
+    j.Bytes.resize(static_cast<std::size_t>(im.size));
+    std::size_t done = 0;
+    ok = r.ReadAt(h, im.offset, j.Bytes.data(), j.Bytes.size(), done) == 0 && done == j.Bytes.size();
+    Images.push_back(std::move(j));
+  }
+  if (!ok) Images.clear();
+  return ok;
 }
 
 // ---- Rename journals ------------------------------------------------------------------------
@@ -411,8 +462,11 @@ void TqnJournal::MarkComplete() {
 void TqnJournal::Delete() {
   const std::string name = file_->Name;
   TqnFileRoutines* r = file_->Routines;
+  // By its name only while the name still leads to it: in a folder renamed since, the name may
+  // lead to another folder's file.
+  const bool here = QNFileAtItsPath(file_);
   if (QNIsFileOpen(file_)) QNCloseFile(file_);
-  const int e = r->Delete(name);
+  const int e = here ? r->Delete(name) : ENOENT;
   if (e != 0) QNStorageError(qnerrOSDeleteFile, {e});
   // A deletion that a power cut could undo would have the journal replayed over later
   // transactions.
@@ -420,16 +474,53 @@ void TqnJournal::Delete() {
   if (s != 0) QNStorageError(qnerrFileFlush, {FolderOf(name), s});
 }
 
-void TqnJournal::Retire() {
+bool TqnJournal::Spend() {
   // A journal without records applies nothing, whatever its state.
   const bool matters = records_ > 0;
-  bool spent = false;
-  if (matters && QNIsFileOpen(file_)) spent = MarkSpent(*file_->Routines, file_->Handle);
+  const bool spent = matters && QNIsFileOpen(file_) && MarkSpent(*file_->Routines, file_->Handle);
+  if (matters && !spent) {
+    // It may still be applied: it is done with only once its deletion is durable, and stays
+    // open (to be read and marked again) while that fails.
+    TqnFileRoutines* r = file_->Routines;
+    const std::string name = file_->Name;
+    if (!QNFileAtItsPath(file_) || r->Delete(name) != 0 || r->SyncFolder(FolderOf(name)) != 0) return false;
+    try {
+      QNCloseFile(file_);
+    } catch (...) {
+    }
+    return true;
+  }
   try {
     Delete();
   } catch (...) {
-    if (matters && !spent) throw;
   }
+  return true;
+}
+
+void TqnJournal::Retire() {
+  if (!Spend()) QNStorageError(qnerrOSDeleteFile, {EIO});
+}
+
+bool TqnJournal::AtItsPath() const { return QNFileAtItsPath(file_); }
+
+bool TqnJournal::Folder(TqnFileKey& Key) const {
+  Key = file_->FolderKey;
+  return file_->FolderKnown;
+}
+
+bool TqnJournal::NamedFiles(std::vector<std::string>& Paths) {
+  Paths.clear();
+  if (!QNIsFileOpen(file_)) return false;
+  const Parsed p = Parse(*file_->Routines, file_->Handle);
+  for (const auto& list : p.images)
+    for (const Image& im : list)
+      if (std::find(Paths.begin(), Paths.end(), im.path) == Paths.end()) Paths.push_back(im.path);
+  return p.isJournal;
+}
+
+bool TqnJournal::ImagesToApply(std::vector<TqnJournalImage>& Images) {
+  Images.clear();
+  return QNIsFileOpen(file_) && tw::dbengine::ImagesToApply(*file_->Routines, file_->Handle, Images);
 }
 
 void TqnJournal::Reset() {
@@ -445,8 +536,9 @@ void TqnJournal::Reset() {
 void TqnJournal::Discard() {
   const std::string name = file_->Name;
   TqnFileRoutines* r = file_->Routines;
+  const bool here = QNFileAtItsPath(file_);
   if (QNIsFileOpen(file_)) QNCloseFile(file_);
-  r->Delete(name);
+  if (here) r->Delete(name);
 }
 
 void TqnJournal::Close() {
@@ -510,65 +602,6 @@ TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& r)
   return result;
 }
 
-bool QNRetireJournal(const std::string& JournalName, TqnFileRoutines& r) {
-  TqnFileHandle h = kQnNoHandle;
-  bool spent = false;
-  if (r.Open(JournalName, true, false, false, false, h) == 0) {
-    try {
-      spent = MarkSpent(r, h);
-    } catch (...) {
-      r.Close(h);
-      throw;
-    }
-    r.Close(h);
-  }
-  if (r.Delete(JournalName) != 0) return spent || !r.Exists(JournalName);
-  r.SyncFolder(FolderOf(JournalName));
-  return true;
-}
-
-bool QNJournalImagesToApply(const std::string& JournalName, TqnFileRoutines& r, std::vector<TqnJournalImage>& Images) {
-  Images.clear();
-  TqnFileHandle h = kQnNoHandle;
-  if (r.Open(JournalName, false, true, false, false, h) != 0) return false;
-  const Parsed p = Parse(r, h);
-  bool ok = p.isJournal && !(p.state == kStateComplete && p.torn) && !IsSwapJournal(r, h);
-  std::vector<Image> chosen;
-  if (ok && p.state == kStateComplete) {
-    chosen = p.images[0];
-  } else if (ok && p.state != kStateSpent) {
-    std::map<std::pair<std::string, std::int32_t>, bool> seen;
-    for (const Image& im : p.images[1])
-      if (seen.emplace(std::make_pair(im.path, im.block), true).second) chosen.push_back(im);
-  }
-  for (const Image& im : chosen) {
-    if (!ok) break;
-    TqnJournalImage j;
-    j.Path = im.path;
-    j.Block = im.block;
-    j.Bytes.resize(static_cast<std::size_t>(im.size));
-    std::size_t done = 0;
-    ok = r.ReadAt(h, im.offset, j.Bytes.data(), j.Bytes.size(), done) == 0 && done == j.Bytes.size();
-    Images.push_back(std::move(j));
-  }
-  r.Close(h);
-  if (!ok) Images.clear();
-  return ok;
-}
-
-bool QNJournalTableFiles(const std::string& JournalName, TqnFileRoutines& r, std::vector<std::string>& Files) {
-  Files.clear();
-  TqnFileHandle h = kQnNoHandle;
-  if (r.Open(JournalName, false, true, false, false, h) != 0) return false;
-  const Parsed p = Parse(r, h);
-  r.Close(h);
-  if (!p.isJournal) return false;
-  for (const auto& list : p.images)
-    for (const Image& im : list)
-      if (std::find(Files.begin(), Files.end(), im.path) == Files.end()) Files.push_back(im.path);
-  return true;
-}
-
 int QNRecoverJournals(const std::string& Folder, TqnFileRoutines& Routines) {
   std::vector<std::string> names;
   if (Routines.ListFolder(Folder, names) != 0) return 0;
@@ -613,9 +646,15 @@ void RecoverJournalsIn(const std::string& folder, const std::string& TableFile, 
     }
     const Parsed p = Parse(Routines, h);
     Routines.Close(h);
+    // The journal's images name files of this folder, whatever path their writer reached it by:
+    // the table is refused when one of them is its file (or when that cannot be told).
     bool names_table = rc == TqnRecovery::Corrupt;
+    std::set<std::string> bases;
     for (const auto& list : p.images)
-      for (const Image& im : list) names_table = names_table || im.path == table;
+      for (const Image& im : list) bases.insert(BaseName(im.path));
+    const std::string mine = QNResolveFileName(table);
+    for (const std::string& base : bases)
+      names_table = names_table || QNResolveFileName((folder == "/" ? std::string() : folder) + "/" + base) == mine;
     if (!names_table) continue;
     if (rc == TqnRecovery::Corrupt) QNStorageError(qnerrNotQuarnelFile, {journal});
     QNStorageError(qnerrFileOpen, {TableFile, kQnSharingViolation});

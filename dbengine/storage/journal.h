@@ -15,10 +15,13 @@
 // its recovery applied) is marked spent before it is deleted, so that neither a deletion that
 // fails nor one that a power cut undoes lets it be applied over later work.  A journal held
 // open by a running transaction is left alone.
-// Images are written only into table files (header "QNFH" of the image's block size, or a file
-// still shorter than its header) of the journal's own folder; a journal naming anything else
-// is left in place untouched and nothing of it is written.  Recovery never looks at another
-// folder than the one of the table being opened.
+// A journal belongs to the folder where it lies, whatever path its writer reached that folder by
+// (a symbolic link, a path the folder has left since): an image goes to the file of its name in
+// that folder.  Images are written only into table files (header "QNFH" of the image's block
+// size, or a file still shorter than its header) there; a journal whose images name files of
+// more than one folder, or anything but table files, is left in place untouched, nothing of it
+// is written, and no table it names is opened.  Recovery never looks at another folder than the
+// one of the table being opened.
 #pragma once
 
 #include <cstdint>
@@ -76,12 +79,26 @@ class TqnJournal {
   void Reset();
   bool Complete() const { return complete_; }
   int Records() const { return records_; }
-  // Closes the journal and deletes its file.
+  // Closes the journal and deletes its file, by its name while that still leads to it (raising
+  // otherwise: a folder renamed since may have another folder's file at that name).
   void Delete();
   // The journal's work is done (its commit written and flushed, or its transaction rolled back
-  // and undone): it is marked spent (state 2) and deleted.  Raises only when it may still be
-  // applied: it holds records, and could be neither marked nor deleted.
+  // and undone): it is marked spent (state 2) through its handle and deleted.  False only when
+  // it may still be applied: it holds records, and could be neither marked nor deleted (it is
+  // then left open).
+  bool Spend();
+  // Spend, raising where it gives false.
   void Retire();
+  // Whether the journal's name still leads to it (its folder has not left its path).
+  bool AtItsPath() const;
+  // The directory the journal lies in; false when that is not known.
+  bool Folder(TqnFileKey& Key) const;
+  // What recovering the journal would write, read through its handle (see
+  // QNRecoverJournal); false when it cannot be read or is complete but damaged.
+  bool ImagesToApply(std::vector<TqnJournalImage>& Images);
+  // The paths of the table files its images name (as it holds them), read through its handle;
+  // false when it cannot be read.
+  bool NamedFiles(std::vector<std::string>& Paths);
   // Closes the journal, leaving its file for recovery.
   void Close();
   // Closes and deletes a journal that was Reset: nothing in it is ever applied, so its deletion
@@ -110,17 +127,6 @@ enum class TqnRecovery {
 
 // Recovers one journal file with the given file routines.
 TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& Routines);
-// What recovering a block journal writes, in order: its after-images when it is complete
-// (state 1), nothing when it is spent (state 2), else the first before-image of every block.
-// False when the journal cannot be read, is no block journal, or is complete but damaged.
-bool QNJournalImagesToApply(const std::string& JournalName, TqnFileRoutines& Routines,
-                            std::vector<TqnJournalImage>& Images);
-// Marks a block journal whose images have been applied spent, then deletes it; true when it is
-// gone or at least spent (it is never applied again).
-bool QNRetireJournal(const std::string& JournalName, TqnFileRoutines& Routines);
-// The table files (as journals store their paths) that a block journal holds images of; false
-// when the journal cannot be read.
-bool QNJournalTableFiles(const std::string& JournalName, TqnFileRoutines& Routines, std::vector<std::string>& Files);
 // Recovers every journal in the folder of TableFile (and in no other folder).  Raises when a
 // journal that names TableFile could not be recovered (the table would be torn).
 void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routines);

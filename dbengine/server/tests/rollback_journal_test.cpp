@@ -1,7 +1,10 @@
 // A transaction's journal whose deletion, or the undo of the blocks written early, fails: it is
 // never applied over a later commit, and the cursors open on its table read it again.  Each case
 // goes on with a later commit and ends with a fresh engine reading the folder.
+// And journals go by the folder they lie in, not by the spelling of its path: a symbolic link, a
+// folder renamed while a transaction runs or after a process stopped.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 #include <map>
@@ -9,6 +12,7 @@
 
 #include "dbengine/server/tests/server_test_util.h"
 #include "dbengine/storage/faulty_file_routines.h"
+#include "dbengine/storage/tests/fork_alone.h"
 
 namespace tw::dbengine::testing {
 namespace {
@@ -55,12 +59,13 @@ struct Session {
   }
 };
 
-// Vals (Nr, Val) with 300 records whose Val is "a".
-void MakeValues(const std::string& Folder) {
+// Vals (Nr, Val) with 300 records whose Val (of Width characters) is "a".
+void MakeValues(const std::string& Folder, int Width = 10) {
+  std::filesystem::create_directories(Folder);
   Session s(Folder);
   TqnDataDictionary d(4096);
   d.AddField("Nr", "", qftInt32, 0, 0, true);
-  d.AddField("Val", "", qftShortString, 10, 0, false);
+  d.AddField("Val", "", qftShortString, Width, 0, false);
   d.AddIndex("ByNr", "", 0, {0}, false, true, false);
   ASSERT_EQ(s.engine.BuildTable(s.db, false, "Vals", d), 0);
   const std::uint32_t c = s.Open(s.db);
@@ -137,8 +142,8 @@ TEST(RollbackJournals, AJournalWhoseDeletionFailedIsNeverAppliedOverALaterCommit
   }
 }
 
-// The undo of the early writes fails at its first write: the rollback stands (answered done),
-// and the cursors open on the table, of both clients, read every committed record at once.
+// The undo of the early writes fails at its first write: the rollback stands but says so, and
+// the cursors open on the table, of both clients, read every committed record at once.
 TEST(RollbackJournals, AfterARollbackWhoseUndoFailedTheOpenCursorsReadEveryCommittedRecord) {
   for (const bool failSafe : {false, true}) {
     SCOPED_TRACE(failSafe ? "fail-safe" : "normal");
@@ -146,12 +151,166 @@ TEST(RollbackJournals, AfterARollbackWhoseUndoFailedTheOpenCursorsReadEveryCommi
     MakeValues(f.Path());
     auto s = std::make_unique<Session>(f.Path());
     const std::uint32_t reader = s->Open(s->db), other = s->Open(s->Attach(2));
-    EXPECT_EQ(EndWith(*s, {"", failSafe, true, false}, TFault::FailWrite, 1), 0);
+    EXPECT_NE(EndWith(*s, {"", failSafe, true, false}, TFault::FailWrite, 1), 0);
     EXPECT_TRUE(s->faulty.Fired());
+    EXPECT_EQ(s->engine.TransactionCount(), 0);
     EXPECT_EQ(s->Values(reader), "300 a");
     EXPECT_EQ(s->Values(other), "300 a");
     CommitLaterAndReopen(std::move(s), "300 c");
   }
+}
+
+// ---- Journals and folders ----
+
+constexpr int kWide = 250;  // 16 records to a block: setting all 300 spills a cache of 6 pages
+
+// Every record of Folder set to Value in a transaction (cache Cache pages) whose commit the
+// process does not outlive when N > 0: it stops at the commit's Nth write.  The commit's trace.
+std::string CommitAll(const std::string& Folder, const std::string& Value, int N = 0, int Cache = 500) {
+  Session s(Folder);
+  s.engine.BufferManager().SetMaxPageCount(Cache);
+  const std::uint32_t c = s.Open(s.db);
+  std::uint32_t t = 0;
+  EXPECT_EQ(s.engine.TransactionStart(s.db, false, t), 0);
+  EXPECT_EQ(s.SetAll(c, Value), 0);
+  s.faulty.Arm(N > 0 ? TFault::Stop : TFault::None, N);
+  EXPECT_EQ(s.engine.TransactionCommit(t), 0) << "decided";
+  return s.faulty.Trace();
+}
+
+// What a fresh engine reads in Folder, then the table checker's findings and the journals left.
+std::string ReadAfresh(const std::string& Folder) {
+  std::string out;
+  {
+    Session s(Folder);
+    out = s.Values(s.Open(s.db));
+  }
+  out += Joined(QNCheckTableFile(Folder + "/Vals.QND"));
+  for (const auto& f : std::filesystem::directory_iterator(Folder))
+    if (f.path().extension() == ".QN$") out += " journal " + f.path().filename().string();
+  return out;
+}
+
+// A commit decided by an engine that stopped before its journal went (its tables written) is
+// replayed before anything else uses the table, whether the engines reach the folder by its path
+// or through a symbolic link: the next commit through the other spelling is never undone by it.
+TEST(FolderJournals, ADecidedCommitIsReplayedFirstUnderEverySpelling) {
+  for (const bool viaLinkFirst : {false, true}) {
+    SCOPED_TRACE(viaLinkFirst ? "link, then path" : "path, then link");
+    ScratchFolder base;
+    MakeValues(base.File("dry"), kWide);
+    const int last = static_cast<int>(CommitAll(base.File("dry"), "k").size());
+    const std::string path = base.File("db"), link = base.File("link");
+    MakeValues(path, kWide);
+    std::filesystem::create_directory_symlink(path, link);
+    const std::string first = viaLinkFirst ? link : path, second = viaLinkFirst ? path : link;
+    CommitAll(first, "k", last);
+    CommitAll(second, "l");
+    EXPECT_EQ(ReadAfresh(first), "300 l");
+  }
+}
+
+// A transaction that wrote early is rolled back after its folder was renamed and another made at
+// its path: the rollback undoes the early writes in its own folder, and touches no other.
+TEST(FolderJournals, ARollbackUndoesTheEarlyWritesInTheFolderThatMoved) {
+  for (const bool failSafe : {false, true}) {
+    SCOPED_TRACE(failSafe ? "fail-safe" : "normal");
+    ScratchFolder base;
+    const std::string path = base.File("db"), moved = base.File("moved");
+    MakeValues(path, kWide);
+    {
+      Session s(path);
+      s.engine.BufferManager().SetMaxPageCount(6);
+      const std::uint32_t c = s.Open(s.db);
+      std::uint32_t t = 0;
+      ASSERT_EQ(s.engine.TransactionStart(s.db, failSafe, t), 0);
+      ASSERT_EQ(s.SetAll(c, "b"), 0);
+      ASSERT_GT(s.engine.BufferManager().Spills(), 0u);
+      std::filesystem::rename(path, moved);
+      MakeValues(path, kWide);
+      CommitAll(path, "z");
+      EXPECT_EQ(s.engine.TransactionRollback(t), 0);
+      EXPECT_EQ(s.Values(c), "300 a");
+    }
+    EXPECT_EQ(ReadAfresh(moved), "300 a");
+    EXPECT_EQ(ReadAfresh(path), "300 z");
+  }
+}
+
+// A transaction whose folder is renamed away, and another folder with the same table made at its
+// path, writes to neither: its changes that would write are refused with 10018.  After its
+// process dies each folder reads what was committed in it.
+TEST(FolderJournals, ATransactionWhoseFolderMovedWritesToNoFolder) {
+  for (const bool failSafe : {false, true}) {
+    SCOPED_TRACE(failSafe ? "fail-safe" : "normal");
+    ScratchFolder base;
+    const std::string path = base.File("db"), moved = base.File("moved"), other = base.File("other");
+    MakeValues(path, kWide);
+    MakeValues(other, kWide);
+    CommitAll(other, "z");
+    const pid_t pid = ForkAlone();
+    if (pid == 0) {
+      Session s(path);
+      s.engine.BufferManager().SetMaxPageCount(6);
+      const std::uint32_t c = s.Open(s.db);
+      std::uint32_t t = 0;
+      s.engine.TransactionStart(s.db, failSafe, t);
+      std::filesystem::rename(path, moved);
+      std::filesystem::rename(other, path);
+      ::_exit(s.SetAll(c, "b") == qnresInvalidDirectory ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "refused with 10018";
+    EXPECT_EQ(ReadAfresh(moved), "300 a");
+    EXPECT_EQ(ReadAfresh(path), "300 z");
+  }
+}
+
+// A folder renamed while a database holds it (a table open) is served at its new path.
+TEST(FolderJournals, AFolderRenamedWhileOpenIsServedAtItsNewPath) {
+  ScratchFolder base;
+  const std::string path = base.File("db"), moved = base.File("moved");
+  MakeValues(path, kWide);
+  {
+    Session s(path);
+    const std::uint32_t old = s.Open(s.db);
+    std::filesystem::rename(path, moved);
+    std::uint32_t d = 0, t = 0;
+    ASSERT_EQ(s.engine.DatabaseOpenNoAlias(1, moved, 1, 1, d), 0);
+    const std::uint32_t c = s.Open(d);
+    ASSERT_EQ(s.engine.TransactionStart(d, false, t), 0);
+    EXPECT_EQ(s.SetAll(c, "m"), 0);
+    EXPECT_EQ(s.engine.TransactionCommit(t), 0);
+    EXPECT_EQ(s.Values(old), "300 m");
+    TqnDataDictionary dict(4096);
+    dict.AddField("Nr", "", qftInt32, 0, 0, true);
+    EXPECT_EQ(s.engine.BuildTable(d, false, "More", dict), 0);
+  }
+  EXPECT_TRUE(std::filesystem::exists(moved + "/More.QND"));
+  EXPECT_EQ(ReadAfresh(moved), "300 m");
+}
+
+// A decided commit of a spilled transaction whose engine stopped two writes before its journal
+// went, in a folder renamed since: opened at its new path the table is refused while the replay
+// fails, and read whole once it succeeds; the journal is never dropped unapplied.
+TEST(FolderJournals, AJournalIsReplayedInTheFolderItLiesInWhateverItsPath) {
+  ScratchFolder base;
+  MakeValues(base.File("dry"), kWide);
+  const std::string trace = CommitAll(base.File("dry"), "b", 0, 6);
+  ASSERT_NE(trace.find('n'), std::string::npos);
+  const std::string path = base.File("db"), moved = base.File("moved");
+  MakeValues(path, kWide);
+  CommitAll(path, "b", static_cast<int>(trace.find('n')) - 1, 6);
+  std::filesystem::rename(path, moved);
+  {
+    Session s(moved);
+    std::uint32_t c = 0;
+    s.faulty.Arm(TFault::FailWrite, 1);
+    EXPECT_NE(s.engine.OpenTable(s.db, "Vals", "", 1, 1, 1, c, nullptr), 0) << "the replay failed";
+    s.faulty.Disarm();
+  }
+  EXPECT_EQ(ReadAfresh(moved), "300 b");
 }
 
 }  // namespace

@@ -643,9 +643,9 @@ std::vector<std::uint8_t> CompleteJournal(const std::vector<std::string>& Paths,
   return j;
 }
 
-// A journal is a file on disk: its paths may name anything.  Only table files of its own
-// folder, of the image's block size, ever receive its images; otherwise it is left in place
-// and nothing at all is written.
+// A journal is a file on disk: its paths may name anything.  It belongs to the folder where it
+// lies, and its images go to the files of their names in that folder, and only to table files
+// of the image's block size; otherwise it is left in place and nothing at all is written.
 TEST(Journal, ImagesNeverReachFilesThatAreNoTablesOfTheJournalsFolder) {
   ScratchFolder dir;
   ScratchFolder elsewhere;
@@ -659,18 +659,21 @@ TEST(Journal, ImagesNeverReachFilesThatAreNoTablesOfTheJournalsFolder) {
   struct Case {
     std::vector<std::string> paths;
     std::int32_t size;
+    TqnRecovery result;
   };
   const Case cases[] = {
-      {{elsewhere.File("victim.QND")}, 4096},                     // another folder
-      {{dir.File("sub/../../" + elsewhere.Path().substr(elsewhere.Path().rfind('/') + 1) + "/victim.QND")}, 4096},
-      {{dir.File("notes.txt")}, 4096},                            // no table file
-      {{dir.File("B.QND")}, 8192},                                // another block size
-      {{dir.File("B.QND"), elsewhere.File("victim.QND")}, 4096},  // one bad image stops all
+      // A file of another folder: taken as the file of its name here, which has none.
+      {{elsewhere.File("victim.QND")}, 4096, TqnRecovery::Replayed},
+      {{dir.File("sub/../../" + elsewhere.Path().substr(elsewhere.Path().rfind('/') + 1) + "/victim.QND")}, 4096,
+       TqnRecovery::Replayed},
+      {{dir.File("notes.txt")}, 4096, TqnRecovery::Blocked},                          // no table file
+      {{dir.File("B.QND")}, 8192, TqnRecovery::Blocked},                              // another block size
+      {{dir.File("B.QND"), elsewhere.File("victim.QND")}, 4096, TqnRecovery::Blocked},  // two folders
   };
   for (const Case& c : cases) {
     testing::WriteAll(dir.File("X.QN$"), CompleteJournal(c.paths, 1, c.size, 0x55));
-    EXPECT_EQ(QNRecoverJournal(dir.File("X.QN$"), QNPosixFileRoutines()), TqnRecovery::Blocked);
-    EXPECT_GT(SizeOf(dir.File("X.QN$")), 8);
+    EXPECT_EQ(QNRecoverJournal(dir.File("X.QN$"), QNPosixFileRoutines()), c.result);
+    EXPECT_EQ(SizeOf(dir.File("X.QN$")) > 8, c.result == TqnRecovery::Blocked);
     EXPECT_EQ(testing::ReadAll(elsewhere.File("victim.QND")), outside);
     EXPECT_EQ(testing::ReadAll(dir.File("notes.txt")), notes);
     EXPECT_EQ(testing::ReadAll(dir.File("B.QND")), tableB);
@@ -784,14 +787,16 @@ TEST(Journal, RecoveryNeverLooksAboveTheTablesFolder) {
   EXPECT_EQ(testing::ReadAll(dir.File("db/A.QND")), table);
   EXPECT_EQ(SizeOf(dir.File("short.QN$")), 2);
   EXPECT_EQ(testing::ReadAll(dir.File("foreign.QN$")), foreign);
-  // Nor does a journal of the table's folder reach into a folder below it.
+  // Nor does a journal of the table's folder reach into a folder below it: its images name
+  // files of its own folder.
   t.Close();
   std::filesystem::create_directories(dir.File("db/sub"));
   Build(dir.File("db/sub"));
   const auto below = testing::ReadAll(dir.File("db/sub/B.QND"));
   testing::WriteAll(dir.File("db/X.QN$"), CompleteJournal({dir.File("db/sub/B.QND")}, 3, 4096, 0x77));
-  EXPECT_EQ(QNRecoverJournal(dir.File("db/X.QN$"), QNPosixFileRoutines()), TqnRecovery::Blocked);
+  EXPECT_EQ(QNRecoverJournal(dir.File("db/X.QN$"), QNPosixFileRoutines()), TqnRecovery::Replayed);
   EXPECT_EQ(testing::ReadAll(dir.File("db/sub/B.QND")), below);
+  EXPECT_EQ(testing::ReadAll(dir.File("db/B.QND"))[3 * 4096 + 100], 0x77);
 }
 
 // Early writes of a normal transaction are undone by rollback, and by recovery after a crash:
