@@ -1,6 +1,7 @@
 #include "entry/fkpicturebase.h"
 
 #include <algorithm>
+#include <bitset>
 
 #include "entry/strres/fkstrres.h"
 #include "platform/rtl/win1252.h"
@@ -415,9 +416,14 @@ std::string TFkPictureBase::CurrencyBeforeNumber() const {
   auto numberChar = [&](char c) {
     if (c == ' ' || c == '-' || (c >= '0' && c <= '9')) return true;
     if ((Has(mask_, '.') && c == intl_->DecimalChar) || (Has(mask_, ',') && c == intl_->CommaChar)) return true;
+    // Each kind of position is asked once: a mask repeats a few kinds many times.
+    std::bitset<256> asked;
     for (char mc : mask_) {
+      const auto k = static_cast<unsigned char>(mc);
+      if (asked[k] || !IsEditableMaskChar(mc)) continue;
+      asked[k] = true;
       char t = c;
-      if (IsEditableMaskChar(mc) && AcceptChar(mc, t, ' ') && t == c) return true;
+      if (AcceptChar(mc, t, ' ') && t == c) return true;
     }
     return false;
   };
