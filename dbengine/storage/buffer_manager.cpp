@@ -12,6 +12,7 @@
 #include "dbengine/storage/block_layout.h"
 #include "dbengine/storage/journal.h"
 #include "dbengine/storage/storage_errors.h"
+#include "platform/rtl/files.h"
 
 namespace tw::dbengine {
 
@@ -32,11 +33,6 @@ std::string FolderOf(const std::string& name) {
   const std::size_t slash = name.rfind('/');
   if (slash == std::string::npos) return ".";
   return slash == 0 ? "/" : name.substr(0, slash);
-}
-
-std::string BaseName(const std::string& name) {
-  const std::size_t slash = name.rfind('/');
-  return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
 }  // namespace
@@ -678,12 +674,12 @@ std::uint64_t TqnBufferManager::Hold(TqnTransactionItem& T) {
   for (const TqnFileInfo* f : knownFiles_)
     if (FolderOf(QNJournalPath(f->Name)) == folder) files.insert(f);
   for (const TqnFileInfo* f : files)
-    if (f->KeyKnown) h->Targets[BaseName(f->Name)] = {f->Key, f->Name};
+    if (f->KeyKnown) h->Targets[tw::ExtractFileName(f->Name)] = {f->Key, f->Name};
   // What it keeps shut: the files its images name (all of those when it cannot be read).
   std::vector<std::string> named;
   const bool read = h->Journal->NamedFiles(named);
   std::set<std::string> bases;
-  for (const std::string& n : named) bases.insert(BaseName(n));
+  for (const std::string& n : named) bases.insert(tw::ExtractFileName(n));
   for (const auto& [base, target] : h->Targets)
     if (!read || bases.count(base) != 0) h->Files.insert(target.Key);
   held_[++heldCount_] = std::move(h);
@@ -745,7 +741,7 @@ bool TqnBufferManager::RecoverHeld(THeldJournal& H) {
   bool ok = true;
   try {
     for (const TqnJournalImage& im : images) {
-      const std::string base = BaseName(im.Path);
+      const std::string base = tw::ExtractFileName(im.Path);
       const auto size = static_cast<std::int32_t>(im.Bytes.size());
       const std::int64_t at = static_cast<std::int64_t>(im.Block) * size;
       const auto target = H.Targets.find(base);

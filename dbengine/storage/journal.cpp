@@ -15,6 +15,7 @@
 #include "dbengine/base/errors.h"
 #include "dbengine/storage/block_layout.h"
 #include "dbengine/storage/storage_errors.h"
+#include "platform/rtl/files.h"
 
 namespace tw::dbengine {
 
@@ -96,12 +97,6 @@ Parsed Parse(TqnFileRoutines& r, TqnFileHandle h) {
   return p;
 }
 
-// The file name of a path, without its folder.
-std::string BaseName(const std::string& Path) {
-  const std::size_t slash = Path.rfind('/');
-  return slash == std::string::npos ? Path : Path.substr(slash + 1);
-}
-
 bool PlainName(const std::string& n);
 
 // True when Path, a file of the journal's own folder, may take images of BlockSize: it is a
@@ -131,8 +126,8 @@ bool TargetsIn(const std::string& Folder, const std::vector<Image>& Images, std:
   Targets.clear();
   for (const Image& im : Images) {
     if (Targets.count(im.path) != 0) continue;
-    if (FolderOf(im.path) != FolderOf(Images.front().path) || !PlainName(BaseName(im.path))) return false;
-    Targets[im.path] = (Folder == "/" ? std::string() : Folder) + "/" + BaseName(im.path);
+    if (FolderOf(im.path) != FolderOf(Images.front().path) || !PlainName(tw::ExtractFileName(im.path))) return false;
+    Targets[im.path] = (Folder == "/" ? std::string() : Folder) + "/" + tw::ExtractFileName(im.path);
   }
   return true;
 }
@@ -651,7 +646,7 @@ void RecoverJournalsIn(const std::string& folder, const std::string& TableFile, 
     bool names_table = rc == TqnRecovery::Corrupt;
     std::set<std::string> bases;
     for (const auto& list : p.images)
-      for (const Image& im : list) bases.insert(BaseName(im.path));
+      for (const Image& im : list) bases.insert(tw::ExtractFileName(im.path));
     const std::string mine = QNResolveFileName(table);
     for (const std::string& base : bases)
       names_table = names_table || QNResolveFileName((folder == "/" ? std::string() : folder) + "/" + base) == mine;

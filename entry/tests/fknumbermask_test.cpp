@@ -46,6 +46,27 @@ class NumberMaskTest : public test::PictureFormTest {
     return IsIntegerType(f->DataType()) ? static_cast<double>(v.Int) : v.Real;
   }
 
+  // A pattern spelled with the settings in force: "," and "." the separators, "$" the currency
+  // text before the number, "C" the first character of the one after it.
+  static std::string Spelled(const std::string& pattern) {
+    const TFkIntlSup& intl = DefaultIntlSup();
+    std::string t;
+    for (char ch : pattern)
+      t += ch == '$'   ? intl.CurrencyLtStr
+           : ch == 'C' ? intl.CurrencyRtStr.substr(0, 1)
+                       : std::string(1, ch == ',' ? intl.CommaChar : ch == '.' ? intl.DecimalChar : ch);
+    return t;
+  }
+  // The keys that put Digit in place of a shown number's last digit, then leave the field.
+  void ReplaceLastDigit(TFkPictureField* f, const std::string& Digit) {
+    f->SetFocus();
+    Pump();
+    Press(VK_END);
+    Press(VK_BACK);
+    Type(Digit);
+    Press(VK_TAB);
+  }
+
   std::unique_ptr<ScopedFormatSettings> german_;
 };
 
@@ -299,13 +320,7 @@ TEST_F(NumberMaskTest, EveryThousandsSeparatorIsTakenOutOnceAndEveryKeyReturns) 
   auto* next = AddField(T::pftString, "XXXX", 150);
   for (const auto& [decimal, thousands] : settings) {
     if (thousands != ',') UseSettings(decimal, thousands, "F", "3");  // "F" before a "$" number
-    const TFkIntlSup& intl = DefaultIntlSup();
-    auto text = [&](const std::string& pattern) {
-      std::string t;
-      for (char ch : pattern)
-        t += ch == '$' ? intl.CurrencyLtStr : std::string(1, ch == ',' ? thousands : ch == '.' ? decimal : ch);
-      return t;
-    };
+    const auto text = Spelled;
     SCOPED_TRACE("[" + text("$,.") + "]");
     auto* f = AddField(T::pftDouble, "##,###.##");
     ShowAndFocus(f);
@@ -320,12 +335,7 @@ TEST_F(NumberMaskTest, EveryThousandsSeparatorIsTakenOutOnceAndEveryKeyReturns) 
     v.Real = 12.5;
     c->SetValue(v);
     EXPECT_EQ(c->EditText(), text("    $12.50"));
-    c->SetFocus();
-    Pump();
-    Press(VK_END);
-    Press(VK_BACK);
-    Type("7");
-    Press(VK_TAB);
+    ReplaceLastDigit(c, "7");
     EXPECT_EQ(c->EditText(), text("    $12.57"));
     EXPECT_DOUBLE_EQ(Value(c), 12.57);
 
@@ -369,14 +379,7 @@ TEST_F(NumberMaskTest, ACurrencyTextOfDigitsIsNeverReadAsPartOfTheNumber) {
   for (const auto& [decimal, thousands] : settings) {
     for (const char* form : {"0", "1", "2", "3"}) {
       UseSettings(decimal, thousands, "12", form);
-      const TFkIntlSup& intl = DefaultIntlSup();
-      auto text = [&](const std::string& pattern) {
-        std::string t;
-        for (char ch : pattern)
-          t += ch == 'C' ? intl.CurrencyRtStr.substr(0, 1)
-                         : std::string(1, ch == ',' ? thousands : ch == '.' ? decimal : ch);
-        return t;
-      };
+      const auto text = Spelled;
       SCOPED_TRACE(text("[,.] form ") + form);
       auto* s = AddField(T::pftDouble, "$#####.##");
       TFkValue v;
@@ -395,12 +398,7 @@ TEST_F(NumberMaskTest, ACurrencyTextOfDigitsIsNeverReadAsPartOfTheNumber) {
       v.Real = 34.5;
       t->SetValue(v);
       EXPECT_EQ(t->EditText(), text("     34.50 C"));
-      t->SetFocus();
-      Pump();
-      Press(VK_END);
-      Press(VK_BACK);
-      Type("7");
-      Press(VK_TAB);
+      ReplaceLastDigit(t, "7");
       EXPECT_EQ(t->EditText(), text("     34.57 C"));
       EXPECT_DOUBLE_EQ(Value(t), 34.57);
       EXPECT_TRUE(errors.empty());
