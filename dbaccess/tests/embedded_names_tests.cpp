@@ -134,8 +134,8 @@ TEST_F(TableNames, OneFolderUnderEverySpellingIsOneFolder) {
 
 // A folder renamed while a table of it is open, and made again at its path with a copy of the
 // table's file, is another folder: a database opened on the path reaches the new folder's
-// table, transaction and claim.  The old table keeps reading its own files and takes no more
-// changes, as does a table whose folder was deleted: nothing of theirs is acknowledged and lost.
+// table, transaction and claim.  The old database goes on in its own directory.  A table whose
+// folder was deleted takes no more changes: nothing of it is acknowledged and lost.
 TEST_F(TableNames, AFolderMadeAgainAtItsPathIsAnotherFolder) {
   SetTickSource([] { return static_cast<std::uint32_t>(Display().NowMs()); });
   std::uint32_t oldTran = 0, newTran = 0;
@@ -161,14 +161,15 @@ TEST_F(TableNames, AFolderMadeAgainAtItsPathIsAnotherFolder) {
   EXPECT_TRUE(Claimed(folder, LOCK_SH)) << "the new folder is held for writing";
 
   EXPECT_EQ(Walk(), (std::vector<std::string>{"Ada", "Ben", "Cyd", "Dag"}));
-  // Inside its transaction a change waits for the commit, which is refused (it would write by
-  // path); outside one, the change itself is refused.
+  // The old database keeps to the directory it opened: its transaction commits there, and so
+  // does a change outside one; the folder now at its path receives nothing of either.
   EXPECT_EQ(Insert(cur, "Aold", 60), DBIERR_NONE);
-  EXPECT_EQ(Database()->EndTran(oldTran, 0), DBIERR_INVALIDDIR) << "a commit would write by path";
-  EXPECT_EQ(Database()->EndTran(oldTran, 2), DBIERR_NONE);
-  EXPECT_EQ(Insert(cur, "Aold", 60), DBIERR_INVALIDDIR);
+  EXPECT_EQ(Database()->EndTran(oldTran, 0), DBIERR_NONE);
+  EXPECT_EQ(Insert(cur, "Eold", 61), DBIERR_NONE);
   EXPECT_FALSE(FileHolds(folder / "Persons.QND", "Aold"));
-  EXPECT_FALSE(FileHolds(old / "Persons.QND", "Aold"));
+  EXPECT_FALSE(FileHolds(folder / "Persons.QND", "Eold"));
+  EXPECT_TRUE(FileHolds(old / "Persons.QND", "Aold"));
+  EXPECT_TRUE(FileHolds(old / "Persons.QND", "Eold"));
 
   // Each database gives back the claim of its own folder.
   ASSERT_EQ(DbiCloseCursor(fresh), DBIERR_NONE);

@@ -72,6 +72,9 @@ enum TqnErrorCode : int {
   qnerrFileSeek = 23546,
   qnerrFileFlush = 23547,
   qnerrFileSetEOF = 23548,
+  // A journal that could not be applied (its tables would be torn or undone later): the files
+  // it names are neither opened nor deleted until it has been.
+  qnerrJournalWaits = 23549,
   qnerrOSCopyFile = 23568,    // GENERAL
   qnerrOSDeleteFile = 23569,  // GENERAL
   qnerrOSRenameFile = 23570,  // GENERAL

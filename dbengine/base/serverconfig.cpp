@@ -198,6 +198,12 @@ TqnSrFolder::TqnSrFolder(std::string_view Path)
   FPathHash = ElfHashShortString(FKey);
 }
 
+TqnSrFolder::TqnSrFolder(std::string_view Path, const TqnFileKey& Directory)
+    : FDirectory(Directory), FIsDirectory(true), FPath(QNShStrAlloc(TqnPath(QNRealFolder(Path)).View())) {
+  FKey = FolderMatchKey(std::string_view(), &FDirectory);
+  FPathHash = ElfHashShortString(FKey);
+}
+
 TqnSrFolder::~TqnSrFolder() { QNShStrFree(FPath); }
 
 int TqnSrFolderList::IndexOfPath(std::string_view Path) const {
@@ -220,6 +226,28 @@ TqnSrFolder* TqnSrFolderList::AddFolder(std::string_view Path) {
     FList.Insert(f);
   } else if (f->FIsDirectory && !(QNDirectoryKeyOf(f->Path(), there) && there == f->FDirectory)) {
     // Renamed while in use, and named by its new path: that is its path from here on.
+    QNShStrFree(f->FPath);
+    f->FPath = QNShStrAlloc(TqnPath(QNRealFolder(Path)).View());
+  }
+  f->IncRefCount();
+  return f;
+}
+
+TqnSrFolder* TqnSrFolderList::AddFolder(std::string_view Path, const TqnFileKey& Directory) {
+  TqnPadLockGuard g(FList.PadLock());
+  const std::string key = FolderMatchKey(std::string_view(), &Directory);
+  const std::uint32_t hash = ElfHashShortString(key);
+  TqnSrFolder* f = nullptr;
+  for (int i = 0; i < FList.Count() && f == nullptr; ++i) {
+    TqnSrFolder* c = FList.ItemAs<TqnSrFolder>(i);
+    if (c->FPathHash == hash && c->FKey == key) f = c;
+  }
+  TqnFileKey there;
+  if (f == nullptr) {
+    f = new TqnSrFolder(Path, Directory);
+    FList.Insert(f);
+  } else if (!(QNDirectoryKeyOf(f->Path(), there) && there == Directory)) {
+    // Renamed while in use, and named by its new path: that is how it is named from here on.
     QNShStrFree(f->FPath);
     f->FPath = QNShStrAlloc(TqnPath(QNRealFolder(Path)).View());
   }

@@ -220,6 +220,8 @@ class TqnSrFolder : public TqnSelfListItem {
   TW_CLASS(TqnSrFolder, TqnSelfListItem)
  public:
   explicit TqnSrFolder(std::string_view Path);
+  // The folder of directory Directory, opened by Path.
+  TqnSrFolder(std::string_view Path, const TqnFileKey& Directory);
   ~TqnSrFolder() override;
   // The directory's path, its links resolved, as it was first named, or as it was named last
   // after it had left that path (renamed while in use).
@@ -251,6 +253,9 @@ class TqnSrFolderList : public TqnObject {
   // The folder of the directory Path names, made when missing; its count grows by 1.  A folder
   // whose path no longer leads to its directory takes Path's from here on.
   TqnSrFolder* AddFolder(std::string_view Path);
+  // The same for the directory Directory that Path was opened as: the folder is found by the
+  // directory alone, never by a second look at Path.
+  TqnSrFolder* AddFolder(std::string_view Path, const TqnFileKey& Directory);
   int IndexOfPath(std::string_view Path) const;
   // Drops one reference; at 0 the folder is freed.  Unknown or stale ids are ignored.
   void RemoveFolder(std::uint32_t FolderID);

@@ -128,11 +128,21 @@ bool MakeExclusive(Claim& C) {
 }  // namespace
 
 TqnFolderClaim QNClaimFolder(const std::string& Folder, TqnFileKey& Key) {
+  Key = FolderKey{};
+  const int fd = ::open(QNResolveFolder(Folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return TqnFolderClaim::Unreadable;
+  const TqnFolderClaim c = QNClaimFolder(fd, Key);
+  ::close(fd);
+  return c;
+}
+
+TqnFolderClaim QNClaimFolder(int Directory, TqnFileKey& Key) {
   std::lock_guard<std::mutex> g(ClaimMutex());
   Key = FolderKey{};
-  // The directory is known by what its descriptor shows, not by a look at the path before or
-  // after: the claim is on the directory that was opened.
-  const int fd = ::open(QNResolveFolder(Folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // The directory is known by what its descriptor shows, not by a look at a path: the claim is
+  // on the directory that was opened.  The claim's locks go on an open description of its own
+  // (a duplicate would share the caller's, and its locks would outlive the claim).
+  const int fd = ::openat(Directory, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return TqnFolderClaim::Unreadable;
   struct stat st {};
   if (::fstat(fd, &st) != 0) {

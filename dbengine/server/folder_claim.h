@@ -34,6 +34,9 @@ enum class TqnFolderClaim {
 // made at its path, are two claims.  A folder that cannot be looked at is claimed by nobody and
 // must not be served.
 TqnFolderClaim QNClaimFolder(const std::string& Folder, TqnFileKey& Key);
+// The same for the directory open as Directory (a descriptor of the caller's, left open): the
+// claim is on that very directory, whatever its path leads to by now.
+TqnFolderClaim QNClaimFolder(int Directory, TqnFileKey& Key);
 
 // Makes this process's claim on the directory Key exclusive for good: it stays exclusive until
 // the last claim is given back.  True when it is exclusive (or when this process holds no claim

@@ -122,14 +122,13 @@ DBIResult TqnServerEngine::TakeRecordLock(TqnSrCursor* C, std::int32_t Ref) {
 // The open table that table Name of the folder names: the one of that name in that folder (by
 // its directory: a folder made again at the path of a renamed one is another), or the one whose
 // file the name reaches (the file routines find names in any case).
-TqnSrTable* TqnServerEngine::FindOpenTable(const TqnFileKey& Folder, std::string_view FolderPath,
-                                           std::string_view Name) const {
+TqnSrTable* TqnServerEngine::FindOpenTable(const TqnFolder& Folder, std::string_view Name) const {
   for (int i = 0; i < tables_.Count(); ++i) {
     auto* t = tables_.ItemAs<TqnSrTable>(i);
-    if (t->FolderKey() == Folder && t->Name() == Name) return t;
+    if (t->FolderKey() == Folder.Key() && t->Name() == Name) return t;
   }
   TqnFileKey key;
-  if (tables_.Count() == 0 || !QNTableFileKey(FolderPath, Name, key)) return nullptr;
+  if (tables_.Count() == 0 || !QNTableFileKey(Folder, Name, key)) return nullptr;
   for (int i = 0; i < tables_.Count(); ++i) {
     auto* t = tables_.ItemAs<TqnSrTable>(i);
     if (t->FileKey() != nullptr && *t->FileKey() == key) return t;
@@ -159,17 +158,16 @@ void TqnServerEngine::ReleaseFolder(std::uint32_t FolderID) {
   folders_->RemoveFolder(FolderID);
 }
 
-DBIResult TqnServerEngine::CheckFolderAtPath(const TqnSrDatabase* D) const {
-  TqnFileKey here;
-  if (QNDirectoryKeyOf(D->FolderPath(), here) && here == D->FolderKey()) return qnresSuccess;
-  QNLogWrite("Folder [" + D->FolderPath() + "] is no longer at its path: not used");
+DBIResult TqnServerEngine::CheckFolderPresent(const TqnSrDatabase* D) const {
+  if (!D->Dir()->Gone()) return qnresSuccess;
+  QNLogWrite("Folder [" + D->FolderPath() + "] has been removed: not used");
   return qnresInvalidDirectory;
 }
 
 DBIResult TqnServerEngine::ClaimForWriting(const TqnSrDatabase* D, bool ByHandle) {
-  // Every change asks, also in a folder held for writing already: it may have moved meanwhile.
+  // Every change asks, also in a folder held for writing already: it may have been removed.
   if (!ByHandle || D->Transaction == 0)
-    if (const DBIResult r = CheckFolderAtPath(D); r != qnresSuccess) return r;
+    if (const DBIResult r = CheckFolderPresent(D); r != qnresSuccess) return r;
   auto claim = folderClaims_.find(D->FolderId());
   if (claim == folderClaims_.end()) return qnresSuccess;
   // A claim made exclusive for writing stays so while this server holds it.
@@ -183,12 +181,12 @@ DBIResult TqnServerEngine::ClaimForWriting(const TqnSrDatabase* D, bool ByHandle
 }
 
 DBIResult TqnServerEngine::ReadyToRead(const TqnSrDatabase* D, TqnFolderWriteMoment& Moment) {
-  if (const DBIResult r = CheckFolderAtPath(D); r != qnresSuccess) return r;
+  if (const DBIResult r = CheckFolderPresent(D); r != qnresSuccess) return r;
   auto claim = folderClaims_.find(D->FolderId());
   if (claim == folderClaims_.end() || QNFolderHeldForWriting(claim->second.Key)) return qnresSuccess;
   // Held shared, no server of this process has changed anything here: a journal is what an
   // interrupted change left behind, and finishing it must not happen under another reader.
-  if (!QNFolderHasJournals(D->FolderPath(), QNFileAccessTable()) || Moment.Begin(claim->second.Key))
+  if (!QNFolderHasJournals(*D->Dir(), QNFileAccessTable()) || Moment.Begin(claim->second.Key))
     return qnresSuccess;
   QNLogWrite("Folder [" + D->FolderPath() + "] needs recovery and is used by a server of another process");
   return qnresFolderServedElsewhere;
@@ -288,31 +286,29 @@ DBIResult TqnServerEngine::OpenDatabase(TqnSrClient* Client, std::string_view Pa
                                         std::uint8_t ShareMode, std::uint32_t& DatabaseID) {
   TqnSrSession* session = Client->Sessions().Current();
   if (session == nullptr) return qnresInvalidHandle;
-  if (Path.empty() || !QNDirectoryExists(Path)) return qnresInvalidDirectory;
+  if (Path.empty()) return qnresInvalidDirectory;
   // A folder is kept as a path of at most 219 characters (its links resolved); a longer one,
   // cut, would be another.
   if (QNRealFolder(Path).size() > kQnMaxPath) return qnresInvalidDirectory;
-  TqnSrFolder* folder = folders_->AddFolder(Path);
+  // The folder is opened once, here: the database reaches every file of it through this
+  // directory, whatever its path leads to later (a rename, another folder put in its place).
+  TqnFolderRef dir;
+  try {
+    dir = TqnFolder::Open(std::string(Path), QNFileAccessTable());
+  } catch (const EqnException&) {
+    return qnresInvalidDirectory;
+  }
+  TqnSrFolder* folder = folders_->AddFolder(Path, dir->Key());
   const std::string path = folder->Path();
-  // A folder renamed while in use and named by its new path: its open tables follow it there.
-  TqnFileKey directory;
-  if (folder->DirectoryKey(directory))
-    for (int i = 0; i < tables_.Count(); ++i) {
-      auto* t = tables_.ItemAs<TqnSrTable>(i);
-      if (t->FolderKey() == directory && t->FolderPath() != path) t->FollowFolder(path);
-    }
   // A folder new to this server is claimed for the process, shared: servers of other processes
   // may read it too, but none may change it (their caches would go stale, and two writers would
   // lose updates).  The claim becomes exclusive before this process changes anything there.
-  // It is taken on the directory the folder's own path names, whatever spelling the open used,
-  // and must be the folder's own directory (not one made at its path since).
-  if (folderClaims_.count(folder->Id()) == 0) {
+  // It is taken on the directory just opened.  A folder served already keeps its directory.
+  if (auto note = folderClaims_.find(folder->Id()); note != folderClaims_.end()) {
+    dir = note->second.Dir;
+  } else {
     TqnFileKey claimed;
-    TqnFolderClaim claim = QNClaimFolder(path, claimed);
-    if (claim == TqnFolderClaim::Claimed && (!folder->DirectoryKey(directory) || directory != claimed)) {
-      QNReleaseFolder(claimed);
-      claim = TqnFolderClaim::Unreadable;
-    }
+    const TqnFolderClaim claim = QNClaimFolder(dir->Handle(), claimed);
     if (claim != TqnFolderClaim::Claimed) {
       folders_->RemoveFolder(folder->Id());
       if (claim == TqnFolderClaim::ServedElsewhere) {
@@ -322,7 +318,7 @@ DBIResult TqnServerEngine::OpenDatabase(TqnSrClient* Client, std::string_view Pa
       QNLogWrite("Folder [" + path + "] cannot be looked at: not served");
       return qnresInvalidDirectory;
     }
-    folderClaims_[folder->Id()] = TFolderClaimNote{claimed, false};
+    folderClaims_[folder->Id()] = TFolderClaimNote{claimed, false, dir};
   }
   // Every database of the folder is asked, not only the first: an exclusive open must not
   // stand beside another session's database, and no other session may join an exclusive one.
@@ -335,7 +331,7 @@ DBIResult TqnServerEngine::OpenDatabase(TqnSrClient* Client, std::string_view Pa
       return qnresNeedExclusive;
     }
   }
-  auto* db = new TqnSrDatabase(session, folder, OpenMode != 0 ? 1 : 0, ShareMode != 0 ? 1 : 0);
+  auto* db = new TqnSrDatabase(session, folder, dir, OpenMode != 0 ? 1 : 0, ShareMode != 0 ? 1 : 0);
   databases_.Insert(db);
   DatabaseID = db->Id();
   return qnresSuccess;
@@ -399,7 +395,7 @@ DBIResult TqnServerEngine::DatabaseTableList(std::uint32_t DatabaseID, std::stri
     const bool elsewhere = Mask.find_first_of("/\\:") != std::string_view::npos ||
                            Mask.find("..") != std::string_view::npos;
     if (elsewhere) return qnresInvalidParameter;
-    if (const DBIResult r = CheckFolderAtPath(d); r != qnresSuccess) return r;
+    if (const DBIResult r = CheckFolderPresent(d); r != qnresSuccess) return r;
     const std::string pattern = QNMakeFullPath(d->FolderPath(), Mask.empty() ? std::string("*.QND") : std::string(Mask));
     QNSearchRec sr;
     for (int rc = QNFindFirst(pattern, qnftFile, qnfaAll, sr); rc == 0; rc = QNFindNext(sr)) {
@@ -501,10 +497,8 @@ DBIResult TqnServerEngine::TransactionStart(std::uint32_t DatabaseID, bool FailS
     if (const DBIResult r = ClaimForWriting(d); r != qnresSuccess) return r;
     auto* t = new TqnSrTransaction(d->Id(), &d->Transaction);
     transactions_->Add(t);
-    std::string journal;
-    if (FailSafe) journal = QNMakeFullPath(d->FolderPath(), std::to_string(d->Id()) + ".QN$");
     try {
-      bm_->StartTransaction(t->Id(), FailSafe, journal);
+      bm_->StartTransaction(t->Id(), FailSafe, d->Dir(), std::to_string(d->Id()) + ".QN$");
     } catch (...) {
       transactions_->Delete(t->Id());
       throw;
@@ -527,11 +521,11 @@ static TqnFileKey FolderOfTransaction(TqnSrTransaction* T) {
   return d != nullptr ? d->FolderKey() : TqnFileKey{};
 }
 
-// Writing out a transaction names its journal by the folder's path: a folder that has left its
-// path has its transactions rolled back only.
+// Writing out a transaction needs its journal in the folder: a folder that has been removed has
+// its transactions rolled back only.
 DBIResult TqnServerEngine::CheckTransactionFolder(TqnSrTransaction* T) const {
   const TqnSrDatabase* d = DatabaseOfTransaction(T);
-  return d != nullptr ? CheckFolderAtPath(d) : qnresSuccess;
+  return d != nullptr ? CheckFolderPresent(d) : qnresSuccess;
 }
 
 DBIResult TqnServerEngine::TransactionCommit(std::uint32_t TransactionID) {

@@ -208,7 +208,7 @@ class TqnServerEngine : public TqnObject {
   TqnSrCursor* FindCursor(std::uint32_t Id) const;
   // The open table Name of the folder Folder (a directory's device and inode) whose files are
   // reached through FolderPath: the one of that name, or the one whose file the name reaches.
-  TqnSrTable* FindOpenTable(const TqnFileKey& Folder, std::string_view FolderPath, std::string_view Name) const;
+  TqnSrTable* FindOpenTable(const TqnFolder& Folder, std::string_view Name) const;
   // The running transaction of a folder, 0 when none.
   std::uint32_t FolderTransaction(const TqnFileKey& Folder) const;
   // Rolls a database's transaction back (database closing).
@@ -224,21 +224,20 @@ class TqnServerEngine : public TqnObject {
   void ReleaseFolder(std::uint32_t FolderID);
   // Before the first change to files of D's folder: the process's claim on the folder becomes
   // exclusive (and stays so while the process uses the folder).  10246 when a server of another
-  // process uses the folder too; 10018 when the folder no longer lies at its path (see
-  // `FolderInPlace`); nothing is changed then.  A record change inside a transaction (ByHandle)
-  // reaches only files that are open already, and stands only once the commit, which asks where
-  // the folder lies, has taken it: the check of every such change is left to the commit.
+  // process uses the folder too; 10018 when the folder has been removed (see
+  // `CheckFolderPresent`); nothing is changed then.  A record change inside a transaction
+  // (ByHandle) reaches only files that are open already, and stands only once the commit, which
+  // asks again, has taken it: the check of every such change is left to the commit.
   DBIResult ClaimForWriting(const TqnSrDatabase* D, bool ByHandle = false);
   // Before a table of D's folder is opened to be read: the recovery that runs first writes when
   // an interrupted change left a journal there, so then the folder is held alone for the
-  // Moment (10246 when a server of another process uses it too, 10018 when the folder no longer
-  // lies at its path, and nothing is read).
+  // Moment (10246 when a server of another process uses it too, 10018 when the folder has been
+  // removed, and nothing is read).
   DBIResult ReadyToRead(const TqnSrDatabase* D, TqnFolderWriteMoment& Moment);
-  // 0 while D's path still names D's folder; 10018 (and a log line) once the folder was renamed
-  // or removed (another one may have been made at its path).  Such a folder is reached by
-  // nothing that goes by path: its open tables are read through the files they hold open, and
-  // nothing of it is changed, since the journals of a change are named by path.
-  DBIResult CheckFolderAtPath(const TqnSrDatabase* D) const;
+  // 0 while D's folder (its directory, reached through its handle wherever it has been moved)
+  // is there; 10018 (and a log line) once it has been removed: no journal can be made there, so
+  // nothing of it is changed.
+  DBIResult CheckFolderPresent(const TqnSrDatabase* D) const;
   // The same for the folder of T's database (0 when the database is gone): asked before a
   // transaction's changes are written out, which only a rollback may do then.
   DBIResult CheckTransactionFolder(TqnSrTransaction* T) const;
@@ -328,6 +327,7 @@ class TqnServerEngine : public TqnObject {
   struct TFolderClaimNote {
     TqnFileKey Key;
     bool ForWriting = false;
+    TqnFolderRef Dir;  // the folder's directory, opened once: every database of it uses this
   };
   std::map<std::uint32_t, TFolderClaimNote> folderClaims_;
   // The cursor places kept by the savepoints open now, one list per depth (a BLOB copy's

@@ -80,14 +80,14 @@ TqnSrSession::~TqnSrSession() {
 
 // ---- Database -----------------------------------------------------------------------------
 
-TqnSrDatabase::TqnSrDatabase(TqnSrSession* Session, TqnSrFolder* Folder, std::uint8_t OpenMode,
+TqnSrDatabase::TqnSrDatabase(TqnSrSession* Session, TqnSrFolder* Folder, TqnFolderRef Dir, std::uint8_t OpenMode,
                              std::uint8_t ShareMode)
     : session_(Session),
       folder_(Folder),
       folderId_(Folder->Id()),
+      dir_(std::move(Dir)),
       openMode_(OpenMode),
       shareMode_(ShareMode) {
-  Folder->DirectoryKey(folderKey_);
   FMaintainLinks = true;
   cursors_.SetSorted(false);
   session_->Databases().Insert(this);
@@ -102,11 +102,10 @@ TqnSrDatabase::~TqnSrDatabase() {
 
 // ---- Table --------------------------------------------------------------------------------
 
-TqnSrTable::TqnSrTable(std::string_view Name, TqnBufferManager* BufferManager, std::string_view FolderPath,
-                       const TqnFileKey& FolderKey, std::uint8_t OpenMode, std::uint8_t Shared)
+TqnSrTable::TqnSrTable(std::string_view Name, TqnBufferManager* BufferManager, TqnFolderRef Folder,
+                       std::uint8_t OpenMode, std::uint8_t Shared)
     : name_(Name),
-      folderPath_(FolderPath),
-      folderKey_(FolderKey),
+      folder_(std::move(Folder)),
       bm_(BufferManager),
       dict_(new TqnDataDictionary(4096)),
       locks_(new TqnLockContainer),
@@ -126,13 +125,8 @@ TqnSrTable::~TqnSrTable() {
   delete dict_;
 }
 
-bool QNTableFileKey(std::string_view Folder, std::string_view Name, TqnFileKey& Key) {
-  struct stat st {};
-  const std::string file = QNResolveFileName(QNMakeFullPath(Folder, std::string(Name) + ".QND"));
-  if (::stat(file.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  Key.Device = static_cast<std::uint64_t>(st.st_dev);
-  Key.Inode = static_cast<std::uint64_t>(st.st_ino);
-  return true;
+bool QNTableFileKey(const TqnFolder& Folder, std::string_view Name, TqnFileKey& Key) {
+  return Folder.Routines().IdentityIn(Folder.Handle(), std::string(Name) + ".QND", Key) == 0;
 }
 
 void TqnSrTable::CloseFiles() {
@@ -151,18 +145,11 @@ void TqnSrTable::JoinTransaction(std::uint32_t TransId) {
     if (f != nullptr) f->TransactionId = TransId;
 }
 
-void TqnSrTable::FollowFolder(const std::string& Path) {
-  folderPath_ = Path;
-  for (TqnFileInfo* f : files_)
-    if (f != nullptr) f->Name = QNMakeFullPath(Path, f->Name.substr(f->Name.rfind('/') + 1));
-}
-
 void TqnSrTable::OpenFiles() {
   ++changes_;
-  const std::string base = QNMakeFullPath(folderPath_, name_);
   const bool rw = openMode_ != 0;
   try {
-    files_.push_back(QNAllocFileInfo(base, "QND", bm_));
+    files_.push_back(QNAllocFileInfo(folder_, name_, "QND", bm_));
     QNOpenFile(files_[0], rw, shared_ != 0, false, false);
     bm_->GetFileHeader(files_[0], false);
     TqnDataDictionary d(4096);
@@ -171,11 +158,12 @@ void TqnSrTable::OpenFiles() {
     dict_->SetTableName(name_);
     dict_->SetBuilt(true);
     for (int i = 1; i < dict_->FileCount(); ++i) {
-      files_.push_back(QNAllocFileInfo(base, dict_->FileExtension(i), bm_));
+      files_.push_back(QNAllocFileInfo(folder_, name_, dict_->FileExtension(i), bm_));
       QNOpenFile(files_.back(), rw, shared_ != 0, false, false);
       bm_->GetFileHeader(files_.back(), false);
     }
-    fileKnown_ = QNTableFileKey(folderPath_, name_, fileKey_);
+    fileKnown_ = files_[0]->KeyKnown;
+    fileKey_ = files_[0]->Key;
   } catch (...) {
     CloseFiles();
     throw;
@@ -184,7 +172,6 @@ void TqnSrTable::OpenFiles() {
 
 void TqnSrTable::CreateFiles(const TqnDataDictionary& Dictionary, std::uint32_t TransId, bool Encrypt) {
   ++changes_;
-  const std::string base = QNMakeFullPath(folderPath_, name_);
   TqnDataDictionary& d = *dict_;
   {
     TqnDataDictionary copy(Dictionary.BlockSize());
@@ -196,7 +183,7 @@ void TqnSrTable::CreateFiles(const TqnDataDictionary& Dictionary, std::uint32_t 
   }
   try {
     for (int i = 0; i < d.FileCount(); ++i) {
-      TqnFileInfo* f = QNAllocFileInfo(base, i == 0 ? std::string("QND") : d.FileExtension(i), bm_);
+      TqnFileInfo* f = QNAllocFileInfo(folder_, name_, i == 0 ? std::string("QND") : d.FileExtension(i), bm_);
       files_.push_back(f);
       f->Encrypted = Encrypt && d.IsEncrypted() && i == 0;
       QNOpenFile(f, true, false, true, false);
@@ -222,7 +209,7 @@ void TqnSrTable::LoadUserRoutines(TqnServerConfiguration& Config) {
     for (int i = 1; i < dict_->IndexCount(); ++i) {
       if (!dict_->IsUserKeyIndex(i)) continue;
       TqnKeyProcList& procs = Config.KeyProcList();
-      const int at = procs.IndexOf(folderPath_, name_, i);
+      const int at = procs.IndexOf(folder_->Path(), name_, i);
       if (at < 0) QNStorageError(qnerrUserRoutinesMissing);
       TqnKeyProcItem* item = procs.Items(at);
       if (!item->Load()) QNStorageError(qnerrUserRoutinesMissing);

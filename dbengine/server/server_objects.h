@@ -86,14 +86,18 @@ class TqnSrSession : public TqnSelfListItem {
 class TqnSrDatabase : public TqnSelfListItem {
   TW_CLASS(TqnSrDatabase, TqnSelfListItem)
  public:
-  TqnSrDatabase(TqnSrSession* Session, TqnSrFolder* Folder, std::uint8_t OpenMode, std::uint8_t ShareMode);
+  // Dir: the folder's directory, opened once; every file of the database is reached through it.
+  TqnSrDatabase(TqnSrSession* Session, TqnSrFolder* Folder, TqnFolderRef Dir, std::uint8_t OpenMode,
+                std::uint8_t ShareMode);
   ~TqnSrDatabase() override;
   TqnSrSession* Session() const { return session_; }
   TqnSrFolder* Folder() const { return folder_; }
+  // How the folder is named, for messages.
   std::string FolderPath() const { return folder_->Path(); }
-  // The folder's directory (device and inode): what tells folders, their tables, transactions
-  // and claims apart.  The path reaches the folder's files only while it still names it.
-  const TqnFileKey& FolderKey() const { return folderKey_; }
+  // The folder's directory, through which its files are reached, and its device and inode:
+  // what tells folders, their tables, transactions and claims apart.
+  const TqnFolderRef& Dir() const { return dir_; }
+  const TqnFileKey& FolderKey() const { return dir_->Key(); }
   std::uint32_t FolderId() const { return folderId_; }
   std::uint8_t OpenMode() const { return openMode_; }
   std::uint8_t ShareMode() const { return shareMode_; }
@@ -104,7 +108,7 @@ class TqnSrDatabase : public TqnSelfListItem {
   TqnSrSession* session_;
   TqnSrFolder* folder_;
   std::uint32_t folderId_;
-  TqnFileKey folderKey_;
+  TqnFolderRef dir_;
   std::uint8_t openMode_, shareMode_;
   TqnList cursors_;
 };
@@ -119,16 +123,15 @@ struct TqnUserKeyRoutines {
 
 // The device and inode of file 0 of table Name in Folder, found the way the file routines open
 // it (any case of the name); false when there is no such file.
-bool QNTableFileKey(std::string_view Folder, std::string_view Name, TqnFileKey& Key);
+bool QNTableFileKey(const TqnFolder& Folder, std::string_view Name, TqnFileKey& Key);
 
 // One open table, shared by every cursor on it.
 class TqnSrTable : public TqnSelfListItem {
   TW_CLASS(TqnSrTable, TqnSelfListItem)
  public:
-  // FolderKey: the directory of the folder (its database's `FolderKey`); a table made only for
-  // one operation and never listed among the open tables may leave it empty.
-  TqnSrTable(std::string_view Name, TqnBufferManager* BufferManager, std::string_view FolderPath,
-             const TqnFileKey& FolderKey, std::uint8_t OpenMode, std::uint8_t Shared);
+  // Folder: its database's folder, through which the table's files are reached.
+  TqnSrTable(std::string_view Name, TqnBufferManager* BufferManager, TqnFolderRef Folder, std::uint8_t OpenMode,
+             std::uint8_t Shared);
   ~TqnSrTable() override;
 
   // Opens file 0, reads the dictionary, then opens the other files.  Undoes what was done when
@@ -156,13 +159,10 @@ class TqnSrTable : public TqnSelfListItem {
   bool BuildIndexKey(int Index, const std::uint8_t* Record, std::int32_t Ref, std::uint8_t* Key) const;
   // Every open file of the table joins transaction TransId (0 leaves).
   void JoinTransaction(std::uint32_t TransId);
-  // The folder was renamed while the table was open and is reached at Path now: the table and
-  // its files are named from there.
-  void FollowFolder(const std::string& Path);
-
   const std::string& Name() const { return name_; }
-  const std::string& FolderPath() const { return folderPath_; }
-  const TqnFileKey& FolderKey() const { return folderKey_; }
+  const std::string& FolderPath() const { return folder_->Path(); }
+  const TqnFolderRef& Folder() const { return folder_; }
+  const TqnFileKey& FolderKey() const { return folder_->Key(); }
   TqnDataDictionary& Dictionary() { return *dict_; }
   TqnFileInfo* File(int I) const { return I >= 0 && I < static_cast<int>(files_.size()) ? files_[I] : nullptr; }
   int OpenFileCount() const { return static_cast<int>(files_.size()); }
@@ -184,8 +184,7 @@ class TqnSrTable : public TqnSelfListItem {
   std::string name_;
   TqnFileKey fileKey_;     // file 0's device and inode, once its files are open
   bool fileKnown_ = false;
-  std::string folderPath_;
-  TqnFileKey folderKey_;
+  TqnFolderRef folder_;
   TqnBufferManager* bm_;
   TqnDataDictionary* dict_;
   std::vector<TqnFileInfo*> files_;

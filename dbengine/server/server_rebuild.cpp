@@ -60,7 +60,7 @@ void StartWorker(TqnServerEngine* E, std::function<void()> Work) {
 
 // The copy Temp takes the place of table Name in one step: a crash leaves the old table or the
 // new.  A replacement that fails has renamed nothing, and the copy goes.
-static void ReplaceWithCopy(const std::string& Folder, const std::string& Name, const std::string& Temp) {
+static void ReplaceWithCopy(const TqnFolder& Folder, const std::string& Name, const std::string& Temp) {
   try {
     QNReplaceTableFiles(Folder, Name, Temp, QNFileAccessTable());
   } catch (...) {
@@ -160,11 +160,9 @@ DBIResult TqnServerEngine::ReindexTable(std::uint32_t DatabaseID, std::string_vi
 // Frees the temporary table Temp of Folder when no cursor uses it: a table is otherwise kept
 // open while its folder has a transaction, but nothing of another transaction is in the copy
 // (made exclusive and write-locked), so it goes now, before its files are deleted.
-static void DropCopy(TqnServerEngine& E, TqnList& Tables, const TqnFileKey& FolderKey, const std::string& Folder,
-                     const std::string& Temp) {
-  if (TqnSrTable* t = E.FindOpenTable(FolderKey, Folder, Temp); t != nullptr && t->Cursors().Count() == 0)
-    Tables.Remove(t);
-  if (E.FindOpenTable(FolderKey, Folder, Temp) == nullptr) QNTblDeleteFiles(Folder, Temp);
+static void DropCopy(TqnServerEngine& E, TqnList& Tables, const TqnFolder& Folder, const std::string& Temp) {
+  if (TqnSrTable* t = E.FindOpenTable(Folder, Temp); t != nullptr && t->Cursors().Count() == 0) Tables.Remove(t);
+  if (E.FindOpenTable(Folder, Temp) == nullptr) QNTblDeleteFiles(Folder, Temp);
 }
 
 DBIResult TqnServerEngine::PackTable(std::uint32_t DatabaseID, std::string_view TableName, std::int32_t& RebuildID) {
@@ -183,7 +181,7 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
   RebuildID = -1;
   std::uint32_t src = 0, dst = 0;
   std::string temp, folder;
-  TqnFileKey folderKey;
+  TqnFolderRef dir;
   std::shared_ptr<TqnSrFieldMapList> map;
   std::shared_ptr<TqnTemporaryTableMark> mark;
   std::uint32_t status = 0;
@@ -192,12 +190,12 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
     if (e != qnresSuccess) return e;
     TqnSrCursor* s = FindCursor(src);
     folder = s->Database->FolderPath();
-    folderKey = s->Database->FolderKey();
+    dir = s->Database->Dir();
     const std::string name = s->Table->Name();
     for (int n = 1;; ++n) {
       std::string candidate = name + std::to_string(n);
       if (candidate.size() > kQnMaxName) candidate = candidate.substr(candidate.size() - kQnMaxName);
-      if (!QNFileExists(QNMakeFullPath(folder, candidate + ".QND"))) {
+      if (!dir->Exists(candidate + ".QND")) {
         temp = candidate;
         break;
       }
@@ -205,7 +203,7 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
     // The copy is announced before its first file: a crash leaves it to recovery, which
     // deletes it unless it already took the table's place.
     try {
-      mark = std::make_shared<TqnTemporaryTableMark>(folder, temp, QNFileAccessTable());
+      mark = std::make_shared<TqnTemporaryTableMark>(dir, temp, QNFileAccessTable());
     } catch (...) {
       CursorClose(src);
       throw;
@@ -232,11 +230,11 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
     }
     if (Restructure && FieldMap == nullptr) {
       CursorClose(src);
-      if (FindOpenTable(folderKey, folder, name) != nullptr) {
+      if (FindOpenTable(*dir, name) != nullptr) {
         DeleteTable(DatabaseID, temp);
         return 10031;
       }
-      ReplaceWithCopy(folder, name, temp);
+      ReplaceWithCopy(*dir, name, temp);
       return qnresSuccess;
     }
     // The temporary table's indexes of user routines use the source's routines: their entries
@@ -277,7 +275,7 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
     if (e != qnresSuccess) {
       if (dst != 0) CursorClose(dst);
       CursorClose(src);
-      DropCopy(*this, tables_, folderKey, folder, temp);
+      DropCopy(*this, tables_, *dir, temp);
       return e;
     }
     status = rebuilds_->AddRebuild(static_cast<std::uint32_t>(s->Database->Session()->Client()->ClientID()),
@@ -287,7 +285,7 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
   });
   if (r != qnresSuccess || dst == 0) return r;
 
-  auto work = [this, src, dst, temp, folder, folderKey, map, mark = std::move(mark), status]() mutable {
+  auto work = [this, src, dst, temp, dir, map, mark = std::move(mark), status]() mutable {
     std::uint32_t read = 0, written = 0, trans = 0;
     std::int32_t ref = 0;
     std::uint32_t highest = 0;
@@ -406,15 +404,15 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
         // The source stays as it was; its cursor goes too, so the table is not held open (and
         // exclusive) until the database closes.  The copy goes, also when another client's
         // transaction in the folder refused the copy's own (10256).
-        DropCopy(*this, tables_, folderKey, folder, temp);
+        DropCopy(*this, tables_, *dir, temp);
         return qnresSuccess;
       }
-      if (FindOpenTable(folderKey, folder, name) != nullptr || FindOpenTable(folderKey, folder, temp) != nullptr) {
+      if (FindOpenTable(*dir, name) != nullptr || FindOpenTable(*dir, temp) != nullptr) {
         result = 10031;
-        DropCopy(*this, tables_, folderKey, folder, temp);
+        DropCopy(*this, tables_, *dir, temp);
         return qnresSuccess;
       }
-      ReplaceWithCopy(folder, name, temp);
+      ReplaceWithCopy(*dir, name, temp);
       return qnresSuccess;
     });
     if (ended != qnresSuccess && result == qnresSuccess) result = ended;

@@ -64,50 +64,55 @@ class TPrivateTransaction {
   bool ended_ = false;
 };
 
-std::string TableFile0(const std::string& Folder, std::string_view Name) {
-  return QNMakeFullPath(Folder, std::string(Name) + ".QND");
+// Before a table's files are touched by name (opened by any path, deleted, renamed, made anew
+// under the name): the journals that wait for them are finished, a journal this process holds
+// (a rollback that could not put its early writes back) first.  While one cannot be finished
+// this raises 23549, naming it: a table is never used torn, nor deleted while images for it
+// wait, and a table made later under its name never receives them.
+void FinishJournalsFor(TqnBufferManager& Bm, const TqnFolder& Folder, std::string_view Name) {
+  Bm.RecoverHeldFor(Folder, std::string(Name));
+  QNRecoverJournalsFor(Folder, std::string(Name) + ".QND", QNFileAccessTable());
 }
 
 // Whether table Name of Folder exists, once the journals of its folder are finished: after a
 // crash in the middle of a rename or a replacement the table's files may stand under the other
 // name until recovery has run.
-bool TableExists(const std::string& Folder, std::string_view Name) {
-  const std::string file = TableFile0(Folder, Name);
-  QNRecoverJournalsFor(file, QNFileAccessTable());
-  return QNFileExists(file);
+bool TableExists(TqnBufferManager& Bm, const TqnFolder& Folder, std::string_view Name) {
+  FinishJournalsFor(Bm, Folder, Name);
+  return Folder.Exists(std::string(Name) + ".QND");
 }
 
 // Makes the files of table Name in Folder from Dictionary.  They are made under a name of
 // their own and then take the table's name in one step (replacing the files of an old table of
 // that name): a crash leaves no half-made table, and a table made anew is the old one or the
 // new one, never none.
-void MakeTableFiles(TqnBufferManager* Bm, const std::string& Folder, std::string_view Name,
+void MakeTableFiles(TqnBufferManager* Bm, const TqnFolderRef& Folder, std::string_view Name,
                     const TqnDataDictionary& Dictionary, bool Encrypt) {
+  TqnFileRoutines& r = QNFileAccessTable();
   std::string temp;
   for (int n = 1; temp.empty(); ++n) {
     const std::string candidate = std::string(Name) + "~" + std::to_string(n);
-    if (QNTableFileNames(QNFileAccessTable(), Folder, candidate).empty() && !QNFileExists(TableFile0(Folder, candidate)))
-      temp = candidate;
+    if (QNTableFileNames(r, *Folder, candidate).empty() && !Folder->Exists(candidate + ".QND")) temp = candidate;
   }
   // Held while the files exist under the temporary name: a crash leaves them to recovery.
-  const TqnTemporaryTableMark mark(Folder, temp, QNFileAccessTable());
+  const TqnTemporaryTableMark mark(Folder, temp, r);
   {
-    TqnSrTable t(temp, Bm, Folder, TqnFileKey{}, 1, 0);
+    TqnSrTable t(temp, Bm, Folder, 1, 0);
     TPrivateTransaction tr(*Bm);
     try {
       t.CreateFiles(Dictionary, tr.Id(), Encrypt);
       tr.Commit();
     } catch (...) {
       t.CloseFiles();
-      QNTblDeleteFiles(Folder, temp);
+      QNTblDeleteFiles(*Folder, temp);
       throw;
     }
     t.CloseFiles();
   }
   try {
-    QNReplaceTableFiles(Folder, std::string(Name), temp, QNFileAccessTable());
+    QNReplaceTableFiles(*Folder, std::string(Name), temp, r);
   } catch (...) {
-    QNTblDeleteFiles(Folder, temp);
+    QNTblDeleteFiles(*Folder, temp);
     throw;
   }
 }
@@ -124,11 +129,10 @@ DBIResult TqnServerEngine::OpenTable(std::uint32_t DatabaseID, std::string_view 
     if (OpenMode != 0 && d->OpenMode() == 0) return qnresDatabaseReadOnly;
     if (d->ShareMode() == 0) ShareMode = 0;
     const std::uint32_t session = d->Session()->Id();
-    TqnSrTable* t = FindOpenTable(d->FolderKey(), d->FolderPath(), TableName);
-    // A database whose folder left its path opens only tables of its own that are open already:
-    // its path leads to another folder's files.
-    if (t == nullptr || t->FolderKey() != d->FolderKey()) {
-      if (const DBIResult r = CheckFolderAtPath(d); r != qnresSuccess) return r;
+    TqnSrTable* t = FindOpenTable(*d->Dir(), TableName);
+    // A database whose folder was removed opens only tables of its own that are open already.
+    if (t == nullptr) {
+      if (const DBIResult r = CheckFolderPresent(d); r != qnresSuccess) return r;
     }
     bool created = false;
     if (t != nullptr) {
@@ -148,9 +152,8 @@ DBIResult TqnServerEngine::OpenTable(std::uint32_t DatabaseID, std::string_view 
       if (const DBIResult r = ReadyToRead(d, recovery); r != qnresSuccess) return r;
     }
     if (t == nullptr) {
-      if (!TableExists(d->FolderPath(), TableName)) return qnresNoSuchTable;
-      t = new TqnSrTable(TableName, bm_, d->FolderPath(), d->FolderKey(), OpenMode != 0 ? 1 : 0,
-                         ShareMode != 0 ? 1 : 0);
+      if (!TableExists(*bm_, *d->Dir(), TableName)) return qnresNoSuchTable;
+      t = new TqnSrTable(TableName, bm_, d->Dir(), OpenMode != 0 ? 1 : 0, ShareMode != 0 ? 1 : 0);
       try {
         t->OpenFiles();
         t->LoadUserRoutines(*config_);
@@ -190,11 +193,11 @@ DBIResult TqnServerEngine::BuildTable(std::uint32_t DatabaseID, bool Overwrite, 
     TqnSrDatabase* d = FindDatabase(DatabaseID);
     if (d == nullptr) return qnresInvalidHandle;
     if (d->OpenMode() == 0) return qnresDatabaseReadOnly;
-    if (FindOpenTable(d->FolderKey(), d->FolderPath(), TableName) != nullptr) return 10031;
+    if (FindOpenTable(*d->Dir(), TableName) != nullptr) return 10031;
     if (!QNIsValidTableName(TableName)) return 10039;
     if (const DBIResult r = ClaimForWriting(d); r != qnresSuccess) return r;
-    if (TableExists(d->FolderPath(), TableName) && !Overwrite) return qnresTableExists;
-    MakeTableFiles(bm_, d->FolderPath(), TableName, Dictionary, config_->GeneralInfo().UseEncrypt);
+    if (TableExists(*bm_, *d->Dir(), TableName) && !Overwrite) return qnresTableExists;
+    MakeTableFiles(bm_, d->Dir(), TableName, Dictionary, config_->GeneralInfo().UseEncrypt);
     return qnresSuccess;
   });
 }
@@ -203,13 +206,13 @@ DBIResult TqnServerEngine::DeleteTable(std::uint32_t DatabaseID, std::string_vie
   return Guarded([&]() -> DBIResult {
     TqnSrDatabase* d = FindDatabase(DatabaseID);
     if (d == nullptr) return qnresInvalidHandle;
-    if (FindOpenTable(d->FolderKey(), d->FolderPath(), TableName) != nullptr) return 10031;
+    if (FindOpenTable(*d->Dir(), TableName) != nullptr) return 10031;
     if (!QNIsValidTableName(TableName)) return 10039;
     if (const DBIResult r = ClaimForWriting(d); r != qnresSuccess) return r;
     // A journal left for the table is finished first: a table made again under the name must
     // never receive the images of the one deleted.
-    QNRecoverJournalsFor(TableFile0(d->FolderPath(), TableName), QNFileAccessTable());
-    QNTblDeleteFiles(d->FolderPath(), std::string(TableName));
+    FinishJournalsFor(*bm_, *d->Dir(), TableName);
+    QNTblDeleteFiles(*d->Dir(), std::string(TableName));
     return qnresSuccess;
   });
 }
@@ -219,24 +222,27 @@ DBIResult TqnServerEngine::RenameTable(std::uint32_t DatabaseID, std::string_vie
   return Guarded([&]() -> DBIResult {
     TqnSrDatabase* d = FindDatabase(DatabaseID);
     if (d == nullptr) return qnresInvalidHandle;
-    if (FindOpenTable(d->FolderKey(), d->FolderPath(), OldName) != nullptr) return 10031;
+    if (FindOpenTable(*d->Dir(), OldName) != nullptr) return 10031;
     if (!QNIsValidTableName(OldName)) return 10039;
     if (const DBIResult r = ClaimForWriting(d); r != qnresSuccess) return r;
-    const std::string& folder = d->FolderPath();
-    if (!TableExists(folder, OldName)) return qnresNoSuchTable;
-    if (FindOpenTable(d->FolderKey(), folder, NewName) != nullptr) return 10031;
+    const TqnFolder& folder = *d->Dir();
+    if (!TableExists(*bm_, folder, OldName)) return qnresNoSuchTable;
+    if (FindOpenTable(folder, NewName) != nullptr) return 10031;
+    // The old table's files take the new name: nothing that waits for files of that name may
+    // reach them afterwards.
+    FinishJournalsFor(*bm_, folder, NewName);
     // The table's files are file 0 and the extra files its dictionary names; other files that
     // happen to share the base name belong to someone else and stay as they are.
     std::vector<std::string> extensions;
     {
-      TqnSrTable t(OldName, bm_, folder, d->FolderKey(), 0, 1);
+      TqnSrTable t(OldName, bm_, d->Dir(), 0, 1);
       t.OpenFiles();
       const TqnDataDictionary& dict = t.Dictionary();
       for (int i = 1; i < dict.FileCount(); ++i) extensions.push_back(dict.FileExtension(i));
     }
     extensions.push_back("QND");
     for (const auto& ext : extensions)
-      if (QNFileExists(QNMakeFullPath(folder, std::string(NewName) + "." + ext))) return qnresTableExists;
+      if (folder.Exists(std::string(NewName) + "." + ext)) return qnresTableExists;
     // The files are renamed through a rename journal: after a crash at any point the table
     // stands whole under one of its two names.
     std::vector<std::string> files;
@@ -266,13 +272,14 @@ DBIResult TqnServerEngine::EmptyTable(std::uint32_t DatabaseID, std::uint32_t Cu
     if (c->ReadWrite == 0) return qnresTableReadOnly;
     if (const DBIResult r = ClaimForWriting(c->Database); r != qnresSuccess) return r;
     TqnSrTable* t = c->Table;
+    bm_->RecoverHeldFor(*t->Folder(), t->Name());
     TqnDataDictionary copy(t->Dictionary().BlockSize());
     copy.Assign(&t->Dictionary());
     t->CloseFiles();
     // The dictionary is read again from the files that are there now.
     QNTblDictAllowChanges(t->Dictionary());
     try {
-      MakeTableFiles(bm_, t->FolderPath(), t->Name(), copy, config_->GeneralInfo().UseEncrypt);
+      MakeTableFiles(bm_, t->Folder(), t->Name(), copy, config_->GeneralInfo().UseEncrypt);
     } catch (...) {
       t->OpenFiles();
       throw;
@@ -292,15 +299,15 @@ DBIResult TqnServerEngine::GetTableDictionary(std::uint32_t DatabaseID, std::str
   return Guarded([&]() -> DBIResult {
     TqnSrDatabase* d = FindDatabase(DatabaseID);
     if (d == nullptr) return qnresInvalidHandle;
-    if (TqnSrTable* t = FindOpenTable(d->FolderKey(), d->FolderPath(), TableName)) {
+    if (TqnSrTable* t = FindOpenTable(*d->Dir(), TableName)) {
       t->Dictionary().WriteToStream(Stream);
       return qnresSuccess;
     }
     if (!QNIsValidTableName(TableName)) return 10039;
     TqnFolderWriteMoment recovery;
     if (const DBIResult r = ReadyToRead(d, recovery); r != qnresSuccess) return r;
-    if (!TableExists(d->FolderPath(), TableName)) return qnresNoSuchTable;
-    TqnSrTable t(TableName, bm_, d->FolderPath(), d->FolderKey(), 0, 1);
+    if (!TableExists(*bm_, *d->Dir(), TableName)) return qnresNoSuchTable;
+    TqnSrTable t(TableName, bm_, d->Dir(), 0, 1);
     t.OpenFiles();
     t.Dictionary().WriteToStream(Stream);
     return qnresSuccess;

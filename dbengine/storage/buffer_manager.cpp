@@ -29,10 +29,16 @@ std::string WithJournalExtension(const std::string& name) {
   return name + "." + kQnJournalExtension;
 }
 
-std::string FolderOf(const std::string& name) {
-  const std::size_t slash = name.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : name.substr(0, slash);
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+// The table a file name belongs to: the name without its extension, in lower case (names are
+// found in any case).
+std::string TableOf(const std::string& FileName) {
+  const std::size_t dot = FileName.rfind('.');
+  return Lower(dot == std::string::npos ? FileName : FileName.substr(0, dot));
 }
 
 }  // namespace
@@ -661,27 +667,33 @@ void TqnBufferManager::RemoveFile(TqnFileInfo* File) {
   spareJournals_.erase(spare);
 }
 
+bool TqnBufferManager::THeldJournal::Names(const std::string& Table) const {
+  if (!Readable) return true;
+  for (const std::string& n : Named)
+    if (TableOf(n) == Lower(Table)) return true;
+  return false;
+}
+
 std::uint64_t TqnBufferManager::Hold(TqnTransactionItem& T) {
   auto h = std::make_unique<THeldJournal>();
   h->Journal = std::move(T.Journal);
   // The files its images can name: those the transaction changed, and every file of the
   // journal's folder open here.
-  const std::string folder = FolderOf(QNJournalPath(h->Journal->Name()));
+  const TqnFileKey folder = h->Journal->Folder()->Key();
   std::set<const TqnFileInfo*> files(T.ToFlush.begin(), T.ToFlush.end());
   for (const auto& [f, b] : T.Journaled) files.insert(f);
   for (const auto& [f, b] : T.Appended) files.insert(f);
   for (const TqnbmRAMPage* p : T.Dirty) files.insert(p->File);
   for (const TqnFileInfo* f : knownFiles_)
-    if (FolderOf(QNJournalPath(f->Name)) == folder) files.insert(f);
+    if (f->FolderKnown && f->FolderKey == folder) files.insert(f);
   for (const TqnFileInfo* f : files)
-    if (f->KeyKnown) h->Targets[tw::ExtractFileName(f->Name)] = {f->Key, f->Name};
+    if (f->KeyKnown && f->FolderKnown && f->FolderKey == folder) h->Targets[Lower(f->Leaf)] = f->Key;
   // What it keeps shut: the files its images name (all of those when it cannot be read).
   std::vector<std::string> named;
-  const bool read = h->Journal->NamedFiles(named);
-  std::set<std::string> bases;
-  for (const std::string& n : named) bases.insert(tw::ExtractFileName(n));
-  for (const auto& [base, target] : h->Targets)
-    if (!read || bases.count(base) != 0) h->Files.insert(target.Key);
+  h->Readable = h->Journal->NamedFiles(named);
+  for (const std::string& n : named) h->Named.insert(Lower(QNNamePart(n)));
+  for (const auto& [name, key] : h->Targets)
+    if (!h->Readable || h->Named.count(name) != 0) h->Files.insert(key);
   held_[++heldCount_] = std::move(h);
   return heldCount_;
 }
@@ -693,11 +705,26 @@ void TqnBufferManager::CheckHeld(TqnFileInfo* File) {
       ++it;
       continue;
     }
-    // Space may have come back: the recovery is tried again (through this record too), and
-    // until it succeeds nobody reads or writes the files it would put right.
+    // Space may have come back: the recovery is tried again, and until it succeeds nobody
+    // reads or writes the files it would put right.
     knownFiles_.insert(File);
     const std::uint64_t key = (it++)->first;
-    if (!ReleaseHeld(key)) QNStorageError(qnerrFileOpen, {File->Name, kQnSharingViolation});
+    const std::string journal = held_.at(key)->Journal->Name();
+    if (!ReleaseHeld(key)) QNStorageError(qnerrJournalWaits, {journal});
+  }
+}
+
+void TqnBufferManager::RecoverHeldFor(const TqnFolder& Folder, const std::string& Table) {
+  TqnPadLockGuard g(lock_);
+  for (auto it = held_.begin(); it != held_.end();) {
+    const THeldJournal& h = *it->second;
+    if (h.Journal->Folder()->Key() != Folder.Key() || !h.Names(Table)) {
+      ++it;
+      continue;
+    }
+    const std::uint64_t key = (it++)->first;
+    const std::string journal = held_.at(key)->Journal->Name();
+    if (!ReleaseHeld(key)) QNStorageError(qnerrJournalWaits, {journal});
   }
 }
 
@@ -713,41 +740,44 @@ bool TqnBufferManager::ReleaseHeld(std::uint64_t Key) {
 }
 
 bool TqnBufferManager::RecoverHeld(THeldJournal& H) {
-  // Recovery as at the next open, but through the journal's own handle, and through this
-  // cache's records of the files open here (a second handle of a table file that this process
-  // holds open is refused), also of those whose pages a rollback dropped: so it works wherever
-  // the folder has gone since.  A file not open here is opened by a name that still leads to it.
+  // Recovery as at the next open, but through the journal's own handle, and into the files of
+  // the journal's folder reached through the folder's handle, so it works wherever the folder
+  // has gone since.  A file open here for writing is written through this cache's record of it
+  // (a second handle of a table file that this process holds open alone is refused), also one
+  // whose pages a rollback dropped.
   std::vector<TqnJournalImage> images;
   if (!H.Journal->ImagesToApply(images)) return false;
+  const TqnFolder& folder = *H.Journal->Folder();
   std::map<TqnFileKey, TqnFileInfo*> open;
   for (TqnFileInfo* f : knownFiles_)
     if (QNIsFileOpen(f) && f->KeyKnown && (f->ReadWrite || open.count(f->Key) == 0)) open[f->Key] = f;
-  const std::string journalFolder = FolderOf(QNJournalPath(H.Journal->Name()));
-  const bool journalHere = H.Journal->AtItsPath();
   std::map<std::string, TqnFileHandle> opened;  // by the file's name in the folder
+  std::set<std::string> gone;                   // names the folder no longer holds
   std::set<TqnFileInfo*> touched;
-  // A name that leads to file Key now: the one it was reached by, its open record's, or its
-  // name in the journal's folder; empty when none does.
-  auto nameOf = [&](const THeldJournal::TTarget& T, const std::string& Base) {
-    std::vector<std::string> names = {T.Name};
-    if (auto f = open.find(T.Key); f != open.end()) names.push_back(f->second->Name);
-    if (journalHere) names.push_back(journalFolder + "/" + Base);
-    for (const std::string& n : names) {
-      TqnFileKey there;
-      if (routines_->IdentityOf(n, there) == 0 && there == T.Key) return n;
-    }
-    return std::string();
+  // Whether the file open as h (or File) may take images of Size: a table file of that block
+  // size, or one whose header never reached the disk.
+  auto tableOfSize = [&](TqnFileHandle h, std::int32_t Size) {
+    std::uint8_t head[16] = {};
+    std::size_t done = 0;
+    std::int64_t fileSize = 0;
+    return routines_->Size(h, fileSize) == 0 &&
+           (fileSize < 4 || (routines_->ReadAt(h, 0, head, sizeof head, done) == 0 && done >= 4 &&
+                             QNHasSignature(head, kQnSigFileHeader) &&
+                             (done < sizeof head || QNGetDword(head, qfhBlockSize) == Size)));
   };
   bool ok = true;
   try {
     for (const TqnJournalImage& im : images) {
-      const std::string base = tw::ExtractFileName(im.Path);
+      const std::string name = QNNamePart(im.Path);
+      const std::string key = Lower(name);
       const auto size = static_cast<std::int32_t>(im.Bytes.size());
       const std::int64_t at = static_cast<std::int64_t>(im.Block) * size;
-      const auto target = H.Targets.find(base);
+      if (gone.count(key) != 0) continue;
+      const auto target = H.Targets.find(key);
       if (target != H.Targets.end()) {
-        if (auto f = open.find(target->second.Key); f != open.end() && f->second->ReadWrite) {
-          if (f->second->BlockSize != size) {
+        if (auto f = open.find(target->second); f != open.end() && f->second->ReadWrite) {
+          // A record whose header was not read yet is looked at on disk first.
+          if (f->second->BlockSize != 0 ? f->second->BlockSize != size : !tableOfSize(f->second->Handle, size)) {
             ok = false;
             break;
           }
@@ -756,38 +786,25 @@ bool TqnBufferManager::RecoverHeld(THeldJournal& H) {
           continue;
         }
       }
-      auto h = opened.find(base);
+      auto h = opened.find(key);
       if (h == opened.end()) {
-        std::string path = target != H.Targets.end() ? nameOf(target->second, base) : std::string();
-        const std::string inFolder = journalFolder + "/" + base;
-        if (path.empty()) {
-          // A file the journal's folder no longer holds was deleted since: it needs nothing.
-          // Any other file is taken only from the journal's own folder, at its path.
-          if (!journalHere) {
-            ok = false;
-            break;
-          }
-          if (!routines_->Exists(inFolder)) continue;
-          if (target != H.Targets.end()) {
-            ok = false;
-            break;
-          }
-          path = inFolder;
+        // A file the folder no longer holds was deleted since: it needs nothing.
+        if (!routines_->ExistsIn(folder.Handle(), name)) {
+          gone.insert(key);
+          continue;
         }
         TqnFileHandle fh = kQnNoHandle;
         // Shared: this process alone writes in the folder, and may hold the file open to read.
-        if (routines_->Open(path, true, true, false, false, fh) != 0) {
+        if (routines_->OpenIn(folder.Handle(), name, true, true, false, false, fh) != 0) {
           ok = false;
           break;
         }
-        h = opened.emplace(base, fh).first;
-        std::uint8_t head[16] = {};
-        std::size_t done = 0;
-        std::int64_t fileSize = 0;
-        ok = routines_->Size(fh, fileSize) == 0 &&
-             (fileSize < 4 || (routines_->ReadAt(fh, 0, head, sizeof head, done) == 0 && done >= 4 &&
-                               QNHasSignature(head, kQnSigFileHeader) &&
-                               (done < sizeof head || QNGetDword(head, qfhBlockSize) == size)));
+        h = opened.emplace(key, fh).first;
+        // The file at that name must be the one the transaction changed: another file made
+        // under its name since never receives its images.
+        TqnFileKey is;
+        ok = tableOfSize(fh, size) &&
+             (target == H.Targets.end() || (routines_->Identity(fh, is) == 0 && is == target->second));
         if (!ok) break;
       }
       std::size_t done = 0;
@@ -880,21 +897,26 @@ int TqnBufferManager::DirtyPageCount(std::uint32_t TransId) const {
   return static_cast<int>(DirtyPages(TransId).size());
 }
 
-void TqnBufferManager::StartTransaction(std::uint32_t TransId, bool FailSafe, const std::string& JournalName) {
+void TqnBufferManager::StartTransaction(std::uint32_t TransId, bool FailSafe, const TqnFolderRef& Folder,
+                                        const std::string& JournalName) {
   TqnPadLockGuard g(lock_);
   if (Find(TransId) != nullptr) return;
   auto t = std::make_unique<TqnTransactionItem>();
   t->Id = TransId;
   t->Mode = FailSafe ? kQnTransFailSafe : kQnTransNormal;
-  if (FailSafe) t->Journal = std::make_unique<TqnJournal>(WithJournalExtension(JournalName), *routines_);
+  if (FailSafe) t->Journal = std::make_unique<TqnJournal>(Folder, WithJournalExtension(JournalName), *routines_);
   transactions_[TransId] = std::move(t);
 }
 
-std::string TqnBufferManager::CommitJournalName(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages) const {
-  // Beside the tables: recovery looks for a table's journals in its own folder only.
-  const std::string folder = FolderOf(QNJournalPath(Pages.front()->File->Name));
-  return (folder == "/" ? std::string() : folder) + "/QNC" + std::to_string(static_cast<long>(::getpid())) + "_" +
-         std::to_string(TransId) + "." + kQnJournalExtension;
+void TqnBufferManager::StartTransaction(std::uint32_t TransId, bool FailSafe, const std::string& JournalPath) {
+  TqnFolderRef folder;
+  if (FailSafe) folder = TqnFolder::Open(QNFolderPart(JournalPath), *routines_);
+  StartTransaction(TransId, FailSafe, folder, QNNamePart(JournalPath));
+}
+
+std::string TqnBufferManager::CommitJournalName(std::uint32_t TransId) const {
+  return "QNC" + std::to_string(static_cast<long>(::getpid())) + "_" + std::to_string(TransId) + "." +
+         kQnJournalExtension;
 }
 
 std::unique_ptr<TqnJournal> TqnBufferManager::TakeCommitJournal(TqnTransactionItem& T,
@@ -908,15 +930,16 @@ std::unique_ptr<TqnJournal> TqnBufferManager::TakeCommitJournal(TqnTransactionIt
     return j;
   }
   CheckFolder(T, file);
+  // Beside the tables, in their folder: recovery looks for a table's journals there only.
   // Nothing relies on the journal before its records are flushed (MarkComplete does that, and
   // makes its name durable): it is made without a flush of its own.
-  return std::make_unique<TqnJournal>(CommitJournalName(T.Id, Pages), *routines_, false);
+  return std::make_unique<TqnJournal>(file->Folder, CommitJournalName(T.Id), *routines_, false);
 }
 
 void TqnBufferManager::CheckFolder(TqnTransactionItem& T, const TqnFileInfo* File) {
-  if (QNFileAtItsPath(File)) return;
+  if (!File->Folder->Gone()) return;
   try {
-    QNStorageError(qnerrPathNotFound, {FolderOf(File->Name)});
+    QNStorageError(qnerrPathNotFound, {File->Folder->Path()});
   } catch (...) {
     T.FolderLeft = std::current_exception();
     if (!T.Broken) T.Broken = T.FolderLeft;
@@ -933,16 +956,7 @@ void TqnBufferManager::EndCommitJournal(TqnTransactionItem& T) {
   // The tables are written and flushed: state 0 makes the journal's after-images inert, and
   // that is flushed before anything else can change the tables.
   T.Journal->Reset();
-  TqnFileKey folder;
-  if (!T.Journal->Folder(folder)) {
-    try {
-      T.Journal->Discard();
-    } catch (...) {
-    }
-    T.Journal.reset();
-    return;
-  }
-  std::unique_ptr<TqnJournal>& slot = spareJournals_[folder];
+  std::unique_ptr<TqnJournal>& slot = spareJournals_[T.Journal->Folder()->Key()];
   if (slot) {
     try {
       slot->Discard();
@@ -954,12 +968,12 @@ void TqnBufferManager::EndCommitJournal(TqnTransactionItem& T) {
 
 void TqnBufferManager::CheckOneFolder(const TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) const {
   if (!T.Journal || Pages.empty()) return;
-  const std::string folder = FolderOf(QNJournalPath(T.Journal->Name()));
-  // The pages come sorted by file (DirtyPages): each file's folder is worked out once.
+  const TqnFileKey& folder = T.Journal->Folder()->Key();
+  // The pages come sorted by file (DirtyPages): each file's folder is looked at once.
   const TqnFileInfo* checked = nullptr;
   for (const TqnbmRAMPage* p : Pages) {
     if (p->File == checked) continue;
-    if (FolderOf(QNJournalPath(p->File->Name)) != folder)
+    if (!p->File->Folder || p->File->Folder->Key() != folder)
       QNStorageError(qnerrInvalidParameter, {"Commit", static_cast<long long>(T.Id)});
     checked = p->File;
   }
@@ -1142,12 +1156,12 @@ void TqnBufferManager::WriteEarly(TqnTransactionItem& T, bool OutsideRequest) {
     pages = dirty;
   }
   if (pages.empty()) return;
-  // Written early, blocks are undone from the journal of the folder their names give: it must
-  // still be theirs.
+  // Written early, blocks are undone from a journal in their folder: it must still be there.
   CheckFolder(T, pages.front()->File);
   if (!t->Decided) {
     if (t->Mode == kQnTransNormal && !t->UndoJournal) {
-      if (!t->Journal) t->Journal = std::make_unique<TqnJournal>(CommitJournalName(T.Id, pages), *routines_);
+      if (!t->Journal)
+        t->Journal = std::make_unique<TqnJournal>(pages.front()->File->Folder, CommitJournalName(T.Id), *routines_);
       // Every dirty page gets its before-image now: from here on only pages dirtied later do.
       CheckOneFolder(*t, dirty);
       JournalDiskImages(*t, dirty);

@@ -95,11 +95,11 @@ struct TqnTransactionItem {
   std::vector<std::pair<const TqnFileInfo*, std::int32_t>> Unflushed;
   // Why the transaction may no longer be committed, only rolled back: blocks written early were
   // lost with a failed flush of their table, a savepoint could not put back a block, or its
-  // folder left its path.
+  // folder was removed.
   std::exception_ptr Broken;
-  // The folder of its files left the path they are named by: nothing of it may be written by
-  // path (a journal made there would lie in another folder) nor early, and it takes no more
-  // changes (each raises this).  Its pages are never written to make room.
+  // The folder of its files was removed: no journal can be made there, so nothing of it may be
+  // written, early or at commit, and it takes no more changes (each raises this).  Its pages
+  // are never written to make room.
   std::exception_ptr FolderLeft;
   ~TqnTransactionItem();
 };
@@ -186,7 +186,10 @@ class TqnBufferManager : public TObject {
   // transaction journals its commit under a name of its own in the folder of the files it
   // changed.  Every file of one transaction lies in one folder: recovery looks for a table's
   // journals in its own folder only, so a commit over several folders is refused.
-  void StartTransaction(std::uint32_t TransId, bool FailSafe, const std::string& JournalName);
+  void StartTransaction(std::uint32_t TransId, bool FailSafe, const TqnFolderRef& Folder,
+                        const std::string& JournalName);
+  // The same with the journal named by a path (its folder opened here).
+  void StartTransaction(std::uint32_t TransId, bool FailSafe, const std::string& JournalPath);
   void Commit(std::uint32_t TransId);
   // Ends the transaction without its changes, putting back blocks written early (through the
   // handles of the journal and of the table files, wherever their folder has gone meanwhile);
@@ -231,6 +234,12 @@ class TqnBufferManager : public TObject {
   // 23537 (as opening a table whose journal waits does).  Nothing can then be written over a
   // half-written table, nor a late replay undo a later commit.
   int HeldJournalCount() const;
+  // Before anything touches a file of table Table in Folder by name (opening it by any path,
+  // deleting, renaming, or making a table under its name): every held journal of that folder
+  // that names such a file is recovered now, and while one cannot be, 23549 is raised naming
+  // it.  A table is so never deleted while images for it wait, and a table made later under
+  // its name never receives them.
+  void RecoverHeldFor(const TqnFolder& Folder, const std::string& Table);
   int DirtyPageCount(std::uint32_t TransId) const;
   bool IsCached(const TqnFileInfo* File, std::int32_t Block) const;
 
@@ -309,10 +318,9 @@ class TqnBufferManager : public TObject {
   void FlushJournal(TqnTransactionItem& T);
   void ForgetUnflushed(TqnTransactionItem& T);
   void CheckOneFolder(const TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages) const;
-  // Raises 23683 (and notes it in T.FolderLeft) when File's name no longer leads to it: its
-  // folder has left its path, which now leads elsewhere or nowhere.
+  // Raises 23683 (and notes it in T.FolderLeft) when File's folder has been removed.
   void CheckFolder(TqnTransactionItem& T, const TqnFileInfo* File);
-  std::string CommitJournalName(std::uint32_t TransId, const std::vector<TqnbmRAMPage*>& Pages) const;
+  std::string CommitJournalName(std::uint32_t TransId) const;
   std::unique_ptr<TqnJournal> TakeCommitJournal(TqnTransactionItem& T, const std::vector<TqnbmRAMPage*>& Pages);
   void EndCommitJournal(TqnTransactionItem& T);
   // Takes T's journal into the held journals, with the files T changed; its key in held_.
@@ -345,17 +353,17 @@ class TqnBufferManager : public TObject {
   // they need, per commit.
   std::map<TqnFileKey, std::unique_ptr<TqnJournal>> spareJournals_;
   // A held journal stays open: it is read, marked spent and deleted through its own handle, and
-  // its images go to its files through theirs, wherever their folder has gone since.
+  // its images go to the files of its folder, reached through the folder's handle.
   struct THeldJournal {
     std::unique_ptr<TqnJournal> Journal;
     // The files of its transaction by their names in the folder (the images name files by
-    // them): what each is, and the name it was reached by when the journal was held.
-    struct TTarget {
-      TqnFileKey Key;
-      std::string Name;
-    };
-    std::map<std::string, TTarget> Targets;
+    // them), with what each was when the journal was held.
+    std::map<std::string, TqnFileKey> Targets;
+    // The names its images hold (all of the folder's files when it cannot be read).
+    std::set<std::string> Named;
+    bool Readable = true;
     std::set<TqnFileKey> Files;  // what it keeps shut
+    bool Names(const std::string& Table) const;
   };
   bool RecoverHeld(THeldJournal& H);
   std::map<std::uint64_t, std::unique_ptr<THeldJournal>> held_;  // in the order they were held

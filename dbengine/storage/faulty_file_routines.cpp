@@ -25,11 +25,21 @@ void TqnFaultyFileRoutines::StopNow() {
   throw EqnSimulatedStop("the process stopped");
 }
 
-int TqnFaultyFileRoutines::Open(const std::string& name, bool readWrite, bool shared, bool create,
-                                bool writeThrough, TqnFileHandle& handle) {
+int TqnFaultyFileRoutines::OpenFolder(const std::string& path, TqnFileHandle& folder) {
+  folder = kQnNoHandle;
+  if (stopped_) return EIO;
+  Looked(path);
+  return inner_.OpenFolder(path, folder);
+}
+
+int TqnFaultyFileRoutines::CloseFolder(TqnFileHandle folder) { return inner_.CloseFolder(folder); }
+
+int TqnFaultyFileRoutines::OpenIn(TqnFileHandle folder, const std::string& name, bool readWrite, bool shared,
+                                  bool create, bool writeThrough, TqnFileHandle& handle) {
   handle = kQnNoHandle;
   if (stopped_) return EIO;
-  return inner_.Open(name, readWrite, shared, create, writeThrough, handle);
+  Looked(name);
+  return inner_.OpenIn(folder, name, readWrite, shared, create, writeThrough, handle);
 }
 
 // Closing writes nothing, and a stopped process has its handles closed by the system, so a
@@ -175,40 +185,51 @@ int TqnFaultyFileRoutines::NameChange() {
   }
 }
 
-int TqnFaultyFileRoutines::Delete(const std::string& name) {
+int TqnFaultyFileRoutines::DeleteIn(TqnFileHandle folder, const std::string& name) {
   if (const int e = NameChange()) return e;
-  return inner_.Delete(name);
+  Looked(name);
+  return inner_.DeleteIn(folder, name);
 }
 
-int TqnFaultyFileRoutines::Rename(const std::string& oldName, const std::string& newName) {
+int TqnFaultyFileRoutines::RenameIn(TqnFileHandle folder, const std::string& oldName, const std::string& newName) {
   if (const int e = NameChange()) return e;
-  return inner_.Rename(oldName, newName);
+  Looked(oldName);
+  return inner_.RenameIn(folder, oldName, newName);
 }
 
-int TqnFaultyFileRoutines::Replace(const std::string& oldName, const std::string& newName) {
+int TqnFaultyFileRoutines::ReplaceIn(TqnFileHandle folder, const std::string& oldName, const std::string& newName) {
   if (const int e = NameChange()) return e;
-  return inner_.Replace(oldName, newName);
+  Looked(oldName);
+  return inner_.ReplaceIn(folder, oldName, newName);
 }
 
-int TqnFaultyFileRoutines::SyncFolder(const std::string& folder) {
+int TqnFaultyFileRoutines::SyncFolderIn(TqnFileHandle folder) {
   if (stopped_) return EIO;
-  return inner_.SyncFolder(folder);
+  return inner_.SyncFolderIn(folder);
 }
 
-int TqnFaultyFileRoutines::ListFolder(const std::string& folder, std::vector<std::string>& names) {
+int TqnFaultyFileRoutines::ListFolderIn(TqnFileHandle folder, std::vector<std::string>& names) {
   names.clear();
   if (stopped_) return EIO;
-  return inner_.ListFolder(folder, names);
+  return inner_.ListFolderIn(folder, names);
 }
 
-bool TqnFaultyFileRoutines::Exists(const std::string& name) { return !stopped_ && inner_.Exists(name); }
+bool TqnFaultyFileRoutines::ExistsIn(TqnFileHandle folder, const std::string& name) {
+  if (stopped_) return false;
+  Looked(name);
+  return inner_.ExistsIn(folder, name);
+}
 
 int TqnFaultyFileRoutines::Identity(TqnFileHandle handle, TqnFileKey& key) {
   return stopped_ ? EIO : inner_.Identity(handle, key);
 }
 
-int TqnFaultyFileRoutines::IdentityOf(const std::string& name, TqnFileKey& key) {
-  return stopped_ ? EIO : inner_.IdentityOf(name, key);
+int TqnFaultyFileRoutines::IdentityIn(TqnFileHandle folder, const std::string& name, TqnFileKey& key) {
+  if (stopped_) return EIO;
+  Looked(name);
+  return inner_.IdentityIn(folder, name, key);
 }
+
+bool TqnFaultyFileRoutines::FolderGone(TqnFileHandle folder) { return !stopped_ && inner_.FolderGone(folder); }
 
 }  // namespace tw::dbengine

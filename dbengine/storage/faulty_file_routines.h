@@ -4,7 +4,9 @@
 // Deleting and renaming a file count as writes too (a torn one does nothing).
 #pragma once
 
+#include <functional>
 #include <map>
+#include <string>
 #include <vector>
 
 #include "dbengine/storage/file_routines.h"
@@ -47,8 +49,15 @@ class TqnFaultyFileRoutines final : public TqnFileRoutines {
   // flush, 'n' a delete or rename.  Crash tests pick the points worth stopping at from it.
   const std::string& Trace() const { return trace_; }
 
-  int Open(const std::string& name, bool readWrite, bool shared, bool create, bool writeThrough,
-           TqnFileHandle& handle) override;
+  // Calls Hook with the name before every routine that looks a name up (opening a file or a
+  // folder, deleting, renaming, asking whether a file exists or what it is): a test changes
+  // the folders there (exchanges two folders' names, say) at an exact point of the work.
+  void BeforeName(std::function<void(const std::string& name)> Hook) { beforeName_ = std::move(Hook); }
+
+  int OpenFolder(const std::string& path, TqnFileHandle& folder) override;
+  int CloseFolder(TqnFileHandle folder) override;
+  int OpenIn(TqnFileHandle folder, const std::string& name, bool readWrite, bool shared, bool create,
+             bool writeThrough, TqnFileHandle& handle) override;
   int Close(TqnFileHandle handle) override;
   int Flush(TqnFileHandle handle) override;
   int ReadAt(TqnFileHandle handle, std::int64_t offset, void* buffer, std::size_t count,
@@ -60,17 +69,22 @@ class TqnFaultyFileRoutines final : public TqnFileRoutines {
   int LockRegion(TqnFileHandle handle, std::int64_t offset, std::int64_t length) override;
   int UnlockRegion(TqnFileHandle handle, std::int64_t offset, std::int64_t length) override;
   void Sleep(unsigned milliseconds) override;
-  int Delete(const std::string& name) override;
-  int Rename(const std::string& oldName, const std::string& newName) override;
-  int Replace(const std::string& oldName, const std::string& newName) override;
-  int SyncFolder(const std::string& folder) override;
-  int ListFolder(const std::string& folder, std::vector<std::string>& names) override;
-  bool Exists(const std::string& name) override;
+  int DeleteIn(TqnFileHandle folder, const std::string& name) override;
+  int RenameIn(TqnFileHandle folder, const std::string& oldName, const std::string& newName) override;
+  int ReplaceIn(TqnFileHandle folder, const std::string& oldName, const std::string& newName) override;
+  int SyncFolderIn(TqnFileHandle folder) override;
+  int ListFolderIn(TqnFileHandle folder, std::vector<std::string>& names) override;
+  bool ExistsIn(TqnFileHandle folder, const std::string& name) override;
   int Identity(TqnFileHandle handle, TqnFileKey& key) override;
-  int IdentityOf(const std::string& name, TqnFileKey& key) override;
+  int IdentityIn(TqnFileHandle folder, const std::string& name, TqnFileKey& key) override;
+  bool FolderGone(TqnFileHandle folder) override;
 
  private:
   [[noreturn]] void StopNow();
+  void Looked(const std::string& name) {
+    if (beforeName_) beforeName_(name);
+  }
+  std::function<void(const std::string&)> beforeName_;
   // A delete or rename: counted as a write; the fault's error, or 0 to go on.
   int NameChange();
 

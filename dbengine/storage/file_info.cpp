@@ -23,17 +23,22 @@ long long Clip(std::int64_t v) { return static_cast<long long>(v); }
 
 void Identify(TqnFileInfo* File) {
   File->KeyKnown = File->Routines->Identity(File->Handle, File->Key) == 0;
-  const std::size_t slash = File->Name.rfind('/');
-  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : File->Name.substr(0, slash);
-  // The file's name still leading to it after the folder was looked at: that was its folder.
-  TqnFileKey named;
-  File->FolderKnown = File->KeyKnown && File->Routines->IdentityOf(folder, File->FolderKey) == 0 &&
-                      File->Routines->IdentityOf(File->Name, named) == 0 && named == File->Key;
+  File->FolderKey = File->Folder->Key();
+  File->FolderKnown = File->KeyKnown;
+}
+
+// A record made by path has its folder opened at its first opening: from then on its file is
+// reached through that folder, wherever the folder's path leads later.
+void NeedFolder(TqnFileInfo* File) {
+  if (File->Folder) return;
+  File->Folder = TqnFolder::Open(QNFolderPart(File->Name), *File->Routines);
+  File->Leaf = QNNamePart(File->Name);
 }
 
 void OpenHandle(TqnFileInfo* File, bool ReadWrite, bool Shared, bool Create, bool WriteThrough) {
+  NeedFolder(File);
   TqnFileHandle h = kQnNoHandle;
-  const int e = File->Routines->Open(File->Name, ReadWrite, Shared, Create, WriteThrough, h);
+  const int e = File->Routines->OpenIn(File->Folder->Handle(), File->Leaf, ReadWrite, Shared, Create, WriteThrough, h);
   if (e != 0) QNStorageError(qnerrFileOpen, {File->Name, e});
   File->Handle = h;
   File->ReadWrite = ReadWrite;
@@ -55,6 +60,17 @@ TqnFileInfo* QNAllocFileInfo(const std::string& Path, const std::string& Extensi
   return f;
 }
 
+TqnFileInfo* QNAllocFileInfo(const TqnFolderRef& Folder, const std::string& Base, const std::string& Extension,
+                             TqnBufferManager* BufferManager) {
+  auto* f = new TqnFileInfo;
+  f->Leaf = Extension.empty() ? Base : Base + "." + Extension;
+  f->Name = Folder->PathOf(f->Leaf);
+  f->Folder = Folder;
+  f->BufferManager = BufferManager;
+  f->Routines = &QNFileAccessTable();
+  return f;
+}
+
 void QNFreeFileInfo(TqnFileInfo*& File) {
   if (File == nullptr) return;
   // Pages keyed by a freed record could later be found under a new record at the same address.
@@ -70,7 +86,10 @@ void QNOpenFile(TqnFileInfo* File, bool ReadWrite, bool Shared, bool Create, boo
   Check(File, false);
   // A table file first gets any journal left behind by an interrupted commit applied or
   // discarded, so that it is never opened torn.
-  if (File->BufferManager != nullptr) QNRecoverJournalsFor(File->Name, *File->Routines);
+  if (File->BufferManager != nullptr) {
+    NeedFolder(File);
+    QNRecoverJournalsFor(*File->Folder, File->Leaf, *File->Routines);
+  }
   OpenHandle(File, ReadWrite, Shared, Create, WriteThrough);
 }
 
@@ -92,8 +111,8 @@ bool QNIsFileOpen(const TqnFileInfo* File) {
 
 bool QNFileAtItsPath(const TqnFileInfo* File) {
   TqnFileKey there;
-  return QNIsFileOpen(File) && File->KeyKnown && File->Routines->IdentityOf(File->Name, there) == 0 &&
-         there == File->Key;
+  return QNIsFileOpen(File) && File->KeyKnown && File->Folder &&
+         File->Routines->IdentityIn(File->Folder->Handle(), File->Leaf, there) == 0 && there == File->Key;
 }
 
 void QNFlushFile(TqnFileInfo* File) {
@@ -105,7 +124,9 @@ void QNFlushFile(TqnFileInfo* File) {
 void QNReopenFile(TqnFileInfo* File) {
   QNCloseFile(File);
   TqnFileHandle h = kQnNoHandle;
-  const int e = File->Routines->Open(File->Name, File->ReadWrite, File->Shared, false, File->WriteThrough, h);
+  NeedFolder(File);
+  const int e = File->Routines->OpenIn(File->Folder->Handle(), File->Leaf, File->ReadWrite, File->Shared, false,
+                                       File->WriteThrough, h);
   if (e != 0) QNStorageError(qnerrFileOpen, {File->Name, e});
   File->Handle = h;
   Identify(File);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "dbengine/storage/file_routines.h"
+#include "dbengine/storage/folder.h"
 
 namespace tw::dbengine {
 
@@ -27,7 +28,11 @@ struct TqnFileInfo {
   std::int32_t BlockSize = 0;  // 0 until block 0 has been read
   TqnBufferManager* BufferManager = nullptr;  // nullptr for files accessed directly
   std::uint32_t TransactionId = 0;
-  std::string Name;  // full path: folder + base name + "." + extension
+  std::string Name;  // full path: folder + base name + "." + extension; for messages and journals
+  // The folder the file lies in, opened once (at the record's making, or at its first opening
+  // for a record made by path), and the file's name there: the file is reached through them.
+  TqnFolderRef Folder;
+  std::string Leaf;
   bool ReadWrite = false;
   bool Shared = false;
   bool WriteThrough = false;
@@ -36,17 +41,20 @@ struct TqnFileInfo {
   TqnFileRoutines* Routines = nullptr;  // the table installed when the record was made
   TqnBlockHint IndexHeaderHint;  // the page of the index header block, as last found
   TqnBlockHint DataBlockHint;    // the page of the data block a record was last read from
-  // What the open file is (device and inode), whatever names it, and the directory it lies in
-  // (the one its name led to when it was opened: a file stays in its directory when that is
-  // renamed); known from its opening on.
+  // What the open file is (device and inode), whatever names it, and the directory it lies in;
+  // known from its opening on.
   TqnFileKey Key;
   TqnFileKey FolderKey;
   bool KeyKnown = false;
   bool FolderKnown = false;
 };
 
-// A record for Path + "." + Extension (Path alone when Extension is empty), closed.
+// A record for Path + "." + Extension (Path alone when Extension is empty), closed.  Its folder
+// is opened when the file is first opened.
 TqnFileInfo* QNAllocFileInfo(const std::string& Path, const std::string& Extension,
+                             TqnBufferManager* BufferManager);
+// A record for file Base + "." + Extension of Folder, closed.
+TqnFileInfo* QNAllocFileInfo(const TqnFolderRef& Folder, const std::string& Base, const std::string& Extension,
                              TqnBufferManager* BufferManager);
 // Drops the file's cached pages, closes the file when open (errors ignored) and frees the
 // record; File becomes nullptr.
@@ -58,8 +66,8 @@ void QNOpenFile(TqnFileInfo* File, bool ReadWrite, bool Shared, bool Create, boo
 void QNOpenFileAsItStands(TqnFileInfo* File);
 void QNCloseFile(TqnFileInfo* File);
 bool QNIsFileOpen(const TqnFileInfo* File);
-// Whether the file's name still leads to the open file: false once its folder (or the file) has
-// been renamed or removed, when the name may lead to another file or to none.
+// Whether the file's name in its folder still leads to the open file: false once the file has
+// been renamed or removed there, when the name may lead to another file or to none.
 bool QNFileAtItsPath(const TqnFileInfo* File);
 void QNFlushFile(TqnFileInfo* File);
 // Closes and opens again with the stored options, never creating.

@@ -20,4 +20,23 @@ int TqnFileRoutines::WriteGatherAt(TqnFileHandle handle, std::int64_t offset, co
   return WriteAt(handle, offset, bytes.data(), bytes.size(), done);
 }
 
+// A folder named by path is opened for the one call: the call reaches the folder the path
+// names at that moment.
+int TqnFileRoutines::SyncFolder(const std::string& folder) {
+  TqnFileHandle h = kQnNoHandle;
+  if (const int e = OpenFolder(folder.empty() ? std::string(".") : folder, h); e != 0) return e;
+  const int r = SyncFolderIn(h);
+  CloseFolder(h);
+  return r;
+}
+
+int TqnFileRoutines::ListFolder(const std::string& folder, std::vector<std::string>& names) {
+  names.clear();
+  TqnFileHandle h = kQnNoHandle;
+  if (const int e = OpenFolder(folder.empty() ? std::string(".") : folder, h); e != 0) return e;
+  const int r = ListFolderIn(h, names);
+  CloseFolder(h);
+  return r;
+}
+
 }  // namespace tw::dbengine

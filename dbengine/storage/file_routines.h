@@ -31,13 +31,6 @@ class TqnFileRoutines {
  public:
   virtual ~TqnFileRoutines() = default;
 
-  // Opens Name.  ReadWrite: read and write access, else read-only.  Shared: other handles may
-  // hold the file too (read and write); without it this must be the file's only handle, and
-  // no other handle may open it while it is held.  Create: the file is created, or emptied
-  // when it exists (only after the share check has passed).  WriteThrough: every write reaches
-  // the disk before it returns.
-  virtual int Open(const std::string& name, bool readWrite, bool shared, bool create, bool writeThrough,
-                   TqnFileHandle& handle) = 0;
   virtual int Close(TqnFileHandle handle) = 0;
   // Forces the file's data to the disk.
   virtual int Flush(TqnFileHandle handle) = 0;
@@ -58,21 +51,53 @@ class TqnFileRoutines {
   virtual int LockRegion(TqnFileHandle handle, std::int64_t offset, std::int64_t length) = 0;
   virtual int UnlockRegion(TqnFileHandle handle, std::int64_t offset, std::int64_t length) = 0;
   virtual void Sleep(unsigned milliseconds) = 0;
-  virtual int Delete(const std::string& name) = 0;
+
+  // Folders.  A folder is opened once, by its path; its files are then reached through the
+  // folder's handle, never by looking the path up again: a folder renamed, or another folder
+  // put at its path, changes nothing of what the handle reaches.  Every routine below that
+  // takes a Folder takes Name as a plain file name in it; kQnNoHandle as Folder takes Name as
+  // a path (relative to the current folder).
+  virtual int OpenFolder(const std::string& path, TqnFileHandle& folder) = 0;
+  virtual int CloseFolder(TqnFileHandle folder) = 0;
+  // Opens Name.  ReadWrite: read and write access, else read-only.  Shared: other handles may
+  // hold the file too (read and write); without it this must be the file's only handle, and
+  // no other handle may open it while it is held.  Create: the file is created, or emptied
+  // when it exists (only after the share check has passed).  WriteThrough: every write reaches
+  // the disk before it returns.
+  virtual int OpenIn(TqnFileHandle folder, const std::string& name, bool readWrite, bool shared, bool create,
+                     bool writeThrough, TqnFileHandle& handle) = 0;
+  virtual int DeleteIn(TqnFileHandle folder, const std::string& name) = 0;
   // Renames Old to New; never replaces an existing New (that is an error, EEXIST).
-  virtual int Rename(const std::string& oldName, const std::string& newName) = 0;
+  virtual int RenameIn(TqnFileHandle folder, const std::string& oldName, const std::string& newName) = 0;
   // Renames Old to New in one step, replacing an existing New: at every moment New names
   // either the old file or the new one.
-  virtual int Replace(const std::string& oldName, const std::string& newName) = 0;
-  // Names (without folder) of the regular files in Folder.
-  // Makes the creation and deletion of files in Folder durable.
-  virtual int SyncFolder(const std::string& folder) = 0;
-  virtual int ListFolder(const std::string& folder, std::vector<std::string>& names) = 0;
-  virtual bool Exists(const std::string& name) = 0;
+  virtual int ReplaceIn(TqnFileHandle folder, const std::string& oldName, const std::string& newName) = 0;
+  // Makes the creation and deletion of files in the open folder durable.
+  virtual int SyncFolderIn(TqnFileHandle folder) = 0;
+  // Names of the regular files in the open folder.
+  virtual int ListFolderIn(TqnFileHandle folder, std::vector<std::string>& names) = 0;
+  virtual bool ExistsIn(TqnFileHandle folder, const std::string& name) = 0;
   // What a file is, however it is named: the device and inode of the file open as Handle, or of
   // the file or folder Name leads to now.
   virtual int Identity(TqnFileHandle handle, TqnFileKey& key) = 0;
-  virtual int IdentityOf(const std::string& name, TqnFileKey& key) = 0;
+  virtual int IdentityIn(TqnFileHandle folder, const std::string& name, TqnFileKey& key) = 0;
+  // Whether the open folder has been removed (no name leads to it any more).
+  virtual bool FolderGone(TqnFileHandle folder) = 0;
+
+  // The same by path.
+  int Open(const std::string& name, bool readWrite, bool shared, bool create, bool writeThrough,
+           TqnFileHandle& handle) {
+    return OpenIn(kQnNoHandle, name, readWrite, shared, create, writeThrough, handle);
+  }
+  int Delete(const std::string& name) { return DeleteIn(kQnNoHandle, name); }
+  int Rename(const std::string& oldName, const std::string& newName) { return RenameIn(kQnNoHandle, oldName, newName); }
+  int Replace(const std::string& oldName, const std::string& newName) {
+    return ReplaceIn(kQnNoHandle, oldName, newName);
+  }
+  bool Exists(const std::string& name) { return ExistsIn(kQnNoHandle, name); }
+  int IdentityOf(const std::string& name, TqnFileKey& key) { return IdentityIn(kQnNoHandle, name, key); }
+  int SyncFolder(const std::string& folder);
+  int ListFolder(const std::string& folder, std::vector<std::string>& names);
 };
 
 // The POSIX table.  Share modes are kept between the handles of this process in a registry of

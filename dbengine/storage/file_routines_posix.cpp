@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "dbengine/storage/file_routines.h"
+#include "dbengine/base/names.h"
 
 namespace tw::dbengine {
 
@@ -27,6 +28,35 @@ std::string Slashes(std::string s) {
   return s;
 }
 
+// The folder argument of the *at calls: kQnNoHandle takes names as paths.
+int Dir(TqnFileHandle folder) { return folder == kQnNoHandle ? AT_FDCWD : folder; }
+
+// The name of a file of Folder as the folder holds it: as spelled when that exists, else the
+// entry that matches it case-insensitively (the name as given when there is none).
+std::string ResolveIn(TqnFileHandle folder, const std::string& raw) {
+  if (folder == kQnNoHandle) return QNResolveFileName(raw);
+  const std::string name = Slashes(raw);
+  struct stat st {};
+  if (name.empty() || name.find('/') != std::string::npos || ::fstatat(folder, name.c_str(), &st, 0) == 0)
+    return name;
+  const int fd = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return name;
+  DIR* d = ::fdopendir(fd);
+  if (d == nullptr) {
+    ::close(fd);
+    return name;
+  }
+  std::string found = name;
+  while (dirent* e = ::readdir(d)) {
+    if (::strcasecmp(e->d_name, name.c_str()) == 0) {
+      found = e->d_name;
+      break;
+    }
+  }
+  ::closedir(d);
+  return found;
+}
+
 // Open files of this process, keyed by device and inode: how many handles, and whether one of
 // them holds the file exclusively.
 struct OpenFileEntry {
@@ -36,18 +66,18 @@ struct OpenFileEntry {
 
 class PosixFileRoutines final : public TqnFileRoutines {
  public:
-  int Open(const std::string& rawName, bool readWrite, bool shared, bool create, bool writeThrough,
-           TqnFileHandle& handle) override {
+  int OpenIn(TqnFileHandle folder, const std::string& rawName, bool readWrite, bool shared, bool create,
+             bool writeThrough, TqnFileHandle& handle) override {
     handle = kQnNoHandle;
-    const std::string name = QNResolveFileName(rawName);
+    const std::string name = ResolveIn(folder, rawName);
     int flags = O_CLOEXEC | (readWrite ? O_RDWR : O_RDONLY);
     if (create) flags |= O_CREAT;  // emptied below, once the share check has passed
     if (writeThrough) flags |= O_DSYNC;
     // Reads leave the access time alone: updating it (or deciding not to) costs every read a
     // look at the clock and the inode.  Only the file's owner may ask for that; anyone else
     // opens the file as it is.
-    int fd = ::open(name.c_str(), flags | O_NOATIME, 0644);
-    if (fd < 0 && errno == EPERM) fd = ::open(name.c_str(), flags, 0644);
+    int fd = ::openat(Dir(folder), name.c_str(), flags | O_NOATIME, 0644);
+    if (fd < 0 && errno == EPERM) fd = ::openat(Dir(folder), name.c_str(), flags, 0644);
     if (fd < 0) return errno;
     struct stat st {};
     if (::fstat(fd, &st) != 0) {
@@ -178,53 +208,68 @@ class PosixFileRoutines final : public TqnFileRoutines {
 
   void Sleep(unsigned milliseconds) override { ::usleep(static_cast<useconds_t>(milliseconds) * 1000u); }
 
-  int Delete(const std::string& name) override {
-    return ::unlink(QNResolveFileName(name).c_str()) == 0 ? 0 : errno;
+  int OpenFolder(const std::string& path, TqnFileHandle& folder) override {
+    folder = kQnNoHandle;
+    const int fd = ::open(QNResolveFolder(path.empty() ? std::string(".") : Slashes(path)).c_str(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    folder = fd;
+    return 0;
   }
 
-  int Rename(const std::string& oldName, const std::string& newName) override {
-    const std::string from = QNResolveFileName(oldName);
+  int CloseFolder(TqnFileHandle folder) override { return ::close(folder) == 0 ? 0 : errno; }
+
+  int DeleteIn(TqnFileHandle folder, const std::string& name) override {
+    return ::unlinkat(Dir(folder), ResolveIn(folder, name).c_str(), 0) == 0 ? 0 : errno;
+  }
+
+  int RenameIn(TqnFileHandle folder, const std::string& oldName, const std::string& newName) override {
+    const int dir = Dir(folder);
+    const std::string from = ResolveIn(folder, oldName);
     const std::string to = Slashes(newName);
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (::renameat2(dir, from.c_str(), dir, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
     if (errno != EINVAL && errno != ENOSYS) return errno;
     // File systems without the no-replace rename: a hard link fails on an existing name.
-    if (::link(from.c_str(), to.c_str()) != 0) return errno;
-    return ::unlink(from.c_str()) == 0 ? 0 : errno;
+    if (::linkat(dir, from.c_str(), dir, to.c_str(), 0) != 0) return errno;
+    return ::unlinkat(dir, from.c_str(), 0) == 0 ? 0 : errno;
   }
 
-  int Replace(const std::string& oldName, const std::string& newName) override {
-    const std::string from = QNResolveFileName(oldName);
-    const std::string to = QNResolveFileName(newName);
-    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : errno;
+  int ReplaceIn(TqnFileHandle folder, const std::string& oldName, const std::string& newName) override {
+    const int dir = Dir(folder);
+    const std::string from = ResolveIn(folder, oldName);
+    const std::string to = ResolveIn(folder, newName);
+    return ::renameat(dir, from.c_str(), dir, to.c_str()) == 0 ? 0 : errno;
   }
 
-  int SyncFolder(const std::string& folder) override {
-    const std::string dir = folder.empty() ? std::string(".") : Slashes(folder);
-    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return errno;
-    const int r = ::fsync(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    return r;
+  int SyncFolderIn(TqnFileHandle folder) override {
+    if (folder == kQnNoHandle) return SyncFolder(".");
+    return ::fsync(folder) == 0 ? 0 : errno;
   }
 
-  int ListFolder(const std::string& folder, std::vector<std::string>& names) override {
+  int ListFolderIn(TqnFileHandle folder, std::vector<std::string>& names) override {
     names.clear();
-    const std::string dir = folder.empty() ? std::string(".") : Slashes(folder);
-    DIR* d = ::opendir(dir.c_str());
-    if (d == nullptr) return errno;
+    // A descriptor of its own for the listing (closing the listing closes it).
+    const int fd = ::openat(Dir(folder), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    DIR* d = ::fdopendir(fd);
+    if (d == nullptr) {
+      const int e = errno;
+      ::close(fd);
+      return e;
+    }
     while (dirent* e = ::readdir(d)) {
       const std::string n = e->d_name;
       if (n == "." || n == "..") continue;
       struct stat st {};
-      if (::stat((dir + "/" + n).c_str(), &st) == 0 && S_ISREG(st.st_mode)) names.push_back(n);
+      if (::fstatat(fd, n.c_str(), &st, 0) == 0 && S_ISREG(st.st_mode)) names.push_back(n);
     }
     ::closedir(d);
     return 0;
   }
 
-  bool Exists(const std::string& name) override {
+  bool ExistsIn(TqnFileHandle folder, const std::string& name) override {
     struct stat st {};
-    return ::stat(QNResolveFileName(name).c_str(), &st) == 0;
+    return ::fstatat(Dir(folder), ResolveIn(folder, name).c_str(), &st, 0) == 0;
   }
 
   int Identity(TqnFileHandle handle, TqnFileKey& key) override {
@@ -234,12 +279,19 @@ class PosixFileRoutines final : public TqnFileRoutines {
     return 0;
   }
 
-  int IdentityOf(const std::string& name, TqnFileKey& key) override {
+  int IdentityIn(TqnFileHandle folder, const std::string& name, TqnFileKey& key) override {
     // The name as spelled first: one look-up in the common case.
     struct stat st {};
-    if (::stat(Slashes(name).c_str(), &st) != 0 && ::stat(QNResolveFileName(name).c_str(), &st) != 0) return errno;
+    if (::fstatat(Dir(folder), Slashes(name).c_str(), &st, 0) != 0 &&
+        ::fstatat(Dir(folder), ResolveIn(folder, name).c_str(), &st, 0) != 0)
+      return errno;
     key = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
     return 0;
+  }
+
+  bool FolderGone(TqnFileHandle folder) override {
+    struct stat st {};
+    return ::fstat(folder, &st) != 0 || st.st_nlink == 0;
   }
 
  private:

@@ -36,12 +36,6 @@ bool EndsWithJournalExtension(const std::string& n) {
   return ext[0] == '.' && (ext[1] == 'Q' || ext[1] == 'q') && (ext[2] == 'N' || ext[2] == 'n') && ext[3] == '$';
 }
 
-std::string FolderOf(const std::string& name) {
-  const std::size_t slash = name.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : name.substr(0, slash);
-}
-
 struct Image {
   std::string path;
   std::int32_t block;
@@ -103,9 +97,9 @@ bool PlainName(const std::string& n);
 // table file of this block size (or one whose creation was cut short before its header reached
 // the disk).  A journal is a file on disk like any other; its images must never overwrite files
 // that are not the tables it was written for.
-bool MayReceiveImages(TqnFileRoutines& r, const std::string& Path, std::int32_t BlockSize) {
+bool MayReceiveImages(TqnFileRoutines& r, const TqnFolder& F, const std::string& Name, std::int32_t BlockSize) {
   TqnFileHandle h = kQnNoHandle;
-  if (r.Open(Path, false, true, false, false, h) != 0) return false;
+  if (r.OpenIn(F.Handle(), Name, false, true, false, false, h) != 0) return false;
   std::int64_t size = 0;
   std::uint8_t head[16] = {};
   std::size_t done = 0;
@@ -118,41 +112,30 @@ bool MayReceiveImages(TqnFileRoutines& r, const std::string& Path, std::int32_t 
   return ok;
 }
 
-// The files of Folder that the images go to, by the images' paths: a journal belongs to the
-// folder where it lies, whatever path its writer reached that folder by (a symbolic link, a path
-// the folder has left since), so an image goes to the file of its name in that folder.  False
-// when the images name files of more than one folder, or a name that is no plain file name.
-bool TargetsIn(const std::string& Folder, const std::vector<Image>& Images, std::map<std::string, std::string>& Targets) {
-  Targets.clear();
-  for (const Image& im : Images) {
-    if (Targets.count(im.path) != 0) continue;
-    if (FolderOf(im.path) != FolderOf(Images.front().path) || !PlainName(tw::ExtractFileName(im.path))) return false;
-    Targets[im.path] = (Folder == "/" ? std::string() : Folder) + "/" + tw::ExtractFileName(im.path);
-  }
-  return true;
-}
-
-// Writes the chosen images into the table files of the journal's folder; false when a table
-// file could not be opened or written, or when an image names a file that is no table of the
-// folder (then nothing is written).
-bool Apply(TqnFileRoutines& r, const std::string& JournalName, TqnFileHandle journal,
-           const std::vector<Image>& images) {
-  std::map<std::string, std::string> targets;
-  if (!TargetsIn(QNJournalPath(FolderOf(QNJournalPath(JournalName))), images, targets)) return false;
+// Writes the chosen images into the table files of the journal's folder: an image goes to the
+// file of its name there, whatever folder the path it holds names (the writer may have reached
+// the folder by a link, or by a path the folder has left since).  False when a table file could
+// not be opened or written, or when an image names a file that is no table of the folder (then
+// nothing is written).
+bool Apply(TqnFileRoutines& r, const TqnFolder& F, TqnFileHandle journal, const std::vector<Image>& images) {
   std::map<std::string, std::vector<const Image*>> byFile;
-  for (const Image& im : images) byFile[targets[im.path]].push_back(&im);
-  for (const auto& [path, list] : byFile) {
-    if (!r.Exists(path)) continue;
+  for (const Image& im : images) {
+    const std::string name = QNNamePart(im.path);
+    if (!PlainName(name)) return false;
+    byFile[name].push_back(&im);
+  }
+  for (const auto& [name, list] : byFile) {
+    if (!r.ExistsIn(F.Handle(), name)) continue;
     for (const Image* im : list)
       if (im->size != list.front()->size) return false;
-    if (!MayReceiveImages(r, path, list.front()->size)) return false;
+    if (!MayReceiveImages(r, F, name, list.front()->size)) return false;
   }
   std::vector<std::uint8_t> buf;
-  for (const auto& [path, list] : byFile) {
+  for (const auto& [name, list] : byFile) {
     // The table's files were deleted from the folder since: nothing to repair.
-    if (!r.Exists(path)) continue;
+    if (!r.ExistsIn(F.Handle(), name)) continue;
     TqnFileHandle h = kQnNoHandle;
-    if (r.Open(path, true, false, false, false, h) != 0) return false;
+    if (r.OpenIn(F.Handle(), name, true, false, false, false, h) != 0) return false;
     bool ok = true;
     for (const Image* im : list) {
       buf.resize(static_cast<std::size_t>(im->size));
@@ -187,7 +170,7 @@ bool ImagesToApply(TqnFileRoutines& r, TqnFileHandle h, std::vector<TqnJournalIm
   } else if (ok && p.state != kStateSpent) {
     std::map<std::pair<std::string, std::int32_t>, bool> seen;
     for (const Image& im : p.images[1])
-      if (seen.emplace(std::make_pair(im.path, im.block), true).second) chosen.push_back(im);
+      if (seen.emplace(std::make_pair(QNNamePart(im.path), im.block), true).second) chosen.push_back(im);
   }
   for (const Image& im : chosen) {
     if (!ok) break;
@@ -274,18 +257,17 @@ bool DecodeSwap(const std::vector<std::uint8_t>& bytes, std::vector<SwapStep>& s
 }
 
 // Runs every step whose file is still there; false when one failed.
-bool RunSwap(TqnFileRoutines& r, const std::string& folder, const std::vector<SwapStep>& steps) {
+bool RunSwap(TqnFileRoutines& r, const TqnFolder& F, const std::vector<SwapStep>& steps) {
   for (const SwapStep& st : steps) {
-    const std::string a = folder + "/" + st.a;
-    if (!r.Exists(a)) continue;
-    const int e = st.op == 'R' ? r.Replace(a, folder + "/" + st.b) : r.Delete(a);
+    if (!r.ExistsIn(F.Handle(), st.a)) continue;
+    const int e = st.op == 'R' ? r.ReplaceIn(F.Handle(), st.a, st.b) : r.DeleteIn(F.Handle(), st.a);
     if (e != 0) return false;
   }
-  return r.SyncFolder(folder) == 0;
+  return r.SyncFolderIn(F.Handle()) == 0;
 }
 
 // Recovers the rename journal held open by h (closed here).
-TqnRecovery RecoverSwap(TqnFileRoutines& r, const std::string& JournalName, TqnFileHandle h) {
+TqnRecovery RecoverSwap(TqnFileRoutines& r, const TqnFolder& F, const std::string& JournalName, TqnFileHandle h) {
   std::int64_t size = 0;
   std::vector<std::uint8_t> bytes;
   std::size_t done = 0;
@@ -299,9 +281,9 @@ TqnRecovery RecoverSwap(TqnFileRoutines& r, const std::string& JournalName, TqnF
   std::vector<SwapStep> steps;
   const bool whole = DecodeSwap(bytes, steps);
   // Cut short: written before any step ran, so there is nothing to undo.
-  if (whole && !RunSwap(r, FolderOf(JournalName), steps)) return TqnRecovery::Blocked;
-  if (r.Delete(JournalName) != 0) return TqnRecovery::Blocked;
-  r.SyncFolder(FolderOf(JournalName));
+  if (whole && !RunSwap(r, F, steps)) return TqnRecovery::Blocked;
+  if (r.DeleteIn(F.Handle(), JournalName) != 0) return TqnRecovery::Blocked;
+  r.SyncFolderIn(F.Handle());
   return whole ? TqnRecovery::Replayed : TqnRecovery::RolledBack;
 }
 
@@ -317,9 +299,8 @@ std::string ExtensionOf(const std::string& n) {
 }
 
 void SyncFolderOf(TqnFileInfo* f) {
-  const std::string folder = FolderOf(f->Name);
-  const int e = f->Routines->SyncFolder(folder);
-  if (e != 0) QNStorageError(qnerrFileFlush, {folder, e});
+  const int e = f->Routines->SyncFolderIn(f->Folder->Handle());
+  if (e != 0) QNStorageError(qnerrFileFlush, {f->Folder->Path(), e});
 }
 
 // Writes state 2 into the journal open as h and flushes it: from then on nothing of it is ever
@@ -342,24 +323,29 @@ std::string QNJournalPath(const std::string& Name) {
   return ec ? n : abs.lexically_normal().string();
 }
 
-std::string QNFreshJournalName(const std::string& Name, TqnFileRoutines& Routines) {
+std::string QNFreshJournalName(const TqnFolder& Folder, const std::string& Name, TqnFileRoutines& Routines) {
   // A file of that name may be a journal that waits for recovery (from an earlier run whose
   // ids repeat, or from another process): it is never emptied or overwritten, the new journal
   // takes the next free name instead.
-  if (!Routines.Exists(Name)) return Name;
+  if (!Routines.ExistsIn(Folder.Handle(), Name)) return Name;
   const std::size_t dot = Name.rfind('.');
-  const std::size_t slash = Name.rfind('/');
-  const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-  const std::string stem = hasExt ? Name.substr(0, dot) : Name;
-  const std::string ext = hasExt ? Name.substr(dot) : std::string();
+  const std::string stem = dot != std::string::npos ? Name.substr(0, dot) : Name;
+  const std::string ext = dot != std::string::npos ? Name.substr(dot) : std::string();
   for (unsigned n = 1;; ++n) {
     const std::string candidate = stem + "-" + std::to_string(n) + ext;
-    if (!Routines.Exists(candidate)) return candidate;
+    if (!Routines.ExistsIn(Folder.Handle(), candidate)) return candidate;
   }
 }
 
-TqnJournal::TqnJournal(const std::string& Name, TqnFileRoutines& Routines, bool Durable) {
-  file_ = QNAllocFileInfo(QNFreshJournalName(Name, Routines), "", nullptr);
+TqnJournal::TqnJournal(const std::string& Path, TqnFileRoutines& Routines, bool Durable)
+    : TqnJournal(TqnFolder::Open(QNFolderPart(Path), Routines), QNNamePart(Path), Routines, Durable) {}
+
+TqnJournal::TqnJournal(const TqnFolderRef& Folder, const std::string& Name, TqnFileRoutines& Routines,
+                       bool Durable) {
+  // A folder removed meanwhile can take no journal: nothing of the transaction can be made
+  // durable there.
+  if (Folder->Gone()) QNStorageError(qnerrPathNotFound, {Folder->Path()});
+  file_ = QNAllocFileInfo(Folder, QNFreshJournalName(*Folder, Name, Routines), "", nullptr);
   file_->Routines = &Routines;
   try {
     QNOpenFile(file_, true, false, true, false);
@@ -376,9 +362,9 @@ TqnJournal::TqnJournal(const std::string& Name, TqnFileRoutines& Routines, bool 
   } catch (...) {
     // A journal whose header could not be written holds nothing: it goes at once.
     const bool created = QNIsFileOpen(file_);
-    const std::string name = file_->Name;
+    const std::string name = file_->Leaf;
     QNFreeFileInfo(file_);
-    if (created) Routines.Delete(name);
+    if (created) Routines.DeleteIn(Folder->Handle(), name);
     throw;
   }
 }
@@ -455,18 +441,15 @@ void TqnJournal::MarkComplete() {
 }
 
 void TqnJournal::Delete() {
-  const std::string name = file_->Name;
   TqnFileRoutines* r = file_->Routines;
-  // By its name only while the name still leads to it: in a folder renamed since, the name may
-  // lead to another folder's file.
+  // By its name only while the name still leads to it: another file may have taken the name.
   const bool here = QNFileAtItsPath(file_);
   if (QNIsFileOpen(file_)) QNCloseFile(file_);
-  const int e = here ? r->Delete(name) : ENOENT;
+  const int e = here ? r->DeleteIn(file_->Folder->Handle(), file_->Leaf) : ENOENT;
   if (e != 0) QNStorageError(qnerrOSDeleteFile, {e});
   // A deletion that a power cut could undo would have the journal replayed over later
   // transactions.
-  const int s = r->SyncFolder(FolderOf(name));
-  if (s != 0) QNStorageError(qnerrFileFlush, {FolderOf(name), s});
+  SyncFolderOf(file_);
 }
 
 bool TqnJournal::Spend() {
@@ -477,8 +460,9 @@ bool TqnJournal::Spend() {
     // It may still be applied: it is done with only once its deletion is durable, and stays
     // open (to be read and marked again) while that fails.
     TqnFileRoutines* r = file_->Routines;
-    const std::string name = file_->Name;
-    if (!QNFileAtItsPath(file_) || r->Delete(name) != 0 || r->SyncFolder(FolderOf(name)) != 0) return false;
+    const TqnFileHandle folder = file_->Folder->Handle();
+    if (!QNFileAtItsPath(file_) || r->DeleteIn(folder, file_->Leaf) != 0 || r->SyncFolderIn(folder) != 0)
+      return false;
     try {
       QNCloseFile(file_);
     } catch (...) {
@@ -494,13 +478,6 @@ bool TqnJournal::Spend() {
 
 void TqnJournal::Retire() {
   if (!Spend()) QNStorageError(qnerrOSDeleteFile, {EIO});
-}
-
-bool TqnJournal::AtItsPath() const { return QNFileAtItsPath(file_); }
-
-bool TqnJournal::Folder(TqnFileKey& Key) const {
-  Key = file_->FolderKey;
-  return file_->FolderKnown;
 }
 
 bool TqnJournal::NamedFiles(std::vector<std::string>& Paths) {
@@ -529,23 +506,22 @@ void TqnJournal::Reset() {
 }
 
 void TqnJournal::Discard() {
-  const std::string name = file_->Name;
   TqnFileRoutines* r = file_->Routines;
   const bool here = QNFileAtItsPath(file_);
   if (QNIsFileOpen(file_)) QNCloseFile(file_);
-  if (here) r->Delete(name);
+  if (here) r->DeleteIn(file_->Folder->Handle(), file_->Leaf);
 }
 
 void TqnJournal::Close() {
   if (QNIsFileOpen(file_)) QNCloseFile(file_);
 }
 
-TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& r) {
+TqnRecovery QNRecoverJournal(const TqnFolder& F, const std::string& JournalName, TqnFileRoutines& r) {
   TqnFileHandle h = kQnNoHandle;
-  const int e = r.Open(JournalName, true, false, false, false, h);
+  const int e = r.OpenIn(F.Handle(), JournalName, true, false, false, false, h);
   if (e == kQnSharingViolation) return TqnRecovery::InUse;
   if (e != 0) return TqnRecovery::NoJournal;
-  if (IsSwapJournal(r, h)) return RecoverSwap(r, JournalName, h);
+  if (IsSwapJournal(r, h)) return RecoverSwap(r, F, JournalName, h);
   const Parsed p = Parse(r, h);
   if (!p.isJournal) {
     r.Close(h);
@@ -554,7 +530,7 @@ TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& r)
   if (p.state == kStateSpent) {
     // Its work was done; only its deletion failed.
     r.Close(h);
-    if (r.Delete(JournalName) == 0) r.SyncFolder(FolderOf(JournalName));
+    if (r.DeleteIn(F.Handle(), JournalName) == 0) r.SyncFolderIn(F.Handle());
     return TqnRecovery::Spent;
   }
   TqnRecovery result;
@@ -567,7 +543,7 @@ TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& r)
       r.Close(h);
       return TqnRecovery::Corrupt;
     }
-    ok = Apply(r, JournalName, h, p.images[0]);
+    ok = Apply(r, F, h, p.images[0]);
     applies = !p.images[0].empty();
     result = TqnRecovery::Replayed;
   } else {
@@ -576,8 +552,8 @@ TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& r)
     std::vector<Image> first;
     std::map<std::pair<std::string, std::int32_t>, bool> seen;
     for (const Image& im : p.images[1])
-      if (seen.emplace(std::make_pair(im.path, im.block), true).second) first.push_back(im);
-    ok = Apply(r, JournalName, h, first);
+      if (seen.emplace(std::make_pair(QNNamePart(im.path), im.block), true).second) first.push_back(im);
+    ok = Apply(r, F, h, first);
     applies = !first.empty();
     result = TqnRecovery::RolledBack;
   }
@@ -592,78 +568,94 @@ TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& r)
   }
   r.Close(h);
   if (!ok) return TqnRecovery::Blocked;
-  if (r.Delete(JournalName) != 0) return inert ? result : TqnRecovery::Blocked;
-  r.SyncFolder(FolderOf(JournalName));
+  if (r.DeleteIn(F.Handle(), JournalName) != 0) return inert ? result : TqnRecovery::Blocked;
+  r.SyncFolderIn(F.Handle());
   return result;
 }
 
-int QNRecoverJournals(const std::string& Folder, TqnFileRoutines& Routines) {
+TqnRecovery QNRecoverJournal(const std::string& JournalPath, TqnFileRoutines& r) {
+  TqnFolderRef f;
+  try {
+    f = TqnFolder::Open(QNFolderPart(JournalPath), r);
+  } catch (const EqnException&) {
+    return TqnRecovery::NoJournal;
+  }
+  return QNRecoverJournal(*f, QNNamePart(JournalPath), r);
+}
+
+int QNRecoverJournals(const TqnFolder& F, TqnFileRoutines& Routines) {
   std::vector<std::string> names;
-  if (Routines.ListFolder(Folder, names) != 0) return 0;
+  if (Routines.ListFolderIn(F.Handle(), names) != 0) return 0;
   std::sort(names.begin(), names.end());
   int count = 0;
   for (const std::string& n : names) {
     if (!EndsWithJournalExtension(n)) continue;
-    const TqnRecovery rc = QNRecoverJournal(Folder + "/" + n, Routines);
+    const TqnRecovery rc = QNRecoverJournal(F, n, Routines);
     if (rc == TqnRecovery::Replayed || rc == TqnRecovery::RolledBack) ++count;
   }
-  if (AnyMarkIn(names)) QNRecoverTemporaryTables(Folder, Routines);
+  if (AnyMarkIn(names)) QNRecoverTemporaryTables(F, Routines);
   return count;
 }
 
-bool QNFolderHasJournals(const std::string& Folder, TqnFileRoutines& Routines) {
+int QNRecoverJournals(const std::string& Folder, TqnFileRoutines& Routines) {
+  TqnFolderRef f;
+  try {
+    f = TqnFolder::Open(Folder, Routines);
+  } catch (const EqnException&) {
+    return 0;
+  }
+  return QNRecoverJournals(*f, Routines);
+}
+
+bool QNFolderHasJournals(const TqnFolder& F, TqnFileRoutines& Routines) {
   std::vector<std::string> names;
-  if (Routines.ListFolder(Folder.empty() ? std::string(".") : Folder, names) != 0) return false;
+  if (Routines.ListFolderIn(F.Handle(), names) != 0) return false;
   for (const std::string& n : names)
     if (EndsWithJournalExtension(n)) return true;
   return false;
 }
 
-namespace {
-
-void RecoverJournalsIn(const std::string& folder, const std::string& TableFile, const std::string& table,
-                       TqnFileRoutines& Routines) {
+void QNRecoverJournalsFor(const TqnFolder& F, const std::string& FileName, TqnFileRoutines& Routines) {
+  // Only the file's own folder: a journal elsewhere (a folder above may be anybody's) is never
+  // read, and its images could never be meant for this table.
   std::vector<std::string> names;
-  if (Routines.ListFolder(folder, names) != 0) return;
+  if (Routines.ListFolderIn(F.Handle(), names) != 0) return;
   std::sort(names.begin(), names.end());
   for (const std::string& n : names) {
     if (!EndsWithJournalExtension(n)) continue;
-    const std::string journal = (folder == "/" ? std::string() : folder) + "/" + n;
-    const TqnRecovery rc = QNRecoverJournal(journal, Routines);
+    const TqnRecovery rc = QNRecoverJournal(F, n, Routines);
     if (rc != TqnRecovery::Blocked && rc != TqnRecovery::Corrupt) continue;
-    // Left in place: refuse to open a table that it names.
+    // Left in place: refuse to open or delete a table that it names.
     TqnFileHandle h = kQnNoHandle;
-    if (Routines.Open(journal, false, true, false, false, h) != 0) continue;
+    if (Routines.OpenIn(F.Handle(), n, false, true, false, false, h) != 0) continue;
     if (IsSwapJournal(Routines, h)) {
       // Renames that could not be finished: no table of the folder is opened half renamed.
       Routines.Close(h);
-      QNStorageError(qnerrFileOpen, {TableFile, kQnSharingViolation});
+      QNStorageError(qnerrJournalWaits, {F.PathOf(n)});
     }
     const Parsed p = Parse(Routines, h);
     Routines.Close(h);
-    // The journal's images name files of this folder, whatever path their writer reached it by:
-    // the table is refused when one of them is its file (or when that cannot be told).
+    // The journal's images name files of this folder by their names there: the table is
+    // refused when one of them is its file (or when that cannot be told).
     bool names_table = rc == TqnRecovery::Corrupt;
-    std::set<std::string> bases;
     for (const auto& list : p.images)
-      for (const Image& im : list) bases.insert(tw::ExtractFileName(im.path));
-    const std::string mine = QNResolveFileName(table);
-    for (const std::string& base : bases)
-      names_table = names_table || QNResolveFileName((folder == "/" ? std::string() : folder) + "/" + base) == mine;
+      for (const Image& im : list)
+        names_table = names_table || strcasecmp(QNNamePart(im.path).c_str(), FileName.c_str()) == 0;
     if (!names_table) continue;
-    if (rc == TqnRecovery::Corrupt) QNStorageError(qnerrNotQuarnelFile, {journal});
-    QNStorageError(qnerrFileOpen, {TableFile, kQnSharingViolation});
+    if (rc == TqnRecovery::Corrupt) QNStorageError(qnerrNotQuarnelFile, {F.PathOf(n)});
+    QNStorageError(qnerrJournalWaits, {F.PathOf(n)});
   }
-  if (AnyMarkIn(names)) QNRecoverTemporaryTables(folder, Routines);
+  if (AnyMarkIn(names)) QNRecoverTemporaryTables(F, Routines);
 }
 
-}  // namespace
-
 void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routines) {
-  // Only the table's own folder: a journal elsewhere (a folder above may be anybody's) is
-  // never read, and its images could never be meant for this table.
-  const std::string table = QNJournalPath(TableFile);
-  RecoverJournalsIn(FolderOf(table), TableFile, table, Routines);
+  TqnFolderRef f;
+  try {
+    f = TqnFolder::Open(QNFolderPart(TableFile), Routines);
+  } catch (const EqnException&) {
+    return;
+  }
+  QNRecoverJournalsFor(*f, QNNamePart(TableFile), Routines);
 }
 
 namespace {
@@ -719,28 +711,31 @@ std::string ReadMark(TqnFileRoutines& r, TqnFileHandle h, const std::string& Fil
 
 TqnTemporaryTableMark::TqnTemporaryTableMark(const std::string& Folder, const std::string& Table,
                                              TqnFileRoutines& Routines)
-    : r_(Routines), folder_(Folder.empty() ? std::string(".") : Folder), table_(Table) {
-  for (char& c : folder_)
-    if (c == '\\') c = '/';
-  if (!PlainName(table_)) QNStorageError(qnerrFileOpen, {folder_ + "/" + table_, EINVAL});
-  name_ = QNFreshJournalName(folder_ + "/" + table_ + kMarkSuffix + "." + kQnJournalExtension, r_);
+    : TqnTemporaryTableMark(TqnFolder::Open(Folder, Routines), Table, Routines) {}
+
+TqnTemporaryTableMark::TqnTemporaryTableMark(const TqnFolderRef& Folder, const std::string& Table,
+                                             TqnFileRoutines& Routines)
+    : r_(Routines), folder_(Folder), table_(Table) {
+  if (!PlainName(table_)) QNStorageError(qnerrFileOpen, {folder_->PathOf(table_), EINVAL});
+  const TqnFileHandle dir = folder_->Handle();
+  name_ = QNFreshJournalName(*folder_, table_ + kMarkSuffix + "." + kQnJournalExtension, r_);
   std::vector<std::uint8_t> bytes(12 + table_.size());
   std::memcpy(bytes.data(), kMarkSig, 4);
   QNPutU32(bytes.data() + 4, static_cast<std::uint32_t>(table_.size()));
   std::memcpy(bytes.data() + 8, table_.data(), table_.size());
   std::memcpy(bytes.data() + 8 + table_.size(), kSwapEnd, 4);
-  int e = r_.Open(name_, true, false, true, false, handle_);
-  if (e != 0) QNStorageError(qnerrFileOpen, {name_, e});
+  int e = r_.OpenIn(dir, name_, true, false, true, false, handle_);
+  if (e != 0) QNStorageError(qnerrFileOpen, {folder_->PathOf(name_), e});
   std::size_t done = 0;
   e = r_.WriteAt(handle_, 0, bytes.data(), bytes.size(), done);
   if (e == 0 && done != bytes.size()) e = EIO;
   if (e == 0) e = r_.Flush(handle_);
-  if (e == 0) e = r_.SyncFolder(folder_);
+  if (e == 0) e = r_.SyncFolderIn(dir);
   if (e != 0) {
     // No table was made yet: the mark goes, and nothing is left to clean.
     r_.Close(handle_);
-    r_.Delete(name_);
-    QNStorageError(qnerrFileWrite, {name_, e});
+    r_.DeleteIn(dir, name_);
+    QNStorageError(qnerrFileWrite, {folder_->PathOf(name_), e});
   }
 }
 
@@ -748,13 +743,15 @@ TqnTemporaryTableMark::~TqnTemporaryTableMark() {
   r_.Close(handle_);
   // Once the table is gone the mark goes (durably: a mark that came back after a power cut
   // could name a table made later under that name).  A table still there keeps its mark.
-  if (!QNTableFileNames(r_, folder_, table_).empty() || r_.Exists(folder_ + "/" + table_ + ".QND")) return;
-  if (r_.Delete(name_) == 0) r_.SyncFolder(folder_);
+  const TqnFileHandle dir = folder_->Handle();
+  if (!QNTableFileNames(r_, *folder_, table_).empty() || r_.ExistsIn(dir, table_ + ".QND")) return;
+  if (r_.DeleteIn(dir, name_) == 0) r_.SyncFolderIn(dir);
 }
 
-void QNRecoverTemporaryTables(const std::string& Folder, TqnFileRoutines& r) {
+void QNRecoverTemporaryTables(const TqnFolder& F, TqnFileRoutines& r) {
+  const TqnFileHandle dir = F.Handle();
   std::vector<std::string> names;
-  if (r.ListFolder(Folder, names) != 0) return;
+  if (r.ListFolderIn(dir, names) != 0) return;
   std::vector<std::string> marks;
   bool renamesWaiting = false;
   for (const std::string& n : names) {
@@ -769,10 +766,9 @@ void QNRecoverTemporaryTables(const std::string& Folder, TqnFileRoutines& r) {
   std::sort(marks.begin(), marks.end());
   bool deleted = false;
   for (const std::string& n : marks) {
-    const std::string path = Folder + "/" + n;
     TqnFileHandle h = kQnNoHandle;
     // Held: the table is being made or used by a live process.
-    if (r.Open(path, true, false, false, false, h) != 0) continue;
+    if (r.OpenIn(dir, n, true, false, false, false, h) != 0) continue;
     const bool isMark = [&] {
       std::uint8_t sig[4] = {};
       std::size_t done = 0;
@@ -783,7 +779,7 @@ void QNRecoverTemporaryTables(const std::string& Folder, TqnFileRoutines& r) {
     if (!isMark) continue;
     bool gone = true;
     if (!table.empty()) {
-      std::vector<std::string> files = QNTableFileNames(r, Folder, table);
+      std::vector<std::string> files = QNTableFileNames(r, F, table);
       // A file of the table that was created but got no header yet is empty.
       for (const std::string& other : names) {
         if (EndsWithJournalExtension(other) || std::find(files.begin(), files.end(), other) != files.end()) continue;
@@ -791,7 +787,7 @@ void QNRecoverTemporaryTables(const std::string& Folder, TqnFileRoutines& r) {
         if (strcasecmp(other.substr(0, dot).c_str(), table.c_str()) != 0) continue;
         TqnFileHandle fh = kQnNoHandle;
         std::int64_t size = 1;
-        if (r.Open(Folder + "/" + other, false, true, false, false, fh) != 0) continue;
+        if (r.OpenIn(dir, other, false, true, false, false, fh) != 0) continue;
         if (r.Size(fh, size) != 0) size = 1;
         r.Close(fh);
         if (size == 0) files.push_back(other);
@@ -799,18 +795,28 @@ void QNRecoverTemporaryTables(const std::string& Folder, TqnFileRoutines& r) {
       // The data file first: without it the table is gone, whatever a crash leaves.
       std::stable_partition(files.begin(), files.end(),
                             [](const std::string& f) { return strcasecmp(ExtensionOf(f).c_str(), "QND") == 0; });
-      for (const std::string& f : files) gone = gone && r.Delete(Folder + "/" + f) == 0;
+      for (const std::string& f : files) gone = gone && r.DeleteIn(dir, f) == 0;
     }
     // A mark cut short was written before its table's first file: only the mark goes.
-    if (gone && r.Delete(path) == 0) deleted = true;
+    if (gone && r.DeleteIn(dir, n) == 0) deleted = true;
   }
-  if (deleted) r.SyncFolder(Folder);
+  if (deleted) r.SyncFolderIn(dir);
 }
 
-std::vector<std::string> QNTableFileNames(TqnFileRoutines& r, const std::string& Folder, const std::string& Name) {
+void QNRecoverTemporaryTables(const std::string& Folder, TqnFileRoutines& r) {
+  TqnFolderRef f;
+  try {
+    f = TqnFolder::Open(Folder, r);
+  } catch (const EqnException&) {
+    return;
+  }
+  QNRecoverTemporaryTables(*f, r);
+}
+
+std::vector<std::string> QNTableFileNames(TqnFileRoutines& r, const TqnFolder& F, const std::string& Name) {
   std::vector<std::string> out;
   std::vector<std::string> names;
-  if (Name.empty() || r.ListFolder(Folder, names) != 0) return out;
+  if (Name.empty() || r.ListFolderIn(F.Handle(), names) != 0) return out;
   std::sort(names.begin(), names.end());
   for (const std::string& n : names) {
     const std::size_t dot = n.rfind('.');
@@ -819,7 +825,7 @@ std::vector<std::string> QNTableFileNames(TqnFileRoutines& r, const std::string&
     bool ours = strcasecmp(ExtensionOf(n).c_str(), "QND") == 0;
     if (!ours) {
       TqnFileHandle h = kQnNoHandle;
-      if (r.Open(Folder + "/" + n, false, true, false, false, h) == 0) {
+      if (r.OpenIn(F.Handle(), n, false, true, false, false, h) == 0) {
         std::uint8_t sig[4] = {};
         std::size_t done = 0;
         ours = r.ReadAt(h, 0, sig, 4, done) == 0 && done == 4 && QNHasSignature(sig, kQnSigFileHeader);
@@ -831,13 +837,24 @@ std::vector<std::string> QNTableFileNames(TqnFileRoutines& r, const std::string&
   return out;
 }
 
+std::vector<std::string> QNTableFileNames(TqnFileRoutines& r, const std::string& Folder, const std::string& Name) {
+  try {
+    return QNTableFileNames(r, *TqnFolder::Open(Folder, r), Name);
+  } catch (const EqnException&) {
+    return {};
+  }
+}
+
 void QNReplaceTableFiles(const std::string& Folder, const std::string& Target, const std::string& Source,
                          TqnFileRoutines& r, const std::vector<std::string>* SourceFiles) {
-  std::string folder = Folder.empty() ? std::string(".") : Folder;
-  for (char& c : folder)
-    if (c == '\\') c = '/';
-  const std::vector<std::string> from = SourceFiles != nullptr ? *SourceFiles : QNTableFileNames(r, folder, Source);
-  const std::vector<std::string> old = QNTableFileNames(r, folder, Target);
+  QNReplaceTableFiles(*TqnFolder::Open(Folder, r), Target, Source, r, SourceFiles);
+}
+
+void QNReplaceTableFiles(const TqnFolder& F, const std::string& Target, const std::string& Source,
+                         TqnFileRoutines& r, const std::vector<std::string>* SourceFiles) {
+  const TqnFileHandle dir = F.Handle();
+  const std::vector<std::string> from = SourceFiles != nullptr ? *SourceFiles : QNTableFileNames(r, F, Source);
+  const std::vector<std::string> old = QNTableFileNames(r, F, Target);
   std::vector<SwapStep> steps;
   const SwapStep* data = nullptr;
   for (const std::string& n : from) {
@@ -851,7 +868,7 @@ void QNReplaceTableFiles(const std::string& Folder, const std::string& Target, c
   // that recovery finishes renaming before anybody opens it.
   for (std::size_t i = 0; i < steps.size(); ++i)
     if (strcasecmp(ExtensionOf(steps[i].a).c_str(), "QND") == 0) data = &steps[i];
-  if (data == nullptr) QNStorageError(qnerrFileOpen, {folder + "/" + Source + ".QND", ENOENT});
+  if (data == nullptr) QNStorageError(qnerrFileOpen, {F.PathOf(Source + ".QND"), ENOENT});
   const SwapStep last = *data;
   steps.erase(steps.begin() + (data - steps.data()));
   for (const std::string& o : old) {
@@ -861,37 +878,36 @@ void QNReplaceTableFiles(const std::string& Folder, const std::string& Target, c
   }
   steps.push_back(last);
   for (const SwapStep& st : steps)
-    if (!PlainName(st.a) || (st.op == 'R' && !PlainName(st.b)))
-      QNStorageError(qnerrFileOpen, {folder + "/" + st.a, EINVAL});
+    if (!PlainName(st.a) || (st.op == 'R' && !PlainName(st.b))) QNStorageError(qnerrFileOpen, {F.PathOf(st.a), EINVAL});
 
   // The source's files and their names are durable before the journal says to rename them.
-  int e = r.SyncFolder(folder);
-  if (e != 0) QNStorageError(qnerrFileFlush, {folder, e});
-  const std::string journal = QNFreshJournalName(folder + "/" + Target + "_R." + kQnJournalExtension, r);
+  int e = r.SyncFolderIn(dir);
+  if (e != 0) QNStorageError(qnerrFileFlush, {F.Path(), e});
+  const std::string journal = QNFreshJournalName(F, Target + "_R." + kQnJournalExtension, r);
   const std::vector<std::uint8_t> bytes = EncodeSwap(steps);
   TqnFileHandle h = kQnNoHandle;
-  e = r.Open(journal, true, false, true, false, h);
-  if (e != 0) QNStorageError(qnerrFileOpen, {journal, e});
+  e = r.OpenIn(dir, journal, true, false, true, false, h);
+  if (e != 0) QNStorageError(qnerrFileOpen, {F.PathOf(journal), e});
   std::size_t done = 0;
   e = r.WriteAt(h, 0, bytes.data(), bytes.size(), done);
   if (e == 0 && done != bytes.size()) e = EIO;
   if (e == 0) e = r.Flush(h);
   r.Close(h);
-  if (e == 0) e = r.SyncFolder(folder);
+  if (e == 0) e = r.SyncFolderIn(dir);
   // Not decided: nothing was renamed, and once the journal is gone the caller may drop the
   // source.  A journal that cannot even be deleted may be whole and be finished by recovery,
   // so then the replacement is finished here instead.
-  if (e != 0 && r.Delete(journal) == 0) QNStorageError(qnerrFileWrite, {journal, e});
+  if (e != 0 && r.DeleteIn(dir, journal) == 0) QNStorageError(qnerrFileWrite, {F.PathOf(journal), e});
   // Decided: from here the replacement stands.  Whatever fails below is finished by the
   // recovery that runs before the next open of any table of the folder (and before any new
   // file is made there), so the rename journal can never be replayed over later files.
-  if (RunSwap(r, folder, steps) && r.Delete(journal) == 0) {
-    r.SyncFolder(folder);
+  if (RunSwap(r, F, steps) && r.DeleteIn(dir, journal) == 0) {
+    r.SyncFolderIn(dir);
     return;
   }
   // One more time from the journal on disk, as recovery would, so that a passing failure does
   // not leave the table half renamed until the next open.
-  QNRecoverJournal(journal, r);
+  QNRecoverJournal(F, journal, r);
 }
 
 }  // namespace tw::dbengine

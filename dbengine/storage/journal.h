@@ -16,12 +16,14 @@
 // fails nor one that a power cut undoes lets it be applied over later work.  A journal held
 // open by a running transaction is left alone.
 // A journal belongs to the folder where it lies, whatever path its writer reached that folder by
-// (a symbolic link, a path the folder has left since): an image goes to the file of its name in
-// that folder.  Images are written only into table files (header "QNFH" of the image's block
-// size, or a file still shorter than its header) there; a journal whose images name files of
-// more than one folder, or anything but table files, is left in place untouched, nothing of it
-// is written, and no table it names is opened.  Recovery never looks at another folder than the
-// one of the table being opened.
+// (a symbolic link, a path the folder has left since, a rename while the transaction ran): an
+// image goes to the file of its name in that folder, and the folder part of the path an image
+// holds means nothing.  Images are written only into table files (header "QNFH" of the image's
+// block size, or a file still shorter than its header) there; a journal whose images name
+// anything but table files is left in place untouched, nothing of it is written, and no table
+// it names is opened or deleted (23549, naming the journal).  Recovery never looks at another
+// folder than the one of the table being opened, and reaches the folder's files through the
+// folder's handle only.
 #pragma once
 
 #include <cstdint>
@@ -44,9 +46,9 @@ struct TqnJournalImage {
   std::vector<std::uint8_t> Bytes;
 };
 
-// Name when no file has it, else the first free name of the form STEM-N.EXT: an existing
-// file is never taken over.
-std::string QNFreshJournalName(const std::string& Name, TqnFileRoutines& Routines);
+// Name (a file name of Folder) when no file has it, else the first free name of the form
+// STEM-N.EXT: an existing file is never taken over.
+std::string QNFreshJournalName(const TqnFolder& Folder, const std::string& Name, TqnFileRoutines& Routines);
 
 class TqnJournal {
  public:
@@ -55,12 +57,16 @@ class TqnJournal {
   // flushes the header in state 0.  A journal made not Durable is flushed, and its name made
   // durable, by its first Flush only: for a commit's journal of after-images, which nothing
   // relies on before that flush.
-  TqnJournal(const std::string& Name, TqnFileRoutines& Routines, bool Durable = true);
+  TqnJournal(const TqnFolderRef& Folder, const std::string& Name, TqnFileRoutines& Routines, bool Durable = true);
+  // The same in the folder Path's folder part names now.
+  TqnJournal(const std::string& Path, TqnFileRoutines& Routines, bool Durable = true);
   ~TqnJournal();
   TqnJournal(const TqnJournal&) = delete;
   TqnJournal& operator=(const TqnJournal&) = delete;
 
+  // Its path (for messages) and its name in its folder.
   const std::string& Name() const { return file_->Name; }
+  const std::string& FileName() const { return file_->Leaf; }
   // Appends an image of Block of TableFile (its full path is stored).
   void Append(const std::string& TableFile, std::int32_t Block, const std::uint8_t* Bytes, std::int32_t Size,
               bool BeforeImage);
@@ -79,8 +85,8 @@ class TqnJournal {
   void Reset();
   bool Complete() const { return complete_; }
   int Records() const { return records_; }
-  // Closes the journal and deletes its file, by its name while that still leads to it (raising
-  // otherwise: a folder renamed since may have another folder's file at that name).
+  // Closes the journal and deletes its file, by its name in its folder while that still leads to
+  // it (raising otherwise).
   void Delete();
   // The journal's work is done (its commit written and flushed, or its transaction rolled back
   // and undone): it is marked spent (state 2) through its handle and deleted.  False only when
@@ -89,10 +95,8 @@ class TqnJournal {
   bool Spend();
   // Spend, raising where it gives false.
   void Retire();
-  // Whether the journal's name still leads to it (its folder has not left its path).
-  bool AtItsPath() const;
-  // The directory the journal lies in; false when that is not known.
-  bool Folder(TqnFileKey& Key) const;
+  // The folder the journal lies in.
+  const TqnFolderRef& Folder() const { return file_->Folder; }
   // What recovering the journal would write, read through its handle (see
   // QNRecoverJournal); false when it cannot be read or is complete but damaged.
   bool ImagesToApply(std::vector<TqnJournalImage>& Images);
@@ -125,16 +129,20 @@ enum class TqnRecovery {
   Corrupt,     // state 1 but damaged; left in place
 };
 
-// Recovers one journal file with the given file routines.
-TqnRecovery QNRecoverJournal(const std::string& JournalName, TqnFileRoutines& Routines);
-// Recovers every journal in the folder of TableFile (and in no other folder).  Raises when a
-// journal that names TableFile could not be recovered (the table would be torn).
+// Recovers journal Name of Folder with the given file routines.
+TqnRecovery QNRecoverJournal(const TqnFolder& Folder, const std::string& Name, TqnFileRoutines& Routines);
+TqnRecovery QNRecoverJournal(const std::string& JournalPath, TqnFileRoutines& Routines);
+// Recovers every journal in Folder (and in no other folder) before its file FileName is opened
+// or deleted.  Raises when a journal that names the file could not be
+// recovered (the table would be torn): 23549 naming the journal, or 23584 for a damaged one.
+void QNRecoverJournalsFor(const TqnFolder& Folder, const std::string& FileName, TqnFileRoutines& Routines);
 void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routines);
 // Recovers every journal in Folder; returns how many were replayed or rolled back.
+int QNRecoverJournals(const TqnFolder& Folder, TqnFileRoutines& Routines);
 int QNRecoverJournals(const std::string& Folder, TqnFileRoutines& Routines);
 // Whether Folder holds a file that recovery would take for a journal (of either kind): the
 // recovery that runs before a table of the folder is opened may then write.
-bool QNFolderHasJournals(const std::string& Folder, TqnFileRoutines& Routines);
+bool QNFolderHasJournals(const TqnFolder& Folder, TqnFileRoutines& Routines);
 
 // ---- Replacing a table's files ----------------------------------------------------------
 //
@@ -147,6 +155,8 @@ bool QNFolderHasJournals(const std::string& Folder, TqnFileRoutines& Routines);
 
 // The names (without folder) of the files of table Name in Folder: NAME.QND and every file
 // of that base name (in any letter case) that starts with a table-file header.
+std::vector<std::string> QNTableFileNames(TqnFileRoutines& Routines, const TqnFolder& Folder,
+                                          const std::string& Name);
 std::vector<std::string> QNTableFileNames(TqnFileRoutines& Routines, const std::string& Folder,
                                           const std::string& Name);
 
@@ -157,6 +167,8 @@ std::vector<std::string> QNTableFileNames(TqnFileRoutines& Routines, const std::
 // given, names Source's files (without folder; for instance the ones its dictionary lists);
 // otherwise they are found by QNTableFileNames.  When it raises, nothing was renamed and
 // nothing will be: the caller may delete Source.
+void QNReplaceTableFiles(const TqnFolder& Folder, const std::string& Target, const std::string& Source,
+                         TqnFileRoutines& Routines, const std::vector<std::string>* SourceFiles = nullptr);
 void QNReplaceTableFiles(const std::string& Folder, const std::string& Target, const std::string& Source,
                          TqnFileRoutines& Routines, const std::vector<std::string>* SourceFiles = nullptr);
 
@@ -172,22 +184,26 @@ void QNReplaceTableFiles(const std::string& Folder, const std::string& Target, c
 class TqnTemporaryTableMark {
  public:
   // Writes, flushes and holds the mark for table Table of Folder.
+  TqnTemporaryTableMark(const TqnFolderRef& Folder, const std::string& Table, TqnFileRoutines& Routines);
   TqnTemporaryTableMark(const std::string& Folder, const std::string& Table, TqnFileRoutines& Routines);
   // Closes the mark and deletes it when the temporary table is gone (deleted, or put in
   // another's place); otherwise the mark stays for recovery, which deletes the table.
   ~TqnTemporaryTableMark();
   TqnTemporaryTableMark(const TqnTemporaryTableMark&) = delete;
   TqnTemporaryTableMark& operator=(const TqnTemporaryTableMark&) = delete;
-  const std::string& Name() const { return name_; }
+  // The mark's path.
+  std::string Name() const { return folder_->PathOf(name_); }
 
  private:
   TqnFileRoutines& r_;
-  std::string folder_, table_, name_;
+  TqnFolderRef folder_;
+  std::string table_, name_;
   TqnFileHandle handle_ = kQnNoHandle;
 };
 
 // Deletes the temporary tables that marks nobody holds name in Folder, with their marks,
 // unless a rename journal still waits there.  Runs as the last step of the folder's recovery.
+void QNRecoverTemporaryTables(const TqnFolder& Folder, TqnFileRoutines& Routines);
 void QNRecoverTemporaryTables(const std::string& Folder, TqnFileRoutines& Routines);
 
 // The absolute, normalised form of a path, as journals store it.

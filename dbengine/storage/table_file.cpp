@@ -234,26 +234,33 @@ void QNTblReadDictionary(TqnDataDictionary& Dictionary, TqnFileInfo* File) {
 
 void QNTblDictAllowChanges(TqnDataDictionary& Dictionary) { Dictionary.SetBuilt(false); }
 
-void QNTblDeleteFiles(const std::string& Folder, const std::string& TableName) {
+void QNTblDeleteFiles(const TqnFolder& Folder, const std::string& TableName) {
   TqnFileRoutines& r = QNFileAccessTable();
   std::string base = TableName;
   if (base.size() > 4 && strcasecmp(base.substr(base.size() - 4).c_str(), ".QND") == 0)
     base.resize(base.size() - 4);
   if (base.empty()) return;
-  std::string folder = Folder.empty() ? std::string(".") : Folder;
-  for (char& c : folder)
-    if (c == '\\') c = '/';
-  std::vector<std::string> names = QNTableFileNames(r, folder, base);
+  std::vector<std::string> names = QNTableFileNames(r, Folder, base);
   // The data file goes first: once it is gone the table is gone, and a crash in between leaves
   // only files that nobody opens without it.
   std::stable_partition(names.begin(), names.end(), [](const std::string& n) {
     return n.size() >= 4 && strcasecmp(n.substr(n.size() - 4).c_str(), ".QND") == 0;
   });
   for (const std::string& name : names) {
-    const int e = r.Delete(folder + "/" + name);
+    const int e = r.DeleteIn(Folder.Handle(), name);
     if (e != 0) QNStorageError(qnerrOSDeleteFile, {e});
   }
-  if (!names.empty()) r.SyncFolder(folder);
+  if (!names.empty()) r.SyncFolderIn(Folder.Handle());
+}
+
+void QNTblDeleteFiles(const std::string& Folder, const std::string& TableName) {
+  TqnFolderRef f;
+  try {
+    f = TqnFolder::Open(Folder, QNFileAccessTable());
+  } catch (const EqnException&) {
+    return;  // no folder, no files
+  }
+  QNTblDeleteFiles(*f, TableName);
 }
 
 TqnRecordInfo QNTblGetRecordInfo(TqnFileInfo* File) {

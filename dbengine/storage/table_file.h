@@ -49,6 +49,7 @@ void QNTblDictAllowChanges(TqnDataDictionary& Dictionary);
 // Deletes the files of table TableName (with or without ".QND") in Folder: the file with the
 // extension "QND" and every other file of that base name whose first four bytes are "QNFH".
 // Other files of that base name stay.
+void QNTblDeleteFiles(const TqnFolder& Folder, const std::string& TableName);
 void QNTblDeleteFiles(const std::string& Folder, const std::string& TableName);
 
 struct TqnRecordInfo {

@@ -19,7 +19,7 @@ namespace {
 // Every row of the engine's error mapping.
 const std::pair<int, int> kRows[] = {
     {23536, 15360}, {23537, 15361}, {23538, 15362}, {23539, 15363}, {23540, 15364}, {23541, 15365}, {23542, 15366},
-    {23543, 15367}, {23544, 15368}, {23545, 15369}, {23546, 15370}, {23547, 15371}, {23548, 15372}, {23568, 15392},
+    {23543, 15367}, {23544, 15368}, {23545, 15369}, {23546, 15370}, {23547, 15371}, {23548, 15372}, {23549, 15373}, {23568, 15392},
     {23569, 15393}, {23570, 15394}, {23584, 9992},  {23585, 15409}, {23586, 10503}, {23587, 15411}, {23588, 15412},
     {23589, 15413}, {23590, 11896}, {23591, 10030}, {23592, 11896}, {23593, 11896}, {23594, 10029}, {23595, 9998},
     {23596, 10502}, {23597, 15421}, {23598, 15422}, {23599, 15423}, {23600, 15424}, {23601, 15425}, {23602, 15426},
@@ -59,7 +59,7 @@ class ErrorsTest : public ::testing::Test {
 };
 
 TEST_F(ErrorsTest, EveryMappedEngineErrorBecomesItsResultCode) {
-  EXPECT_EQ(std::size(kRows), 77u);
+  EXPECT_EQ(std::size(kRows), 78u);
   for (const auto& [code, result] : kRows) {
     EXPECT_EQ(QNResultOfErrorCode(code), result) << code;
     EXPECT_EQ(ConvertServerException(EqnServerException("x", code)), result) << code;
@@ -67,7 +67,7 @@ TEST_F(ErrorsTest, EveryMappedEngineErrorBecomesItsResultCode) {
 }
 
 TEST_F(ErrorsTest, CodesWithoutARowGiveTheUnknownCode) {
-  for (int code : {0, 23535, 23549, 23632, 23672, 23722, 23728, 23732, 23733, 23735, 23792, -1})
+  for (int code : {0, 23535, 23550, 23632, 23672, 23722, 23728, 23732, 23733, 23735, 23792, -1})
     EXPECT_EQ(QNResultOfErrorCode(code), 15616) << code;
   EXPECT_EQ(ConvertServerException(EqnServerException("x", 23672)), 15616);
 }

@@ -103,7 +103,7 @@ class EngineTables : public ::testing::Test {
 };
 
 TEST_F(EngineTables, HoldTheEngineTexts) {
-  EXPECT_EQ(tw::ListStringTable(*tw::FindResource("SERVER_STRINGS_ENGLISH")).size(), 70u);
+  EXPECT_EQ(tw::ListStringTable(*tw::FindResource("SERVER_STRINGS_ENGLISH")).size(), 71u);
   EXPECT_EQ(tw::ListStringTable(*tw::FindResource("QNLLRES_STRINGS_ENGLISH")).size(), 5u);
   EXPECT_EQ(qnServerStrings().GetString(qnerrAtEOF),
             std::string_view("There is no next record in this index; the cursor is positioned at EOF"));

@@ -1,0 +1,55 @@
+// A folder of table files, opened once.  Every file of it (tables, journals, marks) is
+// reached through the folder's handle, never by looking the folder's path up again: a folder
+// renamed while in use, or two folders that exchange names, never lead one folder's work into
+// the other.  The path it was opened by is kept for messages and for the paths journals hold.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dbengine/storage/file_routines.h"
+
+namespace tw::dbengine {
+
+class TqnFolder {
+ public:
+  // Opens the directory Path names through Routines; raises 23683 ("Path [..] does not exist")
+  // when it names none.
+  static std::shared_ptr<TqnFolder> Open(const std::string& Path, TqnFileRoutines& Routines = QNFileAccessTable());
+  ~TqnFolder();
+  TqnFolder(const TqnFolder&) = delete;
+  TqnFolder& operator=(const TqnFolder&) = delete;
+
+  TqnFileHandle Handle() const { return handle_; }
+  TqnFileRoutines& Routines() const { return r_; }
+  // The path it was opened by, separators as '/' and without a trailing one.
+  const std::string& Path() const { return path_; }
+  // Path "/" Name: how a file of the folder is named in messages and journals.
+  std::string PathOf(const std::string& Name) const;
+  // The directory's device and inode: what tells folders apart, however they are named.
+  const TqnFileKey& Key() const { return key_; }
+
+  bool Exists(const std::string& Name) const { return r_.ExistsIn(handle_, Name); }
+  // Names of the regular files in the folder; empty when it cannot be listed.
+  std::vector<std::string> List() const;
+  // Makes the creation and deletion of files in the folder durable; raises on failure.
+  void Sync() const;
+  // Whether the directory has been removed: nothing can be made in it any more.
+  bool Gone() const { return r_.FolderGone(handle_); }
+
+ private:
+  TqnFolder(TqnFileRoutines& Routines, TqnFileHandle Handle, std::string Path, const TqnFileKey& Key);
+  TqnFileRoutines& r_;
+  TqnFileHandle handle_;
+  std::string path_;
+  TqnFileKey key_;
+};
+
+using TqnFolderRef = std::shared_ptr<TqnFolder>;
+
+// The folder part of a path ("." for none, "/" for the root) and its last part.
+std::string QNFolderPart(const std::string& Path);
+std::string QNNamePart(const std::string& Path);
+
+}  // namespace tw::dbengine
