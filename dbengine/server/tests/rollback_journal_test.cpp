@@ -3,11 +3,14 @@
 // goes on with a later commit and ends with a fresh engine reading the folder.
 // And journals go by the folder they lie in, not by the spelling of its path: a symbolic link, a
 // folder renamed while a transaction runs or after a process stopped.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <sys/wait.h>
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 
 #include "dbengine/server/tests/server_test_util.h"
@@ -59,20 +62,27 @@ struct Session {
   }
 };
 
-// Vals (Nr, Val) with 300 records whose Val (of Width characters) is "a".
-void MakeValues(const std::string& Folder, int Width = 10) {
-  std::filesystem::create_directories(Folder);
-  Session s(Folder);
+// Table Vals (Nr, Val) of S's database built, with 300 records whose Val (of Width characters)
+// is Value.
+void FillValues(Session& S, const std::string& Value, int Width) {
   TqnDataDictionary d(4096);
   d.AddField("Nr", "", qftInt32, 0, 0, true);
   d.AddField("Val", "", qftShortString, Width, 0, false);
   d.AddIndex("ByNr", "", 0, {0}, false, true, false);
-  ASSERT_EQ(s.engine.BuildTable(s.db, false, "Vals", d), 0);
-  const std::uint32_t c = s.Open(s.db);
+  ASSERT_EQ(S.engine.BuildTable(S.db, false, "Vals", d), 0);
+  const std::uint32_t c = S.Open(S.db);
   std::uint32_t t = 0;
-  ASSERT_EQ(s.engine.TransactionStart(s.db, false, t), 0);
-  for (int i = 0; i < 300; ++i) ASSERT_EQ(s.engine.RecordInsert(c, 0, s.Rec(c).I32(0, i).Str(1, "a").Data()), 0);
-  ASSERT_EQ(s.engine.TransactionCommit(t), 0);
+  ASSERT_EQ(S.engine.TransactionStart(S.db, false, t), 0);
+  for (int i = 0; i < 300; ++i) ASSERT_EQ(S.engine.RecordInsert(c, 0, S.Rec(c).I32(0, i).Str(1, Value).Data()), 0);
+  ASSERT_EQ(S.engine.TransactionCommit(t), 0);
+  ASSERT_EQ(S.engine.CursorClose(c), 0);
+}
+
+// Vals with 300 records whose Val (of Width characters) is "a".
+void MakeValues(const std::string& Folder, int Width = 10) {
+  std::filesystem::create_directories(Folder);
+  Session s(Folder);
+  FillValues(s, "a", Width);
 }
 
 struct Ending {
@@ -312,6 +322,148 @@ TEST(FolderJournals, AJournalIsReplayedInTheFolderItLiesInWhateverItsPath) {
     s.faulty.Disarm();
   }
   EXPECT_EQ(ReadAfresh(moved), "300 b");
+}
+
+// ---- A journal held by a failed rollback; folders reached through their handles ----
+
+// A normal transaction sets every record to "b", writing early (a cache of 6 pages), and its
+// rollback's first write fails: the rollback answers 15368 and holds its journal.  The cursor
+// is closed, so the table is no longer open.
+void FailRollback(Session& S) {
+  S.engine.BufferManager().SetMaxPageCount(6);
+  const std::uint32_t c = S.Open(S.db);
+  std::uint32_t t = 0;
+  ASSERT_EQ(S.engine.TransactionStart(S.db, false, t), 0);
+  ASSERT_EQ(S.SetAll(c, "b"), 0);
+  S.faulty.Arm(TFault::FailWrite, 1);
+  EXPECT_EQ(S.engine.TransactionRollback(t), 15368);
+  S.faulty.Disarm();
+  ASSERT_EQ(S.engine.BufferManager().HeldJournalCount(), 1);
+  ASSERT_EQ(S.engine.CursorClose(c), 0);
+}
+
+// The table is deleted and made again under its name while the journal waits: the delete applies
+// the journal first (and is refused, with the journal's own code, while that fails), so the rows
+// acknowledged in the new table are what the next start reads.
+TEST(HeldJournals, ATableMadeAgainUnderItsNameNeverReceivesTheOldImages) {
+  ScratchFolder f;
+  MakeValues(f.Path(), kWide);
+  {
+    Session s(f.Path());
+    FailRollback(s);
+    s.faulty.Arm(TFault::FailWrite, 1);
+    EXPECT_EQ(s.engine.DeleteTable(s.db, "Vals"), 15373);
+    s.faulty.Disarm();
+    EXPECT_TRUE(std::filesystem::exists(f.File("Vals.QND")));
+    ASSERT_EQ(s.engine.DeleteTable(s.db, "Vals"), 0);
+    FillValues(s, "n", kWide);
+    EXPECT_EQ(s.Values(s.Open(s.db)), "300 n");
+  }
+  EXPECT_EQ(ReadAfresh(f.Path()), "300 n");
+}
+
+// Once the fault is gone the table opens for writing again in the same process, at its path and
+// at the path its folder was renamed to, without a restart.
+TEST(HeldJournals, AfterAFailedRollbackTheTableOpensAgainOnceTheFaultIsGone) {
+  ScratchFolder base;
+  const std::string path = base.File("db"), moved = base.File("moved");
+  MakeValues(path, kWide);
+  Session s(path);
+  FailRollback(s);
+  std::uint32_t c = 0;
+  s.faulty.Arm(TFault::FailWrite, 1);
+  EXPECT_EQ(s.engine.OpenTable(s.db, "Vals", "", 1, 1, 1, c, nullptr), 15373) << "the journal still waits";
+  s.faulty.Disarm();
+  std::filesystem::rename(path, moved);
+  std::uint32_t d = 0;
+  ASSERT_EQ(s.engine.DatabaseOpenNoAlias(1, moved, 1, 1, d), 0);
+  EXPECT_EQ(s.Values(s.Open(d)), "300 a");
+  EXPECT_EQ(s.Values(s.Open(s.db)), "300 a");
+  EXPECT_EQ(s.engine.BufferManager().HeldJournalCount(), 0);
+}
+
+// A fail-safe transaction goes on through a rename of its folder and an open at the new path, and
+// its process dies: the next open rolls it back, whatever paths its journal's images hold.
+TEST(FolderJournals, AFailSafeTransactionAcrossARenameIsRolledBackAfterACrash) {
+  ScratchFolder base;
+  const std::string path = base.File("db"), moved = base.File("moved");
+  MakeValues(path, kWide);
+  const pid_t pid = ForkAlone();
+  if (pid == 0) {
+    Session s(path);
+    const std::uint32_t c = s.Open(s.db);
+    std::uint32_t t = 0, d = 0;
+    s.engine.TransactionStart(s.db, true, t);
+    Record r = s.Rec(c);
+    DBIResult e = s.engine.SetToBegin(c);
+    for (int i = 0; e == 0 && i < 150 && (e = s.engine.RecordGetNext(c, 0, r.Data())) == 0; ++i)
+      e = s.engine.RecordModify(c, false, r.Str(1, "b").Data());
+    std::filesystem::rename(path, moved);
+    if (e == 0) e = s.engine.DatabaseOpenNoAlias(1, moved, 1, 1, d);
+    if (e == 0) s.Open(d);
+    while (e == 0 && (e = s.engine.RecordGetNext(c, 0, r.Data())) == 0)
+      e = s.engine.RecordModify(c, false, r.Str(1, "b").Data());
+    ::_exit(e == qnresAtEOF ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(ReadAfresh(moved), "300 a");
+}
+
+// Two folders exchange names (forced through the file routines) as a table of one is looked up,
+// and again as a commit makes its journal: the database reads its own table, and the journal lies
+// beside the tables it is for.  The other folder receives nothing.
+TEST(FolderJournals, TwoFoldersThatExchangeNamesNeverReachEachOthersFiles) {
+  ScratchFolder base;
+  const std::string a = base.File("a"), b = base.File("b");
+  MakeValues(a, kWide);
+  MakeValues(b, kWide);
+  CommitAll(b, "z");
+  const pid_t pid = ForkAlone();
+  if (pid == 0) {
+    Session s(a);
+    // The names are exchanged the first time the table's file, and a commit journal, are named.
+    std::set<std::string> exchanged;
+    s.faulty.BeforeName([&](const std::string& Name) {
+      const std::string file = Name.substr(Name.find_last_of('/') + 1);
+      const std::string at = file == "Vals.QND" ? "open" : file.rfind("QNC", 0) == 0 ? "commit" : "";
+      if (!at.empty() && exchanged.insert(at).second)
+        ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE);
+    });
+    const std::uint32_t c = s.Open(s.db);
+    std::uint32_t t = 0;
+    bool ok = s.Values(c) == "300 a" && s.engine.TransactionStart(s.db, false, t) == 0 && s.SetAll(c, "b") == 0 &&
+              s.engine.TransactionCommit(t) == 0;
+    ::_exit(ok ? 0 : 1);  // its kept commit journal stays where it was made
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  // Two exchanges: each folder is at its own path again.
+  int journals = 0;
+  for (const auto& f : std::filesystem::directory_iterator(b)) journals += f.path().extension() == ".QN$";
+  EXPECT_EQ(journals, 0) << "no journal in the other folder";
+  EXPECT_EQ(ReadAfresh(a), "300 b");
+  EXPECT_EQ(ReadAfresh(b), "300 z");
+}
+
+// A fail-safe transaction that writes early in a folder removed meanwhile: its changes and its
+// commit answer 10018, not an engine error, and nothing of it stands.
+TEST(FolderJournals, ATransactionInARemovedFolderIsRefusedWith10018) {
+  ScratchFolder base;
+  const std::string path = base.File("db");
+  MakeValues(path, kWide);
+  Session s(path);
+  s.engine.BufferManager().SetMaxPageCount(6);
+  const std::uint32_t c = s.Open(s.db);
+  std::uint32_t t = 0;
+  ASSERT_EQ(s.engine.TransactionStart(s.db, true, t), 0);
+  std::filesystem::remove_all(path);
+  EXPECT_EQ(s.SetAll(c, "b"), qnresInvalidDirectory);
+  EXPECT_EQ(s.engine.TransactionCommit(t), qnresInvalidDirectory);
+  EXPECT_EQ(s.engine.TransactionRollback(t), 0);
+  EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 }  // namespace
