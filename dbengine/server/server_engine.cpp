@@ -289,12 +289,13 @@ DBIResult TqnServerEngine::OpenDatabase(TqnSrClient* Client, std::string_view Pa
   if (Path.empty()) return qnresInvalidDirectory;
   // A folder is kept as a path of at most 219 characters (its links resolved); a longer one,
   // cut, would be another.
-  if (QNRealFolder(Path).size() > kQnMaxPath) return qnresInvalidDirectory;
+  const std::string real = QNRealFolder(Path);
+  if (real.size() > kQnMaxPath) return qnresInvalidDirectory;
   // The folder is opened once, here: the database reaches every file of it through this
   // directory, whatever its path leads to later (a rename, another folder put in its place).
   TqnFolderRef dir;
   try {
-    dir = TqnFolder::Open(std::string(Path), QNFileAccessTable());
+    dir = TqnFolder::Open(real, QNFileAccessTable());
   } catch (const EqnException&) {
     return qnresInvalidDirectory;
   }

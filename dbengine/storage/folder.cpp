@@ -1,7 +1,6 @@
 // Folders opened once and reached through their handles.
 #include "dbengine/storage/folder.h"
 
-#include "dbengine/base/errors.h"
 #include "dbengine/storage/storage_errors.h"
 
 namespace tw::dbengine {
@@ -41,17 +40,6 @@ TqnFolder::~TqnFolder() { r_.CloseFolder(handle_); }
 
 std::string TqnFolder::PathOf(const std::string& Name) const {
   return (path_ == "/" ? std::string() : path_) + "/" + Name;
-}
-
-std::vector<std::string> TqnFolder::List() const {
-  std::vector<std::string> names;
-  if (r_.ListFolderIn(handle_, names) != 0) names.clear();
-  return names;
-}
-
-void TqnFolder::Sync() const {
-  const int e = r_.SyncFolderIn(handle_);
-  if (e != 0) QNStorageError(qnerrFileFlush, {path_, e});
 }
 
 }  // namespace tw::dbengine

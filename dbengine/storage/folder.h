@@ -6,7 +6,6 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "dbengine/storage/file_routines.h"
 
@@ -31,10 +30,6 @@ class TqnFolder {
   const TqnFileKey& Key() const { return key_; }
 
   bool Exists(const std::string& Name) const { return r_.ExistsIn(handle_, Name); }
-  // Names of the regular files in the folder; empty when it cannot be listed.
-  std::vector<std::string> List() const;
-  // Makes the creation and deletion of files in the folder durable; raises on failure.
-  void Sync() const;
   // Whether the directory has been removed: nothing can be made in it any more.
   bool Gone() const { return r_.FolderGone(handle_); }
 
