@@ -16,7 +16,19 @@ namespace {
 constexpr std::uint32_t kMaxBlobChunk = 65517;
 // GetBlob keeps its reply buffer between reads up to this size (larger reads free it again).
 constexpr std::size_t kKeptBlobReply = 8192;
+
+// Calls Each(field index, BLOB number) for every BLOB field of Record that is not null.
+template <typename F>
+void ForEachBlob(const dbengine::TqnDataDictionary& Dict, const std::uint8_t* Record, F&& Each) {
+  for (int i = 0; i < Dict.FieldCount(); ++i) {
+    if (!dbengine::QNIsBlobFieldType(Dict.FieldType(i)) || Dict.FieldLength(i) != 4) continue;
+    std::uint8_t value[4] = {};
+    bool isNull = true;
+    Dict.GetRecordField(i, Record, value, isNull);
+    if (!isNull) Each(i, GetU32(value, 0));
+  }
 }
+}  // namespace
 
 std::uint16_t InterfaceFieldLength(int EngineType, std::int32_t EngineLength) {
   switch (EngineType) {
@@ -148,7 +160,9 @@ DBIResult TQNClientTable::RawRead(std::uint32_t MessageId) {
   PutU32(request.data(), 4, len);
   PutU32(request.data(), 8, FRecordBuffer ? GetBookmarkSize() : 0);
   request[12] = LockByte(FStepLock);
-  return Request(MessageId, request, FRecordBuffer, len);
+  DBIResult r = Request(MessageId, request, FRecordBuffer, len);
+  if (r == DBIERR_NONE) NoteReadBlobs(FRecordBuffer);
+  return r;
 }
 
 DBIResult TQNClientTable::NextRawRecord() { return RawRead(2049); }
@@ -219,8 +233,9 @@ DBIResult TQNClientTable::GetFieldValue(TFieldCacheItem* Field, const std::uint8
     std::uint8_t number[4] = {};
     bool isNull = true;
     FDict.GetRecordField(i, Record, number, isNull);
+    const std::uint32_t nr = GetU32(number, 0);
     // The caller's buffer is as long as the field's descriptor says, and no longer.
-    return SetResult(MemoFieldValue(GetU32(number, 0), Blank, dest, Field->Desc.iLen));
+    return SetResult(MemoFieldValue(Undone(nr) ? 0 : nr, Blank, dest, Field->Desc.iLen));
   }
   int c = EngineToInterfaceValue(FDict.FieldType(i), FDict.FieldLength(i), Record + FDict.FieldOffset(i), dest,
                                  Field->Desc.iLen);
@@ -334,6 +349,7 @@ DBIResult TQNClientTable::GetRecord(std::uint32_t Lock, std::uint8_t* Record) {
   request[12] = LockByte(Lock);
   DBIResult r = Request(2048, request, Record, len);
   if (r != DBIERR_NONE) return r;
+  NoteReadBlobs(Record);
   TRecordBufferScope scope(this, Record);
   r = FiltersActive() && Record ? CheckRangeAndFilters(true) : DBIERR_NONE;
   if (r == DBIERR_NONE) {
@@ -362,7 +378,10 @@ DBIResult TQNClientTable::GetRecordForKey(bool KeyIsKey, std::uint16_t FieldCoun
   PutU32(request.data(), 21, GetBookmarkSize());
   std::memcpy(request.data() + 25, Key, n);
   DBIResult r = Request(2056, request, Record, Record ? RecordLength() : 0);
-  if (r == DBIERR_NONE) FState = csOnRecord;
+  if (r == DBIERR_NONE) {
+    FState = csOnRecord;
+    NoteReadBlobs(Record);
+  }
   return r;
 }
 
@@ -426,11 +445,12 @@ DBIResult TQNClientTable::InsertRecord(std::uint32_t Lock, const std::uint8_t* R
   PutU32(request.data(), 4, RecordLength());
   PutU32(request.data(), 8, GetBookmarkSize());
   request[12] = LockByte(Lock);
-  std::memcpy(request.data() + 13, Record, RecordLength());
+  const std::uint8_t* sent = WithoutUndoneBlobs(Record);
+  std::memcpy(request.data() + 13, sent, RecordLength());
   DBIResult r = Request(2053, request);
   if (r == DBIERR_NONE) {
     FState = csOnRecord;
-    ForgetPostedBlobs(Record);
+    ForgetPostedBlobs(sent);
   }
   return r;
 }
@@ -441,9 +461,10 @@ DBIResult TQNClientTable::ModifyRecord(const std::uint8_t* Record, bool FreeLock
   PutU32(request.data(), 4, RecordLength());
   PutU32(request.data(), 8, GetBookmarkSize());
   request[12] = FreeLock ? 1 : 0;
-  std::memcpy(request.data() + 13, Record, RecordLength());
+  const std::uint8_t* sent = WithoutUndoneBlobs(Record);
+  std::memcpy(request.data() + 13, sent, RecordLength());
   DBIResult r = Request(2054, request);
-  if (r == DBIERR_NONE) ForgetPostedBlobs(Record);
+  if (r == DBIERR_NONE) ForgetPostedBlobs(sent);
   return r;
 }
 
@@ -590,18 +611,60 @@ DBIResult TQNClientTable::BlobNumber(const std::uint8_t* Record, std::uint16_t F
   std::uint8_t value[4] = {};
   FDict.GetRecordField(i, Record, value, IsNull);
   Number = GetU32(value, 0);
+  // A BLOB whose creation was undone is none: the number may be another cursor's by now.
+  if (!IsNull && Undone(Number)) {
+    IsNull = true;
+    Number = 0;
+  }
   return DBIERR_NONE;
 }
 
 void TQNClientTable::ForgetPostedBlobs(const std::uint8_t* Record) {
   if (FNewBlobs.empty()) return;
-  for (int i = 0; i < FDict.FieldCount(); ++i) {
-    if (!dbengine::QNIsBlobFieldType(FDict.FieldType(i)) || FDict.FieldLength(i) != 4) continue;
-    std::uint8_t value[4] = {};
-    bool isNull = true;
-    FDict.GetRecordField(i, Record, value, isNull);
-    if (!isNull) std::erase(FNewBlobs, GetU32(value, 0));
+  // Inside a transaction the post stands only with its commit.
+  const bool inTran = FDatabase && FDatabase->TransactionState() == 1;
+  ForEachBlob(FDict, Record, [&](int, std::uint32_t Number) {
+    if (inTran) {
+      for (TNewBlob& b : FNewBlobs)
+        if (b.Number == Number) b.PostedInTran = true;
+    } else {
+      std::erase_if(FNewBlobs, [&](const TNewBlob& b) { return b.Number == Number; });
+    }
+  });
+}
+
+bool TQNClientTable::Undone(std::uint32_t Number) const {
+  return !FUndoneBlobs.empty() && std::find(FUndoneBlobs.begin(), FUndoneBlobs.end(), Number) != FUndoneBlobs.end();
+}
+
+void TQNClientTable::NoteReadBlobs(const std::uint8_t* Record) {
+  if (FUndoneBlobs.empty() || !Record) return;
+  ForEachBlob(FDict, Record, [&](int, std::uint32_t Number) { std::erase(FUndoneBlobs, Number); });
+}
+
+const std::uint8_t* TQNClientTable::WithoutUndoneBlobs(const std::uint8_t* Record) {
+  if (FUndoneBlobs.empty()) return Record;
+  const std::uint8_t* sent = Record;
+  ForEachBlob(FDict, Record, [&](int Field, std::uint32_t Number) {
+    if (!Undone(Number)) return;
+    if (sent == Record) {
+      FPostBuffer.assign(Record, Record + RecordLength());
+      sent = FPostBuffer.data();
+    }
+    FDict.SetRecordField(Field, FPostBuffer.data(), nullptr);
+  });
+  return sent;
+}
+
+void TQNClientTable::TransactionEnded(bool Committed) {
+  if (Committed) {
+    std::erase_if(FNewBlobs, [](const TNewBlob& b) { return b.PostedInTran; });
+  } else {
+    for (const TNewBlob& b : FNewBlobs)
+      if (b.CreatedInTran && !Undone(b.Number)) FUndoneBlobs.push_back(b.Number);
+    std::erase_if(FNewBlobs, [](const TNewBlob& b) { return b.CreatedInTran; });
   }
+  for (TNewBlob& b : FNewBlobs) b.CreatedInTran = b.PostedInTran = false;
 }
 
 DBIResult TQNClientTable::MemoFieldValue(std::uint32_t Number, bool& Blank, std::uint8_t* Dest, std::uint32_t Room) {
@@ -641,7 +704,9 @@ DBIResult TQNClientTable::OpenBlob(std::uint8_t* Record, std::uint16_t Field, st
   r = Request(1536, Head(4), reply, 4);
   if (r == DBIERR_NONE) {
     FDict.SetRecordField(Field - 1, Record, reply);
-    FNewBlobs.push_back(GetU32(reply, 0));
+    const std::uint32_t created = GetU32(reply, 0);
+    std::erase(FUndoneBlobs, created);
+    FNewBlobs.push_back({created, FDatabase && FDatabase->TransactionState() == 1, false});
   }
   return r;
 }
@@ -741,7 +806,8 @@ DBIResult TQNClientTable::FreeBlob(std::uint8_t* Record, std::uint16_t Field) {
     return SetResult(DBIERR_NONE);
   }
   // A stored record's BLOB stays, emptied or not, until its record changes.
-  auto created = std::find(FNewBlobs.begin(), FNewBlobs.end(), number);
+  auto created = std::find_if(FNewBlobs.begin(), FNewBlobs.end(),
+                              [&](const TNewBlob& b) { return b.Number == number && !b.PostedInTran; });
   if (created == FNewBlobs.end()) return SetResult(DBIERR_NONE);
   std::vector<std::uint8_t> request = Head(8);
   PutU32(request.data(), 4, number);

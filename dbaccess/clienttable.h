@@ -100,6 +100,9 @@ class TQNClientTable : public TBaseTable {
   // Reads the table's dictionary from the server again and rebuilds the field cache; the
   // cursor keeps the index it was on, found by its name.
   DBIResult RefreshDictionary();
+  // The database's transaction ended.  A rollback undid the BLOBs this cursor created in it
+  // (their numbers go to the next new BLOBs, of any cursor) and the stores of its records.
+  void TransactionEnded(bool Committed);
 
  private:
   DBIResult Request(std::uint32_t MessageId, const std::vector<std::uint8_t>& Data, void* Reply = nullptr,
@@ -111,6 +114,12 @@ class TQNClientTable : public TBaseTable {
   DBIResult BlobNumber(const std::uint8_t* Record, std::uint16_t Field, std::uint32_t& Number, bool& IsNull);
   // The BLOBs of a record just posted are stored ones from now on.
   void ForgetPostedBlobs(const std::uint8_t* Record);
+  // True when Number is a BLOB this cursor created whose creation a rollback undid.
+  bool Undone(std::uint32_t Number) const;
+  // A record read names its BLOBs as stored ones: none of them is an undone one of this cursor.
+  void NoteReadBlobs(const std::uint8_t* Record);
+  // Record as it is posted: a copy with every BLOB field that names an undone BLOB null.
+  const std::uint8_t* WithoutUndoneBlobs(const std::uint8_t* Record);
   int VChkField(int N) const;
   // The first characters of the memo numbered Number, zero-terminated in Dest, which holds Room
   // bytes (at most 255 characters, and never more than Room - 1).
@@ -126,8 +135,18 @@ class TQNClientTable : public TBaseTable {
   // BLOBs this cursor created in a caller's record that no record posted through it holds yet.
   // Only these are sent to the server to be freed: a stored record's BLOB, freed, would leave
   // the record naming a slot that the next new BLOB takes (the server, which also sees what
-  // other cursors posted, frees none that a record holds).
-  std::vector<std::uint32_t> FNewBlobs;
+  // other cursors posted, frees only a new BLOB of the cursor that asks).  Those created or
+  // posted inside the database's transaction are marked: its rollback undoes that.
+  struct TNewBlob {
+    std::uint32_t Number;
+    bool CreatedInTran;
+    bool PostedInTran;
+  };
+  std::vector<TNewBlob> FNewBlobs;
+  // BLOBs whose creation a rollback undid.  A caller's record that still names one names no
+  // BLOB: the number may be another cursor's new BLOB by now.
+  std::vector<std::uint32_t> FUndoneBlobs;
+  std::vector<std::uint8_t> FPostBuffer;  // scratch of WithoutUndoneBlobs
   std::vector<std::uint8_t> FStoredValue;  // scratch of PutFieldValue
   std::vector<std::uint8_t> FRequestBuffer;  // scratch of the key search request
   std::vector<std::uint8_t> FBlobReply;      // scratch of GetBlob's reply

@@ -300,6 +300,9 @@ DBIResult TQNClientDatabase::EndTran(std::uint32_t, std::uint32_t EndType) {
   if (r == DBIERR_NONE || EndType == 2) {
     FTranState = 0;
     FTranId = -1;
+    // The new BLOBs of every cursor follow the transaction.
+    for (int i = 0; i < FCursors.Count(); ++i)
+      if (auto* table = dynamic_cast<TQNClientTable*>(FCursors.At(i))) table->TransactionEnded(EndType != 2);
   }
   return SetResult(r);
 }

@@ -1,6 +1,6 @@
 // Against the embedded server: failed opens leave nothing behind, null memos are read without
 // writing, a memo's field value is its first characters, cut to the field's described length, and
-// a BLOB that a stored record holds is never freed.
+// a BLOB that a stored record holds, or whose creation was rolled back, is never freed.
 #include <sys/stat.h>
 
 #include <cstring>
@@ -13,10 +13,12 @@
 #include <vector>
 
 #include "dbaccess/basetable.h"
+#include "dbaccess/clienttable.h"
 #include "dbaccess/database.h"
 #include "dbaccess/session.h"
 #include "dbaccess/virteng.h"
 #include "dbengine/base/errors.h"
+#include "dbengine/storage/table_check.h"
 #include "embeddedsupport.h"
 
 namespace tw::dbaccess::test {
@@ -301,6 +303,46 @@ TEST_F(NullMemos, ABlobAnotherCursorStoredIsNotFreed) {
   texts[2] = texts[2].substr(0, 3);
   EXPECT_EQ(texts, (std::vector<std::string>{"", "", "Sun", "", "", "", "six"}));
   for (hDBICur* c : {&a, &b, &other}) DbiCloseCursor(*c);
+}
+
+// A BLOB whose creation a rollback undid is no longer the cursor's: when another cursor's new
+// BLOB takes its number, the old record neither frees it nor writes into it.
+TEST_F(NullMemos, ABlobWhoseCreationWasRolledBackIsNotFreedUnderAnotherCursor) {
+  hDBICur a = Open(dbiREADWRITE), x = Open(dbiREADWRITE);
+  auto* database = TBapiListItem::Resolve<TQNClientDatabase>(db);
+  auto blobOf = [&](const std::vector<std::uint8_t>& Rec) {
+    std::uint8_t nr[4] = {};
+    bool isNull = true;
+    TBapiListItem::Resolve<TQNClientTable>(a)->Dictionary().GetRecordField(1, Rec.data(), nr, isNull);
+    return std::string(reinterpret_cast<const char*>(nr), isNull ? 0 : 4);
+  };
+  std::vector<std::uint8_t> old(record.size()), mine(record.size());
+  const std::int16_t eleven = 11, twelve = 12;
+  std::uint32_t tran = 0;
+  ASSERT_EQ(database->BeginTran(0, tran), DBIERR_NONE);
+  DbiInitRecord(a, old.data());
+  Put(a, old.data(), 1, &eleven);
+  ASSERT_EQ(DbiOpenBlob(a, old.data(), 2, dbiREADWRITE), DBIERR_NONE);
+  ASSERT_EQ(database->EndTran(tran, 2), DBIERR_NONE);
+  DbiInitRecord(x, mine.data());
+  Put(x, mine.data(), 1, &twelve);
+  ASSERT_EQ(DbiOpenBlob(x, mine.data(), 2, dbiREADWRITE), DBIERR_NONE);
+  ASSERT_EQ(blobOf(mine), blobOf(old)) << "the undone number is the next new BLOB's";
+  EXPECT_EQ(DbiFreeBlob(a, old.data(), 2), DBIERR_NONE);
+  ASSERT_EQ(DbiPutBlob(x, mine.data(), 2, 0, 6, reinterpret_cast<const std::uint8_t*>("twelve")), DBIERR_NONE);
+  ASSERT_EQ(DbiInsertRecord(x, dbiNOLOCK, mine.data()), DBIERR_NONE);
+  ASSERT_EQ(DbiOpenBlob(a, old.data(), 2, dbiREADWRITE), DBIERR_NONE);
+  ASSERT_EQ(DbiPutBlob(a, old.data(), 2, 0, 6, reinterpret_cast<const std::uint8_t*>("eleven")), DBIERR_NONE);
+  ASSERT_EQ(DbiInsertRecord(a, dbiNOLOCK, old.data()), DBIERR_NONE);
+  EXPECT_NE(blobOf(old), blobOf(mine));
+  std::vector<std::string> texts = ReadAll(a, dbiREADONLY);
+  ASSERT_EQ(texts.size(), 5u);  // records 1, 2, 3, 11, 12
+  EXPECT_EQ(texts[3], "eleven");
+  EXPECT_EQ(texts[4], "twelve");
+  for (hDBICur* c : {&a, &x}) DbiCloseCursor(*c);
+  std::string problems;
+  for (const std::string& p : dbengine::QNCheckTableFile((folder / "Notes.QND").string())) problems += p + "\n";
+  EXPECT_EQ(problems, "");
 }
 
 }  // namespace

@@ -550,6 +550,7 @@ DBIResult TqnServerEngine::TransactionCommit(std::uint32_t TransactionID) {
       } catch (...) {
       }
     }
+    NewBlobsAtTransactionEnd(TransactionID, true);
     JoinFolderTables(tables_, FolderOfTransaction(t), 0);
     transactions_->Delete(TransactionID);
     FreeTablesWithoutCursors();
@@ -565,11 +566,13 @@ DBIResult TqnServerEngine::TransactionRollback(std::uint32_t TransactionID) {
     try {
       bm_->Rollback(TransactionID);
     } catch (...) {
+      NewBlobsAtTransactionEnd(TransactionID, false);
       JoinFolderTables(tables_, folder, 0);
       transactions_->Delete(TransactionID);
       RepositionFolderCursors(folder);
       throw;
     }
+    NewBlobsAtTransactionEnd(TransactionID, false);
     JoinFolderTables(tables_, folder, 0);
     transactions_->Delete(TransactionID);
     RepositionFolderCursors(folder);
@@ -603,6 +606,7 @@ DBIResult TqnServerEngine::CommitOwnTransaction(std::uint32_t TransactionID) {
         if (committed) r = qnresSuccess;
       }
     }
+    NewBlobsAtTransactionEnd(TransactionID, r == qnresSuccess);
     JoinFolderTables(tables_, folder, 0);
     transactions_->Delete(TransactionID);
     if (r != qnresSuccess) RepositionFolderCursors(folder);

@@ -300,6 +300,9 @@ class TqnServerEngine : public TqnObject {
   int RangeCheck(TqnSrCursor* C, const std::uint8_t* Key);
   bool BookmarkValid(TqnSrCursor* C, const std::uint8_t* B);
   DBIResult BlobChange(std::uint32_t CursorID, const std::function<DBIResult(TqnSrCursor*)>& Work, DBIResult AlsoCommit);
+  // Every open table's list of new BLOBs learns that a transaction ended: a rollback puts back
+  // what the transaction changed in it.
+  void NewBlobsAtTransactionEnd(std::uint32_t TransactionID, bool Committed);
   DBIResult WithImplicitTransaction(TqnSrCursor* C, bool NeedRecord, const std::function<DBIResult()>& Work);
   DBIResult WithImplicitTransaction(TqnSrCursor* C, bool NeedRecord, const std::function<DBIResult()>& Work,
                                     DBIResult AlsoCommit);

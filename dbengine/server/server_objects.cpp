@@ -337,7 +337,10 @@ TqnSrCursor::TqnSrCursor(TqnSrTable* T, TqnSrDatabase* D, int IndexNumber, std::
   Database->Cursors().Insert(this);
 }
 
-TqnSrCursor::~TqnSrCursor() { Table->Locks().RemoveAllRecordLocks(Id()); }
+TqnSrCursor::~TqnSrCursor() {
+  Table->Locks().RemoveAllRecordLocks(Id());
+  Table->NewBlobs().CursorGone(Id());
+}
 
 void TqnSrCursor::SetIndex(int I) {
   Index = I;

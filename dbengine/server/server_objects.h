@@ -13,6 +13,7 @@
 #include "dbengine/base/qnlist.h"
 #include "dbengine/base/serverconfig.h"
 #include "dbengine/base/shortstring.h"
+#include "dbengine/server/new_blobs.h"
 #include "dbengine/storage/btree_index.h"
 #include "dbengine/storage/data_dictionary.h"
 #include "dbengine/storage/file_info.h"
@@ -173,6 +174,8 @@ class TqnSrTable : public TqnSelfListItem {
   // the dictionary, the files or the user key routines of the table change.
   const TqnIndexHandle& IndexHandle(int Index) const;
   TqnLockContainer& Locks() { return *locks_; }
+  // The BLOBs that cursors created and no record stores yet: who may free them.
+  TqnNewBlobs& NewBlobs() { return newBlobs_; }
   TqnList& Cursors() { return cursors_; }
   std::uint8_t OpenMode() const { return openMode_; }
   std::uint8_t Shared() const { return shared_; }
@@ -198,6 +201,7 @@ class TqnSrTable : public TqnSelfListItem {
   mutable bool handlesKept_ = false;
   TqnIndexHandle MakeIndexHandle(int Index) const;
   TqnLockContainer* locks_;
+  TqnNewBlobs newBlobs_;
   TqnList cursors_;
   std::uint8_t openMode_, shared_;
 };

@@ -151,6 +151,17 @@ static bool KeyFor(TqnSrCursor* C, int I, const std::uint8_t* Record, std::int32
   return C->Table->BuildIndexKey(I, Record, Ref, Key.data());
 }
 
+// The BLOBs that Record names are stored ones from now on (new ones again should the
+// transaction be rolled back): none of them is freed any more.
+static void BlobsStored(TqnSrCursor* C, const std::uint8_t* Record) {
+  TqnNewBlobs& blobs = C->Table->NewBlobs();
+  if (blobs.Empty()) return;
+  const TqnDataDictionary& d = C->Table->Dictionary();
+  for (int f = 0; f < d.FieldCount(); ++f)
+    if (QNIsBlobFieldType(d.FieldType(f)) && !d.IsRecordFieldNull(f, Record))
+      blobs.Taken(QNGetU32(Record + d.FieldOffset(f)), C->Database->Transaction);
+}
+
 DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType, const std::uint8_t* Record) {
   TqnSrTable* t = C->Table;
   const TqnDataDictionary& d = t->Dictionary();
@@ -212,6 +223,7 @@ DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType
   C->KeyValid = true;
   QNInitKeyPath(C->Path);
   NotifyOthers(C, ref, nullptr, nullptr);
+  if (r == qnresSuccess) BlobsStored(C, rec.data());
   return r;
 }
 
@@ -287,6 +299,7 @@ DBIResult TqnServerEngine::RecordModify(std::uint32_t CursorID, bool /*RelLock*/
         }
       } else {
         QNTblUpdateRecord(t->DataFile(), ref, Record);
+        BlobsStored(c, Record);
         KeyFor(c, c->Index, Record, ref, c->Key);
         c->KeyValid = true;
         QNInitKeyPath(c->Path);
@@ -409,22 +422,6 @@ bool FileBlobReadable(TqnSrCursor* C, std::uint32_t BLOBNr) {
 
 bool FitsI32(std::uint32_t V) { return V <= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()); }
 
-// True when a record of T, as the table stands now (inside the running transaction), names
-// BLOB BLOBNr in one of its BLOB fields.
-bool BlobHeldByRecord(TqnSrTable* T, std::uint32_t BLOBNr) {
-  const TqnDataDictionary& d = T->Dictionary();
-  std::vector<int> fields;
-  for (int f = 0; f < d.FieldCount(); ++f)
-    if (QNIsBlobFieldType(d.FieldType(f))) fields.push_back(f);
-  if (fields.empty()) return false;
-  std::vector<std::uint8_t> rec(static_cast<std::size_t>(d.RecordLength()));
-  std::int32_t ref = 0, next = 0;
-  for (; QNTblNextRecord(T->DataFile(), ref, next, rec.data()); ref = next) {
-    for (const int f : fields)
-      if (!d.IsRecordFieldNull(f, rec.data()) && QNGetU32(rec.data() + d.FieldOffset(f)) == BLOBNr) return true;
-  }
-  return false;
-}
 }  // namespace
 
 DBIResult TqnServerEngine::BlobChange(std::uint32_t CursorID, const std::function<DBIResult(TqnSrCursor*)>& Work,
@@ -442,6 +439,7 @@ DBIResult TqnServerEngine::CreateBLOB(std::uint32_t CursorID, std::uint32_t& BLO
     std::int32_t nr = 0;
     QNTblAddBLOB(c->Table->BlobFile(), nr);
     BLOBNr = static_cast<std::uint32_t>(nr);
+    c->Table->NewBlobs().Created(BLOBNr, c->Id(), c->Database->Transaction);
     return qnresSuccess;
   }, qnresSuccess);
 }
@@ -455,6 +453,7 @@ DBIResult TqnServerEngine::AddFileBLOB(std::uint32_t CursorID, std::string_view 
     std::int32_t nr = 0;
     QNTblAddFileBLOB(c->Table->BlobFile(), path, nr);
     BLOBNr = static_cast<std::uint32_t>(nr);
+    c->Table->NewBlobs().Taken(BLOBNr, c->Database->Transaction);
     return qnresSuccess;
   }, qnresSuccess);
 }
@@ -481,24 +480,27 @@ DBIResult TqnServerEngine::TruncateBLOB(std::uint32_t CursorID, std::uint32_t BL
 DBIResult TqnServerEngine::DeleteBLOB(std::uint32_t CursorID, std::uint32_t BLOBNr) {
   return BlobChange(CursorID, [&](TqnSrCursor* c) -> DBIResult {
     QNTblDeleteBLOB(c->Table->BlobFile(), static_cast<std::int32_t>(BLOBNr));
+    c->Table->NewBlobs().Taken(BLOBNr, c->Database->Transaction);
     return qnresSuccess;
   }, qnresSuccess);
 }
 
 DBIResult TqnServerEngine::FreeBLOB(std::uint32_t CursorID, std::uint32_t BLOBNr) {
   return BlobChange(CursorID, [&](TqnSrCursor* c) -> DBIResult {
-    TqnFileInfo* file = c->Table->BlobFile();
-    const auto nr = static_cast<std::int32_t>(BLOBNr);
-    // Only an empty BLOB that no record holds is freed: a stored record's BLOB, freed, would
-    // leave the record naming the slot that the next new BLOB takes.  The records as they stand
-    // decide, whichever cursor, session or client created the BLOB or stored it, and whatever a
-    // rollback undid meanwhile; they are walked only for an empty BLOB.
-    std::string name;
-    int fileError = 0;
-    if (QNTblGetFileBLOBName(file, nr, name) || QNTblGetBLOBLength(file, nr, fileError) != 0) return qnresSuccess;
-    if (BlobHeldByRecord(c->Table, BLOBNr)) return qnresSuccess;
-    return QNTblFreeBLOBIfEmpty(file, nr) ? qnresBlobFreed : qnresSuccess;
+    // Only an empty BLOB that this cursor created and no record stores is freed: a stored
+    // record's BLOB, or another cursor's new one, freed, would leave a record naming the slot
+    // that the next new BLOB takes.
+    TqnNewBlobs& blobs = c->Table->NewBlobs();
+    if (!blobs.CreatedBy(BLOBNr, c->Id())) return qnresSuccess;
+    if (!QNTblFreeBLOBIfEmpty(c->Table->BlobFile(), static_cast<std::int32_t>(BLOBNr))) return qnresSuccess;
+    blobs.Taken(BLOBNr, c->Database->Transaction);
+    return qnresBlobFreed;
   }, qnresBlobFreed);
+}
+
+void TqnServerEngine::NewBlobsAtTransactionEnd(std::uint32_t TransactionID, bool Committed) {
+  for (int i = 0; i < tables_.Count(); ++i)
+    tables_.ItemAs<TqnSrTable>(i)->NewBlobs().TransactionEnded(TransactionID, Committed);
 }
 
 DBIResult TqnServerEngine::GetBLOBLength(std::uint32_t CursorID, std::uint32_t BLOBNr, std::uint32_t& Length) {

@@ -96,6 +96,19 @@ TEST_F(Texts, BlobsAreWrittenAppendedTruncatedAndFreed) {
   EXPECT_EQ(engine->ReadBLOB(cur, 0x7FFFFFF0u, 0, 4, got, buf), qnresInvalidBlobHandle);
 }
 
+// An empty BLOB that no record stores is freed only through the cursor that created it: a
+// cursor of another client, or another cursor of the same session, that names its number
+// leaves it where it is.
+TEST_F(Texts, OnlyTheCursorThatCreatedANewBlobFreesIt) {
+  std::uint32_t nr = 0, len = 0;
+  ASSERT_EQ(engine->CreateBLOB(cur, nr), 0);
+  const std::uint32_t otherClient = OpenIn(SecondClient(), "Texts", 1), sameSession = Open("Texts", 1);
+  EXPECT_EQ(engine->FreeBLOB(otherClient, nr), 0);
+  EXPECT_EQ(engine->FreeBLOB(sameSession, nr), 0);
+  EXPECT_EQ(engine->GetBLOBLength(cur, nr, len), 0) << "the BLOB is still there";
+  EXPECT_EQ(engine->FreeBLOB(cur, nr), qnresBlobFreed);
+}
+
 TEST_F(Texts, DeletingARecordDeletesItsMemo) {
   Add("ENG", 1, 2, 3, "gone soon");
   Record r(Dict(cur));
