@@ -1,6 +1,7 @@
 // Folders opened once and reached through their handles.
 #include "dbengine/storage/folder.h"
 
+#include "dbengine/base/errors.h"
 #include "dbengine/storage/storage_errors.h"
 
 namespace tw::dbengine {
