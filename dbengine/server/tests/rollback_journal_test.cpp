@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -201,6 +202,14 @@ std::string ReadAfresh(const std::string& Folder) {
   return out;
 }
 
+// Runs Work in a child process that ends without any clean-up; true when Work answered true.
+bool InChild(const std::function<bool()>& Work) {
+  const pid_t pid = ForkAlone();
+  if (pid == 0) ::_exit(Work() ? 0 : 1);
+  int status = 0;
+  return ::waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 // A commit decided by an engine that stopped before its journal went (its tables written) is
 // replayed before anything else uses the table, whether the engines reach the folder by its path
 // or through a symbolic link: the next commit through the other spelling is never undone by it.
@@ -258,8 +267,7 @@ TEST(FolderJournals, ATransactionWhoseFolderIsMovedAndReplacedKeepsToItsDirector
     MakeValues(path, kWide);
     MakeValues(other, kWide);
     CommitAll(other, "z");
-    const pid_t pid = ForkAlone();
-    if (pid == 0) {
+    EXPECT_TRUE(InChild([&] {
       Session s(path);
       s.engine.BufferManager().SetMaxPageCount(6);
       const std::uint32_t c = s.Open(s.db);
@@ -268,11 +276,8 @@ TEST(FolderJournals, ATransactionWhoseFolderIsMovedAndReplacedKeepsToItsDirector
       std::filesystem::rename(path, moved);
       std::filesystem::rename(other, path);
       // Its early writes and their journal go to its own directory; it dies uncommitted.
-      ::_exit(s.SetAll(c, "b") == 0 ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the changes were taken";
+      return s.SetAll(c, "b") == 0;
+    })) << "the changes were taken";
     EXPECT_EQ(ReadAfresh(moved), "300 a");
     EXPECT_EQ(ReadAfresh(path), "300 z");
   }
@@ -388,8 +393,7 @@ TEST(FolderJournals, AFailSafeTransactionAcrossARenameIsRolledBackAfterACrash) {
   ScratchFolder base;
   const std::string path = base.File("db"), moved = base.File("moved");
   MakeValues(path, kWide);
-  const pid_t pid = ForkAlone();
-  if (pid == 0) {
+  EXPECT_TRUE(InChild([&] {
     Session s(path);
     const std::uint32_t c = s.Open(s.db);
     std::uint32_t t = 0, d = 0;
@@ -403,11 +407,8 @@ TEST(FolderJournals, AFailSafeTransactionAcrossARenameIsRolledBackAfterACrash) {
     if (e == 0) s.Open(d);
     while (e == 0 && (e = s.engine.RecordGetNext(c, 0, r.Data())) == 0)
       e = s.engine.RecordModify(c, false, r.Str(1, "b").Data());
-    ::_exit(e == qnresAtEOF ? 0 : 1);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    return e == qnresAtEOF;
+  }));
   EXPECT_EQ(ReadAfresh(moved), "300 a");
 }
 
@@ -420,11 +421,11 @@ TEST(FolderJournals, TwoFoldersThatExchangeNamesNeverReachEachOthersFiles) {
   MakeValues(a, kWide);
   MakeValues(b, kWide);
   CommitAll(b, "z");
-  const pid_t pid = ForkAlone();
-  if (pid == 0) {
-    Session s(a);
+  EXPECT_TRUE(InChild([&] {
     // The names are exchanged the first time the table's file, and a commit journal, are named.
     std::set<std::string> exchanged;
+    // Never ended: the process dies with its kept commit journal where it was made.
+    Session& s = *new Session(a);
     s.faulty.BeforeName([&](const std::string& Name) {
       const std::string file = Name.substr(Name.find_last_of('/') + 1);
       const std::string at = file == "Vals.QND" ? "open" : file.rfind("QNC", 0) == 0 ? "commit" : "";
@@ -433,13 +434,9 @@ TEST(FolderJournals, TwoFoldersThatExchangeNamesNeverReachEachOthersFiles) {
     });
     const std::uint32_t c = s.Open(s.db);
     std::uint32_t t = 0;
-    bool ok = s.Values(c) == "300 a" && s.engine.TransactionStart(s.db, false, t) == 0 && s.SetAll(c, "b") == 0 &&
-              s.engine.TransactionCommit(t) == 0;
-    ::_exit(ok ? 0 : 1);  // its kept commit journal stays where it was made
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    return s.Values(c) == "300 a" && s.engine.TransactionStart(s.db, false, t) == 0 && s.SetAll(c, "b") == 0 &&
+           s.engine.TransactionCommit(t) == 0;
+  }));
   // Two exchanges: each folder is at its own path again.
   int journals = 0;
   for (const auto& f : std::filesystem::directory_iterator(b)) journals += f.path().extension() == ".QN$";
