@@ -231,7 +231,7 @@ class TqnBufferManager : public TObject {
   // journal with records that could be neither marked spent nor deleted.  Until
   // such a journal has been recovered, the table files it names are neither read nor written:
   // every access to them tries the recovery again first and, while it still fails, raises
-  // 23537 (as opening a table whose journal waits does).  Nothing can then be written over a
+  // 23549 (as opening a table whose journal waits does).  Nothing can then be written over a
   // half-written table, nor a late replay undo a later commit.
   int HeldJournalCount() const;
   // Before anything touches a file of table Table in Folder by name (opening it by any path,
