@@ -34,6 +34,14 @@ std::shared_ptr<TqnFolder> TqnFolder::Open(const std::string& Path, TqnFileRouti
   return std::shared_ptr<TqnFolder>(new TqnFolder(Routines, h, path, key));
 }
 
+std::shared_ptr<TqnFolder> TqnFolder::OpenIfThere(const std::string& Path, TqnFileRoutines& Routines) {
+  try {
+    return Open(Path, Routines);
+  } catch (const EqnException&) {
+    return nullptr;
+  }
+}
+
 TqnFolder::TqnFolder(TqnFileRoutines& Routines, TqnFileHandle Handle, std::string Path, const TqnFileKey& Key)
     : r_(Routines), handle_(Handle), path_(std::move(Path)), key_(Key) {}
 

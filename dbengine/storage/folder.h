@@ -16,6 +16,9 @@ class TqnFolder {
   // Opens the directory Path names through Routines; raises 23683 ("Path [..] does not exist")
   // when it names none.
   static std::shared_ptr<TqnFolder> Open(const std::string& Path, TqnFileRoutines& Routines = QNFileAccessTable());
+  // The same, nullptr when Path names no folder (for callers to whom a missing folder holds
+  // nothing to do).
+  static std::shared_ptr<TqnFolder> OpenIfThere(const std::string& Path, TqnFileRoutines& Routines);
   ~TqnFolder();
   TqnFolder(const TqnFolder&) = delete;
   TqnFolder& operator=(const TqnFolder&) = delete;

@@ -574,13 +574,8 @@ TqnRecovery QNRecoverJournal(const TqnFolder& F, const std::string& JournalName,
 }
 
 TqnRecovery QNRecoverJournal(const std::string& JournalPath, TqnFileRoutines& r) {
-  TqnFolderRef f;
-  try {
-    f = TqnFolder::Open(QNFolderPart(JournalPath), r);
-  } catch (const EqnException&) {
-    return TqnRecovery::NoJournal;
-  }
-  return QNRecoverJournal(*f, QNNamePart(JournalPath), r);
+  const TqnFolderRef f = TqnFolder::OpenIfThere(QNFolderPart(JournalPath), r);
+  return f ? QNRecoverJournal(*f, QNNamePart(JournalPath), r) : TqnRecovery::NoJournal;
 }
 
 int QNRecoverJournals(const TqnFolder& F, TqnFileRoutines& Routines) {
@@ -598,13 +593,8 @@ int QNRecoverJournals(const TqnFolder& F, TqnFileRoutines& Routines) {
 }
 
 int QNRecoverJournals(const std::string& Folder, TqnFileRoutines& Routines) {
-  TqnFolderRef f;
-  try {
-    f = TqnFolder::Open(Folder, Routines);
-  } catch (const EqnException&) {
-    return 0;
-  }
-  return QNRecoverJournals(*f, Routines);
+  const TqnFolderRef f = TqnFolder::OpenIfThere(Folder, Routines);
+  return f ? QNRecoverJournals(*f, Routines) : 0;
 }
 
 bool QNFolderHasJournals(const TqnFolder& F, TqnFileRoutines& Routines) {
@@ -649,13 +639,8 @@ void QNRecoverJournalsFor(const TqnFolder& F, const std::string& FileName, TqnFi
 }
 
 void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routines) {
-  TqnFolderRef f;
-  try {
-    f = TqnFolder::Open(QNFolderPart(TableFile), Routines);
-  } catch (const EqnException&) {
-    return;
-  }
-  QNRecoverJournalsFor(*f, QNNamePart(TableFile), Routines);
+  if (const TqnFolderRef f = TqnFolder::OpenIfThere(QNFolderPart(TableFile), Routines))
+    QNRecoverJournalsFor(*f, QNNamePart(TableFile), Routines);
 }
 
 namespace {
@@ -804,13 +789,7 @@ void QNRecoverTemporaryTables(const TqnFolder& F, TqnFileRoutines& r) {
 }
 
 void QNRecoverTemporaryTables(const std::string& Folder, TqnFileRoutines& r) {
-  TqnFolderRef f;
-  try {
-    f = TqnFolder::Open(Folder, r);
-  } catch (const EqnException&) {
-    return;
-  }
-  QNRecoverTemporaryTables(*f, r);
+  if (const TqnFolderRef f = TqnFolder::OpenIfThere(Folder, r)) QNRecoverTemporaryTables(*f, r);
 }
 
 std::vector<std::string> QNTableFileNames(TqnFileRoutines& r, const TqnFolder& F, const std::string& Name) {
@@ -838,11 +817,8 @@ std::vector<std::string> QNTableFileNames(TqnFileRoutines& r, const TqnFolder& F
 }
 
 std::vector<std::string> QNTableFileNames(TqnFileRoutines& r, const std::string& Folder, const std::string& Name) {
-  try {
-    return QNTableFileNames(r, *TqnFolder::Open(Folder, r), Name);
-  } catch (const EqnException&) {
-    return {};
-  }
+  const TqnFolderRef f = TqnFolder::OpenIfThere(Folder, r);
+  return f ? QNTableFileNames(r, *f, Name) : std::vector<std::string>();
 }
 
 void QNReplaceTableFiles(const std::string& Folder, const std::string& Target, const std::string& Source,

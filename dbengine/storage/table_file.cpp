@@ -254,13 +254,8 @@ void QNTblDeleteFiles(const TqnFolder& Folder, const std::string& TableName) {
 }
 
 void QNTblDeleteFiles(const std::string& Folder, const std::string& TableName) {
-  TqnFolderRef f;
-  try {
-    f = TqnFolder::Open(Folder, QNFileAccessTable());
-  } catch (const EqnException&) {
-    return;  // no folder, no files
-  }
-  QNTblDeleteFiles(*f, TableName);
+  // No folder, no files.
+  if (const TqnFolderRef f = TqnFolder::OpenIfThere(Folder, QNFileAccessTable())) QNTblDeleteFiles(*f, TableName);
 }
 
 TqnRecordInfo QNTblGetRecordInfo(TqnFileInfo* File) {

@@ -43,6 +43,15 @@ struct Session {
     EXPECT_EQ(engine.OpenTable(Database, "Vals", "", 1, 1, 1, c, nullptr), 0);
     return c;
   }
+  // A cache of 6 pages (setting every wide record writes early), a cursor on Vals and a started
+  // transaction T; the cursor.
+  std::uint32_t BeginSmall(bool FailSafe, std::uint32_t& T) {
+    engine.BufferManager().SetMaxPageCount(6);
+    const std::uint32_t c = Open(db);
+    T = 0;
+    EXPECT_EQ(engine.TransactionStart(db, FailSafe, T), 0);
+    return c;
+  }
   Record Rec(std::uint32_t C) { return Record(engine.FindCursor(C)->Table->Dictionary()); }
   DBIResult SetAll(std::uint32_t C, const std::string& Value) {
     Record r = Rec(C);
@@ -239,10 +248,8 @@ TEST(FolderJournals, ARollbackUndoesTheEarlyWritesInTheFolderThatMoved) {
     MakeValues(path, kWide);
     {
       Session s(path);
-      s.engine.BufferManager().SetMaxPageCount(6);
-      const std::uint32_t c = s.Open(s.db);
       std::uint32_t t = 0;
-      ASSERT_EQ(s.engine.TransactionStart(s.db, failSafe, t), 0);
+      const std::uint32_t c = s.BeginSmall(failSafe, t);
       ASSERT_EQ(s.SetAll(c, "b"), 0);
       ASSERT_GT(s.engine.BufferManager().Spills(), 0u);
       std::filesystem::rename(path, moved);
@@ -269,10 +276,8 @@ TEST(FolderJournals, ATransactionWhoseFolderIsMovedAndReplacedKeepsToItsDirector
     CommitAll(other, "z");
     EXPECT_TRUE(InChild([&] {
       Session s(path);
-      s.engine.BufferManager().SetMaxPageCount(6);
-      const std::uint32_t c = s.Open(s.db);
       std::uint32_t t = 0;
-      s.engine.TransactionStart(s.db, failSafe, t);
+      const std::uint32_t c = s.BeginSmall(failSafe, t);
       std::filesystem::rename(path, moved);
       std::filesystem::rename(other, path);
       // Its early writes and their journal go to its own directory; it dies uncommitted.
@@ -335,10 +340,8 @@ TEST(FolderJournals, AJournalIsReplayedInTheFolderItLiesInWhateverItsPath) {
 // rollback's first write fails: the rollback answers 15368 and holds its journal.  The cursor
 // is closed, so the table is no longer open.
 void FailRollback(Session& S) {
-  S.engine.BufferManager().SetMaxPageCount(6);
-  const std::uint32_t c = S.Open(S.db);
   std::uint32_t t = 0;
-  ASSERT_EQ(S.engine.TransactionStart(S.db, false, t), 0);
+  const std::uint32_t c = S.BeginSmall(false, t);
   ASSERT_EQ(S.SetAll(c, "b"), 0);
   S.faulty.Arm(TFault::FailWrite, 1);
   EXPECT_EQ(S.engine.TransactionRollback(t), 15368);
@@ -452,10 +455,8 @@ TEST(FolderJournals, ATransactionInARemovedFolderIsRefusedWith10018) {
   const std::string path = base.File("db");
   MakeValues(path, kWide);
   Session s(path);
-  s.engine.BufferManager().SetMaxPageCount(6);
-  const std::uint32_t c = s.Open(s.db);
   std::uint32_t t = 0;
-  ASSERT_EQ(s.engine.TransactionStart(s.db, true, t), 0);
+  const std::uint32_t c = s.BeginSmall(true, t);
   std::filesystem::remove_all(path);
   EXPECT_EQ(s.SetAll(c, "b"), qnresInvalidDirectory);
   EXPECT_EQ(s.engine.TransactionCommit(t), qnresInvalidDirectory);
