@@ -90,6 +90,7 @@ class TToolbarX : public TCustomControl {
   // --- dragging (mouse in screen coordinates).  While a move runs the bar holds the mouse;
   // Esc cancels it, Ctrl held (pressed or released without moving the mouse too) keeps the bar
   // from docking, and another button, a lost capture or hiding the bar ends it without effect.
+  // The docks are tried only away from the press point: a click leaves the bar where it is.
   void BeginMove(TPoint screen);
   void MoveTo(TPoint screen, bool ctrl);
   void EndMove(TPoint screen);
@@ -141,6 +142,8 @@ class TToolbarX : public TCustomControl {
   void ShowOutline(const TRect& rect, bool floating);
   void HideOutline();
   void Undock();
+  // Makes the bar's present place the move's target (a docked bar's dock, else floating).
+  void TargetOwnPlace();
   // The keyboard while moving: Esc cancels, Ctrl pressed or released re-tries the docks.
   LRESULT KeyWhileMoving(int code, WPARAM key, LPARAM flags);
 

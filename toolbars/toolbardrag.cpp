@@ -93,9 +93,7 @@ void TToolbarX::BeginMove(TPoint screen) {
   typeSizes_[kFloating] = SizeFor(kFloating, floatRightX_);
   typeSizes_[kHorizontal] = SizeFor(kHorizontal, 0);
   typeSizes_[kVertical] = SizeFor(kVertical, 0);
-  dragTarget_ = dockedTo_;
-  // A bar placed straight on the form starts from its own rectangle, as a docked one does.
-  dragRect_ = Parent() == floatParent_ ? floatParent_->BoundsRect() : startRect_;
+  TargetOwnPlace();
   lastMouse_ = screen;
   moving_ = true;
   SetCapture(Handle());
@@ -119,9 +117,22 @@ LRESULT TToolbarX::KeyWhileMoving(int code, WPARAM key, LPARAM flags) {
   return CallNextHookEx(self, code, key, flags);
 }
 
+void TToolbarX::TargetOwnPlace() {
+  dragTarget_ = dockedTo_;
+  // A bar placed straight on the form starts from its own rectangle, as a docked one does.
+  dragRect_ = Parent() == floatParent_ ? floatParent_->BoundsRect() : startRect_;
+}
+
 void TToolbarX::MoveTo(TPoint screen, bool ctrl) {
   if (!moving_) return;
   lastMouse_ = screen;
+  // With the mouse where it was pressed the bar is where it is: docks are tried only once the
+  // mouse has left that point (a rectangle centred on the mouse could reach another dock).
+  if (!ctrl && screen == pressPoint_) {
+    TargetOwnPlace();
+    ShowOutline(dragRect_, dragTarget_ == nullptr);
+    return;
+  }
   TRect r = startRect_;
   OffsetRect(r, screen.X - pressPoint_.X, screen.Y - pressPoint_.Y);
   TDockX* target = nullptr;
@@ -169,7 +180,13 @@ void TToolbarX::CancelMove() {
 
 void TToolbarX::EndMove(TPoint screen) {
   if (!moving_) return;
-  MoveTo(screen, (GetKeyState(VK_CONTROL) & 0x8000) != 0);
+  const bool ctrl = (GetKeyState(VK_CONTROL) & 0x8000) != 0;
+  // A click (released where it was pressed) leaves the bar in place, unless Ctrl floats it.
+  if (!ctrl && screen == pressPoint_) {
+    CancelMove();
+    return;
+  }
+  MoveTo(screen, ctrl);
   TDockX* target = dragTarget_;
   const TRect rect = dragRect_;
   CancelMove();

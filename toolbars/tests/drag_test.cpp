@@ -126,6 +126,38 @@ TEST_F(DragTest, DoubleClicksFloatAndDockAtTheRowStart) {
   EXPECT_EQ(other->Left(), bar->Width());
 }
 
+TEST_F(DragTest, AClickOnTheHandleOrCaptionLeavesTheBarWhereItIs) {
+  MakeForm();
+  TToolbarX* bar = NewBar("Side", left, 0, 0);
+  bar->SetDefaultDock(left);
+  const TRect docked = ScreenRect(bar);
+  auto click = [](TPoint p) {
+    Press(p);
+    InjectMouseUp(p.X, p.Y);
+    Pump();
+  };
+  click(Handle(bar));
+  EXPECT_EQ(bar->DockedTo(), left);
+  EXPECT_EQ(ScreenRect(bar), docked);
+  EXPECT_EQ(top->Height(), 0);
+
+  DoubleClick(Handle(bar));
+  ASSERT_EQ(bar->DockedTo(), nullptr);
+  const TRect floating = bar->FloatParent()->BoundsRect();
+  click(CaptionPoint(bar));
+  EXPECT_EQ(bar->DockedTo(), nullptr);
+  EXPECT_EQ(bar->FloatParent()->BoundsRect(), floating);
+
+  DoubleClick(CaptionPoint(bar));
+  ASSERT_EQ(bar->DockedTo(), left);
+  // Ctrl held at the release floats the bar, moved or not.
+  InjectKeyDown(VK_CONTROL);
+  click(Handle(bar));
+  InjectKeyUp(VK_CONTROL);
+  Pump();
+  EXPECT_EQ(bar->DockedTo(), nullptr);
+}
+
 TEST_F(DragTest, AFloatedBarAppearsWhereItWasDocked) {
   MakeForm();
   TToolbarX* bar = NewBar("Bar", top, 0, 200);
