@@ -247,14 +247,33 @@ void TCustomNumEdit::SetNumericType(TNumericType value) {
 
 std::string TCustomNumEdit::ReduceText(const std::string& text) {
   const char separator = FormatSettings().DecimalSeparator;
+  const auto digit = [](char ch) { return ch >= '0' && ch <= '9'; };
   std::string out;
-  for (char ch : text) {
-    if (ch >= '0' && ch <= '9') out += ch;
-    else if (ch == separator) out += '.';
+  bool exponent = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char ch = text[i];
+    if (digit(ch)) {
+      out += ch;
+    } else if (ch == separator) {
+      out += '.';
+    } else if ((ch == 'E' || ch == 'e') && !exponent && !out.empty()) {
+      // The exponent of a number shown in scientific notation ("1,23E+04").
+      std::size_t j = i + 1;
+      std::string part = "e";
+      if (j < text.size() && (text[j] == '+' || text[j] == '-')) part += text[j++];
+      if (j < text.size() && digit(text[j])) {
+        out += part;
+        exponent = true;
+        i = j - 1;
+      }
+    }
   }
-  // Spaces around a pasted number do not hide its sign.
+  // Spaces around a pasted number do not hide its sign; a number in parentheses is negative
+  // (as a negative mask shows it).
   const std::string trimmed = Trim(text);
-  if (!trimmed.empty() && (trimmed.front() == '-' || trimmed.back() == '-')) out.insert(out.begin(), '-');
+  const bool negative = !trimmed.empty() && (trimmed.front() == '-' || trimmed.back() == '-' ||
+                                             (trimmed.front() == '(' && trimmed.back() == ')'));
+  if (negative) out.insert(out.begin(), '-');
   return out;
 }
 
@@ -274,9 +293,30 @@ bool ReducedToFloat(const std::string& reduced, double& value) {
 }
 }  // namespace
 
+bool TCustomNumEdit::ReadText(const std::string& text, double& value) const {
+  // The text the value is shown with stands for the value itself, however the masks round it.
+  if (text == ValueText(value_)) {
+    value = value_;
+    return true;
+  }
+  if (!ReducedToFloat(ReduceText(text), value)) return false;
+  // A negative mask may show negatives without a sign of their own.
+  if (value > 0 && text != ValueText(value) && text == ValueText(-value)) value = -value;
+  return true;
+}
+
+std::string TCustomNumEdit::DefaultText() {
+  const std::string text = GetText();
+  double v = 0;
+  if (!ReadText(text, v)) return ReduceText(text);
+  TFormatSettings fs = FormatSettings();
+  fs.DecimalSeparator = '.';
+  return FloatToStr(v, fs);
+}
+
 bool TCustomNumEdit::CommitText() {
   double v = 0;
-  if (!ReducedToFloat(ReduceText(GetText()), v)) return false;
+  if (!ReadText(GetText(), v)) return false;
   if (!InRange(v)) {
     if (validate_) {
       Application()->MessageBox(Format(kRangeMessage, {min_, max_}), Application()->Title(), MB_OK | MB_ICONHAND);
@@ -321,9 +361,11 @@ void TCustomNumEdit::DoExit() {
 }
 
 void TCustomNumEdit::RestoreDefault(const std::string& text) {
-  // A stored value that does not read, or lies outside the range, leaves the designed value.
+  // The value is stored with "." as its decimal point whatever the machine's separator; a text
+  // in the field's own form is read as the field reads it.  A stored value that does not read,
+  // or lies outside the range, leaves the designed value.
   double v = 0;
-  if (ReducedToFloat(ReduceText(text), v) && InRange(v)) SetValue(v);
+  if ((ReducedToFloat(Trim(text), v) || ReadText(text, v)) && InRange(v)) SetValue(v);
 }
 
 TW_PUBLISHED(TCustomNumEdit, Prop("Min", &TCustomNumEdit::Min, &TCustomNumEdit::SetMin),
@@ -349,9 +391,18 @@ TDateEdit::TDateEdit(TComponent* owner) : TCustomStrEdit(owner) { SetWidth(91); 
 TDateEdit::~TDateEdit() { StoreDefault(); }
 
 namespace {
+// Whether a format reads only a time: its first ":" stands within its first six characters.
+bool TimeOnlyFormat(const std::string& format) {
+  const std::size_t colon = format.find(':');
+  return colon != std::string::npos && colon < 6;
+}
+
 // Whether a date edit shows a value: from 2 January 1900 up to the last day of year 9999 (a
-// value past it has no calendar date to show).
-bool ShowsDate(TDateTime value) { return value >= 3.0 && value < 2958466.0; }
+// value past it has no calendar date to show); a time-only edit shows the time of any value
+// up to that day, a time of the day being below 1.
+bool ShowsValue(TDateTime value, bool timeOnly) {
+  return value >= (timeOnly ? 0.0 : 3.0) && value < 2958466.0;
+}
 }  // namespace
 
 void TDateEdit::SetValue(TDateTime value) {
@@ -370,8 +421,9 @@ int TDateEdit::AsInteger() const {
 }
 
 std::string TDateEdit::AsString() const {
-  if (!ShowsDate(value_)) return {};
-  return FormatDateTime(EffectiveFormat(), value_);
+  const std::string format = EffectiveFormat();
+  if (!ShowsValue(value_, TimeOnlyFormat(format))) return {};
+  return FormatDateTime(format, value_);
 }
 
 void TDateEdit::SetAsString(const std::string& text) {
@@ -404,19 +456,21 @@ TFormatSettings SettingsOfFormat(const std::string& format) {
 
 void TDateEdit::CommitText() {
   const std::string text = Trim(GetText());
+  // A field left without a change keeps its value (with the part its format does not show);
+  // an empty one is still refused when it may not be empty.
+  if (!text.empty() && GetText() == AsString()) return;
   if (text.empty() && emptyAllowed_) {
     value_ = 0;
     return;
   }
   const std::string format = EffectiveFormat();
-  const std::size_t colon = format.find(':');
   const TFormatSettings ownSettings = SettingsOfFormat(format);
   TDateTime v = 0;
   bool ok;
-  if (colon == std::string::npos) {
+  if (format.find(':') == std::string::npos) {
     ok = TryStrToDate(text, v, ownSettings) || TryStrToDate(text, v);
     if (!ok) StrToDate(text);  // raises the conversion error
-  } else if (colon < 6) {
+  } else if (TimeOnlyFormat(format)) {
     ok = TryStrToTime(text, v, ownSettings) || TryStrToTime(text, v);
     if (!ok) StrToTime(text);
   } else {

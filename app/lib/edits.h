@@ -118,9 +118,12 @@ class TCustomNumEdit : public TCustomStrEdit {
   double RoundedValue(double value) const;
   // The text the value is shown with.
   std::string ValueText(double value) const;
-  // The text reduced to digits, "." for the decimal separator and a leading "-" when the text
-  // begins or ends with one.
+  // The text reduced to digits, "." for the decimal separator, the exponent of scientific
+  // notation, and a leading "-" when the text begins or ends with one or stands in parentheses.
   static std::string ReduceText(const std::string& text);
+  // Reads a text as the edit does: the text the value is shown with is the value itself; any
+  // other is reduced, and is negative too when it is what the negative mask shows.
+  bool ReadText(const std::string& text, double& value) const;
   // Whether the value lies in the range (any value does while Max is 0).
   bool InRange(double value) const;
   // Takes the text as the edit does when it is left: false (with the text kept) when it is not a
@@ -130,7 +133,8 @@ class TCustomNumEdit : public TCustomStrEdit {
  protected:
   void KeyPress(char& key) override;
   void DoExit() override;
-  std::string DefaultText() override { return ReduceText(GetText()); }
+  // The number read from the text, with "." as its decimal point.
+  std::string DefaultText() override;
   void RestoreDefault(const std::string& text) override;
 
  private:

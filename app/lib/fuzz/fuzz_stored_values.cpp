@@ -1,5 +1,5 @@
 // Feeds the values the form library reads back from the settings store (window placement,
-// fonts, page setup) with arbitrary text: every value must read to something usable or be
+// fonts, page setup, a number edit's value) with arbitrary text: every value must read to something usable or be
 // refused, never crash.
 #include <cstddef>
 #include <cstdint>
@@ -7,9 +7,11 @@
 #include <string>
 
 #include "app/lib/appsupport.h"
+#include "app/lib/edits.h"
 #include "app/lib/orvform.h"
 #include "app/lib/placement.h"
 #include "platform/gfx/font.h"
+#include "platform/rtl/sysutils.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string input(reinterpret_cast<const char*>(data), size);
@@ -33,5 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         (setup->PageWidth <= 0 || setup->LeftMargin + setup->RightMargin >= setup->PageWidth))
       std::abort();
   }
+  // A number edit's stored text reduces to a plain number text, which reads or is refused.
+  const std::string reduced = tw::app::TCustomNumEdit::ReduceText(input);
+  if (reduced.find_first_not_of("0123456789.e+-") != std::string::npos) std::abort();
+  (void)tw::StrToFloatDef(reduced, 0);
   return 0;
 }

@@ -62,6 +62,15 @@ class EditsTest : public AppLibTest {
     Pump();
   }
 
+  // Enters `edit` and leaves it again without typing.
+  void PassThrough(TCustomEdit* edit) {
+    form->Show();
+    edit->SetFocus();
+    Pump();
+    other->SetFocus();
+    Pump();
+  }
+
   std::unique_ptr<ScopedFormatSettings> settings;
   TForm* form = nullptr;
   TEdit* other = nullptr;
@@ -138,6 +147,46 @@ TEST_F(EditsTest, TypingIsFilteredAndLeavingTakesTheNumber) {
   EXPECT_EQ(edit->Value(), 0);
 }
 
+TEST_F(EditsTest, PassingThroughANumberKeepsTheValueItShows) {
+  TNumEdit* edit = NumEdit(",##0.00");
+  edit->SetDecimals(2);
+  edit->Masks()->SetNegativeMask("(,##0.00)");
+  edit->SetValue(-3.25);
+  ASSERT_EQ(edit->GetText(), "(3,25)");
+  PassThrough(edit);
+  EXPECT_EQ(edit->Value(), -3.25);
+  EXPECT_EQ(edit->GetText(), "(3,25)");
+  // A digit changed inside the parentheses: still a negative number.
+  edit->SetFocus();
+  Pump();
+  edit->SetSelStart(3);
+  edit->SetSelLength(1);
+  InjectText("7");
+  Pump();
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(edit->Value(), -3.75);
+
+  TNumEdit* exponent = NumEdit("0.00E+00");
+  exponent->SetDecimals(2);
+  exponent->SetValue(12300);
+  ASSERT_EQ(exponent->GetText(), "1,23E+04");
+  PassThrough(exponent);
+  EXPECT_EQ(exponent->Value(), 12300);
+  exponent->SetValue(12345);  // shown rounded, kept whole
+  PassThrough(exponent);
+  EXPECT_EQ(exponent->Value(), 12345);
+  exponent->SetFocus();
+  Pump();
+  exponent->SetSelStart(3);
+  exponent->SetSelLength(1);
+  InjectText("5");
+  Pump();
+  other->SetFocus();
+  Pump();
+  EXPECT_EQ(exponent->Value(), 12500);
+}
+
 TEST_F(EditsTest, OutOfRangeShowsTheGermanMessageAndKeepsTheFocus) {
   TNumEdit* edit = NumEdit("0");
   edit->SetMin(1);
@@ -178,6 +227,25 @@ TEST_F(EditsTest, DateEditShowsAndReadsItsOwnFormat) {
   EXPECT_EQ(edit->Value(), EncodeDate(2026, 12, 24));
 }
 
+TEST_F(EditsTest, ATimeEditShowsItsTimeAndPassingThroughKeepsIt) {
+  auto* edit = Add<TDateEdit>();
+  edit->SetDisplayFormat("hh:nn");
+  edit->SetEmptyAllowed(true);
+  TypeAndLeave(edit, "12:30");
+  EXPECT_EQ(edit->GetText(), "12:30");
+  EXPECT_EQ(edit->Value(), EncodeTime(12, 30, 0, 0));
+  PassThrough(edit);
+  EXPECT_EQ(edit->Value(), EncodeTime(12, 30, 0, 0));
+  EXPECT_EQ(edit->GetText(), "12:30");
+
+  // A date edit whose value holds a time it does not show keeps it when passed through.
+  auto* date = Add<TDateEdit>();
+  const TDateTime v = EncodeDate(2026, 12, 6) + 0.75;
+  date->SetValue(v);
+  PassThrough(date);
+  EXPECT_EQ(date->Value(), v);
+}
+
 TEST_F(EditsTest, ABadDateIsReportedAndKeepsTheFocus) {
   auto* edit = Add<TDateEdit>();
   edit->SetValue(EncodeDate(2026, 1, 2));
@@ -214,6 +282,22 @@ TEST_F(EditsTest, SaveDefaultKeepsTheLastValue) {
   ranged->Loaded();
   EXPECT_EQ(ranged->Value(), 30);
   ranged->SetSaveDefault(false);
+}
+
+TEST_F(EditsTest, AStoredNegativeWithDecimalsReadsBackAsItself) {
+  TNumEdit* edit = NumEdit(",##0.00");
+  edit->Masks()->SetNegativeMask("(,##0.00)");
+  edit->SetDecimals(2);
+  edit->SetName("dfOffset");
+  edit->SetSaveDefault(true);
+  edit->SetValue(-7.5);
+  delete edit;
+  auto* again = new TLoadedNumEdit(form);
+  again->SetName("dfOffset");
+  again->SetDecimals(2);
+  again->SetSaveDefault(true);
+  again->Loaded();
+  EXPECT_EQ(again->Value(), -7.5);
 }
 
 TEST_F(EditsTest, ARestoredDateTextIsAlsoTheValue) {
