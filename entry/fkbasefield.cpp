@@ -68,6 +68,24 @@ bool IsIntegerType(TPictureDataType t) {
 }
 bool IsRealType(TPictureDataType t) { return t >= TPictureDataType::pftReal && t <= TPictureDataType::pftComp; }
 
+std::int64_t SignedFromPattern(std::int64_t value, std::size_t digits, int radix, TPictureDataType t) {
+  int bits = 0;
+  switch (t) {
+    case TPictureDataType::pftLongInt: bits = 32; break;
+    case TPictureDataType::pftInteger: bits = 16; break;
+    case TPictureDataType::pftShortInt: bits = 8; break;
+    default: return value;
+  }
+  const int perDigit = radix == 16 ? 4 : radix == 8 ? 3 : radix == 2 ? 1 : 0;
+  if (perDigit == 0 || value < 0) return value;
+  for (int width : {bits, 32}) {
+    const auto full = static_cast<std::size_t>((width + perDigit - 1) / perDigit);
+    const std::int64_t span = std::int64_t{1} << width;
+    if (digits == full && value < span && value >= span / 2) return value - span;
+  }
+  return value;
+}
+
 namespace {
 
 using T = TPictureDataType;
@@ -168,7 +186,9 @@ TFkBaseEntryField::TFkBaseEntryField(TComponent* owner)
       carets_(std::make_unique<TFkCaretPair>()) {
   for (TFkColors* c : {disabledColors_.get(), errorColors_.get(), highlightColors_.get()})
     c->OnChange = [this] { Invalidate(); };
+  adjusting_ = true;  // the control's own default size
   SetBounds(0, 0, 130, 25);
+  adjusting_ = false;
   SetCursor(crIBeam);
   SetTabStop(true);
   SetParentColor(false);
@@ -286,7 +306,7 @@ void TFkBaseEntryField::SetDefaultRange(T t) {
     rangeLo_.Real = -m;
     rangeHi_.Real = m;
   } else if (t == T::pftChar) {
-    rangeLo_.Int = rangeHi_.Int = 0;
+    rangeLo_.Int = rangeHi_.Int = ' ';
   } else if (t == T::pftDate) {
     rangeHi_.Int = MaxDayNumber;
   } else if (t == T::pftTime) {
@@ -458,6 +478,9 @@ bool TFkBaseEntryField::StrToValue(const std::string& text, TFkValue& value) con
     std::int64_t v;
     if (!ParseRadix(text, radix, v)) return false;
     if (radix != 10 && v > 0 && v <= 0xFFFFFFFFLL && t == T::pftLongInt) v = static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
+    std::string digits = text;
+    tw::entry::TrimBlanks(digits);
+    v = SignedFromPattern(v, digits.size(), radix, t);
     std::int64_t lo, hi;
     IntegerBounds(t, lo, hi);
     if (v < lo || v > hi) return false;
@@ -1268,7 +1291,8 @@ void TFkBaseEntryField::AdjustHeight() {
 }
 
 void TFkBaseEntryField::SetBounds(int left, int top, int width, int height) {
-  if (height != Height() && autoSize_ && !adjusting_ && !Loading() && windowReady_) autoSize_ = false;
+  // A height given by hand, before the window exists or after, ends AutoSize.
+  if (height != Height() && autoSize_ && !adjusting_ && !Loading()) autoSize_ = false;
   TFkBase::SetBounds(left, top, width, height);
   UpdateTopMargin();
   if (focused_) UpdateCaretAndScroll(false);

@@ -47,6 +47,10 @@ using TUserValidationEvent = std::function<void(TObject* Sender, std::uint16_t& 
 bool IsNumericType(TPictureDataType t);
 bool IsIntegerType(TPictureDataType t);
 bool IsRealType(TPictureDataType t);
+// A number read in radix 16, 8 or 2 that a field of a signed integer type wrote: a text of
+// `digits` digits as wide as the type's bit pattern (or the 32-bit pattern of a range text) is
+// that pattern's two's complement, so a negative number reads back as itself.
+std::int64_t SignedFromPattern(std::int64_t value, std::size_t digits, int radix, TPictureDataType t);
 
 class TFkBaseEntryField : public TFkBase {
   TW_CLASS(TFkBaseEntryField, TFkBase)

@@ -407,9 +407,18 @@ bool TFkIntlSup::TextToDMY(const std::string& mask, const std::string& text, int
   Run d = FindRun(mask, 'd');
   Run y = FindRun(mask, 'y');
   if (n.found()) {
+    // The name must be whole within its run and name one month: "Ju" in a three-wide run, or
+    // "Ma" in a two-wide one, is no month.
     std::string t = RunText(text, n);
-    month = t.empty() ? -1 : MonthFromName(t, static_cast<int>(t.size()));
-    if (month == 0) month = -1;
+    const int width = static_cast<int>(n.len);
+    month = t.empty() ? -1 : MonthFromName(t, width);
+    if (month == 0) {
+      month = -1;
+    } else {
+      const auto& names = FormatSettings().LongMonthNames;
+      for (std::size_t i = static_cast<std::size_t>(month); i < names.size(); ++i)
+        if (MonthFromName(names[i], width) == month) month = -1;
+    }
   } else if (m.found()) {
     month = RunNumber(text, m);
   } else {

@@ -79,8 +79,11 @@ void TFkPictureBase::ChangeMask(const std::string& mask) {
 }
 
 int TFkPictureBase::FirstEditPosition() const {
+  // A number is edited right-aligned without its decorations: its leading "$" and ","
+  // positions are never typed into.  In any other field they hold characters like the rest.
+  const int skip = IsNumberField() ? semiLiterals_ : 0;
   for (int i = 0; i < maxLength_; ++i)
-    if (Kind(i) != pkLiteral) return std::min(i + semiLiterals_, static_cast<int>(maxLength_));
+    if (Kind(i) != pkLiteral) return std::min(i + skip, static_cast<int>(maxLength_));
   return 0;
 }
 
@@ -135,6 +138,12 @@ void TFkPictureBase::ResetOptions() {
     return;
   }
   TFkBaseEntryField::ResetOptions();
+}
+
+int TFkPictureBase::DecimalPointPosition() const {
+  if (!IsNumberField()) return -1;
+  const std::size_t dp = mask_.find('.');
+  return dp == std::string::npos ? -1 : static_cast<int>(dp);
 }
 
 bool TFkPictureBase::HasNumberCharacters() const {
@@ -221,9 +230,9 @@ std::string TFkPictureBase::MergeWithPicture(const std::string& source, bool* wh
     if (!AcceptChar(mc, test, ' ')) lost = true;
     at(i) = ch;
   };
-  const std::size_t dotPos = mask_.find('.');
-  const bool hasDot = dotPos != std::string::npos && static_cast<int>(dotPos) < n;
-  const int P = hasDot ? static_cast<int>(dotPos) : -1;
+  const int dotPos = DecimalPointPosition();
+  const bool hasDot = dotPos >= 0 && dotPos < n;
+  const int P = hasDot ? dotPos : -1;
   // Currency texts in "c" and "C" runs.
   if (auto c = mask_.find('c'); c != std::string::npos) {
     int end = static_cast<int>(c);
@@ -237,7 +246,7 @@ std::string TFkPictureBase::MergeWithPicture(const std::string& source, bool* wh
     std::size_t k = 0;
     for (int i = static_cast<int>(c); i < n && MaskCharAt(i) == 'C'; ++i) at(i) = k < cur.size() ? cur[k++] : ' ';
   }
-  if (!HasNumberCharacters()) {
+  if (!IsNumberField() || !HasNumberCharacters()) {
     // The zeros of an exponent are not decimals: "1.5E20" is no "1.5E2".
     if (realType_ && static_cast<int>(s.size()) > n && Has(s, '.') && !Has(s, 'E') && !Has(s, 'e')) {
       while (!s.empty() && s.back() == '0') s.pop_back();
@@ -363,26 +372,28 @@ std::string TFkPictureBase::MergeWithPicture(const std::string& source, bool* wh
 
 std::string TFkPictureBase::StripPicture(const std::string& text) const {
   if (static_cast<int>(text.size()) != maxLength_) return text;
-  const std::size_t dotPos = mask_.find('.');
+  const int dotPos = DecimalPointPosition();
   std::string r;
   for (int i = 0; i < maxLength_; ++i) {
     bool nonLiteral = allEditable_ || IsEditableMaskChar(MaskCharAt(i)) || MaskCharAt(i) == '$' || MaskCharAt(i) == ',';
-    if (nonLiteral || static_cast<std::size_t>(i) == dotPos) r += text[static_cast<std::size_t>(i)];
+    if (nonLiteral || i == dotPos) r += text[static_cast<std::size_t>(i)];
   }
+  // The rest reads a number's decorations and point; other fields hold no number.
+  if (!IsNumberField()) return r;
   // The merge shows the currency text whole just before the number or not at all, and only a
   // text with a character no number shows: its first occurrence is where the merge put it.
   if (const std::string cur = CurrencyBeforeNumber(); !cur.empty())
     if (auto p = r.find(cur); p != std::string::npos) r.erase(p, cur.size());
   if (Has(mask_, ',') && intl_->CommaChar != 0) r.erase(std::remove(r.begin(), r.end(), intl_->CommaChar), r.end());
-  if (dotPos != std::string::npos)
+  if (dotPos >= 0)
     if (auto p = r.find(intl_->DecimalChar); p != std::string::npos) r[p] = '.';
   return r;
 }
 
 void TFkPictureBase::FixDecimalPoint(bool justifyInteger, bool padDecimals) {
-  const std::size_t dp = mask_.find('.');
-  if (dp == std::string::npos || static_cast<int>(dp) >= static_cast<int>(editText_.size())) return;
-  const int P = static_cast<int>(dp);
+  // Only a number has a decimal point: the "." of a date, time or text mask is a separator.
+  const int P = DecimalPointPosition();
+  if (P < 0 || P >= static_cast<int>(editText_.size())) return;
   if (justifyInteger && P > 0) {
     // Every position up to the nearest literal belongs to the integer run: the "," and "$"
     // positions hold digits while the decorations are removed for editing.
@@ -431,6 +442,7 @@ std::string TFkPictureBase::CurrencyBeforeNumber() const {
 }
 
 void TFkPictureBase::RemoveNumberDecorations() {
+  if (!IsNumberField()) return;
   if (semiLiterals_ != 0) {
     decorationsRemoved_ = true;
     // One pass over the non-literal positions up to the last edit position: the currency text

@@ -60,6 +60,12 @@ class TFkPictureBase : public TFkBaseEntryField {
   virtual void RemoveNumberDecorations();
   void RestoreNumberDecorations();
   bool HasNumberCharacters() const;
+  // A field of a numeric type: only its mask's ".", "," and "$" and its radix characters make
+  // a number.  Strings, dates and times keep their characters where the mask puts them.
+  bool IsNumberField() const { return IsNumericType(DataTypeCode()); }
+  // The position of a number field's decimal point in the mask; -1 for a mask without one and
+  // for every field that holds no number.
+  int DecimalPointPosition() const;
   std::string GetValueText() const override { return StripPicture(editText_.substr(0, 255)); }
   void SetEditText(const std::string& text) override { editText_ = MergeWithPicture(text); }
   void GetMaskWidth(std::uint16_t& width, std::uint16_t& decimals);

@@ -16,8 +16,6 @@ namespace {
 
 using T = TPictureDataType;
 
-bool Has(const std::string& s, char c) { return s.find(c) != std::string::npos; }
-
 std::string DefaultMask(T t) {
   switch (t) {
     case T::pftString: return "XXXXXXXXXXXXXXX";
@@ -168,6 +166,14 @@ void TFkCustomPictureField::SetPictureMask(const std::string& mask) {
   bool haveValue = false;
   if (recreate) {
     Transfer(saved, 1);
+    // A text keeps the characters it holds in the old mask's editable positions: the old
+    // literals have no place in the new mask.
+    if (dataType_ == T::pftString && !stripLiterals_) {
+      std::string chars;
+      for (int i = 0; i < static_cast<int>(editText_.size()); ++i)
+        if (!IsLiteral(i)) chars += editText_[static_cast<std::size_t>(i)];
+      saved.Str = chars;
+    }
     haveValue = true;
   }
   ChangeMask(mask);
@@ -231,8 +237,7 @@ void TFkCustomPictureField::CreateWnd() {
   anchor_ = 0;
   TFkPictureBase::CreateWnd();
   InitPictureFlags();
-  if (dataType_ == T::pftString ||
-      (rangeLo_.Int == rangeHi_.Int && rangeLo_.Real == rangeHi_.Real && dataType_ != T::pftChar))
+  if (dataType_ == T::pftString || (rangeLo_.Int == rangeHi_.Int && rangeLo_.Real == rangeHi_.Real))
     SetDefaultRange(dataType_);
   if (!ComponentState().Contains(TComponentStateFlag::csDesigning)) ClearValue();
   windowReady_ = true;
@@ -303,15 +308,23 @@ std::uint16_t TFkCustomPictureField::Transfer(TFkValue& value, int flag) {
   if (flag != 2) return TFkPictureBase::Transfer(value, flag);
   switch (dataType_) {
     case T::pftString: {
-      // A value as long as the field is taken as an edit text when it carries the mask's
-      // literals where they belong; anything else is merged, so literals are never overwritten.
-      bool editText = value.Str.size() == maxLength_;
-      if (editText) {
-        const std::string blank = MergeWithPicture("");
-        for (int i = 0; i < static_cast<int>(maxLength_) && editText; ++i)
-          if (IsLiteral(i) && value.Str[static_cast<std::size_t>(i)] != blank[static_cast<std::size_t>(i)]) editText = false;
+      // A value that carries every literal of the mask where it belongs is an edit text (the
+      // value of a field that keeps its literals, read before its MaxLength grew): it is taken
+      // as it stands, the positions it does not reach blank.  Anything else is merged, so
+      // literals are never overwritten and a value never lands shifted by them.
+      const std::string blank = MergeWithPicture("");
+      bool hasLiteral = false;
+      bool editText = value.Str.size() <= blank.size();
+      for (int i = 0; i < static_cast<int>(blank.size()) && editText; ++i) {
+        if (!IsLiteral(i)) continue;
+        hasLiteral = true;
+        if (i >= static_cast<int>(value.Str.size()) || value.Str[static_cast<std::size_t>(i)] != blank[static_cast<std::size_t>(i)])
+          editText = false;
       }
-      editText_ = editText ? value.Str : MergeWithPicture(value.Str);
+      if (editText && (hasLiteral || value.Str.size() == blank.size()))
+        editText_ = value.Str + blank.substr(value.Str.size());
+      else
+        editText_ = MergeWithPicture(value.Str);
       break;
     }
     case T::pftChar: editText_ = MergeWithPicture(std::string(1, static_cast<char>(value.Int))); break;
@@ -452,7 +465,7 @@ std::uint16_t TFkCustomPictureField::ValidateType() {
 }
 
 bool TFkCustomPictureField::ValidateField(bool exiting) {
-  if (modified_ && focused_ && Has(mask_, '.')) FixDecimalPoint(true, true);
+  if (modified_ && focused_ && DecimalPointPosition() >= 0) FixDecimalPoint(true, true);
   return TFkPictureBase::ValidateField(exiting);
 }
 
@@ -466,7 +479,7 @@ void TFkCustomPictureField::WMSetFocus(TMessage& msg) {
 }
 
 void TFkCustomPictureField::WMKillFocus(TMessage& msg) {
-  if (modified_ && Has(mask_, '.')) FixDecimalPoint(true, true);
+  if (modified_ && DecimalPointPosition() >= 0) FixDecimalPoint(true, true);
   InheritedMessage(TFkCustomPictureField::StaticClass(), msg);
   if (!keepPosition_) RestoreNumberDecorations();
 }
@@ -609,9 +622,9 @@ void TFkCustomPictureField::CompleteDateTime(bool date) {
 void TFkCustomPictureField::PasteText(const std::string& text) {
   if (selStart_ != selEnd_) DeleteSelection();
   std::size_t k = 0;
-  const bool number = IsNumericType(dataType_) || HasNumberCharacters();
+  const bool number = IsNumberField();
   const int last = LastEditPosition();
-  const std::size_t dp = mask_.find('.');
+  const int dp = DecimalPointPosition();
   std::string shown = GetDisplayText();
   // Leading characters that match the literals at the caret are skipped with it.
   while (k < text.size() && caret_ < static_cast<int>(shown.size()) && IsLiteral(caret_) &&
@@ -622,10 +635,10 @@ void TFkCustomPictureField::PasteText(const std::string& text) {
   while (k < text.size() && caret_ <= last) {
     char ch = text[k++];
     if (number && ch == ' ') continue;
-    if (dp != std::string::npos && ch == intl_->DecimalChar && static_cast<int>(dp) <= last) {
-      if (caret_ <= static_cast<int>(dp)) {
+    if (dp >= 0 && ch == intl_->DecimalChar && dp <= last) {
+      if (caret_ <= dp) {
         FixDecimalPoint(true, false);
-        caret_ = static_cast<int>(dp) + 1;
+        caret_ = dp + 1;
       }
       continue;
     }
@@ -680,8 +693,9 @@ void TFkCustomPictureField::TextEditor(TMessage& msg, std::uint16_t command) {
   }
   const int first = FirstEditPosition();
   const int last = LastEditPosition();
-  const std::size_t dpRaw = mask_.find('.');
-  const int point = (dpRaw != std::string::npos && static_cast<int>(dpRaw) <= last) ? static_cast<int>(dpRaw) : -1;
+  // Only a number field has a decimal point; the "." of another mask is a separator.
+  const int dp = DecimalPointPosition();
+  const int point = dp <= last ? dp : -1;
   // Every command below counts on a caret that stands on an editable position (or just past
   // the last one): the runs it edits are then those of editable characters only.
   KeepCaretOffLiterals();

@@ -16,7 +16,9 @@ namespace {
 using T = TPictureDataType;
 const std::string kAllowedMasks = "!#123456789ABEKLOXYabilx";
 
-bool ParseInt(std::string s, int radix, std::int64_t& v) {
+// An integer of a type in a radix; a text as wide as the type's pattern is read as the field
+// writes a negative number (two's complement).
+bool ParseInt(std::string s, int radix, T type, std::int64_t& v) {
   TrimBlanks(s);
   if (s.empty()) return false;
   bool neg = s[0] == '-';
@@ -30,7 +32,7 @@ bool ParseInt(std::string s, int radix, std::int64_t& v) {
     r = r * radix + d;
     if (r > 0xFFFFFFFFFFLL) return false;
   }
-  v = neg ? -r : r;
+  v = neg ? -r : SignedFromPattern(r, s.size(), radix, type);
   return true;
 }
 
@@ -92,8 +94,7 @@ void TFkCustomSimpleField::CreateWnd() {
   const bool before = windowMadeBefore_;
   if (before) Transfer(saved, 1);
   TFkBaseEntryField::CreateWnd();
-  if (rangeLo_.Int == rangeHi_.Int && rangeLo_.Real == rangeHi_.Real && DataTypeCode() != T::pftChar)
-    SetDefaultRange(DataTypeCode());
+  if (rangeLo_.Int == rangeHi_.Int && rangeLo_.Real == rangeHi_.Real) SetDefaultRange(DataTypeCode());
   if (!ComponentState().Contains(TComponentStateFlag::csDesigning)) ClearToEmptyValue();
   if (before) Transfer(saved, 2);
   windowMadeBefore_ = true;
@@ -125,7 +126,7 @@ std::uint16_t TFkCustomSimpleField::Transfer(TFkValue& value, int flag) {
       default:
         if (IsIntegerType(t)) {
           std::int64_t v = 0;
-          value.Int = ParseInt(editText_, Radix(), v) ? v : 0;
+          value.Int = ParseInt(editText_, Radix(), t, v) ? v : 0;
         } else {
           std::string s = editText_;
           for (char& c : s)
@@ -231,7 +232,7 @@ std::uint16_t TFkCustomSimpleField::ValidateType() {
     default:
       if (IsIntegerType(t)) {
         std::int64_t n;
-        if (!ParseInt(editText_, Radix(), n)) code = ecInvalidType;
+        if (!ParseInt(editText_, Radix(), t, n)) code = ecInvalidType;
         else if (n < rangeLo_.Int || n > rangeHi_.Int) code = ecOutOfRange;
         else rewrite = true;
       } else {
@@ -625,7 +626,7 @@ void TFkCustomSimpleField::IncDecValue(bool wrap, double delta) {
     v.Int = v.Int != 0 ? 0 : 1;
   } else {
     std::int64_t n;
-    if (IsIntegerType(t) && !ParseInt(editText_, Radix(), n)) return;
+    if (IsIntegerType(t) && !ParseInt(editText_, Radix(), t, n)) return;
     if (IsIntegerType(t)) {
       if (delta < 0 && v.Int <= rangeLo_.Int) {
         if (!wrap) return;

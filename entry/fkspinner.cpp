@@ -46,7 +46,36 @@ TFkSpinner::TFkSpinner(TComponent* owner) : TFkBase(owner) {
   SetTabStop(false);
 }
 
-TFkSpinner::~TFkSpinner() { StopRepeat(); }
+TFkSpinner::~TFkSpinner() {
+  StopRepeat();
+  Unhook();
+}
+
+void TFkSpinner::Hook() {
+  if (attached_ == nullptr || hooked_) return;
+  // A button given the control before it had a window holds it already: the spinner leaves it.
+  if (LRESULT other = attached_->Perform(FK_ATTACHQUERY, 0, 0); other != 0) return;
+  saved_ = attached_->WindowProc;
+  attached_->WindowProc = [this](TMessage& m) {
+    if (m.Msg == FK_ATTACHQUERY) {
+      m.Result = reinterpret_cast<LRESULT>(this);
+      return;
+    }
+    if (saved_) {
+      auto next = saved_;
+      next(m);
+    } else if (attached_ != nullptr) {
+      attached_->WndProc(m);
+    }
+  };
+  hooked_ = true;
+}
+
+void TFkSpinner::Unhook() {
+  if (attached_ != nullptr && hooked_) attached_->WindowProc = saved_;
+  saved_ = nullptr;
+  hooked_ = false;
+}
 
 void TFkSpinner::SetAttachedControl(TWinControl* c) {
   if (c == attached_) return;
@@ -60,7 +89,9 @@ void TFkSpinner::SetAttachedControl(TWinControl* c) {
       throw EFkException(text);
     }
   }
+  Unhook();
   attached_ = c;
+  Hook();
   if (c != nullptr) {
     c->FreeNotification(this);
     if (focusedControl_ == nullptr && !ComponentState().Contains(TComponentStateFlag::csLoading)) SetFocusedControl(c);
@@ -79,7 +110,12 @@ void TFkSpinner::Notification(TComponent* component, TOperation operation) {
   TFkBase::Notification(component, operation);
   if (operation != TOperation::opRemove) return;
   if (component == focusedControl_) focusedControl_ = nullptr;
-  if (component == attached_) attached_ = nullptr;
+  if (component == attached_) {
+    // The control is going: its message procedure goes with it.
+    hooked_ = false;
+    saved_ = nullptr;
+    attached_ = nullptr;
+  }
 }
 
 void TFkSpinner::SetForceOddSize(bool v) {

@@ -80,11 +80,17 @@ class TFkSpinner : public TFkBase {
   void DoClick(TSpinState state);
   TSpinState HitTest() const;
   void StopRepeat();
+  // The spinner answers the attach query on its control's messages, so that no button or
+  // other spinner is attached beside it; everything else goes on to the control.
+  void Hook();
+  void Unhook();
   // One half's button face in the current Style, raised or pressed; returns the area inside.
   TRect DrawFace(TCanvas* cv, TRect r, bool down) const;
 
   std::uint8_t acceleration_ = 5;
   TWinControl* attached_ = nullptr;
+  std::function<void(TMessage&)> saved_;
+  bool hooked_ = false;
   TWinControl* focusedControl_ = nullptr;
   bool forceOddSize_ = false;
   TPosition position_ = TPosition::scRight;

@@ -91,6 +91,30 @@ TEST_F(AttachedButtonTest, OneAttachmentPerControlAndFreedControls) {
   button->SetPosition(TButtonPosition::bpBottom);
 }
 
+// A control a spinner serves takes no button beside it, and a spinner freed first lets one in.
+TEST_F(AttachedButtonTest, AControlServedByASpinnerRefusesAButton) {
+  auto* spin = new TFkSpinner(form);
+  spin->SetName("spnDate");
+  spin->SetParent(form);
+  spin->SetAttachedControl(field);
+  try {
+    button->SetAttachedControl(field);
+    FAIL() << "the control already has a spinner";
+  } catch (const EFkException& e) {
+    EXPECT_EQ(e.Message(), "This control is already attached to spnDate");
+  }
+  EXPECT_EQ(button->AttachedControl(), nullptr);
+  field->SetLeft(40);
+  Pump();
+  EXPECT_EQ(field->Left(), 40) << "the control still answers its own messages";
+  delete spin;
+  button->SetAttachedControl(field);
+  EXPECT_EQ(button->AttachedControl(), field);
+  auto* late = new TFkSpinner(form);
+  late->SetParent(form);
+  EXPECT_THROW(late->SetAttachedControl(field), EFkException) << "and the button keeps it";
+}
+
 TEST_F(AttachedButtonTest, ClickReachesOnClick) {
   int clicks = 0;
   button->OnClick = [&](TObject*) { ++clicks; };

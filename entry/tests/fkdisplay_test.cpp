@@ -91,6 +91,19 @@ TEST_F(DisplayTest, AutoSizeFollowsTheFontUntilTheHeightIsSet) {
   EXPECT_EQ(f->Height(), 40);
 }
 
+// A height given before the field has its window is kept when the window is made.
+TEST_F(DisplayTest, AHeightSetBeforeTheWindowExistsIsKept) {
+  auto* f = Add(T::pftString, "XXXX");
+  auto* g = Add(T::pftString, "XXXX");
+  g->SetTop(50);
+  f->SetHeight(40);
+  EXPECT_FALSE(f->AutoSize());
+  Show();
+  EXPECT_EQ(f->Height(), 40);
+  EXPECT_TRUE(g->AutoSize()) << "a field given no height follows its font";
+  EXPECT_NE(g->Height(), 25);
+}
+
 TEST_F(DisplayTest, InvalidFieldPaintsInTheErrorColours) {
   auto* f = Add(T::pftDate, "mm/dd/yyyy");
   f->SoftValidation = true;

@@ -654,6 +654,86 @@ TEST_F(PictureFieldTest, StringAsLongAsTheFieldNeverOverwritesLiterals) {
   EXPECT_EQ(f->EditText(), "(456)");
 }
 
+// A date or time mask with "." separators holds no number: its runs are never justified or
+// padded, neither while typing nor when the field is left or validated.
+TEST_F(PictureFieldTest, DottedDateAndTimeMasksKeepWhatWasTyped) {
+  auto* d = AddField(T::pftDate, "dd.mm.yyyy");
+  auto* t = AddField(T::pftTime, "hh.mm", 40);
+  AddField(T::pftString, "", 80);
+  ShowAndFocus(d);
+  Type("121");
+  Press(VK_LEFT);
+  Press(VK_LEFT);
+  EXPECT_EQ(d->EditText(), "12.1 .    ") << "the caret crossed the point";
+  Press(VK_END);
+  Type(" 2024");
+  Press(VK_TAB);
+  EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(d->GetAsDayNumber(), Date(12, 1, 2024));
+  EXPECT_EQ(d->EditText(), "12.01.2024");
+  t->SetFocus();
+  Pump();
+  Type("093");
+  EXPECT_TRUE(t->ValidateField(false));
+  EXPECT_EQ(t->EditText(), "09.03");
+  Type(".");
+  EXPECT_EQ(t->EditText(), "09.03") << "a point is no decimal character here";
+}
+
+// A string field keeps its characters in the mask's positions whatever characters the mask has.
+TEST_F(PictureFieldTest, StringMasksWithNumberCharactersHoldText) {
+  auto* f = AddField(T::pftString, "999.999.9999");
+  f->SetMaxLength(12);
+  f->SetAsString("1234567890");
+  EXPECT_EQ(f->EditText(), "123.456.7890");
+  EXPECT_EQ(f->GetAsString(), "123.456.7890");
+  auto* k = AddField(T::pftString, "KKKK", 40);
+  k->SetAsString("AB");
+  EXPECT_EQ(k->GetAsString(), "AB");
+  auto* g = AddField(T::pftString, "999.999.9999", 80);
+  g->SetMaxLength(12);
+  ShowAndFocus(g);
+  Type("12");
+  Press(VK_RIGHT);
+  Type("4");
+  Press(VK_TAB);
+  EXPECT_EQ(g->GetAsString(), "12 .4  .    ") << "no digit moved across the point";
+}
+
+// The value of a shown string field survives its window being made again, for a longer
+// MaxLength and for a new mask alike.
+TEST_F(PictureFieldTest, AStringFieldKeepsItsValueWhenMaxLengthOrMaskChanges) {
+  auto* f = AddField(T::pftString, "(999) 999-9999");
+  form->Show();
+  Pump();
+  f->SetAsString("(123) 456-7890");
+  f->SetMaxLength(16);
+  EXPECT_EQ(f->EditText(), "(123) 456-7890  ");
+  EXPECT_EQ(f->GetAsString(), "(123) 456-7890  ");
+  f->SetPictureMask("999-999-9999");
+  EXPECT_EQ(f->EditText(), "123-456-7890    ");
+}
+
+// A month name is read only when it is whole (as wide as its run allows) and names one month.
+TEST_F(PictureFieldTest, AnIncompleteOrAmbiguousMonthNameIsNoDate) {
+  struct Case {
+    const char* mask;
+    const char* typed;
+    DayNumber want;
+  };
+  const Case cases[] = {{"dd nnn yyyy", "04Jun2026", Date(4, 6, 2026)}, {"dd nnn yyyy", "04Ju 2026", BadDate},
+                        {"dd nnn yyyy", "04J  2026", BadDate},          {"dd nn yyyy", "04Ja2026", Date(4, 1, 2026)},
+                        {"dd nn yyyy", "04Ma2026", BadDate}};
+  for (const Case& c : cases) {
+    auto* f = AddField(T::pftDate, c.mask);
+    ShowAndFocus(f);
+    Type(c.typed);
+    EXPECT_EQ(f->GetAsDayNumber(), c.want) << c.mask << " " << c.typed << " [" << f->EditText() << "]";
+    EXPECT_EQ(f->LastError, c.want == BadDate ? ecInvalidDate : 0) << c.typed;
+    delete f;
+  }
+}
+
 TEST_F(PictureFieldTest, ButtonPressedWhileAFieldIsInvalidIsReleasedUnclicked) {
   auto* f = AddField(T::pftDate, "mm/dd/yyyy");
   auto* button = new TButton(form);

@@ -10,8 +10,10 @@ namespace {
 
 using test::IntlScope;
 
-std::unique_ptr<TFkPictureField> Field(const std::string& mask) {
+// A field of the mask; the number characters make a number only in a field of a numeric type.
+std::unique_ptr<TFkPictureField> Field(const std::string& mask, TPictureDataType type = TPictureDataType::pftString) {
   auto f = std::make_unique<TFkPictureField>(nullptr);
+  f->SetDataType(type);
   f->SetPictureMask(mask);
   f->SetMaxLength(static_cast<std::uint16_t>(mask.size()));
   return f;
@@ -25,7 +27,7 @@ TEST(PictureMask, PositionKindsAndEditRange) {
   EXPECT_TRUE(f->IsLiteral(4));
   EXPECT_EQ(f->FirstEditPosition(), 1);
   EXPECT_EQ(f->LastEditPosition(), 13);
-  auto n = Field("$##,###.##");
+  auto n = Field("$##,###.##", TPictureDataType::pftDouble);
   EXPECT_TRUE(n->IsSemiLiteral(0));
   EXPECT_TRUE(n->IsSemiLiteral(3));
   EXPECT_EQ(n->FirstEditPosition(), 2) << "first non-literal plus the two semi-literals";
@@ -43,7 +45,7 @@ TEST(PictureMask, MergeAndStripAPhoneNumber) {
 
 TEST(PictureMask, CurrencyAndThousandsInANumberMask) {
   IntlScope scope;
-  auto f = Field("$##,###.##");
+  auto f = Field("$##,###.##", TPictureDataType::pftDouble);
   const std::string merged = f->MergeWithPicture("-1234.5");
   EXPECT_EQ(merged, "-$1,234.50");
   EXPECT_EQ(f->StripPicture(merged), "-1234.50");
@@ -52,7 +54,7 @@ TEST(PictureMask, CurrencyAndThousandsInANumberMask) {
 
 TEST(PictureMask, DecimalAndThousandsCharactersOfTheSettings) {
   IntlScope scope({{"sDecimal", ","}, {"sThousand", "."}});
-  auto f = Field("###,###.##");
+  auto f = Field("###,###.##", TPictureDataType::pftDouble);
   const std::string merged = f->MergeWithPicture("12345.6");
   EXPECT_EQ(merged, " 12.345,60");
   EXPECT_EQ(f->StripPicture(merged), " 12345.60");
@@ -62,14 +64,14 @@ TEST(PictureMask, ThousandsSeparatorOfCharacterZeroDisappears) {
   IntlScope scope;
   TFkIntlSup intl;
   intl.CommaChar = '\0';
-  auto f = Field("##,###");
+  auto f = Field("##,###", TPictureDataType::pftLongInt);
   f->SetIntlSupport(&intl);
   EXPECT_EQ(f->MergeWithPicture("12345"), "12345");
 }
 
 TEST(PictureMask, ZeroFillAndJustification) {
   IntlScope scope;
-  EXPECT_EQ(Field("KKKK")->MergeWithPicture("1F"), "001F");
+  EXPECT_EQ(Field("KKKK", TPictureDataType::pftWord)->MergeWithPicture("1F"), "001F");
   auto f = Field("9999");
   EXPECT_EQ(f->MergeWithPicture("12"), "12  ");
   f->SetRightJustify(true);

@@ -194,6 +194,66 @@ TEST_F(SimpleFieldTest, HexadecimalMaskShowsAllDigitsOfTheType) {
   EXPECT_EQ(v.Int, 255);
 }
 
+// A negative number the field writes in hexadecimal, octal or binary reads back as itself
+// when the user leaves the field: a text of the type's full width is its two's complement.
+TEST_F(SimpleFieldTest, NegativeNumbersInRadixMasksReadBackWhenLeavingTheField) {
+  struct Case {
+    T type;
+    char mask;
+    std::int64_t value;
+    const char* text;
+  };
+  const Case cases[] = {{T::pftLongInt, 'K', -1, "FFFFFFFF"},
+                        {T::pftLongInt, 'K', -2147483648LL, "80000000"},
+                        {T::pftInteger, 'K', -2, "FFFE"},
+                        {T::pftShortInt, 'K', -1, "FF"},
+                        {T::pftShortInt, 'b', -128, "10000000"},
+                        {T::pftInteger, 'O', -2, "177776"}};
+  auto* other = Add(T::pftString, 80);
+  int top = 0;
+  for (const Case& c : cases) {
+    auto* f = Add(c.type, top);
+    top += 30;
+    f->SetPictureMask(c.mask);
+    f->SetMaxLength(static_cast<std::uint16_t>(std::string(c.text).size()));
+    TFkValue v;
+    v.Int = c.value;
+    f->SetValue(v);
+    EXPECT_EQ(f->EditText(), c.text);
+    ShowAndFocus(f);
+    other->SetFocus();
+    Pump();
+    EXPECT_TRUE(errors.empty()) << c.text << " reported " << errors.front();
+    errors.clear();
+    EXPECT_EQ(f->GetValue(v), 0) << c.text;
+    EXPECT_EQ(v.Int, c.value) << c.text;
+    f->SetAsString(f->GetAsString());
+    EXPECT_EQ(f->GetValue(v), 0) << c.text;
+    EXPECT_EQ(v.Int, c.value) << c.text;
+  }
+  // A shorter text keeps its plain value: "FF" in a 32-bit field is 255.
+  auto* f = Add(T::pftLongInt, top);
+  f->SetPictureMask('K');
+  f->SetAsString("FF");
+  TFkValue v;
+  EXPECT_EQ(f->GetValue(v), 0);
+  EXPECT_EQ(v.Int, 255);
+}
+
+// A character field's range is "space to space" and it starts empty, as a space.
+TEST_F(SimpleFieldTest, CharacterFieldStartsAsASpace) {
+  auto* f = Add(T::pftChar);
+  EXPECT_EQ(f->RangeLo(), "#32");
+  EXPECT_EQ(f->RangeHi(), "#32");
+  ShowAndFocus(f);
+  TFkValue v;
+  EXPECT_EQ(f->GetValue(v), 0);
+  EXPECT_EQ(v.Int, ' ');
+  EXPECT_EQ(f->EditText(), " ");
+  f->IncreaseValue(true, 1.0);  // a spinner's step
+  EXPECT_EQ(f->EditText(), "!");
+}
+
 TEST_F(SimpleFieldTest, ArrowDownAtTheLowLimitWraps) {
   auto* f = Add(T::pftByte);
   f->SetArrowIncDec(true);
