@@ -52,6 +52,13 @@ TEST_F(Filters, IntegerFieldAgainstTextConstantComparesFormattedText) {
   ExprBuilder b2;
   const char other[] = "42";
   EXPECT_FALSE(Passes(b2.Block(b2.Binary(canEQ, b2.Field("Nr"), b2.Const(fldZSTRING, other, sizeof other)))));
+  // Unsigned numbers are written like signed ones, not as empty text.
+  const std::uint16_t seven = 7;
+  const char empty[] = "", padded[] = "00007";
+  ExprBuilder b3;
+  EXPECT_FALSE(Passes(b3.Block(b3.Binary(canEQ, b3.Const(fldUINT16, &seven, 2), b3.Const(fldZSTRING, empty, 1)))));
+  ExprBuilder b4;
+  EXPECT_TRUE(Passes(b4.Block(b4.Binary(canEQ, b4.Const(fldUINT16, &seven, 2), b4.Const(fldZSTRING, padded, 6)))));
 }
 
 TEST_F(Filters, ComparisonsOnFieldsOfTheirOwnType) {
