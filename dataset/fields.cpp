@@ -401,6 +401,7 @@ TDateTime TDateTimeField::AsDateTime() const {
       double ms;
       std::memcpy(&ms, buf, 8);
       if (!std::isfinite(ms)) return 0;
+      ms = std::round(ms);  // whole milliseconds: a hair below one is that one
       const double day = std::floor(ms / kMsPerDay);
       TTimeStamp ts;
       ts.Date = static_cast<std::int32_t>(std::clamp(day, -2147483647.0, 2147483647.0));

@@ -643,20 +643,29 @@ DBIResult TBaseTable::DeleteAllRecords() {
 }
 
 DBIResult TBaseTable::EmptyTable() {
-  bool wasOpen = FState != csClosed;
-  std::uint32_t share = FShareMode;
-  if (FShareMode != dbiOPENEXCL) {
-    if (wasOpen) CloseCursor();
-    FShareMode = dbiOPENEXCL;
-    DBIResult r = Open();
-    if (r != DBIERR_NONE) {
-      FShareMode = share;
-      return SetResult(r);
-    }
+  const bool wasOpen = FState != csClosed;
+  const std::uint32_t share = FShareMode;
+  if (share == dbiOPENEXCL) {
+    DBIResult r = wasOpen ? DBIERR_NONE : Open();
+    if (r == DBIERR_NONE) r = DeleteAllRecords();
+    if (!wasOpen) CloseCursor();
+    return SetResult(r);
   }
-  DBIResult r = DeleteAllRecords();
+  // The records are deleted through the cursor opened exclusively for the time of the deletes;
+  // afterwards, and when the table cannot be had exclusively, the cursor is opened again as it
+  // was, so that the caller's handle goes on serving it.
+  if (wasOpen) CloseCursor();
+  FShareMode = dbiOPENEXCL;
+  DBIResult r = Open();
+  if (r == DBIERR_NONE) {
+    r = DeleteAllRecords();
+    CloseCursor();
+  }
   FShareMode = share;
-  if (!wasOpen) CloseCursor();
+  if (wasOpen) {
+    const DBIResult back = Reopen();
+    if (r == DBIERR_NONE) r = back;
+  }
   return SetResult(r);
 }
 

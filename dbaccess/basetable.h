@@ -178,7 +178,12 @@ class TBaseTable : public TBapiListItem {
   // is answered unchanged (at most 31 characters) with number 0.
   DBIResult GetIndexForFields(const std::string& Names, std::string& IndexName, std::uint16_t& IndexNumber);
   DBIResult DeleteAllRecords();
+  // Deletes every record through this cursor, which is opened exclusively for the time of the
+  // deletes when it is shared; it comes back as it was, whether the table was emptied or not.
   virtual DBIResult EmptyTable();
+  // Opens the cursor again after EmptyTable closed it, with what its storage forgot on closing
+  // (the client table's range lives on the server).
+  virtual DBIResult Reopen() { return Open(); }
   // Adds an index described by Desc; the client table builds it on the server.
   virtual DBIResult AddIndex(const IDXDesc&) { return ReportNotSupported("ADDINDEX"); }
   virtual DBIResult DeleteIndex(const std::string&, const std::string&, std::uint16_t) {

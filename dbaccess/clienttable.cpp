@@ -149,6 +149,7 @@ DBIResult TQNClientTable::CloneCursor(bool ReadOnly, bool, TBaseTable*& Clone) {
   c->FState = FState;
   // The server's clone keeps the range; so does the clone's knowledge of it.
   c->FRangeSet = FRangeSet;
+  c->FRangeRequest = FRangeRequest;
   c->FillFieldCache();
   Clone = c;
   return SetResult(DBIERR_NONE);
@@ -533,14 +534,34 @@ DBIResult TQNClientTable::SetRange(bool KeyIsKey, std::uint16_t StartFields, std
   if (l1) std::memcpy(request.data() + 31, StartKey, l1);
   if (l2) std::memcpy(request.data() + 31 + l1, EndKey, l2);
   DBIResult r = Request(1799, request);
-  if (r == DBIERR_NONE) FRangeSet = StartKey || EndKey;
+  if (r == DBIERR_NONE) {
+    FRangeSet = StartKey || EndKey;
+    FRangeRequest = FRangeSet ? std::move(request) : std::vector<std::uint8_t>();
+  }
   return r;
 }
 
 DBIResult TQNClientTable::ResetRange() {
   DBIResult r = Request(1800, Head(4));
-  if (r == DBIERR_NONE) FRangeSet = false;
+  if (r == DBIERR_NONE) {
+    FRangeSet = false;
+    FRangeRequest.clear();
+  }
   return r;
+}
+
+DBIResult TQNClientTable::Reopen() {
+  DBIResult r = Open();
+  if (r != DBIERR_NONE || !FRangeSet) return r;
+  // The server's new cursor has no range: the one this cursor had is set on it again.
+  std::vector<std::uint8_t> request = FRangeRequest;
+  PutU32(request.data(), 0, static_cast<std::uint32_t>(FServerId));
+  r = Request(1799, request);
+  if (r != DBIERR_NONE) {
+    FRangeSet = false;
+    FRangeRequest.clear();
+  }
+  return SetResult(r);
 }
 
 DBIResult TQNClientTable::SwitchToIndex(const std::string& Name, const std::string&, std::uint16_t Number,

@@ -81,6 +81,7 @@ class TQNClientTable : public TBaseTable {
                      bool StartIncl, std::uint16_t EndFields, std::uint16_t EndLen, const std::uint8_t* EndKey,
                      bool EndIncl) override;
   DBIResult ResetRange() override;
+  DBIResult Reopen() override;
   DBIResult SwitchToIndex(const std::string& Name, const std::string& Tag, std::uint16_t Number, bool KeepCurrent) override;
   DBIResult SetToKey(std::uint32_t Cond, bool KeyIsKey, std::uint16_t FieldCount, std::uint16_t PartialLength,
                      const std::uint8_t* Key) override;
@@ -129,6 +130,7 @@ class TQNClientTable : public TBaseTable {
   std::uint32_t FIndexNumber;
   std::int32_t FServerId = -1;
   bool FRangeSet = false;
+  std::vector<std::uint8_t> FRangeRequest;  // the range request that set the range in force
   std::array<std::uint8_t, 1024> FLastKey{};
   // BLOBs opened for reading only: freeing them is only the end of the read, sent to nobody.
   std::vector<std::uint32_t> FReadOnlyBlobs;

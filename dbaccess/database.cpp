@@ -347,7 +347,9 @@ DBIResult TQNClientDatabase::BuildTable(const std::string& Name, bool Overwrite,
 
 DBIResult TQNClientDatabase::FetchDictionary(const std::string& Table, bool AskServer,
                                              dbengine::TqnDataDictionary& Dictionary) {
-  std::string name = Table.substr(0, 31);
+  // A table name the request cannot hold is refused: cut, it would name another table.
+  if (!TableNameFits(Table)) return SetResult(DBIERR_INVALIDTABLENAME);
+  const std::string& name = Table;
   if (!AskServer) {
     TBaseTable* c = nullptr;
     if (FindOpenCursor(name, c) == DBIERR_NONE) {

@@ -624,6 +624,8 @@ DBIResult DbiTimeStampDecode(double TimeStamp, std::int32_t& Date, std::int32_t&
   Date = 0;
   Time = 0;
   if (!std::isfinite(TimeStamp) || TimeStamp < 0 || TimeStamp / 86400000.0 > 2147483647.0) return DBIERR_INVALIDPARAM;
+  // A stamp a hair below a whole millisecond is that millisecond, not the one before.
+  TimeStamp = std::round(TimeStamp);
   double date = std::trunc(TimeStamp / 86400000.0);
   Date = static_cast<std::int32_t>(date);
   Time = static_cast<std::int32_t>(std::trunc(TimeStamp - date * 86400000.0));

@@ -189,9 +189,11 @@ int EngineToInterfaceValue(int EngineType, std::int32_t EngineLength, const std:
       return fcDone;
     }
     case 17: {
+      // The stored day count with its fraction holds a whole number of milliseconds, which
+      // the multiplication may miss by a hair either way: it is given back whole.
       double v = Load<double>(Source);
       if (!std::isfinite(v)) return fcInvalid;
-      Store<double>(Dest, v * kMsPerDay);
+      Store<double>(Dest, std::round(v * kMsPerDay));
       return fcDone;
     }
     case 18: case 20: case 21: case 22: case 23: case 24: return fcDone;
@@ -268,7 +270,9 @@ int InterfaceToEngineValue(int EngineType, std::int32_t EngineLength, const std:
     }
     case 17: {
       double stamp = Load<double>(Source);
-      if (!std::isfinite(stamp) || stamp < kMsPerDay) return fcInvalid;
+      if (!std::isfinite(stamp)) return fcInvalid;
+      stamp = std::round(stamp);
+      if (stamp < kMsPerDay) return fcInvalid;
       double date = std::trunc(stamp / kMsPerDay);
       double time = std::trunc(stamp - date * kMsPerDay);
       int m = 0, d = 0, y = 0;

@@ -27,7 +27,6 @@ TFilterListItem::TFilterListItem(TBaseTable* Cursor, TTitanCollection* Owner, st
       FClientData(ClientData),
       FPriority(Priority),
       FCanAbort(CanAbort),
-      FCallerExpr(Expr),
       FCallback(Callback) {
   if (Expr) {
     std::uint16_t size;
@@ -43,7 +42,8 @@ void TFilterListItem::FillInfo(std::uint16_t FilterId, FILTERInfo& Info) const {
   Info.iPriority = FPriority;
   Info.bCanAbort = FCanAbort ? 1 : 0;
   Info.pfFilter = reinterpret_cast<std::uintptr_t>(FCallback);
-  Info.pCanExpr = FCallerExpr;
+  // The filter's own copy: the caller may have freed the block it handed over.
+  Info.pCanExpr = FExpr.empty() ? nullptr : FExpr.data();
   Info.bActive = FActive ? 1 : 0;
 }
 
@@ -232,6 +232,13 @@ std::string TFilterListItem::ValueAsText(const TFilterValue& V) {
       std::memcpy(&v, bytes, 4);
       return Format("%10.10d", {static_cast<int>(v)});
     }
+    case fldUINT16:
+    case fldUINT32: {
+      // Unsigned numbers are written like their signed neighbours, never as empty text.
+      double v = 0;
+      NumberOf(V, v);
+      return Format(V.Type == fldUINT16 ? "%5.5d" : "%10.10d", {static_cast<std::int64_t>(v)});
+    }
     case fldFLOAT: {
       double v;
       std::memcpy(&v, bytes, 8);
@@ -249,8 +256,44 @@ std::string TFilterListItem::ValueAsText(const TFilterValue& V) {
   }
 }
 
+bool TFilterListItem::NumberOf(const TFilterValue& V, double& Number) {
+  const std::uint8_t* bytes = V.Data();
+  const std::size_t length = std::min<std::size_t>(V.Length, V.Capacity());
+  switch (V.Type) {
+    case fldINT16:
+    case fldUINT16: {
+      // A one-byte field (an 8-bit integer or byte of the engine) is presented as 16 bits.
+      if (length == 1) {
+        Number = V.Type == fldINT16 ? static_cast<std::int8_t>(bytes[0]) : bytes[0];
+        return true;
+      }
+      if (length < 2) return false;
+      std::uint16_t raw;
+      std::memcpy(&raw, bytes, 2);
+      Number = V.Type == fldINT16 ? static_cast<std::int16_t>(raw) : raw;
+      return true;
+    }
+    case fldINT32:
+    case fldUINT32: {
+      if (length < 4) return false;
+      std::uint32_t raw;
+      std::memcpy(&raw, bytes, 4);
+      Number = V.Type == fldINT32 ? static_cast<std::int32_t>(raw) : raw;
+      return true;
+    }
+    case fldFLOAT: {
+      if (length < 8) return false;
+      std::memcpy(&Number, bytes, 8);
+      return !std::isnan(Number);
+    }
+    default: return false;
+  }
+}
+
 int TFilterListItem::CompareValues(const TFilterValue& A, const TFilterValue& B, std::uint16_t PartialLength,
                                    bool CaseInsensitive) {
+  // Numbers of different widths or kinds compare as the numbers they are.
+  if (double a = 0, b = 0; A.Type != B.Type && NumberOf(A, a) && NumberOf(B, b)) return a < b ? -1 : (a > b ? 1 : 0);
   if (A.Type != B.Type) {
     std::string a = ValueAsText(A).substr(0, 255), b = ValueAsText(B).substr(0, 255);
     if (CaseInsensitive) {

@@ -65,6 +65,8 @@ class TFilterListItem : public TBapiListItem {
   // Compares two values; partial length 0 compares the first value's length.
   int CompareValues(const TFilterValue& A, const TFilterValue& B, std::uint16_t PartialLength, bool CaseInsensitive);
   static std::string ValueAsText(const TFilterValue& V);
+  // The value of a number type (16- and 32-bit, signed and unsigned, float); false for others.
+  static bool NumberOf(const TFilterValue& V, double& Number);
 
  private:
   std::uint16_t Word(std::size_t At) const;
@@ -77,7 +79,6 @@ class TFilterListItem : public TBapiListItem {
   std::uint16_t FPriority;
   bool FCanAbort;
   std::vector<std::uint8_t> FExpr;
-  const std::uint8_t* FCallerExpr;
   pfDBIFilter FCallback;
   bool FActive = false;
   std::uint8_t* FRecord = nullptr;

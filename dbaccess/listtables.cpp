@@ -244,7 +244,7 @@ DBIResult TQNClientDictListTable::Open() {
   FState = csOpened;
   auto* db = dynamic_cast<TQNClientDatabase*>(Parent());
   if (!db) return SetResult(DBIERR_INVALIDHNDL);
-  return SetResult(db->FetchDictionary(TableBaseName(FTable), true, *FDict));
+  return SetResult(db->FetchDictionary(FTable, true, *FDict));
 }
 
 DBIResult TQNClientDictListTable::GetNextRecord(std::uint32_t, std::uint8_t* Record) {

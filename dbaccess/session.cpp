@@ -353,21 +353,19 @@ void TQNClientSession::Connect() {
         if (std::shared_ptr<TLoginPrompt> p = LoginPrompt(); p && p->PickServer(names, chosen)) server = chosen;
       }
     }
-    if (!defaults.UserName.empty()) {
-      SetResult(FComms->AttachToServer(server, defaults.UserName, defaults.Password));
-    } else {
-      std::string user, password;
-      DBIResult r = FComms->AttachToServer(server, user, password);
-      int attempts = 0;
-      while (r == DBIERR_INVALIDPASSWORD && attempts < defaults.LoginAttempts) {
-        // Held for the question: the dialog may replace the installed prompt while it runs.
-        std::shared_ptr<TLoginPrompt> p = LoginPrompt();
-        if (!p || !p->Login(server, user, password)) break;
-        ++attempts;
-        r = FComms->AttachToServer(server, user, password);
-      }
-      SetResult(r);
+    // The default user is tried first; a server that does not know it (a secure server knows
+    // its own users only) is asked again with the login dialog's answers.
+    std::string user = defaults.UserName, password = defaults.Password;
+    DBIResult r = FComms->AttachToServer(server, user, password);
+    int attempts = 0;
+    while (r == DBIERR_INVALIDPASSWORD && attempts < defaults.LoginAttempts) {
+      // Held for the question: the dialog may replace the installed prompt while it runs.
+      std::shared_ptr<TLoginPrompt> p = LoginPrompt();
+      if (!p || !p->Login(server, user, password)) break;
+      ++attempts;
+      r = FComms->AttachToServer(server, user, password);
     }
+    SetResult(r);
   }
   if (!Connected()) {
     std::string text = started ? GetEngineErrorText(Result()) : ClientString(csNetworkProtocolFailure);

@@ -216,5 +216,38 @@ TEST_F(TableNames, FoldersDifferingInCaseAreDescribedApart) {
   EXPECT_EQ(session->CachedDescriptionCount(), before + 1);
 }
 
+// The dictionary lists name their table as every table call does: a name longer than a table's
+// is refused, not cut to the name of another table whose dictionary would be served.
+TEST_F(TableNames, DictionaryListsRefuseANameLongerThanATablesName) {
+  const std::string name(31, 'T'), longer = name + "S";
+  ASSERT_EQ(Create(name.c_str(), false), DBIERR_NONE);
+  hDBICur list = 0;
+  ASSERT_EQ(DbiOpenFieldList(db, name.c_str(), nullptr, false, list), DBIERR_NONE);
+  EXPECT_EQ(DbiCloseCursor(list), DBIERR_NONE);
+  hDBICur table = 0;
+  ASSERT_EQ(DbiOpenTable(db, longer.c_str(), nullptr, nullptr, nullptr, 0, 0, 0, 0, false, nullptr, table),
+            DBIERR_INVALIDTABLENAME);
+  EXPECT_EQ(DbiOpenFieldList(db, longer.c_str(), nullptr, false, list), DBIERR_INVALIDTABLENAME);
+  EXPECT_EQ(DbiOpenVchkList(db, longer.c_str(), nullptr, list), DBIERR_INVALIDTABLENAME);
+  EXPECT_EQ(Database()->OpenIndexList(longer, list), DBIERR_INVALIDTABLENAME);
+}
+
+// An alias keeps at most 219 characters of folder.  A relative folder short enough to send
+// but expanded by the server beyond that is refused when added, and so is such a new path.
+TEST_F(TableNames, AnAliasWhoseFolderExpandsPastItsRoomIsRefused) {
+  std::string relative;
+  while (folder.string().size() + 1 + relative.size() <= 219) relative += std::string(40, 'd') + "/";
+  ASSERT_LE(relative.size(), 219u);
+  std::filesystem::create_directories(folder / relative);
+  const std::filesystem::path before = std::filesystem::current_path();
+  std::filesystem::current_path(folder);
+  TBaseSession* session = Database()->Session();
+  const DBIResult added = session->AddAlias("Deep", "", "PATH:" + relative);
+  std::filesystem::current_path(before);
+  EXPECT_EQ(added, DBIERR_INVALIDDIR);
+  hDBIDb deep = 0;
+  EXPECT_EQ(DbiOpenDatabase("Deep", nullptr, 0, 0, nullptr, 0, nullptr, nullptr, deep), DBIERR_UNKNOWNDB);
+}
+
 }  // namespace
 }  // namespace tw::dbaccess::test

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 
 #include "dbaccess/database.h"
@@ -118,6 +119,33 @@ TEST_F(EmbeddedStart, TheAliasScriptOfThisStartWinsOverTheSavedAlias) {
   BuildProbe(aliased);
   EXPECT_TRUE(std::filesystem::exists(folder / "Probe.QND"));
   EXPECT_FALSE(std::filesystem::exists(old / "Probe.QND"));
+}
+
+// With USELOGIN=1 the server knows only its own user: the session's default user "admin" is
+// refused, and the login dialog is asked until its answer gets in (at most three times).
+TEST_F(EmbeddedStart, ASecureServerRefusesTheDefaultUserAndTheLoginDialogIsAsked) {
+  const auto options = folder / "server.cfg";
+  WriteFile(options, "USELOGIN=1\r\n");
+  auto prompt = std::make_shared<ScriptedPrompt>();
+  prompt->user = "QNSYS";
+  prompt->password = "BrindleCap";
+  SetLoginPrompt(prompt);
+  Start(options.string());
+  EXPECT_EQ(prompt->logins, 1);
+  EXPECT_TRUE(Boxes.empty()) << Boxes[0].Text;
+  DbiExit();
+
+  // Wrong answers: three questions, then the session reports the refusal.
+  prompt->user = "guest";
+  prompt->logins = 0;
+  RegisterEmbeddedServer(folder.string(), options.string());
+  ASSERT_EQ(DbiInit(nullptr), DBIERR_NONE);
+  EXPECT_EQ(prompt->logins, 3);
+  ASSERT_EQ(Boxes.size(), 1u);
+  EXPECT_EQ(Boxes[0].Text, "Unknown user name or password.");
+  const std::string path = folder.string() + "/";
+  EXPECT_EQ(DbiOpenDatabase(path.c_str(), nullptr, dbiREADWRITE, dbiOPENSHARED, nullptr, 0, nullptr, nullptr, db),
+            DBIERR_INVALIDHNDL);
 }
 
 }  // namespace

@@ -14,9 +14,11 @@
 #include "dbaccess/database.h"
 #include "dbaccess/embedded.h"
 #include "dbaccess/session.h"
+#include "dbengine/base/errors.h"
 #include "dbengine/base/serverlog.h"
 #include "dbengine/storage/data_dictionary.h"
 #include "embeddedsupport.h"
+#include "filterexpr.h"
 
 namespace tw::dbaccess::test {
 namespace {
@@ -188,6 +190,134 @@ TEST_F(EmbeddedTable, FiltersRunOverServerRecords) {
   EXPECT_EQ(Walk(), (std::vector<std::string>{"Ada", "Cyd", "Dag"}));
   EXPECT_EQ(DbiDropFilter(cur, f), DBIERR_NONE);
   EXPECT_EQ(Walk().size(), 4u);
+}
+
+// A filter comparing the 16-bit field with numbers of other widths and kinds compares numbers.
+TEST_F(EmbeddedTable, FiltersCompareNumbersOfEveryWidthAsNumbers) {
+  auto walkWith = [&](std::uint32_t Op, std::uint16_t Type, const void* Value, std::uint16_t Size) {
+    ExprBuilder b;
+    std::vector<std::uint8_t> expr = b.Block(b.Binary(Op, b.Field("Nr"), b.Const(Type, Value, Size)));
+    hDBIFilter f = 0;
+    EXPECT_EQ(DbiAddFilter(cur, 0, 0, false, expr.data(), nullptr, f), DBIERR_NONE);
+    DbiActivateFilter(cur, f);
+    std::vector<std::string> names = Walk();
+    DbiDropFilter(cur, f);
+    return names;
+  };
+  const std::int32_t twenty = 20, big = 100000;
+  const std::uint16_t thirty = 30;
+  const std::uint32_t forty = 40;
+  const double twentyFive = 25.0;
+  EXPECT_EQ(walkWith(canEQ, fldINT32, &twenty, 4), std::vector<std::string>{"Ben"});
+  EXPECT_EQ(walkWith(canLT, fldINT32, &big, 4).size(), 4u);
+  EXPECT_EQ(walkWith(canEQ, fldUINT16, &thirty, 2), std::vector<std::string>{"Cyd"});
+  EXPECT_EQ(walkWith(canGE, fldUINT32, &forty, 4), std::vector<std::string>{"Dag"});
+  EXPECT_EQ(walkWith(canLT, fldFLOAT, &twentyFive, 8), (std::vector<std::string>{"Ada", "Ben"}));
+}
+
+// The filter's description hands back the filter's own expression: the caller's block may be
+// gone by then.
+TEST_F(EmbeddedTable, FilterInformationHoldsTheFiltersOwnExpression) {
+  hDBIFilter f = 0;
+  std::vector<std::uint8_t> kept;
+  {
+    const std::int16_t twenty = 20;
+    ExprBuilder b;
+    std::vector<std::uint8_t> expr = b.Block(b.Binary(canEQ, b.Field("Nr"), b.Const(fldINT16, &twenty, 2)));
+    kept = expr;
+    ASSERT_EQ(DbiAddFilter(cur, 0, 0, false, expr.data(), nullptr, f), DBIERR_NONE);
+  }
+  FILTERInfo info;
+  ASSERT_EQ(TBapiListItem::Resolve<TBaseTable>(cur)->GetFilterInfo(f, 1, info), DBIERR_NONE);
+  ASSERT_NE(info.pCanExpr, nullptr);
+  EXPECT_EQ(std::vector<std::uint8_t>(static_cast<const std::uint8_t*>(info.pCanExpr),
+                                      static_cast<const std::uint8_t*>(info.pCanExpr) + kept.size()),
+            kept);
+}
+
+// Emptying through a shared cursor leaves it as it was: its range in force on the server, and
+// shared, whether the table could be had on its own or not.
+TEST_F(EmbeddedTable, EmptyingThroughASharedCursorKeepsItsRangeAndItsShareMode) {
+  std::vector<std::uint8_t> low(record.size()), high(record.size());
+  const std::int16_t twenty = 20, thirty = 30;
+  DbiInitRecord(cur, low.data());
+  Put(cur, low.data(), 3, &twenty);
+  DbiInitRecord(cur, high.data());
+  Put(cur, high.data(), 3, &thirty);
+  ASSERT_EQ(DbiSetRange(cur, false, 0, 0, low.data(), true, 0, 0, high.data(), true), DBIERR_NONE);
+  ASSERT_EQ(Walk(), (std::vector<std::string>{"Ben", "Cyd"}));
+
+  ASSERT_EQ(DbiEmptyTable(db, cur, "Persons", nullptr), DBIERR_NONE);
+  EXPECT_TRUE(Walk().empty());
+  const char* names[4] = {"Ada", "Ben", "Cyd", "Dag"};
+  for (std::int16_t i = 0; i < 4; ++i) {
+    DbiInitRecord(cur, record.data());
+    Put(cur, record.data(), 1, names[i]);
+    const std::int16_t nr = static_cast<std::int16_t>(10 * (i + 1));
+    Put(cur, record.data(), 3, &nr);
+    ASSERT_EQ(DbiInsertRecord(cur, dbiNOLOCK, record.data()), DBIERR_NONE);
+  }
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"Ben", "Cyd"}));
+
+  // Shared again: a second cursor opens beside it, and then the table cannot be emptied.
+  hDBICur other = 0;
+  ASSERT_EQ(DbiOpenTable(db, "Persons", nullptr, "ByNr", nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0, false, nullptr,
+                         other),
+            DBIERR_NONE);
+  EXPECT_EQ(DbiEmptyTable(db, cur, "Persons", nullptr), dbengine::qnresNeedExclusive);
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"Ben", "Cyd"}));
+  std::uint32_t count = 0;
+  EXPECT_EQ(TBapiListItem::Resolve<TBaseTable>(other)->GetRecordCount(count), DBIERR_NONE);
+  EXPECT_EQ(count, 4u);
+  EXPECT_EQ(DbiCloseCursor(other), DBIERR_NONE);
+}
+
+// A date-time reads back as it was written, to the millisecond, and a record posted again
+// with what was read stores the same value.
+TEST_F(EmbeddedServer, DateTimesReadBackToTheMillisecond) {
+  hDBIDb db = 0;
+  OpenFolder(db);
+  dbengine::TqnDataDictionary dict(4096);
+  dict.AddField("At", "", dbengine::qftDateTime, 0, 0, true);
+  ASSERT_EQ(TBapiListItem::Resolve<TQNClientDatabase>(db)->BuildTable("Moments", true, dict), DBIERR_NONE);
+  hDBICur cur = 0;
+  ASSERT_EQ(DbiOpenTable(db, "Moments", nullptr, nullptr, nullptr, 0, dbiREADWRITE, dbiOPENSHARED, 0, false, nullptr,
+                         cur),
+            DBIERR_NONE);
+  CURProps props;
+  DbiGetCursorProps(cur, props);
+  std::vector<std::uint8_t> record(props.iRecBufSize);
+  std::int32_t day = 0;
+  ASSERT_EQ(DbiDateEncode(7, 5, 2024, day), DBIERR_NONE);
+  std::vector<double> written;
+  for (int second = 0; second < 20; ++second) {
+    // Every second from 10:00:00 on: a time stamp counts the day's milliseconds after the date's.
+    const double stamp = static_cast<double>(day) * 86400000.0 + 36000000.0 + second * 1000.0;
+    written.push_back(stamp);
+    DbiInitRecord(cur, record.data());
+    Put(cur, record.data(), 1, &stamp);
+    ASSERT_EQ(DbiInsertRecord(cur, dbiNOLOCK, record.data()), DBIERR_NONE);
+  }
+  auto readAll = [&] {
+    std::vector<double> read;
+    DbiSetToBegin(cur);
+    while (DbiGetNextRecord(cur, dbiNOLOCK, record.data(), nullptr) == DBIERR_NONE) {
+      double stamp = 0;
+      bool blank = true;
+      EXPECT_EQ(DbiGetField(cur, 1, record.data(), reinterpret_cast<std::uint8_t*>(&stamp), blank), DBIERR_NONE);
+      std::int32_t d = 0, t = 0;
+      DbiTimeStampDecode(stamp, d, t);
+      EXPECT_EQ(d, day);
+      read.push_back(stamp);
+      // Posted again as read.
+      Put(cur, record.data(), 1, &stamp);
+      EXPECT_EQ(DbiModifyRecord(cur, record.data(), true), DBIERR_NONE);
+    }
+    return read;
+  };
+  EXPECT_EQ(readAll(), written);
+  EXPECT_EQ(readAll(), written);
+  DbiCloseCursor(cur);
 }
 
 TEST_F(EmbeddedTable, InvalidDatesAreRefusedAndLeaveTheFieldAlone) {

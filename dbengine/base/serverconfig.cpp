@@ -170,6 +170,9 @@ TqnServerConfiguration::~TqnServerConfiguration() {
 bool TqnServerConfiguration::AddAlias(std::string_view Alias, std::string_view Path) {
   TqnPadLockGuard g(FPadLock);
   if (FAliasList->Exists(Alias)) return false;
+  // An alias keeps at most 219 characters of folder: one that expands to more is refused, as
+  // a longer folder cut would name another.
+  if (QNExpandUNCFileName(Path).size() > kQnMaxPath) return false;
   return FAliasList->Insert(new TqnAliasItem(Alias, Path));
 }
 

@@ -195,7 +195,8 @@ class TqnServerConfiguration : public TqnObject {
   TqnKeyProcList& KeyProcList() { return *FKeyProcList; }
   TqnUserList& UserList() { return *FUserList; }
 
-  // A duplicate (in any letter case) is not added; the result tells whether it was.
+  // A duplicate (in any letter case) is not added, nor a folder that expands to more than 219
+  // characters; the result tells whether it was.
   bool AddAlias(std::string_view Alias, std::string_view Path);
   bool AddUser(std::string_view UserID, std::string_view LastName, std::uint8_t Rights, std::uint32_t PwdHash,
                std::string_view FirstName);

@@ -1,5 +1,6 @@
 #include "dbengine/server/request_owner.h"
 
+#include <cstdint>
 #include <span>
 
 #include "dbengine/server/server_engine_impl.h"
@@ -9,9 +10,13 @@ namespace {
 
 enum class Kind { Session, Database, Cursor, OptionalCursor, Transaction, Rebuild };
 
+constexpr std::size_t kNoField = SIZE_MAX;
+
 struct Field {
   std::size_t Offset;
   Kind What;
+  // A field that is not looked at when the id at this offset is nonzero (kNoField: always).
+  std::size_t SkippedBy = kNoField;
 };
 
 // The ids a request carries, by the low 16 bits of its message id.
@@ -21,7 +26,9 @@ std::span<const Field> FieldsOf(std::uint32_t Id) {
   static constexpr Field kSession[] = {{0, Kind::Session}};
   static constexpr Field kTransaction[] = {{0, Kind::Transaction}};
   static constexpr Field kRebuild[] = {{0, Kind::Rebuild}};
-  static constexpr Field kDbAndCursor[] = {{0, Kind::Database}, {4, Kind::OptionalCursor}};
+  // With a cursor the request works on the cursor's database and table, whatever the database
+  // id says: only the cursor is the caller's to name.
+  static constexpr Field kDbOrCursor[] = {{0, Kind::Database, 4}, {4, Kind::OptionalCursor}};
   static constexpr Field kTwoCursors[] = {{0, Kind::Cursor}, {4, Kind::Cursor}};
   auto list = [](const auto& A) { return std::span<const Field>(A); };
   switch (Id) {
@@ -30,7 +37,7 @@ std::span<const Field> FieldsOf(std::uint32_t Id) {
     case qnmGetTableDictionary: case qnmBuildTable: case qnmDeleteTable: case qnmRenameTable:
       return list(kDb);
     case qnmEmptyTable: case qnmAddIndex: case qnmDropIndex:
-      return list(kDbAndCursor);
+      return list(kDbOrCursor);
     case qnmSessionClose: case qnmSessionSetCurrent:
       return list(kSession);
     case qnmEndTransaction:
@@ -101,6 +108,8 @@ DBIResult QNCheckRequestOwner(TqnServerEngine& Engine, const TqnServerRequest& R
   TqnPadLockGuard guard(Engine.RequestLock());
   for (const Field& f : fields) {
     if (Request.Data == nullptr || Request.Length < f.Offset + 4) return qnresSuccess;
+    if (f.SkippedBy != kNoField && Request.Length >= f.SkippedBy + 4 && QNGetU32(Request.Data + f.SkippedBy) != 0)
+      continue;
     if (!Owns(Engine, client, f.What, QNGetU32(Request.Data + f.Offset))) return qnresInvalidHandle;
   }
   return qnresSuccess;

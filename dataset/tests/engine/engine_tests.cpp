@@ -1,6 +1,8 @@
 // The data-set classes over the real access layer and the server started inside this process:
 // the two tables of the program created in a fresh folder, filled, searched and walked.
 #include <map>
+#include <utility>
+#include <vector>
 
 #include "dbaccess/virteng.h"
 #include "dataset/tests/engine/realengine.h"
@@ -190,6 +192,44 @@ TEST_F(RealEngine, MissingTablesGiveTheAccessLayersText) {
     EXPECT_FALSE(e.Errors(0).Message.empty());
   }
   EXPECT_FALSE(t->Active());
+}
+
+// A date-time field reads back the moment written, to the millisecond, and a record posted
+// again unchanged keeps it.
+TEST_F(RealEngine, DateTimeFieldsReadBackTheMomentWritten) {
+  TTable* t = NewTable("Moments.QND");
+  t->FieldDefs().Add("At", TFieldType::ftDateTime, 0, true);
+  t->CreateTable();
+  t->Open();
+  // Moments compared as the day and millisecond of the day they stand for.
+  using Moment = std::pair<std::int32_t, std::int32_t>;
+  auto moment = [](TDateTime v) {
+    const TTimeStamp ts = DateTimeToTimeStamp(v);
+    return Moment{ts.Date, ts.Time};
+  };
+  std::vector<Moment> written;
+  for (int year : {1950, 1999, 2024})
+    for (int second = 0; second < 10; ++second) {
+      const TDateTime v = EncodeDate(year, 3, 14) + EncodeTime(10, 0, second, 0);
+      written.push_back(moment(v));
+      t->Append();
+      t->FieldByName("At")->SetAsDateTime(v);
+      t->Post();
+    }
+  auto readAll = [&] {
+    std::vector<Moment> read;
+    for (t->First(); !t->Eof(); t->Next()) {
+      const TDateTime v = t->FieldByName("At")->AsDateTime();
+      read.push_back(moment(v));
+      t->Edit();
+      t->FieldByName("At")->SetAsDateTime(v);
+      t->Post();
+    }
+    return read;
+  };
+  EXPECT_EQ(readAll(), written);
+  EXPECT_EQ(readAll(), written);
+  t->Close();
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ TEST(ServerConfiguration, StartsWithTheDocumentedSettings) {
   EXPECT_FALSE(g.IsSecure || g.AutoUp || g.AutoMini || g.DebugLog || g.UseEncrypt || g.ReadOnly);
 }
 
-TEST(ServerConfiguration, AliasesAreUniqueWithoutRegardToCaseAndCapped) {
+TEST(ServerConfiguration, AliasesAreUniqueWithoutRegardToCaseAndTheirFoldersFit) {
   TqnServerConfiguration c;
   EXPECT_TRUE(c.AddAlias("MyData", "/tmp"));
   EXPECT_FALSE(c.AddAlias("MYDATA", "/var"));
@@ -44,8 +44,10 @@ TEST(ServerConfiguration, AliasesAreUniqueWithoutRegardToCaseAndCapped) {
   EXPECT_EQ(c.AliasList().GetPath("mydata"), "/tmp");
   EXPECT_EQ(c.AliasList().GetPath("unknown"), "");
   EXPECT_EQ(c.AliasList().Items(0)->Alias(), "MyData");
-  c.AddAlias(std::string(40, 'A'), "/" + std::string(300, 'p'));
-  EXPECT_EQ(c.AliasList().GetPath(std::string(31, 'a')).size(), 219u);
+  // A folder longer than an alias keeps is refused, not cut to another folder.
+  EXPECT_FALSE(c.AddAlias(std::string(40, 'A'), "/" + std::string(219, 'p')));
+  EXPECT_TRUE(c.AddAlias(std::string(40, 'A'), "/" + std::string(218, 'p')));
+  EXPECT_EQ(c.AliasList().GetPath(std::string(31, 'a')), "/" + std::string(218, 'p'));
   c.AliasList().Delete("MYDATA");
   EXPECT_FALSE(c.AliasList().Exists("MyData"));
 }

@@ -5,6 +5,7 @@
 
 #include "dbengine/storage/tests/fork_alone.h"
 #include "dbengine//server/folder_claim.h"
+#include "dbengine/base/names.h"
 #include "dbengine/server/server_engine.h"
 #include "dbengine/storage/faulty_file_routines.h"
 #include "dbengine/storage/file_routines.h"
@@ -547,6 +548,12 @@ TEST_F(Engine, AliasListAndChangesRoundTrip) {
   ASSERT_EQ(engine->DatabaseAddAlias("A", folder.Path()), 0);
   EXPECT_EQ(engine->DatabaseChgAliasPath("B", folder.Path()), qnresUnknownDatabase);
   EXPECT_EQ(engine->DatabaseChgAliasPath("A", "/tmp"), 0);
+  // A folder that the server's expansion makes longer than an alias keeps is refused, on an
+  // add and on a change, rather than kept cut to another folder.
+  const std::string relative = std::string(100, 'r') + "/" + std::string(100, 's');
+  ASSERT_GT(QNExpandUNCFileName(relative).size(), kQnMaxPath);
+  EXPECT_EQ(engine->DatabaseChgAliasPath("A", relative), qnresInvalidDirectory);
+  EXPECT_EQ(engine->DatabaseAddAlias("C", relative), qnresInvalidDirectory);
   TMemoryStream s;
   ASSERT_EQ(engine->DatabaseAliasList(s), 0);
   ASSERT_EQ(s.Size(), 252);

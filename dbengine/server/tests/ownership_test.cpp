@@ -87,5 +87,35 @@ TEST_F(Ownership, ObjectsOfAnotherClientAreInvalidHandles) {
   EXPECT_EQ(AsOther(qnmDatabaseClose, Payload().U32(ownDb)).Result, 0);
 }
 
+// With a cursor, AddIndex, DropIndex and EmptyTable work on the cursor's table whatever the
+// database id says: 0, or a database of another client.  Only the cursor must be the caller's.
+TEST_F(Ownership, ACursorNamesTheTableWhateverTheDatabaseIdSays) {
+  ASSERT_EQ(Send(qnmCursorClose, Payload().U32(cursor)).Result, 0);
+  const SentReply o = Send(qnmOpenTable, Payload().U32(db).Name("Texts").Name("").U32(0).U8(1).U8(0));
+  ASSERT_EQ(o.Result, 0);
+  const std::uint32_t own = U32At(o.Data, 0);
+  ASSERT_EQ(AsOther(qnmAttachServer, Payload().Name("other").Name("")).Result, 0);
+  const SentReply d = AsOther(qnmDatabaseOpenNoAlias, Payload().Path(folder.Path()).U8(1).U8(1));
+  ASSERT_EQ(d.Result, 0);
+  const std::uint32_t otherDb = U32At(d.Data, 0);
+
+  std::vector<std::uint8_t> desc(179, 0);
+  desc[4] = 5;
+  std::memcpy(desc.data() + 5, "ByArc", 5);
+  QNPutI32(desc.data() + 108, 1);
+  QNPutI32(desc.data() + 112, 3);
+  desc[176] = 1;
+  desc[177] = 1;
+  EXPECT_EQ(Send(qnmAddIndex, Payload().U32(0).U32(own).Name("").Bytes(desc)).Result, 0);
+  engine->WaitForRebuilds();
+  EXPECT_EQ(Send(qnmDropIndex, Payload().U32(otherDb).U32(own).Name("").Name("ByArc").U32(0)).Result, 0);
+  EXPECT_EQ(Send(qnmEmptyTable, Payload().U32(0).U32(own).Name("")).Result, 0);
+  const SentReply count = Send(qnmGetTableRecCount, Payload().U32(own));
+  ASSERT_EQ(count.Result, 0);
+  EXPECT_EQ(U32At(count.Data, 0), 0u);
+  // Without a cursor the database id is still the caller's to name.
+  EXPECT_EQ(Send(qnmEmptyTable, Payload().U32(otherDb).U32(0).Name("Texts")).Result, qnresInvalidHandle);
+}
+
 }  // namespace
 }  // namespace tw::dbengine::testing
