@@ -13,6 +13,8 @@ class Ruler : public ToolsTest {
     Key(VK_HOME, false, true);
     res = E().Header().ResolutionX;
   }
+  // For tests that measure in inches (the ruler is made in centimetres).
+  void InInches() { ruler->SetUnits(PTRiRulerUnit::Inch); }
   PTParagraph P(int i) { return E().ParagraphByIndex(i); }
   int res = 96;
 };
@@ -27,6 +29,7 @@ TEST_F(Ruler, TheScaleStartsWhereTheEditorsTextStarts) {
 }
 
 TEST_F(Ruler, DraggingTheLeftMarkersBoxMovesBothIndentsOfTheParagraph) {
+  InInches();
   std::vector<int> whiles, ends;
   ruler->WhileSelection = [&](TObject*, int& typ, int& group, int& num, bool changing) {
     EXPECT_EQ(typ, 9);
@@ -54,6 +57,7 @@ TEST_F(Ruler, DraggingTheLeftMarkersBoxMovesBothIndentsOfTheParagraph) {
 }
 
 TEST_F(Ruler, TheLeftMarkersTriangleAndTheFirstLineMarkerMoveOneIndentEach) {
+  InInches();
   const TRect l = ruler->MarkerRect(rmLeft);
   const TPoint tip{(l.Left + l.Right - 1) / 2, l.Top + 1};
   DragRuler(tip, TPoint{tip.X + res / 2, tip.Y});
@@ -85,6 +89,7 @@ TEST_F(Ruler, ARightIndentDraggedPastTheLeftIndentIsRefused) {
 // window is wider: the right marker stands where the lines end, and a drag puts the edge of the
 // text where the marker is dropped.
 TEST_F(Ruler, TheRightMarkerStandsWhereTheWrappedLinesEnd) {
+  InInches();
   rt->SetWordWrap(true);
   Type(" and many more words that run on and wrap at the right edge of the text again and again");
   Key(VK_HOME, false, true);
@@ -124,6 +129,7 @@ TEST_F(Ruler, TheRightMarkerStandsWhereTheWrappedLinesEnd) {
 }
 
 TEST_F(Ruler, ClicksInTheScaleAddATabAndCycleItsKind) {
+  InInches();
   const int x = ruler->TwipsToX(2880);
   ClickRuler(x);
   const TTabSet tabs = P(0)->Tabs;
@@ -148,6 +154,34 @@ TEST_F(Ruler, ClicksInTheScaleAddATabAndCycleItsKind) {
   int second = 0;
   while (!((more >> second) & 1u)) ++second;
   EXPECT_EQ(h.TabKinds[static_cast<std::size_t>(second)], TTabKind::tkCenter);
+}
+
+// The component's ruler as it is made: in centimetres.
+class RulerUnits : public Ruler {};
+
+TEST_F(RulerUnits, ClickedTabsAndDraggedIndentsFollowTheRulersUnit) {
+  // A click at 2 cm sets a tab on the centimetre grid, not on the inch grid (2.03 cm).
+  const TTextHeader& h = E().Header();
+  EXPECT_FALSE(h.Layout.Inch);
+  auto clicked = [&](int twips) {
+    const TTabSet before = P(0)->Tabs;
+    ClickRuler(ruler->TwipsToX(twips));
+    const TTabSet added = P(0)->Tabs & ~before;
+    int slot = 0;
+    while (slot < MaxTabs && !((added >> slot) & 1u)) ++slot;
+    return slot < MaxTabs ? h.TabPos[static_cast<std::size_t>(slot)] : -1;
+  };
+  EXPECT_EQ(clicked(1134), 1128);  // 8 steps of a quarter centimetre
+  const TRect l = ruler->MarkerRect(rmLeft);
+  const TPoint box{(l.Left + l.Right - 1) / 2, l.Bottom - 2};
+  DragRuler(box, TPoint{ruler->TwipsToX(1134), box.Y});
+  EXPECT_EQ(P(0)->LeftIndent, 1128);
+  // In inches the grid is an inch's tenth; the reset of the ruler keeps its unit.
+  ruler->SetUnits(PTRiRulerUnit::Inch);
+  EXPECT_TRUE(h.Layout.Inch);
+  EXPECT_EQ(clicked(2880 + 1134), 4032);
+  ruler->Reset();
+  EXPECT_TRUE(h.Layout.Inch);
 }
 
 TEST_F(Ruler, PaintingShowsTheScaleTheTabsAndTheMarkers) {
