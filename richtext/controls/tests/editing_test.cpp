@@ -354,78 +354,47 @@ TEST_F(Editing, ReturnIsRefusedEverywhereInAProtectedParagraph) {
   Type("abc\rnext");
   rt->SetProtectedProp(TProtectProps{TProtectProp::ppParProtected});
   E().FirstPar->Flags |= pfProtected;
-  std::vector<std::string> touched;
-  rt->OnProtectedChange = [&](TObject*, const std::string& text, int) { touched.push_back(text); };
-  // At its end, inside it, at its start (the document's start), and Ctrl+Return at its end.
-  for (int at : {3, 1, 0}) {
+  int touched = 0;
+  rt->OnProtectedChange = [&](TObject*, const std::string&, int) { ++touched; };
+  for (int at : {3, 1, 0}) {  // its end, inside it, the document's start
     rt->SetCursorPosition(at, 0, 0, 0);
     Type("\r");
-    EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"abc", "next"})) << at;
   }
   rt->SetCursorPosition(3, 0, 0, 0);
   Key(VK_RETURN, false, true);
   EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"abc", "next"}));
-  EXPECT_EQ(touched.size(), 4u);
-  // The paragraph after it still splits.
-  rt->SetCursorPosition(8, 0, 0, 0);
-  Type("\r");
-  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"abc", "next", ""}));
+  EXPECT_EQ(touched, 4);
 }
 
 TEST_F(Editing, ReturnBeforeAFirstTableRowPutsAPlainParagraphBeforeTheRow) {
   TStringStream rtf("{\\rtf1\\trowd\\cellx2000\\cellx4000\\intbl a\\cell b\\cell\\row\\pard end}");
   rt->LoadFromStream(rtf);
   rt->Reformat();
-  auto geometry = [this](int i) {
-    PTParagraph p = E().ParagraphByIndex(i);
-    return std::vector<int>{p->Flags, p->CellStart, p->CellWidth, p->CellFlags};
-  };
-  const std::vector<int> a = geometry(0), b = geometry(1);
-  ASSERT_TRUE(a[0] & pfTableCell);
-  ASSERT_GT(a[2], 0);
   const std::string saved = E().AsRtf();
   rt->SetCursorPosition(0, 0, 0, 0);
   Type("\r");
   ASSERT_EQ(Paragraphs(), (std::vector<std::string>{"", "a", "b", "end"}));
-  EXPECT_EQ(geometry(0), (std::vector<int>{0, 0, 0, 0}));
-  EXPECT_EQ(geometry(1), a);
-  EXPECT_EQ(geometry(2), b);
+  EXPECT_FALSE(E().FirstPar->IsCell());
   EXPECT_EQ(E().CursorPar, E().ParagraphByIndex(1));
-  EXPECT_EQ(E().CursorOffset, 0);
-  // Saved, the row has the cells it had.
-  const std::string after = E().AsRtf();
-  for (const char* cell : {"\\cellx2000", "\\cellx4000"}) {
-    EXPECT_EQ(saved.find(cell) != std::string::npos, after.find(cell) != std::string::npos) << cell;
-  }
+  const std::string after = E().AsRtf();  // the row as it was
   EXPECT_EQ(saved.substr(saved.find("\\trowd")), after.substr(after.find("\\trowd")));
 }
 
 TEST_F(Editing, EditsNearTheLineLengthLimitGoOnInAFurtherLine) {
-  // Program input without layout leaves lines close to the limit of 10000 characters.
-  const std::string longText(9980, 'x');
-  rt->InputString(longText);
+  // Program input without layout leaves a line close to the limit of 10000 characters.
+  const std::string x(9980, 'x');
+  rt->InputString(x);
   rt->SetCursorPosition(5, 0, 0, 0);
   rt->InputString("\r");
-  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{longText.substr(0, 5), longText.substr(5)}));
-  // Backspace joins the two paragraphs back into one of 9980 characters, and joins again with a
-  // paragraph that makes the text longer than a line holds.
-  rt->InputString("\b");
-  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{longText}));
-  rt->Clear();
-  rt->InputString(std::string(6000, 'a') + "\r" + std::string(6000, 'b'));
-  rt->SetCursorPosition(6001, 0, 0, 0);
-  rt->InputString("\b");
-  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{std::string(6000, 'a') + std::string(6000, 'b')}));
-  // Pasted paragraphs go in near the start of a long line.
-  rt->Clear();
-  rt->InputString(longText);
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{x.substr(0, 5), x.substr(5)}));
+  rt->InputString("\b");  // joins 5 and 9975 characters
   rt->SetCursorPosition(5, 0, 0, 0);
   ASSERT_TRUE(OpenClipboard(0));
   EmptyClipboard();
   SetClipboardData(CF_TEXT, "one\r\ntwo");
   CloseClipboard();
   rt->PasteFromClipboard();
-  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"xxxxxone", "two" + longText.substr(5)}));
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"xxxxxone", "two" + x.substr(5)}));
 }
 
 TEST_F(Editing, PageBreakKeyTogglesTheMarkAtAParagraphStartAndSplitsElsewhere) {
@@ -929,36 +898,18 @@ TEST_F(PicturePaste, APictureTheTextRefusesChangesNothing) {
   second.SetSize(30, 40);
   Type("a");
   ASSERT_TRUE(rt->InsertPicture(&first));
-  ASSERT_EQ(E().ParagraphText(0), "a\x01");
-  const TAttr before = E().FirstPar->FirstLine->Attrs[1];
-  TRiObject* o = E().ObjectOf(1, before.Tag);
-  ASSERT_NE(o, nullptr);
-  const int width = o->Width, height = o->Height;
-  auto unchanged = [&](const char* how) {
-    EXPECT_EQ(E().ParagraphText(0), "a\x01") << how;
-    const TAttr now = E().FirstPar->FirstLine->Attrs[1];
-    EXPECT_EQ(now.Tag, before.Tag) << how;
-    EXPECT_EQ(now.Width, before.Width) << how;
-    EXPECT_EQ(now.Height, before.Height) << how;
-    EXPECT_EQ(o->Width, width) << how;
-    EXPECT_EQ(o->Height, height) << how;
-    EXPECT_EQ(o->Graphic->Width(), 8) << how;
-    EXPECT_EQ(E().Objects().size(), 1u) << how;
-  };
-  // A protected paragraph refuses a picture inserted by the program and one pasted by the user.
+  const std::string before = E().AsRtf();
   rt->SetProtectedProp(TProtectProps{TProtectProp::ppParProtected});
   E().FirstPar->Flags |= pfProtected;
   EXPECT_FALSE(rt->InsertPicture(&second));
-  unchanged("inserted");
   ASSERT_TRUE(CopyPictureToClipboard(second));
   Type("\x16");
-  unchanged("pasted");
-  // So does a table cell marked full.
-  E().FirstPar->Flags &= static_cast<std::uint8_t>(~pfProtected);
-  E().FirstPar->Flags |= pfTableCell;
+  E().FirstPar->Flags = pfTableCell;  // a cell that takes no more characters
   E().FirstPar->CellFlags = 0xF0;
   EXPECT_FALSE(rt->InsertPicture(&second));
-  unchanged("full cell");
+  E().FirstPar->Flags = 0;
+  EXPECT_EQ(E().AsRtf(), before);  // the earlier picture as it was
+  EXPECT_EQ(E().Objects().size(), 1u);
 }
 
 TEST_F(PicturePaste, OnlyABitmapBecomesTheBackgroundAndItIsPaintedBehindTheText) {

@@ -160,28 +160,17 @@ TEST_F(Ruler, ClicksInTheScaleAddATabAndCycleItsKind) {
 class RulerUnits : public Ruler {};
 
 TEST_F(RulerUnits, ClickedTabsAndDraggedIndentsFollowTheRulersUnit) {
-  // A click at 2 cm sets a tab on the centimetre grid, not on the inch grid (2.03 cm).
-  const TTextHeader& h = E().Header();
-  EXPECT_FALSE(h.Layout.Inch);
-  auto clicked = [&](int twips) {
-    const TTabSet before = P(0)->Tabs;
-    ClickRuler(ruler->TwipsToX(twips));
-    const TTabSet added = P(0)->Tabs & ~before;
-    int slot = 0;
-    while (slot < MaxTabs && !((added >> slot) & 1u)) ++slot;
-    return slot < MaxTabs ? h.TabPos[static_cast<std::size_t>(slot)] : -1;
-  };
-  EXPECT_EQ(clicked(1134), 1128);  // 8 steps of a quarter centimetre
+  // At 2 cm (1134 twips): the centimetre grid gives 1128, the inch grid 1152 (2.03 cm).
+  ClickRuler(ruler->TwipsToX(1134));
+  EXPECT_EQ(E().Header().TabPos[static_cast<std::size_t>(__builtin_ctzll(P(0)->Tabs))], 1128);
   const TRect l = ruler->MarkerRect(rmLeft);
-  const TPoint box{(l.Left + l.Right - 1) / 2, l.Bottom - 2};
-  DragRuler(box, TPoint{ruler->TwipsToX(1134), box.Y});
+  DragRuler(TPoint{(l.Left + l.Right - 1) / 2, l.Bottom - 2}, TPoint{ruler->TwipsToX(1134), l.Bottom - 2});
   EXPECT_EQ(P(0)->LeftIndent, 1128);
-  // In inches the grid is an inch's tenth; the reset of the ruler keeps its unit.
-  ruler->SetUnits(PTRiRulerUnit::Inch);
-  EXPECT_TRUE(h.Layout.Inch);
-  EXPECT_EQ(clicked(2880 + 1134), 4032);
-  ruler->Reset();
-  EXPECT_TRUE(h.Layout.Inch);
+  InInches();
+  EXPECT_TRUE(E().Header().Layout.Inch);
+  E().Header().Layout.Inch = false;
+  ruler->Reset();  // takes the unit from the ruler again
+  EXPECT_TRUE(E().Header().Layout.Inch);
 }
 
 TEST_F(Ruler, PaintingShowsTheScaleTheTabsAndTheMarkers) {
