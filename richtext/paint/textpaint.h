@@ -20,10 +20,10 @@
 
 namespace tw::richtext {
 
-// Layout option bits.
 // Layout passes over more paragraphs than this report their progress paragraph by paragraph.
 constexpr int ProgressParagraphs = 100;
 
+// Layout option bits.
 constexpr std::uint32_t loNoClipping = 1u << 0;
 constexpr std::uint32_t loOffScreen = 1u << 1;
 constexpr std::uint32_t loPageWidth = 1u << 2;
