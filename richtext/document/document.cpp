@@ -489,13 +489,16 @@ bool TRiRTFText::IsProtected(PTParagraph par, PTLine line, int pos, bool overwri
   return prot;
 }
 
+bool TRiRTFText::ParagraphProtected(PTParagraph par) const {
+  return par != nullptr && !ProtectionOff && !ProtectionSuspended && (par->Flags & pfProtected) &&
+         Protection.Contains(TProtectProp::ppParProtected);
+}
+
 bool TRiRTFText::SplitRefused(PTParagraph par, PTLine line, int pos) {
   if (par == nullptr || line == nullptr) return false;
   // A protected paragraph refuses the split at any place, its end included; protected text only
   // inside the line (a split after it leaves it whole).
-  const bool parProtected = !ProtectionOff && !ProtectionSuspended && (par->Flags & pfProtected) &&
-                            Protection.Contains(TProtectProp::ppParProtected);
-  return IsProtected(par, line, pos, false) && (parProtected || pos < line->Length);
+  return IsProtected(par, line, pos, false) && (ParagraphProtected(par) || pos < line->Length);
 }
 
 bool TRiRTFText::FitsJoined(PTLine line, int count) {
@@ -581,6 +584,8 @@ bool TRiRTFText::DeleteChar(PTParagraph par, PTLine line, int pos) {
   // and leave the row's other cells without their end.
   PTParagraph next = par->Next;
   if (next == nullptr || next->IsCell() || par->IsCell()) return false;
+  // A protected paragraph is not joined to the one before it either (it would lose its mark).
+  if (ParagraphProtected(next) && IsProtected(next, next->FirstLine, 0, true)) return false;
   const bool takeProps = pos == 0 && par->FirstLine == line && line->Length == 0;
   // The generated number of a list item joined behind text is no part of that text.
   if (ParagraphLength(par) > 0) DropListNumbers(next);

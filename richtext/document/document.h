@@ -264,6 +264,8 @@ class TRiRTFText : public TPersistent {
   TRiMemoryFormat MemoryFormat() const { return PlainMode ? TRiMemoryFormat::fmPlainText : TRiMemoryFormat::fmRichText; }
   // Whether an edit at the position is refused.
   bool IsProtected(PTParagraph par, PTLine line, int pos, bool overwrite);
+  // Whether the paragraph's protection mark is in force.
+  bool ParagraphProtected(PTParagraph par) const;
   // Whether splitting the paragraph at the position is refused (the protection test).
   bool SplitRefused(PTParagraph par, PTLine line, int pos);
 

@@ -350,20 +350,24 @@ TEST_F(Editing, ReturnAtTheDocumentStartKeepsTheCursorBeforeTheText) {
   EXPECT_EQ(E().CursorOffset, 0);
 }
 
-TEST_F(Editing, ReturnIsRefusedEverywhereInAProtectedParagraph) {
-  Type("abc\rnext");
+TEST_F(Editing, AProtectedParagraphIsNeitherSplitNorJoined) {
+  Type("top\rabc\rnext");
   rt->SetProtectedProp(TProtectProps{TProtectProp::ppParProtected});
-  E().FirstPar->Flags |= pfProtected;
+  E().ParagraphByIndex(1)->Flags |= pfProtected;
   int touched = 0;
   rt->OnProtectedChange = [&](TObject*, const std::string&, int) { ++touched; };
-  for (int at : {3, 1, 0}) {  // its end, inside it, the document's start
+  for (int at : {7, 5, 4}) {  // Return at its end, inside it, at its start
     rt->SetCursorPosition(at, 0, 0, 0);
     Type("\r");
   }
-  rt->SetCursorPosition(3, 0, 0, 0);
+  rt->SetCursorPosition(7, 0, 0, 0);
   Key(VK_RETURN, false, true);
-  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"abc", "next"}));
-  EXPECT_EQ(touched, 4);
+  rt->SetCursorPosition(4, 0, 0, 0);
+  Type("\b");  // Backspace at its start
+  rt->SetCursorPosition(3, 0, 0, 0);
+  Key(VK_DELETE);  // Delete at the end of the paragraph before it
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"top", "abc", "next"}));
+  EXPECT_EQ(touched, 6);
 }
 
 TEST_F(Editing, ReturnBeforeAFirstTableRowPutsAPlainParagraphBeforeTheRow) {
@@ -815,6 +819,7 @@ TEST_F(Editing, EmbeddedObjectsNeedAGraphic) {
   EXPECT_TRUE(E().FirstPar->FirstLine->Attrs[0].Extra & fxObject);
   EXPECT_FALSE(E().CurAttr.Extra & fxObject);
 }
+
 
 using PicturePaste = RichTextTest;
 
