@@ -160,6 +160,15 @@ void QNTblDeleteBLOB(TqnFileInfo* File, std::int32_t BLOBNr) {
   QNSetDword(h, qfhBlobCount, QNGetDword(h, qfhBlobCount) - 1);
 }
 
+bool QNTblDeleteBLOBIfLive(TqnFileInfo* File, std::int32_t BLOBNr) {
+  TqnBufferManager& bm = QNManagerOf(File);
+  TqnBufferManager::TRequest request(bm);
+  const std::uint8_t* h = bm.GetFileHeader(File, false);
+  if (QNGetDword(Locate(File, h, BLOBNr, false, false).p, bsLink) != -1) return false;
+  QNTblDeleteBLOB(File, BLOBNr);
+  return true;
+}
+
 bool QNTblFreeBLOBIfEmpty(TqnFileInfo* File, std::int32_t BLOBNr) {
   TqnBufferManager& bm = QNManagerOf(File);
   TqnBufferManager::TRequest request(bm);
