@@ -440,15 +440,13 @@ DBIResult TqnServerEngine::RecordRelLock(std::uint32_t CursorID, bool AllLocks) 
 
 namespace {
 
-// False for a file BLOB whose file no longer lies inside its table's folder (swapped for a link
-// that leads out, or named so by a table written elsewhere, or the folder itself gone from its
-// path, which now leads to another folder's files); such a file is never read.
+// False for a file BLOB whose file no longer lies inside its table's folder (swapped for a link,
+// given a second name, moved out, or named so by a table written elsewhere); such a file is
+// never read.  The folder is the one the table's files lie in, reached through its handle.
 bool FileBlobReadable(TqnSrCursor* C, std::uint32_t BLOBNr) {
   std::string name;
   if (!QNTblGetFileBLOBName(C->Table->BlobFile(), static_cast<std::int32_t>(BLOBNr), name)) return true;
-  TqnFileKey folder;
-  if (!QNDirectoryKeyOf(C->Table->FolderPath(), folder) || folder != C->Table->FolderKey()) return false;
-  return !QNFileBlobPathInside(C->Table->FolderPath(), name).empty();
+  return QNFileBlobReadable(*C->Table->Folder(), name);
 }
 
 bool FitsI32(std::uint32_t V) { return V <= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()); }
@@ -478,11 +476,12 @@ DBIResult TqnServerEngine::CreateBLOB(std::uint32_t CursorID, std::uint32_t& BLO
 DBIResult TqnServerEngine::AddFileBLOB(std::uint32_t CursorID, std::string_view FileName, std::uint32_t& BLOBNr) {
   BLOBNr = 0;
   return BlobChange(CursorID, [&](TqnSrCursor* c) -> DBIResult {
-    // Only a file of the table's own folder; the BLOB keeps its full name.
-    const std::string path = QNFileBlobPathInside(c->Table->FolderPath(), std::string(FileName));
-    if (path.empty()) return qnresInvalidParameter;
+    // Only a file of the table's own folder; the BLOB keeps its name there, through which it is
+    // reached wherever the folder moves.
+    const std::string name = QNFileBlobNameInside(*c->Table->Folder(), std::string(FileName));
+    if (name.empty()) return qnresInvalidParameter;
     std::int32_t nr = 0;
-    QNTblAddFileBLOB(c->Table->BlobFile(), path, nr);
+    QNTblAddFileBLOB(c->Table->BlobFile(), name, nr);
     BLOBNr = static_cast<std::uint32_t>(nr);
     // New like any other BLOB until a record stores it (never freed: its length is its name's).
     c->Table->NewBlobs().Created(BLOBNr, c->Id(), c->Database->Transaction);
