@@ -189,5 +189,29 @@ TEST(FileBlobFolders, AFileIsAddedAndReadAfterItsFolderWasRenamed) {
   EXPECT_EQ(e.Read(byName), "<9992>");
 }
 
+// A pack carries a stored record's file BLOB over: the new table's BLOB names the same file.
+TEST(FileBlobFolders, APackCarriesAStoredFileBlobOver) {
+  ScratchFolder base;
+  const std::string a = base.File("a");
+  std::filesystem::create_directories(a);
+  std::ofstream(a + "/note.txt") << "kept";
+  HookedEngine e(a);
+  std::uint32_t nr = 0;
+  ASSERT_EQ(e.engine.AddFileBLOB(e.cursor, a + "/note.txt", nr), 0);
+  TqnDataDictionary d(4096);
+  TextsDictionary(d);
+  Record r(d);
+  r.Str(0, "ENG").I16(1, 1).I16(2, 1).I16(3, 1).I32(4, static_cast<std::int32_t>(nr));
+  ASSERT_EQ(e.engine.RecordInsert(e.cursor, 0, r.Data()), 0);
+  ASSERT_EQ(e.engine.CursorClose(e.cursor), 0);
+  std::int32_t id = -1;
+  ASSERT_EQ(e.engine.PackTable(e.db, "Notes", id), 0);
+  EXPECT_EQ(Finish(e.engine, id)[rsStatusCode], 0u);
+  e.cursor = e.Open(e.db);
+  ASSERT_EQ(e.engine.SetToBegin(e.cursor), 0);
+  ASSERT_EQ(e.engine.RecordGetNext(e.cursor, 0, r.Data()), 0);
+  EXPECT_EQ(e.Read(static_cast<std::uint32_t>(r.GetI32(4))), "kept");
+}
+
 }  // namespace
 }  // namespace tw::dbengine::testing
