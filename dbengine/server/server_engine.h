@@ -292,6 +292,7 @@ class TqnServerEngine : public TqnObject {
  private:
   template <typename F>
   DBIResult Guarded(F&& Body);
+  void ReleaseSessionTableLocks(std::uint32_t SessionId);
   DBIResult OpenDatabase(TqnSrClient* Client, std::string_view Path, std::uint8_t OpenMode, std::uint8_t ShareMode,
                          std::uint32_t& DatabaseID);
   DBIResult MoveNext(TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record);

@@ -321,7 +321,11 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
             std::string file;
             DBIResult e;
             if (QNTblGetFileBLOBName(s->Table->BlobFile(), static_cast<std::int32_t>(oldNr), file)) {
-              e = AddFileBLOB(dst, file, newNr);
+              // The file by its name in the folder, also when the source stored it by the
+              // folder's path of then.
+              std::string rel;
+              e = QNNameInFolder(*s->Table->Folder(), file, true, rel) ? AddFileBLOB(dst, rel, newNr)
+                                                                      : qnresInvalidParameter;
             } else {
               e = CreateBLOB(dst, newNr);
               if (e == qnresSuccess) e = CopyBLOB(src, oldNr, dst, newNr);

@@ -232,4 +232,10 @@ int TqnFaultyFileRoutines::IdentityIn(TqnFileHandle folder, const std::string& n
 
 bool TqnFaultyFileRoutines::FolderGone(TqnFileHandle folder) { return !stopped_ && inner_.FolderGone(folder); }
 
+int TqnFaultyFileRoutines::StatIn(TqnFileHandle folder, const std::string& name, bool followLink, TqnFileStat& stat) {
+  if (stopped_) return EIO;
+  Looked(name);
+  return inner_.StatIn(folder, name, followLink, stat);
+}
+
 }  // namespace tw::dbengine

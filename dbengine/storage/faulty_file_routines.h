@@ -78,6 +78,7 @@ class TqnFaultyFileRoutines final : public TqnFileRoutines {
   int Identity(TqnFileHandle handle, TqnFileKey& key) override;
   int IdentityIn(TqnFileHandle folder, const std::string& name, TqnFileKey& key) override;
   bool FolderGone(TqnFileHandle folder) override;
+  int StatIn(TqnFileHandle folder, const std::string& name, bool followLink, TqnFileStat& stat) override;
 
  private:
   [[noreturn]] void StopNow();

@@ -10,6 +10,7 @@
 #include "dbengine/storage/faulty_file_routines.h"
 #include "dbengine/storage/file_routines.h"
 #include "platform/classes/streams.h"
+#include "platform/rtl/files.h"
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -73,6 +74,27 @@ TEST_F(Engine, ClientRemovalFreesEverythingItOpened) {
   EXPECT_EQ(engine->DatabaseCount(), 0);
   EXPECT_EQ(engine->CursorCount(), 0);
   EXPECT_EQ(engine->TableCount(), 0);
+}
+
+// A session's table locks, read and write, go when the session ends, closed or with its
+// client: the table stays open for another client, whose changes then go through.
+TEST_F(Engine, TableLocksGoWithTheirSession) {
+  Build("People", PeopleDictionary);
+  const std::uint32_t keeper = OpenIn(SecondClient(), "People", 0);
+  Record r(Dict(keeper));
+  std::uint32_t s = 0, d = 0;
+  ASSERT_EQ(engine->SessionAdd(1, s), 0);
+  ASSERT_EQ(engine->SessionSetCurrent(1, s), 0);
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(1, folder.Path(), 1, 1, d), 0);
+  ASSERT_EQ(engine->AcqTableLock(OpenIn(d, "People", 0), 2), 0);
+  EXPECT_EQ(engine->RecordInsert(keeper, 0, r.Str(1, "Ann").Data()), qnresFileLocked);
+  ASSERT_EQ(engine->SessionClose(1, s), 0);
+  EXPECT_EQ(engine->RecordInsert(keeper, 0, r.Data()), 0);
+  ASSERT_EQ(engine->AcqTableLock(Open("People"), 1), 0);
+  EXPECT_EQ(engine->RecordInsert(keeper, 0, r.Str(1, "Bob").Data()), qnresFileLocked);
+  engine->ClientRemove(1);
+  EXPECT_EQ(engine->RecordInsert(keeper, 0, r.Data()), 0);
+  EXPECT_EQ(engine->AcqTableLock(keeper, 2), 0);
 }
 
 TEST_F(Engine, SessionsFallBackToTheDefaultWhenTheCurrentOneCloses) {
@@ -622,6 +644,39 @@ TEST_F(Engine, TableListNamesTheTableFilesOfTheFolder) {
   TMemoryStream one;
   ASSERT_EQ(engine->DatabaseTableList(db, "Peo*.QND", one), 0);
   EXPECT_EQ(one.Size(), 48);
+}
+
+// The list is made from the folder the database opened, wherever its path leads later: after
+// two folders exchange names, and after the folder is renamed, it names the folder's own tables
+// with their sizes and stamps.
+TEST_F(Engine, TheTableListIsTheOpenedFolders) {
+  Build("People", PeopleDictionary);
+  const std::string other = folder.Path() + "_other", moved = folder.Path() + "_moved";
+  std::filesystem::create_directories(other);
+  { std::ofstream(other + "/Strangers.QND") << "not ours"; }
+  // "name size" per entry, and whether its stamp is that of the file at At.
+  auto list = [&](const std::string& At) {
+    TMemoryStream s;
+    EXPECT_EQ(engine->DatabaseTableList(db, "", s), 0);
+    std::string names;
+    std::uint8_t e[48];
+    s.SetPosition(0);
+    while (s.Read(e, 48) == 48) {
+      const std::string name = TqnName::ReadFrom(e, 32).Str();
+      const std::int32_t stamp = static_cast<std::int32_t>((e[44] | e[45] << 8) | (e[46] | e[47] << 8) << 16);
+      names += name + " " + std::to_string(QNGetU32(e + 36)) +
+               (stamp == FileAge(At + "/" + name + ".QND") ? " stamped;" : " unstamped;");
+    }
+    return names;
+  };
+  const std::string people = "People " + std::to_string(std::filesystem::file_size(folder.File("People.QND")));
+  ASSERT_EQ(::renameat2(AT_FDCWD, folder.Path().c_str(), AT_FDCWD, other.c_str(), RENAME_EXCHANGE), 0);
+  EXPECT_EQ(list(other), people + " stamped;");
+  std::filesystem::rename(other, moved);
+  EXPECT_EQ(list(moved), people + " stamped;");
+  std::filesystem::rename(folder.Path(), other);
+  std::filesystem::rename(moved, folder.Path());
+  std::filesystem::remove_all(other);
 }
 
 // ---- Tables ----
