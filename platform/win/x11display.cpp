@@ -159,18 +159,26 @@ class X11Display final : public DisplayBackend {
   }
 
   void Wait(int timeoutMs, int wakeFd) override {
-    if (ProcessEvents()) {
+    // While a key message waits (a retrieval for one window only waits past it), the display is
+    // not read: only the wake-up channel and the time-out end the wait.
+    const bool keyWaiting = KeyInputWaiting();
+    if (!keyWaiting) {
+      if (ProcessEvents()) {
+        Flush();
+        return;
+      }
       Flush();
-      return;
-    }
-    Flush();
-    if (XEventsQueued(dpy_, QueuedAlready) > 0) {  // read meanwhile by a reply we waited for
-      ProcessEvents();
+      if (XEventsQueued(dpy_, QueuedAlready) > 0) {  // read meanwhile by a reply we waited for
+        ProcessEvents();
+        Flush();
+        return;
+      }
+    } else {
       Flush();
-      return;
+      if (wakeFd < 0 && timeoutMs < 0) return;  // nothing could end the wait
     }
-    pollfd fds[2] = {{ConnectionNumber(dpy_), POLLIN, 0}, {wakeFd, POLLIN, 0}};
-    int n = poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs);
+    pollfd fds[2] = {{keyWaiting ? -1 : ConnectionNumber(dpy_), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    int n = poll(fds, 2, timeoutMs);
     if (n > 0 && wakeFd >= 0 && (fds[1].revents & POLLIN)) {
       std::uint64_t v;
       while (read(wakeFd, &v, sizeof v) > 0) {
@@ -797,10 +805,12 @@ class X11Display final : public DisplayBackend {
   }
 
   // Handles every queued event up to and including the first key; true when there was one.
-  // The events after a key wait until its message has been handled: the key state that the
-  // handler reads (Ctrl and Alt held with E) is the one of its own moment, however quickly the
-  // next keys came.
+  // The events after a key wait until its message has been taken from the queue, and nothing is
+  // read while a key message waits: the keys that follow go to the window that has the focus
+  // once the key before them was handled (Tab moves it), as the window system routes keys when
+  // they are taken.  (The key state a handler reads travels with its message.)
   bool ProcessEvents() {
+    if (KeyInputWaiting()) return false;
     bool any = false;
     bool focusLeft = false;
     bool key = false;

@@ -188,6 +188,41 @@ TEST_F(X11Test, RealWindowShowsItsPaintingAndTakesKeysFromTheServer) {
   DestroyWindow(h);
 }
 
+// Tab and a letter typed at once, both read by the program's wait before Tab is handled: the
+// letter goes to the window that Tab gave the focus to, as if it had come a moment later.
+TEST_F(X11Test, KeysTypedAheadGoWhereTheKeysBeforeThemSentTheFocus) {
+  HWND first = 0, second = 0;
+  std::string firstChars, secondChars;
+  WNDPROC proc = MakeObjectInstance([&](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+    if (m == WM_KEYDOWN && w == VK_TAB) SetFocus(second);
+    if (m == WM_CHAR) (h == first ? firstChars : secondChars) += static_cast<char>(w);
+    return DefWindowProc(h, m, w, l);
+  });
+  WNDCLASS wc;
+  wc.lpfnWndProc = proc;
+  wc.lpszClassName = "TypeAhead";
+  ASSERT_NE(RegisterClass(wc), 0);
+  HWND top = CreateWindowEx(0, "X11Test", "type-ahead", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 160, 120, 0, 0, 0, nullptr);
+  first = CreateWindowEx(0, "TypeAhead", "", WS_CHILD | WS_VISIBLE, 0, 0, 80, 50, top, 0, 0, nullptr);
+  second = CreateWindowEx(0, "TypeAhead", "", WS_CHILD | WS_VISIBLE, 80, 0, 80, 50, top, 0, 0, nullptr);
+  auto xw = static_cast<::Window>(Display().NativeWindow(top));
+  SetFocus(first);
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == first; })) << State(top, xw);
+  for (KeySym k : {XK_Tab, XK_x}) {
+    SendKey(xw, XKeysymToKeycode(x_, k), true);
+    SendKey(xw, XKeysymToKeycode(x_, k), false);
+  }
+  XSync(x_, False);
+  // Waiting for input as when idle, until the letter has been read (if it is read at all
+  // before Tab is handled).
+  for (int i = 0; i < 20 && GetAsyncKeyState('X') >= 0; ++i) Display().Wait(25, -1);
+  EXPECT_TRUE(PumpUntil([&] { return firstChars.find('x') != std::string::npos || secondChars == "x"; }));
+  EXPECT_EQ(secondChars, "x");
+  EXPECT_EQ(firstChars, "\t");
+  DestroyWindow(top);
+  FreeObjectInstance(proc);
+}
+
 // Characters typed through keys remapped while the program runs (as input tools and xdotool
 // type them): a spare key is mapped to Sym, pressed, and unmapped again before its release, as
 // xdotool does.  True when Typed said the program handled the press (it must read the press
