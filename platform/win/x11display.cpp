@@ -239,12 +239,6 @@ class X11Display final : public DisplayBackend {
     }
   }
 
-  // True when the window manager has window `xw` iconified (its WM_STATE says IconicState).
-  bool IconicForWindowManager(::Window xw) {
-    const std::vector<long> state = ReadProperty32(xw, wmState_, wmState_, 2);
-    return !state.empty() && state[0] == IconicState;
-  }
-
   void WindowCreated(HWND h) override {
     RECT r;
     GetWindowRect(h, &r);
@@ -857,11 +851,18 @@ class X11Display final : public DisplayBackend {
     applyingConfigure_ = 0;
   }
 
-  // The window manager iconified a window that the window system still shows.
+  // The window manager may have iconified a window that the window system still shows: it has,
+  // when the window's WM_STATE says IconicState and the server has it unmapped.  (Not every unmap
+  // is that: a window manager that adopts a window already shown, one started after the program,
+  // unmaps it once while it puts it into its frame, and maps it again at once.)
   void IconifiedByWindowManager(::Window xwin) {
     HWND h = WindowOf(xwin);
     auto it = wins_.find(h);
     if (it == wins_.end() || !it->second.mapped || it->second.overrideRedirect || !IsWindowVisible(h)) return;
+    const std::vector<long> state = ReadProperty32(xwin, wmState_, wmState_, 2);
+    XWindowAttributes a;
+    if (state.empty() || state[0] != IconicState || !XGetWindowAttributes(dpy_, xwin, &a) || a.map_state != IsUnmapped)
+      return;
     it->second.mapped = false;
     it->second.mapAskedAt = 0;
     ShowWindow(h, SW_SHOWMINNOACTIVE);
@@ -930,12 +931,9 @@ class X11Display final : public DisplayBackend {
           Configure(ev.xconfigure);
           break;
         case UnmapNotify:
-          // The window manager iconified a window that the window system still shows.  Not every
-          // unmap is that: a window manager that adopts a window already shown (one started
-          // after the program) unmaps it once while it puts it into its frame, and maps it
-          // again at once.  An iconified window's WM_STATE says so, set before the unmap (or,
-          // by a late window manager, after it: see PropertyNotify).
-          if (IconicForWindowManager(ev.xunmap.window)) IconifiedByWindowManager(ev.xunmap.window);
+          // The window manager iconified a window that the window system still shows: it sets
+          // WM_STATE before the unmap (a late one after it: see PropertyNotify).
+          IconifiedByWindowManager(ev.xunmap.window);
           break;
         case MapNotify: {
           // ... and brought it back.
@@ -987,12 +985,7 @@ class X11Display final : public DisplayBackend {
           break;
         case PropertyNotify:
           if (ev.xproperty.atom == netWmState_) MaximizedByWindowManager(ev.xproperty.window);
-          if (ev.xproperty.atom == wmState_ && IconicForWindowManager(ev.xproperty.window)) {
-            // Iconic while the server has the window unmapped: iconified.
-            XWindowAttributes a;
-            if (XGetWindowAttributes(dpy_, ev.xproperty.window, &a) && a.map_state == IsUnmapped)
-              IconifiedByWindowManager(ev.xproperty.window);
-          }
+          if (ev.xproperty.atom == wmState_) IconifiedByWindowManager(ev.xproperty.window);
           break;
         case SelectionClear:
           if (ev.xselectionclear.selection == clipboard_) ownSelection_ = false;

@@ -230,7 +230,10 @@ TEST_F(X11Test, AWindowShowsThoughTheWindowManagerLeftItsFirstMapRequestUnanswer
   const ::Window root = DefaultRootWindow(x_);
   static bool refused;
   refused = false;
-  auto* ignoring = XSetErrorHandler([](::Display*, XErrorEvent*) { return (refused = true), 0; });
+  auto* ignoring = XSetErrorHandler([](::Display*, XErrorEvent*) {
+    refused = true;
+    return 0;
+  });
   XSelectInput(x_, root, SubstructureRedirectMask);  // this connection is the window manager
   XSync(x_, False);
   XSetErrorHandler(ignoring);
