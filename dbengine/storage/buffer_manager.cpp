@@ -728,6 +728,23 @@ void TqnBufferManager::RecoverHeldFor(const TqnFolder& Folder, const std::string
   }
 }
 
+bool TqnBufferManager::HoldsJournalIn(const TqnFileKey& Folder) const {
+  TqnPadLockGuard g(lock_);
+  for (const auto& [key, h] : held_)
+    if (h->Journal->Folder()->Key() == Folder) return true;
+  return false;
+}
+
+bool TqnBufferManager::RecoverHeldIn(const TqnFileKey& Folder) {
+  TqnPadLockGuard g(lock_);
+  bool none = true;
+  for (auto it = held_.begin(); it != held_.end();) {
+    const std::uint64_t key = (it++)->first;
+    if (held_.at(key)->Journal->Folder()->Key() == Folder && !ReleaseHeld(key)) none = false;
+  }
+  return none;
+}
+
 bool TqnBufferManager::ReleaseHeld(std::uint64_t Key) {
   THeldJournal& h = *held_.at(Key);
   if (!RecoverHeld(h)) return false;
@@ -1202,7 +1219,7 @@ bool TqnBufferManager::Rollback(std::uint32_t TransId) {
     const std::uint64_t held = Hold(*t);
     DropPages(TransId);
     transactions_.erase(TransId);
-    if (!ReleaseHeld(held)) QNStorageError(qnerrFileWrite, {name, EIO});
+    if (!ReleaseHeld(held)) QNStorageError(qnerrJournalWaits, {name});
     return true;
   }
   if (t->Journal && (t->ChangesWritten || !t->Journal->Spend())) {
@@ -1218,7 +1235,7 @@ bool TqnBufferManager::Rollback(std::uint32_t TransId) {
     const std::uint64_t held = Hold(*t);
     DropPages(TransId);
     transactions_.erase(TransId);
-    if (!ReleaseHeld(held) && written) QNStorageError(qnerrFileWrite, {name, EIO});
+    if (!ReleaseHeld(held) && written) QNStorageError(qnerrJournalWaits, {name});
     return false;
   }
   DropPages(TransId);

@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,8 +21,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dbengine/storage/tests/fork_alone.h"
@@ -508,6 +512,61 @@ TEST(Rebuilds, AClientThatDetachesDuringAPackLeavesNoTemporaryTable) {
     EXPECT_EQ(e.path().filename(), "People.QND") << "left behind";
   EXPECT_EQ(Contents(f.Path(), faults), before);
   EXPECT_EQ(Joined(faults), "");
+}
+
+// Packs and restructures whose client detaches while they run: each worker ends holding the
+// last reference to the folder, and lets it go (the folder closed) while the engine still counts
+// it as running, so that an engine that has waited for its rebuilds has nothing of them left.
+TEST(Rebuilds, AWorkerLetsGoOfItsFolderBeforeTheEngineLearnsItEnded) {
+  ScratchFolder f;
+  MakePeople(f.Path());
+  TqnDataDictionary wider(4096);
+  PeopleDictionary(wider);
+  wider.AddField("Extra", "", qftInt32, 0, 0, false);
+  const std::vector<std::string> map = {"ID", "Name", "Grp"};
+  struct Seam {
+    TqnFaultyFileRoutines routines;
+    TqnFileRoutines* previous = QNInstallFileAccessTable(&routines);
+    ~Seam() { QNInstallFileAccessTable(previous); }
+  };
+  {
+    Seam seam;
+    TqnServerEngine engine;
+    const std::thread::id main = std::this_thread::get_id();
+    std::mutex m;
+    std::condition_variable closed;
+    std::vector<int> runningAtClose;  // of the folder closes made by a worker
+    seam.routines.AfterFolderClosed([&] {
+      if (std::this_thread::get_id() == main) return;
+      const int running = engine.RunningRebuilds();
+      std::lock_guard<std::mutex> g(m);
+      runningAtClose.push_back(running);
+      closed.notify_all();
+    });
+    for (int round = 0; round < 4; ++round) {
+      SCOPED_TRACE(round);
+      std::uint32_t hash = 0, db = 0;
+      ASSERT_EQ(engine.ClientAdd(2, "leaving", "", hash), 0);
+      ASSERT_EQ(engine.DatabaseOpenNoAlias(2, f.Path(), 1, 1, db), 0);
+      std::int32_t id = -1;
+      {
+        // The worker waits for the request lock until the client, and its database, are gone.
+        TqnPadLockGuard g(engine.RequestLock());
+        ASSERT_EQ(round % 2 == 0 ? engine.PackTable(db, "People", id) : engine.RestructureTable(db, "People", wider, &map, id),
+                  0);
+        engine.ClientRemove(2);
+      }
+      engine.WaitForRebuilds();
+      // A worker that closed the folder late is waited for before the next round (and before
+      // the engine ends), so that what it saw is still its own rebuild's count.
+      std::unique_lock<std::mutex> g(m);
+      closed.wait_for(g, std::chrono::seconds(10), [&] { return runningAtClose.size() > static_cast<std::size_t>(round); });
+      ASSERT_EQ(runningAtClose.size(), static_cast<std::size_t>(round) + 1) << "the worker closed the folder";
+      EXPECT_EQ(runningAtClose.back(), 1) << "still counted as running when it let the folder go";
+    }
+  }
+  for (const auto& e : std::filesystem::directory_iterator(f.Path()))
+    EXPECT_EQ(e.path().filename(), "People.QND") << "left behind";
 }
 
 // A pack or restructure that another client's running transaction refuses (10256) leaves no
