@@ -4,6 +4,7 @@
 //  - the process ending at any write (a forked child ended by _exit in the middle of its Nth
 //    write, rename or delete) leaves, after reopening, tables that the table checker finds
 //    sound and that hold the contents from before the request or from after it, never a mix.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
@@ -567,6 +568,47 @@ TEST(Rebuilds, AWorkerLetsGoOfItsFolderBeforeTheEngineLearnsItEnded) {
   }
   for (const auto& e : std::filesystem::directory_iterator(f.Path()))
     EXPECT_EQ(e.path().filename(), "People.QND") << "left behind";
+}
+
+// The checker takes a table's data file and its BLOB file from one folder: two folders that
+// exchange names between the two opens never have one folder's records checked against the
+// other's BLOBs.
+TEST(TableChecker, TheDataAndBlobFilesComeFromOneFolder) {
+  ScratchFolder base;
+  const std::string a = base.File("a"), b = base.File("b");
+  std::filesystem::create_directories(a);
+  std::filesystem::create_directories(b);
+  MakePeople(a, true);
+  MakePeople(b, true);
+  {
+    // In a, every record gets a memo; b's BLOB file holds none.
+    Session s(a);
+    const std::uint32_t c = s.Open("People");
+    Record r(s.Dict(c));
+    DBIResult e = s.engine.SetToBegin(c);
+    while (e == 0 && (e = s.engine.RecordGetNext(c, 0, r.Data())) == 0) {
+      std::uint32_t nr = 0;
+      ASSERT_EQ(s.engine.CreateBLOB(c, nr), 0);
+      ASSERT_EQ(s.engine.WriteBLOB(c, nr, 0, 3, reinterpret_cast<const std::uint8_t*>("ten")), 0);
+      std::vector<std::uint8_t> field(static_cast<std::size_t>(s.Dict(c).FieldLength(3)), 0);
+      QNPutU32(field.data(), nr);
+      s.Dict(c).SetRecordField(3, r.Data(), field.data());
+      ASSERT_EQ(s.engine.RecordModify(c, false, r.Data()), 0);
+    }
+    ASSERT_EQ(e, qnresAtEOF);
+  }
+  ASSERT_EQ(Joined(QNCheckTableFile(a + "/People.QND")), "");
+  TqnFaultyFileRoutines seam;
+  TqnFileRoutines* previous = QNInstallFileAccessTable(&seam);
+  bool exchanged = false;
+  seam.BeforeName([&](const std::string& Name) {
+    if (exchanged || Name.size() < 10 || Name.substr(Name.size() - 10) != "People.QND") return;
+    exchanged = ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
+  });
+  const std::string faults = Joined(QNCheckTableFile(a + "/People.QND"));
+  QNInstallFileAccessTable(previous);
+  EXPECT_TRUE(exchanged);
+  EXPECT_EQ(faults, "");
 }
 
 // A pack or restructure that another client's running transaction refuses (10256) leaves no
