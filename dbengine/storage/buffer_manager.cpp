@@ -68,6 +68,15 @@ TqnBufferManager::~TqnBufferManager() {
     } catch (...) {
     }
   }
+  // Held journals are closed and left for the recovery of the next open, which now can read
+  // them: no cache of the process holds them any more.
+  for (auto& [key, h] : held_) {
+    try {
+      h->Journal->Close();
+    } catch (...) {
+    }
+    QNForgetHeldJournal(h->Journal->Folder()->Key(), h->Journal->FileName());
+  }
 }
 
 TqnbmRAMPage* TqnBufferManager::Lookup(const TqnFileInfo* File, std::int32_t Block) const {
@@ -694,6 +703,7 @@ std::uint64_t TqnBufferManager::Hold(TqnTransactionItem& T) {
   for (const std::string& n : named) h->Named.insert(Lower(QNNamePart(n)));
   for (const auto& [name, key] : h->Targets)
     if (!h->Readable || h->Named.count(name) != 0) h->Files.insert(key);
+  QNNoteHeldJournal(folder, h->Journal->FileName(), h->Readable ? &h->Named : nullptr);
   held_[++heldCount_] = std::move(h);
   return heldCount_;
 }
@@ -752,6 +762,7 @@ bool TqnBufferManager::ReleaseHeld(std::uint64_t Key) {
   // and then rolled back stay cached, clean).
   for (auto& p : all_)
     if (p->File != nullptr && !p->Dirty && p->File->KeyKnown && h.Files.count(p->File->Key) != 0) Unassign(p.get());
+  QNForgetHeldJournal(h.Journal->Folder()->Key(), h.Journal->FileName());
   held_.erase(Key);
   return true;
 }

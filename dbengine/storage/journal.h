@@ -28,6 +28,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -137,6 +138,14 @@ TqnRecovery QNRecoverJournal(const std::string& JournalPath, TqnFileRoutines& Ro
 // recovered (the table would be torn): 23549 naming the journal, or 23584 for a damaged one.
 void QNRecoverJournalsFor(const TqnFolder& Folder, const std::string& FileName, TqnFileRoutines& Routines);
 void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routines);
+// Journals that a page cache of this process holds open until they can be recovered (see
+// TqnBufferManager::HeldJournalCount).  Any other cache of the process finds such a journal in
+// use and can neither read nor apply it: QNRecoverJournalsFor then refuses the tables it names
+// with 23549, as their holder does.  Journal is its name in the folder Folder (a directory's
+// device and inode); Files the names of the files its images name (nullptr: it cannot be read,
+// and it names every file of the folder).
+void QNNoteHeldJournal(const TqnFileKey& Folder, const std::string& Journal, const std::set<std::string>* Files);
+void QNForgetHeldJournal(const TqnFileKey& Folder, const std::string& Journal);
 // Recovers every journal in Folder; returns how many were replayed or rolled back.
 int QNRecoverJournals(const TqnFolder& Folder, TqnFileRoutines& Routines);
 int QNRecoverJournals(const std::string& Folder, TqnFileRoutines& Routines);

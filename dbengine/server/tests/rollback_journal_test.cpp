@@ -32,6 +32,17 @@ DBIResult SetAllIn(TqnServerEngine& E, std::uint32_t C, const std::string& Value
   return e == qnresAtEOF ? 0 : e;
 }
 
+// "300 a" when C reads 300 records whose Val is "a".
+std::string ValuesIn(TqnServerEngine& E, std::uint32_t C) {
+  Record r(E.FindCursor(C)->Table->Dictionary());
+  std::map<std::string, int> seen;
+  DBIResult e = E.SetToBegin(C);
+  while (e == 0 && (e = E.RecordGetNext(C, 0, r.Data())) == 0) ++seen[r.GetStr(1)];
+  std::string out = e == qnresAtEOF ? "" : "answer " + std::to_string(e);
+  for (const auto& [value, count] : seen) out += (out.empty() ? "" : " ") + std::to_string(count) + " " + value;
+  return out;
+}
+
 // An engine made with faulty file routines (armed by the test), client 1 attached to Folder.
 struct Session {
   TqnFaultyFileRoutines faulty;
@@ -64,15 +75,7 @@ struct Session {
   Record Rec(std::uint32_t C) { return Record(engine.FindCursor(C)->Table->Dictionary()); }
   DBIResult SetAll(std::uint32_t C, const std::string& Value) { return SetAllIn(engine, C, Value); }
   // "300 a" when C reads 300 records whose Val is "a".
-  std::string Values(std::uint32_t C) {
-    Record r = Rec(C);
-    std::map<std::string, int> seen;
-    DBIResult e = engine.SetToBegin(C);
-    while (e == 0 && (e = engine.RecordGetNext(C, 0, r.Data())) == 0) ++seen[r.GetStr(1)];
-    std::string out = e == qnresAtEOF ? "" : "answer " + std::to_string(e);
-    for (const auto& [value, count] : seen) out += (out.empty() ? "" : " ") + std::to_string(count) + " " + value;
-    return out;
-  }
+  std::string Values(std::uint32_t C) { return ValuesIn(engine, C); }
 };
 
 // Table Vals (Nr, Val) of S's database built, with 300 records whose Val (of Width characters)
@@ -409,6 +412,24 @@ TEST(HeldJournals, AHeldJournalKeepsServersOfOtherProcessesOut) {
   other.End();
   s.reset();
   EXPECT_EQ(ReadAfresh(path), "300 c");
+}
+
+// The same for another engine of the holder's own process (which shares its folder claims): it
+// meets the held journal in use and cannot apply it, so its open is refused with the journal's
+// code until the holder has applied it; nothing it reads or commits is ever undone by it.
+TEST(HeldJournals, AnotherEngineOfTheProcessIsRefusedTheTableWhileTheJournalWaits) {
+  ScratchFolder f;
+  MakeValues(f.Path(), kWide);
+  Session s(f.Path());
+  FailRollback(s);
+  TqnServerEngine other;  // through the session's file routines, which outlive it
+  std::uint32_t hash = 0, db = 0, c = 0;
+  ASSERT_EQ(other.ClientAdd(1, "other", "", hash), 0);
+  ASSERT_EQ(other.DatabaseOpenNoAlias(1, f.Path(), 1, 1, db), 0);
+  EXPECT_EQ(other.OpenTable(db, "Vals", "", 1, 1, 1, c, nullptr), 15373);
+  EXPECT_EQ(s.Values(s.Open(s.db)), "300 a");
+  ASSERT_EQ(other.OpenTable(db, "Vals", "", 1, 1, 1, c, nullptr), 0);
+  EXPECT_EQ(ValuesIn(other, c), "300 a");
 }
 
 // Once the fault is gone the table opens for writing again in the same process, at its path and
