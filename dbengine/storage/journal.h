@@ -14,7 +14,8 @@
 // it is only deleted.  A journal whose work is done (its commit written, its rollback undone,
 // its recovery applied) is marked spent before it is deleted, so that neither a deletion that
 // fails nor one that a power cut undoes lets it be applied over later work.  A journal held
-// open by a running transaction is left alone.
+// open by a running transaction is left alone; one that a page cache of this process holds
+// because it could not be applied keeps the tables it names shut (QNNoteHeldJournal).
 // A journal belongs to the folder where it lies, whatever path its writer reached that folder by
 // (a symbolic link, a path the folder has left since, a rename while the transaction ran): an
 // image goes to the file of its name in that folder, and the folder part of the path an image
