@@ -52,11 +52,15 @@ TqnServerEngine::~TqnServerEngine() {
   transactions_ = nullptr;
   delete folders_;
   folders_ = nullptr;
-  for (const auto& claim : folderClaims_) QNReleaseFolder(claim.second.Key);
-  folderClaims_.clear();
   delete config_;
   lock_.Unlock();
+  // The page cache, and the journals it holds, go before the claims: a journal left for recovery
+  // is closed before a server of another process may claim its folder and recover it.
   delete bm_;
+  for (const auto& claim : folderClaims_) QNReleaseFolder(claim.second.Key);
+  folderClaims_.clear();
+  for (const TqnFileKey& key : keptClaims_) QNReleaseFolder(key);
+  keptClaims_.clear();
   gEngine.store(nullptr);
 }
 
@@ -66,8 +70,17 @@ void TqnServerEngine::EnterRequest() {
 }
 
 void TqnServerEngine::LeaveRequest() {
+  if (!keptClaims_.empty()) ReleaseKeptClaims();
   bm_->EndRequest();
   lock_.SetLocked(false);
+}
+
+void TqnServerEngine::ReleaseKeptClaims() {
+  std::erase_if(keptClaims_, [&](const TqnFileKey& Key) {
+    if (bm_->HoldsJournalIn(Key)) return false;
+    QNReleaseFolder(Key);
+    return true;
+  });
 }
 
 // ---- Lookups ------------------------------------------------------------------------------
@@ -154,7 +167,12 @@ void TqnServerEngine::ReleaseFolder(std::uint32_t FolderID) {
   if (item != nullptr && item->Is<TqnSrFolder>() && static_cast<TqnSrFolder*>(item)->RefCount() <= 1) {
     auto claim = folderClaims_.find(FolderID);
     if (claim != folderClaims_.end()) {
-      QNReleaseFolder(claim->second.Key);
+      // A journal held for the folder is tried once more; while it still waits, the claim stays
+      // with this process, so that no other process reads or writes its tables meanwhile.
+      if (bm_ != nullptr && !bm_->RecoverHeldIn(claim->second.Key))
+        keptClaims_.push_back(claim->second.Key);
+      else
+        QNReleaseFolder(claim->second.Key);
       folderClaims_.erase(claim);
     }
   }
@@ -689,6 +707,11 @@ void TqnServerEngine::ThreadEnded() {
   std::lock_guard<std::mutex> g(threadMutex_);
   --runningThreads_;
   threadDone_.notify_all();
+}
+
+int TqnServerEngine::RunningRebuilds() {
+  std::lock_guard<std::mutex> g(threadMutex_);
+  return runningThreads_;
 }
 
 void TqnServerEngine::WaitForRebuilds() {

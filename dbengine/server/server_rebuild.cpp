@@ -34,9 +34,16 @@ class TqnSrRebuildThread : public TThread {
 
  protected:
   void Execute() override {
-    try {
-      work_();
-    } catch (...) {
+    {
+      // The work, and everything it holds (the folder, the field map), is let go here, before
+      // the engine learns that the rebuild ended: an engine that has waited for its rebuilds
+      // may end at once, and nothing of a rebuild may outlive it.
+      std::function<void()> work;
+      work.swap(work_);
+      try {
+        work();
+      } catch (...) {
+      }
     }
     engine_->ThreadEnded();
   }

@@ -32,7 +32,11 @@ int TqnFaultyFileRoutines::OpenFolder(const std::string& path, TqnFileHandle& fo
   return inner_.OpenFolder(path, folder);
 }
 
-int TqnFaultyFileRoutines::CloseFolder(TqnFileHandle folder) { return inner_.CloseFolder(folder); }
+int TqnFaultyFileRoutines::CloseFolder(TqnFileHandle folder) {
+  const int e = inner_.CloseFolder(folder);
+  if (afterFolderClosed_) afterFolderClosed_();
+  return e;
+}
 
 int TqnFaultyFileRoutines::OpenIn(TqnFileHandle folder, const std::string& name, bool readWrite, bool shared,
                                   bool create, bool writeThrough, TqnFileHandle& handle) {
