@@ -172,6 +172,9 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       DrawNonClient(hwnd);
       return 0;
     case WM_NCACTIVATE:
+      // The caption is drawn as the message says, which need not follow the activation: a form
+      // keeps its caption active while one of its tool windows is active.
+      w->captionActive = wParam != 0;
       w->ncDirty = true;
       return 1;
     case WM_PAINT: {

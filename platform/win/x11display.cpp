@@ -81,7 +81,7 @@ class X11Display final : public DisplayBackend {
     // The leader of the program's window group: never shown; every window of the program names
     // it, so that the window manager keeps a dialog above the program's windows.
     leader_ = XCreateWindow(dpy_, root_, -10, -10, 1, 1, 0, CopyFromParent, InputOnly, CopyFromParent, 0, nullptr);
-    SetGroupHints(leader_);
+    SetGroupHints(leader_, true);
   }
 
   ~X11Display() override {
@@ -225,7 +225,7 @@ class X11Display final : public DisplayBackend {
                          static_cast<long>(motif.decorations), 0, 0};
     XChangeProperty(dpy_, x.xw, motifHints_, motifHints_, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(motifData), 5);
-    SetGroupHints(x.xw);
+    SetGroupHints(x.xw, (ex & WS_EX_NOACTIVATE) == 0);
     x.xs = cairo_xlib_surface_create(dpy_, x.xw, visual_, x.width, x.height);
     if (cursor_) XDefineCursor(dpy_, x.xw, CursorFor(cursor_));
     byX_[x.xw] = h;
@@ -392,9 +392,8 @@ class X11Display final : public DisplayBackend {
     if (focusingFromX_ == h) return;
     if (it == wins_.end() || !it->second.mapped) return;
     XRaiseWindow(dpy_, it->second.xw);
-    XWindowAttributes attrs;
-    if (XGetWindowAttributes(dpy_, it->second.xw, &attrs) && attrs.map_state == IsViewable)
-      XSetInputFocus(dpy_, it->second.xw, RevertToParent, CurrentTime);
+    // A window that takes no keyboard leaves it with its owner, whose caption stays active.
+    GiveKeyboard(KeyboardHolder(h));
   }
 
   void WindowUpdated(HWND h, const RECT& rect) override {
@@ -483,10 +482,11 @@ class X11Display final : public DisplayBackend {
     XSetWMNormalHints(dpy_, xw, &hints);
   }
 
-  void SetGroupHints(::Window xw) {
+  // `input`: whether the window manager may give the window the keyboard.
+  void SetGroupHints(::Window xw, bool input) {
     XWMHints hints{};
     hints.flags = InputHint | WindowGroupHint;
-    hints.input = True;
+    hints.input = input ? True : False;
     hints.window_group = leader_;
     XSetWMHints(dpy_, xw, &hints);
   }
@@ -664,6 +664,25 @@ class X11Display final : public DisplayBackend {
       }
     }
     XSendEvent(dpy_, req.requestor, False, 0, reinterpret_cast<XEvent*>(&reply));
+  }
+
+  // The window that has the keyboard for `h`: its first owner that takes the keyboard, for a
+  // window that takes none (WS_EX_NOACTIVATE); else `h` itself.
+  HWND KeyboardHolder(HWND h) {
+    HWND holder = h;
+    for (int guard = 0; holder != 0 && guard < 16; ++guard) {
+      if ((static_cast<DWORD>(GetWindowLongPtr(holder, GWL_EXSTYLE)) & WS_EX_NOACTIVATE) == 0) return holder;
+      holder = GetWindow(holder, GW_OWNER);
+    }
+    return h;
+  }
+
+  void GiveKeyboard(HWND h) {
+    auto it = wins_.find(h);
+    if (it == wins_.end() || !it->second.mapped) return;
+    XWindowAttributes attrs;
+    if (XGetWindowAttributes(dpy_, it->second.xw, &attrs) && attrs.map_state == IsViewable)
+      XSetInputFocus(dpy_, it->second.xw, RevertToParent, CurrentTime);
   }
 
   HWND WindowOf(::Window xw) {
@@ -893,9 +912,14 @@ class X11Display final : public DisplayBackend {
         case FocusIn:
           if (ev.xfocus.mode == NotifyNormal || ev.xfocus.mode == NotifyWhileGrabbed) {
             HWND h = WindowOf(ev.xfocus.window);
+            // A window that takes no keyboard, focused all the same, hands it on to its owner.
+            if (h && KeyboardHolder(h) != h) {
+              h = KeyboardHolder(h);
+              GiveKeyboard(h);
+            }
             if (h && !IsWindowEnabled(h)) {
               ForwardToModal(h);
-            } else if (h && GetActiveWindow() != h) {
+            } else if (h && KeyboardHolder(GetActiveWindow()) != h) {
               focusingFromX_ = h;
               SetActiveWindow(h);
               focusingFromX_ = 0;
