@@ -427,6 +427,43 @@ TEST_F(X11Test, DialogFramesOfferTheWindowManagerNoMinimiseOrMaximise) {
   DestroyWindow(main);
 }
 
+TEST_F(X11Test, AWindowThatTakesNoActivationLeavesTheKeyboardWithItsOwner) {
+  HWND main = CreateWindowEx(0, "X11Test", "main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 150, 0, 0, 0, nullptr);
+  HWND bar = CreateWindowEx(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "X11Test", "bar", WS_POPUP, 240, 10, 80, 40, main, 0,
+                            0, nullptr);
+  ShowWindow(bar, SW_SHOWNOACTIVATE);
+  const auto mainX = static_cast<::Window>(Display().NativeWindow(main));
+  const auto barX = static_cast<::Window>(Display().NativeWindow(bar));
+  auto xFocus = [&] {
+    ::Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(x_, &focus, &revert);
+    return focus;
+  };
+  // The window manager is told not to give the bar the keyboard.
+  for (auto [xw, input] : {std::pair{mainX, True}, std::pair{barX, False}}) {
+    XWMHints* hints = XGetWMHints(x_, xw);
+    ASSERT_NE(hints, nullptr);
+    EXPECT_TRUE(hints->flags & InputHint);
+    EXPECT_EQ(hints->input, input);
+    XFree(hints);
+  }
+  SetActiveWindow(main);
+  ASSERT_TRUE(PumpUntil([&] { return xFocus() == mainX; })) << State(main, mainX);
+  // Activated by the program, the bar leaves the keyboard with its owner.
+  SetActiveWindow(bar);
+  WindowManagerFrame(main);  // a round trip: the server has done what the program asked
+  EXPECT_EQ(GetActiveWindow(), bar);
+  EXPECT_EQ(xFocus(), mainX);
+  // Focused from outside all the same, it hands the keyboard on to its owner and stays active.
+  XSetInputFocus(x_, barX, RevertToParent, CurrentTime);
+  XSync(x_, False);
+  EXPECT_TRUE(PumpUntil([&] { return xFocus() == mainX; })) << State(main, mainX);
+  EXPECT_EQ(GetActiveWindow(), bar);
+  DestroyWindow(bar);
+  DestroyWindow(main);
+}
+
 TEST_F(X11Test, ClipboardTravelsBetweenClientsBothWays) {
   // One test for both directions: the X server's clipboard is shared by every test process
   // running against it, so two clipboard tests side by side would take it from each other.
