@@ -69,6 +69,10 @@ void TFloatParent::UpdateShowing() {
   if (IsWindowVisible(Handle())) return;
   ShowWindow(Handle(), SW_SHOWNOACTIVATE);
   SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // The control that has the keys once the user turns to the window (Alt+Tab).
+  if (ActiveControl() == nullptr)
+    if (TWinControl* first = FindNextControl(nullptr, true, true, false); first != nullptr && first->CanFocus())
+      SetActiveControl(first);
 }
 
 TRect TFloatParent::CloseButtonRect() const {

@@ -235,8 +235,10 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (w->parent) {
         LRESULT r = SendMessage(w->parent, WM_MOUSEACTIVATE, wParam, lParam);
         if (r) return r;
+        w = Find(hwnd);
+        if (!w) return MA_NOACTIVATE;
       }
-      return MA_ACTIVATE;
+      return (!w->parent && (w->exStyle & WS_EX_NOACTIVATE)) ? MA_NOACTIVATE : MA_ACTIVATE;
     }
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE && !(w->style & WS_MINIMIZE)) SetFocus(hwnd);

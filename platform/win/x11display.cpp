@@ -81,7 +81,7 @@ class X11Display final : public DisplayBackend {
     // The leader of the program's window group: never shown; every window of the program names
     // it, so that the window manager keeps a dialog above the program's windows.
     leader_ = XCreateWindow(dpy_, root_, -10, -10, 1, 1, 0, CopyFromParent, InputOnly, CopyFromParent, 0, nullptr);
-    SetGroupHints(leader_, true);
+    SetGroupHints(leader_);
   }
 
   ~X11Display() override {
@@ -225,7 +225,7 @@ class X11Display final : public DisplayBackend {
                          static_cast<long>(motif.decorations), 0, 0};
     XChangeProperty(dpy_, x.xw, motifHints_, motifHints_, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(motifData), 5);
-    SetGroupHints(x.xw, (ex & WS_EX_NOACTIVATE) == 0);
+    SetGroupHints(x.xw);
     x.xs = cairo_xlib_surface_create(dpy_, x.xw, visual_, x.width, x.height);
     if (cursor_) XDefineCursor(dpy_, x.xw, CursorFor(cursor_));
     byX_[x.xw] = h;
@@ -392,8 +392,11 @@ class X11Display final : public DisplayBackend {
     if (focusingFromX_ == h) return;
     if (it == wins_.end() || !it->second.mapped) return;
     XRaiseWindow(dpy_, it->second.xw);
-    // A window that takes no keyboard leaves it with its owner, whose caption stays active.
-    GiveKeyboard(KeyboardHolder(h));
+    // A window that takes no activation, activated by the program (a click on a field in it),
+    // leaves the keyboard with its owner, whose caption stays active: the keys reach the field
+    // through the window system's focus.  The keyboard it was given (Alt+Tab) it keeps.
+    if (KeyboardHolder(h) != h && XFocus() != it->second.xw) KeepKeyboardFor(h);
+    else GiveKeyboard(h);
   }
 
   void WindowUpdated(HWND h, const RECT& rect) override {
@@ -482,11 +485,10 @@ class X11Display final : public DisplayBackend {
     XSetWMNormalHints(dpy_, xw, &hints);
   }
 
-  // `input`: whether the window manager may give the window the keyboard.
-  void SetGroupHints(::Window xw, bool input) {
+  void SetGroupHints(::Window xw) {
     XWMHints hints{};
     hints.flags = InputHint | WindowGroupHint;
-    hints.input = input ? True : False;
+    hints.input = True;
     hints.window_group = leader_;
     XSetWMHints(dpy_, xw, &hints);
   }
@@ -677,12 +679,48 @@ class X11Display final : public DisplayBackend {
     return h;
   }
 
-  void GiveKeyboard(HWND h) {
+  // The X input focus to a shown window of the program; false when it cannot have it.
+  bool GiveKeyboard(HWND h) {
     auto it = wins_.find(h);
-    if (it == wins_.end() || !it->second.mapped) return;
+    if (it == wins_.end() || !it->second.mapped) return false;
     XWindowAttributes attrs;
-    if (XGetWindowAttributes(dpy_, it->second.xw, &attrs) && attrs.map_state == IsViewable)
-      XSetInputFocus(dpy_, it->second.xw, RevertToParent, CurrentTime);
+    if (!XGetWindowAttributes(dpy_, it->second.xw, &attrs) || attrs.map_state != IsViewable) return false;
+    XSetInputFocus(dpy_, it->second.xw, RevertToParent, CurrentTime);
+    return true;
+  }
+  ::Window XFocus() {
+    ::Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(dpy_, &focus, &revert);
+    return focus;
+  }
+  // The keyboard to the owner that holds it for `h`, a window that takes no activation.  The
+  // focus arriving there is the program's own doing and activates nothing.
+  void KeepKeyboardFor(HWND h) {
+    const HWND holder = KeyboardHolder(h);
+    auto it = wins_.find(holder);
+    if (it == wins_.end() || XFocus() == it->second.xw) return;
+    if (GiveKeyboard(holder)) keptFocus_ = it->second.xw;
+  }
+  // True when the window manager focused window `xw` for a click on it: the press came first
+  // (or waits in the queue), and no focus change or key came after it.
+  bool FocusedByClick(::Window xw) {
+    const bool marked = pressWindow_ == xw;
+    pressWindow_ = 0;
+    if (marked) return true;
+    // The queue is looked through, nothing taken from it.
+    struct Seek {
+      ::Window window;
+      bool found;
+    } seek{xw, false};
+    auto pressOn = [](::Display*, XEvent* e, XPointer p) -> Bool {
+      auto* s = reinterpret_cast<Seek*>(p);
+      if (e->type == ButtonPress && e->xbutton.window == s->window) s->found = true;
+      return False;
+    };
+    XEvent ev;
+    XCheckIfEvent(dpy_, &ev, pressOn, reinterpret_cast<XPointer>(&seek));
+    return seek.found;
   }
 
   HWND WindowOf(::Window xw) {
@@ -761,6 +799,7 @@ class X11Display final : public DisplayBackend {
     }
     MouseButton b = ev.button == 1 ? MouseButton::Left : ev.button == 3 ? MouseButton::Right : MouseButton::Middle;
     if (ev.button > 3) return;
+    if (down) pressWindow_ = ev.window;
     if (!down) {
       InjectMouseUp(p.X, p.Y, b);
       return;
@@ -835,6 +874,7 @@ class X11Display final : public DisplayBackend {
           break;
         case KeyPress:
           lastTime_ = ev.xkey.time;
+          pressWindow_ = 0;
           Key(ev.xkey, true);
           key = true;
           break;
@@ -912,19 +952,22 @@ class X11Display final : public DisplayBackend {
         case FocusIn:
           if (ev.xfocus.mode == NotifyNormal || ev.xfocus.mode == NotifyWhileGrabbed) {
             HWND h = WindowOf(ev.xfocus.window);
-            // A window that takes no keyboard, focused all the same, hands it on to its owner.
-            if (h && KeyboardHolder(h) != h) {
-              h = KeyboardHolder(h);
-              GiveKeyboard(h);
-            }
-            if (h && !IsWindowEnabled(h)) {
+            const bool clicked = FocusedByClick(ev.xfocus.window);
+            const bool kept = keptFocus_ == ev.xfocus.window;
+            keptFocus_ = 0;
+            focusLeft = false;
+            // A window that takes no activation, focused by the window manager for a click on
+            // it, hands the keyboard back to its owner and is not activated (focused by the
+            // user's turning to it, Alt+Tab, it is).  The owner's focus activates nothing.
+            if (h && KeyboardHolder(h) != h && clicked) {
+              KeepKeyboardFor(h);
+            } else if (h && !IsWindowEnabled(h)) {
               ForwardToModal(h);
-            } else if (h && KeyboardHolder(GetActiveWindow()) != h) {
+            } else if (h && GetActiveWindow() != h && !kept) {
               focusingFromX_ = h;
               SetActiveWindow(h);
               focusingFromX_ = 0;
             }
-            focusLeft = false;
           }
           break;
         case FocusOut:
@@ -987,6 +1030,8 @@ class X11Display final : public DisplayBackend {
   // The virtual key each keycode was last pressed as.
   std::array<UINT, 256> pressedAs_{};
   Time lastClickTime_ = 0;
+  ::Window pressWindow_ = 0;  // where a mouse button was pressed last, until a focus change or key
+  ::Window keptFocus_ = 0;    // the owner given the keyboard for a window that takes no activation
   int lastX_ = 0;
   int lastY_ = 0;
   ::Window lastClickWindow_ = 0;
