@@ -703,11 +703,13 @@ class X11Display final : public DisplayBackend {
     if (GiveKeyboard(holder)) keptFocus_ = it->second.xw;
   }
   // True when the window manager focused window `xw` for a click on it: the press came first
-  // (or waits in the queue), and no focus change or key came after it.
-  bool FocusedByClick(::Window xw) {
+  // (no focus change or key after it), or, with `look`, it comes with the focus (a window
+  // manager may focus before it passes the press on: the server is asked to send what it has).
+  bool FocusedByClick(::Window xw, bool look) {
     const bool marked = pressWindow_ == xw;
     pressWindow_ = 0;
-    if (marked) return true;
+    if (marked || !look) return marked;
+    XSync(dpy_, False);
     // The queue is looked through, nothing taken from it.
     struct Seek {
       ::Window window;
@@ -800,6 +802,13 @@ class X11Display final : public DisplayBackend {
     MouseButton b = ev.button == 1 ? MouseButton::Left : ev.button == 3 ? MouseButton::Right : MouseButton::Middle;
     if (ev.button > 3) return;
     if (down) pressWindow_ = ev.window;
+    // A press right after the window manager's focus on a window that takes no activation was
+    // the click it focused the window for (passed on late): the activation goes back to the
+    // owner, with the keyboard.
+    if (down && ev.window == justFocused_) {
+      pressWindow_ = 0;
+      SetActiveWindow(KeyboardHolder(h));
+    }
     if (!down) {
       InjectMouseUp(p.X, p.Y, b);
       return;
@@ -866,6 +875,8 @@ class X11Display final : public DisplayBackend {
       any = true;
       XEvent ev;
       XNextEvent(dpy_, &ev);
+      justFocused_ = focusedNow_;
+      focusedNow_ = 0;
       switch (ev.type) {
         case MappingNotify:
           // Keys remapped while the program runs (input tools map a spare key to the character
@@ -952,14 +963,15 @@ class X11Display final : public DisplayBackend {
         case FocusIn:
           if (ev.xfocus.mode == NotifyNormal || ev.xfocus.mode == NotifyWhileGrabbed) {
             HWND h = WindowOf(ev.xfocus.window);
-            const bool clicked = FocusedByClick(ev.xfocus.window);
+            const bool noActivation = h && KeyboardHolder(h) != h;
+            const bool clicked = FocusedByClick(ev.xfocus.window, noActivation);
             const bool kept = keptFocus_ == ev.xfocus.window;
             keptFocus_ = 0;
             focusLeft = false;
             // A window that takes no activation, focused by the window manager for a click on
             // it, hands the keyboard back to its owner and is not activated (focused by the
             // user's turning to it, Alt+Tab, it is).  The owner's focus activates nothing.
-            if (h && KeyboardHolder(h) != h && clicked) {
+            if (noActivation && clicked) {
               KeepKeyboardFor(h);
             } else if (h && !IsWindowEnabled(h)) {
               ForwardToModal(h);
@@ -967,6 +979,7 @@ class X11Display final : public DisplayBackend {
               focusingFromX_ = h;
               SetActiveWindow(h);
               focusingFromX_ = 0;
+              if (noActivation) focusedNow_ = ev.xfocus.window;
             }
           }
           break;
@@ -1032,6 +1045,8 @@ class X11Display final : public DisplayBackend {
   Time lastClickTime_ = 0;
   ::Window pressWindow_ = 0;  // where a mouse button was pressed last, until a focus change or key
   ::Window keptFocus_ = 0;    // the owner given the keyboard for a window that takes no activation
+  ::Window focusedNow_ = 0;   // a window that takes no activation, activated by this event's focus ...
+  ::Window justFocused_ = 0;  // ... and by the event before this one
   int lastX_ = 0;
   int lastY_ = 0;
   ::Window lastClickWindow_ = 0;
