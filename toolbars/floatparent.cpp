@@ -55,7 +55,7 @@ TFloatParent::~TFloatParent() {
 void TFloatParent::CreateParams(TCreateParams& params) {
   TCustomForm::CreateParams(params);
   params.Style = WS_POPUP | WS_CLIPCHILDREN;
-  // The keys stay with the form: the window manager is not to give them to the bar's window.
+  // A click on the bar's window leaves the activation and the keys with the form.
   params.ExStyle |= WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
   if (auto* form = dynamic_cast<TCustomForm*>(bar_->Owner())) params.WndParent = form->Handle();
 }
