@@ -14,6 +14,7 @@ TW_MESSAGE_MAP(TFloatParent, OnMessage<TFloatParent, &TFloatParent::WMLButtonDow
                OnMessage<TFloatParent, &TFloatParent::WMCancelModeFloat>(WM_CANCELMODE),
                OnMessage<TFloatParent, &TFloatParent::WMCaptureChangedFloat>(WM_CAPTURECHANGED),
                OnMessage<TFloatParent, &TFloatParent::WMMouseActivateFloat>(WM_MOUSEACTIVATE),
+               OnMessage<TFloatParent, &TFloatParent::WMActivateFloat>(WM_ACTIVATE),
                OnMessage<TFloatParent, &TFloatParent::WMSetCursorFloat>(WM_SETCURSOR));
 
 int SmallCaptionHeight() {
@@ -54,8 +55,24 @@ TFloatParent::~TFloatParent() {
 void TFloatParent::CreateParams(TCreateParams& params) {
   TCustomForm::CreateParams(params);
   params.Style = WS_POPUP | WS_CLIPCHILDREN;
-  params.ExStyle |= WS_EX_TOOLWINDOW;
+  // A click on the bar's window leaves the activation and the keys with the form.
+  params.ExStyle |= WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE;
   if (auto* form = dynamic_cast<TCustomForm*>(bar_->Owner())) params.WndParent = form->Handle();
+}
+
+void TFloatParent::UpdateShowing() {
+  if (!Visible() || Parent() != nullptr) {
+    TCustomForm::UpdateShowing();
+    return;
+  }
+  HandleNeeded();
+  if (IsWindowVisible(Handle())) return;
+  ShowWindow(Handle(), SW_SHOWNOACTIVATE);
+  SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  // The control that has the keys once the user turns to the window (Alt+Tab).
+  if (ActiveControl() == nullptr)
+    if (TWinControl* first = FindNextControl(nullptr, true, true, false); first != nullptr && first->CanFocus())
+      SetActiveControl(first);
 }
 
 TRect TFloatParent::CloseButtonRect() const {
@@ -266,6 +283,17 @@ void TFloatParent::WMMouseActivateFloat(TMessage& msg) {
   // A click brings the floating bar to the top without taking the activation from the form.
   if (HandleAllocated()) SetWindowPos(Handle(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   msg.Result = MA_NOACTIVATE;
+}
+
+void TFloatParent::WMActivateFloat(TMessage& msg) {
+  InheritedMessage(TFloatParent::StaticClass(), msg);
+  // While this window was active the form kept its caption active; a window outside the form
+  // and its bars taking the activation now takes it from the form's caption too.
+  if (LOWORD(msg.WParam) != WA_INACTIVE) return;
+  auto* form = dynamic_cast<TCustomForm*>(bar_->Owner());
+  if (form == nullptr || !form->HandleAllocated()) return;
+  const HWND next = static_cast<HWND>(msg.LParam);
+  if (next != form->Handle()) SendMessage(form->Handle(), WM_NCACTIVATE, 0, 0);
 }
 
 void TFloatParent::WMSetCursorFloat(TMessage& msg) {

@@ -46,6 +46,8 @@ class TFloatParent : public TCustomForm {
 
  protected:
   void CreateParams(TCreateParams& params) override;
+  // Shown, the window comes to the top without taking the activation from the form.
+  void UpdateShowing() override;
   void Paint() override;
   void WMLButtonDownFloat(TMessage& msg);
   void WMLButtonDblClkFloat(TMessage& msg);
@@ -54,6 +56,7 @@ class TFloatParent : public TCustomForm {
   void WMCancelModeFloat(TMessage& msg);
   void WMCaptureChangedFloat(TMessage& msg);
   void WMMouseActivateFloat(TMessage& msg);
+  void WMActivateFloat(TMessage& msg);
   void WMSetCursorFloat(TMessage& msg);
 
  private:

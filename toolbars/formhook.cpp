@@ -71,6 +71,13 @@ void FormProc(const std::shared_ptr<FormHook>& hook, TMessage& msg) {
     return;
   }
   switch (msg.Msg) {
+    case WM_NCACTIVATE: {
+      // The form's caption stays active while one of its floating bars is the active window.
+      const bool active = msg.WParam != 0 || IsToolbarWindow(form, GetActiveWindow());
+      msg.WParam = active ? 1 : 0;
+      RedrawCaptions(form, active);
+      break;
+    }
     case WM_ACTIVATE: {
       const bool active = LOWORD(msg.WParam) != WA_INACTIVE || IsToolbarWindow(form, static_cast<HWND>(msg.LParam));
       RedrawCaptions(form, active);

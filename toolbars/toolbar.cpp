@@ -180,7 +180,7 @@ void TToolbarX::SetDockedTo(TDockX* dock) {
   if (wasVisible) {
     SetVisibleField(true);
     if (HandleAllocated()) ShowWindow(handle_, SW_SHOWNA);
-    if (dock == nullptr) floatParent_->Show();
+    if (dock == nullptr) floatParent_->SetVisible(true);
   }
   if (old != nullptr) old->EndUpdate();
   if (dock != nullptr && dock != old) dock->EndUpdate();

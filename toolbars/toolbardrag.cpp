@@ -299,8 +299,7 @@ void TToolbarX::CMVisibleChangedBar(TMessage& msg) {
     if (dockedTo_ != nullptr) {
       dockedTo_->InsertRemoveBar(Visible(), this, Visible());
     } else if (Parent() == floatParent_) {
-      if (Visible()) floatParent_->Show();
-      else floatParent_->Hide();
+      floatParent_->SetVisible(Visible());
     }
   }
   InheritedMessage(TToolbarX::StaticClass(), msg);

@@ -172,6 +172,9 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       DrawNonClient(hwnd);
       return 0;
     case WM_NCACTIVATE:
+      // The caption is drawn as the message says, which need not follow the activation: a form
+      // keeps its caption active while one of its tool windows is active.
+      w->captionActive = wParam != 0;
       w->ncDirty = true;
       return 1;
     case WM_PAINT: {
@@ -232,8 +235,10 @@ LRESULT DefWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       if (w->parent) {
         LRESULT r = SendMessage(w->parent, WM_MOUSEACTIVATE, wParam, lParam);
         if (r) return r;
+        w = Find(hwnd);
+        if (!w) return MA_NOACTIVATE;
       }
-      return MA_ACTIVATE;
+      return (!w->parent && (w->exStyle & WS_EX_NOACTIVATE)) ? MA_NOACTIVATE : MA_ACTIVATE;
     }
     case WM_ACTIVATE:
       if (LOWORD(wParam) != WA_INACTIVE && !(w->style & WS_MINIMIZE)) SetFocus(hwnd);

@@ -256,7 +256,8 @@ void DrawNonClient(HWND hwnd) {
   if (f.caption > 0) {
     RECT cap = r;
     cap.Bottom = cap.Top + f.caption - 1;
-    bool active = TopLevelOf(hwnd) == S().active;
+    // A top-level window as its last WM_NCACTIVATE said, a child with its top-level window.
+    const bool active = w->parent ? TopLevelOf(hwnd) == S().active : w->captionActive;
     FillRectWith(cr, cap, active ? clActiveCaption : clInactiveCaption);
     Line(cr, cap.Left, cap.Bottom, cap.Right, cap.Bottom, clBtnFace);
     // The caption text in bold "MS Sans Serif", vertically centred, cut at the caption's end.

@@ -522,6 +522,9 @@ constexpr DWORD WS_EX_RIGHT = 0x00001000;
 constexpr DWORD WS_EX_CONTROLPARENT = 0x00010000;
 constexpr DWORD WS_EX_STATICEDGE = 0x00020000;
 constexpr DWORD WS_EX_APPWINDOW = 0x00040000;
+// A top-level window that a click does not activate: the activation and the keys stay with its
+// owner (a floating tool bar beside its form).
+constexpr DWORD WS_EX_NOACTIVATE = 0x08000000;
 
 // Class styles
 constexpr UINT CS_VREDRAW = 0x0001;

@@ -61,6 +61,7 @@ struct Window {
   RECT update{};  // invalid part of the client area, client coordinates
   bool erase = false;
   bool ncDirty = false;
+  bool captionActive = false;  // the caption is drawn active (the last WM_NCACTIVATE taken)
   bool internalPaint = false;
   bool redraw = true;  // WM_SETREDRAW
   // Life

@@ -447,9 +447,11 @@ class X11Display final : public DisplayBackend {
     if (focusingFromX_ == h) return;
     if (it == wins_.end() || !it->second.mapped) return;
     XRaiseWindow(dpy_, it->second.xw);
-    XWindowAttributes attrs;
-    if (XGetWindowAttributes(dpy_, it->second.xw, &attrs) && attrs.map_state == IsViewable)
-      XSetInputFocus(dpy_, it->second.xw, RevertToParent, CurrentTime);
+    // A window that takes no activation, activated by the program (a click on a field in it),
+    // leaves the keyboard with its owner, whose caption stays active: the keys reach the field
+    // through the window system's focus.  The keyboard it was given (Alt+Tab) it keeps.
+    if (KeyboardHolder(h) != h && XFocus() != it->second.xw) KeepKeyboardFor(h);
+    else GiveKeyboard(h);
   }
 
   void WindowUpdated(HWND h, const RECT& rect) override {
@@ -721,6 +723,63 @@ class X11Display final : public DisplayBackend {
     XSendEvent(dpy_, req.requestor, False, 0, reinterpret_cast<XEvent*>(&reply));
   }
 
+  // The window that has the keyboard for `h`: its first owner that takes the keyboard, for a
+  // window that takes none (WS_EX_NOACTIVATE); else `h` itself.
+  HWND KeyboardHolder(HWND h) {
+    HWND holder = h;
+    for (int guard = 0; holder != 0 && guard < 16; ++guard) {
+      if ((static_cast<DWORD>(GetWindowLongPtr(holder, GWL_EXSTYLE)) & WS_EX_NOACTIVATE) == 0) return holder;
+      holder = GetWindow(holder, GW_OWNER);
+    }
+    return h;
+  }
+
+  // The X input focus to a shown window of the program; false when it cannot have it.
+  bool GiveKeyboard(HWND h) {
+    auto it = wins_.find(h);
+    if (it == wins_.end() || !it->second.mapped) return false;
+    XWindowAttributes attrs;
+    if (!XGetWindowAttributes(dpy_, it->second.xw, &attrs) || attrs.map_state != IsViewable) return false;
+    XSetInputFocus(dpy_, it->second.xw, RevertToParent, CurrentTime);
+    return true;
+  }
+  ::Window XFocus() {
+    ::Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(dpy_, &focus, &revert);
+    return focus;
+  }
+  // The keyboard to the owner that holds it for `h`, a window that takes no activation.  The
+  // focus arriving there is the program's own doing and activates nothing.
+  void KeepKeyboardFor(HWND h) {
+    const HWND holder = KeyboardHolder(h);
+    auto it = wins_.find(holder);
+    if (it == wins_.end() || XFocus() == it->second.xw) return;
+    if (GiveKeyboard(holder)) keptFocus_ = it->second.xw;
+  }
+  // True when the window manager focused window `xw` for a click on it: the press came first
+  // (no focus change or key after it), or, with `look`, it comes with the focus (a window
+  // manager may focus before it passes the press on: the server is asked to send what it has).
+  bool FocusedByClick(::Window xw, bool look) {
+    const bool marked = pressWindow_ == xw;
+    pressWindow_ = 0;
+    if (marked || !look) return marked;
+    XSync(dpy_, False);
+    // The queue is looked through, nothing taken from it.
+    struct Seek {
+      ::Window window;
+      bool found;
+    } seek{xw, false};
+    auto pressOn = [](::Display*, XEvent* e, XPointer p) -> Bool {
+      auto* s = reinterpret_cast<Seek*>(p);
+      if (e->type == ButtonPress && e->xbutton.window == s->window) s->found = true;
+      return False;
+    };
+    XEvent ev;
+    XCheckIfEvent(dpy_, &ev, pressOn, reinterpret_cast<XPointer>(&seek));
+    return seek.found;
+  }
+
   HWND WindowOf(::Window xw) {
     auto it = byX_.find(xw);
     return it == byX_.end() ? 0 : it->second;
@@ -797,6 +856,14 @@ class X11Display final : public DisplayBackend {
     }
     MouseButton b = ev.button == 1 ? MouseButton::Left : ev.button == 3 ? MouseButton::Right : MouseButton::Middle;
     if (ev.button > 3) return;
+    if (down) pressWindow_ = ev.window;
+    // A press right after the window manager's focus on a window that takes no activation was
+    // the click it focused the window for (passed on late): the activation goes back to the
+    // owner, with the keyboard.
+    if (down && ev.window == justFocused_) {
+      pressWindow_ = 0;
+      SetActiveWindow(KeyboardHolder(h));
+    }
     if (!down) {
       InjectMouseUp(p.X, p.Y, b);
       return;
@@ -882,6 +949,8 @@ class X11Display final : public DisplayBackend {
       any = true;
       XEvent ev;
       XNextEvent(dpy_, &ev);
+      justFocused_ = focusedNow_;
+      focusedNow_ = 0;
       switch (ev.type) {
         case MappingNotify:
           // Keys remapped while the program runs (input tools map a spare key to the character
@@ -890,6 +959,7 @@ class X11Display final : public DisplayBackend {
           break;
         case KeyPress:
           lastTime_ = ev.xkey.time;
+          pressWindow_ = 0;
           Key(ev.xkey, true);
           key = true;
           break;
@@ -963,14 +1033,24 @@ class X11Display final : public DisplayBackend {
         case FocusIn:
           if (ev.xfocus.mode == NotifyNormal || ev.xfocus.mode == NotifyWhileGrabbed) {
             HWND h = WindowOf(ev.xfocus.window);
-            if (h && !IsWindowEnabled(h)) {
+            const bool noActivation = h && KeyboardHolder(h) != h;
+            const bool clicked = FocusedByClick(ev.xfocus.window, noActivation);
+            const bool kept = keptFocus_ == ev.xfocus.window;
+            keptFocus_ = 0;
+            focusLeft = false;
+            // A window that takes no activation, focused by the window manager for a click on
+            // it, hands the keyboard back to its owner and is not activated (focused by the
+            // user's turning to it, Alt+Tab, it is).  The owner's focus activates nothing.
+            if (noActivation && clicked) {
+              KeepKeyboardFor(h);
+            } else if (h && !IsWindowEnabled(h)) {
               ForwardToModal(h);
-            } else if (h && GetActiveWindow() != h) {
+            } else if (h && GetActiveWindow() != h && !kept) {
               focusingFromX_ = h;
               SetActiveWindow(h);
               focusingFromX_ = 0;
+              if (noActivation) focusedNow_ = ev.xfocus.window;
             }
-            focusLeft = false;
           }
           break;
         case FocusOut:
@@ -1034,6 +1114,10 @@ class X11Display final : public DisplayBackend {
   // The virtual key each keycode was last pressed as.
   std::array<UINT, 256> pressedAs_{};
   Time lastClickTime_ = 0;
+  ::Window pressWindow_ = 0;  // where a mouse button was pressed last, until a focus change or key
+  ::Window keptFocus_ = 0;    // the owner given the keyboard for a window that takes no activation
+  ::Window focusedNow_ = 0;   // a window that takes no activation, activated by this event's focus ...
+  ::Window justFocused_ = 0;  // ... and by the event before this one
   int lastX_ = 0;
   int lastY_ = 0;
   ::Window lastClickWindow_ = 0;

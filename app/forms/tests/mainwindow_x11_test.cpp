@@ -47,6 +47,31 @@ class MainWindowX11Test : public WindowManagerFormsTest {
     wm->ClickOnScreen(r.Left + r.Width() / 3, r.Top - WindowManagerFrame(h).Top / 2);
     wm->ClickOnScreen(r.Left + r.Width() / 3, r.Top - WindowManagerFrame(h).Top / 2);
   }
+  // True once the window manager has handled everything sent to it before: a frame asked for a
+  // window of the test's own is answered after them.
+  bool WindowManagerCaughtUp() {
+    ::Display* x = wm->X();
+    const ::Window probe = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 10, 10, 0, 0, 0);
+    const Atom extents = XInternAtom(x, "_NET_FRAME_EXTENTS", False);
+    XEvent e{};
+    e.xclient.type = ClientMessage;
+    e.xclient.window = probe;
+    e.xclient.message_type = XInternAtom(x, "_NET_REQUEST_FRAME_EXTENTS", False);
+    e.xclient.format = 32;
+    XSendEvent(x, DefaultRootWindow(x), False, SubstructureRedirectMask | SubstructureNotifyMask, &e);
+    XFlush(x);
+    const bool answered = PumpUntil([&] {
+      Atom type;
+      int format;
+      unsigned long count = 0, rest = 0;
+      unsigned char* data = nullptr;
+      XGetWindowProperty(x, probe, extents, 0, 4, False, XA_CARDINAL, &type, &format, &count, &rest, &data);
+      if (data) XFree(data);
+      return count == 4;
+    });
+    XDestroyWindow(x, probe);
+    return answered;
+  }
   // Alt+Tab as a hand gives it: Alt is let go once the window manager has had a moment to take
   // Tab (all at once, it would find Alt let go and stay where it was).
   void AltTab() {
@@ -107,9 +132,9 @@ class MainWindowX11Test : public WindowManagerFormsTest {
   TfrmCal* cal = nullptr;
 };
 
-// The date bar dragged off the window floats; Alt+Tab brings the keyboard to it (to the date
-// field first, later to the control it was left on); the date is typed and the calendar opened
-// and closed there by keys alone.
+// The date bar dragged off the window floats; a click on its caption leaves the keys with the
+// main window; Alt+Tab brings the keyboard to it (to the date field first, later to the control
+// it was left on); the date is typed and the calendar opened and closed there by keys alone.
 TEST_F(MainWindowX11Test, TheFloatingDateBarIsReachedAndUsedByKeyboard) {
   StartWithKeyboard(main, options, cal);
   main->rtext->SetFocus();  // the user was reading the list
@@ -128,6 +153,16 @@ TEST_F(MainWindowX11Test, TheFloatingDateBarIsReachedAndUsedByKeyboard) {
   // The window manager may have focused the new window: the user starts from the main window.
   wm->ActivateAsUser(X(main->Handle()));
   ASSERT_TRUE(PumpUntil([&] { return wm->FocusedWindow() == X(main->Handle()); }));
+  // A click on the bar's caption leaves the keys, and the active title, with the main window
+  // (the window manager may focus the bar for the click; the bar hands the keys back).
+  const TRect floatRect = bar->FloatParent()->BoundsRect();
+  wm->ClickOnScreen(floatRect.Left + 8, floatRect.Top + toolbars::FrameHeight() + toolbars::SmallCaptionHeight() / 2);
+  ASSERT_TRUE(WindowManagerCaughtUp());
+  EXPECT_TRUE(PumpUntil([&] {
+    return wm->FocusedWindow() == X(main->Handle()) && GetActiveWindow() == main->Handle() &&
+           GetFocus() == main->rtext->Handle();
+  })) << "the click took the keys from the main window";
+  EXPECT_EQ(bar->FloatParent()->BoundsRect(), floatRect);
   auto altTabTo = [&](HWND window, HWND control) {
     AltTab();
     return PumpUntil([&] { return wm->FocusedWindow() == X(window) && GetFocus() == control; });

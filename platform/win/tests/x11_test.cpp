@@ -535,6 +535,55 @@ TEST_F(X11Test, DialogFramesOfferTheWindowManagerNoMinimiseOrMaximise) {
   DestroyWindow(main);
 }
 
+TEST_F(X11Test, AWindowThatTakesNoActivationLeavesTheKeyboardWithItsOwnerUnlessTurnedToWithoutAClick) {
+  HWND main = CreateWindowEx(0, "X11Test", "main", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 10, 10, 200, 150, 0, 0, 0, nullptr);
+  HWND bar = CreateWindowEx(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE, "X11Test", "bar", WS_POPUP, 240, 10, 80, 40, main, 0,
+                            0, nullptr);
+  ShowWindow(bar, SW_SHOWNOACTIVATE);
+  const auto mainX = static_cast<::Window>(Display().NativeWindow(main));
+  const auto barX = static_cast<::Window>(Display().NativeWindow(bar));
+  auto xFocus = [&] {
+    ::Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(x_, &focus, &revert);
+    return focus;
+  };
+  SetActiveWindow(main);
+  ASSERT_TRUE(PumpUntil([&] { return xFocus() == mainX; })) << State(main, mainX);
+  // Activated by the program (a field of the bar clicked), the bar leaves the keyboard with its
+  // owner, whose title stays active.
+  SetActiveWindow(bar);
+  WindowManagerFrame(main);  // a round trip: the server has done what the program asked
+  EXPECT_EQ(GetActiveWindow(), bar);
+  EXPECT_EQ(xFocus(), mainX);
+  // Focused by the window manager for a click on it (the press first), it hands the keyboard
+  // back and is not activated.
+  SetActiveWindow(main);
+  WindowManagerFrame(main);
+  XButtonEvent press{};
+  press.type = ButtonPress;
+  press.window = barX;
+  press.root = DefaultRootWindow(x_);
+  press.x = press.y = 5;
+  press.button = Button1;
+  press.same_screen = True;
+  XSendEvent(x_, barX, False, ButtonPressMask, reinterpret_cast<XEvent*>(&press));
+  press.type = ButtonRelease;
+  press.state = Button1Mask;
+  XSendEvent(x_, barX, False, ButtonReleaseMask, reinterpret_cast<XEvent*>(&press));
+  XSetInputFocus(x_, barX, RevertToParent, CurrentTime);
+  XSync(x_, False);
+  EXPECT_TRUE(PumpUntil([&] { return xFocus() == mainX; })) << State(main, mainX);
+  EXPECT_EQ(GetActiveWindow(), main);
+  // Focused without a click (the user turned to it with Alt+Tab), it takes the keyboard.
+  XSetInputFocus(x_, barX, RevertToParent, CurrentTime);
+  XSync(x_, False);
+  EXPECT_TRUE(PumpUntil([&] { return GetActiveWindow() == bar; })) << State(bar, barX);
+  EXPECT_EQ(xFocus(), barX);
+  DestroyWindow(bar);
+  DestroyWindow(main);
+}
+
 TEST_F(X11Test, ClipboardTravelsBetweenClientsBothWays) {
   // One test for both directions: the X server's clipboard is shared by every test process
   // running against it, so two clipboard tests side by side would take it from each other.
