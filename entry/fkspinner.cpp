@@ -212,7 +212,7 @@ TSpinState TFkSpinner::HitTest() const {
   const TPoint c = ScreenToClient(p);
   const int w = ClientWidth(), h = ClientHeight();
   if (c.X < 0 || c.Y < 0 || c.X >= w || c.Y >= h) return TSpinState::ssOutside;
-  if (GetKeyState(static_cast<int>(mouseKey_)) >= 0) return TSpinState::ssIdle;
+  if (GetAsyncKeyState(static_cast<int>(mouseKey_)) >= 0) return TSpinState::ssIdle;
   if (orientation_ == TSpinOrientation::soHorizontal) return c.X >= w / 2 ? TSpinState::ssRight : TSpinState::ssLeft;
   return c.Y < h / 2 ? TSpinState::ssUp : TSpinState::ssDown;
 }
@@ -240,7 +240,9 @@ void TFkSpinner::DoMouseDown(int x, int y) {
 
 void TFkSpinner::WMTimer(TMessage& msg) {
   if (msg.WParam != kRepeatTimer || !repeating_) return;
-  if (GetKeyState(static_cast<int>(mouseKey_)) >= 0) {
+  // The button as it is now: its release may have reached no window (let go outside the
+  // program before the press was handled), and then no message brings its state.
+  if (GetAsyncKeyState(static_cast<int>(mouseKey_)) >= 0) {
     DoMouseUp();
     return;
   }

@@ -173,6 +173,20 @@ TEST_F(SpinnerTest, ASpinnerDisabledOrHiddenByItsClickStopsRepeating) {
   }
 }
 
+// A click whose release came outside the program's windows before the press was handled (the
+// release reaches no window): the spinner steps once and lets go, as the button is up by now.
+TEST_F(SpinnerTest, AClickReleasedOutsideBeforeItWasHandledStepsOnceAndLetsGo) {
+  const TPoint up = Screen(8, 5);
+  const TPoint away = Screen(-2000, -2000);
+  InjectMouseDown(up.X, up.Y);
+  InjectMouseUp(away.X, away.Y);
+  Pump();
+  Run(2000);
+  EXPECT_EQ(states.size(), 1u);
+  EXPECT_EQ(spin->State(), TSpinState::ssIdle);
+  EXPECT_EQ(GetCapture(), 0u);
+}
+
 TEST_F(SpinnerTest, StyleChoosesTheButtonFace) {
   auto pixel = [this](int x, int y) { return Pixel(spin, x, y); };
   const auto rgb = Rgb;

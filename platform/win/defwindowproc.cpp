@@ -113,9 +113,9 @@ bool TrackMouseDrag(HWND hwnd, bool escapeCancels, const std::function<void(POIN
   MSG m;
   while (GetCapture() == hwnd && Find(hwnd)) {
     if (!PeekMessage(&m, 0, 0, 0, PM_REMOVE)) {
-      // Nothing queued: the drag is over once the button is up (its release may have gone
-      // elsewhere before the drag began).
-      if (GetKeyState(VK_LBUTTON) >= 0 || !Display().InputCanArrive()) break;
+      // Nothing queued: the drag is over once the button is up now (its release may have gone
+      // elsewhere before the drag began, and then no message brings its state).
+      if (GetAsyncKeyState(VK_LBUTTON) >= 0 || !Display().InputCanArrive()) break;
       WaitMessage();
       continue;
     }

@@ -223,6 +223,61 @@ TEST_F(X11Test, KeysTypedAheadGoWhereTheKeysBeforeThemSentTheFocus) {
   FreeObjectInstance(proc);
 }
 
+// A press on a scroll bar's thumb whose release came outside the program's windows before the
+// press was handled (the release reaches no window): the thumb is not dragged on, though the
+// press's own message still says the button is down.
+TEST_F(X11Test, AThumbPressReleasedOutsideBeforeItWasHandledEndsTheDrag) {
+  bool sawEnd = false, stillDragging = false;
+  WNDPROC proc = MakeObjectInstance([&](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+    if (m == WM_VSCROLL && LOWORD(w) == SB_ENDSCROLL) sawEnd = true;
+    if (m == WM_TIMER && w == 7) {  // the drag still waits for a release long after: end it
+      KillTimer(h, 7);
+      stillDragging = GetCapture() == h;
+      ReleaseCapture();
+      return 0;
+    }
+    return DefWindowProc(h, m, w, l);
+  });
+  WNDCLASS wc;
+  wc.lpfnWndProc = proc;
+  wc.lpszClassName = "ThumbDrag";
+  ASSERT_NE(RegisterClass(wc), 0);
+  HWND h = CreateWindowEx(0, "ThumbDrag", "", WS_POPUP | WS_VISIBLE | WS_VSCROLL, 40, 40, 116, 116, 0, 0, 0, nullptr);
+  SCROLLINFO si;
+  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  si.nMin = 0;
+  si.nMax = 99;
+  si.nPage = 10;
+  si.nPos = 0;
+  SetScrollInfo(h, SB_VERT, &si, true);
+  auto xw = static_cast<::Window>(Display().NativeWindow(h));
+  ASSERT_TRUE(PumpUntil([&] {
+    XWindowAttributes a;
+    return XGetWindowAttributes(x_, xw, &a) && a.map_state == IsViewable;
+  }));
+  for (bool press : {true, false}) {
+    XButtonEvent b{};
+    b.type = press ? ButtonPress : ButtonRelease;
+    b.display = x_;
+    b.window = xw;
+    b.root = DefaultRootWindow(x_);
+    b.time = CurrentTime;
+    b.x = press ? 108 : -300;  // the thumb; then far left of the window
+    b.y = 18;
+    b.state = press ? 0 : Button1Mask;
+    b.button = Button1;
+    b.same_screen = True;
+    XSendEvent(x_, xw, True, press ? ButtonPressMask : ButtonReleaseMask, reinterpret_cast<XEvent*>(&b));
+  }
+  XSync(x_, False);
+  SetTimer(h, 7, 15000, nullptr);
+  EXPECT_TRUE(PumpUntil([&] { return sawEnd; }));
+  EXPECT_FALSE(stillDragging);
+  EXPECT_EQ(GetCapture(), 0u);
+  DestroyWindow(h);
+  FreeObjectInstance(proc);
+}
+
 // A window manager started with the program may leave the program's first request to map a
 // window unanswered (openbox, starting, reads it into its queue and looks there again only when
 // something new arrives): the program asks again until its window is mapped.
