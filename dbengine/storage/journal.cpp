@@ -606,7 +606,11 @@ bool QNFolderHasJournals(const TqnFolder& F, TqnFileRoutines& Routines) {
 }
 
 void QNRecoverJournalsFor(const TqnFolder& F, const std::string& FileName, TqnFileRoutines& Routines) {
-  // Only the file's own folder: a journal elsewhere (a folder above may be anybody's) is never
+  QNRecoverJournalsFor(F, std::vector<std::string>{FileName}, Routines);
+}
+
+void QNRecoverJournalsFor(const TqnFolder& F, const std::vector<std::string>& FileNames, TqnFileRoutines& Routines) {
+  // Only the files' own folder: a journal elsewhere (a folder above may be anybody's) is never
   // read, and its images could never be meant for this table.
   std::vector<std::string> names;
   if (Routines.ListFolderIn(F.Handle(), names) != 0) return;
@@ -629,8 +633,10 @@ void QNRecoverJournalsFor(const TqnFolder& F, const std::string& FileName, TqnFi
     // refused when one of them is its file (or when that cannot be told).
     bool names_table = rc == TqnRecovery::Corrupt;
     for (const auto& list : p.images)
-      for (const Image& im : list)
-        names_table = names_table || strcasecmp(QNNamePart(im.path).c_str(), FileName.c_str()) == 0;
+      for (const Image& im : list) {
+        const std::string leaf = QNNamePart(im.path);
+        for (const std::string& f : FileNames) names_table = names_table || strcasecmp(leaf.c_str(), f.c_str()) == 0;
+      }
     if (!names_table) continue;
     if (rc == TqnRecovery::Corrupt) QNStorageError(qnerrNotQuarnelFile, {F.PathOf(n)});
     QNStorageError(qnerrJournalWaits, {F.PathOf(n)});

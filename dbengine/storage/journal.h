@@ -137,6 +137,10 @@ TqnRecovery QNRecoverJournal(const std::string& JournalPath, TqnFileRoutines& Ro
 // recovered (the table would be torn): 23549 naming the journal, or 23584 for a damaged one.
 void QNRecoverJournalsFor(const TqnFolder& Folder, const std::string& FileName, TqnFileRoutines& Routines);
 void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routines);
+// The same before the files FileNames of one table are opened together: the folder is looked
+// through once, and a journal that could not be recovered refuses them when it names any.
+void QNRecoverJournalsFor(const TqnFolder& Folder, const std::vector<std::string>& FileNames,
+                          TqnFileRoutines& Routines);
 // Recovers every journal in Folder; returns how many were replayed or rolled back.
 int QNRecoverJournals(const TqnFolder& Folder, TqnFileRoutines& Routines);
 int QNRecoverJournals(const std::string& Folder, TqnFileRoutines& Routines);
