@@ -155,7 +155,7 @@ void TqnSrTable::OpenFiles() {
     bm_->GetFileHeader(files_[0], false);
     TqnDataDictionary d(4096);
     QNTblReadDictionary(d, files_[0]);
-    dict_->Assign(&d);
+    dict_->TakeFrom(d);
     dict_->SetTableName(name_);
     dict_->SetBuilt(true);
     // The journals that wait for any of the other files are finished in one look at the
@@ -184,7 +184,7 @@ void TqnSrTable::CreateFiles(const TqnDataDictionary& Dictionary, std::uint32_t 
     copy.Assign(&Dictionary);
     copy.CheckValid();
     d.SetBuilt(false);
-    d.Assign(&copy);
+    d.TakeFrom(copy);
     d.SetTableName(name_);
   }
   try {
