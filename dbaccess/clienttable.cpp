@@ -236,7 +236,7 @@ DBIResult TQNClientTable::GetFieldValue(TFieldCacheItem* Field, const std::uint8
     FDict.GetRecordField(i, Record, number, isNull);
     const std::uint32_t nr = GetU32(number, 0);
     // The caller's buffer is as long as the field's descriptor says, and no longer.
-    return SetResult(MemoFieldValue(Undone(nr) ? 0 : nr, Blank, dest, Field->Desc.iLen));
+    return SetResult(MemoFieldValue(Undone(Record, nr) ? 0 : nr, Blank, dest, Field->Desc.iLen));
   }
   int c = EngineToInterfaceValue(FDict.FieldType(i), FDict.FieldLength(i), Record + FDict.FieldOffset(i), dest,
                                  Field->Desc.iLen);
@@ -633,7 +633,7 @@ DBIResult TQNClientTable::BlobNumber(const std::uint8_t* Record, std::uint16_t F
   FDict.GetRecordField(i, Record, value, IsNull);
   Number = GetU32(value, 0);
   // A BLOB whose creation was undone is none: the number may be another cursor's by now.
-  if (!IsNull && Undone(Number)) {
+  if (!IsNull && Undone(Record, Number)) {
     IsNull = true;
     Number = 0;
   }
@@ -654,20 +654,22 @@ void TQNClientTable::ForgetPostedBlobs(const std::uint8_t* Record) {
   });
 }
 
-bool TQNClientTable::Undone(std::uint32_t Number) const {
-  return !FUndoneBlobs.empty() && std::find(FUndoneBlobs.begin(), FUndoneBlobs.end(), Number) != FUndoneBlobs.end();
+bool TQNClientTable::Undone(const std::uint8_t* Record, std::uint32_t Number) const {
+  return !FUndoneBlobs.empty() && std::any_of(FUndoneBlobs.begin(), FUndoneBlobs.end(), [&](const TUndoneBlob& u) {
+           return u.Buffer == Record && u.Number == Number;
+         });
 }
 
 void TQNClientTable::NoteReadBlobs(const std::uint8_t* Record) {
   if (FUndoneBlobs.empty() || !Record) return;
-  ForEachBlob(FDict, Record, [&](int, std::uint32_t Number) { std::erase(FUndoneBlobs, Number); });
+  std::erase_if(FUndoneBlobs, [&](const TUndoneBlob& u) { return u.Buffer == Record; });
 }
 
 const std::uint8_t* TQNClientTable::WithoutUndoneBlobs(const std::uint8_t* Record) {
   if (FUndoneBlobs.empty()) return Record;
   const std::uint8_t* sent = Record;
   ForEachBlob(FDict, Record, [&](int Field, std::uint32_t Number) {
-    if (!Undone(Number)) return;
+    if (!Undone(Record, Number)) return;
     if (sent == Record) {
       FPostBuffer.assign(Record, Record + RecordLength());
       sent = FPostBuffer.data();
@@ -682,7 +684,7 @@ void TQNClientTable::TransactionEnded(bool Committed) {
     std::erase_if(FNewBlobs, [](const TNewBlob& b) { return b.PostedInTran; });
   } else {
     for (const TNewBlob& b : FNewBlobs)
-      if (b.CreatedInTran && !Undone(b.Number)) FUndoneBlobs.push_back(b.Number);
+      if (b.CreatedInTran && !Undone(b.Buffer, b.Number)) FUndoneBlobs.push_back({b.Buffer, b.Number});
     std::erase_if(FNewBlobs, [](const TNewBlob& b) { return b.CreatedInTran; });
   }
   for (TNewBlob& b : FNewBlobs) b.CreatedInTran = b.PostedInTran = false;
@@ -726,8 +728,9 @@ DBIResult TQNClientTable::OpenBlob(std::uint8_t* Record, std::uint16_t Field, st
   if (r == DBIERR_NONE) {
     FDict.SetRecordField(Field - 1, Record, reply);
     const std::uint32_t created = GetU32(reply, 0);
-    std::erase(FUndoneBlobs, created);
-    FNewBlobs.push_back({created, FDatabase && FDatabase->TransactionState() == 1, false});
+    // The buffer now names a live BLOB of that number; other buffers keep what they named.
+    std::erase_if(FUndoneBlobs, [&](const TUndoneBlob& u) { return u.Buffer == Record && u.Number == created; });
+    FNewBlobs.push_back({created, FDatabase && FDatabase->TransactionState() == 1, false, Record});
   }
   return r;
 }

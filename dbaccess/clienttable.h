@@ -115,9 +115,10 @@ class TQNClientTable : public TBaseTable {
   DBIResult BlobNumber(const std::uint8_t* Record, std::uint16_t Field, std::uint32_t& Number, bool& IsNull);
   // The BLOBs of a record just posted are stored ones from now on.
   void ForgetPostedBlobs(const std::uint8_t* Record);
-  // True when Number is a BLOB this cursor created whose creation a rollback undid.
-  bool Undone(std::uint32_t Number) const;
-  // A record read names its BLOBs as stored ones: none of them is an undone one of this cursor.
+  // True when Record is the buffer that held Number when this cursor created it, and a
+  // rollback has undone that creation.
+  bool Undone(const std::uint8_t* Record, std::uint32_t Number) const;
+  // A record read into Record replaces what the buffer held: its BLOBs are stored ones.
   void NoteReadBlobs(const std::uint8_t* Record);
   // Record as it is posted: a copy with every BLOB field that names an undone BLOB null.
   const std::uint8_t* WithoutUndoneBlobs(const std::uint8_t* Record);
@@ -138,16 +139,23 @@ class TQNClientTable : public TBaseTable {
   // Only these are sent to the server to be freed: a stored record's BLOB, freed, would leave
   // the record naming a slot that the next new BLOB takes (the server, which also sees what
   // other cursors posted, frees only a new BLOB of the cursor that asks).  Those created or
-  // posted inside the database's transaction are marked: its rollback undoes that.
+  // posted inside the database's transaction are marked: its rollback undoes that.  Buffer is
+  // the caller's record the number was created in.
   struct TNewBlob {
     std::uint32_t Number;
     bool CreatedInTran;
     bool PostedInTran;
+    const std::uint8_t* Buffer;
   };
   std::vector<TNewBlob> FNewBlobs;
-  // BLOBs whose creation a rollback undid.  A caller's record that still names one names no
-  // BLOB: the number may be another cursor's new BLOB by now.
-  std::vector<std::uint32_t> FUndoneBlobs;
+  // BLOBs whose creation a rollback undid, with the buffer that held each.  That buffer, while
+  // it still names the number, names no BLOB: the number may be another cursor's new BLOB by
+  // now, or a stored record's; whatever is read into other buffers meanwhile changes nothing.
+  struct TUndoneBlob {
+    const std::uint8_t* Buffer;
+    std::uint32_t Number;
+  };
+  std::vector<TUndoneBlob> FUndoneBlobs;
   std::vector<std::uint8_t> FPostBuffer;  // scratch of WithoutUndoneBlobs
   std::vector<std::uint8_t> FStoredValue;  // scratch of PutFieldValue
   std::vector<std::uint8_t> FRequestBuffer;  // scratch of the key search request

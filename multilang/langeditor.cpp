@@ -255,13 +255,13 @@ void TLangEditorForm::FillForms() {
 void TLangEditorForm::ChooseForm(int index) {
   if (index < 0 || index >= static_cast<int>(sections_.size())) return;
   CloseValueEditor(true);
-  SaveWorkingSection();
+  KeepWorkingSection();
   if (sections_[static_cast<std::size_t>(index)] == nullptr) {
     // The first visit of another form's section: a component of its own holds it, loaded
     // without resolving (its components are not on this form).
     auto* sw = new TLangSwitch(this);
-    sw->SetDetached(true);
-    sw->LoadLanFile(edited_->LanguageFile(), FormList->Items()->Strings(index));
+    sw->SetDetached(edited_->LanguageFile(), FormList->Items()->Strings(index));
+    sw->LoadLanguageFile();
     // The file holds the languages as they were last saved; the ones added, renamed or
     // deleted since are in the sections already loaded.
     CopyLanguages(*edited_, *sw);
@@ -276,13 +276,17 @@ void TLangEditorForm::ChooseForm(int index) {
   LanguageChanged();
 }
 
-void TLangEditorForm::SaveWorkingSection() {
+void TLangEditorForm::KeepWorkingSection() {
   if (work_ == nullptr || work_ == edited_ || !sectionChanged_) return;
-  int index = FormList->ItemIndex();
-  for (std::size_t i = 1; i < sections_.size(); ++i)
-    if (sections_[i] == work_) index = static_cast<int>(i);
-  work_->SaveLanFile(edited_->LanguageFile(), FormList->Items()->Strings(index));
+  if (std::find(changed_.begin(), changed_.end(), work_) == changed_.end()) changed_.push_back(work_);
   sectionChanged_ = false;
+}
+
+void TLangEditorForm::SaveChangedSections() {
+  KeepWorkingSection();
+  // Each writes the languages too, the same list in every section loaded here.
+  for (TLangSwitch* sw : changed_) sw->SaveLanguageFile();
+  changed_.clear();
 }
 
 void TLangEditorForm::ShareLanguages() {
@@ -775,7 +779,6 @@ bool TLangEditorForm::SaveToFile(const std::string& fileName) {
     Ask(Text("SaveBtn_Success", {name, section}), Caption(), MB_OK | MB_ICONINFORMATION);
   else
     Ask(Text("SaveBtn_Fail", {name}), Caption(), MB_OK | MB_ICONERROR);
-  if (ok && work_ != edited_) sectionChanged_ = false;
   return ok;
 }
 
@@ -790,10 +793,15 @@ void TLangEditorForm::FormDeleteClick() {
     Ask(Text("FormDeleteBtn_Fail", {section}), Caption(), MB_OK | MB_ICONERROR);
     return;
   }
-  sectionChanged_ = false;
+  // The other sections keep what was changed in them, for OK.
+  KeepWorkingSection();
+  TLangSwitch* removed = sections_[static_cast<std::size_t>(index)];
+  std::erase(changed_, removed);
+  delete removed;
+  sections_.erase(sections_.begin() + index);
+  FormList->Items()->Delete(index);
   work_ = edited_;
-  for (std::size_t i = 1; i < sections_.size(); ++i) delete sections_[i];
-  FillForms();
+  FormList->SetItemIndex(0);
   ChooseForm(0);
 }
 
@@ -805,6 +813,8 @@ void TLangEditorForm::OkCancelClick() {
     return;
   }
   if (FormList->ItemIndex() != 0) ChooseForm(0);
+  // Cancel writes nothing; the sections changed here are dropped with the editor.
+  if (ModalResult() == mrOk) SaveChangedSections();
   WriteSetting("LastLanguageID", ChosenLanguageID());
   WriteSetting("LastLookupState", LookupText->Checked() ? 1 : 0);
 }

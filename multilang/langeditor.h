@@ -124,7 +124,11 @@ class TLangEditorForm : public TForm {
   void FormDeleteClick();
   void OkCancelClick();
   void HelpClick();
-  void SaveWorkingSection();
+  // Notes the section worked on as one to write on OK, when its values were changed.
+  void KeepWorkingSection();
+  // OK: writes every other form's section changed here (the edited form's own is written by
+  // Browse afterwards).
+  void SaveChangedSections();
   void WriteSetting(const std::string& key, int value);
 
   int lastLanguageID_ = -1;
@@ -138,6 +142,8 @@ class TLangEditorForm : public TForm {
   TLangSwitch* work_ = nullptr;
   std::vector<TLangSwitch*> sections_;  // per FormList item; nullptr until first chosen
   bool sectionChanged_ = false;
+  // Other forms' sections changed here: written on OK only, so Cancel writes nothing.
+  std::vector<TLangSwitch*> changed_;
   std::vector<Key> keys_;
   int chosen_ = -1;
   bool expanded_ = false;

@@ -105,6 +105,7 @@ TLangSwitch::~TLangSwitch() {
 }
 
 std::string TLangSwitch::SectionName() const {
+  if (detached_) return section_;
   return (ownerForm_ != nullptr ? std::string(ownerForm_->ClassName()) : std::string()) + Name();
 }
 
@@ -545,7 +546,9 @@ void TLangSwitch::Notification(TComponent* component, TOperation operation) {
   TMComboBox::Notification(component, operation);
   // The adopted control is forgotten whatever its name: it may have none.
   if (operation == TOperation::opRemove && component == adoptOn_) adoptOn_ = nullptr;
-  if (component == this || component->Name().empty() ||
+  // A detached component's values name another form's components: the components that come
+  // and go here are not theirs.
+  if (component == this || component->Name().empty() || detached_ ||
       ComponentState().Contains(TComponentStateFlag::csDestroying))
     return;
   bool changed = false;
@@ -633,9 +636,9 @@ void TLangSwitch::Browse(TObject* data) {
   if (result == mrOk && !languageFile_.empty()) SaveLanguageFile();
   delete editor;
   if (result != mrOk) {
-    // Cancel: the window's languages and texts are those of before.  The editor may have
-    // written other forms' sections (and with them the languages) meanwhile: the file, when
-    // there is one, is what the windows read.
+    // Cancel: the window's languages and texts are those of before.  The editor wrote nothing
+    // but a form section the user removed: the file, when there is one, is what the windows
+    // read.
     entries_ = std::move(before);
     if (!languageFile_.empty() && FileExists(ExpandedFileName(languageFile_))) LoadLanguageFile();
   }

@@ -122,12 +122,16 @@ class TLangSwitch : public TMComboBox {
   // "Caption" and "Text" values of a language in the file's other sections that sound like `text`.
   std::vector<std::string> SoundsLike(const std::string& text, int languageID) const;
   void SetRefreshAfterLoad(bool v) { refreshAfterLoad_ = v; }
-  // A detached component holds another form's section (the editor's): its values name
-  // components of that form, so they are never resolved against this one, never applied and
-  // never turned into missing ones; it loads without refreshing and switches no language.
-  void SetDetached(bool v) {
-    detached_ = v;
-    if (v) refreshAfterLoad_ = false;
+  // A detached component holds another form's section of a language file (the editor's): its
+  // values name components of that form, so they are never resolved against this one, never
+  // applied and never turned into missing ones; it loads without refreshing and switches no
+  // language.  Its file and section are those given here, so that loading, saving and the
+  // look-ups in the file's other sections work on that section.
+  void SetDetached(const std::string& languageFile, const std::string& section) {
+    detached_ = true;
+    refreshAfterLoad_ = false;
+    languageFile_ = languageFile;
+    section_ = section;
   }
   bool Detached() const { return detached_; }
 
@@ -210,6 +214,7 @@ class TLangSwitch : public TMComboBox {
   bool loading_ = false;
   bool refreshAfterLoad_ = true;
   bool detached_ = false;
+  std::string section_;  // a detached component's section
   std::map<unsigned, std::string> systemMenu_;
   std::uint64_t generation_ = 0;  // the newest broadcast this component made or followed
   int selecting_ = 0;             // SelectLanguage calls under way

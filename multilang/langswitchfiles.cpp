@@ -249,10 +249,9 @@ bool TLangSwitch::DeleteLanSection(const std::string& fileName, const std::strin
     TLanFile file = ParseLanFile(old);
     // Sections after a damaged offset were not read: writing would drop them.
     if (!file.Whole) throw ELangFileError("Damaged section offset");
-    file.HasLanguages = true;
-    file.Languages = MakeLanguagesBody();
+    // Only the section goes: the languages and the other sections stay as the file has them,
+    // so that languages changed in memory and not saved yet are not written by the way.
     std::erase_if(file.Sections, [&](const TLanSection& s) { return s.Name == section; });
-    for (auto& s : file.Sections) s = DropDeletedLanguages(std::move(s));
     AtomicWriteFile(name, BuildLanFile(file));
   } catch (const ELangFileError&) {
     ReportFileError(name, 13);

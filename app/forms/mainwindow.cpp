@@ -8,6 +8,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <utility>
 
 #include "app/forms/calendarwindow.h"
 #include "app/forms/richview.h"
@@ -503,6 +504,18 @@ void TfrmMain::LangSwitch1Translated(TObject*, const std::string& languageName, 
   LoadMessages();
   SetMainCaption();
   if (frmOptions != nullptr) frmOptions->pbExitClick(frmOptions);
+  if (frmOptions != nullptr && frmOptions->FormState().Contains(TFormStateFlag::fsModal)) {
+    // The dialog stays open: its fields may still be put back by Cancel, so the list is made
+    // when it ends.
+    listAfterOptions_ = true;
+  } else {
+    ShowListOrWelcome();
+  }
+  // Last: a store that cannot be written is reported once the windows show the language.
+  WriteString(LanguageValueName, language);
+}
+
+void TfrmMain::ShowListOrWelcome() {
   // Without a person the welcome text is shown in the new language; the options dialog is
   // only opened by the user.
   if (frmOptions != nullptr && !frmOptions->PersonName().empty()) {
@@ -510,8 +523,6 @@ void TfrmMain::LangSwitch1Translated(TObject*, const std::string& languageName, 
   } else {
     ShowWelcome();
   }
-  // Last: a store that cannot be written is reported once the windows show the language.
-  WriteString(LanguageValueName, language);
 }
 
 void TfrmMain::ForEachToolbar(const std::function<void(toolbars::TToolbarX*, const std::string&)>& action) {
@@ -639,7 +650,16 @@ void TfrmMain::pbInfoClick(TObject*) {
 }
 
 void TfrmMain::mnuOptionsClick(TObject*) {
-  if (frmOptions != nullptr && Modal([&] { return frmOptions->Execute(); })) ShowTransits();
+  if (frmOptions == nullptr) return;
+  listAfterOptions_ = false;
+  const bool ok = Modal([&] { return frmOptions->Execute(); });
+  // After a language switch meanwhile, the list is made in the new language for what the
+  // dialog left stored, whichever way it ended.
+  if (ok) {
+    ShowTransits();
+  } else if (std::exchange(listAfterOptions_, false)) {
+    ShowListOrWelcome();
+  }
 }
 
 void TfrmMain::mnuHelpContentsClick(TObject*) { HelpContextCall(ContentsHelpContext); }

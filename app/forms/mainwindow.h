@@ -211,6 +211,11 @@ class TfrmMain : public TOrvForm, public IOptionsListener {
   bool messagesFailureTold_ = false;
   bool inFormShow_ = false;
   int modalDepth_ = 0;
+  // The windows changed language while the options dialog was open: the list waits for the
+  // dialog's end, when what it stores is settled.
+  bool listAfterOptions_ = false;
+  // The list of the person, or without a name the welcome text; never opens the dialog.
+  void ShowListOrWelcome();
   // Message 99 while nobody has a name; else the chosen person without a name, named (120).
   void ShowWelcome();
   // The view's text when the person's birth moment does not read: message 92 or 93.

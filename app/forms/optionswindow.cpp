@@ -524,7 +524,9 @@ void TfrmOptions::dfMinutesExit(TObject*) {
 
 void TfrmOptions::pbExitClick(TObject*) {
   RefreshPersonCaptions();
-  Close();
+  // Closing a modal dialog ends it as Cancel, which puts back what the user typed: a language
+  // switch ends nothing the user did, so the dialog stays open until OK or Cancel.
+  if (!FormState().Contains(TFormStateFlag::fsModal)) Close();
 }
 
 void TfrmOptions::pbHelpClick(TObject*) { HelpContextCall(OptionsHelpContext); }

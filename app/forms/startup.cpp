@@ -120,14 +120,7 @@ int ReportFatalError(const std::string& message, bool showBox) {
   std::fprintf(stderr, "%s: %s\n", ApplicationName, Win1252ToUtf8(message).c_str());
   std::fflush(stderr);
   if (showBox) {
-    // The start is over: no window of it (the splash picture stays on top of all others) may
-    // cover the box.
-    EnumWindows(
-        [](HWND h, LPARAM) {
-          if (IsWindowVisible(h)) ShowWindow(h, SW_HIDE);
-          return true;
-        },
-        0);
+    // A modal box: the splash picture, still up when the start fails, steps aside for it.
     try {
       Application()->MessageBox(message, ApplicationTitle, MB_OK | MB_ICONERROR);
     } catch (...) {

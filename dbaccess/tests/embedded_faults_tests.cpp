@@ -345,5 +345,36 @@ TEST_F(NullMemos, ABlobWhoseCreationWasRolledBackIsNotFreedUnderAnotherCursor) {
   EXPECT_EQ(problems, "");
 }
 
+// The buffer that held a BLOB whose creation a rollback undid never names it again, whatever
+// the cursor reads meanwhile into other buffers: the record of another cursor whose new BLOB
+// took the number keeps its memo alone.
+TEST_F(NullMemos, AnUndoneBlobStaysUnusableForItsBufferWhateverIsReadMeanwhile) {
+  hDBICur a = Open(dbiREADWRITE), x = Open(dbiREADWRITE);
+  auto* database = TBapiListItem::Resolve<TQNClientDatabase>(db);
+  std::vector<std::uint8_t> old(record.size()), mine(record.size());
+  const std::int16_t eleven = 11, twelve = 12;
+  std::uint32_t tran = 0;
+  ASSERT_EQ(database->BeginTran(0, tran), DBIERR_NONE);
+  DbiInitRecord(a, old.data());
+  Put(a, old.data(), 1, &eleven);
+  ASSERT_EQ(DbiOpenBlob(a, old.data(), 2, dbiREADWRITE), DBIERR_NONE);
+  ASSERT_EQ(database->EndTran(tran, 2), DBIERR_NONE);
+  DbiInitRecord(x, mine.data());
+  Put(x, mine.data(), 1, &twelve);
+  ASSERT_EQ(DbiOpenBlob(x, mine.data(), 2, dbiREADWRITE), DBIERR_NONE);
+  ASSERT_EQ(DbiPutBlob(x, mine.data(), 2, 0, 3, reinterpret_cast<const std::uint8_t*>("ten")), DBIERR_NONE);
+  ASSERT_EQ(DbiInsertRecord(x, dbiNOLOCK, mine.data()), DBIERR_NONE);
+  ASSERT_EQ(ReadAll(a, dbiREADONLY).size(), 4u);  // record 12 among them, read into another buffer
+  ASSERT_EQ(DbiInsertRecord(a, dbiNOLOCK, old.data()), DBIERR_NONE);
+  std::vector<std::string> texts = ReadAll(a, dbiREADONLY);
+  ASSERT_EQ(texts.size(), 5u);  // records 1, 2, 3, 11, 12
+  EXPECT_EQ(texts[3], "");
+  EXPECT_EQ(texts[4], "ten");
+  for (hDBICur* c : {&a, &x}) DbiCloseCursor(*c);
+  std::string problems;
+  for (const std::string& p : dbengine::QNCheckTableFile((folder / "Notes.QND").string())) problems += p + "\n";
+  EXPECT_EQ(problems, "");
+}
+
 }  // namespace
 }  // namespace tw::dbaccess::test

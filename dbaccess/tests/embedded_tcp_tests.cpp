@@ -404,6 +404,27 @@ TEST_F(TcpServer, SilentConnectionsKeepNoClientOutAndAreHungUpInTime) {
   Stop(idle);
 }
 
+// A client that holds a table's write lock and dies leaves no lock behind: another client that
+// keeps the table open inserts at once.
+TEST_F(TcpServer, ATableLockGoesWithTheClientThatHeldIt) {
+  int code = -1;
+  RunToEnd("small", code);
+  ASSERT_EQ(code, 0);
+  Child keeper = Start("keeper");
+  ASSERT_TRUE(Serve(keeper, [&] { return Printed(keeper, "open") || keeper.Done; }));
+  ASSERT_FALSE(keeper.Done) << keeper.Output;
+  Child holder = Start("tablelock");
+  ASSERT_TRUE(Serve({&keeper, &holder}, [&] { return Printed(holder, "locked") || holder.Done; }));
+  EXPECT_TRUE(Printed(holder, "locked 0")) << holder.Output;
+  kill(holder.Pid, SIGKILL);
+  ASSERT_TRUE(Serve({&keeper, &holder}, [&] { return holder.Done && engine->ClientCount() == 1; }));
+  close(holder.Out);
+  { std::ofstream(folder / "go") << "go"; }
+  ASSERT_TRUE(Serve(keeper, [&] { return keeper.Done; }));
+  EXPECT_TRUE(Printed(keeper, "insert 0")) << keeper.Output;
+  close(keeper.Out);
+}
+
 TEST_F(TcpServer, ClientsThatEndWithoutDbiExitEndCleanly) {
   int code = -1;
   RunToEnd("small", code);

@@ -1,14 +1,13 @@
 #include "dbengine/server/file_blob_path.h"
 
-#include <sys/stat.h>
-
-#include <algorithm>
 #include <filesystem>
 #include <mutex>
 #include <set>
 #include <system_error>
+#include <vector>
 
 #include "dbengine/base/serverlog.h"
+#include "dbengine/storage/file_routines.h"
 
 namespace tw::dbengine {
 
@@ -35,16 +34,10 @@ std::string Canonical(const std::string& Path) {
   const fs::path p = fs::canonical(Path, ec);
   return ec ? std::string() : p.string();
 }
-}  // namespace
 
-void QNNoteEngineOwnFile(const std::string& Path) {
-  const std::string c = Canonical(Path);
-  if (c.empty()) return;
-  std::lock_guard<std::mutex> g(NotedMutex());
-  Noted().insert(c);
-}
-
-bool QNIsEngineOwnFile(const std::string& Path) {
+// The engine's own files by their names: journals, system tables, the alias script and table,
+// the server log.
+bool IsEngineOwnName(const std::string& Path) {
   const std::string name = Upper(fs::path(Path).filename().string());
   const std::string stem = name.substr(0, name.find('.'));
   const std::string ext = name.find('.') == std::string::npos ? std::string() : name.substr(name.rfind('.'));
@@ -56,36 +49,61 @@ bool QNIsEngineOwnFile(const std::string& Path) {
     if (stem == t || stem == t + "_NEW" || stem == t + "_OLD") return true;
   }
   // The alias script and the alias table the program keeps beside it; the server log.
-  if (stem == "QNALIAS" || name == "QNSERVER.LOG") return true;
-  const std::string file = Canonical(Path);
-  if (file.empty()) return false;
-  if (file == Canonical(QNLogPath())) return true;
-  std::lock_guard<std::mutex> g(NotedMutex());
-  return Noted().count(file) != 0;
+  return stem == "QNALIAS" || name == "QNSERVER.LOG";
 }
 
-std::string QNFileBlobPathInside(const std::string& Folder, const std::string& Name) {
-  if (Name.empty() || Folder.empty()) return {};
-  std::string slashed = Name;
-  std::replace(slashed.begin(), slashed.end(), '\\', '/');
-  const fs::path name(slashed);
-  for (const fs::path& part : name)
-    if (part == "..") return {};
-  std::error_code ec;
-  const fs::path folder = fs::canonical(Folder, ec);
-  if (ec) return {};
-  // canonical follows every link, so a link that points out of the folder ends outside it.
-  const fs::path file = fs::canonical(name.is_absolute() ? name : fs::path(Folder) / name, ec);
-  if (ec || !fs::is_regular_file(file, ec)) return {};
-  auto [inFolder, inFile] = std::mismatch(folder.begin(), folder.end(), file.begin(), file.end());
-  if (inFolder != folder.end() || inFile == file.end()) return {};
-  // A path check cannot see where a hard link's file also stands: a file with more than one
-  // link is no source.
-  struct stat st {};
-  if (::stat(file.c_str(), &st) != 0 || st.st_nlink != 1) return {};
-  // The engine's own files, under the name given and under the name the links lead to.
-  if (QNIsEngineOwnFile(file.string()) || QNIsEngineOwnFile((fs::path(Folder) / name).string())) return {};
-  return file.string();
+// The engine's own files by what they are: the server log and the noted files.
+bool IsEngineOwnKey(const TqnFileKey& Key) {
+  TqnFileKey k;
+  if (QNFileAccessTable().IdentityOf(QNLogPath(), k) == 0 && k == Key) return true;
+  std::lock_guard<std::mutex> g(NotedMutex());
+  for (const std::string& noted : Noted())
+    if (QNFileAccessTable().IdentityOf(noted, k) == 0 && k == Key) return true;
+  return false;
+}
+
+// A file of Folder that a file BLOB may name.
+bool Acceptable(const TqnFolder& Folder, const std::string& Rel) {
+  TqnFileStat st;
+  return QNFileLiesInFolder(Folder, Rel, st) == 0 && !IsEngineOwnName(Rel) && !IsEngineOwnKey(st.Key);
+}
+
+}  // namespace
+
+void QNNoteEngineOwnFile(const std::string& Path) {
+  const std::string c = Canonical(Path);
+  if (c.empty()) return;
+  std::lock_guard<std::mutex> g(NotedMutex());
+  Noted().insert(c);
+}
+
+std::string QNFileBlobNameInside(const TqnFolder& Folder, const std::string& Name) {
+  // The path a client gives is looked up as it leads now: its text alone proves nothing.
+  std::string rel;
+  if (!QNNameInFolder(Folder, Name, false, rel)) return {};
+  TqnFileRoutines& r = Folder.Routines();
+  TqnFileStat st;
+  if (r.StatIn(Folder.Handle(), rel, false, st) == 0 && st.Link) {
+    // A link inside the folder: the file of the folder it leads to, by that file's own name.
+    TqnFileStat target;
+    std::vector<std::string> names;
+    if (r.StatIn(Folder.Handle(), rel, true, target) != 0 || r.ListFolderIn(Folder.Handle(), names) != 0) return {};
+    rel.clear();
+    for (const std::string& n : names) {
+      TqnFileStat s;
+      if (r.StatIn(Folder.Handle(), n, false, s) == 0 && s.Regular && s.Key == target.Key) {
+        rel = n;
+        break;
+      }
+    }
+    if (rel.empty()) return {};
+  }
+  return Acceptable(Folder, rel) ? rel : std::string();
+}
+
+bool QNFileBlobReadable(const TqnFolder& Folder, const std::string& Stored) {
+  std::string rel;
+  return QNNameInFolder(Folder, Stored, true, rel) && Acceptable(Folder, rel);
 }
 
 }  // namespace tw::dbengine

@@ -2,17 +2,20 @@
 // and the rebuild-status query.
 #include "dbengine/server/server_engine.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <vector>
 
-#include "dbengine/base/filesearch.h"
 #include "dbengine/base/names.h"
 #include "dbengine/base/serverlog.h"
 #include "dbengine/server/folder_claim.h"
 #include "dbengine/server/server_engine_impl.h"
 #include "dbengine/storage/file_routines.h"
 #include "dbengine/storage/journal.h"
+#include "dbengine/storage/storage_errors.h"
 #include "platform/classes/streams.h"
+#include "platform/rtl/files.h"
 #include "platform/rtl/sysutils.h"
 
 namespace tw::dbengine {
@@ -49,11 +52,15 @@ TqnServerEngine::~TqnServerEngine() {
   transactions_ = nullptr;
   delete folders_;
   folders_ = nullptr;
-  for (const auto& claim : folderClaims_) QNReleaseFolder(claim.second.Key);
-  folderClaims_.clear();
   delete config_;
   lock_.Unlock();
+  // The page cache, and the journals it holds, go before the claims: a journal left for recovery
+  // is closed before a server of another process may claim its folder and recover it.
   delete bm_;
+  for (const auto& claim : folderClaims_) QNReleaseFolder(claim.second.Key);
+  folderClaims_.clear();
+  for (const TqnFileKey& key : keptClaims_) QNReleaseFolder(key);
+  keptClaims_.clear();
   gEngine.store(nullptr);
 }
 
@@ -63,8 +70,17 @@ void TqnServerEngine::EnterRequest() {
 }
 
 void TqnServerEngine::LeaveRequest() {
+  if (!keptClaims_.empty()) ReleaseKeptClaims();
   bm_->EndRequest();
   lock_.SetLocked(false);
+}
+
+void TqnServerEngine::ReleaseKeptClaims() {
+  std::erase_if(keptClaims_, [&](const TqnFileKey& Key) {
+    if (bm_->HoldsJournalIn(Key)) return false;
+    QNReleaseFolder(Key);
+    return true;
+  });
 }
 
 // ---- Lookups ------------------------------------------------------------------------------
@@ -151,7 +167,12 @@ void TqnServerEngine::ReleaseFolder(std::uint32_t FolderID) {
   if (item != nullptr && item->Is<TqnSrFolder>() && static_cast<TqnSrFolder*>(item)->RefCount() <= 1) {
     auto claim = folderClaims_.find(FolderID);
     if (claim != folderClaims_.end()) {
-      QNReleaseFolder(claim->second.Key);
+      // A journal held for the folder is tried once more; while it still waits, the claim stays
+      // with this process, so that no other process reads or writes its tables meanwhile.
+      if (bm_ != nullptr && !bm_->RecoverHeldIn(claim->second.Key))
+        keptClaims_.push_back(claim->second.Key);
+      else
+        QNReleaseFolder(claim->second.Key);
       folderClaims_.erase(claim);
     }
   }
@@ -223,10 +244,24 @@ DBIResult TqnServerEngine::CheckClientRights(std::int32_t ClientID, std::uint8_t
   return (c->Rights() & Rights) == Rights ? qnresSuccess : qnresNoRights;
 }
 
+// A session's table locks end with it, however it ends: no later session could release them,
+// and every other session's changes of the table would be refused while it stays open.
+void TqnServerEngine::ReleaseSessionTableLocks(std::uint32_t SessionId) {
+  for (int i = 0; i < tables_.Count(); ++i) {
+    TqnLockContainer& l = tables_.ItemAs<TqnSrTable>(i)->Locks();
+    l.RemoveWriteLock(SessionId);
+    l.RemoveReadLock(SessionId);
+  }
+}
+
 void TqnServerEngine::ClientRemove(std::int32_t ClientID) {
   Guarded([&]() -> DBIResult {
     const int i = clients_.IndexOf(QNKeyOf(ClientID));
-    if (i >= 0) clients_.DeleteAt(i);
+    if (i >= 0) {
+      const TqnList& own = clients_.ItemAs<TqnSrClient>(i)->Sessions().List();
+      for (int k = 0; k < own.Count(); ++k) ReleaseSessionTableLocks(own.ItemAs<TqnSrSession>(k)->Id());
+      clients_.DeleteAt(i);
+    }
     rebuilds_->DeleteClient(static_cast<std::uint32_t>(ClientID));
     FreeTablesWithoutCursors();
     return qnresSuccess;
@@ -274,6 +309,7 @@ DBIResult TqnServerEngine::SessionClose(std::int32_t ClientID, std::uint32_t Ses
     if (c == nullptr) return qnresInvalidHandle;
     TqnSrSession* s = c->Sessions().FindById(SessionID);
     if (s == nullptr) return qnresInvalidHandle;
+    ReleaseSessionTableLocks(s->Id());
     sessions_.Remove(s);
     FreeTablesWithoutCursors();
     return qnresSuccess;
@@ -397,19 +433,29 @@ DBIResult TqnServerEngine::DatabaseTableList(std::uint32_t DatabaseID, std::stri
                            Mask.find("..") != std::string_view::npos;
     if (elsewhere) return qnresInvalidParameter;
     if (const DBIResult r = CheckFolderPresent(d); r != qnresSuccess) return r;
-    const std::string pattern = QNMakeFullPath(d->FolderPath(), Mask.empty() ? std::string("*.QND") : std::string(Mask));
-    QNSearchRec sr;
-    for (int rc = QNFindFirst(pattern, qnftFile, qnfaAll, sr); rc == 0; rc = QNFindNext(sr)) {
+    // The files of the folder the database opened, reached through its directory: wherever its
+    // path leads now (a rename, another folder put there), the list is this folder's.
+    const TqnFolder& dir = *d->Dir();
+    const std::string mask = Mask.empty() ? std::string("*.QND") : std::string(Mask);
+    std::vector<std::string> names;
+    if (const int e = dir.Routines().ListFolderIn(dir.Handle(), names); e != 0)
+      QNStorageError(qnerrPathNotFound, {d->FolderPath()});
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+      TqnFileStat st;
+      if (!MatchesMask(name, mask) || dir.Routines().StatIn(dir.Handle(), name, true, st) != 0 || !st.Regular)
+        continue;
       std::uint8_t entry[48] = {};
-      TqnName(QNExtractBaseName(sr.Name)).WriteTo(entry);
-      TShortStr<3>(QNExtractExtension(sr.Name)).WriteTo(entry + 32);
-      QNPutU32(entry + 36, sr.SizeLow);
-      QNPutU32(entry + 40, sr.SizeHigh);
-      QNPutU16(entry + 44, sr.Time);
-      QNPutU16(entry + 46, sr.Date);
+      TqnName(QNExtractBaseName(name)).WriteTo(entry);
+      TShortStr<3>(QNExtractExtension(name)).WriteTo(entry + 32);
+      QNPutU32(entry + 36, static_cast<std::uint32_t>(static_cast<std::uint64_t>(st.Size) & 0xFFFFFFFFu));
+      QNPutU32(entry + 40, static_cast<std::uint32_t>(static_cast<std::uint64_t>(st.Size) >> 32));
+      // The last write as the MS-DOS time, then date.
+      const auto stamp = static_cast<std::uint32_t>(UnixTimeToFileDate(st.WriteTime));
+      QNPutU16(entry + 44, static_cast<std::uint16_t>(stamp & 0xFFFFu));
+      QNPutU16(entry + 46, static_cast<std::uint16_t>(stamp >> 16));
       Stream.WriteBuffer(entry, sizeof entry);
     }
-    QNFindClose(sr);
     return qnresSuccess;
   });
 }
@@ -661,6 +707,11 @@ void TqnServerEngine::ThreadEnded() {
   std::lock_guard<std::mutex> g(threadMutex_);
   --runningThreads_;
   threadDone_.notify_all();
+}
+
+int TqnServerEngine::RunningRebuilds() {
+  std::lock_guard<std::mutex> g(threadMutex_);
+  return runningThreads_;
 }
 
 void TqnServerEngine::WaitForRebuilds() {

@@ -201,6 +201,8 @@ class TqnServerEngine : public TqnObject {
   int CursorCount() const { return cursors_.Count(); }
   int DatabaseCount() const { return databases_.Count(); }
   int TransactionCount() const { return transactions_->Count(); }
+  // Rebuild workers the engine still counts as running (WaitForRebuilds waits for them).
+  int RunningRebuilds();
 
   // ---- Internal, used by the objects and the rebuild workers ----
   TqnSrClient* FindClient(std::int32_t ClientID) const;
@@ -292,6 +294,7 @@ class TqnServerEngine : public TqnObject {
  private:
   template <typename F>
   DBIResult Guarded(F&& Body);
+  void ReleaseSessionTableLocks(std::uint32_t SessionId);
   DBIResult OpenDatabase(TqnSrClient* Client, std::string_view Path, std::uint8_t OpenMode, std::uint8_t ShareMode,
                          std::uint32_t& DatabaseID);
   DBIResult MoveNext(TqnSrCursor* C, std::uint8_t LockType, std::uint8_t* Record);
@@ -333,6 +336,11 @@ class TqnServerEngine : public TqnObject {
     TqnFolderRef Dir;  // the folder's directory, opened once: every database of it uses this
   };
   std::map<std::uint32_t, TFolderClaimNote> folderClaims_;
+  // Claims kept after the last database of their folder closed, because the page cache holds a
+  // journal of that folder: no server of another process may read or write the tables it names
+  // before it is applied.  Each goes once no held journal of its folder is left.
+  std::vector<TqnFileKey> keptClaims_;
+  void ReleaseKeptClaims();
   // The cursor places kept by the savepoints open now, one list per depth (a BLOB copy's
   // savepoint holds its writes' ones); kept between requests so that taking them allocates
   // nothing.  A deque: an inner savepoint's list never moves an outer one's.

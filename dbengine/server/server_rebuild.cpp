@@ -34,9 +34,16 @@ class TqnSrRebuildThread : public TThread {
 
  protected:
   void Execute() override {
-    try {
-      work_();
-    } catch (...) {
+    {
+      // The work, and everything it holds (the folder, the field map), is let go here, before
+      // the engine learns that the rebuild ended: an engine that has waited for its rebuilds
+      // may end at once, and nothing of a rebuild may outlive it.
+      std::function<void()> work;
+      work.swap(work_);
+      try {
+        work();
+      } catch (...) {
+      }
     }
     engine_->ThreadEnded();
   }
@@ -321,7 +328,11 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
             std::string file;
             DBIResult e;
             if (QNTblGetFileBLOBName(s->Table->BlobFile(), static_cast<std::int32_t>(oldNr), file)) {
-              e = AddFileBLOB(dst, file, newNr);
+              // The file by its name in the folder, also when the source stored it by the
+              // folder's path of then.
+              std::string rel;
+              e = QNNameInFolder(*s->Table->Folder(), file, true, rel) ? AddFileBLOB(dst, rel, newNr)
+                                                                      : qnresInvalidParameter;
             } else {
               e = CreateBLOB(dst, newNr);
               if (e == qnresSuccess) e = CopyBLOB(src, oldNr, dst, newNr);

@@ -162,6 +162,33 @@ static void BlobsStored(TqnSrCursor* C, const std::uint8_t* Record) {
       blobs.Taken(QNGetU32(Record + d.FieldOffset(f)), C->Database->Transaction);
 }
 
+// Whether Record names BLOB Nr in a field other than Except (-1: any field).
+static bool NamesBlob(const TqnDataDictionary& D, const std::uint8_t* Record, std::uint32_t Nr, int Except = -1) {
+  for (int f = 0; f < D.FieldCount(); ++f)
+    if (f != Except && QNIsBlobFieldType(D.FieldType(f)) && !D.IsRecordFieldNull(f, Record) &&
+        QNGetU32(Record + D.FieldOffset(f)) == Nr)
+      return true;
+  return false;
+}
+
+// 10030 when Record would store a BLOB that it may not: one that no cursor created new and no
+// record stores yet (a record stores it already, or it was never made), unless Old, the record
+// Record replaces, holds it; or one BLOB in two of its fields.  Two records never name one
+// BLOB: a write to one memo never changes another, and deleting one record never frees
+// another's BLOB.  Null fields and number 0 name no BLOB.
+static DBIResult CheckBlobsToStore(TqnSrCursor* C, const std::uint8_t* Record, const std::uint8_t* Old) {
+  const TqnDataDictionary& d = C->Table->Dictionary();
+  const TqnNewBlobs& blobs = C->Table->NewBlobs();
+  for (int f = 0; f < d.FieldCount(); ++f) {
+    if (!QNIsBlobFieldType(d.FieldType(f)) || d.IsRecordFieldNull(f, Record)) continue;
+    const std::uint32_t nr = QNGetU32(Record + d.FieldOffset(f));
+    if (nr == 0) continue;
+    if (NamesBlob(d, Record, nr, f)) return qnresInvalidBlobHandle;
+    if (!blobs.IsNew(nr) && (Old == nullptr || !NamesBlob(d, Old, nr))) return qnresInvalidBlobHandle;
+  }
+  return qnresSuccess;
+}
+
 DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType, const std::uint8_t* Record) {
   TqnSrTable* t = C->Table;
   const TqnDataDictionary& d = t->Dictionary();
@@ -170,6 +197,7 @@ DBIResult TqnServerEngine::InsertIntoTable(TqnSrCursor* C, std::uint8_t LockType
   thread_local std::vector<std::uint8_t> rec;
   rec.assign(Record, Record + d.RecordLength());
   if (!d.CheckRequiredFields(rec.data())) return qnresRequiredMissing;
+  if (const DBIResult r = CheckBlobsToStore(C, rec.data(), nullptr); r != qnresSuccess) return r;
   int autoField = -1;
   if (d.HasAutoIncField(autoField)) {
     bool isNull = false;
@@ -260,6 +288,7 @@ DBIResult TqnServerEngine::RecordModify(std::uint32_t CursorID, bool /*RelLock*/
       if (!d.CheckRequiredFields(Record)) return qnresRequiredMissing;
       std::vector<std::uint8_t> old(static_cast<std::size_t>(d.RecordLength()));
       QNTblReadRecord(t->DataFile(), ref, old.data());
+      if (const DBIResult r = CheckBlobsToStore(c, Record, old.data()); r != qnresSuccess) return r;
       // Keys first, checked before anything changes: a refused key leaves the record whole.
       struct Change {
         int Index;
@@ -330,8 +359,10 @@ DBIResult TqnServerEngine::RecordDelete(std::uint32_t CursorID, std::uint8_t* Re
       }
       for (int f = 0; f < d.FieldCount(); ++f) {
         if (!QNIsBlobFieldType(d.FieldType(f)) || d.IsRecordFieldNull(f, rec.data())) continue;
-        const std::int32_t nr = QNGetI32(rec.data() + d.FieldOffset(f));
-        if (nr != 0) QNTblDeleteBLOB(t->BlobFile(), nr);
+        // A BLOB deleted on its own before its record left a free slot, which may be another
+        // cursor's new BLOB by now: neither is the record's to delete.
+        const std::uint32_t nr = QNGetU32(rec.data() + d.FieldOffset(f));
+        if (nr != 0 && !t->NewBlobs().IsNew(nr)) QNTblDeleteBLOBIfLive(t->BlobFile(), static_cast<std::int32_t>(nr));
       }
       QNTblDeleteRecord(t->DataFile(), ref);
       t->Locks().RemoveRecordLock(c->Id(), ref);
@@ -409,15 +440,13 @@ DBIResult TqnServerEngine::RecordRelLock(std::uint32_t CursorID, bool AllLocks) 
 
 namespace {
 
-// False for a file BLOB whose file no longer lies inside its table's folder (swapped for a link
-// that leads out, or named so by a table written elsewhere, or the folder itself gone from its
-// path, which now leads to another folder's files); such a file is never read.
+// False for a file BLOB whose file no longer lies inside its table's folder (swapped for a link,
+// given a second name, moved out, or named so by a table written elsewhere); such a file is
+// never read.  The folder is the one the table's files lie in, reached through its handle.
 bool FileBlobReadable(TqnSrCursor* C, std::uint32_t BLOBNr) {
   std::string name;
   if (!QNTblGetFileBLOBName(C->Table->BlobFile(), static_cast<std::int32_t>(BLOBNr), name)) return true;
-  TqnFileKey folder;
-  if (!QNDirectoryKeyOf(C->Table->FolderPath(), folder) || folder != C->Table->FolderKey()) return false;
-  return !QNFileBlobPathInside(C->Table->FolderPath(), name).empty();
+  return QNFileBlobReadable(*C->Table->Folder(), name);
 }
 
 bool FitsI32(std::uint32_t V) { return V <= static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()); }
@@ -447,13 +476,15 @@ DBIResult TqnServerEngine::CreateBLOB(std::uint32_t CursorID, std::uint32_t& BLO
 DBIResult TqnServerEngine::AddFileBLOB(std::uint32_t CursorID, std::string_view FileName, std::uint32_t& BLOBNr) {
   BLOBNr = 0;
   return BlobChange(CursorID, [&](TqnSrCursor* c) -> DBIResult {
-    // Only a file of the table's own folder; the BLOB keeps its full name.
-    const std::string path = QNFileBlobPathInside(c->Table->FolderPath(), std::string(FileName));
-    if (path.empty()) return qnresInvalidParameter;
+    // Only a file of the table's own folder; the BLOB keeps its name there, through which it is
+    // reached wherever the folder moves.
+    const std::string name = QNFileBlobNameInside(*c->Table->Folder(), std::string(FileName));
+    if (name.empty()) return qnresInvalidParameter;
     std::int32_t nr = 0;
-    QNTblAddFileBLOB(c->Table->BlobFile(), path, nr);
+    QNTblAddFileBLOB(c->Table->BlobFile(), name, nr);
     BLOBNr = static_cast<std::uint32_t>(nr);
-    c->Table->NewBlobs().Taken(BLOBNr, c->Database->Transaction);
+    // New like any other BLOB until a record stores it (never freed: its length is its name's).
+    c->Table->NewBlobs().Created(BLOBNr, c->Id(), c->Database->Transaction);
     return qnresSuccess;
   }, qnresSuccess);
 }

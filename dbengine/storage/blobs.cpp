@@ -160,6 +160,15 @@ void QNTblDeleteBLOB(TqnFileInfo* File, std::int32_t BLOBNr) {
   QNSetDword(h, qfhBlobCount, QNGetDword(h, qfhBlobCount) - 1);
 }
 
+bool QNTblDeleteBLOBIfLive(TqnFileInfo* File, std::int32_t BLOBNr) {
+  TqnBufferManager& bm = QNManagerOf(File);
+  TqnBufferManager::TRequest request(bm);
+  const std::uint8_t* h = bm.GetFileHeader(File, false);
+  if (QNGetDword(Locate(File, h, BLOBNr, false, false).p, bsLink) != -1) return false;
+  QNTblDeleteBLOB(File, BLOBNr);
+  return true;
+}
+
 bool QNTblFreeBLOBIfEmpty(TqnFileInfo* File, std::int32_t BLOBNr) {
   TqnBufferManager& bm = QNManagerOf(File);
   TqnBufferManager::TRequest request(bm);
@@ -183,32 +192,28 @@ bool QNTblGetFileBLOBName(TqnFileInfo* File, std::int32_t BLOBNr, std::string& F
 
 namespace {
 
-// Reads from the external file of a file BLOB; errors go to FileError.
-void ReadExternal(const std::string& Name, std::int64_t Offset, std::uint8_t* Buffer, std::int32_t Length,
-                  int& FileError, std::int32_t& BytesRead, std::int64_t* Size) {
-  TqnFileInfo* f = QNAllocFileInfo(Name, "", nullptr);
-  try {
-    QNOpenFile(f, false, true, false, false);
-  } catch (const EqnException&) {
-    QNFreeFileInfo(f);
+// Reads from the external file of a file BLOB; errors go to FileError.  The file is one of
+// the folder of the BLOB's own table file, reached through the folder's handle by its name
+// there: never by its path again, which may lead into another folder by now.
+void ReadExternal(TqnFileInfo* File, const std::string& Name, std::int64_t Offset, std::uint8_t* Buffer,
+                  std::int32_t Length, int& FileError, std::int32_t& BytesRead, std::int64_t* Size) {
+  std::string rel;
+  TqnFileHandle h = kQnNoHandle;
+  if (File->Folder == nullptr || !QNNameInFolder(*File->Folder, Name, true, rel) ||
+      QNOpenFileInFolder(*File->Folder, rel, h) != 0) {
     FileError = kQnFileBlobOpenError;
     return;
   }
-  try {
-    if (Size != nullptr) *Size = QNFileSize(f);
-    if (Buffer != nullptr) {
-      QNPositionFile(f, Offset);
-      BytesRead = static_cast<std::int32_t>(QNReadFile(f, static_cast<std::size_t>(Length), Buffer));
-    }
-  } catch (const EqnException&) {
-    FileError = kQnFileBlobReadError;
+  TqnFileRoutines& r = File->Folder->Routines();
+  if (Size != nullptr && r.Size(h, *Size) != 0) FileError = kQnFileBlobReadError;
+  if (Buffer != nullptr && FileError == 0) {
+    std::size_t done = 0;
+    if (Offset < 0 || r.ReadAt(h, Offset, Buffer, static_cast<std::size_t>(Length), done) != 0)
+      FileError = kQnFileBlobReadError;
+    else
+      BytesRead = static_cast<std::int32_t>(done);
   }
-  try {
-    QNCloseFile(f);
-  } catch (const EqnException&) {
-    if (FileError == 0) FileError = kQnFileBlobCloseError;
-  }
-  QNFreeFileInfo(f);
+  if (r.Close(h) != 0 && FileError == 0) FileError = kQnFileBlobCloseError;
 }
 
 }  // namespace
@@ -223,7 +228,7 @@ std::int32_t QNTblGetBLOBLength(TqnFileInfo* File, std::int32_t BLOBNr, int& Fil
   QNTblGetFileBLOBName(File, BLOBNr, name);
   std::int64_t size = -1;
   std::int32_t dummy = 0;
-  ReadExternal(name, 0, nullptr, 0, FileError, dummy, &size);
+  ReadExternal(File, name, 0, nullptr, 0, FileError, dummy, &size);
   if (FileError != 0) return -1;
   return static_cast<std::int32_t>(std::min<std::int64_t>(size, kQnBlobMaxLength));
 }
@@ -241,7 +246,7 @@ void QNTblReadBLOB(TqnFileInfo* File, std::int32_t BLOBNr, std::int32_t Offset, 
   if (IsFileBlob(s)) {
     std::string name;
     QNTblGetFileBLOBName(File, BLOBNr, name);
-    ReadExternal(name, Offset, Buffer, Length, FileError, BytesRead, nullptr);
+    ReadExternal(File, name, Offset, Buffer, Length, FileError, BytesRead, nullptr);
     return;
   }
   const std::int32_t len = LengthOf(File, s, BLOBNr);

@@ -31,6 +31,8 @@ bool QNVerifyBlobNr(std::int32_t BLOBNr, int Log2BlockSize);
 void QNTblAddBLOB(TqnFileInfo* File, std::int32_t& BLOBNr);
 void QNTblAddFileBLOB(TqnFileInfo* File, const std::string& FileName, std::int32_t& BLOBNr);
 void QNTblDeleteBLOB(TqnFileInfo* File, std::int32_t BLOBNr);
+// Deletes BLOBNr unless its slot is free already (false then).
+bool QNTblDeleteBLOBIfLive(TqnFileInfo* File, std::int32_t BLOBNr);
 bool QNTblFreeBLOBIfEmpty(TqnFileInfo* File, std::int32_t BLOBNr);
 // Length in bytes; for a file BLOB the external file's size (-1 with FileError set when it
 // cannot be had).

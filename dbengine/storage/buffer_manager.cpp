@@ -68,6 +68,15 @@ TqnBufferManager::~TqnBufferManager() {
     } catch (...) {
     }
   }
+  // Held journals are closed and left for the recovery of the next open, which now can read
+  // them: no cache of the process holds them any more.
+  for (auto& [key, h] : held_) {
+    try {
+      h->Journal->Close();
+    } catch (...) {
+    }
+    QNForgetHeldJournal(h->Journal->Folder()->Key(), h->Journal->FileName());
+  }
 }
 
 TqnbmRAMPage* TqnBufferManager::Lookup(const TqnFileInfo* File, std::int32_t Block) const {
@@ -694,6 +703,7 @@ std::uint64_t TqnBufferManager::Hold(TqnTransactionItem& T) {
   for (const std::string& n : named) h->Named.insert(Lower(QNNamePart(n)));
   for (const auto& [name, key] : h->Targets)
     if (!h->Readable || h->Named.count(name) != 0) h->Files.insert(key);
+  QNNoteHeldJournal(folder, h->Journal->FileName(), h->Readable ? &h->Named : nullptr);
   held_[++heldCount_] = std::move(h);
   return heldCount_;
 }
@@ -728,6 +738,23 @@ void TqnBufferManager::RecoverHeldFor(const TqnFolder& Folder, const std::string
   }
 }
 
+bool TqnBufferManager::HoldsJournalIn(const TqnFileKey& Folder) const {
+  TqnPadLockGuard g(lock_);
+  for (const auto& [key, h] : held_)
+    if (h->Journal->Folder()->Key() == Folder) return true;
+  return false;
+}
+
+bool TqnBufferManager::RecoverHeldIn(const TqnFileKey& Folder) {
+  TqnPadLockGuard g(lock_);
+  bool none = true;
+  for (auto it = held_.begin(); it != held_.end();) {
+    const std::uint64_t key = (it++)->first;
+    if (held_.at(key)->Journal->Folder()->Key() == Folder && !ReleaseHeld(key)) none = false;
+  }
+  return none;
+}
+
 bool TqnBufferManager::ReleaseHeld(std::uint64_t Key) {
   THeldJournal& h = *held_.at(Key);
   if (!RecoverHeld(h)) return false;
@@ -735,6 +762,7 @@ bool TqnBufferManager::ReleaseHeld(std::uint64_t Key) {
   // and then rolled back stay cached, clean).
   for (auto& p : all_)
     if (p->File != nullptr && !p->Dirty && p->File->KeyKnown && h.Files.count(p->File->Key) != 0) Unassign(p.get());
+  QNForgetHeldJournal(h.Journal->Folder()->Key(), h.Journal->FileName());
   held_.erase(Key);
   return true;
 }
@@ -1202,7 +1230,7 @@ bool TqnBufferManager::Rollback(std::uint32_t TransId) {
     const std::uint64_t held = Hold(*t);
     DropPages(TransId);
     transactions_.erase(TransId);
-    if (!ReleaseHeld(held)) QNStorageError(qnerrFileWrite, {name, EIO});
+    if (!ReleaseHeld(held)) QNStorageError(qnerrJournalWaits, {name});
     return true;
   }
   if (t->Journal && (t->ChangesWritten || !t->Journal->Spend())) {
@@ -1218,7 +1246,7 @@ bool TqnBufferManager::Rollback(std::uint32_t TransId) {
     const std::uint64_t held = Hold(*t);
     DropPages(TransId);
     transactions_.erase(TransId);
-    if (!ReleaseHeld(held) && written) QNStorageError(qnerrFileWrite, {name, EIO});
+    if (!ReleaseHeld(held) && written) QNStorageError(qnerrJournalWaits, {name});
     return false;
   }
   DropPages(TransId);

@@ -196,7 +196,8 @@ class TqnBufferManager : public TObject {
   // its journal is marked spent before it is deleted.  When the blocks cannot be put back, or
   // the journal can be neither spent nor deleted, the journal is held (HeldJournalCount) and
   // recovered at the next access of a file it names; the transaction ends all the same, and
-  // blocks that could not be put back raise the error.  A
+  // blocks that could not be put back raise 23549 naming the journal (the tables it names stay
+  // closed until it is applied).  A
   // transaction whose commit failed after it was decided is finished instead (true is then
   // returned: its changes stand, written now or replayed from its journal); when neither
   // works, the transaction ends all the same, its journal is held (HeldJournalCount) and the
@@ -240,6 +241,11 @@ class TqnBufferManager : public TObject {
   // it.  A table is so never deleted while images for it wait, and a table made later under
   // its name never receives them.
   void RecoverHeldFor(const TqnFolder& Folder, const std::string& Table);
+  // Whether a held journal lies in the folder Folder (a directory's device and inode): its
+  // tables must then be kept from every other process until it has been recovered.
+  bool HoldsJournalIn(const TqnFileKey& Folder) const;
+  // Tries to recover every held journal of the folder Folder; true when none is left held.
+  bool RecoverHeldIn(const TqnFileKey& Folder);
   int DirtyPageCount(std::uint32_t TransId) const;
   bool IsCached(const TqnFileInfo* File, std::int32_t Block) const;
 

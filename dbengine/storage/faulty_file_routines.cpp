@@ -32,7 +32,11 @@ int TqnFaultyFileRoutines::OpenFolder(const std::string& path, TqnFileHandle& fo
   return inner_.OpenFolder(path, folder);
 }
 
-int TqnFaultyFileRoutines::CloseFolder(TqnFileHandle folder) { return inner_.CloseFolder(folder); }
+int TqnFaultyFileRoutines::CloseFolder(TqnFileHandle folder) {
+  const int e = inner_.CloseFolder(folder);
+  if (afterFolderClosed_) afterFolderClosed_();
+  return e;
+}
 
 int TqnFaultyFileRoutines::OpenIn(TqnFileHandle folder, const std::string& name, bool readWrite, bool shared,
                                   bool create, bool writeThrough, TqnFileHandle& handle) {
@@ -232,5 +236,11 @@ int TqnFaultyFileRoutines::IdentityIn(TqnFileHandle folder, const std::string& n
 }
 
 bool TqnFaultyFileRoutines::FolderGone(TqnFileHandle folder) { return !stopped_ && inner_.FolderGone(folder); }
+
+int TqnFaultyFileRoutines::StatIn(TqnFileHandle folder, const std::string& name, bool followLink, TqnFileStat& stat) {
+  if (stopped_) return EIO;
+  Looked(name);
+  return inner_.StatIn(folder, name, followLink, stat);
+}
 
 }  // namespace tw::dbengine

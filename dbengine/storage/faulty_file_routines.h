@@ -55,6 +55,8 @@ class TqnFaultyFileRoutines final : public TqnFileRoutines {
   // folder, deleting, renaming, asking whether a file exists or what it is): a test changes
   // the folders there (exchanges two folders' names, say) at an exact point of the work.
   void BeforeName(std::function<void(const std::string& name)> Hook) { beforeName_ = std::move(Hook); }
+  // Calls Hook after every folder closed (on the thread that closed it).
+  void AfterFolderClosed(std::function<void()> Hook) { afterFolderClosed_ = std::move(Hook); }
 
   int OpenFolder(const std::string& path, TqnFileHandle& folder) override;
   int CloseFolder(TqnFileHandle folder) override;
@@ -80,6 +82,7 @@ class TqnFaultyFileRoutines final : public TqnFileRoutines {
   int Identity(TqnFileHandle handle, TqnFileKey& key) override;
   int IdentityIn(TqnFileHandle folder, const std::string& name, TqnFileKey& key) override;
   bool FolderGone(TqnFileHandle folder) override;
+  int StatIn(TqnFileHandle folder, const std::string& name, bool followLink, TqnFileStat& stat) override;
 
  private:
   [[noreturn]] void StopNow();
@@ -87,6 +90,7 @@ class TqnFaultyFileRoutines final : public TqnFileRoutines {
     if (beforeName_) beforeName_(name);
   }
   std::function<void(const std::string&)> beforeName_;
+  std::function<void()> afterFolderClosed_;
   // A delete or rename: counted as a write; the fault's error, or 0 to go on.
   int NameChange();
 

@@ -21,6 +21,17 @@ constexpr TqnFileHandle kQnNoHandle = -1;
 // one) is reported as kQnSharingViolation.
 constexpr int kQnSharingViolation = 32;
 
+// What a name of a folder leads to (see `StatIn`).
+struct TqnFileStat {
+  TqnFileKey Key;              // device and inode
+  std::int64_t Size = 0;       // bytes
+  std::int64_t WriteTime = 0;  // last write, seconds since 1970
+  std::uint64_t Links = 0;     // names the file has
+  bool Regular = false;        // a plain file (a link taken as itself is none)
+  bool Folder = false;
+  bool Link = false;           // a symbolic link, taken as itself
+};
+
 // One buffer of a gathered write.
 struct TqnIoPiece {
   const void* Buffer;
@@ -83,6 +94,9 @@ class TqnFileRoutines {
   virtual int IdentityIn(TqnFileHandle folder, const std::string& name, TqnFileKey& key) = 0;
   // Whether the open folder has been removed (no name leads to it any more).
   virtual bool FolderGone(TqnFileHandle folder) = 0;
+  // What Name leads to: with FollowLink the file a symbolic link leads to, without it a link is
+  // taken as itself.  Name is taken as spelled when it holds a '/' (no case is looked up then).
+  virtual int StatIn(TqnFileHandle folder, const std::string& name, bool followLink, TqnFileStat& stat) = 0;
 
   // The same by path.
   int Open(const std::string& name, bool readWrite, bool shared, bool create, bool writeThrough,

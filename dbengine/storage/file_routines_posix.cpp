@@ -289,6 +289,21 @@ class PosixFileRoutines final : public TqnFileRoutines {
     return 0;
   }
 
+  int StatIn(TqnFileHandle folder, const std::string& name, bool followLink, TqnFileStat& stat) override {
+    stat = TqnFileStat{};
+    struct stat st {};
+    if (::fstatat(Dir(folder), ResolveIn(folder, name).c_str(), &st, followLink ? 0 : AT_SYMLINK_NOFOLLOW) != 0)
+      return errno;
+    stat.Key = {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+    stat.Size = static_cast<std::int64_t>(st.st_size);
+    stat.WriteTime = static_cast<std::int64_t>(st.st_mtime);
+    stat.Links = static_cast<std::uint64_t>(st.st_nlink);
+    stat.Regular = S_ISREG(st.st_mode);
+    stat.Folder = S_ISDIR(st.st_mode);
+    stat.Link = S_ISLNK(st.st_mode);
+    return 0;
+  }
+
   bool FolderGone(TqnFileHandle folder) override {
     struct stat st {};
     return ::fstat(folder, &st) != 0 || st.st_nlink == 0;

@@ -46,6 +46,20 @@ class TqnFolder {
 
 using TqnFolderRef = std::shared_ptr<TqnFolder>;
 
+// The name in Folder of the file Name gives: a relative name as it stands ("./" parts dropped,
+// backslashes taken as separators); an absolute one by the part of it that leads to the
+// folder's directory now, or, with ByPathText, also when it begins with the folder's path (as
+// the names its tables stored do, whether the folder has moved since or not).  False for a
+// name with ".." in it, or that names no file of the folder.
+bool QNNameInFolder(const TqnFolder& Folder, const std::string& Name, bool ByPathText, std::string& Rel);
+// 0 when Rel names a regular file of Folder reached through no link (not even one to a file
+// inside) that has one name only (a second name may lie outside the folder); its facts in Stat.
+// Otherwise an error number: ENOENT when there is no such file, EPERM when it is none of those.
+int QNFileLiesInFolder(const TqnFolder& Folder, const std::string& Rel, TqnFileStat& Stat);
+// Opens that file, read-only and shared, through the folder's handle: 0, or an error number
+// (EPERM too when the name led to another file by the time it was opened).
+int QNOpenFileInFolder(const TqnFolder& Folder, const std::string& Rel, TqnFileHandle& Handle);
+
 // The folder part of a path ("." for none, "/" for the root) and its last part.
 std::string QNFolderPart(const std::string& Path);
 std::string QNNamePart(const std::string& Path);

@@ -2,11 +2,13 @@
 #include "dbengine/storage/journal.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstring>
 #include <exception>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <set>
 #include <vector>
 
@@ -605,6 +607,61 @@ bool QNFolderHasJournals(const TqnFolder& F, TqnFileRoutines& Routines) {
   return false;
 }
 
+namespace {
+
+// The table a file name belongs to, in lower case.
+std::string TableOfName(const std::string& Name) {
+  std::string t = Name.substr(0, Name.rfind('.'));
+  for (char& c : t) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return t;
+}
+
+struct HeldNote {
+  bool AllFiles = false;
+  std::set<std::string> Tables;  // of the files its images name
+};
+
+std::mutex& HeldMutex() {
+  static std::mutex m;
+  return m;
+}
+
+// By folder and lower-case journal name.
+std::map<std::pair<TqnFileKey, std::string>, HeldNote>& HeldNotes() {
+  static auto* notes = new std::map<std::pair<TqnFileKey, std::string>, HeldNote>;
+  return *notes;
+}
+
+std::pair<TqnFileKey, std::string> HeldKey(const TqnFileKey& Folder, const std::string& Journal) {
+  std::string name = Journal;
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return {Folder, name};
+}
+
+// Whether journal Journal of Folder is held by a cache of this process and names a file of
+// FileName's table.
+bool HeldHereFor(const TqnFileKey& Folder, const std::string& Journal, const std::string& FileName) {
+  std::lock_guard<std::mutex> g(HeldMutex());
+  const auto it = HeldNotes().find(HeldKey(Folder, Journal));
+  return it != HeldNotes().end() && (it->second.AllFiles || it->second.Tables.count(TableOfName(FileName)) != 0);
+}
+
+}  // namespace
+
+void QNNoteHeldJournal(const TqnFileKey& Folder, const std::string& Journal, const std::set<std::string>* Files) {
+  HeldNote note;
+  note.AllFiles = Files == nullptr;
+  if (Files != nullptr)
+    for (const std::string& f : *Files) note.Tables.insert(TableOfName(f));
+  std::lock_guard<std::mutex> g(HeldMutex());
+  HeldNotes()[HeldKey(Folder, Journal)] = std::move(note);
+}
+
+void QNForgetHeldJournal(const TqnFileKey& Folder, const std::string& Journal) {
+  std::lock_guard<std::mutex> g(HeldMutex());
+  HeldNotes().erase(HeldKey(Folder, Journal));
+}
+
 void QNRecoverJournalsFor(const TqnFolder& F, const std::string& FileName, TqnFileRoutines& Routines) {
   QNRecoverJournalsFor(F, std::vector<std::string>{FileName}, Routines);
 }
@@ -618,6 +675,10 @@ void QNRecoverJournalsFor(const TqnFolder& F, const std::vector<std::string>& Fi
   for (const std::string& n : names) {
     if (!EndsWithJournalExtension(n)) continue;
     const TqnRecovery rc = QNRecoverJournal(F, n, Routines);
+    // Held by a cache of this process that could not apply it yet: its tables wait for it.
+    if (rc == TqnRecovery::InUse &&
+        std::any_of(FileNames.begin(), FileNames.end(), [&](const std::string& f) { return HeldHereFor(F.Key(), n, f); }))
+      QNStorageError(qnerrJournalWaits, {F.PathOf(n)});
     if (rc != TqnRecovery::Blocked && rc != TqnRecovery::Corrupt) continue;
     // Left in place: refuse to open or delete a table that it names.
     TqnFileHandle h = kQnNoHandle;

@@ -14,7 +14,8 @@
 // it is only deleted.  A journal whose work is done (its commit written, its rollback undone,
 // its recovery applied) is marked spent before it is deleted, so that neither a deletion that
 // fails nor one that a power cut undoes lets it be applied over later work.  A journal held
-// open by a running transaction is left alone.
+// open by a running transaction is left alone; one that a page cache of this process holds
+// because it could not be applied keeps the tables it names shut (QNNoteHeldJournal).
 // A journal belongs to the folder where it lies, whatever path its writer reached that folder by
 // (a symbolic link, a path the folder has left since, a rename while the transaction ran): an
 // image goes to the file of its name in that folder, and the folder part of the path an image
@@ -28,6 +29,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -141,6 +143,14 @@ void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routine
 // through once, and a journal that could not be recovered refuses them when it names any.
 void QNRecoverJournalsFor(const TqnFolder& Folder, const std::vector<std::string>& FileNames,
                           TqnFileRoutines& Routines);
+// Journals that a page cache of this process holds open until they can be recovered (see
+// TqnBufferManager::HeldJournalCount).  Any other cache of the process finds such a journal in
+// use and can neither read nor apply it: QNRecoverJournalsFor then refuses the tables it names
+// with 23549, as their holder does.  Journal is its name in the folder Folder (a directory's
+// device and inode); Files the names of the files its images name (nullptr: it cannot be read,
+// and it names every file of the folder).
+void QNNoteHeldJournal(const TqnFileKey& Folder, const std::string& Journal, const std::set<std::string>* Files);
+void QNForgetHeldJournal(const TqnFileKey& Folder, const std::string& Journal);
 // Recovers every journal in Folder; returns how many were replayed or rolled back.
 int QNRecoverJournals(const TqnFolder& Folder, TqnFileRoutines& Routines);
 int QNRecoverJournals(const std::string& Folder, TqnFileRoutines& Routines);

@@ -476,9 +476,13 @@ std::vector<std::string> QNCheckTableFile(const std::string& Path, const TqnTabl
   TqnBufferManager bm;
   std::string base = Path;
   if (base.size() > 4 && SameText(base.substr(base.size() - 4), ".QND")) base.resize(base.size() - 4);
-  TqnFileInfo* file = QNAllocFileInfo(base, "QND", &bm);
+  TqnFileInfo* file = nullptr;
   TqnFileInfo* blob = nullptr;
   try {
+    // The folder is opened once: the data file and the BLOB file are the ones of that folder,
+    // wherever its path leads between their opens.
+    const TqnFolderRef dir = TqnFolder::Open(QNFolderPart(base), QNFileAccessTable());
+    file = QNAllocFileInfo(dir, QNNamePart(base), "QND", &bm);
     const auto open = [&Options](TqnFileInfo* f) {
       if (Options.LeaveJournals)
         QNOpenFileAsItStands(f);
@@ -489,7 +493,7 @@ std::vector<std::string> QNCheckTableFile(const std::string& Path, const TqnTabl
     TqnDataDictionary dict;
     QNTblReadDictionary(dict, file);
     if (dict.BlobFileNumber() > 0) {
-      blob = QNAllocFileInfo(base, dict.FileExtension(dict.BlobFileNumber()), &bm);
+      blob = QNAllocFileInfo(dir, QNNamePart(base), dict.FileExtension(dict.BlobFileNumber()), &bm);
       open(blob);
     }
     faults = QNCheckTable(file, dict, blob, Options);
@@ -500,8 +504,10 @@ std::vector<std::string> QNCheckTableFile(const std::string& Path, const TqnTabl
     bm.RemoveFile(blob);
     QNFreeFileInfo(blob);
   }
-  bm.RemoveFile(file);
-  QNFreeFileInfo(file);
+  if (file != nullptr) {
+    bm.RemoveFile(file);
+    QNFreeFileInfo(file);
+  }
   return faults;
 }
 

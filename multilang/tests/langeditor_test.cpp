@@ -300,17 +300,15 @@ TEST_F(LangEditorTest, AnotherFormsSectionIsEditedSavedAndRemoved) {
          // Copying into Svenska resolves nothing against this window: the values stay values.
          CopyLanguageValues(*editor->Working(), 1, 2, false, TCopySource::csSelected);
          editor->FormList->SetFocus();
-         InjectKey(VK_UP);  // back to the edited form: the other section is saved
+         InjectKey(VK_UP);  // back to the edited form: the other section waits for OK
        },
        [&] {
          TLanFile now = ParseLanFile(ReadFileBytes(file));
          const TLanSection* s = now.Find("TTestOtherFormLangSwitch1");
          ASSERT_NE(s, nullptr);
          auto values = ParseFormBody(s->Body);
-         ASSERT_EQ(values.size(), 2u) << "Deutsch's value and its copy for Svenska";
-         EXPECT_EQ(values[0].Text, "Prima");
-         EXPECT_EQ(values[1].Text, "Prima");
-         EXPECT_EQ(values[1].ID, 2);
+         ASSERT_EQ(values.size(), 1u) << "nothing is written before OK";
+         EXPECT_EQ(values[0].Text, "Gut");
          EXPECT_EQ(editor->Working(), form->LangSwitch1);
          editor->FormList->SetFocus();
          InjectKey(VK_DOWN);
@@ -691,6 +689,45 @@ TEST_F(LangEditorTest, LookupOffersTextsOfOtherFormsThatSoundAlike) {
   TIniFile settings(TLangEditorForm::SettingsFileName());
   EXPECT_EQ(settings.ReadString("Default", "Language", ""), "Deutsch");
   EXPECT_EQ(settings.ReadInteger("Default", "LastLookupState", 0), 1);
+}
+
+// Shown on another window's section, the editor's look-up and the copy dialog's source "other
+// forms" reach the file's other sections (the edited window's among them) as they do on the
+// edited window.
+TEST_F(LangEditorTest, OnAnotherWindowsSectionTheLookupAndTheCopyDialogReachTheOtherForms) {
+  std::vector<std::string> offered;
+  bool external = false;
+  Run({[&] {
+         editor->FormList->SetFocus();
+         InjectKey(VK_DOWN);
+       },
+       [&] {
+         ASSERT_NE(editor->Working(), form->LangSwitch1);
+         ASSERT_TRUE(editor->ChooseLanguage("Deutsch"));
+         editor->ChooseProperty(0);
+         ASSERT_EQ(editor->PropertyText(0), "OKBtn.Caption");
+         editor->LookupText->SetChecked(true);
+         FireEvent(editor->GridValues->OnDblClick, editor->GridValues);
+         editor->EditDropDown->SetText("Hal");
+         editor->EditDropDown->SelectAll();
+         InjectKey(VK_END);
+         InjectKey('L', 'l');
+       },
+       [&] {
+         for (int i = 0; i < editor->EditDropDown->Items()->Count(); ++i)
+           offered.push_back(editor->EditDropDown->Items()->Strings(i));
+         InjectKey(VK_ESCAPE);
+       },
+       [&] { ClickOn(editor->CopyFromBtn); },
+       [&] {
+         auto* copy = dynamic_cast<TCopyFromForm*>(Top());
+         ASSERT_NE(copy, nullptr) << "the copy dialog is not shown";
+         external = copy->ExternalProp->Enabled();
+         ClickOn(copy->CancelBtn);
+       },
+       [&] { ClickOn(editor->CancelBtn); }});
+  EXPECT_EQ(offered, (std::vector<std::string>{"Hallo"})) << "the edited window's label sounds like it";
+  EXPECT_TRUE(external) << "the copy dialog offers the other forms' values";
 }
 
 TEST_F(LangEditorTest, TheEditorsOwnTextsFollowItsLanguage) {

@@ -1,6 +1,7 @@
 // TCustomForm and TForm: the top-level window, its border and position, showing and hiding,
 // activation and the focused control, modal showing and closing.
 #include <algorithm>
+#include <vector>
 
 #include "platform/forms/controlsinternal.h"
 #include "platform/forms/forms.h"
@@ -10,7 +11,34 @@ namespace tw {
 
 namespace {
 constexpr const char* kCannotFocus = "Cannot focus a disabled or invisible window";
+
+// The program's shown stay-on-top pop-ups (the splash picture while the program starts): without
+// a frame of the window manager's they lie above every framed window, also one shown later, and
+// would cover a modal window.  They step aside while it is up; their windows, not the forms, are
+// hidden, so that the forms still count as shown.
+std::vector<HWND> StepAsideStayOnTopPopups(const TCustomForm* modal) {
+  std::vector<HWND> hidden;
+  TScreen* screen = Screen();
+  for (int i = 0; i < screen->FormCount(); ++i) {
+    TCustomForm* f = screen->Forms(i);
+    if (f == modal || f->FormStyle() != TFormStyle::fsStayOnTop || f->Parent() != nullptr || !f->HandleAllocated())
+      continue;
+    const HWND h = f->Handle();
+    if (!IsWindowVisible(h) || (static_cast<DWORD>(GetWindowLongPtr(h, GWL_STYLE)) & WS_CAPTION) == WS_CAPTION) continue;
+    ShowWindow(h, SW_HIDE);
+    hidden.push_back(h);
+  }
+  return hidden;
 }
+
+// They come back once the modal window is gone, unless the program hid or freed them meanwhile.
+void BringBackStayOnTopPopups(const std::vector<HWND>& hidden) {
+  for (HWND h : hidden) {
+    auto* f = dynamic_cast<TCustomForm*>(TWinControl::FindControl(h));
+    if (f != nullptr && f->Visible() && !IsWindowVisible(h)) ShowWindow(h, SW_SHOWNOACTIVATE);
+  }
+}
+}  // namespace
 
 TW_MESSAGE_MAP(TCustomForm,
                OnMessage<TCustomForm, &TCustomForm::WMActivate>(WM_ACTIVATE),
@@ -568,10 +596,12 @@ TModalResult TCustomForm::ShowModal() {
       },
       reinterpret_cast<LPARAM>(&collect));
   for (HWND h : disabled) EnableWindow(h, false);
+  const std::vector<HWND> steppedAside = StepAsideStayOnTopPopups(this);
   auto restore = [&]() {
     for (HWND h : disabled) EnableWindow(h, true);
     if (owner != 0 && IsWindow(self)) SetWindowLongPtr(self, GWLP_HWNDPARENT, static_cast<LONG_PTR>(previousOwner));
     if (previousActive != 0 && IsWindow(previousActive)) SetActiveWindow(previousActive);
+    BringBackStayOnTopPopups(steppedAside);
     formState_.Exclude(TFormStateFlag::fsModal);
   };
   try {

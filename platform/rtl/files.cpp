@@ -332,6 +332,8 @@ TDateTime FileDateToDateTime(std::int32_t dosDateTime) {
   return d + t;
 }
 
+std::int32_t UnixTimeToFileDate(std::int64_t seconds) { return ToDosDateTime(static_cast<std::time_t>(seconds)); }
+
 std::int32_t DateTimeToFileDate(TDateTime value) {
   std::uint16_t y, m, d, h, n, s, ms;
   DecodeDate(value, y, m, d);

@@ -66,6 +66,8 @@ bool ReplaceFile(std::string_view oldName, std::string_view newName);
 std::int64_t FileSize(std::string_view fileName);
 // Last-write time as a DOS date-time (date in the high word), -1 when the file is missing.
 std::int32_t FileAge(std::string_view fileName);
+// A time in seconds since 1970 as a local DOS date-time, as FileAge gives a file's.
+std::int32_t UnixTimeToFileDate(std::int64_t seconds);
 bool FileSetDate(std::string_view fileName, std::int32_t dosDateTime);
 TDateTime FileDateToDateTime(std::int32_t dosDateTime);
 std::int32_t DateTimeToFileDate(TDateTime value);  // years 1980..2107, else 0

@@ -1,6 +1,8 @@
 // Focus, activation, mouse capture, key state, and the routing of key and mouse input (real or
 // injected) into the queue as window messages.
 #include <algorithm>
+#include <array>
+#include <memory>
 
 #include "platform/win/displaybackends.h"
 #include "platform/win/windowstate.h"
@@ -8,14 +10,45 @@
 namespace tw::win {
 namespace {
 
+using KeyTable = std::array<BYTE, 256>;
+
+// Input messages carry the key state of their moment, which becomes GetKeyState's when they are
+// taken from the queue (PeekMessage).
 void PostInput(const MSG& m) {
   State& s = S();
   MSG c = m;
   c.time = static_cast<DWORD>(Now());
   c.pt = s.cursorPos;
+  auto keys = std::make_shared<KeyTable>();
+  std::copy(std::begin(s.keys), std::end(s.keys), keys->begin());
+  c.keyState = std::move(keys);
   std::lock_guard<std::mutex> lock(s.queueLock);
   s.posted.push_back(c);
 }
+
+// While a mouse event is routed (hit test, cursor, activation: messages sent at the moment of the
+// event), GetKeyState answers the event's own state, as its messages will; afterwards the state
+// of the message being handled comes back, unless a message taken meanwhile has replaced it.
+class EventKeyState {
+ public:
+  EventKeyState() {
+    State& s = S();
+    std::copy(std::begin(s.messageKeys), std::end(s.messageKeys), saved_.begin());
+    std::copy(std::begin(s.keys), std::end(s.keys), std::begin(s.messageKeys));
+    std::copy(std::begin(s.keys), std::end(s.keys), set_.begin());
+  }
+  ~EventKeyState() {
+    State& s = S();
+    if (std::equal(set_.begin(), set_.end(), std::begin(s.messageKeys)))
+      std::copy(saved_.begin(), saved_.end(), std::begin(s.messageKeys));
+  }
+  EventKeyState(const EventKeyState&) = delete;
+  EventKeyState& operator=(const EventKeyState&) = delete;
+
+ private:
+  KeyTable saved_{};
+  KeyTable set_{};
+};
 
 bool Down(int vk) { return (S().keys[vk & 0xFF] & 0x80) != 0; }
 
@@ -136,6 +169,7 @@ void DeliverMouse(MouseKind kind, POINT screen, MouseButton button, int wheelDel
   s.cursorPos = screen;
   if (kind == MouseKind::Down || kind == MouseKind::DoubleDown) SetKey(ButtonKey(button), true);
   if (kind == MouseKind::Up) SetKey(ButtonKey(button), false);
+  const EventKeyState routing;
 
   if (kind == MouseKind::Wheel) {
     HWND target = KeyTarget();
@@ -363,7 +397,7 @@ bool ReleaseCapture() {
 HWND GetCapture() { return S().capture; }
 
 SHORT GetKeyState(int vk) {
-  BYTE k = S().keys[vk & 0xFF];
+  BYTE k = S().messageKeys[vk & 0xFF];
   return static_cast<SHORT>(((k & 0x80) ? 0x8000 : 0) | (k & 0x01));
 }
 
@@ -374,13 +408,13 @@ SHORT GetAsyncKeyState(int vk) {
 
 bool GetKeyboardState(BYTE* state) {
   if (!state) return false;
-  std::copy(std::begin(S().keys), std::end(S().keys), state);
+  std::copy(std::begin(S().messageKeys), std::end(S().messageKeys), state);
   return true;
 }
 
 bool SetKeyboardState(const BYTE* state) {
   if (!state) return false;
-  std::copy(state, state + 256, std::begin(S().keys));
+  std::copy(state, state + 256, std::begin(S().messageKeys));
   return true;
 }
 

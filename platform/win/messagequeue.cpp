@@ -113,6 +113,14 @@ LRESULT CallProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   return r;
 }
 
+bool KeyInputWaiting() {
+  State& s = S();
+  std::lock_guard<std::mutex> lock(s.queueLock);
+  return std::any_of(s.posted.begin(), s.posted.end(), [](const MSG& m) {
+    return m.keyState && m.message >= WM_KEYFIRST && m.message <= WM_KEYLAST;
+  });
+}
+
 void DropMessagesFor(HWND hwnd) {
   State& s = S();
   std::lock_guard<std::mutex> lock(s.queueLock);
@@ -276,6 +284,9 @@ bool PeekMessage(MSG* out, HWND hwnd, UINT lo, UINT hi, UINT removeFlags) {
   if (remove) {
     s.lastMessageTime = m.time;
     s.lastMessagePos = PackPos(m.pt);
+    // An input message brings the key state of its moment: the handler reads the keys as they
+    // were when its key or click came, not as they are by now.
+    if (m.keyState) std::copy(m.keyState->begin(), m.keyState->end(), std::begin(s.messageKeys));
   }
   if (HasHook(WH_GETMESSAGE)) {
     CallHooks(WH_GETMESSAGE, HC_ACTION, remove ? PM_REMOVE : PM_NOREMOVE, reinterpret_cast<LPARAM>(&m), nullptr);

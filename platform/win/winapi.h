@@ -12,9 +12,11 @@
 // Text is Windows-1252 bytes, as everywhere in the program.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/gfx/color.h"
@@ -84,6 +86,10 @@ struct MSG {
   // the key and the key state by TranslateMessage; kTypesNothing: none).
   DWORD lPrivate = 0;
   static constexpr DWORD kTypesNothing = 0x10000;
+  // The window system's own: for a message made from keyboard or mouse input, the state of every
+  // key at that input's moment; it becomes the state that GetKeyState answers when the message is
+  // taken from the queue.
+  std::shared_ptr<const std::array<BYTE, 256>> keyState;
 };
 
 struct WNDCLASS {
@@ -1126,9 +1132,12 @@ HWND GetActiveWindow();
 HWND SetCapture(HWND hwnd);
 bool ReleaseCapture();
 HWND GetCapture();
-// High bit: down; low bit: toggled (Caps Lock, Num Lock ...).
+// High bit: down; low bit: toggled (Caps Lock, Num Lock ...).  The state as of the input message
+// taken from the queue last (the one being handled), however far the keyboard has moved on since.
 SHORT GetKeyState(int vk);
+// The keyboard as it is now (as far as the display has been read).
 SHORT GetAsyncKeyState(int vk);
+// The 256 entries of GetKeyState; setting them changes what GetKeyState answers.
 bool GetKeyboardState(BYTE* state256);
 bool SetKeyboardState(const BYTE* state256);
 bool GetCursorPos(POINT* point);

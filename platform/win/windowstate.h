@@ -150,7 +150,8 @@ struct State {
   HWND focus = 0;
   HWND active = 0;
   HWND capture = 0;
-  BYTE keys[256] = {};
+  BYTE keys[256] = {};         // live: the keyboard as far as it has been read (GetAsyncKeyState)
+  BYTE messageKeys[256] = {};  // as of the input message taken last (GetKeyState)
   POINT cursorPos{};
   HCURSOR cursor = IDC_ARROW;
   int cursorShowCount = 0;
@@ -252,6 +253,11 @@ void DropMessagesFor(HWND hwnd);
 void KillTimersOf(HWND hwnd);
 LRESULT CallHooks(int kind, int code, WPARAM wParam, LPARAM lParam, bool* handled);
 bool HasHook(int kind);
+
+// True while a key message made from keyboard input waits in the queue: the display then reads
+// no further input, so that the keys after it are routed and translated once it has been handled
+// (the focus it moves, the modifiers it is read with).
+bool KeyInputWaiting();
 
 // Input (input.cpp)
 void FocusWindowDestroyed(HWND hwnd);

@@ -143,6 +143,7 @@ void ResetWindowSystem() {
   s.timers.clear();
   s.focus = s.active = s.capture = 0;
   std::fill(std::begin(s.keys), std::end(s.keys), BYTE{0});
+  std::fill(std::begin(s.messageKeys), std::end(s.messageKeys), BYTE{0});
   CaretReset();
   s.caretBlinkMs = 530;
   s.clipboard.clear();

@@ -41,7 +41,16 @@ struct XWin {
   bool frameRequested = false;  // the window manager was asked for its frame before mapping
   // Maximised as the window manager has it (_NET_WM_STATE).
   bool wmMaximized = false;
+  // Asked to be mapped and not mapped yet: when the request was last made (0: none waits), and
+  // how long to wait before it is made again.
+  std::uint64_t mapAskedAt = 0;
+  std::uint64_t mapAskAgainMs = 0;
 };
+
+// A request to map a window that has not been answered is made again after this long, then
+// after twice as long each time, up to the longest.
+constexpr std::uint64_t kFirstMapRetryMs = 250;
+constexpr std::uint64_t kLongestMapRetryMs = 8000;
 
 class X11Display final : public DisplayBackend {
  public:
@@ -74,6 +83,7 @@ class X11Display final : public DisplayBackend {
     richtext_ = atom("text/richtext");
     transfer_ = atom("TIDEWELL_SELECTION");
     incr_ = atom("INCR");
+    wmState_ = atom("WM_STATE");
     XSetWindowAttributes a{};
     a.event_mask = PropertyChangeMask;
     selWin_ = XCreateWindow(dpy_, root_, -10, -10, 1, 1, 0, CopyFromParent, InputOnly, CopyFromParent,
@@ -159,24 +169,35 @@ class X11Display final : public DisplayBackend {
   }
 
   void Wait(int timeoutMs, int wakeFd) override {
-    if (ProcessEvents()) {
+    // While a key message waits (a retrieval for one window only waits past it), the display is
+    // not read: only the wake-up channel and the time-out end the wait.
+    const bool keyWaiting = KeyInputWaiting();
+    if (!keyWaiting) {
+      if (ProcessEvents()) {
+        Flush();
+        return;
+      }
       Flush();
-      return;
-    }
-    Flush();
-    if (XEventsQueued(dpy_, QueuedAlready) > 0) {  // read meanwhile by a reply we waited for
-      ProcessEvents();
+      if (XEventsQueued(dpy_, QueuedAlready) > 0) {  // read meanwhile by a reply we waited for
+        ProcessEvents();
+        Flush();
+        return;
+      }
+    } else {
       Flush();
-      return;
+      if (wakeFd < 0 && timeoutMs < 0 && MillisecondsToMapRetry() < 0) return;  // nothing could end the wait
     }
-    pollfd fds[2] = {{ConnectionNumber(dpy_), POLLIN, 0}, {wakeFd, POLLIN, 0}};
-    int n = poll(fds, wakeFd >= 0 ? 2 : 1, timeoutMs);
+    const int retryIn = MillisecondsToMapRetry();
+    if (retryIn >= 0 && (timeoutMs < 0 || retryIn < timeoutMs)) timeoutMs = retryIn;
+    pollfd fds[2] = {{keyWaiting ? -1 : ConnectionNumber(dpy_), POLLIN, 0}, {wakeFd, POLLIN, 0}};
+    int n = poll(fds, 2, timeoutMs);
     if (n > 0 && wakeFd >= 0 && (fds[1].revents & POLLIN)) {
       std::uint64_t v;
       while (read(wakeFd, &v, sizeof v) > 0) {
       }
     }
     ProcessEvents();
+    AskAgainToMap();
     Flush();
   }
 
@@ -186,7 +207,36 @@ class X11Display final : public DisplayBackend {
     if (now - lastPoll_ < 5) return;
     lastPoll_ = now;
     if (XPending(dpy_)) ProcessEvents();
+    AskAgainToMap();
     Flush();
+  }
+
+  // A window manager that starts with the program may leave a request to map a window unanswered:
+  // openbox reads requests into its queue while it starts and looks there again only when
+  // something new arrives, so a window shown meanwhile would stay unmapped until then.  A request
+  // that has not been answered is made again, at growing intervals, until the window is mapped
+  // (the window manager takes the repeated request as the same one).
+  int MillisecondsToMapRetry() {
+    std::uint64_t next = 0;
+    for (const auto& [h, x] : wins_)
+      if (x.mapAskedAt != 0 && (next == 0 || x.mapAskedAt + x.mapAskAgainMs < next)) next = x.mapAskedAt + x.mapAskAgainMs;
+    if (next == 0) return -1;
+    const std::uint64_t now = NowMs();
+    return next <= now ? 0 : static_cast<int>(std::min<std::uint64_t>(next - now, kLongestMapRetryMs));
+  }
+  void AskAgainToMap() {
+    const std::uint64_t now = NowMs();
+    for (auto& [h, x] : wins_) {
+      if (x.mapAskedAt == 0 || now < x.mapAskedAt + x.mapAskAgainMs) continue;
+      XWindowAttributes a;
+      if (!x.mapped || !XGetWindowAttributes(dpy_, x.xw, &a) || a.map_state != IsUnmapped) {
+        x.mapAskedAt = 0;  // answered meanwhile (its MapNotify is on its way), or no longer wanted
+        continue;
+      }
+      XMapRaised(dpy_, x.xw);
+      x.mapAskedAt = now;
+      x.mapAskAgainMs = std::min(x.mapAskAgainMs * 2, kLongestMapRetryMs);
+    }
   }
 
   void WindowCreated(HWND h) override {
@@ -256,8 +306,13 @@ class X11Display final : public DisplayBackend {
     if (visible && !x.mapped) {
       TellMaximized(h, x);  // read by the window manager when it maps the window
       XMapRaised(dpy_, x.xw);
+      if (!x.overrideRedirect) {
+        x.mapAskedAt = NowMs();
+        x.mapAskAgainMs = kFirstMapRetryMs;
+      }
       x.dirty = Bounds(0, 0, x.width, x.height);
     } else if (!visible && x.mapped) {
+      x.mapAskedAt = 0;
       if (keyboardHolder_ == h) ReleaseKeyboard();
       GiveBackFocus(h, x);
       if (IsIconic(h) && !x.overrideRedirect) XIconifyWindow(dpy_, x.xw, screen_);
@@ -796,11 +851,30 @@ class X11Display final : public DisplayBackend {
     applyingConfigure_ = 0;
   }
 
+  // The window manager may have iconified a window that the window system still shows: it has,
+  // when the window's WM_STATE says IconicState and the server has it unmapped.  (Not every unmap
+  // is that: a window manager that adopts a window already shown, one started after the program,
+  // unmaps it once while it puts it into its frame, and maps it again at once.)
+  void IconifiedByWindowManager(::Window xwin) {
+    HWND h = WindowOf(xwin);
+    auto it = wins_.find(h);
+    if (it == wins_.end() || !it->second.mapped || it->second.overrideRedirect || !IsWindowVisible(h)) return;
+    const std::vector<long> state = ReadProperty32(xwin, wmState_, wmState_, 2);
+    XWindowAttributes a;
+    if (state.empty() || state[0] != IconicState || !XGetWindowAttributes(dpy_, xwin, &a) || a.map_state != IsUnmapped)
+      return;
+    it->second.mapped = false;
+    it->second.mapAskedAt = 0;
+    ShowWindow(h, SW_SHOWMINNOACTIVE);
+  }
+
   // Handles every queued event up to and including the first key; true when there was one.
-  // The events after a key wait until its message has been handled: the key state that the
-  // handler reads (Ctrl and Alt held with E) is the one of its own moment, however quickly the
-  // next keys came.
+  // The events after a key wait until its message has been taken from the queue, and nothing is
+  // read while a key message waits: the keys that follow go to the window that has the focus
+  // once the key before them was handled (Tab moves it), as the window system routes keys when
+  // they are taken.  (The key state a handler reads travels with its message.)
   bool ProcessEvents() {
+    if (KeyInputWaiting()) return false;
     bool any = false;
     bool focusLeft = false;
     bool key = false;
@@ -856,20 +930,16 @@ class X11Display final : public DisplayBackend {
         case ConfigureNotify:
           Configure(ev.xconfigure);
           break;
-        case UnmapNotify: {
-          // The window manager iconified a window that the window system still shows.
-          HWND h = WindowOf(ev.xunmap.window);
-          auto it = wins_.find(h);
-          if (it != wins_.end() && it->second.mapped && !it->second.overrideRedirect && IsWindowVisible(h)) {
-            it->second.mapped = false;
-            ShowWindow(h, SW_SHOWMINNOACTIVE);
-          }
+        case UnmapNotify:
+          // The window manager iconified a window that the window system still shows: it sets
+          // WM_STATE before the unmap (a late one after it: see PropertyNotify).
+          IconifiedByWindowManager(ev.xunmap.window);
           break;
-        }
         case MapNotify: {
           // ... and brought it back.
           HWND h = WindowOf(ev.xmap.window);
           auto it = wins_.find(h);
+          if (it != wins_.end()) it->second.mapAskedAt = 0;
           // A pop-up activated before the server had shown it takes the keyboard now.
           if (it != wins_.end() && it->second.overrideRedirect && it->second.mapped && GetActiveWindow() == h &&
               keyboardHolder_ != h)
@@ -915,6 +985,7 @@ class X11Display final : public DisplayBackend {
           break;
         case PropertyNotify:
           if (ev.xproperty.atom == netWmState_) MaximizedByWindowManager(ev.xproperty.window);
+          if (ev.xproperty.atom == wmState_) IconifiedByWindowManager(ev.xproperty.window);
           break;
         case SelectionClear:
           if (ev.xselectionclear.selection == clipboard_) ownSelection_ = false;
@@ -946,7 +1017,7 @@ class X11Display final : public DisplayBackend {
   Atom wmProtocols_, wmDelete_, netWmName_, netWmType_, typeNormal_, typeDialog_, typeUtility_, motifHints_, frameExtents_;
   Atom requestFrameExtents_, netSupported_;
   Atom netWmState_, maximizedVert_, maximizedHorz_;
-  Atom utf8_, clipboard_, targets_, text_, rtf_, richtext_, transfer_, incr_;
+  Atom utf8_, clipboard_, targets_, text_, rtf_, richtext_, transfer_, incr_, wmState_;
   std::unordered_map<HWND, XWin> wins_;
   std::unordered_map<::Window, HWND> byX_;
   std::unordered_map<HCURSOR, ::Cursor> cursors_;

@@ -275,6 +275,7 @@ void TRiCustomRtfEdit::InputString(const std::string& text) {
 
 void TRiCustomRtfEdit::SetCurrentAttr(const TAttr& attr) {
   if (!CanEdit()) return;
+  engine_->CheckFont(attr);  // a font the table cannot name changes nothing
   engine_->CurAttr = attr;
   engine_->SetAttr(attr, static_cast<std::uint16_t>(CurrentAttrMask & 0xFFFF));
   engine_->CurAttr = attr;
@@ -499,8 +500,9 @@ void TRiCustomRtfEdit::PasteFromClipboard() {
       return;
     }
     if (picture.Empty()) return;
-    if (engine_->SaveForUNDO) engine_->SaveForUNDO();
-    if (engine_->HasSelection() && CanEdit()) engine_->DeleteSelection();
+    // The picture replaces the selection where the place takes it (the engine saves for undo
+    // before a selection goes).
+    if (engine_->SaveForUNDO && !engine_->HasSelection()) engine_->SaveForUNDO();
     InsertPicture(&picture);
     return;
   }

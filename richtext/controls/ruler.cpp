@@ -53,7 +53,22 @@ TRiRuler::~TRiRuler() = default;
 void TRiRuler::SetHeader(TTextHeader* header) {
   if (header_ == header) return;
   header_ = header;
+  // The header's tab grid and default tabs follow the ruler's unit from the start.
+  ApplyUnit();
   Invalidate();
+}
+
+void TRiRuler::ApplyUnit() {
+  if (header_ == nullptr) return;
+  const bool inch = units_ == PTRiRulerUnit::Inch;
+  if (header_->Layout.Inch == inch) return;
+  header_->Layout.Inch = inch;
+  header_->ComputePrintable();
+  // The default tab stops of the linked document moved with the unit.
+  if (editor_ != nullptr && &editor_->RtfText()->Header() == header_) {
+    editor_->RtfText()->ReformatAll();
+    editor_->RtfText()->Redraw();
+  }
 }
 
 void TRiRuler::SetEditor(TRiCustomRtfEdit* editor) { ReplaceLink(this, editor_, editor); }
@@ -70,6 +85,7 @@ void TRiRuler::Reset() {
   first_ = left_ = right_ = 0;
   tabs_ = 0;
   allTabs_ = false;
+  ApplyUnit();
   Invalidate();
 }
 
@@ -201,6 +217,7 @@ void TRiRuler::SetTabs(TTabSet tabs, bool all) {
 
 void TRiRuler::SetUnits(PTRiRulerUnit units) {
   units_ = units;
+  ApplyUnit();
   Invalidate();
 }
 

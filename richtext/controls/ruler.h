@@ -61,9 +61,11 @@ class TRiRuler : public TCustomControl {
   void SetTabs(TTabSet tabs, bool all = false);
   // Shows a paragraph's values as they are (negative indents as 0); reports nothing.
   void ShowValues(int first, int left, int right, TTabSet tabs);
-  // Clears the indents and the paragraph's tab set.
+  // Clears the indents and the paragraph's tab set; the header's unit flag follows Units.
   void Reset();
 
+  // The scale's unit; the linked header's unit flag (its tab grid, its default tab stops)
+  // follows it.
   PTRiRulerUnit Units() const { return units_; }
   void SetUnits(PTRiRulerUnit units);
   int XOffset() const { return xOffset_; }
@@ -122,6 +124,8 @@ class TRiRuler : public TCustomControl {
 
  private:
   void ComputeMarkerSizes();
+  // Sets the header's unit flag from Units.
+  void ApplyUnit();
   bool IndentsValid(int first, int left, int right) const;
   int PageWidthPixels() const;
   int PageWidthTwips() const;

@@ -112,6 +112,9 @@ int TRiTextFinder::MatchAt(const std::string& text, const std::vector<TAttr>& at
 }
 
 bool TRiTextFinder::Search(const std::string& rawPattern, bool backwards) {
+  // After a hit, a search forwards goes on behind it and one backwards one character before it,
+  // whichever way the hit was found.
+  if (found_ && !PositionFixed) position_ = backwards ? foundPos_ - 1 : foundPos_ + foundLen_;
   found_ = false;
   foundLen_ = 0;
   if (engine_ == nullptr || engine_->FirstPar == nullptr) return false;
@@ -191,6 +194,19 @@ bool TRiTextFinder::ReplaceFound(const std::string& replacement) {
   // A hit that holds protected text is left as it stands: replacing it would delete what the
   // document protects.
   if (HitProtected(par, at)) return false;
+  // A replacement the place cannot take (a table cell that takes no more characters, a line
+  // that would pass the length limit) is refused before the hit goes.
+  if (!replacement.empty()) {
+    if (par->IsCell() && (par->CellFlags >> 4) == 15) return false;
+    int start = 0;
+    PTLine l = par->FirstLine;
+    while (l->Next != nullptr && at > start + l->Length) {
+      start += l->Length;
+      l = l->Next;
+    }
+    const int removed = std::min(foundLen_, std::max(0, l->Length - (at - start)));
+    if (l->Length - removed + static_cast<int>(replacement.size()) + 10 > MaxLineCapacity) return false;
+  }
   engine_->ClearSelection();
   engine_->DeleteChars(par, at, foundLen_);
   // The replacement goes in whole, before what followed the hit, whatever the typing mode and

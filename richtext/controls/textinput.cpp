@@ -242,11 +242,10 @@ bool TRiRTFTextInput::CanRefuse() const {
   return false;
 }
 
-bool TRiRTFTextInput::TakesInput(char ch) {
-  if (ReadOnly || Busy || FirstPar == nullptr || CursorPar == nullptr || CursorLine == nullptr) return false;
-  PTParagraph par = CursorPar;
-  PTLine line = CursorLine;
-  int offset = CursorOffset;
+bool TRiRTFTextInput::TakesInput(char ch) { return TakesInputAt(ch, CursorPar, CursorLine, CursorOffset); }
+
+bool TRiRTFTextInput::TakesInputAt(char ch, PTParagraph par, PTLine line, int offset) {
+  if (ReadOnly || Busy || FirstPar == nullptr || par == nullptr || line == nullptr) return false;
   const int at = ParPos(par, line, offset);
   if (ch == 12 && at == 0) return true;  // the page-break mark of the paragraph
   const bool parEnd = (ch == 12 || ch == 13) && !(par->IsCell() && !(par == FirstPar && at == 0));
@@ -266,8 +265,7 @@ bool TRiRTFTextInput::TakesInput(char ch) {
   }
   const bool silent = ProtectionSilent;
   ProtectionSilent = true;
-  const bool refused = parEnd ? IsProtected(par, line, offset, false) && offset < line->Length
-                              : IsProtected(par, line, offset, !InsertMode);
+  const bool refused = parEnd ? SplitRefused(par, line, offset) : IsProtected(par, line, offset, !InsertMode);
   ProtectionSilent = silent;
   return !refused;
 }
@@ -492,6 +490,20 @@ int TRiRTFTextInput::InputRun(const std::string& text) {
           PTLine line;
           int off;
           Locate(par, at, line, off);
+          if (par->IsCell()) {
+            // Before a first table row: a plain empty paragraph goes before the row, which keeps
+            // its cells; the cursor stays in the first cell.
+            if (SplitRefused(par, line, off)) break;
+            AddParagraph(0, std::string(), &CurAttr);
+            PTParagraph np = FirstPar;
+            if (NewParagraphCreated) NewParagraphCreated(np);
+            if (!LayoutSuppressed) ParagraphChanged(np);
+            CursorPar = par;
+            CursorLine = par->FirstLine;
+            CursorOffset = 0;
+            scope = rsView;
+            break;
+          }
           PTParagraph np = SplitParagraph(par, line, off);
           if (np == nullptr) break;
           if (ch == 12) np->Flags |= pfPageBreak;
@@ -577,12 +589,38 @@ void TRiRTFTextInput::RenumberLists(bool withoutLayout) {
 TRiObject* TRiRTFTextInput::InsertObject(std::uint16_t& tag, std::unique_ptr<TGraphic> graphic, int width,
                                          int height) {
   if (graphic == nullptr) throw Exception("No object was defined");
+  const char placeholder = tag != 0 ? '\x01' : '\x02';
+  const bool wasProgram = ProgramInput;
+  struct RestoreInput {
+    bool& flag;
+    bool value;
+    ~RestoreInput() { flag = value; }
+  } restoreInput{ProgramInput, wasProgram};
+  ProgramInput = true;
+  // A place that refuses the placeholder (protected text, a protected paragraph, a full table
+  // cell) gets no object, and a selection there stays.
+  PTParagraph par = CursorPar;
+  PTLine line = CursorLine;
+  int offset = CursorOffset;
+  if (HasSelection()) {
+    PTParagraph ep;
+    PTLine el;
+    int eo;
+    OrderedSelection(par, line, offset, ep, el, eo);
+  }
+  if (!TakesInputAt(placeholder, par, line, offset)) return nullptr;
+  if (HasSelection()) {
+    UndoHook();
+    if (!DeleteSelection()) return nullptr;
+  }
+  PTParagraph at = CursorPar;
+  if (at == nullptr) return nullptr;
+  const int lengthBefore = ParagraphLength(at);
   TRiObject* object = AddObject(std::move(graphic), tag);
   if (object == nullptr) return nullptr;
   object->Width = width;
   object->Height = height;
   object->Sized = width > 0 && height > 0;
-  const char placeholder = tag != 0 ? '\x01' : '\x02';
   // Character 1 names the object's tag (a generated one for 65535), character 2 its number.
   if (tag == 65535) tag = object->Tag;
   else if (tag == 0) tag = object->Number;
@@ -592,26 +630,27 @@ TRiObject* TRiRTFTextInput::InsertObject(std::uint16_t& tag, std::unique_ptr<TGr
   CurAttr.Width = static_cast<std::uint16_t>(std::clamp(MulDiv(width, resX, TwipsPerInch), 0, 65535));
   CurAttr.Height = static_cast<std::uint16_t>(std::clamp(MulDiv(height, resY, TwipsPerInch), 0, 65535));
   CurAttr.Extra = static_cast<std::uint8_t>((CurAttr.Extra | fxObject) & ~(fxInsertPoint | fxAutomatic));
-  const bool wasProgram = ProgramInput;
-  ProgramInput = true;
   try {
     InputString(std::string(1, placeholder));
   } catch (...) {
-    ProgramInput = wasProgram;
     CurAttr = saved;
+    RemoveObject(object);
     throw;
   }
-  ProgramInput = wasProgram;
-  // Characters appended at a line end take only the look of the attributes: the placeholder
-  // gets its object bit, tag and size here.
-  if (CursorPar != nullptr) {
+  // Only the character this call put in is the object's: when none went in (the line was full),
+  // the object goes again and the character before the cursor stays what it was.
+  bool inserted = false;
+  if (CursorPar == at && ParagraphLength(at) == lengthBefore + 1) {
+    // Characters appended at a line end take only the look of the attributes: the placeholder
+    // gets its object bit, tag and size here.
     const int pos = ParPos(CursorPar, CursorLine, CursorOffset);
-    PTLine line;
+    PTLine l;
     int off;
     if (pos > 0) {
-      Locate(CursorPar, pos - 1, line, off);
-      if (off < line->Length && line->HasAttrs() && line->Ch(off) == static_cast<unsigned char>(placeholder)) {
-        TAttr& a = line->Attrs[static_cast<std::size_t>(off)];
+      Locate(CursorPar, pos - 1, l, off);
+      if (off < l->Length && l->HasAttrs() && l->Ch(off) == static_cast<unsigned char>(placeholder)) {
+        inserted = true;
+        TAttr& a = l->Attrs[static_cast<std::size_t>(off)];
         a.Extra = static_cast<std::uint8_t>((a.Extra | fxObject) & ~(fxInsertPoint | fxAutomatic));
         a.Tag = tag;
         a.Width = CurAttr.Width;
@@ -625,6 +664,10 @@ TRiObject* TRiRTFTextInput::InsertObject(std::uint16_t& tag, std::unique_ptr<TGr
   CurAttr = saved;
   CurAttr.Tag = 0;
   CurAttr.Extra &= static_cast<std::uint8_t>(~fxObject);
+  if (!inserted) {
+    RemoveObject(object);
+    return nullptr;
+  }
   return object;
 }
 

@@ -43,10 +43,13 @@ class TRiRTFTextInput : public TRiRTFTextPaint {
   // full table cell, hidden typing attributes and a read-only or busy engine take nothing.
   // Asks silently, so that a drop can be refused before anything happens.
   bool TakesInput(char ch);
+  // The same for input at another place (the start of a selection that the input replaces).
+  bool TakesInputAt(char ch, PTParagraph par, PTLine line, int offset);
   // The character loop; returns the repaint scope (rs...).
   int InputRun(const std::string& text);
   // Inserts an embedded object as one placeholder character; raises "No object was defined"
-  // without a graphic.  A tag of 65535 takes the next free tag.
+  // without a graphic.  A tag of 65535 takes the next free tag.  A place that refuses the
+  // character changes nothing and answers nullptr (no object is kept).
   TRiObject* InsertObject(std::uint16_t& tag, std::unique_ptr<TGraphic> graphic, int width, int height);
   // Deletes count characters at the cursor, joining paragraphs at a paragraph end.
   bool DeleteForward(int count);

@@ -489,6 +489,22 @@ bool TRiRTFText::IsProtected(PTParagraph par, PTLine line, int pos, bool overwri
   return prot;
 }
 
+bool TRiRTFText::ParagraphProtected(PTParagraph par) const {
+  return par != nullptr && !ProtectionOff && !ProtectionSuspended && (par->Flags & pfProtected) &&
+         Protection.Contains(TProtectProp::ppParProtected);
+}
+
+bool TRiRTFText::SplitRefused(PTParagraph par, PTLine line, int pos) {
+  if (par == nullptr || line == nullptr) return false;
+  // A protected paragraph refuses the split at any place, its end included; protected text only
+  // inside the line (a split after it leaves it whole).
+  return IsProtected(par, line, pos, false) && (ParagraphProtected(par) || pos < line->Length);
+}
+
+bool TRiRTFText::FitsJoined(PTLine line, int count) {
+  return line->Length + count + 1 <= line->Capacity || line->Length + count + 30 <= MaxLineCapacity;
+}
+
 bool TRiRTFText::InsertChar(PTParagraph par, PTLine line, char ch, int pos) {
   if (par == nullptr || line == nullptr) return false;
   if (IsProtected(par, line, pos, !InsertMode)) return false;
@@ -544,6 +560,13 @@ bool TRiRTFText::DeleteChar(PTParagraph par, PTLine line, int pos) {
     if (IsProtected(par, next, 0, true)) deleteFirst = false;
     const int from = deleteFirst && next->Length > 0 ? 1 : 0;
     const int rest = next->Length - from;
+    if (!FitsJoined(line, rest)) {
+      // Joined, the line would pass the length limit: the text goes on in the next line.
+      if (from > 0) ReplaceText(par, next, nullptr, 0, nullptr, 1, 0);
+      next->Flags |= lfChanged;
+      par->Mark();
+      return deleteFirst;
+    }
     if (line->Length + rest + 1 > line->Capacity) SetLineCapacity(line, line->Length + next->Length + 30);
     std::memcpy(line->Text() + line->Length, next->Text() + from, static_cast<std::size_t>(rest));
     if (line->HasAttrs() && next->HasAttrs())
@@ -561,6 +584,8 @@ bool TRiRTFText::DeleteChar(PTParagraph par, PTLine line, int pos) {
   // and leave the row's other cells without their end.
   PTParagraph next = par->Next;
   if (next == nullptr || next->IsCell() || par->IsCell()) return false;
+  // A protected paragraph is not joined to the one before it either (it would lose its mark).
+  if (ParagraphProtected(next) && IsProtected(next, next->FirstLine, 0, true)) return false;
   const bool takeProps = pos == 0 && par->FirstLine == line && line->Length == 0;
   // The generated number of a list item joined behind text is no part of that text.
   if (ParagraphLength(par) > 0) DropListNumbers(next);
@@ -573,8 +598,9 @@ bool TRiRTFText::DeleteChar(PTParagraph par, PTLine line, int pos) {
   if (next->Next != nullptr) next->Next->Prev = par;
   delete next;
   LinesMoved();
-  // Join the first joined line with this one so the text runs on.
-  if (nl != nullptr) {
+  // Join the first joined line with this one so the text runs on (unless together they pass
+  // the length limit: then the joined text goes on in a line of its own).
+  if (nl != nullptr && FitsJoined(line, nl->Length)) {
     const int n = nl->Length;
     if (line->Length + n + 1 > line->Capacity) SetLineCapacity(line, line->Length + n + 30);
     std::memcpy(line->Text() + line->Length, nl->Text(), static_cast<std::size_t>(n));
@@ -592,7 +618,7 @@ bool TRiRTFText::DeleteChar(PTParagraph par, PTLine line, int pos) {
 
 PTParagraph TRiRTFText::SplitParagraph(PTParagraph par, PTLine line, int pos) {
   if (par == nullptr || line == nullptr) return nullptr;
-  if (IsProtected(par, line, pos, false) && pos < line->Length) return nullptr;
+  if (SplitRefused(par, line, pos)) return nullptr;
   pos = std::clamp(pos, 0, static_cast<int>(line->Length));
   if (line->HasAttrs()) {
     if (pos > 0) line->Attrs[static_cast<std::size_t>(pos - 1)].Attr10 &= static_cast<std::uint8_t>(~2);
@@ -600,7 +626,7 @@ PTParagraph TRiRTFText::SplitParagraph(PTParagraph par, PTLine line, int pos) {
   }
   const int rest = line->Length - pos;
   PTParagraph np = par;
-  NewParagraph(np, rest + 30);
+  NewParagraph(np, std::min(rest + 30, MaxLineCapacity));
   PTLine nl = np->FirstLine;
   std::memcpy(nl->Text(), line->Text() + pos, static_cast<std::size_t>(rest));
   if (line->HasAttrs() && nl->HasAttrs()) {
@@ -637,7 +663,7 @@ void TRiRTFText::InsertLine(PTParagraph par, int pos, const TAttr* attr, const s
   }
   int off = std::clamp(pos - start, 0, static_cast<int>(l->Length));
   PTLine fresh = nullptr;
-  NewLine(fresh, static_cast<int>(text.size()) + 4);
+  NewLine(fresh, std::min(static_cast<int>(text.size()) + 4, MaxLineCapacity));
   fresh->Next = nullptr;
   fresh->Prev = nullptr;
   std::memcpy(fresh->Text(), text.data(), text.size());
@@ -657,7 +683,7 @@ void TRiRTFText::InsertLine(PTParagraph par, int pos, const TAttr* attr, const s
   if (off > 0 && off < l->Length) {
     // Break the line; the tail goes to a line of its own.
     PTLine tail = l;
-    NewLine(tail, l->Length - off + 4);
+    NewLine(tail, std::min(l->Length - off + 4, MaxLineCapacity));
     const int n = l->Length - off;
     std::memcpy(tail->Text(), l->Text() + off, static_cast<std::size_t>(n));
     if (l->HasAttrs() && tail->HasAttrs())
@@ -748,7 +774,7 @@ bool TRiRTFText::InsertParagraphs(PTParagraph& par, PTLine& line, PTParagraph ch
   const bool atStart = pos == 0 && line == par->FirstLine;
   // Split the line: the tail goes to a new line.
   PTLine tail = nullptr;
-  NewLine(tail, line->Length - pos + 30);
+  NewLine(tail, std::min(line->Length - pos + 30, MaxLineCapacity));
   tail->Next = nullptr;
   tail->Prev = nullptr;
   const int n = line->Length - pos;
@@ -803,11 +829,11 @@ bool TRiRTFText::InsertParagraphs(PTParagraph& par, PTLine& line, PTParagraph ch
   return true;
 }
 
-void TRiRTFText::AddParagraph(int number, const std::string& text, const TAttr* attr) {
+PTParagraph TRiRTFText::AddParagraph(int number, const std::string& text, const TAttr* attr, bool fillEmpty) {
   const TAttr a = attr != nullptr ? *attr : CurAttr;
   PTParagraph p;
   bool newFirst = false;
-  if (IsEmpty()) {
+  if (fillEmpty && IsEmpty()) {
     p = FirstPar;
   } else if (number == 0) {
     p = nullptr;
@@ -832,6 +858,7 @@ void TRiRTFText::AddParagraph(int number, const std::string& text, const TAttr* 
     LinesMoved();
   else
     ParagraphChanged(p);
+  return p;
 }
 
 void TRiRTFText::DeleteParagraphLines(int number) {
@@ -944,6 +971,12 @@ TRiObject* TRiRTFText::AddObject(std::unique_ptr<TGraphic> graphic, int tag) {
   }
   if (graphic != nullptr) raw->Graphic = std::move(graphic);
   return raw;
+}
+
+void TRiRTFText::RemoveObject(TRiObject* object) {
+  if (object == nullptr) return;
+  std::erase_if(objects_, [object](const std::unique_ptr<TRiObject>& o) { return o.get() == object; });
+  IndexObjects();
 }
 
 void TRiRTFText::IndexObjects() {

@@ -107,6 +107,9 @@ struct TParagraph {
   std::uint8_t CellStart = 0;  // 255ths of the table width
   std::uint8_t CellWidth = 0;
   std::uint8_t CellFlags = 0;  // high nibble 15: the cell takes no more characters
+  // Given as a string through the text list: a document whose one empty paragraph is such a
+  // string is a list of one empty string, and the next string adds a paragraph.
+  bool ListString = false;
 
   // The four border fields as one 32-bit value (flags lowest).
   std::uint32_t BorderValue() const {
@@ -251,7 +254,9 @@ class TRiRTFText : public TPersistent {
   static int LeadingListNumbers(PTParagraph par);
   void DropListNumbers(PTParagraph par);
   bool InsertParagraphs(PTParagraph& par, PTLine& line, PTParagraph chain, int& pos);
-  void AddParagraph(int number, const std::string& text, const TAttr* attr);
+  // Adds a paragraph (see the text list) and answers it; `fillEmpty` false adds one even to a
+  // document that is a single empty paragraph.
+  PTParagraph AddParagraph(int number, const std::string& text, const TAttr* attr, bool fillEmpty = true);
   void DeleteParagraphLines(int number);
   bool MarkParagraphs(std::uint16_t styleWord);
   void MarkAll();
@@ -259,10 +264,16 @@ class TRiRTFText : public TPersistent {
   TRiMemoryFormat MemoryFormat() const { return PlainMode ? TRiMemoryFormat::fmPlainText : TRiMemoryFormat::fmRichText; }
   // Whether an edit at the position is refused.
   bool IsProtected(PTParagraph par, PTLine line, int pos, bool overwrite);
+  // Whether the paragraph's protection mark is in force.
+  bool ParagraphProtected(PTParagraph par) const;
+  // Whether splitting the paragraph at the position is refused (the protection test).
+  bool SplitRefused(PTParagraph par, PTLine line, int pos);
 
   // --- objects and footnotes ----------------------------------------------------------------
   // Appends an object record; nullptr when the document already holds MaxObjects objects.
   TRiObject* AddObject(std::unique_ptr<TGraphic> graphic, int tag);
+  // Frees one object record (one the document's text no longer names).
+  void RemoveObject(TRiObject* object);
   TRiObject* FindObject(int tag, int number) const;
   // The object an object character stands for: character 2 names the object's number;
   // character 1 names its tag, but the reader and the copy tag character 1 with the object's
@@ -291,6 +302,8 @@ class TRiRTFText : public TPersistent {
   // The paragraph's text becomes `text` with the attributes, over as many lines as it needs.
   void SetParagraphText(PTParagraph p, const std::string& text, const TAttr& a);
   void FreeParagraphRecord(PTParagraph par);
+  // Whether `count` more characters joined to the line keep it within the length limit.
+  static bool FitsJoined(PTLine line, int count);
   void FillCaches(TAttr& a, unsigned char ch) const;
   void OnTabTableFull();
 

@@ -337,6 +337,8 @@ bool TRiRTFTextPaint::DeleteSelection() {
 // --- character attributes -------------------------------------------------------------------------
 
 void TRiRTFTextPaint::SetCharAttr(PTLine line, int index, std::uint16_t mask, const TAttr& attr) {
+  // A font the table cannot name is refused before anything takes it.
+  if (mask & amFont) CheckFont(attr);
   if (line == nullptr) {
     ApplyAttr(CurAttr, attr, mask);
     return;
@@ -365,6 +367,7 @@ void TRiRTFTextPaint::SetCharAttr(PTLine line, int index, std::uint16_t mask, co
 void TRiRTFTextPaint::SetRunCharAttr(PTLine line, int index, std::uint16_t mask, const TAttr& attr,
                                      TRunAttrMemo& memo) {
   if (line == nullptr || !line->HasAttrs() || index < 0 || index >= line->Length) return;
+  if (mask & amFont) CheckFont(attr);
   TAttr& a = line->Attrs[static_cast<std::size_t>(index)];
   const unsigned char ch = line->Ch(index);
   const bool maybeObject = ch == 1 || ch == 2;
@@ -406,6 +409,8 @@ void TRiRTFTextPaint::SetRunCharAttr(PTLine line, int index, std::uint16_t mask,
 }
 
 void TRiRTFTextPaint::SetAttr(const TAttr& attr, std::uint16_t mask) {
+  // Refused before the first selected character changes.
+  if (mask & amFont) CheckFont(attr);
   if (HasSelection() && SelEndLine != nullptr && SelEndLine->HasAttrs()) {
     PTParagraph sp = SelStartPar, ep = SelEndPar;
     PTLine sl = SelStartLine, el = SelEndLine;

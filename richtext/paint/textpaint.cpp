@@ -3,12 +3,14 @@
 #include "richtext/paint/textpaint.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "platform/gfx/devicecontext.h"
 #include "platform/gfx/font.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/sysutils.h"
 #include "platform/rtl/win1252.h"
+#include "richtext/document/progress.h"
 
 namespace tw::richtext {
 
@@ -315,8 +317,11 @@ void TRiRTFTextPaint::Reformat() {
     Header().SortTabs();
     for (PTParagraph p = FirstPar; p != nullptr; p = p->Next) p->Mark();
     layoutAgain_ = false;
+    TProgressFrame progress(100);
     MeasureAll();
+    ProgressReport(50);
     FormatAll();
+    ProgressReport(100);
   }
   if (layoutAgain_) ReformatAll();
   if (Host.PositionChanged) Host.PositionChanged();
@@ -341,11 +346,16 @@ void TRiRTFTextPaint::ReformatAll() {
     layoutAgain_ = false;
     lastTextWidth_ = Header().TextWidthPixels;
     FlagGuard busy(Busy);
-    for (PTParagraph p = FirstPar; p != nullptr; p = p->Next) p->Mark();
-    Header().UpdateGeometry();
-    if (wordWrap_ && !Has(loPageWidth)) Header().SetTextWidthPixels(windowWidth_);
-    MeasureAll();
-    FormatAll();
+    {
+      TProgressFrame progress(100);
+      ProgressReport(50);
+      for (PTParagraph p = FirstPar; p != nullptr; p = p->Next) p->Mark();
+      Header().UpdateGeometry();
+      if (wordWrap_ && !Has(loPageWidth)) Header().SetTextWidthPixels(windowWidth_);
+      MeasureAll();
+      ProgressReport(50);
+      FormatAll();
+    }
     if (Host.AfterLayout) Host.AfterLayout();
     if (!Has(loOffScreen) && Host.RulerUpdate) Host.RulerUpdate();
     if (!layoutAgain_) break;
@@ -367,11 +377,21 @@ void TRiRTFTextPaint::MeasureAll() {
   const bool wasSuppressed = LayoutSuppressed;
   LayoutSuppressed = true;
   try {
+    // Long documents report their progress paragraph by paragraph.
+    const int count = ParagraphCount();
+    std::optional<TProgressFrame> progress;
+    if (count > ProgressParagraphs) progress.emplace(count);
     MeasureFont(&CurAttr);
     for (int i = 0; i < 256; ++i) plainWidths_[i] = WidthTable[i];
-    if (Header().AttributesInUse && !PlainMode)
-      for (PTParagraph p = FirstPar; p != nullptr; p = p->Next)
-        if (p->LayoutFlags & lyNeedsMeasure) MeasureParagraph(p);
+    if (Header().AttributesInUse && !PlainMode) {
+      int done = 0;
+      for (PTParagraph p = FirstPar; p != nullptr; p = p->Next) {
+        ++done;
+        if (!(p->LayoutFlags & lyNeedsMeasure)) continue;
+        MeasureParagraph(p);
+        if (progress) ProgressReport(done);
+      }
+    }
   } catch (...) {
     LayoutSuppressed = wasSuppressed;
     throw;
@@ -386,10 +406,16 @@ void TRiRTFTextPaint::FormatAll() {
     const bool wasSuppressed = LayoutSuppressed;
     LayoutSuppressed = true;
     try {
+      const int count = ParagraphCount();
+      std::optional<TProgressFrame> progress;
+      if (count > ProgressParagraphs) progress.emplace(count);
+      int done = 0;
       for (PTParagraph p = FirstPar; p != nullptr; p = p->Next) {
+        ++done;
         if (p->LayoutFlags & lyNeedsBreak) {
           int change = 0;
           FormatParagraph(p, true, change);
+          if (progress) ProgressReport(done);
         }
         p->LayoutFlags &= static_cast<std::uint8_t>(~lyNeedsBreak);
       }

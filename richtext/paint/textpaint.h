@@ -20,6 +20,9 @@
 
 namespace tw::richtext {
 
+// Layout passes over more paragraphs than this report their progress paragraph by paragraph.
+constexpr int ProgressParagraphs = 100;
+
 // Layout option bits.
 constexpr std::uint32_t loNoClipping = 1u << 0;
 constexpr std::uint32_t loOffScreen = 1u << 1;
@@ -256,6 +259,9 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
   // A document read in whole is laid out on its own page (unless the text follows the window).
   void PageLoaded() override;
 
+  // Raises the engine's system error for a font number beyond the font table.
+  void CheckFont(const TAttr& a) const;
+
  protected:
   void LinesMoved() override { MarkPagesStale(); }
   void MarkPagesStale() {
@@ -263,7 +269,6 @@ class TRiRTFTextPaint : public TRiRTFTextIo {
     ForgetPendingPages();
     placeAnchor_ = nullptr;
   }
-  void CheckFont(const TAttr& a) const;
   bool Invisible(const TAttr& a, unsigned char ch) const;
   int AdvanceAt(PTParagraph par, PTLine line, int i, int x, int& extraLeft) const;
   int CharWidthAt(PTLine line, int i) const;

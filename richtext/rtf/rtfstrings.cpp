@@ -15,6 +15,7 @@ std::string TRiRtfStrings::Get(int index) const {
 void TRiRtfStrings::Put(int index, const std::string& s) {
   if (index < 0 || index >= GetCount()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
   engine_->ReplaceParagraphText(index, s, &engine_->CurAttr);
+  engine_->ParagraphByIndex(index)->ListString = true;
 }
 
 void TRiRtfStrings::Clear() { engine_->Clear(); }
@@ -22,12 +23,21 @@ void TRiRtfStrings::Clear() { engine_->Clear(); }
 void TRiRtfStrings::Delete(int index) {
   if (index < 0 || index >= GetCount()) throw EListError("List index out of bounds (" + std::to_string(index) + ")");
   const bool cursorHere = engine_->CursorPar == engine_->ParagraphByIndex(index);
+  const bool last = GetCount() == 1;
   engine_->DeleteParagraphLines(index);
+  // The list's last string is gone: the empty paragraph left waits for the next one.
+  if (last) engine_->FirstPar->ListString = false;
   if (cursorHere) engine_->CursorPar = nullptr;
   engine_->ValidateCursor();
 }
 
-void TRiRtfStrings::Insert(int index, const std::string& s) { engine_->AddParagraph(index, s, &engine_->CurAttr); }
+void TRiRtfStrings::Insert(int index, const std::string& s) {
+  // The one empty paragraph of an empty document takes the first string; once it holds one (an
+  // empty string too), every further string is a paragraph of its own.
+  const bool given = engine_->IsEmpty() && engine_->FirstPar != nullptr && engine_->FirstPar->ListString;
+  PTParagraph p = engine_->AddParagraph(index, s, &engine_->CurAttr, !given);
+  if (p != nullptr) p->ListString = true;
+}
 
 void TRiRtfStrings::LoadFromStream(TStream& stream) {
   const TRiLoadFormat old = engine_->LoadFormat;

@@ -1,6 +1,7 @@
 // Keys with modifiers on a real X server, pressed and released as quickly as a keyboard or an
 // input tool gives them: every key is handled with the modifiers held when it came, not with
 // those of the moment the program gets round to it.
+#include <array>
 #include <chrono>
 
 #include "app/forms/mainwindow.h"
@@ -66,6 +67,36 @@ TEST_F(KeysX11Test, CtrlAltEOpensTheLanguageEditorHoweverQuicklyTheKeysComeUp) {
   EXPECT_FALSE(EditorAfter(XK_r, {XK_Control_L, XK_Alt_L}, false));
   EXPECT_TRUE(EditorAfter(XK_e, {XK_Control_L, XK_Alt_L}, true));
   EXPECT_TRUE(Viewable(main->Handle()));
+}
+
+// Ctrl and E let go at the same instant, Alt a moment later, and both releases read by the
+// program's idle wait before it handles E's: the key-up of E is still handled with Ctrl and Alt.
+TEST_F(KeysX11Test, CtrlAltEOpensTheLanguageEditorWhenEAndCtrlComeUpTogether) {
+  ::Display* x = wm->X();
+  const auto key = [x](KeySym k, bool down) { XTestFakeKeyEvent(x, XKeysymToKeycode(x, k), down, CurrentTime); };
+  for (const auto& [first, second, ctrl] : {std::array<KeySym, 3>{XK_Alt_L, XK_Control_R, XK_Control_R},
+                                            std::array<KeySym, 3>{XK_Control_L, XK_Alt_L, XK_Control_L}}) {
+    const int before = editorShown;
+    main->dfTransDate->SetFocus();
+    ASSERT_TRUE(PumpUntil([&] { return GetFocus() == main->dfTransDate->Handle(); }));
+    key(first, true);
+    key(second, true);
+    key(XK_e, true);
+    key(XK_e, false);
+    key(ctrl, false);
+    XSync(x, False);
+    // Waiting for input as when idle, until Ctrl's release has been read (if it is read at all
+    // before the keys ahead of it are handled).
+    bool ctrlRead = false;
+    for (int i = 0; i < 20 && !(ctrlRead && GetAsyncKeyState(VK_CONTROL) >= 0); ++i) {
+      Display().Wait(25, -1);
+      ctrlRead = ctrlRead || GetAsyncKeyState(VK_CONTROL) < 0;
+    }
+    EXPECT_TRUE(PumpUntil([&] { return editorShown > before; }, 300)) << "Ctrl first: " << (first == XK_Control_L);
+    key(first == ctrl ? second : first, false);
+    XSync(x, False);
+    PumpUntil([] { return GetAsyncKeyState(VK_MENU) >= 0; });
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // message texts and the list of the language, chooses the help file and keeps the choice for
 // the next start; a missing or damaged language file leaves the program in English.
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -312,6 +313,90 @@ TEST_F(LanguageTest, WindowsOpenWhereTheirTabOrderBeginsOrOnTheFieldToMend) {
     EXPECT_EQ(opened, std::vector<TWinControl*>{control}) << field;
     EXPECT_EQ(options->PageControl1->ActivePage(), options->tabPers) << field;
     options->WriteString(field, good);
+  }
+}
+
+// A language switch while the options dialog is open ends nothing the user did there: the
+// dialog stays open with what was typed, and the list is made when the dialog ends, for what is
+// stored then (the name typed after OK, the one put back after Cancel).  The switch comes from
+// the dialog's own chooser, or from its language editor, where the language shown is deleted.
+TEST_F(LanguageTest, ALanguageSwitchWhileTheOptionsDialogIsOpenKeepsWhatWasTyped) {
+  CopyLanguageFile();
+  MakeWindows();
+  MakePerson("Bob Stone", "Bob");
+  main->Show();
+  Pump();
+  auto* menuItem = dynamic_cast<TMenuItem*>(main->FindComponent("mnuOptions"));
+  ASSERT_NE(menuItem, nullptr);
+  SetMessageBoxFunc([this](const std::string& text, const std::string& caption, unsigned flags) {
+    boxes.push_back(caption + "|" + text);
+    return (flags & MB_TYPEMASK) == MB_YESNO ? IDYES : IDOK;
+  });
+  // The chooser shown and a language picked in it with the keyboard.
+  const auto switchInChooser = [&] {
+    options->LangSwitch1->SetVisible(true);
+    options->LangSwitch1->SetFocus();
+    InjectKey(VK_DOWN, kNoCharacter);
+  };
+  const auto deleteInEditor = [&] {
+    Word key = 'E';
+    options->OnKeyUp(options, key, TShiftState{TShiftStateFlag::ssCtrl, TShiftStateFlag::ssAlt});
+  };
+  const auto editorStep = [](const std::function<void(multilang::TLangEditorForm*)>& step) {
+    return [step] {
+      auto* editor = dynamic_cast<multilang::TLangEditorForm*>(Screen()->ActiveForm());
+      ASSERT_NE(editor, nullptr) << "the language editor is not shown";
+      step(editor);
+    };
+  };
+  for (const bool ok : {true, false}) {
+    SCOPED_TRACE(ok ? "chooser, then OK" : "editor, then Cancel");
+    bool open = false;
+    std::string shown, stored;
+    int listsWhileOpen = -1;
+    const int lists = main->ListsStarted;
+    const std::string before = options->PersonName(), typed = ok ? "Anna Berg" : "Cleo Dale";
+    std::vector<std::function<void()>> steps{[&] {
+      options->dfPers->SetFocus();
+      options->dfPers->SelectAll();
+      for (char c : typed)
+        InjectKey(c == ' ' ? VK_SPACE : static_cast<UINT>(std::toupper(static_cast<unsigned char>(c))),
+                  static_cast<unsigned char>(c));
+    }};
+    if (ok) {
+      steps.push_back(switchInChooser);
+    } else {
+      steps.push_back(deleteInEditor);
+      steps.push_back(editorStep([](multilang::TLangEditorForm* editor) {
+        ASSERT_TRUE(editor->ChooseLanguage("Deutsch"));
+        editor->LangDeleteBtn->Click();
+      }));
+      steps.push_back(editorStep([](multilang::TLangEditorForm* editor) { editor->OKBtn->Click(); }));
+    }
+    steps.push_back([&] { Pump(); });
+    steps.push_back([&] {
+      open = options->Visible() && Screen()->ActiveForm() == options;
+      shown = options->PersonName();
+      stored = options->ReadString("dfPers1", "");
+      listsWhileOpen = main->ListsStarted;
+      InjectClick((ok ? options->Ok : options->Cancel)->Handle(), 5, 5);
+    });
+    steps.push_back([&] { options->SetModalResult(mrCancel); });
+    WhileModal(std::move(steps));
+    menuItem->Click();
+    Application()->OnIdle = nullptr;
+    EXPECT_EQ(main->LangSwitch1->CurrentLanguage(), ok ? "Deutsch" : "English");
+    EXPECT_TRUE(open) << "the language switch closed the dialog";
+    EXPECT_EQ(shown, typed);
+    EXPECT_EQ(stored, typed);
+    EXPECT_EQ(listsWhileOpen, lists) << "no list is made for what the dialog may still put back";
+    const std::string kept = ok ? typed : before;
+    EXPECT_EQ(options->ReadString("dfPers1", ""), kept);
+    EXPECT_EQ(options->PersonName(), kept);
+    EXPECT_EQ(main->ListsStarted, lists + 1) << "the list is made once the dialog has ended";
+    EXPECT_NE(main->rtext->Text().find(kept), std::string::npos) << main->rtext->Text().substr(0, 100);
+    EXPECT_NE(main->rtext->Text().find(ok ? "Transite" : "Transits"), std::string::npos)
+        << "the list is in the language chosen";
   }
 }
 

@@ -148,11 +148,12 @@ class ProgramRunTest : public ::testing::Test {
     if (children) XFree(children);
     return above && !covered;
   }
-  // Starts the program on the X display `display` and leaves it running; its process id.
-  pid_t Start(const std::string& display) {
+  // Starts the program on the X display `display` (with the arguments `args`) and leaves it
+  // running; its process id.
+  pid_t Start(const std::string& display, const std::string& args = "") {
     const std::string command = "cd '" + folder.string() + "' && exec env -u TIDEWELL_DISPLAY ASAN_OPTIONS=detect_leaks=0 XDG_RUNTIME_DIR='" +
                                 runtime.string() + "' HOME='" + runtime.string() + "' DISPLAY=" + display +
-                                " ./tidewell 2>> '" + runtime.string() + "/stderr.txt'";
+                                " ./tidewell " + args + " 2>> '" + runtime.string() + "/stderr.txt'";
     const pid_t pid = ::fork();
     if (pid == 0) {
       ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
@@ -173,6 +174,33 @@ class ProgramRunTest : public ::testing::Test {
   static ::Window AwaitWindow(::Display* x) {
     for (int i = 0; i < 1200; ++i) {
       if (const ::Window w = FindBox(x)) return w;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return 0;
+  }
+  // A shown window that the window manager keeps with the title `title`, waited for; 0 when none
+  // came.
+  static ::Window AwaitWindowTitled(::Display* x, const std::string& title) {
+    for (int i = 0; i < 1200; ++i) {
+      Atom type;
+      int format;
+      unsigned long count = 0, rest = 0;
+      unsigned char* data = nullptr;
+      ::Window found = 0;
+      if (XGetWindowProperty(x, DefaultRootWindow(x), XInternAtom(x, "_NET_CLIENT_LIST", False), 0, 1024, False,
+                             XA_WINDOW, &type, &format, &count, &rest, &data) == Success && data) {
+        for (unsigned long k = 0; k < count && found == 0; ++k) {
+          const ::Window w = reinterpret_cast<::Window*>(data)[k];
+          XWindowAttributes a;
+          char* name = nullptr;
+          if (XGetWindowAttributes(x, w, &a) && a.map_state == IsViewable && XFetchName(x, w, &name) && name &&
+              title == name)
+            found = w;
+          if (name) XFree(name);
+        }
+      }
+      if (data) XFree(data);
+      if (found != 0) return found;
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return 0;
@@ -233,6 +261,30 @@ TEST_F(ProgramRunTest, AFailedStartShowsItsBoxAboveEverythingAndEndsWithCode1) {
   EXPECT_EQ(title, "Corvane - Tidewell");
   EXPECT_NE(err.find("The program folder " + folder.string() + "/ cannot be written ("), std::string::npos) << err;
   EXPECT_FALSE(std::filesystem::exists(folder / "QNALIAS.SC$"));
+}
+
+// A server that asks for a login: its dialog, and the box that reports the refusal, come while
+// the splash picture is up, and nothing of the program may cover them (the picture once lay over
+// both, and only the dialog's title showed).
+TEST_F(ProgramRunTest, TheLoginDialogAndItsRefusalShowAboveTheSplashPicture) {
+  std::filesystem::copy_file(BuiltProgramFolder() / InterpretationTableName, folder / InterpretationTableName);
+  std::filesystem::copy_file(BuiltProgramFolder() / MessageTableName, folder / MessageTableName);
+  std::ofstream(folder / "server.cfg") << "USELOGIN=1\r\n";
+  WindowManagerDisplay wm;
+  if (!wm.Ready()) GTEST_SKIP() << "Xvfb and openbox are needed";
+  const pid_t pid = Start(wm.Name(), "server.cfg");
+  for (const char* title : {"Quarnel Server Login", "Quarnel Communications Error"}) {
+    SCOPED_TRACE(title);
+    const ::Window box = AwaitWindowTitled(wm.X(), title);
+    ASSERT_NE(box, 0u) << "not shown";
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the window manager settles
+    EXPECT_TRUE(Uncovered(wm.X(), box)) << "a window lies over it";
+    wm.SendKey(box, XK_Escape, 0);  // the login refused, then the box answered
+  }
+  // Without a connection the tables cannot open: the start ends with its own box.
+  const ::Window last = AwaitWindowTitled(wm.X(), "Corvane - Tidewell");
+  if (last != 0) wm.SendKey(last, XK_Return, 0);
+  if (Ended(pid, 60000) == -1 && ::kill(pid, SIGKILL) == 0) ::waitpid(pid, nullptr, 0);
 }
 
 // A start that fails speaks one language, the user's: German under a German desktop, or with

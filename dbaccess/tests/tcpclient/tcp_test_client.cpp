@@ -49,6 +49,11 @@
 //                                                folder changed by another process answers 10246
 //                                                and the turn is tried again later; prints
 //                                                "bumped <n> inserted <n> told <n> failed <n>"
+//   tw_tcp_test_client tablelock <port> <folder> takes the write lock of the table Numbers,
+//                                                prints "locked <code>" and waits to be killed
+//   tw_tcp_test_client keeper  <port> <folder>  opens Numbers, prints "open", waits until the
+//                                                file "go" is in the folder, inserts row 77 and
+//                                                prints "insert <code>"
 //   tw_tcp_test_client serve   <port> <program folder>
 //                                                a server of its own on <port>: prints "serving"
 //                                                and serves until it is killed
@@ -614,6 +619,22 @@ int main(int argc, char** argv) {
   DbiGetCursorProps(cur, props);
   std::vector<std::uint8_t> rec(props.iRecBufSize, 0);
 
+  if (mode == "tablelock") {
+    r = TBapiListItem::Resolve<TQNClientTable>(cur)->AcqTableLock(dbiWRITELOCK);
+    std::printf("locked %u\n", static_cast<unsigned>(r));
+    std::fflush(stdout);
+    WaitForKill();
+  }
+  if (mode == "keeper") {
+    std::printf("open\n");
+    std::fflush(stdout);
+    while (access((folder + "/go").c_str(), F_OK) != 0) usleep(1000);
+    r = Insert(cur, rec, 77);
+    std::printf("insert %u\n", static_cast<unsigned>(r));
+    std::fflush(stdout);
+    DbiExit();
+    return r == DBIERR_NONE ? 0 : 1;
+  }
   if (mode == "small") {
     for (std::int32_t i = 1; i <= 10; ++i)
       if ((r = Insert(cur, rec, i)) != DBIERR_NONE) return Fail("insert", r);

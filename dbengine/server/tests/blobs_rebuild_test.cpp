@@ -120,6 +120,64 @@ TEST_F(Texts, DeletingARecordDeletesItsMemo) {
   EXPECT_EQ(Joined(Check("Texts")), "");
 }
 
+// A BLOB that a record stores is stored by no second record: an insert or a change that names
+// it is refused with 10030 and changes nothing, while a change that keeps its record's own
+// BLOB goes through.
+TEST_F(Texts, ASecondRecordNeverStoresABlobThatARecordStores) {
+  Add("ENG", 1, 1, 1, "ten");
+  Add("ENG", 2, 2, 2, "two");
+  Record first(Dict(cur)), second(Dict(cur));
+  ASSERT_EQ(engine->SetToBegin(cur), 0);
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, first.Data()), 0);
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, second.Data()), 0);
+  std::uint8_t ten[4];
+  QNPutI32(ten, first.GetI32(4));
+
+  Record copy(Dict(cur));
+  copy.Str(0, "ENG").I16(1, 3).I16(2, 3).I16(3, 3);
+  Dict(cur).SetRecordField(4, copy.Data(), ten);
+  EXPECT_EQ(engine->RecordInsert(OpenIn(SecondClient(), "Texts", 1), 0, copy.Data()), qnresInvalidBlobHandle);
+  Dict(cur).SetRecordField(4, second.Data(), ten);
+  EXPECT_EQ(engine->RecordModify(cur, false, second.Data()), qnresInvalidBlobHandle) << "on record two";
+  ASSERT_EQ(engine->SetToBegin(cur), 0);
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, first.Data()), 0);
+  first.I16(3, 9);
+  EXPECT_EQ(engine->RecordModify(cur, false, first.Data()), 0) << "its own BLOB stays";
+
+  std::string text;
+  ASSERT_EQ(Lookup("ENG", 1, 1, 9, text), 0);
+  EXPECT_EQ(text, "ten");
+  ASSERT_EQ(Lookup("ENG", 2, 2, 2, text), 0);
+  EXPECT_EQ(text, "two");
+  std::uint32_t count = 0;
+  ASSERT_EQ(engine->GetTableRecCount(cur, count), 0);
+  EXPECT_EQ(count, 2u);
+  EXPECT_EQ(Joined(Check("Texts")), "");
+}
+
+// A record whose BLOB was deleted on its own first is deleted all the same: the free slot is
+// left alone, also once another record's new BLOB has taken it.
+TEST_F(Texts, ARecordWhoseBlobWasDeletedFirstIsDeleted) {
+  Add("ENG", 1, 1, 1, "first");
+  Add("ENG", 2, 2, 2, "second");
+  Record r(Dict(cur));
+  ASSERT_EQ(engine->SetToBegin(cur), 0);
+  ASSERT_EQ(engine->RecordGetNext(cur, 0, r.Data()), 0);
+  ASSERT_EQ(engine->DeleteBLOB(cur, static_cast<std::uint32_t>(r.GetI32(4))), 0);
+  ASSERT_EQ(engine->RecordDelete(cur, nullptr), 0);
+  ASSERT_EQ(engine->RecordGet(cur, 0, r.Data()), 0);
+  ASSERT_EQ(engine->DeleteBLOB(cur, static_cast<std::uint32_t>(r.GetI32(4))), 0);
+  std::uint32_t reused = 0;
+  ASSERT_EQ(engine->CreateBLOB(cur, reused), 0);
+  ASSERT_EQ(reused, static_cast<std::uint32_t>(r.GetI32(4)));
+  ASSERT_EQ(engine->WriteBLOB(cur, reused, 0, 3, reinterpret_cast<const std::uint8_t*>("new")), 0);
+  ASSERT_EQ(engine->RecordDelete(cur, nullptr), 0);
+  std::uint32_t count = 0, len = 0;
+  ASSERT_EQ(engine->GetTableRecCount(cur, count), 0);
+  EXPECT_EQ(count, 0u);
+  ASSERT_EQ(engine->GetBLOBLength(cur, reused, len), 0) << "the new BLOB in the slot stays";
+  EXPECT_EQ(len, 3u);
+}
 // ---- Rebuilds ----
 
 TEST_F(Texts, PackCopiesLiveRecordsAndTheirMemosIntoSoundFiles) {

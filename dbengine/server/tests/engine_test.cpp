@@ -11,6 +11,7 @@
 #include "dbengine/storage/faulty_file_routines.h"
 #include "dbengine/storage/file_routines.h"
 #include "platform/classes/streams.h"
+#include "platform/rtl/files.h"
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -18,6 +19,7 @@
 #include <functional>
 
 #include "server_test_util.h"
+#include "dbengine/server/tests/server_process.h"
 
 namespace tw::dbengine::testing {
 namespace {
@@ -77,6 +79,27 @@ TEST_F(Engine, ClientRemovalFreesEverythingItOpened) {
   EXPECT_EQ(engine->TableCount(), 0);
 }
 
+// A session's table locks, read and write, go when the session ends, closed or with its
+// client: the table stays open for another client, whose changes then go through.
+TEST_F(Engine, TableLocksGoWithTheirSession) {
+  Build("People", PeopleDictionary);
+  const std::uint32_t keeper = OpenIn(SecondClient(), "People", 0);
+  Record r(Dict(keeper));
+  std::uint32_t s = 0, d = 0;
+  ASSERT_EQ(engine->SessionAdd(1, s), 0);
+  ASSERT_EQ(engine->SessionSetCurrent(1, s), 0);
+  ASSERT_EQ(engine->DatabaseOpenNoAlias(1, folder.Path(), 1, 1, d), 0);
+  ASSERT_EQ(engine->AcqTableLock(OpenIn(d, "People", 0), 2), 0);
+  EXPECT_EQ(engine->RecordInsert(keeper, 0, r.Str(1, "Ann").Data()), qnresFileLocked);
+  ASSERT_EQ(engine->SessionClose(1, s), 0);
+  EXPECT_EQ(engine->RecordInsert(keeper, 0, r.Data()), 0);
+  ASSERT_EQ(engine->AcqTableLock(Open("People"), 1), 0);
+  EXPECT_EQ(engine->RecordInsert(keeper, 0, r.Str(1, "Bob").Data()), qnresFileLocked);
+  engine->ClientRemove(1);
+  EXPECT_EQ(engine->RecordInsert(keeper, 0, r.Data()), 0);
+  EXPECT_EQ(engine->AcqTableLock(keeper, 2), 0);
+}
+
 TEST_F(Engine, SessionsFallBackToTheDefaultWhenTheCurrentOneCloses) {
   std::uint32_t def = 0, s = 0, cur = 0;
   ASSERT_EQ(engine->SessionGetCurrent(1, def), 0);
@@ -111,95 +134,6 @@ TEST_F(Engine, DatabasesOpenByAliasAndFolderWithShareRules) {
 }
 
 // ---- Servers of other processes on one folder ----
-
-// A server in a process of its own, driven step by step: Next() runs the next step there and
-// answers its result (kNoAnswer when the process ended without answering).  The process ends, and its
-// server with everything it opened, with End() or the object.
-constexpr DBIResult kNoAnswer = 0xFFFF;
-
-struct Far {
-  TqnServerEngine& E;
-  std::uint32_t Db = 0, Cur = 0, Trans = 0;
-};
-using FarStep = std::function<DBIResult(Far&)>;
-
-class ServerProcess {
- public:
-  explicit ServerProcess(std::vector<FarStep> Steps) {
-    int down[2], up[2];
-    if (::pipe(down) != 0) return;
-    if (::pipe(up) != 0) {
-      ::close(down[0]);
-      ::close(down[1]);
-      return;
-    }
-    std::fflush(nullptr);
-    pid_ = ForkAlone();
-    if (pid_ == 0) {
-      ::close(down[1]);
-      ::close(up[0]);
-      // The other servers' pipes: their ends would keep them from hearing their end.
-      for (const int fd : Ends()) ::close(fd);
-      {
-        TqnServerEngine e;
-        std::uint32_t hash = 0;
-        e.ClientAdd(1, "far", "", hash);
-        Far far{e};
-        char go = 0;
-        for (FarStep& step : Steps) {
-          if (::read(down[0], &go, 1) != 1) break;
-          DBIResult r = kNoAnswer;
-          try {
-            r = step(far);
-          } catch (...) {
-          }
-          if (::write(up[1], &r, sizeof r) != static_cast<ssize_t>(sizeof r)) break;
-        }
-        // The server stays until the test lets it go.
-        while (::read(down[0], &go, 1) > 0) {
-        }
-      }
-      ::_exit(0);
-    }
-    ::close(down[0]);
-    ::close(up[1]);
-    to_ = down[1];
-    from_ = up[0];
-    Ends().push_back(to_);
-    Ends().push_back(from_);
-  }
-  ~ServerProcess() { End(); }
-  ServerProcess(const ServerProcess&) = delete;
-  ServerProcess& operator=(const ServerProcess&) = delete;
-
-  DBIResult Next() {
-    const char go = 1;
-    DBIResult r = kNoAnswer;
-    if (to_ < 0 || ::write(to_, &go, 1) != 1) return kNoAnswer;
-    if (::read(from_, &r, sizeof r) != static_cast<ssize_t>(sizeof r)) return kNoAnswer;
-    return r;
-  }
-  void End() {
-    std::erase_if(Ends(), [&](int fd) { return fd == to_ || fd == from_; });
-    if (to_ >= 0) ::close(to_);
-    to_ = -1;
-    if (pid_ > 0) {
-      int status = 0;
-      ::waitpid(pid_, &status, 0);
-    }
-    pid_ = -1;
-    if (from_ >= 0) ::close(from_);
-    from_ = -1;
-  }
-
- private:
-  static std::vector<int>& Ends() {
-    static std::vector<int> ends;
-    return ends;
-  }
-  pid_t pid_ = -1;
-  int to_ = -1, from_ = -1;
-};
 
 FarStep OpenFolder(const std::string& Path) {
   return [Path](Far& f) { return f.E.DatabaseOpenNoAlias(1, Path, 1, 1, f.Db); };
@@ -624,6 +558,39 @@ TEST_F(Engine, TableListNamesTheTableFilesOfTheFolder) {
   TMemoryStream one;
   ASSERT_EQ(engine->DatabaseTableList(db, "Peo*.QND", one), 0);
   EXPECT_EQ(one.Size(), 48);
+}
+
+// The list is made from the folder the database opened, wherever its path leads later: after
+// two folders exchange names, and after the folder is renamed, it names the folder's own tables
+// with their sizes and stamps.
+TEST_F(Engine, TheTableListIsTheOpenedFolders) {
+  Build("People", PeopleDictionary);
+  const std::string other = folder.Path() + "_other", moved = folder.Path() + "_moved";
+  std::filesystem::create_directories(other);
+  { std::ofstream(other + "/Strangers.QND") << "not ours"; }
+  // "name size" per entry, and whether its stamp is that of the file at At.
+  auto list = [&](const std::string& At) {
+    TMemoryStream s;
+    EXPECT_EQ(engine->DatabaseTableList(db, "", s), 0);
+    std::string names;
+    std::uint8_t e[48];
+    s.SetPosition(0);
+    while (s.Read(e, 48) == 48) {
+      const std::string name = TqnName::ReadFrom(e, 32).Str();
+      const std::int32_t stamp = static_cast<std::int32_t>((e[44] | e[45] << 8) | (e[46] | e[47] << 8) << 16);
+      names += name + " " + std::to_string(QNGetU32(e + 36)) +
+               (stamp == FileAge(At + "/" + name + ".QND") ? " stamped;" : " unstamped;");
+    }
+    return names;
+  };
+  const std::string people = "People " + std::to_string(std::filesystem::file_size(folder.File("People.QND")));
+  ASSERT_EQ(::renameat2(AT_FDCWD, folder.Path().c_str(), AT_FDCWD, other.c_str(), RENAME_EXCHANGE), 0);
+  EXPECT_EQ(list(other), people + " stamped;");
+  std::filesystem::rename(other, moved);
+  EXPECT_EQ(list(moved), people + " stamped;");
+  std::filesystem::rename(folder.Path(), other);
+  std::filesystem::rename(moved, folder.Path());
+  std::filesystem::remove_all(other);
 }
 
 // ---- Tables ----

@@ -1,12 +1,15 @@
 // File BLOBs name files of the database's own folder only: absolute paths elsewhere, ".." and
 // links that lead out of the folder are refused when the BLOB is added, and a file that was
 // swapped for such a link afterwards is not read.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdio.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "dbengine/server/file_blob_path.h"
+#include "dbengine/storage/faulty_file_routines.h"
 #include "request_test_util.h"
 
 namespace tw::dbengine::testing {
@@ -102,6 +105,112 @@ TEST_F(FileBlobs, TheEnginesOwnFilesAndFilesWithMoreLinksAreNoSources) {
   EXPECT_EQ(Read(U32At(r.Data, 0)), "<9992>") << "a file that gained a link is not read";
   fs::remove(folder.File("twin.txt"));
   EXPECT_EQ(Read(U32At(r.Data, 0)), "inside");
+}
+
+// An engine whose file routines a test can hook, client 1 with a database on Folder and a
+// cursor on its table Notes.
+struct HookedEngine {
+  TqnFaultyFileRoutines routines;
+  TqnFileRoutines* previous = QNInstallFileAccessTable(&routines);
+  TqnServerEngine engine;
+  std::uint32_t db = 0, cursor = 0;
+  explicit HookedEngine(const std::string& Folder) {
+    std::uint32_t hash = 0;
+    EXPECT_EQ(engine.ClientAdd(1, "tester", "", hash), 0);
+    EXPECT_EQ(engine.DatabaseOpenNoAlias(1, Folder, 1, 1, db), 0);
+    TqnDataDictionary d(4096);
+    TextsDictionary(d);
+    EXPECT_EQ(engine.BuildTable(db, false, "Notes", d), 0);
+    cursor = Open(db);
+  }
+  ~HookedEngine() { QNInstallFileAccessTable(previous); }
+  std::uint32_t Open(std::uint32_t Database) {
+    std::uint32_t c = 0;
+    EXPECT_EQ(engine.OpenTable(Database, "Notes", "", 0, 1, 1, c, nullptr), 0);
+    return c;
+  }
+  // The whole BLOB (and its length, when it differs), or "<code>" for a failure.
+  std::string Read(std::uint32_t Nr) {
+    std::uint8_t buf[64] = {};
+    std::uint32_t got = 0, length = 0;
+    if (const DBIResult r = engine.ReadBLOB(cursor, Nr, 0, sizeof buf, got, buf); r != 0)
+      return "<" + std::to_string(r) + ">";
+    const std::string text(reinterpret_cast<const char*>(buf), got);
+    if (const DBIResult r = engine.GetBLOBLength(cursor, Nr, length); r != 0) return text + " <" + std::to_string(r) + ">";
+    return length == got ? text : text + " length " + std::to_string(length);
+  }
+};
+
+void Exchange(const std::string& A, const std::string& B) {
+  ASSERT_EQ(::renameat2(AT_FDCWD, A.c_str(), AT_FDCWD, B.c_str(), RENAME_EXCHANGE), 0);
+}
+
+// Two folders exchange names just as a file BLOB's file is about to be reached: the BLOB reads
+// and measures its own folder's file.
+TEST(FileBlobFolders, TwoFoldersThatExchangeNamesReadEachItsOwnFile) {
+  ScratchFolder base;
+  const std::string a = base.File("a"), b = base.File("b");
+  std::filesystem::create_directories(a);
+  std::filesystem::create_directories(b);
+  std::ofstream(a + "/note.txt") << "mine";
+  std::ofstream(b + "/note.txt") << "the other one";
+  HookedEngine e(a);
+  std::uint32_t nr = 0;
+  ASSERT_EQ(e.engine.AddFileBLOB(e.cursor, "note.txt", nr), 0);
+  int exchanges = 0;
+  e.routines.BeforeName([&](const std::string&) {
+    Exchange(a, b);
+    ++exchanges;
+  });
+  EXPECT_EQ(e.Read(nr), "mine");
+  e.routines.BeforeName(nullptr);
+  if (exchanges % 2 == 1) Exchange(a, b);
+  EXPECT_GT(exchanges, 0);
+}
+
+// A file BLOB added through a database opened at the folder's new path, after the folder was
+// renamed while in use, names the folder's file and is read.
+TEST(FileBlobFolders, AFileIsAddedAndReadAfterItsFolderWasRenamed) {
+  ScratchFolder base;
+  const std::string a = base.File("a"), b = base.File("b");
+  std::filesystem::create_directories(a);
+  std::ofstream(a + "/note.txt") << "moved along";
+  HookedEngine e(a);
+  std::filesystem::rename(a, b);
+  std::uint32_t moved = 0, byPath = 0, byName = 0;
+  ASSERT_EQ(e.engine.DatabaseOpenNoAlias(1, b, 1, 1, moved), 0);
+  e.cursor = e.Open(moved);
+  ASSERT_EQ(e.engine.AddFileBLOB(e.cursor, b + "/note.txt", byPath), 0);
+  ASSERT_EQ(e.engine.AddFileBLOB(e.cursor, "note.txt", byName), 0);
+  EXPECT_EQ(e.Read(byPath), "moved along");
+  EXPECT_EQ(e.Read(byName), "moved along");
+  // A file moved out of the folder is no longer read.
+  std::filesystem::rename(b + "/note.txt", base.File("note.txt"));
+  EXPECT_EQ(e.Read(byName), "<9992>");
+}
+
+// A pack carries a stored record's file BLOB over: the new table's BLOB names the same file.
+TEST(FileBlobFolders, APackCarriesAStoredFileBlobOver) {
+  ScratchFolder base;
+  const std::string a = base.File("a");
+  std::filesystem::create_directories(a);
+  std::ofstream(a + "/note.txt") << "kept";
+  HookedEngine e(a);
+  std::uint32_t nr = 0;
+  ASSERT_EQ(e.engine.AddFileBLOB(e.cursor, a + "/note.txt", nr), 0);
+  TqnDataDictionary d(4096);
+  TextsDictionary(d);
+  Record r(d);
+  r.Str(0, "ENG").I16(1, 1).I16(2, 1).I16(3, 1).I32(4, static_cast<std::int32_t>(nr));
+  ASSERT_EQ(e.engine.RecordInsert(e.cursor, 0, r.Data()), 0);
+  ASSERT_EQ(e.engine.CursorClose(e.cursor), 0);
+  std::int32_t id = -1;
+  ASSERT_EQ(e.engine.PackTable(e.db, "Notes", id), 0);
+  EXPECT_EQ(Finish(e.engine, id)[rsStatusCode], 0u);
+  e.cursor = e.Open(e.db);
+  ASSERT_EQ(e.engine.SetToBegin(e.cursor), 0);
+  ASSERT_EQ(e.engine.RecordGetNext(e.cursor, 0, r.Data()), 0);
+  EXPECT_EQ(e.Read(static_cast<std::uint32_t>(r.GetI32(4))), "kept");
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 //  - the process ending at any write (a forked child ended by _exit in the middle of its Nth
 //    write, rename or delete) leaves, after reopening, tables that the table checker finds
 //    sound and that hold the contents from before the request or from after it, never a mix.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
 #include <sys/statvfs.h>
@@ -12,6 +13,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,8 +22,10 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dbengine/storage/tests/fork_alone.h"
@@ -508,6 +513,102 @@ TEST(Rebuilds, AClientThatDetachesDuringAPackLeavesNoTemporaryTable) {
     EXPECT_EQ(e.path().filename(), "People.QND") << "left behind";
   EXPECT_EQ(Contents(f.Path(), faults), before);
   EXPECT_EQ(Joined(faults), "");
+}
+
+// Packs and restructures whose client detaches while they run: each worker ends holding the
+// last reference to the folder, and lets it go (the folder closed) while the engine still counts
+// it as running, so that an engine that has waited for its rebuilds has nothing of them left.
+TEST(Rebuilds, AWorkerLetsGoOfItsFolderBeforeTheEngineLearnsItEnded) {
+  ScratchFolder f;
+  MakePeople(f.Path());
+  TqnDataDictionary wider(4096);
+  PeopleDictionary(wider);
+  wider.AddField("Extra", "", qftInt32, 0, 0, false);
+  const std::vector<std::string> map = {"ID", "Name", "Grp"};
+  struct Seam {
+    TqnFaultyFileRoutines routines;
+    TqnFileRoutines* previous = QNInstallFileAccessTable(&routines);
+    ~Seam() { QNInstallFileAccessTable(previous); }
+  };
+  {
+    Seam seam;
+    TqnServerEngine engine;
+    const std::thread::id main = std::this_thread::get_id();
+    std::mutex m;
+    std::condition_variable closed;
+    std::vector<int> runningAtClose;  // of the folder closes made by a worker
+    seam.routines.AfterFolderClosed([&] {
+      if (std::this_thread::get_id() == main) return;
+      const int running = engine.RunningRebuilds();
+      std::lock_guard<std::mutex> g(m);
+      runningAtClose.push_back(running);
+      closed.notify_all();
+    });
+    for (int round = 0; round < 4; ++round) {
+      SCOPED_TRACE(round);
+      std::uint32_t hash = 0, db = 0;
+      ASSERT_EQ(engine.ClientAdd(2, "leaving", "", hash), 0);
+      ASSERT_EQ(engine.DatabaseOpenNoAlias(2, f.Path(), 1, 1, db), 0);
+      std::int32_t id = -1;
+      {
+        // The worker waits for the request lock until the client, and its database, are gone.
+        TqnPadLockGuard g(engine.RequestLock());
+        ASSERT_EQ(round % 2 == 0 ? engine.PackTable(db, "People", id) : engine.RestructureTable(db, "People", wider, &map, id),
+                  0);
+        engine.ClientRemove(2);
+      }
+      engine.WaitForRebuilds();
+      // A worker that closed the folder late is waited for before the next round (and before
+      // the engine ends), so that what it saw is still its own rebuild's count.
+      std::unique_lock<std::mutex> g(m);
+      closed.wait_for(g, std::chrono::seconds(10), [&] { return runningAtClose.size() > static_cast<std::size_t>(round); });
+      ASSERT_EQ(runningAtClose.size(), static_cast<std::size_t>(round) + 1) << "the worker closed the folder";
+      EXPECT_EQ(runningAtClose.back(), 1) << "still counted as running when it let the folder go";
+    }
+  }
+  for (const auto& e : std::filesystem::directory_iterator(f.Path()))
+    EXPECT_EQ(e.path().filename(), "People.QND") << "left behind";
+}
+
+// The checker takes a table's data file and its BLOB file from one folder: two folders that
+// exchange names between the two opens never have one folder's records checked against the
+// other's BLOBs.
+TEST(TableChecker, TheDataAndBlobFilesComeFromOneFolder) {
+  ScratchFolder base;
+  const std::string a = base.File("a"), b = base.File("b");
+  std::filesystem::create_directories(a);
+  std::filesystem::create_directories(b);
+  MakePeople(a, true);
+  MakePeople(b, true);
+  {
+    // In a, every record gets a memo; b's BLOB file holds none.
+    Session s(a);
+    const std::uint32_t c = s.Open("People");
+    Record r(s.Dict(c));
+    DBIResult e = s.engine.SetToBegin(c);
+    while (e == 0 && (e = s.engine.RecordGetNext(c, 0, r.Data())) == 0) {
+      std::uint32_t nr = 0;
+      ASSERT_EQ(s.engine.CreateBLOB(c, nr), 0);
+      ASSERT_EQ(s.engine.WriteBLOB(c, nr, 0, 3, reinterpret_cast<const std::uint8_t*>("ten")), 0);
+      std::vector<std::uint8_t> field(static_cast<std::size_t>(s.Dict(c).FieldLength(3)), 0);
+      QNPutU32(field.data(), nr);
+      s.Dict(c).SetRecordField(3, r.Data(), field.data());
+      ASSERT_EQ(s.engine.RecordModify(c, false, r.Data()), 0);
+    }
+    ASSERT_EQ(e, qnresAtEOF);
+  }
+  ASSERT_EQ(Joined(QNCheckTableFile(a + "/People.QND")), "");
+  TqnFaultyFileRoutines seam;
+  TqnFileRoutines* previous = QNInstallFileAccessTable(&seam);
+  bool exchanged = false;
+  seam.BeforeName([&](const std::string& Name) {
+    if (exchanged || Name.size() < 10 || Name.substr(Name.size() - 10) != "People.QND") return;
+    exchanged = ::renameat2(AT_FDCWD, a.c_str(), AT_FDCWD, b.c_str(), RENAME_EXCHANGE) == 0;
+  });
+  const std::string faults = Joined(QNCheckTableFile(a + "/People.QND"));
+  QNInstallFileAccessTable(previous);
+  EXPECT_TRUE(exchanged);
+  EXPECT_EQ(faults, "");
 }
 
 // A pack or restructure that another client's running transaction refuses (10256) leaves no

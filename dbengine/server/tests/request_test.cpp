@@ -320,8 +320,12 @@ TEST_F(Requests, ALockedReadOfARecordChangedInPlaceTakesItAsItIsNow) {
   Send(qnmRecordGetNext, Payload().U32(cursor).U32(rl).U32(bm).U8(0));
   const SentReply step = Send(qnmRecordGetNext, Payload().U32(other).U32(rl).U32(bm).U8(0));
   std::vector<std::uint8_t> rec(step.Data.begin() + 12, step.Data.begin() + 12 + rl);
+  // A new memo: the record changes in place (its key stays).
+  const SentReply created = Send(qnmCreateBLOB, Payload().U32(cursor));
+  ASSERT_EQ(created.Result, 0);
+  const std::uint32_t memo = U32At(created.Data, 0);
   std::uint8_t v[4];
-  QNPutU32(v, 55);
+  QNPutU32(v, memo);
   Dict().SetRecordField(4, rec.data(), v);
   const SentReply m = Send(qnmRecordModify, Payload().U32(cursor).U32(rl).U32(bm).U8(1).Bytes(rec));
   ASSERT_EQ(QNGetU16(m.Data.data() + 8), 0);
@@ -329,7 +333,7 @@ TEST_F(Requests, ALockedReadOfARecordChangedInPlaceTakesItAsItIsNow) {
   EXPECT_EQ(QNGetU16(plain.Data.data() + 8), qnresNoCurrentRecord);
   const SentReply locked = Send(qnmRecordGet, Payload().U32(other).U32(rl).U32(bm).U8(1));
   ASSERT_EQ(QNGetU16(locked.Data.data() + 8), 0);
-  EXPECT_EQ(QNGetU32(locked.Data.data() + 12 + Dict().FieldOffset(4)), 55u);
+  EXPECT_EQ(QNGetU32(locked.Data.data() + 12 + Dict().FieldOffset(4)), memo);
   EXPECT_EQ(QNGetU16(locked.Data.data() + 12 + rl + 8), 0) << "its bookmark";
   const SentReply next = Send(qnmRecordGetNext, Payload().U32(other).U32(rl).U32(bm).U8(0));
   Record after(Dict());

@@ -14,6 +14,7 @@
 #include <set>
 #include <string>
 
+#include "dbengine/server/tests/server_process.h"
 #include "dbengine/server/tests/server_test_util.h"
 #include "dbengine/storage/faulty_file_routines.h"
 #include "dbengine/storage/tests/fork_alone.h"
@@ -22,6 +23,25 @@ namespace tw::dbengine::testing {
 namespace {
 
 using TFault = TqnFaultyFileRoutines::TFault;
+
+// Sets Val of every record C reads to Value; 0 or the failure's answer.
+DBIResult SetAllIn(TqnServerEngine& E, std::uint32_t C, const std::string& Value) {
+  Record r(E.FindCursor(C)->Table->Dictionary());
+  DBIResult e = E.SetToBegin(C);
+  while (e == 0 && (e = E.RecordGetNext(C, 0, r.Data())) == 0) e = E.RecordModify(C, false, r.Str(1, Value).Data());
+  return e == qnresAtEOF ? 0 : e;
+}
+
+// "300 a" when C reads 300 records whose Val is "a".
+std::string ValuesIn(TqnServerEngine& E, std::uint32_t C) {
+  Record r(E.FindCursor(C)->Table->Dictionary());
+  std::map<std::string, int> seen;
+  DBIResult e = E.SetToBegin(C);
+  while (e == 0 && (e = E.RecordGetNext(C, 0, r.Data())) == 0) ++seen[r.GetStr(1)];
+  std::string out = e == qnresAtEOF ? "" : "answer " + std::to_string(e);
+  for (const auto& [value, count] : seen) out += (out.empty() ? "" : " ") + std::to_string(count) + " " + value;
+  return out;
+}
 
 // An engine made with faulty file routines (armed by the test), client 1 attached to Folder.
 struct Session {
@@ -53,23 +73,9 @@ struct Session {
     return c;
   }
   Record Rec(std::uint32_t C) { return Record(engine.FindCursor(C)->Table->Dictionary()); }
-  DBIResult SetAll(std::uint32_t C, const std::string& Value) {
-    Record r = Rec(C);
-    DBIResult e = engine.SetToBegin(C);
-    while (e == 0 && (e = engine.RecordGetNext(C, 0, r.Data())) == 0)
-      e = engine.RecordModify(C, false, r.Str(1, Value).Data());
-    return e == qnresAtEOF ? 0 : e;
-  }
+  DBIResult SetAll(std::uint32_t C, const std::string& Value) { return SetAllIn(engine, C, Value); }
   // "300 a" when C reads 300 records whose Val is "a".
-  std::string Values(std::uint32_t C) {
-    Record r = Rec(C);
-    std::map<std::string, int> seen;
-    DBIResult e = engine.SetToBegin(C);
-    while (e == 0 && (e = engine.RecordGetNext(C, 0, r.Data())) == 0) ++seen[r.GetStr(1)];
-    std::string out = e == qnresAtEOF ? "" : "answer " + std::to_string(e);
-    for (const auto& [value, count] : seen) out += (out.empty() ? "" : " ") + std::to_string(count) + " " + value;
-    return out;
-  }
+  std::string Values(std::uint32_t C) { return ValuesIn(engine, C); }
 };
 
 // Table Vals (Nr, Val) of S's database built, with 300 records whose Val (of Width characters)
@@ -337,14 +343,15 @@ TEST(FolderJournals, AJournalIsReplayedInTheFolderItLiesInWhateverItsPath) {
 // ---- A journal held by a failed rollback; folders reached through their handles ----
 
 // A normal transaction sets every record to "b", writing early (a cache of 6 pages), and its
-// rollback's first write fails: the rollback answers 15368 and holds its journal.  The cursor
-// is closed, so the table is no longer open.
+// rollback's first write fails: the rollback answers 15373 (the table stays closed until the
+// journal is applied) and holds its journal.  The cursor is closed, so the table is no longer
+// open.
 void FailRollback(Session& S) {
   std::uint32_t t = 0;
   const std::uint32_t c = S.BeginSmall(false, t);
   ASSERT_EQ(S.SetAll(c, "b"), 0);
   S.faulty.Arm(TFault::FailWrite, 1);
-  EXPECT_EQ(S.engine.TransactionRollback(t), 15368);
+  EXPECT_EQ(S.engine.TransactionRollback(t), 15373);
   S.faulty.Disarm();
   ASSERT_EQ(S.engine.BufferManager().HeldJournalCount(), 1);
   ASSERT_EQ(S.engine.CursorClose(c), 0);
@@ -368,6 +375,61 @@ TEST(HeldJournals, ATableMadeAgainUnderItsNameNeverReceivesTheOldImages) {
     EXPECT_EQ(s.Values(s.Open(s.db)), "300 n");
   }
   EXPECT_EQ(ReadAfresh(f.Path()), "300 n");
+}
+
+// The held journal binds servers of other processes too.  Its folder stays claimed by the holder
+// after the holder's database closed (the journal could not be applied then either): a server of
+// another process is refused the folder, so it never reads the rolled-back rows nor commits
+// anything the journal could later undo.  Once the holder has applied it and closed the folder,
+// the other process works there, and its commit stands.
+TEST(HeldJournals, AHeldJournalKeepsServersOfOtherProcessesOut) {
+  ScratchFolder f;
+  MakeValues(f.Path(), kWide);
+  const std::string path = f.Path();
+  const FarStep openFolder = [path](Far& o) { return o.E.DatabaseOpenNoAlias(1, path, 1, 1, o.Db); };
+  ServerProcess other({openFolder, openFolder,
+                       [](Far& o) { return o.E.OpenTable(o.Db, "Vals", "", 1, 1, 1, o.Cur, nullptr); },
+                       [](Far& o) {
+                         DBIResult e = o.E.TransactionStart(o.Db, false, o.Trans);
+                         if (e == 0) e = SetAllIn(o.E, o.Cur, "c");
+                         return e != 0 ? e : o.E.TransactionCommit(o.Trans);
+                       }});
+  auto s = std::make_unique<Session>(path);
+  FailRollback(*s);
+  s->faulty.Arm(TFault::FailWrite, 1);
+  ASSERT_EQ(s->engine.DatabaseClose(s->db), 0);
+  s->faulty.Disarm();
+  ASSERT_EQ(s->engine.BufferManager().HeldJournalCount(), 1);
+  EXPECT_EQ(other.Next(), qnresFolderServedElsewhere) << "the journal waits";
+  std::uint32_t d = 0;
+  ASSERT_EQ(s->engine.DatabaseOpenNoAlias(1, path, 1, 1, d), 0);
+  EXPECT_EQ(s->Values(s->Open(d)), "300 a");
+  EXPECT_EQ(s->engine.BufferManager().HeldJournalCount(), 0);
+  ASSERT_EQ(s->engine.DatabaseClose(d), 0);
+  EXPECT_EQ(other.Next(), 0) << "the journal is applied and the folder let go";
+  EXPECT_EQ(other.Next(), 0);
+  EXPECT_EQ(other.Next(), 0) << "the other process's commit";
+  other.End();
+  s.reset();
+  EXPECT_EQ(ReadAfresh(path), "300 c");
+}
+
+// The same for another engine of the holder's own process (which shares its folder claims): it
+// meets the held journal in use and cannot apply it, so its open is refused with the journal's
+// code until the holder has applied it; nothing it reads or commits is ever undone by it.
+TEST(HeldJournals, AnotherEngineOfTheProcessIsRefusedTheTableWhileTheJournalWaits) {
+  ScratchFolder f;
+  MakeValues(f.Path(), kWide);
+  Session s(f.Path());
+  FailRollback(s);
+  TqnServerEngine other;  // through the session's file routines, which outlive it
+  std::uint32_t hash = 0, db = 0, c = 0;
+  ASSERT_EQ(other.ClientAdd(1, "other", "", hash), 0);
+  ASSERT_EQ(other.DatabaseOpenNoAlias(1, f.Path(), 1, 1, db), 0);
+  EXPECT_EQ(other.OpenTable(db, "Vals", "", 1, 1, 1, c, nullptr), 15373);
+  EXPECT_EQ(s.Values(s.Open(s.db)), "300 a");
+  ASSERT_EQ(other.OpenTable(db, "Vals", "", 1, 1, 1, c, nullptr), 0);
+  EXPECT_EQ(ValuesIn(other, c), "300 a");
 }
 
 // Once the fault is gone the table opens for writing again in the same process, at its path and

@@ -1,6 +1,5 @@
 #include "dbengine/transport/systables/systemtablestore.h"
 
-#include <filesystem>
 #include <vector>
 
 #include "dbengine/base/shortstring.h"
@@ -9,6 +8,7 @@
 #include "dbengine/storage/data_blocks.h"
 #include "dbengine/storage/data_dictionary.h"
 #include "dbengine/storage/file_info.h"
+#include "dbengine/storage/folder.h"
 #include "dbengine/storage/journal.h"
 #include "dbengine/storage/table_file.h"
 #include "dbengine/transport/message.h"
@@ -22,19 +22,16 @@ namespace {
 constexpr const char* kNewSuffix = "_new";
 constexpr const char* kOldSuffix = "_old";
 
-// The file's base path: the exact name when that file is there, else the first file of the
-// folder whose name matches without regard to case.
-std::string TableBase(const std::string& Folder, std::string_view Name) {
-  namespace fs = std::filesystem;
-  const std::string exact = Folder + "/" + std::string(Name);
-  std::error_code ec;
-  if (fs::exists(exact + ".QND", ec)) return exact;
-  const std::string want = QNShStrUpper(std::string(Name) + ".QND").Str();
-  for (fs::directory_iterator it(Folder, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string n = it->path().filename().string();
-    if (QNShStrUpper(n).Str() == want) return Folder + "/" + n.substr(0, n.size() - 4);
-  }
-  return exact;
+// The table's base name in the folder: the exact name when that file is there, else the first
+// file of the folder whose name matches without regard to case.
+std::string TableBase(const TqnFolder& Folder, const std::string& Name) {
+  if (Folder.Exists(Name + ".QND")) return Name;
+  const std::string want = QNShStrUpper(Name + ".QND").Str();
+  std::vector<std::string> names;
+  if (Folder.Routines().ListFolderIn(Folder.Handle(), names) == 0)
+    for (const std::string& n : names)
+      if (QNShStrUpper(n).Str() == want) return n.substr(0, n.size() - 4);
+  return Name;
 }
 
 // Closes and frees the file whatever happened.
@@ -93,20 +90,20 @@ TqnTableFileSystemStore::TqnTableFileSystemStore(std::string Folder) : FFolder(s
 
 bool TqnTableFileSystemStore::ReadTable(std::string_view Name, TqnSysTable& Table) {
   try {
+    // The folder is opened once: every file of the read is reached through it.
+    const TqnFolderRef dir = TqnFolder::Open(FFolder, QNFileAccessTable());
+    const std::string name(Name);
     // A rewrite that was cut short after it was decided is finished first.
-    QNRecoverJournalsFor(FFolder + "/" + std::string(Name) + ".QND", QNFileAccessTable());
-    std::string base = TableBase(FFolder, Name);
-    std::error_code ec;
-    if (!std::filesystem::exists(base + ".QND", ec)) {
+    QNRecoverJournalsFor(*dir, name + ".QND", QNFileAccessTable());
+    std::string base = TableBase(*dir, name);
+    if (!dir->Exists(base + ".QND")) {
       // A rewrite stopped between moving the old copy aside and putting the new one in its
       // place: the new copy is whole (the old one is moved only after it was written).
-      const std::string aside = FFolder + "/" + std::string(Name) + kOldSuffix;
-      const std::string fresh = FFolder + "/" + std::string(Name) + kNewSuffix;
-      if (!std::filesystem::exists(aside + ".QND", ec) || !std::filesystem::exists(fresh + ".QND", ec)) return false;
-      base = fresh;
+      if (!dir->Exists(name + kOldSuffix + ".QND") || !dir->Exists(name + kNewSuffix + ".QND")) return false;
+      base = name + kNewSuffix;
     }
     OpenTable t;
-    t.file = QNAllocFileInfo(base, "QND", &t.bm);
+    t.file = QNAllocFileInfo(dir, base, "QND", &t.bm);
     QNOpenFile(t.file, false, true, false, false);
     TqnDataDictionary dict;
     QNTblReadDictionary(dict, t.file);
@@ -138,18 +135,19 @@ bool TqnTableFileSystemStore::ReadTable(std::string_view Name, TqnSysTable& Tabl
 
 namespace {
 
-// Writes the whole table into Base.QND (which must not exist) in one transaction and flushes
-// it.  False when a key could not be added; storage failures raise.
-bool WriteTableFile(const std::string& Base, std::string_view Name, const TqnSysTable& Table, bool Encrypted) {
+// Writes the whole table into Base.QND of Folder (which must not exist) in one transaction and
+// flushes it.  False when a key could not be added; storage failures raise.
+bool WriteTableFile(const TqnFolderRef& Folder, const std::string& Base, std::string_view Name,
+                    const TqnSysTable& Table, bool Encrypted) {
   TqnDataDictionary dict(4096);
   dict.SetTableName(std::string(Name));
   dict.SetIsEncrypted(Encrypted);
   for (const TqnSysFieldDef& f : Table.Fields) dict.AddField(f.Name, "", f.FieldType, f.Units, 0, true);
   OpenTable t;
-  t.file = QNAllocFileInfo(Base, "QND", &t.bm);
+  t.file = QNAllocFileInfo(Folder, Base, "QND", &t.bm);
   QNOpenFile(t.file, true, false, true, false);
   t.file->TransactionId = 1;
-  t.bm.StartTransaction(1, false, "");
+  t.bm.StartTransaction(1, false, Folder, "");
   QNTblCreateFileHeader(t.file, dict);
   QNTblWriteDictionary(dict, t.file);
   QNTblPrepareIndexes(t.file);
@@ -186,28 +184,34 @@ bool TqnTableFileSystemStore::WriteTable(std::string_view Name, const TqnSysTabl
   // The old table stays untouched until the new one is complete, and the new one takes its
   // place in one step (a rename journal that recovery finishes): a failed or interrupted
   // rewrite never loses the aliases or users that were saved before, and there is no moment
-  // without the table.
-  const std::string fresh = FFolder + "/" + std::string(Name) + kNewSuffix;
+  // without the table.  The folder is opened once: every step (the clean-up, the new copy, its
+  // recovery and the replacement) reaches its files through it, wherever its path leads
+  // meanwhile.
+  TqnFileRoutines& r = QNFileAccessTable();
+  const std::string name(Name);
+  const std::string fresh = name + kNewSuffix;
+  const TqnFolderRef dir = TqnFolder::OpenIfThere(FFolder, r);
+  if (!dir) return false;
   try {
-    QNTblDeleteFiles(FFolder, std::string(Name) + kNewSuffix);
+    QNTblDeleteFiles(*dir, fresh);
     bool written = false;
     try {
-      written = WriteTableFile(fresh, Name, Table, Encrypted);
+      written = WriteTableFile(dir, fresh, Name, Table, Encrypted);
     } catch (const std::exception&) {
       written = false;
     }
     if (!written) {
-      QNTblDeleteFiles(FFolder, std::string(Name) + kNewSuffix);
+      QNTblDeleteFiles(*dir, fresh);
       return false;
     }
     // A copy moved aside by an earlier rewrite of the old kind.
-    QNTblDeleteFiles(FFolder, std::string(Name) + kOldSuffix);
-    QNReplaceTableFiles(FFolder, std::string(Name), std::string(Name) + kNewSuffix, QNFileAccessTable());
+    QNTblDeleteFiles(*dir, name + kOldSuffix);
+    QNReplaceTableFiles(*dir, name, fresh, r);
     return true;
   } catch (const std::exception&) {
     // Nothing was replaced: the new copy goes (a failure here leaves it for the next rewrite).
     try {
-      QNTblDeleteFiles(FFolder, std::string(Name) + kNewSuffix);
+      QNTblDeleteFiles(*dir, fresh);
     } catch (const std::exception&) {
     }
     return false;

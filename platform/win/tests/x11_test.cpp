@@ -188,6 +188,114 @@ TEST_F(X11Test, RealWindowShowsItsPaintingAndTakesKeysFromTheServer) {
   DestroyWindow(h);
 }
 
+// Tab and a letter typed at once, both read by the program's wait before Tab is handled: the
+// letter goes to the window that Tab gave the focus to, as if it had come a moment later.
+TEST_F(X11Test, KeysTypedAheadGoWhereTheKeysBeforeThemSentTheFocus) {
+  HWND first = 0, second = 0;
+  std::string firstChars, secondChars;
+  WNDPROC proc = MakeObjectInstance([&](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+    if (m == WM_KEYDOWN && w == VK_TAB) SetFocus(second);
+    if (m == WM_CHAR) (h == first ? firstChars : secondChars) += static_cast<char>(w);
+    return DefWindowProc(h, m, w, l);
+  });
+  WNDCLASS wc;
+  wc.lpfnWndProc = proc;
+  wc.lpszClassName = "TypeAhead";
+  ASSERT_NE(RegisterClass(wc), 0);
+  HWND top = CreateWindowEx(0, "X11Test", "type-ahead", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 160, 120, 0, 0, 0, nullptr);
+  first = CreateWindowEx(0, "TypeAhead", "", WS_CHILD | WS_VISIBLE, 0, 0, 80, 50, top, 0, 0, nullptr);
+  second = CreateWindowEx(0, "TypeAhead", "", WS_CHILD | WS_VISIBLE, 80, 0, 80, 50, top, 0, 0, nullptr);
+  auto xw = static_cast<::Window>(Display().NativeWindow(top));
+  SetFocus(first);
+  ASSERT_TRUE(PumpUntil([&] { return GetFocus() == first; })) << State(top, xw);
+  for (KeySym k : {XK_Tab, XK_x}) {
+    SendKey(xw, XKeysymToKeycode(x_, k), true);
+    SendKey(xw, XKeysymToKeycode(x_, k), false);
+  }
+  XSync(x_, False);
+  // Waiting for input as when idle, until the letter has been read (if it is read at all
+  // before Tab is handled).
+  for (int i = 0; i < 20 && GetAsyncKeyState('X') >= 0; ++i) Display().Wait(25, -1);
+  EXPECT_TRUE(PumpUntil([&] { return firstChars.find('x') != std::string::npos || secondChars == "x"; }));
+  EXPECT_EQ(secondChars, "x");
+  EXPECT_EQ(firstChars, "\t");
+  DestroyWindow(top);
+  FreeObjectInstance(proc);
+}
+
+// A window manager started with the program may leave the program's first request to map a
+// window unanswered (openbox, starting, reads it into its queue and looks there again only when
+// something new arrives): the program asks again until its window is mapped.
+TEST_F(X11Test, AWindowShowsThoughTheWindowManagerLeftItsFirstMapRequestUnanswered) {
+  const ::Window root = DefaultRootWindow(x_);
+  static bool refused;
+  refused = false;
+  auto* ignoring = XSetErrorHandler([](::Display*, XErrorEvent*) {
+    refused = true;
+    return 0;
+  });
+  XSelectInput(x_, root, SubstructureRedirectMask);  // this connection is the window manager
+  XSync(x_, False);
+  XSetErrorHandler(ignoring);
+  if (refused) GTEST_SKIP() << "another window manager runs";
+  HWND h = CreateWindowEx(0, "X11Test", "late manager", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 160, 120, 0, 0, 0, nullptr);
+  auto xw = static_cast<::Window>(Display().NativeWindow(h));
+  int requests = 0;
+  EXPECT_TRUE(PumpUntil([&] {
+    for (XEvent e; XCheckTypedEvent(x_, MapRequest, &e);)
+      if (e.xmaprequest.window == xw && ++requests == 2) XMapWindow(x_, xw);
+    XWindowAttributes a;
+    return XGetWindowAttributes(x_, xw, &a) && a.map_state == IsViewable;
+  })) << requests << " map requests";
+  XSelectInput(x_, root, NoEventMask);
+  DestroyWindow(h);
+}
+
+// A window manager that adopts a window already shown reparents it into its frame, which unmaps
+// and maps it once: that is no minimising.  Minimised is a window whose WM_STATE says iconic.
+TEST_F(X11Test, AWindowAdoptedByAWindowManagerIsNotTakenForMinimised) {
+  int minimised = 0;
+  WNDPROC proc = MakeObjectInstance([&](HWND h, UINT m, WPARAM w, LPARAM l) -> LRESULT {
+    if (m == WM_SIZE && w == SIZE_MINIMIZED) ++minimised;
+    return DefWindowProc(h, m, w, l);
+  });
+  WNDCLASS wc;
+  wc.lpfnWndProc = proc;
+  wc.lpszClassName = "Adopted";
+  ASSERT_NE(RegisterClass(wc), 0);
+  HWND h = CreateWindowEx(0, "Adopted", "adopted", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 160, 120, 0, 0, 0, nullptr);
+  auto xw = static_cast<::Window>(Display().NativeWindow(h));
+  ASSERT_TRUE(PumpUntil([&] {
+    XWindowAttributes a;
+    return XGetWindowAttributes(x_, xw, &a) && a.map_state == IsViewable;
+  }));
+  const Atom wmState = XInternAtom(x_, "WM_STATE", False);
+  const auto setState = [&](long state) {
+    long data[2] = {state, 0};
+    XChangeProperty(x_, xw, wmState, wmState, 32, PropModeReplace, reinterpret_cast<unsigned char*>(data), 2);
+  };
+  // As a window manager adopts it: a frame, the window put into it, its state normal; then a
+  // move inside the frame, seen by the program after the rest.
+  const ::Window frame = XCreateSimpleWindow(x_, DefaultRootWindow(x_), 30, 20, 180, 150, 0, 0, 0);
+  XMapWindow(x_, frame);
+  XReparentWindow(x_, xw, frame, 5, 20);
+  setState(1);
+  XMoveWindow(x_, xw, 6, 21);
+  XSync(x_, False);
+  RECT r{};
+  EXPECT_TRUE(PumpUntil([&] { return GetWindowRect(h, &r) && r.Left == 36 && r.Top == 41; }));
+  EXPECT_EQ(minimised, 0);
+  EXPECT_FALSE(IsIconic(h));
+  // Iconified by the window manager: state iconic, then unmapped.
+  setState(3);
+  XUnmapWindow(x_, xw);
+  XSync(x_, False);
+  EXPECT_TRUE(PumpUntil([&] { return IsIconic(h); }));
+  DestroyWindow(h);
+  XDestroyWindow(x_, frame);
+  FreeObjectInstance(proc);
+}
+
 // Characters typed through keys remapped while the program runs (as input tools and xdotool
 // type them): a spare key is mapped to Sym, pressed, and unmapped again before its release, as
 // xdotool does.  True when Typed said the program handled the press (it must read the press

@@ -350,6 +350,57 @@ TEST_F(Editing, ReturnAtTheDocumentStartKeepsTheCursorBeforeTheText) {
   EXPECT_EQ(E().CursorOffset, 0);
 }
 
+TEST_F(Editing, AProtectedParagraphIsNeitherSplitNorJoined) {
+  Type("top\rabc\rnext");
+  rt->SetProtectedProp(TProtectProps{TProtectProp::ppParProtected});
+  E().ParagraphByIndex(1)->Flags |= pfProtected;
+  int touched = 0;
+  rt->OnProtectedChange = [&](TObject*, const std::string&, int) { ++touched; };
+  for (int at : {7, 5, 4}) {  // Return at its end, inside it, at its start
+    rt->SetCursorPosition(at, 0, 0, 0);
+    Type("\r");
+  }
+  rt->SetCursorPosition(7, 0, 0, 0);
+  Key(VK_RETURN, false, true);
+  rt->SetCursorPosition(4, 0, 0, 0);
+  Type("\b");  // Backspace at its start
+  rt->SetCursorPosition(3, 0, 0, 0);
+  Key(VK_DELETE);  // Delete at the end of the paragraph before it
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"top", "abc", "next"}));
+  EXPECT_EQ(touched, 6);
+}
+
+TEST_F(Editing, ReturnBeforeAFirstTableRowPutsAPlainParagraphBeforeTheRow) {
+  TStringStream rtf("{\\rtf1\\trowd\\cellx2000\\cellx4000\\intbl a\\cell b\\cell\\row\\pard end}");
+  rt->LoadFromStream(rtf);
+  rt->Reformat();
+  const std::string saved = E().AsRtf();
+  rt->SetCursorPosition(0, 0, 0, 0);
+  Type("\r");
+  ASSERT_EQ(Paragraphs(), (std::vector<std::string>{"", "a", "b", "end"}));
+  EXPECT_FALSE(E().FirstPar->IsCell());
+  EXPECT_EQ(E().CursorPar, E().ParagraphByIndex(1));
+  const std::string after = E().AsRtf();  // the row as it was
+  EXPECT_EQ(saved.substr(saved.find("\\trowd")), after.substr(after.find("\\trowd")));
+}
+
+TEST_F(Editing, EditsNearTheLineLengthLimitGoOnInAFurtherLine) {
+  // Program input without layout leaves a line close to the limit of 10000 characters.
+  const std::string x(9980, 'x');
+  rt->InputString(x);
+  rt->SetCursorPosition(5, 0, 0, 0);
+  rt->InputString("\r");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{x.substr(0, 5), x.substr(5)}));
+  rt->InputString("\b");  // joins 5 and 9975 characters
+  rt->SetCursorPosition(5, 0, 0, 0);
+  ASSERT_TRUE(OpenClipboard(0));
+  EmptyClipboard();
+  SetClipboardData(CF_TEXT, "one\r\ntwo");
+  CloseClipboard();
+  rt->PasteFromClipboard();
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"xxxxxone", "two" + x.substr(5)}));
+}
+
 TEST_F(Editing, PageBreakKeyTogglesTheMarkAtAParagraphStartAndSplitsElsewhere) {
   Type("one two");
   Key(VK_HOME);
@@ -769,6 +820,7 @@ TEST_F(Editing, EmbeddedObjectsNeedAGraphic) {
   EXPECT_FALSE(E().CurAttr.Extra & fxObject);
 }
 
+
 using PicturePaste = RichTextTest;
 
 TEST_F(PicturePaste, ABitmapOnTheClipboardGoesInAtTheCursorAsAPicture) {
@@ -843,6 +895,26 @@ TEST_F(PicturePaste, AReadOnlyViewOrDamagedPictureDataPastesNothing) {
   // An icon is no picture the document keeps.
   TIcon icon;
   EXPECT_FALSE(rt->InsertPicture(&icon));
+}
+
+TEST_F(PicturePaste, APictureTheTextRefusesChangesNothing) {
+  TBitmap first, second;
+  first.SetSize(8, 6);
+  second.SetSize(30, 40);
+  Type("a");
+  ASSERT_TRUE(rt->InsertPicture(&first));
+  const std::string before = E().AsRtf();
+  rt->SetProtectedProp(TProtectProps{TProtectProp::ppParProtected});
+  E().FirstPar->Flags |= pfProtected;
+  EXPECT_FALSE(rt->InsertPicture(&second));
+  ASSERT_TRUE(CopyPictureToClipboard(second));
+  Type("\x16");
+  E().FirstPar->Flags = pfTableCell;  // a cell that takes no more characters
+  E().FirstPar->CellFlags = 0xF0;
+  EXPECT_FALSE(rt->InsertPicture(&second));
+  E().FirstPar->Flags = 0;
+  EXPECT_EQ(E().AsRtf(), before);  // the earlier picture as it was
+  EXPECT_EQ(E().Objects().size(), 1u);
 }
 
 TEST_F(PicturePaste, OnlyABitmapBecomesTheBackgroundAndItIsPaintedBehindTheText) {

@@ -1,4 +1,5 @@
 // Search and replace over a document, directly and through the shared dialogs.
+#include "platform/classes/streams.h"
 #include "richtext/controls/textfinder.h"
 #include "richtext/controls/tests/fixture.h"
 
@@ -53,6 +54,26 @@ TEST_F(Finding, BackwardsFindsTheLastHitBeforeThePosition) {
   ASSERT_TRUE(f.FindPrevious("one"));
   EXPECT_EQ(f.FoundPosition(), 0);
   EXPECT_FALSE(f.FindPrevious("one"));
+}
+
+TEST_F(Finding, AfterAHitFindPreviousStartsBeforeItAndFindNextBehindIt) {
+  Fill({"abab"});
+  ASSERT_TRUE(f.FindNext("ab"));
+  EXPECT_FALSE(f.FindPrevious("ab"));
+  f.SetPosition(1);
+  ASSERT_TRUE(f.FindPrevious("ab"));
+  ASSERT_TRUE(f.FindNext("ab"));
+  EXPECT_EQ(f.FoundPosition(), 2);
+}
+
+TEST_F(Finding, AReplacementACellRefusesDeletesNothing) {
+  TStringStream rtf("{\\rtf1\\trowd\\cellx2000\\cellx4000\\intbl red\\cell red\\cell\\row\\pard red}");
+  rt->LoadFromStream(rtf);
+  f.Bind(&E());
+  E().FirstPar->CellFlags = 0xF0;  // the first cell takes no more characters
+  f.Replacement = "blue";
+  EXPECT_EQ(f.ReplaceAll("red"), 2);
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"red", "blue", "blue"}));
 }
 
 TEST_F(Finding, ReplaceAllEndsWhenTheReplacementHoldsThePatternAndKeepsAttributes) {

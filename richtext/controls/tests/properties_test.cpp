@@ -3,6 +3,7 @@
 #include "richtext/controls/tests/fixture.h"
 
 #include "platform/forms/stdctrls/stdctrls.h"
+#include "richtext/document/progress.h"
 
 namespace tw::richtext::testing {
 namespace {
@@ -139,6 +140,36 @@ TEST_F(EditorMembers, TheLinesViewShowsAndChangesTheParagraphs) {
   lines->SetStrings(0, "replaced");
   lines->Add("third");
   EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"replaced", "second", "third"}));
+}
+
+TEST_F(EditorMembers, EveryStringGivenToTheLinesViewIsALine) {
+  rt->Lines()->SetText("\r\n\r\nthird\r\n");
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"", "", "third"}));
+  rt->Lines()->Clear();
+  for (const char* line : {"", "", "x"}) rt->Lines()->Add(line);
+  EXPECT_EQ(Paragraphs(), (std::vector<std::string>{"", "", "x"}));
+}
+
+TEST_F(EditorMembers, LayingTheDocumentOutReportsItsProgress) {
+  FillLines(300);  // more than 100 paragraphs: measuring and breaking count them
+  std::vector<int> percents;
+  SetProgressEvent([&](int percent) { percents.push_back(percent); });
+  rt->Reformat();
+  SetProgressEvent(nullptr);
+  ASSERT_GT(percents.size(), 20u);
+  EXPECT_EQ(percents.front(), 50);
+  EXPECT_EQ(percents.back(), 0);
+}
+
+TEST_F(EditorMembers, AFontNumberBeyondTheTableIsRefusedBeforeItIsStored) {
+  Type("abc");
+  E().SelectRange(0, 2);
+  TAttr bad = E().CurAttr;
+  bad.Font = 150;
+  EXPECT_THROW(rt->SetCurrentAttr(bad), Exception);
+  EXPECT_EQ(E().CurAttr.Font, 0);
+  EXPECT_EQ(E().FirstPar->FirstLine->Attrs[0].Font, 0);
+  rt->Reformat();  // laid out and painted as before
 }
 
 TEST_F(EditorMembers, EventsReportPositionsNewParagraphsAndProtectedText) {

@@ -13,6 +13,8 @@ class Ruler : public ToolsTest {
     Key(VK_HOME, false, true);
     res = E().Header().ResolutionX;
   }
+  // For tests that measure in inches (the ruler is made in centimetres).
+  void InInches() { ruler->SetUnits(PTRiRulerUnit::Inch); }
   PTParagraph P(int i) { return E().ParagraphByIndex(i); }
   int res = 96;
 };
@@ -27,6 +29,7 @@ TEST_F(Ruler, TheScaleStartsWhereTheEditorsTextStarts) {
 }
 
 TEST_F(Ruler, DraggingTheLeftMarkersBoxMovesBothIndentsOfTheParagraph) {
+  InInches();
   std::vector<int> whiles, ends;
   ruler->WhileSelection = [&](TObject*, int& typ, int& group, int& num, bool changing) {
     EXPECT_EQ(typ, 9);
@@ -54,6 +57,7 @@ TEST_F(Ruler, DraggingTheLeftMarkersBoxMovesBothIndentsOfTheParagraph) {
 }
 
 TEST_F(Ruler, TheLeftMarkersTriangleAndTheFirstLineMarkerMoveOneIndentEach) {
+  InInches();
   const TRect l = ruler->MarkerRect(rmLeft);
   const TPoint tip{(l.Left + l.Right - 1) / 2, l.Top + 1};
   DragRuler(tip, TPoint{tip.X + res / 2, tip.Y});
@@ -85,6 +89,7 @@ TEST_F(Ruler, ARightIndentDraggedPastTheLeftIndentIsRefused) {
 // window is wider: the right marker stands where the lines end, and a drag puts the edge of the
 // text where the marker is dropped.
 TEST_F(Ruler, TheRightMarkerStandsWhereTheWrappedLinesEnd) {
+  InInches();
   rt->SetWordWrap(true);
   Type(" and many more words that run on and wrap at the right edge of the text again and again");
   Key(VK_HOME, false, true);
@@ -124,6 +129,7 @@ TEST_F(Ruler, TheRightMarkerStandsWhereTheWrappedLinesEnd) {
 }
 
 TEST_F(Ruler, ClicksInTheScaleAddATabAndCycleItsKind) {
+  InInches();
   const int x = ruler->TwipsToX(2880);
   ClickRuler(x);
   const TTabSet tabs = P(0)->Tabs;
@@ -148,6 +154,23 @@ TEST_F(Ruler, ClicksInTheScaleAddATabAndCycleItsKind) {
   int second = 0;
   while (!((more >> second) & 1u)) ++second;
   EXPECT_EQ(h.TabKinds[static_cast<std::size_t>(second)], TTabKind::tkCenter);
+}
+
+// The component's ruler as it is made: in centimetres.
+class RulerUnits : public Ruler {};
+
+TEST_F(RulerUnits, ClickedTabsAndDraggedIndentsFollowTheRulersUnit) {
+  // At 2 cm (1134 twips): the centimetre grid gives 1128, the inch grid 1152 (2.03 cm).
+  ClickRuler(ruler->TwipsToX(1134));
+  EXPECT_EQ(E().Header().TabPos[static_cast<std::size_t>(__builtin_ctzll(P(0)->Tabs))], 1128);
+  const TRect l = ruler->MarkerRect(rmLeft);
+  DragRuler(TPoint{(l.Left + l.Right - 1) / 2, l.Bottom - 2}, TPoint{ruler->TwipsToX(1134), l.Bottom - 2});
+  EXPECT_EQ(P(0)->LeftIndent, 1128);
+  InInches();
+  EXPECT_TRUE(E().Header().Layout.Inch);
+  E().Header().Layout.Inch = false;
+  ruler->Reset();  // takes the unit from the ruler again
+  EXPECT_TRUE(E().Header().Layout.Inch);
 }
 
 TEST_F(Ruler, PaintingShowsTheScaleTheTabsAndTheMarkers) {

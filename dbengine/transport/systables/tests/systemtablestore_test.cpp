@@ -145,6 +145,41 @@ TEST_F(SystemTableFiles, RewriteStoppedBeforeTheSwapIsReadFromTheNewCopy) {
   EXPECT_FALSE(fs::exists(dir / "QNSALIAS_old.QND"));
 }
 
+// The program's folder is renamed while a rewrite makes its new copy: the rewrite goes on in
+// the folder it opened, which then holds the new table alone, and nothing is made at the old
+// path.
+TEST_F(SystemTableFiles, ARewriteKeepsToItsFolderWhenTheFolderIsRenamed) {
+  const fs::path folder = dir / "prog", moved = dir / "moved";
+  fs::create_directories(folder);
+  TqnTableFileSystemStore store(folder.string());
+  TqnSysTable t;
+  t.Fields = QNSysAliasFields();
+  t.Rows.push_back({std::string("Before"), dir.string()});
+  ASSERT_TRUE(store.WriteTable("QNSALIAS", t, false));
+  t.Rows[0][0] = std::string("After");
+  TqnFaultyFileRoutines faulty;
+  TqnFileRoutines* previous = QNInstallFileAccessTable(&faulty);
+  bool renamed = false;
+  faulty.BeforeName([&](const std::string& Name) {
+    if (!renamed && Name.find("QNSALIAS_new.QND") != std::string::npos) {
+      renamed = true;
+      fs::rename(folder, moved);
+    }
+  });
+  const bool written = store.WriteTable("QNSALIAS", t, false);
+  QNInstallFileAccessTable(previous);
+  ASSERT_TRUE(renamed);
+  EXPECT_TRUE(written);
+  EXPECT_FALSE(fs::exists(folder));
+  std::vector<std::string> files;
+  for (const auto& e : fs::directory_iterator(moved)) files.push_back(e.path().filename().string());
+  EXPECT_EQ(files, std::vector<std::string>{"QNSALIAS.QND"});
+  TqnTableFileSystemStore there(moved.string());
+  TqnServerConfiguration back;
+  LoadAliasTable(back, there);
+  EXPECT_TRUE(back.AliasList().Exists("After"));
+}
+
 TEST_F(SystemTableFiles, FolderThatCannotBeWrittenFailsCleanly) {
   TqnTableFileSystemStore store((dir / "no" / "such" / "folder").string());
   TqnSysTable t;
