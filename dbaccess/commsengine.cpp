@@ -226,9 +226,11 @@ DBIResult TqnClientCommsEngine::WaitForReply() {
     if (elapsed >= timeOut) break;
     if (!windowDriven) {
       // A socket answers within microseconds on a near server: look again at once for a short
-      // while before sleeping between looks.
+      // while before sleeping between looks.  The sleep ends when something arrives: a reply
+      // of thousands of parts (a table's dictionary) is read as fast as they come, not one
+      // part a sleep.
       if (elapsed < 2) std::this_thread::yield();
-      else Sleep(1);
+      else if (!FTransport->WaitForEvents(1)) Sleep(1);
       continue;
     }
     if (!timerSet) timerSet = SetTimer(FWindow, kReplyTimerId, timeOut - elapsed, nullptr) != 0;

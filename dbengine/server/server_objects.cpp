@@ -12,6 +12,7 @@
 #include "dbengine/storage/btree_index.h"
 #include "dbengine/storage/buffer_manager.h"
 #include "dbengine/storage/file_routines.h"
+#include "dbengine/storage/journal.h"
 #include "dbengine/storage/storage_errors.h"
 #include "dbengine/storage/table_file.h"
 
@@ -154,12 +155,17 @@ void TqnSrTable::OpenFiles() {
     bm_->GetFileHeader(files_[0], false);
     TqnDataDictionary d(4096);
     QNTblReadDictionary(d, files_[0]);
-    dict_->Assign(&d);
+    dict_->TakeFrom(d);
     dict_->SetTableName(name_);
     dict_->SetBuilt(true);
+    // The journals that wait for any of the other files are finished in one look at the
+    // folder: a table may have hundreds of files.
+    std::vector<std::string> others;
+    for (int i = 1; i < dict_->FileCount(); ++i) others.push_back(name_ + "." + dict_->FileExtension(i));
+    if (!others.empty()) QNRecoverJournalsFor(*folder_, others, *files_[0]->Routines);
     for (int i = 1; i < dict_->FileCount(); ++i) {
       files_.push_back(QNAllocFileInfo(folder_, name_, dict_->FileExtension(i), bm_));
-      QNOpenFile(files_.back(), rw, shared_ != 0, false, false);
+      QNOpenFile(files_.back(), rw, shared_ != 0, false, false, true);
       bm_->GetFileHeader(files_.back(), false);
     }
     fileKnown_ = files_[0]->KeyKnown;
@@ -178,15 +184,20 @@ void TqnSrTable::CreateFiles(const TqnDataDictionary& Dictionary, std::uint32_t 
     copy.Assign(&Dictionary);
     copy.CheckValid();
     d.SetBuilt(false);
-    d.Assign(&copy);
+    d.TakeFrom(copy);
     d.SetTableName(name_);
   }
   try {
+    // The journals that wait for any of the files are finished in one look at the folder.
+    std::vector<std::string> leaves;
+    for (int i = 0; i < d.FileCount(); ++i)
+      leaves.push_back(name_ + "." + (i == 0 ? std::string("QND") : d.FileExtension(i)));
+    QNRecoverJournalsFor(*folder_, leaves, QNFileAccessTable());
     for (int i = 0; i < d.FileCount(); ++i) {
       TqnFileInfo* f = QNAllocFileInfo(folder_, name_, i == 0 ? std::string("QND") : d.FileExtension(i), bm_);
       files_.push_back(f);
       f->Encrypted = Encrypt && d.IsEncrypted() && i == 0;
-      QNOpenFile(f, true, false, true, false);
+      QNOpenFile(f, true, false, true, false, true);
       f->TransactionId = TransId;
       QNTblCreateFileHeader(f, d, i);
       QNTblPrepareIndexes(f);

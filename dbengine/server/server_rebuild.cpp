@@ -216,8 +216,8 @@ DBIResult TqnServerEngine::PrepareCopy(std::uint32_t DatabaseID, std::string_vie
       throw;
     }
     const TqnDataDictionary& oldDict = s->Table->Dictionary();
-    TqnDataDictionary dict(Restructure ? NewDict->BlockSize() : oldDict.BlockSize());
-    dict.Assign(Restructure ? NewDict : &oldDict);
+    // The copy's dictionary: the table's own for a pack (BuildTable copies what it is given).
+    const TqnDataDictionary& dict = Restructure ? *NewDict : oldDict;
     if (Restructure && FieldMap != nullptr) {
       // Copied records keep the key routines of the old indexes: a new dictionary may keep an
       // index of user routines only where the old one had it, with the same key length.

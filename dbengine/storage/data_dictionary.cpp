@@ -18,15 +18,25 @@ namespace {
 // The largest record of the largest block: block size less the block header and a slot link.
 constexpr std::int32_t kMaxUnits = 32768 - kQnBlockHeaderSize - 4;
 
-std::string Cut(const std::string& s, std::size_t n) { return s.size() > n ? s.substr(0, n) : s; }
+// By value: a text read or made for the purpose is cut in place, not copied.
+std::string Cut(std::string s, std::size_t n) {
+  if (s.size() > n) s.resize(n);
+  return s;
+}
 
 bool SameName(const std::string& a, const std::string& b) { return QNCmpShStrUC(a, b, 255) == 0; }
 
-// What SameName compares: the first 255 characters, ASCII letters in capitals.
-std::string NameKey(const std::string& s) {
-  std::string k = s.substr(0, 255);
+// What SameName compares: the first 255 characters, ASCII letters in capitals; into K, whose
+// room is used again by a caller that makes many keys.
+void MakeNameKey(const std::string& s, std::string& k) {
+  k.assign(s, 0, 255);
   for (char& c : k)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - ('a' - 'A'));
+}
+
+std::string NameKey(const std::string& s) {
+  std::string k;
+  MakeNameKey(s, k);
   return k;
 }
 
@@ -161,14 +171,16 @@ int TqnDataDictionary::AddField(const std::string& Name, const std::string& Desc
                                 const TqnVCheckDescriptor* VCheck) {
   ++changes_;
   CheckNotBuilt();
-  const std::string name = Cut(Name, kQnMaxNameLength);
-  if (GetFieldFromName(name) >= 0) QNStorageError(qnerrDuplicateFieldName, {tableName_, name});
+  std::string name = Cut(Name, kQnMaxNameLength);
+  // The name's key is made once, for the look-up and for the entry.
+  std::string key = NameKey(name);
+  if (fieldNumbers_.count(key) != 0) QNStorageError(qnerrDuplicateFieldName, {tableName_, name});
   std::int32_t length = 0;
   QNFieldStorage(Type, Units, Decimals, length);
   if (logicalRecordLength_ + length > kMaxUnits) QNStorageError(qnerrDictRecordTooLong, {tableName_});
   auto f = std::make_unique<TqnFieldDescriptor>();
   f->Number = FieldCount();
-  f->Name = name;
+  f->Name = std::move(name);
   f->Description = Cut(Description, kQnMaxDescriptionLength);
   f->Units = Units;
   f->Decimals = Decimals;
@@ -178,10 +190,10 @@ int TqnDataDictionary::AddField(const std::string& Name, const std::string& Desc
   f->Required = Type == qftAutoInc ? false : Required;
   if (VCheck) {
     f->VCheck = std::make_unique<TqnVCheckDescriptor>(*VCheck);
-    f->VCheck->Picture = Cut(f->VCheck->Picture, kQnMaxPictureLength);
+    if (f->VCheck->Picture.size() > kQnMaxPictureLength) f->VCheck->Picture.resize(kQnMaxPictureLength);
   }
   logicalRecordLength_ = f->Offset + length;
-  fieldNumbers_.emplace(NameKey(f->Name), f->Number);
+  fieldNumbers_.emplace(std::move(key), f->Number);
   fields_.push_back(std::move(f));
   return FieldCount() - 1;
 }
@@ -274,6 +286,25 @@ void TqnDataDictionary::Assign(const TPersistent* Source) {
   }
 }
 
+void TqnDataDictionary::TakeFrom(TqnDataDictionary& Source) {
+  ++changes_;
+  CheckNotBuilt();
+  if (&Source == this) return;
+  ++Source.changes_;
+  encrypted_ = Source.encrypted_;
+  files_ = std::move(Source.files_);
+  fields_ = std::move(Source.fields_);
+  fieldNumbers_ = std::move(Source.fieldNumbers_);
+  indexes_ = std::move(Source.indexes_);
+  logicalRecordLength_ = Source.logicalRecordLength_;
+  blobFile_ = Source.blobFile_;
+  Source.files_.clear();
+  Source.fields_.clear();
+  Source.fieldNumbers_.clear();
+  Source.indexes_.clear();
+  Source.Clear(true);
+}
+
 void TqnDataDictionary::SetTableName(const std::string& Name) { tableName_ = Cut(Name, kQnMaxNameLength); }
 
 void TqnDataDictionary::SetIsEncrypted(bool Flag) {
@@ -287,7 +318,10 @@ std::int32_t TqnDataDictionary::RecordLength() const { return logicalRecordLengt
 std::int32_t TqnDataDictionary::BlockSize() const { return files_.empty() ? 4096 : files_[0]->BlockSize; }
 
 int TqnDataDictionary::GetFieldFromName(const std::string& Name) const {
-  const auto it = fieldNumbers_.find(NameKey(Name));
+  // A field map names every field of two dictionaries: the key is made in room kept per thread.
+  thread_local std::string key;
+  MakeNameKey(Name, key);
+  const auto it = fieldNumbers_.find(key);
   return it == fieldNumbers_.end() ? -1 : it->second;
 }
 
@@ -412,9 +446,13 @@ void TqnDataDictionary::CheckValid() {
     if (length > kQnMaxKeyLength) QNStorageError(qnerrInvalidKeyLength, {length});
     d.KeyLength = length;
   }
-  for (int i = 0; i < FieldCount(); ++i)
-    if (GetFieldFromName(fields_[static_cast<std::size_t>(i)]->Name) != i)
+  std::string key;
+  for (int i = 0; i < FieldCount(); ++i) {
+    MakeNameKey(fields_[static_cast<std::size_t>(i)]->Name, key);
+    const auto it = fieldNumbers_.find(key);
+    if (it == fieldNumbers_.end() || it->second != i)
       QNStorageError(qnerrDuplicateFieldName, {tableName_, fields_[static_cast<std::size_t>(i)]->Name});
+  }
   for (int i = 1; i < IndexCount(); ++i)
     if (GetIndexFromName(indexes_[static_cast<std::size_t>(i)]->Name) != i)
       QNStorageError(qnerrDuplicateIndexName, {tableName_, indexes_[static_cast<std::size_t>(i)]->Name});

@@ -136,6 +136,10 @@ class TqnDataDictionary : public TPersistent {
                    std::int32_t KeyLength, bool AllowDups, bool Ascending, bool CaseInsensitive);
   void RemoveIndex(int I);
   void Assign(const TPersistent* Source) override;
+  // As Assign from Source, which gives up its files, fields and indexes instead of having
+  // them copied (a dictionary of tens of thousands of fields read or checked aside takes its
+  // owner's place); Source is left cleared.
+  void TakeFrom(TqnDataDictionary& Source);
   void SetTableName(const std::string& Name);
   const std::string& TableName() const { return tableName_; }
   void SetIsEncrypted(bool Flag);

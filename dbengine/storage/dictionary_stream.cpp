@@ -25,7 +25,11 @@ namespace {
 
 constexpr int kMaxFiles = kQnMaxIndexes + 2;  // data file, BLOB file, one per index at most
 
-std::string Cut(const std::string& s, std::size_t n) { return s.size() > n ? s.substr(0, n) : s; }
+// By value: a text read or made for the purpose is cut in place, not copied.
+std::string Cut(std::string s, std::size_t n) {
+  if (s.size() > n) s.resize(n);
+  return s;
+}
 
 [[noreturn]] void Damaged(int item) { QNStorageError(qnerrInvalidParameter, {"ReadFromStream", item}); }
 

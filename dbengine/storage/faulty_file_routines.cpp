@@ -214,6 +214,7 @@ int TqnFaultyFileRoutines::SyncFolderIn(TqnFileHandle folder) {
 
 int TqnFaultyFileRoutines::ListFolderIn(TqnFileHandle folder, std::vector<std::string>& names) {
   names.clear();
+  ++listings_;
   if (stopped_) return EIO;
   return inner_.ListFolderIn(folder, names);
 }

@@ -43,6 +43,8 @@ class TqnFaultyFileRoutines final : public TqnFileRoutines {
   void Disarm() { fault_ = TFault::None; }
   int Writes() const { return writes_; }
   int Flushes() const { return flushes_; }
+  // How many times a folder was listed.
+  int Listings() const { return listings_; }
   bool Stopped() const { return stopped_; }
   bool Fired() const { return fired_; }
   // One character per write counted since Arm: 'w' a write, 'f' the first write after a
@@ -105,6 +107,7 @@ class TqnFaultyFileRoutines final : public TqnFileRoutines {
   int target_ = 0;
   int writes_ = 0;
   int flushes_ = 0;
+  int listings_ = 0;
   bool stopped_ = false;
   bool fired_ = false;
   bool flushed_ = false;

@@ -82,11 +82,12 @@ void QNFreeFileInfo(TqnFileInfo*& File) {
   File = nullptr;
 }
 
-void QNOpenFile(TqnFileInfo* File, bool ReadWrite, bool Shared, bool Create, bool WriteThrough) {
+void QNOpenFile(TqnFileInfo* File, bool ReadWrite, bool Shared, bool Create, bool WriteThrough,
+                bool JournalsFinished) {
   Check(File, false);
   // A table file first gets any journal left behind by an interrupted commit applied or
   // discarded, so that it is never opened torn.
-  if (File->BufferManager != nullptr) {
+  if (File->BufferManager != nullptr && !JournalsFinished) {
     NeedFolder(File);
     QNRecoverJournalsFor(*File->Folder, File->Leaf, *File->Routines);
   }

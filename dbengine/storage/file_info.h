@@ -60,7 +60,10 @@ TqnFileInfo* QNAllocFileInfo(const TqnFolderRef& Folder, const std::string& Base
 // record; File becomes nullptr.
 void QNFreeFileInfo(TqnFileInfo*& File);
 
-void QNOpenFile(TqnFileInfo* File, bool ReadWrite, bool Shared, bool Create, bool WriteThrough);
+// A file with a buffer manager (a table's) first has the journals of its folder finished
+// (QNRecoverJournalsFor), unless JournalsFinished says its table did that for all its files.
+void QNOpenFile(TqnFileInfo* File, bool ReadWrite, bool Shared, bool Create, bool WriteThrough,
+                bool JournalsFinished = false);
 // Opens an existing file for reading, shared, as it stands: a journal left in its folder is
 // neither replayed nor rolled back, so nothing on disk changes.
 void QNOpenFileAsItStands(TqnFileInfo* File);

@@ -663,7 +663,11 @@ void QNForgetHeldJournal(const TqnFileKey& Folder, const std::string& Journal) {
 }
 
 void QNRecoverJournalsFor(const TqnFolder& F, const std::string& FileName, TqnFileRoutines& Routines) {
-  // Only the file's own folder: a journal elsewhere (a folder above may be anybody's) is never
+  QNRecoverJournalsFor(F, std::vector<std::string>{FileName}, Routines);
+}
+
+void QNRecoverJournalsFor(const TqnFolder& F, const std::vector<std::string>& FileNames, TqnFileRoutines& Routines) {
+  // Only the files' own folder: a journal elsewhere (a folder above may be anybody's) is never
   // read, and its images could never be meant for this table.
   std::vector<std::string> names;
   if (Routines.ListFolderIn(F.Handle(), names) != 0) return;
@@ -672,7 +676,8 @@ void QNRecoverJournalsFor(const TqnFolder& F, const std::string& FileName, TqnFi
     if (!EndsWithJournalExtension(n)) continue;
     const TqnRecovery rc = QNRecoverJournal(F, n, Routines);
     // Held by a cache of this process that could not apply it yet: its tables wait for it.
-    if (rc == TqnRecovery::InUse && HeldHereFor(F.Key(), n, FileName))
+    if (rc == TqnRecovery::InUse &&
+        std::any_of(FileNames.begin(), FileNames.end(), [&](const std::string& f) { return HeldHereFor(F.Key(), n, f); }))
       QNStorageError(qnerrJournalWaits, {F.PathOf(n)});
     if (rc != TqnRecovery::Blocked && rc != TqnRecovery::Corrupt) continue;
     // Left in place: refuse to open or delete a table that it names.
@@ -689,8 +694,10 @@ void QNRecoverJournalsFor(const TqnFolder& F, const std::string& FileName, TqnFi
     // refused when one of them is its file (or when that cannot be told).
     bool names_table = rc == TqnRecovery::Corrupt;
     for (const auto& list : p.images)
-      for (const Image& im : list)
-        names_table = names_table || strcasecmp(QNNamePart(im.path).c_str(), FileName.c_str()) == 0;
+      for (const Image& im : list) {
+        const std::string leaf = QNNamePart(im.path);
+        for (const std::string& f : FileNames) names_table = names_table || strcasecmp(leaf.c_str(), f.c_str()) == 0;
+      }
     if (!names_table) continue;
     if (rc == TqnRecovery::Corrupt) QNStorageError(qnerrNotQuarnelFile, {F.PathOf(n)});
     QNStorageError(qnerrJournalWaits, {F.PathOf(n)});

@@ -139,6 +139,10 @@ TqnRecovery QNRecoverJournal(const std::string& JournalPath, TqnFileRoutines& Ro
 // recovered (the table would be torn): 23549 naming the journal, or 23584 for a damaged one.
 void QNRecoverJournalsFor(const TqnFolder& Folder, const std::string& FileName, TqnFileRoutines& Routines);
 void QNRecoverJournalsFor(const std::string& TableFile, TqnFileRoutines& Routines);
+// The same before the files FileNames of one table are opened together: the folder is looked
+// through once, and a journal that could not be recovered refuses them when it names any.
+void QNRecoverJournalsFor(const TqnFolder& Folder, const std::vector<std::string>& FileNames,
+                          TqnFileRoutines& Routines);
 // Journals that a page cache of this process holds open until they can be recovered (see
 // TqnBufferManager::HeldJournalCount).  Any other cache of the process finds such a journal in
 // use and can neither read nor apply it: QNRecoverJournalsFor then refuses the tables it names

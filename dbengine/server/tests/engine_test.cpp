@@ -6,6 +6,7 @@
 #include "dbengine/storage/tests/fork_alone.h"
 #include "dbengine//server/folder_claim.h"
 #include "dbengine/base/names.h"
+#include "dbengine/base/requestlimits.h"
 #include "dbengine/server/server_engine.h"
 #include "dbengine/storage/faulty_file_routines.h"
 #include "dbengine/storage/file_routines.h"
@@ -14,6 +15,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <functional>
 
 #include "server_test_util.h"
@@ -1337,6 +1339,58 @@ TEST_F(People, AnIndexChangeWhoseCommitFailsLeavesDictionaryAndCursorsAsTheFileH
   EXPECT_EQ(Joined(Check("People")), "");
   const std::uint32_t again = Open("People", 0);
   EXPECT_EQ(Dict(again).IndexCount(), before - 1);
+}
+
+// A table of the most files a dictionary allows: files 1 to 257 beside the data file.
+void ManyFilesDictionary(TqnDataDictionary& D) {
+  const char* digits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
+  for (std::uint32_t i = 1; i < kQnMostFiles; ++i)
+    D.AddFile("", {'E', digits[i / 36], digits[i % 36]}, 4096, i == 1 ? 2 : 255);
+  D.AddField("Nr", "", qftInt32, 0, 0, false);
+  D.AddIndex("ByNr", "", 0, {0}, false, true, false);
+}
+
+// Building, opening and restructuring a table of many files looks for the journals of its
+// folder once for the table, not once for each of its files: the folder is listed a few
+// times in each step, however many files the table has.
+TEST_F(EngineFixture, ATableOfManyFilesIsNotListedOncePerFile) {
+  static TqnFaultyFileRoutines counting;
+  TqnFileRoutines* previous = QNInstallFileAccessTable(&counting);
+  int listings = counting.Listings();
+  auto step = [&] {
+    const int n = counting.Listings() - listings;
+    listings = counting.Listings();
+    return n;
+  };
+  Build("Many", ManyFilesDictionary);
+  const int built = step();
+  const std::uint32_t c = Open("Many", 1, 1, 0);
+  const int opened = step();
+  Record r(Dict(c));
+  r.I32(0, 77);
+  ASSERT_EQ(engine->RecordInsert(c, 0, r.Data()), 0);
+  ASSERT_EQ(engine->CursorClose(c), 0);
+  step();
+  TqnDataDictionary d(4096);
+  ManyFilesDictionary(d);
+  const std::vector<std::string> map = {"Nr"};
+  std::int32_t id = -1;
+  ASSERT_EQ(engine->RestructureTable(db, "Many", d, &map, id), 0);
+  const int restructuring = step();
+  EXPECT_EQ(Finish(*engine, id)[rsStatusCode], 0u);
+  step();
+  QNInstallFileAccessTable(previous);
+  std::cout << "folder listings: build " << built << ", open " << opened << ", restructure " << restructuring << "\n";
+  EXPECT_LE(built, 12);
+  EXPECT_LE(opened, 6);
+  EXPECT_LE(restructuring, 24);
+  const std::uint32_t again = Open("Many", 1);
+  ASSERT_EQ(engine->SetToBegin(again), 0);
+  Record back(Dict(again));
+  ASSERT_EQ(engine->RecordGetNext(again, 0, back.Data()), 0);
+  EXPECT_EQ(back.GetI32(0), 77);
+  ASSERT_EQ(engine->CursorClose(again), 0);
+  EXPECT_EQ(Joined(Check("Many")), "");
 }
 
 }  // namespace
