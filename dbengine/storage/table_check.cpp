@@ -4,9 +4,11 @@
 #include <algorithm>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "dbengine/storage/blobs.h"
 #include "dbengine/storage/block_access.h"
@@ -113,9 +115,9 @@ class FileCheck {
 
 class TableCheck {
  public:
-  TableCheck(TqnFileInfo* File, const TqnDataDictionary& Dict, TqnFileInfo* BlobFile, const TqnTableCheckOptions& Opt,
+  TableCheck(const std::vector<TqnFileInfo*>& Files, const TqnDataDictionary& Dict, const TqnTableCheckOptions& Opt,
              std::vector<std::string>& Faults)
-      : main_(File, Faults), dict_(Dict), blobFile_(BlobFile), opt_(Opt), faults_(Faults) {}
+      : main_(Files[0], Faults), files_(Files), dict_(Dict), opt_(Opt), faults_(Faults) {}
 
   void Run() {
     if (!main_.Open()) return;
@@ -123,30 +125,43 @@ class TableCheck {
     Step("freed blocks", [&] { main_.CheckFreeList(); });
     Step("dictionary", [&] { main_.CheckStream(main_.Dword(qfhDictionaryBlock)); });
     Step("data blocks", [&] { CheckData(); });
-    Step("indexes", [&] { CheckIndexes(); });
-    std::unique_ptr<FileCheck> blobCheck;
-    FileCheck* blobs = &main_;
-    if (blobFile_ != nullptr && blobFile_ != main_.f_) {
-      blobCheck = std::make_unique<FileCheck>(blobFile_, faults_);
-      blobs = blobCheck.get();
-      if (!blobs->Open()) return;
-      // Every file of a table is made with an index header, a BLOB file too.
-      if (const std::int32_t ih = blobs->Dword(qfhIndexHeaderBlock); ih != -1) blobs->Claim(ih, "index header");
-      Step("freed blocks", [&] { blobs->CheckFreeList(); });
+    // The other files of the dictionary (index and BLOB files), each checked with its own
+    // blocks; one that is not open or whose header is unreadable is left out, with a fault.
+    byNumber_.assign(static_cast<std::size_t>(std::max(dict_.FileCount(), 1)), nullptr);
+    byNumber_[0] = &main_;
+    for (int n = 1; n < dict_.FileCount(); ++n) {
+      TqnFileInfo* f = static_cast<std::size_t>(n) < files_.size() ? files_[static_cast<std::size_t>(n)] : nullptr;
+      if (f == nullptr) {
+        main_.Fault("file " + Str(n) + " of the table (" + dict_.FileExtension(n) + ") is not open");
+        continue;
+      }
+      others_.push_back(std::make_unique<FileCheck>(f, faults_));
+      FileCheck& fc = *others_.back();
+      if (!fc.Open()) continue;
+      byNumber_[static_cast<std::size_t>(n)] = &fc;
+      Step(fc, "freed blocks", [&] { fc.CheckFreeList(); });
     }
-    Step("BLOBs", [&] { CheckBlobs(*blobs); });
-    main_.CheckAllClaimed();
-    if (blobs != &main_) blobs->CheckAllClaimed();
+    Step("indexes", [&] { CheckIndexes(); });
+    // BLOBs live in the BLOB file, or in the data file when the dictionary names none.
+    const int blobNumber = dict_.BlobFileNumber();
+    FileCheck* blobs = blobNumber > 0 && blobNumber < dict_.FileCount() ? byNumber_[static_cast<std::size_t>(blobNumber)] : &main_;
+    if (blobs != nullptr) Step(*blobs, "BLOBs", [&] { CheckBlobs(*blobs); });
+    for (FileCheck* fc : byNumber_)
+      if (fc != nullptr) fc->CheckAllClaimed();
   }
 
  private:
   template <typename F>
-  void Step(const char* what, F&& f) {
+  void Step(FileCheck& fc, const char* what, F&& f) {
     try {
       f();
     } catch (const Exception& e) {
-      main_.Fault(std::string(what) + ": " + e.Message());
+      fc.Fault(std::string(what) + ": " + e.Message());
     }
+  }
+  template <typename F>
+  void Step(const char* what, F&& f) {
+    Step(main_, what, std::forward<F>(f));
   }
 
   void CheckLayout() {
@@ -212,45 +227,63 @@ class TableCheck {
     dataOk_ = true;
   }
 
+  // Every file of a table is made with an index header; each index is read from the header
+  // and the blocks of the file the dictionary names for it.
   void CheckIndexes() {
-    const std::int32_t ih = main_.Dword(qfhIndexHeaderBlock);
-    if (ih == -1) {
-      if (opt_.IndexesRequired && main_.Dword(qfhRecordCount) > 0) main_.Fault("the table has records but no index header");
-      return;
+    const auto fileOf = [&](int i) -> int {
+      const int n = dict_.IndexFileNumber(i);
+      return n >= 0 && n < static_cast<int>(byNumber_.size()) && byNumber_[static_cast<std::size_t>(n)] != nullptr ? n : -1;
+    };
+    std::vector<bool> holdsIndexes(byNumber_.size(), false);
+    for (int i = 0; i < dict_.IndexCount() && i < kQnMaxIndexSlots; ++i)
+      if (const int n = fileOf(i); n >= 0) holdsIndexes[static_cast<std::size_t>(n)] = true;
+    std::vector<bool> headerUsable(byNumber_.size(), false);
+    for (std::size_t n = 0; n < byNumber_.size(); ++n) {
+      FileCheck* fc = byNumber_[n];
+      if (fc == nullptr) continue;
+      const std::int32_t ih = fc->Dword(qfhIndexHeaderBlock);
+      if (ih == -1) {
+        if (holdsIndexes[n] && opt_.IndexesRequired && main_.Dword(qfhRecordCount) > 0)
+          fc->Fault("the table has records but no index header");
+        continue;
+      }
+      headerUsable[n] = fc->Claim(ih, "index header");
     }
-    if (!main_.Claim(ih, "index header")) return;
     for (int i = 0; i < dict_.IndexCount() && i < kQnMaxIndexSlots; ++i) {
+      const int n = fileOf(i);
+      if (n < 0 || !headerUsable[static_cast<std::size_t>(n)]) continue;
+      FileCheck& fc = *byNumber_[static_cast<std::size_t>(n)];
       try {
-        CheckIndex(i);
+        CheckIndex(fc, i);
       } catch (const Exception& e) {
-        main_.Fault("index " + Str(i) + ": " + e.Message());
+        fc.Fault("index " + Str(i) + ": " + e.Message());
       }
     }
   }
 
-  void CheckIndex(int i) {
+  void CheckIndex(FileCheck& fc, int i) {
     const std::string name = "index " + Str(i);
-    const TqnIndexInfo info = QNTblGetIndexInfo(main_.f_, i);
+    const TqnIndexInfo info = QNTblGetIndexInfo(fc.f_, i);
     const bool user = i > 0 && dict_.IsUserKeyIndex(i);
     const bool seq = i == 0;
-    if (seq && (info.Flags != kQnIndexSeqAccess || info.KeyLength != 4)) main_.Fault(name + ": not marked as the sequential-access index");
+    if (seq && (info.Flags != kQnIndexSeqAccess || info.KeyLength != 4)) fc.Fault(name + ": not marked as the sequential-access index");
     if (!seq) {
-      if (info.KeyLength != dict_.IndexKeyLength(i)) main_.Fault(name + ": key length differs from the dictionary's");
-      if (((info.Flags & kQnIndexAllowDups) != 0) != dict_.IndexAllowDups(i)) main_.Fault(name + ": duplicates flag differs from the dictionary's");
+      if (info.KeyLength != dict_.IndexKeyLength(i)) fc.Fault(name + ": key length differs from the dictionary's");
+      if (((info.Flags & kQnIndexAllowDups) != 0) != dict_.IndexAllowDups(i)) fc.Fault(name + ": duplicates flag differs from the dictionary's");
     }
     TqnIndexHandle h;
     if (user) {
-      h.File = main_.f_;
+      h.File = fc.f_;
       h.Index = i;
       h.Compare = QNKeyCompareRefNr;  // layout only; the order of a user key index is its owner's
       h.Params.KeyLength = info.KeyLength;
     } else {
-      h = QNMakeIndexHandle(main_.f_, dict_, i);
+      h = QNMakeIndexHandle(fc.f_, dict_, i);
     }
     const bool dups = (info.Flags & kQnIndexAllowDups) != 0;
     const std::int32_t K = info.KeyLength;
-    const std::int32_t mLeaf = QNIndexNodeCapacity(main_.bs_, K, true, seq);
-    const std::int32_t mInner = QNIndexNodeCapacity(main_.bs_, K, false, seq);
+    const std::int32_t mLeaf = QNIndexNodeCapacity(fc.bs_, K, true, seq);
+    const std::int32_t mInner = QNIndexNodeCapacity(fc.bs_, K, false, seq);
     std::int64_t keys = 0;
     std::int64_t nodes = 0;
     std::vector<std::uint8_t> prevKey(static_cast<std::size_t>(K));
@@ -274,30 +307,30 @@ class TableCheck {
         int r = h.Compare(prevKey.data(), key, h.Params);
         if (r == 0 && dups) r = prevRef == ref ? 0 : (static_cast<std::uint32_t>(prevRef) < static_cast<std::uint32_t>(ref) ? -1 : 1);
         if (r >= 0) {
-          main_.Fault(name + ": keys out of order in block " + Str(n.block) + " at position " + Str(k));
+          fc.Fault(name + ": keys out of order in block " + Str(n.block) + " at position " + Str(k));
           orderFault = true;
         }
       }
       std::memcpy(prevKey.data(), key, static_cast<std::size_t>(K));
       prevRef = ref;
       havePrev = true;
-      if (!refs.insert(ref).second) main_.Fault(name + ": record " + Str(ref) + " has more than one key");
+      if (!refs.insert(ref).second) fc.Fault(name + ": record " + Str(ref) + " has more than one key");
       if (dataOk_) {
         const auto it = records_.find(ref);
         if (it == records_.end()) {
-          main_.Fault(name + ": key in block " + Str(n.block) + " names " + Str(ref) + ", which is no live record");
+          fc.Fault(name + ": key in block " + Str(n.block) + " names " + Str(ref) + ", which is no live record");
         } else if (!seq && !user) {
           dict_.ExtractKey(i, it->second.data(), expect.data());
           if (std::memcmp(expect.data(), key, static_cast<std::size_t>(K)) != 0)
-            main_.Fault(name + ": the key of record " + Str(ref) + " differs from its record");
+            fc.Fault(name + ": the key of record " + Str(ref) + " differs from its record");
         }
       }
     };
     auto readNode = [&](std::int32_t b, int level, bool root) -> TqnNodeView {
       TqnNodeView n;
-      if (!main_.Claim(b, name + " node")) return n;
+      if (!fc.Claim(b, name + " node")) return n;
       ++nodes;
-      const std::uint8_t* blk = main_.Block(b);
+      const std::uint8_t* blk = fc.Block(b);
       n.b = const_cast<std::uint8_t*>(blk);
       n.block = b;
       n.K = K;
@@ -308,11 +341,11 @@ class TableCheck {
       if (!QNHasSignature(blk, kQnSigIndex) || QNGetDword(blk, qbhNumber) != b || blk[12] != 1 || blk[13] > 1 ||
           (blk[15] != 0) != seq || QNGetU16(blk + 18) != K || QNGetDword(blk, 6) != n.M || leaf != (blk[14] == 1) ||
           (level != 0 && blk[14] != level) || count < 1 || count > n.M) {
-        main_.Fault(name + ": block " + Str(b) + " is not a valid node here");
+        fc.Fault(name + ": block " + Str(b) + " is not a valid node here");
         n.b = nullptr;
         return n;
       }
-      if (!root && count < n.M / 2) main_.Fault(name + ": node " + Str(b) + " holds " + Str(count) + " keys, less than half");
+      if (!root && count < n.M / 2) fc.Fault(name + ": node " + Str(b) + " holds " + Str(count) + " keys, less than half");
       if (leaf) {
         if (leafLevel == -1) leafLevel = blk[14];
       }
@@ -322,12 +355,12 @@ class TableCheck {
       std::vector<Frame> stack;
       TqnNodeView root = readNode(info.Root, 0, true);
       if (root.b == nullptr) return;
-      if (root.Level() > kQnMaxKeyPathDepth) main_.Fault(name + ": the tree is deeper than a key path can follow");
+      if (root.Level() > kQnMaxKeyPathDepth) fc.Fault(name + ": the tree is deeper than a key path can follow");
       stack.push_back({info.Root, 0, root.Level()});
       while (!stack.empty()) {
         Frame& fr = stack.back();
         TqnNodeView n;
-        n.b = const_cast<std::uint8_t*>(main_.Block(fr.block));
+        n.b = const_cast<std::uint8_t*>(fc.Block(fr.block));
         n.block = fr.block;
         n.K = K;
         n.seq = seq;
@@ -350,10 +383,10 @@ class TableCheck {
         stack.push_back({child, 0, level});
       }
     }
-    if (keys != info.KeyCount) main_.Fault(name + ": key count is " + Str(info.KeyCount) + ", the tree holds " + Str(keys));
-    if (nodes != info.NodeCount) main_.Fault(name + ": node count is " + Str(info.NodeCount) + ", the tree has " + Str(nodes));
+    if (keys != info.KeyCount) fc.Fault(name + ": key count is " + Str(info.KeyCount) + ", the tree holds " + Str(keys));
+    if (nodes != info.NodeCount) fc.Fault(name + ": node count is " + Str(info.NodeCount) + ", the tree has " + Str(nodes));
     if (dataOk_ && keys != static_cast<std::int64_t>(records_.size()))
-      main_.Fault(name + ": " + Str(keys) + " keys for " + Str(static_cast<std::int64_t>(records_.size())) + " records");
+      fc.Fault(name + ": " + Str(keys) + " keys for " + Str(static_cast<std::int64_t>(records_.size())) + " records");
   }
 
   void CheckBlobs(FileCheck& fc) {
@@ -445,8 +478,11 @@ class TableCheck {
   }
 
   FileCheck main_;
+  const std::vector<TqnFileInfo*>& files_;
+  std::vector<std::unique_ptr<FileCheck>> others_;
+  // The check of each file of the dictionary by its number; nullptr for one left out.
+  std::vector<FileCheck*> byNumber_;
   const TqnDataDictionary& dict_;
-  TqnFileInfo* blobFile_;
   TqnTableCheckOptions opt_;
   std::vector<std::string>& faults_;
   bool layoutOk_ = false;
@@ -456,17 +492,29 @@ class TableCheck {
 
 }  // namespace
 
-std::vector<std::string> QNCheckTable(TqnFileInfo* File, const TqnDataDictionary& Dictionary, TqnFileInfo* BlobFile,
+std::vector<std::string> QNCheckTable(const std::vector<TqnFileInfo*>& Files, const TqnDataDictionary& Dictionary,
                                       const TqnTableCheckOptions& Options) {
   std::vector<std::string> faults;
+  TqnFileInfo* const file = Files.empty() ? nullptr : Files[0];
+  if (file == nullptr) {
+    faults.push_back("the data file of the table is not open");
+    return faults;
+  }
   try {
-    TqnBufferManager::TRequest request(QNManagerOf(File));
-    std::unique_ptr<TqnBufferManager::TRequest> blobRequest;
-    if (BlobFile != nullptr && BlobFile->BufferManager != File->BufferManager)
-      blobRequest = std::make_unique<TqnBufferManager::TRequest>(QNManagerOf(BlobFile));
-    TableCheck(File, Dictionary, BlobFile, Options, faults).Run();
+    // One request on each buffer manager the files use, so that no block read is reused
+    // while the check holds it.
+    std::vector<std::unique_ptr<TqnBufferManager::TRequest>> requests;
+    std::vector<TqnBufferManager*> managers;
+    for (TqnFileInfo* f : Files) {
+      if (f == nullptr) continue;
+      TqnBufferManager* bm = &QNManagerOf(f);
+      if (std::find(managers.begin(), managers.end(), bm) != managers.end()) continue;
+      managers.push_back(bm);
+      requests.push_back(std::make_unique<TqnBufferManager::TRequest>(*bm));
+    }
+    TableCheck(Files, Dictionary, Options, faults).Run();
   } catch (const Exception& e) {
-    faults.push_back(File != nullptr ? File->Name + ": " + e.Message() : e.Message());
+    faults.push_back(file->Name + ": " + e.Message());
   }
   return faults;
 }
@@ -476,37 +524,30 @@ std::vector<std::string> QNCheckTableFile(const std::string& Path, const TqnTabl
   TqnBufferManager bm;
   std::string base = Path;
   if (base.size() > 4 && SameText(base.substr(base.size() - 4), ".QND")) base.resize(base.size() - 4);
-  TqnFileInfo* file = nullptr;
-  TqnFileInfo* blob = nullptr;
+  // files[n] is file n of the dictionary, files[0] the data file.
+  std::vector<TqnFileInfo*> files;
   try {
-    // The folder is opened once: the data file and the BLOB file are the ones of that folder,
-    // wherever its path leads between their opens.
+    // The folder is opened once: every file of the table is the one of that folder, wherever
+    // its path leads between their opens.
     const TqnFolderRef dir = TqnFolder::Open(QNFolderPart(base), QNFileAccessTable());
-    file = QNAllocFileInfo(dir, QNNamePart(base), "QND", &bm);
-    const auto open = [&Options](TqnFileInfo* f) {
+    const auto open = [&](const std::string& Extension) {
+      files.push_back(QNAllocFileInfo(dir, QNNamePart(base), Extension, &bm));
       if (Options.LeaveJournals)
-        QNOpenFileAsItStands(f);
+        QNOpenFileAsItStands(files.back());
       else
-        QNOpenFile(f, false, true, false, false);
+        QNOpenFile(files.back(), false, true, false, false);
     };
-    open(file);
+    open("QND");
     TqnDataDictionary dict;
-    QNTblReadDictionary(dict, file);
-    if (dict.BlobFileNumber() > 0) {
-      blob = QNAllocFileInfo(dir, QNNamePart(base), dict.FileExtension(dict.BlobFileNumber()), &bm);
-      open(blob);
-    }
-    faults = QNCheckTable(file, dict, blob, Options);
+    QNTblReadDictionary(dict, files[0]);
+    for (int n = 1; n < dict.FileCount(); ++n) open(dict.FileExtension(n));
+    faults = QNCheckTable(files, dict, Options);
   } catch (const Exception& e) {
     faults.push_back(Path + ": " + e.Message());
   }
-  if (blob != nullptr) {
-    bm.RemoveFile(blob);
-    QNFreeFileInfo(blob);
-  }
-  if (file != nullptr) {
-    bm.RemoveFile(file);
-    QNFreeFileInfo(file);
+  for (auto it = files.rbegin(); it != files.rend(); ++it) {
+    bm.RemoveFile(*it);
+    QNFreeFileInfo(*it);
   }
   return faults;
 }

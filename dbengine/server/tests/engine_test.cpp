@@ -1393,5 +1393,39 @@ TEST_F(EngineFixture, ATableOfManyFilesIsNotListedOncePerFile) {
   EXPECT_EQ(Joined(Check("Many")), "");
 }
 
+void IndexFileDictionary(TqnDataDictionary& D) {
+  D.AddFile("", "IDX", 4096, 1);
+  D.AddField("Nr", "", qftInt32, 0, 0, false);
+  D.AddIndex("ByNr", "", 1, {0}, false, true, false);
+}
+
+// The checker reads each index from the file that holds it: a table whose index lies in a
+// file of its own passes, and damage to that index is reported against that file.
+TEST_F(EngineFixture, AnIndexInAFileOfItsOwnIsCheckedInThatFile) {
+  Build("Split", IndexFileDictionary);
+  const std::uint32_t c = Open("Split", 1, 1, 0);
+  Record r(Dict(c));
+  std::uint32_t t = 0;
+  ASSERT_EQ(engine->TransactionStart(db, false, t), 0);
+  for (std::int32_t i = 0; i < 600; ++i) {  // more keys than a leaf holds: a tree of two levels
+    r.I32(0, i);
+    ASSERT_EQ(engine->RecordInsert(c, 0, r.Data()), 0);
+  }
+  ASSERT_EQ(engine->TransactionCommit(t), 0);
+  ASSERT_EQ(engine->CursorClose(c), 0);
+  EXPECT_EQ(Joined(Check("Split")), "");
+  // The key count of index 1 in the index header block of Split.IDX.
+  const std::string idx = folder.File("Split.IDX");
+  std::fstream f(idx, std::ios::in | std::ios::out | std::ios::binary);
+  std::int32_t header = 0;
+  f.seekg(4 * qfhIndexHeaderBlock);
+  f.read(reinterpret_cast<char*>(&header), 4);
+  const std::int32_t count = 12345;
+  f.seekp(std::streamoff(header) * 4096 + 800 + 4);
+  f.write(reinterpret_cast<const char*>(&count), 4);
+  f.close();
+  EXPECT_EQ(Joined(Check("Split")), idx + ": index 1: key count is 12345, the tree holds 600\n");
+}
+
 }  // namespace
 }  // namespace tw::dbengine::testing

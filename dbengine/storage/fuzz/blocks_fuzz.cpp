@@ -131,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       TqnBufferManager::TRequest request(bm);
       Walk(file, d);
     }
-    QNCheckTable(file, d);
+    QNCheckTable({file}, d);
     Change(file, bm, d);
   } catch (const tw::Exception&) {
   }

@@ -85,7 +85,7 @@ class IndexedTable {
   }
 
   std::vector<std::string> Check(const TqnTableCheckOptions& Options = {}) {
-    return QNCheckTable(fx.file, dict, nullptr, Options);
+    return QNCheckTable({fx.file}, dict, Options);
   }
 
   TableFixture fx;

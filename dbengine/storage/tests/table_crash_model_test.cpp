@@ -240,7 +240,7 @@ class TableCrash : public ::testing::Test {
       const std::string label = "write " + std::to_string(n);
       {
         OpenTable t(folder.File("T"));
-        const auto faults = QNCheckTable(t.file, t.dict);
+        const auto faults = QNCheckTable({t.file}, t.dict);
         ASSERT_TRUE(faults.empty()) << label << ":\n" << Faults(faults);
         const std::string state = t.State();
         ASSERT_TRUE(state == before || state == after) << label << ": the table holds part of the transaction";
@@ -324,7 +324,7 @@ void TableCrash::PutBackAtWrites(TFault fault, bool failSafe, int atLeast) {
       expected = OpenTable(replay.File("T")).State();
     }
     OpenTable t(folder.File("T"));
-    const auto faults = QNCheckTable(t.file, t.dict);
+    const auto faults = QNCheckTable({t.file}, t.dict);
     ASSERT_TRUE(faults.empty()) << label << ":\n" << Faults(faults);
     ASSERT_EQ(t.State(), expected) << label << (committed ? ", committed" : ", rolled back");
     if (committed && !putBack.empty()) ++sawPutBack;
@@ -396,7 +396,7 @@ TEST_F(TableCrash, TwoTransactionsSharingASmallCacheEndEachOnItsOwn) {
         expected = OpenTable(alone.File("T")).State();
       }
       OpenTable t(folder.File(name));
-      const auto faults = QNCheckTable(t.file, t.dict);
+      const auto faults = QNCheckTable({t.file}, t.dict);
       ASSERT_TRUE(faults.empty()) << name << " ending " << ending << ":\n" << Faults(faults);
       EXPECT_EQ(t.State(), expected) << name << " ending " << ending;
     }
