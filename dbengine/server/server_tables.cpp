@@ -446,9 +446,12 @@ DBIResult DropIndexThroughCursor(TqnBufferManager& Bm, TqnSrCursor* C, std::stri
   const std::uint32_t oldTrans = t->DataFile()->TransactionId;
   TPrivateTransaction tr(Bm);
   t->JoinTransaction(tr.Id());
-  const int file = dict.IndexFileNumber(index);
   try {
-    QNTblDeleteIndex(t->File(file), index);
+    // Every file's index header lists the indexes by their number: the index's tree is freed
+    // in its own file, and in each file the indexes above it move down one place.
+    const int file = dict.IndexFileNumber(index);
+    for (int f = 0; f < t->OpenFileCount(); ++f)
+      if (f == file || QNTblIndexHeaderBlock(t->File(f)) != -1) QNTblDeleteIndex(t->File(f), index);
     QNTblDictAllowChanges(dict);
     dict.RemoveIndex(index);
     dict.SetBuilt(true);

@@ -1427,5 +1427,29 @@ TEST_F(EngineFixture, AnIndexInAFileOfItsOwnIsCheckedInThatFile) {
   EXPECT_EQ(Joined(Check("Split")), idx + ": index 1: key count is 12345, the tree holds 600\n");
 }
 
+// Dropping an index moves the indexes above it down in the index header of every file of the
+// table: an index kept in another file is still read, keys and all, under its new number.
+TEST_F(EngineFixture, AnIndexInAnotherFileKeepsItsKeysWhenAnIndexBelowItIsDropped) {
+  Build("Split", [](TqnDataDictionary& D) {
+    D.AddFile("", "IDX", 4096, 1);
+    D.AddField("Nr", "", qftInt32, 0, 0, false);
+    D.AddIndex("Up", "", 0, {0}, false, true, false);
+    D.AddIndex("Down", "", 1, {0}, false, false, false);
+  });
+  std::uint32_t c = Open("Split", 0, 1, 0);
+  Record r(Dict(c));
+  for (std::int32_t i = 1; i <= 3; ++i) ASSERT_EQ(engine->RecordInsert(c, 0, r.I32(0, i).Data()), 0);
+  ASSERT_EQ(engine->CursorClose(c), 0);
+  ASSERT_EQ(engine->DropIndex(db, 0, "Split", "Up", 0), 0);
+  c = Open("Split", 1);
+  ASSERT_EQ(engine->SetToBegin(c), 0);
+  Record back(Dict(c));
+  std::vector<std::int32_t> walked;
+  while (engine->RecordGetNext(c, 0, back.Data()) == 0) walked.push_back(back.GetI32(0));
+  EXPECT_EQ(walked, (std::vector<std::int32_t>{3, 2, 1}));
+  ASSERT_EQ(engine->CursorClose(c), 0);
+  EXPECT_EQ(Joined(Check("Split")), "");
+}
+
 }  // namespace
 }  // namespace tw::dbengine::testing
