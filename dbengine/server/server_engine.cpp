@@ -67,17 +67,25 @@ TqnServerEngine::~TqnServerEngine() {
 void TqnServerEngine::EnterRequest() {
   lock_.SetLocked(true);
   bm_->BeginRequest();
+  // Folders kept for a held journal by an earlier request are tried again at every request.
+  if (!keptClaims_.empty()) ReleaseKeptClaims();
 }
 
 void TqnServerEngine::LeaveRequest() {
-  if (!keptClaims_.empty()) ReleaseKeptClaims();
   bm_->EndRequest();
   lock_.SetLocked(false);
 }
 
 void TqnServerEngine::ReleaseKeptClaims() {
   std::erase_if(keptClaims_, [&](const TqnFileKey& Key) {
-    if (bm_->HoldsJournalIn(Key)) return false;
+    // The held journals are tried again, as every access to their tables tries them: once the
+    // fault is gone the folder is let go, though no database of this server opens it again.
+    bool applied = false;
+    try {
+      applied = bm_->RecoverHeldIn(Key);
+    } catch (...) {
+    }
+    if (!applied) return false;
     QNReleaseFolder(Key);
     return true;
   });
