@@ -376,7 +376,8 @@ void ApplyServerOption(TqnServerConfiguration& Config, std::string_view Key, std
       break;
     }
     default:
-      if (IsExistingFolder(Value)) Config.AddAlias(TqnName(Key).View(), TqnPath(Value).View());
+      // The folder whole: one longer than an alias keeps is refused, not cut to another.
+      if (IsExistingFolder(Value)) Config.AddAlias(TqnName(Key).View(), Value);
       break;
   }
   Config.Unlock();
@@ -393,14 +394,14 @@ void ApplyAliasScriptText(TqnServerConfiguration& Config, std::string_view Text)
     // The name must hold at least one character and the path must follow the semicolon.
     if (p == std::string_view::npos || p < 1 || p + 1 >= line.size()) continue;
     const TqnName name(line.substr(0, p));
-    const TqnPath path(line.substr(p + 1));
+    const std::string_view path = line.substr(p + 1);  // whole: a folder cut would be another
     const std::string key = UpperKey(name.View());
-    if (FindOptionKey(key) < 0 && IsExistingFolder(path.View()) && defined.insert(key).second) {
+    if (FindOptionKey(key) < 0 && IsExistingFolder(path) && defined.insert(key).second) {
       Config.Lock();
       if (Config.AliasList().Exists(name.View())) Config.AliasList().Delete(name.View());
       Config.Unlock();
     }
-    ApplyServerOption(Config, name.View(), path.View());
+    ApplyServerOption(Config, name.View(), path);
   }
 }
 

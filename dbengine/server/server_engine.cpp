@@ -67,17 +67,28 @@ TqnServerEngine::~TqnServerEngine() {
 void TqnServerEngine::EnterRequest() {
   lock_.SetLocked(true);
   bm_->BeginRequest();
+  // Folders kept for a held journal by an earlier request: their journals are tried again.
+  if (!keptClaims_.empty()) ReleaseKeptClaims();
 }
 
 void TqnServerEngine::LeaveRequest() {
-  if (!keptClaims_.empty()) ReleaseKeptClaims();
   bm_->EndRequest();
   lock_.SetLocked(false);
 }
 
 void TqnServerEngine::ReleaseKeptClaims() {
+  if (keptWait_-- > 0) return;
+  keptGap_ = std::min(keptGap_ * 2, 64);
+  keptWait_ = keptGap_ - 1;
   std::erase_if(keptClaims_, [&](const TqnFileKey& Key) {
-    if (bm_->HoldsJournalIn(Key)) return false;
+    // The held journals are tried again, as every access to their tables tries them: once the
+    // fault is gone the folder is let go, though no database of this server opens it again.
+    bool applied = false;
+    try {
+      applied = bm_->RecoverHeldIn(Key);
+    } catch (...) {
+    }
+    if (!applied) return false;
     QNReleaseFolder(Key);
     return true;
   });
@@ -169,10 +180,13 @@ void TqnServerEngine::ReleaseFolder(std::uint32_t FolderID) {
     if (claim != folderClaims_.end()) {
       // A journal held for the folder is tried once more; while it still waits, the claim stays
       // with this process, so that no other process reads or writes its tables meanwhile.
-      if (bm_ != nullptr && !bm_->RecoverHeldIn(claim->second.Key))
+      if (bm_ != nullptr && !bm_->RecoverHeldIn(claim->second.Key)) {
         keptClaims_.push_back(claim->second.Key);
-      else
+        keptWait_ = 0;  // tried again at the next request
+        keptGap_ = 1;
+      } else {
         QNReleaseFolder(claim->second.Key);
+      }
       folderClaims_.erase(claim);
     }
   }

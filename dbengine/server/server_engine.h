@@ -340,6 +340,10 @@ class TqnServerEngine : public TqnObject {
   // journal of that folder: no server of another process may read or write the tables it names
   // before it is applied.  Each goes once no held journal of its folder is left.
   std::vector<TqnFileKey> keptClaims_;
+  // Requests until the kept claims' journals are tried again, and the gap after a failed try
+  // (doubled up to 64 requests: a journal that cannot be applied is read again now and then,
+  // not at every request of every client).
+  int keptWait_ = 0, keptGap_ = 1;
   void ReleaseKeptClaims();
   // The cursor places kept by the savepoints open now, one list per depth (a BLOB copy's
   // savepoint holds its writes' ones); kept between requests so that taking them allocates

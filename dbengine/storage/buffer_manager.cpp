@@ -738,13 +738,6 @@ void TqnBufferManager::RecoverHeldFor(const TqnFolder& Folder, const std::string
   }
 }
 
-bool TqnBufferManager::HoldsJournalIn(const TqnFileKey& Folder) const {
-  TqnPadLockGuard g(lock_);
-  for (const auto& [key, h] : held_)
-    if (h->Journal->Folder()->Key() == Folder) return true;
-  return false;
-}
-
 bool TqnBufferManager::RecoverHeldIn(const TqnFileKey& Folder) {
   TqnPadLockGuard g(lock_);
   bool none = true;

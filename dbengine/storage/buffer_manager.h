@@ -241,9 +241,6 @@ class TqnBufferManager : public TObject {
   // it.  A table is so never deleted while images for it wait, and a table made later under
   // its name never receives them.
   void RecoverHeldFor(const TqnFolder& Folder, const std::string& Table);
-  // Whether a held journal lies in the folder Folder (a directory's device and inode): its
-  // tables must then be kept from every other process until it has been recovered.
-  bool HoldsJournalIn(const TqnFileKey& Folder) const;
   // Tries to recover every held journal of the folder Folder; true when none is left held.
   bool RecoverHeldIn(const TqnFileKey& Folder);
   int DirtyPageCount(std::uint32_t TransId) const;

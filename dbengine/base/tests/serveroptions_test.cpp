@@ -113,6 +113,20 @@ TEST_F(OptionsTest, OptionsFileSetsOptionsAndAliasesAndIgnoresTheRest) {
   EXPECT_EQ(c.AliasList().Count(), 1);
 }
 
+// A folder longer than an alias keeps, named in the options file or in the alias script, is
+// refused: cut, it would name another folder (here one that exists).
+TEST_F(OptionsTest, AnAliasFolderTooLongIsRefusedFromTheOptionsFileAndTheScript) {
+  const std::string far = (dir / std::string(150, 'p') / std::string(80, 'q')).string();
+  ASSERT_GT(far.size(), kQnMaxPath);
+  fs::create_directories(far);
+  fs::create_directories(far.substr(0, kQnMaxPath));
+  Write("server.cfg", "Far=" + far + "\n");
+  LoadOptionsFile(c, (dir / "server.cfg").string());
+  Write("QNALIAS.SC$", "Script;" + far + "\r\n");
+  LoadAliasScript(c, dir.string());
+  EXPECT_EQ(c.AliasList().Count(), 0) << c.AliasList().GetPath("Far");
+}
+
 TEST_F(OptionsTest, FirstStartWritesTheDefaultUserAndShutdownTheRest) {
   LoadInfoTable(c, store);
   LoadAliasTable(c, store);

@@ -414,6 +414,31 @@ TEST(HeldJournals, AHeldJournalKeepsServersOfOtherProcessesOut) {
   EXPECT_EQ(ReadAfresh(path), "300 c");
 }
 
+// The holder's folder is closed while the journal still cannot be applied; then the fault goes.
+// The holder's next request of any kind applies the journal and lets the folder go: a server of
+// another process is not kept out for as long as the holder lives.
+TEST(HeldJournals, AKeptFolderIsLetGoOnceTheJournalCanBeApplied) {
+  ScratchFolder f;
+  MakeValues(f.Path(), kWide);
+  const std::string path = f.Path();
+  const FarStep openFolder = [path](Far& o) { return o.E.DatabaseOpenNoAlias(1, path, 1, 1, o.Db); };
+  ServerProcess other({openFolder, openFolder, [](Far& o) {
+                         DBIResult e = o.E.OpenTable(o.Db, "Vals", "", 1, 1, 1, o.Cur, nullptr);
+                         return e != 0 ? e : (ValuesIn(o.E, o.Cur) == "300 a" ? 0 : kNoAnswer);
+                       }});
+  Session s(path);
+  FailRollback(s);
+  s.faulty.Arm(TFault::FailWrite, 1);
+  ASSERT_EQ(s.engine.DatabaseClose(s.db), 0);
+  s.faulty.Disarm();
+  EXPECT_EQ(other.Next(), qnresFolderServedElsewhere) << "the journal waits";
+  std::uint32_t hash = 0;
+  ASSERT_EQ(s.engine.ClientAdd(2, "another", "", hash), 0);
+  EXPECT_EQ(s.engine.BufferManager().HeldJournalCount(), 0);
+  EXPECT_EQ(other.Next(), 0) << "the journal is applied and the folder let go";
+  EXPECT_EQ(other.Next(), 0) << "the rolled-back rows are gone";
+}
+
 // The same for another engine of the holder's own process (which shares its folder claims): it
 // meets the held journal in use and cannot apply it, so its open is refused with the journal's
 // code until the holder has applied it; nothing it reads or commits is ever undone by it.
