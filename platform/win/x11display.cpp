@@ -857,10 +857,11 @@ class X11Display final : public DisplayBackend {
     MouseButton b = ev.button == 1 ? MouseButton::Left : ev.button == 3 ? MouseButton::Right : MouseButton::Middle;
     if (ev.button > 3) return;
     if (down) pressWindow_ = ev.window;
-    // A press right after the window manager's focus on a window that takes no activation was
-    // the click it focused the window for (passed on late): the activation goes back to the
-    // owner, with the keyboard.
-    if (down && ev.window == justFocused_) {
+    // A press on a window that takes no activation, focused by the window manager with no click
+    // seen and no key since, was the click it focused the window for (passed on late, however
+    // much came between): the activation goes back to the owner, with the keyboard.
+    if (down && ev.window == focusedUnclicked_) {
+      focusedUnclicked_ = 0;
       pressWindow_ = 0;
       SetActiveWindow(KeyboardHolder(h));
     }
@@ -949,8 +950,6 @@ class X11Display final : public DisplayBackend {
       any = true;
       XEvent ev;
       XNextEvent(dpy_, &ev);
-      justFocused_ = focusedNow_;
-      focusedNow_ = 0;
       switch (ev.type) {
         case MappingNotify:
           // Keys remapped while the program runs (input tools map a spare key to the character
@@ -960,6 +959,7 @@ class X11Display final : public DisplayBackend {
         case KeyPress:
           lastTime_ = ev.xkey.time;
           pressWindow_ = 0;
+          focusedUnclicked_ = 0;
           Key(ev.xkey, true);
           key = true;
           break;
@@ -1034,6 +1034,7 @@ class X11Display final : public DisplayBackend {
           if (ev.xfocus.mode == NotifyNormal || ev.xfocus.mode == NotifyWhileGrabbed) {
             HWND h = WindowOf(ev.xfocus.window);
             const bool noActivation = h && KeyboardHolder(h) != h;
+            focusedUnclicked_ = 0;
             const bool clicked = FocusedByClick(ev.xfocus.window, noActivation);
             const bool kept = keptFocus_ == ev.xfocus.window;
             keptFocus_ = 0;
@@ -1049,7 +1050,7 @@ class X11Display final : public DisplayBackend {
               focusingFromX_ = h;
               SetActiveWindow(h);
               focusingFromX_ = 0;
-              if (noActivation) focusedNow_ = ev.xfocus.window;
+              if (noActivation) focusedUnclicked_ = ev.xfocus.window;
             }
           }
           break;
@@ -1116,8 +1117,9 @@ class X11Display final : public DisplayBackend {
   Time lastClickTime_ = 0;
   ::Window pressWindow_ = 0;  // where a mouse button was pressed last, until a focus change or key
   ::Window keptFocus_ = 0;    // the owner given the keyboard for a window that takes no activation
-  ::Window focusedNow_ = 0;   // a window that takes no activation, activated by this event's focus ...
-  ::Window justFocused_ = 0;  // ... and by the event before this one
+  // A window that takes no activation, activated by the window manager's focus with no click
+  // seen, until a key comes or the focus moves on.
+  ::Window focusedUnclicked_ = 0;
   int lastX_ = 0;
   int lastY_ = 0;
   ::Window lastClickWindow_ = 0;
