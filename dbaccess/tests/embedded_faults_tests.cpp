@@ -94,6 +94,21 @@ class NullMemos : public EmbeddedServer {
     record.assign(props.iRecBufSize, 0);
     return cur;
   }
+  // Cursor `a` opens a BLOB for record 11 in a transaction that is rolled back; then cursor `x`
+  // opens a new BLOB for record 12 (which takes the undone number).
+  void UndoneBlobThenAnother(hDBICur a, std::vector<std::uint8_t>& old, hDBICur x, std::vector<std::uint8_t>& mine) {
+    auto* database = TBapiListItem::Resolve<TQNClientDatabase>(db);
+    const std::int16_t eleven = 11, twelve = 12;
+    std::uint32_t tran = 0;
+    ASSERT_EQ(database->BeginTran(0, tran), DBIERR_NONE);
+    DbiInitRecord(a, old.data());
+    Put(a, old.data(), 1, &eleven);
+    ASSERT_EQ(DbiOpenBlob(a, old.data(), 2, dbiREADWRITE), DBIERR_NONE);
+    ASSERT_EQ(database->EndTran(tran, 2), DBIERR_NONE);
+    DbiInitRecord(x, mine.data());
+    Put(x, mine.data(), 1, &twelve);
+    ASSERT_EQ(DbiOpenBlob(x, mine.data(), 2, dbiREADWRITE), DBIERR_NONE);
+  }
   // The table's files with their sizes and contents.
   std::map<std::string, std::string> Files() {
     std::map<std::string, std::string> files;
@@ -309,7 +324,6 @@ TEST_F(NullMemos, ABlobAnotherCursorStoredIsNotFreed) {
 // BLOB takes its number, the old record neither frees it nor writes into it.
 TEST_F(NullMemos, ABlobWhoseCreationWasRolledBackIsNotFreedUnderAnotherCursor) {
   hDBICur a = Open(dbiREADWRITE), x = Open(dbiREADWRITE);
-  auto* database = TBapiListItem::Resolve<TQNClientDatabase>(db);
   auto blobOf = [&](const std::vector<std::uint8_t>& Rec) {
     std::uint8_t nr[4] = {};
     bool isNull = true;
@@ -317,16 +331,7 @@ TEST_F(NullMemos, ABlobWhoseCreationWasRolledBackIsNotFreedUnderAnotherCursor) {
     return std::string(reinterpret_cast<const char*>(nr), isNull ? 0 : 4);
   };
   std::vector<std::uint8_t> old(record.size()), mine(record.size());
-  const std::int16_t eleven = 11, twelve = 12;
-  std::uint32_t tran = 0;
-  ASSERT_EQ(database->BeginTran(0, tran), DBIERR_NONE);
-  DbiInitRecord(a, old.data());
-  Put(a, old.data(), 1, &eleven);
-  ASSERT_EQ(DbiOpenBlob(a, old.data(), 2, dbiREADWRITE), DBIERR_NONE);
-  ASSERT_EQ(database->EndTran(tran, 2), DBIERR_NONE);
-  DbiInitRecord(x, mine.data());
-  Put(x, mine.data(), 1, &twelve);
-  ASSERT_EQ(DbiOpenBlob(x, mine.data(), 2, dbiREADWRITE), DBIERR_NONE);
+  ASSERT_NO_FATAL_FAILURE(UndoneBlobThenAnother(a, old, x, mine));
   ASSERT_EQ(blobOf(mine), blobOf(old)) << "the undone number is the next new BLOB's";
   EXPECT_EQ(DbiFreeBlob(a, old.data(), 2), DBIERR_NONE);
   ASSERT_EQ(DbiPutBlob(x, mine.data(), 2, 0, 6, reinterpret_cast<const std::uint8_t*>("twelve")), DBIERR_NONE);
@@ -350,18 +355,8 @@ TEST_F(NullMemos, ABlobWhoseCreationWasRolledBackIsNotFreedUnderAnotherCursor) {
 // took the number keeps its memo alone.
 TEST_F(NullMemos, AnUndoneBlobStaysUnusableForItsBufferWhateverIsReadMeanwhile) {
   hDBICur a = Open(dbiREADWRITE), x = Open(dbiREADWRITE);
-  auto* database = TBapiListItem::Resolve<TQNClientDatabase>(db);
   std::vector<std::uint8_t> old(record.size()), mine(record.size());
-  const std::int16_t eleven = 11, twelve = 12;
-  std::uint32_t tran = 0;
-  ASSERT_EQ(database->BeginTran(0, tran), DBIERR_NONE);
-  DbiInitRecord(a, old.data());
-  Put(a, old.data(), 1, &eleven);
-  ASSERT_EQ(DbiOpenBlob(a, old.data(), 2, dbiREADWRITE), DBIERR_NONE);
-  ASSERT_EQ(database->EndTran(tran, 2), DBIERR_NONE);
-  DbiInitRecord(x, mine.data());
-  Put(x, mine.data(), 1, &twelve);
-  ASSERT_EQ(DbiOpenBlob(x, mine.data(), 2, dbiREADWRITE), DBIERR_NONE);
+  ASSERT_NO_FATAL_FAILURE(UndoneBlobThenAnother(a, old, x, mine));
   ASSERT_EQ(DbiPutBlob(x, mine.data(), 2, 0, 3, reinterpret_cast<const std::uint8_t*>("ten")), DBIERR_NONE);
   ASSERT_EQ(DbiInsertRecord(x, dbiNOLOCK, mine.data()), DBIERR_NONE);
   ASSERT_EQ(ReadAll(a, dbiREADONLY).size(), 4u);  // record 12 among them, read into another buffer

@@ -99,13 +99,7 @@ TEST_F(Ownership, ACursorNamesTheTableWhateverTheDatabaseIdSays) {
   ASSERT_EQ(d.Result, 0);
   const std::uint32_t otherDb = U32At(d.Data, 0);
 
-  std::vector<std::uint8_t> desc(179, 0);
-  desc[4] = 5;
-  std::memcpy(desc.data() + 5, "ByArc", 5);
-  QNPutI32(desc.data() + 108, 1);
-  QNPutI32(desc.data() + 112, 3);
-  desc[176] = 1;
-  desc[177] = 1;
+  const std::vector<std::uint8_t> desc = ByArcIndexDescription();
   EXPECT_EQ(Send(qnmAddIndex, Payload().U32(0).U32(own).Name("").Bytes(desc)).Result, 0);
   engine->WaitForRebuilds();
   EXPECT_EQ(Send(qnmDropIndex, Payload().U32(otherDb).U32(own).Name("").Name("ByArc").U32(0)).Result, 0);

@@ -445,13 +445,7 @@ TEST_F(Requests, EveryRequestWithASoundPayload) {
                          .Bytes(std::vector<std::uint8_t>(outside.begin(), outside.end())));
   ok(qnmCursorClose, Payload().U32(cursor));
   // Table requests on a table without cursors.
-  std::vector<std::uint8_t> desc(179, 0);
-  desc[4] = 5;
-  std::memcpy(desc.data() + 5, "ByArc", 5);
-  QNPutI32(desc.data() + 108, 1);
-  QNPutI32(desc.data() + 112, 3);
-  desc[176] = 1;
-  desc[177] = 1;
+  const std::vector<std::uint8_t> desc = ByArcIndexDescription();
   const SentReply ai = ok(qnmAddIndex, Payload().U32(db).U32(0).Name("Texts").Bytes(desc));
   engine->WaitForRebuilds();
   const SentReply st = ok(qnmGetRebuildStatus, Payload().U32(U32At(ai.Data, 0)));

@@ -45,6 +45,18 @@ class Payload {
   std::vector<std::uint8_t> b_;
 };
 
+// The index-description record of an AddIndex request: a one-field index "ByArc" on field 3.
+inline std::vector<std::uint8_t> ByArcIndexDescription() {
+  std::vector<std::uint8_t> desc(179, 0);
+  desc[4] = 5;
+  std::memcpy(desc.data() + 5, "ByArc", 5);
+  QNPutI32(desc.data() + 108, 1);
+  QNPutI32(desc.data() + 112, 3);
+  desc[176] = 1;
+  desc[177] = 1;
+  return desc;
+}
+
 struct SentReply {
   std::uint32_t MessageID;
   std::uint32_t ClientID;
