@@ -95,6 +95,9 @@ class X11Display final : public DisplayBackend {
   }
 
   ~X11Display() override {
+    // No more news of the window manager's frames: arriving while the connection closes, they
+    // would be left in its queue.
+    for (auto& [frame, h] : frames_) XSelectInput(dpy_, frame, NoEventMask);
     for (auto& [h, x] : wins_) DestroyX(x);
     for (auto& [id, c] : cursors_) XFreeCursor(dpy_, c);
     XDestroyWindow(dpy_, selWin_);
@@ -294,7 +297,7 @@ class X11Display final : public DisplayBackend {
     if (keyboardHolder_ == h) ReleaseKeyboard();
     GiveBackFocus(h, it->second);
     byX_.erase(it->second.xw);
-    std::erase_if(frames_, [h](const auto& f) { return f.second == h; });
+    ForgetFrames(h);
     DestroyX(it->second);
     wins_.erase(it);
     XFlush(dpy_);
@@ -930,7 +933,7 @@ class X11Display final : public DisplayBackend {
   void Reparented(::Window xw) {
     const HWND h = WindowOf(xw);
     if (!h) return;
-    std::erase_if(frames_, [h](const auto& f) { return f.second == h; });
+    ForgetFrames(h);
     ::Window w = xw;
     for (int guard = 0; guard < 8; ++guard) {
       ::Window root = 0, parent = 0, *children = nullptr;
@@ -943,6 +946,16 @@ class X11Display final : public DisplayBackend {
       w = parent;
     }
     Configure(xw);
+  }
+  void ForgetFrames(HWND h) {
+    for (auto it = frames_.begin(); it != frames_.end();) {
+      if (it->second != h) {
+        ++it;
+        continue;
+      }
+      XSelectInput(dpy_, it->first, NoEventMask);
+      it = frames_.erase(it);
+    }
   }
   // The window of the program that `xw` is, or that it holds as a frame of the window manager.
   ::Window HeldWindow(::Window xw) {

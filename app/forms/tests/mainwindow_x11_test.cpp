@@ -155,14 +155,7 @@ TEST_F(MainWindowX11Test, TheFloatingDateBarIsReachedAndUsedByKeyboard) {
   ASSERT_TRUE(PumpUntil([&] { return wm->FocusedWindow() == X(main->Handle()); }));
   // The user clicks where the bar shows: where the window manager put it, as the program knows.
   ASSERT_TRUE(WindowManagerCaughtUp());
-  EXPECT_TRUE(PumpUntil([&] {
-    XWindowAttributes a{};
-    int x = 0, y = 0;
-    ::Window child;
-    XGetWindowAttributes(wm->X(), X(floating), &a);
-    XTranslateCoordinates(wm->X(), X(floating), DefaultRootWindow(wm->X()), 0, 0, &x, &y, &child);
-    return bar->FloatParent()->BoundsRect() == Bounds(x, y, a.width, a.height);
-  })) << "the program lost where the window manager put the bar";
+  EXPECT_TRUE(PlaceKnown(floating)) << "the program lost where the window manager put the bar";
   // A click on the bar's caption leaves the keys, and the active title, with the main window
   // (the window manager may focus the bar for the click; the bar hands the keys back).
   const TRect floatRect = bar->FloatParent()->BoundsRect();
