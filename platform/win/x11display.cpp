@@ -95,6 +95,9 @@ class X11Display final : public DisplayBackend {
   }
 
   ~X11Display() override {
+    // No more news of the window manager's frames: arriving while the connection closes, they
+    // would be left in its queue.
+    for (auto& [frame, h] : frames_) XSelectInput(dpy_, frame, NoEventMask);
     for (auto& [h, x] : wins_) DestroyX(x);
     for (auto& [id, c] : cursors_) XFreeCursor(dpy_, c);
     XDestroyWindow(dpy_, selWin_);
@@ -294,6 +297,7 @@ class X11Display final : public DisplayBackend {
     if (keyboardHolder_ == h) ReleaseKeyboard();
     GiveBackFocus(h, it->second);
     byX_.erase(it->second.xw);
+    ForgetFrames(h);
     DestroyX(it->second);
     wins_.erase(it);
     XFlush(dpy_);
@@ -887,19 +891,22 @@ class X11Display final : public DisplayBackend {
     }
   }
 
-  void Configure(XConfigureEvent& ev) {
-    HWND h = WindowOf(ev.window);
-    if (!h || wins_.find(h) == wins_.end()) return;
+  // Window `window` of the program was moved or sized, or a frame the window manager holds it in.
+  void Configure(::Window window) {
+    HWND h = WindowOf(window);
+    auto found = wins_.find(h);
+    if (!h || found == wins_.end()) return;
+    const bool overrideRedirect = found->second.overrideRedirect;
     // The place the window has now, not the one of the event: a window manager passes through
     // sizes on its way (restoring, it first gives back the maximised size), and a size already
     // left behind is not taken for the window's.
     XWindowAttributes a;
     int x = 0, y = 0;
     ::Window child;
-    if (!XGetWindowAttributes(dpy_, ev.window, &a)) return;
-    XTranslateCoordinates(dpy_, ev.window, root_, 0, 0, &x, &y, &child);
+    if (!XGetWindowAttributes(dpy_, window, &a)) return;
+    XTranslateCoordinates(dpy_, window, root_, 0, 0, &x, &y, &child);
     const bool wasZoomed = IsZoomed(h);
-    if (!ev.override_redirect) MaximizedByWindowManager(ev.window);
+    if (!overrideRedirect) MaximizedByWindowManager(window);
     // Restored just now: the window is on its way back to its normal place.
     if (wasZoomed && !IsZoomed(h)) return;
     auto it = wins_.find(h);
@@ -917,6 +924,46 @@ class X11Display final : public DisplayBackend {
     applyingConfigure_ = h;
     SetWindowPos(h, 0, x, y, a.width, a.height, SWP_NOZORDER | SWP_NOACTIVATE);
     applyingConfigure_ = 0;
+  }
+
+  // A window manager puts the window into a frame of its own and may place the frame only after
+  // that, telling the window nothing (its place inside the frame stays the same): whatever holds
+  // the window is watched for moves, and the window's place is read anew at each, and now.  (Read
+  // before the frame was placed, the place would stay wrong, and clicks aimed by it would miss.)
+  void Reparented(::Window xw) {
+    const HWND h = WindowOf(xw);
+    if (!h) return;
+    ForgetFrames(h);
+    ::Window w = xw;
+    for (int guard = 0; guard < 8; ++guard) {
+      ::Window root = 0, parent = 0, *children = nullptr;
+      unsigned count = 0;
+      if (!XQueryTree(dpy_, w, &root, &parent, &children, &count)) break;
+      if (children) XFree(children);
+      if (parent == 0 || parent == root_) break;
+      XSelectInput(dpy_, parent, StructureNotifyMask);
+      frames_[parent] = h;
+      w = parent;
+    }
+    Configure(xw);
+  }
+  void ForgetFrames(HWND h) {
+    for (auto it = frames_.begin(); it != frames_.end();) {
+      if (it->second != h) {
+        ++it;
+        continue;
+      }
+      XSelectInput(dpy_, it->first, NoEventMask);
+      it = frames_.erase(it);
+    }
+  }
+  // The window of the program that `xw` is, or that it holds as a frame of the window manager.
+  ::Window HeldWindow(::Window xw) {
+    if (WindowOf(xw)) return xw;
+    auto f = frames_.find(xw);
+    if (f == frames_.end()) return 0;
+    auto it = wins_.find(f->second);
+    return it == wins_.end() ? 0 : it->second.xw;
   }
 
   // The window manager may have iconified a window that the window system still shows: it has,
@@ -998,7 +1045,13 @@ class X11Display final : public DisplayBackend {
           break;
         }
         case ConfigureNotify:
-          Configure(ev.xconfigure);
+          Configure(HeldWindow(ev.xconfigure.window));
+          break;
+        case ReparentNotify:
+          Reparented(HeldWindow(ev.xreparent.window));
+          break;
+        case DestroyNotify:
+          frames_.erase(ev.xdestroywindow.window);
           break;
         case UnmapNotify:
           // The window manager iconified a window that the window system still shows: it sets
@@ -1101,6 +1154,7 @@ class X11Display final : public DisplayBackend {
   Atom utf8_, clipboard_, targets_, text_, rtf_, richtext_, transfer_, incr_, wmState_;
   std::unordered_map<HWND, XWin> wins_;
   std::unordered_map<::Window, HWND> byX_;
+  std::unordered_map<::Window, HWND> frames_;  // the window manager's windows that hold ours
   std::unordered_map<HCURSOR, ::Cursor> cursors_;
   HCURSOR cursor_ = 0;
   std::map<UINT, std::string> published_;

@@ -153,6 +153,9 @@ TEST_F(MainWindowX11Test, TheFloatingDateBarIsReachedAndUsedByKeyboard) {
   // The window manager may have focused the new window: the user starts from the main window.
   wm->ActivateAsUser(X(main->Handle()));
   ASSERT_TRUE(PumpUntil([&] { return wm->FocusedWindow() == X(main->Handle()); }));
+  // The user clicks where the bar shows: where the window manager put it, as the program knows.
+  ASSERT_TRUE(WindowManagerCaughtUp());
+  EXPECT_TRUE(PlaceKnown(floating)) << "the program lost where the window manager put the bar";
   // A click on the bar's caption leaves the keys, and the active title, with the main window
   // (the window manager may focus the bar for the click; the bar hands the keys back).
   const TRect floatRect = bar->FloatParent()->BoundsRect();

@@ -58,6 +58,21 @@ class WindowManagerFormsTest : public AppFormsTest {
   void StartWithKeyboard(TfrmMain*& main, TfrmOptions*& options, TfrmCal*& cal) {
     StartCalendarRun(folder, main, options, cal);
     ASSERT_TRUE(PumpUntil([&] { return Viewable(main->Handle()) && wm->FocusedWindow() == X(main->Handle()); }));
+    ASSERT_TRUE(PlaceKnown(main->Handle())) << "the program lost where the window manager put the main window";
+  }
+  // The program knows where the window manager put window `h`, as the server has it (a test
+  // aims its clicks by the program's places).
+  bool PlaceKnown(HWND h) {
+    return PumpUntil([&] {
+      XWindowAttributes a{};
+      int x = 0, y = 0;
+      ::Window child;
+      XGetWindowAttributes(wm->X(), X(h), &a);
+      XTranslateCoordinates(wm->X(), X(h), DefaultRootWindow(wm->X()), 0, 0, &x, &y, &child);
+      RECT r;
+      GetWindowRect(h, &r);
+      return r == Bounds(x, y, a.width, a.height);
+    });
   }
   bool Viewable(HWND h) {
     XWindowAttributes a;

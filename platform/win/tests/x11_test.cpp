@@ -351,6 +351,31 @@ TEST_F(X11Test, AWindowAdoptedByAWindowManagerIsNotTakenForMinimised) {
   FreeObjectInstance(proc);
 }
 
+// A window manager that puts the window into its frame first and places the frame after,
+// telling the window nothing (as openbox does with a window it adopts): the window's place
+// follows the frame, whenever the program reads its events.
+TEST_F(X11Test, AWindowFollowsTheFrameItIsHeldInWhenTheWindowManagerPlacesItLater) {
+  HWND h = CreateWindowEx(0, "X11Test", "framed", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 40, 40, 160, 120, 0, 0, 0, nullptr);
+  auto xw = static_cast<::Window>(Display().NativeWindow(h));
+  ASSERT_TRUE(PumpUntil([&] {
+    XWindowAttributes a;
+    return XGetWindowAttributes(x_, xw, &a) && a.map_state == IsViewable;
+  }));
+  const ::Window frame = XCreateSimpleWindow(x_, DefaultRootWindow(x_), 0, 0, 170, 145, 0, 0, 0);
+  XMapWindow(x_, frame);
+  XReparentWindow(x_, xw, frame, 5, 20);
+  XSync(x_, False);
+  RECT r{};
+  EXPECT_TRUE(PumpUntil([&] { return GetWindowRect(h, &r) && r.Left == 5 && r.Top == 20; }))
+      << "at " << r.Left << "," << r.Top;
+  XMoveWindow(x_, frame, 300, 200);
+  XSync(x_, False);
+  EXPECT_TRUE(PumpUntil([&] { return GetWindowRect(h, &r) && r.Left == 305 && r.Top == 220; }))
+      << "at " << r.Left << "," << r.Top;
+  DestroyWindow(h);
+  XDestroyWindow(x_, frame);
+}
+
 // Characters typed through keys remapped while the program runs (as input tools and xdotool
 // type them): a spare key is mapped to Sym, pressed, and unmapped again before its release, as
 // xdotool does.  True when Typed said the program handled the press (it must read the press
