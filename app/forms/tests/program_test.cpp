@@ -133,8 +133,8 @@ class ProgramRunTest : public ::testing::Test {
       frame = parent;
     }
     XWindowAttributes fa;
-    XGetWindowAttributes(x, frame, &fa);
-    XQueryTree(x, root, &root, &parent, &children, &n);  // bottom to top
+    if (!XGetWindowAttributes(x, frame, &fa) || !XQueryTree(x, root, &root, &parent, &children, &n))  // bottom to top
+      return false;
     bool above = false, covered = false;
     for (unsigned i = 0; i < n; ++i) {
       if (children[i] == frame) {
