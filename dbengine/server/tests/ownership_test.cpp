@@ -13,6 +13,13 @@ class Ownership : public RequestFixture {
   Ownership() { Standard(); }
   // Sends as the second client.
   SentReply AsOther(std::uint32_t Id, const Payload& P) { return Send(Id, P, false, 2); }
+  // The second client attaches as `user` and opens the folder: its database id (0 on failure).
+  std::uint32_t OtherOpensTheFolder(const std::string& user) {
+    EXPECT_EQ(AsOther(qnmAttachServer, Payload().Name(user).Name("")).Result, 0);
+    const SentReply d = AsOther(qnmDatabaseOpenNoAlias, Payload().Path(folder.Path()).U8(1).U8(1));
+    EXPECT_EQ(d.Result, 0);
+    return d.Result == 0 ? U32At(d.Data, 0) : 0;
+  }
 };
 
 TEST_F(Ownership, ObjectsOfAnotherClientAreInvalidHandles) {
@@ -27,10 +34,8 @@ TEST_F(Ownership, ObjectsOfAnotherClientAreInvalidHandles) {
   ASSERT_EQ(t.Result, 0);
   const std::uint32_t transaction = U32At(t.Data, 0);
 
-  ASSERT_EQ(AsOther(qnmAttachServer, Payload().Name("intruder").Name("")).Result, 0);
-  const SentReply d = AsOther(qnmDatabaseOpenNoAlias, Payload().Path(folder.Path()).U8(1).U8(1));
-  ASSERT_EQ(d.Result, 0);
-  const std::uint32_t ownDb = U32At(d.Data, 0);
+  const std::uint32_t ownDb = OtherOpensTheFolder("intruder");
+  ASSERT_NE(ownDb, 0u);
   const SentReply o = AsOther(qnmOpenTable, Payload().U32(ownDb).Name("Texts").Name("").U32(0).U8(0).U8(1));
   ASSERT_EQ(o.Result, 0);
   const std::uint32_t ownCursor = U32At(o.Data, 0);
@@ -94,10 +99,8 @@ TEST_F(Ownership, ACursorNamesTheTableWhateverTheDatabaseIdSays) {
   const SentReply o = Send(qnmOpenTable, Payload().U32(db).Name("Texts").Name("").U32(0).U8(1).U8(0));
   ASSERT_EQ(o.Result, 0);
   const std::uint32_t own = U32At(o.Data, 0);
-  ASSERT_EQ(AsOther(qnmAttachServer, Payload().Name("other").Name("")).Result, 0);
-  const SentReply d = AsOther(qnmDatabaseOpenNoAlias, Payload().Path(folder.Path()).U8(1).U8(1));
-  ASSERT_EQ(d.Result, 0);
-  const std::uint32_t otherDb = U32At(d.Data, 0);
+  const std::uint32_t otherDb = OtherOpensTheFolder("other");
+  ASSERT_NE(otherDb, 0u);
 
   const std::vector<std::uint8_t> desc = ByArcIndexDescription();
   EXPECT_EQ(Send(qnmAddIndex, Payload().U32(0).U32(own).Name("").Bytes(desc)).Result, 0);
